@@ -1,0 +1,100 @@
+#include "app/QtPrompter.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QMetaObject>
+#include <QThread>
+
+namespace {
+QMessageBox::Icon ToQtIcon(MsgIcon icon) {
+    switch (icon) {
+        case MsgIcon::Info: return QMessageBox::Information;
+        case MsgIcon::Warning: return QMessageBox::Warning;
+        case MsgIcon::Stop: return QMessageBox::Critical;
+        case MsgIcon::Question: return QMessageBox::Question;
+        default: return QMessageBox::NoIcon;
+    }
+}
+QString Q(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
+std::string S(const QString& s) { return s.toUtf8().toStdString(); }
+}  // namespace
+
+QtPrompter::QtPrompter(QObject* parent) : QObject(parent) {}
+
+template <class F>
+auto QtPrompter::OnGuiThread(F&& f) -> decltype(f()) {
+    using R = decltype(f());
+    if (QThread::currentThread() == thread()) return f();
+    R result{};
+    QMetaObject::invokeMethod(
+        this, [&] { result = f(); }, Qt::BlockingQueuedConnection);
+    return result;
+}
+
+void QtPrompter::Message(const std::string& text, MsgIcon icon) {
+    OnGuiThread([&] {
+        QMessageBox box(ToQtIcon(icon), QApplication::applicationName(), Q(text),
+                        QMessageBox::Ok, m_parent);
+        box.exec();
+        return 0;
+    });
+}
+
+Answer QtPrompter::Ask(const std::string& text, MsgIcon icon, bool allowCancel) {
+    return OnGuiThread([&] {
+        auto buttons = QMessageBox::Yes | QMessageBox::No;
+        if (allowCancel) buttons |= QMessageBox::Cancel;
+        QMessageBox box(ToQtIcon(icon), QApplication::applicationName(), Q(text), buttons,
+                        m_parent);
+        int r = box.exec();
+        if (r == QMessageBox::Yes) return Answer::Yes;
+        if (r == QMessageBox::Cancel) return Answer::Cancel;
+        return Answer::No;
+    });
+}
+
+std::optional<std::string> QtPrompter::AskText(const std::string& title, const std::string& prompt,
+                                               const std::string& initial) {
+    return OnGuiThread([&]() -> std::optional<std::string> {
+        bool ok = false;
+        QString t = QInputDialog::getText(m_parent, Q(title), Q(prompt), QLineEdit::Normal,
+                                          Q(initial), &ok);
+        if (!ok) return std::nullopt;
+        return S(t);
+    });
+}
+
+std::optional<std::string> QtPrompter::PickFolder(const std::string& title,
+                                                  const std::string& start) {
+    return OnGuiThread([&]() -> std::optional<std::string> {
+        QString d = QFileDialog::getExistingDirectory(m_parent, Q(title), Q(start));
+        if (d.isEmpty()) return std::nullopt;
+        return S(d);
+    });
+}
+
+std::optional<LoginData> QtPrompter::AskLogin(const LoginData& start) {
+    // The Login Information dialog replaces this simple form.
+    return OnGuiThread([&]() -> std::optional<LoginData> {
+        bool ok = false;
+        QString pw = QInputDialog::getText(m_parent, "Login Information",
+                                           Q("Password for " + start.user + "@" + start.host),
+                                           QLineEdit::Password, QString(), &ok);
+        if (!ok) return std::nullopt;
+        LoginData d = start;
+        d.password = S(pw);
+        return d;
+    });
+}
+
+void QtPrompter::SetWaitCursor(bool on) {
+    OnGuiThread([&] {
+        if (on)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::restoreOverrideCursor();
+        return 0;
+    });
+}

@@ -1,0 +1,31 @@
+// The window road's prompter: message boxes and dialogs on the GUI thread.
+// Called from another thread, it hands the question to the GUI thread and
+// waits for the answer.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+
+#include "platform/Prompter.h"
+
+class QtPrompter : public QObject, public IPrompter {
+    Q_OBJECT
+public:
+    explicit QtPrompter(QObject* parent = nullptr);
+    void SetParentWindow(QWidget* w) { m_parent = w; }
+
+    void Message(const std::string& text, MsgIcon icon) override;
+    Answer Ask(const std::string& text, MsgIcon icon, bool allowCancel) override;
+    std::optional<std::string> AskText(const std::string& title, const std::string& prompt,
+                                       const std::string& initial) override;
+    std::optional<std::string> PickFolder(const std::string& title,
+                                          const std::string& start) override;
+    std::optional<LoginData> AskLogin(const LoginData& start) override;
+    void SetWaitCursor(bool on) override;
+
+private:
+    template <class F>
+    auto OnGuiThread(F&& f) -> decltype(f());
+    QPointer<QWidget> m_parent;
+};

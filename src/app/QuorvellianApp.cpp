@@ -1,0 +1,76 @@
+#include "app/QuorvellianApp.h"
+
+#include <QApplication>
+#include <QSettings>
+
+#include "app/MainFrame.h"
+#include "app/QtPrompter.h"
+#include "model/Globals.h"
+#include "model/Trace.h"
+#include "model/WorkArea.h"
+
+QString RegistryKey() { return QString(kRegistryKeyPrefix) + kProgramVersion; }
+
+void CRecentFileList::Load() {
+    QSettings settings;
+    m_files.clear();
+    settings.beginGroup("Recent File List");
+    for (int i = 1; i <= m_size; ++i) {
+        QString f = settings.value(QString("File%1").arg(i)).toString();
+        if (!f.isEmpty()) m_files << f;
+    }
+    settings.endGroup();
+}
+
+void CRecentFileList::Save() const {
+    QSettings settings;
+    settings.beginGroup("Recent File List");
+    settings.remove("");
+    for (int i = 0; i < m_files.size(); ++i)
+        settings.setValue(QString("File%1").arg(i + 1), m_files[i]);
+    settings.endGroup();
+}
+
+void CRecentFileList::Add(const QString& path) {
+    m_files.removeAll(path);
+    m_files.prepend(path);
+    while (m_files.size() > m_size) m_files.removeLast();
+}
+
+CQuorvellianApp::CQuorvellianApp() = default;
+
+CQuorvellianApp::~CQuorvellianApp() {
+    if (m_prompter) SetPrompter(nullptr);
+}
+
+bool CQuorvellianApp::InitInstance() {
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+    QCoreApplication::setOrganizationName(RegistryKey());
+    QCoreApplication::setApplicationName(kApplicationName);
+    m_recent.Load();
+
+    m_prompter = std::make_unique<QtPrompter>();
+    SetPrompter(m_prompter.get());
+
+    CreateWorkAreaFolders();
+
+    m_mainFrame = std::make_unique<CMainFrame>();
+    m_prompter->SetParentWindow(m_mainFrame.get());
+    m_mainFrame->show();
+    return true;
+}
+
+void CQuorvellianApp::ExitInstance() {
+    m_recent.Save();
+    if (m_mainFrame) m_prompter->SetParentWindow(nullptr);
+    m_mainFrame.reset();
+}
+
+int RunWindowRoad(int argc, char** argv) {
+    QApplication app(argc, argv);
+    CQuorvellianApp theApp;
+    if (!theApp.InitInstance()) return 1;
+    int rc = app.exec();
+    theApp.ExitInstance();
+    return rc;
+}

@@ -1,0 +1,51 @@
+// The application object: prepares the framework on the window road and
+// opens the main window.
+#pragma once
+
+#include <QStringList>
+#include <memory>
+
+class CMainFrame;
+class QtPrompter;
+class QApplication;
+
+// The recent-file list of the program's settings.
+class CRecentFileList {
+public:
+    explicit CRecentFileList(int size) : m_size(size) {}
+    void Load();
+    void Save() const;
+    void Add(const QString& path);
+    int Size() const { return m_size; }
+    const QStringList& Files() const { return m_files; }
+
+private:
+    int m_size;
+    QStringList m_files;
+};
+
+class CQuorvellianApp {
+public:
+    CQuorvellianApp();
+    ~CQuorvellianApp();
+
+    // The window road's start on an existing QApplication: registry key,
+    // recent files, work-area folders, main window shown. False ends the run.
+    bool InitInstance();
+    // Saves what the run keeps in the settings.
+    void ExitInstance();
+
+    CMainFrame* MainFrame() const { return m_mainFrame.get(); }
+    CRecentFileList& RecentFiles() { return m_recent; }
+
+private:
+    std::unique_ptr<QtPrompter> m_prompter;
+    std::unique_ptr<CMainFrame> m_mainFrame;
+    CRecentFileList m_recent{4};
+};
+
+// The registry organisation: "QuorvellianToolbars-" + "1.0.735.0".
+QString RegistryKey();
+
+// Runs the window road from main(): QApplication, InitInstance, event loop.
+int RunWindowRoad(int argc, char** argv);

@@ -1,0 +1,40 @@
+#include "platform/Startup.h"
+
+#include <cstdio>
+
+#include "convert/CommandLineJob.h"
+#include "model/Globals.h"
+#include "model/Trace.h"
+#include "model/WorkArea.h"
+#include "platform/Prompter.h"
+
+std::string JoinCommandLine(int argc, char** argv) {
+    std::string line;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) line += ' ';
+        line += argv[i];
+    }
+    return line;
+}
+
+int RunCommandLineRoad(const std::string& commandLine) {
+    static StderrPrompter stderrPrompter;
+    SetPrompter(&stderrPrompter);
+    CreateWorkAreaFolders();
+    g_bBatchMode = true;
+    const std::string logPath = g_strCmdAreaDir + kBatchLogName;
+    if (!OpenBatchLog(logPath)) {
+        std::fprintf(stderr, "quorvellian: cannot open the batch log %s\n", logPath.c_str());
+        return 2;
+    }
+    CCommandLineJob job;
+    WriteBatchLogHeader(job, commandLine);
+    FinishBatchConversion(job);
+    CloseBatchLog();
+    if (job.m_bFailed) {
+        std::fprintf(stderr, "quorvellian: %s\n",
+                     job.m_strFailure.empty() ? "the batch job failed" : job.m_strFailure.c_str());
+        return 1;
+    }
+    return 0;
+}
