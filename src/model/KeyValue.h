@@ -1,0 +1,48 @@
+// The key=value reading and writing shared by every data file.
+#pragma once
+
+#include <istream>
+#include <string>
+#include <vector>
+
+// The comma code: a comma inside a free-text value is stored as this text.
+constexpr const char* kCommaCode = "[<]my_comma[>]";
+
+// The value of `key` in a line of "key=value, " pairs: the text after the
+// first occurrence of the key that starts a field, up to the terminator (or
+// the end of the line). A field starts at the beginning of the line, after
+// ", " (or a bare ","), or, in the first field, after a blank that ends a
+// line prefix such as "    0. " or "Program Option: ". Empty when absent.
+// The value comes back as stored: untrimmed and still comma-coded.
+std::string GetKeyValue(const std::string& line, const std::string& key, char terminator = ',');
+
+// True when the key starts a field of the line.
+bool HasKey(const std::string& line, const std::string& key);
+
+// Free-text values: every "," becomes the comma code on writing; the code
+// becomes "," again on reading.
+std::string EncodeText(const std::string& value);
+std::string DecodeText(const std::string& stored);
+// GetKeyValue followed by DecodeText.
+std::string GetTextValue(const std::string& line, const std::string& key);
+
+// "key" + value + ", " as every writer puts a pair.
+std::string KeyPair(const std::string& key, const std::string& value);
+// The same with the value comma-coded.
+std::string TextPair(const std::string& key, const std::string& value);
+inline const char* YesNo(bool b) { return b ? "Yes" : "No"; }
+
+// Each value in decimal followed by the separator ("0#3#4#").
+std::string JoinIntList(const std::vector<int>& values, char separator);
+// The integers between separators; empty tokens are skipped, tokens read like atoi.
+std::vector<int> SplitIntList(const std::string& text, char separator);
+
+// atoi that saturates instead of overflowing; leading blanks and a sign are taken.
+int ParseInt(const std::string& text);
+
+// True when the list holds exactly that text.
+bool ContainsString(const std::vector<std::string>& list, const std::string& text);
+
+// Reads one line of any length; a CR before the LF is dropped, and a last
+// line without a line break is read. False at the end of the stream.
+bool ReadLine(std::istream& in, std::string& line);
