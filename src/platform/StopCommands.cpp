@@ -1,0 +1,51 @@
+#include "platform/StopCommands.h"
+
+#include "model/Globals.h"
+#include "model/Trace.h"
+#include "platform/Sound.h"
+
+bool OnStopFtp() {
+    if (g_bFtpIdle) return false;
+    g_bFtpTicker = false;
+    g_bFtpBreak = true;
+    g_bFtpIdle = true;
+    BeepStop();
+    if (g_bAutoSync) {
+        g_bAutoSync = false;
+        WriteTrace("Auto-sync off.");
+    }
+    return true;
+}
+
+void StopTextConversion() {
+    const bool wasRunning = !g_bConversionIdle;
+    g_bConversionBreak = true;
+    g_bConversionIdle = true;
+    if (wasRunning) WriteTrace("---Conversion aborted-(0)---");
+    g_bConversionTicker = false;
+}
+
+bool OnStopTextConversion() {
+    if (g_bConversionIdle) return false;
+    StopTextConversion();
+    return true;
+}
+
+void OnStopAllThreads() {
+    OnStopTextConversion();
+    OnStopFtp();
+    if (!g_bBatchIdle) {
+        g_bBatchBreak = true;
+        g_bBatchIdle = true;
+        g_bBatchTicker = false;
+    }
+    g_bAddFilesBreak = true;
+    g_bAddFilesIdle = true;
+    g_bAddFilesTicker = false;
+}
+
+void OnAutoSyncToRemote() {
+    const bool on = !g_bAutoSync;
+    g_bAutoSync = on;
+    WriteTrace(on ? "Auto-sync on." : "Auto-sync off.");
+}
