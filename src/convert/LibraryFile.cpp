@@ -1,0 +1,260 @@
+#include "convert/LibraryFile.h"
+
+#include "model/KeyValue.h"
+
+namespace {
+
+// A marker matches anywhere in the line, without its trailing blank.
+bool HoldsMarker(const std::string& line, const std::string& marker) {
+    std::string m = marker;
+    while (!m.empty() && m.back() == ' ') m.pop_back();
+    return line.find(m) != std::string::npos;
+}
+
+std::string ReplaceAll(const std::string& text, const std::string& from, const std::string& to) {
+    if (from.empty()) return text;
+    std::string out;
+    out.reserve(text.size());
+    std::size_t pos = 0;
+    for (;;) {
+        std::size_t hit = text.find(from, pos);
+        if (hit == std::string::npos) break;
+        out.append(text, pos, hit - pos);
+        out += to;
+        pos = hit + from.size();
+    }
+    out.append(text, pos, std::string::npos);
+    return out;
+}
+
+}  // namespace
+
+std::string EncodeCharSet(const std::string& set) {
+    std::string out;
+    for (char c : set) {
+        switch (c) {
+            case ',': out += "-<com>-"; break;
+            case ' ': out += "-<blk>-"; break;
+            case '\t': out += "-<tab>-"; break;
+            case '\r': out += "-<ret>-"; break;
+            case '\n': out += "-<brk>-"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string DecodeCharSet(const std::string& text) {
+    static const struct {
+        const char* code;
+        char c;
+    } codes[] = {{"-<com>-", ','}, {"-<blk>-", ' '}, {"-<tab>-", '\t'}, {"-<ret>-", '\r'},
+                 {"-<brk>-", '\n'}};
+    std::string out;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        bool hit = false;
+        if (text[i] == '-')
+            for (const auto& code : codes)
+                if (text.compare(i, 7, code.code) == 0) {
+                    out += code.c;
+                    i += 7;
+                    hit = true;
+                    break;
+                }
+        if (!hit) out += text[i++];
+    }
+    return out;
+}
+
+std::string EncodeMacroText(const std::string& text) {
+    return ReplaceAll(ReplaceAll(text, "\r\n", "\\n"), "\n", "\\n");
+}
+
+std::string DecodeMacroText(const std::string& text) {
+    return ReplaceAll(ReplaceAll(text, "\r\\n", "\r\n"), "\\n", "\r\n");
+}
+
+std::string ShortenMacroText(const std::string& encoded) {
+    if (encoded.size() < 10000) return encoded;
+    return encoded.substr(0, 9970) + encoded.substr(encoded.size() - 10) + " (too big...)";
+}
+
+void WriteLibraryHeader(std::ostream& out, const CLibrary& lib) {
+    out << "LibName=" << EncodeText(lib.LibName) << ", "
+        << "NothingYetStr=" << EncodeText(lib.NothingYetStr) << ", "
+        << "NothingYetInt=" << lib.NothingYetInt << ", " << '\n';
+}
+
+// Find and Replace texts are written whole: the reader takes lines of any
+// length, so a long text survives a save and a load unchanged.
+void WriteMacroList(std::ostream& out, const std::vector<CMacro>& macros,
+                    const std::string& beginMarker, const std::string& endMarker, bool withFlags) {
+    out << beginMarker << '\n';
+    for (const CMacro& m : macros) {
+        out << EncodeMacroText(m.Find) << '\n';
+        out << EncodeMacroText(m.Replace) << '\n';
+        if (withFlags) {
+            out << "IsActive=" << m.GetIsActiveText() << ", "
+                << "IsFindWild=" << m.GetIsFindWildText() << ", "
+                << "IsRepWild=" << m.GetIsRepWildText() << ", "
+                << "IsMatchCase=" << m.GetIsMatchCaseText() << ", "
+                << "IsPerLine=" << m.GetIsPerLineText() << ", "
+                << "IsCompConst=" << m.GetIsCompConstText() << ", "
+                << "IsSubFilter=" << m.GetIsSubFilterText() << ", "
+                << "IsDelimParse=" << m.GetIsDelimParseText() << ", " << '\n';
+        }
+    }
+    out << endMarker << macros.size() << '\n';
+}
+
+void WriteTypeCards(std::ostream& out, const std::vector<CTypeCard>& cards,
+                    const std::string& beginMarker, const std::string& endMarker) {
+    out << beginMarker << '\n';
+    for (const CTypeCard& card : cards) {
+        out << "TypeCard=" << EncodeCharSet(card.Name) << ","
+            << "PrimaryCharSet=" << EncodeCharSet(card.PrimaryCharSet) << ","
+            << "AuxCharSet=" << EncodeCharSet(card.AuxCharSet) << ","
+            << "TypeComment=" << EncodeText(card.TypeComment) << ","
+            << "IsSkipped=" << CMacro::FlagText(card.IsSkipped) << "," << '\n';
+    }
+    out << endMarker << cards.size() << '\n';
+}
+
+void WriteWildTypeManager(std::ostream& out, const CWildTypeManager& manager,
+                          const std::string& beginMarker, const std::string& endMarker) {
+    out << beginMarker << '\n';
+    out << "WildCard=" << EncodeText(manager.WildCard) << "," << '\n';
+    WriteTypeCards(out, manager.TypeCards, kTypeCardsBegin, kTypeCardsEnd);
+    out << endMarker << '\n';
+}
+
+void WriteDelimList(std::ostream& out, const std::vector<CMacroTokenDelim>& delims,
+                    const std::string& beginMarker, const std::string& endMarker) {
+    out << beginMarker << '\n';
+    for (const CMacroTokenDelim& d : delims) {
+        out << "IsSingle=" << CMacro::FlagText(d.IsSingle) << ","
+            << "BeginDelim=" << EncodeText(d.BeginDelim) << ","
+            << "EndDelim=" << EncodeText(d.EndDelim) << "," << '\n';
+    }
+    out << endMarker << delims.size() << '\n';
+}
+
+void WriteLibraryBlock(std::ostream& out, const CLibrary& lib) {
+    WriteLibraryHeader(out, lib);
+    WriteMacroList(out, lib.MacroList, kMacroListBegin, kMacroListEnd, true);
+    WriteWildTypeManager(out, lib.WildTypeManager, kWildTypeBegin, kWildTypeEnd);
+    WriteDelimList(out, lib.DelimList, kDelimListBegin, kDelimListEnd);
+}
+
+void WriteLibraries(std::ostream& out, const CLibraryList& list) {
+    if (list.empty()) return;
+    out << kLibrariesBeginMarker << '\n';
+    for (const CLibrary& lib : list) WriteLibraryBlock(out, lib);
+    out << kLibrariesEndMarker << '\n';
+}
+
+void ReadLibraryHeader(const std::string& line, CLibrary& lib) {
+    lib.LibName = GetTextValue(line, "LibName=");
+    lib.NothingYetStr = GetTextValue(line, "NothingYetStr=");
+    lib.NothingYetInt = ParseInt(GetKeyValue(line, "NothingYetInt="));
+}
+
+void ReadMacroList(std::istream& in, const std::string& endMarker, bool withFlags,
+                   std::vector<CMacro>& macros) {
+    std::string line;
+    while (ReadLine(in, line)) {
+        if (HoldsMarker(line, endMarker)) return;
+        CMacro m;
+        m.Find = DecodeMacroText(line);
+        if (!ReadLine(in, line)) line.clear();
+        m.Replace = DecodeMacroText(line);
+        if (withFlags) {
+            if (!ReadLine(in, line)) line.clear();
+            m.SetIsActiveText(GetKeyValue(line, "IsActive="));
+            m.SetIsFindWildText(GetKeyValue(line, "IsFindWild="));
+            m.SetIsRepWildText(GetKeyValue(line, "IsRepWild="));
+            m.SetIsMatchCaseText(GetKeyValue(line, "IsMatchCase="));
+            m.SetIsPerLineText(GetKeyValue(line, "IsPerLine="));
+            m.SetIsCompConstText(GetKeyValue(line, "IsCompConst="));
+            m.SetIsSubFilterText(GetKeyValue(line, "IsSubFilter="));
+            m.SetIsDelimParseText(GetKeyValue(line, "IsDelimParse="));
+        }
+        macros.push_back(std::move(m));
+    }
+}
+
+void ReadTypeCards(std::istream& in, const std::string& endMarker, std::vector<CTypeCard>& cards) {
+    cards.clear();
+    std::string line;
+    while (ReadLine(in, line)) {
+        if (HoldsMarker(line, endMarker)) return;
+        CTypeCard card;
+        card.Name = DecodeCharSet(GetKeyValue(line, "TypeCard="));
+        if (card.Name.empty()) card.Name = "*";
+        card.PrimaryCharSet = DecodeCharSet(GetKeyValue(line, "PrimaryCharSet="));
+        card.AuxCharSet = DecodeCharSet(GetKeyValue(line, "AuxCharSet="));
+        card.TypeComment = GetTextValue(line, "TypeComment=");
+        card.IsSkipped = CMacro::FlagFromText(GetKeyValue(line, "IsSkipped="));
+        card.AddChars(card.PrimaryCharSet, card.AuxCharSet);
+        cards.push_back(std::move(card));
+    }
+}
+
+void ReadWildTypeManager(std::istream& in, const std::string& endMarker, CWildTypeManager& manager) {
+    manager.TypeCards.clear();
+    std::string line;
+    if (!ReadLine(in, line)) return;
+    if (HoldsMarker(line, endMarker)) return;
+    manager.WildCard = GetTextValue(line, "WildCard=");
+    if (!ReadLine(in, line) || HoldsMarker(line, endMarker)) return;
+    if (HoldsMarker(line, kTypeCardsBegin)) {
+        ReadTypeCards(in, kTypeCardsEnd, manager.TypeCards);
+        ReadLine(in, line);  // the section's end marker line
+    }
+}
+
+void ReadDelimList(std::istream& in, const std::string& endMarker,
+                   std::vector<CMacroTokenDelim>& delims) {
+    delims.clear();
+    std::string line;
+    while (ReadLine(in, line)) {
+        if (HoldsMarker(line, endMarker)) return;
+        CMacroTokenDelim d;
+        d.IsSingle = CMacro::FlagFromText(GetKeyValue(line, "IsSingle="));
+        d.BeginDelim = GetTextValue(line, "BeginDelim=");
+        d.EndDelim = GetTextValue(line, "EndDelim=");
+        delims.push_back(std::move(d));
+    }
+}
+
+void ReadLibrary(std::istream& in, const std::string& endMarker, CLibraryList& list) {
+    std::string line;
+    bool haveLine = ReadLine(in, line);
+    while (haveLine) {
+        if (HoldsMarker(line, endMarker)) return;
+        CLibrary lib;
+        ReadLibraryHeader(line, lib);
+
+        if (!ReadLine(in, line) || HoldsMarker(line, endMarker)) {
+            list.Append(lib);
+            return;
+        }
+        if (HoldsMarker(line, kMacroListBegin)) ReadMacroList(in, kMacroListEnd, true, lib.MacroList);
+
+        if (!ReadLine(in, line) || HoldsMarker(line, endMarker)) {
+            list.Append(lib);
+            return;
+        }
+        if (HoldsMarker(line, kWildTypeBegin)) {
+            ReadWildTypeManager(in, kWildTypeEnd, lib.WildTypeManager);
+            if (ReadLine(in, line) && HoldsMarker(line, kDelimListBegin))
+                ReadDelimList(in, kDelimListEnd, lib.DelimList);
+            list.Append(lib);
+            haveLine = ReadLine(in, line);
+        } else {
+            // Not a manager section: the line starts the next block.
+            list.Append(lib);
+        }
+    }
+}
