@@ -1,0 +1,555 @@
+#include "remote/FtpClient.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "model/Globals.h"
+#include "remote/Socket.h"
+
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Turns every LF not preceded by CR into CR LF. prevCr carries the last byte
+// of the previous block.
+void ToNetworkLineEnds(const char* data, size_t n, bool& prevCr, std::string& out) {
+    out.clear();
+    out.reserve(n + n / 16);
+    for (size_t i = 0; i < n; ++i) {
+        char c = data[i];
+        if (c == '\n' && !prevCr) out.push_back('\r');
+        out.push_back(c);
+        prevCr = (c == '\r');
+    }
+}
+
+// Turns CR LF into LF; a CR at the end of a block waits in pendingCr.
+void ToLocalLineEnds(const char* data, size_t n, bool& pendingCr, std::string& out) {
+    out.clear();
+    out.reserve(n + 1);
+    for (size_t i = 0; i < n; ++i) {
+        char c = data[i];
+        if (pendingCr) {
+            pendingCr = false;
+            if (c != '\n') out.push_back('\r');
+        }
+        if (c == '\r')
+            pendingCr = true;
+        else
+            out.push_back(c);
+    }
+}
+
+bool WriteAll(std::FILE* f, const std::string& s) {
+    return s.empty() || std::fwrite(s.data(), 1, s.size(), f) == s.size();
+}
+
+}  // namespace
+
+CFtpClient::CFtpClient() = default;
+
+CFtpClient::~CFtpClient() {
+    CloseSocket(m_nDataSocket);
+    CloseSocket(m_nControlSocket);
+}
+
+void CFtpClient::ThrowLost(const std::string& text) {
+    // The control connection is out of step or gone: nothing more can be
+    // said on it.
+    CloseDataConnection();
+    if (m_nControlSocket >= 0) ::shutdown(m_nControlSocket, SHUT_RDWR);
+    throw FTPException(text, true);
+}
+
+void CFtpClient::CheckArgument(const std::string& text) const {
+    if (HasLineBreakOrNul(text))
+        throw FTPException("Invalid character (CR, LF or NUL) in an FTP argument");
+}
+
+int CFtpClient::OpenSocket(const std::string& host, int port) {
+    std::string error;
+    int fd = ConnectTcp(host, port, NetTimeoutValues().connectMs, error);
+    if (fd < 0) throw FTPException(error);
+    return fd;
+}
+
+void CFtpClient::Connect(const std::string& host, const std::string& user,
+                         const std::string& password) {
+    Connect(host, user, password, PortFromEnvironment("QVL_FTP_PORT", 21));
+}
+
+void CFtpClient::Connect(const std::string& host, const std::string& user,
+                         const std::string& password, int port) {
+    CheckArgument(host);
+    CloseSocket(m_nControlSocket);
+    m_nControlSocket = OpenSocket(host, port);
+    SetSocketTimeouts(m_nControlSocket, NetTimeoutValues().replyMs);
+    try {
+        std::string reply;
+        int code = ReadReply(reply);
+        if (code != 220) throw FTPException(reply);
+        Login(user, password);
+        EnterPassiveModeAtLogin();
+    } catch (...) {
+        CloseSocket(m_nControlSocket);
+        throw;
+    }
+    m_strHost = host;
+    m_strUser = user;
+    m_strPassword = password;
+    m_bBinary = false;
+    m_bConnected = true;
+}
+
+void CFtpClient::Login(const std::string& user, const std::string& password) {
+    CheckArgument(user);
+    CheckArgument(password);
+    std::string reply;
+    int code = SendCommand("USER", user, reply);
+    if (code == 331) code = SendCommand("PASS", password, reply);
+    if (code != 230) throw FTPException(reply);
+    m_tLastActivity = std::time(nullptr);
+}
+
+void CFtpClient::EnterPassiveModeAtLogin() {
+    if (!SendAll(m_nControlSocket, "PASV\r\n")) ThrowLost("Error sending command(1): PASV");
+    // Every transfer asks for its own port; only the reply is consumed here.
+    std::string reply;
+    ReadReply(reply);
+}
+
+std::string CFtpClient::ReadLine() {
+    std::string line;
+    bool cr = false;
+    for (;;) {
+        char c;
+        ssize_t n = ::recv(m_nControlSocket, &c, 1, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) ThrowLost("Unable to receive server's response");
+        if (cr) {
+            if (c == '\n') return line;
+            line.push_back('\r');
+            cr = false;
+        }
+        if (c == '\r')
+            cr = true;
+        else
+            line.push_back(c);
+    }
+}
+
+int CFtpClient::ReadReply(std::string& reply) {
+    std::string line = ReadLine();
+    if (line.size() < 4) throw FTPException("Invalid response from server.");
+    int code = 0;
+    if (IsDigit(line[0]) && IsDigit(line[1]) && IsDigit(line[2]))
+        code = (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0');
+    reply = line.substr(4);
+    if (line[3] == '-') {
+        // A multi-line reply runs to the line that starts with the same code
+        // and a blank, whatever lies between (empty lines included).
+        const std::string closing = line.substr(0, 3) + " ";
+        for (;;) {
+            std::string next = ReadLine();
+            size_t p = next.find_first_not_of(' ');
+            reply += " ";
+            if (p != std::string::npos) reply += next.substr(p);
+            if (next.compare(0, 4, closing) == 0) break;
+        }
+    }
+    return code;
+}
+
+int CFtpClient::SendCommand(const std::string& command, const std::string& argument,
+                            std::string& reply) {
+    CheckArgument(command);
+    CheckArgument(argument);
+    if (!SendAll(m_nControlSocket, command + " " + argument + "\r\n"))
+        ThrowLost("Unable to send command: " + command);
+    return ReadReply(reply);
+}
+
+int CFtpClient::SendCommandWithReply(const std::string& line, std::string& reply) {
+    CheckArgument(line);
+    if (!SendAll(m_nControlSocket, line + "\r\n")) ThrowLost("Unable to send command: " + line);
+    return ReadReply(reply);
+}
+
+std::string CFtpClient::GetSystemType() {
+    std::string reply;
+    int code = SendCommandWithReply("SYST", reply);
+    if (code != 215 && code != 200) throw FTPException(reply);
+    size_t start = reply.find('"');
+    start = (start == std::string::npos) ? 0 : start + 1;
+    size_t end = reply.find(' ', start);
+    m_tLastActivity = std::time(nullptr);
+    return reply.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+void CFtpClient::Disconnect() {
+    if (m_nControlSocket >= 0) SendAll(m_nControlSocket, "QUIT\r\n");
+    CloseSocket(m_nControlSocket);
+    CloseSocket(m_nDataSocket);
+    m_bConnected = false;
+}
+
+void CFtpClient::Shutdown() {
+    int c = m_nControlSocket, d = m_nDataSocket;
+    if (c >= 0) ::shutdown(c, SHUT_RDWR);
+    if (d >= 0) ::shutdown(d, SHUT_RDWR);
+}
+
+int CFtpClient::EnterPassiveMode() {
+    if (!SendAll(m_nControlSocket, "PASV\r\n")) ThrowLost("Error sending command(2): PASV");
+    std::string reply;
+    int code = ReadReply(reply);
+    if (code != 227) throw FTPException(reply);
+    // "227 Entering Passive Mode (h1,h2,h3,h4,p1,p2)": the port is in the last
+    // two numbers. The address is not used: data goes to the control peer.
+    size_t last = reply.rfind(',');
+    size_t before = (last == std::string::npos || last == 0) ? std::string::npos
+                                                              : reply.rfind(',', last - 1);
+    auto number = [&](size_t pos, int& value) {
+        value = 0;
+        size_t i = pos, digits = 0;
+        while (i < reply.size() && reply[i] == ' ') ++i;
+        while (i < reply.size() && IsDigit(reply[i]) && digits < 4) {
+            value = value * 10 + (reply[i] - '0');
+            ++i;
+            ++digits;
+        }
+        return digits > 0 && (i == reply.size() || !IsDigit(reply[i]));
+    };
+    int p1 = -1, p2 = -1;
+    if (before == std::string::npos || !number(before + 1, p1) || !number(last + 1, p2) ||
+        p1 > 255 || p2 > 255 || (p1 == 0 && p2 == 0))
+        throw FTPException("Invalid passive mode reply: " + reply);
+    return p1 * 256 + p2;
+}
+
+void CFtpClient::OpenDataConnection() {
+    CloseDataConnection();
+    int port = EnterPassiveMode();
+    std::string error;
+    m_nDataSocket = ConnectToPeerOf(m_nControlSocket, port, NetTimeoutValues().connectMs, error);
+    if (m_nDataSocket < 0) throw FTPException(error);
+    SetSocketTimeouts(m_nDataSocket, NetTimeoutValues().dataMs);
+    int size = 1 << 20;
+    ::setsockopt(m_nDataSocket, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+    ::setsockopt(m_nDataSocket, SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
+}
+
+void CFtpClient::CloseDataConnection() { CloseSocket(m_nDataSocket); }
+
+void CFtpClient::SetBinaryMode() {
+    std::string reply;
+    if (SendCommand("TYPE", "I", reply) != 200) throw FTPException(reply);
+    m_bBinary = true;
+}
+
+void CFtpClient::SetAsciiMode() {
+    std::string reply;
+    if (SendCommand("TYPE", "A", reply) != 200) throw FTPException(reply);
+    m_bBinary = false;
+}
+
+bool CFtpClient::KeepAlive(std::string& text) {
+    std::string reply;
+    int code = SendCommandWithReply("SYST", reply);
+    if (code != 215 && code != 200) throw FTPException(reply);
+    if (reply.find("not ") != std::string::npos || reply.find("Not ") != std::string::npos) {
+        text = reply;
+        return false;
+    }
+    text = std::to_string(code) + ":" + reply;
+    return true;
+}
+
+void CFtpClient::ChangeDirectory(const std::string& directory) {
+    std::string reply;
+    if (SendCommand("CWD", directory, reply) != 250) throw FTPException(reply);
+}
+
+void CFtpClient::MakeDirectory(const std::string& directory) {
+    std::string reply;
+    if (SendCommand("MKD", directory, reply) != 257) throw FTPException(reply);
+}
+
+void CFtpClient::RemoveDirectory(const std::string& directory) {
+    std::string reply;
+    if (SendCommand("RMD", directory, reply) != 250) throw FTPException(reply);
+}
+
+void CFtpClient::DeleteFile(const std::string& fileName) {
+    std::string reply;
+    if (SendCommand("DELE", fileName, reply) != 250) throw FTPException(reply);
+}
+
+std::string CFtpClient::GetCurrentDirectory() {
+    std::string reply;
+    if (SendCommandWithReply("PWD", reply) != 257) throw FTPException(reply);
+    size_t q1 = reply.find('"');
+    if (q1 == std::string::npos) return reply;
+    size_t q2 = reply.find('"', q1 + 1);
+    return reply.substr(q1 + 1, q2 == std::string::npos ? std::string::npos : q2 - q1 - 1);
+}
+
+std::string CFtpClient::ReceiveAllData() {
+    std::string text;
+    std::vector<char> buf(kBlockSize);
+    for (;;) {
+        ssize_t n = ::recv(m_nDataSocket, buf.data(), buf.size(), 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        text.append(buf.data(), static_cast<size_t>(n));
+    }
+    CloseDataConnection();
+    return text;
+}
+
+std::string CFtpClient::ListToText(const std::string& path) {
+    CheckArgument(path);
+    OpenDataConnection();
+    std::string reply;
+    int code;
+    try {
+        code = SendCommand("LIST", path, reply);
+    } catch (...) {
+        CloseDataConnection();
+        throw;
+    }
+    if (code == 450 || code == 550) {
+        // The server has nothing to list: the file is missing.
+        CloseDataConnection();
+        return std::string();
+    }
+    if (code != 150 && code != 125) {
+        CloseDataConnection();
+        throw FTPException(reply);
+    }
+    std::string text = ReceiveAllData();
+    size_t zero = text.find('\0');
+    if (zero != std::string::npos) text.resize(zero);
+    code = ReadReply(reply);
+    if (code != 226 && code != 250 && code != 550 && code != 450) throw FTPException(reply);
+    return text;
+}
+
+void CFtpClient::ListDirectoryUnix(const std::string& pattern, std::vector<CDirEntry>& entries) {
+    entries.clear();
+    OpenDataConnection();
+    std::string reply;
+    int code;
+    try {
+        code = SendCommandWithReply("LIST", reply);
+    } catch (...) {
+        CloseDataConnection();
+        throw;
+    }
+    if (code != 150 && code != 125) {
+        CloseDataConnection();
+        throw FTPException(reply);
+    }
+    ParseUnixListing(pattern, entries);
+    code = ReadReply(reply);
+    if (code != 226 && code != 250 && code != 550) throw FTPException(reply);
+}
+
+void CFtpClient::ListDirectoryVms(const std::string& pattern, std::vector<CDirEntry>& entries) {
+    entries.clear();
+    if (pattern.find(',') != std::string::npos &&
+        pattern.find_first_of("*&%") != std::string::npos)
+        return;
+    CheckArgument(pattern);
+    OpenDataConnection();
+    std::string reply;
+    int code;
+    try {
+        code = SendCommand("LIST", pattern + ";", reply);
+    } catch (...) {
+        CloseDataConnection();
+        throw;
+    }
+    if (code != 150 && code != 125) {
+        CloseDataConnection();
+        throw FTPException(reply);
+    }
+    ParseVmsListing(pattern, entries);
+    code = ReadReply(reply);
+    if (code != 226 && code != 250 && code != 550) throw FTPException(reply);
+}
+
+void CFtpClient::ParseUnixListing(const std::string& pattern, std::vector<CDirEntry>& entries) {
+    ParseUnixListingText(ReceiveAllData(), pattern, entries);
+}
+
+void CFtpClient::ParseVmsListing(const std::string& pattern, std::vector<CDirEntry>& entries) {
+    ParseVmsListingText(ReceiveAllData(), pattern, entries);
+}
+
+void CFtpClient::RetrieveFile(const std::string& remoteFile, const std::string& localFile) {
+    CheckArgument(remoteFile);
+    OpenDataConnection();
+    std::string reply;
+    int code;
+    try {
+        code = SendCommand("RETR", remoteFile, reply);
+    } catch (...) {
+        CloseDataConnection();
+        throw;
+    }
+    if (code != 150 && code != 125) {
+        CloseDataConnection();
+        throw FTPException(reply);
+    }
+    const std::string temp = localFile + ".qvl-part";
+    ReceiveFile(temp, remoteFile);  // closes the data connection
+    try {
+        code = ReadReply(reply);
+    } catch (...) {
+        std::remove(temp.c_str());
+        throw;
+    }
+    if (code != 226 && code != 250) {
+        std::remove(temp.c_str());
+        throw FTPException(reply);
+    }
+    if (std::rename(temp.c_str(), localFile.c_str()) != 0) {
+        std::remove(temp.c_str());
+        throw FTPException("Unable to open local file for writing.");
+    }
+    m_tLastActivity = std::time(nullptr);
+}
+
+void CFtpClient::ReceiveFile(const std::string& localFile, const std::string& remoteFile) {
+    std::FILE* f = std::fopen(localFile.c_str(), "wb");
+    if (!f) {
+        CloseDataConnection();
+        throw FTPException("Unable to open local file for writing.");
+    }
+    std::vector<char> buf(kBlockSize);
+    std::string converted;
+    bool pendingCr = false;
+    bool failed = false, writeFailed = false;
+    for (;;) {
+        ssize_t n = ::recv(m_nDataSocket, buf.data(), buf.size(), 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            failed = true;
+            break;
+        }
+        if (n == 0) break;
+        bool ok;
+        if (m_bBinary) {
+            ok = std::fwrite(buf.data(), 1, static_cast<size_t>(n), f) == static_cast<size_t>(n);
+        } else {
+            ToLocalLineEnds(buf.data(), static_cast<size_t>(n), pendingCr, converted);
+            ok = WriteAll(f, converted);
+        }
+        if (!ok) {
+            writeFailed = true;
+            break;
+        }
+        if (g_bFtpBreak) {
+            std::fclose(f);
+            std::remove(localFile.c_str());
+            CloseDataConnection();
+            throw UserAbort(m_strHost, m_strUser, false, remoteFile);
+        }
+    }
+    if (pendingCr && !writeFailed) writeFailed = !WriteAll(f, "\r");
+    if (std::fclose(f) != 0) writeFailed = true;
+    CloseDataConnection();
+    if (failed || writeFailed) {
+        std::remove(localFile.c_str());
+        // The server's final reply is still owed; read it so the control
+        // connection stays in step, then report the local failure.
+        std::string reply;
+        try {
+            ReadReply(reply);
+        } catch (const FTPException&) {
+        }
+        throw FTPException(writeFailed ? "Unable to write local file." : "Unable to receive data.");
+    }
+}
+
+void CFtpClient::PutFile(const std::string& localFile, const std::string& remoteFile) {
+    CheckArgument(remoteFile);
+    {
+        std::FILE* f = std::fopen(localFile.c_str(), "rb");
+        if (!f) throw FTPException("Unable to open local file for reading!");
+        std::fclose(f);
+    }
+    OpenDataConnection();
+    std::string reply;
+    int code;
+    try {
+        code = SendCommand("STOR", remoteFile, reply);
+    } catch (...) {
+        CloseDataConnection();
+        throw;
+    }
+    if (code != 150 && code != 125) {
+        CloseDataConnection();
+        throw FTPException(reply);
+    }
+    SendFileData(localFile, remoteFile);  // closes the data connection
+    code = ReadReply(reply);
+    if (code != 226 && code != 250) throw FTPException(reply);
+    m_tLastActivity = std::time(nullptr);
+}
+
+void CFtpClient::SendFileData(const std::string& localFile, const std::string& remoteFile) {
+    std::FILE* f = std::fopen(localFile.c_str(), "rb");
+    std::string failure;
+    if (!f) failure = "Unable to open local file for reading!";
+    std::vector<char> buf(kBlockSize);
+    std::string converted;
+    bool prevCr = false;
+    while (f) {
+        size_t n = std::fread(buf.data(), 1, buf.size(), f);
+        if (n == 0) {
+            if (std::ferror(f)) failure = "Unable to read local file.";
+            break;
+        }
+        bool sent;
+        if (m_bBinary) {
+            sent = SendAll(m_nDataSocket, buf.data(), n);
+        } else {
+            ToNetworkLineEnds(buf.data(), n, prevCr, converted);
+            sent = SendAll(m_nDataSocket, converted);
+        }
+        if (!sent) {
+            failure = "Unable to send data.";
+            break;
+        }
+        if (g_bFtpBreak) {
+            std::fclose(f);
+            // Closing the data connection ends the file on the server, which
+            // keeps the part sent so far.
+            CloseDataConnection();
+            throw UserAbort(m_strHost, m_strUser, true, remoteFile);
+        }
+    }
+    if (f) std::fclose(f);
+    if (failure.empty()) {
+        CloseDataConnection();
+        return;
+    }
+    // A short file must not look complete: reset the data connection so the
+    // server sees an error, read its final reply, and fail.
+    if (m_nDataSocket >= 0) {
+        linger lg{1, 0};
+        ::setsockopt(m_nDataSocket, SOL_SOCKET, SO_LINGER, &lg, sizeof lg);
+    }
+    CloseDataConnection();
+    std::string reply;
+    try {
+        ReadReply(reply);
+    } catch (const FTPException&) {
+    }
+    throw FTPException(failure + " The remote file " + remoteFile + " may be incomplete.");
+}

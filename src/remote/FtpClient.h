@@ -1,0 +1,130 @@
+// A blocking FTP client: one control connection to one (host, user) and a
+// passive-mode data connection for every listing and file transfer.
+#pragma once
+
+#include <atomic>
+#include <ctime>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "remote/DirEntry.h"
+
+class CFtpClient {
+public:
+    // Every failure of the client. what() is the server's reply text or a
+    // fixed message. ConnectionLost() tells that the control connection can
+    // no longer be used (no reply, a failed send, a time-out).
+    class FTPException : public std::domain_error {
+    public:
+        explicit FTPException(const std::string& text, bool connectionLost = false)
+            : std::domain_error(text), m_bConnectionLost(connectionLost) {}
+        bool ConnectionLost() const { return m_bConnectionLost; }
+    private:
+        bool m_bConnectionLost;
+    };
+
+    // Thrown when the FTP break flag stops a file copy between two blocks.
+    // The data connection is closed already; the worker that catches it ends
+    // with "User-aborted" and closes the host's connections.
+    class UserAbort : public std::exception {
+    public:
+        UserAbort(std::string host, std::string user, bool upload, std::string remote)
+            : m_strHost(std::move(host)), m_strUser(std::move(user)),
+              m_bUpload(upload), m_strRemote(std::move(remote)) {}
+        const char* what() const noexcept override { return "User-aborted"; }
+        const std::string& Host() const { return m_strHost; }
+        const std::string& User() const { return m_strUser; }
+        bool WasUpload() const { return m_bUpload; }
+        const std::string& RemoteFile() const { return m_strRemote; }
+    private:
+        std::string m_strHost, m_strUser;
+        bool m_bUpload;
+        std::string m_strRemote;
+    };
+
+    // Bytes per block of a data copy; the break flag is read between blocks.
+    static constexpr size_t kBlockSize = 64 * 1024;
+
+    CFtpClient();
+    virtual ~CFtpClient();
+    CFtpClient(const CFtpClient&) = delete;
+    CFtpClient& operator=(const CFtpClient&) = delete;
+
+    // Opens the control connection (port 21, or QVL_FTP_PORT), reads the
+    // greeting (220), logs in and stores host, user and password.
+    void Connect(const std::string& host, const std::string& user, const std::string& password);
+    void Connect(const std::string& host, const std::string& user, const std::string& password,
+                 int port);
+    // Sends QUIT (no reply read) and closes both sockets.
+    void Disconnect();
+    // Unblocks any call in progress on another thread (used when closing).
+    void Shutdown();
+
+    void Login(const std::string& user, const std::string& password);
+    int OpenSocket(const std::string& host, int port);
+    int SendCommand(const std::string& command, const std::string& argument, std::string& reply);
+    int SendCommandWithReply(const std::string& line, std::string& reply);
+    int ReadReply(std::string& reply);
+    std::string ReadLine();
+    void EnterPassiveModeAtLogin();
+    std::string GetSystemType();
+
+    // Sends PASV; the reply must be 227. Returns the data port.
+    int EnterPassiveMode();
+    void SetBinaryMode();
+    void SetAsciiMode();
+    // The transfer type this connection is in: "ASCII" (the server's start
+    // type) or "BINARY". In ASCII the client turns LF into CR LF on the way
+    // up and CR LF into LF on the way down.
+    std::string GetTransferType() const { return m_bBinary ? "BINARY" : "ASCII"; }
+    bool KeepAlive(std::string& text);
+    void ChangeDirectory(const std::string& directory);
+    void MakeDirectory(const std::string& directory);
+    void RemoveDirectory(const std::string& directory);
+    void DeleteFile(const std::string& fileName);
+    std::string GetCurrentDirectory();
+
+    // The LIST of one path as text. A path the server does not find gives
+    // an empty text.
+    std::string ListToText(const std::string& path);
+    void ListDirectoryUnix(const std::string& pattern, std::vector<CDirEntry>& entries);
+    void ListDirectoryVms(const std::string& pattern, std::vector<CDirEntry>& entries);
+    // Read the open data connection to its end and parse it.
+    void ParseUnixListing(const std::string& pattern, std::vector<CDirEntry>& entries);
+    void ParseVmsListing(const std::string& pattern, std::vector<CDirEntry>& entries);
+    // The parsers on a listing text: directories first, then (unless the
+    // pattern is "*.DIR") files, each group in listing order.
+    static void ParseUnixListingText(const std::string& text, const std::string& pattern,
+                                     std::vector<CDirEntry>& entries);
+    static void ParseVmsListingText(const std::string& text, const std::string& pattern,
+                                    std::vector<CDirEntry>& entries);
+    // The name a UNIX listing line gives, or "" when it gives none.
+    static std::string UnixListingName(const std::string& line);
+
+    // The local file is replaced only after the server's final 226 or 250.
+    void RetrieveFile(const std::string& remoteFile, const std::string& localFile);
+    void PutFile(const std::string& localFile, const std::string& remoteFile);
+
+    bool IsConnected() const { return m_bConnected; }
+    const std::string& Host() const { return m_strHost; }
+    const std::string& User() const { return m_strUser; }
+    const std::string& Password() const { return m_strPassword; }
+    std::time_t LastActivity() const { return m_tLastActivity.load(); }
+
+private:
+    void OpenDataConnection();
+    void CloseDataConnection();
+    void ReceiveFile(const std::string& localFile, const std::string& remoteFile);
+    void SendFileData(const std::string& localFile, const std::string& remoteFile);
+    std::string ReceiveAllData();
+    [[noreturn]] void ThrowLost(const std::string& text);
+    void CheckArgument(const std::string& text) const;
+
+    int m_nControlSocket = -1;
+    int m_nDataSocket = -1;
+    bool m_bConnected = false;
+    bool m_bBinary = false;
+    std::string m_strHost, m_strUser, m_strPassword;
+    std::atomic<std::time_t> m_tLastActivity{0};
+};

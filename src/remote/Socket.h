@@ -1,0 +1,43 @@
+// Small POSIX socket helpers shared by the FTP and rexec clients.
+#pragma once
+
+#include <string>
+
+// Time limits of the network clients, in milliseconds. Tests shorten them.
+struct NetTimeouts {
+    int connectMs = 15000;   // opening a TCP connection
+    int replyMs = 60000;     // waiting for a reply on a control connection
+    int dataMs = 120000;     // an idle data connection
+};
+NetTimeouts& NetTimeoutValues();
+
+// Result of a socket helper; on failure text says why.
+struct NetError {
+    std::string text;
+};
+
+// Port to use: the environment variable's value when it holds a valid port,
+// else the default.
+int PortFromEnvironment(const char* variable, int defaultPort);
+
+// Resolves host (a name or a dotted address) and connects a TCP socket within
+// the connect time-out. Returns the socket, or -1 with error set to
+// "Unable to resolve host name", "Unable to create socket" or
+// "Unable to connect to server".
+int ConnectTcp(const std::string& host, int port, int timeoutMs, std::string& error);
+
+// Connects to the numeric address of a peer (as getpeername gives it).
+int ConnectToPeerOf(int controlSocket, int port, int timeoutMs, std::string& error);
+
+// Receive and send time-outs of a connected socket.
+void SetSocketTimeouts(int fd, int ms);
+
+// Sends every byte (MSG_NOSIGNAL), looping over short sends. False on failure.
+bool SendAll(int fd, const char* data, size_t size);
+inline bool SendAll(int fd, const std::string& s) { return SendAll(fd, s.data(), s.size()); }
+
+// Closes the socket when it is open and sets it to -1.
+void CloseSocket(int& fd);
+
+// True when text holds CR, LF or NUL: such a value must not go on a control line.
+bool HasLineBreakOrNul(const std::string& text);
