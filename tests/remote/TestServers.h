@@ -1,0 +1,452 @@
+// Servers the remote tests start on 127.0.0.1: pyftpdlib, vsftpd, in.rexecd
+// behind socat, and a scripted fake FTP server for replies real servers do
+// not give. Each stops its server when it goes out of scope.
+#pragma once
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <cstdlib>
+#include <fcntl.h>
+#include <memory>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <netinet/in.h>
+#include <poll.h>
+#include <pwd.h>
+#include <spawn.h>
+#include <string>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace qvltest {
+
+inline const char* kUser = "qvltest";
+inline const char* kPassword = "qvltest-pw";
+
+// A port nobody listens on right now.
+inline int FreePort() {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    int port = ntohs(a.sin_port);
+    ::close(fd);
+    return port;
+}
+
+// Connects to 127.0.0.1:port and reads until a 220 greeting arrives.
+inline bool AnswersFtp(int port) {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    bool ok = false;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
+        pollfd p{fd, POLLIN, 0};
+        char buf[256];
+        if (::poll(&p, 1, 2000) > 0 && ::recv(fd, buf, sizeof buf, 0) >= 3)
+            ok = std::strncmp(buf, "220", 3) == 0;
+        ::send(fd, "QUIT\r\n", 6, MSG_NOSIGNAL);
+    }
+    ::close(fd);
+    return ok;
+}
+
+inline bool AcceptsConnection(int port) {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// A child process started with an argument list, stopped on destruction.
+class Child {
+public:
+    Child() = default;
+    explicit Child(const std::vector<std::string>& args) { Start(args); }
+    ~Child() { Stop(); }
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+    bool Start(const std::vector<std::string>& args) {
+        std::vector<char*> argv;
+        for (const std::string& s : args) argv.push_back(const_cast<char*>(s.c_str()));
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t fa;
+        posix_spawn_file_actions_init(&fa);
+        posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
+        posix_spawnattr_t attr;
+        posix_spawnattr_init(&attr);
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+        posix_spawnattr_setpgroup(&attr, 0);
+        int rc = posix_spawn(&m_pid, argv[0], &fa, &attr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&fa);
+        posix_spawnattr_destroy(&attr);
+        if (rc != 0) m_pid = -1;
+        return m_pid > 0;
+    }
+    void Stop() {
+        if (m_pid <= 0) return;
+        ::kill(-m_pid, SIGTERM);  // its own process group: the server and its children
+        for (int i = 0; i < 50; ++i) {
+            if (::waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
+                m_pid = -1;
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        ::kill(-m_pid, SIGKILL);
+        ::waitpid(m_pid, nullptr, 0);
+        m_pid = -1;
+    }
+    bool Running() const { return m_pid > 0 && ::waitpid(m_pid, nullptr, WNOHANG) == 0; }
+
+private:
+    pid_t m_pid = -1;
+};
+
+template <class F>
+bool WaitFor(F ok, int ms = 5000) {
+    for (int waited = 0; waited < ms; waited += 20) {
+        if (ok()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+inline bool HavePyFtpdLib() {
+    return ::access("/usr/bin/python3", X_OK) == 0 &&
+           std::system("/usr/bin/python3 -c 'import pyftpdlib' >/dev/null 2>&1") == 0;
+}
+
+// python3 -m pyftpdlib with a user, a password and a root folder.
+class PyFtpServer {
+public:
+    explicit PyFtpServer(const std::string& root) {
+        if (!HavePyFtpdLib()) {
+            m_why = "python3-pyftpdlib is not installed (run scripts/setup)";
+            return;
+        }
+        for (int attempt = 0; attempt < 3 && !m_ok; ++attempt) {
+            m_port = FreePort();
+            int low = FreePort();
+            std::string range = std::to_string(low) + "-" + std::to_string(low + 20);
+            m_child = std::make_unique<Child>(std::vector<std::string>{
+                "/usr/bin/python3", "-m", "pyftpdlib", "-i", "127.0.0.1", "-p",
+                std::to_string(m_port), "-w", "-d", root, "-u", kUser, "-P", kPassword, "-r",
+                range});
+            m_ok = WaitFor([&] { return AnswersFtp(m_port); }, 5000);
+            if (!m_ok) m_child.reset();
+        }
+        if (!m_ok) m_why = "pyftpdlib did not start";
+    }
+    bool ok() const { return m_ok; }
+    const std::string& why() const { return m_why; }
+    int port() const { return m_port; }
+
+private:
+    std::unique_ptr<Child> m_child;
+    int m_port = 0;
+    bool m_ok = false;
+    std::string m_why;
+};
+
+// The test user's ids, or false when the user does not exist.
+inline bool TestUserIds(uid_t& uid, gid_t& gid, std::string& home) {
+    passwd* pw = ::getpwnam(kUser);
+    if (!pw) return false;
+    uid = pw->pw_uid;
+    gid = pw->pw_gid;
+    home = pw->pw_dir;
+    return true;
+}
+
+// A folder owned by the test user, removed afterwards (root only).
+class UserDir {
+public:
+    UserDir() {
+        uid_t uid;
+        gid_t gid;
+        std::string home;
+        if (!TestUserIds(uid, gid, home)) return;
+        std::string tmpl = "/tmp/qvl-user-XXXXXX";
+        if (!::mkdtemp(tmpl.data())) return;
+        m_path = tmpl;
+        if (::chown(m_path.c_str(), uid, gid) != 0) m_path.clear();
+    }
+    ~UserDir() {
+        std::error_code ec;
+        if (!m_path.empty()) std::filesystem::remove_all(m_path, ec);
+    }
+    const std::string& path() const { return m_path; }
+    std::string dir() const { return m_path + "/"; }
+
+private:
+    std::string m_path;
+};
+
+// Why the root-only servers cannot run here; empty when they can.
+inline std::string RootServerUnavailable(const char* program) {
+    if (::geteuid() != 0) return "needs root (a local test user logs in)";
+    if (::access(program, X_OK) != 0) return std::string(program) + " is not installed";
+    uid_t uid;
+    gid_t gid;
+    std::string home;
+    if (!TestUserIds(uid, gid, home)) return "the user qvltest is missing (run scripts/setup as root)";
+    return std::string();
+}
+
+// vsftpd with the local test user; its login folder is root.
+class VsftpdServer {
+public:
+    explicit VsftpdServer(const std::string& root) {
+        m_why = RootServerUnavailable("/usr/sbin/vsftpd");
+        if (!m_why.empty()) return;
+        std::filesystem::create_directories("/var/run/vsftpd/empty");
+        m_conf = "/tmp/qvl-vsftpd-" + std::to_string(::getpid()) + "-" +
+                 std::to_string(reinterpret_cast<uintptr_t>(this)) + ".conf";
+        for (int attempt = 0; attempt < 3 && !m_ok; ++attempt) {
+            m_port = FreePort();
+            int low = FreePort();
+            std::ofstream c(m_conf, std::ios::trunc);
+            c << "listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\nlisten_port=" << m_port
+              << "\nbackground=NO\nlocal_enable=YES\nwrite_enable=YES\nanonymous_enable=NO\n"
+              << "seccomp_sandbox=NO\nsecure_chroot_dir=/var/run/vsftpd/empty\n"
+              << "pam_service_name=vsftpd\nlocal_root=" << root << "\nlocal_umask=022\n"
+              << "pasv_enable=YES\npasv_min_port=" << low << "\npasv_max_port=" << low + 20
+              << "\nuse_localtime=YES\nxferlog_enable=NO\nconnect_from_port_20=NO\n"
+              << "max_per_ip=0\nmax_clients=0\n";
+            c.close();
+            m_child = std::make_unique<Child>(std::vector<std::string>{"/usr/sbin/vsftpd", m_conf});
+            m_ok = WaitFor([&] { return AnswersFtp(m_port); }, 5000);
+            if (!m_ok) m_child.reset();
+        }
+        if (!m_ok) m_why = "vsftpd did not start";
+    }
+    ~VsftpdServer() {
+        m_child.reset();
+        if (!m_conf.empty()) std::remove(m_conf.c_str());
+    }
+    bool ok() const { return m_ok; }
+    const std::string& why() const { return m_why; }
+    int port() const { return m_port; }
+
+private:
+    std::unique_ptr<Child> m_child;
+    std::string m_conf;
+    int m_port = 0;
+    bool m_ok = false;
+    std::string m_why;
+};
+
+// in.rexecd served by socat on a loopback port.
+class RexecServer {
+public:
+    RexecServer() {
+        m_why = RootServerUnavailable("/usr/sbin/in.rexecd");
+        if (m_why.empty() && ::access("/usr/bin/socat", X_OK) != 0) m_why = "socat is not installed";
+        if (!m_why.empty()) return;
+        for (int attempt = 0; attempt < 3 && !m_ok; ++attempt) {
+            m_port = FreePort();
+            m_child = std::make_unique<Child>(std::vector<std::string>{
+                "/usr/bin/socat",
+                "TCP-LISTEN:" + std::to_string(m_port) + ",bind=127.0.0.1,reuseaddr,fork",
+                "EXEC:/usr/sbin/in.rexecd,nofork"});
+            m_ok = WaitFor([&] { return AcceptsConnection(m_port); }, 3000);
+            if (!m_ok) m_child.reset();
+        }
+        if (!m_ok) m_why = "socat did not start";
+    }
+    bool ok() const { return m_ok; }
+    const std::string& why() const { return m_why; }
+    int port() const { return m_port; }
+
+private:
+    std::unique_ptr<Child> m_child;
+    int m_port = 0;
+    bool m_ok = false;
+    std::string m_why;
+};
+
+// A scripted FTP server in a thread of the test. It answers the usual
+// commands itself; replies[word] overrides the answer to a command word
+// (raw bytes, CR LF included), delays[word] waits before answering.
+class FakeFtpServer {
+public:
+    std::string greeting = "220 fake FTP ready\r\n";
+    std::string systReply = "215 UNIX Type: L8\r\n";
+    std::string pasvAddress = "127,0,0,1";
+    std::map<std::string, std::string> replies;
+    std::map<std::string, int> delays;
+    std::string listing;                   // data of LIST
+    std::string retrData;                  // data of RETR
+    size_t dropRetrAfter = std::string::npos;  // close the data connection early
+    std::string stored;                    // data received by the last STOR
+
+    FakeFtpServer() {
+        m_listen = Listen(m_port);
+    }
+    ~FakeFtpServer() { Stop(); }
+    int port() const { return m_port; }
+    void Start() {
+        m_stop = false;
+        m_thread = std::thread([this] { Run(); });
+    }
+    void Stop() {
+        m_stop = true;
+        if (m_thread.joinable()) m_thread.join();
+        if (m_listen >= 0) ::close(m_listen);
+        m_listen = -1;
+    }
+    std::vector<std::string> Received() {
+        std::lock_guard<std::mutex> g(m_mutex);
+        return m_received;
+    }
+    std::string Stored() {
+        std::lock_guard<std::mutex> g(m_mutex);
+        return stored;
+    }
+    int Connections() {
+        std::lock_guard<std::mutex> g(m_mutex);
+        return m_connections;
+    }
+
+private:
+    static int Listen(int& port) {
+        int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        int one = 1;
+        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::listen(fd, 4);
+        socklen_t len = sizeof a;
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+        port = ntohs(a.sin_port);
+        return fd;
+    }
+    int AcceptWithin(int fd, int ms) {
+        pollfd p{fd, POLLIN, 0};
+        for (int waited = 0; waited < ms && !m_stop; waited += 50)
+            if (::poll(&p, 1, 50) > 0) return ::accept(fd, nullptr, nullptr);
+        return -1;
+    }
+    static void Send(int fd, const std::string& s) {
+        if (!s.empty()) ::send(fd, s.data(), s.size(), MSG_NOSIGNAL);
+    }
+    bool ReadLine(int fd, std::string& line) {
+        line.clear();
+        pollfd p{fd, POLLIN, 0};
+        for (;;) {
+            if (m_stop) return false;
+            if (::poll(&p, 1, 50) <= 0) continue;
+            char c;
+            if (::recv(fd, &c, 1, 0) <= 0) return false;
+            if (c == '\n') {
+                if (!line.empty() && line.back() == '\r') line.pop_back();
+                return true;
+            }
+            line.push_back(c);
+        }
+    }
+    void Run() {
+        while (!m_stop) {
+            int c = AcceptWithin(m_listen, 1000000);
+            if (c < 0) continue;
+            {
+                std::lock_guard<std::mutex> g(m_mutex);
+                ++m_connections;
+            }
+            Serve(c);
+            ::close(c);
+        }
+    }
+    void Serve(int c) {
+        Send(c, greeting);
+        int dataListen = -1;
+        std::string line;
+        while (ReadLine(c, line)) {
+            {
+                std::lock_guard<std::mutex> g(m_mutex);
+                m_received.push_back(line);
+            }
+            std::string word = line.substr(0, line.find(' '));
+            auto d = delays.find(word);
+            if (d != delays.end())
+                for (int w = 0; w < d->second && !m_stop; w += 20)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            auto r = replies.find(word);
+            if (r != replies.end()) {
+                Send(c, r->second);
+                continue;
+            }
+            if (word == "USER") Send(c, "331 Password required\r\n");
+            else if (word == "PASS") Send(c, "230 Logged in\r\n");
+            else if (word == "SYST") Send(c, systReply);
+            else if (word == "TYPE") Send(c, "200 Type set\r\n");
+            else if (word == "QUIT") { Send(c, "221 Bye\r\n"); break; }
+            else if (word == "PASV") {
+                if (dataListen >= 0) ::close(dataListen);
+                int p = 0;
+                dataListen = Listen(p);
+                Send(c, "227 Entering Passive Mode (" + pasvAddress + "," +
+                            std::to_string(p / 256) + "," + std::to_string(p % 256) + ").\r\n");
+            } else if (word == "LIST" || word == "RETR" || word == "STOR") {
+                int data = AcceptWithin(dataListen, 3000);
+                if (data < 0) { Send(c, "425 No data connection\r\n"); continue; }
+                Send(c, "150 Opening data connection\r\n");
+                bool aborted = false;
+                if (word == "LIST") Send(data, listing);
+                else if (word == "RETR") {
+                    if (dropRetrAfter < retrData.size()) {
+                        Send(data, retrData.substr(0, dropRetrAfter));
+                        aborted = true;
+                    } else Send(data, retrData);
+                } else {
+                    std::string got;
+                    char buf[4096];
+                    ssize_t n;
+                    while ((n = ::recv(data, buf, sizeof buf, 0)) > 0) got.append(buf, n);
+                    std::lock_guard<std::mutex> g(m_mutex);
+                    stored = got;
+                }
+                ::close(data);
+                ::close(dataListen);
+                dataListen = -1;
+                Send(c, aborted ? "426 Connection closed; transfer aborted.\r\n"
+                                : "226 Transfer complete\r\n");
+            } else Send(c, "502 Command not implemented\r\n");
+        }
+        if (dataListen >= 0) ::close(dataListen);
+    }
+
+    int m_listen = -1;
+    int m_port = 0;
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    std::mutex m_mutex;
+    std::vector<std::string> m_received;
+    int m_connections = 0;
+};
+
+}  // namespace qvltest
