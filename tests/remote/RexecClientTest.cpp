@@ -1,0 +1,177 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "TestServers.h"
+#include "model/Globals.h"
+#include "remote/RexecClient.h"
+#include "remote/Socket.h"
+
+using namespace qvltest;
+
+namespace {
+
+// A one-shot rexec server in a thread: records what the client sends and
+// answers with the given bytes, then closes.
+class FakeRexec {
+public:
+    explicit FakeRexec(std::string answer, int holdMs = 0) : m_answer(std::move(answer)) {
+        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::listen(m_fd, 1);
+        socklen_t len = sizeof a;
+        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
+        m_port = ntohs(a.sin_port);
+        m_thread = std::thread([this, holdMs] {
+            int c = ::accept(m_fd, nullptr, nullptr);
+            if (c < 0) return;
+            // The three strings end with the third NUL after the user.
+            int zeros = 0;
+            char ch;
+            while (zeros < 4 && ::recv(c, &ch, 1, 0) == 1) {
+                m_got.push_back(ch);
+                zeros += ch == '\0';
+            }
+            ::send(c, m_answer.data(), m_answer.size(), MSG_NOSIGNAL);
+            for (int w = 0; w < holdMs && !m_closed; w += 10)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            ::close(c);
+        });
+    }
+    ~FakeRexec() {
+        m_closed = true;
+        ::shutdown(m_fd, SHUT_RDWR);
+        if (m_thread.joinable()) m_thread.join();
+        ::close(m_fd);
+    }
+    int port() const { return m_port; }
+    std::string got() {
+        m_thread.join();
+        return m_got;
+    }
+
+private:
+    std::string m_answer;
+    int m_fd = -1, m_port = 0;
+    std::thread m_thread;
+    std::string m_got;
+    std::atomic<bool> m_closed{false};
+};
+
+TEST(RexecWire, ThreeStringsThenTheStatusByteAndTheOutput) {
+    ResetWorkerFlags();
+    FakeRexec server(std::string("\0abc\0def", 8));
+    CRexecClient client;
+    std::string out = "before:";
+    EXPECT_TRUE(client.Execute("ann", "pw", "127.0.0.1", server.port(), "chmod", "700 x.sh", out));
+    EXPECT_EQ(out, "before:abcdef");  // the status byte is not output; NULs are dropped
+    EXPECT_EQ(server.got(), std::string("\0ann\0pw\0chmod 700 x.sh\0", 23));
+}
+
+TEST(RexecWire, AnEmptyArgumentStillSendsTheBlank) {
+    FakeRexec server(std::string("\0", 1));
+    CRexecClient client;
+    std::string out;
+    client.Execute("u", "p", "127.0.0.1", server.port(), "ls", "", out);
+    EXPECT_EQ(server.got(), std::string("\0u\0p\0ls \0", 9));
+    EXPECT_EQ(out, "");
+}
+
+TEST(RexecWire, StatusOneCarriesAnErrorMessage) {
+    FakeRexec server("\001Permission denied.\n");
+    CRexecClient client;
+    std::string out;
+    try {
+        client.Execute("u", "p", "127.0.0.1", server.port(), "ls", "", out);
+        FAIL();
+    } catch (const CRexecClient::ZmrRexecException& e) {
+        EXPECT_STREQ(e.what(), "Permission denied.");
+    }
+}
+
+TEST(RexecWire, AConnectionClosedBeforeAnyStatusIsALoginFailure) {
+    FakeRexec server("");
+    CRexecClient client;
+    std::string out;
+    try {
+        client.Execute("u", "p", "127.0.0.1", server.port(), "ls", "", out);
+        FAIL();
+    } catch (const CRexecClient::ZmrRexecException& e) {
+        EXPECT_STREQ(e.what(), CRexecClient::kLoginFailed);
+    }
+}
+
+TEST(RexecWire, LineBreaksInArgumentsAreRefusedAndAClosedPortFails) {
+    CRexecClient client;
+    std::string out;
+    EXPECT_THROW(client.Execute("u", "p", "127.0.0.1", 1, "ls", "a\nb", out),
+                 CRexecClient::ZmrRexecException);
+    try {
+        client.Execute("u", "p", "127.0.0.1", FreePort(), "ls", "", out);
+        FAIL();
+    } catch (const CRexecClient::ZmrRexecException& e) {
+        EXPECT_STREQ(e.what(), "Unable to connect to server");
+    }
+}
+
+TEST(RexecWire, TheBreakFlagStopsTheWaitForASilentCommand) {
+    ResetWorkerFlags();
+    FakeRexec server(std::string("\0partial", 8), 5000);
+    CRexecClient client;
+    std::string out;
+    std::thread stopper([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        g_bFtpBreak = true;
+    });
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_THROW(client.Execute("u", "p", "127.0.0.1", server.port(), "sleep", "60", out),
+                 CRexecClient::UserAbort);
+    stopper.join();
+    ResetWorkerFlags();
+    EXPECT_EQ(out, "");  // the output read so far is dropped
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+}
+
+class RealRexec : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetWorkerFlags();
+        if (!server.ok()) GTEST_SKIP() << server.why();
+    }
+    RexecServer server;
+};
+
+TEST_F(RealRexec, RunsACommandAndReturnsItsOutput) {
+    CRexecClient client;
+    std::string out;
+    EXPECT_TRUE(client.Execute(kUser, kPassword, "127.0.0.1", server.port(), "echo",
+                               "hello; id -un", out));
+    EXPECT_EQ(out, "hello\nqvltest\n");
+}
+
+TEST_F(RealRexec, AWrongPasswordIsALoginFailure) {
+    CRexecClient client;
+    std::string out;
+    try {
+        client.Execute(kUser, "wrong", "127.0.0.1", server.port(), "echo", "hi", out);
+        FAIL();
+    } catch (const CRexecClient::ZmrRexecException& e) {
+        EXPECT_STREQ(e.what(), CRexecClient::kLoginFailed);
+    }
+    EXPECT_EQ(out, "");
+}
+
+TEST_F(RealRexec, ThePortComesFromTheEnvironment) {
+    std::string port = std::to_string(server.port());
+    ::setenv("QVL_REXEC_PORT", port.c_str(), 1);
+    CRexecClient client;
+    std::string out;
+    client.Execute(kUser, kPassword, "127.0.0.1", "printf", "ok", out);
+    ::unsetenv("QVL_REXEC_PORT");
+    EXPECT_EQ(out, "ok");
+}
+
+}  // namespace
