@@ -1,0 +1,80 @@
+#include "model/Account.h"
+
+#include <algorithm>
+
+#include "model/Trace.h"
+
+std::string ToLowerAscii(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+std::string ToUpperAscii(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+CHost::CHost(const std::string& host, const std::string& user) : m_strHost(host), m_strUser(user) {}
+
+CHost::CHost(const std::string& host, const std::string& user, const std::string& password)
+    : m_strHost(host), m_strUser(user), m_strPassword(password) {}
+
+void CHost::SetPassword(const std::string& password) {
+    m_strPassword = password;
+    // The log names the account only; a password never reaches it.
+    WriteTraceString("{" + m_strUser + "}{" + m_strHost + "}[password changed]");
+}
+
+std::vector<std::string> CAccountVault::GetUserNames() const {
+    std::vector<std::string> names;
+    for (const auto& c : m_Clusters)
+        for (const auto& h : c.m_Hosts) names.push_back(h.m_strUser);
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    return names;
+}
+
+void CAccountVault::RenumberClusterIndices() {
+    for (size_t c = 0; c < m_Clusters.size(); ++c)
+        for (auto& h : m_Clusters[c].m_Hosts) h.m_nClusterInd = static_cast<int>(c);
+}
+
+bool CAccountVault::HasAccount(const std::string& host, const std::string& user) const {
+    const std::string lh = ToLowerAscii(host), lu = ToLowerAscii(user);
+    for (const auto& c : m_Clusters)
+        for (const auto& h : c.m_Hosts)
+            if (ToLowerAscii(h.m_strHost) == lh && ToLowerAscii(h.m_strUser) == lu) return true;
+    return false;
+}
+
+std::string EncodePassword(const std::string& password) {
+    static const char* hex = "0123456789abcdef";
+    std::string out;
+    out.reserve(password.size() * 2);
+    for (unsigned char c : password) {
+        out += hex[c >> 4];
+        out += hex[c & 15];
+    }
+    return out;
+}
+
+std::string DecodePassword(const std::string& stored) {
+    auto val = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return -1;
+    };
+    std::string out;
+    if (stored.size() % 2 != 0) return stored;
+    for (size_t i = 0; i + 1 < stored.size(); i += 2) {
+        int hi = val(stored[i]), lo = val(stored[i + 1]);
+        if (hi < 0 || lo < 0) return stored;  // not in the stored form: taken as it is
+        out += static_cast<char>(hi * 16 + lo);
+    }
+    return out;
+}
+
+CHost g_CurrentAccount;

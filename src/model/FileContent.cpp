@@ -1,0 +1,169 @@
+// Operations on the disk files behind file items.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "model/Globals.h"
+#include "model/ProgramData.h"
+#include "model/SafeFile.h"
+#include "model/Trace.h"
+#include "platform/Prompter.h"
+
+std::string GetDirectoryPart(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+namespace {
+void ReplaceAll(std::string& s, const std::string& what, const std::string& with) {
+    if (what.empty()) return;
+    size_t pos = 0;
+    while ((pos = s.find(what, pos)) != std::string::npos) {
+        s.replace(pos, what.size(), with);
+        pos += with.size();
+    }
+}
+
+bool AppendAll(int fd, const std::string& bytes) {
+    const char* p = bytes.data();
+    size_t n = bytes.size();
+    while (n > 0) {
+        ssize_t w = ::write(fd, p, n);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += w;
+        n -= static_cast<size_t>(w);
+    }
+    return true;
+}
+}  // namespace
+
+bool CProgramData::ConcatenateFiles(int p, int s, int b, const std::vector<int>& sel) {
+    const std::string outPath = g_strConcatOutputFile;
+    const std::string folder = GetDirectoryPart(outPath);
+    const std::string name = GetFileNameFromPath(outPath);
+    if (!folder.empty() && !CreateFolderPath(folder)) {
+        Prompter().Message("Failed to create the directory: " + folder, MsgIcon::Stop);
+        return false;
+    }
+    int fd = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        Prompter().Message("Failed to open file: " + name, MsgIcon::Stop);
+        return false;
+    }
+    bool wrote = false, failed = false;
+    for (int i : sel) {
+        const CFileItem it = GetFileItem(p, s, b, i);
+        std::string block = g_strConcatTemplateCurrent;
+        ReplaceAll(block, "{$FileName}", it.FileName);
+        ReplaceAll(block, "{$LocalDir}", it.LocalDir);
+        ReplaceAll(block, "{$RemoteDir}", it.RemoteDir);
+        std::string text;
+        if (!ReadFileText(it.GetLocalPath(), text)) continue;
+        // Text-mode output: CR LF of the template becomes LF.
+        ReplaceAll(block, "\r\n", "\n");
+        ReplaceAll(block, "{$FileText}", text);
+        if (!AppendAll(fd, block)) {
+            failed = true;
+            break;
+        }
+        wrote = true;
+    }
+    if (::close(fd) != 0) failed = true;
+    if (failed) {
+        WriteTraceString("Failed to write " + outPath + ": " + SystemErrorText(errno));
+        Prompter().Message("Failed to write file: " + name, MsgIcon::Stop);
+        return false;
+    }
+    return wrote;
+}
+
+bool RenameLocalFile(const std::string& oldPath, const std::string& newPath, std::string& error) {
+    error.clear();
+    if (!IsRegularFile(oldPath)) {
+        error = "Original file is missing.";
+        return false;
+    }
+    size_t slash = newPath.rfind('/');
+    if (slash != std::string::npos && slash > 0) CreateFolderPath(newPath.substr(0, slash + 1));
+    std::string why;
+    if (!RenameNoReplace(oldPath, newPath, why)) {
+        if (why.size() > 1000) why.resize(1000);
+        error = "Failed to rename " + oldPath + ": " + why;
+        return false;
+    }
+    return true;
+}
+
+void ReadUrlShortcut(const std::string& path, const std::string& fileName, std::string& name,
+                     std::string& address) {
+    std::string text;
+    if (!ReadFileText(path, text)) return;
+    name = fileName;
+    for (size_t pos; (pos = name.find(".url")) != std::string::npos;) name.erase(pos, 4);
+    address.clear();
+    size_t key = text.find("BASEURL=");
+    if (key == std::string::npos) return;
+    size_t start = key + 8;
+    size_t nl = text.find('\n', start);
+    if (nl == std::string::npos) return;
+    address = text.substr(start, nl - start);
+    while (!address.empty() && (address.back() == ' ' || address.back() == '\t' ||
+                                address.back() == '\r' || address.back() == '\n'))
+        address.pop_back();
+}
+
+std::string BrowseForLocalFolder() {
+    auto picked = Prompter().PickFolder("Select a directory in which to import the file(s):", "");
+    if (!picked || picked->empty()) return "";
+    std::string path = *picked + "/";
+    for (size_t pos; (pos = path.find("//")) != std::string::npos;) path.erase(pos, 1);
+    return path;
+}
+
+int CProgramData::UpdateBasketFromPaths(int p, int s, int b, int pos, std::vector<RemoteFileChoice>& files,
+                                        std::vector<RemoteFolderChoice>& folders) {
+    files.clear();
+    folders.clear();
+    if (!RunRemoteBrowser("*.*", files, folders)) return 0;
+    ApplyCurrentHostToSession(p, s);
+    if (files.empty() || !IsValidBasket(false, p, s, b)) return 0;
+    if (pos < 0) pos = GetFileItemCount(p, s, b);
+    if (g_bAutoBasketCreate)
+        for (size_t i = 0; i < folders.size(); ++i)
+            InsertBasket(folders[i].name, p, s, b + 1 + static_cast<int>(i));
+    const std::vector<CFileItem> existing = GetBasketItems(p, s, b);
+    int added = 0;
+    for (auto& f : files) {
+        CFileItem it;
+        it.FileName = f.name;
+        it.FileType = "remote";
+        it.IsBinaryFile = IsBinaryByExtension(f.name);
+        it.RemoteDir = f.remoteDir;
+        it.LocalDir = f.localDir;
+        it.RemHost = g_CurrentAccount.m_strHost;
+        it.RemUser = g_CurrentAccount.m_strUser;
+        if (g_bAutoBasketCreate) {
+            if (InsertFileItems(p, s, b + 1 + f.folderIndex, -1, it)) ++added;
+        } else if (FindItemByRemoteDir(existing, it)) {
+            f.name += "$--$";
+        } else {
+            InsertFileItems(p, s, b, pos, it);
+            ++pos;
+            ++added;
+        }
+    }
+    // The file-limit check belongs to the file-list operations: above the
+    // limit automatic updates are switched off.
+    if (g_bAutoUpdate && GetSessionItemCount(p, s) >= g_nTurnOff) {
+        g_bAutoUpdate = false;
+        const std::string row = "+=+=+=+=+=+=+=+=+=+=+=+=+=+=+=+=+=+=+";
+        WriteTraceString(row);
+        WriteTraceString("File limit exceeded " + std::to_string(g_nTurnOff) +
+                         " files.\r\nAuto-update forcefully turned off.");
+        WriteTraceString(row);
+    }
+    return added;
+}

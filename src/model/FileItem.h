@@ -1,0 +1,93 @@
+// One entry of a file basket: a local file paired with a remote file.
+#pragma once
+
+#include <ctime>
+#include <string>
+
+// Builds a local time from its six parts (month 1-12).
+std::time_t MakeLocalTime(int year, int month, int day, int hour, int minute, int second);
+
+// Stored time text: six decimal numbers each followed by "+" (2008+7+5+13+4+9+).
+std::string FormatStoredTime(std::time_t t);
+// Reads a stored time; a date that cannot be right gives 2006-01-01 00:00:00.
+std::time_t ParseStoredTime(const std::string& text);
+
+// "jan" ... "dec" to 1 ... 12; anything else gives 1.
+int GetMonthNumber(const std::string& month);
+
+// The remote time marker: unknown remote time or a missing remote file.
+std::time_t RemoteUnknownTime();  // 1970-01-01 01:01:01 local
+std::time_t DefaultItemTime();    // 1970-01-01 00:00:00 local
+
+// Last-write time of a local file; false when it does not exist.
+bool GetLocalFileTime(const std::string& path, std::time_t& t);
+
+class CFileItem {
+public:
+    CFileItem();
+    explicit CFileItem(const std::string& fileName);
+
+    void Reset();
+
+    std::string FileName;
+    std::string FileType;     // "local" or "remote"
+    std::string RemHost;
+    std::string RemUser;
+    std::string RemPassword;  // never stored in the work file
+    std::string RemoteDir;
+    std::string LocalDir;
+    bool IsBatFile = false;
+    bool IsBinaryFile = false;
+    std::string IsFTPed;      // "Yes", "No" or "failed" (transfer result)
+    std::string IsPinned;     // "IsPinned1" ... "IsPinned8", "No" or empty
+    std::string IsRemoteModified;
+    std::string IsRemoteMissing;
+    std::time_t LocalModTime = 0;
+    std::time_t RemoteModTime = 0;
+    int BasketInd = 0;
+
+    std::string GetLocalPath() const { return LocalDir + FileName; }
+
+    // "LocalModified", "LocalMissing" or "".
+    std::string GetLocalStatus() const;
+    // Accepts the local state; 1 when something changed.
+    int ClearLocalDirty();
+    void RefreshLocalTime();
+    // True when the local status is not "".
+    bool IsLocallyChanged() const { return !GetLocalStatus().empty(); }
+
+    // Takes the remote time from a directory listing and returns (and sets)
+    // the status word " Ok", "-dirty-", "-not sure-" or "-missing-".
+    std::string UpdateRemoteStatus(const std::string& listing, std::string& status);
+    // The time text of this item's entry in a listing, or "RemoteMissing".
+    std::string GetRemoteListingText(const std::string& listing) const;
+    // Applies a time text as above and returns the status word.
+    std::string ApplyRemoteTime(const std::string& timeText, const std::string& hostKind);
+    // "VMS" when the remote folder holds "[", else "UNIX".
+    std::string GetHostKind() const;
+
+    std::string GetModifiedTimeText() const;
+    std::string GetCreatedTimeText() const;
+    std::string GetSyncText() const;
+    std::string GetTypeFromExtension() const;
+    int GetImageIndex() const;
+    std::string GetStatusText() const;
+    std::string GetShortReport() const;
+    // hostType: the account's host type as the program data reports it.
+    std::string GetLongReport(const std::string& hostType) const;
+
+    std::string GetLocalTimeText() const { return FormatStoredTime(LocalModTime); }
+    std::string GetRemoteTimeText() const { return FormatStoredTime(RemoteModTime); }
+    void SetLocalTimeFromText(const std::string& text) { LocalModTime = ParseStoredTime(text); }
+    void SetRemoteTimeFromText(const std::string& text) { RemoteModTime = ParseStoredTime(text); }
+
+    // Creates the local file empty: 1 created, 0 exists already (message set),
+    // 2 the path cannot be used or the file cannot be made (message set).
+    int CreateEmptyLocalFile(std::string& message);
+    // Copies the source item's local file to this item's: 1 copied, 0 the
+    // target exists, 2 refused or failed (message set).
+    int CopyFileWithCheck(const CFileItem& source, std::string& message);
+    // Rewrites the local file with LF line breaks and no stray CR; false
+    // (and a trace line) when it cannot be written.
+    bool RepairLineBreaks();
+};

@@ -1,0 +1,119 @@
+// The library file "_qvl_library.txt": the option line and the block of
+// conversion libraries, also used for library export and import and for the
+// files waiting in the loading area.
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "convert/LibraryFile.h"
+#include "model/Globals.h"
+#include "model/KeyValue.h"
+#include "model/ProgramData.h"
+#include "model/SafeFile.h"
+#include "model/Trace.h"
+#include "model/WorkArea.h"
+#include "platform/Prompter.h"
+
+namespace {
+const char* kOptionMarker = "~*~ Library option:";
+const char* kBeginMarker = "~*~ (1.2)+ Wild find and replace libraries:";
+const char* kEndMarker = "~*~ (1.2)- End of wild find and replace libraries:";
+
+struct WaitCursor {
+    WaitCursor() { Prompter().SetWaitCursor(true); }
+    ~WaitCursor() { Prompter().SetWaitCursor(false); }
+};
+}  // namespace
+
+int CProgramData::GetLibraryCount() const { return m_LibraryList.GetCount(); }
+
+std::string CProgramData::FormatLibraryFile() const {
+    std::ostringstream out;
+    out << "~*~ Library option: " << "Version=" << kProgramVersion << ", " << "WorkMode=" << g_nWorkMode
+        << ", " << "FR_LibIndex=" << g_nLibIndex << ", " << "\n";
+    WriteLibraries(out, m_LibraryList);
+    return out.str();
+}
+
+bool CProgramData::SaveLibraryFile(const std::string& path) {
+    if (m_bExitRequested) return false;
+    std::string error;
+    if (!SaveFileAtomic(path, FormatLibraryFile(), error, 0600)) {
+        WriteTraceString("Failed to save the library file: " + error);
+        Prompter().Message("Failed to save the library file " + path + ":\r\n" + error, MsgIcon::Stop);
+        return false;
+    }
+    return true;
+}
+
+bool CProgramData::ReadLibraryOptions(const std::string& line) {
+    if (CompareVersionStrings(GetKeyValue(line, "Version="), "1.0.0.0") == 0) {
+        ConfirmVersion();
+        return false;
+    }
+    g_nWorkMode = ParseInt(GetKeyValue(line, "WorkMode="));
+    g_nLibIndex = ParseInt(GetKeyValue(line, "FR_LibIndex="));
+    return true;
+}
+
+void CProgramData::LoadLibraryFile(const std::string& path, bool skipOptions) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in.is_open()) {
+        g_bLibraryFileFound = false;
+        return;
+    }
+    std::string line;
+    while (ReadLine(in, line)) {
+        if (!skipOptions && line.find(kOptionMarker) != std::string::npos) {
+            if (!ReadLibraryOptions(line)) return;
+        } else if (line.find(kBeginMarker) != std::string::npos) {
+            ReadLibrary(in, kEndMarker, m_LibraryList);
+        }
+    }
+}
+
+void CProgramData::ImportLibraries(const std::string& path) {
+    WaitCursor wait;
+    std::ifstream in(path, std::ios::binary);
+    if (!in.is_open()) return;
+    std::string line;
+    while (ReadLine(in, line))
+        if (line.find(kBeginMarker) != std::string::npos) ReadLibrary(in, kEndMarker, m_LibraryList);
+}
+
+void CProgramData::LoadLibrariesFromLoadingArea() {
+    namespace fs = std::filesystem;
+    const int before = GetLibraryCount();
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (fs::directory_iterator it(g_strLoadingAreaDir, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code e2;
+        if (it->is_regular_file(e2)) files.push_back(it->path().string());
+    }
+    std::sort(files.begin(), files.end());
+    if (!files.empty()) CreateFolderPath(g_strLoadingBackUpDir);
+    for (const auto& f : files) {
+        LoadLibraryFile(f, true);
+        const std::string backup = g_strLoadingBackUpDir + GetFileNameFromPath(f);
+        std::string error;
+        // The file leaves the loading area only once its backup exists.
+        if (!CopyFileBytes(f, backup, true, error)) {
+            WriteTraceString("Failed to back up " + f + ": " + error + "; the file stays in the loading area.");
+            continue;
+        }
+        if (std::remove(f.c_str()) != 0) WriteTraceString("Failed to remove " + f + ": " + SystemErrorText(errno));
+    }
+    const int added = GetLibraryCount() - before;
+    if (added <= 0) return;
+    const bool manyFiles = files.size() > 1, manyLibs = added > 1;
+    std::string text = manyLibs ? "Libraries " : "Library ";
+    text += "loaded from file";
+    if (manyFiles) text += "s";
+    text += " found in the loading area:\r\n    " + g_strLoadingAreaDir + "\r\n\r\n" + "The file";
+    text += manyFiles ? "s are " : " is ";
+    text += "backed up in " + g_strLoadingBackUpDir + " area.\r\n\r\n" + "New ";
+    text += manyLibs ? "libraries are " : "library is ";
+    text += "added at the ***end*** of the library-list.";
+    Prompter().Message(text, MsgIcon::Info);
+}

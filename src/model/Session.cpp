@@ -1,0 +1,226 @@
+#include "model/Session.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "model/Account.h"
+#include "model/KeyValue.h"
+#include "model/SafeFile.h"
+#include "model/Trace.h"
+#include "model/WorkArea.h"
+#include "platform/Prompter.h"
+
+namespace {
+constexpr size_t kMaxSelectionWritten = 1000;
+
+std::string Pair(const std::string& key, const std::string& value) {
+    return key + StoredText(value) + ", ";
+}
+
+std::string Index5(int i) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%5d. ", i);
+    return buf;
+}
+
+// Shows the wait cursor for the lifetime of the object.
+struct WaitCursor {
+    WaitCursor() { Prompter().SetWaitCursor(true); }
+    ~WaitCursor() { Prompter().SetWaitCursor(false); }
+};
+}  // namespace
+
+std::string StoredText(const std::string& value) {
+    std::string clean = value;
+    for (char& c : clean)
+        if (c == '\r' || c == '\n') c = ' ';
+    return EncodeText(clean);
+}
+
+bool IsSafeBoxFileName(const std::string& name) {
+    return !name.empty() && name.find('/') == std::string::npos &&
+           name.find('\\') == std::string::npos && name.find("..") == std::string::npos &&
+           name.find('\0') == std::string::npos;
+}
+
+CSession::CSession()
+    : Host(g_CurrentAccount.m_strHost),
+      User(g_CurrentAccount.m_strUser),
+      LocalDir(g_strWorkFilesDir),
+      RemoteDir(g_CurrentAccount.m_strLastFolder) {}
+
+void CSession::WriteHeader(std::ostream& out, int number, int project, bool plainName) {
+    SessionBox = project;
+    out << "Session ID: " << number << "\n";
+    out << Pair("SessionName=", SessionName) << Pair("Host=", Host) << Pair("User=", User)
+        << Pair("RemoteDir=", RemoteDir) << Pair("LocalDir=", LocalDir)
+        << "SessionBox=" << SessionBox << ", " << "BasketInd=" << BasketInd << ", " << "\n";
+    out << BoxFileName;
+    if (!plainName) out << " (This may not reflect file's physical name over time.)";
+    out << "\n";
+}
+
+void CSession::WriteBaskets(std::ostream& out) {
+    out << "File-Basket info: \n";
+    for (size_t b = 0; b < m_Baskets.size(); ++b) {
+        CFileBasket& basket = m_Baskets[b];
+        if (basket.m_Selection.size() > kMaxSelectionWritten) basket.m_Selection.resize(1);
+        out << Index5(static_cast<int>(b)) << Pair("BasketName=", basket.BasketName)
+            << "BasketSel=" << JoinIntList(basket.m_Selection, '#') << ", " << "\n";
+    }
+    out << "End of file-basket info: \n";
+}
+
+std::string CSession::FormatWorkFile(int number, int project) {
+    std::ostringstream out;
+    WriteHeader(out, number, project, false);
+    for (size_t b = 0; b < m_Baskets.size(); ++b) {
+        const auto& items = m_Baskets[b].m_Items;
+        for (size_t i = 0; i < items.size(); ++i) {
+            const CFileItem& it = items[i];
+            out << Index5(static_cast<int>(i)) << Pair("FileName=", it.FileName)
+                << Pair("FileType=", it.FileType) << Pair("RemoteDir=", it.RemoteDir)
+                << Pair("LocalDir=", it.LocalDir) << Pair("RemHost=", it.RemHost)
+                << Pair("RemUser=", it.RemUser) << Pair("IsFTPed=", it.IsFTPed)
+                << Pair("IsPinned=", it.IsPinned) << "IsBatFile=" << YesNo(it.IsBatFile) << ", "
+                << "IsBinaryFile=" << YesNo(it.IsBinaryFile) << ", "
+                << "LocalModTime=" << it.GetLocalTimeText() << ", "
+                << "RemoteModTime=" << it.GetRemoteTimeText() << ", "
+                << "BasketInd=" << b << ", " << "\n";
+        }
+    }
+    out << "End of Session ID: \n";
+    WriteBaskets(out);
+    return out.str();
+}
+
+int CSession::Write(const std::string& folder, int number, int project) {
+    const std::string path = folder + BoxFileName;
+    std::string error;
+    if (!IsSafeBoxFileName(BoxFileName) ||
+        !SaveFileAtomic(path, FormatWorkFile(number, project), error, 0600)) {
+        if (error.empty()) error = "bad work-file name (" + path + ")";
+        WriteTraceString("Failed to write session info to file: " + error);
+        Prompter().Message("Failed to write session info to file.", MsgIcon::Stop);
+        return 0;
+    }
+    return 1;
+}
+
+void CSession::ReadHeader(const std::string& line) {
+    SessionName = GetTextValue(line, "SessionName=");
+    Host = GetTextValue(line, "Host=");
+    User = GetTextValue(line, "User=");
+    RemoteDir = GetTextValue(line, "RemoteDir=");
+    LocalDir = GetTextValue(line, "LocalDir=");
+    SessionBox = ParseInt(GetKeyValue(line, "SessionBox="));
+    BasketInd = ParseInt(GetKeyValue(line, "BasketInd="));
+}
+
+void CSession::ReadBaskets(std::istream& in) {
+    std::string line;
+    while (ReadLine(in, line)) {
+        if (line.find("End of file-basket info:") != std::string::npos) break;
+        CFileBasket basket;
+        basket.BasketName = GetTextValue(line, "BasketName=");
+        basket.m_Selection = SplitIntList(GetKeyValue(line, "BasketSel="), '#');
+        m_Baskets.push_back(std::move(basket));
+    }
+}
+
+void CSession::ReadBody(std::istream& in, const std::string& batKey, const std::string& source) {
+    std::vector<CFileItem> items;
+    std::string line;
+    size_t skipped = 0;
+    while (ReadLine(in, line)) {
+        if (line.find("End of Session ID:") != std::string::npos) break;
+        if (!HasKey(line, "FileName=")) {
+            // Not an item line: a damaged or foreign line is reported, not
+            // turned into an item.
+            if (!line.empty()) ++skipped;
+            continue;
+        }
+        CFileItem it;
+        it.FileName = GetTextValue(line, "FileName=");
+        it.FileType = GetTextValue(line, "FileType=");
+        it.RemoteDir = GetTextValue(line, "RemoteDir=");
+        it.LocalDir = GetTextValue(line, "LocalDir=");
+        it.RemHost = GetTextValue(line, "RemHost=");
+        it.RemUser = GetTextValue(line, "RemUser=");
+        it.IsFTPed = GetTextValue(line, "IsFTPed=");
+        it.IsPinned = GetTextValue(line, "IsPinned=");
+        it.IsBatFile = GetKeyValue(line, batKey) == "Yes";
+        it.IsBinaryFile = GetKeyValue(line, "IsBinaryFile=") == "Yes";
+        it.SetLocalTimeFromText(GetKeyValue(line, "LocalModTime="));
+        it.SetRemoteTimeFromText(GetKeyValue(line, "RemoteModTime="));
+        it.BasketInd = ParseInt(GetKeyValue(line, "BasketInd="));
+        items.push_back(std::move(it));
+    }
+    IsLoaded = true;
+    m_Baskets.clear();
+    if (ReadLine(in, line) && line.find("File-Basket info:") != std::string::npos) ReadBaskets(in);
+    if (m_Baskets.empty()) m_Baskets.emplace_back();
+    for (const auto& it : items) AddItemToBasket(it, it.BasketInd);
+    // Selections and the current basket must name what exists.
+    for (auto& basket : m_Baskets) {
+        std::vector<int> sel;
+        for (int i : basket.m_Selection)
+            if (i >= 0 && i < static_cast<int>(basket.m_Items.size())) sel.push_back(i);
+        basket.m_Selection = std::move(sel);
+    }
+    if (BasketInd < 0 || BasketInd >= static_cast<int>(m_Baskets.size())) BasketInd = 0;
+    if (skipped > 0)
+        WriteTraceString("Skipped " + std::to_string(skipped) + " unreadable line(s) in " + source);
+}
+
+int CSession::Read(const std::string& folder) {
+    WaitCursor wait;
+    const std::string path = folder + BoxFileName;
+    std::ifstream in;
+    if (IsSafeBoxFileName(BoxFileName)) in.open(path, std::ios::binary);
+    if (!in.is_open()) {
+        WriteTraceString("Data retrieve failed. \r\nNot found: " + path + "\r\nObject re-initialized.");
+        return 0;
+    }
+    std::string line;
+    for (int i = 0; i < 3; ++i) ReadLine(in, line);
+    ReadBody(in, "IsBatFile=", path);
+    return 1;
+}
+
+void CSession::ReadLegacy(std::istream& in) {
+    std::string line;
+    ReadLine(in, line);
+    ReadHeader(line);
+    ReadLine(in, line);
+    BoxFileName = line;
+    ReadBody(in, "m_IsBatfile=", "session file");
+}
+
+void CSession::AddItemToBasket(const CFileItem& item, int basket) {
+    if (m_Baskets.empty()) m_Baskets.emplace_back();
+    if (basket < 0 || basket >= static_cast<int>(m_Baskets.size())) basket = 0;
+    m_Baskets[basket].m_Items.push_back(item);
+}
+
+std::string CSession::MakeBoxFileName(int project, int session,
+                                      const std::vector<std::string>& inUse) const {
+    std::string kept;
+    for (char c : SessionName)
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-')
+            kept += c;
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "Box%02d-Ses%02d-", project + 1, session + 1);
+    const std::string base = buf + kept;
+    if (!ContainsString(inUse, base + ".txt")) return base + ".txt";
+    for (int n = 1;; ++n) {
+        std::snprintf(buf, sizeof buf, "-%02d.txt", n);
+        if (!ContainsString(inUse, base + buf)) return base + buf;
+    }
+}
+
+void CSession::SetBoxFileName(int project, int session, std::vector<std::string>& inUse) {
+    BoxFileName = MakeBoxFileName(project, session, inUse);
+    inUse.push_back(BoxFileName);
+}

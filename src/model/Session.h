@@ -1,0 +1,60 @@
+// One working context: connection defaults, its work file and its baskets.
+#pragma once
+
+#include <istream>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "model/FileBasket.h"
+
+// Text written on one line of a data file: line breaks become blanks and
+// every comma the comma code.
+std::string StoredText(const std::string& value);
+
+class CSession {
+public:
+    CSession();
+
+    std::string SessionName = "My Session";
+    std::string Host;
+    std::string User;
+    std::string LocalDir;
+    std::string RemoteDir;
+    std::string BoxFileName = "ttt-ttt";
+    bool IsLoaded = false;
+    int BasketInd = 0;
+    int SessionBox = 0;
+    std::vector<CFileBasket> m_Baskets;
+
+    int GetImageIndex() const { return IsLoaded ? 3 : 2; }
+
+    // Lines 1 to 3 of a work file or a master-file session block.
+    void WriteHeader(std::ostream& out, int number, int project, bool plainName);
+    // The "File-Basket info: " block.
+    void WriteBaskets(std::ostream& out);
+    // The whole work file as text.
+    std::string FormatWorkFile(int number, int project);
+    // Writes folder + BoxFileName (atomically): 1 on success, 0 on failure
+    // with a message and the reason in the log.
+    int Write(const std::string& folder, int number, int project);
+
+    void ReadHeader(const std::string& line);
+    void ReadBaskets(std::istream& in);
+    // Reads folder + BoxFileName: 1 when read (the session is then loaded),
+    // 0 when it cannot be opened (the session is left as it was).
+    int Read(const std::string& folder);
+    // The items and baskets of a work file from a stream positioned after
+    // its three header lines; marks the session loaded.
+    void ReadBody(std::istream& in, const std::string& batKey, const std::string& source);
+    // One session block of the older master-file layout.
+    void ReadLegacy(std::istream& in);
+
+    void AddItemToBasket(const CFileItem& item, int basket);
+
+    std::string MakeBoxFileName(int project, int session, const std::vector<std::string>& inUse) const;
+    void SetBoxFileName(int project, int session, std::vector<std::string>& inUse);
+};
+
+// True when a work-file name read from a file may be used: no folder parts.
+bool IsSafeBoxFileName(const std::string& name);
