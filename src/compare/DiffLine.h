@@ -1,0 +1,34 @@
+// One line of a compared input, and one row of a diff result.
+#pragma once
+
+#include <string>
+
+class CDiffOptions;
+
+// marker: 0 same (also every filler row), 1 modified, 2 added (only in the
+// right input), 3 deleted (only in the left input); the middle column of a
+// three-file result uses 0 to 8. lineNo: 0-based index of the line in its
+// own input, -1 on a filler row, -2 on a filler row inserted by the
+// three-file alignment. group: the difference the row belongs to, counted
+// from 1; -1 on rows of unchanged lines.
+class CDiffLine {
+public:
+    CDiffLine() = default;
+    explicit CDiffLine(std::string text) : text(std::move(text)) {}
+    CDiffLine(int marker, int lineNo, int group, std::string text)
+        : marker(marker), lineNo(lineNo), group(group), text(std::move(text)) {}
+
+    const std::string& GetText() const { return text; }
+
+    // Line equality under the options: -1, 0 or 1 as the normalised texts
+    // compare byte by byte (unsigned); equal lines give 0. "this" is the
+    // right line, other the left line.
+    int Compare(const CDiffLine& other, const CDiffOptions& options) const;
+
+    bool operator==(const CDiffLine&) const = default;
+
+    int marker = 0;
+    int lineNo = -1;
+    int group = -1;
+    std::string text;
+};

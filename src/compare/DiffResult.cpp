@@ -1,0 +1,216 @@
+#include "compare/DiffResult.h"
+
+#include <algorithm>
+
+#include "compare/DiffOptions.h"
+#include "compare/TextAccess.h"
+#include "compare/TextDiff.h"
+#include "model/Trace.h"
+#include "platform/Prompter.h"
+
+namespace {
+std::vector<CDiffLine> TextToLines(const std::string& text) {
+    std::vector<CDiffLine> lines;
+    for (std::string& line : SplitTextIntoLines(text)) lines.emplace_back(0, -1, -1, std::move(line));
+    return lines;
+}
+
+void ReportLoadFailure() { Prompter().Message("Failed to load the files.", MsgIcon::Warning); }
+}  // namespace
+
+void CDiffResult::SetHeader(int no1, int no2, int no3, const std::string& n1,
+                            const std::string& n2, const std::string& n3, int m) {
+    fileNo1 = no1;
+    fileNo2 = no2;
+    fileNo3 = no3;
+    name1 = n1;
+    name2 = n2;
+    name3 = n3;
+    mode = m;
+}
+
+void CDiffResult::PrepareHeader(int no1, int no2, int no3, const std::string& n1,
+                                const std::string& n2, const std::string& n3, int m) {
+    if (!m_PreviousHeader) m_PreviousHeader = Header{mode, fileNo1, fileNo2, fileNo3, name1, name2, name3};
+    SetHeader(no1, no2, no3, n1, n2, n3, m);
+}
+
+bool CDiffResult::Fail() {
+    if (m_PreviousHeader) {
+        const Header h = *m_PreviousHeader;
+        SetHeader(h.fileNo1, h.fileNo2, h.fileNo3, h.name1, h.name2, h.name3, h.mode);
+        m_PreviousHeader.reset();
+    }
+    return false;
+}
+
+void CDiffResult::Succeed() {
+    m_PreviousHeader.reset();
+    built = true;
+}
+
+bool CDiffResult::BuildInputOutputDiff(const std::atomic<bool>* breakFlag) {
+    CTextDiff diff(CDiffOptions::FromProgramOptions());
+    diff.SetBreakFlag(breakFlag);
+    if (!diff.Compare(TextToLines(GetInputWindowText()), TextToLines(GetOutputWindowText())))
+        return Fail();
+    std::vector<CDiffLine> left, right;
+    diff.BuildRows(left, right);
+    leftRows.swap(left);
+    rightRows.swap(right);
+    middleRows.clear();
+    Succeed();
+    WriteTraceString("Input/Output diff built.");
+    return true;
+}
+
+bool CDiffResult::BuildFilesDiff(const std::atomic<bool>* breakFlag) {
+    std::vector<CDiffLine> a, b;
+    if (!CTextDiff::LoadFilePair(name1, name3, a, b)) {
+        ReportLoadFailure();
+        return Fail();
+    }
+    CTextDiff diff(CDiffOptions::FromProgramOptions());
+    diff.SetBreakFlag(breakFlag);
+    if (!diff.Compare(std::move(a), std::move(b))) return Fail();
+    std::vector<CDiffLine> left, right;
+    diff.BuildRows(left, right);
+    leftRows.swap(left);
+    rightRows.swap(right);
+    middleRows.clear();
+    Succeed();
+    WriteTraceString("Files diff built.");
+    return true;
+}
+
+bool CDiffResult::Build3WayDiff(const std::atomic<bool>* breakFlag) {
+    // The base (name2) is read once and compared with file 3, then file 2.
+    std::vector<CDiffLine> base, file3, file2;
+    if (!CTextDiff::LoadFilePair(name2, name3, base, file3) || !LoadFileLines(name1, file2)) {
+        ReportLoadFailure();
+        return Fail();
+    }
+    const CDiffOptions options = CDiffOptions::FromProgramOptions();
+    std::vector<CDiffLine> m1, right, m2, left, middle;
+    {
+        CTextDiff c1(options);
+        c1.SetBreakFlag(breakFlag);
+        if (!c1.Compare(base, std::move(file3))) return Fail();
+        c1.BuildRows(m1, right);
+    }
+    {
+        CTextDiff c2(options);
+        c2.SetBreakFlag(breakFlag);
+        if (!c2.Compare(std::move(base), std::move(file2))) return Fail();
+        c2.BuildRows(m2, left);
+    }
+    MergeThreeWay(left, m2, middle, m1, right);
+    leftRows.swap(left);
+    middleRows.swap(middle);
+    rightRows.swap(right);
+    Succeed();
+    WriteTraceString("3-way diff built.");
+    return true;
+}
+
+int CombineMiddleMarkers(int a, int b) {
+    static const int table[3][3] = {{0, 4, 2}, {5, 6, 8}, {1, 7, 3}};
+    auto index = [](int v) { return v == 0 ? 0 : v == 1 ? 1 : v == 3 ? 2 : -1; };
+    int ia = index(a), ib = index(b);
+    if (ia < 0 || ib < 0) return 0;
+    return table[ia][ib];
+}
+
+void MergeThreeWay(std::vector<CDiffLine>& leftRows, std::vector<CDiffLine>& m2,
+                   std::vector<CDiffLine>& middleRows, std::vector<CDiffLine>& m1,
+                   std::vector<CDiffLine>& rightRows) {
+    const CDiffLine filler(0, -2, -1, std::string());
+    auto insertAt = [&](std::vector<CDiffLine>& rows, size_t i) {
+        rows.insert(rows.begin() + static_cast<long>(std::min(i, rows.size())), filler);
+    };
+    // The outer columns run parallel to their working lists; keep them so
+    // even if a caller hands lists of other lengths.
+    leftRows.resize(std::max(leftRows.size(), m2.size()));
+    rightRows.resize(std::max(rightRows.size(), m1.size()));
+    for (size_t i = 0; i < std::max(m1.size(), m2.size()); ++i) {
+        const bool has1 = i < m1.size();
+        const bool has2 = i < m2.size();
+        const bool filler1 = has1 && m1[i].lineNo == -1;
+        const bool filler2 = has2 && m2[i].lineNo == -1;
+        if ((filler1 && !filler2) || !has2) {
+            insertAt(m2, i);
+            insertAt(leftRows, i);
+        } else if ((filler2 && !filler1) || !has1) {
+            insertAt(m1, i);
+            insertAt(rightRows, i);
+        }
+        m1[i].marker = CombineMiddleMarkers(m2[i].marker, m1[i].marker);
+    }
+    middleRows = m1;
+}
+
+CDiffResultSet::CDiffResultSet()
+    : m_Results{&m_InputOutputResult, &m_FilesResult, &m_ThreeWayResult} {}
+
+CDiffResultSet::CDiffResultSet(const CDiffResultSet& other)
+    : m_InputOutputResult(other.m_InputOutputResult),
+      m_FilesResult(other.m_FilesResult),
+      m_ThreeWayResult(other.m_ThreeWayResult),
+      m_Results{&m_InputOutputResult, &m_FilesResult, &m_ThreeWayResult},
+      m_PaletteLines(other.m_PaletteLines) {}
+
+CDiffResultSet& CDiffResultSet::operator=(const CDiffResultSet& other) {
+    if (this != &other) {
+        m_InputOutputResult = other.m_InputOutputResult;
+        m_FilesResult = other.m_FilesResult;
+        m_ThreeWayResult = other.m_ThreeWayResult;
+        m_PaletteLines = other.m_PaletteLines;
+    }
+    return *this;
+}
+
+CDiffResult* CDiffResultSet::GetResult(int window) {
+    if (window < 0 || window >= static_cast<int>(m_Results.size())) return nullptr;
+    return m_Results[window];
+}
+
+const CDiffResult* CDiffResultSet::GetResult(int window) const {
+    if (window < 0 || window >= static_cast<int>(m_Results.size())) return nullptr;
+    return m_Results[window];
+}
+
+void CDiffResultSet::PrepareInputOutputDiff() {
+    m_InputOutputResult.PrepareHeader(0, 0, 1, "Input window", "", "Output window", 0);
+}
+
+bool CDiffResultSet::PrepareTwoFileDiff(const std::vector<std::string>& paths) {
+    if (paths.size() < 2) return false;
+    m_FilesResult.PrepareHeader(0, 0, 1, paths[0], "", paths[1], 1);
+    return true;
+}
+
+bool CDiffResultSet::PrepareThreeWayDiff(const std::vector<std::string>& paths) {
+    if (paths.size() < 3) return false;
+    m_ThreeWayResult.PrepareHeader(1, 0, 2, paths[1], paths[0], paths[2], 2);
+    return true;
+}
+
+std::vector<std::string>& CDiffResultSet::GetRowTexts(std::vector<std::string>& out, int window,
+                                                      int pane, const std::vector<int>& rows) const {
+    out.clear();
+    const CDiffResult* result = GetResult(window);
+    if (!result) return out;
+    const std::vector<CDiffLine>* column = nullptr;
+    switch (pane) {
+    case kDiffPaneLeft: column = &result->leftRows; break;
+    case kDiffPaneRight: column = &result->rightRows; break;
+    case kDiffPaneMiddle: column = &result->middleRows; break;
+    default: return out;
+    }
+    for (int row : rows) {
+        if (row < 0 || row >= static_cast<int>(column->size())) continue;
+        const CDiffLine& line = (*column)[row];
+        if (line.lineNo >= 0) out.push_back(line.text);
+    }
+    return out;
+}

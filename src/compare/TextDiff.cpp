@@ -1,0 +1,639 @@
+#include "compare/TextDiff.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string_view>
+
+#include "platform/Prompter.h"
+
+// ---------------------------------------------------------------------------
+// Reading files
+// ---------------------------------------------------------------------------
+
+namespace {
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    bytes.clear();
+    if (st.st_size > 0) bytes.reserve(static_cast<size_t>(st.st_size));
+    char buf[1 << 16];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ::close(fd);
+            return false;
+        }
+        if (n == 0) break;
+        bytes.append(buf, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return true;
+}
+}  // namespace
+
+bool LoadFileLines(const std::string& path, std::vector<CDiffLine>& lines) {
+    lines.clear();
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes)) {
+        Prompter().Message("Failed to read the file: " + path, MsgIcon::Warning);
+        return false;
+    }
+    const char* p = bytes.data();
+    const char* end = p + bytes.size();
+    size_t count = 0;
+    for (const char* q = p; (q = static_cast<const char*>(std::memchr(q, '\n', end - q))); ++q) ++count;
+    lines.reserve(count + 1);
+    while (p < end) {
+        const char* nl = static_cast<const char*>(std::memchr(p, '\n', end - p));
+        const char* stop = nl ? nl : end;
+        const char* textEnd = stop;
+        if (nl && textEnd > p && textEnd[-1] == '\r') --textEnd;
+        lines.emplace_back(0, -1, -1, std::string(p, textEnd));
+        p = nl ? nl + 1 : end;
+    }
+    return true;
+}
+
+bool CTextDiff::LoadFilePair(const std::string& pathA, const std::string& pathB,
+                             std::vector<CDiffLine>& a, std::vector<CDiffLine>& b) {
+    if (!LoadFileLines(pathA, a)) return false;
+    return LoadFileLines(pathB, b);
+}
+
+std::string MakeUnderline(const std::string& text, char ch) {
+    return std::string(text.size(), ch);
+}
+
+// ---------------------------------------------------------------------------
+// The matcher
+//
+// Every line is reduced once to the integer of its compared form, so line
+// equality is an integer test. The scan of a right line visits only the left
+// places where its next lines occur (or steps the same places directly when
+// that is cheaper); a segment tree over the run cache finds the entries a
+// pass must rescan and the longest fitting run between them, so a pass costs
+// the rescans it does, not the length of the part. The runs found and the
+// order they are found in are exactly those of the plain procedure.
+// ---------------------------------------------------------------------------
+
+class CTextDiff::Matcher {
+public:
+    Matcher(const std::vector<CDiffLine>& left, const std::vector<CDiffLine>& right,
+            const CDiffOptions& options, std::vector<CDiffRun>& cache,
+            std::vector<CDiffChange>& runs, const std::atomic<bool>* brk);
+    // False when stopped by the break flag.
+    bool Run();
+
+private:
+    struct Range {
+        int rF, rL, lF, lL;
+    };
+    struct Hint {
+        int j = -1;     // left line of a known diagonal from this right line
+        int len = 0;    // equal lines from (i, j) on: exactly, or at least
+        bool exact = false;
+    };
+
+    void Intern(const std::vector<CDiffLine>& left, const std::vector<CDiffLine>& right,
+                const CDiffOptions& options);
+    int MatchLength(int i, int j, int maxLen);
+    CDiffRun Scan(int i, int lF, int lL, int remaining);
+    int FindCandidate(int i, int b, int anchor, int stride, int lastPos);
+    bool Stopped();
+
+    // Segment tree over the run cache.
+    void TreeBuild();
+    void TreeSet(int i);
+    int FirstEvent(int a, int b, int lF, int lL, int rL) const;
+    int FirstEventIn(int node, int lo, int hi, int a, int b, int lF, int lL, int rL) const;
+    int RangeMax(int node, int lo, int hi, int a, int b) const;
+    int FirstAtLeast(int node, int lo, int hi, int a, int b, int m) const;
+    bool NodeHasEvent(int node, int lF, int lL, int rL) const {
+        return m_MinStart[node] < lF || m_MaxLEnd[node] > lL || m_MaxREnd[node] > rL;
+    }
+    void Pull(int node);
+
+    int m_nL = 0, m_nR = 0;
+    std::vector<int> m_L, m_R;          // line numbers of the compared forms
+    std::vector<int> m_OccStart;        // per id: first index into m_OccPos
+    std::vector<int> m_OccPos;          // left positions of each id, ascending
+    std::vector<Hint> m_Hints;
+    std::vector<CDiffRun>& m_Cache;
+    std::vector<CDiffChange>& m_Runs;
+    const std::atomic<bool>* m_pBreak;
+    unsigned m_nPoll = 0;
+
+    int m_nSize = 1;  // leaves of the tree (a power of two)
+    std::vector<int> m_MinStart, m_MaxLEnd, m_MaxREnd, m_MaxLen;
+};
+
+namespace {
+// Open-addressing table from a text to its number.
+class LineTable {
+public:
+    explicit LineTable(size_t expected) {
+        size_t cap = 1024;
+        while (cap < expected * 2) cap <<= 1;
+        m_Slots.assign(cap, 0);
+    }
+    int Intern(std::string_view text) {
+        size_t h = std::hash<std::string_view>{}(text);
+        size_t mask = m_Slots.size() - 1;
+        for (size_t s = h & mask;; s = (s + 1) & mask) {
+            uint32_t id = m_Slots[s];
+            if (id == 0) {
+                m_Keys.push_back(text);
+                m_Hashes.push_back(h);
+                m_Slots[s] = static_cast<uint32_t>(m_Keys.size());
+                if (m_Keys.size() * 2 > m_Slots.size()) Grow();
+                return static_cast<int>(m_Keys.size() - 1);
+            }
+            if (m_Hashes[id - 1] == h && m_Keys[id - 1] == text) return static_cast<int>(id - 1);
+        }
+    }
+    size_t Count() const { return m_Keys.size(); }
+
+private:
+    void Grow() {
+        std::vector<uint32_t> slots(m_Slots.size() * 2, 0);
+        size_t mask = slots.size() - 1;
+        for (uint32_t id = 1; id <= m_Keys.size(); ++id) {
+            size_t s = m_Hashes[id - 1] & mask;
+            while (slots[s] != 0) s = (s + 1) & mask;
+            slots[s] = id;
+        }
+        m_Slots.swap(slots);
+    }
+    std::vector<uint32_t> m_Slots;
+    std::vector<std::string_view> m_Keys;
+    std::vector<size_t> m_Hashes;
+};
+}  // namespace
+
+CTextDiff::Matcher::Matcher(const std::vector<CDiffLine>& left, const std::vector<CDiffLine>& right,
+                            const CDiffOptions& options, std::vector<CDiffRun>& cache,
+                            std::vector<CDiffChange>& runs, const std::atomic<bool>* brk)
+    : m_nL(static_cast<int>(left.size())),
+      m_nR(static_cast<int>(right.size())),
+      m_Cache(cache),
+      m_Runs(runs),
+      m_pBreak(brk) {
+    Intern(left, right, options);
+    m_Hints.assign(static_cast<size_t>(m_nR) + 1, Hint());
+    TreeBuild();
+}
+
+void CTextDiff::Matcher::Intern(const std::vector<CDiffLine>& left,
+                                const std::vector<CDiffLine>& right, const CDiffOptions& options) {
+    m_L.resize(m_nL);
+    m_R.resize(m_nR);
+    LineTable table(std::min<size_t>(left.size() + right.size(), size_t(1) << 24));
+    std::vector<std::string> normal;
+    const bool plain = options.IsPlain();
+    if (!plain) {
+        normal.reserve(left.size() + right.size());
+        for (const CDiffLine& l : left) normal.push_back(NormalizeDiffText(l.text, options));
+        for (const CDiffLine& r : right) normal.push_back(NormalizeDiffText(r.text, options));
+    }
+    for (int j = 0; j < m_nL; ++j)
+        m_L[j] = table.Intern(plain ? std::string_view(left[j].text) : std::string_view(normal[j]));
+    const size_t leftIds = table.Count();
+    for (int i = 0; i < m_nR; ++i)
+        m_R[i] = table.Intern(plain ? std::string_view(right[i].text)
+                                    : std::string_view(normal[m_nL + i]));
+    // Left occurrences of every id; ids seen only on the right have none.
+    const size_t ids = table.Count();
+    m_OccStart.assign(ids + 1, 0);
+    for (int j = 0; j < m_nL; ++j) ++m_OccStart[m_L[j] + 1];
+    for (size_t k = 0; k < ids; ++k) m_OccStart[k + 1] += m_OccStart[k];
+    m_OccPos.resize(m_nL);
+    std::vector<int> fill(m_OccStart.begin(), m_OccStart.begin() + static_cast<long>(leftIds));
+    for (int j = 0; j < m_nL; ++j) m_OccPos[fill[m_L[j]]++] = j;
+}
+
+bool CTextDiff::Matcher::Stopped() {
+    if (!m_pBreak) return false;
+    if ((++m_nPoll & 255) != 0) return false;
+    return m_pBreak->load(std::memory_order_relaxed);
+}
+
+// Equal lines from right line i and left line j on, at most maxLen. Every
+// result is a fact about the inputs, kept for the next right line as a hint
+// so that walking down one diagonal costs its length once.
+int CTextDiff::Matcher::MatchLength(int i, int j, int maxLen) {
+    Hint& h = m_Hints[i];
+    int d;
+    bool exact;
+    if (h.j == j && (h.exact || h.len >= maxLen)) {
+        d = h.len;
+        exact = h.exact;
+    } else {
+        int k = (h.j == j) ? h.len : 0;
+        const int* r = m_R.data() + i;
+        const int* l = m_L.data() + j;
+        while (k < maxLen && r[k] == l[k]) ++k;
+        d = k;
+        exact = k < maxLen;
+        if (h.j != j ? d > h.len : true) h = {j, d, exact};
+    }
+    if (d >= 2) {
+        Hint& next = m_Hints[i + 1];
+        if (next.j == j + 1 ? (d - 1 > next.len || (exact && !next.exact)) : d - 1 > next.len)
+            next = {j + 1, d - 1, exact};
+    }
+    return std::min(d, maxLen);
+}
+
+// The first place p of anchor, anchor + stride, ... up to lastPos where the
+// b + 1 right lines from i equal the left lines from p; -1 when none.
+int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int lastPos) {
+    // Look the places up by the rarest of the first few lines of the run.
+    int bestK = 0;
+    int bestCount = INT_MAX;
+    const int probe = std::min(b, 3);
+    for (int k = 0; k <= probe; ++k) {
+        int id = m_R[i + k];
+        int c = m_OccStart[id + 1] - m_OccStart[id];
+        if (c < bestCount) {
+            bestCount = c;
+            bestK = k;
+            if (c == 0) return -1;
+        }
+    }
+    const int id = m_R[i + bestK];
+    const int* first = m_OccPos.data() + m_OccStart[id];
+    const int* last = m_OccPos.data() + m_OccStart[id + 1];
+    const int* from = std::lower_bound(first, last, anchor + bestK);
+    const int* to = std::upper_bound(from, last, lastPos + bestK);
+    const long places = (static_cast<long>(lastPos) - anchor) / stride + 1;
+    if (to - from <= places) {
+        for (const int* q = from; q < to; ++q) {
+            int p = *q - bestK;
+            if ((p - anchor) % stride != 0) continue;
+            if (MatchLength(i, p, b + 1) > b) return p;
+        }
+    } else {
+        const int want = m_R[i + bestK];
+        for (long p = anchor; p <= lastPos; p += stride) {
+            if (m_L[p + bestK] != want) continue;
+            if (MatchLength(i, static_cast<int>(p), b + 1) > b) return static_cast<int>(p);
+        }
+    }
+    return -1;
+}
+
+// The scan of the left range for right line i (see the file header).
+CDiffRun CTextDiff::Matcher::Scan(int i, int lF, int lL, int remaining) {
+    int b = 0;
+    int start = -1;
+    long anchor = lF;
+    int stride = 1;
+    for (;;) {
+        if (remaining <= b) break;
+        const int lastPos = lL - b;
+        if (anchor > lastPos) break;
+        int p = FindCandidate(i, b, static_cast<int>(anchor), stride, lastPos);
+        if (p < 0) break;
+        int n = MatchLength(i, p, std::min(lL - p + 1, remaining));
+        b = n;
+        start = p;
+        anchor = static_cast<long>(p) + b + 1;
+        stride = b + 1;
+    }
+    if (b > 0) return {start, b};
+    return {-1, -1};
+}
+
+void CTextDiff::Matcher::TreeBuild() {
+    m_nSize = 1;
+    while (m_nSize < m_nR) m_nSize <<= 1;
+    m_MinStart.assign(2 * m_nSize, INT_MAX);
+    m_MaxLEnd.assign(2 * m_nSize, INT_MIN);
+    m_MaxREnd.assign(2 * m_nSize, INT_MIN);
+    m_MaxLen.assign(2 * m_nSize, -1);
+    for (int i = 0; i < m_nR; ++i) {
+        // Not computed yet: always a place to scan.
+        m_MinStart[m_nSize + i] = INT_MIN;
+        m_MaxLen[m_nSize + i] = -2;
+    }
+    for (int node = m_nSize - 1; node >= 1; --node) Pull(node);
+}
+
+void CTextDiff::Matcher::Pull(int node) {
+    int a = 2 * node, b = a + 1;
+    m_MinStart[node] = std::min(m_MinStart[a], m_MinStart[b]);
+    m_MaxLEnd[node] = std::max(m_MaxLEnd[a], m_MaxLEnd[b]);
+    m_MaxREnd[node] = std::max(m_MaxREnd[a], m_MaxREnd[b]);
+    m_MaxLen[node] = std::max(m_MaxLen[a], m_MaxLen[b]);
+}
+
+void CTextDiff::Matcher::TreeSet(int i) {
+    const CDiffRun& c = m_Cache[i];
+    int node = m_nSize + i;
+    if (c.length > 0) {
+        m_MinStart[node] = c.start;
+        m_MaxLEnd[node] = c.start + c.length - 1;
+        m_MaxREnd[node] = i + c.length - 1;
+        m_MaxLen[node] = c.length;
+    } else if (c.length == -1) {
+        m_MinStart[node] = INT_MAX;
+        m_MaxLEnd[node] = INT_MIN;
+        m_MaxREnd[node] = INT_MIN;
+        m_MaxLen[node] = -1;
+    } else {
+        m_MinStart[node] = INT_MIN;
+        m_MaxLEnd[node] = INT_MIN;
+        m_MaxREnd[node] = INT_MIN;
+        m_MaxLen[node] = -2;
+    }
+    for (node >>= 1; node >= 1; node >>= 1) Pull(node);
+}
+
+// The first right line in [a, b] whose cache entry must be (re)computed:
+// not computed yet, or a run that no longer fits the part. b + 1 when none.
+int CTextDiff::Matcher::FirstEvent(int a, int b, int lF, int lL, int rL) const {
+    if (a > b) return b + 1;
+    int r = FirstEventIn(1, 0, m_nSize - 1, a, b, lF, lL, rL);
+    return r < 0 ? b + 1 : r;
+}
+
+int CTextDiff::Matcher::FirstEventIn(int node, int lo, int hi, int a, int b, int lF, int lL,
+                                     int rL) const {
+    if (hi < a || lo > b || !NodeHasEvent(node, lF, lL, rL)) return -1;
+    if (lo == hi) return lo;
+    int mid = (lo + hi) / 2;
+    int r = FirstEventIn(2 * node, lo, mid, a, b, lF, lL, rL);
+    if (r >= 0) return r;
+    return FirstEventIn(2 * node + 1, mid + 1, hi, a, b, lF, lL, rL);
+}
+
+// The longest cached length in [a, b].
+int CTextDiff::Matcher::RangeMax(int node, int lo, int hi, int a, int b) const {
+    if (hi < a || lo > b) return INT_MIN;
+    if (a <= lo && hi <= b) return m_MaxLen[node];
+    int mid = (lo + hi) / 2;
+    return std::max(RangeMax(2 * node, lo, mid, a, b), RangeMax(2 * node + 1, mid + 1, hi, a, b));
+}
+
+// The first position in [a, b] whose cached length is at least m; -1 when none.
+int CTextDiff::Matcher::FirstAtLeast(int node, int lo, int hi, int a, int b, int m) const {
+    if (hi < a || lo > b || m_MaxLen[node] < m) return -1;
+    if (lo == hi) return lo;
+    int mid = (lo + hi) / 2;
+    int r = FirstAtLeast(2 * node, lo, mid, a, b, m);
+    if (r >= 0) return r;
+    return FirstAtLeast(2 * node + 1, mid + 1, hi, a, b, m);
+}
+
+bool CTextDiff::Matcher::Run() {
+    if (m_nL == 0 || m_nR == 0) return true;
+    // The part before a run is matched before the part after it; a stack of
+    // pending parts keeps that order without nesting calls.
+    std::vector<Range> pending;
+    pending.push_back({0, m_nR - 1, 0, m_nL - 1});
+    while (!pending.empty()) {
+        const Range part = pending.back();
+        pending.pop_back();
+        const int rF = part.rF, rL = part.rL, lF = part.lF, lL = part.lL;
+        if (rF > rL) continue;
+        if (m_pBreak && m_pBreak->load(std::memory_order_relaxed)) return false;
+
+        int best = -1;
+        int bestLen = -1;
+        int i = rF;
+        for (;;) {
+            int bound = bestLen > 0 ? rL - bestLen : rL;
+            if (i > bound) break;
+            int e = FirstEvent(i, bound, lF, lL, rL);
+            if (e > i) {
+                int m = RangeMax(1, 0, m_nSize - 1, i, e - 1);
+                if (m > bestLen) {
+                    bestLen = m;
+                    best = FirstAtLeast(1, 0, m_nSize - 1, i, e - 1, m);
+                    bound = rL - bestLen;
+                }
+            }
+            if (e > bound) break;
+            CDiffRun& c = m_Cache[e];
+            if (c.length > 0) c = CDiffRun{-1, -2};
+            if (c.length == -2) {
+                c = Scan(e, lF, lL, rL - e + 1);
+                TreeSet(e);
+                if (Stopped()) return false;
+            }
+            if (c.length > bestLen) {
+                bestLen = c.length;
+                best = e;
+            }
+            i = e + 1;
+        }
+        if (best < 0) continue;
+
+        const int start = m_Cache[best].start;
+        m_Runs.push_back({best, start, bestLen, kDiffSame});
+        const Range after{best + bestLen, rL, start + bestLen, lL};
+        if (after.rF <= after.rL && after.lF <= after.lL) pending.push_back(after);
+        if (rF < best && lF < start) pending.push_back({rF, best - 1, lF, start - 1});
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// CTextDiff
+// ---------------------------------------------------------------------------
+
+CTextDiff::CTextDiff(const CDiffOptions& options) : m_Options(options) {}
+
+CTextDiff::~CTextDiff() = default;
+
+bool CTextDiff::Compare(std::vector<CDiffLine> left, std::vector<CDiffLine> right) {
+    m_Left = std::move(left);
+    m_Right = std::move(right);
+    m_Runs.clear();
+    m_RunCache.clear();
+    m_bBroken = false;
+    if (m_Left.empty() || m_Right.empty()) return true;
+    m_RunCache.assign(m_Right.size(), CDiffRun{-1, -2});
+    bool done;
+    {
+        Matcher matcher(m_Left, m_Right, m_Options, m_RunCache, m_Runs, m_pBreak);
+        done = matcher.Run();
+    }
+    if (!done) {
+        m_bBroken = true;
+        m_Runs.clear();
+    }
+    return done;
+}
+
+void CTextDiff::AppendTailChanges(std::vector<CDiffChange>& list, int rPos, int nR, int lPos,
+                                  int nL) {
+    const int r = nR - rPos;
+    const int l = nL - lPos;
+    if (l > 0 && r <= 0) {
+        list.push_back(MakeDeletedChange(lPos, l));
+    } else if (r > 0 && l <= 0) {
+        list.push_back(MakeAddedChange(rPos, r));
+    } else if (r > 0 && l > 0) {
+        list.push_back(MakeModifiedChange(rPos, lPos, std::min(r, l)));
+        if (r > l)
+            list.push_back(MakeAddedChange(rPos + l, r - l));
+        else if (l > r)
+            list.push_back(MakeDeletedChange(lPos + r, l - r));
+    }
+}
+
+std::vector<CDiffChange> CTextDiff::BuildChangeList() const {
+    std::vector<CDiffChange> list;
+    const int nR = static_cast<int>(m_Right.size());
+    const int nL = static_cast<int>(m_Left.size());
+    if (nR == 0) {
+        if (nL > 0) list.push_back(MakeDeletedChange(0, nL));
+        return list;
+    }
+    if (nL == 0) {
+        list.push_back(MakeAddedChange(0, nR));
+        return list;
+    }
+    std::vector<CDiffChange> runs = m_Runs;
+    std::sort(runs.begin(), runs.end(), CompareChangesByRightPos);
+    int rPos = 0, lPos = 0;
+    for (const CDiffChange& run : runs) {
+        const int rGap = run.rightPos - rPos;
+        const int lGap = run.leftPos - lPos;
+        if (rGap > 0 && lGap > 0) {
+            const int m = std::min(rGap, lGap);
+            list.push_back(MakeModifiedChange(rPos, lPos, m));
+            if (lGap < rGap)
+                list.push_back(MakeAddedChange(rPos + m, rGap - lGap));
+            else if (lGap > rGap)
+                list.push_back(MakeDeletedChange(lPos + m, lGap - rGap));
+            list.push_back(run);
+        } else if (rGap > 0) {
+            list.push_back(MakeAddedChange(rPos, rGap));
+            list.push_back(run);
+        } else if (lGap > 0) {
+            list.push_back(MakeDeletedChange(lPos, lGap));
+            list.push_back(run);
+        } else if (list.empty()) {
+            list.push_back(run);
+        } else {
+            list.back().count += run.count;
+        }
+        rPos = run.rightPos + run.count;
+        lPos = run.leftPos + run.count;
+    }
+    AppendTailChanges(list, rPos, nR, lPos, nL);
+    return list;
+}
+
+namespace {
+void AppendItemLine(std::string& out, const char* prefix, int number, const std::string& text) {
+    char num[32];
+    std::snprintf(num, sizeof num, "%5d ", number);
+    out += prefix;
+    out += num;
+    out += text;
+    out += "\r\n";
+}
+
+void AppendHeading(std::string& out, const char* format, int n) {
+    char heading[64];
+    std::snprintf(heading, sizeof heading, format, n);
+    std::string h(heading);
+    out += h;
+    out += "\r\n";
+    out += MakeUnderline(h, '-');
+    out += "\r\n";
+}
+}  // namespace
+
+bool CTextDiff::ListChanges(bool wantText, std::string& report) const {
+    report.clear();
+    std::string text;
+    const std::vector<CDiffChange> list = BuildChangeList();
+    int n = 0;
+    int leftNo = 0, rightNo = 0;
+    for (const CDiffChange& c : list) {
+        switch (c.kind) {
+        case kDiffSame:
+            leftNo += c.count;
+            rightNo += c.count;
+            break;
+        case kDiffDeleted:
+            AppendHeading(text, "%d. Deleted from left:", ++n);
+            for (int k = 0; k < c.count; ++k)
+                AppendItemLine(text, "x ", ++leftNo, m_Left[c.leftPos + k].text);
+            break;
+        case kDiffAdded:
+            AppendHeading(text, "%d. Added to right:", ++n);
+            for (int k = 0; k < c.count; ++k)
+                AppendItemLine(text, "+ ", ++rightNo, m_Right[c.rightPos + k].text);
+            break;
+        case kDiffModified:
+            AppendHeading(text, "%d. Modified:", ++n);
+            for (int k = 0; k < c.count; ++k)
+                AppendItemLine(text, "L ", ++leftNo, m_Left[c.leftPos + k].text);
+            for (int k = 0; k < c.count; ++k)
+                AppendItemLine(text, "R ", ++rightNo, m_Right[c.rightPos + k].text);
+            break;
+        default:
+            break;
+        }
+    }
+    if (text.empty()) return false;
+    if (wantText) report.swap(text);
+    return true;
+}
+
+void CTextDiff::BuildRows(std::vector<CDiffLine>& leftRows,
+                          std::vector<CDiffLine>& rightRows) const {
+    leftRows.clear();
+    rightRows.clear();
+    const std::vector<CDiffChange> list = BuildChangeList();
+    int li = 0, ri = 0, g = 0;
+    for (const CDiffChange& c : list) {
+        if (c.kind != kDiffSame) ++g;
+        for (int k = 0; k < c.count; ++k) {
+            switch (c.kind) {
+            case kDiffSame:
+                leftRows.emplace_back(0, li, -1, m_Left[li].text);
+                rightRows.emplace_back(0, ri, -1, m_Right[ri].text);
+                ++li;
+                ++ri;
+                break;
+            case kDiffModified:
+                leftRows.emplace_back(1, li, g, m_Left[li].text);
+                rightRows.emplace_back(1, ri, g, m_Right[ri].text);
+                ++li;
+                ++ri;
+                break;
+            case kDiffDeleted:
+                leftRows.emplace_back(3, li, g, m_Left[li].text);
+                rightRows.emplace_back(0, -1, g, std::string());
+                ++li;
+                break;
+            case kDiffAdded:
+                leftRows.emplace_back(0, -1, g, std::string());
+                rightRows.emplace_back(2, ri, g, m_Right[ri].text);
+                ++ri;
+                break;
+            default:
+                break;
+            }
+        }
+    }
+}

@@ -1,0 +1,99 @@
+// The line diff engine: two lists of lines, a left (first) and a right
+// (second) input, are compared into matching runs of equal lines by a
+// repeated longest-run split, turned into an ordered change list and written
+// as a numbered text report or as aligned rows.
+//
+// The runs are those of this procedure, not of a shortest edit script: for
+// each part of the inputs the right line that starts the longest run wins
+// (the first right line on a tie), where the run of a right line is found by
+// a scan of the left lines that moves on by the best length found so far
+// plus one, and keeps the leftmost start on a tie. The part before a run and
+// the part after it are then matched the same way. Each right line keeps the
+// run found for it and rescans only when that run no longer fits the part.
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "compare/DiffChange.h"
+#include "compare/DiffLine.h"
+#include "compare/DiffOptions.h"
+
+// Reads a file into input lines {0, -1, -1, text}: lines end at LF, a CR
+// right before the LF is dropped (a lone CR stays in the line), a last line
+// without a terminator is still a line, a terminator at the very end adds no
+// empty line. When the file cannot be read: the message "Failed to read the
+// file: " + path, lines left empty, false.
+bool LoadFileLines(const std::string& path, std::vector<CDiffLine>& lines);
+
+// A text of ch repeated as many times as text has bytes.
+std::string MakeUnderline(const std::string& text, char ch);
+
+class CTextDiff {
+public:
+    explicit CTextDiff(const CDiffOptions& options = CDiffOptions());
+    ~CTextDiff();
+    CTextDiff(const CTextDiff&) = delete;
+    CTextDiff& operator=(const CTextDiff&) = delete;
+
+    // LoadFileLines(pathA, a) and, only when that succeeded, LoadFileLines(pathB, b).
+    static bool LoadFilePair(const std::string& pathA, const std::string& pathB,
+                             std::vector<CDiffLine>& a, std::vector<CDiffLine>& b);
+
+    // A flag that stops a running comparison when it becomes true; polled
+    // while matching. nullptr: never stopped.
+    void SetBreakFlag(const std::atomic<bool>* flag) { m_pBreak = flag; }
+
+    // Takes both inputs (pass them with std::move to avoid a copy) and finds
+    // the matching runs. Call once per object. False when the break flag
+    // stopped it: then there are no runs and WasBroken() is true, and the
+    // change list and rows must not be used.
+    bool Compare(std::vector<CDiffLine> left, std::vector<CDiffLine> right);
+    bool WasBroken() const { return m_bBroken; }
+
+    // The ordered change list: every line of both inputs once, in order.
+    std::vector<CDiffChange> BuildChangeList() const;
+
+    // True when the inputs differ; the numbered report (CR LF line ends) is
+    // stored into report only when wantText is set.
+    bool ListChanges(bool wantText, std::string& report) const;
+
+    // Empties both lists and fills them with one row per line or filler:
+    // same {0, index, -1, text} on both sides; modified {1, index, g, text}
+    // on both sides; deleted {3, index, g, text} left against the filler
+    // {0, -1, g, ""}; added the filler left against {2, index, g, text}.
+    // g counts the changes that are not "same" from 1.
+    void BuildRows(std::vector<CDiffLine>& leftRows, std::vector<CDiffLine>& rightRows) const;
+
+    // The matching runs (kind 0) in the order they were found.
+    const std::vector<CDiffChange>& GetRuns() const { return m_Runs; }
+    const std::vector<CDiffLine>& GetLeft() const { return m_Left; }
+    const std::vector<CDiffLine>& GetRight() const { return m_Right; }
+    const CDiffOptions& GetOptions() const { return m_Options; }
+
+    static bool CompareChangesByRightPos(const CDiffChange& a, const CDiffChange& b) {
+        return a.rightPos < b.rightPos;
+    }
+    static CDiffChange MakeModifiedChange(int rightPos, int leftPos, int count) {
+        return {rightPos, leftPos, count, kDiffModified};
+    }
+    static CDiffChange MakeDeletedChange(int leftPos, int count) {
+        return {-1, leftPos, count, kDiffDeleted};
+    }
+    static CDiffChange MakeAddedChange(int rightPos, int count) {
+        return {rightPos, -1, count, kDiffAdded};
+    }
+
+private:
+    class Matcher;
+    static void AppendTailChanges(std::vector<CDiffChange>& list, int rPos, int nR, int lPos, int nL);
+
+    std::vector<CDiffLine> m_Left;
+    std::vector<CDiffLine> m_Right;
+    std::vector<CDiffChange> m_Runs;
+    std::vector<CDiffRun> m_RunCache;
+    CDiffOptions m_Options;
+    const std::atomic<bool>* m_pBreak = nullptr;
+    bool m_bBroken = false;
+};
