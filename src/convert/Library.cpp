@@ -279,8 +279,7 @@ bool CLibraryList::SetInstanceSkip(int i, int j, unsigned char flag) {
 bool CLibraryList::SaveInstance(int i, int j, const std::string& text) {
     if (j < 0 || j >= GetPreviewInstanceCount(i)) return false;
     CFindRepInstance& inst = Previews[i].Instances[j];
-    inst.RepText = text;
-    inst.RepLength = static_cast<int>(text.size());
+    inst.RepText = text;  // RepLength keeps the recorded length for the commit
     inst.Changed = 1;
     return true;
 }

@@ -2,11 +2,17 @@
 // and the engine's list of libraries with its previews.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <string>
 #include <vector>
 
 #include "convert/FindRepPreview.h"
+#include "model/Globals.h"
+
+class IProgressSink;
+class CFindRepRecord;
+struct WildContext;
 
 // One Find-Replace macro.
 class CMacro {
@@ -140,6 +146,21 @@ public:
     explicit CLibrary(const std::string& name);
 };
 
+// What one run needs besides its libraries. A starter fills it from the
+// globals (MakeConversionRun) when it takes its snapshot of the libraries.
+class CConversionRun {
+public:
+    int nBatchStep = 0;
+    bool bUseCurrentMacro = false;
+    CMacro currentMacro;
+    // Stop requests: the conversion family (run kinds 0 and 1) and the batch family (2).
+    const std::atomic<bool>* pConversionBreak = &g_bConversionBreak;
+    const std::atomic<bool>* pBatchBreak = &g_bBatchBreak;
+    // The batch dialog's idle byte, polled between files when not in batch mode.
+    const std::atomic<bool>* pBatchIdle = nullptr;
+    IProgressSink* pProgress = nullptr;
+};
+
 // The list of libraries with the engine's run state and previews.
 class CLibraryList {
 public:
@@ -185,6 +206,47 @@ public:
     bool GetInstanceSkip(int i, int j, unsigned char& flag) const;
     bool SetInstanceSkip(int i, int j, unsigned char flag);
     bool SaveInstance(int i, int j, const std::string& text);
+
+    // ---- The conversion engine. A run works on its own copy of the list. ----
+    CConversionRun m_Run;
+
+    // Throws CConversionAbort when the stop flag of the run's kind is raised.
+    void CheckAbort() const;
+    // The library that runs, or null when CurrentLibrary is not a valid index.
+    const CLibrary* GetCurrentLibraryPtr() const;
+
+    // The library pass: every active macro of the current library in order.
+    std::string RunLibraryPass(std::string text, CFindRepPreview& preview);
+    // One text with the current library, leaving no instance behind.
+    std::string ConvertText(const std::string& text);
+    std::string ApplyOneMacroToText(std::string text, CMacro macro, CFindRepPreview& preview);
+    // One macro on one text, in place (token by token with IsDelimParse).
+    void RunMacro(const std::string& source, std::string& text, CMacro macro,
+                  CFindRepPreview& preview);
+    void FindReplacePass(const std::string& source, std::string& text, CMacro& macro,
+                         CFindRepPreview& preview);
+    bool WildFind(CWildTypeManager& manager, CMacro& macro, const std::string& text,
+                  const std::string& shadow, std::size_t& position, const WildContext& context);
+    void BuildReplacement(CWildTypeManager& manager, CMacro& macro, long matchNo);
+    // The interactive steps with the program-wide current macro (m_Run.currentMacro).
+    bool FindNextWithCurrentMacro(const std::string& text, std::size_t& matchStart,
+                                  std::size_t& matchEnd, std::size_t start);
+    bool ReplaceWithCurrentMacro(std::string& text, std::size_t start, std::size_t& matchStart,
+                                 std::size_t& replacementEnd);
+
+    // Entries of the workers.
+    void RunBatchReport();             // batch steps 0 and 1 (run kind 2)
+    void BatchConversionThreadTail();  // batch step 2, the commit
+    // Returns false on a stop; the marker was written.
+    bool ConvertFileForBatch(CFindRepPreview& preview, int row, bool& modified);
+    bool CommitFile(CFindRepPreview& preview, int row);
+    // False when the text does not hold, at an instance's place, what the preview found.
+    bool ApplyInstances(const CFindRepPreview& preview, std::string& text) const;
+    static void AdjustInstancePositions(CFindRepPreview& preview);
+    std::string FormatModifiedFilesReport() const;
+    std::string FormatWillModifyReport() const;
+    // True when the macros the batch applies include an active sub-filter.
+    bool UsesSubFilter() const;
 };
 
 // Appends the sample library when the list is empty (see CLibraryList::CreateSampleLibrary).

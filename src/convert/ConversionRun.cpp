@@ -1,0 +1,23 @@
+#include "convert/ConversionRun.h"
+
+#include "model/Trace.h"
+
+int g_nBatchStep = 0;
+bool g_bBatchUseCurrentMacro = false;
+CMacro CurrentMacro("", "");
+
+CConversionRun MakeConversionRun() {
+    CConversionRun run;
+    run.nBatchStep = g_nBatchStep;
+    run.bUseCurrentMacro = g_bBatchUseCurrentMacro;
+    run.currentMacro = CurrentMacro;
+    if (!g_bBatchMode) run.pBatchIdle = &g_bBatchIdle;
+    return run;
+}
+
+void LogBatchConversion(const std::string& text) {
+    WriteTrace("--- Batch cvt " + text + " ---");
+    g_bBatchIdle = true;
+    g_bBatchBreak = false;
+    g_bBatchTicker = false;
+}

@@ -1,0 +1,39 @@
+// How a conversion run is driven: its batch step, its stop flags, its sinks,
+// and the exception that ends a run from deep inside a pass.
+#pragma once
+
+#include <atomic>
+#include <string>
+
+#include "convert/Library.h"
+#include "model/Globals.h"
+
+class IProgressSink;
+
+// The index of the library chosen in the conversion dialogs ("FR_LibIndex=").
+inline int& g_nSelectedLibraryIndex = g_nLibIndex;
+
+// The batch step the starters set: 0 convert and write the changed files,
+// 1 record instances and write nothing, 2 commit the kept instances.
+extern int g_nBatchStep;
+// Set while the batch applies the current macro instead of the library.
+extern bool g_bBatchUseCurrentMacro;
+// The macro of the work pad and the interactive dialog.
+extern CMacro CurrentMacro;
+
+// Thrown by an abort check; caught at the top of the run, which writes the marker.
+class CConversionAbort {
+public:
+    explicit CConversionAbort(std::string marker) : m_strMarker(std::move(marker)) {}
+    const std::string& Marker() const { return m_strMarker; }
+
+private:
+    std::string m_strMarker;
+};
+
+// A run set-up from the program-wide values (batch step, current macro, flags).
+CConversionRun MakeConversionRun();
+
+// "--- Batch cvt " + text + " ---" to the trace (the batch log in batch mode);
+// the batch kind becomes idle and its stop and ticker flags are cleared.
+void LogBatchConversion(const std::string& text);

@@ -1,0 +1,496 @@
+// The conversion engine: the library pass, macro application, the
+// Find-Replace pass and the replacement builder.
+#include <algorithm>
+#include <cstring>
+
+#include "convert/ConversionRun.h"
+#include "convert/DelimTokens.h"
+#include "convert/Library.h"
+#include "convert/ReplaceTags.h"
+#include "convert/WildMatch.h"
+#include "model/Trace.h"
+
+namespace {
+std::string ReplaceAllText(const std::string& text, const std::string& from, const std::string& to) {
+    if (from.empty()) return text;
+    std::string out;
+    std::size_t pos = 0;
+    for (;;) {
+        std::size_t hit = text.find(from, pos);
+        if (hit == std::string::npos) break;
+        out.append(text, pos, hit - pos);
+        out += to;
+        pos = hit + from.size();
+    }
+    out.append(text, pos, std::string::npos);
+    return out;
+}
+
+// Per pass: what the recording of instances carries from one to the next.
+struct RecordState {
+    int counter = 0;
+    std::size_t prevPos = 0;
+    int prevLine = 0;
+};
+
+int ImageFor(int stepNo, bool keepSteps) {
+    if (stepNo == 0) return 6;
+    if (keepSteps) return (stepNo % 2) ? 7 : 6;
+    return (stepNo % 2) ? 9 : 8;
+}
+
+void RecordInstance(CFindRepPreview& preview, RecordState& st, const std::string& source,
+                    const std::string& found, const std::string& replacement, std::size_t offset,
+                    std::size_t sourcePos) {
+    if (preview.NoInstances) return;
+    CFindRepInstance inst;
+    inst.FindText = found;
+    if (!source.empty() && sourcePos < source.size()) {
+        std::size_t endPos = std::min(source.size(), sourcePos + found.size());
+        std::size_t ls = sourcePos;
+        while (ls > 0 && source[ls - 1] != '\r' && source[ls - 1] != '\n') --ls;
+        std::size_t le = endPos;
+        while (le < source.size() && source[le] != '\r' && source[le] != '\n') ++le;
+        std::string line;
+        for (std::size_t i = ls; i < le; ++i) {
+            char c = source[i];
+            if (c == '\n') line += "\\n";
+            else if (c == '\r') continue;
+            else if (c == '\t') line += "\\t";
+            else line += c;
+        }
+        inst.LineText = line;
+    }
+    inst.RepText = replacement;
+    inst.RepLength = static_cast<int>(replacement.size());
+    inst.InstanceNo = st.counter;
+    // Lines are counted on from the previous instance of the pass.
+    std::size_t from = st.prevPos, to = std::min(sourcePos, source.size());
+    int line = st.prevLine;
+    if (to < from) {
+        from = 0;
+        line = 0;
+    }
+    if (from < source.size() && to > from)
+        line += static_cast<int>(std::count(source.begin() + from, source.begin() + to, '\r'));
+    inst.LineNo = line;
+    inst.Offset = static_cast<int>(offset);
+    inst.Position = static_cast<int>(sourcePos);
+    inst.PrevPosition = st.counter == 0 ? 0 : static_cast<int>(st.prevPos);
+    inst.MacroIndex = preview.MacroIndex;
+    inst.StepNo = preview.StepNo;
+    inst.Start = static_cast<int>(sourcePos);
+    inst.End = static_cast<int>(sourcePos + found.size());
+    inst.KeepSteps = preview.KeepSteps;
+    inst.ImageNo = ImageFor(preview.StepNo, preview.KeepSteps != 0);
+    preview.Instances.push_back(std::move(inst));
+    st.prevPos = sourcePos;
+    st.prevLine = line;
+    ++st.counter;
+}
+
+CFindRepPreview ScratchPreview() {
+    CFindRepPreview p;
+    p.Mode = "O";
+    p.NoInstances = 1;
+    return p;
+}
+}  // namespace
+
+void CLibraryList::CheckAbort() const {
+    if (RunKind == 2) {
+        if (m_Run.pBatchBreak && m_Run.pBatchBreak->load()) throw CConversionAbort("-f-aborted");
+    } else {
+        if (m_Run.pConversionBreak && m_Run.pConversionBreak->load())
+            throw CConversionAbort("-i-aborted");
+    }
+}
+
+const CLibrary* CLibraryList::GetCurrentLibraryPtr() const {
+    return IsValidIndex(CurrentLibrary) ? &Libraries[CurrentLibrary] : nullptr;
+}
+
+std::string CLibraryList::RunLibraryPass(std::string text, CFindRepPreview& preview) {
+    int applied = 0;
+    for (int i = 0;; ++i) {
+        const CLibrary* lib = GetCurrentLibraryPtr();
+        if (!lib || i >= static_cast<int>(lib->MacroList.size())) break;
+        CheckAbort();
+        preview.MacroIndex = i;
+        preview.StepNo = applied;
+        CMacro macro = lib->MacroList[i];
+        if (!macro.IsActive) continue;
+        if (m_Run.nBatchStep == 1) preview.KeepSteps = 1;
+        std::string source;
+        if ((applied == 0 && m_Run.nBatchStep == 1) || (applied > 0 && preview.KeepSteps)) {
+            preview.StepTexts.push_back(text);
+            source = text;
+        }
+        RunMacro(source, text, macro, preview);
+        ++applied;
+    }
+    return text;
+}
+
+std::string CLibraryList::ConvertText(const std::string& text) {
+    CFindRepPreview scratch = ScratchPreview();
+    int step = m_Run.nBatchStep;
+    // A scratch conversion keeps no steps, whatever batch step is set.
+    m_Run.nBatchStep = 0;
+    try {
+        std::string out = RunLibraryPass(text, scratch);
+        m_Run.nBatchStep = step;
+        return out;
+    } catch (...) {
+        m_Run.nBatchStep = step;
+        throw;
+    }
+}
+
+std::string CLibraryList::ApplyOneMacroToText(std::string text, CMacro macro,
+                                              CFindRepPreview& preview) {
+    preview.MacroIndex = 0;
+    preview.StepNo = 0;
+    std::string source;
+    if (m_Run.nBatchStep == 1) {
+        preview.KeepSteps = 1;
+        preview.StepTexts.push_back(text);
+        source = text;
+    }
+    CheckAbort();
+    RunMacro(source, text, macro, preview);
+    return text;
+}
+
+void CLibraryList::RunMacro(const std::string& source, std::string& text, CMacro macro,
+                            CFindRepPreview& preview) {
+    if (!macro.IsDelimParse) {
+        FindReplacePass(source, text, macro, preview);
+        return;
+    }
+    const CLibrary* lib = GetCurrentLibraryPtr();
+    std::vector<CMacroTokenDelim> delims = lib ? lib->DelimList : DefaultDelimList();
+    std::vector<CFindRepRecord> tokens;
+    TokenizeByDelimiters(text, delims, tokens, true, true);
+    if (tokens.empty()) return;
+    const CMacro saved = macro;
+    CFindRepPreview scratch = ScratchPreview();
+    RecordState st;
+    std::string out;
+    out.reserve(text.size());
+    std::size_t ip = 0;  // text before ip is already in out
+    long shift = 0;
+    for (const CFindRepRecord& tok : tokens) {
+        CMacro m = saved;
+        std::size_t at = text.find(tok.Text, ip);
+        if (at == std::string::npos) break;
+        std::string piece = tok.Text;
+        // The token is converted on its own; the scratch record takes no instance.
+        FindReplacePass("", piece, m, scratch);
+        out.append(text, ip, at - ip);
+        std::size_t offset = out.size();
+        out += piece;
+        if (m_Run.nBatchStep == 1)
+            RecordInstance(preview, st, source, tok.Text, piece, offset,
+                           static_cast<std::size_t>(static_cast<long>(offset) + shift));
+        shift += static_cast<long>(tok.Text.size()) - static_cast<long>(piece.size());
+        ip = at + tok.Text.size();
+    }
+    out.append(text, ip, std::string::npos);
+    text.swap(out);
+}
+
+void CLibraryList::FindReplacePass(const std::string& source, std::string& text, CMacro& macro,
+                                   CFindRepPreview& preview) {
+    if (macro.Find.empty()) return;
+    const int step = m_Run.nBatchStep;
+    RecordState st;
+    const std::string& in = text;
+    const std::size_t n = in.size();
+    std::string out;
+
+    if (!macro.IsFindWild) {
+        const std::string find = macro.Find;
+        const std::string& rep = macro.Replace;
+        if (macro.IsMatchCase && step == 0) {
+            // One sweep, left to right, without per-match work.
+            std::size_t pos = in.find(find);
+            if (pos == std::string::npos) return;
+            out.reserve(n + n / 8);
+            std::size_t ip = 0;
+            while (pos != std::string::npos) {
+                out.append(in, ip, pos - ip);
+                out += rep;
+                ip = pos + find.size();
+                pos = in.find(find, ip);
+            }
+            out.append(in, ip, std::string::npos);
+            text.swap(out);
+            return;
+        }
+        std::string shadow, key = find;
+        if (!macro.IsMatchCase) {
+            shadow = ToLowerText(in);
+            key = ToLowerText(find);
+        }
+        const std::string& hay = macro.IsMatchCase ? in : shadow;
+        std::size_t ip = 0;
+        bool any = false;
+        while (ip < n) {
+            CheckAbort();
+            std::size_t pos = hay.find(key, ip);
+            if (pos == std::string::npos) break;
+            if (!any) {
+                out.reserve(n + n / 8);
+                any = true;
+            }
+            out.append(in, ip, pos - ip);
+            if (step == 1)
+                RecordInstance(preview, st, source, in.substr(pos, find.size()), rep, out.size(),
+                               pos);
+            out += rep;
+            ip = pos + find.size();
+        }
+        if (!any) return;
+        out.append(in, ip, std::string::npos);
+        text.swap(out);
+        return;
+    }
+
+    // The wild path.
+    const CLibrary* lib = GetCurrentLibraryPtr();
+    CWildTypeManager mgr = lib ? CWildTypeManager(lib->WildTypeManager) : CWildTypeManager();
+    if (!lib) mgr.SetDefaultTypeCards();
+    mgr.ClearCaptures();
+    macro.Find = ReplaceAllText(ReplaceAllText(macro.Find, "\\t", "\t"), "^t", "\t");
+    macro.Replace = ReplaceAllText(ReplaceAllText(macro.Replace, "\\t", "\t"), "^t", "\t");
+    const CMacro written = macro;
+    WildPattern pattern = CompileWildPattern(written.Find, mgr);
+    WildPattern reversed = ReverseWildPattern(pattern);
+    std::string shadow;
+    if (!macro.IsMatchCase) shadow = ToLowerText(in);
+
+    std::vector<std::string> kept;
+    out.reserve(n + n / 8);
+    std::size_t ip = 0;
+    long matchNo = 0;
+    std::size_t emptyAt = std::string::npos;  // where the last empty match was
+    while (ip < n) {
+        CheckAbort();
+        CMacro m = written;
+        const bool last = pattern.doubleSymbol;
+        WildContext ctx;
+        ctx.floor = ip;
+        ctx.atTextStart = out.empty();
+        ctx.lfBefore = !out.empty() && out.back() == '\n';
+        ctx.pattern = &pattern;
+        ctx.reversed = &reversed;
+        std::size_t pos = ip;
+        if (!WildFind(mgr, m, in, shadow, pos, ctx)) break;
+        const std::size_t len = m.Find.size();
+        if (len == 0 && pos == emptyAt) {
+            // The same empty match again: move on by one character.
+            if (ip >= n) break;
+            out += in[ip++];
+            continue;
+        }
+        BuildReplacement(mgr, m, matchNo);
+        std::string rep = m.Replace;
+        if (macro.IsSubFilter) rep.insert(0, "\r\n");
+        out.append(in, ip, pos - ip);
+        const std::size_t pieceStart = out.size();
+        out += rep;
+        std::size_t pieceEnd = out.size();
+        long d = ExpandCounterTags(out, matchNo, pieceStart, pieceEnd);
+        pieceEnd = static_cast<std::size_t>(static_cast<long>(pieceEnd) + d);
+        d = ExpandAlignTags(out, pieceStart, pieceEnd);
+        pieceEnd = static_cast<std::size_t>(static_cast<long>(pieceEnd) + d);
+        if (macro.IsSubFilter || step == 1) {
+            std::string piece = out.substr(pieceStart);
+            if (step == 1) RecordInstance(preview, st, source, m.Find, piece, pieceStart, pos);
+            if (macro.IsSubFilter) kept.push_back(std::move(piece));
+        }
+        ip = pos + len;
+        emptyAt = len == 0 ? pos : std::string::npos;
+        if (last) break;
+        ++matchNo;
+    }
+    out.append(in, std::min(ip, n), std::string::npos);
+    if (macro.IsSubFilter) {
+        std::string joined;
+        for (const std::string& k : kept) joined += k;
+        if (joined.compare(0, 2, "\r\n") == 0) joined.erase(0, 2);
+        text.swap(joined);
+        return;
+    }
+    text.swap(out);
+}
+
+bool CLibraryList::WildFind(CWildTypeManager& manager, CMacro& macro, const std::string& text,
+                            const std::string& shadow, std::size_t& position,
+                            const WildContext& context) {
+    if (!macro.IsFindWild) {
+        // The interactive find with a plain macro: a literal search.
+        if (macro.Find.empty()) return false;
+        std::size_t hit = macro.IsMatchCase ? text.find(macro.Find, position)
+                                            : shadow.find(ToLowerText(macro.Find), position);
+        if (hit == std::string::npos) return false;
+        macro.Find = text.substr(hit, macro.Find.size());
+        position = hit;
+        return true;
+    }
+    WildPattern local;
+    WildPattern* pattern = context.pattern;
+    if (!pattern) {
+        local = CompileWildPattern(macro.Find, manager);
+        pattern = &local;
+    }
+    if (!MatchWildPattern(*pattern, manager, macro, text, shadow, position, context)) return false;
+    if (g_bTrace) manager.TraceCaptures(std::string(39, '='));
+    if (macro.IsCompConst) {
+        WildPattern localRev;
+        WildPattern* rev = context.reversed;
+        if (!rev) {
+            localRev = ReverseWildPattern(*pattern);
+            rev = &localRev;
+        }
+        std::size_t start = position;
+        if (FindMinimalSpan(*rev, manager, macro, text, start, position + macro.Find.size()))
+            position = start;
+    }
+    return true;
+}
+
+void CLibraryList::BuildReplacement(CWildTypeManager& manager, CMacro& macro, long /*matchNo*/) {
+    if (!macro.IsRepWild || macro.Replace.empty()) return;
+    CMacro flags("", "");
+    flags.IsMatchCase = macro.IsMatchCase;
+    flags.IsFindWild = macro.IsFindWild;
+    flags.IsRepWild = 0;
+    flags.IsPerLine = 0;
+    flags.IsCompConst = 0;
+    MacroApplier apply = [this](std::string& t, const CMacro& m) {
+        CFindRepPreview scratch = ScratchPreview();
+        RunMacro("", t, m, scratch);
+    };
+    const std::string symbol(1, WildSymbol(manager));
+    std::string r = macro.Replace;
+    if (r.find("<" + symbol) != std::string::npos)
+        r = ApplyReplaceTags(r, symbol, manager.WildCaptures, flags, apply);
+    else
+        r = FillWildSymbolsInOrder(r, symbol, manager.WildCaptures);
+    bool tagged = false;
+    for (const CTypeCard& card : manager.TypeCards)
+        if (r.find("<" + card.Name) != std::string::npos) tagged = true;
+    for (const CTypeCard& card : manager.TypeCards) {
+        if (tagged)
+            r = ApplyReplaceTags(r, card.Name, card.Captures, flags, apply);
+        else
+            r = FillWildSymbolsInOrder(r, card.Name, card.Captures);
+    }
+    macro.Replace = r;
+}
+
+bool CLibraryList::FindNextWithCurrentMacro(const std::string& text, std::size_t& matchStart,
+                                            std::size_t& matchEnd, std::size_t start) {
+    if (start >= text.size()) return false;
+    CMacro macro = m_Run.currentMacro;
+    if (macro.Find.empty()) return false;
+    const CLibrary* lib = GetCurrentLibraryPtr();
+    CWildTypeManager mgr = lib ? CWildTypeManager(lib->WildTypeManager) : CWildTypeManager();
+    if (!lib) mgr.SetDefaultTypeCards();
+    if (macro.IsFindWild)
+        macro.Find = ReplaceAllText(ReplaceAllText(macro.Find, "\\t", "\t"), "^t", "\t");
+    auto findIn = [&](const std::string& t, std::size_t from, std::size_t& s, std::size_t& e) {
+        std::string shadow = macro.IsMatchCase ? std::string() : ToLowerText(t);
+        CMacro m = macro;
+        WildContext ctx;
+        ctx.floor = 0;
+        ctx.atTextStart = true;
+        std::size_t pos = from;
+        if (from > 0) {
+            ctx.floor = from;
+            ctx.atTextStart = false;
+            ctx.lfBefore = t[from - 1] == '\n';
+        }
+        if (!WildFind(mgr, m, t, shadow, pos, ctx)) return false;
+        s = pos;
+        e = pos + m.Find.size();
+        return true;
+    };
+    if (!macro.IsDelimParse) return findIn(text, start, matchStart, matchEnd);
+    std::vector<CFindRepRecord> tokens;
+    TokenizeByDelimiters(text, lib ? lib->DelimList : DefaultDelimList(), tokens, true, true);
+    std::size_t from = start;
+    for (const CFindRepRecord& tok : tokens) {
+        std::size_t at = text.find(tok.Text, from);
+        if (at == std::string::npos) return false;
+        std::size_t s, e;
+        if (findIn(tok.Text, 0, s, e)) {
+            matchStart = at + s;
+            matchEnd = at + e;
+            return true;
+        }
+        from = at + tok.Text.size();
+    }
+    return false;
+}
+
+bool CLibraryList::ReplaceWithCurrentMacro(std::string& text, std::size_t start,
+                                           std::size_t& matchStart, std::size_t& replacementEnd) {
+    CMacro macro = m_Run.currentMacro;
+    if (!macro.IsDelimParse) {
+        std::size_t s, e;
+        if (!FindNextWithCurrentMacro(text, s, e, start)) return false;
+        // Replace only this match: run the pass over the match alone.
+        const CLibrary* lib = GetCurrentLibraryPtr();
+        CWildTypeManager mgr = lib ? CWildTypeManager(lib->WildTypeManager) : CWildTypeManager();
+        if (!lib) mgr.SetDefaultTypeCards();
+        CMacro m = macro;
+        if (m.IsFindWild) {
+            m.Find = ReplaceAllText(ReplaceAllText(m.Find, "\\t", "\t"), "^t", "\t");
+            m.Replace = ReplaceAllText(ReplaceAllText(m.Replace, "\\t", "\t"), "^t", "\t");
+            std::string shadow = m.IsMatchCase ? std::string() : ToLowerText(text);
+            WildContext ctx;
+            std::size_t pos = start;
+            if (start > 0) {
+                ctx.floor = start;
+                ctx.atTextStart = false;
+                ctx.lfBefore = text[start - 1] == '\n';
+            }
+            if (!WildFind(mgr, m, text, shadow, pos, ctx)) return false;
+            s = pos;
+            e = pos + m.Find.size();
+            BuildReplacement(mgr, m, 0);
+        }
+        std::string rep = m.Replace;
+        if (text.compare(s, e - s, rep) != 0) text.replace(s, e - s, rep);
+        matchStart = s;
+        replacementEnd = s + rep.size();
+        return true;
+    }
+    const CLibrary* lib = GetCurrentLibraryPtr();
+    std::vector<CFindRepRecord> tokens;
+    TokenizeByDelimiters(text, lib ? lib->DelimList : DefaultDelimList(), tokens, true, true);
+    std::size_t from = start;
+    for (const CFindRepRecord& tok : tokens) {
+        std::size_t at = text.find(tok.Text, from);
+        if (at == std::string::npos) return false;
+        CLibraryList probe = *this;
+        probe.m_Run.currentMacro = macro;
+        probe.m_Run.currentMacro.IsDelimParse = 0;
+        std::size_t s, e;
+        if (probe.FindNextWithCurrentMacro(tok.Text, s, e, 0)) {
+            std::string piece = tok.Text;
+            CMacro m = macro;
+            CFindRepPreview scratch = ScratchPreview();
+            FindReplacePass("", piece, m, scratch);
+            if (piece != tok.Text) text.replace(at, tok.Text.size(), piece);
+            matchStart = at;
+            replacementEnd = at + piece.size();
+            return true;
+        }
+        from = at + tok.Text.size();
+    }
+    return false;
+}
