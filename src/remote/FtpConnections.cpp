@@ -1,0 +1,317 @@
+#include "remote/FtpConnections.h"
+
+#include <algorithm>
+#include <memory>
+#include <mutex>
+#include <sys/stat.h>
+
+#include "model/FileItem.h"
+#include "model/Globals.h"
+#include "model/ProgramData.h"
+#include "model/Trace.h"
+#include "platform/Prompter.h"
+#include "platform/Sound.h"
+#include "remote/FtpWorker.h"
+
+namespace {
+
+std::mutex g_listMutex;  // guards the list, the current client and the account
+std::vector<std::unique_ptr<CFtpClient>> g_OpenConnections;
+CFtpClient* g_pCurrentFtpClient = nullptr;
+CHost g_FtpAccount;
+std::mutex g_inUse;
+
+std::string Lower(const std::string& s) { return ToLowerAscii(s); }
+
+int FindLocked(const std::string& host, const std::string& user, bool connectedOnly) {
+    const std::string h = Lower(host), u = Lower(user);
+    for (size_t i = 0; i < g_OpenConnections.size(); ++i) {
+        const CFtpClient& c = *g_OpenConnections[i];
+        if (Lower(c.Host()) == h && Lower(c.User()) == u && (!connectedOnly || c.IsConnected()))
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void SetFtpAccount(const CHost& account) {
+    std::lock_guard<std::mutex> g(g_listMutex);
+    g_FtpAccount = account;
+}
+
+// Remembers the connected account in the vault the worker looks up, so that
+// later items of the run find it; the main data hears it on the GUI thread.
+void RememberAccount(CProgramData& data, const std::string& host, const std::string& user,
+                     const std::string& password, const std::string& hostType) {
+    CProgramData* main = GetMainProgramData();
+    if (&data == main) {
+        data.UpdateVaultFromSession(host, user, password, hostType, "", true);
+        return;
+    }
+    bool found = false;
+    for (CCluster& cl : data.m_Vault.m_Clusters)
+        for (CHost& a : cl.m_Hosts)
+            if (!found && Lower(a.m_strHost) == Lower(host) && Lower(a.m_strUser) == Lower(user)) {
+                a.m_strUser = user;
+                a.m_strPassword = password;
+                a.m_nStatus = 6;
+                found = true;
+            }
+    if (!found) {
+        if (data.m_Vault.m_Clusters.empty()) data.m_Vault.m_Clusters.emplace_back();
+        CHost a(Lower(host), user, password);
+        a.m_strHostType = hostType;
+        a.m_nStatus = 6;
+        data.m_Vault.m_Clusters.front().m_Hosts.push_back(a);
+    }
+    if (main)
+        PostToGui([=] {
+            if (CProgramData* m = GetMainProgramData())
+                m->UpdateVaultFromSession(host, user, password, hostType, "", true);
+        });
+}
+
+}  // namespace
+
+std::mutex& FtpConnectionsInUse() { return g_inUse; }
+
+int FindOpenConnection(const std::string& host, const std::string& user) {
+    std::lock_guard<std::mutex> g(g_listMutex);
+    return FindLocked(host, user, false);
+}
+
+bool IsConnectionOpen(const std::string& host, const std::string& user) {
+    std::lock_guard<std::mutex> g(g_listMutex);
+    return FindLocked(host, user, true) >= 0;
+}
+
+std::vector<OpenConnectionInfo> ListOpenConnections() {
+    std::lock_guard<std::mutex> g(g_listMutex);
+    std::vector<OpenConnectionInfo> out;
+    for (const auto& c : g_OpenConnections) out.push_back({c->Host(), c->User(), c->LastActivity()});
+    return out;
+}
+
+CFtpClient* GetCurrentFtpClient() {
+    std::lock_guard<std::mutex> g(g_listMutex);
+    return g_pCurrentFtpClient;
+}
+
+CHost GetFtpAccount() {
+    std::lock_guard<std::mutex> g(g_listMutex);
+    return g_FtpAccount;
+}
+
+void AssignConnectionRecord(CHost* destination, const std::string& host, const std::string& user,
+                            const std::string& password, const std::string& hostType,
+                            const std::string& lastFolder) {
+    destination->m_strHost = host;
+    destination->m_strUser = user;
+    destination->m_strPassword = password;
+    destination->m_strHostType = hostType;
+    destination->m_strLastFolder = lastFolder;
+}
+
+std::string ShortHostName(const std::string& host) {
+    if (host.empty() || (host[0] >= '0' && host[0] <= '9')) return host;
+    return host.substr(0, host.find('.'));
+}
+
+std::string MakeConnectionMessage(int kind, const std::string& host, const std::string& user) {
+    switch (kind) {
+        case 1: return "Connecting to " + ShortHostName(host) + " as " + user + "...";
+        case 2: return "+ " + user + " connected to " + ShortHostName(host) + ".";
+        case 3: return "- " + user + " disconnected from " + ShortHostName(host) + ".";
+        default: return std::string();
+    }
+}
+
+bool ConnectHost(CProgramData& data, std::string& host, std::string& user, bool lookup) {
+    bool force = false;
+    CHost account = GetFtpAccount();
+    if (lookup) {
+        CHost found;
+        if (data.FindVaultHost(host, user, found)) {
+            account = found;
+        } else {
+            account = CHost();
+            AssignConnectionRecord(&account, host, user, "", "", "");
+            force = true;
+        }
+    } else if (Lower(account.m_strHost) != Lower(host) || Lower(account.m_strUser) != Lower(user)) {
+        std::string keepFolder = account.m_strLastFolder;
+        AssignConnectionRecord(&account, host, user, "", "", keepFolder);
+    }
+    std::string password = account.m_strPassword;
+    SetFtpAccount(account);
+
+    for (;;) {
+        if (force || host.empty() || user.empty() || ShiftAndControlHeld()) {
+            LoginData start;
+            start.host = host;
+            start.user = user;
+            start.password = password;
+            start.hostType = account.m_strHostType;
+            std::optional<LoginData> answer = Prompter().AskLogin(start);
+            if (!answer) {
+                g_bAutoSync = false;
+                return false;
+            }
+            host = answer->host;
+            user = answer->user;
+            password = answer->password;
+            AssignConnectionRecord(&account, host, user, password, "", "");
+            account.m_nStatus = 2;
+            SetFtpAccount(account);
+        }
+        force = false;
+        {
+            std::lock_guard<std::mutex> g(g_listMutex);
+            int i = FindLocked(host, user, false);
+            if (i >= 0) {
+                g_pCurrentFtpClient = g_OpenConnections[static_cast<size_t>(i)].get();
+                account.m_nStatus = 6;
+                g_FtpAccount = account;
+            }
+        }
+        if (FindOpenConnection(host, user) >= 0) {
+            PostToGui([account] {
+                AssignConnectionRecord(&g_CurrentAccount, account.m_strHost, account.m_strUser,
+                                       account.m_strPassword, g_CurrentAccount.m_strHostType,
+                                       g_CurrentAccount.m_strLastFolder);
+                g_CurrentAccount.m_nStatus = 6;
+            });
+            return true;
+        }
+        try {
+            WriteTraceString(MakeConnectionMessage(1, host, user));
+            auto client = std::make_unique<CFtpClient>();
+            client->Connect(host, user, password);
+            CFtpClient* raw = client.get();
+            {
+                std::lock_guard<std::mutex> g(g_listMutex);
+                g_OpenConnections.push_back(std::move(client));
+                g_pCurrentFtpClient = raw;
+            }
+            WriteTraceString(MakeConnectionMessage(2, host, user));
+            std::string system = raw->GetSystemType();
+            if (system == "VMS") user = Lower(user);
+            AssignConnectionRecord(&account, host, user, password, system, account.m_strLastFolder);
+            account.m_nStatus = 6;
+            SetFtpAccount(account);
+            RememberAccount(data, host, user, password, system);
+            return true;
+        } catch (const CFtpClient::FTPException& e) {
+            WriteTraceString(e.what());
+            force = true;
+        }
+    }
+}
+
+static void RemoveWhere(const std::function<bool(const CFtpClient&)>& match) {
+    std::vector<std::unique_ptr<CFtpClient>> removed;
+    {
+        std::lock_guard<std::mutex> g(g_listMutex);
+        for (size_t i = g_OpenConnections.size(); i-- > 0;) {
+            if (!match(*g_OpenConnections[i])) continue;
+            if (g_OpenConnections[i].get() == g_pCurrentFtpClient) g_pCurrentFtpClient = nullptr;
+            removed.push_back(std::move(g_OpenConnections[i]));
+            g_OpenConnections.erase(g_OpenConnections.begin() + static_cast<long>(i));
+        }
+    }
+    for (auto& c : removed) {
+        c->Disconnect();
+        WriteTraceString(MakeConnectionMessage(3, c->Host(), c->User()));
+    }
+}
+
+void DisconnectHost(const std::string& host, const std::string& user) {
+    const std::string h = Lower(host);
+    RemoveWhere([&](const CFtpClient& c) { return Lower(c.Host()) == h; });
+}
+
+bool DropOpenConnection(const std::string& host, const std::string& user) {
+    const std::string h = Lower(host), u = Lower(user);
+    bool any = false;
+    RemoveWhere([&](const CFtpClient& c) {
+        bool m = !any && Lower(c.Host()) == h && Lower(c.User()) == u;
+        any = any || m;
+        return m;
+    });
+    return any;
+}
+
+void KeepAliveConnections() {
+    if (!g_bFtpIdle) return;
+    std::unique_lock<std::mutex> use(g_inUse, std::try_to_lock);
+    if (!use.owns_lock()) return;
+    std::vector<CFtpClient*> clients;
+    {
+        std::lock_guard<std::mutex> g(g_listMutex);
+        for (auto& c : g_OpenConnections) clients.push_back(c.get());
+    }
+    for (CFtpClient* c : clients) {
+        bool alive = false;
+        try {
+            std::string text;
+            alive = c->KeepAlive(text);
+        } catch (const CFtpClient::FTPException& e) {
+            WriteTraceString("-?- " + std::string(e.what()));
+        }
+        if (!alive) RemoveWhere([c](const CFtpClient& x) { return &x == c; });
+    }
+}
+
+void ShutdownConnections() {
+    std::lock_guard<std::mutex> g(g_listMutex);
+    for (auto& c : g_OpenConnections) c->Shutdown();
+}
+
+void CloseAllConnections() {
+    RemoveWhere([](const CFtpClient&) { return true; });
+    SetFtpAccount(CHost());
+}
+
+bool ContainsHost(const std::vector<CHost>& list, const CHost& account) {
+    return std::any_of(list.begin(), list.end(), [&](const CHost& h) {
+        return h.m_strHost == account.m_strHost && h.m_strUser == account.m_strUser;
+    });
+}
+
+std::string PadRight(const std::string& text, size_t width) {
+    if (text.size() >= width) return text;
+    return text + std::string(width - text.size(), ' ');
+}
+
+std::time_t GetLocalFileTimes(const std::string& path) {
+    std::time_t t = 0;
+    if (GetLocalFileTime(path, t)) return t;
+    return DefaultItemTime();
+}
+
+void BeepTransferDone() {
+    if (g_bSoundsOn) PlayTone(1500, 50);
+}
+
+void BeepTransferFailed() {
+    if (!g_bSoundsOn) return;
+    PlayTone(300, 100);
+    PlayTone(200, 200);
+    PlayTone(500, 200);
+}
+
+void RunWithReconnect(CProgramData& data, std::string& host, std::string& user, bool lookup,
+                      const std::function<void(CFtpClient&)>& step) {
+    CFtpClient* client = GetCurrentFtpClient();
+    if (!client) throw CFtpClient::FTPException("Not connected to " + host + ".", true);
+    try {
+        step(*client);
+        return;
+    } catch (const CFtpClient::FTPException& e) {
+        if (!e.ConnectionLost()) throw;
+        WriteTraceString("-?- " + std::string(e.what()) + " Reconnecting to " +
+                         ShortHostName(host) + "...");
+        DropOpenConnection(client->Host(), client->User());
+        if (!ConnectHost(data, host, user, lookup) || !GetCurrentFtpClient()) throw;
+    }
+    step(*GetCurrentFtpClient());
+}

@@ -1,0 +1,80 @@
+// The open FTP connections of the run and the one road to a server:
+// ConnectHost finds the account, asks for missing login data, reuses an open
+// connection or opens a new one.
+#pragma once
+
+#include <ctime>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "model/Account.h"
+#include "remote/FtpClient.h"
+
+class CProgramData;
+
+// One open connection as the account dialogs show it.
+struct OpenConnectionInfo {
+    std::string host;
+    std::string user;
+    std::time_t lastActivity = 0;
+};
+
+// Index of the open connection to (host, user), compared in lower case; -1.
+int FindOpenConnection(const std::string& host, const std::string& user);
+// As FindOpenConnection, and the client must be connected.
+bool IsConnectionOpen(const std::string& host, const std::string& user);
+std::vector<OpenConnectionInfo> ListOpenConnections();
+
+// Makes a connection to (host, user) current. With lookup the vault of data
+// gives the password; missing login data, an unknown account, Shift+Control
+// or a failed attempt open the login dialog (through the prompter). May
+// change host and user (the dialog; a VMS server lower-cases the user).
+// False when the user cancelled (auto-sync goes off).
+bool ConnectHost(CProgramData& data, std::string& host, std::string& user, bool lookup);
+// The client of the last ConnectHost; null after its connection was dropped.
+CFtpClient* GetCurrentFtpClient();
+// The account of the current connection (a copy).
+CHost GetFtpAccount();
+
+// Closes (QUIT) and removes every open connection to the host, whatever its
+// user, the last opened first; "- user disconnected from host." per connection.
+void DisconnectHost(const std::string& host, const std::string& user);
+// Closes and removes the one connection to (host, user); false when none.
+bool DropOpenConnection(const std::string& host, const std::string& user);
+// The timer's keep-alive: while FTP is idle and no worker holds the
+// connections, each one gets a SYST; one that fails is dropped.
+void KeepAliveConnections();
+// Closing the window: shuts every socket down so blocked calls return.
+void ShutdownConnections();
+// Closes every connection (tests, the end of the run).
+void CloseAllConnections();
+
+void AssignConnectionRecord(CHost* destination, const std::string& host, const std::string& user,
+                            const std::string& password, const std::string& hostType,
+                            const std::string& lastFolder);
+// 1 "Connecting to h as u...", 2 "+ u connected to h.", 3 "- u disconnected from h.".
+std::string MakeConnectionMessage(int kind, const std::string& host, const std::string& user);
+// The host name up to its first "." (unchanged when it starts with a digit).
+std::string ShortHostName(const std::string& host);
+
+// Held by a running worker for its whole run; the keep-alive only tries it.
+std::mutex& FtpConnectionsInUse();
+
+// Small shared helpers of the remote steps.
+bool ContainsHost(const std::vector<CHost>& list, const CHost& account);
+std::string PadRight(const std::string& text, size_t width);
+// Last-write time of a local file; the default item time when missing.
+std::time_t GetLocalFileTimes(const std::string& path);
+// 1500 Hz for 50 ms when sounds are on.
+void BeepTransferDone();
+// 300/100, 200/200, 500/200 when sounds are on: the end of a transfer run.
+void BeepTransferFailed();
+
+// Runs an FTP step on the current connection of (host, user). When the
+// control connection turns out lost, the connection is dropped and opened
+// again once (ConnectHost) before the step is tried a second time; the
+// second failure, or any other failure, is thrown.
+void RunWithReconnect(CProgramData& data, std::string& host, std::string& user, bool lookup,
+                      const std::function<void(CFtpClient&)>& step);

@@ -1,0 +1,256 @@
+#include "remote/FtpWorker.h"
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "model/Globals.h"
+#include "model/ProgramData.h"
+#include "model/Trace.h"
+#include "platform/Prompter.h"
+#include "remote/FtpConnections.h"
+#include "remote/RemoteStatus.h"
+#include "remote/RexecClient.h"
+
+namespace {
+
+std::mutex g_hookMutex;
+std::function<void(GuiTask)> g_poster;
+CProgramData* g_pMainData = nullptr;
+std::function<void(const std::string&)> g_inputSink;
+std::function<void(const std::string&)> g_messageSink;
+std::function<bool()> g_modifierQuery;
+std::function<void(const std::string&)> g_statusSink;
+std::string g_strStatusText;
+
+std::mutex g_resultsMutex;
+FtpResultLists g_results;
+
+std::mutex g_threadMutex;
+std::thread g_worker;
+std::atomic<bool> g_workerRunning{false};
+
+template <class F>
+F GetHook(const F& hook) {
+    std::lock_guard<std::mutex> g(g_hookMutex);
+    return hook;
+}
+
+const char* const kRexecAbortText =
+    "User interruption. REXEC aborted.\r\n"
+    "Output from REXEC is discarded.\r\n"
+    "---------------------------------";
+
+void Ticker() {
+    auto start = std::chrono::steady_clock::now();
+    int pos = 0;
+    while (g_bFtpTicker) {
+        auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::steady_clock::now() - start).count();
+        SetFtpStatusText(FormatElapsedTime(ms));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        CHost account = GetFtpAccount();
+        if (IsConnectionOpen(account.m_strHost, account.m_strUser)) {
+            if (pos >= g_nProgressRange) pos = 0;
+            g_nProgressPos = pos;
+            pos += g_nProgressStep;
+        }
+    }
+}
+
+// Runs a worker body with the ticker and the connection registry; every way
+// out of the body ends in the status line.
+void WorkerFrame(const std::function<void()>& body) {
+    std::lock_guard<std::mutex> use(FtpConnectionsInUse());
+    g_bFtpTicker = true;
+    std::thread ticker(Ticker);
+    try {
+        body();
+        FinishFtpWorker("over");
+    } catch (const FtpWorkerExit&) {
+        // The end routine has written the status line.
+    } catch (const CFtpClient::UserAbort& a) {
+        if (a.WasUpload())
+            WriteTraceString("-?- The upload of " + a.RemoteFile() +
+                             " was stopped: the file on the host may be incomplete.");
+        LogFtpStatus("User-aborted");
+        DisconnectHost(a.Host(), a.User());
+    } catch (const CRexecClient::UserAbort&) {
+        SetInputWindowText(kRexecAbortText);
+        FinishFtpWorker("-r-aborted");
+    } catch (const std::exception& e) {
+        WriteTraceString(std::string("-?- ") + e.what());
+        FinishFtpWorker("unsuccessful");
+    }
+    g_bFtpTicker = false;
+    ticker.join();
+}
+
+}  // namespace
+
+void SetGuiPoster(std::function<void(GuiTask)> poster) {
+    std::lock_guard<std::mutex> g(g_hookMutex);
+    g_poster = std::move(poster);
+}
+
+void PostToGui(GuiTask task) {
+    auto poster = GetHook(g_poster);
+    if (poster)
+        poster(std::move(task));
+    else
+        task();
+}
+
+void SetMainProgramData(CProgramData* data) {
+    std::lock_guard<std::mutex> g(g_hookMutex);
+    g_pMainData = data;
+}
+
+CProgramData* GetMainProgramData() {
+    std::lock_guard<std::mutex> g(g_hookMutex);
+    return g_pMainData;
+}
+
+void SetInputTextSink(std::function<void(const std::string&)> sink) {
+    std::lock_guard<std::mutex> g(g_hookMutex);
+    g_inputSink = std::move(sink);
+}
+
+void SetInputWindowText(const std::string& text) {
+    auto sink = GetHook(g_inputSink);
+    if (sink) PostToGui([sink, text] { sink(text); });
+}
+
+void SetMessageTextSink(std::function<void(const std::string&)> sink) {
+    std::lock_guard<std::mutex> g(g_hookMutex);
+    g_messageSink = std::move(sink);
+}
+
+void SetMessageWindowText(const std::string& text) {
+    auto sink = GetHook(g_messageSink);
+    if (sink) PostToGui([sink, text] { sink(text); });
+}
+
+void SetModifierQuery(std::function<bool()> query) {
+    std::lock_guard<std::mutex> g(g_hookMutex);
+    g_modifierQuery = std::move(query);
+}
+
+bool ShiftAndControlHeld() {
+    auto q = GetHook(g_modifierQuery);
+    return q ? q() : false;
+}
+
+void SetStatusTextSink(std::function<void(const std::string&)> sink) {
+    std::lock_guard<std::mutex> g(g_hookMutex);
+    g_statusSink = std::move(sink);
+}
+
+std::string GetFtpStatusText() {
+    std::lock_guard<std::mutex> g(g_hookMutex);
+    return g_strStatusText;
+}
+
+void SetFtpStatusText(const std::string& text) {
+    std::function<void(const std::string&)> sink;
+    {
+        std::lock_guard<std::mutex> g(g_hookMutex);
+        g_strStatusText = text;
+        sink = g_statusSink;
+    }
+    if (sink) sink(text);
+}
+
+FtpResultsLock::FtpResultsLock() : m_guard(g_resultsMutex), m_lists(g_results) {}
+
+void ClearFtpResultLists() {
+    FtpResultsLock lists;
+    lists->transfer.clear();
+    lists->statusCheck.clear();
+    lists->third.clear();
+}
+
+bool ApplyFtpResults(CProgramData& data) {
+    if (!g_bFtpIdle) return false;
+    std::vector<CFileItem> transfer, checked;
+    int project;
+    {
+        FtpResultsLock lists;
+        transfer.swap(lists->transfer);
+        checked.swap(lists->statusCheck);
+        project = lists->project;
+    }
+    for (const CFileItem& item : transfer) {
+        data.ApplyTransferStatus(item);
+        data.ApplyTransferTimes(item);
+    }
+    for (CFileItem& item : checked) CompareRemoteTimes(data, project, item);
+    return !transfer.empty() || !checked.empty();
+}
+
+bool ClaimFtpSlot(const std::string& busyMessage) {
+    bool idle = true;
+    if (!g_bFtpIdle.compare_exchange_strong(idle, false)) {
+        if (!busyMessage.empty()) Prompter().Message(busyMessage, MsgIcon::Stop);
+        return false;
+    }
+    g_bFtpBreak = false;
+    ClearFtpResultLists();
+    return true;
+}
+
+void StartFtpWorker(std::function<void()> body) {
+    std::lock_guard<std::mutex> g(g_threadMutex);
+    if (g_worker.joinable()) g_worker.join();  // the last one has written its end line
+    g_workerRunning = true;
+    g_worker = std::thread([body = std::move(body)] {
+        WorkerFrame(body);
+        g_workerRunning = false;
+    });
+}
+
+void RunFtpWorkerHere(std::function<void()> body) { WorkerFrame(body); }
+
+bool JoinFtpWorker(int ms) {
+    for (int waited = 0; g_workerRunning && waited < ms; waited += 10)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::lock_guard<std::mutex> g(g_threadMutex);
+    if (g_workerRunning) return false;
+    if (g_worker.joinable()) g_worker.join();
+    return true;
+}
+
+void LogFtpStatus(const std::string& text) {
+    WriteTraceString("--- FTP " + text + " ---");
+    g_bFtpBreak = false;
+    g_bOnDemandLogin = false;
+    g_bFtpTicker = false;
+    g_bFtpIdle = true;
+}
+
+void FinishFtpWorker(const std::string& text) {
+    LogFtpStatus(text);
+    g_nProgressPos = 0;
+    std::string status = GetFtpStatusText();
+    if (status.empty() || status.back() != '+') SetFtpStatusText(status + "+");
+}
+
+void EndFtpWorker(const std::string& text) {
+    FinishFtpWorker(text);
+    throw FtpWorkerExit(text);
+}
+
+void LogFtpFailure(const std::exception& e, const std::string& text, bool keepGoing) {
+    WriteTraceString("-?- " + text + e.what());
+    if (keepGoing) {
+        g_bAutoSync = false;
+        return;
+    }
+    EndFtpWorker("unsuccessful");
+}
+
+std::string FormatElapsedTime(long long milliseconds) {
+    long long s = milliseconds / 1000;
+    return std::to_string((s / 3600) % 24) + ":" + std::to_string((s / 60) % 60) + ":" +
+           std::to_string(s % 60) + "." + std::to_string((milliseconds % 1000) / 100);
+}

@@ -1,0 +1,133 @@
+#include "remote/RemoteStatus.h"
+
+#include <memory>
+
+#include "model/Globals.h"
+#include "model/ProgramData.h"
+#include "model/Trace.h"
+#include "remote/FtpConnections.h"
+#include "remote/FtpWorker.h"
+
+std::string FormatItemNumber(int number, int count) {
+    std::string n = std::to_string(number);
+    if (count > 9 && number < 10) n = "0" + n;
+    if (count > 99 && number < 100) n = "0" + n;
+    return n + "/" + std::to_string(count);
+}
+
+std::string FormatStoredTimeForDisplay(const std::string& stored) {
+    static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    std::vector<std::string> f;
+    size_t pos = 0;
+    while (f.size() < 6) {
+        size_t plus = stored.find('+', pos);
+        if (plus == std::string::npos) return std::string();
+        f.push_back(stored.substr(pos, plus - pos));
+        pos = plus + 1;
+    }
+    int month = 0;
+    for (char c : f[1]) {
+        if (c < '0' || c > '9') return std::string();
+        month = month * 10 + (c - '0');
+        if (month > 12) return std::string();
+    }
+    if (month < 1) return std::string();
+    for (size_t i = 2; i < 6; ++i)
+        if (f[i].size() == 1) f[i] = "0" + f[i];
+    return f[2] + "-" + kMonths[month - 1] + "-" + f[0] + " " + f[3] + ":" + f[4] + ":" + f[5];
+}
+
+bool StartRemoteStatusCheck(CProgramData& data, int project, int session, int basket) {
+    if (!data.IsValidBasket(false, project, session, basket)) return false;
+    if (!ClaimFtpSlot("One FTP session is already on.")) return false;
+    {
+        FtpResultsLock lists;
+        lists->statusCheck = data.GetBasketItems(project, session, basket);
+        lists->project = project;
+        lists->session = session;
+        lists->basket = basket;
+    }
+    auto snapshot = std::make_shared<CProgramData>(data);
+    StartFtpWorker([snapshot] {
+        WriteTraceString("--- Checking status of remote files ---");
+        std::vector<CFileItem> list;
+        {
+            FtpResultsLock lists;
+            list = lists->statusCheck;
+        }
+        CheckRemoteStatus(*snapshot, list);
+        FtpResultsLock lists;
+        lists->statusCheck = list;
+    });
+    return true;
+}
+
+void CheckRemoteStatus(CProgramData& data, std::vector<CFileItem>& list) {
+    size_t width = 0;
+    for (const CFileItem& it : list) width = std::max(width, it.FileName.size());
+    const int count = static_cast<int>(list.size());
+    std::vector<CHost> failed;
+    for (int i = 0; i < count; ++i) {
+        CFileItem& item = list[static_cast<size_t>(i)];
+        std::string host = item.RemHost, user = item.RemUser;
+        if (ContainsHost(failed, CHost(host, user))) {
+            WriteTraceString(ShortHostName(host) + " is not connected.");
+            continue;
+        }
+        if (!ConnectHost(data, host, user, true)) {
+            WriteTraceString("-?- Login failed.");
+            failed.push_back(CHost(item.RemHost, item.RemUser));
+            continue;
+        }
+        std::string status;
+        try {
+            std::string listing;
+            RunWithReconnect(data, host, user, true, [&](CFtpClient& c) {
+                listing = c.ListToText(item.RemoteDir + item.FileName);
+            });
+            item.UpdateRemoteStatus(listing, status);
+        } catch (const CFtpClient::FTPException& e) {
+            LogFtpFailure(e, "Failed to get verbose listing. ", true);
+        }
+        WriteTraceString(PadRight(FormatItemNumber(i + 1, count) + ": Checking: " + item.FileName,
+                                  width + 18) +
+                         status);
+    }
+}
+
+void CompareRemoteTimes(CProgramData& data, int project, CFileItem& checked) {
+    if (!data.IsValidProject(false, project)) return;
+    const std::string checkedTime = checked.GetRemoteTimeText();
+    const int sessions = data.GetSessionCount(project);
+    for (int s = 0; s < sessions; ++s) {
+        CSession* session = data.GetSessionPtr(project, s);
+        if (!session || !session->IsLoaded) continue;
+        const int baskets = data.GetBasketCount(project, s);
+        for (int b = 0; b < baskets; ++b) {
+            const int items = data.GetFileItemCount(project, s, b);
+            for (int f = 0; f < items; ++f) {
+                CFileItem* model = data.GetFileItemPtr(project, s, b, f);
+                if (!model || model->FileName != checked.FileName ||
+                    model->LocalDir != checked.LocalDir || model->RemoteDir != checked.RemoteDir ||
+                    model->RemUser != checked.RemUser || model->RemHost != checked.RemHost)
+                    continue;
+                const std::string modelTime = model->GetRemoteTimeText();
+                if (checkedTime == kRemoteMissingTime) {
+                    data.SetRemoteMissing(project, s, b, f, "Yes");
+                    WriteTraceString("Missing from remote directory.   \t" + checked.FileName);
+                } else if (checkedTime == kNoTimeInfo) {
+                    WriteTraceString("No remote information available. \t" + checked.FileName);
+                } else if (modelTime == kNoTimeInfo) {
+                    WriteTraceString("No info on last FTP available.   \t" + checked.FileName);
+                } else if (modelTime != checkedTime) {
+                    data.SetRemoteModified(project, s, b, f, "Yes");
+                    WriteTraceString("Last FTP time: " + FormatStoredTimeForDisplay(modelTime) +
+                                     ".  Remote file time: " +
+                                     FormatStoredTimeForDisplay(checkedTime) +
+                                     ".  File: " + checked.FileName);
+                }
+            }
+        }
+    }
+}

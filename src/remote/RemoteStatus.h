@@ -1,0 +1,28 @@
+// The remote status check: the listing line of every item's remote file
+// gives its remote time, which the timer compares with the last transfer.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "model/FileItem.h"
+
+class CProgramData;
+
+// The two reserved stored times.
+constexpr const char* kNoTimeInfo = "1970+1+1+0+0+0+";
+constexpr const char* kRemoteMissingTime = "1970+1+1+1+1+1+";
+
+// "Get status of remote files" on the basket (window thread): refuses while
+// FTP is busy ("One FTP session is already on."), else starts the worker on
+// copies of the basket's items. False when nothing was started.
+bool StartRemoteStatusCheck(CProgramData& data, int project, int session, int basket);
+// The check itself, item by item, on the connections of the items' accounts.
+void CheckRemoteStatus(CProgramData& data, std::vector<CFileItem>& list);
+// Marks every matching item of the project's loaded sessions modified or
+// missing, with one line per difference.
+void CompareRemoteTimes(CProgramData& data, int project, CFileItem& checked);
+// "2008+7+14+9+5+3+" -> "14-Jul-2008 09:05:03"; "" for a text it cannot read.
+std::string FormatStoredTimeForDisplay(const std::string& stored);
+// The item number as the progress lines show it: "03/12", "007/120".
+std::string FormatItemNumber(int number, int count);

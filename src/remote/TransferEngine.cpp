@@ -1,0 +1,283 @@
+#include "remote/TransferEngine.h"
+
+#include <cstdlib>
+#include <memory>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+
+#include "model/Globals.h"
+#include "model/ProgramData.h"
+#include "model/Trace.h"
+#include "platform/Prompter.h"
+#include "remote/FtpConnections.h"
+#include "remote/FtpWorker.h"
+#include "remote/RemoteStatus.h"
+
+extern char** environ;
+
+namespace {
+
+bool Gather(CProgramData& data, int project, int session, int basket, const std::vector<int>& items) {
+    if (!data.IsValidSession(false, project, session)) return false;
+    FtpResultsLock lists;
+    for (int f : items)
+        if (data.IsValidFileItem(false, project, session, basket, f))
+            lists->transfer.push_back(data.GetFileItem(project, session, basket, f));
+    return true;
+}
+
+bool StartTransfer(CProgramData& data, bool toRemote, int project, int session, int basket,
+                   const std::vector<int>& items) {
+    if (!ClaimFtpSlot("One FTP session is already on...")) return false;
+    auto snapshot = std::make_shared<CProgramData>(data);
+    StartFtpWorker([snapshot, toRemote, project, session, basket, items] {
+        if (toRemote)
+            TransferToRemote(*snapshot, project, session, basket, items);
+        else
+            TransferToLocal(*snapshot, project, session, basket, items);
+    });
+    return true;
+}
+
+void StoreItem(size_t i, const CFileItem& item) {
+    FtpResultsLock lists;
+    if (i < lists->transfer.size()) lists->transfer[i] = item;
+}
+
+}  // namespace
+
+bool StartTransferToRemote(CProgramData& data, int project, int session, int basket,
+                           const std::vector<int>& items) {
+    return StartTransfer(data, true, project, session, basket, items);
+}
+
+bool StartTransferToLocal(CProgramData& data, int project, int session, int basket,
+                          const std::vector<int>& items) {
+    return StartTransfer(data, false, project, session, basket, items);
+}
+
+bool FetchOnDemand(CProgramData& data, int project, int session, int basket,
+                   const std::vector<int>& items) {
+    if (!ClaimFtpSlot("One FTP session is already on...")) return false;
+    g_bOnDemandLogin = true;
+    RunFtpWorkerHere([&] { TransferToLocal(data, project, session, basket, items); });
+    return true;
+}
+
+bool TransferToRemote(CProgramData& data, int project, int session, int basket,
+                      const std::vector<int>& items) {
+    if (!Gather(data, project, session, basket, items)) return false;
+    return TransferFiles(data, true);
+}
+
+bool TransferToLocal(CProgramData& data, int project, int session, int basket,
+                     const std::vector<int>& items) {
+    if (!Gather(data, project, session, basket, items)) return false;
+    return TransferFiles(data, false);
+}
+
+void RenameTransferListAccount(const std::string& oldHost, const std::string& oldUser,
+                               const std::string& newHost, const std::string& newUser) {
+    FtpResultsLock lists;
+    for (CFileItem& it : lists->transfer)
+        if (it.RemHost == oldHost && it.RemUser == oldUser) {
+            it.RemHost = newHost;
+            it.RemUser = newUser;
+        }
+}
+
+void RenameItemAccount(CProgramData& data, const std::string& oldHost, const std::string& oldUser,
+                       const std::string& newHost, const std::string& newUser) {
+    for (CProject& pr : data.m_ProjectList.m_Projects)
+        for (CSession& se : pr.m_Sessions) {
+            if (!se.IsLoaded) continue;
+            for (CFileBasket& bk : se.m_Baskets)
+                for (CFileItem& it : bk.m_Items)
+                    if (it.RemHost == oldHost && it.RemUser == oldUser) {
+                        it.RemHost = newHost;
+                        it.RemUser = newUser;
+                    }
+        }
+}
+
+bool TransferFiles(CProgramData& data, bool toRemote) {
+    {
+        FtpResultsLock lists;
+        lists->project = data.GetCurProject();
+        lists->session = data.GetCurSession();
+        lists->basket = data.GetCurBasket();
+    }
+    std::string failures;
+    int counter = 1;
+    std::vector<CHost> failedHosts;
+    std::vector<CFileItem> items;
+    {
+        FtpResultsLock lists;
+        items = lists->transfer;
+    }
+    const int count = static_cast<int>(items.size());
+    size_t width = 0;
+    for (const CFileItem& it : items) width = std::max(width, it.FileName.size());
+
+    for (int i = 0; i < count; ++i) {
+        {
+            FtpResultsLock lists;
+            if (lists->transfer.empty()) EndFtpWorker("aborted-(-?-)");
+            if (static_cast<size_t>(i) < lists->transfer.size())
+                items[static_cast<size_t>(i)] = lists->transfer[static_cast<size_t>(i)];
+        }
+        CFileItem item = items[static_cast<size_t>(i)];
+        item.IsFTPed = "failed";
+        StoreItem(static_cast<size_t>(i), item);
+        if (item.RemoteDir.empty() || item.LocalDir.empty()) {
+            failures += "   " + std::to_string(counter++) + ". " + item.FileName + "\r\n";
+            continue;
+        }
+        if (ContainsHost(failedHosts, CHost(item.RemHost, item.RemUser))) {
+            WriteTraceString(ShortHostName(item.RemHost) + " is not connected. " + item.FileName +
+                             " is skipped.");
+            continue;
+        }
+        std::string host = item.RemHost, user = item.RemUser;
+        if (!ConnectHost(data, host, user, true)) {
+            WriteTraceString("-?- Login failed.");
+            failedHosts.push_back(CHost(item.RemHost, item.RemUser));
+            continue;
+        }
+        if (host != item.RemHost || user != item.RemUser) {
+            const std::string oldHost = item.RemHost, oldUser = item.RemUser;
+            RenameTransferListAccount(oldHost, oldUser, host, user);
+            RenameItemAccount(data, oldHost, oldUser, host, user);
+            if (GetMainProgramData() && GetMainProgramData() != &data)
+                PostToGui([=] {
+                    if (CProgramData* m = GetMainProgramData())
+                        RenameItemAccount(*m, oldHost, oldUser, host, user);
+                });
+            for (CFileItem& it : items)
+                if (it.RemHost == oldHost && it.RemUser == oldUser) {
+                    it.RemHost = host;
+                    it.RemUser = user;
+                }
+            item.RemHost = host;
+            item.RemUser = user;
+        }
+        if (!CreateFolderPath(item.LocalDir)) EndFtpWorker("failed to create local dir");
+
+        const std::string remotePath = item.RemoteDir + item.FileName;
+        const std::string localPath = item.LocalDir + item.FileName;
+        std::string line = (toRemote ? "->" : "<-") + FormatItemNumber(i + 1, count) + " " +
+                           item.FileName;
+        std::string shownDir = item.RemoteDir;
+        if (GetFtpAccount().m_strHostType != "UNIX") shownDir = ToLowerAscii(shownDir);
+        line = PadRight(line, width + 13) + shownDir;
+
+        bool switched = false;  // the type commands ran on this connection
+        bool announced = false;
+        try {
+            RunWithReconnect(data, host, user, true, [&](CFtpClient& c) {
+                // The transfer type is the connection's own.
+                const std::string type = c.GetTransferType();
+                try {
+                    if (type == "ASCII" && item.IsBinaryFile) {
+                        if (!switched) WriteTraceString("Switching to BINARY:");
+                        c.SetBinaryMode();
+                        c.SetBinaryMode();
+                    } else if (type == "BINARY" && !item.IsBinaryFile) {
+                        if (!switched) WriteTraceString("Switching to ASCII:");
+                        c.SetAsciiMode();
+                    } else if (type == "BINARY" && item.IsBinaryFile) {
+                        c.SetBinaryMode();
+                    }
+                } catch (const CFtpClient::FTPException& e) {
+                    if (e.ConnectionLost()) throw;
+                    WriteTraceString("-?- " +
+                                     std::string(item.IsBinaryFile ? "Unable to switch to BINARY: "
+                                                                   : "Unable to switch to ASCII: ") +
+                                     e.what());
+                    EndFtpWorker("unsuccessful");
+                }
+                switched = true;
+                if (g_bFtpBreak) EndFtpWorker("aborted-(2)");
+                if (!announced) WriteTraceString(line);
+                announced = true;
+                if (toRemote)
+                    c.PutFile(localPath, remotePath);
+                else
+                    c.RetrieveFile(remotePath, localPath);
+            });
+            item.IsFTPed = "Yes";
+            item.IsRemoteModified = "No";
+            item.IsRemoteMissing = "No";
+            item.RefreshLocalTime();
+            StoreItem(static_cast<size_t>(i), item);
+            if (g_bFtpUpdate) {
+                std::string listing;
+                RunWithReconnect(data, host, user, true, [&](CFtpClient& c) {
+                    listing = c.ListToText(remotePath);
+                });
+                std::string status;
+                item.UpdateRemoteStatus(listing, status);
+                StoreItem(static_cast<size_t>(i), item);
+            }
+            BeepTransferDone();
+        } catch (const CFtpClient::FTPException& e) {
+            LogFtpFailure(e, "", true);
+        }
+    }
+
+    if (!failures.empty()) {
+        failures.resize(failures.size() - 2);
+        SetMessageWindowText("Failed to transfer the following:\r\n" + failures);
+        BeepTransferFailed();
+        return true;
+    }
+    if (g_bOnDemandLogin)
+        for (const CFileItem& it : items)
+            OpenWithAssociation(it.LocalDir + it.FileName, g_strEditor, g_strTxtOpnStr);
+    if (g_bFtpBreak) EndFtpWorker("aborted-by-user");
+    BeepTransferFailed();
+    return true;
+}
+
+std::string GetFileExtension(const std::string& path) {
+    size_t dot = path.rfind('.');
+    size_t slash = path.rfind('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::string();
+    return path.substr(dot);
+}
+
+static bool Spawn(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid;
+    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return false;
+    // Reap the child in the background so that it leaves no zombie.
+    std::thread([pid] { ::waitpid(pid, nullptr, 0); }).detach();
+    return true;
+}
+
+bool RunCommandLine(const std::string& command, const std::string& argument) {
+    std::string program = command;
+    if (ToLowerAscii(command) == "notepad.exe") {
+        const char* v = std::getenv("VISUAL");
+        const char* e = std::getenv("EDITOR");
+        program = (v && *v) ? v : (e && *e) ? e : "xdg-open";
+    } else if (ToLowerAscii(command) == "open") {
+        program = "xdg-open";
+    }
+    if (!program.empty() && Spawn({program, argument})) return true;
+    Prompter().Message("Failed to execute the command: " + command + " " + argument, MsgIcon::Stop);
+    return false;
+}
+
+void OpenWithAssociation(const std::string& path, const std::string& editor,
+                         const std::string& textExtensions) {
+    const std::string ext = ToLowerAscii(GetFileExtension(path));
+    if (ext.empty() || ToLowerAscii(textExtensions).find(ext) != std::string::npos) {
+        RunCommandLine(editor, path);
+        return;
+    }
+    if (!Spawn({"xdg-open", path})) RunCommandLine(editor, path);
+}

@@ -1,0 +1,47 @@
+// The transfer engine: moves file items between their local and remote
+// folders over FTP, one after the other, with per-item results.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class CProgramData;
+
+// Starters of the window thread: refuse while FTP is busy ("One FTP session
+// is already on..."), else start the worker on a copy of the program data
+// with the basket's items at the given indices. False when nothing started.
+bool StartTransferToRemote(CProgramData& data, int project, int session, int basket,
+                           const std::vector<int>& items);
+bool StartTransferToLocal(CProgramData& data, int project, int session, int basket,
+                          const std::vector<int>& items);
+// "Open File" of items not yet fetched: the fetch runs on the calling thread
+// and opens every fetched item. False when FTP was busy.
+bool FetchOnDemand(CProgramData& data, int project, int session, int basket,
+                   const std::vector<int>& items);
+
+// Gather the items into the transfer list and run TransferFiles.
+bool TransferToRemote(CProgramData& data, int project, int session, int basket,
+                      const std::vector<int>& items);
+bool TransferToLocal(CProgramData& data, int project, int session, int basket,
+                     const std::vector<int>& items);
+// Works through the transfer list. True when the run reached its end; the
+// other ends go through EndFtpWorker.
+bool TransferFiles(CProgramData& data, bool toRemote);
+
+// Give the items of the transfer list, or of the loaded sessions of data,
+// that carry the old host and user (exact compare) the new ones.
+void RenameTransferListAccount(const std::string& oldHost, const std::string& oldUser,
+                               const std::string& newHost, const std::string& newUser);
+void RenameItemAccount(CProgramData& data, const std::string& oldHost, const std::string& oldUser,
+                       const std::string& newHost, const std::string& newUser);
+
+// Opens a fetched file: with the editor when its extension is empty or in the
+// text-extension list, else with the desktop's default program (the editor
+// when that fails).
+void OpenWithAssociation(const std::string& path, const std::string& editor,
+                         const std::string& textExtensions);
+// Starts command + argument as a new process without waiting; a failure
+// gives the message "Failed to execute the command: " + the line.
+bool RunCommandLine(const std::string& command, const std::string& argument);
+// The extension from the last "." on (the dot included); "" when none.
+std::string GetFileExtension(const std::string& path);
