@@ -11,7 +11,7 @@ CConversionRun MakeConversionRun() {
     run.nBatchStep = g_nBatchStep;
     run.bUseCurrentMacro = g_bBatchUseCurrentMacro;
     run.currentMacro = CurrentMacro;
-    if (!g_bBatchMode) run.pBatchIdle = &g_bBatchIdle;
+    run.nLibraryIndex = g_nSelectedLibraryIndex;
     return run;
 }
 

@@ -21,6 +21,18 @@ extern bool g_bBatchUseCurrentMacro;
 // The macro of the work pad and the interactive dialog.
 extern CMacro CurrentMacro;
 
+// Reads a file for conversion: bytes as they are with every lone LF turned
+// into CR LF. False, with the reason, when it cannot be read or holds a NUL
+// byte (binary: reason "(binary)"). raw receives the bytes as read.
+bool ReadFileForConversion(const std::string& path, std::string& text, std::string& raw,
+                           std::string& reason);
+// Writes bytes to a temporary file in the target's folder and renames it over
+// the target; missing folders are created. append adds to the end instead.
+bool WriteFileReplacing(const std::string& path, const std::string& bytes, bool append,
+                        std::string& reason);
+// True when two local paths name the same file (compared in canonical form).
+bool IsSamePath(const std::string& a, const std::string& b);
+
 // Thrown by an abort check; caught at the top of the run, which writes the marker.
 class CConversionAbort {
 public:
@@ -31,7 +43,8 @@ private:
     std::string m_strMarker;
 };
 
-// A run set-up from the program-wide values (batch step, current macro, flags).
+// A run set-up from the program-wide values (batch step, current macro,
+// selected library), taken once so that the run does not see later changes.
 CConversionRun MakeConversionRun();
 
 // "--- Batch cvt " + text + " ---" to the trace (the batch log in batch mode);

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -156,9 +157,12 @@ public:
     // Stop requests: the conversion family (run kinds 0 and 1) and the batch family (2).
     const std::atomic<bool>* pConversionBreak = &g_bConversionBreak;
     const std::atomic<bool>* pBatchBreak = &g_bBatchBreak;
-    // The batch dialog's idle byte, polled between files when not in batch mode.
-    const std::atomic<bool>* pBatchIdle = nullptr;
-    IProgressSink* pProgress = nullptr;
+    // The library that runs: -1 takes g_nSelectedLibraryIndex when the run starts.
+    int nLibraryIndex = -1;
+    IProgressSink* pProgress = nullptr;  // one step per file of a batch
+    // The batch dialog's row hooks (select and show a row; set a row's image).
+    std::function<void(int row)> selectRow;
+    std::function<void(int row, int image)> setRowImage;
 };
 
 // The list of libraries with the engine's run state and previews.
@@ -235,8 +239,11 @@ public:
                                  std::size_t& replacementEnd);
 
     // Entries of the workers.
-    void RunBatchReport();             // batch steps 0 and 1 (run kind 2)
-    void BatchConversionThreadTail();  // batch step 2, the commit
+    // Batch steps 0 and 1 (run kind 2) and step 2, the commit. Each returns
+    // the number of files that failed, or -1 when the run could not work at
+    // all (a bad library index, a refused commit, a stop).
+    int RunBatchReport();
+    int BatchConversionThreadTail();
     // Returns false on a stop; the marker was written.
     bool ConvertFileForBatch(CFindRepPreview& preview, int row, bool& modified);
     bool CommitFile(CFindRepPreview& preview, int row);

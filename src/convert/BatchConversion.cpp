@@ -1,0 +1,350 @@
+// Batch conversion over files: convert and write (step 0), record instances
+// (step 1), commit the kept instances (step 2).
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "convert/ConversionRun.h"
+#include "convert/Library.h"
+#include "model/Trace.h"
+#include "platform/Prompter.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+std::string NumberedLine(int n, const std::string& name) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "    %3d. ", n);
+    return buf + name + "\r\n";
+}
+
+bool WriteAll(int fd, const std::string& bytes) {
+    const char* p = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        ssize_t w = ::write(fd, p, left);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += w;
+        left -= static_cast<std::size_t>(w);
+    }
+    return true;
+}
+
+std::string TextForDisk(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text)
+        if (c != '\r') out += c;
+    return out;
+}
+}  // namespace
+
+bool ReadFileForConversion(const std::string& path, std::string& text, std::string& raw,
+                           std::string& reason) {
+    text.clear();
+    raw.clear();
+    if (!ReadFileText(path, raw)) {
+        reason = "(unreadable)";
+        return false;
+    }
+    if (std::memchr(raw.data(), '\0', raw.size())) {
+        reason = "(binary)";
+        return false;
+    }
+    text.reserve(raw.size() + raw.size() / 32);
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        char c = raw[i];
+        if (c == '\n' && (i == 0 || raw[i - 1] != '\r')) text += '\r';
+        text += c;
+    }
+    return true;
+}
+
+bool WriteFileReplacing(const std::string& path, const std::string& bytes, bool append,
+                        std::string& reason) {
+    std::string folder = path.substr(0, path.rfind('/') + 1);
+    if (!folder.empty() && !CreateFolderPath(folder)) {
+        reason = "cannot create the folder " + folder;
+        return false;
+    }
+    if (append) {
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        if (fd < 0) {
+            reason = SystemErrorText(errno);
+            return false;
+        }
+        bool ok = WriteAll(fd, bytes);
+        if (::close(fd) != 0) ok = false;
+        if (!ok) reason = SystemErrorText(errno);
+        return ok;
+    }
+    std::string tmpl = (folder.empty() ? std::string("./") : folder) + ".qvl-write-XXXXXX";
+    int fd = ::mkstemp(tmpl.data());
+    if (fd < 0) {
+        reason = SystemErrorText(errno);
+        return false;
+    }
+    bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
+    int err = errno;
+    // Keep the target's permissions when it exists.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
+    else ::fchmod(fd, 0644);
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    if (ok && ::rename(tmpl.c_str(), path.c_str()) != 0) {
+        ok = false;
+        err = errno;
+    }
+    if (!ok) {
+        ::unlink(tmpl.c_str());
+        reason = SystemErrorText(err);
+    }
+    return ok;
+}
+
+bool IsSamePath(const std::string& a, const std::string& b) {
+    if (a == b) return true;
+    std::error_code ec1, ec2;
+    fs::path ca = fs::weakly_canonical(fs::path(a), ec1);
+    fs::path cb = fs::weakly_canonical(fs::path(b), ec2);
+    if (ec1 || ec2) return false;
+    return ca == cb;
+}
+
+bool CLibraryList::UsesSubFilter() const {
+    if (m_Run.bUseCurrentMacro) return m_Run.currentMacro.IsSubFilter != 0;
+    const CLibrary* lib = GetCurrentLibraryPtr();
+    if (!lib) return false;
+    for (const CMacro& m : lib->MacroList)
+        if (m.IsActive && m.IsSubFilter) return true;
+    return false;
+}
+
+bool CLibraryList::ConvertFileForBatch(CFindRepPreview& preview, int row, bool& modified) {
+    modified = false;
+    std::string text, raw, reason;
+    if (!ReadFileForConversion(preview.InputName, text, raw, reason)) return false;
+    std::string converted = m_Run.bUseCurrentMacro
+                                ? ApplyOneMacroToText(text, m_Run.currentMacro, preview)
+                                : RunLibraryPass(text, preview);
+    if (m_Run.nBatchStep == 1) {
+        if (m_Run.setRowImage) m_Run.setRowImage(row, preview.Instances.empty() ? 14 : 15);
+        return true;
+    }
+    const bool same = IsSamePath(preview.InputName, preview.OutputName);
+    if (converted == text) {
+        if (same) return true;
+        if (preview.Mode == "O") return WriteFileReplacing(preview.OutputName, raw, false, reason);
+    }
+    if (!WriteFileReplacing(preview.OutputName, TextForDisk(converted), preview.Mode == "A",
+                            reason)) {
+        WriteTrace(preview.OutputName + ": " + reason);
+        return false;
+    }
+    modified = true;
+    return true;
+}
+
+int CLibraryList::RunBatchReport() {
+    CurrentLibrary = m_Run.nLibraryIndex >= 0 ? m_Run.nLibraryIndex : g_nSelectedLibraryIndex;
+    RunKind = 2;
+    try {
+        if (!m_Run.bUseCurrentMacro && !IsValidIndex(CurrentLibrary)) {
+            WriteTrace("Invalid library index " + std::to_string(CurrentLibrary) +
+                       ": there is no such library.");
+            LogBatchConversion("Failure");
+            return -1;
+        }
+        std::string modifiedList, failed;
+        int nModified = 0, nFailed = 0;
+        for (std::size_t i = 0; i < Previews.size(); ++i) {
+            CFindRepPreview& rec = Previews[i];
+            if (m_Run.nBatchStep == 1 && m_Run.selectRow) m_Run.selectRow(static_cast<int>(i));
+            CheckAbort();
+            const std::string name = GetFileNameFromPath(rec.InputName);
+            bool modified = false;
+            std::string text, raw, reason;
+            bool ok = ConvertFileForBatch(rec, static_cast<int>(i), modified);
+            if (!ok) {
+                // Say why when the file was not even read as text.
+                std::string why;
+                if (!ReadFileForConversion(rec.InputName, text, raw, reason)) why = " " + reason;
+                failed += "   " + name + why + "\r\n";
+                ++nFailed;
+            } else if (modified) {
+                modifiedList += NumberedLine(++nModified, name);
+            }
+            if (m_Run.pProgress) m_Run.pProgress->Step();
+        }
+        if (m_Run.nBatchStep == 1) {
+            std::string report = FormatModifiedFilesReport();
+            WriteTrace("\r\nThe following files will be modified:\r\n"
+                       "=====================================\r\n" +
+                       (report.empty() ? std::string("(None).\r\n") : report));
+        } else {
+            WriteTrace("\r\nThe following files were modified:\r\n"
+                       "==================================\r\n" +
+                       (modifiedList.empty() ? std::string("(None).\r\n") : modifiedList));
+        }
+        if (nFailed == 0) {
+            LogBatchConversion("over");
+        } else {
+            WriteTrace("Some of the files could not be processed. They are:\r\n" + failed);
+            LogBatchConversion("Failure");
+        }
+        return nFailed;
+    } catch (const CConversionAbort& abort) {
+        LogBatchConversion(abort.Marker());
+        return -1;
+    }
+}
+
+void CLibraryList::AdjustInstancePositions(CFindRepPreview& preview) {
+    auto& list = preview.Instances;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const CFindRepInstance& a = list[i];
+        long delta = 0;
+        if (a.Skip)
+            delta = static_cast<long>(a.FindText.size()) - a.RepLength;
+        else if (a.Changed)
+            delta = static_cast<long>(a.RepText.size()) - a.RepLength;
+        if (delta == 0) continue;
+        const int at = a.Offset;
+        for (std::size_t j = i; j < list.size(); ++j)
+            if (list[j].Offset > at) list[j].Offset = static_cast<int>(list[j].Offset + delta);
+    }
+}
+
+bool CLibraryList::ApplyInstances(const CFindRepPreview& preview, std::string& text) const {
+    CFindRepPreview adjusted = preview;
+    AdjustInstancePositions(adjusted);
+    // Instances are replayed in list order. A run of instances that follow one
+    // another in the text is applied in one left-to-right rebuild.
+    std::string out;
+    std::size_t ip = 0;       // text before ip is already in out
+    long delta = 0;           // out.size() - ip: growth of this run so far
+    bool inRun = false;
+    auto finishRun = [&]() {
+        if (!inRun) return;
+        out.append(text, ip, std::string::npos);
+        text.swap(out);
+        out.clear();
+        ip = 0;
+        delta = 0;
+        inRun = false;
+    };
+    long lastEnd = -1;  // end of the previous replacement, in the run's output
+    for (const CFindRepInstance& inst : adjusted.Instances) {
+        if (inst.Skip) continue;
+        if (inRun && inst.Offset < lastEnd) finishRun();
+        long base = inst.Offset - delta;  // position in the run's input text
+        if (inst.Offset < 0 || base < static_cast<long>(ip) ||
+            static_cast<std::size_t>(base) + inst.FindText.size() > text.size() ||
+            text.compare(static_cast<std::size_t>(base), inst.FindText.size(), inst.FindText) != 0)
+            return false;
+        if (!inRun) {
+            out.reserve(text.size() + text.size() / 8);
+            inRun = true;
+        }
+        out.append(text, ip, static_cast<std::size_t>(base) - ip);
+        out += inst.RepText;
+        ip = static_cast<std::size_t>(base) + inst.FindText.size();
+        delta = static_cast<long>(out.size()) - static_cast<long>(ip);
+        lastEnd = static_cast<long>(out.size());
+    }
+    finishRun();
+    return true;
+}
+
+bool CLibraryList::CommitFile(CFindRepPreview& preview, int /*row*/) {
+    bool any = false;
+    for (const CFindRepInstance& inst : preview.Instances)
+        if (!inst.Skip) any = true;
+    std::string text, raw, reason;
+    const bool same = IsSamePath(preview.InputName, preview.OutputName);
+    if (!any) {
+        if (same) {
+            WriteTrace(preview.InputName + ": 0 instance in this file. Skipped.");
+            return true;
+        }
+        if (preview.Mode == "O") {
+            if (!ReadFileForConversion(preview.InputName, text, raw, reason)) return false;
+            return WriteFileReplacing(preview.OutputName, raw, false, reason);
+        }
+        return true;
+    }
+    if (!ReadFileForConversion(preview.InputName, text, raw, reason)) return false;
+    if (!ApplyInstances(preview, text)) {
+        WriteTrace(preview.InputName +
+                   ": the file no longer holds the text the preview found; left untouched.");
+        return false;
+    }
+    if (!WriteFileReplacing(preview.OutputName, TextForDisk(text), preview.Mode == "A", reason)) {
+        WriteTrace(preview.OutputName + ": " + reason);
+        return false;
+    }
+    return true;
+}
+
+int CLibraryList::BatchConversionThreadTail() {
+    CurrentLibrary = m_Run.nLibraryIndex >= 0 ? m_Run.nLibraryIndex : g_nSelectedLibraryIndex;
+    RunKind = 2;
+    try {
+        if (UsesSubFilter()) {
+            // A sub-filter keeps only the matched pieces; replaying instances
+            // on the file cannot give that result.
+            WriteTrace("Instances cannot be committed for a library with an active sub-filter "
+                       "macro. Convert the files directly instead.");
+            LogBatchConversion("Failure");
+            return -1;
+        }
+        std::string failed;
+        int nFailed = 0;
+        for (std::size_t i = 0; i < Previews.size(); ++i) {
+            if (m_Run.selectRow) m_Run.selectRow(static_cast<int>(i));
+            CheckAbort();
+            if (!CommitFile(Previews[i], static_cast<int>(i))) {
+                failed += "   " + GetFileNameFromPath(Previews[i].InputName) + "\r\n";
+                ++nFailed;
+            }
+            if (m_Run.pProgress) m_Run.pProgress->Step();
+        }
+        if (nFailed == 0) {
+            LogBatchConversion("over");
+        } else {
+            WriteTrace("Failed to process the following:\r\n" + failed);
+            LogBatchConversion("Failure");
+        }
+        return nFailed;
+    } catch (const CConversionAbort& abort) {
+        LogBatchConversion(abort.Marker());
+        return -1;
+    }
+}
+
+std::string CLibraryList::FormatModifiedFilesReport() const {
+    std::string out;
+    int n = 0;
+    for (const CFindRepPreview& p : Previews)
+        if (!p.Instances.empty()) out += NumberedLine(++n, GetFileNameFromPath(p.InputName));
+    return out;
+}
+
+std::string CLibraryList::FormatWillModifyReport() const {
+    std::string out;
+    int n = 0;
+    for (const CFindRepPreview& p : Previews)
+        if (!p.Instances.empty() && IsSamePath(p.InputName, p.OutputName))
+            out += NumberedLine(++n, GetFileNameFromPath(p.InputName));
+    return out;
+}
