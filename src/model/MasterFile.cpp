@@ -483,9 +483,11 @@ void CProgramData::RepairIndices() {
 }
 
 void CProgramData::LoadMasterFileFrom(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in;
+    if (IsRegularFile(path)) in.open(path, std::ios::binary);
     const bool opened = in.is_open();
-    if (!opened && PathExists(path)) PreserveBadFile(path, SystemErrorText(EACCES));
+    if (!opened && PathExists(path))
+        PreserveBadFile(path, IsRegularFile(path) ? SystemErrorText(EACCES) : "not a plain file");
     if (opened) {
         std::string line;
         bool known = false, any = false;
@@ -527,8 +529,10 @@ void CProgramData::LoadMasterFileFrom(const std::string& path) {
     const int p = GetCurProject(), s = GetCurSession();
     if (opened) LoadSessionFile(p, s);
     SetSessionLoaded(p, s, true);
-    if (CSession* se = GetSessionPtr(p, s))
+    if (CSession* se = GetSessionPtr(p, s)) {
         if (se->m_Baskets.empty()) se->m_Baskets.emplace_back();
+        if (se->BasketInd < 0 || se->BasketInd >= Count(se->m_Baskets.size())) se->BasketInd = 0;
+    }
     EnsureDefaultCluster();
     if (!m_SessionReport.HasColumns()) m_SessionReport.SetDefaultColumns();
 }

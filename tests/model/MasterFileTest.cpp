@@ -1,0 +1,435 @@
+#include <filesystem>
+#include <random>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "ModelFixture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+std::string MasterPath() { return g_strSessionInfoDir + kMasterFileName; }
+
+unsigned ModeOf(const std::string& path) {
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    return st.st_mode & 0777;
+}
+}  // namespace
+
+class MasterFileTest : public ModelTest {};
+
+TEST_F(MasterFileTest, GoldenFileLoadsAndSavesByteForByte) {
+    CopyDataFolder("master", g_strSessionInfoDir);
+    CProgramData data;
+    data.LoadMasterFile();
+    EXPECT_TRUE(prompter.entries.empty() || prompter.Messages().empty());
+
+    // What was read.
+    ASSERT_EQ(data.GetProjectCount(), 2);
+    EXPECT_EQ(data.GetProjectName(0), "Web, Mail");
+    EXPECT_EQ(data.GetProjectName(1), ",");
+    EXPECT_EQ(data.GetSessionCount(0), 2);
+    EXPECT_EQ(data.GetSessionName(0, 1), "Beta, old");
+    EXPECT_EQ(data.GetCurSession(), 1);
+    EXPECT_TRUE(data.GetSessionPtr(0, 1)->IsLoaded);
+    EXPECT_FALSE(data.GetSessionPtr(0, 0)->IsLoaded);
+    EXPECT_EQ(data.GetFileItemCount(0, 1, 0), 2);
+    EXPECT_EQ(data.GetFileItem(0, 1, 0, 1).FileName, "a, b.txt");
+    EXPECT_EQ(data.GetBasketName(0, 1, 1), "Images, misc");
+    EXPECT_EQ(g_strImportLibraryFile, "/home/u/in,lib.txt");
+    EXPECT_EQ(g_nTabWidth, 4);
+    EXPECT_EQ(g_nOptionSel, 201);
+    EXPECT_FALSE(data.m_SessionReport.ReportDump);
+    ASSERT_EQ(data.GetClusterCount(), 2);
+    EXPECT_EQ(data.GetClusterName(1), ",");
+    EXPECT_EQ(data.m_Vault.m_Clusters[0].m_nHostInd, 1);
+    EXPECT_EQ(data.GetHost(0, 0).m_strPassword, "sec,ret");
+    EXPECT_EQ(data.GetHost(0, 0).m_Bookmarks.size(), 2u);
+    EXPECT_EQ(data.m_SessionReport.Columns.size(), 2u);
+
+    ASSERT_TRUE(data.SaveMasterFile(MasterPath()));
+    EXPECT_EQ(ReadFile(MasterPath()), ReadFile(Data("master/_qvl_master.txt")));
+    EXPECT_EQ(ReadFile(g_strSessionInfoDir + "Box01-Ses02-Betaold.txt"),
+              ReadFile(Data("master/Box01-Ses02-Betaold.txt")));
+    EXPECT_EQ(ModeOf(MasterPath()), 0600u);
+
+    // Saving twice without changes gives identical files.
+    const std::string first = ReadFile(MasterPath());
+    ASSERT_TRUE(data.SaveMasterFile(MasterPath()));
+    EXPECT_EQ(ReadFile(MasterPath()), first);
+}
+
+TEST_F(MasterFileTest, CrLfFileReadsLikeLf) {
+    std::string text = ReadFile(Data("master/_qvl_master.txt"));
+    std::string crlf;
+    for (char c : text) {
+        if (c == '\n') crlf += '\r';
+        crlf += c;
+    }
+    WriteFile(MasterPath(), crlf);
+    CProgramData data;
+    data.LoadMasterFileFrom(MasterPath());
+    EXPECT_EQ(data.GetProjectCount(), 2);
+    EXPECT_EQ(data.GetClusterCount(), 2);
+    EXPECT_EQ(data.GetHost(0, 1).m_strHost, "vms1");
+}
+
+TEST_F(MasterFileTest, EmptyWorkAreaLoadsTheDefaults) {
+    CProgramData data;
+    data.LoadMasterFile();
+    ASSERT_EQ(data.GetProjectCount(), 1);
+    EXPECT_EQ(data.GetProjectName(0), "My Project");
+    EXPECT_EQ(data.GetSessionName(0, 0), "My Session");
+    EXPECT_EQ(data.GetBasketName(0, 0, 0), "My Basket");
+    EXPECT_EQ(data.GetClusterName(0), "My Cluster");
+    EXPECT_TRUE(data.GetSessionPtr(0, 0)->IsLoaded);
+    EXPECT_EQ(data.GetBoxFileName(0, 0), "Box01-Ses01-MySession.txt");
+    EXPECT_EQ(data.m_SessionReport.Columns.size(), 7u);
+    EXPECT_TRUE(prompter.entries.empty());
+    // The next save writes the default session out.
+    ASSERT_TRUE(data.SaveMasterFile(MasterPath()));
+    EXPECT_TRUE(fs::exists(g_strSessionInfoDir + "Box01-Ses01-MySession.txt"));
+}
+
+TEST_F(MasterFileTest, OptionsLineStartValuesAndKeyOrder) {
+    CProgramData data;
+    data.m_SessionReport.SetDefaultColumns();
+    const std::string line = data.FormatProgramOptions();
+    EXPECT_EQ(line,
+              "Program Option: Version=1.0.735.0, SingleClick=No, AutoUpdate=Yes, AutoUpBasket=Yes, "
+              "AutoUpdateInc=1, TurnOff=1000, OptionSel=0, FTPUpdate=Yes, ReportCopy=Yes, "
+              "ReportDump=Yes, ReportUseLocalDir=Yes, ReportCompFiles=Yes, ReportDumpDiffs=Yes, "
+              "DiffLinear=Yes, DiffIgnoreCase=No, DiffIgnoreIdent=No, DiffReportInter=No, "
+              "Editor=notepad.exe, Telnet=cmd (Windows built-in Telnet), ImportQVFile=, "
+              "ExportQVFile=, Sound=No, Trace=No, CloseLibrary=No, CloseWorkPad=No, "
+              "AutoBasketCreate=Yes, UseBinExt=Yes, "
+              "BinExtStr=.bmp .class .doc .exe .gif .jpeg .jpg .pdf .ppt .zip, "
+              "TxtOpnStr=.log .txt .com .bat .c .cpp .cxx .h .hpp .hxx .java, TabWidth=8, "
+              "BookmarkRecord=Yes, SortAscend=Yes, SortMatchCase=Yes, SortRemDuplicity=No, "
+              "WrapXmlTag=No, ");
+}
+
+TEST_F(MasterFileTest, OptionsReadingRules) {
+    CProgramData data;
+    // Missing keys: "Yes"-tested flags go off, "No"-tested ones on, numbers fall back.
+    ASSERT_TRUE(data.ReadProgramOptions("Program Option: Version=1.0.735.0, "));
+    EXPECT_FALSE(g_bAutoUpdate);
+    EXPECT_FALSE(g_bSortAscend);
+    EXPECT_TRUE(g_bDiffIgnoreCase);
+    EXPECT_TRUE(data.m_SessionReport.ReportDump);
+    EXPECT_EQ(g_nAutoUpdateInc, 2);
+    EXPECT_EQ(g_nTurnOff, 1000);
+    EXPECT_EQ(g_nTabWidth, 8);
+    EXPECT_EQ(g_strEditor, "");
+    EXPECT_EQ(g_strTelnet, "cmd (Windows built-in Telnet)");
+    EXPECT_EQ(g_strBinExtStr, g_strBinExtDefault);
+    EXPECT_EQ(g_strTxtOpnStr, g_strTxtOpnDefault);
+
+    ASSERT_TRUE(data.ReadProgramOptions(
+        "Program Option: SingleClick=yes, ReportDump=no, DiffIgnoreCase=No, TurnOff=0, "
+        "AutoUpdateInc=700, OptionSel=-3, TabWidth=, AutoUpdate=Yes, "));
+    EXPECT_FALSE(g_bSingleClick);               // only exactly "Yes"
+    EXPECT_TRUE(data.m_SessionReport.ReportDump);  // only exactly "No" turns it off
+    EXPECT_FALSE(g_bDiffIgnoreCase);
+    EXPECT_EQ(g_nTurnOff, 1000);
+    EXPECT_EQ(g_nAutoUpdateInc, 700);
+    EXPECT_EQ(g_nOptionSel, -3);
+    EXPECT_EQ(g_nTabWidth, 8);
+    EXPECT_TRUE(g_bAutoUpdate);  // not confused with "AutoUpdateInc="
+
+    // A key inside another value is no key.
+    ASSERT_TRUE(data.ReadProgramOptions("Program Option: Version=1.0.735.0, Editor=vi Trace=Yes, Trace=No, "));
+    EXPECT_FALSE(g_bTrace);
+    EXPECT_EQ(g_strEditor, "vi Trace=Yes");
+}
+
+TEST_F(MasterFileTest, CommaInsideValuesSurvivesAndOldFilesStayReadable) {
+    g_strEditor = "ed,it";
+    CProgramData data;
+    data.EnsureCurrentBasket();
+    data.SetProjectName(0, ",");
+    data.SetSessionName(0, 0, "a, b");
+    ASSERT_TRUE(data.SaveMasterFile(MasterPath()));
+    const std::string text = ReadFile(MasterPath());
+    EXPECT_NE(text.find("Sess=[<]my_comma[>], "), std::string::npos);
+    EXPECT_NE(text.find("Editor=ed[<]my_comma[>]it, "), std::string::npos);
+    g_strEditor.clear();
+    CProgramData back;
+    back.LoadMasterFile();
+    EXPECT_EQ(back.GetProjectName(0), ",");
+    EXPECT_EQ(back.GetSessionName(0, 0), "a, b");
+    EXPECT_EQ(g_strEditor, "ed,it");
+
+    // A value the older writer stored with a bare comma reads cut, as before.
+    CProgramData old;
+    old.ReadSessionBoxes("Session Box: Sess=Web, Mail, SessInd=0, ");
+    ASSERT_EQ(old.GetProjectCount(), 1);
+    EXPECT_EQ(old.GetProjectName(0), "Web");
+}
+
+TEST_F(MasterFileTest, VersionPromptNoEndsTheProgramWithNothingSaved) {
+    const std::string oldFile = "Program Option: Version=0.9.9, TabWidth=3, \nSession Box: Sess=Old, SessInd=0, \n";
+    WriteFile(MasterPath(), oldFile);
+    prompter.answers = {Answer::No};
+    CProgramData data;
+    data.LoadMasterFile();
+    ASSERT_EQ(prompter.Questions().size(), 1u);
+    EXPECT_NE(prompter.Questions()[0].find("Continue anyway?"), std::string::npos);
+    EXPECT_EQ(exitCodes, std::vector<int>{0});
+    EXPECT_TRUE(data.IsExitRequested());
+    EXPECT_FALSE(data.SaveMasterFile(MasterPath()));
+    EXPECT_FALSE(data.SaveLibraryFile(g_strLibraryInfoDir + kLibraryFileName));
+    EXPECT_EQ(ReadFile(MasterPath()), oldFile);
+    EXPECT_FALSE(fs::exists(g_strLibraryInfoDir + kLibraryFileName));
+}
+
+TEST_F(MasterFileTest, VersionPromptYesLeavesDataEmptyAndOptionsUntouched) {
+    WriteFile(MasterPath(), "Program Option: Version=0.5, TabWidth=3, \nSession Box: Sess=Old, SessInd=0, \n");
+    prompter.answers = {Answer::Yes};
+    CProgramData data;
+    data.LoadMasterFile();
+    EXPECT_TRUE(exitCodes.empty());
+    EXPECT_EQ(data.GetProjectCount(), 0);
+    EXPECT_EQ(g_nTabWidth, 8);
+    // Newer, equal and missing versions pass without a question.
+    for (const char* v : {"Version=2.0, ", "Version=1.0.0.0, ", ""}) {
+        WriteFile(MasterPath(), std::string("Program Option: ") + v + "\n");
+        CProgramData d;
+        d.LoadMasterFile();
+    }
+    EXPECT_EQ(prompter.Questions().size(), 1u);
+}
+
+TEST_F(MasterFileTest, VersionComparison) {
+    EXPECT_EQ(CompareVersionStrings("0.9.9", "1.0.0.0"), 0);
+    EXPECT_EQ(CompareVersionStrings("2.0", "1.0.0.0"), 1);
+    EXPECT_EQ(CompareVersionStrings("1.0", "1.0.735.0"), -1);
+    EXPECT_EQ(CompareVersionStrings("", "1.0.0.0"), -1);
+    EXPECT_EQ(CompareVersionStrings("x.1", "0.0"), 1);
+}
+
+TEST_F(MasterFileTest, SessionSectionsRules) {
+    CProgramData data;
+    data.ReadSessionBoxes("Session Box: Sess=A, Sess=B, SessInd=3, ");
+    ASSERT_EQ(data.GetProjectCount(), 2);
+    EXPECT_EQ(data.m_ProjectList.m_Projects[0].m_nSessInd, 3);
+    EXPECT_EQ(data.m_ProjectList.m_Projects[1].m_nSessInd, 0);
+
+    // An empty project name does not end the list.
+    CProgramData d2;
+    d2.ReadSessionBoxes("Session Box: Sess=A, SessInd=0, Sess=, SessInd=0, Sess=C, SessInd=0, ");
+    ASSERT_EQ(d2.GetProjectCount(), 3);
+    EXPECT_EQ(d2.GetProjectName(1), "");
+    EXPECT_EQ(d2.GetProjectName(2), "C");
+
+    // A block is placed by its "SessionBox=", whatever its position.
+    std::istringstream block(
+        "SessionName=S, Host=h, User=u, RemoteDir=/r/, LocalDir=/l/, SessionBox=1, BasketInd=0, \n"
+        "Box02-Ses01-S.txt\nEnd of Session ID: 0\n");
+    data.ReadSessionBlock(block);
+    EXPECT_EQ(data.GetSessionCount(0), 0);
+    EXPECT_EQ(data.GetSessionCount(1), 1);
+
+    data.ReadSessionState("xx Session State: ProjInd=-4, ");
+    EXPECT_EQ(data.GetCurProject(), 0);
+    data.ReadSessionState("junk Session State: ProjInd=2, ");
+    EXPECT_EQ(data.GetCurProject(), 2);
+}
+
+TEST_F(MasterFileTest, IndicesFromTheFileAreRepaired) {
+    WriteFile(MasterPath(),
+              "Program Option: Version=1.0.735.0, \n"
+              "Session Box: Sess=P, SessInd=9, \n"
+              "Session ID: 0\n"
+              "SessionName=S, Host=, User=, RemoteDir=, LocalDir=/l/, SessionBox=0, BasketInd=5, \n"
+              "Box01-Ses01-S.txt\nEnd of Session ID: 0\n"
+              "Session ID: 1\n"
+              "SessionName=Lost, Host=, User=, RemoteDir=, LocalDir=/l/, SessionBox=7, BasketInd=0, \n"
+              "Box08-Ses01-Lost.txt\nEnd of Session ID: 1\n"
+              "Session ID: 2\n"
+              "SessionName=Evil, Host=, User=, RemoteDir=, LocalDir=/l/, SessionBox=0, BasketInd=0, \n"
+              "../../etc/passwd\nEnd of Session ID: 2\n"
+              "Session State: ProjInd=3, \n"
+              "Remote Cluster Names: Cluster=C, HostInd=4, CurrClustInd=6, CurrrHostInd=2, \n"
+              "Remote dir Bookmark: 0\n"
+              "GoodReside=HOST, ResideType=UNIX, ActiveName=u, LastReside=/, AcctStatus=0, ClusterInd=5, BinaryFormat=, \n"
+              "End of remote dir Bookmark: 0\n");
+    CProgramData data;
+    data.LoadMasterFile();
+    EXPECT_EQ(data.GetCurProject(), 0);
+    EXPECT_EQ(data.GetCurSession(), 0);
+    ASSERT_EQ(data.GetSessionCount(0), 2);     // the block naming project 7 is skipped
+    EXPECT_TRUE(trace.Has("names no project"));
+    EXPECT_EQ(data.GetSessionPtr(0, 0)->BasketInd, 0);
+    // The refused work-file name is replaced by a fresh one in the session folder.
+    EXPECT_EQ(data.GetBoxFileName(0, 1).find('/'), std::string::npos);
+    EXPECT_EQ(data.GetBoxFileName(0, 1).rfind("Box01-Ses02-Evil", 0), 0u);
+    EXPECT_TRUE(trace.Has("Work-file name refused"));
+    EXPECT_EQ(data.m_Vault.m_nCurrClustInd, 0);
+    ASSERT_EQ(data.GetHostCount(0), 1);
+    EXPECT_EQ(data.m_Vault.m_Clusters[0].m_nHostInd, 0);
+    EXPECT_EQ(data.GetHost(0, 0).m_strHost, "host");
+    EXPECT_EQ(data.GetHost(0, 0).m_nStatus, 2);
+    EXPECT_EQ(data.GetHost(0, 0).m_nClusterInd, 0);
+    ASSERT_TRUE(data.SaveMasterFile(MasterPath()));
+}
+
+TEST_F(MasterFileTest, AccountSectionRules) {
+    CProgramData data;
+    data.ReadClusterNames("Remote Cluster Names: Cluster=Lab, HostInd=1, Cluster=[<]my_comma[>], HostInd=0, "
+                          "CurrClustInd=1, CurrrHostInd=0, ");
+    ASSERT_EQ(data.GetClusterCount(), 2);
+    EXPECT_EQ(data.GetClusterName(1), ",");
+    EXPECT_EQ(data.m_Vault.m_Clusters[0].m_nHostInd, 1);
+    EXPECT_EQ(data.m_Vault.m_nCurrClustInd, 1);
+
+    // Accounts without a cluster line land in a new "My Cluster".
+    CProgramData d2;
+    std::istringstream acc("GoodReside=Alpha, ActiveName=bob, AcctStatus=7, ClusterInd=0, BinaryFormat=" +
+                           EncodePassword("pw") + ", \n\nEnd of remote dir Bookmark: 0\n");
+    d2.ReadBookmarks(acc);
+    ASSERT_EQ(d2.GetClusterCount(), 1);
+    EXPECT_EQ(d2.GetClusterName(0), "My Cluster");
+    const CHost h = d2.GetHost(0, 0);
+    EXPECT_EQ(h.m_strHost, "alpha");
+    EXPECT_EQ(h.m_strPassword, "pw");
+    ASSERT_EQ(h.m_Bookmarks.size(), 1u);  // the empty line is an empty bookmark
+    EXPECT_EQ(h.m_Bookmarks[0].RemName, "");
+    // Status 7 is written as 4, 3 as 2.
+    d2.GetHostPtr(0, 0)->m_nStatus = 3;
+    EXPECT_NE(d2.FormatMasterFile().find("AcctStatus=2, "), std::string::npos);
+    d2.GetHostPtr(0, 0)->m_nStatus = 7;
+    EXPECT_NE(d2.FormatMasterFile().find("AcctStatus=4, "), std::string::npos);
+    // The password never stands in the file as typed.
+    d2.GetHostPtr(0, 0)->m_strPassword = "Secret,1";
+    EXPECT_EQ(d2.FormatMasterFile().find("Secret"), std::string::npos);
+}
+
+TEST_F(MasterFileTest, LastLineWithoutLineBreakIsRead) {
+    WriteFile(MasterPath(), "Program Option: Version=1.0.735.0, \nSession Box: Sess=A, SessInd=0, Sess=B, "
+                            "SessInd=0, Sess=C, SessInd=0, Sess=D, SessInd=0, \nSession State: ProjInd=3, ");
+    CProgramData data;
+    data.LoadMasterFile();
+    EXPECT_EQ(data.GetCurProject(), 3);
+}
+
+TEST_F(MasterFileTest, UnreadableFileIsKeptAsBakAndTheUserWarned) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
+    const std::string good = ReadFile(Data("master/_qvl_master.txt"));
+    WriteFile(MasterPath(), good);
+    ::chmod(MasterPath().c_str(), 0);
+    CProgramData data;
+    data.LoadMasterFile();
+    ASSERT_EQ(prompter.Messages().size(), 1u);
+    EXPECT_NE(prompter.Messages()[0].find(".bak"), std::string::npos);
+    ::chmod(MasterPath().c_str(), 0600);
+    EXPECT_TRUE(fs::exists(MasterPath() + ".bak"));
+}
+
+TEST_F(MasterFileTest, FolderInPlaceOfTheFileIsMovedAsideBeforeASave) {
+    CreateFolderPath(MasterPath() + "/inner");
+    CProgramData data;
+    data.LoadMasterFile();
+    ASSERT_EQ(prompter.Messages().size(), 1u);
+    EXPECT_NE(prompter.Messages()[0].find("_qvl_master.txt.bak"), std::string::npos);
+    EXPECT_TRUE(fs::is_directory(MasterPath() + ".bak/inner"));
+    EXPECT_TRUE(data.SaveMasterFile(MasterPath()));
+}
+
+TEST_F(MasterFileTest, RandomBytesAreKeptAsBakAndDefaultsLoad) {
+    std::mt19937 rng(7);
+    std::string junk;
+    for (int i = 0; i < 20000; ++i) junk += static_cast<char>(rng() & 0xff);
+    WriteFile(MasterPath(), junk);
+    CProgramData data;
+    data.LoadMasterFile();
+    EXPECT_EQ(data.GetProjectName(0), "My Project");
+    ASSERT_EQ(prompter.Messages().size(), 1u);
+    EXPECT_EQ(ReadFile(MasterPath() + ".bak"), junk);
+    ASSERT_TRUE(data.SaveMasterFile(MasterPath()));
+    EXPECT_EQ(ReadFile(MasterPath() + ".bak"), junk);
+}
+
+TEST_F(MasterFileTest, GarbageHugeAndTruncatedLinesLoseNoGoodData) {
+    std::string text = ReadFile(Data("master/_qvl_master.txt"));
+    // Garbage and a 1 MB line between sections, and the file cut inside the
+    // report section.
+    size_t at = text.find("Session State:");
+    text.insert(at, "garbage \x01\x02 line\n" + std::string(1 << 20, 'x') + "\n");
+    text.resize(text.find("GutterVal=2"));
+    WriteFile(MasterPath(), text);
+    WriteFile(g_strSessionInfoDir + "Box01-Ses02-Betaold.txt", ReadFile(Data("master/Box01-Ses02-Betaold.txt")));
+    CProgramData data;
+    data.LoadMasterFile();
+    EXPECT_EQ(data.GetProjectCount(), 2);
+    EXPECT_EQ(data.GetSessionCount(0), 2);
+    EXPECT_EQ(data.GetCurProject(), 0);
+    EXPECT_EQ(data.GetHostCount(0), 2);
+    EXPECT_EQ(data.GetFileItemCount(0, 1, 0), 2);
+    EXPECT_EQ(data.m_SessionReport.Columns.size(), 1u);
+    EXPECT_TRUE(prompter.Messages().empty());
+}
+
+TEST_F(MasterFileTest, FailedSaveIsReportedAndKeepsTheOldFile) {
+    WriteFile(MasterPath(), "old");
+    CProgramData data;
+    data.EnsureCurrentBasket();
+    EXPECT_FALSE(data.SaveMasterFile(g_strSessionInfoDir + "no-such-folder/_qvl_master.txt"));
+    ASSERT_FALSE(prompter.Messages().empty());
+    EXPECT_NE(prompter.Messages().back().find("Failed to save the master data file"), std::string::npos);
+    EXPECT_EQ(ReadFile(MasterPath()), "old");
+}
+
+TEST_F(MasterFileTest, SaveEmptiesTheLoadingTempFolder) {
+    CreateFolderPath(g_strLoadingTempDir + "sub/deeper");
+    WriteFile(g_strLoadingTempDir + "a.txt", "a");
+    WriteFile(g_strLoadingTempDir + "sub/deeper/b.txt", "b");
+    CProgramData data;
+    data.EnsureCurrentBasket();
+    ASSERT_TRUE(data.SaveMasterFile(MasterPath()));
+    EXPECT_FALSE(fs::exists(g_strLoadingTempDir + "a.txt"));
+    EXPECT_FALSE(fs::exists(g_strLoadingTempDir + "sub/deeper/b.txt"));
+}
+
+TEST_F(MasterFileTest, DumpSessionUnloadsOnlyAfterASuccessfulWrite) {
+    CProgramData data;
+    data.EnsureCurrentBasket();
+    data.SetSessionLoaded(0, 0, true);
+    data.InsertFileItems(0, 0, 0, -1, CFileItem("x.c"));
+    ASSERT_EQ(data.DumpSession(0, 0), 1);
+    EXPECT_FALSE(data.GetSessionPtr(0, 0)->IsLoaded);
+    EXPECT_TRUE(trace.Has("-Dumped: "));
+    EXPECT_EQ(data.DumpSession(0, 0), -1);
+    EXPECT_EQ(data.LoadSessionFile(0, 0), 1);
+    EXPECT_EQ(data.GetFileItem(0, 0, 0, 0).FileName, "x.c");
+    EXPECT_EQ(data.LoadSessionFile(0, 0), -1);
+    EXPECT_EQ(data.LoadSessionFile(0, 5), 0);
+
+    // The work file cannot be written: the items stay in memory.
+    g_strSessionInfoDir = tmp.dir() + "missing-folder/";
+    EXPECT_EQ(data.DumpSession(0, 0), 0);
+    EXPECT_TRUE(data.GetSessionPtr(0, 0)->IsLoaded);
+    EXPECT_EQ(data.GetFileItemCount(0, 0, 0), 1);
+    EXPECT_FALSE(prompter.Messages().empty());
+}
+
+TEST_F(MasterFileTest, EnsureDefaults) {
+    CProgramData data;
+    EXPECT_EQ(data.EnsureCurrentBasket(), 3);
+    EXPECT_EQ(data.EnsureCurrentBasket(), 0);
+    data.DeleteAllBaskets(0, 0);
+    EXPECT_EQ(data.EnsureCurrentBasket(), 1);
+    data.DeleteSession(0, 0);
+    EXPECT_EQ(data.EnsureCurrentBasket(), 2);
+    CProgramData d2;
+    EXPECT_EQ(d2.CreateDefaultProject(), 6);
+    EXPECT_EQ(d2.CreateDefaultProject(), 0);
+    EXPECT_EQ(d2.CreateDefaultSession(), 5);
+    EXPECT_EQ(d2.CreateDefaultSession(), 0);
+    CProgramData d3;
+    EXPECT_EQ(d3.CreateDefaultSession(), 4);
+    EXPECT_TRUE(d3.EnsureDefaultCluster());
+    EXPECT_FALSE(d3.EnsureDefaultCluster());
+}
