@@ -53,6 +53,7 @@ void RememberAccount(CProgramData& data, const std::string& host, const std::str
             if (!found && Lower(a.m_strHost) == Lower(host) && Lower(a.m_strUser) == Lower(user)) {
                 a.m_strUser = user;
                 a.m_strPassword = password;
+                if (!hostType.empty()) a.m_strHostType = hostType;
                 a.m_nStatus = 6;
                 found = true;
             }

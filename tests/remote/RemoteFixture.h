@@ -1,0 +1,126 @@
+// Shared set-up of the remote engine tests: a program data object with one
+// basket, a recorded log, and the FTP state reset before and after.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+#include "TestServers.h"
+#include "model/Globals.h"
+#include "model/ProgramData.h"
+#include "model/Trace.h"
+#include "platform/Prompter.h"
+#include "remote/FtpConnections.h"
+#include "remote/FtpWorker.h"
+#include "remote/Socket.h"
+#include "support/TempDir.h"
+
+class RecordingTrace : public ITraceSink {
+public:
+    void AppendLine(const std::string& line) override {
+        std::function<void(const std::string&)> hook;
+        {
+            std::lock_guard<std::mutex> g(m_mutex);
+            m_lines.push_back(line);
+            hook = onLine;
+        }
+        if (hook) hook(line);
+    }
+    std::vector<std::string> Lines() {
+        std::lock_guard<std::mutex> g(m_mutex);
+        return m_lines;
+    }
+    std::string All() {
+        std::string s;
+        for (const std::string& l : Lines()) s += l + "\n";
+        return s;
+    }
+    int Count(const std::string& text) {
+        int n = 0;
+        for (const std::string& l : Lines()) n += l == text;
+        return n;
+    }
+    bool Has(const std::string& text) { return Count(text) > 0; }
+    std::function<void(const std::string&)> onLine;  // set before the run
+
+private:
+    std::mutex m_mutex;
+    std::vector<std::string> m_lines;
+};
+
+inline CFileItem MakeItem(const std::string& name, const std::string& host, const std::string& user,
+                          const std::string& remoteDir, const std::string& localDir,
+                          bool binary = false) {
+    CFileItem it(name);
+    it.RemHost = host;
+    it.RemUser = user;
+    it.RemoteDir = remoteDir;
+    it.LocalDir = localDir;
+    it.IsBinaryFile = binary;
+    return it;
+}
+
+class RemoteEngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetWorkerFlags();
+        CloseAllConnections();
+        ClearFtpResultLists();
+        m_oldSink = SetTraceSink(&trace);
+        SetMessageTextSink([this](const std::string& t) {
+            std::lock_guard<std::mutex> g(m_mutex);
+            messageText = t;
+        });
+        SetInputTextSink([this](const std::string& t) {
+            std::lock_guard<std::mutex> g(m_mutex);
+            inputText = t;
+        });
+        CProject project("P");
+        CSession session;
+        session.IsLoaded = true;
+        session.m_Baskets.push_back(CFileBasket("B"));
+        project.m_Sessions.push_back(session);
+        data.m_ProjectList.m_Projects.push_back(project);
+        data.m_Vault.m_Clusters.push_back(CCluster("My Cluster"));
+    }
+    void TearDown() override {
+        JoinFtpWorker(5000);
+        CloseAllConnections();
+        SetTraceSink(m_oldSink);
+        SetMessageTextSink(nullptr);
+        SetInputTextSink(nullptr);
+        SetMainProgramData(nullptr);
+        ResetWorkerFlags();
+        g_bFtpUpdate = true;
+    }
+    void AddAccount(const std::string& host, const std::string& user, const std::string& pw) {
+        data.m_Vault.m_Clusters[0].m_Hosts.push_back(CHost(host, user, pw));
+    }
+    void AddItem(const CFileItem& item) {
+        data.m_ProjectList.m_Projects[0].m_Sessions[0].m_Baskets[0].m_Items.push_back(item);
+    }
+    std::vector<CFileItem>& Items() {
+        return data.m_ProjectList.m_Projects[0].m_Sessions[0].m_Baskets[0].m_Items;
+    }
+    std::vector<CFileItem> TransferResults() {
+        FtpResultsLock lists;
+        return lists->transfer;
+    }
+    std::string MessageText() {
+        std::lock_guard<std::mutex> g(m_mutex);
+        return messageText;
+    }
+    std::string InputText() {
+        std::lock_guard<std::mutex> g(m_mutex);
+        return inputText;
+    }
+
+    RecordingTrace trace;
+    CProgramData data;
+    std::mutex m_mutex;
+    std::string messageText, inputText;
+
+private:
+    ITraceSink* m_oldSink = nullptr;
+};

@@ -1,0 +1,243 @@
+#include <filesystem>
+#include <sys/stat.h>
+#include <utime.h>
+
+#include "RemoteFixture.h"
+#include "remote/RemoteStatus.h"
+#include "remote/TransferEngine.h"
+
+using namespace qvltest;
+
+namespace {
+
+class PyTransfer : public RemoteEngineTest {
+protected:
+    void SetUp() override {
+        RemoteEngineTest::SetUp();
+        if (!server.ok()) GTEST_SKIP() << server.why();
+        port = std::to_string(server.port());
+        env = std::make_unique<ScopedEnv>("QVL_FTP_PORT", port.c_str());
+        AddAccount("127.0.0.1", kUser, kPassword);
+        g_bFtpUpdate = false;
+    }
+    // Runs a transfer of the basket's items on this thread, as a worker would.
+    void Run(bool toRemote, std::vector<int> indices) {
+        ASSERT_TRUE(ClaimFtpSlot(""));
+        RunFtpWorkerHere([&] {
+            if (toRemote)
+                TransferToRemote(data, 0, 0, 0, indices);
+            else
+                TransferToLocal(data, 0, 0, 0, indices);
+        });
+    }
+    TempDir root, local;
+    PyFtpServer server{root.path()};
+    std::string port;
+    std::unique_ptr<ScopedEnv> env;
+};
+
+TEST_F(PyTransfer, ABasketGoesUpWithTheTypeOfEachItemAndPerItemResults) {
+    std::filesystem::create_directories(root / "src");
+    WriteFile(local / "a.txt", "line1\nline2\n");
+    std::string bin("\x00\x01\r\n\xff\n", 6);
+    WriteFile(local / "b.bin", bin);
+    AddItem(MakeItem("a.txt", "127.0.0.1", kUser, "/src/", local.dir()));
+    AddItem(MakeItem("b.bin", "127.0.0.1", kUser, "/src/", local.dir(), true));
+    Run(true, {0, 1});
+    EXPECT_EQ(ReadFile(root / "src/a.txt"), "line1\nline2\n");
+    EXPECT_EQ(ReadFile(root / "src/b.bin"), bin);
+    auto lines = trace.Lines();
+    EXPECT_TRUE(trace.Has("Connecting to 127.0.0.1 as qvltest..."));
+    EXPECT_TRUE(trace.Has("+ qvltest connected to 127.0.0.1."));
+    EXPECT_EQ(trace.Count("Switching to BINARY:"), 1);
+    EXPECT_NE(trace.All().find("->1/2 a.txt"), std::string::npos);
+    EXPECT_NE(trace.All().find("->2/2 b.bin"), std::string::npos);
+    EXPECT_TRUE(trace.Has("--- FTP over ---"));
+    auto results = TransferResults();
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_EQ(results[0].IsFTPed, "Yes");
+    EXPECT_EQ(results[1].IsFTPed, "Yes");
+    EXPECT_EQ(results[0].IsRemoteModified, "No");
+    EXPECT_TRUE(g_bFtpIdle);
+    // The timer applies the results to the model.
+    EXPECT_TRUE(ApplyFtpResults(data));
+    EXPECT_EQ(Items()[0].IsFTPed, "Yes");
+    // The account was remembered with its host type; the password is never traced.
+    CHost found;
+    ASSERT_TRUE(data.FindVaultHost("127.0.0.1", kUser, found));
+    EXPECT_EQ(found.m_strHostType, "UNIX");
+    EXPECT_EQ(trace.All().find(kPassword), std::string::npos);
+}
+
+TEST_F(PyTransfer, DownloadsFailPerItemAndTheFailureListNamesItemsWithoutFolders) {
+    WriteFile(root / "there.txt", "remote\r\nfile\r\n");
+    AddItem(MakeItem("missing.txt", "127.0.0.1", kUser, "/", local.dir()));
+    AddItem(MakeItem("there.txt", "127.0.0.1", kUser, "/", local.dir() + "new/sub/"));
+    Run(false, {0, 1});
+    auto results = TransferResults();
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_EQ(results[0].IsFTPed, "failed");
+    EXPECT_EQ(results[1].IsFTPed, "Yes");
+    EXPECT_FALSE(std::filesystem::exists(local / "missing.txt"));
+    // ASCII download: the server's line ends become ours.
+    EXPECT_EQ(ReadFile(local / "new/sub/there.txt"), "remote\nfile\n");
+    bool failureLine = false;
+    for (const std::string& l : trace.Lines()) failureLine |= l.rfind("-?- ", 0) == 0;
+    EXPECT_TRUE(failureLine);
+    EXPECT_FALSE(g_bAutoSync);
+
+    trace.Lines();
+    Items().push_back(MakeItem("nofolder.txt", "127.0.0.1", kUser, "", local.dir()));
+    Run(false, {2});
+    EXPECT_EQ(MessageText(), "Failed to transfer the following:\r\n   1. nofolder.txt");
+}
+
+TEST_F(PyTransfer, ACancelledLoginAsksOnceAndSkipsTheAccountsOtherItems) {
+    RecordingPrompter prompter;
+    ScopedPrompter scoped(prompter);
+    WriteFile(local / "x", "x");
+    AddItem(MakeItem("x", "127.0.0.1", "nobody", "/", local.dir()));
+    AddItem(MakeItem("x", "127.0.0.1", "nobody", "/", local.dir()));
+    AddItem(MakeItem("x", "127.0.0.1", kUser, "/", local.dir()));
+    Run(true, {0, 1, 2});
+    int logins = 0;
+    for (auto& e : prompter.entries) logins += e.kind == "login";
+    EXPECT_EQ(logins, 1);
+    EXPECT_EQ(trace.Count("-?- Login failed."), 1);
+    EXPECT_TRUE(trace.Has("127 is not connected. x is skipped.") ||
+                trace.Has("127.0.0.1 is not connected. x is skipped."));
+    auto results = TransferResults();
+    EXPECT_EQ(results[0].IsFTPed, "failed");
+    EXPECT_EQ(results[1].IsFTPed, "failed");
+    EXPECT_EQ(results[2].IsFTPed, "Yes");
+}
+
+TEST_F(PyTransfer, AUserChangedInTheLoginDialogFollowsThroughTheRunAndTheModel) {
+    RecordingPrompter prompter;
+    LoginData answer;
+    answer.host = "127.0.0.1";
+    answer.user = kUser;
+    answer.password = kPassword;
+    prompter.logins.push_back(answer);
+    ScopedPrompter scoped(prompter);
+    SetMainProgramData(&data);
+    WriteFile(local / "x", "x");
+    AddItem(MakeItem("x", "127.0.0.1", "olduser", "/", local.dir()));
+    AddItem(MakeItem("x", "127.0.0.1", "olduser", "/", local.dir()));
+    Run(true, {0, 1});
+    auto results = TransferResults();
+    EXPECT_EQ(results[1].RemUser, kUser);
+    EXPECT_EQ(results[1].IsFTPed, "Yes");
+    EXPECT_EQ(Items()[0].RemUser, kUser);
+    EXPECT_EQ(Items()[1].RemUser, kUser);
+}
+
+TEST_F(PyTransfer, AStopBeforeAnItemEndsTheRunAndAStopDuringACopyDropsTheConnection) {
+    WriteFile(local / "x", "x");
+    AddItem(MakeItem("x", "127.0.0.1", kUser, "/", local.dir()));
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    g_bFtpBreak = true;
+    RunFtpWorkerHere([&] { TransferToRemote(data, 0, 0, 0, {0}); });
+    EXPECT_TRUE(trace.Has("--- FTP aborted-(2) ---"));
+    EXPECT_FALSE(std::filesystem::exists(root / "x"));
+    EXPECT_TRUE(g_bFtpIdle);
+    EXPECT_FALSE(g_bFtpBreak);
+
+    // The stop arrives once the item's copy has begun.
+    WriteFile(local / "big", std::string(8 << 20, 'z'));
+    AddItem(MakeItem("big", "127.0.0.1", kUser, "/", local.dir(), true));
+    trace.onLine = [](const std::string& l) {
+        if (l.rfind("->", 0) == 0) g_bFtpBreak = true;
+    };
+    Run(true, {1});
+    trace.onLine = nullptr;
+    EXPECT_TRUE(trace.Has("--- FTP User-aborted ---"));
+    EXPECT_NE(trace.All().find("may be incomplete"), std::string::npos);
+    EXPECT_TRUE(trace.Has("- qvltest disconnected from 127.0.0.1."));
+    EXPECT_EQ(FindOpenConnection("127.0.0.1", kUser), -1);
+    EXPECT_TRUE(g_bFtpIdle);
+}
+
+TEST_F(PyTransfer, ALostControlConnectionIsOpenedAgainOnceBeforeTheItemFails) {
+    WriteFile(local / "x", "x");
+    AddItem(MakeItem("x", "127.0.0.1", kUser, "/", local.dir()));
+    Run(true, {0});
+    ASSERT_EQ(TransferResults()[0].IsFTPed, "Yes");
+    ShutdownConnections();  // the control channel dies under the open connection
+    WriteFile(local / "x", "second");
+    Run(true, {0});
+    EXPECT_EQ(TransferResults()[0].IsFTPed, "Yes");
+    EXPECT_EQ(ReadFile(root / "x"), "second");
+    EXPECT_EQ(trace.Count("+ qvltest connected to 127.0.0.1."), 2);
+}
+
+TEST_F(PyTransfer, TheWorkerThreadRunsTheTransferAndTheStarterRefusesWhileItRuns) {
+    RecordingPrompter prompter;
+    ScopedPrompter scoped(prompter);
+    WriteFile(local / "x", "threaded");
+    AddItem(MakeItem("x", "127.0.0.1", kUser, "/", local.dir()));
+    ASSERT_TRUE(StartTransferToRemote(data, 0, 0, 0, {0}));
+    EXPECT_FALSE(StartTransferToLocal(data, 0, 0, 0, {0}));
+    ASSERT_TRUE(JoinFtpWorker(5000));
+    EXPECT_EQ(ReadFile(root / "x"), "threaded");
+    EXPECT_TRUE(trace.Has("--- FTP over ---"));
+    ASSERT_FALSE(prompter.Messages().empty());
+    EXPECT_EQ(prompter.Messages()[0], "One FTP session is already on...");
+    // The keep-alive runs while idle and keeps a healthy connection.
+    KeepAliveConnections();
+    EXPECT_TRUE(IsConnectionOpen("127.0.0.1", kUser));
+}
+
+TEST_F(PyTransfer, StatusCheckMarksModifiedAndMissingItems) {
+    g_bFtpUpdate = true;
+    WriteFile(local / "a.txt", "a");
+    WriteFile(local / "b.txt", "b");
+    AddItem(MakeItem("a.txt", "127.0.0.1", kUser, "/", local.dir()));
+    AddItem(MakeItem("b.txt", "127.0.0.1", kUser, "/", local.dir()));
+    Run(true, {0, 1});
+    ASSERT_TRUE(ApplyFtpResults(data));
+    ASSERT_NE(Items()[0].GetRemoteTimeText(), kNoTimeInfo);
+    // a.txt changes on the host (an older time), b.txt disappears.
+    utimbuf times{1000000000, 1000000000};
+    ::utime((root / "a.txt").c_str(), &times);
+    std::filesystem::remove(root / "b.txt");
+    ASSERT_TRUE(StartRemoteStatusCheck(data, 0, 0, 0));
+    ASSERT_TRUE(JoinFtpWorker(5000));
+    EXPECT_TRUE(trace.Has("--- Checking status of remote files ---"));
+    ASSERT_TRUE(ApplyFtpResults(data));
+    EXPECT_EQ(Items()[0].IsRemoteModified, "Yes");
+    EXPECT_EQ(Items()[1].IsRemoteMissing, "Yes");
+    EXPECT_TRUE(trace.Has("Missing from remote directory.   \tb.txt"));
+    EXPECT_NE(trace.All().find("Last FTP time: "), std::string::npos);
+    EXPECT_NE(trace.All().find("1/2: Checking: a.txt"), std::string::npos);
+}
+
+TEST(RemoteTexts, ItemNumbersStoredTimesAndElapsedTimes) {
+    EXPECT_EQ(FormatItemNumber(3, 12), "03/12");
+    EXPECT_EQ(FormatItemNumber(1, 120), "001/120");
+    EXPECT_EQ(FormatItemNumber(10, 120), "010/120");
+    EXPECT_EQ(FormatItemNumber(100, 120), "100/120");
+    EXPECT_EQ(FormatItemNumber(5, 9), "5/9");
+    EXPECT_EQ(FormatStoredTimeForDisplay("2008+7+14+9+5+3+"), "14-Jul-2008 09:05:03");
+    EXPECT_EQ(FormatStoredTimeForDisplay("2008+12+3+14+7+0+"), "03-Dec-2008 14:07:00");
+    EXPECT_EQ(FormatStoredTimeForDisplay("2008+13+3+14+7+0+"), "");
+    EXPECT_EQ(FormatElapsedTime(3723450), "1:2:3.4");
+    EXPECT_EQ(PadRight("ab", 4), "ab  ");
+    EXPECT_EQ(PadRight("abcdef", 4), "abcdef");
+    EXPECT_EQ(ShortHostName("alpha.example.com"), "alpha");
+    EXPECT_EQ(ShortHostName("10.0.0.1"), "10.0.0.1");
+    EXPECT_EQ(MakeConnectionMessage(1, "alpha.x", "bob"), "Connecting to alpha as bob...");
+    EXPECT_EQ(MakeConnectionMessage(3, "alpha.x", "bob"), "- bob disconnected from alpha.");
+    EXPECT_EQ(MakeConnectionMessage(9, "alpha.x", "bob"), "");
+}
+
+TEST(RemoteTexts, TheEndRoutineLeavesOneTrailingPlus) {
+    ResetWorkerFlags();
+    SetFtpStatusText("0:0:1.2");
+    FinishFtpWorker("over");
+    FinishFtpWorker("over");
+    EXPECT_EQ(GetFtpStatusText(), "0:0:1.2+");
+    EXPECT_TRUE(g_bFtpIdle);
+}
+
+}  // namespace
