@@ -1,0 +1,183 @@
+#include <filesystem>
+#include <random>
+#include <sstream>
+
+#include "ModelFixture.h"
+
+namespace fs = std::filesystem;
+
+class WorkFileTest : public ModelTest {
+protected:
+    // A session whose work file is the golden one.
+    CSession GoldenSession() {
+        CSession se;
+        se.BoxFileName = "Box01-Ses02-Betaold.txt";
+        return se;
+    }
+};
+
+TEST_F(WorkFileTest, GoldenWorkFileReadsAndWritesByteForByte) {
+    CopyDataFolder("master", g_strSessionInfoDir);
+    CSession se = GoldenSession();
+    ASSERT_EQ(se.Read(g_strSessionInfoDir), 1);
+    EXPECT_TRUE(se.IsLoaded);
+    ASSERT_EQ(se.m_Baskets.size(), 2u);
+    EXPECT_EQ(se.m_Baskets[0].BasketName, "Main");
+    EXPECT_EQ(se.m_Baskets[0].m_Selection, (std::vector<int>{1, 0}));
+    ASSERT_EQ(se.m_Baskets[0].m_Items.size(), 2u);
+    const CFileItem& login = se.m_Baskets[0].m_Items[0];
+    EXPECT_TRUE(login.IsBatFile);
+    EXPECT_EQ(login.RemoteDir, "DKA0:[SYSTEM]");
+    EXPECT_EQ(login.GetRemoteTimeText(), "2008+7+5+13+5+0+");
+    EXPECT_EQ(login.IsRemoteModified, "No");
+    EXPECT_EQ(se.m_Baskets[1].m_Items[0].IsFTPed, "failed");
+    EXPECT_TRUE(se.m_Baskets[1].m_Items[0].IsBinaryFile);
+    // The header comes from the master file; here the session's own values stand.
+    se.SessionName = "Beta, old";
+    se.Host = "vms1";
+    se.User = "SYSTEM";
+    se.RemoteDir = "DKA0:[SYSTEM.SRC]";
+    se.LocalDir = "/work/beta/";
+    se.BasketInd = 1;
+    se.BoxFileName = "Box01-Ses02-Betaold.txt";
+    EXPECT_EQ(se.FormatWorkFile(1, 0), ReadFile(Data("master/Box01-Ses02-Betaold.txt")));
+}
+
+TEST_F(WorkFileTest, TolerantReading) {
+    // CR LF, an item for a basket that does not exist, no basket block, a
+    // last line without a line break.
+    WriteFile(g_strSessionInfoDir + "Box.txt",
+              "Session ID: 0\r\nheader\r\nBox.txt\r\n"
+              "    0. FileName=a.c, BasketInd=7, \r\n"
+              "    1. FileName=b.c, LocalModTime=2008+13+1+0+0+0+, BasketInd=-1, \r\n"
+              "    2. FileName=c.c, IsBatFile=yes, ");
+    CSession se;
+    se.BoxFileName = "Box.txt";
+    ASSERT_EQ(se.Read(g_strSessionInfoDir), 1);
+    ASSERT_EQ(se.m_Baskets.size(), 1u);
+    EXPECT_EQ(se.m_Baskets[0].BasketName, "My Basket");
+    ASSERT_EQ(se.m_Baskets[0].m_Items.size(), 3u);
+    EXPECT_TRUE(se.m_Baskets[0].m_Selection.empty());
+    EXPECT_EQ(se.m_Baskets[0].m_Items[1].LocalModTime, MakeLocalTime(2006, 1, 1, 0, 0, 0));
+    EXPECT_FALSE(se.m_Baskets[0].m_Items[2].IsBatFile);
+    EXPECT_EQ(se.m_Baskets[0].m_Items[2].FileType, "");
+
+    // Doubled separators and stray selection entries.
+    WriteFile(g_strSessionInfoDir + "Box2.txt",
+              "Session ID: 0\nheader\nBox2.txt\n"
+              "    0. FileName=a.c, BasketInd=0, \n    1. FileName=b.c, BasketInd=0, \n"
+              "    2. FileName=c.c, BasketInd=0, \n    3. FileName=d.c, BasketInd=0, \n"
+              "    4. FileName=e.c, BasketInd=0, \n    5. FileName=f.c, BasketInd=0, \n"
+              "End of Session ID: \nFile-Basket info: \n    0. BasketName=B, BasketSel=##3##5##99#-2#, \n");
+    CSession s2;
+    s2.BoxFileName = "Box2.txt";
+    ASSERT_EQ(s2.Read(g_strSessionInfoDir), 1);
+    EXPECT_EQ(s2.m_Baskets[0].m_Selection, (std::vector<int>{3, 5}));
+}
+
+TEST_F(WorkFileTest, MissingFileLeavesTheSessionAsItWas) {
+    CSession se;
+    se.BoxFileName = "Box-none.txt";
+    se.m_Baskets.emplace_back("Keep");
+    EXPECT_EQ(se.Read(g_strSessionInfoDir), 0);
+    EXPECT_FALSE(se.IsLoaded);
+    EXPECT_EQ(se.m_Baskets.size(), 1u);
+    EXPECT_TRUE(trace.Has("Data retrieve failed. \r\nNot found: "));
+}
+
+TEST_F(WorkFileTest, GarbageHugeAndRandomLinesAreReportedNotTurnedIntoItems) {
+    std::mt19937 rng(3);
+    std::string junk;
+    for (int i = 0; i < 5000; ++i) {
+        char c = static_cast<char>(rng() & 0xff);
+        junk += c == '\n' ? ' ' : c;
+    }
+    WriteFile(g_strSessionInfoDir + "Box.txt",
+              "Session ID: 0\nheader\nBox.txt\n"
+              "    0. FileName=good.c, BasketInd=0, \n" + junk + "\n" + std::string(300000, 'y') +
+                  "\n    1. FileName=" + std::string(20000, 'n') + ", BasketInd=0, \n"
+                  "End of Session ID: \nFile-Basket info: \n    0. BasketName=B, BasketSel=0#, \nEnd of file-basket info: \n");
+    CSession se;
+    se.BoxFileName = "Box.txt";
+    ASSERT_EQ(se.Read(g_strSessionInfoDir), 1);
+    ASSERT_EQ(se.m_Baskets[0].m_Items.size(), 2u);
+    EXPECT_EQ(se.m_Baskets[0].m_Items[0].FileName, "good.c");
+    EXPECT_EQ(se.m_Baskets[0].m_Items[1].FileName.size(), 20000u);
+    EXPECT_TRUE(trace.Has("Skipped 2 unreadable line(s)"));
+
+    // A file of random bytes reads without a crash.
+    WriteFile(g_strSessionInfoDir + "Box3.txt", junk);
+    CSession s3;
+    s3.BoxFileName = "Box3.txt";
+    EXPECT_EQ(s3.Read(g_strSessionInfoDir), 1);
+    EXPECT_EQ(s3.m_Baskets.size(), 1u);
+}
+
+TEST_F(WorkFileTest, WritingIsAtomicAndFailureIsReported) {
+    CSession se;
+    se.BoxFileName = "Box.txt";
+    se.m_Baskets.emplace_back();
+    se.m_Baskets[0].m_Items.emplace_back("a\r\nb.c");  // a line break never splits a record
+    ASSERT_EQ(se.Write(g_strSessionInfoDir, 0, 0), 1);
+    CSession back;
+    back.BoxFileName = "Box.txt";
+    ASSERT_EQ(back.Read(g_strSessionInfoDir), 1);
+    ASSERT_EQ(back.m_Baskets[0].m_Items.size(), 1u);
+    EXPECT_EQ(back.m_Baskets[0].m_Items[0].FileName, "a  b.c");
+    // No temporary file is left behind.
+    for (const auto& e : fs::directory_iterator(g_strSessionInfoDir))
+        EXPECT_EQ(e.path().filename().string().find(".tmp-"), std::string::npos);
+
+    se.BoxFileName = "../escape.txt";
+    EXPECT_EQ(se.Write(g_strSessionInfoDir, 0, 0), 0);
+    EXPECT_FALSE(fs::exists(tmp.dir() + "QVL-UserInfo/escape.txt"));
+    se.BoxFileName = "Box.txt";
+    EXPECT_EQ(se.Write(tmp.dir() + "nowhere/", 0, 0), 0);
+    EXPECT_EQ(prompter.Messages(), (std::vector<std::string>{"Failed to write session info to file.",
+                                                             "Failed to write session info to file."}));
+}
+
+TEST_F(WorkFileTest, LargeSelectionIsReducedToItsFirstEntry) {
+    CSession se;
+    se.m_Baskets.emplace_back();
+    for (int i = 0; i < 1001; ++i) {
+        se.m_Baskets[0].m_Items.emplace_back("f" + std::to_string(i));
+        se.m_Baskets[0].m_Selection.push_back(1000 - i);
+    }
+    std::ostringstream out;
+    se.WriteBaskets(out);
+    EXPECT_NE(out.str().find("BasketSel=1000#, "), std::string::npos);
+    EXPECT_EQ(se.m_Baskets[0].m_Selection, std::vector<int>{1000});
+}
+
+TEST_F(WorkFileTest, MakeBoxFileNameKeepsLettersDigitsDashAndIsUnique) {
+    CSession se;
+    se.SessionName = "Web & Mail (old)";
+    EXPECT_EQ(se.MakeBoxFileName(0, 1, {}), "Box01-Ses02-WebMailold.txt");
+    se.SessionName = "#$%";
+    EXPECT_EQ(se.MakeBoxFileName(0, 1, {}), "Box01-Ses02-.txt");
+    se.SessionName = "My Session";
+    std::vector<std::string> used = {"Box01-Ses03-MySession.txt", "Box01-Ses03-MySession-01.txt"};
+    EXPECT_EQ(se.MakeBoxFileName(0, 2, used), "Box01-Ses03-MySession-02.txt");
+    se.SetBoxFileName(0, 2, used);
+    EXPECT_EQ(used.back(), "Box01-Ses03-MySession-02.txt");
+    EXPECT_EQ(se.MakeBoxFileName(0, 2, used), "Box01-Ses03-MySession-03.txt");
+    EXPECT_EQ(se.GetImageIndex(), 2);
+    se.IsLoaded = true;
+    EXPECT_EQ(se.GetImageIndex(), 3);
+}
+
+TEST_F(WorkFileTest, LegacySessionBlock) {
+    std::istringstream in(
+        "SessionName=Old, Host=h, User=u, RemoteDir=/r/, LocalDir=/l/, SessionBox=0, BasketInd=0, \n"
+        "Box01-Ses01-Old.txt\n"
+        "    0. FileName=x.com, m_IsBatfile=Yes, BasketInd=0, \n"
+        "End of Session ID: \nFile-Basket info: \n    0. BasketName=Legacy, BasketSel=0#, \nEnd of file-basket info: \n");
+    CSession se;
+    se.ReadLegacy(in);
+    EXPECT_TRUE(se.IsLoaded);
+    EXPECT_EQ(se.SessionName, "Old");
+    EXPECT_EQ(se.BoxFileName, "Box01-Ses01-Old.txt");
+    ASSERT_EQ(se.m_Baskets.size(), 1u);
+    EXPECT_TRUE(se.m_Baskets[0].m_Items[0].IsBatFile);
+}
