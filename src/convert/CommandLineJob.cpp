@@ -1,11 +1,26 @@
 #include "convert/CommandLineJob.h"
 
-#include <cctype>
-#include <ctime>
+#include <unistd.h>
 
+#include <cctype>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+
+#include "convert/ConversionRun.h"
+#include "convert/LibraryFile.h"
+#include "model/Globals.h"
+#include "model/KeyValue.h"
 #include "model/Trace.h"
+#include "model/WorkArea.h"
+#include "remote/FolderScan.h"
+
+namespace fs = std::filesystem;
 
 namespace {
+const char* const kMissHint = ". Aborted. (Did you miss \",\"?)";
+
 std::string FormatTime(std::chrono::system_clock::time_point tp, const char* fmt) {
     std::time_t t = std::chrono::system_clock::to_time_t(tp);
     std::tm tm{};
@@ -23,13 +38,116 @@ std::string FormatDuration(std::chrono::seconds secs) {
                   (s / 3600) % 24, (s / 60) % 60, s % 60);
     return buf;
 }
+
+std::string Lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// The job's messages: there is no console window to wait for, so they go to
+// standard error and to the log.
+void ShowJobMessage(const std::string& kind, const std::string& text) {
+    std::string oneLine = text;
+    for (char& c : oneLine)
+        if (c == '\n') c = ' ';
+    std::fprintf(stderr, "%s: \"%s\"\n", kind.c_str(), oneLine.c_str());
+    std::fflush(stderr);
+}
+
+void FailJob(CCommandLineJob& job) {
+    job.m_EndTime = std::chrono::system_clock::now();
+    WriteTrace(job.m_strError);
+    ShowJobMessage("Error", job.m_strError);
+    job.m_bFailed = true;
+    job.m_strFailure = job.m_strError;
+}
+
+bool IsOlderThanFirstVersion(const std::string& version) {
+    if (version.empty()) return false;
+    std::vector<int> pieces = SplitIntList(version, '.');
+    const int first[4] = {1, 0, 0, 0};
+    for (std::size_t i = 0; i < 4; ++i) {
+        int v = i < pieces.size() ? pieces[i] : 0;
+        if (v != first[i]) return v < first[i];
+    }
+    return false;
+}
+
+std::string WithSlash(std::string dir) {
+    if (dir.empty() || dir.back() != '/') dir += '/';
+    return dir;
+}
+
+std::string Canonical(const std::string& path) {
+    std::error_code ec;
+    fs::path p = fs::weakly_canonical(fs::path(path), ec);
+    return ec ? path : p.string();
+}
 }  // namespace
 
+std::string GetArgumentValue(const std::string& commandLine, const std::string& key) {
+    const std::string lower = Lower(commandLine);
+    const std::string k = Lower(key);
+    std::size_t from = 0;
+    for (;;) {
+        std::size_t at = lower.find(k, from);
+        if (at == std::string::npos) return "";
+        // An item starts the line or follows a comma (and blanks).
+        std::size_t b = at;
+        while (b > 0 && lower[b - 1] == ' ') --b;
+        if (b == 0 || lower[b - 1] == ',') {
+            std::size_t v = at + k.size();
+            std::size_t e = commandLine.find(',', v);
+            return commandLine.substr(v, e == std::string::npos ? std::string::npos : e - v);
+        }
+        from = at + 1;
+    }
+}
+
+std::string MakeAbsolutePath(const std::string& path) {
+    if (path.empty() || path[0] == '/') return path;
+    std::error_code ec;
+    fs::path cwd = fs::current_path(ec);
+    if (ec) return path;
+    return WithSlash(cwd.string()) + path;
+}
+
+bool LoadLibraryFileForJob(const std::string& path, CLibraryList& list) {
+    std::error_code ec;
+    if (fs::is_directory(fs::path(path), ec)) return false;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::string line;
+    while (ReadLine(in, line)) {
+        if (line.find("~*~ Library option:") != std::string::npos) {
+            std::string version = GetKeyValue(line, "Version=");
+            if (IsOlderThanFirstVersion(version)) {
+                WriteTrace("The version of the application and the version of the library file "
+                           "are incompatible (" + version + "). Batch mode asks no question: "
+                           "the libraries of " + path + " are not read.");
+                return true;
+            }
+        } else if (line.find("~*~ (1.2)+ Wild find and replace libraries:") != std::string::npos) {
+            ReadLibrary(in, kLibrariesEndMarker, list);
+        }
+    }
+    return true;
+}
+
 void WriteBatchLogHeader(CCommandLineJob& job, const std::string& commandLine) {
-    job.m_strCommandLine = commandLine;
-    for (char& c : job.m_strCommandLine)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    job.m_strGivenCommandLine = commandLine;
+    job.m_strCommandLine = Lower(commandLine);
+    job.m_strMethodName = "Find and Replace (default)";
+    job.m_nMethod = 1;
+    job.m_nLibIndex = 0;
+    job.m_strLibraryFile = g_strLibraryInfoDir + kLibraryFileName;
+    job.m_strInclude = "*.*";
+    job.m_strExclude.clear();
+    job.m_bDefaultsWarning = true;
     job.m_StartTime = std::chrono::system_clock::now();
+    job.m_EndTime = job.m_StartTime;
+    WriteTrace("");
+    WriteTrace("");
     WriteTrace(std::string(79, '*'));
     WriteTrace("       Batch conversion executed at: " +
                FormatTime(job.m_StartTime, "%I:%M:%S %p,  %d-%b-%Y (%A)."));
@@ -38,10 +156,210 @@ void WriteBatchLogHeader(CCommandLineJob& job, const std::string& commandLine) {
     WriteTrace(std::string(79, '-'));
 }
 
+bool ParseBatchArguments(CCommandLineJob& job) {
+    const std::string& cl = job.m_strGivenCommandLine;
+    // 1. The input: a file or a folder.
+    std::string input = GetArgumentValue(cl, "-input=");
+    if (input.empty()) {
+        job.m_strError =
+            "No input file or directory specified. Use -input=<filename>, or -input=<dirname>. "
+            "Aborted.";
+        return false;
+    }
+    std::error_code ec;
+    fs::file_status st = fs::status(fs::path(input), ec);
+    if (ec || !fs::exists(st)) {
+        job.m_strError = "No such input file or directory named " + input + kMissHint;
+        return false;
+    }
+    job.m_bDirectoryMode = fs::is_directory(st);
+    // 2. The output: the input itself when none is given.
+    std::string output = GetArgumentValue(cl, "-output=");
+    if (output.empty()) output = input;
+    if (job.m_bDirectoryMode) {
+        job.m_strInputDir = MakeAbsolutePath(input);
+        job.m_strOutputDir = MakeAbsolutePath(output);
+    } else {
+        job.m_strInputFile = MakeAbsolutePath(input);
+        job.m_strOutputFile = MakeAbsolutePath(output);
+    }
+    // 3. The conversion method.
+    std::string cvt = Lower(GetArgumentValue(cl, "-cvt="));
+    if (cvt.empty()) {
+        job.m_strNotes += "{Default -cvt=fr chosen for conversion type.}\n";
+    } else if (cvt == "tp") {
+        job.m_nMethod = 0;
+        job.m_strMethodName = "Toekn Parameter";
+    } else if (cvt == "fr") {
+        job.m_nMethod = 1;
+        job.m_strMethodName = "Find and Replace";
+    } else if (cvt == "kl") {
+        job.m_nMethod = 2;
+        job.m_strMethodName = "Key Look up";
+    } else {
+        job.m_strError = "Incorect conversion method specified. Use -cvt={tp, fr, kl}.  Aborted. "
+                         "(Did you miss \",\"?)";
+        return false;
+    }
+    // 4. The library file.
+    std::string libfile = GetArgumentValue(cl, "-libfile=");
+    if (libfile.empty())
+        job.m_strNotes += "{Default -libfile=" + job.m_strLibraryFile + " is chosen for library.}\n";
+    else
+        job.m_strLibraryFile = MakeAbsolutePath(libfile);
+    // 5. The library index: a number, or the job refuses it.
+    std::string libind = GetArgumentValue(cl, "-libind=");
+    if (libind.empty()) {
+        job.m_strNotes += "{Default -libind=0 chosen for library index.}\n";
+    } else {
+        std::size_t i = 0;
+        while (i < libind.size() && libind[i] == ' ') ++i;
+        if (i < libind.size() && (libind[i] == '-' || libind[i] == '+')) ++i;
+        if (i >= libind.size() || !std::isdigit(static_cast<unsigned char>(libind[i]))) {
+            job.m_strError = "Invalid library index " + libind + " for " + job.m_strMethodName +
+                             kMissHint;
+            return false;
+        }
+        job.m_nLibIndex = ParseInt(libind);
+    }
+    // 6. The filters, in directory mode only.
+    if (job.m_bDirectoryMode) {
+        std::string inc = GetArgumentValue(cl, "-include=");
+        if (inc.empty())
+            job.m_strNotes += "{Default -include=*.* chosen for include filter.}\n";
+        else
+            job.m_strInclude = inc;
+        std::string exc = GetArgumentValue(cl, "-exclude=");
+        if (exc.empty())
+            job.m_strNotes += "{Default -exclude=(empty) chosen for exclude filter.}\n";
+        else
+            job.m_strExclude = exc;
+    }
+    // 7. "-default=y" switches the defaults warning off.
+    std::string def = Lower(GetArgumentValue(cl, "-default="));
+    if (!def.empty() && def[0] == 'y') job.m_bDefaultsWarning = false;
+    return true;
+}
+
+bool CheckBatchLibrary(CCommandLineJob& job) {
+    job.m_LibraryList = CLibraryList();
+    if (!LoadLibraryFileForJob(job.m_strLibraryFile, job.m_LibraryList)) {
+        job.m_strError = "No such library named " + job.m_strLibraryFile + kMissHint;
+        return false;
+    }
+    if (!job.m_LibraryList.IsValidIndex(job.m_nLibIndex)) {
+        job.m_strError = "Invalid library index from " + job.m_strLibraryFile + " for " +
+                         job.m_strMethodName + kMissHint;
+        return false;
+    }
+    job.m_LibraryList.RunKind = 2;
+    return true;
+}
+
+bool BuildBatchFileList(CCommandLineJob& job) {
+    CLibraryList& list = job.m_LibraryList;
+    list.Previews.clear();
+    if (!job.m_bDirectoryMode) {
+        CFindRepPreview p;
+        p.InputName = job.m_strInputFile;
+        p.OutputName = job.m_strOutputFile;
+        p.Mode = "O";
+        list.Previews.push_back(std::move(p));
+        return true;
+    }
+    std::vector<CDirEntry> entries;
+    std::vector<CFolderRecord> records;
+    const std::string inDir = WithSlash(Canonical(job.m_strInputDir));
+    const std::string outDir = WithSlash(Canonical(job.m_strOutputDir));
+    try {
+        WalkFolderTree(inDir, false, "", entries, records, job.m_strInclude, job.m_strExclude);
+    } catch (const CFolderScanAbort&) {
+        WriteTrace("--- Batch cvt -f-aborted ---");
+        return false;
+    }
+    for (const CDirEntry& e : entries) {
+        std::string folder = WithSlash(Canonical(e.strLocalDir));
+        CFindRepPreview p;
+        p.InputName = folder + e.strName;
+        // Only the leading input-folder part is replaced by the output folder.
+        if (folder.compare(0, inDir.size(), inDir) != 0) {
+            WriteTrace("   " + p.InputName + " lies outside the input folder; not converted.");
+            ++job.m_nFailedFiles;
+            continue;
+        }
+        p.OutputName = outDir + folder.substr(inDir.size()) + e.strName;
+        p.Mode = "O";
+        list.Previews.push_back(std::move(p));
+    }
+    return true;
+}
+
+void WriteBatchSummary(const CCommandLineJob& job) {
+    std::string s;
+    if (!job.m_strNotes.empty()) s += job.m_strNotes;
+    s += "\n" + std::string(79, '-') + "\n";
+    s += std::string("Summary: ") + (job.m_bDirectoryMode ? "Directory mode.\n" : "File mode.\n");
+    s += std::string(79, '-') + "\n";
+    if (job.m_bDirectoryMode) {
+        s += "   Inputdir:       " + job.m_strInputDir + "\n";
+        s += "   Outputdir:      " + job.m_strOutputDir + "\n";
+    } else {
+        s += "   Inputfile:      " + job.m_strInputFile + "\n";
+        s += "   Outputfile:     " + job.m_strOutputFile + "\n";
+    }
+    s += "   Text Conversion using:\n";
+    s += "   Lib-file:       " + job.m_strLibraryFile + "\n";
+    s += "   Lib-ind:        " + std::to_string(job.m_nLibIndex) + "\n";
+    if (job.m_bDirectoryMode) {
+        s += "   Files Included: " + (job.m_strInclude.empty() ? "(none)" : job.m_strInclude) + "\n";
+        s += "   Files Excluded: " + (job.m_strExclude.empty() ? "(none)" : job.m_strExclude) + "\n";
+    }
+    s += std::string(79, '-') + "\n";
+    WriteTrace(s);
+}
+
+bool RunBatchConversion(CCommandLineJob& job) {
+    if (!ParseBatchArguments(job) || !CheckBatchLibrary(job)) {
+        FailJob(job);
+        return false;
+    }
+    g_nBatchStep = 0;
+    g_nSelectedLibraryIndex = job.m_nLibIndex;
+    if (!BuildBatchFileList(job)) {
+        job.m_strError = "The folder walk was stopped.";
+        FailJob(job);
+        return false;
+    }
+    WriteBatchSummary(job);
+
+    CLibraryList& list = job.m_LibraryList;
+    list.m_Run = CConversionRun();
+    list.m_Run.nBatchStep = 0;
+    list.m_Run.nLibraryIndex = job.m_nLibIndex;
+    int failed = list.RunBatchReport();
+    job.m_EndTime = std::chrono::system_clock::now();
+    if (failed < 0) {
+        job.m_strError = "The batch conversion did not run to its end.";
+        FailJob(job);
+        return false;
+    }
+    job.m_nFailedFiles += failed;
+    if (job.m_bDefaultsWarning) {
+        std::string warning =
+            "Default values were used for missing argments. Use -default=y to remove this "
+            "warning. See " + g_strCmdAreaDir + kBatchLogName + " for details. Job successful.";
+        WriteTrace("Warning: " + warning);
+        ShowJobMessage("Warning", warning);
+    }
+    WriteTrace("Success if no error message above.");
+    return true;
+}
+
 void FinishBatchConversion(CCommandLineJob& job) {
-    WriteTrace("No batch conversion job ran: this build has no conversion engine.");
-    auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(
-        std::chrono::system_clock::now() - job.m_StartTime);
+    RunBatchConversion(job);
+    if (job.m_EndTime <= job.m_StartTime) job.m_EndTime = std::chrono::system_clock::now();
+    auto elapsed =
+        std::chrono::duration_cast<std::chrono::seconds>(job.m_EndTime - job.m_StartTime);
     WriteTrace(std::string(79, '='));
     WriteTrace("       Batch conversion processing time: " + FormatDuration(elapsed));
     WriteTrace(std::string(79, '='));

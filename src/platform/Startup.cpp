@@ -36,5 +36,10 @@ int RunCommandLineRoad(const std::string& commandLine) {
                      job.m_strFailure.empty() ? "the batch job failed" : job.m_strFailure.c_str());
         return 1;
     }
+    if (job.m_nFailedFiles > 0) {
+        std::fprintf(stderr, "quorvellian: %d file(s) could not be converted; see %s\n",
+                     job.m_nFailedFiles, logPath.c_str());
+        return 2;
+    }
     return 0;
 }
