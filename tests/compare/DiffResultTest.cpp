@@ -1,0 +1,343 @@
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+#include "DiffTestSupport.h"
+#include "compare/DiffResult.h"
+#include "compare/TextAccess.h"
+#include "compare/TextDiff.h"
+#include "model/Globals.h"
+#include "model/Trace.h"
+#include "platform/Prompter.h"
+#include "support/TempDir.h"
+
+namespace {
+struct CollectingSink : ITraceSink {
+    std::mutex m;
+    std::vector<std::string> lines;
+    void AppendLine(const std::string& line) override {
+        std::lock_guard<std::mutex> lock(m);
+        lines.push_back(line);
+    }
+};
+
+// Program options, readers, prompter and trace of one test.
+class DiffResultFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetProgramOptions();
+        g_DiffIgnoreList.clear();
+        m_oldSink = SetTraceSink(&sink);
+        m_oldPrompter = SetPrompter(&prompter);
+    }
+    void TearDown() override {
+        SetTraceSink(m_oldSink);
+        SetPrompter(m_oldPrompter);
+        SetTextWindowReaders(nullptr, nullptr);
+        ResetProgramOptions();
+        g_DiffIgnoreList.clear();
+    }
+    void SetWindows(const std::string& input, const std::string& output) {
+        SetTextWindowReaders([input] { return input; }, [output] { return output; });
+    }
+
+    CollectingSink sink;
+    RecordingPrompter prompter;
+    TempDir tmp;
+
+private:
+    ITraceSink* m_oldSink = nullptr;
+    IPrompter* m_oldPrompter = nullptr;
+};
+
+std::string Column(const std::vector<CDiffLine>& rows) {
+    std::string s;
+    for (const CDiffLine& r : rows)
+        s += "{" + std::to_string(r.marker) + "," + std::to_string(r.lineNo) + "," +
+             std::to_string(r.group) + "," + r.text + "}";
+    return s;
+}
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Rows of one comparison
+
+TEST(DiffRows, EmptyLeftGivesFillersAgainstAddedLines) {
+    CTextDiff diff;
+    diff.Compare({}, Lines({"x", "y"}));
+    std::vector<CDiffLine> l, r;
+    diff.BuildRows(l, r);
+    EXPECT_EQ(Column(l), "{0,-1,1,}{0,-1,1,}");
+    EXPECT_EQ(Column(r), "{2,0,1,x}{2,1,1,y}");
+}
+
+TEST(DiffRows, KindsAndDifferenceNumbers) {
+    CTextDiff diff;
+    diff.Compare(Lines({"s", "d", "t", "m1", "m2", "u"}), Lines({"s", "t", "n1", "n2", "n3", "u"}));
+    std::vector<CDiffLine> l, r;
+    diff.BuildRows(l, r);
+    // A gap of modified plus added lines takes two numbers.
+    EXPECT_EQ(Column(l), "{0,0,-1,s}{3,1,1,d}{0,2,-1,t}{1,3,2,m1}{1,4,2,m2}{0,-1,3,}{0,5,-1,u}");
+    EXPECT_EQ(Column(r), "{0,0,-1,s}{0,-1,1,}{0,1,-1,t}{1,2,2,n1}{1,3,2,n2}{2,4,3,n3}{0,5,-1,u}");
+}
+
+TEST(DiffRows, IdenticalInputsUseNoDifferenceNumber) {
+    CTextDiff diff;
+    diff.Compare(Lines({"a", "b"}), Lines({"a", "b"}));
+    std::vector<CDiffLine> l{CDiffLine("stale")}, r;
+    diff.BuildRows(l, r);
+    EXPECT_EQ(Column(l), "{0,0,-1,a}{0,1,-1,b}");
+    EXPECT_EQ(Column(r), "{0,0,-1,a}{0,1,-1,b}");
+}
+
+// ---------------------------------------------------------------------------
+// The three builders
+
+TEST_F(DiffResultFixture, InputOutputDiff) {
+    CDiffResultSet set;
+    SetWindows("", "one\ntwo");
+    set.PrepareInputOutputDiff();
+    CDiffResult& r = *set.GetResult(kDiffWindowInputOutput);
+    EXPECT_EQ(r.name1, "Input window");
+    EXPECT_EQ(r.name3, "Output window");
+    EXPECT_EQ(r.fileNo3, 1);
+    ASSERT_TRUE(r.BuildInputOutputDiff());
+    EXPECT_TRUE(r.built);
+    EXPECT_EQ(Column(r.leftRows), "{0,-1,1,}{0,-1,1,}");
+    EXPECT_EQ(Column(r.rightRows), "{2,0,1,one}{2,1,1,two}");
+    ASSERT_EQ(sink.lines.size(), 1u);
+    EXPECT_EQ(sink.lines[0], "Input/Output diff built.");
+}
+
+TEST_F(DiffResultFixture, BuildersUseTheProgramOptions) {
+    CDiffResultSet set;
+    SetWindows("Alpha\r\nb  c", "ALPHA\r\nbc");
+    g_bDiffIgnoreCase = true;
+    g_bDiffIgnoreIdent = true;
+    g_DiffIgnoreList = {"^b"};
+    set.PrepareInputOutputDiff();
+    ASSERT_TRUE(set.m_InputOutputResult.BuildInputOutputDiff());
+    EXPECT_EQ(Column(set.m_InputOutputResult.leftRows), "{0,0,-1,Alpha}{0,1,-1,b  c}");
+    g_bDiffIgnoreIdent = false;
+    ASSERT_TRUE(set.m_InputOutputResult.BuildInputOutputDiff());
+    EXPECT_EQ(Column(set.m_InputOutputResult.leftRows), "{0,0,-1,Alpha}{1,1,1,b  c}");
+}
+
+TEST_F(DiffResultFixture, TwoFileDiffHeaderAndRows) {
+    WriteFile(tmp / "a.txt", "same\nold\n");
+    WriteFile(tmp / "b.txt", "same\nnew\n");
+    CDiffResultSet set;
+    EXPECT_FALSE(set.PrepareTwoFileDiff({tmp / "a.txt"}));
+    ASSERT_TRUE(set.PrepareTwoFileDiff({tmp / "a.txt", tmp / "b.txt", tmp / "c.txt"}));
+    CDiffResult& r = set.m_FilesResult;
+    EXPECT_EQ(r.mode, 1);
+    EXPECT_EQ(r.name1, tmp / "a.txt");
+    EXPECT_EQ(r.name2, "");
+    EXPECT_EQ(r.name3, tmp / "b.txt");
+    EXPECT_EQ(r.fileNo1, 0);
+    EXPECT_EQ(r.fileNo3, 1);
+    ASSERT_TRUE(r.BuildFilesDiff());
+    EXPECT_EQ(Column(r.leftRows), "{0,0,-1,same}{1,1,1,old}");
+    EXPECT_EQ(Column(r.rightRows), "{0,0,-1,same}{1,1,1,new}");
+    EXPECT_EQ(sink.lines.back(), "Files diff built.");
+}
+
+// A failed load keeps the whole previous result: rows, names and built.
+TEST_F(DiffResultFixture, FailedTwoFileLoadLeavesThePreviousResultWhole) {
+    WriteFile(tmp / "a.txt", "a\n");
+    WriteFile(tmp / "b.txt", "b\n");
+    CDiffResultSet set;
+    ASSERT_TRUE(set.PrepareTwoFileDiff({tmp / "a.txt", tmp / "b.txt"}));
+    ASSERT_TRUE(set.m_FilesResult.BuildFilesDiff());
+    const CDiffResult before = set.m_FilesResult;
+
+    ASSERT_TRUE(set.PrepareTwoFileDiff({tmp / "a.txt", tmp / "missing.txt"}));
+    EXPECT_FALSE(set.m_FilesResult.BuildFilesDiff());
+    const CDiffResult& after = set.m_FilesResult;
+    EXPECT_EQ(after.name3, before.name3);
+    EXPECT_EQ(Column(after.leftRows), Column(before.leftRows));
+    EXPECT_EQ(Column(after.rightRows), Column(before.rightRows));
+    EXPECT_TRUE(after.built);
+    EXPECT_EQ(prompter.Messages(),
+              (std::vector<std::string>{"Failed to read the file: " + (tmp / "missing.txt"),
+                                        "Failed to load the files."}));
+
+    // A result never built stays unbuilt.
+    CDiffResultSet fresh;
+    fresh.PrepareTwoFileDiff({tmp / "missing.txt", tmp / "a.txt"});
+    EXPECT_FALSE(fresh.m_FilesResult.BuildFilesDiff());
+    EXPECT_FALSE(fresh.m_FilesResult.built);
+    EXPECT_EQ(fresh.m_FilesResult.name1, "");
+}
+
+TEST_F(DiffResultFixture, BrokenBuildKeepsThePreviousResult) {
+    CDiffResultSet set;
+    SetWindows("a", "b");
+    set.PrepareInputOutputDiff();
+    ASSERT_TRUE(set.m_InputOutputResult.BuildInputOutputDiff());
+    SetWindows("c\r\nd", "d\r\nc");
+    std::atomic<bool> stop{true};
+    EXPECT_FALSE(set.m_InputOutputResult.BuildInputOutputDiff(&stop));
+    EXPECT_EQ(Column(set.m_InputOutputResult.leftRows), "{1,0,1,a}");
+}
+
+// ---------------------------------------------------------------------------
+// Three files
+
+namespace {
+// Builds the three-file result of base (selected file 1), file 2 (left) and
+// file 3 (right).
+class ThreeWay : public DiffResultFixture {
+protected:
+    bool Build(const std::string& base, const std::string& file2, const std::string& file3) {
+        WriteFile(tmp / "base", base);
+        WriteFile(tmp / "two", file2);
+        WriteFile(tmp / "three", file3);
+        set.PrepareThreeWayDiff({tmp / "base", tmp / "two", tmp / "three"});
+        return set.m_ThreeWayResult.Build3WayDiff();
+    }
+    CDiffResultSet set;
+    const CDiffResult& r() const { return set.m_ThreeWayResult; }
+};
+}  // namespace
+
+TEST_F(ThreeWay, HeaderNamesTheBaseInTheMiddle) {
+    CDiffResultSet s;
+    EXPECT_FALSE(s.PrepareThreeWayDiff({"a", "b"}));
+    ASSERT_TRUE(s.PrepareThreeWayDiff({"one", "two", "three"}));
+    const CDiffResult& h = s.m_ThreeWayResult;
+    EXPECT_EQ(h.mode, 2);
+    EXPECT_EQ(h.name1, "two");
+    EXPECT_EQ(h.name2, "one");
+    EXPECT_EQ(h.name3, "three");
+    EXPECT_EQ(h.fileNo1, 1);
+    EXPECT_EQ(h.fileNo2, 0);
+    EXPECT_EQ(h.fileNo3, 2);
+}
+
+TEST_F(ThreeWay, BothOtherFilesAddALineAtTheSamePlace) {
+    ASSERT_TRUE(Build("a\nb\n", "a\nx\nb\n", "a\ny\nb\n"));
+    EXPECT_EQ(Column(r().leftRows), "{0,0,-1,a}{2,1,1,x}{0,2,-1,b}");
+    EXPECT_EQ(Column(r().middleRows), "{0,0,-1,a}{0,-1,1,}{0,1,-1,b}");
+    EXPECT_EQ(Column(r().rightRows), "{0,0,-1,a}{2,1,1,y}{0,2,-1,b}");
+    EXPECT_EQ(sink.lines.back(), "3-way diff built.");
+}
+
+TEST_F(ThreeWay, OnlyFileThreeAddsALine) {
+    ASSERT_TRUE(Build("a\nb\n", "a\nb\n", "a\ny\nb\n"));
+    EXPECT_EQ(Column(r().leftRows), "{0,0,-1,a}{0,-2,-1,}{0,1,-1,b}");
+    EXPECT_EQ(Column(r().middleRows), "{0,0,-1,a}{0,-1,1,}{0,1,-1,b}");
+    EXPECT_EQ(Column(r().rightRows), "{0,0,-1,a}{2,1,1,y}{0,2,-1,b}");
+}
+
+TEST_F(ThreeWay, OnlyFileTwoAddsLinesAtTheEnd) {
+    ASSERT_TRUE(Build("a\n", "a\nx\ny\n", "a\n"));
+    EXPECT_EQ(Column(r().leftRows), "{0,0,-1,a}{2,1,1,x}{2,2,1,y}");
+    EXPECT_EQ(Column(r().middleRows), "{0,0,-1,a}{0,-2,-1,}{0,-2,-1,}");
+    EXPECT_EQ(Column(r().rightRows), "{0,0,-1,a}{0,-2,-1,}{0,-2,-1,}");
+}
+
+// Every base line in each of the nine combinations of same (0), modified
+// (1) and missing (3) against file 2 (a) and file 3 (b).
+TEST_F(ThreeWay, MiddleMarkersForEveryCombination) {
+    const int states[3] = {0, 1, 3};
+    std::string base, two, three;
+    for (int a : states) {
+        for (int b : states) {
+            const std::string tag = std::to_string(a) + std::to_string(b);
+            base += "sep" + tag + "\nX" + tag + "\n";
+            two += "sep" + tag + "\n" + (a == 0 ? "X" + tag + "\n" : a == 1 ? "Y" + tag + "\n" : "");
+            three += "sep" + tag + "\n" + (b == 0 ? "X" + tag + "\n" : b == 1 ? "Z" + tag + "\n" : "");
+        }
+    }
+    base += "end\n";
+    two += "end\n";
+    three += "end\n";
+    ASSERT_TRUE(Build(base, two, three));
+    std::string markers;
+    for (const CDiffLine& row : r().middleRows)
+        if (row.text.rfind("X", 0) == 0) markers += std::to_string(row.marker);
+    // a\b: 0 -> 0 4 2, 1 -> 5 6 8, 3 -> 1 7 3
+    EXPECT_EQ(markers, "042568173");
+    EXPECT_EQ(r().leftRows.size(), r().middleRows.size());
+    EXPECT_EQ(r().rightRows.size(), r().middleRows.size());
+}
+
+TEST_F(ThreeWay, FailedSecondLoadLeavesTheRightColumnAlone) {
+    ASSERT_TRUE(Build("a\n", "a\n", "b\n"));
+    const std::string right = Column(r().rightRows);
+    WriteFile(tmp / "three", "c\n");
+    set.PrepareThreeWayDiff({tmp / "base", tmp / "gone", tmp / "three"});
+    EXPECT_FALSE(set.m_ThreeWayResult.Build3WayDiff());
+    EXPECT_EQ(Column(r().rightRows), right);
+    EXPECT_EQ(r().name1, tmp / "two");
+    EXPECT_EQ(prompter.Messages().back(), "Failed to load the files.");
+}
+
+TEST(MiddleMarkers, Table) {
+    EXPECT_EQ(CombineMiddleMarkers(0, 0), 0);
+    EXPECT_EQ(CombineMiddleMarkers(0, 1), 4);
+    EXPECT_EQ(CombineMiddleMarkers(0, 3), 2);
+    EXPECT_EQ(CombineMiddleMarkers(1, 0), 5);
+    EXPECT_EQ(CombineMiddleMarkers(1, 1), 6);
+    EXPECT_EQ(CombineMiddleMarkers(1, 3), 8);
+    EXPECT_EQ(CombineMiddleMarkers(3, 0), 1);
+    EXPECT_EQ(CombineMiddleMarkers(3, 1), 7);
+    EXPECT_EQ(CombineMiddleMarkers(3, 3), 3);
+    EXPECT_EQ(CombineMiddleMarkers(2, 0), 0);
+    EXPECT_EQ(CombineMiddleMarkers(0, 2), 0);
+    EXPECT_EQ(CombineMiddleMarkers(-1, 9), 0);
+}
+
+TEST(MergeThreeWay, ListsOfOddLengthsNeverReadPastTheirEnd) {
+    std::vector<CDiffLine> left = Lines({"l"}), m2 = Lines({"b"}), middle;
+    std::vector<CDiffLine> m1{CDiffLine(0, 0, -1, "b"), CDiffLine(0, 1, -1, "c")};
+    std::vector<CDiffLine> right = Lines({"r1", "r2"});
+    m2[0].lineNo = 0;
+    MergeThreeWay(left, m2, middle, m1, right);
+    EXPECT_EQ(middle.size(), 2u);
+    EXPECT_EQ(left.size(), 2u);
+    EXPECT_EQ(m2.size(), 2u);
+    EXPECT_EQ(left[1].lineNo, -2);
+}
+
+// ---------------------------------------------------------------------------
+// Row texts and the set
+
+TEST_F(DiffResultFixture, GetRowTextsSkipsFillersAndBadRows) {
+    CDiffResultSet set;
+    SetWindows("", "one\r\ntwo");
+    set.PrepareInputOutputDiff();
+    ASSERT_TRUE(set.m_InputOutputResult.BuildInputOutputDiff());
+    std::vector<std::string> out{"stale"};
+    EXPECT_EQ(set.GetRowTexts(out, 0, kDiffPaneRight, {1, 0}), (std::vector<std::string>{"two", "one"}));
+    EXPECT_TRUE(set.GetRowTexts(out, 0, kDiffPaneLeft, {0, 1}).empty());
+    EXPECT_TRUE(set.GetRowTexts(out, 0, kDiffPaneRight, {-1, 2, 99}).empty());
+    EXPECT_TRUE(set.GetRowTexts(out, 3, kDiffPaneRight, {0}).empty());
+    EXPECT_TRUE(set.GetRowTexts(out, -1, kDiffPaneRight, {0}).empty());
+    EXPECT_TRUE(set.GetRowTexts(out, 0, 3, {0}).empty());
+    EXPECT_TRUE(set.GetRowTexts(out, 2, kDiffPaneMiddle, {0}).empty());
+}
+
+TEST(DiffResultSet, CopiesPointAtTheirOwnResults) {
+    CDiffResultSet a;
+    a.m_FilesResult.name1 = "first";
+    a.m_PaletteLines.push_back({15, -1, -1, "p"});
+    CDiffResultSet b(a);
+    CDiffResultSet c;
+    c = a;
+    for (CDiffResultSet* s : {&a, &b, &c}) {
+        ASSERT_EQ(s->m_Results.size(), 3u);
+        EXPECT_EQ(s->GetResult(0), &s->m_InputOutputResult);
+        EXPECT_EQ(s->GetResult(1), &s->m_FilesResult);
+        EXPECT_EQ(s->GetResult(2), &s->m_ThreeWayResult);
+        EXPECT_EQ(s->GetResult(1)->name1, "first");
+        EXPECT_EQ(s->m_PaletteLines.size(), 1u);
+    }
+    EXPECT_EQ(a.GetResult(3), nullptr);
+    b.m_FilesResult.name1 = "changed";
+    EXPECT_EQ(a.m_FilesResult.name1, "first");
+    const CDiffResult fresh;
+    EXPECT_FALSE(fresh.built);
+    EXPECT_EQ(fresh.mode, 0);
+}

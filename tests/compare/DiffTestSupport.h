@@ -1,0 +1,82 @@
+// Small helpers shared by the comparison tests.
+#pragma once
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "compare/DiffChange.h"
+#include "compare/DiffLine.h"
+
+inline std::vector<CDiffLine> Lines(const std::vector<std::string>& texts) {
+    std::vector<CDiffLine> lines;
+    for (const std::string& t : texts) lines.emplace_back(0, -1, -1, t);
+    return lines;
+}
+
+// The report with LF line ends, easier to read in expectations.
+inline std::string Unix(const std::string& crlf) {
+    std::string out;
+    for (size_t k = 0; k < crlf.size(); ++k)
+        if (!(crlf[k] == '\r' && k + 1 < crlf.size() && crlf[k + 1] == '\n')) out += crlf[k];
+    return out;
+}
+
+inline std::string Describe(const std::vector<CDiffChange>& list) {
+    std::string s;
+    for (const CDiffChange& c : list)
+        s += "{" + std::to_string(c.rightPos) + "," + std::to_string(c.leftPos) + "," +
+             std::to_string(c.count) + "," + std::to_string(c.kind) + "}";
+    return s;
+}
+
+// Random inputs: lines drawn from a small alphabet so that equal lines
+// repeat, and a right input either unrelated or an edited copy of the left.
+struct RandomPair {
+    std::vector<CDiffLine> left, right;
+};
+
+inline std::vector<std::string> RandomTexts(std::mt19937& rng, int count, int alphabet,
+                                            bool mixedCase) {
+    std::vector<std::string> out;
+    std::uniform_int_distribution<int> pick(0, alphabet - 1);
+    std::uniform_int_distribution<int> coin(0, 1);
+    for (int k = 0; k < count; ++k) {
+        int v = pick(rng);
+        std::string t = std::string(1, static_cast<char>('a' + v % 26)) + std::to_string(v / 26);
+        if (mixedCase && coin(rng)) t[0] = static_cast<char>(t[0] - 'a' + 'A');
+        if (mixedCase && coin(rng)) t.insert(1, " ");
+        out.push_back(t);
+    }
+    return out;
+}
+
+inline RandomPair MakeRandomPair(std::mt19937& rng, int maxLines, int alphabet, bool mixedCase) {
+    std::uniform_int_distribution<int> len(0, maxLines);
+    std::uniform_int_distribution<int> percent(0, 99);
+    RandomPair p;
+    std::vector<std::string> left = RandomTexts(rng, len(rng), alphabet, mixedCase);
+    std::vector<std::string> right;
+    if (percent(rng) < 30) {
+        right = RandomTexts(rng, len(rng), alphabet, mixedCase);
+    } else {
+        // An edited copy: lines kept, dropped, changed and inserted.
+        const int editRate = 5 + percent(rng) / 2;
+        for (const std::string& t : left) {
+            const int r = percent(rng);
+            if (r < editRate / 3) continue;
+            if (r < 2 * editRate / 3) {
+                right.push_back(RandomTexts(rng, 1, alphabet, mixedCase)[0]);
+                continue;
+            }
+            if (r < editRate) {
+                for (const std::string& x : RandomTexts(rng, 1 + percent(rng) % 3, alphabet, mixedCase))
+                    right.push_back(x);
+            }
+            right.push_back(t);
+        }
+    }
+    p.left = Lines(left);
+    p.right = Lines(right);
+    return p;
+}
