@@ -1,22 +1,598 @@
 #include "app/MainFrame.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
-#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QSettings>
+#include <QShortcut>
+#include <QSplitter>
+#include <QToolBar>
 
+#include "app/ControlPanelBar.h"
+#include "app/Icons.h"
+#include "app/KeyMapping.h"
+#include "app/ListViews.h"
+#include "app/MessageWindowBar.h"
+#include "app/PaneControlStatusBar.h"
+#include "app/SharedDialogs.h"
+#include "app/StartupBannerDlg.h"
+#include "app/TextRichEdit.h"
+#include "app/TextWindows.h"
+#include "model/CommandTable.h"
+#include "model/Globals.h"
 #include "model/Trace.h"
+#include "platform/Prompter.h"
+#include "platform/StopCommands.h"
 
-CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
-    setObjectName("MainFrame");
-    setWindowTitle("Quorvellian");
-    auto* placeholder = new QLabel(this);
-    placeholder->setObjectName("ClientArea");
-    setCentralWidget(placeholder);
-    resize(900, 640);
+int g_nViewWidth = 300;
+CProgramData* g_pProgramData = nullptr;
+std::function<bool()> CMainFrame::s_sortPropertiesDialog;
+
+namespace {
+QString Q(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
+
+// The menu text of a command: the name after "N. " (or after ": ").
+QString MenuText(const QString& name) {
+    QString rest = name.section(": ", 1);
+    const int dot = rest.indexOf(". ");
+    if (dot >= 0 && dot <= 2) rest = rest.mid(dot + 2);
+    return rest;
 }
 
-CMainFrame::~CMainFrame() = default;
+struct ViewToggle {
+    int id;
+    const char* text;
+};
+const ViewToggle kViewToggles[] = {{32686, "Program toolbar"},
+                                   {32582, "Open toolbar to work on files"},
+                                   {32575, "Open FTP toolbar"},
+                                   {32681, "Session Tree"},
+                                   {32687, "Message Window"}};
+}  // namespace
+
+std::string CMainFrame::BarStateKey() { return std::string(kToolbarStatePrefix) + kProgramVersion; }
+
+CMainFrame::CMainFrame(QWidget* parent, bool load)
+    : QMainWindow(parent), m_presenter(m_data), m_panelPresenter(m_data, &m_presenter) {
+    setObjectName("MainFrame");
+    setWindowTitle("Quorvellian");
+    m_presenter.SetView(this);
+    m_presenter.SetControlPanel(&m_panelPresenter);
+    m_panelPresenter.SetChanged([this] {
+        if (m_controlPanel) m_controlPanel->Render();
+    });
+    ComputeLayout();
+
+    m_banner = std::make_unique<CStartupBannerDlg>();
+
+    m_statusBar = new CPaneControlStatusBar(this);
+    m_statusBar->setObjectName("59393");
+    m_statusBar->SetIndicators({0});
+    setStatusBar(m_statusBar);
+    setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowTabbedDocks);
+
+    BuildCommands();
+    if (!CreateBars()) Prompter().Message("oops", MsgIcon::Stop);
+    BuildMenus();
+
+    // The client area: "File Baskets" over the file items.
+    m_splitter = new QSplitter(Qt::Vertical, this);
+    m_splitter->setObjectName("59648");
+    m_top = new CQuorvellianViewTop(this, m_splitter);
+    m_bot = new CQuorvellianViewBot(this, m_splitter);
+    m_splitter->addWidget(m_top);
+    m_splitter->addWidget(m_bot);
+    m_splitter->setSizes({m_layout.basketRowHeight, m_layout.H - m_layout.basketRowHeight});
+    m_splitter->setStretchFactor(1, 1);
+    setCentralWidget(m_splitter);
+    g_pProgramData = &m_data;
+
+    CreateStatusControls();
+    WireHandlers();
+
+    move(0, 0);
+    resize(m_layout.frameWidth, m_layout.H);
+    setMinimumSize(250, 300);
+    setMaximumSize(m_layout.W - 50, m_layout.H);
+
+    m_timer.setObjectName("1105");
+    m_timer.setInterval(1000);
+    connect(&m_timer, &QTimer::timeout, this, &CMainFrame::OnTimerTick);
+    m_timer.start();
+
+    if (load) InitialLoad();
+    QTimer::singleShot(0, m_banner.get(), [this] { m_banner->RunBanner(); });
+}
+
+CMainFrame::~CMainFrame() {
+    if (m_messageWindow) SetTraceSink(nullptr);
+    if (g_pProgramData == &m_data) g_pProgramData = nullptr;
+    if (g_pViewTop == m_top) g_pViewTop = nullptr;
+    if (g_pViewBot == m_bot) g_pViewBot = nullptr;
+    if (g_wndControlPanel == m_controlPanel) g_wndControlPanel = nullptr;
+}
+
+void CMainFrame::ComputeLayout() {
+    if (QScreen* s = QApplication::primaryScreen()) {
+        const QRect r = s->availableGeometry();
+        m_layout.W = r.width();
+        m_layout.H = r.height();
+    }
+    g_nViewWidth = m_layout.viewWidth;
+}
+
+// ---------------------------------------------------------------- bars
+
+QToolBar* CMainFrame::MakeToolBar(const QString& title, int id, const std::vector<int>& commands) {
+    auto* tb = new QToolBar(title, this);
+    tb->setObjectName(QString::number(id));
+    tb->setIconSize(QSize(20, 20));
+    for (int cmd : commands)
+        if (QAction* a = Action(cmd)) tb->addAction(a);
+    m_toolBars[id] = tb;
+    return tb;
+}
+
+QToolBar* CMainFrame::ToolBar(int id) const {
+    auto it = m_toolBars.find(id);
+    return it == m_toolBars.end() ? nullptr : it->second;
+}
+
+bool CMainFrame::CreateBars() {
+    QToolBar* main = MakeToolBar("Main", 132,
+                                 {32580, 32583, 32579, 32620, 32627, 32628, 32647, 57643, 32642, 32629,
+                                  32511, 32501});
+    main->setAllowedAreas(Qt::TopToolBarArea);
+    addToolBar(Qt::TopToolBarArea, main);
+
+    QToolBar* session = MakeToolBar("Session", 145,
+                                    {32503, 32505, 32504, 32671, 32675, 32672, 32512, 32521, 32554,
+                                     32516, 32514, 32518, 32522});
+    addToolBar(Qt::TopToolBarArea, session);
+    session->hide();
+
+    m_messageWindow = new CMessageWindowBar(this);
+    if (!m_messageWindow->Create("Message Window", this, m_layout.frameWidth, 90, true, 2034)) return false;
+    m_messageWindow->setAllowedAreas(Qt::BottomDockWidgetArea);
+    addDockWidget(Qt::BottomDockWidgetArea, m_messageWindow);
+    g_wndMessageWindow = m_messageWindow;
+    SetTraceSink(m_messageWindow);
+    connect(m_messageWindow, &CMessageWindowBar::contextMenuAt, this,
+            [this](QWidget* w, const QPoint& p) { ShowListContextMenu(w, p); });
+
+    m_controlPanel = new CControlPanelBar(this, m_panelPresenter, this);
+    if (!m_controlPanel->Create("Control panel", this, m_layout.panelCx, m_layout.panelCy, true, 2033))
+        return false;
+    m_controlPanel->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
+    addDockWidget(Qt::LeftDockWidgetArea, m_controlPanel);
+    g_wndControlPanel = m_controlPanel;
+
+    QToolBar* ftp = MakeToolBar("FTP", 141, {32557, 32564});
+    addToolBar(Qt::BottomToolBarArea, ftp);
+    ftp->hide();
+    QToolBar* adv = MakeToolBar("FTP Advanced", 143, {32508, 32507, 32510, 32509, 32556, 32563});
+    addToolBar(Qt::BottomToolBarArea, adv);
+    adv->hide();
+    QToolBar* buffer = MakeToolBar("Manage Text Buffer", 165, {32623, 32649, 32626});
+    buffer->setAllowedAreas(Qt::BottomToolBarArea);
+    addToolBar(Qt::BottomToolBarArea, buffer);
+    buffer->hide();
+    return true;
+}
+
+bool CMainFrame::CreateStatusControls() {
+    auto fail = [](int step) {
+        Prompter().Message(std::to_string(step) +
+                               ": Pane index out of range\nor pane with same ID already exists in the status bar",
+                           MsgIcon::Stop);
+        return false;
+    };
+    m_statusBar->setMinimumHeight(20);
+    m_statusBar->SetPaneWidth(0, 183);
+    m_timeEdit = new CStatusTimeEdit(" Ftp time", m_statusBar);
+    m_timeEdit->setObjectName("2177");
+    m_timeEdit->setReadOnly(true);
+    if (!m_statusBar->AddIndicator(2177, 1)) return fail(2);
+    m_statusBar->SetPaneWidth(1, 55);
+    if (!m_statusBar->AddPaneControl(m_timeEdit, 2177, true)) return fail(3);
+    m_progress = new CStatusProgressCtrl(m_statusBar);
+    m_progress->setObjectName("2174");
+    m_progress->setRange(0, g_nProgressRange);
+    m_progress->setValue(0);
+    m_progress->setTextVisible(false);
+    if (!m_statusBar->AddIndicator(2174, 2)) return fail(5);
+    m_statusBar->SetPaneWidth(2, 200);
+    if (!m_statusBar->AddPaneControl(m_progress, 2174, true)) return fail(6);
+    return true;
+}
+
+void CMainFrame::ShowTextBufferBar(bool show) {
+    if (QToolBar* tb = ToolBar(165)) tb->setVisible(show);
+}
+
+void CMainFrame::SetStatusText(const std::string& text) { m_presenter.SetStatusText(text); }
+
+void CMainFrame::ToggleBar(QWidget* bar) {
+    if (bar) bar->setVisible(bar->isHidden());
+}
+
+// ---------------------------------------------------------------- commands
+
+void CMainFrame::BuildCommands() {
+    auto add = [this](const CommandKeyEntry& row) {
+        if (m_commands.count(row.commandId)) return;
+        Command c;
+        c.name = QString::fromUtf8(row.text);
+        c.menuText = MenuText(c.name);
+        c.action = new QAction(CommandIcon(row.commandId, c.name), c.menuText, this);
+        c.action->setObjectName(QString::number(row.commandId));
+        c.action->setToolTip(c.menuText);
+        c.action->setEnabled(false);
+        const int id = row.commandId;
+        connect(c.action, &QAction::triggered, this, [this, id] { ExecuteCommand(id); });
+        m_commands[row.commandId] = c;
+    };
+    for (const auto& row : g_KeyedCommands) add(row);
+    for (const auto& row : g_UnkeyedCommands) add(row);
+    for (const auto& t : kViewToggles) {
+        Command& c = m_commands[t.id];
+        if (!c.action) {
+            c.action = new QAction(t.text, this);
+            c.action->setObjectName(QString::number(t.id));
+            const int id = t.id;
+            connect(c.action, &QAction::triggered, this, [this, id] { ExecuteCommand(id); });
+        }
+        c.name = t.text;
+        c.menuText = t.text;
+        c.action->setText(t.text);
+        c.action->setCheckable(true);
+        c.action->setEnabled(false);
+    }
+    // Commands of the context menus that are not in the keyboard table.
+    const std::pair<int, const char*> extra[] = {
+        {32676, "Add Project"},    {32677, "Delete Project"}, {32678, "Rename Project"},
+        {32673, "Load Session"},   {32674, "Properties..."},  {32679, "Clean My Vault..."},
+        {32661, "Add Account"},    {32663, "Delete Account"}, {32664, "Properties..."},
+        {32662, "Browse..."},      {32665, "Telnet..."},      {32666, "Add Cluster"},
+        {32668, "Delete Cluster"}, {32669, "Rename Cluster"}, {32670, "Modify passwords globally..."},
+        {32667, "Connect all..."}, {32506, "Sort"},           {32515, "Move to basket"},
+        {32567, "Stop FTP (Break)"}, {32574, "Auto sync to remote"}};
+    for (const auto& [id, text] : extra) {
+        if (m_commands.count(id)) continue;
+        Command c;
+        c.name = text;
+        c.menuText = text;
+        c.action = new QAction(text, this);
+        c.action->setObjectName(QString::number(id));
+        c.action->setEnabled(false);
+        const int cid = id;
+        connect(c.action, &QAction::triggered, this, [this, cid] { ExecuteCommand(cid); });
+        m_commands[id] = c;
+    }
+}
+
+void CMainFrame::BuildMenus() {
+    QMenuBar* bar = menuBar();
+    const char* order[] = {"Application", "Edit", "Session", "File", "FTP", "Conversion", "Diff", "Xtra"};
+    std::map<QString, QMenu*> menus;
+    for (const char* cat : order) {
+        QMenu* m = bar->addMenu(cat);
+        m->setObjectName(QString("menu") + cat);
+        menus[cat] = m;
+        if (QString(cat) == "Edit") {
+            QMenu* v = bar->addMenu("View");
+            v->setObjectName("menuView");
+            for (const auto& t : kViewToggles) v->addAction(Action(t.id));
+        }
+    }
+    // Each command once, in table order within its category, sorted by its place text.
+    std::vector<std::pair<QString, int>> rows;
+    for (const auto& [id, c] : m_commands) {
+        const QString cat = c.name.section(": ", 0, 0);
+        if (!menus.count(cat) || c.name == c.menuText) continue;
+        rows.push_back({c.name, id});
+    }
+    std::sort(rows.begin(), rows.end());
+    for (const auto& [name, id] : rows) menus[name.section(": ", 0, 0)]->addAction(Action(id));
+}
+
+QAction* CMainFrame::Action(int id) const {
+    auto it = m_commands.find(id);
+    return it == m_commands.end() ? nullptr : it->second.action;
+}
+
+bool CMainFrame::IsCommandEnabled(int id) const {
+    auto it = m_commands.find(id);
+    return it != m_commands.end() && it->second.handler && it->second.action->isEnabled();
+}
+
+void CMainFrame::SetCommandHandler(int id, std::function<void()> handler) {
+    Command& c = m_commands[id];
+    if (!c.action) {
+        c.action = new QAction(QString::number(id), this);
+        c.action->setObjectName(QString::number(id));
+        connect(c.action, &QAction::triggered, this, [this, id] { ExecuteCommand(id); });
+    }
+    c.handler = std::move(handler);
+    c.action->setEnabled(bool(c.handler));
+}
+
+void CMainFrame::ExecuteCommand(int id) {
+    auto it = m_commands.find(id);
+    if (it == m_commands.end() || !it->second.handler || !it->second.action->isEnabled()) return;
+    auto handler = it->second.handler;  // the handler may replace itself
+    handler();
+}
+
+QList<QKeySequence> CMainFrame::ShortcutsOf(int id) const {
+    auto it = m_keys.find(id);
+    return it == m_keys.end() ? QList<QKeySequence>() : it->second;
+}
+
+bool CMainFrame::SetAcceleratorTable(const std::vector<AccelEntry>& table) {
+    for (QShortcut* s : m_shortcuts) delete s;
+    m_shortcuts.clear();
+    m_keys.clear();
+    for (const auto& e : table) {
+        QKeySequence seq = AccelToSequence(e.fVirt, e.key);
+        if (seq.isEmpty()) continue;
+        auto* sc = new QShortcut(seq, this);
+        sc->setContext(Qt::WindowShortcut);
+        const int id = e.commandId;
+        connect(sc, &QShortcut::activated, this, [this, id] { ExecuteCommand(id); });
+        m_shortcuts.push_back(sc);
+        m_keys[id].append(seq);
+    }
+    // The menus show the first key of each command.
+    for (auto& [id, c] : m_commands) {
+        if (!c.action) continue;
+        auto k = m_keys.find(id);
+        QString text = c.menuText;
+        if (k != m_keys.end() && !k->second.isEmpty())
+            text += "\t" + k->second.first().toString(QKeySequence::NativeText);
+        c.action->setText(text);
+    }
+    return true;
+}
+
+void CMainFrame::WireHandlers() {
+    CMainPresenter& mp = m_presenter;
+    CControlPanelPresenter& cp = m_panelPresenter;
+    SetCommandHandler(32580, [&mp] { mp.SaveUserInformation(); });
+    SetCommandHandler(57665, [this] { close(); });
+    SetCommandHandler(32620, [] { OnStopAllThreads(); });
+    SetCommandHandler(32567, [] { OnStopFtp(); });
+    SetCommandHandler(32574, [] { OnAutoSyncToRemote(); });
+    SetCommandHandler(32503, [&mp] { mp.OnAddBasket(); });
+    SetCommandHandler(32505, [this, &mp] { mp.OnRenameBasket(m_top->SelectedRows()); });
+    SetCommandHandler(32504, [this, &mp] { mp.OnDeleteBasket(m_top->SelectedRows()); });
+    if (s_sortPropertiesDialog)
+        SetCommandHandler(32506, [&mp] {
+            if (s_sortPropertiesDialog()) mp.OnSortBaskets(false);
+        });
+    SetCommandHandler(32515, [this] { MoveItemsToBasket(); });
+
+    SetCommandHandler(32676, [&cp] { cp.AddProject(); });
+    SetCommandHandler(32677, [&cp] { cp.DeleteProject(); });
+    SetCommandHandler(32678, [&cp] { cp.RenameProject(); });
+    SetCommandHandler(32671, [&cp] { cp.AddSession(); });
+    SetCommandHandler(32672, [&cp] { cp.DeleteSession(); });
+    SetCommandHandler(32675, [&cp] { cp.RenameSession(); });
+    SetCommandHandler(32673, [&cp] { cp.LoadSession(); });
+    SetCommandHandler(32679, [&cp] { cp.CleanVault(); });
+    SetCommandHandler(32666, [&cp] { cp.AddCluster(); });
+    SetCommandHandler(32668, [&cp] { cp.DeleteCluster(); });
+    SetCommandHandler(32669, [&cp] { cp.RenameCluster(); });
+    SetCommandHandler(32661, [&cp] { cp.AddAccount(); });
+    SetCommandHandler(32663, [&cp] { cp.DeleteAccount(); });
+    SetCommandHandler(32667, [] { Prompter().Message("Not implemented yet...", MsgIcon::None); });
+    const ControlPanelServices& sv = cp.Services();
+    if (sv.sessionProperties) SetCommandHandler(32674, [&cp] { cp.SessionProperties(); });
+    if (sv.accountProperties) SetCommandHandler(32664, [&cp] { cp.AccountProperties(); });
+    if (sv.browseRemote) SetCommandHandler(32662, [&cp] { cp.BrowseAccount(); });
+    if (sv.launchTelnet) SetCommandHandler(32665, [&cp] { cp.TelnetAccount(); });
+    if (sv.modifyPasswordsGlobally) SetCommandHandler(32670, [&cp] { cp.ModifyPasswordsGlobally(); });
+
+    SetCommandHandler(32686, [this] { ToggleBar(ToolBar(132)); });
+    SetCommandHandler(32582, [this] { ToggleBar(ToolBar(145)); });
+    SetCommandHandler(32575, [this] { ToggleBar(ToolBar(141)); });
+    SetCommandHandler(32681, [this] { ToggleBar(m_controlPanel); });
+    SetCommandHandler(32687, [this] { ToggleBar(m_messageWindow); });
+    auto check = [this](int id, QWidget* w) {
+        QAction* a = Action(id);
+        auto sync = [a, w] { a->setChecked(w->isVisible()); };
+        if (auto* tb = qobject_cast<QToolBar*>(w)) connect(tb, &QToolBar::visibilityChanged, a, sync);
+        if (auto* dw = qobject_cast<QDockWidget*>(w)) connect(dw, &QDockWidget::visibilityChanged, a, sync);
+        a->setChecked(!w->isHidden());
+    };
+    check(32686, ToolBar(132));
+    check(32582, ToolBar(145));
+    check(32575, ToolBar(141));
+    check(32681, m_controlPanel);
+    check(32687, m_messageWindow);
+
+    SetCommandHandler(32627, [this] { EditCommand(0); });
+    SetCommandHandler(32628, [this] { EditCommand(1); });
+    SetCommandHandler(32647, [this] { EditCommand(2); });
+    SetCommandHandler(57643, [this] { EditCommand(3); });
+}
+
+void CMainFrame::EditCommand(int which) {
+    QPlainTextEdit* box = nullptr;
+    const int w = g_nActiveTextWindow;
+    if (w == 1 && g_pInputWindow) box = g_pInputWindow;
+    if (w == 2 && g_pOutputWindow) box = g_pOutputWindow;
+    if (w == 3 && m_messageWindow) box = m_messageWindow->GetRichEdit();
+    if (!box) return;
+    switch (which) {
+        case 0: box->copy(); break;
+        case 1: box->cut(); break;
+        case 2: box->paste(); break;
+        default: box->undo(); break;
+    }
+}
+
+void CMainFrame::MoveItemsToBasket() {
+    SelectSpec spec;
+    spec.columns = {{"Baskets", 0.85}};
+    spec.iconSet = "basket";
+    for (const auto& name : m_data.GetBasketNames(m_data.GetCurProject(), m_data.GetCurSession()))
+        spec.rows.push_back({{name}, 0});
+    CSelectDlg dlg(3, spec, this);
+    if (dlg.exec() != QDialog::Accepted || dlg.Selected().empty()) return;
+    m_presenter.OnMoveItemsToBasket(dlg.Selected().front());
+}
+
+void CMainFrame::ShowListContextMenu(QWidget* list, const QPoint& global) {
+    struct Entry {
+        int id;
+        const char* text;
+        int sub;  // 0 plain, 1 opens a sub-menu, 2 closes it
+    };
+    std::vector<Entry> entries;
+    if (list == m_top) {
+        entries = {{32503, "Add\tF7", 0},           {32505, "Rename\tCtrl+F7", 0},
+                   {32504, "Delete\tCtrl+Shift+F7", 0}, {32506, "Sort", 0},
+                   {0, nullptr, 0},                  {0, "Ftp", 1},
+                   {32558, "To Local \t(Get All)", 0}, {32565, "To Remote\t(Put All)", 0},
+                   {0, nullptr, 2}};
+    } else if (list == m_bot) {
+        entries = {{32512, "Open Folder\tCtrl+Space", 0},
+                   {32517, "Open File\tDbl Click", 0},
+                   {32524, "Select all\tCtrl+A", 0},
+                   {32519, "Print", 0},
+                   {32520, "Remove\tDelete", 0},
+                   {0, nullptr, 0},
+                   {0, "Work on file-list...", 1},
+                   {32516, "Up\tCtrl+1", 0},
+                   {32514, "Down\tCtrl+2", 0},
+                   {32518, "Pin\tCtrl+P", 0},
+                   {32521, "Mirror copies\tCtrl+D", 0},
+                   {32523, "Make same Host\tCtrl+Shift+D", 0},
+                   {32592, "Status", 0},
+                   {0, nullptr, 2},
+                   {0, "File tools...", 1},
+                   {32522, "Report on files\tCtrl+R", 0},
+                   {32533, "Rename multiple files\tAlt+R", 0},
+                   {32531, "New multiple files", 0},
+                   {0, nullptr, 2},
+                   {0, "FTP files...", 1},
+                   {32557, "To local (from remote)\tF4 (get)", 0},
+                   {32564, "To remote (from local)\tF5 (put)", 0},
+                   {32560, "Mark as binary", 0},
+                   {0, nullptr, 2},
+                   {0, nullptr, 0},
+                   {32551, "Cut", 0},
+                   {32550, "Copy", 0},
+                   {32552, "Paste", 0},
+                   {0, nullptr, 0},
+                   {32530, "New file", 0},
+                   {32532, "Rename file", 0},
+                   {32527, "Duplicate file", 0},
+                   {32525, "Concatenate files", 0},
+                   {32526, "Delete file", 0},
+                   {0, nullptr, 0},
+                   {32554, "Properties...\tCtrl+Q", 0}};
+    } else {
+        return;
+    }
+    QMenu menu(this);
+    menu.setObjectName(list == m_top ? "128" : "130");
+    QMenu* target = &menu;
+    for (const auto& e : entries) {
+        if (e.sub == 1) {
+            target = menu.addMenu(e.text);
+            continue;
+        }
+        if (e.sub == 2) {
+            target = &menu;
+            continue;
+        }
+        if (!e.text) {
+            target->addSeparator();
+            continue;
+        }
+        QAction* a = target->addAction(e.text);
+        a->setEnabled(IsCommandEnabled(e.id));
+        const int id = e.id;
+        connect(a, &QAction::triggered, this, [this, id] { ExecuteCommand(id); });
+    }
+    menu.exec(global);
+}
+
+// ---------------------------------------------------------------- views
+
+void CMainFrame::BasketRowsChanged() {
+    if (m_top) m_top->Render(m_presenter);
+}
+void CMainFrame::BasketRowChanged(int row) {
+    if (m_top) m_top->RenderRow(m_presenter, row);
+}
+void CMainFrame::FileRowsChanged() {
+    if (m_bot) m_bot->Render(m_presenter);
+}
+void CMainFrame::FileRowChanged(int row) {
+    if (m_bot) m_bot->RenderRow(m_presenter, row);
+}
+void CMainFrame::StatusTextChanged() {
+    if (m_statusBar) m_statusBar->SetPaneText(0, Q(m_presenter.StatusText()));
+}
+void CMainFrame::TreesChanged() {
+    if (m_controlPanel) m_controlPanel->Render();
+}
+
+// ---------------------------------------------------------------- load, timer, close
+
+void CMainFrame::InitialLoad() {
+    m_tick = 0;
+    m_presenter.InitialLoad();
+    QFont f("Lucida Console");
+    f.setStyleHint(QFont::Monospace);
+    f.setPointSize(9);
+    m_messageWindow->GetRichEdit()->setFont(f);
+    LoadBarState();
+}
+
+void CMainFrame::OnTimerTick() {
+    ++m_tick;
+    m_presenter.SetBlinkCounter(m_tick);
+}
+
+void CMainFrame::SaveBarState() {
+    const std::string key = BarStateKey();
+    CDockableCtrl::GlobalSaveState(key);
+    QSettings s;
+    s.setValue(Q(key) + "/Layout", saveState(1));
+}
+
+void CMainFrame::LoadBarState() {
+    const std::string key = BarStateKey();
+    CDockableCtrl::GlobalLoadState(key);
+    QSettings s;
+    const QByteArray state = s.value(Q(key) + "/Layout").toByteArray();
+    if (!state.isEmpty()) restoreState(state, 1);
+    if (m_controlPanel->isVisible() && !m_controlPanel->isFloating())
+        resizeDocks({m_controlPanel}, {m_controlPanel->SizeVert().width()}, Qt::Horizontal);
+    if (m_messageWindow->isVisible() && !m_messageWindow->isFloating())
+        resizeDocks({m_messageWindow}, {m_messageWindow->SizeHorz().height()}, Qt::Vertical);
+}
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    WriteTrace("Closing...");
+    if (m_closing) {
+        event->accept();
+        return;
+    }
+    m_closing = true;
+    // Workers are told to stop; the data is saved as it stands.
+    g_bFtpBreak = true;
+    g_bConversionBreak = true;
+    g_bBatchBreak = true;
+    g_bAddFilesBreak = true;
+    m_timer.stop();
+    if (m_banner) m_banner->Close();
+    m_presenter.CloseSteps([this] { SaveBarState(); });
     event->accept();
 }

@@ -1,14 +1,145 @@
-// The main window of the program.
+// The main window: status bar, the toolbars "Main", "Session", "FTP",
+// "FTP Advanced" and "Manage Text Buffer", the docking bars "Message Window"
+// and "Control panel", the two-row splitter of the basket list over the
+// file-item list, and the one-second timer 1105. It owns the run's program
+// data; its rules live in CMainPresenter and CControlPanelPresenter.
 #pragma once
 
 #include <QMainWindow>
+#include <QTimer>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
 
-class CMainFrame : public QMainWindow {
+#include "app/ControlPanelPresenter.h"
+#include "app/MainPresenter.h"
+#include "model/ProgramData.h"
+#include "settings/AcceleratorManager.h"
+
+class QAction;
+class QShortcut;
+class QSplitter;
+class QToolBar;
+class CPaneControlStatusBar;
+class CMessageWindowBar;
+class CControlPanelBar;
+class CQuorvellianViewTop;
+class CQuorvellianViewBot;
+class CStatusTimeEdit;
+class CStatusProgressCtrl;
+class CStartupBannerDlg;
+
+// The layout values computed once from the screen's work area (W x H).
+struct FrameLayout {
+    int W = 1024;
+    int H = 738;
+    int frameWidth = 550;
+    int panelCx = 250;
+    int panelCy = 400;
+    int basketRowHeight = 150;
+    int viewWidth = 300;  // g_nViewWidth
+};
+extern int g_nViewWidth;
+extern CProgramData* g_pProgramData;
+
+class CMainFrame : public QMainWindow, public IAcceleratorTarget, public IMainView {
     Q_OBJECT
 public:
-    explicit CMainFrame(QWidget* parent = nullptr);
+    // Builds the window; with load the first data load runs at once.
+    explicit CMainFrame(QWidget* parent = nullptr, bool load = true);
     ~CMainFrame() override;
+
+    CProgramData& Data() { return m_data; }
+    CMainPresenter& Presenter() { return m_presenter; }
+    CControlPanelPresenter& PanelPresenter() { return m_panelPresenter; }
+    CControlPanelBar& ControlPanel() { return *m_controlPanel; }
+    CMessageWindowBar& MessageWindow() { return *m_messageWindow; }
+    CQuorvellianViewTop* BasketList() const { return m_top; }
+    CQuorvellianViewBot* FileList() const { return m_bot; }
+    CPaneControlStatusBar* StatusBar() const { return m_statusBar; }
+    CStartupBannerDlg* Banner() const { return m_banner.get(); }
+    QTimer& Timer() { return m_timer; }
+    const FrameLayout& Layout() const { return m_layout; }
+
+    void InitialLoad();
+
+    // ---- commands
+    void ExecuteCommand(int id);
+    bool IsCommandEnabled(int id) const;
+    // Gives a command its handler; the command's menu item and button become enabled.
+    void SetCommandHandler(int id, std::function<void()> handler);
+    QAction* Action(int id) const;
+    // The key sequences the accelerator table bound to a command.
+    QList<QKeySequence> ShortcutsOf(int id) const;
+
+    void ShowListContextMenu(QWidget* list, const QPoint& global);
+    void ShowTextBufferBar(bool show);
+    void SetStatusText(const std::string& text);
+    QToolBar* ToolBar(int id) const;
+
+    // IAcceleratorTarget
+    bool SetAcceleratorTable(const std::vector<AccelEntry>& table) override;
+
+    // IMainView
+    void BasketRowsChanged() override;
+    void BasketRowChanged(int row) override;
+    void FileRowsChanged() override;
+    void FileRowChanged(int row) override;
+    void StatusTextChanged() override;
+    void TreesChanged() override;
+
+    // Where the bar layout and sizes are kept.
+    static std::string BarStateKey();
+    void SaveBarState();
+    void LoadBarState();
+
+    // Sort Properties dialog of the basket sort command; the command is
+    // disabled while it is missing.
+    static std::function<bool()> s_sortPropertiesDialog;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+
+private:
+    void ComputeLayout();
+    bool CreateBars();
+    bool CreateStatusControls();
+    void BuildCommands();
+    void BuildMenus();
+    QToolBar* MakeToolBar(const QString& title, int id, const std::vector<int>& commands);
+    void WireHandlers();
+    void OnTimerTick();
+    void ToggleBar(QWidget* bar);
+    void EditCommand(int which);
+    void MoveItemsToBasket();
+
+    CProgramData m_data;
+    CMainPresenter m_presenter;
+    CControlPanelPresenter m_panelPresenter;
+    FrameLayout m_layout;
+
+    CPaneControlStatusBar* m_statusBar = nullptr;
+    CStatusTimeEdit* m_timeEdit = nullptr;
+    CStatusProgressCtrl* m_progress = nullptr;
+    std::map<int, QToolBar*> m_toolBars;
+    CMessageWindowBar* m_messageWindow = nullptr;
+    CControlPanelBar* m_controlPanel = nullptr;
+    QSplitter* m_splitter = nullptr;
+    CQuorvellianViewTop* m_top = nullptr;
+    CQuorvellianViewBot* m_bot = nullptr;
+    std::unique_ptr<CStartupBannerDlg> m_banner;
+    QTimer m_timer;
+    int m_tick = 0;
+
+    struct Command {
+        QAction* action = nullptr;
+        QString name;      // "Application: 1. About"
+        QString menuText;  // "About"
+        std::function<void()> handler;
+    };
+    std::map<int, Command> m_commands;
+    std::vector<QShortcut*> m_shortcuts;
+    std::map<int, QList<QKeySequence>> m_keys;
+    bool m_closing = false;
 };

@@ -40,6 +40,9 @@ void CRecentFileList::Add(const QString& path) {
 CQuorvellianApp::CQuorvellianApp() = default;
 
 CQuorvellianApp::~CQuorvellianApp() {
+    m_accel.WriteOnExit();
+    m_accel.Connect(nullptr, false);
+    m_mainFrame.reset();
     if (m_prompter) SetPrompter(nullptr);
 }
 
@@ -57,11 +60,22 @@ bool CQuorvellianApp::InitInstance() {
     m_mainFrame = std::make_unique<CMainFrame>();
     m_prompter->SetParentWindow(m_mainFrame.get());
     m_mainFrame->show();
+
+    // The keyboard: defaults first, then the user's keys over them.
+    m_accel.SetStore(&m_store);
+    m_accel.Connect(m_mainFrame.get(), true);
+    InstallAccelerators(m_accel);
+    m_accelPath = LoadUserAccelerators(m_accel, RegistryKey().toStdString(), kApplicationName);
+    // The keys are written back only into an existing key: make sure it
+    // exists, so the first run's keys are kept too.
+    if (!m_accelPath.empty()) m_store.CreateKey(m_accelPath);
     return true;
 }
 
 void CQuorvellianApp::ExitInstance() {
     m_recent.Save();
+    m_accel.WriteOnExit();
+    m_accel.Connect(nullptr, false);
     if (m_mainFrame) m_prompter->SetParentWindow(nullptr);
     m_mainFrame.reset();
 }

@@ -4,6 +4,10 @@
 
 #include <QStringList>
 #include <memory>
+#include <string>
+
+#include "settings/AcceleratorManager.h"
+#include "settings/ui/QtRegistryStore.h"
 
 class CMainFrame;
 class QtPrompter;
@@ -37,9 +41,16 @@ public:
 
     CMainFrame* MainFrame() const { return m_mainFrame.get(); }
     CRecentFileList& RecentFiles() { return m_recent; }
+    CAcceleratorManager& Accelerators() { return m_accel; }
+    CQtRegistryStore& Registry() { return m_store; }
+    // The key path of the user's keystrokes; empty when loading them failed.
+    const std::string& AcceleratorPath() const { return m_accelPath; }
 
 private:
     std::unique_ptr<QtPrompter> m_prompter;
+    CQtRegistryStore m_store;
+    CAcceleratorManager m_accel;
+    std::string m_accelPath;
     std::unique_ptr<CMainFrame> m_mainFrame;
     CRecentFileList m_recent{4};
 };

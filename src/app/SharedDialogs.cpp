@@ -1,0 +1,289 @@
+#include "app/SharedDialogs.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "app/DialogRules.h"
+#include "app/Icons.h"
+#include "model/Trace.h"
+#include "platform/Prompter.h"
+
+namespace {
+QString Q(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
+std::string S(const QString& s) {
+    QByteArray b = s.toUtf8();
+    return std::string(b.constData(), std::size_t(b.size()));
+}
+}  // namespace
+
+std::function<std::optional<std::string>(int)> CTextPromptDlg::s_remoteFolderChooser;
+std::function<QString(int)> CTextPromptDlg::s_pickerOverride;
+
+QString BrowseForFile(const QString& title, const QString& initialFolder, QWidget* parent) {
+    if (CTextPromptDlg::s_pickerOverride) return CTextPromptDlg::s_pickerOverride(3);
+    return QFileDialog::getOpenFileName(parent, title, initialFolder, QString(), nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
+}
+
+CTextPromptDlg::CTextPromptDlg(const QString& title, const QString& prompt, QWidget* parent)
+    : QDialog(parent), m_title(title), m_prompt(prompt) {
+    Build();
+}
+
+CTextPromptDlg::CTextPromptDlg(const QString& title, const QString& prompt, bool showBrowse,
+                               QWidget* parent)
+    : QDialog(parent), m_title(title), m_prompt(prompt), m_showBrowse(showBrowse) {
+    Build();
+}
+
+CTextPromptDlg::CTextPromptDlg(const QString& title, const QString& prompt, const QString& initial,
+                               QWidget* parent)
+    : QDialog(parent), m_title(title), m_prompt(prompt), m_text(initial) {
+    Build();
+}
+
+CTextPromptDlg::CTextPromptDlg(const QString& title, const QString& prompt, const QString& initial,
+                               int browseArg, bool showBrowse, int browseMode,
+                               const QString& initialFolder, QWidget* parent)
+    : QDialog(parent),
+      m_title(title),
+      m_prompt(prompt),
+      m_text(initial),
+      m_initialFolder(initialFolder),
+      m_browseArg(browseArg),
+      m_showBrowse(showBrowse),
+      m_browseMode(browseMode) {
+    Build();
+}
+
+void CTextPromptDlg::Build() {
+    setObjectName("2008");
+    setWindowTitle(m_title);
+    auto* v = new QVBoxLayout(this);
+    m_label = new QLabel(m_prompt, this);
+    m_label->setObjectName("1903");
+    v->addWidget(m_label);
+    auto* row = new QHBoxLayout;
+    m_edit = new QLineEdit(m_text, this);
+    m_edit->setObjectName("1622");
+    m_edit->setMinimumWidth(320);
+    row->addWidget(m_edit);
+    m_browse = new QPushButton("...", this);
+    m_browse->setObjectName("1841");
+    m_browse->setAutoDefault(false);
+    m_browse->setVisible(m_showBrowse);
+    row->addWidget(m_browse);
+    v->addLayout(row);
+    auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    box->button(QDialogButtonBox::Ok)->setObjectName("1");
+    box->button(QDialogButtonBox::Cancel)->setObjectName("2");
+    v->addWidget(box);
+    connect(box, &QDialogButtonBox::accepted, this, &CTextPromptDlg::accept);
+    connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(m_browse, &QPushButton::clicked, this, &CTextPromptDlg::OnBrowse);
+    connect(m_edit, &QLineEdit::textChanged, this, [this](const QString& t) { m_text = t; });
+}
+
+std::string CTextPromptDlg::TextBytes() const { return S(m_text); }
+
+void CTextPromptDlg::OnBrowse() {
+    QString result;
+    if (s_pickerOverride && m_browseMode != 1) {
+        result = s_pickerOverride(m_browseMode);
+    } else if (m_browseMode == 1) {
+        if (s_remoteFolderChooser)
+            if (auto r = s_remoteFolderChooser(m_browseArg)) result = Q(*r);
+    } else if (m_browseMode == 2) {
+        result = QFileDialog::getExistingDirectory(this, m_title, m_initialFolder);
+    } else if (m_browseMode == 3) {
+        result = BrowseForFile(m_title, m_initialFolder, this);
+    }
+    if (!result.isEmpty()) m_edit->setText(result);
+}
+
+void CTextPromptDlg::accept() {
+    auto t = NormalisePromptText(S(m_edit->text()), m_browseMode, m_showBrowse);
+    if (!t) return;
+    m_text = Q(*t);
+    m_edit->setText(m_text);
+    QDialog::accept();
+}
+
+std::optional<std::string> CTextPromptDlg::Ask(const std::string& title, const std::string& prompt,
+                                               const std::string& initial, QWidget* parent) {
+    // Through the prompter, so tests and the batch road answer without a window.
+    return Prompter().AskText(title, prompt, initial);
+}
+
+// ---------------------------------------------------------------------------
+
+CSelectDlg::CSelectDlg(int kind, SelectSpec spec, QWidget* parent) : QDialog(parent), m_kind(kind) {
+    Build(spec);
+}
+
+CSelectDlg::CSelectDlg(std::vector<std::string>* folders, QWidget* parent)
+    : QDialog(parent), m_kind(5), m_folders(folders) {
+    SelectSpec spec;
+    spec.columns = {{"Saved Locations", -16}};
+    spec.iconSet = "lib";
+    if (folders)
+        for (const auto& f : *folders) {
+            std::string shown = f;
+            while (shown.size() > 1 && shown.back() == '/') shown.pop_back();
+            spec.rows.push_back({{GetPathTail(shown, '/')}, 5});
+        }
+    Build(spec);
+}
+
+void CSelectDlg::Build(const SelectSpec& spec) {
+    setObjectName("2045");
+    setWindowTitle("Select");
+    auto* v = new QVBoxLayout(this);
+    v->addWidget(new QLabel("Select list items:", this));
+    m_list = new QTreeWidget(this);
+    m_list->setObjectName("1731");
+    m_list->setRootIsDecorated(false);
+    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_list->setColumnCount(int(spec.columns.size()));
+    QStringList headers;
+    for (const auto& c : spec.columns) headers << Q(c.first);
+    m_list->setHeaderLabels(headers);
+    m_list->setMinimumSize(360, 240);
+    const int w = 360;
+    for (std::size_t i = 0; i < spec.columns.size(); ++i) {
+        double share = spec.columns[i].second;
+        m_list->setColumnWidth(int(i), share < 0 ? int(w + share) : int(w * share));
+    }
+    QList<QTreeWidgetItem*> items;
+    for (const auto& r : spec.rows) {
+        QStringList cells;
+        for (const auto& c : r.cells) cells << Q(c);
+        auto* it = new QTreeWidgetItem(cells);
+        if (r.image >= 0 && !spec.iconSet.empty()) it->setIcon(0, ListIcon(spec.iconSet, r.image));
+        items << it;
+    }
+    m_list->addTopLevelItems(items);
+    v->addWidget(m_list);
+    auto* row = new QHBoxLayout;
+    auto* all = new QPushButton("Select all", this);
+    all->setObjectName("1588");
+    m_delete = new QPushButton("Delete", this);
+    m_delete->setObjectName("1589");
+    m_delete->setVisible(m_kind == 5);
+    row->addWidget(all);
+    row->addWidget(m_delete);
+    row->addStretch();
+    auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    box->button(QDialogButtonBox::Ok)->setObjectName("1");
+    box->button(QDialogButtonBox::Cancel)->setObjectName("2");
+    row->addWidget(box);
+    v->addLayout(row);
+    connect(box, &QDialogButtonBox::accepted, this, &CSelectDlg::accept);
+    connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(all, &QPushButton::clicked, this, &CSelectDlg::OnSelectAll);
+    connect(m_delete, &QPushButton::clicked, this, &CSelectDlg::OnDelete);
+    connect(m_list, &QTreeWidget::itemSelectionChanged, this, &CSelectDlg::SyncSelection);
+    connect(m_list, &QTreeWidget::itemDoubleClicked, this, [this] { accept(); });
+}
+
+void CSelectDlg::SyncSelection() {
+    m_selected.clear();
+    for (int i = 0; i < m_list->topLevelItemCount(); ++i)
+        if (m_list->topLevelItem(i)->isSelected()) m_selected.push_back(i);
+}
+
+void CSelectDlg::OnSelectAll() {
+    m_list->selectAll();
+    SyncSelection();
+}
+
+std::vector<std::string> CSelectDlg::ChosenFolders() const {
+    std::vector<std::string> out;
+    if (!m_folders) return out;
+    for (int i : m_selected)
+        if (i < int(m_folders->size())) out.push_back((*m_folders)[std::size_t(i)]);
+    return out;
+}
+
+void CSelectDlg::accept() {
+    SyncSelection();
+    QDialog::accept();
+}
+
+void CSelectDlg::keyPressEvent(QKeyEvent* e) {
+    if (e->matches(QKeySequence::SelectAll)) {
+        OnSelectAll();
+        return;
+    }
+    if (e->key() == Qt::Key_Delete && m_kind == 5) {
+        OnDelete();
+        return;
+    }
+    QDialog::keyPressEvent(e);
+}
+
+void CSelectDlg::OnDelete() {
+    if (m_kind != 5 || !m_folders) return;
+    SyncSelection();
+    if (m_selected.empty()) return;
+    const Answer a = Prompter().Ask(
+        "Are you sure you want to delete the selected directories?\r\n\r\n"
+        "This will physically delete the directories and their contents from hard-disk.\r\n"
+        "Select No, if you are not sure.",
+        MsgIcon::Stop, false);
+    if (a != Answer::Yes) return;
+    int last = -1;
+    // From the highest row down, so the indices stay valid.
+    for (auto it = m_selected.rbegin(); it != m_selected.rend(); ++it) {
+        const int row = *it;
+        if (row >= int(m_folders->size())) continue;
+        const std::string path = (*m_folders)[std::size_t(row)];
+        std::string why;
+        if (!DeleteFolderTree(path, &why)) {
+            WriteTrace("-?- Not deleted: " + path + " (" + why + ")");
+            Prompter().Message("Cannot delete the folder:\r\n" + path + "\r\n" + why, MsgIcon::Stop);
+            continue;
+        }
+        m_folders->erase(m_folders->begin() + row);
+        delete m_list->takeTopLevelItem(row);
+        last = row;
+    }
+    m_list->clearSelection();
+    if (last >= 0 && m_list->topLevelItemCount() > 0) {
+        int pick = std::min(last, m_list->topLevelItemCount() - 1);
+        m_list->topLevelItem(pick)->setSelected(true);
+    }
+    SyncSelection();
+}
+
+// ---------------------------------------------------------------------------
+
+CMessageTextDlg::CMessageTextDlg(const QString& text, int x, int y, QWidget* parent) : QDialog(parent) {
+    setObjectName("2047");
+    setWindowTitle(QApplication::applicationName());
+    auto* h = new QHBoxLayout(this);
+    auto* ok = new QPushButton(this);
+    ok->setObjectName("1");
+    ok->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
+    ok->setIconSize(QSize(32, 32));
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    m_textBox = new QPlainTextEdit(text, this);
+    m_textBox->setObjectName("1661");
+    m_textBox->setReadOnly(true);
+    const MessageTextSize sz = MessageTextLayout(S(text));
+    m_textBox->setFixedSize(sz.width + 5, sz.height + 1);
+    h->addWidget(ok, 0, Qt::AlignTop);
+    h->addWidget(m_textBox);
+    move(x, y);
+}
