@@ -58,7 +58,13 @@ protected:
         SetExitHook(oldExit);
         SetPrompter(oldPrompter);
         SetTraceSink(oldSink);
+        SetRemoteBrowser(nullptr);
         ResetProgramOptions();
+        g_strConcatTemplateCurrent = g_strConcatTemplateDefault;
+        g_strConcatOutputFile.clear();
+        g_CurrentAccount = CHost();
+        g_sDefaultLocalDir.clear();
+        g_bLibraryFileFound = true;
     }
 
     static std::string Data(const std::string& rel) { return std::string(QVL_TEST_DATA) + "/model/" + rel; }
