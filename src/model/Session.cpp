@@ -65,7 +65,8 @@ void CSession::WriteBaskets(std::ostream& out) {
     out << "File-Basket info: \n";
     for (size_t b = 0; b < m_Baskets.size(); ++b) {
         CFileBasket& basket = m_Baskets[b];
-        if (basket.m_Selection.size() > kMaxSelectionWritten) basket.m_Selection.resize(1);
+        if (basket.m_Selection.size() > kMaxSelectionWritten)
+            basket.m_Selection.erase(basket.m_Selection.begin() + 1, basket.m_Selection.end());
         out << Index5(static_cast<int>(b)) << Pair("BasketName=", basket.BasketName)
             << "BasketSel=" << JoinIntList(basket.m_Selection, '#') << ", " << "\n";
     }
