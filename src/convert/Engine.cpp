@@ -281,7 +281,9 @@ void CLibraryList::FindReplacePass(const std::string& source, std::string& text,
         const bool last = pattern.doubleSymbol;
         WildContext ctx;
         ctx.floor = ip;
-        ctx.atTextStart = out.empty();
+        // Only the first search starts at the text's start; a text whose
+        // front was replaced by nothing does not start over.
+        ctx.atTextStart = ip == 0;
         ctx.lfBefore = !out.empty() && out.back() == '\n';
         ctx.pattern = &pattern;
         ctx.reversed = &reversed;

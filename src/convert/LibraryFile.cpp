@@ -27,6 +27,22 @@ std::string ReplaceAll(const std::string& text, const std::string& from, const s
     return out;
 }
 
+// A comment is written as it is (only a lone "," is coded), so it may hold
+// commas: it runs up to the ",IsSkipped=" that follows it.
+std::string ReadTypeComment(const std::string& line) {
+    const std::string key = "TypeComment=";
+    std::size_t at = line.find("," + key);
+    at = at == std::string::npos ? (line.compare(0, key.size(), key) == 0 ? 0 : std::string::npos)
+                                 : at + 1;
+    if (at == std::string::npos) return "";
+    std::size_t from = at + key.size();
+    std::size_t end = line.rfind(",IsSkipped=");
+    std::string value = end != std::string::npos && end >= from
+                            ? line.substr(from, end - from)
+                            : GetKeyValue(line, key);
+    return value == kCommaCode ? std::string(",") : value;
+}
+
 }  // namespace
 
 std::string EncodeCharSet(const std::string& set) {
@@ -115,7 +131,7 @@ void WriteTypeCards(std::ostream& out, const std::vector<CTypeCard>& cards,
         out << "TypeCard=" << EncodeCharSet(card.Name) << ","
             << "PrimaryCharSet=" << EncodeCharSet(card.PrimaryCharSet) << ","
             << "AuxCharSet=" << EncodeCharSet(card.AuxCharSet) << ","
-            << "TypeComment=" << EncodeText(card.TypeComment) << ","
+            << "TypeComment=" << (card.TypeComment == "," ? kCommaCode : card.TypeComment) << ","
             << "IsSkipped=" << CMacro::FlagText(card.IsSkipped) << "," << '\n';
     }
     out << endMarker << cards.size() << '\n';
@@ -194,7 +210,7 @@ void ReadTypeCards(std::istream& in, const std::string& endMarker, std::vector<C
         if (card.Name.empty()) card.Name = "*";
         card.PrimaryCharSet = DecodeCharSet(GetKeyValue(line, "PrimaryCharSet="));
         card.AuxCharSet = DecodeCharSet(GetKeyValue(line, "AuxCharSet="));
-        card.TypeComment = GetTextValue(line, "TypeComment=");
+        card.TypeComment = ReadTypeComment(line);
         card.IsSkipped = CMacro::FlagFromText(GetKeyValue(line, "IsSkipped="));
         card.AddChars(card.PrimaryCharSet, card.AuxCharSet);
         cards.push_back(std::move(card));

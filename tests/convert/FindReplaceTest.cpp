@@ -1,0 +1,231 @@
+// Golden tables: text in, macro, text out, on the plain and the wild paths.
+#include <gtest/gtest.h>
+
+#include "EngineTestUtil.h"
+
+namespace {
+struct Case {
+    const char* name;
+    std::string find, rep;
+    MacroFlags flags;
+    std::string in, out;
+};
+
+MacroFlags F(std::initializer_list<const char*> on, bool wild = true) {
+    MacroFlags f;
+    f.findWild = f.repWild = wild;
+    for (std::string k : on) {
+        if (k == "nocase") f.matchCase = false;
+        if (k == "perline") f.perLine = true;
+        if (k == "min") f.compConst = true;
+        if (k == "sub") f.subFilter = true;
+        if (k == "delim") f.delimParse = true;
+        if (k == "norepwild") f.repWild = false;
+    }
+    return f;
+}
+
+void RunTable(const std::vector<Case>& cases) {
+    for (const Case& c : cases) {
+        CMacro m = MakeMacro(c.find, c.rep, c.flags);
+        EXPECT_EQ(Convert(m, c.in), c.out) << c.name;
+    }
+}
+}  // namespace
+
+TEST(FindReplacePass, PlainPaths) {
+    RunTable({
+        {"replacement is not searched again", "x", "xx", F({}, false), "x x", "xx xx"},
+        {"caseless keeps the replace text's case", "ab", "X", F({"nocase"}, false), "aB Ab",
+         "X X"},
+        {"empty find leaves the text", "", "Q", F({}, false), "abc", "abc"},
+        {"plain find takes backslash t literally", "\\t", "T", F({}, false), "a\\tb\tc",
+         "aTb\tc"},
+        {"no match", "zz", "y", F({}, false), "abc", "abc"},
+        {"overlapping occurrences left to right", "aa", "b", F({}, false), "aaaaa", "bba"},
+        {"line breaks kept", "b", "B", F({}, false), "a\r\nb\r\n", "a\r\nB\r\n"},
+    });
+}
+
+TEST(FindReplacePass, WildCardsAndTypeCards) {
+    RunTable({
+        {"bare symbol gets the wild text", "a*b", "[*]", Wild(), "xa12by", "x[12]y"},
+        {"digits with captures in order", "^d-^d-^d", "<^d3>.<^d2>.<^d1>", Wild(),
+         "on 2024-05-07 and 1-2-3", "on 07.05.2024 and 3.2.1"},
+        {"type-card without a match fails", "^d", "#", Wild(), "ab", "ab"},
+        {"x then digits, two matches", "x^d", "<^d1>", Wild(), "x1 x23", "1 23"},
+        {"bare type-card names in order", "^a=^d", "^d:^a", Wild(), "k=5, m=66", "5:k, 66:m"},
+        {"leading wild reaches to line start", "*a", "(<*1>)", Wild(), "xxa\r\nyya",
+         "(xx)\r\n(yy)"},
+        {"trailing wild stops at the line break", "a*", "[<*1>]", Wild(), "abc\r\nmore",
+         "[bc]\r\nmore"},
+        {"inner wild stops at the nearest piece", "a*c", "<*1>", Wild(), "a1c2c", "12c"},
+        {"minimal span", "a*c", "[<*1>]", F({"min"}), "a a c", "a [ ]"},
+        {"whole text with the doubled symbol", "**", "<<*1>>", Wild(), "l1\r\nl2",
+         "<l1\r\nl2>"},
+        {"one line per symbol-only match", "*", "[*]", Wild(), "a\r\nb\r\nc", "[a]\r\n[b]\r\n[c]"},
+        {"tab escape in a wild find", "\\t", "<T>", Wild(), "a\tb", "a<T>b"},
+        {"caret-t escape", "a^tb", "ok", Wild(), "a\tb", "ok"},
+        {"caseless literal, case kept in capture", "A*C", "<*1u>", F({"nocase"}), "xabc",
+         "xB"},
+        {"rep tags off: written literally", "a*b", "<*1>", F({"norepwild"}), "a1b", "<*1>"},
+        {"unknown caret pair is literal", "^q", "Q", Wild(), "a^qb", "aQb"},
+        {"blank type-card", "a^bb", "a_b", Wild(), "a   b", "a_b"},
+        {"new-line type-card grabs blanks before a break", "x^ny", "x|y", Wild(),
+         "x  \r\n\r\ny", "x|y"},
+    });
+}
+
+TEST(FindReplacePass, RangesCaseAndSubstitutions) {
+    RunTable({
+        {"two pieces swapped", "*-*", "<*2>-<*1>", Wild(), "ab-cd", "cd-ab"},
+        {"missing piece is removed", "*-*", "<*3>|", Wild(), "ab-cd", "|"},
+        {"range :2", "*<", "<*1:2>", Wild(), "hello<", "he"},
+        {"range :-2", "*<", "<*1:-2>", Wild(), "hello<", "lo"},
+        {"range :2:3", "*<", "<*1:2:3>", Wild(), "hello<", "ell"},
+        {"range :4:-1", "*<", "<*1:4:-1>", Wild(), "hello<", "lo"},
+        {"range :9:2 clamps", "*<", "<*1:9:2>", Wild(), "hello<", "o"},
+        {"upper", "[*]", "<*1u>", Wild(), "[mixed Case]", "MIXED CASE"},
+        {"proper", "[*]", "<*1p>", Wild(), "[mixed Case]", "Mixed case"},
+        {"range then upper", "[*]", "<*1:1u>", Wild(), "[mixed]", "M"},
+        {"substitutions left to right", "[*]", "<*1?a=b?c=d>", Wild(), "[aacc]", "bbdd"},
+        {"case before substitutions", "[*]", "<*1u?x=y>", Wild(), "[axa]", "AYA"},
+        {"number 0 removed", "[*]", "(<*0>)", Wild(), "[q]", "()"},
+        {"other symbol: a star tag is plain", "[*]", "<*1>", Wild(), "[q]", "q"},
+    });
+    // A library whose symbol is "$".
+    CLibraryList list = OneLibrary({MakeMacro("[$]", "<$1>/<*1>", Wild())});
+    list.Libraries[0].WildTypeManager.WildCard = "$";
+    EXPECT_EQ(list.ConvertText("[q]"), "q/<*1>");
+}
+
+TEST(FindReplacePass, CountersAndAlignment) {
+    RunTable({
+        {"counter from 1", "x", "<i=1>", Wild(), "x x x", "1 2 3"},
+        {"counter start, step and width", "x", "<i=10?5#4>", Wild(), "x x", "0010 0015"},
+        {"counter without start", "x", "<i=>", Wild(), "x x", "0 1"},
+        {"align to column 10", "abc", "abc<a=10>|", Wild(), "abc", "abc      |"},
+        {"align with a fill", "abc", "abc<a=10?.>|", Wild(), "abc", "abc......|"},
+        {"align to tab stops", "abcde", "abcde<a=-4>|", Wild(), "abcde", "abcde   |"},
+        {"align past the column", "abcdef", "abcdef<a=3>|", Wild(), "abcdef", "abcdef|"},
+        {"right align the last word", "ab cd", "ab cd<A=10>|", Wild(), "ab cd",
+         "ab     cd|"},
+        {"huge width is clamped", "x", "<i=1#99999999>", Wild(), "x",
+         std::string(9999, '0') + "1"},
+    });
+}
+
+TEST(FindReplacePass, PerLineSubFilterAndDelimiters) {
+    RunTable({
+        {"per line refuses a match across lines", "a*b", "X", F({"perline"}), "a\r\nb",
+         "a\r\nb"},
+        {"without per line the match spans lines", "a*b", "X", Wild(), "a\r\nb", "X"},
+        {"per line finds the match on a later line", "a*b", "X", F({"perline"}),
+         "a\r\nazb", "a\r\nX"},
+        {"sub-filter keeps the replacements", "^d", "<^d1>", F({"sub"}), "a1b22c333",
+         "1\r\n22\r\n333"},
+        {"sub-filter without a match is empty", "^d", "x", F({"sub"}), "abc", ""},
+        {"delimited: no match across tokens", "a*b", "X", F({"delim"}), "(a1)(2b)",
+         "(a1)(2b)"},
+        {"delimited: each token on its own", "a*b", "X", F({"delim"}), "(a1b)(a2b)",
+         "(X)(X)"},
+        {"delimited: a longer token does not hide the next", "x", "xxx",
+         F({"delim"}, false), "[x][x]", "[xxx][xxx]"},
+    });
+}
+
+TEST(FindReplacePass, EmptyMatchesAlwaysAdvance) {
+    // "*" matches every line, also empty ones, and ends.
+    RunTable({
+        {"empty lines", "*", "[*]", Wild(), "a\r\n\r\nb\r\n", "[a]\r\n[]\r\n[b]\r\n[]"},
+        {"star with empty replace", "*", "", Wild(), "a\r\nb", "\r\n"},
+    });
+}
+
+TEST(LibraryPass, MacrosRunInOrderAndInactiveAreSkipped) {
+    MacroFlags off;
+    off.active = false;
+    CLibraryList list = OneLibrary({MakeMacro("a", "b"), MakeMacro("b", "c", off),
+                                    MakeMacro("b", "d")});
+    EXPECT_EQ(list.ConvertText("a"), "d");
+}
+
+TEST(LibraryPass, StepOneKeepsOneTextPerActiveMacro) {
+    MacroFlags off;
+    off.active = false;
+    CLibraryList list = OneLibrary({MakeMacro("a", "b"), MakeMacro("z", "y", off),
+                                    MakeMacro("b", "c"), MakeMacro("c", "d")});
+    list.m_Run.nBatchStep = 1;
+    list.RunKind = 2;
+    CFindRepPreview p;
+    EXPECT_EQ(list.RunLibraryPass("a\r\nab", p), "d\r\ndd");
+    ASSERT_EQ(p.StepTexts.size(), 3u);
+    EXPECT_EQ(p.StepTexts[0], "a\r\nab");
+    EXPECT_EQ(p.StepTexts[1], "b\r\nbb");
+    // Instances of the second applied macro carry their line in its source text.
+    int seen = 0;
+    for (const CFindRepInstance& i : p.Instances)
+        if (i.StepNo == 1) {
+            EXPECT_EQ(i.MacroIndex, 2);
+            EXPECT_EQ(i.LineNo, seen == 0 ? 0 : 1);
+            ++seen;
+        }
+    EXPECT_EQ(seen, 3);
+    // ConvertText leaves nothing behind, also in step 1.
+    list.Previews.clear();
+    EXPECT_EQ(list.ConvertText("a"), "d");
+    EXPECT_TRUE(list.Previews.empty());
+}
+
+TEST(LibraryPass, RecordedInstancesDescribeTheirMatch) {
+    CLibraryList list = OneLibrary({MakeMacro("^d", "<<^d1>>", Wild())});
+    list.m_Run.nBatchStep = 1;
+    list.RunKind = 2;
+    CFindRepPreview p;
+    EXPECT_EQ(list.RunLibraryPass("a1\r\nb\t22", p), "a<1>\r\nb\t<22>");
+    ASSERT_EQ(p.Instances.size(), 2u);
+    const CFindRepInstance& a = p.Instances[0];
+    const CFindRepInstance& b = p.Instances[1];
+    EXPECT_EQ(a.FindText, "1");
+    EXPECT_EQ(a.RepText, "<1>");
+    EXPECT_EQ(a.LineText, "a1");
+    EXPECT_EQ(a.Offset, 1);
+    EXPECT_EQ(a.Position, 1);
+    EXPECT_EQ(a.LineNo, 0);
+    EXPECT_EQ(a.ImageNo, 6);
+    EXPECT_EQ(b.FindText, "22");
+    EXPECT_EQ(b.LineText, "b\\t22");
+    EXPECT_EQ(b.Position, 6);
+    EXPECT_EQ(b.Offset, 8);
+    EXPECT_EQ(b.PrevPosition, 1);
+    EXPECT_EQ(b.LineNo, 1);
+    EXPECT_EQ(b.InstanceNo, 1);
+}
+
+TEST(LibraryPass, StopFlagsOfTheRunsKindOnly) {
+    std::atomic<bool> conv{true}, batch{false};
+    MacroFlags off;
+    off.active = false;
+    CLibraryList list = OneLibrary({MakeMacro("a", "b", off)});
+    list.m_Run.pConversionBreak = &conv;
+    list.m_Run.pBatchBreak = &batch;
+    list.RunKind = 1;
+    CFindRepPreview p;
+    // All macros inactive: the stop is still seen at the first macro.
+    EXPECT_THROW(list.RunLibraryPass("a", p), CConversionAbort);
+    list.RunKind = 2;  // a batch run ignores the other family's flag
+    EXPECT_EQ(list.RunLibraryPass("a", p), "a");
+    batch = true;
+    try {
+        list.RunLibraryPass("a", p);
+        FAIL() << "no abort";
+    } catch (const CConversionAbort& a) {
+        EXPECT_EQ(a.Marker(), "-f-aborted");
+    }
+}
+
+TEST(LibraryPass, ABadCurrentLibraryConvertsNothing) {
+    CLibraryList list = OneLibrary({MakeMacro("a", "b")});
+    list.CurrentLibrary = 5;
+    EXPECT_EQ(list.ConvertText("a"), "a");
+}
