@@ -33,11 +33,6 @@ int FindLocked(const std::string& host, const std::string& user, bool connectedO
     return -1;
 }
 
-void SetFtpAccount(const CHost& account) {
-    std::lock_guard<std::mutex> g(g_listMutex);
-    g_FtpAccount = account;
-}
-
 // Remembers the connected account in the vault the worker looks up, so that
 // later items of the run find it; the main data hears it on the GUI thread.
 void RememberAccount(CProgramData& data, const std::string& host, const std::string& user,
@@ -95,6 +90,11 @@ std::vector<OpenConnectionInfo> ListOpenConnections() {
 CFtpClient* GetCurrentFtpClient() {
     std::lock_guard<std::mutex> g(g_listMutex);
     return g_pCurrentFtpClient;
+}
+
+void SetFtpAccount(const CHost& account) {
+    std::lock_guard<std::mutex> g(g_listMutex);
+    g_FtpAccount = account;
 }
 
 CHost GetFtpAccount() {

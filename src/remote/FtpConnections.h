@@ -35,8 +35,10 @@ std::vector<OpenConnectionInfo> ListOpenConnections();
 bool ConnectHost(CProgramData& data, std::string& host, std::string& user, bool lookup);
 // The client of the last ConnectHost; null after its connection was dropped.
 CFtpClient* GetCurrentFtpClient();
-// The account of the current connection (a copy).
+// The account of the current connection (a copy); a worker starts from the
+// window's current account.
 CHost GetFtpAccount();
+void SetFtpAccount(const CHost& account);
 
 // Closes (QUIT) and removes every open connection to the host, whatever its
 // user, the last opened first; "- user disconnected from host." per connection.

@@ -199,6 +199,7 @@ public:
     }
     const std::string& path() const { return m_path; }
     std::string dir() const { return m_path + "/"; }
+    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
 
 private:
     std::string m_path;
@@ -215,7 +216,8 @@ inline std::string RootServerUnavailable(const char* program) {
     return std::string();
 }
 
-// vsftpd with the local test user; its login folder is root.
+// vsftpd with the local test user; its login folder is root (the user's
+// home when root is empty).
 class VsftpdServer {
 public:
     explicit VsftpdServer(const std::string& root) {
@@ -231,7 +233,8 @@ public:
             c << "listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\nlisten_port=" << m_port
               << "\nbackground=NO\nlocal_enable=YES\nwrite_enable=YES\nanonymous_enable=NO\n"
               << "seccomp_sandbox=NO\nsecure_chroot_dir=/var/run/vsftpd/empty\n"
-              << "pam_service_name=vsftpd\nlocal_root=" << root << "\nlocal_umask=022\n"
+              << "pam_service_name=vsftpd\n" << (root.empty() ? "" : "local_root=" + root + "\n")
+              << "local_umask=022\n"
               << "pasv_enable=YES\npasv_min_port=" << low << "\npasv_max_port=" << low + 20
               << "\nuse_localtime=YES\nxferlog_enable=NO\nconnect_from_port_20=NO\n"
               << "max_per_ip=0\nmax_clients=0\n";
@@ -358,8 +361,10 @@ private:
         line.clear();
         pollfd p{fd, POLLIN, 0};
         for (;;) {
-            if (m_stop) return false;
-            if (::poll(&p, 1, 50) <= 0) continue;
+            if (::poll(&p, 1, 50) <= 0) {
+                if (m_stop) return false;
+                continue;
+            }
             char c;
             if (::recv(fd, &c, 1, 0) <= 0) return false;
             if (c == '\n') {
