@@ -354,6 +354,9 @@ void CControlPanelPresenter::AddSession() {
     if (!name) return;
     const int at = r.kind == 1 ? 0 : r.child + 1;
     if (!m_data.InsertSession(*name, r.parent, at)) return;
+    // A new session has no work file yet: its (empty) contents are in memory,
+    // so it can be shown at once and its work file is written at the next save.
+    m_data.SetSessionLoaded(r.parent, at, true);
     FillSessionTree(m_data.GetCurProject(), m_data.GetCurSession());
     const TreeRef added = TreeRef::Leaf(r.parent, at);
     if (TreeNode* pn = m_sess.Find(TreeRef::Parent(r.parent))) pn->expanded = true;
