@@ -229,8 +229,8 @@ std::string CFileItem::GetRemoteListingText(const std::string& listing) const {
         if (!FileName.empty()) {
             if (EndsWith(line, " " + full))
                 cut = line.size() - full.size() - 1;
-            else if (EndsWith(line, " " + FileName))
-                cut = line.size() - FileName.size() - 1;
+            else if (EndsWith(line, " " + FileName) && !EndsWith(line, " -> " + FileName))
+                cut = line.size() - FileName.size() - 1;  // not the target of a link
         }
         if (cut != std::string::npos) {
             std::string head = line.substr(0, cut);

@@ -121,6 +121,10 @@ TEST_F(FileItemTest, RemoteStatusFromUnixListings) {
                           status);
     EXPECT_EQ(status, "-dirty-");
     EXPECT_EQ(it.RemoteModTime, MakeLocalTime(2010, 6, 12, 0, 0, 0));
+    // A link pointing at the file is not the file.
+    it.UpdateRemoteStatus("lrwxrwxrwx 1 u g 1 Mar  1  2003 link -> a.c\n"
+                          "-rw-r--r-- 1 u g 1 Jun 12  2010 a.c\n", status);
+    EXPECT_EQ(it.RemoteModTime, MakeLocalTime(2010, 6, 12, 0, 0, 0));
     // Not there at all.
     it.UpdateRemoteStatus("-rw-r--r-- 1 u g 1 Jan  1  2001 xa.c\n", status);
     EXPECT_EQ(status, "-missing-");
