@@ -1,0 +1,179 @@
+// Batch conversion over a temporary tree: convert and write, preview, commit.
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+#include "../support/TempDir.h"
+#include "EngineTestUtil.h"
+#include "model/Trace.h"
+#include "platform/Prompter.h"
+
+namespace {
+class RecordingTrace : public ITraceSink {
+public:
+    RecordingTrace() : m_prev(SetTraceSink(this)) {}
+    ~RecordingTrace() override { SetTraceSink(m_prev); }
+    void AppendLine(const std::string& line) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (char c : line)  // compare as the batch log shows it
+            if (c != '\r') text += c;
+        text += "\n";
+    }
+    std::string text;
+
+private:
+    std::mutex m_mutex;
+    ITraceSink* m_prev;
+};
+
+CFindRepPreview Rec(const std::string& in, const std::string& out, const char* mode = "O") {
+    CFindRepPreview p;
+    p.InputName = in;
+    p.OutputName = out;
+    p.Mode = mode;
+    return p;
+}
+
+CLibraryList BatchList(std::initializer_list<CMacro> macros, int step) {
+    CLibraryList list = OneLibrary(macros);
+    list.m_Run.nBatchStep = step;
+    list.m_Run.nLibraryIndex = 0;
+    return list;
+}
+}  // namespace
+
+TEST(BatchConversion, StepZeroWritesChangedFilesAndReports) {
+    TempDir tmp;
+    RecordingTrace trace;
+    WriteFile(tmp / "a.txt", "cat\ndog\n");         // changes
+    WriteFile(tmp / "b.txt", "nothing here\r\n");   // unchanged, same path
+    WriteFile(tmp / "c.txt", "plain\r\n");          // unchanged, other path: copied
+    WriteFile(tmp / "d.bin", std::string("cat\0cat", 7));
+    WriteFile(tmp / "e.txt", "cat");                // appended to an existing output
+    WriteFile(tmp / "e.out", "old\n");
+    CLibraryList list = BatchList({MakeMacro("cat", "lion")}, 0);
+    list.Previews = {Rec(tmp / "a.txt", tmp / "a.txt"), Rec(tmp / "b.txt", tmp / "b.txt"),
+                     Rec(tmp / "c.txt", tmp / "sub/deeper/c.txt"),
+                     Rec(tmp / "d.bin", tmp / "d.bin"), Rec(tmp / "e.txt", tmp / "e.out", "A"),
+                     Rec(tmp / "missing.txt", tmp / "missing.txt")};
+    EXPECT_EQ(list.RunBatchReport(), 2);
+    EXPECT_EQ(ReadFile(tmp / "a.txt"), "lion\ndog\n");
+    EXPECT_EQ(ReadFile(tmp / "b.txt"), "nothing here\r\n");
+    EXPECT_EQ(ReadFile(tmp / "sub/deeper/c.txt"), "plain\r\n");  // byte for byte
+    EXPECT_EQ(ReadFile(tmp / "d.bin"), std::string("cat\0cat", 7));
+    EXPECT_EQ(ReadFile(tmp / "e.out"), "old\nlion");
+    EXPECT_NE(trace.text.find("The following files were modified:\n"
+                              "==================================\n"
+                              "      1. a.txt\n      2. e.txt\n"),
+              std::string::npos)
+        << trace.text;
+    EXPECT_NE(trace.text.find("Some of the files could not be processed. They are:\n"
+                              "   d.bin (binary)\n   missing.txt"),
+              std::string::npos)
+        << trace.text;
+    EXPECT_NE(trace.text.find("--- Batch cvt Failure ---"), std::string::npos);
+    EXPECT_TRUE(g_bBatchIdle);
+}
+
+TEST(BatchConversion, EmptyListAndBadLibraryIndex) {
+    RecordingTrace trace;
+    CLibraryList list = BatchList({MakeMacro("a", "b")}, 0);
+    EXPECT_EQ(list.RunBatchReport(), 0);
+    EXPECT_NE(trace.text.find("(None).\n"), std::string::npos);
+    EXPECT_NE(trace.text.find("--- Batch cvt over ---"), std::string::npos);
+    list.m_Run.nLibraryIndex = 4;
+    EXPECT_EQ(list.RunBatchReport(), -1);
+    EXPECT_NE(trace.text.find("Invalid library index 4"), std::string::npos);
+}
+
+TEST(BatchConversion, PreviewThenCommitWithSkippedAndEditedInstances) {
+    TempDir tmp;
+    RecordingTrace trace;
+    const std::string file = tmp / "f.txt";
+    WriteFile(file, "one 1 two 22\nthree 333\n");
+    CLibraryList list = BatchList({MakeMacro("^d", "<<^d1>>", Wild()), MakeMacro("o", "0")}, 1);
+    list.Previews = {Rec(file, file)};
+    std::vector<int> images;
+    list.m_Run.setRowImage = [&](int, int image) { images.push_back(image); };
+    EXPECT_EQ(list.RunBatchReport(), 0);
+    EXPECT_EQ(ReadFile(file), "one 1 two 22\nthree 333\n");  // step 1 writes nothing
+    EXPECT_EQ(images, (std::vector<int>{15}));
+    EXPECT_NE(trace.text.find("The following files will be modified:"), std::string::npos);
+    ASSERT_EQ(list.GetPreviewInstanceCount(0), 5);  // three numbers, two o's
+
+    // Skip "22", edit the replacement of "1", keep the rest.
+    ASSERT_TRUE(list.SetInstanceSkip(0, 1, 1));
+    ASSERT_TRUE(list.SaveInstance(0, 0, "[one]"));
+    CLibraryList commit = list;
+    commit.m_Run.nBatchStep = 2;
+    EXPECT_EQ(commit.BatchConversionThreadTail(), 0);
+    EXPECT_EQ(ReadFile(file), "0ne [one] tw0 22\nthree <333>\n");
+
+    // A second commit with nothing in memory only says so.
+    CLibraryList again = commit;
+    for (CFindRepPreview& p : again.Previews) p.Instances.clear();
+    EXPECT_EQ(again.BatchConversionThreadTail(), 0);
+    EXPECT_NE(trace.text.find(file + ": 0 instance in this file. Skipped."), std::string::npos);
+}
+
+TEST(BatchConversion, CommitRefusesAFileThatChangedSincePreview) {
+    TempDir tmp;
+    RecordingTrace trace;
+    const std::string file = tmp / "g.txt";
+    WriteFile(file, "abc abc\n");
+    CLibraryList list = BatchList({MakeMacro("abc", "x")}, 1);
+    list.Previews = {Rec(file, file)};
+    list.RunBatchReport();
+    WriteFile(file, "zzz abc\n");
+    list.m_Run.nBatchStep = 2;
+    EXPECT_EQ(list.BatchConversionThreadTail(), 1);
+    EXPECT_EQ(ReadFile(file), "zzz abc\n");
+    EXPECT_NE(trace.text.find("Failed to process the following:\n   g.txt"), std::string::npos);
+}
+
+TEST(BatchConversion, CommitIsRefusedForASubFilterLibrary) {
+    TempDir tmp;
+    RecordingTrace trace;
+    const std::string file = tmp / "h.txt";
+    WriteFile(file, "a1b2\n");
+    MacroFlags sub = Wild();
+    sub.subFilter = true;
+    CLibraryList list = BatchList({MakeMacro("^d", "<^d1>", sub)}, 1);
+    list.Previews = {Rec(file, file)};
+    list.RunBatchReport();
+    list.m_Run.nBatchStep = 2;
+    EXPECT_EQ(list.BatchConversionThreadTail(), -1);
+    EXPECT_EQ(ReadFile(file), "a1b2\n");
+    EXPECT_NE(trace.text.find("sub-filter"), std::string::npos);
+}
+
+TEST(BatchConversion, ApplyInstancesReplaysEveryMacroInOrder) {
+    // Instances of later macros were recorded on the text the earlier ones made.
+    CLibraryList list = BatchList({MakeMacro("a", "xyz"), MakeMacro("z", "Q"), MakeMacro("b", "")},
+                                  1);
+    CFindRepPreview p;
+    std::string converted = list.RunLibraryPass("ab\r\nab", p);
+    EXPECT_EQ(converted, "xyQ\r\nxyQ");
+    std::string text = "ab\r\nab";
+    EXPECT_TRUE(list.ApplyInstances(p, text));
+    EXPECT_EQ(text, converted);
+    // The first "a" skipped: later positions move back.
+    p.Instances[0].Skip = 1;
+    p.Instances[2].Skip = 1;  // its "z" never appears
+    text = "ab\r\nab";
+    EXPECT_TRUE(list.ApplyInstances(p, text));
+    EXPECT_EQ(text, "a\r\nxyQ");
+}
+
+TEST(BatchConversion, StopBetweenFilesEndsTheRunWithItsMarker) {
+    TempDir tmp;
+    RecordingTrace trace;
+    WriteFile(tmp / "a.txt", "a");
+    std::atomic<bool> stop{true};
+    CLibraryList list = BatchList({MakeMacro("a", "b")}, 0);
+    list.m_Run.pBatchBreak = &stop;
+    list.Previews = {Rec(tmp / "a.txt", tmp / "a.txt")};
+    EXPECT_EQ(list.RunBatchReport(), -1);
+    EXPECT_EQ(ReadFile(tmp / "a.txt"), "a");
+    EXPECT_NE(trace.text.find("--- Batch cvt -f-aborted ---"), std::string::npos);
+}
