@@ -26,6 +26,8 @@ std::vector<int> CleanSelection(const std::vector<int>& sel, int count) {
 }
 }  // namespace
 
+CProgramData g_EngineProgramData;
+
 bool IsStorableName(const std::string& name) {
     return name.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
 }

@@ -84,6 +84,15 @@ void CProgramData::RenameSessionBoxFile(int p, int s) {
 
 bool CProgramData::MoveBoxFilesToDeprecated() {
     WaitCursor wait;
+    // Every session must be in memory before its work file leaves the
+    // session folder; the caller writes them all afterwards.
+    for (int p = 0; p < GetProjectCount(); ++p)
+        for (int s = 0; s < GetSessionCount(p); ++s) {
+            LoadSessionFile(p, s);
+            CSession* se = GetSessionPtr(p, s);
+            se->IsLoaded = true;
+            if (se->m_Baskets.empty()) se->m_Baskets.emplace_back();
+        }
     std::vector<std::string> inUse;
     for (size_t p = 0; p < m_ProjectList.m_Projects.size(); ++p) {
         auto& sessions = m_ProjectList.m_Projects[p].m_Sessions;

@@ -38,6 +38,21 @@ TEST_F(WorkFileAreasTest, MoveToDeprecatedReplacesAndRenamesSessions) {
     EXPECT_TRUE(trace.Has("     (none)"));
 }
 
+TEST_F(WorkFileAreasTest, MoveToDeprecatedLoadsUnloadedSessionsFirst) {
+    CProgramData data;
+    data.EnsureCurrentBasket();
+    data.SetSessionLoaded(0, 0, true);
+    data.InsertFileItems(0, 0, 0, -1, CFileItem("keep.c"));
+    ASSERT_EQ(data.DumpSession(0, 0), 1);
+    data.SetSessionName(0, 0, "New name");
+    EXPECT_TRUE(data.MoveBoxFilesToDeprecated());
+    ASSERT_TRUE(data.SaveMasterFile(g_strSessionInfoDir + kMasterFileName));
+    CProgramData back;
+    back.LoadMasterFile();
+    EXPECT_EQ(back.GetBoxFileName(0, 0), "Box01-Ses01-Newname.txt");
+    EXPECT_EQ(back.GetFileItem(0, 0, 0, 0).FileName, "keep.c");
+}
+
 TEST_F(WorkFileAreasTest, RestoreFromBackupKeepsGoodNamesAndRetiresStrays) {
     CProgramData data;
     data.EnsureCurrentBasket();
