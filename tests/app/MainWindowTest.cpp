@@ -1,0 +1,293 @@
+#include <QAction>
+#include <QDockWidget>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTabBar>
+#include <QTest>
+#include <QToolBar>
+#include <thread>
+
+#include "app/ControlPanelBar.h"
+#include "app/ListViews.h"
+#include "app/MainFrame.h"
+#include "app/MessageWindowBar.h"
+#include "app/PaneControlStatusBar.h"
+#include "app/QuorvellianApp.h"
+#include "app/StartupBannerDlg.h"
+#include "UiFixture.h"
+
+namespace {
+
+class WindowTest : public UiTest {
+protected:
+    void TearDown() override {
+        frame.reset();
+        UiTest::TearDown();
+    }
+    // The window as the program opens it; the trace goes to its Message Window.
+    CMainFrame& Open() {
+        frame = std::make_unique<CMainFrame>();
+        frame->show();
+        return *frame;
+    }
+    std::string Log() { return frame->MessageWindow().GetText(); }
+    static bool LogHas(const std::string& log, const std::string& line) {
+        return ("\r\n" + log + "\r\n").find("\r\n" + line + "\r\n") != std::string::npos;
+    }
+    std::unique_ptr<CMainFrame> frame;
+};
+
+}  // namespace
+
+TEST_F(WindowTest, OpensOnASavedWorkArea) {
+    const std::string from = std::string(QVL_TEST_DATA) + "/model/master/";
+    for (const char* f : {"_qvl_master.txt", "Box01-Ses01-Alpha.txt", "Box01-Ses02-Betaold.txt"})
+        std::filesystem::copy_file(from + f, g_strSessionInfoDir + f);
+    CMainFrame& w = Open();
+    // The current session is "Beta, old" with its second basket current.
+    ASSERT_EQ(w.BasketList()->topLevelItemCount(), 2);
+    EXPECT_EQ(w.BasketList()->topLevelItem(0)->text(0), "Main");
+    EXPECT_EQ(w.BasketList()->topLevelItem(1)->text(0), "Images, misc");
+    EXPECT_TRUE(w.BasketList()->topLevelItem(1)->isSelected());
+    ASSERT_EQ(w.FileList()->topLevelItemCount(), 1);
+    EXPECT_TRUE(w.FileList()->topLevelItem(0)->text(0).startsWith("~pic.jpg"));  // missing locally
+    EXPECT_EQ(w.FileList()->topLevelItem(0)->text(1), "h");
+    EXPECT_FALSE(w.FileList()->topLevelItem(0)->isSelected());
+    QTreeWidgetItem* vault = w.ControlPanel().SessionTree()->topLevelItem(0);
+    EXPECT_EQ(vault->text(0), "My Vault");
+    ASSERT_EQ(vault->childCount(), 2);
+    EXPECT_EQ(vault->child(0)->child(1)->text(0), "Beta, old");
+    EXPECT_EQ(w.ControlPanel().AccountTree()->topLevelItem(0)->text(0), "My Network");
+    EXPECT_TRUE(LogHas(Log(), "Auto-sync off."));
+    EXPECT_EQ(w.MessageWindow().windowTitle(), "Message Window");
+    EXPECT_EQ(w.ControlPanel().windowTitle(), "Control panel");
+    EXPECT_NE(w.StatusBar(), nullptr);
+}
+
+TEST_F(WindowTest, OpensOnTheDefaultsOfAFreshWorkArea) {
+    CMainFrame& w = Open();
+    EXPECT_EQ(w.windowTitle(), "Quorvellian");
+    QTreeWidgetItem* vault = w.ControlPanel().SessionTree()->topLevelItem(0);
+    ASSERT_NE(vault, nullptr);
+    EXPECT_EQ(vault->text(0), "My Vault");
+    EXPECT_EQ(w.FileList()->topLevelItemCount(), 0);
+    EXPECT_EQ(w.FileList()->headerItem()->text(0), "My Files");
+    EXPECT_EQ(w.FileList()->headerItem()->text(1), "Hosts");
+    EXPECT_EQ(w.BasketList()->headerItem()->text(0), "File Baskets");
+
+    // Bars, their titles and ids, the timer and the status panes.
+    for (auto [id, title] : {std::pair{132, "Main"}, {145, "Session"}, {141, "FTP"},
+                             {143, "FTP Advanced"}, {165, "Manage Text Buffer"}}) {
+        ASSERT_NE(w.ToolBar(id), nullptr) << id;
+        EXPECT_EQ(w.ToolBar(id)->windowTitle(), title);
+    }
+    EXPECT_TRUE(w.ToolBar(132)->isVisible());
+    EXPECT_FALSE(w.ToolBar(145)->isVisible());
+    EXPECT_EQ(w.dockWidgetArea(&w.MessageWindow()), Qt::BottomDockWidgetArea);
+    EXPECT_EQ(w.dockWidgetArea(&w.ControlPanel()), Qt::LeftDockWidgetArea);
+    EXPECT_EQ(w.Timer().objectName(), "1105");
+    EXPECT_EQ(w.Timer().interval(), 1000);
+    EXPECT_TRUE(w.Timer().isActive());
+    EXPECT_EQ(w.StatusBar()->PaneCount(), 3);
+    auto* edit = w.findChild<QLineEdit*>("2177");
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(edit->text(), " Ftp time");
+    auto* progress = w.findChild<QProgressBar*>("2174");
+    ASSERT_NE(progress, nullptr);
+    EXPECT_EQ(progress->maximum(), 1000);
+    auto* tabs = w.findChild<QTabBar*>("1972");
+    ASSERT_NE(tabs, nullptr);
+    EXPECT_EQ(tabs->tabText(0), " Projects ");
+    EXPECT_EQ(tabs->tabText(1), " Accounts ");
+
+    // Commands whose handlers come later are shown disabled; built ones work.
+    EXPECT_FALSE(w.Action(32557)->isEnabled());  // FTP get
+    EXPECT_FALSE(w.Action(32501)->isEnabled());
+    EXPECT_TRUE(w.Action(32580)->isEnabled());
+    EXPECT_TRUE(w.Action(32503)->isEnabled());
+    // The View toggles follow their bars.
+    w.Action(32582)->trigger();
+    EXPECT_TRUE(w.ToolBar(145)->isVisible());
+    EXPECT_TRUE(w.Action(32582)->isChecked());
+}
+
+TEST_F(WindowTest, SaveCommandWritesBothMasterFilesAndTheLibraryAndLogsFourLines) {
+    MakeSampleArea();
+    CMainFrame& w = Open();
+    std::filesystem::remove(g_strSessionInfoDir + kMasterFileName);
+    w.ExecuteCommand(32580);
+    EXPECT_TRUE(std::filesystem::exists(g_strSessionInfoDir + kMasterFileName));
+    EXPECT_TRUE(std::filesystem::exists(g_strSessionBackUpDir + kMasterFileName));
+    EXPECT_TRUE(std::filesystem::exists(g_strLibraryInfoDir + kLibraryFileName));
+    const std::string log = Log();
+    const std::string expected = "Saved user-information:\r\nSeesions:  " + g_strSessionInfoDir +
+                                 kMasterFileName + "\r\nBackups:   " + g_strSessionBackUpDir +
+                                 kMasterFileName + "\r\nLibraries: " + g_strLibraryInfoDir + kLibraryFileName;
+    EXPECT_NE(log.find(expected), std::string::npos) << log;
+}
+
+TEST_F(WindowTest, AFailedSaveIsShownNotSilent) {
+    MakeSampleArea();
+    CMainFrame& w = Open();
+    // The session folder cannot take the master file.
+    std::filesystem::remove(g_strSessionInfoDir + kMasterFileName);
+    std::filesystem::create_directory(g_strSessionInfoDir + kMasterFileName);
+    prompter.entries.clear();
+    w.ExecuteCommand(32580);
+    EXPECT_FALSE(prompter.Messages().empty());
+    EXPECT_TRUE(LogHas(Log(), "-?- Saving user-information failed."));
+    EXPECT_FALSE(LogHas(Log(), "Saved user-information:"));
+}
+
+TEST_F(WindowTest, ClosingSavesLogsClosingAndBarsComeBack) {
+    MakeSampleArea();
+    {
+        CMainFrame& w = Open();
+        std::filesystem::remove(g_strSessionInfoDir + kMasterFileName);
+        w.ToolBar(141)->show();
+        w.resizeDocks({&w.ControlPanel()}, {180}, Qt::Horizontal);
+        QApplication::processEvents();
+        g_bFtpIdle = false;  // closing while a transfer runs still saves
+        EXPECT_TRUE(w.close());
+        EXPECT_TRUE(std::filesystem::exists(g_strSessionInfoDir + kMasterFileName));
+        EXPECT_TRUE(std::filesystem::exists(g_strLibraryInfoDir + kLibraryFileName));
+        const std::string log = Log();
+        EXPECT_EQ(log.substr(log.size() - std::string("Closing...").size()), "Closing...");
+        frame.reset();
+        g_bFtpIdle = true;
+    }
+    QSettings s;
+    EXPECT_TRUE(s.contains("QuorvellianToolbarState-1.0.735.0-SCBar-2033/sizeVertCX"));
+    EXPECT_TRUE(s.contains("QuorvellianToolbarState-1.0.735.0-SCBar-2034/sizeHorzCY"));
+    const int savedWidth = s.value("QuorvellianToolbarState-1.0.735.0-SCBar-2033/sizeVertCX").toInt();
+    CMainFrame& w = Open();
+    QApplication::processEvents();
+    EXPECT_TRUE(w.ToolBar(141)->isVisible());
+    EXPECT_EQ(w.ControlPanel().SizeVert().width(), savedWidth);
+}
+
+TEST_F(WindowTest, BarSizesBelowTheMinimumLoadAsTheMinimum) {
+    {
+        QSettings s;
+        s.setValue("P-SCBar-2034/sizeHorzCX", 10);
+        s.setValue("P-SCBar-2034/sizeVertCY", 0);
+        s.setValue("P-SCBar-2034/sizeFloatCX", 400);
+    }
+    CMainFrame& w = Open();
+    w.MessageWindow().LoadState("P");
+    EXPECT_EQ(w.MessageWindow().SizeHorz().width(), 33);
+    EXPECT_EQ(w.MessageWindow().SizeVert().height(), 32);
+    EXPECT_EQ(w.MessageWindow().SizeFloat().width(), 400);
+}
+
+TEST_F(WindowTest, MessageWindowAppendsFromAnyThreadInOrder) {
+    CMainFrame& w = Open();
+    CMessageWindowBar& mw = w.MessageWindow();
+    mw.Clear();
+    mw.AppendLine("");
+    EXPECT_EQ(mw.GetText(), "");
+    mw.AppendLine("first");
+    mw.AppendLine("two\r\nlines");
+    EXPECT_EQ(mw.GetText(), "first\r\ntwo\r\nlines");
+    mw.Clear();
+    mw.AppendLine("x");
+    EXPECT_EQ(mw.GetText(), "x");
+
+    mw.Clear();
+    std::thread worker([&] {
+        for (int i = 0; i < 50; ++i) WriteTrace("w" + std::to_string(i));
+    });
+    worker.join();
+    QApplication::processEvents();
+    std::string expected;
+    for (int i = 0; i < 50; ++i) expected += (i ? "\r\n" : "") + ("w" + std::to_string(i));
+    EXPECT_EQ(mw.GetText(), expected);
+}
+
+TEST_F(WindowTest, DefaultKeysWorkAndAUserKeystrokeSurvivesARestart) {
+    MakeSampleArea();
+    const std::string path = "Software\\QuorvellianToolbars-1.0.735.0\\Quorvellian\\Settings";
+    {
+        CQuorvellianApp app;
+        ASSERT_TRUE(app.InitInstance());
+        CMainFrame* w = app.MainFrame();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+        EXPECT_EQ(app.AcceleratorPath(), path);
+        ASSERT_TRUE(w->ShortcutsOf(32580).contains(QKeySequence("Ctrl+S")));
+        std::filesystem::remove(g_strSessionBackUpDir + kMasterFileName);
+        w->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+        QTest::keyClick(w, Qt::Key_S, Qt::ControlModifier);
+        EXPECT_TRUE(std::filesystem::exists(g_strSessionBackUpDir + kMasterFileName));
+
+        // The user gives "Save data" Ctrl+Alt+B instead.
+        CAccelCommandOb* save = app.Accelerators().FindCommand(32580);
+        save->RemoveUnlocked();
+        save->keys.push_back({kKeyVirt | kKeyControl | kKeyAlt, 'B', false});
+        app.Accelerators().CreateAcceleratorTable();
+        w->close();
+        app.ExitInstance();
+    }
+    QSettings s;
+    EXPECT_EQ(s.value("Settings/Keyboard").typeId(), QMetaType::QByteArray);
+    {
+        CQuorvellianApp app;
+        ASSERT_TRUE(app.InitInstance());
+        CMainFrame* w = app.MainFrame();
+        EXPECT_TRUE(w->ShortcutsOf(32580).contains(QKeySequence("Ctrl+Alt+B")));
+        EXPECT_FALSE(w->ShortcutsOf(32580).contains(QKeySequence("Ctrl+S")));
+        EXPECT_TRUE(w->ShortcutsOf(32627).contains(QKeySequence("Ctrl+C")));
+        std::filesystem::remove(g_strSessionBackUpDir + kMasterFileName);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+        w->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+        QTest::keyClick(w, Qt::Key_B, Qt::ControlModifier | Qt::AltModifier);
+        EXPECT_TRUE(std::filesystem::exists(g_strSessionBackUpDir + kMasterFileName));
+        w->close();
+        app.ExitInstance();
+    }
+}
+
+TEST_F(WindowTest, ListsFollowClicksAndTheSessionTree) {
+    MakeSampleArea();
+    CMainFrame& w = Open();
+    ASSERT_EQ(w.BasketList()->topLevelItemCount(), 2);
+    EXPECT_EQ(w.FileList()->topLevelItemCount(), 8);
+    // Click the second basket.
+    QTreeWidget* top = w.BasketList();
+    QRect r = top->visualItemRect(top->topLevelItem(1));
+    QTest::mouseClick(top->viewport(), Qt::LeftButton, {}, r.center());
+    EXPECT_EQ(w.Data().GetCurBasket(), 1);
+    EXPECT_EQ(w.FileList()->topLevelItemCount(), 2);
+    // Select a file row: the basket keeps the selection and the status bar says so.
+    QTreeWidget* bot = w.FileList();
+    r = bot->visualItemRect(bot->topLevelItem(1));
+    QTest::mouseClick(bot->viewport(), Qt::LeftButton, {}, r.center());
+    EXPECT_EQ(w.Data().GetSelection(0, 0, 1), std::vector<int>{1});
+    EXPECT_EQ(w.StatusBar()->PaneText(0).toStdString(), w.Data().GetSelectionStatusText(0, 0, 1));
+    // Click the "Build" session in the Control panel.
+    CPanelTree* tree = w.ControlPanel().SessionTree();
+    QTreeWidgetItem* build = tree->topLevelItem(0)->child(0)->child(1);
+    r = tree->visualItemRect(build);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, r.center());
+    EXPECT_EQ(w.Data().GetCurSession(), 1);
+    EXPECT_EQ(w.BasketList()->topLevelItem(0)->text(0), "Make");
+    EXPECT_EQ(w.FileList()->topLevelItemCount(), 2);
+}
+
+TEST_F(WindowTest, StartupBannerShowsTenQuipsAndStopsOnAKey) {
+    CStartupBannerDlg banner;
+    banner.RunBanner(1);
+    EXPECT_TRUE(banner.isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!banner.isVisible(), 2000);
+    EXPECT_EQ(banner.QuipsShown(), 10);
+
+    CStartupBannerDlg other;
+    other.RunBanner(1000);
+    QTest::keyClick(&other, Qt::Key_Space);
+    EXPECT_TRUE(other.IsClosed());
+    EXPECT_FALSE(other.isVisible());
+    EXPECT_EQ(other.QuipsShown(), 1);
+}
