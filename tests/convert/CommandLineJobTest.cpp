@@ -1,0 +1,203 @@
+// The batch job run as a process with a temporary work area.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <regex>
+
+#include "../support/TempDir.h"
+#include "convert/CommandLineJob.h"
+
+extern char** environ;
+namespace fs = std::filesystem;
+
+namespace {
+std::string Lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+struct JobRun {
+    int exitCode = -1;
+    std::string err;
+    std::string log;
+};
+
+class JobTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root = tmp / "root";
+        in = tmp / "In";
+        fs::create_directories(in + "/Sub");
+        fs::create_directories(root);
+        WriteFile(in + "/a.txt", "cat 2024-01-02\n");
+        WriteFile(in + "/Sub/b.txt", "a cat\r\nno\r\n");
+        WriteFile(in + "/Sub/c.log", "cat\n");
+        WriteFile(in + "/d.txt", "nothing\n");
+        // A library file with two libraries: 0 swaps dates, 1 turns cat into dog.
+        std::string block = ReadFile(std::string(QVL_TEST_DATA) + "/convert/sample_library_block.txt");
+        std::string lib0 = block;
+        const std::string plain = "x\n---x---\nIsActive=Yes, IsFindWild=No, IsRepWild=No,";
+        lib0.replace(lib0.find(plain), plain.size(),
+                     "^d-^d-^d\n<^d3>.<^d2>.<^d1>\nIsActive=Yes, IsFindWild=Yes, IsRepWild=Yes,");
+        std::string header = "~*~ Library option: Version=1.0.735.0, WorkMode=0, FR_LibIndex=0, \n";
+        std::string lib1 = block.substr(block.find('\n') + 1);  // without the begin frame
+        lib1 = lib1.substr(0, lib1.find("~*~ (1.2)-"));
+        lib1.replace(lib1.find("x\n---x---\n"), 10, "cat\ndog\n");
+        lib0.insert(lib0.find("~*~ (1.2)-"), lib1);
+        libfile = tmp / "lib.txt";
+        WriteFile(libfile, header + lib0);
+    }
+
+    JobRun Run(const std::vector<std::string>& args) {
+        std::vector<std::string> envStore;
+        for (char** e = environ; *e; ++e) {
+            std::string v = *e;
+            if (v.rfind("DISPLAY=", 0) == 0 || v.rfind("WAYLAND_DISPLAY=", 0) == 0 ||
+                v.rfind("QVL_ROOT=", 0) == 0)
+                continue;
+            envStore.push_back(v);
+        }
+        envStore.push_back("QVL_ROOT=" + root);
+        std::vector<char*> envp;
+        for (auto& v : envStore) envp.push_back(v.data());
+        envp.push_back(nullptr);
+        std::vector<std::string> argStore{QVL_BINARY};
+        argStore.insert(argStore.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& a : argStore) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        const std::string errFile = tmp / "stderr.txt";
+        const std::string logFile = root + "/QVL-WorkFiles/Cmd-Area/cmd_log.txt";
+        const std::string before = fs::exists(logFile) ? ReadFile(logFile) : "";
+        posix_spawn_file_actions_t fa;
+        posix_spawn_file_actions_init(&fa);
+        posix_spawn_file_actions_addopen(&fa, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+        posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addchdir_np(&fa, tmp.path().c_str());
+        pid_t pid = 0;
+        JobRun r;
+        int rc = posix_spawn(&pid, QVL_BINARY, &fa, nullptr, argv.data(), envp.data());
+        posix_spawn_file_actions_destroy(&fa);
+        if (rc != 0) return r;
+        int status = 0;
+        waitpid(pid, &status, 0);
+        if (WIFEXITED(status)) r.exitCode = WEXITSTATUS(status);
+        r.err = ReadFile(errFile);
+        r.log = ReadFile(logFile).substr(before.size());
+        return r;
+    }
+
+    // The log with the temporary folder and the two time lines masked.
+    std::string Masked(std::string log) const {
+        log = std::regex_replace(log, std::regex("executed at: .*"), "executed at: <TIME>");
+        log = std::regex_replace(log, std::regex("processing time: .*"), "processing time: <TIME>");
+        for (std::string t : {tmp.path(), Lower(tmp.path())})
+            for (std::size_t p; (p = log.find(t)) != std::string::npos;)
+                log.replace(p, t.size(), "<TMP>");
+        return log;
+    }
+
+    TempDir tmp;
+    std::string root, in, libfile;
+};
+}  // namespace
+
+TEST_F(JobTest, FolderModeWithFiltersWritesTheLogBlock) {
+    JobRun r = Run({"-Input=" + in + ",", "-OUTPUT=" + tmp / "Out" + ",", "-libfile=" + libfile + ",",
+                    "-libind=0,", "-exclude=.log"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ReadFile(tmp / "Out/a.txt"), "cat 02.01.2024\n");
+    EXPECT_EQ(ReadFile(tmp / "Out/Sub/b.txt"), "a cat\r\nno\r\n");  // copied as it was
+    EXPECT_EQ(ReadFile(tmp / "Out/d.txt"), "nothing\n");
+    EXPECT_FALSE(fs::exists(tmp / "Out/Sub/c.log"));
+    EXPECT_EQ(ReadFile(in + "/a.txt"), "cat 2024-01-02\n");  // the input is left alone
+    EXPECT_NE(r.err.find("Warning: \"Default values were used"), std::string::npos) << r.err;
+    std::string expected =
+        ReadFile(std::string(QVL_TEST_DATA) + "/convert/job_folder_log.txt");
+    EXPECT_EQ(Masked(r.log), expected);
+}
+
+TEST_F(JobTest, FileModeWithoutOutputWritesBackOverTheInput) {
+    JobRun r = Run({"-input=" + in + "/Sub/b.txt,", "-libfile=" + libfile + ",", "-libind=1,",
+                    "-default=yes"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ReadFile(in + "/Sub/b.txt"), "a dog\nno\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_NE(r.log.find("Summary: File mode."), std::string::npos);
+    EXPECT_EQ(r.log.find("Files Included"), std::string::npos);
+    EXPECT_NE(r.log.find("Success if no error message above."), std::string::npos);
+}
+
+TEST_F(JobTest, RelativeInputIsTakenAgainstTheCurrentFolder) {
+    JobRun r = Run({"-input=In/a.txt,", "-output=rel-out.txt,", "-libfile=lib.txt,", "-default=y"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ReadFile(tmp / "rel-out.txt"), "cat 02.01.2024\n");
+}
+
+TEST_F(JobTest, FailuresGiveTheirMessageAndExitCode) {
+    // No input at all.
+    JobRun r = Run({"-libfile=" + libfile});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.log.find("No input file or directory specified."), std::string::npos);
+    EXPECT_NE(r.err.find("Error: \"No input file"), std::string::npos) << r.err;
+    EXPECT_NE(r.log.find("processing time: "), std::string::npos);
+
+    // Items separated by blanks run together into the input value.
+    r = Run({"-input=" + in, "-libfile=" + libfile});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.log.find("No such input file or directory named " + in + " -libfile="),
+              std::string::npos)
+        << r.log;
+
+    // A bad library index converts nothing.
+    r = Run({"-input=" + in + ",", "-libfile=" + libfile + ",", "-libind=2"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.log.find("Invalid library index from " + libfile +
+                         " for Find and Replace (default). Aborted."),
+              std::string::npos)
+        << r.log;
+    EXPECT_EQ(ReadFile(in + "/a.txt"), "cat 2024-01-02\n");
+    r = Run({"-input=" + in + ",", "-libfile=" + libfile + ",", "-libind=-1"});
+    EXPECT_EQ(r.exitCode, 1);
+    r = Run({"-input=" + in + ",", "-libfile=" + libfile + ",", "-libind=one"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.log.find("Invalid library index one"), std::string::npos) << r.log;
+
+    // A missing library file, and one of random bytes.
+    r = Run({"-input=" + in + ",", "-libfile=" + tmp / "none.txt"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.log.find("No such library named " + tmp / "none.txt"), std::string::npos);
+    std::string junk;
+    for (int i = 0; i < 5000; ++i) junk += static_cast<char>((i * 7919) % 256);
+    WriteFile(tmp / "junk.txt", junk);
+    r = Run({"-input=" + in + ",", "-libfile=" + tmp / "junk.txt"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.log.find("Invalid library index from"), std::string::npos);
+
+    // A bad method.
+    r = Run({"-input=" + in + ",", "-cvt=XX"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.log.find("Incorect conversion method specified."), std::string::npos);
+}
+
+TEST_F(JobTest, SomeFilesFailedGivesExitCodeTwo) {
+    WriteFile(in + "/bin.txt", std::string("cat\0", 4));
+    JobRun r = Run({"-input=" + in + ",", "-output=" + tmp / "O2,", "-libfile=" + libfile + ",",
+                    "-libind=1,", "-default=y"});
+    EXPECT_EQ(r.exitCode, 2) << r.err;
+    EXPECT_NE(r.log.find("   bin.txt (binary)"), std::string::npos) << r.log;
+    EXPECT_EQ(ReadFile(tmp / "O2/a.txt"), "dog 2024-01-02\n");
+}
+
+TEST(JobArguments, KeysWithoutCasePathsWithCase) {
+    EXPECT_EQ(GetArgumentValue("-INPUT=/Data/X, -output=/Y", "-input="), "/Data/X");
+    EXPECT_EQ(GetArgumentValue("-input=/a -output=/b", "-output="), "");  // not an item start
+    EXPECT_EQ(GetArgumentValue("-input=/a/x-libind=3,", "-libind="), "");
+    EXPECT_EQ(GetArgumentValue("-cvt=fr", "-input="), "");
+    EXPECT_EQ(MakeAbsolutePath("/abs"), "/abs");
+}
