@@ -382,9 +382,13 @@ private:
                 std::lock_guard<std::mutex> g(m_mutex);
                 ++m_connections;
             }
-            Serve(c);
-            ::close(c);
+            m_sessions.emplace_back([this, c] {
+                Serve(c);
+                ::close(c);
+            });
         }
+        for (std::thread& t : m_sessions) t.join();
+        m_sessions.clear();
     }
     void Serve(int c) {
         Send(c, greeting);
@@ -448,6 +452,7 @@ private:
     int m_listen = -1;
     int m_port = 0;
     std::thread m_thread;
+    std::vector<std::thread> m_sessions;
     std::atomic<bool> m_stop{false};
     std::mutex m_mutex;
     std::vector<std::string> m_received;
