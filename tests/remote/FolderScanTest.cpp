@@ -19,7 +19,7 @@ TEST(FolderFilters, IncludeAndExcludeTexts) {
     EXPECT_TRUE(MatchesFileFilters("x.h", "*.c;*.h", ""));
     EXPECT_FALSE(MatchesFileFilters("x.H", "*.h", ""));        // case-sensitive
     EXPECT_FALSE(MatchesFileFilters("a.log", "*.*", "*.log *.tmp"));
-    EXPECT_TRUE(MatchesFileFilters("a.txt", "* ,", "x"));      // "*" alone: everything
+    EXPECT_FALSE(MatchesFileFilters("a.txt", "* ,", ""));  // only an exact "*" means every file
 }
 
 TEST(FolderWalk, ScansDepthFirstWithAbsolutePaths) {
