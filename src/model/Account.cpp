@@ -51,8 +51,9 @@ bool CAccountVault::HasAccount(const std::string& host, const std::string& user)
 
 std::string EncodePassword(const std::string& password) {
     static const char* hex = "0123456789abcdef";
-    std::string out;
-    out.reserve(password.size() * 2);
+    if (password.empty()) return "";
+    std::string out = "h:";
+    out.reserve(password.size() * 2 + 2);
     for (unsigned char c : password) {
         out += hex[c >> 4];
         out += hex[c & 15];
@@ -67,9 +68,10 @@ std::string DecodePassword(const std::string& stored) {
         if (c >= 'A' && c <= 'F') return c - 'A' + 10;
         return -1;
     };
+    // Without the "h:" mark the value is taken as it stands.
+    if (stored.compare(0, 2, "h:") != 0 || stored.size() % 2 != 0) return stored;
     std::string out;
-    if (stored.size() % 2 != 0) return stored;
-    for (size_t i = 0; i + 1 < stored.size(); i += 2) {
+    for (size_t i = 2; i + 1 < stored.size(); i += 2) {
         int hi = val(stored[i]), lo = val(stored[i + 1]);
         if (hi < 0 || lo < 0) return stored;  // not in the stored form: taken as it is
         out += static_cast<char>(hi * 16 + lo);

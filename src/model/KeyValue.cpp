@@ -21,8 +21,9 @@ size_t FindKey(const std::string& line, const std::string& key) {
                 // After ", " always; in the first field after a prefix blank.
                 if (pos >= 2 && line[pos - 2] == ',')
                     fieldStart = true;
-                else if (firstComma == std::string::npos || pos < firstComma)
-                    fieldStart = true;
+                else if ((firstComma == std::string::npos || pos < firstComma) &&
+                         line.rfind('=', pos) == std::string::npos)
+                    fieldStart = true;  // a line prefix holds no "=": a value does
             }
         }
         if (fieldStart) return pos + key.size();

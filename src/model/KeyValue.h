@@ -12,7 +12,8 @@ constexpr const char* kCommaCode = "[<]my_comma[>]";
 // first occurrence of the key that starts a field, up to the terminator (or
 // the end of the line). A field starts at the beginning of the line, after
 // ", " (or a bare ","), or, in the first field, after a blank that ends a
-// line prefix such as "    0. " or "Program Option: ". Empty when absent.
+// line prefix such as "    0. " or "Program Option: " (a prefix holds no
+// "=", so a key-like text inside the first value is no key). Empty when absent.
 // The value comes back as stored: untrimmed and still comma-coded.
 std::string GetKeyValue(const std::string& line, const std::string& key, char terminator = ',');
 

@@ -118,6 +118,9 @@ TEST_F(VaultTest, SetPasswordLogsNoPassword) {
     EXPECT_NE(trace.All().find("{user}{host}"), std::string::npos);
     EXPECT_EQ(DecodePassword(EncodePassword("a,b\r\n")), "a,b\r\n");
     EXPECT_EQ(EncodePassword("a,b").find(','), std::string::npos);
+    EXPECT_EQ(EncodePassword(""), "");
+    // A value not in the stored form (an older file) is taken as it stands.
+    EXPECT_EQ(DecodePassword("cafe"), "cafe");
 }
 
 TEST_F(VaultTest, RemoteBrowserResultsUpdateAccountSessionAndBasket) {

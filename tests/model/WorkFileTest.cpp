@@ -137,6 +137,24 @@ TEST_F(WorkFileTest, WritingIsAtomicAndFailureIsReported) {
                                                              "Failed to write session info to file."}));
 }
 
+TEST_F(WorkFileTest, KeyLikeTextInsideAValueIsNoKey) {
+    CSession se;
+    se.BoxFileName = "Box.txt";
+    se.m_Baskets.emplace_back();
+    CFileItem it("a RemHost=evil FileType=x.c");
+    it.RemHost = "good";
+    it.FileType = "local";
+    se.m_Baskets[0].m_Items.push_back(it);
+    ASSERT_EQ(se.Write(g_strSessionInfoDir, 0, 0), 1);
+    CSession back;
+    back.BoxFileName = "Box.txt";
+    ASSERT_EQ(back.Read(g_strSessionInfoDir), 1);
+    const CFileItem& got = back.m_Baskets[0].m_Items[0];
+    EXPECT_EQ(got.FileName, "a RemHost=evil FileType=x.c");
+    EXPECT_EQ(got.RemHost, "good");
+    EXPECT_EQ(got.FileType, "local");
+}
+
 TEST_F(WorkFileTest, LargeSelectionIsReducedToItsFirstEntry) {
     CSession se;
     se.m_Baskets.emplace_back();
