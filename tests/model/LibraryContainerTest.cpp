@@ -1,4 +1,5 @@
 #include <filesystem>
+#include <random>
 
 #include "ModelFixture.h"
 
@@ -109,4 +110,20 @@ TEST_F(LibraryContainerTest, FailedSaveIsReported) {
     EXPECT_FALSE(data.SaveLibraryFile(tmp.dir() + "missing/_qvl_library.txt"));
     ASSERT_EQ(prompter.Messages().size(), 1u);
     EXPECT_NE(prompter.Messages()[0].find("Failed to save the library file"), std::string::npos);
+}
+
+TEST_F(LibraryContainerTest, RandomBytesAndTruncatedFilesDoNoHarm) {
+    std::mt19937 rng(11);
+    std::string junk;
+    for (int i = 0; i < 20000; ++i) junk += static_cast<char>(rng() & 0xff);
+    WriteFile(LibPath(), junk);
+    CProgramData data;
+    data.LoadLibraryFile(LibPath(), false);
+    EXPECT_EQ(data.GetLibraryCount(), 0);
+    std::string golden = ReadFile(Data("library/_qvl_library.txt"));
+    WriteFile(LibPath(), golden.substr(0, golden.find("LibName=Second")));
+    CProgramData cut;
+    cut.LoadLibraryFile(LibPath(), false);
+    EXPECT_EQ(cut.GetLibraryCount(), 1);
+    EXPECT_EQ(cut.m_LibraryList[0].MacroList.size(), 2u);
 }

@@ -285,6 +285,12 @@ TEST_F(MasterFileTest, AccountSectionRules) {
     EXPECT_EQ(data.m_Vault.m_Clusters[0].m_nHostInd, 1);
     EXPECT_EQ(data.m_Vault.m_nCurrClustInd, 1);
 
+    // An empty cluster name does not end the list.
+    CProgramData d1;
+    d1.ReadClusterNames("Remote Cluster Names: Cluster=, HostInd=0, Cluster=B, HostInd=0, CurrClustInd=1, CurrrHostInd=0, ");
+    ASSERT_EQ(d1.GetClusterCount(), 2);
+    EXPECT_EQ(d1.GetClusterName(1), "B");
+
     // Accounts without a cluster line land in a new "My Cluster".
     CProgramData d2;
     std::istringstream acc("GoodReside=Alpha, ActiveName=bob, AcctStatus=7, ClusterInd=0, BinaryFormat=" +
