@@ -82,7 +82,7 @@ void CDockableCtrl::ApplyStoredSize() {
 
 void CDockableCtrl::resizeEvent(QResizeEvent* e) {
     QDockWidget::resizeEvent(e);
-    if (!isVisible()) return;
+    if (!isVisible() || !m_track) return;
     const QSize s = AtLeastMin(e->size());
     if (isFloating())
         m_szFloat = s;

@@ -44,6 +44,9 @@ public:
     void ApplyStoredSize();
 
     QSize sizeHint() const override;
+    // Sizes are recorded from resizes only once the frame has given the bar
+    // its stored size.
+    void SetTrackSizes(bool on) { m_track = on; }
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
@@ -51,6 +54,7 @@ protected:
 private:
     int m_id = 0;
     bool m_gripper = true;
+    bool m_track = false;
     QSize m_szHorz{200, 200};
     QSize m_szVert{200, 200};
     QSize m_szFloat{200, 200};

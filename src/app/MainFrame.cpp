@@ -104,7 +104,9 @@ CMainFrame::CMainFrame(QWidget* parent, bool load)
     m_timer.start();
 
     if (load) InitialLoad();
-    QTimer::singleShot(0, m_banner.get(), [this] { m_banner->RunBanner(); });
+    QTimer::singleShot(0, m_banner.get(), [this] {
+        if (!m_banner->IsClosed()) m_banner->RunBanner();
+    });
 }
 
 CMainFrame::~CMainFrame() {
@@ -574,10 +576,17 @@ void CMainFrame::LoadBarState() {
     QSettings s;
     const QByteArray state = s.value(Q(key) + "/Layout").toByteArray();
     if (!state.isEmpty()) restoreState(state, 1);
-    if (m_controlPanel->isVisible() && !m_controlPanel->isFloating())
-        resizeDocks({m_controlPanel}, {m_controlPanel->SizeVert().width()}, Qt::Horizontal);
-    if (m_messageWindow->isVisible() && !m_messageWindow->isFloating())
-        resizeDocks({m_messageWindow}, {m_messageWindow->SizeHorz().height()}, Qt::Vertical);
+    // The docked bars take their stored sizes once the window is laid out.
+    QTimer::singleShot(0, this, [this] {
+        if (!m_controlPanel->isHidden() && !m_controlPanel->isFloating())
+            resizeDocks({m_controlPanel}, {m_controlPanel->SizeVert().width()}, Qt::Horizontal);
+        if (!m_messageWindow->isHidden() && !m_messageWindow->isFloating())
+            resizeDocks({m_messageWindow}, {m_messageWindow->SizeHorz().height()}, Qt::Vertical);
+        QTimer::singleShot(0, this, [this] {
+            m_controlPanel->SetTrackSizes(true);
+            m_messageWindow->SetTrackSizes(true);
+        });
+    });
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

@@ -147,6 +147,8 @@ TEST_F(WindowTest, ClosingSavesLogsClosingAndBarsComeBack) {
         CMainFrame& w = Open();
         std::filesystem::remove(g_strSessionInfoDir + kMasterFileName);
         w.ToolBar(141)->show();
+        QApplication::processEvents();
+        QApplication::processEvents();
         w.resizeDocks({&w.ControlPanel()}, {180}, Qt::Horizontal);
         QApplication::processEvents();
         g_bFtpIdle = false;  // closing while a transfer runs still saves
@@ -162,6 +164,7 @@ TEST_F(WindowTest, ClosingSavesLogsClosingAndBarsComeBack) {
     EXPECT_TRUE(s.contains("QuorvellianToolbarState-1.0.735.0-SCBar-2033/sizeVertCX"));
     EXPECT_TRUE(s.contains("QuorvellianToolbarState-1.0.735.0-SCBar-2034/sizeHorzCY"));
     const int savedWidth = s.value("QuorvellianToolbarState-1.0.735.0-SCBar-2033/sizeVertCX").toInt();
+    EXPECT_LT(savedWidth, 250);  // the user's width, not the first one
     CMainFrame& w = Open();
     QApplication::processEvents();
     EXPECT_TRUE(w.ToolBar(141)->isVisible());
@@ -290,4 +293,24 @@ TEST_F(WindowTest, StartupBannerShowsTenQuipsAndStopsOnAKey) {
     EXPECT_TRUE(other.IsClosed());
     EXPECT_FALSE(other.isVisible());
     EXPECT_EQ(other.QuipsShown(), 1);
+}
+
+// A picture of the main window on a work area with two sessions and a dozen
+// items, saved as "artifacts/main-window.png" in the test's folder.
+// QVL_SCREENSHOT_HOLD=<seconds> keeps the window up for an outside capture.
+TEST_F(WindowTest, ScreenshotArtifact) {
+    MakeSampleArea();
+    Touch(Files() + "/index.html", "changed\n", 1700000000);
+    std::filesystem::remove(Files() + "/about.txt");
+    CMainFrame& w = Open();
+    w.Banner()->Close();
+    w.Data().SetRemoteModified(0, 0, 0, 2, "Yes");
+    w.Data().SetRemoteMissing(0, 0, 0, 3, "Yes");
+    w.Presenter().ShowSession(0, 0, 0);
+    WriteTrace("Ready.");
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    QApplication::processEvents();
+    std::filesystem::create_directories("artifacts");
+    EXPECT_TRUE(w.grab().save("artifacts/main-window.png"));
+    if (const char* hold = std::getenv("QVL_SCREENSHOT_HOLD")) QTest::qWait(std::atoi(hold) * 1000);
 }
