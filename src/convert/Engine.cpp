@@ -47,10 +47,15 @@ void RecordInstance(CFindRepPreview& preview, RecordState& st, const std::string
     inst.FindText = found;
     if (!source.empty() && sourcePos < source.size()) {
         std::size_t endPos = std::min(source.size(), sourcePos + found.size());
+        // The context reaches to the line's ends, but at most kMaxContext
+        // characters each way, so that a huge line cannot make recording slow.
+        const std::size_t kMaxContext = 1000;
         std::size_t ls = sourcePos;
-        while (ls > 0 && source[ls - 1] != '\r' && source[ls - 1] != '\n') --ls;
+        const std::size_t lsFloor = sourcePos > kMaxContext ? sourcePos - kMaxContext : 0;
+        while (ls > lsFloor && source[ls - 1] != '\r' && source[ls - 1] != '\n') --ls;
         std::size_t le = endPos;
-        while (le < source.size() && source[le] != '\r' && source[le] != '\n') ++le;
+        const std::size_t leCeil = std::min(source.size(), endPos + kMaxContext);
+        while (le < leCeil && source[le] != '\r' && source[le] != '\n') ++le;
         std::string line;
         for (std::size_t i = ls; i < le; ++i) {
             char c = source[i];
