@@ -142,7 +142,16 @@ int main(int argc, char** argv) {
     CProgramData* prepared = nullptr;
     PhaseResult save = RunPhase([&] { prepared = new CProgramData(BuildData()); },
                                 [&] { prepared->SaveMasterFile(master); });
-    Report("save master + 50 work files", save);
+    Report("save master + work files (fsync)", save);
+
+    size_t formatted = 0;
+    PhaseResult format = RunPhase([&] { prepared = new CProgramData(BuildData()); }, [&] {
+        formatted += prepared->FormatMasterFile().size();
+        for (int p = 0; p < prepared->GetProjectCount(); ++p)
+            for (int s = 0; s < prepared->GetSessionCount(p); ++s)
+                formatted += prepared->GetSessionPtr(p, s)->FormatWorkFile(s, p).size();
+    });
+    Report("  of which text formatting", format);
 
     PhaseResult load = RunPhase(nothing, [] {
         CProgramData d;

@@ -24,8 +24,16 @@ std::time_t MakeLocalTime(int year, int month, int day, int hour, int minute, in
     return std::mktime(&tm);
 }
 
-std::time_t RemoteUnknownTime() { return MakeLocalTime(1970, 1, 1, 1, 1, 1); }
-std::time_t DefaultItemTime() { return MakeLocalTime(1970, 1, 1, 0, 0, 0); }
+// Both markers are asked for with every item; the time zone does not change
+// during a run.
+std::time_t RemoteUnknownTime() {
+    static const std::time_t t = MakeLocalTime(1970, 1, 1, 1, 1, 1);
+    return t;
+}
+std::time_t DefaultItemTime() {
+    static const std::time_t t = MakeLocalTime(1970, 1, 1, 0, 0, 0);
+    return t;
+}
 
 std::string FormatStoredTime(std::time_t t) {
     std::tm tm{};
