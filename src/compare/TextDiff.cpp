@@ -121,10 +121,21 @@ private:
     int FirstEventIn(int node, int lo, int hi, int a, int b, int lF, int lL, int rL) const;
     int RangeMax(int node, int lo, int hi, int a, int b) const;
     int FirstAtLeast(int node, int lo, int hi, int a, int b, int m) const;
-    bool NodeHasEvent(int node, int lF, int lL, int rL) const {
-        return m_MinStart[node] < lF || m_MaxLEnd[node] > lL || m_MaxREnd[node] > rL;
+    // Per node, over the cache entries below it: the smallest left start
+    // (the lowest int for an entry not computed yet), the largest left and
+    // right end of a run, and the longest length.
+    struct Node {
+        int minStart, maxLEnd, maxREnd, maxLen;
+        bool operator==(const Node&) const = default;
+    };
+    static bool NodeHasEvent(const Node& n, int lF, int lL, int rL) {
+        return n.minStart < lF || n.maxLEnd > lL || n.maxREnd > rL;
     }
-    void Pull(int node);
+    Node Leaf(int i) const;
+    static Node Combine(const Node& a, const Node& b) {
+        return {std::min(a.minStart, b.minStart), std::max(a.maxLEnd, b.maxLEnd),
+                std::max(a.maxREnd, b.maxREnd), std::max(a.maxLen, b.maxLen)};
+    }
 
     int m_nL = 0, m_nR = 0;
     std::vector<int> m_L, m_R;          // line numbers of the compared forms
@@ -134,52 +145,45 @@ private:
     std::vector<CDiffRun>& m_Cache;
     std::vector<CDiffChange>& m_Runs;
     const std::atomic<bool>* m_pBreak;
-    unsigned m_nPoll = 0;
 
     int m_nSize = 1;  // leaves of the tree (a power of two)
-    std::vector<int> m_MinStart, m_MaxLEnd, m_MaxREnd, m_MaxLen;
+    std::vector<Node> m_Tree;
 };
 
 namespace {
-// Open-addressing table from a text to its number.
+// Open-addressing table from a text to its number, sized once for all
+// lines: each slot holds the upper half of the text's hash and its number.
 class LineTable {
 public:
-    explicit LineTable(size_t expected) {
+    explicit LineTable(size_t lines) {
         size_t cap = 1024;
-        while (cap < expected * 2) cap <<= 1;
-        m_Slots.assign(cap, 0);
+        while (cap < lines * 2) cap <<= 1;
+        m_Slots.assign(cap, Slot{0, 0});
+        m_Keys.reserve(lines);
     }
     int Intern(std::string_view text) {
-        size_t h = std::hash<std::string_view>{}(text);
-        size_t mask = m_Slots.size() - 1;
+        const uint64_t h = std::hash<std::string_view>{}(text);
+        const uint32_t tag = static_cast<uint32_t>(h >> 32);
+        const size_t mask = m_Slots.size() - 1;
         for (size_t s = h & mask;; s = (s + 1) & mask) {
-            uint32_t id = m_Slots[s];
-            if (id == 0) {
+            Slot& slot = m_Slots[s];
+            if (slot.id == 0) {
                 m_Keys.push_back(text);
-                m_Hashes.push_back(h);
-                m_Slots[s] = static_cast<uint32_t>(m_Keys.size());
-                if (m_Keys.size() * 2 > m_Slots.size()) Grow();
+                slot = Slot{tag, static_cast<uint32_t>(m_Keys.size())};
                 return static_cast<int>(m_Keys.size() - 1);
             }
-            if (m_Hashes[id - 1] == h && m_Keys[id - 1] == text) return static_cast<int>(id - 1);
+            if (slot.tag == tag && m_Keys[slot.id - 1] == text) return static_cast<int>(slot.id - 1);
         }
     }
     size_t Count() const { return m_Keys.size(); }
 
 private:
-    void Grow() {
-        std::vector<uint32_t> slots(m_Slots.size() * 2, 0);
-        size_t mask = slots.size() - 1;
-        for (uint32_t id = 1; id <= m_Keys.size(); ++id) {
-            size_t s = m_Hashes[id - 1] & mask;
-            while (slots[s] != 0) s = (s + 1) & mask;
-            slots[s] = id;
-        }
-        m_Slots.swap(slots);
-    }
-    std::vector<uint32_t> m_Slots;
+    struct Slot {
+        uint32_t tag;
+        uint32_t id;  // number + 1; 0 empty
+    };
+    std::vector<Slot> m_Slots;
     std::vector<std::string_view> m_Keys;
-    std::vector<size_t> m_Hashes;
 };
 }  // namespace
 
@@ -200,7 +204,7 @@ void CTextDiff::Matcher::Intern(const std::vector<CDiffLine>& left,
                                 const std::vector<CDiffLine>& right, const CDiffOptions& options) {
     m_L.resize(m_nL);
     m_R.resize(m_nR);
-    LineTable table(std::min<size_t>(left.size() + right.size(), size_t(1) << 24));
+    LineTable table(left.size() + right.size());
     std::vector<std::string> normal;
     const bool plain = options.IsPlain();
     if (!plain) {
@@ -225,9 +229,7 @@ void CTextDiff::Matcher::Intern(const std::vector<CDiffLine>& left,
 }
 
 bool CTextDiff::Matcher::Stopped() {
-    if (!m_pBreak) return false;
-    if ((++m_nPoll & 255) != 0) return false;
-    return m_pBreak->load(std::memory_order_relaxed);
+    return m_pBreak && m_pBreak->load(std::memory_order_relaxed);
 }
 
 // Equal lines from right line i and left line j on, at most maxLen. Every
@@ -317,62 +319,46 @@ CDiffRun CTextDiff::Matcher::Scan(int i, int lF, int lL, int remaining) {
     return {-1, -1};
 }
 
+CTextDiff::Matcher::Node CTextDiff::Matcher::Leaf(int i) const {
+    if (i >= m_nR) return {INT_MAX, INT_MIN, INT_MIN, -1};
+    const CDiffRun& c = m_Cache[i];
+    if (c.length > 0) return {c.start, c.start + c.length - 1, i + c.length - 1, c.length};
+    if (c.length == -1) return {INT_MAX, INT_MIN, INT_MIN, -1};
+    // Not computed yet: always a place to scan.
+    return {INT_MIN, INT_MIN, INT_MIN, -2};
+}
+
 void CTextDiff::Matcher::TreeBuild() {
     m_nSize = 1;
     while (m_nSize < m_nR) m_nSize <<= 1;
-    m_MinStart.assign(2 * m_nSize, INT_MAX);
-    m_MaxLEnd.assign(2 * m_nSize, INT_MIN);
-    m_MaxREnd.assign(2 * m_nSize, INT_MIN);
-    m_MaxLen.assign(2 * m_nSize, -1);
-    for (int i = 0; i < m_nR; ++i) {
-        // Not computed yet: always a place to scan.
-        m_MinStart[m_nSize + i] = INT_MIN;
-        m_MaxLen[m_nSize + i] = -2;
-    }
-    for (int node = m_nSize - 1; node >= 1; --node) Pull(node);
-}
-
-void CTextDiff::Matcher::Pull(int node) {
-    int a = 2 * node, b = a + 1;
-    m_MinStart[node] = std::min(m_MinStart[a], m_MinStart[b]);
-    m_MaxLEnd[node] = std::max(m_MaxLEnd[a], m_MaxLEnd[b]);
-    m_MaxREnd[node] = std::max(m_MaxREnd[a], m_MaxREnd[b]);
-    m_MaxLen[node] = std::max(m_MaxLen[a], m_MaxLen[b]);
+    m_Tree.resize(2 * static_cast<size_t>(m_nSize));
+    for (int i = 0; i < m_nSize; ++i) m_Tree[m_nSize + i] = Leaf(i);
+    for (int node = m_nSize - 1; node >= 1; --node)
+        m_Tree[node] = Combine(m_Tree[2 * node], m_Tree[2 * node + 1]);
 }
 
 void CTextDiff::Matcher::TreeSet(int i) {
-    const CDiffRun& c = m_Cache[i];
     int node = m_nSize + i;
-    if (c.length > 0) {
-        m_MinStart[node] = c.start;
-        m_MaxLEnd[node] = c.start + c.length - 1;
-        m_MaxREnd[node] = i + c.length - 1;
-        m_MaxLen[node] = c.length;
-    } else if (c.length == -1) {
-        m_MinStart[node] = INT_MAX;
-        m_MaxLEnd[node] = INT_MIN;
-        m_MaxREnd[node] = INT_MIN;
-        m_MaxLen[node] = -1;
-    } else {
-        m_MinStart[node] = INT_MIN;
-        m_MaxLEnd[node] = INT_MIN;
-        m_MaxREnd[node] = INT_MIN;
-        m_MaxLen[node] = -2;
+    m_Tree[node] = Leaf(i);
+    for (node >>= 1; node >= 1; node >>= 1) {
+        const Node n = Combine(m_Tree[2 * node], m_Tree[2 * node + 1]);
+        if (n == m_Tree[node]) break;
+        m_Tree[node] = n;
     }
-    for (node >>= 1; node >= 1; node >>= 1) Pull(node);
 }
 
 // The first right line in [a, b] whose cache entry must be (re)computed:
 // not computed yet, or a run that no longer fits the part. b + 1 when none.
 int CTextDiff::Matcher::FirstEvent(int a, int b, int lF, int lL, int rL) const {
     if (a > b) return b + 1;
+    if (NodeHasEvent(m_Tree[m_nSize + a], lF, lL, rL)) return a;
     int r = FirstEventIn(1, 0, m_nSize - 1, a, b, lF, lL, rL);
     return r < 0 ? b + 1 : r;
 }
 
 int CTextDiff::Matcher::FirstEventIn(int node, int lo, int hi, int a, int b, int lF, int lL,
                                      int rL) const {
-    if (hi < a || lo > b || !NodeHasEvent(node, lF, lL, rL)) return -1;
+    if (hi < a || lo > b || !NodeHasEvent(m_Tree[node], lF, lL, rL)) return -1;
     if (lo == hi) return lo;
     int mid = (lo + hi) / 2;
     int r = FirstEventIn(2 * node, lo, mid, a, b, lF, lL, rL);
@@ -383,14 +369,14 @@ int CTextDiff::Matcher::FirstEventIn(int node, int lo, int hi, int a, int b, int
 // The longest cached length in [a, b].
 int CTextDiff::Matcher::RangeMax(int node, int lo, int hi, int a, int b) const {
     if (hi < a || lo > b) return INT_MIN;
-    if (a <= lo && hi <= b) return m_MaxLen[node];
+    if (a <= lo && hi <= b) return m_Tree[node].maxLen;
     int mid = (lo + hi) / 2;
     return std::max(RangeMax(2 * node, lo, mid, a, b), RangeMax(2 * node + 1, mid + 1, hi, a, b));
 }
 
 // The first position in [a, b] whose cached length is at least m; -1 when none.
 int CTextDiff::Matcher::FirstAtLeast(int node, int lo, int hi, int a, int b, int m) const {
-    if (hi < a || lo > b || m_MaxLen[node] < m) return -1;
+    if (hi < a || lo > b || m_Tree[node].maxLen < m) return -1;
     if (lo == hi) return lo;
     int mid = (lo + hi) / 2;
     int r = FirstAtLeast(2 * node, lo, mid, a, b, m);

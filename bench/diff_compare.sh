@@ -1,0 +1,59 @@
+#!/bin/sh
+# Compares qvl-diff with GNU diff (normal and --minimal) on generated inputs:
+#   1. 1,000,000 lines against a copy with 0.1% of its lines changed or deleted
+#   2. two unrelated 20,000-line files
+#   3. a file against its reverse (100,000 and 1,000,000 lines)
+# For each tool: wall time, peak memory (/usr/bin/time -v) and the number of
+# unchanged lines it found. Inputs go to a temporary folder (or $1).
+#
+#   bench/diff_compare.sh [WORKDIR]    (QVL_DIFF=path/to/qvl-diff, TIMEOUT=seconds)
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+qvl=${QVL_DIFF:-$here/../build/bench/qvl-diff}
+limit=${TIMEOUT:-120}
+work=${1:-$(mktemp -d /tmp/qvl-diff-bench.XXXXXX)}
+mkdir -p "$work"
+gen="python3 $here/diff_gen.py"
+
+[ -f "$work/big.txt" ] || $gen code 1000000 1 "$work/big.txt"
+[ -f "$work/big-edited.txt" ] || $gen edit "$work/big.txt" 0.001 2 "$work/big-edited.txt"
+[ -f "$work/a20k.txt" ] || $gen code 20000 3 "$work/a20k.txt"
+[ -f "$work/b20k.txt" ] || $gen code 20000 4 "$work/b20k.txt"
+[ -f "$work/mid.txt" ] || $gen code 100000 5 "$work/mid.txt"
+[ -f "$work/mid-reversed.txt" ] || $gen reverse "$work/mid.txt" "$work/mid-reversed.txt"
+[ -f "$work/big-reversed.txt" ] || $gen reverse "$work/big.txt" "$work/big-reversed.txt"
+
+# run NAME LEFT RIGHT COMMAND...: one line of the table.
+run() {
+    name=$1 left=$2 right=$3
+    shift 3
+    out="$work/out.txt" stats="$work/time.txt"
+    set +e
+    timeout "$limit" /usr/bin/time -v -o "$stats" "$@" "$left" "$right" >"$out" 2>/dev/null
+    rc=$?
+    set -e
+    total=$(wc -l <"$left")
+    if [ $rc -eq 124 ] || [ $rc -gt 128 ]; then
+        printf '%-24s %-22s %10s %10s %12s\n' "$name" "$*" "timeout" "-" "-"
+        return
+    fi
+    secs=$(sed -n 's/.*Elapsed (wall clock) time.*: //p' "$stats" | awk -F: '{ if (NF == 3) print $1*3600 + $2*60 + $3; else print $1*60 + $2 }')
+    kb=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$stats")
+    case "$1" in
+        *qvl-diff) gone=$(grep -c '^[xL] ' "$out" || true) ;;
+        *) gone=$(grep -c '^< ' "$out" || true) ;;
+    esac
+    printf '%-24s %-22s %9.2fs %8dMB %12d\n' "$name" "$(basename "$1") ${2:-}" "$secs" $((kb / 1024)) $((total - gone))
+}
+
+printf '%-24s %-22s %10s %10s %12s\n' "input" "tool" "time" "peak mem" "unchanged"
+for pair in "1M-0.1%-edited big.txt big-edited.txt" \
+            "20k-unrelated a20k.txt b20k.txt" \
+            "100k-reversed mid.txt mid-reversed.txt" \
+            "1M-reversed big.txt big-reversed.txt"; do
+    set -- $pair
+    name=$1 left=$work/$2 right=$work/$3
+    run "$name" "$left" "$right" "$qvl"
+    run "$name" "$left" "$right" diff
+    run "$name" "$left" "$right" diff --minimal
+done

@@ -1,0 +1,72 @@
+#!/usr/bin/env python3
+"""Inputs for comparing qvl-diff with GNU diff.
+
+diff_gen.py code N SEED OUT        N lines that look like source code
+diff_gen.py edit IN RATE SEED OUT  a copy of IN with RATE of its lines
+                                   changed or deleted (half each)
+diff_gen.py reverse IN OUT         IN with its lines in reverse order
+"""
+import random
+import sys
+
+WORDS = ["value", "count", "index", "buffer", "result", "name", "item", "list",
+         "node", "left", "right", "text", "line", "size", "offset", "total",
+         "state", "flag", "path", "file", "entry", "key", "data", "temp"]
+
+
+def code_lines(n, rng):
+    lines = []
+    depth = 1
+    for k in range(n):
+        r = rng.random()
+        if r < 0.08:
+            lines.append("")
+        elif r < 0.12:
+            depth = max(1, depth - 1)
+            lines.append("    " * depth + "}")
+        elif r < 0.16:
+            lines.append("    " * depth + "if (%s_%d > %d) {" % (rng.choice(WORDS), rng.randrange(50), rng.randrange(100)))
+            depth = min(6, depth + 1)
+        elif r < 0.18:
+            lines.append("    " * depth + "return %s;" % rng.choice(WORDS))
+        elif r < 0.19:
+            lines.append("    " * depth + "break;")
+        else:
+            lines.append("    " * depth + "%s_%d = %s(%s_%d, %d); // %d" % (
+                rng.choice(WORDS), rng.randrange(1000), rng.choice(WORDS),
+                rng.choice(WORDS), rng.randrange(1000), rng.randrange(10000), k))
+    return lines
+
+
+def main():
+    kind = sys.argv[1]
+    if kind == "code":
+        n, seed, out = int(sys.argv[2]), int(sys.argv[3]), sys.argv[4]
+        lines = code_lines(n, random.Random(seed))
+    elif kind == "edit":
+        src, rate, seed, out = sys.argv[2], float(sys.argv[3]), int(sys.argv[4]), sys.argv[5]
+        rng = random.Random(seed)
+        with open(src) as f:
+            base = f.read().split("\n")[:-1]
+        lines = []
+        for k, line in enumerate(base):
+            r = rng.random()
+            if r < rate / 2:
+                continue
+            if r < rate:
+                lines.append(line + " /* changed %d */" % k)
+            else:
+                lines.append(line)
+    elif kind == "reverse":
+        src, out = sys.argv[2], sys.argv[3]
+        with open(src) as f:
+            lines = f.read().split("\n")[:-1]
+        lines.reverse()
+    else:
+        sys.exit(__doc__)
+    with open(out, "w") as f:
+        f.write("\n".join(lines) + "\n")
+
+
+if __name__ == "__main__":
+    main()

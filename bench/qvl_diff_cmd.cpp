@@ -1,0 +1,65 @@
+// qvl-diff LEFT RIGHT [--ignore-case] [--ignore TEXT]...
+//
+// Compares two files with the program's line diff engine and prints the
+// numbered text report to standard output (LF line ends). Exit status: 0
+// the files are the same, 1 they differ, 2 trouble.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "compare/TextDiff.h"
+#include "platform/Prompter.h"
+
+namespace {
+int Usage() {
+    std::fprintf(stderr, "usage: qvl-diff LEFT RIGHT [--ignore-case] [--ignore TEXT]...\n");
+    return 2;
+}
+
+// The report's CR LF line ends become LF, in place.
+void ToLf(std::string& text) {
+    size_t out = 0;
+    for (size_t k = 0; k < text.size(); ++k) {
+        if (text[k] == '\r' && k + 1 < text.size() && text[k + 1] == '\n') continue;
+        text[out++] = text[k];
+    }
+    text.resize(out);
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    StderrPrompter prompter;
+    SetPrompter(&prompter);
+    CDiffOptions options;
+    std::vector<std::string> files;
+    for (int k = 1; k < argc; ++k) {
+        const std::string arg = argv[k];
+        if (arg == "--ignore-case") {
+            options.ignoreCase = true;
+        } else if (arg == "--ignore") {
+            if (k + 1 >= argc) return Usage();
+            options.ignoreText = true;
+            options.ignoreList.push_back(argv[++k]);
+        } else if (arg == "--") {
+            for (++k; k < argc; ++k) files.push_back(argv[k]);
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return Usage();
+        } else {
+            files.push_back(arg);
+        }
+    }
+    if (files.size() != 2) return Usage();
+
+    std::vector<CDiffLine> left, right;
+    if (!CTextDiff::LoadFilePair(files[0], files[1], left, right)) return 2;
+    CTextDiff diff(options);
+    diff.Compare(std::move(left), std::move(right));
+    std::string report;
+    const bool differ = diff.ListChanges(true, report);
+    ToLf(report);
+    if (!report.empty() && std::fwrite(report.data(), 1, report.size(), stdout) != report.size())
+        return 2;
+    if (std::fflush(stdout) != 0) return 2;
+    return differ ? 1 : 0;
+}
