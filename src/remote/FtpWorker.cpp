@@ -190,7 +190,9 @@ bool ApplyFtpResults(CProgramData& data) {
 
 bool ClaimFtpSlot(const std::string& busyMessage) {
     bool idle = true;
-    if (!g_bFtpIdle.compare_exchange_strong(idle, false)) {
+    // A worker that was told to stop still runs until its end routine: the
+    // slot stays taken until its thread is done, whatever the idle flag says.
+    if (g_workerRunning || !g_bFtpIdle.compare_exchange_strong(idle, false)) {
         if (!busyMessage.empty()) Prompter().Message(busyMessage, MsgIcon::Stop);
         return false;
     }

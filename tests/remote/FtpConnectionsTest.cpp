@@ -129,6 +129,8 @@ TEST_F(Connections, StopRaisesTheBreakFlagOnlyAndTheWorkerEndRoutineMakesFtpIdle
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_FALSE(g_bFtpIdle);  // still running: the starters keep refusing
     EXPECT_FALSE(ClaimFtpSlot(""));
+    g_bFtpIdle = true;  // even a stop that marks FTP idle at once does not free the slot
+    EXPECT_FALSE(ClaimFtpSlot(""));
     release = true;
     ASSERT_TRUE(JoinFtpWorker(2000));
     EXPECT_TRUE(g_bFtpIdle);
