@@ -16,6 +16,7 @@
 #include "model/Project.h"
 #include "model/SessionReport.h"
 
+#include "compare/DiffResult.h"
 #include "convert/Library.h"
 
 // One row of the session chooser.
@@ -108,6 +109,8 @@ public:
     CAccountVault m_Vault;
     CLibraryList m_LibraryList;
     CSessionReport m_SessionReport;
+    // The three diff results; the master palette lines live in it too.
+    CDiffResultSet m_DiffResults;
 
     // ---- index checks
     bool IsValidProject(bool allowEnd, int p) const;
