@@ -139,8 +139,17 @@ private:
 
     int m_nL = 0, m_nR = 0;
     std::vector<int> m_L, m_R;          // line numbers of the compared forms
-    std::vector<int> m_OccStart;        // per id: first index into m_OccPos
-    std::vector<int> m_OccPos;          // left positions of each id, ascending
+    // Left places of each key, ascending: of single lines (keys m_L, m_R)
+    // and of pairs of consecutive lines (keys m_LPair, m_RPair; -1 where a
+    // pair has no next line or never occurs on the left).
+    struct OccIndex {
+        std::vector<int> start;  // per key: first index into pos
+        std::vector<int> pos;
+        void Build(const std::vector<int>& keys, size_t keyCount);
+        int Count(int key) const { return start[key + 1] - start[key]; }
+    };
+    OccIndex m_Single, m_Pair;
+    std::vector<int> m_LPair, m_RPair;
     std::vector<Hint> m_Hints;
     std::vector<CDiffRun>& m_Cache;
     std::vector<CDiffChange>& m_Runs;
@@ -161,8 +170,9 @@ public:
         m_Slots.assign(cap, Slot{0, 0});
         m_Keys.reserve(lines);
     }
-    int Intern(std::string_view text) {
-        const uint64_t h = std::hash<std::string_view>{}(text);
+    static uint64_t Hash(std::string_view text) { return std::hash<std::string_view>{}(text); }
+    void Prefetch(uint64_t h) const { __builtin_prefetch(&m_Slots[h & (m_Slots.size() - 1)]); }
+    int Intern(std::string_view text, uint64_t h) {
         const uint32_t tag = static_cast<uint32_t>(h >> 32);
         const size_t mask = m_Slots.size() - 1;
         for (size_t s = h & mask;; s = (s + 1) & mask) {
@@ -184,6 +194,43 @@ private:
     };
     std::vector<Slot> m_Slots;
     std::vector<std::string_view> m_Keys;
+};
+
+inline uint64_t PairKey(int a, int b) {
+    return (static_cast<uint64_t>(static_cast<uint32_t>(a)) << 32) | static_cast<uint32_t>(b);
+}
+
+// Open-addressing table from a pair of line numbers to its number.
+class PairTable {
+public:
+    explicit PairTable(size_t pairs) {
+        size_t cap = 1024;
+        while (cap < pairs + pairs / 2) cap <<= 1;
+        m_Slots.assign(cap, Slot{0, 0});
+    }
+    int Intern(uint64_t key) { return Lookup(key, true); }
+    int Find(uint64_t key) { return Lookup(key, false); }
+    size_t Count() const { return m_nCount; }
+
+private:
+    struct Slot {
+        uint64_t key;
+        uint32_t id;  // number + 1; 0 empty
+    };
+    int Lookup(uint64_t key, bool insert) {
+        const size_t mask = m_Slots.size() - 1;
+        for (size_t s = (key * 0x9E3779B97F4A7C15ull) >> 20 & mask;; s = (s + 1) & mask) {
+            Slot& slot = m_Slots[s];
+            if (slot.id == 0) {
+                if (!insert) return -1;
+                slot = Slot{key, static_cast<uint32_t>(++m_nCount)};
+                return static_cast<int>(m_nCount - 1);
+            }
+            if (slot.key == key) return static_cast<int>(slot.id - 1);
+        }
+    }
+    std::vector<Slot> m_Slots;
+    size_t m_nCount = 0;
 };
 }  // namespace
 
@@ -212,20 +259,46 @@ void CTextDiff::Matcher::Intern(const std::vector<CDiffLine>& left,
         for (const CDiffLine& l : left) normal.push_back(NormalizeDiffText(l.text, options));
         for (const CDiffLine& r : right) normal.push_back(NormalizeDiffText(r.text, options));
     }
-    for (int j = 0; j < m_nL; ++j)
-        m_L[j] = table.Intern(plain ? std::string_view(left[j].text) : std::string_view(normal[j]));
-    const size_t leftIds = table.Count();
-    for (int i = 0; i < m_nR; ++i)
-        m_R[i] = table.Intern(plain ? std::string_view(right[i].text)
-                                    : std::string_view(normal[m_nL + i]));
-    // Left occurrences of every id; ids seen only on the right have none.
-    const size_t ids = table.Count();
-    m_OccStart.assign(ids + 1, 0);
-    for (int j = 0; j < m_nL; ++j) ++m_OccStart[m_L[j] + 1];
-    for (size_t k = 0; k < ids; ++k) m_OccStart[k + 1] += m_OccStart[k];
-    m_OccPos.resize(m_nL);
-    std::vector<int> fill(m_OccStart.begin(), m_OccStart.begin() + static_cast<long>(leftIds));
-    for (int j = 0; j < m_nL; ++j) m_OccPos[fill[m_L[j]]++] = j;
+    // Hashes are taken a batch ahead so that the table slots are fetched
+    // while earlier lines are looked up.
+    auto internAll = [&](const std::vector<CDiffLine>& lines, size_t normalFrom, std::vector<int>& ids) {
+        constexpr size_t kBatch = 16;
+        uint64_t hashes[kBatch];
+        auto view = [&](size_t k) {
+            return plain ? std::string_view(lines[k].text) : std::string_view(normal[normalFrom + k]);
+        };
+        for (size_t first = 0; first < lines.size(); first += kBatch) {
+            const size_t count = std::min(kBatch, lines.size() - first);
+            for (size_t k = 0; k < count; ++k) {
+                hashes[k] = LineTable::Hash(view(first + k));
+                table.Prefetch(hashes[k]);
+            }
+            for (size_t k = 0; k < count; ++k)
+                ids[first + k] = table.Intern(view(first + k), hashes[k]);
+        }
+    };
+    internAll(left, 0, m_L);
+    internAll(right, left.size(), m_R);
+    m_Single.Build(m_L, table.Count());
+
+    // Pairs of consecutive lines.
+    PairTable pairs(static_cast<size_t>(m_nL));
+    m_LPair.assign(m_nL, -1);
+    m_RPair.assign(m_nR, -1);
+    for (int j = 0; j + 1 < m_nL; ++j) m_LPair[j] = pairs.Intern(PairKey(m_L[j], m_L[j + 1]));
+    for (int i = 0; i + 1 < m_nR; ++i) m_RPair[i] = pairs.Find(PairKey(m_R[i], m_R[i + 1]));
+    m_Pair.Build(m_LPair, pairs.Count());
+}
+
+void CTextDiff::Matcher::OccIndex::Build(const std::vector<int>& keys, size_t keyCount) {
+    start.assign(keyCount + 1, 0);
+    for (int key : keys)
+        if (key >= 0) ++start[key + 1];
+    for (size_t k = 0; k < keyCount; ++k) start[k + 1] += start[k];
+    pos.resize(start[keyCount]);
+    std::vector<int> fill(start.begin(), start.end() - 1);
+    for (size_t j = 0; j < keys.size(); ++j)
+        if (keys[j] >= 0) pos[fill[keys[j]]++] = static_cast<int>(j);
 }
 
 bool CTextDiff::Matcher::Stopped() {
@@ -262,35 +335,49 @@ int CTextDiff::Matcher::MatchLength(int i, int j, int maxLen) {
 // The first place p of anchor, anchor + stride, ... up to lastPos where the
 // b + 1 right lines from i equal the left lines from p; -1 when none.
 int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int lastPos) {
-    // Look the places up by the rarest of the first few lines of the run.
+    // Look the places up by the rarest of the first few lines of the run,
+    // or of the first few pairs of its lines.
+    const OccIndex* index = &m_Single;
+    const int* leftKeys = m_L.data();
+    int want = -1;
     int bestK = 0;
     int bestCount = INT_MAX;
-    const int probe = std::min(b, 3);
-    for (int k = 0; k <= probe; ++k) {
-        int id = m_R[i + k];
-        int c = m_OccStart[id + 1] - m_OccStart[id];
+    for (int k = 0; k <= std::min(b, 3); ++k) {
+        const int key = m_R[i + k];
+        const int c = m_Single.Count(key);
+        if (c == 0) return -1;
         if (c < bestCount) {
             bestCount = c;
             bestK = k;
-            if (c == 0) return -1;
+            want = key;
         }
     }
-    const int id = m_R[i + bestK];
-    const int* first = m_OccPos.data() + m_OccStart[id];
-    const int* last = m_OccPos.data() + m_OccStart[id + 1];
+    for (int k = 0; k <= std::min(b - 1, 2); ++k) {
+        const int key = m_RPair[i + k];
+        if (key < 0) return -1;
+        const int c = m_Pair.Count(key);
+        if (c < bestCount) {
+            bestCount = c;
+            bestK = k;
+            want = key;
+            index = &m_Pair;
+            leftKeys = m_LPair.data();
+        }
+    }
+    const int* first = index->pos.data() + index->start[want];
+    const int* last = index->pos.data() + index->start[want + 1];
     const int* from = std::lower_bound(first, last, anchor + bestK);
     const int* to = std::upper_bound(from, last, lastPos + bestK);
     const long places = (static_cast<long>(lastPos) - anchor) / stride + 1;
     if (to - from <= places) {
         for (const int* q = from; q < to; ++q) {
-            int p = *q - bestK;
+            const int p = *q - bestK;
             if ((p - anchor) % stride != 0) continue;
             if (MatchLength(i, p, b + 1) > b) return p;
         }
     } else {
-        const int want = m_R[i + bestK];
         for (long p = anchor; p <= lastPos; p += stride) {
-            if (m_L[p + bestK] != want) continue;
+            if (leftKeys[p + bestK] != want) continue;
             if (MatchLength(i, static_cast<int>(p), b + 1) > b) return static_cast<int>(p);
         }
     }
