@@ -26,6 +26,7 @@
 #include "model/Trace.h"
 #include "platform/Prompter.h"
 #include "platform/StopCommands.h"
+#include "remote/FtpWorker.h"
 
 int g_nViewWidth = 300;
 CProgramData* g_pProgramData = nullptr;
@@ -92,6 +93,7 @@ CMainFrame::CMainFrame(QWidget* parent, bool load)
 
     CreateStatusControls();
     WireHandlers();
+    InstallWorkerHooks();
 
     move(0, 0);
     resize(m_layout.frameWidth, m_layout.H);
@@ -111,6 +113,11 @@ CMainFrame::CMainFrame(QWidget* parent, bool load)
 
 CMainFrame::~CMainFrame() {
     if (m_messageWindow) SetTraceSink(nullptr);
+    SetGuiPoster(nullptr);
+    SetMainProgramData(nullptr);
+    SetMessageTextSink(nullptr);
+    SetStatusTextSink(nullptr);
+    SetModifierQuery(nullptr);
     if (g_pProgramData == &m_data) g_pProgramData = nullptr;
     if (g_pViewTop == m_top) g_pViewTop = nullptr;
     if (g_pViewBot == m_bot) g_pViewBot = nullptr;
@@ -420,6 +427,24 @@ void CMainFrame::WireHandlers() {
     SetCommandHandler(32628, [this] { EditCommand(1); });
     SetCommandHandler(32647, [this] { EditCommand(2); });
     SetCommandHandler(57643, [this] { EditCommand(3); });
+}
+
+void CMainFrame::InstallWorkerHooks() {
+    // Workers reach the window only through these: every task runs on the GUI thread.
+    SetGuiPoster([this](GuiTask task) {
+        QMetaObject::invokeMethod(this, [task = std::move(task)] { task(); }, Qt::QueuedConnection);
+    });
+    SetMainProgramData(&m_data);
+    SetMessageTextSink([this](const std::string& text) {
+        QMetaObject::invokeMethod(this, [this, text] { m_messageWindow->SetText(text); }, Qt::QueuedConnection);
+    });
+    SetStatusTextSink([this](const std::string& text) {
+        QMetaObject::invokeMethod(this, [this, text] { m_timeEdit->setText(Q(text)); }, Qt::QueuedConnection);
+    });
+    SetModifierQuery([] {
+        const auto m = QGuiApplication::queryKeyboardModifiers();
+        return (m & Qt::ShiftModifier) && (m & Qt::ControlModifier);
+    });
 }
 
 void CMainFrame::EditCommand(int which) {

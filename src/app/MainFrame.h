@@ -112,6 +112,7 @@ private:
     void OnTimerTick();
     void ToggleBar(QWidget* bar);
     void EditCommand(int which);
+    void InstallWorkerHooks();
     void MoveItemsToBasket();
 
     CProgramData m_data;

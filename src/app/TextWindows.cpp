@@ -1,33 +1,60 @@
 #include "app/TextWindows.h"
 
+#include <QApplication>
+#include <QMetaObject>
+#include <QThread>
+
 #include "app/TextRichEdit.h"
+#include "compare/TextAccess.h"
+#include "remote/FtpWorker.h"
 
 CTextRichEdit* g_pInputWindow = nullptr;
 CTextRichEdit* g_pOutputWindow = nullptr;
 bool g_bInputShowsTitle = true;
 bool g_bOutputShowsTitle = true;
 
+namespace {
+// Runs f on the GUI thread and waits for it.
+template <class F>
+void OnGui(F&& f) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() == app->thread()) {
+        f();
+        return;
+    }
+    QMetaObject::invokeMethod(app, std::forward<F>(f), Qt::BlockingQueuedConnection);
+}
+
+std::string ReadBox(CTextRichEdit** box, bool* flag) {
+    std::string text;
+    OnGui([&] {
+        *flag = false;
+        if (*box) text = (*box)->GetText();
+    });
+    return text;
+}
+
+void WriteBox(CTextRichEdit** box, bool* flag, const std::string& text) {
+    OnGui([&] {
+        *flag = false;
+        if (*box) (*box)->SetWindowTextFromString(text);
+    });
+}
+}  // namespace
+
 void SetTextWindows(CTextRichEdit* input, CTextRichEdit* output) {
     g_pInputWindow = input;
     g_pOutputWindow = output;
-}
-
-std::string GetInputWindowText() {
-    g_bInputShowsTitle = false;
-    return g_pInputWindow ? g_pInputWindow->GetText() : std::string();
-}
-
-std::string GetOutputWindowText() {
-    g_bOutputShowsTitle = false;
-    return g_pOutputWindow ? g_pOutputWindow->GetText() : std::string();
-}
-
-void SetInputWindowText(const std::string& text) {
-    g_bInputShowsTitle = false;
-    if (g_pInputWindow) g_pInputWindow->SetWindowTextFromString(text);
+    if (!input && !output) {
+        SetTextWindowReaders(nullptr, nullptr);
+        SetInputTextSink(nullptr);
+        return;
+    }
+    SetTextWindowReaders([] { return ReadBox(&g_pInputWindow, &g_bInputShowsTitle); },
+                         [] { return ReadBox(&g_pOutputWindow, &g_bOutputShowsTitle); });
+    SetInputTextSink([](const std::string& text) { WriteBox(&g_pInputWindow, &g_bInputShowsTitle, text); });
 }
 
 void SetOutputWindowText(const std::string& text) {
-    g_bOutputShowsTitle = false;
-    if (g_pOutputWindow) g_pOutputWindow->SetWindowTextFromString(text);
+    WriteBox(&g_pOutputWindow, &g_bOutputShowsTitle, text);
 }

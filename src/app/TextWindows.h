@@ -1,6 +1,8 @@
 // The Input and Output text windows: the two boxes of the Interactive Text
 // Conversion dialog, published here when that dialog initialises. Other
-// parts reach their texts only through the access functions.
+// parts reach their texts only through the core's access functions
+// (GetInputWindowText, GetOutputWindowText, SetInputWindowText), which this
+// file connects to the boxes.
 #pragma once
 
 #include <string>
@@ -10,15 +12,14 @@ class CTextRichEdit;
 extern CTextRichEdit* g_pInputWindow;
 extern CTextRichEdit* g_pOutputWindow;
 // Set while the box still shows the text its dialog put in at start; the
-// first click in the box empties it, any access below clears the flag.
+// first click in the box empties it, any access clears the flag.
 extern bool g_bInputShowsTitle;
 extern bool g_bOutputShowsTitle;
 
-// Publishes the two boxes (nullptr withdraws them).
+// Publishes the two boxes (nullptr withdraws them) and installs the readers
+// and the Input writer of the core. Safe to read and write from any thread:
+// the work is done on the GUI thread.
 void SetTextWindows(CTextRichEdit* input, CTextRichEdit* output);
 
-// The texts with CR LF line breaks; empty while no box exists.
-std::string GetInputWindowText();
-std::string GetOutputWindowText();
-void SetInputWindowText(const std::string& text);
+// Writes the Output window (CR LF or LF text).
 void SetOutputWindowText(const std::string& text);

@@ -20,6 +20,7 @@
 #include "app/TextRichEdit.h"
 #include "app/TextRules.h"
 #include "app/TextWindows.h"
+#include "compare/TextAccess.h"
 #include "model/CommandTable.h"
 #include "UiFixture.h"
 
