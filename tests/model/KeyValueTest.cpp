@@ -16,6 +16,9 @@ TEST(KeyValue, KeysMatchOnlyAtTheStartOfAField) {
     // A key inside a value is not a field.
     EXPECT_EQ(GetKeyValue("FileName=xFileType=y, FileType=local, ", "FileType="), "local");
     EXPECT_EQ(GetKeyValue("Program Option: SingleClick=No, Trace=Yes, ", "SingleClick="), "No");
+    // Nor a key after a blank inside the first value.
+    EXPECT_EQ(GetKeyValue("    0. FileName=a RemHost=x, RemHost=h1, ", "RemHost="), "h1");
+    EXPECT_EQ(GetKeyValue("Program Option: Editor=vi Trace=Yes, Trace=No, ", "Trace="), "No");
     EXPECT_EQ(GetKeyValue("Trace=Yes", "Trace="), "Yes");  // no terminator: to the end
     EXPECT_EQ(GetKeyValue("a=1,b=2,", "b="), "2");
 }
