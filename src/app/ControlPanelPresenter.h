@@ -9,11 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "model/ProgramData.h"
 #include "platform/Prompter.h"
 
-class CProgramData;
 class CMainPresenter;
-class CHost;
 
 // An item of a tree by position: kind 0 root, 1 project or cluster, 2 session
 // or account; -1 none.
@@ -66,7 +65,7 @@ struct ControlPanelServices {
     std::function<std::optional<std::string>()> browseForFile;   // Load Session's "..." button
 };
 
-class CControlPanelPresenter {
+class CControlPanelPresenter : public IVaultObserver {
 public:
     CControlPanelPresenter(CProgramData& data, CMainPresenter* main);
 
@@ -95,7 +94,8 @@ public:
     bool DropAccountItem(const TreeRef& d, const TreeRef& t);
 
     // Items the vault gains from elsewhere.
-    void InsertAccountItem(int c, int h);
+    void InsertAccountItem(int c, int h) override;
+    void UpdateAccountItem(int c, int h) override { UpdateAccountItem(c, h, true); }
     void UpdateAccountItem(int c, int h, bool relabel);
 
     // ---- commands on the last classified item

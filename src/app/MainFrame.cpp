@@ -113,6 +113,7 @@ CMainFrame::CMainFrame(QWidget* parent, bool load)
 
 CMainFrame::~CMainFrame() {
     if (m_messageWindow) SetTraceSink(nullptr);
+    SetVaultObserver(nullptr);
     SetGuiPoster(nullptr);
     SetMainProgramData(nullptr);
     SetMessageTextSink(nullptr);
@@ -429,7 +430,26 @@ void CMainFrame::WireHandlers() {
     SetCommandHandler(57643, [this] { EditCommand(3); });
 }
 
+std::vector<int> CMainFrame::GetSelectedListRows(QTreeWidget* list) const {
+    std::vector<int> rows;
+    if (!list) return rows;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        if (list->topLevelItem(i)->isSelected()) rows.push_back(i);
+    return rows;
+}
+
+std::string CMainFrame::GetCommonLocalDir() const {
+    const int p = m_data.GetCurProject(), s = m_data.GetCurSession(), b = m_data.GetCurBasket();
+    const std::vector<int> sel = m_data.GetSelection(p, s, b);
+    if (sel.empty()) return std::string();
+    const std::string first = m_data.GetFileItem(p, s, b, sel.front()).LocalDir;
+    for (int f : sel)
+        if (m_data.GetFileItem(p, s, b, f).LocalDir != first) return std::string();
+    return first;
+}
+
 void CMainFrame::InstallWorkerHooks() {
+    SetVaultObserver(&m_panelPresenter);
     // Workers reach the window only through these: every task runs on the GUI thread.
     SetGuiPoster([this](GuiTask task) {
         QMetaObject::invokeMethod(this, [task = std::move(task)] { task(); }, Qt::QueuedConnection);
@@ -463,12 +483,7 @@ void CMainFrame::EditCommand(int which) {
 }
 
 void CMainFrame::MoveItemsToBasket() {
-    SelectSpec spec;
-    spec.columns = {{"Baskets", 0.85}};
-    spec.iconSet = "basket";
-    for (const auto& name : m_data.GetBasketNames(m_data.GetCurProject(), m_data.GetCurSession()))
-        spec.rows.push_back({{name}, 0});
-    CSelectDlg dlg(3, spec, this);
+    CSelectDlg dlg(3, &m_data, 0, 0, this);
     if (dlg.exec() != QDialog::Accepted || dlg.Selected().empty()) return;
     m_presenter.OnMoveItemsToBasket(dlg.Selected().front());
 }
@@ -627,6 +642,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     g_bAddFilesBreak = true;
     m_timer.stop();
     if (m_banner) m_banner->Close();
+    JoinFtpWorker(3000);
     m_presenter.CloseSteps([this] { SaveBarState(); });
     event->accept();
 }

@@ -21,6 +21,7 @@ class QAction;
 class QShortcut;
 class QSplitter;
 class QToolBar;
+class QTreeWidget;
 class CPaneControlStatusBar;
 class CMessageWindowBar;
 class CControlPanelBar;
@@ -74,6 +75,11 @@ public:
     QList<QKeySequence> ShortcutsOf(int id) const;
 
     void ShowListContextMenu(QWidget* list, const QPoint& global);
+    // The selected rows of a list, ascending.
+    std::vector<int> GetSelectedListRows(QTreeWidget* list) const;
+    // The LocalDir shared by every selected item of the current basket; empty
+    // when they differ or nothing is selected.
+    std::string GetCommonLocalDir() const;
     void ShowTextBufferBar(bool show);
     void SetStatusText(const std::string& text);
     QToolBar* ToolBar(int id) const;

@@ -16,7 +16,9 @@
 
 #include "app/DialogRules.h"
 #include "app/Icons.h"
+#include "model/ProgramData.h"
 #include "model/Trace.h"
+#include "app/MainPresenter.h"
 #include "platform/Prompter.h"
 
 namespace {
@@ -127,6 +129,45 @@ std::optional<std::string> CTextPromptDlg::Ask(const std::string& title, const s
 }
 
 // ---------------------------------------------------------------------------
+
+SelectSpec BuildSelectSpec(int kind, const CProgramData& data) {
+    SelectSpec spec;
+    const int p = data.GetCurProject(), s = data.GetCurSession(), b = data.GetCurBasket();
+    switch (kind) {
+        case 0:
+            spec.columns = {{"Find Rep Libraries", -16}};
+            spec.iconSet = "lib";
+            for (const auto& n : data.m_LibraryList.GetLibNames()) spec.rows.push_back({{n}, 4});
+            break;
+        case 1:
+            spec.columns = {{"Key Lookup Libraries", -16}};
+            spec.iconSet = "lib";
+            break;
+        case 2:
+            spec.columns = {{"Files", -72}, {"Hosts", 56.0 / 360.0}};
+            spec.iconSet = "file";
+            for (const auto& it : data.GetBasketItems(p, s, b))
+                spec.rows.push_back({{it.FileName, GetShortHostName(it.RemHost)}, it.GetImageIndex()});
+            break;
+        case 3:
+            spec.columns = {{"Baskets", 0.85}};
+            spec.iconSet = "basket";
+            for (const auto& n : data.GetBasketNames(p, s)) spec.rows.push_back({{n}, 0});
+            break;
+        case 4:
+            spec.columns = {{"ID", 0.1}, {"Session Box", 0.4}, {"Session Name", 0.5}};
+            for (const auto& e : data.ListSessionsForChooser())
+                spec.rows.push_back({{e.number, e.project, e.session}, -1});
+            break;
+        default: break;
+    }
+    return spec;
+}
+
+CSelectDlg::CSelectDlg(int kind, const CProgramData* data, int, int, QWidget* parent)
+    : QDialog(parent), m_kind(kind) {
+    Build(data ? BuildSelectSpec(kind, *data) : SelectSpec{});
+}
 
 CSelectDlg::CSelectDlg(int kind, SelectSpec spec, QWidget* parent) : QDialog(parent), m_kind(kind) {
     Build(spec);

@@ -74,9 +74,18 @@ struct SelectSpec {
     std::vector<SelectRow> rows;
 };
 
+class CProgramData;
+
+// The rows of a selection list of the given kind from the program data:
+// 0 the libraries, 1 none, 2 the items of the current basket, 3 the baskets
+// of the current session, 4 the session boxes.
+SelectSpec BuildSelectSpec(int kind, const CProgramData& data);
+
 class CSelectDlg : public QDialog {
     Q_OBJECT
 public:
+    // The list of a kind for the program data (value 1 and 2 are the caller's).
+    CSelectDlg(int kind, const CProgramData* data, int value1, int value2, QWidget* parent = nullptr);
     // Kinds: 0 libraries, 1 key-lookup libraries, 2 file items, 3 baskets,
     // 4 session boxes, 5 saved folders (deletable).
     CSelectDlg(int kind, SelectSpec spec, QWidget* parent = nullptr);

@@ -1,5 +1,6 @@
 #include "app/ControlPanelPresenter.h"
 #include "app/MainPresenter.h"
+#include "app/SharedDialogs.h"
 #include "UiFixture.h"
 
 namespace {
@@ -235,4 +236,19 @@ TEST_F(PresenterTest, MovingItemsToAnotherBasket) {
               (std::vector<std::string>{"clean.sh", "build.sh", "index.html", "main.c"}));
     EXPECT_EQ(main.FileRows().size(), 6u);
     EXPECT_EQ(main.FileRows()[0].text, "about.txt");
+}
+
+TEST_F(PresenterTest, SelectionListsOfTheProgramData) {
+    SelectSpec baskets = BuildSelectSpec(3, data);
+    ASSERT_EQ(baskets.rows.size(), 2u);
+    EXPECT_EQ(baskets.rows[1].cells[0], "Scripts");
+    EXPECT_EQ(baskets.columns[0].first, "Baskets");
+    SelectSpec items = BuildSelectSpec(2, data);
+    ASSERT_EQ(items.rows.size(), 8u);
+    EXPECT_EQ(items.rows[3].cells, (std::vector<std::string>{"util.h", "10.0.0.7"}));
+    EXPECT_EQ(items.rows[2].image, 18);
+    SelectSpec boxes = BuildSelectSpec(4, data);
+    ASSERT_EQ(boxes.rows.size(), 2u);
+    EXPECT_EQ(boxes.rows[1].cells[2], "Build");
+    EXPECT_TRUE(BuildSelectSpec(1, data).rows.empty());
 }
