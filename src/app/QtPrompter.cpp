@@ -7,6 +7,8 @@
 #include <QMetaObject>
 #include <QThread>
 
+#include "remote/ui/LoginInformationDlg.h"
+
 namespace {
 QMessageBox::Icon ToQtIcon(MsgIcon icon) {
     switch (icon) {
@@ -76,15 +78,13 @@ std::optional<std::string> QtPrompter::PickFolder(const std::string& title,
 }
 
 std::optional<LoginData> QtPrompter::AskLogin(const LoginData& start) {
-    // The Login Information dialog replaces this simple form.
     return OnGuiThread([&]() -> std::optional<LoginData> {
-        bool ok = false;
-        QString pw = QInputDialog::getText(m_parent, "Login Information",
-                                           Q("Password for " + start.user + "@" + start.host),
-                                           QLineEdit::Password, QString(), &ok);
-        if (!ok) return std::nullopt;
+        CLoginInformationDlg dlg(start.host, start.user, start.password, true, m_parent);
+        if (dlg.exec() != QDialog::Accepted) return std::nullopt;
         LoginData d = start;
-        d.password = S(pw);
+        d.host = dlg.m_strHost;
+        d.user = dlg.m_strUser;
+        d.password = dlg.m_strPassword;
         return d;
     });
 }
