@@ -3,6 +3,8 @@
 #   1. 1,000,000 lines against a copy with 0.1% of its lines changed or deleted
 #   2. two unrelated 20,000-line files
 #   3. a file against its reverse (100,000 and 1,000,000 lines)
+#   4. 1,000,000 lines drawn from 1,000 distinct texts against a copy with
+#      0.1% of its lines changed or deleted (lines that repeat a lot)
 # For each tool: wall time, peak memory (/usr/bin/time -v) and the number of
 # unchanged lines it found. Inputs go to a temporary folder (or $1).
 #
@@ -22,6 +24,8 @@ gen="python3 $here/diff_gen.py"
 [ -f "$work/mid.txt" ] || $gen code 100000 5 "$work/mid.txt"
 [ -f "$work/mid-reversed.txt" ] || $gen reverse "$work/mid.txt" "$work/mid-reversed.txt"
 [ -f "$work/big-reversed.txt" ] || $gen reverse "$work/big.txt" "$work/big-reversed.txt"
+[ -f "$work/rep.txt" ] || $gen pick 1000000 1000 6 "$work/rep.txt"
+[ -f "$work/rep-edited.txt" ] || $gen edit "$work/rep.txt" 0.001 7 "$work/rep-edited.txt"
 
 # run NAME LEFT RIGHT COMMAND...: one line of the table.
 run() {
@@ -50,7 +54,8 @@ printf '%-24s %-22s %10s %10s %12s\n' "input" "tool" "time" "peak mem" "unchange
 for pair in "1M-0.1%-edited big.txt big-edited.txt" \
             "20k-unrelated a20k.txt b20k.txt" \
             "100k-reversed mid.txt mid-reversed.txt" \
-            "1M-reversed big.txt big-reversed.txt"; do
+            "1M-reversed big.txt big-reversed.txt" \
+            "1M-1000-texts rep.txt rep-edited.txt"; do
     set -- $pair
     name=$1 left=$work/$2 right=$work/$3
     run "$name" "$left" "$right" "$qvl"

@@ -5,6 +5,7 @@ diff_gen.py code N SEED OUT        N lines that look like source code
 diff_gen.py edit IN RATE SEED OUT  a copy of IN with RATE of its lines
                                    changed or deleted (half each)
 diff_gen.py reverse IN OUT         IN with its lines in reverse order
+diff_gen.py pick N K SEED OUT      N lines drawn from K distinct texts
 """
 import random
 import sys
@@ -57,6 +58,10 @@ def main():
                 lines.append(line + " /* changed %d */" % k)
             else:
                 lines.append(line)
+    elif kind == "pick":
+        n, k, seed, out = int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4]), sys.argv[5]
+        rng = random.Random(seed)
+        lines = ["log entry %d" % rng.randrange(k) for _ in range(n)]
     elif kind == "reverse":
         src, out = sys.argv[2], sys.argv[3]
         with open(src) as f:
