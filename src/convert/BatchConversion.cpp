@@ -40,8 +40,17 @@ bool WriteAll(int fd, const std::string& bytes) {
 std::string TextForDisk(const std::string& text) {
     std::string out;
     out.reserve(text.size());
-    for (char c : text)
-        if (c != '\r') out += c;
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while (p < end) {
+        const char* cr = static_cast<const char*>(std::memchr(p, '\r', end - p));
+        if (!cr) {
+            out.append(p, end);
+            break;
+        }
+        out.append(p, cr);
+        p = cr + 1;
+    }
     return out;
 }
 }  // namespace
@@ -50,19 +59,49 @@ bool ReadFileForConversion(const std::string& path, std::string& text, std::stri
                            std::string& reason) {
     text.clear();
     raw.clear();
-    if (!ReadFileText(path, raw)) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        int err = fd < 0 ? errno : EISDIR;
+        if (fd >= 0) ::close(fd);
+        WriteTrace(SystemErrorText(err) + " (" + path + ")");
         reason = "(unreadable)";
         return false;
     }
+    if (st.st_size > 0) raw.reserve(static_cast<std::size_t>(st.st_size));
+    std::string block(1 << 20, '\0');
+    for (;;) {
+        ssize_t n = ::read(fd, block.data(), block.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            int err = errno;
+            ::close(fd);
+            WriteTrace(SystemErrorText(err) + " (" + path + ")");
+            reason = "(unreadable)";
+            return false;
+        }
+        if (n == 0) break;
+        raw.append(block.data(), static_cast<std::size_t>(n));
+    }
+    ::close(fd);
     if (std::memchr(raw.data(), '\0', raw.size())) {
         reason = "(binary)";
         return false;
     }
-    text.reserve(raw.size() + raw.size() / 32);
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-        char c = raw[i];
-        if (c == '\n' && (i == 0 || raw[i - 1] != '\r')) text += '\r';
-        text += c;
+    // Lone LF becomes CR LF; everything else stays as it was.
+    text.reserve(raw.size() + raw.size() / 16 + 16);
+    const char* p = raw.data();
+    const char* end = p + raw.size();
+    while (p < end) {
+        const char* lf = static_cast<const char*>(std::memchr(p, '\n', end - p));
+        if (!lf) {
+            text.append(p, end);
+            break;
+        }
+        text.append(p, lf);
+        if (lf == raw.data() || lf[-1] != '\r') text += '\r';
+        text += '\n';
+        p = lf + 1;
     }
     return true;
 }
@@ -91,7 +130,7 @@ bool WriteFileReplacing(const std::string& path, const std::string& bytes, bool 
         reason = SystemErrorText(errno);
         return false;
     }
-    bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
+    bool ok = WriteAll(fd, bytes);
     int err = errno;
     // Keep the target's permissions when it exists.
     struct stat st {};

@@ -219,7 +219,13 @@ void CLibraryList::FindReplacePass(const std::string& source, std::string& text,
         const std::string& rep = macro.Replace;
         if (macro.IsMatchCase && step == 0) {
             // One sweep, left to right, without per-match work.
-            std::size_t pos = in.find(find);
+            auto next = [&](std::size_t from) -> std::size_t {
+                if (from >= n) return std::string::npos;
+                const void* hit = ::memmem(in.data() + from, n - from, find.data(), find.size());
+                return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - in.data())
+                           : std::string::npos;
+            };
+            std::size_t pos = next(0);
             if (pos == std::string::npos) return;
             out.reserve(n + n / 8);
             std::size_t ip = 0;
@@ -227,7 +233,7 @@ void CLibraryList::FindReplacePass(const std::string& source, std::string& text,
                 out.append(in, ip, pos - ip);
                 out += rep;
                 ip = pos + find.size();
-                pos = in.find(find, ip);
+                pos = next(ip);
             }
             out.append(in, ip, std::string::npos);
             text.swap(out);
@@ -280,9 +286,11 @@ void CLibraryList::FindReplacePass(const std::string& source, std::string& text,
     std::size_t ip = 0;
     long matchNo = 0;
     std::size_t emptyAt = std::string::npos;  // where the last empty match was
+    CMacro m = written;
     while (ip < n) {
         CheckAbort();
-        CMacro m = written;
+        m.Find.assign(written.Find);  // the pattern as written, without a new allocation
+        m.Replace.assign(written.Replace);
         const bool last = pattern.doubleSymbol;
         WildContext ctx;
         ctx.floor = ip;
@@ -368,6 +376,16 @@ bool CLibraryList::WildFind(CWildTypeManager& manager, CMacro& macro, const std:
     return true;
 }
 
+namespace {
+// True when the text holds "<" directly followed by name.
+bool HasTagOpening(const std::string& text, const std::string& name) {
+    if (name.empty()) return false;
+    for (std::size_t k = text.find('<'); k != std::string::npos; k = text.find('<', k + 1))
+        if (text.compare(k + 1, name.size(), name) == 0) return true;
+    return false;
+}
+}  // namespace
+
 void CLibraryList::BuildReplacement(CWildTypeManager& manager, CMacro& macro, long /*matchNo*/) {
     if (!macro.IsRepWild || macro.Replace.empty()) return;
     CMacro flags("", "");
@@ -381,21 +399,28 @@ void CLibraryList::BuildReplacement(CWildTypeManager& manager, CMacro& macro, lo
         RunMacro("", t, m, scratch);
     };
     const std::string symbol(1, WildSymbol(manager));
-    std::string r = macro.Replace;
-    if (r.find("<" + symbol) != std::string::npos)
+    std::string& r = macro.Replace;
+    // Wild-card pieces: tags when there is one, else the bare symbols in order.
+    if (HasTagOpening(r, symbol))
         r = ApplyReplaceTags(r, symbol, manager.WildCaptures, flags, apply);
-    else
+    else if (!manager.WildCaptures.empty() && r.find(symbol) != std::string::npos)
         r = FillWildSymbolsInOrder(r, symbol, manager.WildCaptures);
+    // Type-card pieces, card by card; a card whose name does not occur changes nothing.
     bool tagged = false;
     for (const CTypeCard& card : manager.TypeCards)
-        if (r.find("<" + card.Name) != std::string::npos) tagged = true;
+        if (HasTagOpening(r, card.Name)) {
+            tagged = true;
+            break;
+        }
     for (const CTypeCard& card : manager.TypeCards) {
-        if (tagged)
-            r = ApplyReplaceTags(r, card.Name, card.Captures, flags, apply);
-        else
+        if (tagged) {
+            if (HasTagOpening(r, card.Name))
+                r = ApplyReplaceTags(r, card.Name, card.Captures, flags, apply);
+        } else if (!card.Captures.empty() && !card.Name.empty() &&
+                   r.find(card.Name) != std::string::npos) {
             r = FillWildSymbolsInOrder(r, card.Name, card.Captures);
+        }
     }
-    macro.Replace = r;
 }
 
 bool CLibraryList::FindNextWithCurrentMacro(const std::string& text, std::size_t& matchStart,

@@ -159,10 +159,7 @@ std::string ApplyReplaceTags(const std::string& replace, const std::string& symb
         }
         // Every later occurrence of the tag gets the piece; what was put in is
         // not searched again, so a piece holding a tag cannot loop.
-        std::string before = w.substr(0, tStart);
-        std::string after = w.substr(tStart);
-        ReplaceFrom(after, 0, t, piece);
-        w = before + after;
+        ReplaceFrom(w, tStart, t, piece);
         from = tStart + piece.size();
     }
     return w;

@@ -247,7 +247,7 @@ bool MatchWildPattern(WildPattern& wp, CWildTypeManager& mgr, CMacro& macro,
     const std::size_t floor = ctx.floor;
     std::size_t p = std::max(position, floor);
     const bool startsAtZero = ctx.atTextStart && p == floor;
-    std::vector<Capture> caps;
+    thread_local std::vector<Capture> caps;  // reused from match to match
 
     for (;;) {  // one attempt; only the per-line rule tries again
         mgr.ClearCaptures();
