@@ -335,10 +335,26 @@ TEST_F(PyFtp, AStorageOfAMissingLocalFileSendsNoStor) {
     EXPECT_EQ(ReadFile(root / "x"), "1");
 }
 
-TEST_F(PyFtp, AWrongPasswordIsRefused) {
-    CFtpClient other;
-    EXPECT_THROW(other.Connect("127.0.0.1", kUser, "wrong", server.port()), CFtpClient::FTPException);
-    EXPECT_FALSE(other.IsConnected());
+}  // namespace
+
+namespace {
+
+TEST_F(FakeFtp, AnUploadWhoseDataConnectionIsRefusedFailsAndSaysTheFileMayBeIncomplete) {
+    server.dropStor = true;
+    server.Start();
+    CFtpClient c;
+    Connect(c);
+    c.SetBinaryMode();
+    TempDir t;
+    WriteFile(t / "big", std::string(16 << 20, 'q'));
+    try {
+        c.PutFile(t / "big", "big");
+        FAIL();
+    } catch (const CFtpClient::FTPException& e) {
+        EXPECT_NE(std::string(e.what()).find("may be incomplete"), std::string::npos) << e.what();
+    }
+    // The control connection stays usable.
+    EXPECT_EQ(c.GetSystemType(), "UNIX");
 }
 
 }  // namespace

@@ -323,3 +323,48 @@ TEST_F(AutoCreate, YesMakesEachFolderAndLogsRefusals) {
 }
 
 }  // namespace
+
+namespace {
+
+// A VMS host: the DCL procedure and the command file go up as text, the
+// procedure runs with "@" and is deleted with all its versions.
+TEST_F(RemoteBuildStart, AVmsBuildStoresAsTextRunsTheProcedureAndDeletesIt) {
+    FakeFtpServer ftp;
+    ftp.systReply = "215 VMS V7.3\r\n";
+    ftp.Start();
+    FakeRexec rexec(std::vector<std::string>{std::string("\0$ build done\r\n", 15),
+                                             std::string("\0", 1)},
+                    0);
+    std::string ftpPort = std::to_string(ftp.port()), rexecPort = std::to_string(rexec.port());
+    ScopedEnv e1("QVL_FTP_PORT", ftpPort.c_str());
+    ScopedEnv e2("QVL_REXEC_PORT", rexecPort.c_str());
+    AddAccount("127.0.0.1", "ANN", "pw");
+    WriteFile(local / "BUILD.COM", "$ write sys$output \"x\"\n$ exit\n");
+    CFileItem it = MakeItem("BUILD.COM", "127.0.0.1", "ANN", "DKA0:[ANN.SRC]", local.dir());
+    it.IsBatFile = true;
+    AddItem(it);
+    ScopedPrompter scoped(prompter);
+    ASSERT_TRUE(StartRemoteBuild(data, 0, 0, 0, {0}));
+    ASSERT_TRUE(JoinFtpWorker(5000));
+    ftp.Stop();
+    EXPECT_EQ(InputText(), "$ build done\r\n");
+    EXPECT_TRUE(trace.Has("--- FTP and Rexec over ---"));
+    auto received = ftp.Received();
+    EXPECT_NE(std::find(received.begin(), received.end(), "TYPE A"), received.end());
+    auto names = ftp.StoredNames();
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_EQ(names[0].rfind("SYS$LOGIN:_FTP_", 0), 0u);
+    EXPECT_EQ(names[1], "DKA0:[ANN.SRC]BUILD.COM");
+    EXPECT_EQ(ftp.Stored(), "$ write sys$output \"x\"\r\n$ exit\r\n");  // text records
+    auto requests = rexec.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    // The VMS server made the user lower case; the procedure runs, then goes.
+    EXPECT_EQ(requests[0], std::string("\0ann\0pw\0 @", 10) + names[0] + std::string("\0", 1));
+    EXPECT_EQ(requests[1], std::string("\0ann\0pw\0delete ", 15) + names[0] + ";*" +
+                               std::string("\0", 1));
+    auto results = TransferResults();
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].RemUser, "ann");
+}
+
+}  // namespace

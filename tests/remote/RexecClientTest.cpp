@@ -11,56 +11,6 @@ using namespace qvltest;
 
 namespace {
 
-// A one-shot rexec server in a thread: records what the client sends and
-// answers with the given bytes, then closes.
-class FakeRexec {
-public:
-    explicit FakeRexec(std::string answer, int holdMs = 0) : m_answer(std::move(answer)) {
-        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        ::listen(m_fd, 1);
-        socklen_t len = sizeof a;
-        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
-        m_port = ntohs(a.sin_port);
-        m_thread = std::thread([this, holdMs] {
-            int c = ::accept(m_fd, nullptr, nullptr);
-            if (c < 0) return;
-            // The three strings end with the third NUL after the user.
-            int zeros = 0;
-            char ch;
-            while (zeros < 4 && ::recv(c, &ch, 1, 0) == 1) {
-                m_got.push_back(ch);
-                zeros += ch == '\0';
-            }
-            ::send(c, m_answer.data(), m_answer.size(), MSG_NOSIGNAL);
-            for (int w = 0; w < holdMs && !m_closed; w += 10)
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            ::close(c);
-        });
-    }
-    ~FakeRexec() {
-        m_closed = true;
-        ::shutdown(m_fd, SHUT_RDWR);
-        if (m_thread.joinable()) m_thread.join();
-        ::close(m_fd);
-    }
-    int port() const { return m_port; }
-    std::string got() {
-        m_thread.join();
-        return m_got;
-    }
-
-private:
-    std::string m_answer;
-    int m_fd = -1, m_port = 0;
-    std::thread m_thread;
-    std::string m_got;
-    std::atomic<bool> m_closed{false};
-};
-
 TEST(RexecWire, ThreeStringsThenTheStatusByteAndTheOutput) {
     ResetWorkerFlags();
     FakeRexec server(std::string("\0abc\0def", 8));

@@ -304,6 +304,8 @@ public:
     std::string retrData;                  // data of RETR
     size_t dropRetrAfter = std::string::npos;  // close the data connection early
     std::string stored;                    // data received by the last STOR
+    std::vector<std::string> storedNames;  // every STOR's file name, in order
+    bool dropStor = false;                 // close a STOR's data connection unread
 
     FakeFtpServer() {
         m_listen = Listen(m_port);
@@ -327,6 +329,10 @@ public:
     std::string Stored() {
         std::lock_guard<std::mutex> g(m_mutex);
         return stored;
+    }
+    std::vector<std::string> StoredNames() {
+        std::lock_guard<std::mutex> g(m_mutex);
+        return storedNames;
     }
     int Connections() {
         std::lock_guard<std::mutex> g(m_mutex);
@@ -431,6 +437,10 @@ private:
                         Send(data, retrData.substr(0, dropRetrAfter));
                         aborted = true;
                     } else Send(data, retrData);
+                } else if (dropStor) {
+                    linger lg{1, 0};
+                    ::setsockopt(data, SOL_SOCKET, SO_LINGER, &lg, sizeof lg);
+                    aborted = true;
                 } else {
                     std::string got;
                     char buf[4096];
@@ -438,6 +448,7 @@ private:
                     while ((n = ::recv(data, buf, sizeof buf, 0)) > 0) got.append(buf, n);
                     std::lock_guard<std::mutex> g(m_mutex);
                     stored = got;
+                    storedNames.push_back(line.substr(5));
                 }
                 ::close(data);
                 ::close(dataListen);
@@ -457,6 +468,74 @@ private:
     std::mutex m_mutex;
     std::vector<std::string> m_received;
     int m_connections = 0;
+};
+
+// A scripted rexec service in a thread: one connection per answer, in order.
+// Records what each client sent (user, password, command) and answers with
+// the given bytes, then closes.
+class FakeRexec {
+public:
+    explicit FakeRexec(std::string answer, int holdMs = 0)
+        : FakeRexec(std::vector<std::string>{std::move(answer)}, holdMs) {}
+    FakeRexec(std::vector<std::string> answers, int holdMs) : m_answers(std::move(answers)) {
+        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::listen(m_fd, 4);
+        socklen_t len = sizeof a;
+        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
+        m_port = ntohs(a.sin_port);
+        m_thread = std::thread([this, holdMs] {
+            for (const std::string& answer : m_answers) {
+                int c = ::accept(m_fd, nullptr, nullptr);
+                if (c < 0) return;
+                // The three strings end with the fourth NUL (the first is the port).
+                std::string got;
+                int zeros = 0;
+                char ch;
+                while (zeros < 4 && ::recv(c, &ch, 1, 0) == 1) {
+                    got.push_back(ch);
+                    zeros += ch == '\0';
+                }
+                {
+                    std::lock_guard<std::mutex> g(m_mutex);
+                    m_got.push_back(got);
+                }
+                ::send(c, answer.data(), answer.size(), MSG_NOSIGNAL);
+                for (int w = 0; w < holdMs && !m_closed; w += 10)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                ::close(c);
+            }
+        });
+    }
+    ~FakeRexec() {
+        m_closed = true;
+        ::shutdown(m_fd, SHUT_RDWR);
+        if (m_thread.joinable()) m_thread.join();
+        ::close(m_fd);
+    }
+    int port() const { return m_port; }
+    // Waits for the service to end; every request, joined.
+    std::string got() {
+        if (m_thread.joinable()) m_thread.join();
+        std::string all;
+        for (const std::string& r : m_got) all += r;
+        return all;
+    }
+    std::vector<std::string> requests() {
+        std::lock_guard<std::mutex> g(m_mutex);
+        return m_got;
+    }
+
+private:
+    std::vector<std::string> m_answers;
+    int m_fd = -1, m_port = 0;
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::vector<std::string> m_got;
+    std::atomic<bool> m_closed{false};
 };
 
 }  // namespace qvltest
