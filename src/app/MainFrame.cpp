@@ -629,6 +629,35 @@ void CMainFrame::LoadBarState() {
     });
 }
 
+void CMainFrame::RegisterModelessDialog(QWidget* dialog, HomeSlot slot, const bool* shown) {
+    if (!dialog) return;
+    m_modeless.push_back({dialog, slot, shown});
+    FollowFrame();
+}
+
+void CMainFrame::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    FollowFrame();
+}
+
+void CMainFrame::FollowFrame() {
+    if (m_modeless.empty() || !m_top) return;
+    const QRect g = frameGeometry();
+    const PlaceRect F = FrameAnchor({g.left(), g.top(), g.right(), g.bottom()}, m_top->width());
+    const int dx = m_anchorSet ? F.left - m_prevAnchor.left : 0;
+    const int dy = m_anchorSet ? F.top - m_prevAnchor.top : 0;
+    for (const auto& m : m_modeless) {
+        if (m.shown && *m.shown) {
+            m.dialog->move(m.dialog->pos() + QPoint(dx, dy));
+        } else {
+            const PlacePoint p = HomePosition(m.slot, F, m_layout.H, m.dialog->height());
+            m.dialog->move(p.x, p.y);
+        }
+    }
+    m_prevAnchor = F;
+    m_anchorSet = true;
+}
+
 void CMainFrame::closeEvent(QCloseEvent* event) {
     if (m_closing) {
         event->accept();

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/ControlPanelPresenter.h"
+#include "app/DialogPlacement.h"
 #include "app/MainPresenter.h"
 #include "model/ProgramData.h"
 #include "settings/AcceleratorManager.h"
@@ -84,6 +85,13 @@ public:
     void SetStatusText(const std::string& text);
     QToolBar* ToolBar(int id) const;
 
+    // A program-wide modeless dialog kept beside the window: while its shown
+    // flag is set it follows the frame's moves, otherwise it waits at its
+    // home position.
+    void RegisterModelessDialog(QWidget* dialog, HomeSlot slot, const bool* shown);
+    // Moves the registered dialogs after the frame moved.
+    void FollowFrame();
+
     // IAcceleratorTarget
     bool SetAcceleratorTable(const std::vector<AccelEntry>& table) override;
 
@@ -106,6 +114,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
 private:
     void ComputeLayout();
@@ -149,4 +158,12 @@ private:
     std::vector<QShortcut*> m_shortcuts;
     std::map<int, QList<QKeySequence>> m_keys;
     bool m_closing = false;
+    struct Modeless {
+        QWidget* dialog;
+        HomeSlot slot;
+        const bool* shown;
+    };
+    std::vector<Modeless> m_modeless;
+    PlaceRect m_prevAnchor{0, 0, 0, 0};
+    bool m_anchorSet = false;
 };

@@ -7,6 +7,7 @@
 #include <QMetaObject>
 #include <QThread>
 
+#include "app/SharedDialogs.h"
 #include "remote/ui/LoginInformationDlg.h"
 
 namespace {
@@ -60,11 +61,9 @@ Answer QtPrompter::Ask(const std::string& text, MsgIcon icon, bool allowCancel) 
 std::optional<std::string> QtPrompter::AskText(const std::string& title, const std::string& prompt,
                                                const std::string& initial) {
     return OnGuiThread([&]() -> std::optional<std::string> {
-        bool ok = false;
-        QString t = QInputDialog::getText(m_parent, Q(title), Q(prompt), QLineEdit::Normal,
-                                          Q(initial), &ok);
-        if (!ok) return std::nullopt;
-        return S(t);
+        CTextPromptDlg dlg(Q(title), Q(prompt), Q(initial), m_parent);
+        if (dlg.exec() != QDialog::Accepted) return std::nullopt;
+        return dlg.TextBytes();
     });
 }
 

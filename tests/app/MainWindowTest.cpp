@@ -314,3 +314,23 @@ TEST_F(WindowTest, ScreenshotArtifact) {
     EXPECT_TRUE(w.grab().save("artifacts/main-window.png"));
     if (const char* hold = std::getenv("QVL_SCREENSHOT_HOLD")) QTest::qWait(std::atoi(hold) * 1000);
 }
+
+TEST_F(WindowTest, HiddenDialogsWaitAtHomeAndShownOnesFollowTheFrame) {
+    CMainFrame& w = Open();
+    QWidget hidden, shown;
+    hidden.resize(100, 100);
+    shown.resize(100, 100);
+    bool hiddenFlag = false, shownFlag = true;
+    shown.move(700, 300);
+    w.RegisterModelessDialog(&hidden, HomeSlot::DefinedMacros, &hiddenFlag);
+    w.RegisterModelessDialog(&shown, HomeSlot::Report, &shownFlag);
+    const QPoint before = w.frameGeometry().topLeft();
+    EXPECT_EQ(hidden.pos(), before + QPoint(28, 86));
+    const QPoint shownBefore = shown.pos();
+    w.move(before + QPoint(40, 10));
+    QApplication::processEvents();
+    w.FollowFrame();
+    const QPoint moved = w.frameGeometry().topLeft() - before;
+    EXPECT_EQ(hidden.pos(), w.frameGeometry().topLeft() + QPoint(28, 86));
+    EXPECT_EQ(shown.pos(), shownBefore + moved);
+}

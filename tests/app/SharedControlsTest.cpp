@@ -9,6 +9,7 @@
 #include <QTreeWidget>
 
 #include "app/BannerQuips.h"
+#include "app/DialogPlacement.h"
 #include "app/DialogRules.h"
 #include "app/DockableCtrl.h"
 #include "app/DropFileList.h"
@@ -279,4 +280,20 @@ TEST_F(SharedControls, StatusBarPanesHostControls) {
     EXPECT_EQ(bar.PaneText(0), "3 selected");
     EXPECT_TRUE(bar.RemoveIndicator(5));
     EXPECT_FALSE(bar.RemoveIndicator(0));
+}
+
+TEST(DialogPlacementRules, HomePositionsAroundTheFrame) {
+    const PlaceRect F = FrameAnchor({0, 0, 549, 737}, 300);
+    EXPECT_EQ(F.right, 335);
+    auto at = [&](HomeSlot s, int own = 100) {
+        PlacePoint p = HomePosition(s, F, 738, own);
+        return std::pair{p.x, p.y};
+    };
+    EXPECT_EQ(at(HomeSlot::DefinedMacros), std::pair(28, 86));
+    EXPECT_EQ(at(HomeSlot::TextConversionRules), std::pair(335, 20));
+    EXPECT_EQ(at(HomeSlot::Report), std::pair(0, 369 - 105));
+    EXPECT_EQ(at(HomeSlot::CutSessionFiles), std::pair(550, 369 - 105 + 74));  // screen x, not an offset
+    EXPECT_EQ(at(HomeSlot::FindReplacePreview, 200), std::pair(0, 737 - 200 - 54));
+    EXPECT_EQ(at(HomeSlot::MasterFile, 300), std::pair(335, 437));
+    EXPECT_EQ(at(HomeSlot::FileDiff2), std::pair(150, 24));
 }
