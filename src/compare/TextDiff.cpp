@@ -82,8 +82,9 @@ std::string MakeUnderline(const std::string& text, char ch) {
 //
 // Every line is reduced once to the integer of its compared form, so line
 // equality is an integer test. The scan of a right line visits only the left
-// places where its next lines occur (or steps the same places directly when
-// that is cheaper); a segment tree over the run cache finds the entries a
+// places where the rarest of its next few lines, or pairs of lines, occurs
+// (or steps the same places directly when that is cheaper); every diagonal
+// run measured is remembered for the next right line; a segment tree over the run cache finds the entries a
 // pass must rescan and the longest fitting run between them, so a pass costs
 // the rescans it does, not the length of the part. The runs found and the
 // order they are found in are exactly those of the plain procedure.
