@@ -112,7 +112,7 @@ CMainFrame::CMainFrame(QWidget* parent, bool load)
 }
 
 CMainFrame::~CMainFrame() {
-    if (m_messageWindow) SetTraceSink(nullptr);
+    SetTraceSink(nullptr);
     SetVaultObserver(nullptr);
     SetGuiPoster(nullptr);
     SetMainProgramData(nullptr);
@@ -120,9 +120,21 @@ CMainFrame::~CMainFrame() {
     SetStatusTextSink(nullptr);
     SetModifierQuery(nullptr);
     if (g_pProgramData == &m_data) g_pProgramData = nullptr;
-    if (g_pViewTop == m_top) g_pViewTop = nullptr;
-    if (g_pViewBot == m_bot) g_pViewBot = nullptr;
-    if (g_wndControlPanel == m_controlPanel) g_wndControlPanel = nullptr;
+    // The widgets go before the presenters and the data they show.
+    m_presenter.SetView(nullptr);
+    m_panelPresenter.SetChanged(nullptr);
+    m_modeless.clear();
+    delete takeCentralWidget();
+    m_top = nullptr;
+    m_bot = nullptr;
+    delete m_controlPanel;
+    m_controlPanel = nullptr;
+    delete m_messageWindow;
+    m_messageWindow = nullptr;
+    g_pViewTop = nullptr;
+    g_pViewBot = nullptr;
+    g_wndControlPanel = nullptr;
+    g_wndMessageWindow = nullptr;
 }
 
 void CMainFrame::ComputeLayout() {
