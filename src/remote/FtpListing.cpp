@@ -76,12 +76,12 @@ std::string CFtpClient::UnixListingName(const std::string& line) {
     }
     // The name is everything after the date: month name, day, and time or
     // year, after a size.
-    for (size_t k = 1; k + 3 < words.size(); ++k) {
+    for (size_t k = 1; k + 2 < words.size(); ++k) {
         if (!AllDigits(words[k - 1].text, 1, 20) || !IsMonthName(words[k].text) ||
             !AllDigits(words[k + 1].text, 1, 2) || !IsTimeOrYear(words[k + 2].text))
             continue;
         size_t start = words[k + 2].end + 1;
-        if (start > line.size()) return std::string();
+        if (start >= line.size()) return std::string();  // a date and no name
         std::string name = line.substr(start);
         if (!line.empty() && line[0] == 'l') {
             size_t arrow = name.find(" -> ");

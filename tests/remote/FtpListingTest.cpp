@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "remote/FtpClient.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -92,6 +95,36 @@ TEST(VmsListing, LowerCaseTypeAndDotNames) {
 
 TEST(VmsListing, AnArrowGivesNoEntries) {
     EXPECT_EQ(Vms("Directory X\r\nA.TXT;1 x -> y\r\n"), V{});
+}
+
+}  // namespace
+
+namespace {
+
+// Every folder of tests/data/remote/listings is one case: listing.txt (the
+// bytes of the data connection), kind ("unix" or "vms", then an optional
+// pattern line) and expected.txt (one entry per line, directories with "/").
+TEST(ListingGolden, EveryCaseFolderParsesToItsExpectedEntries) {
+    const std::filesystem::path root = std::filesystem::path(QVL_TEST_DATA) / "remote" / "listings";
+    int cases = 0;
+    for (const auto& dir : std::filesystem::directory_iterator(root)) {
+        std::string kind = ReadFile((dir.path() / "kind").string());
+        std::string pattern = "*";
+        size_t nl = kind.find('\n');
+        if (nl != std::string::npos) {
+            std::string rest = kind.substr(nl + 1);
+            kind.resize(nl);
+            if (!rest.empty() && rest.back() == '\n') rest.pop_back();
+            if (!rest.empty()) pattern = rest;
+        }
+        std::string listing = ReadFile((dir.path() / "listing.txt").string());
+        std::vector<std::string> got = kind == "vms" ? Vms(listing, pattern) : Unix(listing, pattern);
+        std::string joined;
+        for (const std::string& g : got) joined += g + "\n";
+        EXPECT_EQ(joined, ReadFile((dir.path() / "expected.txt").string())) << dir.path();
+        ++cases;
+    }
+    EXPECT_GE(cases, 6);
 }
 
 }  // namespace
