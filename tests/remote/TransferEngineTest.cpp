@@ -4,6 +4,7 @@
 
 #include "RemoteFixture.h"
 #include "remote/RemoteStatus.h"
+#include "remote/RexecClient.h"
 #include "remote/TransferEngine.h"
 
 using namespace qvltest;
@@ -237,6 +238,86 @@ TEST(RemoteTexts, TheEndRoutineLeavesOneTrailingPlus) {
     FinishFtpWorker("over");
     FinishFtpWorker("over");
     EXPECT_EQ(GetFtpStatusText(), "0:0:1.2+");
+    EXPECT_TRUE(g_bFtpIdle);
+}
+
+}  // namespace
+
+namespace {
+
+class FakeTransfer : public RemoteEngineTest {
+protected:
+    void SetUp() override {
+        RemoteEngineTest::SetUp();
+        server.Start();
+        port = std::to_string(server.port());
+        env = std::make_unique<ScopedEnv>("QVL_FTP_PORT", port.c_str());
+        AddAccount("127.0.0.1", "ann", "pw");
+        g_bFtpUpdate = false;
+    }
+    void TearDown() override {
+        RemoteEngineTest::TearDown();
+        server.Stop();
+    }
+    FakeFtpServer server;
+    TempDir local;
+    std::string port;
+    std::unique_ptr<ScopedEnv> env;
+};
+
+TEST_F(FakeTransfer, TheTypeFollowsEachItemOnItsConnection) {
+    for (const char* n : {"a", "b", "c", "d", "e"}) WriteFile(local / n, n);
+    AddItem(MakeItem("a", "127.0.0.1", "ann", "/r/", local.dir()));
+    AddItem(MakeItem("b", "127.0.0.1", "ann", "/r/", local.dir()));
+    AddItem(MakeItem("c", "127.0.0.1", "ann", "/r/", local.dir()));
+    AddItem(MakeItem("d", "127.0.0.1", "ann", "/r/", local.dir(), true));
+    AddItem(MakeItem("e", "127.0.0.1", "ann", "/r/", local.dir(), true));
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    RunFtpWorkerHere([&] { TransferToRemote(data, 0, 0, 0, {0, 1, 2, 3, 4}); });
+    server.Stop();
+    std::vector<std::string> seen;
+    for (const std::string& l : server.Received())
+        if (l.rfind("TYPE", 0) == 0 || l.rfind("STOR", 0) == 0) seen.push_back(l);
+    EXPECT_EQ(seen, (std::vector<std::string>{"STOR /r/a", "STOR /r/b", "STOR /r/c", "TYPE I",
+                                              "TYPE I", "STOR /r/d", "TYPE I", "STOR /r/e"}));
+    EXPECT_EQ(trace.Count("Switching to BINARY:"), 1);
+    EXPECT_EQ(trace.Count("Switching to ASCII:"), 0);
+}
+
+TEST_F(FakeTransfer, AFolderThatCannotBeMadeEndsTheRun) {
+    WriteFile(local / "file", "x");
+    AddItem(MakeItem("x", "127.0.0.1", "ann", "/r/", local.dir() + "file/sub/"));
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    RunFtpWorkerHere([&] { TransferToLocal(data, 0, 0, 0, {0}); });
+    EXPECT_TRUE(trace.Has("--- FTP failed to create local dir ---"));
+    EXPECT_TRUE(g_bFtpIdle);
+}
+
+TEST_F(FakeTransfer, AVmsAccountShowsTheFolderInLowerCaseAndTheListEmptyRunEndsQuietly) {
+    server.systReply = "215 VMS V7.3\r\n";
+    WriteFile(local / "A.COM", "x");
+    AddItem(MakeItem("A.COM", "127.0.0.1", "ann", "DKA0:[ANN.SRC]", local.dir()));
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    RunFtpWorkerHere([&] { TransferToRemote(data, 0, 0, 0, {0}); });
+    EXPECT_NE(trace.All().find("->1/1 A.COM"), std::string::npos);
+    EXPECT_NE(trace.All().find("dka0:[ann.src]"), std::string::npos);
+    auto results = TransferResults();
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].IsFTPed, "Yes");
+
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    RunFtpWorkerHere([&] { TransferToRemote(data, 0, 0, 0, {}); });
+    EXPECT_TRUE(TransferResults().empty());
+    EXPECT_EQ(trace.Count("--- FTP over ---"), 2);
+}
+
+TEST_F(FakeTransfer, AStopWhileRexecOutputIsAwaitedShowsTheAbortText) {
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    RunFtpWorkerHere([] { throw CRexecClient::UserAbort(); });
+    EXPECT_EQ(InputText(),
+              "User interruption. REXEC aborted.\r\nOutput from REXEC is discarded.\r\n"
+              "---------------------------------");
+    EXPECT_TRUE(trace.Has("--- FTP -r-aborted ---"));
     EXPECT_TRUE(g_bFtpIdle);
 }
 
