@@ -151,6 +151,8 @@ private:
     };
     OccIndex m_Single, m_Pair;
     std::vector<int> m_LPair, m_RPair;
+    bool m_bPairs = false;
+    void BuildPairs();
     std::vector<Hint> m_Hints;
     std::vector<CDiffRun>& m_Cache;
     std::vector<CDiffChange>& m_Runs;
@@ -281,8 +283,12 @@ void CTextDiff::Matcher::Intern(const std::vector<CDiffLine>& left,
     internAll(left, 0, m_L);
     internAll(right, left.size(), m_R);
     m_Single.Build(m_L, table.Count());
+}
 
-    // Pairs of consecutive lines.
+// The places of pairs of consecutive lines; built when a scan first meets
+// lines that occur often.
+void CTextDiff::Matcher::BuildPairs() {
+    m_bPairs = true;
     PairTable pairs(static_cast<size_t>(m_nL));
     m_LPair.assign(m_nL, -1);
     m_RPair.assign(m_nR, -1);
@@ -335,6 +341,9 @@ int CTextDiff::Matcher::MatchLength(int i, int j, int maxLen) {
 
 // The first place p of anchor, anchor + stride, ... up to lastPos where the
 // b + 1 right lines from i equal the left lines from p; -1 when none.
+// Lines with no more places than this are looked up one by one.
+constexpr int kFewPlaces = 16;
+
 int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int lastPos) {
     // Look the places up by the rarest of the first few lines of the run,
     // or of the first few pairs of its lines.
@@ -353,7 +362,8 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
             want = key;
         }
     }
-    for (int k = 0; k <= std::min(b - 1, 2); ++k) {
+    if (b >= 1 && bestCount > kFewPlaces && !m_bPairs) BuildPairs();
+    for (int k = 0; m_bPairs && k <= std::min(b - 1, 2); ++k) {
         const int key = m_RPair[i + k];
         if (key < 0) return -1;
         const int c = m_Pair.Count(key);
