@@ -118,7 +118,13 @@ public:
         ::waitpid(m_pid, nullptr, 0);
         m_pid = -1;
     }
-    bool Running() const { return m_pid > 0 && ::waitpid(m_pid, nullptr, WNOHANG) == 0; }
+    // False once the child has ended (it is reaped then and never signalled).
+    bool Running() {
+        if (m_pid <= 0) return false;
+        if (::waitpid(m_pid, nullptr, WNOHANG) == 0) return true;
+        m_pid = -1;
+        return false;
+    }
 
 private:
     pid_t m_pid = -1;
@@ -155,6 +161,9 @@ public:
                 std::to_string(m_port), "-w", "-d", root, "-u", kUser, "-P", kPassword, "-r",
                 range});
             m_ok = WaitFor([&] { return AnswersFtp(m_port); }, 5000);
+            // Another test's server may hold the port: ours must still run.
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            m_ok = m_ok && m_child->Running();
             if (!m_ok) m_child.reset();
         }
         if (!m_ok) m_why = "pyftpdlib did not start";
@@ -241,6 +250,9 @@ public:
             c.close();
             m_child = std::make_unique<Child>(std::vector<std::string>{"/usr/sbin/vsftpd", m_conf});
             m_ok = WaitFor([&] { return AnswersFtp(m_port); }, 5000);
+            // Another test's server may hold the port: ours must still run.
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            m_ok = m_ok && m_child->Running();
             if (!m_ok) m_child.reset();
         }
         if (!m_ok) m_why = "vsftpd did not start";
@@ -275,6 +287,8 @@ public:
                 "TCP-LISTEN:" + std::to_string(m_port) + ",bind=127.0.0.1,reuseaddr,fork",
                 "EXEC:/usr/sbin/in.rexecd,nofork"});
             m_ok = WaitFor([&] { return AcceptsConnection(m_port); }, 3000);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            m_ok = m_ok && m_child->Running();
             if (!m_ok) m_child.reset();
         }
         if (!m_ok) m_why = "socat did not start";
