@@ -334,3 +334,17 @@ TEST_F(WindowTest, HiddenDialogsWaitAtHomeAndShownOnesFollowTheFrame) {
     EXPECT_EQ(hidden.pos(), w.frameGeometry().topLeft() + QPoint(28, 86));
     EXPECT_EQ(shown.pos(), shownBefore + moved);
 }
+
+TEST_F(WindowTest, KeysAreNotWrittenBackAfterTheUserWipedTheKey) {
+    const std::string path = "Software\\QuorvellianToolbars-1.0.735.0\\Quorvellian\\Settings";
+    {
+        CQuorvellianApp app;
+        ASSERT_TRUE(app.InitInstance());
+        EXPECT_TRUE(app.Registry().KeyExists(path));  // made at start-up
+        EXPECT_TRUE(app.Registry().DeleteKey(path));
+        app.MainFrame()->close();
+        app.ExitInstance();
+    }
+    QSettings s;
+    EXPECT_FALSE(s.contains("Settings/Keyboard"));
+}
