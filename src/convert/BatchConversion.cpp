@@ -1,5 +1,6 @@
 // Batch conversion over files: convert and write (step 0), record instances
 // (step 1), commit the kept instances (step 2).
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -22,9 +23,7 @@ std::string NumberedLine(int n, const std::string& name) {
     return buf + name + "\r\n";
 }
 
-bool WriteAll(int fd, const std::string& bytes) {
-    const char* p = bytes.data();
-    std::size_t left = bytes.size();
+bool WriteBytes(int fd, const char* p, std::size_t left) {
     while (left > 0) {
         ssize_t w = ::write(fd, p, left);
         if (w < 0) {
@@ -37,22 +36,31 @@ bool WriteAll(int fd, const std::string& bytes) {
     return true;
 }
 
-std::string TextForDisk(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    const char* p = text.data();
-    const char* end = p + text.size();
+// Writes the bytes; with stripCr every carriage return is left out, so that
+// each CR LF line break reaches the disk as LF.
+bool WriteAll(int fd, const std::string& bytes, bool stripCr) {
+    if (!stripCr) return WriteBytes(fd, bytes.data(), bytes.size());
+    std::string buf;
+    buf.reserve(1 << 20);
+    const char* p = bytes.data();
+    const char* end = p + bytes.size();
     while (p < end) {
         const char* cr = static_cast<const char*>(std::memchr(p, '\r', end - p));
-        if (!cr) {
-            out.append(p, end);
-            break;
+        const char* stop = cr ? cr : end;
+        while (p < stop) {  // copy in pieces that fit the buffer
+            std::size_t take = std::min<std::size_t>(stop - p, buf.capacity() - buf.size());
+            buf.append(p, take);
+            p += take;
+            if (buf.size() == buf.capacity()) {
+                if (!WriteBytes(fd, buf.data(), buf.size())) return false;
+                buf.clear();
+            }
         }
-        out.append(p, cr);
-        p = cr + 1;
+        if (cr) p = cr + 1;
     }
-    return out;
+    return WriteBytes(fd, buf.data(), buf.size());
 }
+
 }  // namespace
 
 bool ReadFileForConversion(const std::string& path, std::string& text, std::string& raw,
@@ -107,7 +115,7 @@ bool ReadFileForConversion(const std::string& path, std::string& text, std::stri
 }
 
 bool WriteFileReplacing(const std::string& path, const std::string& bytes, bool append,
-                        std::string& reason) {
+                        std::string& reason, bool stripCr) {
     std::string folder = path.substr(0, path.rfind('/') + 1);
     if (!folder.empty() && !CreateFolderPath(folder)) {
         reason = "cannot create the folder " + folder;
@@ -119,7 +127,7 @@ bool WriteFileReplacing(const std::string& path, const std::string& bytes, bool 
             reason = SystemErrorText(errno);
             return false;
         }
-        bool ok = WriteAll(fd, bytes);
+        bool ok = WriteAll(fd, bytes, stripCr);
         if (::close(fd) != 0) ok = false;
         if (!ok) reason = SystemErrorText(errno);
         return ok;
@@ -130,7 +138,7 @@ bool WriteFileReplacing(const std::string& path, const std::string& bytes, bool 
         reason = SystemErrorText(errno);
         return false;
     }
-    bool ok = WriteAll(fd, bytes);
+    bool ok = WriteAll(fd, bytes, stripCr);
     int err = errno;
     // Keep the target's permissions when it exists.
     struct stat st {};
@@ -185,8 +193,8 @@ bool CLibraryList::ConvertFileForBatch(CFindRepPreview& preview, int row, bool& 
         if (same) return true;
         if (preview.Mode == "O") return WriteFileReplacing(preview.OutputName, raw, false, reason);
     }
-    if (!WriteFileReplacing(preview.OutputName, TextForDisk(converted), preview.Mode == "A",
-                            reason)) {
+    if (!WriteFileReplacing(preview.OutputName, converted, preview.Mode == "A", reason,
+                            true)) {
         WriteTrace(preview.OutputName + ": " + reason);
         return false;
     }
@@ -328,7 +336,7 @@ bool CLibraryList::CommitFile(CFindRepPreview& preview, int /*row*/) {
                    ": the file no longer holds the text the preview found; left untouched.");
         return false;
     }
-    if (!WriteFileReplacing(preview.OutputName, TextForDisk(text), preview.Mode == "A", reason)) {
+    if (!WriteFileReplacing(preview.OutputName, text, preview.Mode == "A", reason, true)) {
         WriteTrace(preview.OutputName + ": " + reason);
         return false;
     }

@@ -28,8 +28,9 @@ bool ReadFileForConversion(const std::string& path, std::string& text, std::stri
                            std::string& reason);
 // Writes bytes to a temporary file in the target's folder and renames it over
 // the target; missing folders are created. append adds to the end instead.
+// stripCr writes a converted text in text mode: CR LF reaches the disk as LF.
 bool WriteFileReplacing(const std::string& path, const std::string& bytes, bool append,
-                        std::string& reason);
+                        std::string& reason, bool stripCr = false);
 // True when two local paths name the same file (compared in canonical form).
 bool IsSamePath(const std::string& a, const std::string& b);
 
