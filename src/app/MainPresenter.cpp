@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
 
 #include "app/ControlPanelPresenter.h"
 #include "convert/Library.h"
@@ -266,6 +267,12 @@ void CMainPresenter::OnAddBasket() {
     auto name = Prompter().AskText("New Basket", "Enter Basket name:", "");
     if (!name) return;
     const int p = CurP(), s = CurS();
+    // A session whose work file does not exist yet (a new one) holds its
+    // baskets in memory: it counts as loaded, so the next save writes them.
+    if (CSession* se = m_data.GetSessionPtr(p, s); se && !se->IsLoaded && m_data.LoadSessionFile(p, s) == 0) {
+        std::error_code ec;
+        if (!std::filesystem::exists(g_strSessionInfoDir + se->BoxFileName, ec)) m_data.SetSessionLoaded(p, s, true);
+    }
     const int count = m_data.GetBasketCount(p, s);
     const int b = count > 0 ? CurB() + 1 : 0;
     if (!m_data.InsertBasket(*name, p, s, std::min(b, count))) return;

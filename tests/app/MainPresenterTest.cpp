@@ -252,3 +252,37 @@ TEST_F(PresenterTest, SelectionListsOfTheProgramData) {
     EXPECT_EQ(boxes.rows[1].cells[2], "Build");
     EXPECT_TRUE(BuildSelectSpec(1, data).rows.empty());
 }
+
+TEST_F(UiTest, ABasketAddedOnAFreshWorkAreaSurvivesASave) {
+    {
+        CProgramData data;
+        CMainPresenter main{data};
+        data.LoadMasterFile();
+        main.ShowSession(data.GetCurProject(), data.GetCurSession(), data.GetCurBasket());
+        prompter.texts = {std::string("Fresh")};
+        main.OnAddBasket();
+        ASSERT_TRUE(main.SaveProgramData());
+    }
+    CProgramData again;
+    again.LoadMasterFile();
+    again.LoadSessionFile(again.GetCurProject(), again.GetCurSession());
+    const auto names = again.GetBasketNames(again.GetCurProject(), again.GetCurSession());
+    EXPECT_NE(std::find(names.begin(), names.end(), "Fresh"), names.end());
+}
+
+TEST_F(UiTest, ABasketAddedToAProjectWithoutSessionsSurvivesASave) {
+    {
+        CProgramData data;
+        CMainPresenter main{data};
+        data.InsertProject("Empty", 0);
+        prompter.texts = {std::string("First")};
+        main.OnAddBasket();
+        EXPECT_EQ(data.GetSessionCount(0), 1);
+        ASSERT_TRUE(main.SaveProgramData());
+    }
+    CProgramData again;
+    again.LoadMasterFile();
+    ASSERT_EQ(again.GetSessionCount(0), 1);
+    again.LoadSessionFile(0, 0);
+    EXPECT_EQ(again.GetBasketNames(0, 0), std::vector<std::string>{"First"});
+}
