@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "app/ControlPanelPresenter.h"
+#include "convert/ConversionRun.h"
 #include "convert/Library.h"
 #include "model/Globals.h"
 #include "model/ProgramData.h"
@@ -428,6 +429,8 @@ void CMainPresenter::InitialLoad() {
         s_createSampleLibrary(m_data);
     else
         CreateSampleLibrary(m_data.m_LibraryList);
+    // The macro of the work pad starts from its placeholder texts.
+    CurrentMacro = CMacro("Find Text", "Replace Text", 1, 0, 0, 0, 0, 0, 0, 1);
 }
 
 void CMainPresenter::LoadProgramData() {

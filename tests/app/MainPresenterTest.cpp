@@ -1,6 +1,7 @@
 #include "app/ControlPanelPresenter.h"
 #include "app/MainPresenter.h"
 #include "app/SharedDialogs.h"
+#include "convert/ConversionRun.h"
 #include "UiFixture.h"
 
 namespace {
@@ -228,7 +229,28 @@ TEST_F(PresenterTest, BasketClicksKeysAndChangesAreRefusedWhileFtpRuns) {
     EXPECT_TRUE(main.OnBasketListKey(CMainPresenter::BasketKey::SelectAll, {}));
 }
 
+TEST_F(UiTest, FirstLoadPreparesTheLibrariesAndTheCurrentMacro) {
+    CProgramData data;
+    CMainPresenter main{data};
+    CurrentMacro = CMacro("x", "y");
+    main.InitialLoad();
+    EXPECT_GE(data.GetLibraryCount(), 1);
+    EXPECT_EQ(CurrentMacro.Find, "Find Text");
+    EXPECT_EQ(CurrentMacro.Replace, "Replace Text");
+    EXPECT_EQ(CurrentMacro.IsMatchCase, 1);
+    EXPECT_EQ(CurrentMacro.IsActive, 1);
+    EXPECT_EQ(CurrentMacro.IsFindWild, 0);
+    EXPECT_FALSE(g_bAutoSync);
+    EXPECT_TRUE(trace.Has("Auto-sync off."));
+}
+
 TEST_F(PresenterTest, MovingItemsToAnotherBasket) {
+    g_bFtpIdle = false;  // refused while a transfer works on the rows
+    main.SetFileSelection({0});
+    main.OnMoveItemsToBasket(1);
+    EXPECT_EQ(data.GetFileItemCount(0, 0, 0), 8);
+    g_bFtpIdle = true;
+
     main.SetFileSelection({0, 2});
     main.OnMoveItemsToBasket(1);
     EXPECT_EQ(data.GetFileItemCount(0, 0, 0), 6);
