@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeWidget>
@@ -296,4 +297,22 @@ TEST(DialogPlacementRules, HomePositionsAroundTheFrame) {
     EXPECT_EQ(at(HomeSlot::FindReplacePreview, 200), std::pair(0, 737 - 200 - 54));
     EXPECT_EQ(at(HomeSlot::MasterFile, 300), std::pair(335, 437));
     EXPECT_EQ(at(HomeSlot::FileDiff2), std::pair(150, 24));
+}
+
+TEST_F(SharedControls, TheFirstBoxDragsTheSecondAlongWhenItScrolls) {
+    CTextRichEdit first(3), second(4);
+    first.SetScrollPartner(&second);
+    std::string text;
+    for (int i = 0; i < 300; ++i) text += "line " + std::to_string(i) + "\r\n";
+    first.SetWindowTextFromString(text);
+    second.SetWindowTextFromString(text);
+    first.resize(200, 100);
+    second.resize(200, 100);
+    first.show();
+    second.show();
+    QApplication::processEvents();
+    first.verticalScrollBar()->setValue(120);
+    EXPECT_EQ(second.verticalScrollBar()->value(), 120);
+    second.verticalScrollBar()->setValue(40);
+    EXPECT_EQ(first.verticalScrollBar()->value(), 120);
 }
