@@ -222,6 +222,12 @@ bool JoinFtpWorker(int ms) {
     return true;
 }
 
+bool ShutdownFtp(int ms) {
+    g_bFtpBreak = true;
+    ShutdownConnections();
+    return JoinFtpWorker(ms);
+}
+
 void LogFtpStatus(const std::string& text) {
     WriteTraceString("--- FTP " + text + " ---");
     g_bFtpBreak = false;

@@ -92,6 +92,9 @@ void StartFtpWorker(std::function<void()> body);
 void RunFtpWorkerHere(std::function<void()> body);
 // Waits up to ms for the last worker thread; true when none runs.
 bool JoinFtpWorker(int ms);
+// Closing the window: raises the break flag, shuts every connection's
+// sockets down so blocked calls return, and waits up to ms for the worker.
+bool ShutdownFtp(int ms);
 
 // The status line "--- FTP " + text + " ---"; FTP idle, break, ticker and
 // on-demand flags cleared.

@@ -140,3 +140,24 @@ TEST_F(Connections, StopRaisesTheBreakFlagOnlyAndTheWorkerEndRoutineMakesFtpIdle
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Connections, ClosingTheWindowStopsAWorkerBlockedOnTheServer) {
+    server.delays["SYST"] = 3000;
+    AddAccount("localhost", "bob", "pw");
+    ScopedPrompter scoped(prompter);
+    std::string h = "localhost", u = "bob";
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    StartFtpWorker([&] {
+        std::string host = h, user = u;
+        ConnectHost(data, host, user, true);  // waits for the slow SYST
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(ShutdownFtp(2000));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+    EXPECT_TRUE(g_bFtpIdle);
+}
+
+}  // namespace

@@ -5,7 +5,6 @@
 #include <QTest>
 
 #include "platform/Prompter.h"
-#include "remote/LoginInformation.h"
 #include "remote/ui/LoginInformationDlg.h"
 
 namespace {
@@ -48,15 +47,6 @@ TEST(LoginInformationDlg, OkRefusesABadHostThenABadUserAndAcceptsAnEmptyPassword
     EXPECT_EQ(dlg.m_strHost, "alpha.example.com");
     EXPECT_EQ(dlg.m_strUser, "bob");
     EXPECT_EQ(dlg.m_strPassword, "");
-}
-
-TEST(LoginInformationRules, BlanksEmptinessAndLineBreaks) {
-    EXPECT_TRUE(IsValidLoginText("a", "b"));
-    EXPECT_FALSE(IsValidLoginText("", "b"));
-    EXPECT_FALSE(IsValidLoginText("a b", "b"));
-    EXPECT_TRUE(CheckLoginInformation("h", "u", "pass with blanks").ok);
-    EXPECT_EQ(CheckLoginInformation("h", "u\r\nPASS x", "p").focusId, 1693);
-    EXPECT_EQ(CheckLoginInformation("h", "u", std::string("p\0q", 3)).focusId, 1642);
 }
 
 }  // namespace
