@@ -177,3 +177,14 @@ TEST(BatchConversion, StopBetweenFilesEndsTheRunWithItsMarker) {
     EXPECT_EQ(ReadFile(tmp / "a.txt"), "a");
     EXPECT_NE(trace.text.find("--- Batch cvt -f-aborted ---"), std::string::npos);
 }
+
+#include "convert/FolderFiles.h"
+
+TEST(FolderFiles, ListsOnlyThePlainFilesOfTheFolder) {
+    TempDir tmp;
+    std::filesystem::create_directories(tmp / "sub");
+    WriteFile(tmp / "a.txt", "");
+    WriteFile(tmp / "sub/b.txt", "");
+    EXPECT_EQ(ListFilesInFolder(tmp.path()), (std::vector<std::string>{tmp / "a.txt"}));
+    EXPECT_TRUE(ListFilesInFolder(tmp / "none").empty());
+}
