@@ -348,3 +348,30 @@ TEST_F(WindowTest, KeysAreNotWrittenBackAfterTheUserWipedTheKey) {
     QSettings s;
     EXPECT_FALSE(s.contains("Settings/Keyboard"));
 }
+
+TEST_F(WindowTest, ControlPanelCommandsRedrawTheTrees) {
+    MakeSampleArea();
+    CMainFrame& w = Open();
+    w.PanelPresenter().OnSessionRightClick(TreeRef::Parent(0));
+    prompter.texts = {std::string("Second")};
+    w.ExecuteCommand(32676);  // Add Project
+    QTreeWidgetItem* vault = w.ControlPanel().SessionTree()->topLevelItem(0);
+    ASSERT_EQ(vault->childCount(), 2);
+    EXPECT_EQ(vault->child(1)->text(0), "Second");
+    prompter.texts = {std::string("Fresh session")};
+    w.ExecuteCommand(32671);  // Add Session on the new project
+    vault = w.ControlPanel().SessionTree()->topLevelItem(0);
+    ASSERT_EQ(vault->child(1)->childCount(), 1);
+    EXPECT_EQ(vault->child(1)->child(0)->text(0), "Fresh session");
+    EXPECT_TRUE(vault->child(1)->child(0)->isSelected());
+    EXPECT_EQ(w.BasketList()->topLevelItemCount(), 0);  // the new session has no basket yet
+
+    w.PanelPresenter().OnAccountRightClick(TreeRef::Parent(0));
+    prompter.texts = {std::string("Cluster two")};
+    w.ExecuteCommand(32666);
+    QTreeWidgetItem* net = w.ControlPanel().AccountTree()->topLevelItem(0);
+    ASSERT_EQ(net->childCount(), 2);
+    EXPECT_EQ(net->child(1)->text(0), "Cluster two");
+    EXPECT_EQ(net->child(0)->child(0)->text(0), "www ~ alice");
+    EXPECT_FALSE(w.IsCommandEnabled(32664));  // account properties come with their dialog
+}
