@@ -201,3 +201,17 @@ TEST(JobArguments, KeysWithoutCasePathsWithCase) {
     EXPECT_EQ(GetArgumentValue("-cvt=fr", "-input="), "");
     EXPECT_EQ(MakeAbsolutePath("/abs"), "/abs");
 }
+
+TEST(JobLibraryFile, AnOldVersionIsLoggedNotAskedAndItsLibrariesAreSkipped) {
+    TempDir tmp;
+    std::string block = ReadFile(std::string(QVL_TEST_DATA) + "/convert/sample_library_block.txt");
+    WriteFile(tmp / "old.txt", "~*~ Library option: Version=0.9.1, WorkMode=0, FR_LibIndex=0, \n" + block);
+    WriteFile(tmp / "new.txt", "~*~ Library option: Version=1.0.735.0, WorkMode=1, FR_LibIndex=0, \r\n" + block);
+    CLibraryList list;
+    EXPECT_TRUE(LoadLibraryFileForJob(tmp / "old.txt", list));
+    EXPECT_EQ(list.GetCount(), 0);
+    EXPECT_TRUE(LoadLibraryFileForJob(tmp / "new.txt", list));
+    EXPECT_EQ(list.GetCount(), 1);
+    EXPECT_FALSE(LoadLibraryFileForJob(tmp / "none.txt", list));
+    EXPECT_FALSE(LoadLibraryFileForJob(tmp.path(), list));  // a folder
+}
