@@ -37,9 +37,16 @@ void CRecentFileList::Add(const QString& path) {
     while (m_files.size() > m_size) m_files.removeLast();
 }
 
-CQuorvellianApp::CQuorvellianApp() = default;
+namespace {
+CQuorvellianApp* g_theApp = nullptr;
+}
+
+CQuorvellianApp::CQuorvellianApp() { g_theApp = this; }
+
+CQuorvellianApp* CQuorvellianApp::Instance() { return g_theApp; }
 
 CQuorvellianApp::~CQuorvellianApp() {
+    if (g_theApp == this) g_theApp = nullptr;
     m_accel.WriteOnExit();
     m_accel.Connect(nullptr, false);
     m_mainFrame.reset();

@@ -32,6 +32,8 @@ class CQuorvellianApp {
 public:
     CQuorvellianApp();
     ~CQuorvellianApp();
+    // The application object of the run; null outside one.
+    static CQuorvellianApp* Instance();
 
     // The window road's start on an existing QApplication: registry key,
     // recent files, work-area folders, main window shown. False ends the run.
