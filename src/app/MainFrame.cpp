@@ -26,6 +26,7 @@
 #include "model/Trace.h"
 #include "platform/Prompter.h"
 #include "platform/StopCommands.h"
+#include "remote/FtpConnections.h"
 #include "remote/FtpWorker.h"
 
 int g_nViewWidth = 300;
@@ -92,6 +93,9 @@ CMainFrame::CMainFrame(QWidget* parent, bool load)
     g_pProgramData = &m_data;
 
     CreateStatusControls();
+    ControlPanelServices& sv = m_panelPresenter.Services();
+    sv.isConnected = [](const CHost& h) { return FindOpenConnection(h.m_strHost, h.m_strUser) >= 0; };
+    sv.disconnectHost = [](const CHost& h) { DisconnectHost(h.m_strHost, h.m_strUser); };
     WireHandlers();
     InstallWorkerHooks();
 
@@ -683,7 +687,8 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     g_bAddFilesBreak = true;
     m_timer.stop();
     if (m_banner) m_banner->Close();
-    JoinFtpWorker(3000);
+    ShutdownFtp(3000);
+    CloseAllConnections();
     m_presenter.CloseSteps([this] { SaveBarState(); });
     event->accept();
 }

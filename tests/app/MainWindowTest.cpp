@@ -310,8 +310,9 @@ TEST_F(WindowTest, ScreenshotArtifact) {
     WriteTrace("Ready.");
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     QApplication::processEvents();
-    std::filesystem::create_directories("artifacts");
-    EXPECT_TRUE(w.grab().save("artifacts/main-window.png"));
+    const std::filesystem::path dir = std::filesystem::path(QVL_BINARY).parent_path() / "artifacts";
+    std::filesystem::create_directories(dir);
+    EXPECT_TRUE(w.grab().save(QString::fromStdString((dir / "main-window.png").string())));
     if (const char* hold = std::getenv("QVL_SCREENSHOT_HOLD")) QTest::qWait(std::atoi(hold) * 1000);
 }
 
