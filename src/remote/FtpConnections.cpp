@@ -165,6 +165,7 @@ bool ConnectHost(CProgramData& data, std::string& host, std::string& user, bool 
             SetFtpAccount(account);
         }
         force = false;
+        bool reused = false;
         {
             std::lock_guard<std::mutex> g(g_listMutex);
             int i = FindLocked(host, user, false);
@@ -172,9 +173,10 @@ bool ConnectHost(CProgramData& data, std::string& host, std::string& user, bool 
                 g_pCurrentFtpClient = g_OpenConnections[static_cast<size_t>(i)].get();
                 account.m_nStatus = 6;
                 g_FtpAccount = account;
+                reused = true;
             }
         }
-        if (FindOpenConnection(host, user) >= 0) {
+        if (reused) {
             PostToGui([account] {
                 AssignConnectionRecord(&g_CurrentAccount, account.m_strHost, account.m_strUser,
                                        account.m_strPassword, g_CurrentAccount.m_strHostType,
