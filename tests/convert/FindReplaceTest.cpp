@@ -229,3 +229,50 @@ TEST(LibraryPass, ABadCurrentLibraryConvertsNothing) {
     list.CurrentLibrary = 5;
     EXPECT_EQ(list.ConvertText("a"), "a");
 }
+
+TEST(MacroApplication, TokenPathRecordsOneInstancePerToken) {
+    MacroFlags delim;
+    delim.delimParse = true;
+    CLibraryList list = OneLibrary({MakeMacro("a", "A", delim)});
+    list.m_Run.nBatchStep = 1;
+    list.RunKind = 2;
+    CFindRepPreview p;
+    EXPECT_EQ(list.RunLibraryPass("(ab)(cd)(a)", p), "(Ab)(cd)(A)");
+    ASSERT_EQ(p.Instances.size(), 3u);  // changed or not
+    EXPECT_EQ(p.Instances[1].FindText, "(cd)");
+    EXPECT_EQ(p.Instances[1].RepText, "(cd)");
+    EXPECT_EQ(p.Instances[2].Offset, 8);
+    // Replaying the instances gives the same text.
+    std::string text = "(ab)(cd)(a)";
+    EXPECT_TRUE(list.ApplyInstances(p, text));
+    EXPECT_EQ(text, "(Ab)(cd)(A)");
+}
+
+TEST(MacroApplication, ExactSweepOfStepZeroRunsToItsEnd) {
+    std::atomic<bool> stop{false};
+    CLibraryList list = OneLibrary({MakeMacro("a", "b")});
+    list.RunKind = 2;
+    list.m_Run.pBatchBreak = &stop;
+    CFindRepPreview p;
+    CMacro m = MakeMacro("a", "b");
+    std::string text = "aaa";
+    stop = true;  // raised during the pass: the one sweep does not look at it
+    list.FindReplacePass("", text, m, p);
+    EXPECT_EQ(text, "bbb");
+}
+
+TEST(MacroApplication, InteractiveFindAndReplaceWithTheCurrentMacro) {
+    CLibraryList list = OneLibrary({});
+    list.m_Run.currentMacro = MakeMacro("^d", "<<^d1>>", Wild());
+    std::size_t s = 0, e = 0;
+    ASSERT_TRUE(list.FindNextWithCurrentMacro("ab 12 cd 3", s, e, 0));
+    EXPECT_EQ(s, 3u);
+    EXPECT_EQ(e, 5u);
+    ASSERT_TRUE(list.FindNextWithCurrentMacro("ab 12 cd 3", s, e, 5));
+    EXPECT_EQ(s, 9u);
+    EXPECT_FALSE(list.FindNextWithCurrentMacro("ab 12 cd 3", s, e, 10));
+    std::string text = "ab 12 cd 3";
+    ASSERT_TRUE(list.ReplaceWithCurrentMacro(text, 0, s, e));
+    EXPECT_EQ(text, "ab <12> cd 3");
+    EXPECT_EQ(e, 7u);
+}
