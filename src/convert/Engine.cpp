@@ -49,7 +49,7 @@ void RecordInstance(CFindRepPreview& preview, RecordState& st, const std::string
         std::size_t endPos = std::min(source.size(), sourcePos + found.size());
         // The context reaches to the line's ends, but at most kMaxContext
         // characters each way, so that a huge line cannot make recording slow.
-        const std::size_t kMaxContext = 1000;
+        const std::size_t kMaxContext = 240;
         std::size_t ls = sourcePos;
         const std::size_t lsFloor = sourcePos > kMaxContext ? sourcePos - kMaxContext : 0;
         while (ls > lsFloor && source[ls - 1] != '\r' && source[ls - 1] != '\n') --ls;
