@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -214,6 +215,7 @@ int CLibraryList::RunBatchReport() {
         }
         std::string modifiedList, failed;
         int nModified = 0, nFailed = 0;
+        if (m_Run.pProgress) m_Run.pProgress->Reset();
         for (std::size_t i = 0; i < Previews.size(); ++i) {
             CFindRepPreview& rec = Previews[i];
             if (m_Run.nBatchStep == 1 && m_Run.selectRow) m_Run.selectRow(static_cast<int>(i));
@@ -221,11 +223,17 @@ int CLibraryList::RunBatchReport() {
             const std::string name = GetFileNameFromPath(rec.InputName);
             bool modified = false;
             std::string text, raw, reason;
-            bool ok = ConvertFileForBatch(rec, static_cast<int>(i), modified);
-            if (!ok) {
+            bool ok = false;
+            std::string why;
+            try {
+                ok = ConvertFileForBatch(rec, static_cast<int>(i), modified);
                 // Say why when the file was not even read as text.
-                std::string why;
-                if (!ReadFileForConversion(rec.InputName, text, raw, reason)) why = " " + reason;
+                if (!ok && !ReadFileForConversion(rec.InputName, text, raw, reason))
+                    why = " " + reason;
+            } catch (const std::bad_alloc&) {
+                why = " (too big)";  // this file only; the run goes on
+            }
+            if (!ok) {
                 failed += "   " + name + why + "\r\n";
                 ++nFailed;
             } else if (modified) {
@@ -357,6 +365,7 @@ int CLibraryList::BatchConversionThreadTail() {
         }
         std::string failed;
         int nFailed = 0;
+        if (m_Run.pProgress) m_Run.pProgress->Reset();
         for (std::size_t i = 0; i < Previews.size(); ++i) {
             if (m_Run.selectRow) m_Run.selectRow(static_cast<int>(i));
             CheckAbort();

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdio>
 #include <ctime>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 
@@ -356,7 +357,12 @@ bool RunBatchConversion(CCommandLineJob& job) {
 }
 
 void FinishBatchConversion(CCommandLineJob& job) {
-    RunBatchConversion(job);
+    try {
+        RunBatchConversion(job);
+    } catch (const std::exception& e) {
+        job.m_strError = std::string("The batch job stopped: ") + e.what() + ". Aborted.";
+        FailJob(job);
+    }
     if (job.m_EndTime <= job.m_StartTime) job.m_EndTime = std::chrono::system_clock::now();
     auto elapsed =
         std::chrono::duration_cast<std::chrono::seconds>(job.m_EndTime - job.m_StartTime);

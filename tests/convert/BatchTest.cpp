@@ -26,6 +26,13 @@ private:
     ITraceSink* m_prev;
 };
 
+class CountingProgress : public IProgressSink {
+public:
+    void Step() override { ++steps; }
+    void Reset() override { steps = 0; ++resets; }
+    int steps = 0, resets = 0;
+};
+
 CFindRepPreview Rec(const std::string& in, const std::string& out, const char* mode = "O") {
     CFindRepPreview p;
     p.InputName = in;
@@ -56,7 +63,11 @@ TEST(BatchConversion, StepZeroWritesChangedFilesAndReports) {
                      Rec(tmp / "c.txt", tmp / "sub/deeper/c.txt"),
                      Rec(tmp / "d.bin", tmp / "d.bin"), Rec(tmp / "e.txt", tmp / "e.out", "A"),
                      Rec(tmp / "missing.txt", tmp / "missing.txt")};
+    CountingProgress progress;
+    list.m_Run.pProgress = &progress;
     EXPECT_EQ(list.RunBatchReport(), 2);
+    EXPECT_EQ(progress.resets, 1);
+    EXPECT_EQ(progress.steps, 6);  // one step per file
     EXPECT_EQ(ReadFile(tmp / "a.txt"), "lion\ndog\n");
     EXPECT_EQ(ReadFile(tmp / "b.txt"), "nothing here\r\n");
     EXPECT_EQ(ReadFile(tmp / "sub/deeper/c.txt"), "plain\r\n");  // byte for byte
