@@ -11,6 +11,7 @@
 #   bench/diff_compare.sh [WORKDIR]
 #   QVL_DIFF=path/to/qvl-diff  TIMEOUT=seconds per run (120)
 #   REPEAT=N  runs per tool and input; the best time is shown (1)
+#   ONLY=NAME  run only the input of that name (e.g. 1M-0.1%-edited)
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 qvl=${QVL_DIFF:-$here/../build/bench/qvl-diff}
@@ -69,6 +70,7 @@ for pair in "1M-0.1%-edited big.txt big-edited.txt" \
             "1M-1000-texts rep.txt rep-edited.txt"; do
     set -- $pair
     name=$1 left=$work/$2 right=$work/$3
+    [ -n "${ONLY:-}" ] && [ "$ONLY" != "$name" ] && continue
     run "$name" "$left" "$right" "$qvl"
     run "$name" "$left" "$right" diff
     run "$name" "$left" "$right" diff --minimal

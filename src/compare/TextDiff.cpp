@@ -199,6 +199,10 @@ private:
     std::vector<std::string_view> m_Keys;
 };
 
+// Lines with no more places than this are looked up one by one; pairs of
+// lines are looked up only when every line of a pair has more.
+constexpr int kFewPlaces = 16;
+
 inline uint64_t PairKey(int a, int b) {
     return (static_cast<uint64_t>(static_cast<uint32_t>(a)) << 32) | static_cast<uint32_t>(b);
 }
@@ -286,14 +290,25 @@ void CTextDiff::Matcher::Intern(const std::vector<CDiffLine>& left,
 }
 
 // The places of pairs of consecutive lines; built when a scan first meets
-// lines that occur often.
+// lines that occur often. Only pairs of two such lines are ever looked up,
+// so only they are indexed: elsewhere m_LPair is -1 and m_RPair -2. A right
+// pair of two frequent lines that never occurs on the left is -1.
 void CTextDiff::Matcher::BuildPairs() {
     m_bPairs = true;
-    PairTable pairs(static_cast<size_t>(m_nL));
+    auto frequent = [this](int key) { return m_Single.Count(key) > kFewPlaces; };
+    std::vector<char> leftFrequent(m_nL);
+    size_t count = 0;
+    for (int j = 0; j < m_nL; ++j) leftFrequent[j] = frequent(m_L[j]);
+    for (int j = 0; j + 1 < m_nL; ++j) count += leftFrequent[j] && leftFrequent[j + 1];
+    PairTable pairs(count);
     m_LPair.assign(m_nL, -1);
-    m_RPair.assign(m_nR, -1);
-    for (int j = 0; j + 1 < m_nL; ++j) m_LPair[j] = pairs.Intern(PairKey(m_L[j], m_L[j + 1]));
-    for (int i = 0; i + 1 < m_nR; ++i) m_RPair[i] = pairs.Find(PairKey(m_R[i], m_R[i + 1]));
+    m_RPair.assign(m_nR, -2);
+    for (int j = 0; j + 1 < m_nL; ++j)
+        if (leftFrequent[j] && leftFrequent[j + 1])
+            m_LPair[j] = pairs.Intern(PairKey(m_L[j], m_L[j + 1]));
+    for (int i = 0; i + 1 < m_nR; ++i)
+        if (frequent(m_R[i]) && frequent(m_R[i + 1]))
+            m_RPair[i] = pairs.Find(PairKey(m_R[i], m_R[i + 1]));
     m_Pair.Build(m_LPair, pairs.Count());
 }
 
@@ -341,9 +356,6 @@ int CTextDiff::Matcher::MatchLength(int i, int j, int maxLen) {
 
 // The first place p of anchor, anchor + stride, ... up to lastPos where the
 // b + 1 right lines from i equal the left lines from p; -1 when none.
-// Lines with no more places than this are looked up one by one.
-constexpr int kFewPlaces = 16;
-
 int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int lastPos) {
     // Look the places up by the rarest of the first few lines of the run,
     // or of the first few pairs of its lines.
@@ -365,6 +377,7 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
     if (b >= 1 && bestCount > kFewPlaces && !m_bPairs) BuildPairs();
     for (int k = 0; m_bPairs && k <= std::min(b - 1, 2); ++k) {
         const int key = m_RPair[i + k];
+        if (key == -2) continue;
         if (key < 0) return -1;
         const int c = m_Pair.Count(key);
         if (c < bestCount) {
