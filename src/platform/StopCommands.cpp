@@ -4,11 +4,13 @@
 #include "model/Trace.h"
 #include "platform/Sound.h"
 
+// A stop only raises the break flag: the kind stays busy until its worker's
+// end routine runs, so no second worker can start beside one still running.
+
 bool OnStopFtp() {
-    if (g_bFtpIdle) return false;
+    if (g_bFtpIdle || g_bFtpBreak) return false;
     g_bFtpTicker = false;
     g_bFtpBreak = true;
-    g_bFtpIdle = true;
     BeepStop();
     if (g_bAutoSync) {
         g_bAutoSync = false;
@@ -18,15 +20,14 @@ bool OnStopFtp() {
 }
 
 void StopTextConversion() {
-    const bool wasRunning = !g_bConversionIdle;
+    const bool wasRunning = !g_bConversionIdle && !g_bConversionBreak;
     g_bConversionBreak = true;
-    g_bConversionIdle = true;
     if (wasRunning) WriteTrace("---Conversion aborted-(0)---");
     g_bConversionTicker = false;
 }
 
 bool OnStopTextConversion() {
-    if (g_bConversionIdle) return false;
+    if (g_bConversionIdle || g_bConversionBreak) return false;
     StopTextConversion();
     return true;
 }
@@ -36,11 +37,9 @@ void OnStopAllThreads() {
     OnStopFtp();
     if (!g_bBatchIdle) {
         g_bBatchBreak = true;
-        g_bBatchIdle = true;
         g_bBatchTicker = false;
     }
     g_bAddFilesBreak = true;
-    g_bAddFilesIdle = true;
     g_bAddFilesTicker = false;
 }
 

@@ -1,6 +1,6 @@
 // The stop commands of the main window and the auto-sync switch. They only
-// raise break flags and mark a kind idle; the workers notice the break flag
-// and end themselves.
+// raise break flags; the workers notice them and end themselves, and a kind
+// becomes idle again when its worker's end routine runs.
 #pragma once
 
 // "Stop FTP (Break)": only while an FTP worker runs. Turns auto-sync off

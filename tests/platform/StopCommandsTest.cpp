@@ -44,12 +44,14 @@ TEST_F(StopCommands, StopFtpActsOnlyWhileFtpRuns) {
     g_bFtpIdle = false;
     g_bFtpTicker = true;
     EXPECT_TRUE(OnStopFtp());
-    EXPECT_TRUE(g_bFtpIdle);
+    EXPECT_FALSE(g_bFtpIdle);  // busy until the worker's end routine runs
     EXPECT_TRUE(g_bFtpBreak);
     EXPECT_FALSE(g_bFtpTicker);
     EXPECT_FALSE(g_bAutoSync);
     EXPECT_EQ(sink.lines, std::vector<std::string>{"Auto-sync off."});
     EXPECT_EQ(tones, (std::vector<std::pair<int, int>>{{500, 100}, {100, 50}}));
+    EXPECT_FALSE(OnStopFtp());  // a second press while the worker winds down
+    EXPECT_EQ(tones.size(), 2u);
 }
 
 TEST_F(StopCommands, StopConversionSaysSoOnce) {
@@ -71,7 +73,7 @@ TEST_F(StopCommands, StopAllWithNothingRunningLeavesAddFilesIdleAndBroken) {
     g_bBatchIdle = false;
     g_bBatchTicker = true;
     OnStopAllThreads();
-    EXPECT_TRUE(g_bBatchIdle);
+    EXPECT_FALSE(g_bBatchIdle);
     EXPECT_TRUE(g_bBatchBreak);
     EXPECT_FALSE(g_bBatchTicker);
 }
