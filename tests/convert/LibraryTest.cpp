@@ -259,3 +259,42 @@ TEST(LibraryFile, ValueEncodings) {
     EXPECT_EQ(s.size(), 9993u);
     EXPECT_EQ(s.substr(s.size() - 23), "0123456789 (too big...)");
 }
+
+#include "platform/Prompter.h"
+#include "model/Trace.h"
+
+namespace {
+class LineSink : public ITraceSink {
+public:
+    LineSink() : m_prev(SetTraceSink(this)) {}
+    ~LineSink() override { SetTraceSink(m_prev); }
+    void AppendLine(const std::string& line) override { lines.push_back(line); }
+    std::vector<std::string> lines;
+
+private:
+    ITraceSink* m_prev;
+};
+}  // namespace
+
+TEST(LibraryModel, TraceCapturesListsWildCardsAndCardsWithCaptures) {
+    LineSink sink;
+    CWildTypeManager mgr;
+    mgr.SetDefaultTypeCards();
+    mgr.WildCaptures = {"ab", ""};
+    mgr.TypeCards[3].Captures = {"1", "22"};
+    mgr.TraceCaptures("title");
+    EXPECT_EQ(sink.lines, (std::vector<std::string>{"title", "----------(wild-cards)----------",
+                                                    "1. ab", "2. ",
+                                                    "----------(type-cards)----------",
+                                                    "4. (^d){1}{22}"}));
+}
+
+TEST(LibraryModel, CurrentWildTypeManagerMakesALibraryWhenNoneIsValid) {
+    CLibraryList list;
+    list.CurrentLibrary = 3;
+    CWildTypeManager mgr = list.GetCurrentWildTypeManager();
+    EXPECT_EQ(list.GetCount(), 1);
+    EXPECT_EQ(list.CurrentLibrary, 0);
+    EXPECT_EQ(mgr.WildCard, "*");
+    EXPECT_EQ(mgr.TypeCards.size(), 6u);
+}
