@@ -128,6 +128,8 @@ TEST_F(DiffResultFixture, TwoFileDiffHeaderAndRows) {
     WriteFile(tmp / "b.txt", "same\nnew\n");
     CDiffResultSet set;
     EXPECT_FALSE(set.PrepareTwoFileDiff({tmp / "a.txt"}));
+    EXPECT_FALSE(set.PrepareThreeWayDiff({tmp / "a.txt", tmp / "b.txt"}));
+    EXPECT_EQ(set.m_ThreeWayResult.name1, "");
     ASSERT_TRUE(set.PrepareTwoFileDiff({tmp / "a.txt", tmp / "b.txt", tmp / "c.txt"}));
     CDiffResult& r = set.m_FilesResult;
     EXPECT_EQ(r.mode, 1);
@@ -201,22 +203,14 @@ protected:
 };
 }  // namespace
 
-TEST_F(ThreeWay, HeaderNamesTheBaseInTheMiddle) {
-    CDiffResultSet s;
-    EXPECT_FALSE(s.PrepareThreeWayDiff({"a", "b"}));
-    ASSERT_TRUE(s.PrepareThreeWayDiff({"one", "two", "three"}));
-    const CDiffResult& h = s.m_ThreeWayResult;
-    EXPECT_EQ(h.mode, 2);
-    EXPECT_EQ(h.name1, "two");
-    EXPECT_EQ(h.name2, "one");
-    EXPECT_EQ(h.name3, "three");
-    EXPECT_EQ(h.fileNo1, 1);
-    EXPECT_EQ(h.fileNo2, 0);
-    EXPECT_EQ(h.fileNo3, 2);
-}
-
 TEST_F(ThreeWay, BothOtherFilesAddALineAtTheSamePlace) {
     ASSERT_TRUE(Build("a\nb\n", "a\nx\nb\n", "a\ny\nb\n"));
+    // Selected file 1 is the base in the middle, file 2 left, file 3 right.
+    EXPECT_EQ(r().name2, tmp / "base");
+    EXPECT_EQ(r().name1, tmp / "two");
+    EXPECT_EQ(r().fileNo1, 1);
+    EXPECT_EQ(r().fileNo2, 0);
+    EXPECT_EQ(r().mode, 2);
     EXPECT_EQ(Column(r().leftRows), "{0,0,-1,a}{2,1,1,x}{0,2,-1,b}");
     EXPECT_EQ(Column(r().middleRows), "{0,0,-1,a}{0,-1,1,}{0,1,-1,b}");
     EXPECT_EQ(Column(r().rightRows), "{0,0,-1,a}{2,1,1,y}{0,2,-1,b}");
@@ -274,16 +268,7 @@ TEST_F(ThreeWay, FailedSecondLoadLeavesTheRightColumnAlone) {
     EXPECT_EQ(prompter.Messages().back(), "Failed to load the files.");
 }
 
-TEST(MiddleMarkers, Table) {
-    EXPECT_EQ(CombineMiddleMarkers(0, 0), 0);
-    EXPECT_EQ(CombineMiddleMarkers(0, 1), 4);
-    EXPECT_EQ(CombineMiddleMarkers(0, 3), 2);
-    EXPECT_EQ(CombineMiddleMarkers(1, 0), 5);
-    EXPECT_EQ(CombineMiddleMarkers(1, 1), 6);
-    EXPECT_EQ(CombineMiddleMarkers(1, 3), 8);
-    EXPECT_EQ(CombineMiddleMarkers(3, 0), 1);
-    EXPECT_EQ(CombineMiddleMarkers(3, 1), 7);
-    EXPECT_EQ(CombineMiddleMarkers(3, 3), 3);
+TEST(MiddleMarkers, PairsOutsideTheTableGiveZero) {
     EXPECT_EQ(CombineMiddleMarkers(2, 0), 0);
     EXPECT_EQ(CombineMiddleMarkers(0, 2), 0);
     EXPECT_EQ(CombineMiddleMarkers(-1, 9), 0);

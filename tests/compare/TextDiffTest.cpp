@@ -168,36 +168,6 @@ TEST(TextDiffReport, UnequalGapIsModifiedThenAdded) {
               "+     4 r3\n");
 }
 
-TEST(TextDiffReport, UnequalGapIsModifiedThenDeleted) {
-    const std::vector<std::string> left{"s", "l1", "l2", "l3"};
-    const std::vector<std::string> right{"s", "r1"};
-    // A gap at the end is handled like any other gap.
-    EXPECT_EQ(Describe(Changes(left, right)), "{0,0,1,0}{1,1,1,1}{-1,2,2,2}");
-    EXPECT_EQ(Report(left, right),
-              "1. Modified:\n"
-              "------------\n"
-              "L     2 l1\n"
-              "R     2 r1\n"
-              "2. Deleted from left:\n"
-              "---------------------\n"
-              "x     3 l2\n"
-              "x     4 l3\n");
-}
-
-TEST(TextDiffReport, LeadingGapsAndLineNumbersKeepCounting) {
-    EXPECT_EQ(Report({"a", "b", "x"}, {"n", "a", "b", "y", "z"}),
-              "1. Added to right:\n"
-              "------------------\n"
-              "+     1 n\n"
-              "2. Modified:\n"
-              "------------\n"
-              "L     3 x\n"
-              "R     4 y\n"
-              "3. Added to right:\n"
-              "------------------\n"
-              "+     5 z\n");
-}
-
 TEST(TextDiffReport, TenthHeadingIsUnderlinedToItsLength) {
     std::vector<std::string> left, right;
     for (int k = 0; k < 10; ++k) {
@@ -218,15 +188,7 @@ TEST(TextDiffReport, NumbersWiderThanFivePlaces) {
     EXPECT_EQ(Report(left, right), "1. Added to right:\n------------------\n+ 100001 tail\n");
 }
 
-TEST(TextDiffReport, OptionsDecideWhatIsEqual) {
-    bool differ = true;
-    EXPECT_EQ(Report({"Alpha", "Beta"}, {"ALPHA", "beta"}, CDiffOptions(true, false, {}), &differ), "");
-    EXPECT_FALSE(differ);
-    EXPECT_EQ(Report({"int  x = 1;"}, {"int x=1;"}, CDiffOptions(false, true, {"^b"}), &differ), "");
-    EXPECT_FALSE(differ);
-    EXPECT_EQ(Report({"int  x = 1;"}, {"int x=1;"}, CDiffOptions(false, false, {"^b"})),
-              "1. Modified:\n------------\nL     1 int  x = 1;\nR     1 int x=1;\n");
-    // Unchanged lines keep their own texts in the rows.
+TEST(TextDiffReport, LinesEqualUnderOptionsKeepTheirOwnTexts) {
     CTextDiff diff(CDiffOptions(true, true, {"//"}));
     diff.Compare(Lines({"A // c"}), Lines({"a  c"}));
     std::vector<CDiffLine> l, r;
