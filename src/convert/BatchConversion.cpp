@@ -64,10 +64,8 @@ bool WriteAll(int fd, const std::string& bytes, bool stripCr) {
 
 }  // namespace
 
-bool ReadFileForConversion(const std::string& path, std::string& text, std::string& raw,
-                           std::string& reason) {
+bool ReadFileForConversion(const std::string& path, std::string& text, std::string& reason) {
     text.clear();
-    raw.clear();
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat st {};
     if (fd < 0 || ::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
@@ -77,42 +75,73 @@ bool ReadFileForConversion(const std::string& path, std::string& text, std::stri
         reason = "(unreadable)";
         return false;
     }
-    if (st.st_size > 0) raw.reserve(static_cast<std::size_t>(st.st_size));
-    std::string block(1 << 20, '\0');
+    // Read straight into the text, leaving room for the CRs to come.
+    std::size_t size = st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0;
+    text.reserve(size + size / 16 + 16);
+    std::size_t used = 0;
     for (;;) {
-        ssize_t n = ::read(fd, block.data(), block.size());
+        if (text.size() - used < (1u << 16)) text.resize(used + std::max<std::size_t>(1u << 20, size - std::min(size, used) + 1));
+        ssize_t n = ::read(fd, text.data() + used, text.size() - used);
         if (n < 0) {
             if (errno == EINTR) continue;
             int err = errno;
             ::close(fd);
+            text.clear();
             WriteTrace(SystemErrorText(err) + " (" + path + ")");
             reason = "(unreadable)";
             return false;
         }
         if (n == 0) break;
-        raw.append(block.data(), static_cast<std::size_t>(n));
+        used += static_cast<std::size_t>(n);
     }
     ::close(fd);
-    if (std::memchr(raw.data(), '\0', raw.size())) {
+    text.resize(used);
+    if (std::memchr(text.data(), '\0', text.size())) {
+        text.clear();
         reason = "(binary)";
         return false;
     }
-    // Lone LF becomes CR LF; everything else stays as it was.
-    text.reserve(raw.size() + raw.size() / 16 + 16);
-    const char* p = raw.data();
-    const char* end = p + raw.size();
-    while (p < end) {
+    // Lone LF becomes CR LF, in place from the back.
+    std::size_t lone = 0;
+    for (const char* p = text.data(), *end = p + used; p < end;) {
         const char* lf = static_cast<const char*>(std::memchr(p, '\n', end - p));
-        if (!lf) {
-            text.append(p, end);
-            break;
-        }
-        text.append(p, lf);
-        if (lf == raw.data() || lf[-1] != '\r') text += '\r';
-        text += '\n';
+        if (!lf) break;
+        if (lf == text.data() || lf[-1] != '\r') ++lone;
         p = lf + 1;
     }
+    if (lone == 0) return true;
+    text.resize(used + lone);
+    char* d = text.data();
+    std::size_t w = used + lone;
+    for (std::size_t r = used; r > 0;) {
+        char c = d[--r];
+        d[--w] = c;
+        if (c == '\n' && (r == 0 || d[r - 1] != '\r')) d[--w] = '\r';
+    }
     return true;
+}
+
+bool CopyFileReplacing(const std::string& from, const std::string& to, std::string& reason) {
+    int fd = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        reason = SystemErrorText(errno);
+        return false;
+    }
+    std::string bytes;
+    char block[1 << 16];
+    for (;;) {
+        ssize_t n = ::read(fd, block, sizeof block);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            reason = SystemErrorText(errno);
+            ::close(fd);
+            return false;
+        }
+        if (n == 0) break;
+        bytes.append(block, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return WriteFileReplacing(to, bytes, false, reason);
 }
 
 bool WriteFileReplacing(const std::string& path, const std::string& bytes, bool append,
@@ -180,8 +209,8 @@ bool CLibraryList::UsesSubFilter() const {
 
 bool CLibraryList::ConvertFileForBatch(CFindRepPreview& preview, int row, bool& modified) {
     modified = false;
-    std::string text, raw, reason;
-    if (!ReadFileForConversion(preview.InputName, text, raw, reason)) return false;
+    std::string text, reason;
+    if (!ReadFileForConversion(preview.InputName, text, reason)) return false;
     std::string converted = m_Run.bUseCurrentMacro
                                 ? ApplyOneMacroToText(text, m_Run.currentMacro, preview)
                                 : RunLibraryPass(text, preview);
@@ -192,7 +221,13 @@ bool CLibraryList::ConvertFileForBatch(CFindRepPreview& preview, int row, bool& 
     const bool same = IsSamePath(preview.InputName, preview.OutputName);
     if (converted == text) {
         if (same) return true;
-        if (preview.Mode == "O") return WriteFileReplacing(preview.OutputName, raw, false, reason);
+        if (preview.Mode == "O") {
+            text.clear();
+            text.shrink_to_fit();
+            converted.clear();
+            converted.shrink_to_fit();
+            return CopyFileReplacing(preview.InputName, preview.OutputName, reason);
+        }
     }
     if (!WriteFileReplacing(preview.OutputName, converted, preview.Mode == "A", reason,
                             true)) {
@@ -222,13 +257,13 @@ int CLibraryList::RunBatchReport() {
             CheckAbort();
             const std::string name = GetFileNameFromPath(rec.InputName);
             bool modified = false;
-            std::string text, raw, reason;
+            std::string text, reason;
             bool ok = false;
             std::string why;
             try {
                 ok = ConvertFileForBatch(rec, static_cast<int>(i), modified);
                 // Say why when the file was not even read as text.
-                if (!ok && !ReadFileForConversion(rec.InputName, text, raw, reason))
+                if (!ok && !ReadFileForConversion(rec.InputName, text, reason))
                     why = " " + reason;
             } catch (const std::bad_alloc&) {
                 why = " (too big)";  // this file only; the run goes on
@@ -325,20 +360,17 @@ bool CLibraryList::CommitFile(CFindRepPreview& preview, int /*row*/) {
     bool any = false;
     for (const CFindRepInstance& inst : preview.Instances)
         if (!inst.Skip) any = true;
-    std::string text, raw, reason;
+    std::string text, reason;
     const bool same = IsSamePath(preview.InputName, preview.OutputName);
     if (!any) {
         if (same) {
             WriteTrace(preview.InputName + ": 0 instance in this file. Skipped.");
             return true;
         }
-        if (preview.Mode == "O") {
-            if (!ReadFileForConversion(preview.InputName, text, raw, reason)) return false;
-            return WriteFileReplacing(preview.OutputName, raw, false, reason);
-        }
+        if (preview.Mode == "O") return CopyFileReplacing(preview.InputName, preview.OutputName, reason);
         return true;
     }
-    if (!ReadFileForConversion(preview.InputName, text, raw, reason)) return false;
+    if (!ReadFileForConversion(preview.InputName, text, reason)) return false;
     if (!ApplyInstances(preview, text)) {
         WriteTrace(preview.InputName +
                    ": the file no longer holds the text the preview found; left untouched.");

@@ -23,9 +23,10 @@ extern CMacro CurrentMacro;
 
 // Reads a file for conversion: bytes as they are with every lone LF turned
 // into CR LF. False, with the reason, when it cannot be read or holds a NUL
-// byte (binary: reason "(binary)"). raw receives the bytes as read.
-bool ReadFileForConversion(const std::string& path, std::string& text, std::string& raw,
-                           std::string& reason);
+// byte (binary: reason "(binary)").
+bool ReadFileForConversion(const std::string& path, std::string& text, std::string& reason);
+// Copies a file byte for byte the way WriteFileReplacing writes.
+bool CopyFileReplacing(const std::string& from, const std::string& to, std::string& reason);
 // Writes bytes to a temporary file in the target's folder and renames it over
 // the target; missing folders are created. append adds to the end instead.
 // stripCr writes a converted text in text mode: CR LF reaches the disk as LF.

@@ -199,3 +199,22 @@ TEST(FolderFiles, ListsOnlyThePlainFilesOfTheFolder) {
     EXPECT_EQ(ListFilesInFolder(tmp.path()), (std::vector<std::string>{tmp / "a.txt"}));
     EXPECT_TRUE(ListFilesInFolder(tmp / "none").empty());
 }
+
+TEST(BatchFiles, ReadingTurnsLoneLineFeedsIntoCrLf) {
+    TempDir tmp;
+    WriteFile(tmp / "m.txt", "\na\nb\r\nc\rd\n\n");
+    std::string text, reason;
+    ASSERT_TRUE(ReadFileForConversion(tmp / "m.txt", text, reason));
+    EXPECT_EQ(text, "\r\na\r\nb\r\nc\rd\r\n\r\n");
+    WriteFile(tmp / "e.txt", "");
+    ASSERT_TRUE(ReadFileForConversion(tmp / "e.txt", text, reason));
+    EXPECT_EQ(text, "");
+    EXPECT_FALSE(ReadFileForConversion(tmp.path(), text, reason));
+    EXPECT_EQ(reason, "(unreadable)");
+    std::string big(3u << 20, 'x');
+    big[1000] = '\n';
+    WriteFile(tmp / "big.txt", big);
+    ASSERT_TRUE(ReadFileForConversion(tmp / "big.txt", text, reason));
+    EXPECT_EQ(text.size(), big.size() + 1);
+    EXPECT_EQ(text.substr(999, 4), "x\r\nx");
+}
