@@ -258,12 +258,17 @@ void CProgramData::ReadSessionState(const std::string& line) {
     m_ProjectList.m_nProjInd = p < 0 ? 0 : p;
 }
 
+// A session made here is new: it has no work file yet and its (empty)
+// contents are in memory, so it counts as loaded. Otherwise the baskets and
+// items put into it would never be written by a save, and showing it would
+// try to read a work file that does not exist.
 int CProgramData::EnsureCurrentBasket() {
     if (m_ProjectList.m_Projects.empty()) {
         m_ProjectList.m_nProjInd = 0;
         m_ProjectList.m_Projects.emplace_back();
         InsertSession("My Session", 0, 0);
         m_ProjectList.m_Projects[0].m_nSessInd = 0;
+        m_ProjectList.m_Projects[0].m_Sessions[0].IsLoaded = true;
         m_ProjectList.m_Projects[0].m_Sessions[0].m_Baskets.emplace_back();
         return 3;
     }
@@ -273,6 +278,7 @@ int CProgramData::EnsureCurrentBasket() {
     if (pr.m_Sessions.empty()) {
         InsertSession("My Session", p, 0);
         pr.m_nSessInd = 0;
+        pr.m_Sessions[0].IsLoaded = true;
         pr.m_Sessions[0].m_Baskets.emplace_back();
         return 2;
     }
@@ -290,12 +296,14 @@ int CProgramData::CreateDefaultSession() {
         m_ProjectList.m_Projects.emplace_back();
         InsertSession("My Session", 0, 0);
         m_ProjectList.m_Projects[0].m_nSessInd = 0;
+        m_ProjectList.m_Projects[0].m_Sessions[0].IsLoaded = true;
         return 4;
     }
     const int p = GetCurProject();
     if (IsValidProject(false, p) && m_ProjectList.m_Projects[p].m_Sessions.empty()) {
         InsertSession("My Session", p, 0);
         m_ProjectList.m_Projects[p].m_nSessInd = 0;
+        m_ProjectList.m_Projects[p].m_Sessions[0].IsLoaded = true;
         return 5;
     }
     return 0;

@@ -439,3 +439,36 @@ TEST_F(MasterFileTest, EnsureDefaults) {
     EXPECT_TRUE(d3.EnsureDefaultCluster());
     EXPECT_FALSE(d3.EnsureDefaultCluster());
 }
+
+// Regression: a session the defaults create has no work file yet; the items
+// put into it must reach disk at the next save, not vanish with a restart.
+TEST_F(MasterFileTest, ASessionMadeByTheDefaultsKeepsItsItemsOverARestart) {
+    {
+        CProgramData data;
+        data.LoadMasterFile();  // empty work area: project, session and basket made
+        data.DeleteSession(0, 0);
+        ASSERT_EQ(data.EnsureCurrentBasket(), 2);
+        EXPECT_TRUE(data.GetSessionPtr(0, 0)->IsLoaded);
+        ASSERT_TRUE(data.InsertFileItems(0, 0, 0, -1, CFileItem("kept.c")));
+        ASSERT_TRUE(data.SaveMasterFile(MasterPath()));
+    }
+    {
+        CProgramData data;
+        data.LoadMasterFile();
+        ASSERT_EQ(data.GetFileItemCount(0, 0, 0), 1);
+        EXPECT_EQ(data.GetFileItem(0, 0, 0, 0).FileName, "kept.c");
+        data.DeleteProject(0);
+        ASSERT_EQ(data.CreateDefaultSession(), 4);
+        EXPECT_TRUE(data.GetSessionPtr(0, 0)->IsLoaded);
+        ASSERT_TRUE(data.InsertBasket("B2", 0, 0, 0));
+        ASSERT_TRUE(data.InsertFileItems(0, 0, 0, -1, CFileItem("second.c")));
+        ASSERT_TRUE(data.SaveMasterFile(MasterPath()));
+    }
+    CProgramData again;
+    again.LoadMasterFile();
+    ASSERT_EQ(again.GetBasketCount(0, 0), 1);
+    EXPECT_EQ(again.GetBasketName(0, 0, 0), "B2");
+    ASSERT_EQ(again.GetFileItemCount(0, 0, 0), 1);
+    EXPECT_EQ(again.GetFileItem(0, 0, 0, 0).FileName, "second.c");
+    EXPECT_TRUE(prompter.Messages().empty());
+}

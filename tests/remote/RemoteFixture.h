@@ -64,6 +64,12 @@ inline CFileItem MakeItem(const std::string& name, const std::string& host, cons
 class RemoteEngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // Bounded waits: a server that stops answering fails the test in
+        // seconds instead of the minute a real connection waits.
+        m_savedTimeouts = NetTimeoutValues();
+        NetTimeoutValues().connectMs = 2000;
+        NetTimeoutValues().replyMs = 5000;
+        NetTimeoutValues().dataMs = 5000;
         ResetWorkerFlags();
         CloseAllConnections();
         ClearFtpResultLists();
@@ -93,6 +99,7 @@ protected:
         SetMainProgramData(nullptr);
         ResetWorkerFlags();
         g_bFtpUpdate = true;
+        NetTimeoutValues() = m_savedTimeouts;
     }
     void AddAccount(const std::string& host, const std::string& user, const std::string& pw) {
         data.m_Vault.m_Clusters[0].m_Hosts.push_back(CHost(host, user, pw));
@@ -123,4 +130,5 @@ protected:
 
 private:
     ITraceSink* m_oldSink = nullptr;
+    NetTimeouts m_savedTimeouts;
 };

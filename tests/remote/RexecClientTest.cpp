@@ -89,8 +89,13 @@ class RealRexec : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetWorkerFlags();
+        saved = NetTimeoutValues();
+        NetTimeoutValues().connectMs = 2000;
+        NetTimeoutValues().replyMs = 5000;  // in.rexecd answers a wrong password after a second
         if (!server.ok()) GTEST_SKIP() << server.why();
     }
+    void TearDown() override { NetTimeoutValues() = saved; }
+    NetTimeouts saved;
     RexecServer server;
 };
 

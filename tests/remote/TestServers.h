@@ -374,6 +374,13 @@ private:
             if (::poll(&p, 1, 50) > 0) return ::accept(fd, nullptr, nullptr);
         return -1;
     }
+    // Every socket of a session gives up after a few seconds, so that a
+    // client that stops reading or writing cannot hold Stop() forever.
+    static void Bound(int fd) {
+        timeval tv{3, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+        ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+    }
     static void Send(int fd, const std::string& s) {
         if (!s.empty()) ::send(fd, s.data(), s.size(), MSG_NOSIGNAL);
     }
@@ -411,6 +418,7 @@ private:
         m_sessions.clear();
     }
     void Serve(int c) {
+        Bound(c);
         Send(c, greeting);
         int dataListen = -1;
         std::string line;
@@ -443,6 +451,7 @@ private:
             } else if (word == "LIST" || word == "RETR" || word == "STOR") {
                 int data = AcceptWithin(dataListen, 3000);
                 if (data < 0) { Send(c, "425 No data connection\r\n"); continue; }
+                Bound(data);
                 Send(c, "150 Opening data connection\r\n");
                 bool aborted = false;
                 if (word == "LIST") Send(data, listing);
@@ -505,6 +514,9 @@ public:
             for (const std::string& answer : m_answers) {
                 int c = ::accept(m_fd, nullptr, nullptr);
                 if (c < 0) return;
+                timeval tv{3, 0};
+                ::setsockopt(c, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+                ::setsockopt(c, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
                 // The three strings end with the fourth NUL (the first is the port).
                 std::string got;
                 int zeros = 0;
