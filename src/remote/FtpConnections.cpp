@@ -33,13 +33,33 @@ int FindLocked(const std::string& host, const std::string& user, bool connectedO
     return -1;
 }
 
+// A login adds or updates the vault account. The vault update leaves the
+// type of an account it finds alone (a location change from a dialog must
+// not wipe it), but after a connect the server's own answer to SYST is the
+// type: without it an account stored without a type (or with a wrong one)
+// would keep asking, or keep listing with the wrong parser.
+void UpdateVaultAfterLogin(CProgramData& data, const std::string& host, const std::string& user,
+                           const std::string& password, const std::string& hostType) {
+    data.UpdateVaultFromSession(host, user, password, hostType, "", true);
+    if (hostType.empty()) return;
+    const int c = data.m_Vault.m_nCurrClustInd;
+    if (c < 0 || c >= static_cast<int>(data.m_Vault.m_Clusters.size())) return;
+    CCluster& cluster = data.m_Vault.m_Clusters[static_cast<size_t>(c)];
+    const int h = cluster.m_nHostInd;
+    if (h < 0 || h >= static_cast<int>(cluster.m_Hosts.size())) return;
+    CHost& account = cluster.m_Hosts[static_cast<size_t>(h)];
+    if (Lower(account.m_strHost) != Lower(host) || Lower(account.m_strUser) != Lower(user)) return;
+    account.m_strHostType = hostType;
+    g_CurrentAccount.m_strHostType = hostType;
+}
+
 // Remembers the connected account in the vault the worker looks up, so that
 // later items of the run find it; the main data hears it on the GUI thread.
 void RememberAccount(CProgramData& data, const std::string& host, const std::string& user,
                      const std::string& password, const std::string& hostType) {
     CProgramData* main = GetMainProgramData();
     if (&data == main) {
-        data.UpdateVaultFromSession(host, user, password, hostType, "", true);
+        UpdateVaultAfterLogin(data, host, user, password, hostType);
         return;
     }
     bool found = false;
@@ -62,7 +82,7 @@ void RememberAccount(CProgramData& data, const std::string& host, const std::str
     if (main)
         PostToGui([=] {
             if (CProgramData* m = GetMainProgramData())
-                m->UpdateVaultFromSession(host, user, password, hostType, "", true);
+                UpdateVaultAfterLogin(*m, host, user, password, hostType);
         });
 }
 

@@ -81,6 +81,23 @@ TEST_F(Connections, AVmsServerLowerCasesTheUser) {
     EXPECT_EQ(GetFtpAccount().m_strHostType, "VMS");
 }
 
+TEST_F(Connections, ALoginStoresTheServersSystemTypeInAnAccountTheVaultHolds) {
+    SetMainProgramData(&data);
+    AddAccount("localhost", "ann", "pw");            // stored without a type
+    AddAccount("localhost", "bob", "pw");
+    data.m_Vault.m_Clusters[0].m_Hosts[1].m_strHostType = "VMS";  // stored wrongly
+    ScopedPrompter scoped(prompter);
+    std::string h = "localhost", a = "ann", b = "bob";
+    ASSERT_TRUE(ConnectHost(data, h, a, true));
+    EXPECT_EQ(data.GetHost(0, 0).m_strHostType, "UNIX");
+    EXPECT_EQ(g_CurrentAccount.m_strHostType, "UNIX");
+    ASSERT_TRUE(ConnectHost(data, h, b, true));
+    EXPECT_EQ(data.GetHost(0, 1).m_strHostType, "UNIX");
+    EXPECT_EQ(data.GetHostCount(0), 2);
+    EXPECT_EQ(data.GetHostType("localhost", "ann"), "UNIX");
+    EXPECT_TRUE(prompter.entries.empty());  // nothing asked
+}
+
 TEST_F(Connections, DisconnectHostClosesEveryUserOfTheHostLastFirst) {
     AddAccount("localhost", "ann", "pw");
     AddAccount("localhost", "bob", "pw");
