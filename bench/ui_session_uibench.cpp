@@ -1,0 +1,231 @@
+// ui-session-uibench [items] [repetitions]: times the window road on a work
+// area whose largest basket holds many file items (10,000 by default).
+//
+//  - start-up: the application object's start (registry key, work-area
+//    folders, main window with its first data load, keyboard) until the
+//    window is exposed, on a work area whose current session is the large one;
+//  - first show: a click on the large session in the Control panel when its
+//    work file has not been read yet (read, lists filled, sync check);
+//  - show: showing the large session again once it is loaded (both lists
+//    refilled and drawn, sync check), as after every session or basket click.
+//
+// Runs offscreen unless QT_QPA_PLATFORM says otherwise; the work area and the
+// settings live in a temporary folder that is removed at the end.
+#include <QApplication>
+#include <QSettings>
+#include <QTreeWidget>
+#include <QWindow>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/ControlPanelBar.h"
+#include "app/ListViews.h"
+#include "app/StartupBannerDlg.h"
+#include "app/MainFrame.h"
+#include "app/QuorvellianApp.h"
+#include "model/Globals.h"
+#include "model/ProgramData.h"
+#include "model/Trace.h"
+#include "model/WorkArea.h"
+#include "platform/Prompter.h"
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double MsSince(Clock::time_point t0) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+}
+
+// Lines of the trace are not wanted on the terminal.
+class QuietTrace : public ITraceSink {
+public:
+    void AppendLine(const std::string&) override {}
+};
+
+// A project with a small session (current unless largeCurrent) and a large
+// one holding `items` file items in one basket, with local files whose times
+// agree with the items (so every row is checked and found in sync).
+void WriteWorkArea(const std::string& files, int items, bool largeCurrent) {
+    CProgramData d;
+    d.InsertProject("Bench", 0);
+    d.InsertSession("Small", 0, 0);
+    d.InsertSession("Large", 0, 1);
+    for (int s = 0; s < 2; ++s) {
+        CSession* se = d.GetSessionPtr(0, s);
+        se->IsLoaded = true;
+        se->Host = "www.example.com";
+        se->User = "bench";
+        se->LocalDir = files;
+        se->RemoteDir = "/srv/bench/";
+    }
+    d.InsertBasket("Pages", 0, 0, 0);
+    d.InsertBasket("Big", 0, 1, 0);
+    d.InsertBasket("Other", 0, 1, 1);
+    const std::time_t t0 = 1600000000;
+    auto item = [&](const std::string& name, int i) {
+        CFileItem it(name);
+        it.FileType = "local";
+        it.LocalDir = files;
+        it.RemoteDir = "/srv/bench/";
+        it.RemHost = i % 5 ? "www.example.com" : "10.1.2.3";
+        it.RemUser = "bench";
+        it.IsFTPed = "Yes";
+        it.IsPinned = "No";
+        it.LocalModTime = t0;
+        it.RemoteModTime = t0;
+        return it;
+    };
+    for (int i = 0; i < 3; ++i) d.InsertFileItems(0, 0, 0, -1, item("small" + std::to_string(i) + ".txt", i));
+    for (int i = 0; i < items; ++i) d.InsertFileItems(0, 1, 0, -1, item("file" + std::to_string(i) + ".c", i));
+    d.AddCluster("Lab", 0);
+    d.AddHost("www.example.com", "bench", "secret", 0, 0);
+    d.SetCurProject(0);
+    d.SetCurSession(0, largeCurrent ? 1 : 0);
+    d.SetCurrentBasket(0, 0, 0);
+    d.SetCurrentBasket(0, 1, 0);
+    if (!d.SaveMasterFile(g_strSessionInfoDir + kMasterFileName)) {
+        std::fprintf(stderr, "cannot write the master file\n");
+        std::exit(1);
+    }
+}
+
+void MakeLocalFiles(const std::string& files, int items) {
+    fs::create_directories(files);
+    const auto when = fs::file_time_type::clock::now() - std::chrono::seconds(std::time(nullptr) - 1600000000);
+    auto make = [&](const std::string& name) {
+        const std::string path = files + name;
+        std::ofstream(path) << "x\n";
+        fs::last_write_time(path, when);
+    };
+    for (int i = 0; i < 3; ++i) make("small" + std::to_string(i) + ".txt");
+    for (int i = 0; i < items; ++i) make("file" + std::to_string(i) + ".c");
+}
+
+void WaitExposed(QWidget* w) {
+    const auto t0 = Clock::now();
+    while (!(w->windowHandle() && w->windowHandle()->isExposed()) && MsSince(t0) < 10000)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    QApplication::processEvents();
+}
+
+struct Stats {
+    double min = 0, median = 0, max = 0;
+};
+Stats Summarise(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    Stats s;
+    if (v.empty()) return s;
+    s.min = v.front();
+    s.max = v.back();
+    s.median = v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+    return s;
+}
+void Report(const char* what, const std::vector<double>& v) {
+    const Stats s = Summarise(v);
+    std::printf("%-34s min %8.1f ms   median %8.1f ms   max %8.1f ms   (%zu runs)\n", what, s.min,
+                s.median, s.max, v.size());
+}
+
+}  // namespace
+
+static void DropQtChatter(QtMsgType type, const QMessageLogContext&, const QString& msg) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", qPrintable(msg));
+}
+
+int main(int argc, char** argv) {
+    qInstallMessageHandler(DropQtChatter);
+    const int items = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10000;
+    const int reps = argc > 2 ? std::max(1, std::atoi(argv[2])) : 7;
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+
+    char tmpl[] = "/tmp/qvl-uibench-XXXXXX";
+    if (!::mkdtemp(tmpl)) return 1;
+    const std::string tmp = tmpl;
+    ::setenv("QVL_ROOT", (tmp + "/area").c_str(), 1);
+    const std::string files = tmp + "/files/";
+
+    QApplication app(argc, argv);
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromStdString(tmp + "/settings"));
+    QuietTrace quiet;
+    RecordingPrompter answers;  // the benchmark's own steps never wait for a question
+    SetPrompter(&answers);
+    SetTraceSink(&quiet);
+    CreateWorkAreaFolders();
+
+    auto t = Clock::now();
+    MakeLocalFiles(files, items);
+    const double makeFiles = MsSince(t);
+    t = Clock::now();
+    WriteWorkArea(files, items, true);
+    const double writeArea = MsSince(t);
+    std::printf("work area: %d items in one basket (%.0f ms to make the files, %.0f ms to save)\n", items,
+                makeFiles, writeArea);
+
+    // ---- start-up to the window shown, the large session current
+    std::vector<double> startup;
+    for (int r = 0; r < reps; ++r) {
+        const auto t0 = Clock::now();
+        {
+            CQuorvellianApp theApp;
+            if (!theApp.InitInstance()) return 1;
+            WaitExposed(theApp.MainFrame());
+            startup.push_back(MsSince(t0));
+            if (theApp.MainFrame()->FileList()->topLevelItemCount() != items) {
+                std::fprintf(stderr, "the large basket shows %d rows\n",
+                             theApp.MainFrame()->FileList()->topLevelItemCount());
+                return 1;
+            }
+            theApp.MainFrame()->Banner()->Close();
+            // Leaves without the closing save: the work area stays as written.
+        }
+        SetPrompter(&answers);
+        SetTraceSink(&quiet);
+    }
+
+    // ---- showing the large session, first and again
+    WriteWorkArea(files, items, false);
+    std::vector<double> firstShow, show;
+    for (int r = 0; r < reps; ++r) {
+        CMainFrame frame;
+        frame.Banner()->Close();
+        frame.show();
+        WaitExposed(&frame);
+        SetTraceSink(&quiet);
+        auto t0 = Clock::now();
+        frame.PanelPresenter().OnSessionClick(TreeRef::Leaf(0, 1));
+        QApplication::processEvents();
+        firstShow.push_back(MsSince(t0));
+        if (frame.FileList()->topLevelItemCount() != items) {
+            std::fprintf(stderr, "the large session shows %d rows\n", frame.FileList()->topLevelItemCount());
+            return 1;
+        }
+        for (int k = 0; k < 3; ++k) {
+            frame.PanelPresenter().OnSessionClick(TreeRef::Leaf(0, 0));
+            QApplication::processEvents();
+            t0 = Clock::now();
+            frame.PanelPresenter().OnSessionClick(TreeRef::Leaf(0, 1));
+            QApplication::processEvents();
+            show.push_back(MsSince(t0));
+        }
+    }
+    SetTraceSink(nullptr);
+    SetPrompter(nullptr);
+
+    Report("start-up to window shown", startup);
+    Report("first show of the session", firstShow);
+    Report("showing the session (loaded)", show);
+
+    std::error_code ec;
+    fs::remove_all(tmp, ec);
+    return 0;
+}
