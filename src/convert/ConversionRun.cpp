@@ -4,7 +4,7 @@
 
 int g_nBatchStep = 0;
 bool g_bBatchUseCurrentMacro = false;
-CMacro CurrentMacro("", "");
+CMacro CurrentMacro("Key/Find", "Definition/Replace");
 
 CConversionRun MakeConversionRun() {
     CConversionRun run;

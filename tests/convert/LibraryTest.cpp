@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "../support/TempDir.h"
+#include "convert/ConversionRun.h"
 #include "convert/Library.h"
 #include "convert/LibraryFile.h"
 #include "model/Globals.h"
@@ -297,4 +298,13 @@ TEST(LibraryModel, CurrentWildTypeManagerMakesALibraryWhenNoneIsValid) {
     EXPECT_EQ(list.CurrentLibrary, 0);
     EXPECT_EQ(mgr.WildCard, "*");
     EXPECT_EQ(mgr.TypeCards.size(), 6u);
+}
+
+TEST(CurrentMacroStart, HoldsTheTwoPromptTextsBeforeAnyLoad) {
+    // Run in a process of its own by ctest, so nothing has touched it yet.
+    EXPECT_EQ(CurrentMacro.Find, "Key/Find");
+    EXPECT_EQ(CurrentMacro.Replace, "Definition/Replace");
+    EXPECT_EQ(CurrentMacro.IsMatchCase, 1);
+    EXPECT_EQ(CurrentMacro.IsActive, 1);
+    EXPECT_EQ(CurrentMacro.IsFindWild, 0);
 }
