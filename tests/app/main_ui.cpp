@@ -1,12 +1,83 @@
-// The UI tests share one QApplication on the offscreen platform.
+// The UI tests share one QApplication on the offscreen platform. Two guards
+// keep the suite headless and clean:
+//  - a modal dialog or pop-up menu that stays open for two seconds (a test
+//    that would wait for a user) fails the running test and is closed;
+//  - a top-level window left behind by a test fails the run.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
+#include <QMenu>
+#include <QMessageBox>
+#include <QSet>
+#include <QTimer>
+#include <QWidget>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
+
+namespace {
+
+bool g_windowLeft = false;
+
+class LeftWindowCheck : public ::testing::EmptyTestEventListener {
+    void OnTestEnd(const ::testing::TestInfo& info) override {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QApplication::processEvents();
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (m_reported.contains(w)) continue;
+            m_reported.insert(w);
+            std::fprintf(stderr, "%s.%s left a window behind: %s \"%s\"\n", info.test_suite_name(), info.name(),
+                         w->metaObject()->className(), qPrintable(w->windowTitle()));
+            g_windowLeft = true;
+            w->hide();
+        }
+    }
+    QSet<QWidget*> m_reported;
+};
+
+// Closes a modal window or a menu that nobody answers.
+class ModalWatchdog : public QObject {
+public:
+    ModalWatchdog() {
+        m_timer.setInterval(250);
+        QObject::connect(&m_timer, &QTimer::timeout, this, [this] { Check(); });
+        m_timer.start();
+    }
+
+private:
+    void Check() {
+        QWidget* w = QApplication::activeModalWidget();
+        if (!w) w = QApplication::activePopupWidget();
+        if (w != m_seen) {
+            m_seen = w;
+            m_since = std::chrono::steady_clock::now();
+            return;
+        }
+        if (!w || std::chrono::steady_clock::now() - m_since < std::chrono::seconds(2)) return;
+        QString what = w->windowTitle();
+        if (auto* box = qobject_cast<QMessageBox*>(w)) what += ": " + box->text();
+        ADD_FAILURE() << "a " << w->metaObject()->className() << " waited for an answer (" << what.toStdString()
+                      << ")";
+        if (auto* d = qobject_cast<QDialog*>(w))
+            d->reject();
+        else
+            w->close();
+        m_seen = nullptr;
+    }
+    QTimer m_timer;
+    QWidget* m_seen = nullptr;
+    std::chrono::steady_clock::time_point m_since;
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    ::testing::UnitTest::GetInstance()->listeners().Append(new LeftWindowCheck);
+    ModalWatchdog watchdog;
+    const int rc = RUN_ALL_TESTS();
+    return g_windowLeft ? 1 : rc;
 }
