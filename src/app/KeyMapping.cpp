@@ -45,6 +45,8 @@ QKeySequence AccelToSequence(std::uint8_t fVirt, std::uint16_t vk) {
     const int key = VirtualKeyToQt(vk);
     if (key == Qt::Key_unknown) return QKeySequence();
     int mods = 0;
+    // NUMPAD0 ... DIVIDE are the keys of the number pad, not the main keys.
+    if (vk >= 0x60 && vk <= 0x6F) mods |= Qt::KeypadModifier;
     if (fVirt & kKeyControl) mods |= Qt::ControlModifier;
     if (fVirt & kKeyAlt) mods |= Qt::AltModifier;
     if (fVirt & kKeyShift) mods |= Qt::ShiftModifier;

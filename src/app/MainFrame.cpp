@@ -17,6 +17,7 @@
 #include "app/ListViews.h"
 #include "app/MessageWindowBar.h"
 #include "app/PaneControlStatusBar.h"
+#include "app/QtPrompter.h"
 #include "app/SharedDialogs.h"
 #include "app/StartupBannerDlg.h"
 #include "app/TextRichEdit.h"
@@ -24,6 +25,7 @@
 #include "model/CommandTable.h"
 #include "model/Globals.h"
 #include "model/Trace.h"
+#include "model/WorkArea.h"
 #include "platform/Prompter.h"
 #include "platform/StopCommands.h"
 #include "remote/FtpConnections.h"
@@ -96,6 +98,16 @@ CMainFrame::CMainFrame(QWidget* parent, bool load)
     ControlPanelServices& sv = m_panelPresenter.Services();
     sv.isConnected = [](const CHost& h) { return FindOpenConnection(h.m_strHost, h.m_strUser) >= 0; };
     sv.disconnectHost = [](const CHost& h) { DisconnectHost(h.m_strHost, h.m_strUser); };
+    // "Load Session" asks for the file with the prompt's "..." button; a
+    // prompter that is not the window's own answers the plain prompt.
+    sv.browseForFile = [this]() -> std::optional<std::string> {
+        const char* title = "Select File";
+        const char* prompt = "Enter name of leaf-file that contains session information";
+        if (!dynamic_cast<QtPrompter*>(&Prompter())) return Prompter().AskText(title, prompt, "");
+        CTextPromptDlg dlg(title, prompt, QString(), 0, true, 3, Q(g_strSessionInfoDir), this);
+        if (dlg.exec() != QDialog::Accepted) return std::nullopt;
+        return dlg.TextBytes();
+    };
     WireHandlers();
     InstallWorkerHooks();
 

@@ -1,5 +1,7 @@
 #include <QAction>
 #include <QDockWidget>
+#include <QLabel>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QSettings>
@@ -14,7 +16,9 @@
 #include "app/MainFrame.h"
 #include "app/MessageWindowBar.h"
 #include "app/PaneControlStatusBar.h"
+#include "app/QtPrompter.h"
 #include "app/QuorvellianApp.h"
+#include "app/SharedDialogs.h"
 #include "app/StartupBannerDlg.h"
 #include "UiFixture.h"
 
@@ -375,4 +379,30 @@ TEST_F(WindowTest, ControlPanelCommandsRedrawTheTrees) {
     EXPECT_EQ(net->child(1)->text(0), "Cluster two");
     EXPECT_EQ(net->child(0)->child(0)->text(0), "www ~ alice");
     EXPECT_FALSE(w.IsCommandEnabled(32664));  // account properties come with their dialog
+}
+
+TEST_F(WindowTest, LoadSessionAsksForTheFileWithTheBrowseButton) {
+    MakeSampleArea();
+    CMainFrame& w = Open();
+    w.Banner()->Close();
+    w.PanelPresenter().OnSessionRightClick(TreeRef::Parent(0));
+    QtPrompter dialogs;
+    ScopedPrompter use(dialogs);
+    bool seen = false;
+    QTimer::singleShot(0, &w, [&] {
+        auto* dlg = qobject_cast<CTextPromptDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(dlg, nullptr);
+        seen = true;
+        EXPECT_EQ(dlg->windowTitle(), "Select File");
+        EXPECT_EQ(dlg->findChild<QLabel*>("1903")->text(),
+                  "Enter name of leaf-file that contains session information");
+        EXPECT_FALSE(dlg->BrowseButton()->isHidden());
+        dlg->Edit()->setText(QString::fromStdString(g_strSessionInfoDir + kMasterFileName));
+        dlg->accept();
+    });
+    w.ExecuteCommand(32673);
+    EXPECT_TRUE(seen);
+    QTreeWidgetItem* project = w.ControlPanel().SessionTree()->topLevelItem(0)->child(0);
+    ASSERT_EQ(project->childCount(), 3);
+    EXPECT_EQ(project->child(0)->text(0), "Web site <+>");
 }

@@ -184,6 +184,10 @@ TEST(SharedRules, DropBlockPanesBannerAndSplitterRange) {
     EXPECT_EQ(AccelToSequence(kKeyVirt | kKeyControl | kKeyShift, vk::F5), QKeySequence("Ctrl+Shift+F5"));
     EXPECT_EQ(AccelToSequence(kKeyVirt | kKeyAlt, vk::Back), QKeySequence("Alt+Backspace"));
     EXPECT_EQ(QtKeyToVirtual(Qt::Key_F12), vk::F12);
+    // The number pad's keys are not the main row's.
+    EXPECT_EQ(AccelToSequence(kKeyVirt | kKeyControl, 0x61), QKeySequence(Qt::ControlModifier | Qt::KeypadModifier | Qt::Key_1));
+    EXPECT_NE(AccelToSequence(kKeyVirt | kKeyControl, 0x61), AccelToSequence(kKeyVirt | kKeyControl, '1'));
+    EXPECT_EQ(AccelToSequence(kKeyVirt, 0x6B), QKeySequence(Qt::KeypadModifier | Qt::Key_Plus));
 }
 
 TEST_F(SharedControls, SplitterBarMovesItsNeighboursAndReports) {
