@@ -2,6 +2,7 @@
 // conversion libraries, also used for library export and import and for the
 // files waiting in the loading area.
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -24,6 +25,27 @@ struct WaitCursor {
     WaitCursor() { Prompter().SetWaitCursor(true); }
     ~WaitCursor() { Prompter().SetWaitCursor(false); }
 };
+
+// A library file that exists but cannot be opened would be replaced by an
+// empty list at the next save: keep it under a ".bak" name first (a copy,
+// or the file itself moved aside) and tell the user.
+void PreserveUnreadableLibraryFile(const std::string& path) {
+    const std::string why = SystemErrorText(errno);
+    const std::string bak = path + ".bak";
+    std::string error;
+    bool kept = CopyFileBytes(path, bak, true, error);
+    if (!kept) kept = RenameReplace(path, bak, error);
+    WriteTraceString("Library file " + path + " could not be read: " + why);
+    if (kept)
+        Prompter().Message("The library file " + path + " could not be read (" + why +
+                               ").\r\nIt was kept as " + bak +
+                               "; the next save writes a new library file.",
+                           MsgIcon::Warning);
+    else
+        Prompter().Message("The library file " + path + " could not be read (" + why +
+                               ") and could not be kept as " + bak + ": " + error,
+                           MsgIcon::Warning);
+}
 }  // namespace
 
 int CProgramData::GetLibraryCount() const { return m_LibraryList.GetCount(); }
@@ -60,7 +82,13 @@ bool CProgramData::ReadLibraryOptions(const std::string& line) {
 void CProgramData::LoadLibraryFile(const std::string& path, bool skipOptions) {
     std::ifstream in(path, std::ios::binary);
     if (!in.is_open()) {
+        const int openError = errno;
         g_bLibraryFileFound = false;
+        std::error_code ec;
+        if (!skipOptions && std::filesystem::is_regular_file(path, ec)) {
+            errno = openError;
+            PreserveUnreadableLibraryFile(path);
+        }
         return;
     }
     std::string line;

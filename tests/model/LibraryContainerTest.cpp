@@ -1,5 +1,7 @@
 #include <filesystem>
 #include <random>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "ModelFixture.h"
 
@@ -126,4 +128,22 @@ TEST_F(LibraryContainerTest, RandomBytesAndTruncatedFilesDoNoHarm) {
     cut.LoadLibraryFile(LibPath(), false);
     EXPECT_EQ(cut.GetLibraryCount(), 1);
     EXPECT_EQ(cut.m_LibraryList[0].MacroList.size(), 2u);
+}
+
+// Regression: an unreadable library file was taken for a missing one, and the
+// next save replaced it with an empty list.
+TEST_F(LibraryContainerTest, UnreadableFileIsKeptAsBakBeforeASaveReplacesIt) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
+    const std::string good = ReadFile(Data("library/_qvl_library.txt"));
+    WriteFile(LibPath(), good);
+    ::chmod(LibPath().c_str(), 0);
+    CProgramData data;
+    data.LoadLibraryFile(LibPath(), false);
+    EXPECT_FALSE(g_bLibraryFileFound);
+    ASSERT_EQ(prompter.Messages().size(), 1u);
+    EXPECT_NE(prompter.Messages()[0].find(LibPath() + ".bak"), std::string::npos);
+    ASSERT_TRUE(data.SaveLibraryFile(LibPath()));
+    ::chmod(LibPath().c_str(), 0600);
+    ::chmod((LibPath() + ".bak").c_str(), 0600);
+    EXPECT_EQ(ReadFile(LibPath() + ".bak"), good);
 }
