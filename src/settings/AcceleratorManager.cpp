@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/Prompter.h"
+#include "settings/RegistryHelper.h"
 
 namespace {
 
@@ -254,6 +255,10 @@ std::optional<std::uint16_t> CAcceleratorManager::FindId(const std::string& name
 void CAcceleratorManager::ApplyKeyboardValue(const std::string& bytes) {
     std::vector<std::uint32_t> v;
     DeserializeDWordArray(bytes, v);  // a short value applies its complete groups
+    ApplyKeyboardArray(v);
+}
+
+void CAcceleratorManager::ApplyKeyboardArray(const std::vector<std::uint32_t>& v) {
     if (v.empty() || (v[0] & 0xFFFF) != 0xFFFF || (v[0] >> 16) == 0) return;
     const std::uint32_t groups = v[0] >> 16;
     std::size_t at = 1;
@@ -272,18 +277,16 @@ void CAcceleratorManager::ApplyKeyboardValue(const std::string& bytes) {
 
 bool CAcceleratorManager::Load(const std::string& path) {
     m_path = path;
-    if (!m_store || !m_store->KeyExists(path)) return true;
-    bool ok = true;
-    auto bytes = m_store->ReadBinary(path, kKeyboardValueName, ok);
-    if (!ok) return false;
-    if (!bytes) return true;
-    if (bytes->size() > 65536) return false;
-    ApplyKeyboardValue(*bytes);
+    CRegistryHelper reg(m_store);
+    if (!reg.Open(path) || !reg.ValueExists(kKeyboardValueName)) return true;
+    std::vector<std::uint32_t> v;
+    if (!reg.ReadDWordArray(kKeyboardValueName, v)) return false;
+    ApplyKeyboardArray(v);
     CreateAcceleratorTable();
     return true;
 }
 
-std::string CAcceleratorManager::BuildKeyboardValue() const {
+std::vector<std::uint32_t> CAcceleratorManager::BuildKeyboardArray() const {
     std::vector<std::uint32_t> v;
     std::uint32_t count = 0;
     v.push_back(0);
@@ -297,16 +300,19 @@ std::string CAcceleratorManager::BuildKeyboardValue() const {
         v.insert(v.end(), keys.begin(), keys.end());
     }
     v[0] = (count << 16) | 0xFFFF;
-    return SerializeDWordArray(v);
+    return v;
 }
 
+std::string CAcceleratorManager::BuildKeyboardValue() const { return SerializeDWordArray(BuildKeyboardArray()); }
+
 bool CAcceleratorManager::Write() {
-    if (!m_store) return false;
-    return m_store->WriteBinary(m_path, kKeyboardValueName, BuildKeyboardValue());
+    CRegistryHelper reg(m_store);
+    return reg.Open(m_path) && reg.WriteObject(kKeyboardValueName, BuildKeyboardArray());
 }
 
 void CAcceleratorManager::WriteOnExit() {
-    const bool due = m_autoSave && !m_path.empty() && m_store && m_store->KeyExists(m_path);
+    CRegistryHelper reg(m_store);
+    const bool due = m_autoSave && !m_path.empty() && reg.Open(m_path);
     m_autoSave = false;
     if (due && !Write())
         Prompter().Message(

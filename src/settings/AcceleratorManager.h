@@ -112,10 +112,14 @@ public:
     bool Load(const std::string& path);
     // Writes the unlocked keystrokes as "Keyboard" below the path.
     bool Write();
-    // The bytes Write stores.
+    // The array Write stores: (groups << 16) | 0xFFFF, then per command with
+    // unlocked keystrokes (count << 16) | id and the packed keystrokes.
+    std::vector<std::uint32_t> BuildKeyboardArray() const;
+    // Its bytes.
     std::string BuildKeyboardValue() const;
     // Applies a stored value to the current commands (Load's overlay step).
     void ApplyKeyboardValue(const std::string& bytes);
+    void ApplyKeyboardArray(const std::vector<std::uint32_t>& values);
 
     // The destructor's write: only with auto-save on, a path, and an
     // existing key. A failed write is reported. Clears auto-save.
