@@ -375,10 +375,10 @@ void CMainPresenter::OnMoveItemsToBasket(int target) {
 
 void CMainPresenter::OnBasketClicked(const std::vector<int>& selectedRows) {
     Prompter().SetWaitCursor(true);
-    if (!g_bFtpIdle) {
-        LogMessage("Thread on session...[1f]");
-    } else if (!g_bAddFilesIdle) {
-        LogMessage("Thread on session...[1]");
+    if (!g_bFtpIdle || !g_bAddFilesIdle) {
+        LogMessage(!g_bFtpIdle ? "Thread on session...[1f]" : "Thread on session...[1]");
+        // The list shows the current basket selected again, not the clicked row.
+        Notify(&IMainView::BasketRowsChanged);
     } else if (!selectedRows.empty() && selectedRows.front() != CurB()) {
         const int p = CurP(), s = CurS(), b = selectedRows.front();
         m_data.SetCurrentBasket(p, s, b);

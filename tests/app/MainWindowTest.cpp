@@ -91,6 +91,15 @@ TEST_F(WindowTest, OpensOnTheDefaultsOfAFreshWorkArea) {
     EXPECT_FALSE(w.ToolBar(145)->isVisible());
     EXPECT_EQ(w.dockWidgetArea(&w.MessageWindow()), Qt::BottomDockWidgetArea);
     EXPECT_EQ(w.dockWidgetArea(&w.ControlPanel()), Qt::LeftDockWidgetArea);
+    // Placed at the top left, 550 wide and as high as the work area; sizing
+    // keeps it between 250 x 300 and (W - 50) x H.
+    const FrameLayout& L = w.Layout();
+    EXPECT_EQ(w.pos(), QPoint(0, 0));
+    EXPECT_EQ(w.width(), 550);
+    EXPECT_EQ(w.height(), L.H);
+    EXPECT_EQ(w.minimumSize(), QSize(250, 300));
+    EXPECT_EQ(w.maximumSize(), QSize(L.W - 50, L.H));
+    EXPECT_EQ(g_nViewWidth, 300);
     EXPECT_EQ(w.Timer().objectName(), "1105");
     EXPECT_EQ(w.Timer().interval(), 1000);
     EXPECT_TRUE(w.Timer().isActive());
@@ -267,6 +276,16 @@ TEST_F(WindowTest, ListsFollowClicksAndTheSessionTree) {
     QRect r = top->visualItemRect(top->topLevelItem(1));
     QTest::mouseClick(top->viewport(), Qt::LeftButton, {}, r.center());
     EXPECT_EQ(w.Data().GetCurBasket(), 1);
+    EXPECT_EQ(w.FileList()->topLevelItemCount(), 2);
+    // While a transfer runs a click changes nothing, and the list still shows
+    // the current basket selected.
+    g_bFtpIdle = false;
+    r = top->visualItemRect(top->topLevelItem(0));
+    QTest::mouseClick(top->viewport(), Qt::LeftButton, {}, r.center());
+    g_bFtpIdle = true;
+    EXPECT_EQ(w.Data().GetCurBasket(), 1);
+    EXPECT_FALSE(top->topLevelItem(0)->isSelected());
+    EXPECT_TRUE(top->topLevelItem(1)->isSelected());
     EXPECT_EQ(w.FileList()->topLevelItemCount(), 2);
     // Select a file row: the basket keeps the selection and the status bar says so.
     QTreeWidget* bot = w.FileList();
