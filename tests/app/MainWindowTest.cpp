@@ -152,6 +152,13 @@ TEST_F(WindowTest, AFailedSaveIsShownNotSilent) {
     EXPECT_FALSE(prompter.Messages().empty());
     EXPECT_TRUE(LogHas(Log(), "-?- Saving user-information failed."));
     EXPECT_FALSE(LogHas(Log(), "Saved user-information:"));
+
+    // Closing shows the failure too, and still closes.
+    prompter.entries.clear();
+    EXPECT_TRUE(w.close());
+    EXPECT_FALSE(prompter.Messages().empty());
+    const std::string log = Log();
+    EXPECT_EQ(log.substr(log.size() - std::string("Closing...").size()), "Closing...");
 }
 
 TEST_F(WindowTest, ClosingSavesLogsClosingAndBarsComeBack) {
