@@ -52,8 +52,18 @@ bool WriteAll(std::FILE* f, const std::string& s) {
 CFtpClient::CFtpClient() = default;
 
 CFtpClient::~CFtpClient() {
-    CloseSocket(m_nDataSocket);
-    CloseSocket(m_nControlSocket);
+    CloseSocketField(m_nDataSocket);
+    CloseSocketField(m_nControlSocket);
+}
+
+void CFtpClient::SetSocket(int& field, int fd) {
+    std::lock_guard<std::mutex> g(m_socketMutex);
+    field = fd;
+}
+
+void CFtpClient::CloseSocketField(int& field) {
+    std::lock_guard<std::mutex> g(m_socketMutex);
+    CloseSocket(field);
 }
 
 void CFtpClient::ThrowLost(const std::string& text) {
@@ -84,8 +94,8 @@ void CFtpClient::Connect(const std::string& host, const std::string& user,
 void CFtpClient::Connect(const std::string& host, const std::string& user,
                          const std::string& password, int port) {
     CheckArgument(host);
-    CloseSocket(m_nControlSocket);
-    m_nControlSocket = OpenSocket(host, port);
+    CloseSocketField(m_nControlSocket);
+    SetSocket(m_nControlSocket, OpenSocket(host, port));
     SetSocketTimeouts(m_nControlSocket, NetTimeoutValues().replyMs);
     try {
         std::string reply;
@@ -94,7 +104,7 @@ void CFtpClient::Connect(const std::string& host, const std::string& user,
         Login(user, password);
         EnterPassiveModeAtLogin();
     } catch (...) {
-        CloseSocket(m_nControlSocket);
+        CloseSocketField(m_nControlSocket);
         throw;
     }
     m_strHost = host;
@@ -191,15 +201,15 @@ std::string CFtpClient::GetSystemType() {
 
 void CFtpClient::Disconnect() {
     if (m_nControlSocket >= 0) SendAll(m_nControlSocket, "QUIT\r\n");
-    CloseSocket(m_nControlSocket);
-    CloseSocket(m_nDataSocket);
+    CloseSocketField(m_nControlSocket);
+    CloseSocketField(m_nDataSocket);
     m_bConnected = false;
 }
 
 void CFtpClient::Shutdown() {
-    int c = m_nControlSocket, d = m_nDataSocket;
-    if (c >= 0) ::shutdown(c, SHUT_RDWR);
-    if (d >= 0) ::shutdown(d, SHUT_RDWR);
+    std::lock_guard<std::mutex> g(m_socketMutex);
+    if (m_nControlSocket >= 0) ::shutdown(m_nControlSocket, SHUT_RDWR);
+    if (m_nDataSocket >= 0) ::shutdown(m_nDataSocket, SHUT_RDWR);
 }
 
 int CFtpClient::EnterPassiveMode() {
@@ -234,7 +244,7 @@ void CFtpClient::OpenDataConnection() {
     CloseDataConnection();
     int port = EnterPassiveMode();
     std::string error;
-    m_nDataSocket = ConnectToPeerOf(m_nControlSocket, port, NetTimeoutValues().connectMs, error);
+    SetSocket(m_nDataSocket, ConnectToPeerOf(m_nControlSocket, port, NetTimeoutValues().connectMs, error));
     if (m_nDataSocket < 0) throw FTPException(error);
     SetSocketTimeouts(m_nDataSocket, NetTimeoutValues().dataMs);
     int size = 1 << 20;
@@ -242,7 +252,7 @@ void CFtpClient::OpenDataConnection() {
     ::setsockopt(m_nDataSocket, SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
 }
 
-void CFtpClient::CloseDataConnection() { CloseSocket(m_nDataSocket); }
+void CFtpClient::CloseDataConnection() { CloseSocketField(m_nDataSocket); }
 
 void CFtpClient::SetBinaryMode() {
     std::string reply;

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <ctime>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -121,6 +122,13 @@ private:
     [[noreturn]] void ThrowLost(const std::string& text);
     void CheckArgument(const std::string& text) const;
 
+    // Opening and closing a socket happens under m_socketMutex: Shutdown()
+    // comes from another thread and must never meet a descriptor that is
+    // being closed (and may already stand for another file).
+    void SetSocket(int& field, int fd);
+    void CloseSocketField(int& field);
+
+    std::mutex m_socketMutex;
     int m_nControlSocket = -1;
     int m_nDataSocket = -1;
     bool m_bConnected = false;

@@ -149,7 +149,7 @@ TEST_F(FakeFtp, APassiveReplyOtherThan227OrWithoutAPortFailsAndLeavesNoDataSocke
     CFtpClient c;
     Connect(c);
     EXPECT_THROW(c.ListToText("x"), CFtpClient::FTPException);
-    server.replies["PASV"] = "227 Entering Passive Mode (garbage).\r\n";
+    server.SetReply("PASV", "227 Entering Passive Mode (garbage).\r\n");
     try {
         c.ListToText("x");
         FAIL();
@@ -202,7 +202,7 @@ TEST_F(FakeFtp, AListThatFindsNothingIsAnEmptyListing) {
     CFtpClient c;
     Connect(c);
     EXPECT_EQ(c.ListToText("/gone/file.txt"), "");
-    server.replies["LIST"] = "450 Not available\r\n";
+    server.SetReply("LIST", "450 Not available\r\n");
     EXPECT_EQ(c.ListToText("/gone/file.txt"), "");
 }
 

@@ -336,6 +336,11 @@ public:
         if (m_listen >= 0) ::close(m_listen);
         m_listen = -1;
     }
+    // Changes a scripted reply while the server runs.
+    void SetReply(const std::string& word, const std::string& reply) {
+        std::lock_guard<std::mutex> g(m_mutex);
+        replies[word] = reply;
+    }
     std::vector<std::string> Received() {
         std::lock_guard<std::mutex> g(m_mutex);
         return m_received;
@@ -428,13 +433,23 @@ private:
                 m_received.push_back(line);
             }
             std::string word = line.substr(0, line.find(' '));
-            auto d = delays.find(word);
-            if (d != delays.end())
-                for (int w = 0; w < d->second && !m_stop; w += 20)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            auto r = replies.find(word);
-            if (r != replies.end()) {
-                Send(c, r->second);
+            int delay = 0;
+            bool scripted = false;
+            std::string reply;
+            {
+                std::lock_guard<std::mutex> g(m_mutex);
+                auto d = delays.find(word);
+                if (d != delays.end()) delay = d->second;
+                auto r = replies.find(word);
+                if (r != replies.end()) {
+                    scripted = true;
+                    reply = r->second;
+                }
+            }
+            for (int w = 0; w < delay && !m_stop; w += 20)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            if (scripted) {
+                Send(c, reply);
                 continue;
             }
             if (word == "USER") Send(c, "331 Password required\r\n");
