@@ -140,19 +140,27 @@ private:
 
     int m_nL = 0, m_nR = 0;
     std::vector<int> m_L, m_R;          // line numbers of the compared forms
-    // Left places of each key, ascending: of single lines (keys m_L, m_R)
-    // and of pairs of consecutive lines (keys m_LPair, m_RPair; -1 where a
-    // pair has no next line or never occurs on the left).
+    // Left places of each key, ascending.
     struct OccIndex {
         std::vector<int> start;  // per key: first index into pos
         std::vector<int> pos;
         void Build(const std::vector<int>& keys, size_t keyCount);
         int Count(int key) const { return start[key + 1] - start[key]; }
     };
-    OccIndex m_Single, m_Pair;
-    std::vector<int> m_LPair, m_RPair;
-    bool m_bPairs = false;
-    void BuildPairs();
+    // Keys of the runs of 2^level lines that start at each place, with the
+    // left places of each key. Level 0 is the single lines (m_L, m_R).
+    struct Gram {
+        std::vector<int> left;   // -1: not indexed
+        std::vector<int> right;  // -2: not indexed; -1: never on the left
+        OccIndex index;
+    };
+    static constexpr int kGramLevels = 5;  // runs of 1, 2, 4, 8 and 16 lines
+    OccIndex m_Single;
+    std::vector<Gram> m_Grams;  // levels 1 and up, built when first needed
+    const std::vector<int>& LeftKeys(int level) const { return level ? m_Grams[level - 1].left : m_L; }
+    const std::vector<int>& RightKeys(int level) const { return level ? m_Grams[level - 1].right : m_R; }
+    const OccIndex& Index(int level) const { return level ? m_Grams[level - 1].index : m_Single; }
+    void BuildGramLevel();
     std::vector<Hint> m_Hints;
     std::vector<CDiffRun>& m_Cache;
     std::vector<CDiffChange>& m_Runs;
@@ -199,8 +207,8 @@ private:
     std::vector<std::string_view> m_Keys;
 };
 
-// Lines with no more places than this are looked up one by one; pairs of
-// lines are looked up only when every line of a pair has more.
+// Lines (or runs of lines) with no more places than this are looked up one
+// by one; longer runs are looked up only when these have more.
 constexpr int kFewPlaces = 16;
 
 inline uint64_t PairKey(int a, int b) {
@@ -289,27 +297,33 @@ void CTextDiff::Matcher::Intern(const std::vector<CDiffLine>& left,
     m_Single.Build(m_L, table.Count());
 }
 
-// The places of pairs of consecutive lines; built when a scan first meets
-// lines that occur often. Only pairs of two such lines are ever looked up,
-// so only they are indexed: elsewhere m_LPair is -1 and m_RPair -2. A right
-// pair of two frequent lines that never occurs on the left is -1.
-void CTextDiff::Matcher::BuildPairs() {
-    m_bPairs = true;
-    auto frequent = [this](int key) { return m_Single.Count(key) > kFewPlaces; };
-    std::vector<char> leftFrequent(m_nL);
+// The next level of runs of lines: a run of 2^level lines is the pair of
+// its two halves of the level below. Built when a scan first meets runs that
+// occur often. Only runs whose two halves both occur often are ever looked
+// up, so only they are indexed; any left place of such a run has the same
+// two halves and so is indexed too, and a right run of two frequent halves
+// that is not indexed never occurs on the left.
+void CTextDiff::Matcher::BuildGramLevel() {
+    const int level = static_cast<int>(m_Grams.size()) + 1;
+    const int half = 1 << (level - 1);
+    const std::vector<int>& lowLeft = LeftKeys(level - 1);
+    const std::vector<int>& lowRight = RightKeys(level - 1);
+    const OccIndex& lowIndex = Index(level - 1);
+    auto frequent = [&](int key) { return key >= 0 && lowIndex.Count(key) > kFewPlaces; };
+    Gram gram;
+    gram.left.assign(m_nL, -1);
+    gram.right.assign(m_nR, -2);
     size_t count = 0;
-    for (int j = 0; j < m_nL; ++j) leftFrequent[j] = frequent(m_L[j]);
-    for (int j = 0; j + 1 < m_nL; ++j) count += leftFrequent[j] && leftFrequent[j + 1];
-    PairTable pairs(count);
-    m_LPair.assign(m_nL, -1);
-    m_RPair.assign(m_nR, -2);
-    for (int j = 0; j + 1 < m_nL; ++j)
-        if (leftFrequent[j] && leftFrequent[j + 1])
-            m_LPair[j] = pairs.Intern(PairKey(m_L[j], m_L[j + 1]));
-    for (int i = 0; i + 1 < m_nR; ++i)
-        if (frequent(m_R[i]) && frequent(m_R[i + 1]))
-            m_RPair[i] = pairs.Find(PairKey(m_R[i], m_R[i + 1]));
-    m_Pair.Build(m_LPair, pairs.Count());
+    for (int j = 0; j + half < m_nL; ++j) count += frequent(lowLeft[j]) && frequent(lowLeft[j + half]);
+    PairTable table(count);
+    for (int j = 0; j + half < m_nL; ++j)
+        if (frequent(lowLeft[j]) && frequent(lowLeft[j + half]))
+            gram.left[j] = table.Intern(PairKey(lowLeft[j], lowLeft[j + half]));
+    for (int i = 0; i + half < m_nR; ++i)
+        if (frequent(lowRight[i]) && frequent(lowRight[i + half]))
+            gram.right[i] = table.Find(PairKey(lowRight[i], lowRight[i + half]));
+    gram.index.Build(gram.left, table.Count());
+    m_Grams.push_back(std::move(gram));
 }
 
 void CTextDiff::Matcher::OccIndex::Build(const std::vector<int>& keys, size_t keyCount) {
@@ -357,10 +371,9 @@ int CTextDiff::Matcher::MatchLength(int i, int j, int maxLen) {
 // The first place p of anchor, anchor + stride, ... up to lastPos where the
 // b + 1 right lines from i equal the left lines from p; -1 when none.
 int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int lastPos) {
-    // Look the places up by the rarest of the first few lines of the run,
-    // or of the first few pairs of its lines.
-    const OccIndex* index = &m_Single;
-    const int* leftKeys = m_L.data();
+    // Look the places up by the rarest of the first few lines of the run, or
+    // of the first few runs of 2, 4, ... of its lines.
+    int level = 0;
     int want = -1;
     int bestK = 0;
     int bestCount = INT_MAX;
@@ -374,20 +387,25 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
             want = key;
         }
     }
-    if (b >= 1 && bestCount > kFewPlaces && !m_bPairs) BuildPairs();
-    for (int k = 0; m_bPairs && k <= std::min(b - 1, 2); ++k) {
-        const int key = m_RPair[i + k];
-        if (key == -2) continue;
-        if (key < 0) return -1;
-        const int c = m_Pair.Count(key);
-        if (c < bestCount) {
-            bestCount = c;
-            bestK = k;
-            want = key;
-            index = &m_Pair;
-            leftKeys = m_LPair.data();
+    for (int g = 1; g < kGramLevels && (1 << g) <= b + 1 && bestCount > kFewPlaces; ++g) {
+        if (static_cast<int>(m_Grams.size()) < g) BuildGramLevel();
+        const std::vector<int>& right = RightKeys(g);
+        const OccIndex& index = Index(g);
+        for (int k = 0; k <= std::min(b + 1 - (1 << g), 2); ++k) {
+            const int key = right[i + k];
+            if (key == -2) continue;
+            if (key < 0) return -1;
+            const int c = index.Count(key);
+            if (c < bestCount) {
+                bestCount = c;
+                bestK = k;
+                want = key;
+                level = g;
+            }
         }
     }
+    const OccIndex* index = &Index(level);
+    const int* leftKeys = LeftKeys(level).data();
     const int* first = index->pos.data() + index->start[want];
     const int* last = index->pos.data() + index->start[want + 1];
     const int* from = std::lower_bound(first, last, anchor + bestK);

@@ -80,3 +80,27 @@ inline RandomPair MakeRandomPair(std::mt19937& rng, int maxLines, int alphabet, 
     p.right = Lines(right);
     return p;
 }
+
+// Inputs built from a few short blocks of lines repeated in random order, so
+// that long runs of lines occur many times; the right input is an edited
+// copy of the left.
+inline RandomPair MakeBlockPair(std::mt19937& rng, int lines) {
+    std::uniform_int_distribution<int> percent(0, 99);
+    std::vector<std::vector<std::string>> blocks;
+    for (int b = 0; b < 3; ++b) blocks.push_back(RandomTexts(rng, 6 + percent(rng) % 7, 3, false));
+    std::vector<std::string> left;
+    while (static_cast<int>(left.size()) < lines) {
+        const auto& block = blocks[percent(rng) % 3];
+        left.insert(left.end(), block.begin(), block.end());
+    }
+    std::vector<std::string> right;
+    for (const std::string& t : left) {
+        const int r = percent(rng);
+        if (r == 0) continue;
+        right.push_back(r == 1 ? RandomTexts(rng, 1, 3, false)[0] : t);
+    }
+    RandomPair p;
+    p.left = Lines(left);
+    p.right = Lines(right);
+    return p;
+}

@@ -267,9 +267,10 @@ TEST(TextDiffMatching, SameRunsAsPlainProcedureOnRandomPairs) {
 
 TEST(TextDiffMatching, SameRunsAsPlainProcedureOnLargerPairs) {
     std::mt19937 rng(7);
+    const int alphabets[] = {400, 40, 3, 2};
     for (int round = 0; round < 40; ++round) {
-        const int alphabet = round % 2 ? 40 : 400;
-        RandomPair p = MakeRandomPair(rng, 1500, alphabet, false);
+        RandomPair p = round % 5 == 4 ? MakeBlockPair(rng, 1500)
+                                      : MakeRandomPair(rng, 1500, alphabets[round % 5], false);
         if (round % 5 == 0) std::reverse(p.right.begin(), p.right.end());
         ReferenceDiff ref{CDiffOptions()};
         CTextDiff diff;
