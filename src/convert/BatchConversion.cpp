@@ -208,9 +208,19 @@ bool CLibraryList::UsesSubFilter() const {
 }
 
 bool CLibraryList::ConvertFileForBatch(CFindRepPreview& preview, int row, bool& modified) {
+    std::string why;
+    return ConvertFileForBatch(preview, row, modified, why);
+}
+
+bool CLibraryList::ConvertFileForBatch(CFindRepPreview& preview, int row, bool& modified,
+                                       std::string& why) {
     modified = false;
+    why.clear();
     std::string text, reason;
-    if (!ReadFileForConversion(preview.InputName, text, reason)) return false;
+    if (!ReadFileForConversion(preview.InputName, text, reason)) {
+        why = reason;
+        return false;
+    }
     std::string converted = m_Run.bUseCurrentMacro
                                 ? ApplyOneMacroToText(text, m_Run.currentMacro, preview)
                                 : RunLibraryPass(text, preview);
@@ -257,19 +267,16 @@ int CLibraryList::RunBatchReport() {
             CheckAbort();
             const std::string name = GetFileNameFromPath(rec.InputName);
             bool modified = false;
-            std::string text, reason;
             bool ok = false;
             std::string why;
             try {
-                ok = ConvertFileForBatch(rec, static_cast<int>(i), modified);
-                // Say why when the file was not even read as text.
-                if (!ok && !ReadFileForConversion(rec.InputName, text, reason))
-                    why = " " + reason;
+                // why says so when the file was not even read as text.
+                ok = ConvertFileForBatch(rec, static_cast<int>(i), modified, why);
             } catch (const std::bad_alloc&) {
-                why = " (too big)";  // this file only; the run goes on
+                why = "(too big)";  // this file only; the run goes on
             }
             if (!ok) {
-                failed += "   " + name + why + "\r\n";
+                failed += "   " + name + (why.empty() ? "" : " " + why) + "\r\n";
                 ++nFailed;
             } else if (modified) {
                 modifiedList += NumberedLine(++nModified, name);

@@ -23,7 +23,8 @@ long FindEarliestDelimiter(const std::string& text, const std::vector<CMacroToke
         if (key.empty()) continue;  // an empty delimiter would match everywhere
         std::size_t hit = text.find(key, start);
         if (hit == std::string::npos) continue;
-        if (best < 0 || static_cast<long>(hit) < best) {
+        // A later delimiter wins only when it ends before the best one starts.
+        if (best < 0 || static_cast<long>(hit + key.size()) <= best) {
             best = static_cast<long>(hit);
             length = key.size();
             kind = d.IsSingle ? 1 : 2;
@@ -124,7 +125,8 @@ public:
                 m_valid[i] = true;
             }
             std::size_t hit = m_next[i];
-            if (hit != std::string::npos && (best == std::string::npos || hit < best)) {
+            if (hit != std::string::npos &&
+                (best == std::string::npos || hit + key.size() <= best)) {
                 best = hit;
                 length = key.size();
                 kind = m_delims[i].IsSingle ? 1 : 2;

@@ -22,7 +22,8 @@ void TokenizeByDelimiters(const std::string& source, const std::vector<CMacroTok
                           std::vector<CFindRepRecord>& tokens, bool onlyDelimited, bool keepDelims);
 
 // The earliest delimiter at or after start (a pair by its begin text); -1 when none.
-// Ties go to the delimiter that stands first in the list.
+// Ties go to the delimiter that stands first in the list; a later delimiter
+// wins only when it ends before the best one found so far begins.
 long FindEarliestDelimiter(const std::string& text, const std::vector<CMacroTokenDelim>& delims,
                            std::size_t start, std::size_t& length, int& kind);
 // The earliest begin text of a pair; false when none occurs.

@@ -246,6 +246,8 @@ public:
     int BatchConversionThreadTail();
     // Returns false on a stop; the marker was written.
     bool ConvertFileForBatch(CFindRepPreview& preview, int row, bool& modified);
+    // The same; why says what kept a file from being read as text ("(binary)").
+    bool ConvertFileForBatch(CFindRepPreview& preview, int row, bool& modified, std::string& why);
     bool CommitFile(CFindRepPreview& preview, int row);
     // False when the text does not hold, at an instance's place, what the preview found.
     bool ApplyInstances(const CFindRepPreview& preview, std::string& text) const;

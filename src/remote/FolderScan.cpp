@@ -204,8 +204,7 @@ std::pair<std::string, std::string> MapLocalFolderToRemote(const std::string& ba
 }
 
 void NormalizeRemoteDir(std::string& dir) {
-    std::size_t br = dir.find(']');
-    if (br != std::string::npos && br > 0) return;
+    if (dir.find(']', 1) != std::string::npos) return;  // a VMS specification
     if (!dir.empty() && dir.back() != '/') dir += '/';
     std::string out;
     for (std::size_t i = 0; i < dir.size(); ++i) {

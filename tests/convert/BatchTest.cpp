@@ -84,6 +84,63 @@ TEST(BatchConversion, StepZeroWritesChangedFilesAndReports) {
         << trace.text;
     EXPECT_NE(trace.text.find("--- Batch cvt Failure ---"), std::string::npos);
     EXPECT_TRUE(g_bBatchIdle);
+    // The reason a file could not be read is logged once, not once per look.
+    const std::string missing = "(" + tmp / "missing.txt" + ")";
+    const std::size_t first = trace.text.find(missing);
+    ASSERT_NE(first, std::string::npos) << trace.text;
+    EXPECT_EQ(trace.text.find(missing, first + 1), std::string::npos) << trace.text;
+}
+
+TEST(ConversionRun, ARunKeepsTheSettingsItWasStartedWith) {
+    TempDir tmp;
+    RecordingTrace trace;
+    WriteFile(tmp / "s.txt", "ab");
+    const CMacro savedMacro = CurrentMacro;
+    const int savedStep = g_nBatchStep, savedLib = g_nSelectedLibraryIndex;
+    const bool savedUse = g_bBatchUseCurrentMacro;
+    CurrentMacro = MakeMacro("a", "A");
+    g_nBatchStep = 0;
+    g_bBatchUseCurrentMacro = true;
+    g_nSelectedLibraryIndex = 0;
+    CLibraryList list = OneLibrary({MakeMacro("b", "B")});
+    list.m_Run = MakeConversionRun();
+    list.Previews = {Rec(tmp / "s.txt", tmp / "s.txt")};
+    // What the window thread changes after the start does not reach the run.
+    CurrentMacro = MakeMacro("b", "X");
+    g_nBatchStep = 1;
+    g_bBatchUseCurrentMacro = false;
+    g_nSelectedLibraryIndex = 7;
+    EXPECT_EQ(list.RunBatchReport(), 0);
+    EXPECT_EQ(ReadFile(tmp / "s.txt"), "Ab");
+    // Nor does a change to the list the run was copied from.
+    CLibraryList source = OneLibrary({MakeMacro("b", "B")});
+    CLibraryList run = source;
+    run.m_Run.nLibraryIndex = 0;
+    run.m_Run.nBatchStep = 0;
+    source.Libraries[0].MacroList[0].Replace = "Z";
+    run.Previews = {Rec(tmp / "s.txt", tmp / "s.txt")};
+    EXPECT_EQ(run.RunBatchReport(), 0);
+    EXPECT_EQ(ReadFile(tmp / "s.txt"), "AB");
+    CurrentMacro = savedMacro;
+    g_nBatchStep = savedStep;
+    g_nSelectedLibraryIndex = savedLib;
+    g_bBatchUseCurrentMacro = savedUse;
+}
+
+TEST(ConversionRun, StopRaisesTheFlagOnlyAndTheRunsEndMakesTheKindIdle) {
+    TempDir tmp;
+    RecordingTrace trace;
+    WriteFile(tmp / "a.txt", "a");
+    CLibraryList list = BatchList({MakeMacro("a", "b")}, 0);
+    list.Previews = {Rec(tmp / "a.txt", tmp / "a.txt")};
+    g_bBatchIdle = false;  // a batch runs
+    g_bBatchBreak = true;  // Stop
+    EXPECT_FALSE(g_bBatchIdle);
+    EXPECT_EQ(list.RunBatchReport(), -1);
+    EXPECT_EQ(ReadFile(tmp / "a.txt"), "a");
+    EXPECT_NE(trace.text.find("--- Batch cvt -f-aborted ---"), std::string::npos);
+    EXPECT_TRUE(g_bBatchIdle);    // the run's end made the kind idle
+    EXPECT_FALSE(g_bBatchBreak);  // and took the stop request down
 }
 
 TEST(BatchConversion, EmptyListAndBadLibraryIndex) {

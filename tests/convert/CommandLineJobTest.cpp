@@ -215,3 +215,27 @@ TEST(JobLibraryFile, AnOldVersionIsLoggedNotAskedAndItsLibrariesAreSkipped) {
     EXPECT_FALSE(LoadLibraryFileForJob(tmp / "none.txt", list));
     EXPECT_FALSE(LoadLibraryFileForJob(tmp.path(), list));  // a folder
 }
+
+TEST(JobFileList, OnlyTheLeadingInputFolderIsReplacedInOutputPaths) {
+    TempDir tmp;
+    const std::string in = fs::weakly_canonical(tmp / "In").string();
+    const std::string out = fs::weakly_canonical(tmp / "Out").string();
+    // The input folder's own path recurs below it.
+    fs::create_directories(in + in);
+    WriteFile(in + in + "/f.txt", "x");
+    WriteFile(in + "/g.txt", "y");
+    CCommandLineJob job;
+    job.m_bDirectoryMode = true;
+    job.m_strInputDir = in + "/.";  // compared in canonical form
+    job.m_strOutputDir = tmp / "Out/";
+    job.m_strInclude = "*.*";
+    ASSERT_TRUE(BuildBatchFileList(job));
+    const auto& recs = job.m_LibraryList.Previews;
+    ASSERT_EQ(recs.size(), 2u);
+    EXPECT_EQ(recs[0].InputName, in + "/g.txt");
+    EXPECT_EQ(recs[0].OutputName, out + "/g.txt");
+    EXPECT_EQ(recs[1].InputName, in + in + "/f.txt");
+    EXPECT_EQ(recs[1].OutputName, out + in + "/f.txt");
+    EXPECT_EQ(recs[1].Mode, "O");
+    EXPECT_EQ(job.m_nFailedFiles, 0);
+}

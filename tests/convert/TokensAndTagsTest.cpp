@@ -84,6 +84,20 @@ TEST(DelimTokens, UnbalancedAndUnterminatedBlocks) {
     std::vector<CMacroTokenDelim> both = {CMacroTokenDelim(1, ":", ""), CMacroTokenDelim(0, ":", ";")};
     TokenizeByDelimiters("a:b;c", both, t, true, true);
     EXPECT_EQ(Texts(t), (std::vector<std::string>{"a"}));  // "b;c" follows the last delimiter
+    // A later delimiter must end before the best one so far: "a:" starts
+    // before ":" but overlaps it, so ":" wins.
+    std::vector<CMacroTokenDelim> overlap = {CMacroTokenDelim(1, ":", ""),
+                                             CMacroTokenDelim(1, "a:", "")};
+    std::size_t len = 0;
+    int kind = 0;
+    EXPECT_EQ(FindEarliestDelimiter("xa:", overlap, 0, len, kind), 2);
+    EXPECT_EQ(len, 1u);
+    TokenizeByDelimiters("xa:b:", overlap, t, true, true);
+    EXPECT_EQ(Texts(t), (std::vector<std::string>{"xa", "b"}));
+    std::vector<CMacroTokenDelim> apart = {CMacroTokenDelim(1, ":", ""),
+                                           CMacroTokenDelim(1, "ab", "")};
+    EXPECT_EQ(FindEarliestDelimiter("xab:", apart, 0, len, kind), 1);
+    EXPECT_EQ(len, 2u);
 }
 
 TEST(WildMatcher, EdgeCasesOfTheMatcher) {

@@ -104,6 +104,12 @@ TEST(RemoteForms, MappingNormalisingAndChains) {
     d = "DKA0:[X]";
     NormalizeRemoteDir(d);
     EXPECT_EQ(d, "DKA0:[X]");
+    d = "]A]";  // a "]" after the first character marks a VMS text
+    NormalizeRemoteDir(d);
+    EXPECT_EQ(d, "]A]");
+    d = "]a";
+    NormalizeRemoteDir(d);
+    EXPECT_EQ(d, "]a/");
 
     EXPECT_EQ(ConvertRemoteDirectory("DKA0:[ANN]", "DKA0:[ANN.PROJ.SUB]"),
               (std::vector<std::string>{"DKA0:[ANN.PROJ]", "DKA0:[ANN.PROJ.SUB]"}));
