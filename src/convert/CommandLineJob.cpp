@@ -55,9 +55,10 @@ void ShowJobMessage(const std::string& kind, const std::string& text) {
     std::fflush(stderr);
 }
 
+// The error text goes to the log without a line end of its own: the closing
+// block's equals line continues it (FinishBatchConversion writes both).
 void FailJob(CCommandLineJob& job) {
     job.m_EndTime = std::chrono::system_clock::now();
-    WriteTrace(job.m_strError);
     ShowJobMessage("Error", job.m_strError);
     job.m_bFailed = true;
     job.m_strFailure = job.m_strError;
@@ -346,11 +347,11 @@ bool RunBatchConversion(CCommandLineJob& job) {
     }
     job.m_nFailedFiles += failed;
     if (job.m_bDefaultsWarning) {
-        std::string warning =
-            "Default values were used for missing argments. Use -default=y to remove this "
-            "warning. See " + g_strCmdAreaDir + kBatchLogName + " for details. Job successful.";
-        WriteTrace("Warning: " + warning);
-        ShowJobMessage("Warning", warning);
+        // Shown to the user only; the log has the notes of the defaults.
+        ShowJobMessage("Warning",
+                       "Default values were used for missing argments. Use -default=y to remove "
+                       "this warning. See " + g_strCmdAreaDir + kBatchLogName +
+                           " for details. Job successful.");
     }
     WriteTrace("Success if no error message above.");
     return true;
@@ -366,7 +367,7 @@ void FinishBatchConversion(CCommandLineJob& job) {
     if (job.m_EndTime <= job.m_StartTime) job.m_EndTime = std::chrono::system_clock::now();
     auto elapsed =
         std::chrono::duration_cast<std::chrono::seconds>(job.m_EndTime - job.m_StartTime);
-    WriteTrace(std::string(79, '='));
+    WriteTrace((job.m_bFailed ? job.m_strError : std::string()) + std::string(79, '='));
     WriteTrace("       Batch conversion processing time: " + FormatDuration(elapsed));
     WriteTrace(std::string(79, '='));
 }
