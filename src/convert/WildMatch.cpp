@@ -317,10 +317,7 @@ bool MatchWildPattern(WildPattern& wp, CWildTypeManager& mgr, CMacro& macro,
             }
             AddCaptures(mgr, text, caps);
             prevEnd = e;
-            if (i > 0 && g_bTrace) {
-                WriteTraceString(std::string(39, '_'));
-                mgr.TraceCaptures("");
-            }
+            if (i > 0 && g_bTrace) mgr.TraceCaptures(std::string(39, '_'));
         }
         std::size_t matchEnd = prevEnd;
         if (wp.trailing) {

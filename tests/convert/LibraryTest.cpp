@@ -290,6 +290,26 @@ TEST(LibraryModel, TraceCapturesListsWildCardsAndCardsWithCaptures) {
                                                     "4. (^d){1}{22}"}));
 }
 
+TEST(LibraryModel, WildMatchesTraceTheirCapturesWhenTraceIsOn) {
+    LineSink sink;
+    const bool saved = g_bTrace;
+    g_bTrace = true;
+    CLibraryList list;
+    list.Append(CLibrary("t"));
+    list.Libraries[0].MacroList.push_back(CMacro("a*b", "<*1>", 1, 1, 1, 0, 0, 0, 0, 1));
+    list.CurrentLibrary = 0;
+    list.RunKind = 1;
+    EXPECT_EQ(list.ConvertText("a1b"), "1");
+    g_bTrace = saved;
+    // Inside the match, under a line of underscores; then the whole match
+    // under a line of equals signs.
+    EXPECT_EQ(sink.lines,
+              (std::vector<std::string>{std::string(39, '_'), "----------(wild-cards)----------",
+                                        "1. 1", "----------(type-cards)----------",
+                                        std::string(39, '='), "----------(wild-cards)----------",
+                                        "1. 1", "----------(type-cards)----------"}));
+}
+
 TEST(LibraryModel, CurrentWildTypeManagerMakesALibraryWhenNoneIsValid) {
     CLibraryList list;
     list.CurrentLibrary = 3;
