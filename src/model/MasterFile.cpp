@@ -60,7 +60,10 @@ void PreserveBadFile(const std::string& path, const std::string& why) {
     std::string error;
     bool kept = CopyFileBytes(path, bak, true, error);
     if (!kept) kept = RenameReplace(path, bak, error);
-    if (kept) ::chmod(bak.c_str(), 0600);
+    // Private like the master file; a folder moved aside keeps its search
+    // permission, or nothing inside it could be reached again.
+    struct stat st {};
+    if (kept && ::stat(bak.c_str(), &st) == 0) ::chmod(bak.c_str(), S_ISDIR(st.st_mode) ? 0700 : 0600);
     WriteTraceString("Master data file " + path + ": " + why);
     if (kept)
         Prompter().Message("The master data file " + path + " could not be read (" + why +

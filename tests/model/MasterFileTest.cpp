@@ -340,6 +340,7 @@ TEST_F(MasterFileTest, FolderInPlaceOfTheFileIsMovedAsideBeforeASave) {
     data.LoadMasterFile();
     ASSERT_EQ(prompter.Messages().size(), 1u);
     EXPECT_NE(prompter.Messages()[0].find("_qvl_master.txt.bak"), std::string::npos);
+    EXPECT_EQ(ModeOf(MasterPath() + ".bak"), 0700u);  // its contents stay reachable
     EXPECT_TRUE(fs::is_directory(MasterPath() + ".bak/inner"));
     EXPECT_TRUE(data.SaveMasterFile(MasterPath()));
 }
