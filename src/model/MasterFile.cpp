@@ -2,6 +2,7 @@
 // vault and the report settings.
 #include <cerrno>
 #include <cstdlib>
+#include <cctype>
 #include <sys/stat.h>
 #include <filesystem>
 #include <fstream>
@@ -53,9 +54,12 @@ const char* kVersionPrompt =
     "If you choose to continue, the exisitng information in _qv.txt will be all lost.\r\n\r\n"
     "Continue anyway?";
 
-// Keeps an unreadable or foreign master file under a ".bak" name before a
+// Keeps an unreadable or foreign file (the master data file, or the work
+// file of the session that is loaded at start) under a ".bak" name before a
 // save can replace it, and tells the user.
-void PreserveBadFile(const std::string& path, const std::string& why) {
+void PreserveBadFile(const std::string& path, const std::string& why,
+                     const std::string& what = "master data file",
+                     const std::string& outcome = "the program starts with default data") {
     const std::string bak = path + ".bak";
     std::string error;
     bool kept = CopyFileBytes(path, bak, true, error);
@@ -64,15 +68,16 @@ void PreserveBadFile(const std::string& path, const std::string& why) {
     // permission, or nothing inside it could be reached again.
     struct stat st {};
     if (kept && ::stat(bak.c_str(), &st) == 0) ::chmod(bak.c_str(), S_ISDIR(st.st_mode) ? 0700 : 0600);
-    WriteTraceString("Master data file " + path + ": " + why);
+    std::string label = what;
+    if (!label.empty()) label[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(label[0])));
+    WriteTraceString(label + " " + path + ": " + why);
     if (kept)
-        Prompter().Message("The master data file " + path + " could not be read (" + why +
-                               ").\r\nIt was kept as " + bak +
-                               "; the program starts with default data and the next save "
-                               "writes a new file.",
+        Prompter().Message("The " + what + " " + path + " could not be read (" + why +
+                               ").\r\nIt was kept as " + bak + "; " + outcome +
+                               " and the next save writes a new file.",
                            MsgIcon::Warning);
     else
-        Prompter().Message("The master data file " + path + " could not be read (" + why +
+        Prompter().Message("The " + what + " " + path + " could not be read (" + why +
                                ") and could not be kept as " + bak + ": " + error,
                            MsgIcon::Warning);
 }
@@ -538,7 +543,18 @@ void CProgramData::LoadMasterFileFrom(const std::string& path) {
     RepairIndices();
     EnsureCurrentBasket();
     const int p = GetCurProject(), s = GetCurSession();
-    if (opened) LoadSessionFile(p, s);
+    if (opened) {
+        CSession* se = GetSessionPtr(p, s);
+        if (se && !se->IsLoaded && LoadSessionFile(p, s) == 0 && !se->BoxFileName.empty()) {
+            // The session is marked loaded below and written at the next
+            // save: a work file that is there but could not be read must not
+            // be lost to that.
+            const std::string work = g_strSessionInfoDir + se->BoxFileName;
+            if (PathExists(work))
+                PreserveBadFile(work, IsRegularFile(work) ? SystemErrorText(EACCES) : "not a plain file",
+                                "session work file", "the session starts empty");
+        }
+    }
     SetSessionLoaded(p, s, true);
     if (CSession* se = GetSessionPtr(p, s)) {
         if (se->m_Baskets.empty()) se->m_Baskets.emplace_back();

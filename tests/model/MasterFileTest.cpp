@@ -473,3 +473,22 @@ TEST_F(MasterFileTest, ASessionMadeByTheDefaultsKeepsItsItemsOverARestart) {
     EXPECT_EQ(again.GetFileItem(0, 0, 0, 0).FileName, "second.c");
     EXPECT_TRUE(prompter.Messages().empty());
 }
+
+// Regression: the current session is marked loaded at start even when its
+// work file could not be read, and the next save wrote it over with an empty
+// session.
+TEST_F(MasterFileTest, UnreadableWorkFileOfTheCurrentSessionIsKeptAsBak) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
+    CopyDataFolder("master", g_strSessionInfoDir);
+    const std::string work = g_strSessionInfoDir + "Box01-Ses02-Betaold.txt";
+    const std::string good = ReadFile(work);
+    ::chmod(work.c_str(), 0);
+    CProgramData data;
+    data.LoadMasterFile();
+    ASSERT_EQ(prompter.Messages().size(), 1u);
+    EXPECT_NE(prompter.Messages()[0].find(work + ".bak"), std::string::npos);
+    ASSERT_TRUE(data.SaveMasterFile(MasterPath()));
+    ::chmod(work.c_str(), 0600);
+    ::chmod((work + ".bak").c_str(), 0600);
+    EXPECT_EQ(ReadFile(work + ".bak"), good);
+}
