@@ -1,6 +1,9 @@
 // Batch conversion over a temporary tree: convert and write, preview, commit.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <mutex>
 
 #include "../support/TempDir.h"
@@ -255,6 +258,47 @@ TEST(FolderFiles, ListsOnlyThePlainFilesOfTheFolder) {
     WriteFile(tmp / "sub/b.txt", "");
     EXPECT_EQ(ListFilesInFolder(tmp.path()), (std::vector<std::string>{tmp / "a.txt"}));
     EXPECT_TRUE(ListFilesInFolder(tmp / "none").empty());
+}
+
+TEST(BatchFiles, WritesGoThroughATemporaryFileRenamedOverTheTarget) {
+    TempDir tmp;
+    namespace fs = std::filesystem;
+    const std::string target = tmp / "w/t.txt";
+    fs::create_directories(tmp / "w");
+    WriteFile(target, "old\n");
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
+    std::string reason;
+    ASSERT_TRUE(WriteFileReplacing(target, "a\r\nb\r\n", false, reason, true));
+    EXPECT_EQ(ReadFile(target), "a\nb\n");  // text mode: LF on disk
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);  // the target's mode is kept
+    // Nothing but the target is left in the folder.
+    int entries = 0;
+    for (const auto& e : fs::directory_iterator(tmp / "w")) {
+        (void)e;
+        ++entries;
+    }
+    EXPECT_EQ(entries, 1);
+    // A folder that cannot be written: the old file stays whole, no temporary is left.
+    if (::geteuid() != 0) {
+        fs::permissions(tmp / "w", fs::perms::owner_read | fs::perms::owner_exec);
+        EXPECT_FALSE(WriteFileReplacing(target, "new", false, reason));
+        EXPECT_FALSE(reason.empty());
+        fs::permissions(tmp / "w", fs::perms::owner_all);
+        EXPECT_EQ(ReadFile(target), "a\nb\n");
+        entries = 0;
+        for (const auto& e : fs::directory_iterator(tmp / "w")) {
+            (void)e;
+            ++entries;
+        }
+        EXPECT_EQ(entries, 1);
+    }
+    // Missing folders are made; a file standing in a folder's place fails.
+    EXPECT_TRUE(WriteFileReplacing(tmp / "x/y/z.txt", "z", false, reason));
+    EXPECT_EQ(ReadFile(tmp / "x/y/z.txt"), "z");
+    EXPECT_FALSE(WriteFileReplacing(tmp / "w/t.txt/q.txt", "q", false, reason));
+    EXPECT_TRUE(CopyFileReplacing(target, tmp / "c/copy.txt", reason));
+    EXPECT_EQ(ReadFile(tmp / "c/copy.txt"), "a\nb\n");
 }
 
 TEST(BatchFiles, ReadingTurnsLoneLineFeedsIntoCrLf) {

@@ -112,6 +112,10 @@ TEST(FindReplacePass, CountersAndAlignment) {
          "ab     cd|"},
         {"huge width is clamped", "x", "<i=1#99999999>", Wild(), "x",
          std::string(9999, '0') + "1"},
+        {"huge column is clamped", "x", "x<a=99999999>|", Wild(), "x",
+         "x" + std::string(9998, ' ') + "|"},
+        {"huge tab stop is clamped", "x", "x<a=-99999999>|", Wild(), "x",
+         "x" + std::string(9999, ' ') + "|"},
     });
 }
 
