@@ -48,7 +48,7 @@ CQuorvellianViewTop::CQuorvellianViewTop(CMainFrame* frame, QWidget* parent)
     setUniformRowHeights(true);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setAlternatingRowColors(false);
-    setColumnWidth(0, 300 - 50);
+    setColumnWidth(0, g_nViewWidth - 50);
     header()->setSectionsClickable(true);
     Colour(this, QColor(240, 230, 255), QColor(70, 70, 255));
     g_pViewTop = this;
@@ -127,7 +127,7 @@ CQuorvellianViewBot::CQuorvellianViewBot(CMainFrame* frame, QWidget* parent)
     setRootIsDecorated(false);
     setUniformRowHeights(true);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
-    setColumnWidth(0, 300 - 110);
+    setColumnWidth(0, g_nViewWidth - 110);
     setColumnWidth(1, 60);
     setAcceptDrops(true);
     setDragEnabled(true);

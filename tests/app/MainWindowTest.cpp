@@ -80,6 +80,9 @@ TEST_F(WindowTest, OpensOnTheDefaultsOfAFreshWorkArea) {
     EXPECT_EQ(w.FileList()->headerItem()->text(0), "My Files");
     EXPECT_EQ(w.FileList()->headerItem()->text(1), "Hosts");
     EXPECT_EQ(w.BasketList()->headerItem()->text(0), "File Baskets");
+    EXPECT_EQ(w.BasketList()->columnWidth(0), 250);
+    EXPECT_EQ(w.FileList()->columnWidth(0), 190);
+    EXPECT_EQ(w.FileList()->columnWidth(1), 60);
 
     // Bars, their titles and ids, the timer and the status panes.
     for (auto [id, title] : {std::pair{132, "Main"}, {145, "Session"}, {141, "FTP"},
