@@ -144,8 +144,16 @@ bool CopyFileReplacing(const std::string& from, const std::string& to, std::stri
     return WriteFileReplacing(to, bytes, false, reason);
 }
 
-bool WriteFileReplacing(const std::string& path, const std::string& bytes, bool append,
+bool WriteFileReplacing(const std::string& target, const std::string& bytes, bool append,
                         std::string& reason, bool stripCr) {
+    // A link is written through: the file it names gets the new text and the
+    // link stays a link (a rename over the link would replace the link itself).
+    std::string path = target;
+    std::error_code linkEc;
+    if (fs::is_symlink(fs::symlink_status(fs::path(target), linkEc))) {
+        fs::path real = fs::weakly_canonical(fs::path(target), linkEc);
+        if (!linkEc) path = real.string();
+    }
     std::string folder = path.substr(0, path.rfind('/') + 1);
     if (!folder.empty() && !CreateFolderPath(folder)) {
         reason = "cannot create the folder " + folder;

@@ -28,7 +28,8 @@ bool ReadFileForConversion(const std::string& path, std::string& text, std::stri
 // Copies a file byte for byte the way WriteFileReplacing writes.
 bool CopyFileReplacing(const std::string& from, const std::string& to, std::string& reason);
 // Writes bytes to a temporary file in the target's folder and renames it over
-// the target; missing folders are created. append adds to the end instead.
+// the target; missing folders are created; a link is written through and
+// stays a link. append adds to the end instead.
 // stripCr writes a converted text in text mode: CR LF reaches the disk as LF.
 bool WriteFileReplacing(const std::string& path, const std::string& bytes, bool append,
                         std::string& reason, bool stripCr = false);

@@ -299,6 +299,12 @@ TEST(BatchFiles, WritesGoThroughATemporaryFileRenamedOverTheTarget) {
     EXPECT_FALSE(WriteFileReplacing(tmp / "w/t.txt/q.txt", "q", false, reason));
     EXPECT_TRUE(CopyFileReplacing(target, tmp / "c/copy.txt", reason));
     EXPECT_EQ(ReadFile(tmp / "c/copy.txt"), "a\nb\n");
+    // A link is written through and stays a link.
+    fs::create_directories(tmp / "l");
+    fs::create_symlink(target, tmp / "l/link.txt");
+    EXPECT_TRUE(WriteFileReplacing(tmp / "l/link.txt", "via link", false, reason));
+    EXPECT_TRUE(fs::is_symlink(tmp / "l/link.txt"));
+    EXPECT_EQ(ReadFile(target), "via link");
 }
 
 TEST(BatchFiles, ReadingTurnsLoneLineFeedsIntoCrLf) {
