@@ -330,7 +330,9 @@ void RunWithReconnect(CProgramData& data, std::string& host, std::string& user, 
         step(*client);
         return;
     } catch (const CFtpClient::FTPException& e) {
-        if (!e.ConnectionLost()) throw;
+        // A stop request (or the window closing, which shuts the sockets
+        // down) is no reason to connect again.
+        if (!e.ConnectionLost() || g_bFtpBreak) throw;
         WriteTraceString("-?- " + std::string(e.what()) + " Reconnecting to " +
                          ShortHostName(host) + "...");
         DropOpenConnection(client->Host(), client->User());

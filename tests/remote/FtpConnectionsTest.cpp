@@ -98,6 +98,29 @@ TEST_F(Connections, ALoginStoresTheServersSystemTypeInAnAccountTheVaultHolds) {
     EXPECT_TRUE(prompter.entries.empty());  // nothing asked
 }
 
+TEST_F(Connections, ALostConnectionIsOpenedAgainOnceButNotAfterAStopRequest) {
+    AddAccount("localhost", "bob", "pw");
+    ScopedPrompter scoped(prompter);
+    std::string h = "localhost", u = "bob";
+    ASSERT_TRUE(ConnectHost(data, h, u, true));
+    int calls = 0;
+    ShutdownConnections();  // the control connection is gone
+    std::string text;
+    RunWithReconnect(data, h, u, true, [&](CFtpClient& c) {
+        ++calls;
+        c.KeepAlive(text);
+    });
+    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(server.Connections(), 2);
+
+    ShutdownConnections();
+    g_bFtpBreak = true;  // what closing the window does before it shuts the sockets
+    EXPECT_THROW(RunWithReconnect(data, h, u, true, [&](CFtpClient& c) { c.KeepAlive(text); }),
+                 CFtpClient::FTPException);
+    EXPECT_EQ(server.Connections(), 2);
+    EXPECT_TRUE(prompter.entries.empty());
+}
+
 TEST_F(Connections, DisconnectHostClosesEveryUserOfTheHostLastFirst) {
     AddAccount("localhost", "ann", "pw");
     AddAccount("localhost", "bob", "pw");
