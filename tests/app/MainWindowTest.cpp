@@ -80,9 +80,10 @@ TEST_F(WindowTest, OpensOnTheDefaultsOfAFreshWorkArea) {
     EXPECT_EQ(w.FileList()->headerItem()->text(0), "My Files");
     EXPECT_EQ(w.FileList()->headerItem()->text(1), "Hosts");
     EXPECT_EQ(w.BasketList()->headerItem()->text(0), "File Baskets");
-    EXPECT_EQ(w.BasketList()->columnWidth(0), 250);
+    // The last column of each list takes at least its width and the rest of the row.
+    EXPECT_GE(w.BasketList()->columnWidth(0), 250);
     EXPECT_EQ(w.FileList()->columnWidth(0), 190);
-    EXPECT_EQ(w.FileList()->columnWidth(1), 60);
+    EXPECT_GE(w.FileList()->columnWidth(1), 60);
 
     // Bars, their titles and ids, the timer and the status panes.
     for (auto [id, title] : {std::pair{132, "Main"}, {145, "Session"}, {141, "FTP"},
