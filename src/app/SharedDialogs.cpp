@@ -18,6 +18,7 @@
 #include "app/Icons.h"
 #include "model/ProgramData.h"
 #include "model/Trace.h"
+#include "app/MainFrame.h"
 #include "app/MainPresenter.h"
 #include "platform/Prompter.h"
 
@@ -104,8 +105,13 @@ void CTextPromptDlg::OnBrowse() {
     if (s_pickerOverride && m_browseMode != 1) {
         result = s_pickerOverride(m_browseMode);
     } else if (m_browseMode == 1) {
-        if (s_remoteFolderChooser)
+        // The remote folder chooser of the program data: the browser on the
+        // current connection, listing folders only.
+        if (s_remoteFolderChooser) {
             if (auto r = s_remoteFolderChooser(m_browseArg)) result = Q(*r);
+        } else if (g_pProgramData) {
+            result = Q(g_pProgramData->BrowseRemoteFolder());
+        }
     } else if (m_browseMode == 2) {
         result = QFileDialog::getExistingDirectory(this, m_title, m_initialFolder);
     } else if (m_browseMode == 3) {

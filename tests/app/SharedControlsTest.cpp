@@ -17,6 +17,7 @@
 #include "app/HyperLink.h"
 #include "app/KeyMapping.h"
 #include "app/PaneControlStatusBar.h"
+#include "app/MainFrame.h"
 #include "app/SharedDialogs.h"
 #include "app/SplitterBar.h"
 #include "app/TextRichEdit.h"
@@ -138,6 +139,26 @@ TEST_F(SharedControls, TextPromptRefusesEmptyAndAppendsTheFolderSlash) {
     CTextPromptDlg::s_pickerOverride = nullptr;
     folder.accept();
     EXPECT_EQ(folder.Text(), "/picked/");
+
+    // Mode 1 browses the current connection's folders and ends the answer with "/".
+    CProgramData data;
+    CProgramData* before = g_pProgramData;
+    g_pProgramData = &data;
+    std::string asked;
+    SetRemoteBrowser([&](const std::string& pattern, CHost& account, std::vector<RemoteFileChoice>&,
+                         std::vector<RemoteFolderChoice>&) {
+        asked = pattern;
+        account.m_strLastFolder = "/home/alice/www";
+        return true;
+    });
+    CTextPromptDlg remote("Remote", "Enter remote folder:", "", 0, true, 1, "");
+    remote.OnBrowse();
+    SetRemoteBrowser(nullptr);
+    g_pProgramData = before;
+    EXPECT_EQ(asked, "*.DIR");
+    EXPECT_EQ(remote.Edit()->text(), "/home/alice/www");
+    remote.accept();
+    EXPECT_EQ(remote.Text(), "/home/alice/www/");
 }
 
 TEST(SharedRules, DropBlockPanesBannerAndSplitterRange) {
