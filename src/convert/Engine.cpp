@@ -301,7 +301,7 @@ void CLibraryList::FindReplacePass(const std::string& source, std::string& text,
         ctx.pattern = &pattern;
         ctx.reversed = &reversed;
         std::size_t pos = ip;
-        if (!WildFind(mgr, m, in, shadow, pos, ctx)) break;
+        if (!WildFind(mgr, m, in, shadow, pos, ctx) || pos < ip) break;
         const std::size_t len = m.Find.size();
         if (len == 0 && pos == emptyAt) {
             // The same empty match again: move on by one character.

@@ -253,9 +253,11 @@ bool MatchWildPattern(WildPattern& wp, CWildTypeManager& mgr, CMacro& macro,
         mgr.ClearCaptures();
         if (p > n) return false;
         if (wp.doubleSymbol) {
-            macro.Find = text.substr(floor);
+            // The whole text, from its start, wherever the search stands (a
+            // pass applies it once, as its only match).
+            macro.Find = text;
             mgr.WildCaptures.push_back(macro.Find);
-            position = floor;
+            position = 0;
             return true;
         }
         if (wp.onlySymbols) {

@@ -37,7 +37,8 @@ struct WildPattern {
 };
 
 // Where a search stands in the working text. Text in front of floor has
-// already been converted and is never looked at again.
+// already been converted and is never looked at again (only the doubled
+// symbol, which takes the whole text, answers from 0).
 struct WildContext {
     std::size_t floor = 0;
     bool atTextStart = true;  // floor is the start of the working text

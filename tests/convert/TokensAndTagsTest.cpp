@@ -126,6 +126,10 @@ TEST(WildMatcher, EdgeCasesOfTheMatcher) {
     EXPECT_EQ(f, "a\r\nb");
     ASSERT_TRUE(Match("**", "one\r\ntwo", f, p));
     EXPECT_EQ(f, "one\r\ntwo");
+    // The doubled symbol takes the whole text from 0 whatever the search position.
+    ASSERT_TRUE(Match("**", "one\r\ntwo", f, p, Wild(), 4));
+    EXPECT_EQ(f, "one\r\ntwo");
+    EXPECT_EQ(p, 0u);
     // "^n" takes blanks only where a line break follows them.
     ASSERT_TRUE(Match("^n", "ab  \r\ncd", f, p));
     EXPECT_EQ(f, "  \r\n");
