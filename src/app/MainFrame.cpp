@@ -517,6 +517,12 @@ void CMainFrame::MoveItemsToBasket() {
 }
 
 void CMainFrame::ShowListContextMenu(QWidget* list, const QPoint& global) {
+    QMenu menu(this);
+    if (!BuildListContextMenu(list, menu)) return;
+    menu.exec(global);
+}
+
+bool CMainFrame::BuildListContextMenu(QWidget* list, QMenu& menu) {
     struct Entry {
         int id;
         const char* text;
@@ -542,9 +548,19 @@ void CMainFrame::ShowListContextMenu(QWidget* list, const QPoint& global) {
                    {32518, "Pin\tCtrl+P", 0},
                    {32521, "Mirror copies\tCtrl+D", 0},
                    {32523, "Make same Host\tCtrl+Shift+D", 0},
+                   {0, "Case", 1},
+                   {32534, "Lower case\tCtrl+L", 0},
+                   {32536, "Upper case\tCtrl+U", 0},
+                   {32535, "Change case...", 0},
+                   {0, nullptr, 2},
                    {32592, "Status", 0},
                    {0, nullptr, 2},
                    {0, "File tools...", 1},
+                   {0, "Diff files\tAlt+D", 1},
+                   {32549, "Quick diff (Input Output window)\tAlt+1", 0},
+                   {32548, "Quick diff (2 files)\tAlt+2", 0},
+                   {32546, "3-Way diff (3 files)\tAlt+3", 0},
+                   {0, nullptr, 2},
                    {32522, "Report on files\tCtrl+R", 0},
                    {32533, "Rename multiple files\tAlt+R", 0},
                    {32531, "New multiple files", 0},
@@ -567,18 +583,18 @@ void CMainFrame::ShowListContextMenu(QWidget* list, const QPoint& global) {
                    {0, nullptr, 0},
                    {32554, "Properties...\tCtrl+Q", 0}};
     } else {
-        return;
+        return false;
     }
-    QMenu menu(this);
     menu.setObjectName(list == m_top ? "128" : "130");
-    QMenu* target = &menu;
+    std::vector<QMenu*> open{&menu};
     for (const auto& e : entries) {
+        QMenu* target = open.back();
         if (e.sub == 1) {
-            target = menu.addMenu(e.text);
+            open.push_back(target->addMenu(e.text));
             continue;
         }
         if (e.sub == 2) {
-            target = &menu;
+            if (open.size() > 1) open.pop_back();
             continue;
         }
         if (!e.text) {
@@ -586,11 +602,12 @@ void CMainFrame::ShowListContextMenu(QWidget* list, const QPoint& global) {
             continue;
         }
         QAction* a = target->addAction(e.text);
+        a->setObjectName(QString::number(e.id));
         a->setEnabled(IsCommandEnabled(e.id));
         const int id = e.id;
         connect(a, &QAction::triggered, this, [this, id] { ExecuteCommand(id); });
     }
-    menu.exec(global);
+    return true;
 }
 
 // ---------------------------------------------------------------- views

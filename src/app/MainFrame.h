@@ -19,6 +19,7 @@
 #include "settings/AcceleratorManager.h"
 
 class QAction;
+class QMenu;
 class QShortcut;
 class QSplitter;
 class QToolBar;
@@ -76,6 +77,9 @@ public:
     QList<QKeySequence> ShortcutsOf(int id) const;
 
     void ShowListContextMenu(QWidget* list, const QPoint& global);
+    // Fills the context menu of the basket list (128) or the file-item list
+    // (130); false for any other window.
+    bool BuildListContextMenu(QWidget* list, QMenu& menu);
     // The selected rows of a list, ascending.
     std::vector<int> GetSelectedListRows(QTreeWidget* list) const;
     // The LocalDir shared by every selected item of the current basket; empty

@@ -1,6 +1,7 @@
 #include <QAction>
 #include <QDockWidget>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -435,4 +436,45 @@ TEST_F(WindowTest, LoadSessionAsksForTheFileWithTheBrowseButton) {
     QTreeWidgetItem* project = w.ControlPanel().SessionTree()->topLevelItem(0)->child(0);
     ASSERT_EQ(project->childCount(), 3);
     EXPECT_EQ(project->child(0)->text(0), "Web site <+>");
+}
+
+namespace {
+// A menu as text: one line per entry, sub-menus indented, "-" for separators.
+std::string MenuOutline(const QMenu* menu, const std::string& indent = "") {
+    std::string out;
+    for (QAction* a : menu->actions()) {
+        if (a->isSeparator())
+            out += indent + "-\n";
+        else
+            out += indent + a->text().toStdString() + "\n";
+        if (a->menu()) out += MenuOutline(a->menu(), indent + "  ");
+    }
+    return out;
+}
+}  // namespace
+
+TEST_F(WindowTest, ListContextMenusHoldTheirEntriesInOrder) {
+    CMainFrame& w = Open();
+    QMenu top, bot, other;
+    ASSERT_TRUE(w.BuildListContextMenu(w.BasketList(), top));
+    EXPECT_EQ(MenuOutline(&top),
+              "Add\tF7\nRename\tCtrl+F7\nDelete\tCtrl+Shift+F7\nSort\n-\nFtp\n"
+              "  To Local \t(Get All)\n  To Remote\t(Put All)\n");
+    ASSERT_TRUE(w.BuildListContextMenu(w.FileList(), bot));
+    EXPECT_EQ(MenuOutline(&bot),
+              "Open Folder\tCtrl+Space\nOpen File\tDbl Click\nSelect all\tCtrl+A\nPrint\nRemove\tDelete\n-\n"
+              "Work on file-list...\n  Up\tCtrl+1\n  Down\tCtrl+2\n  Pin\tCtrl+P\n  Mirror copies\tCtrl+D\n"
+              "  Make same Host\tCtrl+Shift+D\n  Case\n    Lower case\tCtrl+L\n    Upper case\tCtrl+U\n"
+              "    Change case...\n  Status\n"
+              "File tools...\n  Diff files\tAlt+D\n    Quick diff (Input Output window)\tAlt+1\n"
+              "    Quick diff (2 files)\tAlt+2\n    3-Way diff (3 files)\tAlt+3\n  Report on files\tCtrl+R\n"
+              "  Rename multiple files\tAlt+R\n  New multiple files\n"
+              "FTP files...\n  To local (from remote)\tF4 (get)\n  To remote (from local)\tF5 (put)\n"
+              "  Mark as binary\n-\nCut\nCopy\nPaste\n-\nNew file\nRename file\nDuplicate file\n"
+              "Concatenate files\nDelete file\n-\nProperties...\tCtrl+Q\n");
+    // Built commands are enabled, the others shown disabled.
+    EXPECT_TRUE(top.findChild<QAction*>("32503")->isEnabled());
+    ASSERT_NE(bot.findChild<QAction*>("32557"), nullptr);
+    EXPECT_EQ(bot.findChild<QAction*>("32557")->isEnabled(), w.IsCommandEnabled(32557));
+    EXPECT_FALSE(w.BuildListContextMenu(&w.MessageWindow(), other));
 }
