@@ -388,12 +388,10 @@ bool HasTagOpening(const std::string& text, const std::string& name) {
 
 void CLibraryList::BuildReplacement(CWildTypeManager& manager, CMacro& macro, long /*matchNo*/) {
     if (!macro.IsRepWild || macro.Replace.empty()) return;
-    CMacro flags("", "");
-    flags.IsMatchCase = macro.IsMatchCase;
-    flags.IsFindWild = macro.IsFindWild;
-    flags.IsRepWild = 0;
-    flags.IsPerLine = 0;
-    flags.IsCompConst = 0;
+    // The substitutions of a piece tag run with the first five flags of the
+    // macro being applied; sub-filter, delimiter parsing and active are clear.
+    CMacro flags("", "", macro.IsMatchCase, macro.IsFindWild, macro.IsRepWild, macro.IsPerLine,
+                 macro.IsCompConst, 0, 0, 0);
     MacroApplier apply = [this](std::string& t, const CMacro& m) {
         CFindRepPreview scratch = ScratchPreview();
         RunMacro("", t, m, scratch);

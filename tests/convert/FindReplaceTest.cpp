@@ -90,6 +90,10 @@ TEST(FindReplacePass, RangesCaseAndSubstitutions) {
         {"range then upper", "[*]", "<*1:1u>", Wild(), "[mixed]", "M"},
         {"substitutions left to right", "[*]", "<*1?a=b?c=d>", Wild(), "[aacc]", "bbdd"},
         {"case before substitutions", "[*]", "<*1u?x=y>", Wild(), "[axa]", "AYA"},
+        {"substitutions take the macro's minimal span", "[*]", "<*1?a*c=X>", F({"min"}),
+         "[a a c]", "a X"},
+        {"a wild substitution with a star kept literal", "[*]", "<*1?-=*>", Wild(), "[a-b]",
+         "a*b"},
         {"number 0 removed", "[*]", "(<*0>)", Wild(), "[q]", "()"},
         {"other symbol: a star tag is plain", "[*]", "<*1>", Wild(), "[q]", "q"},
     });
