@@ -122,6 +122,18 @@ TEST_F(JobTest, FolderModeWithFiltersWritesTheLogBlock) {
     EXPECT_EQ(Masked(r.log), expected);
 }
 
+TEST_F(JobTest, IncludeFilterAndAMethodInCapitals) {
+    JobRun r = Run({"-input=" + in + ",", "-output=" + tmp / "Inc,", "-libfile=" + libfile + ",",
+                    "-libind=1,", "-include=.log,", "-CVT=KL,", "-default=y"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ReadFile(tmp / "Inc/Sub/c.log"), "dog\n");
+    EXPECT_FALSE(fs::exists(tmp / "Inc/a.txt"));
+    EXPECT_FALSE(fs::exists(tmp / "Inc/Sub/b.txt"));
+    EXPECT_NE(r.log.find("   Files Included: .log\n   Files Excluded: (none)\n"), std::string::npos)
+        << r.log;
+    EXPECT_EQ(r.log.find("{Default -cvt=fr"), std::string::npos);
+}
+
 TEST_F(JobTest, FileModeWithoutOutputWritesBackOverTheInput) {
     JobRun r = Run({"-input=" + in + "/Sub/b.txt,", "-libfile=" + libfile + ",", "-libind=1,",
                     "-default=yes"});
