@@ -82,13 +82,13 @@ std::string MakeUnderline(const std::string& text, char ch) {
 //
 // Every line is reduced once to the integer of its compared form, so line
 // equality is an integer test. The scan of a right line visits only the left
-// places where the rarest of its next few lines, or runs of 2, 4, 8 or 16
-// of them, occurs
-// (or steps the same places directly when that is cheaper); every diagonal
-// run measured is remembered for the next right line; a segment tree over the run cache finds the entries a
-// pass must rescan and the longest fitting run between them, so a pass costs
-// the rescans it does, not the length of the part. The runs found and the
-// order they are found in are exactly those of the plain procedure.
+// places where the rarest of its next few lines, or of runs of 2, 4, 8 or 16
+// of them, occurs (or steps the same places directly when that is cheaper);
+// every diagonal run measured is remembered for the next right line. A
+// segment tree over the run cache finds the entries a pass must rescan and
+// the longest fitting run between them, so a pass costs the rescans it does,
+// not the length of the part. The runs found and the order they are found in
+// are exactly those of the plain procedure.
 // ---------------------------------------------------------------------------
 
 class CTextDiff::Matcher {
