@@ -240,6 +240,12 @@ void CLibraryList::SelectCurrentLibrary() { CurrentLibrary = g_nLibIndex; }
 
 bool CLibraryList::CreateSampleLibrary() {
     if (!Libraries.empty()) {
+        // The selected index comes from the library file: a bad one is refused.
+        if (!IsValidIndex(g_nLibIndex)) {
+            WriteTrace("The library index " + std::to_string(g_nLibIndex) +
+                       " of the library file names no library; the first library is selected.");
+            g_nLibIndex = 0;
+        }
         SelectCurrentLibrary();
         return false;
     }

@@ -290,6 +290,26 @@ TEST(LibraryModel, TraceCapturesListsWildCardsAndCardsWithCaptures) {
                                                     "4. (^d){1}{22}"}));
 }
 
+TEST(LibraryModel, ABadSelectedIndexFromTheFileIsRefused) {
+    LineSink sink;
+    const int saved = g_nLibIndex;
+    CLibraryList list;
+    list.InsertLibrary(0, "A");
+    list.InsertLibrary(1, "B");
+    g_nLibIndex = 1;
+    EXPECT_FALSE(list.CreateSampleLibrary());
+    EXPECT_EQ(list.CurrentLibrary, 1);
+    EXPECT_TRUE(sink.lines.empty());
+    g_nLibIndex = 5;
+    EXPECT_FALSE(list.CreateSampleLibrary());
+    EXPECT_EQ(g_nLibIndex, 0);
+    EXPECT_EQ(list.CurrentLibrary, 0);
+    EXPECT_EQ(list.GetCount(), 2);
+    ASSERT_EQ(sink.lines.size(), 1u);
+    EXPECT_NE(sink.lines[0].find("library index 5"), std::string::npos);
+    g_nLibIndex = saved;
+}
+
 TEST(LibraryModel, WildMatchesTraceTheirCapturesWhenTraceIsOn) {
     LineSink sink;
     const bool saved = g_bTrace;
