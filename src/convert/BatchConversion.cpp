@@ -37,8 +37,9 @@ bool WriteBytes(int fd, const char* p, std::size_t left) {
     return true;
 }
 
-// Writes the bytes; with stripCr every carriage return is left out, so that
-// each CR LF line break reaches the disk as LF.
+// Writes the bytes; with stripCr the text is written in text mode: the CR of
+// each CR LF line break is left out, so that it reaches the disk as LF. A CR
+// that no LF follows is text and stays.
 bool WriteAll(int fd, const std::string& bytes, bool stripCr) {
     if (!stripCr) return WriteBytes(fd, bytes.data(), bytes.size());
     std::string buf;
@@ -47,7 +48,9 @@ bool WriteAll(int fd, const std::string& bytes, bool stripCr) {
     const char* end = p + bytes.size();
     while (p < end) {
         const char* cr = static_cast<const char*>(std::memchr(p, '\r', end - p));
-        const char* stop = cr ? cr : end;
+        const bool drop = cr && cr + 1 < end && cr[1] == '\n';
+        // Copy up to the CR, or through it when it stays.
+        const char* stop = !cr ? end : drop ? cr : cr + 1;
         while (p < stop) {  // copy in pieces that fit the buffer
             std::size_t take = std::min<std::size_t>(stop - p, buf.capacity() - buf.size());
             buf.append(p, take);
@@ -57,7 +60,7 @@ bool WriteAll(int fd, const std::string& bytes, bool stripCr) {
                 buf.clear();
             }
         }
-        if (cr) p = cr + 1;
+        if (drop) p = cr + 1;
     }
     return WriteBytes(fd, buf.data(), buf.size());
 }

@@ -55,7 +55,7 @@ CLibraryList BatchList(std::initializer_list<CMacro> macros, int step) {
 TEST(BatchConversion, StepZeroWritesChangedFilesAndReports) {
     TempDir tmp;
     RecordingTrace trace;
-    WriteFile(tmp / "a.txt", "cat\ndog\n");         // changes
+    WriteFile(tmp / "a.txt", "cat\ndog\r\nbar\r0%\r50%\n");  // changes; lone CRs stay
     WriteFile(tmp / "b.txt", "nothing here\r\n");   // unchanged, same path
     WriteFile(tmp / "c.txt", "plain\r\n");          // unchanged, other path: copied
     WriteFile(tmp / "d.bin", std::string("cat\0cat", 7));
@@ -71,7 +71,7 @@ TEST(BatchConversion, StepZeroWritesChangedFilesAndReports) {
     EXPECT_EQ(list.RunBatchReport(), 2);
     EXPECT_EQ(progress.resets, 1);
     EXPECT_EQ(progress.steps, 6);  // one step per file
-    EXPECT_EQ(ReadFile(tmp / "a.txt"), "lion\ndog\n");
+    EXPECT_EQ(ReadFile(tmp / "a.txt"), "lion\ndog\nbar\r0%\r50%\n");
     EXPECT_EQ(ReadFile(tmp / "b.txt"), "nothing here\r\n");
     EXPECT_EQ(ReadFile(tmp / "sub/deeper/c.txt"), "plain\r\n");  // byte for byte
     EXPECT_EQ(ReadFile(tmp / "d.bin"), std::string("cat\0cat", 7));
@@ -270,6 +270,10 @@ TEST(BatchFiles, WritesGoThroughATemporaryFileRenamedOverTheTarget) {
     std::string reason;
     ASSERT_TRUE(WriteFileReplacing(target, "a\r\nb\r\n", false, reason, true));
     EXPECT_EQ(ReadFile(target), "a\nb\n");  // text mode: LF on disk
+    // Only the CR of a CR LF pair goes; a CR on its own is text.
+    ASSERT_TRUE(WriteFileReplacing(target, "\rc\rd\r\r\ne\r", false, reason, true));
+    EXPECT_EQ(ReadFile(target), "\rc\rd\r\ne\r");
+    ASSERT_TRUE(WriteFileReplacing(target, "a\r\nb\r\n", false, reason, true));
     EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write);  // the target's mode is kept
     // Nothing but the target is left in the folder.
