@@ -79,17 +79,31 @@ void CPanelTree::Render(const TreeMirror& tree) {
 }
 
 void CPanelTree::dragMoveEvent(QDragMoveEvent* e) {
+    // Only an item of this tree may be dropped on it.
+    if (e->source() != this) {
+        e->ignore();
+        return;
+    }
     QTreeWidget::dragMoveEvent(e);
     if (itemAt(e->position().toPoint())) e->accept();
 }
 
 void CPanelTree::dropEvent(QDropEvent* e) {
-    // The model decides; the tree is drawn again from it afterwards.
-    const TreeRef d = RefOf(currentItem());
-    const TreeRef t = RefOf(itemAt(e->position().toPoint()));
+    if (!HandleDrop(e->source(), e->position().toPoint())) {
+        e->ignore();
+        return;
+    }
+    // The tree is drawn again from the model; the view itself moves nothing.
     e->setDropAction(Qt::IgnoreAction);
     e->accept();
-    emit dropped(d, t);
+}
+
+bool CPanelTree::HandleDrop(const QObject* source, const QPoint& pos) {
+    // Only an item of this tree may be dropped on it.
+    if (source != this) return false;
+    // The model decides; the tree is drawn again from it afterwards.
+    emit dropped(RefOf(currentItem()), RefOf(itemAt(pos)));
+    return true;
 }
 
 CControlPanelBar::CControlPanelBar(CMainFrame* frame, CControlPanelPresenter& presenter, QWidget* parent)

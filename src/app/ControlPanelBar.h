@@ -20,6 +20,9 @@ public:
     void Render(const TreeMirror& tree);
     static TreeRef RefOf(const QTreeWidgetItem* item);
     QTreeWidgetItem* ItemOf(const TreeRef& r) const;
+    // A drop at a point of the viewport: the current item on the item there.
+    // False (nothing happens) when the drag did not start in this tree.
+    bool HandleDrop(const QObject* source, const QPoint& pos);
 
 signals:
     void dropped(TreeRef dragged, TreeRef target);

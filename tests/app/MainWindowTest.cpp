@@ -478,3 +478,20 @@ TEST_F(WindowTest, ListContextMenusHoldTheirEntriesInOrder) {
     EXPECT_EQ(bot.findChild<QAction*>("32557")->isEnabled(), w.IsCommandEnabled(32557));
     EXPECT_FALSE(w.BuildListContextMenu(&w.MessageWindow(), other));
 }
+
+TEST_F(WindowTest, TreesTakeDropsOnlyFromThemselves) {
+    MakeSampleArea();
+    CMainFrame& w = Open();
+    CPanelTree* tree = w.ControlPanel().SessionTree();
+    QTreeWidgetItem* build = tree->topLevelItem(0)->child(0)->child(1);
+    const QPoint at = tree->visualItemRect(build).center();
+    // Something dragged in from elsewhere (the other tree, another program).
+    EXPECT_FALSE(tree->HandleDrop(w.ControlPanel().AccountTree(), at));
+    EXPECT_FALSE(tree->HandleDrop(nullptr, at));
+    EXPECT_EQ(w.Data().GetSessionName(0, 0), "Web site");
+    EXPECT_EQ(w.Data().GetSessionName(0, 1), "Build");
+    // The tree's own current item dropped there moves after it.
+    EXPECT_TRUE(tree->HandleDrop(tree, at));
+    EXPECT_EQ(w.Data().GetSessionName(0, 0), "Build");
+    EXPECT_EQ(w.Data().GetSessionName(0, 1), "Web site");
+}
