@@ -157,7 +157,9 @@ int main(int argc, char** argv) {
     QSettings::setDefaultFormat(QSettings::IniFormat);
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromStdString(tmp + "/settings"));
     QuietTrace quiet;
-    RecordingPrompter answers;  // the benchmark's own steps never wait for a question
+    // Questions outside the application object get recorded answers; the work
+    // area is written so that its start asks none.
+    RecordingPrompter answers;
     SetPrompter(&answers);
     SetTraceSink(&quiet);
     CreateWorkAreaFolders();
