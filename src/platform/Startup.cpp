@@ -25,17 +25,14 @@ int RunCommandLineRoad(const std::string& commandLine) {
     const std::string logPath = g_strCmdAreaDir + kBatchLogName;
     if (!OpenBatchLog(logPath)) {
         std::fprintf(stderr, "quorvellian: cannot open the batch log %s\n", logPath.c_str());
-        return 2;
+        return 1;
     }
     CCommandLineJob job;
     WriteBatchLogHeader(job, commandLine);
     FinishBatchConversion(job);
     CloseBatchLog();
-    if (job.m_bFailed) {
-        std::fprintf(stderr, "quorvellian: %s\n",
-                     job.m_strFailure.empty() ? "the batch job failed" : job.m_strFailure.c_str());
-        return 1;
-    }
+    // The job has already said why on standard error.
+    if (job.m_bFailed) return 1;
     if (job.m_nFailedFiles > 0) {
         std::fprintf(stderr, "quorvellian: %d file(s) could not be converted; see %s\n",
                      job.m_nFailedFiles, logPath.c_str());
