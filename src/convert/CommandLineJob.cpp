@@ -13,6 +13,7 @@
 #include "convert/LibraryFile.h"
 #include "model/Globals.h"
 #include "model/KeyValue.h"
+#include "model/TextUtil.h"
 #include "model/Trace.h"
 #include "model/WorkArea.h"
 #include "remote/FolderScan.h"
@@ -38,11 +39,6 @@ std::string FormatDuration(std::chrono::seconds secs) {
     std::snprintf(buf, sizeof buf, "%lld day %02lld hr %02lld min %02lld sec", s / 86400,
                   (s / 3600) % 24, (s / 60) % 60, s % 60);
     return buf;
-}
-
-std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
 }
 
 // The job's messages: there is no console window to wait for, so they go to
@@ -88,8 +84,8 @@ std::string Canonical(const std::string& path) {
 }  // namespace
 
 std::string GetArgumentValue(const std::string& commandLine, const std::string& key) {
-    const std::string lower = Lower(commandLine);
-    const std::string k = Lower(key);
+    const std::string lower = ToLowerAscii(commandLine);
+    const std::string k = ToLowerAscii(key);
     std::size_t from = 0;
     for (;;) {
         std::size_t at = lower.find(k, from);
@@ -138,7 +134,7 @@ bool LoadLibraryFileForJob(const std::string& path, CLibraryList& list) {
 
 void WriteBatchLogHeader(CCommandLineJob& job, const std::string& commandLine) {
     job.m_strGivenCommandLine = commandLine;
-    job.m_strCommandLine = Lower(commandLine);
+    job.m_strCommandLine = ToLowerAscii(commandLine);
     job.m_strMethodName = "Find and Replace (default)";
     job.m_nMethod = 1;
     job.m_nLibIndex = 0;
@@ -186,7 +182,7 @@ bool ParseBatchArguments(CCommandLineJob& job) {
         job.m_strOutputFile = MakeAbsolutePath(output);
     }
     // 3. The conversion method.
-    std::string cvt = Lower(GetArgumentValue(cl, "-cvt="));
+    std::string cvt = ToLowerAscii(GetArgumentValue(cl, "-cvt="));
     if (cvt.empty()) {
         job.m_strNotes += "{Default -cvt=fr chosen for conversion type.}\n";
     } else if (cvt == "tp") {
@@ -238,7 +234,7 @@ bool ParseBatchArguments(CCommandLineJob& job) {
             job.m_strExclude = exc;
     }
     // 7. "-default=y" switches the defaults warning off.
-    std::string def = Lower(GetArgumentValue(cl, "-default="));
+    std::string def = ToLowerAscii(GetArgumentValue(cl, "-default="));
     if (!def.empty() && def[0] == 'y') job.m_bDefaultsWarning = false;
     return true;
 }

@@ -8,24 +8,10 @@
 #include "convert/Library.h"
 #include "convert/ReplaceTags.h"
 #include "convert/WildMatch.h"
+#include "model/TextUtil.h"
 #include "model/Trace.h"
 
 namespace {
-std::string ReplaceAllText(const std::string& text, const std::string& from, const std::string& to) {
-    if (from.empty()) return text;
-    std::string out;
-    std::size_t pos = 0;
-    for (;;) {
-        std::size_t hit = text.find(from, pos);
-        if (hit == std::string::npos) break;
-        out.append(text, pos, hit - pos);
-        out += to;
-        pos = hit + from.size();
-    }
-    out.append(text, pos, std::string::npos);
-    return out;
-}
-
 // Per pass: what the recording of instances carries from one to the next.
 struct RecordState {
     int counter = 0;
@@ -273,8 +259,8 @@ void CLibraryList::FindReplacePass(const std::string& source, std::string& text,
     CWildTypeManager mgr = lib ? CWildTypeManager(lib->WildTypeManager) : CWildTypeManager();
     if (!lib) mgr.SetDefaultTypeCards();
     mgr.ClearCaptures();
-    macro.Find = ReplaceAllText(ReplaceAllText(macro.Find, "\\t", "\t"), "^t", "\t");
-    macro.Replace = ReplaceAllText(ReplaceAllText(macro.Replace, "\\t", "\t"), "^t", "\t");
+    macro.Find = ReplaceAll(ReplaceAll(macro.Find, "\\t", "\t"), "^t", "\t");
+    macro.Replace = ReplaceAll(ReplaceAll(macro.Replace, "\\t", "\t"), "^t", "\t");
     const CMacro written = macro;
     WildPattern pattern = CompileWildPattern(written.Find, mgr);
     WildPattern reversed = ReverseWildPattern(pattern);
@@ -430,7 +416,7 @@ bool CLibraryList::FindNextWithCurrentMacro(const std::string& text, std::size_t
     CWildTypeManager mgr = lib ? CWildTypeManager(lib->WildTypeManager) : CWildTypeManager();
     if (!lib) mgr.SetDefaultTypeCards();
     if (macro.IsFindWild)
-        macro.Find = ReplaceAllText(ReplaceAllText(macro.Find, "\\t", "\t"), "^t", "\t");
+        macro.Find = ReplaceAll(ReplaceAll(macro.Find, "\\t", "\t"), "^t", "\t");
     auto findIn = [&](const std::string& t, std::size_t from, std::size_t& s, std::size_t& e) {
         std::string shadow = macro.IsMatchCase ? std::string() : ToLowerText(t);
         CMacro m = macro;
@@ -478,8 +464,8 @@ bool CLibraryList::ReplaceWithCurrentMacro(std::string& text, std::size_t start,
         if (!lib) mgr.SetDefaultTypeCards();
         CMacro m = macro;
         if (m.IsFindWild) {
-            m.Find = ReplaceAllText(ReplaceAllText(m.Find, "\\t", "\t"), "^t", "\t");
-            m.Replace = ReplaceAllText(ReplaceAllText(m.Replace, "\\t", "\t"), "^t", "\t");
+            m.Find = ReplaceAll(ReplaceAll(m.Find, "\\t", "\t"), "^t", "\t");
+            m.Replace = ReplaceAll(ReplaceAll(m.Replace, "\\t", "\t"), "^t", "\t");
             std::string shadow = m.IsMatchCase ? std::string() : ToLowerText(text);
             WildContext ctx;
             std::size_t pos = start;

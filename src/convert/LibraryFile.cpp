@@ -1,6 +1,7 @@
 #include "convert/LibraryFile.h"
 
 #include "model/KeyValue.h"
+#include "model/TextUtil.h"
 
 namespace {
 
@@ -9,22 +10,6 @@ bool HoldsMarker(const std::string& line, const std::string& marker) {
     std::string m = marker;
     while (!m.empty() && m.back() == ' ') m.pop_back();
     return line.find(m) != std::string::npos;
-}
-
-std::string ReplaceAll(const std::string& text, const std::string& from, const std::string& to) {
-    if (from.empty()) return text;
-    std::string out;
-    out.reserve(text.size());
-    std::size_t pos = 0;
-    for (;;) {
-        std::size_t hit = text.find(from, pos);
-        if (hit == std::string::npos) break;
-        out.append(text, pos, hit - pos);
-        out += to;
-        pos = hit + from.size();
-    }
-    out.append(text, pos, std::string::npos);
-    return out;
 }
 
 // A comment is written as it is (only a lone "," is coded), so it may hold

@@ -4,18 +4,6 @@
 
 #include "model/Trace.h"
 
-std::string ToLowerAscii(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
-std::string ToUpperAscii(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return s;
-}
-
 CHost::CHost(const std::string& host, const std::string& user) : m_strHost(host), m_strUser(user) {}
 
 CHost::CHost(const std::string& host, const std::string& user, const std::string& password)

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "model/TextUtil.h"
+
 class CRemoteBookmark {
 public:
     std::string RemName;  // "RemName="
@@ -55,8 +57,6 @@ public:
 };
 
 // ASCII lower case.
-std::string ToLowerAscii(std::string s);
-std::string ToUpperAscii(std::string s);
 
 // The stored form of a password: reversible, one line, no comma.
 std::string EncodePassword(const std::string& password);

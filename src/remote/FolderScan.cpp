@@ -8,6 +8,7 @@
 #include <set>
 
 #include "model/Globals.h"
+#include "model/TextUtil.h"
 #include "model/Trace.h"
 #include "platform/Prompter.h"
 
@@ -40,11 +41,6 @@ bool AnyPatternIn(const std::string& name, const std::string& list) {
 }
 
 bool IsEverything(const std::string& t) { return t == "*.*" || t == "*"; }
-
-std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
 
 std::string ReplaceChar(std::string s, char from, char to) {
     std::replace(s.begin(), s.end(), from, to);
@@ -220,8 +216,8 @@ void NormalizeRemoteDir(std::string& dir) {
 
 bool CompareFilePaths(const std::string& a, const std::string& b) {
     std::size_t ka = a.rfind('/'), kb = b.rfind('/');
-    std::string fa = ka == std::string::npos ? "" : Lower(a.substr(0, ka + 1));
-    std::string fb = kb == std::string::npos ? "" : Lower(b.substr(0, kb + 1));
+    std::string fa = ka == std::string::npos ? "" : ToLowerAscii(a.substr(0, ka + 1));
+    std::string fb = kb == std::string::npos ? "" : ToLowerAscii(b.substr(0, kb + 1));
     if (fa != fb) return fa < fb;
     std::string na = ka == std::string::npos ? a : a.substr(ka + 1);
     std::string nb = kb == std::string::npos ? b : b.substr(kb + 1);
@@ -287,8 +283,8 @@ std::vector<std::string> ConvertRemoteDirectory(const std::string& base, const s
 bool CompareRemoteDirectories(const std::string& a, const std::string& b) {
     std::string ca = a, cb = b;
     if (a.find('/') == std::string::npos && b.find('/') == std::string::npos) {
-        ca = Lower(ca);
-        cb = Lower(cb);
+        ca = ToLowerAscii(ca);
+        cb = ToLowerAscii(cb);
     }
     for (std::string* s : {&ca, &cb})
         for (char& c : *s)

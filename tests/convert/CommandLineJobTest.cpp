@@ -1,25 +1,16 @@
 // The batch job run as a process with a temporary work area.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <filesystem>
 #include <regex>
 
-#include "../support/TempDir.h"
 #include "convert/CommandLineJob.h"
+#include "model/TextUtil.h"
+#include "support/RunProgram.h"
 
-extern char** environ;
 namespace fs = std::filesystem;
 
 namespace {
-std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 struct JobRun {
     int exitCode = -1;
     std::string err;
@@ -53,41 +44,12 @@ protected:
     }
 
     JobRun Run(const std::vector<std::string>& args) {
-        std::vector<std::string> envStore;
-        for (char** e = environ; *e; ++e) {
-            std::string v = *e;
-            if (v.rfind("DISPLAY=", 0) == 0 || v.rfind("WAYLAND_DISPLAY=", 0) == 0 ||
-                v.rfind("QVL_ROOT=", 0) == 0)
-                continue;
-            envStore.push_back(v);
-        }
-        envStore.push_back("QVL_ROOT=" + root);
-        std::vector<char*> envp;
-        for (auto& v : envStore) envp.push_back(v.data());
-        envp.push_back(nullptr);
-        std::vector<std::string> argStore{QVL_BINARY};
-        argStore.insert(argStore.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& a : argStore) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        const std::string errFile = tmp / "stderr.txt";
         const std::string logFile = root + "/QVL-WorkFiles/Cmd-Area/cmd_log.txt";
         const std::string before = fs::exists(logFile) ? ReadFile(logFile) : "";
-        posix_spawn_file_actions_t fa;
-        posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_addopen(&fa, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addchdir_np(&fa, tmp.path().c_str());
-        pid_t pid = 0;
+        ProgramRun p = RunProgram(args, root, tmp / "stderr.txt", tmp.path());
         JobRun r;
-        int rc = posix_spawn(&pid, QVL_BINARY, &fa, nullptr, argv.data(), envp.data());
-        posix_spawn_file_actions_destroy(&fa);
-        if (rc != 0) return r;
-        int status = 0;
-        waitpid(pid, &status, 0);
-        if (WIFEXITED(status)) r.exitCode = WEXITSTATUS(status);
-        r.err = ReadFile(errFile);
+        r.exitCode = p.exitCode;
+        r.err = p.err;
         r.log = ReadFile(logFile).substr(before.size());
         return r;
     }
@@ -96,7 +58,7 @@ protected:
     std::string Masked(std::string log) const {
         log = std::regex_replace(log, std::regex("executed at: .*"), "executed at: <TIME>");
         log = std::regex_replace(log, std::regex("processing time: .*"), "processing time: <TIME>");
-        for (std::string t : {tmp.path(), Lower(tmp.path())})
+        for (std::string t : {tmp.path(), ToLowerAscii(tmp.path())})
             for (std::size_t p; (p = log.find(t)) != std::string::npos;)
                 log.replace(p, t.size(), "<TMP>");
         return log;

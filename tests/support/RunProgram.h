@@ -1,0 +1,60 @@
+// Runs the built program as a user would: no display, its own work-area
+// root, standard error captured.
+#pragma once
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <string>
+#include <vector>
+
+#include "support/TempDir.h"
+
+extern char** environ;
+
+struct ProgramRun {
+    int exitCode = -1;  // -1 when it could not be started or did not exit
+    std::string err;    // what it wrote to standard error
+};
+
+// Runs QVL_BINARY with the arguments, QVL_ROOT set to root, DISPLAY and the
+// like removed, standard input from /dev/null, standard error into errFile
+// and, when workDir is given, in that folder.
+inline ProgramRun RunProgram(const std::vector<std::string>& args, const std::string& root,
+                             const std::string& errFile, const std::string& workDir = "") {
+    std::vector<std::string> envStore;
+    for (char** e = environ; *e; ++e) {
+        std::string v = *e;
+        if (v.rfind("DISPLAY=", 0) == 0 || v.rfind("WAYLAND_DISPLAY=", 0) == 0 ||
+            v.rfind("QVL_ROOT=", 0) == 0 || v.rfind("QT_QPA_PLATFORM=", 0) == 0)
+            continue;
+        envStore.push_back(v);
+    }
+    envStore.push_back("QVL_ROOT=" + root);
+    std::vector<char*> envp;
+    for (auto& v : envStore) envp.push_back(v.data());
+    envp.push_back(nullptr);
+
+    std::vector<std::string> argStore{QVL_BINARY};
+    argStore.insert(argStore.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : argStore) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+    if (!workDir.empty()) posix_spawn_file_actions_addchdir_np(&fa, workDir.c_str());
+    pid_t pid = 0;
+    ProgramRun r;
+    const int rc = posix_spawn(&pid, QVL_BINARY, &fa, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&fa);
+    if (rc != 0) return r;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (WIFEXITED(status)) r.exitCode = WEXITSTATUS(status);
+    r.err = ReadFile(errFile);
+    return r;
+}
