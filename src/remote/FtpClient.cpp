@@ -320,26 +320,28 @@ std::string CFtpClient::ReceiveAllData() {
     return text;
 }
 
-std::string CFtpClient::ListToText(const std::string& path) {
-    CheckArgument(path);
+int CFtpClient::StartDataCommand(const std::string& line, std::string& reply,
+                                 bool missingIsEmpty) {
     OpenDataConnection();
-    std::string reply;
     int code;
     try {
-        code = SendCommand("LIST", path, reply);
+        code = SendCommandWithReply(line, reply);
     } catch (...) {
         CloseDataConnection();
         throw;
     }
-    if (code == 450 || code == 550) {
-        // The server has nothing to list: the file is missing.
-        CloseDataConnection();
-        return std::string();
-    }
-    if (code != 150 && code != 125) {
-        CloseDataConnection();
-        throw FTPException(reply);
-    }
+    if (code == 150 || code == 125) return code;
+    CloseDataConnection();
+    if (missingIsEmpty && (code == 450 || code == 550)) return code;
+    throw FTPException(reply);
+}
+
+std::string CFtpClient::ListToText(const std::string& path) {
+    CheckArgument(path);
+    std::string reply;
+    int code = StartDataCommand("LIST " + path, reply, true);
+    // The server has nothing to list: the file is missing.
+    if (code == 450 || code == 550) return std::string();
     std::string text = ReceiveAllData();
     size_t zero = text.find('\0');
     if (zero != std::string::npos) text.resize(zero);
@@ -350,19 +352,8 @@ std::string CFtpClient::ListToText(const std::string& path) {
 
 void CFtpClient::ListDirectoryUnix(const std::string& pattern, std::vector<CDirEntry>& entries) {
     entries.clear();
-    OpenDataConnection();
     std::string reply;
-    int code;
-    try {
-        code = SendCommandWithReply("LIST", reply);
-    } catch (...) {
-        CloseDataConnection();
-        throw;
-    }
-    if (code != 150 && code != 125) {
-        CloseDataConnection();
-        throw FTPException(reply);
-    }
+    int code = StartDataCommand("LIST", reply);
     ParseUnixListing(pattern, entries);
     code = ReadReply(reply);
     if (code != 226 && code != 250 && code != 550) throw FTPException(reply);
@@ -374,19 +365,8 @@ void CFtpClient::ListDirectoryVms(const std::string& pattern, std::vector<CDirEn
         pattern.find_first_of("*&%") != std::string::npos)
         return;
     CheckArgument(pattern);
-    OpenDataConnection();
     std::string reply;
-    int code;
-    try {
-        code = SendCommand("LIST", pattern + ";", reply);
-    } catch (...) {
-        CloseDataConnection();
-        throw;
-    }
-    if (code != 150 && code != 125) {
-        CloseDataConnection();
-        throw FTPException(reply);
-    }
+    int code = StartDataCommand("LIST " + pattern + ";", reply);
     ParseVmsListing(pattern, entries);
     code = ReadReply(reply);
     if (code != 226 && code != 250 && code != 550) throw FTPException(reply);
@@ -402,19 +382,8 @@ void CFtpClient::ParseVmsListing(const std::string& pattern, std::vector<CDirEnt
 
 void CFtpClient::RetrieveFile(const std::string& remoteFile, const std::string& localFile) {
     CheckArgument(remoteFile);
-    OpenDataConnection();
     std::string reply;
-    int code;
-    try {
-        code = SendCommand("RETR", remoteFile, reply);
-    } catch (...) {
-        CloseDataConnection();
-        throw;
-    }
-    if (code != 150 && code != 125) {
-        CloseDataConnection();
-        throw FTPException(reply);
-    }
+    int code = StartDataCommand("RETR " + remoteFile, reply);
     const std::string temp = localFile + ".qvl-part";
     ReceiveFile(temp, remoteFile);  // closes the data connection
     try {
@@ -493,19 +462,8 @@ void CFtpClient::PutFile(const std::string& localFile, const std::string& remote
         if (!f) throw FTPException("Unable to open local file for reading!");
         std::fclose(f);
     }
-    OpenDataConnection();
     std::string reply;
-    int code;
-    try {
-        code = SendCommand("STOR", remoteFile, reply);
-    } catch (...) {
-        CloseDataConnection();
-        throw;
-    }
-    if (code != 150 && code != 125) {
-        CloseDataConnection();
-        throw FTPException(reply);
-    }
+    int code = StartDataCommand("STOR " + remoteFile, reply);
     SendFileData(localFile, remoteFile);  // closes the data connection
     code = ReadReply(reply);
     if (code != 226 && code != 250) throw FTPException(reply);

@@ -115,6 +115,10 @@ public:
 
 private:
     void OpenDataConnection();
+    // Opens the data connection and sends the command that uses it; 150 or
+    // 125 leaves it open. Any other reply closes it and throws, except 450
+    // and 550 with missingIsEmpty, which come back with it closed.
+    int StartDataCommand(const std::string& line, std::string& reply, bool missingIsEmpty = false);
     void CloseDataConnection();
     void ReceiveFile(const std::string& localFile, const std::string& remoteFile);
     void SendFileData(const std::string& localFile, const std::string& remoteFile);
