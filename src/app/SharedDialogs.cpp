@@ -137,37 +137,37 @@ std::optional<std::string> CTextPromptDlg::Ask(const std::string& title, const s
 // ---------------------------------------------------------------------------
 
 SelectSpec BuildSelectSpec(int kind, const CProgramData& data) {
-    SelectSpec spec;
+    SelectSpec layout;
     const int p = data.GetCurProject(), s = data.GetCurSession(), b = data.GetCurBasket();
     switch (kind) {
         case 0:
-            spec.columns = {{"Find Rep Libraries", -16}};
-            spec.iconSet = "lib";
-            for (const auto& n : data.m_LibraryList.GetLibNames()) spec.rows.push_back({{n}, 4});
+            layout.columns = {{"Find Rep Libraries", -16}};
+            layout.iconSet = "lib";
+            for (const auto& n : data.m_LibraryList.GetLibNames()) layout.rows.push_back({{n}, 4});
             break;
         case 1:
-            spec.columns = {{"Key Lookup Libraries", -16}};
-            spec.iconSet = "lib";
+            layout.columns = {{"Key Lookup Libraries", -16}};
+            layout.iconSet = "lib";
             break;
         case 2:
-            spec.columns = {{"Files", -72}, {"Hosts", 56.0 / 360.0}};
-            spec.iconSet = "file";
+            layout.columns = {{"Files", -72}, {"Hosts", 56.0 / 360.0}};
+            layout.iconSet = "file";
             for (const auto& it : data.GetBasketItems(p, s, b))
-                spec.rows.push_back({{it.FileName, GetShortHostName(it.RemHost)}, it.GetImageIndex()});
+                layout.rows.push_back({{it.FileName, GetShortHostName(it.RemHost)}, it.GetImageIndex()});
             break;
         case 3:
-            spec.columns = {{"Baskets", 0.85}};
-            spec.iconSet = "basket";
-            for (const auto& n : data.GetBasketNames(p, s)) spec.rows.push_back({{n}, 0});
+            layout.columns = {{"Baskets", 0.85}};
+            layout.iconSet = "basket";
+            for (const auto& n : data.GetBasketNames(p, s)) layout.rows.push_back({{n}, 0});
             break;
         case 4:
-            spec.columns = {{"ID", 0.1}, {"Session Box", 0.4}, {"Session Name", 0.5}};
+            layout.columns = {{"ID", 0.1}, {"Session Box", 0.4}, {"Session Name", 0.5}};
             for (const auto& e : data.ListSessionsForChooser())
-                spec.rows.push_back({{e.number, e.project, e.session}, -1});
+                layout.rows.push_back({{e.number, e.project, e.session}, -1});
             break;
         default: break;
     }
-    return spec;
+    return layout;
 }
 
 CSelectDlg::CSelectDlg(int kind, const CProgramData* data, int, int, QWidget* parent)
@@ -175,25 +175,25 @@ CSelectDlg::CSelectDlg(int kind, const CProgramData* data, int, int, QWidget* pa
     Build(data ? BuildSelectSpec(kind, *data) : SelectSpec{});
 }
 
-CSelectDlg::CSelectDlg(int kind, SelectSpec spec, QWidget* parent) : QDialog(parent), m_kind(kind) {
-    Build(spec);
+CSelectDlg::CSelectDlg(int kind, SelectSpec layout, QWidget* parent) : QDialog(parent), m_kind(kind) {
+    Build(layout);
 }
 
 CSelectDlg::CSelectDlg(std::vector<std::string>* folders, QWidget* parent)
     : QDialog(parent), m_kind(5), m_folders(folders) {
-    SelectSpec spec;
-    spec.columns = {{"Saved Locations", -16}};
-    spec.iconSet = "lib";
+    SelectSpec layout;
+    layout.columns = {{"Saved Locations", -16}};
+    layout.iconSet = "lib";
     if (folders)
         for (const auto& f : *folders) {
             std::string shown = f;
             while (shown.size() > 1 && shown.back() == '/') shown.pop_back();
-            spec.rows.push_back({{GetPathTail(shown, '/')}, 5});
+            layout.rows.push_back({{GetPathTail(shown, '/')}, 5});
         }
-    Build(spec);
+    Build(layout);
 }
 
-void CSelectDlg::Build(const SelectSpec& spec) {
+void CSelectDlg::Build(const SelectSpec& layout) {
     setObjectName("2045");
     setWindowTitle("Select");
     auto* v = new QVBoxLayout(this);
@@ -202,22 +202,22 @@ void CSelectDlg::Build(const SelectSpec& spec) {
     m_list->setObjectName("1731");
     m_list->setRootIsDecorated(false);
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_list->setColumnCount(int(spec.columns.size()));
+    m_list->setColumnCount(int(layout.columns.size()));
     QStringList headers;
-    for (const auto& c : spec.columns) headers << Q(c.first);
+    for (const auto& c : layout.columns) headers << Q(c.first);
     m_list->setHeaderLabels(headers);
     m_list->setMinimumSize(360, 240);
     const int w = 360;
-    for (std::size_t i = 0; i < spec.columns.size(); ++i) {
-        double share = spec.columns[i].second;
+    for (std::size_t i = 0; i < layout.columns.size(); ++i) {
+        double share = layout.columns[i].second;
         m_list->setColumnWidth(int(i), share < 0 ? int(w + share) : int(w * share));
     }
     QList<QTreeWidgetItem*> items;
-    for (const auto& r : spec.rows) {
+    for (const auto& r : layout.rows) {
         QStringList cells;
         for (const auto& c : r.cells) cells << Q(c);
         auto* it = new QTreeWidgetItem(cells);
-        if (r.image >= 0 && !spec.iconSet.empty()) it->setIcon(0, ListIcon(spec.iconSet, r.image));
+        if (r.image >= 0 && !layout.iconSet.empty()) it->setIcon(0, ListIcon(layout.iconSet, r.image));
         items << it;
     }
     m_list->addTopLevelItems(items);

@@ -88,7 +88,7 @@ public:
     CSelectDlg(int kind, const CProgramData* data, int value1, int value2, QWidget* parent = nullptr);
     // Kinds: 0 libraries, 1 key-lookup libraries, 2 file items, 3 baskets,
     // 4 session boxes, 5 saved folders (deletable).
-    CSelectDlg(int kind, SelectSpec spec, QWidget* parent = nullptr);
+    CSelectDlg(int kind, SelectSpec layout, QWidget* parent = nullptr);
     // Kind 5: the saved folders of the source; the chosen and the deleted
     // entries go back through it.
     CSelectDlg(std::vector<std::string>* folders, QWidget* parent = nullptr);
@@ -109,7 +109,7 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
 
 private:
-    void Build(const SelectSpec& spec);
+    void Build(const SelectSpec& layout);
     void SyncSelection();
     int m_kind;
     std::vector<std::string>* m_folders = nullptr;

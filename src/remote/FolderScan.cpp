@@ -200,7 +200,7 @@ std::pair<std::string, std::string> MapLocalFolderToRemote(const std::string& ba
 }
 
 void NormalizeRemoteDir(std::string& dir) {
-    if (dir.find(']', 1) != std::string::npos) return;  // a VMS specification
+    if (dir.find(']', 1) != std::string::npos) return;  // a VMS directory form
     if (!dir.empty() && dir.back() != '/') dir += '/';
     std::string out;
     for (std::size_t i = 0; i < dir.size(); ++i) {

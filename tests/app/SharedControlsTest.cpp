@@ -110,10 +110,10 @@ TEST_F(SharedControls, SelectDialogDeletesChosenSavedFolders) {
     EXPECT_EQ(folders, (std::vector<std::string>{tmp / "a", "/", ""}));
     EXPECT_EQ(dlg.List()->topLevelItemCount(), 3);
 
-    SelectSpec spec;
-    spec.columns = {{"Baskets", 0.85}};
-    spec.rows = {{{"one"}, 0}, {{"two"}, 0}};
-    CSelectDlg baskets(3, spec);
+    SelectSpec layout;
+    layout.columns = {{"Baskets", 0.85}};
+    layout.rows = {{{"one"}, 0}, {{"two"}, 0}};
+    CSelectDlg baskets(3, layout);
     EXPECT_FALSE(baskets.findChild<QPushButton*>("1589")->isVisibleTo(&baskets));
     baskets.OnSelectAll();
     baskets.accept();
