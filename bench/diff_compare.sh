@@ -5,6 +5,8 @@
 #   3. a file against its reverse (100,000 and 1,000,000 lines)
 #   4. 1,000,000 lines drawn from 1,000 distinct texts against a copy with
 #      0.1% of its lines changed or deleted (lines that repeat a lot)
+#   5. 1,000,000 lines drawn from only 2 distinct texts, against a copy with
+#      0.1% of its lines changed or deleted, and against another such file
 # For each tool: wall time, peak memory (/usr/bin/time -v) and the number of
 # unchanged lines it found. Inputs go to a temporary folder (or $1).
 #
@@ -30,6 +32,9 @@ gen="python3 $here/diff_gen.py"
 [ -f "$work/big-reversed.txt" ] || $gen reverse "$work/big.txt" "$work/big-reversed.txt"
 [ -f "$work/rep.txt" ] || $gen pick 1000000 1000 6 "$work/rep.txt"
 [ -f "$work/rep-edited.txt" ] || $gen edit "$work/rep.txt" 0.001 7 "$work/rep-edited.txt"
+[ -f "$work/two.txt" ] || $gen pick 1000000 2 8 "$work/two.txt"
+[ -f "$work/two-edited.txt" ] || $gen edit "$work/two.txt" 0.001 9 "$work/two-edited.txt"
+[ -f "$work/two-other.txt" ] || $gen pick 1000000 2 10 "$work/two-other.txt"
 
 # run NAME LEFT RIGHT COMMAND...: one line of the table.
 run() {
@@ -67,7 +72,9 @@ for pair in "1M-0.1%-edited big.txt big-edited.txt" \
             "20k-unrelated a20k.txt b20k.txt" \
             "100k-reversed mid.txt mid-reversed.txt" \
             "1M-reversed big.txt big-reversed.txt" \
-            "1M-1000-texts rep.txt rep-edited.txt"; do
+            "1M-1000-texts rep.txt rep-edited.txt" \
+            "1M-2-texts-edited two.txt two-edited.txt" \
+            "1M-2-texts-unrelated two.txt two-other.txt"; do
     set -- $pair
     name=$1 left=$work/$2 right=$work/$3
     [ -n "${ONLY:-}" ] && [ "$ONLY" != "$name" ] && continue

@@ -155,7 +155,12 @@ private:
         std::vector<int> right;  // -2: not indexed; -1: never on the left
         OccIndex index;
     };
-    static constexpr int kGramLevels = 5;  // runs of 1, 2, 4, 8 and 16 lines
+    // Lengths of the indexed runs; each level above the first joins the run
+    // of level kFirst with the run of level kSecond that follows it.
+    static constexpr int kGramLevels = 10;
+    static constexpr int kGramLength[kGramLevels] = {1, 2, 3, 4, 6, 8, 12, 16, 24, 32};
+    static constexpr int kFirst[kGramLevels] = {0, 0, 1, 1, 3, 3, 5, 5, 7, 7};
+    static constexpr int kSecond[kGramLevels] = {0, 0, 0, 1, 1, 3, 3, 5, 5, 7};
     OccIndex m_Single;
     std::vector<Gram> m_Grams;  // levels 1 and up, built when first needed
     const std::vector<int>& LeftKeys(int level) const { return level ? m_Grams[level - 1].left : m_L; }
@@ -306,23 +311,31 @@ void CTextDiff::Matcher::Intern(const std::vector<CDiffLine>& left,
 // that is not indexed never occurs on the left.
 void CTextDiff::Matcher::BuildGramLevel() {
     const int level = static_cast<int>(m_Grams.size()) + 1;
-    const int half = 1 << (level - 1);
-    const std::vector<int>& lowLeft = LeftKeys(level - 1);
-    const std::vector<int>& lowRight = RightKeys(level - 1);
-    const OccIndex& lowIndex = Index(level - 1);
-    auto frequent = [&](int key) { return key >= 0 && lowIndex.Count(key) > kFewPlaces; };
+    const int half = kGramLength[kFirst[level]];
+    const std::vector<int>& firstLeft = LeftKeys(kFirst[level]);
+    const std::vector<int>& firstRight = RightKeys(kFirst[level]);
+    const OccIndex& firstIndex = Index(kFirst[level]);
+    const std::vector<int>& secondLeft = LeftKeys(kSecond[level]);
+    const std::vector<int>& secondRight = RightKeys(kSecond[level]);
+    const OccIndex& secondIndex = Index(kSecond[level]);
+    auto frequent = [](const OccIndex& index, int key) {
+        return key >= 0 && index.Count(key) > kFewPlaces;
+    };
+    auto both = [&](const std::vector<int>& first, const std::vector<int>& second, int j) {
+        return frequent(firstIndex, first[j]) && frequent(secondIndex, second[j + half]);
+    };
     Gram gram;
     gram.left.assign(m_nL, -1);
     gram.right.assign(m_nR, -2);
     size_t count = 0;
-    for (int j = 0; j + half < m_nL; ++j) count += frequent(lowLeft[j]) && frequent(lowLeft[j + half]);
+    for (int j = 0; j + half < m_nL; ++j) count += both(firstLeft, secondLeft, j);
     PairTable table(count);
     for (int j = 0; j + half < m_nL; ++j)
-        if (frequent(lowLeft[j]) && frequent(lowLeft[j + half]))
-            gram.left[j] = table.Intern(PairKey(lowLeft[j], lowLeft[j + half]));
+        if (both(firstLeft, secondLeft, j))
+            gram.left[j] = table.Intern(PairKey(firstLeft[j], secondLeft[j + half]));
     for (int i = 0; i + half < m_nR; ++i)
-        if (frequent(lowRight[i]) && frequent(lowRight[i + half]))
-            gram.right[i] = table.Find(PairKey(lowRight[i], lowRight[i + half]));
+        if (both(firstRight, secondRight, i))
+            gram.right[i] = table.Find(PairKey(firstRight[i], secondRight[i + half]));
     gram.index.Build(gram.left, table.Count());
     m_Grams.push_back(std::move(gram));
 }
@@ -369,6 +382,35 @@ int CTextDiff::Matcher::MatchLength(int i, int j, int maxLen) {
     return std::min(d, maxLen);
 }
 
+namespace {
+// std::lower_bound over places that spread evenly over 0 .. range - 1: the
+// search starts where the target would stand and widens from there.
+const int* LowerBound(const int* first, const int* last, int target, int range) {
+    const long n = last - first;
+    if (n <= 64) return std::lower_bound(first, last, target);
+    const int* lo = first;
+    const int* hi = last;
+    const int* guess = first + std::min(n - 1, static_cast<long>(static_cast<double>(n) * target / range));
+    long step = 8;
+    if (*guess < target) {
+        lo = guess + 1;
+        while (last - lo > step && lo[step - 1] < target) {
+            lo += step;
+            step *= 2;
+        }
+        if (last - lo > step) hi = lo + step;
+    } else {
+        hi = guess;
+        while (hi - first > step && hi[-step] >= target) {
+            hi -= step;
+            step *= 2;
+        }
+        if (hi - first > step) lo = hi - step + 1;
+    }
+    return std::lower_bound(lo, hi, target);
+}
+}  // namespace
+
 // The first place p of anchor, anchor + stride, ... up to lastPos where the
 // b + 1 right lines from i equal the left lines from p; -1 when none.
 int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int lastPos) {
@@ -388,11 +430,11 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
             want = key;
         }
     }
-    for (int g = 1; g < kGramLevels && (1 << g) <= b + 1 && bestCount > kFewPlaces; ++g) {
+    for (int g = 1; g < kGramLevels && kGramLength[g] <= b + 1 && bestCount > kFewPlaces; ++g) {
         if (static_cast<int>(m_Grams.size()) < g) BuildGramLevel();
         const std::vector<int>& right = RightKeys(g);
         const OccIndex& index = Index(g);
-        for (int k = 0; k <= std::min(b + 1 - (1 << g), 2); ++k) {
+        for (int k = 0; k <= std::min(b + 1 - kGramLength[g], 2); ++k) {
             const int key = right[i + k];
             if (key == -2) continue;
             if (key < 0) return -1;
@@ -409,13 +451,20 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
     const int* leftKeys = LeftKeys(level).data();
     const int* first = index->pos.data() + index->start[want];
     const int* last = index->pos.data() + index->start[want + 1];
-    const int* from = std::lower_bound(first, last, anchor + bestK);
-    const int* to = std::upper_bound(from, last, lastPos + bestK);
+    // Walk the places of the key when they are expected to be fewer than
+    // the places of the progression, else step the progression.
     const long places = (static_cast<long>(lastPos) - anchor) / stride + 1;
-    if (to - from <= places) {
+    const long span = static_cast<long>(lastPos) - anchor + 1;
+    if ((last - first) * span <= places * m_nL) {
+        const int* from = LowerBound(first, last, anchor + bestK, m_nL);
+        const int* to = last;
+        // (p - anchor) is a multiple of stride exactly when its product with
+        // this factor, modulo 2^64, is at most the factor less one.
+        const uint64_t factor = UINT64_MAX / static_cast<uint32_t>(stride) + 1;
         for (const int* q = from; q < to; ++q) {
             const int p = *q - bestK;
-            if ((p - anchor) % stride != 0) continue;
+            if (p > lastPos) break;
+            if (static_cast<uint64_t>(static_cast<uint32_t>(p - anchor)) * factor > factor - 1) continue;
             if (MatchLength(i, p, b + 1) > b) return p;
         }
     } else {

@@ -104,3 +104,44 @@ inline RandomPair MakeBlockPair(std::mt19937& rng, int lines) {
     p.right = Lines(right);
     return p;
 }
+
+// Inputs whose lines repeat at every scale: long runs of one line, and
+// two blocks of 25 to 45 lines drawn from two texts, repeated in random order;
+// the right input is an edited copy of the left or another such input.
+inline std::vector<std::string> RepeatTexts(std::mt19937& rng, int lines) {
+    std::uniform_int_distribution<int> percent(0, 99);
+    std::vector<std::vector<std::string>> blocks;
+    for (int b = 0; b < 2; ++b) blocks.push_back(RandomTexts(rng, 25 + percent(rng) % 21, 2, false));
+    std::vector<std::string> out;
+    while (static_cast<int>(out.size()) < lines) {
+        const int r = percent(rng);
+        if (r < 20) {
+            out.insert(out.end(), 1 + percent(rng) + percent(rng) / 5, RandomTexts(rng, 1, 2, false)[0]);
+        } else {
+            const auto& block = blocks[r % 2];
+            out.insert(out.end(), block.begin(), block.end());
+        }
+    }
+    out.resize(lines);
+    return out;
+}
+
+inline RandomPair MakeRepeatPair(std::mt19937& rng, int lines) {
+    std::uniform_int_distribution<int> percent(0, 99);
+    std::vector<std::string> left = RepeatTexts(rng, lines);
+    std::vector<std::string> right;
+    if (percent(rng) < 25) {
+        right = RepeatTexts(rng, lines);
+    } else {
+        for (const std::string& t : left) {
+            const int r = percent(rng);
+            if (r == 0) continue;
+            if (r == 1) right.push_back(RandomTexts(rng, 1, 2, false)[0]);
+            right.push_back(t);
+        }
+    }
+    RandomPair p;
+    p.left = Lines(left);
+    p.right = Lines(right);
+    return p;
+}

@@ -280,6 +280,23 @@ TEST(TextDiffMatching, SameRunsAsPlainProcedureOnLargerPairs) {
     }
 }
 
+// Lines from two or three texts, long runs of one line and long repeated
+// blocks: the runs are found through the look-ups of runs of many lines.
+TEST(TextDiffMatching, SameRunsAsPlainProcedureOnLowAlphabetAndLongRepeats) {
+    std::mt19937 rng(31);
+    for (int round = 0; round < 24; ++round) {
+        RandomPair p = round % 2 == 0 ? MakeRepeatPair(rng, 2500)
+                                      : MakeRandomPair(rng, 2500, 2 + round % 4 / 2, false);
+        if (round % 6 == 5) std::reverse(p.right.begin(), p.right.end());
+        ReferenceDiff ref{CDiffOptions()};
+        CTextDiff diff;
+        diff.Compare(p.left, p.right);
+        ASSERT_EQ(Describe(diff.GetRuns()), Describe(ref.Compare(p.left, p.right)))
+            << "round " << round;
+        ExpectReplayRebuildsRight(diff);
+    }
+}
+
 TEST(TextDiffMatching, ReplayRebuildsRightOnRandomPairs) {
     std::mt19937 rng(99);
     for (int round = 0; round < 400; ++round) {
