@@ -82,8 +82,9 @@ std::string MakeUnderline(const std::string& text, char ch) {
 //
 // Every line is reduced once to the integer of its compared form, so line
 // equality is an integer test. The scan of a right line visits only the left
-// places where the rarest of its next few lines, or of runs of 2, 4, 8 or 16
-// of them, occurs (or steps the same places directly when that is cheaper);
+// places where the rarest of its next few lines, or of runs of 2, 3, 4, 6,
+// 8, 12, 16, 24 or 32 of them, occurs (or steps the same places directly
+// when that is cheaper);
 // every diagonal run measured is remembered for the next right line. A
 // segment tree over the run cache finds the entries a pass must rescan and
 // the longest fitting run between them, so a pass costs the rescans it does,
@@ -430,14 +431,16 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
             want = key;
         }
     }
-    for (int g = 1; g < kGramLevels && kGramLength[g] <= b + 1 && bestCount > kFewPlaces; ++g) {
-        if (static_cast<int>(m_Grams.size()) < g) BuildGramLevel();
+    // Looks at the first few runs of one level; false when one of them never
+    // occurs on the left. Sets indexed when one of them is indexed.
+    auto consider = [&](int g, bool& indexed) {
         const std::vector<int>& right = RightKeys(g);
         const OccIndex& index = Index(g);
         for (int k = 0; k <= std::min(b + 1 - kGramLength[g], 2); ++k) {
             const int key = right[i + k];
             if (key == -2) continue;
-            if (key < 0) return -1;
+            if (key < 0) return false;
+            indexed = true;
             const int c = index.Count(key);
             if (c < bestCount) {
                 bestCount = c;
@@ -446,16 +449,34 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
                 level = g;
             }
         }
+        return true;
+    };
+    int top = 0;
+    while (top + 1 < kGramLevels && kGramLength[top + 1] <= b + 1) ++top;
+    if (bestCount > kFewPlaces && top > 0 && static_cast<int>(m_Grams.size()) >= top) {
+        // All levels are there: the longest indexed runs are the rarest.
+        for (int g = top; g >= 1; --g) {
+            bool indexed = false;
+            if (!consider(g, indexed)) return -1;
+            if (indexed) break;
+        }
+    } else {
+        for (int g = 1; g <= top && bestCount > kFewPlaces; ++g) {
+            if (static_cast<int>(m_Grams.size()) < g) BuildGramLevel();
+            bool indexed = false;
+            if (!consider(g, indexed)) return -1;
+        }
     }
     const OccIndex* index = &Index(level);
     const int* leftKeys = LeftKeys(level).data();
     const int* first = index->pos.data() + index->start[want];
     const int* last = index->pos.data() + index->start[want + 1];
-    // Walk the places of the key when they are expected to be fewer than
-    // the places of the progression, else step the progression.
+    // Walk the places of the key when they are expected to be well fewer
+    // than the places of the progression (finding where to start costs too),
+    // else step the progression.
     const long places = (static_cast<long>(lastPos) - anchor) / stride + 1;
     const long span = static_cast<long>(lastPos) - anchor + 1;
-    if ((last - first) * span <= places * m_nL) {
+    if (2 * (last - first) * span + 32L * m_nL <= places * m_nL) {
         const int* from = LowerBound(first, last, anchor + bestK, m_nL);
         const int* to = last;
         // (p - anchor) is a multiple of stride exactly when its product with
