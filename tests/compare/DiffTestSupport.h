@@ -106,7 +106,8 @@ inline RandomPair MakeBlockPair(std::mt19937& rng, int lines) {
 }
 
 // Inputs whose lines repeat at every scale: long runs of one line, and
-// two blocks of 25 to 45 lines drawn from two texts, repeated in random order;
+// two blocks of 25 to 45 lines drawn from two texts, repeated in random order
+// and sometimes with one line changed;
 // the right input is an edited copy of the left or another such input.
 inline std::vector<std::string> RepeatTexts(std::mt19937& rng, int lines) {
     std::uniform_int_distribution<int> percent(0, 99);
@@ -118,8 +119,10 @@ inline std::vector<std::string> RepeatTexts(std::mt19937& rng, int lines) {
         if (r < 20) {
             out.insert(out.end(), 1 + percent(rng) + percent(rng) / 5, RandomTexts(rng, 1, 2, false)[0]);
         } else {
-            const auto& block = blocks[r % 2];
-            out.insert(out.end(), block.begin(), block.end());
+            // A copy of a block, every other one with one line changed.
+            std::vector<std::string> copy = blocks[r % 2];
+            if (r % 4 < 2) copy[percent(rng) % copy.size()] += "x";
+            out.insert(out.end(), copy.begin(), copy.end());
         }
     }
     out.resize(lines);
