@@ -461,10 +461,13 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
             if (indexed) break;
         }
     } else {
+        // Longer runs are built of these, so once none of them is indexed
+        // the levels above are not looked at (nor built) either.
         for (int g = 1; g <= top && bestCount > kFewPlaces; ++g) {
             if (static_cast<int>(m_Grams.size()) < g) BuildGramLevel();
             bool indexed = false;
             if (!consider(g, indexed)) return -1;
+            if (!indexed) break;
         }
     }
     const OccIndex* index = &Index(level);
