@@ -11,6 +11,35 @@ void AddToken(std::vector<CFindRepRecord>& tokens, const std::string& text, int 
     r.EndDelim = end;
     tokens.push_back(std::move(r));
 }
+
+// Where the end text stands that closes a block whose begin text ends just
+// before `from`, counting begin texts nested inside; npos when it never closes.
+std::size_t FindBlockClose(const std::string& text, std::size_t from, const std::string& begin,
+                           const std::string& end) {
+    if (end.empty()) return std::string::npos;
+    std::size_t e = from, b = from;
+    long opened = 1, closed = 0;
+    std::size_t y = std::string::npos;
+    bool yValid = false;
+    for (;;) {
+        std::size_t x = text.find(end, e);
+        if (x == std::string::npos) return std::string::npos;
+        if (!begin.empty() && (!yValid || (y != std::string::npos && y < b))) {
+            y = text.find(begin, b);
+            yValid = true;
+        }
+        if (!begin.empty() && y != std::string::npos && y < x) {
+            ++opened;
+            ++closed;
+            b = y + 1;
+            e = x + 1;
+            continue;
+        }
+        ++closed;
+        if (opened == closed) return x;
+        e = x + 1;
+    }
+}
 }  // namespace
 
 long FindEarliestDelimiter(const std::string& text, const std::vector<CMacroTokenDelim>& delims,
@@ -55,29 +84,7 @@ void ExtractPairedBlock(std::string& text, std::size_t p, const std::string& beg
                         const std::string& end, std::vector<CFindRepRecord>& tokens,
                         bool keepDelims) {
     std::string w = text.substr(p + begin.size());
-    std::size_t closeAt = std::string::npos;
-    if (!end.empty()) {
-        std::size_t e = 0, b = 0;
-        int opened = 1, closed = 0;
-        for (;;) {
-            std::size_t x = w.find(end, e);
-            if (x == std::string::npos) break;
-            std::size_t y = begin.empty() ? std::string::npos : w.find(begin, b);
-            if (y != std::string::npos && y < x) {
-                ++opened;
-                ++closed;
-                b = y + 1;
-                e = x + 1;
-                continue;
-            }
-            ++closed;
-            if (opened == closed) {
-                closeAt = x;
-                break;
-            }
-            e = x + 1;
-        }
-    }
+    const std::size_t closeAt = FindBlockClose(w, 0, begin, end);
     if (closeAt != std::string::npos) {
         std::string block = w.substr(0, closeAt);
         if (keepDelims) block = begin + block + end;
@@ -147,34 +154,7 @@ std::size_t TakeBlock(const std::string& text, std::size_t p, const std::string&
                       const std::string& end, std::vector<CFindRepRecord>& tokens,
                       bool keepDelims) {
     std::size_t w = p + begin.size();
-    std::size_t closeAt = std::string::npos;
-    if (!end.empty()) {
-        std::size_t e = w, b = w;
-        long opened = 1, closed = 0;
-        std::size_t y = std::string::npos;
-        bool yValid = false;
-        for (;;) {
-            std::size_t x = text.find(end, e);
-            if (x == std::string::npos) break;
-            if (!begin.empty() && (!yValid || (y != std::string::npos && y < b))) {
-                y = text.find(begin, b);
-                yValid = true;
-            }
-            if (!begin.empty() && y != std::string::npos && y < x) {
-                ++opened;
-                ++closed;
-                b = y + 1;
-                e = x + 1;
-                continue;
-            }
-            ++closed;
-            if (opened == closed) {
-                closeAt = x;
-                break;
-            }
-            e = x + 1;
-        }
-    }
+    const std::size_t closeAt = FindBlockClose(text, w, begin, end);
     if (closeAt != std::string::npos) {
         std::string block = text.substr(w, closeAt - w);
         if (keepDelims) block = begin + block + end;

@@ -420,15 +420,8 @@ bool CLibraryList::FindNextWithCurrentMacro(const std::string& text, std::size_t
     auto findIn = [&](const std::string& t, std::size_t from, std::size_t& s, std::size_t& e) {
         std::string shadow = macro.IsMatchCase ? std::string() : ToLowerText(t);
         CMacro m = macro;
-        WildContext ctx;
-        ctx.floor = 0;
-        ctx.atTextStart = true;
+        WildContext ctx = WildContextAt(t, from);
         std::size_t pos = from;
-        if (from > 0) {
-            ctx.floor = from;
-            ctx.atTextStart = false;
-            ctx.lfBefore = t[from - 1] == '\n';
-        }
         if (!WildFind(mgr, m, t, shadow, pos, ctx)) return false;
         s = pos;
         e = pos + m.Find.size();
@@ -467,13 +460,8 @@ bool CLibraryList::ReplaceWithCurrentMacro(std::string& text, std::size_t start,
             m.Find = ReplaceAll(ReplaceAll(m.Find, "\\t", "\t"), "^t", "\t");
             m.Replace = ReplaceAll(ReplaceAll(m.Replace, "\\t", "\t"), "^t", "\t");
             std::string shadow = m.IsMatchCase ? std::string() : ToLowerText(text);
-            WildContext ctx;
+            WildContext ctx = WildContextAt(text, start);
             std::size_t pos = start;
-            if (start > 0) {
-                ctx.floor = start;
-                ctx.atTextStart = false;
-                ctx.lfBefore = text[start - 1] == '\n';
-            }
             if (!WildFind(mgr, m, text, shadow, pos, ctx)) return false;
             s = pos;
             e = pos + m.Find.size();

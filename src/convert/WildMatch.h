@@ -47,6 +47,17 @@ struct WildContext {
     WildPattern* reversed = nullptr;  // the pattern backwards, for the minimal span
 };
 
+// The context of a search that starts at `from` in `text`.
+inline WildContext WildContextAt(const std::string& text, std::size_t from) {
+    WildContext ctx;
+    if (from > 0) {
+        ctx.floor = from;
+        ctx.atTextStart = false;
+        ctx.lfBefore = text[from - 1] == '\n';
+    }
+    return ctx;
+}
+
 // The symbol character of a manager ("*" when its text is empty).
 char WildSymbol(const CWildTypeManager& manager);
 WildPattern CompileWildPattern(const std::string& pattern, const CWildTypeManager& manager);
