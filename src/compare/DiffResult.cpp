@@ -49,19 +49,24 @@ void CDiffResult::Succeed() {
     built = true;
 }
 
-bool CDiffResult::BuildInputOutputDiff(const std::atomic<bool>* breakFlag) {
+bool CDiffResult::TakeTwoWayRows(std::vector<CDiffLine> left, std::vector<CDiffLine> right,
+                                 const std::atomic<bool>* breakFlag, const char* doneLine) {
     CTextDiff diff(CDiffOptions::FromProgramOptions());
     diff.SetBreakFlag(breakFlag);
-    if (!diff.Compare(TextToLines(GetInputWindowText()), TextToLines(GetOutputWindowText())))
-        return Fail();
-    std::vector<CDiffLine> left, right;
-    diff.BuildRows(left, right);
-    leftRows.swap(left);
-    rightRows.swap(right);
+    if (!diff.Compare(std::move(left), std::move(right))) return Fail();
+    std::vector<CDiffLine> l, r;
+    diff.BuildRows(l, r);
+    leftRows.swap(l);
+    rightRows.swap(r);
     middleRows.clear();
     Succeed();
-    WriteTraceString("Input/Output diff built.");
+    WriteTraceString(doneLine);
     return true;
+}
+
+bool CDiffResult::BuildInputOutputDiff(const std::atomic<bool>* breakFlag) {
+    return TakeTwoWayRows(TextToLines(GetInputWindowText()), TextToLines(GetOutputWindowText()),
+                          breakFlag, "Input/Output diff built.");
 }
 
 bool CDiffResult::BuildFilesDiff(const std::atomic<bool>* breakFlag) {
@@ -70,17 +75,7 @@ bool CDiffResult::BuildFilesDiff(const std::atomic<bool>* breakFlag) {
         ReportLoadFailure();
         return Fail();
     }
-    CTextDiff diff(CDiffOptions::FromProgramOptions());
-    diff.SetBreakFlag(breakFlag);
-    if (!diff.Compare(std::move(a), std::move(b))) return Fail();
-    std::vector<CDiffLine> left, right;
-    diff.BuildRows(left, right);
-    leftRows.swap(left);
-    rightRows.swap(right);
-    middleRows.clear();
-    Succeed();
-    WriteTraceString("Files diff built.");
-    return true;
+    return TakeTwoWayRows(std::move(a), std::move(b), breakFlag, "Files diff built.");
 }
 
 bool CDiffResult::Build3WayDiff(const std::atomic<bool>* breakFlag) {

@@ -59,6 +59,10 @@ private:
         std::string name1, name2, name3;
     };
     bool Fail();
+    // Compares two line lists and takes the aligned rows as this result's;
+    // false (the old rows kept) when the comparison was stopped.
+    bool TakeTwoWayRows(std::vector<CDiffLine> left, std::vector<CDiffLine> right,
+                        const std::atomic<bool>* breakFlag, const char* doneLine);
     void Succeed();
     std::optional<Header> m_PreviousHeader;
 };
