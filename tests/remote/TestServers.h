@@ -144,39 +144,57 @@ inline bool HavePyFtpdLib() {
            std::system("/usr/bin/python3 -c 'import pyftpdlib' >/dev/null 2>&1") == 0;
 }
 
+// A server program on a free loopback port, started up to three times (another
+// test may take the port first) and stopped with the object.
+class LoopbackServer {
+public:
+    bool ok() const { return m_ok; }
+    const std::string& why() const { return m_why; }
+    int port() const { return m_port; }
+
+protected:
+    // argsForPort gives the command line for a port; answers says whether a
+    // server answers there.
+    void Launch(const std::function<std::vector<std::string>(int)>& argsForPort,
+                const std::function<bool(int)>& answers, int waitMs, const std::string& name) {
+        for (int attempt = 0; attempt < 3 && !m_ok; ++attempt) {
+            m_port = FreePort();
+            m_child = std::make_unique<Child>(argsForPort(m_port));
+            m_ok = WaitFor([&] { return answers(m_port); }, waitMs);
+            // Another test's server may hold the port: ours must still run.
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            m_ok = m_ok && m_child->Running();
+            if (!m_ok) m_child.reset();
+        }
+        if (!m_ok) m_why = name + " did not start";
+    }
+    void StopServer() { m_child.reset(); }
+
+    std::unique_ptr<Child> m_child;
+    int m_port = 0;
+    bool m_ok = false;
+    std::string m_why;
+};
+
 // python3 -m pyftpdlib with a user, a password and a root folder.
-class PyFtpServer {
+class PyFtpServer : public LoopbackServer {
 public:
     explicit PyFtpServer(const std::string& root) {
         if (!HavePyFtpdLib()) {
             m_why = "python3-pyftpdlib is not installed (run scripts/setup)";
             return;
         }
-        for (int attempt = 0; attempt < 3 && !m_ok; ++attempt) {
-            m_port = FreePort();
-            int low = FreePort();
-            std::string range = std::to_string(low) + "-" + std::to_string(low + 20);
-            m_child = std::make_unique<Child>(std::vector<std::string>{
-                "/usr/bin/python3", "-m", "pyftpdlib", "-i", "127.0.0.1", "-p",
-                std::to_string(m_port), "-w", "-d", root, "-u", kUser, "-P", kPassword, "-r",
-                range});
-            m_ok = WaitFor([&] { return AnswersFtp(m_port); }, 5000);
-            // Another test's server may hold the port: ours must still run.
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            m_ok = m_ok && m_child->Running();
-            if (!m_ok) m_child.reset();
-        }
-        if (!m_ok) m_why = "pyftpdlib did not start";
+        Launch(
+            [&](int port) {
+                const int low = FreePort();
+                const std::string range = std::to_string(low) + "-" + std::to_string(low + 20);
+                return std::vector<std::string>{
+                    "/usr/bin/python3", "-m", "pyftpdlib", "-i", "127.0.0.1", "-p",
+                    std::to_string(port), "-w", "-d", root, "-u", kUser, "-P", kPassword, "-r",
+                    range};
+            },
+            AnswersFtp, 5000, "pyftpdlib");
     }
-    bool ok() const { return m_ok; }
-    const std::string& why() const { return m_why; }
-    int port() const { return m_port; }
-
-private:
-    std::unique_ptr<Child> m_child;
-    int m_port = 0;
-    bool m_ok = false;
-    std::string m_why;
 };
 
 // The test user's ids, or false when the user does not exist.
@@ -227,7 +245,7 @@ inline std::string RootServerUnavailable(const char* program) {
 
 // vsftpd with the local test user; its login folder is root (the user's
 // home when root is empty).
-class VsftpdServer {
+class VsftpdServer : public LoopbackServer {
 public:
     explicit VsftpdServer(const std::string& root) {
         m_why = RootServerUnavailable("/usr/sbin/vsftpd");
@@ -235,73 +253,48 @@ public:
         std::filesystem::create_directories("/var/run/vsftpd/empty");
         m_conf = "/tmp/qvl-vsftpd-" + std::to_string(::getpid()) + "-" +
                  std::to_string(reinterpret_cast<uintptr_t>(this)) + ".conf";
-        for (int attempt = 0; attempt < 3 && !m_ok; ++attempt) {
-            m_port = FreePort();
-            int low = FreePort();
-            std::ofstream c(m_conf, std::ios::trunc);
-            c << "listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\nlisten_port=" << m_port
-              << "\nbackground=NO\nlocal_enable=YES\nwrite_enable=YES\nanonymous_enable=NO\n"
-              << "seccomp_sandbox=NO\nsecure_chroot_dir=/var/run/vsftpd/empty\n"
-              << "pam_service_name=vsftpd\n" << (root.empty() ? "" : "local_root=" + root + "\n")
-              << "local_umask=022\n"
-              << "pasv_enable=YES\npasv_min_port=" << low << "\npasv_max_port=" << low + 20
-              << "\nuse_localtime=YES\nxferlog_enable=NO\nconnect_from_port_20=NO\n"
-              << "max_per_ip=0\nmax_clients=0\n";
-            c.close();
-            m_child = std::make_unique<Child>(std::vector<std::string>{"/usr/sbin/vsftpd", m_conf});
-            m_ok = WaitFor([&] { return AnswersFtp(m_port); }, 5000);
-            // Another test's server may hold the port: ours must still run.
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            m_ok = m_ok && m_child->Running();
-            if (!m_ok) m_child.reset();
-        }
-        if (!m_ok) m_why = "vsftpd did not start";
+        Launch(
+            [&](int port) {
+                const int low = FreePort();
+                std::ofstream c(m_conf, std::ios::trunc);
+                c << "listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\nlisten_port=" << port
+                  << "\nbackground=NO\nlocal_enable=YES\nwrite_enable=YES\nanonymous_enable=NO\n"
+                  << "seccomp_sandbox=NO\nsecure_chroot_dir=/var/run/vsftpd/empty\n"
+                  << "pam_service_name=vsftpd\n"
+                  << (root.empty() ? "" : "local_root=" + root + "\n") << "local_umask=022\n"
+                  << "pasv_enable=YES\npasv_min_port=" << low << "\npasv_max_port=" << low + 20
+                  << "\nuse_localtime=YES\nxferlog_enable=NO\nconnect_from_port_20=NO\n"
+                  << "max_per_ip=0\nmax_clients=0\n";
+                c.close();
+                return std::vector<std::string>{"/usr/sbin/vsftpd", m_conf};
+            },
+            AnswersFtp, 5000, "vsftpd");
     }
     ~VsftpdServer() {
-        m_child.reset();
+        StopServer();
         if (!m_conf.empty()) std::remove(m_conf.c_str());
     }
-    bool ok() const { return m_ok; }
-    const std::string& why() const { return m_why; }
-    int port() const { return m_port; }
 
 private:
-    std::unique_ptr<Child> m_child;
     std::string m_conf;
-    int m_port = 0;
-    bool m_ok = false;
-    std::string m_why;
 };
 
 // in.rexecd served by socat on a loopback port.
-class RexecServer {
+class RexecServer : public LoopbackServer {
 public:
     RexecServer() {
         m_why = RootServerUnavailable("/usr/sbin/in.rexecd");
         if (m_why.empty() && ::access("/usr/bin/socat", X_OK) != 0) m_why = "socat is not installed";
         if (!m_why.empty()) return;
-        for (int attempt = 0; attempt < 3 && !m_ok; ++attempt) {
-            m_port = FreePort();
-            m_child = std::make_unique<Child>(std::vector<std::string>{
-                "/usr/bin/socat",
-                "TCP-LISTEN:" + std::to_string(m_port) + ",bind=127.0.0.1,reuseaddr,fork",
-                "EXEC:/usr/sbin/in.rexecd,nofork"});
-            m_ok = WaitFor([&] { return AcceptsConnection(m_port); }, 3000);
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            m_ok = m_ok && m_child->Running();
-            if (!m_ok) m_child.reset();
-        }
-        if (!m_ok) m_why = "socat did not start";
+        Launch(
+            [](int port) {
+                return std::vector<std::string>{
+                    "/usr/bin/socat",
+                    "TCP-LISTEN:" + std::to_string(port) + ",bind=127.0.0.1,reuseaddr,fork",
+                    "EXEC:/usr/sbin/in.rexecd,nofork"};
+            },
+            AcceptsConnection, 3000, "socat");
     }
-    bool ok() const { return m_ok; }
-    const std::string& why() const { return m_why; }
-    int port() const { return m_port; }
-
-private:
-    std::unique_ptr<Child> m_child;
-    int m_port = 0;
-    bool m_ok = false;
-    std::string m_why;
 };
 
 // A scripted FTP server in a thread of the test. It answers the usual
