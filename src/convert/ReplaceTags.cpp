@@ -190,19 +190,24 @@ std::string ExtractTagNumber(std::string& text, char marker) {
     return num;
 }
 
+// The text between a three-character tag opening at p ("<i=", "<a=") and its
+// closing ">" at q; false when the tag never closes or holds another tag.
+static bool TagInner(const std::string& text, std::size_t p, std::size_t& q, std::string& inner) {
+    q = text.find('>', p);
+    if (q == std::string::npos) return false;
+    inner = text.substr(p + 3, q - p - 3);
+    return inner.find('<') == std::string::npos;
+}
+
 long ExpandCounterTags(std::string& text, long n, std::size_t from, std::size_t to) {
     long total = 0;
     std::size_t pos = from;
     while (pos <= to) {
         std::size_t p = text.find("<i=", pos);
         if (p == std::string::npos || p > to) break;
-        std::size_t q = text.find('>', p);
-        if (q == std::string::npos) {
-            pos = p + 1;
-            continue;
-        }
-        std::string inner = text.substr(p + 3, q - p - 3);
-        if (inner.find('<') != std::string::npos) {
+        std::size_t q;
+        std::string inner;
+        if (!TagInner(text, p, q, inner)) {
             pos = p + 1;
             continue;
         }
@@ -251,13 +256,9 @@ long ExpandAlignTags(std::string& text, std::size_t from, std::size_t to) {
         std::size_t p = std::min(pa, pA);
         if (p == std::string::npos || p > to) break;
         bool right = (p == pA);
-        std::size_t q = text.find('>', p);
-        if (q == std::string::npos) {
-            pos = p + 1;
-            continue;
-        }
-        std::string inner = text.substr(p + 3, q - p - 3);
-        if (inner.find('<') != std::string::npos) {
+        std::size_t q;
+        std::string inner;
+        if (!TagInner(text, p, q, inner)) {
             pos = p + 1;
             continue;
         }
