@@ -11,7 +11,12 @@
 #include <QSplitter>
 #include <QToolBar>
 
+#include "app/AddFilesCommands.h"
 #include "app/ControlPanelBar.h"
+#include "app/FileCommands.h"
+#include "app/FtpCommands.h"
+#include "app/ItemCommands.h"
+#include "app/TimerWork.h"
 #include "app/Icons.h"
 #include "app/KeyMapping.h"
 #include "app/ListViews.h"
@@ -109,6 +114,16 @@ CMainFrame::CMainFrame(QWidget* parent, bool load)
         return dlg.TextBytes();
     };
     WireHandlers();
+    m_ftpCommands = std::make_unique<CFtpCommands>(*this);
+    m_timerWork = std::make_unique<CTimerWork>(*this);
+    m_itemCommands = std::make_unique<CItemCommands>(*this);
+    m_fileCommands = std::make_unique<CFileCommands>(*this);
+    m_addFilesCommands = std::make_unique<CAddFilesCommands>(*this);
+    m_ftpCommands->Wire();
+    m_timerWork->Wire();
+    m_itemCommands->Wire();
+    m_fileCommands->Wire();
+    m_addFilesCommands->Wire();
     InstallWorkerHooks();
 
     move(0, 0);
@@ -128,6 +143,12 @@ CMainFrame::CMainFrame(QWidget* parent, bool load)
 }
 
 CMainFrame::~CMainFrame() {
+    // The command groups go first: they may still refer to the widgets.
+    m_addFilesCommands.reset();
+    m_fileCommands.reset();
+    m_itemCommands.reset();
+    m_timerWork.reset();
+    m_ftpCommands.reset();
     SetTraceSink(nullptr);
     SetVaultObserver(nullptr);
     SetGuiPoster(nullptr);
@@ -636,6 +657,7 @@ void CMainFrame::TreesChanged() {
 void CMainFrame::InitialLoad() {
     m_tick = 0;
     m_presenter.InitialLoad();
+    if (m_timerWork) m_timerWork->ResetCounters();
     QFont f("Lucida Console");
     f.setStyleHint(QFont::Monospace);
     f.setPointSize(9);
@@ -645,7 +667,7 @@ void CMainFrame::InitialLoad() {
 
 void CMainFrame::OnTimerTick() {
     ++m_tick;
-    m_presenter.SetBlinkCounter(m_tick);
+    if (m_timerWork) m_timerWork->OnTimerTick();
 }
 
 void CMainFrame::SaveBarState() {

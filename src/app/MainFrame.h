@@ -32,6 +32,11 @@ class CQuorvellianViewBot;
 class CStatusTimeEdit;
 class CStatusProgressCtrl;
 class CStartupBannerDlg;
+class CFtpCommands;
+class CTimerWork;
+class CItemCommands;
+class CFileCommands;
+class CAddFilesCommands;
 
 // The layout values computed once from the screen's work area (W x H).
 struct FrameLayout {
@@ -64,6 +69,13 @@ public:
     CStartupBannerDlg* Banner() const { return m_banner.get(); }
     QTimer& Timer() { return m_timer; }
     const FrameLayout& Layout() const { return m_layout; }
+
+    // The command groups of the window (each wires its own commands).
+    CFtpCommands& FtpCommands() { return *m_ftpCommands; }
+    CTimerWork& TimerWork() { return *m_timerWork; }
+    CItemCommands& ItemCommands() { return *m_itemCommands; }
+    CFileCommands& FileCommands() { return *m_fileCommands; }
+    CAddFilesCommands& AddFilesCommands() { return *m_addFilesCommands; }
 
     void InitialLoad();
 
@@ -149,6 +161,11 @@ private:
     CQuorvellianViewTop* m_top = nullptr;
     CQuorvellianViewBot* m_bot = nullptr;
     std::unique_ptr<CStartupBannerDlg> m_banner;
+    std::unique_ptr<CFtpCommands> m_ftpCommands;
+    std::unique_ptr<CTimerWork> m_timerWork;
+    std::unique_ptr<CItemCommands> m_itemCommands;
+    std::unique_ptr<CFileCommands> m_fileCommands;
+    std::unique_ptr<CAddFilesCommands> m_addFilesCommands;
     QTimer m_timer;
     int m_tick = 0;
 
