@@ -318,8 +318,74 @@ void CMainFrame::BuildCommands() {
         {32662, "Browse..."},      {32665, "Telnet..."},      {32666, "Add Cluster"},
         {32668, "Delete Cluster"}, {32669, "Rename Cluster"}, {32670, "Modify passwords globally..."},
         {32667, "Connect all..."}, {32506, "Sort"},           {32515, "Move to basket"},
-        {32567, "Stop FTP (Break)"}, {32574, "Auto sync to remote"}};
+        {32567, "Stop FTP (Break)"}, {32574, "Auto sync to remote"},
+        {32553, "Ftp Advanced..."}, {32578, "Open FTP toolbar"}, {32680, "Plugin"}};
     for (const auto& [id, text] : extra) {
+        if (m_commands.count(id)) continue;
+        Command c;
+        c.name = text;
+        c.menuText = text;
+        c.action = new QAction(text, this);
+        c.action->setObjectName(QString::number(id));
+        c.action->setEnabled(false);
+        const int cid = id;
+        connect(c.action, &QAction::triggered, this, [this, cid] { ExecuteCommand(cid); });
+        m_commands[id] = c;
+    }
+
+    // Every command the window routes, with the text its menus show.
+    const std::pair<int, const char*> routed[] = {
+        {32501, "User Manual"}, {32503, "Add"}, {32504, "Delete"},
+        {32505, "Rename"}, {32506, "Sort"}, {32508, "Clear 'dirty' found in remote system (Ctrl+F4)"},
+        {32509, "Clear all modification icons"}, {32510, "Clear 'dirty' found in local area (Ctrl+F5)"}, {32511, "Diff and merge (Alt+D)"},
+        {32512, "Open Folder"}, {32514, "Down"}, {32516, "Up"},
+        {32517, "Open File"}, {32518, "Pin"}, {32519, "Print"},
+        {32520, "Remove"}, {32521, "Mirror copies"}, {32522, "Report on files"},
+        {32523, "Make same Host"}, {32524, "Select all"}, {32525, "Concatenate files"},
+        {32526, "Delete file"}, {32527, "Duplicate file"}, {32528, "Manage files"},
+        {32529, "Rename files"}, {32530, "New file"}, {32531, "New multiple files"},
+        {32532, "Rename file"}, {32533, "Rename multiple files"}, {32534, "Lower case"},
+        {32535, "Change case..."}, {32536, "Upper case"}, {32541, "Clear Output name"},
+        {32542, "Open in text editor"}, {32543, "Remove"}, {32544, "Select All"},
+        {32545, "Specify Output name"}, {32546, "3-Way diff (3 files)"}, {32548, "Quick diff (2 files)"},
+        {32549, "Quick diff (Input Output window)"}, {32550, "Copy"}, {32551, "Cut"},
+        {32552, "Paste"}, {32553, "Ftp Advanced..."}, {32554, "Properties..."},
+        {32555, "Get status of local files"}, {32556, "Add local files (F3)"}, {32557, "To local (from remote)"},
+        {32558, "To Local "}, {32559, "Mark bat file"}, {32560, "Mark as binary"},
+        {32562, "Get status of remote files"}, {32563, "Browse remote system"}, {32564, "To remote (from local)"},
+        {32565, "To Remote"}, {32566, "Run bat file"}, {32567, "Stop FTP (Break)"},
+        {32568, "Manual sync to local"}, {32569, "Manual sync to remote"}, {32574, "Auto sync to remote"},
+        {32575, "Open FTP toolbar"}, {32578, "Open FTP toolbar"}, {32579, "Options..."},
+        {32580, "Save program data"}, {32582, "Open toolbar to work on files"}, {32587, "Telnet to remote system"},
+        {32588, "Open Text Conversion dialog"}, {32592, "Status"}, {32593, "Clear duplicate lines"},
+        {32594, "Clear multi-line breaks"}, {32596, "Count frequency"}, {32597, "Cross Input/Output text"},
+        {32598, "Repair line-breaks in files"}, {32599, "Get web-link info"}, {32600, "Clear all tabs"},
+        {32601, "Show file spec"}, {32602, "View line-breaks"}, {32604, "Copy"},
+        {32605, "Find text"}, {32606, "Go to line here"}, {32607, "Compare two lines here"},
+        {32608, "Find text here"}, {32609, "Add these lines to Master palette"}, {32610, "Override selected lines in Master palette with these lines"},
+        {32611, "Clear Master palette"}, {32612, "Delete selected lines"}, {32613, "Edit selected lines"},
+        {32614, "Go to line here"}, {32615, "Insert blank"}, {32616, "Load file onto Master palette"},
+        {32617, "Save Master palette"}, {32618, "Convert using Library"}, {32619, "Write SQL code"},
+        {32620, "Stop all threads"}, {32621, "Tabulate Input Text"}, {32622, "Append Right"},
+        {32624, "Clear Text"}, {32625, "Remove current item from buffer"}, {32626, "Clear All Texts"},
+        {32627, "Copy"}, {32628, "Cut"}, {32629, "Convert files (Ctrl+Shift+F)"},
+        {32630, "Find-Replace library"}, {32631, "Execute Find-Replace lib"}, {32632, "Text Conversion Rules"},
+        {32636, "Conversion Library"}, {32639, "Dump buffer items to disk"}, {32640, "Load buffer items from disk"},
+        {32641, "Find next"}, {32642, "Work Pad (Ctrl+F)"}, {32643, "Execute Workpad"},
+        {32644, "Stop text conversion (Break)"}, {32647, "Paste"}, {32649, "Save Text"},
+        {32650, "Scroll buffer right"}, {32651, "Scroll buffer left"}, {32652, "Sort"},
+        {32655, "Save input text to buffer"}, {32656, "To Lower case"}, {32657, "Make Library"},
+        {32658, "To Upper case"}, {32659, "To Left"}, {32661, "Add Account"},
+        {32662, "Browse..."}, {32663, "Delete Account"}, {32664, "Properties..."},
+        {32665, "Telnet..."}, {32666, "Add Cluster"}, {32667, "Connect all..."},
+        {32668, "Delete Cluster"}, {32669, "Rename Cluster"}, {32670, "Modify passwords globally..."},
+        {32671, "Add Session"}, {32672, "Delete Session"}, {32673, "Load Session"},
+        {32674, "Properties..."}, {32675, "Rename Session"}, {32676, "Add Project"},
+        {32677, "Delete Project"}, {32678, "Rename Project"}, {32679, "Clean My Vault..."},
+        {32680, "Plugin"}, {32681, "Session Tree"}, {32682, "Repair Local directories from Output Window"},
+        {32683, "Repair Remote directories from Output Window"}, {32686, "Program toolbar"}, {32687, "Message Window"},
+    };
+    for (const auto& [id, text] : routed) {
         if (m_commands.count(id)) continue;
         Command c;
         c.name = text;
@@ -361,6 +427,12 @@ void CMainFrame::BuildMenus() {
 QAction* CMainFrame::Action(int id) const {
     auto it = m_commands.find(id);
     return it == m_commands.end() ? nullptr : it->second.action;
+}
+
+std::vector<int> CMainFrame::CommandIds() const {
+    std::vector<int> ids;
+    for (const auto& [id, c] : m_commands) ids.push_back(id);
+    return ids;
 }
 
 bool CMainFrame::IsCommandEnabled(int id) const {
@@ -455,6 +527,15 @@ void CMainFrame::WireHandlers() {
     if (sv.launchTelnet) SetCommandHandler(32665, [&cp] { cp.TelnetAccount(); });
     if (sv.modifyPasswordsGlobally) SetCommandHandler(32670, [&cp] { cp.ModifyPasswordsGlobally(); });
 
+    SetCommandHandler(32680, [] {
+        Prompter().Message("Feature intended for custom use only.\r\nNot available to general user", MsgIcon::None);
+    });
+    SetCommandHandler(32578, [this] { ToggleBar(ToolBar(141)); });
+    SetCommandHandler(32553, [this] {
+        if (QToolBar* tb = ToolBar(143)) tb->show();
+    });
+    SetCommandHandler(32623, [this] { ToggleBar(ToolBar(165)); });
+    SetCommandHandler(32583, [this] { ToggleBar(m_controlPanel); });
     SetCommandHandler(32686, [this] { ToggleBar(ToolBar(132)); });
     SetCommandHandler(32582, [this] { ToggleBar(ToolBar(145)); });
     SetCommandHandler(32575, [this] { ToggleBar(ToolBar(141)); });
@@ -471,6 +552,10 @@ void CMainFrame::WireHandlers() {
     check(32582, ToolBar(145));
     check(32575, ToolBar(141));
     check(32681, m_controlPanel);
+    Action(32583)->setCheckable(true);
+    check(32583, m_controlPanel);
+    Action(32623)->setCheckable(true);
+    check(32623, ToolBar(165));
     check(32687, m_messageWindow);
 
     SetCommandHandler(32627, [this] { EditCommand(0); });

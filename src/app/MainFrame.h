@@ -85,6 +85,8 @@ public:
     // Gives a command its handler; the command's menu item and button become enabled.
     void SetCommandHandler(int id, std::function<void()> handler);
     QAction* Action(int id) const;
+    // Every command id the window knows, ascending.
+    std::vector<int> CommandIds() const;
     // The key sequences the accelerator table bound to a command.
     QList<QKeySequence> ShortcutsOf(int id) const;
 
