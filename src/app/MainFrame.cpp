@@ -229,13 +229,15 @@ bool CMainFrame::CreateBars() {
     addDockWidget(Qt::LeftDockWidgetArea, m_controlPanel);
     g_wndControlPanel = m_controlPanel;
 
-    QToolBar* ftp = MakeToolBar("FTP", 141, {32557, 32564});
+    QToolBar* ftp = MakeToolBar("FTP", 141, {32557, 32564, 32558, 32565, 32568, 32569, 32562, 32555,
+                                                32566, 32567, 32574});
     addToolBar(Qt::BottomToolBarArea, ftp);
     ftp->hide();
     QToolBar* adv = MakeToolBar("FTP Advanced", 143, {32508, 32507, 32510, 32509, 32556, 32563});
     addToolBar(Qt::BottomToolBarArea, adv);
     adv->hide();
-    QToolBar* buffer = MakeToolBar("Manage Text Buffer", 165, {32623, 32649, 32626});
+    QToolBar* buffer = MakeToolBar("Manage Text Buffer", 165,
+                                   {32655, 32651, 32650, 32625, 32639, 32640, 32649, 32626});
     buffer->setAllowedAreas(Qt::BottomToolBarArea);
     addToolBar(Qt::BottomToolBarArea, buffer);
     buffer->hide();

@@ -129,6 +129,11 @@ commands = {
     32514: ("File", "Dn"), 32518: ("File", "Pin"), 32522: ("File", "Rep"), 32533: ("File", "Ren"),
     32557: ("FTP", "Get"), 32564: ("FTP", "Put"), 32508: ("FTP", "cL"), 32507: ("FTP", "cL*"),
     32510: ("FTP", "cR"), 32509: ("FTP", "cR*"), 32556: ("FTP", "BL"), 32563: ("FTP", "BR"),
+    32558: ("FTP", "GA"), 32565: ("FTP", "PA"), 32568: ("FTP", "SyL"), 32569: ("FTP", "SyR"),
+    32562: ("FTP", "St?"), 32555: ("FTP", "Loc"), 32566: ("FTP", "Run"), 32567: ("FTP", "Brk"),
+    32574: ("FTP", "Aut"),
+    32655: ("Xtra", "+B"), 32651: ("Xtra", "<"), 32650: ("Xtra", ">"), 32625: ("Xtra", "-B"),
+    32639: ("Xtra", "Dmp"), 32640: ("Xtra", "Ld"),
     32623: ("Xtra", "Buf"), 32649: ("Xtra", "Sav"), 32626: ("Xtra", "Clr"), 32687: ("Xtra", "Msg"),
 }
 for cid, (cat, text) in commands.items():
