@@ -95,9 +95,21 @@ std::string RenameInTwoPhases(std::vector<RenameRecord>& records, const std::str
         }
     }
 
+    // A file cannot be renamed onto another file system: a file whose
+    // folder lies on another one than the temporary folder waits under a
+    // hidden name in its own folder instead.
+    CreateFolderPath(root + "/", 0700);
+    struct stat rootStat {};
+    const bool haveRoot = ::stat(root.c_str(), &rootStat) == 0;
     std::string error;
     for (std::size_t i = 0; i < records.size(); ++i) {
         if (refused[i]) continue;
+        RenameRecord& r = records[i];
+        const std::string folder = GetDirectoryPart(r.oldPath);
+        struct stat dirStat {};
+        if (haveRoot && ::stat(folder.empty() ? "." : folder.c_str(), &dirStat) == 0 &&
+            dirStat.st_dev != rootStat.st_dev)
+            r.tempPath = folder + ".qvl-rename-" + std::to_string(i) + "-" + GetNamePart(r.oldPath);
         if (RenameLocalFile(records[i].oldPath, records[i].tempPath, error))
             records[i].moved = true;
         else

@@ -29,7 +29,8 @@ std::string MakeTempPath(const std::string& tempFolder, const std::string& local
 // share, is refused before anything moves. A file whose second move fails
 // goes back to its old name (or, when that cannot be done, stays at its
 // temporary place, which the failure list names). Existing files are never
-// replaced. Afterwards the empty folders of the temporary folder are
+// replaced. A file on another file system than the temporary folder waits
+// under a hidden name in its own folder instead. Afterwards the empty folders of the temporary folder are
 // removed; nothing else is deleted. Returns the failure list, one line of
 // "   " + text + CR LF per failure; "" when all went well.
 std::string RenameInTwoPhases(std::vector<RenameRecord>& records, const std::string& tempFolder);

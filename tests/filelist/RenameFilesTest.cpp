@@ -73,6 +73,32 @@ TEST_F(RenameFilesTest, SwapKeepsBothContentsAndLeavesNoTemporaryFolder) {
     EXPECT_TRUE(fs::is_directory(g_strLoadingTempDir));
 }
 
+TEST_F(RenameFilesTest, FilesOnAnotherFileSystemAreSwappedToo) {
+    struct stat here {}, shm {};
+    if (::stat(tmp.path().c_str(), &here) != 0 || ::stat("/dev/shm", &shm) != 0 || here.st_dev == shm.st_dev)
+        GTEST_SKIP() << "no second file system at /dev/shm";
+    char tmpl[] = "/dev/shm/qvlren-XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl), nullptr);
+    const std::string other = std::string(tmpl) + "/";
+    WriteFile(other + "a.txt", "alpha");
+    WriteFile(other + "b.txt", "beta");
+    std::vector<RenameRecord> rs(2);
+    rs[0].oldPath = other + "a.txt";
+    rs[0].newName = other + "b.txt";
+    rs[0].tempPath = MakeTempPath(temp, other, "a.txt");
+    rs[1].oldPath = other + "b.txt";
+    rs[1].newName = other + "a.txt";
+    rs[1].tempPath = MakeTempPath(temp, other, "b.txt");
+    const std::string failures = RenameInTwoPhases(rs, temp);
+    const std::string a = ReadFile(other + "a.txt"), b = ReadFile(other + "b.txt");
+    const auto left = std::distance(fs::directory_iterator(other), fs::directory_iterator());
+    fs::remove_all(other);
+    EXPECT_EQ(failures, "");
+    EXPECT_EQ(a, "beta");
+    EXPECT_EQ(b, "alpha");
+    EXPECT_EQ(left, 2);
+}
+
 TEST_F(RenameFilesTest, ExistingOrSharedTargetsAreRefusedBeforeAnythingMoves) {
     Put("a.txt", "alpha");
     Put("b.txt", "beta");
