@@ -238,15 +238,9 @@ void CFileCommands::RenameFile() {
     CFileItem item = d.GetFileItem(p, s, b, f);
     const auto name = Prompter().AskText("Rename File", "Enter new filename:", item.FileName);
     if (!name || *name == item.FileName) return;
-    std::string error;
-    // The new name stays in the item's folder.
-    if (!IsBareFileName(*name))
-        error = "Invalid file name.";
-    else if (RenameLocalFile(item.GetLocalPath(), item.LocalDir + *name, error))
-        error.clear();
-    else if (error.empty())
-        error = "Unknown error.";
-    if (!error.empty()) {
+    // The new name stays in the item's folder; an existing file is never replaced.
+    std::string error = "Invalid file name.";
+    if (!IsBareFileName(*name) || !RenameLocalFile(item.GetLocalPath(), item.LocalDir + *name, error)) {
         Prompter().Message("Failed to rename the file. " + error, MsgIcon::Stop);
         return;
     }

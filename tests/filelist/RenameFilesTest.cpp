@@ -271,13 +271,9 @@ TEST_F(RenameFilesTest, NewItemsFromTypedPaths) {
     like.RemoteDir = "/r/";
     g_CurrentAccount = CHost("h.example.com", "u");
     CFileItem it = MakeLocalFileItem("a.txt", like);
-    EXPECT_EQ(it.FileName, "a.txt");
-    EXPECT_EQ(it.LocalDir, "/w/");
-    EXPECT_EQ(it.RemoteDir, "/r/");
-    EXPECT_EQ(it.FileType, "local");
-    EXPECT_EQ(it.RemHost, "h.example.com");
-    EXPECT_EQ(MakeLocalFileItem("/work/", like).FileName, "NewFile.txt");
-    EXPECT_EQ(MakeLocalFileItem("/work/", like).LocalDir, "/work/");
+    EXPECT_EQ(it.GetLocalPath(), "/w/a.txt");
+    EXPECT_EQ(it.RemoteDir + it.RemHost + it.FileType, "/r/h.example.comlocal");
+    EXPECT_EQ(MakeLocalFileItem("/work/", like).GetLocalPath(), "/work/NewFile.txt");
     EXPECT_EQ(MakeLocalFileItem("sub/../../b.c", like).LocalDir, "/");
     EXPECT_EQ(MakeLocalFileItem("sub/b.c", like).LocalDir, "/w/sub/");
 
