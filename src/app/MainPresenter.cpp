@@ -64,6 +64,23 @@ std::vector<int> CMainPresenter::SelectedFileRows() const {
     return out;
 }
 
+void CMainPresenter::InsertFileRow(int row, const FileRow& r) {
+    row = std::clamp(row, 0, int(m_files.size()));
+    m_files.insert(m_files.begin() + row, r);
+    Notify(&IMainView::FileRowsChanged);
+}
+
+void CMainPresenter::SetFileRow(int row, const FileRow& r) {
+    if (row < 0 || row >= int(m_files.size())) return;
+    m_files[std::size_t(row)] = r;
+    if (m_view) m_view->FileRowChanged(row);
+}
+
+void CMainPresenter::ShowFileSelection(const std::vector<int>& rows) {
+    SetFileSelection(rows);
+    Notify(&IMainView::FileRowsChanged);
+}
+
 // ---------------------------------------------------------------- showing a session
 
 void CMainPresenter::ShowSession(int p, int s, int b) {

@@ -61,6 +61,11 @@ public:
     // The selection of the file-item list as the user left it.
     void SetFileSelection(const std::vector<int>& rows);
     std::vector<int> SelectedFileRows() const;
+    // Rows changed in place after the model changed: a new row at an index,
+    // one row redrawn, and the selected rows shown.
+    void InsertFileRow(int row, const FileRow& r);
+    void SetFileRow(int row, const FileRow& r);
+    void ShowFileSelection(const std::vector<int>& rows);
 
     // ---- showing a session
     void ShowSession(int p, int s, int b);
