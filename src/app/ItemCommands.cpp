@@ -591,10 +591,11 @@ void CItemCommands::OnFileListClicked() {
     }
     if (g_bSingleClick) {
         // The second click of a double click does not open the files again.
-        const bool repeat = m_lastClickOpen.isValid() &&
+        const bool repeat = m_lastClickOpen.isValid() && rows == m_lastOpenedRows &&
                             m_lastClickOpen.elapsed() <= QApplication::doubleClickInterval();
         if (!repeat) {
             m_lastClickOpen.start();
+            m_lastOpenedRows = rows;
             OpenSelectedFiles();
         }
     }

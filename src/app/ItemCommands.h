@@ -117,6 +117,7 @@ private:
     int m_cutProject = -1, m_cutSession = -1, m_cutBasket = -1;
     int m_lastProject = -1, m_lastSession = -1, m_lastBasket = -1;
     QElapsedTimer m_lastClickOpen;
+    std::vector<int> m_lastOpenedRows;
     QPointer<QDialog> m_statusDlg;
     QMetaObject::Connection m_focusConnection;
     int m_textWindowsObserver = 0;
