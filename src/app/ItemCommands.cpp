@@ -589,17 +589,9 @@ void CItemCommands::OnFileListClicked() {
         if (s_makeSameHostPick) s_makeSameHostPick();
         return;
     }
-    if (g_bSingleClick) {
-        // The second click of a double click does not open the files again.
-        const bool repeat = m_lastClickOpen.isValid() && rows == m_lastOpenedRows &&
-                            m_lastClickOpen.elapsed() <= QApplication::doubleClickInterval();
-        if (!repeat) {
-            m_lastClickOpen.start();
-            m_lastOpenedRows = rows;
-            OpenSelectedFiles();
-        }
-    }
     d.SetSelection(p, s, b, rows);
+    // The double click that may follow does not open them a second time.
+    if (g_bSingleClick) OpenSelectedFiles();
     m_lastProject = p;
     m_lastSession = s;
     m_lastBasket = b;

@@ -1,7 +1,6 @@
 // The commands on the file items of the current basket and on the text buffer, the file list's clicks, keys and header clicks, and the edit commands of the focused window.
 #pragma once
 
-#include <QElapsedTimer>
 #include <QMetaObject>
 #include <QObject>
 #include <QPointer>
@@ -116,8 +115,6 @@ private:
     std::vector<std::uint64_t> m_cutTags;
     int m_cutProject = -1, m_cutSession = -1, m_cutBasket = -1;
     int m_lastProject = -1, m_lastSession = -1, m_lastBasket = -1;
-    QElapsedTimer m_lastClickOpen;
-    std::vector<int> m_lastOpenedRows;
     QPointer<QDialog> m_statusDlg;
     QMetaObject::Connection m_focusConnection;
     int m_textWindowsObserver = 0;

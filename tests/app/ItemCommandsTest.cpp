@@ -18,6 +18,8 @@
 #include "app/TextRichEdit.h"
 #include "app/TextWindows.h"
 #include "UiFixture.h"
+#include "remote/FtpWorker.h"
+#include "remote/TestServers.h"
 
 namespace {
 
@@ -353,7 +355,6 @@ TEST_F(ItemCommandsTest, SingleClickOpensOnceAndDoubleClickOpensOnlyWithoutIt) {
 
     g_bSingleClick = false;
     opened.clear();
-    QTest::qWait(QApplication::doubleClickInterval() + 50);
     Click(3);
     EXPECT_TRUE(opened.empty());
     Click(3, true);
@@ -426,6 +427,38 @@ TEST_F(ItemCommandsTest, OpenFetchesNeverFetchedItemsOnlyWhenNoTransferRuns) {
     frame->ExecuteCommand(32517);
     EXPECT_EQ(ask.Messages().back(), "You need to specify local directory for all of the selected files.");
     EXPECT_EQ(opened.size(), 1u);
+}
+
+TEST_F(ItemCommandsTest, OpenFetchesANeverFetchedItemFromARealServerFirst) {
+    TempDir serverRoot;
+    qvltest::PyFtpServer server(serverRoot.path());
+    if (!server.ok()) GTEST_SKIP() << server.why();
+    const std::string port = std::to_string(server.port());
+    ScopedEnv ftpPort("QVL_FTP_PORT", port.c_str());
+    ScopedEnv editor("VISUAL", "/bin/true");  // the engine opens the fetched file
+    std::filesystem::create_directories(serverRoot / "pub");
+    WriteFile(serverRoot / "pub/readme.txt", "from the server\r\n");
+    Open();
+    D().AddHost("127.0.0.1", qvltest::kUser, qvltest::kPassword, 0, 2);
+    CFileItem it("readme.txt");
+    it.FileType = "remote";
+    it.RemHost = "127.0.0.1";
+    it.RemUser = qvltest::kUser;
+    it.RemoteDir = "/pub/";
+    it.LocalDir = Files() + "/fetched/";
+    it.IsFTPed = "No";
+    D().InsertFileItems(0, 0, 0, 8, it);
+    frame->Presenter().FillFileItemList(0, 0, 0);
+    frame->MessageWindow().hide();
+    Select({8});
+    frame->ExecuteCommand(32517);
+    EXPECT_EQ(ReadFile(Files() + "/fetched/readme.txt"), "from the server\n");
+    EXPECT_TRUE(g_bFtpIdle);
+    EXPECT_TRUE(opened.empty());  // opened by the fetch, not a second time here
+    EXPECT_TRUE(frame->MessageWindow().isVisible());
+    // The timer takes the result over: the item counts as fetched now.
+    EXPECT_TRUE(ApplyFtpResults(D()));
+    EXPECT_EQ(D().GetFileItem(0, 0, 0, 8).IsFTPed, "Yes");
 }
 
 TEST_F(ItemCommandsTest, SaveTextWritesTheMessageWindowAndListsTheFile) {
