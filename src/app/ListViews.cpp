@@ -133,8 +133,12 @@ CQuorvellianViewBot::CQuorvellianViewBot(CMainFrame* frame, QWidget* parent)
     setDragEnabled(true);
     setDragDropMode(QAbstractItemView::DragDrop);
     setDefaultDropAction(Qt::CopyAction);
+    header()->setSectionsClickable(true);
     Colour(this, QColor(240, 255, 230), QColor(70, 70, 255));
     g_pViewBot = this;
+    connect(header(), &QHeaderView::sectionClicked, this, &CQuorvellianViewBot::headerClicked);
+    connect(this, &QTreeWidget::itemClicked, this, &CQuorvellianViewBot::rowClicked);
+    connect(this, &QTreeWidget::itemDoubleClicked, this, &CQuorvellianViewBot::rowDoubleClicked);
     connect(this, &QTreeWidget::itemSelectionChanged, this, [this] {
         CMainPresenter& p = m_frame->Presenter();
         const std::vector<int> rows = SelectedRows();

@@ -40,6 +40,12 @@ public:
     // Adds the dropped paths to the current basket (the add-files worker).
     static std::function<bool(const std::vector<std::string>&)> s_addDroppedFiles;
 
+signals:
+    // A click on a column header (the column), a click and a double click on a row.
+    void headerClicked(int column);
+    void rowClicked();
+    void rowDoubleClicked();
+
 protected:
     void keyPressEvent(QKeyEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;

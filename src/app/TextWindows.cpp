@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMetaObject>
 #include <QThread>
+#include <map>
 
 #include "app/TextRichEdit.h"
 #include "compare/TextAccess.h"
@@ -23,6 +24,17 @@ void OnGui(F&& f) {
         return;
     }
     QMetaObject::invokeMethod(app, std::forward<F>(f), Qt::BlockingQueuedConnection);
+}
+
+std::map<int, std::function<void()>>& Observers() {
+    static std::map<int, std::function<void()>> observers;
+    return observers;
+}
+
+void TellObservers() {
+    const auto copy = Observers();  // an observer may remove itself
+    for (const auto& [id, f] : copy)
+        if (f) f();
 }
 
 std::string ReadBox(CTextRichEdit** box, bool* flag) {
@@ -48,12 +60,22 @@ void SetTextWindows(CTextRichEdit* input, CTextRichEdit* output) {
     if (!input && !output) {
         SetTextWindowReaders(nullptr, nullptr);
         SetInputTextSink(nullptr);
+        TellObservers();
         return;
     }
     SetTextWindowReaders([] { return ReadBox(&g_pInputWindow, &g_bInputShowsTitle); },
                          [] { return ReadBox(&g_pOutputWindow, &g_bOutputShowsTitle); });
     SetInputTextSink([](const std::string& text) { WriteBox(&g_pInputWindow, &g_bInputShowsTitle, text); });
+    TellObservers();
 }
+
+int AddTextWindowsObserver(std::function<void()> observer) {
+    static int next = 0;
+    Observers()[++next] = std::move(observer);
+    return next;
+}
+
+void RemoveTextWindowsObserver(int id) { Observers().erase(id); }
 
 void SetOutputWindowText(const std::string& text) {
     WriteBox(&g_pOutputWindow, &g_bOutputShowsTitle, text);

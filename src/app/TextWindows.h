@@ -5,6 +5,7 @@
 // file connects to the boxes.
 #pragma once
 
+#include <functional>
 #include <string>
 
 class CTextRichEdit;
@@ -20,6 +21,12 @@ extern bool g_bOutputShowsTitle;
 // and the Input writer of the core. Safe to read and write from any thread:
 // the work is done on the GUI thread.
 void SetTextWindows(CTextRichEdit* input, CTextRichEdit* output);
+
+// Told on the GUI thread each time SetTextWindows published or withdrew the
+// boxes (commands that need them enable or disable themselves). Returns the
+// id that removes the observer again.
+int AddTextWindowsObserver(std::function<void()> observer);
+void RemoveTextWindowsObserver(int id);
 
 // Writes the Output window (CR LF or LF text).
 void SetOutputWindowText(const std::string& text);

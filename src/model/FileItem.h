@@ -1,6 +1,7 @@
 // One entry of a file basket: a local file paired with a remote file.
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <string>
 
@@ -45,6 +46,8 @@ public:
     std::time_t LocalModTime = 0;
     std::time_t RemoteModTime = 0;
     int BasketInd = 0;
+    // In memory only, never stored: marks the very records of a pending cut.
+    std::uint64_t CutTag = 0;
 
     std::string GetLocalPath() const { return LocalDir + FileName; }
 
