@@ -560,10 +560,6 @@ void CMainFrame::WireHandlers() {
     check(32623, ToolBar(165));
     check(32687, m_messageWindow);
 
-    SetCommandHandler(32627, [this] { EditCommand(0); });
-    SetCommandHandler(32628, [this] { EditCommand(1); });
-    SetCommandHandler(32647, [this] { EditCommand(2); });
-    SetCommandHandler(57643, [this] { EditCommand(3); });
 }
 
 std::vector<int> CMainFrame::GetSelectedListRows(QTreeWidget* list) const {
@@ -601,21 +597,6 @@ void CMainFrame::InstallWorkerHooks() {
         const auto m = QGuiApplication::queryKeyboardModifiers();
         return (m & Qt::ShiftModifier) && (m & Qt::ControlModifier);
     });
-}
-
-void CMainFrame::EditCommand(int which) {
-    QPlainTextEdit* box = nullptr;
-    const int w = g_nActiveTextWindow;
-    if (w == 1 && g_pInputWindow) box = g_pInputWindow;
-    if (w == 2 && g_pOutputWindow) box = g_pOutputWindow;
-    if (w == 3 && m_messageWindow) box = m_messageWindow->GetRichEdit();
-    if (!box) return;
-    switch (which) {
-        case 0: box->copy(); break;
-        case 1: box->cut(); break;
-        case 2: box->paste(); break;
-        default: box->undo(); break;
-    }
 }
 
 void CMainFrame::MoveItemsToBasket() {

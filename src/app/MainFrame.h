@@ -144,7 +144,6 @@ private:
     void WireHandlers();
     void OnTimerTick();
     void ToggleBar(QWidget* bar);
-    void EditCommand(int which);
     void InstallWorkerHooks();
     void MoveItemsToBasket();
 
