@@ -73,6 +73,16 @@ void ClearFtpResultLists();
 // data's items and compares the status-check results (then empties both).
 // True when something was applied.
 bool ApplyFtpResults(CProgramData& data);
+// The timer's take-over, one list at a time: while FTP is idle and the list
+// is not empty, moves it into items (the list is left empty) together with
+// the project, session and basket of the run. False otherwise (the list
+// stays for a later tick).
+struct FtpResultTake {
+    std::vector<CFileItem> items;
+    int project = 0, session = 0, basket = 0;
+};
+bool TakeStatusResults(FtpResultTake& out);
+bool TakeTransferResults(FtpResultTake& out);
 
 // ---- the worker ---------------------------------------------------------------
 
