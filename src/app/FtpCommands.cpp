@@ -14,6 +14,7 @@
 #include "model/ProgramData.h"
 #include "model/Trace.h"
 #include "platform/Prompter.h"
+#include "platform/StopCommands.h"
 #include "remote/FtpWorker.h"
 #include "remote/RemoteBuild.h"
 #include "remote/RemoteStatus.h"
@@ -76,10 +77,16 @@ void CFtpCommands::Wire() {
     for (const auto& [id, text] : texts) f.SetCommandText(id, text);
     for (int id : {32567, 32574, 32568, 32569})
         if (QAction* a = f.Action(id)) a->setCheckable(true);
-    // The commands after a command ran and whenever a menu opens.
-    for (int id : {32567, 32574, 32568, 32569, 32557, 32564, 32558, 32565})
-        if (QAction* a = f.Action(id))
-            QObject::connect(a, &QAction::triggered, &f, [this] { UpdateCommandChecks(); });
+    // The stop and the auto-sync switch show their new state at once.
+    f.SetCommandHandler(32567, [this] {
+        OnStopFtp();
+        UpdateCommandChecks();
+    });
+    f.SetCommandHandler(32574, [this] {
+        OnAutoSyncToRemote();
+        UpdateCommandChecks();
+    });
+    // The marks are brought up to date whenever a menu opens (and every tick).
     for (QMenu* menu : f.findChildren<QMenu*>())
         QObject::connect(menu, &QMenu::aboutToShow, &f, [this] { UpdateCommandChecks(); });
     UpdateCommandChecks();
