@@ -292,9 +292,9 @@ void KeepAliveConnections(const std::function<void(const std::string&, const std
         clients = g_OpenConnections;
     }
     for (const auto& c : clients) {
-        // A worker that started meanwhile waits for this pass; a stop or the
-        // window closing ends it.
-        if (g_bFtpBreak) return;
+        // A worker that started meanwhile waits for this pass, which gives
+        // way at once; so does a stop or the window closing.
+        if (g_bFtpBreak || !g_bFtpIdle) return;
         bool alive = false;
         std::string text;
         {

@@ -16,8 +16,9 @@ class CProgramData;
 // The window road installs, before the first FTP command: SetGuiPoster (a
 // queued call onto the GUI thread), SetMainProgramData, SetInputTextSink,
 // SetMessageTextSink, SetModifierQuery and SetStatusTextSink. Its one-second
-// timer calls ApplyFtpResults and, every 240 seconds, KeepAliveConnections;
-// closing the window calls ShutdownFtp and then CloseAllConnections.
+// timer takes the results over (TakeStatusResults, TakeTransferResults) and,
+// every 240 seconds, starts a keep-alive pass (StartKeepAlivePass); closing
+// the window calls ShutdownFtp and then CloseAllConnections.
 
 // ---- hooks installed by the window road (defaults suit tests and batch) ----
 

@@ -277,6 +277,15 @@ TEST_F(FtpWindowTest, TheDeferredCommandsStayDisabledAndTheRestAreWired) {
     // Manual sync to remote with nothing changed starts nothing at all.
     EXPECT_FALSE(w.FtpCommands().StartManualSyncToRemote());
     EXPECT_EQ(Count("--- FTP"), 0);
+    // "Run bat file" shows the Message Window and hands the selection to the
+    // remote build, which refuses an item not marked as a command file.
+    w.MessageWindow().hide();
+    SelectRows({2});
+    prompter.entries.clear();
+    w.ExecuteCommand(32566);
+    EXPECT_FALSE(w.MessageWindow().isHidden());
+    EXPECT_EQ(prompter.Messages(), std::vector<std::string>{"You must first mark the file as a com file."});
+    EXPECT_TRUE(g_bFtpIdle);
 }
 
 }  // namespace
