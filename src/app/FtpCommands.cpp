@@ -98,8 +98,8 @@ void CFtpCommands::Wire() {
 }
 
 void CFtpCommands::UpdateProgress() {
-    auto* bar = m_frame.findChild<QProgressBar*>("2174");
-    if (bar && bar->value() != g_nProgressPos) bar->setValue(g_nProgressPos);
+    if (!m_progressBar) m_progressBar = m_frame.findChild<QProgressBar*>("2174");
+    if (m_progressBar && m_progressBar->value() != g_nProgressPos) m_progressBar->setValue(g_nProgressPos);
 }
 
 void CFtpCommands::UpdateCommandChecks() {
@@ -251,7 +251,7 @@ bool CFtpCommands::StartTransferJobs(bool toRemote, std::vector<Job> jobs, After
             if (!alive.lock()) return;
             if (after == After::Fetched) {
                 presenter->SetRemoteChangesFetched(1);
-                presenter->ClearRemoteChangeLists();
+                presenter->ClearRemoteChangeList();
             } else {
                 presenter->SetLocalChangesSent(1);
             }

@@ -1,6 +1,8 @@
 // The FTP commands of the main window: transfer starters and their workers, the remote status check, remote builds, terminals, remote browsing into the basket and the folder repairs from the Output window.
 #pragma once
 
+#include <QPointer>
+#include <QProgressBar>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -65,6 +67,7 @@ private:
 
     CMainFrame& m_frame;
     QTimer m_progressTimer;
+    QPointer<QProgressBar> m_progressBar;  // the status bar's "2174"
     // Tasks a worker posts back check this first: the window may be gone.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

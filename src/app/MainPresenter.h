@@ -89,10 +89,7 @@ public:
     // A manual sync that went through, and the timer's take-over of results.
     void SetLocalChangesSent(int sent) { m_localSent = sent; }
     void SetRemoteChangesFetched(int fetched) { m_remoteFetched = fetched; }
-    void ClearRemoteChangeLists() {
-        m_remoteChanges.clear();
-        m_remoteMissing.clear();
-    }
+    void ClearRemoteChangeList() { m_remoteChanges.clear(); }
     // Gives one row of the file-item list a new look; the view redraws it.
     void SetFileRow(int row, const FileRow& look) {
         if (row < 0 || row >= int(m_files.size())) return;

@@ -90,7 +90,8 @@ void CTimerWork::TakeOverStatusResults() {
     if (!TakeStatusResults(results)) return;
     CProgramData& d = m_frame.Data();
     CMainPresenter& mp = m_frame.Presenter();
-    mp.ClearRemoteChangeLists();
+    // The lists are rebuilt from the items by the report below.
+    mp.ClearRemoteChangeList();
     mp.SetRemoteChangesFetched(1);
     for (CFileItem& item : results.items) CompareRemoteTimes(d, results.project, item);
     const int p = d.GetCurProject(), s = d.GetCurSession(), b = d.GetCurBasket();
