@@ -24,7 +24,7 @@
 
 namespace {
 
-class CountingSink : public ITraceSink {
+class FailureSink : public ITraceSink {
 public:
     void AppendLine(const std::string& line) override {
         if (line.rfind("-?-", 0) == 0) std::fprintf(stderr, "%s\n", line.c_str());
@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
         remote.back() != '/')
         return Usage();
     ::setenv("QVL_FTP_PORT", port.c_str(), 1);
-    CountingSink sink;
+    FailureSink sink;
     SetTraceSink(&sink);
 
     std::vector<std::string> names;
