@@ -1,8 +1,311 @@
 #include "app/FtpCommands.h"
 
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <memory>
+
+#include "app/ListViews.h"
 #include "app/MainFrame.h"
+#include "app/MessageWindowBar.h"
+#include "compare/TextAccess.h"
+#include "model/Globals.h"
+#include "model/ProgramData.h"
+#include "model/Trace.h"
+#include "platform/Prompter.h"
+#include "platform/StopCommands.h"
+#include "remote/FtpWorker.h"
+#include "remote/RemoteBuild.h"
+#include "remote/RemoteStatus.h"
+#include "remote/TransferEngine.h"
+
+std::function<bool(CMainFrame&)> CFtpCommands::s_fileAttributesDialog;
+
+namespace {
+
+const char* const kFtpBusy = "One FTP session is already on...";
+
+// What an item lacks before it can be transferred, in the order checked.
+std::vector<std::string> MissingParts(const CFileItem& item) {
+    std::vector<std::string> missing;
+    if (item.RemHost.empty()) missing.push_back("remote host");
+    if (item.RemUser.empty()) missing.push_back("user");
+    if (item.RemoteDir.empty()) missing.push_back("remote folder");
+    if (item.LocalDir.empty()) missing.push_back("local folder");
+    return missing;
+}
+
+// Ends the worker without a status line: the run was given up before it
+// reached the engine's own end.
+[[noreturn]] void GiveUpWorker() {
+    g_bFtpTicker = false;
+    g_bFtpBreak = false;
+    g_bFtpIdle = true;
+    throw FtpWorkerExit("given up");
+}
+
+}  // namespace
 
 CFtpCommands::CFtpCommands(CMainFrame& frame) : m_frame(frame) {}
-CFtpCommands::~CFtpCommands() = default;
 
-void CFtpCommands::Wire() {}
+CFtpCommands::~CFtpCommands() { m_progressTimer.stop(); }
+
+void CFtpCommands::Wire() {
+    CMainFrame& f = m_frame;
+    f.SetCommandHandler(32557, [this] { StartFtpGetSelected(); });
+    f.SetCommandHandler(32564, [this] { StartFtpPutSelected(); });
+    f.SetCommandHandler(32558, [this] { StartFtpGetAll(); });
+    f.SetCommandHandler(32565, [this] { StartFtpPutAll(); });
+    f.SetCommandHandler(32568, [this] { StartManualSyncToLocal(); });
+    f.SetCommandHandler(32569, [this] { StartManualSyncToRemote(); });
+    f.SetCommandHandler(32562, [this] { OnGetRemoteStatus(); });
+    f.SetCommandHandler(32555, [this] { ReportLocalChanges(); });
+    f.SetCommandHandler(32566, [this] { OnRunBatFile(); });
+    f.SetCommandHandler(32682, [this] { FillItemDirsFromOutput(1); });
+    f.SetCommandHandler(32683, [this] { FillItemDirsFromOutput(2); });
+    const std::pair<int, const char*> texts[] = {
+        {32558, "To Local "},
+        {32565, "To Remote"},
+        {32568, "Manual sync to local"},
+        {32569, "Manual sync to remote"},
+        {32562, "Get status of remote files"},
+        {32555, "Get status of local files"},
+        {32566, "Run bat file"},
+        {32682, "Repair Local directories from Output Window"},
+        {32683, "Repair Remote directories from Output Window"}};
+    for (const auto& [id, text] : texts) f.SetCommandText(id, text);
+    for (int id : {32567, 32574, 32568, 32569})
+        if (QAction* a = f.Action(id)) a->setCheckable(true);
+    // The stop and the auto-sync switch show their new state at once.
+    f.SetCommandHandler(32567, [this] {
+        OnStopFtp();
+        UpdateCommandChecks();
+    });
+    f.SetCommandHandler(32574, [this] {
+        OnAutoSyncToRemote();
+        UpdateCommandChecks();
+    });
+    // The marks are brought up to date whenever a menu opens (and every tick).
+    for (QMenu* menu : f.findChildren<QMenu*>())
+        QObject::connect(menu, &QMenu::aboutToShow, &f, [this] { UpdateCommandChecks(); });
+    UpdateCommandChecks();
+
+    // The ticker of a worker counts in g_nProgressPos; the bar follows it.
+    m_progressTimer.setInterval(100);
+    QObject::connect(&m_progressTimer, &QTimer::timeout, &f, [this] { UpdateProgress(); });
+    m_progressTimer.start();
+}
+
+void CFtpCommands::UpdateProgress() {
+    if (!m_progressBar) m_progressBar = m_frame.findChild<QProgressBar*>("2174");
+    if (m_progressBar && m_progressBar->value() != g_nProgressPos) m_progressBar->setValue(g_nProgressPos);
+}
+
+void CFtpCommands::UpdateCommandChecks() {
+    auto set = [this](int id, bool on) {
+        if (QAction* a = m_frame.Action(id)) a->setChecked(on);
+    };
+    set(32567, g_bFtpIdle);
+    set(32574, g_bAutoSync);
+    set(32568, m_frame.Presenter().RemoteChangesFetched() != 0);
+    set(32569, m_frame.Presenter().LocalChangesSent() != 0);
+}
+
+void CFtpCommands::ShowMessageWindow() { m_frame.MessageWindow().show(); }
+
+// ---------------------------------------------------------------- starters
+
+bool CFtpCommands::StartFtpGetSelected() {
+    CProgramData& d = m_frame.Data();
+    const int b = d.GetCurBasket();
+    return StartTransferJobs(false, {{b, d.GetSelection(d.GetCurProject(), d.GetCurSession(), b)}},
+                             After::Nothing);
+}
+
+bool CFtpCommands::StartFtpPutSelected() {
+    CProgramData& d = m_frame.Data();
+    const int b = d.GetCurBasket();
+    return StartTransferJobs(true, {{b, d.GetSelection(d.GetCurProject(), d.GetCurSession(), b)}},
+                             After::Nothing);
+}
+
+namespace {
+// Every item of each basket selected in the "File Baskets" list, in row
+// order; empty baskets are left out.
+template <class Job>
+std::vector<Job> SelectedBasketJobs(CMainFrame& frame) {
+    CProgramData& d = frame.Data();
+    const int p = d.GetCurProject(), s = d.GetCurSession();
+    std::vector<Job> jobs;
+    for (int b : frame.BasketList()->SelectedRows()) {
+        const int count = d.GetFileItemCount(p, s, b);
+        if (count <= 0) continue;
+        Job job{b, {}};
+        for (int f = 0; f < count; ++f) job.items.push_back(f);
+        jobs.push_back(std::move(job));
+    }
+    return jobs;
+}
+}  // namespace
+
+bool CFtpCommands::StartFtpGetAll() {
+    return StartTransferJobs(false, SelectedBasketJobs<Job>(m_frame), After::Nothing);
+}
+
+bool CFtpCommands::StartFtpPutAll() {
+    return StartTransferJobs(true, SelectedBasketJobs<Job>(m_frame), After::Nothing);
+}
+
+bool CFtpCommands::StartManualSyncToLocal() {
+    const int b = m_frame.Data().GetCurBasket();
+    return StartTransferJobs(false, {{b, m_frame.Presenter().RemoteChangeList()}}, After::Fetched);
+}
+
+bool CFtpCommands::StartManualSyncToRemote() {
+    const std::vector<int> changes = m_frame.Presenter().LocalChangeList();
+    if (changes.empty()) return false;
+    return StartTransferJobs(true, {{m_frame.Data().GetCurBasket(), changes}}, After::Sent);
+}
+
+bool CFtpCommands::CheckFileItemsComplete(int p, int s, int b, const std::vector<int>& items) {
+    CProgramData& d = m_frame.Data();
+    for (;;) {
+        bool again = false;
+        for (int f : items) {
+            const CFileItem item = d.GetFileItem(p, s, b, f);
+            const std::vector<std::string> missing = MissingParts(item);
+            if (missing.empty()) continue;
+            if (g_bAutoSync) {
+                g_bAutoSync = false;
+                WriteTrace("Auto-sync off.");
+            }
+            if (s_fileAttributesDialog) {
+                if (!s_fileAttributesDialog(m_frame)) return false;
+                again = true;  // the items may have been completed: all again
+                break;
+            }
+            std::string lacks;
+            for (const std::string& m : missing) lacks += (lacks.empty() ? "" : ", ") + m;
+            Prompter().Message(item.FileName + " cannot be transferred: it has no " + lacks +
+                                   ".\r\nThe transfer is cancelled.",
+                               MsgIcon::Stop);
+            return false;
+        }
+        if (!again) return true;
+    }
+}
+
+bool CFtpCommands::StartTransferJobs(bool toRemote, std::vector<Job> jobs, After after) {
+    if (!g_bFtpIdle) {
+        Prompter().Message(kFtpBusy, MsgIcon::Stop);
+        return false;
+    }
+    CProgramData& d = m_frame.Data();
+    const int p = d.GetCurProject(), s = d.GetCurSession();
+    // Every check that may ask the user runs here, before the worker exists.
+    for (const Job& job : jobs)
+        if (!CheckFileItemsComplete(p, s, job.basket, job.items)) {
+            UpdateCommandChecks();
+            return false;
+        }
+    ShowMessageWindow();
+    if (!ClaimFtpSlot(kFtpBusy)) return false;
+
+    // The worker works on its own copy; what it finds comes back through the
+    // result lists (the timer) and the posted task below.
+    auto snapshot = std::make_shared<CProgramData>(d);
+    std::weak_ptr<bool> alive = m_alive;
+    CMainPresenter* presenter = &m_frame.Presenter();
+    StartFtpWorker([snapshot, jobs = std::move(jobs), toRemote, after, p, s, alive, presenter] {
+        std::vector<CFileItem> done;  // results of the baskets before the current one
+        auto keepEarlier = [&] {
+            if (done.empty()) return;
+            FtpResultsLock lists;
+            lists->transfer.insert(lists->transfer.begin(), done.begin(), done.end());
+            done.clear();
+        };
+        try {
+            for (const Job& job : jobs) {
+                if (job.items.empty()) continue;
+                snapshot->SetCurrentBasket(p, s, job.basket);
+                const bool ok = toRemote ? TransferToRemote(*snapshot, p, s, job.basket, job.items)
+                                         : TransferToLocal(*snapshot, p, s, job.basket, job.items);
+                if (!ok) {
+                    keepEarlier();
+                    GiveUpWorker();
+                }
+                if (jobs.size() > 1) {
+                    FtpResultsLock lists;
+                    done.insert(done.end(), lists->transfer.begin(), lists->transfer.end());
+                    lists->transfer.clear();
+                }
+            }
+        } catch (...) {
+            keepEarlier();
+            throw;
+        }
+        keepEarlier();
+        if (after == After::Nothing) return;
+        PostToGui([alive, presenter, after] {
+            if (!alive.lock()) return;
+            if (after == After::Fetched) {
+                presenter->SetRemoteChangesFetched(1);
+                presenter->ClearRemoteChangeList();
+            } else {
+                presenter->SetLocalChangesSent(1);
+            }
+        });
+    });
+    UpdateCommandChecks();
+    return true;
+}
+
+// ---------------------------------------------------------------- status and remote work
+
+void CFtpCommands::OnGetRemoteStatus() {
+    CProgramData& d = m_frame.Data();
+    Prompter().SetWaitCursor(true);
+    ShowMessageWindow();
+    StartRemoteStatusCheck(d, d.GetCurProject(), d.GetCurSession(), d.GetCurBasket());
+    Prompter().SetWaitCursor(false);
+    UpdateCommandChecks();
+}
+
+void CFtpCommands::ReportLocalChanges() {
+    CMainPresenter& mp = m_frame.Presenter();
+    mp.CheckSyncStatus();
+    if (!g_bFtpIdle) return;
+    const int m = int(mp.LocalModifiedRows().size());
+    const int n = int(mp.LocalMissingRows().size());
+    std::string text;
+    if (m > 0) text += std::to_string(m) + " modified in local area.\r\n";
+    if (n > 0) text += std::to_string(n) + " missing in local area.\r\n";
+    if (m > 0) text += std::to_string(m) + " ready for transfer to remote.";
+    if (m > 0 || n > 0) CMainPresenter::LogMessage(text);
+    UpdateCommandChecks();
+}
+
+void CFtpCommands::OnRunBatFile() {
+    CProgramData& d = m_frame.Data();
+    const int p = d.GetCurProject(), s = d.GetCurSession(), b = d.GetCurBasket();
+    ShowMessageWindow();
+    StartRemoteBuild(d, p, s, b, d.GetSelection(p, s, b));
+    UpdateCommandChecks();
+}
+
+void CFtpCommands::FillItemDirsFromOutput(int kind) {
+    CProgramData& d = m_frame.Data();
+    const int p = d.GetCurProject(), s = d.GetCurSession(), b = d.GetCurBasket();
+    const std::vector<int> sel = d.GetSelection(p, s, b);
+    if (sel.empty()) return;
+    const std::string name = kind == 1 ? "local directories" : "remote directories";
+    const Answer a = Prompter().Ask("This will modify " + name + " of the selected items.\r\n" +
+                                        "Text from Output Window will be used to fill up the " + name +
+                                        ".\r\n" + "Are you sure?",
+                                    MsgIcon::Question, false);
+    // The model refuses an Output window with fewer lines than items
+    // (also the case while no Output window exists).
+    if (a == Answer::Yes) d.SetItemDirsFromOutput(p, s, b, sel, kind, GetOutputWindowText());
+    m_frame.SetStatusText(d.GetSelectionStatusText(p, s, b));
+}

@@ -1,6 +1,14 @@
 // The FTP commands of the main window: transfer starters and their workers, the remote status check, remote builds, terminals, remote browsing into the basket and the folder repairs from the Output window.
 #pragma once
 
+#include <QPointer>
+#include <QProgressBar>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
 class CMainFrame;
 
 class CFtpCommands {
@@ -13,6 +21,53 @@ public:
     // Gives the frame's commands their handlers.
     void Wire();
 
+    // ---- transfer starters (window thread). Each refuses with "One FTP
+    // session is already on..." while FTP is busy and checks the items
+    // before its worker starts; true when a worker was started.
+    bool StartFtpGetSelected();
+    bool StartFtpPutSelected();
+    bool StartFtpGetAll();
+    bool StartFtpPutAll();
+    bool StartManualSyncToLocal();
+    bool StartManualSyncToRemote();
+
+    // The items of a basket must each name a remote host, user, remote
+    // folder and local folder. On the first that does not: auto-sync goes
+    // off, and the File Attributes dialog opens on it (OK checks every item
+    // again from the first); while that dialog is missing a message names
+    // the item and what it lacks. False when the transfer is cancelled.
+    bool CheckFileItemsComplete(int p, int s, int b, const std::vector<int>& items);
+    // The File Attributes dialog of the selected items; true on OK. Filled
+    // in by the dialog when it exists.
+    static std::function<bool(CMainFrame&)> s_fileAttributesDialog;
+
+    // ---- status and remote work
+    void OnGetRemoteStatus();
+    void ReportLocalChanges();
+    void OnRunBatFile();
+    // kind 1: local folders, 2: remote folders of the selected items, one
+    // line of the Output window each.
+    void FillItemDirsFromOutput(int kind);
+
+    // The check marks of "Stop FTP (Break)", "Auto sync to remote" and the
+    // two manual syncs, as the program state has them now.
+    void UpdateCommandChecks();
+
 private:
+    struct Job {
+        int basket;
+        std::vector<int> items;
+    };
+    enum class After { Nothing, Fetched, Sent };
+    // Steps 2 to 6 of every starter: the busy refusal, the item check, the
+    // Message Window, the claim and the worker on a copy of the data.
+    bool StartTransferJobs(bool toRemote, std::vector<Job> jobs, After after);
+    void ShowMessageWindow();
+    void UpdateProgress();
+
     CMainFrame& m_frame;
+    QTimer m_progressTimer;
+    QPointer<QProgressBar> m_progressBar;  // the status bar's "2174"
+    // Tasks a worker posts back check this first: the window may be gone.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

@@ -453,6 +453,14 @@ void CMainFrame::SetCommandHandler(int id, std::function<void()> handler) {
     c.action->setEnabled(bool(c.handler));
 }
 
+void CMainFrame::SetCommandText(int id, const QString& text) {
+    auto it = m_commands.find(id);
+    if (it == m_commands.end() || !it->second.action) return;
+    if (it->second.name.isEmpty()) it->second.name = text;
+    it->second.menuText = text;
+    it->second.action->setText(text);
+}
+
 void CMainFrame::ExecuteCommand(int id) {
     auto it = m_commands.find(id);
     if (it == m_commands.end() || !it->second.handler || !it->second.action->isEnabled()) return;

@@ -84,6 +84,8 @@ public:
     bool IsCommandEnabled(int id) const;
     // Gives a command its handler; the command's menu item and button become enabled.
     void SetCommandHandler(int id, std::function<void()> handler);
+    // The menu text of a command that the keyboard table does not name.
+    void SetCommandText(int id, const QString& text);
     QAction* Action(int id) const;
     // Every command id the window knows, ascending.
     std::vector<int> CommandIds() const;

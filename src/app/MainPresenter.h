@@ -91,6 +91,16 @@ public:
     const std::vector<int>& RemoteMissingRows() const { return m_remoteMissing; }
     int LocalChangesSent() const { return m_localSent; }
     int RemoteChangesFetched() const { return m_remoteFetched; }
+    // A manual sync that went through, and the timer's take-over of results.
+    void SetLocalChangesSent(int sent) { m_localSent = sent; }
+    void SetRemoteChangesFetched(int fetched) { m_remoteFetched = fetched; }
+    void ClearRemoteChangeList() { m_remoteChanges.clear(); }
+    // Gives one row of the file-item list a new look; the view redraws it.
+    void SetFileRow(int row, const FileRow& look) {
+        if (row < 0 || row >= int(m_files.size())) return;
+        m_files[std::size_t(row)] = look;
+        if (m_view) m_view->FileRowChanged(row);
+    }
 
     // ---- basket commands (row indices of the "File Baskets" list)
     void OnAddBasket();

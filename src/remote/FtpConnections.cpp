@@ -1,9 +1,12 @@
 #include "remote/FtpConnections.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <sys/stat.h>
+#include <thread>
 
 #include "model/FileItem.h"
 #include "model/Globals.h"
@@ -16,10 +19,24 @@
 namespace {
 
 std::mutex g_listMutex;  // guards the list, the current client and the account
-std::vector<std::unique_ptr<CFtpClient>> g_OpenConnections;
+// Shared: the keep-alive pass holds the clients it works on, so a connection
+// removed meanwhile (the account deleted on the GUI thread) stays alive until
+// the pass lets go of it.
+std::vector<std::shared_ptr<CFtpClient>> g_OpenConnections;
 CFtpClient* g_pCurrentFtpClient = nullptr;
 CHost g_FtpAccount;
 std::mutex g_inUse;
+// Held around each keep-alive exchange and around closing removed clients:
+// a client is never closed while the keep-alive talks on it.
+std::mutex g_keepAliveClient;
+std::mutex g_keepAliveThreadMutex;
+std::atomic<bool> g_keepAliveRunning{false};
+// Never destroyed: a pass still running at the very end must not take the
+// process down with it.
+std::thread& KeepAliveThread() {
+    static auto* t = new std::thread();
+    return *t;
+}
 
 std::string Lower(const std::string& s) { return ToLowerAscii(s); }
 
@@ -207,7 +224,7 @@ bool ConnectHost(CProgramData& data, std::string& host, std::string& user, bool 
         }
         try {
             WriteTraceString(MakeConnectionMessage(1, host, user));
-            auto client = std::make_unique<CFtpClient>();
+            auto client = std::make_shared<CFtpClient>();
             client->Connect(host, user, password);
             CFtpClient* raw = client.get();
             {
@@ -231,7 +248,7 @@ bool ConnectHost(CProgramData& data, std::string& host, std::string& user, bool 
 }
 
 static void RemoveWhere(const std::function<bool(const CFtpClient&)>& match) {
-    std::vector<std::unique_ptr<CFtpClient>> removed;
+    std::vector<std::shared_ptr<CFtpClient>> removed;
     {
         std::lock_guard<std::mutex> g(g_listMutex);
         for (size_t i = g_OpenConnections.size(); i-- > 0;) {
@@ -241,6 +258,8 @@ static void RemoveWhere(const std::function<bool(const CFtpClient&)>& match) {
             g_OpenConnections.erase(g_OpenConnections.begin() + static_cast<long>(i));
         }
     }
+    if (removed.empty()) return;
+    std::lock_guard<std::mutex> k(g_keepAliveClient);
     for (auto& c : removed) {
         c->Disconnect();
         WriteTraceString(MakeConnectionMessage(3, c->Host(), c->User()));
@@ -263,25 +282,70 @@ bool DropOpenConnection(const std::string& host, const std::string& user) {
     return any;
 }
 
-void KeepAliveConnections() {
+void KeepAliveConnections(const std::function<void(const std::string&, const std::string&)>& lost) {
     if (!g_bFtpIdle) return;
     std::unique_lock<std::mutex> use(g_inUse, std::try_to_lock);
     if (!use.owns_lock()) return;
-    std::vector<CFtpClient*> clients;
+    std::vector<std::shared_ptr<CFtpClient>> clients;
     {
         std::lock_guard<std::mutex> g(g_listMutex);
-        for (auto& c : g_OpenConnections) clients.push_back(c.get());
+        clients = g_OpenConnections;
     }
-    for (CFtpClient* c : clients) {
+    for (const auto& c : clients) {
+        // A worker that started meanwhile waits for this pass, which gives
+        // way at once; so does a stop or the window closing.
+        if (g_bFtpBreak || !g_bFtpIdle) return;
         bool alive = false;
-        try {
-            std::string text;
-            alive = c->KeepAlive(text);
-        } catch (const CFtpClient::FTPException& e) {
-            WriteTraceString("-?- " + std::string(e.what()));
+        std::string text;
+        {
+            std::lock_guard<std::mutex> k(g_keepAliveClient);
+            try {
+                alive = c->KeepAlive(text);
+            } catch (const CFtpClient::FTPException& e) {
+                text = e.what();
+            }
         }
-        if (!alive) RemoveWhere([c](const CFtpClient& x) { return &x == c; });
+        if (alive) continue;
+        const std::string host = c->Host(), user = c->User();
+        WriteTraceString(text);
+        bool stillListed = false;
+        {
+            std::lock_guard<std::mutex> g(g_listMutex);
+            for (const auto& o : g_OpenConnections) stillListed = stillListed || o == c;
+        }
+        RemoveWhere([&](const CFtpClient& x) { return &x == c.get(); });
+        // A connection closed by someone else meanwhile is no lost account.
+        if (stillListed && lost) lost(host, user);
+        return;  // the others wait for the next pass
     }
+}
+
+bool StartKeepAlivePass(std::function<void(const std::string&, const std::string&)> lost) {
+    if (!g_bFtpIdle) return false;
+    {
+        std::lock_guard<std::mutex> g(g_listMutex);
+        if (g_OpenConnections.empty()) return false;
+    }
+    std::lock_guard<std::mutex> t(g_keepAliveThreadMutex);
+    if (g_keepAliveRunning) return false;
+    std::thread& thread = KeepAliveThread();
+    if (thread.joinable()) thread.join();
+    g_keepAliveRunning = true;
+    thread = std::thread([lost = std::move(lost)] {
+        KeepAliveConnections(lost);
+        g_keepAliveRunning = false;
+    });
+    return true;
+}
+
+bool JoinKeepAlive(int ms) {
+    for (int waited = 0; g_keepAliveRunning && waited < ms; waited += 5)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::lock_guard<std::mutex> t(g_keepAliveThreadMutex);
+    if (g_keepAliveRunning) return false;
+    std::thread& thread = KeepAliveThread();
+    if (thread.joinable()) thread.join();
+    return true;
 }
 
 void ShutdownConnections() {
@@ -290,6 +354,7 @@ void ShutdownConnections() {
 }
 
 void CloseAllConnections() {
+    JoinKeepAlive(5000);
     RemoveWhere([](const CFtpClient&) { return true; });
     SetFtpAccount(CHost());
 }

@@ -45,9 +45,19 @@ void SetFtpAccount(const CHost& account);
 void DisconnectHost(const std::string& host, const std::string& user);
 // Closes and removes the one connection to (host, user); false when none.
 bool DropOpenConnection(const std::string& host, const std::string& user);
-// The timer's keep-alive: while FTP is idle and no worker holds the
-// connections, each one gets a SYST; one that fails is dropped.
-void KeepAliveConnections();
+// One keep-alive pass: while FTP is idle and no worker holds the
+// connections, each one in turn gets a SYST. The first that fails has its
+// reply or failure text logged and is dropped; lost(host, user) hears of it
+// (on the calling thread) and the pass ends there.
+void KeepAliveConnections(
+    const std::function<void(const std::string&, const std::string&)>& lost = nullptr);
+// The timer's keep-alive: the same pass on a short-lived thread of its own,
+// so that a slow server never holds the window. A worker started meanwhile
+// waits for the pass (it never talks on a connection beside it). False when
+// nothing was started (FTP busy, no connection, a pass still running).
+bool StartKeepAlivePass(std::function<void(const std::string&, const std::string&)> lost);
+// Waits up to ms for a running pass; true when none runs.
+bool JoinKeepAlive(int ms);
 // Closing the window: shuts every socket down so blocked calls return.
 void ShutdownConnections();
 // Closes every connection (tests, the end of the run).

@@ -170,22 +170,33 @@ void ClearFtpResultLists() {
     lists->third.clear();
 }
 
-bool ApplyFtpResults(CProgramData& data) {
+namespace {
+bool TakeList(std::vector<CFileItem> FtpResultLists::*list, FtpResultTake& out) {
     if (!g_bFtpIdle) return false;
-    std::vector<CFileItem> transfer, checked;
-    int project;
-    {
-        FtpResultsLock lists;
-        transfer.swap(lists->transfer);
-        checked.swap(lists->statusCheck);
-        project = lists->project;
-    }
-    for (const CFileItem& item : transfer) {
+    FtpResultsLock lists;
+    if (((*lists).*list).empty()) return false;
+    out.items.clear();
+    out.items.swap((*lists).*list);
+    out.project = lists->project;
+    out.session = lists->session;
+    out.basket = lists->basket;
+    return true;
+}
+}  // namespace
+
+bool TakeStatusResults(FtpResultTake& out) { return TakeList(&FtpResultLists::statusCheck, out); }
+bool TakeTransferResults(FtpResultTake& out) { return TakeList(&FtpResultLists::transfer, out); }
+
+bool ApplyFtpResults(CProgramData& data) {
+    FtpResultTake transfer, checked;
+    const bool anyTransfer = TakeTransferResults(transfer);
+    const bool anyChecked = TakeStatusResults(checked);
+    for (const CFileItem& item : transfer.items) {
         data.ApplyTransferStatus(item);
         data.ApplyTransferTimes(item);
     }
-    for (CFileItem& item : checked) CompareRemoteTimes(data, project, item);
-    return !transfer.empty() || !checked.empty();
+    for (CFileItem& item : checked.items) CompareRemoteTimes(data, checked.project, item);
+    return anyTransfer || anyChecked;
 }
 
 bool ClaimFtpSlot(const std::string& busyMessage) {
@@ -225,7 +236,8 @@ bool JoinFtpWorker(int ms) {
 bool ShutdownFtp(int ms) {
     g_bFtpBreak = true;
     ShutdownConnections();
-    return JoinFtpWorker(ms);
+    const bool keepAliveDone = JoinKeepAlive(ms);
+    return JoinFtpWorker(ms) && keepAliveDone;
 }
 
 void LogFtpStatus(const std::string& text) {

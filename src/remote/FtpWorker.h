@@ -16,8 +16,9 @@ class CProgramData;
 // The window road installs, before the first FTP command: SetGuiPoster (a
 // queued call onto the GUI thread), SetMainProgramData, SetInputTextSink,
 // SetMessageTextSink, SetModifierQuery and SetStatusTextSink. Its one-second
-// timer calls ApplyFtpResults and, every 240 seconds, KeepAliveConnections;
-// closing the window calls ShutdownFtp and then CloseAllConnections.
+// timer takes the results over (TakeStatusResults, TakeTransferResults) and,
+// every 240 seconds, starts a keep-alive pass (StartKeepAlivePass); closing
+// the window calls ShutdownFtp and then CloseAllConnections.
 
 // ---- hooks installed by the window road (defaults suit tests and batch) ----
 
@@ -73,6 +74,16 @@ void ClearFtpResultLists();
 // data's items and compares the status-check results (then empties both).
 // True when something was applied.
 bool ApplyFtpResults(CProgramData& data);
+// The timer's take-over, one list at a time: while FTP is idle and the list
+// is not empty, moves it into items (the list is left empty) together with
+// the project, session and basket of the run. False otherwise (the list
+// stays for a later tick).
+struct FtpResultTake {
+    std::vector<CFileItem> items;
+    int project = 0, session = 0, basket = 0;
+};
+bool TakeStatusResults(FtpResultTake& out);
+bool TakeTransferResults(FtpResultTake& out);
 
 // ---- the worker ---------------------------------------------------------------
 

@@ -121,7 +121,7 @@ TEST_F(WindowTest, OpensOnTheDefaultsOfAFreshWorkArea) {
     EXPECT_EQ(tabs->tabText(1), " Accounts ");
 
     // Commands whose handlers come later are shown disabled; built ones work.
-    EXPECT_FALSE(w.Action(32557)->isEnabled());  // FTP get
+    EXPECT_FALSE(w.Action(32563)->isEnabled());  // remote browsing comes with its browser
     EXPECT_FALSE(w.Action(32501)->isEnabled());
     EXPECT_TRUE(w.Action(32580)->isEnabled());
     EXPECT_TRUE(w.Action(32503)->isEnabled());

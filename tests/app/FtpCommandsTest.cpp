@@ -1,0 +1,291 @@
+#include <QAction>
+#include <QTest>
+#include <fstream>
+#include <sys/stat.h>
+#include <utime.h>
+
+#include "FtpWindowFixture.h"
+#include "remote/RemoteStatus.h"
+
+namespace {
+
+std::string WorkFileText(CMainFrame& w) {
+    return ReadFile(g_strSessionInfoDir + w.Data().GetBoxFileName(0, 0));
+}
+
+TEST_F(FtpWindowTest, PutAndGetTheSelectionFromTheWindowAndSaveTheResults) {
+    MakeFtpArea();
+    CMainFrame& w = Open();
+    ASSERT_EQ(w.FileList()->topLevelItemCount(), 3);
+    SelectRows({0, 1, 2});
+    ASSERT_EQ(w.Data().GetSelection(0, 0, 0), (std::vector<int>{0, 1, 2}));
+
+    w.ExecuteCommand(32564);  // F5
+    EXPECT_FALSE(w.MessageWindow().isHidden());
+    Finish();
+    EXPECT_EQ(ReadFile(ServerRoot() + "/my file.txt"), "first line\nsecond line\n");
+    EXPECT_EQ(ReadFile(ServerRoot() + "/pic.bin"), ReadFile(Local() + "pic.bin"));
+    EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes\n");
+    EXPECT_EQ(Count("--- FTP over ---"), 1);
+    // Nothing reaches the model before the timer takes the results over.
+    EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 0).IsFTPed, "No");
+    Tick();
+    for (int r = 0; r < 3; ++r) {
+        const CFileItem it = w.Data().GetFileItem(0, 0, 0, r);
+        EXPECT_EQ(it.IsFTPed, "Yes") << r;
+        EXPECT_EQ(RowText(r).toStdString(), it.FileName);
+        EXPECT_EQ(w.Presenter().FileRows()[std::size_t(r)].image, it.GetImageIndex());
+        EXPECT_EQ(w.FileList()->topLevelItem(r)->text(1), "127.0.0.1");
+    }
+    // The session takes the connection's host.
+    EXPECT_EQ(w.Data().GetSession(0, 0).Host, "127.0.0.1");
+
+    // The server copy of the name with a blank changes; F4 fetches it.
+    WriteFile(ServerRoot() + "/my file.txt", "changed on the server\n");
+    SelectRows({0});
+    w.ExecuteCommand(32557);  // F4
+    Finish();
+    Tick();
+    EXPECT_EQ(ReadFile(Local() + "my file.txt"), "changed on the server\n");
+    EXPECT_EQ(Count("--- FTP over ---"), 2);
+    EXPECT_EQ(RowText(0), "my file.txt");  // in sync again: no mark
+
+    w.ExecuteCommand(32580);  // Ctrl+S
+    const std::string work = WorkFileText(w);
+    for (const char* name : {"FileName=my file.txt,", "FileName=pic.bin,", "FileName=notes.txt,"}) {
+        const size_t at = work.find(name);
+        ASSERT_NE(at, std::string::npos) << name;
+        const std::string line = work.substr(at, work.find('\n', at) - at);
+        EXPECT_NE(line.find("IsFTPed=Yes"), std::string::npos) << line;
+    }
+}
+
+TEST_F(FtpWindowTest, ASecondStartIsRefusedAndStopEndsTheTransferBetweenBlocks) {
+    MakeFtpArea();
+    // A big binary file: the stop comes long before its end.
+    const std::string big = Local() + "big.bin";
+    {
+        std::ofstream f(big, std::ios::binary);
+        std::string block(1 << 20, 'x');
+        for (int i = 0; i < 200; ++i) f << block;
+    }
+    CMainFrame& w = Open();
+    CFileItem it = Item("big.bin", Local(), true);
+    it.RefreshLocalTime();
+    w.Data().InsertFileItems(0, 0, 0, 3, it);
+    w.Presenter().ShowSession(0, 0, 0);
+    SelectRows({3});
+    w.ExecuteCommand(32564);
+    EXPECT_FALSE(g_bFtpIdle);
+    EXPECT_FALSE(w.Action(32567)->isChecked());  // the stop command's mark: FTP busy
+    // Wait until the upload is under way.
+    ASSERT_TRUE(qvltest::WaitFor([&] {
+        std::error_code ec;
+        return std::filesystem::file_size(ServerRoot() + "/big.bin", ec) > 0 && !ec;
+    }, 10000));
+    prompter.entries.clear();
+    w.ExecuteCommand(32557);
+    ASSERT_EQ(prompter.Messages(), std::vector<std::string>{"One FTP session is already on..."});
+    w.ExecuteCommand(32567);  // Stop FTP (Break)
+    EXPECT_TRUE(g_bFtpBreak);
+    Finish();
+    EXPECT_TRUE(g_bFtpIdle);
+    EXPECT_FALSE(g_bFtpBreak);
+    EXPECT_EQ(Count("--- FTP User-aborted ---"), 1) << Log();
+    EXPECT_LT(std::filesystem::file_size(ServerRoot() + "/big.bin"), std::filesystem::file_size(big));
+    // The stopped item failed: its row and model item say so after the tick.
+    Tick();
+    EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 3).IsFTPed, "failed");
+    EXPECT_TRUE(w.Action(32567)->isChecked());
+    // FTP is free again.
+    SelectRows({2});
+    EXPECT_TRUE(w.FtpCommands().StartFtpPutSelected());
+    Finish();
+    EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes\n");
+}
+
+TEST_F(FtpWindowTest, AnIncompleteItemIsCheckedBeforeAnyWorkerAndCancelsTheTransfer) {
+    MakeFtpArea();
+    CMainFrame& w = Open();
+    w.Data().GetFileItemPtr(0, 0, 0, 1)->RemoteDir.clear();
+    w.Data().GetFileItemPtr(0, 0, 0, 1)->RemUser.clear();
+    SelectRows({0, 1});
+    w.ExecuteCommand(32574);  // auto-sync on
+    ASSERT_TRUE(g_bAutoSync);
+    prompter.entries.clear();
+    w.ExecuteCommand(32564);
+    ASSERT_EQ(prompter.Messages().size(), 1u);
+    EXPECT_EQ(prompter.Messages()[0],
+              "pic.bin cannot be transferred: it has no user, remote folder.\r\n"
+              "The transfer is cancelled.");
+    EXPECT_FALSE(g_bAutoSync);
+    EXPECT_TRUE(g_bFtpIdle);
+    EXPECT_EQ(Count("Auto-sync off."), 2);  // the first load's and this one
+    EXPECT_EQ(Count("--- FTP"), 0);
+    EXPECT_FALSE(std::filesystem::exists(ServerRoot() + "/my file.txt"));
+
+    // The File Attributes dialog, once it exists: OK checks every item again.
+    int shown = 0;
+    CFtpCommands::s_fileAttributesDialog = [&](CMainFrame& f) {
+        ++shown;
+        CFileItem* item = f.Data().GetFileItemPtr(0, 0, 0, 1);
+        item->RemoteDir = "/";
+        item->RemUser = qvltest::kUser;
+        return true;
+    };
+    w.ExecuteCommand(32564);
+    EXPECT_EQ(shown, 1);
+    Finish();
+    EXPECT_TRUE(std::filesystem::exists(ServerRoot() + "/pic.bin"));
+    // Cancel abandons the transfer and leaves FTP idle.
+    w.Data().GetFileItemPtr(0, 0, 0, 0)->LocalDir.clear();
+    CFtpCommands::s_fileAttributesDialog = [&](CMainFrame&) { return false; };
+    EXPECT_FALSE(w.FtpCommands().StartFtpGetSelected());
+    EXPECT_TRUE(g_bFtpIdle);
+}
+
+TEST_F(FtpWindowTest, AllItemsOfTheSelectedBasketsGoInRowOrderAndAllReachTheModel) {
+    MakeFtpArea();
+    CMainFrame& w = Open();
+    w.Data().InsertBasket("Empty", 0, 0, 1);  // between "One" and "Two"
+    w.Presenter().ShowSession(0, 0, 0);
+    ASSERT_EQ(w.BasketList()->topLevelItemCount(), 3);
+    for (int r = 0; r < 3; ++r) w.BasketList()->topLevelItem(r)->setSelected(true);
+    w.ExecuteCommand(32565);  // To Remote (all items of the selected baskets)
+    Finish();
+    for (const char* n : {"my file.txt", "pic.bin", "notes.txt", "other.txt"})
+        EXPECT_TRUE(std::filesystem::exists(ServerRoot() + "/" + n)) << n;
+    const std::string log = Log();
+    EXPECT_LT(log.find("notes.txt"), log.find("other.txt"));
+    Tick();
+    EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 0).IsFTPed, "Yes");
+    EXPECT_EQ(w.Data().GetFileItem(0, 0, 2, 0).IsFTPed, "Yes");  // the other basket too
+
+    // No basket selected: the worker ends at once.
+    w.BasketList()->clearSelection();
+    w.ExecuteCommand(32558);
+    Finish();
+    EXPECT_EQ(Count("--- FTP over ---"), 2);
+}
+
+TEST_F(FtpWindowTest, RemoteStatusMarksChangedAndMissingAndManualSyncFetchesThem) {
+    MakeFtpArea();
+    CMainFrame& w = Open();
+    SelectRows({0, 1, 2});
+    w.ExecuteCommand(32564);
+    Finish();
+    Tick();
+    // On the server "notes.txt" gets an old time, "pic.bin" goes away.
+    utimbuf old{1000000000, 1000000000};
+    ASSERT_EQ(::utime((ServerRoot() + "/notes.txt").c_str(), &old), 0);
+    WriteFile(ServerRoot() + "/notes.txt", "notes from the server\n");
+    ::utime((ServerRoot() + "/notes.txt").c_str(), &old);
+    std::filesystem::remove(ServerRoot() + "/pic.bin");
+
+    w.ExecuteCommand(32562);  // Get status of remote files
+    Finish();
+    EXPECT_EQ(Count("--- Checking status of remote files ---"), 1);
+    Tick();
+    EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 2).IsRemoteModified, "Yes");
+    EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 1).IsRemoteMissing, "Yes");
+    EXPECT_EQ(w.Presenter().FileRows()[2].image, 29);
+    EXPECT_EQ(w.Presenter().FileRows()[1].image, 28);
+    EXPECT_NE(Log().find("1 modified in remote system.\r\n1 missing in remote system.\r\n"
+                         "1 ready for transfer to local."),
+              std::string::npos)
+        << Log();
+    EXPECT_EQ(w.Presenter().RemoteChangeList(), std::vector<int>{2});
+    EXPECT_FALSE(w.Action(32568)->isChecked());
+
+    w.ExecuteCommand(32568);  // Manual sync to local
+    Finish();
+    Tick();
+    EXPECT_EQ(ReadFile(Local() + "notes.txt"), "notes from the server\n");
+    EXPECT_TRUE(w.Presenter().RemoteChangeList().empty());
+    EXPECT_EQ(w.Presenter().RemoteChangesFetched(), 1);
+    EXPECT_TRUE(w.Action(32568)->isChecked());
+    EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 2).IsRemoteModified, "No");
+}
+
+TEST_F(FtpWindowTest, AutoSyncSendsAChangedLocalItemByItselfAndOnlyOnce) {
+    MakeFtpArea();
+    CMainFrame& w = Open();
+    SelectRows({0, 1, 2});
+    w.ExecuteCommand(32564);
+    Finish();
+    Tick();
+    w.ExecuteCommand(32574);  // auto-sync on
+    EXPECT_TRUE(w.Action(32574)->isChecked());
+    // Nothing changed: ticks check and start nothing.
+    Tick(3);
+    EXPECT_TRUE(g_bFtpIdle);
+    EXPECT_EQ(Count("--- FTP over ---"), 1);
+
+    Touch(Local() + "notes.txt", "edited here\n", std::time(nullptr) - 5);
+    Tick();  // finds the change and starts the sync
+    Finish();
+    EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "edited here\n");
+    EXPECT_EQ(Count("--- FTP over ---"), 2);
+    Tick();  // takes the result over; in sync again
+    EXPECT_EQ(RowText(2), "notes.txt");
+    EXPECT_TRUE(w.Presenter().LocalChangeList().empty());
+    EXPECT_TRUE(w.Action(32569)->isChecked());
+    Tick(2);
+    EXPECT_TRUE(g_bFtpIdle);
+    EXPECT_EQ(Count("--- FTP over ---"), 2);
+    EXPECT_TRUE(g_bAutoSync);
+}
+
+TEST_F(FtpWindowTest, LocalStatusReportAndFolderRepairsAskFirst) {
+    MakeFtpArea();
+    CMainFrame& w = Open();
+    Touch(Local() + "my file.txt", "x\n", 1700000000);
+    Touch(Local() + "notes.txt", "y\n", 1700000000);
+    w.ExecuteCommand(32555);
+    EXPECT_NE(Log().find("2 modified in local area.\r\n2 ready for transfer to remote."), std::string::npos)
+        << Log();
+    EXPECT_EQ(w.Presenter().LocalChangeList(), (std::vector<int>{0, 2}));
+    EXPECT_FALSE(w.Action(32569)->isChecked());
+
+    SelectRows({0, 1});
+    prompter.entries.clear();
+    prompter.answers = {Answer::No};
+    w.ExecuteCommand(32682);
+    ASSERT_EQ(prompter.Questions().size(), 1u);
+    EXPECT_EQ(prompter.Questions()[0],
+              "This will modify local directories of the selected items.\r\n"
+              "Text from Output Window will be used to fill up the local directories.\r\n"
+              "Are you sure?");
+    EXPECT_TRUE(prompter.Messages().empty());
+    // Yes without an Output window: the lines are not there, nothing changes.
+    prompter.answers = {Answer::Yes};
+    w.ExecuteCommand(32683);
+    EXPECT_EQ(prompter.Messages(), std::vector<std::string>{"Insufficient number of lines in Output Window."});
+    EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 0).RemoteDir, "/");
+    EXPECT_EQ(w.StatusBar()->PaneText(0).toStdString(), w.Data().GetSelectionStatusText(0, 0, 0));
+}
+
+TEST_F(FtpWindowTest, TheDeferredCommandsStayDisabledAndTheRestAreWired) {
+    MakeFtpArea();
+    CMainFrame& w = Open();
+    for (int id : {32563, 32587}) EXPECT_FALSE(w.IsCommandEnabled(id)) << id;
+    for (int id : {32557, 32564, 32558, 32565, 32568, 32569, 32562, 32555, 32566, 32682, 32683})
+        EXPECT_TRUE(w.IsCommandEnabled(id)) << id;
+    EXPECT_EQ(w.Action(32569)->text(), "Manual sync to remote");
+    EXPECT_TRUE(w.Action(32567)->isChecked());
+    EXPECT_FALSE(w.Action(32574)->isChecked());
+    // Manual sync to remote with nothing changed starts nothing at all.
+    EXPECT_FALSE(w.FtpCommands().StartManualSyncToRemote());
+    EXPECT_EQ(Count("--- FTP"), 0);
+    // "Run bat file" shows the Message Window and hands the selection to the
+    // remote build, which refuses an item not marked as a command file.
+    w.MessageWindow().hide();
+    SelectRows({2});
+    prompter.entries.clear();
+    w.ExecuteCommand(32566);
+    EXPECT_FALSE(w.MessageWindow().isHidden());
+    EXPECT_EQ(prompter.Messages(), std::vector<std::string>{"You must first mark the file as a com file."});
+    EXPECT_TRUE(g_bFtpIdle);
+}
+
+}  // namespace

@@ -1,0 +1,199 @@
+// The built program under a real X server (Xvfb), driven with xdotool like a
+// user: select the items, F5, a server copy changes, F4, Ctrl+S, close,
+// start again, close again; then the work file and the local files tell
+// what happened.
+#include <cstdio>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+#include "FtpWindowFixture.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Xvfb on a display it picks itself (-displayfd).
+class XServer {
+public:
+    bool Start(std::string& why) {
+        if (::access("/usr/bin/Xvfb", X_OK) != 0) {
+            why = "Xvfb is not installed (run scripts/setup)";
+            return false;
+        }
+        int fds[2];
+        if (::pipe(fds) != 0) {
+            why = "no pipe for Xvfb";
+            return false;
+        }
+        m_child.Start({"/usr/bin/Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
+                       "1280x1024x24", "-nolisten", "tcp"});
+        ::close(fds[1]);
+        std::string number;
+        pollfd p{fds[0], POLLIN, 0};
+        for (int waited = 0; waited < 10000 && number.find('\n') == std::string::npos; waited += 50) {
+            if (::poll(&p, 1, 50) <= 0) continue;
+            char buf[32];
+            const ssize_t n = ::read(fds[0], buf, sizeof buf);
+            if (n <= 0) break;
+            number.append(buf, size_t(n));
+        }
+        ::close(fds[0]);
+        while (!number.empty() && (number.back() == '\n' || number.back() == ' ')) number.pop_back();
+        if (number.empty() || !m_child.Running()) {
+            why = "Xvfb could not start a display";
+            m_child.Stop();
+            return false;
+        }
+        m_display = ":" + number;
+        return true;
+    }
+    const std::string& Display() const { return m_display; }
+
+private:
+    qvltest::Child m_child;
+    std::string m_display;
+};
+
+// Runs a command line and returns what it printed (xdotool and its time-outs).
+std::string Run(const std::string& line) {
+    std::string out;
+    if (FILE* f = ::popen((line + " 2>&1").c_str(), "r")) {
+        char buf[256];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+        ::pclose(f);
+    }
+    return out;
+}
+
+std::string Xdo(const std::string& args) { return Run("/usr/bin/timeout 20 /usr/bin/xdotool " + args); }
+
+class FtpEndToEnd : public FtpWindowTest {
+protected:
+    void SetUp() override {
+        FtpWindowTest::SetUp();
+        if (IsSkipped()) return;
+        std::string why;
+        if (!x.Start(why)) GTEST_SKIP() << why;
+        ASSERT_EQ(::access("/usr/bin/xdotool", X_OK), 0) << "xdotool is not installed (run scripts/setup)";
+        const std::string home = tmp / "home", run = tmp / "run";
+        std::filesystem::create_directories(home);
+        std::filesystem::create_directories(run);
+        ::chmod(run.c_str(), 0700);
+        env.push_back(std::make_unique<ScopedEnv>("DISPLAY", x.Display().c_str()));
+        env.push_back(std::make_unique<ScopedEnv>("QT_QPA_PLATFORM", "xcb"));
+        env.push_back(std::make_unique<ScopedEnv>("HOME", home.c_str()));
+        env.push_back(std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", (home + "/.config").c_str()));
+        env.push_back(std::make_unique<ScopedEnv>("XDG_RUNTIME_DIR", run.c_str()));
+    }
+    void TearDown() override {
+        program.reset();
+        env.clear();
+        FtpWindowTest::TearDown();
+    }
+
+    // Starts the program and waits for its main window; the window id.
+    std::string StartProgram() {
+        program = std::make_unique<qvltest::Child>(std::vector<std::string>{QVL_BINARY});
+        const std::string out = Xdo("search --sync --onlyvisible --name '^Quorvellian$'");
+        std::string id = out.substr(0, out.find('\n'));
+        return id.find_first_not_of("0123456789") == std::string::npos ? id : std::string();
+    }
+    // Closes it with its Exit key (Shift+Escape) and waits for the end.
+    bool CloseProgram(const std::string& id) {
+        Xdo("windowfocus --sync " + id);
+        Xdo("key --clearmodifiers shift+Escape");
+        if (qvltest::WaitFor([&] { return !program->Running(); }, 10000)) return true;
+        Xdo("windowclose " + id);
+        return qvltest::WaitFor([&] { return !program->Running(); }, 5000);
+    }
+    std::string WorkFile() { return g_strSessionInfoDir + "Box01-Ses01-S.txt"; }
+    bool AllSent() {
+        const std::string work = ReadFile(WorkFile());
+        for (const char* name : {"FileName=my file.txt,", "FileName=pic.bin,", "FileName=notes.txt,"}) {
+            const size_t at = work.find(name);
+            if (at == std::string::npos) return false;
+            const std::string line = work.substr(at, work.find('\n', at) - at);
+            if (line.find("IsFTPed=Yes") == std::string::npos) return false;
+        }
+        return true;
+    }
+    bool SameFile(const std::string& a, const std::string& b) {
+        std::error_code ec;
+        return std::filesystem::exists(a, ec) && std::filesystem::exists(b, ec) && ReadFile(a) == ReadFile(b);
+    }
+
+    XServer x;
+    std::vector<std::unique_ptr<ScopedEnv>> env;
+    std::unique_ptr<qvltest::Child> program;
+};
+
+TEST_F(FtpEndToEnd, SelectPutChangeGetSaveCloseAndStartAgain) {
+    MakeFtpArea();
+    const std::string picture = ReadFile(Local() + "pic.bin");
+    const std::string id = StartProgram();
+    ASSERT_FALSE(id.empty()) << "the main window did not appear";
+
+    // The start-up banner goes with the first key; then a click into the
+    // file-item list (the right part, below the basket list) and Ctrl+A.
+    Xdo("windowfocus --sync " + id);
+    Xdo("key Escape");
+    const std::string geometry = Xdo("getwindowgeometry --shell " + id);
+    auto value = [&](const std::string& key) {
+        const size_t at = geometry.find(key + "=");
+        return at == std::string::npos ? 0 : std::atoi(geometry.c_str() + at + key.size() + 1);
+    };
+    const int width = value("WIDTH"), height = value("HEIGHT");
+    ASSERT_GT(width, 0) << geometry;
+    const auto sent = [&] {
+        for (const char* n : {"my file.txt", "pic.bin", "notes.txt"})
+            if (!SameFile(Local() + n, ServerRoot() + "/" + n)) return false;
+        return true;
+    };
+    bool put = false;
+    for (int attempt = 0; attempt < 3 && !put; ++attempt) {
+        Xdo("mousemove --sync " + std::to_string(width * 3 / 4) + " " +
+            std::to_string(height * (55 + 5 * attempt) / 100) + " click 1");
+        Xdo("key ctrl+a");
+        Xdo("key F5");
+        put = qvltest::WaitFor(sent, 8000);
+        if (!put) Xdo("key Escape");  // a message box, if one came up
+    }
+    ASSERT_TRUE(put) << "F5 did not put the three items on the server";
+    std::this_thread::sleep_for(1500ms);  // the worker ends, a tick takes the results
+
+    WriteFile(ServerRoot() + "/my file.txt", "changed on the server\n");
+    bool got = false;
+    for (int attempt = 0; attempt < 3 && !got; ++attempt) {
+        Xdo("key F4");
+        got = qvltest::WaitFor([&] { return ReadFile(Local() + "my file.txt") == "changed on the server\n"; },
+                               8000);
+        if (!got) Xdo("key Escape");
+    }
+    ASSERT_TRUE(got) << "F4 did not fetch the changed file";
+    std::this_thread::sleep_for(2500ms);  // the next ticks take the results over
+
+    std::filesystem::remove(WorkFile());
+    bool saved = false;
+    for (int attempt = 0; attempt < 3 && !saved; ++attempt) {
+        Xdo("key ctrl+s");
+        saved = qvltest::WaitFor([&] { return AllSent(); }, 3000);
+    }
+    EXPECT_TRUE(saved) << ReadFile(WorkFile());
+    ASSERT_TRUE(CloseProgram(id));
+
+    // Started again on what it saved, and closed again.
+    const std::string again = StartProgram();
+    ASSERT_FALSE(again.empty()) << "the main window did not appear the second time";
+    ASSERT_TRUE(CloseProgram(again));
+    EXPECT_TRUE(AllSent()) << ReadFile(WorkFile());
+    EXPECT_EQ(ReadFile(Local() + "my file.txt"), "changed on the server\n");
+    EXPECT_EQ(ReadFile(Local() + "pic.bin"), picture);
+    EXPECT_EQ(ReadFile(ServerRoot() + "/pic.bin"), picture);
+    EXPECT_EQ(ReadFile(Local() + "notes.txt"), "notes\n");
+}
+
+}  // namespace

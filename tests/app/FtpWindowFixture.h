@@ -1,0 +1,137 @@
+// The main window on a work area whose items live on a real FTP server
+// (pyftpdlib) started on 127.0.0.1 for the test. The one-second timer is
+// stopped: tests drive its ticks themselves.
+#pragma once
+
+#include <QApplication>
+#include <filesystem>
+
+#include "UiFixture.h"
+#include "app/FtpCommands.h"
+#include "app/ListViews.h"
+#include "app/MainFrame.h"
+#include "app/MessageWindowBar.h"
+#include "app/PaneControlStatusBar.h"
+#include "app/StartupBannerDlg.h"
+#include "app/TimerWork.h"
+#include "remote/FtpConnections.h"
+#include "remote/FtpWorker.h"
+#include "remote/Socket.h"
+#include "remote/TestServers.h"
+
+class FtpWindowTest : public UiTest {
+protected:
+    void SetUp() override {
+        UiTest::SetUp();
+        saved = NetTimeoutValues();
+        NetTimeoutValues().connectMs = 2000;
+        NetTimeoutValues().replyMs = 5000;
+        NetTimeoutValues().dataMs = 5000;
+        CloseAllConnections();
+        ClearFtpResultLists();
+        std::filesystem::create_directories(ServerRoot());
+        server = std::make_unique<qvltest::PyFtpServer>(ServerRoot());
+        if (!server->ok()) GTEST_SKIP() << server->why();
+        port = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(server->port()).c_str());
+    }
+    void TearDown() override {
+        if (frame) frame->close();
+        JoinFtpWorker(10000);
+        frame.reset();
+        CloseAllConnections();
+        ClearFtpResultLists();
+        CFtpCommands::s_fileAttributesDialog = nullptr;
+        server.reset();
+        port.reset();
+        NetTimeoutValues() = saved;
+        UiTest::TearDown();
+    }
+
+    std::string ServerRoot() const { return tmp / "server"; }
+    std::string Local() const { return Files() + "/"; }
+
+    static CFileItem Item(const std::string& name, const std::string& localDir, bool binary = false) {
+        CFileItem it(name);
+        it.FileType = "local";
+        it.RemHost = "127.0.0.1";
+        it.RemUser = qvltest::kUser;
+        it.RemoteDir = "/";
+        it.LocalDir = localDir;
+        it.IsBinaryFile = binary;
+        it.IsFTPed = "No";
+        it.IsRemoteModified = "No";
+        it.IsRemoteMissing = "No";
+        return it;
+    }
+
+    // Project "P", session "S" with the baskets "One" ("my file.txt",
+    // "pic.bin", "notes.txt") and "Two" ("other.txt"), the local files, and
+    // the server's account in the vault.
+    void MakeFtpArea() {
+        CProgramData d;
+        d.InsertProject("P", 0);
+        d.InsertSession("S", 0, 0);
+        CSession* se = d.GetSessionPtr(0, 0);
+        se->IsLoaded = true;
+        se->Host = "127.0.0.1";
+        se->User = qvltest::kUser;
+        se->LocalDir = Local();
+        se->RemoteDir = "/";
+        d.InsertBasket("One", 0, 0, 0);
+        d.InsertBasket("Two", 0, 0, 1);
+        std::filesystem::create_directories(Local());
+        WriteFile(Local() + "my file.txt", "first line\nsecond line\n");
+        WriteFile(Local() + "pic.bin", std::string("\x89PNG\r\n\x1a\n\x00\x01\xff\r\n", 14));
+        WriteFile(Local() + "notes.txt", "notes\n");
+        WriteFile(Local() + "other.txt", "other\n");
+        d.InsertFileItems(0, 0, 0, 0, Item("my file.txt", Local()));
+        d.InsertFileItems(0, 0, 0, 1, Item("pic.bin", Local(), true));
+        d.InsertFileItems(0, 0, 0, 2, Item("notes.txt", Local()));
+        d.InsertFileItems(0, 0, 1, 0, Item("other.txt", Local()));
+        for (int b = 0; b < 2; ++b)
+            for (CFileItem* it : d.GetBasketItemPtrs(0, 0, b)) it->RefreshLocalTime();
+        d.AddCluster("Lab", 0);
+        d.AddHost("127.0.0.1", qvltest::kUser, qvltest::kPassword, 0, 0);
+        d.SetCurProject(0);
+        d.SetCurSession(0, 0);
+        d.SetCurrentBasket(0, 0, 0);
+        ASSERT_TRUE(d.SaveMasterFile(g_strSessionInfoDir + kMasterFileName));
+    }
+
+    CMainFrame& Open() {
+        frame = std::make_unique<CMainFrame>();
+        frame->Timer().stop();
+        frame->show();
+        frame->Banner()->Close();
+        return *frame;
+    }
+    void SelectRows(const std::vector<int>& rows) {
+        frame->FileList()->clearSelection();
+        for (int r : rows) frame->FileList()->topLevelItem(r)->setSelected(true);
+    }
+    // Waits for the worker and lets the posted work reach the window.
+    void Finish() {
+        ASSERT_TRUE(JoinFtpWorker(20000));
+        QApplication::processEvents();
+    }
+    void Tick(int n = 1) {
+        for (int i = 0; i < n; ++i) frame->TimerWork().OnTimerTick();
+        QApplication::processEvents();
+    }
+    std::string Log() {
+        QApplication::processEvents();
+        return frame->MessageWindow().GetText();
+    }
+    int Count(const std::string& text) {
+        const std::string log = Log();
+        int n = 0;
+        for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++n;
+        return n;
+    }
+    QString RowText(int r) { return frame->FileList()->topLevelItem(r)->text(0); }
+
+    std::unique_ptr<qvltest::PyFtpServer> server;
+    std::unique_ptr<ScopedEnv> port;
+    std::unique_ptr<CMainFrame> frame;
+    NetTimeouts saved;
+};
