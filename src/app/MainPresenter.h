@@ -95,12 +95,6 @@ public:
     void SetLocalChangesSent(int sent) { m_localSent = sent; }
     void SetRemoteChangesFetched(int fetched) { m_remoteFetched = fetched; }
     void ClearRemoteChangeList() { m_remoteChanges.clear(); }
-    // Gives one row of the file-item list a new look; the view redraws it.
-    void SetFileRow(int row, const FileRow& look) {
-        if (row < 0 || row >= int(m_files.size())) return;
-        m_files[std::size_t(row)] = look;
-        if (m_view) m_view->FileRowChanged(row);
-    }
 
     // ---- basket commands (row indices of the "File Baskets" list)
     void OnAddBasket();
