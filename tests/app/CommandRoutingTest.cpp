@@ -10,6 +10,13 @@ namespace {
 // Commands that stay disabled, each with the part of the program that is not
 // there yet or the reason the command has no handler.
 const std::map<int, const char*> kDisabled = {
+    {32531, "enabled while the Input and Output windows exist; the WorkPad publishes them (issue 12)"},
+    {32625, "enabled while the Input and Output windows exist; the WorkPad publishes them (issue 12)"},
+    {32626, "enabled while the Input and Output windows exist; the WorkPad publishes them (issue 12)"},
+    {32640, "enabled while the Input and Output windows exist; the WorkPad publishes them (issue 12)"},
+    {32650, "enabled while the Input and Output windows exist; the WorkPad publishes them (issue 12)"},
+    {32651, "enabled while the Input and Output windows exist; the WorkPad publishes them (issue 12)"},
+    {32655, "enabled while the Input and Output windows exist; the WorkPad publishes them (issue 12)"},
     {32501, "the Program Options dialog, the manual and the update check (issue 17)"},
     {32502, "the Program Options dialog, the manual and the update check (issue 17)"},
     {32579, "the Program Options dialog, the manual and the update check (issue 17)"},
