@@ -6,7 +6,10 @@
 
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QItemSelectionModel>
 #include <QProgressBar>
+#include <QTreeWidget>
+#include <algorithm>
 
 #include "app/ControlPanelBar.h"
 #include "app/ListViews.h"
@@ -231,7 +234,32 @@ void CAddFilesCommands::RefreshLists() {
     CProgramData& d = m_frame.Data();
     const int p = m_inserter->Project(), s = m_inserter->Session(), b = m_inserter->Basket();
     if (d.GetCurProject() != p || d.GetCurSession() != s || d.GetCurBasket() != b) return;
+    // Thousands of new rows may be selected: the list gets its rows first and
+    // then the selection as a few ranges, not one row at a time.
+    const std::vector<int> sel = d.GetSelection(p, s, b);
+    d.SetSelection(p, s, b, {});
     m_frame.Presenter().ShowSession(p, s, b);
+    d.SetSelection(p, s, b, sel);
+    SelectFileRows(sel);
+}
+
+void CAddFilesCommands::SelectFileRows(const std::vector<int>& rows) {
+    QTreeWidget* list = m_frame.FileList();
+    if (!list || rows.empty()) return;
+    QAbstractItemModel* model = list->model();
+    const int count = model->rowCount();
+    std::vector<int> sorted = rows;
+    std::sort(sorted.begin(), sorted.end());
+    QItemSelection selection;
+    for (std::size_t i = 0; i < sorted.size();) {
+        std::size_t j = i;
+        while (j + 1 < sorted.size() && sorted[j + 1] == sorted[j] + 1) ++j;
+        if (sorted[i] >= 0 && sorted[j] < count)
+            selection.select(model->index(sorted[i], 0), model->index(sorted[j], model->columnCount() - 1));
+        i = j + 1;
+    }
+    list->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    if (sorted.front() >= 0 && sorted.front() < count) list->scrollToItem(list->topLevelItem(sorted.front()));
 }
 
 void CAddFilesCommands::OnWorkerDone(const AddFilesOutcome& outcome) {
@@ -248,8 +276,6 @@ void CAddFilesCommands::OnWorkerDone(const AddFilesOutcome& outcome) {
     if (out.aborted) {
         // What was added so far stays; the lists show it as it is.
         m_inserter->Finish();
-        CProgramData& d = m_frame.Data();
-        d.SetCurrentBasket(m_inserter->Project(), m_inserter->Session(), m_inserter->Basket());
         RefreshLists();
         m_inserter.reset();
         FinishDndStatus(out.status);

@@ -57,6 +57,7 @@ private:
     void FinishAddingDroppedFiles(const AddFilesOutcome& outcome);
     void RefreshLists();
     void ScheduleRefresh();
+    void SelectFileRows(const std::vector<int>& rows);
     void Tick();
     void Post(std::function<void()> task);
 
