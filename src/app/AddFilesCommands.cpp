@@ -26,6 +26,7 @@
 #include "remote/FtpWorker.h"
 
 std::function<std::optional<std::vector<std::string>>()> CAddFilesCommands::s_pickLocalFiles;
+std::function<void()> CAddFilesCommands::s_batchApplied;
 
 namespace {
 QString Q(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
@@ -56,7 +57,8 @@ CAddFilesCommands::CAddFilesCommands(CMainFrame& frame) : m_frame(frame) {
 
 CAddFilesCommands::~CAddFilesCommands() {
     if (CQuorvellianViewBot::s_addDroppedFiles) CQuorvellianViewBot::s_addDroppedFiles = nullptr;
-    if (SetDndStatusView(nullptr) != this) SetDndStatusView(nullptr);
+    IDndStatusView* view = SetDndStatusView(nullptr);
+    if (view != this) SetDndStatusView(view);
     if (m_worker.joinable()) {
         g_bAddFilesBreak = true;
         m_worker.join();
@@ -204,7 +206,7 @@ void CAddFilesCommands::StartWorker(const std::vector<std::string>& paths, const
     if (m_worker.joinable()) m_worker.join();
     m_worker = std::thread([this, job = std::move(job)] {
         // The adding yields to everything else.
-        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), 19);
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), 10);
         WorkerSink sink([this](std::shared_ptr<DropBatch> batch) { Post([this, batch] { OnBatch(*batch); }); });
         AddFilesOutcome outcome = RunAddFilesWorker(job, sink);
         auto done = std::make_shared<AddFilesOutcome>(std::move(outcome));
@@ -216,6 +218,7 @@ void CAddFilesCommands::OnBatch(const DropBatch& batch) {
     if (!m_inserter) return;
     m_inserter->Insert(batch);
     if (!g_bSuppressListScrolling) ScheduleRefresh();
+    if (s_batchApplied) s_batchApplied();
 }
 
 void CAddFilesCommands::ScheduleRefresh() {
@@ -297,9 +300,11 @@ void CAddFilesCommands::FinishAddingDroppedFiles(const AddFilesOutcome& outcome)
     ReportFileLimitExceeded(outcome.placed);
     const int p = m_inserter->Project(), s = m_inserter->Session(), b = m_inserter->Basket();
     if (d.IsValidBasket(false, p, s, b)) {
+        const bool moved = d.GetCurProject() != p || d.GetCurSession() != s;
         d.SetCurProject(p);
         d.SetCurSession(p, s);
         d.SetCurrentBasket(p, s, b);
+        if (moved) m_frame.Presenter().ShowCurrentPosition();
         RefreshLists();
     }
     m_inserter.reset();

@@ -45,6 +45,9 @@ public:
     // The file picker of "Add local files": the chosen paths, or nothing
     // when cancelled. Unset, the standard open-file dialog is used.
     static std::function<std::optional<std::vector<std::string>>()> s_pickLocalFiles;
+    // Told on the GUI thread after each batch of a drop went into the basket
+    // (tests and the benchmark watch a run through it).
+    static std::function<void()> s_batchApplied;
 
     // IDndStatusView
     void HideDragAndDrop() override;

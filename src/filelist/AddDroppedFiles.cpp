@@ -5,11 +5,13 @@
 #include <cstdio>
 #include <unordered_set>
 
+#include "compare/TextAccess.h"
 #include "filelist/AddLocalPath.h"
 #include "model/Globals.h"
 #include "model/ProgramData.h"
 #include "model/Session.h"
 #include "model/Trace.h"
+#include "remote/FtpWorker.h"
 
 namespace {
 const char* const kDropOver = "Drag-n-drop over";
@@ -127,6 +129,10 @@ std::string FormatDroppedEntries(const std::vector<DroppedFileEntry>& files) {
     }
     out += std::string(62, '=') + "\r\n";
     return out;
+}
+
+void ListCollectedFiles(const std::vector<DroppedFileEntry>& files) {
+    SetInputWindowText(GetInputWindowText() + FormatDroppedEntries(files));
 }
 
 AddFilesOutcome AddDroppedFiles(const AddFilesJob& job, std::vector<DroppedFileEntry>& files,

@@ -109,6 +109,9 @@ void MakeDroppedEntries(const DropCollection& c, std::vector<DroppedFileEntry>& 
 // "%4d. " + name, remote folder and local folder in columns, CR LF per entry,
 // then 62 "=" and CR LF.
 std::string FormatDroppedEntries(const std::vector<DroppedFileEntry>& files);
+// Appends that list to the Input window (the remote browser shows what its
+// recursive pass collected before it offers to add it).
+void ListCollectedFiles(const std::vector<DroppedFileEntry>& files);
 
 // Builds the items of the entries and hands them to the sink; the duplicate
 // test runs against job.existing. files: a refused duplicate gets "$--$".

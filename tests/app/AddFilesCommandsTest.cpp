@@ -32,6 +32,7 @@ protected:
     }
     void TearDown() override {
         CAddFilesCommands::s_pickLocalFiles = nullptr;
+        CAddFilesCommands::s_batchApplied = nullptr;
         frame.reset();
         UiTest::TearDown();
     }
@@ -267,8 +268,14 @@ TEST_F(AddFilesWindowTest, StopDuringALargeDropLeavesAConsistentBasket) {
     ASSERT_TRUE(dnd->isVisible());
     EXPECT_TRUE(g_bDragAndDropShown);
     EXPECT_FALSE(Control<QLabel>(dnd, "1866")->isVisible());
-    ASSERT_TRUE(WaitFor([&] { return Items() > 8 || g_bAddFilesIdle; }));
-    QTest::mouseClick(Control<QPushButton>(dnd, "1349"), Qt::LeftButton);
+    // Stop is pressed once the first files are in the basket.
+    bool pressed = false;
+    CAddFilesCommands::s_batchApplied = [&] {
+        if (pressed) return;
+        pressed = true;
+        QTest::mouseClick(Control<QPushButton>(dnd, "1349"), Qt::LeftButton);
+        EXPECT_TRUE(Control<QLabel>(dnd, "1866")->isVisible());
+    };
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(Log().find("--- DND Drag-n-drop over ---"), std::string::npos);
     EXPECT_TRUE(LogHas("--- DND -d-aborted 2 ---") || LogHas("--- DND -d-aborted 5 ---")) << Log();
@@ -340,4 +347,24 @@ TEST_F(AddFilesWindowTest, AddLocalFilesReportsWhatIsAlreadyThere) {
     EXPECT_EQ(prompter.Messages().back(),
               "This step is not allowed when an FTP session is on.\r\nTry later, or Stop the FTP session first.");
     g_bFtpIdle = true;
+}
+
+TEST_F(AddFilesWindowTest, NoRemoteFolderOfferWhileFtpIsBusy) {
+    Make("busy/sub/a.txt");
+    CMainFrame& w = Open();
+    g_CurrentAccount.m_strLastFolder = "/home/alice";
+    g_bFtpIdle = false;
+    Drop({Files() + "/busy"});
+    CDirectoryUsageDlg* dlg = w.AddFilesCommands().DirectoryUsageDialog();
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_EQ(Control<QLineEdit>(dlg, "1655")->text(), "/home/alice");
+    QTest::mouseClick(Control<QPushButton>(dlg, "1"), Qt::LeftButton);
+    ASSERT_TRUE(WaitIdle());
+    g_bFtpIdle = true;
+    EXPECT_EQ(BasketRows(), (std::vector<std::string>{"Pages", "busy/sub", "Scripts"}));
+    EXPECT_EQ(w.Data().GetFileItem(0, 0, 1, 0).RemoteDir, "/home/alice/busy/sub/");
+    EXPECT_TRUE(prompter.Questions().empty());
+    ASSERT_FALSE(prompter.Messages().empty());
+    EXPECT_EQ(prompter.Messages().back(), "One FTP session is already on. Auto-create discarded.");
+    EXPECT_TRUE(LogHas("--- DND Drag-n-drop over ---"));
 }

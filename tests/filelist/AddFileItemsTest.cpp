@@ -12,6 +12,7 @@
 #include "filelist/AddFileItems.h"
 #include "filelist/AddLocalPath.h"
 #include "model/ModelFixture.h"
+#include "remote/FtpWorker.h"
 
 namespace fs = std::filesystem;
 
@@ -399,4 +400,18 @@ TEST_F(AddFilesTest, FolderNamesThatCannotNameABasketAreMadeStorable) {
     EXPECT_EQ(out.placed, 1);
     ASSERT_EQ(data.GetBasketNames(0, 0), (std::vector<std::string>{"Main", "odd/line break"}));
     EXPECT_EQ(Names(1), (std::vector<std::string>{"a.txt"}));
+}
+
+TEST_F(AddFilesTest, CollectedFilesAreListedInColumns) {
+    std::vector<DroppedFileEntry> files{{"a.c", "/r/long/", "/l/", -1}, {"longer.h", "/r/", "/l/x/", 0}};
+    EXPECT_EQ(FormatDroppedEntries(files),
+              "   1. a.c      /r/long/ /l/\r\n"
+              "   2. longer.h /r/      /l/x/\r\n" +
+                  std::string(62, '=') + "\r\n");
+    EXPECT_EQ(FormatDroppedEntries({}), std::string(62, '=') + "\r\n");
+    std::string input;
+    SetInputTextSink([&](const std::string& t) { input = t; });
+    ListCollectedFiles(files);
+    SetInputTextSink(nullptr);
+    EXPECT_EQ(input, FormatDroppedEntries(files));
 }
