@@ -118,7 +118,7 @@ void CAddFilesCommands::OnAddLocalFiles() {
     const int pos = sel.empty() ? -1 : *std::max_element(sel.begin(), sel.end()) + 1;
     std::vector<std::string> paths = *picked;
     AddFileItems(d, p, s, b, pos, paths, false);
-    pr.FillFileItemList(p, s, b);
+    ShowRows(p, s, b, false);
     ReportDuplicateFiles(CollectRefusedFiles(paths));
 }
 
@@ -237,11 +237,19 @@ void CAddFilesCommands::RefreshLists() {
     CProgramData& d = m_frame.Data();
     const int p = m_inserter->Project(), s = m_inserter->Session(), b = m_inserter->Basket();
     if (d.GetCurProject() != p || d.GetCurSession() != s || d.GetCurBasket() != b) return;
-    // Thousands of new rows may be selected: the list gets its rows first and
-    // then the selection as a few ranges, not one row at a time.
+    ShowRows(p, s, b, true);
+}
+
+// Thousands of new rows may be selected: the list gets its rows first and
+// then the selection as a few ranges, not one row at a time.
+void CAddFilesCommands::ShowRows(int p, int s, int b, bool withBaskets) {
+    CProgramData& d = m_frame.Data();
     const std::vector<int> sel = d.GetSelection(p, s, b);
     d.SetSelection(p, s, b, {});
-    m_frame.Presenter().ShowSession(p, s, b);
+    if (withBaskets)
+        m_frame.Presenter().ShowSession(p, s, b);
+    else
+        m_frame.Presenter().FillFileItemList(p, s, b);
     d.SetSelection(p, s, b, sel);
     SelectFileRows(sel);
 }

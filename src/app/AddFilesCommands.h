@@ -60,6 +60,7 @@ private:
     void FinishAddingDroppedFiles(const AddFilesOutcome& outcome);
     void RefreshLists();
     void ScheduleRefresh();
+    void ShowRows(int p, int s, int b, bool withBaskets);
     void SelectFileRows(const std::vector<int>& rows);
     void Tick();
     void Post(std::function<void()> task);
