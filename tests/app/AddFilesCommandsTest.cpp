@@ -368,3 +368,24 @@ TEST_F(AddFilesWindowTest, NoRemoteFolderOfferWhileFtpIsBusy) {
     EXPECT_EQ(prompter.Messages().back(), "One FTP session is already on. Auto-create discarded.");
     EXPECT_TRUE(LogHas("--- DND Drag-n-drop over ---"));
 }
+
+TEST_F(AddFilesWindowTest, ClosingTheWindowDuringADropEndsTheWorkerCleanly) {
+    std::vector<std::string> paths;
+    for (int i = 0; i < 3000; ++i) paths.push_back(Make("gone/q" + std::to_string(i) + ".txt"));
+    Open();
+    Drop(paths);
+    EXPECT_FALSE(g_bAddFilesIdle);
+    frame.reset();  // batches still on their way are dropped with the window
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(g_bAddFilesIdle);
+    EXPECT_FALSE(g_bAddFilesBreak);
+    EXPECT_FALSE(CQuorvellianViewBot::s_addDroppedFiles);
+
+    // A drop waiting for its Directory Usage answer goes the same way.
+    Open();
+    Drop({Files() + "/gone"});
+    ASSERT_NE(frame->AddFilesCommands().DirectoryUsageDialog(), nullptr);
+    frame.reset();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(g_bAddFilesIdle);
+}
