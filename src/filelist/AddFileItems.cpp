@@ -35,7 +35,7 @@ std::string GetPathUpToSeparator(const std::string& path, char sep) {
 CFileItem MakeNewFileItem(const std::string& path, const CFileItem& like, PathSide side) {
     CFileItem item;
     std::string dirLocal = like.LocalDir, dirRemote = like.RemoteDir;
-    // A remote path is a VMS specification when it holds "]", else UNIX.
+    // A remote path is a VMS path when it holds "]" (and no "/"), else UNIX.
     char sep = '/';
     if (side == PathSide::Remote && path.find('/') == std::string::npos &&
         path.find(']') != std::string::npos)
