@@ -13,6 +13,9 @@
 
 #include "app/AddFilesCommands.h"
 #include "app/ControlPanelBar.h"
+#include "app/ConversionCommands.h"
+#include "app/FileListCommands.h"
+#include "app/RemoteCommands.h"
 #include "app/FileCommands.h"
 #include "app/FtpCommands.h"
 #include "app/ItemCommands.h"
@@ -124,6 +127,12 @@ CMainFrame::CMainFrame(QWidget* parent, bool load)
     m_itemCommands->Wire();
     m_fileCommands->Wire();
     m_addFilesCommands->Wire();
+    m_conversionCommands = std::make_unique<CConversionCommands>(*this);
+    m_fileListCommands = std::make_unique<CFileListCommands>(*this);
+    m_remoteCommands = std::make_unique<CRemoteCommands>(*this);
+    m_conversionCommands->Wire();
+    m_fileListCommands->Wire();
+    m_remoteCommands->Wire();
     InstallWorkerHooks();
 
     move(0, 0);
@@ -144,6 +153,9 @@ CMainFrame::CMainFrame(QWidget* parent, bool load)
 
 CMainFrame::~CMainFrame() {
     // The command groups go first: they may still refer to the widgets.
+    m_remoteCommands.reset();
+    m_fileListCommands.reset();
+    m_conversionCommands.reset();
     m_addFilesCommands.reset();
     m_fileCommands.reset();
     m_itemCommands.reset();

@@ -37,6 +37,9 @@ class CTimerWork;
 class CItemCommands;
 class CFileCommands;
 class CAddFilesCommands;
+class CConversionCommands;
+class CFileListCommands;
+class CRemoteCommands;
 
 // The layout values computed once from the screen's work area (W x H).
 struct FrameLayout {
@@ -76,6 +79,9 @@ public:
     CItemCommands& ItemCommands() { return *m_itemCommands; }
     CFileCommands& FileCommands() { return *m_fileCommands; }
     CAddFilesCommands& AddFilesCommands() { return *m_addFilesCommands; }
+    CConversionCommands& ConversionCommands() { return *m_conversionCommands; }
+    CFileListCommands& FileListCommands() { return *m_fileListCommands; }
+    CRemoteCommands& RemoteCommands() { return *m_remoteCommands; }
 
     void InitialLoad();
 
@@ -169,6 +175,9 @@ private:
     std::unique_ptr<CItemCommands> m_itemCommands;
     std::unique_ptr<CFileCommands> m_fileCommands;
     std::unique_ptr<CAddFilesCommands> m_addFilesCommands;
+    std::unique_ptr<CConversionCommands> m_conversionCommands;
+    std::unique_ptr<CFileListCommands> m_fileListCommands;
+    std::unique_ptr<CRemoteCommands> m_remoteCommands;
     QTimer m_timer;
     int m_tick = 0;
 
