@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -473,12 +474,19 @@ void CFtpClient::PutFile(const std::string& localFile, const std::string& remote
     CheckArgument(remoteFile);
     // Opened once and looked at before STOR: a folder (or a pipe) would
     // send nothing and leave the remote file empty.
-    std::FILE* f = std::fopen(localFile.c_str(), "rbe");
-    if (!f) throw FTPException("Unable to open local file for reading!");
+    // Opened without waiting, so that a pipe cannot hold the transfer.
+    int fd = ::open(localFile.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) throw FTPException("Unable to open local file for reading!");
     struct stat st {};
-    if (::fstat(::fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
-        std::fclose(f);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
         throw FTPException("Unable to send " + localFile + ": it is not a regular file.");
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* f = ::fdopen(fd, "rb");
+    if (!f) {
+        ::close(fd);
+        throw FTPException("Unable to open local file for reading!");
     }
     std::string reply;
     int code;
