@@ -197,6 +197,8 @@ TEST_F(MasterFileTest, VersionPromptYesKeepsTheOldFileAndStartsWithDefaults) {
     ASSERT_EQ(data.GetProjectCount(), 1);
     EXPECT_NE(data.GetProjectName(0), "Old");
     EXPECT_EQ(data.GetSessionCount(0), 1);
+    EXPECT_EQ(data.GetClusterCount(), 1);
+    EXPECT_TRUE(data.m_SessionReport.HasColumns());
     EXPECT_EQ(ReadFile(MasterPath() + ".bak"), old);
     EXPECT_EQ(g_nTabWidth, 8);
     // Newer, equal and missing versions pass without a question.
