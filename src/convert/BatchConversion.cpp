@@ -12,6 +12,7 @@
 
 #include "convert/ConversionRun.h"
 #include "convert/Library.h"
+#include "model/SafeFile.h"
 #include "model/Trace.h"
 #include "platform/Prompter.h"
 
@@ -69,10 +70,12 @@ bool WriteAll(int fd, const std::string& bytes, bool stripCr) {
 
 bool ReadFileForConversion(const std::string& path, std::string& text, std::string& reason) {
     text.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // A pipe or device must not hold the run: it is opened without waiting
+    // and refused.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     struct stat st {};
-    if (fd < 0 || ::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        int err = fd < 0 ? errno : EISDIR;
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        int err = fd < 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         if (fd >= 0) ::close(fd);
         WriteTrace(SystemErrorText(err) + " (" + path + ")");
         reason = "(unreadable)";
@@ -150,20 +153,21 @@ bool CopyFileReplacing(const std::string& from, const std::string& to, std::stri
 bool WriteFileReplacing(const std::string& target, const std::string& bytes, bool append,
                         std::string& reason, bool stripCr) {
     // A link is written through: the file it names gets the new text and the
-    // link stays a link (a rename over the link would replace the link itself).
-    std::string path = target;
-    std::error_code linkEc;
-    if (fs::is_symlink(fs::symlink_status(fs::path(target), linkEc))) {
-        fs::path real = fs::weakly_canonical(fs::path(target), linkEc);
-        if (!linkEc) path = real.string();
-    }
+    // link stays a link.
+    std::string path;
+    if (!ResolveWriteTarget(target, path, reason)) return false;
     std::string folder = path.substr(0, path.rfind('/') + 1);
     if (!folder.empty() && !CreateFolderPath(folder)) {
         reason = "cannot create the folder " + folder;
         return false;
     }
     if (append) {
-        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+            reason = path + " is not a regular file; nothing is added to it.";
+            return false;
+        }
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0644);
         if (fd < 0) {
             reason = SystemErrorText(errno);
             return false;
@@ -173,31 +177,15 @@ bool WriteFileReplacing(const std::string& target, const std::string& bytes, boo
         if (!ok) reason = SystemErrorText(errno);
         return ok;
     }
-    std::string tmpl = (folder.empty() ? std::string("./") : folder) + ".qvl-write-XXXXXX";
-    int fd = ::mkstemp(tmpl.data());
-    if (fd < 0) {
+    // Devices, pipes, sockets and read-only files are refused there; a
+    // regular file keeps its mode and owner.
+    CSafeWriter writer;
+    if (!writer.Open(path, 0644, reason)) return false;
+    if (!WriteAll(writer.Fd(), bytes, stripCr)) {
         reason = SystemErrorText(errno);
         return false;
     }
-    bool ok = WriteAll(fd, bytes, stripCr);
-    int err = errno;
-    // Keep the target's permissions when it exists.
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
-    else ::fchmod(fd, 0644);
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        err = errno;
-    }
-    if (ok && ::rename(tmpl.c_str(), path.c_str()) != 0) {
-        ok = false;
-        err = errno;
-    }
-    if (!ok) {
-        ::unlink(tmpl.c_str());
-        reason = SystemErrorText(err);
-    }
-    return ok;
+    return writer.Commit(reason);
 }
 
 bool IsSamePath(const std::string& a, const std::string& b) {

@@ -1,5 +1,6 @@
 #include "convert/CommandLineJob.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -10,6 +11,7 @@
 #include <fstream>
 
 #include "convert/ConversionRun.h"
+#include "convert/FolderFiles.h"
 #include "convert/LibraryFile.h"
 #include "model/Globals.h"
 #include "model/KeyValue.h"
@@ -111,11 +113,13 @@ std::string MakeAbsolutePath(const std::string& path) {
 }
 
 bool LoadLibraryFileForJob(const std::string& path, CLibraryList& list) {
-    std::error_code ec;
-    if (fs::is_directory(fs::path(path), ec)) return false;
+    // Only a regular file: a pipe or a device would hold the job forever.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     std::string line;
+    size_t skipped = 0;
     while (ReadLine(in, line)) {
         if (line.find("~*~ Library option:") != std::string::npos) {
             std::string version = GetKeyValue(line, "Version=");
@@ -126,8 +130,16 @@ bool LoadLibraryFileForJob(const std::string& path, CLibraryList& list) {
                 return true;
             }
         } else if (line.find("~*~ (1.2)+ Wild find and replace libraries:") != std::string::npos) {
-            ReadLibrary(in, kLibrariesEndMarker, list);
+            ReadLibrary(in, kLibrariesEndMarker, list, &skipped);
+        } else if (!line.empty()) {
+            ++skipped;
         }
+    }
+    if (skipped > 0) {
+        const std::string text = "The library file " + path + " holds " + std::to_string(skipped) +
+                                 " line(s) that could not be read; they are left out.";
+        WriteTrace(text);
+        ShowJobMessage("Warning", text);
     }
     return true;
 }
@@ -170,6 +182,11 @@ bool ParseBatchArguments(CCommandLineJob& job) {
         job.m_strError = "No such input file or directory named " + input + kMissHint;
         return false;
     }
+    if (!fs::is_directory(st) && !fs::is_regular_file(st)) {
+        // A pipe or a device would hold the job, or never end.
+        job.m_strError = "The input " + input + " is not a regular file or a directory. Aborted.";
+        return false;
+    }
     job.m_bDirectoryMode = fs::is_directory(st);
     // 2. The output: the input itself when none is given.
     std::string output = GetArgumentValue(cl, "-output=");
@@ -205,6 +222,15 @@ bool ParseBatchArguments(CCommandLineJob& job) {
         job.m_strNotes += "{Default -libfile=" + job.m_strLibraryFile + " is chosen for library.}\n";
     else
         job.m_strLibraryFile = MakeAbsolutePath(libfile);
+    {
+        std::error_code lec;
+        fs::file_status ls = fs::status(fs::path(job.m_strLibraryFile), lec);
+        if (!lec && fs::exists(ls) && !fs::is_regular_file(ls)) {
+            job.m_strError = "The library file " + job.m_strLibraryFile +
+                             " is not a regular file. Aborted.";
+            return false;
+        }
+    }
     // 5. The library index: a number, or the job refuses it.
     std::string libind = GetArgumentValue(cl, "-libind=");
     if (libind.empty()) {
@@ -213,7 +239,13 @@ bool ParseBatchArguments(CCommandLineJob& job) {
         std::size_t i = 0;
         while (i < libind.size() && libind[i] == ' ') ++i;
         if (i < libind.size() && (libind[i] == '-' || libind[i] == '+')) ++i;
-        if (i >= libind.size() || !std::isdigit(static_cast<unsigned char>(libind[i]))) {
+        std::size_t digits = i;
+        while (digits < libind.size() && std::isdigit(static_cast<unsigned char>(libind[digits])))
+            ++digits;
+        std::size_t end = digits;
+        while (end < libind.size() && libind[end] == ' ') ++end;
+        // Digits only ("1abc" and "0x1" are no numbers), blanks around them.
+        if (digits == i || end != libind.size()) {
             job.m_strError = "Invalid library index " + libind + " for " + job.m_strMethodName +
                              kMissHint;
             return false;
@@ -265,27 +297,20 @@ bool BuildBatchFileList(CCommandLineJob& job) {
         list.Previews.push_back(std::move(p));
         return true;
     }
-    std::vector<CDirEntry> entries;
-    std::vector<CFolderRecord> records;
-    const std::string inDir = WithSlash(Canonical(job.m_strInputDir));
     const std::string outDir = WithSlash(Canonical(job.m_strOutputDir));
-    try {
-        WalkFolderTree(inDir, false, "", entries, records, job.m_strInclude, job.m_strExclude);
-    } catch (const CFolderScanAbort&) {
-        WriteTrace("--- Batch cvt -f-aborted ---");
-        return false;
+    CJobFolderWalk walk =
+        WalkJobFolder(job.m_strInputDir, job.m_strOutputDir, job.m_strInclude, job.m_strExclude);
+    for (const std::string& line : walk.skipped) WriteTrace("   " + line);
+    // A folder it could not read leaves files unconverted: the job fails.
+    for (const std::string& line : walk.problems) {
+        WriteTrace("   " + line);
+        ++job.m_nFailedFiles;
     }
-    for (const CDirEntry& e : entries) {
-        std::string folder = WithSlash(Canonical(e.strLocalDir));
+    for (const std::string& path : walk.files) {
         CFindRepPreview p;
-        p.InputName = folder + e.strName;
+        p.InputName = path;
         // Only the leading input-folder part is replaced by the output folder.
-        if (folder.compare(0, inDir.size(), inDir) != 0) {
-            WriteTrace("   " + p.InputName + " lies outside the input folder; not converted.");
-            ++job.m_nFailedFiles;
-            continue;
-        }
-        p.OutputName = outDir + folder.substr(inDir.size()) + e.strName;
+        p.OutputName = outDir + path.substr(walk.root.size());
         p.Mode = "O";
         list.Previews.push_back(std::move(p));
     }

@@ -162,7 +162,7 @@ void ReadLibraryHeader(const std::string& line, CLibrary& lib) {
 }
 
 void ReadMacroList(std::istream& in, const std::string& endMarker, bool withFlags,
-                   std::vector<CMacro>& macros) {
+                   std::vector<CMacro>& macros, size_t* skipped) {
     std::string line;
     while (ReadLine(in, line)) {
         if (HoldsMarker(line, endMarker)) return;
@@ -172,6 +172,7 @@ void ReadMacroList(std::istream& in, const std::string& endMarker, bool withFlag
         m.Replace = DecodeMacroText(line);
         if (withFlags) {
             if (!ReadLine(in, line)) line.clear();
+            if (skipped && !HasKey(line, "IsActive=")) ++*skipped;
             m.SetIsActiveText(GetKeyValue(line, "IsActive="));
             m.SetIsFindWildText(GetKeyValue(line, "IsFindWild="));
             m.SetIsRepWildText(GetKeyValue(line, "IsRepWild="));
@@ -183,13 +184,19 @@ void ReadMacroList(std::istream& in, const std::string& endMarker, bool withFlag
         }
         macros.push_back(std::move(m));
     }
+    if (skipped) ++*skipped;  // the closing line is missing
 }
 
-void ReadTypeCards(std::istream& in, const std::string& endMarker, std::vector<CTypeCard>& cards) {
+void ReadTypeCards(std::istream& in, const std::string& endMarker, std::vector<CTypeCard>& cards,
+                   size_t* skipped) {
     cards.clear();
     std::string line;
     while (ReadLine(in, line)) {
         if (HoldsMarker(line, endMarker)) return;
+        if (skipped && !HasKey(line, "TypeCard=")) {
+            if (!line.empty()) ++*skipped;
+            continue;
+        }
         CTypeCard card;
         card.Name = DecodeCharSet(GetKeyValue(line, "TypeCard="));
         if (card.Name.empty()) card.Name = "*";
@@ -200,62 +207,91 @@ void ReadTypeCards(std::istream& in, const std::string& endMarker, std::vector<C
         card.AddChars(card.PrimaryCharSet, card.AuxCharSet);
         cards.push_back(std::move(card));
     }
+    if (skipped) ++*skipped;
 }
 
-void ReadWildTypeManager(std::istream& in, const std::string& endMarker, CWildTypeManager& manager) {
+void ReadWildTypeManager(std::istream& in, const std::string& endMarker, CWildTypeManager& manager,
+                         size_t* skipped) {
     manager.TypeCards.clear();
     std::string line;
-    if (!ReadLine(in, line)) return;
+    if (!ReadLine(in, line)) {
+        if (skipped) ++*skipped;
+        return;
+    }
     if (HoldsMarker(line, endMarker)) return;
+    if (skipped && !HasKey(line, "WildCard=")) ++*skipped;
     manager.WildCard = GetTextValue(line, "WildCard=");
-    if (!ReadLine(in, line) || HoldsMarker(line, endMarker)) return;
+    if (!ReadLine(in, line)) {
+        if (skipped) ++*skipped;
+        return;
+    }
+    if (HoldsMarker(line, endMarker)) return;
     if (HoldsMarker(line, kTypeCardsBegin)) {
-        ReadTypeCards(in, kTypeCardsEnd, manager.TypeCards);
-        ReadLine(in, line);  // the section's end marker line
+        ReadTypeCards(in, kTypeCardsEnd, manager.TypeCards, skipped);
+        if (!ReadLine(in, line) || !HoldsMarker(line, endMarker)) {
+            if (skipped) ++*skipped;  // the section's end marker line
+        }
+    } else if (skipped) {
+        ++*skipped;
     }
 }
 
 void ReadDelimList(std::istream& in, const std::string& endMarker,
-                   std::vector<CMacroTokenDelim>& delims) {
+                   std::vector<CMacroTokenDelim>& delims, size_t* skipped) {
     delims.clear();
     std::string line;
     while (ReadLine(in, line)) {
         if (HoldsMarker(line, endMarker)) return;
+        if (skipped && !HasKey(line, "IsSingle=") && !HasKey(line, "BeginDelim=")) {
+            if (!line.empty()) ++*skipped;
+            continue;
+        }
         CMacroTokenDelim d;
         d.IsSingle = CMacro::FlagFromText(GetKeyValue(line, "IsSingle="));
         d.BeginDelim = GetTextValue(line, "BeginDelim=");
         d.EndDelim = GetTextValue(line, "EndDelim=");
         delims.push_back(std::move(d));
     }
+    if (skipped) ++*skipped;
 }
 
-void ReadLibrary(std::istream& in, const std::string& endMarker, CLibraryList& list) {
+void ReadLibrary(std::istream& in, const std::string& endMarker, CLibraryList& list,
+                 size_t* skipped) {
+    size_t ownCount = 0;
+    if (!skipped) skipped = &ownCount;
     std::string line;
     bool haveLine = ReadLine(in, line);
     while (haveLine) {
         if (HoldsMarker(line, endMarker)) return;
+        if (!HasKey(line, "LibName=")) {
+            // Not a block's first line: a damaged or misspelt line. It is
+            // counted, never read as a library of its own.
+            if (!line.empty()) ++*skipped;
+            haveLine = ReadLine(in, line);
+            continue;
+        }
         CLibrary lib;
         ReadLibraryHeader(line, lib);
-
-        if (!ReadLine(in, line) || HoldsMarker(line, endMarker)) {
-            list.Append(lib);
-            return;
-        }
-        if (HoldsMarker(line, kMacroListBegin)) ReadMacroList(in, kMacroListEnd, true, lib.MacroList);
-
-        if (!ReadLine(in, line) || HoldsMarker(line, endMarker)) {
-            list.Append(lib);
-            return;
-        }
-        if (HoldsMarker(line, kWildTypeBegin)) {
-            ReadWildTypeManager(in, kWildTypeEnd, lib.WildTypeManager);
-            if (ReadLine(in, line) && HoldsMarker(line, kDelimListBegin))
-                ReadDelimList(in, kDelimListEnd, lib.DelimList);
-            list.Append(lib);
+        haveLine = ReadLine(in, line);
+        if (haveLine && HoldsMarker(line, kMacroListBegin)) {
+            ReadMacroList(in, kMacroListEnd, true, lib.MacroList, skipped);
             haveLine = ReadLine(in, line);
         } else {
-            // Not a manager section: the line starts the next block.
-            list.Append(lib);
+            ++*skipped;
         }
+        if (haveLine && HoldsMarker(line, kWildTypeBegin)) {
+            ReadWildTypeManager(in, kWildTypeEnd, lib.WildTypeManager, skipped);
+            haveLine = ReadLine(in, line);
+        } else {
+            ++*skipped;
+        }
+        if (haveLine && HoldsMarker(line, kDelimListBegin)) {
+            ReadDelimList(in, kDelimListEnd, lib.DelimList, skipped);
+            haveLine = ReadLine(in, line);
+        } else {
+            ++*skipped;
+        }
+        list.Append(lib);
     }
+    ++*skipped;  // the closing line is missing
 }

@@ -25,7 +25,10 @@ constexpr const char* kDelimListEnd = "~o~ End of macro-token delim list: ";
 // Reads library blocks from the line after the begin frame line and appends
 // each to the list, until a line holding endMarker (its trailing blank is not
 // needed) or the end of the stream. Lines of any length are read whole.
-void ReadLibrary(std::istream& in, const std::string& endMarker, CLibraryList& list);
+// Lines it cannot read (damaged lines, misspelt or missing markers) are
+// added to *skipped when it is given; they never become libraries.
+void ReadLibrary(std::istream& in, const std::string& endMarker, CLibraryList& list,
+                 size_t* skipped = nullptr);
 
 // The writer, called per library in list order (WriteLibraryBlock calls all four).
 void WriteLibraryHeader(std::ostream& out, const CLibrary& lib);
@@ -45,11 +48,13 @@ void WriteLibraries(std::ostream& out, const CLibraryList& list);
 // Section readers (the stream is positioned after the section's begin line).
 void ReadLibraryHeader(const std::string& line, CLibrary& lib);
 void ReadMacroList(std::istream& in, const std::string& endMarker, bool withFlags,
-                   std::vector<CMacro>& macros);
-void ReadWildTypeManager(std::istream& in, const std::string& endMarker, CWildTypeManager& manager);
-void ReadTypeCards(std::istream& in, const std::string& endMarker, std::vector<CTypeCard>& cards);
+                   std::vector<CMacro>& macros, size_t* skipped = nullptr);
+void ReadWildTypeManager(std::istream& in, const std::string& endMarker, CWildTypeManager& manager,
+                         size_t* skipped = nullptr);
+void ReadTypeCards(std::istream& in, const std::string& endMarker, std::vector<CTypeCard>& cards,
+                   size_t* skipped = nullptr);
 void ReadDelimList(std::istream& in, const std::string& endMarker,
-                   std::vector<CMacroTokenDelim>& delims);
+                   std::vector<CMacroTokenDelim>& delims, size_t* skipped = nullptr);
 
 // Value encodings of the file.
 std::string EncodeCharSet(const std::string& set);

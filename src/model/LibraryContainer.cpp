@@ -31,10 +31,9 @@ struct WaitCursor {
 // or the file itself moved aside) and tell the user.
 void PreserveUnreadableLibraryFile(const std::string& path) {
     const std::string why = SystemErrorText(errno);
-    const std::string bak = path + ".bak";
-    std::string error;
-    bool kept = CopyFileBytes(path, bak, true, error);
-    if (!kept) kept = RenameReplace(path, bak, error);
+    std::string bak, error;
+    const bool kept = KeepBackupCopy(path, bak, error);
+    if (bak.empty()) bak = path + ".bak";
     WriteTraceString("Library file " + path + " could not be read: " + why);
     if (kept)
         Prompter().Message("The library file " + path + " could not be read (" + why +
@@ -92,13 +91,31 @@ void CProgramData::LoadLibraryFile(const std::string& path, bool skipOptions) {
         return;
     }
     std::string line;
+    size_t skipped = 0;
+    bool haveOptions = false, oldVersion = false, any = false;
     while (ReadLine(in, line)) {
-        if (!skipOptions && line.find(kOptionMarker) != std::string::npos) {
-            if (!ReadLibraryOptions(line)) return;
+        if (!line.empty()) any = true;
+        if (line.find(kOptionMarker) != std::string::npos) {
+            haveOptions = true;
+            if (skipOptions) continue;
+            if (!ReadLibraryOptions(line)) {
+                if (m_bExitRequested) return;
+                oldVersion = true;  // "Yes": the old file is kept below
+                break;
+            }
         } else if (line.find(kBeginMarker) != std::string::npos) {
-            ReadLibrary(in, kEndMarker, m_LibraryList);
+            ReadLibrary(in, kEndMarker, m_LibraryList, &skipped);
+        } else if (!line.empty()) {
+            ++skipped;
         }
     }
+    if (skipOptions) return;  // files of the loading area are not written again
+    if (!haveOptions && any) ++skipped;  // the option line is missing
+    in.close();
+    if (oldVersion)
+        KeepDamagedFile(path, "library file", 0, "an older version");
+    else if (skipped > 0)
+        KeepDamagedFile(path, "library file", skipped);
 }
 
 void CProgramData::ImportLibraries(const std::string& path) {

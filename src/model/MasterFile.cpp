@@ -60,14 +60,9 @@ const char* kVersionPrompt =
 void PreserveBadFile(const std::string& path, const std::string& why,
                      const std::string& what = "master data file",
                      const std::string& outcome = "the program starts with default data") {
-    const std::string bak = path + ".bak";
-    std::string error;
-    bool kept = CopyFileBytes(path, bak, true, error);
-    if (!kept) kept = RenameReplace(path, bak, error);
-    // Private like the master file; a folder moved aside keeps its search
-    // permission, or nothing inside it could be reached again.
-    struct stat st {};
-    if (kept && ::stat(bak.c_str(), &st) == 0) ::chmod(bak.c_str(), S_ISDIR(st.st_mode) ? 0700 : 0600);
+    std::string bak, error;
+    const bool kept = KeepBackupCopy(path, bak, error);
+    if (bak.empty()) bak = path + ".bak";
     std::string label = what;
     if (!label.empty()) label[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(label[0])));
     WriteTraceString(label + " " + path + ": " + why);
@@ -240,15 +235,38 @@ bool CProgramData::ReadSessionBoxes(const std::string& line) {
 }
 
 void CProgramData::ReadSessionBlock(std::istream& in) {
-    CSession session;
+    // The block runs to its "End of Session ID:" line: the session's values,
+    // then its work-file name. A missing line must not take the next one.
+    std::vector<std::string> block;
     std::string line;
-    ReadLine(in, line);
-    session.ReadHeader(line);
-    ReadLine(in, line);
-    session.BoxFileName = line;
-    while (ReadLine(in, line))
-        if (line.find("End of Session ID:") != std::string::npos) break;
-    if (!IsSafeBoxFileName(session.BoxFileName)) {
+    bool ended = false;
+    while (ReadLine(in, line)) {
+        if (line.find("End of Session ID:") != std::string::npos) {
+            ended = true;
+            break;
+        }
+        block.push_back(line);
+    }
+    if (!ended) ++m_nReadSkipped;
+    CSession session;
+    size_t at = 0;
+    if (at < block.size() && HasKey(block[at], "SessionName=")) {
+        session.ReadHeader(block[at]);
+        ++at;
+    } else {
+        ++m_nReadSkipped;  // kept in the first project with default values
+        session.SessionBox = 0;
+    }
+    if (at < block.size() && block[at].find('=') == std::string::npos) {
+        session.BoxFileName = block[at];
+        ++at;
+    } else {
+        ++m_nReadSkipped;
+        session.BoxFileName.clear();
+    }
+    for (; at < block.size(); ++at)
+        if (!block[at].empty()) ++m_nReadSkipped;
+    if (!session.BoxFileName.empty() && !IsSafeBoxFileName(session.BoxFileName)) {
         WriteTraceString("Work-file name refused: \"" + session.BoxFileName + "\" (session " +
                          session.SessionName + ")");
         session.BoxFileName.clear();  // a fresh name is given after reading
@@ -256,6 +274,7 @@ void CProgramData::ReadSessionBlock(std::istream& in) {
     if (!IsValidProject(false, session.SessionBox)) {
         WriteTraceString("Session \"" + session.SessionName + "\" names no project (" +
                          std::to_string(session.SessionBox) + "); skipped.");
+        m_nReadSkipped += 2;
         return;
     }
     m_ProjectList.m_Projects[session.SessionBox].m_Sessions.push_back(std::move(session));
@@ -374,13 +393,22 @@ void CProgramData::ReadBookmarks(std::istream& in) {
     if (acc.m_nStatus < 2) acc.m_nStatus = 2;
     acc.m_nClusterInd = ParseInt(GetKeyValue(line, "ClusterInd="));
     acc.m_strPassword = DecodePassword(GetKeyValue(line, "BinaryFormat="));
+    if (!HasKey(line, "GoodReside=")) ++m_nReadSkipped;
+    bool ended = false;
     while (ReadLine(in, line)) {
-        if (line.find("End of remote dir Bookmark:") != std::string::npos) break;
+        if (line.find("End of remote dir Bookmark:") != std::string::npos) {
+            ended = true;
+            break;
+        }
+        // A line the writer did not write still makes a (blank) bookmark, as
+        // it always has, but it is counted so that the file is kept.
+        if (!line.empty() && !HasKey(line, "RemName=") && !HasKey(line, "RemDir=")) ++m_nReadSkipped;
         CRemoteBookmark bm;
         bm.RemName = GetTextValue(line, "RemName=");
         bm.RemDir = GetTextValue(line, "RemDir=");
         acc.m_Bookmarks.push_back(std::move(bm));
     }
+    if (!ended) ++m_nReadSkipped;
     if (m_Vault.m_Clusters.empty()) m_Vault.m_Clusters.emplace_back("My Cluster", 0);
     if (acc.m_nClusterInd < 0 || acc.m_nClusterInd >= GetClusterCount()) {
         WriteTraceString("Account " + acc.m_strUser + "@" + acc.m_strHost +
@@ -444,7 +472,8 @@ bool CProgramData::SaveMasterFile(const std::string& path) {
         }
     }
     std::string error;
-    const bool ok = SaveFileAtomic(path, FormatMasterFile(), error, 0600);
+    // It holds passwords: whatever mode it had, only its owner may read it.
+    const bool ok = SaveFileAtomic(path, FormatMasterFile(), error, 0600, 0700);
     if (!ok) {
         WriteTraceString("Failed to save the master data file: " + error);
         Prompter().Message("Failed to save the master data file " + path + ":\r\n" + error,
@@ -478,6 +507,23 @@ void CProgramData::RepairIndices() {
             if (se.BasketInd < 0 || (se.IsLoaded && se.BasketInd >= Count(se.m_Baskets.size())))
                 se.BasketInd = 0;
     }
+    // Two sessions on one work file, or a session on the master file itself,
+    // would write over each other at every save: the later one gets a fresh
+    // name (and starts empty) instead.
+    std::vector<std::string> seen{kMasterFileName};
+    if (g_strLibraryInfoDir == g_strSessionInfoDir) seen.push_back(kLibraryFileName);
+    for (auto& pr : projects)
+        for (auto& se : pr.m_Sessions) {
+            if (se.BoxFileName.empty()) continue;
+            if (ContainsString(seen, se.BoxFileName)) {
+                WriteTraceString("Session \"" + se.SessionName + "\" named the work file " +
+                                 se.BoxFileName + ", which another file uses; it is given a new one.");
+                se.BoxFileName.clear();
+                se.IsLoaded = false;
+                continue;
+            }
+            seen.push_back(se.BoxFileName);
+        }
     // A session whose work-file name was refused gets a fresh one.
     for (size_t p = 0; p < projects.size(); ++p)
         for (size_t s = 0; s < projects[p].m_Sessions.size(); ++s) {
@@ -504,17 +550,26 @@ void CProgramData::LoadMasterFileFrom(const std::string& path) {
     const bool opened = in.is_open();
     if (!opened && PathExists(path))
         PreserveBadFile(path, IsRegularFile(path) ? SystemErrorText(EACCES) : "not a plain file");
+    m_nReadSkipped = 0;
+    bool oldVersion = false;
     if (opened) {
         std::string line;
         bool known = false, any = false;
         bool readError = false;
+        bool haveOptions = false, haveBoxes = false;
         while (ReadLine(in, line)) {
             if (!line.empty()) any = true;
             if (line.find("Program Option:") != std::string::npos) {
-                known = true;
-                if (!ReadProgramOptions(line)) return;
+                known = haveOptions = true;
+                if (!ReadProgramOptions(line)) {
+                    if (m_bExitRequested) return;
+                    // "Yes" to the old-version question: the old file is
+                    // kept; the program goes on with default data.
+                    oldVersion = true;
+                    break;
+                }
             } else if (line.find("Session Box:") != std::string::npos) {
-                known = true;
+                known = haveBoxes = true;
                 ReadSessionBoxes(line);
             } else if (line.find("Session ID:") != std::string::npos) {
                 known = true;
@@ -531,14 +586,21 @@ void CProgramData::LoadMasterFileFrom(const std::string& path) {
             } else if (line.find("Report specs from user:") != std::string::npos) {
                 known = true;
                 m_SessionReport.ReadSpecs(in, "End of report specs from user:");
+            } else if (!line.empty()) {
+                ++m_nReadSkipped;  // a damaged or misspelt line
             }
         }
         readError = in.bad();
         in.close();
+        if (known && !oldVersion) m_nReadSkipped += !haveOptions + !haveBoxes;
         if (readError)
             PreserveBadFile(path, "read error");
         else if (any && !known)
             PreserveBadFile(path, "not a master data file");
+        else if (oldVersion)
+            KeepDamagedFile(path, "master data file", 0, "an older version");
+        else if (m_nReadSkipped > 0)
+            KeepDamagedFile(path, "master data file", m_nReadSkipped);
     }
     RepairIndices();
     EnsureCurrentBasket();

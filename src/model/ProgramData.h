@@ -296,4 +296,6 @@ private:
     bool SearchVault(const std::string& host, const std::string& user, int& c, int& h) const;
     void RepairIndices();
 
-    bool m_bExitRequested = false;};
+    bool m_bExitRequested = false;
+    // Lines the master-file readers could not read during the current load.
+    size_t m_nReadSkipped = 0;};

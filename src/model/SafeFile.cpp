@@ -1,11 +1,15 @@
 #include "model/SafeFile.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+
+#include <vector>
 
 #include "model/Trace.h"
 
@@ -32,14 +36,162 @@ std::string FolderOf(const std::string& path) {
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
 }
 
-// Creates a unique temporary file beside `path`.
-int MakeTempBeside(const std::string& path, std::string& tmp, unsigned mode) {
-    tmp = path + ".tmp-XXXXXX";
-    int fd = ::mkstemp(tmp.data());
-    if (fd >= 0) ::fchmod(fd, mode);
-    return fd;
+// Makes a rename in the folder durable.
+void SyncFolderOf(const std::string& path) {
+    int dfd = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+}
+
+// Creates a unique temporary file beside `path`, exclusively: whatever
+// stands at a guessed name is never opened.
+int MakeTempBeside(const std::string& path, std::string& tmp) {
+    tmp = path + ".qvl-part-XXXXXX";
+    return ::mkostemp(tmp.data(), O_CLOEXEC);
+}
+
+const char* KindOf(mode_t mode) {
+    if (S_ISDIR(mode)) return "a folder";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+    if (S_ISFIFO(mode)) return "a named pipe";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "not a regular file";
 }
 }  // namespace
+
+bool ResolveWriteTarget(const std::string& path, std::string& real, std::string& error) {
+    std::string p = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            real = p;
+            return true;
+        }
+        std::vector<char> buf(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1);
+        ssize_t n = ::readlink(p.c_str(), buf.data(), buf.size());
+        if (n < 0 || static_cast<size_t>(n) >= buf.size()) {
+            error = SystemErrorText(n < 0 ? errno : ENAMETOOLONG) + " (" + p + ")";
+            return false;
+        }
+        std::string link(buf.data(), static_cast<size_t>(n));
+        if (link.empty()) {
+            error = SystemErrorText(ENOENT) + " (" + p + ")";
+            return false;
+        }
+        p = link[0] == '/' ? link : (FolderOf(p) == "." ? link : FolderOf(p) + link);
+    }
+    error = SystemErrorText(ELOOP) + " (" + path + ")";
+    return false;
+}
+
+CSafeWriter::~CSafeWriter() { Abort(); }
+
+bool CSafeWriter::Open(const std::string& target, unsigned newMode, std::string& error,
+                       unsigned keepMask) {
+    Abort();
+    m_inPlace = false;
+    m_writeErrno = 0;
+    if (!ResolveWriteTarget(target, m_target, error)) return false;
+    struct stat st {};
+    bool exists = false;
+    if (::lstat(m_target.c_str(), &st) == 0) {
+        exists = true;
+        if (!S_ISREG(st.st_mode)) {
+            error = m_target + " is " + KindOf(st.st_mode) + "; it is not replaced.";
+            return false;
+        }
+        if ((st.st_mode & 0222) == 0 || ::access(m_target.c_str(), W_OK) != 0) {
+            error = m_target + " is read-only; it is not replaced.";
+            return false;
+        }
+        m_inPlace = st.st_nlink > 1;
+    } else if (errno != ENOENT) {
+        error = SystemErrorText(errno) + " (" + m_target + ")";
+        return false;
+    }
+    m_fd = MakeTempBeside(m_target, m_tmp);
+    if (m_fd < 0) {
+        error = SystemErrorText(errno) + " (" + m_target + ")";
+        m_tmp.clear();
+        return false;
+    }
+    if (exists && !m_inPlace) {
+        // The owner first: a change of owner clears the set-id bits.
+        if (::fchown(m_fd, st.st_uid, st.st_gid) != 0) (void)::fchown(m_fd, static_cast<uid_t>(-1), st.st_gid);
+        ::fchmod(m_fd, st.st_mode & 07777 & keepMask);
+    } else if (!exists) {
+        ::fchmod(m_fd, newMode & 07777);
+    }
+    return true;
+}
+
+bool CSafeWriter::Write(const char* data, size_t size) {
+    if (m_fd < 0) {
+        m_writeErrno = EBADF;
+        return false;
+    }
+    if (WriteAll(m_fd, data, size)) return true;
+    m_writeErrno = errno;
+    return false;
+}
+
+bool CSafeWriter::Commit(std::string& error) {
+    if (m_fd < 0) {
+        error = SystemErrorText(EBADF) + " (" + m_target + ")";
+        return false;
+    }
+    int err = 0;
+    if (::fsync(m_fd) != 0) err = errno;
+    if (!err && m_inPlace) {
+        // Every name of the file must show the new text: copy it into the
+        // file itself, now that the whole of it is ready.
+        int out = ::open(m_target.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+        struct stat st {};
+        if (out < 0) {
+            err = errno;
+        } else if (::fstat(out, &st) != 0 || !S_ISREG(st.st_mode)) {
+            err = EINVAL;
+        } else if (::lseek(m_fd, 0, SEEK_SET) != 0) {
+            err = errno;
+        } else {
+            std::vector<char> buf(1 << 16);
+            off_t total = 0;
+            for (;;) {
+                ssize_t n = ::read(m_fd, buf.data(), buf.size());
+                if (n < 0 && errno == EINTR) continue;
+                if (n < 0) { err = errno; break; }
+                if (n == 0) break;
+                if (!WriteAll(out, buf.data(), static_cast<size_t>(n))) { err = errno; break; }
+                total += n;
+            }
+            if (!err && ::ftruncate(out, total) != 0) err = errno;
+            if (!err && ::fsync(out) != 0) err = errno;
+        }
+        if (out >= 0 && ::close(out) != 0 && !err) err = errno;
+    }
+    if (::close(m_fd) != 0 && !err) err = errno;
+    m_fd = -1;
+    if (!err && !m_inPlace && ::rename(m_tmp.c_str(), m_target.c_str()) != 0) err = errno;
+    if (err) {
+        ::unlink(m_tmp.c_str());
+        m_tmp.clear();
+        error = SystemErrorText(err) + " (" + m_target + ")";
+        return false;
+    }
+    if (m_inPlace) ::unlink(m_tmp.c_str());
+    else SyncFolderOf(m_target);
+    m_tmp.clear();
+    return true;
+}
+
+void CSafeWriter::Abort() {
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
+    if (!m_tmp.empty()) ::unlink(m_tmp.c_str());
+    m_tmp.clear();
+}
 
 bool PathExists(const std::string& path) {
     struct stat st {};
@@ -52,40 +204,44 @@ bool IsRegularFile(const std::string& path) {
 }
 
 bool SaveFileAtomic(const std::string& path, const std::string& bytes, std::string& error,
-                    unsigned mode) {
-    std::string tmp;
-    int fd = MakeTempBeside(path, tmp, mode);
-    if (fd < 0) {
-        error = SystemErrorText(errno) + " (" + path + ")";
+                    unsigned mode, unsigned keepMask) {
+    CSafeWriter w;
+    if (!w.Open(path, mode, error, keepMask)) return false;
+    if (!w.Write(bytes)) {
+        error = SystemErrorText(w.WriteErrno()) + " (" + path + ")";
         return false;
     }
-    bool ok = WriteAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
-    int err = errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        err = errno;
+    return w.Commit(error);
+}
+
+std::string NextBackupName(const std::string& path) {
+    std::string bak = path + ".bak";
+    for (int n = 1; PathExists(bak); ++n) bak = path + ".bak." + std::to_string(n);
+    return bak;
+}
+
+bool KeepBackupCopy(const std::string& path, std::string& bak, std::string& error) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        bak = NextBackupName(path);
+        std::string why;
+        bool kept = CopyFileBytes(path, bak, false, why);
+        if (!kept && PathExists(bak)) continue;  // taken meanwhile: the next number
+        if (!kept) kept = RenameNoReplace(path, bak, why);
+        if (!kept) {
+            error = why;
+            return false;
+        }
+        struct stat st {};
+        if (::stat(bak.c_str(), &st) == 0) ::chmod(bak.c_str(), S_ISDIR(st.st_mode) ? 0700 : 0600);
+        return true;
     }
-    if (ok && ::rename(tmp.c_str(), path.c_str()) != 0) {
-        ok = false;
-        err = errno;
-    }
-    if (!ok) {
-        ::unlink(tmp.c_str());
-        error = SystemErrorText(err) + " (" + path + ")";
-        return false;
-    }
-    // Make the rename itself durable.
-    int dfd = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
-    return true;
+    error = SystemErrorText(EEXIST);
+    return false;
 }
 
 bool CopyFileBytes(const std::string& from, const std::string& to, bool overwrite,
                    std::string& error) {
-    int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (in < 0) {
         error = SystemErrorText(errno) + " (" + from + ")";
         return false;
@@ -96,10 +252,14 @@ bool CopyFileBytes(const std::string& from, const std::string& to, bool overwrit
         error = SystemErrorText(EISDIR) + " (" + from + ")";
         return false;
     }
-    std::string tmp;
-    int out;
+    CSafeWriter writer;
+    int out = -1;
     if (overwrite) {
-        out = MakeTempBeside(to, tmp, st.st_mode & 07777);
+        if (writer.Open(to, st.st_mode & 07777, error)) out = writer.Fd();
+        else {
+            ::close(in);
+            return false;
+        }
     } else {
         out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777);
     }
@@ -108,11 +268,11 @@ bool CopyFileBytes(const std::string& from, const std::string& to, bool overwrit
         ::close(in);
         return false;
     }
-    char buf[65536];
+    std::vector<char> buf(1 << 16);
     bool ok = true;
     int err = 0;
     for (;;) {
-        ssize_t n = ::read(in, buf, sizeof buf);
+        ssize_t n = ::read(in, buf.data(), buf.size());
         if (n < 0) {
             if (errno == EINTR) continue;
             ok = false;
@@ -120,13 +280,21 @@ bool CopyFileBytes(const std::string& from, const std::string& to, bool overwrit
             break;
         }
         if (n == 0) break;
-        if (!WriteAll(out, buf, static_cast<size_t>(n))) {
+        if (!WriteAll(out, buf.data(), static_cast<size_t>(n))) {
             ok = false;
             err = errno;
             break;
         }
     }
     ::close(in);
+    if (overwrite) {
+        if (!ok) {
+            writer.Abort();
+            error = SystemErrorText(err) + " (" + to + ")";
+            return false;
+        }
+        return writer.Commit(error);
+    }
     if (ok && ::fsync(out) != 0) {
         ok = false;
         err = errno;
@@ -135,13 +303,8 @@ bool CopyFileBytes(const std::string& from, const std::string& to, bool overwrit
         ok = false;
         err = errno;
     }
-    const std::string& written = overwrite ? tmp : to;
-    if (ok && overwrite && ::rename(tmp.c_str(), to.c_str()) != 0) {
-        ok = false;
-        err = errno;
-    }
     if (!ok) {
-        ::unlink(written.c_str());
+        ::unlink(to.c_str());
         error = SystemErrorText(err) + " (" + to + ")";
         return false;
     }
@@ -175,4 +338,20 @@ bool RenameReplace(const std::string& from, const std::string& to, std::string& 
         return false;
     }
     return true;
+}
+
+std::string KeepDamagedFile(const std::string& path, const std::string& what, size_t lines,
+                            const std::string& why) {
+    std::string bak, error;
+    std::string detail = why;
+    if (detail.empty())
+        detail = std::to_string(lines) + (lines == 1 ? " line" : " lines") + " could not be read";
+    if (!KeepBackupCopy(path, bak, error)) {
+        WriteTrace("The " + what + " " + path + " was not read whole (" + detail +
+                   ") and could not be kept: " + error);
+        return std::string();
+    }
+    WriteTrace("The " + what + " " + path + " was not read whole (" + detail +
+               "); it was kept as " + bak + " before the next save writes it again.");
+    return bak;
 }

@@ -1,18 +1,86 @@
-// Saving and copying files so that a failure never leaves a half-written file.
+// Saving and copying files so that a failure never leaves a half-written file
+// and nothing that stands at a target is replaced by something else.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
-// Writes the bytes to a temporary file in the same folder, flushes it to the
-// disk and renames it over `path`. False, with the reason in `error`, when
-// any step fails; the old file is then left as it was.
+// Every replacing write (saves, job output, downloads) goes through this
+// writer. Open() looks at what stands at the target:
+// - a symbolic link is followed: the file it names is written and the link
+//   stays a link;
+// - a device node, pipe, socket or folder is refused, never replaced;
+// - a regular file that is read-only is refused;
+// - a regular file with other hard links is written in place at Commit()
+//   (after the whole new text is ready), so that every name of the file
+//   shows the new text;
+// - any other regular file is replaced atomically by renaming a temporary
+//   file over it; the new file keeps the old one's mode and, where the
+//   process may, its owner and group.
+// The temporary file is created exclusively beside the real target. The
+// destructor of an uncommitted writer removes it.
+class CSafeWriter {
+public:
+    CSafeWriter() = default;
+    ~CSafeWriter();
+    CSafeWriter(const CSafeWriter&) = delete;
+    CSafeWriter& operator=(const CSafeWriter&) = delete;
+
+    // newMode is the mode of a file that did not exist before; an existing
+    // file keeps its mode bits within keepMask (a private file passes 0700).
+    bool Open(const std::string& target, unsigned newMode, std::string& error,
+              unsigned keepMask = 07777);
+    bool Write(const char* data, size_t size);
+    bool Write(const std::string& s) { return Write(s.data(), s.size()); }
+    // Flushes the new text to the disk and puts it in place.
+    bool Commit(std::string& error);
+    // Drops the temporary file; the target stays as it was.
+    void Abort();
+
+    int Fd() const { return m_fd; }
+    const std::string& TempPath() const { return m_tmp; }
+    // The file that is written (links followed).
+    const std::string& RealTarget() const { return m_target; }
+    // The errno of the last failed Write().
+    int WriteErrno() const { return m_writeErrno; }
+
+private:
+    int m_fd = -1;
+    std::string m_tmp, m_target;
+    bool m_inPlace = false;
+    int m_writeErrno = 0;
+};
+
+// Follows symbolic links (up to the system's limit) to the path that a write
+// to `path` reaches. False, with the reason, for a loop or a bad link.
+bool ResolveWriteTarget(const std::string& path, std::string& real, std::string& error);
+
+// Writes the bytes through CSafeWriter. False, with the reason in `error`,
+// when any step fails; the old file is then left as it was.
 bool SaveFileAtomic(const std::string& path, const std::string& bytes, std::string& error,
-                    unsigned mode = 0600);
+                    unsigned mode = 0600, unsigned keepMask = 07777);
 
 // Copies a file byte for byte (through a temporary name when overwriting).
 // With overwrite false an existing target is a failure.
 bool CopyFileBytes(const std::string& from, const std::string& to, bool overwrite,
                    std::string& error);
+
+// The first free backup name of a file: "NAME.bak", then "NAME.bak.1",
+// "NAME.bak.2", ...
+std::string NextBackupName(const std::string& path);
+// Copies the file to the first free backup name (an earlier backup is never
+// overwritten); when it cannot be copied (it cannot be read) it is moved
+// there instead. The backup gets mode 0600 (a folder moved aside 0700).
+// True with the backup's name in `bak`.
+bool KeepBackupCopy(const std::string& path, std::string& bak, std::string& error);
+
+// A file that its reader only partly understood (lines skipped, markers or
+// header lines missing, an older version given up): it is copied to the next
+// free backup name before anything overwrites it, and the user is told once
+// in the log which file, how many lines and where the copy is. The backup's
+// name, or "" when no copy could be made (the log says why).
+std::string KeepDamagedFile(const std::string& path, const std::string& what, size_t lines,
+                            const std::string& why = "");
 
 // Renames a file; never replaces an existing target. False with the reason.
 bool RenameNoReplace(const std::string& from, const std::string& to, std::string& error);

@@ -119,23 +119,34 @@ void CSession::ReadHeader(const std::string& line) {
     BasketInd = ParseInt(GetKeyValue(line, "BasketInd="));
 }
 
-void CSession::ReadBaskets(std::istream& in) {
+size_t CSession::ReadBaskets(std::istream& in) {
     std::string line;
+    size_t skipped = 0;
     while (ReadLine(in, line)) {
-        if (line.find("End of file-basket info:") != std::string::npos) break;
+        if (line.find("End of file-basket info:") != std::string::npos) return skipped;
+        if (!HasKey(line, "BasketName=")) {
+            // A damaged line is no basket: items would be filed under it.
+            if (!line.empty()) ++skipped;
+            continue;
+        }
         CFileBasket basket;
         basket.BasketName = GetTextValue(line, "BasketName=");
         basket.m_Selection = SplitIntList(GetKeyValue(line, "BasketSel="), '#');
         m_Baskets.push_back(std::move(basket));
     }
+    return skipped + 1;  // the closing line is missing
 }
 
-void CSession::ReadBody(std::istream& in, const std::string& batKey, const std::string& source) {
+size_t CSession::ReadBody(std::istream& in, const std::string& batKey, const std::string& source) {
     std::vector<CFileItem> items;
     std::string line;
     size_t skipped = 0;
+    bool ended = false;
     while (ReadLine(in, line)) {
-        if (line.find("End of Session ID:") != std::string::npos) break;
+        if (line.find("End of Session ID:") != std::string::npos) {
+            ended = true;
+            break;
+        }
         if (!HasKey(line, "FileName=")) {
             // Not an item line: a damaged or foreign line is reported, not
             // turned into an item.
@@ -158,9 +169,19 @@ void CSession::ReadBody(std::istream& in, const std::string& batKey, const std::
         it.BasketInd = ParseInt(GetKeyValue(line, "BasketInd="));
         items.push_back(std::move(it));
     }
+    if (!ended) ++skipped;  // the closing line is missing
     IsLoaded = true;
     m_Baskets.clear();
-    if (ReadLine(in, line) && line.find("File-Basket info:") != std::string::npos) ReadBaskets(in);
+    if (ReadLine(in, line)) {
+        while (line.empty() && ReadLine(in, line)) {
+        }
+        if (line.find("File-Basket info:") != std::string::npos)
+            skipped += ReadBaskets(in);
+        else if (!line.empty())
+            ++skipped;
+    } else if (ended) {
+        ++skipped;  // the basket block is missing
+    }
     if (m_Baskets.empty()) m_Baskets.emplace_back();
     for (const auto& it : items) AddItemToBasket(it, it.BasketInd);
     // Selections and the current basket must name what exists.
@@ -173,20 +194,50 @@ void CSession::ReadBody(std::istream& in, const std::string& batKey, const std::
     if (BasketInd < 0 || BasketInd >= static_cast<int>(m_Baskets.size())) BasketInd = 0;
     if (skipped > 0)
         WriteTraceString("Skipped " + std::to_string(skipped) + " unreadable line(s) in " + source);
+    return skipped;
 }
 
 int CSession::Read(const std::string& folder) {
     WaitCursor wait;
     const std::string path = folder + BoxFileName;
     std::ifstream in;
-    if (IsSafeBoxFileName(BoxFileName)) in.open(path, std::ios::binary);
+    if (IsSafeBoxFileName(BoxFileName) && IsRegularFile(path)) in.open(path, std::ios::binary);
     if (!in.is_open()) {
         WriteTraceString("Data retrieve failed. \r\nNot found: " + path + "\r\nObject re-initialized.");
         return 0;
     }
+    // The three header lines: "Session ID:", the session's values and the
+    // work-file name. A missing one must not take an item line with it.
+    std::vector<std::string> lines;
     std::string line;
-    for (int i = 0; i < 3; ++i) ReadLine(in, line);
-    ReadBody(in, "IsBatFile=", path);
+    while (ReadLine(in, line)) lines.push_back(std::move(line));
+    const bool readError = in.bad();
+    in.close();
+    size_t at = 0, missing = 0;
+    auto isBodyLine = [&](const std::string& l) {
+        return HasKey(l, "FileName=") || l.find("End of Session ID:") != std::string::npos ||
+               l.find("File-Basket info:") != std::string::npos;
+    };
+    if (at < lines.size() && lines[at].find("Session ID:") != std::string::npos &&
+        lines[at].find("End of Session ID:") == std::string::npos)
+        ++at;
+    else
+        ++missing;
+    size_t head = 0;  // the header lines present before the first item
+    while (head < 2 && at + head < lines.size() && !isBodyLine(lines[at + head])) ++head;
+    if (head == 2) {
+        if (!HasKey(lines[at], "SessionName=")) ++missing;  // a damaged values line
+    } else {
+        missing += 2 - head;
+    }
+    at += head;
+    std::string rest;
+    for (size_t i = at; i < lines.size(); ++i) rest += lines[i] + "\n";
+    std::istringstream body(rest);
+    const size_t skipped = missing + ReadBody(body, "IsBatFile=", path);
+    // Only the session folder's own files are written again by a save.
+    if ((skipped > 0 || readError) && folder == g_strSessionInfoDir)
+        KeepDamagedFile(path, "session work file", skipped, readError ? "read error" : "");
     return 1;
 }
 

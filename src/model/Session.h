@@ -40,13 +40,18 @@ public:
     int Write(const std::string& folder, int number, int project);
 
     void ReadHeader(const std::string& line);
-    void ReadBaskets(std::istream& in);
+    // The basket lines up to the block's closing line; the number of lines
+    // it could not read (a missing closing line counts one).
+    size_t ReadBaskets(std::istream& in);
     // Reads folder + BoxFileName: 1 when read (the session is then loaded),
-    // 0 when it cannot be opened (the session is left as it was).
+    // 0 when it cannot be opened (the session is left as it was). A work
+    // file of the session folder that was not read whole is kept under a
+    // backup name first.
     int Read(const std::string& folder);
     // The items and baskets of a work file from a stream positioned after
-    // its three header lines; marks the session loaded.
-    void ReadBody(std::istream& in, const std::string& batKey, const std::string& source);
+    // its three header lines; marks the session loaded. Returns the number
+    // of lines it could not read.
+    size_t ReadBody(std::istream& in, const std::string& batKey, const std::string& source);
     // One session block of the older master-file layout.
     void ReadLegacy(std::istream& in);
 

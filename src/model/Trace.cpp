@@ -15,6 +15,7 @@ namespace {
 std::mutex g_traceMutex;
 ITraceSink* g_traceSink = nullptr;
 std::FILE* g_batchLog = nullptr;
+bool g_batchLogFailed = false;
 }  // namespace
 
 void WriteTrace(const std::string& line) {
@@ -26,8 +27,15 @@ void WriteTrace(const std::string& line) {
         for (char c : line)
             if (c != '\r') clean += c;
         clean += '\n';
-        std::fwrite(clean.data(), 1, clean.size(), g_batchLog);
-        std::fflush(g_batchLog);
+        const bool ok = std::fwrite(clean.data(), 1, clean.size(), g_batchLog) == clean.size() &&
+                        std::fflush(g_batchLog) == 0;
+        if (!ok && !g_batchLogFailed) {
+            // Said once: the log itself cannot carry it (a full disk).
+            g_batchLogFailed = true;
+            std::fprintf(stderr, "quorvellian: writing the batch log failed: %s\n",
+                         SystemErrorText(errno).c_str());
+            std::fflush(stderr);
+        }
         return;
     }
     if (g_traceSink) g_traceSink->AppendLine(line);
@@ -43,14 +51,24 @@ ITraceSink* SetTraceSink(ITraceSink* sink) {
 bool OpenBatchLog(const std::string& path) {
     std::lock_guard<std::mutex> lock(g_traceMutex);
     if (g_batchLog) std::fclose(g_batchLog);
+    g_batchLogFailed = false;
     g_batchLog = std::fopen(path.c_str(), "a");
     return g_batchLog != nullptr;
 }
 
 void CloseBatchLog() {
     std::lock_guard<std::mutex> lock(g_traceMutex);
-    if (g_batchLog) std::fclose(g_batchLog);
+    if (g_batchLog && std::fclose(g_batchLog) != 0 && !g_batchLogFailed) {
+        g_batchLogFailed = true;
+        std::fprintf(stderr, "quorvellian: writing the batch log failed: %s\n",
+                     SystemErrorText(errno).c_str());
+    }
     g_batchLog = nullptr;
+}
+
+bool BatchLogWriteFailed() {
+    std::lock_guard<std::mutex> lock(g_traceMutex);
+    return g_batchLogFailed;
 }
 
 bool IsBatchLogOpen() {

@@ -20,6 +20,9 @@ ITraceSink* SetTraceSink(ITraceSink* sink);
 bool OpenBatchLog(const std::string& path);
 void CloseBatchLog();
 bool IsBatchLogOpen();
+// True when a write to the batch log failed since it was opened (the first
+// failure is said on standard error).
+bool BatchLogWriteFailed();
 
 // Reads a whole file as bytes, verbatim. False (and a trace line with the
 // system's reason) when it cannot be read. With "Trace=" on the path is

@@ -38,5 +38,7 @@ int RunCommandLineRoad(const std::string& commandLine) {
                      job.m_nFailedFiles, logPath.c_str());
         return 2;
     }
+    // A log that could not be written is no success either.
+    if (BatchLogWriteFailed()) return 2;
     return 0;
 }

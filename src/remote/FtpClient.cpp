@@ -1,9 +1,13 @@
 #include "remote/FtpClient.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "model/Globals.h"
@@ -41,10 +45,6 @@ void ToLocalLineEnds(const char* data, size_t n, bool& pendingCr, std::string& o
         else
             out.push_back(c);
     }
-}
-
-bool WriteAll(std::FILE* f, const std::string& s) {
-    return s.empty() || std::fwrite(s.data(), 1, s.size(), f) == s.size();
 }
 
 }  // namespace
@@ -95,6 +95,7 @@ void CFtpClient::Connect(const std::string& host, const std::string& user,
                          const std::string& password, int port) {
     CheckArgument(host);
     CloseSocketField(m_nControlSocket);
+    m_strPending.clear();
     SetSocket(m_nControlSocket, OpenSocket(host, port));
     SetSocketTimeouts(m_nControlSocket, NetTimeoutValues().replyMs);
     try {
@@ -132,27 +133,46 @@ void CFtpClient::EnterPassiveModeAtLogin() {
 }
 
 std::string CFtpClient::ReadLine() {
-    std::string line;
-    bool cr = false;
+    return ReadLineBefore(std::chrono::steady_clock::now() +
+                          std::chrono::milliseconds(NetTimeoutValues().replyMs));
+}
+
+std::string CFtpClient::ReadLineBefore(std::chrono::steady_clock::time_point deadline) {
+    const size_t cap = NetLimitValues().maxLineBytes;
+    size_t searched = 0;
     for (;;) {
-        char c;
-        ssize_t n = ::recv(m_nControlSocket, &c, 1, 0);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ThrowLost("Unable to receive server's response");
-        if (cr) {
-            if (c == '\n') return line;
-            line.push_back('\r');
-            cr = false;
+        size_t end = m_strPending.find("\r\n", searched);
+        if (end != std::string::npos) {
+            std::string line = m_strPending.substr(0, end);
+            m_strPending.erase(0, end + 2);
+            return line;
         }
-        if (c == '\r')
-            cr = true;
-        else
-            line.push_back(c);
+        searched = m_strPending.empty() ? 0 : m_strPending.size() - 1;
+        if (m_strPending.size() > cap) {
+            m_strPending.clear();
+            ThrowLost("The server's reply line is too long.");
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) ThrowLost("Unable to receive server's response");
+        pollfd p{m_nControlSocket, POLLIN, 0};
+        int rc = ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), 1 << 30)));
+        if (rc < 0 && errno == EINTR) continue;
+        if (rc <= 0) ThrowLost("Unable to receive server's response");
+        char buf[4096];
+        ssize_t n = ::recv(m_nControlSocket, buf, sizeof buf, 0);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (n <= 0) ThrowLost("Unable to receive server's response");
+        m_strPending.append(buf, static_cast<size_t>(n));
     }
 }
 
 int CFtpClient::ReadReply(std::string& reply) {
-    std::string line = ReadLine();
+    // One deadline for the whole reply: a server that keeps sending does
+    // not keep the client waiting.
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::milliseconds(NetTimeoutValues().replyMs);
+    std::string line = ReadLineBefore(deadline);
     if (line.size() < 4) throw FTPException("Invalid response from server.");
     int code = 0;
     if (IsDigit(line[0]) && IsDigit(line[1]) && IsDigit(line[2]))
@@ -162,8 +182,9 @@ int CFtpClient::ReadReply(std::string& reply) {
         // A multi-line reply runs to the line that starts with the same code
         // and a blank, whatever lies between (empty lines included).
         const std::string closing = line.substr(0, 3) + " ";
-        for (;;) {
-            std::string next = ReadLine();
+        for (int lines = 1;; ++lines) {
+            if (lines >= NetLimitValues().maxReplyLines) ThrowLost("The server's reply is too long.");
+            std::string next = ReadLineBefore(deadline);
             size_t p = next.find_first_not_of(' ');
             reply += " ";
             if (p != std::string::npos) reply += next.substr(p);
@@ -202,6 +223,7 @@ std::string CFtpClient::GetSystemType() {
 void CFtpClient::Disconnect() {
     if (m_nControlSocket >= 0) SendAll(m_nControlSocket, "QUIT\r\n");
     CloseSocketField(m_nControlSocket);
+    m_strPending.clear();
     CloseSocketField(m_nDataSocket);
     m_bConnected = false;
 }
@@ -310,11 +332,17 @@ std::string CFtpClient::GetCurrentDirectory() {
 std::string CFtpClient::ReceiveAllData() {
     std::string text;
     std::vector<char> buf(kBlockSize);
+    const size_t cap = NetLimitValues().maxListingBytes;
     for (;;) {
         ssize_t n = ::recv(m_nDataSocket, buf.data(), buf.size(), 0);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         text.append(buf.data(), static_cast<size_t>(n));
+        if (text.size() > cap) {
+            // An endless listing: the server's final reply would come after
+            // data never read, so the connection cannot be used again.
+            ThrowLost("The listing is longer than " + std::to_string(cap) + " bytes.");
+        }
     }
     CloseDataConnection();
     return text;
@@ -382,33 +410,22 @@ void CFtpClient::ParseVmsListing(const std::string& pattern, std::vector<CDirEnt
 
 void CFtpClient::RetrieveFile(const std::string& remoteFile, const std::string& localFile) {
     CheckArgument(remoteFile);
+    // The local file first: when it cannot be made, nothing was asked of the
+    // server and the connection stays in step for the next item.
+    CSafeWriter out;
+    std::string why;
+    if (!out.Open(localFile, 0644, why))
+        throw FTPException("Unable to open local file for writing. " + why);
     std::string reply;
     int code = StartDataCommand("RETR " + remoteFile, reply);
-    const std::string temp = localFile + ".qvl-part";
-    ReceiveFile(temp, remoteFile);  // closes the data connection
-    try {
-        code = ReadReply(reply);
-    } catch (...) {
-        std::remove(temp.c_str());
-        throw;
-    }
-    if (code != 226 && code != 250) {
-        std::remove(temp.c_str());
-        throw FTPException(reply);
-    }
-    if (std::rename(temp.c_str(), localFile.c_str()) != 0) {
-        std::remove(temp.c_str());
-        throw FTPException("Unable to open local file for writing.");
-    }
+    ReceiveFile(out, remoteFile);  // closes the data connection
+    code = ReadReply(reply);       // on a throw the writer drops its temporary file
+    if (code != 226 && code != 250) throw FTPException(reply);
+    if (!out.Commit(why)) throw FTPException("Unable to write local file. " + why);
     m_tLastActivity = std::time(nullptr);
 }
 
-void CFtpClient::ReceiveFile(const std::string& localFile, const std::string& remoteFile) {
-    std::FILE* f = std::fopen(localFile.c_str(), "wb");
-    if (!f) {
-        CloseDataConnection();
-        throw FTPException("Unable to open local file for writing.");
-    }
+void CFtpClient::ReceiveFile(CSafeWriter& out, const std::string& remoteFile) {
     std::vector<char> buf(kBlockSize);
     std::string converted;
     bool pendingCr = false;
@@ -423,27 +440,25 @@ void CFtpClient::ReceiveFile(const std::string& localFile, const std::string& re
         if (n == 0) break;
         bool ok;
         if (m_bBinary) {
-            ok = std::fwrite(buf.data(), 1, static_cast<size_t>(n), f) == static_cast<size_t>(n);
+            ok = out.Write(buf.data(), static_cast<size_t>(n));
         } else {
             ToLocalLineEnds(buf.data(), static_cast<size_t>(n), pendingCr, converted);
-            ok = WriteAll(f, converted);
+            ok = out.Write(converted);
         }
         if (!ok) {
             writeFailed = true;
             break;
         }
         if (g_bFtpBreak) {
-            std::fclose(f);
-            std::remove(localFile.c_str());
+            out.Abort();
             CloseDataConnection();
             throw UserAbort(m_strHost, m_strUser, false, remoteFile);
         }
     }
-    if (pendingCr && !writeFailed) writeFailed = !WriteAll(f, "\r");
-    if (std::fclose(f) != 0) writeFailed = true;
+    if (pendingCr && !writeFailed) writeFailed = !out.Write("\r", 1);
     CloseDataConnection();
     if (failed || writeFailed) {
-        std::remove(localFile.c_str());
+        out.Abort();
         // The server's final reply is still owed; read it so the control
         // connection stays in step, then report the local failure.
         std::string reply;
@@ -457,23 +472,38 @@ void CFtpClient::ReceiveFile(const std::string& localFile, const std::string& re
 
 void CFtpClient::PutFile(const std::string& localFile, const std::string& remoteFile) {
     CheckArgument(remoteFile);
-    {
-        std::FILE* f = std::fopen(localFile.c_str(), "rb");
-        if (!f) throw FTPException("Unable to open local file for reading!");
-        std::fclose(f);
+    // Opened once and looked at before STOR: a folder (or a pipe) would
+    // send nothing and leave the remote file empty.
+    // Opened without waiting, so that a pipe cannot hold the transfer.
+    int fd = ::open(localFile.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) throw FTPException("Unable to open local file for reading!");
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw FTPException("Unable to send " + localFile + ": it is not a regular file.");
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* f = ::fdopen(fd, "rb");
+    if (!f) {
+        ::close(fd);
+        throw FTPException("Unable to open local file for reading!");
     }
     std::string reply;
-    int code = StartDataCommand("STOR " + remoteFile, reply);
-    SendFileData(localFile, remoteFile);  // closes the data connection
+    int code;
+    try {
+        code = StartDataCommand("STOR " + remoteFile, reply);
+    } catch (...) {
+        std::fclose(f);
+        throw;
+    }
+    SendFileData(f, remoteFile);  // closes the file and the data connection
     code = ReadReply(reply);
     if (code != 226 && code != 250) throw FTPException(reply);
     m_tLastActivity = std::time(nullptr);
 }
 
-void CFtpClient::SendFileData(const std::string& localFile, const std::string& remoteFile) {
-    std::FILE* f = std::fopen(localFile.c_str(), "rb");
+void CFtpClient::SendFileData(std::FILE* f, const std::string& remoteFile) {
     std::string failure;
-    if (!f) failure = "Unable to open local file for reading!";
     std::vector<char> buf(kBlockSize);
     std::string converted;
     bool prevCr = false;

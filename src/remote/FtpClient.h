@@ -3,12 +3,15 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <ctime>
 #include <mutex>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "model/SafeFile.h"
 #include "remote/DirEntry.h"
 
 class CFtpClient {
@@ -66,6 +69,8 @@ public:
     int OpenSocket(const std::string& host, int port);
     int SendCommand(const std::string& command, const std::string& argument, std::string& reply);
     int SendCommandWithReply(const std::string& line, std::string& reply);
+    // One reply, within the reply time-out as a whole; a line past the line
+    // limit or a reply past the line count ends it with the connection lost.
     int ReadReply(std::string& reply);
     std::string ReadLine();
     void EnterPassiveModeAtLogin();
@@ -103,8 +108,12 @@ public:
     // The name a UNIX listing line gives, or "" when it gives none.
     static std::string UnixListingName(const std::string& line);
 
-    // The local file is replaced only after the server's final 226 or 250.
+    // The local file is replaced only after the server's final 226 or 250,
+    // through the safe writer (a device, pipe or read-only file at the
+    // target is refused). The local file is opened before RETR is sent, so
+    // that a local failure leaves the connection in step.
     void RetrieveFile(const std::string& remoteFile, const std::string& localFile);
+    // A local path that is not a regular file is refused before STOR.
     void PutFile(const std::string& localFile, const std::string& remoteFile);
 
     bool IsConnected() const { return m_bConnected; }
@@ -120,8 +129,9 @@ private:
     // and 550 with missingIsEmpty, which come back with it closed.
     int StartDataCommand(const std::string& line, std::string& reply, bool missingIsEmpty = false);
     void CloseDataConnection();
-    void ReceiveFile(const std::string& localFile, const std::string& remoteFile);
-    void SendFileData(const std::string& localFile, const std::string& remoteFile);
+    void ReceiveFile(CSafeWriter& out, const std::string& remoteFile);
+    void SendFileData(std::FILE* f, const std::string& remoteFile);
+    std::string ReadLineBefore(std::chrono::steady_clock::time_point deadline);
     std::string ReceiveAllData();
     [[noreturn]] void ThrowLost(const std::string& text);
     void CheckArgument(const std::string& text) const;
@@ -135,6 +145,7 @@ private:
     std::mutex m_socketMutex;
     int m_nControlSocket = -1;
     int m_nDataSocket = -1;
+    std::string m_strPending;  // control bytes received after the last line
     bool m_bConnected = false;
     bool m_bBinary = false;
     std::string m_strHost, m_strUser, m_strPassword;

@@ -44,9 +44,18 @@ bool IsTimeOrYear(const std::string& s) {
            AllDigits(s.substr(colon + 1), 2, 2);
 }
 
+// A control character (below 0x20, or DEL) in a name: it could end a
+// command line or fool the log, so such a name is refused like one with "/".
+bool HasControlChar(const std::string& name) {
+    for (char c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return true;
+    return false;
+}
+
 // A name taken from a listing that must not become an entry.
 bool IsUnusableName(const std::string& name) {
-    return name.empty() || name[0] == '.' || name.find('/') != std::string::npos;
+    return name.empty() || name[0] == '.' || name.find('/') != std::string::npos ||
+           HasControlChar(name);
 }
 
 void Output(const std::vector<CDirEntry>& collected, const std::string& pattern,
@@ -146,7 +155,8 @@ void CFtpClient::ParseVmsListingText(const std::string& text, const std::string&
                 e.bIsDir = true;
             }
         }
-        if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
+        if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos ||
+            HasControlChar(name))
             continue;
         e.strName = name;
         collected.push_back(e);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "model/FileItem.h"
+#include "model/SafeFile.h"
 #include "model/WorkArea.h"
 
 const char* const kExecutionCompletedBanner =
@@ -93,19 +94,11 @@ std::string MakeDclProcedureText(const std::string& name, const CFileItem& item)
     return t;
 }
 
-// Writes the wrapper readable and writable by its owner only.
+// Writes the wrapper readable and writable by its owner only, through the
+// safe writer like every other replacing write.
 static bool WriteWrapper(const std::string& path, const std::string& text, std::string& message) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    bool ok = fd >= 0;
-    if (ok) {
-        size_t done = 0;
-        while (ok && done < text.size()) {
-            ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-            ok = n > 0;
-            if (ok) done += static_cast<size_t>(n);
-        }
-        ok = (::close(fd) == 0) && ok;
-    }
+    std::string error;
+    const bool ok = SaveFileAtomic(path, text, error, 0600, 0700);
     if (!ok) message = "Unable to write the command procedure " + path + ".";
     return ok;
 }

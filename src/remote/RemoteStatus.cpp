@@ -8,6 +8,23 @@
 #include "remote/FtpConnections.h"
 #include "remote/FtpWorker.h"
 
+std::string ItemListingLines(const CFileItem& item, const std::string& listing) {
+    if (item.GetHostKind() == "VMS") return listing;
+    const std::string full = item.RemoteDir + item.FileName;
+    std::string kept;
+    size_t start = 0;
+    while (start < listing.size()) {
+        size_t end = listing.find('\n', start);
+        if (end == std::string::npos) end = listing.size();
+        std::string line = listing.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const std::string name = CFtpClient::UnixListingName(line);
+        if (!item.FileName.empty() && (name == item.FileName || name == full)) kept += line + "\r\n";
+        start = end + 1;
+    }
+    return kept;
+}
+
 std::string FormatItemNumber(int number, int count) {
     std::string n = std::to_string(number);
     if (count > 9 && number < 10) n = "0" + n;
@@ -86,7 +103,7 @@ void CheckRemoteStatus(CProgramData& data, std::vector<CFileItem>& list) {
             RunWithReconnect(data, host, user, true, [&](CFtpClient& c) {
                 listing = c.ListToText(item.RemoteDir + item.FileName);
             });
-            item.UpdateRemoteStatus(listing, status);
+            item.UpdateRemoteStatus(ItemListingLines(item, listing), status);
         } catch (const CFtpClient::FTPException& e) {
             LogFtpFailure(e, "Failed to get verbose listing. ", true);
         }

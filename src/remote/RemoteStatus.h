@@ -22,6 +22,11 @@ void CheckRemoteStatus(CProgramData& data, std::vector<CFileItem>& list);
 // Marks every matching item of the project's loaded sessions modified or
 // missing, with one line per difference.
 void CompareRemoteTimes(CProgramData& data, int project, CFileItem& checked);
+// The lines of a listing that are the item's own, for the remote status: on
+// a UNIX host the lines whose name is the item's file name or its full
+// remote path; a longer name that ends with it ("my a.c" for "a.c") is
+// another file. A VMS listing passes whole.
+std::string ItemListingLines(const CFileItem& item, const std::string& listing);
 // "2008+7+14+9+5+3+" -> "14-Jul-2008 09:05:03"; "" for a text it cannot read.
 std::string FormatStoredTimeForDisplay(const std::string& stored);
 // The item number as the progress lines show it: "03/12", "007/120".

@@ -17,6 +17,11 @@ NetTimeouts& NetTimeoutValues() {
     return values;
 }
 
+NetLimits& NetLimitValues() {
+    static NetLimits values;
+    return values;
+}
+
 int PortFromEnvironment(const char* variable, int defaultPort) {
     const char* v = std::getenv(variable);
     if (!v || !*v) return defaultPort;

@@ -11,6 +11,16 @@ struct NetTimeouts {
 };
 NetTimeouts& NetTimeoutValues();
 
+// Size limits of what a server may send. A reply must arrive whole within
+// the reply time-out (one deadline for the reply, not per byte), and each of
+// its lines and the number of its lines are bounded; so is a listing.
+struct NetLimits {
+    size_t maxLineBytes = 64 * 1024;          // one control line
+    int maxReplyLines = 1000;                 // the lines of a multi-line reply
+    size_t maxListingBytes = 256u << 20;      // a LIST text, far above any real folder
+};
+NetLimits& NetLimitValues();
+
 // Result of a socket helper; on failure text says why.
 struct NetError {
     std::string text;

@@ -217,7 +217,7 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
                     listing = c.ListToText(remotePath);
                 });
                 std::string status;
-                item.UpdateRemoteStatus(listing, status);
+                item.UpdateRemoteStatus(ItemListingLines(item, listing), status);
                 StoreItem(static_cast<size_t>(i), item);
             }
             BeepTransferDone();

@@ -186,13 +186,20 @@ TEST_F(MasterFileTest, VersionPromptNoEndsTheProgramWithNothingSaved) {
     EXPECT_FALSE(fs::exists(g_strLibraryInfoDir + kLibraryFileName));
 }
 
-TEST_F(MasterFileTest, VersionPromptYesLeavesDataEmptyAndOptionsUntouched) {
-    WriteFile(MasterPath(), "Program Option: Version=0.5, TabWidth=3, \nSession Box: Sess=Old, SessInd=0, \n");
+TEST_F(MasterFileTest, VersionPromptYesKeepsTheOldFileAndStartsWithDefaults) {
+    const std::string old = "Program Option: Version=0.5, TabWidth=3, \nSession Box: Sess=Old, SessInd=0, \n";
+    WriteFile(MasterPath(), old);
     prompter.answers = {Answer::Yes};
     CProgramData data;
     data.LoadMasterFile();
     EXPECT_TRUE(exitCodes.empty());
-    EXPECT_EQ(data.GetProjectCount(), 0);
+    // The old project is not read; the default project, session and basket are there.
+    ASSERT_EQ(data.GetProjectCount(), 1);
+    EXPECT_NE(data.GetProjectName(0), "Old");
+    EXPECT_EQ(data.GetSessionCount(0), 1);
+    EXPECT_EQ(data.GetClusterCount(), 1);
+    EXPECT_TRUE(data.m_SessionReport.HasColumns());
+    EXPECT_EQ(ReadFile(MasterPath() + ".bak"), old);
     EXPECT_EQ(g_nTabWidth, 8);
     // Newer, equal and missing versions pass without a question.
     for (const char* v : {"Version=2.0, ", "Version=1.0.0.0, ", ""}) {

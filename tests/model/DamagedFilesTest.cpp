@@ -1,0 +1,224 @@
+// Stored files that their readers only partly understand are kept under a
+// backup name before a save writes over them, and the user is told.
+#include <filesystem>
+#include <sstream>
+
+#include "ModelFixture.h"
+#include "convert/LibraryFile.h"
+#include "model/KeyValue.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+std::string MasterPath() { return g_strSessionInfoDir + kMasterFileName; }
+std::string LibPath() { return g_strLibraryInfoDir + kLibraryFileName; }
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+    size_t at = text.find(from);
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
+}
+
+std::string CrOnly(std::string text) {
+    for (char& c : text)
+        if (c == '\n') c = '\r';
+    return text;
+}
+
+// Backups of a file in its folder.
+std::vector<std::string> Backups(const std::string& path) {
+    std::vector<std::string> out;
+    for (const auto& e : fs::directory_iterator(fs::path(path).parent_path())) {
+        const std::string p = e.path().string();
+        if (p.compare(0, path.size() + 4, path + ".bak") == 0) out.push_back(p);
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+}  // namespace
+
+class DamagedFilesTest : public ModelTest {};
+
+TEST_F(DamagedFilesTest, WholeGoldenFilesMakeNoBackup) {
+    CopyDataFolder("master", g_strSessionInfoDir);
+    fs::copy_file(Data("library/_qvl_library.txt"), LibPath());
+    CProgramData data;
+    data.LoadMasterFile();
+    data.LoadLibraryFile(LibPath(), false);
+    ASSERT_TRUE(data.SaveMasterFile(MasterPath()));
+    ASSERT_TRUE(data.SaveLibraryFile(LibPath()));
+    EXPECT_TRUE(Backups(MasterPath()).empty());
+    EXPECT_TRUE(Backups(LibPath()).empty());
+    for (const auto& e : fs::directory_iterator(g_strSessionInfoDir))
+        EXPECT_EQ(e.path().string().find(".bak"), std::string::npos) << e.path();
+    EXPECT_FALSE(trace.Has("was not read whole"));
+}
+
+TEST_F(DamagedFilesTest, AMasterFileWithAMisspeltMarkerIsKeptBeforeTheSave) {
+    CopyDataFolder("master", g_strSessionInfoDir);
+    const std::string damaged =
+        Replaced(ReadFile(MasterPath()), "Remote Cluster Names:", "Remote Clustr Names:");
+    WriteFile(MasterPath(), damaged);
+    CProgramData data;
+    data.LoadMasterFile();
+    EXPECT_EQ(data.GetProjectCount(), 2);  // what could be read is there
+    ASSERT_TRUE(trace.Has("The master data file " + MasterPath() + " was not read whole (1 line"))
+        << trace.All();
+    EXPECT_TRUE(trace.Has("kept as " + MasterPath() + ".bak"));
+    ASSERT_TRUE(data.SaveMasterFile(MasterPath()));
+    EXPECT_EQ(ReadFile(MasterPath() + ".bak"), damaged);
+    // The next damaged load adds a second backup; the first stays.
+    WriteFile(MasterPath(), damaged + "garbage line\n");
+    CProgramData again;
+    again.LoadMasterFile();
+    EXPECT_EQ(ReadFile(MasterPath() + ".bak"), damaged);
+    EXPECT_EQ(ReadFile(MasterPath() + ".bak.1"), damaged + "garbage line\n");
+    EXPECT_EQ(prompter.Messages().size(), 0u);  // told in the log, no box
+}
+
+TEST_F(DamagedFilesTest, MissingHeaderLinesAndDamagedBlocksAreCountedAndSessionsKept) {
+    // No "Session Box:" line: the sessions name no project.
+    CopyDataFolder("master", g_strSessionInfoDir);
+    std::string text = ReadFile(MasterPath());
+    const size_t box = text.find("Session Box:");
+    const std::string noBoxes = text.substr(0, box) + text.substr(text.find('\n', box) + 1);
+    WriteFile(MasterPath(), noBoxes);
+    CProgramData data;
+    data.LoadMasterFile();
+    EXPECT_EQ(Backups(MasterPath()).size(), 1u);
+    EXPECT_EQ(ReadFile(MasterPath() + ".bak"), noBoxes);
+
+    // A session block without its values line keeps its work file.
+    CopyDataFolder("master", g_strSessionInfoDir);
+    text = ReadFile(MasterPath());
+    const size_t values = text.find("SessionName=Alpha");
+    const std::string noValues = text.substr(0, values) + text.substr(text.find('\n', values) + 1);
+    WriteFile(MasterPath(), noValues);
+    CProgramData d2;
+    d2.LoadMasterFile();
+    bool found = false;
+    for (int s = 0; s < d2.GetSessionCount(0); ++s)
+        found |= d2.GetSessionPtr(0, s)->BoxFileName == "Box01-Ses01-Alpha.txt";
+    EXPECT_TRUE(found);
+    EXPECT_EQ(Backups(MasterPath()).size(), 2u);
+}
+
+TEST_F(DamagedFilesTest, CrOnlyLineEndsAreLineEndsForEveryReader) {
+    CopyDataFolder("master", g_strSessionInfoDir);
+    for (const char* name : {"_qvl_master.txt", "Box01-Ses02-Betaold.txt"}) {
+        const std::string p = g_strSessionInfoDir + name;
+        WriteFile(p, CrOnly(ReadFile(p)));
+    }
+    WriteFile(LibPath(), CrOnly(ReadFile(Data("library/_qvl_library.txt"))));
+    CProgramData data;
+    data.LoadMasterFile();
+    ASSERT_EQ(data.GetProjectCount(), 2);
+    EXPECT_EQ(data.GetSessionName(0, 1), "Beta, old");
+    EXPECT_EQ(data.GetFileItemCount(0, 1, 0), 2);
+    EXPECT_EQ(data.GetFileItem(0, 1, 0, 1).FileName, "a, b.txt");
+    EXPECT_EQ(data.GetClusterCount(), 2);
+
+    CProgramData lib, golden;
+    lib.LoadLibraryFile(LibPath(), false);
+    golden.LoadLibraryFile(Data("library/_qvl_library.txt"), true);
+    EXPECT_GT(lib.GetLibraryCount(), 0);
+    EXPECT_EQ(lib.GetLibraryCount(), golden.GetLibraryCount());
+    EXPECT_EQ(lib.FormatLibraryFile(), golden.FormatLibraryFile());
+
+    // The reader itself: CR, LF and CR LF files give the same lines.
+    for (const char* text : {"a\rb\r\rc", "a\nb\n\nc\n", "a\r\nb\r\n\r\nc"}) {
+        std::istringstream in(text);
+        std::vector<std::string> lines;
+        std::string line;
+        while (ReadLine(in, line)) lines.push_back(line);
+        EXPECT_EQ(lines, (std::vector<std::string>{"a", "b", "", "c"})) << text;
+    }
+}
+
+TEST_F(DamagedFilesTest, AWorkFileWithDamagedOrMissingLinesIsKeptAndItsItemsRead) {
+    CopyDataFolder("master", g_strSessionInfoDir);
+    const std::string work = g_strSessionInfoDir + "Box01-Ses02-Betaold.txt";
+    std::string text = ReadFile(work);
+    // The three header lines gone, an item line damaged.
+    text = text.substr(text.find("    0. FileName="));
+    text = Replaced(text, "    1. FileName=a", "    1. FleName=a");
+    WriteFile(work, text);
+    CSession se;
+    se.BoxFileName = "Box01-Ses02-Betaold.txt";
+    ASSERT_EQ(se.Read(g_strSessionInfoDir), 1);
+    EXPECT_EQ(se.m_Baskets[0].m_Items.size(), 1u);  // the first item survived the lost header
+    EXPECT_EQ(se.m_Baskets[0].m_Items[0].FileName, "LOGIN.COM");
+    EXPECT_TRUE(trace.Has("The session work file " + work + " was not read whole (4 lines"))
+        << trace.All();
+    EXPECT_EQ(ReadFile(work + ".bak"), text);
+    ASSERT_EQ(se.Write(g_strSessionInfoDir, 1, 0), 1);
+    EXPECT_EQ(ReadFile(work + ".bak"), text);
+
+    // A foreign folder's file is read but not backed up: no save writes it.
+    TempDir other;
+    WriteFile(other / "Box.txt", text);
+    CSession foreign;
+    foreign.BoxFileName = "Box.txt";
+    ASSERT_EQ(foreign.Read(other.dir()), 1);
+    EXPECT_FALSE(fs::exists(other / "Box.txt.bak"));
+}
+
+TEST_F(DamagedFilesTest, ALibraryFileWithDamagedLinesIsKeptAndMakesNoGarbageLibrary) {
+    const std::string golden = ReadFile(Data("library/_qvl_library.txt"));
+    CProgramData good;
+    good.LoadLibraryFile(Data("library/_qvl_library.txt"), true);
+    // A misspelt macro-list marker: its lines must not turn into libraries.
+    const std::string damaged =
+        Replaced(golden, "~X~ Wild find rep macro list: ", "~X~ Wild find rep macro lst: ");
+    ASSERT_NE(damaged, golden);
+    WriteFile(LibPath(), damaged);
+    CProgramData data;
+    data.LoadLibraryFile(LibPath(), false);
+    EXPECT_EQ(data.GetLibraryCount(), good.GetLibraryCount());
+    for (int i = 0; i < data.GetLibraryCount(); ++i)
+        EXPECT_EQ(data.m_LibraryList.Libraries[i].LibName, good.m_LibraryList.Libraries[i].LibName);
+    EXPECT_TRUE(trace.Has("The library file " + LibPath() + " was not read whole")) << trace.All();
+    ASSERT_TRUE(data.SaveLibraryFile(LibPath()));
+    EXPECT_EQ(ReadFile(LibPath() + ".bak"), damaged);
+
+    // The reader counts what it skips.
+    std::istringstream in("LibName=A, \nnonsense\n" + std::string(kLibrariesEndMarker) + "\n");
+    CLibraryList list;
+    size_t skipped = 0;
+    ReadLibrary(in, kLibrariesEndMarker, list, &skipped);
+    EXPECT_EQ(list.GetCount(), 1);
+    EXPECT_GT(skipped, 0u);
+}
+
+TEST_F(DamagedFilesTest, YesToTheOldVersionQuestionKeepsTheOldLibraryFile) {
+    const std::string old = "~*~ Library option: Version=0.9, WorkMode=0, FR_LibIndex=0, \n";
+    WriteFile(LibPath(), old);
+    prompter.answers = {Answer::Yes};
+    CProgramData data;
+    data.LoadLibraryFile(LibPath(), false);
+    EXPECT_TRUE(exitCodes.empty());
+    ASSERT_TRUE(data.SaveLibraryFile(LibPath()));
+    EXPECT_EQ(ReadFile(LibPath() + ".bak"), old);
+}
+
+TEST_F(DamagedFilesTest, AWorkFileNameSharedWithTheMasterFileOrAnotherSessionIsRenamed) {
+    CopyDataFolder("master", g_strSessionInfoDir);
+    std::string text = ReadFile(MasterPath());
+    text = Replaced(text, "Box02-Ses01-Gamma.txt", "_qvl_master.txt");
+    text = Replaced(text, "Box01-Ses02-Betaold.txt", "Box01-Ses01-Alpha.txt");
+    WriteFile(MasterPath(), text);
+    CProgramData data;
+    data.LoadMasterFile();
+    std::vector<std::string> names;
+    for (int p = 0; p < data.GetProjectCount(); ++p)
+        for (int s = 0; s < data.GetSessionCount(p); ++s)
+            names.push_back(data.GetSessionPtr(p, s)->BoxFileName);
+    ASSERT_EQ(names.size(), 3u);
+    EXPECT_EQ(std::count(names.begin(), names.end(), "_qvl_master.txt"), 0);
+    EXPECT_EQ(std::count(names.begin(), names.end(), "Box01-Ses01-Alpha.txt"), 1);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(std::unique(names.begin(), names.end()), names.end());
+    // A save leaves the master file a master file.
+    ASSERT_TRUE(data.SaveMasterFile(MasterPath()));
+    EXPECT_EQ(ReadFile(MasterPath()).rfind("Program Option:", 0), 0u);
+}

@@ -1,0 +1,350 @@
+// Servers that send too much, too slowly or the wrong names, and local
+// targets that a download or an upload must not harm.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include "RemoteFixture.h"
+#include "remote/FtpClient.h"
+#include "remote/RemoteStatus.h"
+#include "remote/TransferEngine.h"
+
+using namespace qvltest;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A server that answers one connection with a script of its own; the script
+// gets a send function that fails once the client has gone.
+class HostileServer {
+public:
+    using Script = std::function<void(const std::function<bool(const std::string&)>& send)>;
+    explicit HostileServer(Script script) : m_script(std::move(script)) {
+        m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_listen, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::listen(m_listen, 1);
+        socklen_t len = sizeof a;
+        ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&a), &len);
+        m_port = ntohs(a.sin_port);
+        m_thread = std::thread([this] {
+            pollfd p{m_listen, POLLIN, 0};
+            if (::poll(&p, 1, 5000) <= 0) return;
+            int c = ::accept(m_listen, nullptr, nullptr);
+            if (c < 0) return;
+            timeval tv{1, 0};
+            ::setsockopt(c, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+            m_script([&](const std::string& s) {
+                return !m_stop && ::send(c, s.data(), s.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(s.size());
+            });
+            ::close(c);
+        });
+    }
+    ~HostileServer() {
+        m_stop = true;
+        if (m_thread.joinable()) m_thread.join();
+        ::close(m_listen);
+    }
+    int port() const { return m_port; }
+
+private:
+    Script m_script;
+    int m_listen = -1, m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+class Limits {
+public:
+    Limits() : m_t(NetTimeoutValues()), m_l(NetLimitValues()) {
+        NetTimeoutValues().replyMs = 1500;
+        NetTimeoutValues().dataMs = 1500;
+        NetTimeoutValues().connectMs = 1000;
+    }
+    ~Limits() {
+        NetTimeoutValues() = m_t;
+        NetLimitValues() = m_l;
+    }
+
+private:
+    NetTimeouts m_t;
+    NetLimits m_l;
+};
+
+long long MsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
+// Connects to a hostile server and returns the failure it ends with.
+std::string ConnectFails(int port, bool& lost, long long& ms) {
+    CFtpClient c;
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        c.Connect("127.0.0.1", "ann", "pw", port);
+    } catch (const CFtpClient::FTPException& e) {
+        ms = MsSince(start);
+        lost = e.ConnectionLost();
+        return e.what();
+    }
+    ms = MsSince(start);
+    return "connected";
+}
+
+class HostileFtp : public ::testing::Test {
+protected:
+    void SetUp() override { ResetWorkerFlags(); }
+    void Connect(CFtpClient& c) { c.Connect("127.0.0.1", "ann", "secret", server.port()); }
+    size_t Count(const std::string& word) {
+        size_t n = 0;
+        for (const std::string& l : server.Received()) n += l.rfind(word, 0) == 0;
+        return n;
+    }
+    Limits limits;
+    FakeFtpServer server;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------- replies
+
+TEST(HostileReplies, AnEndlessLineOrAnEndlessReplyEndsTheCommandQuickly) {
+    Limits limits;
+    bool lost = false;
+    long long ms = 0;
+    {
+        HostileServer s([](auto send) {
+            if (!send("220 ")) return;
+            const std::string block(8192, 'x');
+            while (send(block)) {
+            }
+        });
+        EXPECT_EQ(ConnectFails(s.port(), lost, ms), "The server's reply line is too long.");
+        EXPECT_TRUE(lost);
+        EXPECT_LT(ms, 1500);
+    }
+    {
+        HostileServer s([](auto send) {
+            if (!send("220-welcome\r\n")) return;
+            while (send("220-and more\r\n")) {
+            }
+        });
+        EXPECT_EQ(ConnectFails(s.port(), lost, ms), "The server's reply is too long.");
+        EXPECT_TRUE(lost);
+        EXPECT_LT(ms, 1500);
+    }
+}
+
+TEST(HostileReplies, AReplyThatDripsForeverMeetsOneDeadlineNotATimerPerByte) {
+    Limits limits;
+    NetTimeoutValues().replyMs = 1000;
+    bool lost = false;
+    long long ms = 0;
+    HostileServer s([](auto send) {
+        // A byte every 50 ms: a per-byte timer would never fire.
+        if (!send("220-")) return;
+        for (int i = 0; i < 200 && send(i % 40 == 39 ? "\r\n220-" : "x"); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    });
+    EXPECT_EQ(ConnectFails(s.port(), lost, ms), "Unable to receive server's response");
+    EXPECT_TRUE(lost);
+    EXPECT_GE(ms, 900);
+    EXPECT_LT(ms, 2500);
+}
+
+TEST_F(HostileFtp, AListingPastItsCapDropsTheConnectionAndTheNextOneWorks) {
+    NetLimitValues().maxListingBytes = 100000;
+    std::string listing;
+    while (listing.size() < 300000) listing += "-rw-r--r-- 1 u g 5 Jan 01 12:00 file.txt\r\n";
+    server.listing = listing;
+    server.Start();
+    CFtpClient c;
+    Connect(c);
+    try {
+        c.ListToText("/");
+        FAIL() << "the listing was taken whole";
+    } catch (const CFtpClient::FTPException& e) {
+        EXPECT_TRUE(e.ConnectionLost());
+        EXPECT_NE(std::string(e.what()).find("listing is longer than 100000 bytes"), std::string::npos);
+    }
+    // A listing under the cap on a new connection.
+    server.listing = listing.substr(0, 4300);
+    CFtpClient again;
+    Connect(again);
+    EXPECT_EQ(again.ListToText("/"), server.listing);
+}
+
+TEST(HostileListings, NamesWithControlCharactersAreRefusedLikeNamesWithASlash) {
+    const std::string text =
+        "total 4\r\n"
+        "-rw-r--r-- 1 u g 5 Jan 01 12:00 good.txt\r\n"
+        "-rw-r--r-- 1 u g 5 Jan 01 12:00 bad\x01name\r\n"
+        "-rw-r--r-- 1 u g 5 Jan 01 12:00 tab\tname\r\n"
+        "-rw-r--r-- 1 u g 5 Jan 01 12:00 del\x7fname\r\n"
+        "-rw-r--r-- 1 u g 5 Jan 01 12:00 cr\rname\r\n"
+        "drwxr-xr-x 2 u g 5 Jan 01 12:00 esc\x1b[2Jdir\r\n"
+        "-rw-r--r-- 1 u g 5 Jan 01 12:00 a/b\r\n";
+    std::vector<CDirEntry> e;
+    CFtpClient::ParseUnixListingText(text, "*", e);
+    ASSERT_EQ(e.size(), 1u);
+    EXPECT_EQ(e[0].strName, "good.txt");
+    std::vector<CDirEntry> v;
+    CFtpClient::ParseVmsListingText("Directory DKA0:[ANN]\r\n\r\nGOOD.COM;1 2/3\r\nBAD\x02.COM;1 2/3\r\n",
+                                    "*", v);
+    ASSERT_EQ(v.size(), 1u);
+    EXPECT_EQ(v[0].strName, "GOOD.COM");
+}
+
+// ---------------------------------------------------------------- local targets
+
+TEST_F(HostileFtp, ALocalFileThatCannotBeMadeSendsNoRetrAndKeepsTheConnectionInStep) {
+    server.retrData = "remote text\n";
+    server.Start();
+    CFtpClient c;
+    Connect(c);
+    TempDir t;
+    fs::create_directories(t / "folder");
+    ASSERT_EQ(::mkfifo((t / "pipe").c_str(), 0644), 0);
+    for (const std::string& target : {t / "folder", t / "missing/dir/f.txt", t / "pipe"}) {
+        try {
+            c.RetrieveFile("f.txt", target);
+            FAIL() << target;
+        } catch (const CFtpClient::FTPException& e) {
+            EXPECT_FALSE(e.ConnectionLost());
+            EXPECT_EQ(std::string(e.what()).rfind("Unable to open local file for writing.", 0), 0u)
+                << e.what();
+        }
+        EXPECT_EQ(c.GetSystemType(), "UNIX");  // in step
+    }
+    EXPECT_EQ(Count("RETR"), 0u);
+    EXPECT_TRUE(fs::is_directory(t / "folder"));
+    struct stat st {};
+    ::lstat((t / "pipe").c_str(), &st);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    // The same connection fetches the next file.
+    c.RetrieveFile("f.txt", t / "ok.txt");
+    EXPECT_EQ(ReadFile(t / "ok.txt"), "remote text\n");
+}
+
+TEST_F(HostileFtp, ADownloadKeepsModeAndLinksAndNeverReplacesADevice) {
+    server.retrData = "new\n";
+    server.Start();
+    CFtpClient c;
+    Connect(c);
+    TempDir t;
+    const std::string priv = t / "priv.txt";
+    WriteFile(priv, "old");
+    ::chmod(priv.c_str(), 0600);
+    ::symlink(priv.c_str(), (t / "link").c_str());
+    c.RetrieveFile("f", t / "link");
+    EXPECT_TRUE(fs::is_symlink(t / "link"));
+    EXPECT_EQ(ReadFile(priv), "new\n");
+    struct stat st {};
+    ::lstat(priv.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    // A read-only file is not rewritten.
+    ::chmod(priv.c_str(), 0400);
+    EXPECT_THROW(c.RetrieveFile("f", priv), CFtpClient::FTPException);
+    ::chmod(priv.c_str(), 0600);
+    EXPECT_EQ(ReadFile(priv), "new\n");
+    // A link planted at the old temporary name leads nowhere now.
+    WriteFile(t / "victim", "victim");
+    ::symlink((t / "victim").c_str(), (t / "dl.txt.qvl-part").c_str());
+    c.RetrieveFile("f", t / "dl.txt");
+    EXPECT_EQ(ReadFile(t / "victim"), "victim");
+    EXPECT_EQ(ReadFile(t / "dl.txt"), "new\n");
+
+    if (::geteuid() != 0) GTEST_SKIP() << "device nodes need root";
+    const std::string null = t / "null";
+    ASSERT_EQ(::mknod(null.c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+    EXPECT_THROW(c.RetrieveFile("f", null), CFtpClient::FTPException);
+    ::lstat(null.c_str(), &st);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+    EXPECT_EQ(st.st_rdev, makedev(1, 3));
+}
+
+TEST_F(HostileFtp, PutOfAFolderOrAPipeIsRefusedBeforeStor) {
+    server.Start();
+    CFtpClient c;
+    Connect(c);
+    TempDir t;
+    ASSERT_EQ(::mkfifo((t / "pipe").c_str(), 0644), 0);
+    // No writer ever opens the pipe: the refusal must not wait for one.
+    for (const std::string& local : {t.path(), t / "pipe"}) {
+        try {
+            c.PutFile(local, "/remote.txt");
+            FAIL() << local;
+        } catch (const CFtpClient::FTPException& e) {
+            EXPECT_NE(std::string(e.what()).find("not a regular file"), std::string::npos) << e.what();
+        }
+    }
+    EXPECT_EQ(Count("STOR"), 0u);
+    EXPECT_TRUE(server.StoredNames().empty());
+    EXPECT_EQ(c.GetSystemType(), "UNIX");
+}
+
+// ---------------------------------------------------------------- the engine
+
+namespace {
+class HostileTransfer : public RemoteEngineTest {
+protected:
+    void SetUp() override {
+        RemoteEngineTest::SetUp();
+        server.retrData = "fetched\n";
+        server.Start();
+        port = std::to_string(server.port());
+        env = std::make_unique<ScopedEnv>("QVL_FTP_PORT", port.c_str());
+        AddAccount("127.0.0.1", "ann", "pw");
+        g_bFtpUpdate = false;
+    }
+    void TearDown() override {
+        RemoteEngineTest::TearDown();
+        server.Stop();
+    }
+    FakeFtpServer server;
+    TempDir local;
+    std::string port;
+    std::unique_ptr<ScopedEnv> env;
+};
+}  // namespace
+
+TEST_F(HostileTransfer, ABasketWhoseFirstItemCannotBeWrittenStillFetchesTheRest) {
+    fs::create_directories(local / "first.txt");  // a folder where the file would go
+    AddItem(MakeItem("first.txt", "127.0.0.1", "ann", "/r/", local.dir()));
+    AddItem(MakeItem("second.txt", "127.0.0.1", "ann", "/r/", local.dir()));
+    AddItem(MakeItem("third.txt", "127.0.0.1", "ann", "/r/", local.dir()));
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    RunFtpWorkerHere([&] { TransferToLocal(data, 0, 0, 0, {0, 1, 2}); });
+    auto results = TransferResults();
+    ASSERT_EQ(results.size(), 3u);
+    EXPECT_EQ(results[0].IsFTPed, "failed");
+    EXPECT_EQ(results[1].IsFTPed, "Yes");
+    EXPECT_EQ(results[2].IsFTPed, "Yes");
+    EXPECT_EQ(ReadFile(local / "second.txt"), "fetched\n");
+    EXPECT_EQ(ReadFile(local / "third.txt"), "fetched\n");
+    EXPECT_TRUE(fs::is_directory(local / "first.txt"));
+    EXPECT_EQ(server.Connections(), 1);  // no reconnect was needed
+}
+
+TEST(RemoteStatusMatch, ALongerNameThatEndsWithTheItemsNameIsAnotherFile) {
+    CFileItem item = MakeItem("a.c", "h", "u", "/src/", "/tmp/");
+    const std::string other = "-rw-r--r-- 1 u g 9 Mar 03 2020 my a.c\r\n";
+    const std::string mine = "-rw-r--r-- 1 u g 9 Jul 14 2008 a.c\r\n";
+    EXPECT_EQ(ItemListingLines(item, other), "");
+    std::string status;
+    item.UpdateRemoteStatus(ItemListingLines(item, other), status);
+    EXPECT_EQ(item.GetRemoteTimeText(), kRemoteMissingTime);
+    // With the item's own line present, that line gives the time.
+    EXPECT_EQ(ItemListingLines(item, other + mine), mine);
+    item.UpdateRemoteStatus(ItemListingLines(item, other + mine), status);
+    EXPECT_EQ(item.GetRemoteTimeText().rfind("2008+7+14+", 0), 0u) << item.GetRemoteTimeText();
+    // The full path, as some servers list a single file, and a link's name.
+    EXPECT_EQ(ItemListingLines(item, "-rw-r--r-- 1 u g 9 Jul 14 2008 /src/a.c\r\n"),
+              "-rw-r--r-- 1 u g 9 Jul 14 2008 /src/a.c\r\n");
+    EXPECT_EQ(ItemListingLines(item, "lrwxrwxrwx 1 u g 9 Jul 14 2008 b.c -> a.c\r\n"), "");
+}
