@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QTreeWidget>
 #include <algorithm>
+#include <cstdlib>
 
 #include "app/ControlPanelBar.h"
 #include "app/ListViews.h"
@@ -105,7 +106,12 @@ void CAddFilesCommands::OnAddLocalFiles() {
     if (s_pickLocalFiles) {
         picked = s_pickLocalFiles();
     } else {
-        const QStringList files = QFileDialog::getOpenFileNames(&m_frame, "Browse Local File System", Q(g_strLastLocalDir));
+        // The dialog opens where the last files came from, else in the
+        // session's local folder, else in the home folder.
+        std::string start = g_strLastLocalDir;
+        if (start.empty()) start = d.GetSession(d.GetCurProject(), d.GetCurSession()).LocalDir;
+        if (start.empty() && std::getenv("HOME")) start = std::getenv("HOME");
+        const QStringList files = QFileDialog::getOpenFileNames(&m_frame, "Browse Local File System", Q(start));
         if (!files.isEmpty()) {
             picked.emplace();
             for (const QString& f : files) picked->push_back(f.toUtf8().toStdString());

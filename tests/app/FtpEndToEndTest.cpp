@@ -1,7 +1,8 @@
 // The built program under a real X server (Xvfb), driven with xdotool like a
 // user: select the items, F5, a server copy changes, F4, Ctrl+S, close,
 // start again, close again; then the work file and the local files tell
-// what happened.
+// what happened. A second run adds the files through FTP > Browse local files
+// and the file dialog first.
 #include <cstdio>
 #include <fcntl.h>
 #include <poll.h>
@@ -111,9 +112,10 @@ protected:
         return qvltest::WaitFor([&] { return !program->Running(); }, 5000);
     }
     std::string WorkFile() { return g_strSessionInfoDir + "Box01-Ses01-S.txt"; }
-    bool AllSent() {
+    bool AllSent(const std::vector<std::string>& names = {"my file.txt", "pic.bin", "notes.txt"}) {
         const std::string work = ReadFile(WorkFile());
-        for (const char* name : {"FileName=my file.txt,", "FileName=pic.bin,", "FileName=notes.txt,"}) {
+        for (const std::string& n : names) {
+            const std::string name = "FileName=" + n + ",";
             const size_t at = work.find(name);
             if (at == std::string::npos) return false;
             const std::string line = work.substr(at, work.find('\n', at) - at);
@@ -194,6 +196,61 @@ TEST_F(FtpEndToEnd, SelectPutChangeGetSaveCloseAndStartAgain) {
     EXPECT_EQ(ReadFile(Local() + "pic.bin"), picture);
     EXPECT_EQ(ReadFile(ServerRoot() + "/pic.bin"), picture);
     EXPECT_EQ(ReadFile(Local() + "notes.txt"), "notes\n");
+}
+
+TEST_F(FtpEndToEnd, FilesAddedThroughTheFileDialogAreSent) {
+    MakeFtpArea(false);
+    // A picture: its extension makes it a binary item when it is added.
+    WriteFile(Local() + "pic.jpg", std::string("\xff\xd8\xff\xe0\r\n\x00\n\x1a\r", 10));
+    const std::vector<std::string> names = {"my file.txt", "pic.jpg", "notes.txt"};
+    const std::string id = StartProgram();
+    ASSERT_FALSE(id.empty()) << "the main window did not appear";
+    Xdo("windowfocus --sync " + id);
+    Xdo("key Escape");
+
+    // FTP > Browse local files: the menu title is found by trying the places
+    // where it can stand in the menu bar, then the seventh row of the menu is
+    // clicked; the file dialog tells when it opened.
+    std::string dialog;
+    for (int x = 260; x <= 300 && dialog.empty(); x += 10) {
+        Xdo("mousemove --sync --window " + id + " " + std::to_string(x) + " 10 click 1");
+        std::this_thread::sleep_for(300ms);
+        Xdo("mousemove --sync --window " + id + " 350 161 click 1");
+        for (int wait = 0; wait < 20 && dialog.empty(); ++wait) {
+            const std::string out = Xdo("search --onlyvisible --name '^Browse Local File System$'");
+            if (out.find_first_of("0123456789") == 0) dialog = out.substr(0, out.find('\n'));
+            else std::this_thread::sleep_for(100ms);
+        }
+        if (dialog.empty()) Xdo("key Escape Escape");
+    }
+    ASSERT_FALSE(dialog.empty()) << "the file dialog did not open";
+    Xdo("windowfocus --sync " + dialog);
+    Xdo("type --delay 5 '\"" + Local() + "my file.txt\" \"" + Local() + "pic.jpg\" \"" + Local() + "notes.txt\"'");
+    Xdo("key Return");
+
+    // The three new rows are the selection: F5 sends them.
+    const auto sent = [&] {
+        for (const std::string& n : names)
+            if (!SameFile(Local() + n, ServerRoot() + "/" + n)) return false;
+        return true;
+    };
+    bool put = false;
+    for (int attempt = 0; attempt < 3 && !put; ++attempt) {
+        Xdo("windowfocus --sync " + id);
+        Xdo("key F5");
+        put = qvltest::WaitFor(sent, 8000);
+        if (!put) Xdo("key Escape");
+    }
+    ASSERT_TRUE(put) << "F5 did not put the three added files on the server";
+    std::this_thread::sleep_for(1500ms);
+    std::filesystem::remove(WorkFile());
+    bool saved = false;
+    for (int attempt = 0; attempt < 3 && !saved; ++attempt) {
+        Xdo("key ctrl+s");
+        saved = qvltest::WaitFor([&] { return AllSent(names); }, 3000);
+    }
+    EXPECT_TRUE(saved) << ReadFile(WorkFile());
+    ASSERT_TRUE(CloseProgram(id));
 }
 
 }  // namespace

@@ -67,7 +67,8 @@ protected:
     // Project "P", session "S" with the baskets "One" ("my file.txt",
     // "pic.bin", "notes.txt") and "Two" ("other.txt"), the local files, and
     // the server's account in the vault.
-    void MakeFtpArea() {
+    // withItems false: the session and its baskets only, the files on disk.
+    void MakeFtpArea(bool withItems = true) {
         CProgramData d;
         d.InsertProject("P", 0);
         d.InsertSession("S", 0, 0);
@@ -84,10 +85,12 @@ protected:
         WriteFile(Local() + "pic.bin", std::string("\x89PNG\r\n\x1a\n\x00\x01\xff\r\n", 14));
         WriteFile(Local() + "notes.txt", "notes\n");
         WriteFile(Local() + "other.txt", "other\n");
-        d.InsertFileItems(0, 0, 0, 0, Item("my file.txt", Local()));
-        d.InsertFileItems(0, 0, 0, 1, Item("pic.bin", Local(), true));
-        d.InsertFileItems(0, 0, 0, 2, Item("notes.txt", Local()));
-        d.InsertFileItems(0, 0, 1, 0, Item("other.txt", Local()));
+        if (withItems) {
+            d.InsertFileItems(0, 0, 0, 0, Item("my file.txt", Local()));
+            d.InsertFileItems(0, 0, 0, 1, Item("pic.bin", Local(), true));
+            d.InsertFileItems(0, 0, 0, 2, Item("notes.txt", Local()));
+            d.InsertFileItems(0, 0, 1, 0, Item("other.txt", Local()));
+        }
         for (int b = 0; b < 2; ++b)
             for (CFileItem* it : d.GetBasketItemPtrs(0, 0, b)) it->RefreshLocalTime();
         d.AddCluster("Lab", 0);
