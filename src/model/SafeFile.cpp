@@ -1,5 +1,8 @@
 #include "model/SafeFile.h"
 
+#include <fstream>
+#include <iterator>
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -340,12 +343,41 @@ bool RenameReplace(const std::string& from, const std::string& to, std::string& 
     return true;
 }
 
+namespace {
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+// An earlier backup that holds the very same bytes (a damaged file read at
+// every start is kept once, not once a start).
+std::string FindSameBackup(const std::string& path) {
+    std::string now;
+    if (!ReadWholeFile(path, now)) return std::string();
+    std::string bak = path + ".bak";
+    for (int n = 1; PathExists(bak); ++n) {
+        std::string old;
+        if (ReadWholeFile(bak, old) && old == now) return bak;
+        bak = path + ".bak." + std::to_string(n);
+    }
+    return std::string();
+}
+}  // namespace
+
 std::string KeepDamagedFile(const std::string& path, const std::string& what, size_t lines,
                             const std::string& why) {
     std::string bak, error;
     std::string detail = why;
     if (detail.empty())
         detail = std::to_string(lines) + (lines == 1 ? " line" : " lines") + " could not be read";
+    bak = FindSameBackup(path);
+    if (!bak.empty()) {
+        WriteTrace("The " + what + " " + path + " was not read whole (" + detail + "); it is kept as " +
+                   bak + " already.");
+        return bak;
+    }
     if (!KeepBackupCopy(path, bak, error)) {
         WriteTrace("The " + what + " " + path + " was not read whole (" + detail +
                    ") and could not be kept: " + error);

@@ -73,6 +73,11 @@ TEST_F(DamagedFilesTest, AMasterFileWithAMisspeltMarkerIsKeptBeforeTheSave) {
     again.LoadMasterFile();
     EXPECT_EQ(ReadFile(MasterPath() + ".bak"), damaged);
     EXPECT_EQ(ReadFile(MasterPath() + ".bak.1"), damaged + "garbage line\n");
+    // The same damaged file read again (a start without a save) is kept once.
+    CProgramData third;
+    third.LoadMasterFile();
+    EXPECT_EQ(Backups(MasterPath()).size(), 2u);
+    EXPECT_TRUE(trace.Has("kept as " + MasterPath() + ".bak.1 already"));
     EXPECT_EQ(prompter.Messages().size(), 0u);  // told in the log, no box
 }
 
