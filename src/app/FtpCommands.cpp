@@ -228,7 +228,6 @@ bool CFtpCommands::StartTransferJobs(bool toRemote, std::vector<Job> jobs, After
         try {
             for (const Job& job : jobs) {
                 if (job.items.empty()) continue;
-                snapshot->SetCurrentBasket(p, s, job.basket);
                 const bool ok = toRemote ? TransferToRemote(*snapshot, p, s, job.basket, job.items)
                                          : TransferToLocal(*snapshot, p, s, job.basket, job.items);
                 if (!ok) {

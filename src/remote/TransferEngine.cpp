@@ -21,6 +21,11 @@ namespace {
 bool Gather(CProgramData& data, int project, int session, int basket, const std::vector<int>& items) {
     if (!data.IsValidSession(false, project, session)) return false;
     FtpResultsLock lists;
+    // The results belong to the basket the items came from, whatever is
+    // current meanwhile.
+    lists->project = project;
+    lists->session = session;
+    lists->basket = basket;
     for (int f : items)
         if (data.IsValidFileItem(false, project, session, basket, f))
             lists->transfer.push_back(data.GetFileItem(project, session, basket, f));
@@ -102,12 +107,6 @@ void RenameItemAccount(CProgramData& data, const std::string& oldHost, const std
 }
 
 bool TransferFiles(CProgramData& data, bool toRemote) {
-    {
-        FtpResultsLock lists;
-        lists->project = data.GetCurProject();
-        lists->session = data.GetCurSession();
-        lists->basket = data.GetCurBasket();
-    }
     std::string failures;
     int counter = 1;
     std::vector<CHost> failedHosts;

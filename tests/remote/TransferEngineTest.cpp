@@ -322,3 +322,17 @@ TEST_F(FakeTransfer, AStopWhileRexecOutputIsAwaitedShowsTheAbortText) {
 }
 
 }  // namespace
+
+TEST_F(PyTransfer, ResultsBelongToTheBasketTheItemsCameFromNotToTheCurrentOne) {
+    WriteFile(local / "c.txt", "c\n");
+    data.InsertBasket("Other", 0, 0, 1);
+    CFileItem it = MakeItem("c.txt", "127.0.0.1", kUser, "/", local.dir());
+    data.InsertFileItems(0, 0, 1, 0, it);
+    data.SetCurrentBasket(0, 0, 0);
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    RunFtpWorkerHere([&] { TransferToRemote(data, 0, 0, 1, {0}); });
+    FtpResultsLock lists;
+    ASSERT_EQ(lists->transfer.size(), 1u);
+    EXPECT_EQ(lists->transfer[0].IsFTPed, "Yes");
+    EXPECT_EQ(lists->basket, 1);
+}
