@@ -385,10 +385,13 @@ void CProgramData::SetCurrentHost(int c, int h) {
 void CProgramData::ApplyCurrentHostToSession(int p, int s) {
     CSession* se = GetSessionPtr(p, s);
     if (!se) return;
+    // Without a current connection there is nothing to take over, and an
+    // empty folder never replaces the session's own.
+    if (g_CurrentAccount.m_strHost.empty() || g_CurrentAccount.m_strUser.empty()) return;
     se->Host = g_CurrentAccount.m_strHost;
     se->User = g_CurrentAccount.m_strUser;
-    se->RemoteDir = g_CurrentAccount.m_strLastFolder;
-    se->LocalDir = g_sDefaultLocalDir;
+    if (!g_CurrentAccount.m_strLastFolder.empty()) se->RemoteDir = g_CurrentAccount.m_strLastFolder;
+    if (!g_sDefaultLocalDir.empty()) se->LocalDir = g_sDefaultLocalDir;
 }
 
 void CProgramData::FillEmptyItemDirs(int p, int s) {

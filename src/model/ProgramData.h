@@ -174,6 +174,8 @@ public:
     // ---- current connection
     void SelectSessionHost(int p, int s);
     void SetCurrentHost(int c, int h);
+    // The current connection's host, user and last folder and the default
+    // local folder become the session's; empty values are not taken over.
     void ApplyCurrentHostToSession(int p, int s);
     void FillEmptyItemDirs(int p, int s);
 

@@ -302,3 +302,37 @@ TEST_F(ProgramDataTest, SessionHostAndItemAttributes) {
     EXPECT_EQ(g_CurrentAccount.m_strLastFolder, "/new/");
     data.FillEmptyItemDirs(0, 0);
 }
+
+TEST_F(ProgramDataTest, TheCurrentConnectionBecomesTheSessionsWithoutEmptyingIt) {
+    CProgramData d;
+    d.InsertProject("P", 0);
+    d.InsertSession("S", 0, 0);
+    CSession* se = d.GetSessionPtr(0, 0);
+    se->Host = "build.example.com";
+    se->User = "alice";
+    se->RemoteDir = "/src/";
+    se->LocalDir = "/home/alice/src/";
+    const CHost savedAccount = g_CurrentAccount;
+    const std::string savedLocal = g_sDefaultLocalDir;
+    // No connection yet: the session keeps everything.
+    g_CurrentAccount = CHost();
+    d.ApplyCurrentHostToSession(0, 0);
+    EXPECT_EQ(se->Host, "build.example.com");
+    EXPECT_EQ(se->User, "alice");
+    EXPECT_EQ(se->RemoteDir, "/src/");
+    // A connection without a last folder: host and user only.
+    g_CurrentAccount = CHost("www.example.com", "bob", "pw");
+    g_sDefaultLocalDir.clear();
+    d.ApplyCurrentHostToSession(0, 0);
+    EXPECT_EQ(se->Host, "www.example.com");
+    EXPECT_EQ(se->User, "bob");
+    EXPECT_EQ(se->RemoteDir, "/src/");
+    EXPECT_EQ(se->LocalDir, "/home/alice/src/");
+    g_CurrentAccount.m_strLastFolder = "/var/www/";
+    g_sDefaultLocalDir = "/home/bob/";
+    d.ApplyCurrentHostToSession(0, 0);
+    EXPECT_EQ(se->RemoteDir, "/var/www/");
+    EXPECT_EQ(se->LocalDir, "/home/bob/");
+    g_CurrentAccount = savedAccount;
+    g_sDefaultLocalDir = savedLocal;
+}
