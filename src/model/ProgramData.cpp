@@ -523,20 +523,22 @@ bool CProgramData::SetItemDirsFromOutput(int p, int s, int b, const std::vector<
                                          const std::string& outputText) {
     CFileBasket* bk = BasketPtr(p, s, b);
     if (!bk) return false;
-    // Lines as the Output window holds them: CR LF (or a lone LF) ends a line.
+    // Lines as the Output window holds them: CR LF, a lone LF or a lone CR
+    // ends a line.
     std::vector<std::string> lines;
     if (!outputText.empty()) {
-        size_t start = 0;
-        for (;;) {
-            size_t nl = outputText.find('\n', start);
-            if (nl == std::string::npos) {
-                lines.push_back(outputText.substr(start));
-                break;
+        std::string line;
+        for (size_t k = 0; k < outputText.size(); ++k) {
+            const char c = outputText[k];
+            if (c == '\r' || c == '\n') {
+                lines.push_back(line);
+                line.clear();
+                if (c == '\r' && k + 1 < outputText.size() && outputText[k + 1] == '\n') ++k;
+            } else {
+                line += c;
             }
-            size_t end = nl > start && outputText[nl - 1] == '\r' ? nl - 1 : nl;
-            lines.push_back(outputText.substr(start, end - start));
-            start = nl + 1;
         }
+        lines.push_back(line);
     }
     if (lines.size() < sel.size()) {
         Prompter().Message("Insufficient number of lines in Output Window.", MsgIcon::Info);
@@ -545,8 +547,12 @@ bool CProgramData::SetItemDirsFromOutput(int p, int s, int b, const std::vector<
     for (size_t k = 0; k < sel.size(); ++k) {
         int i = sel[k];
         if (i < 0 || i >= Count(bk->m_Items.size())) continue;
-        if (mode == 1) bk->m_Items[i].LocalDir = lines[k];
-        else if (mode == 2) bk->m_Items[i].RemoteDir = lines[k];
+        // A folder is joined to the file name: it ends with its separator.
+        std::string dir = lines[k];
+        const bool vms = mode == 2 && !dir.empty() && dir.back() == ']';
+        if (!dir.empty() && dir.back() != '/' && !vms) dir += '/';
+        if (mode == 1) bk->m_Items[i].LocalDir = dir;
+        else if (mode == 2) bk->m_Items[i].RemoteDir = dir;
     }
     Prompter().Message("Successful.", MsgIcon::Info);
     return true;

@@ -216,6 +216,12 @@ TEST_F(ProgramDataTest, ItemDirsFromOutputAndRemoteLocation) {
     EXPECT_EQ(prompter.Messages().back(), "Successful.");
     EXPECT_EQ(data.GetFileItem(0, 0, 0, 2).RemoteDir, "/1/");
     EXPECT_EQ(data.GetFileItem(0, 0, 0, 0).RemoteDir, "/3/");
+    // Lone CR line ends; a folder without its separator gets one, a VMS one keeps its "]".
+    EXPECT_TRUE(data.SetItemDirsFromOutput(0, 0, 0, {0, 1}, 2, "/srv/www\rDISK:[A.B]"));
+    EXPECT_EQ(data.GetFileItem(0, 0, 0, 0).RemoteDir, "/srv/www/");
+    EXPECT_EQ(data.GetFileItem(0, 0, 0, 1).RemoteDir, "DISK:[A.B]");
+    EXPECT_TRUE(data.SetItemDirsFromOutput(0, 0, 0, {0}, 1, "/home/me/src"));
+    EXPECT_EQ(data.GetFileItem(0, 0, 0, 0).LocalDir, "/home/me/src/");
 
     CFileItem src = Item("s", "/l/", "/src/", "srchost");
     src.RemUser = "srcuser";
