@@ -1,5 +1,8 @@
 #include "app/ListViews.h"
 
+#include <QItemSelection>
+#include <QItemSelectionModel>
+
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QHeaderView>
@@ -163,12 +166,23 @@ void CQuorvellianViewBot::Render(const CMainPresenter& p) {
         items << it;
     }
     addTopLevelItems(items);
+    // The selected rows go in as runs: one selection change per run, not per
+    // row, so that a list of thousands of selected rows draws at once.
     int first = -1;
-    for (std::size_t i = 0; i < p.FileRows().size(); ++i)
-        if (p.FileRows()[i].selected) {
-            items[qsizetype(i)]->setSelected(true);
-            if (first < 0) first = int(i);
+    QItemSelection runs;
+    const int n = int(p.FileRows().size());
+    for (int i = 0; i < n;) {
+        if (!p.FileRows()[std::size_t(i)].selected) {
+            ++i;
+            continue;
         }
+        int j = i;
+        while (j + 1 < n && p.FileRows()[std::size_t(j + 1)].selected) ++j;
+        if (first < 0) first = i;
+        runs.select(model()->index(i, 0), model()->index(j, columnCount() - 1));
+        i = j + 1;
+    }
+    if (!runs.isEmpty()) selectionModel()->select(runs, QItemSelectionModel::Select | QItemSelectionModel::Rows);
     setUpdatesEnabled(true);
     if (topLevelItemCount() > 0) scrollToItem(topLevelItem(first < 0 ? 0 : first));
 }
