@@ -146,7 +146,7 @@ bool CSafeWriter::Commit(std::string& error) {
         return false;
     }
     int err = 0;
-    if (::fsync(m_fd) != 0) err = errno;
+    if (m_flush && ::fsync(m_fd) != 0) err = errno;
     if (!err && m_inPlace) {
         // Every name of the file must show the new text: copy it into the
         // file itself, now that the whole of it is ready.
@@ -170,7 +170,7 @@ bool CSafeWriter::Commit(std::string& error) {
                 total += n;
             }
             if (!err && ::ftruncate(out, total) != 0) err = errno;
-            if (!err && ::fsync(out) != 0) err = errno;
+            if (!err && m_flush && ::fsync(out) != 0) err = errno;
         }
         if (out >= 0 && ::close(out) != 0 && !err) err = errno;
     }
@@ -184,7 +184,7 @@ bool CSafeWriter::Commit(std::string& error) {
         return false;
     }
     if (m_inPlace) ::unlink(m_tmp.c_str());
-    else SyncFolderOf(m_target);
+    else if (m_flush) SyncFolderOf(m_target);
     m_tmp.clear();
     return true;
 }

@@ -34,6 +34,9 @@ public:
     bool Write(const std::string& s) { return Write(s.data(), s.size()); }
     // Flushes the new text to the disk and puts it in place.
     bool Commit(std::string& error);
+    // Without the flush to the disk (a copy that can be made again, such as
+    // a download): the target is still replaced whole or not at all.
+    void SetFlushToDisk(bool flush) { m_flush = flush; }
     // Drops the temporary file; the target stays as it was.
     void Abort();
 
@@ -48,6 +51,7 @@ private:
     int m_fd = -1;
     std::string m_tmp, m_target;
     bool m_inPlace = false;
+    bool m_flush = true;
     int m_writeErrno = 0;
 };
 

@@ -413,6 +413,7 @@ void CFtpClient::RetrieveFile(const std::string& remoteFile, const std::string& 
     // The local file first: when it cannot be made, nothing was asked of the
     // server and the connection stays in step for the next item.
     CSafeWriter out;
+    out.SetFlushToDisk(false);  // the server keeps the file: no flush per item
     std::string why;
     if (!out.Open(localFile, 0644, why))
         throw FTPException("Unable to open local file for writing. " + why);

@@ -1,5 +1,7 @@
 #include "remote/FtpWorker.h"
 
+#include <condition_variable>
+
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -41,6 +43,19 @@ const char* const kRexecAbortText =
     "Output from REXEC is discarded.\r\n"
     "---------------------------------";
 
+// The ticker sleeps on this between its steps, so that the end of a worker
+// does not wait for the rest of a step.
+std::mutex g_tickerMutex;
+std::condition_variable g_tickerWake;
+
+void StopTicker() {
+    {
+        std::lock_guard<std::mutex> g(g_tickerMutex);
+        g_bFtpTicker = false;
+    }
+    g_tickerWake.notify_all();
+}
+
 void Ticker() {
     auto start = std::chrono::steady_clock::now();
     int pos = 0;
@@ -48,7 +63,11 @@ void Ticker() {
         auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                       std::chrono::steady_clock::now() - start).count();
         SetFtpStatusText(FormatElapsedTime(ms));
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        {
+            std::unique_lock<std::mutex> lock(g_tickerMutex);
+            if (g_tickerWake.wait_for(lock, std::chrono::milliseconds(100), [] { return !g_bFtpTicker; }))
+                break;
+        }
         CHost account = GetFtpAccount();
         if (IsConnectionOpen(account.m_strHost, account.m_strUser)) {
             if (pos >= g_nProgressRange) pos = 0;
@@ -82,7 +101,7 @@ void WorkerFrame(const std::function<void()>& body) {
         WriteTraceString(std::string("-?- ") + e.what());
         FinishFtpWorker("unsuccessful");
     }
-    g_bFtpTicker = false;
+    StopTicker();
     ticker.join();
 }
 
