@@ -1,0 +1,399 @@
+// The file-list dialogs driven on the window as the program opens it: File
+// Attributes, Select by Icon, the clipboard palettes and Make Same Host.
+#include <QAction>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include "app/FileListCommands.h"
+#include "app/FtpCommands.h"
+#include "app/ItemCommands.h"
+#include "app/ListViews.h"
+#include "app/MainFrame.h"
+#include "app/MainPresenter.h"
+#include "app/MessageWindowBar.h"
+#include "filelist/ui/FileAttributesDlg.h"
+#include "filelist/ui/MakeSameHostDlg.h"
+#include "filelist/ui/SelectByIconDlg.h"
+#include "filelist/ui/SessionFilesPalettes.h"
+#include "UiFixture.h"
+
+namespace {
+
+template <class W>
+W* Control(QWidget* dlg, const char* id) {
+    W* w = dlg->findChild<W*>(id);
+    EXPECT_NE(w, nullptr) << id;
+    return w;
+}
+
+void Press(QWidget* dlg, const char* id) {
+    if (auto* b = Control<QAbstractButton>(dlg, id)) b->click();
+}
+
+class FileListCommandsTest : public UiTest {
+protected:
+    void SetUp() override {
+        UiTest::SetUp();
+        CItemCommands::s_openFile = [this](const std::string& path) { opened.push_back(path); };
+        CFileListCommands::s_runModal = [this](QDialog& dlg) {
+            ++modalRuns;
+            titles.push_back(dlg.windowTitle().toStdString());
+            if (drive) drive(dlg);
+            return dlg.result();
+        };
+    }
+    void TearDown() override {
+        frame.reset();
+        CItemCommands::s_openFile = nullptr;
+        CFileListCommands::s_runModal = nullptr;
+        UiTest::TearDown();
+    }
+
+    CMainFrame& Open() {
+        MakeSampleArea();
+        frame = std::make_unique<CMainFrame>();
+        frame->show();
+        return *frame;
+    }
+    CProgramData& D() { return frame->Data(); }
+    QTreeWidget* List() { return frame->FileList(); }
+    void Select(std::initializer_list<int> rows) {
+        List()->clearSelection();
+        for (int r : rows) List()->topLevelItem(r)->setSelected(true);
+    }
+    void Click(int row) {
+        const QRect r = List()->visualItemRect(List()->topLevelItem(row));
+        QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, r.center());
+    }
+    void ShowPlace(int s, int b) {
+        D().SetCurSession(0, s);
+        D().SetCurrentBasket(0, s, b);
+        frame->Presenter().ShowSession(0, s, b);
+    }
+    CFileItem Item(int s, int b, int f) { return D().GetFileItem(0, s, b, f); }
+    std::vector<std::string> Names(int s, int b) { return D().GetBasketFileNames(0, s, b); }
+    std::string Log() { return frame->MessageWindow().GetText(); }
+
+    std::unique_ptr<CMainFrame> frame;
+    std::function<void(QDialog&)> drive;
+    int modalRuns = 0;
+    std::vector<std::string> titles, opened;
+};
+
+// ---------------------------------------------------------------- File Attributes
+
+TEST_F(FileListCommandsTest, AttributesShowWhatTheItemsShareAndOkWritesItBack) {
+    Open();
+    Select({0, 1, 2});
+    std::map<std::string, std::string> shown;
+    drive = [&](QDialog& dlg) {
+        for (const char* id : {"1626", "1693", "1642", "1587", "1583"})
+            shown[id] = Control<QLineEdit>(&dlg, id)->text().toStdString();
+        for (const char* id : {"1586", "1582", "1", "2"}) EXPECT_NE(dlg.findChild<QPushButton*>(id), nullptr) << id;
+        // The password is hidden and never shown in a tool tip.
+        EXPECT_EQ(Control<QLineEdit>(&dlg, "1642")->echoMode(), QLineEdit::Password);
+        for (QWidget* w : dlg.findChildren<QWidget*>()) EXPECT_TRUE(w->toolTip().isEmpty());
+        Control<QLineEdit>(&dlg, "1587")->setText("//srv//web");
+        Control<QLineEdit>(&dlg, "1583")->setText(QString::fromStdString(Files() + "//new"));
+        Control<QLineEdit>(&dlg, "1642")->setText("changed");
+        Press(&dlg, "1");
+    };
+    frame->ExecuteCommand(32554);
+    EXPECT_EQ(titles, std::vector<std::string>{"File Attributes"});
+    EXPECT_EQ(shown["1626"], "www.example.com");
+    EXPECT_EQ(shown["1693"], "alice");
+    EXPECT_EQ(shown["1642"], "secret");
+    EXPECT_EQ(shown["1587"], "/var/www/");
+    EXPECT_EQ(shown["1583"], Files() + "/");
+    for (int f = 0; f < 3; ++f) {
+        EXPECT_EQ(Item(0, 0, f).RemoteDir, "/srv/web/");
+        EXPECT_EQ(Item(0, 0, f).LocalDir, Files() + "/new/");
+    }
+    EXPECT_EQ(Item(0, 0, 3).RemoteDir, "/var/www/");
+    EXPECT_EQ(D().GetVaultPassword("www.example.com", "alice"), "changed");
+    EXPECT_EQ(D().GetSession(0, 0).RemoteDir, "/srv/web/");
+}
+
+TEST_F(FileListCommandsTest, AttributesBoxLeftEmptyKeepsEachItemsOwnValue) {
+    Open();
+    Select({2, 3});  // hosts www.example.com and 10.0.0.7
+    std::string host, user, password;
+    drive = [&](QDialog& dlg) {
+        host = Control<QLineEdit>(&dlg, "1626")->text().toStdString();
+        user = Control<QLineEdit>(&dlg, "1693")->text().toStdString();
+        password = Control<QLineEdit>(&dlg, "1642")->text().toStdString();
+        Control<QLineEdit>(&dlg, "1693")->setText("bob");
+        Press(&dlg, "1");
+    };
+    frame->ExecuteCommand(32554);
+    EXPECT_EQ(host, "");
+    EXPECT_EQ(user, "alice");
+    EXPECT_EQ(password, "");  // the two accounts have different passwords
+    EXPECT_EQ(Item(0, 0, 2).RemHost, "www.example.com");
+    EXPECT_EQ(Item(0, 0, 3).RemHost, "10.0.0.7");
+    EXPECT_EQ(Item(0, 0, 2).RemUser, "bob");
+    EXPECT_EQ(Item(0, 0, 3).RemUser, "bob");
+    // The host column of the rows shows the short host names.
+    EXPECT_EQ(List()->topLevelItem(3)->text(1).toStdString(), "10.0.0.7");
+}
+
+TEST_F(FileListCommandsTest, AttributesCancelChangesNothingEvenForIncompleteItems) {
+    Open();
+    CFileItem* it = D().GetFileItemPtr(0, 0, 0, 0);
+    it->RemHost.clear();
+    it->RemUser.clear();
+    Select({0});
+    std::string host;
+    drive = [&](QDialog& dlg) {
+        host = Control<QLineEdit>(&dlg, "1626")->text().toStdString();
+        Control<QLineEdit>(&dlg, "1587")->setText("/other/");
+        Press(&dlg, "2");
+    };
+    frame->ExecuteCommand(32554);
+    EXPECT_EQ(host, "www.example.com");  // the session's host is offered
+    EXPECT_EQ(Item(0, 0, 0).RemHost, "");
+    EXPECT_EQ(Item(0, 0, 0).RemoteDir, "/var/www/");
+    EXPECT_TRUE(Item(0, 0, 0).RemPassword.empty());
+
+    // OK completes the item from the session.
+    drive = [&](QDialog& dlg) { Press(&dlg, "1"); };
+    frame->ExecuteCommand(32554);
+    EXPECT_EQ(Item(0, 0, 0).RemHost, "www.example.com");
+    EXPECT_EQ(Item(0, 0, 0).RemUser, "alice");
+
+    // Without a selection there is nothing to edit.
+    Select({});
+    D().ClearSelection(0, 0, 0);
+    const int runs = modalRuns;
+    frame->ExecuteCommand(32554);
+    EXPECT_EQ(modalRuns, runs);
+}
+
+TEST_F(FileListCommandsTest, OpenAsksForTheMissingLocalFolderThroughTheAttributesDialog) {
+    Open();
+    D().SetLocalDir(0, 0, 0, 1, "");
+    Select({1});
+    prompter.answers = {Answer::Yes};
+    drive = [&](QDialog& dlg) {
+        Control<QLineEdit>(&dlg, "1583")->setText(QString::fromStdString(Files()));
+        Press(&dlg, "1");
+    };
+    frame->ExecuteCommand(32517);
+    EXPECT_EQ(titles, std::vector<std::string>{"File Attributes"});
+    EXPECT_EQ(Item(0, 0, 1).LocalDir, Files() + "/");
+    EXPECT_EQ(opened, std::vector<std::string>{Files() + "/about.txt"});
+    // The transfers' completeness check uses the same dialog.
+    ASSERT_TRUE(CFtpCommands::s_fileAttributesDialog);
+}
+
+// ---------------------------------------------------------------- Select by Icon
+
+TEST_F(FileListCommandsTest, SelectByIconDialogRecordsEachButtonsChoice) {
+    struct Case {
+        const char* id;
+        bool mark;
+        int code;
+    };
+    for (const Case& c : {Case{"1766", true, 1}, Case{"1780", true, 8}, Case{"1342", true, 31},
+                          Case{"1767", false, 1}, Case{"1781", false, 8}, Case{"1782", false, 24},
+                          Case{"1785", false, 26}, Case{"1784", false, 9}, Case{"1786", false, 10}}) {
+        CSelectByIconDlg dlg(550, 40);
+        Press(&dlg, c.id);
+        EXPECT_EQ(dlg.result(), QDialog::Accepted) << c.id;
+        EXPECT_EQ(dlg.m_bMark, c.mark) << c.id;
+        EXPECT_EQ(dlg.m_nIconCode, c.code) << c.id;
+    }
+    CSelectByIconDlg dlg(550, 40);
+    EXPECT_EQ(dlg.windowTitle(), "Select by Icon");
+    EXPECT_EQ(dlg.pos(), QPoint(550, 40));
+    dlg.show();
+    // Enter in the empty name box: the message, and the dialog stays.
+    QLineEdit* name = Control<QLineEdit>(&dlg, "1614");
+    name->setFocus();
+    QTest::keyClick(name, Qt::Key_Return);
+    EXPECT_EQ(prompter.Messages().back(), "Empty extension. Enter an extension.");
+    EXPECT_TRUE(dlg.isVisible());
+    QTest::keyClicks(name, ".txt");
+    QTest::keyClick(name, Qt::Key_Return);
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_FALSE(dlg.m_bMark);
+    EXPECT_EQ(dlg.m_nIconCode, 32);
+    EXPECT_EQ(dlg.m_strName, ".txt");
+}
+
+TEST_F(FileListCommandsTest, PinMarksTheSelectionAndSelectsByIconStatusOrName) {
+    Open();
+    Select({0, 1});
+    drive = [](QDialog& dlg) { Press(&dlg, "1768"); };  // mark with icon 2
+    frame->ExecuteCommand(32518);
+    EXPECT_EQ(Item(0, 0, 0).IsPinned, "IsPinned2");
+    EXPECT_EQ(Item(0, 0, 1).IsPinned, "IsPinned2");
+    EXPECT_EQ(frame->Presenter().FileRows()[0].image, 2);
+
+    Select({5});
+    drive = [](QDialog& dlg) { Press(&dlg, "1769"); };  // select icon 2
+    frame->ExecuteCommand(32518);
+    EXPECT_EQ(D().GetSelection(0, 0, 0), (std::vector<int>{0, 1}));
+    EXPECT_TRUE(List()->topLevelItem(1)->isSelected());
+    EXPECT_FALSE(List()->topLevelItem(5)->isSelected());
+    EXPECT_EQ(frame->Presenter().StatusText(), "2 items selected.");
+
+    drive = [](QDialog& dlg) { Press(&dlg, "1775"); };  // icon 5: nobody has it
+    frame->ExecuteCommand(32518);
+    EXPECT_EQ(prompter.Messages().back(), "No such item in the list.");
+    EXPECT_EQ(D().GetSelection(0, 0, 0), (std::vector<int>{0, 1}));
+
+    drive = [](QDialog& dlg) {
+        Control<QLineEdit>(&dlg, "1614")->setText("TXT");
+        Press(&dlg, "1783");
+    };
+    frame->ExecuteCommand(32518);
+    EXPECT_EQ(D().GetSelection(0, 0, 0), (std::vector<int>{1, 7}));  // about.txt, notes.txt
+
+    // A locally modified file.
+    Touch(Files() + "/main.c", "changed\n", 1700000000);
+    drive = [](QDialog& dlg) { Press(&dlg, "1782"); };
+    frame->ExecuteCommand(32518);
+    EXPECT_EQ(D().GetSelection(0, 0, 0), (std::vector<int>{2}));
+
+    Select({1});
+    drive = [](QDialog& dlg) { Press(&dlg, "1342"); };  // clear the mark
+    frame->ExecuteCommand(32518);
+    EXPECT_EQ(Item(0, 0, 1).GetImageIndex(), Item(0, 0, 7).GetImageIndex());
+    EXPECT_EQ(Item(0, 0, 0).IsPinned, "IsPinned2");
+
+    // Close leaves everything as it is.
+    drive = [](QDialog& dlg) { Press(&dlg, "2"); };
+    frame->ExecuteCommand(32518);
+    EXPECT_EQ(Item(0, 0, 0).IsPinned, "IsPinned2");
+}
+
+// ---------------------------------------------------------------- palettes
+
+TEST_F(FileListCommandsTest, CopyPaletteShowsUntilItsPasteIntoAnotherSession) {
+    Open();
+    CCopySessionFilesDlg* copy = frame->FileListCommands().CopyPalette();
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->windowTitle(), "Copy Session Files");
+    EXPECT_NE(copy->findChild<QLabel*>("1152"), nullptr);
+    EXPECT_TRUE(Control<QPushButton>(copy, "1395")->isDefault());
+    // Nothing selected: no palette.
+    Select({});
+    D().ClearSelection(0, 0, 0);
+    frame->ExecuteCommand(32550);
+    EXPECT_FALSE(copy->isVisible());
+
+    Select({0, 2});
+    frame->ExecuteCommand(32550);
+    EXPECT_TRUE(copy->isVisible());
+    // While a copy waits, Cut does nothing.
+    frame->ExecuteCommand(32551);
+    EXPECT_FALSE(frame->FileListCommands().CutPalette()->isVisible());
+
+    ShowPlace(1, 0);
+    Select({0});
+    Press(copy, "1395");
+    EXPECT_EQ(Names(1, 0), (std::vector<std::string>{"config.h", "index.html", "main.c", "Makefile"}));
+    EXPECT_EQ(Names(0, 0).size(), 8u);
+    EXPECT_FALSE(copy->isVisible());
+    EXPECT_EQ(frame->ItemCommands().ClipboardMode(), CItemCommands::Empty);
+
+    // A copy into a basket that holds the same files adds them again.
+    ShowPlace(0, 0);
+    Select({0});
+    frame->ExecuteCommand(32550);
+    QTest::keyClick(copy, Qt::Key_Return);  // Enter pastes
+    EXPECT_EQ(Names(0, 0).size(), 9u);
+    EXPECT_EQ(Names(0, 0)[1], "index.html");
+}
+
+TEST_F(FileListCommandsTest, CutPaletteCancelKeepsTheItemsAndPasteMovesThem) {
+    Open();
+    CCutSessionFilesDlg* cut = frame->FileListCommands().CutPalette();
+    ASSERT_NE(cut, nullptr);
+    EXPECT_EQ(cut->windowTitle(), "Cut Session Files");
+    EXPECT_NE(cut->findChild<QLabel*>("1153"), nullptr);
+    Select({1, 2});
+    frame->ExecuteCommand(32551);
+    EXPECT_TRUE(cut->isVisible());
+    Press(cut, "2");
+    EXPECT_FALSE(cut->isVisible());
+    EXPECT_EQ(frame->ItemCommands().ClipboardMode(), CItemCommands::Empty);
+    frame->ExecuteCommand(32552);
+    EXPECT_EQ(Names(0, 0).size(), 8u);
+
+    // Cut in one session, paste in the other: the items move once.
+    Select({1, 2});
+    frame->ExecuteCommand(32551);
+    ShowPlace(1, 0);
+    Press(cut, "1395");
+    EXPECT_EQ(Names(1, 0), (std::vector<std::string>{"config.h", "Makefile", "about.txt", "main.c"}));
+    EXPECT_EQ(Names(0, 0).size(), 6u);
+    EXPECT_FALSE(cut->isVisible());
+}
+
+// ---------------------------------------------------------------- Make Same Host
+
+TEST_F(FileListCommandsTest, MakeSameHostGivesTheClickedItemsAccountToTheWaitingItems) {
+    Open();
+    CMakeSameHostDlg* palette = frame->FileListCommands().MakeSameHostPalette();
+    ASSERT_NE(palette, nullptr);
+    EXPECT_EQ(palette->windowTitle(), "Make Same Host");
+    ShowPlace(1, 0);  // loads the "Build" session
+    CFileItem* model = D().GetFileItemPtr(0, 1, 0, 1);  // its Makefile
+    ASSERT_NE(model, nullptr);
+    model->RemUser = "bob";
+    model->RemoteDir = "/src/";
+    ShowPlace(0, 0);
+
+    // Refused while a transfer runs.
+    g_bFtpIdle = false;
+    frame->ExecuteCommand(32523);
+    g_bFtpIdle = true;
+    EXPECT_EQ(prompter.Messages().back(),
+              "This step is not allowed when an FTP session is on.\r\nTry later, or Stop the FTP session first.");
+    EXPECT_FALSE(palette->isVisible());
+
+    Select({0, 1});
+    frame->ExecuteCommand(32523);
+    EXPECT_TRUE(palette->isVisible());
+    EXPECT_TRUE(CItemCommands::s_bMakeSameHostPick);
+    ShowPlace(1, 0);
+    ASSERT_EQ(List()->topLevelItem(1)->text(0), "Makefile");
+    Click(1);
+    EXPECT_FALSE(palette->isVisible());
+    EXPECT_FALSE(CItemCommands::s_bMakeSameHostPick);
+    for (int f : {0, 1}) {
+        EXPECT_EQ(Item(0, 0, f).RemHost, "build.example.com");
+        EXPECT_EQ(Item(0, 0, f).RemUser, "bob");
+        EXPECT_EQ(Item(0, 0, f).RemoteDir, "/src/");
+    }
+    EXPECT_EQ(Item(0, 0, 2).RemHost, "www.example.com");
+    EXPECT_EQ(prompter.Messages().back(), "About to go back to original selection...\r\n(Web site/Pages)...");
+    EXPECT_EQ(D().GetCurSession(), 0);
+    EXPECT_EQ(D().GetSelection(0, 0, 0), (std::vector<int>{0, 1}));
+    EXPECT_EQ(List()->topLevelItem(0)->text(1), "build");
+    const std::string log = Log();
+    EXPECT_NE(log.find("The following files from \"Web site\" session and \"Pages\" basket:\r\n"
+                       "now have new file-attributes for their remote host:\r\n"
+                       "     index.html\r\n     about.txt\r\n"),
+              std::string::npos)
+        << log;
+
+    // Cancel ends the wait: a later click is an ordinary click.
+    Select({3});
+    frame->ExecuteCommand(32523);
+    Press(palette, "2");
+    EXPECT_FALSE(CItemCommands::s_bMakeSameHostPick);
+    Click(5);
+    EXPECT_EQ(Item(0, 0, 3).RemHost, "10.0.0.7");
+    EXPECT_EQ(D().GetSelection(0, 0, 0), (std::vector<int>{5}));
+}
+
+}  // namespace
