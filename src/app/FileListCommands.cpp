@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <algorithm>
 
+#include "app/FileCommands.h"
 #include "app/FtpCommands.h"
 #include "app/ItemCommands.h"
 #include "app/ListViews.h"
@@ -11,6 +12,7 @@
 #include "filelist/SelectByIcon.h"
 #include "filelist/ui/FileAttributesDlg.h"
 #include "filelist/ui/MakeSameHostDlg.h"
+#include "filelist/ui/RenameDuplicateSelectedFilesDlg.h"
 #include "filelist/ui/SelectByIconDlg.h"
 #include "filelist/ui/SessionFilesPalettes.h"
 #include "model/Globals.h"
@@ -39,11 +41,14 @@ CFileListCommands::~CFileListCommands() {
     delete m_copyDlg;
     delete m_cutDlg;
     delete m_makeSameHostDlg;
+    delete m_renameDlg;
 }
 
 CCopySessionFilesDlg* CFileListCommands::CopyPalette() const { return m_copyDlg; }
 CCutSessionFilesDlg* CFileListCommands::CutPalette() const { return m_cutDlg; }
 CMakeSameHostDlg* CFileListCommands::MakeSameHostPalette() const { return m_makeSameHostDlg; }
+
+CRenameDuplicateSelectedFilesDlg* CFileListCommands::RenameDuplicateDialog() const { return m_renameDlg; }
 
 int CFileListCommands::P() const { return m_frame.Data().GetCurProject(); }
 int CFileListCommands::S() const { return m_frame.Data().GetCurSession(); }
@@ -71,6 +76,9 @@ void CFileListCommands::Wire() {
     f.SetCommandHandler(32554, [this] { EditSelectedItemProperties(); });
     f.SetCommandHandler(32518, [this] { OnPin(); });
     f.SetCommandHandler(32523, [this] { OnMakeSameHost(); });
+    f.SetCommandHandler(32528, [this] { ShowRenameDuplicate(false); });
+    f.SetCommandHandler(32529, [this] { ShowRenameDuplicate(true); });
+    f.SetCommandHandler(32533, [this] { ShowRenameDuplicate(false); });
     // A hook that is already set (a test's recorder) stays.
     if (!CFtpCommands::s_fileAttributesDialog) {
         CFtpCommands::s_fileAttributesDialog = [this](CMainFrame&) { return EditSelectedItemProperties(); };
@@ -95,6 +103,15 @@ void CFileListCommands::Wire() {
     f.RegisterModelessDialog(m_makeSameHostDlg, HomeSlot::MakeSameHost, &CItemCommands::s_bMakeSameHostPick);
     f.RegisterModelessDialog(m_cutDlg, HomeSlot::CutSessionFiles, nullptr);
     f.RegisterModelessDialog(m_copyDlg, HomeSlot::CopySessionFiles, nullptr);
+    m_renameDlg = new CRenameDuplicateSelectedFilesDlg(&f);
+    m_renameDlg->selectedItems = [this] { return m_frame.FileCommands().SelectedItems(); };
+    m_renameDlg->renameFiles = [this](const std::vector<std::string>& names) {
+        m_frame.FileCommands().RenameSelectedFiles(names);
+    };
+    m_renameDlg->duplicateFiles = [this](const std::vector<std::string>& names) {
+        m_frame.FileCommands().DuplicateFilesToNewNames(names);
+    };
+    f.RegisterModelessDialog(m_renameDlg, HomeSlot::RenameDuplicate, nullptr);
     if (!CItemCommands::s_showPalette) {
         CItemCommands::s_showPalette = [this](int palette, bool show) { ShowPalette(palette, show); };
         m_ownHooks |= 4;
@@ -161,6 +178,15 @@ void CFileListCommands::ShowPalette(int palette, bool show) {
     dlg->show();
     dlg->raise();
     dlg->activateWindow();
+}
+
+// ---------------------------------------------------------------- rename/duplicate
+
+void CFileListCommands::ShowRenameDuplicate(bool needSelection) {
+    if (!m_renameDlg || (needSelection && Selection().empty())) return;
+    m_renameDlg->show();
+    m_renameDlg->raise();
+    m_renameDlg->activateWindow();
 }
 
 // ---------------------------------------------------------------- Make Same Host

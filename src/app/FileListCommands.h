@@ -12,6 +12,7 @@ class QDialog;
 class CCopySessionFilesDlg;
 class CCutSessionFilesDlg;
 class CMakeSameHostDlg;
+class CRenameDuplicateSelectedFilesDlg;
 
 class CFileListCommands : public QObject {
     Q_OBJECT
@@ -47,6 +48,11 @@ public:
     CCutSessionFilesDlg* CutPalette() const;
     CMakeSameHostDlg* MakeSameHostPalette() const;
 
+    // "Manage files", "Rename files", "Rename multiple files": the
+    // Rename/Duplicate dialog (the second needs a selection).
+    void ShowRenameDuplicate(bool needSelection);
+    CRenameDuplicateSelectedFilesDlg* RenameDuplicateDialog() const;
+
 private:
     int P() const;
     int S() const;
@@ -59,6 +65,7 @@ private:
     QPointer<CCopySessionFilesDlg> m_copyDlg;
     QPointer<CCutSessionFilesDlg> m_cutDlg;
     QPointer<CMakeSameHostDlg> m_makeSameHostDlg;
+    QPointer<CRenameDuplicateSelectedFilesDlg> m_renameDlg;
     // The items waiting for Make Same Host's model.
     int m_targetProject = -1, m_targetSession = -1, m_targetBasket = -1;
     std::vector<int> m_targetSelection;

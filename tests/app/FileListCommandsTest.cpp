@@ -1,6 +1,7 @@
 // The file-list dialogs driven on the window as the program opens it: File
 // Attributes, Select by Icon, the clipboard palettes and Make Same Host.
 #include <QAction>
+#include <fstream>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +19,7 @@
 #include "app/MessageWindowBar.h"
 #include "filelist/ui/FileAttributesDlg.h"
 #include "filelist/ui/MakeSameHostDlg.h"
+#include "filelist/ui/RenameDuplicateSelectedFilesDlg.h"
 #include "filelist/ui/SelectByIconDlg.h"
 #include "filelist/ui/SessionFilesPalettes.h"
 #include "UiFixture.h"
@@ -394,6 +396,163 @@ TEST_F(FileListCommandsTest, MakeSameHostGivesTheClickedItemsAccountToTheWaiting
     Click(5);
     EXPECT_EQ(Item(0, 0, 3).RemHost, "10.0.0.7");
     EXPECT_EQ(D().GetSelection(0, 0, 0), (std::vector<int>{5}));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- Rename/Duplicate
+
+namespace {
+
+class RenameDialogTest : public FileListCommandsTest {
+protected:
+    CRenameDuplicateSelectedFilesDlg* Dlg() { return frame->FileListCommands().RenameDuplicateDialog(); }
+    std::vector<std::string> Rows() {
+        std::vector<std::string> out;
+        auto* list = Control<QTreeWidget>(Dlg(), "1727");
+        for (int i = 0; i < list->topLevelItemCount(); ++i)
+            out.push_back(list->topLevelItem(i)->text(1).toStdString() + list->topLevelItem(i)->text(0).toStdString());
+        return out;
+    }
+    bool Exists(const std::string& name) { return std::filesystem::exists(Files() + "/" + name); }
+};
+
+TEST_F(RenameDialogTest, SequentialNumbersRenameTheRealFilesAfterConfirmation) {
+    Open();
+    Select({1, 7});  // about.txt, notes.txt
+    frame->ExecuteCommand(32529);
+    ASSERT_NE(Dlg(), nullptr);
+    EXPECT_TRUE(Dlg()->isVisible());
+    EXPECT_EQ(Dlg()->windowTitle(), "Rename/Duplicate Selected Files");
+    for (const char* id : {"1950", "1407", "1408", "1409", "1410", "1605", "1405", "1615", "1411", "1637", "1908",
+                           "1406", "1727", "1640", "1340", "1448", "1404", "1371", "1887", "1"})
+        EXPECT_NE(Dlg()->findChild<QWidget*>(id), nullptr) << id;
+    EXPECT_FALSE(Control<QWidget>(Dlg(), "1605")->isVisibleTo(Dlg()));  // scheme 2 is not shown
+
+    // Nothing generated yet.
+    Press(Dlg(), "1404");
+    EXPECT_EQ(prompter.Messages().back(), "First click on a picture-button and review the output.");
+
+    Press(Dlg(), "1407");  // numbers at the end
+    EXPECT_EQ(Rows(), (std::vector<std::string>{Files() + "/about 1.txt", Files() + "/notes 2.txt"}));
+    EXPECT_EQ(Control<QLineEdit>(Dlg(), "1640")->text().toStdString(), Files() + "/");
+    EXPECT_TRUE(Dlg()->PreviewValid());
+
+    // No: nothing happens.
+    prompter.answers = {Answer::No};
+    Press(Dlg(), "1404");
+    EXPECT_EQ(prompter.Questions().back(),
+              "About to rename the selected files. This is irreversible.\r\n\r\nContinue?");
+    EXPECT_TRUE(Exists("about.txt"));
+
+    prompter.answers = {Answer::Yes};
+    Press(Dlg(), "1404");
+    EXPECT_FALSE(Exists("about.txt"));
+    EXPECT_TRUE(Exists("about 1.txt"));
+    EXPECT_TRUE(Exists("notes 2.txt"));
+    EXPECT_EQ(Item(0, 0, 1).FileName, "about 1.txt");
+    EXPECT_EQ(Item(0, 0, 7).FileName, "notes 2.txt");
+    EXPECT_TRUE(Rows().empty());
+    EXPECT_FALSE(Dlg()->PreviewValid());
+}
+
+TEST_F(RenameDialogTest, ANameThatExistsIsNeverOverwritten) {
+    Open();
+    Touch(Files() + "/about 1.txt", "precious\n", 1600000000);
+    Select({1});
+    frame->ExecuteCommand(32533);
+    Press(Dlg(), "1407");
+    ASSERT_EQ(Rows(), (std::vector<std::string>{Files() + "/about 1.txt"}));
+    prompter.answers = {Answer::Yes};
+    Press(Dlg(), "1404");
+    EXPECT_TRUE(Exists("about.txt"));
+    std::ifstream in(Files() + "/about 1.txt");
+    std::string text;
+    std::getline(in, text);
+    EXPECT_EQ(text, "precious");
+    EXPECT_EQ(Item(0, 0, 1).FileName, "about.txt");
+}
+
+TEST_F(RenameDialogTest, DuplicateWithANewExtensionAddsTheCopiesAsItems) {
+    Open();
+    Select({1, 7});
+    frame->ExecuteCommand(32528);
+    Dlg()->SelectScheme(2);
+    EXPECT_EQ(Control<QLabel>(Dlg(), "1908")->text(), "Enter extension for all files:");
+    EXPECT_EQ(Control<QLineEdit>(Dlg(), "1615")->text(), ".txt");  // the first item's extension
+    Control<QLineEdit>(Dlg(), "1615")->setText("a?b");
+    Press(Dlg(), "1405");
+    EXPECT_EQ(prompter.Messages().back(), "Invalid extension.");
+    EXPECT_TRUE(Rows().empty());
+    Control<QLineEdit>(Dlg(), "1615")->setText(".bak");
+    Press(Dlg(), "1405");
+    ASSERT_EQ(Rows(), (std::vector<std::string>{Files() + "/about.bak", Files() + "/notes.bak"}));
+    prompter.answers = {Answer::Yes};
+    Press(Dlg(), "1371");
+    EXPECT_EQ(prompter.Questions().back(),
+              "About to duplicate the selected files. This is irreversible.\r\n\r\nContinue?");
+    EXPECT_TRUE(Exists("about.txt"));
+    EXPECT_TRUE(Exists("about.bak"));
+    EXPECT_TRUE(Exists("notes.bak"));
+    const auto names = Names(0, 0);
+    EXPECT_EQ(names.size(), 10u);
+    EXPECT_NE(std::find(names.begin(), names.end(), "notes.bak"), names.end());
+}
+
+TEST_F(RenameDialogTest, CommonNameOutputFolderAndSelectionChecks) {
+    Open();
+    Select({1, 7});
+    frame->ExecuteCommand(32533);
+    Dlg()->SelectScheme(1);
+    EXPECT_EQ(Control<QLineEdit>(Dlg(), "1605")->text(), "about");  // suggested from the first item
+    Control<QLineEdit>(Dlg(), "1605")->setText("what?");
+    Press(Dlg(), "1409");
+    EXPECT_EQ(prompter.Messages().back(), "Invalid common name.");
+    EXPECT_TRUE(Rows().empty());
+    Control<QLineEdit>(Dlg(), "1605")->setText("page");
+    Press(Dlg(), "1410");  // numbers at the beginning
+    EXPECT_EQ(Rows(), (std::vector<std::string>{Files() + "/1 page.txt", Files() + "/2 page.txt"}));
+
+    // The output folder: empty is refused, a folder without its "/" gets one.
+    Control<QLineEdit>(Dlg(), "1640")->clear();
+    Press(Dlg(), "1448");
+    EXPECT_EQ(prompter.Messages().back(), "Empty output directory.");
+    Control<QLineEdit>(Dlg(), "1640")->setText(QString::fromStdString(Files() + "/out"));
+    Press(Dlg(), "1448");
+    EXPECT_EQ(Dlg()->GeneratedPaths(),
+              (std::vector<std::string>{Files() + "/out/1 page.txt", Files() + "/out/2 page.txt"}));
+
+    // A single name changed by a double click.
+    prompter.texts = {std::string(Files() + "/out/first.txt")};
+    auto* list = Control<QTreeWidget>(Dlg(), "1727");
+    emit list->itemDoubleClicked(list->topLevelItem(0), 0);
+    EXPECT_EQ(Dlg()->GeneratedPaths()[0], Files() + "/out/first.txt");
+    EXPECT_EQ(list->topLevelItem(0)->text(0), "first.txt");
+
+    // The selection of the main list changed since the names were made.
+    Select({1});
+    Press(Dlg(), "1404");
+    EXPECT_EQ(prompter.Messages().back(),
+              "Files selected on main list do not match the generated names.\r\n"
+              "Operation discontinued. Make sure you do not change the selection on \r\n"
+              "the main window during the process.");
+    EXPECT_TRUE(Exists("about.txt"));
+
+    // Changing the tab throws the preview away.
+    Select({1, 7});
+    Dlg()->SelectScheme(3);
+    EXPECT_TRUE(Rows().empty());
+    EXPECT_EQ(Control<QLabel>(Dlg(), "1908")->text(), "Replace non-alpha characters by:");
+    Press(Dlg(), "1404");
+    EXPECT_EQ(prompter.Messages().back(), "First click on a picture-button and review the output.");
+
+    // "Rename files" needs a selection; Close hides the dialog.
+    Press(Dlg(), "1");
+    EXPECT_FALSE(Dlg()->isVisible());
+    Select({});
+    D().ClearSelection(0, 0, 0);
+    frame->ExecuteCommand(32529);
+    EXPECT_FALSE(Dlg()->isVisible());
 }
 
 }  // namespace
