@@ -1,6 +1,10 @@
 #include "app/FileListCommands.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QDialog>
+#include <QTextCursor>
 #include <algorithm>
 
 #include "app/FileCommands.h"
@@ -9,6 +13,10 @@
 #include "app/ListViews.h"
 #include "app/MainFrame.h"
 #include "app/MainPresenter.h"
+#include "app/TextWindows.h"
+#include "filelist/FileListing.h"
+#include "filelist/ui/ReportDlg.h"
+#include "app/TextRichEdit.h"
 #include "filelist/SelectByIcon.h"
 #include "filelist/ui/FileAttributesDlg.h"
 #include "filelist/ui/MakeSameHostDlg.h"
@@ -42,6 +50,8 @@ CFileListCommands::~CFileListCommands() {
     delete m_cutDlg;
     delete m_makeSameHostDlg;
     delete m_renameDlg;
+    delete m_reportDlg;
+    if (m_textWindowsObserver) RemoveTextWindowsObserver(m_textWindowsObserver);
 }
 
 CCopySessionFilesDlg* CFileListCommands::CopyPalette() const { return m_copyDlg; }
@@ -49,6 +59,8 @@ CCutSessionFilesDlg* CFileListCommands::CutPalette() const { return m_cutDlg; }
 CMakeSameHostDlg* CFileListCommands::MakeSameHostPalette() const { return m_makeSameHostDlg; }
 
 CRenameDuplicateSelectedFilesDlg* CFileListCommands::RenameDuplicateDialog() const { return m_renameDlg; }
+
+CReportDlg* CFileListCommands::ReportDialog() const { return m_reportDlg; }
 
 int CFileListCommands::P() const { return m_frame.Data().GetCurProject(); }
 int CFileListCommands::S() const { return m_frame.Data().GetCurSession(); }
@@ -76,6 +88,8 @@ void CFileListCommands::Wire() {
     f.SetCommandHandler(32554, [this] { EditSelectedItemProperties(); });
     f.SetCommandHandler(32518, [this] { OnPin(); });
     f.SetCommandHandler(32523, [this] { OnMakeSameHost(); });
+    f.SetCommandHandler(32522, [this] { ShowReportDialog(); });
+    f.SetCommandHandler(32599, [this] { OnGetWebLinkInfo(); });
     f.SetCommandHandler(32528, [this] { ShowRenameDuplicate(false); });
     f.SetCommandHandler(32529, [this] { ShowRenameDuplicate(true); });
     f.SetCommandHandler(32533, [this] { ShowRenameDuplicate(false); });
@@ -112,6 +126,12 @@ void CFileListCommands::Wire() {
         m_frame.FileCommands().DuplicateFilesToNewNames(names);
     };
     f.RegisterModelessDialog(m_renameDlg, HomeSlot::RenameDuplicate, nullptr);
+    m_reportDlg = new CReportDlg(&f.Data(), &f);
+    m_reportDlg->selectedBaskets = [this] { return m_frame.GetSelectedListRows(m_frame.BasketList()); };
+    m_reportDlg->showReport = [this](const std::string& text) { ShowReportText(text); };
+    f.RegisterModelessDialog(m_reportDlg, HomeSlot::Report, nullptr);
+    m_textWindowsObserver = AddTextWindowsObserver([this] { UpdateInputWindowCommands(); });
+    UpdateInputWindowCommands();
     if (!CItemCommands::s_showPalette) {
         CItemCommands::s_showPalette = [this](int palette, bool show) { ShowPalette(palette, show); };
         m_ownHooks |= 4;
@@ -187,6 +207,45 @@ void CFileListCommands::ShowRenameDuplicate(bool needSelection) {
     m_renameDlg->show();
     m_renameDlg->raise();
     m_renameDlg->activateWindow();
+}
+
+// ---------------------------------------------------------------- reports
+
+void CFileListCommands::UpdateInputWindowCommands() {
+    for (int id : {32522, 32599})
+        if (QAction* a = m_frame.Action(id)) a->setEnabled(g_pInputWindow != nullptr);
+}
+
+void CFileListCommands::ShowReportDialog() {
+    if (!m_reportDlg) return;
+    m_reportDlg->Refresh();
+    m_reportDlg->show();
+    m_reportDlg->raise();
+    m_reportDlg->activateWindow();
+}
+
+namespace {
+// The Input window's whole text, written at once (this runs on the GUI thread).
+void PutIntoInputWindow(const std::string& text) {
+    if (!g_pInputWindow) return;
+    g_bInputShowsTitle = false;
+    g_pInputWindow->SetWindowTextFromString(text);
+    QTextCursor start = g_pInputWindow->textCursor();
+    start.movePosition(QTextCursor::Start);
+    g_pInputWindow->setTextCursor(start);
+}
+}  // namespace
+
+void CFileListCommands::ShowReportText(const std::string& text) {
+    PutIntoInputWindow(text);
+    if (m_frame.Data().m_SessionReport.ReportCopy)
+        QApplication::clipboard()->setText(QString::fromUtf8(text.data(), qsizetype(text.size())));
+}
+
+void CFileListCommands::OnGetWebLinkInfo() {
+    const CProgramData& d = m_frame.Data();
+    if (!d.IsValidBasket(false, P(), S(), B())) return;
+    PutIntoInputWindow(GetWebLinkText(d, P(), S(), B()));
 }
 
 // ---------------------------------------------------------------- Make Same Host

@@ -13,6 +13,7 @@ class CCopySessionFilesDlg;
 class CCutSessionFilesDlg;
 class CMakeSameHostDlg;
 class CRenameDuplicateSelectedFilesDlg;
+class CReportDlg;
 
 class CFileListCommands : public QObject {
     Q_OBJECT
@@ -53,6 +54,14 @@ public:
     void ShowRenameDuplicate(bool needSelection);
     CRenameDuplicateSelectedFilesDlg* RenameDuplicateDialog() const;
 
+    // "Report on files": the Report dialog. Its reports go to the Input
+    // window (and the clipboard when asked); it is usable while the Input
+    // window exists, as is "Get web-link info".
+    void ShowReportDialog();
+    CReportDlg* ReportDialog() const;
+    void ShowReportText(const std::string& text);
+    void OnGetWebLinkInfo();
+
 private:
     int P() const;
     int S() const;
@@ -66,6 +75,9 @@ private:
     QPointer<CCutSessionFilesDlg> m_cutDlg;
     QPointer<CMakeSameHostDlg> m_makeSameHostDlg;
     QPointer<CRenameDuplicateSelectedFilesDlg> m_renameDlg;
+    QPointer<CReportDlg> m_reportDlg;
+    int m_textWindowsObserver = 0;
+    void UpdateInputWindowCommands();
     // The items waiting for Make Same Host's model.
     int m_targetProject = -1, m_targetSession = -1, m_targetBasket = -1;
     std::vector<int> m_targetSelection;

@@ -1,6 +1,10 @@
 // The file-list dialogs driven on the window as the program opens it: File
 // Attributes, Select by Icon, the clipboard palettes and Make Same Host.
 #include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QTabBar>
 #include <fstream>
 #include <QDialog>
 #include <QLabel>
@@ -17,8 +21,11 @@
 #include "app/MainFrame.h"
 #include "app/MainPresenter.h"
 #include "app/MessageWindowBar.h"
+#include "app/TextRichEdit.h"
+#include "app/TextWindows.h"
 #include "filelist/ui/FileAttributesDlg.h"
 #include "filelist/ui/MakeSameHostDlg.h"
+#include "filelist/ui/ReportDlg.h"
 #include "filelist/ui/RenameDuplicateSelectedFilesDlg.h"
 #include "filelist/ui/SelectByIconDlg.h"
 #include "filelist/ui/SessionFilesPalettes.h"
@@ -553,6 +560,178 @@ TEST_F(RenameDialogTest, CommonNameOutputFolderAndSelectionChecks) {
     D().ClearSelection(0, 0, 0);
     frame->ExecuteCommand(32529);
     EXPECT_FALSE(Dlg()->isVisible());
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- Report
+
+namespace {
+
+class ReportDialogTest : public FileListCommandsTest {
+protected:
+    void TearDown() override {
+        SetTextWindows(nullptr, nullptr);
+        input.reset();
+        output.reset();
+        FileListCommandsTest::TearDown();
+    }
+    void PublishTextWindows() {
+        input = std::make_unique<CTextRichEdit>(1);
+        output = std::make_unique<CTextRichEdit>(2);
+        SetTextWindows(input.get(), output.get());
+    }
+    CReportDlg* Dlg() { return frame->FileListCommands().ReportDialog(); }
+    std::string InputText() { return input->toPlainText().toStdString(); }
+    QTreeWidget* Columns() { return Control<QTreeWidget>(Dlg(), "1726"); }
+    void SelectBaskets(std::initializer_list<int> rows) {
+        frame->BasketList()->clearSelection();
+        for (int r : rows) frame->BasketList()->topLevelItem(r)->setSelected(true);
+    }
+    std::unique_ptr<CTextRichEdit> input, output;
+};
+
+std::string Lf(std::string s) {
+    for (std::size_t p; (p = s.find("\r\n")) != std::string::npos;) s.erase(p, 1);
+    return s;
+}
+
+TEST_F(ReportDialogTest, FilesTabListsTheSelectionByTheChosenColumns) {
+    Open();
+    EXPECT_FALSE(frame->IsCommandEnabled(32522));  // no Input window yet
+    PublishTextWindows();
+    EXPECT_TRUE(frame->IsCommandEnabled(32522));
+    EXPECT_TRUE(frame->IsCommandEnabled(32599));
+    Select({0, 2});
+    frame->ExecuteCommand(32522);
+    ASSERT_NE(Dlg(), nullptr);
+    EXPECT_TRUE(Dlg()->isVisible());
+    EXPECT_EQ(Dlg()->windowTitle(), "Report");
+    for (const char* id : {"1808", "1726", "1482", "1488", "1625", "1750", "1326", "1324", "1418", "1416", "1469",
+                           "1473", "1875", "1809", "1810", "1509", "1467", "1472", "1364", "1"})
+        EXPECT_NE(Dlg()->findChild<QWidget*>(id), nullptr) << id;
+    ASSERT_EQ(Columns()->topLevelItemCount(), 7);
+    EXPECT_EQ(Dlg()->SelectedRow(), 2);  // "File name", the first included column
+    EXPECT_EQ(Control<QLineEdit>(Dlg(), "1625")->text(), "0");
+
+    Press(Dlg(), "1416");
+    EXPECT_EQ(Lf(InputText()), "index.html\nmain.c");
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), "index.html\r\nmain.c");
+
+    // "Local directory" (row 0) included with a gutter of 2, moved behind the names.
+    Press(Dlg(), "1482");
+    Columns()->setCurrentItem(Columns()->topLevelItem(0));
+    Control<QLineEdit>(Dlg(), "1625")->setText("2");
+    Press(Dlg(), "1750");
+    Press(Dlg(), "1324");
+    Press(Dlg(), "1324");
+    EXPECT_EQ(Columns()->topLevelItem(2)->text(2), "Local directory");
+    EXPECT_EQ(Dlg()->SelectedRow(), 2);
+    Press(Dlg(), "1469");  // no clipboard copy
+    QApplication::clipboard()->setText("untouched");
+    Press(Dlg(), "1416");
+    EXPECT_EQ(Lf(InputText()), "index.html  " + Files() + "/\nmain.c      " + Files() + "/");
+    EXPECT_EQ(QApplication::clipboard()->text(), "untouched");
+
+    // The choice is saved in the master file and back after a restart.
+    ASSERT_TRUE(frame->close());
+    frame.reset();
+    SetTextWindows(nullptr, nullptr);
+    frame = std::make_unique<CMainFrame>();
+    const CSessionReport& r = frame->Data().m_SessionReport;
+    ASSERT_EQ(r.Columns.size(), 7u);
+    EXPECT_EQ(r.Columns[2].OptionName, "Local directory");
+    EXPECT_TRUE(r.Columns[2].IsIncluded);
+    EXPECT_EQ(r.Columns[2].GutterVal, 2);
+    EXPECT_FALSE(r.ReportCopy);
+}
+
+TEST_F(ReportDialogTest, ColumnEditsAtTheEdgesAndReset) {
+    Open();
+    PublishTextWindows();
+    frame->ExecuteCommand(32522);
+    Columns()->setCurrentItem(Columns()->topLevelItem(0));
+    Press(Dlg(), "1326");  // the first row cannot go up
+    EXPECT_EQ(Columns()->topLevelItem(0)->text(2), "Local directory");
+    Columns()->setCurrentItem(Columns()->topLevelItem(6));
+    Press(Dlg(), "1324");  // nor the last one down
+    EXPECT_EQ(Columns()->topLevelItem(6)->text(2), "Tansfer status");
+    Control<QLineEdit>(Dlg(), "1625")->setText("abc");
+    Press(Dlg(), "1750");
+    EXPECT_EQ(D().m_SessionReport.Columns[6].GutterVal, 0);
+    Control<QLineEdit>(Dlg(), "1625")->setText("5");
+    Press(Dlg(), "1750");
+    Press(Dlg(), "1488");
+    Press(Dlg(), "1473");
+    EXPECT_EQ(D().m_SessionReport.Columns[6].GutterVal, 5);
+    EXPECT_TRUE(D().m_SessionReport.Columns[6].IsIncluded);
+    EXPECT_FALSE(D().m_SessionReport.ReportDump);
+    Press(Dlg(), "1418");
+    EXPECT_EQ(D().m_SessionReport.Columns[6].GutterVal, 0);
+    EXPECT_FALSE(D().m_SessionReport.Columns[6].IsIncluded);
+    EXPECT_TRUE(D().m_SessionReport.ReportDump);
+    EXPECT_FALSE(Control<QCheckBox>(Dlg(), "1488")->isChecked());
+    Press(Dlg(), "1");
+    EXPECT_FALSE(Dlg()->isVisible());
+}
+
+TEST_F(ReportDialogTest, BasketsTabComparesTheSelectedBasketsAndTheirCommonFiles) {
+    Open();
+    PublishTextWindows();
+    frame->ExecuteCommand(32522);
+    Control<QTabBar>(Dlg(), "1808")->setCurrentIndex(1);
+    EXPECT_TRUE(Control<QWidget>(Dlg(), "1809")->isVisible());
+    EXPECT_FALSE(Control<QWidget>(Dlg(), "1726")->isVisible());
+    input->setPlainText("keep");
+    SelectBaskets({0});
+    Press(Dlg(), "1416");
+    EXPECT_EQ(prompter.Messages().back(), "At least two baskets must be selected that you want to compare.");
+    EXPECT_EQ(InputText(), "keep");
+
+    // A third basket holding two of the pages, one of them changed on disk.
+    D().InsertBasket("Copies", 0, 0, 2);
+    for (const char* n : {"main.c", "util.h"}) {
+        CFileItem it(n);
+        it.LocalDir = Files() + "/copies/";
+        it.RemoteDir = "/var/www/";
+        Touch(it.LocalDir + n, std::string(n) == "main.c" ? "other\n" : "text\n", 1600000000);
+        D().InsertFileItems(0, 0, 2, D().GetFileItemCount(0, 0, 2), it);
+    }
+    frame->Presenter().ShowSession(0, 0, 0);
+    SelectBaskets({0, 2});
+    Press(Dlg(), "1416");
+    const std::string text = Lf(InputText());
+    EXPECT_NE(text.find("Files found exclusively in Basket-1: Pages (6)\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Files common to all selected baskets:  (2)\n"), std::string::npos);
+    EXPECT_NE(text.find("Difference in files:\n"), std::string::npos);
+    EXPECT_NE(text.find("Basket (2): " + Files() + "/copies/main.c\n"), std::string::npos);
+    EXPECT_EQ(text.find("copies/util.h"), std::string::npos);
+    EXPECT_NE(text.find("Total 1 file.\n"), std::string::npos);
+
+    // Remote trees: no text comparison, and it stays off when going back.
+    Press(Dlg(), "1810");
+    EXPECT_FALSE(Control<QCheckBox>(Dlg(), "1467")->isChecked());
+    EXPECT_FALSE(Control<QCheckBox>(Dlg(), "1467")->isEnabled());
+    EXPECT_FALSE(Control<QCheckBox>(Dlg(), "1472")->isChecked());
+    Press(Dlg(), "1416");
+    EXPECT_EQ(Lf(InputText()).find("Difference in files:"), std::string::npos);
+    Press(Dlg(), "1809");
+    EXPECT_TRUE(Control<QCheckBox>(Dlg(), "1467")->isEnabled());
+    EXPECT_FALSE(Control<QCheckBox>(Dlg(), "1467")->isChecked());
+    EXPECT_FALSE(D().m_SessionReport.ReportCompFiles);
+}
+
+TEST_F(ReportDialogTest, WebLinksOfTheSelectedShortcutsGoToTheInputWindow) {
+    Open();
+    PublishTextWindows();
+    Touch(Files() + "/site.url", "[InternetShortcut]\r\nBASEURL=http://example.org/  \r\n", 1600000000);
+    CFileItem it("site.url");
+    it.LocalDir = Files() + "/";
+    D().InsertFileItems(0, 0, 0, 8, it);
+    frame->Presenter().ShowSession(0, 0, 0);
+    Select({8, 1});
+    frame->ExecuteCommand(32599);
+    EXPECT_EQ(Lf(InputText()), "about.txt\n\nsite\nhttp://example.org/\n");
 }
 
 }  // namespace
