@@ -14,7 +14,11 @@
 #include "app/MainFrame.h"
 #include "app/MainPresenter.h"
 #include "app/TextWindows.h"
+#include "filelist/AddFileItems.h"
+#include "filelist/Concatenate.h"
 #include "filelist/FileListing.h"
+#include "filelist/ui/ConcatenateTemplateDlg.h"
+#include "app/ControlPanelBar.h"
 #include "filelist/ui/ReportDlg.h"
 #include "app/TextRichEdit.h"
 #include "filelist/SelectByIcon.h"
@@ -25,6 +29,7 @@
 #include "filelist/ui/SessionFilesPalettes.h"
 #include "model/Globals.h"
 #include "model/ProgramData.h"
+#include "model/SafeFile.h"
 #include "model/Trace.h"
 #include "platform/Prompter.h"
 
@@ -90,6 +95,7 @@ void CFileListCommands::Wire() {
     f.SetCommandHandler(32523, [this] { OnMakeSameHost(); });
     f.SetCommandHandler(32522, [this] { ShowReportDialog(); });
     f.SetCommandHandler(32599, [this] { OnGetWebLinkInfo(); });
+    f.SetCommandHandler(32525, [this] { OnConcatenateFiles(); });
     f.SetCommandHandler(32528, [this] { ShowRenameDuplicate(false); });
     f.SetCommandHandler(32529, [this] { ShowRenameDuplicate(true); });
     f.SetCommandHandler(32533, [this] { ShowRenameDuplicate(false); });
@@ -246,6 +252,49 @@ void CFileListCommands::OnGetWebLinkInfo() {
     const CProgramData& d = m_frame.Data();
     if (!d.IsValidBasket(false, P(), S(), B())) return;
     PutIntoInputWindow(GetWebLinkText(d, P(), S(), B()));
+}
+
+// ---------------------------------------------------------------- concatenation
+
+void CFileListCommands::OnConcatenateFiles() {
+    if (!m_frame.ControlPanel().CheckSessionSelected()) return;
+    CProgramData& d = m_frame.Data();
+    if (d.EnsureCurrentBasket() != 0) m_frame.Presenter().ShowCurrentPosition();
+    const int p = P(), s = S(), b = B();
+    std::vector<int> rows = Selection();
+    if (rows.size() == 1) {
+        Prompter().Message("Must select more than one file.", MsgIcon::Info);
+        return;
+    }
+    if (rows.empty())
+        for (int f = 0; f < d.GetFileItemCount(p, s, b); ++f) rows.push_back(f);
+    if (rows.empty()) return;
+    std::vector<CFileItem> items;
+    for (int f : rows) items.push_back(d.GetFileItem(p, s, b, f));
+
+    CConcatenateTemplateDlg dlg(items.front(), &m_frame);
+    if (RunModal(dlg) != QDialog::Accepted) return;
+    const std::string finalPath = g_strConcatOutputFile;
+    if (IsOneOfTheInputs(finalPath, items)) {
+        Prompter().Message("The final file cannot be one of the files it joins:\r\n" + finalPath, MsgIcon::Stop);
+        return;
+    }
+    if (PathExists(finalPath) &&
+        Prompter().Ask(finalPath + " already exists.\r\nReplace it?", MsgIcon::Question, false) != Answer::Yes)
+        return;
+    std::string error;
+    if (!ConcatenateItems(items, finalPath, g_strConcatTemplateCurrent, error)) {
+        WriteTraceString(error);
+        Prompter().Message("Failed to concatenate the selected files. \r\nSee Message Window for deatails.",
+                           MsgIcon::Stop);
+        return;
+    }
+    const std::vector<int> sel = Selection();
+    const int pos = sel.empty() ? -1 : sel.back() + 1;
+    std::vector<std::string> paths{finalPath};
+    AddFileItems(d, p, s, b, pos, paths, true);
+    ReportDuplicateFiles(CollectRefusedFiles(paths));
+    m_frame.Presenter().ShowSession(p, s, b);
 }
 
 // ---------------------------------------------------------------- Make Same Host

@@ -62,6 +62,11 @@ public:
     void ShowReportText(const std::string& text);
     void OnGetWebLinkInfo();
 
+    // "Concatenate files": joins the selected files (all of the basket when
+    // nothing is selected) through the Concatenate Template dialog and adds
+    // the final file to the basket.
+    void OnConcatenateFiles();
+
 private:
     int P() const;
     int S() const;

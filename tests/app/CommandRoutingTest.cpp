@@ -44,7 +44,6 @@ const std::map<int, const char*> kDisabled = {
     {32617, "the diff windows, the File Diff Manager and the master palette (issue 16)"},
     {32618, "the diff windows, the File Diff Manager and the master palette (issue 16)"},
     {32522, "enabled while the Input and Output windows exist; the WorkPad publishes them (issue 12)"},
-    {32525, "the file-list dialogs: attributes, select by icon, report, Make Same Host, rename/duplicate, concatenate, web links (issue 15)"},
     {32599, "enabled while the Input and Output windows exist; the WorkPad publishes them (issue 12)"},
     {32541, "the conversion library manager and batch conversion dialogs (issue 13)"},
     {32542, "the conversion library manager and batch conversion dialogs (issue 13)"},

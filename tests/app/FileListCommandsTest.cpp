@@ -3,6 +3,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QTextCursor>
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <QClipboard>
 #include <QTabBar>
 #include <fstream>
@@ -23,6 +29,7 @@
 #include "app/MessageWindowBar.h"
 #include "app/TextRichEdit.h"
 #include "app/TextWindows.h"
+#include "filelist/ui/ConcatenateTemplateDlg.h"
 #include "filelist/ui/FileAttributesDlg.h"
 #include "filelist/ui/MakeSameHostDlg.h"
 #include "filelist/ui/ReportDlg.h"
@@ -732,6 +739,170 @@ TEST_F(ReportDialogTest, WebLinksOfTheSelectedShortcutsGoToTheInputWindow) {
     Select({8, 1});
     frame->ExecuteCommand(32599);
     EXPECT_EQ(Lf(InputText()), "about.txt\n\nsite\nhttp://example.org/\n");
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- Concatenate
+
+namespace {
+
+class ConcatenateTest : public FileListCommandsTest {
+protected:
+    void SetUp() override {
+        FileListCommandsTest::SetUp();
+        g_strConcatOutputFile.clear();
+        g_strConcatTemplateCurrent = g_strConcatTemplateDefault;
+    }
+    void TearDown() override {
+        g_strConcatOutputFile.clear();
+        g_strConcatTemplateCurrent = g_strConcatTemplateDefault;
+        CConcatenateTemplateDlg::s_browseForFile = nullptr;
+        FileListCommandsTest::TearDown();
+    }
+    static std::string Read(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    // Fills the dialog and presses Concatenate.
+    void Answer(const std::string& finalName, const std::string& tmpl = "") {
+        drive = [=, this](QDialog& dlg) {
+            proposed = Control<QLineEdit>(&dlg, "1622")->text().toStdString();
+            if (!finalName.empty()) Control<QLineEdit>(&dlg, "1622")->setText(QString::fromStdString(finalName));
+            if (!tmpl.empty()) Control<QPlainTextEdit>(&dlg, "1663")->setPlainText(QString::fromStdString(tmpl));
+            Press(&dlg, "1");
+        };
+    }
+    std::string proposed;
+};
+
+TEST_F(ConcatenateTest, TheSelectedFilesAreJoinedThroughTheTemplateAndTheResultIsAdded) {
+    Open();
+    WriteFile(Files() + "/notes.txt", "second {$FileName}\n");
+    Select({1});
+    frame->ExecuteCommand(32525);
+    EXPECT_EQ(prompter.Messages().back(), "Must select more than one file.");
+    EXPECT_EQ(modalRuns, 0);
+
+    Select({1, 7});
+    Answer("", "== {$FileName} in {$RemoteDir}\n{$FileText}");
+    frame->ExecuteCommand(32525);
+    EXPECT_EQ(titles.back(), "Concatenate Template");
+    const std::string final1 = Files() + "/about-final.txt";
+    EXPECT_EQ(proposed, final1);
+    EXPECT_EQ(Read(final1), "== about.txt in /var/www/\ntext\n== notes.txt in /var/www/\nsecond {$FileName}\n");
+    ASSERT_EQ(Names(0, 0).size(), 9u);
+    EXPECT_EQ(Names(0, 0)[8], "about-final.txt");
+    EXPECT_EQ(Item(0, 0, 8).RemHost, Item(0, 0, 7).RemHost);  // inherits the remote side
+    EXPECT_EQ(D().GetSelection(0, 0, 0), std::vector<int>{8});
+    EXPECT_TRUE(List()->topLevelItem(8)->isSelected());
+
+    // The next proposal uses the folder of the last final file.
+    Select({1, 7});
+    Answer(Files() + "/notes.txt");  // one of the inputs
+    frame->ExecuteCommand(32525);
+    EXPECT_EQ(proposed, Files() + "/about-Final.txt");
+    EXPECT_EQ(prompter.Messages().back(),
+              "The final file cannot be one of the files it joins:\r\n" + Files() + "/notes.txt");
+    EXPECT_EQ(Read(Files() + "/notes.txt"), "second {$FileName}\n");
+
+    // Another spelling of an input is still that input.
+    Answer(Files() + "/./notes.txt");
+    frame->ExecuteCommand(32525);
+    EXPECT_EQ(Read(Files() + "/notes.txt"), "second {$FileName}\n");
+}
+
+TEST_F(ConcatenateTest, AnExistingFinalFileIsReplacedOnlyWhenConfirmedAndOnlyWhole) {
+    Open();
+    const std::string target = Files() + "/out/joined.txt";
+    Touch(target, "old content\n", 1600000000);
+    Select({1, 7});
+    Answer(target, "{$FileText}");
+    prompter.answers = {Answer::No};
+    frame->ExecuteCommand(32525);
+    EXPECT_EQ(prompter.Questions().back(), target + " already exists.\r\nReplace it?");
+    EXPECT_EQ(Read(target), "old content\n");
+
+    prompter.answers = {Answer::Yes};
+    frame->ExecuteCommand(32525);
+    EXPECT_EQ(Read(target), "text\ntext\n");
+
+    // A write that fails half-way (the file size limit of the process is
+    // reached) leaves the old final file as it was.
+    Touch(target, "old content\n", 1600000000);
+    WriteFile(Files() + "/notes.txt", std::string(4096, 'x'));
+    Select({1, 7});
+    prompter.answers = {Answer::Yes};
+    {
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        ::getrlimit(RLIMIT_FSIZE, &old);
+        rlimit small = old;
+        small.rlim_cur = 1024;
+        ::setrlimit(RLIMIT_FSIZE, &small);
+        frame->ExecuteCommand(32525);
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
+    }
+    EXPECT_EQ(prompter.Messages().back(),
+              "Failed to concatenate the selected files. \r\nSee Message Window for deatails.");
+    EXPECT_EQ(Read(target), "old content\n");
+}
+
+TEST_F(ConcatenateTest, TemplateDialogRules) {
+    CFileItem item("Makefile");
+    item.LocalDir = "/w/";
+    {
+        CConcatenateTemplateDlg dlg(item);
+        EXPECT_EQ(dlg.windowTitle(), "Concatenate Template");
+        for (const char* id : {"1532", "1866", "1663", "1622", "1335", "1346", "1418", "1", "2"})
+            EXPECT_NE(dlg.findChild<QWidget*>(id), nullptr) << id;
+        EXPECT_EQ(dlg.m_strFinalName, "/w/Makefile-final.");
+        EXPECT_EQ(dlg.m_strTemplate, g_strConcatTemplateDefault);
+        EXPECT_EQ(g_strConcatTemplateDefault.size(), 272u);
+        EXPECT_EQ(Control<QLabel>(&dlg, "1866")->text(), "Use to reperesent Local Directory of the file.");
+        Control<QComboBox>(&dlg, "1532")->setCurrentIndex(3);
+        EXPECT_EQ(Control<QLabel>(&dlg, "1866")->text(), "Use to reperesent the actual ***TEXT*** of the file.");
+
+        // "Enter" replaces the selected text of the template.
+        auto* box = Control<QPlainTextEdit>(&dlg, "1663");
+        box->setPlainText("A-B-C");
+        QTextCursor c = box->textCursor();
+        c.setPosition(2);
+        c.setPosition(3, QTextCursor::KeepAnchor);
+        box->setTextCursor(c);
+        Press(&dlg, "1346");
+        EXPECT_EQ(dlg.m_strTemplate, "A-{$FileText}-C");
+
+        // Empty name or template: a message and the dialog stays; blanks are a template.
+        Control<QLineEdit>(&dlg, "1622")->clear();
+        Press(&dlg, "1");
+        EXPECT_EQ(prompter.Messages().back(), "Final file name cannot be empty.");
+        EXPECT_EQ(dlg.result(), QDialog::Rejected);
+        Control<QLineEdit>(&dlg, "1622")->setText("/w/all.txt");
+        box->clear();
+        Press(&dlg, "1");
+        EXPECT_EQ(prompter.Messages().back(), "Template cannot be empty.");
+        box->setPlainText("   ");
+        CConcatenateTemplateDlg::s_browseForFile = [](const std::string& title, const std::string& folder) {
+            return title == "Final File" && folder == "/w/" ? std::string("/w/picked.txt") : std::string();
+        };
+        Press(&dlg, "1335");
+        EXPECT_EQ(Control<QLineEdit>(&dlg, "1622")->text(), "/w/picked.txt");
+        Press(&dlg, "1");
+        EXPECT_EQ(dlg.result(), QDialog::Accepted);
+        EXPECT_EQ(g_strConcatOutputFile, "/w/picked.txt");
+        EXPECT_EQ(g_strConcatTemplateCurrent, "   ");
+    }
+    {
+        // Reset followed by Cancel still restores the default template.
+        CConcatenateTemplateDlg dlg(item);
+        EXPECT_EQ(dlg.m_strFinalName, "/w/Makefile-Final.");
+        EXPECT_EQ(dlg.m_strTemplate, "   ");
+        Press(&dlg, "1418");
+        Press(&dlg, "2");
+        EXPECT_EQ(g_strConcatTemplateCurrent, g_strConcatTemplateDefault);
+    }
 }
 
 }  // namespace
