@@ -57,6 +57,7 @@ CConcatenateTemplateDlg::CConcatenateTemplateDlg(const CFileItem& item, QWidget*
     m_finalName->setObjectName("1622");
     auto* browse = new QPushButton("...");
     browse->setObjectName("1335");
+    browse->setFixedWidth(32);
     m_placeholders = new QComboBox;
     m_placeholders->setObjectName("1532");
     for (const char* p : kPlaceholders) m_placeholders->addItem(p);

@@ -6,7 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTabBar>
+#include <QListWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -60,12 +60,14 @@ CRenameDuplicateSelectedFilesDlg::CRenameDuplicateSelectedFilesDlg(QWidget* pare
     setObjectName("2040");
     setWindowTitle("Rename/Duplicate Selected Files");
 
-    m_tabs = Named(new QTabBar, "1950");
+    // The five schemes as a list of pages: their names are too long for tabs.
+    m_tabs = Named(new QListWidget, "1950");
     for (const char* t : {"1. Using sequential numbers", "2. Using common name and sequential numbers",
                           "3. Using user specified extension", "4. Using clean format (suitable for UNIX)",
                           "5. Using names from Ouput window"})
-        m_tabs->addTab(t);
-    m_tabs->setShape(QTabBar::RoundedWest);
+        m_tabs->addItem(t);
+    m_tabs->setFixedHeight(m_tabs->sizeHintForRow(0) * 5 + 2 * m_tabs->frameWidth() + 4);
+    m_tabs->setMinimumWidth(m_tabs->sizeHintForColumn(0) + 8);
 
     auto* b1 = PictureButton("1407", "file 01.txt\nfile 02.txt");
     auto* b2 = PictureButton("1408", "01 file.txt\n02 file.txt");
@@ -100,6 +102,7 @@ CRenameDuplicateSelectedFilesDlg::CRenameDuplicateSelectedFilesDlg(QWidget* pare
     auto* duplicate = Named(new QPushButton("Duplicate files\nto above new names"), "1371");
     auto* close = Named(new QPushButton("Close"), "1");
     for (QPushButton* b : {browse, change, rename, duplicate}) b->setAutoDefault(false);
+    browse->setFixedWidth(32);
 
     // Left: the scheme tabs, their controls and the comment.
     auto* schemes = new QGridLayout;
@@ -120,9 +123,12 @@ CRenameDuplicateSelectedFilesDlg::CRenameDuplicateSelectedFilesDlg(QWidget* pare
     auto* left = new QVBoxLayout;
     left->addLayout(schemes);
     left->addWidget(m_comment, 1);
-    auto* leftRow = new QHBoxLayout;
+    auto* leftPane = new QWidget;
+    leftPane->setFixedWidth(340);
+    auto* leftRow = new QVBoxLayout(leftPane);
+    leftRow->setContentsMargins(0, 0, 0, 0);
     leftRow->addWidget(m_tabs);
-    leftRow->addLayout(left);
+    leftRow->addLayout(left, 1);
 
     auto* right = new QVBoxLayout;
     right->addWidget(m_list, 1);
@@ -140,11 +146,11 @@ CRenameDuplicateSelectedFilesDlg::CRenameDuplicateSelectedFilesDlg(QWidget* pare
     right->addLayout(actions);
 
     auto* root = new QHBoxLayout(this);
-    root->addLayout(leftRow);
+    root->addWidget(leftPane);
     root->addLayout(right, 1);
     setMinimumWidth(760);
     setMaximumWidth(1400);
-    resize(900, 560);
+    resize(900, 600);
 
     m_schemeControls = {{b1, b2, l1, l2},
                         {m_commonLabel, m_commonName, b3, b4},
@@ -159,7 +165,7 @@ CRenameDuplicateSelectedFilesDlg::CRenameDuplicateSelectedFilesDlg(QWidget* pare
     connect(b5, &QPushButton::clicked, this, [this] { OnScheme(1405); });
     connect(b6, &QPushButton::clicked, this, [this] { OnScheme(1411); });
     connect(b7, &QPushButton::clicked, this, [this] { OnScheme(1406); });
-    connect(m_tabs, &QTabBar::currentChanged, this, &CRenameDuplicateSelectedFilesDlg::SelectScheme);
+    connect(m_tabs, &QListWidget::currentRowChanged, this, &CRenameDuplicateSelectedFilesDlg::SelectScheme);
     connect(browse, &QPushButton::clicked, this, &CRenameDuplicateSelectedFilesDlg::OnBrowseOutput);
     connect(change, &QPushButton::clicked, this, &CRenameDuplicateSelectedFilesDlg::OnChangeOutput);
     connect(m_list, &QTreeWidget::itemDoubleClicked, this,
@@ -176,8 +182,8 @@ std::vector<CFileItem> CRenameDuplicateSelectedFilesDlg::Items() const {
 
 void CRenameDuplicateSelectedFilesDlg::SelectScheme(int index) {
     if (index < 0 || index > 4) return;
-    if (m_tabs->currentIndex() != index) {
-        m_tabs->setCurrentIndex(index);  // comes back here through the signal
+    if (m_tabs->currentRow() != index) {
+        m_tabs->setCurrentRow(index);  // comes back here through the signal
         return;
     }
     m_bPreviewValid = false;

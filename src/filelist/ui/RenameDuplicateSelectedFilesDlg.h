@@ -15,7 +15,7 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QTabBar;
+class QListWidget;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -50,7 +50,7 @@ private:
 
     std::vector<std::string> m_paths;
     bool m_bPreviewValid = false;
-    QTabBar* m_tabs;             // 1950
+    QListWidget* m_tabs;         // 1950
     QTreeWidget* m_list;         // 1727
     QLineEdit* m_output;         // 1640
     QLineEdit* m_commonName;     // 1605
