@@ -26,6 +26,7 @@
 #include "app/ListViews.h"
 #include "app/MainFrame.h"
 #include "app/MainPresenter.h"
+#include "app/QuorvellianApp.h"
 #include "app/MessageWindowBar.h"
 #include "app/TextRichEdit.h"
 #include "app/TextWindows.h"
@@ -903,6 +904,42 @@ TEST_F(ConcatenateTest, TemplateDialogRules) {
         Press(&dlg, "2");
         EXPECT_EQ(g_strConcatTemplateCurrent, g_strConcatTemplateDefault);
     }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- keys
+
+namespace {
+
+TEST_F(FileListCommandsTest, TheFileMenuKeysReachTheDialogs) {
+    MakeSampleArea();
+    CQuorvellianApp app;
+    ASSERT_TRUE(app.InitInstance());
+    CMainFrame* w = app.MainFrame();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    EXPECT_TRUE(w->ShortcutsOf(32554).contains(QKeySequence("Ctrl+Q")));
+    EXPECT_TRUE(w->ShortcutsOf(32518).contains(QKeySequence("Ctrl+P")));
+    EXPECT_TRUE(w->ShortcutsOf(32523).contains(QKeySequence("Ctrl+Shift+D")));
+    EXPECT_TRUE(w->ShortcutsOf(32522).contains(QKeySequence("Ctrl+R")));
+    EXPECT_TRUE(w->ShortcutsOf(32533).contains(QKeySequence("Alt+R")));
+    w->FileList()->topLevelItem(1)->setSelected(true);
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    drive = [](QDialog& dlg) { dlg.reject(); };
+    QTest::keyClick(w, Qt::Key_Q, Qt::ControlModifier);
+    QTest::keyClick(w, Qt::Key_P, Qt::ControlModifier);
+    EXPECT_EQ(titles, (std::vector<std::string>{"File Attributes", "Select by Icon"}));
+    QTest::keyClick(w, Qt::Key_R, Qt::AltModifier);
+    EXPECT_TRUE(w->FileListCommands().RenameDuplicateDialog()->isVisible());
+    w->FileListCommands().RenameDuplicateDialog()->hide();
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    QTest::keyClick(w, Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(w->FileListCommands().MakeSameHostPalette()->isVisible());
+    w->FileListCommands().CancelMakeSameHost();
+    w->close();
+    app.ExitInstance();
 }
 
 }  // namespace
