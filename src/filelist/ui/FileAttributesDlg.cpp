@@ -73,7 +73,7 @@ CFileAttributesDlg::CFileAttributesDlg(CProgramData* data, QWidget* parent)
     root->addWidget(box);
 
     // Wider as the user likes, never taller than the controls need.
-    setMinimumWidth(360);
+    setMinimumWidth(212);
     setMaximumWidth(1200);
     resize(420, sizeHint().height());
     setFixedHeight(sizeHint().height());
