@@ -11,6 +11,7 @@
 #include <unistd.h>
 #include <QClipboard>
 #include <QTabBar>
+#include <algorithm>
 #include <fstream>
 #include <QDialog>
 #include <QLabel>
@@ -512,6 +513,71 @@ TEST_F(RenameDialogTest, DuplicateWithANewExtensionAddsTheCopiesAsItems) {
     const auto names = Names(0, 0);
     EXPECT_EQ(names.size(), 10u);
     EXPECT_NE(std::find(names.begin(), names.end(), "notes.bak"), names.end());
+}
+
+TEST_F(RenameDialogTest, TwoFilesExchangeTheirNames) {
+    Open();
+    WriteFile(Files() + "/about.txt", "A\n");
+    WriteFile(Files() + "/notes.txt", "N\n");
+    Select({1, 7});
+    frame->ExecuteCommand(32533);
+    Press(Dlg(), "1407");
+    auto* list = Control<QTreeWidget>(Dlg(), "1727");
+    prompter.texts = {std::string(Files() + "/notes.txt"), std::string(Files() + "/about.txt")};
+    emit list->itemDoubleClicked(list->topLevelItem(0), 0);
+    emit list->itemDoubleClicked(list->topLevelItem(1), 0);
+    prompter.answers = {Answer::Yes};
+    Press(Dlg(), "1404");
+    std::ifstream a(Files() + "/about.txt"), n(Files() + "/notes.txt");
+    std::string ta, tn;
+    std::getline(a, ta);
+    std::getline(n, tn);
+    EXPECT_EQ(ta, "N");
+    EXPECT_EQ(tn, "A");
+    EXPECT_EQ(Item(0, 0, 1).FileName, "notes.txt");
+    EXPECT_EQ(Item(0, 0, 7).FileName, "about.txt");
+}
+
+TEST_F(RenameDialogTest, ADuplicateNeverReplacesAFileOnDisk) {
+    Open();
+    Touch(Files() + "/about.bak", "precious\n", 1600000000);
+    Select({1, 7});
+    frame->ExecuteCommand(32533);
+    Dlg()->SelectScheme(2);
+    Control<QLineEdit>(Dlg(), "1615")->setText(".bak");
+    Press(Dlg(), "1405");
+    prompter.answers = {Answer::Yes};
+    Press(Dlg(), "1371");
+    std::ifstream in(Files() + "/about.bak");
+    std::string text;
+    std::getline(in, text);
+    EXPECT_EQ(text, "precious");
+    EXPECT_TRUE(Exists("notes.bak"));
+    EXPECT_NE(prompter.Messages().back().find("Some of the files could not be created. They already exist in "
+                                              "local directory:\r\n"),
+              std::string::npos);
+    EXPECT_NE(prompter.Messages().back().find("about.bak"), std::string::npos);
+    const auto names = Names(0, 0);
+    EXPECT_EQ(std::count(names.begin(), names.end(), "about.bak"), 0);
+    EXPECT_EQ(std::count(names.begin(), names.end(), "notes.bak"), 1);
+
+    // Scheme 4 makes two equal names unique.
+    Touch(Files() + "/a b.txt", "1\n", 1600000000);
+    Touch(Files() + "/a-b.txt", "2\n", 1600000000);
+    for (const char* n : {"a b.txt", "a-b.txt"}) {
+        CFileItem it(n);
+        it.LocalDir = Files() + "/";
+        D().InsertFileItems(0, 0, 0, D().GetFileItemCount(0, 0, 0), it);
+    }
+    frame->Presenter().ShowSession(0, 0, 0);
+    const int n = D().GetFileItemCount(0, 0, 0);
+    List()->clearSelection();
+    List()->topLevelItem(n - 2)->setSelected(true);
+    List()->topLevelItem(n - 1)->setSelected(true);
+    Dlg()->SelectScheme(3);
+    Control<QLineEdit>(Dlg(), "1637")->setText("_");
+    Press(Dlg(), "1411");
+    EXPECT_EQ(Rows(), (std::vector<std::string>{Files() + "/a_b.txt", Files() + "/a_b_aux.txt"}));
 }
 
 TEST_F(RenameDialogTest, CommonNameOutputFolderAndSelectionChecks) {
