@@ -101,7 +101,7 @@ void CFileListCommands::Wire() {
     f.SetCommandHandler(32533, [this] { ShowRenameDuplicate(false); });
     // A hook that is already set (a test's recorder) stays.
     if (!CFtpCommands::s_fileAttributesDialog) {
-        CFtpCommands::s_fileAttributesDialog = [this](CMainFrame&) { return EditSelectedItemProperties(); };
+        CFtpCommands::s_fileAttributesDialog = [this](CMainFrame&) { return EditIncompleteItems(); };
         m_ownHooks |= 1;
     }
     if (!CItemCommands::s_editProperties) {
@@ -160,6 +160,25 @@ bool CFileListCommands::EditSelectedItemProperties() {
     if (RunModal(dlg) != QDialog::Accepted) return false;
     Refill();
     return true;
+}
+
+bool CFileListCommands::EditIncompleteItems() {
+    CProgramData& d = m_frame.Data();
+    const int p = P(), s = S(), b = B();
+    auto incomplete = [&](int f) {
+        const CFileItem it = d.GetFileItem(p, s, b, f);
+        return it.RemHost.empty() || it.RemUser.empty() || it.RemoteDir.empty() || it.LocalDir.empty();
+    };
+    bool selectedIncomplete = false;
+    for (int f : Selection()) selectedIncomplete = selectedIncomplete || incomplete(f);
+    if (!selectedIncomplete)
+        for (int f = 0; f < d.GetFileItemCount(p, s, b); ++f)
+            if (incomplete(f)) {
+                d.SetSelection(p, s, b, {f});
+                m_frame.Presenter().ShowFileSelection({f});
+                break;
+            }
+    return EditSelectedItemProperties();
 }
 
 // ---------------------------------------------------------------- select by icon

@@ -205,8 +205,24 @@ TEST_F(FileListCommandsTest, OpenAsksForTheMissingLocalFolderThroughTheAttribute
     EXPECT_EQ(titles, std::vector<std::string>{"File Attributes"});
     EXPECT_EQ(Item(0, 0, 1).LocalDir, Files() + "/");
     EXPECT_EQ(opened, std::vector<std::string>{Files() + "/about.txt"});
-    // The transfers' completeness check uses the same dialog.
+}
+
+TEST_F(FileListCommandsTest, TheTransferCheckOpensTheAttributesOfAnIncompleteItem) {
+    Open();
+    D().GetFileItemPtr(0, 0, 0, 4)->RemoteDir.clear();
+    Select({0});
     ASSERT_TRUE(CFtpCommands::s_fileAttributesDialog);
+    std::string shownRemote = "?";
+    drive = [&](QDialog& dlg) {
+        shownRemote = Control<QLineEdit>(&dlg, "1587")->text().toStdString();
+        Control<QLineEdit>(&dlg, "1587")->setText("/srv/java");
+        Press(&dlg, "1");
+    };
+    EXPECT_TRUE(CFtpCommands::s_fileAttributesDialog(*frame));
+    EXPECT_EQ(shownRemote, "");
+    EXPECT_EQ(Item(0, 0, 4).RemoteDir, "/srv/java/");
+    EXPECT_EQ(Item(0, 0, 0).RemoteDir, "/var/www/");
+    EXPECT_EQ(D().GetSelection(0, 0, 0), std::vector<int>{4});
 }
 
 // ---------------------------------------------------------------- Select by Icon
