@@ -175,7 +175,8 @@ TEST_F(AddFilesWindowTest, DirectoryUsageTreeChoiceFollowsTheDeriveBox) {
     CProgramData data;
     g_bAutoBasketCreate = false;
     CDirectoryUsageDlg dlg(&data, 1, "", "/home/u/", nullptr);
-    EXPECT_TRUE(g_bAutoBasketCreate);
+    EXPECT_EQ(dlg.m_bAutoCreateBaskets, 1);
+    EXPECT_FALSE(g_bAutoBasketCreate);  // the program's choice changes only on OK
     dlg.show();
     auto* derive = Control<QCheckBox>(&dlg, "1503");
     auto* autoCreate = Control<QRadioButton>(&dlg, "1500");
@@ -183,18 +184,18 @@ TEST_F(AddFilesWindowTest, DirectoryUsageTreeChoiceFollowsTheDeriveBox) {
     auto* msg = Control<QLabel>(&dlg, "1890");
     EXPECT_FALSE(msg->isVisible());
     QTest::mouseClick(flatten, Qt::LeftButton);
-    EXPECT_FALSE(g_bAutoBasketCreate);
+    EXPECT_EQ(dlg.m_bAutoCreateBaskets, 0);
     QTest::mouseClick(derive, Qt::LeftButton);
     EXPECT_EQ(dlg.m_bDeriveRemote, 0);
     EXPECT_FALSE(autoCreate->isVisible());
     EXPECT_FALSE(flatten->isVisible());
     EXPECT_TRUE(msg->isVisible());
     EXPECT_EQ(Control<QLabel>(&dlg, "1925")->text(), "Remote directory for all files: (must exist)");
-    EXPECT_FALSE(g_bAutoBasketCreate);
+    EXPECT_EQ(dlg.m_bAutoCreateBaskets, 0);
     QTest::mouseClick(derive, Qt::LeftButton);
     EXPECT_TRUE(autoCreate->isChecked());
     EXPECT_EQ(dlg.m_bAutoCreateBaskets, 1);
-    EXPECT_TRUE(g_bAutoBasketCreate);
+    EXPECT_FALSE(g_bAutoBasketCreate);
     EXPECT_FALSE(msg->isVisible());
 
     // An empty remote folder is questioned; No keeps the dialog open.
@@ -206,6 +207,14 @@ TEST_F(AddFilesWindowTest, DirectoryUsageTreeChoiceFollowsTheDeriveBox) {
     prompter.answers = {Answer::Yes};
     QTest::mouseClick(Control<QPushButton>(&dlg, "1"), Qt::LeftButton);
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_TRUE(g_bAutoBasketCreate);
+
+    // Cancel leaves the program's choice as it was.
+    CDirectoryUsageDlg cancelled(&data, 1, "/r/", "/home/u/", nullptr);
+    cancelled.show();
+    QTest::mouseClick(Control<QRadioButton>(&cancelled, "1501"), Qt::LeftButton);
+    QTest::mouseClick(Control<QPushButton>(&cancelled, "2"), Qt::LeftButton);
+    EXPECT_TRUE(g_bAutoBasketCreate);
 
     CDirectoryUsageDlg remote(&data, 2, "/r/", "/l/", nullptr);
     EXPECT_TRUE(Control<QLineEdit>(&remote, "1655")->isHidden());

@@ -420,12 +420,14 @@ TEST_F(ItemCommandsTest, OpenFetchesNeverFetchedItemsOnlyWhenNoTransferRuns) {
     frame->ExecuteCommand(32517);
     EXPECT_EQ(opened, Names_t{Files() + "/build/Makefile"});
     EXPECT_TRUE(LogHas("Auto-copy halted. Opened local copy of " + Files() + "/build/Makefile"));
-    // An item without a local folder cannot be opened while the properties
-    // dialog that would ask for it is missing.
+    // An item without a local folder: the user is asked to give one first;
+    // No opens nothing.
     D().SetLocalDir(0, 1, 0, 0, "");
     Select({0});
     frame->ExecuteCommand(32517);
-    EXPECT_EQ(ask.Messages().back(), "You need to specify local directory for all of the selected files.");
+    EXPECT_EQ(ask.Questions().back(),
+              "You need to specify local directory for all of the selected files.\r\n"
+              "Specify the local directory now?");
     EXPECT_EQ(opened.size(), 1u);
 }
 

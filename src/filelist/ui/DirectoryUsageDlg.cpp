@@ -31,7 +31,7 @@ CDirectoryUsageDlg::CDirectoryUsageDlg(CProgramData* data, int mode, const std::
     : QDialog(parent), m_strLocalDir(localDir), m_strRemoteDir(remoteDir), m_data(data), m_mode(mode) {
     setObjectName("2037");
     setWindowTitle("Directory Usage");
-    g_bAutoBasketCreate = true;
+    // The program's choice changes only on OK (see accept()).
 
     m_flatten = Named(new QRadioButton("Flatten the tree view to place all files in one list"), "1501");
     m_message = Named(new QLabel("Remote vs. Local Msg..."), "1890");
@@ -147,14 +147,12 @@ void CDirectoryUsageDlg::OnAutoCreateBaskets() {
     m_bAutoCreateBaskets = 1;
     m_autoCreate->setChecked(true);
     m_flatten->setChecked(false);
-    g_bAutoBasketCreate = true;
 }
 
 void CDirectoryUsageDlg::OnFlattenTree() {
     m_bAutoCreateBaskets = 0;
     m_autoCreate->setChecked(false);
     m_flatten->setChecked(true);
-    g_bAutoBasketCreate = false;
 }
 
 void CDirectoryUsageDlg::OnBrowseRemoteRoot() {
@@ -174,7 +172,6 @@ void CDirectoryUsageDlg::OnBrowseLocalRoot() {
 
 void CDirectoryUsageDlg::UpdateTreeChoice() {
     m_bAutoCreateBaskets = (m_bDeriveRemote && m_bDeriveLocal) ? 1 : 0;
-    g_bAutoBasketCreate = m_bAutoCreateBaskets != 0;
     m_autoCreate->setChecked(m_bAutoCreateBaskets);
     // Radios of one group: switching one off needs the other switched on.
     if (!m_bAutoCreateBaskets) m_flatten->setChecked(true);
@@ -195,5 +192,6 @@ void CDirectoryUsageDlg::accept() {
         m_localEdit->setFocus();
         return;
     }
+    g_bAutoBasketCreate = m_bAutoCreateBaskets != 0;
     QDialog::accept();
 }
