@@ -94,6 +94,7 @@ public:
     std::vector<BrowserItem> m_items;  // list 1849, in order
     std::vector<std::string> m_selectedFolders, m_selectedFiles;
     std::vector<CDirEntry> m_result;   // the files handed back
+    bool m_bKeepTree = false;          // the result came from a collection keeping the tree
     std::string m_strCaption;
 
     // The client and the job runner (replaceable by tests).
