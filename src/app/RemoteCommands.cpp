@@ -12,7 +12,10 @@
 #include "platform/Prompter.h"
 #include "remote/FtpConnections.h"
 #include "remote/TerminalLaunch.h"
+#include "remote/ui/AccountPropertiesDlg.h"
+#include "remote/ui/GlobalPasswordUpdateDlg.h"
 #include "remote/ui/LoginInformationDlg.h"
+#include "remote/ui/SessionAttributesDlg.h"
 #include "remote/ui/ModalRun.h"
 #include "remote/ui/RemoteBrowserDlg.h"
 #include "remote/ui/SelectHostDlg.h"
@@ -74,6 +77,32 @@ void CRemoteCommands::Wire() {
         LaunchTelnet(m_frame.Data(), h.m_strHost, h.m_strUser, h.m_strPassword, false);
     };
     sv.browseRemote = [this] { AddBrowsedRemoteFiles(false); };
+    sv.accountProperties = [this](CHost& account) {
+        CProgramData& d = m_frame.Data();
+        const int c = d.m_Vault.m_nCurrClustInd;
+        const int h = c >= 0 && c < d.GetClusterCount() ? d.m_Vault.m_Clusters[static_cast<size_t>(c)].m_nHostInd : -1;
+        CAccountPropertiesDlg dlg(account, d, &m_frame);
+        dlg.onStatus = [this, c, h](int status) {
+            if (CHost* vaultHost = m_frame.Data().GetHostPtr(c, h)) vaultHost->m_nStatus = status;
+            m_frame.PanelPresenter().UpdateAccountItem(c, h, false);
+            m_frame.TreesChanged();
+        };
+        if (RunModal(dlg) != QDialog::Accepted) return false;
+        account = dlg.m_host;
+        return true;
+    };
+    sv.sessionProperties = [this](CProgramData& d) {
+        CSessionAttributesDlg dlg(d, &m_frame);
+        if (RunModal(dlg) != QDialog::Accepted) return;
+        m_frame.Presenter().ShowSession(d.GetCurProject(), d.GetCurSession(), d.GetCurBasket());
+    };
+    sv.modifyPasswordsGlobally = [this](CProgramData& d) {
+        CGlobalPasswordUpdateDlg dlg(d, &m_frame);
+        RunModal(dlg);
+    };
+    f.SetCommandHandler(32664, [&cp] { cp.AccountProperties(); });
+    f.SetCommandHandler(32674, [&cp] { cp.SessionProperties(); });
+    f.SetCommandHandler(32670, [&cp] { cp.ModifyPasswordsGlobally(); });
     f.SetCommandHandler(32665, [&cp] { cp.TelnetAccount(); });
     f.SetCommandHandler(32662, [&cp] { cp.BrowseAccount(); });
     f.SetCommandHandler(32587, [this] { OnTelnetToRemoteSystem(); });

@@ -87,9 +87,6 @@ const std::map<int, const char*> kDisabled = {
     {32656, "the WorkPad, its Input and Output windows and the text tools (issue 12)"},
     {32658, "the WorkPad, its Input and Output windows and the text tools (issue 12)"},
     {32659, "the WorkPad, its Input and Output windows and the text tools (issue 12)"},
-    {32664, "the remote browser, terminals and account dialogs (issue 14)"},
-    {32670, "the remote browser, terminals and account dialogs (issue 14)"},
-    {32674, "the remote browser, terminals and account dialogs (issue 14)"},
 };
 
 class CommandRoutingTest : public UiTest {

@@ -180,3 +180,185 @@ TEST_F(RemoteWindowTest, TheBrowseChooserMarksOpenConnectionsAndAsksForANewHost)
 }
 
 }  // namespace
+
+#include <QLabel>
+#include <QTreeWidget>
+
+#include "remote/ui/AccountPropertiesDlg.h"
+#include "remote/ui/GlobalPasswordUpdateDlg.h"
+#include "remote/ui/SessionAttributesDlg.h"
+
+namespace {
+
+TEST_F(RemoteWindowTest, AccountPropertiesShowsAnOpenConnectionAndDisconnectClosesIt) {
+    MakeFtpArea();
+    CMainFrame& w = Open();
+    std::string host = "127.0.0.1", user = qvltest::kUser;
+    ASSERT_TRUE(ConnectHost(w.Data(), host, user, true));
+    w.PanelPresenter().ClassifyAccountItem(TreeRef::Leaf(0, 0));
+    std::string status, title;
+    SetModalRunner([&](QDialog& d) {
+        d.open();
+        title = d.windowTitle().toStdString();
+        auto* dlg = dynamic_cast<CAccountPropertiesDlg*>(&d);
+        status = dlg->StatusText().toStdString();
+        EXPECT_FALSE(Control<QLineEdit>(&d, "1626")->isEnabled());  // status 6: host and user fixed
+        EXPECT_TRUE(Control<QLineEdit>(&d, "1642")->toolTip().isEmpty());
+        EXPECT_TRUE(Control<QPushButton>(&d, "1420")->isVisible());
+        EXPECT_FALSE(Control<QPushButton>(&d, "1419")->isVisible());
+        // While a worker runs, the connection is not the dialog's to drop.
+        g_bFtpIdle = false;
+        Control<QPushButton>(&d, "1420")->click();
+        g_bFtpIdle = true;
+        prompter.answers = {Answer::No, Answer::Yes};
+        Control<QPushButton>(&d, "1420")->click();
+        EXPECT_GE(FindOpenConnection("127.0.0.1", qvltest::kUser), 0);
+        Control<QPushButton>(&d, "1420")->click();
+        EXPECT_EQ(FindOpenConnection("127.0.0.1", qvltest::kUser), -1);
+        EXPECT_EQ(dlg->StatusText(), "Disconnected upon request");
+        EXPECT_TRUE(Control<QPushButton>(&d, "1419")->isVisible());
+        Control<QPushButton>(&d, "1")->click();
+        return d.result();
+    });
+    w.Data().GetHostPtr(0, 0)->m_nStatus = 6;
+    w.ExecuteCommand(32664);
+    EXPECT_EQ(title, "Account Properties");
+    EXPECT_EQ(status.rfind("Connected at ", 0), 0u) << status;
+    EXPECT_EQ(prompter.Messages(), std::vector<std::string>{"Cannot disconnect while an FTP session is on."});
+    EXPECT_EQ(prompter.Questions(),
+              (std::vector<std::string>{"This will disconnect the connection to 127.0.0.1\r\nOk to disconnect?",
+                                        "This will disconnect the connection to 127.0.0.1\r\nOk to disconnect?"}));
+    EXPECT_EQ(w.Data().GetHost(0, 0).m_nStatus, 4);
+}
+
+TEST_F(RemoteWindowTest, AccountPropertiesConnectsANewAccountAndRefusesADuplicate) {
+    MakeFtpArea();
+    CMainFrame& w = Open();
+    w.Data().GetHostPtr(0, 0)->m_nStatus = 2;
+    w.Data().AddHost("other.example.com", "bob", "pw", 0, 1);
+    w.PanelPresenter().FillAccountTree(0, 0);
+    w.PanelPresenter().ClassifyAccountItem(TreeRef::Leaf(0, 0));
+    SetModalRunner([&](QDialog& d) {
+        d.open();
+        auto* dlg = dynamic_cast<CAccountPropertiesDlg*>(&d);
+        EXPECT_EQ(dlg->StatusText(), "***Never*** connected.");
+        EXPECT_TRUE(Control<QLineEdit>(&d, "1626")->isEnabled());
+        g_bFtpIdle = false;
+        Control<QPushButton>(&d, "1419")->click();
+        g_bFtpIdle = true;
+        EXPECT_EQ(FindOpenConnection("127.0.0.1", qvltest::kUser), -1);
+        Control<QPushButton>(&d, "1419")->click();
+        EXPECT_GE(FindOpenConnection("127.0.0.1", qvltest::kUser), 0);
+        EXPECT_EQ(dlg->StatusText().left(13), "Connected at ");
+        EXPECT_FALSE(Control<QLineEdit>(&d, "1626")->isEnabled());
+        Control<QPushButton>(&d, "1419")->click();  // hidden now; pressed anyway
+        d.reject();
+        return d.result();
+    });
+    w.ExecuteCommand(32664);
+    EXPECT_EQ(prompter.Messages(),
+              (std::vector<std::string>{"Cannot connect while an FTP session is on.", "Already connected."}));
+    EXPECT_EQ(w.Data().GetHost(0, 0).m_nStatus, 6);  // the tree shows the connection at once
+
+    // A host that another account already has is refused; the password alone is fine.
+    w.PanelPresenter().ClassifyAccountItem(TreeRef::Leaf(0, 1));
+    SetModalRunner([&](QDialog& d) {
+        d.open();
+        Control<QLineEdit>(&d, "1626")->setText("127.0.0.1");
+        Control<QLineEdit>(&d, "1693")->setText(qvltest::kUser);
+        Control<QPushButton>(&d, "1")->click();
+        EXPECT_TRUE(d.isVisible());
+        Control<QLineEdit>(&d, "1626")->setText("other.example.com");
+        Control<QLineEdit>(&d, "1693")->setText("bob");
+        Control<QLineEdit>(&d, "1642")->setText("new pw");
+        Control<QPushButton>(&d, "1")->click();
+        return d.result();
+    });
+    w.ExecuteCommand(32664);
+    EXPECT_EQ(prompter.Messages().back(), "This account already exists. Please change HOST or USER");
+    EXPECT_EQ(w.Data().GetHost(0, 1).m_strPassword, "new pw");
+}
+
+TEST_F(RemoteWindowTest, SessionAttributesStoreTheAccountAndKeepATypedPassword) {
+    MakeFtpArea();
+    CMainFrame& w = Open();
+    w.Data().AddHost("other.example.com", "bob", "vault-pw", 0, 1);
+    w.PanelPresenter().ClassifySessionItem(TreeRef::Leaf(0, 0));
+    std::string title;
+    SetModalRunner([&](QDialog& d) {
+        d.open();
+        title = d.windowTitle().toStdString();
+        auto* pw = Control<QLineEdit>(&d, "1642");
+        EXPECT_EQ(Control<QLineEdit>(&d, "1626")->text(), "127.0.0.1");
+        EXPECT_EQ(pw->text().toStdString(), qvltest::kPassword);
+        // Typed for the same account: kept when the box gets the focus again.
+        pw->setText("typed");
+        QFocusEvent in(QEvent::FocusIn);
+        QApplication::sendEvent(pw, &in);
+        EXPECT_EQ(pw->text(), "typed");
+        // Another account: the vault's password comes in.
+        Control<QLineEdit>(&d, "1626")->setText("other.example.com");
+        Control<QLineEdit>(&d, "1693")->setText("bob");
+        QApplication::sendEvent(pw, &in);
+        EXPECT_EQ(pw->text(), "vault-pw");
+        Control<QLineEdit>(&d, "1583")->setText("");
+        Control<QPushButton>(&d, "1")->click();
+        EXPECT_TRUE(d.isVisible());
+        Control<QLineEdit>(&d, "1583")->setText(QString::fromStdString(Files() + "/other"));
+        Control<QLineEdit>(&d, "1587")->setText("/srv/");
+        Control<QPushButton>(&d, "1")->click();
+        return d.result();
+    });
+    w.ExecuteCommand(32674);
+    EXPECT_EQ(title, "Session Attributes");
+    EXPECT_EQ(prompter.Messages(), std::vector<std::string>{"Empty local location."});
+    CSession* se = w.Data().GetSessionPtr(0, 0);
+    EXPECT_EQ(se->Host, "other.example.com");
+    EXPECT_EQ(se->User, "bob");
+    EXPECT_EQ(se->LocalDir, Files() + "/other/");
+    EXPECT_EQ(w.Data().GetHost(0, 1).m_strLastFolder, "/srv/");
+}
+
+TEST_F(RemoteWindowTest, GlobalPasswordUpdateSetsTheChosenAccountsOfOneUser) {
+    MakeFtpArea();
+    CMainFrame& w = Open();
+    w.Data().AddHost("b.example.com", "joe", "same", 0, 1);
+    w.Data().AddHost("c.example.com", "joe", "same", 0, 2);
+    w.Data().AddHost("d.example.com", "Joe", "other", 0, 3);
+    g_bFtpIdle = false;
+    int runs = 0;
+    SetModalRunner([&](QDialog& d) {
+        ++runs;
+        d.open();
+        EXPECT_EQ(d.windowTitle(), "Global Password Update");
+        auto* users = Control<QComboBox>(&d, "1536");
+        const int joe = users->findText("joe");
+        users->setCurrentIndex(joe);
+        emit users->activated(joe);
+        auto* list = Control<QTreeWidget>(&d, "1717");
+        EXPECT_EQ(list->topLevelItemCount(), 2);
+        EXPECT_EQ(Control<QLabel>(&d, "1866")->text(), "Total 2 machines");
+        list->topLevelItem(0)->setSelected(true);
+        list->topLevelItem(1)->setSelected(true);
+        EXPECT_EQ(Control<QLabel>(&d, "1866")->text(), "2 / 2 selected");
+        EXPECT_EQ(Control<QLineEdit>(&d, "1642")->text(), "same");
+        Control<QLineEdit>(&d, "1642")->setText("fresh");
+        Control<QPushButton>(&d, "1449")->click();
+        Control<QPushButton>(&d, "1")->click();
+        return d.result();
+    });
+    w.ExecuteCommand(32670);
+    EXPECT_EQ(runs, 0);
+    ASSERT_FALSE(prompter.Messages().empty());
+    EXPECT_EQ(prompter.Messages().back(), "Cannot modify passwords while an FTP session is on.");
+    g_bFtpIdle = true;
+    w.ExecuteCommand(32670);
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(prompter.Messages().back(), "Completed.");
+    EXPECT_EQ(w.Data().GetHost(0, 1).m_strPassword, "fresh");
+    EXPECT_EQ(w.Data().GetHost(0, 2).m_strPassword, "fresh");
+    EXPECT_EQ(w.Data().GetHost(0, 3).m_strPassword, "other");
+    for (const auto& l : trace.lines) EXPECT_EQ(l.find("fresh"), std::string::npos) << l;
+}
+
+}  // namespace

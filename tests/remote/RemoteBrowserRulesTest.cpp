@@ -253,3 +253,50 @@ TEST_F(TerminalTest, ChooserEntriesAndThePreselectedAccount) {
 }
 
 }  // namespace
+
+#include "remote/AccountRules.h"
+
+namespace {
+
+TEST(AccountRules, StatusLineNamesTheIdleSpanInWords) {
+    EXPECT_EQ(IdleTimeText(3723), "Idle time: 1 hour 2 minutes 3 seconds.");
+    EXPECT_EQ(IdleTimeText(120), "Idle time: 2 minutes ");
+    EXPECT_EQ(IdleTimeText(90061), "Idle time: 1 day 1 hour 1 minute 1 second.");
+    EXPECT_EQ(IdleTimeText(0), "");
+    EXPECT_EQ(ConnectionStatusText(false, 0, 0), "Not connected.");
+    const std::time_t t = 1700000000;
+    char when[32];
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    std::strftime(when, sizeof when, "%m/%d/%y %H:%M:%S", &tm);
+    EXPECT_EQ(ConnectionStatusText(true, t, t), std::string("Connected at ") + when + ". ");
+    EXPECT_EQ(ConnectionStatusText(true, t, t + 5), std::string("Connected at ") + when + ". Idle time: 5 seconds.");
+}
+
+TEST(AccountRules, DuplicatesIgnoreTheHostsCaseButNotTheUsers) {
+    CAccountVault v;
+    v.m_Clusters.push_back(CCluster("C"));
+    v.m_Clusters[0].m_Hosts.push_back(CHost("alpha", "joe", "a"));
+    v.m_Clusters[0].m_Hosts.push_back(CHost("beta", "joe", "a"));
+    v.m_Clusters.push_back(CCluster("D"));
+    v.m_Clusters[1].m_Hosts.push_back(CHost("gamma", "Joe", "b"));
+    EXPECT_EQ(CheckAccountEdit(v, "", "joe", "alpha", "joe").message, "Empty Host");
+    EXPECT_EQ(CheckAccountEdit(v, "alpha", "", "alpha", "joe").message, "Empty User");
+    EXPECT_EQ(CheckAccountEdit(v, "alpha", "joe", "alpha", "joe").message, "");  // only the password changed
+    EXPECT_EQ(CheckAccountEdit(v, "ALPHA", "joe", "alpha", "joe").message,
+              "This account already exists. Please change HOST or USER");
+    EXPECT_EQ(CheckAccountEdit(v, "alpha", "JOE", "alpha", "joe").message, "");
+    const auto rows = AccountsOfUser(v, "joe");
+    ASSERT_EQ(rows.size(), 2u);  // "Joe" is another user
+    EXPECT_EQ(CommonPassword(v, rows), "a");
+    EXPECT_EQ(CommonPassword(v, {{0, 0}, {1, 0}}), "");
+    EXPECT_EQ(SelectionCountText(0, 5), "Total 5 machines");
+    EXPECT_EQ(SelectionCountText(0, 1), "Total 1 machine");
+    EXPECT_EQ(SelectionCountText(2, 5), "2 / 5 selected");
+    PasswordRefill refill("alpha", "joe");
+    EXPECT_FALSE(refill.NeedsRefill("Alpha", "joe"));
+    EXPECT_TRUE(refill.NeedsRefill("beta", "joe"));
+    EXPECT_FALSE(refill.NeedsRefill("beta", "joe"));
+}
+
+}  // namespace
