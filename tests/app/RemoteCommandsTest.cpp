@@ -362,3 +362,91 @@ TEST_F(RemoteWindowTest, GlobalPasswordUpdateSetsTheChosenAccountsOfOneUser) {
 }
 
 }  // namespace
+
+#include "filelist/ui/DirectoryUsageDlg.h"
+
+namespace {
+
+class CollectWindowTest : public RemoteWindowTest {
+protected:
+    void MakeTree() {
+        for (const char* n : {"tree/a.txt", "tree/Sub/b.txt", "tree/Sub/deep/c.txt", "tree/Sub/skip.log"}) {
+            fs::create_directories(fs::path(ServerRoot() + "/" + n).parent_path());
+            WriteFile(ServerRoot() + "/" + n, "x\n");
+        }
+        MakeFtpArea();
+    }
+    // Selects "tree" in the browser and presses "Add directory contents
+    // recursively"; the Directory Usage question is answered with OK and
+    // the keep filter ".txt".
+    void StartCollect(QDialog& d) {
+        auto* list = Control<QListWidget>(&d, "1849");
+        for (int i = 0; i < list->count(); ++i) list->item(i)->setSelected(list->item(i)->text() == "tree");
+        Control<QPushButton>(&d, "1331")->click();
+    }
+    ModalRunner Runner(bool cancel) {
+        return [this, cancel](QDialog& d) {
+            d.open();
+            if (auto* usage = dynamic_cast<CDirectoryUsageDlg*>(&d)) {
+                usage->m_strKeep = ".txt";
+                usage->m_strLocalDir = Files() + "/mirror";
+                d.accept();
+                return d.result();
+            }
+            auto* b = dynamic_cast<CRemoteBrowserDlg*>(&d);
+            if (!b) return int(QDialog::Rejected);
+            StartCollect(d);
+            EXPECT_TRUE(b->Collecting());
+            EXPECT_FALSE(Control<QPushButton>(&d, "1")->isEnabled());
+            if (cancel) {
+                Control<QPushButton>(&d, "2")->click();
+                EXPECT_TRUE(g_bFtpIdle);  // the walk was waited for
+                QApplication::processEvents();
+                return d.result();
+            }
+            qvltest::WaitFor([&] {
+                QApplication::processEvents();
+                return !d.isVisible();
+            }, 10000);
+            return d.result();
+        };
+    }
+};
+
+TEST_F(CollectWindowTest, CollectsAFolderTreeIntoTheSessionWithMirroredLocalFolders) {
+    MakeTree();
+    CMainFrame& w = Open();
+    prompter.answers = {Answer::Yes};
+    SetModalRunner(Runner(false));
+    w.ExecuteCommand(32563);
+    ASSERT_EQ(prompter.Questions().size(), 1u);
+    EXPECT_EQ(prompter.Questions()[0].rfind("There are 3 file(s) from this recursive process.\r\n", 0), 0u);
+    // One basket per remote folder after the current one, each file in the
+    // basket of its folder with the local folder mirroring the tree.
+    CProgramData& d = w.Data();
+    std::vector<CFileItem> all;
+    for (int b = 0; b < d.GetBasketCount(0, 0); ++b)
+        for (const CFileItem& it : d.GetBasketItems(0, 0, b))
+            if (it.FileType == "remote") all.push_back(it);
+    ASSERT_EQ(all.size(), 3u);
+    std::map<std::string, std::string> local;
+    for (const CFileItem& it : all) local[it.RemoteDir + it.FileName] = it.LocalDir;
+    EXPECT_EQ(local["/tree/a.txt"], Files() + "/mirror/");
+    EXPECT_EQ(local["/tree/Sub/b.txt"], Files() + "/mirror/sub/");
+    EXPECT_EQ(local["/tree/Sub/deep/c.txt"], Files() + "/mirror/sub/deep/");
+    EXPECT_TRUE(g_bFtpIdle);
+}
+
+TEST_F(CollectWindowTest, CancelStopsTheWalkWaitsForItAndAsksNothing) {
+    MakeTree();
+    CMainFrame& w = Open();
+    SetModalRunner(Runner(true));
+    const int before = w.Data().GetFileItemCount(0, 0, 0);
+    w.ExecuteCommand(32563);
+    QApplication::processEvents();
+    EXPECT_TRUE(prompter.Questions().empty());
+    EXPECT_EQ(w.Data().GetFileItemCount(0, 0, 0), before);
+    EXPECT_TRUE(g_bFtpIdle);
+}
+
+}  // namespace

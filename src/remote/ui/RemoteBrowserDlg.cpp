@@ -275,6 +275,7 @@ void CRemoteBrowserDlg::accept() {
 }
 
 void CRemoteBrowserDlg::reject() {
+    m_cancelled = true;
     if (m_collecting) {
         // Stop the walk and wait for it before the dialog goes.
         g_bStopRemoteCollect = true;
@@ -327,6 +328,8 @@ void CRemoteBrowserDlg::OnAddRecursive() {
 }
 
 void CRemoteBrowserDlg::FinishCollect(int end, std::vector<CDirEntry> entries) {
+    // A walk the user cancelled asks nothing.
+    if (m_cancelled) return;
     JoinFtpWorker(15000);
     m_collecting = false;
     EnableBrowserControls(true);

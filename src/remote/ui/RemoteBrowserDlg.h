@@ -55,6 +55,7 @@ private:
     CRemoteBrowser m_browser;
     bool m_collecting = false;
     bool m_keepTree = false;
+    bool m_cancelled = false;
     QListWidget* m_list = nullptr;      // 1849
     QComboBox* m_dirCombo = nullptr;    // 1460
     QComboBox* m_bookCombo = nullptr;   // 1461
