@@ -66,12 +66,14 @@ CSessionAttributesDlg::CSessionAttributesDlg(CProgramData& data, QWidget* parent
     auto* localRow = new QHBoxLayout;
     localRow->addWidget(m_pLocalDir, 1);
     auto* browseLocal = new QPushButton("...");
+    browseLocal->setFixedWidth(32);
     browseLocal->setObjectName("1582");
     localRow->addWidget(browseLocal);
     form->addRow("Default Local Directory:", localRow);
     auto* remoteRow = new QHBoxLayout;
     remoteRow->addWidget(m_pRemoteDir, 1);
     auto* browseRemote = new QPushButton("...");
+    browseRemote->setFixedWidth(32);
     browseRemote->setObjectName("1586");
     remoteRow->addWidget(browseRemote);
     form->addRow("Default Remote Directory:", remoteRow);
