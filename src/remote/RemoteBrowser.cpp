@@ -100,7 +100,8 @@ bool RunOnWorkerAndWait(const std::function<bool()>& job) {
 CRemoteBrowser::CRemoteBrowser(const std::string& pattern, const CHost& account)
     : m_strHost(account.m_strHost), m_strUser(account.m_strUser),
       m_strPassword(account.m_strPassword), m_pattern(pattern), m_account(account),
-      m_strCurrentFolder(account.m_strLastFolder) {}
+      m_strCurrentFolder(account.m_strLastFolder),
+      m_strCaption(BrowserCaption(pattern, ToLowerAscii(account.m_strHost))) {}
 
 CRemoteBrowser::~CRemoteBrowser() = default;
 

@@ -1,6 +1,7 @@
 // The remote commands of the window: browsing a real FTP server into the
 // basket, the terminal launches and the host choosers. Dialogs run through a
 // modal runner that opens them with open() and presses their buttons.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -447,6 +448,73 @@ TEST_F(CollectWindowTest, CancelStopsTheWalkWaitsForItAndAsksNothing) {
     EXPECT_TRUE(prompter.Questions().empty());
     EXPECT_EQ(w.Data().GetFileItemCount(0, 0, 0), before);
     EXPECT_TRUE(g_bFtpIdle);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RemoteWindowTest, BrowserButtonsCreateDeleteAndKeepTheHistory) {
+    fs::create_directories(ServerRoot() + "/full");
+    for (const char* n : {"one.txt", "two words.txt", "full/inner.txt"}) WriteFile(ServerRoot() + "/" + n, "x\n");
+    MakeFtpArea();
+    CMainFrame& w = Open();
+    // No rexec service: deleting falls back to plain FTP after asking again.
+    ScopedEnv noRexec("QVL_REXEC_PORT", std::to_string(qvltest::FreePort()).c_str());
+    w.PanelPresenter().ClassifyAccountItem(TreeRef::Leaf(0, 0));
+    SetModalRunner([&](QDialog& d) {
+        d.open();
+        auto* list = Control<QListWidget>(&d, "1849");
+        prompter.texts = {std::string("made here")};
+        Control<QPushButton>(&d, "1332")->click();
+        EXPECT_TRUE(fs::is_directory(ServerRoot() + "/made here"));
+        EXPECT_GE(Row(list, "made here"), 0);
+
+        list->clearSelection();
+        list->item(Row(list, "two words.txt"))->setSelected(true);
+        prompter.answers = {Answer::Yes, Answer::Yes};
+        QTest::keyClick(list, Qt::Key_Delete);
+        EXPECT_FALSE(fs::exists(ServerRoot() + "/two words.txt"));
+        EXPECT_TRUE(fs::exists(ServerRoot() + "/one.txt"));
+        EXPECT_EQ(Row(list, "two words.txt"), -1);
+
+        // A folder that is not empty is refused by the server.
+        list->clearSelection();
+        list->item(Row(list, "full"))->setSelected(true);
+        prompter.answers = {Answer::Yes, Answer::Yes};
+        Control<QPushButton>(&d, "1333")->click();
+        EXPECT_TRUE(fs::exists(ServerRoot() + "/full/inner.txt"));
+
+        // Ctrl+A selects every row; F5 reloads the folder of the combo.
+        QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+        EXPECT_EQ(static_cast<int>(list->selectedItems().size()), list->count());
+        WriteFile(ServerRoot() + "/late.txt", "x\n");
+        QTest::keyClick(list, Qt::Key_F5);
+        EXPECT_GE(Row(list, "late.txt"), 0);
+
+        // History: "Save History" off records nothing; a bookmark can go.
+        auto* books = Control<QComboBox>(&d, "1461");
+        const int before = books->count();
+        Control<QCheckBox>(&d, "1504")->click();
+        EXPECT_FALSE(g_bBookmarkRecord);
+        emit list->itemDoubleClicked(list->item(Row(list, "made here")));
+        EXPECT_EQ(books->count(), before);
+        Control<QPushButton>(&d, "1423")->click();
+        EXPECT_EQ(books->count(), before - 1);
+        Control<QCheckBox>(&d, "1504")->click();
+        Control<QPushButton>(&d, "2")->click();
+        return d.result();
+    });
+    w.ExecuteCommand(32662);
+    EXPECT_TRUE(g_bBookmarkRecord);
+    const auto q = prompter.Questions();
+    ASSERT_EQ(q.size(), 4u);
+    EXPECT_EQ(q[0], q[1]);  // asked again before the plain FTP delete
+    EXPECT_EQ(q[2], "This will remove the directory full and its contents.\r\nAre you sure?\r\nClick \"No\", if you're not sure.");
+    ASSERT_FALSE(prompter.Messages().empty());
+    EXPECT_EQ(prompter.Messages().back().rfind("Failed to delete directory.", 0), 0u);
+    EXPECT_NE(Log().find("REXEC failed: "), std::string::npos);
+    EXPECT_EQ(w.Data().GetFileItemCount(0, 0, 0), 3);  // Cancel adds nothing
 }
 
 }  // namespace

@@ -54,7 +54,7 @@ CRemoteBrowserDlg::CRemoteBrowserDlg(const std::string& pattern, const CHost& ac
     : QDialog(parent), m_browser(pattern, account) {
     m_browser.m_runner = RunKeepingEventsGoing;
     setObjectName("1976");
-    setWindowTitle(pattern == "*.DIR" ? "Directory - " : "Files - ");
+    setWindowTitle(Q(m_browser.m_strCaption));
     setMinimumSize(460, 300);
     setMaximumSize(1000, 1000);
     resize(520, 520);
