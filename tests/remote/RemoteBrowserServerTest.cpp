@@ -274,3 +274,74 @@ TEST_F(RealBrowser, CollectsEveryFileBelowAFolderWithMirroredLocalFolders) {
 }
 
 }  // namespace
+
+namespace {
+
+// A VMS host is only reachable through the scripted server: its listing,
+// its folder syntax and the DCL procedure that goes up before the fallback.
+class FakeVmsBrowser : public RemoteEngineTest {
+protected:
+    void SetUp() override {
+        RemoteEngineTest::SetUp();
+        oldPrompter = SetPrompter(&prompter);
+        savedRoot = g_strDriveRoot;
+        g_strDriveRoot = local.dir();
+        server.systReply = "215 VMS OpenVMS V8.4\r\n";
+        server.listing =
+            "Directory DISK$1:[USER.A]\r\n\r\n"
+            "LOGIN.COM;3         2/3      12-JAN-2020 10:00:00.00\r\n"
+            "SUB.DIR;1           1/3      12-JAN-2020 10:00:00.00\r\n"
+            "\r\nTotal of 2 files, 3/6 blocks.\r\n";
+        server.replies["CWD"] = "250 CWD ok\r\n";
+        server.replies["PWD"] = "257 \"DISK$1:[USER.A]\" is current directory.\r\n";
+        server.replies["DELE"] = "250 DELE ok\r\n";
+        server.Start();
+        envFtp = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(server.port()).c_str());
+        envRexec = std::make_unique<ScopedEnv>("QVL_REXEC_PORT", std::to_string(FreePort()).c_str());
+        AddAccount("127.0.0.1", "USER", "pw");
+    }
+    void TearDown() override {
+        CloseAllConnections();
+        server.Stop();
+        SetPrompter(oldPrompter);
+        g_strDriveRoot = savedRoot;
+        RemoteEngineTest::TearDown();
+    }
+    FakeFtpServer server;
+    TempDir local;
+    std::unique_ptr<ScopedEnv> envFtp, envRexec;
+    RecordingPrompter prompter;
+    IPrompter* oldPrompter = nullptr;
+    std::string savedRoot;
+};
+
+TEST_F(FakeVmsBrowser, ListsAVmsFolderAndDeletesEveryVersionAfterTheProcedureFailed) {
+    std::string h = "127.0.0.1", u = "USER";
+    ASSERT_TRUE(ConnectHost(data, h, u, true));
+    CRemoteBrowser b("*.*", CHost("127.0.0.1", "USER", "pw"));
+    ASSERT_TRUE(b.Init());
+    EXPECT_EQ(b.m_strHostType, "VMS");
+    EXPECT_EQ(b.m_strUser, "user");
+    EXPECT_EQ(b.m_strCurrentFolder, "DISK$1:[USER.A]");
+    ASSERT_EQ(b.m_items.size(), 2u);
+    EXPECT_EQ(b.m_items[0].name, "SUB");
+    EXPECT_TRUE(b.m_items[0].folder);
+    b.EnterFolder("SUB");
+    EXPECT_EQ(b.m_strCurrentFolder, "DISK$1:[USER.A.SUB]");
+
+    prompter.answers = {Answer::Yes, Answer::Yes};
+    b.Delete({1});
+    const std::string stored = server.Stored();
+    EXPECT_NE(stored.find("$ set default DISK$1:[USER.A]\r\n"), std::string::npos) << stored;
+    EXPECT_NE(stored.find("$ del LOGIN.COM;*\r\n"), std::string::npos);
+    ASSERT_EQ(server.StoredNames().size(), 1u);
+    const std::string script = server.StoredNames()[0];
+    EXPECT_EQ(script.rfind("DISK$1:[USER.A]_DEL_QVL_", 0), 0u) << script;
+    const auto got = server.Received();
+    auto sent = [&](const std::string& l) { return std::find(got.begin(), got.end(), l) != got.end(); };
+    EXPECT_TRUE(sent("DELE " + script + ";*"));  // the procedure that never ran goes again
+    EXPECT_TRUE(sent("DELE LOGIN.COM;*"));
+    EXPECT_TRUE(fs::is_empty(local.path()));
+}
+
+}  // namespace
