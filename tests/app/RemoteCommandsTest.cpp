@@ -518,3 +518,38 @@ TEST_F(RemoteWindowTest, BrowserButtonsCreateDeleteAndKeepTheHistory) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(RemoteWindowTest, SessionAttributesPicksTheRemoteFolderInTheFolderBrowser) {
+    fs::create_directories(ServerRoot() + "/site/pages");
+    WriteFile(ServerRoot() + "/site/index.html", "x\n");
+    MakeFtpArea();
+    CMainFrame& w = Open();
+    w.PanelPresenter().ClassifySessionItem(TreeRef::Leaf(0, 0));
+    std::string browserTitle;
+    std::vector<std::string> rows;
+    SetModalRunner([&](QDialog& d) {
+        d.open();
+        if (dynamic_cast<CRemoteBrowserDlg*>(&d)) {
+            browserTitle = d.windowTitle().toStdString();
+            auto* list = Control<QListWidget>(&d, "1849");
+            EXPECT_FALSE(Control<QPushButton>(&d, "1331")->isEnabled());
+            for (int i = 0; i < list->count(); ++i) rows.push_back(list->item(i)->text().toStdString());
+            list->item(Row(list, "site"))->setSelected(true);
+            Control<QPushButton>(&d, "1")->click();
+            return d.result();
+        }
+        Control<QPushButton>(&d, "1586")->click();
+        EXPECT_EQ(Control<QLineEdit>(&d, "1587")->text(), "/site/");
+        Control<QPushButton>(&d, "1")->click();
+        return d.result();
+    });
+    w.ExecuteCommand(32674);
+    EXPECT_EQ(browserTitle, "Directory - 127.0.0.1");
+    EXPECT_EQ(rows, std::vector<std::string>{"site"});  // folders only
+    EXPECT_EQ(w.Data().GetSessionPtr(0, 0)->RemoteDir, "/site/");
+    EXPECT_EQ(w.Data().GetHost(0, 0).m_strLastFolder, "/site/");
+}
+
+}  // namespace
