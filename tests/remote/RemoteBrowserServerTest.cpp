@@ -279,7 +279,7 @@ namespace {
 
 // A VMS host is only reachable through the scripted server: its listing,
 // its folder syntax and the DCL procedure that goes up before the fallback.
-class FakeVmsBrowser : public RemoteEngineTest {
+class FakeServerBrowser : public RemoteEngineTest {
 protected:
     void SetUp() override {
         RemoteEngineTest::SetUp();
@@ -315,7 +315,7 @@ protected:
     std::string savedRoot;
 };
 
-TEST_F(FakeVmsBrowser, ListsAVmsFolderAndDeletesEveryVersionAfterTheProcedureFailed) {
+TEST_F(FakeServerBrowser, ListsAVmsFolderAndDeletesEveryVersionAfterTheProcedureFailed) {
     std::string h = "127.0.0.1", u = "USER";
     ASSERT_TRUE(ConnectHost(data, h, u, true));
     CRemoteBrowser b("*.*", CHost("127.0.0.1", "USER", "pw"));
@@ -342,6 +342,36 @@ TEST_F(FakeVmsBrowser, ListsAVmsFolderAndDeletesEveryVersionAfterTheProcedureFai
     EXPECT_TRUE(sent("DELE " + script + ";*"));  // the procedure that never ran goes again
     EXPECT_TRUE(sent("DELE LOGIN.COM;*"));
     EXPECT_TRUE(fs::is_empty(local.path()));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(FakeServerBrowser, ListedDotNamesAndSlashesAreNeverShownCollectedOrDeleted) {
+    server.systReply = "215 UNIX Type: L8\r\n";
+    server.listing =
+        "drwxr-xr-x 2 u g 4096 Jan 12 10:00 .\r\n"
+        "drwxr-xr-x 2 u g 4096 Jan 12 10:00 ..\r\n"
+        "drwxr-xr-x 2 u g 4096 Jan 12 10:00 ../../etc\r\n"
+        "-rw-r--r-- 1 u g 10 Jan 12 10:00 a/../../b.txt\r\n"
+        "-rw-r--r-- 1 u g 10 Jan 12 10:00 good.txt\r\n";
+    server.SetReply("PWD", "257 \"/home/u\" is current directory.\r\n");
+    std::string h = "127.0.0.1", u = "USER";
+    ASSERT_TRUE(ConnectHost(data, h, u, true));
+    CRemoteBrowser b("*.*", CHost("127.0.0.1", "USER", "pw"));
+    ASSERT_TRUE(b.Init());
+    ASSERT_EQ(b.m_items.size(), 1u);
+    EXPECT_EQ(b.m_items[0].name, "good.txt");
+    std::vector<CDirEntry> out;
+    auto client = SelectOpenConnection("127.0.0.1", "USER");
+    ASSERT_EQ(CollectRecursive(*client, "UNIX", "/home/u/", "/home/u/", "/l/", true, "*.*", "", out),
+              WalkEnd::Done);
+    ASSERT_EQ(out.size(), 1u);  // the walk never went into "." or ".."
+    EXPECT_EQ(out[0].strName, "good.txt");
+    const auto got = server.Received();
+    EXPECT_EQ(std::count(got.begin(), got.end(), "CWD /home/u/"), 1);
+    for (const auto& l : got) EXPECT_EQ(l.find("etc"), std::string::npos) << l;
 }
 
 }  // namespace
