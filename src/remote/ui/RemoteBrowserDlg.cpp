@@ -145,6 +145,7 @@ CRemoteBrowserDlg::CRemoteBrowserDlg(const std::string& pattern, const CHost& ac
     connect(removeBook, &QPushButton::clicked, this, &CRemoteBrowserDlg::OnRemoveBookmark);
     connect(m_dirCombo, &QComboBox::activated, this, [this](int) { OnSetDirectory(); });
     connect(m_bookCombo, &QComboBox::activated, this, [this](int i) {
+        if (m_collecting) return;
         m_browser.ChooseBookmark(i);
         Sync();
     });
@@ -212,28 +213,33 @@ void CRemoteBrowserDlg::Sync() {
 }
 
 void CRemoteBrowserDlg::OnSetDirectory() {
+    if (m_collecting) return;  // the walk owns the connection
     m_browser.SetDirectory(S(m_dirCombo->currentText()));
     Sync();
     m_list->setFocus();
 }
 
 void CRemoteBrowserDlg::OnUp() {
+    if (m_collecting) return;
     m_browser.Up();
     Sync();
     m_list->setFocus();
 }
 
 void CRemoteBrowserDlg::OnCreateDirectory() {
+    if (m_collecting) return;
     m_browser.CreateDirectory();
     Sync();
 }
 
 void CRemoteBrowserDlg::OnDelete() {
+    if (m_collecting) return;
     m_browser.Delete(SelectedRows());
     Sync();
 }
 
 void CRemoteBrowserDlg::OnRemoveBookmark() {
+    if (m_collecting) return;
     const int i = m_bookCombo->currentIndex();
     m_browser.RemoveBookmark(i);
     if (i >= 0 && i < m_bookCombo->count()) m_bookCombo->removeItem(i);
