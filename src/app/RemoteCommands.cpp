@@ -55,6 +55,10 @@ void CRemoteCommands::Wire() {
             acc.m_strPassword = connected.m_strPassword;
         CRemoteBrowserDlg dlg(pattern, acc, &m_frame);
         if (!dlg.Initialize()) return false;
+        // Beside the main window, as tall as it.
+        const QRect g = m_frame.frameGeometry();
+        dlg.move(m_frame.Layout().frameWidth, g.top());
+        dlg.resize(dlg.width(), std::clamp(g.height(), dlg.minimumHeight(), dlg.maximumHeight()));
         if (RunModal(dlg) != QDialog::Accepted) return false;
         CRemoteBrowser& b = dlg.Browser();
         account = b.m_account;
