@@ -3,19 +3,25 @@
 // modal runner that opens them with open() and presses their buttons.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include <QTreeWidget>
 #include <sys/stat.h>
 
 #include "FtpWindowFixture.h"
 #include "app/ControlPanelBar.h"
 #include "app/RemoteCommands.h"
+#include "filelist/ui/DirectoryUsageDlg.h"
+#include "remote/ui/AccountPropertiesDlg.h"
+#include "remote/ui/GlobalPasswordUpdateDlg.h"
 #include "remote/ui/LoginInformationDlg.h"
 #include "remote/ui/ModalRun.h"
 #include "remote/ui/RemoteBrowserDlg.h"
 #include "remote/ui/SelectHostDlg.h"
+#include "remote/ui/SessionAttributesDlg.h"
 
 namespace fs = std::filesystem;
 
@@ -180,16 +186,6 @@ TEST_F(RemoteWindowTest, TheBrowseChooserMarksOpenConnectionsAndAsksForANewHost)
     EXPECT_EQ(entries, (std::vector<std::string>{"127.0.0.1 ~ qvltest      + Up", "New host"}));
 }
 
-}  // namespace
-
-#include <QLabel>
-#include <QTreeWidget>
-
-#include "remote/ui/AccountPropertiesDlg.h"
-#include "remote/ui/GlobalPasswordUpdateDlg.h"
-#include "remote/ui/SessionAttributesDlg.h"
-
-namespace {
 
 TEST_F(RemoteWindowTest, AccountPropertiesShowsAnOpenConnectionAndDisconnectClosesIt) {
     MakeFtpArea();
@@ -362,11 +358,6 @@ TEST_F(RemoteWindowTest, GlobalPasswordUpdateSetsTheChosenAccountsOfOneUser) {
     for (const auto& l : trace.lines) EXPECT_EQ(l.find("fresh"), std::string::npos) << l;
 }
 
-}  // namespace
-
-#include "filelist/ui/DirectoryUsageDlg.h"
-
-namespace {
 
 class CollectWindowTest : public RemoteWindowTest {
 protected:

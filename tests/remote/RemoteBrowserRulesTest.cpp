@@ -8,6 +8,7 @@
 
 #include "RemoteFixture.h"
 #include "model/WorkArea.h"
+#include "remote/AccountRules.h"
 #include "remote/Collect.h"
 #include "remote/RemoteBrowser.h"
 #include "remote/RemoteDelete.h"
@@ -253,8 +254,6 @@ TEST_F(TerminalTest, ChooserEntriesAndThePreselectedAccount) {
 }
 
 }  // namespace
-
-#include "remote/AccountRules.h"
 
 namespace {
 
