@@ -131,7 +131,10 @@ int CProgramData::UpdateBasketFromPaths(int p, int s, int b, int pos, std::vecto
     ApplyCurrentHostToSession(p, s);
     if (files.empty() || !IsValidBasket(false, p, s, b)) return 0;
     if (pos < 0) pos = GetFileItemCount(p, s, b);
-    if (g_bAutoBasketCreate)
+    // Baskets per remote folder only when the browser named folders; plain
+    // picked files go into the basket itself.
+    const bool perFolder = g_bAutoBasketCreate && !folders.empty();
+    if (perFolder)
         for (size_t i = 0; i < folders.size(); ++i)
             InsertBasket(folders[i].name, p, s, b + 1 + static_cast<int>(i));
     const std::vector<CFileItem> existing = GetBasketItems(p, s, b);
@@ -145,7 +148,7 @@ int CProgramData::UpdateBasketFromPaths(int p, int s, int b, int pos, std::vecto
         it.LocalDir = f.localDir;
         it.RemHost = g_CurrentAccount.m_strHost;
         it.RemUser = g_CurrentAccount.m_strUser;
-        if (g_bAutoBasketCreate) {
+        if (perFolder) {
             if (InsertFileItems(p, s, b + 1 + f.folderIndex, -1, it)) ++added;
         } else if (FindItemByRemoteDir(existing, it)) {
             f.name += "$--$";

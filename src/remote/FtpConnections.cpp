@@ -124,6 +124,14 @@ std::vector<OpenConnectionInfo> ListOpenConnections() {
     return out;
 }
 
+std::shared_ptr<CFtpClient> SelectOpenConnection(const std::string& host, const std::string& user) {
+    std::lock_guard<std::mutex> g(g_listMutex);
+    const int i = FindLocked(host, user, false);
+    if (i < 0) return nullptr;
+    g_pCurrentFtpClient = g_OpenConnections[static_cast<size_t>(i)].get();
+    return g_OpenConnections[static_cast<size_t>(i)];
+}
+
 CFtpClient* GetCurrentFtpClient() {
     std::lock_guard<std::mutex> g(g_listMutex);
     return g_pCurrentFtpClient;

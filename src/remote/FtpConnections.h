@@ -5,6 +5,7 @@
 
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -33,6 +34,9 @@ std::vector<OpenConnectionInfo> ListOpenConnections();
 // change host and user (the dialog; a VMS server lower-cases the user).
 // False when the user cancelled (auto-sync goes off).
 bool ConnectHost(CProgramData& data, std::string& host, std::string& user, bool lookup);
+// The open connection to (host, user) becomes the current one, without any
+// network traffic; null when there is none. The caller shares its ownership.
+std::shared_ptr<CFtpClient> SelectOpenConnection(const std::string& host, const std::string& user);
 // The client of the last ConnectHost; null after its connection was dropped.
 CFtpClient* GetCurrentFtpClient();
 // The account of the current connection (a copy); a worker starts from the

@@ -80,13 +80,6 @@ const std::map<int, const char*> kDisabled = {
     {32656, "the WorkPad, its Input and Output windows and the text tools (issue 12)"},
     {32658, "the WorkPad, its Input and Output windows and the text tools (issue 12)"},
     {32659, "the WorkPad, its Input and Output windows and the text tools (issue 12)"},
-    {32563, "the remote browser, terminals and account dialogs (issue 14)"},
-    {32587, "the remote browser, terminals and account dialogs (issue 14)"},
-    {32662, "the remote browser, terminals and account dialogs (issue 14)"},
-    {32664, "the remote browser, terminals and account dialogs (issue 14)"},
-    {32665, "the remote browser, terminals and account dialogs (issue 14)"},
-    {32670, "the remote browser, terminals and account dialogs (issue 14)"},
-    {32674, "the remote browser, terminals and account dialogs (issue 14)"},
 };
 
 class CommandRoutingTest : public UiTest {

@@ -121,7 +121,7 @@ TEST_F(WindowTest, OpensOnTheDefaultsOfAFreshWorkArea) {
     EXPECT_EQ(tabs->tabText(1), " Accounts ");
 
     // Commands whose handlers come later are shown disabled; built ones work.
-    EXPECT_FALSE(w.Action(32563)->isEnabled());  // remote browsing comes with its browser
+    EXPECT_TRUE(w.Action(32563)->isEnabled());
     EXPECT_FALSE(w.Action(32501)->isEnabled());
     EXPECT_TRUE(w.Action(32580)->isEnabled());
     EXPECT_TRUE(w.Action(32503)->isEnabled());
@@ -409,7 +409,7 @@ TEST_F(WindowTest, ControlPanelCommandsRedrawTheTrees) {
     ASSERT_EQ(net->childCount(), 2);
     EXPECT_EQ(net->child(1)->text(0), "Cluster two");
     EXPECT_EQ(net->child(0)->child(0)->text(0), "www ~ alice");
-    EXPECT_FALSE(w.IsCommandEnabled(32664));  // account properties come with their dialog
+    EXPECT_TRUE(w.IsCommandEnabled(32664));
 }
 
 TEST_F(WindowTest, LoadSessionAsksForTheFileWithTheBrowseButton) {

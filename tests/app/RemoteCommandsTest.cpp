@@ -1,0 +1,546 @@
+// The remote commands of the window: browsing a real FTP server into the
+// basket, the terminal launches and the host choosers. Dialogs run through a
+// modal runner that opens them with open() and presses their buttons.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+#include <sys/stat.h>
+
+#include "FtpWindowFixture.h"
+#include "app/ControlPanelBar.h"
+#include "app/RemoteCommands.h"
+#include "filelist/ui/DirectoryUsageDlg.h"
+#include "remote/ui/AccountPropertiesDlg.h"
+#include "remote/ui/GlobalPasswordUpdateDlg.h"
+#include "remote/ui/LoginInformationDlg.h"
+#include "remote/ui/ModalRun.h"
+#include "remote/ui/RemoteBrowserDlg.h"
+#include "remote/ui/SelectHostDlg.h"
+#include "remote/ui/SessionAttributesDlg.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+template <class T>
+T* Control(QWidget* w, const char* id) {
+    T* c = w->findChild<T*>(id);
+    EXPECT_NE(c, nullptr) << id;
+    return c;
+}
+
+class RemoteWindowTest : public FtpWindowTest {
+protected:
+    void SetUp() override {
+        FtpWindowTest::SetUp();
+        if (IsSkipped()) return;
+        bin = tmp / "bin";
+        fs::create_directories(bin);
+        const std::string fake = "#!/bin/sh\n{ for a in \"$@\"; do echo \"$a\"; done; echo END; } > " +
+                                 tmp / "argv.tmp" + " && mv " + tmp / "argv.tmp" + " " + tmp / "argv.txt" + "\n";
+        WriteFile(bin + "/x-terminal-emulator", fake);
+        ::chmod((bin + "/x-terminal-emulator").c_str(), 0755);
+        path = std::make_unique<ScopedEnv>("PATH", (bin + ":/usr/bin:/bin").c_str());
+    }
+    void TearDown() override {
+        SetModalRunner(nullptr);
+        CRemoteCommands::s_ctrlHeld = nullptr;
+        FtpWindowTest::TearDown();
+    }
+    std::string Recorded() {
+        EXPECT_TRUE(qvltest::WaitFor([&] { return fs::exists(tmp / "argv.txt"); }, 5000));
+        std::string s = ReadFile(tmp / "argv.txt");
+        fs::remove(tmp / "argv.txt");
+        return s;
+    }
+    static int Row(QListWidget* list, const char* name) {
+        for (int i = 0; i < list->count(); ++i)
+            if (list->item(i)->text() == name) return i;
+        return -1;
+    }
+    std::string bin;
+    std::unique_ptr<ScopedEnv> path;
+};
+
+TEST_F(RemoteWindowTest, BrowseRemoteSystemPicksFilteredFilesIntoTheBasket) {
+    fs::create_directories(ServerRoot() + "/docs/sub");
+    for (const char* n : {"docs/a.txt", "docs/b.c", "docs/c.txt", "docs/sub/d.txt"}) WriteFile(ServerRoot() + "/" + n, "x\n");
+    MakeFtpArea();
+    CMainFrame& w = Open();
+    ASSERT_TRUE(w.IsCommandEnabled(32563));
+    int runs = 0;
+    std::string title;
+    SetModalRunner([&](QDialog& d) {
+        ++runs;
+        auto* b = dynamic_cast<CRemoteBrowserDlg*>(&d);
+        if (!b) return int(QDialog::Rejected);
+        d.open();
+        title = d.windowTitle().toStdString();
+        auto* list = Control<QListWidget>(&d, "1849");
+        // Into docs/ by a double-click, with a keep filter for the listing.
+        Control<QLineEdit>(&d, "1617")->setText("");
+        QTest::keyClicks(Control<QLineEdit>(&d, "1617"), ".txt");
+        const int docs = Row(list, "docs");
+        EXPECT_GE(docs, 0);
+        if (docs < 0) return int(QDialog::Rejected);
+        emit list->itemDoubleClicked(list->item(docs));
+        EXPECT_EQ(Row(list, "b.c"), -1);
+        EXPECT_GE(Row(list, "sub"), 0);  // folders are never filtered
+        EXPECT_EQ(Control<QLineEdit>(&d, "1635")->text(), "1 directory, 2 files found.");
+        list->item(Row(list, "a.txt"))->setSelected(true);
+        list->item(Row(list, "c.txt"))->setSelected(true);
+        EXPECT_EQ(Control<QLineEdit>(&d, "1635")->text(), "2 files selected");
+        Control<QPushButton>(&d, "1")->click();
+        return d.result();
+    });
+    w.ExecuteCommand(32563);
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(title, "Files - 127.0.0.1");
+    CProgramData& d = w.Data();
+    ASSERT_EQ(d.GetFileItemCount(0, 0, 0), 5);
+    const CFileItem a = d.GetFileItem(0, 0, 0, 3);
+    EXPECT_EQ(a.FileName, "a.txt");
+    EXPECT_EQ(a.FileType, "remote");
+    EXPECT_EQ(a.RemoteDir, "/docs/");
+    EXPECT_EQ(a.RemHost, "127.0.0.1");
+    EXPECT_EQ(d.GetFileItem(0, 0, 0, 4).FileName, "c.txt");
+    EXPECT_EQ(w.FileList()->topLevelItemCount(), 5);
+    // The account keeps the folder and the visited-folder history.
+    CHost acc = d.GetHost(0, 0);
+    EXPECT_EQ(acc.m_strLastFolder, "/docs/");
+    ASSERT_EQ(acc.m_Bookmarks.size(), 2u);
+    EXPECT_EQ(acc.m_Bookmarks[1].RemDir, "/docs/");
+    EXPECT_TRUE(prompter.Messages().empty());
+
+    // Picking the same file again reports it instead of adding it twice.
+    SetModalRunner([&](QDialog& d) {
+        d.open();
+        auto* list = Control<QListWidget>(&d, "1849");
+        emit list->itemDoubleClicked(list->item(Row(list, "a.txt")));
+        return d.result();
+    });
+    w.ExecuteCommand(32563);
+    EXPECT_EQ(d.GetFileItemCount(0, 0, 0), 5);
+    ASSERT_EQ(prompter.Messages().size(), 1u);
+    EXPECT_NE(prompter.Messages()[0].find("a.txt"), std::string::npos);
+}
+
+TEST_F(RemoteWindowTest, TelnetCommandsStartTheTerminalWithAnArgumentList) {
+    MakeFtpArea();
+    CMainFrame& w = Open();
+    g_CurrentAccount = CHost("alpha.beta", "joe", "pw");
+    w.ExecuteCommand(32587);
+    EXPECT_EQ(Recorded(), "-e\ntelnet\n-l\njoe\nalpha.beta\nEND\n");
+
+    // The Control panel's "Telnet..." uses the clicked account.
+    CControlPanelPresenter& cp = w.PanelPresenter();
+    cp.ClassifyAccountItem(TreeRef::Leaf(0, 0));
+    w.ExecuteCommand(32665);
+    EXPECT_EQ(Recorded(), "-e\ntelnet\n-l\n" + std::string(qvltest::kUser) + "\n127.0.0.1\nEND\n");
+
+    // With Ctrl the chooser comes first; its last entry is a plain terminal.
+    CRemoteCommands::s_ctrlHeld = [] { return true; };
+    std::vector<std::string> entries;
+    SetModalRunner([&](QDialog& d) {
+        d.open();
+        EXPECT_EQ(d.windowTitle(), "Select Host");
+        auto* combo = Control<QComboBox>(&d, "1535");
+        for (int i = 0; i < combo->count(); ++i) entries.push_back(combo->itemText(i).toStdString());
+        EXPECT_EQ(Control<QPushButton>(&d, "1")->text(), "Telnet");
+        combo->setCurrentIndex(combo->count() - 1);
+        Control<QPushButton>(&d, "1")->click();
+        return d.result();
+    });
+    w.ExecuteCommand(32587);
+    EXPECT_EQ(entries, (std::vector<std::string>{"127.0.0.1 ~ qvltest", "cmd"}));
+    EXPECT_EQ(Recorded(), "END\n");
+}
+
+TEST_F(RemoteWindowTest, TheBrowseChooserMarksOpenConnectionsAndAsksForANewHost) {
+    MakeFtpArea();
+    CMainFrame& w = Open();
+    std::string host = "127.0.0.1", user = qvltest::kUser;
+    ASSERT_TRUE(ConnectHost(w.Data(), host, user, true));
+    CRemoteCommands::s_ctrlHeld = [] { return true; };
+    std::vector<std::string> entries;
+    SetModalRunner([&](QDialog& d) {
+        d.open();
+        if (auto* login = dynamic_cast<CLoginInformationDlg*>(&d)) {
+            EXPECT_EQ(Control<QLineEdit>(&d, "1626")->text(), "your-host");
+            d.reject();
+            return d.result();
+        }
+        auto* combo = Control<QComboBox>(&d, "1535");
+        for (int i = 0; i < combo->count(); ++i) entries.push_back(combo->itemText(i).toStdString());
+        EXPECT_EQ(Control<QPushButton>(&d, "1")->text(), "Browse");
+        combo->setCurrentIndex(combo->count() - 1);
+        Control<QPushButton>(&d, "1")->click();
+        return d.result();
+    });
+    EXPECT_FALSE(w.RemoteCommands().BrowseRemoteHostChooser(0, 0));
+    EXPECT_EQ(entries, (std::vector<std::string>{"127.0.0.1 ~ qvltest      + Up", "New host"}));
+}
+
+
+TEST_F(RemoteWindowTest, AccountPropertiesShowsAnOpenConnectionAndDisconnectClosesIt) {
+    MakeFtpArea();
+    CMainFrame& w = Open();
+    std::string host = "127.0.0.1", user = qvltest::kUser;
+    ASSERT_TRUE(ConnectHost(w.Data(), host, user, true));
+    w.PanelPresenter().ClassifyAccountItem(TreeRef::Leaf(0, 0));
+    std::string status, title;
+    SetModalRunner([&](QDialog& d) {
+        d.open();
+        title = d.windowTitle().toStdString();
+        auto* dlg = dynamic_cast<CAccountPropertiesDlg*>(&d);
+        status = dlg->StatusText().toStdString();
+        EXPECT_FALSE(Control<QLineEdit>(&d, "1626")->isEnabled());  // status 6: host and user fixed
+        EXPECT_TRUE(Control<QLineEdit>(&d, "1642")->toolTip().isEmpty());
+        EXPECT_TRUE(Control<QPushButton>(&d, "1420")->isVisible());
+        EXPECT_FALSE(Control<QPushButton>(&d, "1419")->isVisible());
+        // While a worker runs, the connection is not the dialog's to drop.
+        g_bFtpIdle = false;
+        Control<QPushButton>(&d, "1420")->click();
+        g_bFtpIdle = true;
+        prompter.answers = {Answer::No, Answer::Yes};
+        Control<QPushButton>(&d, "1420")->click();
+        EXPECT_GE(FindOpenConnection("127.0.0.1", qvltest::kUser), 0);
+        Control<QPushButton>(&d, "1420")->click();
+        EXPECT_EQ(FindOpenConnection("127.0.0.1", qvltest::kUser), -1);
+        EXPECT_EQ(dlg->StatusText(), "Disconnected upon request");
+        EXPECT_TRUE(Control<QPushButton>(&d, "1419")->isVisible());
+        Control<QPushButton>(&d, "1")->click();
+        return d.result();
+    });
+    w.Data().GetHostPtr(0, 0)->m_nStatus = 6;
+    w.ExecuteCommand(32664);
+    EXPECT_EQ(title, "Account Properties");
+    EXPECT_EQ(status.rfind("Connected at ", 0), 0u) << status;
+    EXPECT_EQ(prompter.Messages(), std::vector<std::string>{"Cannot disconnect while an FTP session is on."});
+    EXPECT_EQ(prompter.Questions(),
+              (std::vector<std::string>{"This will disconnect the connection to 127.0.0.1\r\nOk to disconnect?",
+                                        "This will disconnect the connection to 127.0.0.1\r\nOk to disconnect?"}));
+    EXPECT_EQ(w.Data().GetHost(0, 0).m_nStatus, 4);
+}
+
+TEST_F(RemoteWindowTest, AccountPropertiesConnectsANewAccountAndRefusesADuplicate) {
+    MakeFtpArea();
+    CMainFrame& w = Open();
+    w.Data().GetHostPtr(0, 0)->m_nStatus = 2;
+    w.Data().AddHost("other.example.com", "bob", "pw", 0, 1);
+    w.PanelPresenter().FillAccountTree(0, 0);
+    w.PanelPresenter().ClassifyAccountItem(TreeRef::Leaf(0, 0));
+    SetModalRunner([&](QDialog& d) {
+        d.open();
+        auto* dlg = dynamic_cast<CAccountPropertiesDlg*>(&d);
+        EXPECT_EQ(dlg->StatusText(), "***Never*** connected.");
+        EXPECT_TRUE(Control<QLineEdit>(&d, "1626")->isEnabled());
+        g_bFtpIdle = false;
+        Control<QPushButton>(&d, "1419")->click();
+        g_bFtpIdle = true;
+        EXPECT_EQ(FindOpenConnection("127.0.0.1", qvltest::kUser), -1);
+        Control<QPushButton>(&d, "1419")->click();
+        EXPECT_GE(FindOpenConnection("127.0.0.1", qvltest::kUser), 0);
+        EXPECT_EQ(dlg->StatusText().left(13), "Connected at ");
+        EXPECT_FALSE(Control<QLineEdit>(&d, "1626")->isEnabled());
+        Control<QPushButton>(&d, "1419")->click();  // hidden now; pressed anyway
+        d.reject();
+        return d.result();
+    });
+    w.ExecuteCommand(32664);
+    EXPECT_EQ(prompter.Messages(),
+              (std::vector<std::string>{"Cannot connect while an FTP session is on.", "Already connected."}));
+    EXPECT_EQ(w.Data().GetHost(0, 0).m_nStatus, 6);  // the tree shows the connection at once
+
+    // A host that another account already has is refused; the password alone is fine.
+    w.PanelPresenter().ClassifyAccountItem(TreeRef::Leaf(0, 1));
+    SetModalRunner([&](QDialog& d) {
+        d.open();
+        Control<QLineEdit>(&d, "1626")->setText("127.0.0.1");
+        Control<QLineEdit>(&d, "1693")->setText(qvltest::kUser);
+        Control<QPushButton>(&d, "1")->click();
+        EXPECT_TRUE(d.isVisible());
+        Control<QLineEdit>(&d, "1626")->setText("other.example.com");
+        Control<QLineEdit>(&d, "1693")->setText("bob");
+        Control<QLineEdit>(&d, "1642")->setText("new pw");
+        Control<QPushButton>(&d, "1")->click();
+        return d.result();
+    });
+    w.ExecuteCommand(32664);
+    EXPECT_EQ(prompter.Messages().back(), "This account already exists. Please change HOST or USER");
+    EXPECT_EQ(w.Data().GetHost(0, 1).m_strPassword, "new pw");
+}
+
+TEST_F(RemoteWindowTest, SessionAttributesStoreTheAccountAndKeepATypedPassword) {
+    MakeFtpArea();
+    CMainFrame& w = Open();
+    w.Data().AddHost("other.example.com", "bob", "vault-pw", 0, 1);
+    w.PanelPresenter().ClassifySessionItem(TreeRef::Leaf(0, 0));
+    std::string title;
+    SetModalRunner([&](QDialog& d) {
+        d.open();
+        title = d.windowTitle().toStdString();
+        auto* pw = Control<QLineEdit>(&d, "1642");
+        EXPECT_EQ(Control<QLineEdit>(&d, "1626")->text(), "127.0.0.1");
+        EXPECT_EQ(pw->text().toStdString(), qvltest::kPassword);
+        // Typed for the same account: kept when the box gets the focus again.
+        pw->setText("typed");
+        QFocusEvent in(QEvent::FocusIn);
+        QApplication::sendEvent(pw, &in);
+        EXPECT_EQ(pw->text(), "typed");
+        // Another account: the vault's password comes in.
+        Control<QLineEdit>(&d, "1626")->setText("other.example.com");
+        Control<QLineEdit>(&d, "1693")->setText("bob");
+        QApplication::sendEvent(pw, &in);
+        EXPECT_EQ(pw->text(), "vault-pw");
+        Control<QLineEdit>(&d, "1583")->setText("");
+        Control<QPushButton>(&d, "1")->click();
+        EXPECT_TRUE(d.isVisible());
+        Control<QLineEdit>(&d, "1583")->setText(QString::fromStdString(Files() + "/other"));
+        Control<QLineEdit>(&d, "1587")->setText("/srv/");
+        Control<QPushButton>(&d, "1")->click();
+        return d.result();
+    });
+    w.ExecuteCommand(32674);
+    EXPECT_EQ(title, "Session Attributes");
+    EXPECT_EQ(prompter.Messages(), std::vector<std::string>{"Empty local location."});
+    CSession* se = w.Data().GetSessionPtr(0, 0);
+    EXPECT_EQ(se->Host, "other.example.com");
+    EXPECT_EQ(se->User, "bob");
+    EXPECT_EQ(se->LocalDir, Files() + "/other/");
+    EXPECT_EQ(w.Data().GetHost(0, 1).m_strLastFolder, "/srv/");
+}
+
+TEST_F(RemoteWindowTest, GlobalPasswordUpdateSetsTheChosenAccountsOfOneUser) {
+    MakeFtpArea();
+    CMainFrame& w = Open();
+    w.Data().AddHost("b.example.com", "joe", "same", 0, 1);
+    w.Data().AddHost("c.example.com", "joe", "same", 0, 2);
+    w.Data().AddHost("d.example.com", "Joe", "other", 0, 3);
+    g_bFtpIdle = false;
+    int runs = 0;
+    SetModalRunner([&](QDialog& d) {
+        ++runs;
+        d.open();
+        EXPECT_EQ(d.windowTitle(), "Global Password Update");
+        auto* users = Control<QComboBox>(&d, "1536");
+        const int joe = users->findText("joe");
+        users->setCurrentIndex(joe);
+        emit users->activated(joe);
+        auto* list = Control<QTreeWidget>(&d, "1717");
+        EXPECT_EQ(list->topLevelItemCount(), 2);
+        EXPECT_EQ(Control<QLabel>(&d, "1866")->text(), "Total 2 machines");
+        list->topLevelItem(0)->setSelected(true);
+        list->topLevelItem(1)->setSelected(true);
+        EXPECT_EQ(Control<QLabel>(&d, "1866")->text(), "2 / 2 selected");
+        EXPECT_EQ(Control<QLineEdit>(&d, "1642")->text(), "same");
+        Control<QLineEdit>(&d, "1642")->setText("fresh");
+        Control<QPushButton>(&d, "1449")->click();
+        Control<QPushButton>(&d, "1")->click();
+        return d.result();
+    });
+    w.ExecuteCommand(32670);
+    EXPECT_EQ(runs, 0);
+    ASSERT_FALSE(prompter.Messages().empty());
+    EXPECT_EQ(prompter.Messages().back(), "Cannot modify passwords while an FTP session is on.");
+    g_bFtpIdle = true;
+    w.ExecuteCommand(32670);
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(prompter.Messages().back(), "Completed.");
+    EXPECT_EQ(w.Data().GetHost(0, 1).m_strPassword, "fresh");
+    EXPECT_EQ(w.Data().GetHost(0, 2).m_strPassword, "fresh");
+    EXPECT_EQ(w.Data().GetHost(0, 3).m_strPassword, "other");
+    for (const auto& l : trace.lines) EXPECT_EQ(l.find("fresh"), std::string::npos) << l;
+}
+
+
+class CollectWindowTest : public RemoteWindowTest {
+protected:
+    void MakeTree() {
+        for (const char* n : {"tree/a.txt", "tree/Sub/b.txt", "tree/Sub/deep/c.txt", "tree/Sub/skip.log"}) {
+            fs::create_directories(fs::path(ServerRoot() + "/" + n).parent_path());
+            WriteFile(ServerRoot() + "/" + n, "x\n");
+        }
+        MakeFtpArea();
+    }
+    // Selects "tree" in the browser and presses "Add directory contents
+    // recursively"; the Directory Usage question is answered with OK and
+    // the keep filter ".txt".
+    void StartCollect(QDialog& d) {
+        auto* list = Control<QListWidget>(&d, "1849");
+        for (int i = 0; i < list->count(); ++i) list->item(i)->setSelected(list->item(i)->text() == "tree");
+        Control<QPushButton>(&d, "1331")->click();
+    }
+    ModalRunner Runner(bool cancel) {
+        return [this, cancel](QDialog& d) {
+            d.open();
+            if (auto* usage = dynamic_cast<CDirectoryUsageDlg*>(&d)) {
+                usage->m_strKeep = ".txt";
+                usage->m_strLocalDir = Files() + "/mirror";
+                d.accept();
+                return d.result();
+            }
+            auto* b = dynamic_cast<CRemoteBrowserDlg*>(&d);
+            if (!b) return int(QDialog::Rejected);
+            StartCollect(d);
+            EXPECT_TRUE(b->Collecting());
+            EXPECT_FALSE(Control<QPushButton>(&d, "1")->isEnabled());
+            if (cancel) {
+                Control<QPushButton>(&d, "2")->click();
+                EXPECT_TRUE(g_bFtpIdle);  // the walk was waited for
+                QApplication::processEvents();
+                return d.result();
+            }
+            qvltest::WaitFor([&] {
+                QApplication::processEvents();
+                return !d.isVisible();
+            }, 10000);
+            return d.result();
+        };
+    }
+};
+
+TEST_F(CollectWindowTest, CollectsAFolderTreeIntoTheSessionWithMirroredLocalFolders) {
+    MakeTree();
+    CMainFrame& w = Open();
+    prompter.answers = {Answer::Yes};
+    SetModalRunner(Runner(false));
+    w.ExecuteCommand(32563);
+    ASSERT_EQ(prompter.Questions().size(), 1u);
+    EXPECT_EQ(prompter.Questions()[0].rfind("There are 3 file(s) from this recursive process.\r\n", 0), 0u);
+    // One basket per remote folder after the current one, each file in the
+    // basket of its folder with the local folder mirroring the tree.
+    CProgramData& d = w.Data();
+    std::vector<CFileItem> all;
+    for (int b = 0; b < d.GetBasketCount(0, 0); ++b)
+        for (const CFileItem& it : d.GetBasketItems(0, 0, b))
+            if (it.FileType == "remote") all.push_back(it);
+    ASSERT_EQ(all.size(), 3u);
+    std::map<std::string, std::string> local;
+    for (const CFileItem& it : all) local[it.RemoteDir + it.FileName] = it.LocalDir;
+    EXPECT_EQ(local["/tree/a.txt"], Files() + "/mirror/");
+    EXPECT_EQ(local["/tree/Sub/b.txt"], Files() + "/mirror/sub/");
+    EXPECT_EQ(local["/tree/Sub/deep/c.txt"], Files() + "/mirror/sub/deep/");
+    EXPECT_TRUE(g_bFtpIdle);
+}
+
+TEST_F(CollectWindowTest, CancelStopsTheWalkWaitsForItAndAsksNothing) {
+    MakeTree();
+    CMainFrame& w = Open();
+    SetModalRunner(Runner(true));
+    const int before = w.Data().GetFileItemCount(0, 0, 0);
+    w.ExecuteCommand(32563);
+    QApplication::processEvents();
+    EXPECT_TRUE(prompter.Questions().empty());
+    EXPECT_EQ(w.Data().GetFileItemCount(0, 0, 0), before);
+    EXPECT_TRUE(g_bFtpIdle);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RemoteWindowTest, BrowserButtonsCreateDeleteAndKeepTheHistory) {
+    fs::create_directories(ServerRoot() + "/full");
+    for (const char* n : {"one.txt", "two words.txt", "full/inner.txt"}) WriteFile(ServerRoot() + "/" + n, "x\n");
+    MakeFtpArea();
+    CMainFrame& w = Open();
+    // No rexec service: deleting falls back to plain FTP after asking again.
+    ScopedEnv noRexec("QVL_REXEC_PORT", std::to_string(qvltest::FreePort()).c_str());
+    w.PanelPresenter().ClassifyAccountItem(TreeRef::Leaf(0, 0));
+    SetModalRunner([&](QDialog& d) {
+        d.open();
+        auto* list = Control<QListWidget>(&d, "1849");
+        prompter.texts = {std::string("made here")};
+        Control<QPushButton>(&d, "1332")->click();
+        EXPECT_TRUE(fs::is_directory(ServerRoot() + "/made here"));
+        EXPECT_GE(Row(list, "made here"), 0);
+
+        list->clearSelection();
+        list->item(Row(list, "two words.txt"))->setSelected(true);
+        prompter.answers = {Answer::Yes, Answer::Yes};
+        QTest::keyClick(list, Qt::Key_Delete);
+        EXPECT_FALSE(fs::exists(ServerRoot() + "/two words.txt"));
+        EXPECT_TRUE(fs::exists(ServerRoot() + "/one.txt"));
+        EXPECT_EQ(Row(list, "two words.txt"), -1);
+
+        // A folder that is not empty is refused by the server.
+        list->clearSelection();
+        list->item(Row(list, "full"))->setSelected(true);
+        prompter.answers = {Answer::Yes, Answer::Yes};
+        Control<QPushButton>(&d, "1333")->click();
+        EXPECT_TRUE(fs::exists(ServerRoot() + "/full/inner.txt"));
+
+        // Ctrl+A selects every row; F5 reloads the folder of the combo.
+        QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+        EXPECT_EQ(static_cast<int>(list->selectedItems().size()), list->count());
+        WriteFile(ServerRoot() + "/late.txt", "x\n");
+        QTest::keyClick(list, Qt::Key_F5);
+        EXPECT_GE(Row(list, "late.txt"), 0);
+
+        // History: "Save History" off records nothing; a bookmark can go.
+        auto* books = Control<QComboBox>(&d, "1461");
+        const int before = books->count();
+        Control<QCheckBox>(&d, "1504")->click();
+        EXPECT_FALSE(g_bBookmarkRecord);
+        emit list->itemDoubleClicked(list->item(Row(list, "made here")));
+        EXPECT_EQ(books->count(), before);
+        Control<QPushButton>(&d, "1423")->click();
+        EXPECT_EQ(books->count(), before - 1);
+        Control<QCheckBox>(&d, "1504")->click();
+        Control<QPushButton>(&d, "2")->click();
+        return d.result();
+    });
+    w.ExecuteCommand(32662);
+    EXPECT_TRUE(g_bBookmarkRecord);
+    const auto q = prompter.Questions();
+    ASSERT_EQ(q.size(), 4u);
+    EXPECT_EQ(q[0], q[1]);  // asked again before the plain FTP delete
+    EXPECT_EQ(q[2], "This will remove the directory full and its contents.\r\nAre you sure?\r\nClick \"No\", if you're not sure.");
+    ASSERT_FALSE(prompter.Messages().empty());
+    EXPECT_EQ(prompter.Messages().back().rfind("Failed to delete directory.", 0), 0u);
+    EXPECT_NE(Log().find("REXEC failed: "), std::string::npos);
+    EXPECT_EQ(w.Data().GetFileItemCount(0, 0, 0), 3);  // Cancel adds nothing
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RemoteWindowTest, SessionAttributesPicksTheRemoteFolderInTheFolderBrowser) {
+    fs::create_directories(ServerRoot() + "/site/pages");
+    WriteFile(ServerRoot() + "/site/index.html", "x\n");
+    MakeFtpArea();
+    CMainFrame& w = Open();
+    w.PanelPresenter().ClassifySessionItem(TreeRef::Leaf(0, 0));
+    std::string browserTitle;
+    std::vector<std::string> rows;
+    SetModalRunner([&](QDialog& d) {
+        d.open();
+        if (dynamic_cast<CRemoteBrowserDlg*>(&d)) {
+            browserTitle = d.windowTitle().toStdString();
+            auto* list = Control<QListWidget>(&d, "1849");
+            EXPECT_FALSE(Control<QPushButton>(&d, "1331")->isEnabled());
+            for (int i = 0; i < list->count(); ++i) rows.push_back(list->item(i)->text().toStdString());
+            list->item(Row(list, "site"))->setSelected(true);
+            Control<QPushButton>(&d, "1")->click();
+            return d.result();
+        }
+        Control<QPushButton>(&d, "1586")->click();
+        EXPECT_EQ(Control<QLineEdit>(&d, "1587")->text(), "/site/");
+        Control<QPushButton>(&d, "1")->click();
+        return d.result();
+    });
+    w.ExecuteCommand(32674);
+    EXPECT_EQ(browserTitle, "Directory - 127.0.0.1");
+    EXPECT_EQ(rows, std::vector<std::string>{"site"});  // folders only
+    EXPECT_EQ(w.Data().GetSessionPtr(0, 0)->RemoteDir, "/site/");
+    EXPECT_EQ(w.Data().GetHost(0, 0).m_strLastFolder, "/site/");
+}
+
+}  // namespace
