@@ -12,7 +12,9 @@
 #include <QToolBar>
 
 #include "app/AddFilesCommands.h"
+#include "app/CompareCommands.h"
 #include "app/ControlPanelBar.h"
+#include "app/SettingsCommands.h"
 #include "app/ConversionCommands.h"
 #include "app/FileListCommands.h"
 #include "app/RemoteCommands.h"
@@ -133,6 +135,10 @@ CMainFrame::CMainFrame(QWidget* parent, bool load)
     m_conversionCommands->Wire();
     m_fileListCommands->Wire();
     m_remoteCommands->Wire();
+    m_compareCommands = std::make_unique<CCompareCommands>(*this);
+    m_settingsCommands = std::make_unique<CSettingsCommands>(*this);
+    m_compareCommands->Wire();
+    m_settingsCommands->Wire();
     InstallWorkerHooks();
 
     move(0, 0);
@@ -153,6 +159,8 @@ CMainFrame::CMainFrame(QWidget* parent, bool load)
 
 CMainFrame::~CMainFrame() {
     // The command groups go first: they may still refer to the widgets.
+    m_settingsCommands.reset();
+    m_compareCommands.reset();
     m_remoteCommands.reset();
     m_fileListCommands.reset();
     m_conversionCommands.reset();

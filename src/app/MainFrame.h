@@ -40,6 +40,8 @@ class CAddFilesCommands;
 class CConversionCommands;
 class CFileListCommands;
 class CRemoteCommands;
+class CCompareCommands;
+class CSettingsCommands;
 
 // The layout values computed once from the screen's work area (W x H).
 struct FrameLayout {
@@ -82,6 +84,8 @@ public:
     CConversionCommands& ConversionCommands() { return *m_conversionCommands; }
     CFileListCommands& FileListCommands() { return *m_fileListCommands; }
     CRemoteCommands& RemoteCommands() { return *m_remoteCommands; }
+    CCompareCommands& CompareCommands() { return *m_compareCommands; }
+    CSettingsCommands& SettingsCommands() { return *m_settingsCommands; }
 
     void InitialLoad();
 
@@ -178,6 +182,8 @@ private:
     std::unique_ptr<CConversionCommands> m_conversionCommands;
     std::unique_ptr<CFileListCommands> m_fileListCommands;
     std::unique_ptr<CRemoteCommands> m_remoteCommands;
+    std::unique_ptr<CCompareCommands> m_compareCommands;
+    std::unique_ptr<CSettingsCommands> m_settingsCommands;
     QTimer m_timer;
     int m_tick = 0;
 
