@@ -112,3 +112,17 @@ TEST(TextTools, AppendRightPadsOrCutsAtTheCaret) {
     // Caret past the end: as without a caret.
     EXPECT_EQ(AppendRightText("ab", "X", 2), "ab X");
 }
+
+#include "model/Globals.h"
+#include "model/ProgramData.h"
+
+TEST(TextTools, TabWidthFromTheMasterFileIsClamped) {
+    CProgramData data;
+    ASSERT_TRUE(data.ReadProgramOptions("Program Option: Version=1.0.735.0, TabWidth=100000, "));
+    EXPECT_EQ(g_nTabWidth, kMaxTabWidth);
+    ASSERT_TRUE(data.ReadProgramOptions("Program Option: Version=1.0.735.0, TabWidth=-5, "));
+    EXPECT_EQ(g_nTabWidth, 8);
+    ASSERT_TRUE(data.ReadProgramOptions("Program Option: Version=1.0.735.0, TabWidth=12, "));
+    EXPECT_EQ(g_nTabWidth, 12);
+    ResetProgramOptions();
+}
