@@ -1,0 +1,88 @@
+// workpad-uibench [megabytes]: a WorkPad conversion of a big Input text (10 MB
+// by default) against the engine alone on the same text.
+//
+//  - engine: the current macro applied to the CR LF text (the worker's part);
+//  - read: the Input window's text taken for the run (GUI thread);
+//  - write: the result written into the Output window (GUI thread);
+//  - WorkPad run: Convert pressed until the end line, through the window,
+//    with the longest time the GUI thread did not get to a 5 ms timer.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/TextRichEdit.h"
+#include "app/TextWindows.h"
+#include "convert/ConversionRun.h"
+#include "convert_ui/WorkPadRun.h"
+#include "convert_ui/ui/InteractiveTextConversionDlg.h"
+#include "convert_ui/ui/InteractiveWorker.h"
+#include "model/Globals.h"
+#include "model/ProgramData.h"
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    const std::size_t mb = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 10;
+    std::string lf;
+    while (lf.size() < (mb << 20)) lf += "alpha beta gamma delta 0123456789 epsilon\n";
+    std::string crlf;
+    for (char c : lf) {
+        if (c == '\n') crlf += '\r';
+        crlf += c;
+    }
+    CProgramData data;
+    data.m_LibraryList.Append(CLibrary());
+    g_nLibIndex = 0;
+    const CMacro macro("beta", "BETA");
+
+    QElapsedTimer t;
+    t.start();
+    WorkPadSnapshot snap = TakeWorkPadSnapshot(data.m_LibraryList, macro, 0, 0);
+    std::string out, marker;
+    RunWorkPadConversion(snap, crlf, out, marker, nullptr);
+    const double engine = t.nsecsElapsed() / 1e6;
+
+    CInteractiveWorker worker;
+    CInteractiveTextConversionDlg pad(worker);
+    pad.SetProgramData(&data);
+    pad.Input()->SetWindowTextFromString(crlf);
+    t.restart();
+    const std::string read = pad.Input()->GetText();
+    const double readMs = t.nsecsElapsed() / 1e6;
+    t.restart();
+    pad.Output()->SetWindowTextFromString(out);
+    const double writeMs = t.nsecsElapsed() / 1e6;
+    pad.Output()->SetWindowTextFromString("");
+
+    CurrentMacro = macro;
+    double stall = 0;
+    QElapsedTimer gap;
+    gap.start();
+    QTimer probe;
+    probe.setInterval(5);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        stall = std::max(stall, gap.nsecsElapsed() / 1e6);
+        gap.restart();
+    });
+    probe.start();
+    t.restart();
+    gap.restart();
+    pad.Convert();
+    worker.WaitIdle(600000);
+    QCoreApplication::processEvents();
+    const double run = t.nsecsElapsed() / 1e6;
+    probe.stop();
+    const bool same = pad.Output()->GetText() == out;
+
+    std::printf("text: %zu bytes, %zu lines\n", crlf.size(), crlf.size() / 44);
+    std::printf("engine alone        %8.1f ms\n", engine);
+    std::printf("read Input window   %8.1f ms\n", readMs);
+    std::printf("write Output window %8.1f ms\n", writeMs);
+    std::printf("WorkPad run         %8.1f ms (longest GUI stall %.1f ms)%s\n", run, stall,
+                same ? "" : "  OUTPUT DIFFERS");
+    SetTextWindows(nullptr, nullptr);
+    return same ? 0 : 1;
+}
