@@ -1,5 +1,6 @@
 #include "app/ConversionCommands.h"
 
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QTextBlock>
@@ -17,20 +18,20 @@
 #include "convert_ui/WorkPadRun.h"
 #include "convert_ui/ui/InteractiveTextConversionDlg.h"
 #include "convert_ui/ui/InteractiveWorker.h"
+#include "convert_ui/ui/ModalRun.h"
 #include "convert_ui/ui/SortPropertiesDlg.h"
+#include "convert_ui/ui/TabulateInputTextDlg.h"
+#include "model/Trace.h"
+#include "remote/FtpWorker.h"
 #include "model/Globals.h"
 #include "platform/Prompter.h"
 #include "platform/StopCommands.h"
 
-std::function<int(QDialog&)> CConversionCommands::s_runModal;
 
 namespace {
 }  // namespace
 
-int CConversionCommands::RunModal(QDialog& dlg) {
-    if (s_runModal) return s_runModal(dlg);
-    return dlg.exec();
-}
+int CConversionCommands::RunModal(QDialog& dlg) { return RunDialogModal(dlg); }
 
 CConversionCommands::CConversionCommands(CMainFrame& frame) : m_frame(frame) {}
 
@@ -68,6 +69,8 @@ void CConversionCommands::Wire() {
     f.SetCommandHandler(32596, [this] { CountFrequencyOfLines(); });
     f.SetCommandHandler(32600, [this] { ClearAllTabs(); });
     f.SetCommandHandler(32602, [this] { ViewLineBreaksOfActiveWindow(); });
+    f.SetCommandHandler(32621, [this] { TabulateOrSql(false); });
+    f.SetCommandHandler(32619, [this] { TabulateOrSql(true); });
 
     // The basket sort asks for its order here too.
     CMainFrame::s_sortPropertiesDialog = [] {
@@ -199,4 +202,22 @@ void CConversionCommands::ViewLineBreaksOfActiveWindow() {
     ShowInOutputWindow(ViewLineBreaks(text));
 }
 
-void CConversionCommands::TabulateOrSql(bool) {}
+void CConversionCommands::TabulateOrSql(bool sql) {
+    const std::string text = GetInputWindowText();
+    const std::string first = text.substr(0, text.find('\r'));
+    std::string second;
+    if (sql) {
+        // The text after the first line break up to the next one.
+        const std::size_t cr = text.find('\r');
+        if (cr != std::string::npos) {
+            const std::size_t from = std::min(text.size(), cr + 2);
+            second = text.substr(from, text.find('\r', from) - from);
+        }
+    }
+    CTabulateInputTextDlg dlg(sql ? 1 : 0, first, second, &m_frame);
+    if (RunModal(dlg) != QDialog::Accepted) return;
+    QElapsedTimer clock;
+    clock.start();
+    if (!text.empty()) ShowInOutputWindow(TabulateOrWriteSql(text, dlg.Params()));
+    WriteTrace(FormatElapsedTime(clock.elapsed()));
+}

@@ -27,9 +27,8 @@ public:
     CAttributesDlg* Attributes() { return m_attributes; }
     CTextConversionRulesDlg* Rules() { return m_rules; }
 
-    // Runs a modal dialog of these commands; tests replace it to drive the
-    // dialog without a blocking loop (open it, press its buttons, return the result).
-    static std::function<int(QDialog&)> s_runModal;
+    // Runs a modal dialog of these commands (through g_runModalHook when a
+    // test installed one).
     static int RunModal(QDialog& dlg);
 
     // ---- the commands

@@ -21,7 +21,10 @@
 #include "convert/ConversionRun.h"
 #include "convert_ui/ui/InteractiveTextConversionDlg.h"
 #include "convert_ui/ui/InteractiveWorker.h"
+#include "convert_ui/ui/ModalRun.h"
 #include "convert_ui/ui/SortPropertiesDlg.h"
+#include "convert_ui/ui/TabulateInputTextDlg.h"
+#include <QTreeWidget>
 #include "UiFixture.h"
 
 namespace {
@@ -33,7 +36,7 @@ protected:
         g_nActiveTextWindow = 1;
     }
     void TearDown() override {
-        CConversionCommands::s_runModal = nullptr;
+        g_runModalHook = nullptr;
         frame.reset();
         g_nActiveTextWindow = 1;
         UiTest::TearDown();
@@ -58,7 +61,7 @@ protected:
     }
     // Presses buttons of a modal dialog that the command opens, then OK or Cancel.
     void Answer(std::function<void(QDialog&)> clicks, bool ok) {
-        CConversionCommands::s_runModal = [clicks, ok](QDialog& dlg) {
+        g_runModalHook = [clicks, ok](QDialog& dlg) {
             dlg.open();
             clicks(dlg);
             QAbstractButton* b = dlg.findChild<QAbstractButton*>(ok ? "1" : "2");
@@ -307,4 +310,64 @@ TEST_F(ConversionCommandsTest, ClearAllTabsAsksForAWidthWithinLimitsAndExpandsOn
     EXPECT_EQ(Out()->GetText(), "a   b");
     EXPECT_EQ(g_nTabWidth, 4);
     EXPECT_TRUE(Logged("--- Itr cvt untab over ---"));
+}
+
+TEST_F(ConversionCommandsTest, TabulateReadsTheColumnsChecksTheChoiceAndWritesTheTable) {
+    Open();
+    CTabulateInputTextDlg::ResetRemembered();
+    In()->SetWindowTextFromString("id,name\n1,Ann\n22,Bob");
+    // A refused choice keeps the dialog open; a valid one tabulates.
+    g_runModalHook = [this](QDialog& d) {
+        d.open();
+        EXPECT_EQ(d.windowTitle(), "Tabulate Text");
+        EXPECT_EQ(d.findChild<QLineEdit*>("1608")->text(), ",");
+        EXPECT_EQ(d.findChild<QLineEdit*>("1659")->text(), "1 2 ");
+        EXPECT_FALSE(d.findChild<QWidget*>("1705")->isVisible());
+        d.findChild<QCheckBox*>("1459")->click();  // the selection unfolds
+        EXPECT_EQ(d.windowTitle(), "Tabulate Text~");
+        EXPECT_TRUE(d.findChild<QWidget*>("1705")->isVisible());
+        EXPECT_FALSE(d.findChild<QWidget*>("1438")->isVisible());
+        d.findChild<QLineEdit*>("1659")->setText("3");
+        d.findChild<QPushButton*>("1442")->click();
+        EXPECT_EQ(prompter.Messages().back(), "Invalid index listed for the column selection: 3");
+        EXPECT_TRUE(d.isVisible());
+        d.findChild<QLineEdit*>("1659")->setText("2 1");
+        d.findChild<QLineEdit*>("1624")->setText("1");
+        d.findChild<QPushButton*>("1442")->click();
+        EXPECT_FALSE(d.isVisible());
+        return d.result();
+    };
+    Run(32621);
+    EXPECT_EQ(Out()->GetText(), "name id\r\nAnn  1\r\nBob  22\r\n");
+}
+
+TEST_F(ConversionCommandsTest, WriteSqlPreviewsTheFirstDataLineAndWritesEveryLine) {
+    Open();
+    CTabulateInputTextDlg::ResetRemembered();
+    In()->SetWindowTextFromString("id|name\n7|O'Neil\n8|x");
+    Out()->SetWindowTextFromString("kept");
+    g_runModalHook = [this](QDialog& d) {
+        d.open();
+        if (d.windowTitle() == "SQL Preview") {
+            EXPECT_EQ(d.findChild<QPlainTextEdit*>("1462")->toPlainText().toStdString(),
+                      "UPDATE db..t SET \n    name = 'O''Neil'\n WHERE \n    id = 7\n");
+            d.findChild<QPushButton*>("1")->click();
+            return d.result();
+        }
+        EXPECT_EQ(d.windowTitle(), "Write SQL");
+        auto* list = d.findChild<QTreeWidget*>("1705");
+        EXPECT_EQ(list->topLevelItem(0)->text(3), "No");   // 7 is a number
+        EXPECT_EQ(list->topLevelItem(1)->text(3), "Yes");
+        d.findChild<QPushButton*>("1438")->click();         // no table name yet
+        EXPECT_EQ(prompter.Messages().back(), "Emtpy database..table name.");
+        d.findChild<QLineEdit*>("1659")->setText("2");
+        d.findChild<QLineEdit*>("1660")->setText("1");
+        d.findChild<QLineEdit*>("1606")->setText(" db..t ");
+        d.findChild<QPushButton*>("1438")->click();
+        return d.result();
+    };
+    Run(32619);
+    EXPECT_EQ(Out()->GetText(),
+              "UPDATE db..t SET \r\n    name = 'O''Neil'\r\n WHERE \r\n    id = 7\r\n\r\n"
+              "UPDATE db..t SET \r\n    name = 'x'\r\n WHERE \r\n    id = 8\r\n\r\n");
 }
