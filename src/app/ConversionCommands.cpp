@@ -16,7 +16,10 @@
 #include "convert/ConversionRun.h"
 #include "convert/TextTools.h"
 #include "convert_ui/WorkPadRun.h"
+#include "app/HyperLink.h"
+#include "convert_ui/ui/AttributesDlg.h"
 #include "convert_ui/ui/InteractiveTextConversionDlg.h"
+#include "convert_ui/ui/TextConversionRulesDlg.h"
 #include "convert_ui/ui/InteractiveWorker.h"
 #include "convert_ui/ui/ModalRun.h"
 #include "convert_ui/ui/SortPropertiesDlg.h"
@@ -38,7 +41,11 @@ CConversionCommands::CConversionCommands(CMainFrame& frame) : m_frame(frame) {}
 CConversionCommands::~CConversionCommands() {
     // The worker goes first: it may still hand a result to the windows.
     m_worker.reset();
+    CHyperLink::s_usageHandler = m_previousUsageHandler;
     delete m_workPad;
+    delete m_attributes;
+    delete m_rules;
+    g_bInteractiveShown = g_bAttributesShown = g_bRulesShown = false;
 }
 
 void CConversionCommands::Wire() {
@@ -49,10 +56,48 @@ void CConversionCommands::Wire() {
     m_workPad->SetProgramData(&f.Data());
     m_workPad->onTextBuffer = [this](bool show) { m_frame.ShowTextBufferBar(show); };
     f.RegisterModelessDialog(m_workPad, HomeSlot::InteractiveTextConversion, &g_bInteractiveShown);
+    m_attributes = new CAttributesDlg(&f);
+    m_attributes->SetProgramData(&f.Data());
+    m_rules = new CTextConversionRulesDlg(&f);
+    f.RegisterModelessDialog(m_rules, HomeSlot::TextConversionRules, &g_bRulesShown);
+    m_workPad->onShowAttributes = [this] {
+        if (g_bAttributesShown) return;
+        ShowAttributesBeside();
+    };
+    m_workPad->onHideAttributes = [this] {
+        g_bAttributesShown = false;
+        m_attributes->hide();
+    };
+    m_workPad->onMacroShown = [this](const CMacro& m) { m_attributes->SetMacroAttributes(m); };
+    m_workPad->onHelp = [this] { m_rules->ShowRules(); };
+    // The Attributes dialog keeps its distance while shown, and waits in the
+    // pad's lower-left corner while hidden.
+    QObject::connect(m_workPad, &CInteractiveTextConversionDlg::moved, m_attributes, [this](const QPoint& delta) {
+        if (g_bAttributesShown) {
+            m_attributes->move(m_attributes->pos() + delta);
+            return;
+        }
+        const QRect r = m_workPad->frameGeometry();
+        m_attributes->move(r.left() + 4, r.bottom() - m_attributes->frameGeometry().height() - 54);
+    });
+    // The knob links open their pages; "Knobs..." opens the knobs dialog.
+    auto previous = CHyperLink::s_usageHandler;
+    CHyperLink::s_usageHandler = [this, previous](int usage) {
+        if (usage >= 1 && usage <= 4) {
+            m_rules->ShowTopic(1050 + usage);
+        } else if (usage == 5) {
+            CKnobsForFindAndReplaceDlg dlg(m_attributes);
+            RunModal(dlg);
+        } else if (previous) {
+            previous(usage);
+        }
+    };
+    m_previousUsageHandler = previous;
     // The pad's boxes exist from now on: the commands on the Output window follow.
     f.FileCommands().RefreshCommandStates();
 
     f.SetCommandHandler(32642, [this] { ShowWorkPad(); });
+    f.SetCommandHandler(32632, [this] { m_rules->ShowRules(); });
     f.SetCommandHandler(32643, [this] { m_workPad->Convert(); });
     f.SetCommandHandler(32644, [] { OnStopTextConversion(); });
     f.SetCommandHandler(32641, [this] { m_workPad->FindNext(); });
@@ -87,7 +132,14 @@ void CConversionCommands::ShowWorkPad() {
     ShowAttributesBeside();
 }
 
-void CConversionCommands::ShowAttributesBeside() {}
+void CConversionCommands::ShowAttributesBeside() {
+    m_attributes->SetMacroAttributes(CurrentMacro);
+    g_bAttributesShown = true;
+    // Placed once shown, when its frame has its final size.
+    m_attributes->show();
+    m_attributes->MoveBesideWindow(*m_workPad);
+    m_attributes->raise();
+}
 
 void CConversionCommands::ShowInOutputWindow(const std::string& text) { SetOutputWindowText(text); }
 

@@ -54,4 +54,5 @@ private:
     CInteractiveTextConversionDlg* m_workPad = nullptr;
     CAttributesDlg* m_attributes = nullptr;
     CTextConversionRulesDlg* m_rules = nullptr;
+    std::function<void(int)> m_previousUsageHandler;
 };

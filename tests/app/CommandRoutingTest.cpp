@@ -60,7 +60,6 @@ const std::map<int, const char*> kDisabled = {
     {32657, "the conversion library manager and batch conversion dialogs (issue 13)"},
     {32597, "the cross listing of the Input and Output windows comes with the report dialogs (issue 15)"},
     {32603, "the keyboard table names it, but the window routes no handler to it"},
-    {32632, "the WorkPad, its Input and Output windows and the text tools (issue 12)"},
     {32563, "the remote browser, terminals and account dialogs (issue 14)"},
     {32587, "the remote browser, terminals and account dialogs (issue 14)"},
     {32662, "the remote browser, terminals and account dialogs (issue 14)"},

@@ -23,6 +23,11 @@
 #include "convert_ui/ui/InteractiveWorker.h"
 #include "convert_ui/ui/ModalRun.h"
 #include "convert_ui/ui/SortPropertiesDlg.h"
+#include "convert_ui/ui/AttributesDlg.h"
+#include "convert_ui/ui/TextConversionRulesDlg.h"
+#include "app/HyperLink.h"
+#include <QLabel>
+#include <QTreeWidgetItemIterator>
 #include "convert_ui/ui/TabulateInputTextDlg.h"
 #include <QTreeWidget>
 #include "UiFixture.h"
@@ -370,4 +375,100 @@ TEST_F(ConversionCommandsTest, WriteSqlPreviewsTheFirstDataLineAndWritesEveryLin
     EXPECT_EQ(Out()->GetText(),
               "UPDATE db..t SET \r\n    name = 'O''Neil'\r\n WHERE \r\n    id = 7\r\n\r\n"
               "UPDATE db..t SET \r\n    name = 'x'\r\n WHERE \r\n    id = 8\r\n\r\n");
+}
+
+TEST_F(ConversionCommandsTest, AttributesEditTheMacroFlagsBesideThePad) {
+    Open();
+    Run(32642);
+    CAttributesDlg* a = frame->ConversionCommands().Attributes();
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->windowTitle(), "Attributes");
+    EXPECT_TRUE(a->isVisible());
+    EXPECT_TRUE(g_bAttributesShown);
+    EXPECT_EQ(a->frameGeometry().right() + 1, pad->frameGeometry().left());
+    EXPECT_EQ(a->frameGeometry().top(), pad->frameGeometry().top());
+    EXPECT_EQ(a->SymbolBox()->text(), "*");
+
+    // Wild-card in Find turns Replace along; the knobs follow it.
+    a->Check(1525)->click();
+    EXPECT_TRUE(CurrentMacro.IsFindWild);
+    EXPECT_TRUE(CurrentMacro.IsRepWild);
+    EXPECT_TRUE(a->Check(1516)->isEnabled());
+    a->Check(1516)->click();
+    a->Check(1471)->click();
+    EXPECT_TRUE(CurrentMacro.IsPerLine);
+    EXPECT_TRUE(CurrentMacro.IsDelimParse);
+    EXPECT_TRUE(a->findChild<QWidget*>("1892")->isVisible());
+    EXPECT_FALSE(a->findChild<QWidget*>("1893")->isVisible());
+    EXPECT_TRUE(a->findChild<QWidget*>("1876")->isVisible());  // "Delimiters" only with Delimiter parse
+    a->Check(1525)->click();
+    EXPECT_FALSE(CurrentMacro.IsFindWild || CurrentMacro.IsRepWild || CurrentMacro.IsPerLine ||
+                 CurrentMacro.IsDelimParse);
+    EXPECT_FALSE(a->Check(1516)->isChecked());
+    EXPECT_FALSE(a->Check(1516)->isEnabled());
+    EXPECT_FALSE(a->Check(1526)->isEnabled());
+    EXPECT_FALSE(a->KnobsLink()->isEnabled());
+    EXPECT_FALSE(a->SymbolBox()->isVisible());
+    EXPECT_FALSE(a->findChild<QWidget*>("1876")->isVisible());
+    a->Check(1495)->click();
+    EXPECT_FALSE(CurrentMacro.IsMatchCase);
+    EXPECT_EQ(prompter.Messages().back(), "Ignoring case may cause extra cpu churning and thus undesirable delay.");
+
+    // A macro with knobs but no wild-card shows the on-pictures with unchecked, disabled checks.
+    pad->SetCurrentMacro(CMacro("f", "r", 1, 0, 0, 1, 0, 0, 0, 1));
+    EXPECT_TRUE(a->findChild<QWidget*>("1892")->isVisible());
+    EXPECT_FALSE(a->Check(1516)->isChecked());
+    EXPECT_FALSE(a->Check(1516)->isEnabled());
+
+    // The pad's Close hides both.
+    pad->findChild<QPushButton*>("2")->click();
+    EXPECT_FALSE(a->isVisible());
+    EXPECT_FALSE(g_bAttributesShown);
+}
+
+TEST_F(ConversionCommandsTest, KnobLinksAndHelpOpenTheRulesOnEveryTopicWithAPage) {
+    Open();
+    Run(32632);
+    CTextConversionRulesDlg* r = frame->ConversionCommands().Rules();
+    EXPECT_EQ(r->windowTitle(), "Text Conversion Rules");
+    EXPECT_TRUE(r->isVisible());
+    EXPECT_EQ(r->CurrentTopic(), 2);  // opens on "Qualifiers"
+    EXPECT_EQ(r->CurrentPage(), r->TextPage());
+    EXPECT_TRUE(r->TextPage()->text().startsWith("Slide show for qualifiers"));
+
+    // Every topic shows a page that is not empty.
+    QTreeWidgetItemIterator it(r->Tree());
+    int topics = 0;
+    for (; *it; ++it, ++topics) {
+        r->Tree()->setCurrentItem(*it);
+        auto* page = qobject_cast<QLabel*>(r->CurrentPage());
+        ASSERT_NE(page, nullptr);
+        EXPECT_TRUE(page->isVisible()) << (*it)->text(0).toStdString();
+        EXPECT_FALSE(page->text().trimmed().isEmpty()) << (*it)->text(0).toStdString();
+        EXPECT_EQ((*it)->childCount() > 0, page == r->TextPage()) << (*it)->text(0).toStdString();
+    }
+    EXPECT_EQ(topics, 27);
+    r->findChild<QPushButton*>("1")->click();
+    EXPECT_FALSE(r->isVisible());
+
+    // "Knobs..." runs the knobs dialog; its links open the knob pages.
+    Run(32642);
+    g_runModalHook = [](QDialog& d) {
+        d.open();
+        EXPECT_EQ(d.windowTitle(), "Knobs for Find and Replace");
+        d.findChild<CHyperLink*>("1870")->Click();  // Compact construct
+        d.reject();
+        return d.result();
+    };
+    CAttributesDlg* a = frame->ConversionCommands().Attributes();
+    a->Check(1525)->click();
+    a->KnobsLink()->Click();
+    EXPECT_TRUE(r->isVisible());
+    EXPECT_EQ(r->CurrentTopic(), 1052);
+    EXPECT_EQ(r->CurrentPage()->objectName(), "1256");
+    // The pad's Help shows the page last chosen.
+    r->hide();
+    pad->findChild<QPushButton*>("32632")->click();
+    EXPECT_TRUE(r->isVisible());
+    EXPECT_EQ(r->CurrentTopic(), 1052);
 }

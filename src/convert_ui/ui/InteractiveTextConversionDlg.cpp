@@ -179,6 +179,7 @@ void CInteractiveTextConversionDlg::ShowCaret(CTextRichEdit* box, QLabel* label)
 
 void CInteractiveTextConversionDlg::ShowPad() {
     g_bInteractiveShown = true;
+    SetCurrentMacro(CurrentMacro);
     show();
     raise();
     activateWindow();
