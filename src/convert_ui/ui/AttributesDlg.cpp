@@ -277,6 +277,7 @@ CKnobsForFindAndReplaceDlg::CKnobsForFindAndReplaceDlg(QWidget* parent) : QDialo
         grid->addWidget(pic, k, 0);
         grid->addWidget(link, k, 1);
     }
+    grid->setColumnStretch(2, 1);
     auto* close = new QPushButton("Close", this);
     close->setObjectName("2");
     close->setDefault(true);
