@@ -138,6 +138,7 @@ void CConversionCommands::ShowAttributesBeside() {
     // Placed once shown, when its frame has its final size.
     m_attributes->show();
     m_attributes->MoveBesideWindow(*m_workPad);
+    m_workPad->RememberPosition();
     m_attributes->raise();
 }
 

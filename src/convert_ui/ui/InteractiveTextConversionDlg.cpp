@@ -302,6 +302,11 @@ void CInteractiveTextConversionDlg::reject() {
 
 void CInteractiveTextConversionDlg::accept() { reject(); }
 
+void CInteractiveTextConversionDlg::RememberPosition() {
+    m_lastPos = frameGeometry().topLeft();
+    m_posKnown = true;
+}
+
 void CInteractiveTextConversionDlg::moveEvent(QMoveEvent* e) {
     QDialog::moveEvent(e);
     const QPoint now = frameGeometry().topLeft();

@@ -51,6 +51,8 @@ public:
     void TakeFindFromSelection();
     // Puts a finished result into the Output window (the box takes it over).
     void ShowOutputDocument(QTextDocument* document);
+    // Takes the window's place as the start of the next move.
+    void RememberPosition();
     // Shows the window (and its flag).
     void ShowPad();
 
