@@ -489,3 +489,20 @@ TEST_F(ConversionCommandsTest, KnobLinksAndHelpOpenTheRulesOnEveryTopicWithAPage
     EXPECT_TRUE(r->isVisible());
     EXPECT_EQ(r->CurrentTopic(), 1052);
 }
+
+TEST_F(ConversionCommandsTest, ClosingTheWindowDuringAConversionEndsTheWorkerAndWithdrawsTheBoxes) {
+    Open();
+    std::string big;
+    while (big.size() < (4u << 20)) big += "alpha beta gamma delta\n";
+    In()->SetWindowTextFromString(big);
+    pad->SetCurrentMacro(CMacro("beta", "BETA"));
+    Run(32643);
+    EXPECT_FALSE(g_bConversionIdle);
+    frame->close();
+    frame.reset();
+    EXPECT_TRUE(g_bConversionIdle);
+    EXPECT_FALSE(g_bConversionBreak);
+    EXPECT_EQ(g_pInputWindow, nullptr);
+    EXPECT_EQ(g_pOutputWindow, nullptr);
+    QTest::qWait(20);  // a result posted by the ended worker finds nobody
+}
