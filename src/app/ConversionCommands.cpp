@@ -146,16 +146,17 @@ void CConversionCommands::ShowInOutputWindow(const std::string& text) { SetOutpu
 
 void CConversionCommands::ClearText() {
     switch (g_nActiveTextWindow) {
-        case 1: m_workPad->Input()->SetWindowTextFromString(""); g_bInputShowsTitle = false; break;
-        case 2: m_workPad->Output()->SetWindowTextFromString(""); g_bOutputShowsTitle = false; break;
+        case 1: SetInputWindowText(""); break;
+        case 2: SetOutputWindowText(""); break;
         case 3: m_frame.MessageWindow().Clear(); break;
         default: break;
     }
 }
 
 void CConversionCommands::ChangeCase(bool upper) {
-    CTextRichEdit* in = m_workPad->Input();
-    CTextRichEdit* out = m_workPad->Output();
+    CTextRichEdit* in = g_pInputWindow;
+    CTextRichEdit* out = g_pOutputWindow;
+    if (!in || !out) return;
     const std::string text = GetInputWindowText();
     const QTextCursor cur = in->textCursor();
     const std::size_t s = OffsetOfBoxPosition(text, cur.selectionStart());
@@ -172,8 +173,9 @@ void CConversionCommands::ChangeCase(bool upper) {
 void CConversionCommands::TextToLeft() { m_workPad->TextToLeft(); }
 
 void CConversionCommands::AppendRight() {
-    CTextRichEdit* in = m_workPad->Input();
-    CTextRichEdit* out = m_workPad->Output();
+    CTextRichEdit* in = g_pInputWindow;
+    CTextRichEdit* out = g_pOutputWindow;
+    if (!in || !out) return;
     const std::string input = GetInputWindowText();
     const QTextCursor ic = in->textCursor();
     const std::string block = ic.hasSelection()
