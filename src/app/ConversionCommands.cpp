@@ -1,8 +1,278 @@
 #include "app/ConversionCommands.h"
 
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QTextBlock>
+
+#include "app/FileCommands.h"
 #include "app/MainFrame.h"
+#include "app/MessageWindowBar.h"
+#include "app/PaneControlStatusBar.h"
+#include "app/TextRichEdit.h"
+#include "app/TextRules.h"
+#include "app/TextWindows.h"
+#include "compare/TextAccess.h"
+#include "convert/ConversionRun.h"
+#include "convert/TextTools.h"
+#include "convert_ui/WorkPadRun.h"
+#include "app/HyperLink.h"
+#include "convert_ui/ui/AttributesDlg.h"
+#include "convert_ui/ui/InteractiveTextConversionDlg.h"
+#include "convert_ui/ui/TextConversionRulesDlg.h"
+#include "convert_ui/ui/InteractiveWorker.h"
+#include "convert_ui/ui/ModalRun.h"
+#include "convert_ui/ui/SortPropertiesDlg.h"
+#include "convert_ui/ui/TabulateInputTextDlg.h"
+#include "model/Trace.h"
+#include "remote/FtpWorker.h"
+#include "model/Globals.h"
+#include "platform/Prompter.h"
+#include "platform/StopCommands.h"
+
+
+namespace {
+}  // namespace
+
+int CConversionCommands::RunModal(QDialog& dlg) { return RunDialogModal(dlg); }
 
 CConversionCommands::CConversionCommands(CMainFrame& frame) : m_frame(frame) {}
-CConversionCommands::~CConversionCommands() = default;
 
-void CConversionCommands::Wire() {}
+CConversionCommands::~CConversionCommands() {
+    // The worker goes first: it may still hand a result to the windows.
+    m_worker.reset();
+    CHyperLink::s_usageHandler = m_previousUsageHandler;
+    delete m_workPad;
+    delete m_attributes;
+    delete m_rules;
+    g_bInteractiveShown = g_bAttributesShown = g_bRulesShown = false;
+}
+
+void CConversionCommands::Wire() {
+    CMainFrame& f = m_frame;
+    m_worker = std::make_unique<CInteractiveWorker>();
+    m_worker->SetStatusWidgets(f.findChild<QProgressBar*>("2174"), f.findChild<QLineEdit*>("2177"));
+    m_workPad = new CInteractiveTextConversionDlg(*m_worker, &f);
+    m_workPad->SetProgramData(&f.Data());
+    m_workPad->onTextBuffer = [this](bool show) { m_frame.ShowTextBufferBar(show); };
+    f.RegisterModelessDialog(m_workPad, HomeSlot::InteractiveTextConversion, &g_bInteractiveShown);
+    m_attributes = new CAttributesDlg(&f);
+    m_attributes->SetProgramData(&f.Data());
+    m_rules = new CTextConversionRulesDlg(&f);
+    f.RegisterModelessDialog(m_rules, HomeSlot::TextConversionRules, &g_bRulesShown);
+    m_workPad->onShowAttributes = [this] {
+        if (g_bAttributesShown) return;
+        ShowAttributesBeside();
+    };
+    m_workPad->onHideAttributes = [this] {
+        g_bAttributesShown = false;
+        m_attributes->hide();
+    };
+    m_workPad->onMacroShown = [this](const CMacro& m) { m_attributes->SetMacroAttributes(m); };
+    m_workPad->onHelp = [this] { m_rules->ShowRules(); };
+    // The Attributes dialog keeps its distance while shown, and waits in the
+    // pad's lower-left corner while hidden.
+    QObject::connect(m_workPad, &CInteractiveTextConversionDlg::moved, m_attributes, [this](const QPoint& delta) {
+        if (g_bAttributesShown) {
+            m_attributes->move(m_attributes->pos() + delta);
+            return;
+        }
+        const QRect r = m_workPad->frameGeometry();
+        m_attributes->move(r.left() + 4, r.bottom() - m_attributes->frameGeometry().height() - 54);
+    });
+    // The knob links open their pages; "Knobs..." opens the knobs dialog.
+    auto previous = CHyperLink::s_usageHandler;
+    CHyperLink::s_usageHandler = [this, previous](int usage) {
+        if (usage >= 1 && usage <= 4) {
+            m_rules->ShowTopic(1050 + usage);
+        } else if (usage == 5) {
+            CKnobsForFindAndReplaceDlg dlg(m_attributes);
+            RunModal(dlg);
+        } else if (previous) {
+            previous(usage);
+        }
+    };
+    m_previousUsageHandler = previous;
+    // The pad's boxes exist from now on: the commands on the Output window follow.
+    f.FileCommands().RefreshCommandStates();
+
+    f.SetCommandHandler(32642, [this] { ShowWorkPad(); });
+    f.SetCommandHandler(32632, [this] { m_rules->ShowRules(); });
+    f.SetCommandHandler(32643, [this] { m_workPad->Convert(); });
+    f.SetCommandHandler(32644, [] { OnStopTextConversion(); });
+    f.SetCommandHandler(32641, [this] { m_workPad->FindNext(); });
+    f.SetCommandHandler(32648, [this] { m_workPad->ReplaceNext(); });
+
+    f.SetCommandHandler(32624, [this] { ClearText(); });
+    f.SetCommandHandler(32656, [this] { ChangeCase(false); });
+    f.SetCommandHandler(32658, [this] { ChangeCase(true); });
+    f.SetCommandHandler(32659, [this] { TextToLeft(); });
+    f.SetCommandHandler(32622, [this] { AppendRight(); });
+    f.SetCommandHandler(32652, [this] { SortText(); });
+    f.SetCommandHandler(32593, [this] { ClearDuplicates(); });
+    f.SetCommandHandler(32594, [this] { ClearMultiBreaks(); });
+    f.SetCommandHandler(32596, [this] { CountFrequencyOfLines(); });
+    f.SetCommandHandler(32600, [this] { ClearAllTabs(); });
+    f.SetCommandHandler(32602, [this] { ViewLineBreaksOfActiveWindow(); });
+    f.SetCommandHandler(32621, [this] { TabulateOrSql(false); });
+    f.SetCommandHandler(32619, [this] { TabulateOrSql(true); });
+
+    // The basket sort asks for its order here too.
+    CMainFrame::s_sortPropertiesDialog = [] {
+        CSortPropertiesDlg dlg(1);
+        return RunModal(dlg) == QDialog::Accepted;
+    };
+    f.SetCommandHandler(32506, [this] {
+        if (CMainFrame::s_sortPropertiesDialog()) m_frame.Presenter().OnSortBaskets(false);
+    });
+}
+
+void CConversionCommands::ShowWorkPad() {
+    m_workPad->ShowPad();
+    ShowAttributesBeside();
+}
+
+void CConversionCommands::ShowAttributesBeside() {
+    m_attributes->SetMacroAttributes(CurrentMacro);
+    g_bAttributesShown = true;
+    // Placed once shown, when its frame has its final size.
+    m_attributes->show();
+    m_attributes->MoveBesideWindow(*m_workPad);
+    m_workPad->RememberPosition();
+    m_attributes->raise();
+}
+
+void CConversionCommands::ShowInOutputWindow(const std::string& text) { SetOutputWindowText(text); }
+
+void CConversionCommands::ClearText() {
+    switch (g_nActiveTextWindow) {
+        case 1: SetInputWindowText(""); break;
+        case 2: SetOutputWindowText(""); break;
+        case 3: m_frame.MessageWindow().Clear(); break;
+        default: break;
+    }
+}
+
+void CConversionCommands::ChangeCase(bool upper) {
+    CTextRichEdit* in = g_pInputWindow;
+    CTextRichEdit* out = g_pOutputWindow;
+    if (!in || !out) return;
+    const std::string text = GetInputWindowText();
+    const QTextCursor cur = in->textCursor();
+    const std::size_t s = OffsetOfBoxPosition(text, cur.selectionStart());
+    const std::size_t e = OffsetOfBoxPosition(text, cur.selectionEnd());
+    ShowInOutputWindow(ChangeCaseOfRange(text, s, e, upper));
+    // The Output window shows the same range selected.
+    QTextCursor sel(out->document());
+    sel.setPosition(s < e ? cur.selectionStart() : 0);
+    sel.setPosition(s < e ? cur.selectionEnd() : out->document()->characterCount() - 1, QTextCursor::KeepAnchor);
+    out->setTextCursor(sel);
+    out->setFocus();
+}
+
+void CConversionCommands::TextToLeft() { m_workPad->TextToLeft(); }
+
+void CConversionCommands::AppendRight() {
+    CTextRichEdit* in = g_pInputWindow;
+    CTextRichEdit* out = g_pOutputWindow;
+    if (!in || !out) return;
+    const std::string input = GetInputWindowText();
+    const QTextCursor ic = in->textCursor();
+    const std::string block = ic.hasSelection()
+        ? input.substr(OffsetOfBoxPosition(input, ic.selectionStart()),
+                       OffsetOfBoxPosition(input, ic.selectionEnd()) - OffsetOfBoxPosition(input, ic.selectionStart()))
+        : input;
+    const std::string base = GetOutputWindowText();
+    const QTextCursor oc = out->textCursor();
+    // Only a caret that was put into the Output window counts.
+    std::size_t caret = std::string::npos;
+    if (!oc.hasSelection() && g_nActiveTextWindow == 2) caret = OffsetOfBoxPosition(base, oc.position());
+    ShowInOutputWindow(AppendRightText(base, block, caret));
+}
+
+void CConversionCommands::SortText() {
+    CSortPropertiesDlg dlg(0, &m_frame);
+    if (RunModal(dlg) != QDialog::Accepted) return;
+    ShowInOutputWindow(SortTextLines(GetInputWindowText(), g_bSortAscend, g_bSortMatchCase, g_bSortRemDuplicity));
+}
+
+void CConversionCommands::ClearDuplicates() { ShowInOutputWindow(ClearDuplicateLines(GetInputWindowText())); }
+
+void CConversionCommands::ClearMultiBreaks() {
+    CLibraryList& libs = m_frame.Data().m_LibraryList;
+    libs.CurrentLibrary = g_nLibIndex;
+    const bool had = libs.IsValidIndex(libs.CurrentLibrary);
+    const std::string out = ClearMultiLineBreaks(libs, GetInputWindowText());
+    if (!had) g_nLibIndex = libs.CurrentLibrary;
+    ShowInOutputWindow(out);
+}
+
+void CConversionCommands::CountFrequencyOfLines() { ShowInOutputWindow(CountFrequency(GetInputWindowText())); }
+
+void CConversionCommands::ClearAllTabs() {
+    if (!g_bConversionIdle || m_worker->IsRunning()) {
+        Prompter().Message("One interactive conversion session is already on.", MsgIcon::Stop);
+        return;
+    }
+    std::string text = GetInputWindowText();
+    if (text.find('\t') == std::string::npos) {
+        Prompter().Message("No tabs found in Input window text.", MsgIcon::None);
+        return;
+    }
+    const auto answer = Prompter().AskText("Tab Amount", "Number of blanks for each tab:", std::to_string(g_nTabWidth));
+    if (!answer) return;
+    std::string message;
+    bool warn = false;
+    const int width = ParseTabWidthAnswer(*answer, message, warn);
+    if (!width) {
+        Prompter().Message(message, MsgIcon::None);
+        return;
+    }
+    if (warn) Prompter().Message(message, MsgIcon::Warning);
+    g_nTabWidth = width;
+    m_worker->Start(
+        [text = std::move(text), width](std::string& result, std::string& marker) mutable {
+            if (!ExpandTabs(text, width, &g_bConversionBreak)) {
+                marker = "-i-aborted";
+                return false;
+            }
+            result = std::move(text);
+            return true;
+        },
+        [this](const std::string& result, QTextDocument* document) {
+            if (document) m_workPad->ShowOutputDocument(document);
+            else SetOutputWindowText(result);
+        },
+        "untab over", true);
+}
+
+void CConversionCommands::ViewLineBreaksOfActiveWindow() {
+    std::string text;
+    switch (g_nActiveTextWindow) {
+        case 1: text = GetInputWindowText(); break;
+        case 2: text = GetOutputWindowText(); break;
+        case 3: text = m_frame.MessageWindow().GetText(); break;
+        default: break;
+    }
+    ShowInOutputWindow(ViewLineBreaks(text));
+}
+
+void CConversionCommands::TabulateOrSql(bool sql) {
+    const std::string text = GetInputWindowText();
+    const std::string first = text.substr(0, text.find('\r'));
+    std::string second;
+    if (sql) {
+        // The text after the first line break up to the next one.
+        const std::size_t cr = text.find('\r');
+        if (cr != std::string::npos) {
+            const std::size_t from = std::min(text.size(), cr + 2);
+            second = text.substr(from, text.find('\r', from) - from);
+        }
+    }
+    CTabulateInputTextDlg dlg(sql ? 1 : 0, first, second, &m_frame);
+    if (RunModal(dlg) != QDialog::Accepted) return;
+    QElapsedTimer clock;
+    clock.start();
+    if (!text.empty()) ShowInOutputWindow(TabulateOrWriteSql(text, dlg.Params()));
+    WriteTrace(FormatElapsedTime(clock.elapsed()));
+}

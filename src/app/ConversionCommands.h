@@ -1,7 +1,16 @@
 // The conversion and text commands of the main window: the WorkPad and its Input and Output windows, the library runs, find and replace next, and the text tools.
 #pragma once
 
+#include <QDialog>
+#include <functional>
+#include <memory>
+#include <string>
+
 class CMainFrame;
+class CInteractiveWorker;
+class CInteractiveTextConversionDlg;
+class CAttributesDlg;
+class CTextConversionRulesDlg;
 
 class CConversionCommands {
 public:
@@ -13,6 +22,37 @@ public:
     // Gives the frame's commands their handlers.
     void Wire();
 
+    CInteractiveTextConversionDlg& WorkPad() { return *m_workPad; }
+    CInteractiveWorker& Worker() { return *m_worker; }
+    CAttributesDlg* Attributes() { return m_attributes; }
+    CTextConversionRulesDlg* Rules() { return m_rules; }
+
+    // Runs a modal dialog of these commands (through g_runModalHook when a
+    // test installed one).
+    static int RunModal(QDialog& dlg);
+
+    // ---- the commands
+    void ShowWorkPad();
+    void ClearText();
+    void ChangeCase(bool upper);
+    void TextToLeft();
+    void AppendRight();
+    void SortText();
+    void ClearDuplicates();
+    void ClearMultiBreaks();
+    void CountFrequencyOfLines();
+    void ClearAllTabs();
+    void ViewLineBreaksOfActiveWindow();
+    void TabulateOrSql(bool sql);
+
 private:
+    void ShowInOutputWindow(const std::string& text);
+    void ShowAttributesBeside();
+
     CMainFrame& m_frame;
+    std::unique_ptr<CInteractiveWorker> m_worker;
+    CInteractiveTextConversionDlg* m_workPad = nullptr;
+    CAttributesDlg* m_attributes = nullptr;
+    CTextConversionRulesDlg* m_rules = nullptr;
+    std::function<void(int)> m_previousUsageHandler;
 };

@@ -210,6 +210,9 @@ bool CProgramData::ReadProgramOptions(const std::string& line) {
     g_strBinExtStr = text("BinExtStr=", g_strBinExtDefault);
     g_strTxtOpnStr = text("TxtOpnStr=", g_strTxtOpnDefault);
     g_nTabWidth = num("TabWidth=", 8);
+    // A width the tab prompt would refuse is not taken from the file either.
+    if (g_nTabWidth < 1) g_nTabWidth = 8;
+    if (g_nTabWidth > 256) g_nTabWidth = 256;
     g_bBookmarkRecord = yes("BookmarkRecord=");
     g_bSortAscend = yes("SortAscend=");
     g_bSortMatchCase = yes("SortMatchCase=");

@@ -254,6 +254,8 @@ TEST_F(FileCommandsTest, CommandsRefuseWhileAWorkerRuns) {
 }
 
 TEST_F(FileCommandsTest, NewMultipleFilesNeedsTheOutputWindow) {
+    SetTextWindows(nullptr, nullptr);  // the WorkPad's own boxes withdrawn
+    frame->FileCommands().RefreshCommandStates();
     EXPECT_FALSE(frame->IsCommandEnabled(32531));
     CTextRichEdit output(2);
     SetTextWindows(nullptr, &output);

@@ -688,7 +688,8 @@ std::string Lf(std::string s) {
 
 TEST_F(ReportDialogTest, FilesTabListsTheSelectionByTheChosenColumns) {
     Open();
-    EXPECT_FALSE(frame->IsCommandEnabled(32522));  // no Input window yet
+    SetTextWindows(nullptr, nullptr);  // the WorkPad's boxes withdrawn
+    EXPECT_FALSE(frame->IsCommandEnabled(32522));  // no Input window
     PublishTextWindows();
     EXPECT_TRUE(frame->IsCommandEnabled(32522));
     EXPECT_TRUE(frame->IsCommandEnabled(32599));

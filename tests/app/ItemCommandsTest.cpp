@@ -503,6 +503,7 @@ TEST_F(ItemCommandsTest, SaveTextWritesTheMessageWindowAndListsTheFile) {
 
 TEST_F(ItemCommandsTest, TextBufferCommandsWaitForTheInputWindow) {
     Open();
+    SetTextWindows(nullptr, nullptr);  // the WorkPad's own boxes withdrawn
     for (int id : {32655, 32625, 32650, 32651, 32640, 32626}) EXPECT_FALSE(frame->IsCommandEnabled(id)) << id;
     EXPECT_TRUE(frame->IsCommandEnabled(32639));
     EXPECT_TRUE(frame->IsCommandEnabled(32649));

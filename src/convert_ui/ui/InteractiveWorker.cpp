@@ -1,0 +1,116 @@
+#include "convert_ui/ui/InteractiveWorker.h"
+
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QMetaObject>
+#include <QPlainTextDocumentLayout>
+#include <QTextDocument>
+#include <memory>
+#include <QProgressBar>
+#include <QThread>
+
+#include "app/TextRules.h"
+#include "convert_ui/WorkPadRun.h"
+#include "model/Globals.h"
+#include "model/Trace.h"
+#include "platform/Prompter.h"
+#include "remote/FtpWorker.h"
+
+CInteractiveWorker::CInteractiveWorker(QObject* parent) : QObject(parent) {
+    m_ticker.setInterval(100);
+    connect(&m_ticker, &QTimer::timeout, this, &CInteractiveWorker::Tick);
+}
+
+CInteractiveWorker::~CInteractiveWorker() {
+    if (m_thread.joinable()) {
+        // Closing: the body sees the stop and ends; its queued end is dropped
+        // with this object, so the flags are put back here.
+        g_bConversionBreak = true;
+        m_thread.join();
+        g_bConversionTicker = false;
+        g_bConversionBreak = false;
+        g_bConversionIdle = true;
+    }
+}
+
+void CInteractiveWorker::SetStatusWidgets(QProgressBar* bar, QLineEdit* time) {
+    m_bar = bar;
+    m_time = time;
+}
+
+bool CInteractiveWorker::Start(Body body, Done done, const std::string& overText, bool buildDocument) {
+    if (!g_bConversionIdle || m_thread.joinable()) {
+        Prompter().Message("One interactive conversion session is already on.", MsgIcon::Stop);
+        return false;
+    }
+    g_bConversionIdle = false;
+    g_bConversionBreak = false;
+    g_bConversionTicker = true;
+    m_done = std::move(done);
+    m_overText = overText;
+    m_clock.start();
+    g_nProgressPos = 0;
+    m_ticker.start();
+    QThread* gui = thread();
+    m_thread = std::thread([this, gui, buildDocument, body = std::move(body)] {
+        std::string result, marker;
+        bool ok = false;
+        try {
+            ok = body(result, marker);
+        } catch (const std::exception& e) {
+            marker = std::string("-i-failed: ") + e.what();
+        }
+        // The document is no widget: it is filled here and handed to the
+        // window thread, which only puts it into its box.
+        auto document = std::make_shared<std::unique_ptr<QTextDocument>>();
+        if (ok && buildDocument) {
+            auto doc = std::make_unique<QTextDocument>();
+            doc->setDocumentLayout(new QPlainTextDocumentLayout(doc.get()));
+            doc->setUndoRedoEnabled(false);
+            const std::string lf = FromCrLf(result);
+            doc->setPlainText(QString::fromUtf8(lf.data(), qsizetype(lf.size())));
+            doc->moveToThread(gui);
+            *document = std::move(doc);
+        }
+        // The window thread takes over; the call is dropped if this object is gone.
+        QMetaObject::invokeMethod(
+            this,
+            [this, ok, document, result = std::move(result), marker = std::move(marker)] {
+                Finish(ok, result, marker, document->release());
+            },
+            Qt::QueuedConnection);
+    });
+    return true;
+}
+
+bool CInteractiveWorker::WaitIdle(int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (m_thread.joinable() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return !m_thread.joinable();
+}
+
+void CInteractiveWorker::Tick() {
+    if (!g_bConversionTicker) return;
+    if (m_time) m_time->setText(QString::fromStdString(FormatElapsedTime(m_clock.elapsed())));
+    if (g_nProgressPos >= g_nProgressRange) g_nProgressPos = 0;
+    if (m_bar) m_bar->setValue(g_nProgressPos);
+    g_nProgressPos += g_nProgressStep;
+}
+
+void CInteractiveWorker::Finish(bool ok, const std::string& result, const std::string& marker,
+                                QTextDocument* document) {
+    if (m_thread.joinable()) m_thread.join();
+    m_ticker.stop();
+    if (ok && m_done) m_done(result, document);
+    else delete document;
+    m_done = nullptr;
+    // The end routine: status line, flags released, progress reset, "+" on the time.
+    WriteTrace(InteractiveStatusLine(ok ? m_overText : marker));
+    g_bConversionTicker = false;
+    g_bConversionBreak = false;
+    g_nProgressPos = 0;
+    if (m_bar) m_bar->setValue(0);
+    if (m_time && !m_time->text().endsWith("+")) m_time->setText(m_time->text() + "+");
+    g_bConversionIdle = true;
+}
