@@ -35,6 +35,7 @@ protected:
         SetPrompter(&ask);
         MakeSampleArea();
         frame = std::make_unique<CMainFrame>();
+        frame->Timer().stop();  // ticks are driven by the tests that need them
         dir = Files() + "/";
         ask.entries.clear();
     }

@@ -75,6 +75,7 @@ protected:
     CMainFrame& Open() {
         MakeSampleArea();
         frame = std::make_unique<CMainFrame>();
+        frame->Timer().stop();  // ticks are driven by the tests that need them
         frame->show();
         return *frame;
     }
