@@ -32,6 +32,8 @@
 #include "app/StartupBannerDlg.h"
 #include "app/TextRichEdit.h"
 #include "app/TextWindows.h"
+#include "compare/TextAccess.h"
+#include "filelist/BasketComparison.h"
 #include "model/CommandTable.h"
 #include "model/Globals.h"
 #include "model/Trace.h"
@@ -560,6 +562,7 @@ void CMainFrame::WireHandlers() {
     SetCommandHandler(32680, [] {
         Prompter().Message("Feature intended for custom use only.\r\nNot available to general user", MsgIcon::None);
     });
+    SetCommandHandler(32597, [this] { CrossInputOutputText(); });
     SetCommandHandler(32578, [this] { ToggleBar(ToolBar(141)); });
     SetCommandHandler(32553, [this] {
         if (QToolBar* tb = ToolBar(143)) tb->show();
@@ -625,6 +628,16 @@ void CMainFrame::InstallWorkerHooks() {
         const auto m = QGuiApplication::queryKeyboardModifiers();
         return (m & Qt::ShiftModifier) && (m & Qt::ControlModifier);
     });
+}
+
+void CMainFrame::CrossInputOutputText() {
+    CBasketComparison work;
+    const std::string listing = CrossListInputOutput(work, GetInputWindowText(), GetOutputWindowText());
+    m_messageWindow->Clear();
+    WriteTrace(listing);
+    const char* done = "Cross of texts from Input and Output windows is shown on Message Window.";
+    CMainPresenter::LogMessage(done);
+    Prompter().Message(done, MsgIcon::Warning);
 }
 
 void CMainFrame::MoveItemsToBasket() {

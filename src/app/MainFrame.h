@@ -158,6 +158,8 @@ private:
     void ToggleBar(QWidget* bar);
     void InstallWorkerHooks();
     void MoveItemsToBasket();
+    // The Input window's lines crossed with the Output window's, in the Message Window.
+    void CrossInputOutputText();
 
     CProgramData m_data;
     CMainPresenter m_presenter;

@@ -1,8 +1,13 @@
 #include <QAction>
+#include <QApplication>
 #include <map>
 #include <sstream>
 
 #include "app/MainFrame.h"
+#include "app/MessageWindowBar.h"
+#include "app/TextWindows.h"
+#include "compare/TextAccess.h"
+#include "remote/FtpWorker.h"
 #include "UiFixture.h"
 
 namespace {
@@ -49,7 +54,6 @@ const std::map<int, const char*> kDisabled = {
     {32637, "the conversion library manager and batch conversion dialogs (issue 13)"},
     {32638, "the conversion library manager and batch conversion dialogs (issue 13)"},
     {32657, "the conversion library manager and batch conversion dialogs (issue 13)"},
-    {32597, "the cross listing of the Input and Output windows comes with the report dialogs (issue 15)"},
     {32603, "the keyboard table names it, but the window routes no handler to it"},
 };
 
@@ -78,4 +82,21 @@ TEST_F(CommandRoutingTest, EveryCommandHasAHandlerOrAKnownReasonToBeDisabled) {
     EXPECT_EQ(unexplained.str(), "") << "disabled without a reason";
     EXPECT_EQ(stale.str(), "") << "listed as disabled but enabled";
     for (const auto& [id, why] : kDisabled) EXPECT_NE(frame->Action(id), nullptr) << id << ": " << why;
+}
+
+TEST_F(CommandRoutingTest, CrossInputOutputTextFillsTheMessageWindow) {
+    MakeSampleArea();
+    frame = std::make_unique<CMainFrame>();
+    frame->Timer().stop();
+    SetInputWindowText("alpha\r\nshared\r\n");
+    SetOutputWindowText("shared\r\nomega\r\n");
+    QApplication::processEvents();
+    frame->ExecuteCommand(32597);
+    QApplication::processEvents();
+    const std::string log = frame->MessageWindow().GetText();
+    for (const char* text : {"Input Window", "Output Window", "alpha", "omega", "shared",
+                             "Cross of texts from Input and Output windows is shown on Message Window."})
+        EXPECT_NE(log.find(text), std::string::npos) << text << "\n" << log;
+    ASSERT_FALSE(prompter.Messages().empty());
+    EXPECT_EQ(prompter.Messages().back(), "Cross of texts from Input and Output windows is shown on Message Window.");
 }
