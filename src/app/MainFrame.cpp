@@ -305,61 +305,37 @@ void CMainFrame::ToggleBar(QWidget* bar) {
 // ---------------------------------------------------------------- commands
 
 void CMainFrame::BuildCommands() {
-    auto add = [this](const CommandKeyEntry& row) {
-        if (m_commands.count(row.commandId)) return;
-        Command c;
-        c.name = QString::fromUtf8(row.text);
-        c.menuText = MenuText(c.name);
-        c.action = new QAction(CommandIcon(row.commandId, c.name), c.menuText, this);
-        c.action->setObjectName(QString::number(row.commandId));
-        c.action->setToolTip(c.menuText);
+    // One action a command: its picture, its menu text and its tool tip.
+    auto add = [this](int id, const QString& name, const QString& menuText) -> Command& {
+        Command& c = m_commands[id];
+        if (c.action) return c;
+        c.name = name;
+        c.menuText = menuText;
+        c.action = new QAction(CommandIcon(id, name), menuText, this);
+        c.action->setObjectName(QString::number(id));
+        c.action->setToolTip(menuText);
         c.action->setEnabled(false);
-        const int id = row.commandId;
         connect(c.action, &QAction::triggered, this, [this, id] { ExecuteCommand(id); });
-        m_commands[row.commandId] = c;
+        return c;
     };
-    for (const auto& row : g_KeyedCommands) add(row);
-    for (const auto& row : g_UnkeyedCommands) add(row);
+    auto addRow = [&add](const CommandKeyEntry& row) {
+        const QString name = QString::fromUtf8(row.text);
+        add(row.commandId, name, MenuText(name));
+    };
+    for (const auto& row : g_KeyedCommands) addRow(row);
+    for (const auto& row : g_UnkeyedCommands) addRow(row);
     for (const auto& t : kViewToggles) {
-        Command& c = m_commands[t.id];
-        if (!c.action) {
-            c.action = new QAction(t.text, this);
-            c.action->setObjectName(QString::number(t.id));
-            const int id = t.id;
-            connect(c.action, &QAction::triggered, this, [this, id] { ExecuteCommand(id); });
-        }
+        Command& c = add(t.id, t.text, t.text);
         c.name = t.text;
         c.menuText = t.text;
         c.action->setText(t.text);
         c.action->setCheckable(true);
         c.action->setEnabled(false);
     }
-    // Commands of the context menus that are not in the keyboard table.
-    const std::pair<int, const char*> extra[] = {
-        {32676, "Add Project"},    {32677, "Delete Project"}, {32678, "Rename Project"},
-        {32673, "Load Session"},   {32674, "Properties..."},  {32679, "Clean My Vault..."},
-        {32661, "Add Account"},    {32663, "Delete Account"}, {32664, "Properties..."},
-        {32662, "Browse..."},      {32665, "Telnet..."},      {32666, "Add Cluster"},
-        {32668, "Delete Cluster"}, {32669, "Rename Cluster"}, {32670, "Modify passwords globally..."},
-        {32667, "Connect all..."}, {32506, "Sort"},           {32515, "Move to basket"},
-        {32567, "Stop FTP (Break)"}, {32574, "Auto sync to remote"},
-        {32553, "Ftp Advanced..."}, {32578, "Open FTP toolbar"}, {32680, "Plugin"}};
-    for (const auto& [id, text] : extra) {
-        if (m_commands.count(id)) continue;
-        Command c;
-        c.name = text;
-        c.menuText = text;
-        c.action = new QAction(text, this);
-        c.action->setObjectName(QString::number(id));
-        c.action->setEnabled(false);
-        const int cid = id;
-        connect(c.action, &QAction::triggered, this, [this, cid] { ExecuteCommand(cid); });
-        m_commands[id] = c;
-    }
-
-    // Every command the window routes, with the text its menus show.
+    // Every other command the window routes (context menus, toolbars), with
+    // the text its menus show.
     const std::pair<int, const char*> routed[] = {
-        {32501, "User Manual"}, {32503, "Add"}, {32504, "Delete"},
+        {32515, "Move to basket"}, {32501, "User Manual"}, {32503, "Add"}, {32504, "Delete"},
         {32505, "Rename"}, {32506, "Sort"}, {32508, "Clear 'dirty' found in remote system (Ctrl+F4)"},
         {32509, "Clear all modification icons"}, {32510, "Clear 'dirty' found in local area (Ctrl+F5)"}, {32511, "Diff and merge (Alt+D)"},
         {32512, "Open Folder"}, {32514, "Down"}, {32516, "Up"},
@@ -409,18 +385,7 @@ void CMainFrame::BuildCommands() {
         {32680, "Plugin"}, {32681, "Session Tree"}, {32682, "Repair Local directories from Output Window"},
         {32683, "Repair Remote directories from Output Window"}, {32686, "Program toolbar"}, {32687, "Message Window"},
     };
-    for (const auto& [id, text] : routed) {
-        if (m_commands.count(id)) continue;
-        Command c;
-        c.name = text;
-        c.menuText = text;
-        c.action = new QAction(text, this);
-        c.action->setObjectName(QString::number(id));
-        c.action->setEnabled(false);
-        const int cid = id;
-        connect(c.action, &QAction::triggered, this, [this, cid] { ExecuteCommand(cid); });
-        m_commands[id] = c;
-    }
+    for (const auto& [id, text] : routed) add(id, text, text);
 }
 
 void CMainFrame::BuildMenus() {
