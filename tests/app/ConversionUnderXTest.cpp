@@ -6,53 +6,18 @@
 
 #include <climits>
 #include <cstdio>
-#include <fcntl.h>
-#include <poll.h>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "remote/TestServers.h"
-
-namespace {
-
-// Xvfb on a display it picks itself (-displayfd); empty when it cannot start.
-std::string StartXvfb(qvltest::Child& server, std::string& why) {
-    if (::access("/usr/bin/Xvfb", X_OK) != 0) {
-        why = "Xvfb is not installed (run scripts/setup)";
-        return {};
-    }
-    int fds[2];
-    if (::pipe(fds) != 0) {
-        why = "no pipe for Xvfb";
-        return {};
-    }
-    server.Start({"/usr/bin/Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x800x24",
-                  "-nolisten", "tcp"});
-    ::close(fds[1]);
-    std::string number;
-    pollfd p{fds[0], POLLIN, 0};
-    for (int waited = 0; waited < 10000 && number.find('\n') == std::string::npos; waited += 50) {
-        if (::poll(&p, 1, 50) <= 0) continue;
-        char buf[32];
-        const ssize_t n = ::read(fds[0], buf, sizeof buf);
-        if (n <= 0) break;
-        number.append(buf, size_t(n));
-    }
-    ::close(fds[0]);
-    while (!number.empty() && (number.back() == '\n' || number.back() == ' ')) number.pop_back();
-    if (number.empty()) why = "Xvfb could not start a display";
-    return number.empty() ? std::string() : ":" + number;
-}
-
-}  // namespace
+#include "support/XServer.h"
 
 TEST(ConversionUnderX, WorkPadTestsPassOnARealXServer) {
     if (getenv("QVL_UNDER_X")) GTEST_SKIP() << "already the child run";
-    qvltest::Child server;
+    qvltest::XServer server;
     std::string why;
-    const std::string display = StartXvfb(server, why);
-    if (display.empty()) GTEST_SKIP() << why;
+    if (!server.Start(why)) GTEST_SKIP() << why;
+    const std::string display = server.Display();
     char self[PATH_MAX] = {};
     ASSERT_GT(::readlink("/proc/self/exe", self, sizeof self - 1), 0);
     const std::string filter =

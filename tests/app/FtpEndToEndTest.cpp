@@ -10,52 +10,11 @@
 #include <unistd.h>
 
 #include "FtpWindowFixture.h"
+#include "support/XServer.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-
-// Xvfb on a display it picks itself (-displayfd).
-class XServer {
-public:
-    bool Start(std::string& why) {
-        if (::access("/usr/bin/Xvfb", X_OK) != 0) {
-            why = "Xvfb is not installed (run scripts/setup)";
-            return false;
-        }
-        int fds[2];
-        if (::pipe(fds) != 0) {
-            why = "no pipe for Xvfb";
-            return false;
-        }
-        m_child.Start({"/usr/bin/Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
-                       "1280x1024x24", "-nolisten", "tcp"});
-        ::close(fds[1]);
-        std::string number;
-        pollfd p{fds[0], POLLIN, 0};
-        for (int waited = 0; waited < 10000 && number.find('\n') == std::string::npos; waited += 50) {
-            if (::poll(&p, 1, 50) <= 0) continue;
-            char buf[32];
-            const ssize_t n = ::read(fds[0], buf, sizeof buf);
-            if (n <= 0) break;
-            number.append(buf, size_t(n));
-        }
-        ::close(fds[0]);
-        while (!number.empty() && (number.back() == '\n' || number.back() == ' ')) number.pop_back();
-        if (number.empty() || !m_child.Running()) {
-            why = "Xvfb could not start a display";
-            m_child.Stop();
-            return false;
-        }
-        m_display = ":" + number;
-        return true;
-    }
-    const std::string& Display() const { return m_display; }
-
-private:
-    qvltest::Child m_child;
-    std::string m_display;
-};
 
 // Runs a command line and returns what it printed (xdotool and its time-outs).
 std::string Run(const std::string& line) {
@@ -77,7 +36,7 @@ protected:
         FtpWindowTest::SetUp();
         if (IsSkipped()) return;
         std::string why;
-        if (!x.Start(why)) GTEST_SKIP() << why;
+        if (!x.Start(why, "1280x1024x24")) GTEST_SKIP() << why;
         ASSERT_EQ(::access("/usr/bin/xdotool", X_OK), 0) << "xdotool is not installed (run scripts/setup)";
         const std::string home = tmp / "home", run = tmp / "run";
         std::filesystem::create_directories(home);
@@ -127,7 +86,7 @@ protected:
         return std::filesystem::exists(a, ec) && std::filesystem::exists(b, ec) && ReadFile(a) == ReadFile(b);
     }
 
-    XServer x;
+    qvltest::XServer x;
     std::vector<std::unique_ptr<ScopedEnv>> env;
     std::unique_ptr<qvltest::Child> program;
 };
