@@ -8,16 +8,7 @@ cd "$(dirname "$0")/.."
 build=${1:-build}
 count=${2:-1000}
 tool="$build/bench/ftp-basket"
-[ -x "$tool" ] || { echo "build first: $tool is missing" >&2; exit 1; }
-command -v lftp >/dev/null || { echo "lftp is missing (run scripts/setup)" >&2; exit 1; }
-
-work=$(mktemp -d)
-server_pid=
-cleanup() {
-  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source bench/ftp_bench_lib.sh
 
 mkdir -p "$work/files" "$work/server/engine" "$work/server/engine-plain" "$work/server/lftp" \
          "$work/back-engine" "$work/back-engine-plain" "$work/back-lftp"
@@ -29,15 +20,7 @@ for i in range(count):
         f.write(os.urandom(10240))
 EOF
 
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-low=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-/usr/bin/python3 -m pyftpdlib -i 127.0.0.1 -p "$port" -w -d "$work/server" -u bench -P bench-pw \
-  -r "$low-$((low + 50))" >/dev/null 2>&1 &
-server_pid=$!
-for _ in $(seq 50); do
-  python3 -c "import socket; socket.create_connection(('127.0.0.1', $port), 0.2)" 2>/dev/null && break
-  sleep 0.1
-done
+start_ftp_server "$work/server"
 
 seconds() { # runs a command, prints its wall time in seconds
   local t0 t1
@@ -45,11 +28,6 @@ seconds() { # runs a command, prints its wall time in seconds
   "$@" >/dev/null
   t1=$(date +%s.%N)
   python3 -c "print('%.2f' % ($t1 - $t0))"
-}
-
-lftp_run() {
-  lftp -u bench,bench-pw -p "$port" \
-    -e "set ftp:passive-mode on; set net:max-retries 1; set cmd:fail-exit yes; $1; quit" 127.0.0.1
 }
 
 e_put=$(seconds "$tool" put 127.0.0.1 "$port" bench bench-pw "$work/files/" /engine/)

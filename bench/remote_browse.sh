@@ -9,16 +9,7 @@ cd "$(dirname "$0")/.."
 build=${1:-build}
 runs=${2:-5}
 tool="$build/bench/remote-browse-uibench"
-[ -x "$tool" ] || { echo "build first: $tool is missing" >&2; exit 1; }
-command -v lftp >/dev/null || { echo "lftp is missing (run scripts/setup)" >&2; exit 1; }
-
-work=$(mktemp -d)
-server_pid=
-cleanup() {
-  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source bench/ftp_bench_lib.sh
 
 python3 - "$work/server" <<'PY'
 import os, sys
@@ -38,15 +29,7 @@ for d in range(50):
             fh.write("x\n")
 PY
 
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-low=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-/usr/bin/python3 -m pyftpdlib -i 127.0.0.1 -p "$port" -w -d "$work/server" -u bench -P bench-pw \
-  -r "$low-$((low + 50))" >/dev/null 2>&1 &
-server_pid=$!
-for _ in $(seq 50); do
-  python3 -c "import socket; socket.create_connection(('127.0.0.1', $port), 0.2)" 2>/dev/null && break
-  sleep 0.1
-done
+start_ftp_server "$work/server"
 
 "$tool" 127.0.0.1 "$port" bench bench-pw /big/ /tree/ "$runs"
 
@@ -56,10 +39,6 @@ seconds() {
   "$@" >/dev/null 2>&1
   t1=$(date +%s.%N)
   python3 -c "print('%.0f ms' % (($t1 - $t0) * 1000))"
-}
-lftp_run() {
-  lftp -u bench,bench-pw -p "$port" \
-    -e "set ftp:passive-mode on; set net:max-retries 1; set cmd:fail-exit yes; $1; quit" 127.0.0.1
 }
 echo
 echo "| lftp on the same tree | time |"
