@@ -247,15 +247,20 @@ void CItemCommands::CancelClipboard() {
     m_cutTags.clear();
 }
 
-void CItemCommands::PasteFileItems() {
-    if (m_mode == Empty) return;
-    if (!m_frame.ControlPanel().CheckSessionSelected()) return;
-    CProgramData& d = Data();
+bool CItemCommands::ShowCurrentBasket() {
+    if (!m_frame.ControlPanel().CheckSessionSelected()) return false;
     CMainPresenter& mp = m_frame.Presenter();
-    if (d.EnsureCurrentBasket() != 0) {
+    if (Data().EnsureCurrentBasket() != 0) {
         mp.ShowCurrentPosition();
         mp.ShowSession(P(), S(), B());
     }
+    return true;
+}
+
+void CItemCommands::PasteFileItems() {
+    if (m_mode == Empty) return;
+    if (!ShowCurrentBasket()) return;
+    CProgramData& d = Data();
     const int p = P(), s = S(), b = B();
     const std::vector<int> sel = Selection();
     int row = sel.empty() ? d.GetFileItemCount(p, s, b) : sel.back() + 1;
@@ -642,13 +647,8 @@ void CItemCommands::EditCommand(int which) {
 }
 
 void CItemCommands::SaveText() {
-    if (!m_frame.ControlPanel().CheckSessionSelected()) return;
+    if (!ShowCurrentBasket()) return;
     CProgramData& d = Data();
-    CMainPresenter& mp = m_frame.Presenter();
-    if (d.EnsureCurrentBasket() != 0) {
-        mp.ShowCurrentPosition();
-        mp.ShowSession(P(), S(), B());
-    }
     const int p = P(), s = S(), b = B();
     // The Input and Output windows only while they exist; else the Message Window.
     int window = g_nActiveTextWindow;

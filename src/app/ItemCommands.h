@@ -79,6 +79,9 @@ public:
     static std::function<std::vector<std::string>(std::vector<std::string>& folders)> s_chooseBufferFolders;
 
 private:
+    // A session is selected (else its refusal was shown) and the current
+    // basket exists and is shown.
+    bool ShowCurrentBasket();
     int P() const;
     int S() const;
     int B() const;
