@@ -1,0 +1,371 @@
+// The diff windows and the File Diff Manager, driven from the window's
+// commands on real files and on the Input and Output windows.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTest>
+
+#include "UiFixture.h"
+#include "app/CompareCommands.h"
+#include "app/MainFrame.h"
+#include "app/MessageWindowBar.h"
+#include "app/TextRichEdit.h"
+#include "app/TextWindows.h"
+#include "compare/DiffWindowsState.h"
+#include "compare/ui/DiffPane.h"
+#include "compare/ui/DiffTwoLinesDlg.h"
+#include "compare/ui/FileDiffDlg.h"
+#include "compare/ui/FileDiffManagerDlg.h"
+#include "convert_ui/ui/ModalRun.h"
+#include "platform/Sound.h"
+
+namespace {
+
+class CompareCommandsTest : public UiTest {
+protected:
+    void SetUp() override {
+        UiTest::SetUp();
+        MakeSampleArea();
+        frame = std::make_unique<CMainFrame>();
+        frame->show();
+    }
+    void TearDown() override {
+        g_runModalHook = nullptr;
+        SetSoundPlayer(nullptr);
+        frame.reset();
+        UiTest::TearDown();
+    }
+    void Run(int id) {
+        ASSERT_TRUE(frame->IsCommandEnabled(id)) << id;
+        frame->ExecuteCommand(id);
+    }
+    // Selects items of the current basket ("index.html", "about.txt", "main.c", ...).
+    void Select(const std::vector<int>& items) { frame->Data().SetSelection(0, 0, 0, items); }
+    std::string PathOf(int item) {
+        CFileItem* it = frame->Data().GetFileItemPtr(0, 0, 0, item);
+        return it->LocalDir + it->FileName;
+    }
+    CFileDiffDlg& Window(int w) { return frame->CompareCommands().DiffWindow(w); }
+    std::string LabelOf(int w, int pane) { return Window(w).Label(pane)->text().toStdString(); }
+    bool Logged(const std::string& line) {
+        const std::string log = "\r\n" + frame->MessageWindow().GetText() + "\r\n";
+        return log.find("\r\n" + line + "\r\n") != std::string::npos;
+    }
+    std::string LastMessage() { return prompter.Messages().empty() ? "" : prompter.Messages().back(); }
+
+    std::unique_ptr<CMainFrame> frame;
+};
+
+// left:  a b c d e f g h
+// right: a B c d e f x g h y  (1 modified, 2 added between f and g, 3 added at the end)
+void WriteTwoFiles(const std::string& left, const std::string& right) {
+    WriteFile(left, "a\nb\nc\nd\ne\nf\ng\nh\n");
+    WriteFile(right, "a\nB\nc\nd\ne\nf\nx\ng\nh\ny\n");
+}
+
+TEST_F(CompareCommandsTest, QuickDiffOfTwoFilesShowsRowsMarkersAndSteps) {
+    WriteTwoFiles(PathOf(2), PathOf(3));
+    Select({2, 3});
+    Run(32548);
+    CFileDiffDlg& w = Window(1);
+    ASSERT_TRUE(w.isVisible());
+    EXPECT_TRUE(frame->CompareCommands().Manager().isVisible());
+    EXPECT_EQ(w.windowTitle(), "2-Way Diff - Files");
+    EXPECT_TRUE(g_DiffWindows.windowShown[1]);
+    EXPECT_FALSE(w.Pane(2)->isVisibleTo(&w));
+    ASSERT_EQ(w.RowCount(), 10);
+    CDiffPaneModel* left = w.Model(0);
+    CDiffPaneModel* right = w.Model(1);
+    // Row 1 modified on both sides, row 6 a filler on the left against an added line.
+    EXPECT_EQ(left->Marker(1), 1);
+    EXPECT_EQ(right->Marker(6), 2);
+    EXPECT_EQ(left->data(left->index(6, 2), Qt::DisplayRole).toString(), "");
+    EXPECT_EQ(right->data(right->index(6, 2), Qt::DisplayRole).toString(), "7");
+    EXPECT_EQ(right->data(right->index(6, 3), Qt::DisplayRole).toString(), "x");
+    EXPECT_EQ(left->data(left->index(6, 1), Qt::DisplayRole).toInt(), 7);
+    EXPECT_EQ(w.Pane(0)->horizontalHeader()->sectionSize(3), 800);
+    // The rows are the result's own: no copy of the texts.
+    EXPECT_EQ(&left->Rows(), &frame->Data().m_DiffResults.m_FilesResult.leftRows);
+
+    EXPECT_EQ(LabelOf(1, 0), "1. files/main.c (ok/3)");
+    EXPECT_EQ(LabelOf(1, 1), "2. files/util.h (ok/3)");
+
+    QTest::mouseClick(w.findChild<QAbstractButton*>("1356"), Qt::LeftButton);
+    EXPECT_EQ(w.Selection(0), std::vector<int>{1});
+    EXPECT_EQ(w.Selection(1), std::vector<int>{1});
+    EXPECT_EQ(LabelOf(1, 0), "1. files/main.c (1/3)");
+    w.NextDifference();
+    EXPECT_EQ(w.Selection(0), std::vector<int>{6});
+    w.NextDifference();
+    EXPECT_EQ(w.Selection(1), std::vector<int>{9});
+    w.NextDifference();
+    EXPECT_EQ(LastMessage(), "Reached the end of the file.");
+    EXPECT_EQ(w.Selection(1), std::vector<int>{9});
+    w.PreviousDifference();
+    EXPECT_EQ(w.Selection(0), std::vector<int>{6});
+    QTest::keyClick(w.Pane(0), Qt::Key_F1);
+    EXPECT_EQ(w.Selection(0), std::vector<int>{1});
+    w.PreviousDifference();
+    EXPECT_EQ(LastMessage(), "Reached the beginning of the file.");
+    QTest::keyClick(w.Pane(1), Qt::Key_F2);
+    EXPECT_EQ(w.Selection(1), std::vector<int>{6});
+}
+
+TEST_F(CompareCommandsTest, IdenticalFilesAndMissingSelection) {
+    Select({2});
+    Run(32548);
+    EXPECT_EQ(LastMessage(), "At least two files must be selected that you want to compare.");
+    EXPECT_FALSE(Window(1).isVisible());
+    Run(32546);
+    EXPECT_EQ(LastMessage(), "At least three files must be selected that you want to compare.");
+
+    WriteFile(PathOf(2), "same\nlines\n");
+    WriteFile(PathOf(3), "same\nlines\n");
+    Select({2, 3});
+    Run(32548);
+    EXPECT_EQ(LabelOf(1, 0), "1. files/main.c (ok/0)");
+    EXPECT_EQ(LabelOf(1, 1), "2. files/util.h (ok/0)");
+    Window(1).NextDifference();
+    EXPECT_EQ(LastMessage(), "Reached the end of the file.");
+    Window(1).PreviousDifference();
+    EXPECT_EQ(LastMessage(), "Reached the beginning of the file.");
+}
+
+TEST_F(CompareCommandsTest, ThreeFilesShowTheMiddlePaneAndStepOverAll) {
+    WriteFile(PathOf(1), "a\nb\nc\nd\ne\n");
+    WriteFile(PathOf(2), "a\nb\nc\nd\ne\n");
+    WriteFile(PathOf(3), "a\nb\nc\nD\ne\n");
+    Select({1, 2, 3});
+    Run(32546);
+    CFileDiffDlg& w = Window(2);
+    ASSERT_TRUE(w.isVisible());
+    EXPECT_EQ(w.windowTitle(), "3-Way Diff - Files");
+    EXPECT_TRUE(w.Pane(2)->isVisibleTo(&w));
+    EXPECT_EQ(w.Pane(2)->objectName(), "1725");
+    EXPECT_EQ(w.findChild<QLabel*>("1871")->text().toStdString(), "1. files/about.txt");  // the base
+    ASSERT_EQ(w.RowCount(), 5);
+    EXPECT_NE(w.Model(2)->Marker(3), 0);
+    w.NextDifference();
+    EXPECT_EQ(w.Selection(2), std::vector<int>{3});
+    EXPECT_EQ(frame->CompareCommands().Manager().Instances()->item(0)->text(), "3-Way Diff");
+
+    // A quick diff afterwards is listed above the three-way diff, and only once.
+    Select({2, 3});
+    Run(32548);
+    Run(32548);
+    QListWidget* list = frame->CompareCommands().Manager().Instances();
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->item(0)->text(), "File-1 vs. File-2");
+    EXPECT_EQ(list->item(1)->text(), "3-Way Diff");
+}
+
+TEST_F(CompareCommandsTest, InputAgainstOutputWindow) {
+    CTextRichEdit input(1), output(2);
+    SetTextWindows(&input, &output);
+    input.SetWindowTextFromString("one\r\ntwo\r\nthree\r\n");
+    output.SetWindowTextFromString("one\r\n2\r\nthree\r\n");
+    Run(32549);
+    CFileDiffDlg& w = Window(0);
+    ASSERT_TRUE(w.isVisible());
+    EXPECT_EQ(w.windowTitle(), "Input vs. Output Window");
+    ASSERT_GE(w.RowCount(), 3);
+    EXPECT_EQ(w.Model(0)->Marker(1), 1);
+    EXPECT_EQ(LabelOf(0, 0).substr(0, 3), "1. ");
+    EXPECT_EQ(frame->CompareCommands().Manager().Instances()->item(0)->text(), "Input vs. Output Window");
+    SetTextWindows(nullptr, nullptr);
+}
+
+class DiffWindowToolsTest : public CompareCommandsTest {
+protected:
+    void SetUp() override {
+        CompareCommandsTest::SetUp();
+        std::string a, b;
+        for (int i = 0; i < 200; ++i) {
+            a += "line " + std::to_string(i) + "\n";
+            b += (i == 150 ? std::string("changed") : "line " + std::to_string(i)) + "\n";
+        }
+        WriteFile(PathOf(2), a);
+        WriteFile(PathOf(3), b);
+        Select({2, 3});
+        Run(32548);
+        w = &Window(1);
+        w->resize(800, 400);
+        QApplication::processEvents();
+    }
+    CFileDiffDlg* w = nullptr;
+};
+
+TEST_F(DiffWindowToolsTest, PanesScrollTogether) {
+    w->Pane(0)->verticalScrollBar()->setValue(40);
+    EXPECT_EQ(w->Pane(1)->TopRow(), 40);
+    w->Pane(1)->verticalScrollBar()->setValue(90);
+    EXPECT_EQ(w->Pane(0)->TopRow(), 90);
+    w->NextDifference();  // row 150 comes into view in both panes
+    const int top = w->Pane(0)->TopRow();
+    EXPECT_EQ(w->Pane(1)->TopRow(), top);
+    EXPECT_LE(top, 150);
+    EXPECT_GT(top + w->Pane(0)->RowsPerPage(), 150);
+}
+
+TEST_F(DiffWindowToolsTest, GoToLineSearchAndCopy) {
+    prompter.texts = {std::string("0"), std::string("abc"), std::string("42"), std::string("9999")};
+    g_DiffWindows.lastWindow = 1;  // the pane commands act on the window last clicked
+    Run(32606);
+    EXPECT_EQ(LastMessage(), "Invalid line number.");
+    Run(32606);
+    EXPECT_EQ(LastMessage(), "Invalid line number.");
+    Run(32606);
+    EXPECT_EQ(w->Selection(0), std::vector<int>{41});
+    EXPECT_EQ(w->Selection(1), std::vector<int>{41});
+    Run(32606);
+    EXPECT_EQ(w->Selection(0), std::vector<int>{199});
+
+    // Find from the right pane: the text typed in the Find Text dialog, searched here.
+    g_DiffWindows.lastWindow = 1;
+    g_DiffWindows.lastPane = 1;
+    w->SelectRow(1, 10);
+    g_runModalHook = [](QDialog& dlg) {
+        dlg.open();
+        EXPECT_EQ(dlg.windowTitle(), "Find Text");
+        auto* edit = dlg.findChild<QPlainTextEdit*>("1864");
+        EXPECT_EQ(edit->toPlainText(), "line 10");
+        EXPECT_EQ(dlg.findChild<QLabel*>("1866")->text(), "Grabbed line 11 from right list.");
+        EXPECT_FALSE(dlg.findChild<QRadioButton*>("1824")->isEnabled());  // no palette yet
+        edit->setPlainText("  changed ");
+        dlg.findChild<QAbstractButton*>("1")->click();
+        return dlg.result();
+    };
+    Run(32605);
+    g_runModalHook = nullptr;
+    EXPECT_EQ(w->Selection(1), std::vector<int>{150});
+    w->SearchPane(1, "  changed ", false);
+    EXPECT_EQ(LastMessage(), "Text not found here.");
+    w->SearchPane(1, "line 3", true);  // wraps to the top
+    EXPECT_EQ(w->Selection(1), std::vector<int>{3});
+
+    // Copy: three rows in the plural, one in the singular, none writes nothing.
+    std::vector<std::pair<int, int>> tones;
+    SetSoundPlayer([&](int hz, int ms) { tones.push_back({hz, ms}); });
+    g_bSoundsOn = true;
+    QItemSelectionModel* sm = w->Pane(0)->selectionModel();
+    sm->clearSelection();
+    for (int r : {5, 6, 7}) sm->select(w->Model(0)->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    w->ClickPane(0);
+    QTest::keyClick(w->Pane(0), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "line 5\r\nline 6\r\nline 7\r\n");
+    EXPECT_TRUE(Logged("3 lines copied to clipboard."));
+    EXPECT_EQ(tones, (std::vector<std::pair<int, int>>{{200, 100}, {2000, 100}}));
+    w->SelectRow(0, 8);
+    w->CopyRows(0);
+    EXPECT_TRUE(Logged("1 line copied to clipboard."));
+    w->SelectRow(0, -1);
+    const std::string traced = frame->MessageWindow().GetText();
+    w->CopyRows(0);
+    EXPECT_EQ(frame->MessageWindow().GetText(), traced);
+    EXPECT_EQ(tones.size(), 4u);
+}
+
+TEST_F(DiffWindowToolsTest, CompareTwoLinesAndThePaneMenu) {
+    w->SelectRow(0, 150);
+    w->SelectRow(1, 150);
+    w->ClickPane(0);
+    w->ClickPane(1);
+    std::string seen;
+    g_runModalHook = [&](QDialog& dlg) {
+        dlg.open();
+        auto& d = static_cast<CDiffTwoLinesDlg&>(dlg);
+        seen = dlg.windowTitle().toStdString() + "|" + d.FirstText() + "|" + d.SecondText() + "|" +
+               d.MarkerLine() + "|" + dlg.findChild<QLabel*>("1866")->text().toStdString() + "|" +
+               dlg.findChild<QLabel*>("1871")->text().toStdString() + "|" +
+               dlg.findChild<QLabel*>("1872")->text().toStdString();
+        dlg.reject();
+        return dlg.result();
+    };
+    QTest::keyClick(w->Pane(1), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(seen, "Diff Two Lines|line 150|changed|" + std::string(8, '|') + "|(Different)|Left:|Right:");
+
+    // Ctrl+A selects every row of the pane.
+    QTest::keyClick(w->Pane(0), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(w->Selection(0).size(), 200u);
+
+    // The pane menu offers the commands; those of the palette stay off.
+    emit w->Pane(0)->customContextMenuRequested(QPoint(5, 5));
+    QMenu* menu = w->PopupMenu();
+    ASSERT_NE(menu, nullptr);
+    QStringList texts;
+    for (QAction* a : menu->actions())
+        if (!a->isSeparator()) texts << a->text() + (a->isEnabled() ? "" : " (off)");
+    menu->hide();
+    EXPECT_EQ(texts.join(";").toStdString(),
+              "Add these lines to Master palette (off);Override selected lines in Master palette with these "
+              "lines (off);Copy\tCtrl+C;Find text\tCtrl+F, Dbl Click;Go to line here\tCtrl+G;Compare two "
+              "lines here\tCtrl+Q");
+
+    // The icon legend.
+    std::string legend;
+    g_runModalHook = [&](QDialog& dlg) {
+        dlg.open();
+        legend = dlg.windowTitle().toStdString();
+        dlg.accept();
+        return dlg.result();
+    };
+    w->findChild<QAbstractButton*>("1359")->click();
+    EXPECT_EQ(legend, "Icon Descriptions");
+}
+
+TEST_F(DiffWindowToolsTest, ClosingHidesAndClearsTheShownFlag) {
+    ASSERT_TRUE(g_DiffWindows.windowShown[1]);
+    w->reject();
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_FALSE(g_DiffWindows.windowShown[1]);
+    // Double click on the manager's row shows it again.
+    QListWidget* list = frame->CompareCommands().Manager().Instances();
+    list->item(0)->setSelected(true);
+    frame->CompareCommands().Manager().ShowSelectedInstance();
+    EXPECT_TRUE(w->isVisible());
+    // Reset asks first; No keeps the rows.
+    prompter.answers = {Answer::No, Answer::Yes};
+    EXPECT_FALSE(frame->CompareCommands().Manager().Reset());
+    EXPECT_EQ(list->count(), 1);
+    EXPECT_TRUE(frame->CompareCommands().Manager().Reset());
+    EXPECT_EQ(list->count(), 0);
+    EXPECT_FALSE(w->isVisible());
+}
+
+TEST_F(CompareCommandsTest, ManagerIgnoreList) {
+    Run(32511);
+    CFileDiffManagerDlg& m = frame->CompareCommands().Manager();
+    ASSERT_TRUE(m.isVisible());
+    EXPECT_EQ(m.windowTitle(), "File Diff Manager");
+    m.findChild<QCheckBox*>("1480")->click();
+    EXPECT_TRUE(g_bDiffIgnoreIdent);
+    auto* edit = m.findChild<QLineEdit*>("1627");
+    for (const char* t : {"abc", "x", "y"}) {
+        edit->setText(t);
+        m.OnAddIgnoreText();
+    }
+    edit->setText("ABC");
+    g_bDiffIgnoreCase = true;
+    m.OnAddIgnoreText();
+    EXPECT_EQ(LastMessage(), "\"ABC\" already listed.");
+    g_bDiffIgnoreCase = false;
+    m.OnAddIgnoreText();
+    EXPECT_EQ(g_DiffIgnoreList, (std::vector<std::string>{"abc", "x", "y", "ABC"}));
+    edit->clear();
+    m.OnAddIgnoreText();
+    EXPECT_EQ(LastMessage(), "Empty string...");
+    m.OnDeleteIgnoreText();  // the last one is selected
+    EXPECT_EQ(g_DiffIgnoreList, (std::vector<std::string>{"abc", "x", "y"}));
+    g_DiffIgnoreList.clear();
+}
+
+}  // namespace
