@@ -7,6 +7,7 @@
 class CMainFrame;
 class CFileDiffDlg;
 class CFileDiffManagerDlg;
+class CMasterFileDlg;
 
 class CCompareCommands {
 public:
@@ -22,6 +23,11 @@ public:
     // and the File Diff Manager; created hidden with the frame.
     CFileDiffDlg& DiffWindow(int window) { return *m_windows[window]; }
     CFileDiffManagerDlg& Manager() { return *m_manager; }
+    CMasterFileDlg& Palette() { return *m_palette; }
+
+    // Saves the master palette to a file that becomes a file item of the
+    // current basket.
+    void SaveMasterPaletteToFile();
 
 private:
     void ShowManager();
@@ -30,4 +36,5 @@ private:
     CMainFrame& m_frame;
     std::array<CFileDiffDlg*, 3> m_windows{};
     CFileDiffManagerDlg* m_manager = nullptr;
+    CMasterFileDlg* m_palette = nullptr;
 };

@@ -239,7 +239,8 @@ TEST_F(DiffWindowToolsTest, GoToLineSearchAndCopy) {
         auto* edit = dlg.findChild<QPlainTextEdit*>("1864");
         EXPECT_EQ(edit->toPlainText(), "line 10");
         EXPECT_EQ(dlg.findChild<QLabel*>("1866")->text(), "Grabbed line 11 from right list.");
-        EXPECT_FALSE(dlg.findChild<QRadioButton*>("1824")->isEnabled());  // no palette yet
+        EXPECT_TRUE(dlg.findChild<QRadioButton*>("1824")->isChecked());  // the palette at first
+        dlg.findChild<QRadioButton*>("1813")->click();                    // "Here"
         edit->setPlainText("  changed ");
         dlg.findChild<QAbstractButton*>("1")->click();
         return dlg.result();
@@ -247,6 +248,7 @@ TEST_F(DiffWindowToolsTest, GoToLineSearchAndCopy) {
     Run(32605);
     g_runModalHook = nullptr;
     EXPECT_EQ(w->Selection(1), std::vector<int>{150});
+    EXPECT_FALSE(g_DiffWindows.findInMasterPalette);  // the choice is kept
     w->SearchPane(1, "  changed ", false);
     EXPECT_EQ(LastMessage(), "Text not found here.");
     w->SearchPane(1, "line 3", true);  // wraps to the top
@@ -297,7 +299,7 @@ TEST_F(DiffWindowToolsTest, CompareTwoLinesAndThePaneMenu) {
     QTest::keyClick(w->Pane(0), Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(w->Selection(0).size(), 200u);
 
-    // The pane menu offers the commands; those of the palette stay off.
+    // The pane menu offers the commands.
     emit w->Pane(0)->customContextMenuRequested(QPoint(5, 5));
     QMenu* menu = w->PopupMenu();
     ASSERT_NE(menu, nullptr);
@@ -306,8 +308,8 @@ TEST_F(DiffWindowToolsTest, CompareTwoLinesAndThePaneMenu) {
         if (!a->isSeparator()) texts << a->text() + (a->isEnabled() ? "" : " (off)");
     menu->hide();
     EXPECT_EQ(texts.join(";").toStdString(),
-              "Add these lines to Master palette (off);Override selected lines in Master palette with these "
-              "lines (off);Copy\tCtrl+C;Find text\tCtrl+F, Dbl Click;Go to line here\tCtrl+G;Compare two "
+              "Add these lines to Master palette;Override selected lines in Master palette with these "
+              "lines;Copy\tCtrl+C;Find text\tCtrl+F, Dbl Click;Go to line here\tCtrl+G;Compare two "
               "lines here\tCtrl+Q");
 
     // The icon legend.

@@ -178,5 +178,12 @@ void CDiffListCtrl::dropEvent(QDropEvent* e) {
         e->ignore();
         return;
     }
+    if (e->mimeData()->hasUrls()) {
+        std::vector<std::string> paths;
+        for (const QUrl& u : e->mimeData()->urls()) paths.push_back(u.toLocalFile().toStdString());
+        e->acceptProposedAction();
+        emit FilesDropped(paths);
+        return;
+    }
     QTableView::dropEvent(e);
 }

@@ -6,6 +6,7 @@
 
 #include <QAbstractTableModel>
 #include <QTableView>
+#include <string>
 #include <vector>
 
 #include "compare/DiffRows.h"
@@ -59,6 +60,8 @@ public:
 
 signals:
     void TopRowChanged(int top);
+    // Files dropped on the master palette's list.
+    void FilesDropped(const std::vector<std::string>& paths);
 
 protected:
     void dragEnterEvent(QDragEnterEvent* e) override;

@@ -22,6 +22,7 @@
 #include "compare/ui/DiffTwoLinesDlg.h"
 #include "convert_ui/ui/ModalRun.h"
 #include "model/Globals.h"
+#include "model/ProgramData.h"
 #include "model/Trace.h"
 #include "platform/Prompter.h"
 #include "platform/Sound.h"
@@ -372,6 +373,20 @@ void CFileDiffDlg::CompareTwoLinesHere() {
 void CFileDiffDlg::ShowIconLegend() {
     CIconDescriptionsDlg dlg(this);
     RunDialogModal(dlg);
+}
+
+void CFileDiffDlg::ExportToPalette(int pane, bool override) {
+    if (pane < 0 || pane >= PaneCount() || !m_data || !exportLines) return;
+    std::vector<int> rows;
+    for (const QModelIndex& i : m_panes[pane]->selectionModel()->selectedRows()) rows.push_back(i.row());
+    std::sort(rows.begin(), rows.end());
+    if (rows.empty()) return;
+    std::vector<std::string> texts;
+    m_data->m_DiffResults.GetRowTexts(texts, m_mode, pane, rows);
+    const int origin = m_mode * 2 + pane + (override ? 7 : 0);
+    // Rows are marked only when the palette took the lines.
+    if (!exportLines(texts, origin, override)) return;
+    for (int r : rows) m_models[pane]->MarkExported(r);
 }
 
 void CFileDiffDlg::ShowPopup(int pane, const QPoint& at) {

@@ -66,11 +66,17 @@ public:
     void CopyRows(int pane);
     void CompareTwoLinesHere();
     void ShowIconLegend();
+    // Sends the selected rows of a pane to the master palette (added, or
+    // overriding the palette's selected lines) and marks them exported.
+    void ExportToPalette(int pane, bool override);
 
     // The main window's commands the pane menu sends, and whether each is
     // available.
     std::function<void(int)> sendCommand;
     std::function<bool(int)> commandEnabled;
+    // The master palette's add (false) and override (true) operations; false
+    // when the palette refused the lines.
+    std::function<bool(const std::vector<std::string>&, int origin, bool override)> exportLines;
     // The master palette's search, when a palette exists.
     std::function<void(const std::string&, bool)> findInPalette;
 

@@ -62,9 +62,11 @@ CFileDiffManagerDlg::CFileDiffManagerDlg(QWidget* parent) : QDialog(parent) {
     auto* threeWay = Button(diffPage, "1559", "3-Way", "3-Way diff among 3 selected files");
     auto* quick = Button(diffPage, "1562", "2 Files", "Quick diff between 2 selected files");
     auto* io = Button(diffPage, "1560", "In/Out", "Quick diff between Input and Output window text");
+    auto* palette = Button(diffPage, "1561", "Palette", "Display palette for Master file");
+    connect(palette, &QPushButton::clicked, this, &CFileDiffManagerDlg::ShowPalette);
     auto* hideAll = Button(diffPage, "1566", "Hide all", "Hide all diff panes");
     auto* reset = Button(diffPage, "1568", "Reset", "Reset");
-    for (QPushButton* b : {io, quick, threeWay, hideAll, reset}) dl->addWidget(b);
+    for (QPushButton* b : {io, quick, threeWay, palette, hideAll, reset}) dl->addWidget(b);
     dl->addStretch();
     connect(threeWay, &QPushButton::clicked, this, &CFileDiffManagerDlg::RunThreeWayDiff);
     connect(quick, &QPushButton::clicked, this, &CFileDiffManagerDlg::RunQuickDiff);
@@ -220,6 +222,15 @@ void CFileDiffManagerDlg::ShowSelectedInstance() {
 void CFileDiffManagerDlg::HideAll() {
     for (CFileDiffDlg* w : m_windows)
         if (w) w->hide();
+    if (m_palette) m_palette->hide();
+}
+
+void CFileDiffManagerDlg::ShowPalette() {
+    g_DiffWindows.paletteShown = true;
+    if (!m_palette) return;
+    m_palette->show();
+    m_palette->raise();
+    m_palette->activateWindow();
 }
 
 bool CFileDiffManagerDlg::Reset() {

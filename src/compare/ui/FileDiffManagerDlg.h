@@ -24,6 +24,9 @@ public:
     void SetProgramData(CProgramData* data) { m_data = data; }
     // The three diff windows it fills and shows.
     void SetDiffWindows(const std::array<CFileDiffDlg*, 3>& windows) { m_windows = windows; }
+    // The master palette window the manager shows and hides.
+    void SetPalette(QDialog* palette) { m_palette = palette; }
+    void ShowPalette();
 
     void RefreshOptions();
     void RunInputOutputDiff();
@@ -48,6 +51,7 @@ private:
 
     CProgramData* m_data = nullptr;
     std::array<CFileDiffDlg*, 3> m_windows{};
+    QDialog* m_palette = nullptr;
     QTabWidget* m_tabs;
     QListWidget* m_instances;
     QCheckBox* m_ignoreCase;
