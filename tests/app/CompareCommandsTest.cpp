@@ -25,6 +25,12 @@
 #include "compare/ui/DiffTwoLinesDlg.h"
 #include "compare/ui/FileDiffDlg.h"
 #include "compare/ui/FileDiffManagerDlg.h"
+#include "compare/ui/MasterFileDlg.h"
+#include "convert/EngineTestUtil.h"
+#include <QMimeData>
+#include <QUrl>
+#include <filesystem>
+#include <fstream>
 #include "convert_ui/ui/ModalRun.h"
 #include "platform/Sound.h"
 
@@ -368,6 +374,188 @@ TEST_F(CompareCommandsTest, ManagerIgnoreList) {
     m.OnDeleteIgnoreText();  // the last one is selected
     EXPECT_EQ(g_DiffIgnoreList, (std::vector<std::string>{"abc", "x", "y"}));
     g_DiffIgnoreList.clear();
+}
+
+class PaletteCommandsTest : public DiffWindowToolsTest {
+protected:
+    void TearDown() override {
+        g_pickPaletteFile = nullptr;
+        g_strPaletteFile.clear();
+        DiffWindowToolsTest::TearDown();
+    }
+    CMasterFileDlg& Pal() { return frame->CompareCommands().Palette(); }
+    std::vector<CMasterPaletteLine>& Lines() { return frame->Data().m_DiffResults.m_PaletteLines; }
+    void SelectPaneRows(int pane, const std::vector<int>& rows) {
+        QItemSelectionModel* sm = w->Pane(pane)->selectionModel();
+        sm->clearSelection();
+        for (int r : rows) sm->select(w->Model(pane)->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        g_DiffWindows.lastWindow = 1;
+        g_DiffWindows.lastPane = pane;
+    }
+    void SelectPaletteRows(const std::vector<int>& rows) {
+        QItemSelectionModel* sm = Pal().List()->selectionModel();
+        sm->clearSelection();
+        for (int r : rows)
+            sm->select(Pal().List()->model()->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        Pal().RecordListSelection();
+    }
+    std::string ReadAll(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+};
+
+TEST_F(PaletteCommandsTest, RowsFromADiffAreAddedAndOverride) {
+    frame->CompareCommands().Manager().findChild<QAbstractButton*>("1561")->click();
+    ASSERT_TRUE(Pal().isVisible());
+    EXPECT_EQ(Pal().windowTitle(), "Master File");
+    EXPECT_EQ(Pal().StatusText(), "Load or drag-and-drop Master file.");
+
+    SelectPaneRows(1, {0, 1, 2});
+    Run(32609);
+    ASSERT_EQ(Lines().size(), 3u);
+    EXPECT_EQ(Lines()[1], (CMasterPaletteLine{3, -1, -1, "line 1"}));  // window 1, right pane
+    EXPECT_EQ(w->Model(1)->Marker(1), 0 + 4);                           // marked as exported
+    Run(32609);  // again: the marker stays, the lines are added once more
+    EXPECT_EQ(w->Model(1)->Marker(1), 4);
+    EXPECT_EQ(Lines().size(), 6u);
+    EXPECT_EQ(Pal().StatusText().substr(0, 33), "Save current contents to a file. ");
+
+    // Override with nothing selected in the palette: refused, rows not marked.
+    SelectPaletteRows({});
+    SelectPaneRows(0, {150});
+    Run(32610);
+    EXPECT_EQ(LastMessage(), "Nothing selected in Master palette.");
+    EXPECT_EQ(w->Model(0)->Marker(150), 1);
+    SelectPaletteRows({1, 2});
+    Run(32610);
+    ASSERT_EQ(Lines().size(), 5u);
+    EXPECT_EQ(Lines()[1], (CMasterPaletteLine{2 + 7, -1, -1, "line 150"}));
+    EXPECT_EQ(w->Model(0)->Marker(150), 1 + 4);
+    EXPECT_EQ(Pal().Palette().Selection(), std::vector<int>{1});
+}
+
+TEST_F(PaletteCommandsTest, EditConvertFindAndBlocks) {
+    Pal().SetLines({"alpha", "beta", "gamma", "delta"});
+    SelectPaletteRows({0, 1, 2});
+    QString summary;
+    g_runModalHook = [&](QDialog& dlg) {
+        dlg.open();
+        EXPECT_EQ(dlg.windowTitle(), "Edit Master Palette");
+        auto* edit = dlg.findChild<QPlainTextEdit*>("1630");
+        EXPECT_EQ(edit->toPlainText(), "alpha\nbeta\ngamma");
+        edit->setPlainText("alpha\nBETA\ngamma\nnew");
+        summary = static_cast<CEditMasterPaletteDlg&>(dlg).Summary();
+        dlg.findChild<QAbstractButton*>("1")->click();
+        return dlg.result();
+    };
+    Run(32613);
+    g_runModalHook = nullptr;
+    EXPECT_EQ(summary, "Status:\nUpdate:\n3 lines.\n\nAdd:\n1 line.");
+    ASSERT_EQ(Lines().size(), 5u);
+    EXPECT_EQ(Lines()[1].text, "BETA");
+    EXPECT_EQ(Pal().List()->model()->index(1, 0).data().toString(), "mod");
+    EXPECT_EQ(Pal().List()->model()->index(0, 0).data().toString(), "");
+    EXPECT_EQ(Lines()[3], (CMasterPaletteLine{16, -1, -1, "new"}));
+
+    // Convert with the current library: a to A.
+    frame->Data().m_LibraryList = OneLibrary({MakeMacro("a", "A")});
+    SelectPaletteRows({3, 4});
+    Run(32618);
+    EXPECT_EQ(Lines()[4], (CMasterPaletteLine{14, -1, -1, "deltA"}));
+    EXPECT_EQ(Lines()[3].origin, 16);  // "new" had no "a"
+    EXPECT_EQ(Pal().StatusText(), "Total 1 line modified.");
+    EXPECT_EQ(Pal().Palette().Selection(), std::vector<int>{4});
+
+    // Blocks of one origin.
+    SelectPaletteRows({0});
+    Pal().NextBlock();
+    EXPECT_EQ(Pal().Palette().Selection(), std::vector<int>{3});
+    Pal().findChild<QAbstractButton*>("1357")->click();
+    EXPECT_EQ(Pal().Palette().Selection(), std::vector<int>{2});
+
+    // Find in the palette (from the diff window's Find Text with the palette target).
+    g_DiffWindows.findInMasterPalette = true;
+    g_runModalHook = [](QDialog& dlg) {
+        dlg.open();
+        EXPECT_EQ(dlg.findChild<QLabel*>("1866")->text(), "master palette");
+        dlg.findChild<QPlainTextEdit*>("1864")->setPlainText("BET");
+        dlg.findChild<QAbstractButton*>("1")->click();
+        return dlg.result();
+    };
+    Run(32608);
+    EXPECT_EQ(Pal().Palette().Selection(), std::vector<int>{1});
+    prompter.texts = {std::string("4")};
+    Run(32614);
+    EXPECT_EQ(Pal().Palette().Selection(), std::vector<int>{3});
+    Run(32611);
+    Run(32614);
+    EXPECT_EQ(LastMessage(), "The palette is empty.");
+}
+
+TEST_F(PaletteCommandsTest, SaveLoadAndDrop) {
+    Pal().SetLines({"one", "two"});
+    Lines()[1].origin = 3;
+    const std::string target = Files() + "/palette-out.txt";
+    // A failed write reports it and keeps the old name.
+    g_strPaletteFile = Files() + "/old.txt";
+    prompter.texts = {Files() + "/no/such/folder/p.txt"};
+    Run(32617);
+    EXPECT_EQ(prompter.entries.back().icon, MsgIcon::Stop);
+    EXPECT_EQ(g_strPaletteFile, Files() + "/old.txt");
+
+    const int before = frame->Data().GetFileItemCount(0, 0, 0);
+    prompter.texts = {target};
+    Run(32617);
+    EXPECT_EQ(ReadAll(target), "one\ntwo\n");
+    EXPECT_EQ(g_strPaletteFile, target);
+    EXPECT_EQ(frame->Data().GetFileItemCount(0, 0, 0), before + 1);
+    // Saving again under the same name asks to replace and adds no second item.
+    prompter.texts = {target};
+    prompter.answers = {Answer::Yes};
+    Run(32617);
+    EXPECT_EQ(prompter.Questions().back(), target + " Replace existing?");
+    EXPECT_EQ(frame->Data().GetFileItemCount(0, 0, 0), before + 1);
+
+    // Load: every line from the file, origin 15; asks first because the palette has text.
+    g_pickPaletteFile = [&] { return std::optional<std::string>(target); };
+    prompter.answers = {Answer::Yes};
+    Run(32616);
+    ASSERT_EQ(Lines().size(), 2u);
+    EXPECT_EQ(Lines()[1], (CMasterPaletteLine{15, -1, -1, "two"}));
+    EXPECT_EQ(Pal().StatusText(), "Save current contents to a file. (files/palette-out.txt)");
+
+    // Dropping: a folder is refused; a long path is taken whole; only the first file counts.
+    prompter.answers = {Answer::Yes};
+    Pal().DropFiles({Files()});
+    EXPECT_EQ(LastMessage(), "Directory or hidden file not allowed.");
+    std::string deep = Files();
+    for (int i = 0; i < 8; ++i) deep += "/" + std::string(40, char('a' + i));
+    std::filesystem::create_directories(deep);
+    const std::string longPath = deep + "/dropped-file-with-a-long-name.txt";
+    ASSERT_GT(longPath.size(), 300u);
+    WriteFile(longPath, "x\r\ny");
+    prompter.answers = {Answer::Yes};
+    Pal().DropFiles({longPath, target});
+    EXPECT_EQ(g_strPaletteFile, longPath);
+    ASSERT_EQ(Lines().size(), 2u);
+    EXPECT_EQ(Lines()[0].text, "x");
+    // No keeps everything.
+    prompter.answers = {Answer::No};
+    Pal().DropFiles({target});
+    EXPECT_EQ(g_strPaletteFile, longPath);
+}
+
+TEST_F(PaletteCommandsTest, ADropOnADiffPaneIsOnlyTraced) {
+    const QList<QUrl> urls{QUrl::fromLocalFile(QString::fromStdString(PathOf(2)))};
+    w->Pane(0)->HandleDroppedUrls(urls);
+    EXPECT_TRUE(Logged("Drag-n-drop ignored."));
+    EXPECT_TRUE(Lines().empty());
+    // The same file dropped on the palette's list loads it.
+    WriteFile(PathOf(2), "dropped\n");
+    Pal().List()->HandleDroppedUrls(urls);
+    ASSERT_EQ(Lines().size(), 1u);
+    EXPECT_EQ(Lines()[0], (CMasterPaletteLine{15, -1, -1, "dropped"}));
 }
 
 }  // namespace

@@ -142,6 +142,7 @@ CDiffListCtrl::CDiffListCtrl(QWidget* parent) : QTableView(parent) {
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
     verticalHeader()->hide();
     // Every row has the same height: the view never measures rows one by one.
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -172,18 +173,22 @@ void CDiffListCtrl::dragMoveEvent(QDragMoveEvent* e) {
     else QTableView::dragMoveEvent(e);
 }
 
-void CDiffListCtrl::dropEvent(QDropEvent* e) {
-    if (e->mimeData()->hasUrls() && paneIndex != 3) {
+void CDiffListCtrl::HandleDroppedUrls(const QList<QUrl>& urls) {
+    if (paneIndex != 3) {
         WriteTrace("Drag-n-drop ignored.");
-        e->ignore();
         return;
     }
-    if (e->mimeData()->hasUrls()) {
-        std::vector<std::string> paths;
-        for (const QUrl& u : e->mimeData()->urls()) paths.push_back(u.toLocalFile().toStdString());
-        e->acceptProposedAction();
-        emit FilesDropped(paths);
+    std::vector<std::string> paths;
+    for (const QUrl& u : urls) paths.push_back(u.toLocalFile().toStdString());
+    emit FilesDropped(paths);
+}
+
+void CDiffListCtrl::dropEvent(QDropEvent* e) {
+    if (!e->mimeData()->hasUrls()) {
+        QTableView::dropEvent(e);
         return;
     }
-    QTableView::dropEvent(e);
+    if (paneIndex == 3) e->acceptProposedAction();
+    else e->ignore();
+    HandleDroppedUrls(e->mimeData()->urls());
 }

@@ -6,6 +6,7 @@
 
 #include <QAbstractTableModel>
 #include <QTableView>
+#include <QUrl>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,9 @@ public:
     int RowsPerPage() const;
     // Scrolls so that row top is the first visible row.
     void ScrollToTop(int top);
+    // What a drop of files does: on a diff column only a trace line, on the
+    // master palette's list the files are handed on.
+    void HandleDroppedUrls(const QList<QUrl>& urls);
 
 signals:
     void TopRowChanged(int top);
