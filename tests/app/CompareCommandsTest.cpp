@@ -559,3 +559,57 @@ TEST_F(PaletteCommandsTest, ADropOnADiffPaneIsOnlyTraced) {
 }
 
 }  // namespace
+
+namespace {
+
+// With QVL_SHOTS set to a folder (and a real X display), shows each window
+// of the comparison commands and photographs the screen into that folder.
+TEST_F(PaletteCommandsTest, Screenshots) {
+    const char* dir = getenv("QVL_SHOTS");
+    if (!dir) GTEST_SKIP() << "QVL_SHOTS not set";
+    auto shoot = [&](QWidget& wnd, const std::string& name) {
+        wnd.move(0, 0);
+        wnd.show();
+        wnd.raise();
+        for (int i = 0; i < 20; ++i) {
+            QApplication::processEvents();
+            QTest::qWait(20);
+        }
+        const std::string cmd = "import -window root '" + std::string(dir) + "/" + name + ".png'";
+        EXPECT_EQ(std::system(cmd.c_str()), 0);
+    };
+    frame->hide();
+    frame->CompareCommands().Manager().hide();
+    w->NextDifference();
+    shoot(*w, "diff2");
+    w->hide();
+    WriteFile(PathOf(1), "a\nb\nc\nd\ne\n");
+    WriteFile(PathOf(2), "a\nB\nc\nd\ne\n");
+    WriteFile(PathOf(3), "a\nb\nc\nD\ne\nf\n");
+    Select({1, 2, 3});
+    Run(32546);
+    frame->CompareCommands().Manager().hide();
+    shoot(Window(2), "diff3");
+    Window(2).hide();
+    shoot(frame->CompareCommands().Manager(), "manager");
+    frame->CompareCommands().Manager().hide();
+    Pal().SetLines({"loaded one", "loaded two"});
+    Pal().Palette().SetSelection({1});
+    Pal().AddLines({"from diff"}, 3);
+    shoot(Pal(), "palette");
+    Pal().hide();
+    CDiffTwoLinesDlg two("line one here", "line 0ne hare!", "", "Left:", "Right:", false);
+    shoot(two, "twolines");
+    two.hide();
+    CDiffTwoLinesDlg find("line one here", "", "Grabbed line 3 from left list.", "Find:", "", true);
+    shoot(find, "find");
+    find.hide();
+    CIconDescriptionsDlg legend;
+    shoot(legend, "legend");
+    legend.hide();
+    CEditMasterPaletteDlg edit({"alpha", "beta"});
+    edit.findChild<QPlainTextEdit*>("1630")->appendPlainText("gamma");
+    shoot(edit, "edit");
+}
+
+}  // namespace

@@ -16,6 +16,7 @@
 #include "compare/DiffRows.h"
 #include "compare/DiffWindowsState.h"
 #include "compare/ui/DiffPane.h"
+#include "compare/ui/MasterFileDlg.h"
 
 namespace {
 
@@ -170,10 +171,10 @@ CIconDescriptionsDlg::CIconDescriptionsDlg(QWidget* parent) : QDialog(parent) {
                               {DiffMarkerPixmap(1, false), "Changed"},
                               {DiffMarkerPixmap(2, false), "Added"},
                               {DiffMarkerPixmap(4, false), "Exported to master palette"}});
-    addFrame("Master Palette:", {{DiffMarkerPixmap(6, false), "Added"},
-                                 {DiffMarkerPixmap(5, false), "Overridden"},
-                                 {DiffMarkerPixmap(2, false), "Loaded"},
-                                 {DiffMarkerPixmap(1, false), "From editpad"}});
+    addFrame("Master Palette:", {{PaletteOriginPixmap(0), "Added"},
+                                 {PaletteOriginPixmap(7), "Overridden"},
+                                 {PaletteOriginPixmap(15), "Loaded"},
+                                 {PaletteOriginPixmap(16), "From editpad"}});
     auto* ok = new QPushButton("OK", this);
     ok->setObjectName("1");
     ok->setDefault(true);

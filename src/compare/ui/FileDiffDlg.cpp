@@ -95,7 +95,9 @@ CFileDiffDlg::CFileDiffDlg(QWidget* parent) : QDialog(parent) {
         m_panes[p]->setModel(m_models[p]);
         m_panes[p]->setContextMenuPolicy(Qt::CustomContextMenu);
         m_panes[p]->installEventFilter(this);
+        m_panes[p]->setTextElideMode(Qt::ElideNone);
         QHeaderView* h = m_panes[p]->horizontalHeader();
+        h->setMinimumSectionSize(5);
         h->resizeSection(0, p == 2 ? 40 : 24);
         h->resizeSection(1, 5);
         h->resizeSection(2, 50);
