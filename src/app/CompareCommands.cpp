@@ -48,6 +48,9 @@ void CCompareCommands::Wire() {
     m_palette->sendCommand = send;
     m_palette->commandEnabled = enabled;
     m_palette->save = [this] { SaveMasterPaletteToFile(); };
+    m_palette->dropRows = [this](int window, int pane, bool override) {
+        if (window >= 0 && window < 3) m_windows[window]->ExportToPalette(pane, override);
+    };
     for (int w = 0; w < 3; ++w) {
         m_windows[w] = new CFileDiffDlg(&m_frame);
         m_windows[w]->SetDiffMode(&m_frame.Data(), w);

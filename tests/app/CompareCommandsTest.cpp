@@ -435,6 +435,23 @@ TEST_F(PaletteCommandsTest, RowsFromADiffAreAddedAndOverride) {
     EXPECT_EQ(Pal().Palette().Selection(), std::vector<int>{1});
 }
 
+TEST_F(PaletteCommandsTest, RowsDraggedOntoThePalette) {
+    SelectPaneRows(1, {3, 4});
+    // Dropped without Ctrl on no row: added at the end.
+    Pal().List()->HandleDroppedRows(1, 1, -1, false);
+    ASSERT_EQ(Lines().size(), 2u);
+    EXPECT_EQ(Lines()[0], (CMasterPaletteLine{3, -1, -1, "line 3"}));
+    EXPECT_EQ(w->Model(1)->Marker(4), 4);
+    // With Ctrl on row 1: that row is overridden by the dragged rows.
+    SelectPaneRows(0, {150});
+    Pal().List()->HandleDroppedRows(1, 0, 1, true);
+    ASSERT_EQ(Lines().size(), 2u);
+    EXPECT_EQ(Lines()[1], (CMasterPaletteLine{2 + 7, -1, -1, "line 150"}));
+    // A diff pane takes no rows.
+    w->Pane(1)->HandleDroppedRows(1, 0, 1, false);
+    EXPECT_EQ(Lines().size(), 2u);
+}
+
 TEST_F(PaletteCommandsTest, EditConvertFindAndBlocks) {
     Pal().SetLines({"alpha", "beta", "gamma", "delta"});
     SelectPaletteRows({0, 1, 2});

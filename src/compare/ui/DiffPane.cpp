@@ -142,6 +142,8 @@ CDiffListCtrl::CDiffListCtrl(QWidget* parent) : QTableView(parent) {
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setAcceptDrops(true);
+    setDragEnabled(true);
+    setDragDropMode(QAbstractItemView::DragDrop);
     viewport()->setAcceptDrops(true);
     verticalHeader()->hide();
     // Every row has the same height: the view never measures rows one by one.
@@ -164,13 +166,39 @@ int CDiffListCtrl::RowsPerPage() const {
 void CDiffListCtrl::ScrollToTop(int top) { verticalScrollBar()->setValue(top); }
 
 void CDiffListCtrl::dragEnterEvent(QDragEnterEvent* e) {
-    if (e->mimeData()->hasUrls()) e->acceptProposedAction();
+    if (e->mimeData()->hasUrls() || e->mimeData()->hasFormat(kDiffRowsMime)) e->acceptProposedAction();
     else QTableView::dragEnterEvent(e);
 }
 
 void CDiffListCtrl::dragMoveEvent(QDragMoveEvent* e) {
+    if (e->mimeData()->hasFormat(kDiffRowsMime)) {
+        if (paneIndex != 3) {
+            // Rows go only to the palette; over their own pane they may move on.
+            if (e->source() == this) e->acceptProposedAction();
+            else e->ignore();
+            return;
+        }
+        // The row under the cursor becomes the palette's whole selection.
+        const int row = indexAt(e->position().toPoint()).row();
+        if (row >= 0) {
+            selectionModel()->select(model()->index(row, 0),
+                                     QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        }
+        e->setDropAction((e->modifiers() & Qt::ControlModifier) ? Qt::MoveAction : Qt::CopyAction);
+        e->accept();
+        return;
+    }
     if (e->mimeData()->hasUrls()) e->acceptProposedAction();
     else QTableView::dragMoveEvent(e);
+}
+
+void CDiffListCtrl::startDrag(Qt::DropActions) {
+    if (paneIndex >= 0 && paneIndex <= 2) emit RowDragStarted();
+}
+
+void CDiffListCtrl::HandleDroppedRows(int window, int pane, int row, bool override) {
+    if (paneIndex != 3) return;
+    emit RowsDropped(window, pane, row, override);
 }
 
 void CDiffListCtrl::HandleDroppedUrls(const QList<QUrl>& urls) {
@@ -184,6 +212,17 @@ void CDiffListCtrl::HandleDroppedUrls(const QList<QUrl>& urls) {
 }
 
 void CDiffListCtrl::dropEvent(QDropEvent* e) {
+    if (e->mimeData()->hasFormat(kDiffRowsMime)) {
+        const QList<QByteArray> parts = e->mimeData()->data(kDiffRowsMime).split(',');
+        if (paneIndex != 3 || parts.size() != 2) {
+            e->ignore();
+            return;
+        }
+        e->accept();
+        HandleDroppedRows(parts[0].toInt(), parts[1].toInt(), indexAt(e->position().toPoint()).row(),
+                          e->modifiers() & Qt::ControlModifier);
+        return;
+    }
     if (!e->mimeData()->hasUrls()) {
         QTableView::dropEvent(e);
         return;

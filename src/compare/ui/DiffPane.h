@@ -45,6 +45,9 @@ private:
 // middle pane (the second half marked as exported).
 QPixmap DiffMarkerPixmap(int marker, bool middle);
 
+// The type of the drag data of diff rows: "window,pane".
+inline constexpr const char* kDiffRowsMime = "application/x-quorvellian-diff-rows";
+
 class CDiffListCtrl : public QTableView {
     Q_OBJECT
 public:
@@ -61,14 +64,23 @@ public:
     // What a drop of files does: on a diff column only a trace line, on the
     // master palette's list the files are handed on.
     void HandleDroppedUrls(const QList<QUrl>& urls);
+    // Rows of a diff pane dropped on the master palette's list at row
+    // (-1 below the rows): the row becomes the palette's selection, then the
+    // rows are added, or override it when Ctrl was held.
+    void HandleDroppedRows(int window, int pane, int row, bool override);
 
 signals:
     void TopRowChanged(int top);
     // Files dropped on the master palette's list.
     void FilesDropped(const std::vector<std::string>& paths);
+    // A drag of this diff pane's rows begins (the window builds the drag).
+    void RowDragStarted();
+    // Diff rows dropped on the master palette's list.
+    void RowsDropped(int window, int pane, int row, bool override);
 
 protected:
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dragMoveEvent(QDragMoveEvent* e) override;
     void dropEvent(QDropEvent* e) override;
+    void startDrag(Qt::DropActions supportedActions) override;
 };

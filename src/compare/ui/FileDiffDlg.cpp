@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QDrag>
+#include <QMimeData>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -108,6 +110,7 @@ CFileDiffDlg::CFileDiffDlg(QWidget* parent) : QDialog(parent) {
         m_splitter->addWidget(column);
         connect(m_panes[p], &CDiffListCtrl::TopRowChanged, this, [this, p](int top) { SyncFrom(p, top); });
         connect(m_panes[p], &QAbstractItemView::clicked, this, [this, p] { ClickPane(p); });
+        connect(m_panes[p], &CDiffListCtrl::RowDragStarted, this, [this, p] { StartRowDrag(p); });
         connect(m_panes[p], &QAbstractItemView::doubleClicked, this, [this, p] {
             g_DiffWindows.lastWindow = m_mode;
             g_DiffWindows.lastPane = p;
@@ -389,6 +392,30 @@ void CFileDiffDlg::ExportToPalette(int pane, bool override) {
     // Rows are marked only when the palette took the lines.
     if (!exportLines(texts, origin, override)) return;
     for (int r : rows) m_models[pane]->MarkExported(r);
+}
+
+void CFileDiffDlg::StartRowDrag(int pane) {
+    const int count = static_cast<int>(m_panes[pane]->selectionModel()->selectedRows().size());
+    if (count == 0) return;
+    m_activePane = pane;
+    g_DiffWindows.lastWindow = m_mode;
+    g_DiffWindows.lastPane = pane;
+    auto* mime = new QMimeData;
+    mime->setData(kDiffRowsMime, QByteArray::number(m_mode) + "," + QByteArray::number(pane));
+    // One sheet for one row, a stack for several.
+    QPixmap pm(28, 22);
+    pm.fill(Qt::transparent);
+    QPainter painter(&pm);
+    painter.setPen(QColor(60, 60, 60));
+    painter.setBrush(QColor(255, 255, 220));
+    const int sheets = count == 1 ? 1 : 3;
+    for (int i = sheets - 1; i >= 0; --i) painter.drawRect(2 + i * 3, 2 + i * 3, 16, 12);
+    painter.end();
+    auto* drag = new QDrag(m_panes[pane]);
+    drag->setMimeData(mime);
+    drag->setPixmap(pm);
+    drag->setHotSpot(QPoint(-10, -14));
+    drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
 }
 
 void CFileDiffDlg::ShowPopup(int pane, const QPoint& at) {

@@ -89,6 +89,7 @@ protected:
 
 private:
     void SyncFrom(int pane, int top);
+    void StartRowDrag(int pane);
     std::string LabelText(int pane, int row) const;
     void ShowPopup(int pane, const QPoint& at);
     const DiffRows& RowsOf(int pane) const;

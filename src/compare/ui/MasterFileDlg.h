@@ -77,6 +77,8 @@ public:
     std::vector<int> ListSelection() const;
 
     std::function<void()> save;
+    // Rows of a diff window's pane dropped on the list (override with Ctrl).
+    std::function<void(int window, int pane, bool override)> dropRows;
     std::function<void(int)> sendCommand;
     std::function<bool(int)> commandEnabled;
     QMenu* PopupMenu() const { return m_menu; }
