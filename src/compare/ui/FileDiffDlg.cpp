@@ -4,6 +4,8 @@
 #include <QClipboard>
 #include <QDrag>
 #include <QMimeData>
+#include <QMoveEvent>
+#include <QResizeEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -146,6 +148,7 @@ void CFileDiffDlg::SetDiffMode(CProgramData* data, int mode) {
     const bool three = mode == kDiffWindowThreeWay;
     m_columns[2]->setVisible(three);
     if (three) resize(1200, 600);
+    else if (TwoPanePlacement().isValid()) setGeometry(TwoPanePlacement());
     // Splitter handles after the left column (1930) and after the middle one (1931).
     m_splitter->handle(1)->setObjectName(three ? "1930" : "");
     m_splitter->handle(2)->setObjectName(three ? "1931" : "1930");
@@ -459,6 +462,21 @@ bool CFileDiffDlg::eventFilter(QObject* watched, QEvent* event) {
     case Qt::Key_Q: CompareTwoLinesHere(); return true;
     default: return QDialog::eventFilter(watched, event);
     }
+}
+
+QRect& CFileDiffDlg::TwoPanePlacement() {
+    static QRect placement;
+    return placement;
+}
+
+void CFileDiffDlg::moveEvent(QMoveEvent* e) {
+    QDialog::moveEvent(e);
+    if (isVisible()) TwoPanePlacement().moveTopLeft(geometry().topLeft());
+}
+
+void CFileDiffDlg::resizeEvent(QResizeEvent* e) {
+    QDialog::resizeEvent(e);
+    if (isVisible()) TwoPanePlacement().setSize(geometry().size());
 }
 
 void CFileDiffDlg::done(int r) {

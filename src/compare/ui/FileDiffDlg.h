@@ -83,8 +83,14 @@ public:
     // The pane popup menu of the last right click (tests read it).
     QMenu* PopupMenu() const { return m_menu; }
 
+    // Where the two-pane windows open: set at start, then taken from any diff
+    // window the user moves (left, top) or resizes (width, height).
+    static QRect& TwoPanePlacement();
+
 protected:
     void done(int r) override;
+    void moveEvent(QMoveEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
