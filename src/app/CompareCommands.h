@@ -1,7 +1,13 @@
 // The comparison commands of the main window: the diff windows, the File Diff Manager, the two-line comparison and the master palette.
 #pragma once
 
+#include <array>
+#include <memory>
+
 class CMainFrame;
+class CFileDiffDlg;
+class CFileDiffManagerDlg;
+class CMasterFileDlg;
 
 class CCompareCommands {
 public:
@@ -13,6 +19,22 @@ public:
     // Gives the frame's commands their handlers.
     void Wire();
 
+    // The three diff windows (0 Input/Output, 1 two files, 2 three files)
+    // and the File Diff Manager; created hidden with the frame.
+    CFileDiffDlg& DiffWindow(int window) { return *m_windows[window]; }
+    CFileDiffManagerDlg& Manager() { return *m_manager; }
+    CMasterFileDlg& Palette() { return *m_palette; }
+
+    // Saves the master palette to a file that becomes a file item of the
+    // current basket.
+    void SaveMasterPaletteToFile();
+
 private:
+    void ShowManager();
+    CFileDiffDlg* LastActiveWindow();
+
     CMainFrame& m_frame;
+    std::array<CFileDiffDlg*, 3> m_windows{};
+    CFileDiffManagerDlg* m_manager = nullptr;
+    CMasterFileDlg* m_palette = nullptr;
 };
