@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QSettings>
 #include <filesystem>
@@ -65,9 +68,9 @@ protected:
     static void Touch(const std::string& path, const std::string& text, std::time_t when) {
         std::filesystem::create_directories(std::filesystem::path(path).parent_path());
         WriteFile(path, text);
-        auto ft = std::filesystem::file_time_type::clock::now() -
-                  std::chrono::seconds(std::time(nullptr) - when);
-        std::filesystem::last_write_time(path, ft);
+        // Exactly that second: reading two clocks could straddle a second.
+        const timespec times[2] = {{when, 0}, {when, 0}};
+        ::utimensat(AT_FDCWD, path.c_str(), times, 0);
     }
 
     // A project "Demo" with the sessions "Web site" (baskets "Pages" with

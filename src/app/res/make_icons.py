@@ -19,6 +19,7 @@ def svg(body, size=16):
 
 
 def label(text, color, y=12.5, size=6.5):
+    text = text.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
     return ('<text x="8" y="%s" font-family="sans-serif" font-size="%s" font-weight="bold" '
             'text-anchor="middle" fill="%s">%s</text>' % (y, size, color, text))
 
