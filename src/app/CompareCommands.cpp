@@ -13,7 +13,12 @@
 #include "compare/ui/DiffTwoLinesDlg.h"
 #include "compare/ui/MasterFileDlg.h"
 #include "convert_ui/ui/ModalRun.h"
+#include "compare/TextAccess.h"
+#include "filelist/BasketComparison.h"
 #include "filelist/NewFileItem.h"
+#include "app/MessageWindowBar.h"
+#include "model/Trace.h"
+#include "remote/FtpWorker.h"
 #include "model/Globals.h"
 #include "model/ProgramData.h"
 #include "platform/Prompter.h"
@@ -69,6 +74,7 @@ void CCompareCommands::Wire() {
     m_manager->SetProgramData(&m_frame.Data());
     m_manager->SetDiffWindows(m_windows);
     m_manager->SetPalette(m_palette);
+    m_manager->SetCrossActions([this] { CrossSelectedFiles(); }, [this] { CrossInputOutput(); });
 
     m_frame.SetCommandHandler(32511, [this] { ShowManager(); });
     m_frame.SetCommandHandler(32549, [this] {
@@ -119,6 +125,30 @@ void CCompareCommands::Wire() {
     m_frame.SetCommandHandler(32616, [this] { m_palette->LoadFile(); });
     m_frame.SetCommandHandler(32617, [this] { SaveMasterPaletteToFile(); });
     m_frame.SetCommandHandler(32618, [this] { m_palette->ConvertUsingLibrary(); });
+}
+
+void CCompareCommands::CrossSelectedFiles() {
+    CProgramData& d = m_frame.Data();
+    const std::vector<int> sel = d.GetCurrentSelection();
+    if (sel.size() < 2) {
+        Prompter().Message("At least two files must be selected that you want to analyze.", MsgIcon::Info);
+        return;
+    }
+    CBasketComparison work;
+    SetInputWindowText(
+        CrossListSelectedFiles(d, work, d.GetCurProject(), d.GetCurSession(), d.GetCurBasket(), sel));
+    m_frame.ExecuteCommand(32642);  // the WorkPad and its Attributes shown
+    Prompter().Message("Cross of texts from selected files is shown on ***Input*** Window.", MsgIcon::Warning);
+}
+
+void CCompareCommands::CrossInputOutput() {
+    CBasketComparison work;
+    const std::string listing = CrossListInputOutput(work, GetInputWindowText(), GetOutputWindowText());
+    m_frame.MessageWindow().Clear();
+    WriteTrace(listing);
+    m_frame.ExecuteCommand(32642);
+    Prompter().Message("Cross of texts from Input and Output windows is shown on ***Message*** Window.",
+                       MsgIcon::Warning);
 }
 
 void CCompareCommands::ShowManager() {

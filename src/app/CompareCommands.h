@@ -29,6 +29,10 @@ public:
     // current basket.
     void SaveMasterPaletteToFile();
 
+    // The two cross listings of the File Diff Manager's Cross page.
+    void CrossSelectedFiles();
+    void CrossInputOutput();
+
 private:
     void ShowManager();
     CFileDiffDlg* LastActiveWindow();

@@ -1,5 +1,6 @@
 // The diff windows and the File Diff Manager, driven from the window's
 // commands on real files and on the Input and Output windows.
+#include <QPushButton>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
@@ -17,6 +18,7 @@
 #include "UiFixture.h"
 #include "app/CompareCommands.h"
 #include "app/MainFrame.h"
+#include "compare/TextAccess.h"
 #include "app/MessageWindowBar.h"
 #include "app/TextRichEdit.h"
 #include "app/TextWindows.h"
@@ -374,6 +376,32 @@ TEST_F(CompareCommandsTest, ManagerIgnoreList) {
     m.OnDeleteIgnoreText();  // the last one is selected
     EXPECT_EQ(g_DiffIgnoreList, (std::vector<std::string>{"abc", "x", "y"}));
     g_DiffIgnoreList.clear();
+}
+
+TEST_F(CompareCommandsTest, CrossPageListsTheSelectedFilesAndTheTextWindows) {
+    Run(32511);
+    CFileDiffManagerDlg& m = frame->CompareCommands().Manager();
+    WriteFile(PathOf(0), "one\nshared\n");
+    WriteFile(PathOf(1), "shared\ntwo\n");
+    Select({0});
+    m.findChild<QPushButton*>("1564")->click();
+    EXPECT_EQ(LastMessage(), "At least two files must be selected that you want to analyze.");
+    Select({0, 1});
+    m.findChild<QPushButton*>("1564")->click();
+    QApplication::processEvents();
+    EXPECT_EQ(LastMessage(), "Cross of texts from selected files is shown on ***Input*** Window.");
+    const std::string input = GetInputWindowText();
+    for (const char* text : {"index.html", "about.txt", "one", "two", "shared"})
+        EXPECT_NE(input.find(text), std::string::npos) << text << "\n" << input;
+
+    SetOutputWindowText("shared\r\nomega\r\n");
+    QApplication::processEvents();
+    m.findChild<QPushButton*>("1565")->click();
+    QApplication::processEvents();
+    EXPECT_EQ(LastMessage(), "Cross of texts from Input and Output windows is shown on ***Message*** Window.");
+    const std::string log = frame->MessageWindow().GetText();
+    for (const char* text : {"Input Window", "Output Window", "omega"})
+        EXPECT_NE(log.find(text), std::string::npos) << text << "\n" << log;
 }
 
 class PaletteCommandsTest : public DiffWindowToolsTest {

@@ -115,6 +115,19 @@ CFileDiffManagerDlg::CFileDiffManagerDlg(QWidget* parent) : QDialog(parent) {
         g_bDiffReportInter = !g_bDiffReportInter;
         m_trail->setChecked(g_bDiffReportInter);
     });
+    auto* crossFiles = Button(crossPage, "1564", "Files", "Cross lisitngs of selected files");
+    auto* crossWindows = Button(crossPage, "1565", "In/Out", "Cross listings of Input and Output Windows");
+    connect(crossFiles, &QPushButton::clicked, this, [this] {
+        if (m_crossFiles) m_crossFiles();
+    });
+    connect(crossWindows, &QPushButton::clicked, this, [this] {
+        if (m_crossWindows) m_crossWindows();
+    });
+    auto* crossRow = new QHBoxLayout;
+    crossRow->addWidget(crossFiles);
+    crossRow->addWidget(crossWindows);
+    crossRow->addStretch();
+    cl->addLayout(crossRow);
     cl->addWidget(m_trail);
     cl->addStretch();
 

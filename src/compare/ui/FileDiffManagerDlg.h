@@ -38,6 +38,11 @@ public:
     void OnAddIgnoreText();
     void OnDeleteIgnoreText();
     void ShowOptionsTab();
+    // The two cross listings of the Cross page (the main window does them).
+    void SetCrossActions(std::function<void()> files, std::function<void()> windows) {
+        m_crossFiles = std::move(files);
+        m_crossWindows = std::move(windows);
+    }
 
     QListWidget* Instances() const { return m_instances; }
 
@@ -50,6 +55,7 @@ private:
     std::vector<std::string> SelectedPaths() const;
 
     CProgramData* m_data = nullptr;
+    std::function<void()> m_crossFiles, m_crossWindows;
     std::array<CFileDiffDlg*, 3> m_windows{};
     QDialog* m_palette = nullptr;
     QTabWidget* m_tabs;
