@@ -49,12 +49,10 @@ TEST_F(AccelEditorRules, RemoveTakesUnlockedKeysOnly) {
     EXPECT_EQ(m.RemoveKeystroke(32579, ctrlO), CAcceleratorManager::RemoveResult::NotFound);
     EXPECT_EQ(m.RemoveKeystroke(1, ctrlO), CAcceleratorManager::RemoveResult::NoCommand);
     // A locked keystroke stays.
-    for (const auto& [id, cmd] : m.Commands())
-        for (const auto& k : cmd.keys)
-            if (k.locked) {
-                EXPECT_EQ(m.RemoveKeystroke(id, k), CAcceleratorManager::RemoveResult::Locked);
-                return;
-            }
+    ASSERT_TRUE(m.SetAccel(kKeyVirt | kKeyControl, 32579, 'L', "Application: 5. Manage Options", true));
+    CAccelsOb locked = options->keys.back();
+    EXPECT_EQ(m.RemoveKeystroke(32579, locked), CAcceleratorManager::RemoveResult::Locked);
+    EXPECT_EQ(options->keys.size(), 1u);
 }
 
 TEST_F(AccelEditorRules, TheCaptureTextJoinsModifiersAndKeyName) {
