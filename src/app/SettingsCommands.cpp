@@ -7,10 +7,12 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include "app/ConversionCommands.h"
 #include "app/HyperLink.h"
 #include "app/MainFrame.h"
 #include "app/QuorvellianApp.h"
 #include "convert/TextBuffer.h"
+#include "convert_ui/ui/AttributesDlg.h"
 #include "model/Globals.h"
 #include "model/WorkArea.h"
 #include "platform/Prompter.h"
@@ -35,6 +37,7 @@ CSettingsCommands::CSettingsCommands(CMainFrame& frame) : m_frame(frame) {}
 CSettingsCommands::~CSettingsCommands() {
     CHyperLink::s_usageHandler = m_previousUsageHandler;
     CProgramOptionsDlg::s_mapKeystrokes = nullptr;
+    CProgramOptionsDlg::s_runModal = nullptr;
     CInlineUpdateDlg::s_saveProgramData = nullptr;
     if (m_ownAccel) m_ownAccel->Connect(nullptr, false);
 }
@@ -80,8 +83,12 @@ std::string CSettingsCommands::AcceleratorPath() {
 
 void CSettingsCommands::OnOptions() {
     CProgramOptionsDlg::s_mapKeystrokes = [this](QWidget* parent) { MapKeystrokes(parent); };
+    CProgramOptionsDlg::s_runModal = RunModal;
     CProgramOptionsDlg dlg(&m_frame);
-    RunModal(dlg);
+    if (RunModal(dlg) != QDialog::Accepted) return;
+    // The Attributes dialog shows the options it carries.
+    if (CAttributesDlg* attributes = m_frame.ConversionCommands().Attributes())
+        attributes->RefreshControls();
 }
 
 void CSettingsCommands::MapKeystrokes(QWidget* parent) {

@@ -119,7 +119,15 @@ TEST_F(SettingsCommandsTest, TheOptionsDialogShowsOnePageAtATimeAndRemembersIt) 
 
 TEST_F(SettingsCommandsTest, EveryEditedOptionReachesTheProgramOptionLine) {
     CMainFrame& f = Open();
-    prompter.texts = {std::string("/usr/bin/vim"), std::string("/usr/bin/xterm")};
+    auto answer = [](const char* text) {
+        return [text](QDialog& dlg) {
+            EXPECT_TRUE(Shown(&dlg, "1841"));  // the file picker
+            Control<QLineEdit>(&dlg, "1622")->setText(text);
+            Press(&dlg, "1");
+        };
+    };
+    drivers["Editor Program"] = answer("/usr/bin/vim");
+    drivers["Telnet Program"] = answer("/usr/bin/xterm");
     drivers["Program Options"] = [](QDialog& dlg) {
         for (const char* id : {"1512", "1523", "1474", "1511", "1464", "1478", "1466"})
             Control<QCheckBox>(&dlg, id)->click();
@@ -141,9 +149,7 @@ TEST_F(SettingsCommandsTest, EveryEditedOptionReachesTheProgramOptionLine) {
           "TxtOpnStr=.md, ", "OptionSel=0, "})
         EXPECT_NE(line.find(pair), std::string::npos) << pair << "\n" << line;
     EXPECT_EQ(g_nWorkMode, 1);
-    int asked = 0;
-    for (const auto& e : prompter.entries) asked += e.kind == "text";
-    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(titles, (std::vector<std::string>{"Program Options", "Editor Program", "Telnet Program"}));
 }
 
 TEST_F(SettingsCommandsTest, CancelChangesNothingEvenAfterResetAndBrowse) {
@@ -152,7 +158,11 @@ TEST_F(SettingsCommandsTest, CancelChangesNothingEvenAfterResetAndBrowse) {
     g_strTxtOpnStr = ".md";
     g_bUseBinExt = true;
     const ProgramOptions before = g_Options;
-    prompter.texts = {std::string("/usr/bin/vim")};
+    drivers["Editor Program"] = [](QDialog& dlg) {
+        EXPECT_EQ(Control<QLineEdit>(&dlg, "1622")->text().toStdString(), g_strEditor);
+        Control<QLineEdit>(&dlg, "1622")->setText("/usr/bin/vim");
+        Press(&dlg, "1");
+    };
     drivers["Program Options"] = [](QDialog& dlg) {
         Press(&dlg, "1338");
         Press(&dlg, "1446");

@@ -15,10 +15,12 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "app/SharedDialogs.h"
 #include "model/Globals.h"
 #include "platform/Prompter.h"
 
 std::function<void(QWidget*)> CProgramOptionsDlg::s_mapKeystrokes;
+std::function<int(QDialog&)> CProgramOptionsDlg::s_runModal;
 
 namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
@@ -62,6 +64,9 @@ void CProgramOptionsDlg::Build() {
         m_items[p.code] = item;
     }
     m_tree->expandAll();
+    // The whole tree shows without scrolling.
+    m_tree->setMinimumHeight(m_tree->sizeHintForRow(0) * int(OptionPages().size() + 1) +
+                             2 * m_tree->frameWidth());
     body->addWidget(m_tree);
 
     auto* right = new QVBoxLayout;
@@ -254,11 +259,13 @@ void CProgramOptionsDlg::ShowPage(int code) {
 
 void CProgramOptionsDlg::BrowseProgram(bool editor) {
     QLineEdit* edit = editor ? m_editor : m_telnet;
-    auto answer = Prompter().AskText(editor ? "Editor Program" : "Telnet Program",
-                                     editor ? "Enter path and name of the editor"
-                                            : "Enter path and name of the Telnet program",
-                                     S(edit->text()));
-    if (answer) edit->setText(Q(*answer));
+    // The one-line prompt with a file picker that starts among the installed programs.
+    CTextPromptDlg prompt(editor ? "Editor Program" : "Telnet Program",
+                          editor ? "Enter path and name of the editor"
+                                 : "Enter path and name of the Telnet program",
+                          edit->text(), 0, true, 3, "/usr/bin", this);
+    const int result = s_runModal ? s_runModal(prompt) : prompt.exec();
+    if (result == QDialog::Accepted) edit->setText(prompt.Text());
 }
 
 void CProgramOptionsDlg::accept() {

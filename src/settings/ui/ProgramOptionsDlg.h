@@ -32,6 +32,8 @@ public:
 
     // "Map Keystrokes" runs this (the keyboard editor on the application's keys).
     static std::function<void(QWidget*)> s_mapKeystrokes;
+    // Runs the program prompt of ">>" (tests drive it without a blocking exec()).
+    static std::function<int(QDialog&)> s_runModal;
 
 public slots:
     void accept() override;
