@@ -3,10 +3,15 @@
 // editor a stored value stands for.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <set>
+#include <sys/stat.h>
+#include <thread>
 
 #include "model/Globals.h"
 #include "model/ProgramData.h"
+#include "platform/Prompter.h"
+#include "remote/TransferEngine.h"
 #include "settings/ProgramOptionsRules.h"
 #include "support/TempDir.h"
 
@@ -29,7 +34,7 @@ TEST_F(OptionsRules, AnIntervalOutsideItsRangeIsRefusedBeforeAnythingIsWritten) 
         EXPECT_EQ(*refusal, "Please enter an integer between 1 and 600.");
         // The caller writes only after a successful check: nothing changed yet.
         EXPECT_FALSE(g_bSingleClick);
-        EXPECT_EQ(g_strEditor, "notepad.exe");
+        EXPECT_EQ(g_strEditor, "");
     }
     for (const char* good : {"1", "600", " 30 "}) {
         OptionsDraft d = OptionsDraft::FromOptions();
@@ -137,6 +142,26 @@ TEST_F(OptionsRules, WindowsEditorValuesMeanThePlatformsEditor) {
     ASSERT_TRUE(data.ReadProgramOptions("Program Option: Version=1.0.735.0, Editor=notepad.exe, "));
     EXPECT_EQ(g_strEditor, "notepad.exe");
     EXPECT_NE(data.FormatProgramOptions().find("Editor=notepad.exe, "), std::string::npos);
+}
+
+TEST_F(OptionsRules, AnEmptyOrWindowsEditorOpensTheFileWithThePlatformsEditor) {
+    TempDir tmp;
+    const std::string script = tmp / "editor.sh";
+    WriteFile(script, "#!/bin/sh\necho \"$1\" >> '" + (tmp / "opened") + "'\n");
+    ::chmod(script.c_str(), 0755);
+    ScopedEnv visual("VISUAL", "");
+    ScopedEnv editor("EDITOR", script.c_str());
+    RecordingPrompter prompter;
+    ScopedPrompter scoped(prompter);
+    EXPECT_TRUE(RunCommandLine("", "/tmp/a.txt"));
+    EXPECT_TRUE(RunCommandLine("notepad.exe", "/tmp/b.txt"));
+    EXPECT_TRUE(RunCommandLine("C:\\Tools\\edit.exe", "/tmp/c.txt"));
+    for (int i = 0; i < 250 && ReadFile(tmp / "opened").size() < 33; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const std::string opened = ReadFile(tmp / "opened");
+    for (const char* f : {"/tmp/a.txt\n", "/tmp/b.txt\n", "/tmp/c.txt\n"})
+        EXPECT_NE(opened.find(f), std::string::npos) << f;
+    EXPECT_TRUE(prompter.entries.empty());
 }
 
 }  // namespace
