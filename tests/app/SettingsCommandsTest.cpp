@@ -14,7 +14,11 @@
 #include <QTest>
 #include <QTreeWidget>
 #include <QUrl>
+#include <arpa/inet.h>
 #include <filesystem>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <map>
 
 #include "UiFixture.h"
@@ -495,6 +499,33 @@ TEST_F(UpdateCheckTest, TheUpdaterIsDownloadedAndStartedAndTheWindowCloses) {
     // The data were saved before the updater started, and the window closed.
     EXPECT_TRUE(std::filesystem::exists(g_strSessionInfoDir + kMasterFileName));
     EXPECT_FALSE(f.isVisible());
+}
+
+TEST_F(UpdateCheckTest, ClosingTheDialogDuringACheckLeavesNoLateMessage) {
+    // A server that takes the connection and never answers.
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(::listen(fd, 4), 0);
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    ScopedEnv env("QVL_UPDATE_URL", ("http://127.0.0.1:" + std::to_string(ntohs(a.sin_port))).c_str());
+    CMainFrame& f = Open();
+    drivers["Inline Update"] = [](QDialog& dlg) {
+        Press(&dlg, "1383");
+        EXPECT_TRUE(static_cast<CInlineUpdateDlg&>(dlg).Checking());
+        QTest::qWait(100);
+        Press(&dlg, "1");  // Close
+    };
+    f.ExecuteCommand(32502);
+    QTest::qWait(100);
+    ::close(fd);
+    QTest::qWait(100);
+    EXPECT_TRUE(prompter.Messages().empty());
+    EXPECT_TRUE(prompter.Questions().empty());
+    EXPECT_TRUE(f.isVisible());
 }
 
 // ---------------------------------------------------------------- user manual

@@ -46,7 +46,13 @@ CInlineUpdateDlg::CInlineUpdateDlg(QWidget* parent) : QDialog(parent) {
     connect(&m_ticker, &QTimer::timeout, this, [this] { Animate(); });
 }
 
-CInlineUpdateDlg::~CInlineUpdateDlg() = default;
+CInlineUpdateDlg::~CInlineUpdateDlg() {
+    // A download still under way ends without reporting to a closed dialog.
+    if (m_reply) {
+        m_reply->disconnect(this);
+        m_reply->abort();
+    }
+}
 
 void CInlineUpdateDlg::Build() {
     auto* grid = new QGridLayout(this);
@@ -143,6 +149,7 @@ void CInlineUpdateDlg::CheckForLatest() {
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setTransferTimeout(60000);
     QNetworkReply* reply = m_net->get(request);
+    m_reply = reply;
     connect(reply, &QNetworkReply::finished, this, [this, reply] { OnVersionReply(reply); });
 }
 
@@ -199,6 +206,7 @@ void CInlineUpdateDlg::GetLatest() {
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setTransferTimeout(120000);
     QNetworkReply* reply = m_net->get(request);
+    m_reply = reply;
     connect(reply, &QNetworkReply::finished, this, [this, reply] { OnUpdaterReply(reply); });
 }
 

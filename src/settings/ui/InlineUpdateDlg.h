@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <QTimer>
 #include <functional>
 #include <string>
@@ -48,6 +49,7 @@ private:
     QString UpdaterPath() const;
 
     QNetworkAccessManager* m_net = nullptr;
+    QPointer<QNetworkReply> m_reply;  // the download under way
     QProgressBar* m_checkBar = nullptr;
     QProgressBar* m_downloadBar = nullptr;
     QPlainTextEdit* m_log = nullptr;
