@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QTest>
+#include <QTextEdit>
 #include <QTreeWidget>
 #include <QUrl>
 #include <arpa/inet.h>
@@ -84,6 +85,26 @@ protected:
 };
 
 // ---------------------------------------------------------------- Program Options
+
+TEST_F(SettingsCommandsTest, EveryNumberedControlCarriesItsIdAndEachDialogItsTitle) {
+    CProgramOptionsDlg options;
+    EXPECT_EQ(options.windowTitle(), "Program Options");
+    for (int id : AllPageControls()) EXPECT_NE(options.Control(id), nullptr) << id;
+    for (const char* id : {"1571", "1872", "1", "2"}) Control<QWidget>(&options, id);
+    CAcceleratorManager m;
+    InstallAccelerators(m);
+    CAccelEditorDlg accel("", &m, nullptr);
+    EXPECT_EQ(accel.windowTitle(), "Accel Editor");
+    for (const char* id : {"1537", "1543", "1595", "1328", "1845", "1848", "1506", "1323", "1", "2"})
+        Control<QWidget>(&accel, id);
+    EXPECT_TRUE(Control<QAbstractButton>(&accel, "1506")->isCheckable());
+    CInlineUpdateDlg update;
+    EXPECT_EQ(update.windowTitle(), "Inline Update");
+    for (const char* id : {"1840", "1702", "1700", "1703", "1383", "1368", "1787", "1788", "1635", "1"})
+        Control<QWidget>(&update, id);
+    EXPECT_EQ(Control<QProgressBar>(&update, "1788")->maximum(), 1800);
+    EXPECT_EQ(Control<QTextEdit>(&update, "1840")->toPlainText(), "1.0.735.0 4-Jul-2008");
+}
 
 TEST_F(SettingsCommandsTest, TheOptionsDialogShowsOnePageAtATimeAndRemembersIt) {
     CMainFrame& f = Open();
