@@ -20,7 +20,7 @@ struct ProgramOptions {
     bool bDiffIgnoreCase = false;     // "DiffIgnoreCase="
     bool bDiffIgnoreIdent = false;    // "DiffIgnoreIdent="
     bool bDiffReportInter = false;    // "DiffReportInter="
-    std::string strEditor = "notepad.exe";                       // "Editor="
+    std::string strEditor;  // "Editor=": empty opens with the platform's editor
     std::string strTelnet = "cmd (Windows built-in Telnet)";     // "Telnet="
     std::string strImportLibraryFile;  // "ImportQVFile="
     std::string strExportLibraryFile;  // "ExportQVFile="

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "settings/ProgramOptionsRules.h"
 #include "model/Globals.h"
 #include "model/KeyValue.h"
 #include "model/ProgramData.h"
@@ -213,6 +214,8 @@ bool CProgramData::ReadProgramOptions(const std::string& line) {
     // A width the tab prompt would refuse is not taken from the file either.
     if (g_nTabWidth < 1) g_nTabWidth = 8;
     if (g_nTabWidth > 256) g_nTabWidth = 256;
+    // Intervals and limits that the options dialog would refuse are put in range.
+    ClampLoadedOptions(g_nAutoUpdateInc, g_nTurnOff);
     g_bBookmarkRecord = yes("BookmarkRecord=");
     g_bSortAscend = yes("SortAscend=");
     g_bSortMatchCase = yes("SortMatchCase=");

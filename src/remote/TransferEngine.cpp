@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <thread>
 
+#include "settings/ProgramOptionsRules.h"
 #include "model/Globals.h"
 #include "model/ProgramData.h"
 #include "model/Trace.h"
@@ -259,10 +260,8 @@ static bool Spawn(const std::vector<std::string>& args) {
 
 bool RunCommandLine(const std::string& command, const std::string& argument) {
     std::string program = command;
-    if (ToLowerAscii(command) == "notepad.exe") {
-        const char* v = std::getenv("VISUAL");
-        const char* e = std::getenv("EDITOR");
-        program = (v && *v) ? v : (e && *e) ? e : "xdg-open";
+    if (command.empty() || IsWindowsProgramPath(command)) {
+        program = ResolveEditorProgram(command);
     } else if (ToLowerAscii(command) == "open") {
         program = "xdg-open";
     }

@@ -269,7 +269,25 @@ void CAcceleratorManager::ApplyKeyboardArray(const std::vector<std::uint32_t>& v
         if (at + n > v.size()) break;  // an incomplete group is not applied
         if (CAccelCommandOb* cmd = FindCommand(id)) {
             cmd->RemoveUnlocked();
-            for (std::uint32_t i = 0; i < n; ++i) cmd->keys.push_back(CAccelsOb::Unpack(v[at + i]));
+            for (std::uint32_t i = 0; i < n; ++i) {
+                CAccelsOb k = CAccelsOb::Unpack(v[at + i]);
+                // A stored key without a name is skipped. A keystroke runs one
+                // command only: the user's choice takes it from another
+                // command's default keys; a locked key or a repeat stays out.
+                if (k.m_wKey == 0 || !GetKeyName(k.m_wKey)) continue;
+                const bool ctrl = k.fVirt & kKeyControl, alt = k.fVirt & kKeyAlt,
+                           shift = k.fVirt & kKeyShift;
+                if (auto holder = FindKeystroke(k.m_wKey, ctrl, alt, shift)) {
+                    if (*holder == id) continue;
+                    auto& other = m_commands[*holder].keys;
+                    auto it = std::find_if(other.begin(), other.end(), [&](const CAccelsOb& o) {
+                        return o.IsEqual(k.m_wKey, ctrl, alt, shift);
+                    });
+                    if (it->locked) continue;
+                    other.erase(it);
+                }
+                cmd->keys.push_back(k);
+            }
         }
         at += n;
     }
@@ -339,4 +357,72 @@ std::string LoadUserAccelerators(CAcceleratorManager& manager, const std::string
         return std::string();
     }
     return path;
+}
+
+std::optional<std::uint16_t> CAcceleratorManager::FindKeystroke(std::uint16_t key, bool ctrl,
+                                                                bool alt, bool shift) const {
+    for (const auto& [id, cmd] : m_commands)
+        for (const auto& k : cmd.keys)
+            if (k.IsEqual(key, ctrl, alt, shift)) return id;
+    return std::nullopt;
+}
+
+CAcceleratorManager::AssignResult CAcceleratorManager::AssignKeystroke(std::uint16_t id,
+                                                                       std::uint16_t key, bool ctrl,
+                                                                       bool alt, bool shift,
+                                                                       std::uint16_t* holder) {
+    if (key == 0 || !GetKeyName(key)) return AssignResult::UnnamedKey;
+    if (auto other = FindKeystroke(key, ctrl, alt, shift)) {
+        if (holder) *holder = *other;
+        return AssignResult::Duplicate;
+    }
+    CAccelCommandOb* cmd = FindCommand(id);
+    if (!cmd) return AssignResult::NoCommand;
+    CAccelsOb a;
+    a.fVirt = std::uint8_t(kKeyVirt | (ctrl ? kKeyControl : 0) | (alt ? kKeyAlt : 0) |
+                           (shift ? kKeyShift : 0));
+    a.m_wKey = key;
+    a.locked = false;
+    cmd->keys.push_back(a);
+    return AssignResult::Assigned;
+}
+
+CAcceleratorManager::RemoveResult CAcceleratorManager::RemoveKeystroke(std::uint16_t id,
+                                                                       const CAccelsOb& keystroke) {
+    CAccelCommandOb* cmd = FindCommand(id);
+    if (!cmd) return RemoveResult::NoCommand;
+    for (auto it = cmd->keys.begin(); it != cmd->keys.end(); ++it) {
+        if (it->fVirt != keystroke.fVirt || it->m_wKey != keystroke.m_wKey) continue;
+        if (it->locked) return RemoveResult::Locked;
+        cmd->keys.erase(it);
+        return RemoveResult::Removed;
+    }
+    return RemoveResult::NotFound;
+}
+
+std::string AlreadyMappedText(const std::string& shown, const std::string& holder) {
+    return "Keystroke \"" + shown + "\" is already mapped to:\r\n   " + holder + "\r\n\r\n" +
+           "If you really want to use this keystroke, you need to remove it from above mapping.";
+}
+
+std::string KeystrokeText(std::uint16_t key, bool ctrl, bool alt, bool shift) {
+    std::string text;
+    auto add = [&](const std::string& part) {
+        if (!text.empty()) text += "+";
+        text += part;
+    };
+    if (ctrl) add("Ctrl");
+    if (alt) add("Alt");
+    if (shift) add("Shift");
+    if (key != 0)
+        if (auto name = GetKeyName(key)) add(*name);
+    return text;
+}
+
+void WipeSavedAccelerators(IRegistryStore& store, const std::string& path) {
+    if (path.empty()) return;
+    const auto cut = path.rfind('\\');
+    const std::string parent = cut == std::string::npos ? std::string() : path.substr(0, cut);
+    if (!parent.empty()) store.CreateKey(parent);
+    store.DeleteKey(path);
 }

@@ -132,6 +132,19 @@ public:
     bool DefaultSaved() const { return m_defaultSaved; }
     std::vector<AccelEntry> BuildTable() const;
 
+    // ---- the editor's operations
+    // The command that holds the keystroke (key and Ctrl, Alt, Shift), if any.
+    std::optional<std::uint16_t> FindKeystroke(std::uint16_t key, bool ctrl, bool alt,
+                                               bool shift) const;
+    enum class AssignResult { Assigned, NoCommand, UnnamedKey, Duplicate };
+    // Appends an unlocked keystroke to the command. A key without a name in
+    // the key-name table is refused, and so is a keystroke that any command
+    // already holds (its id goes to holder).
+    AssignResult AssignKeystroke(std::uint16_t id, std::uint16_t key, bool ctrl, bool alt,
+                                 bool shift, std::uint16_t* holder = nullptr);
+    enum class RemoveResult { Removed, NoCommand, NotFound, Locked };
+    RemoveResult RemoveKeystroke(std::uint16_t id, const CAccelsOb& keystroke);
+
 private:
     IAcceleratorTarget* m_frame = nullptr;
     IRegistryStore* m_store = nullptr;
@@ -142,6 +155,16 @@ private:
     std::string m_path;
     bool m_autoSave = false;
 };
+
+// The editor's duplicate text for a keystroke shown as `shown` held by the
+// command named `holder`.
+std::string AlreadyMappedText(const std::string& shown, const std::string& holder);
+// The key text the capture edit shows: "Ctrl", "Alt", "Shift" and the key's
+// name, joined by "+".
+std::string KeystrokeText(std::uint16_t key, bool ctrl, bool alt, bool shift);
+// Deletes the key of the saved keystrokes below its parent; nothing with an
+// empty path.
+void WipeSavedAccelerators(IRegistryStore& store, const std::string& path);
 
 // The registry value name and the key path of the user's keystrokes.
 constexpr const char* kKeyboardValueName = "Keyboard";

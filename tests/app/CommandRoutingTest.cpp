@@ -15,9 +15,6 @@ namespace {
 // Commands that stay disabled, each with the part of the program that is not
 // there yet or the reason the command has no handler.
 const std::map<int, const char*> kDisabled = {
-    {32501, "the Program Options dialog, the manual and the update check (issue 17)"},
-    {32502, "the Program Options dialog, the manual and the update check (issue 17)"},
-    {32579, "the Program Options dialog, the manual and the update check (issue 17)"},
     {32507, "the keyboard table names it, but the window routes no handler to it"},
     {32547, "the keyboard table names it, but the window routes no handler to it"},
     {32541, "the conversion library manager and batch conversion dialogs (issue 13)"},

@@ -122,7 +122,7 @@ TEST_F(WindowTest, OpensOnTheDefaultsOfAFreshWorkArea) {
 
     // Commands whose handlers come later are shown disabled; built ones work.
     EXPECT_TRUE(w.Action(32563)->isEnabled());
-    EXPECT_FALSE(w.Action(32501)->isEnabled());
+    EXPECT_FALSE(w.Action(32507)->isEnabled());
     EXPECT_TRUE(w.Action(32580)->isEnabled());
     EXPECT_TRUE(w.Action(32503)->isEnabled());
     // The View toggles follow their bars.

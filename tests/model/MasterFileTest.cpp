@@ -103,7 +103,7 @@ TEST_F(MasterFileTest, OptionsLineStartValuesAndKeyOrder) {
               "AutoUpdateInc=1, TurnOff=1000, OptionSel=0, FTPUpdate=Yes, ReportCopy=Yes, "
               "ReportDump=Yes, ReportUseLocalDir=Yes, ReportCompFiles=Yes, ReportDumpDiffs=Yes, "
               "DiffLinear=Yes, DiffIgnoreCase=No, DiffIgnoreIdent=No, DiffReportInter=No, "
-              "Editor=notepad.exe, Telnet=cmd (Windows built-in Telnet), ImportQVFile=, "
+              "Editor=, Telnet=cmd (Windows built-in Telnet), ImportQVFile=, "
               "ExportQVFile=, Sound=No, Trace=No, CloseLibrary=No, CloseWorkPad=No, "
               "AutoBasketCreate=Yes, UseBinExt=Yes, "
               "BinExtStr=.bmp .class .doc .exe .gif .jpeg .jpg .pdf .ppt .zip, "

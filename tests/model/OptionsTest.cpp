@@ -11,7 +11,7 @@ TEST(ProgramOptions, StartValues) {
     EXPECT_EQ(g_nTurnOff, 1000);
     EXPECT_TRUE(g_bFtpUpdate);
     EXPECT_TRUE(g_bDiffLinear);
-    EXPECT_EQ(g_strEditor, "notepad.exe");
+    EXPECT_EQ(g_strEditor, "");  // the platform's editor
     EXPECT_EQ(g_strTelnet, "cmd (Windows built-in Telnet)");
     EXPECT_EQ(g_strBinExtStr, g_strBinExtDefault);
     EXPECT_EQ(g_strTxtOpnStr, ".log .txt .com .bat .c .cpp .cxx .h .hpp .hxx .java");
