@@ -18,6 +18,7 @@
 #include "convert_ui/WorkPadRun.h"
 #include "app/HyperLink.h"
 #include "convert_ui/ui/AttributesDlg.h"
+#include "convert_ui/ui/DefinedMacrosDlg.h"
 #include "convert_ui/ui/InteractiveTextConversionDlg.h"
 #include "convert_ui/ui/TextConversionRulesDlg.h"
 #include "convert_ui/ui/InteractiveWorker.h"
@@ -45,7 +46,8 @@ CConversionCommands::~CConversionCommands() {
     delete m_workPad;
     delete m_attributes;
     delete m_rules;
-    g_bInteractiveShown = g_bAttributesShown = g_bRulesShown = false;
+    delete m_library;
+    g_bInteractiveShown = g_bAttributesShown = g_bRulesShown = g_bDefinedMacrosShown = false;
 }
 
 void CConversionCommands::Wire() {
@@ -68,6 +70,12 @@ void CConversionCommands::Wire() {
         g_bAttributesShown = false;
         m_attributes->hide();
     };
+    m_library = new CDefinedMacrosDlg(&f);
+    m_library->SetProgramData(&f.Data());
+    f.RegisterModelessDialog(m_library, HomeSlot::DefinedMacros, &g_bDefinedMacrosShown);
+    m_library->onWildSymbolChanged = [this] { m_attributes->ShowWildCardSymbol(); };
+    m_library->onToFindRep = [this](const CMacro& m) { MacroToWorkPad(m); };
+    m_workPad->onToLibrary = [this](bool add) { ExportMacro(add); };
     m_workPad->onMacroShown = [this](const CMacro& m) { m_attributes->SetMacroAttributes(m); };
     m_workPad->onHelp = [this] { m_rules->ShowRules(); };
     // The Attributes dialog keeps its distance while shown, and waits in the
@@ -103,6 +111,9 @@ void CConversionCommands::Wire() {
     f.SetCommandHandler(32641, [this] { m_workPad->FindNext(); });
     f.SetCommandHandler(32648, [this] { m_workPad->ReplaceNext(); });
 
+    f.SetCommandHandler(32636, [this] { ShowLibrary(); });
+    f.SetCommandHandler(32630, [this] { ShowLibrary(); });
+
     f.SetCommandHandler(32624, [this] { ClearText(); });
     f.SetCommandHandler(32656, [this] { ChangeCase(false); });
     f.SetCommandHandler(32658, [this] { ChangeCase(true); });
@@ -130,6 +141,41 @@ void CConversionCommands::Wire() {
 void CConversionCommands::ShowWorkPad() {
     m_workPad->ShowPad();
     ShowAttributesBeside();
+}
+
+void CConversionCommands::ShowLibrary() {
+    // The lists follow the live program data, which may have been loaded anew.
+    m_library->ShowWildCardSymbol();
+    m_library->FillMacroList();
+    m_library->RefillLibraryList();
+    m_library->ShowManager();
+}
+
+void CConversionCommands::ExportMacro(bool add) {
+    ShowLibrary();
+    if (!add) return;
+    const CMacro macro = CurrentMacro;
+    if (macro.Find.empty()) {
+        Prompter().Message("Empty \"Find\"", MsgIcon::Warning);
+        m_workPad->FindBox()->setFocus();
+        return;
+    }
+    if (!IsMacroNewToLibrary(m_frame.Data().m_LibraryList, g_nLibIndex, macro)) {
+        Prompter().Message("Macro already listed in the library.", MsgIcon::Warning);
+        return;
+    }
+    m_library->AppendMacro(macro);
+    if (g_bCloseWorkPad) {
+        g_bAttributesShown = false;
+        m_attributes->hide();
+    }
+}
+
+void CConversionCommands::MacroToWorkPad(const CMacro& macro) {
+    m_workPad->SetCurrentMacro(macro);
+    g_bInteractiveShown = true;
+    if (!g_bAttributesShown) ShowAttributesBeside();
+    m_workPad->ShowPad();
 }
 
 void CConversionCommands::ShowAttributesBeside() {

@@ -7,10 +7,12 @@
 #include <string>
 
 class CMainFrame;
+class CMacro;
 class CInteractiveWorker;
 class CInteractiveTextConversionDlg;
 class CAttributesDlg;
 class CTextConversionRulesDlg;
+class CDefinedMacrosDlg;
 
 class CConversionCommands {
 public:
@@ -26,6 +28,7 @@ public:
     CInteractiveWorker& Worker() { return *m_worker; }
     CAttributesDlg* Attributes() { return m_attributes; }
     CTextConversionRulesDlg* Rules() { return m_rules; }
+    CDefinedMacrosDlg* Library() { return m_library; }
 
     // Runs a modal dialog of these commands (through g_runModalHook when a
     // test installed one).
@@ -44,6 +47,11 @@ public:
     void ClearAllTabs();
     void ViewLineBreaksOfActiveWindow();
     void TabulateOrSql(bool sql);
+    void ShowLibrary();
+    // The WorkPad's "To library": shows the manager; with add, appends the current macro.
+    void ExportMacro(bool add);
+    // The manager's "Export selected macro to Workpad".
+    void MacroToWorkPad(const CMacro& macro);
 
 private:
     void ShowInOutputWindow(const std::string& text);
@@ -54,5 +62,6 @@ private:
     CInteractiveTextConversionDlg* m_workPad = nullptr;
     CAttributesDlg* m_attributes = nullptr;
     CTextConversionRulesDlg* m_rules = nullptr;
+    CDefinedMacrosDlg* m_library = nullptr;
     std::function<void(int)> m_previousUsageHandler;
 };
