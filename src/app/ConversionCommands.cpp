@@ -19,6 +19,10 @@
 #include "app/HyperLink.h"
 #include "convert_ui/ui/AttributesDlg.h"
 #include "convert_ui/ui/DefinedMacrosDlg.h"
+#include "convert_ui/ui/BatchTextConversionDlg.h"
+#include "app/MainPresenter.h"
+#include "model/ProgramData.h"
+#include <QApplication>
 #include "convert_ui/ui/InteractiveTextConversionDlg.h"
 #include "convert_ui/ui/TextConversionRulesDlg.h"
 #include "convert_ui/ui/InteractiveWorker.h"
@@ -40,8 +44,9 @@ int CConversionCommands::RunModal(QDialog& dlg) { return RunDialogModal(dlg); }
 CConversionCommands::CConversionCommands(CMainFrame& frame) : m_frame(frame) {}
 
 CConversionCommands::~CConversionCommands() {
-    // The worker goes first: it may still hand a result to the windows.
+    // The workers go first: they may still hand a result to the windows.
     m_worker.reset();
+    delete m_batch;
     CHyperLink::s_usageHandler = m_previousUsageHandler;
     delete m_workPad;
     delete m_attributes;
@@ -76,6 +81,41 @@ void CConversionCommands::Wire() {
     m_library->onWildSymbolChanged = [this] { m_attributes->ShowWildCardSymbol(); };
     m_library->onToFindRep = [this](const CMacro& m) { MacroToWorkPad(m); };
     m_workPad->onToLibrary = [this](bool add) { ExportMacro(add); };
+    m_batch = new CBatchTextConversionDlg(&f);
+    m_batch->SetProgramData(&f.Data());
+    f.RegisterModelessDialog(m_batch, HomeSlot::BatchTextConversion, &g_bBatchShown);
+    f.RegisterModelessDialog(&m_batch->OutputFilenames(), HomeSlot::OutputFilenames, &g_bOutputFilenamesShown);
+    f.RegisterModelessDialog(&m_batch->Preview(), HomeSlot::FindReplacePreview, &g_bFindReplacePreviewShown);
+    auto basketItems = [this](bool selectedOnly) {
+        CProgramData& d = m_frame.Data();
+        const int p = d.GetCurProject(), s = d.GetCurSession(), b = d.GetCurBasket();
+        std::vector<CFileItem> items;
+        if (!selectedOnly) return d.GetBasketItems(p, s, b);
+        for (int row : m_frame.Presenter().SelectedFileRows())
+            if (row < d.GetFileItemCount(p, s, b)) items.push_back(d.GetFileItem(p, s, b, row));
+        return items;
+    };
+    m_batch->selectedFileItems = [basketItems] { return basketItems(true); };
+    m_batch->basketFileItems = [basketItems] { return basketItems(false); };
+    m_batch->onShowLibrary = [this] { ShowLibrary(); };
+    m_batch->selectedLibraryName = [this] { return m_library->GetSelectedLibraryName(); };
+    m_batch->outputWindowText = [] { return GetOutputWindowText(); };
+    m_batch->onJumpToSource = [this](const std::string& source, int line, int start, int end) {
+        SetInputWindowText(source);
+        if (CTextRichEdit* in = g_pInputWindow) {
+            QTextCursor c(in->document());
+            const int n = in->document()->characterCount() - 1;
+            c.setPosition(std::clamp(start, 0, n));
+            c.setPosition(std::clamp(end, 0, n), QTextCursor::KeepAnchor);
+            in->setTextCursor(c);
+            in->ensureCursorVisible();
+        }
+        (void)line;
+        g_bInteractiveShown = true;
+        if (!g_bAttributesShown) ShowAttributesBeside();
+        m_workPad->show();
+        m_workPad->raise();
+    };
     m_workPad->onMacroShown = [this](const CMacro& m) { m_attributes->SetMacroAttributes(m); };
     m_workPad->onHelp = [this] { m_rules->ShowRules(); };
     // The Attributes dialog keeps its distance while shown, and waits in the
@@ -112,6 +152,15 @@ void CConversionCommands::Wire() {
     f.SetCommandHandler(32648, [this] { m_workPad->ReplaceNext(); });
 
     f.SetCommandHandler(32636, [this] { ShowLibrary(); });
+    f.SetCommandHandler(32629, [this] { ConvertFiles(); });
+    f.SetCommandHandler(32588, [this] {
+        OpenTextConversionDialog(QGuiApplication::keyboardModifiers() & Qt::ControlModifier);
+    });
+    f.SetCommandHandler(32541, [this] { m_batch->OnDelOutput(); });
+    f.SetCommandHandler(32542, [this] { m_batch->OpenInputInEditor(); });
+    f.SetCommandHandler(32543, [this] { m_batch->OnDelInput(); });
+    f.SetCommandHandler(32544, [this] { m_batch->SelectAllInputFiles(); });
+    f.SetCommandHandler(32545, [this] { m_batch->SpecifyOutputName(); });
     f.SetCommandHandler(32630, [this] { ShowLibrary(); });
 
     f.SetCommandHandler(32624, [this] { ClearText(); });
@@ -149,6 +198,28 @@ void CConversionCommands::ShowLibrary() {
     m_library->FillMacroList();
     m_library->RefillLibraryList();
     m_library->ShowManager();
+}
+
+void CConversionCommands::ConvertFiles() {
+    if (g_nWorkMode != 0 && g_nWorkMode != 1) {
+        Prompter().Message("Invalid work-mode.", MsgIcon::Warning);
+        return;
+    }
+    m_batch->ShowWindow();
+}
+
+void CConversionCommands::OpenTextConversionDialog(bool hideAll) {
+    if (!hideAll) {
+        ConvertFiles();
+        return;
+    }
+    m_batch->reject();
+    m_library->reject();
+    g_bRulesShown = false;
+    m_rules->hide();
+    m_workPad->hide();
+    m_attributes->hide();
+    g_bInteractiveShown = g_bAttributesShown = false;
 }
 
 void CConversionCommands::ExportMacro(bool add) {

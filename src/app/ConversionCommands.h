@@ -13,6 +13,7 @@ class CInteractiveTextConversionDlg;
 class CAttributesDlg;
 class CTextConversionRulesDlg;
 class CDefinedMacrosDlg;
+class CBatchTextConversionDlg;
 
 class CConversionCommands {
 public:
@@ -29,6 +30,7 @@ public:
     CAttributesDlg* Attributes() { return m_attributes; }
     CTextConversionRulesDlg* Rules() { return m_rules; }
     CDefinedMacrosDlg* Library() { return m_library; }
+    CBatchTextConversionDlg* Batch() { return m_batch; }
 
     // Runs a modal dialog of these commands (through g_runModalHook when a
     // test installed one).
@@ -48,6 +50,10 @@ public:
     void ViewLineBreaksOfActiveWindow();
     void TabulateOrSql(bool sql);
     void ShowLibrary();
+    // "Convert files": the batch window of the conversion work mode.
+    void ConvertFiles();
+    // "Open Text Conversion dialog": with Ctrl held hides the conversion windows.
+    void OpenTextConversionDialog(bool hideAll);
     // The WorkPad's "To library": shows the manager; with add, appends the current macro.
     void ExportMacro(bool add);
     // The manager's "Export selected macro to Workpad".
@@ -63,5 +69,6 @@ private:
     CAttributesDlg* m_attributes = nullptr;
     CTextConversionRulesDlg* m_rules = nullptr;
     CDefinedMacrosDlg* m_library = nullptr;
+    CBatchTextConversionDlg* m_batch = nullptr;
     std::function<void(int)> m_previousUsageHandler;
 };

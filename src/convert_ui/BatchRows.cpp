@@ -171,6 +171,21 @@ BatchCheck ValidateListForConversion(std::vector<CFindRepPreview>& rows, bool co
                 "Continue?\r\n"};
 }
 
+int InstanceImage(const CFindRepInstance& inst) {
+    const int b = inst.ImageNo;
+    const bool late = inst.StepNo != 0 && inst.KeepSteps == 0;
+    if (inst.Skip) return late ? b + 2 : b + 4;
+    if (inst.Changed) return late ? b + 4 : b + 6;
+    return b;
+}
+
+std::string DescribeInstance(const CFindRepInstance& inst, bool usingCurrentMacro, const CMacro& current,
+                             const std::string& libraryName) {
+    if (usingCurrentMacro) return "Using current macro: {" + current.Find + "}{" + current.Replace + "}";
+    return "Library: " + libraryName + ",  " + "Macro: " + std::to_string(inst.MacroIndex + 1) + ",  " +
+           "Instance: " + std::to_string(inst.InstanceNo + 1) + ".";
+}
+
 int CommitRows(CLibraryList& snap, std::string& skipped) {
     snap.CurrentLibrary = snap.m_Run.nLibraryIndex >= 0 ? snap.m_Run.nLibraryIndex : g_nSelectedLibraryIndex;
     snap.RunKind = 2;
@@ -260,8 +275,9 @@ bool CBatchRunner::Start(BatchMode mode) {
     snap.Previews = m_live.Previews;
     snap.m_Run = MakeConversionRun();
     snap.m_Run.nBatchStep = static_cast<int>(mode);
-    snap.m_Run.bUseCurrentMacro = mode == BatchMode::Instances ? false : (mode == BatchMode::Convert && useCurrentMacro);
+    snap.m_Run.bUseCurrentMacro = mode != BatchMode::Commit && useCurrentMacro;
     snap.m_Run.currentMacro = CurrentMacro;
+    snap.m_Run.nLibraryIndex = g_nSelectedLibraryIndex;  // the library of this run, fixed at its start
     snap.m_Run.pProgress = nullptr;
     std::weak_ptr<bool> alive = AliveTokens()[this];
     auto postIfAlive = [this, alive](std::function<void()> task) {

@@ -51,6 +51,13 @@ struct BatchCheck {
 // instances).
 BatchCheck ValidateListForConversion(std::vector<CFindRepPreview>& rows, bool convertRun);
 
+// The image of an instance row: base image, then Skip and Changed by the
+// step that found it and its trailing flag.
+int InstanceImage(const CFindRepInstance& inst);
+// The description of an instance in the hint box.
+std::string DescribeInstance(const CFindRepInstance& inst, bool usingCurrentMacro, const CMacro& current,
+                             const std::string& libraryName);
+
 // ---- Runs
 enum class BatchMode { Convert = 0, Instances = 1, Commit = 2 };
 
@@ -71,7 +78,9 @@ public:
     std::function<void(int row, int image)> onRowImage;
 
     bool previewReady = false;
-    bool useCurrentMacro = true;
+    // The batch applies the selected library in every run; it never falls
+    // back on the WorkPad's macro on its own.
+    bool useCurrentMacro = false;
     // What the last commit left untouched and why, one "   name: why" line each.
     std::string skippedReport;
 

@@ -401,3 +401,169 @@ TEST_F(LibraryCommandsTest, WorkPadToLibraryAndAttributesButtons) {
 }
 
 }  // namespace
+
+// ---- the batch window
+#include <QCoreApplication>
+#include <QTableView>
+#include <QThread>
+
+#include "convert_ui/ui/BatchTextConversionDlg.h"
+#include "model/FileItem.h"
+
+namespace {
+
+class BatchWindowTest : public LibraryCommandsTest {
+protected:
+    void OpenBatch(int files, const std::string& text) {
+        Open();
+        Libs().Clear();
+        CLibrary l("Animals");
+        l.MacroList.emplace_back("cat", "dog");
+        Libs().Append(l);
+        g_nLibIndex = 0;
+        Libs().CurrentLibrary = 0;
+        lib->RefillLibraryList();
+        std::filesystem::create_directories(Files() + "/batch");
+        items.clear();
+        for (int i = 0; i < files; ++i) {
+            CFileItem it("f" + std::to_string(i) + ".txt");
+            it.LocalDir = Files() + "/batch/";
+            it.FileType = "local";
+            WriteFile(it.GetLocalPath(), text);
+            items.push_back(it);
+        }
+        ASSERT_TRUE(frame->IsCommandEnabled(32629));
+        frame->ExecuteCommand(32629);
+        batch = frame->ConversionCommands().Batch();
+        ASSERT_NE(batch, nullptr);
+        batch->selectedFileItems = [this] { return items; };
+        batch->basketFileItems = [this] { return items; };
+    }
+    void WaitIdle() {
+        for (int i = 0; i < 2000 && batch->Runner().IsRunning(); ++i) {
+            QCoreApplication::processEvents();
+            QThread::msleep(2);
+        }
+        ASSERT_FALSE(batch->Runner().IsRunning());
+    }
+    std::string Out(int i) { return ReadFile(Files() + "/batch/" + std::to_string(i + 1) + "_f" + std::to_string(i) + ".txt"); }
+    std::vector<CFileItem> items;
+    CBatchTextConversionDlg* batch = nullptr;
+};
+
+TEST_F(BatchWindowTest, ConvertAtOnceThenPreviewSkipEditAndCommit) {
+    OpenBatch(3, "one cat, two cat\r\n");
+    EXPECT_TRUE(batch->isVisible());
+    EXPECT_EQ(batch->windowTitle(), "Batch Text Conversion (Preview)");
+    Press(*batch, "1510");
+    EXPECT_EQ(batch->windowTitle(), "Batch Text Conversion");
+
+    // Convert with an empty list is refused first.
+    Press(*batch, "1348");
+    EXPECT_EQ(prompter.Messages().back(), "The list must contain filenames that you want to convert. Empty list.");
+    Press(*batch, "1737");
+    ASSERT_EQ(batch->InputList()->topLevelItemCount(), 3);
+    Press(*batch, "1737");  // all three again: already present
+    EXPECT_NE(prompter.Messages().back().find("Already present in the list:\r\n"), std::string::npos);
+    Press(*batch, "1348");
+    EXPECT_EQ(prompter.Messages().back().rfind("Following files in the list has no output information.", 0), 0u);
+
+    // Names through the Output Filenames window: "_" enumerated in front.
+    Press(*batch, "1855");
+    COutputFilenamesDlg& names = batch->OutputFilenames();
+    EXPECT_EQ(names.windowTitle(), "Output Filenames");
+    EXPECT_TRUE(names.isVisible());
+    Press(names, "1822");  // same as input names, the base of the customised names
+    EXPECT_EQ(batch->InputList()->topLevelItem(2)->text(1).toStdString(), items[2].GetLocalPath());
+    Press(names, "1857");
+    Press(names, "1394");
+    EXPECT_EQ(batch->InputList()->topLevelItem(2)->text(1).toStdString(), Files() + "/batch/3_f2.txt");
+
+    Press(*batch, "1348");
+    WaitIdle();
+    EXPECT_EQ(Out(0), "one dog, two dog\n");
+    EXPECT_EQ(Out(2), "one dog, two dog\n");
+
+    // Preview: build the instances (twice: not appended again).
+    Press(*batch, "1510");
+    for (int k = 0; k < 2; ++k) {
+        Press(*batch, "1796");
+        WaitIdle();
+    }
+    EXPECT_TRUE(batch->Runner().previewReady);
+    int total = 0;
+    for (const auto& p : Libs().Previews) total += int(p.Instances.size());
+    EXPECT_EQ(total, 6);
+    EXPECT_EQ(batch->InputList()->topLevelItem(0)->data(0, Qt::UserRole).toInt(), 15);
+
+    // Skip the first instance of row 0, edit the second of row 1.
+    batch->ShowCurrentRow(0);
+    batch->InstanceList()->selectRow(0);
+    batch->OnInstanceClicked(false);
+    EXPECT_TRUE(batch->Preview().isVisible());
+    EXPECT_EQ(batch->Preview().windowTitle(), "Find and Replace Preview");
+    Press(*batch, "1800");
+    EXPECT_TRUE(Libs().Previews[0].Instances[0].Skip);
+    EXPECT_EQ(batch->InstanceList()->model()->index(0, 0).data(Qt::UserRole).toInt(), 10);
+    batch->ShowCurrentRow(1);
+    batch->InstanceList()->selectRow(1);
+    batch->OnInstanceClicked(false);
+    Press(*batch, "1806");
+    EXPECT_NE(prompter.Messages().back().find("Operation ignored."), std::string::npos);
+    batch->Preview().Lower()->setPlainText("bird");
+    Press(*batch, "1806");
+    EXPECT_TRUE(Libs().Previews[1].Instances[1].Changed);
+
+    Press(*batch, "1792");
+    WaitIdle();
+    EXPECT_EQ(Out(0), "one cat, two dog\n");
+    EXPECT_EQ(Out(1), "one dog, two bird\n");
+    EXPECT_EQ(Out(2), "one dog, two dog\n");
+    Press(*batch, "1792");
+    EXPECT_EQ(prompter.Messages().back(), "There is no instance in memory from last Preview operation.");
+
+    // The context menu commands of the main window reach the rows.
+    frame->ExecuteCommand(32544);
+    frame->ExecuteCommand(32541);
+    EXPECT_TRUE(Libs().Previews[0].OutputName.empty());
+    frame->ExecuteCommand(32543);
+    EXPECT_EQ(batch->InputList()->topLevelItemCount(), 0);
+    Press(*batch, "2");
+    EXPECT_FALSE(batch->isVisible());
+    EXPECT_FALSE(names.isVisible());
+}
+
+TEST_F(BatchWindowTest, ACommitFromAStalePreviewSaysWhichFileWasSkipped) {
+    OpenBatch(2, "cat\r\n");
+    Press(*batch, "1737");
+    batch->SelectAllInputFiles();
+    Press(batch->OutputFilenames(), "1822");
+    Press(batch->OutputFilenames(), "1394");
+    Press(*batch, "1796");
+    WaitIdle();
+    WriteFile(items[1].GetLocalPath(), "dog\r\n");
+    Press(*batch, "1792");
+    WaitIdle();
+    EXPECT_NE(prompter.Messages().back().find("f1.txt: changed since its preview"), std::string::npos);
+    EXPECT_EQ(Out(0), "dog\n");
+    EXPECT_FALSE(std::filesystem::exists(Files() + "/batch/2_f1.txt"));
+}
+
+TEST_F(BatchWindowTest, AThousandFilesKeepTheInstanceListAModelView) {
+    std::string text;
+    while (text.size() < 10000) text += "a cat sat on the mat with a hat\r\n";
+    OpenBatch(1000, text);
+    Press(*batch, "1737");
+    Press(*batch, "1796");
+    WaitIdle();
+    batch->ShowCurrentRow(500);
+    QTableView* view = batch->InstanceList();
+    EXPECT_GT(view->model()->rowCount(), 300);
+    // One model, no widget per row.
+    EXPECT_EQ(view->findChildren<QLabel*>().size(), 0);
+    view->selectRow(view->model()->rowCount() - 1);
+    batch->OnInstanceClicked(false);
+    EXPECT_EQ(batch->Preview().Upper()->toPlainText(), "cat");
+}
+
+}  // namespace

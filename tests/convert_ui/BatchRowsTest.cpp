@@ -106,6 +106,26 @@ TEST(BatchValidation, RefusalsAndTheOverwriteQuestion) {
     EXPECT_EQ(ResolveOutputPath("/i/a.txt", "out/a.txt"), "/i/out/a.txt");
 }
 
+TEST(InstanceRows, ImageAndDescription) {
+    CFindRepInstance i;
+    EXPECT_EQ(InstanceImage(i), 6);
+    i.Skip = 1;
+    EXPECT_EQ(InstanceImage(i), 10);  // first macro step
+    i.StepNo = 2;
+    EXPECT_EQ(InstanceImage(i), 8);
+    i.KeepSteps = 1;
+    EXPECT_EQ(InstanceImage(i), 10);
+    i.Skip = 0;
+    i.Changed = 1;
+    EXPECT_EQ(InstanceImage(i), 12);
+    i.KeepSteps = 0;
+    EXPECT_EQ(InstanceImage(i), 10);
+    i.MacroIndex = 1;
+    i.InstanceNo = 4;
+    EXPECT_EQ(DescribeInstance(i, false, CMacro(), "L"), "Library: L,  Macro: 2,  Instance: 5.");
+    EXPECT_EQ(DescribeInstance(i, true, CMacro("f", "r"), "L"), "Using current macro: {f}{r}");
+}
+
 class BatchRunnerTest : public ::testing::Test {
 protected:
     void SetUp() override {
