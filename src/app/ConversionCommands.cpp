@@ -81,6 +81,8 @@ void CConversionCommands::Wire() {
     m_library->onWildSymbolChanged = [this] { m_attributes->ShowWildCardSymbol(); };
     m_library->onToFindRep = [this](const CMacro& m) { MacroToWorkPad(m); };
     m_workPad->onToLibrary = [this](bool add) { ExportMacro(add); };
+    m_library->outputWindowText = [] { return GetOutputWindowText(); };
+    m_library->onExecuteLibrary = [this] { ExecuteLibrary(); };
     m_batch = new CBatchTextConversionDlg(&f);
     m_batch->SetProgramData(&f.Data());
     f.RegisterModelessDialog(m_batch, HomeSlot::BatchTextConversion, &g_bBatchShown);
@@ -102,14 +104,20 @@ void CConversionCommands::Wire() {
     m_batch->outputWindowText = [] { return GetOutputWindowText(); };
     m_batch->onJumpToSource = [this](const std::string& source, int line, int start, int end) {
         SetInputWindowText(source);
-        if (CTextRichEdit* in = g_pInputWindow) {
+        // The text arrives through the window thread's queue; the selection follows it.
+        PostToGui([source, start, end] {
+            CTextRichEdit* in = g_pInputWindow;
+            if (!in) return;
             QTextCursor c(in->document());
             const int n = in->document()->characterCount() - 1;
-            c.setPosition(std::clamp(start, 0, n));
-            c.setPosition(std::clamp(end, 0, n), QTextCursor::KeepAnchor);
+            const auto at = [&](int offset) {
+                return std::clamp(BoxPositionOfOffset(source, std::size_t(std::max(offset, 0))), 0, n);
+            };
+            c.setPosition(at(start));
+            c.setPosition(at(end), QTextCursor::KeepAnchor);
             in->setTextCursor(c);
             in->ensureCursorVisible();
-        }
+        });
         (void)line;
         g_bInteractiveShown = true;
         if (!g_bAttributesShown) ShowAttributesBeside();
@@ -153,6 +161,8 @@ void CConversionCommands::Wire() {
 
     f.SetCommandHandler(32636, [this] { ShowLibrary(); });
     f.SetCommandHandler(32629, [this] { ConvertFiles(); });
+    f.SetCommandHandler(32631, [this] { m_library->ExecuteLibrary(); });
+    f.SetCommandHandler(32657, [this] { m_library->MakeLibraryFromOutput(); });
     f.SetCommandHandler(32588, [this] {
         OpenTextConversionDialog(QGuiApplication::keyboardModifiers() & Qt::ControlModifier);
     });
@@ -198,6 +208,23 @@ void CConversionCommands::ShowLibrary() {
     m_library->FillMacroList();
     m_library->RefillLibraryList();
     m_library->ShowManager();
+}
+
+void CConversionCommands::ExecuteLibrary() {
+    // The run sees the libraries as they are now; later edits do not reach it.
+    g_bInputShowsTitle = false;
+    const std::string text = m_workPad->Input()->GetText();
+    auto snapshot = std::make_shared<WorkPadSnapshot>(
+        TakeWorkPadSnapshot(m_frame.Data().m_LibraryList, CurrentMacro, g_nLibIndex, 1));
+    m_worker->Start(
+        [snapshot, text](std::string& result, std::string& marker) {
+            return RunWorkPadConversion(*snapshot, text, result, marker, &g_bConversionBreak);
+        },
+        [this](const std::string& result, QTextDocument* document) {
+            if (document) m_workPad->ShowOutputDocument(document);
+            else SetOutputWindowText(result);
+        },
+        "(lib) over", true);
 }
 
 void CConversionCommands::ConvertFiles() {

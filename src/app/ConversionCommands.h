@@ -50,6 +50,8 @@ public:
     void ViewLineBreaksOfActiveWindow();
     void TabulateOrSql(bool sql);
     void ShowLibrary();
+    // The active library over the Input window text, on the worker.
+    void ExecuteLibrary();
     // "Convert files": the batch window of the conversion work mode.
     void ConvertFiles();
     // "Open Text Conversion dialog": with Ctrl held hides the conversion windows.

@@ -1,6 +1,7 @@
 #include "convert_ui/LibraryEditing.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <set>
 
 #include "model/Globals.h"
@@ -297,4 +298,38 @@ int DeleteTypeCards(CWildTypeManager& store, const std::vector<int>& selected) {
 void ToggleSkipped(CWildTypeManager& store, const std::vector<int>& selected) {
     for (int i : Valid(selected, store.TypeCards.size()))
         store.TypeCards[i].IsSkipped = store.TypeCards[i].IsSkipped ? 0 : 1;
+}
+
+void InsertImportedLibraries(CLibraryList& target, int position, const CLibraryList& source,
+                             const std::vector<int>& selection) {
+    if (position < -1 || position >= target.GetCount()) position = target.GetCount() - 1;
+    int at = position + 1;
+    for (int e : selection) {
+        if (!source.IsValidIndex(e)) continue;
+        CLibrary copy = source[e];
+        copy.LibName = "(i) " + copy.LibName;
+        target.Libraries.insert(target.Libraries.begin() + at, std::move(copy));
+        ++at;
+    }
+}
+
+std::vector<std::string> SplitOutputTextLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t cr = text.find('\r', from);
+        if (cr == std::string::npos) {
+            lines.push_back(text.substr(from));
+            return lines;
+        }
+        lines.push_back(text.substr(from, cr - from));
+        from = std::min(text.size(), cr + 2);
+    }
+}
+
+bool IsReservedLibraryPath(const std::string& path, const std::string& reserved) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (fs::exists(path, ec) && fs::exists(reserved, ec)) return fs::equivalent(path, reserved, ec);
+    return fs::path(path).lexically_normal() == fs::path(reserved).lexically_normal();
 }

@@ -92,3 +92,16 @@ void SwapTypeCards(CWildTypeManager& store, int a, int b);
 // Deletes the selected cards; returns the row to show afterwards, or -1.
 int DeleteTypeCards(CWildTypeManager& store, const std::vector<int>& selected);
 void ToggleSkipped(CWildTypeManager& store, const std::vector<int>& selected);
+
+// ---- Library exchange
+// Inserts copies of the chosen source libraries, named "(i) " + name, after
+// target library position, in the order chosen. A position outside -1 ..
+// last is taken as the end; selection indices the source lacks are passed over.
+void InsertImportedLibraries(CLibraryList& target, int position, const CLibraryList& source,
+                             const std::vector<int>& selection);
+// The Output text cut at each CR (the CR and the one character after it
+// dropped); a text ending in a line break yields a final empty line.
+std::vector<std::string> SplitOutputTextLines(const std::string& text);
+// True when path names the program's own library file (the same file when
+// both exist, else the same normalised path).
+bool IsReservedLibraryPath(const std::string& path, const std::string& reserved);

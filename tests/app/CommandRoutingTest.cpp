@@ -34,12 +34,10 @@ const std::map<int, const char*> kDisabled = {
     {32616, "the diff windows, the File Diff Manager and the master palette (issue 16)"},
     {32617, "the diff windows, the File Diff Manager and the master palette (issue 16)"},
     {32618, "the diff windows, the File Diff Manager and the master palette (issue 16)"},
-    {32631, "the library run and the library made from the Output text are not built yet"},
     {32633, "the Key-Lookup and Token Parameter libraries have no description of their own"},
     {32634, "the Key-Lookup and Token Parameter libraries have no description of their own"},
     {32637, "the Key-Lookup and Token Parameter libraries have no description of their own"},
     {32638, "the Key-Lookup and Token Parameter libraries have no description of their own"},
-    {32657, "the library run and the library made from the Output text are not built yet"},
     {32597, "the cross listing of the Input and Output windows comes with the report dialogs (issue 15)"},
     {32603, "the keyboard table names it, but the window routes no handler to it"},
 };

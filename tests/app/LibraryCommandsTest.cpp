@@ -567,3 +567,79 @@ TEST_F(BatchWindowTest, AThousandFilesKeepTheInstanceListAModelView) {
 }
 
 }  // namespace
+
+// ---- library exchange and the library run
+#include "app/TextWindows.h"
+#include "app/TextRichEdit.h"
+#include "compare/TextAccess.h"
+#include "convert_ui/ui/InteractiveWorker.h"
+#include "model/WorkArea.h"
+#include "remote/FtpWorker.h"
+
+namespace {
+
+TEST_F(LibraryCommandsTest, ExportImportGenerateAndRun) {
+    Open();
+    Libs().Clear();
+    for (const char* n : {"A", "B", "C"}) Libs().Append(CLibrary(n));
+    Libs()[0].MacroList.emplace_back("red", "blue");
+    Libs()[2].MacroList.emplace_back("one", "two");
+    g_nLibIndex = 1;
+    Libs().CurrentLibrary = 1;
+    lib->RefillLibraryList();
+    lib->FillMacroList();
+
+    // Export refuses the program's own library file, then writes A and C.
+    const std::string file = Files() + "/exported.txt";
+    Select(lib->LibraryList(), {0, 2});
+    prompter.texts = {g_strLibraryInfoDir + "_qvl_library.txt", file};
+    Press(*lib, "1697");
+    ASSERT_GE(prompter.Messages().size(), 2u);
+    EXPECT_NE(prompter.Messages()[prompter.Messages().size() - 2].find(" is a reserved name."), std::string::npos);
+    EXPECT_EQ(prompter.Messages().back(), "Selected library dumped to:\r\n   " + file);
+    EXPECT_EQ(Libs().GetCount(), 3);
+    Select(lib->LibraryList(), {});
+    Press(*lib, "1697");
+    EXPECT_EQ(prompter.Messages().back(), "No library selected.");
+
+    // Import both after library 1: "(i) A" at 2 and "(i) C" at 3; B stays active.
+    Select(lib->LibraryList(), {1});
+    prompter.texts = {file};
+    NextModal([](QDialog& d) {
+        auto* list = d.findChild<QTreeWidget*>();
+        ASSERT_NE(list, nullptr);
+        ASSERT_EQ(list->topLevelItemCount(), 2);
+        list->selectAll();
+    });
+    Press(*lib, "1704");
+    EXPECT_EQ(Libs().GetLibNames(), (std::vector<std::string>{"A", "B", "(i) A", "(i) C", "C"}));
+    EXPECT_EQ(Libs()[2].MacroList[0].Replace, "blue");
+    EXPECT_EQ(g_nLibIndex, 1);
+    EXPECT_EQ(lib->GetSelectedLibraryName(), "B");
+
+    // A library from the Output text: a final line break asks first.
+    SetOutputWindowText("");
+    Press(*lib, "1320");
+    EXPECT_EQ(prompter.Messages().back(), "Output Window has no text.");
+    SetOutputWindowText("cat\r\ndog\r\n");
+    prompter.answers = {Answer::Yes};
+    prompter.texts = {std::string("Pets")};
+    frame->ExecuteCommand(32657);
+    EXPECT_EQ(prompter.Questions().back().rfind("Output text seems to have odd number of line.", 0), 0u);
+    EXPECT_EQ(Libs().GetLibName(2), "Pets");
+    EXPECT_EQ(g_nLibIndex, 2);
+    ASSERT_EQ(Libs()[2].MacroList.size(), 2u);
+    EXPECT_EQ(Libs()[2].MacroList[0].Find, "cat");
+    EXPECT_EQ(Libs()[2].MacroList[1].Find, "");
+    Libs()[2].MacroList.pop_back();
+
+    // The library run converts the Input window text on the worker.
+    frame->ConversionCommands().WorkPad().Input()->SetWindowTextFromString("a cat sat");
+    ASSERT_TRUE(frame->IsCommandEnabled(32631));
+    frame->ExecuteCommand(32631);
+    Libs()[2].MacroList[0].Replace = "later";  // edits after the start do not reach the run
+    ASSERT_TRUE(frame->ConversionCommands().Worker().WaitIdle(5000));
+    EXPECT_EQ(frame->ConversionCommands().WorkPad().Output()->GetText(), "a dog sat");
+}
+
+}  // namespace

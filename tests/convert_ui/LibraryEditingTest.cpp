@@ -7,6 +7,7 @@
 #include "convert/LibraryFile.h"
 #include "convert_ui/LibraryEditing.h"
 #include "model/Globals.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -212,6 +213,38 @@ TEST(LibraryEditing, EditedLibraryFileReadsBackTheSame) {
     EXPECT_EQ(lib.DelimList.back().EndDelim, ">>");
     EXPECT_EQ(lib.WildTypeManager.WildCard, "%");
     EXPECT_EQ(TypeCardNames(lib.WildTypeManager), TypeCardNames(libs[0].WildTypeManager));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(LibraryExchange, ImportMergeSplitAndReservedPath) {
+    CLibraryList target, source;
+    for (const char* n : {"t0", "t1", "t2"}) target.Append(CLibrary(n));
+    for (const char* n : {"A", "B", "C"}) source.Append(CLibrary(n));
+    source[0].MacroList.emplace_back("x", "y");
+    InsertImportedLibraries(target, 1, source, {0, 2, 7, -1});
+    EXPECT_EQ(target.GetLibNames(), (std::vector<std::string>{"t0", "t1", "(i) A", "(i) C", "t2"}));
+    EXPECT_EQ(target[2].MacroList.size(), 1u);
+    // Importing an imported one again; a bad position appends.
+    CLibraryList again;
+    again.Append(target[2]);
+    InsertImportedLibraries(target, 99, again, {0});
+    EXPECT_EQ(target.GetLibName(5), "(i) (i) A");
+    InsertImportedLibraries(target, 0, source, {});
+    EXPECT_EQ(target.GetCount(), 6);
+
+    EXPECT_EQ(SplitOutputTextLines("a\r\nb"), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(SplitOutputTextLines("a\r\nb\r\n"), (std::vector<std::string>{"a", "b", ""}));
+
+    TempDir dir;
+    const std::string reserved = dir / "_qvl_library.txt";
+    WriteFile(reserved, "x");
+    EXPECT_TRUE(IsReservedLibraryPath(dir.dir() + "./_qvl_library.txt", reserved));
+    std::filesystem::create_symlink(reserved, dir / "link.txt");
+    EXPECT_TRUE(IsReservedLibraryPath(dir / "link.txt", reserved));
+    EXPECT_FALSE(IsReservedLibraryPath(dir / "_QVL_library.txt", reserved));
 }
 
 }  // namespace

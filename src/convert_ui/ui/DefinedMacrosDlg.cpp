@@ -1,5 +1,6 @@
 #include "convert_ui/ui/DefinedMacrosDlg.h"
 
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -19,6 +20,7 @@
 #include "convert_ui/ui/ModalRun.h"
 #include "convert_ui/ui/WildCardManagerDlg.h"
 #include "model/Globals.h"
+#include "model/WorkArea.h"
 #include "model/ProgramData.h"
 #include "platform/Prompter.h"
 
@@ -141,8 +143,6 @@ CDefinedMacrosDlg::CDefinedMacrosDlg(QWidget* parent) : QDialog(parent) {
     const double widths[] = {0.19, 0.11, 0.11, 0.19, 0.11, 0.14, 0.11};
     for (int c = 0; c < 7; ++c) m_macros->setColumnWidth(c, int(widths[c] * 640));
 
-    // The run commands of the library file work come with the library run.
-    for (const char* id : {"1320", "1704", "1697", "1350"}) findChild<QPushButton*>(id)->setEnabled(false);
 
     auto on = [this](const char* id, std::function<void()> fn) {
         connect(findChild<QPushButton*>(id), &QPushButton::clicked, this, [fn] { fn(); });
@@ -154,6 +154,10 @@ CDefinedMacrosDlg::CDefinedMacrosDlg(QWidget* parent) : QDialog(parent) {
     on("1750", [this] { OnRenameLibrary(); });
     on("1557", [this] { OnDeleteLibrary(); });
     on("1745", [this] { OnImportMacros(); });
+    on("1320", [this] { NewLibraryFromOutput(); });
+    on("1704", [this] { OnImportLibrary(); });
+    on("1697", [this] { OnExportLibrary(); });
+    on("1350", [this] { ExecuteLibrary(); });
     on("1326", [this] { OnMoveMacros(-1); });
     on("1324", [this] { OnMoveMacros(1); });
     on("1321", [this] { OnAddMacro(); });
@@ -531,3 +535,91 @@ void CDefinedMacrosDlg::accept() {
 }
 
 void CDefinedMacrosDlg::reject() { accept(); }
+
+// ---- library exchange and run
+
+void CDefinedMacrosDlg::OnImportLibrary() {
+    const std::vector<int> sel = SelectedLibraries();
+    const int position = !sel.empty() ? sel[0] : Libs().GetCount() - 1;
+    g_nLibIndex = std::max(position, 0);
+    const auto path = Prompter().AskText("Select File", "Enter name of the data file", g_strImportLibraryFile);
+    if (!path) return;
+    g_strImportLibraryFile = *path;
+    CProgramData file;
+    file.ImportLibraries(*path);
+    CSelectDlg dlg(0, &file, 0, 0, this);
+    if (RunDialogModal(dlg) != QDialog::Accepted) return;
+    std::vector<int> chosen = dlg.Selected();
+    std::sort(chosen.begin(), chosen.end());
+    InsertImportedLibraries(Libs(), position, file.m_LibraryList, chosen);
+    if (Libs().IsValidIndex(g_nLibIndex)) SetActiveLibrary(g_nLibIndex);
+    RefillLibraryList();
+    FillMacroList();
+}
+
+void CDefinedMacrosDlg::OnExportLibrary() {
+    const std::vector<int> sel = SelectedLibraries();
+    if (sel.empty()) {
+        Prompter().Message("No library selected.", MsgIcon::None);
+        return;
+    }
+    CProgramData file;
+    for (int r : sel)
+        if (Libs().IsValidIndex(r)) file.m_LibraryList.Append(Libs()[r]);
+    const std::string reserved = g_strLibraryInfoDir + "_qvl_library.txt";
+    for (;;) {
+        const auto path = Prompter().AskText("Export to File", "Enter name of the data file for export",
+                                             g_strExportLibraryFile);
+        if (!path) return;
+        if (IsReservedLibraryPath(*path, reserved)) {
+            Prompter().Message(*path + " is a reserved name.\r\nYou must choose a diferent name and different location.",
+                               MsgIcon::Warning);
+            continue;
+        }
+        g_strExportLibraryFile = *path;
+        if (QFileInfo::exists(Q(*path)) &&
+            Prompter().Ask("File already exists. Ok to overwrite?", MsgIcon::Question, false) != Answer::Yes)
+            continue;
+        if (file.SaveLibraryFile(*path)) Prompter().Message("Selected library dumped to:\r\n   " + *path, MsgIcon::None);
+        return;
+    }
+}
+
+void CDefinedMacrosDlg::NewLibraryFromOutput() {
+    const std::string text = outputWindowText ? outputWindowText() : std::string();
+    if (text.empty()) {
+        Prompter().Message("Output Window has no text.", MsgIcon::None);
+        return;
+    }
+    const std::vector<std::string> lines = SplitOutputTextLines(text);
+    if (lines.size() % 2 &&
+        Prompter().Ask("Output text seems to have odd number of line.\r\nIt should have even number of lines.\r\n\r\n"
+                       "Proceed anyway?",
+                       MsgIcon::Question, false) != Answer::Yes)
+        return;
+    std::optional<std::string> name;
+    for (;;) {
+        name = Prompter().AskText("New Library", "Enter library name:", "");
+        if (!name || !name->empty()) break;
+    }
+    if (!name) return;
+    const int pos = NewLibraryPosition(SelectedLibraries(), Libs().GetCount());
+    Libs().CreateDefaultLibraryMacros(pos, *name, lines);
+    SetActiveLibrary(pos);
+    auto* it = new QTreeWidgetItem({Q(*name)});
+    it->setIcon(0, RowIcon(4));
+    m_libs->insertTopLevelItem(pos, it);
+    SelectLibraryRow(pos);
+    FillMacroList();
+    RefreshSymbols();
+}
+
+void CDefinedMacrosDlg::MakeLibraryFromOutput() {
+    show();
+    raise();
+    NewLibraryFromOutput();
+}
+
+void CDefinedMacrosDlg::ExecuteLibrary() {
+    if (onExecuteLibrary) onExecuteLibrary();
+}

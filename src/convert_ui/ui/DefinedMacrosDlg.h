@@ -35,6 +35,16 @@ public:
     // macro goes to the WorkPad.
     std::function<void()> onWildSymbolChanged;
     std::function<void(const CMacro&)> onToFindRep;
+    // The Output window's text, and the library run over the Input window.
+    std::function<std::string()> outputWindowText;
+    std::function<void()> onExecuteLibrary;
+
+    // ---- library exchange and run
+    void OnImportLibrary();
+    void OnExportLibrary();
+    void NewLibraryFromOutput();
+    void MakeLibraryFromOutput();
+    void ExecuteLibrary();
 
     QTreeWidget* LibraryList() const { return m_libs; }
     QTreeWidget* MacroList() const { return m_macros; }
