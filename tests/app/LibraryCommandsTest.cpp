@@ -404,6 +404,7 @@ TEST_F(LibraryCommandsTest, WorkPadToLibraryAndAttributesButtons) {
 
 // ---- the batch window
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QTableView>
 #include <QThread>
 
@@ -640,6 +641,45 @@ TEST_F(LibraryCommandsTest, ExportImportGenerateAndRun) {
     Libs()[2].MacroList[0].Replace = "later";  // edits after the start do not reach the run
     ASSERT_TRUE(frame->ConversionCommands().Worker().WaitIdle(5000));
     EXPECT_EQ(frame->ConversionCommands().WorkPad().Output()->GetText(), "a dog sat");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(BatchWindowTest, TheEditorGetsThePathAsOneArgumentAndKeysMoveRows) {
+    OpenBatch(2, "cat\r\n");
+    // A file name a shell would split and run.
+    CFileItem odd("a b;touch pwned.txt");
+    odd.LocalDir = Files() + "/batch/";
+    odd.FileType = "local";
+    WriteFile(odd.GetLocalPath(), "#!/bin/sh\ntouch " + Files() + "/batch/ran.txt\n");
+    std::filesystem::permissions(odd.GetLocalPath(), std::filesystem::perms::owner_all);
+    items = {odd, items[0], items[1]};
+    Press(*batch, "1737");
+    const std::string log = Files() + "/args.txt";
+    const std::string editor = Files() + "/editor.sh";
+    WriteFile(editor, "#!/bin/sh\nprintf '%s|%s' \"$#\" \"$1\" > " + log + "\n");
+    std::filesystem::permissions(editor, std::filesystem::perms::owner_all);
+    g_strEditor = editor;
+    Select(batch->InputList(), {0});
+    frame->ExecuteCommand(32542);
+    for (int i = 0; i < 500 && !std::filesystem::exists(log); ++i) QThread::msleep(5);
+    QThread::msleep(50);
+    EXPECT_EQ(ReadFile(log), "1|" + odd.GetLocalPath());
+    EXPECT_FALSE(std::filesystem::exists(Files() + "/batch/ran.txt"));
+    EXPECT_FALSE(std::filesystem::exists("pwned.txt"));
+
+    // Down moves the single selection; Delete removes the row.
+    batch->InputList()->setFocus();
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QCoreApplication::sendEvent(batch->InputList(), &down);
+    EXPECT_EQ(Selected(batch->InputList()), std::vector<int>{1});
+    QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
+    QCoreApplication::sendEvent(batch->InputList(), &del);
+    EXPECT_EQ(batch->InputList()->topLevelItemCount(), 2);
+    EXPECT_EQ(Libs().Previews.size(), 2u);
+    EXPECT_EQ(Selected(batch->InputList()), std::vector<int>{1});
 }
 
 }  // namespace

@@ -432,6 +432,12 @@ CBatchTextConversionDlg::CBatchTextConversionDlg(QWidget* parent) : QDialog(pare
     });
     connect(m_inputs, &QTreeWidget::itemDoubleClicked, this, [this] { OpenInputInEditor(); });
     connect(m_instances, &QTableView::clicked, this, [this] { OnInstanceClicked(false); });
+    // Up and Down in the instance list show the instance they reach.
+    connect(m_instances->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& now) {
+                if (now.isValid() && m_nCurRow >= 0) ShowInstance(now.row());
+            });
+    m_inputs->installEventFilter(this);
     connect(m_instances, &QTableView::doubleClicked, this, [this] { OnInstanceClicked(true); });
     SetPreviewLayout(true);
     m_hint->setText("Use GREEN button to search text in files");
@@ -833,6 +839,28 @@ void CBatchTextConversionDlg::OnSaveChanges() {
         return;
     }
     if (m_data->m_LibraryList.SaveInstance(m_nCurRow, sel[0], text)) m_model->RefreshInstance(sel[0]);
+}
+
+bool CBatchTextConversionDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_inputs && event->type() == QEvent::KeyPress) {
+        auto* e = static_cast<QKeyEvent*>(event);
+        if (e->key() == Qt::Key_Delete) {
+            OnDelInput();
+            return true;
+        }
+        if ((e->key() == Qt::Key_Up || e->key() == Qt::Key_Down) && !m_runner->IsRunning()) {
+            const auto sel = SelectedInputs();
+            const int from = sel.empty() ? -1 : sel[0];
+            const int to = from + (e->key() == Qt::Key_Up ? -1 : 1);
+            if (from < 0 || to < 0 || to >= m_inputs->topLevelItemCount()) return true;
+            m_inputs->clearSelection();
+            m_inputs->topLevelItem(to)->setSelected(true);
+            m_inputs->setCurrentItem(m_inputs->topLevelItem(to), 0, QItemSelectionModel::NoUpdate);
+            ShowCurrentRow(to);
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void CBatchTextConversionDlg::accept() { reject(); }

@@ -139,6 +139,9 @@ public:
     void accept() override;
     void reject() override;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     std::vector<CFindRepPreview>& Rows();
     std::vector<int> SelectedInputs() const;
