@@ -683,3 +683,30 @@ TEST_F(BatchWindowTest, TheEditorGetsThePathAsOneArgumentAndKeysMoveRows) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(BatchWindowTest, DoubleClickShowsTheInstanceInItsSourceText) {
+    OpenBatch(1, "one\r\ntwo cat\r\n");
+    Press(*batch, "1737");
+    Press(*batch, "1796");
+    WaitIdle();
+    batch->ShowCurrentRow(0);
+    batch->InstanceList()->selectRow(0);
+    batch->OnInstanceClicked(true);
+    for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
+    CInteractiveTextConversionDlg& pad = frame->ConversionCommands().WorkPad();
+    EXPECT_TRUE(pad.isVisible());
+    EXPECT_EQ(pad.Input()->GetText(), "one\r\ntwo cat\r\n");
+    EXPECT_EQ(pad.Input()->textCursor().selectedText(), "cat");
+
+    // Ctrl with "Open Text Conversion dialog" hides the conversion windows.
+    frame->ConversionCommands().OpenTextConversionDialog(true);
+    EXPECT_FALSE(batch->isVisible());
+    EXPECT_FALSE(pad.isVisible());
+    EXPECT_FALSE(g_bBatchShown);
+    frame->ExecuteCommand(32588);
+    EXPECT_TRUE(batch->isVisible());
+}
+
+}  // namespace
