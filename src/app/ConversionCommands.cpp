@@ -18,6 +18,11 @@
 #include "convert_ui/WorkPadRun.h"
 #include "app/HyperLink.h"
 #include "convert_ui/ui/AttributesDlg.h"
+#include "convert_ui/ui/DefinedMacrosDlg.h"
+#include "convert_ui/ui/BatchTextConversionDlg.h"
+#include "app/MainPresenter.h"
+#include "model/ProgramData.h"
+#include <QApplication>
 #include "convert_ui/ui/InteractiveTextConversionDlg.h"
 #include "convert_ui/ui/TextConversionRulesDlg.h"
 #include "convert_ui/ui/InteractiveWorker.h"
@@ -39,13 +44,15 @@ int CConversionCommands::RunModal(QDialog& dlg) { return RunDialogModal(dlg); }
 CConversionCommands::CConversionCommands(CMainFrame& frame) : m_frame(frame) {}
 
 CConversionCommands::~CConversionCommands() {
-    // The worker goes first: it may still hand a result to the windows.
+    // The workers go first: they may still hand a result to the windows.
     m_worker.reset();
+    delete m_batch;
     CHyperLink::s_usageHandler = m_previousUsageHandler;
     delete m_workPad;
     delete m_attributes;
     delete m_rules;
-    g_bInteractiveShown = g_bAttributesShown = g_bRulesShown = false;
+    delete m_library;
+    g_bInteractiveShown = g_bAttributesShown = g_bRulesShown = g_bDefinedMacrosShown = false;
 }
 
 void CConversionCommands::Wire() {
@@ -67,6 +74,55 @@ void CConversionCommands::Wire() {
     m_workPad->onHideAttributes = [this] {
         g_bAttributesShown = false;
         m_attributes->hide();
+    };
+    m_library = new CDefinedMacrosDlg(&f);
+    m_library->SetProgramData(&f.Data());
+    f.RegisterModelessDialog(m_library, HomeSlot::DefinedMacros, &g_bDefinedMacrosShown);
+    m_library->onWildSymbolChanged = [this] { m_attributes->ShowWildCardSymbol(); };
+    m_library->onToFindRep = [this](const CMacro& m) { MacroToWorkPad(m); };
+    m_workPad->onToLibrary = [this](bool add) { ExportMacro(add); };
+    m_library->outputWindowText = [] { return GetOutputWindowText(); };
+    m_library->onExecuteLibrary = [this] { ExecuteLibrary(); };
+    m_batch = new CBatchTextConversionDlg(&f);
+    m_batch->SetProgramData(&f.Data());
+    f.RegisterModelessDialog(m_batch, HomeSlot::BatchTextConversion, &g_bBatchShown);
+    f.RegisterModelessDialog(&m_batch->OutputFilenames(), HomeSlot::OutputFilenames, &g_bOutputFilenamesShown);
+    f.RegisterModelessDialog(&m_batch->Preview(), HomeSlot::FindReplacePreview, &g_bFindReplacePreviewShown);
+    auto basketItems = [this](bool selectedOnly) {
+        CProgramData& d = m_frame.Data();
+        const int p = d.GetCurProject(), s = d.GetCurSession(), b = d.GetCurBasket();
+        std::vector<CFileItem> items;
+        if (!selectedOnly) return d.GetBasketItems(p, s, b);
+        for (int row : m_frame.Presenter().SelectedFileRows())
+            if (row < d.GetFileItemCount(p, s, b)) items.push_back(d.GetFileItem(p, s, b, row));
+        return items;
+    };
+    m_batch->selectedFileItems = [basketItems] { return basketItems(true); };
+    m_batch->basketFileItems = [basketItems] { return basketItems(false); };
+    m_batch->onShowLibrary = [this] { ShowLibrary(); };
+    m_batch->selectedLibraryName = [this] { return m_library->GetSelectedLibraryName(); };
+    m_batch->outputWindowText = [] { return GetOutputWindowText(); };
+    m_batch->onJumpToSource = [this](const std::string& source, int line, int start, int end) {
+        SetInputWindowText(source);
+        // The text arrives through the window thread's queue; the selection follows it.
+        PostToGui([source, start, end] {
+            CTextRichEdit* in = g_pInputWindow;
+            if (!in) return;
+            QTextCursor c(in->document());
+            const int n = in->document()->characterCount() - 1;
+            const auto at = [&](int offset) {
+                return std::clamp(BoxPositionOfOffset(source, std::size_t(std::max(offset, 0))), 0, n);
+            };
+            c.setPosition(at(start));
+            c.setPosition(at(end), QTextCursor::KeepAnchor);
+            in->setTextCursor(c);
+            in->ensureCursorVisible();
+        });
+        (void)line;
+        g_bInteractiveShown = true;
+        if (!g_bAttributesShown) ShowAttributesBeside();
+        m_workPad->show();
+        m_workPad->raise();
     };
     m_workPad->onMacroShown = [this](const CMacro& m) { m_attributes->SetMacroAttributes(m); };
     m_workPad->onHelp = [this] { m_rules->ShowRules(); };
@@ -103,6 +159,20 @@ void CConversionCommands::Wire() {
     f.SetCommandHandler(32641, [this] { m_workPad->FindNext(); });
     f.SetCommandHandler(32648, [this] { m_workPad->ReplaceNext(); });
 
+    f.SetCommandHandler(32636, [this] { ShowLibrary(); });
+    f.SetCommandHandler(32629, [this] { ConvertFiles(); });
+    f.SetCommandHandler(32631, [this] { m_library->ExecuteLibrary(); });
+    f.SetCommandHandler(32657, [this] { m_library->MakeLibraryFromOutput(); });
+    f.SetCommandHandler(32588, [this] {
+        OpenTextConversionDialog(QGuiApplication::keyboardModifiers() & Qt::ControlModifier);
+    });
+    f.SetCommandHandler(32541, [this] { m_batch->OnDelOutput(); });
+    f.SetCommandHandler(32542, [this] { m_batch->OpenInputInEditor(); });
+    f.SetCommandHandler(32543, [this] { m_batch->OnDelInput(); });
+    f.SetCommandHandler(32544, [this] { m_batch->SelectAllInputFiles(); });
+    f.SetCommandHandler(32545, [this] { m_batch->SpecifyOutputName(); });
+    f.SetCommandHandler(32630, [this] { ShowLibrary(); });
+
     f.SetCommandHandler(32624, [this] { ClearText(); });
     f.SetCommandHandler(32656, [this] { ChangeCase(false); });
     f.SetCommandHandler(32658, [this] { ChangeCase(true); });
@@ -130,6 +200,80 @@ void CConversionCommands::Wire() {
 void CConversionCommands::ShowWorkPad() {
     m_workPad->ShowPad();
     ShowAttributesBeside();
+}
+
+void CConversionCommands::ShowLibrary() {
+    // The lists follow the live program data, which may have been loaded anew.
+    m_library->ShowWildCardSymbol();
+    m_library->FillMacroList();
+    m_library->RefillLibraryList();
+    m_library->ShowManager();
+}
+
+void CConversionCommands::ExecuteLibrary() {
+    // The run sees the libraries as they are now; later edits do not reach it.
+    g_bInputShowsTitle = false;
+    const std::string text = m_workPad->Input()->GetText();
+    auto snapshot = std::make_shared<WorkPadSnapshot>(
+        TakeWorkPadSnapshot(m_frame.Data().m_LibraryList, CurrentMacro, g_nLibIndex, 1));
+    m_worker->Start(
+        [snapshot, text](std::string& result, std::string& marker) {
+            return RunWorkPadConversion(*snapshot, text, result, marker, &g_bConversionBreak);
+        },
+        [this](const std::string& result, QTextDocument* document) {
+            if (document) m_workPad->ShowOutputDocument(document);
+            else SetOutputWindowText(result);
+        },
+        "(lib) over", true);
+}
+
+void CConversionCommands::ConvertFiles() {
+    if (g_nWorkMode != 0 && g_nWorkMode != 1) {
+        Prompter().Message("Invalid work-mode.", MsgIcon::Warning);
+        return;
+    }
+    m_batch->ShowWindow();
+}
+
+void CConversionCommands::OpenTextConversionDialog(bool hideAll) {
+    if (!hideAll) {
+        ConvertFiles();
+        return;
+    }
+    m_batch->reject();
+    m_library->reject();
+    g_bRulesShown = false;
+    m_rules->hide();
+    m_workPad->hide();
+    m_attributes->hide();
+    g_bInteractiveShown = g_bAttributesShown = false;
+}
+
+void CConversionCommands::ExportMacro(bool add) {
+    ShowLibrary();
+    if (!add) return;
+    const CMacro macro = CurrentMacro;
+    if (macro.Find.empty()) {
+        Prompter().Message("Empty \"Find\"", MsgIcon::Warning);
+        m_workPad->FindBox()->setFocus();
+        return;
+    }
+    if (!IsMacroNewToLibrary(m_frame.Data().m_LibraryList, g_nLibIndex, macro)) {
+        Prompter().Message("Macro already listed in the library.", MsgIcon::Warning);
+        return;
+    }
+    m_library->AppendMacro(macro);
+    if (g_bCloseWorkPad) {
+        g_bAttributesShown = false;
+        m_attributes->hide();
+    }
+}
+
+void CConversionCommands::MacroToWorkPad(const CMacro& macro) {
+    m_workPad->SetCurrentMacro(macro);
+    g_bInteractiveShown = true;
+    if (!g_bAttributesShown) ShowAttributesBeside();
+    m_workPad->ShowPad();
 }
 
 void CConversionCommands::ShowAttributesBeside() {

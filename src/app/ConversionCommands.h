@@ -7,10 +7,13 @@
 #include <string>
 
 class CMainFrame;
+class CMacro;
 class CInteractiveWorker;
 class CInteractiveTextConversionDlg;
 class CAttributesDlg;
 class CTextConversionRulesDlg;
+class CDefinedMacrosDlg;
+class CBatchTextConversionDlg;
 
 class CConversionCommands {
 public:
@@ -26,6 +29,8 @@ public:
     CInteractiveWorker& Worker() { return *m_worker; }
     CAttributesDlg* Attributes() { return m_attributes; }
     CTextConversionRulesDlg* Rules() { return m_rules; }
+    CDefinedMacrosDlg* Library() { return m_library; }
+    CBatchTextConversionDlg* Batch() { return m_batch; }
 
     // Runs a modal dialog of these commands (through g_runModalHook when a
     // test installed one).
@@ -44,6 +49,17 @@ public:
     void ClearAllTabs();
     void ViewLineBreaksOfActiveWindow();
     void TabulateOrSql(bool sql);
+    void ShowLibrary();
+    // The active library over the Input window text, on the worker.
+    void ExecuteLibrary();
+    // "Convert files": the batch window of the conversion work mode.
+    void ConvertFiles();
+    // "Open Text Conversion dialog": with Ctrl held hides the conversion windows.
+    void OpenTextConversionDialog(bool hideAll);
+    // The WorkPad's "To library": shows the manager; with add, appends the current macro.
+    void ExportMacro(bool add);
+    // The manager's "Export selected macro to Workpad".
+    void MacroToWorkPad(const CMacro& macro);
 
 private:
     void ShowInOutputWindow(const std::string& text);
@@ -54,5 +70,7 @@ private:
     CInteractiveTextConversionDlg* m_workPad = nullptr;
     CAttributesDlg* m_attributes = nullptr;
     CTextConversionRulesDlg* m_rules = nullptr;
+    CDefinedMacrosDlg* m_library = nullptr;
+    CBatchTextConversionDlg* m_batch = nullptr;
     std::function<void(int)> m_previousUsageHandler;
 };

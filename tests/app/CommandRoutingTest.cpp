@@ -17,22 +17,11 @@ namespace {
 const std::map<int, const char*> kDisabled = {
     {32507, "the keyboard table names it, but the window routes no handler to it"},
     {32547, "the keyboard table names it, but the window routes no handler to it"},
-    {32541, "the conversion library manager and batch conversion dialogs (issue 13)"},
-    {32542, "the conversion library manager and batch conversion dialogs (issue 13)"},
-    {32543, "the conversion library manager and batch conversion dialogs (issue 13)"},
-    {32544, "the conversion library manager and batch conversion dialogs (issue 13)"},
-    {32545, "the conversion library manager and batch conversion dialogs (issue 13)"},
-    {32588, "the conversion library manager and batch conversion dialogs (issue 13)"},
-    {32629, "the conversion library manager and batch conversion dialogs (issue 13)"},
-    {32630, "the conversion library manager and batch conversion dialogs (issue 13)"},
-    {32631, "the conversion library manager and batch conversion dialogs (issue 13)"},
-    {32633, "the conversion library manager and batch conversion dialogs (issue 13)"},
-    {32634, "the conversion library manager and batch conversion dialogs (issue 13)"},
-    {32636, "the conversion library manager and batch conversion dialogs (issue 13)"},
-    {32637, "the conversion library manager and batch conversion dialogs (issue 13)"},
-    {32638, "the conversion library manager and batch conversion dialogs (issue 13)"},
-    {32657, "the conversion library manager and batch conversion dialogs (issue 13)"},
     {32603, "the keyboard table names it, but the window routes no handler to it"},
+    {32633, "the keyboard table names it, but the window routes no handler to it (the Key-Lookup and Token Parameter libraries)"},
+    {32634, "the keyboard table names it, but the window routes no handler to it (the Key-Lookup and Token Parameter libraries)"},
+    {32637, "the keyboard table names it, but the window routes no handler to it (the Key-Lookup and Token Parameter libraries)"},
+    {32638, "the keyboard table names it, but the window routes no handler to it (the Key-Lookup and Token Parameter libraries)"},
 };
 
 class CommandRoutingTest : public UiTest {

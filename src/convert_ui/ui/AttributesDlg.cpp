@@ -13,6 +13,9 @@
 
 #include "app/HyperLink.h"
 #include "convert/ConversionRun.h"
+#include "convert_ui/ui/DelimiterListDlg.h"
+#include "convert_ui/ui/ModalRun.h"
+#include "convert_ui/ui/WildCardManagerDlg.h"
 #include "model/Globals.h"
 #include "model/ProgramData.h"
 #include "platform/Prompter.h"
@@ -74,15 +77,12 @@ CAttributesDlg::CAttributesDlg(QWidget* parent)
     m_symbol->setFont(big);
     m_symbol->setFixedWidth(34);
     m_symbol->setStyleSheet("QLineEdit { background: rgb(255, 255, 200); color: rgb(255, 10, 0); }");
-    // The library manager's dialogs come with their own windows; until then these wait.
     m_wildManager = new QPushButton(">>", this);
     m_wildManager->setObjectName("1454");
     m_wildManager->setToolTip("Wild-card manager");
-    m_wildManager->setEnabled(false);
     m_delimiters = new QPushButton(">>", this);
     m_delimiters->setObjectName("1367");
     m_delimiters->setToolTip("Delimiters");
-    m_delimiters->setEnabled(false);
     m_delimLabel = new QLabel("Delimiters", this);
     m_delimLabel->setObjectName("1876");
     m_knobs = new CHyperLink("Knobs...", this);
@@ -125,6 +125,20 @@ CAttributesDlg::CAttributesDlg(QWidget* parent)
         if (!on) Prompter().Message("Ignoring case may cause extra cpu churning and thus undesirable delay.", MsgIcon::None);
     });
     connect(m_checkFindWild, &QCheckBox::clicked, this, [this](bool on) { OnFindWild(on); });
+    connect(m_wildManager, &QPushButton::clicked, this, [this] {
+        if (!m_data) return;
+        CWildCardManagerDlg dlg(m_data, this);
+        RunDialogModal(dlg);
+        ShowWildCardSymbol();
+    });
+    connect(m_delimiters, &QPushButton::clicked, this, [this] {
+        if (!m_data) return;
+        CLibraryList& libs = m_data->m_LibraryList;
+        if (!libs.IsValidIndex(g_nLibIndex)) return;
+        CDelimiterListDlg dlg(libs[g_nLibIndex].DelimList, this);
+        if (RunDialogModal(dlg) != QDialog::Accepted) return;
+        if (libs.IsValidIndex(g_nLibIndex)) libs[g_nLibIndex].DelimList = dlg.Delims();
+    });
     connect(m_checkRepWild, &QCheckBox::clicked, this, [this](bool on) {
         m_repWild = on;
         CurrentMacro.IsRepWild = on;

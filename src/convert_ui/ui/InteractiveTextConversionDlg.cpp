@@ -68,8 +68,6 @@ void CInteractiveTextConversionDlg::Build() {
     QPushButton* convert = Button("Convert", "1413", "Convert text in Input window", this);
     QPushButton* findNext = Button("Find Next", "1379", "Find next", this);
     QPushButton* toLibrary = Button("To library", "1696", "Export this macro to current library", this);
-    // The library manager comes with its own window; until then the button waits.
-    toLibrary->setEnabled(false);
     QPushButton* clear = Button("x", "1343", "Clear Find edit-box", this);
     QPushButton* wp = Button("WP", "32660", "Open WorkPad", this);
     QPushButton* help = Button("Help", "32632", "Quick Convert Help", this);
@@ -142,6 +140,11 @@ void CInteractiveTextConversionDlg::Build() {
     connect(convert, &QPushButton::clicked, this, [this] { Convert(); });
     connect(findNext, &QPushButton::clicked, this, [this] { FindNext(); });
     connect(clear, &QPushButton::clicked, this, [this] { ClearFind(); });
+    // Ctrl or Shift held also adds the current macro to the current library.
+    connect(toLibrary, &QPushButton::clicked, this, [this] {
+        const bool add = QGuiApplication::keyboardModifiers() & (Qt::ControlModifier | Qt::ShiftModifier);
+        if (onToLibrary) onToLibrary(add);
+    });
     connect(wp, &QPushButton::clicked, this, [this] {
         if (onShowAttributes) onShowAttributes();
         TakeFindFromSelection();

@@ -62,6 +62,7 @@ public:
     std::function<void(const CMacro&)> onMacroShown;  // flags to the Attributes dialog
     std::function<void()> onHelp;             // "Help"
     std::function<void(bool)> onTextBuffer;   // "Buffer"
+    std::function<void(bool add)> onToLibrary;  // "To library" (add: Ctrl or Shift held)
 
 protected:
     void reject() override;

@@ -1,0 +1,712 @@
+// The library manager and its editors, driven on the window as the program
+// opens it; modal editors run through the test's modal runner.
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTreeWidget>
+
+#include "app/ConversionCommands.h"
+#include "app/MainFrame.h"
+#include "convert/ConversionRun.h"
+#include "convert_ui/ui/AttributesDlg.h"
+#include "convert_ui/ui/DefineMacroDlg.h"
+#include "convert_ui/ui/DefinedMacrosDlg.h"
+#include "convert_ui/ui/DelimiterListDlg.h"
+#include "convert_ui/ui/InteractiveTextConversionDlg.h"
+#include "convert_ui/ui/ModalRun.h"
+#include "convert_ui/ui/WildCardManagerDlg.h"
+#include "UiFixture.h"
+
+namespace {
+
+QStringList Column(QTreeWidget* list, int c) {
+    QStringList out;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) out << list->topLevelItem(i)->text(c);
+    return out;
+}
+
+std::vector<int> Selected(QTreeWidget* list) {
+    std::vector<int> rows;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        if (list->topLevelItem(i)->isSelected()) rows.push_back(i);
+    return rows;
+}
+
+void Select(QTreeWidget* list, std::initializer_list<int> rows) {
+    list->clearSelection();
+    for (int r : rows) list->topLevelItem(r)->setSelected(true);
+    if (rows.size()) list->setCurrentItem(list->topLevelItem(*rows.begin()), 0, QItemSelectionModel::NoUpdate);
+}
+
+template <class T>
+T* Child(QWidget& w, const char* id) {
+    T* c = w.findChild<T*>(id);
+    EXPECT_NE(c, nullptr) << id;
+    return c;
+}
+
+void Press(QWidget& w, const char* id) { Child<QAbstractButton>(w, id)->click(); }
+
+class LibraryCommandsTest : public UiTest {
+protected:
+    void TearDown() override {
+        g_runModalHook = nullptr;
+        frame.reset();
+        g_nLibIndex = 0;
+        UiTest::TearDown();
+    }
+    void Open() {
+        MakeSampleArea();
+        frame = std::make_unique<CMainFrame>();
+        frame->show();
+        ASSERT_TRUE(frame->IsCommandEnabled(32636));
+        frame->ExecuteCommand(32636);
+        lib = frame->ConversionCommands().Library();
+        ASSERT_NE(lib, nullptr);
+    }
+    CLibraryList& Libs() { return frame->Data().m_LibraryList; }
+    // The next modal dialog runs fn, then its OK ("1") or Cancel ("2") is pressed.
+    void NextModal(std::function<void(QDialog&)> fn, bool ok = true) {
+        g_runModalHook = [fn, ok](QDialog& d) {
+            d.open();
+            fn(d);
+            if (d.isVisible()) Press(d, ok ? "1" : "2");
+            return d.result();
+        };
+    }
+    std::unique_ptr<CMainFrame> frame;
+    CDefinedMacrosDlg* lib = nullptr;
+};
+
+TEST_F(LibraryCommandsTest, ManagerListsLibrariesAndEditsMacros) {
+    Open();
+    EXPECT_TRUE(lib->isVisible());
+    EXPECT_TRUE(g_bDefinedMacrosShown);
+    EXPECT_EQ(lib->windowTitle(), "Text Conversion Library");
+    QTreeWidget* libs = lib->LibraryList();
+    QTreeWidget* macros = lib->MacroList();
+    ASSERT_EQ(libs->topLevelItemCount(), Libs().GetCount());
+    EXPECT_EQ(lib->GetSelectedLibraryName(), Libs().GetLibName(g_nLibIndex));
+
+    // A new library after the selected one becomes active and empty.
+    prompter.texts = {std::string(""), std::string("Words")};
+    Press(*lib, "1319");
+    const int pos = g_nLibIndex;
+    EXPECT_EQ(Libs().GetLibName(pos), "Words");
+    EXPECT_EQ(Libs().CurrentLibrary, pos);
+    EXPECT_EQ(macros->topLevelItemCount(), 0);
+    EXPECT_EQ(lib->GetSelectedLibraryName(), "Words");
+
+    // Three macros through the Define Macro dialog.
+    for (const char* find : {"b\r\nx", "a", "c"}) {
+        NextModal([find](QDialog& d) {
+            EXPECT_EQ(d.windowTitle(), "Find and Replace");
+            Child<QPlainTextEdit>(static_cast<QWidget&>(d), "1633")->setPlainText(QString(find).remove('\r'));
+            Child<QPlainTextEdit>(static_cast<QWidget&>(d), "1631")->setPlainText("R");
+        });
+        Press(*lib, "1321");
+    }
+    auto* list = &Libs()[pos].MacroList;
+    ASSERT_EQ(list->size(), 3u);
+    EXPECT_EQ((*list)[0].Find, "b\r\nx");
+    EXPECT_EQ(Column(macros, 0), QStringList({"b\\nx", "a", "c"}));
+    EXPECT_EQ(Selected(macros), std::vector<int>{2});
+
+    // Sorting the whole list by Find after the question.
+    Select(macros, {0, 1, 2});
+    prompter.answers = {Answer::Yes};
+    lib->OnHeaderItemClick(0);
+    EXPECT_EQ(prompter.Questions().back(), "This will sort the selected items.\r\nAre you sure?");
+    EXPECT_EQ(Column(macros, 0), QStringList({"a", "b\\nx", "c"}));
+    // A heading that does not sort explains itself.
+    lib->OnHeaderItemClick(1);
+    EXPECT_NE(prompter.Messages().back().find("(Sorting by this field is not allowed.)"), std::string::npos);
+
+    // Duplicate, deactivate, move a block, delete.
+    Select(macros, {0});
+    Press(*lib, "1594");
+    EXPECT_EQ(Column(macros, 0), QStringList({"a", "a~", "b\\nx", "c"}));
+    Select(macros, {1, 2});
+    Press(*lib, "1550");
+    EXPECT_EQ(Column(macros, 6), QStringList({"Yes", "No", "No", "Yes"}));
+    EXPECT_EQ(macros->topLevelItem(1)->data(0, Qt::UserRole).toInt(), 0);
+    Press(*lib, "1326");  // up: the block keeps its order
+    EXPECT_EQ(Column(macros, 0), QStringList({"a~", "b\\nx", "a", "c"}));
+    EXPECT_EQ(Selected(macros), (std::vector<int>{0, 1}));
+    Press(*lib, "1326");  // the block is at the top: nothing moves
+    EXPECT_EQ(Column(macros, 0), QStringList({"a~", "b\\nx", "a", "c"}));
+    Press(*lib, "1558");
+    EXPECT_EQ(Column(macros, 0), QStringList({"a", "c"}));
+    EXPECT_EQ(Selected(macros), std::vector<int>{0});
+
+    // Modify attributes of several macros: texts stay.
+    Select(macros, {0, 1});
+    NextModal([](QDialog& d) {
+        EXPECT_TRUE(Child<QPlainTextEdit>(static_cast<QWidget&>(d), "1633")->isReadOnly());
+        EXPECT_TRUE(Child<QPlainTextEdit>(static_cast<QWidget&>(d), "1633")->toPlainText().isEmpty());
+        Press(d, "1525");
+        Press(d, "1515");
+    });
+    Press(*lib, "1752");
+    list = &Libs()[pos].MacroList;
+    EXPECT_EQ((*list)[1].Find, "c");
+    EXPECT_EQ(Column(macros, 5), QStringList({"P-x-x-x", "P-x-x-x"}));
+
+    // The macro goes to the WorkPad.
+    Select(macros, {1});
+    Press(*lib, "1695");
+    EXPECT_EQ(CurrentMacro.Find, "c");
+    EXPECT_TRUE(frame->ConversionCommands().WorkPad().isVisible());
+    EXPECT_EQ(frame->ConversionCommands().WorkPad().FindBox()->toPlainText(), "c");
+
+    // Moving the library up makes it active at its new place.
+    Select(libs, {pos});
+    if (pos > 0) {
+        Press(*lib, "1327");
+        EXPECT_EQ(g_nLibIndex, pos - 1);
+        EXPECT_EQ(Libs().GetLibName(pos - 1), "Words");
+        EXPECT_EQ(Column(macros, 0), QStringList({"a", "c"}));
+    }
+
+    // Delete the library only after Yes.
+    const int count = Libs().GetCount();
+    prompter.answers = {Answer::No};
+    Press(*lib, "1557");
+    EXPECT_EQ(Libs().GetCount(), count);
+    prompter.answers = {Answer::Yes};
+    Press(*lib, "1557");
+    EXPECT_EQ(Libs().GetCount(), count - 1);
+    EXPECT_EQ(libs->topLevelItemCount(), count - 1);
+
+    Press(*lib, "1");
+    EXPECT_FALSE(lib->isVisible());
+    EXPECT_FALSE(g_bDefinedMacrosShown);
+}
+
+TEST_F(LibraryCommandsTest, AddingAMacroWithoutLibrariesMakesTheSample) {
+    Open();
+    while (Libs().GetCount() > 0) Libs().DeleteLibrary(0);
+    lib->RefillLibraryList();
+    lib->FillMacroList();
+    NextModal([](QDialog& d) { Child<QPlainTextEdit>(static_cast<QWidget&>(d), "1633")->setPlainText("new"); });
+    Press(*lib, "1321");
+    ASSERT_EQ(Libs().GetCount(), 1);
+    EXPECT_EQ(Libs().GetLibName(0), "Find Rep library (sample)");
+    EXPECT_EQ(Column(lib->LibraryList(), 0), QStringList({"Find Rep library (sample)"}));
+    ASSERT_EQ(Libs()[0].MacroList.size(), 2u);
+    EXPECT_EQ(Libs()[0].MacroList[1].Find, "new");
+    EXPECT_EQ(lib->MacroList()->topLevelItemCount(), 2);
+}
+
+TEST_F(LibraryCommandsTest, ImportMacrosFromOtherLibraries) {
+    Open();
+    Libs().Clear();
+    Libs().InsertLibrary(0, "A");
+    Libs().InsertLibrary(1, "B");
+    Libs()[0].MacroList.emplace_back("a1", "");
+    Libs()[1].MacroList.emplace_back("b1", "");
+    Libs()[1].MacroList.emplace_back("b2", "");
+    g_nLibIndex = 0;
+    Libs().CurrentLibrary = 0;
+    lib->RefillLibraryList();
+    lib->FillMacroList();
+    NextModal([](QDialog& d) {
+        auto* list = d.findChild<QTreeWidget*>();
+        ASSERT_NE(list, nullptr);
+        for (int i = 0; i < list->topLevelItemCount(); ++i) list->topLevelItem(i)->setSelected(true);
+    });
+    Press(*lib, "1745");
+    EXPECT_EQ(Column(lib->MacroList(), 0), QStringList({"a1", "b1", "b2"}));
+}
+
+TEST_F(LibraryCommandsTest, DefineMacroDialogFlags) {
+    CDefineMacroDlg fresh("*", true);
+    fresh.open();
+    auto* findWild = Child<QCheckBox>(fresh, "1525");
+    auto* repWild = Child<QCheckBox>(fresh, "1526");
+    EXPECT_TRUE(Child<QCheckBox>(fresh, "1495")->isChecked());
+    EXPECT_FALSE(repWild->isEnabled());
+    EXPECT_FALSE(Child<QLineEdit>(fresh, "1694")->isVisible());
+    for (const char* id : {"1515", "1513", "1518", "1470"}) EXPECT_FALSE(Child<QCheckBox>(fresh, id)->isEnabled());
+    findWild->click();
+    EXPECT_TRUE(repWild->isChecked());
+    EXPECT_TRUE(repWild->isEnabled());
+    EXPECT_TRUE(Child<QLineEdit>(fresh, "1694")->isVisible());
+    Child<QCheckBox>(fresh, "1470")->click();
+    findWild->click();
+    EXPECT_FALSE(repWild->isChecked());
+    EXPECT_FALSE(Child<QCheckBox>(fresh, "1470")->isChecked());
+    // An empty Find keeps the dialog open without a word.
+    Press(fresh, "1");
+    EXPECT_TRUE(fresh.isVisible());
+    Child<QPlainTextEdit>(fresh, "1633")->setPlainText("\n\n");
+    Press(fresh, "1");
+    EXPECT_EQ(fresh.result(), QDialog::Accepted);
+    EXPECT_EQ(fresh.m_strFind, "\r\n\r\n");
+
+    // A stored Replace wild-card without Find wild-card comes back off.
+    CMacro odd("f", "r");
+    odd.IsRepWild = 1;
+    CDefineMacroDlg edit("*", odd, true);
+    edit.open();
+    EXPECT_FALSE(Child<QCheckBox>(edit, "1526")->isChecked());
+    EXPECT_FALSE(Child<QCheckBox>(edit, "1526")->isEnabled());
+    Press(edit, "1");
+    EXPECT_EQ(edit.Result().IsRepWild, 0);
+    EXPECT_EQ(edit.Result().Find, "f");
+}
+
+TEST_F(LibraryCommandsTest, DelimiterListEditsACopy) {
+    Open();
+    const auto before = Libs()[g_nLibIndex].DelimList;
+    ASSERT_EQ(before.size(), 10u);
+    NextModal(
+        [](QDialog& d) {
+            EXPECT_EQ(d.windowTitle(), "Delimiter List");
+            auto& dlg = static_cast<CDelimiterListDlg&>(d);
+            EXPECT_EQ(Column(dlg.List(), 0),
+                      QStringList({",", "|", ":", "#", "\\b", "{", "(", "[", "<", "/"}));
+            Press(d, "1556");  // deleting asks nothing
+            EXPECT_EQ(dlg.List()->topLevelItemCount(), 9);
+        },
+        false);
+    Press(*lib, "1366");
+    EXPECT_EQ(Libs()[g_nLibIndex].DelimList.size(), 10u);  // Cancel changed nothing
+
+    NextModal([this](QDialog& d) {
+        auto& dlg = static_cast<CDelimiterListDlg&>(d);
+        QWidget& w = d;
+        Child<QRadioButton>(w, "1817")->click();
+        Child<QLineEdit>(w, "1609")->setText("(");
+        Child<QLineEdit>(w, "1610")->setText("]");
+        Press(w, "1315");
+        EXPECT_EQ(prompter.Messages().back(), "Already listed.");
+        Child<QLineEdit>(w, "1610")->clear();
+        Child<QLineEdit>(w, "1609")->setText("<<");
+        Press(w, "1315");
+        EXPECT_EQ(prompter.Messages().back(), "Empty \"End\" delimeter.");
+        Child<QLineEdit>(w, "1610")->setText(">>");
+        Select(dlg.List(), {2});
+        Press(w, "1315");
+        EXPECT_EQ(dlg.List()->topLevelItem(3)->text(0), "<<");
+        Child<QRadioButton>(w, "1818")->click();
+        Child<QLineEdit>(w, "1611")->setText(";");
+        Select(dlg.List(), {});
+        Press(w, "1315");
+        EXPECT_EQ(dlg.List()->topLevelItem(11)->text(0), ";");
+        Select(dlg.List(), {0});
+        Press(w, "1324");
+        EXPECT_EQ(Selected(dlg.List()), std::vector<int>{1});
+    });
+    Press(*lib, "1366");
+    const auto& after = Libs()[g_nLibIndex].DelimList;
+    ASSERT_EQ(after.size(), 12u);
+    EXPECT_EQ(after[0].BeginDelim, "|");
+    EXPECT_EQ(after[1].BeginDelim, ",");
+    EXPECT_EQ(after[3].BeginDelim, "<<");
+    EXPECT_EQ(after[3].EndDelim, ">>");
+    EXPECT_EQ(after[11].IsSingle, 1);
+}
+
+TEST_F(LibraryCommandsTest, WildCardManagerWorksOnTheLiveLibrary) {
+    Open();
+    CLibrary& cur = Libs()[g_nLibIndex];
+    cur.WildTypeManager.SetDefaultTypeCards();
+    NextModal(
+        [this](QDialog& d) {
+            QWidget& w = d;
+            auto& dlg = static_cast<CWildCardManagerDlg&>(d);
+            EXPECT_EQ(d.windowTitle(), "Wild-Card Manager");
+            EXPECT_EQ(dlg.List()->topLevelItemCount(), 6);
+            EXPECT_EQ(Selected(dlg.List()), std::vector<int>{0});
+            EXPECT_EQ(Child<QPlainTextEdit>(w, "1962")->toPlainText(), "\\b");
+            // Adding ^x with aabba keeps ab.
+            Child<QLineEdit>(w, "1965")->setText("^x");
+            Child<QPlainTextEdit>(w, "1962")->setPlainText("aabba");
+            Press(w, "1315");
+            EXPECT_EQ(Child<QPlainTextEdit>(w, "1962")->toPlainText(), "ab");
+            EXPECT_EQ(dlg.List()->topLevelItem(6)->text(1), "ab");
+            Press(w, "1315");
+            EXPECT_EQ(prompter.Messages().back(), "Type card already listed.");
+            Child<QLineEdit>(w, "1965")->setText("x");
+            Press(w, "1315");
+            EXPECT_EQ(prompter.Messages().back(), "Type card must be of length 2, and begin with \"^\".");
+            // Delete ^b; skip toggles.
+            Select(dlg.List(), {0});
+            Press(w, "1556");
+            Select(dlg.List(), {0, 1});
+            Press(w, "1961");
+            // An empty symbol keeps the dialog open.
+            Child<QLineEdit>(w, "1694")->clear();
+            Press(w, "1");
+            EXPECT_EQ(prompter.Messages().back(), "Wildcard cannot be empty.");
+            EXPECT_TRUE(d.isVisible());
+        },
+        false);
+    Press(*lib, "1454");
+    // Cancel keeps what the list operations did.
+    const CWildTypeManager& store = Libs()[g_nLibIndex].WildTypeManager;
+    ASSERT_EQ(store.TypeCards.size(), 6u);
+    EXPECT_EQ(store.TypeCards[0].Name, "^n");
+    EXPECT_EQ(store.TypeCards[0].IsSkipped, 1);
+    EXPECT_EQ(store.TypeCards.back().Name, "^x");
+
+    NextModal([](QDialog& d) {
+        QWidget& w = d;
+        Press(w, "1960");
+        Child<QLineEdit>(w, "1694")->setText("%");
+    });
+    Press(*lib, "1454");
+    EXPECT_EQ(store.WildCard, "%");
+    EXPECT_EQ(store.TypeCards.size(), 6u);
+    EXPECT_EQ(Child<QLineEdit>(*lib, "1694")->text(), "%");
+}
+
+TEST_F(LibraryCommandsTest, WorkPadToLibraryAndAttributesButtons) {
+    Open();
+    lib->hide();
+    CInteractiveTextConversionDlg& pad = frame->ConversionCommands().WorkPad();
+    auto& commands = frame->ConversionCommands();
+    EXPECT_TRUE(Child<QPushButton>(pad, "1696")->isEnabled());
+    Press(pad, "1696");  // without Ctrl or Shift: only shows the manager
+    EXPECT_TRUE(lib->isVisible());
+
+    CurrentMacro = CMacro("", "r");
+    commands.ExportMacro(true);
+    EXPECT_EQ(prompter.Messages().back(), "Empty \"Find\"");
+    CurrentMacro = CMacro("unique-find", "r");
+    const std::size_t before = Libs()[g_nLibIndex].MacroList.size();
+    commands.ExportMacro(true);
+    EXPECT_EQ(Libs()[g_nLibIndex].MacroList.size(), before + 1);
+    EXPECT_EQ(lib->MacroList()->topLevelItem(int(before))->text(0), "unique-find");
+    commands.ExportMacro(true);
+    EXPECT_EQ(prompter.Messages().back(), "Macro already listed in the library.");
+    EXPECT_EQ(Libs()[g_nLibIndex].MacroList.size(), before + 1);
+
+    CAttributesDlg* attr = commands.Attributes();
+    EXPECT_TRUE(Child<QPushButton>(*attr, "1454")->isEnabled());
+    bool opened = false;
+    NextModal([&opened](QDialog& d) { opened = d.windowTitle() == "Wild-Card Manager"; }, false);
+    Press(*attr, "1454");
+    EXPECT_TRUE(opened);
+    opened = false;
+    NextModal([&opened](QDialog& d) { opened = d.windowTitle() == "Delimiter List"; }, false);
+    Press(*attr, "1367");
+    EXPECT_TRUE(opened);
+}
+
+}  // namespace
+
+// ---- the batch window
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QTableView>
+#include <QThread>
+
+#include "convert_ui/ui/BatchTextConversionDlg.h"
+#include "model/FileItem.h"
+
+namespace {
+
+class BatchWindowTest : public LibraryCommandsTest {
+protected:
+    void OpenBatch(int files, const std::string& text) {
+        Open();
+        Libs().Clear();
+        CLibrary l("Animals");
+        l.MacroList.emplace_back("cat", "dog");
+        Libs().Append(l);
+        g_nLibIndex = 0;
+        Libs().CurrentLibrary = 0;
+        lib->RefillLibraryList();
+        std::filesystem::create_directories(Files() + "/batch");
+        items.clear();
+        for (int i = 0; i < files; ++i) {
+            CFileItem it("f" + std::to_string(i) + ".txt");
+            it.LocalDir = Files() + "/batch/";
+            it.FileType = "local";
+            WriteFile(it.GetLocalPath(), text);
+            items.push_back(it);
+        }
+        ASSERT_TRUE(frame->IsCommandEnabled(32629));
+        frame->ExecuteCommand(32629);
+        batch = frame->ConversionCommands().Batch();
+        ASSERT_NE(batch, nullptr);
+        batch->selectedFileItems = [this] { return items; };
+        batch->basketFileItems = [this] { return items; };
+    }
+    void WaitIdle() {
+        for (int i = 0; i < 2000 && batch->Runner().IsRunning(); ++i) {
+            QCoreApplication::processEvents();
+            QThread::msleep(2);
+        }
+        ASSERT_FALSE(batch->Runner().IsRunning());
+    }
+    std::string Out(int i) { return ReadFile(Files() + "/batch/" + std::to_string(i + 1) + "_f" + std::to_string(i) + ".txt"); }
+    std::vector<CFileItem> items;
+    CBatchTextConversionDlg* batch = nullptr;
+};
+
+TEST_F(BatchWindowTest, ConvertAtOnceThenPreviewSkipEditAndCommit) {
+    OpenBatch(3, "one cat, two cat\r\n");
+    EXPECT_TRUE(batch->isVisible());
+    EXPECT_EQ(batch->windowTitle(), "Batch Text Conversion (Preview)");
+    Press(*batch, "1510");
+    EXPECT_EQ(batch->windowTitle(), "Batch Text Conversion");
+
+    // Convert with an empty list is refused first.
+    Press(*batch, "1348");
+    EXPECT_EQ(prompter.Messages().back(), "The list must contain filenames that you want to convert. Empty list.");
+    Press(*batch, "1737");
+    ASSERT_EQ(batch->InputList()->topLevelItemCount(), 3);
+    Press(*batch, "1737");  // all three again: already present
+    EXPECT_NE(prompter.Messages().back().find("Already present in the list:\r\n"), std::string::npos);
+    Press(*batch, "1348");
+    EXPECT_EQ(prompter.Messages().back().rfind("Following files in the list has no output information.", 0), 0u);
+
+    // Names through the Output Filenames window: "_" enumerated in front.
+    Press(*batch, "1855");
+    COutputFilenamesDlg& names = batch->OutputFilenames();
+    EXPECT_EQ(names.windowTitle(), "Output Filenames");
+    EXPECT_TRUE(names.isVisible());
+    Press(names, "1822");  // same as input names, the base of the customised names
+    EXPECT_EQ(batch->InputList()->topLevelItem(2)->text(1).toStdString(), items[2].GetLocalPath());
+    Press(names, "1857");
+    Press(names, "1394");
+    EXPECT_EQ(batch->InputList()->topLevelItem(2)->text(1).toStdString(), Files() + "/batch/3_f2.txt");
+
+    Press(*batch, "1348");
+    WaitIdle();
+    EXPECT_EQ(Out(0), "one dog, two dog\n");
+    EXPECT_EQ(Out(2), "one dog, two dog\n");
+
+    // Preview: build the instances (twice: not appended again).
+    Press(*batch, "1510");
+    for (int k = 0; k < 2; ++k) {
+        Press(*batch, "1796");
+        WaitIdle();
+    }
+    EXPECT_TRUE(batch->Runner().previewReady);
+    int total = 0;
+    for (const auto& p : Libs().Previews) total += int(p.Instances.size());
+    EXPECT_EQ(total, 6);
+    EXPECT_EQ(batch->InputList()->topLevelItem(0)->data(0, Qt::UserRole).toInt(), 15);
+
+    // Skip the first instance of row 0, edit the second of row 1.
+    batch->ShowCurrentRow(0);
+    batch->InstanceList()->selectRow(0);
+    batch->OnInstanceClicked(false);
+    EXPECT_TRUE(batch->Preview().isVisible());
+    EXPECT_EQ(batch->Preview().windowTitle(), "Find and Replace Preview");
+    Press(*batch, "1800");
+    EXPECT_TRUE(Libs().Previews[0].Instances[0].Skip);
+    EXPECT_EQ(batch->InstanceList()->model()->index(0, 0).data(Qt::UserRole).toInt(), 10);
+    batch->ShowCurrentRow(1);
+    batch->InstanceList()->selectRow(1);
+    batch->OnInstanceClicked(false);
+    Press(*batch, "1806");
+    EXPECT_NE(prompter.Messages().back().find("Operation ignored."), std::string::npos);
+    batch->Preview().Lower()->setPlainText("bird");
+    Press(*batch, "1806");
+    EXPECT_TRUE(Libs().Previews[1].Instances[1].Changed);
+
+    Press(*batch, "1792");
+    WaitIdle();
+    EXPECT_EQ(Out(0), "one cat, two dog\n");
+    EXPECT_EQ(Out(1), "one dog, two bird\n");
+    EXPECT_EQ(Out(2), "one dog, two dog\n");
+    Press(*batch, "1792");
+    EXPECT_EQ(prompter.Messages().back(), "There is no instance in memory from last Preview operation.");
+
+    // The context menu commands of the main window reach the rows.
+    frame->ExecuteCommand(32544);
+    frame->ExecuteCommand(32541);
+    EXPECT_TRUE(Libs().Previews[0].OutputName.empty());
+    frame->ExecuteCommand(32543);
+    EXPECT_EQ(batch->InputList()->topLevelItemCount(), 0);
+    Press(*batch, "2");
+    EXPECT_FALSE(batch->isVisible());
+    EXPECT_FALSE(names.isVisible());
+}
+
+TEST_F(BatchWindowTest, ACommitFromAStalePreviewSaysWhichFileWasSkipped) {
+    OpenBatch(2, "cat\r\n");
+    Press(*batch, "1737");
+    batch->SelectAllInputFiles();
+    Press(batch->OutputFilenames(), "1822");
+    Press(batch->OutputFilenames(), "1394");
+    Press(*batch, "1796");
+    WaitIdle();
+    WriteFile(items[1].GetLocalPath(), "dog\r\n");
+    Press(*batch, "1792");
+    WaitIdle();
+    EXPECT_NE(prompter.Messages().back().find("f1.txt: changed since its preview"), std::string::npos);
+    EXPECT_EQ(Out(0), "dog\n");
+    EXPECT_FALSE(std::filesystem::exists(Files() + "/batch/2_f1.txt"));
+}
+
+TEST_F(BatchWindowTest, AThousandFilesKeepTheInstanceListAModelView) {
+    std::string text;
+    while (text.size() < 10000) text += "a cat sat on the mat with a hat\r\n";
+    OpenBatch(1000, text);
+    Press(*batch, "1737");
+    Press(*batch, "1796");
+    WaitIdle();
+    batch->ShowCurrentRow(500);
+    QTableView* view = batch->InstanceList();
+    EXPECT_GT(view->model()->rowCount(), 300);
+    // One model, no widget per row.
+    EXPECT_EQ(view->findChildren<QLabel*>().size(), 0);
+    view->selectRow(view->model()->rowCount() - 1);
+    batch->OnInstanceClicked(false);
+    EXPECT_EQ(batch->Preview().Upper()->toPlainText(), "cat");
+}
+
+}  // namespace
+
+// ---- library exchange and the library run
+#include "app/TextWindows.h"
+#include "app/TextRichEdit.h"
+#include "compare/TextAccess.h"
+#include "convert_ui/ui/InteractiveWorker.h"
+#include "model/WorkArea.h"
+#include "remote/FtpWorker.h"
+
+namespace {
+
+TEST_F(LibraryCommandsTest, ExportImportGenerateAndRun) {
+    Open();
+    Libs().Clear();
+    for (const char* n : {"A", "B", "C"}) Libs().Append(CLibrary(n));
+    Libs()[0].MacroList.emplace_back("red", "blue");
+    Libs()[2].MacroList.emplace_back("one", "two");
+    g_nLibIndex = 1;
+    Libs().CurrentLibrary = 1;
+    lib->RefillLibraryList();
+    lib->FillMacroList();
+
+    // Export refuses the program's own library file, then writes A and C.
+    const std::string file = Files() + "/exported.txt";
+    Select(lib->LibraryList(), {0, 2});
+    prompter.texts = {g_strLibraryInfoDir + "_qvl_library.txt", file};
+    Press(*lib, "1697");
+    ASSERT_GE(prompter.Messages().size(), 2u);
+    EXPECT_NE(prompter.Messages()[prompter.Messages().size() - 2].find(" is a reserved name."), std::string::npos);
+    EXPECT_EQ(prompter.Messages().back(), "Selected library dumped to:\r\n   " + file);
+    EXPECT_EQ(Libs().GetCount(), 3);
+    Select(lib->LibraryList(), {});
+    Press(*lib, "1697");
+    EXPECT_EQ(prompter.Messages().back(), "No library selected.");
+
+    // Import both after library 1: "(i) A" at 2 and "(i) C" at 3; B stays active.
+    Select(lib->LibraryList(), {1});
+    prompter.texts = {file};
+    NextModal([](QDialog& d) {
+        auto* list = d.findChild<QTreeWidget*>();
+        ASSERT_NE(list, nullptr);
+        ASSERT_EQ(list->topLevelItemCount(), 2);
+        list->selectAll();
+    });
+    Press(*lib, "1704");
+    EXPECT_EQ(Libs().GetLibNames(), (std::vector<std::string>{"A", "B", "(i) A", "(i) C", "C"}));
+    EXPECT_EQ(Libs()[2].MacroList[0].Replace, "blue");
+    EXPECT_EQ(g_nLibIndex, 1);
+    EXPECT_EQ(lib->GetSelectedLibraryName(), "B");
+
+    // A library from the Output text: a final line break asks first.
+    SetOutputWindowText("");
+    Press(*lib, "1320");
+    EXPECT_EQ(prompter.Messages().back(), "Output Window has no text.");
+    SetOutputWindowText("cat\r\ndog\r\n");
+    prompter.answers = {Answer::Yes};
+    prompter.texts = {std::string("Pets")};
+    frame->ExecuteCommand(32657);
+    EXPECT_EQ(prompter.Questions().back().rfind("Output text seems to have odd number of line.", 0), 0u);
+    EXPECT_EQ(Libs().GetLibName(2), "Pets");
+    EXPECT_EQ(g_nLibIndex, 2);
+    ASSERT_EQ(Libs()[2].MacroList.size(), 2u);
+    EXPECT_EQ(Libs()[2].MacroList[0].Find, "cat");
+    EXPECT_EQ(Libs()[2].MacroList[1].Find, "");
+    Libs()[2].MacroList.pop_back();
+
+    // The library run converts the Input window text on the worker.
+    frame->ConversionCommands().WorkPad().Input()->SetWindowTextFromString("a cat sat");
+    ASSERT_TRUE(frame->IsCommandEnabled(32631));
+    frame->ExecuteCommand(32631);
+    Libs()[2].MacroList[0].Replace = "later";  // edits after the start do not reach the run
+    ASSERT_TRUE(frame->ConversionCommands().Worker().WaitIdle(5000));
+    EXPECT_EQ(frame->ConversionCommands().WorkPad().Output()->GetText(), "a dog sat");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(BatchWindowTest, TheEditorGetsThePathAsOneArgumentAndKeysMoveRows) {
+    OpenBatch(2, "cat\r\n");
+    // A file name a shell would split and run.
+    CFileItem odd("a b;touch pwned.txt");
+    odd.LocalDir = Files() + "/batch/";
+    odd.FileType = "local";
+    WriteFile(odd.GetLocalPath(), "#!/bin/sh\ntouch " + Files() + "/batch/ran.txt\n");
+    std::filesystem::permissions(odd.GetLocalPath(), std::filesystem::perms::owner_all);
+    items = {odd, items[0], items[1]};
+    Press(*batch, "1737");
+    const std::string log = Files() + "/args.txt";
+    const std::string editor = Files() + "/editor.sh";
+    WriteFile(editor, "#!/bin/sh\nprintf '%s|%s' \"$#\" \"$1\" > " + log + "\n");
+    std::filesystem::permissions(editor, std::filesystem::perms::owner_all);
+    g_strEditor = editor;
+    Select(batch->InputList(), {0});
+    frame->ExecuteCommand(32542);
+    for (int i = 0; i < 500 && !std::filesystem::exists(log); ++i) QThread::msleep(5);
+    QThread::msleep(50);
+    EXPECT_EQ(ReadFile(log), "1|" + odd.GetLocalPath());
+    EXPECT_FALSE(std::filesystem::exists(Files() + "/batch/ran.txt"));
+    EXPECT_FALSE(std::filesystem::exists("pwned.txt"));
+
+    // Down moves the single selection; Delete removes the row.
+    batch->InputList()->setFocus();
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QCoreApplication::sendEvent(batch->InputList(), &down);
+    EXPECT_EQ(Selected(batch->InputList()), std::vector<int>{1});
+    QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
+    QCoreApplication::sendEvent(batch->InputList(), &del);
+    EXPECT_EQ(batch->InputList()->topLevelItemCount(), 2);
+    EXPECT_EQ(Libs().Previews.size(), 2u);
+    EXPECT_EQ(Selected(batch->InputList()), std::vector<int>{1});
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(BatchWindowTest, DoubleClickShowsTheInstanceInItsSourceText) {
+    OpenBatch(1, "one\r\ntwo cat\r\n");
+    Press(*batch, "1737");
+    Press(*batch, "1796");
+    WaitIdle();
+    batch->ShowCurrentRow(0);
+    batch->InstanceList()->selectRow(0);
+    batch->OnInstanceClicked(true);
+    for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
+    CInteractiveTextConversionDlg& pad = frame->ConversionCommands().WorkPad();
+    EXPECT_TRUE(pad.isVisible());
+    EXPECT_EQ(pad.Input()->GetText(), "one\r\ntwo cat\r\n");
+    EXPECT_EQ(pad.Input()->textCursor().selectedText(), "cat");
+
+    // Ctrl with "Open Text Conversion dialog" hides the conversion windows.
+    frame->ConversionCommands().OpenTextConversionDialog(true);
+    EXPECT_FALSE(batch->isVisible());
+    EXPECT_FALSE(pad.isVisible());
+    EXPECT_FALSE(g_bBatchShown);
+    frame->ExecuteCommand(32588);
+    EXPECT_TRUE(batch->isVisible());
+}
+
+}  // namespace

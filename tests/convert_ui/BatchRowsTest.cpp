@@ -1,0 +1,243 @@
+// Output naming, the checks before a batch run, and the run controller on
+// real files of a temporary folder.
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+#include "convert/ConversionRun.h"
+#include "convert_ui/BatchRows.h"
+#include "model/Globals.h"
+#include "support/TempDir.h"
+
+namespace {
+
+std::vector<CFindRepPreview> Rows(std::initializer_list<std::pair<const char*, const char*>> io) {
+    std::vector<CFindRepPreview> rows;
+    for (auto [in, out] : io) {
+        CFindRepPreview p;
+        p.InputName = in;
+        p.OutputName = out;
+        p.Mode = "O";
+        rows.push_back(p);
+    }
+    return rows;
+}
+
+std::vector<std::string> Outs(const std::vector<CFindRepPreview>& rows) {
+    std::vector<std::string> v;
+    for (const auto& r : rows) v.push_back(r.OutputName);
+    return v;
+}
+
+TEST(OutputNaming, EveryScheme) {
+    NamingFlags f;
+    EXPECT_EQ(EnumNumber(0, 9), "1");
+    EXPECT_EQ(EnumNumber(0, 10), "01");
+    EXPECT_EQ(EnumNumber(6, 150), "007");
+    EXPECT_EQ(EnumNumber(11, 99999), "00012");
+
+    auto rows = Rows({{"/a/x.txt", ""}, {"/a/y.txt", ""}, {"/a/z.txt", ""}});
+    ApplyCustomNaming(rows, {0, 1, 2}, 1, "_", "", "", f);
+    EXPECT_EQ(Outs(rows), (std::vector<std::string>{"/a/1_x.txt", "/a/2_y.txt", "/a/3_z.txt"}));
+
+    // Suffix with enumeration; only the last extension takes it.
+    f.enumSuffix = true;
+    f.enumPrefix = false;
+    rows = Rows({{"/i/1", "/o/a.txt"}, {"/i/2", "/o/b.txt"}, {"/i/3", "/o/a.txt.txt"}});
+    SetOutputNames(rows, {0, 1, 2}, 2, "_v", f);
+    EXPECT_EQ(Outs(rows), (std::vector<std::string>{"/o/a_v1.txt", "/o/b_v2.txt", "/o/a.txt_v3.txt"}));
+    // A name without an extension, and a hidden file, get the suffix at the end.
+    EXPECT_EQ(BuildOutputName(2, "/o/make", "", "_v", 0, 1, NamingFlags{}), "/o/make_v");
+    EXPECT_EQ(BuildOutputName(2, "/o/.profile", "", "_v", 0, 1, NamingFlags{}), "/o/.profile_v");
+
+    NamingFlags keep;
+    EXPECT_EQ(BuildOutputName(5, "/o/x.txt", "", ".bak", 0, 1, keep), "/o/x.txt");
+    keep.preserveExt = false;
+    EXPECT_EQ(BuildOutputName(5, "/o/x.txt", "", ".bak", 0, 1, keep), "/o/x.bak");
+    EXPECT_EQ(BuildOutputName(5, "/o/x", "", ".bak", 0, 1, keep), "/o/x.bak");
+    EXPECT_EQ(BuildOutputName(3, "/o/x", "", "", 0, 1, keep), "");
+    EXPECT_EQ(BuildOutputName(4, "/o/x.txt", "", "/new/", 0, 1, keep), "/new/x.txt");
+    EXPECT_EQ(BuildOutputName(4, "/o/x.txt", "", "", 0, 1, keep), "x.txt");
+    EXPECT_EQ(BuildOutputName(1, "/o/x", "/in/y", "", 0, 1, keep), "/in/y");
+
+    // Output window lines: fewer lines leave rows without a name.
+    rows = Rows({{"/i/1", ""}, {"/i/2", ""}, {"/i/3", ""}});
+    SetOutputNames(rows, {0, 1, 2}, 7, "", keep, "/o/one\r\n/o/two");
+    EXPECT_EQ(Outs(rows), (std::vector<std::string>{"/o/one", "/o/two", ""}));
+    // A fresh row customised without a base gets the bare texts.
+    rows = Rows({{"/i/1", ""}});
+    NamingFlags plain;
+    plain.enumPrefix = false;
+    ApplyCustomNaming(rows, {0}, 0, "p_", "_s", "", plain);
+    EXPECT_EQ(rows[0].OutputName, "p__s");
+}
+
+TEST(BatchValidation, RefusalsAndTheOverwriteQuestion) {
+    std::vector<CFindRepPreview> none;
+    EXPECT_EQ(ValidateListForConversion(none, true).refusal,
+              "The list must contain filenames that you want to convert. Empty list.");
+
+    std::vector<CFindRepPreview> ten;
+    for (int i = 0; i < 10; ++i) ten.push_back(Rows({{"/i/f", ""}})[0]);
+    const std::string r = ValidateListForConversion(ten, true).refusal;
+    EXPECT_EQ(r.rfind("Following files in the list has no output information.\r\n", 0), 0u);
+    EXPECT_NE(r.find("    /i/f\r\n<and more...>\r\n\r\nProvide output"), std::string::npos);
+    EXPECT_EQ(std::count(r.begin(), r.end(), '\n'), 9 + 1 + 1 + 1 + 2 + 1);
+
+    // Two rows writing one file, directly or through a relative name.
+    auto rows = Rows({{"/i/a.txt", "/o/out.txt"}, {"/i/b.txt", "../o/out.txt"}});
+    EXPECT_NE(ValidateListForConversion(rows, true).refusal.find("the same output file"), std::string::npos);
+    EXPECT_EQ(rows[1].OutputName, "/o/out.txt");
+    // A row writing another row's input.
+    rows = Rows({{"/i/a.txt", "/i/b.txt"}, {"/i/b.txt", "/o/b.txt"}});
+    EXPECT_NE(ValidateListForConversion(rows, true).refusal.find("input file of another"), std::string::npos);
+
+    // A convert run asks about every row that overwrites its input; a commit
+    // only about those with instances.
+    rows = Rows({{"/i/a.txt", "/i/a.txt"}, {"/i/b.txt", "/o/b.txt"}});
+    BatchCheck c = ValidateListForConversion(rows, true);
+    EXPECT_TRUE(c.ok());
+    EXPECT_NE(c.question.find("      1. /i/a.txt\r\n"), std::string::npos);
+    EXPECT_EQ(c.question.rfind("Following files in the list will be overwritten", 0), 0u);
+    EXPECT_TRUE(ValidateListForConversion(rows, false).question.empty());
+    rows[0].Instances.resize(1);
+    EXPECT_FALSE(ValidateListForConversion(rows, false).question.empty());
+    // Relative outputs resolve against the input's folder.
+    EXPECT_EQ(ResolveOutputPath("/i/a.txt", "out/a.txt"), "/i/out/a.txt");
+}
+
+TEST(InstanceRows, ImageAndDescription) {
+    CFindRepInstance i;
+    EXPECT_EQ(InstanceImage(i), 6);
+    i.Skip = 1;
+    EXPECT_EQ(InstanceImage(i), 10);  // first macro step
+    i.StepNo = 2;
+    EXPECT_EQ(InstanceImage(i), 8);
+    i.KeepSteps = 1;
+    EXPECT_EQ(InstanceImage(i), 10);
+    i.Skip = 0;
+    i.Changed = 1;
+    EXPECT_EQ(InstanceImage(i), 12);
+    i.KeepSteps = 0;
+    EXPECT_EQ(InstanceImage(i), 10);
+    i.MacroIndex = 1;
+    i.InstanceNo = 4;
+    EXPECT_EQ(DescribeInstance(i, false, CMacro(), "L"), "Library: L,  Macro: 2,  Instance: 5.");
+    EXPECT_EQ(DescribeInstance(i, true, CMacro("f", "r"), "L"), "Using current macro: {f}{r}");
+}
+
+class BatchRunnerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_bBatchIdle = true;
+        g_bBatchBreak = false;
+        live.Libraries.clear();
+        CLibrary lib("L");
+        lib.MacroList.emplace_back("cat", "dog");
+        live.Libraries.push_back(lib);
+        g_nLibIndex = 0;
+        for (int i = 0; i < 3; ++i) {
+            const std::string in = tmp / ("f" + std::to_string(i) + ".txt");
+            WriteFile(in, "a cat and a cat\r\n");
+            CFindRepPreview p;
+            p.InputName = in;
+            p.OutputName = tmp / ("out" + std::to_string(i) + ".txt");
+            p.Mode = "O";
+            live.Previews.push_back(p);
+        }
+        runner = std::make_unique<CBatchRunner>(live);
+        runner->post = [this](std::function<void()> task) {
+            std::lock_guard<std::mutex> lock(m);
+            queue.push_back(std::move(task));
+        };
+        runner->onFinished = [this](BatchMode, int f) {
+            ++finished;
+            failed = f;
+        };
+    }
+    void TearDown() override {
+        runner.reset();
+        g_bBatchIdle = true;
+        g_bBatchBreak = false;
+    }
+    // Waits for the worker and runs what it handed to the GUI thread.
+    void Settle() {
+        runner->Join();
+        std::vector<std::function<void()>> tasks;
+        {
+            std::lock_guard<std::mutex> lock(m);
+            tasks.swap(queue);
+        }
+        for (auto& t : tasks) t();
+    }
+    int Instances() const {
+        int n = 0;
+        for (const auto& p : live.Previews) n += int(p.Instances.size());
+        return n;
+    }
+    TempDir tmp;
+    CLibraryList live;
+    std::unique_ptr<CBatchRunner> runner;
+    std::mutex m;
+    std::vector<std::function<void()>> queue;
+    int finished = 0, failed = -5;
+};
+
+TEST_F(BatchRunnerTest, ConvertWritesAndIdlesOnlyWhenTheResultsArrive) {
+    runner->useCurrentMacro = false;
+    ASSERT_TRUE(runner->Start(BatchMode::Convert));
+    EXPECT_TRUE(runner->IsRunning());
+    EXPECT_FALSE(runner->Start(BatchMode::Convert));  // one run at a time
+    runner->Join();
+    // The worker ended but its results have not reached the GUI thread yet.
+    EXPECT_TRUE(runner->IsRunning());
+    Settle();
+    EXPECT_FALSE(runner->IsRunning());
+    EXPECT_EQ(finished, 1);
+    EXPECT_EQ(failed, 0);
+    EXPECT_EQ(ReadFile(tmp / "out1.txt"), "a dog and a dog\n");
+}
+
+TEST_F(BatchRunnerTest, InstancesTwiceThenSkipEditCommitAndCommitAgain) {
+    ASSERT_TRUE(runner->Start(BatchMode::Instances));
+    // Edits after the start do not reach the run.
+    live.Libraries[0].MacroList[0].Find = "zzz";
+    Settle();
+    EXPECT_EQ(Instances(), 6);
+    EXPECT_TRUE(runner->previewReady);
+    live.Libraries[0].MacroList[0].Find = "cat";
+    ASSERT_TRUE(runner->Start(BatchMode::Instances));
+    Settle();
+    EXPECT_EQ(Instances(), 6);  // fresh records: not appended again
+
+    ASSERT_TRUE(live.SetInstanceSkip(0, 0, 1));
+    ASSERT_TRUE(live.SaveInstance(1, 1, "bird"));
+    // The third file changes after its preview.
+    WriteFile(live.Previews[2].InputName, "no animals\r\n");
+    ASSERT_TRUE(runner->Start(BatchMode::Commit));
+    Settle();
+    EXPECT_EQ(failed, 1);
+    EXPECT_NE(runner->skippedReport.find("f2.txt: changed since its preview"), std::string::npos);
+    EXPECT_EQ(ReadFile(tmp / "out0.txt"), "a cat and a dog\n");
+    EXPECT_EQ(ReadFile(tmp / "out1.txt"), "a dog and a bird\n");
+    EXPECT_FALSE(std::filesystem::exists(tmp / "out2.txt"));
+    EXPECT_EQ(Instances(), 0);
+    EXPECT_TRUE(runner->previewReady);
+}
+
+TEST_F(BatchRunnerTest, StopRaisesTheBreakFlagOnly) {
+    for (int i = 0; i < 200; ++i) {
+        CFindRepPreview p = live.Previews[0];
+        p.OutputName = tmp / ("many" + std::to_string(i));
+        live.Previews.push_back(p);
+    }
+    ASSERT_TRUE(runner->Start(BatchMode::Instances));
+    runner->Stop();
+    EXPECT_TRUE(runner->IsRunning());
+    Settle();
+    EXPECT_FALSE(runner->IsRunning());
+    EXPECT_EQ(finished, 1);
+    EXPECT_TRUE(g_bBatchIdle);
+}
+
+}  // namespace
