@@ -142,6 +142,10 @@ private:
 
     int m_nL = 0, m_nR = 0;
     std::vector<int> m_L, m_R;          // line numbers of the compared forms
+    // Per place: how many lines from it on are the same line (at least 1),
+    // so that a walk down a diagonal crosses a block of one line at once.
+    std::vector<int> m_SameL, m_SameR;
+    static void CountSame(const std::vector<int>& ids, std::vector<int>& same);
     // Left places of each key, ascending.
     struct OccIndex {
         std::vector<int> start;  // per key: first index into pos
@@ -302,6 +306,17 @@ void CTextDiff::Matcher::Intern(const std::vector<CDiffLine>& left,
     internAll(left, 0, m_L);
     internAll(right, left.size(), m_R);
     m_Single.Build(m_L, table.Count());
+    CountSame(m_L, m_SameL);
+    CountSame(m_R, m_SameR);
+}
+
+void CTextDiff::Matcher::CountSame(const std::vector<int>& ids, std::vector<int>& same) {
+    same.resize(ids.size());
+    int run = 0;
+    for (size_t k = ids.size(); k-- > 0;) {
+        run = (k + 1 < ids.size() && ids[k + 1] == ids[k]) ? run + 1 : 1;
+        same[k] = run;
+    }
 }
 
 // The next level of runs of lines: a run of 2^level lines is the pair of
@@ -370,9 +385,21 @@ int CTextDiff::Matcher::MatchLength(int i, int j, int maxLen) {
         int k = (h.j == j) ? h.len : 0;
         const int* r = m_R.data() + i;
         const int* l = m_L.data() + j;
-        while (k < maxLen && r[k] == l[k]) ++k;
-        d = k;
+        const int* sr = m_SameR.data() + i;
+        const int* sl = m_SameL.data() + j;
+        // Where both sides stand in a block of the same line, the shorter
+        // block ends the equal lines and blocks of equal length are crossed
+        // whole: the line after a block differs from the block's line.
+        while (k < maxLen && r[k] == l[k]) {
+            const int a = sr[k], c = sl[k];
+            if (a != c) {
+                k += std::min(a, c);
+                break;
+            }
+            k += a;
+        }
         exact = k < maxLen;
+        d = std::min(k, maxLen);
         if (h.j != j ? d > h.len : true) h = {j, d, exact};
     }
     if (d >= 2) {
