@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string_view>
 
 #include "platform/Prompter.h"
@@ -92,6 +93,199 @@ std::string MakeUnderline(const std::string& text, char ch) {
 // are exactly those of the plain procedure.
 // ---------------------------------------------------------------------------
 
+namespace {
+// The number of equal lines from any right place and any left place, in
+// constant time: the suffixes of the two line lists are sorted together
+// (by induced sorting), and the equal lines of two suffixes are the least
+// common prefix between them in that order. Built only when walking the
+// diagonals line by line has grown too costly.
+class EqualLineIndex {
+public:
+    // ids of both lists are numbers below keyCount.
+    EqualLineIndex(const std::vector<int>& right, const std::vector<int>& left, int keyCount) {
+        m_nR = static_cast<int>(right.size());
+        const int n = m_nR + static_cast<int>(left.size()) + 2;
+        // Right lines, a separator found nowhere else, left lines, the end.
+        std::vector<int> text;
+        text.reserve(n);
+        for (int id : right) text.push_back(id + 2);
+        text.push_back(1);
+        for (int id : left) text.push_back(id + 2);
+        text.push_back(0);
+        std::vector<int> order(n);
+        SortSuffixes(text.data(), order.data(), n, keyCount + 2);
+        m_Rank.resize(n);
+        for (int r = 0; r < n; ++r) m_Rank[order[r]] = r;
+        // Common prefix of each suffix with the one before it in the order.
+        m_Common.assign(n, 0);
+        int h = 0;
+        for (int p = 0; p < n; ++p) {
+            const int r = m_Rank[p];
+            if (r == 0) {
+                h = 0;
+                continue;
+            }
+            const int q = order[r - 1];
+            while (p + h < n && q + h < n && text[p + h] == text[q + h]) ++h;
+            m_Common[r] = h;
+            if (h > 0) --h;
+        }
+        // Minimum of each block of the order, and of runs of 2^k blocks.
+        const int blocks = (n + kBlock - 1) / kBlock;
+        std::vector<int> level(blocks, INT_MAX);
+        for (int r = 0; r < n; ++r) level[r / kBlock] = std::min(level[r / kBlock], m_Common[r]);
+        m_Sparse.push_back(std::move(level));
+        for (int w = 1; 2 * w <= blocks; w *= 2) {
+            const std::vector<int>& prev = m_Sparse.back();
+            std::vector<int> next(blocks - 2 * w + 1);
+            for (size_t b = 0; b < next.size(); ++b) next[b] = std::min(prev[b], prev[b + w]);
+            m_Sparse.push_back(std::move(next));
+        }
+    }
+
+    // Equal lines from right line i and left line j on.
+    int Equal(int i, int j) const {
+        int a = m_Rank[i], b = m_Rank[m_nR + 1 + j];
+        if (a > b) std::swap(a, b);
+        return RangeMin(a + 1, b);
+    }
+
+private:
+    static constexpr int kBlock = 16;
+
+    int RangeMin(int lo, int hi) const {
+        int m = INT_MAX;
+        const int bl = lo / kBlock, bh = hi / kBlock;
+        if (bl == bh) {
+            for (int r = lo; r <= hi; ++r) m = std::min(m, m_Common[r]);
+            return m;
+        }
+        for (int r = lo; r < (bl + 1) * kBlock; ++r) m = std::min(m, m_Common[r]);
+        for (int r = bh * kBlock; r <= hi; ++r) m = std::min(m, m_Common[r]);
+        if (bl + 1 <= bh - 1) {
+            const int count = bh - 1 - bl;
+            const int k = 31 - __builtin_clz(static_cast<unsigned>(count));
+            m = std::min({m, m_Sparse[k][bl + 1], m_Sparse[k][bh - (1 << k)]});
+        }
+        return m;
+    }
+
+    // Suffix order of s[0 .. n-1] whose last value is a 0 found nowhere else
+    // and whose values are below k.
+    static void SortSuffixes(const int* s, int* sa, int n, int k) {
+        std::vector<char> small(n);  // the suffix is smaller than the next one
+        small[n - 1] = 1;
+        for (int p = n - 2; p >= 0; --p)
+            small[p] = s[p] < s[p + 1] || (s[p] == s[p + 1] && small[p + 1]);
+        auto isLms = [&](int p) { return p > 0 && small[p] && !small[p - 1]; };
+        std::vector<int> count(k + 1, 0);
+        for (int p = 0; p < n; ++p) ++count[s[p] + 1];
+        for (int c = 0; c < k; ++c) count[c + 1] += count[c];
+        std::vector<int> bucket(k);
+        auto induce = [&](const std::vector<int>& lms) {
+            std::fill(sa, sa + n, -1);
+            for (int c = 0; c < k; ++c) bucket[c] = count[c + 1];
+            for (size_t x = lms.size(); x-- > 0;) sa[--bucket[s[lms[x]]]] = lms[x];
+            for (int c = 0; c < k; ++c) bucket[c] = count[c];
+            for (int r = 0; r < n; ++r) {
+                const int p = sa[r] - 1;
+                if (sa[r] > 0 && !small[p]) sa[bucket[s[p]]++] = p;
+            }
+            for (int c = 0; c < k; ++c) bucket[c] = count[c + 1];
+            for (int r = n - 1; r >= 0; --r) {
+                const int p = sa[r] - 1;
+                if (sa[r] > 0 && small[p]) sa[--bucket[s[p]]] = p;
+            }
+        };
+        std::vector<int> lms;
+        for (int p = 1; p < n; ++p)
+            if (isLms(p)) lms.push_back(p);
+        induce(lms);
+        // Name the sorted LMS pieces; equal pieces share a name.
+        std::vector<int> name(n, -1);
+        int names = 0, prev = -1;
+        for (int r = 0; r < n; ++r) {
+            const int p = sa[r];
+            if (!isLms(p)) continue;
+            bool same = prev >= 0;
+            for (int d = 0; same; ++d) {
+                if (s[p + d] != s[prev + d] || small[p + d] != small[prev + d]) {
+                    same = false;
+                } else if (d > 0 && (isLms(p + d) || isLms(prev + d))) {
+                    same = isLms(p + d) && isLms(prev + d);
+                    break;
+                }
+            }
+            if (!same) ++names;
+            name[p] = names - 1;
+            prev = p;
+        }
+        const int m = static_cast<int>(lms.size());
+        std::vector<int> reduced(m), reducedOrder(m);
+        for (int x = 0; x < m; ++x) reduced[x] = name[lms[x]];
+        std::vector<int>().swap(name);
+        if (names < m) {
+            SortSuffixes(reduced.data(), reducedOrder.data(), m, names);
+        } else {
+            for (int x = 0; x < m; ++x) reducedOrder[reduced[x]] = x;
+        }
+        std::vector<int> sorted(m);
+        for (int x = 0; x < m; ++x) sorted[x] = lms[reducedOrder[x]];
+        induce(sorted);
+    }
+
+    int m_nR = 0;
+    std::vector<int> m_Rank;
+    std::vector<int> m_Common;
+    std::vector<std::vector<int>> m_Sparse;
+};
+}  // namespace
+
+namespace {
+// The place of the smallest value in any range of a list: ranges of blocks
+// of 16 places by a table of doubling spans, the ends place by place.
+class RangeArgMin {
+public:
+    explicit RangeArgMin(std::vector<int> values) : m_Values(std::move(values)) {
+        const int n = static_cast<int>(m_Values.size());
+        const int blocks = (n + kBlock - 1) / kBlock;
+        std::vector<int> level(blocks);
+        for (int b = 0; b < blocks; ++b) level[b] = Scan(b * kBlock, std::min(n, (b + 1) * kBlock) - 1);
+        m_Sparse.push_back(std::move(level));
+        for (int w = 1; 2 * w <= blocks; w *= 2) {
+            const std::vector<int>& prev = m_Sparse.back();
+            std::vector<int> next(blocks - 2 * w + 1);
+            for (size_t b = 0; b < next.size(); ++b) next[b] = Better(prev[b], prev[b + w]);
+            m_Sparse.push_back(std::move(next));
+        }
+    }
+    int Value(int p) const { return m_Values[p]; }
+    // A place in [lo, hi] with the smallest value.
+    int Find(int lo, int hi) const {
+        const int bl = lo / kBlock, bh = hi / kBlock;
+        if (bl == bh) return Scan(lo, hi);
+        int best = Better(Scan(lo, (bl + 1) * kBlock - 1), Scan(bh * kBlock, hi));
+        if (bl + 1 <= bh - 1) {
+            const int k = 31 - __builtin_clz(static_cast<unsigned>(bh - 1 - bl));
+            best = Better(best, Better(m_Sparse[k][bl + 1], m_Sparse[k][bh - (1 << k)]));
+        }
+        return best;
+    }
+
+private:
+    static constexpr int kBlock = 16;
+    int Better(int a, int b) const { return m_Values[b] < m_Values[a] ? b : a; }
+    int Scan(int lo, int hi) const {
+        int best = lo;
+        for (int p = lo + 1; p <= hi; ++p)
+            if (m_Values[p] < m_Values[best]) best = p;
+        return best;
+    }
+    std::vector<int> m_Values;
+    std::vector<std::vector<int>> m_Sparse;
+};
+}  // namespace
+
 class CTextDiff::Matcher {
 public:
     Matcher(const std::vector<CDiffLine>& left, const std::vector<CDiffLine>& right,
@@ -173,6 +367,15 @@ private:
     const OccIndex& Index(int level) const { return level ? m_Grams[level - 1].index : m_Single; }
     void BuildGramLevel();
     std::vector<Hint> m_Hints;
+    // Lines walked down diagonals so far; past a bound the equal lines are
+    // taken from the suffix order instead.
+    long m_nWalked = 0;
+    long m_nWalkBound = 0;
+    std::unique_ptr<EqualLineIndex> m_pEqual;
+    // Left places of each right line's text, to find the rarest line of a
+    // long run; built when first needed.
+    std::unique_ptr<RangeArgMin> m_pRarest;
+    int m_nKeys = 0;
     std::vector<CDiffRun>& m_Cache;
     std::vector<CDiffChange>& m_Runs;
     const std::atomic<bool>* m_pBreak;
@@ -308,6 +511,8 @@ void CTextDiff::Matcher::Intern(const std::vector<CDiffLine>& left,
     m_Single.Build(m_L, table.Count());
     CountSame(m_L, m_SameL);
     CountSame(m_R, m_SameR);
+    m_nKeys = static_cast<int>(table.Count());
+    m_nWalkBound = 16L * (m_nL + m_nR) + 65536;
 }
 
 void CTextDiff::Matcher::CountSame(const std::vector<int>& ids, std::vector<int>& same) {
@@ -383,6 +588,9 @@ int CTextDiff::Matcher::MatchLength(int i, int j, int maxLen) {
         exact = h.exact;
     } else {
         int k = (h.j == j) ? h.len : 0;
+        const int from = k;
+        // Once the suffix order is there, only short walks are done by hand.
+        const int limit = m_pEqual ? std::min(maxLen, k + 8) : maxLen;
         const int* r = m_R.data() + i;
         const int* l = m_L.data() + j;
         const int* sr = m_SameR.data() + i;
@@ -390,13 +598,21 @@ int CTextDiff::Matcher::MatchLength(int i, int j, int maxLen) {
         // Where both sides stand in a block of the same line, the shorter
         // block ends the equal lines and blocks of equal length are crossed
         // whole: the line after a block differs from the block's line.
-        while (k < maxLen && r[k] == l[k]) {
+        while (k < limit && r[k] == l[k]) {
             const int a = sr[k], c = sl[k];
             if (a != c) {
                 k += std::min(a, c);
                 break;
             }
             k += a;
+        }
+        if (m_pEqual) {
+            if (k >= limit && limit < maxLen) k = m_pEqual->Equal(i, j);
+        } else {
+            m_nWalked += k - from;
+            if (m_nWalked > m_nWalkBound) {
+                m_pEqual = std::make_unique<EqualLineIndex>(m_R, m_L, m_nKeys);
+            }
         }
         exact = k < maxLen;
         d = std::min(k, maxLen);
@@ -456,6 +672,22 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
             bestCount = c;
             bestK = k;
             want = key;
+        }
+    }
+    // A long run is looked up by its rarest line when that is rarer still.
+    if (bestCount > kFewPlaces && b > 3) {
+        if (!m_pRarest) {
+            std::vector<int> counts(m_nR);
+            for (int x = 0; x < m_nR; ++x) counts[x] = m_Single.Count(m_R[x]);
+            m_pRarest = std::make_unique<RangeArgMin>(std::move(counts));
+        }
+        const int x = m_pRarest->Find(i + 4, i + b);
+        const int c = m_pRarest->Value(x);
+        if (c == 0) return -1;
+        if (c < bestCount) {
+            bestCount = c;
+            bestK = x - i;
+            want = m_R[x];
         }
     }
     // Looks at the first few runs of one level; false when one of them never
