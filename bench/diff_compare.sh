@@ -7,6 +7,12 @@
 #      0.1% of its lines changed or deleted (lines that repeat a lot)
 #   5. 1,000,000 lines drawn from only 2 distinct texts, against a copy with
 #      0.1% of its lines changed or deleted, and against another such file
+#   6. 1,000,000 numbered lines and 1,000,000 log lines, each against a copy
+#      with 0.1% of its lines changed or deleted
+#   7. 400,000 and 1,000,000 lines that all read "same" against the same
+#      with one line inserted in the middle
+#   8. one block of 50 lines repeated to 1,000,000 lines with a line of its
+#      own every 997 lines, against a copy with 0.1% changed or deleted
 # For each tool: wall time, peak memory (/usr/bin/time -v) and the number of
 # unchanged lines it found. Inputs go to a temporary folder (or $1).
 #
@@ -34,6 +40,16 @@ gen="python3 $here/diff_gen.py"
 [ -f "$work/rep-edited.txt" ] || $gen edit "$work/rep.txt" 0.001 7 "$work/rep-edited.txt"
 [ -f "$work/two.txt" ] || $gen pick 1000000 2 8 "$work/two.txt"
 [ -f "$work/two-edited.txt" ] || $gen edit "$work/two.txt" 0.001 9 "$work/two-edited.txt"
+[ -f "$work/num.txt" ] || $gen number 1000000 "$work/num.txt"
+[ -f "$work/num-edited.txt" ] || $gen edit "$work/num.txt" 0.001 13 "$work/num-edited.txt"
+[ -f "$work/log.txt" ] || $gen log 1000000 14 "$work/log.txt"
+[ -f "$work/log-edited.txt" ] || $gen edit "$work/log.txt" 0.001 15 "$work/log-edited.txt"
+[ -f "$work/same400k.txt" ] || $gen same 400000 "$work/same400k.txt"
+[ -f "$work/same400k-ins.txt" ] || $gen insert "$work/same400k.txt" "$work/same400k-ins.txt"
+[ -f "$work/same1m.txt" ] || $gen same 1000000 "$work/same1m.txt"
+[ -f "$work/same1m-ins.txt" ] || $gen insert "$work/same1m.txt" "$work/same1m-ins.txt"
+[ -f "$work/blk.txt" ] || $gen blocks 1000000 50 11 "$work/blk.txt"
+[ -f "$work/blk-edited.txt" ] || $gen edit "$work/blk.txt" 0.001 12 "$work/blk-edited.txt"
 [ -f "$work/two-other.txt" ] || $gen pick 1000000 2 10 "$work/two-other.txt"
 
 # run NAME LEFT RIGHT COMMAND...: one line of the table.
@@ -74,7 +90,12 @@ for pair in "1M-0.1%-edited big.txt big-edited.txt" \
             "1M-reversed big.txt big-reversed.txt" \
             "1M-1000-texts rep.txt rep-edited.txt" \
             "1M-2-texts-edited two.txt two-edited.txt" \
-            "1M-2-texts-unrelated two.txt two-other.txt"; do
+            "1M-2-texts-unrelated two.txt two-other.txt" \
+            "1M-numbered num.txt num-edited.txt" \
+            "1M-log log.txt log-edited.txt" \
+            "400k-same-inserted same400k.txt same400k-ins.txt" \
+            "1M-same-inserted same1m.txt same1m-ins.txt" \
+            "1M-50-line-blocks blk.txt blk-edited.txt"; do
     set -- $pair
     name=$1 left=$work/$2 right=$work/$3
     [ -n "${ONLY:-}" ] && [ "$ONLY" != "$name" ] && continue

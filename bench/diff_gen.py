@@ -10,6 +10,7 @@ diff_gen.py same N OUT             N lines that all read "same"
 diff_gen.py insert IN OUT          IN with one line inserted in its middle
 diff_gen.py blocks N B SEED OUT    N lines: one block of B numbered lines
                                    repeated, every 997th line changed
+diff_gen.py number N OUT          N lines "line K"
 diff_gen.py log N SEED OUT         N lines that look like a server log
 """
 import random
@@ -81,6 +82,9 @@ def main():
         lines = ["line %d of the block" % (k % b) for k in range(n)]
         for k in range(rng.randrange(997), n, 997):
             lines[k] = "changed %d" % k
+    elif kind == "number":
+        n, out = int(sys.argv[2]), sys.argv[3]
+        lines = ["line %d" % k for k in range(n)]
     elif kind == "log":
         n, seed, out = int(sys.argv[2]), int(sys.argv[3]), sys.argv[4]
         rng = random.Random(seed)

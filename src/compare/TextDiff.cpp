@@ -370,6 +370,7 @@ private:
     // Lines walked down diagonals so far; past a bound the equal lines are
     // taken from the suffix order instead.
     long m_nWalked = 0;
+    long m_nWalks = 0;
     long m_nWalkBound = 0;
     std::unique_ptr<EqualLineIndex> m_pEqual;
     // Left places of each right line's text, to find the rarest line of a
@@ -512,7 +513,7 @@ void CTextDiff::Matcher::Intern(const std::vector<CDiffLine>& left,
     CountSame(m_L, m_SameL);
     CountSame(m_R, m_SameR);
     m_nKeys = static_cast<int>(table.Count());
-    m_nWalkBound = 16L * (m_nL + m_nR) + 65536;
+    m_nWalkBound = 64L * (m_nL + m_nR) + 65536;
 }
 
 void CTextDiff::Matcher::CountSame(const std::vector<int>& ids, std::vector<int>& same) {
@@ -604,13 +605,21 @@ int CTextDiff::Matcher::MatchLength(int i, int j, int maxLen) {
                 k += std::min(a, c);
                 break;
             }
-            k += a;
+            if (a > 1) {
+                k += a;
+                continue;
+            }
+            // Outside blocks: a stretch line by line before looking again.
+            const int stop = std::min(limit, k + 32);
+            for (++k; k < stop && r[k] == l[k];) ++k;
         }
         if (m_pEqual) {
             if (k >= limit && limit < maxLen) k = m_pEqual->Equal(i, j);
         } else {
             m_nWalked += k - from;
-            if (m_nWalked > m_nWalkBound) {
+            ++m_nWalks;
+            // Worth it only where the walks are long on average.
+            if (m_nWalked > m_nWalkBound && m_nWalked > 16 * m_nWalks) {
                 m_pEqual = std::make_unique<EqualLineIndex>(m_R, m_L, m_nKeys);
             }
         }
