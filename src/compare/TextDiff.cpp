@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -19,6 +20,8 @@
 // ---------------------------------------------------------------------------
 
 namespace {
+// Reads straight into the string: as many bytes as the file has, then on
+// until the end in case it grew meanwhile.
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
@@ -28,20 +31,46 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
         return false;
     }
     bytes.clear();
-    if (st.st_size > 0) bytes.reserve(static_cast<size_t>(st.st_size));
-    char buf[1 << 16];
+    size_t size = 0;
+    bytes.resize(st.st_size > 0 ? static_cast<size_t>(st.st_size) + 1 : size_t{1} << 16);
     for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (size == bytes.size()) bytes.resize(bytes.size() * 2);
+        ssize_t n = ::read(fd, bytes.data() + size, bytes.size() - size);
         if (n < 0) {
             if (errno == EINTR) continue;
             ::close(fd);
+            bytes.clear();
             return false;
         }
         if (n == 0) break;
-        bytes.append(buf, static_cast<size_t>(n));
+        size += static_cast<size_t>(n);
     }
     ::close(fd);
+    bytes.resize(size);
     return true;
+}
+
+// Cuts bytes into lines (see LoadFileLines) and hands each to add.
+template <class Add>
+void SplitFileLines(std::string_view bytes, Add add) {
+    const char* p = bytes.data();
+    const char* end = p + bytes.size();
+    while (p < end) {
+        const char* nl = static_cast<const char*>(std::memchr(p, '\n', end - p));
+        const char* stop = nl ? nl : end;
+        const char* textEnd = stop;
+        if (nl && textEnd > p && textEnd[-1] == '\r') --textEnd;
+        add(std::string_view(p, textEnd - p));
+        p = nl ? nl + 1 : end;
+    }
+}
+
+size_t CountLines(std::string_view bytes) {
+    size_t count = 0;
+    const char* end = bytes.data() + bytes.size();
+    for (const char* q = bytes.data(); (q = static_cast<const char*>(std::memchr(q, '\n', end - q))); ++q)
+        ++count;
+    return count + 1;
 }
 }  // namespace
 
@@ -52,19 +81,19 @@ bool LoadFileLines(const std::string& path, std::vector<CDiffLine>& lines) {
         Prompter().Message("Failed to read the file: " + path, MsgIcon::Warning);
         return false;
     }
-    const char* p = bytes.data();
-    const char* end = p + bytes.size();
-    size_t count = 0;
-    for (const char* q = p; (q = static_cast<const char*>(std::memchr(q, '\n', end - q))); ++q) ++count;
-    lines.reserve(count + 1);
-    while (p < end) {
-        const char* nl = static_cast<const char*>(std::memchr(p, '\n', end - p));
-        const char* stop = nl ? nl : end;
-        const char* textEnd = stop;
-        if (nl && textEnd > p && textEnd[-1] == '\r') --textEnd;
-        lines.emplace_back(0, -1, -1, std::string(p, textEnd));
-        p = nl ? nl + 1 : end;
+    lines.reserve(CountLines(bytes));
+    SplitFileLines(bytes, [&](std::string_view line) { lines.emplace_back(0, -1, -1, std::string(line)); });
+    return true;
+}
+
+bool LoadFileText(const std::string& path, CDiffFileText& text) {
+    text.lines.clear();
+    if (!ReadWholeFile(path, text.bytes)) {
+        Prompter().Message("Failed to read the file: " + path, MsgIcon::Warning);
+        return false;
     }
+    text.lines.reserve(CountLines(text.bytes));
+    SplitFileLines(text.bytes, [&](std::string_view line) { text.lines.push_back(line); });
     return true;
 }
 
@@ -288,7 +317,7 @@ private:
 
 class CTextDiff::Matcher {
 public:
-    Matcher(const std::vector<CDiffLine>& left, const std::vector<CDiffLine>& right,
+    Matcher(const LineSource& left, const LineSource& right,
             const CDiffOptions& options, std::vector<CDiffRun>& cache,
             std::vector<CDiffChange>& runs, const std::atomic<bool>* brk);
     // False when stopped by the break flag.
@@ -304,7 +333,7 @@ private:
         bool exact = false;
     };
 
-    void Intern(const std::vector<CDiffLine>& left, const std::vector<CDiffLine>& right,
+    void Intern(const LineSource& left, const LineSource& right,
                 const CDiffOptions& options);
     int MatchLength(int i, int j, int maxLen);
     CDiffRun Scan(int i, int lF, int lL, int remaining);
@@ -464,11 +493,11 @@ private:
 };
 }  // namespace
 
-CTextDiff::Matcher::Matcher(const std::vector<CDiffLine>& left, const std::vector<CDiffLine>& right,
+CTextDiff::Matcher::Matcher(const LineSource& left, const LineSource& right,
                             const CDiffOptions& options, std::vector<CDiffRun>& cache,
                             std::vector<CDiffChange>& runs, const std::atomic<bool>* brk)
-    : m_nL(static_cast<int>(left.size())),
-      m_nR(static_cast<int>(right.size())),
+    : m_nL(static_cast<int>(left.count)),
+      m_nR(static_cast<int>(right.count)),
       m_Cache(cache),
       m_Runs(runs),
       m_pBreak(brk) {
@@ -477,28 +506,30 @@ CTextDiff::Matcher::Matcher(const std::vector<CDiffLine>& left, const std::vecto
     TreeBuild();
 }
 
-void CTextDiff::Matcher::Intern(const std::vector<CDiffLine>& left,
-                                const std::vector<CDiffLine>& right, const CDiffOptions& options) {
+void CTextDiff::Matcher::Intern(const LineSource& left, const LineSource& right,
+                                const CDiffOptions& options) {
     m_L.resize(m_nL);
     m_R.resize(m_nR);
-    LineTable table(left.size() + right.size());
+    LineTable table(left.count + right.count);
     std::vector<std::string> normal;
     const bool plain = options.IsPlain();
     if (!plain) {
-        normal.reserve(left.size() + right.size());
-        for (const CDiffLine& l : left) normal.push_back(NormalizeDiffText(l.text, options));
-        for (const CDiffLine& r : right) normal.push_back(NormalizeDiffText(r.text, options));
+        normal.reserve(left.count + right.count);
+        for (size_t k = 0; k < left.count; ++k)
+            normal.push_back(NormalizeDiffText(std::string(left[k]), options));
+        for (size_t k = 0; k < right.count; ++k)
+            normal.push_back(NormalizeDiffText(std::string(right[k]), options));
     }
     // Hashes are taken a batch ahead so that the table slots are fetched
     // while earlier lines are looked up.
-    auto internAll = [&](const std::vector<CDiffLine>& lines, size_t normalFrom, std::vector<int>& ids) {
+    auto internAll = [&](const LineSource& lines, size_t normalFrom, std::vector<int>& ids) {
         constexpr size_t kBatch = 16;
         uint64_t hashes[kBatch];
         auto view = [&](size_t k) {
-            return plain ? std::string_view(lines[k].text) : std::string_view(normal[normalFrom + k]);
+            return plain ? lines[k] : std::string_view(normal[normalFrom + k]);
         };
-        for (size_t first = 0; first < lines.size(); first += kBatch) {
-            const size_t count = std::min(kBatch, lines.size() - first);
+        for (size_t first = 0; first < lines.count; first += kBatch) {
+            const size_t count = std::min(kBatch, lines.count - first);
             for (size_t k = 0; k < count; ++k) {
                 hashes[k] = LineTable::Hash(view(first + k));
                 table.Prefetch(hashes[k]);
@@ -508,7 +539,7 @@ void CTextDiff::Matcher::Intern(const std::vector<CDiffLine>& left,
         }
     };
     internAll(left, 0, m_L);
-    internAll(right, left.size(), m_R);
+    internAll(right, left.count, m_R);
     m_Single.Build(m_L, table.Count());
     CountSame(m_L, m_SameL);
     CountSame(m_R, m_SameR);
@@ -919,14 +950,39 @@ CTextDiff::~CTextDiff() = default;
 bool CTextDiff::Compare(std::vector<CDiffLine> left, std::vector<CDiffLine> right) {
     m_Left = std::move(left);
     m_Right = std::move(right);
+    m_LeftViews.clear();
+    m_RightViews.clear();
+    return RunMatcher();
+}
+
+bool CTextDiff::CompareViews(std::vector<std::string_view> left, std::vector<std::string_view> right) {
+    m_Left.clear();
+    m_Right.clear();
+    m_LeftViews = std::move(left);
+    m_RightViews = std::move(right);
+    return RunMatcher();
+}
+
+CTextDiff::LineSource CTextDiff::LeftSource() const {
+    if (!m_LeftViews.empty()) return {nullptr, m_LeftViews.data(), m_LeftViews.size()};
+    return {m_Left.data(), nullptr, m_Left.size()};
+}
+
+CTextDiff::LineSource CTextDiff::RightSource() const {
+    if (!m_RightViews.empty()) return {nullptr, m_RightViews.data(), m_RightViews.size()};
+    return {m_Right.data(), nullptr, m_Right.size()};
+}
+
+bool CTextDiff::RunMatcher() {
     m_Runs.clear();
     m_RunCache.clear();
     m_bBroken = false;
-    if (m_Left.empty() || m_Right.empty()) return true;
-    m_RunCache.assign(m_Right.size(), CDiffRun{-1, -2});
+    const LineSource left = LeftSource(), right = RightSource();
+    if (left.count == 0 || right.count == 0) return true;
+    m_RunCache.assign(right.count, CDiffRun{-1, -2});
     bool done;
     {
-        Matcher matcher(m_Left, m_Right, m_Options, m_RunCache, m_Runs, m_pBreak);
+        Matcher matcher(left, right, m_Options, m_RunCache, m_Runs, m_pBreak);
         done = matcher.Run();
     }
     if (!done) {
@@ -955,8 +1011,8 @@ void CTextDiff::AppendTailChanges(std::vector<CDiffChange>& list, int rPos, int 
 
 std::vector<CDiffChange> CTextDiff::BuildChangeList() const {
     std::vector<CDiffChange> list;
-    const int nR = static_cast<int>(m_Right.size());
-    const int nL = static_cast<int>(m_Left.size());
+    const int nR = static_cast<int>(RightSource().count);
+    const int nL = static_cast<int>(LeftSource().count);
     if (nR == 0) {
         if (nL > 0) list.push_back(MakeDeletedChange(0, nL));
         return list;
@@ -998,7 +1054,7 @@ std::vector<CDiffChange> CTextDiff::BuildChangeList() const {
 }
 
 namespace {
-void AppendItemLine(std::string& out, const char* prefix, int number, const std::string& text) {
+void AppendItemLine(std::string& out, const char* prefix, int number, std::string_view text) {
     char num[32];
     std::snprintf(num, sizeof num, "%5d ", number);
     out += prefix;
@@ -1022,6 +1078,7 @@ bool CTextDiff::ListChanges(bool wantText, std::string& report) const {
     report.clear();
     std::string text;
     const std::vector<CDiffChange> list = BuildChangeList();
+    const LineSource left = LeftSource(), right = RightSource();
     int n = 0;
     int leftNo = 0, rightNo = 0;
     for (const CDiffChange& c : list) {
@@ -1033,19 +1090,19 @@ bool CTextDiff::ListChanges(bool wantText, std::string& report) const {
         case kDiffDeleted:
             AppendHeading(text, "%d. Deleted from left:", ++n);
             for (int k = 0; k < c.count; ++k)
-                AppendItemLine(text, "x ", ++leftNo, m_Left[c.leftPos + k].text);
+                AppendItemLine(text, "x ", ++leftNo, left[c.leftPos + k]);
             break;
         case kDiffAdded:
             AppendHeading(text, "%d. Added to right:", ++n);
             for (int k = 0; k < c.count; ++k)
-                AppendItemLine(text, "+ ", ++rightNo, m_Right[c.rightPos + k].text);
+                AppendItemLine(text, "+ ", ++rightNo, right[c.rightPos + k]);
             break;
         case kDiffModified:
             AppendHeading(text, "%d. Modified:", ++n);
             for (int k = 0; k < c.count; ++k)
-                AppendItemLine(text, "L ", ++leftNo, m_Left[c.leftPos + k].text);
+                AppendItemLine(text, "L ", ++leftNo, left[c.leftPos + k]);
             for (int k = 0; k < c.count; ++k)
-                AppendItemLine(text, "R ", ++rightNo, m_Right[c.rightPos + k].text);
+                AppendItemLine(text, "R ", ++rightNo, right[c.rightPos + k]);
             break;
         default:
             break;
@@ -1061,31 +1118,32 @@ void CTextDiff::BuildRows(std::vector<CDiffLine>& leftRows,
     leftRows.clear();
     rightRows.clear();
     const std::vector<CDiffChange> list = BuildChangeList();
+    const LineSource left = LeftSource(), right = RightSource();
     int li = 0, ri = 0, g = 0;
     for (const CDiffChange& c : list) {
         if (c.kind != kDiffSame) ++g;
         for (int k = 0; k < c.count; ++k) {
             switch (c.kind) {
             case kDiffSame:
-                leftRows.emplace_back(0, li, -1, m_Left[li].text);
-                rightRows.emplace_back(0, ri, -1, m_Right[ri].text);
+                leftRows.emplace_back(0, li, -1, std::string(left[li]));
+                rightRows.emplace_back(0, ri, -1, std::string(right[ri]));
                 ++li;
                 ++ri;
                 break;
             case kDiffModified:
-                leftRows.emplace_back(1, li, g, m_Left[li].text);
-                rightRows.emplace_back(1, ri, g, m_Right[ri].text);
+                leftRows.emplace_back(1, li, g, std::string(left[li]));
+                rightRows.emplace_back(1, ri, g, std::string(right[ri]));
                 ++li;
                 ++ri;
                 break;
             case kDiffDeleted:
-                leftRows.emplace_back(3, li, g, m_Left[li].text);
+                leftRows.emplace_back(3, li, g, std::string(left[li]));
                 rightRows.emplace_back(0, -1, g, std::string());
                 ++li;
                 break;
             case kDiffAdded:
                 leftRows.emplace_back(0, -1, g, std::string());
-                rightRows.emplace_back(2, ri, g, m_Right[ri].text);
+                rightRows.emplace_back(2, ri, g, std::string(right[ri]));
                 ++ri;
                 break;
             default:
