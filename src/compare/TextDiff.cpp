@@ -118,8 +118,11 @@ std::string MakeUnderline(const std::string& text, char ch) {
 // every diagonal run measured is remembered for the next right line. A
 // segment tree over the run cache finds the entries a pass must rescan and
 // the longest fitting run between them, so a pass costs the rescans it does,
-// not the length of the part. The runs found and the order they are found in
-// are exactly those of the plain procedure.
+// not the length of the part. Equal lines along a diagonal cross blocks of
+// one repeated line at once, and once such walks grow long they are read
+// from a sorted order of all suffixes of both inputs; a long run is also
+// looked up by its rarest line. The runs found and the order they are found
+// in are exactly those of the plain procedure.
 // ---------------------------------------------------------------------------
 
 namespace {
