@@ -7,18 +7,27 @@
 #      0.1% of its lines changed or deleted (lines that repeat a lot)
 #   5. 1,000,000 lines drawn from only 2 distinct texts, against a copy with
 #      0.1% of its lines changed or deleted, and against another such file
-# For each tool: wall time, peak memory (/usr/bin/time -v) and the number of
-# unchanged lines it found. Inputs go to a temporary folder (or $1).
+#   6. 1,000,000 numbered lines and 1,000,000 log lines, each against a copy
+#      with 0.1% of its lines changed or deleted
+#   7. 400,000 and 1,000,000 lines that all read "same" against the same
+#      with one line inserted in the middle
+#   8. one block of 50 lines repeated to 1,000,000 lines with a line of its
+#      own every 997 lines, against a copy with 0.1% changed or deleted
+# The tools run side by side: each round runs every tool once on the input,
+# and the table shows the median wall time of the rounds, the highest peak
+# memory (/usr/bin/time -v) and the number of unchanged lines each found.
+# Inputs go to a temporary folder (or $1).
 #
 #   bench/diff_compare.sh [WORKDIR]
 #   QVL_DIFF=path/to/qvl-diff  TIMEOUT=seconds per run (120)
-#   REPEAT=N  runs per tool and input; the best time is shown (1)
+#   REPEAT=N  rounds per input (5); the median time is shown
 #   ONLY=NAME  run only the input of that name (e.g. 1M-0.1%-edited)
+#   NO_MINIMAL=1  leave diff --minimal out
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 qvl=${QVL_DIFF:-$here/../build/bench/qvl-diff}
 limit=${TIMEOUT:-120}
-repeat=${REPEAT:-1}
+repeat=${REPEAT:-5}
 work=${1:-$(mktemp -d /tmp/qvl-diff-bench.XXXXXX)}
 mkdir -p "$work"
 gen="python3 $here/diff_gen.py"
@@ -34,37 +43,51 @@ gen="python3 $here/diff_gen.py"
 [ -f "$work/rep-edited.txt" ] || $gen edit "$work/rep.txt" 0.001 7 "$work/rep-edited.txt"
 [ -f "$work/two.txt" ] || $gen pick 1000000 2 8 "$work/two.txt"
 [ -f "$work/two-edited.txt" ] || $gen edit "$work/two.txt" 0.001 9 "$work/two-edited.txt"
+[ -f "$work/num.txt" ] || $gen number 1000000 "$work/num.txt"
+[ -f "$work/num-edited.txt" ] || $gen edit "$work/num.txt" 0.001 13 "$work/num-edited.txt"
+[ -f "$work/log.txt" ] || $gen log 1000000 14 "$work/log.txt"
+[ -f "$work/log-edited.txt" ] || $gen edit "$work/log.txt" 0.001 15 "$work/log-edited.txt"
+[ -f "$work/same400k.txt" ] || $gen same 400000 "$work/same400k.txt"
+[ -f "$work/same400k-ins.txt" ] || $gen insert "$work/same400k.txt" "$work/same400k-ins.txt"
+[ -f "$work/same1m.txt" ] || $gen same 1000000 "$work/same1m.txt"
+[ -f "$work/same1m-ins.txt" ] || $gen insert "$work/same1m.txt" "$work/same1m-ins.txt"
+[ -f "$work/blk.txt" ] || $gen blocks 1000000 50 11 "$work/blk.txt"
+[ -f "$work/blk-edited.txt" ] || $gen edit "$work/blk.txt" 0.001 12 "$work/blk-edited.txt"
 [ -f "$work/two-other.txt" ] || $gen pick 1000000 2 10 "$work/two-other.txt"
 
-# run NAME LEFT RIGHT COMMAND...: one line of the table.
-run() {
-    name=$1 left=$2 right=$3
+# once TOOL LEFT RIGHT COMMAND...: one run; appends "seconds kbytes" to
+# $work/TOOL.runs, or "timeout" when it did not finish.
+once() {
+    tool=$1 left=$2 right=$3
     shift 3
-    out="$work/out.txt" stats="$work/time.txt"
-    total=$(wc -l <"$left")
-    best="" bestkb=0
-    n=0
-    while [ $n -lt "$repeat" ]; do
-        n=$((n + 1))
-        set +e
-        timeout "$limit" /usr/bin/time -v -o "$stats" "$@" "$left" "$right" >"$out" 2>/dev/null
-        rc=$?
-        set -e
-        if [ $rc -eq 124 ] || [ $rc -gt 128 ]; then
-            printf '%-24s %-22s %10s %10s %12s\n' "$name" "$(basename "$1") ${2:-}" ">${limit}s" "-" "-"
-            return
-        fi
-        secs=$(sed -n 's/.*Elapsed (wall clock) time.*: //p' "$stats" |
-               awk -F: '{ if (NF == 3) print $1*3600 + $2*60 + $3; else print $1*60 + $2 }')
-        kb=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$stats")
-        if [ -z "$best" ] || awk -v a="$secs" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$secs; fi
-        [ "$kb" -gt "$bestkb" ] && bestkb=$kb
-    done
-    case "$1" in
-        *qvl-diff) gone=$(grep -c '^[xL] ' "$out" || true) ;;
-        *) gone=$(grep -c '^< ' "$out" || true) ;;
+    set +e
+    timeout "$limit" /usr/bin/time -v -o "$work/time.txt" "$@" "$left" "$right" >"$work/$tool.out" 2>/dev/null
+    rc=$?
+    set -e
+    if [ $rc -eq 124 ] || [ $rc -gt 128 ]; then
+        echo timeout >>"$work/$tool.runs"
+        return
+    fi
+    secs=$(sed -n 's/.*Elapsed (wall clock) time.*: //p' "$work/time.txt" |
+           awk -F: '{ if (NF == 3) print $1*3600 + $2*60 + $3; else print $1*60 + $2 }')
+    kb=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$work/time.txt")
+    echo "$secs $kb" >>"$work/$tool.runs"
+}
+
+# row NAME TOOL LABEL TOTAL: the table line of one tool.
+row() {
+    name=$1 tool=$2 label=$3 total=$4
+    if grep -q timeout "$work/$tool.runs"; then
+        printf '%-24s %-22s %10s %10s %12s\n' "$name" "$label" ">${limit}s" "-" "-"
+        return
+    fi
+    med=$(cut -d' ' -f1 "$work/$tool.runs" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')
+    kb=$(cut -d' ' -f2 "$work/$tool.runs" | sort -n | tail -1)
+    case "$tool" in
+        qvl) gone=$(grep -c '^[xL] ' "$work/$tool.out" || true) ;;
+        *) gone=$(grep -c '^< ' "$work/$tool.out" || true) ;;
     esac
-    printf '%-24s %-22s %9.2fs %8dMB %12d\n' "$name" "$(basename "$1") ${2:-}" "$best" $((bestkb / 1024)) $((total - gone))
+    printf '%-24s %-22s %9.2fs %8dMB %12d\n' "$name" "$label" "$med" $((kb / 1024)) $((total - gone))
 }
 
 printf '%-24s %-22s %10s %10s %12s\n' "input" "tool" "time" "peak mem" "unchanged"
@@ -74,11 +97,25 @@ for pair in "1M-0.1%-edited big.txt big-edited.txt" \
             "1M-reversed big.txt big-reversed.txt" \
             "1M-1000-texts rep.txt rep-edited.txt" \
             "1M-2-texts-edited two.txt two-edited.txt" \
-            "1M-2-texts-unrelated two.txt two-other.txt"; do
+            "1M-2-texts-unrelated two.txt two-other.txt" \
+            "1M-numbered num.txt num-edited.txt" \
+            "1M-log log.txt log-edited.txt" \
+            "400k-same-inserted same400k.txt same400k-ins.txt" \
+            "1M-same-inserted same1m.txt same1m-ins.txt" \
+            "1M-50-line-blocks blk.txt blk-edited.txt"; do
     set -- $pair
     name=$1 left=$work/$2 right=$work/$3
     [ -n "${ONLY:-}" ] && [ "$ONLY" != "$name" ] && continue
-    run "$name" "$left" "$right" "$qvl"
-    run "$name" "$left" "$right" diff
-    run "$name" "$left" "$right" diff --minimal
+    rm -f "$work/qvl.runs" "$work/diff.runs" "$work/minimal.runs"
+    n=0
+    while [ $n -lt "$repeat" ]; do
+        n=$((n + 1))
+        once qvl "$left" "$right" "$qvl"
+        once diff "$left" "$right" diff
+        [ -n "${NO_MINIMAL:-}" ] || once minimal "$left" "$right" diff --minimal
+    done
+    total=$(wc -l <"$left")
+    row "$name" qvl qvl-diff "$total"
+    row "$name" diff diff "$total"
+    [ -n "${NO_MINIMAL:-}" ] || row "$name" minimal "diff --minimal" "$total"
 done

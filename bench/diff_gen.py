@@ -6,6 +6,12 @@ diff_gen.py edit IN RATE SEED OUT  a copy of IN with RATE of its lines
                                    changed or deleted (half each)
 diff_gen.py reverse IN OUT         IN with its lines in reverse order
 diff_gen.py pick N K SEED OUT      N lines drawn from K distinct texts
+diff_gen.py same N OUT             N lines that all read "same"
+diff_gen.py insert IN OUT          IN with one line inserted in its middle
+diff_gen.py blocks N B SEED OUT    N lines: one block of B numbered lines
+                                   repeated, every 997th line changed
+diff_gen.py number N OUT          N lines "line K"
+diff_gen.py log N SEED OUT         N lines that look like a server log
 """
 import random
 import sys
@@ -62,6 +68,35 @@ def main():
         n, k, seed, out = int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4]), sys.argv[5]
         rng = random.Random(seed)
         lines = ["log entry %d" % rng.randrange(k) for _ in range(n)]
+    elif kind == "same":
+        n, out = int(sys.argv[2]), sys.argv[3]
+        lines = ["same"] * n
+    elif kind == "insert":
+        src, out = sys.argv[2], sys.argv[3]
+        with open(src) as f:
+            lines = f.read().split("\n")[:-1]
+        lines.insert(len(lines) // 2, "inserted")
+    elif kind == "blocks":
+        n, b, seed, out = int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4]), sys.argv[5]
+        rng = random.Random(seed)
+        lines = ["line %d of the block" % (k % b) for k in range(n)]
+        for k in range(rng.randrange(997), n, 997):
+            lines[k] = "changed %d" % k
+    elif kind == "number":
+        n, out = int(sys.argv[2]), sys.argv[3]
+        lines = ["line %d" % k for k in range(n)]
+    elif kind == "log":
+        n, seed, out = int(sys.argv[2]), int(sys.argv[3]), sys.argv[4]
+        rng = random.Random(seed)
+        levels = ["INFO", "INFO", "INFO", "DEBUG", "WARN", "ERROR"]
+        lines = []
+        t = 1700000000
+        for k in range(n):
+            t += rng.randrange(3)
+            lines.append("2026-12-%02d %02d:%02d:%02d %s [worker-%d] %s %s=%d" % (
+                1 + t // 86400 % 28, t // 3600 % 24, t // 60 % 60, t % 60,
+                rng.choice(levels), rng.randrange(16), rng.choice(WORDS),
+                rng.choice(WORDS), rng.randrange(100000)))
     elif kind == "reverse":
         src, out = sys.argv[2], sys.argv[3]
         with open(src) as f:

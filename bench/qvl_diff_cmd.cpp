@@ -52,10 +52,11 @@ int main(int argc, char** argv) {
     }
     if (files.size() != 2) return Usage();
 
-    std::vector<CDiffLine> left, right;
-    if (!CTextDiff::LoadFilePair(files[0], files[1], left, right)) return 2;
+    // Each file is read as one block and its lines are views into it.
+    CDiffFileText left, right;
+    if (!LoadFileText(files[0], left) || !LoadFileText(files[1], right)) return 2;
     CTextDiff diff(options);
-    diff.Compare(std::move(left), std::move(right));
+    diff.CompareViews(std::move(left.lines), std::move(right.lines));
     std::string report;
     const bool differ = diff.ListChanges(true, report);
     ToLf(report);

@@ -5,10 +5,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string_view>
 
 #include "platform/Prompter.h"
@@ -18,6 +20,8 @@
 // ---------------------------------------------------------------------------
 
 namespace {
+// Reads straight into the string: as many bytes as the file has, then on
+// until the end in case it grew meanwhile.
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
@@ -27,20 +31,46 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
         return false;
     }
     bytes.clear();
-    if (st.st_size > 0) bytes.reserve(static_cast<size_t>(st.st_size));
-    char buf[1 << 16];
+    size_t size = 0;
+    bytes.resize(st.st_size > 0 ? static_cast<size_t>(st.st_size) + 1 : size_t{1} << 16);
     for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (size == bytes.size()) bytes.resize(bytes.size() * 2);
+        ssize_t n = ::read(fd, bytes.data() + size, bytes.size() - size);
         if (n < 0) {
             if (errno == EINTR) continue;
             ::close(fd);
+            bytes.clear();
             return false;
         }
         if (n == 0) break;
-        bytes.append(buf, static_cast<size_t>(n));
+        size += static_cast<size_t>(n);
     }
     ::close(fd);
+    bytes.resize(size);
     return true;
+}
+
+// Cuts bytes into lines (see LoadFileLines) and hands each to add.
+template <class Add>
+void SplitFileLines(std::string_view bytes, Add add) {
+    const char* p = bytes.data();
+    const char* end = p + bytes.size();
+    while (p < end) {
+        const char* nl = static_cast<const char*>(std::memchr(p, '\n', end - p));
+        const char* stop = nl ? nl : end;
+        const char* textEnd = stop;
+        if (nl && textEnd > p && textEnd[-1] == '\r') --textEnd;
+        add(std::string_view(p, textEnd - p));
+        p = nl ? nl + 1 : end;
+    }
+}
+
+size_t CountLines(std::string_view bytes) {
+    size_t count = 0;
+    const char* end = bytes.data() + bytes.size();
+    for (const char* q = bytes.data(); (q = static_cast<const char*>(std::memchr(q, '\n', end - q))); ++q)
+        ++count;
+    return count + 1;
 }
 }  // namespace
 
@@ -51,19 +81,19 @@ bool LoadFileLines(const std::string& path, std::vector<CDiffLine>& lines) {
         Prompter().Message("Failed to read the file: " + path, MsgIcon::Warning);
         return false;
     }
-    const char* p = bytes.data();
-    const char* end = p + bytes.size();
-    size_t count = 0;
-    for (const char* q = p; (q = static_cast<const char*>(std::memchr(q, '\n', end - q))); ++q) ++count;
-    lines.reserve(count + 1);
-    while (p < end) {
-        const char* nl = static_cast<const char*>(std::memchr(p, '\n', end - p));
-        const char* stop = nl ? nl : end;
-        const char* textEnd = stop;
-        if (nl && textEnd > p && textEnd[-1] == '\r') --textEnd;
-        lines.emplace_back(0, -1, -1, std::string(p, textEnd));
-        p = nl ? nl + 1 : end;
+    lines.reserve(CountLines(bytes));
+    SplitFileLines(bytes, [&](std::string_view line) { lines.emplace_back(0, -1, -1, std::string(line)); });
+    return true;
+}
+
+bool LoadFileText(const std::string& path, CDiffFileText& text) {
+    text.lines.clear();
+    if (!ReadWholeFile(path, text.bytes)) {
+        Prompter().Message("Failed to read the file: " + path, MsgIcon::Warning);
+        return false;
     }
+    text.lines.reserve(CountLines(text.bytes));
+    SplitFileLines(text.bytes, [&](std::string_view line) { text.lines.push_back(line); });
     return true;
 }
 
@@ -88,13 +118,209 @@ std::string MakeUnderline(const std::string& text, char ch) {
 // every diagonal run measured is remembered for the next right line. A
 // segment tree over the run cache finds the entries a pass must rescan and
 // the longest fitting run between them, so a pass costs the rescans it does,
-// not the length of the part. The runs found and the order they are found in
-// are exactly those of the plain procedure.
+// not the length of the part. Equal lines along a diagonal cross blocks of
+// one repeated line at once, and once such walks grow long they are read
+// from a sorted order of all suffixes of both inputs; a long run is also
+// looked up by its rarest line. The runs found and the order they are found
+// in are exactly those of the plain procedure.
 // ---------------------------------------------------------------------------
+
+namespace {
+// The number of equal lines from any right place and any left place, in
+// constant time: the suffixes of the two line lists are sorted together
+// (by induced sorting), and the equal lines of two suffixes are the least
+// common prefix between them in that order. Built only when walking the
+// diagonals line by line has grown too costly.
+class EqualLineIndex {
+public:
+    // ids of both lists are numbers below keyCount.
+    EqualLineIndex(const std::vector<int>& right, const std::vector<int>& left, int keyCount) {
+        m_nR = static_cast<int>(right.size());
+        const int n = m_nR + static_cast<int>(left.size()) + 2;
+        // Right lines, a separator found nowhere else, left lines, the end.
+        std::vector<int> text;
+        text.reserve(n);
+        for (int id : right) text.push_back(id + 2);
+        text.push_back(1);
+        for (int id : left) text.push_back(id + 2);
+        text.push_back(0);
+        std::vector<int> order(n);
+        SortSuffixes(text.data(), order.data(), n, keyCount + 2);
+        m_Rank.resize(n);
+        for (int r = 0; r < n; ++r) m_Rank[order[r]] = r;
+        // Common prefix of each suffix with the one before it in the order.
+        m_Common.assign(n, 0);
+        int h = 0;
+        for (int p = 0; p < n; ++p) {
+            const int r = m_Rank[p];
+            if (r == 0) {
+                h = 0;
+                continue;
+            }
+            const int q = order[r - 1];
+            while (p + h < n && q + h < n && text[p + h] == text[q + h]) ++h;
+            m_Common[r] = h;
+            if (h > 0) --h;
+        }
+        // Minimum of each block of the order, and of runs of 2^k blocks.
+        const int blocks = (n + kBlock - 1) / kBlock;
+        std::vector<int> level(blocks, INT_MAX);
+        for (int r = 0; r < n; ++r) level[r / kBlock] = std::min(level[r / kBlock], m_Common[r]);
+        m_Sparse.push_back(std::move(level));
+        for (int w = 1; 2 * w <= blocks; w *= 2) {
+            const std::vector<int>& prev = m_Sparse.back();
+            std::vector<int> next(blocks - 2 * w + 1);
+            for (size_t b = 0; b < next.size(); ++b) next[b] = std::min(prev[b], prev[b + w]);
+            m_Sparse.push_back(std::move(next));
+        }
+    }
+
+    // Equal lines from right line i and left line j on.
+    int Equal(int i, int j) const {
+        int a = m_Rank[i], b = m_Rank[m_nR + 1 + j];
+        if (a > b) std::swap(a, b);
+        return RangeMin(a + 1, b);
+    }
+
+private:
+    static constexpr int kBlock = 16;
+
+    int RangeMin(int lo, int hi) const {
+        int m = INT_MAX;
+        const int bl = lo / kBlock, bh = hi / kBlock;
+        if (bl == bh) {
+            for (int r = lo; r <= hi; ++r) m = std::min(m, m_Common[r]);
+            return m;
+        }
+        for (int r = lo; r < (bl + 1) * kBlock; ++r) m = std::min(m, m_Common[r]);
+        for (int r = bh * kBlock; r <= hi; ++r) m = std::min(m, m_Common[r]);
+        if (bl + 1 <= bh - 1) {
+            const int count = bh - 1 - bl;
+            const int k = 31 - __builtin_clz(static_cast<unsigned>(count));
+            m = std::min({m, m_Sparse[k][bl + 1], m_Sparse[k][bh - (1 << k)]});
+        }
+        return m;
+    }
+
+    // Suffix order of s[0 .. n-1] whose last value is a 0 found nowhere else
+    // and whose values are below k.
+    static void SortSuffixes(const int* s, int* sa, int n, int k) {
+        std::vector<char> small(n);  // the suffix is smaller than the next one
+        small[n - 1] = 1;
+        for (int p = n - 2; p >= 0; --p)
+            small[p] = s[p] < s[p + 1] || (s[p] == s[p + 1] && small[p + 1]);
+        auto isLms = [&](int p) { return p > 0 && small[p] && !small[p - 1]; };
+        std::vector<int> count(k + 1, 0);
+        for (int p = 0; p < n; ++p) ++count[s[p] + 1];
+        for (int c = 0; c < k; ++c) count[c + 1] += count[c];
+        std::vector<int> bucket(k);
+        auto induce = [&](const std::vector<int>& lms) {
+            std::fill(sa, sa + n, -1);
+            for (int c = 0; c < k; ++c) bucket[c] = count[c + 1];
+            for (size_t x = lms.size(); x-- > 0;) sa[--bucket[s[lms[x]]]] = lms[x];
+            for (int c = 0; c < k; ++c) bucket[c] = count[c];
+            for (int r = 0; r < n; ++r) {
+                const int p = sa[r] - 1;
+                if (sa[r] > 0 && !small[p]) sa[bucket[s[p]]++] = p;
+            }
+            for (int c = 0; c < k; ++c) bucket[c] = count[c + 1];
+            for (int r = n - 1; r >= 0; --r) {
+                const int p = sa[r] - 1;
+                if (sa[r] > 0 && small[p]) sa[--bucket[s[p]]] = p;
+            }
+        };
+        std::vector<int> lms;
+        for (int p = 1; p < n; ++p)
+            if (isLms(p)) lms.push_back(p);
+        induce(lms);
+        // Name the sorted LMS pieces; equal pieces share a name.
+        std::vector<int> name(n, -1);
+        int names = 0, prev = -1;
+        for (int r = 0; r < n; ++r) {
+            const int p = sa[r];
+            if (!isLms(p)) continue;
+            bool same = prev >= 0;
+            for (int d = 0; same; ++d) {
+                if (s[p + d] != s[prev + d] || small[p + d] != small[prev + d]) {
+                    same = false;
+                } else if (d > 0 && (isLms(p + d) || isLms(prev + d))) {
+                    same = isLms(p + d) && isLms(prev + d);
+                    break;
+                }
+            }
+            if (!same) ++names;
+            name[p] = names - 1;
+            prev = p;
+        }
+        const int m = static_cast<int>(lms.size());
+        std::vector<int> reduced(m), reducedOrder(m);
+        for (int x = 0; x < m; ++x) reduced[x] = name[lms[x]];
+        std::vector<int>().swap(name);
+        if (names < m) {
+            SortSuffixes(reduced.data(), reducedOrder.data(), m, names);
+        } else {
+            for (int x = 0; x < m; ++x) reducedOrder[reduced[x]] = x;
+        }
+        std::vector<int> sorted(m);
+        for (int x = 0; x < m; ++x) sorted[x] = lms[reducedOrder[x]];
+        induce(sorted);
+    }
+
+    int m_nR = 0;
+    std::vector<int> m_Rank;
+    std::vector<int> m_Common;
+    std::vector<std::vector<int>> m_Sparse;
+};
+}  // namespace
+
+namespace {
+// The place of the smallest value in any range of a list: ranges of blocks
+// of 16 places by a table of doubling spans, the ends place by place.
+class RangeArgMin {
+public:
+    explicit RangeArgMin(std::vector<int> values) : m_Values(std::move(values)) {
+        const int n = static_cast<int>(m_Values.size());
+        const int blocks = (n + kBlock - 1) / kBlock;
+        std::vector<int> level(blocks);
+        for (int b = 0; b < blocks; ++b) level[b] = Scan(b * kBlock, std::min(n, (b + 1) * kBlock) - 1);
+        m_Sparse.push_back(std::move(level));
+        for (int w = 1; 2 * w <= blocks; w *= 2) {
+            const std::vector<int>& prev = m_Sparse.back();
+            std::vector<int> next(blocks - 2 * w + 1);
+            for (size_t b = 0; b < next.size(); ++b) next[b] = Better(prev[b], prev[b + w]);
+            m_Sparse.push_back(std::move(next));
+        }
+    }
+    int Value(int p) const { return m_Values[p]; }
+    // A place in [lo, hi] with the smallest value.
+    int Find(int lo, int hi) const {
+        const int bl = lo / kBlock, bh = hi / kBlock;
+        if (bl == bh) return Scan(lo, hi);
+        int best = Better(Scan(lo, (bl + 1) * kBlock - 1), Scan(bh * kBlock, hi));
+        if (bl + 1 <= bh - 1) {
+            const int k = 31 - __builtin_clz(static_cast<unsigned>(bh - 1 - bl));
+            best = Better(best, Better(m_Sparse[k][bl + 1], m_Sparse[k][bh - (1 << k)]));
+        }
+        return best;
+    }
+
+private:
+    static constexpr int kBlock = 16;
+    int Better(int a, int b) const { return m_Values[b] < m_Values[a] ? b : a; }
+    int Scan(int lo, int hi) const {
+        int best = lo;
+        for (int p = lo + 1; p <= hi; ++p)
+            if (m_Values[p] < m_Values[best]) best = p;
+        return best;
+    }
+    std::vector<int> m_Values;
+    std::vector<std::vector<int>> m_Sparse;
+};
+}  // namespace
 
 class CTextDiff::Matcher {
 public:
-    Matcher(const std::vector<CDiffLine>& left, const std::vector<CDiffLine>& right,
+    Matcher(const LineSource& left, const LineSource& right,
             const CDiffOptions& options, std::vector<CDiffRun>& cache,
             std::vector<CDiffChange>& runs, const std::atomic<bool>* brk);
     // False when stopped by the break flag.
@@ -110,7 +336,7 @@ private:
         bool exact = false;
     };
 
-    void Intern(const std::vector<CDiffLine>& left, const std::vector<CDiffLine>& right,
+    void Intern(const LineSource& left, const LineSource& right,
                 const CDiffOptions& options);
     int MatchLength(int i, int j, int maxLen);
     CDiffRun Scan(int i, int lF, int lL, int remaining);
@@ -142,6 +368,10 @@ private:
 
     int m_nL = 0, m_nR = 0;
     std::vector<int> m_L, m_R;          // line numbers of the compared forms
+    // Per place: how many lines from it on are the same line (at least 1),
+    // so that a walk down a diagonal crosses a block of one line at once.
+    std::vector<int> m_SameL, m_SameR;
+    static void CountSame(const std::vector<int>& ids, std::vector<int>& same);
     // Left places of each key, ascending.
     struct OccIndex {
         std::vector<int> start;  // per key: first index into pos
@@ -169,6 +399,16 @@ private:
     const OccIndex& Index(int level) const { return level ? m_Grams[level - 1].index : m_Single; }
     void BuildGramLevel();
     std::vector<Hint> m_Hints;
+    // Lines walked down diagonals so far; past a bound the equal lines are
+    // taken from the suffix order instead.
+    long m_nWalked = 0;
+    long m_nWalks = 0;
+    long m_nWalkBound = 0;
+    std::unique_ptr<EqualLineIndex> m_pEqual;
+    // Left places of each right line's text, to find the rarest line of a
+    // long run; built when first needed.
+    std::unique_ptr<RangeArgMin> m_pRarest;
+    int m_nKeys = 0;
     std::vector<CDiffRun>& m_Cache;
     std::vector<CDiffChange>& m_Runs;
     const std::atomic<bool>* m_pBreak;
@@ -256,11 +496,11 @@ private:
 };
 }  // namespace
 
-CTextDiff::Matcher::Matcher(const std::vector<CDiffLine>& left, const std::vector<CDiffLine>& right,
+CTextDiff::Matcher::Matcher(const LineSource& left, const LineSource& right,
                             const CDiffOptions& options, std::vector<CDiffRun>& cache,
                             std::vector<CDiffChange>& runs, const std::atomic<bool>* brk)
-    : m_nL(static_cast<int>(left.size())),
-      m_nR(static_cast<int>(right.size())),
+    : m_nL(static_cast<int>(left.count)),
+      m_nR(static_cast<int>(right.count)),
       m_Cache(cache),
       m_Runs(runs),
       m_pBreak(brk) {
@@ -269,28 +509,30 @@ CTextDiff::Matcher::Matcher(const std::vector<CDiffLine>& left, const std::vecto
     TreeBuild();
 }
 
-void CTextDiff::Matcher::Intern(const std::vector<CDiffLine>& left,
-                                const std::vector<CDiffLine>& right, const CDiffOptions& options) {
+void CTextDiff::Matcher::Intern(const LineSource& left, const LineSource& right,
+                                const CDiffOptions& options) {
     m_L.resize(m_nL);
     m_R.resize(m_nR);
-    LineTable table(left.size() + right.size());
+    LineTable table(left.count + right.count);
     std::vector<std::string> normal;
     const bool plain = options.IsPlain();
     if (!plain) {
-        normal.reserve(left.size() + right.size());
-        for (const CDiffLine& l : left) normal.push_back(NormalizeDiffText(l.text, options));
-        for (const CDiffLine& r : right) normal.push_back(NormalizeDiffText(r.text, options));
+        normal.reserve(left.count + right.count);
+        for (size_t k = 0; k < left.count; ++k)
+            normal.push_back(NormalizeDiffText(std::string(left[k]), options));
+        for (size_t k = 0; k < right.count; ++k)
+            normal.push_back(NormalizeDiffText(std::string(right[k]), options));
     }
     // Hashes are taken a batch ahead so that the table slots are fetched
     // while earlier lines are looked up.
-    auto internAll = [&](const std::vector<CDiffLine>& lines, size_t normalFrom, std::vector<int>& ids) {
+    auto internAll = [&](const LineSource& lines, size_t normalFrom, std::vector<int>& ids) {
         constexpr size_t kBatch = 16;
         uint64_t hashes[kBatch];
         auto view = [&](size_t k) {
-            return plain ? std::string_view(lines[k].text) : std::string_view(normal[normalFrom + k]);
+            return plain ? lines[k] : std::string_view(normal[normalFrom + k]);
         };
-        for (size_t first = 0; first < lines.size(); first += kBatch) {
-            const size_t count = std::min(kBatch, lines.size() - first);
+        for (size_t first = 0; first < lines.count; first += kBatch) {
+            const size_t count = std::min(kBatch, lines.count - first);
             for (size_t k = 0; k < count; ++k) {
                 hashes[k] = LineTable::Hash(view(first + k));
                 table.Prefetch(hashes[k]);
@@ -300,8 +542,21 @@ void CTextDiff::Matcher::Intern(const std::vector<CDiffLine>& left,
         }
     };
     internAll(left, 0, m_L);
-    internAll(right, left.size(), m_R);
+    internAll(right, left.count, m_R);
     m_Single.Build(m_L, table.Count());
+    CountSame(m_L, m_SameL);
+    CountSame(m_R, m_SameR);
+    m_nKeys = static_cast<int>(table.Count());
+    m_nWalkBound = 64L * (m_nL + m_nR) + 65536;
+}
+
+void CTextDiff::Matcher::CountSame(const std::vector<int>& ids, std::vector<int>& same) {
+    same.resize(ids.size());
+    int run = 0;
+    for (size_t k = ids.size(); k-- > 0;) {
+        run = (k + 1 < ids.size() && ids[k + 1] == ids[k]) ? run + 1 : 1;
+        same[k] = run;
+    }
 }
 
 // The next level of runs of lines: a run of 2^level lines is the pair of
@@ -368,11 +623,42 @@ int CTextDiff::Matcher::MatchLength(int i, int j, int maxLen) {
         exact = h.exact;
     } else {
         int k = (h.j == j) ? h.len : 0;
+        const int from = k;
+        // Once the suffix order is there, only short walks are done by hand.
+        const int limit = m_pEqual ? std::min(maxLen, k + 8) : maxLen;
         const int* r = m_R.data() + i;
         const int* l = m_L.data() + j;
-        while (k < maxLen && r[k] == l[k]) ++k;
-        d = k;
+        const int* sr = m_SameR.data() + i;
+        const int* sl = m_SameL.data() + j;
+        // Where both sides stand in a block of the same line, the shorter
+        // block ends the equal lines and blocks of equal length are crossed
+        // whole: the line after a block differs from the block's line.
+        while (k < limit && r[k] == l[k]) {
+            const int a = sr[k], c = sl[k];
+            if (a != c) {
+                k += std::min(a, c);
+                break;
+            }
+            if (a > 1) {
+                k += a;
+                continue;
+            }
+            // Outside blocks: a stretch line by line before looking again.
+            const int stop = std::min(limit, k + 32);
+            for (++k; k < stop && r[k] == l[k];) ++k;
+        }
+        if (m_pEqual) {
+            if (k >= limit && limit < maxLen) k = m_pEqual->Equal(i, j);
+        } else {
+            m_nWalked += k - from;
+            ++m_nWalks;
+            // Worth it only where the walks are long on average.
+            if (m_nWalked > m_nWalkBound && m_nWalked > 16 * m_nWalks) {
+                m_pEqual = std::make_unique<EqualLineIndex>(m_R, m_L, m_nKeys);
+            }
+        }
         exact = k < maxLen;
+        d = std::min(k, maxLen);
         if (h.j != j ? d > h.len : true) h = {j, d, exact};
     }
     if (d >= 2) {
@@ -429,6 +715,22 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
             bestCount = c;
             bestK = k;
             want = key;
+        }
+    }
+    // A long run is looked up by its rarest line when that is rarer still.
+    if (bestCount > kFewPlaces && b > 3) {
+        if (!m_pRarest) {
+            std::vector<int> counts(m_nR);
+            for (int x = 0; x < m_nR; ++x) counts[x] = m_Single.Count(m_R[x]);
+            m_pRarest = std::make_unique<RangeArgMin>(std::move(counts));
+        }
+        const int x = m_pRarest->Find(i + 4, i + b);
+        const int c = m_pRarest->Value(x);
+        if (c == 0) return -1;
+        if (c < bestCount) {
+            bestCount = c;
+            bestK = x - i;
+            want = m_R[x];
         }
     }
     // Looks at the first few runs of one level; false when one of them never
@@ -651,14 +953,39 @@ CTextDiff::~CTextDiff() = default;
 bool CTextDiff::Compare(std::vector<CDiffLine> left, std::vector<CDiffLine> right) {
     m_Left = std::move(left);
     m_Right = std::move(right);
+    m_LeftViews.clear();
+    m_RightViews.clear();
+    return RunMatcher();
+}
+
+bool CTextDiff::CompareViews(std::vector<std::string_view> left, std::vector<std::string_view> right) {
+    m_Left.clear();
+    m_Right.clear();
+    m_LeftViews = std::move(left);
+    m_RightViews = std::move(right);
+    return RunMatcher();
+}
+
+CTextDiff::LineSource CTextDiff::LeftSource() const {
+    if (!m_LeftViews.empty()) return {nullptr, m_LeftViews.data(), m_LeftViews.size()};
+    return {m_Left.data(), nullptr, m_Left.size()};
+}
+
+CTextDiff::LineSource CTextDiff::RightSource() const {
+    if (!m_RightViews.empty()) return {nullptr, m_RightViews.data(), m_RightViews.size()};
+    return {m_Right.data(), nullptr, m_Right.size()};
+}
+
+bool CTextDiff::RunMatcher() {
     m_Runs.clear();
     m_RunCache.clear();
     m_bBroken = false;
-    if (m_Left.empty() || m_Right.empty()) return true;
-    m_RunCache.assign(m_Right.size(), CDiffRun{-1, -2});
+    const LineSource left = LeftSource(), right = RightSource();
+    if (left.count == 0 || right.count == 0) return true;
+    m_RunCache.assign(right.count, CDiffRun{-1, -2});
     bool done;
     {
-        Matcher matcher(m_Left, m_Right, m_Options, m_RunCache, m_Runs, m_pBreak);
+        Matcher matcher(left, right, m_Options, m_RunCache, m_Runs, m_pBreak);
         done = matcher.Run();
     }
     if (!done) {
@@ -687,8 +1014,8 @@ void CTextDiff::AppendTailChanges(std::vector<CDiffChange>& list, int rPos, int 
 
 std::vector<CDiffChange> CTextDiff::BuildChangeList() const {
     std::vector<CDiffChange> list;
-    const int nR = static_cast<int>(m_Right.size());
-    const int nL = static_cast<int>(m_Left.size());
+    const int nR = static_cast<int>(RightSource().count);
+    const int nL = static_cast<int>(LeftSource().count);
     if (nR == 0) {
         if (nL > 0) list.push_back(MakeDeletedChange(0, nL));
         return list;
@@ -730,7 +1057,7 @@ std::vector<CDiffChange> CTextDiff::BuildChangeList() const {
 }
 
 namespace {
-void AppendItemLine(std::string& out, const char* prefix, int number, const std::string& text) {
+void AppendItemLine(std::string& out, const char* prefix, int number, std::string_view text) {
     char num[32];
     std::snprintf(num, sizeof num, "%5d ", number);
     out += prefix;
@@ -754,6 +1081,7 @@ bool CTextDiff::ListChanges(bool wantText, std::string& report) const {
     report.clear();
     std::string text;
     const std::vector<CDiffChange> list = BuildChangeList();
+    const LineSource left = LeftSource(), right = RightSource();
     int n = 0;
     int leftNo = 0, rightNo = 0;
     for (const CDiffChange& c : list) {
@@ -765,19 +1093,19 @@ bool CTextDiff::ListChanges(bool wantText, std::string& report) const {
         case kDiffDeleted:
             AppendHeading(text, "%d. Deleted from left:", ++n);
             for (int k = 0; k < c.count; ++k)
-                AppendItemLine(text, "x ", ++leftNo, m_Left[c.leftPos + k].text);
+                AppendItemLine(text, "x ", ++leftNo, left[c.leftPos + k]);
             break;
         case kDiffAdded:
             AppendHeading(text, "%d. Added to right:", ++n);
             for (int k = 0; k < c.count; ++k)
-                AppendItemLine(text, "+ ", ++rightNo, m_Right[c.rightPos + k].text);
+                AppendItemLine(text, "+ ", ++rightNo, right[c.rightPos + k]);
             break;
         case kDiffModified:
             AppendHeading(text, "%d. Modified:", ++n);
             for (int k = 0; k < c.count; ++k)
-                AppendItemLine(text, "L ", ++leftNo, m_Left[c.leftPos + k].text);
+                AppendItemLine(text, "L ", ++leftNo, left[c.leftPos + k]);
             for (int k = 0; k < c.count; ++k)
-                AppendItemLine(text, "R ", ++rightNo, m_Right[c.rightPos + k].text);
+                AppendItemLine(text, "R ", ++rightNo, right[c.rightPos + k]);
             break;
         default:
             break;
@@ -793,31 +1121,32 @@ void CTextDiff::BuildRows(std::vector<CDiffLine>& leftRows,
     leftRows.clear();
     rightRows.clear();
     const std::vector<CDiffChange> list = BuildChangeList();
+    const LineSource left = LeftSource(), right = RightSource();
     int li = 0, ri = 0, g = 0;
     for (const CDiffChange& c : list) {
         if (c.kind != kDiffSame) ++g;
         for (int k = 0; k < c.count; ++k) {
             switch (c.kind) {
             case kDiffSame:
-                leftRows.emplace_back(0, li, -1, m_Left[li].text);
-                rightRows.emplace_back(0, ri, -1, m_Right[ri].text);
+                leftRows.emplace_back(0, li, -1, std::string(left[li]));
+                rightRows.emplace_back(0, ri, -1, std::string(right[ri]));
                 ++li;
                 ++ri;
                 break;
             case kDiffModified:
-                leftRows.emplace_back(1, li, g, m_Left[li].text);
-                rightRows.emplace_back(1, ri, g, m_Right[ri].text);
+                leftRows.emplace_back(1, li, g, std::string(left[li]));
+                rightRows.emplace_back(1, ri, g, std::string(right[ri]));
                 ++li;
                 ++ri;
                 break;
             case kDiffDeleted:
-                leftRows.emplace_back(3, li, g, m_Left[li].text);
+                leftRows.emplace_back(3, li, g, std::string(left[li]));
                 rightRows.emplace_back(0, -1, g, std::string());
                 ++li;
                 break;
             case kDiffAdded:
                 leftRows.emplace_back(0, -1, g, std::string());
-                rightRows.emplace_back(2, ri, g, m_Right[ri].text);
+                rightRows.emplace_back(2, ri, g, std::string(right[ri]));
                 ++ri;
                 break;
             default:

@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "compare/DiffChange.h"
@@ -26,6 +27,15 @@
 // empty line. When the file cannot be read: the message "Failed to read the
 // file: " + path, lines left empty, false.
 bool LoadFileLines(const std::string& path, std::vector<CDiffLine>& lines);
+
+// The lines of a file read as one block: the same lines LoadFileLines
+// gives, as views into bytes (so the object must not be copied or moved
+// while the views are in use).
+struct CDiffFileText {
+    std::string bytes;
+    std::vector<std::string_view> lines;
+};
+bool LoadFileText(const std::string& path, CDiffFileText& text);
 
 // A text of ch repeated as many times as text has bytes.
 std::string MakeUnderline(const std::string& text, char ch);
@@ -50,6 +60,9 @@ public:
     // stopped it: then there are no runs and WasBroken() is true, and the
     // change list and rows must not be used.
     bool Compare(std::vector<CDiffLine> left, std::vector<CDiffLine> right);
+    // The same over lines kept by the caller, which must outlive every later
+    // call on this object; GetLeft() and GetRight() are empty then.
+    bool CompareViews(std::vector<std::string_view> left, std::vector<std::string_view> right);
     bool WasBroken() const { return m_bBroken; }
 
     // The ordered change list: every line of both inputs once, in order.
@@ -87,10 +100,24 @@ public:
 
 private:
     class Matcher;
+    // The lines of one input, whichever way they were handed over.
+    struct LineSource {
+        const CDiffLine* lines = nullptr;
+        const std::string_view* views = nullptr;
+        size_t count = 0;
+        std::string_view operator[](size_t k) const {
+            return views ? views[k] : std::string_view(lines[k].text);
+        }
+    };
+    LineSource LeftSource() const;
+    LineSource RightSource() const;
+    bool RunMatcher();
     static void AppendTailChanges(std::vector<CDiffChange>& list, int rPos, int nR, int lPos, int nL);
 
     std::vector<CDiffLine> m_Left;
     std::vector<CDiffLine> m_Right;
+    std::vector<std::string_view> m_LeftViews;
+    std::vector<std::string_view> m_RightViews;
     std::vector<CDiffChange> m_Runs;
     std::vector<CDiffRun> m_RunCache;
     CDiffOptions m_Options;

@@ -1,0 +1,82 @@
+// Files read as one block of bytes and compared over views of their lines
+// must give exactly what the line lists give.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "DiffTestSupport.h"
+#include "compare/TextDiff.h"
+#include "platform/Prompter.h"
+#include "support/TempDir.h"
+
+namespace {
+void Write(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::vector<std::string_view> Views(const std::vector<CDiffLine>& lines) {
+    std::vector<std::string_view> out;
+    for (const CDiffLine& l : lines) out.push_back(l.text);
+    return out;
+}
+}  // namespace
+
+TEST(LoadFileText, SameLinesAsTheLineLists) {
+    TempDir tmp;
+    std::string big;
+    for (int k = 0; k < 30000; ++k) big += "line " + std::to_string(k) + (k % 3 ? "\r\n" : "\n");
+    const std::vector<std::string> contents = {
+        "", "\n", "\r\n", "one\r\ntwo\nthree\n", "x\n\nlast", "a\rb\r\n", "\r", "end\r", big};
+    for (size_t k = 0; k < contents.size(); ++k) {
+        const std::string path = tmp / ("f" + std::to_string(k));
+        Write(path, contents[k]);
+        std::vector<CDiffLine> lines;
+        CDiffFileText text;
+        ASSERT_TRUE(LoadFileLines(path, lines));
+        ASSERT_TRUE(LoadFileText(path, text));
+        std::vector<std::string> a, b;
+        for (const CDiffLine& l : lines) a.push_back(l.text);
+        for (std::string_view v : text.lines) b.emplace_back(v);
+        EXPECT_EQ(a, b) << "content " << k;
+    }
+}
+
+TEST(LoadFileText, MissingFileOrFolderIsReported) {
+    TempDir tmp;
+    RecordingPrompter prompter;
+    ScopedPrompter scoped(prompter);
+    CDiffFileText text;
+    text.lines.push_back("old");
+    EXPECT_FALSE(LoadFileText(tmp / "none.txt", text));
+    EXPECT_TRUE(text.lines.empty());
+    ASSERT_EQ(prompter.Messages().size(), 1u);
+    EXPECT_EQ(prompter.Messages()[0], "Failed to read the file: " + (tmp / "none.txt"));
+    EXPECT_FALSE(LoadFileText(tmp.path(), text));
+    EXPECT_EQ(prompter.Messages().size(), 2u);
+}
+
+TEST(CompareViews, SameRunsReportAndRowsAsTheLineLists) {
+    std::mt19937 rng(5);
+    const CDiffOptions options[] = {CDiffOptions(), CDiffOptions(true, false, {}),
+                                    CDiffOptions(false, true, {"^b"})};
+    for (int round = 0; round < 60; ++round) {
+        const RandomPair p = MakeRandomPair(rng, 300, round % 2 ? 5 : 60, round % 3 != 0);
+        const CDiffOptions& opt = options[round % 3];
+        CTextDiff lists(opt), views(opt);
+        lists.Compare(p.left, p.right);
+        views.CompareViews(Views(p.left), Views(p.right));
+        ASSERT_EQ(Describe(views.GetRuns()), Describe(lists.GetRuns())) << "round " << round;
+        EXPECT_TRUE(views.GetLeft().empty());
+        std::string a, b;
+        EXPECT_EQ(views.ListChanges(true, b), lists.ListChanges(true, a));
+        EXPECT_EQ(b, a) << "round " << round;
+        std::vector<CDiffLine> la, ra, lb, rb;
+        lists.BuildRows(la, ra);
+        views.BuildRows(lb, rb);
+        EXPECT_EQ(lb, la);
+        EXPECT_EQ(rb, ra);
+    }
+}
