@@ -5,10 +5,14 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <new>
+#include <set>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "convert/ConversionRun.h"
 #include "convert/Library.h"
@@ -65,6 +69,85 @@ bool WriteAll(int fd, const std::string& bytes, bool stripCr) {
     }
     return WriteBytes(fd, buf.data(), buf.size());
 }
+
+// While a batch runs, its replacing writes are gathered here. Each new text
+// goes to its temporary file beside the target at once; the flush to the disk
+// is then done for a whole group of files together, and only after it is
+// each file renamed over its target. A crash still leaves every target whole,
+// old or new, as with a flush per file, at a small part of the cost.
+class CWriteGroup {
+public:
+    // Takes a written, unflushed writer; the file is the batch row it belongs to.
+    void Defer(std::unique_ptr<CSafeWriter> writer, std::size_t bytes) {
+        std::error_code ec;
+        std::string key = fs::weakly_canonical(writer->RealTarget(), ec).string();
+        m_targets.insert(ec ? writer->RealTarget() : key);
+        m_bytes += bytes;
+        m_items.push_back({std::move(writer), current});
+    }
+    bool Empty() const { return m_items.empty(); }
+    bool Full() const { return m_items.size() >= 512 || m_bytes >= (64u << 20); }
+    // True when a gathered file will be written at this path.
+    bool Holds(const std::string& path) const {
+        if (m_items.empty()) return false;
+        std::error_code ec;
+        std::string key = fs::weakly_canonical(path, ec).string();
+        return m_targets.count(ec ? path : key) > 0;
+    }
+    // Flushes the gathered texts, puts each file in place and makes the
+    // renames durable; each file that fails is named to onFail with the reason.
+    void Flush(const std::function<void(std::size_t, const std::string&)>& onFail) {
+        std::vector<dev_t> synced;
+        auto syncOnce = [&](int fd) -> int {
+            struct stat st {};
+            if (::fstat(fd, &st) != 0) return errno;
+            if (std::find(synced.begin(), synced.end(), st.st_dev) != synced.end()) return 0;
+            if (::syncfs(fd) != 0) return errno;
+            synced.push_back(st.st_dev);
+            return 0;
+        };
+        for (Item& item : m_items) {
+            std::string reason;
+            if (int err = syncOnce(item.writer->Fd())) {
+                item.writer->Abort();
+                onFail(item.file, SystemErrorText(err));
+            } else if (!item.writer->Commit(reason)) {
+                onFail(item.file, reason);
+            } else {
+                item.committed = true;
+            }
+        }
+        // The renames (and texts copied into hard-linked files) to the disk too.
+        synced.clear();
+        for (Item& item : m_items) {
+            if (!item.committed) continue;
+            const std::string& t = item.writer->RealTarget();
+            std::string folder = t.substr(0, t.rfind('/') + 1);
+            int dfd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (dfd < 0) continue;
+            syncOnce(dfd);
+            ::close(dfd);
+        }
+        m_items.clear();
+        m_targets.clear();
+        m_bytes = 0;
+    }
+
+    std::size_t current = 0;  // the batch row being converted
+
+private:
+    struct Item {
+        std::unique_ptr<CSafeWriter> writer;
+        std::size_t file;
+        bool committed = false;
+    };
+    std::vector<Item> m_items;
+    std::set<std::string> m_targets;
+    std::size_t m_bytes = 0;
+};
+
+// The group of the batch running on this thread, if any.
+thread_local CWriteGroup* t_writeGroup = nullptr;
 
 }  // namespace
 
@@ -179,13 +262,19 @@ bool WriteFileReplacing(const std::string& target, const std::string& bytes, boo
     }
     // Devices, pipes, sockets and read-only files are refused there; a
     // regular file keeps its mode and owner.
-    CSafeWriter writer;
-    if (!writer.Open(path, 0644, reason)) return false;
-    if (!WriteAll(writer.Fd(), bytes, stripCr)) {
+    auto writer = std::make_unique<CSafeWriter>();
+    if (!writer->Open(path, 0644, reason)) return false;
+    if (!WriteAll(writer->Fd(), bytes, stripCr)) {
         reason = SystemErrorText(errno);
         return false;
     }
-    return writer.Commit(reason);
+    if (t_writeGroup) {
+        // A batch puts its files in place in groups (see CWriteGroup).
+        writer->SetFlushToDisk(false);
+        t_writeGroup->Defer(std::move(writer), bytes.size());
+        return true;
+    }
+    return writer->Commit(reason);
 }
 
 bool IsSamePath(const std::string& a, const std::string& b) {
@@ -250,6 +339,26 @@ bool CLibraryList::ConvertFileForBatch(CFindRepPreview& preview, int row, bool& 
 int CLibraryList::RunBatchReport() {
     CurrentLibrary = m_Run.nLibraryIndex >= 0 ? m_Run.nLibraryIndex : g_nSelectedLibraryIndex;
     RunKind = 2;
+    // The written files are put in place group by group; a file's outcome is
+    // final once its group is.
+    struct Outcome {
+        bool ok = false, modified = false;
+        std::string why;
+    };
+    std::vector<Outcome> outcomes(Previews.size());
+    CWriteGroup group;
+    struct GroupScope {
+        CWriteGroup* saved;
+        explicit GroupScope(CWriteGroup* g) : saved(t_writeGroup) { t_writeGroup = g; }
+        ~GroupScope() { t_writeGroup = saved; }
+    } scope(&group);
+    auto flushGroup = [&]() {
+        group.Flush([&](std::size_t file, const std::string& reason) {
+            WriteTrace(Previews[file].OutputName + ": " + reason);
+            outcomes[file].ok = false;
+            outcomes[file].modified = false;
+        });
+    };
     try {
         if (!m_Run.bUseCurrentMacro && !IsValidIndex(CurrentLibrary)) {
             WriteTrace("Invalid library index " + std::to_string(CurrentLibrary) +
@@ -257,30 +366,38 @@ int CLibraryList::RunBatchReport() {
             LogBatchConversion("Failure");
             return -1;
         }
-        std::string modifiedList, failed;
-        int nModified = 0, nFailed = 0;
         if (m_Run.pProgress) m_Run.pProgress->Reset();
         for (std::size_t i = 0; i < Previews.size(); ++i) {
             CFindRepPreview& rec = Previews[i];
             if (m_Run.nBatchStep == 1 && m_Run.selectRow) m_Run.selectRow(static_cast<int>(i));
             CheckAbort();
-            const std::string name = GetFileNameFromPath(rec.InputName);
-            bool modified = false;
-            bool ok = false;
-            std::string why;
+            // A file of the group is read, or added to, only once it is in place.
+            if (group.Holds(rec.InputName) || (rec.Mode == "A" && group.Holds(rec.OutputName)))
+                flushGroup();
+            group.current = i;
+            Outcome& o = outcomes[i];
             try {
                 // why says so when the file was not even read as text.
-                ok = ConvertFileForBatch(rec, static_cast<int>(i), modified, why);
+                o.ok = ConvertFileForBatch(rec, static_cast<int>(i), o.modified, o.why);
             } catch (const std::bad_alloc&) {
-                why = "(too big)";  // this file only; the run goes on
+                o.ok = false;
+                o.why = "(too big)";  // this file only; the run goes on
             }
-            if (!ok) {
-                failed += "   " + name + (why.empty() ? "" : " " + why) + "\r\n";
+            if (group.Full()) flushGroup();
+            if (m_Run.pProgress) m_Run.pProgress->Step();
+        }
+        flushGroup();
+        std::string modifiedList, failed;
+        int nModified = 0, nFailed = 0;
+        for (std::size_t i = 0; i < Previews.size(); ++i) {
+            const Outcome& o = outcomes[i];
+            const std::string name = GetFileNameFromPath(Previews[i].InputName);
+            if (!o.ok) {
+                failed += "   " + name + (o.why.empty() ? "" : " " + o.why) + "\r\n";
                 ++nFailed;
-            } else if (modified) {
+            } else if (o.modified) {
                 modifiedList += NumberedLine(++nModified, name);
             }
-            if (m_Run.pProgress) m_Run.pProgress->Step();
         }
         if (m_Run.nBatchStep == 1) {
             std::string report = FormatModifiedFilesReport();
@@ -300,6 +417,8 @@ int CLibraryList::RunBatchReport() {
         }
         return nFailed;
     } catch (const CConversionAbort& abort) {
+        // The files converted before the stop are written, as they were.
+        flushGroup();
         LogBatchConversion(abort.Marker());
         return -1;
     }
