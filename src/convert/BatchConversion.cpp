@@ -9,6 +9,7 @@
 #include <memory>
 #include <new>
 #include <set>
+#include <thread>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 
 #include "convert/ConversionRun.h"
 #include "convert/Library.h"
+#include "convert/ReplaceTags.h"
 #include "model/SafeFile.h"
 #include "model/Trace.h"
 #include "platform/Prompter.h"
@@ -149,6 +151,57 @@ private:
 // The group of the batch running on this thread, if any.
 thread_local CWriteGroup* t_writeGroup = nullptr;
 
+// Turns every lone LF of the text into CR LF, in place from the back. The
+// text is taken to start a line.
+void ExpandLoneLineFeeds(std::string& text) {
+    const std::size_t used = text.size();
+    std::size_t lone = 0;
+    for (const char *p = text.data(), *end = p + used; p < end;) {
+        const char* lf = static_cast<const char*>(std::memchr(p, '\n', end - p));
+        if (!lf) break;
+        if (lf == text.data() || lf[-1] != '\r') ++lone;
+        p = lf + 1;
+    }
+    if (lone == 0) return;
+    text.resize(used + lone);
+    char* d = text.data();
+    std::size_t w = used + lone;
+    for (std::size_t r = used; r > 0;) {
+        char c = d[--r];
+        d[--w] = c;
+        if (c == '\n' && (r == 0 || d[r - 1] != '\r')) d[--w] = '\r';
+    }
+}
+
+// Opens the replacing writer of a target the way WriteFileReplacing does.
+std::unique_ptr<CSafeWriter> OpenReplacingWriter(const std::string& target, std::string& reason) {
+    std::string path;
+    if (!ResolveWriteTarget(target, path, reason)) return nullptr;
+    std::string folder = path.substr(0, path.rfind('/') + 1);
+    if (!folder.empty() && !CreateFolderPath(folder)) {
+        reason = "cannot create the folder " + folder;
+        return nullptr;
+    }
+    auto writer = std::make_unique<CSafeWriter>();
+    if (!writer->Open(path, 0644, reason)) return nullptr;
+    return writer;
+}
+
+// Puts a fully written file in place: now, or with the batch's group.
+bool FinishReplacingWriter(std::unique_ptr<CSafeWriter> writer, std::size_t bytes,
+                           std::string& reason) {
+    if (t_writeGroup) {
+        writer->SetFlushToDisk(false);
+        t_writeGroup->Defer(std::move(writer), bytes);
+        return true;
+    }
+    return writer->Commit(reason);
+}
+
+// Large files are converted in parts of about this size, cut after a line feed.
+constexpr std::size_t kPartBytes = 1u << 20;
+constexpr std::size_t kPartsThreshold = 4 * kPartBytes;
+
 }  // namespace
 
 bool ReadFileForConversion(const std::string& path, std::string& text, std::string& reason) {
@@ -190,23 +243,7 @@ bool ReadFileForConversion(const std::string& path, std::string& text, std::stri
         reason = "(binary)";
         return false;
     }
-    // Lone LF becomes CR LF, in place from the back.
-    std::size_t lone = 0;
-    for (const char* p = text.data(), *end = p + used; p < end;) {
-        const char* lf = static_cast<const char*>(std::memchr(p, '\n', end - p));
-        if (!lf) break;
-        if (lf == text.data() || lf[-1] != '\r') ++lone;
-        p = lf + 1;
-    }
-    if (lone == 0) return true;
-    text.resize(used + lone);
-    char* d = text.data();
-    std::size_t w = used + lone;
-    for (std::size_t r = used; r > 0;) {
-        char c = d[--r];
-        d[--w] = c;
-        if (c == '\n' && (r == 0 || d[r - 1] != '\r')) d[--w] = '\r';
-    }
+    ExpandLoneLineFeeds(text);
     return true;
 }
 
@@ -268,13 +305,8 @@ bool WriteFileReplacing(const std::string& target, const std::string& bytes, boo
         reason = SystemErrorText(errno);
         return false;
     }
-    if (t_writeGroup) {
-        // A batch puts its files in place in groups (see CWriteGroup).
-        writer->SetFlushToDisk(false);
-        t_writeGroup->Defer(std::move(writer), bytes.size());
-        return true;
-    }
-    return writer->Commit(reason);
+    // A batch puts its files in place in groups (see CWriteGroup).
+    return FinishReplacingWriter(std::move(writer), bytes.size(), reason);
 }
 
 bool IsSamePath(const std::string& a, const std::string& b) {
@@ -300,10 +332,248 @@ bool CLibraryList::ConvertFileForBatch(CFindRepPreview& preview, int row, bool& 
     return ConvertFileForBatch(preview, row, modified, why);
 }
 
+namespace {
+enum class PartsResult { Done, Failed, WholeText };
+
+// True when a replacement of the run holds a CR.
+bool RunMayWriteCr(const CLibraryList& list) {
+    auto cr = [](const CMacro& m) { return m.IsActive && m.Replace.find('\r') != std::string::npos; };
+    if (list.m_Run.bUseCurrentMacro) return cr(list.m_Run.currentMacro);
+    const CLibrary* lib = list.GetCurrentLibraryPtr();
+    if (!lib) return true;
+    return std::any_of(lib->MacroList.begin(), lib->MacroList.end(), cr);
+}
+
+// Drops the CR of every CR LF, in place: the text as text mode writes it.
+void DropCrOfLineBreaks(std::string& text) {
+    char* d = text.data();
+    const char* p = d;
+    const char* end = d + text.size();
+    char* w = nullptr;  // set at the first CR dropped
+    while (p < end) {
+        const char* cr = static_cast<const char*>(std::memchr(p, '\r', end - p));
+        if (!cr) break;
+        if (cr + 1 < end && cr[1] == '\n') {
+            if (!w) {
+                w = d + (cr - d);
+            } else {
+                std::memmove(w, p, cr - p);
+                w += cr - p;
+            }
+            p = cr + 1;  // the LF is copied with the next stretch
+        } else {
+            if (w) {
+                std::memmove(w, p, cr + 1 - p);
+                w += cr + 1 - p;
+            }
+            p = cr + 1;
+        }
+    }
+    if (!w) return;
+    std::memmove(w, p, end - p);
+    w += end - p;
+    text.resize(static_cast<std::size_t>(w - d));
+}
+
+struct FdCloser {
+    int fd;
+    ~FdCloser() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+// True when the run's macros let a text be converted in parts (see
+// IsLineConfinedMacro).
+bool RunIsLineConfined(const CLibraryList& list) {
+    const CLibrary* lib = list.GetCurrentLibraryPtr();
+    const CWildTypeManager* mgr = lib ? &lib->WildTypeManager : nullptr;
+    if (list.m_Run.bUseCurrentMacro) return IsLineConfinedMacro(list.m_Run.currentMacro, mgr);
+    if (!lib) return false;
+    for (const CMacro& m : lib->MacroList)
+        if (!IsLineConfinedMacro(m, mgr)) return false;
+    return true;
+}
+
+// Converts and writes a large file part by part, a few parts at a time on
+// their own threads, so that neither the whole text nor its converted copy
+// is ever held. The result is the one of the whole text: parts are cut after
+// line feeds and no match of the run's macros crosses a line. WholeText when
+// the file is small or the run cannot be split; the caller then converts the
+// text as one.
+PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, bool& modified,
+                               std::string& why) {
+    if (g_bTrace || list.m_Run.nBatchStep != 0 || preview.Mode == "A") return PartsResult::WholeText;
+    FdCloser in{::open(preview.InputName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+    struct stat st {};
+    if (in.fd < 0 || ::fstat(in.fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<std::size_t>(st.st_size) < kPartsThreshold || !RunIsLineConfined(list))
+        return PartsResult::WholeText;
+
+    const unsigned threads = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
+    std::vector<CLibraryList> workers(threads);
+    for (CLibraryList& w : workers) {
+        w.Libraries = list.Libraries;
+        w.CurrentLibrary = list.CurrentLibrary;
+        w.RunKind = list.RunKind;
+        w.m_Run = list.m_Run;
+    }
+    std::string carry, reason;
+    bool eof = false;
+    // The next part: whole lines of about kPartBytes, lone LFs made CR LF.
+    // 1 a part, 0 the end of the file, -1 a failure (why and the log say which).
+    auto readPart = [&](std::string& part) -> int {
+        part.swap(carry);
+        carry.clear();
+        for (;;) {
+            if (!eof && part.size() < kPartBytes) {
+                const std::size_t used = part.size();
+                part.resize(used + kPartBytes);
+                ssize_t n = ::read(in.fd, part.data() + used, kPartBytes);
+                if (n < 0 && errno == EINTR) {
+                    part.resize(used);
+                    continue;
+                }
+                if (n < 0) {
+                    WriteTrace(SystemErrorText(errno) + " (" + preview.InputName + ")");
+                    why = "(unreadable)";
+                    return -1;
+                }
+                part.resize(used + static_cast<std::size_t>(n));
+                if (n == 0) eof = true;
+                continue;
+            }
+            if (!eof) {
+                const void* lf = ::memrchr(part.data(), '\n', part.size());
+                if (!lf) {  // one long line: read on until it ends
+                    const std::size_t used = part.size();
+                    part.resize(used + kPartBytes);
+                    ssize_t n = ::read(in.fd, part.data() + used, kPartBytes);
+                    if (n < 0 && errno == EINTR) n = 0;
+                    else if (n < 0) {
+                        WriteTrace(SystemErrorText(errno) + " (" + preview.InputName + ")");
+                        why = "(unreadable)";
+                        return -1;
+                    } else if (n == 0) {
+                        eof = true;
+                    }
+                    part.resize(used + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+                    continue;
+                }
+                const std::size_t cut = static_cast<std::size_t>(static_cast<const char*>(lf) - part.data()) + 1;
+                carry.assign(part, cut, std::string::npos);
+                part.resize(cut);
+            }
+            break;
+        }
+        return part.empty() ? 0 : 1;
+    };
+    // A replacement that can put a CR in front of a line's LF is the one
+    // thing that makes a difference between converting the lines as read and
+    // converting them with CR LF line ends; only then are they made CR LF.
+    const bool expand = RunMayWriteCr(list);
+
+    std::unique_ptr<CSafeWriter> writer;
+    std::size_t written = 0, partNo = 0;
+    bool changed = false;
+    // The parts of one round, read while the previous round is converted.
+    int readState = 1;  // as readPart: 1 more to come, 0 the end, -1 a failure
+    auto readRound = [&]() {
+        std::vector<std::string> round;
+        while (readState > 0 && round.size() < threads) {
+            std::string part;
+            readState = readPart(part);
+            if (readState > 0) round.push_back(std::move(part));
+        }
+        return round;
+    };
+    std::vector<std::string> next = readRound();
+    while (!next.empty()) {
+        std::vector<std::string> parts = std::move(next);
+        std::vector<std::string> outs(parts.size());
+        std::vector<std::exception_ptr> errors(parts.size());
+        std::vector<char> counted(parts.size(), 0), binary(parts.size(), 0), differs(parts.size(), 0);
+        auto job = [&](std::size_t k) {
+            try {
+                std::string& text = parts[k];
+                if (std::memchr(text.data(), '\0', text.size())) {
+                    binary[k] = 1;
+                    return;
+                }
+                if (expand) ExpandLoneLineFeeds(text);
+                const unsigned long before = CounterTagsExpandedOnThisThread();
+                CFindRepPreview scratch;
+                scratch.Mode = "O";
+                scratch.NoInstances = 1;
+                CLibraryList& w = workers[k];
+                outs[k] = w.m_Run.bUseCurrentMacro
+                              ? w.ApplyOneMacroToText(text, w.m_Run.currentMacro, scratch)
+                              : w.RunLibraryPass(text, scratch);
+                counted[k] = CounterTagsExpandedOnThisThread() != before;
+                differs[k] = outs[k] != text;
+                text = std::string();
+                DropCrOfLineBreaks(outs[k]);  // written in text mode
+            } catch (...) {
+                errors[k] = std::current_exception();
+            }
+        };
+        std::vector<std::thread> pool;
+        for (std::size_t k = 0; k < parts.size(); ++k) pool.emplace_back(job, k);
+        next = readRound();
+        for (std::thread& t : pool) t.join();
+        for (const std::exception_ptr& e : errors)
+            if (e) std::rethrow_exception(e);
+        for (std::size_t k = 0; k < parts.size(); ++k, ++partNo) {
+            // Running numbers count on from the earlier parts' matches: only
+            // the whole text can give them.
+            if (counted[k] && partNo > 0) return PartsResult::WholeText;
+            if (binary[k]) {
+                why = "(binary)";
+                return PartsResult::Failed;
+            }
+            if (differs[k]) changed = true;
+            if (!writer) {
+                writer = OpenReplacingWriter(preview.OutputName, reason);
+                if (!writer) {
+                    WriteTrace(preview.OutputName + ": " + reason);
+                    return PartsResult::Failed;
+                }
+            }
+            if (!WriteBytes(writer->Fd(), outs[k].data(), outs[k].size())) {
+                WriteTrace(preview.OutputName + ": " + SystemErrorText(errno));
+                return PartsResult::Failed;
+            }
+            written += outs[k].size();
+        }
+    }
+    if (readState < 0) return PartsResult::Failed;
+    if (!changed) {
+        if (IsSamePath(preview.InputName, preview.OutputName)) return PartsResult::Done;
+        if (preview.Mode == "O") {
+            writer.reset();  // the temporary file goes; the bytes are copied as they are
+            return CopyFileReplacing(preview.InputName, preview.OutputName, reason)
+                       ? PartsResult::Done
+                       : PartsResult::Failed;
+        }
+    }
+    if (!writer) writer = OpenReplacingWriter(preview.OutputName, reason);
+    if (!writer || !FinishReplacingWriter(std::move(writer), written, reason)) {
+        WriteTrace(preview.OutputName + ": " + reason);
+        return PartsResult::Failed;
+    }
+    modified = true;
+    return PartsResult::Done;
+}
+}  // namespace
+
 bool CLibraryList::ConvertFileForBatch(CFindRepPreview& preview, int row, bool& modified,
                                        std::string& why) {
     modified = false;
     why.clear();
+    switch (ConvertFileInParts(*this, preview, modified, why)) {
+        case PartsResult::Done: return true;
+        case PartsResult::Failed: return false;
+        case PartsResult::WholeText: break;
+    }
     std::string text, reason;
     if (!ReadFileForConversion(preview.InputName, text, reason)) {
         why = reason;
