@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <condition_variable>
 #include <cstring>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <set>
 #include <thread>
@@ -72,6 +74,13 @@ bool WriteAll(int fd, const std::string& bytes, bool stripCr) {
     return WriteBytes(fd, buf.data(), buf.size());
 }
 
+// Creates the folder of a target unless it is there already.
+bool EnsureFolder(const std::string& folder) {
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return true;
+    return CreateFolderPath(folder);
+}
+
 // While a batch runs, its replacing writes are gathered here. Each new text
 // goes to its temporary file beside the target at once; the flush to the disk
 // is then done for a whole group of files together, and only after it is
@@ -81,20 +90,22 @@ class CWriteGroup {
 public:
     // Takes a written, unflushed writer; the file is the batch row it belongs to.
     void Defer(std::unique_ptr<CSafeWriter> writer, std::size_t bytes) {
-        std::error_code ec;
-        std::string key = fs::weakly_canonical(writer->RealTarget(), ec).string();
-        m_targets.insert(ec ? writer->RealTarget() : key);
+        // The file now at the target (if any): a later row that names it,
+        // under any name, must wait for the new text.
+        struct stat st {};
+        if (::stat(writer->RealTarget().c_str(), &st) == 0) m_targets.insert({st.st_dev, st.st_ino});
         m_bytes += bytes;
         m_items.push_back({std::move(writer), current});
     }
     bool Empty() const { return m_items.empty(); }
     bool Full() const { return m_items.size() >= 512 || m_bytes >= (64u << 20); }
-    // True when a gathered file will be written at this path.
+    // True when a gathered file will be written at this path. A path that
+    // names nothing yet may be a gathered new file.
     bool Holds(const std::string& path) const {
         if (m_items.empty()) return false;
-        std::error_code ec;
-        std::string key = fs::weakly_canonical(path, ec).string();
-        return m_targets.count(ec ? path : key) > 0;
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) return true;
+        return m_targets.count({st.st_dev, st.st_ino}) > 0;
     }
     // Flushes the gathered texts, puts each file in place and makes the
     // renames durable; each file that fails is named to onFail with the reason.
@@ -144,7 +155,7 @@ private:
         bool committed = false;
     };
     std::vector<Item> m_items;
-    std::set<std::string> m_targets;
+    std::set<std::pair<dev_t, ino_t>> m_targets;
     std::size_t m_bytes = 0;
 };
 
@@ -178,7 +189,7 @@ std::unique_ptr<CSafeWriter> OpenReplacingWriter(const std::string& target, std:
     std::string path;
     if (!ResolveWriteTarget(target, path, reason)) return nullptr;
     std::string folder = path.substr(0, path.rfind('/') + 1);
-    if (!folder.empty() && !CreateFolderPath(folder)) {
+    if (!folder.empty() && !EnsureFolder(folder)) {
         reason = "cannot create the folder " + folder;
         return nullptr;
     }
@@ -277,7 +288,7 @@ bool WriteFileReplacing(const std::string& target, const std::string& bytes, boo
     std::string path;
     if (!ResolveWriteTarget(target, path, reason)) return false;
     std::string folder = path.substr(0, path.rfind('/') + 1);
-    if (!folder.empty() && !CreateFolderPath(folder)) {
+    if (!folder.empty() && !EnsureFolder(folder)) {
         reason = "cannot create the folder " + folder;
         return false;
     }
@@ -403,10 +414,12 @@ bool RunIsLineConfined(const CLibraryList& list) {
 PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, bool& modified,
                                std::string& why) {
     if (g_bTrace || list.m_Run.nBatchStep != 0 || preview.Mode == "A") return PartsResult::WholeText;
-    FdCloser in{::open(preview.InputName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
     struct stat st {};
-    if (in.fd < 0 || ::fstat(in.fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-        static_cast<std::size_t>(st.st_size) < kPartsThreshold || !RunIsLineConfined(list))
+    if (::stat(preview.InputName.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<std::size_t>(st.st_size) < kPartsThreshold)
+        return PartsResult::WholeText;
+    FdCloser in{::open(preview.InputName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+    if (in.fd < 0 || ::fstat(in.fd, &st) != 0 || !S_ISREG(st.st_mode) || !RunIsLineConfined(list))
         return PartsResult::WholeText;
 
     const unsigned threads = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
@@ -606,6 +619,23 @@ bool CLibraryList::ConvertFileForBatch(CFindRepPreview& preview, int row, bool& 
     return true;
 }
 
+namespace {
+// True when the rows of a conversion may run side by side: each writes the
+// file it reads, no file is named twice (under any name), nothing is added
+// to, and there are enough of them to gain from it.
+bool RowsAreIndependent(const CLibraryList& list) {
+    if (g_bTrace || list.m_Run.nBatchStep != 0 || list.Previews.size() < 64) return false;
+    std::set<std::pair<dev_t, ino_t>> seen;
+    for (const CFindRepPreview& p : list.Previews) {
+        struct stat st {};
+        if (p.Mode == "A" || p.InputName != p.OutputName || ::stat(p.InputName.c_str(), &st) != 0 ||
+            !seen.insert({st.st_dev, st.st_ino}).second)
+            return false;
+    }
+    return true;
+}
+}  // namespace
+
 int CLibraryList::RunBatchReport() {
     CurrentLibrary = m_Run.nLibraryIndex >= 0 ? m_Run.nLibraryIndex : g_nSelectedLibraryIndex;
     RunKind = 2;
@@ -637,24 +667,96 @@ int CLibraryList::RunBatchReport() {
             return -1;
         }
         if (m_Run.pProgress) m_Run.pProgress->Reset();
-        for (std::size_t i = 0; i < Previews.size(); ++i) {
-            CFindRepPreview& rec = Previews[i];
-            if (m_Run.nBatchStep == 1 && m_Run.selectRow) m_Run.selectRow(static_cast<int>(i));
-            CheckAbort();
-            // A file of the group is read, or added to, only once it is in place.
-            if (group.Holds(rec.InputName) || (rec.Mode == "A" && group.Holds(rec.OutputName)))
-                flushGroup();
-            group.current = i;
-            Outcome& o = outcomes[i];
-            try {
-                // why says so when the file was not even read as text.
-                o.ok = ConvertFileForBatch(rec, static_cast<int>(i), o.modified, o.why);
-            } catch (const std::bad_alloc&) {
-                o.ok = false;
-                o.why = "(too big)";  // this file only; the run goes on
+        if (RowsAreIndependent(*this)) {
+            // Rows on a few threads, each with its own write group; the
+            // progress steps are given here as the rows are done.
+            const unsigned threads = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
+            std::atomic<std::size_t> nextRow{0};
+            std::atomic<bool> stopped{false};
+            std::exception_ptr abortError;
+            std::mutex mutex;
+            std::condition_variable cv;
+            std::size_t done = 0;
+            unsigned finished = 0;
+            auto worker = [&]() {
+                CWriteGroup mine;
+                GroupScope workerScope(&mine);
+                auto flushMine = [&]() {
+                    mine.Flush([&](std::size_t file, const std::string& reason) {
+                        WriteTrace(Previews[file].OutputName + ": " + reason);
+                        outcomes[file].ok = false;
+                        outcomes[file].modified = false;
+                    });
+                };
+                try {
+                    while (!stopped) {
+                        const std::size_t i = nextRow++;
+                        if (i >= Previews.size()) break;
+                        CheckAbort();
+                        mine.current = i;
+                        Outcome& o = outcomes[i];
+                        try {
+                            o.ok = ConvertFileForBatch(Previews[i], static_cast<int>(i), o.modified, o.why);
+                        } catch (const std::bad_alloc&) {
+                            o.ok = false;
+                            o.why = "(too big)";
+                        }
+                        if (mine.Full()) flushMine();
+                        std::lock_guard<std::mutex> lock(mutex);
+                        ++done;
+                        cv.notify_one();
+                    }
+                } catch (...) {
+                    std::lock_guard<std::mutex> lock(mutex);
+                    if (!abortError) abortError = std::current_exception();
+                    stopped = true;
+                }
+                try {
+                    flushMine();  // the rows converted before a stop are written too
+                } catch (...) {
+                }
+                std::lock_guard<std::mutex> lock(mutex);
+                ++finished;
+                cv.notify_one();
+            };
+            std::vector<std::thread> pool;
+            for (unsigned t = 0; t < threads; ++t) pool.emplace_back(worker);
+            std::size_t stepped = 0;
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                for (;;) {
+                    cv.wait(lock, [&] { return done > stepped || finished == threads; });
+                    const std::size_t now = done;
+                    const bool last = finished == threads;
+                    lock.unlock();
+                    for (; stepped < now; ++stepped)
+                        if (m_Run.pProgress) m_Run.pProgress->Step();
+                    lock.lock();
+                    if (last && stepped == done) break;
+                }
             }
-            if (group.Full()) flushGroup();
-            if (m_Run.pProgress) m_Run.pProgress->Step();
+            for (std::thread& t : pool) t.join();
+            if (abortError) std::rethrow_exception(abortError);
+        } else {
+            for (std::size_t i = 0; i < Previews.size(); ++i) {
+                CFindRepPreview& rec = Previews[i];
+                if (m_Run.nBatchStep == 1 && m_Run.selectRow) m_Run.selectRow(static_cast<int>(i));
+                CheckAbort();
+                // A file of the group is read, or added to, only once it is in place.
+                if (group.Holds(rec.InputName) || (rec.Mode == "A" && group.Holds(rec.OutputName)))
+                    flushGroup();
+                group.current = i;
+                Outcome& o = outcomes[i];
+                try {
+                    // why says so when the file was not even read as text.
+                    o.ok = ConvertFileForBatch(rec, static_cast<int>(i), o.modified, o.why);
+                } catch (const std::bad_alloc&) {
+                    o.ok = false;
+                    o.why = "(too big)";  // this file only; the run goes on
+                }
+                if (group.Full()) flushGroup();
+                if (m_Run.pProgress) m_Run.pProgress->Step();
+            }
         }
         flushGroup();
         std::string modifiedList, failed;

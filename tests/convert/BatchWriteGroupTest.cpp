@@ -69,6 +69,20 @@ TEST(BatchWriteGroup, LaterRowsReadAndAppendToWhatEarlierRowsWrote) {
     EXPECT_EQ(ReadFile(tmp / "t.txt"), "xyyy\nxy");
     EXPECT_EQ(ReadFile(tmp / "a.txt"), "xy\n");
     EXPECT_EQ(LeftoverTemporaries(tmp.path()), 0);
+
+    // Other names of a file being written: a hard link and a symbolic link.
+    WriteFile(tmp / "h.txt", "x");
+    fs::create_hard_link(tmp / "h.txt", tmp / "hard.txt");
+    WriteFile(tmp / "s.txt", "x");
+    fs::create_symlink(tmp / "s.txt", tmp / "soft.txt");
+    CLibraryList links = Batch(MakeMacro("x", "xy"));
+    links.Previews = {Row(tmp / "h.txt", tmp / "h.txt"), Row(tmp / "hard.txt", tmp / "h2.txt"),
+                      Row(tmp / "s.txt", tmp / "s.txt"), Row(tmp / "soft.txt", tmp / "s2.txt")};
+    EXPECT_EQ(links.RunBatchReport(), 0);
+    EXPECT_EQ(ReadFile(tmp / "h2.txt"), "xyy");
+    EXPECT_EQ(ReadFile(tmp / "hard.txt"), "xy");
+    EXPECT_EQ(ReadFile(tmp / "s2.txt"), "xyy");
+    EXPECT_EQ(LeftoverTemporaries(tmp.path()), 0);
 }
 
 TEST(BatchWriteGroup, ManyFilesAreAllWrittenAndTheSameFileTwiceKeepsTheLastText) {
@@ -111,5 +125,62 @@ TEST(BatchWriteGroup, StopKeepsTheFilesConvertedBeforeIt) {
     EXPECT_EQ(list.RunBatchReport(), -1);
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(ReadFile(tmp / ("f" + std::to_string(i) + ".txt")), i < 3 ? "new" : "old") << i;
+    EXPECT_EQ(LeftoverTemporaries(tmp.path()), 0);
+}
+
+namespace {
+class CountingProgress : public IProgressSink {
+public:
+    void Step() override { ++steps; }
+    void Reset() override { steps = 0; }
+    int steps = 0;
+};
+}  // namespace
+
+TEST(BatchWriteGroup, FilesConvertedInPlaceSideBySideReportAsOneByOne) {
+    TempDir tmp;
+    CLibraryList list = Batch(MakeMacro("old", "new"));
+    const int count = 300;
+    for (int i = 0; i < count; ++i) {
+        std::string name = "f" + std::to_string(i) + ".txt";
+        WriteFile(tmp / name, i == 7 ? std::string("old\0", 4) : i % 3 ? "old\r\n" + name : name);
+        list.Previews.push_back(Row(tmp / name, tmp / name));
+    }
+    CountingProgress progress;
+    list.m_Run.pProgress = &progress;
+    EXPECT_EQ(list.RunBatchReport(), 1);  // the binary one
+    EXPECT_EQ(progress.steps, count);
+    for (int i = 0; i < count; ++i) {
+        std::string name = "f" + std::to_string(i) + ".txt";
+        std::string want = i == 7 ? std::string("old\0", 4) : i % 3 ? "new\n" + name : name;
+        EXPECT_EQ(ReadFile(tmp / name), want) << name;
+    }
+    EXPECT_EQ(LeftoverTemporaries(tmp.path()), 0);
+}
+
+TEST(BatchWriteGroup, StopWhileFilesRunSideBySideLeavesEachFileWhole) {
+    TempDir tmp;
+    std::atomic<bool> stop{false};
+    CLibraryList list = Batch(MakeMacro("old", "new"));
+    list.m_Run.pBatchBreak = &stop;
+    const int count = 400;
+    for (int i = 0; i < count; ++i) {
+        std::string name = "f" + std::to_string(i) + ".txt";
+        WriteFile(tmp / name, "old " + std::string(4000, 'x'));
+        list.Previews.push_back(Row(tmp / name, tmp / name));
+    }
+    int seen = 0;
+    CountingStop progress(stop, seen, 50);
+    list.m_Run.pProgress = &progress;
+    EXPECT_EQ(list.RunBatchReport(), -1);
+    int converted = 0;
+    for (int i = 0; i < count; ++i) {
+        std::string text = ReadFile(tmp / ("f" + std::to_string(i) + ".txt"));
+        ASSERT_EQ(text.size(), 4004u) << i;
+        if (text.compare(0, 4, "new ") == 0) ++converted;
+        else EXPECT_EQ(text.compare(0, 4, "old "), 0) << i;
+    }
+    EXPECT_GE(converted, 50);
+    EXPECT_LT(converted, count);
     EXPECT_EQ(LeftoverTemporaries(tmp.path()), 0);
 }
