@@ -398,7 +398,11 @@ struct FdCloser {
 bool RunIsLineConfined(const CLibraryList& list) {
     const CLibrary* lib = list.GetCurrentLibraryPtr();
     const CWildTypeManager* mgr = lib ? &lib->WildTypeManager : nullptr;
-    if (list.m_Run.bUseCurrentMacro) return IsLineConfinedMacro(list.m_Run.currentMacro, mgr);
+    if (list.m_Run.bUseCurrentMacro) {
+        CMacro m = list.m_Run.currentMacro;  // applied whether marked active or not
+        m.IsActive = 1;
+        return IsLineConfinedMacro(m, mgr);
+    }
     if (!lib) return false;
     for (const CMacro& m : lib->MacroList)
         if (!IsLineConfinedMacro(m, mgr)) return false;

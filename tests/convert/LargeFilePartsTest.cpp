@@ -170,3 +170,28 @@ TEST(LargeFileParts, UnchangedBinaryAndStoppedFilesAreLeftAlone) {
     EXPECT_TRUE(ReadFile(in) == text);
     EXPECT_EQ(Leftovers(tmp.path()), 0);
 }
+
+TEST(LargeFileParts, TheCurrentMacroIsJudgedAsItIsApplied) {
+    TempDir tmp;
+    const std::string text = RandomText(5u << 20, 11);
+    const std::string in = tmp / "in.txt";
+    WriteFile(in, text);
+    // Marked inactive, the current macro is still applied by a batch that
+    // uses it; its wild-card spans the file, so the file must not be split.
+    MacroFlags f = Wild();
+    f.active = false;
+    CLibraryList list = BatchOf({MakeMacro("x", "y")});
+    list.m_Run.bUseCurrentMacro = true;
+    list.m_Run.currentMacro = MakeMacro("Cat*last line", "ONE", f);
+    std::string whole, reason;
+    ASSERT_TRUE(ReadFileForConversion(in, whole, reason));
+    CFindRepPreview scratch;
+    scratch.NoInstances = 1;
+    list.CurrentLibrary = 0;
+    std::string want = list.ApplyOneMacroToText(whole, list.m_Run.currentMacro, scratch), disk;
+    for (std::size_t i = 0; i < want.size(); ++i)
+        if (!(want[i] == '\r' && i + 1 < want.size() && want[i + 1] == '\n')) disk += want[i];
+    list.Previews = {Row(in, tmp / "out.txt")};
+    EXPECT_EQ(list.RunBatchReport(), 0);
+    EXPECT_TRUE(ReadFile(tmp / "out.txt") == disk);
+}
