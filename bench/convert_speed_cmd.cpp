@@ -1,12 +1,16 @@
-// convert-speed [MB]: times the conversion engine beside perl -pe and sed on
+// convert-speed [MB] [RUNS] [literal|date|folder|all]: times the conversion
+// engine beside perl -pe, sd and rg --passthru -r on
 // the same work and checks that the outputs are identical:
 //   1. a literal replace of a common word,
 //   2. a date swap, Find "^d-^d-^d", Replace "<^d3>.<^d2>.<^d1>",
 // on a generated log of MB megabytes (default 50) and twice that size (to see
 // that the time grows linearly), then 10,000 files of 10 KB in folder mode.
-// Each time is the best of three runs.
+// Each figure is the median of RUNS (default 5) paired runs: the engine and
+// every peer once per round, so that a busy machine disturbs them alike.
+// Peak memory is each process's maximum resident size.
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,22 +47,41 @@ std::string Slurp(const std::string& path) {
     return s.str();
 }
 
-// Runs a program with stdout to a file; returns the seconds it took, or -1.
-double RunTool(std::vector<std::string> args, const std::string& out) {
+struct Sample {
+    double seconds = -1;  // -1: the run failed
+    double mib = 0;       // peak resident memory of the process
+};
+
+// Runs a program under /usr/bin/time (a small process of its own, so that the
+// peak memory it reports is the program's alone, not this process's), stdin
+// from a file when given and stdout to a file.
+Sample RunTool(std::vector<std::string> args, const std::string& in, const std::string& out) {
+    const std::string memFile = out + ".mem";
+    args.insert(args.begin(), {"/usr/bin/time", "-f", "%M", "-o", memFile});
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
+    if (!in.empty()) posix_spawn_file_actions_addopen(&fa, 0, in.c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid;
     auto t = Clock::now();
-    if (posix_spawnp(&pid, argv[0], &fa, nullptr, argv.data(), environ) != 0) return -1;
+    int rc = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&fa);
+    if (rc != 0) return Sample{};
     int status = 0;
     waitpid(pid, &status, 0);
-    double s = Seconds(t);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? s : -1;
+    Sample s;
+    s.seconds = WIFEXITED(status) && WEXITSTATUS(status) == 0 ? Seconds(t) : -1;
+    s.mib = std::atof(Slurp(memFile).c_str()) / 1024.0;
+    return s;
+}
+
+double Median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
 }
 
 void MakeLog(const std::string& path, std::size_t bytes, unsigned seed) {
@@ -80,7 +103,7 @@ void MakeLog(const std::string& path, std::size_t bytes, unsigned seed) {
 }
 
 // The engine as the batch uses it: read, convert with the library, write.
-double RunEngine(const CMacro& macro, const std::string& in, const std::string& out) {
+bool RunEngine(const CMacro& macro, const std::string& in, const std::string& out) {
     CLibraryList list;
     CLibrary lib("bench");
     lib.MacroList.push_back(macro);
@@ -91,100 +114,148 @@ double RunEngine(const CMacro& macro, const std::string& in, const std::string& 
     list.Previews[0].InputName = in;
     list.Previews[0].OutputName = out;
     list.Previews[0].Mode = "O";
-    auto t = Clock::now();
     bool modified = false;
     list.CurrentLibrary = 0;
     list.RunKind = 2;
-    list.ConvertFileForBatch(list.Previews[0], 0, modified);
-    return Seconds(t);
+    return list.ConvertFileForBatch(list.Previews[0], 0, modified);
 }
 
 struct Work {
     const char* name;
     CMacro macro;
-    std::string perl, sed;
+    std::string perl;
+    std::vector<std::string> sd, rg;  // the peers' arguments (input on stdin)
 };
 
-void Compare(const std::string& label, const std::string& dir, const Work& w, std::size_t mb,
-             double& engineTime) {
+struct Peer {
+    std::string name;
+    std::vector<double> t, m;
+};
+
+// Runs the engine and each peer once per round, side by side, `runs` rounds;
+// prints the medians of time and peak memory and whether the outputs agree
+// with perl's. Returns the engine's median time.
+double Compare(const std::string& self, const std::string& dir, const Work& w, std::size_t mb, int runs) {
     const std::string log = dir + "/log.txt";
     MakeLog(log, mb << 20, 11);
-    // The best of three runs each, so that a busy machine disturbs less.
-    double te = 1e9, tp = 1e9, ts = 1e9;
-    for (int r = 0; r < 3; ++r) {
-        te = std::min(te, RunEngine(w.macro, log, dir + "/engine.txt"));
-        tp = std::min(tp, RunTool({"perl", "-pe", w.perl, log}, dir + "/perl.txt"));
-        ts = std::min(ts, RunTool({"sed", "-E", w.sed, log}, dir + "/sed.txt"));
+    const double inMib = static_cast<double>(fs::file_size(log)) / (1 << 20);
+    std::vector<Peer> peers = {{"engine", {}, {}}, {"perl -pe", {}, {}}, {"sd", {}, {}},
+                               {"rg --passthru -r", {}, {}}};
+    for (int r = 0; r < runs; ++r) {
+        Sample s[4] = {
+            RunTool({self, "--engine", w.name, log, dir + "/engine.txt"}, "", dir + "/engine.out"),
+            RunTool({"perl", "-pe", w.perl, log}, "", dir + "/perl.txt"),
+            RunTool(w.sd, log, dir + "/sd.txt"),
+            RunTool(w.rg, log, dir + "/rg.txt"),
+        };
+        for (int k = 0; k < 4; ++k) {
+            peers[k].t.push_back(s[k].seconds);
+            peers[k].m.push_back(s[k].mib);
+        }
     }
-    std::string e = Slurp(dir + "/engine.txt"), p = Slurp(dir + "/perl.txt"),
-                s = Slurp(dir + "/sed.txt");
-    std::printf("%-14s %4zu MB  engine %6.3f s   perl %6.3f s   sed %6.3f s   %s\n",
-                label.c_str(), mb, te, tp, ts,
-                (e == p && e == s) ? "outputs identical" : "OUTPUTS DIFFER");
-    engineTime = te;
+    const std::string p = Slurp(dir + "/perl.txt");
+    const char* outs[4] = {"/engine.txt", "/perl.txt", "/sd.txt", "/rg.txt"};
+    std::printf("%s, %zu MB (%.1f MiB), medians of %d paired runs:\n", w.name, mb, inMib, runs);
+    for (int k = 0; k < 4; ++k) {
+        bool same = Slurp(dir + outs[k]) == p;
+        double mem = Median(peers[k].m);
+        std::printf("  %-18s %7.3f s  %7.1f MiB (%.2f x input)  %s\n", peers[k].name.c_str(),
+                    Median(peers[k].t), mem, mem / inMib, same ? "same as perl" : "DIFFERS FROM PERL");
+    }
+    return Median(peers[0].t);
+}
+
+// Folder mode: the engine over a tree of `count` files of 10 KB, beside perl -pi
+// over a copy of the same tree; returns both medians.
+void Folder(const std::string& dir, const Work& w, int count, int runs) {
+    std::vector<double> te, tp;
+    bool same = true;
+    int failed = 0;
+    std::size_t walked = 0;
+    for (int r = 0; r < runs; ++r) {
+        const std::string tree = dir + "/tree", copy = dir + "/perl-tree";
+        fs::remove_all(tree);
+        fs::remove_all(copy);
+        std::vector<std::string> files;
+        for (int i = 0; i < count; ++i) {
+            std::string sub = tree + "/d" + std::to_string(i / 500);
+            if (i % 500 == 0) fs::create_directories(sub);
+            std::string f = sub + "/f" + std::to_string(i) + ".log";
+            MakeLog(f, 10 << 10, i);
+            files.push_back(f);
+        }
+        fs::copy(tree, copy, fs::copy_options::recursive);
+        ::sync();  // start both from a clean page cache state
+        CLibraryList list;
+        CLibrary lib("bench");
+        lib.MacroList.push_back(w.macro);
+        list.Append(lib);
+        list.m_Run.nBatchStep = 0;
+        list.m_Run.nLibraryIndex = 0;
+        auto t = Clock::now();
+        std::vector<CDirEntry> entries;
+        std::vector<CFolderRecord> records;
+        WalkFolderTree(tree, false, "", entries, records, "*.*", "");
+        for (const CDirEntry& e : entries) {
+            CFindRepPreview p;
+            p.InputName = p.OutputName = e.strLocalDir + e.strName;
+            p.Mode = "O";
+            list.Previews.push_back(p);
+        }
+        failed += list.RunBatchReport();
+        te.push_back(Seconds(t));
+        walked = entries.size();
+        ::sync();
+        std::vector<std::string> args = {"perl", "-pi", "-e", w.perl};
+        for (const std::string& f : files) args.push_back(copy + f.substr(tree.size()));
+        tp.push_back(RunTool(args, "", dir + "/perl-out.txt").seconds);
+        for (const std::string& f : files)
+            if (Slurp(f) != Slurp(copy + f.substr(tree.size()))) same = false;
+    }
+    std::printf("folder mode, %zu files of 10 KB (%s), medians of %d paired runs:\n"
+                "  engine             %7.3f s  (%d failed)\n  perl -pi           %7.3f s  %s\n",
+                walked, w.name, runs, Median(te), failed, Median(tp),
+                same ? "same as perl" : "DIFFERS FROM PERL");
 }
 }  // namespace
 
+// convert-speed [MB] [RUNS] [literal|date|folder|all]
 int main(int argc, char** argv) {
+    const std::string argv0 = fs::canonical("/proc/self/exe").string();
     std::size_t mb = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 50;
     if (mb == 0) mb = 50;
+    int runs = argc > 2 ? std::atoi(argv[2]) : 5;
+    if (runs <= 0) runs = 5;
+    const std::string what = argc > 3 ? argv[3] : "all";
     g_bBatchMode = true;  // no trace sink: keep the engine quiet
-    std::string dir = (fs::temp_directory_path() / "qvl-convert-speed").string();
-    fs::remove_all(dir);
-    fs::create_directories(dir);
 
     CMacro literal("request", "REQUEST");
     CMacro date("^d-^d-^d", "<^d3>.<^d2>.<^d1>", 1, 1, 1, 0, 0, 0, 0, 1);
-    std::vector<Work> work = {
-        {"literal", literal, "s/request/REQUEST/g", "s/request/REQUEST/g"},
+    const std::vector<Work> work = {
+        {"literal", literal, "s/request/REQUEST/g", {"sd", "-s", "request", "REQUEST"},
+         {"rg", "--passthru", "-N", "-F", "-r", "REQUEST", "request"}},
         {"date swap", date, "s/(\\d+)-(\\d+)-(\\d+)/$3.$2.$1/g",
-         "s/([0-9]+)-([0-9]+)-([0-9]+)/\\3.\\2.\\1/g"},
+         {"sd", "(\\d+)-(\\d+)-(\\d+)", "$3.$2.$1"},
+         {"rg", "--passthru", "-N", "-r", "$3.$2.$1", "(\\d+)-(\\d+)-(\\d+)"}},
     };
+    if (argc == 5 && std::string(argv[1]) == "--engine") {
+        // One engine run in a process of its own: --engine NAME IN OUT.
+        for (const Work& w : work)
+            if (w.name == std::string(argv[2])) return RunEngine(w.macro, argv[3], argv[4]) ? 0 : 1;
+        return 2;
+    }
+    const std::string dir =
+        (fs::temp_directory_path() / ("qvl-convert-speed-" + std::to_string(getpid()))).string();
+    fs::remove_all(dir);
+    fs::create_directories(dir);
     for (const Work& w : work) {
-        double t1 = 0, t2 = 0;
-        Compare(w.name, dir, w, mb, t1);
-        Compare(w.name, dir, w, mb * 2, t2);
-        std::printf("%-14s scaling %zu MB -> %zu MB: %.2f times (at most 2.2 wanted)\n", w.name,
-                    mb, mb * 2, t1 > 0 ? t2 / t1 : 0.0);
+        if (what != "all" && what != (w.name == std::string("literal") ? "literal" : "date")) continue;
+        double t1 = Compare(argv0, dir, w, mb, runs);
+        double t2 = Compare(argv0, dir, w, mb * 2, runs);
+        std::printf("%s: engine %zu MB -> %zu MB takes %.2f times as long (at most 2.1 wanted)\n\n",
+                    w.name, mb, mb * 2, t1 > 0 ? t2 / t1 : 0.0);
     }
-
-    // Folder mode: 10,000 files of 10 KB.
-    const std::string tree = dir + "/tree", copy = dir + "/perl-tree";
-    std::vector<std::string> files;
-    for (int i = 0; i < 10000; ++i) {
-        std::string sub = tree + "/d" + std::to_string(i / 500);
-        if (i % 500 == 0) fs::create_directories(sub);
-        std::string f = sub + "/f" + std::to_string(i) + ".log";
-        MakeLog(f, 10 << 10, i);
-        files.push_back(f);
-    }
-    fs::copy(tree, copy, fs::copy_options::recursive);
-    CLibraryList list;
-    CLibrary lib("bench");
-    lib.MacroList.push_back(date);
-    list.Append(lib);
-    list.m_Run.nBatchStep = 0;
-    list.m_Run.nLibraryIndex = 0;
-    auto t = Clock::now();
-    std::vector<CDirEntry> entries;
-    std::vector<CFolderRecord> records;
-    WalkFolderTree(tree, false, "", entries, records, "*.*", "");
-    for (const CDirEntry& e : entries) {
-        CFindRepPreview p;
-        p.InputName = p.OutputName = e.strLocalDir + e.strName;
-        p.Mode = "O";
-        list.Previews.push_back(p);
-    }
-    int failed = list.RunBatchReport();
-    double te = Seconds(t);
-    std::vector<std::string> args = {"perl", "-pi", "-e", work[1].perl};
-    for (const std::string& f : files) args.push_back(copy + f.substr(tree.size()));
-    double tp = RunTool(args, dir + "/perl-out.txt");
-    bool same = true;
-    for (const std::string& f : files)
-        if (Slurp(f) != Slurp(copy + f.substr(tree.size()))) same = false;
-    std::printf("folder mode    %zu files of 10 KB: engine %.3f s (%d failed)   perl -pi %.3f s   %s\n",
-                entries.size(), te, failed, tp, same ? "outputs identical" : "OUTPUTS DIFFER");
+    if (what == "all" || what == "folder") Folder(dir, work[1], 10000, runs);
     fs::remove_all(dir);
     return 0;
 }

@@ -3,15 +3,23 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <condition_variable>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <new>
+#include <set>
+#include <thread>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "convert/ConversionRun.h"
 #include "convert/Library.h"
+#include "convert/ReplaceTags.h"
 #include "model/SafeFile.h"
 #include "model/Trace.h"
 #include "platform/Prompter.h"
@@ -66,6 +74,145 @@ bool WriteAll(int fd, const std::string& bytes, bool stripCr) {
     return WriteBytes(fd, buf.data(), buf.size());
 }
 
+// Creates the folder of a target unless it is there already.
+bool EnsureFolder(const std::string& folder) {
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return true;
+    return CreateFolderPath(folder);
+}
+
+// While a batch runs, its replacing writes are gathered here. Each new text
+// goes to its temporary file beside the target at once; the flush to the disk
+// is then done for a whole group of files together, and only after it is
+// each file renamed over its target. A crash still leaves every target whole,
+// old or new, as with a flush per file, at a small part of the cost.
+class CWriteGroup {
+public:
+    // Takes a written, unflushed writer; the file is the batch row it belongs to.
+    void Defer(std::unique_ptr<CSafeWriter> writer, std::size_t bytes) {
+        // The file now at the target (if any): a later row that names it,
+        // under any name, must wait for the new text.
+        struct stat st {};
+        if (::stat(writer->RealTarget().c_str(), &st) == 0) m_targets.insert({st.st_dev, st.st_ino});
+        m_bytes += bytes;
+        m_items.push_back({std::move(writer), current});
+    }
+    bool Empty() const { return m_items.empty(); }
+    bool Full() const { return m_items.size() >= 512 || m_bytes >= (64u << 20); }
+    // True when a gathered file will be written at this path. A path that
+    // names nothing yet may be a gathered new file.
+    bool Holds(const std::string& path) const {
+        if (m_items.empty()) return false;
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) return true;
+        return m_targets.count({st.st_dev, st.st_ino}) > 0;
+    }
+    // Flushes the gathered texts, puts each file in place and makes the
+    // renames durable; each file that fails is named to onFail with the reason.
+    void Flush(const std::function<void(std::size_t, const std::string&)>& onFail) {
+        std::vector<dev_t> synced;
+        auto syncOnce = [&](int fd) -> int {
+            struct stat st {};
+            if (::fstat(fd, &st) != 0) return errno;
+            if (std::find(synced.begin(), synced.end(), st.st_dev) != synced.end()) return 0;
+            if (::syncfs(fd) != 0) return errno;
+            synced.push_back(st.st_dev);
+            return 0;
+        };
+        for (Item& item : m_items) {
+            std::string reason;
+            if (int err = syncOnce(item.writer->Fd())) {
+                item.writer->Abort();
+                onFail(item.file, SystemErrorText(err));
+            } else if (!item.writer->Commit(reason)) {
+                onFail(item.file, reason);
+            } else {
+                item.committed = true;
+            }
+        }
+        // The renames (and texts copied into hard-linked files) to the disk too.
+        synced.clear();
+        for (Item& item : m_items) {
+            if (!item.committed) continue;
+            const std::string& t = item.writer->RealTarget();
+            std::string folder = t.substr(0, t.rfind('/') + 1);
+            int dfd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (dfd < 0) continue;
+            syncOnce(dfd);
+            ::close(dfd);
+        }
+        m_items.clear();
+        m_targets.clear();
+        m_bytes = 0;
+    }
+
+    std::size_t current = 0;  // the batch row being converted
+
+private:
+    struct Item {
+        std::unique_ptr<CSafeWriter> writer;
+        std::size_t file;
+        bool committed = false;
+    };
+    std::vector<Item> m_items;
+    std::set<std::pair<dev_t, ino_t>> m_targets;
+    std::size_t m_bytes = 0;
+};
+
+// The group of the batch running on this thread, if any.
+thread_local CWriteGroup* t_writeGroup = nullptr;
+
+// Turns every lone LF of the text into CR LF, in place from the back. The
+// text is taken to start a line.
+void ExpandLoneLineFeeds(std::string& text) {
+    const std::size_t used = text.size();
+    std::size_t lone = 0;
+    for (const char *p = text.data(), *end = p + used; p < end;) {
+        const char* lf = static_cast<const char*>(std::memchr(p, '\n', end - p));
+        if (!lf) break;
+        if (lf == text.data() || lf[-1] != '\r') ++lone;
+        p = lf + 1;
+    }
+    if (lone == 0) return;
+    text.resize(used + lone);
+    char* d = text.data();
+    std::size_t w = used + lone;
+    for (std::size_t r = used; r > 0;) {
+        char c = d[--r];
+        d[--w] = c;
+        if (c == '\n' && (r == 0 || d[r - 1] != '\r')) d[--w] = '\r';
+    }
+}
+
+// Opens the replacing writer of a target the way WriteFileReplacing does.
+std::unique_ptr<CSafeWriter> OpenReplacingWriter(const std::string& target, std::string& reason) {
+    std::string path;
+    if (!ResolveWriteTarget(target, path, reason)) return nullptr;
+    std::string folder = path.substr(0, path.rfind('/') + 1);
+    if (!folder.empty() && !EnsureFolder(folder)) {
+        reason = "cannot create the folder " + folder;
+        return nullptr;
+    }
+    auto writer = std::make_unique<CSafeWriter>();
+    if (!writer->Open(path, 0644, reason)) return nullptr;
+    return writer;
+}
+
+// Puts a fully written file in place: now, or with the batch's group.
+bool FinishReplacingWriter(std::unique_ptr<CSafeWriter> writer, std::size_t bytes,
+                           std::string& reason) {
+    if (t_writeGroup) {
+        writer->SetFlushToDisk(false);
+        t_writeGroup->Defer(std::move(writer), bytes);
+        return true;
+    }
+    return writer->Commit(reason);
+}
+
+// Large files are converted in parts of about this size, cut after a line feed.
+constexpr std::size_t kPartBytes = 1u << 20;
+constexpr std::size_t kPartsThreshold = 4 * kPartBytes;
+
 }  // namespace
 
 bool ReadFileForConversion(const std::string& path, std::string& text, std::string& reason) {
@@ -107,23 +254,7 @@ bool ReadFileForConversion(const std::string& path, std::string& text, std::stri
         reason = "(binary)";
         return false;
     }
-    // Lone LF becomes CR LF, in place from the back.
-    std::size_t lone = 0;
-    for (const char* p = text.data(), *end = p + used; p < end;) {
-        const char* lf = static_cast<const char*>(std::memchr(p, '\n', end - p));
-        if (!lf) break;
-        if (lf == text.data() || lf[-1] != '\r') ++lone;
-        p = lf + 1;
-    }
-    if (lone == 0) return true;
-    text.resize(used + lone);
-    char* d = text.data();
-    std::size_t w = used + lone;
-    for (std::size_t r = used; r > 0;) {
-        char c = d[--r];
-        d[--w] = c;
-        if (c == '\n' && (r == 0 || d[r - 1] != '\r')) d[--w] = '\r';
-    }
+    ExpandLoneLineFeeds(text);
     return true;
 }
 
@@ -157,7 +288,7 @@ bool WriteFileReplacing(const std::string& target, const std::string& bytes, boo
     std::string path;
     if (!ResolveWriteTarget(target, path, reason)) return false;
     std::string folder = path.substr(0, path.rfind('/') + 1);
-    if (!folder.empty() && !CreateFolderPath(folder)) {
+    if (!folder.empty() && !EnsureFolder(folder)) {
         reason = "cannot create the folder " + folder;
         return false;
     }
@@ -179,13 +310,14 @@ bool WriteFileReplacing(const std::string& target, const std::string& bytes, boo
     }
     // Devices, pipes, sockets and read-only files are refused there; a
     // regular file keeps its mode and owner.
-    CSafeWriter writer;
-    if (!writer.Open(path, 0644, reason)) return false;
-    if (!WriteAll(writer.Fd(), bytes, stripCr)) {
+    auto writer = std::make_unique<CSafeWriter>();
+    if (!writer->Open(path, 0644, reason)) return false;
+    if (!WriteAll(writer->Fd(), bytes, stripCr)) {
         reason = SystemErrorText(errno);
         return false;
     }
-    return writer.Commit(reason);
+    // A batch puts its files in place in groups (see CWriteGroup).
+    return FinishReplacingWriter(std::move(writer), bytes.size(), reason);
 }
 
 bool IsSamePath(const std::string& a, const std::string& b) {
@@ -211,10 +343,254 @@ bool CLibraryList::ConvertFileForBatch(CFindRepPreview& preview, int row, bool& 
     return ConvertFileForBatch(preview, row, modified, why);
 }
 
+namespace {
+enum class PartsResult { Done, Failed, WholeText };
+
+// True when a replacement of the run holds a CR.
+bool RunMayWriteCr(const CLibraryList& list) {
+    auto cr = [](const CMacro& m) { return m.IsActive && m.Replace.find('\r') != std::string::npos; };
+    if (list.m_Run.bUseCurrentMacro) return cr(list.m_Run.currentMacro);
+    const CLibrary* lib = list.GetCurrentLibraryPtr();
+    if (!lib) return true;
+    return std::any_of(lib->MacroList.begin(), lib->MacroList.end(), cr);
+}
+
+// Drops the CR of every CR LF, in place: the text as text mode writes it.
+void DropCrOfLineBreaks(std::string& text) {
+    char* d = text.data();
+    const char* p = d;
+    const char* end = d + text.size();
+    char* w = nullptr;  // set at the first CR dropped
+    while (p < end) {
+        const char* cr = static_cast<const char*>(std::memchr(p, '\r', end - p));
+        if (!cr) break;
+        if (cr + 1 < end && cr[1] == '\n') {
+            if (!w) {
+                w = d + (cr - d);
+            } else {
+                std::memmove(w, p, cr - p);
+                w += cr - p;
+            }
+            p = cr + 1;  // the LF is copied with the next stretch
+        } else {
+            if (w) {
+                std::memmove(w, p, cr + 1 - p);
+                w += cr + 1 - p;
+            }
+            p = cr + 1;
+        }
+    }
+    if (!w) return;
+    std::memmove(w, p, end - p);
+    w += end - p;
+    text.resize(static_cast<std::size_t>(w - d));
+}
+
+struct FdCloser {
+    int fd;
+    ~FdCloser() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+// True when the run's macros let a text be converted in parts (see
+// IsLineConfinedMacro).
+bool RunIsLineConfined(const CLibraryList& list) {
+    const CLibrary* lib = list.GetCurrentLibraryPtr();
+    const CWildTypeManager* mgr = lib ? &lib->WildTypeManager : nullptr;
+    if (list.m_Run.bUseCurrentMacro) {
+        CMacro m = list.m_Run.currentMacro;  // applied whether marked active or not
+        m.IsActive = 1;
+        return IsLineConfinedMacro(m, mgr);
+    }
+    if (!lib) return false;
+    for (const CMacro& m : lib->MacroList)
+        if (!IsLineConfinedMacro(m, mgr)) return false;
+    return true;
+}
+
+// Converts and writes a large file part by part, a few parts at a time on
+// their own threads, so that neither the whole text nor its converted copy
+// is ever held. The result is the one of the whole text: parts are cut after
+// line feeds and no match of the run's macros crosses a line. WholeText when
+// the file is small or the run cannot be split; the caller then converts the
+// text as one.
+PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, bool& modified,
+                               std::string& why) {
+    if (g_bTrace || list.m_Run.nBatchStep != 0 || preview.Mode == "A") return PartsResult::WholeText;
+    struct stat st {};
+    if (::stat(preview.InputName.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<std::size_t>(st.st_size) < kPartsThreshold)
+        return PartsResult::WholeText;
+    FdCloser in{::open(preview.InputName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+    if (in.fd < 0 || ::fstat(in.fd, &st) != 0 || !S_ISREG(st.st_mode) || !RunIsLineConfined(list))
+        return PartsResult::WholeText;
+
+    const unsigned threads = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
+    std::vector<CLibraryList> workers(threads);
+    for (CLibraryList& w : workers) {
+        w.Libraries = list.Libraries;
+        w.CurrentLibrary = list.CurrentLibrary;
+        w.RunKind = list.RunKind;
+        w.m_Run = list.m_Run;
+    }
+    std::string carry, reason;
+    bool eof = false;
+    // The next part: whole lines of about kPartBytes, lone LFs made CR LF.
+    // 1 a part, 0 the end of the file, -1 a failure (why and the log say which).
+    auto readPart = [&](std::string& part) -> int {
+        part.swap(carry);
+        carry.clear();
+        for (;;) {
+            if (!eof && part.size() < kPartBytes) {
+                const std::size_t used = part.size();
+                part.resize(used + kPartBytes);
+                ssize_t n = ::read(in.fd, part.data() + used, kPartBytes);
+                if (n < 0 && errno == EINTR) {
+                    part.resize(used);
+                    continue;
+                }
+                if (n < 0) {
+                    WriteTrace(SystemErrorText(errno) + " (" + preview.InputName + ")");
+                    why = "(unreadable)";
+                    return -1;
+                }
+                part.resize(used + static_cast<std::size_t>(n));
+                if (n == 0) eof = true;
+                continue;
+            }
+            if (!eof) {
+                const void* lf = ::memrchr(part.data(), '\n', part.size());
+                if (!lf) {  // one long line: read on until it ends
+                    const std::size_t used = part.size();
+                    part.resize(used + kPartBytes);
+                    ssize_t n = ::read(in.fd, part.data() + used, kPartBytes);
+                    if (n < 0 && errno == EINTR) n = 0;
+                    else if (n < 0) {
+                        WriteTrace(SystemErrorText(errno) + " (" + preview.InputName + ")");
+                        why = "(unreadable)";
+                        return -1;
+                    } else if (n == 0) {
+                        eof = true;
+                    }
+                    part.resize(used + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+                    continue;
+                }
+                const std::size_t cut = static_cast<std::size_t>(static_cast<const char*>(lf) - part.data()) + 1;
+                carry.assign(part, cut, std::string::npos);
+                part.resize(cut);
+            }
+            break;
+        }
+        return part.empty() ? 0 : 1;
+    };
+    // A replacement that can put a CR in front of a line's LF is the one
+    // thing that makes a difference between converting the lines as read and
+    // converting them with CR LF line ends; only then are they made CR LF.
+    const bool expand = RunMayWriteCr(list);
+
+    std::unique_ptr<CSafeWriter> writer;
+    std::size_t written = 0, partNo = 0;
+    bool changed = false;
+    // The parts of one round, read while the previous round is converted.
+    int readState = 1;  // as readPart: 1 more to come, 0 the end, -1 a failure
+    auto readRound = [&]() {
+        std::vector<std::string> round;
+        while (readState > 0 && round.size() < threads) {
+            std::string part;
+            readState = readPart(part);
+            if (readState > 0) round.push_back(std::move(part));
+        }
+        return round;
+    };
+    std::vector<std::string> next = readRound();
+    while (!next.empty()) {
+        std::vector<std::string> parts = std::move(next);
+        std::vector<std::string> outs(parts.size());
+        std::vector<std::exception_ptr> errors(parts.size());
+        std::vector<char> counted(parts.size(), 0), binary(parts.size(), 0), differs(parts.size(), 0);
+        auto job = [&](std::size_t k) {
+            try {
+                std::string& text = parts[k];
+                if (std::memchr(text.data(), '\0', text.size())) {
+                    binary[k] = 1;
+                    return;
+                }
+                if (expand) ExpandLoneLineFeeds(text);
+                const unsigned long before = CounterTagsExpandedOnThisThread();
+                CFindRepPreview scratch;
+                scratch.Mode = "O";
+                scratch.NoInstances = 1;
+                CLibraryList& w = workers[k];
+                outs[k] = w.m_Run.bUseCurrentMacro
+                              ? w.ApplyOneMacroToText(text, w.m_Run.currentMacro, scratch)
+                              : w.RunLibraryPass(text, scratch);
+                counted[k] = CounterTagsExpandedOnThisThread() != before;
+                differs[k] = outs[k] != text;
+                text = std::string();
+                DropCrOfLineBreaks(outs[k]);  // written in text mode
+            } catch (...) {
+                errors[k] = std::current_exception();
+            }
+        };
+        std::vector<std::thread> pool;
+        for (std::size_t k = 0; k < parts.size(); ++k) pool.emplace_back(job, k);
+        next = readRound();
+        for (std::thread& t : pool) t.join();
+        for (const std::exception_ptr& e : errors)
+            if (e) std::rethrow_exception(e);
+        for (std::size_t k = 0; k < parts.size(); ++k, ++partNo) {
+            // Running numbers count on from the earlier parts' matches: only
+            // the whole text can give them.
+            if (counted[k] && partNo > 0) return PartsResult::WholeText;
+            if (binary[k]) {
+                why = "(binary)";
+                return PartsResult::Failed;
+            }
+            if (differs[k]) changed = true;
+            if (!writer) {
+                writer = OpenReplacingWriter(preview.OutputName, reason);
+                if (!writer) {
+                    WriteTrace(preview.OutputName + ": " + reason);
+                    return PartsResult::Failed;
+                }
+            }
+            if (!WriteBytes(writer->Fd(), outs[k].data(), outs[k].size())) {
+                WriteTrace(preview.OutputName + ": " + SystemErrorText(errno));
+                return PartsResult::Failed;
+            }
+            written += outs[k].size();
+        }
+    }
+    if (readState < 0) return PartsResult::Failed;
+    if (!changed) {
+        if (IsSamePath(preview.InputName, preview.OutputName)) return PartsResult::Done;
+        if (preview.Mode == "O") {
+            writer.reset();  // the temporary file goes; the bytes are copied as they are
+            return CopyFileReplacing(preview.InputName, preview.OutputName, reason)
+                       ? PartsResult::Done
+                       : PartsResult::Failed;
+        }
+    }
+    if (!writer) writer = OpenReplacingWriter(preview.OutputName, reason);
+    if (!writer || !FinishReplacingWriter(std::move(writer), written, reason)) {
+        WriteTrace(preview.OutputName + ": " + reason);
+        return PartsResult::Failed;
+    }
+    modified = true;
+    return PartsResult::Done;
+}
+}  // namespace
+
 bool CLibraryList::ConvertFileForBatch(CFindRepPreview& preview, int row, bool& modified,
                                        std::string& why) {
     modified = false;
     why.clear();
+    switch (ConvertFileInParts(*this, preview, modified, why)) {
+        case PartsResult::Done: return true;
+        case PartsResult::Failed: return false;
+        case PartsResult::WholeText: break;
+    }
     std::string text, reason;
     if (!ReadFileForConversion(preview.InputName, text, reason)) {
         why = reason;
@@ -247,9 +623,46 @@ bool CLibraryList::ConvertFileForBatch(CFindRepPreview& preview, int row, bool& 
     return true;
 }
 
+namespace {
+// True when the rows of a conversion may run side by side: each writes the
+// file it reads, no file is named twice (under any name), nothing is added
+// to, and there are enough of them to gain from it.
+bool RowsAreIndependent(const CLibraryList& list) {
+    if (g_bTrace || list.m_Run.nBatchStep != 0 || list.Previews.size() < 64) return false;
+    std::set<std::pair<dev_t, ino_t>> seen;
+    for (const CFindRepPreview& p : list.Previews) {
+        struct stat st {};
+        if (p.Mode == "A" || p.InputName != p.OutputName || ::stat(p.InputName.c_str(), &st) != 0 ||
+            !seen.insert({st.st_dev, st.st_ino}).second)
+            return false;
+    }
+    return true;
+}
+}  // namespace
+
 int CLibraryList::RunBatchReport() {
     CurrentLibrary = m_Run.nLibraryIndex >= 0 ? m_Run.nLibraryIndex : g_nSelectedLibraryIndex;
     RunKind = 2;
+    // The written files are put in place group by group; a file's outcome is
+    // final once its group is.
+    struct Outcome {
+        bool ok = false, modified = false;
+        std::string why;
+    };
+    std::vector<Outcome> outcomes(Previews.size());
+    CWriteGroup group;
+    struct GroupScope {
+        CWriteGroup* saved;
+        explicit GroupScope(CWriteGroup* g) : saved(t_writeGroup) { t_writeGroup = g; }
+        ~GroupScope() { t_writeGroup = saved; }
+    } scope(&group);
+    auto flushGroup = [&]() {
+        group.Flush([&](std::size_t file, const std::string& reason) {
+            WriteTrace(Previews[file].OutputName + ": " + reason);
+            outcomes[file].ok = false;
+            outcomes[file].modified = false;
+        });
+    };
     try {
         if (!m_Run.bUseCurrentMacro && !IsValidIndex(CurrentLibrary)) {
             WriteTrace("Invalid library index " + std::to_string(CurrentLibrary) +
@@ -257,30 +670,110 @@ int CLibraryList::RunBatchReport() {
             LogBatchConversion("Failure");
             return -1;
         }
+        if (m_Run.pProgress) m_Run.pProgress->Reset();
+        if (RowsAreIndependent(*this)) {
+            // Rows on a few threads, each with its own write group; the
+            // progress steps are given here as the rows are done.
+            const unsigned threads = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
+            std::atomic<std::size_t> nextRow{0};
+            std::atomic<bool> stopped{false};
+            std::exception_ptr abortError;
+            std::mutex mutex;
+            std::condition_variable cv;
+            std::size_t done = 0;
+            unsigned finished = 0;
+            auto worker = [&]() {
+                CWriteGroup mine;
+                GroupScope workerScope(&mine);
+                auto flushMine = [&]() {
+                    mine.Flush([&](std::size_t file, const std::string& reason) {
+                        WriteTrace(Previews[file].OutputName + ": " + reason);
+                        outcomes[file].ok = false;
+                        outcomes[file].modified = false;
+                    });
+                };
+                try {
+                    while (!stopped) {
+                        const std::size_t i = nextRow++;
+                        if (i >= Previews.size()) break;
+                        CheckAbort();
+                        mine.current = i;
+                        Outcome& o = outcomes[i];
+                        try {
+                            o.ok = ConvertFileForBatch(Previews[i], static_cast<int>(i), o.modified, o.why);
+                        } catch (const std::bad_alloc&) {
+                            o.ok = false;
+                            o.why = "(too big)";
+                        }
+                        if (mine.Full()) flushMine();
+                        std::lock_guard<std::mutex> lock(mutex);
+                        ++done;
+                        cv.notify_one();
+                    }
+                } catch (...) {
+                    std::lock_guard<std::mutex> lock(mutex);
+                    if (!abortError) abortError = std::current_exception();
+                    stopped = true;
+                }
+                try {
+                    flushMine();  // the rows converted before a stop are written too
+                } catch (...) {
+                }
+                std::lock_guard<std::mutex> lock(mutex);
+                ++finished;
+                cv.notify_one();
+            };
+            std::vector<std::thread> pool;
+            for (unsigned t = 0; t < threads; ++t) pool.emplace_back(worker);
+            std::size_t stepped = 0;
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                for (;;) {
+                    cv.wait(lock, [&] { return done > stepped || finished == threads; });
+                    const std::size_t now = done;
+                    const bool last = finished == threads;
+                    lock.unlock();
+                    for (; stepped < now; ++stepped)
+                        if (m_Run.pProgress) m_Run.pProgress->Step();
+                    lock.lock();
+                    if (last && stepped == done) break;
+                }
+            }
+            for (std::thread& t : pool) t.join();
+            if (abortError) std::rethrow_exception(abortError);
+        } else {
+            for (std::size_t i = 0; i < Previews.size(); ++i) {
+                CFindRepPreview& rec = Previews[i];
+                if (m_Run.nBatchStep == 1 && m_Run.selectRow) m_Run.selectRow(static_cast<int>(i));
+                CheckAbort();
+                // A file of the group is read, or added to, only once it is in place.
+                if (group.Holds(rec.InputName) || (rec.Mode == "A" && group.Holds(rec.OutputName)))
+                    flushGroup();
+                group.current = i;
+                Outcome& o = outcomes[i];
+                try {
+                    // why says so when the file was not even read as text.
+                    o.ok = ConvertFileForBatch(rec, static_cast<int>(i), o.modified, o.why);
+                } catch (const std::bad_alloc&) {
+                    o.ok = false;
+                    o.why = "(too big)";  // this file only; the run goes on
+                }
+                if (group.Full()) flushGroup();
+                if (m_Run.pProgress) m_Run.pProgress->Step();
+            }
+        }
+        flushGroup();
         std::string modifiedList, failed;
         int nModified = 0, nFailed = 0;
-        if (m_Run.pProgress) m_Run.pProgress->Reset();
         for (std::size_t i = 0; i < Previews.size(); ++i) {
-            CFindRepPreview& rec = Previews[i];
-            if (m_Run.nBatchStep == 1 && m_Run.selectRow) m_Run.selectRow(static_cast<int>(i));
-            CheckAbort();
-            const std::string name = GetFileNameFromPath(rec.InputName);
-            bool modified = false;
-            bool ok = false;
-            std::string why;
-            try {
-                // why says so when the file was not even read as text.
-                ok = ConvertFileForBatch(rec, static_cast<int>(i), modified, why);
-            } catch (const std::bad_alloc&) {
-                why = "(too big)";  // this file only; the run goes on
-            }
-            if (!ok) {
-                failed += "   " + name + (why.empty() ? "" : " " + why) + "\r\n";
+            const Outcome& o = outcomes[i];
+            const std::string name = GetFileNameFromPath(Previews[i].InputName);
+            if (!o.ok) {
+                failed += "   " + name + (o.why.empty() ? "" : " " + o.why) + "\r\n";
                 ++nFailed;
-            } else if (modified) {
+            } else if (o.modified) {
                 modifiedList += NumberedLine(++nModified, name);
             }
-            if (m_Run.pProgress) m_Run.pProgress->Step();
         }
         if (m_Run.nBatchStep == 1) {
             std::string report = FormatModifiedFilesReport();
@@ -300,6 +793,8 @@ int CLibraryList::RunBatchReport() {
         }
         return nFailed;
     } catch (const CConversionAbort& abort) {
+        // The files converted before the stop are written, as they were.
+        flushGroup();
         LogBatchConversion(abort.Marker());
         return -1;
     }

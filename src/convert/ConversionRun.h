@@ -33,6 +33,13 @@ bool CopyFileReplacing(const std::string& from, const std::string& to, std::stri
 // stripCr writes a converted text in text mode: CR LF reaches the disk as LF.
 bool WriteFileReplacing(const std::string& path, const std::string& bytes, bool append,
                         std::string& reason, bool stripCr = false);
+// True when every match of the macro lies within one line and its result
+// does not depend on the text outside that line (no wild-card symbol, no
+// line breaks in its literals or type-cards, no sub-filter, no delimiter
+// parsing): a text may then be converted in parts cut after line feeds.
+// Running numbers are the one exception; the caller checks them with
+// CounterTagsExpandedOnThisThread(). manager is the library's (null: the default).
+bool IsLineConfinedMacro(const CMacro& macro, const CWildTypeManager* manager);
 // True when two local paths name the same file (compared in canonical form).
 bool IsSamePath(const std::string& a, const std::string& b);
 

@@ -88,6 +88,30 @@ CFindRepPreview ScratchPreview() {
 }
 }  // namespace
 
+bool IsLineConfinedMacro(const CMacro& macro, const CWildTypeManager* manager) {
+    if (!macro.IsActive) return true;  // not applied at all
+    if (macro.IsSubFilter || macro.IsDelimParse) return false;
+    if (macro.Find.empty()) return true;
+    auto hasBreak = [](const std::string& t) { return t.find_first_of("\r\n") != std::string::npos; };
+    if (!macro.IsFindWild) return !hasBreak(macro.Find);
+    CWildTypeManager mgr = manager ? *manager : CWildTypeManager();
+    if (!manager) mgr.SetDefaultTypeCards();
+    const std::string find = ReplaceAll(ReplaceAll(macro.Find, "\\t", "\t"), "^t", "\t");
+    const WildPattern p = CompileWildPattern(find, mgr);
+    if (p.doubleSymbol || p.onlySymbols || p.leading || p.trailing || p.pieces.size() != 1)
+        return false;
+    for (const WildToken& t : p.pieces[0]) {
+        if (t.card < 0) {
+            if (t.lit.empty() || hasBreak(t.lit)) return false;
+            continue;
+        }
+        const WildCardTable& c = p.cards[t.card];
+        for (unsigned char b : {'\r', '\n'})
+            if (c.primary[b] || c.aux[b]) return false;
+    }
+    return true;
+}
+
 void CLibraryList::CheckAbort() const {
     if (RunKind == 2) {
         if (m_Run.pBatchBreak && m_Run.pBatchBreak->load()) throw CConversionAbort("-f-aborted");

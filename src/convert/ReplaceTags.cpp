@@ -199,6 +199,12 @@ static bool TagInner(const std::string& text, std::size_t p, std::size_t& q, std
     return inner.find('<') == std::string::npos;
 }
 
+namespace {
+thread_local unsigned long t_countersExpanded = 0;
+}
+
+unsigned long CounterTagsExpandedOnThisThread() { return t_countersExpanded; }
+
 long ExpandCounterTags(std::string& text, long n, std::size_t from, std::size_t to) {
     long total = 0;
     std::size_t pos = from;
@@ -226,6 +232,7 @@ long ExpandCounterTags(std::string& text, long n, std::size_t from, std::size_t 
             digits.insert(0, static_cast<std::size_t>(width) - digits.size(), '0');
         long change = static_cast<long>(digits.size()) - static_cast<long>(q - p + 1);
         text.replace(p, q - p + 1, digits);
+        ++t_countersExpanded;
         total += change;
         to = static_cast<std::size_t>(std::max<long>(0, static_cast<long>(to) + change));
         pos = p + 1;

@@ -33,6 +33,9 @@ std::string ToProperText(const std::string& text);
 std::string ExtractTagNumber(std::string& text, char marker);
 // Expands the counter tags between from and to; returns the change of length.
 long ExpandCounterTags(std::string& text, long n, std::size_t from, std::size_t to);
+// How many counter tags this thread has expanded so far (a text converted in
+// parts must know whether its running numbers depended on the earlier parts).
+unsigned long CounterTagsExpandedOnThisThread();
 // Expands the alignment tags between from and to; returns the change of length.
 long ExpandAlignTags(std::string& text, std::size_t from, std::size_t to);
 std::size_t FindAlignInsertPoint(std::string_view before, std::size_t lineStart);

@@ -1,0 +1,197 @@
+// A large file is converted part by part on several threads; whatever the
+// macros and the line ends, the file written is the one the whole text gives.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <random>
+#include <string>
+
+#include "../support/TempDir.h"
+#include "EngineTestUtil.h"
+#include "convert/ReplaceTags.h"
+#include "model/Globals.h"
+#include "platform/Prompter.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+// About `bytes` of log-like lines with LF, CR LF and lone CR line ends, some
+// dates, mixed-case words, a line longer than a part and no final line end.
+std::string RandomText(std::size_t bytes, unsigned seed) {
+    std::mt19937 rng(seed);
+    const char* words[] = {"Cat", "cat", "CAT", "dog", "2024-01-31", "7-8-9", "x<i=1>", "a b",
+                           "\t", "12", "-", "--3-4-"};
+    const char* ends[] = {"\n", "\r\n", "\r", "\n", "\r\n"};
+    std::string s;
+    while (s.size() < bytes) {
+        int n = 1 + static_cast<int>(rng() % 12);
+        for (int i = 0; i < n; ++i) {
+            s += words[rng() % 12];
+            s += ' ';
+        }
+        if (rng() % 2) s.pop_back();  // a word right at the line end
+        s += ends[rng() % 5];
+        if (s.size() > bytes / 2 && s.size() < bytes / 2 + 200) s += std::string(1500000, 'z');
+    }
+    s += "last line 1-2-3";
+    return s;
+}
+
+// What the file must hold: the whole text converted, CR LF written as LF.
+std::string Expected(CLibraryList list, const std::string& path) {
+    std::string text, reason;
+    EXPECT_TRUE(ReadFileForConversion(path, text, reason));
+    std::string out = list.ConvertText(text), disk;
+    for (std::size_t i = 0; i < out.size(); ++i)
+        if (!(out[i] == '\r' && i + 1 < out.size() && out[i + 1] == '\n')) disk += out[i];
+    return disk;
+}
+
+int Leftovers(const std::string& dir) {
+    int n = 0;
+    for (const auto& e : fs::directory_iterator(dir))
+        if (e.path().filename().string().find(".qvl-part-") != std::string::npos) ++n;
+    return n;
+}
+
+CLibraryList BatchOf(std::initializer_list<CMacro> macros) {
+    CLibraryList list = OneLibrary(macros);
+    list.m_Run.nBatchStep = 0;
+    list.m_Run.nLibraryIndex = 0;
+    return list;
+}
+
+CFindRepPreview Row(const std::string& in, const std::string& out) {
+    CFindRepPreview p;
+    p.InputName = in;
+    p.OutputName = out;
+    p.Mode = "O";
+    return p;
+}
+
+MacroFlags Caseless() {
+    MacroFlags f;
+    f.matchCase = false;
+    return f;
+}
+
+MacroFlags WildCaseless() {
+    MacroFlags f = Wild();
+    f.matchCase = false;
+    return f;
+}
+
+MacroFlags Shortest() {
+    MacroFlags f = Wild();
+    f.compConst = true;
+    return f;
+}
+}  // namespace
+
+TEST(LargeFileParts, OnlyLineConfinedMacrosMaySplitAText) {
+    EXPECT_TRUE(IsLineConfinedMacro(MakeMacro("cat", "dog"), nullptr));
+    EXPECT_TRUE(IsLineConfinedMacro(MakeMacro("^d-^d-^d", "<^d3>.<^d2>.<^d1>", Wild()), nullptr));
+    EXPECT_TRUE(IsLineConfinedMacro(MakeMacro("a^tb", "x", Wild()), nullptr));
+    EXPECT_FALSE(IsLineConfinedMacro(MakeMacro("a\r\nb", "x"), nullptr));
+    EXPECT_FALSE(IsLineConfinedMacro(MakeMacro("a*b", "x", Wild()), nullptr));
+    EXPECT_FALSE(IsLineConfinedMacro(MakeMacro("*b", "x", Wild()), nullptr));
+    EXPECT_FALSE(IsLineConfinedMacro(MakeMacro("**", "x", Wild()), nullptr));
+    EXPECT_FALSE(IsLineConfinedMacro(MakeMacro("a^nb", "x", Wild()), nullptr));  // grabs returns
+    MacroFlags sub;
+    sub.subFilter = true;
+    EXPECT_FALSE(IsLineConfinedMacro(MakeMacro("cat", "dog", sub), nullptr));
+    MacroFlags delim;
+    delim.delimParse = true;
+    EXPECT_FALSE(IsLineConfinedMacro(MakeMacro("cat", "dog", delim), nullptr));
+}
+
+TEST(LargeFileParts, WrittenFileIsTheWholeTextConverted) {
+    TempDir tmp;
+    const std::string text = RandomText(9u << 20, 7);
+    // Each library goes over the same file; the first two leave the split
+    // path (running numbers; a CR in a replacement makes the line ends CR LF).
+    const std::vector<std::pair<std::string, std::vector<CMacro>>> cases = {
+        {"counter", {MakeMacro("^d-^d-^d", "<i=1>:<^d1>", Wild())}},
+        {"cr in replacement", {MakeMacro("cat", "c\r"), MakeMacro("^d", "<^d1>\r", Wild())}},
+        {"literals", {MakeMacro("cat", "lion"), MakeMacro("DOG", "wolf", Caseless())}},
+        {"date swap", {MakeMacro("^d-^d-^d", "<^d3>.<^d2>.<^d1>", Wild())}},
+        {"wild caseless and shortest",
+         {MakeMacro("c^a", "[<^a1>]", WildCaseless()), MakeMacro("-^d-", "=<^d1>=", Shortest())}},
+        {"align and new lines", {MakeMacro("dog", "D<a=30>|"), MakeMacro("a b", "a\nb")}},
+    };
+    for (const auto& [name, macros] : cases) {
+        const std::string in = tmp / "in.txt", out = tmp / "out.txt";
+        WriteFile(in, text);
+        CLibraryList list = OneLibrary({});
+        list.Libraries[0].MacroList = macros;
+        list.m_Run.nLibraryIndex = 0;
+        const std::string want = Expected(list, in);
+        list.Previews = {Row(in, out), Row(in, in)};
+        EXPECT_EQ(list.RunBatchReport(), 0) << name;
+        EXPECT_TRUE(ReadFile(out) == want) << name;
+        EXPECT_TRUE(ReadFile(in) == want) << name;
+        EXPECT_EQ(Leftovers(tmp.path()), 0) << name;
+    }
+}
+
+TEST(LargeFileParts, UnchangedBinaryAndStoppedFilesAreLeftAlone) {
+    TempDir tmp;
+    std::string text = RandomText(6u << 20, 3);
+    const std::string in = tmp / "in.txt";
+    WriteFile(in, text);
+    // Nothing to replace: the file keeps its bytes (CR LF too); a copy is byte for byte.
+    CLibraryList none = BatchOf({MakeMacro("no such word", "x")});
+    none.Previews = {Row(in, in), Row(in, tmp / "copy.txt")};
+    EXPECT_EQ(none.RunBatchReport(), 0);
+    EXPECT_TRUE(ReadFile(in) == text);
+    EXPECT_TRUE(ReadFile(tmp / "copy.txt") == text);
+
+    // A NUL byte far into the file: binary, nothing written.
+    std::string bin = text;
+    bin[5u << 20] = '\0';
+    WriteFile(tmp / "bin.txt", bin);
+    CLibraryList conv = BatchOf({MakeMacro("cat", "lion")});
+    std::string why;
+    bool modified = true;
+    conv.CurrentLibrary = 0;
+    conv.RunKind = 2;
+    CFindRepPreview row = Row(tmp / "bin.txt", tmp / "bin.txt");
+    EXPECT_FALSE(conv.ConvertFileForBatch(row, 0, modified, why));
+    EXPECT_EQ(why, "(binary)");
+    EXPECT_FALSE(modified);
+    EXPECT_TRUE(ReadFile(tmp / "bin.txt") == bin);
+
+    // A stop while the parts are converted: the file stays as it was.
+    std::atomic<bool> stop{true};
+    conv.m_Run.pBatchBreak = &stop;
+    CFindRepPreview row2 = Row(in, in);
+    EXPECT_THROW(conv.ConvertFileForBatch(row2, 0, modified, why), CConversionAbort);
+    EXPECT_TRUE(ReadFile(in) == text);
+    EXPECT_EQ(Leftovers(tmp.path()), 0);
+}
+
+TEST(LargeFileParts, TheCurrentMacroIsJudgedAsItIsApplied) {
+    TempDir tmp;
+    const std::string text = RandomText(5u << 20, 11);
+    const std::string in = tmp / "in.txt";
+    WriteFile(in, text);
+    // Marked inactive, the current macro is still applied by a batch that
+    // uses it; its wild-card spans the file, so the file must not be split.
+    MacroFlags f = Wild();
+    f.active = false;
+    CLibraryList list = BatchOf({MakeMacro("x", "y")});
+    list.m_Run.bUseCurrentMacro = true;
+    list.m_Run.currentMacro = MakeMacro("Cat*last line", "ONE", f);
+    std::string whole, reason;
+    ASSERT_TRUE(ReadFileForConversion(in, whole, reason));
+    CFindRepPreview scratch;
+    scratch.NoInstances = 1;
+    list.CurrentLibrary = 0;
+    std::string want = list.ApplyOneMacroToText(whole, list.m_Run.currentMacro, scratch), disk;
+    for (std::size_t i = 0; i < want.size(); ++i)
+        if (!(want[i] == '\r' && i + 1 < want.size() && want[i + 1] == '\n')) disk += want[i];
+    list.Previews = {Row(in, tmp / "out.txt")};
+    EXPECT_EQ(list.RunBatchReport(), 0);
+    EXPECT_TRUE(ReadFile(tmp / "out.txt") == disk);
+}
