@@ -49,7 +49,14 @@ void CCompareCommands::Wire() {
     ResetDiffWindowsState();
     auto send = [this](int id) { m_frame.ExecuteCommand(id); };
     auto enabled = [this](int id) { return m_frame.IsCommandEnabled(id); };
+    // Starting places from the work area: the palette in the lower half, the
+    // two-pane diff windows in the upper half (they keep sharing one
+    // placement afterwards); the three-pane window keeps its own size.
+    const FrameLayout& layout = m_frame.Layout();
+    const int half = layout.H / 2 - 20;
+    CFileDiffDlg::TwoPanePlacement() = QRect(227, 26, layout.W - 327, half);
     m_palette = new CMasterFileDlg(m_frame.Data(), &m_frame);
+    m_palette->SetLabelFont(CMainFrame::LabelFont());
     m_palette->sendCommand = send;
     m_palette->commandEnabled = enabled;
     m_palette->save = [this] { SaveMasterPaletteToFile(); };
@@ -59,6 +66,7 @@ void CCompareCommands::Wire() {
     for (int w = 0; w < 3; ++w) {
         m_windows[w] = new CFileDiffDlg(&m_frame);
         m_windows[w]->SetDiffMode(&m_frame.Data(), w);
+        m_windows[w]->SetLabelFont(CMainFrame::LabelFont());
         m_windows[w]->sendCommand = send;
         m_windows[w]->commandEnabled = enabled;
         m_windows[w]->findInPalette = [this](const std::string& text, bool partial) {
@@ -75,6 +83,15 @@ void CCompareCommands::Wire() {
     m_manager->SetDiffWindows(m_windows);
     m_manager->SetPalette(m_palette);
     m_manager->SetCrossActions([this] { CrossSelectedFiles(); }, [this] { CrossInputOutput(); });
+    // Hidden, they wait at their places beside the frame; shown, they follow it.
+    m_frame.RegisterModelessDialog(m_manager, HomeSlot::FileDiffManager, &g_DiffWindows.managerShown);
+    m_frame.RegisterModelessDialog(m_palette, HomeSlot::MasterFile, &g_DiffWindows.paletteShown);
+    const HomeSlot diffSlots[3] = {HomeSlot::FileDiff0, HomeSlot::FileDiff1, HomeSlot::FileDiff2};
+    for (int w = 0; w < 3; ++w)
+        m_frame.RegisterModelessDialog(m_windows[w], diffSlots[w], &g_DiffWindows.windowShown[w]);
+    // They start at their own places until the frame first moves.
+    m_palette->setGeometry(300, half, layout.W - 350, half);
+    for (int w : {0, 1}) m_windows[w]->setGeometry(CFileDiffDlg::TwoPanePlacement());
 
     m_frame.SetCommandHandler(32511, [this] { ShowManager(); });
     m_frame.SetCommandHandler(32549, [this] {

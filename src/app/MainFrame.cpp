@@ -817,3 +817,10 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     m_presenter.CloseSteps([this] { SaveBarState(); });
     event->accept();
 }
+
+QFont CMainFrame::LabelFont() {
+    QFont f("Microsoft Sans Serif");
+    f.setStyleHint(QFont::SansSerif);
+    f.setPointSize(8);
+    return f;
+}

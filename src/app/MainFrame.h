@@ -74,6 +74,9 @@ public:
     CStartupBannerDlg* Banner() const { return m_banner.get(); }
     QTimer& Timer() { return m_timer; }
     const FrameLayout& Layout() const { return m_layout; }
+    // The font the program's dialogs use for their labels: 8-point "Microsoft
+    // Sans Serif", or the nearest sans-serif face installed.
+    static QFont LabelFont();
 
     // The command groups of the window (each wires its own commands).
     CFtpCommands& FtpCommands() { return *m_ftpCommands; }

@@ -28,6 +28,9 @@
 #include "compare/ui/FileDiffDlg.h"
 #include "compare/ui/FileDiffManagerDlg.h"
 #include "compare/ui/MasterFileDlg.h"
+#include "app/ConversionCommands.h"
+#include "app/ListViews.h"
+#include "convert_ui/ui/DefinedMacrosDlg.h"
 #include "convert/EngineTestUtil.h"
 #include <QMimeData>
 #include <QUrl>
@@ -609,6 +612,75 @@ namespace {
 
 // With QVL_SHOTS set to a folder (and a real X display), shows each window
 // of the comparison commands and photographs the screen into that folder.
+TEST_F(PaletteCommandsTest, LibraryButtonShowsTheConversionLibraryManager) {
+    frame->CompareCommands().Manager().findChild<QAbstractButton*>("1561")->click();
+    ASSERT_TRUE(Pal().isVisible());
+    CDefinedMacrosDlg* library = frame->ConversionCommands().Library();
+    ASSERT_NE(library, nullptr);
+    library->hide();
+    g_bDefinedMacrosShown = false;
+    auto* button = Pal().findChild<QPushButton*>("1361");
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->toolTip(), "Open current conversion library");
+    button->click();
+    EXPECT_TRUE(library->isVisible());
+    EXPECT_TRUE(g_bDefinedMacrosShown);
+    // The palette stays as it was.
+    EXPECT_TRUE(Pal().isVisible());
+    EXPECT_TRUE(Lines().empty());
+    library->hide();
+    g_bDefinedMacrosShown = false;
+}
+
+TEST_F(DiffWindowToolsTest, LabelFontsStartingPlacesAndFollowingTheFrame) {
+    const QFont label = CMainFrame::LabelFont();
+    EXPECT_EQ(label.pointSize(), 8);
+    for (int p : {0, 1, 2}) {
+        EXPECT_EQ(w->Label(p)->font().family(), label.family()) << p;
+        EXPECT_EQ(w->Label(p)->font().pointSize(), 8) << p;
+    }
+    CMasterFileDlg& pal = frame->CompareCommands().Palette();
+    QLabel* status = pal.findChild<QLabel*>("1866");
+    ASSERT_NE(status, nullptr);
+    EXPECT_EQ(status->font().family(), label.family());
+    EXPECT_EQ(status->font().pointSize(), 8);
+
+    // Sizes from the work area (a window never gets smaller than its controls need).
+    const FrameLayout& L = frame->Layout();
+    const int half = L.H / 2 - 20;
+    EXPECT_EQ(pal.size(), QSize(L.W - 350, half).expandedTo(pal.minimumSize()));
+    EXPECT_EQ(Window(0).size(), QSize(L.W - 327, half).expandedTo(Window(0).minimumSize()));
+    EXPECT_EQ(CFileDiffDlg::TwoPanePlacement().height(), 400);  // window 1 was resized while shown
+    EXPECT_EQ(Window(2).size(), QSize(1200, 600).expandedTo(Window(2).minimumSize()));
+
+    // The frame moves: the shown two-file window moves along, the hidden
+    // palette and manager go to their places beside the frame.
+    frame->CompareCommands().Manager().hide();
+    g_DiffWindows.managerShown = false;
+    ASSERT_TRUE(g_DiffWindows.windowShown[1]);
+    ASSERT_FALSE(g_DiffWindows.paletteShown);
+    QApplication::processEvents();
+    frame->FollowFrame();  // the anchor as the frame stands now
+    const QPoint frameBefore = frame->frameGeometry().topLeft();
+    const QPoint windowBefore = w->pos();
+    frame->move(frameBefore + QPoint(40, 10));
+    QApplication::processEvents();
+    frame->FollowFrame();
+    const QPoint moved = frame->frameGeometry().topLeft() - frameBefore;
+    EXPECT_EQ(w->pos(), windowBefore + moved);
+    const QRect g = frame->frameGeometry();
+    const PlaceRect F = FrameAnchor({g.left(), g.top(), g.right(), g.bottom()}, frame->BasketList()->width());
+    const PlacePoint home = HomePosition(HomeSlot::MasterFile, F, L.H, pal.height());
+    EXPECT_EQ(pal.pos(), QPoint(home.x, home.y));
+    CFileDiffManagerDlg& manager = frame->CompareCommands().Manager();
+    const PlacePoint managerHome = HomePosition(HomeSlot::FileDiffManager, F, L.H, manager.height());
+    EXPECT_EQ(manager.pos(), QPoint(managerHome.x, managerHome.y));
+    const PlacePoint threeHome = HomePosition(HomeSlot::FileDiff2, F, L.H, Window(2).height());
+    EXPECT_EQ(Window(2).pos(), QPoint(threeHome.x, threeHome.y));
+    // The moved window is where the two-pane windows open next.
+    EXPECT_EQ(CFileDiffDlg::TwoPanePlacement().topLeft(), w->geometry().topLeft());
+}
+
 TEST_F(PaletteCommandsTest, Screenshots) {
     const char* dir = getenv("QVL_SHOTS");
     if (!dir) GTEST_SKIP() << "QVL_SHOTS not set";

@@ -189,6 +189,8 @@ void CFileDiffDlg::LoadDiffResult(CDiffResult* result) {
         m_numbers[2] = std::to_string(result->fileNo2 + 1);
         m_numbers[1] = std::to_string(result->fileNo3 + 1);
     }
+    if (m_labelFont)
+        for (QLabel* label : m_labels) label->setFont(*m_labelFont);
     for (int p = 0; p < 3; ++p) m_lastDifference[p] = LastDifferenceNumber(RowsOf(p));
     if (!three) m_lastDifference[2] = 0;
     SelectRow(0, 0);
@@ -467,6 +469,11 @@ bool CFileDiffDlg::eventFilter(QObject* watched, QEvent* event) {
 QRect& CFileDiffDlg::TwoPanePlacement() {
     static QRect placement;
     return placement;
+}
+
+void CFileDiffDlg::SetLabelFont(const QFont& font) {
+    m_labelFont = font;
+    for (QLabel* label : m_labels) label->setFont(font);
 }
 
 void CFileDiffDlg::moveEvent(QMoveEvent* e) {

@@ -6,6 +6,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QFont>
+#include <optional>
 #include <functional>
 #include <string>
 #include <vector>
@@ -87,6 +89,9 @@ public:
     // window the user moves (left, top) or resizes (width, height).
     static QRect& TwoPanePlacement();
 
+    // The font of the three file labels; every load sets it again.
+    void SetLabelFont(const QFont& font);
+
 protected:
     void done(int r) override;
     void moveEvent(QMoveEvent* e) override;
@@ -118,4 +123,5 @@ private:
     std::string m_numbers[3];
     int m_lastDifference[3] = {0, 0, 0};
     bool m_syncing = false;
+    std::optional<QFont> m_labelFont;
 };

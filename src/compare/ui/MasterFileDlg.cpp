@@ -153,6 +153,9 @@ CMasterFileDlg::CMasterFileDlg(CProgramData& data, QWidget* parent)
         {"1353", "Delete", "Delete selected lines", [this] { DeleteSelectedLines(); }},
         {"1358", "Go to", "Go to line", [this] { GoToLine(); }},
         {"1363", "Find", "Find text in Master palette", [this] { if (sendCommand) sendCommand(32608); }},
+        // The conversion library manager: the frame's command shows it and
+        // brings it to the front.
+        {"1361", "Library", "Open current conversion library", [this] { if (sendCommand) sendCommand(32636); }},
         {"1352", "Convert", "Convert Master Palette text using current library", [this] { ConvertUsingLibrary(); }},
         {"1359", "L", "Icon summary", [this] { ShowIconLegend(); }},
     };
@@ -174,6 +177,8 @@ CMasterFileDlg::CMasterFileDlg(CProgramData& data, QWidget* parent)
 }
 
 CMasterFileDlg::~CMasterFileDlg() = default;
+
+void CMasterFileDlg::SetLabelFont(const QFont& font) { m_status->setFont(font); }
 
 std::string CMasterFileDlg::StatusText() const { return m_status->text().toStdString(); }
 

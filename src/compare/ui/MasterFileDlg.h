@@ -82,6 +82,8 @@ public:
     std::function<void(int)> sendCommand;
     std::function<bool(int)> commandEnabled;
     QMenu* PopupMenu() const { return m_menu; }
+    // The font of the status label.
+    void SetLabelFont(const QFont& font);
 
 protected:
     void done(int r) override;
