@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "app/ControlPanelBar.h"
+#include "app/ListViews.h"
 #include "app/MainFrame.h"
 #include "filelist/RenameFiles.h"
 #include "model/Globals.h"
@@ -27,6 +28,14 @@ namespace {
 bool CtrlHeld() {
     if (CRemoteCommands::s_ctrlHeld) return CRemoteCommands::s_ctrlHeld();
     return QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier;
+}
+
+// Screen point of a widget's top-left corner, or of its top-right corner
+// with right set; the main window's client corner when the widget is not
+// on screen.
+QPoint ScreenCorner(CMainFrame& frame, const QWidget* w, bool right) {
+    if (!w || !w->isVisible()) return frame.mapToGlobal(QPoint(0, 0));
+    return w->mapToGlobal(QPoint(right ? w->width() : 0, 0));
 }
 
 }  // namespace
@@ -97,11 +106,15 @@ void CRemoteCommands::Wire() {
     };
     sv.sessionProperties = [this](CProgramData& d) {
         CSessionAttributesDlg dlg(d, &m_frame);
+        // Beside the Control panel: at its right edge and its top.
+        dlg.move(ScreenCorner(m_frame, &m_frame.ControlPanel(), true));
         if (RunModal(dlg) != QDialog::Accepted) return;
         m_frame.Presenter().ShowSession(d.GetCurProject(), d.GetCurSession(), d.GetCurBasket());
     };
     sv.modifyPasswordsGlobally = [this](CProgramData& d) {
         CGlobalPasswordUpdateDlg dlg(d, &m_frame);
+        // Over the top-left corner of the file-item list.
+        dlg.move(ScreenCorner(m_frame, m_frame.FileList(), false));
         RunModal(dlg);
     };
     f.SetCommandHandler(32664, [&cp] { cp.AccountProperties(); });

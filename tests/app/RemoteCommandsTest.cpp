@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 #include <QTreeWidget>
 #include <sys/stat.h>
@@ -199,6 +200,29 @@ TEST_F(RemoteWindowTest, AccountPropertiesShowsAnOpenConnectionAndDisconnectClos
         title = d.windowTitle().toStdString();
         auto* dlg = dynamic_cast<CAccountPropertiesDlg*>(&d);
         status = dlg->StatusText().toStdString();
+        // The Quick Drop page: the account's bookmarks are shown; its buttons
+        // have no work in this dialog and stay disabled, "Usage" stays hidden,
+        // Connect and Disconnect belong to the first page only.
+        auto* tabs = Control<QTabWidget>(&d, "1947");
+        tabs->setCurrentIndex(1);
+        EXPECT_FALSE(Control<QPushButton>(&d, "1419")->isVisible());
+        EXPECT_FALSE(Control<QPushButton>(&d, "1420")->isVisible());
+        for (const char* id : {"1369", "1842", "1421", "1428", "1423", "1430", "1425"}) {
+            auto* b = Control<QPushButton>(&d, id);
+            EXPECT_TRUE(b->isVisible()) << id;
+            EXPECT_FALSE(b->isEnabled()) << id;
+            EXPECT_FALSE(b->toolTip().isEmpty()) << id;
+        }
+        EXPECT_FALSE(Control<QPushButton>(&d, "1427")->isVisible());
+        EXPECT_TRUE(Control<QLineEdit>(&d, "1658")->isEnabled());
+        auto* marks = Control<QTreeWidget>(&d, "1718");
+        EXPECT_EQ(marks->topLevelItemCount(), 2);
+        EXPECT_EQ(marks->topLevelItem(1)->text(1), "/var/log");
+        QTest::keyClick(marks, Qt::Key_A, Qt::ControlModifier);
+        EXPECT_EQ(marks->selectedItems().size(), 2);
+        QTest::keyClick(marks, Qt::Key_Delete);
+        EXPECT_EQ(marks->topLevelItemCount(), 2);  // the list is not edited here
+        tabs->setCurrentIndex(0);
         EXPECT_FALSE(Control<QLineEdit>(&d, "1626")->isEnabled());  // status 6: host and user fixed
         EXPECT_TRUE(Control<QLineEdit>(&d, "1642")->toolTip().isEmpty());
         EXPECT_TRUE(Control<QPushButton>(&d, "1420")->isVisible());
@@ -218,6 +242,7 @@ TEST_F(RemoteWindowTest, AccountPropertiesShowsAnOpenConnectionAndDisconnectClos
         return d.result();
     });
     w.Data().GetHostPtr(0, 0)->m_nStatus = 6;
+    w.Data().GetHostPtr(0, 0)->m_Bookmarks = {{"home", "/srv", ""}, {"logs", "/var/log", ""}};
     w.ExecuteCommand(32664);
     EXPECT_EQ(title, "Account Properties");
     EXPECT_EQ(status.rfind("Connected at ", 0), 0u) << status;
@@ -282,9 +307,11 @@ TEST_F(RemoteWindowTest, SessionAttributesStoreTheAccountAndKeepATypedPassword) 
     w.Data().AddHost("other.example.com", "bob", "vault-pw", 0, 1);
     w.PanelPresenter().ClassifySessionItem(TreeRef::Leaf(0, 0));
     std::string title;
+    QPoint at;
     SetModalRunner([&](QDialog& d) {
         d.open();
         title = d.windowTitle().toStdString();
+        at = d.pos();
         auto* pw = Control<QLineEdit>(&d, "1642");
         EXPECT_EQ(Control<QLineEdit>(&d, "1626")->text(), "127.0.0.1");
         EXPECT_EQ(pw->text().toStdString(), qvltest::kPassword);
@@ -308,6 +335,10 @@ TEST_F(RemoteWindowTest, SessionAttributesStoreTheAccountAndKeepATypedPassword) 
     });
     w.ExecuteCommand(32674);
     EXPECT_EQ(title, "Session Attributes");
+    // It opens at the Control panel's right edge and top.
+    QWidget& panel = w.ControlPanel();
+    ASSERT_TRUE(panel.isVisible());
+    EXPECT_EQ(at, panel.mapToGlobal(QPoint(panel.width(), 0)));
     EXPECT_EQ(prompter.Messages(), std::vector<std::string>{"Empty local location."});
     CSession* se = w.Data().GetSessionPtr(0, 0);
     EXPECT_EQ(se->Host, "other.example.com");
@@ -324,9 +355,11 @@ TEST_F(RemoteWindowTest, GlobalPasswordUpdateSetsTheChosenAccountsOfOneUser) {
     w.Data().AddHost("d.example.com", "Joe", "other", 0, 3);
     g_bFtpIdle = false;
     int runs = 0;
+    QPoint at;
     SetModalRunner([&](QDialog& d) {
         ++runs;
         d.open();
+        at = d.pos();
         EXPECT_EQ(d.windowTitle(), "Global Password Update");
         auto* users = Control<QComboBox>(&d, "1536");
         const int joe = users->findText("joe");
@@ -351,6 +384,8 @@ TEST_F(RemoteWindowTest, GlobalPasswordUpdateSetsTheChosenAccountsOfOneUser) {
     g_bFtpIdle = true;
     w.ExecuteCommand(32670);
     EXPECT_EQ(runs, 1);
+    // Over the top-left corner of the file-item list.
+    EXPECT_EQ(at, w.FileList()->mapToGlobal(QPoint(0, 0)));
     EXPECT_EQ(prompter.Messages().back(), "Completed.");
     EXPECT_EQ(w.Data().GetHost(0, 1).m_strPassword, "fresh");
     EXPECT_EQ(w.Data().GetHost(0, 2).m_strPassword, "fresh");
