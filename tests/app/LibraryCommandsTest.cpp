@@ -712,7 +712,9 @@ TEST_F(BatchWindowTest, DoubleClickShowsTheInstanceInItsSourceText) {
 }  // namespace
 
 // ---- the input list's pop-up menu and the source access table
+#include <QApplication>
 #include <QMenu>
+#include <QTimer>
 
 #include "app/SharedDialogs.h"
 
@@ -752,6 +754,18 @@ TEST_F(BatchWindowTest, TheInputListMenuSendsItsCommandsThroughTheMainWindow) {
         {"32543", "Remove"},              {"32541", "Clear Output name"},
         {"32545", "Specify Output name"}, {"32544", "Select All"}};
     EXPECT_EQ(MenuEntries(menu), expected);
+
+    // A right-click on the list opens it at the cursor.
+    QString shown;
+    QTimer::singleShot(0, [&shown] {
+        if (QWidget* popup = QApplication::activePopupWidget()) {
+            shown = popup->objectName();
+            popup->close();
+        }
+    });
+    const QPoint at = batch->InputList()->visualItemRect(batch->InputList()->topLevelItem(1)).center();
+    emit batch->InputList()->customContextMenuRequested(at);
+    EXPECT_EQ(shown, "129");
 
     // "Specify Output name": the prompt with a file picker in the input's folder.
     QString pickerMode;
