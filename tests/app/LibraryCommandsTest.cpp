@@ -738,6 +738,11 @@ void Trigger(QMenu& menu, const char* id) {
 
 TEST_F(BatchWindowTest, TheInputListMenuSendsItsCommandsThroughTheMainWindow) {
     OpenBatch(3, "cat\r\n");
+    // The columns take their shares of the lists' widths.
+    QTreeWidget* inputs = batch->InputList();
+    EXPECT_EQ(inputs->columnWidth(0), inputs->viewport()->width() * 60 / 100);
+    EXPECT_EQ(batch->InstanceList()->columnWidth(1), batch->InstanceList()->viewport()->width() * 20 / 100);
+    EXPECT_GT(batch->InstanceList()->columnWidth(1), 20);
     Press(*batch, "1737");
     batch->InputList()->clearSelection();
     {

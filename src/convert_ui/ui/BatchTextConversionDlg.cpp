@@ -481,6 +481,16 @@ std::vector<CFindRepPreview>& CBatchTextConversionDlg::Rows() { return m_data->m
 void CBatchTextConversionDlg::ShowWindow() {
     g_bBatchShown = true;
     show();
+    if (!m_columnsSized) {
+        // The columns take their shares of the lists' widths once the window has its size.
+        m_columnsSized = true;
+        const int in = m_inputs->viewport()->width();
+        m_inputs->setColumnWidth(0, in * 60 / 100);
+        m_inputs->setColumnWidth(1, in * 32 / 100);
+        const int w = m_instances->viewport()->width();
+        const int shares[] = {25, 20, 22, 26};
+        for (int c = 0; c < 4; ++c) m_instances->setColumnWidth(c, w * shares[c] / 100);
+    }
     raise();
     activateWindow();
 }

@@ -168,6 +168,7 @@ private:
     CProgramData* m_data = nullptr;
     std::unique_ptr<CBatchRunner> m_runner;
     bool m_bPreview = true;
+    bool m_columnsSized = false;
     int m_nCurRow = -1;
     qint64 m_startMs = 0;
     QTreeWidget* m_inputs;
