@@ -102,6 +102,7 @@ void CConversionCommands::Wire() {
     m_batch->onShowLibrary = [this] { ShowLibrary(); };
     m_batch->selectedLibraryName = [this] { return m_library->GetSelectedLibraryName(); };
     m_batch->outputWindowText = [] { return GetOutputWindowText(); };
+    m_batch->onCommand = [&f](int id) { f.ExecuteCommand(id); };
     m_batch->onJumpToSource = [this](const std::string& source, int line, int start, int end) {
         SetInputWindowText(source);
         // The text arrives through the window thread's queue; the selection follows it.

@@ -135,7 +135,7 @@ std::string CLibraryList::RunLibraryPass(std::string text, CFindRepPreview& prev
         preview.StepNo = applied;
         CMacro macro = lib->MacroList[i];
         if (!macro.IsActive) continue;
-        if (m_Run.nBatchStep == 1) preview.KeepSteps = 1;
+        if (m_Run.nBatchStep == 1 && m_Run.bKeepSteps) preview.KeepSteps = 1;
         std::string source;
         if ((applied == 0 && m_Run.nBatchStep == 1) || (applied > 0 && preview.KeepSteps)) {
             preview.StepTexts.push_back(text);
@@ -168,7 +168,7 @@ std::string CLibraryList::ApplyOneMacroToText(std::string text, CMacro macro,
     preview.StepNo = 0;
     std::string source;
     if (m_Run.nBatchStep == 1) {
-        preview.KeepSteps = 1;
+        if (m_Run.bKeepSteps) preview.KeepSteps = 1;
         preview.StepTexts.push_back(text);
         source = text;
     }

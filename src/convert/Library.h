@@ -152,6 +152,10 @@ public:
 class CConversionRun {
 public:
     int nBatchStep = 0;
+    // In batch step 1: keep the text before every active macro, so that an
+    // instance of any step can be shown in its source. Off, only the text
+    // before the first active macro is kept.
+    bool bKeepSteps = true;
     bool bUseCurrentMacro = false;
     CMacro currentMacro;
     // Stop requests: the conversion family (run kinds 0 and 1) and the batch family (2).

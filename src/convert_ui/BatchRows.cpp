@@ -275,6 +275,7 @@ bool CBatchRunner::Start(BatchMode mode) {
     snap.Previews = m_live.Previews;
     snap.m_Run = MakeConversionRun();
     snap.m_Run.nBatchStep = static_cast<int>(mode);
+    snap.m_Run.bKeepSteps = keepSteps;
     snap.m_Run.bUseCurrentMacro = mode != BatchMode::Commit && useCurrentMacro;
     snap.m_Run.currentMacro = CurrentMacro;
     snap.m_Run.nLibraryIndex = g_nSelectedLibraryIndex;  // the library of this run, fixed at its start

@@ -81,6 +81,9 @@ public:
     // The batch applies the selected library in every run; it never falls
     // back on the WorkPad's macro on its own.
     bool useCurrentMacro = false;
+    // An instance run keeps the text before every active macro (the source
+    // access table); off, only the text before the first one.
+    bool keepSteps = true;
     // What the last commit left untouched and why, one "   name: why" line each.
     std::string skippedReport;
 

@@ -710,3 +710,152 @@ TEST_F(BatchWindowTest, DoubleClickShowsTheInstanceInItsSourceText) {
 }
 
 }  // namespace
+
+// ---- the input list's pop-up menu and the source access table
+#include <QApplication>
+#include <QMenu>
+#include <QTimer>
+
+#include "app/SharedDialogs.h"
+
+namespace {
+
+std::vector<std::pair<QString, QString>> MenuEntries(QMenu& menu) {
+    std::vector<std::pair<QString, QString>> v;
+    for (QAction* a : menu.actions()) v.push_back({a->objectName(), a->isSeparator() ? "-" : a->text()});
+    return v;
+}
+
+void Trigger(QMenu& menu, const char* id) {
+    QAction* a = menu.findChild<QAction*>(id);
+    if (!a)
+        for (QAction* b : menu.actions())
+            if (b->objectName() == id) a = b;
+    ASSERT_NE(a, nullptr) << id;
+    EXPECT_TRUE(a->isEnabled()) << id;
+    a->trigger();
+}
+
+TEST_F(BatchWindowTest, TheInputListMenuSendsItsCommandsThroughTheMainWindow) {
+    OpenBatch(3, "cat\r\n");
+    // The columns take their shares of the lists' widths.
+    QTreeWidget* inputs = batch->InputList();
+    EXPECT_EQ(inputs->columnWidth(0), inputs->viewport()->width() * 60 / 100);
+    EXPECT_EQ(batch->InstanceList()->columnWidth(1), batch->InstanceList()->viewport()->width() * 20 / 100);
+    EXPECT_GT(batch->InstanceList()->columnWidth(1), 20);
+    Press(*batch, "1737");
+    batch->InputList()->clearSelection();
+    {
+        QMenu none;
+        EXPECT_FALSE(batch->BuildInputContextMenu(none));  // no row selected: no menu
+        EXPECT_TRUE(none.actions().isEmpty());
+    }
+    Select(batch->InputList(), {1});
+    QMenu menu;
+    ASSERT_TRUE(batch->BuildInputContextMenu(menu));
+    EXPECT_EQ(menu.objectName(), "129");
+    const std::vector<std::pair<QString, QString>> expected{
+        {"32542", "Open in text editor"}, {"", "-"},
+        {"32543", "Remove"},              {"32541", "Clear Output name"},
+        {"32545", "Specify Output name"}, {"32544", "Select All"}};
+    EXPECT_EQ(MenuEntries(menu), expected);
+
+    // A right-click on the list opens it at the cursor.
+    QString shown;
+    QTimer::singleShot(0, [&shown] {
+        if (QWidget* popup = QApplication::activePopupWidget()) {
+            shown = popup->objectName();
+            popup->close();
+        }
+    });
+    const QPoint at = batch->InputList()->visualItemRect(batch->InputList()->topLevelItem(1)).center();
+    emit batch->InputList()->customContextMenuRequested(at);
+    EXPECT_EQ(shown, "129");
+
+    // "Specify Output name": the prompt with a file picker in the input's folder.
+    QString pickerMode;
+    CTextPromptDlg::s_pickerOverride = [&](int mode) {
+        pickerMode = QString::number(mode);
+        return QString::fromStdString(Files() + "/batch/picked.txt");
+    };
+    NextModal([](QDialog& d) {
+        EXPECT_EQ(d.windowTitle(), "Select File");
+        auto* prompt = dynamic_cast<CTextPromptDlg*>(&d);
+        ASSERT_NE(prompt, nullptr);
+        ASSERT_NE(prompt->BrowseButton(), nullptr);
+        prompt->BrowseButton()->click();
+    });
+    Trigger(menu, "32545");
+    CTextPromptDlg::s_pickerOverride = nullptr;
+    EXPECT_EQ(pickerMode, "3");
+    EXPECT_EQ(Libs().Previews[1].OutputName, Files() + "/batch/picked.txt");
+    EXPECT_EQ(batch->InputList()->topLevelItem(1)->text(1).toStdString(), Files() + "/batch/picked.txt");
+    EXPECT_TRUE(Libs().Previews[0].OutputName.empty());
+
+    Trigger(menu, "32541");
+    EXPECT_TRUE(Libs().Previews[1].OutputName.empty());
+    Trigger(menu, "32544");
+    EXPECT_EQ(Selected(batch->InputList()), (std::vector<int>{0, 1, 2}));
+    Select(batch->InputList(), {0});
+    Trigger(menu, "32543");
+    EXPECT_EQ(Libs().Previews.size(), 2u);
+    EXPECT_EQ(batch->InputList()->topLevelItemCount(), 2);
+    EXPECT_EQ(Libs().Previews[0].InputName, items[1].GetLocalPath());
+}
+
+TEST_F(BatchWindowTest, WithoutTheSourceAccessTableOnlyTheFirstMacrosInstancesShowTheirSource) {
+    OpenBatch(1, "one cat\r\n");
+    Libs()[0].MacroList.emplace_back("dog", "bird");
+    QCheckBox* table = batch->SourceAccessTable();
+    EXPECT_EQ(table->text(), "Build source access table");
+    EXPECT_TRUE(table->isChecked());
+    EXPECT_TRUE(table->isVisible());
+    Press(*batch, "1510");
+    EXPECT_FALSE(table->isVisible());  // an instance run's option only
+    Press(*batch, "1510");
+    Press(*batch, "1737");
+    CInteractiveTextConversionDlg& pad = frame->ConversionCommands().WorkPad();
+
+    auto instanceOfStep = [this](int step) {
+        const auto& list = Libs().Previews[0].Instances;
+        for (std::size_t j = 0; j < list.size(); ++j)
+            if (list[j].StepNo == step) return int(j);
+        return -1;
+    };
+    auto jump = [this](int j) {
+        batch->ShowCurrentRow(0);
+        batch->InstanceList()->selectRow(j);
+        batch->OnInstanceClicked(true);
+        for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
+    };
+
+    table->setChecked(false);
+    Press(*batch, "1796");
+    WaitIdle();
+    ASSERT_EQ(Libs().Previews[0].Instances.size(), 2u);
+    EXPECT_EQ(Libs().Previews[0].StepTexts.size(), 1u);
+    const std::size_t before = prompter.Messages().size();
+    jump(instanceOfStep(1));
+    ASSERT_EQ(prompter.Messages().size(), before + 1);
+    EXPECT_EQ(prompter.Messages().back(),
+              "Source access table not built.\r\n"
+              "You need to have \"Build source access table\" checked before Preview instances are built.\r\n"
+              "Otherwise, information on FIRST ACTIVE macro  only is available.");
+    EXPECT_FALSE(pad.isVisible());
+    // The first macro's instances still reach their source.
+    jump(instanceOfStep(0));
+    EXPECT_TRUE(pad.isVisible());
+    EXPECT_EQ(pad.Input()->GetText(), "one cat\r\n");
+    EXPECT_EQ(pad.Input()->textCursor().selectedText(), "cat");
+
+    table->setChecked(true);
+    Press(*batch, "1796");
+    WaitIdle();
+    EXPECT_EQ(Libs().Previews[0].StepTexts.size(), 2u);
+    jump(instanceOfStep(1));
+    EXPECT_EQ(prompter.Messages().size(), before + 1);
+    EXPECT_EQ(pad.Input()->GetText(), "one dog\r\n");
+    EXPECT_EQ(pad.Input()->textCursor().selectedText(), "dog");
+}
+
+}  // namespace

@@ -241,3 +241,37 @@ TEST_F(BatchRunnerTest, StopRaisesTheBreakFlagOnly) {
 }
 
 }  // namespace
+
+namespace {
+
+// Two macros, the second working on what the first wrote.
+TEST_F(BatchRunnerTest, TheSourceAccessTableKeepsEveryStepOnlyWhenAsked) {
+    live.Libraries[0].MacroList.emplace_back("dog", "bird");
+    live.Previews.resize(1);
+    for (bool keep : {false, true}) {
+        runner->keepSteps = keep;
+        ASSERT_TRUE(runner->Start(BatchMode::Instances));
+        Settle();
+        const CFindRepPreview& row = live.Previews[0];
+        ASSERT_EQ(row.Instances.size(), 4u) << keep;
+        EXPECT_EQ(row.KeepSteps, keep ? 1 : 0);
+        // Off, only the text before the first macro is kept.
+        ASSERT_EQ(row.StepTexts.size(), keep ? 2u : 1u);
+        EXPECT_EQ(row.StepTexts[0], "a cat and a cat\r\n");
+        if (keep) EXPECT_EQ(row.StepTexts[1], "a dog and a dog\r\n");
+        for (const CFindRepInstance& i : row.Instances) {
+            if (i.StepNo == 0) EXPECT_EQ(InstanceImage(i), 6);
+            else EXPECT_EQ(InstanceImage(i), keep ? 7 : 9);
+        }
+    }
+    // The table changes nothing of what a commit writes.
+    runner->keepSteps = false;
+    ASSERT_TRUE(runner->Start(BatchMode::Instances));
+    Settle();
+    ASSERT_TRUE(runner->Start(BatchMode::Commit));
+    Settle();
+    EXPECT_EQ(failed, 0);
+    EXPECT_EQ(ReadFile(tmp / "out0.txt"), "a bird and a bird\n");
+}
+
+}  // namespace

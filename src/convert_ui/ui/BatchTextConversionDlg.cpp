@@ -12,9 +12,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPainter>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTableView>
@@ -23,7 +23,9 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/SharedDialogs.h"
 #include "app/TextRules.h"
+#include "convert_ui/ui/ModalRun.h"
 #include "filelist/AddFileItems.h"
 #include "convert/ConversionRun.h"
 #include "model/FileItem.h"
@@ -32,6 +34,7 @@
 #include "model/Trace.h"
 #include "platform/Prompter.h"
 #include "remote/FtpWorker.h"
+#include "remote/TransferEngine.h"
 
 bool g_bBatchShown = false;
 bool g_bOutputFilenamesShown = false;
@@ -381,6 +384,10 @@ CBatchTextConversionDlg::CBatchTextConversionDlg(QWidget* parent) : QDialog(pare
     m_skip = Button(this, "1800", "Skip instance", "Skip instance while writing results to files", true);
     m_previewButton = Button(this, "1510", "Preview", "", true);
     m_previewButton->setChecked(true);
+    m_sourceTable = new QCheckBox("Build source access table", this);
+    m_sourceTable->setObjectName("BuildSourceAccessTable");
+    m_sourceTable->setChecked(true);
+    m_sourceTable->setToolTip("Keep the text before every macro, so that each instance can be shown in its source");
     m_status = new QLineEdit(this);
     m_status->setObjectName("1650");
     m_status->setReadOnly(true);
@@ -395,6 +402,7 @@ CBatchTextConversionDlg::CBatchTextConversionDlg(QWidget* parent) : QDialog(pare
     top->addWidget(close);
     auto* mid = new QHBoxLayout;
     for (QPushButton* b : {delIn, delOut, stop, reset, m_skip, save}) mid->addWidget(b);
+    mid->addWidget(m_sourceTable);
     mid->addWidget(m_status);
     auto* lay = new QVBoxLayout(this);
     lay->addLayout(top);
@@ -431,6 +439,12 @@ CBatchTextConversionDlg::CBatchTextConversionDlg(QWidget* parent) : QDialog(pare
         if (!sel.empty() && sel[0] != m_nCurRow) ShowCurrentRow(sel[0]);
     });
     connect(m_inputs, &QTreeWidget::itemDoubleClicked, this, [this] { OpenInputInEditor(); });
+    m_inputs->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_inputs, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { ShowInputContextMenu(m_inputs->viewport()->mapToGlobal(pos)); });
+    connect(m_sourceTable, &QCheckBox::toggled, this, [this](bool on) {
+        if (m_runner) m_runner->keepSteps = on;
+    });
     connect(m_instances, &QTableView::clicked, this, [this] { OnInstanceClicked(false); });
     // Up and Down in the instance list show the instance they reach.
     connect(m_instances->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -455,6 +469,7 @@ void CBatchTextConversionDlg::SetProgramData(CProgramData* data) {
     m_model->SetSource(&data->m_LibraryList);
     m_runner = std::make_unique<CBatchRunner>(data->m_LibraryList);
     m_runner->post = [](std::function<void()> task) { PostToGui(std::move(task)); };
+    m_runner->keepSteps = m_sourceTable->isChecked();
     m_runner->onSelectRow = [this](int row) { SelectListItem(row); };
     m_runner->onRowImage = [this](int row, int image) { SetInputRowImage(row, image); };
     m_runner->onFinished = [this](BatchMode mode, int failed) { RunFinished(mode, failed); };
@@ -466,6 +481,16 @@ std::vector<CFindRepPreview>& CBatchTextConversionDlg::Rows() { return m_data->m
 void CBatchTextConversionDlg::ShowWindow() {
     g_bBatchShown = true;
     show();
+    if (!m_columnsSized) {
+        // The columns take their shares of the lists' widths once the window has its size.
+        m_columnsSized = true;
+        const int in = m_inputs->viewport()->width();
+        m_inputs->setColumnWidth(0, in * 60 / 100);
+        m_inputs->setColumnWidth(1, in * 32 / 100);
+        const int w = m_instances->viewport()->width();
+        const int shares[] = {25, 20, 22, 26};
+        for (int c = 0; c < 4; ++c) m_instances->setColumnWidth(c, w * shares[c] / 100);
+    }
     raise();
     activateWindow();
 }
@@ -477,6 +502,7 @@ void CBatchTextConversionDlg::SetPreviewLayout(bool preview) {
     findChild<QPushButton*>("1348")->setVisible(!preview);
     for (const char* id : {"1795", "1796", "1792", "1806"}) findChild<QPushButton*>(id)->setVisible(preview);
     m_skip->setVisible(preview);
+    m_sourceTable->setVisible(preview);
     m_instances->setVisible(preview);
     m_hint->setText(preview ? "Use GREEN button to find text in files"
                             : "Use YELLOW button to set up your library for the conversion process.");
@@ -602,25 +628,60 @@ void CBatchTextConversionDlg::OnDelInput() {
 
 void CBatchTextConversionDlg::OnDelOutput() { SetOutputNames(3, ""); }
 
+bool CBatchTextConversionDlg::BuildInputContextMenu(QMenu& menu) {
+    if (SelectedInputs().empty()) return false;
+    menu.setObjectName("129");
+    struct Entry {
+        int id;
+        const char* text;
+    };
+    static const Entry entries[] = {{32542, "Open in text editor"}, {0, nullptr},
+                                    {32543, "Remove"},              {32541, "Clear Output name"},
+                                    {32545, "Specify Output name"}, {32544, "Select All"}};
+    for (const Entry& e : entries) {
+        if (!e.text) {
+            menu.addSeparator();
+            continue;
+        }
+        QAction* a = menu.addAction(e.text);
+        a->setObjectName(QString::number(e.id));
+        a->setEnabled(bool(onCommand));
+        const int id = e.id;
+        connect(a, &QAction::triggered, this, [this, id] {
+            if (onCommand) onCommand(id);
+        });
+    }
+    return true;
+}
+
+void CBatchTextConversionDlg::ShowInputContextMenu(const QPoint& global) {
+    QMenu menu(this);
+    if (!BuildInputContextMenu(menu)) return;
+    menu.exec(global);
+}
+
 void CBatchTextConversionDlg::SelectAllInputFiles() { m_inputs->selectAll(); }
 
 void CBatchTextConversionDlg::SpecifyOutputName() {
     const auto sel = SelectedInputs();
     if (sel.empty()) return;
-    const auto name = Prompter().AskText("Select File", "Enter name of the output file", Rows()[sel[0]].OutputName);
-    if (!name) return;
-    for (int r : sel) Rows()[r].OutputName = *name;
+    // The prompt's file picker starts in the folder of the first selected input.
+    const std::string& input = Rows()[sel[0]].InputName;
+    const std::size_t slash = input.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? std::string() : input.substr(0, slash + 1);
+    CTextPromptDlg prompt("Select File", "Enter name of the output file", Q(Rows()[sel[0]].OutputName), 0, true, 3,
+                          Q(folder), this);
+    if (RunDialogModal(prompt) != QDialog::Accepted) return;
+    const std::string name = prompt.TextBytes();
+    for (int r : sel) Rows()[r].OutputName = name;
     RefreshOutputColumn();
 }
 
 void CBatchTextConversionDlg::OpenInputInEditor() {
-    // The editor gets the path as its one argument: no shell reads it, and the
-    // file itself is never run.
-    for (int r : SelectedInputs()) {
-        const std::string& path = Rows()[r].InputName;
-        if (!QProcess::startDetached(Q(g_strEditor), {Q(path)}))
-            Prompter().Message("Failed to execute the command: " + g_strEditor + " " + path, MsgIcon::Warning);
-    }
+    // Text files go to the editor, others to the desktop's viewer for their
+    // type; either gets the path as its one argument: no shell reads it, and
+    // the file itself is never run.
+    for (int r : SelectedInputs()) OpenWithAssociation(Rows()[r].InputName, g_strEditor, g_strTxtOpnStr);
 }
 
 bool CBatchTextConversionDlg::Validate(bool convertRun) {

@@ -15,6 +15,7 @@
 
 class QCheckBox;
 class QLabel;
+class QMenu;
 class QGroupBox;
 class QLineEdit;
 class QPlainTextEdit;
@@ -101,6 +102,7 @@ public:
     QTreeWidget* InputList() const { return m_inputs; }
     QTableView* InstanceList() const { return m_instances; }
     CInstanceModel& Instances() { return *m_model; }
+    QCheckBox* SourceAccessTable() const { return m_sourceTable; }
 
     // Hooks of the window: the items of the file list, the library manager,
     // the selected library's name and the source of an instance.
@@ -110,6 +112,8 @@ public:
     std::function<std::string()> selectedLibraryName;
     std::function<std::string()> outputWindowText;
     std::function<void(const std::string& source, int line, int start, int end)> onJumpToSource;
+    // The input list's pop-up menu sends its commands to the main window.
+    std::function<void(int command)> onCommand;
 
     void ShowWindow();
     void SetPreviewLayout(bool preview);
@@ -135,6 +139,9 @@ public:
     void OnSaveChanges();
     void ShowCurrentRow(int row);
     void OnInstanceClicked(bool jump);
+    // The input list's pop-up menu: false (and nothing added) when no row is selected.
+    bool BuildInputContextMenu(QMenu& menu);
+    void ShowInputContextMenu(const QPoint& global);
 
     void accept() override;
     void reject() override;
@@ -161,6 +168,7 @@ private:
     CProgramData* m_data = nullptr;
     std::unique_ptr<CBatchRunner> m_runner;
     bool m_bPreview = true;
+    bool m_columnsSized = false;
     int m_nCurRow = -1;
     qint64 m_startMs = 0;
     QTreeWidget* m_inputs;
@@ -171,6 +179,7 @@ private:
     QLineEdit* m_hint;
     QPushButton* m_skip;
     QPushButton* m_previewButton;
+    QCheckBox* m_sourceTable;
     QTimer* m_ticker;
     CFindAndReplacePreviewDlg* m_preview;
     COutputFilenamesDlg* m_outputNames;
