@@ -92,9 +92,6 @@ CReportDlg::CReportDlg(CProgramData* data, QWidget* parent) : QDialog(parent, Qt
     m_diffDetail = Named(new QCheckBox("Show diff analysis"), "1472");
     m_options = Named(new QPushButton("Options>>"), "1364");
     m_options->setAutoDefault(false);
-    // The comparison options live in the File Diff Manager, which this
-    // build does not have yet.
-    m_options->setEnabled(false);
     auto* baskets = new QVBoxLayout(m_basketsGroup);
     baskets->setContentsMargins(0, 0, 0, 0);
     baskets->addWidget(Named(new QLabel("Compare Baskets by examining:"), "1875"));
@@ -156,6 +153,9 @@ CReportDlg::CReportDlg(CProgramData* data, QWidget* parent) : QDialog(parent, Qt
     connect(m_localTree, &QRadioButton::clicked, this, &CReportDlg::OnLocalTree);
     connect(m_remoteTree, &QRadioButton::clicked, this, &CReportDlg::OnRemoteTree);
     connect(m_diffCommon, &QCheckBox::clicked, this, &CReportDlg::OnDiffCommonFiles);
+    connect(m_options, &QPushButton::clicked, this, [this] {
+        if (showDiffOptions) showDiffOptions();
+    });
     ShowTab(0);
 }
 
@@ -198,6 +198,7 @@ void CReportDlg::Refresh() {
     m_diffCommon->setEnabled(r.ReportUseLocalDir);
     m_diffDetail->setChecked(r.ReportDumpDiffs);
     m_diffDetail->setEnabled(m_diffCommon->isChecked());
+    m_options->setEnabled(m_diffCommon->isChecked());
     int first = 0;
     for (std::size_t i = 0; i < r.Columns.size(); ++i)
         if (r.Columns[i].IsIncluded) {
@@ -206,6 +207,8 @@ void CReportDlg::Refresh() {
         }
     SelectRow(first);
 }
+
+void CReportDlg::ShowTrail() { m_trail->setChecked(g_bDiffReportInter); }
 
 void CReportDlg::SelectRow(int row) {
     QTreeWidgetItem* item = m_list->topLevelItem(row);
@@ -248,6 +251,7 @@ void CReportDlg::UpdateDiffControls() {
     const CSessionReport& r = Report();
     m_diffDetail->setChecked(r.ReportCompFiles && r.ReportDumpDiffs);
     m_diffDetail->setEnabled(r.ReportCompFiles);
+    m_options->setEnabled(r.ReportCompFiles);
 }
 
 void CReportDlg::OnLocalTree() {
@@ -265,6 +269,7 @@ void CReportDlg::OnRemoteTree() {
     m_diffCommon->setEnabled(false);
     m_diffDetail->setChecked(false);
     m_diffDetail->setEnabled(false);
+    m_options->setEnabled(false);
 }
 
 void CReportDlg::OnDiffCommonFiles() {

@@ -30,9 +30,14 @@ public:
     std::function<std::vector<int>()> selectedBaskets;
     // Shows the report text (the Input window, and the clipboard when asked).
     std::function<void(const std::string&)> showReport;
+    // "Options>>": shows the comparison options of the File Diff Manager.
+    std::function<void()> showDiffOptions;
 
     // Shows the settings again (default columns when there are none).
     void Refresh();
+    // "Show Add/Delete trail" shows the option again (it is shared with the
+    // File Diff Manager).
+    void ShowTrail();
     // The report button.
     void MakeReport();
     int SelectedRow() const;
