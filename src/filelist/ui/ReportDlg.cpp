@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStackedWidget>
 #include <QStyle>
 #include <QTabBar>
 #include <QTreeWidget>
@@ -117,8 +118,11 @@ CReportDlg::CReportDlg(CProgramData* data, QWidget* parent) : QDialog(parent, Qt
 
     auto* root = new QVBoxLayout(this);
     root->addWidget(m_tabs);
-    root->addWidget(m_filesGroup, 1);
-    root->addWidget(m_basketsGroup, 1);
+    // Both groups share one place, so the window keeps its size between tabs.
+    m_groups = new QStackedWidget;
+    m_groups->addWidget(m_filesGroup);
+    m_groups->addWidget(m_basketsGroup);
+    root->addWidget(m_groups, 1);
     root->addWidget(m_copy);
     root->addWidget(m_dump);
     auto* buttons = new QHBoxLayout;
@@ -162,8 +166,7 @@ CReportDlg::CReportDlg(CProgramData* data, QWidget* parent) : QDialog(parent, Qt
 CSessionReport& CReportDlg::Report() { return m_data->m_SessionReport; }
 
 void CReportDlg::ShowTab(int index) {
-    m_filesGroup->setVisible(index == 0);
-    m_basketsGroup->setVisible(index == 1);
+    m_groups->setCurrentWidget(index == 1 ? m_basketsGroup : m_filesGroup);
 }
 
 void CReportDlg::FillRow(int row) {

@@ -16,6 +16,7 @@ class QCheckBox;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QStackedWidget;
 class QTabBar;
 class QTreeWidget;
 class CProgramData;
@@ -74,4 +75,5 @@ private:
     QPushButton* m_options;       // 1364
     QWidget* m_filesGroup;
     QWidget* m_basketsGroup;
+    QStackedWidget* m_groups;
 };
