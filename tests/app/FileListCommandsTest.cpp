@@ -1075,6 +1075,16 @@ TEST_F(FileListCommandsTest, TheFileMenuKeysReachTheDialogs) {
     EXPECT_TRUE(w->ShortcutsOf(32523).contains(QKeySequence("Ctrl+Shift+D")));
     EXPECT_TRUE(w->ShortcutsOf(32522).contains(QKeySequence("Ctrl+R")));
     EXPECT_TRUE(w->ShortcutsOf(32533).contains(QKeySequence("Alt+R")));
+    for (const auto& [id, key] : std::vector<std::pair<int, const char*>>{{32512, "Ctrl+Space"},
+                                                                        {32521, "Ctrl+D"},
+                                                                        {32516, "Ctrl+1"},
+                                                                        {32514, "Ctrl+2"},
+                                                                        {32534, "Ctrl+L"},
+                                                                        {32536, "Ctrl+U"}}) {
+        EXPECT_TRUE(w->ShortcutsOf(id).contains(QKeySequence(key))) << id << " " << key;
+        EXPECT_TRUE(w->IsCommandEnabled(id)) << id;
+    }
+    for (int id : {32535, 32528, 32529}) EXPECT_TRUE(w->IsCommandEnabled(id)) << id;
     w->FileList()->topLevelItem(1)->setSelected(true);
     w->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(w));
