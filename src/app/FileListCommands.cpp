@@ -2,11 +2,13 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QDialog>
 #include <QTextCursor>
 #include <algorithm>
 
+#include "app/CompareCommands.h"
 #include "app/FileCommands.h"
 #include "app/FtpCommands.h"
 #include "app/ItemCommands.h"
@@ -14,6 +16,7 @@
 #include "app/MainFrame.h"
 #include "app/MainPresenter.h"
 #include "app/TextWindows.h"
+#include "compare/ui/FileDiffManagerDlg.h"
 #include "filelist/AddFileItems.h"
 #include "filelist/Concatenate.h"
 #include "filelist/FileListing.h"
@@ -135,6 +138,12 @@ void CFileListCommands::Wire() {
     m_reportDlg = new CReportDlg(&f.Data(), &f);
     m_reportDlg->selectedBaskets = [this] { return m_frame.GetSelectedListRows(m_frame.BasketList()); };
     m_reportDlg->showReport = [this](const std::string& text) { ShowReportText(text); };
+    m_reportDlg->showDiffOptions = [this] {
+        CFileDiffManagerDlg& manager = m_frame.CompareCommands().Manager();
+        manager.RefreshOptions();
+        manager.ShowOptionsTab();
+        manager.raise();
+    };
     f.RegisterModelessDialog(m_reportDlg, HomeSlot::Report, nullptr);
     m_textWindowsObserver = AddTextWindowsObserver([this] { UpdateInputWindowCommands(); });
     UpdateInputWindowCommands();
@@ -241,8 +250,22 @@ void CFileListCommands::UpdateInputWindowCommands() {
         if (QAction* a = m_frame.Action(id)) a->setEnabled(g_pInputWindow != nullptr);
 }
 
+void CFileListCommands::LinkTrailBoxes() {
+    // "Show Add/Delete trail" here and "Show Delete trail" in the File Diff
+    // Manager are one option: a click in either shows in both.
+    if (m_trailLinked || !m_reportDlg) return;
+    CFileDiffManagerDlg& manager = m_frame.CompareCommands().Manager();
+    auto* theirs = manager.findChild<QCheckBox*>("1509");
+    auto* ours = m_reportDlg->findChild<QCheckBox*>("1509");
+    if (!theirs || !ours) return;
+    m_trailLinked = true;
+    connect(theirs, &QCheckBox::clicked, m_reportDlg, [this] { m_reportDlg->ShowTrail(); });
+    connect(ours, &QCheckBox::clicked, theirs, [theirs] { theirs->setChecked(g_bDiffReportInter); });
+}
+
 void CFileListCommands::ShowReportDialog() {
     if (!m_reportDlg) return;
+    LinkTrailBoxes();
     m_reportDlg->Refresh();
     m_reportDlg->show();
     m_reportDlg->raise();
@@ -265,6 +288,8 @@ void CFileListCommands::ShowReportText(const std::string& text) {
     PutIntoInputWindow(text);
     if (m_frame.Data().m_SessionReport.ReportCopy)
         QApplication::clipboard()->setText(QString::fromUtf8(text.data(), qsizetype(text.size())));
+    // The Interactive window (with its Attributes beside it) shows the report.
+    if (m_frame.Data().m_SessionReport.ReportDump) m_frame.ExecuteCommand(32642);
 }
 
 void CFileListCommands::OnGetWebLinkInfo() {

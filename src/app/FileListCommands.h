@@ -86,6 +86,8 @@ private:
     QPointer<CRenameDuplicateSelectedFilesDlg> m_renameDlg;
     QPointer<CReportDlg> m_reportDlg;
     int m_textWindowsObserver = 0;
+    bool m_trailLinked = false;
+    void LinkTrailBoxes();
     void UpdateInputWindowCommands();
     // The items waiting for Make Same Host's model.
     int m_targetProject = -1, m_targetSession = -1, m_targetBasket = -1;

@@ -243,7 +243,6 @@ public:
     bool RestoreBoxFilesFromBackup();
 
     // ---- file contents
-    bool ConcatenateFiles(int p, int s, int b, const std::vector<int>& sel);
     int UpdateBasketFromPaths(int p, int s, int b, int pos, std::vector<RemoteFileChoice>& files,
                               std::vector<RemoteFolderChoice>& folders);
 

@@ -11,6 +11,7 @@
 #include <unistd.h>
 #include <QClipboard>
 #include <QTabBar>
+#include <QTabWidget>
 #include <algorithm>
 #include <fstream>
 #include <QDialog>
@@ -21,6 +22,8 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include "app/CompareCommands.h"
+#include "app/ConversionCommands.h"
 #include "app/FileListCommands.h"
 #include "app/FtpCommands.h"
 #include "app/ItemCommands.h"
@@ -31,6 +34,10 @@
 #include "app/MessageWindowBar.h"
 #include "app/TextRichEdit.h"
 #include "app/TextWindows.h"
+#include "compare/DiffWindowsState.h"
+#include "compare/ui/FileDiffManagerDlg.h"
+#include "convert_ui/ui/AttributesDlg.h"
+#include "convert_ui/ui/InteractiveTextConversionDlg.h"
 #include "filelist/ui/ConcatenateTemplateDlg.h"
 #include "filelist/ui/FileAttributesDlg.h"
 #include "filelist/ui/MakeSameHostDlg.h"
@@ -826,6 +833,67 @@ TEST_F(ReportDialogTest, WebLinksOfTheSelectedShortcutsGoToTheInputWindow) {
     EXPECT_EQ(Lf(InputText()), "about.txt\n\nsite\nhttp://example.org/\n");
 }
 
+TEST_F(ReportDialogTest, OptionsButtonOpensTheComparisonOptionsWhileCommonFilesAreCompared) {
+    Open();
+    frame->ExecuteCommand(32522);
+    Control<QTabBar>(Dlg(), "1808")->setCurrentIndex(1);
+    auto* options = Control<QPushButton>(Dlg(), "1364");
+    CFileDiffManagerDlg& manager = frame->CompareCommands().Manager();
+    EXPECT_TRUE(D().m_SessionReport.ReportCompFiles);
+    EXPECT_TRUE(options->isEnabled());
+    ASSERT_FALSE(manager.isVisible());
+    Press(Dlg(), "1364");
+    EXPECT_TRUE(manager.isVisible());
+    EXPECT_EQ(Control<QTabWidget>(&manager, "1948")->currentIndex(), 1);
+    EXPECT_TRUE(g_DiffWindows.managerShown);
+
+    // The trail option is one: a click in either window shows in both.
+    auto* ours = Control<QCheckBox>(Dlg(), "1509");
+    auto* theirs = Control<QCheckBox>(&manager, "1509");
+    const bool trail = g_bDiffReportInter;
+    theirs->click();
+    EXPECT_EQ(g_bDiffReportInter, !trail);
+    EXPECT_EQ(ours->isChecked(), !trail);
+    ours->click();
+    EXPECT_EQ(g_bDiffReportInter, trail);
+    EXPECT_EQ(theirs->isChecked(), trail);
+    manager.reject();
+
+    // Without the text comparison there are no options to set.
+    Press(Dlg(), "1467");
+    EXPECT_FALSE(options->isEnabled());
+    Press(Dlg(), "1467");
+    EXPECT_TRUE(options->isEnabled());
+    Press(Dlg(), "1810");
+    EXPECT_FALSE(options->isEnabled());
+    Press(Dlg(), "1809");
+    EXPECT_FALSE(options->isEnabled());
+    Dlg()->Refresh();
+    EXPECT_FALSE(options->isEnabled());
+}
+
+TEST_F(ReportDialogTest, TheReportOpensTheInteractiveWindowWhenAsked) {
+    Open();
+    CInteractiveTextConversionDlg& pad = frame->ConversionCommands().WorkPad();
+    ASSERT_FALSE(pad.isVisible());
+    Select({0, 2});
+    frame->ExecuteCommand(32522);
+    Press(Dlg(), "1473");  // off: the report goes into the hidden pad's Input window
+    EXPECT_FALSE(D().m_SessionReport.ReportDump);
+    Press(Dlg(), "1416");
+    EXPECT_EQ(Lf(g_pInputWindow->GetText()), "index.html\nmain.c");
+    EXPECT_FALSE(pad.isVisible());
+
+    Press(Dlg(), "1473");
+    Select({1});
+    Press(Dlg(), "1416");
+    EXPECT_TRUE(pad.isVisible());
+    EXPECT_TRUE(g_bInteractiveShown);
+    ASSERT_NE(frame->ConversionCommands().Attributes(), nullptr);
+    EXPECT_TRUE(frame->ConversionCommands().Attributes()->isVisible());
+    EXPECT_EQ(Lf(pad.Input()->GetText()), "about.txt");
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- Concatenate
@@ -1007,6 +1075,16 @@ TEST_F(FileListCommandsTest, TheFileMenuKeysReachTheDialogs) {
     EXPECT_TRUE(w->ShortcutsOf(32523).contains(QKeySequence("Ctrl+Shift+D")));
     EXPECT_TRUE(w->ShortcutsOf(32522).contains(QKeySequence("Ctrl+R")));
     EXPECT_TRUE(w->ShortcutsOf(32533).contains(QKeySequence("Alt+R")));
+    for (const auto& [id, key] : std::vector<std::pair<int, const char*>>{{32512, "Ctrl+Space"},
+                                                                        {32521, "Ctrl+D"},
+                                                                        {32516, "Ctrl+1"},
+                                                                        {32514, "Ctrl+2"},
+                                                                        {32534, "Ctrl+L"},
+                                                                        {32536, "Ctrl+U"}}) {
+        EXPECT_TRUE(w->ShortcutsOf(id).contains(QKeySequence(key))) << id << " " << key;
+        EXPECT_TRUE(w->IsCommandEnabled(id)) << id;
+    }
+    for (int id : {32535, 32528, 32529}) EXPECT_TRUE(w->IsCommandEnabled(id)) << id;
     w->FileList()->topLevelItem(1)->setSelected(true);
     w->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(w));

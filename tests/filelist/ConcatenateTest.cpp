@@ -2,6 +2,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <vector>
+
+#include <unistd.h>
 
 #include "filelist/Concatenate.h"
 #include "model/FileItem.h"
@@ -45,4 +49,58 @@ TEST(ConcatenateTemplateTest, TheFinalFileIsNoInputUnderAnySpelling) {
     std::string text;
     std::getline(in, text);
     EXPECT_EQ(text, "<a><a>");
+}
+
+namespace {
+std::string ReadAll(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+}  // namespace
+
+TEST(ConcatenateTemplateTest, TheFinalFileIsWrittenAnewAndKeptWholeOnFailure) {
+    TempDir tmp;
+    std::filesystem::create_directories(tmp / "src");
+    std::ofstream(tmp / "src/a", std::ios::binary) << "x {$FileName}";
+    std::ofstream(tmp / "src/b", std::ios::binary) << "y";
+    std::vector<CFileItem> items;
+    for (const char* n : {"a", "b"}) {
+        CFileItem it(n);
+        it.LocalDir = tmp.dir() + "src/";
+        it.RemoteDir = "/r/";
+        items.push_back(it);
+    }
+    const std::string tmpl = "== {$FileName} in {$RemoteDir}\r\n{$FileText}";
+    const std::string final = tmp / "out/dir/all.txt";
+    const std::string joined = "== a in /r/\nx {$FileName}== b in /r/\ny";
+    std::string error;
+    EXPECT_TRUE(ConcatenateItems(items, final, tmpl, error));
+    EXPECT_EQ(ReadAll(final), joined);
+    // A second run replaces the final file; it does not grow.
+    EXPECT_TRUE(ConcatenateItems(items, final, tmpl, error));
+    EXPECT_EQ(ReadAll(final), joined);
+
+    // Nothing readable: false, and the old final file stays as it was.
+    std::filesystem::remove(tmp / "src/a");
+    std::filesystem::remove(tmp / "src/b");
+    EXPECT_FALSE(ConcatenateItems(items, final, tmpl, error));
+    EXPECT_EQ(error, "None of the selected files could be read.");
+    EXPECT_EQ(ReadAll(final), joined);
+
+    // A folder that cannot be made is reported and nothing is written.
+    std::ofstream(tmp / "src/a", std::ios::binary) << "again";
+    std::ofstream(tmp / "plain") << "";
+    EXPECT_FALSE(ConcatenateItems(items, tmp / "plain/x/out.txt", tmpl, error));
+    EXPECT_EQ(error, "Failed to create the directory: " + tmp.dir() + "plain/x/");
+
+    // A final file that cannot be replaced keeps its old text.
+    std::filesystem::create_directories(tmp / "locked");
+    std::ofstream(tmp / "locked/all.txt") << "old";
+    std::filesystem::permissions(tmp / "locked", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    if (::access((tmp / "locked").c_str(), W_OK) != 0) {
+        EXPECT_FALSE(ConcatenateItems(items, tmp / "locked/all.txt", tmpl, error));
+        EXPECT_EQ(error.rfind("Failed to write " + (tmp / "locked/all.txt") + ": ", 0), 0u) << error;
+        EXPECT_EQ(ReadAll(tmp / "locked/all.txt"), "old");
+    }
+    std::filesystem::permissions(tmp / "locked", std::filesystem::perms::owner_all);
 }

@@ -20,28 +20,6 @@ protected:
     CProgramData data;
 };
 
-TEST_F(FileContentTest, ConcatenateThroughTheTemplate) {
-    WriteFile(tmp.dir() + "src/a", "x {$FileName}");
-    WriteFile(tmp.dir() + "src/b", "y");
-    g_strConcatTemplateCurrent = "== {$FileName} in {$RemoteDir}\r\n{$FileText}";
-    g_strConcatOutputFile = tmp.dir() + "out/dir/all.txt";
-    EXPECT_TRUE(data.ConcatenateFiles(0, 0, 0, {0, 1}));
-    EXPECT_EQ(ReadFile(g_strConcatOutputFile), "== a in /r/\nx {$FileName}== b in /r/\ny");
-    EXPECT_TRUE(data.ConcatenateFiles(0, 0, 0, {0, 1}));
-    EXPECT_EQ(ReadFile(g_strConcatOutputFile), "== a in /r/\nx {$FileName}== b in /r/\ny== a in /r/\nx {$FileName}== b in /r/\ny");
-    // Every selected file missing: the output stays, the result is false.
-    g_strConcatOutputFile = tmp.dir() + "out/none.txt";
-    fs::remove(tmp.dir() + "src/a");
-    fs::remove(tmp.dir() + "src/b");
-    EXPECT_FALSE(data.ConcatenateFiles(0, 0, 0, {0, 1, 7}));
-    EXPECT_TRUE(fs::exists(g_strConcatOutputFile));
-    // An output folder that cannot be made is reported.
-    WriteFile(tmp.dir() + "plain", "");
-    g_strConcatOutputFile = tmp.dir() + "plain/x/out.txt";
-    EXPECT_FALSE(data.ConcatenateFiles(0, 0, 0, {0}));
-    EXPECT_EQ(prompter.Messages().back(), "Failed to create the directory: " + tmp.dir() + "plain/x/");
-}
-
 TEST_F(FileContentTest, RenameLocalFileNeverOverwrites) {
     std::string error;
     WriteFile(tmp.dir() + "src/one", "1");

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStackedWidget>
 #include <QStyle>
 #include <QTabBar>
 #include <QTreeWidget>
@@ -92,9 +93,6 @@ CReportDlg::CReportDlg(CProgramData* data, QWidget* parent) : QDialog(parent, Qt
     m_diffDetail = Named(new QCheckBox("Show diff analysis"), "1472");
     m_options = Named(new QPushButton("Options>>"), "1364");
     m_options->setAutoDefault(false);
-    // The comparison options live in the File Diff Manager, which this
-    // build does not have yet.
-    m_options->setEnabled(false);
     auto* baskets = new QVBoxLayout(m_basketsGroup);
     baskets->setContentsMargins(0, 0, 0, 0);
     baskets->addWidget(Named(new QLabel("Compare Baskets by examining:"), "1875"));
@@ -120,8 +118,11 @@ CReportDlg::CReportDlg(CProgramData* data, QWidget* parent) : QDialog(parent, Qt
 
     auto* root = new QVBoxLayout(this);
     root->addWidget(m_tabs);
-    root->addWidget(m_filesGroup, 1);
-    root->addWidget(m_basketsGroup, 1);
+    // Both groups share one place, so the window keeps its size between tabs.
+    m_groups = new QStackedWidget;
+    m_groups->addWidget(m_filesGroup);
+    m_groups->addWidget(m_basketsGroup);
+    root->addWidget(m_groups, 1);
     root->addWidget(m_copy);
     root->addWidget(m_dump);
     auto* buttons = new QHBoxLayout;
@@ -156,14 +157,16 @@ CReportDlg::CReportDlg(CProgramData* data, QWidget* parent) : QDialog(parent, Qt
     connect(m_localTree, &QRadioButton::clicked, this, &CReportDlg::OnLocalTree);
     connect(m_remoteTree, &QRadioButton::clicked, this, &CReportDlg::OnRemoteTree);
     connect(m_diffCommon, &QCheckBox::clicked, this, &CReportDlg::OnDiffCommonFiles);
+    connect(m_options, &QPushButton::clicked, this, [this] {
+        if (showDiffOptions) showDiffOptions();
+    });
     ShowTab(0);
 }
 
 CSessionReport& CReportDlg::Report() { return m_data->m_SessionReport; }
 
 void CReportDlg::ShowTab(int index) {
-    m_filesGroup->setVisible(index == 0);
-    m_basketsGroup->setVisible(index == 1);
+    m_groups->setCurrentWidget(index == 1 ? m_basketsGroup : m_filesGroup);
 }
 
 void CReportDlg::FillRow(int row) {
@@ -198,6 +201,7 @@ void CReportDlg::Refresh() {
     m_diffCommon->setEnabled(r.ReportUseLocalDir);
     m_diffDetail->setChecked(r.ReportDumpDiffs);
     m_diffDetail->setEnabled(m_diffCommon->isChecked());
+    m_options->setEnabled(m_diffCommon->isChecked());
     int first = 0;
     for (std::size_t i = 0; i < r.Columns.size(); ++i)
         if (r.Columns[i].IsIncluded) {
@@ -206,6 +210,8 @@ void CReportDlg::Refresh() {
         }
     SelectRow(first);
 }
+
+void CReportDlg::ShowTrail() { m_trail->setChecked(g_bDiffReportInter); }
 
 void CReportDlg::SelectRow(int row) {
     QTreeWidgetItem* item = m_list->topLevelItem(row);
@@ -248,6 +254,7 @@ void CReportDlg::UpdateDiffControls() {
     const CSessionReport& r = Report();
     m_diffDetail->setChecked(r.ReportCompFiles && r.ReportDumpDiffs);
     m_diffDetail->setEnabled(r.ReportCompFiles);
+    m_options->setEnabled(r.ReportCompFiles);
 }
 
 void CReportDlg::OnLocalTree() {
@@ -265,6 +272,7 @@ void CReportDlg::OnRemoteTree() {
     m_diffCommon->setEnabled(false);
     m_diffDetail->setChecked(false);
     m_diffDetail->setEnabled(false);
+    m_options->setEnabled(false);
 }
 
 void CReportDlg::OnDiffCommonFiles() {

@@ -16,6 +16,7 @@ class QCheckBox;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QStackedWidget;
 class QTabBar;
 class QTreeWidget;
 class CProgramData;
@@ -30,9 +31,14 @@ public:
     std::function<std::vector<int>()> selectedBaskets;
     // Shows the report text (the Input window, and the clipboard when asked).
     std::function<void(const std::string&)> showReport;
+    // "Options>>": shows the comparison options of the File Diff Manager.
+    std::function<void()> showDiffOptions;
 
     // Shows the settings again (default columns when there are none).
     void Refresh();
+    // "Show Add/Delete trail" shows the option again (it is shared with the
+    // File Diff Manager).
+    void ShowTrail();
     // The report button.
     void MakeReport();
     int SelectedRow() const;
@@ -69,4 +75,5 @@ private:
     QPushButton* m_options;       // 1364
     QWidget* m_filesGroup;
     QWidget* m_basketsGroup;
+    QStackedWidget* m_groups;
 };
