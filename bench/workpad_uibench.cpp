@@ -45,6 +45,7 @@ int main(int argc, char** argv) {
     CInteractiveWorker worker;
     CInteractiveTextConversionDlg pad(worker);
     pad.SetProgramData(&data);
+    pad.show();  // the boxes paint as they fill, as in the program
     pad.Input()->SetWindowTextFromString(crlf);
     std::printf("text: %zu bytes, %zu lines\n", crlf.size(), crlf.size() / 44);
     bool allSame = true;

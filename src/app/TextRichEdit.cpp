@@ -70,7 +70,8 @@ CHeadTextDocument* MakeHeadDocument(const std::string& text, int headLines) {
         doc->setPlainText(all);
     } else {
         doc->setPlainText(all.left(cut));
-        doc->rest = all.mid(cut);
+        doc->rest = std::move(all);
+        doc->restFrom = cut;
     }
     return doc;
 }
@@ -86,7 +87,7 @@ void CTextRichEdit::TakeDocument(CHeadTextDocument* document) {
     }
     m_rest = std::move(document->rest);
     document->rest.clear();
-    m_fillPos = 0;
+    m_fillPos = document->restFrom;
     m_fillDoc = document;
     m_wasReadOnly = isReadOnly();
     setReadOnly(true);

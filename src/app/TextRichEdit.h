@@ -22,7 +22,9 @@ class CHeadTextDocument : public QTextDocument {
     Q_OBJECT
 public:
     explicit CHeadTextDocument(QObject* parent = nullptr) : QTextDocument(parent) {}
+    // The whole text; the part from restFrom on is not in the document yet.
     QString rest;
+    qsizetype restFrom = 0;
 };
 
 // Builds the document of a CR LF or LF text for a box: the first headLines
