@@ -11,13 +11,17 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTextBlock>
+#include <chrono>
 #include <set>
+#include <thread>
 
 #include "app/ConversionCommands.h"
 #include "app/MainFrame.h"
 #include "app/MessageWindowBar.h"
 #include "app/TextRichEdit.h"
+#include "app/TextRules.h"
 #include "app/TextWindows.h"
+#include "compare/TextAccess.h"
 #include "convert/ConversionRun.h"
 #include "convert_ui/ui/InteractiveTextConversionDlg.h"
 #include "convert_ui/ui/InteractiveWorker.h"
@@ -153,11 +157,32 @@ TEST_F(ConversionCommandsTest, BigInputConvertsOnTheWorkerWithTicksSecondConvert
         ticks.insert(bar->value());
     }
     ASSERT_TRUE(WaitIdle());
-    EXPECT_GE(ticks.size(), 2u) << "the progress bar never moved";
     const std::string out = Out()->GetText();
     EXPECT_EQ(out.size(), big.size() + big.size() / 23);  // every LF became CR LF
     EXPECT_EQ(out.substr(0, 24), "alpha BETA gamma delta\r\n");
     EXPECT_TRUE(Logged("--- Itr cvt (WorkPad) over ---"));
+    EXPECT_TRUE(time->text().endsWith("+"));
+    EXPECT_EQ(bar->value(), 0);
+
+    // The run above may end before the ticker's second tick: a body that
+    // lasts until it is stopped shows the ticker at work, and Stop ends it.
+    ASSERT_TRUE(frame->ConversionCommands().Worker().Start(
+        [](std::string&, std::string& marker) {
+            while (!g_bConversionBreak) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            marker = "-i-aborted";
+            return false;
+        },
+        nullptr, "(WorkPad) over"));
+    ticks.clear();
+    t.restart();
+    while (ticks.size() < 3 && t.elapsed() < 20000) {
+        QTest::qWait(10);
+        ticks.insert(bar->value());
+    }
+    EXPECT_GE(ticks.size(), 3u) << "the progress bar never moved";
+    EXPECT_FALSE(time->text().endsWith("+"));
+    Run(32644);
+    ASSERT_TRUE(WaitIdle());
     EXPECT_TRUE(time->text().endsWith("+"));
     EXPECT_EQ(bar->value(), 0);
 
@@ -178,6 +203,87 @@ TEST_F(ConversionCommandsTest, BigInputConvertsOnTheWorkerWithTicksSecondConvert
     Run(32643);
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(Out()->GetText(), "BETA");
+}
+
+TEST_F(ConversionCommandsTest, BigResultShowsItsFirstLinesAtOnceAndFillsTheRestInSteps) {
+    Open();
+    Run(32642);
+    std::string big;
+    for (int i = 0; i < 60000; ++i) big += "line " + std::to_string(i) + " beta \xc3\xa4\n";
+    In()->SetWindowTextFromString(big);
+    pad->FindBox()->setPlainText("beta");
+    pad->ReplaceBox()->setPlainText("BETA");
+    std::string expected = big;
+    for (std::size_t p = 0; (p = expected.find("beta", p)) != std::string::npos;) expected.replace(p, 4, "BETA");
+    expected = ToCrLf(expected);
+
+    // At the end line the box shows the first lines and already answers with
+    // the whole text; it cannot be edited until the rest is in.
+    Run(32643);
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_TRUE(Logged("--- Itr cvt (WorkPad) over ---"));
+    ASSERT_TRUE(Out()->IsFilling());
+    EXPECT_TRUE(Out()->isReadOnly());
+    EXPECT_LT(Out()->document()->blockCount(), 60000);
+    EXPECT_EQ(Out()->document()->firstBlock().text().toStdString(), "line 0 BETA \xc3\xa4");
+    EXPECT_EQ(Out()->GetText(), expected);
+    EXPECT_EQ(GetOutputWindowText(), expected);
+    int steps = 0;
+    QElapsedTimer t;
+    t.start();
+    while (Out()->IsFilling() && t.elapsed() < 20000) {
+        QCoreApplication::processEvents();
+        ++steps;
+    }
+    ASSERT_FALSE(Out()->IsFilling());
+    EXPECT_GT(steps, 1) << "the rest went in at one go";
+    EXPECT_FALSE(Out()->isReadOnly());
+    EXPECT_EQ(Out()->document()->blockCount(), 60001);  // the text ends with a line break
+    EXPECT_EQ(Out()->GetText(), expected);
+    EXPECT_EQ(ToCrLf(Out()->toPlainText().toStdString()), expected);
+    // The filled box edits and undoes as any other.
+    Out()->setFocus();
+    QTest::keyClick(Out(), Qt::Key_X);
+    EXPECT_NE(Out()->GetText(), expected);
+    Out()->undo();
+    EXPECT_EQ(Out()->GetText(), expected);
+
+    // A text written while the box fills wins over the rest of the result.
+    Run(32643);
+    ASSERT_TRUE(WaitIdle());
+    ASSERT_TRUE(Out()->IsFilling());
+    SetOutputWindowText("new\r\ntext");
+    EXPECT_FALSE(Out()->IsFilling());
+    EXPECT_FALSE(Out()->isReadOnly());
+    QTest::qWait(50);
+    EXPECT_EQ(Out()->GetText(), "new\r\ntext");
+
+    // So does a clear of the box, and a new result started while it fills.
+    Run(32643);
+    ASSERT_TRUE(WaitIdle());
+    ASSERT_TRUE(Out()->IsFilling());
+    Out()->clear();
+    EXPECT_FALSE(Out()->IsFilling());
+    QTest::qWait(50);
+    EXPECT_EQ(Out()->GetText(), "");
+    Run(32643);
+    ASSERT_TRUE(WaitIdle());
+    ASSERT_TRUE(Out()->IsFilling());
+    In()->SetWindowTextFromString("beta beta");
+    Run(32643);
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_FALSE(Out()->IsFilling());
+    QTest::qWait(50);
+    EXPECT_EQ(Out()->GetText(), "BETA BETA");
+    EXPECT_FALSE(Out()->isReadOnly());
+
+    // "Left" takes the whole result even while the box still fills.
+    In()->SetWindowTextFromString(big);
+    Run(32643);
+    ASSERT_TRUE(WaitIdle());
+    ASSERT_TRUE(Out()->IsFilling());
+    pad->findChild<QPushButton*>("32646")->click();
+    EXPECT_EQ(In()->GetText(), expected);
 }
 
 TEST_F(ConversionCommandsTest, FindNextAndReplaceNextSelectCharactersOfUtf8Text) {

@@ -260,6 +260,10 @@ bool CInteractiveTextConversionDlg::ReplaceNext() {
 
 void CInteractiveTextConversionDlg::ShowOutputDocument(QTextDocument* document) {
     g_bOutputShowsTitle = false;
+    if (auto* head = qobject_cast<CHeadTextDocument*>(document)) {
+        m_output->TakeDocument(head);  // the rest follows in short steps
+        return;
+    }
     document->setDefaultFont(m_output->font());
     document->setParent(m_output);
     m_output->setDocument(document);  // the box deletes its old document

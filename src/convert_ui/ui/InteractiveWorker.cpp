@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QThread>
 
+#include "app/TextRichEdit.h"
 #include "app/TextRules.h"
 #include "convert_ui/WorkPadRun.h"
 #include "model/Globals.h"
@@ -60,15 +61,11 @@ bool CInteractiveWorker::Start(Body body, Done done, const std::string& overText
         } catch (const std::exception& e) {
             marker = std::string("-i-failed: ") + e.what();
         }
-        // The document is no widget: it is filled here and handed to the
-        // window thread, which only puts it into its box.
+        // The document is no widget: its first lines are laid out here and
+        // it goes to the window thread, whose box fills in the rest.
         auto document = std::make_shared<std::unique_ptr<QTextDocument>>();
         if (ok && buildDocument) {
-            auto doc = std::make_unique<QTextDocument>();
-            doc->setDocumentLayout(new QPlainTextDocumentLayout(doc.get()));
-            doc->setUndoRedoEnabled(false);
-            const std::string lf = FromCrLf(result);
-            doc->setPlainText(QString::fromUtf8(lf.data(), qsizetype(lf.size())));
+            std::unique_ptr<QTextDocument> doc(MakeHeadDocument(result));
             doc->moveToThread(gui);
             *document = std::move(doc);
         }
