@@ -45,20 +45,10 @@
 #include "filelist/ui/RenameDuplicateSelectedFilesDlg.h"
 #include "filelist/ui/SelectByIconDlg.h"
 #include "filelist/ui/SessionFilesPalettes.h"
+#include "DialogControls.h"
 #include "UiFixture.h"
 
 namespace {
-
-template <class W>
-W* Control(QWidget* dlg, const char* id) {
-    W* w = dlg->findChild<W*>(id);
-    EXPECT_NE(w, nullptr) << id;
-    return w;
-}
-
-void Press(QWidget* dlg, const char* id) {
-    if (auto* b = Control<QAbstractButton>(dlg, id)) b->click();
-}
 
 class FileListCommandsTest : public UiTest {
 protected:
