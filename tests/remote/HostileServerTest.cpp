@@ -291,7 +291,7 @@ TEST_F(HostileFtp, PutOfAFolderOrAPipeIsRefusedBeforeStor) {
 // ---------------------------------------------------------------- the engine
 
 namespace {
-class HostileTransfer : public FakeServerEngineTest {
+class HostileTransfer : public FakeServerTransferTest {
 protected:
     HostileTransfer() { server.retrData = "fetched\n"; }
 };

@@ -245,7 +245,7 @@ TEST(RemoteTexts, TheEndRoutineLeavesOneTrailingPlus) {
 
 namespace {
 
-class FakeTransfer : public FakeServerEngineTest {};
+class FakeTransfer : public FakeServerTransferTest {};
 
 TEST_F(FakeTransfer, TheTypeFollowsEachItemOnItsConnection) {
     for (const char* n : {"a", "b", "c", "d", "e"}) WriteFile(local / n, n);
