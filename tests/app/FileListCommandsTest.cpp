@@ -45,25 +45,15 @@
 #include "filelist/ui/RenameDuplicateSelectedFilesDlg.h"
 #include "filelist/ui/SelectByIconDlg.h"
 #include "filelist/ui/SessionFilesPalettes.h"
-#include "UiFixture.h"
+#include "DialogControls.h"
+#include "SampleWindowFixture.h"
 
 namespace {
 
-template <class W>
-W* Control(QWidget* dlg, const char* id) {
-    W* w = dlg->findChild<W*>(id);
-    EXPECT_NE(w, nullptr) << id;
-    return w;
-}
-
-void Press(QWidget* dlg, const char* id) {
-    if (auto* b = Control<QAbstractButton>(dlg, id)) b->click();
-}
-
-class FileListCommandsTest : public UiTest {
+class FileListCommandsTest : public SampleWindowTest {
 protected:
     void SetUp() override {
-        UiTest::SetUp();
+        SampleWindowTest::SetUp();
         CItemCommands::s_openFile = [this](const std::string& path) { opened.push_back(path); };
         CFileListCommands::s_runModal = [this](QDialog& dlg) {
             ++modalRuns;
@@ -76,22 +66,9 @@ protected:
         frame.reset();
         CItemCommands::s_openFile = nullptr;
         CFileListCommands::s_runModal = nullptr;
-        UiTest::TearDown();
+        SampleWindowTest::TearDown();
     }
 
-    CMainFrame& Open() {
-        MakeSampleArea();
-        frame = std::make_unique<CMainFrame>();
-        frame->Timer().stop();  // ticks are driven by the tests that need them
-        frame->show();
-        return *frame;
-    }
-    CProgramData& D() { return frame->Data(); }
-    QTreeWidget* List() { return frame->FileList(); }
-    void Select(std::initializer_list<int> rows) {
-        List()->clearSelection();
-        for (int r : rows) List()->topLevelItem(r)->setSelected(true);
-    }
     void Click(int row) {
         const QRect r = List()->visualItemRect(List()->topLevelItem(row));
         QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, r.center());
@@ -105,7 +82,6 @@ protected:
     std::vector<std::string> Names(int s, int b) { return D().GetBasketFileNames(0, s, b); }
     std::string Log() { return frame->MessageWindow().GetText(); }
 
-    std::unique_ptr<CMainFrame> frame;
     std::function<void(QDialog&)> drive;
     int modalRuns = 0;
     std::vector<std::string> titles, opened;

@@ -177,12 +177,7 @@ TEST_F(FtpWindowTest, AllItemsOfTheSelectedBasketsGoInRowOrderAndAllReachTheMode
 }
 
 TEST_F(FtpWindowTest, RemoteStatusMarksChangedAndMissingAndManualSyncFetchesThem) {
-    MakeFtpArea();
-    CMainFrame& w = Open();
-    SelectRows({0, 1, 2});
-    w.ExecuteCommand(32564);
-    Finish();
-    Tick();
+    CMainFrame& w = OpenWithItemsSent();
     // On the server "notes.txt" gets an old time, "pic.bin" goes away.
     utimbuf old{1000000000, 1000000000};
     ASSERT_EQ(::utime((ServerRoot() + "/notes.txt").c_str(), &old), 0);
@@ -216,12 +211,7 @@ TEST_F(FtpWindowTest, RemoteStatusMarksChangedAndMissingAndManualSyncFetchesThem
 }
 
 TEST_F(FtpWindowTest, AutoSyncSendsAChangedLocalItemByItselfAndOnlyOnce) {
-    MakeFtpArea();
-    CMainFrame& w = Open();
-    SelectRows({0, 1, 2});
-    w.ExecuteCommand(32564);
-    Finish();
-    Tick();
+    CMainFrame& w = OpenWithItemsSent();
     w.ExecuteCommand(32574);  // auto-sync on
     EXPECT_TRUE(w.Action(32574)->isChecked());
     // Nothing changed: ticks check and start nothing.

@@ -112,6 +112,17 @@ protected:
         frame->FileList()->clearSelection();
         for (int r : rows) frame->FileList()->topLevelItem(r)->setSelected(true);
     }
+    // The FTP area in the window with the three items of "One" sent to the
+    // server once and the results taken in.
+    CMainFrame& OpenWithItemsSent() {
+        MakeFtpArea();
+        CMainFrame& w = Open();
+        SelectRows({0, 1, 2});
+        w.ExecuteCommand(32564);
+        Finish();
+        Tick();
+        return w;
+    }
     // Waits for the worker and lets the posted work reach the window.
     void Finish() {
         ASSERT_TRUE(JoinFtpWorker(20000));

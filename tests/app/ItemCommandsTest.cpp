@@ -17,7 +17,7 @@
 #include "app/PaneControlStatusBar.h"
 #include "app/TextRichEdit.h"
 #include "app/TextWindows.h"
-#include "UiFixture.h"
+#include "SampleWindowFixture.h"
 #include "remote/FtpWorker.h"
 #include "remote/TestServers.h"
 
@@ -34,10 +34,10 @@ public:
     std::vector<std::string> initials;
 };
 
-class ItemCommandsTest : public UiTest {
+class ItemCommandsTest : public SampleWindowTest {
 protected:
     void SetUp() override {
-        UiTest::SetUp();
+        SampleWindowTest::SetUp();
         scoped = std::make_unique<ScopedPrompter>(ask);
         g_TextBuffer.clear();
         g_nTextBufferIndex = -1;
@@ -69,25 +69,10 @@ protected:
         g_nTextBufferIndex = -1;
         g_nActiveTextWindow = 1;
         scoped.reset();
-        UiTest::TearDown();
+        SampleWindowTest::TearDown();
     }
 
-    CMainFrame& Open() {
-        MakeSampleArea();
-        frame = std::make_unique<CMainFrame>();
-        frame->Timer().stop();  // ticks are driven by the tests that need them
-        frame->show();
-        return *frame;
-    }
-    CProgramData& D() { return frame->Data(); }
     CItemCommands& Items() { return frame->ItemCommands(); }
-    QTreeWidget* List() { return frame->FileList(); }
-
-    // Selects rows of the file-item list as the user would.
-    void Select(std::initializer_list<int> rows) {
-        List()->clearSelection();
-        for (int r : rows) List()->topLevelItem(r)->setSelected(true);
-    }
     void ShowBasket(int b) { frame->Presenter().OnBasketClicked({b}); }
     std::vector<std::string> Names(int b) const {
         return frame->Data().GetBasketFileNames(0, 0, b);
@@ -117,7 +102,6 @@ protected:
     using Names_t = std::vector<std::string>;
     PromptRecorder ask;
     std::unique_ptr<ScopedPrompter> scoped;
-    std::unique_ptr<CMainFrame> frame;
     std::unique_ptr<CTextRichEdit> input, output;
     std::vector<std::string> opened, printed, palettes;
     std::vector<std::vector<std::string>> started;

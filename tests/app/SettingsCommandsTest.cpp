@@ -22,6 +22,7 @@
 #include <unistd.h>
 #include <map>
 
+#include "DialogControls.h"
 #include "UiFixture.h"
 #include "app/HyperLink.h"
 #include "app/MainFrame.h"
@@ -36,17 +37,6 @@
 using namespace qvltest;
 
 namespace {
-
-template <class W>
-W* Control(QWidget* dlg, const char* id) {
-    W* w = dlg->findChild<W*>(id);
-    EXPECT_NE(w, nullptr) << id;
-    return w;
-}
-
-void Press(QWidget* dlg, const char* id) {
-    if (auto* b = Control<QAbstractButton>(dlg, id)) b->click();
-}
 
 bool Shown(QWidget* dlg, const char* id) {
     QWidget* w = Control<QWidget>(dlg, id);

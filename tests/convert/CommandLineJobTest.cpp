@@ -11,12 +11,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-struct JobRun {
-    int exitCode = -1;
-    std::string err;
-    std::string log;
-};
-
 class JobTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -44,14 +38,7 @@ protected:
     }
 
     JobRun Run(const std::vector<std::string>& args) {
-        const std::string logFile = root + "/QVL-WorkFiles/Cmd-Area/cmd_log.txt";
-        const std::string before = fs::exists(logFile) ? ReadFile(logFile) : "";
-        ProgramRun p = RunProgram(args, root, tmp / "stderr.txt", tmp.path());
-        JobRun r;
-        r.exitCode = p.exitCode;
-        r.err = p.err;
-        r.log = ReadFile(logFile).substr(before.size());
-        return r;
+        return RunJob(args, root, tmp / "stderr.txt", tmp.path());
     }
 
     // The log with the temporary folder and the two time lines masked.

@@ -36,20 +36,8 @@ protected:
         libfile = tmp / "lib.txt";
         WriteFile(libfile, "~*~ Library option: Version=1.0.735.0, WorkMode=0, FR_LibIndex=0, \n" + block);
     }
-    struct Result {
-        int exitCode = -1;
-        std::string err, log;
-    };
-    Result Run(const std::vector<std::string>& args) {
-        const std::string logFile = root + "/QVL-WorkFiles/Cmd-Area/cmd_log.txt";
-        const std::string before = fs::exists(logFile) ? ReadFile(logFile) : "";
-        ProgramRun p = RunProgram(args, root, tmp / "stderr.txt", tmp.path());
-        Result r;
-        r.exitCode = p.exitCode;
-        r.err = p.err;
-        const std::string all = ReadFile(logFile);
-        r.log = all.size() >= before.size() ? all.substr(before.size()) : all;
-        return r;
+    JobRun Run(const std::vector<std::string>& args) {
+        return RunJob(args, root, tmp / "stderr.txt", tmp.path());
     }
     std::vector<std::string> Job(const std::string& input, const std::string& output) {
         std::vector<std::string> a{"-input=" + input + ",", "-libfile=" + libfile + ",", "-default=y"};
@@ -77,7 +65,7 @@ TEST_F(FolderWalkSafety, LinksOutsideAreNamedAndAFileReachedTwiceIsConvertedOnce
 
     // In place: the file the links share gets the library once, the
     // outside file is left alone.
-    Result r = Run(Job(in, ""));
+    JobRun r = Run(Job(in, ""));
     EXPECT_EQ(r.exitCode, 0) << r.err << r.log;
     EXPECT_EQ(ReadFile(in + "/a.txt"), "a dog\n");
     EXPECT_EQ(ReadFile(outside / "secret.txt"), "cat outside\n");
@@ -115,7 +103,7 @@ TEST_F(FolderWalkSafety, AnUnreadableFolderOrAPathPastTheLimitFailsTheJob) {
     ::close(fd);
     CJobFolderWalk walk = WalkJobFolder(in, tmp / "Out", "*.*", "");
     EXPECT_TRUE(Contains(walk.problems, "is longer than the system allows")) << walk.problems.size();
-    Result r = Run(Job(in, tmp / "Out"));
+    JobRun r = Run(Job(in, tmp / "Out"));
     EXPECT_EQ(r.exitCode, 2) << r.err;
     EXPECT_NE(r.log.find("is longer than the system allows"), std::string::npos);
     EXPECT_EQ(ReadFile(tmp / "Out/a.txt"), "a dog\n");  // the rest is converted
@@ -123,7 +111,7 @@ TEST_F(FolderWalkSafety, AnUnreadableFolderOrAPathPastTheLimitFailsTheJob) {
 
 TEST_F(FolderWalkSafety, AnOutputFolderInsideTheInputIsLeftOutOfTheWalk) {
     const std::string out = in + "/Out";
-    Result r = Run(Job(in, out));
+    JobRun r = Run(Job(in, out));
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(ReadFile(out + "/a.txt"), "a dog\n");
     r = Run(Job(in, out));
@@ -136,7 +124,7 @@ TEST_F(FolderWalkSafety, PipesAndDevicesAsInputOrLibraryAreRefused) {
     const std::string fifo = tmp / "fifo";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
     // Neither blocks: both are refused before anything opens them.
-    Result r = Run(Job(fifo, tmp / "o.txt"));
+    JobRun r = Run(Job(fifo, tmp / "o.txt"));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("is not a regular file or a directory"), std::string::npos) << r.err;
     r = Run({"-input=" + in + "/a.txt,", "-output=" + tmp / "o.txt,", "-libfile=" + fifo + ",", "-default=y"});
@@ -153,7 +141,7 @@ TEST_F(FolderWalkSafety, OutputTargetsThatAreNoPlainFilesAreRefusedWithExitTwo) 
     // A named pipe at the output stays a pipe.
     const std::string fifo = tmp / "out-fifo";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
-    Result r = Run(Job(in + "/a.txt", fifo));
+    JobRun r = Run(Job(in + "/a.txt", fifo));
     EXPECT_EQ(r.exitCode, 2) << r.err;
     struct stat st {};
     ::lstat(fifo.c_str(), &st);
@@ -192,12 +180,12 @@ TEST_F(FolderWalkSafety, OutputTargetsThatAreNoPlainFilesAreRefusedWithExitTwo) 
 
 TEST_F(FolderWalkSafety, ALibraryIndexWithTrailingJunkIsRefused) {
     for (const char* bad : {"1abc", "0x1", "1 2", "1.5"}) {
-        Result r = Run({"-input=" + in + "/a.txt,", "-output=" + tmp / "o.txt,",
+        JobRun r = Run({"-input=" + in + "/a.txt,", "-output=" + tmp / "o.txt,",
                         "-libfile=" + libfile + ",", std::string("-libind=") + bad + ",", "-default=y"});
         EXPECT_EQ(r.exitCode, 1) << bad;
         EXPECT_NE(r.err.find(std::string("Invalid library index ") + bad), std::string::npos) << r.err;
     }
-    Result r = Run({"-input=" + in + "/a.txt,", "-output=" + tmp / "o.txt,",
+    JobRun r = Run({"-input=" + in + "/a.txt,", "-output=" + tmp / "o.txt,",
                     "-libfile=" + libfile + ",", "-libind= 0 ,", "-default=y"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
 }

@@ -47,6 +47,21 @@ protected:
         data.SetSelection(0, 0, 0, sel);
     }
     CFileItem Item(int f) { return data.GetFileItem(0, 0, 0, f); }
+    // Renames with the folder "locked" read-only. Root ignores folder modes,
+    // so the rename runs on a thread without that power; false when the
+    // modes cannot be applied to this process.
+    bool RenameBesideALockedFolder(std::vector<RenameRecord>& rs, std::string& failures) {
+        fs::create_directories(files + "locked");
+        ::chmod((files + "locked").c_str(), 0555);
+        bool applied = true;
+        std::thread([&] {
+            ScopedFilePermissionsApply asUser;
+            applied = asUser.ok();
+            if (applied) failures = RenameInTwoPhases(rs, temp);
+        }).join();
+        ::chmod((files + "locked").c_str(), 0755);
+        return applied;
+    }
 
     std::string files, temp;
     CProgramData data;
@@ -128,19 +143,10 @@ TEST_F(RenameFilesTest, ExistingOrSharedTargetsAreRefusedBeforeAnythingMoves) {
 TEST_F(RenameFilesTest, FailedSecondMoveGoesBackToTheOldName) {
     Put("a.txt", "alpha");
     Put("b.txt", "beta");
-    fs::create_directories(files + "locked");
-    ::chmod((files + "locked").c_str(), 0555);
     std::string failures;
     std::vector<RenameRecord> rs{Record("a.txt", "locked/a.txt"), Record("b.txt", "b2.txt")};
-    bool applied = true;
-    // Root ignores folder modes; the rename runs on a thread without that power.
-    std::thread([&] {
-        ScopedFilePermissionsApply asUser;
-        applied = asUser.ok();
-        if (applied) failures = RenameInTwoPhases(rs, temp);
-    }).join();
-    ::chmod((files + "locked").c_str(), 0755);
-    if (!applied) GTEST_SKIP() << "file permissions cannot be applied to this process";
+    if (!RenameBesideALockedFolder(rs, failures))
+        GTEST_SKIP() << "file permissions cannot be applied to this process";
     EXPECT_NE(failures.find("Failed to rename"), std::string::npos);
     EXPECT_EQ(Get("a.txt"), "alpha");
     EXPECT_FALSE(Exists(files + "locked/a.txt"));
@@ -152,19 +158,11 @@ TEST_F(RenameFilesTest, FailedSecondMoveGoesBackToTheOldName) {
 TEST_F(RenameFilesTest, AFileThatCannotGoBackStaysInTheTemporaryFolder) {
     Put("a.txt", "alpha");
     Put("b.txt", "beta");
-    fs::create_directories(files + "locked");
-    ::chmod((files + "locked").c_str(), 0555);
     // a takes b's name; b cannot reach the locked folder nor its old name.
     std::vector<RenameRecord> rs{Record("a.txt", "b.txt"), Record("b.txt", "locked/b.txt")};
     std::string failures;
-    bool applied = true;
-    std::thread([&] {
-        ScopedFilePermissionsApply asUser;
-        applied = asUser.ok();
-        if (applied) failures = RenameInTwoPhases(rs, temp);
-    }).join();
-    ::chmod((files + "locked").c_str(), 0755);
-    if (!applied) GTEST_SKIP() << "file permissions cannot be applied to this process";
+    if (!RenameBesideALockedFolder(rs, failures))
+        GTEST_SKIP() << "file permissions cannot be applied to this process";
     EXPECT_EQ(Get("b.txt"), "alpha");
     EXPECT_EQ(ReadFile(rs[1].tempPath), "beta");
     EXPECT_NE(failures.find("The file is kept at " + rs[1].tempPath), std::string::npos);

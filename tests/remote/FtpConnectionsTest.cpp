@@ -4,21 +4,8 @@ using namespace qvltest;
 
 namespace {
 
-class Connections : public RemoteEngineTest {
+class Connections : public FakeServerEngineTest {
 protected:
-    void SetUp() override {
-        RemoteEngineTest::SetUp();
-        server.Start();
-        port = std::to_string(server.port());
-        env = std::make_unique<ScopedEnv>("QVL_FTP_PORT", port.c_str());
-    }
-    void TearDown() override {
-        RemoteEngineTest::TearDown();
-        server.Stop();
-    }
-    FakeFtpServer server;
-    std::string port;
-    std::unique_ptr<ScopedEnv> env;
     RecordingPrompter prompter;
 };
 

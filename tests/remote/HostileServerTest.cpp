@@ -291,25 +291,9 @@ TEST_F(HostileFtp, PutOfAFolderOrAPipeIsRefusedBeforeStor) {
 // ---------------------------------------------------------------- the engine
 
 namespace {
-class HostileTransfer : public RemoteEngineTest {
+class HostileTransfer : public FakeServerTransferTest {
 protected:
-    void SetUp() override {
-        RemoteEngineTest::SetUp();
-        server.retrData = "fetched\n";
-        server.Start();
-        port = std::to_string(server.port());
-        env = std::make_unique<ScopedEnv>("QVL_FTP_PORT", port.c_str());
-        AddAccount("127.0.0.1", "ann", "pw");
-        g_bFtpUpdate = false;
-    }
-    void TearDown() override {
-        RemoteEngineTest::TearDown();
-        server.Stop();
-    }
-    FakeFtpServer server;
-    TempDir local;
-    std::string port;
-    std::unique_ptr<ScopedEnv> env;
+    HostileTransfer() { server.retrData = "fetched\n"; }
 };
 }  // namespace
 

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <mutex>
+#include <string>
 
 #include "TestServers.h"
 #include "model/Globals.h"
@@ -131,4 +133,35 @@ protected:
 private:
     ITraceSink* m_oldSink = nullptr;
     NetTimeouts m_savedTimeouts;
+};
+
+// The engine against the scripted FTP server on 127.0.0.1, its port handed
+// to the connections through QVL_FTP_PORT.
+class FakeServerEngineTest : public RemoteEngineTest {
+protected:
+    void SetUp() override {
+        RemoteEngineTest::SetUp();
+        server.Start();
+        port = std::to_string(server.port());
+        env = std::make_unique<ScopedEnv>("QVL_FTP_PORT", port.c_str());
+    }
+    void TearDown() override {
+        RemoteEngineTest::TearDown();
+        server.Stop();
+    }
+    qvltest::FakeFtpServer server;
+    std::string port;
+    std::unique_ptr<ScopedEnv> env;
+};
+
+// Transfers with that server: one account for it in the vault and a local
+// folder for the files.
+class FakeServerTransferTest : public FakeServerEngineTest {
+protected:
+    void SetUp() override {
+        FakeServerEngineTest::SetUp();
+        AddAccount("127.0.0.1", "ann", "pw");
+        g_bFtpUpdate = false;
+    }
+    TempDir local;
 };

@@ -245,25 +245,7 @@ TEST(RemoteTexts, TheEndRoutineLeavesOneTrailingPlus) {
 
 namespace {
 
-class FakeTransfer : public RemoteEngineTest {
-protected:
-    void SetUp() override {
-        RemoteEngineTest::SetUp();
-        server.Start();
-        port = std::to_string(server.port());
-        env = std::make_unique<ScopedEnv>("QVL_FTP_PORT", port.c_str());
-        AddAccount("127.0.0.1", "ann", "pw");
-        g_bFtpUpdate = false;
-    }
-    void TearDown() override {
-        RemoteEngineTest::TearDown();
-        server.Stop();
-    }
-    FakeFtpServer server;
-    TempDir local;
-    std::string port;
-    std::unique_ptr<ScopedEnv> env;
-};
+class FakeTransfer : public FakeServerTransferTest {};
 
 TEST_F(FakeTransfer, TheTypeFollowsEachItemOnItsConnection) {
     for (const char* n : {"a", "b", "c", "d", "e"}) WriteFile(local / n, n);

@@ -6,6 +6,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -56,5 +57,26 @@ inline ProgramRun RunProgram(const std::vector<std::string>& args, const std::st
     waitpid(pid, &status, 0);
     if (WIFEXITED(status)) r.exitCode = WEXITSTATUS(status);
     r.err = ReadFile(errFile);
+    return r;
+}
+
+struct JobRun {
+    int exitCode = -1;
+    std::string err;
+    std::string log;  // what this run added to the command-line job's log
+};
+
+// The batch job run as RunProgram runs the program, with the lines it added to
+// its log in the work area under root.
+inline JobRun RunJob(const std::vector<std::string>& args, const std::string& root,
+                     const std::string& errFile, const std::string& workDir) {
+    const std::string logFile = root + "/QVL-WorkFiles/Cmd-Area/cmd_log.txt";
+    const std::string before = std::filesystem::exists(logFile) ? ReadFile(logFile) : "";
+    ProgramRun p = RunProgram(args, root, errFile, workDir);
+    JobRun r;
+    r.exitCode = p.exitCode;
+    r.err = p.err;
+    const std::string all = ReadFile(logFile);
+    r.log = all.size() >= before.size() ? all.substr(before.size()) : all;
     return r;
 }

@@ -4,8 +4,11 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <climits>
+#include <cstdio>
 #include <string>
 
 #include "remote/TestServers.h"
@@ -53,5 +56,29 @@ private:
     Child m_child;
     std::string m_display;
 };
+
+// This test program run once more on the display with the xcb platform and
+// QVL_UNDER_X set, limited to the tests the filter names.
+struct SelfRun {
+    bool started = false;  // false when the program or its pipe could not be had
+    int status = -1;       // as from waitpid
+    std::string out;       // standard output and error together
+    bool Exited0() const { return WIFEXITED(status) && WEXITSTATUS(status) == 0; }
+};
+
+inline SelfRun RunSelfUnderX(const std::string& display, const std::string& filter) {
+    SelfRun run;
+    char self[PATH_MAX] = {};
+    if (::readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return run;
+    const std::string line = "env DISPLAY=" + display + " QT_QPA_PLATFORM=xcb QVL_UNDER_X=1 '" + self +
+                             "' --gtest_filter='" + filter + "' 2>&1";
+    FILE* f = ::popen(line.c_str(), "r");
+    if (!f) return run;
+    run.started = true;
+    char buf[512];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) run.out.append(buf, n);
+    run.status = ::pclose(f);
+    return run;
+}
 
 }  // namespace qvltest
