@@ -116,15 +116,7 @@ CDefinedMacrosDlg::CDefinedMacrosDlg(QWidget* parent) : QDialog(parent) {
     auto* convert = MakeIconButton(this, "1350", QStyle::SP_MediaPlay, "", "Convert");
     auto* delims = MakeIconButton(this, "1366", QStyle::SP_CustomBase, ">>", "Delimiters");
     auto* wild = MakeIconButton(this, "1454", QStyle::SP_CustomBase, ">>", "Wild-card manager");
-    m_symbol = new QLineEdit(this);
-    m_symbol->setObjectName("1694");
-    m_symbol->setReadOnly(true);
-    m_symbol->setAlignment(Qt::AlignCenter);
-    QFont big = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    big.setPointSize(14);
-    m_symbol->setFont(big);
-    m_symbol->setFixedWidth(30);
-    m_symbol->setStyleSheet("QLineEdit { background: rgb(255, 255, 200); color: rgb(255, 10, 0); }");
+    m_symbol = MakeWildSymbolBox(this, 30);
     auto* middle = new QVBoxLayout;
     for (QWidget* w : std::initializer_list<QWidget*>{convert, delims, wild, m_symbol}) middle->addWidget(w);
     middle->addStretch(1);
