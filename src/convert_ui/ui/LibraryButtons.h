@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
+#include <QTreeWidget>
+#include <QVBoxLayout>
 
 // A button with a standard icon, or a short text where no icon fits
 // (SP_CustomBase), its id as object name and its tip.
@@ -41,4 +43,42 @@ inline QLineEdit* MakeWildSymbolBox(QWidget* parent, int width, const QString& s
     box->setFixedWidth(width);
     box->setStyleSheet("QLineEdit { background: rgb(255, 255, 200); color: rgb(255, 10, 0); }");
     return box;
+}
+
+// The column of buttons beside an item list: move up, move down, add,
+// modify and delete, stacked at the top.
+struct ListEditButtons {
+    QPushButton* up;
+    QPushButton* down;
+    QPushButton* add;
+    QPushButton* modify;
+    QPushButton* del;
+    QVBoxLayout* column;
+};
+
+inline ListEditButtons MakeListEditButtons(QWidget* parent) {
+    ListEditButtons b;
+    b.up = MakeIconButton(parent, "1326", QStyle::SP_ArrowUp, "", "Move up");
+    b.down = MakeIconButton(parent, "1324", QStyle::SP_ArrowDown, "", "Move down");
+    b.add = MakeIconButton(parent, "1315", QStyle::SP_CustomBase, "+", "Add");
+    b.modify = MakeIconButton(parent, "1746", QStyle::SP_CustomBase, "M", "Modify");
+    b.del = MakeIconButton(parent, "1556", QStyle::SP_CustomBase, "x", "Delete");
+    b.column = new QVBoxLayout;
+    for (QPushButton* button : {b.up, b.down, b.add, b.modify, b.del}) b.column->addWidget(button);
+    b.column->addStretch(1);
+    return b;
+}
+
+// A flat three-column item list in which several rows can be selected.
+inline QTreeWidget* MakeItemList(QWidget* parent, const char* id, const QStringList& headers, int width0,
+                                 int width1, int minWidth) {
+    auto* list = new QTreeWidget(parent);
+    list->setObjectName(id);
+    list->setRootIsDecorated(false);
+    list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list->setHeaderLabels(headers);
+    list->setColumnWidth(0, width0);
+    list->setColumnWidth(1, width1);
+    list->setMinimumWidth(minWidth);
+    return list;
 }
