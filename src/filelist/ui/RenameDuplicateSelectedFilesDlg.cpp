@@ -15,16 +15,11 @@
 #include "model/Globals.h"
 #include "model/ProgramData.h"
 #include "platform/Prompter.h"
+#include "filelist/ui/DialogText.h"
+
+using namespace filelist_ui;
 
 namespace {
-QString Q(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
-std::string S(const QString& s) { return s.toUtf8().toStdString(); }
-
-template <class W>
-W* Named(W* w, const char* id) {
-    w->setObjectName(id);
-    return w;
-}
 
 const char* const kComments[] = {
     "Comment: Sequential numbers are added at the end or beginning of the file names. The extensions "

@@ -20,15 +20,11 @@
 #include "model/Globals.h"
 #include "model/ProgramData.h"
 #include "platform/Prompter.h"
+#include "filelist/ui/DialogText.h"
+
+using namespace filelist_ui;
 
 namespace {
-QString Q(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
-
-template <class W>
-W* Named(W* w, const char* id) {
-    w->setObjectName(id);
-    return w;
-}
 constexpr int kFirstRowCheck = 1482;
 constexpr int kRowChecks = 7;
 }  // namespace
