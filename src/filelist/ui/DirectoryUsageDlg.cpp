@@ -11,10 +11,10 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "filelist/ui/DialogText.h"
 #include "model/Globals.h"
 #include "model/ProgramData.h"
 #include "platform/Prompter.h"
-#include "filelist/ui/DialogText.h"
 
 using namespace filelist_ui;
 

@@ -9,10 +9,10 @@
 #include <QVBoxLayout>
 
 #include "filelist/FileAttributes.h"
+#include "filelist/ui/DialogText.h"
 #include "model/Account.h"
 #include "model/Globals.h"
 #include "model/ProgramData.h"
-#include "filelist/ui/DialogText.h"
 
 using namespace filelist_ui;
 

@@ -12,10 +12,10 @@
 
 #include "filelist/OutputNames.h"
 #include "filelist/RenameFiles.h"
+#include "filelist/ui/DialogText.h"
 #include "model/Globals.h"
 #include "model/ProgramData.h"
 #include "platform/Prompter.h"
-#include "filelist/ui/DialogText.h"
 
 using namespace filelist_ui;
 

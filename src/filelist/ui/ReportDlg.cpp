@@ -17,10 +17,10 @@
 #include <cstdlib>
 
 #include "filelist/FileListing.h"
+#include "filelist/ui/DialogText.h"
 #include "model/Globals.h"
 #include "model/ProgramData.h"
 #include "platform/Prompter.h"
-#include "filelist/ui/DialogText.h"
 
 using namespace filelist_ui;
 
