@@ -41,18 +41,11 @@
 #include "model/Trace.h"
 #include "model/WorkArea.h"
 #include "platform/Prompter.h"
+#include "UiBench.h"
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 namespace {
-
-double MsSince(Clock::time_point t0) { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); }
-
-class QuietTrace : public ITraceSink {
-public:
-    void AppendLine(const std::string&) override {}
-};
 
 // The longest gap between two ticks of a 5 ms timer.
 class StallMeter {
@@ -111,23 +104,14 @@ void NewBasket(CMainFrame& w, const std::string& name) {
 
 }  // namespace
 
-static void DropQtChatter(QtMsgType type, const QMessageLogContext&, const QString& msg) {
-    if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", qPrintable(msg));
-}
-
 int main(int argc, char** argv) {
-    qInstallMessageHandler(DropQtChatter);
     const int count = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10000;
     const int reps = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    char tmpl[] = "/tmp/qvl-addbench-XXXXXX";
-    if (!::mkdtemp(tmpl)) return 1;
-    const std::string tmp = tmpl;
-    ::setenv("QVL_ROOT", (tmp + "/area").c_str(), 1);
+    const std::string tmp = PrepareBenchFolder("/tmp/qvl-addbench-XXXXXX");
+    if (tmp.empty()) return 1;
 
     QApplication app(argc, argv);
-    QSettings::setDefaultFormat(QSettings::IniFormat);
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromStdString(tmp + "/settings"));
+    UseBenchSettings(tmp);
     QuietTrace quiet;
     RecordingPrompter answers;
     SetPrompter(&answers);

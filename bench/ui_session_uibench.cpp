@@ -36,21 +36,11 @@
 #include "model/Trace.h"
 #include "model/WorkArea.h"
 #include "platform/Prompter.h"
+#include "UiBench.h"
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 namespace {
-
-double MsSince(Clock::time_point t0) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-}
-
-// Lines of the trace are not wanted on the terminal.
-class QuietTrace : public ITraceSink {
-public:
-    void AppendLine(const std::string&) override {}
-};
 
 // A project with a small session (current unless largeCurrent) and a large
 // one holding `items` file items in one basket, with local files whose times
@@ -138,25 +128,15 @@ void Report(const char* what, const std::vector<double>& v) {
 
 }  // namespace
 
-static void DropQtChatter(QtMsgType type, const QMessageLogContext&, const QString& msg) {
-    if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", qPrintable(msg));
-}
-
 int main(int argc, char** argv) {
-    qInstallMessageHandler(DropQtChatter);
     const int items = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10000;
     const int reps = argc > 2 ? std::max(1, std::atoi(argv[2])) : 7;
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-
-    char tmpl[] = "/tmp/qvl-uibench-XXXXXX";
-    if (!::mkdtemp(tmpl)) return 1;
-    const std::string tmp = tmpl;
-    ::setenv("QVL_ROOT", (tmp + "/area").c_str(), 1);
+    const std::string tmp = PrepareBenchFolder("/tmp/qvl-uibench-XXXXXX");
+    if (tmp.empty()) return 1;
     const std::string files = tmp + "/files/";
 
     QApplication app(argc, argv);
-    QSettings::setDefaultFormat(QSettings::IniFormat);
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromStdString(tmp + "/settings"));
+    UseBenchSettings(tmp);
     QuietTrace quiet;
     // Questions outside the application object get recorded answers; the work
     // area is written so that its start asks none.

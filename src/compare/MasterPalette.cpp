@@ -231,22 +231,9 @@ bool ReadPaletteFile(const std::string& path, std::vector<std::string>& lines, s
     }
     std::ostringstream ss;
     ss << in.rdbuf();
-    std::string text = ss.str();
-    std::string cur;
-    bool pending = false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\r' || c == '\n') {
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-            lines.push_back(std::move(cur));
-            cur.clear();
-            pending = false;
-        } else {
-            cur += c;
-            pending = true;
-        }
-    }
-    if (pending) lines.push_back(std::move(cur));
+    // A file's last line break ends its last line; it does not start another.
+    lines = SplitEditedText(ss.str());
+    if (lines.back().empty()) lines.pop_back();
     return true;
 }
 

@@ -33,6 +33,18 @@ void CTypeCard::AddChars(const std::string& primaryText, const std::string& auxT
         if (AuxSet.find(c) == std::string::npos) AuxSet += c;
 }
 
+void CTypeCard::Define(const std::string& name, std::string& primaryText, std::string& auxText,
+                       const std::string& comment) {
+    Name = name;
+    AuxSet.clear();
+    AddChars(primaryText, auxText);
+    PrimaryCharSet = PrimarySet;
+    AuxCharSet = AuxSet;
+    TypeComment = comment;
+    primaryText = PrimaryCharSet;
+    auxText = AuxCharSet;
+}
+
 bool CTypeCard::IsPrimary(unsigned char c) const {
     return PrimarySet.find(static_cast<char>(c)) != std::string::npos;
 }
@@ -71,14 +83,7 @@ void CWildTypeManager::SetDefaultTypeCards() {
 void CWildTypeManager::AddTypeCard(const std::string& name, std::string& primaryText,
                                    std::string& auxText, const std::string& comment) {
     CTypeCard card;
-    card.Name = name;
-    card.IsSkipped = 0;
-    card.AddChars(primaryText, auxText);
-    card.PrimaryCharSet = card.PrimarySet;
-    card.AuxCharSet = card.AuxSet;
-    card.TypeComment = comment;
-    primaryText = card.PrimaryCharSet;
-    auxText = card.AuxCharSet;
+    card.Define(name, primaryText, auxText, comment);
     TypeCards.push_back(std::move(card));
 }
 

@@ -100,6 +100,10 @@ public:
     // Empties the primary set and fills it from primaryText; adds the new
     // characters of auxText to the auxiliary set (which is not emptied).
     void AddChars(const std::string& primaryText, const std::string& auxText);
+    // Gives the card its name, comment and both sets afresh from the texts;
+    // the texts are given back as the card keeps them (each character once).
+    void Define(const std::string& name, std::string& primaryText, std::string& auxText,
+                const std::string& comment);
     bool IsPrimary(unsigned char c) const;
     bool IsAux(unsigned char c) const;
 };

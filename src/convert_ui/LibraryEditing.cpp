@@ -268,16 +268,8 @@ CardCheck CheckTypeCard(const CWildTypeManager& store, const std::string& name,
 void ModifyTypeCard(CWildTypeManager& store, int r, const std::string& name, std::string& primary,
                     std::string& aux, const std::string& comment) {
     if (r < 0 || r >= static_cast<int>(store.TypeCards.size())) return;
-    CTypeCard& card = store.TypeCards[r];
-    card.Name = name;
     // Both sets start afresh: the auxiliary set must not keep old characters.
-    card.AuxSet.clear();
-    card.AddChars(primary, aux);
-    card.PrimaryCharSet = card.PrimarySet;
-    card.AuxCharSet = card.AuxSet;
-    card.TypeComment = comment;
-    primary = card.PrimaryCharSet;
-    aux = card.AuxCharSet;
+    store.TypeCards[r].Define(name, primary, aux, comment);
 }
 
 void SwapTypeCards(CWildTypeManager& store, int a, int b) {

@@ -1,35 +1,20 @@
 #include "remote/TerminalLaunch.h"
 
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-#include <thread>
 
 #include "model/Globals.h"
 #include "model/ProgramData.h"
 #include "model/TextUtil.h"
 #include "model/WorkArea.h"
 #include "platform/Prompter.h"
+#include "platform/Spawn.h"
 #include "remote/FtpConnections.h"
-
-extern char** environ;
 
 namespace {
 
 const char* kTerminal = "x-terminal-emulator";
-
-bool Spawn(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid;
-    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return false;
-    std::thread([pid] { ::waitpid(pid, nullptr, 0); }).detach();
-    return true;
-}
 
 std::string JoinArgs(const std::vector<std::string>& argv) {
     std::string s;
@@ -139,7 +124,7 @@ bool LaunchTelnet(CProgramData& data, const std::string& host, const std::string
     const std::vector<std::string> argv =
         BuildTelnetCommand(data, host, user, password, commandWindowOnly);
     if (argv.empty()) return false;
-    if (Spawn(argv)) return true;
+    if (SpawnDetached(argv)) return true;
     Prompter().Message("Failed to execute the command: " + JoinArgs(argv), MsgIcon::Stop);
     return false;
 }

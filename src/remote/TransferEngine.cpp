@@ -2,20 +2,16 @@
 
 #include <cstdlib>
 #include <memory>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <thread>
 
 #include "settings/ProgramOptionsRules.h"
 #include "model/Globals.h"
 #include "model/ProgramData.h"
 #include "model/Trace.h"
 #include "platform/Prompter.h"
+#include "platform/Spawn.h"
 #include "remote/FtpConnections.h"
 #include "remote/FtpWorker.h"
 #include "remote/RemoteStatus.h"
-
-extern char** environ;
 
 namespace {
 
@@ -247,17 +243,6 @@ std::string GetFileExtension(const std::string& path) {
     return path.substr(dot);
 }
 
-static bool Spawn(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid;
-    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return false;
-    // Reap the child in the background so that it leaves no zombie.
-    std::thread([pid] { ::waitpid(pid, nullptr, 0); }).detach();
-    return true;
-}
-
 bool RunCommandLine(const std::string& command, const std::string& argument) {
     std::string program = command;
     if (command.empty() || IsWindowsProgramPath(command)) {
@@ -265,7 +250,7 @@ bool RunCommandLine(const std::string& command, const std::string& argument) {
     } else if (ToLowerAscii(command) == "open") {
         program = "xdg-open";
     }
-    if (!program.empty() && Spawn({program, argument})) return true;
+    if (!program.empty() && SpawnDetached({program, argument})) return true;
     Prompter().Message("Failed to execute the command: " + command + " " + argument, MsgIcon::Stop);
     return false;
 }
@@ -277,5 +262,5 @@ void OpenWithAssociation(const std::string& path, const std::string& editor,
         RunCommandLine(editor, path);
         return;
     }
-    if (!Spawn({"xdg-open", path})) RunCommandLine(editor, path);
+    if (!SpawnDetached({"xdg-open", path})) RunCommandLine(editor, path);
 }

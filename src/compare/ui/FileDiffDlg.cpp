@@ -22,6 +22,7 @@
 
 #include "compare/DiffRows.h"
 #include "compare/DiffWindowsState.h"
+#include "compare/ui/CommandMenu.h"
 #include "compare/ui/DiffPane.h"
 #include "compare/ui/DiffTwoLinesDlg.h"
 #include "convert_ui/ui/ModalRun.h"
@@ -428,12 +429,7 @@ void CFileDiffDlg::ShowPopup(int pane, const QPoint& at) {
     g_DiffWindows.lastPane = pane;
     m_menu->clear();
     auto add = [this](int id, const char* text) {
-        QAction* a = m_menu->addAction(text);
-        a->setObjectName(QString::number(id));
-        a->setEnabled(commandEnabled && commandEnabled(id));
-        connect(a, &QAction::triggered, this, [this, id] {
-            if (sendCommand) sendCommand(id);
-        });
+        AddCommandItem(m_menu, this, id, text, commandEnabled, sendCommand);
     };
     add(32609, "Add these lines to Master palette");
     add(32610, "Override selected lines in Master palette with these lines");

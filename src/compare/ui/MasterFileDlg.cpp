@@ -18,6 +18,7 @@
 
 #include "compare/DiffRows.h"
 #include "compare/DiffWindowsState.h"
+#include "compare/ui/CommandMenu.h"
 #include "compare/ui/DiffPane.h"
 #include "compare/ui/DiffTwoLinesDlg.h"
 #include "convert_ui/ui/ModalRun.h"
@@ -385,12 +386,7 @@ void CMasterFileDlg::ShowIconLegend() {
 void CMasterFileDlg::ShowPopup(const QPoint& at) {
     m_menu->clear();
     auto add = [this](int id, const char* text) {
-        QAction* a = m_menu->addAction(text);
-        a->setObjectName(QString::number(id));
-        a->setEnabled(commandEnabled && commandEnabled(id));
-        connect(a, &QAction::triggered, this, [this, id] {
-            if (sendCommand) sendCommand(id);
-        });
+        AddCommandItem(m_menu, this, id, text, commandEnabled, sendCommand);
     };
     add(32616, "Load file onto Master palette\tCtrl+L");
     add(32617, "Save Master palette\tCtrl+S");

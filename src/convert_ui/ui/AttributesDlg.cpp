@@ -14,6 +14,7 @@
 #include "app/HyperLink.h"
 #include "convert/ConversionRun.h"
 #include "convert_ui/ui/DelimiterListDlg.h"
+#include "convert_ui/ui/LibraryButtons.h"
 #include "convert_ui/ui/ModalRun.h"
 #include "convert_ui/ui/WildCardManagerDlg.h"
 #include "model/Globals.h"
@@ -54,29 +55,16 @@ CAttributesDlg::CAttributesDlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowCloseButtonHint) {
     setObjectName("2002");
     setWindowTitle("Attributes");
-    auto check = [this](const char* text, const char* id) {
-        auto* c = new QCheckBox(text, this);
-        c->setObjectName(id);
-        return c;
-    };
-    m_checkMatch = check("Match case", "1495");
-    m_checkFindWild = check("Use wild-card in Find", "1525");
-    m_checkRepWild = check("Use wild-card in Replace", "1526");
-    m_checkPerLine = check("", "1516");
-    m_checkComp = check("", "1514");
-    m_checkFilter = check("", "1519");
-    m_checkDelim = check("", "1471");
+    m_checkMatch = MakeCheck(this, "Match case", "1495");
+    m_checkFindWild = MakeCheck(this, "Use wild-card in Find", "1525");
+    m_checkRepWild = MakeCheck(this, "Use wild-card in Replace", "1526");
+    m_checkPerLine = MakeCheck(this, "", "1516");
+    m_checkComp = MakeCheck(this, "", "1514");
+    m_checkFilter = MakeCheck(this, "", "1519");
+    m_checkDelim = MakeCheck(this, "", "1471");
     QCheckBox* knobChecks[4] = {m_checkPerLine, m_checkComp, m_checkFilter, m_checkDelim};
 
-    m_symbol = new QLineEdit(this);
-    m_symbol->setObjectName("1694");
-    m_symbol->setReadOnly(true);
-    m_symbol->setAlignment(Qt::AlignCenter);
-    QFont big = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    big.setPointSize(14);
-    m_symbol->setFont(big);
-    m_symbol->setFixedWidth(34);
-    m_symbol->setStyleSheet("QLineEdit { background: rgb(255, 255, 200); color: rgb(255, 10, 0); }");
+    m_symbol = MakeWildSymbolBox(this, 34);
     m_wildManager = new QPushButton(">>", this);
     m_wildManager->setObjectName("1454");
     m_wildManager->setToolTip("Wild-card manager");

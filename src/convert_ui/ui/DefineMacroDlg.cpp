@@ -15,6 +15,7 @@
 
 #include "app/TextRules.h"
 #include "convert/Library.h"
+#include "convert_ui/ui/LibraryButtons.h"
 
 namespace {
 QString Q(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
@@ -47,18 +48,13 @@ CDefineMacroDlg::CDefineMacroDlg(const std::string& wildSymbol, const CMacro& m,
 
 void CDefineMacroDlg::Build() {
     setWindowTitle("Find and Replace");
-    auto check = [this](const char* text, const char* id) {
-        auto* c = new QCheckBox(text, this);
-        c->setObjectName(id);
-        return c;
-    };
-    m_checkPerLine = check("Per-line search", "1515");
-    m_checkFilter = check("Filter processed text", "1518");
-    m_checkComp = check("Compact construct", "1513");
-    m_checkDelim = check("Delimiter parse", "1470");
-    m_checkMatch = check("Match case", "1495");
-    m_checkFindWild = check("Use wildcard", "1525");
-    m_checkRepWild = check("Use wildcard", "1526");
+    m_checkPerLine = MakeCheck(this, "Per-line search", "1515");
+    m_checkFilter = MakeCheck(this, "Filter processed text", "1518");
+    m_checkComp = MakeCheck(this, "Compact construct", "1513");
+    m_checkDelim = MakeCheck(this, "Delimiter parse", "1470");
+    m_checkMatch = MakeCheck(this, "Match case", "1495");
+    m_checkFindWild = MakeCheck(this, "Use wildcard", "1525");
+    m_checkRepWild = MakeCheck(this, "Use wildcard", "1526");
 
     auto* knobs = new QGroupBox(this);
     auto* kg = new QGridLayout(knobs);
@@ -73,15 +69,7 @@ void CDefineMacroDlg::Build() {
     connect(buttons, &QDialogButtonBox::accepted, this, &CDefineMacroDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CDefineMacroDlg::reject);
 
-    m_symbol = new QLineEdit(QString::fromStdString(m_strWildSymbol), this);
-    m_symbol->setObjectName("1694");
-    m_symbol->setReadOnly(true);
-    m_symbol->setAlignment(Qt::AlignCenter);
-    QFont big = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    big.setPointSize(14);
-    m_symbol->setFont(big);
-    m_symbol->setFixedWidth(34);
-    m_symbol->setStyleSheet("QLineEdit { background: rgb(255, 255, 200); color: rgb(255, 10, 0); }");
+    m_symbol = MakeWildSymbolBox(this, 34, QString::fromStdString(m_strWildSymbol));
 
     auto* findLabel = new QLabel("Find: (1st box)", this);
     findLabel->setObjectName("1866");

@@ -58,6 +58,15 @@ QTreeWidget* MakeList(QWidget* parent, const char* id) {
     list->setUniformRowHeights(true);
     return list;
 }
+
+// Asks for a library name until one is given or the user cancels.
+std::optional<std::string> AskLibraryName(const char* title, const std::string& initial) {
+    std::optional<std::string> name;
+    for (;;) {
+        name = Prompter().AskText(title, "Enter library name:", initial);
+        if (!name || !name->empty()) return name;
+    }
+}
 }  // namespace
 
 CDefinedMacrosDlg::CDefinedMacrosDlg(QWidget* parent) : QDialog(parent) {
@@ -116,15 +125,7 @@ CDefinedMacrosDlg::CDefinedMacrosDlg(QWidget* parent) : QDialog(parent) {
     auto* convert = MakeIconButton(this, "1350", QStyle::SP_MediaPlay, "", "Convert");
     auto* delims = MakeIconButton(this, "1366", QStyle::SP_CustomBase, ">>", "Delimiters");
     auto* wild = MakeIconButton(this, "1454", QStyle::SP_CustomBase, ">>", "Wild-card manager");
-    m_symbol = new QLineEdit(this);
-    m_symbol->setObjectName("1694");
-    m_symbol->setReadOnly(true);
-    m_symbol->setAlignment(Qt::AlignCenter);
-    QFont big = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    big.setPointSize(14);
-    m_symbol->setFont(big);
-    m_symbol->setFixedWidth(30);
-    m_symbol->setStyleSheet("QLineEdit { background: rgb(255, 255, 200); color: rgb(255, 10, 0); }");
+    m_symbol = MakeWildSymbolBox(this, 30);
     auto* middle = new QVBoxLayout;
     for (QWidget* w : std::initializer_list<QWidget*>{convert, delims, wild, m_symbol}) middle->addWidget(w);
     middle->addStretch(1);
@@ -277,16 +278,17 @@ void CDefinedMacrosDlg::OnClickLibraryList() {
 }
 
 void CDefinedMacrosDlg::OnAddLibrary() {
-    std::optional<std::string> name;
-    for (;;) {
-        name = Prompter().AskText("New Library", "Enter library name:", "");
-        if (!name || !name->empty()) break;
-    }
+    const std::optional<std::string> name = AskLibraryName("New Library", "");
     if (!name) return;
     const int pos = NewLibraryPosition(SelectedLibraries(), Libs().GetCount());
     Libs().InsertLibrary(pos, *name);
+    ShowNewLibrary(pos, *name);
+}
+
+// A library just inserted at pos: its row, made the active one.
+void CDefinedMacrosDlg::ShowNewLibrary(int pos, const std::string& name) {
     SetActiveLibrary(pos);
-    auto* it = new QTreeWidgetItem({Q(*name)});
+    auto* it = new QTreeWidgetItem({Q(name)});
     it->setIcon(0, RowIcon(4));
     m_libs->insertTopLevelItem(pos, it);
     SelectLibraryRow(pos);
@@ -298,11 +300,7 @@ void CDefinedMacrosDlg::OnRenameLibrary() {
     const std::vector<int> rows = SelectedLibraries();
     if (rows.empty() || !Libs().IsValidIndex(rows[0])) return;
     const int i = rows[0];
-    std::optional<std::string> name;
-    for (;;) {
-        name = Prompter().AskText("Modify Library", "Enter library name:", Libs().GetLibName(i));
-        if (!name || !name->empty()) break;
-    }
+    const std::optional<std::string> name = AskLibraryName("Modify Library", Libs().GetLibName(i));
     if (!name) return;
     Libs().SetLibName(i, *name);
     m_libs->topLevelItem(i)->setText(0, Q(*name));
@@ -597,21 +595,11 @@ void CDefinedMacrosDlg::NewLibraryFromOutput() {
                        "Proceed anyway?",
                        MsgIcon::Question, false) != Answer::Yes)
         return;
-    std::optional<std::string> name;
-    for (;;) {
-        name = Prompter().AskText("New Library", "Enter library name:", "");
-        if (!name || !name->empty()) break;
-    }
+    const std::optional<std::string> name = AskLibraryName("New Library", "");
     if (!name) return;
     const int pos = NewLibraryPosition(SelectedLibraries(), Libs().GetCount());
     Libs().CreateDefaultLibraryMacros(pos, *name, lines);
-    SetActiveLibrary(pos);
-    auto* it = new QTreeWidgetItem({Q(*name)});
-    it->setIcon(0, RowIcon(4));
-    m_libs->insertTopLevelItem(pos, it);
-    SelectLibraryRow(pos);
-    FillMacroList();
-    RefreshSymbols();
+    ShowNewLibrary(pos, *name);
 }
 
 void CDefinedMacrosDlg::MakeLibraryFromOutput() {

@@ -87,6 +87,7 @@ private:
     std::vector<int> SelectedMacros() const;
     std::vector<int> SelectedLibraries() const;
     void SelectLibraryRow(int row);
+    void ShowNewLibrary(int pos, const std::string& name);
     void RefreshSymbols();
     bool EnsureLibraryListed();
 

@@ -29,23 +29,8 @@ std::string S(const QString& s) {
 CDelimiterListDlg::CDelimiterListDlg(const std::vector<CMacroTokenDelim>& delims, QWidget* parent)
     : QDialog(parent), m_delims(delims) {
     setWindowTitle("Delimiter List");
-    m_list = new QTreeWidget(this);
-    m_list->setObjectName("1741");
-    m_list->setRootIsDecorated(false);
-    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_list->setHeaderLabels({"Begin", "Type", "End"});
-    m_list->setColumnWidth(0, 90);
-    m_list->setColumnWidth(1, 70);
-    m_list->setMinimumWidth(240);
-
-    auto* up = MakeIconButton(this, "1326", QStyle::SP_ArrowUp, "", "Move up");
-    auto* down = MakeIconButton(this, "1324", QStyle::SP_ArrowDown, "", "Move down");
-    auto* add = MakeIconButton(this, "1315", QStyle::SP_CustomBase, "+", "Add");
-    auto* modify = MakeIconButton(this, "1746", QStyle::SP_CustomBase, "M", "Modify");
-    auto* del = MakeIconButton(this, "1556", QStyle::SP_CustomBase, "x", "Delete");
-    auto* col = new QVBoxLayout;
-    for (QPushButton* b : {up, down, add, modify, del}) col->addWidget(b);
-    col->addStretch(1);
+    m_list = MakeItemList(this, "1741", {"Begin", "Type", "End"}, 90, 70, 240);
+    const ListEditButtons edit = MakeListEditButtons(this);
 
     m_radioSingle = new QRadioButton("Single delimiter:", this);
     m_radioSingle->setObjectName("1818");
@@ -89,7 +74,7 @@ CDelimiterListDlg::CDelimiterListDlg(const std::vector<CMacroTokenDelim>& delims
 
     auto* row = new QHBoxLayout;
     row->addWidget(m_list, 1);
-    row->addLayout(col);
+    row->addLayout(edit.column);
     row->addLayout(side);
     auto* lay = new QVBoxLayout(this);
     lay->addLayout(row, 1);
@@ -99,11 +84,11 @@ CDelimiterListDlg::CDelimiterListDlg(const std::vector<CMacroTokenDelim>& delims
     connect(m_radioSingle, &QRadioButton::clicked, this, [this] { SetMode(true); });
     connect(m_radioPair, &QRadioButton::clicked, this, [this] { SetMode(false); });
     connect(m_list, &QTreeWidget::itemClicked, this, [this] { OnClickList(); });
-    connect(up, &QPushButton::clicked, this, [this] { OnMove(-1); });
-    connect(down, &QPushButton::clicked, this, [this] { OnMove(1); });
-    connect(add, &QPushButton::clicked, this, [this] { OnAdd(); });
-    connect(modify, &QPushButton::clicked, this, [this] { OnModify(); });
-    connect(del, &QPushButton::clicked, this, [this] { OnDelete(); });
+    connect(edit.up, &QPushButton::clicked, this, [this] { OnMove(-1); });
+    connect(edit.down, &QPushButton::clicked, this, [this] { OnMove(1); });
+    connect(edit.add, &QPushButton::clicked, this, [this] { OnAdd(); });
+    connect(edit.modify, &QPushButton::clicked, this, [this] { OnModify(); });
+    connect(edit.del, &QPushButton::clicked, this, [this] { OnDelete(); });
 
     FillRows();
     if (!m_delims.empty()) {

@@ -59,23 +59,8 @@ CWildCardManagerDlg::CWildCardManagerDlg(CProgramData* data, QWidget* parent) : 
     m_skip = new QCheckBox("Skip this item (for performance).", this);
     m_skip->setObjectName("1961");
 
-    m_list = new QTreeWidget(this);
-    m_list->setObjectName("1743");
-    m_list->setRootIsDecorated(false);
-    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_list->setHeaderLabels({"Type", "Set", "Aux"});
-    m_list->setColumnWidth(0, 50);
-    m_list->setColumnWidth(1, 90);
-    m_list->setMinimumWidth(230);
-
-    auto* up = MakeIconButton(this, "1326", QStyle::SP_ArrowUp, "", "Move up");
-    auto* down = MakeIconButton(this, "1324", QStyle::SP_ArrowDown, "", "Move down");
-    auto* add = MakeIconButton(this, "1315", QStyle::SP_CustomBase, "+", "Add");
-    auto* modify = MakeIconButton(this, "1746", QStyle::SP_CustomBase, "M", "Modify");
-    auto* del = MakeIconButton(this, "1556", QStyle::SP_CustomBase, "x", "Delete");
-    auto* col = new QVBoxLayout;
-    for (QPushButton* b : {up, down, add, modify, del}) col->addWidget(b);
-    col->addStretch(1);
+    m_list = MakeItemList(this, "1743", {"Type", "Set", "Aux"}, 50, 90, 230);
+    const ListEditButtons edit = MakeListEditButtons(this);
 
     auto* group = new QGroupBox("Type-card Attributes:", this);
     auto* g = new QVBoxLayout(group);
@@ -109,7 +94,7 @@ CWildCardManagerDlg::CWildCardManagerDlg(CProgramData* data, QWidget* parent) : 
 
     auto* middle = new QHBoxLayout;
     middle->addWidget(m_list, 1);
-    middle->addLayout(col);
+    middle->addLayout(edit.column);
     middle->addLayout(right, 1);
 
     auto* loadRow = new QHBoxLayout;
@@ -147,11 +132,11 @@ CWildCardManagerDlg::CWildCardManagerDlg(CProgramData* data, QWidget* parent) : 
     lay->addLayout(bottom);
     resize(640, 480);
 
-    connect(up, &QPushButton::clicked, this, [this] { OnMove(-1); });
-    connect(down, &QPushButton::clicked, this, [this] { OnMove(1); });
-    connect(add, &QPushButton::clicked, this, [this] { OnAdd(); });
-    connect(modify, &QPushButton::clicked, this, [this] { ModifySelectedItem(); });
-    connect(del, &QPushButton::clicked, this, [this] { OnDelete(); });
+    connect(edit.up, &QPushButton::clicked, this, [this] { OnMove(-1); });
+    connect(edit.down, &QPushButton::clicked, this, [this] { OnMove(1); });
+    connect(edit.add, &QPushButton::clicked, this, [this] { OnAdd(); });
+    connect(edit.modify, &QPushButton::clicked, this, [this] { ModifySelectedItem(); });
+    connect(edit.del, &QPushButton::clicked, this, [this] { OnDelete(); });
     connect(load, &QPushButton::clicked, this, [this] { OnLoad(); });
     connect(restore, &QPushButton::clicked, this, [this] { OnRestoreDefault(); });
     connect(m_skip, &QCheckBox::clicked, this, [this] { OnSkipItem(); });

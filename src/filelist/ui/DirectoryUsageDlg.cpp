@@ -11,20 +11,12 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "filelist/ui/DialogText.h"
 #include "model/Globals.h"
 #include "model/ProgramData.h"
 #include "platform/Prompter.h"
 
-namespace {
-QString Q(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
-std::string S(const QString& s) { return s.toUtf8().toStdString(); }
-
-template <class W>
-W* Named(W* w, const char* id) {
-    w->setObjectName(id);
-    return w;
-}
-}  // namespace
+using namespace filelist_ui;
 
 CDirectoryUsageDlg::CDirectoryUsageDlg(CProgramData* data, int mode, const std::string& remoteDir,
                                        const std::string& localDir, QWidget* parent)

@@ -9,20 +9,12 @@
 #include <QVBoxLayout>
 
 #include "filelist/FileAttributes.h"
+#include "filelist/ui/DialogText.h"
 #include "model/Account.h"
 #include "model/Globals.h"
 #include "model/ProgramData.h"
 
-namespace {
-QString Q(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
-std::string S(const QString& s) { return s.toUtf8().toStdString(); }
-
-template <class W>
-W* Named(W* w, const char* id) {
-    w->setObjectName(id);
-    return w;
-}
-}  // namespace
+using namespace filelist_ui;
 
 CFileAttributesDlg::CFileAttributesDlg(CProgramData* data, QWidget* parent)
     : QDialog(parent), m_data(data) {

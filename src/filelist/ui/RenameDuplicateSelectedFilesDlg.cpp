@@ -12,19 +12,14 @@
 
 #include "filelist/OutputNames.h"
 #include "filelist/RenameFiles.h"
+#include "filelist/ui/DialogText.h"
 #include "model/Globals.h"
 #include "model/ProgramData.h"
 #include "platform/Prompter.h"
 
-namespace {
-QString Q(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
-std::string S(const QString& s) { return s.toUtf8().toStdString(); }
+using namespace filelist_ui;
 
-template <class W>
-W* Named(W* w, const char* id) {
-    w->setObjectName(id);
-    return w;
-}
+namespace {
 
 const char* const kComments[] = {
     "Comment: Sequential numbers are added at the end or beginning of the file names. The extensions "

@@ -17,18 +17,14 @@
 #include <cstdlib>
 
 #include "filelist/FileListing.h"
+#include "filelist/ui/DialogText.h"
 #include "model/Globals.h"
 #include "model/ProgramData.h"
 #include "platform/Prompter.h"
 
-namespace {
-QString Q(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
+using namespace filelist_ui;
 
-template <class W>
-W* Named(W* w, const char* id) {
-    w->setObjectName(id);
-    return w;
-}
+namespace {
 constexpr int kFirstRowCheck = 1482;
 constexpr int kRowChecks = 7;
 }  // namespace
