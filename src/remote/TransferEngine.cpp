@@ -115,6 +115,9 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
     const int count = static_cast<int>(items.size());
     size_t width = 0;
     for (const CFileItem& it : items) width = std::max(width, it.FileName.size());
+    // The local folder made (or found) for the item before: a basket's items
+    // mostly share one, which need not be made again for each.
+    std::string madeLocalDir;
 
     for (int i = 0; i < count; ++i) {
         {
@@ -158,7 +161,10 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
             item.RemHost = host;
             item.RemUser = user;
         }
-        if (!CreateFolderPath(item.LocalDir)) EndFtpWorker("failed to create local dir");
+        if (item.LocalDir != madeLocalDir) {
+            if (!CreateFolderPath(item.LocalDir)) EndFtpWorker("failed to create local dir");
+            madeLocalDir = item.LocalDir;
+        }
 
         const std::string remotePath = item.RemoteDir + item.FileName;
         const std::string localPath = item.LocalDir + item.FileName;
