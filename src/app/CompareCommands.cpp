@@ -15,6 +15,7 @@
 #include "convert_ui/ui/ModalRun.h"
 #include "compare/TextAccess.h"
 #include "filelist/BasketComparison.h"
+#include "filelist/AddFileItems.h"
 #include "filelist/NewFileItem.h"
 #include "app/MessageWindowBar.h"
 #include "model/Trace.h"
@@ -215,7 +216,7 @@ void CCompareCommands::SaveMasterPaletteToFile() {
     g_strPaletteFile = path;
     const int count = d.GetFileItemCount(p, s, b);
     const int pos = sel.empty() ? count : std::min(sel.back() + 1, count);
-    if (!AddOneFileItem(d, p, s, b, pos, item, error)) return;  // already listed: only written
+    if (!AddFileItem(d, p, s, b, pos, item, &error)) return;  // already listed: only written
     m_frame.Presenter().InsertFileRow(pos, FileRow{item.FileName, GetShortHostName(item.RemHost),
                                                    item.GetImageIndex(), true});
     d.SetSelection(p, s, b, {pos});

@@ -11,6 +11,7 @@
 #include "app/MainPresenter.h"
 #include "app/TextWindows.h"
 #include "compare/TextAccess.h"
+#include "filelist/AddFileItems.h"
 #include "filelist/NewFileItem.h"
 #include "filelist/OutputNames.h"
 #include "filelist/RenameFiles.h"
@@ -150,7 +151,7 @@ void CFileCommands::NewFile() {
     }
     const int count = d.GetFileItemCount(p, s, b);
     const int pos = sel.empty() ? count : std::min(sel.front() + 1, count);
-    if (!AddOneFileItem(d, p, s, b, pos, item, error)) {
+    if (!AddFileItem(d, p, s, b, pos, item, &error)) {
         Prompter().Message(error, MsgIcon::Stop);
         return;
     }
@@ -180,7 +181,7 @@ void CFileCommands::DuplicateFile() {
         return;
     }
     const int pos = std::min(sel.front() + 1, d.GetFileItemCount(p, s, b));
-    if (!AddOneFileItem(d, p, s, b, pos, copy, error)) {
+    if (!AddFileItem(d, p, s, b, pos, copy, &error)) {
         Prompter().Message(error, MsgIcon::Stop);
         return;
     }
@@ -216,7 +217,7 @@ void CFileCommands::NewFilesFromOutputWindow() {
             notCreated += "    " + item.FileName + "\r\n";
             continue;
         }
-        if (!AddOneFileItem(d, p, s, b, pos, item, error)) {
+        if (!AddFileItem(d, p, s, b, pos, item, &error)) {
             notAdded += "    " + item.FileName + "\r\n";
             continue;
         }

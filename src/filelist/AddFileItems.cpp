@@ -1,4 +1,5 @@
 #include "filelist/AddFileItems.h"
+#include "filelist/RenameFiles.h"
 
 #include "filelist/AddLocalPath.h"
 #include "model/Account.h"
@@ -123,21 +124,9 @@ void ReportFileLimitExceeded(int count) {
                      " files.\r\nAuto-update forcefully turned off.\r\n" + kFrameLine);
 }
 
-std::string ShortenDuplicateList(const std::string& list) {
-    if (list.empty()) return std::string();
-    std::size_t end = 0;
-    for (int line = 0; line < 10 && end < list.size(); ++line) {
-        const auto k = list.find("\r\n", end);
-        end = k == std::string::npos ? list.size() : k + 2;
-    }
-    std::string out = list.substr(0, end);
-    if (end < list.size()) out += "<and more>...";
-    return out;
-}
-
 void ListDuplicateFiles(const std::string& header, const std::string& list) {
     if (list.empty()) return;
-    Prompter().Message(header + "\r\n" + ShortenDuplicateList(list), MsgIcon::Warning);
+    Prompter().Message(FormatFileListReport(header, list), MsgIcon::Warning);
 }
 
 void ReportDuplicateFiles(const std::string& list) { ListDuplicateFiles(kDuplicateFilesTitle, list); }

@@ -55,9 +55,8 @@ void ReportFileLimitExceeded(int count);
 
 // The title line of every duplicates report.
 extern const char* const kDuplicateFilesTitle;
-// Up to ten CR LF lines of the list, then "<and more>..." when more remain.
-std::string ShortenDuplicateList(const std::string& list);
-// One message: header, CR LF, the shortened list; nothing for an empty list.
+// One message: header, CR LF, up to ten lines of the list, then
+// "<and more>..." when more remain; nothing for an empty list.
 void ListDuplicateFiles(const std::string& header, const std::string& list);
 void ReportDuplicateFiles(const std::string& list);
 // The refused entries of an AddFileItems call (marked "$--$") as report

@@ -32,14 +32,3 @@ CFileItem MakeLocalFileItem(const std::string& path, const CFileItem& like) {
     item.LocalDir = dirLocal;
     return item;
 }
-
-bool AddOneFileItem(CProgramData& data, int p, int s, int b, int pos, const CFileItem& item,
-                    std::string& error) {
-    error.clear();
-    for (const CFileItem* it : data.GetBasketItemPtrs(p, s, b))
-        if (it->FileName == item.FileName && it->LocalDir == item.LocalDir) {
-            error = "File: " + item.FileName + " already exists in the list.";
-            return false;
-        }
-    return data.InsertFileItems(p, s, b, pos, item);
-}

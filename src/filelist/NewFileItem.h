@@ -1,5 +1,5 @@
-// One new local file item from a typed path, and inserting it into a basket
-// unless the basket already holds the same file.
+// One new local file item from a typed path (AddFileItem of
+// filelist/AddFileItems.h puts it into a basket).
 #pragma once
 
 #include <string>
@@ -14,9 +14,3 @@ class CProgramData;
 // that is empty); "." and ".." pieces of the folder are resolved. Host and
 // user come from the current connection, the remote folder from `like`.
 CFileItem MakeLocalFileItem(const std::string& path, const CFileItem& like);
-
-// Inserts the item at pos of basket (p, s, b). False, with the error
-// "File: " + FileName + " already exists in the list.", when an item of the
-// basket has the same FileName and LocalDir (bytes compared, case counts).
-bool AddOneFileItem(CProgramData& data, int p, int s, int b, int pos, const CFileItem& item,
-                    std::string& error);

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <set>
 
+#include "filelist/AddFileItems.h"
 #include "filelist/NewFileItem.h"
 #include "filelist/OutputNames.h"
 #include "model/ProgramData.h"
@@ -225,7 +226,7 @@ DuplicateOutcome DuplicateFilesToNewNames(CProgramData& data, int p, int s, int 
             out.notCreated += "    " + copy.FileName + "\r\n";
             continue;
         }
-        if (!AddOneFileItem(data, p, s, b, pos, copy, error)) {
+        if (!AddFileItem(data, p, s, b, pos, copy, &error)) {
             out.notAdded += "    " + copy.FileName + "\r\n";
             continue;
         }

@@ -190,9 +190,6 @@ TEST_F(AddFilesTest, DuplicatesReportShowsTenNamesThenAndMore) {
     std::string ten, eleven;
     for (int i = 0; i < 10; ++i) ten += "    f" + std::to_string(i) + "\r\n";
     eleven = ten + "    f10\r\n";
-    EXPECT_EQ(ShortenDuplicateList(ten), ten);
-    EXPECT_EQ(ShortenDuplicateList(eleven), ten + "<and more>...");
-    EXPECT_EQ(ShortenDuplicateList(""), "");
     ReportDuplicateFiles("");
     EXPECT_TRUE(prompter.entries.empty());
     ReportDuplicateFiles(eleven);

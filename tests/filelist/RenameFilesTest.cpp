@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "filelist/AddFileItems.h"
 #include "filelist/NewFileItem.h"
 #include "filelist/RenameFiles.h"
 #include "model/ModelFixture.h"
@@ -279,10 +280,10 @@ TEST_F(RenameFilesTest, NewItemsFromTypedPaths) {
     std::string error;
     CFileItem same("a.txt");
     same.LocalDir = files;
-    EXPECT_FALSE(AddOneFileItem(data, 0, 0, 0, 1, same, error));
+    EXPECT_FALSE(AddFileItem(data, 0, 0, 0, 1, same, &error));
     EXPECT_EQ(error, "File: a.txt already exists in the list.");
     same.FileName = "A.txt";  // case counts
-    EXPECT_TRUE(AddOneFileItem(data, 0, 0, 0, 1, same, error));
+    EXPECT_TRUE(AddFileItem(data, 0, 0, 0, 1, same, &error));
     EXPECT_EQ(data.GetFileItemCount(0, 0, 0), 2);
 }
 
