@@ -772,7 +772,9 @@ void CMainFrame::FollowFrame() {
         if (m.shown && *m.shown) {
             m.dialog->move(m.dialog->pos() + QPoint(dx, dy));
         } else {
-            const PlacePoint p = HomePosition(m.slot, F, m_layout.H, m.dialog->height());
+            // A dialog not laid out yet takes the size it will show with.
+            const QSize size = m.dialog->size().expandedTo(m.dialog->sizeHint());
+            const PlacePoint p = HomePosition(m.slot, F, m_layout.H, size.height());
             m.dialog->move(p.x, p.y);
         }
     }

@@ -359,6 +359,9 @@ TEST_F(CompareCommandsTest, ManagerIgnoreList) {
     CFileDiffManagerDlg& m = frame->CompareCommands().Manager();
     ASSERT_TRUE(m.isVisible());
     EXPECT_EQ(m.windowTitle(), "File Diff Manager");
+    // Placed by the size it shows with, not the size before its first show:
+    // it stands above the frame's bottom, not below the screen.
+    EXPECT_LE(m.frameGeometry().bottom(), frame->frameGeometry().bottom());
     m.findChild<QCheckBox*>("1480")->click();
     EXPECT_TRUE(g_bDiffIgnoreIdent);
     auto* edit = m.findChild<QLineEdit*>("1627");
