@@ -449,7 +449,10 @@ bool CMainFrame::SetAcceleratorTable(const std::vector<AccelEntry>& table) {
         QKeySequence seq = AccelToSequence(e.fVirt, e.key);
         if (seq.isEmpty()) continue;
         auto* sc = new QShortcut(seq, this);
-        sc->setContext(Qt::WindowShortcut);
+        // Like the main window's accelerators for its modeless dialogs: a key
+        // pressed in any window of the program (not one blocked by a modal
+        // dialog) runs its command unless the focused box takes the key itself.
+        sc->setContext(Qt::ApplicationShortcut);
         const int id = e.commandId;
         connect(sc, &QShortcut::activated, this, [this, id] { ExecuteCommand(id); });
         m_shortcuts.push_back(sc);

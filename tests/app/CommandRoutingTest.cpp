@@ -1,9 +1,15 @@
 #include <QAction>
 #include <QApplication>
+#include <QTest>
+#include <filesystem>
 #include <map>
 #include <sstream>
 
+#include "app/ConversionCommands.h"
 #include "app/MainFrame.h"
+#include "app/QuorvellianApp.h"
+#include "app/TextRichEdit.h"
+#include "convert_ui/ui/InteractiveTextConversionDlg.h"
 #include "app/MessageWindowBar.h"
 #include "app/TextWindows.h"
 #include "compare/TextAccess.h"
@@ -66,4 +72,25 @@ TEST_F(CommandRoutingTest, CrossInputOutputTextFillsTheMessageWindow) {
         EXPECT_NE(log.find(text), std::string::npos) << text << "\n" << log;
     ASSERT_FALSE(prompter.Messages().empty());
     EXPECT_EQ(prompter.Messages().back(), "Cross of texts from Input and Output windows is shown on Message Window.");
+}
+
+TEST_F(CommandRoutingTest, KeysWorkFromTheModelessDialogsToo) {
+    MakeSampleArea();
+    CQuorvellianApp app;
+    ASSERT_TRUE(app.InitInstance());
+    CMainFrame* w = app.MainFrame();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    w->Timer().stop();
+    w->ExecuteCommand(32642);  // the WorkPad
+    QWidget& pad = w->ConversionCommands().WorkPad();
+    ASSERT_TRUE(pad.isVisible());
+    pad.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&pad));
+    const std::string master = g_strSessionBackUpDir + kMasterFileName;
+    std::filesystem::remove(master);
+    // Ctrl+S typed in the WorkPad's Input box saves the program data.
+    QTest::keyClick(g_pInputWindow, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_TRUE(std::filesystem::exists(master));
+    w->close();
+    app.ExitInstance();
 }
