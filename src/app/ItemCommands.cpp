@@ -152,6 +152,7 @@ void CItemCommands::Wire() {
     f.SetCommandHandler(32510, [this] { ClearLocalDirty(); });
     f.SetCommandHandler(32508, [this] { ClearRemoteDirty(); });
     f.SetCommandHandler(32509, [this] { ClearAllIcons(); });
+    f.SetCommandHandler(32507, [this] { ClearAllLocalDirty(); });
     f.SetCommandHandler(32534, [this] { ChangeCase(1); });
     f.SetCommandHandler(32536, [this] { ChangeCase(2); });
     f.SetCommandHandler(32535, [this] { ChangeCaseAsked(); });
@@ -393,6 +394,22 @@ void CItemCommands::ClearRemoteDirty() {
         Data().SetRemoteMissing(P(), S(), B(), f, "No");
     }
     Refill();
+    LogUpdated(count);
+}
+
+// Accepts the local state of every item of the session; the count is of
+// the items that changed.
+void CItemCommands::ClearAllLocalDirty() {
+    CSession* se = Data().GetSessionPtr(P(), S());
+    if (!se) return;
+    int count = 0;
+    for (CFileBasket& bk : se->m_Baskets)
+        for (CFileItem& it : bk.m_Items) count += it.ClearLocalDirty();
+    std::vector<int> rows(Data().GetFileItemCount(P(), S(), B()));
+    for (size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<int>(i);
+    m_frame.Presenter().RemoveRowsFromLocalChanges(rows);
+    Refill();
+    m_frame.Presenter().UpdateBasketIcons();
     LogUpdated(count);
 }
 

@@ -97,6 +97,7 @@ private:
     void ClearLocalDirty();
     void ClearRemoteDirty();
     void ClearAllIcons();
+    void ClearAllLocalDirty();
     void LogUpdated(int count);
     void ChangeCase(int mode);
     void ChangeCaseAsked();

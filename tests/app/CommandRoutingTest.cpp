@@ -21,7 +21,6 @@ namespace {
 // Commands that stay disabled, each with the part of the program that is not
 // there yet or the reason the command has no handler.
 const std::map<int, const char*> kDisabled = {
-    {32507, "the keyboard table names it, but the window routes no handler to it"},
     {32547, "the keyboard table names it, but the window routes no handler to it"},
     {32603, "the keyboard table names it, but the window routes no handler to it"},
     {32633, "the keyboard table names it, but the window routes no handler to it (the Key-Lookup and Token Parameter libraries)"},

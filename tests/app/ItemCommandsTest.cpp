@@ -303,6 +303,19 @@ TEST_F(ItemCommandsTest, DirtyMarksAreClearedAndCounted) {
     EXPECT_TRUE(LogHas("2 item updated."));
     EXPECT_EQ(D().GetFileItem(0, 0, 1, 0).IsRemoteMissing, "No");
     EXPECT_FALSE(D().GetFileItem(0, 0, 0, 2).IsLocallyChanged());
+
+    // The session-wide local clear takes every basket and leaves remote marks.
+    Touch(Files() + "/main.c", "again\n", 1700000100);
+    Touch(Files() + "/about.txt", "again\n", 1700000100);
+    D().SetRemoteModified(0, 0, 0, 7, "Yes");
+    frame->Presenter().FillFileItemList(0, 0, 0);
+    frame->MessageWindow().Clear();
+    frame->ExecuteCommand(32507);
+    EXPECT_TRUE(LogHas("2 item updated."));
+    EXPECT_FALSE(D().GetFileItem(0, 0, 0, 2).IsLocallyChanged());
+    EXPECT_FALSE(D().GetFileItem(0, 0, 0, 1).IsLocallyChanged());
+    EXPECT_EQ(D().GetFileItem(0, 0, 0, 7).IsRemoteModified, "Yes");
+    EXPECT_TRUE(frame->Presenter().LocalChangeList().empty());
 }
 
 TEST_F(ItemCommandsTest, HeaderClickSortsTheSelectionAfterTheQuestion) {
