@@ -142,6 +142,10 @@ CMainFrame::CMainFrame(QWidget* parent, bool load)
     m_compareCommands->Wire();
     m_settingsCommands->Wire();
     InstallWorkerHooks();
+    // A command of the key table that nothing here carries out is left out
+    // of the menus rather than shown as a dead entry.
+    for (auto& [id, c] : m_commands)
+        if (!c.handler && c.action) c.action->setVisible(false);
 
     move(0, 0);
     resize(m_layout.frameWidth, m_layout.H);

@@ -16,6 +16,9 @@
 #include "remote/FtpWorker.h"
 #include "UiFixture.h"
 
+#include <QMenu>
+#include <QMenuBar>
+
 namespace {
 
 // Commands that stay disabled, each with the part of the program that is not
@@ -53,7 +56,25 @@ TEST_F(CommandRoutingTest, EveryCommandHasAHandlerOrAKnownReasonToBeDisabled) {
     }
     EXPECT_EQ(unexplained.str(), "") << "disabled without a reason";
     EXPECT_EQ(stale.str(), "") << "listed as disabled but enabled";
-    for (const auto& [id, why] : kDisabled) EXPECT_NE(frame->Action(id), nullptr) << id << ": " << why;
+    for (const auto& [id, why] : kDisabled) {
+        ASSERT_NE(frame->Action(id), nullptr) << id << ": " << why;
+        EXPECT_FALSE(frame->Action(id)->isVisible()) << id << " shows as a dead menu entry";
+    }
+    // Every entry the menu bar shows carries out its command.
+    std::ostringstream dead;
+    std::vector<QMenu*> menus;
+    for (QAction* a : frame->menuBar()->actions())
+        if (a->menu()) menus.push_back(a->menu());
+    while (!menus.empty()) {
+        QMenu* m = menus.back();
+        menus.pop_back();
+        for (QAction* a : m->actions()) {
+            if (a->menu()) menus.push_back(a->menu());
+            else if (!a->isSeparator() && a->isVisible() && !a->isEnabled())
+                dead << m->title().toStdString() << " > " << a->text().toStdString() << "\n";
+        }
+    }
+    EXPECT_EQ(dead.str(), "") << "menu entries shown disabled";
 }
 
 TEST_F(CommandRoutingTest, CrossInputOutputTextFillsTheMessageWindow) {
