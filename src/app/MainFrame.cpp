@@ -1,5 +1,6 @@
 #include "app/MainFrame.h"
 
+#include <algorithm>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -283,7 +284,9 @@ bool CMainFrame::CreateStatusControls() {
     m_timeEdit->setObjectName("2177");
     m_timeEdit->setReadOnly(true);
     if (!m_statusBar->AddIndicator(2177, 1)) return fail(2);
-    m_statusBar->SetPaneWidth(1, 55);
+    // 55 pixels, or what a long time such as "10:59:59.9+" needs in this font.
+    const int timeWidth = m_timeEdit->fontMetrics().horizontalAdvance("10:59:59.9+") + 12;
+    m_statusBar->SetPaneWidth(1, std::max(55, timeWidth));
     if (!m_statusBar->AddPaneControl(m_timeEdit, 2177, true)) return fail(3);
     m_progress = new CStatusProgressCtrl(m_statusBar);
     m_progress->setObjectName("2174");
@@ -766,7 +769,21 @@ void CMainFrame::RegisterModelessDialog(QWidget* dialog, HomeSlot slot, const bo
 
 void CMainFrame::moveEvent(QMoveEvent* event) {
     QMainWindow::moveEvent(event);
+    FitFrameOnScreen();
     FollowFrame();
+}
+
+// The window is made as tall as the screen's free area; a window manager's
+// title bar then pushes the status bar below the screen's edge. Once the
+// frame is known, the window gives up the part that does not fit.
+void CMainFrame::FitFrameOnScreen() {
+    if (!isVisible() || isMaximized() || isFullScreen()) return;
+    QScreen* s = screen();
+    if (!s) return;
+    const QRect avail = s->availableGeometry();
+    const QRect frame = frameGeometry();
+    const int over = frame.bottom() - avail.bottom();
+    if (over > 0 && height() - over >= minimumHeight()) resize(width(), height() - over);
 }
 
 void CMainFrame::FollowFrame() {

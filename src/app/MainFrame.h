@@ -124,6 +124,7 @@ public:
     void RegisterModelessDialog(QWidget* dialog, HomeSlot slot, const bool* shown);
     // Moves the registered dialogs after the frame moved.
     void FollowFrame();
+    void FitFrameOnScreen();
 
     // IAcceleratorTarget
     bool SetAcceleratorTable(const std::vector<AccelEntry>& table) override;
