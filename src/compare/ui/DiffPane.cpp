@@ -152,6 +152,8 @@ CDiffListCtrl::CDiffListCtrl(QWidget* parent) : QTableView(parent) {
     horizontalHeader()->setSectionsClickable(false);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->setStretchLastSection(false);
+    // Titles sit at the left, so "Lines" shows while its wide column is cut.
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     setIconSize(QSize(32, 16));
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int v) { emit TopRowChanged(v); });
 }
