@@ -16,6 +16,7 @@
 #include "app/CompareCommands.h"
 #include "app/TextRichEdit.h"
 #include "app/TextWindows.h"
+#include "convert/ConversionRun.h"
 #include "support/FileAccess.h"
 #include "support/RunProgram.h"
 
@@ -450,6 +451,24 @@ TEST(FaultRoundJob, AConversionJobIntoAFullDiskFailsAndKeepsTheOldOutput) {
         EXPECT_EQ(ReadFile(out), "the previous output\n") << copies;
         EXPECT_EQ(disk.Names(), std::vector<std::string>{"out.txt"}) << copies;
     }
+}
+
+TEST(FaultRoundJob, AnOutputThatIsAddedToKeepsItsEndWhenTheDiskFillsUp) {
+    TempDir tmp;
+    SmallDisk disk(tmp / "small");
+    if (!disk.mounted()) GTEST_SKIP() << "needs a tmpfs (root)";
+    const std::string out = disk.path() + "/collected.txt";
+    WriteFile(out, "the first file's text\n");
+    std::string reason;
+    // A conversion run that adds its result to an output file: the
+    // result does not fit.
+    EXPECT_FALSE(WriteFileReplacing(out, std::string(2 << 20, 'x') + "\r\n", true, reason, true));
+    EXPECT_NE(reason.find("No space left on device"), std::string::npos) << reason;
+    EXPECT_EQ(ReadFile(out), "the first file's text\n");
+    EXPECT_EQ(disk.Names(), std::vector<std::string>{"collected.txt"});
+    // What fits is added.
+    EXPECT_TRUE(WriteFileReplacing(out, "more\r\n", true, reason, true)) << reason;
+    EXPECT_EQ(ReadFile(out), "the first file's text\nmore\n");
 }
 
 // ------------------------------------------------------------------ a file nobody may read
