@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <csignal>
 #include <fstream>
-#include <set>
 #include <sys/mount.h>
 #include <sys/resource.h>
 
@@ -309,21 +308,24 @@ TEST_F(FaultRoundTest, AGetIntoAFullDiskKeepsTheOldFileAndTheNextItemStillComes)
     const std::string dir = disk.path() + "/";
     WriteFile(ServerRoot() + "/huge.bin", Bytes(3 << 20, 'h'));
     WriteFile(ServerRoot() + "/small.txt", "small on the server\n");
+    WriteFile(ServerRoot() + "/new.bin", Bytes(3 << 20, 'n'));
     WriteFile(dir + "huge.bin", "the old huge.bin\n");
     Open();
-    AddItems({Item("huge.bin", dir, true), Item("small.txt", dir)});
-    SelectRows({3, 4});
+    AddItems({Item("huge.bin", dir, true), Item("new.bin", dir, true), Item("small.txt", dir)});
+    SelectRows({3, 4, 5});
     frame->ExecuteCommand(32557);
     Finish();
     Tick();
 
-    EXPECT_TRUE(Logged("-?- Unable to write local file.")) << Log();
+    EXPECT_EQ(Count("-?- Unable to write local file."), 2) << Log();
     EXPECT_EQ(ReadFile(dir + "huge.bin"), "the old huge.bin\n");
+    // No part of the new file under its name, no temporary file left.
     EXPECT_EQ(disk.Names(), (std::vector<std::string>{"huge.bin", "small.txt"}));
     // The connection stayed in step: the next item came whole.
     EXPECT_EQ(ReadFile(dir + "small.txt"), "small on the server\n");
     EXPECT_EQ(Status(3), "failed");
-    EXPECT_EQ(Status(4), "Yes");
+    EXPECT_EQ(Status(4), "failed");
+    EXPECT_EQ(Status(5), "Yes");
     ExpectFtpSettled();
 
     // With room again the same get works.
