@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <thread>
 
 #include "FtpWindowFixture.h"
 #include "app/CompareCommands.h"
@@ -18,6 +19,7 @@
 #include "convert/ConversionRun.h"
 #include "support/FileAccess.h"
 #include "support/RunProgram.h"
+#include "support/XServer.h"
 
 namespace fs = std::filesystem;
 
@@ -598,6 +600,124 @@ TEST_F(FaultRoundTest, AFirstStartUnderARootNobodyMayWriteNamesEachFolderAndStil
     frame.reset();
     EXPECT_TRUE(Names(root).empty());
     ::chmod(root.c_str(), 0700);
+}
+
+// ------------------------------------------------------------------ the real window
+
+// Runs a command line and returns what it printed.
+std::string Shell(const std::string& line) {
+    std::string out;
+    if (FILE* f = ::popen((line + " 2>&1").c_str(), "r")) {
+        char buf[256];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+        ::pclose(f);
+    }
+    return out;
+}
+
+std::string Xdo(const std::string& args) { return Shell("/usr/bin/timeout 20 /usr/bin/xdotool " + args); }
+
+// The built program on a real X server, its work area on a full disk.
+class FaultRoundUnderX : public UiTest {
+protected:
+    void SetUp() override {
+        UiTest::SetUp();
+        std::string why;
+        if (!x.Start(why)) GTEST_SKIP() << why;
+        if (::access("/usr/bin/xdotool", X_OK) != 0) GTEST_SKIP() << "xdotool is not installed (run scripts/setup)";
+        const std::string home = tmp / "home", run = tmp / "run";
+        fs::create_directories(home);
+        fs::create_directories(run);
+        ::chmod(run.c_str(), 0700);
+        env.push_back(std::make_unique<ScopedEnv>("DISPLAY", x.Display().c_str()));
+        env.push_back(std::make_unique<ScopedEnv>("QT_QPA_PLATFORM", "xcb"));
+        env.push_back(std::make_unique<ScopedEnv>("HOME", home.c_str()));
+        env.push_back(std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", (home + "/.config").c_str()));
+        env.push_back(std::make_unique<ScopedEnv>("XDG_RUNTIME_DIR", run.c_str()));
+    }
+    void TearDown() override {
+        program.reset();
+        env.clear();
+        UiTest::TearDown();
+    }
+    // The program's message boxes (they bear its name, as its window does).
+    std::vector<std::string> Boxes(const std::string& mainWindow) {
+        std::vector<std::string> ids;
+        const std::string out = Xdo("search --onlyvisible --name '^Quorvellian$'");
+        for (size_t at = 0; at < out.size();) {
+            const size_t end = out.find('\n', at);
+            const std::string id = out.substr(at, end - at);
+            if (!id.empty() && id != mainWindow && id.find_first_not_of("0123456789") == std::string::npos)
+                ids.push_back(id);
+            at = end == std::string::npos ? out.size() : end + 1;
+        }
+        return ids;
+    }
+    // Answers every box that comes up until none has come for a while; how many.
+    int AnswerBoxes(const std::string& mainWindow) {
+        int answered = 0;
+        for (int quiet = 0; quiet < 10 && answered < 20;) {
+            const std::vector<std::string> boxes = Boxes(mainWindow);
+            if (boxes.empty()) {
+                ++quiet;
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                continue;
+            }
+            quiet = 0;
+            Xdo("windowfocus --sync " + boxes.front());
+            Xdo("key Return");
+            ++answered;
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+        return answered;
+    }
+
+    qvltest::XServer x;
+    std::vector<std::unique_ptr<ScopedEnv>> env;
+    std::unique_ptr<qvltest::Child> program;
+};
+
+TEST_F(FaultRoundUnderX, EveryFailedSaveIsABoxTheUserAnswersAndTheWindowStillCloses) {
+    SmallDisk disk(tmp / "xarea");
+    if (!disk.ok() || std::string(disk.FullText()) != "No space left on device")
+        GTEST_SKIP() << "needs a tmpfs (root)";
+    ScopedEnv area("QVL_ROOT", disk.path().c_str());
+    ASSERT_TRUE(CreateWorkAreaFolders().empty());
+    MakeSampleArea();
+    {
+        // One save by the program itself, so that every file of the area is there.
+        program = std::make_unique<qvltest::Child>(std::vector<std::string>{QVL_BINARY});
+        const std::string out = Xdo("search --sync --onlyvisible --name '^Quorvellian$'");
+        const std::string id = out.substr(0, out.find('\n'));
+        ASSERT_FALSE(id.empty());
+        Xdo("windowfocus --sync " + id);
+        Xdo("key Escape");
+        Xdo("key --clearmodifiers shift+Escape");
+        ASSERT_TRUE(qvltest::WaitFor([&] { return !program->Running(); }, 15000));
+    }
+    const auto saved = AreaFiles();
+    ASSERT_GE(saved.size(), 3u);  // the work file, the master file, the library file
+    disk.Fill();
+
+    program = std::make_unique<qvltest::Child>(std::vector<std::string>{QVL_BINARY});
+    const std::string out = Xdo("search --sync --onlyvisible --name '^Quorvellian$'");
+    const std::string id = out.substr(0, out.find('\n'));
+    ASSERT_FALSE(id.empty()) << "the main window did not appear";
+    Xdo("windowfocus --sync " + id);
+    Xdo("key Escape");
+    Xdo("key --clearmodifiers ctrl+s");
+    // Each file that could not be written is said in its own box.
+    EXPECT_GE(AnswerBoxes(id), 4);
+    EXPECT_TRUE(program->Running());
+    EXPECT_EQ(AreaFiles(), saved);
+
+    // Closing tries once more, says so, and ends.
+    Xdo("windowfocus --sync " + id);
+    Xdo("key --clearmodifiers shift+Escape");
+    EXPECT_GE(AnswerBoxes(id), 1);
+    EXPECT_TRUE(qvltest::WaitFor([&] { return !program->Running(); }, 15000));
+    EXPECT_EQ(AreaFiles(), saved);
 }
 
 }  // namespace
