@@ -360,6 +360,12 @@ TEST_F(FaultRoundTest, SaveTextIntoAFullDiskSaysSoAndKeepsThePreviousFile) {
     ASSERT_TRUE(Said("Failed to write: " + target)) << ::testing::PrintToString(prompter.Messages());
     EXPECT_EQ(ReadFile(target), "the previous text\n");
     EXPECT_EQ(disk.Names(), std::vector<std::string>{"kept.log"});
+    // Nor does a new name appear.
+    prompter.entries.clear();
+    prompter.texts = {disk.path() + "/new.log"};
+    frame->ExecuteCommand(32649);
+    EXPECT_TRUE(Said("Failed to write: " + disk.path() + "/new.log"));
+    EXPECT_EQ(disk.Names(), std::vector<std::string>{"kept.log"});
 
     disk.Free();
     prompter.entries.clear();
@@ -480,7 +486,7 @@ TEST(FaultRoundJob, AnOutputThatIsAddedToKeepsItsEndWhenTheDiskFillsUp) {
 
 // ------------------------------------------------------------------ a file nobody may read
 
-TEST_F(FaultRoundTest, AnUnreadableFileIsNamedInAPutADiffAndADropAndTheRestGoesOn) {
+TEST_F(FaultRoundTest, AFileNobodyMayTouchIsNamedInAPutAGetADiffAndADropAndTheRestGoesOn) {
     MakeFtpArea();
     Open();
     ScopedFilePermissionsApply asUser;
@@ -500,6 +506,19 @@ TEST_F(FaultRoundTest, AnUnreadableFileIsNamedInAPutADiffAndADropAndTheRestGoesO
     EXPECT_EQ(Status(2), "failed");
     EXPECT_FALSE(fs::exists(ServerRoot() + "/notes.txt"));
     ExpectFtpSettled();
+
+    // F4 does not replace a file its user may not touch.
+    WriteFile(ServerRoot() + "/notes.txt", "notes on the server\n");
+    SelectRows({2});
+    frame->ExecuteCommand(32557);
+    Finish();
+    Tick();
+    EXPECT_TRUE(Logged("-?- Unable to open local file for writing. " + locked +
+                       " is read-only; it is not replaced."))
+        << Log();
+    EXPECT_EQ(Status(2), "failed");
+    EXPECT_EQ(Names(Local()), (std::vector<std::string>{"my file.txt", "notes.txt", "other.txt", "pic.bin"}));
+    fs::remove(ServerRoot() + "/notes.txt");
 
     // A diff of it with a readable file.
     frame->Data().SetSelection(0, 0, 0, {0, 2});
