@@ -303,9 +303,18 @@ bool WriteFileReplacing(const std::string& target, const std::string& bytes, boo
             reason = SystemErrorText(errno);
             return false;
         }
+        // What the file held before: a text that does not fit is taken off
+        // again, so the file never ends in half of it.
+        struct stat before {};
+        const bool sized = ::fstat(fd, &before) == 0;
         bool ok = WriteAll(fd, bytes, stripCr);
-        if (::close(fd) != 0) ok = false;
-        if (!ok) reason = SystemErrorText(errno);
+        int err = ok ? 0 : errno;
+        if (!ok && sized) (void)::ftruncate(fd, before.st_size);
+        if (::close(fd) != 0 && ok) {
+            ok = false;
+            err = errno;
+        }
+        if (!ok) reason = SystemErrorText(err);
         return ok;
     }
     // Devices, pipes, sockets and read-only files are refused there; a

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "compare/TextAccess.h"
 #include "model/Globals.h"
@@ -140,6 +141,9 @@ std::string DumpTextBufferToDisk(bool interactive, std::time_t now) {
         const std::string path = folder + "Text-" + Numbered("%03d", static_cast<int>(i) + 1) + ".txt";
         if (!SaveFileAtomic(path, text, error, 0600)) {
             WriteTrace("-?- " + path + ": " + error);
+            // A folder that got none of the texts is not left behind as if
+            // it held a saved buffer.
+            if (i == 0) ::rmdir(folder.c_str());
             Prompter().Message("Failed to write...", MsgIcon::Stop);
             return std::string();
         }

@@ -138,8 +138,18 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
                              " is skipped.");
             continue;
         }
+        // The item's progress line: its number, name and remote folder.
+        auto itemLine = [&] {
+            std::string l = (toRemote ? "->" : "<-") + FormatItemNumber(i + 1, count) + " " +
+                            item.FileName;
+            std::string shownDir = item.RemoteDir;
+            if (GetFtpAccount().m_strHostType != "UNIX") shownDir = ToLowerAscii(shownDir);
+            return PadRight(l, width + 13) + shownDir;
+        };
         std::string host = item.RemHost, user = item.RemUser;
         if (!ConnectHost(data, host, user, true)) {
+            // Which item the failed login stopped.
+            WriteTraceString(itemLine());
             WriteTraceString("-?- Login failed.");
             failedHosts.push_back(CHost(item.RemHost, item.RemUser));
             continue;
@@ -168,11 +178,7 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
 
         const std::string remotePath = item.RemoteDir + item.FileName;
         const std::string localPath = item.LocalDir + item.FileName;
-        std::string line = (toRemote ? "->" : "<-") + FormatItemNumber(i + 1, count) + " " +
-                           item.FileName;
-        std::string shownDir = item.RemoteDir;
-        if (GetFtpAccount().m_strHostType != "UNIX") shownDir = ToLowerAscii(shownDir);
-        line = PadRight(line, width + 13) + shownDir;
+        const std::string line = itemLine();
 
         bool switched = false;  // the type commands ran on this connection
         bool announced = false;
@@ -224,6 +230,9 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
             }
             BeepTransferDone();
         } catch (const CFtpClient::FTPException& e) {
+            // A failure before the item's own line (say the connection was
+            // lost at the type command) still shows which item it was.
+            if (!announced) WriteTraceString(line);
             LogFtpFailure(e, "", true);
         }
     }

@@ -1,0 +1,742 @@
+// The running window against things going wrong around it: the FTP server
+// dying in the middle of a basket, a full local disk, a local file nobody may
+// read and a work area that cannot be written. Each time the user is told,
+// nothing local is lost or left half-written, and the window goes on working.
+#include <QProgressBar>
+#include <QTest>
+
+#include <algorithm>
+#include <csignal>
+#include <fstream>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <thread>
+
+#include "FtpWindowFixture.h"
+#include "app/CompareCommands.h"
+#include "app/TextRichEdit.h"
+#include "app/TextWindows.h"
+#include "convert/ConversionRun.h"
+#include "support/FileAccess.h"
+#include "support/RunProgram.h"
+#include "support/XServer.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The names in a folder (no dot entries), sorted.
+std::vector<std::string> Names(const std::string& dir) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(dir, ec)) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string Bytes(size_t size, char seed) {
+    std::string s(size, '\0');
+    for (size_t i = 0; i < size; ++i) s[i] = static_cast<char>(seed + (i * 7 + i / 4096) % 61);
+    return s;
+}
+
+// pyftpdlib whose data connections move at most `rate` bytes a second, so
+// that a test can stop it in the middle of a file.
+class ThrottledFtpServer : public qvltest::LoopbackServer {
+public:
+    ThrottledFtpServer(const std::string& root, int rate) {
+        if (!qvltest::HavePyFtpdLib()) {
+            m_why = "python3-pyftpdlib is not installed (run scripts/setup)";
+            return;
+        }
+        static const char* const script =
+            "import sys\n"
+            "from pyftpdlib.authorizers import DummyAuthorizer\n"
+            "from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler\n"
+            "from pyftpdlib.servers import FTPServer\n"
+            "port, root, user, pw, low, rate = sys.argv[1:7]\n"
+            "a = DummyAuthorizer()\n"
+            "a.add_user(user, pw, root, perm='elradfmwMT')\n"
+            "ThrottledDTPHandler.read_limit = int(rate)\n"
+            "ThrottledDTPHandler.write_limit = int(rate)\n"
+            "FTPHandler.authorizer = a\n"
+            "FTPHandler.dtp_handler = ThrottledDTPHandler\n"
+            "FTPHandler.passive_ports = range(int(low), int(low) + 20)\n"
+            "FTPServer(('127.0.0.1', int(port)), FTPHandler).serve_forever()\n";
+        Launch(
+            [&](int port) {
+                return std::vector<std::string>{"/usr/bin/python3", "-c", script,
+                                                std::to_string(port), root, qvltest::kUser,
+                                                qvltest::kPassword,
+                                                std::to_string(qvltest::FreePort()),
+                                                std::to_string(rate)};
+            },
+            qvltest::AnswersFtp, 5000, "throttled pyftpdlib");
+    }
+    // Ends the server process at once, whatever it is doing.
+    void Kill() { StopServer(); }
+};
+
+// A local disk of one megabyte: a tmpfs mounted for the test where the test
+// may mount one, else a limit on the size of the files this process writes.
+// Fill() leaves no room at all; Free() gives the room back.
+class SmallDisk {
+public:
+    explicit SmallDisk(const std::string& path) : m_path(path) {
+        fs::create_directories(path);
+        if (::mount("tmpfs", path.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=1m,mode=0755") == 0) {
+            m_mounted = true;
+            return;
+        }
+        // No mount here: files written by this process stop growing at one
+        // megabyte (the write fails with EFBIG instead of a signal).
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &m_oldLimit);
+        m_limited = SetLimit(1 << 20);
+    }
+    ~SmallDisk() {
+        Free();
+        if (m_mounted) ::umount2(m_path.c_str(), MNT_DETACH);
+        if (m_limited) {
+            ::setrlimit(RLIMIT_FSIZE, &m_oldLimit);
+            std::signal(SIGXFSZ, m_oldHandler);
+        }
+    }
+    bool ok() const { return m_mounted || m_limited; }
+    // How the system says that a write did not fit.
+    const char* FullText() const { return m_mounted ? "No space left on device" : "File too large"; }
+    const std::string& path() const { return m_path; }
+
+    void Fill() {
+        if (m_limited) {
+            SetLimit(0);
+            return;
+        }
+        std::ofstream f(m_path + "/.filler", std::ios::binary);
+        const std::string block(4096, 'f');
+        while (f.write(block.data(), block.size())) {}
+        // A full disk refuses a file's first byte, but a tmpfs still has
+        // room for a new (empty) name: leave that as it is.
+    }
+    void Free() {
+        if (m_limited) {
+            SetLimit(1 << 20);
+            return;
+        }
+        std::error_code ec;
+        fs::remove(m_path + "/.filler", ec);
+    }
+    // The names in the folder besides the filler.
+    std::vector<std::string> Names() const {
+        std::vector<std::string> n = ::Names(m_path);
+        n.erase(std::remove(n.begin(), n.end(), ".filler"), n.end());
+        return n;
+    }
+
+private:
+    static bool SetLimit(rlim_t size) {
+        rlimit l{};
+        ::getrlimit(RLIMIT_FSIZE, &l);
+        l.rlim_cur = std::min(size, l.rlim_max);
+        return ::setrlimit(RLIMIT_FSIZE, &l) == 0;
+    }
+    std::string m_path;
+    bool m_mounted = false;
+    bool m_limited = false;
+    rlimit m_oldLimit{};
+    void (*m_oldHandler)(int) = SIG_DFL;
+};
+
+class FaultRoundTest : public FtpWindowTest {
+protected:
+    void TearDown() override {
+        if (frame) frame->close();
+        JoinFtpWorker(10000);
+        frame.reset();
+        throttled.reset();
+        g_TextBuffer.clear();
+        FtpWindowTest::TearDown();
+    }
+
+    // Replaces the fixture's server by a throttled one on the same folder.
+    void UseThrottledServer(int rate) {
+        server.reset();
+        throttled = std::make_unique<ThrottledFtpServer>(ServerRoot(), rate);
+        ASSERT_TRUE(throttled->ok()) << throttled->why();
+        port.reset();  // the old one puts back what it found: first
+        port = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(throttled->port()).c_str());
+    }
+    // A fresh, unthrottled server on the same folder (after the old one died).
+    void RestartServer() {
+        throttled.reset();
+        server = std::make_unique<qvltest::PyFtpServer>(ServerRoot());
+        ASSERT_TRUE(server->ok()) << server->why();
+        port.reset();
+        port = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(server->port()).c_str());
+    }
+
+    // Appends items to the current basket "One" and shows them.
+    void AddItems(const std::vector<CFileItem>& items) {
+        CProgramData& d = frame->Data();
+        for (const CFileItem& it : items) {
+            CFileItem copy = it;
+            copy.RefreshLocalTime();
+            d.InsertFileItems(0, 0, 0, d.GetFileItemCount(0, 0, 0), copy);
+        }
+        frame->Presenter().ShowSession(0, 0, 0);
+    }
+    std::vector<int> AllRows() {
+        std::vector<int> rows;
+        for (int r = 0; r < frame->FileList()->topLevelItemCount(); ++r) rows.push_back(r);
+        return rows;
+    }
+    // The worker's end, as the window shows it: FTP idle, the stop command
+    // marked idle again and the progress bar back at its start.
+    void ExpectFtpSettled() {
+        EXPECT_TRUE(g_bFtpIdle);
+        EXPECT_FALSE(g_bFtpBreak);
+        EXPECT_EQ(g_nProgressPos, 0);
+        QTest::qWait(250);  // the bar follows the worker's count every 100 ms
+        auto* bar = frame->findChild<QProgressBar*>("2174");
+        ASSERT_NE(bar, nullptr);
+        EXPECT_EQ(bar->value(), 0);
+        EXPECT_TRUE(frame->Action(32567)->isChecked());
+    }
+    std::string Status(int row) { return frame->Data().GetFileItem(0, 0, 0, row).IsFTPed; }
+    bool Logged(const std::string& part) { return Log().find(part) != std::string::npos; }
+    bool Said(const std::string& part) {
+        for (const std::string& m : prompter.Messages())
+            if (m.find(part) != std::string::npos) return true;
+        return false;
+    }
+
+    std::unique_ptr<ThrottledFtpServer> throttled;
+};
+
+// ------------------------------------------------------------------ the server dies
+
+TEST_F(FaultRoundTest, TheServerDyingInABasketPutFailsWhatIsLeftAndTheNextPutWorks) {
+    MakeFtpArea();
+    UseThrottledServer(512 * 1024);
+    Open();
+    std::vector<CFileItem> big;
+    std::map<std::string, std::string> local;
+    for (int i = 1; i <= 4; ++i) {
+        const std::string name = "big" + std::to_string(i) + ".bin";
+        local[name] = Bytes(3 << 20, char('a' + i));
+        WriteFile(Local() + name, local[name]);
+        big.push_back(Item(name, Local(), true));
+    }
+    AddItems(big);
+    const std::vector<std::string> before = Names(Local());
+    SelectRows(AllRows());
+    frame->ExecuteCommand(32564);  // F5
+    ASSERT_TRUE(qvltest::WaitFor([&] { return fs::exists(ServerRoot() + "/big1.bin"); }, 10000)) << Log();
+    throttled->Kill();
+    Finish();
+    Tick();
+
+    ExpectFtpSettled();
+    EXPECT_TRUE(Logged("-?- ")) << Log();
+    EXPECT_EQ(Count("--- FTP "), 1) << Log();
+    // Every item that failed is named, whatever step it failed at.
+    for (int i = 1; i <= 4; ++i) EXPECT_GE(Count("big" + std::to_string(i) + ".bin"), 1) << Log();
+    // The three small files went before the server died; the big ones failed.
+    for (int r = 0; r < 3; ++r) EXPECT_EQ(Status(r), "Yes") << r;
+    for (int r = 3; r < 7; ++r) EXPECT_EQ(Status(r), "failed") << r;
+    // Nothing local changed.
+    EXPECT_EQ(Names(Local()), before);
+    for (const auto& [name, bytes] : local) EXPECT_TRUE(ReadFile(Local() + name) == bytes) << name;
+
+    // A new server: the window sends again.
+    RestartServer();
+    SelectRows({3});
+    frame->ExecuteCommand(32564);
+    Finish();
+    Tick();
+    EXPECT_EQ(Status(3), "Yes") << Log();
+    EXPECT_TRUE(ReadFile(ServerRoot() + "/big1.bin") == local["big1.bin"]);
+    ExpectFtpSettled();
+}
+
+TEST_F(FaultRoundTest, TheServerDyingInABasketGetLeavesEveryLocalFileAsItWas) {
+    MakeFtpArea();
+    std::vector<CFileItem> big;
+    std::map<std::string, std::string> remote;
+    for (int i = 1; i <= 3; ++i) {
+        const std::string name = "big" + std::to_string(i) + ".bin";
+        remote[name] = Bytes(3 << 20, char('k' + i));
+        WriteFile(ServerRoot() + "/" + name, remote[name]);
+        WriteFile(Local() + name, "the local copy of " + name + "\n");
+        big.push_back(Item(name, Local(), true));
+    }
+    UseThrottledServer(512 * 1024);
+    Open();
+    AddItems(big);
+    const std::vector<std::string> before = Names(Local());
+    SelectRows({3, 4, 5});
+    frame->ExecuteCommand(32557);  // F4
+    // The first download is under way once its temporary file is there.
+    ASSERT_TRUE(qvltest::WaitFor([&] { return Names(Local()).size() > before.size(); }, 10000)) << Log();
+    throttled->Kill();
+    Finish();
+    Tick();
+
+    ExpectFtpSettled();
+    EXPECT_TRUE(Logged("-?- ")) << Log();
+    // No temporary file stays, and no name holds part of a download.
+    EXPECT_EQ(Names(Local()), before);
+    for (int i = 1; i <= 3; ++i) {
+        const std::string name = "big" + std::to_string(i) + ".bin";
+        EXPECT_TRUE(ReadFile(Local() + name) == "the local copy of " + name + "\n") << name;
+        EXPECT_EQ(Status(2 + i), "failed") << name;
+    }
+
+    RestartServer();
+    SelectRows({3});
+    frame->ExecuteCommand(32557);
+    Finish();
+    Tick();
+    EXPECT_EQ(Status(3), "Yes") << Log();
+    EXPECT_TRUE(ReadFile(Local() + "big1.bin") == remote["big1.bin"]);
+    EXPECT_EQ(Names(Local()), before);
+}
+
+// ------------------------------------------------------------------ a full disk
+
+TEST_F(FaultRoundTest, AGetIntoAFullDiskKeepsTheOldFileAndTheNextItemStillComes) {
+    MakeFtpArea();
+    WriteFile(ServerRoot() + "/huge.bin", Bytes(3 << 20, 'h'));
+    WriteFile(ServerRoot() + "/small.txt", "small on the server\n");
+    WriteFile(ServerRoot() + "/new.bin", Bytes(3 << 20, 'n'));
+    SmallDisk disk(tmp / "small");
+    if (!disk.ok()) GTEST_SKIP() << "neither a tmpfs nor a file-size limit can be had here";
+    const std::string dir = disk.path() + "/";
+    WriteFile(dir + "huge.bin", "the old huge.bin\n");
+    Open();
+    AddItems({Item("huge.bin", dir, true), Item("new.bin", dir, true), Item("small.txt", dir)});
+    SelectRows({3, 4, 5});
+    frame->ExecuteCommand(32557);
+    Finish();
+    Tick();
+
+    EXPECT_EQ(Count("-?- Unable to write local file."), 2) << Log();
+    EXPECT_TRUE(ReadFile(dir + "huge.bin") == "the old huge.bin\n");
+    // No part of the new file under its name, no temporary file left.
+    EXPECT_EQ(disk.Names(), (std::vector<std::string>{"huge.bin", "small.txt"}));
+    // The connection stayed in step: the next item came whole.
+    EXPECT_TRUE(ReadFile(dir + "small.txt") == "small on the server\n");
+    EXPECT_EQ(Status(3), "failed");
+    EXPECT_EQ(Status(4), "failed");
+    EXPECT_EQ(Status(5), "Yes");
+    ExpectFtpSettled();
+
+    // With room again the same get works.
+    WriteFile(ServerRoot() + "/huge.bin", Bytes(200 << 10, 'h'));
+    SelectRows({3});
+    frame->ExecuteCommand(32557);
+    Finish();
+    Tick();
+    EXPECT_EQ(Status(3), "Yes") << Log();
+    EXPECT_TRUE(ReadFile(dir + "huge.bin") == Bytes(200 << 10, 'h'));
+}
+
+TEST_F(FaultRoundTest, SaveTextIntoAFullDiskSaysSoAndKeepsThePreviousFile) {
+    SmallDisk disk(tmp / "small");
+    if (!disk.ok()) GTEST_SKIP() << "neither a tmpfs nor a file-size limit can be had here";
+    MakeFtpArea();
+    Open();
+    const std::string target = disk.path() + "/kept.log";
+    WriteFile(target, "the previous text\n");
+    disk.Fill();
+    g_nActiveTextWindow = 3;
+    CMainPresenter::LogMessage("a line the user wants to keep");
+    frame->Data().SetSelection(0, 0, 0, {});
+    prompter.entries.clear();
+    prompter.texts = {target};
+    prompter.answers = {Answer::Yes};
+    frame->ExecuteCommand(32649);  // Save text
+
+    ASSERT_TRUE(Said("Failed to write: " + target)) << ::testing::PrintToString(prompter.Messages());
+    EXPECT_EQ(ReadFile(target), "the previous text\n");
+    EXPECT_EQ(disk.Names(), std::vector<std::string>{"kept.log"});
+    // Nor does a new name appear.
+    prompter.entries.clear();
+    prompter.texts = {disk.path() + "/new.log"};
+    frame->ExecuteCommand(32649);
+    EXPECT_TRUE(Said("Failed to write: " + disk.path() + "/new.log"));
+    EXPECT_EQ(disk.Names(), std::vector<std::string>{"kept.log"});
+
+    disk.Free();
+    prompter.entries.clear();
+    prompter.texts = {target};
+    prompter.answers = {Answer::Yes};
+    frame->ExecuteCommand(32649);
+    EXPECT_TRUE(prompter.Messages().empty()) << prompter.Messages().front();
+    EXPECT_NE(ReadFile(target).find("a line the user wants to keep"), std::string::npos);
+    EXPECT_EQ(disk.Names(), std::vector<std::string>{"kept.log"});
+}
+
+// The work area's own files, by name, with their bytes.
+std::map<std::string, std::string> AreaFiles() {
+    std::map<std::string, std::string> files;
+    for (const std::string& dir : {g_strSessionInfoDir, g_strSessionBackUpDir, g_strLibraryInfoDir})
+        for (const std::string& n : Names(dir))
+            if (fs::is_regular_file(dir + n)) files[dir + n] = ReadFile(dir + n);
+    return files;
+}
+
+TEST_F(FaultRoundTest, AFullDiskUnderTheWorkAreaKeepsItsFilesThroughSaveAutosaveAndClosing) {
+    SmallDisk disk(tmp / "smallarea");
+    if (!disk.ok()) GTEST_SKIP() << "neither a tmpfs nor a file-size limit can be had here";
+    ScopedEnv area("QVL_ROOT", disk.path().c_str());
+    ASSERT_TRUE(CreateWorkAreaFolders().empty());
+    MakeFtpArea();
+    Open();
+    frame->ExecuteCommand(32580);  // a first good save fills the backup folder too
+    const auto saved = AreaFiles();
+    ASSERT_EQ(saved.size(), 4u);  // the work file and master file twice, the library file
+    // A change the next saves cannot keep.
+    frame->Data().InsertBasket("Three", 0, 0, 2);
+
+    disk.Fill();
+    prompter.entries.clear();
+    frame->ExecuteCommand(32580);  // Ctrl+S
+    EXPECT_TRUE(Said("Failed to save the master data file")) << ::testing::PrintToString(prompter.Messages());
+    EXPECT_TRUE(Logged("-?- Saving user-information failed.")) << Log();
+    EXPECT_EQ(AreaFiles(), saved);
+
+    prompter.entries.clear();
+    Tick(600);  // the autosave
+    EXPECT_TRUE(Said("Failed to save the master data file"));
+    EXPECT_EQ(AreaFiles(), saved);
+    // A following command works.
+    SelectRows({2});
+    frame->ExecuteCommand(32564);
+    Finish();
+    EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes\n");
+
+    // Closing also writes the text buffer out: it cannot either.
+    g_TextBuffer = {"a text in the buffer\r\n"};
+    prompter.entries.clear();
+    frame->close();
+    EXPECT_TRUE(Said("Failed to save the master data file"));
+    EXPECT_TRUE(Said("Failed to write..."));
+    frame.reset();
+    g_TextBuffer.clear();
+    EXPECT_EQ(AreaFiles(), saved);
+    EXPECT_TRUE(Names(g_strBufferTextDir).empty()) << Names(g_strBufferTextDir).front();
+
+    // The next start finds the work area as it was last saved.
+    disk.Free();
+    Open();
+    EXPECT_EQ(frame->FileList()->topLevelItemCount(), 3);
+    EXPECT_EQ(frame->Data().GetBasketCount(0, 0), 2);
+    frame->close();
+    frame.reset();
+}
+
+TEST(FaultRoundJob, AConversionJobIntoAFullDiskFailsAndKeepsTheOldOutput) {
+    TempDir tmp;
+    std::string block = ReadFile(std::string(QVL_TEST_DATA) + "/convert/sample_library_block.txt");
+    block.replace(block.find("x\n---x---\n"), 10, "cat\ndog\n");
+    const std::string libfile = tmp / "lib.txt";
+    WriteFile(libfile, "~*~ Library option: Version=1.0.735.0, WorkMode=0, FR_LibIndex=0, \n" + block);
+    std::string text;
+    for (int i = 0; i < 120000; ++i) text += "a cat and line " + std::to_string(i) + "\n";
+    // One file converted whole, one large enough to go in parts.
+    for (int copies : {1, 3}) {
+        std::string all;
+        for (int c = 0; c < copies; ++c) all += text;
+        WriteFile(tmp / ("in" + std::to_string(copies) + ".txt"), all);
+    }
+    SmallDisk disk(tmp / "small");
+    if (!disk.ok()) GTEST_SKIP() << "neither a tmpfs nor a file-size limit can be had here";
+    for (int copies : {1, 3}) {
+        const std::string in = tmp / ("in" + std::to_string(copies) + ".txt");
+        const std::string out = disk.path() + "/out.txt";
+        WriteFile(out, "the previous output\n");
+        JobRun r = RunJob({"-input=" + in + ",", "-output=" + out + ",", "-libfile=" + libfile + ",",
+                           "-default=y"},
+                          tmp / "root", tmp / "stderr.txt", tmp.path());
+        EXPECT_NE(r.exitCode, 0) << copies;
+        EXPECT_NE((r.err + r.log).find(disk.FullText()), std::string::npos) << r.err << r.log;
+        EXPECT_TRUE(ReadFile(out) == "the previous output\n") << copies;
+        EXPECT_EQ(disk.Names(), std::vector<std::string>{"out.txt"}) << copies;
+    }
+}
+
+TEST(FaultRoundJob, AnOutputThatIsAddedToKeepsItsEndWhenTheDiskFillsUp) {
+    TempDir tmp;
+    SmallDisk disk(tmp / "small");
+    if (!disk.ok()) GTEST_SKIP() << "neither a tmpfs nor a file-size limit can be had here";
+    const std::string out = disk.path() + "/collected.txt";
+    WriteFile(out, "the first file's text\n");
+    std::string reason;
+    // A conversion run that adds its result to an output file: the
+    // result does not fit.
+    EXPECT_FALSE(WriteFileReplacing(out, std::string(2 << 20, 'x') + "\r\n", true, reason, true));
+    EXPECT_NE(reason.find(disk.FullText()), std::string::npos) << reason;
+    EXPECT_TRUE(ReadFile(out) == "the first file's text\n");
+    EXPECT_EQ(disk.Names(), std::vector<std::string>{"collected.txt"});
+    // What fits is added.
+    EXPECT_TRUE(WriteFileReplacing(out, "more\r\n", true, reason, true)) << reason;
+    EXPECT_EQ(ReadFile(out), "the first file's text\nmore\n");
+}
+
+// ------------------------------------------------------------------ a file nobody may read
+
+TEST_F(FaultRoundTest, AFileNobodyMayTouchIsNamedInAPutAGetADiffAndADropAndTheRestGoesOn) {
+    MakeFtpArea();
+    Open();
+    ScopedFilePermissionsApply asUser;
+    ASSERT_TRUE(asUser.ok());
+    const std::string locked = Local() + "notes.txt";
+    ASSERT_EQ(::chmod(locked.c_str(), 0), 0);
+
+    // F5: the other two go, the unreadable one fails without an empty copy
+    // on the server.
+    SelectRows({0, 1, 2});
+    frame->ExecuteCommand(32564);
+    Finish();
+    Tick();
+    EXPECT_TRUE(Logged("-?- Unable to open local file for reading!")) << Log();
+    EXPECT_EQ(Status(0), "Yes");
+    EXPECT_EQ(Status(1), "Yes");
+    EXPECT_EQ(Status(2), "failed");
+    EXPECT_FALSE(fs::exists(ServerRoot() + "/notes.txt"));
+    ExpectFtpSettled();
+
+    // F4 does not replace a file its user may not touch.
+    WriteFile(ServerRoot() + "/notes.txt", "notes on the server\n");
+    SelectRows({2});
+    frame->ExecuteCommand(32557);
+    Finish();
+    Tick();
+    EXPECT_TRUE(Logged("-?- Unable to open local file for writing. " + locked +
+                       " is read-only; it is not replaced."))
+        << Log();
+    EXPECT_EQ(Status(2), "failed");
+    EXPECT_EQ(Names(Local()), (std::vector<std::string>{"my file.txt", "notes.txt", "other.txt", "pic.bin"}));
+    fs::remove(ServerRoot() + "/notes.txt");
+
+    // A diff of it with a readable file.
+    frame->Data().SetSelection(0, 0, 0, {0, 2});
+    prompter.entries.clear();
+    frame->ExecuteCommand(32548);
+    EXPECT_TRUE(Said("Failed to read the file: " + locked)) << ::testing::PrintToString(prompter.Messages());
+
+    // Dropped on the Input window: its text stays, the log says why.
+    frame->ExecuteCommand(32642);  // the WorkPad with the Input window
+    ASSERT_NE(g_pInputWindow, nullptr);
+    g_pInputWindow->SetWindowTextFromString("text before the drop");
+    EXPECT_FALSE(g_pInputWindow->LoadDroppedFiles({locked}));
+    EXPECT_EQ(g_pInputWindow->GetText(), "text before the drop");
+    EXPECT_TRUE(Logged("Permission denied (" + locked + ")")) << Log();
+
+    // The file itself is untouched; readable again, all three work.
+    ASSERT_EQ(::chmod(locked.c_str(), 0644), 0);
+    EXPECT_EQ(ReadFile(locked), "notes\n");
+    EXPECT_TRUE(g_pInputWindow->LoadDroppedFiles({locked}));
+    EXPECT_EQ(g_pInputWindow->GetText(), "notes\r\n");
+    prompter.entries.clear();
+    frame->ExecuteCommand(32548);
+    EXPECT_TRUE(prompter.Messages().empty()) << prompter.Messages().front();
+    SelectRows({2});
+    frame->ExecuteCommand(32564);
+    Finish();
+    EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes\n");
+}
+
+// ------------------------------------------------------------------ a read-only work area
+
+TEST_F(FaultRoundTest, AReadOnlyWorkAreaStartsSaysWhySavesFailAndLosesNothing) {
+    MakeFtpArea();
+    {
+        // One good run first, so that every file of the area is there.
+        Open();
+        frame->ExecuteCommand(32580);
+        frame->close();
+        frame.reset();
+    }
+    const auto saved = AreaFiles();
+    ScopedFilePermissionsApply asUser;
+    ASSERT_TRUE(asUser.ok());
+    for (const std::string& dir : {g_strSessionInfoDir, g_strSessionBackUpDir, g_strLibraryInfoDir})
+        ASSERT_EQ(::chmod(dir.c_str(), 0500), 0);
+
+    prompter.entries.clear();
+    Open();  // start-up reads the area as it is
+    EXPECT_EQ(frame->FileList()->topLevelItemCount(), 3);
+    EXPECT_TRUE(prompter.Messages().empty()) << prompter.Messages().front();
+
+    frame->Data().InsertBasket("Three", 0, 0, 2);
+    frame->ExecuteCommand(32580);
+    EXPECT_TRUE(Said("Failed to save the master data file")) << ::testing::PrintToString(prompter.Messages());
+    EXPECT_TRUE(Logged("Permission denied")) << Log();
+    EXPECT_TRUE(Logged("-?- Saving user-information failed.")) << Log();
+    EXPECT_EQ(AreaFiles(), saved);
+
+    prompter.entries.clear();
+    Tick(600);
+    EXPECT_TRUE(Said("Failed to save the master data file"));
+    EXPECT_EQ(AreaFiles(), saved);
+
+    SelectRows({0});
+    frame->ExecuteCommand(32564);
+    Finish();
+    EXPECT_TRUE(fs::exists(ServerRoot() + "/my file.txt"));
+
+    prompter.entries.clear();
+    frame->close();
+    EXPECT_TRUE(Said("Failed to save the master data file"));
+    frame.reset();
+    EXPECT_EQ(AreaFiles(), saved);
+
+    for (const std::string& dir : {g_strSessionInfoDir, g_strSessionBackUpDir, g_strLibraryInfoDir})
+        ::chmod(dir.c_str(), 0700);
+}
+
+TEST_F(FaultRoundTest, AFirstStartUnderARootNobodyMayWriteNamesEachFolderAndStillOpens) {
+    const std::string root = tmp / "locked";
+    fs::create_directories(root);
+    ScopedEnv area("QVL_ROOT", root.c_str());
+    ScopedFilePermissionsApply asUser;
+    ASSERT_TRUE(asUser.ok());
+    ASSERT_EQ(::chmod(root.c_str(), 0500), 0);
+    prompter.entries.clear();
+    EXPECT_EQ(CreateWorkAreaFolders(), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+    std::vector<std::string> expected;
+    for (int i = 1; i <= 10; ++i) expected.push_back("Failed ..." + std::to_string(i) + "...");
+    EXPECT_EQ(prompter.Messages(), expected);
+
+    Open();
+    prompter.entries.clear();
+    frame->ExecuteCommand(32580);
+    EXPECT_TRUE(Said("Failed to save the master data file")) << ::testing::PrintToString(prompter.Messages());
+    EXPECT_TRUE(Logged("-?- Saving user-information failed.")) << Log();
+    frame->close();
+    frame.reset();
+    EXPECT_TRUE(Names(root).empty());
+    ::chmod(root.c_str(), 0700);
+}
+
+// ------------------------------------------------------------------ the real window
+
+// Runs a command line and returns what it printed.
+std::string Shell(const std::string& line) {
+    std::string out;
+    if (FILE* f = ::popen((line + " 2>&1").c_str(), "r")) {
+        char buf[256];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+        ::pclose(f);
+    }
+    return out;
+}
+
+std::string Xdo(const std::string& args) { return Shell("/usr/bin/timeout 20 /usr/bin/xdotool " + args); }
+
+// The built program on a real X server, its work area on a full disk.
+class FaultRoundUnderX : public UiTest {
+protected:
+    void SetUp() override {
+        UiTest::SetUp();
+        std::string why;
+        if (!x.Start(why)) GTEST_SKIP() << why;
+        if (::access("/usr/bin/xdotool", X_OK) != 0) GTEST_SKIP() << "xdotool is not installed (run scripts/setup)";
+        const std::string home = tmp / "home", run = tmp / "run";
+        fs::create_directories(home);
+        fs::create_directories(run);
+        ::chmod(run.c_str(), 0700);
+        env.push_back(std::make_unique<ScopedEnv>("DISPLAY", x.Display().c_str()));
+        env.push_back(std::make_unique<ScopedEnv>("QT_QPA_PLATFORM", "xcb"));
+        env.push_back(std::make_unique<ScopedEnv>("HOME", home.c_str()));
+        env.push_back(std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", (home + "/.config").c_str()));
+        env.push_back(std::make_unique<ScopedEnv>("XDG_RUNTIME_DIR", run.c_str()));
+    }
+    void TearDown() override {
+        program.reset();
+        env.clear();
+        UiTest::TearDown();
+    }
+    // The program's message boxes (they bear its name, as its window does).
+    std::vector<std::string> Boxes(const std::string& mainWindow) {
+        std::vector<std::string> ids;
+        const std::string out = Xdo("search --onlyvisible --name '^Quorvellian$'");
+        for (size_t at = 0; at < out.size();) {
+            const size_t end = out.find('\n', at);
+            const std::string id = out.substr(at, end - at);
+            if (!id.empty() && id != mainWindow && id.find_first_not_of("0123456789") == std::string::npos)
+                ids.push_back(id);
+            at = end == std::string::npos ? out.size() : end + 1;
+        }
+        return ids;
+    }
+    // Answers every box that comes up until none has come for a while; how many.
+    int AnswerBoxes(const std::string& mainWindow) {
+        int answered = 0;
+        for (int quiet = 0; quiet < 10 && answered < 20;) {
+            const std::vector<std::string> boxes = Boxes(mainWindow);
+            if (boxes.empty()) {
+                ++quiet;
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                continue;
+            }
+            quiet = 0;
+            Xdo("windowfocus --sync " + boxes.front());
+            Xdo("key Return");
+            ++answered;
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+        return answered;
+    }
+
+    qvltest::XServer x;
+    std::vector<std::unique_ptr<ScopedEnv>> env;
+    std::unique_ptr<qvltest::Child> program;
+};
+
+TEST_F(FaultRoundUnderX, EveryFailedSaveIsABoxTheUserAnswersAndTheWindowStillCloses) {
+    SmallDisk disk(tmp / "xarea");
+    if (!disk.ok() || std::string(disk.FullText()) != "No space left on device")
+        GTEST_SKIP() << "needs a tmpfs (root)";
+    ScopedEnv area("QVL_ROOT", disk.path().c_str());
+    ASSERT_TRUE(CreateWorkAreaFolders().empty());
+    MakeSampleArea();
+    {
+        // One save by the program itself, so that every file of the area is there.
+        program = std::make_unique<qvltest::Child>(std::vector<std::string>{QVL_BINARY});
+        const std::string out = Xdo("search --sync --onlyvisible --name '^Quorvellian$'");
+        const std::string id = out.substr(0, out.find('\n'));
+        ASSERT_FALSE(id.empty());
+        Xdo("windowfocus --sync " + id);
+        Xdo("key Escape");
+        Xdo("key --clearmodifiers shift+Escape");
+        ASSERT_TRUE(qvltest::WaitFor([&] { return !program->Running(); }, 15000));
+    }
+    const auto saved = AreaFiles();
+    ASSERT_GE(saved.size(), 3u);  // the work file, the master file, the library file
+    disk.Fill();
+
+    program = std::make_unique<qvltest::Child>(std::vector<std::string>{QVL_BINARY});
+    const std::string out = Xdo("search --sync --onlyvisible --name '^Quorvellian$'");
+    const std::string id = out.substr(0, out.find('\n'));
+    ASSERT_FALSE(id.empty()) << "the main window did not appear";
+    Xdo("windowfocus --sync " + id);
+    Xdo("key Escape");
+    Xdo("key --clearmodifiers ctrl+s");
+    // Each file that could not be written is said in its own box.
+    EXPECT_GE(AnswerBoxes(id), 4);
+    EXPECT_TRUE(program->Running());
+    EXPECT_EQ(AreaFiles(), saved);
+
+    // Closing tries once more, says so, and ends.
+    Xdo("windowfocus --sync " + id);
+    Xdo("key --clearmodifiers shift+Escape");
+    EXPECT_GE(AnswerBoxes(id), 1);
+    EXPECT_TRUE(qvltest::WaitFor([&] { return !program->Running(); }, 15000));
+    EXPECT_EQ(AreaFiles(), saved);
+}
+
+}  // namespace
