@@ -821,7 +821,21 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     if (m_banner) m_banner->Close();
     ShutdownFtp(3000);
     CloseAllConnections();
-    m_presenter.CloseSteps([this] { SaveBarState(); });
+    const auto closeUnsaved = [this] {
+        // What was changed since the last good save lives only in this
+        // window: it stays open unless the user lets it go.
+        return Prompter().Ask("The program data could not be saved: the changes since the last save would be "
+                              "lost.\r\nClose anyway?",
+                              MsgIcon::Question, false) == Answer::Yes;
+    };
+    if (!m_presenter.CloseSteps([this] { SaveBarState(); }, closeUnsaved)) {
+        // The workers that were stopped stay stopped; their commands start
+        // them again.
+        m_closing = false;
+        m_timer.start();
+        event->ignore();
+        return;
+    }
     event->accept();
 }
 

@@ -496,9 +496,11 @@ bool CMainPresenter::SaveUserInformation() {
     return true;
 }
 
-void CMainPresenter::CloseSteps(const std::function<void()>& saveBarState) {
-    SaveProgramData();
+bool CMainPresenter::CloseSteps(const std::function<void()>& saveBarState,
+                                const std::function<bool()>& closeUnsaved) {
+    if (!SaveProgramData() && closeUnsaved && !closeUnsaved()) return false;
     if (s_dumpTextBuffer) s_dumpTextBuffer(0);
     if (saveBarState) saveBarState();
     LogMessage("Closing...");
+    return true;
 }

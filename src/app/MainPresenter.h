@@ -117,8 +117,10 @@ public:
     bool WriteMasterFile(const std::string& path);
     bool SaveProgramData();
     bool SaveUserInformation();
-    // The data steps of closing: save, text buffer, "Closing...".
-    void CloseSteps(const std::function<void()>& saveBarState);
+    // The data steps of closing: save, text buffer, "Closing...". When the
+    // save fails, closeUnsaved decides; false means the close is called off.
+    bool CloseSteps(const std::function<void()>& saveBarState,
+                    const std::function<bool()>& closeUnsaved = {});
     static void LogMessage(const std::string& text);
 
     // True (and the refusal shown) while an FTP worker runs.

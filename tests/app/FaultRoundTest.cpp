@@ -419,7 +419,17 @@ TEST_F(FaultRoundTest, AFullDiskUnderTheWorkAreaKeepsItsFilesThroughSaveAutosave
     // Closing also writes the text buffer out: it cannot either.
     g_TextBuffer = {"a text in the buffer\r\n"};
     prompter.entries.clear();
-    frame->close();
+    // Asked whether to close unsaved, No keeps the window and the change.
+    EXPECT_FALSE(frame->close());
+    EXPECT_TRUE(Said("Failed to save the master data file"));
+    ASSERT_EQ(prompter.Questions().size(), 1u);
+    EXPECT_NE(prompter.Questions()[0].find("Close anyway?"), std::string::npos);
+    EXPECT_EQ(frame->Data().GetBasketCount(0, 0), 3);
+    EXPECT_TRUE(frame->Timer().isActive());
+    EXPECT_EQ(AreaFiles(), saved);
+    prompter.entries.clear();
+    prompter.answers = {Answer::Yes};
+    EXPECT_TRUE(frame->close());
     EXPECT_TRUE(Said("Failed to save the master data file"));
     EXPECT_TRUE(Said("Failed to write..."));
     frame.reset();
@@ -588,7 +598,8 @@ TEST_F(FaultRoundTest, AReadOnlyWorkAreaStartsSaysWhySavesFailAndLosesNothing) {
     EXPECT_TRUE(fs::exists(ServerRoot() + "/my file.txt"));
 
     prompter.entries.clear();
-    frame->close();
+    prompter.answers = {Answer::Yes};  // close without saving
+    EXPECT_TRUE(frame->close());
     EXPECT_TRUE(Said("Failed to save the master data file"));
     frame.reset();
     EXPECT_EQ(AreaFiles(), saved);
@@ -615,7 +626,8 @@ TEST_F(FaultRoundTest, AFirstStartUnderARootNobodyMayWriteNamesEachFolderAndStil
     frame->ExecuteCommand(32580);
     EXPECT_TRUE(Said("Failed to save the master data file")) << ::testing::PrintToString(prompter.Messages());
     EXPECT_TRUE(Logged("-?- Saving user-information failed.")) << Log();
-    frame->close();
+    prompter.answers = {Answer::Yes};
+    EXPECT_TRUE(frame->close());
     frame.reset();
     EXPECT_TRUE(Names(root).empty());
     ::chmod(root.c_str(), 0700);
@@ -731,7 +743,8 @@ TEST_F(FaultRoundUnderX, EveryFailedSaveIsABoxTheUserAnswersAndTheWindowStillClo
     EXPECT_TRUE(program->Running());
     EXPECT_EQ(AreaFiles(), saved);
 
-    // Closing tries once more, says so, and ends.
+    // Closing tries once more, says so, asks whether to close unsaved (Return
+    // takes Yes) and ends.
     Xdo("windowfocus --sync " + id);
     Xdo("key --clearmodifiers shift+Escape");
     EXPECT_GE(AnswerBoxes(id), 1);
