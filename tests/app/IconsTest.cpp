@@ -84,11 +84,11 @@ TEST_F(IconsTest, EveryToolbarButtonShowsItsOwnPictureAndNamesItsCommand) {
 
 TEST_F(IconsTest, ACommandWithoutAPictureShowsNone) {
     // No lettered stand-in: a command with no drawing has no icon at all.
-    EXPECT_TRUE(CommandIcon(32547, "Diff: 5. Diff n files").isNull());
+    EXPECT_TRUE(CommandIcon(32534, "File: a. Lower case filenames").isNull());
     EXPECT_TRUE(CommandIcon(1).isNull());
     CMainFrame frame;
-    ASSERT_NE(frame.Action(32547), nullptr);
-    EXPECT_TRUE(frame.Action(32547)->icon().isNull());
+    ASSERT_NE(frame.Action(32534), nullptr);
+    EXPECT_TRUE(frame.Action(32534)->icon().isNull());
     // A command with a drawing shows it in its menu too.
     EXPECT_EQ(Render(frame.Action(32502)->icon(), 16), Render(QIcon(CommandIconPath(32502)), 16));
 }

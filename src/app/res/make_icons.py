@@ -98,18 +98,8 @@ def pixel_text(text, x, y, color):
     """Draws text in the pixel font with its top left at whole pixel (x, y)."""
     out = []
     for ch in text:
-        rows = GLYPHS[ch]
-        for r, row in enumerate(rows):
-            c = 0
-            while c < len(row):
-                if row[c] == "1":
-                    start = c
-                    while c < len(row) and row[c] == "1":
-                        c += 1
-                    out.append(rect(x + start, y + r, c - start, 1, color))
-                else:
-                    c += 1
-        x += len(rows[0]) + 1
+        out.append(pixel_glyph(GLYPHS[ch], x, y, color))
+        x += len(GLYPHS[ch][0]) + 1
     return "".join(out)
 
 
@@ -280,19 +270,34 @@ def arrow_side(y_mid, x_from, x_tip, color, shaft=3, head=7):
 
 
 # ---------------------------------------------------------------- the program's change marks
+def pixel_glyph(rows, x, y, color):
+    """Whole-pixel runs of a bitmap given as rows of 0/1, top left at (x, y)."""
+    out = []
+    for r, row in enumerate(rows):
+        c = 0
+        while c < len(row):
+            if row[c] == "1":
+                start = c
+                while c < len(row) and row[c] == "1":
+                    c += 1
+                out.append(rect(x + start, y + r, c - start, 1, color))
+            else:
+                c += 1
+    return "".join(out)
+
+
+ASTERISK = ["00100", "10101", "01110", "10101", "00100"]
+WAVE = ["01000", "10101", "00010"]
+
+
 def star(cx, cy, color):
-    """The "modified" mark: a round badge with a white asterisk."""
-    s = badge(cx, cy, color, 3.9)
-    for a in (90, 30, -30):
-        dx, dy = 2.6 * math.cos(math.radians(a)), 2.6 * math.sin(math.radians(a))
-        s += path("M%s %sL%s %s" % (num(cx - dx), num(cy - dy), num(cx + dx), num(cy + dy)), "none", PAPER, 1.3)
-    return s
+    """The "modified" mark: a round badge with a white asterisk (cx, cy on a pixel centre)."""
+    return badge(cx, cy, color, 3.9) + pixel_glyph(ASTERISK, cx - 2.5, cy - 2.5, PAPER)
 
 
 def tilde(cx, cy, color):
     """The "missing" mark: a round badge with a white wave."""
-    return (badge(cx, cy, color, 3.9)
-            + path("M%s %sc1-1.8 1.7-1.8 2.6 0s1.6 1.8 2.6 0" % (num(cx - 2.6), num(cy + 0.6)), "none", PAPER, 1.4))
+    return badge(cx, cy, color, 3.9) + pixel_glyph(WAVE, cx - 2.5, cy - 1.5, PAPER)
 
 
 def strike(cx, cy):
@@ -385,7 +390,7 @@ def basket(fill=SESSION["basket"], dark=SESSION["basket_dark"]):
 # Basket rows: 0 plain, 1 spare, 2 with locally modified items.
 files.append(write("basket/0.svg", svg(basket())))
 files.append(write("basket/1.svg", svg(basket("#c5d3e8", "#3d5478"))))
-files.append(write("basket/2.svg", svg(basket() + star(12, 4.5, LOCAL_MARK))))
+files.append(write("basket/2.svg", svg(basket() + star(11.5, 4.5, LOCAL_MARK))))
 
 
 def notebook(fill=SESSION["book"], dark=SESSION["book_dark"]):
@@ -502,6 +507,34 @@ def sync_loop(cx=8, cy=8, r=5.5, color=GREEN):
     return "".join(out)
 
 
+def key(cx, cy, r=2.5, blade_to=None):
+    """A key lying flat: its bow round (cx, cy), its blade running right with two teeth."""
+    end = blade_to if blade_to is not None else cx + 4 * r
+    dark = "#8a6410"
+    y = cy
+    return (path("M%s %sH%s" % (num(cx + r), num(y), num(end)), "none", dark, 2)
+            + rect(end - 2, y, 1.6, 3, dark) + rect(end - 5, y, 1.6, 2.4, dark)
+            + circle(cx, cy, r, GOLD, dark, 1.3) + circle(cx, cy, max(0.6, r / 3.5), PAPER))
+
+
+def brackets(x0, y0, size=8):
+    """Curly brackets round a dot: a parameter in a text."""
+    k = size / 8.0
+    def at(x, y):
+        return "%s %s" % (num(x0 + x * k), num(y0 + y * k))
+    d = ("M" + at(2.5, 0.5) + "C" + at(0.8, 0.5) + " " + at(1.5, 3.5) + " " + at(0.3, 4)
+         + "C" + at(1.5, 4.5) + " " + at(0.8, 7.5) + " " + at(2.5, 7.5)
+         + "M" + at(5.5, 0.5) + "C" + at(7.2, 0.5) + " " + at(6.5, 3.5) + " " + at(7.7, 4)
+         + "C" + at(6.5, 4.5) + " " + at(7.2, 7.5) + " " + at(5.5, 7.5))
+    return (path(d, "none", PAPER, 2.8 * max(k, 1)) + path(d, "none", "#5b2677", 1.3 * max(k, 1))
+            + circle(x0 + 4 * k, y0 + 4 * k, 0.9 * k, "#5b2677"))
+
+
+def play_badge():
+    """Run it: a green badge with a play mark."""
+    return badge(11.5, 11.5, GREEN, 4) + poly([(10, 9.2), (14.2, 11.5), (10, 13.8)], PAPER, None)
+
+
 CMD = {}
 # Main toolbar.
 CMD[32580] = disk(1, 1, 14, MAIN["accent"])                                     # Save data
@@ -537,6 +570,16 @@ CMD[32588] = (window(0, 1, 16, 15) + text_lines(2, 6, [6, 8, 10])              #
               + path("M8 12.5L13 7.5", "none", INK, 1.4) + poly([(9.5, 6), (14, 6), (14, 10.5)], INK, None))
 CMD[32502] = sync_loop(8, 8, 5.5, GREEN)                                      # Inline update
 CMD[32630] = books() + magnifier(11, 9, 3.1, 3.2)                               # Find-Replace library
+CMD[32633] = books() + rect(7, 8, 9, 8, PAPER) + key(10, 11, 2.2, 16)                                               # Key-Lookup library
+CMD[32637] = books() + rect(7, 6, 9, 10, PAPER) + brackets(8, 7)                                          # Token Parameter lib
+CMD[32631] = magnifier(6, 6, 4.2, 4.2) + play_badge()                          # Execute Find-Replace lib
+CMD[32634] = key(4, 4.5, 3.2, 15.5) + play_badge()                                      # Execute Key-Lookup lib
+CMD[32638] = brackets(0, 1, 12) + play_badge()                                 # Execute Token Param lib
+CMD[32643] = (page(1, 0, 13, 16) + text_lines(3, 8, [4, 6, 8])                 # Execute Workpad
+              + pencil(4.6, 12.6, 9, 3) + play_badge())
+CMD[32641] = magnifier(6, 6, 4.2, 4.2) + arrow_down(13, 5, 16, GREEN, 2, 6)      # Find next
+CMD[32648] = (rect(1, 2, 7, 3, "#e35d4f") + rect(8, 11, 7, 3, "#4cb662")         # Replace next
+              + path("M4.5 6V10.5H8", "none", INK, 1.4) + poly([(7.5, 8), (10.5, 10.5), (7.5, 13)], INK, None))
 CMD[32632] = (circle(8, 8, 7, PURPLE, "#5b2677")                              # Quick Help
               + path("M5.5 6.2c0-3.2 5-3.2 5 0 0 2-2.5 1.7-2.5 4", "none", PAPER, 1.9)
               + rect(7, 11.5, 2, 2, PAPER))
@@ -546,6 +589,8 @@ CMD[32549] = (window(0, 1, 16, 15) + path("M8 3V14", "none", INK)               
 CMD[32548] = two_pages_diff()                                                 # Diff 2 files
 CMD[32546] = "".join(page(x, 1 + k, x + 6, 15 - (2 - k) * 0, 2) + rect(x + 1, 7, 4, 2, c)     # Diff 3 files
                      for k, (x, c) in enumerate([(0, "#e35d4f"), (5, "#e0a21b"), (10, "#4cb662")]))
+CMD[32547] = "".join(page(x, 1, x + 7, 15, 2) + rect(x + 1, 7, 5, 2, c)            # Diff n files
+                     for x, c in [(0, "#e35d4f"), (3, "#e0a21b"), (6, "#4cb662"), (9, BLUE)])
 CMD[32533] = (page(3, 0, 13, 7, 2) + plain_rect(0, 6, 16, 14, PAPER)            # Rename/duplicate files
               + rect(2, 8, 7, 4, MAIN["accent"])
               + path("M11.5 7V13M10 6.5H13M10 13.5H13", "none", INK, 1))
@@ -578,9 +623,9 @@ CMD[32557] = server(1, 0, 15, 6, 1) + arrow_down(7.5, 6, 16, FTP["local"], 3, 9)
 CMD[32564] = server(1, 0, 15, 6, 1) + arrow_up(7.5, 16, 5, FTP["remote"], 3, 9)              # put
 CMD[32558] = server(1, 0, 15, 6, 1) + arrow_down(4.5, 6, 16, FTP["local"], 3, 8) + stack_badge()  # get all
 CMD[32565] = server(1, 0, 15, 6, 1) + arrow_up(4.5, 16, 5, FTP["remote"], 3, 8) + stack_badge()   # put all
-CMD[32568] = (page(0, 2, 10, 16, 2) + text_lines(2, 6, [9, 11, 13]) + star(7, 5, REMOTE_MARK)  # sync to local
+CMD[32568] = (page(0, 2, 10, 16, 2) + text_lines(2, 6, [9, 11, 13]) + star(6.5, 5.5, REMOTE_MARK)  # sync to local
               + arrow_down(13, 1, 15, FTP["local"], 3, 6))
-CMD[32569] = (page(0, 2, 10, 16, 2) + text_lines(2, 6, [9, 11, 13]) + star(7, 5, LOCAL_MARK)   # sync to remote
+CMD[32569] = (page(0, 2, 10, 16, 2) + text_lines(2, 6, [9, 11, 13]) + star(6.5, 5.5, LOCAL_MARK)   # sync to remote
               + arrow_up(13, 15, 1, FTP["remote"], 3, 6))
 CMD[32562] = server(1, 0, 13, 13, 2) + question_badge(12, 12, FTP["remote"])                 # remote status
 CMD[32555] = page(1, 0, 13, 16) + text_lines(3, 9, [4, 6, 8]) + question_badge(12, 12, FTP["local"])  # local status
@@ -591,7 +636,7 @@ CMD[32574] = sync_loop(8, 8, 6, FTP["remote"]) + arrow_up(8, 12.5, 3.5, FTP["rem
 def cleared(color, all_items):
     sheets = stack(0, 0, 13, 15, 3, 2) + text_lines(6, 9, [7, 9]) if all_items else \
         page(0, 0, 12, 16) + text_lines(2, 8, [4, 6, 8])
-    return sheets + star(11, 11, color) + strike(11, 11)
+    return sheets + star(10.5, 10.5, color) + strike(10.5, 10.5)
 
 
 CMD[32508] = cleared(LOCAL_MARK, False)                                            # Clear local dirty icons
