@@ -530,6 +530,10 @@ def brackets(x0, y0, size=8):
             + circle(x0 + 4 * k, y0 + 4 * k, 0.9 * k, "#5b2677"))
 
 
+def info_badge(cx=11.5, cy=11.5):
+    return badge(cx, cy, BLUE, 4) + rect(cx - 0.5, cy - 2.5, 1, 1, PAPER) + rect(cx - 0.5, cy - 0.5, 1, 3, PAPER)
+
+
 def play_badge():
     """Run it: a green badge with a play mark."""
     return badge(11.5, 11.5, GREEN, 4) + poly([(10, 9.2), (14.2, 11.5), (10, 13.8)], PAPER, None)
@@ -587,7 +591,7 @@ CMD[32549] = (window(0, 1, 16, 15) + path("M8 3V14", "none", INK)               
               + text_lines(2, 6, [6, 11]) + text_lines(10, 14, [6, 11])
               + rect(2, 8, 5, 2, "#e35d4f") + rect(9, 8, 5, 2, "#4cb662"))
 CMD[32548] = two_pages_diff()                                                 # Diff 2 files
-CMD[32546] = "".join(page(x, 1 + k, x + 6, 15 - (2 - k) * 0, 2) + rect(x + 1, 7, 4, 2, c)     # Diff 3 files
+CMD[32546] = "".join(page(x, 1 + k, x + 6, 15, 2) + rect(x + 1, 7, 4, 2, c)     # Diff 3 files
                      for k, (x, c) in enumerate([(0, "#e35d4f"), (5, "#e0a21b"), (10, "#4cb662")]))
 CMD[32547] = "".join(page(x, 1, x + 7, 15, 2) + rect(x + 1, 7, 5, 2, c)            # Diff n files
                      for x, c in [(0, "#e35d4f"), (3, "#e0a21b"), (6, "#4cb662"), (9, BLUE)])
@@ -597,6 +601,30 @@ CMD[32533] = (page(3, 0, 13, 7, 2) + plain_rect(0, 6, 16, 14, PAPER)            
 CMD[32623] = card_box()                                                        # Manage text buffer
 CMD[32687] = (path("M1.5 2.5H14.5V11.5H7L3.5 14.5V11.5H1.5Z", PAPER, INK)       # Message window
               + text_lines(4, 12, [5, 7, 9]))
+CMD[32529] = (folder(1, 0, 13, 8) + plain_rect(0, 8, 16, 16, "#c3cad6")           # Manage files in hard disk
+              + path("M2 12.5H9", "none", STEEL, 1) + rect(12, 11, 2, 2, GREEN))
+CMD[32523] = (server(0, 3, 7, 14, 2) + server(9, 3, 16, 14, 2)                  # Make same Host
+              + rect(7, 7, 2, 1, GREEN) + rect(7, 10, 2, 1, GREEN))
+CMD[32601] = page(1, 0, 13, 16) + text_lines(3, 9, [4, 6, 8]) + info_badge()      # Show file spec
+CMD[32622] = (plain_rect(0, 1, 8, 15, PAPER) + text_lines(2, 6, [4, 6, 8, 10, 12])   # Append text block to right
+              + plain_rect(8, 1, 16, 15, MAIN["light"]) + text_lines(10, 14, [4, 6, 8], BLUE)
+              + plus_badge(12, 11.5))
+CMD[32594] = (text_lines(1, 12, [2, 4], INK) + text_lines(1, 8, [13], INK)        # Fix multiple line-breaks
+              + rect(2, 6, 1, 1, GHOST) + rect(2, 8, 1, 1, GHOST) + rect(2, 10, 1, 1, GHOST)
+              + path("M14.5 4V9.5H7", "none", GREEN, 1.6) + poly([(8, 7), (5, 9.5), (8, 12)], GREEN, None))
+CMD[32680] = path("M2.5 4.5H6C6 1.5 10 1.5 10 4.5H13.5V8C16.5 8 16.5 12 13.5 12V15.5H2.5V12"  # Plugin
+                  "C5.5 12 5.5 8 2.5 8Z", "#7fb3e8", "#1f4f8f")
+CMD[32593] = (text_lines(1, 14, [2], INK) + text_lines(1, 10, [5, 8], BLUE)       # Remove duplicate lines
+              + text_lines(1, 14, [11], INK) + minus_badge(12, 8))
+CMD[32600] = (path("M1 5.5H11", "none", INK, 1.6) + poly([(9, 2.5), (13, 5.5), (9, 8.5)], INK, None)  # Remove tabs
+              + rect(13, 2, 1.6, 7, INK) + text_lines(1, 7, [11, 13], PAPER_LINE) + minus_badge(12, 12))
+CMD[32652] = (path("M1 2.5H11M1 5.5H9M1 8.5H7M1 11.5H5M1 14.5H3", "none", INK, 1.4)  # Sort text
+              + arrow_down(13, 1, 15, GREEN, 2, 6))
+CMD[32603] = (path("M5.5 3L1.5 8L5.5 13", "none", BLUE, 1.8)                        # Split XML tags
+              + path("M10.5 3L14.5 8L10.5 13", "none", BLUE, 1.8)
+              + path("M8 1V15", "none", RED, 1.4, ' stroke-dasharray="2 1"'))
+CMD[32602] = (path("M12.5 2V8.5H4", "none", INK, 1.8)                               # Test line break
+              + poly([(5.5, 5), (1.5, 8.5), (5.5, 12)], INK, None) + question_badge(12, 12, BLUE))
 # Session toolbar.
 CMD[32503] = basket() + plus_badge()                                            # Add basket
 CMD[32505] = basket() + pen_badge()                                             # Rename basket
