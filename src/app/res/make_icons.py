@@ -598,9 +598,6 @@ CMD[32547] = "".join(page(x, 1, x + 7, 15, 2) + rect(x + 1, 7, 5, 2, c)         
 CMD[32533] = (page(3, 0, 13, 7, 2) + plain_rect(0, 6, 16, 14, PAPER)            # Rename/duplicate files
               + rect(2, 8, 7, 4, MAIN["accent"])
               + path("M11.5 7V13M10 6.5H13M10 13.5H13", "none", INK, 1))
-CMD[32623] = card_box()                                                        # Manage text buffer
-CMD[32687] = (path("M1.5 2.5H14.5V11.5H7L3.5 14.5V11.5H1.5Z", PAPER, INK)       # Message window
-              + text_lines(4, 12, [5, 7, 9]))
 CMD[32529] = (folder(1, 0, 13, 8) + plain_rect(0, 8, 16, 16, "#c3cad6")           # Manage files in hard disk
               + path("M2 12.5H9", "none", STEEL, 1) + rect(12, 11, 2, 2, GREEN))
 CMD[32523] = (server(0, 3, 7, 14, 2) + server(9, 3, 16, 14, 2)                  # Make same Host
