@@ -2,8 +2,6 @@
 
 #include <QFile>
 #include <QHash>
-#include <QPainter>
-#include <QPixmap>
 
 static void InitResources() {
     static bool done = false;
@@ -25,28 +23,10 @@ QIcon ListIcon(const std::string& set, int index) {
     return icon;
 }
 
-QIcon CommandIcon(int commandId, const QString& text) {
+QString CommandIconPath(int commandId) { return QString(":/icons/cmd/%1.svg").arg(commandId); }
+
+QIcon CommandIcon(int commandId, const QString&) {
     InitResources();
-    const QString path = QString(":/icons/cmd/%1.svg").arg(commandId);
-    if (QFile::exists(path)) return QIcon(path);
-    // A badge with the first letters of the command's name.
-    QString name = text.section(". ", 1).trimmed();
-    if (name.isEmpty()) name = text;
-    QString letters;
-    for (const QString& w : name.split(' ', Qt::SkipEmptyParts))
-        if (letters.size() < 2 && w[0].isLetterOrNumber()) letters += w[0].toUpper();
-    QPixmap pm(24, 24);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setBrush(QColor::fromHsv((commandId * 37) % 360, 120, 200));
-    p.setPen(QColor(60, 60, 90));
-    p.drawRoundedRect(QRectF(1.5, 1.5, 21, 21), 4, 4);
-    QFont f = p.font();
-    f.setPixelSize(11);
-    f.setBold(true);
-    p.setFont(f);
-    p.setPen(Qt::black);
-    p.drawText(QRect(0, 0, 24, 24), Qt::AlignCenter, letters);
-    return QIcon(pm);
+    const QString path = CommandIconPath(commandId);
+    return QFile::exists(path) ? QIcon(path) : QIcon();
 }

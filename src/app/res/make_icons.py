@@ -1,148 +1,691 @@
 #!/usr/bin/env python3
-"""Writes the program's SVG pictures and the resource file that lists them."""
+"""Writes the program's SVG pictures and the resource file that lists them.
+
+Every picture is drawn on a 16 x 16 grid.  One-pixel strokes run on pixel
+centres (x.5) and filled shapes sit on whole pixels, so the pictures stay
+crisp at 16 px and still read when scaled to the toolbars' 20-24 px.
+
+Run it from anywhere; with a folder argument it writes there instead of
+next to itself (the resource file then lands one level above that folder).
+"""
+import math
 import os
+import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+OUT = os.path.abspath(sys.argv[1]) if len(sys.argv) > 1 else HERE
+
+# ---------------------------------------------------------------- palette
+INK = "#2b3547"        # outlines
+PAPER = "#ffffff"
+PAPER_LINE = "#9aa6b8"  # text lines on a page
+SHADE = "#dfe5ee"       # back pages of a stack
+GHOST = "#9aa3b0"       # the outline of a missing page
+GREEN = "#2e9b4f"       # add, local side, go
+RED = "#d8412f"         # remove, stop, local change mark
+BLUE = "#2f6fc0"        # remote side, remote change mark
+PURPLE = "#8a44b0"      # both sides changed
+GOLD = "#f0b429"        # pencils
+STEEL = "#8793a6"
+
+MAIN = {"accent": "#3574c4", "light": "#cfe0f7"}
+SESSION = {"basket": "#e2ad4c", "basket_dark": "#8a5a12", "book": "#4f8ad6", "book_dark": "#1f4f8f"}
+FTP = {"local": "#2e9b4f", "remote": "#2f6fc0", "server": "#c9d3e2"}
+BUFFER = {"box": "#8a5cc9", "box_dark": "#4e2d7a", "card": "#f3ecfb"}
 
 
-def write(rel, svg):
-    path = os.path.join(HERE, rel)
+def write(rel, text):
+    path = os.path.join(OUT, rel)
     os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "w") as f:
-        f.write(svg)
+        f.write(text)
     return rel
 
 
-def svg(body, size=16):
+def svg(*parts, size=16):
     return ('<svg xmlns="http://www.w3.org/2000/svg" width="%d" height="%d" viewBox="0 0 16 16">%s</svg>\n'
-            % (size, size, body))
+            % (size, size, "".join(parts)))
 
 
-def label(text, color, y=12.5, size=6.5):
-    text = text.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
-    return ('<text x="8" y="%s" font-family="sans-serif" font-size="%s" font-weight="bold" '
-            'text-anchor="middle" fill="%s">%s</text>' % (y, size, color, text))
+def num(v):
+    s = ("%.2f" % v).rstrip("0").rstrip(".")
+    return "0" if s == "-0" else s
 
 
-def page(band, text, text_color="#ffffff"):
-    return ('<path d="M3 1.5h7l3 3v10h-10z" fill="#ffffff" stroke="#505a78" stroke-width="1"/>'
-            '<path d="M10 1.5v3h3" fill="none" stroke="#505a78" stroke-width="1"/>'
-            '<rect x="3.5" y="8" width="9" height="6" fill="%s"/>' % band
-            + label(text, text_color, 13, 5.5))
+def path(d, fill="none", stroke=INK, width=1.0, extra=""):
+    s = '<path d="%s" fill="%s"' % (d, fill)
+    if stroke:
+        s += ' stroke="%s" stroke-width="%s"' % (stroke, num(width))
+    return s + extra + "/>"
 
 
-def mark(symbol, color):
-    return ('<circle cx="12" cy="4" r="3.6" fill="%s" stroke="#ffffff" stroke-width="0.8"/>' % color
-            + '<text x="12" y="6.4" font-family="sans-serif" font-size="6.5" font-weight="bold" '
-            'text-anchor="middle" fill="#ffffff">%s</text>' % symbol)
+def rect(x, y, w, h, fill, stroke=None, width=1.0):
+    s = '<rect x="%s" y="%s" width="%s" height="%s" fill="%s"' % (num(x), num(y), num(w), num(h), fill)
+    if stroke:
+        s += ' stroke="%s" stroke-width="%s"' % (stroke, num(width))
+    return s + "/>"
 
 
-def arrow(color):
-    return ('<path d="M0.5 12.5l3-3v2h3v2h-3v2z" fill="%s" stroke="#ffffff" stroke-width="0.4"/>' % color)
+def circle(cx, cy, r, fill, stroke=None, width=1.0):
+    s = '<circle cx="%s" cy="%s" r="%s" fill="%s"' % (num(cx), num(cy), num(r), fill)
+    if stroke:
+        s += ' stroke="%s" stroke-width="%s"' % (stroke, num(width))
+    return s + "/>"
 
 
+def poly(points, fill, stroke=INK, width=1.0, extra=""):
+    d = "M" + " L".join("%s %s" % (num(x), num(y)) for x, y in points) + "Z"
+    return path(d, fill, stroke, width, extra)
+
+
+# ---------------------------------------------------------------- a 3x5 pixel font for type tags and digits
+GLYPHS = {
+    "A": ["010", "101", "111", "101", "101"], "B": ["110", "101", "110", "101", "110"],
+    "C": ["011", "100", "100", "100", "011"], "H": ["101", "101", "111", "101", "101"],
+    "I": ["111", "010", "010", "010", "111"], "J": ["001", "001", "001", "101", "010"],
+    "M": ["10001", "11011", "10101", "10001", "10001"], "N": ["1001", "1101", "1011", "1001", "1001"],
+    "O": ["010", "101", "101", "101", "010"], "S": ["011", "100", "010", "001", "110"],
+    "T": ["111", "010", "010", "010", "010"], "V": ["101", "101", "101", "101", "010"],
+    "+": ["000", "010", "111", "010", "000"],
+    "1": ["010", "110", "010", "010", "111"], "2": ["110", "001", "010", "100", "111"],
+    "3": ["110", "001", "010", "001", "110"], "4": ["101", "101", "111", "001", "001"],
+    "5": ["111", "100", "110", "001", "110"], "6": ["011", "100", "110", "101", "010"],
+    "7": ["111", "001", "010", "010", "010"], "8": ["010", "101", "010", "101", "010"],
+}
+
+
+def pixel_text(text, x, y, color):
+    """Draws text in the pixel font with its top left at whole pixel (x, y)."""
+    out = []
+    for ch in text:
+        out.append(pixel_glyph(GLYPHS[ch], x, y, color))
+        x += len(GLYPHS[ch][0]) + 1
+    return "".join(out)
+
+
+def pixel_width(text):
+    return sum(len(GLYPHS[ch][0]) for ch in text) + len(text) - 1
+
+
+# ---------------------------------------------------------------- shared shapes
+def page(x0=2, y0=0, x1=14, y1=16, fold=3, fill=PAPER, stroke=INK, dashed=False):
+    """A sheet of paper filling the pixels x0..x1, y0..y1 with a folded corner."""
+    a, b, c, d = x0 + 0.5, y0 + 0.5, x1 - 0.5, y1 - 0.5
+    extra = ' stroke-dasharray="2 1"' if dashed else ""
+    body = path("M%s %sH%sL%s %sV%sH%sZ" % (num(a), num(b), num(c - fold), num(c), num(b + fold), num(d), num(a)),
+                fill, stroke, 1, extra)
+    corner = path("M%s %sV%sH%s" % (num(c - fold), num(b), num(b + fold), num(c)), SHADE if not dashed else "none",
+                  stroke, 1, extra)
+    return body + corner
+
+
+def text_lines(x0, x1, ys, color=PAPER_LINE):
+    return "".join(path("M%s %s.5H%s" % (num(x0), y, num(x1)), "none", color) for y in ys)
+
+
+def plain_rect(x0, y0, x1, y1, fill, stroke=INK):
+    """A rectangle covering the pixels x0..x1, y0..y1 with a one-pixel outline inside."""
+    return rect(x0 + 0.5, y0 + 0.5, x1 - x0 - 1, y1 - y0 - 1, fill, stroke)
+
+
+def stack(x0, y0, x1, y1, n=3, step=2, fill=PAPER):
+    """n sheets, each shifted down-right by step pixels; the front one last."""
+    out = []
+    for i in range(n):
+        k = i * step
+        back = i < n - 1
+        out.append(page(x0 + k, y0 + k, x1 - (n - 1 - i) * step, y1 - (n - 1 - i) * step, 2,
+                        SHADE if back else fill))
+    return "".join(out)
+
+
+def disk(x0, y0, s, body):
+    """A floppy disk in the s x s pixel square at (x0, y0)."""
+    x1, y1 = x0 + s, y0 + s
+    out = path("M%s %sH%sL%s %sV%sH%sZ" % (num(x0 + .5), num(y0 + .5), num(x1 - 2.5), num(x1 - .5),
+                                             num(y0 + 2.5), num(y1 - .5), num(x0 + .5)), body)
+    shutter_w = max(3, s // 2)
+    out += rect(x0 + (s - shutter_w) // 2 - 1, y0 + 1, shutter_w, max(2, s // 3 - 1), "#e9edf3")
+    out += rect(x0 + (s - shutter_w) // 2 + shutter_w - 3, y0 + 1, 1, max(2, s // 3 - 1), INK)
+    label_h = max(3, s // 2 - 1)
+    out += rect(x0 + 2, y1 - 1 - label_h, s - 4, label_h, PAPER)
+    if s >= 12:
+        out += text_lines(x0 + 3, x1 - 3, [y1 - label_h + 1, y1 - label_h + 3])
+    return out
+
+
+def server(x0, y0, x1, y1, units=2, fill=FTP["server"], led=GREEN):
+    """A rack of units filling the pixels x0..x1, y0..y1."""
+    h = (y1 - y0) // units
+    out = []
+    for i in range(units):
+        top = y0 + i * h
+        bottom = y1 if i == units - 1 else top + h + 1
+        out.append(plain_rect(x0, top, x1, bottom, fill))
+        mid = top + (bottom - top) // 2
+        out.append(rect(x0 + 2, mid - 1 + ((bottom - top) % 2), 2, 1 if bottom - top < 5 else 2, led))
+        out.append(path("M%d %s.5H%d" % (x0 + 5, mid - 1 + ((bottom - top) % 2), x1 - 2), "none", STEEL))
+    return "".join(out)
+
+
+def folder(x0=1, y0=3, x1=15, y1=14, fill="#f0c24b", stroke="#8a6410"):
+    a, b, c, d = x0 + .5, y0 + .5, x1 - .5, y1 - .5
+    return (path("M%s %sH%sL%s %sH%sV%sH%sZ" % (num(a), num(b), num(a + 4), num(a + 5), num(b + 1.5), num(c),
+                                                 num(d), num(a)), fill, stroke)
+            + path("M%s %sH%s" % (num(a + 0.5), num(b + 3), num(c - 0.5)), "none", "#fbe6a8"))
+
+
+def open_folder():
+    return (path("M1.5 3.5H5.5L6.5 5H12.5V7.5", "#e2ae35", "#8a6410")
+            + path("M1.5 3.5V14.5", "none", "#8a6410")
+            + path("M1.5 14.5L3.5 7.5H15.5L13.5 14.5Z", "#f7d36b", "#8a6410"))
+
+
+def magnifier(cx, cy, r=3.0, handle=3.0, glass="#e6f2ff"):
+    d = handle / math.sqrt(2)
+    hx, hy = cx + r / math.sqrt(2), cy + r / math.sqrt(2)
+    return (path("M%s %sL%s %s" % (num(hx), num(hy), num(hx + d), num(hy + d)), "none", INK, 2.2,
+                 ' stroke-linecap="round"')
+            + circle(cx, cy, r, glass, INK, 1.3))
+
+
+def pencil(tip_x, tip_y, length=10.0, width=3.0, body=GOLD):
+    """A pencil pointing down-left to its tip."""
+    ux, uy = 1 / math.sqrt(2), -1 / math.sqrt(2)   # along the pencil, away from the tip
+    nx, ny = -uy, ux                              # across it
+    w = width / 2
+    tip = (tip_x, tip_y)
+    cone = 2.6
+    b1 = (tip_x + ux * cone + nx * w, tip_y + uy * cone + ny * w)
+    b2 = (tip_x + ux * cone - nx * w, tip_y + uy * cone - ny * w)
+    e1 = (tip_x + ux * length + nx * w, tip_y + uy * length + ny * w)
+    e2 = (tip_x + ux * length - nx * w, tip_y + uy * length - ny * w)
+    return (poly([b1, e1, e2, b2], body, INK, 0.9)
+            + poly([tip, b1, b2], "#f6dfb5", INK, 0.9)
+            + poly([tip, (tip_x + ux * 1.1 + nx * w * .42, tip_y + uy * 1.1 + ny * w * .42),
+                    (tip_x + ux * 1.1 - nx * w * .42, tip_y + uy * 1.1 - ny * w * .42)], INK, None))
+
+
+def badge(cx, cy, color, r=3.5):
+    """A round badge with a white rim that sets it off from the picture below."""
+    return circle(cx, cy, r + 0.6, PAPER) + circle(cx, cy, r, color)
+
+
+def plus_badge(cx=12, cy=12, color=GREEN):
+    return badge(cx, cy, color) + rect(cx - 2.5, cy - 0.75, 5, 1.5, PAPER) + rect(cx - 0.75, cy - 2.5, 1.5, 5, PAPER)
+
+
+def minus_badge(cx=12, cy=12, color=RED):
+    return badge(cx, cy, color) + rect(cx - 2.5, cy - 0.75, 5, 1.5, PAPER)
+
+
+def question_badge(cx=12, cy=12, color=BLUE):
+    return (badge(cx, cy, color, 3.8)
+            + path("M%s %sc0-1.6 2.6-1.6 2.6 0 0 1.1-1.3 1-1.3 2.2" % (num(cx - 1.3), num(cy - 1.2)), "none",
+                   PAPER, 1.2)
+            + rect(cx - 0.6, cy + 1.8, 1.3, 1.2, PAPER))
+
+
+def pen_badge():
+    return pencil(8.6, 15.4, 9.5, 3.4)
+
+
+def stack_badge():
+    """Two more sheets in the lower right corner: the command works on all of them."""
+    return (rect(7, 6, 9, 10, PAPER)
+            + plain_rect(10, 6, 16, 13, SHADE)
+            + plain_rect(7, 9, 14, 16, PAPER) + text_lines(9, 12, [11, 13]))
+
+
+def octagon(cx, cy, r, fill=RED, stroke="#8e1e12"):
+    pts = [(cx + r * math.cos(math.radians(22.5 + 45 * k)), cy + r * math.sin(math.radians(22.5 + 45 * k)))
+           for k in range(8)]
+    return poly(pts, fill, stroke, 1)
+
+
+def arrow_down(x_mid, y_top, y_tip, color, shaft=3, head=7):
+    """A solid arrow on whole pixels: shaft centred on x_mid (a pixel centre)."""
+    hs = shaft / 2
+    hh = head / 2
+    neck = y_tip - hh
+    return poly([(x_mid - hs, y_top), (x_mid + hs, y_top), (x_mid + hs, neck), (x_mid + hh, neck), (x_mid, y_tip),
+                 (x_mid - hh, neck), (x_mid - hs, neck)], color, INK, 0.9)
+
+
+def arrow_up(x_mid, y_bottom, y_tip, color, shaft=3, head=7):
+    hs = shaft / 2
+    hh = head / 2
+    neck = y_tip + hh
+    return poly([(x_mid - hs, y_bottom), (x_mid + hs, y_bottom), (x_mid + hs, neck), (x_mid + hh, neck),
+                 (x_mid, y_tip), (x_mid - hh, neck), (x_mid - hs, neck)], color, INK, 0.9)
+
+
+def arrow_side(y_mid, x_from, x_tip, color, shaft=3, head=7):
+    """A solid horizontal arrow pointing from x_from to x_tip."""
+    hs, hh = shaft / 2, head / 2
+    sgn = 1 if x_tip > x_from else -1
+    neck = x_tip - sgn * hh
+    return poly([(x_from, y_mid - hs), (neck, y_mid - hs), (neck, y_mid - hh), (x_tip, y_mid), (neck, y_mid + hh),
+                 (neck, y_mid + hs), (x_from, y_mid + hs)], color, INK, 0.9)
+
+
+# ---------------------------------------------------------------- the program's change marks
+def pixel_glyph(rows, x, y, color):
+    """Whole-pixel runs of a bitmap given as rows of 0/1, top left at (x, y)."""
+    out = []
+    for r, row in enumerate(rows):
+        c = 0
+        while c < len(row):
+            if row[c] == "1":
+                start = c
+                while c < len(row) and row[c] == "1":
+                    c += 1
+                out.append(rect(x + start, y + r, c - start, 1, color))
+            else:
+                c += 1
+    return "".join(out)
+
+
+ASTERISK = ["00100", "10101", "01110", "10101", "00100"]
+WAVE = ["01000", "10101", "00010"]
+
+
+def star(cx, cy, color):
+    """The "modified" mark: a round badge with a white asterisk (cx, cy on a pixel centre)."""
+    return badge(cx, cy, color, 3.9) + pixel_glyph(ASTERISK, cx - 2.5, cy - 2.5, PAPER)
+
+
+def tilde(cx, cy, color):
+    """The "missing" mark: a round badge with a white wave."""
+    return badge(cx, cy, color, 3.9) + pixel_glyph(WAVE, cx - 2.5, cy - 1.5, PAPER)
+
+
+def strike(cx, cy):
+    """A bar across a mark: the mark is cleared."""
+    return path("M%s %sL%s %s" % (num(cx - 4.6), num(cy + 4.6), num(cx + 4.6), num(cy - 4.6)), "none", INK, 1.4,
+                ' stroke-linecap="round"')
+
+
+LOCAL_MARK, REMOTE_MARK, BOTH_MARK = "#e0561b", BLUE, PURPLE
+
+
+def file_page(dashed=False):
+    if dashed:
+        return page(2, 0, 14, 16, 3, "#f3f5f8", GHOST, True)
+    return page()
+
+
+def pending_arrow(color):
+    """The blink phase of a change that waits to go out: an arrow pointing at the name."""
+    return arrow_side(12, 9.5, 0.5, color, 2, 6)
+
+
+# ---------------------------------------------------------------- file item pictures 0-30
 files = []
-# File item pictures 0-22 and the sync marks 23-30.
+SYNC_MARK_CX, SYNC_MARK_CY = 11.5, 4.5
+
+
+def type_page(tag, band, fg=PAPER, lines=True):
+    w = pixel_width(tag)
+    x = (16 - w) // 2
+    out = page()
+    if lines:
+        out += text_lines(4, 9, [3, 5])
+    out += rect(1, 8, 14, 7, band) + pixel_text(tag, x, 9, fg)
+    return out
+
+
 file_icons = {
-    0: page("#8a94a8", ""),
-    9: page("#3a9a3a", "L"),
-    10: page("#3a6ad0", "R"),
-    11: page("#b07020", "CMD"),
-    12: page("#d08a20", "BAT"),
-    13: page("#707070", "BIN"),
-    14: page("#404040", "BIN"),
-    15: page("#6a4ab0", "COM"),
-    16: page("#2050a0", "C++"),
-    17: page("#805020", "COB"),
-    18: page("#3060c0", "C"),
-    19: page("#508030", "H"),
-    20: page("#c05020", "JAV"),
-    21: page("#7060a0", "BAS"),
-    22: page("#607090", "TXT"),
+    # Unknown type: a blank sheet.
+    0: page(),
+    # Added from local or from remote, never transferred: the side it came from.
+    9: page() + text_lines(4, 9, [3, 5, 7]) + rect(5, 7, 11, 9, PAPER) + plain_rect(6, 8, 16, 14, "#9fdcae")
+       + rect(10, 14, 2, 1, INK) + rect(8, 15, 6, 1, INK),
+    10: page() + text_lines(4, 9, [3, 5, 7]) + rect(6, 6, 10, 10, PAPER) + server(7, 7, 16, 16, 2),
+    # Command files (the pale band: never transferred).
+    11: type_page("BAT", "#f6d6a6", "#8a4b00"),
+    12: type_page("BAT", "#c76a00"),
+    # Binary files.
+    13: type_page("BIN", "#d5d9df", "#3b4350"),
+    14: type_page("BIN", "#4a5261"),
+    15: type_page("COM", "#6a4ab0"),
+    16: type_page("C++", "#2050a0"),
+    17: type_page("COB", "#7a4a1c"),
+    18: type_page("C", "#2f6fd0"),
+    19: type_page("H", "#3d8a3a"),
+    20: type_page("JAV", "#c0501e"),
+    21: type_page("BAS", "#5d4f9a"),
+    # Text: a sheet with lines.
+    22: page() + text_lines(4, 11, [4, 6, 8, 10, 12]),
 }
 for n in range(1, 9):
-    file_icons[n] = (page("#c03030", str(n))
-                     + '<path d="M11 0.8l3.5 3.5-1.4 0.6-2.7-2.7z" fill="#c03030"/>')
-base = page("#8a94a8", "")
-file_icons[23] = base + mark("*", "#d04010") + arrow("#d04010")
-file_icons[24] = base + mark("*", "#d04010")
-file_icons[25] = base + mark("*", "#a02090") + arrow("#a02090")
-file_icons[26] = base + mark("~", "#808080")
-file_icons[27] = base + mark("~", "#303030")
-file_icons[28] = base + mark("~", "#2060c0")
-file_icons[29] = base + mark("*", "#2060c0")
-file_icons[30] = base + mark("*", "#a02090")
+    # Pinned, with the number of its pin.
+    file_icons[n] = (page() + text_lines(4, 11, [4, 6])
+                     + rect(6, 8, 7, 7, "#c0392b") + pixel_text(str(n), 8, 9, PAPER)
+                     + circle(5, 5.5, 2.2, "#e74c3c", "#8e1e12", 0.9)
+                     + path("M3.6 7.2L1.2 9.6", "none", INK, 1.1))
+plain = file_page()
+ghost = file_page(dashed=True)
+mx, my = SYNC_MARK_CX, SYNC_MARK_CY
+file_icons[23] = plain + star(mx, my, LOCAL_MARK) + pending_arrow(LOCAL_MARK)
+file_icons[24] = plain + star(mx, my, LOCAL_MARK)
+file_icons[25] = plain + star(mx, my, BOTH_MARK) + pending_arrow(BOTH_MARK)
+file_icons[26] = ghost + tilde(mx, my, "#7d8590")
+file_icons[27] = ghost + tilde(mx, my, "#222831")
+file_icons[28] = plain + tilde(mx, my, REMOTE_MARK)
+file_icons[29] = plain + star(mx, my, REMOTE_MARK)
+file_icons[30] = plain + star(mx, my, BOTH_MARK)
 for n, body in file_icons.items():
     files.append(write("file/%d.svg" % n, svg(body)))
 
+
+# ---------------------------------------------------------------- baskets, sessions, accounts, libraries
+def basket(fill=SESSION["basket"], dark=SESSION["basket_dark"]):
+    return (path("M4.5 7.5C4.5 2.5 11.5 2.5 11.5 7.5", "none", dark, 1.4)
+            + path("M0.5 6.5H15.5L13.5 14.5H2.5Z", fill, dark)
+            + path("M2 9.5H14M3 12H13", "none", dark, 0.9)
+            + path("M5.5 7V14M8 7V14M10.5 7V14", "none", dark, 0.7))
+
+
 # Basket rows: 0 plain, 1 spare, 2 with locally modified items.
-basket = ('<path d="M2 6h12l-1.5 8h-9z" fill="#d8a850" stroke="#7a5a20" stroke-width="1"/>'
-          '<path d="M5 6l3-4 3 4" fill="none" stroke="#7a5a20" stroke-width="1.2"/>')
-files.append(write("basket/0.svg", svg(basket)))
-files.append(write("basket/1.svg", svg(basket.replace("#d8a850", "#b8c8e0"))))
-files.append(write("basket/2.svg", svg(basket + mark("*", "#d04010"))))
+files.append(write("basket/0.svg", svg(basket())))
+files.append(write("basket/1.svg", svg(basket("#c5d3e8", "#3d5478"))))
+files.append(write("basket/2.svg", svg(basket() + star(11.5, 4.5, LOCAL_MARK))))
 
-# Session tree: 0 root, 1 project, 2 session not loaded, 3 loaded, 4 current.
-vault = ('<rect x="1.5" y="3.5" width="13" height="10" rx="1.5" fill="#8090b0" stroke="#404a68"/>'
-         '<circle cx="8" cy="8.5" r="2.6" fill="#e0e4f0" stroke="#404a68"/>')
-folder = ('<path d="M1.5 4.5h5l1 1.5h7v8h-13z" fill="#f0c850" stroke="#8a6a10"/>')
-session = lambda fill: ('<rect x="2.5" y="2.5" width="11" height="11" rx="2" fill="%s" stroke="#405070"/>'
-                        '<path d="M5 6h6M5 8.5h6M5 11h4" stroke="#405070" stroke-width="1"/>' % fill)
+
+def notebook(fill=SESSION["book"], dark=SESSION["book_dark"]):
+    """A session: a ring-bound book of baskets."""
+    return (plain_rect(3, 1, 14, 16, fill, dark)
+            + rect(6, 4, 6, 3, PAPER)
+            + "".join(path("M1.5 %s.5H5" % y, "none", dark, 1.2) for y in (3, 7, 11))
+            + "".join(rect(2, y - 1, 1, 3, "#e8eef8") for y in (3, 7, 11)))
+
+
+def current_badge():
+    """The current item: a green play mark."""
+    return badge(12, 12, "#23863f", 3.6) + poly([(10.4, 9.6), (14.6, 12), (10.4, 14.4)], PAPER, None)
+
+
+vault = (plain_rect(1, 2, 15, 15, "#7d8cab", "#2f3a55")
+         + rect(3, 14, 2, 2, "#2f3a55") + rect(11, 14, 2, 2, "#2f3a55")
+         + circle(8, 8, 3.2, "#e6eaf2", "#2f3a55")
+         + path("M8 5.5V10.5M5.5 8H10.5", "none", "#2f3a55", 1)
+         + rect(12, 6, 1.5, 4, "#2f3a55"))
 files.append(write("session/0.svg", svg(vault)))
-files.append(write("session/1.svg", svg(folder)))
-files.append(write("session/2.svg", svg(session("#d8d8d8"))))
-files.append(write("session/3.svg", svg(session("#a8d8a0"))))
-files.append(write("session/4.svg", svg(session("#50b050") + mark(">", "#207020"))))
+files.append(write("session/1.svg", svg(folder())))
+files.append(write("session/2.svg", svg(notebook("#b9c0cc", "#5f6878"))))
+files.append(write("session/3.svg", svg(notebook())))
+files.append(write("session/4.svg", svg(notebook() + current_badge())))
 
-# Account tree: 0 root, 1 cluster, then account states in pairs (state, current).
-network = ('<circle cx="8" cy="8" r="6" fill="#8fb8e8" stroke="#30507a"/>'
-           '<path d="M2 8h12M8 2c-3 3-3 9 0 12M8 2c3 3 3 9 0 12" fill="none" stroke="#30507a" stroke-width="0.8"/>')
-cluster = ('<rect x="1.5" y="2.5" width="6" height="5" fill="#c0c8d8" stroke="#404a68"/>'
-           '<rect x="8.5" y="2.5" width="6" height="5" fill="#c0c8d8" stroke="#404a68"/>'
-           '<rect x="5" y="9" width="6" height="5" fill="#c0c8d8" stroke="#404a68"/>')
-host = lambda fill: ('<rect x="2.5" y="2" width="11" height="8" rx="1" fill="%s" stroke="#303a58"/>'
-                     '<path d="M5 13.5h6M8 10v3.5" stroke="#303a58" stroke-width="1.2"/>' % fill)
+network = (circle(8, 8, 6.5, "#8fc0ee", "#23507f")
+           + path("M1.5 8H14.5M8 1.5V14.5M3 4.5H13M3 11.5H13", "none", "#23507f", 0.8)
+           + path("M8 1.5C4.5 4.5 4.5 11.5 8 14.5M8 1.5C11.5 4.5 11.5 11.5 8 14.5", "none", "#23507f", 0.8))
+cluster = (server(0, 0, 8, 7, 1) + server(8, 0, 16, 7, 1) + rect(3, 7, 10, 9, PAPER) + server(4, 8, 12, 16, 2))
 files.append(write("account/0.svg", svg(network)))
 files.append(write("account/1.svg", svg(cluster)))
-states = ["#c8d0e0", "#a8d8a0", "#f0d060", "#e08080", "#c0a0e0", "#a0d0e0"]
-for i, fill in enumerate(states):
-    files.append(write("account/%d.svg" % (2 + 2 * i), svg(host(fill))))
-    files.append(write("account/%d.svg" % (3 + 2 * i), svg(host(fill) + mark(">", "#207020"))))
+
+
+def host(state):
+    """An account: its server, coloured by how its connection stands."""
+    fill, led = {"never": ("#d3d8e0", "#9aa3b0"), "idle": ("#c3d8f2", "#f0a020"), "open": ("#bde5c5", "#17a544"),
+                 "x8": ("#f2d9a5", "#c77a00"), "x10": ("#f2b8b0", "#c0392b"), "x12": ("#d8c5ef", "#7d3fb0")}[state]
+    return server(2, 1, 14, 15, 2, fill, led)
+
+
+# Account states: 2 never connected, 4 known but not connected now, 6 connected;
+# the next odd number is the same state as the current account.
+for i, state in enumerate(["never", "idle", "open", "x8", "x10", "x12"]):
+    files.append(write("account/%d.svg" % (2 + 2 * i), svg(host(state))))
+    files.append(write("account/%d.svg" % (3 + 2 * i), svg(host(state) + current_badge())))
+
+
+def books():
+    return (plain_rect(1, 2, 5, 15, "#4f73c2")
+            + plain_rect(5, 1, 9, 15, "#c45454")
+            + poly([(9.5, 3.5), (12.5, 2.8), (15, 14.2), (12, 14.9)], "#4d9a55")
+            + path("M2 5.5H4M6 4.5H8M2 12.5H4M6 12.5H8", "none", "#f0f0f0", 1)
+            + path("M0 15.5H16", "none", INK, 1))
+
 
 # Library lists: 4 a library, 5 a saved folder.
-files.append(write("lib/4.svg", svg('<rect x="2.5" y="2" width="4" height="12" fill="#6080c0" stroke="#303a58"/>'
-                                    '<rect x="7" y="2" width="3" height="12" fill="#c06060" stroke="#303a58"/>'
-                                    '<rect x="10.5" y="3" width="3" height="11" fill="#60a060" stroke="#303a58"/>')))
-files.append(write("lib/5.svg", svg(folder)))
+files.append(write("lib/4.svg", svg(books())))
+files.append(write("lib/5.svg", svg(folder())))
 
-# Toolbar buttons by command id.
-CATEGORY = {"App": "#4a6fb0", "Edit": "#508a50", "Conv": "#a05a9a", "Diff": "#b07030",
-            "File": "#3a8a8a", "Session": "#8a7a30", "FTP": "#3060a0", "Xtra": "#707070"}
-commands = {
-    32501: ("App", "?"), 32579: ("App", "Opt"), 32583: ("App", "Ses"), 32580: ("App", "Sav"),
-    32620: ("App", "Stp"), 57665: ("App", "X"), 32588: ("App", "Exp"), 32502: ("App", "Upd"),
-    32627: ("Edit", "Cpy"), 32628: ("Edit", "Cut"), 32647: ("Edit", "Pst"), 57643: ("Edit", "Und"),
-    32642: ("Conv", "WP"), 32629: ("Conv", "Bat"), 32630: ("Conv", "Lib"), 32632: ("Conv", "?"),
-    32511: ("Diff", "Dif"), 32549: ("Diff", "IO"), 32548: ("Diff", "2"), 32546: ("Diff", "3"),
-    32503: ("Session", "+B"), 32504: ("Session", "-B"), 32505: ("Session", "rB"),
-    32671: ("Session", "+S"), 32672: ("Session", "-S"), 32675: ("Session", "rS"),
-    32512: ("File", "Dir"), 32521: ("File", "Dup"), 32554: ("File", "Att"), 32516: ("File", "Up"),
-    32514: ("File", "Dn"), 32518: ("File", "Pin"), 32522: ("File", "Rep"), 32533: ("File", "Ren"),
-    32557: ("FTP", "Get"), 32564: ("FTP", "Put"), 32508: ("FTP", "cL"), 32507: ("FTP", "cL*"),
-    32510: ("FTP", "cR"), 32509: ("FTP", "cR*"), 32556: ("FTP", "BL"), 32563: ("FTP", "BR"),
-    32558: ("FTP", "GA"), 32565: ("FTP", "PA"), 32568: ("FTP", "SyL"), 32569: ("FTP", "SyR"),
-    32562: ("FTP", "St?"), 32555: ("FTP", "Loc"), 32566: ("FTP", "Run"), 32567: ("FTP", "Brk"),
-    32574: ("FTP", "Aut"),
-    32655: ("Xtra", "+B"), 32651: ("Xtra", "<"), 32650: ("Xtra", ">"), 32625: ("Xtra", "-B"),
-    32639: ("Xtra", "Dmp"), 32640: ("Xtra", "Ld"),
-    32623: ("Xtra", "Buf"), 32649: ("Xtra", "Sav"), 32626: ("Xtra", "Clr"), 32687: ("Xtra", "Msg"),
-}
-for cid, (cat, text) in commands.items():
-    body = ('<rect x="0.5" y="0.5" width="15" height="15" rx="3" fill="%s" stroke="#202838"/>' % CATEGORY[cat]
-            + label(text, "#ffffff", 10.8, 6 if len(text) > 2 else 7.5))
-    files.append(write("cmd/%d.svg" % cid, svg(body, 24)))
 
-with open(os.path.join(HERE, "..", "quorvellian.qrc"), "w") as f:
+# ---------------------------------------------------------------- command pictures, by command id
+def gear(cx=8, cy=8, teeth=8, r_out=7.2, r_in=5.4, hole=2.2, fill=STEEL):
+    pts = []
+    for k in range(teeth):
+        base = 360.0 * k / teeth
+        for a, r in ((-16, r_in), (-9, r_out), (9, r_out), (16, r_in)):
+            t = math.radians(base + a)
+            pts.append((cx + r * math.cos(t), cy + r * math.sin(t)))
+    return poly(pts, fill, INK, 1) + circle(cx, cy, hole, PAPER, INK, 1)
+
+
+def window(x0, y0, x1, y1, title=MAIN["accent"], body=PAPER):
+    return plain_rect(x0, y0, x1, y1, body) + rect(x0 + 1, y0 + 1, x1 - x0 - 2, 2, title)
+
+
+def two_pages_diff(x_gap=1):
+    w = (16 - x_gap) // 2
+    left = page(0, 1, w, 15, 2) + text_lines(2, w - 2, [5, 11])
+    right = page(w + x_gap, 1, 16, 15, 2) + text_lines(w + x_gap + 2, 14, [5, 11])
+    return (left + right + rect(1, 7, w - 2, 2, "#e35d4f") + rect(w + x_gap + 1, 7, 16 - w - x_gap - 2, 2, "#4cb662"))
+
+
+def terminal():
+    return (plain_rect(0, 2, 16, 15, "#1f2733", INK) + rect(1, 3, 14, 2, STEEL)
+            + path("M3 7.5L5.5 9.5L3 11.5", "none", "#5fe08a", 1.3)
+            + rect(7, 11, 4, 1.5, "#5fe08a"))
+
+
+def card_box(x0=1, y0=1, x1=15, y1=15):
+    """The text buffer: a box of cards."""
+    mid = y0 + (y1 - y0) // 2
+    return (plain_rect(x0 + 2, y0, x1 - 3, mid + 2, BUFFER["card"], BUFFER["box_dark"])
+            + plain_rect(x0 + 4, y0 + 2, x1 - 1, mid + 2, PAPER, BUFFER["box_dark"])
+            + text_lines(x0 + 6, x1 - 3, [y0 + 4])
+            + plain_rect(x0, mid, x1, y1, BUFFER["box"], BUFFER["box_dark"])
+            + rect(x0 + (x1 - x0) // 2 - 2, mid + 3, 4, 1.5, BUFFER["box_dark"]))
+
+
+def sync_loop(cx=8, cy=8, r=5.5, color=GREEN):
+    """Two arrows chasing each other round a circle."""
+    out = []
+    for start in (200, 20):
+        a0, a1 = math.radians(start), math.radians(start + 130)
+        x0, y0 = cx + r * math.cos(a0), cy + r * math.sin(a0)
+        x1, y1 = cx + r * math.cos(a1), cy + r * math.sin(a1)
+        out.append(path("M%s %sA%s %s 0 0 1 %s %s" % (num(x0), num(y0), num(r), num(r), num(x1), num(y1)),
+                        "none", color, 1.8))
+        # the head, pointing along the circle at its end
+        tx, ty = -math.sin(a1), math.cos(a1)
+        nx, ny = math.cos(a1), math.sin(a1)
+        out.append(poly([(x1 + tx * 2.6, y1 + ty * 2.6), (x1 + nx * 2.4, y1 + ny * 2.4),
+                         (x1 - nx * 2.4, y1 - ny * 2.4)], color, None))
+    return "".join(out)
+
+
+def key(cx, cy, r=2.5, blade_to=None):
+    """A key lying flat: its bow round (cx, cy), its blade running right with two teeth."""
+    end = blade_to if blade_to is not None else cx + 4 * r
+    dark = "#8a6410"
+    y = cy
+    return (path("M%s %sH%s" % (num(cx + r), num(y), num(end)), "none", dark, 2)
+            + rect(end - 2, y, 1.6, 3, dark) + rect(end - 5, y, 1.6, 2.4, dark)
+            + circle(cx, cy, r, GOLD, dark, 1.3) + circle(cx, cy, max(0.6, r / 3.5), PAPER))
+
+
+def brackets(x0, y0, size=8):
+    """Curly brackets round a dot: a parameter in a text."""
+    k = size / 8.0
+    def at(x, y):
+        return "%s %s" % (num(x0 + x * k), num(y0 + y * k))
+    d = ("M" + at(2.5, 0.5) + "C" + at(0.8, 0.5) + " " + at(1.5, 3.5) + " " + at(0.3, 4)
+         + "C" + at(1.5, 4.5) + " " + at(0.8, 7.5) + " " + at(2.5, 7.5)
+         + "M" + at(5.5, 0.5) + "C" + at(7.2, 0.5) + " " + at(6.5, 3.5) + " " + at(7.7, 4)
+         + "C" + at(6.5, 4.5) + " " + at(7.2, 7.5) + " " + at(5.5, 7.5))
+    return (path(d, "none", PAPER, 2.8 * max(k, 1)) + path(d, "none", "#5b2677", 1.3 * max(k, 1))
+            + circle(x0 + 4 * k, y0 + 4 * k, 0.9 * k, "#5b2677"))
+
+
+def info_badge(cx=11.5, cy=11.5):
+    return badge(cx, cy, BLUE, 4) + rect(cx - 0.5, cy - 2.5, 1, 1, PAPER) + rect(cx - 0.5, cy - 0.5, 1, 3, PAPER)
+
+
+def play_badge():
+    """Run it: a green badge with a play mark."""
+    return badge(11.5, 11.5, GREEN, 4) + poly([(10, 9.2), (14.2, 11.5), (10, 13.8)], PAPER, None)
+
+
+CMD = {}
+# Main toolbar.
+CMD[32580] = disk(1, 1, 14, MAIN["accent"])                                     # Save data
+CMD[32583] = (window(0, 1, 16, 15) + rect(1, 3, 6, 11, MAIN["light"])           # Manage Sessions
+              + plain_rect(2, 5, 5, 8, "#f0c24b", "#8a6410")
+              + path("M3.5 8V11.5H5", "none", INK) + rect(5, 10, 2, 3, SESSION["book"])
+              + text_lines(8, 14, [6, 8, 10, 12]))
+CMD[32579] = gear()                                                            # Manage Options
+CMD[32620] = octagon(8, 8, 7.6) + rect(3, 7, 10, 2, PAPER)                      # Stop all threads
+CMD[32627] = (page(1, 0, 10, 11, 2) + text_lines(3, 7, [4, 6])                 # Copy
+              + page(6, 5, 15, 16, 2) + text_lines(8, 12, [9, 11, 13]))
+CMD[32628] = (path("M5 1L10.3 10.5M11 1L5.7 10.5", "none", "#5d6b80", 1.6)      # Cut
+              + circle(4.5, 12.5, 2.4, PAPER, RED, 1.5) + circle(11.5, 12.5, 2.4, PAPER, RED, 1.5))
+CMD[32647] = (plain_rect(1, 2, 12, 16, "#c08a4a", "#6b4a20")                    # Paste
+              + plain_rect(4, 1, 9, 4, "#c9d0da", INK)
+              + page(7, 6, 16, 16, 2) + text_lines(9, 13, [10, 12, 14]))
+CMD[57643] = (path("M4 6.5H10A3.5 3.5 0 0 1 10 13.5H6", "none", MAIN["accent"], 2.2)  # Undo
+              + poly([(0.8, 6.5), (5.2, 2.6), (5.2, 10.4)], MAIN["accent"], None))
+CMD[32642] = page(1, 0, 13, 16) + text_lines(3, 8, [4, 6, 8]) + pencil(6.6, 14.6, 11, 3.4)  # Workpad
+CMD[32629] = stack(0, 0, 12, 14, 3, 2) + text_lines(6, 9, [7, 9]) + badge(12, 12, "#e0761b", 3.8) \
+    + arrow_side(12, 9.6, 14.8, PAPER, 1.6, 4.6).replace('stroke="%s"' % INK, 'stroke="none"')  # Batch
+CMD[32511] = (page(0, 0, 8, 10, 2) + page(8, 0, 16, 10, 2)                      # Diff-Merge Manager
+              + rect(1, 4, 6, 2, "#e35d4f") + rect(9, 4, 6, 2, "#4cb662")
+              + path("M4 10.5V12.5H12V10.5M8 12.5V13", "none", INK, 1.2)
+              + poly([(5.5, 13), (10.5, 13), (8, 15.8)], INK, None))
+CMD[32501] = (circle(8, 8, 7, MAIN["accent"], "#1d4f8f")                        # About
+              + rect(7, 3, 2, 2, PAPER) + rect(7, 6, 2, 7, PAPER))
+# Menu pictures of the Application, Conversion, Diff, File and Xtra menus.
+CMD[57665] = (plain_rect(1, 1, 10, 16, "#b07a43", "#5f3d17")                    # Exit
+              + poly([(1.5, 1.5), (6.5, 3.5), (6.5, 15.5), (1.5, 15.5)], "#7b5126", "#5f3d17")
+              + arrow_side(8.5, 7, 15.8, GREEN, 2.4, 6))
+CMD[32588] = (window(0, 1, 16, 15) + text_lines(2, 6, [6, 8, 10])              # Open Text Conversion dialog
+              + path("M8 12.5L13 7.5", "none", INK, 1.4) + poly([(9.5, 6), (14, 6), (14, 10.5)], INK, None))
+CMD[32502] = sync_loop(8, 8, 5.5, GREEN)                                      # Inline update
+CMD[32630] = books() + magnifier(11, 9, 3.1, 3.2)                               # Find-Replace library
+CMD[32633] = books() + rect(7, 8, 9, 8, PAPER) + key(10, 11, 2.2, 16)                                               # Key-Lookup library
+CMD[32637] = books() + rect(7, 6, 9, 10, PAPER) + brackets(8, 7)                                          # Token Parameter lib
+CMD[32631] = magnifier(6, 6, 4.2, 4.2) + play_badge()                          # Execute Find-Replace lib
+CMD[32634] = key(4, 4.5, 3.2, 15.5) + play_badge()                                      # Execute Key-Lookup lib
+CMD[32638] = brackets(0, 1, 12) + play_badge()                                 # Execute Token Param lib
+CMD[32643] = (page(1, 0, 13, 16) + text_lines(3, 8, [4, 6, 8])                 # Execute Workpad
+              + pencil(4.6, 12.6, 9, 3) + play_badge())
+CMD[32641] = magnifier(6, 6, 4.2, 4.2) + arrow_down(13, 5, 16, GREEN, 2, 6)      # Find next
+CMD[32648] = (rect(1, 2, 7, 3, "#e35d4f") + rect(8, 11, 7, 3, "#4cb662")         # Replace next
+              + path("M4.5 6V10.5H8", "none", INK, 1.4) + poly([(7.5, 8), (10.5, 10.5), (7.5, 13)], INK, None))
+CMD[32632] = (circle(8, 8, 7, PURPLE, "#5b2677")                              # Quick Help
+              + path("M5.5 6.2c0-3.2 5-3.2 5 0 0 2-2.5 1.7-2.5 4", "none", PAPER, 1.9)
+              + rect(7, 11.5, 2, 2, PAPER))
+CMD[32549] = (window(0, 1, 16, 15) + path("M8 3V14", "none", INK)               # Diff Input Output window
+              + text_lines(2, 6, [6, 11]) + text_lines(10, 14, [6, 11])
+              + rect(2, 8, 5, 2, "#e35d4f") + rect(9, 8, 5, 2, "#4cb662"))
+CMD[32548] = two_pages_diff()                                                 # Diff 2 files
+CMD[32546] = "".join(page(x, 1 + k, x + 6, 15, 2) + rect(x + 1, 7, 4, 2, c)     # Diff 3 files
+                     for k, (x, c) in enumerate([(0, "#e35d4f"), (5, "#e0a21b"), (10, "#4cb662")]))
+CMD[32547] = "".join(page(x, 1, x + 7, 15, 2) + rect(x + 1, 7, 5, 2, c)            # Diff n files
+                     for x, c in [(0, "#e35d4f"), (3, "#e0a21b"), (6, "#4cb662"), (9, BLUE)])
+CMD[32533] = (page(3, 0, 13, 7, 2) + plain_rect(0, 6, 16, 14, PAPER)            # Rename/duplicate files
+              + rect(2, 8, 7, 4, MAIN["accent"])
+              + path("M11.5 7V13M10 6.5H13M10 13.5H13", "none", INK, 1))
+CMD[32529] = (folder(1, 0, 13, 8) + plain_rect(0, 8, 16, 16, "#c3cad6")           # Manage files in hard disk
+              + path("M2 12.5H9", "none", STEEL, 1) + rect(12, 11, 2, 2, GREEN))
+CMD[32523] = (server(0, 3, 7, 14, 2) + server(9, 3, 16, 14, 2)                  # Make same Host
+              + rect(7, 7, 2, 1, GREEN) + rect(7, 10, 2, 1, GREEN))
+CMD[32601] = page(1, 0, 13, 16) + text_lines(3, 9, [4, 6, 8]) + info_badge()      # Show file spec
+CMD[32622] = (plain_rect(0, 1, 8, 15, PAPER) + text_lines(2, 6, [4, 6, 8, 10, 12])   # Append text block to right
+              + plain_rect(8, 1, 16, 15, MAIN["light"]) + text_lines(10, 14, [4, 6, 8], BLUE)
+              + plus_badge(12, 11.5))
+CMD[32594] = (text_lines(1, 12, [2, 4], INK) + text_lines(1, 8, [13], INK)        # Fix multiple line-breaks
+              + rect(2, 6, 1, 1, GHOST) + rect(2, 8, 1, 1, GHOST) + rect(2, 10, 1, 1, GHOST)
+              + path("M14.5 4V9.5H7", "none", GREEN, 1.6) + poly([(8, 7), (5, 9.5), (8, 12)], GREEN, None))
+CMD[32680] = path("M2.5 4.5H6C6 1.5 10 1.5 10 4.5H13.5V8C16.5 8 16.5 12 13.5 12V15.5H2.5V12"  # Plugin
+                  "C5.5 12 5.5 8 2.5 8Z", "#7fb3e8", "#1f4f8f")
+CMD[32593] = (text_lines(1, 14, [2], INK) + text_lines(1, 10, [5, 8], BLUE)       # Remove duplicate lines
+              + text_lines(1, 14, [11], INK) + minus_badge(12, 8))
+CMD[32600] = (path("M1 5.5H11", "none", INK, 1.6) + poly([(9, 2.5), (13, 5.5), (9, 8.5)], INK, None)  # Remove tabs
+              + rect(13, 2, 1.6, 7, INK) + text_lines(1, 7, [11, 13], PAPER_LINE) + minus_badge(12, 12))
+CMD[32652] = (path("M1 2.5H11M1 5.5H9M1 8.5H7M1 11.5H5M1 14.5H3", "none", INK, 1.4)  # Sort text
+              + arrow_down(13, 1, 15, GREEN, 2, 6))
+CMD[32603] = (path("M5.5 3L1.5 8L5.5 13", "none", BLUE, 1.8)                        # Split XML tags
+              + path("M10.5 3L14.5 8L10.5 13", "none", BLUE, 1.8)
+              + path("M8 1V15", "none", RED, 1.4, ' stroke-dasharray="2 1"'))
+CMD[32602] = (path("M12.5 2V8.5H4", "none", INK, 1.8)                               # Test line break
+              + poly([(5.5, 5), (1.5, 8.5), (5.5, 12)], INK, None) + question_badge(12, 12, BLUE))
+# Session toolbar.
+CMD[32503] = basket() + plus_badge()                                            # Add basket
+CMD[32505] = basket() + pen_badge()                                             # Rename basket
+CMD[32504] = basket() + minus_badge()                                           # Delete basket
+CMD[32671] = notebook() + plus_badge()                                          # Add session
+CMD[32675] = notebook() + pen_badge()                                           # Rename session
+CMD[32672] = notebook() + minus_badge()                                         # Delete session
+CMD[32512] = open_folder()                                                      # Open Folder
+CMD[32521] = (page(0, 0, 9, 12, 2) + text_lines(2, 6, [4, 6, 8])                # Replicate item
+              + page(6, 3, 15, 15, 2, SHADE) + text_lines(8, 12, [7, 9, 11]) + plus_badge(12, 12))
+CMD[32554] = (page(1, 0, 13, 16) + text_lines(6, 10, [4, 7])                   # Set file attributes
+              + plain_rect(3, 3, 5, 5, PAPER) + plain_rect(3, 6, 5, 8, GREEN, "#1d6b34")
+              + poly([(8.5, 9.5), (12.5, 9.5), (15.5, 12.5), (12.5, 15.5), (8.5, 15.5)], "#f0c24b", "#8a6410")
+              + circle(10.5, 12.5, 0.9, INK))
+CMD[32516] = (text_lines(8, 15, [2, 6, 10, 14], INK) + arrow_up(3.5, 15, 1, GREEN, 3, 7))   # Move item up
+CMD[32514] = (text_lines(8, 15, [1, 5, 9, 13], INK) + arrow_down(3.5, 1, 15, GREEN, 3, 7))  # Move item down
+CMD[32518] = (poly([(6.5, 1.5), (11.5, 1.5), (10.5, 3.5), (10.5, 7), (13.5, 9.5), (4.5, 9.5),  # Pins
+                    (7.5, 7), (7.5, 3.5)], "#e74c3c", "#8e1e12")
+              + path("M9 10L9 15.5", "none", INK, 1.4))
+CMD[32522] = (page(1, 0, 15, 16) + rect(2, 1, 9, 2, MAIN["accent"])              # Report on files
+              + "".join(rect(3, y, 2, 2, INK) + path("M6 %s.5H12" % y, "none", PAPER_LINE, 1) for y in (5, 8, 11)))
+# FTP toolbar.
+CMD[32557] = server(1, 0, 15, 6, 1) + arrow_down(7.5, 6, 16, FTP["local"], 3, 9)             # get
+CMD[32564] = server(1, 0, 15, 6, 1) + arrow_up(7.5, 16, 5, FTP["remote"], 3, 9)              # put
+CMD[32558] = server(1, 0, 15, 6, 1) + arrow_down(4.5, 6, 16, FTP["local"], 3, 8) + stack_badge()  # get all
+CMD[32565] = server(1, 0, 15, 6, 1) + arrow_up(4.5, 16, 5, FTP["remote"], 3, 8) + stack_badge()   # put all
+CMD[32568] = (page(0, 2, 10, 16, 2) + text_lines(2, 6, [9, 11, 13]) + star(6.5, 5.5, REMOTE_MARK)  # sync to local
+              + arrow_down(13, 1, 15, FTP["local"], 3, 6))
+CMD[32569] = (page(0, 2, 10, 16, 2) + text_lines(2, 6, [9, 11, 13]) + star(6.5, 5.5, LOCAL_MARK)   # sync to remote
+              + arrow_up(13, 15, 1, FTP["remote"], 3, 6))
+CMD[32562] = server(1, 0, 13, 13, 2) + question_badge(12, 12, FTP["remote"])                 # remote status
+CMD[32555] = page(1, 0, 13, 16) + text_lines(3, 9, [4, 6, 8]) + question_badge(12, 12, FTP["local"])  # local status
+CMD[32566] = terminal()                                                                      # Run bat file
+CMD[32567] = server(1, 0, 13, 13, 2) + octagon(11.5, 11.5, 4.3) + rect(9, 11, 5, 1.5, PAPER)  # Stop FTP
+CMD[32574] = sync_loop(8, 8, 6, FTP["remote"]) + arrow_up(8, 12.5, 3.5, FTP["remote"], 2, 5)  # Auto sync
+# FTP Advanced toolbar.
+def cleared(color, all_items):
+    sheets = stack(0, 0, 13, 15, 3, 2) + text_lines(6, 9, [7, 9]) if all_items else \
+        page(0, 0, 12, 16) + text_lines(2, 8, [4, 6, 8])
+    return sheets + star(10.5, 10.5, color) + strike(10.5, 10.5)
+
+
+CMD[32508] = cleared(LOCAL_MARK, False)                                            # Clear local dirty icons
+CMD[32507] = cleared(LOCAL_MARK, True)                                             # ... all of them
+CMD[32510] = cleared(REMOTE_MARK, False)                                           # Clear remote dirty icons
+CMD[32509] = cleared(REMOTE_MARK, True)                                            # ... all of them
+CMD[32556] = folder(0, 1, 14, 12) + magnifier(10, 10, 3.2, 3.4)                   # Browse local files
+CMD[32563] = server(0, 0, 13, 12, 2) + magnifier(10, 10, 3.2, 3.4)                # Browse remote files
+# Manage Text Buffer toolbar.
+CMD[32655] = card_box(0, 0, 14, 14) + plus_badge()                               # Save input text to buffer
+CMD[32651] = card_box(4, 1, 16, 15) + arrow_side(8, 6, 0.5, BUFFER["box_dark"], 3, 7)   # Scroll buffer left
+CMD[32650] = card_box(0, 1, 12, 15) + arrow_side(8, 10, 15.5, BUFFER["box_dark"], 3, 7)  # Scroll buffer right
+CMD[32625] = card_box(0, 0, 14, 14) + minus_badge()                              # Remove current item
+CMD[32639] = disk(5, 5, 11, BUFFER["box"]) + arrow_down(3.5, 0, 10, GREEN, 3, 7)  # Dump buffer to disk
+CMD[32640] = disk(5, 5, 11, BUFFER["box"]) + arrow_up(3.5, 10, 0, GREEN, 3, 7)    # Load buffer from disk
+CMD[32649] = page(1, 0, 13, 16) + text_lines(3, 9, [4, 6, 8]) + disk(8, 8, 8, BUFFER["box"])  # Save text
+CMD[32626] = (page(1, 0, 13, 16) + text_lines(3, 9, [4, 6, 8])                   # Clear text windows
+              + poly([(6.5, 12.5), (11.5, 7.5), (15.5, 11.5), (10.5, 16.5 - 0.5)], "#f28fa8", "#8e2c47")
+              + path("M9 15.5L6.5 13", "none", "#8e2c47", 1))
+
+for cid, body in CMD.items():
+    files.append(write("cmd/%d.svg" % cid, svg(body, size=24)))
+
+with open(os.path.join(OUT, "..", "quorvellian.qrc"), "w") as f:
     f.write('<!DOCTYPE RCC><RCC version="1.0">\n<qresource prefix="/icons">\n')
     for rel in sorted(files):
         f.write('  <file alias="%s">res/%s</file>\n' % (rel, rel))

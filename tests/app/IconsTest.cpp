@@ -1,0 +1,183 @@
+// The program's pictures: every toolbar button shows its own drawn picture
+// and names its command; the list pictures keep their meanings apart; the
+// SVG files are what the generator writes and hold no lettering.
+#include <QAction>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QImage>
+#include <QToolBar>
+#include <QToolButton>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "app/Icons.h"
+#include "app/MainFrame.h"
+#include "UiFixture.h"
+
+namespace {
+
+QImage Render(const QIcon& icon, int px) { return icon.pixmap(px, px).toImage().convertToFormat(QImage::Format_ARGB32); }
+
+// The number of pixels a picture actually paints.
+int PaintedPixels(const QImage& img) {
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (qAlpha(img.pixel(x, y)) > 64) ++n;
+    return n;
+}
+
+std::string ReadAll(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+const std::filesystem::path kRes = std::filesystem::path(QVL_SOURCE_DIR) / "src/app/res";
+
+class IconsTest : public UiTest {};
+
+}  // namespace
+
+TEST_F(IconsTest, EveryToolbarButtonShowsItsOwnPictureAndNamesItsCommand) {
+    CMainFrame frame;
+    const QList<QToolBar*> bars = frame.findChildren<QToolBar*>();
+    ASSERT_EQ(bars.size(), 5);
+    int buttons = 0;
+    for (QToolBar* bar : bars) {
+        const QString where = bar->windowTitle();
+        std::map<QByteArray, QString> pictures;
+        for (QAction* a : bar->actions()) {
+            if (a->isSeparator()) continue;
+            ++buttons;
+            const QString id = a->objectName();
+            SCOPED_TRACE((where + " button " + id).toStdString());
+            auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(a));
+            ASSERT_NE(button, nullptr);
+
+            // Its own picture from the resources, painted at the bar's size.
+            const QString path = CommandIconPath(id.toInt());
+            ASSERT_TRUE(QFile::exists(path)) << "no picture drawn for this command";
+            const int px = bar->iconSize().width();
+            const QImage shown = Render(button->icon(), px);
+            ASSERT_FALSE(shown.isNull());
+            EXPECT_EQ(shown, Render(QIcon(path), px)) << "the button does not show its resource picture";
+            EXPECT_GT(PaintedPixels(Render(button->icon(), 16)), 40) << "the picture is (nearly) empty at 16 px";
+            const QByteArray bits(reinterpret_cast<const char*>(shown.constBits()), int(shown.sizeInBytes()));
+            auto [it, fresh] = pictures.emplace(bits, id);
+            EXPECT_TRUE(fresh) << "same picture as command " << it->second.toStdString();
+
+            // A tooltip that is the command's name, not its number.
+            const QString tip = button->toolTip();
+            EXPECT_FALSE(tip.trimmed().isEmpty());
+            EXPECT_NE(tip, id);
+            EXPECT_EQ(tip, a->text().section('\t', 0, 0));
+        }
+    }
+    EXPECT_EQ(buttons, 12 + 13 + 11 + 6 + 8);
+}
+
+TEST_F(IconsTest, ACommandWithoutAPictureShowsNone) {
+    // No lettered stand-in: a command with no drawing has no icon at all.
+    EXPECT_TRUE(CommandIcon(32534, "File: a. Lower case filenames").isNull());
+    EXPECT_TRUE(CommandIcon(1).isNull());
+    CMainFrame frame;
+    ASSERT_NE(frame.Action(32534), nullptr);
+    EXPECT_TRUE(frame.Action(32534)->icon().isNull());
+    // A command with a drawing shows it in its menu too.
+    EXPECT_EQ(Render(frame.Action(32502)->icon(), 16), Render(QIcon(CommandIconPath(32502)), 16));
+}
+
+TEST_F(IconsTest, CommandPicturesAreDrawnNotLettered) {
+    // Every picture of every set: drawn shapes only (file-type tags are drawn
+    // in a pixel font, so no set needs lettering either).
+    int count = 0;
+    for (QDirIterator it(":/icons", {"*.svg"}, QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
+        const QString path = it.next();
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
+        const QByteArray svg = f.readAll();
+        EXPECT_FALSE(svg.contains("<text")) << path.toStdString();
+        EXPECT_TRUE(svg.contains("viewBox=\"0 0 16 16\"")) << path.toStdString();
+        ++count;
+    }
+    EXPECT_GT(count, 100);
+    // Every command picture differs from every other.
+    std::map<QByteArray, QString> seen;
+    for (const QString& name : QDir(":/icons/cmd").entryList({"*.svg"}, QDir::Files)) {
+        const QImage img = Render(QIcon(":/icons/cmd/" + name), 16);
+        const QByteArray bits(reinterpret_cast<const char*>(img.constBits()), int(img.sizeInBytes()));
+        auto [it, fresh] = seen.emplace(bits, name);
+        EXPECT_TRUE(fresh) << name.toStdString() << " looks like " << it->second.toStdString();
+    }
+}
+
+TEST_F(IconsTest, ListPicturesKeepTheirMeaningsApart) {
+    auto picture = [](const char* set, int i) { return Render(ListIcon(set, i), 16); };
+    // Every image index the lists and trees use is drawn.
+    const std::map<std::string, std::vector<int>> used = {
+        {"file", {}}, {"basket", {0, 1, 2}}, {"session", {0, 1, 2, 3, 4}},
+        {"account", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}}, {"lib", {4, 5}}};
+    for (const auto& [set, indices] : used) {
+        std::vector<int> all = indices;
+        if (set == "file")
+            for (int i = 0; i <= 30; ++i) all.push_back(i);
+        for (int i : all) {
+            SCOPED_TRACE(set + " " + std::to_string(i));
+            const QImage img = picture(set.c_str(), i);
+            ASSERT_FALSE(img.isNull());
+            EXPECT_GT(PaintedPixels(img), 40);
+        }
+    }
+    // The file pictures 0-30 (types, pins, origins and the change marks) are
+    // all told apart, except that the mark 25 stands for two states.
+    std::map<QByteArray, int> files;
+    for (int i = 0; i <= 30; ++i) {
+        const QImage img = picture("file", i);
+        const QByteArray bits(reinterpret_cast<const char*>(img.constBits()), int(img.sizeInBytes()));
+        auto [it, fresh] = files.emplace(bits, i);
+        EXPECT_TRUE(fresh) << "file picture " << i << " looks like " << it->second;
+    }
+    // A basket with local changes, the current session and the current
+    // account look different from the plain ones.
+    EXPECT_NE(picture("basket", 2), picture("basket", 0));
+    EXPECT_NE(picture("session", 4), picture("session", 3));
+    EXPECT_NE(picture("session", 3), picture("session", 2));
+    for (int status : {2, 4, 6}) EXPECT_NE(picture("account", status + 1), picture("account", status));
+    EXPECT_NE(picture("account", 2), picture("account", 4));
+    EXPECT_NE(picture("account", 4), picture("account", 6));
+    // An index past the drawn ones gives no picture rather than a wrong one.
+    EXPECT_TRUE(ListIcon("file", 31).isNull());
+}
+
+TEST_F(IconsTest, ResourcesAreWhatTheGeneratorWrites) {
+    // The committed SVGs and the resource list come from make_icons.py: run it
+    // into a scratch folder and compare file by file.
+    const std::filesystem::path gen = tmp / "gen", out = gen / "res";
+    std::filesystem::create_directories(out);
+    const std::string cmd = "python3 '" + (kRes / "make_icons.py").string() + "' '" + out.string() + "'";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    int files = 0;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(out)) {
+        if (!e.is_regular_file()) continue;
+        const auto rel = std::filesystem::relative(e.path(), out);
+        SCOPED_TRACE(rel.string());
+        ASSERT_TRUE(std::filesystem::exists(kRes / rel)) << "not committed";
+        EXPECT_TRUE(ReadAll(e.path()) == ReadAll(kRes / rel)) << "differs from the generator's output";
+        EXPECT_TRUE(QFile::exists(":/icons/" + QString::fromStdString(rel.generic_string())))
+            << "not in the resources";
+        ++files;
+    }
+    for (const auto& e : std::filesystem::recursive_directory_iterator(kRes))
+        if (e.path().extension() == ".svg")
+            EXPECT_TRUE(std::filesystem::exists(out / std::filesystem::relative(e.path(), kRes)))
+                << e.path() << " is no longer drawn by the generator";
+    EXPECT_GT(files, 100);
+    EXPECT_TRUE(ReadAll(gen / "quorvellian.qrc") == ReadAll(kRes / ".." / "quorvellian.qrc"))
+        << "the resource list differs from the generator's output";
+}
