@@ -122,7 +122,7 @@ TEST_F(WindowTest, OpensOnTheDefaultsOfAFreshWorkArea) {
 
     // Commands whose handlers come later are shown disabled; built ones work.
     EXPECT_TRUE(w.Action(32563)->isEnabled());
-    EXPECT_FALSE(w.Action(32507)->isEnabled());
+    EXPECT_FALSE(w.Action(32547)->isEnabled());
     EXPECT_TRUE(w.Action(32580)->isEnabled());
     EXPECT_TRUE(w.Action(32503)->isEnabled());
     // The View toggles follow their bars.
@@ -158,9 +158,11 @@ TEST_F(WindowTest, AFailedSaveIsShownNotSilent) {
     EXPECT_TRUE(LogHas(Log(), "-?- Saving user-information failed."));
     EXPECT_FALSE(LogHas(Log(), "Saved user-information:"));
 
-    // Closing shows the failure too, and still closes.
+    // Closing shows the failure too and asks; Yes closes all the same.
     prompter.entries.clear();
+    prompter.answers = {Answer::Yes};
     EXPECT_TRUE(w.close());
+    EXPECT_EQ(prompter.Questions().size(), 1u);
     EXPECT_FALSE(prompter.Messages().empty());
     const std::string log = Log();
     EXPECT_EQ(log.substr(log.size() - std::string("Closing...").size()), "Closing...");
