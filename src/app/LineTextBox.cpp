@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyleHints>
+#include <QTimer>
 #include <QUrl>
 #include <algorithm>
 #include <cstring>
@@ -536,6 +537,18 @@ void CLineTextBox::UpdateScrollBars() {
 }
 
 void CLineTextBox::EnsureCaretVisible() {
+    ShowCaretLine();
+    // A scroll bar that comes with this change takes its room only later.
+    if (!m_recheckCaret) {
+        m_recheckCaret = true;
+        QTimer::singleShot(0, this, [this] {
+            m_recheckCaret = false;
+            ShowCaretLine();
+        });
+    }
+}
+
+void CLineTextBox::ShowCaretLine() {
     const int line = LineOfOffset(m_caret);
     const int first = FirstVisibleLine(), visible = VisibleLines();
     if (line < first) ScrollToLine(line);

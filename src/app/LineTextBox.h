@@ -172,6 +172,7 @@ private:
     void MoveTo(std::size_t offset, bool keepAnchor, bool keepGoal = false);
     void SetSelectionOffsets(std::size_t anchor, std::size_t caret);
     void UpdateScrollBars();
+    void ShowCaretLine();
     void UpdateMetrics();
     int VisibleLines() const;
     bool TakesKey(QKeyEvent* e) const;
@@ -190,6 +191,7 @@ private:
     bool m_readOnly = false;
     bool m_selecting = false;
     bool m_caretShown = true;
+    bool m_recheckCaret = false;
     QBasicTimer m_blink;
     qreal m_cell = 8;
     int m_lineHeight = 16;

@@ -313,9 +313,15 @@ TEST_F(LineTextBoxTest, LongLinesAndLongTextsScrollAndPaint) {
     QScrollBar* h = box.horizontalScrollBar();
     EXPECT_GT(v->maximum(), 4900);
     EXPECT_GT(h->maximum(), 99000 * 5);
-    // Ctrl+End shows the last line, End of the long line scrolls right.
+    // Ctrl+End shows the last line, End of the long line scrolls right; the
+    // lines in sight are those above the horizontal scroll bar.
+    QApplication::processEvents();
+    EXPECT_TRUE(h->isVisible());
+    EXPECT_EQ(v->maximum(), box.LineCount() - v->pageStep());
+    EXPECT_EQ(v->pageStep(), box.viewport()->height() / (box.PointOfPosition(0).y() * 2));
     Key(box, Qt::Key_End, Qt::ControlModifier);
-    EXPECT_GE(v->value(), 5002 - v->pageStep());
+    EXPECT_EQ(v->value(), v->maximum());
+    EXPECT_TRUE(box.viewport()->rect().contains(box.PointOfPosition(box.Position())));
     Key(box, Qt::Key_Up);
     Key(box, Qt::Key_End);
     EXPECT_GT(h->value(), 99000 * 5);
@@ -345,6 +351,17 @@ TEST_F(LineTextBoxTest, LongLinesAndLongTextsScrollAndPaint) {
     box.undo();
     box.undo();
     EXPECT_EQ(box.GetText(), text);
+
+    // A paste that brings the horizontal scroll bar still shows the caret.
+    box.SetWindowTextFromString("short\r\nlines");
+    QApplication::processEvents();
+    EXPECT_FALSE(h->isVisible());
+    QApplication::clipboard()->setText(QString::fromStdString(text));
+    Key(box, Qt::Key_End, Qt::ControlModifier);
+    Key(box, Qt::Key_V, Qt::ControlModifier);
+    QApplication::processEvents();
+    EXPECT_TRUE(h->isVisible());
+    EXPECT_TRUE(box.viewport()->rect().contains(box.PointOfPosition(box.Position())));
 
     // A role 3 box leads the scrolling of its partner.
     CLineTextBox left(3), right(4);
