@@ -182,12 +182,12 @@ void CInteractiveTextConversionDlg::ShowPad() {
 bool CInteractiveTextConversionDlg::Convert() {
     if (!m_data) return false;
     g_bInputShowsTitle = false;
-    const std::string text = m_input->GetText();
+    auto text = std::make_shared<const std::string>(m_input->GetText());
     auto snapshot = std::make_shared<WorkPadSnapshot>(
         TakeWorkPadSnapshot(m_data->m_LibraryList, CurrentMacro, g_nLibIndex, 0));
     return m_worker.Start(
         [snapshot, text](std::string& result, std::string& marker) {
-            return RunWorkPadConversion(*snapshot, text, result, marker, &g_bConversionBreak);
+            return RunWorkPadConversion(*snapshot, *text, result, marker, &g_bConversionBreak);
         },
         [this](std::string& result) { ShowOutputText(std::move(result)); },
         "(WorkPad) over");
