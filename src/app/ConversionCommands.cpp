@@ -211,12 +211,12 @@ void CConversionCommands::ShowLibrary() {
 void CConversionCommands::ExecuteLibrary() {
     // The run sees the libraries as they are now; later edits do not reach it.
     g_bInputShowsTitle = false;
-    const std::string text = m_workPad->Input()->GetText();
+    auto text = std::make_shared<const std::string>(m_workPad->Input()->GetText());
     auto snapshot = std::make_shared<WorkPadSnapshot>(
         TakeWorkPadSnapshot(m_frame.Data().m_LibraryList, CurrentMacro, g_nLibIndex, 1));
     m_worker->Start(
         [snapshot, text](std::string& result, std::string& marker) {
-            return RunWorkPadConversion(*snapshot, text, result, marker, &g_bConversionBreak);
+            return RunWorkPadConversion(*snapshot, *text, result, marker, &g_bConversionBreak);
         },
         [this](std::string& result) { m_workPad->ShowOutputText(std::move(result)); },
         "(lib) over");

@@ -7,6 +7,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QInputMethodEvent>
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
@@ -93,7 +94,7 @@ CLineTextBox::CLineTextBox(int role, QWidget* parent) : QAbstractScrollArea(pare
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
-    setAttribute(Qt::WA_InputMethodEnabled, false);
+    setAttribute(Qt::WA_InputMethodEnabled, true);
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     UpdateMetrics();
     Reindex();
@@ -114,17 +115,9 @@ void CLineTextBox::Reindex() {
     m_starts.assign(1, 0);
     const char* base = m_text.data();
     const std::size_t n = m_text.size();
-    std::size_t longest = 0, prev = 0;
-    for (const char* p = base; (p = static_cast<const char*>(std::memchr(p, '\n', n - std::size_t(p - base))));) {
-        ++p;
-        const std::size_t at = std::size_t(p - base);
-        longest = std::max(longest, at - prev);
-        m_starts.push_back(at);
-        prev = at;
-    }
-    longest = std::max(longest, n - prev);
-    // Bytes are never fewer than cells, but for tabs.
-    m_widest = std::memchr(base, '\t', n) ? WidestLineCells(0, m_starts.size()) : int(std::min<std::size_t>(longest, 1u << 30));
+    for (const char* p = base; (p = static_cast<const char*>(std::memchr(p, '\n', n - std::size_t(p - base))));)
+        m_starts.push_back(std::size_t(++p - base));
+    m_widest = WidestLineCells(0, m_starts.size());
     m_charsKnown = false;
     m_marks.clear();
     m_undo.clear();
@@ -456,19 +449,20 @@ void CLineTextBox::DeleteSelectionOr(bool forward, bool word) {
 // ---------------------------------------------------------------- cells and geometry
 
 int CLineTextBox::WidestLineCells(std::size_t from, std::size_t to) const {
-    int widest = 0;
+    // Not the exact cells but a bound that needs no decoding: a character
+    // takes no more cells than it has bytes, but for a tab (at most eight).
+    std::size_t widest = 0;
     to = std::min(to, m_starts.size());
+    const char* base = m_text.data();
     for (std::size_t l = from; l < to; ++l) {
-        const std::size_t end = LineEnd(int(l));
-        int cell = 0;
-        for (std::size_t i = m_starts[l]; i < end;) {
-            std::size_t len = 0;
-            cell += CellsOf(Decode(m_text.data() + i, end - i, len), cell);
-            i += len;
-        }
-        widest = std::max(widest, cell);
+        const std::size_t begin = m_starts[l], end = LineEnd(int(l));
+        std::size_t cells = end - begin;
+        for (const char* p = base + begin;
+             (p = static_cast<const char*>(std::memchr(p, '\t', end - std::size_t(p - base)))); ++p)
+            cells += kTabCells - 1;
+        widest = std::max(widest, cells);
     }
-    return widest;
+    return int(std::min<std::size_t>(widest, 1u << 24));
 }
 
 int CLineTextBox::CellOfOffset(std::size_t offset) const {
@@ -797,6 +791,25 @@ void CLineTextBox::keyPressEvent(QKeyEvent* e) {
         if (!t.isEmpty() && t.at(0).isPrint()) return Type(S(t));
     }
     e->ignore();
+}
+
+void CLineTextBox::inputMethodEvent(QInputMethodEvent* e) {
+    // Only the committed text goes in; a composition in progress is the
+    // input method's own to show.
+    if (!m_readOnly && !e->commitString().isEmpty()) Type(S(e->commitString()));
+    e->accept();
+}
+
+QVariant CLineTextBox::inputMethodQuery(Qt::InputMethodQuery query) const {
+    switch (query) {
+        case Qt::ImEnabled: return !m_readOnly;
+        case Qt::ImCursorRectangle: {
+            const QPoint p = PointOfPosition(Position());
+            return QRect(p.x(), p.y() - m_lineHeight / 2, 2, m_lineHeight);
+        }
+        case Qt::ImFont: return font();
+        default: return QAbstractScrollArea::inputMethodQuery(query);
+    }
 }
 
 // ---------------------------------------------------------------- mouse

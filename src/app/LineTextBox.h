@@ -118,6 +118,8 @@ protected:
     void paintEvent(QPaintEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    void inputMethodEvent(QInputMethodEvent* e) override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
@@ -185,7 +187,7 @@ private:
     mutable bool m_charsKnown = false;
     std::size_t m_caret = 0, m_anchor = 0;
     int m_goalCell = -1;
-    int m_widest = 0;  // cells of the widest line (never less)
+    int m_widest = 0;  // at least the cells of the widest line
     std::vector<Mark> m_marks;
     std::vector<Edit> m_undo, m_redo;
     bool m_readOnly = false;

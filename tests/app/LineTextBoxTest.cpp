@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QImage>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QScrollBar>
@@ -172,6 +173,12 @@ TEST_F(LineTextBoxTest, TypingEditsAndUndoesLikeATextBox) {
     box.undo();
     EXPECT_EQ(box.GetText(), "hello world");
     EXPECT_EQ(box.SelectedText(), "hello");
+
+    // Text an input method commits goes in as typed.
+    QInputMethodEvent commit;
+    commit.setCommitString(QString::fromUtf8("\xe6\x97\xa5"));
+    QApplication::sendEvent(&box, &commit);
+    EXPECT_EQ(box.GetText(), "\xe6\x97\xa5 world");
 }
 
 TEST_F(LineTextBoxTest, KeysMoveAndSelect) {
