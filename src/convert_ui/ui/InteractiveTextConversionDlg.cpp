@@ -196,7 +196,7 @@ bool CInteractiveTextConversionDlg::Convert() {
 bool CInteractiveTextConversionDlg::FindNext() {
     if (!m_data) return false;
     g_bInputShowsTitle = false;
-    const std::string text = m_input->GetText();
+    const std::string& text = m_input->Text();  // only read while this runs
     std::size_t from = OffsetOfBoxPosition(text, m_input->SelectionEnd());
     if (m_restartSearch) {
         from = 0;
