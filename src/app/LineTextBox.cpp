@@ -677,6 +677,11 @@ void CLineTextBox::RestartBlink() {
 }
 
 void CLineTextBox::timerEvent(QTimerEvent* e) {
+    if (e->timerId() == m_autoScroll.timerId()) {
+        if (!m_selecting) m_autoScroll.stop();
+        else MoveTo(OffsetAt(m_dragPoint), true);
+        return;
+    }
     if (e->timerId() != m_blink.timerId()) return QAbstractScrollArea::timerEvent(e);
     m_caretShown = !m_caretShown;
     const int line = LineOfOffset(m_caret);
@@ -834,7 +839,11 @@ void CLineTextBox::mousePressEvent(QMouseEvent* e) {
 
 void CLineTextBox::mouseMoveEvent(QMouseEvent* e) {
     if (!m_selecting || !(e->buttons() & Qt::LeftButton)) return;
-    MoveTo(OffsetAt(e->position().toPoint()), true);
+    m_dragPoint = e->position().toPoint();
+    MoveTo(OffsetAt(m_dragPoint), true);
+    // Held beyond the edge, the selection goes on scrolling.
+    if (viewport()->rect().contains(m_dragPoint)) m_autoScroll.stop();
+    else if (!m_autoScroll.isActive()) m_autoScroll.start(50, this);
 }
 
 void CLineTextBox::mouseDoubleClickEvent(QMouseEvent* e) {
@@ -856,6 +865,7 @@ void CLineTextBox::mouseDoubleClickEvent(QMouseEvent* e) {
 
 void CLineTextBox::mouseReleaseEvent(QMouseEvent* e) {
     m_selecting = false;
+    m_autoScroll.stop();
     if (e->button() != Qt::LeftButton) return;
     if (m_role < 1 || m_role > 4) return;
     if (m_caretLabel) m_caretLabel->setText(Q(UpdateCaretPosition()));

@@ -195,6 +195,8 @@ private:
     bool m_caretShown = true;
     bool m_recheckCaret = false;
     QBasicTimer m_blink;
+    QBasicTimer m_autoScroll;  // a drag held beyond the edge
+    QPoint m_dragPoint;
     qreal m_cell = 8;
     int m_lineHeight = 16;
     int m_ascent = 12;

@@ -289,6 +289,27 @@ TEST_F(LineTextBoxTest, MouseSetsCaretAndSelection) {
     QApplication::sendEvent(box.viewport(), &move);
     QTest::mouseRelease(box.viewport(), Qt::LeftButton, Qt::NoModifier, at(8));
     EXPECT_EQ(box.SelectedText(), "pha be");
+    // A drag held below the box goes on selecting down the text.
+    std::string rows;
+    for (int i = 0; i < 200; ++i) rows += "row " + std::to_string(i) + "\r\n";
+    box.SetWindowTextFromString(rows);
+    QTest::mousePress(box.viewport(), Qt::LeftButton, Qt::NoModifier, at(0));
+    const QPointF below(20, box.viewport()->height() + 30);
+    QMouseEvent out(QEvent::MouseMove, below, box.viewport()->mapToGlobal(below), Qt::NoButton, Qt::LeftButton,
+                    Qt::NoModifier);
+    QApplication::sendEvent(box.viewport(), &out);
+    const int firstStop = box.LineOfPosition(box.Position());
+    for (int waited = 0; waited < 3000 && box.LineOfPosition(box.Position()) <= firstStop + 3; waited += 20)
+        QTest::qWait(20);
+    EXPECT_GT(box.LineOfPosition(box.Position()), firstStop + 3);
+    EXPECT_GT(box.verticalScrollBar()->value(), 3);
+    QTest::mouseRelease(box.viewport(), Qt::LeftButton, Qt::NoModifier, below.toPoint());
+    const int released = box.Position();
+    QTest::qWait(150);
+    EXPECT_EQ(box.Position(), released);
+    EXPECT_EQ(box.SelectionStart(), 0);
+    box.SetWindowTextFromString("alpha beta\r\n" + kCafe + " gamma\r\nz");
+
     // A double click takes the word.
     QTest::mouseDClick(box.viewport(), Qt::LeftButton, Qt::NoModifier, at(13));
     EXPECT_EQ(box.SelectedText(), kCafe);
