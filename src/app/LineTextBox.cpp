@@ -5,6 +5,7 @@
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QInputMethodEvent>
@@ -833,6 +834,14 @@ void CLineTextBox::mousePressEvent(QMouseEvent* e) {
     }
     if (e->button() != Qt::LeftButton) return;
     const std::size_t at = OffsetAt(e->position().toPoint());
+    // A third click soon after a double click takes the line with its break.
+    if (m_doubleClick.isValid() && m_doubleClick.elapsed() < QApplication::doubleClickInterval() &&
+        LineOfOffset(at) == m_doubleClickLine) {
+        m_doubleClick.invalidate();
+        const int line = LineOfOffset(at);
+        SetSelectionOffsets(LineStart(line), line + 1 < LineCount() ? LineStart(line + 1) : m_text.size());
+        return;
+    }
     MoveTo(at, e->modifiers() & Qt::ShiftModifier);
     m_selecting = true;
 }
@@ -861,6 +870,8 @@ void CLineTextBox::mouseDoubleClickEvent(QMouseEvent* e) {
     if (s == en) en = std::min(NextOffset(at), LineEnd(line));
     SetSelectionOffsets(s, en);
     m_selecting = false;
+    m_doubleClick.start();
+    m_doubleClickLine = line;
 }
 
 void CLineTextBox::mouseReleaseEvent(QMouseEvent* e) {

@@ -13,6 +13,7 @@
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
 #include <QColor>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPointer>
 #include <cstdint>
@@ -197,6 +198,8 @@ private:
     QBasicTimer m_blink;
     QBasicTimer m_autoScroll;  // a drag held beyond the edge
     QPoint m_dragPoint;
+    QElapsedTimer m_doubleClick;  // since the last double click
+    int m_doubleClickLine = -1;
     qreal m_cell = 8;
     int m_lineHeight = 16;
     int m_ascent = 12;

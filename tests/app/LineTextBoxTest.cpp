@@ -313,6 +313,9 @@ TEST_F(LineTextBoxTest, MouseSetsCaretAndSelection) {
     // A double click takes the word.
     QTest::mouseDClick(box.viewport(), Qt::LeftButton, Qt::NoModifier, at(13));
     EXPECT_EQ(box.SelectedText(), kCafe);
+    // A third click takes the line.
+    QTest::mouseClick(box.viewport(), Qt::LeftButton, Qt::NoModifier, at(13));
+    EXPECT_EQ(box.SelectedText(), kCafe + " gamma\r\n");
     // A click below the last line goes to the text's end.
     QTest::mouseClick(box.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(300, 190));
     EXPECT_EQ(box.Position(), box.CharacterCount());
