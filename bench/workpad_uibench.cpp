@@ -1,24 +1,26 @@
-// workpad-uibench [megabytes]: a WorkPad conversion of a big Input text (10 MB
-// by default) against the engine alone on the same text, for a plain and a
-// wild macro.
+// workpad-uibench [megabytes] [runs]: a WorkPad conversion of a big Input
+// text (10 MB by default) against the engine alone on the same text, for a
+// plain and a wild macro, each run several times (5 by default; medians).
 //
-//  - engine: the macro applied to the CR LF text (the worker's part);
+//  - engine: the macro applied to the CR LF text on a thread (the worker's part);
 //  - read: the Input window's text taken for the run (GUI thread);
-//  - write: the result put into the Output window with setPlainText on the
-//    GUI thread (what the run avoids: it lays the text out on the worker);
+//  - take: a finished result moved into the Output box (its lines indexed);
 //  - WorkPad run: Convert pressed until the end line, through the window;
-//    the Output window then shows the first lines of the result;
-//  - Output box filled: until the box holds the whole result (the rest goes
-//    in by short steps on the GUI thread), with the longest time the GUI
-//    thread did not get to a 5 ms timer.
+//    the Output box then holds every line of the result;
+//  - first paint: the Output box painting its first screen after that;
+//  - stall: the longest time the GUI thread did not get to a 5 ms timer
+//    between the press and the first paint.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
+#include <vector>
 
-#include "app/TextRichEdit.h"
+#include "app/LineTextBox.h"
 #include "app/TextRules.h"
 #include "app/TextWindows.h"
 #include "convert/ConversionRun.h"
@@ -28,76 +30,104 @@
 #include "model/Globals.h"
 #include "model/ProgramData.h"
 
+namespace {
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+double Ms(const QElapsedTimer& t) { return t.nsecsElapsed() / 1e6; }
+}  // namespace
+
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     const std::size_t mb = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 10;
+    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
     std::string lf;
     while (lf.size() < (mb << 20)) lf += "alpha beta gamma delta 0123456789 epsilon\n";
-    std::string crlf;
-    for (char c : lf) {
-        if (c == '\n') crlf += '\r';
-        crlf += c;
-    }
+    const std::string crlf = ToCrLf(lf);
     CProgramData data;
     data.m_LibraryList.Append(CLibrary());
     g_nLibIndex = 0;
     CInteractiveWorker worker;
     CInteractiveTextConversionDlg pad(worker);
     pad.SetProgramData(&data);
-    pad.show();  // the boxes paint as they fill, as in the program
+    pad.show();  // the boxes paint, as in the program
     pad.Input()->SetWindowTextFromString(crlf);
-    std::printf("text: %zu bytes, %zu lines\n", crlf.size(), crlf.size() / 44);
+    pad.Input()->viewport()->repaint();
+    std::printf("text: %zu bytes, %d lines, %d runs each (medians; single runs in brackets)\n", crlf.size(),
+                pad.Input()->LineCount(), runs);
     bool allSame = true;
     // A plain macro and a wild one (a wild-card between two literal pieces).
     for (const CMacro& macro : {CMacro("beta", "BETA"), CMacro("a*a", "x", 1, 1, 1, 0, 0, 0, 0, 1)}) {
-        QElapsedTimer t;
-        t.start();
-        WorkPadSnapshot snap = TakeWorkPadSnapshot(data.m_LibraryList, macro, 0, 0);
-        std::string out, marker;
-        RunWorkPadConversion(snap, crlf, out, marker, nullptr);
-        const double engine = t.nsecsElapsed() / 1e6;
+        std::vector<double> engine, read, take, press, run, paint, stall;
+        for (int r = 0; r < runs; ++r) {
+            // The engine on a thread of its own, as the WorkPad runs it (the
+            // window thread's heap is another one and times differently).
+            QElapsedTimer t;
+            t.start();
+            std::string out;
+            std::thread([&] {
+                WorkPadSnapshot snap = TakeWorkPadSnapshot(data.m_LibraryList, macro, 0, 0);
+                std::string marker;
+                RunWorkPadConversion(snap, crlf, out, marker, nullptr);
+            }).join();
+            engine.push_back(Ms(t));
 
-        t.restart();
-        const std::string read = pad.Input()->GetText();
-        const double readMs = t.nsecsElapsed() / 1e6;
-        t.restart();
-        pad.Output()->SetWindowTextFromString(out);
-        const double writeMs = t.nsecsElapsed() / 1e6;
-        pad.Output()->SetWindowTextFromString("");
+            t.restart();
+            const std::string text = pad.Input()->GetText();
+            read.push_back(Ms(t));
+            std::string copy = out;
+            t.restart();
+            pad.Output()->TakeText(std::move(copy));
+            take.push_back(Ms(t));
+            pad.Output()->SetWindowTextFromString("");
 
-        CurrentMacro = macro;
-        double stall = 0;
-        QElapsedTimer gap;
-        QTimer probe;
-        probe.setInterval(5);
-        QObject::connect(&probe, &QTimer::timeout, [&] {
-            stall = std::max(stall, gap.nsecsElapsed() / 1e6);
-            gap.restart();
-        });
-        probe.start();
-        t.restart();
-        gap.start();
-        pad.Convert();
-        worker.WaitIdle(600000);
-        QCoreApplication::processEvents();
-        const double run = t.nsecsElapsed() / 1e6;
-        // The Output window shows the first lines now; the rest goes in step by step.
-        while (pad.Output()->IsFilling()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        const double filled = t.nsecsElapsed() / 1e6;
-        probe.stop();
-        const bool same = pad.Output()->GetText() == out && pad.Output()->toPlainText().size() ==
-                                                                  QString::fromUtf8(FromCrLf(out).c_str()).size();
-        allSame = allSame && same;
-
+            CurrentMacro = macro;
+            double longest = 0;
+            QElapsedTimer gap;
+            QTimer probe;
+            probe.setInterval(5);
+            QObject::connect(&probe, &QTimer::timeout, [&] {
+                longest = std::max(longest, Ms(gap));
+                gap.restart();
+            });
+            probe.start();
+            t.restart();
+            gap.start();
+            pad.Convert();
+            press.push_back(Ms(t));
+            worker.WaitIdle(600000);
+            QCoreApplication::processEvents();
+            run.push_back(Ms(t));
+            QElapsedTimer p;
+            p.start();
+            pad.Output()->viewport()->repaint();
+            paint.push_back(Ms(p));
+            longest = std::max(longest, Ms(gap));
+            probe.stop();
+            stall.push_back(longest);
+            allSame = allSame && pad.Output()->GetText() == out &&
+                      pad.Output()->LineCount() == int(std::count(out.begin(), out.end(), '\n')) + 1;
+        }
+        auto row = [&](const char* what, const std::vector<double>& v, const char* note) {
+            std::printf("  %-26s %8.1f ms [", what, Median(v));
+            for (std::size_t i = 0; i < v.size(); ++i) std::printf(i ? " %.1f" : "%.1f", v[i]);
+            std::printf("]%s\n", note);
+        };
         std::printf("macro %s -> %s\n", macro.Find.c_str(), macro.Replace.c_str());
-        std::printf("  engine alone        %8.1f ms\n", engine);
-        std::printf("  read Input window   %8.1f ms (GUI thread)\n", readMs);
-        std::printf("  write Output window %8.1f ms (setPlainText on the GUI thread, for comparison)\n", writeMs);
-        std::printf("  WorkPad run         %8.1f ms to the end line, result shown\n", run);
-        std::printf("  Output box filled   %8.1f ms after the press, longest GUI stall %.1f ms%s\n", filled,
-                    stall, same ? "" : "  OUTPUT DIFFERS");
+        row("engine alone", engine, "");
+        row("read Input window", read, " (GUI thread)");
+        row("take a result", take, " (GUI thread: moved in, lines indexed)");
+        row("Convert pressed", press, " (GUI thread: Input read, worker started)");
+        row("WorkPad run", run, " press to end line, box holds all lines");
+        row("first paint of Output", paint, "");
+        row("longest GUI stall", stall, "");
+        std::vector<double> added;
+        for (std::size_t i = 0; i < run.size(); ++i) added.push_back(run[i] + paint[i] - engine[i]);
+        row("added to the engine", added, " (run + first paint - engine)");
     }
     SetTextWindows(nullptr, nullptr);
+    if (!allSame) std::printf("OUTPUT DIFFERS\n");
     return allSame ? 0 : 1;
 }

@@ -9,6 +9,7 @@
 #include "app/MainFrame.h"
 #include "app/MessageWindowBar.h"
 #include "app/PaneControlStatusBar.h"
+#include "app/LineTextBox.h"
 #include "app/TextRichEdit.h"
 #include "app/TextRules.h"
 #include "app/TextWindows.h"
@@ -107,17 +108,13 @@ void CConversionCommands::Wire() {
         SetInputWindowText(source);
         // The text arrives through the window thread's queue; the selection follows it.
         PostToGui([source, start, end] {
-            CTextRichEdit* in = g_pInputWindow;
+            CLineTextBox* in = g_pInputWindow;
             if (!in) return;
-            QTextCursor c(in->document());
-            const int n = in->document()->characterCount() - 1;
+            const int n = in->CharacterCount();
             const auto at = [&](int offset) {
                 return std::clamp(BoxPositionOfOffset(source, std::size_t(std::max(offset, 0))), 0, n);
             };
-            c.setPosition(at(start));
-            c.setPosition(at(end), QTextCursor::KeepAnchor);
-            in->setTextCursor(c);
-            in->ensureCursorVisible();
+            in->SetSelection(at(start), at(end));
         });
         (void)line;
         g_bInteractiveShown = true;
@@ -214,18 +211,15 @@ void CConversionCommands::ShowLibrary() {
 void CConversionCommands::ExecuteLibrary() {
     // The run sees the libraries as they are now; later edits do not reach it.
     g_bInputShowsTitle = false;
-    const std::string text = m_workPad->Input()->GetText();
+    auto text = std::make_shared<const std::string>(m_workPad->Input()->GetText());
     auto snapshot = std::make_shared<WorkPadSnapshot>(
         TakeWorkPadSnapshot(m_frame.Data().m_LibraryList, CurrentMacro, g_nLibIndex, 1));
     m_worker->Start(
         [snapshot, text](std::string& result, std::string& marker) {
-            return RunWorkPadConversion(*snapshot, text, result, marker, &g_bConversionBreak);
+            return RunWorkPadConversion(*snapshot, *text, result, marker, &g_bConversionBreak);
         },
-        [this](const std::string& result, QTextDocument* document) {
-            if (document) m_workPad->ShowOutputDocument(document);
-            else SetOutputWindowText(result);
-        },
-        "(lib) over", true);
+        [this](std::string& result) { m_workPad->ShowOutputText(std::move(result)); },
+        "(lib) over");
 }
 
 void CConversionCommands::ConvertFiles() {
@@ -299,39 +293,35 @@ void CConversionCommands::ClearText() {
 }
 
 void CConversionCommands::ChangeCase(bool upper) {
-    CTextRichEdit* in = g_pInputWindow;
-    CTextRichEdit* out = g_pOutputWindow;
+    CLineTextBox* in = g_pInputWindow;
+    CLineTextBox* out = g_pOutputWindow;
     if (!in || !out) return;
     const std::string text = GetInputWindowText();
-    const QTextCursor cur = in->textCursor();
-    const std::size_t s = OffsetOfBoxPosition(text, cur.selectionStart());
-    const std::size_t e = OffsetOfBoxPosition(text, cur.selectionEnd());
+    const int selStart = in->SelectionStart(), selEnd = in->SelectionEnd();
+    const std::size_t s = OffsetOfBoxPosition(text, selStart);
+    const std::size_t e = OffsetOfBoxPosition(text, selEnd);
     ShowInOutputWindow(ChangeCaseOfRange(text, s, e, upper));
     // The Output window shows the same range selected.
-    QTextCursor sel(out->document());
-    sel.setPosition(s < e ? cur.selectionStart() : 0);
-    sel.setPosition(s < e ? cur.selectionEnd() : out->document()->characterCount() - 1, QTextCursor::KeepAnchor);
-    out->setTextCursor(sel);
+    if (s < e) out->SetSelection(selStart, selEnd);
+    else out->SetSelection(0, out->CharacterCount());
     out->setFocus();
 }
 
 void CConversionCommands::TextToLeft() { m_workPad->TextToLeft(); }
 
 void CConversionCommands::AppendRight() {
-    CTextRichEdit* in = g_pInputWindow;
-    CTextRichEdit* out = g_pOutputWindow;
+    CLineTextBox* in = g_pInputWindow;
+    CLineTextBox* out = g_pOutputWindow;
     if (!in || !out) return;
     const std::string input = GetInputWindowText();
-    const QTextCursor ic = in->textCursor();
-    const std::string block = ic.hasSelection()
-        ? input.substr(OffsetOfBoxPosition(input, ic.selectionStart()),
-                       OffsetOfBoxPosition(input, ic.selectionEnd()) - OffsetOfBoxPosition(input, ic.selectionStart()))
+    const std::string block = in->HasSelection()
+        ? input.substr(OffsetOfBoxPosition(input, in->SelectionStart()),
+                       OffsetOfBoxPosition(input, in->SelectionEnd()) - OffsetOfBoxPosition(input, in->SelectionStart()))
         : input;
     const std::string base = GetOutputWindowText();
-    const QTextCursor oc = out->textCursor();
     // Only a caret that was put into the Output window counts.
     std::size_t caret = std::string::npos;
-    if (!oc.hasSelection() && g_nActiveTextWindow == 2) caret = OffsetOfBoxPosition(base, oc.position());
+    if (!out->HasSelection() && g_nActiveTextWindow == 2) caret = OffsetOfBoxPosition(base, out->Position());
     ShowInOutputWindow(AppendRightText(base, block, caret));
 }
 
@@ -384,11 +374,8 @@ void CConversionCommands::ClearAllTabs() {
             result = std::move(text);
             return true;
         },
-        [this](const std::string& result, QTextDocument* document) {
-            if (document) m_workPad->ShowOutputDocument(document);
-            else SetOutputWindowText(result);
-        },
-        "untab over", true);
+        [this](std::string& result) { m_workPad->ShowOutputText(std::move(result)); },
+        "untab over");
 }
 
 void CConversionCommands::ViewLineBreaksOfActiveWindow() {

@@ -15,6 +15,7 @@
 #include "app/ListViews.h"
 #include "app/MainFrame.h"
 #include "app/MainPresenter.h"
+#include "app/LineTextBox.h"
 #include "app/TextWindows.h"
 #include "compare/ui/FileDiffManagerDlg.h"
 #include "filelist/AddFileItems.h"
@@ -278,9 +279,7 @@ void PutIntoInputWindow(const std::string& text) {
     if (!g_pInputWindow) return;
     g_bInputShowsTitle = false;
     g_pInputWindow->SetWindowTextFromString(text);
-    QTextCursor start = g_pInputWindow->textCursor();
-    start.movePosition(QTextCursor::Start);
-    g_pInputWindow->setTextCursor(start);
+    g_pInputWindow->SetCaret(0);
 }
 }  // namespace
 

@@ -17,6 +17,7 @@
 #include "app/MessageWindowBar.h"
 #include "app/SharedDialogs.h"
 #include "app/TextRichEdit.h"
+#include "app/LineTextBox.h"
 #include "app/TextWindows.h"
 #include "model/Globals.h"
 #include "model/ProgramData.h"
@@ -654,13 +655,12 @@ void CItemCommands::EditCommand(int which) {
     if (auto* le = qobject_cast<QLineEdit*>(w)) return act(le);
     if (auto* pe = qobject_cast<QPlainTextEdit*>(w)) return act(pe);
     if (auto* te = qobject_cast<QTextEdit*>(w)) return act(te);
+    if (auto* lb = qobject_cast<CLineTextBox*>(w)) return act(lb);
     // No text box has the focus: the active text window.
-    QPlainTextEdit* box = nullptr;
     const int active = g_nActiveTextWindow;
-    if (active == 1) box = g_pInputWindow;
-    if (active == 2) box = g_pOutputWindow;
-    if (active == 3) box = m_frame.MessageWindow().GetRichEdit();
-    if (box) act(box);
+    if (active == 1 && g_pInputWindow) act(g_pInputWindow);
+    if (active == 2 && g_pOutputWindow) act(g_pOutputWindow);
+    if (active == 3) act(m_frame.MessageWindow().GetRichEdit());
 }
 
 void CItemCommands::SaveText() {
@@ -745,7 +745,7 @@ void CItemCommands::ShowBufferStep(const TextBufferStep& step) {
 }
 
 void CItemCommands::ClearAllTexts() {
-    for (CTextRichEdit* box : {g_pInputWindow, g_pOutputWindow})
+    for (CLineTextBox* box : {g_pInputWindow, g_pOutputWindow})
         if (box) box->SetWindowTextFromString(std::string());
     if (g_pInputWindow) g_bInputShowsTitle = false;
     if (g_pOutputWindow) g_bOutputShowsTitle = false;

@@ -4,14 +4,11 @@
 #include <QClipboard>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QMimeData>
-#include <QPlainTextDocumentLayout>
 #include <QScrollBar>
-#include <QTextBlock>
 #include <QUrl>
 #include <fstream>
 
@@ -39,108 +36,12 @@ CTextRichEdit::CTextRichEdit(int role, QWidget* parent) : QPlainTextEdit(parent)
     setAcceptDrops(true);
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    m_fillTimer.setSingleShot(true);
-    m_fillTimer.setInterval(0);
-    connect(&m_fillTimer, &QTimer::timeout, this, &CTextRichEdit::FillStep);
 }
 
-std::string CTextRichEdit::GetText() const {
-    if (!IsFilling()) return ToCrLf(S(toPlainText()));
-    return ToCrLf(S(toPlainText().append(QStringView(m_rest).mid(m_fillPos))));
-}
+std::string CTextRichEdit::GetText() const { return ToCrLf(S(toPlainText())); }
 
 void CTextRichEdit::SetWindowTextFromString(const std::string& text) {
-    StopFilling();
     setPlainText(Q(FromCrLf(text)));
-}
-
-CHeadTextDocument* MakeHeadDocument(const std::string& text, int headLines) {
-    const std::string lf = FromCrLf(text);
-    QString all = Q(lf);
-    // The head ends before its last line's break; the rest starts with it.
-    qsizetype cut = -1;
-    for (int n = 0; n < headLines; ++n) {
-        cut = all.indexOf(QLatin1Char('\n'), cut + 1);
-        if (cut < 0) break;
-    }
-    auto* doc = new CHeadTextDocument;
-    doc->setDocumentLayout(new QPlainTextDocumentLayout(doc));
-    doc->setUndoRedoEnabled(false);
-    if (cut < 0) {
-        doc->setPlainText(all);
-    } else {
-        doc->setPlainText(all.left(cut));
-        doc->rest = std::move(all);
-        doc->restFrom = cut;
-    }
-    return doc;
-}
-
-void CTextRichEdit::TakeDocument(CHeadTextDocument* document) {
-    StopFilling();
-    document->setDefaultFont(font());
-    document->setParent(this);
-    setDocument(document);  // the old document, a child of the box, goes
-    if (document->rest.isEmpty()) {
-        document->setUndoRedoEnabled(true);
-        return;
-    }
-    m_rest = std::move(document->rest);
-    document->rest.clear();
-    m_fillPos = document->restFrom;
-    m_fillDoc = document;
-    m_wasReadOnly = isReadOnly();
-    setReadOnly(true);
-    // Any change but ours (a new text, a clear) makes the rest obsolete.
-    m_fillWatch = connect(document, &QTextDocument::contentsChange, this, [this] {
-        if (!m_appending) StopFilling();
-    });
-    m_fillTimer.start();
-}
-
-void CTextRichEdit::AppendRest(qsizetype upTo) {
-    if (upTo <= m_fillPos) return;
-    QTextCursor end(document());
-    end.movePosition(QTextCursor::End);
-    m_appending = true;
-    end.insertText(m_rest.mid(m_fillPos, upTo - m_fillPos));
-    m_appending = false;
-    m_fillPos = upTo;
-}
-
-void CTextRichEdit::FillStep() {
-    if (!IsFilling()) return;
-    if (document() != m_fillDoc) {
-        StopFilling();
-        return;
-    }
-    // Steps of a few hundred lines, for about 8 ms at a time.
-    QElapsedTimer spent;
-    spent.start();
-    while (m_fillPos < m_rest.size() && spent.elapsed() < 8) {
-        qsizetype upTo = m_fillPos;
-        for (int n = 0; n < 300 && upTo >= 0; ++n) upTo = m_rest.indexOf(QLatin1Char('\n'), upTo + 1);
-        AppendRest(upTo < 0 ? m_rest.size() : upTo);
-    }
-    if (m_fillPos >= m_rest.size()) StopFilling();
-    else m_fillTimer.start();
-}
-
-void CTextRichEdit::FinishFilling() {
-    if (!IsFilling()) return;
-    if (document() == m_fillDoc) AppendRest(m_rest.size());
-    StopFilling();
-}
-
-void CTextRichEdit::StopFilling() {
-    if (!IsFilling()) return;
-    m_fillTimer.stop();
-    disconnect(m_fillWatch);
-    m_rest.clear();
-    m_fillPos = -1;
-    setReadOnly(m_wasReadOnly);
-    if (m_fillDoc && m_fillDoc == document()) m_fillDoc->setUndoRedoEnabled(true);
-    m_fillDoc = nullptr;
 }
 
 std::string CTextRichEdit::GetFirstLine() const { return GetFirstLineOf(GetText()); }

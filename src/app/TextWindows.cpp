@@ -5,12 +5,12 @@
 #include <QThread>
 #include <map>
 
-#include "app/TextRichEdit.h"
+#include "app/LineTextBox.h"
 #include "compare/TextAccess.h"
 #include "remote/FtpWorker.h"
 
-CTextRichEdit* g_pInputWindow = nullptr;
-CTextRichEdit* g_pOutputWindow = nullptr;
+CLineTextBox* g_pInputWindow = nullptr;
+CLineTextBox* g_pOutputWindow = nullptr;
 bool g_bInputShowsTitle = true;
 bool g_bOutputShowsTitle = true;
 
@@ -37,7 +37,7 @@ void TellObservers() {
         if (f) f();
 }
 
-std::string ReadBox(CTextRichEdit** box, bool* flag) {
+std::string ReadBox(CLineTextBox** box, bool* flag) {
     std::string text;
     OnGui([&] {
         *flag = false;
@@ -46,7 +46,7 @@ std::string ReadBox(CTextRichEdit** box, bool* flag) {
     return text;
 }
 
-void WriteBox(CTextRichEdit** box, bool* flag, const std::string& text) {
+void WriteBox(CLineTextBox** box, bool* flag, const std::string& text) {
     OnGui([&] {
         *flag = false;
         if (*box) (*box)->SetWindowTextFromString(text);
@@ -54,7 +54,7 @@ void WriteBox(CTextRichEdit** box, bool* flag, const std::string& text) {
 }
 }  // namespace
 
-void SetTextWindows(CTextRichEdit* input, CTextRichEdit* output) {
+void SetTextWindows(CLineTextBox* input, CLineTextBox* output) {
     g_pInputWindow = input;
     g_pOutputWindow = output;
     if (!input && !output) {

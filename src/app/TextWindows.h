@@ -8,10 +8,10 @@
 #include <functional>
 #include <string>
 
-class CTextRichEdit;
+class CLineTextBox;
 
-extern CTextRichEdit* g_pInputWindow;
-extern CTextRichEdit* g_pOutputWindow;
+extern CLineTextBox* g_pInputWindow;
+extern CLineTextBox* g_pOutputWindow;
 // Set while the box still shows the text its dialog put in at start; the
 // first click in the box empties it, any access clears the flag.
 extern bool g_bInputShowsTitle;
@@ -20,7 +20,7 @@ extern bool g_bOutputShowsTitle;
 // Publishes the two boxes (nullptr withdraws them) and installs the readers
 // and the Input writer of the core. Safe to read and write from any thread:
 // the work is done on the GUI thread.
-void SetTextWindows(CTextRichEdit* input, CTextRichEdit* output);
+void SetTextWindows(CLineTextBox* input, CLineTextBox* output);
 
 // Told on the GUI thread each time SetTextWindows published or withdrew the
 // boxes (commands that need them enable or disable themselves). Returns the

@@ -7,6 +7,7 @@
 
 #include "app/ConversionCommands.h"
 #include "app/MainFrame.h"
+#include "app/LineTextBox.h"
 #include "app/QuorvellianApp.h"
 #include "app/TextRichEdit.h"
 #include "convert_ui/ui/InteractiveTextConversionDlg.h"

@@ -20,7 +20,7 @@
 #include "app/MainFrame.h"
 #include "compare/TextAccess.h"
 #include "app/MessageWindowBar.h"
-#include "app/TextRichEdit.h"
+#include "app/LineTextBox.h"
 #include "app/TextWindows.h"
 #include "compare/DiffWindowsState.h"
 #include "compare/ui/DiffPane.h"
@@ -180,7 +180,7 @@ TEST_F(CompareCommandsTest, ThreeFilesShowTheMiddlePaneAndStepOverAll) {
 }
 
 TEST_F(CompareCommandsTest, InputAgainstOutputWindow) {
-    CTextRichEdit input(1), output(2);
+    CLineTextBox input(1), output(2);
     SetTextWindows(&input, &output);
     input.SetWindowTextFromString("one\r\ntwo\r\nthree\r\n");
     output.SetWindowTextFromString("one\r\n2\r\nthree\r\n");

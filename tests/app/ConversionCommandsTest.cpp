@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 #include <chrono>
@@ -18,6 +19,7 @@
 #include "app/ConversionCommands.h"
 #include "app/MainFrame.h"
 #include "app/MessageWindowBar.h"
+#include "app/LineTextBox.h"
 #include "app/TextRichEdit.h"
 #include "app/TextRules.h"
 #include "app/TextWindows.h"
@@ -56,14 +58,14 @@ protected:
         frame->show();
         pad = &frame->ConversionCommands().WorkPad();
     }
-    CTextRichEdit* In() { return pad->Input(); }
-    CTextRichEdit* Out() { return pad->Output(); }
+    CLineTextBox* In() { return pad->Input(); }
+    CLineTextBox* Out() { return pad->Output(); }
     void Run(int id) {
         ASSERT_TRUE(frame->IsCommandEnabled(id)) << id;
         frame->ExecuteCommand(id);
     }
     bool WaitIdle() { return frame->ConversionCommands().Worker().WaitIdle(20000); }
-    std::string Selected(QPlainTextEdit* box) { return box->textCursor().selectedText().toStdString(); }
+    std::string Selected(CLineTextBox* box) { return box->SelectedText(); }
     bool Logged(const std::string& line) {
         const std::string log = "\r\n" + frame->MessageWindow().GetText() + "\r\n";
         return log.find("\r\n" + line + "\r\n") != std::string::npos;
@@ -205,7 +207,7 @@ TEST_F(ConversionCommandsTest, BigInputConvertsOnTheWorkerWithTicksSecondConvert
     EXPECT_EQ(Out()->GetText(), "BETA");
 }
 
-TEST_F(ConversionCommandsTest, BigResultShowsItsFirstLinesAtOnceAndFillsTheRestInSteps) {
+TEST_F(ConversionCommandsTest, BigResultIsInTheOutputWindowAtTheEndLine) {
     Open();
     Run(32642);
     std::string big;
@@ -217,73 +219,42 @@ TEST_F(ConversionCommandsTest, BigResultShowsItsFirstLinesAtOnceAndFillsTheRestI
     for (std::size_t p = 0; (p = expected.find("beta", p)) != std::string::npos;) expected.replace(p, 4, "BETA");
     expected = ToCrLf(expected);
 
-    // At the end line the box shows the first lines and already answers with
-    // the whole text; it cannot be edited until the rest is in.
+    // At the end line the box holds every line of the result and can be edited.
     Run(32643);
     ASSERT_TRUE(WaitIdle());
     EXPECT_TRUE(Logged("--- Itr cvt (WorkPad) over ---"));
-    ASSERT_TRUE(Out()->IsFilling());
-    EXPECT_TRUE(Out()->isReadOnly());
-    EXPECT_LT(Out()->document()->blockCount(), 60000);
-    EXPECT_EQ(Out()->document()->firstBlock().text().toStdString(), "line 0 BETA \xc3\xa4");
+    EXPECT_FALSE(Out()->isReadOnly());
+    EXPECT_EQ(Out()->LineCount(), 60001);  // the text ends with a line break
+    EXPECT_EQ(Out()->LineText(0), "line 0 BETA \xc3\xa4");
+    EXPECT_EQ(Out()->LineText(59999), "line 59999 BETA \xc3\xa4");
     EXPECT_EQ(Out()->GetText(), expected);
     EXPECT_EQ(GetOutputWindowText(), expected);
-    int steps = 0;
-    QElapsedTimer t;
-    t.start();
-    while (Out()->IsFilling() && t.elapsed() < 20000) {
-        QCoreApplication::processEvents();
-        ++steps;
-    }
-    ASSERT_FALSE(Out()->IsFilling());
-    EXPECT_GT(steps, 1) << "the rest went in at one go";
-    EXPECT_FALSE(Out()->isReadOnly());
-    EXPECT_EQ(Out()->document()->blockCount(), 60001);  // the text ends with a line break
-    EXPECT_EQ(Out()->GetText(), expected);
-    EXPECT_EQ(ToCrLf(Out()->toPlainText().toStdString()), expected);
-    // The filled box edits and undoes as any other.
+    EXPECT_EQ(Out()->toPlainText().toStdString(), FromCrLf(expected));
+    // The new text starts at its top, with no history of the old one.
+    EXPECT_EQ(Out()->Position(), 0);
+    EXPECT_EQ(Out()->verticalScrollBar()->value(), 0);
+    EXPECT_FALSE(Out()->IsUndoAvailable());
     Out()->setFocus();
     QTest::keyClick(Out(), Qt::Key_X);
     EXPECT_NE(Out()->GetText(), expected);
     Out()->undo();
     EXPECT_EQ(Out()->GetText(), expected);
 
-    // A text written while the box fills wins over the rest of the result.
-    Run(32643);
-    ASSERT_TRUE(WaitIdle());
-    ASSERT_TRUE(Out()->IsFilling());
+    // A text written after the run replaces the result.
     SetOutputWindowText("new\r\ntext");
-    EXPECT_FALSE(Out()->IsFilling());
-    EXPECT_FALSE(Out()->isReadOnly());
-    QTest::qWait(50);
     EXPECT_EQ(Out()->GetText(), "new\r\ntext");
-
-    // So does a clear of the box, and a new result started while it fills.
-    Run(32643);
-    ASSERT_TRUE(WaitIdle());
-    ASSERT_TRUE(Out()->IsFilling());
-    Out()->clear();
-    EXPECT_FALSE(Out()->IsFilling());
-    QTest::qWait(50);
-    EXPECT_EQ(Out()->GetText(), "");
-    Run(32643);
-    ASSERT_TRUE(WaitIdle());
-    ASSERT_TRUE(Out()->IsFilling());
     In()->SetWindowTextFromString("beta beta");
     Run(32643);
     ASSERT_TRUE(WaitIdle());
-    EXPECT_FALSE(Out()->IsFilling());
-    QTest::qWait(50);
     EXPECT_EQ(Out()->GetText(), "BETA BETA");
-    EXPECT_FALSE(Out()->isReadOnly());
 
-    // "Left" takes the whole result even while the box still fills.
+    // "Left" takes the whole result.
     In()->SetWindowTextFromString(big);
     Run(32643);
     ASSERT_TRUE(WaitIdle());
-    ASSERT_TRUE(Out()->IsFilling());
     pad->findChild<QPushButton*>("32646")->click();
     EXPECT_EQ(In()->GetText(), expected);
+    EXPECT_EQ(In()->LineCount(), 60001);
 }
 
 TEST_F(ConversionCommandsTest, FindNextAndReplaceNextSelectCharactersOfUtf8Text) {
@@ -292,38 +263,33 @@ TEST_F(ConversionCommandsTest, FindNextAndReplaceNextSelectCharactersOfUtf8Text)
     In()->SetWindowTextFromString("caf\xc3\xa9 x\ncaf\xc3\xa9");
     pad->SetCurrentMacro(CMacro("caf\xc3\xa9", "tea"));
     EXPECT_EQ(pad->FindBox()->toPlainText().toStdString(), "caf\xc3\xa9");
-    QTextCursor start(In()->document());
-    In()->setTextCursor(start);
+    In()->SetCaret(0);
     Run(32641);
     EXPECT_EQ(Selected(In()), "caf\xc3\xa9");
-    EXPECT_EQ(In()->textCursor().selectionStart(), 0);
+    EXPECT_EQ(In()->SelectionStart(), 0);
     // The match is coloured red.
-    QTextCursor probe(In()->document());
-    probe.setPosition(1);
-    EXPECT_EQ(probe.charFormat().foreground().color(), QColor(255, 10, 0));
+    EXPECT_EQ(In()->ForegroundAt(1), QColor(255, 10, 0));
+    EXPECT_NE(In()->ForegroundAt(5), QColor(255, 10, 0));
     Run(32641);
-    EXPECT_EQ(In()->textCursor().selectionStart(), 7);
+    EXPECT_EQ(In()->SelectionStart(), 7);
     EXPECT_EQ(Selected(In()), "caf\xc3\xa9");
     Run(32641);  // nothing more: the next search starts at the top
     Run(32641);
-    EXPECT_EQ(In()->textCursor().selectionStart(), 0);
+    EXPECT_EQ(In()->SelectionStart(), 0);
 
     // Replace next: the selected match is replaced and the next one selected.
     Run(32648);
     EXPECT_EQ(In()->GetText(), "tea x\r\ncaf\xc3\xa9");
-    EXPECT_EQ(In()->textCursor().selectionStart(), 6);
+    EXPECT_EQ(In()->SelectionStart(), 6);
     Run(32648);
     EXPECT_EQ(In()->GetText(), "tea x\r\ntea");
     // No match selected: only finds.
-    In()->setTextCursor(QTextCursor(In()->document()));
+    In()->SetCaret(0);
     Run(32648);
     EXPECT_EQ(In()->GetText(), "tea x\r\ntea");
 
     // "WP" takes the Find text from the selection of the active window.
-    QTextCursor sel(In()->document());
-    sel.setPosition(4);
-    sel.setPosition(5, QTextCursor::KeepAnchor);
-    In()->setTextCursor(sel);
+    In()->SetSelection(4, 5);
     g_nActiveTextWindow = 1;
     pad->findChild<QPushButton*>("32660")->click();
     EXPECT_EQ(CurrentMacro.Find, "x");
@@ -346,14 +312,11 @@ TEST_F(ConversionCommandsTest, LineToolsWriteTheOutputWindow) {
 
     // Case changes work on the selection and select it in the Output window.
     In()->SetWindowTextFromString("abc def");
-    QTextCursor sel(In()->document());
-    sel.setPosition(4);
-    sel.setPosition(7, QTextCursor::KeepAnchor);
-    In()->setTextCursor(sel);
+    In()->SetSelection(4, 7);
     Run(32658);
     EXPECT_EQ(Out()->GetText(), "abc DEF");
     EXPECT_EQ(Selected(Out()), "DEF");
-    In()->setTextCursor(QTextCursor(In()->document()));
+    In()->SetCaret(0);
     In()->SetWindowTextFromString("ABC");
     Run(32656);
     EXPECT_EQ(Out()->GetText(), "abc");

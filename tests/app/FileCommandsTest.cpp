@@ -7,7 +7,7 @@
 #include "app/MainFrame.h"
 #include "app/MainPresenter.h"
 #include "app/MessageWindowBar.h"
-#include "app/TextRichEdit.h"
+#include "app/LineTextBox.h"
 #include "app/TextWindows.h"
 #include "filelist/OutputNames.h"
 #include "support/FileAccess.h"
@@ -258,7 +258,7 @@ TEST_F(FileCommandsTest, NewMultipleFilesNeedsTheOutputWindow) {
     SetTextWindows(nullptr, nullptr);  // the WorkPad's own boxes withdrawn
     frame->FileCommands().RefreshCommandStates();
     EXPECT_FALSE(frame->IsCommandEnabled(32531));
-    CTextRichEdit output(2);
+    CLineTextBox output(2);
     SetTextWindows(nullptr, &output);
     frame->FileCommands().RefreshCommandStates();
     ASSERT_TRUE(frame->IsCommandEnabled(32531));

@@ -32,7 +32,7 @@
 #include "app/MainPresenter.h"
 #include "app/QuorvellianApp.h"
 #include "app/MessageWindowBar.h"
-#include "app/TextRichEdit.h"
+#include "app/LineTextBox.h"
 #include "app/TextWindows.h"
 #include "compare/DiffWindowsState.h"
 #include "compare/ui/FileDiffManagerDlg.h"
@@ -651,8 +651,8 @@ protected:
         FileListCommandsTest::TearDown();
     }
     void PublishTextWindows() {
-        input = std::make_unique<CTextRichEdit>(1);
-        output = std::make_unique<CTextRichEdit>(2);
+        input = std::make_unique<CLineTextBox>(1);
+        output = std::make_unique<CLineTextBox>(2);
         SetTextWindows(input.get(), output.get());
     }
     CReportDlg* Dlg() { return frame->FileListCommands().ReportDialog(); }
@@ -662,7 +662,7 @@ protected:
         frame->BasketList()->clearSelection();
         for (int r : rows) frame->BasketList()->topLevelItem(r)->setSelected(true);
     }
-    std::unique_ptr<CTextRichEdit> input, output;
+    std::unique_ptr<CLineTextBox> input, output;
 };
 
 std::string Lf(std::string s) {
@@ -757,7 +757,7 @@ TEST_F(ReportDialogTest, BasketsTabComparesTheSelectedBasketsAndTheirCommonFiles
     Control<QTabBar>(Dlg(), "1808")->setCurrentIndex(1);
     EXPECT_TRUE(Control<QWidget>(Dlg(), "1809")->isVisible());
     EXPECT_FALSE(Control<QWidget>(Dlg(), "1726")->isVisible());
-    input->setPlainText("keep");
+    input->SetWindowTextFromString("keep");
     SelectBaskets({0});
     Press(Dlg(), "1416");
     EXPECT_EQ(prompter.Messages().back(), "At least two baskets must be selected that you want to compare.");

@@ -15,6 +15,7 @@
 #include "app/MainPresenter.h"
 #include "app/MessageWindowBar.h"
 #include "app/PaneControlStatusBar.h"
+#include "app/LineTextBox.h"
 #include "app/TextRichEdit.h"
 #include "app/TextWindows.h"
 #include "SampleWindowFixture.h"
@@ -94,15 +95,15 @@ protected:
     }
     // Publishes an Input and an Output box as the conversion dialog does.
     void PublishTextWindows() {
-        input = std::make_unique<CTextRichEdit>(1);
-        output = std::make_unique<CTextRichEdit>(2);
+        input = std::make_unique<CLineTextBox>(1);
+        output = std::make_unique<CLineTextBox>(2);
         SetTextWindows(input.get(), output.get());
     }
 
     using Names_t = std::vector<std::string>;
     PromptRecorder ask;
     std::unique_ptr<ScopedPrompter> scoped;
-    std::unique_ptr<CTextRichEdit> input, output;
+    std::unique_ptr<CLineTextBox> input, output;
     std::vector<std::string> opened, printed, palettes;
     std::vector<std::vector<std::string>> started;
 };

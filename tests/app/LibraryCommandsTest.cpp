@@ -571,6 +571,7 @@ TEST_F(BatchWindowTest, AThousandFilesKeepTheInstanceListAModelView) {
 
 // ---- library exchange and the library run
 #include "app/TextWindows.h"
+#include "app/LineTextBox.h"
 #include "app/TextRichEdit.h"
 #include "compare/TextAccess.h"
 #include "convert_ui/ui/InteractiveWorker.h"
@@ -698,7 +699,7 @@ TEST_F(BatchWindowTest, DoubleClickShowsTheInstanceInItsSourceText) {
     CInteractiveTextConversionDlg& pad = frame->ConversionCommands().WorkPad();
     EXPECT_TRUE(pad.isVisible());
     EXPECT_EQ(pad.Input()->GetText(), "one\r\ntwo cat\r\n");
-    EXPECT_EQ(pad.Input()->textCursor().selectedText(), "cat");
+    EXPECT_EQ(pad.Input()->SelectedText(), "cat");
 
     // Ctrl with "Open Text Conversion dialog" hides the conversion windows.
     frame->ConversionCommands().OpenTextConversionDialog(true);
@@ -846,7 +847,7 @@ TEST_F(BatchWindowTest, WithoutTheSourceAccessTableOnlyTheFirstMacrosInstancesSh
     jump(instanceOfStep(0));
     EXPECT_TRUE(pad.isVisible());
     EXPECT_EQ(pad.Input()->GetText(), "one cat\r\n");
-    EXPECT_EQ(pad.Input()->textCursor().selectedText(), "cat");
+    EXPECT_EQ(pad.Input()->SelectedText(), "cat");
 
     table->setChecked(true);
     Press(*batch, "1796");
@@ -855,7 +856,7 @@ TEST_F(BatchWindowTest, WithoutTheSourceAccessTableOnlyTheFirstMacrosInstancesSh
     jump(instanceOfStep(1));
     EXPECT_EQ(prompter.Messages().size(), before + 1);
     EXPECT_EQ(pad.Input()->GetText(), "one dog\r\n");
-    EXPECT_EQ(pad.Input()->textCursor().selectedText(), "dog");
+    EXPECT_EQ(pad.Input()->SelectedText(), "dog");
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "app/MainFrame.h"
 #include "app/SharedDialogs.h"
 #include "app/SplitterBar.h"
+#include "app/LineTextBox.h"
 #include "app/TextRichEdit.h"
 #include "app/TextRules.h"
 #include "app/TextWindows.h"
@@ -262,7 +263,7 @@ TEST_F(SharedControls, HyperLinkOpensItsTextAndReportsFailures) {
 }
 
 TEST_F(SharedControls, TextBoxesDropsAndTheTextWindows) {
-    CTextRichEdit input(3), output(4);
+    CLineTextBox input(3), output(4);
     SetTextWindows(&input, &output);
     input.SetWindowTextFromString("Input Text");
     g_bInputShowsTitle = true;

@@ -10,11 +10,9 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSplitter>
-#include <QTextBlock>
-#include <QTextDocument>
 #include <QVBoxLayout>
 
-#include "app/TextRichEdit.h"
+#include "app/LineTextBox.h"
 #include "app/TextRules.h"
 #include "app/TextWindows.h"
 #include "convert/ConversionRun.h"
@@ -40,13 +38,6 @@ QPushButton* Button(const QString& text, const char* id, const QString& tip, QWi
     if (!tip.isEmpty()) b->setToolTip(tip);
     b->setAutoDefault(false);
     return b;
-}
-
-// The selected part of a box, with CR LF line breaks; "" when nothing is selected.
-std::string SelectionOf(const QPlainTextEdit* box) {
-    QString sel = box->textCursor().selectedText();
-    sel.replace(QChar::ParagraphSeparator, '\n');
-    return ToCrLf(S(sel));
 }
 }  // namespace
 
@@ -89,10 +80,10 @@ void CInteractiveTextConversionDlg::Build() {
         box->setStyleSheet("QPlainTextEdit { background: rgb(230, 255, 200); }");
         box->setTabChangesFocus(true);
     }
-    m_input = new CTextRichEdit(1, this);
+    m_input = new CLineTextBox(1, this);
     m_input->setObjectName("1666");
     m_input->setToolTip("Input window");
-    m_output = new CTextRichEdit(2, this);
+    m_output = new CLineTextBox(2, this);
     m_output->setObjectName("1668");
     m_output->setToolTip("Output window");
 
@@ -164,8 +155,8 @@ void CInteractiveTextConversionDlg::Build() {
     connect(m_replace, &QPlainTextEdit::textChanged, this, [this] {
         if (!m_settingText) CurrentMacro.SetReplace(BoxText(m_replace));
     });
-    connect(m_input, &QPlainTextEdit::cursorPositionChanged, this, [this] { ShowCaret(m_input, m_inputCaret); });
-    connect(m_output, &QPlainTextEdit::cursorPositionChanged, this, [this] { ShowCaret(m_output, m_outputCaret); });
+    connect(m_input, &CLineTextBox::cursorPositionChanged, this, [this] { ShowCaret(m_input, m_inputCaret); });
+    connect(m_output, &CLineTextBox::cursorPositionChanged, this, [this] { ShowCaret(m_output, m_outputCaret); });
     resize(760, 560);
     SetTextWindows(m_input, m_output);
 }
@@ -176,7 +167,7 @@ void CInteractiveTextConversionDlg::SetBoxText(QPlainTextEdit* box, const std::s
     m_settingText = false;
 }
 
-void CInteractiveTextConversionDlg::ShowCaret(CTextRichEdit* box, QLabel* label) {
+void CInteractiveTextConversionDlg::ShowCaret(CLineTextBox* box, QLabel* label) {
     label->setText(Q(box->UpdateCaretPosition()));
 }
 
@@ -191,26 +182,22 @@ void CInteractiveTextConversionDlg::ShowPad() {
 bool CInteractiveTextConversionDlg::Convert() {
     if (!m_data) return false;
     g_bInputShowsTitle = false;
-    const std::string text = m_input->GetText();
+    auto text = std::make_shared<const std::string>(m_input->GetText());
     auto snapshot = std::make_shared<WorkPadSnapshot>(
         TakeWorkPadSnapshot(m_data->m_LibraryList, CurrentMacro, g_nLibIndex, 0));
     return m_worker.Start(
         [snapshot, text](std::string& result, std::string& marker) {
-            return RunWorkPadConversion(*snapshot, text, result, marker, &g_bConversionBreak);
+            return RunWorkPadConversion(*snapshot, *text, result, marker, &g_bConversionBreak);
         },
-        [this](const std::string& result, QTextDocument* document) {
-            if (document) ShowOutputDocument(document);
-            else SetOutputWindowText(result);
-        },
-        "(WorkPad) over", true);
+        [this](std::string& result) { ShowOutputText(std::move(result)); },
+        "(WorkPad) over");
 }
 
 bool CInteractiveTextConversionDlg::FindNext() {
     if (!m_data) return false;
     g_bInputShowsTitle = false;
-    const std::string text = m_input->GetText();
-    QTextCursor cur = m_input->textCursor();
-    std::size_t from = OffsetOfBoxPosition(text, cur.selectionEnd());
+    const std::string& text = m_input->Text();  // only read while this runs
+    std::size_t from = OffsetOfBoxPosition(text, m_input->SelectionEnd());
     if (m_restartSearch) {
         from = 0;
         m_restartSearch = false;
@@ -221,52 +208,34 @@ bool CInteractiveTextConversionDlg::FindNext() {
         return false;
     }
     const int ps = BoxPositionOfOffset(text, s), pe = BoxPositionOfOffset(text, e);
-    QTextCursor found(m_input->document());
-    found.setPosition(ps);
-    found.setPosition(pe, QTextCursor::KeepAnchor);
-    QTextCharFormat red;
-    red.setForeground(QColor(255, 10, 0));
-    found.mergeCharFormat(red);
+    m_input->SetForeground(ps, pe, QColor(255, 10, 0));
     m_input->setFocus();
-    m_input->setTextCursor(found);
+    m_input->SetSelection(ps, pe);
     // The found line stands five lines below the top.
-    const int line = m_input->document()->findBlock(ps).blockNumber();
-    m_input->verticalScrollBar()->setValue(std::max(0, line - 5));
+    m_input->ScrollToLine(m_input->LineOfPosition(ps) - 5);
     return true;
 }
 
 bool CInteractiveTextConversionDlg::ReplaceNext() {
     if (!m_data) return false;
     const std::string text = m_input->GetText();
-    QTextCursor cur = m_input->textCursor();
-    const std::size_t s = OffsetOfBoxPosition(text, cur.selectionStart());
-    const std::size_t e = OffsetOfBoxPosition(text, cur.selectionEnd());
+    const std::size_t s = OffsetOfBoxPosition(text, m_input->SelectionStart());
+    const std::size_t e = OffsetOfBoxPosition(text, m_input->SelectionEnd());
     std::string changed = text;
     std::size_t r = 0, re = 0;
     if (ReplaceSelectedMatch(m_data->m_LibraryList, g_nLibIndex, CurrentMacro, changed, s, e, r, re)) {
         // Only the match changes in the box: the rest keeps its colours and undo.
-        const std::string replacement = changed.substr(r, re - r);
-        QTextCursor edit(m_input->document());
-        edit.setPosition(BoxPositionOfOffset(text, r));
-        edit.setPosition(BoxPositionOfOffset(text, e), QTextCursor::KeepAnchor);
-        edit.insertText(Q(FromCrLf(replacement)));
-        QTextCursor after(m_input->document());
-        after.setPosition(BoxPositionOfOffset(changed, re));
-        m_input->setTextCursor(after);
+        m_input->SetSelection(BoxPositionOfOffset(text, r), BoxPositionOfOffset(text, e));
+        m_input->ReplaceSelection(changed.substr(r, re - r));
+        m_input->SetCaret(BoxPositionOfOffset(changed, re));
         m_restartSearch = false;
     }
     return FindNext();
 }
 
-void CInteractiveTextConversionDlg::ShowOutputDocument(QTextDocument* document) {
+void CInteractiveTextConversionDlg::ShowOutputText(std::string&& result) {
     g_bOutputShowsTitle = false;
-    if (auto* head = qobject_cast<CHeadTextDocument*>(document)) {
-        m_output->TakeDocument(head);  // the rest follows in short steps
-        return;
-    }
-    document->setDefaultFont(m_output->font());
-    document->setParent(m_output);
-    m_output->setDocument(document);  // the box deletes its old document
+    m_output->TakeText(std::move(result));
 }
 
 void CInteractiveTextConversionDlg::SetCurrentMacro(const CMacro& macro) {
@@ -285,17 +254,16 @@ void CInteractiveTextConversionDlg::ClearFind() {
 }
 
 void CInteractiveTextConversionDlg::TextToLeft() {
-    const std::string out = m_output->GetText();
     g_bOutputShowsTitle = false;
-    if (out.empty()) return;
+    if (m_output->Text().empty()) return;
     g_bInputShowsTitle = false;
-    m_input->SetWindowTextFromString(out);
+    m_input->SetWindowTextFromString(m_output->Text());
 }
 
 void CInteractiveTextConversionDlg::TakeFindFromSelection() {
     std::string sel;
-    if (g_nActiveTextWindow == 1) sel = SelectionOf(m_input);
-    else if (g_nActiveTextWindow == 2) sel = SelectionOf(m_output);
+    if (g_nActiveTextWindow == 1) sel = m_input->SelectedText();
+    else if (g_nActiveTextWindow == 2) sel = m_output->SelectedText();
     if (sel.empty()) return;
     SetBoxText(m_find, sel);
     CurrentMacro.SetFind(sel);

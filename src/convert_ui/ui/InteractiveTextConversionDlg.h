@@ -13,11 +13,10 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 class QSplitter;
-class QTextDocument;
 class CInteractiveWorker;
 class CMacro;
 class CProgramData;
-class CTextRichEdit;
+class CLineTextBox;
 
 extern bool g_bInteractiveShown;
 
@@ -29,8 +28,8 @@ public:
 
     void SetProgramData(CProgramData* data) { m_data = data; }
 
-    CTextRichEdit* Input() const { return m_input; }
-    CTextRichEdit* Output() const { return m_output; }
+    CLineTextBox* Input() const { return m_input; }
+    CLineTextBox* Output() const { return m_output; }
     QPlainTextEdit* FindBox() const { return m_find; }
     QPlainTextEdit* ReplaceBox() const { return m_replace; }
 
@@ -49,8 +48,8 @@ public:
     void TextToLeft();
     // "WP": the Find text from the selection of the active text window.
     void TakeFindFromSelection();
-    // Puts a finished result into the Output window (the box takes it over).
-    void ShowOutputDocument(QTextDocument* document);
+    // Puts a finished result into the Output window (the box takes the string over).
+    void ShowOutputText(std::string&& result);
     // Takes the window's place as the start of the next move.
     void RememberPosition();
     // Shows the window (and its flag).
@@ -74,13 +73,13 @@ signals:
 
 private:
     void Build();
-    void ShowCaret(CTextRichEdit* box, QLabel* label);
+    void ShowCaret(CLineTextBox* box, QLabel* label);
     void SetBoxText(QPlainTextEdit* box, const std::string& text);
 
     CInteractiveWorker& m_worker;
     CProgramData* m_data = nullptr;
-    CTextRichEdit* m_input = nullptr;
-    CTextRichEdit* m_output = nullptr;
+    CLineTextBox* m_input = nullptr;
+    CLineTextBox* m_output = nullptr;
     QPlainTextEdit* m_find = nullptr;
     QPlainTextEdit* m_replace = nullptr;
     QLabel* m_inputCaret = nullptr;

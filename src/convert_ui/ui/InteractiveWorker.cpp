@@ -3,13 +3,9 @@
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QMetaObject>
-#include <QPlainTextDocumentLayout>
-#include <QTextDocument>
-#include <memory>
 #include <QProgressBar>
 #include <QThread>
 
-#include "app/TextRichEdit.h"
 #include "app/TextRules.h"
 #include "convert_ui/WorkPadRun.h"
 #include "model/Globals.h"
@@ -39,7 +35,7 @@ void CInteractiveWorker::SetStatusWidgets(QProgressBar* bar, QLineEdit* time) {
     m_time = time;
 }
 
-bool CInteractiveWorker::Start(Body body, Done done, const std::string& overText, bool buildDocument) {
+bool CInteractiveWorker::Start(Body body, Done done, const std::string& overText) {
     if (!g_bConversionIdle || m_thread.joinable()) {
         Prompter().Message("One interactive conversion session is already on.", MsgIcon::Stop);
         return false;
@@ -52,8 +48,7 @@ bool CInteractiveWorker::Start(Body body, Done done, const std::string& overText
     m_clock.start();
     g_nProgressPos = 0;
     m_ticker.start();
-    QThread* gui = thread();
-    m_thread = std::thread([this, gui, buildDocument, body = std::move(body)] {
+    m_thread = std::thread([this, body = std::move(body)] {
         std::string result, marker;
         bool ok = false;
         try {
@@ -61,19 +56,12 @@ bool CInteractiveWorker::Start(Body body, Done done, const std::string& overText
         } catch (const std::exception& e) {
             marker = std::string("-i-failed: ") + e.what();
         }
-        // The document is no widget: its first lines are laid out here and
-        // it goes to the window thread, whose box fills in the rest.
-        auto document = std::make_shared<std::unique_ptr<QTextDocument>>();
-        if (ok && buildDocument) {
-            std::unique_ptr<QTextDocument> doc(MakeHeadDocument(result));
-            doc->moveToThread(gui);
-            *document = std::move(doc);
-        }
-        // The window thread takes over; the call is dropped if this object is gone.
+        // The window thread takes the result over; the call is dropped if
+        // this object is gone.
         QMetaObject::invokeMethod(
             this,
-            [this, ok, document, result = std::move(result), marker = std::move(marker)] {
-                Finish(ok, result, marker, document->release());
+            [this, ok, result = std::move(result), marker = std::move(marker)]() mutable {
+                Finish(ok, result, marker);
             },
             Qt::QueuedConnection);
     });
@@ -95,12 +83,10 @@ void CInteractiveWorker::Tick() {
     g_nProgressPos += g_nProgressStep;
 }
 
-void CInteractiveWorker::Finish(bool ok, const std::string& result, const std::string& marker,
-                                QTextDocument* document) {
+void CInteractiveWorker::Finish(bool ok, std::string& result, const std::string& marker) {
     if (m_thread.joinable()) m_thread.join();
     m_ticker.stop();
-    if (ok && m_done) m_done(result, document);
-    else delete document;
+    if (ok && m_done) m_done(result);
     m_done = nullptr;
     // The end routine: status line, flags released, progress reset, "+" on the time.
     WriteTrace(InteractiveStatusLine(ok ? m_overText : marker));

@@ -15,17 +15,15 @@
 
 class QLineEdit;
 class QProgressBar;
-class QTextDocument;
 
 class CInteractiveWorker : public QObject {
     Q_OBJECT
 public:
     // Runs on the worker: fills result, or returns false with the abort marker.
     using Body = std::function<bool(std::string& result, std::string& marker)>;
-    // Runs on the window thread with the result of a body that finished, and,
-    // when asked for, the result already laid out as a plain-text document
-    // (built on the worker, so that a big result does not stall the window).
-    using Done = std::function<void(const std::string& result, QTextDocument* document)>;
+    // Runs on the window thread with the result of a body that finished; it
+    // may take the string over (a big result is moved, never copied).
+    using Done = std::function<void(std::string& result)>;
 
     explicit CInteractiveWorker(QObject* parent = nullptr);
     ~CInteractiveWorker() override;
@@ -35,14 +33,14 @@ public:
 
     // Claims the conversion slot and starts the body. Refuses, with "One
     // interactive conversion session is already on.", while one runs.
-    bool Start(Body body, Done done, const std::string& overText, bool buildDocument = false);
+    bool Start(Body body, Done done, const std::string& overText);
     bool IsRunning() const { return m_thread.joinable(); }
     // Processes events until the worker has ended or ms passed (tests, close).
     bool WaitIdle(int ms);
 
 private:
     void Tick();
-    void Finish(bool ok, const std::string& result, const std::string& marker, QTextDocument* document);
+    void Finish(bool ok, std::string& result, const std::string& marker);
 
     std::thread m_thread;
     QTimer m_ticker;

@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "compare/TextAccess.h"
+#include "app/LineTextBox.h"
 #include "app/TextWindows.h"
 #include "app/TextRichEdit.h"
 #include "convert_ui/LibraryEditing.h"
@@ -269,9 +270,8 @@ void CWildCardManagerDlg::OnLoad() {
     std::string selected;
     if (g_pInputWindow) {
         const std::string text = GetInputWindowText();
-        const QTextCursor cur = g_pInputWindow->textCursor();
-        const std::size_t s = OffsetOfBoxPosition(text, cur.selectionStart());
-        const std::size_t e = OffsetOfBoxPosition(text, cur.selectionEnd());
+        const std::size_t s = OffsetOfBoxPosition(text, g_pInputWindow->SelectionStart());
+        const std::size_t e = OffsetOfBoxPosition(text, g_pInputWindow->SelectionEnd());
         if (s < e && e <= text.size()) selected = text.substr(s, e - s);
     }
     if (selected.empty()) {
