@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "FtpWindowFixture.h"
+#include "app/LineTextBox.h"
 #include "app/CompareCommands.h"
 #include "app/TextRichEdit.h"
 #include "app/TextWindows.h"
