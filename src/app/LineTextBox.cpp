@@ -955,17 +955,8 @@ void CLineTextBox::dropEvent(QDropEvent* e) {
 }
 
 bool CLineTextBox::LoadDroppedFiles(const std::vector<std::string>& paths) {
-    if (paths.empty()) return false;
-    for (const auto& p : paths) {
-        QFileInfo fi(Q(p));
-        if (fi.isDir() || fi.fileName().startsWith('.')) {
-            Prompter().Message("Directory or hidden file not allowed.", MsgIcon::Stop);
-            return false;
-        }
-    }
-    const std::string& path = paths.front();
-    if (g_nActiveTextWindow == 1) CTextRichEdit::s_lastInputFile = path;
-    if (g_nActiveTextWindow == 2) CTextRichEdit::s_lastOutputFile = path;
+    std::string path;
+    if (!TakeDroppedPath(paths, path)) return false;
     if (m_role < 1 || m_role > 4) return false;
     Prompter().SetWaitCursor(true);
     std::string text;

@@ -130,7 +130,7 @@ void CTextRichEdit::dropEvent(QDropEvent* e) {
     LoadDroppedFiles(paths);
 }
 
-bool CTextRichEdit::LoadDroppedFiles(const std::vector<std::string>& paths) {
+bool TakeDroppedPath(const std::vector<std::string>& paths, std::string& path) {
     if (paths.empty()) return false;
     for (const auto& p : paths) {
         QFileInfo fi(Q(p));
@@ -139,9 +139,15 @@ bool CTextRichEdit::LoadDroppedFiles(const std::vector<std::string>& paths) {
             return false;
         }
     }
-    const std::string& path = paths.front();
-    if (g_nActiveTextWindow == 1) s_lastInputFile = path;
-    if (g_nActiveTextWindow == 2) s_lastOutputFile = path;
+    path = paths.front();
+    if (g_nActiveTextWindow == 1) CTextRichEdit::s_lastInputFile = path;
+    if (g_nActiveTextWindow == 2) CTextRichEdit::s_lastOutputFile = path;
+    return true;
+}
+
+bool CTextRichEdit::LoadDroppedFiles(const std::vector<std::string>& paths) {
+    std::string path;
+    if (!TakeDroppedPath(paths, path)) return false;
     Prompter().SetWaitCursor(true);
     bool ok = false;
     if (m_role == 5) {

@@ -72,6 +72,11 @@ private:
     std::function<void(const QPoint&)> m_menu;
 };
 
+// The file a drop of paths loads: the first, unless any is a folder or a
+// hidden file ("Directory or hidden file not allowed."). The last file
+// dropped on the Input or Output window is remembered.
+bool TakeDroppedPath(const std::vector<std::string>& paths, std::string& path);
+
 // Reads a text file line by line; "Failed to read the file: " + path when it
 // cannot be opened.
 bool LoadTextFile(const std::string& path, std::vector<std::string>& lines);
