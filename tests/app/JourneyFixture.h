@@ -109,7 +109,18 @@ public:
         WaitGui([&] { return w && w->window()->isActiveWindow(); }, 3000);
     }
     void Key(const std::string& keys) { Xdo("key --clearmodifiers --delay 40 " + keys); }
-    void Type(const std::string& text) { Xdo("type --clearmodifiers --delay 15 -- " + Quoted(text)); }
+    // Types a text; its line breaks as presses of Return.
+    void Type(const std::string& text) {
+        size_t from = 0;
+        for (;;) {
+            const size_t nl = text.find('\n', from);
+            const std::string line = text.substr(from, nl == std::string::npos ? std::string::npos : nl - from);
+            if (!line.empty()) Xdo("type --clearmodifiers --delay 15 -- " + Quoted(line));
+            if (nl == std::string::npos) return;
+            Key("Return");
+            from = nl + 1;
+        }
+    }
     void ClickAt(QPoint global, int button = 1, const std::string& held = "") {
         const std::string at = std::to_string(global.x()) + " " + std::to_string(global.y());
         std::string line = "mousemove " + at + " sleep 0.1 ";

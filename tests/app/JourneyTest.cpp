@@ -353,7 +353,9 @@ void JourneyTest::Journey() {
     ASSERT_TRUE(hands.WaitGui([&] { return pad->isVisible(); })) << Shot("workpad");
     ASSERT_TRUE(hands.Fill(hands.Child(pad, "1621"), "one"));
     ASSERT_TRUE(hands.Fill(hands.Child(pad, "1656"), "1"));
-    ASSERT_TRUE(hands.Fill(hands.Child(pad, "1666"), "one two\nthree one"));
+    ASSERT_TRUE(hands.Fill(hands.Child(pad, "1666"), "one two\nthree one"))
+        << hands.Gui([&] { return pad->findChild<QPlainTextEdit*>("1666")->toPlainText().toStdString(); }) << "; "
+        << Shot("input");
     hands.Click(hands.Child(pad, "1413"));
     ASSERT_TRUE(hands.WaitGui([&] { return g_pOutputWindow && g_pOutputWindow->GetText() == "1 two\r\nthree 1"; }))
         << "Output: " << hands.Gui([] { return g_pOutputWindow ? g_pOutputWindow->GetText() : ""; }) << "; "
@@ -407,10 +409,18 @@ void JourneyTest::SecondStart() {
     ASSERT_TRUE(started && frame);
     ASSERT_TRUE(PassBanner());
     CProgramData& d = *hands.Gui([&] { return &frame->Data(); });
-    ASSERT_EQ(hands.Gui([&] { return d.GetProjectCount(); }), 1);
-    EXPECT_EQ(hands.Gui([&] { return d.GetProjectName(0); }), "Web");
-    ASSERT_EQ(hands.Gui([&] { return d.GetSessionCount(0); }), 1);
-    EXPECT_EQ(hands.Gui([&] { return d.GetSessionName(0, 0); }), "Site");
+    // The project and the session are there, the session the current one
+    // as it was when the program ended.
+    const int p = hands.Gui([&] {
+        for (int i = 0; i < d.GetProjectCount(); ++i)
+            if (d.GetProjectName(i) == "Web") return i;
+        return -1;
+    });
+    ASSERT_GE(p, 0) << "the project is gone; " << Shot("second-projects");
+    ASSERT_EQ(hands.Gui([&] { return d.GetSessionCount(p); }), 1);
+    EXPECT_EQ(hands.Gui([&] { return d.GetSessionName(p, 0); }), "Site");
+    EXPECT_EQ(hands.Gui([&] { return d.GetCurProject(); }), p);
+    EXPECT_EQ(hands.Gui([&] { return d.GetCurSession(); }), 0);
     ASSERT_TRUE(hands.WaitGui([&] { return frame->BasketList()->topLevelItemCount() == 1; })) << Shot("second-baskets");
     EXPECT_EQ(hands.Gui([&] { return frame->BasketList()->topLevelItem(0)->text(0).toStdString(); }), "Pages");
     ASSERT_TRUE(hands.WaitGui([&] { return frame->FileList()->topLevelItemCount() == 3; })) << Shot("second-rows");
