@@ -308,11 +308,13 @@ void JourneyTest::Journey() {
     EXPECT_EQ(Row(kScript).image, 12);  // command file, sent
 
     // ---- a server copy and a local copy change; both status checks mark them
+    // The server's copy is replaced by one from elsewhere: its time is not
+    // the last transfer's (the listing tells minutes, so an hour apart).
     WriteFile(Remote(kBlank), "first line\nchanged on the server\nthird line\n");
     {
-        const std::time_t later = std::time(nullptr) + 120;
-        const timespec times[2] = {{later, 0}, {later, 0}};
-        ::utimensat(AT_FDCWD, Remote(kBlank).c_str(), times, 0);
+        const std::time_t earlier = std::time(nullptr) - 3600, later = std::time(nullptr) + 60;
+        const timespec remote[2] = {{earlier, 0}, {earlier, 0}};
+        ::utimensat(AT_FDCWD, Remote(kBlank).c_str(), remote, 0);
         WriteFile(Local(kScript), "echo hello from the host\necho one two\necho changed here\n");
         const timespec local[2] = {{later, 0}, {later, 0}};
         ::utimensat(AT_FDCWD, Local(kScript).c_str(), local, 0);
@@ -346,6 +348,9 @@ void JourneyTest::Journey() {
     const std::string output = hands.Gui([] { return g_pInputWindow->GetText(); });
     EXPECT_NE(output.find("hello from the host\r\none two\r\nchanged here"), std::string::npos) << output;
     ASSERT_TRUE(hands.WaitGui([&] { return bool(g_bFtpIdle); }, 10000));
+    // The run sent the changed local copy up: its local mark is gone.
+    EXPECT_TRUE(hands.WaitGui([&] { return Row(kScript).text == kScript; }, 5000))
+        << Row(kScript).text << "; " << Shot("run-mark");
 
     // ---- the WorkPad: Ctrl+F, a macro, Convert
     PressOnWindow("ctrl+f");
