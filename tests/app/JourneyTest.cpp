@@ -10,6 +10,9 @@
 // only the program knows (row pictures, texts) is read through its presenter.
 #include <sys/stat.h>
 
+#include <QListWidget>
+#include <QMessageBox>
+#include <QScreen>
 #include <QToolBar>
 #include <QToolButton>
 #include <filesystem>
@@ -19,6 +22,8 @@
 #include "UiFixture.h"
 #include "app/CompareCommands.h"
 #include "app/ControlPanelBar.h"
+#include "app/DialogPlacement.h"
+#include "app/FileListCommands.h"
 #include "app/ConversionCommands.h"
 #include "app/ListViews.h"
 #include "app/MessageWindowBar.h"
@@ -30,6 +35,7 @@
 #include "compare/ui/DiffPane.h"
 #include "compare/ui/FileDiffDlg.h"
 #include "compare/ui/FileDiffManagerDlg.h"
+#include "filelist/ui/RenameDuplicateSelectedFilesDlg.h"
 #include "convert_ui/ui/InteractiveTextConversionDlg.h"
 #include "model/Account.h"
 #include "remote/FtpConnections.h"
@@ -387,16 +393,42 @@ void JourneyTest::Journey() {
         frame->CompareCommands().Manager().hide();
     });
 
-    // ---- two files renamed with Rename file
-    const std::string renamedBlank = "my renamed notes.txt", renamedScript = "hello2.sh";
-    for (const auto& [from, to] : {std::pair{kBlank, renamedBlank}, std::pair{kScript, renamedScript}}) {
-        ASSERT_TRUE(Select({from}));
-        ASSERT_TRUE(hands.ContextMenu(hands.RowPoint(frame->FileList(), RowOf(from)), {"32532"})) << Shot("rename-menu");
-        ASSERT_TRUE(hands.AnswerPrompt("Rename File", to)) << Shot("rename-prompt");
-        ASSERT_TRUE(hands.WaitGui([&] { return RowOf(to) >= 0; })) << Shot("renamed");
-        EXPECT_TRUE(std::filesystem::exists(Local(to)));
-        EXPECT_FALSE(std::filesystem::exists(Local(from)));
-    }
+    // ---- two files renamed: the blank goes with Rename files (Alt+R, the
+    // clean UNIX names), the script with Rename file
+    ASSERT_TRUE(Select({kBlank}));
+    PressOnWindow("alt+r");
+    QPointer<QWidget> rename = hands.WaitWindow("Rename/Duplicate Selected Files");
+    ASSERT_TRUE(rename) << Shot("rename-files");
+    auto* schemes = hands.Child<QListWidget>(rename, "1950");
+    ASSERT_NE(schemes, nullptr);
+    hands.ClickAt(hands.Middle(schemes, hands.Gui([&] { return schemes->visualItemRect(schemes->item(3)); })));
+    QWidget* clean = hands.Child(rename, "1411");
+    ASSERT_TRUE(hands.WaitGui([&] { return clean->isVisible(); })) << Shot("rename-scheme");
+    hands.Click(clean);
+    auto* preview = hands.Child<QTreeWidget>(rename, "1727");
+    ASSERT_TRUE(hands.WaitGui([&] { return preview->topLevelItemCount() == 1; })) << Shot("rename-preview");
+    const std::string renamedBlank = hands.Gui([&] { return preview->topLevelItem(0)->text(0).toStdString(); });
+    EXPECT_EQ(renamedBlank, "my_notes.txt");
+    hands.Click(hands.Child(rename, "1404"));
+    QPointer<QWidget> sure = nullptr;
+    ASSERT_TRUE(hands.WaitGui([&] { return (sure = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())); }))
+        << Shot("rename-question");
+    hands.Click(hands.Gui([&] { return qobject_cast<QMessageBox*>(sure.data())->button(QMessageBox::Yes); }));
+    ASSERT_TRUE(hands.WaitGone(sure));
+    ASSERT_TRUE(hands.WaitGui([&] { return RowOf(renamedBlank) >= 0; })) << Shot("renamed-blank");
+    EXPECT_TRUE(std::filesystem::exists(Local(renamedBlank)));
+    EXPECT_FALSE(std::filesystem::exists(Local(kBlank)));
+    hands.Click(hands.Child(rename, "1"));
+    ASSERT_TRUE(hands.WaitGone(rename)) << Shot("rename-close");
+
+    const std::string renamedScript = "hello2.sh";
+    ASSERT_TRUE(Select({kScript}));
+    ASSERT_TRUE(hands.ContextMenu(hands.RowPoint(frame->FileList(), RowOf(kScript)), {"32532"})) << Shot("rename-menu");
+    ASSERT_TRUE(hands.AnswerPrompt("Rename File", renamedScript)) << Shot("rename-prompt");
+    ASSERT_TRUE(hands.WaitGui([&] { return RowOf(renamedScript) >= 0; })) << Shot("renamed-script");
+    EXPECT_TRUE(std::filesystem::exists(Local(renamedScript)));
+    EXPECT_FALSE(std::filesystem::exists(Local(kScript)));
+    EXPECT_TRUE(Item(renamedScript).IsBatFile);
 
     // ---- Ctrl+S, then Exit (Shift+Escape)
     const std::string master = g_strSessionInfoDir + kMasterFileName;
@@ -429,7 +461,7 @@ void JourneyTest::SecondStart() {
     ASSERT_TRUE(hands.WaitGui([&] { return frame->BasketList()->topLevelItemCount() == 1; })) << Shot("second-baskets");
     EXPECT_EQ(hands.Gui([&] { return frame->BasketList()->topLevelItem(0)->text(0).toStdString(); }), "Pages");
     ASSERT_TRUE(hands.WaitGui([&] { return frame->FileList()->topLevelItemCount() == 3; })) << Shot("second-rows");
-    const CFileItem blank = Item("my renamed notes.txt"), binary = Item(kBinary), script = Item("hello2.sh");
+    const CFileItem blank = Item("my_notes.txt"), binary = Item(kBinary), script = Item("hello2.sh");
     EXPECT_EQ(blank.IsFTPed, "Yes");
     EXPECT_EQ(blank.RemHost, "127.0.0.1");
     EXPECT_EQ(blank.RemoteDir, work->dir());
@@ -439,7 +471,7 @@ void JourneyTest::SecondStart() {
     EXPECT_EQ(Row(kBinary).image, 14);
     EXPECT_EQ(Row("hello2.sh").image, 12);
     EXPECT_EQ(ReadFile(Local(kBinary)), kBlob);
-    EXPECT_EQ(ReadFile(Local("my renamed notes.txt")), "first line\nchanged on the server\nthird line\n");
+    EXPECT_EQ(ReadFile(Local("my_notes.txt")), "first line\nchanged on the server\nthird line\n");
     // The account and its password are in the vault; no file holds the password as it was typed.
     EXPECT_TRUE(hands.Gui([&] { return d.m_Vault.HasAccount("127.0.0.1", qvltest::kUser); }));
     const std::string password = hands.Gui([&] {
@@ -494,6 +526,40 @@ TEST_F(FileListMenu, MarksACommandFileAndTakesTheMarkOffAgain) {
         EXPECT_FALSE(d.GetFileItem(0, 0, 0, 0).IsBatFile);
     }
     w.close();
+}
+
+// The wide Rename/Duplicate dialog opens whole on the screen, Close button
+// included, though its home beside the frame lies near the screen's edge.
+TEST_F(FileListMenu, RenameFilesOpensInsideTheScreen) {
+    MakeSampleArea();
+    CMainFrame w;
+    w.Timer().stop();
+    w.show();
+    w.Banner()->Close();
+    w.FileList()->topLevelItem(1)->setSelected(true);
+    w.ExecuteCommand(32533);
+    QWidget* dlg = w.FileListCommands().RenameDuplicateDialog();
+    ASSERT_TRUE(dlg->isVisible());
+    const QRect screen = w.screen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(dlg->frameGeometry())) << dlg->frameGeometry().x() << "," << dlg->frameGeometry().y()
+                                                       << " " << dlg->width() << "x" << dlg->height();
+    QWidget* close = dlg->findChild<QWidget*>("1");
+    EXPECT_TRUE(screen.contains(QRect(close->mapToGlobal(QPoint(0, 0)), close->size())));
+    dlg->hide();
+    w.close();
+}
+
+TEST(DialogPlacementRules, KeepOnScreenMovesInOnlyAsFarAsNeeded) {
+    const PlaceRect screen{0, 0, 1279, 1023};
+    auto at = [&](int x, int y, int w, int h) {
+        const PlacePoint p = KeepOnScreen({x, y}, w, h, screen);
+        return std::pair{p.x, p.y};
+    };
+    EXPECT_EQ(at(550, 100, 900, 600), std::pair(380, 100));  // past the right edge
+    EXPECT_EQ(at(100, 800, 300, 300), std::pair(100, 724));  // past the bottom
+    EXPECT_EQ(at(380, 100, 900, 600), std::pair(380, 100));  // fits: stays
+    EXPECT_EQ(at(-20, -5, 100, 100), std::pair(0, 0));
+    EXPECT_EQ(at(300, 0, 2000, 100), std::pair(0, 0));  // wider than the screen: its left edge shows
 }
 
 // The journey runs in a second run of this test program on its own Xvfb.
