@@ -16,7 +16,6 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <filesystem>
-#include <fstream>
 
 #include "JourneyFixture.h"
 #include "UiFixture.h"
@@ -47,7 +46,6 @@
 namespace {
 
 using journey::Hands;
-using namespace std::chrono_literals;
 
 const std::string kBlank = "my notes.txt";
 const std::string kBinary = "blob.dat";
@@ -124,15 +122,14 @@ protected:
         hands.Key("Escape");
         return hands.WaitGui([&] { return !frame->Banner() || frame->Banner()->IsClosed(); }, 5000);
     }
-    bool PressOnWindow(const std::string& keys) {
+    // Keys pressed with the main window in front.
+    void PressOnWindow(const std::string& keys) {
         hands.Focus(frame);
         hands.Key(keys);
-        return true;
     }
     std::string Log() {
         return hands.Gui([&] { return frame ? frame->MessageWindow().GetText() : std::string(); });
     }
-    int Rows() { return hands.Gui([&] { return frame->FileList()->topLevelItemCount(); }); }
     int RowOf(const std::string& name) {
         return hands.Gui([&] {
             CProgramData& d = frame->Data();
@@ -162,7 +159,6 @@ protected:
         hands.Focus(frame);
         return hands.SelectRows(frame->FileList(), rows);
     }
-    bool FtpIdle() { return hands.Gui([] { return bool(g_bFtpIdle); }); }
     // A button of the FTP toolbar, which View > "Open FTP toolbar" shows.
     bool ClickFtpButton(int id) {
         QToolBar* bar = hands.Gui([&] { return frame->ToolBar(141); });
@@ -235,7 +231,12 @@ void JourneyTest::Journey() {
         << Shot("project");
     ASSERT_TRUE(hands.ContextMenu(hands.TreePoint(sessions, "Web"), {"Add Session"})) << Shot("add-session-menu");
     ASSERT_TRUE(hands.AnswerPrompt("Session", "Site")) << Shot("session-prompt");
-    ASSERT_TRUE(hands.WaitGui([&] { return frame->Data().GetSessionCount(0) == 1; })) << Shot("session");
+    ASSERT_TRUE(hands.WaitGui([&] {
+        CProgramData& d = frame->Data();
+        return d.GetProjectName(d.GetCurProject()) == "Web" && d.GetSessionCount(d.GetCurProject()) == 1 &&
+               d.GetSessionName(d.GetCurProject(), d.GetCurSession()) == "Site";
+    })) << "the new session is not the current one; "
+        << Shot("session");
     PressOnWindow("F7");
     ASSERT_TRUE(hands.AnswerPrompt("New Basket", "Pages")) << Shot("basket-prompt");
     ASSERT_TRUE(hands.WaitGui([&] { return frame->BasketList()->topLevelItemCount() == 1; })) << Shot("basket");
@@ -256,13 +257,12 @@ void JourneyTest::Journey() {
     ASSERT_TRUE(Select({kBinary})) << Shot("select-binary");
     ASSERT_TRUE(hands.ContextMenu(hands.RowPoint(frame->FileList(), RowOf(kBinary)), {"FTP files...", "32560"}))
         << Shot("binary-menu");
-    ASSERT_TRUE(hands.WaitGui([&] { return RowOf(kBinary) >= 0; }));
-    EXPECT_TRUE(Item(kBinary).IsBinaryFile);
+    EXPECT_TRUE(hands.WaitGui([&] { return Item(kBinary).IsBinaryFile; }));
     EXPECT_EQ(Row(kBinary).image, 13);  // binary, not yet sent
     ASSERT_TRUE(Select({kScript}));
     ASSERT_TRUE(hands.ContextMenu(hands.RowPoint(frame->FileList(), RowOf(kScript)), {"FTP files...", "32559"}))
         << Shot("bat-menu");
-    EXPECT_TRUE(Item(kScript).IsBatFile);
+    EXPECT_TRUE(hands.WaitGui([&] { return Item(kScript).IsBatFile; }));
     EXPECT_EQ(Row(kScript).image, 11);  // command file, not yet sent
 
     // ---- the account: a cluster and an account typed into the login dialog
@@ -293,19 +293,19 @@ void JourneyTest::Journey() {
         return SameText(Local(kBlank), Remote(kBlank)) && Same(Local(kBinary), Remote(kBinary)) &&
                SameText(Local(kScript), Remote(kScript));
     };
-    QPointer<QWidget> attributes = hands.WaitWindow("File Attributes", 5000);
-    if (attributes) {
-        const auto fillIfEmpty = [&](const char* id, const std::string& text) {
-            auto* e = hands.Child<QLineEdit>(attributes, id);
-            if (e && hands.Gui([&] { return e->text().isEmpty(); })) return hands.Fill(e, text);
-            return e != nullptr;
-        };
-        ASSERT_TRUE(fillIfEmpty("1626", "127.0.0.1"));
-        ASSERT_TRUE(fillIfEmpty("1693", qvltest::kUser));
-        ASSERT_TRUE(fillIfEmpty("1587", work->dir()));
-        hands.Click(hands.Child(attributes, "1"));
-        ASSERT_TRUE(hands.WaitGone(attributes)) << Shot("attributes");
-    }
+    // The dialog offers the current account; the remote folder is typed in.
+    QPointer<QWidget> attributes = hands.WaitWindow("File Attributes");
+    ASSERT_TRUE(attributes) << "F5 did not ask for the missing folder; " << Shot("attributes") << "\n" << Log();
+    const auto text = [&](const char* id) {
+        return hands.Gui([&] { return attributes->findChild<QLineEdit*>(id)->text().toStdString(); });
+    };
+    EXPECT_EQ(text("1626"), "127.0.0.1");
+    EXPECT_EQ(text("1693"), qvltest::kUser);
+    if (text("1626").empty()) ASSERT_TRUE(hands.Fill(hands.Child(attributes, "1626"), "127.0.0.1"));
+    if (text("1693").empty()) ASSERT_TRUE(hands.Fill(hands.Child(attributes, "1693"), qvltest::kUser));
+    ASSERT_TRUE(hands.Fill(hands.Child(attributes, "1587"), work->dir()));
+    hands.Click(hands.Child(attributes, "1"));
+    ASSERT_TRUE(hands.WaitGone(attributes)) << Shot("attributes-ok");
     ASSERT_TRUE(Hands::Wait(sent, 20000)) << "F5 did not put the three files on the server; " << Shot("put") << "\n"
                                           << Log();
     EXPECT_EQ(ReadFile(Remote(kBinary)), kBlob) << "the binary file changed on its way";
