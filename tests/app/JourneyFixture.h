@@ -192,7 +192,10 @@ public:
 
     // ---- menus
 
-    QMenu* Popup() { return Gui([] { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); }); }
+    // Whether a menu opened (waits a little for it).
+    bool OpenedPopup() {
+        return WaitGui([] { return qobject_cast<QMenu*>(QApplication::activePopupWidget()) != nullptr; }, 3000);
+    }
     // Clicks the entry of the open menu whose text starts with text (the
     // part before a tab), or whose object name is text; a sub-menu opens.
     bool ClickEntry(const QString& text) {
@@ -221,7 +224,10 @@ public:
         });
         if (!menu) return false;
         Focus(w);
-        ClickAt(Middle(bar, Gui([&] { return bar->actionGeometry(menu); })));
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            ClickAt(Middle(bar, Gui([&] { return bar->actionGeometry(menu); })));
+            if (OpenedPopup()) break;
+        }
         for (const QString& e : entries)
             if (!ClickEntry(e)) {
                 Key("Escape Escape Escape");
@@ -231,7 +237,10 @@ public:
     }
     // Right-clicks a point and clicks the entries of the context menu in turn.
     bool ContextMenu(QPoint at, const std::vector<QString>& entries) {
-        ClickAt(at, 3);
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            ClickAt(at, 3);
+            if (OpenedPopup()) break;
+        }
         for (const QString& e : entries)
             if (!ClickEntry(e)) {
                 Key("Escape Escape Escape");

@@ -388,10 +388,13 @@ void JourneyTest::Journey() {
         return false;
     });
     EXPECT_TRUE(marked) << "the diff window shows no difference; " << Shot("diff-rows");
-    hands.Gui([&] {
-        diff->hide();
-        frame->CompareCommands().Manager().hide();
-    });
+    // The manager's "Hide all" puts the diff window away, its Close itself.
+    QWidget* manager = hands.Gui([&]() -> QWidget* { return &frame->CompareCommands().Manager(); });
+    hands.Focus(manager);
+    hands.Click(hands.Child(manager, "1566"));
+    ASSERT_TRUE(hands.WaitGui([&] { return !diff->isVisible(); })) << Shot("hide-all");
+    hands.Click(hands.Child(manager, "1"));
+    ASSERT_TRUE(hands.WaitGui([&] { return !manager->isVisible(); })) << Shot("manager-close");
 
     // ---- two files renamed: the blank goes with Rename files (Alt+R, the
     // clean UNIX names), the script with Rename file
