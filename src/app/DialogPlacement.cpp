@@ -26,3 +26,11 @@ PlacePoint HomePosition(HomeSlot slot, const PlaceRect& F, int H, int ownHeight)
     }
     return {F.left, F.top};
 }
+
+PlacePoint KeepOnScreen(PlacePoint p, int w, int h, const PlaceRect& screen) {
+    if (p.x + w - 1 > screen.right) p.x = screen.right - w + 1;
+    if (p.y + h - 1 > screen.bottom) p.y = screen.bottom - h + 1;
+    if (p.x < screen.left) p.x = screen.left;
+    if (p.y < screen.top) p.y = screen.top;
+    return p;
+}

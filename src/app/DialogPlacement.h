@@ -38,3 +38,7 @@ PlaceRect FrameAnchor(const PlaceRect& frame, int topListWidth);
 // The home position of a dialog of the given own height, for a work area of
 // height H.
 PlacePoint HomePosition(HomeSlot slot, const PlaceRect& F, int H, int ownHeight);
+
+// A position moved just enough that a dialog of w x h lies inside the
+// screen's work area (its left and top edges win when it is larger).
+PlacePoint KeepOnScreen(PlacePoint p, int w, int h, const PlaceRect& screen);

@@ -5,10 +5,12 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDialog>
+#include <QScreen>
 #include <QTextCursor>
 #include <algorithm>
 
 #include "app/CompareCommands.h"
+#include "app/DialogPlacement.h"
 #include "app/FileCommands.h"
 #include "app/FtpCommands.h"
 #include "app/ItemCommands.h"
@@ -240,8 +242,26 @@ void CFileListCommands::ShowPalette(int palette, bool show) {
 void CFileListCommands::ShowRenameDuplicate(bool needSelection) {
     if (!m_renameDlg || (needSelection && Selection().empty())) return;
     m_renameDlg->show();
+    KeepRenameDialogOnScreen();
     m_renameDlg->raise();
     m_renameDlg->activateWindow();
+}
+
+void CFileListCommands::KeepRenameDialogOnScreen() {
+    // Its home beside the frame may leave the wide dialog (and its Close
+    // button) past the screen's edge: it moves in as far as needed, and on a
+    // small screen it is made no larger than the screen first.
+    const QScreen* screen = m_frame.screen();
+    if (!screen) return;
+    const QRect a = screen->availableGeometry();
+    const QSize extra = m_renameDlg->frameGeometry().size() - m_renameDlg->geometry().size();
+    if (m_renameDlg->width() + extra.width() > a.width() || m_renameDlg->height() + extra.height() > a.height())
+        m_renameDlg->resize(m_renameDlg->size().boundedTo(a.size() - extra));
+    const QSize size = m_renameDlg->size() + extra;
+    const QPoint at = m_renameDlg->frameGeometry().topLeft();
+    const PlacePoint p =
+        KeepOnScreen({at.x(), at.y()}, size.width(), size.height(), {a.left(), a.top(), a.right(), a.bottom()});
+    if (p.x != at.x() || p.y != at.y()) m_renameDlg->move(p.x, p.y);
 }
 
 // ---------------------------------------------------------------- reports

@@ -56,6 +56,8 @@ public:
     // "Manage files", "Rename files", "Rename multiple files": the
     // Rename/Duplicate dialog (the second needs a selection).
     void ShowRenameDuplicate(bool needSelection);
+    // Moves (and on a small screen shrinks) the shown dialog inside the screen.
+    void KeepRenameDialogOnScreen();
     CRenameDuplicateSelectedFilesDlg* RenameDuplicateDialog() const;
 
     // "Report on files": the Report dialog. Its reports go to the Input

@@ -655,6 +655,7 @@ bool CMainFrame::BuildListContextMenu(QWidget* list, QMenu& menu) {
                    {32557, "To local (from remote)\tF4 (get)", 0},
                    {32564, "To remote (from local)\tF5 (put)", 0},
                    {32560, "Mark as binary", 0},
+                   {32559, "Mark bat file", 0},
                    {0, nullptr, 2},
                    {0, nullptr, 0},
                    {32551, "Cut", 0},

@@ -10,25 +10,14 @@
 #include <unistd.h>
 
 #include "FtpWindowFixture.h"
+#include "JourneyFixture.h"
 #include "support/XServer.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 
-// Runs a command line and returns what it printed (xdotool and its time-outs).
-std::string Run(const std::string& line) {
-    std::string out;
-    if (FILE* f = ::popen((line + " 2>&1").c_str(), "r")) {
-        char buf[256];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-        ::pclose(f);
-    }
-    return out;
-}
-
-std::string Xdo(const std::string& args) { return Run("/usr/bin/timeout 20 /usr/bin/xdotool " + args); }
+std::string Xdo(const std::string& args) { return journey::Hands::Xdo(args); }
 
 class FtpEndToEnd : public FtpWindowTest {
 protected:

@@ -472,7 +472,7 @@ TEST_F(WindowTest, ListContextMenusHoldTheirEntriesInOrder) {
               "    Quick diff (2 files)\tAlt+2\n    3-Way diff (3 files)\tAlt+3\n  Report on files\tCtrl+R\n"
               "  Rename multiple files\tAlt+R\n  New multiple files\n"
               "FTP files...\n  To local (from remote)\tF4 (get)\n  To remote (from local)\tF5 (put)\n"
-              "  Mark as binary\n-\nCut\nCopy\nPaste\n-\nNew file\nRename file\nDuplicate file\n"
+              "  Mark as binary\n  Mark bat file\n-\nCut\nCopy\nPaste\n-\nNew file\nRename file\nDuplicate file\n"
               "Concatenate files\nDelete file\n-\nProperties...\tCtrl+Q\n");
     // Built commands are enabled, the others shown disabled.
     EXPECT_TRUE(top.findChild<QAction*>("32503")->isEnabled());
