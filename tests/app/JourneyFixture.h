@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "app/LineTextBox.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
@@ -169,6 +171,7 @@ public:
         auto holds = [&] {
             if (auto* e = qobject_cast<QLineEdit*>(box)) return e->text() == want;
             if (auto* e = qobject_cast<QPlainTextEdit*>(box)) return e->toPlainText() == want;
+            if (auto* e = qobject_cast<CLineTextBox*>(box)) return e->toPlainText() == want;
             if (auto* e = qobject_cast<QTextEdit*>(box)) return e->toPlainText() == want;
             return false;
         };

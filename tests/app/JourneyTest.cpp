@@ -365,7 +365,7 @@ void JourneyTest::Journey() {
     ASSERT_TRUE(hands.Fill(hands.Child(pad, "1621"), "one"));
     ASSERT_TRUE(hands.Fill(hands.Child(pad, "1656"), "1"));
     ASSERT_TRUE(hands.Fill(hands.Child(pad, "1666"), "one two\nthree one"))
-        << hands.Gui([&] { return pad->findChild<QPlainTextEdit*>("1666")->toPlainText().toStdString(); }) << "; "
+        << hands.Gui([&] { return pad->findChild<CLineTextBox*>("1666")->GetText(); }) << "; "
         << Shot("input");
     hands.Click(hands.Child(pad, "1413"));
     ASSERT_TRUE(hands.WaitGui([&] { return g_pOutputWindow && g_pOutputWindow->GetText() == "1 two\r\nthree 1"; }))
