@@ -636,19 +636,7 @@ TEST_F(FaultRoundTest, AFirstStartUnderARootNobodyMayWriteNamesEachFolderAndStil
 
 // ------------------------------------------------------------------ the real window
 
-// Runs a command line and returns what it printed.
-std::string Shell(const std::string& line) {
-    std::string out;
-    if (FILE* f = ::popen((line + " 2>&1").c_str(), "r")) {
-        char buf[256];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-        ::pclose(f);
-    }
-    return out;
-}
-
-std::string Xdo(const std::string& args) { return Shell("/usr/bin/timeout 20 /usr/bin/xdotool " + args); }
+using qvltest::Xdo;
 
 // The built program on a real X server, its work area on a full disk.
 class FaultRoundUnderX : public UiTest {
@@ -658,15 +646,7 @@ protected:
         std::string why;
         if (!x.Start(why)) GTEST_SKIP() << why;
         if (::access("/usr/bin/xdotool", X_OK) != 0) GTEST_SKIP() << "xdotool is not installed (run scripts/setup)";
-        const std::string home = tmp / "home", run = tmp / "run";
-        fs::create_directories(home);
-        fs::create_directories(run);
-        ::chmod(run.c_str(), 0700);
-        env.push_back(std::make_unique<ScopedEnv>("DISPLAY", x.Display().c_str()));
-        env.push_back(std::make_unique<ScopedEnv>("QT_QPA_PLATFORM", "xcb"));
-        env.push_back(std::make_unique<ScopedEnv>("HOME", home.c_str()));
-        env.push_back(std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", (home + "/.config").c_str()));
-        env.push_back(std::make_unique<ScopedEnv>("XDG_RUNTIME_DIR", run.c_str()));
+        env = qvltest::ProgramEnvUnderX(x.Display(), tmp.path());
     }
     void TearDown() override {
         program.reset();

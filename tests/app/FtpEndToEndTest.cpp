@@ -17,7 +17,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string Xdo(const std::string& args) { return journey::Hands::Xdo(args); }
+using qvltest::Xdo;
 
 class FtpEndToEnd : public FtpWindowTest {
 protected:
@@ -27,15 +27,7 @@ protected:
         std::string why;
         if (!x.Start(why, "1280x1024x24")) GTEST_SKIP() << why;
         ASSERT_EQ(::access("/usr/bin/xdotool", X_OK), 0) << "xdotool is not installed (run scripts/setup)";
-        const std::string home = tmp / "home", run = tmp / "run";
-        std::filesystem::create_directories(home);
-        std::filesystem::create_directories(run);
-        ::chmod(run.c_str(), 0700);
-        env.push_back(std::make_unique<ScopedEnv>("DISPLAY", x.Display().c_str()));
-        env.push_back(std::make_unique<ScopedEnv>("QT_QPA_PLATFORM", "xcb"));
-        env.push_back(std::make_unique<ScopedEnv>("HOME", home.c_str()));
-        env.push_back(std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", (home + "/.config").c_str()));
-        env.push_back(std::make_unique<ScopedEnv>("XDG_RUNTIME_DIR", run.c_str()));
+        env = qvltest::ProgramEnvUnderX(x.Display(), tmp.path());
     }
     void TearDown() override {
         program.reset();

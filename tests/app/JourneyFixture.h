@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "app/LineTextBox.h"
+#include "support/XServer.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -41,17 +42,7 @@ namespace journey {
 
 using namespace std::chrono_literals;
 
-// Runs a command line; what it printed (standard output and error).
-inline std::string Run(const std::string& line) {
-    std::string out;
-    if (FILE* f = ::popen((line + " 2>&1").c_str(), "r")) {
-        char buf[256];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-        ::pclose(f);
-    }
-    return out;
-}
+using qvltest::RunShell;
 
 // A text as one single-quoted shell word.
 inline std::string Quoted(const std::string& s) {
@@ -101,9 +92,7 @@ public:
 
     // ---- xdotool
 
-    static std::string Xdo(const std::string& args) {
-        return Run("/usr/bin/timeout 20 /usr/bin/xdotool " + args);
-    }
+    static std::string Xdo(const std::string& args) { return qvltest::Xdo(args); }
     // Gives a top-level window the keyboard (there is no window manager).
     void Focus(QWidget* w) {
         const unsigned long id = Gui([&] { return w ? (unsigned long)w->window()->winId() : 0ul; });
@@ -291,7 +280,7 @@ public:
     // ---- what the user sees, for the failure message
 
     std::string Screenshot(const std::string& path) {
-        Run("/usr/bin/import -window root " + Quoted(path));
+        RunShell("/usr/bin/import -window root " + Quoted(path));
         return path;
     }
     // Closes whatever dialog or menu is still open (after a failed step).

@@ -4,14 +4,19 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <climits>
 #include <cstdio>
+#include <filesystem>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "remote/TestServers.h"
+#include "support/TempDir.h"
 
 namespace qvltest {
 
@@ -79,6 +84,37 @@ inline SelfRun RunSelfUnderX(const std::string& display, const std::string& filt
     for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) run.out.append(buf, n);
     run.status = ::pclose(f);
     return run;
+}
+
+// Runs a command line; what it printed (standard output and error).
+inline std::string RunShell(const std::string& line) {
+    std::string out;
+    if (FILE* f = ::popen((line + " 2>&1").c_str(), "r")) {
+        char buf[256];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+        ::pclose(f);
+    }
+    return out;
+}
+
+// xdotool with a time limit, so that a lost window never hangs a test.
+inline std::string Xdo(const std::string& args) { return RunShell("/usr/bin/timeout 20 /usr/bin/xdotool " + args); }
+
+// The surroundings of a program started on the X server: its display, the
+// xcb platform, and a home, settings and runtime folder of its own below dir.
+inline std::vector<std::unique_ptr<ScopedEnv>> ProgramEnvUnderX(const std::string& display, const std::string& dir) {
+    const std::string home = dir + "/home", run = dir + "/run";
+    std::filesystem::create_directories(home);
+    std::filesystem::create_directories(run);
+    ::chmod(run.c_str(), 0700);
+    std::vector<std::unique_ptr<ScopedEnv>> env;
+    env.push_back(std::make_unique<ScopedEnv>("DISPLAY", display.c_str()));
+    env.push_back(std::make_unique<ScopedEnv>("QT_QPA_PLATFORM", "xcb"));
+    env.push_back(std::make_unique<ScopedEnv>("HOME", home.c_str()));
+    env.push_back(std::make_unique<ScopedEnv>("XDG_CONFIG_HOME", (home + "/.config").c_str()));
+    env.push_back(std::make_unique<ScopedEnv>("XDG_RUNTIME_DIR", run.c_str()));
+    return env;
 }
 
 }  // namespace qvltest
