@@ -220,12 +220,7 @@ public:
             ClickAt(Middle(bar, Gui([&] { return bar->actionGeometry(menu); })));
             if (OpenedPopup()) break;
         }
-        for (const QString& e : entries)
-            if (!ClickEntry(e)) {
-                Key("Escape Escape Escape");
-                return false;
-            }
-        return true;
+        return ClickEntries(entries);
     }
     // Right-clicks a point and clicks the entries of the context menu in turn.
     bool ContextMenu(QPoint at, const std::vector<QString>& entries) {
@@ -233,6 +228,10 @@ public:
             ClickAt(at, 3);
             if (OpenedPopup()) break;
         }
+        return ClickEntries(entries);
+    }
+    // Clicks the entries of an open menu in turn; a missing one closes it.
+    bool ClickEntries(const std::vector<QString>& entries) {
         for (const QString& e : entries)
             if (!ClickEntry(e)) {
                 Key("Escape Escape Escape");
