@@ -504,6 +504,7 @@ PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, boo
         std::exception_ptr error;
     };
     const std::size_t ring = threads + 3;
+    std::vector<std::string> copies(threads);  // each worker's working buffer
     std::vector<Slot> slots(ring);
     std::mutex mu;
     std::condition_variable wakeWorker, wakeWriter;
@@ -523,9 +524,16 @@ PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, boo
             scratch.Mode = "O";
             scratch.NoInstances = 1;
             CLibraryList& w = workers[id];
-            slot.out = w.m_Run.bUseCurrentMacro
-                           ? w.ApplyOneMacroToText(text, w.m_Run.currentMacro, scratch)
-                           : w.RunLibraryPass(text, scratch);
+            // The text is converted in a copy (the part stays to be compared
+            // with the result); the buffers go round, the written result of
+            // the slot's last part taking the next copy.
+            std::string& copy = copies[id];
+            copy.assign(text);
+            std::string result = w.m_Run.bUseCurrentMacro
+                                     ? w.ApplyOneMacroToText(std::move(copy), w.m_Run.currentMacro, scratch)
+                                     : w.RunLibraryPass(std::move(copy), scratch);
+            slot.out.swap(result);
+            copy = std::move(result);
             slot.counted = CounterTagsExpandedOnThisThread() != before;
             slot.differs = slot.out != text;
             DropCrOfLineBreaks(slot.out);  // written in text mode

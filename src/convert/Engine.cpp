@@ -80,6 +80,22 @@ void RecordInstance(CFindRepPreview& preview, RecordState& st, const std::string
     ++st.counter;
 }
 
+// Passes over texts up to this size keep a spare buffer on their thread.
+constexpr std::size_t kSpareBufferLimit = 8u << 20;
+thread_local std::string t_spareBuffer;
+
+std::string TakeSpareBuffer() {
+    std::string s;
+    s.swap(t_spareBuffer);
+    s.clear();
+    return s;
+}
+
+void KeepSpareBuffer(std::string&& s) {
+    if (s.capacity() <= kSpareBufferLimit && s.capacity() > t_spareBuffer.capacity())
+        t_spareBuffer = std::move(s);
+}
+
 CFindRepPreview ScratchPreview() {
     CFindRepPreview p;
     p.Mode = "O";
@@ -222,7 +238,14 @@ void CLibraryList::FindReplacePass(const std::string& source, std::string& text,
     RecordState st;
     const std::string& in = text;
     const std::size_t n = in.size();
-    std::string out;
+    // The result is built in the thread's spare buffer; what it replaces
+    // becomes the next spare, so that a run of passes over parts of a file
+    // does not ask the system for fresh memory each time.
+    std::string out = TakeSpareBuffer();
+    struct Keep {
+        std::string& s;
+        ~Keep() { KeepSpareBuffer(std::move(s)); }
+    } keep{out};
 
     if (!macro.IsFindWild) {
         const std::string find = macro.Find;
