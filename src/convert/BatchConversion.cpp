@@ -448,9 +448,11 @@ PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, boo
         carry.clear();
         for (;;) {
             if (!eof && part.size() < kPartBytes) {
+                // Up to kPartBytes in all, so that a buffer that goes round
+                // keeps the size it was first given.
                 const std::size_t used = part.size();
-                part.resize(used + kPartBytes);
-                ssize_t n = ::read(in.fd, part.data() + used, kPartBytes);
+                part.resize(kPartBytes);
+                ssize_t n = ::read(in.fd, part.data() + used, kPartBytes - used);
                 if (n < 0 && errno == EINTR) {
                     part.resize(used);
                     continue;
@@ -503,7 +505,7 @@ PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, boo
         bool done = false, binary = false, counted = false, differs = false;
         std::exception_ptr error;
     };
-    const std::size_t ring = threads + 3;
+    const std::size_t ring = threads + 2;
     std::vector<std::string> copies(threads);  // each worker's working buffer
     std::vector<Slot> slots(ring);
     std::mutex mu;
