@@ -213,6 +213,11 @@ bool FinishReplacingWriter(std::unique_ptr<CSafeWriter> writer, std::size_t byte
 constexpr std::size_t kPartBytes = 1u << 20;
 constexpr std::size_t kPartsThreshold = 4 * kPartBytes;
 
+// How many threads convert the parts of a large file.
+unsigned PartWorkerCount() {
+    return std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
+}
+
 }  // namespace
 
 bool ReadFileForConversion(const std::string& path, std::string& text, std::string& reason) {
@@ -435,7 +440,7 @@ PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, boo
     if (in.fd < 0 || ::fstat(in.fd, &st) != 0 || !S_ISREG(st.st_mode) || !RunIsLineConfined(list))
         return PartsResult::WholeText;
 
-    const unsigned threads = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
+    const unsigned threads = PartWorkerCount();
     std::vector<CLibraryList> workers(threads);
     for (CLibraryList& w : workers) {
         w.Libraries = list.Libraries;
@@ -445,16 +450,18 @@ PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, boo
     }
     std::string carry, reason;
     bool eof = false;
-    // The next part: whole lines of about kPartBytes, lone LFs made CR LF.
+    // The next part: whole lines of about kPartBytes, read as they are.
     // 1 a part, 0 the end of the file, -1 a failure (why and the log say which).
     auto readPart = [&](std::string& part) -> int {
         part.swap(carry);
         carry.clear();
         for (;;) {
             if (!eof && part.size() < kPartBytes) {
+                // Up to kPartBytes in all, so that a buffer that goes round
+                // keeps the size it was first given.
                 const std::size_t used = part.size();
-                part.resize(used + kPartBytes);
-                ssize_t n = ::read(in.fd, part.data() + used, kPartBytes);
+                part.resize(kPartBytes);
+                ssize_t n = ::read(in.fd, part.data() + used, kPartBytes - used);
                 if (n < 0 && errno == EINTR) {
                     part.resize(used);
                     continue;
@@ -498,78 +505,137 @@ PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, boo
     // converting them with CR LF line ends; only then are they made CR LF.
     const bool expand = RunMayWriteCr(list);
 
-    std::unique_ptr<CSafeWriter> writer;
-    std::size_t written = 0, partNo = 0;
-    bool changed = false;
-    // The parts of one round, read while the previous round is converted.
-    int readState = 1;  // as readPart: 1 more to come, 0 the end, -1 a failure
-    auto readRound = [&]() {
-        std::vector<std::string> round;
-        while (readState > 0 && round.size() < threads) {
-            std::string part;
-            readState = readPart(part);
-            if (readState > 0) round.push_back(std::move(part));
-        }
-        return round;
+    // The parts flow through a ring of slots: this thread reads a part into a
+    // free slot, any worker converts it, and this thread writes the slots in
+    // order. No round waits for its slowest part, so a worker the system
+    // holds back delays only its own part while the others go on.
+    struct Slot {
+        std::string text, out;
+        bool done = false, binary = false, counted = false, differs = false;
+        std::exception_ptr error;
     };
-    std::vector<std::string> next = readRound();
-    while (!next.empty()) {
-        std::vector<std::string> parts = std::move(next);
-        std::vector<std::string> outs(parts.size());
-        std::vector<std::exception_ptr> errors(parts.size());
-        std::vector<char> counted(parts.size(), 0), binary(parts.size(), 0), differs(parts.size(), 0);
-        auto job = [&](std::size_t k) {
-            try {
-                std::string& text = parts[k];
-                if (std::memchr(text.data(), '\0', text.size())) {
-                    binary[k] = 1;
-                    return;
-                }
-                if (expand) ExpandLoneLineFeeds(text);
-                const unsigned long before = CounterTagsExpandedOnThisThread();
-                CFindRepPreview scratch;
-                scratch.Mode = "O";
-                scratch.NoInstances = 1;
-                CLibraryList& w = workers[k];
-                outs[k] = w.m_Run.bUseCurrentMacro
-                              ? w.ApplyOneMacroToText(text, w.m_Run.currentMacro, scratch)
-                              : w.RunLibraryPass(text, scratch);
-                counted[k] = CounterTagsExpandedOnThisThread() != before;
-                differs[k] = outs[k] != text;
-                text = std::string();
-                DropCrOfLineBreaks(outs[k]);  // written in text mode
-            } catch (...) {
-                errors[k] = std::current_exception();
+    const std::size_t ring = threads + 2;
+    std::vector<std::string> copies(threads);  // each worker's working buffer
+    std::vector<Slot> slots(ring);
+    std::mutex mu;
+    std::condition_variable wakeWorker, wakeWriter;
+    std::vector<std::size_t> queue;  // read parts waiting for a worker, by number
+    std::size_t queueHead = 0;
+    bool closing = false;
+    auto convert = [&](unsigned id, Slot& slot) {
+        try {
+            std::string& text = slot.text;
+            if (std::memchr(text.data(), '\0', text.size())) {
+                slot.binary = true;
+                return;
             }
-        };
-        std::vector<std::thread> pool;
-        for (std::size_t k = 0; k < parts.size(); ++k) pool.emplace_back(job, k);
-        next = readRound();
-        for (std::thread& t : pool) t.join();
-        for (const std::exception_ptr& e : errors)
-            if (e) std::rethrow_exception(e);
-        for (std::size_t k = 0; k < parts.size(); ++k, ++partNo) {
-            // Running numbers count on from the earlier parts' matches: only
-            // the whole text can give them.
-            if (counted[k] && partNo > 0) return PartsResult::WholeText;
-            if (binary[k]) {
-                why = "(binary)";
-                return PartsResult::Failed;
-            }
-            if (differs[k]) changed = true;
-            if (!writer) {
-                writer = OpenReplacingWriter(preview.OutputName, reason);
-                if (!writer) {
-                    WriteTrace(preview.OutputName + ": " + reason);
-                    return PartsResult::Failed;
-                }
-            }
-            if (!WriteBytes(writer->Fd(), outs[k].data(), outs[k].size())) {
-                WriteTrace(preview.OutputName + ": " + SystemErrorText(errno));
-                return PartsResult::Failed;
-            }
-            written += outs[k].size();
+            if (expand) ExpandLoneLineFeeds(text);
+            const unsigned long before = CounterTagsExpandedOnThisThread();
+            CFindRepPreview scratch;
+            scratch.Mode = "O";
+            scratch.NoInstances = 1;
+            CLibraryList& w = workers[id];
+            // The text is converted in a copy (the part stays to be compared
+            // with the result); the buffers go round, the written result of
+            // the slot's last part taking the next copy.
+            std::string& copy = copies[id];
+            copy.assign(text);
+            std::string result = w.m_Run.bUseCurrentMacro
+                                     ? w.ApplyOneMacroToText(std::move(copy), w.m_Run.currentMacro, scratch)
+                                     : w.RunLibraryPass(std::move(copy), scratch);
+            slot.out.swap(result);
+            copy = std::move(result);
+            slot.counted = CounterTagsExpandedOnThisThread() != before;
+            slot.differs = slot.out != text;
+            DropCrOfLineBreaks(slot.out);  // written in text mode
+        } catch (...) {
+            slot.error = std::current_exception();
         }
+    };
+    auto work = [&](unsigned id) {
+        for (;;) {
+            std::size_t partNo;
+            {
+                std::unique_lock<std::mutex> lock(mu);
+                wakeWorker.wait(lock, [&] { return closing || queueHead < queue.size(); });
+                if (closing) return;  // the parts still queued are not wanted
+                partNo = queue[queueHead++];
+            }
+            Slot& slot = slots[partNo % ring];
+            convert(id, slot);
+            {
+                std::lock_guard<std::mutex> lock(mu);
+                slot.done = true;
+            }
+            wakeWriter.notify_one();
+        }
+    };
+    struct Pool {
+        std::mutex& mu;
+        bool& closing;
+        std::condition_variable& wake;
+        std::vector<std::thread> threads;
+        ~Pool() {
+            {
+                std::lock_guard<std::mutex> lock(mu);
+                closing = true;
+            }
+            wake.notify_all();
+            for (std::thread& t : threads) t.join();
+        }
+    } pool{mu, closing, wakeWorker, {}};
+    for (unsigned t = 0; t < threads; ++t) pool.threads.emplace_back(work, t);
+
+    std::unique_ptr<CSafeWriter> writer;
+    std::size_t written = 0, partsRead = 0, partsWritten = 0;
+    bool changed = false;
+    int readState = 1;  // as readPart: 1 more to come, 0 the end, -1 a failure
+    for (;;) {
+        while (readState > 0 && partsRead - partsWritten < ring) {
+            Slot& slot = slots[partsRead % ring];
+            readState = readPart(slot.text);
+            if (readState <= 0) break;
+            {
+                std::lock_guard<std::mutex> lock(mu);
+                queue.push_back(partsRead);
+            }
+            wakeWorker.notify_one();
+            ++partsRead;
+        }
+        if (partsWritten == partsRead) break;
+        Slot& slot = slots[partsWritten % ring];
+        {
+            std::unique_lock<std::mutex> lock(mu);
+            wakeWriter.wait(lock, [&] { return slot.done; });
+        }
+        if (slot.error) std::rethrow_exception(slot.error);
+        // Running numbers count on from the earlier parts' matches: only
+        // the whole text can give them.
+        if (slot.counted && partsWritten > 0) return PartsResult::WholeText;
+        if (slot.binary) {
+            why = "(binary)";
+            return PartsResult::Failed;
+        }
+        if (slot.differs) changed = true;
+        if (!writer) {
+            writer = OpenReplacingWriter(preview.OutputName, reason);
+            if (!writer) {
+                WriteTrace(preview.OutputName + ": " + reason);
+                return PartsResult::Failed;
+            }
+        }
+        if (!WriteBytes(writer->Fd(), slot.out.data(), slot.out.size())) {
+            WriteTrace(preview.OutputName + ": " + SystemErrorText(errno));
+            return PartsResult::Failed;
+        }
+        // The disk starts on what is written while the rest is converted, so
+        // that the flush at the end has little left to wait for.
+        ::sync_file_range(writer->Fd(), static_cast<off_t>(written),
+                          static_cast<off_t>(slot.out.size()), SYNC_FILE_RANGE_WRITE);
+        written += slot.out.size();
+        slot.out.clear();
+        slot.done = slot.binary = slot.counted = slot.differs = false;
+        ++partsWritten;
     }
     if (readState < 0) return PartsResult::Failed;
     if (!changed) {

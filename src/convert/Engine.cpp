@@ -80,6 +80,22 @@ void RecordInstance(CFindRepPreview& preview, RecordState& st, const std::string
     ++st.counter;
 }
 
+// Passes over texts up to this size keep a spare buffer on their thread.
+constexpr std::size_t kSpareBufferLimit = 8u << 20;
+thread_local std::string t_spareBuffer;
+
+std::string TakeSpareBuffer() {
+    std::string s;
+    s.swap(t_spareBuffer);
+    s.clear();
+    return s;
+}
+
+void KeepSpareBuffer(std::string&& s) {
+    if (s.capacity() <= kSpareBufferLimit && s.capacity() > t_spareBuffer.capacity())
+        t_spareBuffer = std::move(s);
+}
+
 CFindRepPreview ScratchPreview() {
     CFindRepPreview p;
     p.Mode = "O";
@@ -222,7 +238,14 @@ void CLibraryList::FindReplacePass(const std::string& source, std::string& text,
     RecordState st;
     const std::string& in = text;
     const std::size_t n = in.size();
-    std::string out;
+    // The result is built in the thread's spare buffer; what it replaces
+    // becomes the next spare, so that a run of passes over parts of a file
+    // does not ask the system for fresh memory each time.
+    std::string out = TakeSpareBuffer();
+    struct Keep {
+        std::string& s;
+        ~Keep() { KeepSpareBuffer(std::move(s)); }
+    } keep{out};
 
     if (!macro.IsFindWild) {
         const std::string find = macro.Find;
@@ -291,6 +314,11 @@ void CLibraryList::FindReplacePass(const std::string& source, std::string& text,
     std::string shadow;
     if (!macro.IsMatchCase) shadow = ToLowerText(in);
 
+    // A plain template is cut once here instead of being parsed per match.
+    CReplaceTemplate compiled;
+    if (written.IsRepWild) compiled.Compile(written.Replace, WildSymbol(mgr), mgr.TypeCards);
+    std::string rep;
+
     std::vector<std::string> kept;
     out.reserve(n + n / 8);
     std::size_t ip = 0;
@@ -319,17 +347,21 @@ void CLibraryList::FindReplacePass(const std::string& source, std::string& text,
             out += in[ip++];
             continue;
         }
-        BuildReplacement(mgr, m, matchNo);
-        std::string rep = m.Replace;
+        if (!compiled.IsCompiled() || !compiled.Build(mgr.TypeCards, rep)) {
+            BuildReplacement(mgr, m, matchNo);
+            rep = m.Replace;
+        }
         if (macro.IsSubFilter) rep.insert(0, "\r\n");
         out.append(in, ip, pos - ip);
         const std::size_t pieceStart = out.size();
         out += rep;
-        std::size_t pieceEnd = out.size();
-        long d = ExpandCounterTags(out, matchNo, pieceStart, pieceEnd);
-        pieceEnd = static_cast<std::size_t>(static_cast<long>(pieceEnd) + d);
-        d = ExpandAlignTags(out, pieceStart, pieceEnd);
-        pieceEnd = static_cast<std::size_t>(static_cast<long>(pieceEnd) + d);
+        // Running numbers and alignment are tags: a piece without "<" has none.
+        if (std::memchr(rep.data(), '<', rep.size())) {
+            std::size_t pieceEnd = out.size();
+            long d = ExpandCounterTags(out, matchNo, pieceStart, pieceEnd);
+            pieceEnd = static_cast<std::size_t>(static_cast<long>(pieceEnd) + d);
+            ExpandAlignTags(out, pieceStart, pieceEnd);
+        }
         if (macro.IsSubFilter || step == 1) {
             std::string piece = out.substr(pieceStart);
             if (step == 1) RecordInstance(preview, st, source, m.Find, piece, pieceStart, pos);

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 
 #include "model/KeyValue.h"
 
@@ -299,4 +300,82 @@ long ExpandAlignTags(std::string& text, std::size_t from, std::size_t to) {
         pos = p + 1;
     }
     return total;
+}
+
+bool CReplaceTemplate::Compile(const std::string& replace, char symbol,
+                               const std::vector<CTypeCard>& cards) {
+    m_parts.clear();
+    m_compiled = false;
+    if (replace.empty() || replace.find(symbol) != std::string::npos) return false;
+    for (const CTypeCard& c : cards)
+        if (c.Name.find_first_of("<>") != std::string::npos) return false;
+    std::vector<Part> parts;
+    std::string lit;
+    auto flush = [&]() {
+        if (lit.empty()) return;
+        Part p;
+        p.text.swap(lit);
+        parts.push_back(std::move(p));
+    };
+    bool tagged = false;
+    for (std::size_t i = 0; i < replace.size();) {
+        const char ch = replace[i];
+        if (ch == '>') return false;
+        if (ch != '<') {
+            lit += ch;
+            ++i;
+            continue;
+        }
+        const std::size_t q = replace.find('>', i);
+        if (q == std::string::npos) return false;
+        // The one card whose opening starts here (names hold no ">", so a
+        // name that matches ends before q).
+        int card = -1;
+        std::size_t digits = 0;
+        for (std::size_t k = 0; k < cards.size(); ++k) {
+            const std::string& name = cards[k].Name;
+            if (name.empty() || replace.compare(i + 1, name.size(), name) != 0) continue;
+            if (card >= 0) return false;
+            card = static_cast<int>(k);
+            digits = i + 1 + name.size();
+        }
+        if (card < 0 || q == digits || q - digits > 9) return false;
+        int number = 0;
+        for (std::size_t j = digits; j < q; ++j) {
+            if (!IsDigit(replace[j])) return false;
+            number = number * 10 + (replace[j] - '0');
+        }
+        flush();
+        Part p;
+        p.card = card;
+        p.index = number - 1;
+        parts.push_back(std::move(p));
+        tagged = true;
+        i = q + 1;
+    }
+    flush();
+    // Without tags, a card name in the text would be filled with captures in order.
+    if (!tagged)
+        for (const CTypeCard& c : cards)
+            if (!c.Name.empty() && replace.find(c.Name) != std::string::npos) return false;
+    m_parts = std::move(parts);
+    m_compiled = true;
+    return true;
+}
+
+bool CReplaceTemplate::Build(const std::vector<CTypeCard>& cards, std::string& out) const {
+    out.clear();
+    for (const Part& p : m_parts) {
+        if (p.card < 0) {
+            out += p.text;
+            continue;
+        }
+        if (p.index < 0 || static_cast<std::size_t>(p.card) >= cards.size()) continue;
+        const std::vector<std::string>& caps = cards[static_cast<std::size_t>(p.card)].Captures;
+        if (static_cast<std::size_t>(p.index) >= caps.size()) continue;
+        const std::string& piece = caps[static_cast<std::size_t>(p.index)];
+        if (std::memchr(piece.data(), '<', piece.size())) return false;
+        out += piece;
+    }
+    return true;
 }

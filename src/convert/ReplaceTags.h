@@ -39,3 +39,29 @@ unsigned long CounterTagsExpandedOnThisThread();
 // Expands the alignment tags between from and to; returns the change of length.
 long ExpandAlignTags(std::string& text, std::size_t from, std::size_t to);
 std::size_t FindAlignInsertPoint(std::string_view before, std::size_t lineStart);
+
+// A wild replacement cut once per pass into literal text and piece tags
+// "<NAME n>" of type-cards, so that a match's replacement is put together
+// without parsing the tags again. Only templates whose result cannot depend
+// on the captured texts beyond their insertion are cut: no wild-card symbol,
+// no "<" or ">" outside the tags, no range, case or substitution in a tag, no
+// running number or alignment, and each tag opening names exactly one card.
+class CReplaceTemplate {
+public:
+    // False (and nothing cut) when the template needs the full tag procedure.
+    bool Compile(const std::string& replace, char symbol, const std::vector<CTypeCard>& cards);
+    bool IsCompiled() const { return m_compiled; }
+    // The replacement from the cards' captures of this match. False when a
+    // captured text holds "<" (it could form a tag): the caller then takes
+    // the full procedure for this match.
+    bool Build(const std::vector<CTypeCard>& cards, std::string& out) const;
+
+private:
+    struct Part {
+        int card = -1;   // -1: literal text
+        int index = -1;  // the capture of the card; -1: none (an empty piece)
+        std::string text;
+    };
+    std::vector<Part> m_parts;
+    bool m_compiled = false;
+};

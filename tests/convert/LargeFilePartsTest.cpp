@@ -195,3 +195,35 @@ TEST(LargeFileParts, TheCurrentMacroIsJudgedAsItIsApplied) {
     EXPECT_EQ(list.RunBatchReport(), 0);
     EXPECT_TRUE(ReadFile(tmp / "out.txt") == disk);
 }
+
+// Far more parts than are held at once: a running number or a NUL byte met
+// only near the end must still give the whole text's result, or leave the
+// target as it was, after many parts were already written.
+TEST(LargeFileParts, LateSurprisesAfterManyWrittenParts) {
+    TempDir tmp;
+    std::string text;
+    while (text.size() < (24u << 20)) text += "no numbers on this line at all\n";
+    text += "last 1-2-3\n";
+    const std::string in = tmp / "in.txt", out = tmp / "out.txt";
+    WriteFile(in, text);
+    CLibraryList counter = BatchOf({MakeMacro("^d-^d-^d", "<i=5>", Wild())});
+    counter.Previews = {Row(in, out)};
+    EXPECT_EQ(counter.RunBatchReport(), 0);
+    EXPECT_TRUE(ReadFile(out) == text.substr(0, text.size() - 6) + "5\n");
+    EXPECT_EQ(Leftovers(tmp.path()), 0);
+
+    std::string bin = text;
+    bin[bin.size() - 3] = '\0';
+    WriteFile(in, bin);
+    CLibraryList conv = BatchOf({MakeMacro("numbers", "NUMBERS")});
+    conv.CurrentLibrary = 0;
+    conv.RunKind = 2;
+    CFindRepPreview row = Row(in, in);
+    std::string why;
+    bool modified = true;
+    EXPECT_FALSE(conv.ConvertFileForBatch(row, 0, modified, why));
+    EXPECT_EQ(why, "(binary)");
+    EXPECT_FALSE(modified);
+    EXPECT_TRUE(ReadFile(in) == bin);
+    EXPECT_EQ(Leftovers(tmp.path()), 0);
+}
