@@ -104,13 +104,18 @@ void MakeLog(const std::string& path, std::size_t bytes, unsigned seed) {
 }
 
 // The engine as the batch uses it: read, convert with the library, write.
-bool RunEngine(const CMacro& macro, const std::string& in, const std::string& out) {
-    CLibraryList list;
+// A library list of the one macro, set up for a batch run.
+void SetUpBatchList(CLibraryList& list, const CMacro& macro) {
     CLibrary lib("bench");
     lib.MacroList.push_back(macro);
     list.Append(lib);
     list.m_Run.nBatchStep = 0;
     list.m_Run.nLibraryIndex = 0;
+}
+
+bool RunEngine(const CMacro& macro, const std::string& in, const std::string& out) {
+    CLibraryList list;
+    SetUpBatchList(list, macro);
     list.Previews.resize(1);
     list.Previews[0].InputName = in;
     list.Previews[0].OutputName = out;
@@ -211,11 +216,7 @@ std::vector<std::string> MakeTree(const std::string& tree, int count) {
 // place. Returns the number of files that failed; walked is how many there were.
 int ConvertTree(const CMacro& macro, const std::string& tree, std::size_t& walked) {
     CLibraryList list;
-    CLibrary lib("bench");
-    lib.MacroList.push_back(macro);
-    list.Append(lib);
-    list.m_Run.nBatchStep = 0;
-    list.m_Run.nLibraryIndex = 0;
+    SetUpBatchList(list, macro);
     std::vector<CDirEntry> entries;
     std::vector<CFolderRecord> records;
     WalkFolderTree(tree, false, "", entries, records, "*.*", "");
