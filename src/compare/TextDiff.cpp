@@ -182,6 +182,10 @@ public:
         return RangeMin(a + 1, b);
     }
 
+    // Suffix order of s[0 .. n-1] whose last value is a 0 found nowhere else
+    // and whose values are below k.
+    static void SortSuffixes(const int* s, int* sa, int n, int k);
+
 private:
     static constexpr int kBlock = 16;
 
@@ -202,9 +206,13 @@ private:
         return m;
     }
 
-    // Suffix order of s[0 .. n-1] whose last value is a 0 found nowhere else
-    // and whose values are below k.
-    static void SortSuffixes(const int* s, int* sa, int n, int k) {
+    int m_nR = 0;
+    std::vector<int> m_Rank;
+    std::vector<int> m_Common;
+    std::vector<std::vector<int>> m_Sparse;
+};
+
+void EqualLineIndex::SortSuffixes(const int* s, int* sa, int n, int k) {
         std::vector<char> small(n);  // the suffix is smaller than the next one
         small[n - 1] = 1;
         for (int p = n - 2; p >= 0; --p)
@@ -264,13 +272,65 @@ private:
         std::vector<int> sorted(m);
         for (int x = 0; x < m; ++x) sorted[x] = lms[reducedOrder[x]];
         induce(sorted);
-    }
+}
 
-    int m_nR = 0;
-    std::vector<int> m_Rank;
-    std::vector<int> m_Common;
-    std::vector<std::vector<int>> m_Sparse;
-};
+// For each right line, the most equal lines it starts anywhere on the left:
+// the longest common prefix of its suffix with any left suffix, read from
+// the suffix order of both lists (the common prefix with the nearest left
+// suffix above and below it in that order).
+std::vector<int> LongestMatches(const std::vector<int>& right, const std::vector<int>& left,
+                                int keyCount) {
+    const int nR = static_cast<int>(right.size());
+    const int n = nR + static_cast<int>(left.size()) + 2;
+    std::vector<int> text;
+    text.reserve(n);
+    for (int id : right) text.push_back(id + 2);
+    text.push_back(1);
+    for (int id : left) text.push_back(id + 2);
+    text.push_back(0);
+    std::vector<int> order(n);
+    EqualLineIndex::SortSuffixes(text.data(), order.data(), n, keyCount + 2);
+    // Common prefix of each suffix with the one before it in the order,
+    // first by text place (each place's predecessor in the order), then
+    // moved to order places.
+    std::vector<int> common(n);
+    {
+        std::vector<int>& before = common;
+        before[order[0]] = -1;
+        for (int r = 1; r < n; ++r) before[order[r]] = order[r - 1];
+        int h = 0;
+        for (int p = 0; p < n; ++p) {
+            const int q = before[p];
+            if (q < 0) {
+                before[p] = 0;
+                h = 0;
+                continue;
+            }
+            while (p + h < n && q + h < n && text[p + h] == text[q + h]) ++h;
+            before[p] = h;
+            if (h > 0) --h;
+        }
+    }
+    std::vector<int>().swap(text);
+    // common[p] now belongs to text place p; the passes go in order.
+    std::vector<int> best(nR, 0);
+    auto isLeft = [&](int p) { return p > nR && p < n - 1; };
+    int run = -1;  // common prefix with the last left suffix seen; -1 none
+    for (int r = 0; r < n; ++r) {
+        const int p = order[r];
+        if (run >= 0) run = std::min(run, common[p]);
+        if (isLeft(p)) run = INT_MAX;
+        else if (p < nR && run > best[p]) best[p] = run;
+    }
+    run = -1;
+    for (int r = n - 1; r >= 0; --r) {
+        const int p = order[r];
+        if (isLeft(p)) run = INT_MAX;
+        else if (p < nR && run > best[p]) best[p] = run;
+        if (run >= 0) run = std::min(run, common[p]);
+    }
+    return best;
+}
 }  // namespace
 
 namespace {
@@ -415,6 +475,31 @@ private:
 
     int m_nSize = 1;  // leaves of the tree (a power of two)
     std::vector<Node> m_Tree;
+
+    // The parts matched so far, each with the run that won it and the
+    // parts it split into (-1: none).
+    struct Part {
+        int rF, rL, lF, lL;
+        int winner = -1, length = -1;
+        int before = -1, after = -1;
+        // The pass over the part visits right lines up to the last one that
+        // leaves more lines than the winning run, and the winner.
+        bool Visits(int i) const { return i <= rL - length || i == winner; }
+        // A known run of right line i that the pass keeps.
+        bool Keeps(const CDiffRun& e, int i) const {
+            return e.length <= 0 ||
+                   (e.length <= rL - i + 1 && e.start >= lF && e.start + e.length - 1 <= lL);
+        }
+    };
+    std::vector<Part> m_Parts;
+    // A right line whose run is not known (length -2) owes the scans of the
+    // passes from this part on down to the part being matched.
+    std::vector<int> m_PendingFrom;
+    // Per right line, at least the length of any run it can have in any
+    // part still to come (the most equal lines it starts anywhere).
+    std::vector<int> m_Bound;
+    CDiffRun Replay(int i, int part, bool& kept);
+    bool MatchPart(int part);
 };
 
 namespace {
@@ -506,7 +591,6 @@ CTextDiff::Matcher::Matcher(const LineSource& left, const LineSource& right,
       m_pBreak(brk) {
     Intern(left, right, options);
     m_Hints.assign(static_cast<size_t>(m_nR) + 1, Hint());
-    TreeBuild();
 }
 
 void CTextDiff::Matcher::Intern(const LineSource& left, const LineSource& right,
@@ -829,8 +913,8 @@ CTextDiff::Matcher::Node CTextDiff::Matcher::Leaf(int i) const {
     const CDiffRun& c = m_Cache[i];
     if (c.length > 0) return {c.start, c.start + c.length - 1, i + c.length - 1, c.length};
     if (c.length == -1) return {INT_MAX, INT_MIN, INT_MIN, -1};
-    // Not computed yet: always a place to scan.
-    return {INT_MIN, INT_MIN, INT_MIN, -2};
+    // Not known: stands for the longest run it may have.
+    return {INT_MAX, INT_MIN, INT_MIN, m_Bound[i]};
 }
 
 void CTextDiff::Matcher::TreeBuild() {
@@ -889,55 +973,109 @@ int CTextDiff::Matcher::FirstAtLeast(int node, int lo, int hi, int a, int b, int
     return FirstAtLeast(2 * node + 1, mid + 1, hi, a, b, m);
 }
 
+// The run of right line i when the pass over a part comes to it, given
+// the passes above that part that left it unknown: each pass that visits
+// the line rescans it unless it keeps the run found before. kept tells
+// whether the part's own pass keeps the run found above it.
+CDiffRun CTextDiff::Matcher::Replay(int i, int part, bool& kept) {
+    CDiffRun e{-1, -2};
+    for (int x = m_PendingFrom[i]; x != part;) {
+        const Part& p = m_Parts[x];
+        if (p.Visits(i) && (e.length == -2 || !p.Keeps(e, i)))
+            e = Scan(i, p.lF, p.lL, p.rL - i + 1);
+        x = i < p.winner ? p.before : p.after;
+    }
+    const Part& p = m_Parts[part];
+    kept = e.length != -2 && p.Keeps(e, i);
+    return kept ? e : Scan(i, p.lF, p.lL, p.rL - i + 1);
+}
+
+// One pass of the procedure over a part: the right line with the longest
+// run wins, the first on a tie. Runs are scanned only for lines that can
+// still win, longest bound first; the others owe their scans until then.
+bool CTextDiff::Matcher::MatchPart(int part) {
+    const int rF = m_Parts[part].rF, rL = m_Parts[part].rL;
+    const int lF = m_Parts[part].lF, lL = m_Parts[part].lL;
+    // Known runs that no longer fit are rescanned by this pass if it visits
+    // their lines: they owe the scans from here on.
+    for (int e = FirstEvent(rF, rL, lF, lL, rL); e <= rL; e = FirstEvent(e + 1, rL, lF, lL, rL)) {
+        m_Cache[e] = CDiffRun{-1, -2};
+        m_PendingFrom[e] = part;
+        TreeSet(e);
+    }
+    struct Scanned {
+        int line;
+        bool kept;
+    };
+    std::vector<Scanned> scanned;
+    const int leftSize = lL - lF + 1;
+    int winner = -1, length = -1;
+    for (;;) {
+        const int m = RangeMax(1, 0, m_nSize - 1, rF, rL);
+        if (m <= 0) break;
+        const int i = FirstAtLeast(1, 0, m_nSize - 1, rF, rL, m);
+        CDiffRun& c = m_Cache[i];
+        if (c.length != -2) {
+            winner = i;
+            length = m;
+            break;
+        }
+        const int cap = std::min(rL - i + 1, leftSize);
+        if (m_Bound[i] > cap) {
+            m_Bound[i] = cap;
+        } else {
+            bool kept = false;
+            c = Replay(i, part, kept);
+            if (Stopped()) return false;
+            scanned.push_back({i, kept});
+        }
+        TreeSet(i);
+    }
+    Part& p = m_Parts[part];
+    p.winner = winner;
+    p.length = length;
+    // A line this pass does not visit keeps what it had before it.
+    for (const Scanned& s : scanned) {
+        if (p.Visits(s.line) || s.kept) continue;
+        m_Cache[s.line] = CDiffRun{-1, -2};
+        m_PendingFrom[s.line] = part;
+        TreeSet(s.line);
+    }
+    return true;
+}
+
 bool CTextDiff::Matcher::Run() {
     if (m_nL == 0 || m_nR == 0) return true;
+    m_Bound = LongestMatches(m_R, m_L, m_nKeys);
+    for (int i = 0; i < m_nR; ++i)
+        if (m_Bound[i] == 0) m_Cache[i] = CDiffRun{-1, -1};
+    m_PendingFrom.assign(m_nR, 0);
+    TreeBuild();
     // The part before a run is matched before the part after it; a stack of
     // pending parts keeps that order without nesting calls.
-    std::vector<Range> pending;
-    pending.push_back({0, m_nR - 1, 0, m_nL - 1});
+    m_Parts.push_back({0, m_nR - 1, 0, m_nL - 1});
+    std::vector<int> pending{0};
     while (!pending.empty()) {
-        const Range part = pending.back();
+        const int part = pending.back();
         pending.pop_back();
-        const int rF = part.rF, rL = part.rL, lF = part.lF, lL = part.lL;
-        if (rF > rL) continue;
         if (m_pBreak && m_pBreak->load(std::memory_order_relaxed)) return false;
-
-        int best = -1;
-        int bestLen = -1;
-        int i = rF;
-        for (;;) {
-            int bound = bestLen > 0 ? rL - bestLen : rL;
-            if (i > bound) break;
-            int e = FirstEvent(i, bound, lF, lL, rL);
-            if (e > i) {
-                int m = RangeMax(1, 0, m_nSize - 1, i, e - 1);
-                if (m > bestLen) {
-                    bestLen = m;
-                    best = FirstAtLeast(1, 0, m_nSize - 1, i, e - 1, m);
-                    bound = rL - bestLen;
-                }
-            }
-            if (e > bound) break;
-            CDiffRun& c = m_Cache[e];
-            if (c.length > 0) c = CDiffRun{-1, -2};
-            if (c.length == -2) {
-                c = Scan(e, lF, lL, rL - e + 1);
-                TreeSet(e);
-                if (Stopped()) return false;
-            }
-            if (c.length > bestLen) {
-                bestLen = c.length;
-                best = e;
-            }
-            i = e + 1;
+        if (!MatchPart(part)) return false;
+        const Part p = m_Parts[part];
+        if (p.winner < 0) continue;
+        const int start = m_Cache[p.winner].start;
+        m_Runs.push_back({p.winner, start, p.length, kDiffSame});
+        const Part after{p.winner + p.length, p.rL, start + p.length, p.lL};
+        const Part before{p.rF, p.winner - 1, p.lF, start - 1};
+        if (after.rF <= after.rL && after.lF <= after.lL) {
+            m_Parts[part].after = static_cast<int>(m_Parts.size());
+            m_Parts.push_back(after);
+            pending.push_back(m_Parts[part].after);
         }
-        if (best < 0) continue;
-
-        const int start = m_Cache[best].start;
-        m_Runs.push_back({best, start, bestLen, kDiffSame});
-        const Range after{best + bestLen, rL, start + bestLen, lL};
-        if (after.rF <= after.rL && after.lF <= after.lL) pending.push_back(after);
-        if (rF < best && lF < start) pending.push_back({rF, best - 1, lF, start - 1});
+        if (before.rF <= before.rL && before.lF <= before.lL) {
+            m_Parts[part].before = static_cast<int>(m_Parts.size());
+            m_Parts.push_back(before);
+            pending.push_back(m_Parts[part].before);
+        }
     }
     return true;
 }
