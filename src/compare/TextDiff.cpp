@@ -498,6 +498,12 @@ private:
     // Per right line, at least the length of any run it can have in any
     // part still to come (the most equal lines it starts anywhere).
     std::vector<int> m_Bound;
+    void DiagonalBounds();
+    void TightenBounds();
+    // Lines scanned in passes; past a budget the bounds are tightened once.
+    long m_nScanned = 0;
+    long m_nScanBudget = 0;
+    bool m_bTight = false;
     CDiffRun Replay(int i, int part, bool& kept);
     bool MatchPart(int part);
 };
@@ -1023,6 +1029,10 @@ bool CTextDiff::Matcher::MatchPart(int part) {
         const int cap = std::min(rL - i + 1, leftSize);
         if (m_Bound[i] > cap) {
             m_Bound[i] = cap;
+        } else if (!m_bTight && ++m_nScanned > m_nScanBudget) {
+            // Too many lines had to be scanned: their bounds are loose.
+            TightenBounds();
+            continue;
         } else {
             bool kept = false;
             c = Replay(i, part, kept);
@@ -1044,9 +1054,71 @@ bool CTextDiff::Matcher::MatchPart(int part) {
     return true;
 }
 
+// Bounds walked up each right line's diagonals from the end: the equal
+// lines from (i, j) are none when the lines differ, else one more than
+// those from (i + 1, j + 1). Kept per place for lines with few places on
+// the left; a line with many places is bounded by one more than the bound
+// of the line after it.
+void CTextDiff::Matcher::DiagonalBounds() {
+    m_Bound.assign(m_nR, 0);
+    // Bounds from each place of the line below (when it has few), and of
+    // this line.
+    std::vector<std::pair<int, int>> below, here;
+    bool belowListed = false;
+    for (int i = m_nR - 1; i >= 0; --i) {
+        const int key = m_R[i];
+        const int* first = m_Single.pos.data() + m_Single.start[key];
+        const int* last = m_Single.pos.data() + m_Single.start[key + 1];
+        const int nextKey = i + 1 < m_nR ? m_R[i + 1] : -1;
+        const int next = i + 1 < m_nR ? m_Bound[i + 1] : 0;
+        here.clear();
+        if (last - first <= kFewPlaces) {
+            int best = 0;
+            size_t k = 0;
+            for (const int* q = first; q < last; ++q) {
+                const int j = *q;
+                int v = 1;
+                if (next > 0 && j + 1 < m_nL && m_L[j + 1] == nextKey) {
+                    if (belowListed) {
+                        while (below[k].first < j + 1) ++k;
+                        v += below[k].second;
+                    } else {
+                        v += next;
+                    }
+                }
+                here.emplace_back(j, v);
+                best = std::max(best, v);
+            }
+            m_Bound[i] = best;
+        } else {
+            m_Bound[i] = std::min(next + 1, m_nL);
+        }
+        belowListed = last - first <= kFewPlaces;
+        below.swap(here);
+    }
+    m_nScanBudget = m_nR / 16 + 4096;
+}
+
+// The longest match of each line anywhere on the left, from the suffix
+// order; bounds only ever come down.
+void CTextDiff::Matcher::TightenBounds() {
+    m_bTight = true;
+    const std::vector<int> longest = LongestMatches(m_R, m_L, m_nKeys);
+    for (int i = 0; i < m_nR; ++i) m_Bound[i] = std::min(m_Bound[i], longest[i]);
+    TreeBuild();
+}
+
 bool CTextDiff::Matcher::Run() {
     if (m_nL == 0 || m_nR == 0) return true;
-    m_Bound = LongestMatches(m_R, m_L, m_nKeys);
+    // Lines with many places make the diagonal bounds loose.
+    int many = 0;
+    for (int i = 0; i < m_nR; ++i) many += m_Single.Count(m_R[i]) > kFewPlaces;
+    if (many > m_nR / 4) {
+        m_Bound = LongestMatches(m_R, m_L, m_nKeys);
+        m_bTight = true;
+    } else {
+        DiagonalBounds();
+    }
     for (int i = 0; i < m_nR; ++i)
         if (m_Bound[i] == 0) m_Cache[i] = CDiffRun{-1, -1};
     m_PendingFrom.assign(m_nR, 0);
