@@ -504,7 +504,7 @@ private:
     long m_nScanned = 0;
     long m_nScanBudget = 0;
     bool m_bTight = false;
-    CDiffRun Replay(int i, int part, bool& kept);
+    CDiffRun Replay(int i, int part);
     bool MatchPart(int part);
 };
 
@@ -981,9 +981,8 @@ int CTextDiff::Matcher::FirstAtLeast(int node, int lo, int hi, int a, int b, int
 
 // The run of right line i when the pass over a part comes to it, given
 // the passes above that part that left it unknown: each pass that visits
-// the line rescans it unless it keeps the run found before. kept tells
-// whether the part's own pass keeps the run found above it.
-CDiffRun CTextDiff::Matcher::Replay(int i, int part, bool& kept) {
+// the line rescans it unless it keeps the run found before.
+CDiffRun CTextDiff::Matcher::Replay(int i, int part) {
     CDiffRun e{-1, -2};
     for (int x = m_PendingFrom[i]; x != part;) {
         const Part& p = m_Parts[x];
@@ -992,13 +991,16 @@ CDiffRun CTextDiff::Matcher::Replay(int i, int part, bool& kept) {
         x = i < p.winner ? p.before : p.after;
     }
     const Part& p = m_Parts[part];
-    kept = e.length != -2 && p.Keeps(e, i);
-    return kept ? e : Scan(i, p.lF, p.lL, p.rL - i + 1);
+    if (e.length != -2 && p.Keeps(e, i)) return e;
+    return Scan(i, p.lF, p.lL, p.rL - i + 1);
 }
 
 // One pass of the procedure over a part: the right line with the longest
 // run wins, the first on a tie. Runs are scanned only for lines that can
-// still win, longest bound first; the others owe their scans until then.
+// still win, longest bound first, the first line on a tie; the others owe
+// their scans until then. A line scanned here has a bound of at least the
+// winning length and no more than the lines it leaves, so the pass visits
+// it and keeps the run found.
 bool CTextDiff::Matcher::MatchPart(int part) {
     const int rF = m_Parts[part].rF, rL = m_Parts[part].rL;
     const int lF = m_Parts[part].lF, lL = m_Parts[part].lL;
@@ -1009,11 +1011,6 @@ bool CTextDiff::Matcher::MatchPart(int part) {
         m_PendingFrom[e] = part;
         TreeSet(e);
     }
-    struct Scanned {
-        int line;
-        bool kept;
-    };
-    std::vector<Scanned> scanned;
     const int leftSize = lL - lF + 1;
     int winner = -1, length = -1;
     for (;;) {
@@ -1034,23 +1031,13 @@ bool CTextDiff::Matcher::MatchPart(int part) {
             TightenBounds();
             continue;
         } else {
-            bool kept = false;
-            c = Replay(i, part, kept);
+            c = Replay(i, part);
             if (Stopped()) return false;
-            scanned.push_back({i, kept});
         }
         TreeSet(i);
     }
-    Part& p = m_Parts[part];
-    p.winner = winner;
-    p.length = length;
-    // A line this pass does not visit keeps what it had before it.
-    for (const Scanned& s : scanned) {
-        if (p.Visits(s.line) || s.kept) continue;
-        m_Cache[s.line] = CDiffRun{-1, -2};
-        m_PendingFrom[s.line] = part;
-        TreeSet(s.line);
-    }
+    m_Parts[part].winner = winner;
+    m_Parts[part].length = length;
     return true;
 }
 
@@ -1096,7 +1083,7 @@ void CTextDiff::Matcher::DiagonalBounds() {
         belowListed = last - first <= kFewPlaces;
         below.swap(here);
     }
-    m_nScanBudget = m_nR / 16 + 4096;
+    m_nScanBudget = m_nR / 16 + 1024;
 }
 
 // The longest match of each line anywhere on the left, from the suffix
