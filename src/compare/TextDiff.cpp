@@ -12,10 +12,12 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <string_view>
+#include <thread>
 
 #include "platform/Prompter.h"
 
@@ -413,8 +415,8 @@ private:
 class CTextDiff::Matcher {
 public:
     Matcher(const LineSource& left, const LineSource& right,
-            const CDiffOptions& options, std::vector<CDiffRun>& cache,
-            std::vector<CDiffChange>& runs, const std::atomic<bool>* brk);
+            const CDiffOptions& options, std::vector<CDiffChange>& runs,
+            const std::atomic<bool>* brk);
     // False when stopped by the break flag.
     bool Run();
 
@@ -422,11 +424,34 @@ private:
     struct Range {
         int rF, rL, lF, lL;
     };
+    // Zero bytes are the empty state of each of these, so that the lists
+    // of them cost memory only where they are used.
     struct Hint {
-        int j = -1;     // left line of a known diagonal from this right line
-        int len = 0;    // equal lines from (i, j) on: exactly, or at least
-        bool exact = false;
+        int j1;     // 1 + left line of a known diagonal from this right line; 0 none
+        int len;    // equal lines from (i, j) on: exactly, or at least
+        bool exact;
     };
+    // A run found for a right line: code is its length + 2 (0 not known,
+    // 1 no run).
+    struct Entry {
+        int start;
+        int code;
+    };
+    template <class T>
+    class ZeroList {
+    public:
+        void Allocate(size_t n) { m_p.reset(static_cast<T*>(std::calloc(n ? n : 1, sizeof(T)))); if (!m_p) throw std::bad_alloc(); }
+        T& operator[](size_t k) { return m_p.get()[k]; }
+        const T& operator[](size_t k) const { return m_p.get()[k]; }
+
+    private:
+        struct Free {
+            void operator()(T* p) const { std::free(p); }
+        };
+        std::unique_ptr<T, Free> m_p;
+    };
+    CDiffRun Cached(int i) const { return {m_Cache[i].start, m_Cache[i].code - 2}; }
+    void Cache(int i, CDiffRun run) { m_Cache[i] = {run.start, run.length + 2}; }
 
     void Intern(const LineSource& left, const LineSource& right,
                 const CDiffOptions& options);
@@ -462,8 +487,10 @@ private:
     std::vector<int> m_L, m_R;          // line numbers of the compared forms
     // Per place: how many lines from it on are the same line (at least 1),
     // so that a walk down a diagonal crosses a block of one line at once.
-    std::vector<int> m_SameL, m_SameR;
-    static void CountSame(const std::vector<int>& ids, std::vector<int>& same);
+    // Counts over 255 are kept as 255: the count at the 255th line on
+    // tells the rest.
+    std::vector<uint8_t> m_SameL, m_SameR;
+    static void CountSame(const std::vector<int>& ids, std::vector<uint8_t>& same);
     // Left places of each key, ascending.
     struct OccIndex {
         std::vector<int> start;  // per key: first index into pos
@@ -490,7 +517,7 @@ private:
     const std::vector<int>& RightKeys(int level) const { return level ? m_Grams[level - 1].right : m_R; }
     const OccIndex& Index(int level) const { return level ? m_Grams[level - 1].index : m_Single; }
     void BuildGramLevel();
-    std::vector<Hint> m_Hints;
+    ZeroList<Hint> m_Hints;
     // Lines walked down diagonals so far; past a bound the equal lines are
     // taken from the suffix order instead.
     long m_nWalked = 0;
@@ -501,7 +528,7 @@ private:
     // long run; built when first needed.
     std::unique_ptr<RangeArgMin> m_pRarest;
     int m_nKeys = 0;
-    std::vector<CDiffRun>& m_Cache;
+    ZeroList<Entry> m_Cache;
     std::vector<CDiffChange>& m_Runs;
     const std::atomic<bool>* m_pBreak;
 
@@ -526,7 +553,7 @@ private:
     std::vector<Part> m_Parts;
     // A right line whose run is not known (length -2) owes the scans of the
     // passes from this part on down to the part being matched.
-    std::vector<int> m_PendingFrom;
+    ZeroList<int> m_PendingFrom;
     // Per right line, at least the length of any run it can have in any
     // part still to come (the most equal lines it starts anywhere).
     std::vector<int> m_Bound;
@@ -545,36 +572,53 @@ namespace {
 // lines: each slot holds the upper half of the text's hash and its number.
 class LineTable {
 public:
-    explicit LineTable(size_t lines) {
+    // text(k) gives line k of all lines (left then right); lines is a guess
+    // of how many distinct texts there will be.
+    using TextOf = std::function<std::string_view(uint32_t)>;
+    LineTable(size_t lines, TextOf text) : m_Text(std::move(text)) {
         size_t cap = 1024;
-        while (cap < lines * 2) cap <<= 1;
+        while (cap < lines + lines / 2) cap <<= 1;
         m_Slots.assign(cap, Slot{0, 0});
-        m_Keys.reserve(lines);
     }
     static uint64_t Hash(std::string_view text) { return std::hash<std::string_view>{}(text); }
     void Prefetch(uint64_t h) const { __builtin_prefetch(&m_Slots[h & (m_Slots.size() - 1)]); }
-    int Intern(std::string_view text, uint64_t h) {
+    // The number of the text of line k, whose hash is h.
+    int Intern(uint32_t k, std::string_view text, uint64_t h) {
         const uint32_t tag = static_cast<uint32_t>(h >> 32);
         const size_t mask = m_Slots.size() - 1;
         for (size_t s = h & mask;; s = (s + 1) & mask) {
             Slot& slot = m_Slots[s];
             if (slot.id == 0) {
-                m_Keys.push_back(text);
-                slot = Slot{tag, static_cast<uint32_t>(m_Keys.size())};
-                return static_cast<int>(m_Keys.size() - 1);
+                m_Lines.push_back(k);
+                slot = Slot{tag, static_cast<uint32_t>(m_Lines.size())};
+                const int id = static_cast<int>(m_Lines.size() - 1);
+                if (m_Lines.size() * 4 > m_Slots.size() * 3) Grow();
+                return id;
             }
-            if (slot.tag == tag && m_Keys[slot.id - 1] == text) return static_cast<int>(slot.id - 1);
+            if (slot.tag == tag && m_Text(m_Lines[slot.id - 1]) == text) return static_cast<int>(slot.id - 1);
         }
     }
-    size_t Count() const { return m_Keys.size(); }
+    size_t Count() const { return m_Lines.size(); }
 
 private:
     struct Slot {
         uint32_t tag;
         uint32_t id;  // number + 1; 0 empty
     };
+    void Grow() {
+        std::vector<Slot> old(m_Slots.size() * 2, Slot{0, 0});
+        old.swap(m_Slots);
+        const size_t mask = m_Slots.size() - 1;
+        for (const Slot& o : old) {
+            if (o.id == 0) continue;
+            size_t s = Hash(m_Text(m_Lines[o.id - 1])) & mask;
+            while (m_Slots[s].id != 0) s = (s + 1) & mask;
+            m_Slots[s] = o;
+        }
+    }
+    TextOf m_Text;
     std::vector<Slot> m_Slots;
-    std::vector<std::string_view> m_Keys;
+    std::vector<uint32_t> m_Lines;  // per number: a line of that text
 };
 
 // Lines (or runs of lines) with no more places than this are looked up one
@@ -620,22 +664,22 @@ private:
 }  // namespace
 
 CTextDiff::Matcher::Matcher(const LineSource& left, const LineSource& right,
-                            const CDiffOptions& options, std::vector<CDiffRun>& cache,
-                            std::vector<CDiffChange>& runs, const std::atomic<bool>* brk)
+                            const CDiffOptions& options, std::vector<CDiffChange>& runs,
+                            const std::atomic<bool>* brk)
     : m_nL(static_cast<int>(left.count)),
       m_nR(static_cast<int>(right.count)),
-      m_Cache(cache),
       m_Runs(runs),
       m_pBreak(brk) {
     Intern(left, right, options);
-    m_Hints.assign(static_cast<size_t>(m_nR) + 1, Hint());
+    m_Hints.Allocate(static_cast<size_t>(m_nR) + 1);
+    m_Cache.Allocate(m_nR);
+    m_PendingFrom.Allocate(m_nR);
 }
 
 void CTextDiff::Matcher::Intern(const LineSource& left, const LineSource& right,
                                 const CDiffOptions& options) {
     m_L.resize(m_nL);
     m_R.resize(m_nR);
-    LineTable table(left.count + right.count);
     std::vector<std::string> normal;
     const bool plain = options.IsPlain();
     if (!plain) {
@@ -645,26 +689,44 @@ void CTextDiff::Matcher::Intern(const LineSource& left, const LineSource& right,
         for (size_t k = 0; k < right.count; ++k)
             normal.push_back(NormalizeDiffText(std::string(right[k]), options));
     }
+    const uint32_t nL = static_cast<uint32_t>(left.count);
+    auto text = [&](uint32_t k) -> std::string_view {
+        if (!plain) return normal[k];
+        return k < nL ? left[k] : right[k - nL];
+    };
+    LineTable table(std::max(left.count, right.count), text);
+    // The right lines are hashed on a second thread while the left ones are
+    // numbered.
+    std::vector<uint64_t> rightHashes;
+    std::thread hasher;
+    const bool twoThreads = right.count >= 65536;
+    if (twoThreads) {
+        rightHashes.resize(right.count);
+        hasher = std::thread([&] {
+            for (size_t k = 0; k < right.count; ++k) rightHashes[k] = LineTable::Hash(text(nL + k));
+        });
+    }
     // Hashes are taken a batch ahead so that the table slots are fetched
     // while earlier lines are looked up.
-    auto internAll = [&](const LineSource& lines, size_t normalFrom, std::vector<int>& ids) {
+    auto internAll = [&](size_t count, uint32_t from, const uint64_t* given, std::vector<int>& ids) {
         constexpr size_t kBatch = 16;
         uint64_t hashes[kBatch];
-        auto view = [&](size_t k) {
-            return plain ? lines[k] : std::string_view(normal[normalFrom + k]);
-        };
-        for (size_t first = 0; first < lines.count; first += kBatch) {
-            const size_t count = std::min(kBatch, lines.count - first);
-            for (size_t k = 0; k < count; ++k) {
-                hashes[k] = LineTable::Hash(view(first + k));
+        for (size_t first = 0; first < count; first += kBatch) {
+            const size_t n = std::min(kBatch, count - first);
+            for (size_t k = 0; k < n; ++k) {
+                hashes[k] = given ? given[first + k] : LineTable::Hash(text(from + first + k));
                 table.Prefetch(hashes[k]);
             }
-            for (size_t k = 0; k < count; ++k)
-                ids[first + k] = table.Intern(view(first + k), hashes[k]);
+            for (size_t k = 0; k < n; ++k) {
+                const uint32_t line = from + static_cast<uint32_t>(first + k);
+                ids[first + k] = table.Intern(line, text(line), hashes[k]);
+            }
         }
     };
-    internAll(left, 0, m_L);
-    internAll(right, left.count, m_R);
+    internAll(left.count, 0, nullptr, m_L);
+    if (twoThreads) hasher.join();
+    internAll(right.count, nL, twoThreads ? rightHashes.data() : nullptr, m_R);
+    std::vector<uint64_t>().swap(rightHashes);
     m_Single.Build(m_L, table.Count());
     CountSame(m_L, m_SameL);
     CountSame(m_R, m_SameR);
@@ -672,12 +734,12 @@ void CTextDiff::Matcher::Intern(const LineSource& left, const LineSource& right,
     m_nWalkBound = 64L * (m_nL + m_nR) + 65536;
 }
 
-void CTextDiff::Matcher::CountSame(const std::vector<int>& ids, std::vector<int>& same) {
+void CTextDiff::Matcher::CountSame(const std::vector<int>& ids, std::vector<uint8_t>& same) {
     same.resize(ids.size());
     int run = 0;
     for (size_t k = ids.size(); k-- > 0;) {
         run = (k + 1 < ids.size() && ids[k + 1] == ids[k]) ? run + 1 : 1;
-        same[k] = run;
+        same[k] = static_cast<uint8_t>(std::min(run, 255));
     }
 }
 
@@ -740,21 +802,22 @@ int CTextDiff::Matcher::MatchLength(int i, int j, int maxLen) {
     Hint& h = m_Hints[i];
     int d;
     bool exact;
-    if (h.j == j && (h.exact || h.len >= maxLen)) {
+    if (h.j1 == j + 1 && (h.exact || h.len >= maxLen)) {
         d = h.len;
         exact = h.exact;
     } else {
-        int k = (h.j == j) ? h.len : 0;
+        int k = (h.j1 == j + 1) ? h.len : 0;
         const int from = k;
         // Once the suffix order is there, only short walks are done by hand.
         const int limit = m_pEqual ? std::min(maxLen, k + 8) : maxLen;
         const int* r = m_R.data() + i;
         const int* l = m_L.data() + j;
-        const int* sr = m_SameR.data() + i;
-        const int* sl = m_SameL.data() + j;
+        const uint8_t* sr = m_SameR.data() + i;
+        const uint8_t* sl = m_SameL.data() + j;
         // Where both sides stand in a block of the same line, the shorter
         // block ends the equal lines and blocks of equal length are crossed
-        // whole: the line after a block differs from the block's line.
+        // whole: the line after a block differs from the block's line (a
+        // count kept as 255 is crossed by 255 and looked at again).
         while (k < limit && r[k] == l[k]) {
             const int a = sr[k], c = sl[k];
             if (a != c) {
@@ -781,12 +844,12 @@ int CTextDiff::Matcher::MatchLength(int i, int j, int maxLen) {
         }
         exact = k < maxLen;
         d = std::min(k, maxLen);
-        if (h.j != j ? d > h.len : true) h = {j, d, exact};
+        if (h.j1 != j + 1 ? d > h.len : true) h = {j + 1, d, exact};
     }
     if (d >= 2) {
         Hint& next = m_Hints[i + 1];
-        if (next.j == j + 1 ? (d - 1 > next.len || (exact && !next.exact)) : d - 1 > next.len)
-            next = {j + 1, d - 1, exact};
+        if (next.j1 == j + 2 ? (d - 1 > next.len || (exact && !next.exact)) : d - 1 > next.len)
+            next = {j + 2, d - 1, exact};
     }
     return std::min(d, maxLen);
 }
@@ -948,7 +1011,7 @@ CDiffRun CTextDiff::Matcher::Scan(int i, int lF, int lL, int remaining) {
 
 CTextDiff::Matcher::Node CTextDiff::Matcher::Leaf(int i) const {
     if (i >= m_nR) return {INT_MAX, INT_MIN, INT_MIN, -1};
-    const CDiffRun& c = m_Cache[i];
+    const CDiffRun c = Cached(i);
     if (c.length > 0) return {c.start, c.start + c.length - 1, i + c.length - 1, c.length};
     if (c.length == -1) return {INT_MAX, INT_MIN, INT_MIN, -1};
     // Not known: stands for the longest run it may have.
@@ -1039,7 +1102,7 @@ bool CTextDiff::Matcher::MatchPart(int part) {
     // Known runs that no longer fit are rescanned by this pass if it visits
     // their lines: they owe the scans from here on.
     for (int e = FirstEvent(rF, rL, lF, lL, rL); e <= rL; e = FirstEvent(e + 1, rL, lF, lL, rL)) {
-        m_Cache[e] = CDiffRun{-1, -2};
+        Cache(e, CDiffRun{-1, -2});
         m_PendingFrom[e] = part;
         TreeSet(e);
     }
@@ -1049,8 +1112,7 @@ bool CTextDiff::Matcher::MatchPart(int part) {
         const int m = RangeMax(1, 0, m_nSize - 1, rF, rL);
         if (m <= 0) break;
         const int i = FirstAtLeast(1, 0, m_nSize - 1, rF, rL, m);
-        CDiffRun& c = m_Cache[i];
-        if (c.length != -2) {
+        if (m_Cache[i].code != 0) {
             winner = i;
             length = m;
             break;
@@ -1063,7 +1125,7 @@ bool CTextDiff::Matcher::MatchPart(int part) {
             TightenBounds();
             continue;
         } else {
-            c = Replay(i, part);
+            Cache(i, Replay(i, part));
             if (Stopped()) return false;
         }
         TreeSet(i);
@@ -1139,8 +1201,7 @@ bool CTextDiff::Matcher::Run() {
         DiagonalBounds();
     }
     for (int i = 0; i < m_nR; ++i)
-        if (m_Bound[i] == 0) m_Cache[i] = CDiffRun{-1, -1};
-    m_PendingFrom.assign(m_nR, 0);
+        if (m_Bound[i] == 0) Cache(i, CDiffRun{-1, -1});
     TreeBuild();
     // The part before a run is matched before the part after it; a stack of
     // pending parts keeps that order without nesting calls.
@@ -1207,14 +1268,12 @@ CTextDiff::LineSource CTextDiff::RightSource() const {
 
 bool CTextDiff::RunMatcher() {
     m_Runs.clear();
-    m_RunCache.clear();
     m_bBroken = false;
     const LineSource left = LeftSource(), right = RightSource();
     if (left.count == 0 || right.count == 0) return true;
-    m_RunCache.assign(right.count, CDiffRun{-1, -2});
     bool done;
     {
-        Matcher matcher(left, right, m_Options, m_RunCache, m_Runs, m_pBreak);
+        Matcher matcher(left, right, m_Options, m_Runs, m_pBreak);
         done = matcher.Run();
     }
     if (!done) {

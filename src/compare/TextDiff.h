@@ -120,7 +120,6 @@ private:
     std::vector<std::string_view> m_LeftViews;
     std::vector<std::string_view> m_RightViews;
     std::vector<CDiffChange> m_Runs;
-    std::vector<CDiffRun> m_RunCache;
     CDiffOptions m_Options;
     const std::atomic<bool>* m_pBreak = nullptr;
     bool m_bBroken = false;
