@@ -460,16 +460,24 @@ private:
     int FindCandidate(int i, int b, int anchor, int stride, int lastPos);
     bool Stopped();
 
-    // Segment tree over the run cache.
+    // Segment tree over the run cache, whose leaves are blocks of kLeaf
+    // right lines; the lines of a block are looked at one by one.
+    static constexpr int kLeaf = 16;
     void TreeBuild();
     void TreeSet(int i);
+    // The first right line in [a, b] whose entry has what want asks of a
+    // node (and of a node above it exactly when of one below); b + 1 when
+    // none.
+    template <class Want>
+    int FirstWith(int a, int b, Want want) const;
+    template <class Want>
+    int FirstBlockIn(int node, int lo, int hi, int a, int b, Want want) const;
     int FirstEvent(int a, int b, int lF, int lL, int rL) const;
-    int FirstEventIn(int node, int lo, int hi, int a, int b, int lF, int lL, int rL) const;
-    int RangeMax(int node, int lo, int hi, int a, int b) const;
-    int FirstAtLeast(int node, int lo, int hi, int a, int b, int m) const;
-    // Per node, over the cache entries below it: the smallest left start
-    // (the lowest int for an entry not computed yet), the largest left and
-    // right end of a run, and the longest length.
+    int RangeMax(int a, int b) const;
+    int RangeMaxIn(int node, int lo, int hi, int a, int b) const;
+    // Per node, over the cache entries below it: the smallest left start,
+    // the largest left and right end of a run, and the longest length (or
+    // bound of a line whose run is not known).
     struct Node {
         int minStart, maxLEnd, maxREnd, maxLen;
         bool operator==(const Node&) const = default;
@@ -478,6 +486,7 @@ private:
         return n.minStart < lF || n.maxLEnd > lL || n.maxREnd > rL;
     }
     Node Leaf(int i) const;
+    Node BlockNode(int block) const;
     static Node Combine(const Node& a, const Node& b) {
         return {std::min(a.minStart, b.minStart), std::max(a.maxLEnd, b.maxLEnd),
                 std::max(a.maxREnd, b.maxREnd), std::max(a.maxLen, b.maxLen)};
@@ -532,7 +541,7 @@ private:
     std::vector<CDiffChange>& m_Runs;
     const std::atomic<bool>* m_pBreak;
 
-    int m_nSize = 1;  // leaves of the tree (a power of two)
+    int m_nSize = 1;  // leaf blocks of the tree (a power of two)
     std::vector<Node> m_Tree;
 
     // The parts matched so far, each with the run that won it and the
@@ -1018,18 +1027,25 @@ CTextDiff::Matcher::Node CTextDiff::Matcher::Leaf(int i) const {
     return {INT_MAX, INT_MIN, INT_MIN, m_Bound[i]};
 }
 
+CTextDiff::Matcher::Node CTextDiff::Matcher::BlockNode(int block) const {
+    Node n = Leaf(block * kLeaf);
+    for (int i = block * kLeaf + 1; i < (block + 1) * kLeaf; ++i) n = Combine(n, Leaf(i));
+    return n;
+}
+
 void CTextDiff::Matcher::TreeBuild() {
+    const int blocks = (m_nR + kLeaf - 1) / kLeaf;
     m_nSize = 1;
-    while (m_nSize < m_nR) m_nSize <<= 1;
+    while (m_nSize < blocks) m_nSize <<= 1;
     m_Tree.resize(2 * static_cast<size_t>(m_nSize));
-    for (int i = 0; i < m_nSize; ++i) m_Tree[m_nSize + i] = Leaf(i);
+    for (int b = 0; b < m_nSize; ++b) m_Tree[m_nSize + b] = BlockNode(b);
     for (int node = m_nSize - 1; node >= 1; --node)
         m_Tree[node] = Combine(m_Tree[2 * node], m_Tree[2 * node + 1]);
 }
 
 void CTextDiff::Matcher::TreeSet(int i) {
-    int node = m_nSize + i;
-    m_Tree[node] = Leaf(i);
+    int node = m_nSize + i / kLeaf;
+    m_Tree[node] = BlockNode(i / kLeaf);
     for (node >>= 1; node >= 1; node >>= 1) {
         const Node n = Combine(m_Tree[2 * node], m_Tree[2 * node + 1]);
         if (n == m_Tree[node]) break;
@@ -1037,41 +1053,58 @@ void CTextDiff::Matcher::TreeSet(int i) {
     }
 }
 
-// The first right line in [a, b] whose cache entry must be (re)computed:
-// not computed yet, or a run that no longer fits the part. b + 1 when none.
-int CTextDiff::Matcher::FirstEvent(int a, int b, int lF, int lL, int rL) const {
+template <class Want>
+int CTextDiff::Matcher::FirstWith(int a, int b, Want want) const {
     if (a > b) return b + 1;
-    if (NodeHasEvent(m_Tree[m_nSize + a], lF, lL, rL)) return a;
-    int r = FirstEventIn(1, 0, m_nSize - 1, a, b, lF, lL, rL);
-    return r < 0 ? b + 1 : r;
+    const int ba = a / kLeaf, bb = b / kLeaf;
+    const int firstEnd = ba == bb ? b : (ba + 1) * kLeaf - 1;
+    for (int i = a; i <= firstEnd; ++i)
+        if (want(Leaf(i))) return i;
+    if (ba == bb) return b + 1;
+    if (ba + 1 <= bb - 1) {
+        const int block = FirstBlockIn(1, 0, m_nSize - 1, ba + 1, bb - 1, want);
+        if (block >= 0) {
+            for (int i = block * kLeaf;; ++i)
+                if (want(Leaf(i))) return i;
+        }
+    }
+    for (int i = bb * kLeaf; i <= b; ++i)
+        if (want(Leaf(i))) return i;
+    return b + 1;
 }
 
-int CTextDiff::Matcher::FirstEventIn(int node, int lo, int hi, int a, int b, int lF, int lL,
-                                     int rL) const {
-    if (hi < a || lo > b || !NodeHasEvent(m_Tree[node], lF, lL, rL)) return -1;
+template <class Want>
+int CTextDiff::Matcher::FirstBlockIn(int node, int lo, int hi, int a, int b, Want want) const {
+    if (hi < a || lo > b || !want(m_Tree[node])) return -1;
     if (lo == hi) return lo;
-    int mid = (lo + hi) / 2;
-    int r = FirstEventIn(2 * node, lo, mid, a, b, lF, lL, rL);
+    const int mid = (lo + hi) / 2;
+    const int r = FirstBlockIn(2 * node, lo, mid, a, b, want);
     if (r >= 0) return r;
-    return FirstEventIn(2 * node + 1, mid + 1, hi, a, b, lF, lL, rL);
+    return FirstBlockIn(2 * node + 1, mid + 1, hi, a, b, want);
 }
 
-// The longest cached length in [a, b].
-int CTextDiff::Matcher::RangeMax(int node, int lo, int hi, int a, int b) const {
+// The first right line in [a, b] whose run no longer fits the part.
+int CTextDiff::Matcher::FirstEvent(int a, int b, int lF, int lL, int rL) const {
+    return FirstWith(a, b, [&](const Node& n) { return NodeHasEvent(n, lF, lL, rL); });
+}
+
+// The longest cached length (or bound) in [a, b].
+int CTextDiff::Matcher::RangeMax(int a, int b) const {
+    const int ba = a / kLeaf, bb = b / kLeaf;
+    int m = INT_MIN;
+    const int firstEnd = ba == bb ? b : (ba + 1) * kLeaf - 1;
+    for (int i = a; i <= firstEnd; ++i) m = std::max(m, Leaf(i).maxLen);
+    if (ba == bb) return m;
+    if (ba + 1 <= bb - 1) m = std::max(m, RangeMaxIn(1, 0, m_nSize - 1, ba + 1, bb - 1));
+    for (int i = bb * kLeaf; i <= b; ++i) m = std::max(m, Leaf(i).maxLen);
+    return m;
+}
+
+int CTextDiff::Matcher::RangeMaxIn(int node, int lo, int hi, int a, int b) const {
     if (hi < a || lo > b) return INT_MIN;
     if (a <= lo && hi <= b) return m_Tree[node].maxLen;
-    int mid = (lo + hi) / 2;
-    return std::max(RangeMax(2 * node, lo, mid, a, b), RangeMax(2 * node + 1, mid + 1, hi, a, b));
-}
-
-// The first position in [a, b] whose cached length is at least m; -1 when none.
-int CTextDiff::Matcher::FirstAtLeast(int node, int lo, int hi, int a, int b, int m) const {
-    if (hi < a || lo > b || m_Tree[node].maxLen < m) return -1;
-    if (lo == hi) return lo;
-    int mid = (lo + hi) / 2;
-    int r = FirstAtLeast(2 * node, lo, mid, a, b, m);
-    if (r >= 0) return r;
-    return FirstAtLeast(2 * node + 1, mid + 1, hi, a, b, m);
+    const int mid = (lo + hi) / 2;
+    return std::max(RangeMaxIn(2 * node, lo, mid, a, b), RangeMaxIn(2 * node + 1, mid + 1, hi, a, b));
 }
 
 // The run of right line i when the pass over a part comes to it, given
@@ -1109,9 +1142,9 @@ bool CTextDiff::Matcher::MatchPart(int part) {
     const int leftSize = lL - lF + 1;
     int winner = -1, length = -1;
     for (;;) {
-        const int m = RangeMax(1, 0, m_nSize - 1, rF, rL);
+        const int m = RangeMax(rF, rL);
         if (m <= 0) break;
-        const int i = FirstAtLeast(1, 0, m_nSize - 1, rF, rL, m);
+        const int i = FirstWith(rF, rL, [m](const Node& n) { return n.maxLen >= m; });
         if (m_Cache[i].code != 0) {
             winner = i;
             length = m;
