@@ -522,6 +522,7 @@ private:
     static constexpr int kSecond[kGramLevels] = {0, 0, 0, 1, 1, 3, 3, 5, 5, 7};
     OccIndex m_Single;
     std::vector<Gram> m_Grams;  // levels 1 and up, built when first needed
+    long m_nLookupSteps = 0;  // places looked at by FindCandidate
     const std::vector<int>& LeftKeys(int level) const { return level ? m_Grams[level - 1].left : m_L; }
     const std::vector<int>& RightKeys(int level) const { return level ? m_Grams[level - 1].right : m_R; }
     const OccIndex& Index(int level) const { return level ? m_Grams[level - 1].index : m_Single; }
@@ -959,8 +960,13 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
     } else {
         // Longer runs are built of these, so once none of them is indexed
         // the levels above are not looked at (nor built) either.
+        // A level costs a pass over both inputs and its own memory, so it
+        // is built only once the look-ups have stepped over more places.
         for (int g = 1; g <= top && bestCount > kFewPlaces; ++g) {
-            if (static_cast<int>(m_Grams.size()) < g) BuildGramLevel();
+            if (static_cast<int>(m_Grams.size()) < g) {
+                if (m_nLookupSteps < m_nL + m_nR) break;
+                BuildGramLevel();
+            }
             bool indexed = false;
             if (!consider(g, indexed)) return -1;
             if (!indexed) break;
@@ -982,6 +988,7 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
         // this factor, modulo 2^64, is at most the factor less one.
         const uint64_t factor = UINT64_MAX / static_cast<uint32_t>(stride) + 1;
         for (const int* q = from; q < to; ++q) {
+            ++m_nLookupSteps;
             const int p = *q - bestK;
             if (p > lastPos) break;
             if (static_cast<uint64_t>(static_cast<uint32_t>(p - anchor)) * factor > factor - 1) continue;
@@ -989,6 +996,7 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
         }
     } else {
         for (long p = anchor; p <= lastPos; p += stride) {
+            ++m_nLookupSteps;
             if (leftKeys[p + bestK] != want) continue;
             if (MatchLength(i, static_cast<int>(p), b + 1) > b) return static_cast<int>(p);
         }
