@@ -220,6 +220,32 @@ public:
     // and whose values are below k.
     static void SortSuffixes(const int* s, int* sa, int n, int k);
 
+    // For each right line, the most equal lines it starts anywhere on the
+    // left: the common prefix with the nearest left suffix above and below
+    // it in the order.
+    std::vector<int> LongestMatches() const {
+        const int n = static_cast<int>(m_Rank.size());
+        std::vector<int> order(n);
+        for (int p = 0; p < n; ++p) order[m_Rank[p]] = p;
+        std::vector<int> best(m_nR, 0);
+        auto isLeft = [&](int p) { return p > m_nR && p < n - 1; };
+        int run = -1;  // common prefix with the last left suffix seen; -1 none
+        for (int r = 0; r < n; ++r) {
+            const int p = order[r];
+            if (run >= 0) run = std::min(run, m_Common[r]);
+            if (isLeft(p)) run = INT_MAX;
+            else if (p < m_nR && run > best[p]) best[p] = run;
+        }
+        run = -1;
+        for (int r = n - 1; r >= 0; --r) {
+            const int p = order[r];
+            if (isLeft(p)) run = INT_MAX;
+            else if (p < m_nR && run > best[p]) best[p] = run;
+            if (run >= 0) run = std::min(run, m_Common[r]);
+        }
+        return best;
+    }
+
 private:
     static constexpr int kBlock = 16;
 
@@ -534,6 +560,7 @@ private:
     long m_nWalks = 0;
     long m_nWalkBound = 0;
     std::unique_ptr<EqualLineIndex> m_pEqual;
+    std::unique_ptr<EqualLineIndex> m_pSpareEqual;
     // Left places of each right line's text, to find the rarest line of a
     // long run; built when first needed.
     std::unique_ptr<RangeArgMin> m_pRarest;
@@ -849,7 +876,8 @@ int CTextDiff::Matcher::MatchLength(int i, int j, int maxLen) {
             ++m_nWalks;
             // Worth it only where the walks are long on average.
             if (m_nWalked > m_nWalkBound && m_nWalked > 16 * m_nWalks) {
-                m_pEqual = std::make_unique<EqualLineIndex>(m_R, m_L, m_nKeys);
+                m_pEqual = m_pSpareEqual ? std::move(m_pSpareEqual)
+                                         : std::make_unique<EqualLineIndex>(m_R, m_L, m_nKeys);
             }
         }
         exact = k < maxLen;
@@ -1236,7 +1264,10 @@ bool CTextDiff::Matcher::Run() {
     int many = 0;
     for (int i = 0; i < m_nR; ++i) many += m_Single.Count(m_R[i]) > kFewPlaces;
     if (many > m_nR / 4) {
-        m_Bound = LongestMatches(m_R, m_L, m_nKeys);
+        // The suffix order built for the bounds is kept for the walks down
+        // diagonals, should they grow long.
+        m_pSpareEqual = std::make_unique<EqualLineIndex>(m_R, m_L, m_nKeys);
+        m_Bound = m_pSpareEqual->LongestMatches();
         m_bTight = true;
     } else {
         DiagonalBounds();
