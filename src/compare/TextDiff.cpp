@@ -17,7 +17,6 @@
 #include <functional>
 #include <memory>
 #include <string_view>
-#include <thread>
 
 #include "platform/Prompter.h"
 
@@ -145,16 +144,29 @@ std::string MakeUnderline(const std::string& text, char ch) {
 // The matcher
 //
 // Every line is reduced once to the integer of its compared form, so line
-// equality is an integer test. The scan of a right line visits only the left
-// places where the rarest of its next few lines, or of runs of 2, 3, 4, 6,
-// 8, 12, 16, 24 or 32 of them, occurs (or steps the same places directly
-// when that is cheaper);
-// every diagonal run measured is remembered for the next right line. A
-// segment tree over the run cache finds the entries a pass must rescan and
-// the longest fitting run between them, so a pass costs the rescans it does,
-// not the length of the part. Equal lines along a diagonal cross blocks of
-// one repeated line at once, and once such walks grow long they are read
-// from a sorted order of all suffixes of both inputs; a long run is also
+// equality is an integer test.
+//
+// A pass over a part needs only the first right line with the longest run.
+// Each right line has a bound on any run it can have: the most equal lines
+// it starts anywhere on the left (walked up the diagonals when few lines
+// repeat, else read from a sorted order of all suffixes of both inputs),
+// cut to the lines the part leaves it. A segment tree over the run cache,
+// whose leaves are known runs and the bounds of lines not known, gives the
+// first line with the longest value; while that is a bound, the line is
+// scanned, and once it is a known run it wins. Lines that never come into
+// question owe the scans the plain procedure would have done: the parts are
+// kept with their winners, and when such a line is scanned at last, the
+// passes that visited it since its run was last known are replayed for it,
+// each rescanning or keeping the run as the plain procedure does. A pass
+// visits its lines up to the last that leaves more lines than the winning
+// run, and the winner; a line scanned by the pass always lies there.
+//
+// The scan of a right line visits only the left places where the rarest of
+// its next few lines, or of runs of 2, 3, 4, 6, 8, 12, 16, 24 or 32 of them,
+// occurs (or steps the same places directly when that is cheaper); every
+// diagonal run measured is remembered for the next right line. Equal lines
+// along a diagonal cross blocks of one repeated line at once, and once such
+// walks grow long they are read from the suffix order; a long run is also
 // looked up by its rarest line. The runs found and the order they are found
 // in are exactly those of the plain procedure.
 // ---------------------------------------------------------------------------
@@ -607,11 +619,11 @@ private:
 namespace {
 // Open-addressing table from a text to its number, sized once for all
 // lines: each slot holds the upper half of the text's hash and its number.
+template <class TextOf>
 class LineTable {
 public:
     // text(k) gives line k of all lines (left then right); lines is a guess
     // of how many distinct texts there will be.
-    using TextOf = std::function<std::string_view(uint32_t)>;
     LineTable(size_t lines, TextOf text) : m_Text(std::move(text)) {
         size_t cap = 1024;
         while (cap < lines + lines / 2) cap <<= 1;
@@ -636,6 +648,8 @@ public:
         }
     }
     size_t Count() const { return m_Lines.size(); }
+    // The first line (left then right) with the text of a number.
+    uint32_t FirstLine(int id) const { return m_Lines[id]; }
 
 private:
     struct Slot {
@@ -731,39 +745,36 @@ void CTextDiff::Matcher::Intern(const LineSource& left, const LineSource& right,
         if (!plain) return normal[k];
         return k < nL ? left[k] : right[k - nL];
     };
-    LineTable table(std::max(left.count, right.count), text);
-    // The right lines are hashed on a second thread while the left ones are
-    // numbered.
-    std::vector<uint64_t> rightHashes;
-    std::thread hasher;
-    const bool twoThreads = right.count >= 65536;
-    if (twoThreads) {
-        rightHashes.resize(right.count);
-        hasher = std::thread([&] {
-            for (size_t k = 0; k < right.count; ++k) rightHashes[k] = LineTable::Hash(text(nL + k));
-        });
-    }
+    LineTable<decltype(text)> table(std::max(left.count, right.count), text);
     // Hashes are taken a batch ahead so that the table slots are fetched
     // while earlier lines are looked up.
-    auto internAll = [&](size_t count, uint32_t from, const uint64_t* given, std::vector<int>& ids) {
-        constexpr size_t kBatch = 16;
+    {
+        constexpr uint32_t kBatch = 16;
         uint64_t hashes[kBatch];
-        for (size_t first = 0; first < count; first += kBatch) {
-            const size_t n = std::min(kBatch, count - first);
-            for (size_t k = 0; k < n; ++k) {
-                hashes[k] = given ? given[first + k] : LineTable::Hash(text(from + first + k));
+        for (uint32_t first = 0; first < nL; first += kBatch) {
+            const uint32_t n = std::min(kBatch, nL - first);
+            for (uint32_t k = 0; k < n; ++k) {
+                hashes[k] = decltype(table)::Hash(text(first + k));
                 table.Prefetch(hashes[k]);
             }
-            for (size_t k = 0; k < n; ++k) {
-                const uint32_t line = from + static_cast<uint32_t>(first + k);
-                ids[first + k] = table.Intern(line, text(line), hashes[k]);
-            }
+            for (uint32_t k = 0; k < n; ++k) m_L[first + k] = table.Intern(first + k, text(first + k), hashes[k]);
         }
-    };
-    internAll(left.count, 0, nullptr, m_L);
-    if (twoThreads) hasher.join();
-    internAll(right.count, nL, twoThreads ? rightHashes.data() : nullptr, m_R);
-    std::vector<uint64_t>().swap(rightHashes);
+    }
+    // Right lines mostly follow left lines in order: each is first compared
+    // with the left line after the one the line before it matched, and
+    // looked up only when that differs; a line found on the left puts the
+    // comparisons on the line after its first place there.
+    uint32_t next = 0;
+    for (uint32_t k = 0; k < right.count; ++k) {
+        const std::string_view t = text(nL + k);
+        if (next < nL && text(next) == t) {
+            m_R[k] = m_L[next++];
+            continue;
+        }
+        m_R[k] = table.Intern(nL + k, t, decltype(table)::Hash(t));
+        const uint32_t at = table.FirstLine(m_R[k]);
+        if (at < nL) next = at + 1;
+    }
     m_Single.Build(m_L, table.Count());
     CountSame(m_L, m_SameL);
     CountSame(m_R, m_SameR);
