@@ -588,11 +588,8 @@ private:
     // parts it split into (-1: none).
     struct Part {
         int rF, rL, lF, lL;
+        int depth = 0;  // parts it lies in
         int winner = -1, length = -1;
-        int before = -1, after = -1;
-        // The pass over the part visits right lines up to the last one that
-        // leaves more lines than the winning run, and the winner.
-        bool Visits(int i) const { return i <= rL - length || i == winner; }
         // A known run of right line i that the pass keeps.
         bool Keeps(const CDiffRun& e, int i) const {
             return e.length <= 0 ||
@@ -600,6 +597,47 @@ private:
         }
     };
     std::vector<Part> m_Parts;
+    // The parts the part being matched lies in, by depth. The pass over a
+    // part visits right lines up to the last one that leaves more lines
+    // than the winning run, and the winner (never a line of a part below).
+    // A line owing scans is replayed through these: the first pass that no
+    // longer keeps its run is found by halving (the parts nest), and the
+    // first pass from there on that visits it by the tree of the last lines
+    // each visits.
+    std::vector<int> m_Path;
+    const Part& PathPart(int depth) const { return m_Parts[m_Path[depth]]; }
+    class MaxTree {
+    public:
+        void Set(int k, int v) {
+            if (k >= m_nCap) Grow(k + 1);
+            int node = m_nCap + k;
+            m_Max[node] = v;
+            for (node >>= 1; node >= 1; node >>= 1) m_Max[node] = std::max(m_Max[2 * node], m_Max[2 * node + 1]);
+        }
+        // The first k in [a, b) whose value is at least v; -1 when none.
+        int FirstAtLeast(int a, int b, int v) const { return First(1, 0, m_nCap - 1, a, b - 1, v); }
+
+    private:
+        void Grow(int n) {
+            int cap = std::max(m_nCap, 64);
+            while (cap < n) cap <<= 1;
+            std::vector<int> next(2 * static_cast<size_t>(cap), INT_MIN);
+            for (int k = 0; k < m_nCap; ++k) next[cap + k] = m_Max[m_nCap + k];
+            for (int node = cap - 1; node >= 1; --node) next[node] = std::max(next[2 * node], next[2 * node + 1]);
+            m_Max.swap(next);
+            m_nCap = cap;
+        }
+        int First(int node, int lo, int hi, int a, int b, int v) const {
+            if (hi < a || lo > b || m_Max[node] < v) return -1;
+            if (lo == hi) return lo;
+            const int mid = (lo + hi) / 2;
+            const int r = First(2 * node, lo, mid, a, b, v);
+            return r >= 0 ? r : First(2 * node + 1, mid + 1, hi, a, b, v);
+        }
+        int m_nCap = 0;
+        std::vector<int> m_Max;
+    };
+    MaxTree m_LastVisited;
     // A right line whose run is not known (length -2) owes the scans of the
     // passes from this part on down to the part being matched.
     ZeroList<int> m_PendingFrom;
@@ -1158,12 +1196,25 @@ int CTextDiff::Matcher::RangeMaxIn(int node, int lo, int hi, int a, int b) const
 // the passes above that part that left it unknown: each pass that visits
 // the line rescans it unless it keeps the run found before.
 CDiffRun CTextDiff::Matcher::Replay(int i, int part) {
+    const int depth = m_Parts[part].depth;
+    int d = m_Parts[m_PendingFrom[i]].depth;
     CDiffRun e{-1, -2};
-    for (int x = m_PendingFrom[i]; x != part;) {
-        const Part& p = m_Parts[x];
-        if (p.Visits(i) && (e.length == -2 || !p.Keeps(e, i)))
-            e = Scan(i, p.lF, p.lL, p.rL - i + 1);
-        x = i < p.winner ? p.before : p.after;
+    while (d < depth) {
+        if (e.length != -2) {
+            int lo = d, hi = depth;
+            while (lo < hi) {
+                const int mid = (lo + hi) / 2;
+                if (PathPart(mid).Keeps(e, i)) lo = mid + 1;
+                else hi = mid;
+            }
+            d = lo;
+            if (d == depth) break;
+        }
+        const int x = m_LastVisited.FirstAtLeast(d, depth, i);
+        if (x < 0) break;
+        const Part& p = PathPart(x);
+        e = Scan(i, p.lF, p.lL, p.rL - i + 1);
+        d = x + 1;
     }
     const Part& p = m_Parts[part];
     if (e.length != -2 && p.Keeps(e, i)) return e;
@@ -1294,22 +1345,24 @@ bool CTextDiff::Matcher::Run() {
         const int part = pending.back();
         pending.pop_back();
         if (m_pBreak && m_pBreak->load(std::memory_order_relaxed)) return false;
+        const int depth = m_Parts[part].depth;
+        if (static_cast<int>(m_Path.size()) <= depth) m_Path.resize(depth + 1);
+        m_Path[depth] = part;
         if (!MatchPart(part)) return false;
         const Part p = m_Parts[part];
+        m_LastVisited.Set(depth, p.rL - p.length);
         if (p.winner < 0) continue;
         const int start = m_Cache[p.winner].start;
         m_Runs.push_back({p.winner, start, p.length, kDiffSame});
-        const Part after{p.winner + p.length, p.rL, start + p.length, p.lL};
-        const Part before{p.rF, p.winner - 1, p.lF, start - 1};
+        const Part after{p.winner + p.length, p.rL, start + p.length, p.lL, depth + 1};
+        const Part before{p.rF, p.winner - 1, p.lF, start - 1, depth + 1};
         if (after.rF <= after.rL && after.lF <= after.lL) {
-            m_Parts[part].after = static_cast<int>(m_Parts.size());
+            pending.push_back(static_cast<int>(m_Parts.size()));
             m_Parts.push_back(after);
-            pending.push_back(m_Parts[part].after);
         }
         if (before.rF <= before.rL && before.lF <= before.lL) {
-            m_Parts[part].before = static_cast<int>(m_Parts.size());
+            pending.push_back(static_cast<int>(m_Parts.size()));
             m_Parts.push_back(before);
-            pending.push_back(m_Parts[part].before);
         }
     }
     return true;

@@ -107,3 +107,58 @@ TEST(DiffScanOrder, ShiftedAndRotatedCopies) {
         ExpectPlainRuns(right, left, "swapped round " + std::to_string(round));
     }
 }
+
+// Every other line dropped, neighbours swapped, two halves interleaved:
+// each part's winner is a run of one line at its start, so the parts nest as
+// deep as there are lines and a line scanned late owes the passes of every
+// part above it.
+namespace {
+std::vector<std::string> Numbered(int n) {
+    std::vector<std::string> out;
+    for (int k = 0; k < n; ++k) out.push_back("line " + std::to_string(k));
+    return out;
+}
+
+std::vector<std::vector<std::string>> DeepShapes(const std::vector<std::string>& left) {
+    const int n = static_cast<int>(left.size());
+    std::vector<std::string> half, swapped, interleaved;
+    for (int k = 0; k < n; k += 2) half.push_back(left[k]);
+    for (int k = 0; k + 1 < n; k += 2) {
+        swapped.push_back(left[k + 1]);
+        swapped.push_back(left[k]);
+    }
+    for (int k = 0; k < n / 2; ++k) {
+        interleaved.push_back(left[k]);
+        interleaved.push_back(left[n / 2 + k]);
+    }
+    return {half, swapped, interleaved};
+}
+}  // namespace
+
+TEST(DiffScanOrder, DeeplyNestedPartsGiveThePlainRuns) {
+    std::mt19937 rng(12);
+    const std::vector<std::string> left = Numbered(3000);
+    const std::vector<std::vector<std::string>> shapes = DeepShapes(left);
+    for (size_t k = 0; k < shapes.size(); ++k) {
+        ExpectPlainRuns(left, shapes[k], "shape " + std::to_string(k));
+        ExpectPlainRuns(shapes[k], left, "swapped shape " + std::to_string(k));
+        ExpectPlainRuns(left, Edit(rng, shapes[k], 20, 0), "edited shape " + std::to_string(k));
+    }
+}
+
+// Large enough that replaying owed scans part by part down such a nesting
+// would not finish in any reasonable time; the runs are known without the
+// plain procedure: right line k is left line 2k, each a run of its own.
+TEST(DiffScanOrder, EveryOtherLineDroppedFromALargeInput) {
+    const std::vector<std::string> left = Numbered(200000);
+    const std::vector<std::string> half = DeepShapes(left)[0];
+    CTextDiff diff;
+    ASSERT_TRUE(diff.Compare(Lines(left), Lines(half)));
+    const std::vector<CDiffChange>& runs = diff.GetRuns();
+    ASSERT_EQ(runs.size(), half.size());
+    for (size_t k = 0; k < runs.size(); ++k) {
+        ASSERT_EQ(runs[k].rightPos, static_cast<int>(k));
+        ASSERT_EQ(runs[k].leftPos, static_cast<int>(2 * k));
+        ASSERT_EQ(runs[k].count, 1);
+    }
+}
