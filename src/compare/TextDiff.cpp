@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <string_view>
+#include <thread>
 
 #include "platform/Prompter.h"
 
@@ -104,18 +105,24 @@ size_t CountLines(std::string_view bytes) {
 }
 }  // namespace
 
-bool LoadFileLines(const std::string& path, std::vector<CDiffLine>& lines) {
+namespace {
+// LoadFileLines without the message.
+bool ReadFileLines(const std::string& path, std::vector<CDiffLine>& lines) {
     lines.clear();
     std::unique_ptr<char[]> buffer;
     size_t size = 0;
-    if (!ReadWholeFile(path, buffer, size)) {
-        Prompter().Message("Failed to read the file: " + path, MsgIcon::Warning);
-        return false;
-    }
+    if (!ReadWholeFile(path, buffer, size)) return false;
     const std::string_view bytes(buffer.get(), size);
     lines.reserve(CountLines(bytes));
     SplitFileLines(bytes, [&](std::string_view line) { lines.emplace_back(0, -1, -1, std::string(line)); });
     return true;
+}
+}  // namespace
+
+bool LoadFileLines(const std::string& path, std::vector<CDiffLine>& lines) {
+    if (ReadFileLines(path, lines)) return true;
+    Prompter().Message("Failed to read the file: " + path, MsgIcon::Warning);
+    return false;
 }
 
 bool LoadFileText(const std::string& path, CDiffFileText& text) {
@@ -130,10 +137,25 @@ bool LoadFileText(const std::string& path, CDiffFileText& text) {
     return true;
 }
 
+// The second file is read on a thread of its own meanwhile; only this
+// thread speaks to the user, and b is left alone when the first file fails.
 bool CTextDiff::LoadFilePair(const std::string& pathA, const std::string& pathB,
                              std::vector<CDiffLine>& a, std::vector<CDiffLine>& b) {
-    if (!LoadFileLines(pathA, a)) return false;
-    return LoadFileLines(pathB, b);
+    std::vector<CDiffLine> second;
+    bool secondRead = false;
+    std::thread reader([&] { secondRead = ReadFileLines(pathB, second); });
+    const bool firstRead = ReadFileLines(pathA, a);
+    reader.join();
+    if (!firstRead) {
+        Prompter().Message("Failed to read the file: " + pathA, MsgIcon::Warning);
+        return false;
+    }
+    b = std::move(second);
+    if (!secondRead) {
+        Prompter().Message("Failed to read the file: " + pathB, MsgIcon::Warning);
+        return false;
+    }
+    return true;
 }
 
 std::string MakeUnderline(const std::string& text, char ch) {
