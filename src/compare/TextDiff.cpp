@@ -481,9 +481,6 @@ public:
     bool Run();
 
 private:
-    struct Range {
-        int rF, rL, lF, lL;
-    };
     // Zero bytes are the empty state of each of these, so that the lists
     // of them cost memory only where they are used.
     struct Hint {
