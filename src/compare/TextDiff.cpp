@@ -16,6 +16,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <new>
 #include <string_view>
 #include <thread>
 
@@ -497,7 +498,10 @@ private:
     template <class T>
     class ZeroList {
     public:
-        void Allocate(size_t n) { m_p.reset(static_cast<T*>(std::calloc(n ? n : 1, sizeof(T)))); if (!m_p) throw std::bad_alloc(); }
+        void Allocate(size_t n) {
+            m_p.reset(static_cast<T*>(std::calloc(n ? n : 1, sizeof(T))));
+            if (!m_p) throw std::bad_alloc();
+        }
         T& operator[](size_t k) { return m_p.get()[k]; }
         const T& operator[](size_t k) const { return m_p.get()[k]; }
 
