@@ -1,28 +1,33 @@
 #!/bin/sh
-# Compares qvl-diff with GNU diff (normal and --minimal) on generated inputs:
-#   1. 1,000,000 lines against a copy with 0.1% of its lines changed or deleted
+# Compares qvl-diff with GNU diff (normal and --minimal) on generated inputs
+# ("0.1% edited": 0.1% of the lines changed, deleted or preceded by an
+# inserted line, a third each):
+#   1. 1,000,000 source-like lines against a copy with 0.1% edited
 #   2. two unrelated 20,000-line files
 #   3. a file against its reverse (100,000 and 1,000,000 lines)
 #   4. 1,000,000 lines drawn from 1,000 distinct texts against a copy with
-#      0.1% of its lines changed or deleted (lines that repeat a lot)
+#      0.1% edited (lines that repeat a lot)
 #   5. 1,000,000 lines drawn from only 2 distinct texts, against a copy with
-#      0.1% of its lines changed or deleted, and against another such file
+#      0.1% edited, and against another such file
 #   6. 1,000,000 numbered lines and 1,000,000 log lines, each against a copy
-#      with 0.1% of its lines changed or deleted
+#      with 0.1% edited
 #   7. 400,000 and 1,000,000 lines that all read "same" against the same
 #      with one line inserted in the middle
 #   8. one block of 50 lines repeated to 1,000,000 lines with a line of its
-#      own every 997 lines, against a copy with 0.1% changed or deleted
+#      own every 997 lines, against a copy with 0.1% edited
 # The tools run side by side: each round runs every tool once on the input,
 # and the table shows the median wall time of the rounds, the highest peak
 # memory (/usr/bin/time -v) and the number of unchanged lines each found.
-# Inputs go to a temporary folder (or $1).
+# Inputs go to a temporary folder (or $1). With CHECK set to another
+# qvl-diff (say, a build from before a change), its report on each input is
+# compared with this one's and the table says "same" or "DIFFERENT".
 #
 #   bench/diff_compare.sh [WORKDIR]
 #   QVL_DIFF=path/to/qvl-diff  TIMEOUT=seconds per run (120)
 #   REPEAT=N  rounds per input (5); the median time is shown
 #   ONLY=NAME  run only the input of that name (e.g. 1M-0.1%-edited)
 #   NO_MINIMAL=1  leave diff --minimal out
+#   CHECK=path/to/other/qvl-diff  compare the reports
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 qvl=${QVL_DIFF:-$here/../build/bench/qvl-diff}
@@ -118,4 +123,11 @@ for pair in "1M-0.1%-edited big.txt big-edited.txt" \
     row "$name" qvl qvl-diff "$total"
     row "$name" diff diff "$total"
     [ -n "${NO_MINIMAL:-}" ] || row "$name" minimal "diff --minimal" "$total"
+    if [ -n "${CHECK:-}" ]; then
+        set +e
+        timeout "$limit" "$CHECK" "$left" "$right" >"$work/check.out" 2>/dev/null
+        set -e
+        if cmp -s "$work/check.out" "$work/qvl.out"; then verdict=same; else verdict=DIFFERENT; fi
+        printf '%-24s %-22s %s\n' "$name" "report vs CHECK" "$verdict"
+    fi
 done

@@ -3,7 +3,8 @@
 
 diff_gen.py code N SEED OUT        N lines that look like source code
 diff_gen.py edit IN RATE SEED OUT  a copy of IN with RATE of its lines
-                                   changed or deleted (half each)
+                                   changed, deleted or preceded by an
+                                   inserted line (a third each)
 diff_gen.py reverse IN OUT         IN with its lines in reverse order
 diff_gen.py pick N K SEED OUT      N lines drawn from K distinct texts
 diff_gen.py same N OUT             N lines that all read "same"
@@ -58,10 +59,13 @@ def main():
         lines = []
         for k, line in enumerate(base):
             r = rng.random()
-            if r < rate / 2:
+            if r < rate / 3:
                 continue
-            if r < rate:
+            if r < 2 * rate / 3:
                 lines.append(line + " /* changed %d */" % k)
+            elif r < rate:
+                lines.append("inserted %d" % k)
+                lines.append(line)
             else:
                 lines.append(line)
     elif kind == "pick":

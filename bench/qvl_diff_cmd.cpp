@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "compare/TextDiff.h"
@@ -52,9 +53,14 @@ int main(int argc, char** argv) {
     }
     if (files.size() != 2) return Usage();
 
-    // Each file is read as one block and its lines are views into it.
+    // Each file is read as one block and its lines are views into it; the
+    // right file is read on a thread of its own meanwhile.
     CDiffFileText left, right;
-    if (!LoadFileText(files[0], left) || !LoadFileText(files[1], right)) return 2;
+    bool rightRead = false;
+    std::thread reader([&] { rightRead = LoadFileText(files[1], right); });
+    const bool leftRead = LoadFileText(files[0], left);
+    reader.join();
+    if (!leftRead || !rightRead) return 2;
     CTextDiff diff(options);
     diff.CompareViews(std::move(left.lines), std::move(right.lines));
     std::string report;

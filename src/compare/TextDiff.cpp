@@ -4,14 +4,21 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <new>
 #include <string_view>
+#include <thread>
 
 #include "platform/Prompter.h"
 
@@ -20,9 +27,12 @@
 // ---------------------------------------------------------------------------
 
 namespace {
-// Reads straight into the string: as many bytes as the file has, then on
-// until the end in case it grew meanwhile.
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
+// Reads the whole file into a buffer of its own: as many bytes as the file
+// has, then on until the end in case it grew meanwhile. The buffer is not
+// cleared first; only the bytes read are used.
+bool ReadWholeFile(const std::string& path, std::unique_ptr<char[]>& bytes, size_t& size) {
+    size = 0;
+    bytes.reset();
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
     struct stat st {};
@@ -30,77 +40,123 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
         ::close(fd);
         return false;
     }
-    bytes.clear();
-    size_t size = 0;
-    bytes.resize(st.st_size > 0 ? static_cast<size_t>(st.st_size) + 1 : size_t{1} << 16);
+    size_t capacity = st.st_size > 0 ? static_cast<size_t>(st.st_size) + 1 : size_t{1} << 16;
+    bytes.reset(new char[capacity]);
     for (;;) {
-        if (size == bytes.size()) bytes.resize(bytes.size() * 2);
-        ssize_t n = ::read(fd, bytes.data() + size, bytes.size() - size);
+        if (size == capacity) {
+            std::unique_ptr<char[]> larger(new char[capacity * 2]);
+            std::memcpy(larger.get(), bytes.get(), size);
+            bytes = std::move(larger);
+            capacity *= 2;
+        }
+        ssize_t n = ::read(fd, bytes.get() + size, capacity - size);
         if (n < 0) {
             if (errno == EINTR) continue;
             ::close(fd);
-            bytes.clear();
+            bytes.reset();
+            size = 0;
             return false;
         }
         if (n == 0) break;
         size += static_cast<size_t>(n);
     }
     ::close(fd);
-    bytes.resize(size);
     return true;
+}
+
+// Calls at(p) for the place of every LF in bytes, in order; sixteen bytes
+// are looked at together where the processor can.
+template <class At>
+void ForEachLineFeed(std::string_view bytes, At at) {
+    const char* p = bytes.data();
+    const char* end = p + bytes.size();
+#if defined(__SSE2__)
+    const __m128i lf = _mm_set1_epi8('\n');
+    for (; end - p >= 16; p += 16) {
+        unsigned mask = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), lf)));
+        while (mask) {
+            at(p + __builtin_ctz(mask));
+            mask &= mask - 1;
+        }
+    }
+#endif
+    for (; p < end; ++p)
+        if (*p == '\n') at(p);
 }
 
 // Cuts bytes into lines (see LoadFileLines) and hands each to add.
 template <class Add>
 void SplitFileLines(std::string_view bytes, Add add) {
-    const char* p = bytes.data();
-    const char* end = p + bytes.size();
-    while (p < end) {
-        const char* nl = static_cast<const char*>(std::memchr(p, '\n', end - p));
-        const char* stop = nl ? nl : end;
-        const char* textEnd = stop;
-        if (nl && textEnd > p && textEnd[-1] == '\r') --textEnd;
-        add(std::string_view(p, textEnd - p));
-        p = nl ? nl + 1 : end;
-    }
+    const char* from = bytes.data();
+    const char* end = from + bytes.size();
+    ForEachLineFeed(bytes, [&](const char* nl) {
+        const char* textEnd = nl;
+        if (textEnd > from && textEnd[-1] == '\r') --textEnd;
+        add(std::string_view(from, textEnd - from));
+        from = nl + 1;
+    });
+    if (from < end) add(std::string_view(from, end - from));
 }
 
 size_t CountLines(std::string_view bytes) {
     size_t count = 0;
-    const char* end = bytes.data() + bytes.size();
-    for (const char* q = bytes.data(); (q = static_cast<const char*>(std::memchr(q, '\n', end - q))); ++q)
-        ++count;
+    ForEachLineFeed(bytes, [&](const char*) { ++count; });
     return count + 1;
 }
 }  // namespace
 
-bool LoadFileLines(const std::string& path, std::vector<CDiffLine>& lines) {
+namespace {
+// LoadFileLines without the message.
+bool ReadFileLines(const std::string& path, std::vector<CDiffLine>& lines) {
     lines.clear();
-    std::string bytes;
-    if (!ReadWholeFile(path, bytes)) {
-        Prompter().Message("Failed to read the file: " + path, MsgIcon::Warning);
-        return false;
-    }
+    std::unique_ptr<char[]> buffer;
+    size_t size = 0;
+    if (!ReadWholeFile(path, buffer, size)) return false;
+    const std::string_view bytes(buffer.get(), size);
     lines.reserve(CountLines(bytes));
     SplitFileLines(bytes, [&](std::string_view line) { lines.emplace_back(0, -1, -1, std::string(line)); });
     return true;
 }
+}  // namespace
+
+bool LoadFileLines(const std::string& path, std::vector<CDiffLine>& lines) {
+    if (ReadFileLines(path, lines)) return true;
+    Prompter().Message("Failed to read the file: " + path, MsgIcon::Warning);
+    return false;
+}
 
 bool LoadFileText(const std::string& path, CDiffFileText& text) {
     text.lines.clear();
-    if (!ReadWholeFile(path, text.bytes)) {
+    if (!ReadWholeFile(path, text.bytes, text.size)) {
         Prompter().Message("Failed to read the file: " + path, MsgIcon::Warning);
         return false;
     }
-    text.lines.reserve(CountLines(text.bytes));
-    SplitFileLines(text.bytes, [&](std::string_view line) { text.lines.push_back(line); });
+    const std::string_view bytes(text.bytes.get(), text.size);
+    text.lines.reserve(CountLines(bytes));
+    SplitFileLines(bytes, [&](std::string_view line) { text.lines.push_back(line); });
     return true;
 }
 
+// The second file is read on a thread of its own meanwhile; only this
+// thread speaks to the user, and b is left alone when the first file fails.
 bool CTextDiff::LoadFilePair(const std::string& pathA, const std::string& pathB,
                              std::vector<CDiffLine>& a, std::vector<CDiffLine>& b) {
-    if (!LoadFileLines(pathA, a)) return false;
-    return LoadFileLines(pathB, b);
+    std::vector<CDiffLine> second;
+    bool secondRead = false;
+    std::thread reader([&] { secondRead = ReadFileLines(pathB, second); });
+    const bool firstRead = ReadFileLines(pathA, a);
+    reader.join();
+    if (!firstRead) {
+        Prompter().Message("Failed to read the file: " + pathA, MsgIcon::Warning);
+        return false;
+    }
+    b = std::move(second);
+    if (!secondRead) {
+        Prompter().Message("Failed to read the file: " + pathB, MsgIcon::Warning);
+        return false;
+    }
+    return true;
 }
 
 std::string MakeUnderline(const std::string& text, char ch) {
@@ -111,16 +167,29 @@ std::string MakeUnderline(const std::string& text, char ch) {
 // The matcher
 //
 // Every line is reduced once to the integer of its compared form, so line
-// equality is an integer test. The scan of a right line visits only the left
-// places where the rarest of its next few lines, or of runs of 2, 3, 4, 6,
-// 8, 12, 16, 24 or 32 of them, occurs (or steps the same places directly
-// when that is cheaper);
-// every diagonal run measured is remembered for the next right line. A
-// segment tree over the run cache finds the entries a pass must rescan and
-// the longest fitting run between them, so a pass costs the rescans it does,
-// not the length of the part. Equal lines along a diagonal cross blocks of
-// one repeated line at once, and once such walks grow long they are read
-// from a sorted order of all suffixes of both inputs; a long run is also
+// equality is an integer test.
+//
+// A pass over a part needs only the first right line with the longest run.
+// Each right line has a bound on any run it can have: the most equal lines
+// it starts anywhere on the left (walked up the diagonals when few lines
+// repeat, else read from a sorted order of all suffixes of both inputs),
+// cut to the lines the part leaves it. A segment tree over the run cache,
+// whose leaves are known runs and the bounds of lines not known, gives the
+// first line with the longest value; while that is a bound, the line is
+// scanned, and once it is a known run it wins. Lines that never come into
+// question owe the scans the plain procedure would have done: the parts are
+// kept with their winners, and when such a line is scanned at last, the
+// passes that visited it since its run was last known are replayed for it,
+// each rescanning or keeping the run as the plain procedure does. A pass
+// visits its lines up to the last that leaves more lines than the winning
+// run, and the winner; a line scanned by the pass always lies there.
+//
+// The scan of a right line visits only the left places where the rarest of
+// its next few lines, or of runs of 2, 3, 4, 6, 8, 12, 16, 24 or 32 of them,
+// occurs (or steps the same places directly when that is cheaper); every
+// diagonal run measured is remembered for the next right line. Equal lines
+// along a diagonal cross blocks of one repeated line at once, and once such
+// walks grow long they are read from the suffix order; a long run is also
 // looked up by its rarest line. The runs found and the order they are found
 // in are exactly those of the plain procedure.
 // ---------------------------------------------------------------------------
@@ -182,6 +251,36 @@ public:
         return RangeMin(a + 1, b);
     }
 
+    // Suffix order of s[0 .. n-1] whose last value is a 0 found nowhere else
+    // and whose values are below k.
+    static void SortSuffixes(const int* s, int* sa, int n, int k);
+
+    // For each right line, the most equal lines it starts anywhere on the
+    // left: the common prefix with the nearest left suffix above and below
+    // it in the order.
+    std::vector<int> LongestMatches() const {
+        const int n = static_cast<int>(m_Rank.size());
+        std::vector<int> order(n);
+        for (int p = 0; p < n; ++p) order[m_Rank[p]] = p;
+        std::vector<int> best(m_nR, 0);
+        auto isLeft = [&](int p) { return p > m_nR && p < n - 1; };
+        int run = -1;  // common prefix with the last left suffix seen; -1 none
+        for (int r = 0; r < n; ++r) {
+            const int p = order[r];
+            if (run >= 0) run = std::min(run, m_Common[r]);
+            if (isLeft(p)) run = INT_MAX;
+            else if (p < m_nR && run > best[p]) best[p] = run;
+        }
+        run = -1;
+        for (int r = n - 1; r >= 0; --r) {
+            const int p = order[r];
+            if (isLeft(p)) run = INT_MAX;
+            else if (p < m_nR && run > best[p]) best[p] = run;
+            if (run >= 0) run = std::min(run, m_Common[r]);
+        }
+        return best;
+    }
+
 private:
     static constexpr int kBlock = 16;
 
@@ -202,9 +301,13 @@ private:
         return m;
     }
 
-    // Suffix order of s[0 .. n-1] whose last value is a 0 found nowhere else
-    // and whose values are below k.
-    static void SortSuffixes(const int* s, int* sa, int n, int k) {
+    int m_nR = 0;
+    std::vector<int> m_Rank;
+    std::vector<int> m_Common;
+    std::vector<std::vector<int>> m_Sparse;
+};
+
+void EqualLineIndex::SortSuffixes(const int* s, int* sa, int n, int k) {
         std::vector<char> small(n);  // the suffix is smaller than the next one
         small[n - 1] = 1;
         for (int p = n - 2; p >= 0; --p)
@@ -264,13 +367,65 @@ private:
         std::vector<int> sorted(m);
         for (int x = 0; x < m; ++x) sorted[x] = lms[reducedOrder[x]];
         induce(sorted);
-    }
+}
 
-    int m_nR = 0;
-    std::vector<int> m_Rank;
-    std::vector<int> m_Common;
-    std::vector<std::vector<int>> m_Sparse;
-};
+// For each right line, the most equal lines it starts anywhere on the left:
+// the longest common prefix of its suffix with any left suffix, read from
+// the suffix order of both lists (the common prefix with the nearest left
+// suffix above and below it in that order).
+std::vector<int> LongestMatches(const std::vector<int>& right, const std::vector<int>& left,
+                                int keyCount) {
+    const int nR = static_cast<int>(right.size());
+    const int n = nR + static_cast<int>(left.size()) + 2;
+    std::vector<int> text;
+    text.reserve(n);
+    for (int id : right) text.push_back(id + 2);
+    text.push_back(1);
+    for (int id : left) text.push_back(id + 2);
+    text.push_back(0);
+    std::vector<int> order(n);
+    EqualLineIndex::SortSuffixes(text.data(), order.data(), n, keyCount + 2);
+    // Common prefix of each suffix with the one before it in the order,
+    // first by text place (each place's predecessor in the order), then
+    // moved to order places.
+    std::vector<int> common(n);
+    {
+        std::vector<int>& before = common;
+        before[order[0]] = -1;
+        for (int r = 1; r < n; ++r) before[order[r]] = order[r - 1];
+        int h = 0;
+        for (int p = 0; p < n; ++p) {
+            const int q = before[p];
+            if (q < 0) {
+                before[p] = 0;
+                h = 0;
+                continue;
+            }
+            while (p + h < n && q + h < n && text[p + h] == text[q + h]) ++h;
+            before[p] = h;
+            if (h > 0) --h;
+        }
+    }
+    std::vector<int>().swap(text);
+    // common[p] now belongs to text place p; the passes go in order.
+    std::vector<int> best(nR, 0);
+    auto isLeft = [&](int p) { return p > nR && p < n - 1; };
+    int run = -1;  // common prefix with the last left suffix seen; -1 none
+    for (int r = 0; r < n; ++r) {
+        const int p = order[r];
+        if (run >= 0) run = std::min(run, common[p]);
+        if (isLeft(p)) run = INT_MAX;
+        else if (p < nR && run > best[p]) best[p] = run;
+    }
+    run = -1;
+    for (int r = n - 1; r >= 0; --r) {
+        const int p = order[r];
+        if (isLeft(p)) run = INT_MAX;
+        else if (p < nR && run > best[p]) best[p] = run;
+        if (run >= 0) run = std::min(run, common[p]);
+    }
+    return best;
+}
 }  // namespace
 
 namespace {
@@ -321,20 +476,43 @@ private:
 class CTextDiff::Matcher {
 public:
     Matcher(const LineSource& left, const LineSource& right,
-            const CDiffOptions& options, std::vector<CDiffRun>& cache,
-            std::vector<CDiffChange>& runs, const std::atomic<bool>* brk);
+            const CDiffOptions& options, std::vector<CDiffChange>& runs,
+            const std::atomic<bool>* brk);
     // False when stopped by the break flag.
     bool Run();
 
 private:
-    struct Range {
-        int rF, rL, lF, lL;
-    };
+    // Zero bytes are the empty state of each of these, so that the lists
+    // of them cost memory only where they are used.
     struct Hint {
-        int j = -1;     // left line of a known diagonal from this right line
-        int len = 0;    // equal lines from (i, j) on: exactly, or at least
-        bool exact = false;
+        int j1;     // 1 + left line of a known diagonal from this right line; 0 none
+        int len;    // equal lines from (i, j) on: exactly, or at least
+        bool exact;
     };
+    // A run found for a right line: code is its length + 2 (0 not known,
+    // 1 no run).
+    struct Entry {
+        int start;
+        int code;
+    };
+    template <class T>
+    class ZeroList {
+    public:
+        void Allocate(size_t n) {
+            m_p.reset(static_cast<T*>(std::calloc(n ? n : 1, sizeof(T))));
+            if (!m_p) throw std::bad_alloc();
+        }
+        T& operator[](size_t k) { return m_p.get()[k]; }
+        const T& operator[](size_t k) const { return m_p.get()[k]; }
+
+    private:
+        struct Free {
+            void operator()(T* p) const { std::free(p); }
+        };
+        std::unique_ptr<T, Free> m_p;
+    };
+    CDiffRun Cached(int i) const { return {m_Cache[i].start, m_Cache[i].code - 2}; }
+    void Cache(int i, CDiffRun run) { m_Cache[i] = {run.start, run.length + 2}; }
 
     void Intern(const LineSource& left, const LineSource& right,
                 const CDiffOptions& options);
@@ -343,16 +521,24 @@ private:
     int FindCandidate(int i, int b, int anchor, int stride, int lastPos);
     bool Stopped();
 
-    // Segment tree over the run cache.
+    // Segment tree over the run cache, whose leaves are blocks of kLeaf
+    // right lines; the lines of a block are looked at one by one.
+    static constexpr int kLeaf = 16;
     void TreeBuild();
     void TreeSet(int i);
+    // The first right line in [a, b] whose entry has what want asks of a
+    // node (and of a node above it exactly when of one below); b + 1 when
+    // none.
+    template <class Want>
+    int FirstWith(int a, int b, Want want) const;
+    template <class Want>
+    int FirstBlockIn(int node, int lo, int hi, int a, int b, Want want) const;
     int FirstEvent(int a, int b, int lF, int lL, int rL) const;
-    int FirstEventIn(int node, int lo, int hi, int a, int b, int lF, int lL, int rL) const;
-    int RangeMax(int node, int lo, int hi, int a, int b) const;
-    int FirstAtLeast(int node, int lo, int hi, int a, int b, int m) const;
-    // Per node, over the cache entries below it: the smallest left start
-    // (the lowest int for an entry not computed yet), the largest left and
-    // right end of a run, and the longest length.
+    int RangeMax(int a, int b) const;
+    int RangeMaxIn(int node, int lo, int hi, int a, int b) const;
+    // Per node, over the cache entries below it: the smallest left start,
+    // the largest left and right end of a run, and the longest length (or
+    // bound of a line whose run is not known).
     struct Node {
         int minStart, maxLEnd, maxREnd, maxLen;
         bool operator==(const Node&) const = default;
@@ -361,6 +547,7 @@ private:
         return n.minStart < lF || n.maxLEnd > lL || n.maxREnd > rL;
     }
     Node Leaf(int i) const;
+    Node BlockNode(int block) const;
     static Node Combine(const Node& a, const Node& b) {
         return {std::min(a.minStart, b.minStart), std::max(a.maxLEnd, b.maxLEnd),
                 std::max(a.maxREnd, b.maxREnd), std::max(a.maxLen, b.maxLen)};
@@ -370,8 +557,10 @@ private:
     std::vector<int> m_L, m_R;          // line numbers of the compared forms
     // Per place: how many lines from it on are the same line (at least 1),
     // so that a walk down a diagonal crosses a block of one line at once.
-    std::vector<int> m_SameL, m_SameR;
-    static void CountSame(const std::vector<int>& ids, std::vector<int>& same);
+    // Counts over 255 are kept as 255: the count at the 255th line on
+    // tells the rest.
+    std::vector<uint8_t> m_SameL, m_SameR;
+    static void CountSame(const std::vector<int>& ids, std::vector<uint8_t>& same);
     // Left places of each key, ascending.
     struct OccIndex {
         std::vector<int> start;  // per key: first index into pos
@@ -394,64 +583,154 @@ private:
     static constexpr int kSecond[kGramLevels] = {0, 0, 0, 1, 1, 3, 3, 5, 5, 7};
     OccIndex m_Single;
     std::vector<Gram> m_Grams;  // levels 1 and up, built when first needed
+    long m_nLookupSteps = 0;  // places looked at by FindCandidate
     const std::vector<int>& LeftKeys(int level) const { return level ? m_Grams[level - 1].left : m_L; }
     const std::vector<int>& RightKeys(int level) const { return level ? m_Grams[level - 1].right : m_R; }
     const OccIndex& Index(int level) const { return level ? m_Grams[level - 1].index : m_Single; }
     void BuildGramLevel();
-    std::vector<Hint> m_Hints;
+    ZeroList<Hint> m_Hints;
     // Lines walked down diagonals so far; past a bound the equal lines are
     // taken from the suffix order instead.
     long m_nWalked = 0;
     long m_nWalks = 0;
     long m_nWalkBound = 0;
     std::unique_ptr<EqualLineIndex> m_pEqual;
+    std::unique_ptr<EqualLineIndex> m_pSpareEqual;
     // Left places of each right line's text, to find the rarest line of a
     // long run; built when first needed.
     std::unique_ptr<RangeArgMin> m_pRarest;
     int m_nKeys = 0;
-    std::vector<CDiffRun>& m_Cache;
+    ZeroList<Entry> m_Cache;
     std::vector<CDiffChange>& m_Runs;
     const std::atomic<bool>* m_pBreak;
 
-    int m_nSize = 1;  // leaves of the tree (a power of two)
+    int m_nSize = 1;  // leaf blocks of the tree (a power of two)
     std::vector<Node> m_Tree;
+
+    // The parts matched so far, each with the run that won it and the
+    // parts it split into (-1: none).
+    struct Part {
+        int rF, rL, lF, lL;
+        int depth = 0;  // parts it lies in
+        int winner = -1, length = -1;
+        // A known run of right line i that the pass keeps.
+        bool Keeps(const CDiffRun& e, int i) const {
+            return e.length <= 0 ||
+                   (e.length <= rL - i + 1 && e.start >= lF && e.start + e.length - 1 <= lL);
+        }
+    };
+    std::vector<Part> m_Parts;
+    // The parts the part being matched lies in, by depth. The pass over a
+    // part visits right lines up to the last one that leaves more lines
+    // than the winning run, and the winner (never a line of a part below).
+    // A line owing scans is replayed through these: the first pass that no
+    // longer keeps its run is found by halving (the parts nest), and the
+    // first pass from there on that visits it by the tree of the last lines
+    // each visits.
+    std::vector<int> m_Path;
+    const Part& PathPart(int depth) const { return m_Parts[m_Path[depth]]; }
+    class MaxTree {
+    public:
+        void Set(int k, int v) {
+            if (k >= m_nCap) Grow(k + 1);
+            int node = m_nCap + k;
+            m_Max[node] = v;
+            for (node >>= 1; node >= 1; node >>= 1) m_Max[node] = std::max(m_Max[2 * node], m_Max[2 * node + 1]);
+        }
+        // The first k in [a, b) whose value is at least v; -1 when none.
+        int FirstAtLeast(int a, int b, int v) const { return First(1, 0, m_nCap - 1, a, b - 1, v); }
+
+    private:
+        void Grow(int n) {
+            int cap = std::max(m_nCap, 64);
+            while (cap < n) cap <<= 1;
+            std::vector<int> next(2 * static_cast<size_t>(cap), INT_MIN);
+            for (int k = 0; k < m_nCap; ++k) next[cap + k] = m_Max[m_nCap + k];
+            for (int node = cap - 1; node >= 1; --node) next[node] = std::max(next[2 * node], next[2 * node + 1]);
+            m_Max.swap(next);
+            m_nCap = cap;
+        }
+        int First(int node, int lo, int hi, int a, int b, int v) const {
+            if (hi < a || lo > b || m_Max[node] < v) return -1;
+            if (lo == hi) return lo;
+            const int mid = (lo + hi) / 2;
+            const int r = First(2 * node, lo, mid, a, b, v);
+            return r >= 0 ? r : First(2 * node + 1, mid + 1, hi, a, b, v);
+        }
+        int m_nCap = 0;
+        std::vector<int> m_Max;
+    };
+    MaxTree m_LastVisited;
+    // A right line whose run is not known (length -2) owes the scans of the
+    // passes from this part on down to the part being matched.
+    ZeroList<int> m_PendingFrom;
+    // Per right line, at least the length of any run it can have in any
+    // part still to come (the most equal lines it starts anywhere).
+    std::vector<int> m_Bound;
+    void DiagonalBounds();
+    void TightenBounds();
+    // Lines scanned in passes; past a budget the bounds are tightened once.
+    long m_nScanned = 0;
+    long m_nScanBudget = 0;
+    bool m_bTight = false;
+    CDiffRun Replay(int i, int part);
+    bool MatchPart(int part);
 };
 
 namespace {
 // Open-addressing table from a text to its number, sized once for all
 // lines: each slot holds the upper half of the text's hash and its number.
+template <class TextOf>
 class LineTable {
 public:
-    explicit LineTable(size_t lines) {
+    // text(k) gives line k of all lines (left then right); lines is a guess
+    // of how many distinct texts there will be.
+    LineTable(size_t lines, TextOf text) : m_Text(std::move(text)) {
         size_t cap = 1024;
-        while (cap < lines * 2) cap <<= 1;
+        while (cap < lines + lines / 2) cap <<= 1;
         m_Slots.assign(cap, Slot{0, 0});
-        m_Keys.reserve(lines);
     }
     static uint64_t Hash(std::string_view text) { return std::hash<std::string_view>{}(text); }
     void Prefetch(uint64_t h) const { __builtin_prefetch(&m_Slots[h & (m_Slots.size() - 1)]); }
-    int Intern(std::string_view text, uint64_t h) {
+    // The number of the text of line k, whose hash is h.
+    int Intern(uint32_t k, std::string_view text, uint64_t h) {
         const uint32_t tag = static_cast<uint32_t>(h >> 32);
         const size_t mask = m_Slots.size() - 1;
         for (size_t s = h & mask;; s = (s + 1) & mask) {
             Slot& slot = m_Slots[s];
             if (slot.id == 0) {
-                m_Keys.push_back(text);
-                slot = Slot{tag, static_cast<uint32_t>(m_Keys.size())};
-                return static_cast<int>(m_Keys.size() - 1);
+                m_Lines.push_back(k);
+                slot = Slot{tag, static_cast<uint32_t>(m_Lines.size())};
+                const int id = static_cast<int>(m_Lines.size() - 1);
+                if (m_Lines.size() * 4 > m_Slots.size() * 3) Grow();
+                return id;
             }
-            if (slot.tag == tag && m_Keys[slot.id - 1] == text) return static_cast<int>(slot.id - 1);
+            if (slot.tag == tag && m_Text(m_Lines[slot.id - 1]) == text) return static_cast<int>(slot.id - 1);
         }
     }
-    size_t Count() const { return m_Keys.size(); }
+    size_t Count() const { return m_Lines.size(); }
+    // The first line (left then right) with the text of a number.
+    uint32_t FirstLine(int id) const { return m_Lines[id]; }
 
 private:
     struct Slot {
         uint32_t tag;
         uint32_t id;  // number + 1; 0 empty
     };
+    void Grow() {
+        std::vector<Slot> old(m_Slots.size() * 2, Slot{0, 0});
+        old.swap(m_Slots);
+        const size_t mask = m_Slots.size() - 1;
+        for (const Slot& o : old) {
+            if (o.id == 0) continue;
+            size_t s = Hash(m_Text(m_Lines[o.id - 1])) & mask;
+            while (m_Slots[s].id != 0) s = (s + 1) & mask;
+            m_Slots[s] = o;
+        }
+    }
+    TextOf m_Text;
     std::vector<Slot> m_Slots;
-    std::vector<std::string_view> m_Keys;
+    std::vector<uint32_t> m_Lines;  // per number: a line of that text
 };
 
 // Lines (or runs of lines) with no more places than this are looked up one
@@ -497,23 +776,22 @@ private:
 }  // namespace
 
 CTextDiff::Matcher::Matcher(const LineSource& left, const LineSource& right,
-                            const CDiffOptions& options, std::vector<CDiffRun>& cache,
-                            std::vector<CDiffChange>& runs, const std::atomic<bool>* brk)
+                            const CDiffOptions& options, std::vector<CDiffChange>& runs,
+                            const std::atomic<bool>* brk)
     : m_nL(static_cast<int>(left.count)),
       m_nR(static_cast<int>(right.count)),
-      m_Cache(cache),
       m_Runs(runs),
       m_pBreak(brk) {
     Intern(left, right, options);
-    m_Hints.assign(static_cast<size_t>(m_nR) + 1, Hint());
-    TreeBuild();
+    m_Hints.Allocate(static_cast<size_t>(m_nR) + 1);
+    m_Cache.Allocate(m_nR);
+    m_PendingFrom.Allocate(m_nR);
 }
 
 void CTextDiff::Matcher::Intern(const LineSource& left, const LineSource& right,
                                 const CDiffOptions& options) {
     m_L.resize(m_nL);
     m_R.resize(m_nR);
-    LineTable table(left.count + right.count);
     std::vector<std::string> normal;
     const bool plain = options.IsPlain();
     if (!plain) {
@@ -523,26 +801,41 @@ void CTextDiff::Matcher::Intern(const LineSource& left, const LineSource& right,
         for (size_t k = 0; k < right.count; ++k)
             normal.push_back(NormalizeDiffText(std::string(right[k]), options));
     }
+    const uint32_t nL = static_cast<uint32_t>(left.count);
+    auto text = [&](uint32_t k) -> std::string_view {
+        if (!plain) return normal[k];
+        return k < nL ? left[k] : right[k - nL];
+    };
+    LineTable<decltype(text)> table(std::max(left.count, right.count), text);
     // Hashes are taken a batch ahead so that the table slots are fetched
     // while earlier lines are looked up.
-    auto internAll = [&](const LineSource& lines, size_t normalFrom, std::vector<int>& ids) {
-        constexpr size_t kBatch = 16;
+    {
+        constexpr uint32_t kBatch = 16;
         uint64_t hashes[kBatch];
-        auto view = [&](size_t k) {
-            return plain ? lines[k] : std::string_view(normal[normalFrom + k]);
-        };
-        for (size_t first = 0; first < lines.count; first += kBatch) {
-            const size_t count = std::min(kBatch, lines.count - first);
-            for (size_t k = 0; k < count; ++k) {
-                hashes[k] = LineTable::Hash(view(first + k));
+        for (uint32_t first = 0; first < nL; first += kBatch) {
+            const uint32_t n = std::min(kBatch, nL - first);
+            for (uint32_t k = 0; k < n; ++k) {
+                hashes[k] = decltype(table)::Hash(text(first + k));
                 table.Prefetch(hashes[k]);
             }
-            for (size_t k = 0; k < count; ++k)
-                ids[first + k] = table.Intern(view(first + k), hashes[k]);
+            for (uint32_t k = 0; k < n; ++k) m_L[first + k] = table.Intern(first + k, text(first + k), hashes[k]);
         }
-    };
-    internAll(left, 0, m_L);
-    internAll(right, left.count, m_R);
+    }
+    // Right lines mostly follow left lines in order: each is first compared
+    // with the left line after the one the line before it matched, and
+    // looked up only when that differs; a line found on the left puts the
+    // comparisons on the line after its first place there.
+    uint32_t next = 0;
+    for (uint32_t k = 0; k < right.count; ++k) {
+        const std::string_view t = text(nL + k);
+        if (next < nL && text(next) == t) {
+            m_R[k] = m_L[next++];
+            continue;
+        }
+        m_R[k] = table.Intern(nL + k, t, decltype(table)::Hash(t));
+        const uint32_t at = table.FirstLine(m_R[k]);
+        if (at < nL) next = at + 1;
+    }
     m_Single.Build(m_L, table.Count());
     CountSame(m_L, m_SameL);
     CountSame(m_R, m_SameR);
@@ -550,12 +843,12 @@ void CTextDiff::Matcher::Intern(const LineSource& left, const LineSource& right,
     m_nWalkBound = 64L * (m_nL + m_nR) + 65536;
 }
 
-void CTextDiff::Matcher::CountSame(const std::vector<int>& ids, std::vector<int>& same) {
+void CTextDiff::Matcher::CountSame(const std::vector<int>& ids, std::vector<uint8_t>& same) {
     same.resize(ids.size());
     int run = 0;
     for (size_t k = ids.size(); k-- > 0;) {
         run = (k + 1 < ids.size() && ids[k + 1] == ids[k]) ? run + 1 : 1;
-        same[k] = run;
+        same[k] = static_cast<uint8_t>(std::min(run, 255));
     }
 }
 
@@ -618,21 +911,22 @@ int CTextDiff::Matcher::MatchLength(int i, int j, int maxLen) {
     Hint& h = m_Hints[i];
     int d;
     bool exact;
-    if (h.j == j && (h.exact || h.len >= maxLen)) {
+    if (h.j1 == j + 1 && (h.exact || h.len >= maxLen)) {
         d = h.len;
         exact = h.exact;
     } else {
-        int k = (h.j == j) ? h.len : 0;
+        int k = (h.j1 == j + 1) ? h.len : 0;
         const int from = k;
         // Once the suffix order is there, only short walks are done by hand.
         const int limit = m_pEqual ? std::min(maxLen, k + 8) : maxLen;
         const int* r = m_R.data() + i;
         const int* l = m_L.data() + j;
-        const int* sr = m_SameR.data() + i;
-        const int* sl = m_SameL.data() + j;
+        const uint8_t* sr = m_SameR.data() + i;
+        const uint8_t* sl = m_SameL.data() + j;
         // Where both sides stand in a block of the same line, the shorter
         // block ends the equal lines and blocks of equal length are crossed
-        // whole: the line after a block differs from the block's line.
+        // whole: the line after a block differs from the block's line (a
+        // count kept as 255 is crossed by 255 and looked at again).
         while (k < limit && r[k] == l[k]) {
             const int a = sr[k], c = sl[k];
             if (a != c) {
@@ -654,17 +948,18 @@ int CTextDiff::Matcher::MatchLength(int i, int j, int maxLen) {
             ++m_nWalks;
             // Worth it only where the walks are long on average.
             if (m_nWalked > m_nWalkBound && m_nWalked > 16 * m_nWalks) {
-                m_pEqual = std::make_unique<EqualLineIndex>(m_R, m_L, m_nKeys);
+                m_pEqual = m_pSpareEqual ? std::move(m_pSpareEqual)
+                                         : std::make_unique<EqualLineIndex>(m_R, m_L, m_nKeys);
             }
         }
         exact = k < maxLen;
         d = std::min(k, maxLen);
-        if (h.j != j ? d > h.len : true) h = {j, d, exact};
+        if (h.j1 != j + 1 ? d > h.len : true) h = {j + 1, d, exact};
     }
     if (d >= 2) {
         Hint& next = m_Hints[i + 1];
-        if (next.j == j + 1 ? (d - 1 > next.len || (exact && !next.exact)) : d - 1 > next.len)
-            next = {j + 1, d - 1, exact};
+        if (next.j1 == j + 2 ? (d - 1 > next.len || (exact && !next.exact)) : d - 1 > next.len)
+            next = {j + 2, d - 1, exact};
     }
     return std::min(d, maxLen);
 }
@@ -765,8 +1060,13 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
     } else {
         // Longer runs are built of these, so once none of them is indexed
         // the levels above are not looked at (nor built) either.
+        // A level costs a pass over both inputs and its own memory, so it
+        // is built only once the look-ups have stepped over more places.
         for (int g = 1; g <= top && bestCount > kFewPlaces; ++g) {
-            if (static_cast<int>(m_Grams.size()) < g) BuildGramLevel();
+            if (static_cast<int>(m_Grams.size()) < g) {
+                if (m_nLookupSteps < m_nL + m_nR) break;
+                BuildGramLevel();
+            }
             bool indexed = false;
             if (!consider(g, indexed)) return -1;
             if (!indexed) break;
@@ -788,6 +1088,7 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
         // this factor, modulo 2^64, is at most the factor less one.
         const uint64_t factor = UINT64_MAX / static_cast<uint32_t>(stride) + 1;
         for (const int* q = from; q < to; ++q) {
+            ++m_nLookupSteps;
             const int p = *q - bestK;
             if (p > lastPos) break;
             if (static_cast<uint64_t>(static_cast<uint32_t>(p - anchor)) * factor > factor - 1) continue;
@@ -795,6 +1096,7 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
         }
     } else {
         for (long p = anchor; p <= lastPos; p += stride) {
+            ++m_nLookupSteps;
             if (leftKeys[p + bestK] != want) continue;
             if (MatchLength(i, static_cast<int>(p), b + 1) > b) return static_cast<int>(p);
         }
@@ -826,25 +1128,32 @@ CDiffRun CTextDiff::Matcher::Scan(int i, int lF, int lL, int remaining) {
 
 CTextDiff::Matcher::Node CTextDiff::Matcher::Leaf(int i) const {
     if (i >= m_nR) return {INT_MAX, INT_MIN, INT_MIN, -1};
-    const CDiffRun& c = m_Cache[i];
+    const CDiffRun c = Cached(i);
     if (c.length > 0) return {c.start, c.start + c.length - 1, i + c.length - 1, c.length};
     if (c.length == -1) return {INT_MAX, INT_MIN, INT_MIN, -1};
-    // Not computed yet: always a place to scan.
-    return {INT_MIN, INT_MIN, INT_MIN, -2};
+    // Not known: stands for the longest run it may have.
+    return {INT_MAX, INT_MIN, INT_MIN, m_Bound[i]};
+}
+
+CTextDiff::Matcher::Node CTextDiff::Matcher::BlockNode(int block) const {
+    Node n = Leaf(block * kLeaf);
+    for (int i = block * kLeaf + 1; i < (block + 1) * kLeaf; ++i) n = Combine(n, Leaf(i));
+    return n;
 }
 
 void CTextDiff::Matcher::TreeBuild() {
+    const int blocks = (m_nR + kLeaf - 1) / kLeaf;
     m_nSize = 1;
-    while (m_nSize < m_nR) m_nSize <<= 1;
+    while (m_nSize < blocks) m_nSize <<= 1;
     m_Tree.resize(2 * static_cast<size_t>(m_nSize));
-    for (int i = 0; i < m_nSize; ++i) m_Tree[m_nSize + i] = Leaf(i);
+    for (int b = 0; b < m_nSize; ++b) m_Tree[m_nSize + b] = BlockNode(b);
     for (int node = m_nSize - 1; node >= 1; --node)
         m_Tree[node] = Combine(m_Tree[2 * node], m_Tree[2 * node + 1]);
 }
 
 void CTextDiff::Matcher::TreeSet(int i) {
-    int node = m_nSize + i;
-    m_Tree[node] = Leaf(i);
+    int node = m_nSize + i / kLeaf;
+    m_Tree[node] = BlockNode(i / kLeaf);
     for (node >>= 1; node >= 1; node >>= 1) {
         const Node n = Combine(m_Tree[2 * node], m_Tree[2 * node + 1]);
         if (n == m_Tree[node]) break;
@@ -852,92 +1161,232 @@ void CTextDiff::Matcher::TreeSet(int i) {
     }
 }
 
-// The first right line in [a, b] whose cache entry must be (re)computed:
-// not computed yet, or a run that no longer fits the part. b + 1 when none.
-int CTextDiff::Matcher::FirstEvent(int a, int b, int lF, int lL, int rL) const {
+template <class Want>
+int CTextDiff::Matcher::FirstWith(int a, int b, Want want) const {
     if (a > b) return b + 1;
-    if (NodeHasEvent(m_Tree[m_nSize + a], lF, lL, rL)) return a;
-    int r = FirstEventIn(1, 0, m_nSize - 1, a, b, lF, lL, rL);
-    return r < 0 ? b + 1 : r;
+    const int ba = a / kLeaf, bb = b / kLeaf;
+    const int firstEnd = ba == bb ? b : (ba + 1) * kLeaf - 1;
+    for (int i = a; i <= firstEnd; ++i)
+        if (want(Leaf(i))) return i;
+    if (ba == bb) return b + 1;
+    if (ba + 1 <= bb - 1) {
+        const int block = FirstBlockIn(1, 0, m_nSize - 1, ba + 1, bb - 1, want);
+        if (block >= 0) {
+            for (int i = block * kLeaf;; ++i)
+                if (want(Leaf(i))) return i;
+        }
+    }
+    for (int i = bb * kLeaf; i <= b; ++i)
+        if (want(Leaf(i))) return i;
+    return b + 1;
 }
 
-int CTextDiff::Matcher::FirstEventIn(int node, int lo, int hi, int a, int b, int lF, int lL,
-                                     int rL) const {
-    if (hi < a || lo > b || !NodeHasEvent(m_Tree[node], lF, lL, rL)) return -1;
+template <class Want>
+int CTextDiff::Matcher::FirstBlockIn(int node, int lo, int hi, int a, int b, Want want) const {
+    if (hi < a || lo > b || !want(m_Tree[node])) return -1;
     if (lo == hi) return lo;
-    int mid = (lo + hi) / 2;
-    int r = FirstEventIn(2 * node, lo, mid, a, b, lF, lL, rL);
+    const int mid = (lo + hi) / 2;
+    const int r = FirstBlockIn(2 * node, lo, mid, a, b, want);
     if (r >= 0) return r;
-    return FirstEventIn(2 * node + 1, mid + 1, hi, a, b, lF, lL, rL);
+    return FirstBlockIn(2 * node + 1, mid + 1, hi, a, b, want);
 }
 
-// The longest cached length in [a, b].
-int CTextDiff::Matcher::RangeMax(int node, int lo, int hi, int a, int b) const {
+// The first right line in [a, b] whose run no longer fits the part.
+int CTextDiff::Matcher::FirstEvent(int a, int b, int lF, int lL, int rL) const {
+    return FirstWith(a, b, [&](const Node& n) { return NodeHasEvent(n, lF, lL, rL); });
+}
+
+// The longest cached length (or bound) in [a, b].
+int CTextDiff::Matcher::RangeMax(int a, int b) const {
+    const int ba = a / kLeaf, bb = b / kLeaf;
+    int m = INT_MIN;
+    const int firstEnd = ba == bb ? b : (ba + 1) * kLeaf - 1;
+    for (int i = a; i <= firstEnd; ++i) m = std::max(m, Leaf(i).maxLen);
+    if (ba == bb) return m;
+    if (ba + 1 <= bb - 1) m = std::max(m, RangeMaxIn(1, 0, m_nSize - 1, ba + 1, bb - 1));
+    for (int i = bb * kLeaf; i <= b; ++i) m = std::max(m, Leaf(i).maxLen);
+    return m;
+}
+
+int CTextDiff::Matcher::RangeMaxIn(int node, int lo, int hi, int a, int b) const {
     if (hi < a || lo > b) return INT_MIN;
     if (a <= lo && hi <= b) return m_Tree[node].maxLen;
-    int mid = (lo + hi) / 2;
-    return std::max(RangeMax(2 * node, lo, mid, a, b), RangeMax(2 * node + 1, mid + 1, hi, a, b));
+    const int mid = (lo + hi) / 2;
+    return std::max(RangeMaxIn(2 * node, lo, mid, a, b), RangeMaxIn(2 * node + 1, mid + 1, hi, a, b));
 }
 
-// The first position in [a, b] whose cached length is at least m; -1 when none.
-int CTextDiff::Matcher::FirstAtLeast(int node, int lo, int hi, int a, int b, int m) const {
-    if (hi < a || lo > b || m_Tree[node].maxLen < m) return -1;
-    if (lo == hi) return lo;
-    int mid = (lo + hi) / 2;
-    int r = FirstAtLeast(2 * node, lo, mid, a, b, m);
-    if (r >= 0) return r;
-    return FirstAtLeast(2 * node + 1, mid + 1, hi, a, b, m);
+// The run of right line i when the pass over a part comes to it, given
+// the passes above that part that left it unknown: each pass that visits
+// the line rescans it unless it keeps the run found before.
+CDiffRun CTextDiff::Matcher::Replay(int i, int part) {
+    const int depth = m_Parts[part].depth;
+    int d = m_Parts[m_PendingFrom[i]].depth;
+    CDiffRun e{-1, -2};
+    while (d < depth) {
+        if (e.length != -2) {
+            int lo = d, hi = depth;
+            while (lo < hi) {
+                const int mid = (lo + hi) / 2;
+                if (PathPart(mid).Keeps(e, i)) lo = mid + 1;
+                else hi = mid;
+            }
+            d = lo;
+            if (d == depth) break;
+        }
+        const int x = m_LastVisited.FirstAtLeast(d, depth, i);
+        if (x < 0) break;
+        const Part& p = PathPart(x);
+        e = Scan(i, p.lF, p.lL, p.rL - i + 1);
+        d = x + 1;
+    }
+    const Part& p = m_Parts[part];
+    if (e.length != -2 && p.Keeps(e, i)) return e;
+    return Scan(i, p.lF, p.lL, p.rL - i + 1);
+}
+
+// One pass of the procedure over a part: the right line with the longest
+// run wins, the first on a tie. Runs are scanned only for lines that can
+// still win, longest bound first, the first line on a tie; the others owe
+// their scans until then. A line scanned here has a bound of at least the
+// winning length and no more than the lines it leaves, so the pass visits
+// it and keeps the run found.
+bool CTextDiff::Matcher::MatchPart(int part) {
+    const int rF = m_Parts[part].rF, rL = m_Parts[part].rL;
+    const int lF = m_Parts[part].lF, lL = m_Parts[part].lL;
+    // Known runs that no longer fit are rescanned by this pass if it visits
+    // their lines: they owe the scans from here on.
+    for (int e = FirstEvent(rF, rL, lF, lL, rL); e <= rL; e = FirstEvent(e + 1, rL, lF, lL, rL)) {
+        Cache(e, CDiffRun{-1, -2});
+        m_PendingFrom[e] = part;
+        TreeSet(e);
+    }
+    const int leftSize = lL - lF + 1;
+    int winner = -1, length = -1;
+    for (;;) {
+        const int m = RangeMax(rF, rL);
+        if (m <= 0) break;
+        const int i = FirstWith(rF, rL, [m](const Node& n) { return n.maxLen >= m; });
+        if (m_Cache[i].code != 0) {
+            winner = i;
+            length = m;
+            break;
+        }
+        const int cap = std::min(rL - i + 1, leftSize);
+        if (m_Bound[i] > cap) {
+            m_Bound[i] = cap;
+        } else if (!m_bTight && ++m_nScanned > m_nScanBudget) {
+            // Too many lines had to be scanned: their bounds are loose.
+            TightenBounds();
+            continue;
+        } else {
+            Cache(i, Replay(i, part));
+            if (Stopped()) return false;
+        }
+        TreeSet(i);
+    }
+    m_Parts[part].winner = winner;
+    m_Parts[part].length = length;
+    return true;
+}
+
+// Bounds walked up each right line's diagonals from the end: the equal
+// lines from (i, j) are none when the lines differ, else one more than
+// those from (i + 1, j + 1). Kept per place for lines with few places on
+// the left; a line with many places is bounded by one more than the bound
+// of the line after it.
+void CTextDiff::Matcher::DiagonalBounds() {
+    m_Bound.assign(m_nR, 0);
+    // Bounds from each place of the line below (when it has few), and of
+    // this line.
+    std::vector<std::pair<int, int>> below, here;
+    bool belowListed = false;
+    for (int i = m_nR - 1; i >= 0; --i) {
+        const int key = m_R[i];
+        const int* first = m_Single.pos.data() + m_Single.start[key];
+        const int* last = m_Single.pos.data() + m_Single.start[key + 1];
+        const int nextKey = i + 1 < m_nR ? m_R[i + 1] : -1;
+        const int next = i + 1 < m_nR ? m_Bound[i + 1] : 0;
+        here.clear();
+        if (last - first <= kFewPlaces) {
+            int best = 0;
+            size_t k = 0;
+            for (const int* q = first; q < last; ++q) {
+                const int j = *q;
+                int v = 1;
+                if (next > 0 && j + 1 < m_nL && m_L[j + 1] == nextKey) {
+                    if (belowListed) {
+                        while (below[k].first < j + 1) ++k;
+                        v += below[k].second;
+                    } else {
+                        v += next;
+                    }
+                }
+                here.emplace_back(j, v);
+                best = std::max(best, v);
+            }
+            m_Bound[i] = best;
+        } else {
+            m_Bound[i] = std::min(next + 1, m_nL);
+        }
+        belowListed = last - first <= kFewPlaces;
+        below.swap(here);
+    }
+    m_nScanBudget = m_nR / 16 + 1024;
+}
+
+// The longest match of each line anywhere on the left, from the suffix
+// order; bounds only ever come down.
+void CTextDiff::Matcher::TightenBounds() {
+    m_bTight = true;
+    const std::vector<int> longest = LongestMatches(m_R, m_L, m_nKeys);
+    for (int i = 0; i < m_nR; ++i) m_Bound[i] = std::min(m_Bound[i], longest[i]);
+    TreeBuild();
 }
 
 bool CTextDiff::Matcher::Run() {
     if (m_nL == 0 || m_nR == 0) return true;
+    // Lines with many places make the diagonal bounds loose.
+    int many = 0;
+    for (int i = 0; i < m_nR; ++i) many += m_Single.Count(m_R[i]) > kFewPlaces;
+    if (many > m_nR / 4) {
+        // The suffix order built for the bounds is kept for the walks down
+        // diagonals, should they grow long.
+        m_pSpareEqual = std::make_unique<EqualLineIndex>(m_R, m_L, m_nKeys);
+        m_Bound = m_pSpareEqual->LongestMatches();
+        m_bTight = true;
+    } else {
+        DiagonalBounds();
+    }
+    for (int i = 0; i < m_nR; ++i)
+        if (m_Bound[i] == 0) Cache(i, CDiffRun{-1, -1});
+    TreeBuild();
     // The part before a run is matched before the part after it; a stack of
     // pending parts keeps that order without nesting calls.
-    std::vector<Range> pending;
-    pending.push_back({0, m_nR - 1, 0, m_nL - 1});
+    m_Parts.push_back({0, m_nR - 1, 0, m_nL - 1});
+    std::vector<int> pending{0};
     while (!pending.empty()) {
-        const Range part = pending.back();
+        const int part = pending.back();
         pending.pop_back();
-        const int rF = part.rF, rL = part.rL, lF = part.lF, lL = part.lL;
-        if (rF > rL) continue;
         if (m_pBreak && m_pBreak->load(std::memory_order_relaxed)) return false;
-
-        int best = -1;
-        int bestLen = -1;
-        int i = rF;
-        for (;;) {
-            int bound = bestLen > 0 ? rL - bestLen : rL;
-            if (i > bound) break;
-            int e = FirstEvent(i, bound, lF, lL, rL);
-            if (e > i) {
-                int m = RangeMax(1, 0, m_nSize - 1, i, e - 1);
-                if (m > bestLen) {
-                    bestLen = m;
-                    best = FirstAtLeast(1, 0, m_nSize - 1, i, e - 1, m);
-                    bound = rL - bestLen;
-                }
-            }
-            if (e > bound) break;
-            CDiffRun& c = m_Cache[e];
-            if (c.length > 0) c = CDiffRun{-1, -2};
-            if (c.length == -2) {
-                c = Scan(e, lF, lL, rL - e + 1);
-                TreeSet(e);
-                if (Stopped()) return false;
-            }
-            if (c.length > bestLen) {
-                bestLen = c.length;
-                best = e;
-            }
-            i = e + 1;
+        const int depth = m_Parts[part].depth;
+        if (static_cast<int>(m_Path.size()) <= depth) m_Path.resize(depth + 1);
+        m_Path[depth] = part;
+        if (!MatchPart(part)) return false;
+        const Part p = m_Parts[part];
+        m_LastVisited.Set(depth, p.rL - p.length);
+        if (p.winner < 0) continue;
+        const int start = m_Cache[p.winner].start;
+        m_Runs.push_back({p.winner, start, p.length, kDiffSame});
+        const Part after{p.winner + p.length, p.rL, start + p.length, p.lL, depth + 1};
+        const Part before{p.rF, p.winner - 1, p.lF, start - 1, depth + 1};
+        if (after.rF <= after.rL && after.lF <= after.lL) {
+            pending.push_back(static_cast<int>(m_Parts.size()));
+            m_Parts.push_back(after);
         }
-        if (best < 0) continue;
-
-        const int start = m_Cache[best].start;
-        m_Runs.push_back({best, start, bestLen, kDiffSame});
-        const Range after{best + bestLen, rL, start + bestLen, lL};
-        if (after.rF <= after.rL && after.lF <= after.lL) pending.push_back(after);
-        if (rF < best && lF < start) pending.push_back({rF, best - 1, lF, start - 1});
+        if (before.rF <= before.rL && before.lF <= before.lL) {
+            pending.push_back(static_cast<int>(m_Parts.size()));
+            m_Parts.push_back(before);
+        }
     }
     return true;
 }
@@ -978,14 +1427,12 @@ CTextDiff::LineSource CTextDiff::RightSource() const {
 
 bool CTextDiff::RunMatcher() {
     m_Runs.clear();
-    m_RunCache.clear();
     m_bBroken = false;
     const LineSource left = LeftSource(), right = RightSource();
     if (left.count == 0 || right.count == 0) return true;
-    m_RunCache.assign(right.count, CDiffRun{-1, -2});
     bool done;
     {
-        Matcher matcher(left, right, m_Options, m_RunCache, m_Runs, m_pBreak);
+        Matcher matcher(left, right, m_Options, m_Runs, m_pBreak);
         done = matcher.Run();
     }
     if (!done) {

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,10 +30,10 @@
 bool LoadFileLines(const std::string& path, std::vector<CDiffLine>& lines);
 
 // The lines of a file read as one block: the same lines LoadFileLines
-// gives, as views into bytes (so the object must not be copied or moved
-// while the views are in use).
+// gives, as views into bytes.
 struct CDiffFileText {
-    std::string bytes;
+    std::unique_ptr<char[]> bytes;
+    size_t size = 0;
     std::vector<std::string_view> lines;
 };
 bool LoadFileText(const std::string& path, CDiffFileText& text);
@@ -119,7 +120,6 @@ private:
     std::vector<std::string_view> m_LeftViews;
     std::vector<std::string_view> m_RightViews;
     std::vector<CDiffChange> m_Runs;
-    std::vector<CDiffRun> m_RunCache;
     CDiffOptions m_Options;
     const std::atomic<bool>* m_pBreak = nullptr;
     bool m_bBroken = false;
