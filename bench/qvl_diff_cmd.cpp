@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
     }
     if (files.size() != 2) return Usage();
 
-    // Each file is read as one block and its lines are views into it; the
+    // Each file is read as one block and its lines are places in it; the
     // right file is read on a thread of its own meanwhile.
     CDiffFileText left, right;
     bool rightRead = false;
@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
     reader.join();
     if (!leftRead || !rightRead) return 2;
     CTextDiff diff(options);
-    diff.CompareViews(std::move(left.lines), std::move(right.lines));
+    diff.CompareTexts(std::move(left), std::move(right));
     std::string report;
     const bool differ = diff.ListChanges(true, report);
     ToLf(report);

@@ -127,14 +127,24 @@ bool LoadFileLines(const std::string& path, std::vector<CDiffLine>& lines) {
 }
 
 bool LoadFileText(const std::string& path, CDiffFileText& text) {
-    text.lines.clear();
+    text.starts.clear();
+    text.wideStarts.clear();
     if (!ReadWholeFile(path, text.bytes, text.size)) {
         Prompter().Message("Failed to read the file: " + path, MsgIcon::Warning);
         return false;
     }
     const std::string_view bytes(text.bytes.get(), text.size);
-    text.lines.reserve(CountLines(bytes));
-    SplitFileLines(bytes, [&](std::string_view line) { text.lines.push_back(line); });
+    const char* base = bytes.data();
+    // A line starts at the beginning and after every LF but the last byte.
+    auto fill = [&](auto& starts) {
+        starts.reserve(CountLines(bytes) + 1);
+        if (bytes.empty()) return;
+        starts.push_back(0);
+        ForEachLineFeed(bytes, [&](const char* nl) { starts.push_back(nl + 1 - base); });
+        if (bytes.back() != '\n') starts.push_back(bytes.size());
+    };
+    if (bytes.size() < UINT32_MAX) fill(text.starts);
+    else fill(text.wideStarts);
     return true;
 }
 
@@ -775,6 +785,25 @@ private:
 };
 }  // namespace
 
+namespace {
+// How many distinct texts the table should first make room for: one per
+// line of the longer input, unless the first lines of the left input
+// repeat a lot; then a few times the texts seen there, and the table grows
+// should more come.
+template <class TextOf>
+size_t ExpectedTexts(size_t nL, size_t nR, const TextOf& text) {
+    const size_t lines = std::max(nL, nR);
+    constexpr size_t kSample = 4096;
+    if (nL < 4 * kSample) return lines;
+    std::vector<uint64_t> hashes(kSample);
+    for (size_t k = 0; k < kSample; ++k) hashes[k] = std::hash<std::string_view>{}(text(static_cast<uint32_t>(k)));
+    std::sort(hashes.begin(), hashes.end());
+    const size_t distinct = static_cast<size_t>(std::unique(hashes.begin(), hashes.end()) - hashes.begin());
+    if (distinct > kSample / 4) return lines;
+    return std::min(lines, 16 * distinct);
+}
+}  // namespace
+
 CTextDiff::Matcher::Matcher(const LineSource& left, const LineSource& right,
                             const CDiffOptions& options, std::vector<CDiffChange>& runs,
                             const std::atomic<bool>* brk)
@@ -806,7 +835,7 @@ void CTextDiff::Matcher::Intern(const LineSource& left, const LineSource& right,
         if (!plain) return normal[k];
         return k < nL ? left[k] : right[k - nL];
     };
-    LineTable<decltype(text)> table(std::max(left.count, right.count), text);
+    LineTable<decltype(text)> table(ExpectedTexts(left.count, right.count, text), text);
     // Hashes are taken a batch ahead so that the table slots are fetched
     // while earlier lines are looked up.
     {
@@ -948,7 +977,7 @@ int CTextDiff::Matcher::MatchLength(int i, int j, int maxLen) {
             ++m_nWalks;
             // Worth it only where the walks are long on average.
             if (m_nWalked > m_nWalkBound && m_nWalked > 16 * m_nWalks) {
-                m_pEqual = m_pSpareEqual ? std::move(m_pSpareEqual)
+            m_pEqual = m_pSpareEqual ? std::move(m_pSpareEqual)
                                          : std::make_unique<EqualLineIndex>(m_R, m_L, m_nKeys);
             }
         }
@@ -1404,12 +1433,26 @@ bool CTextDiff::Compare(std::vector<CDiffLine> left, std::vector<CDiffLine> righ
     m_Right = std::move(right);
     m_LeftViews.clear();
     m_RightViews.clear();
+    m_LeftText = CDiffFileText();
+    m_RightText = CDiffFileText();
+    return RunMatcher();
+}
+
+bool CTextDiff::CompareTexts(CDiffFileText left, CDiffFileText right) {
+    m_Left.clear();
+    m_Right.clear();
+    m_LeftViews.clear();
+    m_RightViews.clear();
+    m_LeftText = std::move(left);
+    m_RightText = std::move(right);
     return RunMatcher();
 }
 
 bool CTextDiff::CompareViews(std::vector<std::string_view> left, std::vector<std::string_view> right) {
     m_Left.clear();
     m_Right.clear();
+    m_LeftText = CDiffFileText();
+    m_RightText = CDiffFileText();
     m_LeftViews = std::move(left);
     m_RightViews = std::move(right);
     return RunMatcher();
@@ -1417,11 +1460,13 @@ bool CTextDiff::CompareViews(std::vector<std::string_view> left, std::vector<std
 
 CTextDiff::LineSource CTextDiff::LeftSource() const {
     if (!m_LeftViews.empty()) return {nullptr, m_LeftViews.data(), m_LeftViews.size()};
+    if (m_LeftText.Count()) return {nullptr, nullptr, m_LeftText.Count(), &m_LeftText};
     return {m_Left.data(), nullptr, m_Left.size()};
 }
 
 CTextDiff::LineSource CTextDiff::RightSource() const {
     if (!m_RightViews.empty()) return {nullptr, m_RightViews.data(), m_RightViews.size()};
+    if (m_RightText.Count()) return {nullptr, nullptr, m_RightText.Count(), &m_RightText};
     return {m_Right.data(), nullptr, m_Right.size()};
 }
 

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -30,11 +31,29 @@
 bool LoadFileLines(const std::string& path, std::vector<CDiffLine>& lines);
 
 // The lines of a file read as one block: the same lines LoadFileLines
-// gives, as views into bytes.
+// gives, kept as the place where each starts in bytes (four bytes a line;
+// eight for files of 4 GB and more).
 struct CDiffFileText {
     std::unique_ptr<char[]> bytes;
     size_t size = 0;
-    std::vector<std::string_view> lines;
+    // Where each line starts, then one place past the last line.
+    std::vector<uint32_t> starts;
+    std::vector<uint64_t> wideStarts;  // instead, for files of 4 GB and more
+
+    size_t Count() const {
+        const size_t n = wideStarts.empty() ? starts.size() : wideStarts.size();
+        return n ? n - 1 : 0;
+    }
+    size_t Start(size_t k) const { return wideStarts.empty() ? starts[k] : wideStarts[k]; }
+    // Line k without its LF, and without a CR right before that LF.
+    std::string_view Line(size_t k) const { return LineBetween(bytes.get(), Start(k), Start(k + 1)); }
+    static std::string_view LineBetween(const char* bytes, size_t from, size_t to) {
+        if (to > from && bytes[to - 1] == '\n') {
+            --to;
+            if (to > from && bytes[to - 1] == '\r') --to;
+        }
+        return std::string_view(bytes + from, to - from);
+    }
 };
 bool LoadFileText(const std::string& path, CDiffFileText& text);
 
@@ -64,6 +83,8 @@ public:
     // The same over lines kept by the caller, which must outlive every later
     // call on this object; GetLeft() and GetRight() are empty then.
     bool CompareViews(std::vector<std::string_view> left, std::vector<std::string_view> right);
+    // The same over the lines of two files read as blocks, which it keeps.
+    bool CompareTexts(CDiffFileText left, CDiffFileText right);
     bool WasBroken() const { return m_bBroken; }
 
     // The ordered change list: every line of both inputs once, in order.
@@ -106,8 +127,13 @@ private:
         const CDiffLine* lines = nullptr;
         const std::string_view* views = nullptr;
         size_t count = 0;
+        const CDiffFileText* text = nullptr;
         std::string_view operator[](size_t k) const {
-            return views ? views[k] : std::string_view(lines[k].text);
+            if (views) return views[k];
+            if (lines) return std::string_view(lines[k].text);
+            if (text->wideStarts.empty())
+                return CDiffFileText::LineBetween(text->bytes.get(), text->starts[k], text->starts[k + 1]);
+            return text->Line(k);
         }
     };
     LineSource LeftSource() const;
@@ -119,6 +145,8 @@ private:
     std::vector<CDiffLine> m_Right;
     std::vector<std::string_view> m_LeftViews;
     std::vector<std::string_view> m_RightViews;
+    CDiffFileText m_LeftText;
+    CDiffFileText m_RightText;
     std::vector<CDiffChange> m_Runs;
     CDiffOptions m_Options;
     const std::atomic<bool>* m_pBreak = nullptr;

@@ -39,7 +39,7 @@ TEST(LoadFileText, SameLinesAsTheLineLists) {
         ASSERT_TRUE(LoadFileText(path, text));
         std::vector<std::string> a, b;
         for (const CDiffLine& l : lines) a.push_back(l.text);
-        for (std::string_view v : text.lines) b.emplace_back(v);
+        for (size_t k = 0; k < text.Count(); ++k) b.emplace_back(text.Line(k));
         EXPECT_EQ(a, b) << "content " << k;
     }
 }
@@ -49,9 +49,11 @@ TEST(LoadFileText, MissingFileOrFolderIsReported) {
     RecordingPrompter prompter;
     ScopedPrompter scoped(prompter);
     CDiffFileText text;
-    text.lines.push_back("old");
+    const std::string old = tmp / "old.txt";
+    Write(old, "old\n");
+    ASSERT_TRUE(LoadFileText(old, text));
     EXPECT_FALSE(LoadFileText(tmp / "none.txt", text));
-    EXPECT_TRUE(text.lines.empty());
+    EXPECT_EQ(text.Count(), 0u);
     ASSERT_EQ(prompter.Messages().size(), 1u);
     EXPECT_EQ(prompter.Messages()[0], "Failed to read the file: " + (tmp / "none.txt"));
     EXPECT_FALSE(LoadFileText(tmp.path(), text));
@@ -76,6 +78,46 @@ TEST(CompareViews, SameRunsReportAndRowsAsTheLineLists) {
         std::vector<CDiffLine> la, ra, lb, rb;
         lists.BuildRows(la, ra);
         views.BuildRows(lb, rb);
+        EXPECT_EQ(lb, la);
+        EXPECT_EQ(rb, ra);
+    }
+}
+
+// Files compared as blocks of bytes with the places of their lines, line
+// ends mixed and the last line now and then unterminated.
+TEST(CompareTexts, SameRunsReportAndRowsAsTheLineLists) {
+    TempDir tmp;
+    std::mt19937 rng(11);
+    auto write = [&](const std::string& path, const std::vector<CDiffLine>& lines) {
+        std::string bytes;
+        for (size_t k = 0; k < lines.size(); ++k) {
+            bytes += lines[k].text;
+            const bool last = k + 1 == lines.size();
+            if (last && !lines[k].text.empty() && rng() % 2) break;
+            bytes += rng() % 3 ? "\n" : "\r\n";
+        }
+        Write(path, bytes);
+    };
+    const CDiffOptions options[] = {CDiffOptions(), CDiffOptions(true, false, {})};
+    for (int round = 0; round < 40; ++round) {
+        const RandomPair p = MakeRandomPair(rng, 300, round % 2 ? 5 : 60, round % 3 != 0);
+        const CDiffOptions& opt = options[round % 2];
+        write(tmp / "l.txt", p.left);
+        write(tmp / "r.txt", p.right);
+        CDiffFileText left, right;
+        ASSERT_TRUE(LoadFileText(tmp / "l.txt", left));
+        ASSERT_TRUE(LoadFileText(tmp / "r.txt", right));
+        ASSERT_EQ(left.Count(), p.left.size());
+        CTextDiff lists(opt), texts(opt);
+        lists.Compare(p.left, p.right);
+        texts.CompareTexts(std::move(left), std::move(right));
+        ASSERT_EQ(Describe(texts.GetRuns()), Describe(lists.GetRuns())) << "round " << round;
+        std::string a, b;
+        EXPECT_EQ(texts.ListChanges(true, b), lists.ListChanges(true, a));
+        EXPECT_EQ(b, a) << "round " << round;
+        std::vector<CDiffLine> la, ra, lb, rb;
+        lists.BuildRows(la, ra);
+        texts.BuildRows(lb, rb);
         EXPECT_EQ(lb, la);
         EXPECT_EQ(rb, ra);
     }

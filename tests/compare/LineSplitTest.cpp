@@ -52,7 +52,7 @@ TEST(LineSplit, RandomBytesGiveThePlainLines) {
         ASSERT_TRUE(LoadFileLines(path, lines));
         const std::vector<std::string> want = PlainLines(bytes);
         std::vector<std::string> got, gotLines;
-        for (std::string_view v : text.lines) got.emplace_back(v);
+        for (size_t k = 0; k < text.Count(); ++k) got.emplace_back(text.Line(k));
         for (const CDiffLine& l : lines) gotLines.push_back(l.text);
         ASSERT_EQ(got, want) << "round " << round;
         ASSERT_EQ(gotLines, want) << "round " << round;
