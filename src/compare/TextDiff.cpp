@@ -747,42 +747,6 @@ private:
 // by one; longer runs are looked up only when these have more.
 constexpr int kFewPlaces = 16;
 
-inline uint64_t PairKey(int a, int b) {
-    return (static_cast<uint64_t>(static_cast<uint32_t>(a)) << 32) | static_cast<uint32_t>(b);
-}
-
-// Open-addressing table from a pair of line numbers to its number.
-class PairTable {
-public:
-    explicit PairTable(size_t pairs) {
-        size_t cap = 1024;
-        while (cap < pairs + pairs / 2) cap <<= 1;
-        m_Slots.assign(cap, Slot{0, 0});
-    }
-    int Intern(uint64_t key) { return Lookup(key, true); }
-    int Find(uint64_t key) { return Lookup(key, false); }
-    size_t Count() const { return m_nCount; }
-
-private:
-    struct Slot {
-        uint64_t key;
-        uint32_t id;  // number + 1; 0 empty
-    };
-    int Lookup(uint64_t key, bool insert) {
-        const size_t mask = m_Slots.size() - 1;
-        for (size_t s = (key * 0x9E3779B97F4A7C15ull) >> 20 & mask;; s = (s + 1) & mask) {
-            Slot& slot = m_Slots[s];
-            if (slot.id == 0) {
-                if (!insert) return -1;
-                slot = Slot{key, static_cast<uint32_t>(++m_nCount)};
-                return static_cast<int>(m_nCount - 1);
-            }
-            if (slot.key == key) return static_cast<int>(slot.id - 1);
-        }
-    }
-    std::vector<Slot> m_Slots;
-    size_t m_nCount = 0;
-};
 }  // namespace
 
 namespace {
@@ -887,10 +851,14 @@ void CTextDiff::Matcher::CountSame(const std::vector<int>& ids, std::vector<uint
 // up, so only they are indexed; any left place of such a run has the same
 // two halves and so is indexed too, and a right run of two frequent halves
 // that is not indexed never occurs on the left.
+//
+// The pairs are numbered without a table of pairs: the places are taken
+// group by group of their first half (the left ones from its index, the
+// right ones sorted into such groups), and within a group each second half
+// gets a number the first time it is met, kept in a list by second half.
 void CTextDiff::Matcher::BuildGramLevel() {
     const int level = static_cast<int>(m_Grams.size()) + 1;
     const int half = kGramLength[kFirst[level]];
-    const std::vector<int>& firstLeft = LeftKeys(kFirst[level]);
     const std::vector<int>& firstRight = RightKeys(kFirst[level]);
     const OccIndex& firstIndex = Index(kFirst[level]);
     const std::vector<int>& secondLeft = LeftKeys(kSecond[level]);
@@ -899,22 +867,51 @@ void CTextDiff::Matcher::BuildGramLevel() {
     auto frequent = [](const OccIndex& index, int key) {
         return key >= 0 && index.Count(key) > kFewPlaces;
     };
-    auto both = [&](const std::vector<int>& first, const std::vector<int>& second, int j) {
-        return frequent(firstIndex, first[j]) && frequent(secondIndex, second[j + half]);
-    };
+    const int firstKeys = static_cast<int>(firstIndex.start.size()) - 1;
+    const int secondKeys = static_cast<int>(secondIndex.start.size()) - 1;
     Gram gram;
     gram.left.assign(m_nL, -1);
     gram.right.assign(m_nR, -2);
-    size_t count = 0;
-    for (int j = 0; j + half < m_nL; ++j) count += both(firstLeft, secondLeft, j);
-    PairTable table(count);
-    for (int j = 0; j + half < m_nL; ++j)
-        if (both(firstLeft, secondLeft, j))
-            gram.left[j] = table.Intern(PairKey(firstLeft[j], secondLeft[j + half]));
-    for (int i = 0; i + half < m_nR; ++i)
-        if (both(firstRight, secondRight, i))
-            gram.right[i] = table.Find(PairKey(firstRight[i], secondRight[i + half]));
-    gram.index.Build(gram.left, table.Count());
+    // Right places of two frequent halves, by first half.
+    std::vector<int> rightStart(static_cast<size_t>(firstKeys) + 1, 0);
+    std::vector<int> rightPos;
+    {
+        auto both = [&](int i) {
+            return frequent(firstIndex, firstRight[i]) && frequent(secondIndex, secondRight[i + half]);
+        };
+        for (int i = 0; i + half < m_nR; ++i)
+            if (both(i)) ++rightStart[firstRight[i] + 1];
+        for (int f = 0; f < firstKeys; ++f) rightStart[f + 1] += rightStart[f];
+        rightPos.resize(rightStart[firstKeys]);
+        std::vector<int> fill(rightStart.begin(), rightStart.end() - 1);
+        for (int i = 0; i + half < m_nR; ++i)
+            if (both(i)) rightPos[fill[firstRight[i]]++] = i;
+    }
+    std::vector<int> group(secondKeys, -1), number(secondKeys);
+    int count = 0;
+    for (int f = 0; f < firstKeys; ++f) {
+        if (!frequent(firstIndex, f)) continue;
+        for (int x = firstIndex.start[f]; x < firstIndex.start[f + 1]; ++x) {
+            const int j = firstIndex.pos[x];
+            if (j + half >= m_nL) continue;
+            const int second = secondLeft[j + half];
+            if (!frequent(secondIndex, second)) continue;
+            if (group[second] != f) {
+                group[second] = f;
+                number[second] = count++;
+            }
+            gram.left[j] = number[second];
+        }
+        for (int x = rightStart[f]; x < rightStart[f + 1]; ++x) {
+            const int i = rightPos[x];
+            const int second = secondRight[i + half];
+            gram.right[i] = group[second] == f ? number[second] : -1;
+        }
+    }
+    std::vector<int>().swap(rightPos);
+    std::vector<int>().swap(group);
+    std::vector<int>().swap(number);
+    gram.index.Build(gram.left, count);
     m_Grams.push_back(std::move(gram));
 }
 
