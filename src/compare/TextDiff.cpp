@@ -195,7 +195,7 @@ std::string MakeUnderline(const std::string& text, char ch) {
 // run, and the winner; a line scanned by the pass always lies there.
 //
 // The scan of a right line visits only the left places where the rarest of
-// its next few lines, or of runs of 2, 3, 4, 6, 8, 12, 16, 24 or 32 of them,
+// its next few lines, or of runs of 2, 4, 8, 12, 16, 24 or 32 of them,
 // occurs (or steps the same places directly when that is cheaper); every
 // diagonal run measured is remembered for the next right line. Equal lines
 // along a diagonal cross blocks of one repeated line at once, and once such
@@ -587,10 +587,10 @@ private:
     };
     // Lengths of the indexed runs; each level above the first joins the run
     // of level kFirst with the run of level kSecond that follows it.
-    static constexpr int kGramLevels = 10;
-    static constexpr int kGramLength[kGramLevels] = {1, 2, 3, 4, 6, 8, 12, 16, 24, 32};
-    static constexpr int kFirst[kGramLevels] = {0, 0, 1, 1, 3, 3, 5, 5, 7, 7};
-    static constexpr int kSecond[kGramLevels] = {0, 0, 0, 1, 1, 3, 3, 5, 5, 7};
+    static constexpr int kGramLevels = 8;
+    static constexpr int kGramLength[kGramLevels] = {1, 2, 4, 8, 12, 16, 24, 32};
+    static constexpr int kFirst[kGramLevels] = {0, 0, 1, 2, 3, 3, 5, 5};
+    static constexpr int kSecond[kGramLevels] = {0, 0, 1, 2, 2, 3, 3, 5};
     OccIndex m_Single;
     std::vector<Gram> m_Grams;  // levels 1 and up, built when first needed
     long m_nLookupSteps = 0;  // places looked at by FindCandidate
