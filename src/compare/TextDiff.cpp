@@ -225,22 +225,31 @@ public:
         text.push_back(0);
         std::vector<int> order(n);
         SortSuffixes(text.data(), order.data(), n, keyCount + 2);
-        m_Rank.resize(n);
-        for (int r = 0; r < n; ++r) m_Rank[order[r]] = r;
-        // Common prefix of each suffix with the one before it in the order.
-        m_Common.assign(n, 0);
+        // Common prefix of each suffix with the one before it in the order:
+        // first by text place (each place's predecessor in the order, then
+        // the common prefix with it), then moved to order places. Each list
+        // is let go as soon as it is no longer needed.
+        std::vector<int> common(n);
+        common[order[0]] = -1;
+        for (int r = 1; r < n; ++r) common[order[r]] = order[r - 1];
         int h = 0;
         for (int p = 0; p < n; ++p) {
-            const int r = m_Rank[p];
-            if (r == 0) {
+            const int q = common[p];
+            if (q < 0) {
+                common[p] = 0;
                 h = 0;
                 continue;
             }
-            const int q = order[r - 1];
             while (p + h < n && q + h < n && text[p + h] == text[q + h]) ++h;
-            m_Common[r] = h;
+            common[p] = h;
             if (h > 0) --h;
         }
+        std::vector<int>().swap(text);
+        m_Rank.resize(n);
+        for (int r = 0; r < n; ++r) m_Rank[order[r]] = r;
+        for (int r = 0; r < n; ++r) order[r] = common[order[r]];
+        std::vector<int>().swap(common);
+        m_Common = std::move(order);
         // Minimum of each block of the order, and of runs of 2^k blocks.
         const int blocks = (n + kBlock - 1) / kBlock;
         std::vector<int> level(blocks, INT_MAX);
@@ -264,32 +273,6 @@ public:
     // Suffix order of s[0 .. n-1] whose last value is a 0 found nowhere else
     // and whose values are below k.
     static void SortSuffixes(const int* s, int* sa, int n, int k);
-
-    // For each right line, the most equal lines it starts anywhere on the
-    // left: the common prefix with the nearest left suffix above and below
-    // it in the order.
-    std::vector<int> LongestMatches() const {
-        const int n = static_cast<int>(m_Rank.size());
-        std::vector<int> order(n);
-        for (int p = 0; p < n; ++p) order[m_Rank[p]] = p;
-        std::vector<int> best(m_nR, 0);
-        auto isLeft = [&](int p) { return p > m_nR && p < n - 1; };
-        int run = -1;  // common prefix with the last left suffix seen; -1 none
-        for (int r = 0; r < n; ++r) {
-            const int p = order[r];
-            if (run >= 0) run = std::min(run, m_Common[r]);
-            if (isLeft(p)) run = INT_MAX;
-            else if (p < m_nR && run > best[p]) best[p] = run;
-        }
-        run = -1;
-        for (int r = n - 1; r >= 0; --r) {
-            const int p = order[r];
-            if (isLeft(p)) run = INT_MAX;
-            else if (p < m_nR && run > best[p]) best[p] = run;
-            if (run >= 0) run = std::min(run, m_Common[r]);
-        }
-        return best;
-    }
 
 private:
     static constexpr int kBlock = 16;
@@ -346,8 +329,11 @@ void EqualLineIndex::SortSuffixes(const int* s, int* sa, int n, int k) {
         for (int p = 1; p < n; ++p)
             if (isLms(p)) lms.push_back(p);
         induce(lms);
-        // Name the sorted LMS pieces; equal pieces share a name.
-        std::vector<int> name(n, -1);
+        // Name the sorted LMS pieces; equal pieces share a name. The names
+        // are kept in the order of the pieces in s (the reduced string),
+        // each piece's place in lms found by halving.
+        const int m = static_cast<int>(lms.size());
+        std::vector<int> reduced(m), reducedOrder(m);
         int names = 0, prev = -1;
         for (int r = 0; r < n; ++r) {
             const int p = sa[r];
@@ -362,13 +348,9 @@ void EqualLineIndex::SortSuffixes(const int* s, int* sa, int n, int k) {
                 }
             }
             if (!same) ++names;
-            name[p] = names - 1;
+            reduced[std::lower_bound(lms.begin(), lms.end(), p) - lms.begin()] = names - 1;
             prev = p;
         }
-        const int m = static_cast<int>(lms.size());
-        std::vector<int> reduced(m), reducedOrder(m);
-        for (int x = 0; x < m; ++x) reduced[x] = name[lms[x]];
-        std::vector<int>().swap(name);
         if (names < m) {
             SortSuffixes(reduced.data(), reducedOrder.data(), m, names);
         } else {
@@ -1375,10 +1357,7 @@ bool CTextDiff::Matcher::Run() {
     int many = 0;
     for (int i = 0; i < m_nR; ++i) many += m_Single.Count(m_R[i]) > kFewPlaces;
     if (many > m_nR / 4) {
-        // The suffix order built for the bounds is kept for the walks down
-        // diagonals, should they grow long.
-        m_pSpareEqual = std::make_unique<EqualLineIndex>(m_R, m_L, m_nKeys);
-        m_Bound = m_pSpareEqual->LongestMatches();
+        m_Bound = LongestMatches(m_R, m_L, m_nKeys);
         m_bTight = true;
     } else {
         DiagonalBounds();
