@@ -422,11 +422,11 @@ std::vector<int> LongestMatches(const std::vector<int>& right, const std::vector
 
 namespace {
 // The place of the smallest value in any range of a list: ranges of blocks
-// of 16 places by a table of doubling spans, the ends place by place.
+// of 32 places by a table of doubling spans, the ends place by place.
 class RangeArgMin {
 public:
-    explicit RangeArgMin(std::vector<int> values) : m_Values(std::move(values)) {
-        const int n = static_cast<int>(m_Values.size());
+    // value(p) for the n places, read again whenever needed.
+    RangeArgMin(int n, std::function<int(int)> value) : m_Value(std::move(value)) {
         const int blocks = (n + kBlock - 1) / kBlock;
         std::vector<int> level(blocks);
         for (int b = 0; b < blocks; ++b) level[b] = Scan(b * kBlock, std::min(n, (b + 1) * kBlock) - 1);
@@ -438,7 +438,7 @@ public:
             m_Sparse.push_back(std::move(next));
         }
     }
-    int Value(int p) const { return m_Values[p]; }
+    int Value(int p) const { return m_Value(p); }
     // A place in [lo, hi] with the smallest value.
     int Find(int lo, int hi) const {
         const int bl = lo / kBlock, bh = hi / kBlock;
@@ -452,15 +452,20 @@ public:
     }
 
 private:
-    static constexpr int kBlock = 16;
-    int Better(int a, int b) const { return m_Values[b] < m_Values[a] ? b : a; }
+    static constexpr int kBlock = 32;
+    int Better(int a, int b) const { return m_Value(b) < m_Value(a) ? b : a; }
     int Scan(int lo, int hi) const {
-        int best = lo;
-        for (int p = lo + 1; p <= hi; ++p)
-            if (m_Values[p] < m_Values[best]) best = p;
+        int best = lo, least = m_Value(lo);
+        for (int p = lo + 1; p <= hi; ++p) {
+            const int v = m_Value(p);
+            if (v < least) {
+                best = p;
+                least = v;
+            }
+        }
         return best;
     }
-    std::vector<int> m_Values;
+    std::function<int(int)> m_Value;
     std::vector<std::vector<int>> m_Sparse;
 };
 }  // namespace
@@ -1023,9 +1028,8 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
     // A long run is looked up by its rarest line when that is rarer still.
     if (bestCount > kFewPlaces && b > 3) {
         if (!m_pRarest) {
-            std::vector<int> counts(m_nR);
-            for (int x = 0; x < m_nR; ++x) counts[x] = m_Single.Count(m_R[x]);
-            m_pRarest = std::make_unique<RangeArgMin>(std::move(counts));
+            m_pRarest = std::make_unique<RangeArgMin>(
+                m_nR, [this](int x) { return m_Single.Count(m_R[x]); });
         }
         const int x = m_pRarest->Find(i + 4, i + b);
         const int c = m_pRarest->Value(x);
