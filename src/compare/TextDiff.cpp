@@ -565,11 +565,42 @@ private:
         void Build(const std::vector<int>& keys, size_t keyCount);
         int Count(int key) const { return start[key + 1] - start[key]; }
     };
-    // Keys of the runs of 2^level lines that start at each place, with the
-    // left places of each key. Level 0 is the single lines (m_L, m_R).
+    // The keys of one level, one per place: four bytes each, or two when
+    // the level has few distinct keys (kept as key + 2, so that -2 and -1
+    // fit), or the line numbers themselves for the single lines.
+    class KeyList {
+    public:
+        KeyList() = default;
+        explicit KeyList(const std::vector<int>& lines) : m_pWide(lines.data()) {}
+        KeyList(KeyList&&) = default;
+        KeyList& operator=(KeyList&&) = default;
+        KeyList(const KeyList&) = delete;
+        KeyList& operator=(const KeyList&) = delete;
+        // Takes keys below count (or -1, -2).
+        void Keep(std::vector<int> keys, int count) {
+            if (count + 2 <= UINT16_MAX) {
+                m_Narrow.resize(keys.size());
+                for (size_t k = 0; k < keys.size(); ++k) m_Narrow[k] = static_cast<uint16_t>(keys[k] + 2);
+                m_pNarrow = m_Narrow.data();
+            } else {
+                m_Wide = std::move(keys);
+                m_pWide = m_Wide.data();
+            }
+        }
+        int operator[](size_t k) const { return m_pWide ? m_pWide[k] : static_cast<int>(m_pNarrow[k]) - 2; }
+
+    private:
+        // Moving the lists keeps their storage, so these stay valid.
+        const int* m_pWide = nullptr;
+        const uint16_t* m_pNarrow = nullptr;
+        std::vector<int> m_Wide;
+        std::vector<uint16_t> m_Narrow;
+    };
+    // Keys of the runs of a level's length that start at each place, with
+    // the left places of each key. Level 0 is the single lines (m_L, m_R).
     struct Gram {
-        std::vector<int> left;   // -1: not indexed
-        std::vector<int> right;  // -2: not indexed; -1: never on the left
+        KeyList left;   // -1: not indexed
+        KeyList right;  // -2: not indexed; -1: never on the left
         OccIndex index;
     };
     // Lengths of the indexed runs; each level above the first joins the run
@@ -581,8 +612,9 @@ private:
     OccIndex m_Single;
     std::vector<Gram> m_Grams;  // levels 1 and up, built when first needed
     long m_nLookupSteps = 0;  // places looked at by FindCandidate
-    const std::vector<int>& LeftKeys(int level) const { return level ? m_Grams[level - 1].left : m_L; }
-    const std::vector<int>& RightKeys(int level) const { return level ? m_Grams[level - 1].right : m_R; }
+    KeyList m_LineKeysL, m_LineKeysR;  // m_L and m_R as key lists
+    const KeyList& LeftKeys(int level) const { return level ? m_Grams[level - 1].left : m_LineKeysL; }
+    const KeyList& RightKeys(int level) const { return level ? m_Grams[level - 1].right : m_LineKeysR; }
     const OccIndex& Index(int level) const { return level ? m_Grams[level - 1].index : m_Single; }
     void BuildGramLevel();
     ZeroList<Hint> m_Hints;
@@ -817,6 +849,8 @@ void CTextDiff::Matcher::Intern(const LineSource& left, const LineSource& right,
         if (at < nL) next = at + 1;
     }
     m_Single.Build(m_L, table.Count());
+    m_LineKeysL = KeyList(m_L);
+    m_LineKeysR = KeyList(m_R);
     CountSame(m_L, m_SameL);
     CountSame(m_R, m_SameR);
     m_nKeys = static_cast<int>(table.Count());
@@ -846,19 +880,17 @@ void CTextDiff::Matcher::CountSame(const std::vector<int>& ids, std::vector<uint
 void CTextDiff::Matcher::BuildGramLevel() {
     const int level = static_cast<int>(m_Grams.size()) + 1;
     const int half = kGramLength[kFirst[level]];
-    const std::vector<int>& firstRight = RightKeys(kFirst[level]);
+    const KeyList& firstRight = RightKeys(kFirst[level]);
     const OccIndex& firstIndex = Index(kFirst[level]);
-    const std::vector<int>& secondLeft = LeftKeys(kSecond[level]);
-    const std::vector<int>& secondRight = RightKeys(kSecond[level]);
+    const KeyList& secondLeft = LeftKeys(kSecond[level]);
+    const KeyList& secondRight = RightKeys(kSecond[level]);
     const OccIndex& secondIndex = Index(kSecond[level]);
     auto frequent = [](const OccIndex& index, int key) {
         return key >= 0 && index.Count(key) > kFewPlaces;
     };
     const int firstKeys = static_cast<int>(firstIndex.start.size()) - 1;
     const int secondKeys = static_cast<int>(secondIndex.start.size()) - 1;
-    Gram gram;
-    gram.left.assign(m_nL, -1);
-    gram.right.assign(m_nR, -2);
+    std::vector<int> left(m_nL, -1), right(m_nR, -2);
     // Right places of two frequent halves, by first half.
     std::vector<int> rightStart(static_cast<size_t>(firstKeys) + 1, 0);
     std::vector<int> rightPos;
@@ -887,18 +919,21 @@ void CTextDiff::Matcher::BuildGramLevel() {
                 group[second] = f;
                 number[second] = count++;
             }
-            gram.left[j] = number[second];
+            left[j] = number[second];
         }
         for (int x = rightStart[f]; x < rightStart[f + 1]; ++x) {
             const int i = rightPos[x];
             const int second = secondRight[i + half];
-            gram.right[i] = group[second] == f ? number[second] : -1;
+            right[i] = group[second] == f ? number[second] : -1;
         }
     }
     std::vector<int>().swap(rightPos);
     std::vector<int>().swap(group);
     std::vector<int>().swap(number);
-    gram.index.Build(gram.left, count);
+    Gram gram;
+    gram.index.Build(left, count);
+    gram.left.Keep(std::move(left), count);
+    gram.right.Keep(std::move(right), count);
     m_Grams.push_back(std::move(gram));
 }
 
@@ -1043,7 +1078,7 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
     // Looks at the first few runs of one level; false when one of them never
     // occurs on the left. Sets indexed when one of them is indexed.
     auto consider = [&](int g, bool& indexed) {
-        const std::vector<int>& right = RightKeys(g);
+        const KeyList& right = RightKeys(g);
         const OccIndex& index = Index(g);
         for (int k = 0; k <= std::min(b + 1 - kGramLength[g], 2); ++k) {
             const int key = right[i + k];
@@ -1085,7 +1120,7 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
         }
     }
     const OccIndex* index = &Index(level);
-    const int* leftKeys = LeftKeys(level).data();
+    const KeyList& leftKeys = LeftKeys(level);
     const int* first = index->pos.data() + index->start[want];
     const int* last = index->pos.data() + index->start[want + 1];
     // Walk the places of the key when they are expected to be well fewer
