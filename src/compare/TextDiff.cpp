@@ -329,15 +329,20 @@ void EqualLineIndex::SortSuffixes(const int* s, int* sa, int n, int k) {
         for (int p = 1; p < n; ++p)
             if (isLms(p)) lms.push_back(p);
         induce(lms);
-        // Name the sorted LMS pieces; equal pieces share a name. The names
-        // are kept in the order of the pieces in s (the reduced string),
-        // each piece's place in lms found by halving.
+        // Name the sorted LMS pieces; equal pieces share a name. The sorted
+        // pieces are moved to the front of sa, and the name of the piece at
+        // p is kept at sa[m + p / 2] (pieces start at least two apart), so
+        // that reading that half in order gives the names in text order.
         const int m = static_cast<int>(lms.size());
-        std::vector<int> reduced(m), reducedOrder(m);
+        {
+            int x = 0;
+            for (int r = 0; r < n; ++r)
+                if (isLms(sa[r])) sa[x++] = sa[r];
+        }
+        std::fill(sa + m, sa + n, -1);
         int names = 0, prev = -1;
-        for (int r = 0; r < n; ++r) {
-            const int p = sa[r];
-            if (!isLms(p)) continue;
+        for (int x = 0; x < m; ++x) {
+            const int p = sa[x];
             bool same = prev >= 0;
             for (int d = 0; same; ++d) {
                 if (s[p + d] != s[prev + d] || small[p + d] != small[prev + d]) {
@@ -348,8 +353,14 @@ void EqualLineIndex::SortSuffixes(const int* s, int* sa, int n, int k) {
                 }
             }
             if (!same) ++names;
-            reduced[std::lower_bound(lms.begin(), lms.end(), p) - lms.begin()] = names - 1;
+            sa[m + p / 2] = names - 1;
             prev = p;
+        }
+        std::vector<int> reduced(m), reducedOrder(m);
+        {
+            int x = 0;
+            for (int q = m; q < n; ++q)
+                if (sa[q] >= 0) reduced[x++] = sa[q];
         }
         if (names < m) {
             SortSuffixes(reduced.data(), reducedOrder.data(), m, names);
