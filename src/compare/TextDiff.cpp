@@ -205,6 +205,28 @@ std::string MakeUnderline(const std::string& text, char ch) {
 // ---------------------------------------------------------------------------
 
 namespace {
+// The right lines, a separator found nowhere else, the left lines and the
+// end, as one list of numbers read in place: line numbers + 2, then 1, then
+// line numbers + 2, then 0.
+class JoinedLines {
+public:
+    JoinedLines(const std::vector<int>& right, const std::vector<int>& left)
+        : m_pR(right.data()), m_pL(left.data()), m_nR(static_cast<int>(right.size())),
+          m_nEnd(static_cast<int>(right.size() + left.size()) + 1) {}
+    int size() const { return m_nEnd + 1; }
+    int operator[](int p) const {
+        if (p < m_nR) return m_pR[p] + 2;
+        if (p == m_nR) return 1;
+        if (p < m_nEnd) return m_pL[p - m_nR - 1] + 2;
+        return 0;
+    }
+
+private:
+    const int* m_pR;
+    const int* m_pL;
+    int m_nR, m_nEnd;
+};
+
 // The number of equal lines from any right place and any left place, in
 // constant time: the suffixes of the two line lists are sorted together
 // (by induced sorting), and the equal lines of two suffixes are the least
@@ -216,15 +238,9 @@ public:
     EqualLineIndex(const std::vector<int>& right, const std::vector<int>& left, int keyCount) {
         m_nR = static_cast<int>(right.size());
         const int n = m_nR + static_cast<int>(left.size()) + 2;
-        // Right lines, a separator found nowhere else, left lines, the end.
-        std::vector<int> text;
-        text.reserve(n);
-        for (int id : right) text.push_back(id + 2);
-        text.push_back(1);
-        for (int id : left) text.push_back(id + 2);
-        text.push_back(0);
+        const JoinedLines text(right, left);
         std::vector<int> order(n);
-        SortSuffixes(text.data(), order.data(), n, keyCount + 2);
+        SortSuffixes(text, order.data(), n, keyCount + 2);
         // Common prefix of each suffix with the one before it in the order:
         // first by text place (each place's predecessor in the order, then
         // the common prefix with it), then moved to order places. Each list
@@ -244,7 +260,6 @@ public:
             common[p] = h;
             if (h > 0) --h;
         }
-        std::vector<int>().swap(text);
         m_Rank.resize(n);
         for (int r = 0; r < n; ++r) m_Rank[order[r]] = r;
         for (int r = 0; r < n; ++r) order[r] = common[order[r]];
@@ -272,7 +287,8 @@ public:
 
     // Suffix order of s[0 .. n-1] whose last value is a 0 found nowhere else
     // and whose values are below k.
-    static void SortSuffixes(const int* s, int* sa, int n, int k);
+    template <class Text>
+    static void SortSuffixes(const Text& s, int* sa, int n, int k);
 
 private:
     static constexpr int kBlock = 16;
@@ -300,7 +316,8 @@ private:
     std::vector<std::vector<int>> m_Sparse;
 };
 
-void EqualLineIndex::SortSuffixes(const int* s, int* sa, int n, int k) {
+template <class Text>
+void EqualLineIndex::SortSuffixes(const Text& s, int* sa, int n, int k) {
         std::vector<char> small(n);  // the suffix is smaller than the next one
         small[n - 1] = 1;
         for (int p = n - 2; p >= 0; --p)
@@ -367,9 +384,11 @@ void EqualLineIndex::SortSuffixes(const int* s, int* sa, int n, int k) {
         } else {
             for (int x = 0; x < m; ++x) reducedOrder[reduced[x]] = x;
         }
-        std::vector<int> sorted(m);
-        for (int x = 0; x < m; ++x) sorted[x] = lms[reducedOrder[x]];
-        induce(sorted);
+        // The LMS suffixes in their order, written over the names.
+        for (int x = 0; x < m; ++x) reduced[x] = lms[reducedOrder[x]];
+        std::vector<int>().swap(lms);
+        std::vector<int>().swap(reducedOrder);
+        induce(reduced);
 }
 
 // For each right line, the most equal lines it starts anywhere on the left:
@@ -380,14 +399,9 @@ std::vector<int> LongestMatches(const std::vector<int>& right, const std::vector
                                 int keyCount) {
     const int nR = static_cast<int>(right.size());
     const int n = nR + static_cast<int>(left.size()) + 2;
-    std::vector<int> text;
-    text.reserve(n);
-    for (int id : right) text.push_back(id + 2);
-    text.push_back(1);
-    for (int id : left) text.push_back(id + 2);
-    text.push_back(0);
+    const JoinedLines text(right, left);
     std::vector<int> order(n);
-    EqualLineIndex::SortSuffixes(text.data(), order.data(), n, keyCount + 2);
+    EqualLineIndex::SortSuffixes(text, order.data(), n, keyCount + 2);
     // Common prefix of each suffix with the one before it in the order,
     // first by text place (each place's predecessor in the order), then
     // moved to order places.
@@ -409,7 +423,6 @@ std::vector<int> LongestMatches(const std::vector<int>& right, const std::vector
             if (h > 0) --h;
         }
     }
-    std::vector<int>().swap(text);
     // common[p] now belongs to text place p; the passes go in order.
     std::vector<int> best(nR, 0);
     auto isLeft = [&](int p) { return p > nR && p < n - 1; };
