@@ -60,6 +60,20 @@ TEST(LoadFileText, MissingFileOrFolderIsReported) {
     EXPECT_EQ(prompter.Messages().size(), 2u);
 }
 
+// The runs, the report and the rows of a comparison match those of the
+// comparison of the line lists.
+static void ExpectSameResult(CTextDiff& got, CTextDiff& lists, int round) {
+    ASSERT_EQ(Describe(got.GetRuns()), Describe(lists.GetRuns())) << "round " << round;
+    std::string a, b;
+    EXPECT_EQ(got.ListChanges(true, b), lists.ListChanges(true, a));
+    EXPECT_EQ(b, a) << "round " << round;
+    std::vector<CDiffLine> la, ra, lb, rb;
+    lists.BuildRows(la, ra);
+    got.BuildRows(lb, rb);
+    EXPECT_EQ(lb, la);
+    EXPECT_EQ(rb, ra);
+}
+
 TEST(CompareViews, SameRunsReportAndRowsAsTheLineLists) {
     std::mt19937 rng(5);
     const CDiffOptions options[] = {CDiffOptions(), CDiffOptions(true, false, {}),
@@ -70,16 +84,8 @@ TEST(CompareViews, SameRunsReportAndRowsAsTheLineLists) {
         CTextDiff lists(opt), views(opt);
         lists.Compare(p.left, p.right);
         views.CompareViews(Views(p.left), Views(p.right));
-        ASSERT_EQ(Describe(views.GetRuns()), Describe(lists.GetRuns())) << "round " << round;
+        ExpectSameResult(views, lists, round);
         EXPECT_TRUE(views.GetLeft().empty());
-        std::string a, b;
-        EXPECT_EQ(views.ListChanges(true, b), lists.ListChanges(true, a));
-        EXPECT_EQ(b, a) << "round " << round;
-        std::vector<CDiffLine> la, ra, lb, rb;
-        lists.BuildRows(la, ra);
-        views.BuildRows(lb, rb);
-        EXPECT_EQ(lb, la);
-        EXPECT_EQ(rb, ra);
     }
 }
 
@@ -111,14 +117,6 @@ TEST(CompareTexts, SameRunsReportAndRowsAsTheLineLists) {
         CTextDiff lists(opt), texts(opt);
         lists.Compare(p.left, p.right);
         texts.CompareTexts(std::move(left), std::move(right));
-        ASSERT_EQ(Describe(texts.GetRuns()), Describe(lists.GetRuns())) << "round " << round;
-        std::string a, b;
-        EXPECT_EQ(texts.ListChanges(true, b), lists.ListChanges(true, a));
-        EXPECT_EQ(b, a) << "round " << round;
-        std::vector<CDiffLine> la, ra, lb, rb;
-        lists.BuildRows(la, ra);
-        texts.BuildRows(lb, rb);
-        EXPECT_EQ(lb, la);
-        EXPECT_EQ(rb, ra);
+        ExpectSameResult(texts, lists, round);
     }
 }
