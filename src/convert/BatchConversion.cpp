@@ -586,6 +586,24 @@ PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, boo
     } pool{mu, closing, wakeWorker, {}};
     for (unsigned t = 0; t < threads; ++t) pool.threads.emplace_back(work, t);
 
+    // Folders made for the output are taken away again when nothing comes to
+    // be written into them (a NUL byte found in a later part, a failure); a
+    // folder that holds the new file, or anything else, stays.
+    struct MadeFolders {
+        std::vector<std::string> missing;  // deepest first
+        void Note(const std::string& target) {
+            std::string folder = target.substr(0, target.rfind('/'));
+            struct stat fs {};
+            while (!folder.empty() && ::stat(folder.c_str(), &fs) != 0) {
+                missing.push_back(folder);
+                const std::size_t cut = folder.rfind('/');
+                folder = cut == std::string::npos ? std::string() : folder.substr(0, cut);
+            }
+        }
+        ~MadeFolders() {
+            for (const std::string& f : missing) ::rmdir(f.c_str());
+        }
+    } made;
     std::unique_ptr<CSafeWriter> writer;
     std::size_t written = 0, partsRead = 0, partsWritten = 0;
     bool changed = false;
@@ -618,6 +636,7 @@ PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, boo
         }
         if (slot.differs) changed = true;
         if (!writer) {
+            made.Note(preview.OutputName);
             writer = OpenReplacingWriter(preview.OutputName, reason);
             if (!writer) {
                 WriteTrace(preview.OutputName + ": " + reason);
@@ -647,7 +666,10 @@ PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, boo
                        : PartsResult::Failed;
         }
     }
-    if (!writer) writer = OpenReplacingWriter(preview.OutputName, reason);
+    if (!writer) {
+        made.Note(preview.OutputName);
+        writer = OpenReplacingWriter(preview.OutputName, reason);
+    }
     if (!writer || !FinishReplacingWriter(std::move(writer), written, reason)) {
         WriteTrace(preview.OutputName + ": " + reason);
         return PartsResult::Failed;

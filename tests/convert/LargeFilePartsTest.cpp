@@ -226,4 +226,15 @@ TEST(LargeFileParts, LateSurprisesAfterManyWrittenParts) {
     EXPECT_FALSE(modified);
     EXPECT_TRUE(ReadFile(in) == bin);
     EXPECT_EQ(Leftovers(tmp.path()), 0);
+
+    // Into folders that are not there yet: the folders made for it go again.
+    CFindRepPreview elsewhere = Row(in, tmp / "new/deeper/out.txt");
+    EXPECT_FALSE(conv.ConvertFileForBatch(elsewhere, 0, modified, why));
+    EXPECT_EQ(why, "(binary)");
+    EXPECT_FALSE(std::filesystem::exists(tmp / "new"));
+    // Written, they stay with the file.
+    WriteFile(in, text);
+    CFindRepPreview written = Row(in, tmp / "new/deeper/out.txt");
+    EXPECT_TRUE(conv.ConvertFileForBatch(written, 0, modified, why)) << why;
+    EXPECT_TRUE(std::filesystem::exists(tmp / "new/deeper/out.txt"));
 }
