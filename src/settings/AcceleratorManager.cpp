@@ -304,6 +304,14 @@ bool CAcceleratorManager::Load(const std::string& path) {
     return true;
 }
 
+bool CAcceleratorManager::HadDefaultKeys(std::uint16_t id) const {
+    auto it = m_defaults.find(id);
+    if (it == m_defaults.end()) return false;
+    for (const auto& k : it->second.keys)
+        if (!k.locked) return true;
+    return false;
+}
+
 std::vector<std::uint32_t> CAcceleratorManager::BuildKeyboardArray() const {
     std::vector<std::uint32_t> v;
     std::uint32_t count = 0;
@@ -312,7 +320,9 @@ std::vector<std::uint32_t> CAcceleratorManager::BuildKeyboardArray() const {
         std::vector<std::uint32_t> keys;
         for (const auto& k : cmd.keys)
             if (!k.locked) keys.push_back(k.Pack());
-        if (keys.empty()) continue;
+        // A command whose default keys the user took away is written with
+        // no keys, so that the next start does not give them back.
+        if (keys.empty() && !HadDefaultKeys(id)) continue;
         ++count;
         v.push_back((std::uint32_t(keys.size()) << 16) | id);
         v.insert(v.end(), keys.begin(), keys.end());

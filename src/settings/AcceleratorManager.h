@@ -113,8 +113,11 @@ public:
     // Writes the unlocked keystrokes as "Keyboard" below the path.
     bool Write();
     // The array Write stores: (groups << 16) | 0xFFFF, then per command with
-    // unlocked keystrokes (count << 16) | id and the packed keystrokes.
+    // unlocked keystrokes, or with none left of its default ones,
+    // (count << 16) | id and the packed keystrokes.
     std::vector<std::uint32_t> BuildKeyboardArray() const;
+    // Whether the default table gave the command keys the user can change.
+    bool HadDefaultKeys(std::uint16_t id) const;
     // Its bytes.
     std::string BuildKeyboardValue() const;
     // Applies a stored value to the current commands (Load's overlay step).
