@@ -149,7 +149,7 @@ TEST(AccelManager, UserKeysOverlayAndSurviveARoundTrip) {
     // never had keys is left out as before.
     const std::vector<std::uint32_t> a = m.BuildKeyboardArray();
     EXPECT_NE(std::find(a.begin(), a.end(), 32580u), a.end());
-    EXPECT_EQ(std::find(a.begin(), a.end(), 32601u), a.end());  // "Xtra: Show file spec", no default key
+    EXPECT_EQ(std::find(a.begin(), a.end(), 32601u), a.end());  // 32601 has no default key
 }
 
 TEST(AccelManager, LoadSkipsUnknownIdsAndIgnoresForeignValues) {

@@ -602,7 +602,7 @@ CMD[32529] = (folder(1, 0, 13, 8) + plain_rect(0, 8, 16, 16, "#c3cad6")         
               + path("M2 12.5H9", "none", STEEL, 1) + rect(12, 11, 2, 2, GREEN))
 CMD[32523] = (server(0, 3, 7, 14, 2) + server(9, 3, 16, 14, 2)                  # Make same Host
               + rect(7, 7, 2, 1, GREEN) + rect(7, 10, 2, 1, GREEN))
-CMD[32601] = page(1, 0, 13, 16) + text_lines(3, 9, [4, 6, 8]) + info_badge()      # Show file spec
+CMD[32601] = page(1, 0, 13, 16) + text_lines(3, 9, [4, 6, 8]) + info_badge()      # the item's report lines
 CMD[32622] = (plain_rect(0, 1, 8, 15, PAPER) + text_lines(2, 6, [4, 6, 8, 10, 12])   # Append text block to right
               + plain_rect(8, 1, 16, 15, MAIN["light"]) + text_lines(10, 14, [4, 6, 8], BLUE)
               + plus_badge(12, 11.5))
