@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <algorithm>
 #include <set>
 
 #include "filelist/AddFileItems.h"
@@ -164,6 +165,39 @@ std::string CheckNewNames(const std::vector<std::string>& names) {
 }
 
 std::string RenameTempFolder() { return g_strLoadingTempDir + "delme/"; }
+
+int RestoreParkedFiles(const std::string& tempFolder) {
+    const std::string root = WithoutSlash(tempFolder);
+    if (!IsRealFolder(root)) return 0;
+    std::vector<std::string> parked;
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code e2;
+        if (it->symlink_status(e2).type() != fs::file_type::directory) parked.push_back(it->path().string());
+    }
+    std::sort(parked.begin(), parked.end());
+    int back = 0;
+    std::vector<std::string> kept;
+    for (const std::string& at : parked) {
+        const std::string oldPath = at.substr(root.size());  // starts with "/"
+        const std::string folder = GetDirectoryPart(oldPath);
+        std::string why;
+        if (!IsRealFolder(folder.empty() ? "/" : folder))
+            why = "its folder " + folder + " is gone";
+        else if (RenameNoReplace(at, oldPath, why))
+            ++back;
+        if (!why.empty()) kept.push_back(oldPath + " is kept at " + at + " (" + why + ")");
+    }
+    RemoveEmptyFolders(root);
+    if (back > 0)
+        WriteTrace("Rename: " + std::to_string(back) +
+                   " file(s) left in the temporary folder by an unfinished rename were put back to their old names.");
+    const std::size_t shown = std::min<std::size_t>(kept.size(), 20);
+    for (std::size_t i = 0; i < shown; ++i) WriteTrace("Rename: " + kept[i]);
+    if (kept.size() > shown)
+        WriteTrace("Rename: " + std::to_string(kept.size() - shown) + " more file(s) are kept in " + root + "/");
+    return back;
+}
 
 std::vector<int> RenameFilesToNewNames(CProgramData& data, int p, int s, int b,
                                        const std::vector<std::string>& newNames) {

@@ -49,6 +49,14 @@ std::string CheckNewNames(const std::vector<std::string>& names);
 // The temporary folder of rename runs ("delme" in the loading area's temp folder).
 std::string RenameTempFolder();
 
+// Puts back the files that a rename run parked in the temporary folder and
+// never moved on (the program ended between the two moves): each goes back
+// to its old name, the absolute path its temporary place stands for, unless
+// that folder is gone or the name is taken meanwhile; then it stays where it
+// is. The log says how many came back and where each one that stayed is.
+// Returns the number put back.
+int RestoreParkedFiles(const std::string& tempFolder);
+
 // Renames the files of the selected items of basket (p, s, b), one new name
 // per selected item in selection order (a name without "/" stays in the
 // item's folder). Refuses, with a message and before touching any file, a

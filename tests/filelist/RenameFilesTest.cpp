@@ -190,6 +190,36 @@ TEST_F(RenameFilesTest, OnlyEmptyFoldersOfTheTemporaryAreaAreRemoved) {
     EXPECT_EQ(Get("a.txt"), "alpha");
 }
 
+TEST_F(RenameFilesTest, FilesParkedByAKilledRenameGoBackAtTheNextStart) {
+    // The run ended after its first move: a and b parked, c already renamed
+    // to a's old name, so a cannot go back there.
+    Put("b.txt", "beta");
+    Put("c.txt", "gamma");
+    std::vector<RenameRecord> rs{Record("a.txt", "x.txt"), Record("b.txt", "y.txt"),
+                                 Record("c.txt", "a.txt")};
+    fs::create_directories(fs::path(rs[0].tempPath).parent_path());
+    fs::create_directories(temp + "gone/folder");
+    WriteFile(rs[0].tempPath, "alpha");
+    fs::rename(files + "b.txt", rs[1].tempPath);
+    fs::rename(files + "c.txt", files + "a.txt");
+    WriteFile(temp + "gone/folder/d.txt", "delta");
+
+    EXPECT_EQ(RestoreParkedFiles(temp), 1);
+    EXPECT_EQ(Get("b.txt"), "beta");
+    EXPECT_EQ(Get("a.txt"), "gamma");
+    EXPECT_EQ(ReadFile(rs[0].tempPath), "alpha");
+    EXPECT_EQ(ReadFile(temp + "gone/folder/d.txt"), "delta");
+    EXPECT_TRUE(trace.Has("Rename: 1 file(s) left in the temporary folder by an unfinished rename were put back"))
+        << trace.All();
+    EXPECT_TRUE(trace.Has("Rename: " + files + "a.txt is kept at " + rs[0].tempPath)) << trace.All();
+    EXPECT_TRUE(trace.Has("/gone/folder/d.txt is kept at " + temp + "gone/folder/d.txt")) << trace.All();
+
+    // What stays parked survives the next save.
+    data.EnsureCurrentBasket();
+    ASSERT_TRUE(data.SaveMasterFile(g_strSessionInfoDir + kMasterFileName));
+    EXPECT_EQ(ReadFile(rs[0].tempPath), "alpha");
+}
+
 TEST_F(RenameFilesTest, ReportShowsTenLinesAtMost) {
     std::string ten, eleven;
     for (int i = 0; i < 10; ++i) ten += "    f" + std::to_string(i) + "\r\n";

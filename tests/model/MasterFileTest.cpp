@@ -398,15 +398,18 @@ TEST_F(MasterFileTest, FailedSaveIsReportedAndKeepsTheOldFile) {
     EXPECT_EQ(ReadFile(MasterPath()), "old");
 }
 
-TEST_F(MasterFileTest, SaveEmptiesTheLoadingTempFolder) {
+TEST_F(MasterFileTest, SaveEmptiesTheLoadingTempFolderButNotTheParkedRenames) {
     CreateFolderPath(g_strLoadingTempDir + "sub/deeper");
+    CreateFolderPath(g_strLoadingTempDir + "delme/home/u");
     WriteFile(g_strLoadingTempDir + "a.txt", "a");
     WriteFile(g_strLoadingTempDir + "sub/deeper/b.txt", "b");
+    WriteFile(g_strLoadingTempDir + "delme/home/u/parked.txt", "only copy");
     CProgramData data;
     data.EnsureCurrentBasket();
     ASSERT_TRUE(data.SaveMasterFile(MasterPath()));
     EXPECT_FALSE(fs::exists(g_strLoadingTempDir + "a.txt"));
     EXPECT_FALSE(fs::exists(g_strLoadingTempDir + "sub/deeper/b.txt"));
+    EXPECT_EQ(ReadFile(g_strLoadingTempDir + "delme/home/u/parked.txt"), "only copy");
 }
 
 TEST_F(MasterFileTest, DumpSessionUnloadsOnlyAfterASuccessfulWrite) {
