@@ -1,5 +1,6 @@
 #include "filelist/FileAttributes.h"
 
+#include "model/TextUtil.h"
 #include "model/ProgramData.h"
 
 namespace {
@@ -37,6 +38,8 @@ FileAttributeValues GetCommonFileAttributes(const CProgramData& data, int p, int
     v.password = items[0].RemPassword;
     v.remoteDir = items[0].RemoteDir;
     v.localDir = items[0].LocalDir;
+    v.passwordHost = v.host;
+    v.passwordUser = v.user;
     auto agree = [&](std::string& value, std::string CFileItem::*field) {
         for (std::size_t i = 1; i < items.size(); ++i)
             if (items[i].*field != value) {
@@ -49,6 +52,7 @@ FileAttributeValues GetCommonFileAttributes(const CProgramData& data, int p, int
     agree(v.password, &CFileItem::RemPassword);
     agree(v.localDir, &CFileItem::LocalDir);
     agree(v.remoteDir, &CFileItem::RemoteDir);
+    if (v.host.empty() || v.user.empty()) v.passwordHost = v.passwordUser = std::string();
     return v;
 }
 
@@ -64,8 +68,15 @@ std::string NormalizeRemoteDir(std::string dir) {
     return NormalizeLocalDir(std::move(dir));
 }
 
+bool IsSameAccount(const std::string& host1, const std::string& user1, const std::string& host2,
+                   const std::string& user2) {
+    return ToLowerAscii(host1) == ToLowerAscii(host2) && ToLowerAscii(user1) == ToLowerAscii(user2);
+}
+
 void ApplyFileAttributes(CProgramData& data, int p, int s, int b, const std::vector<int>& selection,
                          FileAttributeValues v) {
+    if (!IsSameAccount(v.host, v.user, v.passwordHost, v.passwordUser))
+        v.password = data.GetVaultPassword(v.host, v.user);
     v.localDir = NormalizeLocalDir(v.localDir);
     v.remoteDir = NormalizeRemoteDir(v.remoteDir);
     data.SetItemAttributesEx(p, s, b, selection);

@@ -15,7 +15,16 @@ struct FileAttributeValues {
     std::string password;
     std::string remoteDir;
     std::string localDir;
+    // The account the password was typed or confirmed for (the account the
+    // box was filled from, or the one shown when the user typed it).
+    std::string passwordHost;
+    std::string passwordUser;
 };
+
+// True when two host-and-user pairs name the same vault account (ASCII case
+// ignored, as the vault does).
+bool IsSameAccount(const std::string& host1, const std::string& user1, const std::string& host2,
+                   const std::string& user2);
 
 // The values of the first selected item (an item without host or user takes
 // the session's, the password comes from the vault); a value stays only when
@@ -32,6 +41,8 @@ std::string NormalizeRemoteDir(std::string dir);
 // OK of the dialog: completes the selected items' host and user from the
 // session, then gives every non-empty value to the items, the session and
 // the current account, and the account (with its password) to the vault.
-// The folders are normalised first.
+// A password that was not typed or confirmed for the account now shown is
+// never stored for it: the vault's own password of that account stays. The
+// folders are normalised first.
 void ApplyFileAttributes(CProgramData& data, int p, int s, int b, const std::vector<int>& selection,
                          FileAttributeValues values);

@@ -144,6 +144,41 @@ TEST_F(FileListCommandsTest, AttributesBoxLeftEmptyKeepsEachItemsOwnValue) {
     EXPECT_EQ(List()->topLevelItem(3)->text(1).toStdString(), "10.0.0.7");
 }
 
+TEST_F(FileListCommandsTest, AttributesPasswordFollowsTheAccountAndNeverMovesToAnother) {
+    Open();
+    D().AddHost("10.0.0.7", "alice", "B", 0, 2);
+    Select({0});  // www.example.com, alice: "secret"
+    auto typeHost = [](QDialog& dlg, const char* host) {
+        QLineEdit* box = Control<QLineEdit>(&dlg, "1626");
+        box->selectAll();
+        QTest::keyClicks(box, host);
+    };
+    std::vector<std::string> shown;
+    drive = [&](QDialog& dlg) {
+        typeHost(dlg, "10.0.0.7");
+        shown.push_back(Control<QLineEdit>(&dlg, "1642")->text().toStdString());
+        typeHost(dlg, "new.example.com");
+        shown.push_back(Control<QLineEdit>(&dlg, "1642")->text().toStdString());
+        Press(&dlg, "1");
+    };
+    frame->ExecuteCommand(32554);
+    EXPECT_EQ(shown, (std::vector<std::string>{"B", ""}));
+    EXPECT_EQ(D().GetVaultPassword("www.example.com", "alice"), "secret");
+    EXPECT_EQ(D().GetVaultPassword("new.example.com", "alice"), "");
+    EXPECT_EQ(D().GetVaultPassword("10.0.0.7", "alice"), "B");
+    EXPECT_EQ(Item(0, 0, 0).RemHost, "new.example.com");
+
+    // A password typed after the change is the new account's.
+    drive = [&](QDialog& dlg) {
+        typeHost(dlg, "10.0.0.7");
+        Control<QLineEdit>(&dlg, "1642")->setText("typed");
+        Press(&dlg, "1");
+    };
+    frame->ExecuteCommand(32554);
+    EXPECT_EQ(D().GetVaultPassword("10.0.0.7", "alice"), "typed");
+    EXPECT_EQ(D().GetVaultPassword("new.example.com", "alice"), "");
+}
+
 TEST_F(FileListCommandsTest, AttributesCancelChangesNothingEvenForIncompleteItems) {
     Open();
     CFileItem* it = D().GetFileItemPtr(0, 0, 0, 0);

@@ -44,6 +44,14 @@ TEST(FileAttributesTest, ReadingTheSharedValuesLeavesTheItemsAlone) {
     for (int i = 0; i < 3; ++i) EXPECT_EQ(d.GetFileItem(0, 0, 0, i).RemoteDir, "/new/");
     EXPECT_EQ(d.GetFileItem(0, 0, 0, 0).RemHost, "h.example");
     EXPECT_EQ(d.GetFileItem(0, 0, 0, 2).LocalDir, "/other/");  // an empty box keeps each one's own
+
+    // A password shown for one account is not stored for another.
+    d.AddHost("other.example", "u", "theirs", 0, 1);
+    FileAttributeValues moved = GetCommonFileAttributes(d, 0, 0, 0, {1});
+    moved.host = "other.example";
+    ApplyFileAttributes(d, 0, 0, 0, {1}, moved);
+    EXPECT_EQ(d.GetVaultPassword("other.example", "u"), "theirs");
+    EXPECT_EQ(d.GetVaultPassword("h.example", "u"), "pw");
 }
 
 TEST(SelectByIconTest, MatchesPicturesStatusAndNamePieces) {

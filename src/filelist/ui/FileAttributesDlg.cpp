@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include "filelist/FileAttributes.h"
@@ -76,11 +77,23 @@ CFileAttributesDlg::CFileAttributesDlg(CProgramData* data, QWidget* parent)
     m_strPassword = v.password;
     m_strRemoteDir = v.remoteDir;
     m_strLocalDir = v.localDir;
+    m_strPasswordHost = v.passwordHost;
+    m_strPasswordUser = v.passwordUser;
     ShowMembers(true);
 
-    connect(m_host, &QLineEdit::textChanged, this, [this](const QString& t) { m_strHost = S(t); });
-    connect(m_user, &QLineEdit::textChanged, this, [this](const QString& t) { m_strUser = S(t); });
-    connect(m_password, &QLineEdit::textChanged, this, [this](const QString& t) { m_strPassword = S(t); });
+    connect(m_host, &QLineEdit::textChanged, this, [this](const QString& t) {
+        m_strHost = S(t);
+        RefillPasswordForAccount();
+    });
+    connect(m_user, &QLineEdit::textChanged, this, [this](const QString& t) {
+        m_strUser = S(t);
+        RefillPasswordForAccount();
+    });
+    connect(m_password, &QLineEdit::textChanged, this, [this](const QString& t) {
+        m_strPassword = S(t);
+        m_strPasswordHost = m_strHost;
+        m_strPasswordUser = m_strUser;
+    });
     connect(m_remote, &QLineEdit::textChanged, this, [this](const QString& t) { m_strRemoteDir = S(t); });
     connect(m_local, &QLineEdit::textChanged, this, [this](const QString& t) { m_strLocalDir = S(t); });
     connect(m_browseRemote, &QPushButton::clicked, this, &CFileAttributesDlg::OnBrowseRemoteDirectory);
@@ -94,6 +107,15 @@ void CFileAttributesDlg::ShowMembers(bool withLocal) {
     m_password->setText(Q(m_strPassword));
     m_remote->setText(Q(m_strRemoteDir));
     if (withLocal) m_local->setText(Q(m_strLocalDir));
+}
+
+void CFileAttributesDlg::RefillPasswordForAccount() {
+    if (IsSameAccount(m_strHost, m_strUser, m_strPasswordHost, m_strPasswordUser)) return;
+    m_strPasswordHost = m_strHost;
+    m_strPasswordUser = m_strUser;
+    m_strPassword = m_data->GetVaultPassword(m_strHost, m_strUser);
+    const QSignalBlocker quiet(m_password);
+    m_password->setText(Q(m_strPassword));
 }
 
 void CFileAttributesDlg::OnBrowseRemoteDirectory() {
@@ -110,6 +132,12 @@ void CFileAttributesDlg::OnBrowseRemoteDirectory() {
     m_strRemoteDir = g_CurrentAccount.m_strLastFolder;
     QApplication::restoreOverrideCursor();
     ShowMembers(false);
+    // The browser's login confirmed this password for this account.
+    m_strPassword = g_CurrentAccount.m_strPassword;
+    m_strPasswordHost = m_strHost;
+    m_strPasswordUser = m_strUser;
+    const QSignalBlocker quiet(m_password);
+    m_password->setText(Q(m_strPassword));
 }
 
 void CFileAttributesDlg::OnBrowseLocalDirectory() {
@@ -121,6 +149,7 @@ void CFileAttributesDlg::OnBrowseLocalDirectory() {
 
 void CFileAttributesDlg::accept() {
     ApplyFileAttributes(*m_data, m_p, m_s, m_b, m_selection,
-                        {m_strHost, m_strUser, m_strPassword, m_strRemoteDir, m_strLocalDir});
+                        {m_strHost, m_strUser, m_strPassword, m_strRemoteDir, m_strLocalDir,
+                         m_strPasswordHost, m_strPasswordUser});
     QDialog::accept();
 }

@@ -31,10 +31,15 @@ private:
     void OnBrowseRemoteDirectory();
     void OnBrowseLocalDirectory();
     void ShowMembers(bool withLocal);
+    // A host or user that names another account than the password box's
+    // fills the box with that account's password from the vault.
+    void RefillPasswordForAccount();
 
     CProgramData* m_data;
     int m_p, m_s, m_b;
     std::vector<int> m_selection;
+    // The account the password box belongs to.
+    std::string m_strPasswordHost, m_strPasswordUser;
     QLineEdit* m_host;       // 1626
     QLineEdit* m_user;       // 1693
     QLineEdit* m_password;   // 1642
