@@ -6,6 +6,7 @@
 #include "model/Globals.h"
 #include "model/ProgramData.h"
 #include "model/SafeFile.h"
+#include "model/TextUtil.h"
 #include "model/Trace.h"
 #include "platform/Prompter.h"
 
@@ -72,7 +73,15 @@ int CProgramData::UpdateBasketFromPaths(int p, int s, int b, int pos, std::vecto
         for (size_t i = 0; i < folders.size(); ++i)
             InsertBasket(folders[i].name, p, s, b + 1 + static_cast<int>(i));
     const std::vector<CFileItem> existing = GetBasketItems(p, s, b);
+    // Every item of the session, to refuse a new one whose local file
+    // another remote file already has.
+    std::vector<CFileItem> session;
+    for (int k = 0; k < GetBasketCount(p, s); ++k) {
+        const std::vector<CFileItem> items = GetBasketItems(p, s, k);
+        session.insert(session.end(), items.begin(), items.end());
+    }
     int added = 0;
+    size_t refused = 0;
     for (auto& f : files) {
         CFileItem it;
         it.FileName = f.name;
@@ -82,12 +91,25 @@ int CProgramData::UpdateBasketFromPaths(int p, int s, int b, int pos, std::vecto
         it.LocalDir = f.localDir;
         it.RemHost = g_CurrentAccount.m_strHost;
         it.RemUser = g_CurrentAccount.m_strUser;
+        if (!it.LocalDir.empty() && !(!perFolder && FindItemByRemoteDir(existing, it))) {
+            bool shared = false;
+            for (const CFileItem& other : session)
+                if (other.FileName == it.FileName && other.LocalDir == it.LocalDir &&
+                    !(other.RemoteDir == it.RemoteDir && ToLowerAscii(other.RemHost) == ToLowerAscii(it.RemHost)))
+                    shared = true;
+            if (shared) {
+                if (refused++ == 0) WriteTraceString("Files not added: an item of the session has their local path.");
+                WriteTraceString("   " + it.RemoteDir + it.FileName + " -> " + it.LocalDir + it.FileName);
+                continue;
+            }
+        }
         if (perFolder) {
-            if (InsertFileItems(p, s, b + 1 + f.folderIndex, -1, it)) ++added;
+            if (InsertFileItems(p, s, b + 1 + f.folderIndex, -1, it)) { ++added; session.push_back(it); }
         } else if (FindItemByRemoteDir(existing, it)) {
             f.name += "$--$";
         } else {
             InsertFileItems(p, s, b, pos, it);
+            session.push_back(it);
             ++pos;
             ++added;
         }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <set>
 
 #include "model/TextUtil.h"
 #include "model/Trace.h"
@@ -68,7 +69,7 @@ std::string MapLocalFolderPath(const std::string& hostType, const std::string& r
         r = ToLowerAscii(r);
         if (!r.empty()) r.erase(0, 1);
     } else {
-        r = ToLowerAscii(r);
+        // A UNIX server tells "Sub" from "sub": so does the local side.
         if (!r.empty()) r.pop_back();
     }
     if (!StaysBelow(r)) return std::string();
@@ -152,7 +153,26 @@ WalkEnd CollectRecursive(CFtpClient& client, const std::string& hostType,
     std::vector<FolderRecord> records;
     std::stable_sort(entries.begin(), entries.end(), RecursiveEntryLess);
     AssignLocalFolders(hostType, remoteRoot, keepTree, localRoot, entries, records);
+    RefuseSharedLocalPaths(entries);
     return WalkEnd::Done;
+}
+
+size_t RefuseSharedLocalPaths(std::vector<CDirEntry>& entries) {
+    std::set<std::string> taken;
+    std::vector<CDirEntry> kept;
+    kept.reserve(entries.size());
+    size_t refused = 0;
+    for (CDirEntry& e : entries) {
+        const std::string local = e.strLocalDir + e.strName;
+        if (taken.insert(local).second) {
+            kept.push_back(std::move(e));
+            continue;
+        }
+        if (refused++ == 0) WriteTrace("Files not collected: another collected file has their local path.");
+        WriteTrace("   " + e.strRemoteDir + e.strName + " -> " + local);
+    }
+    entries = std::move(kept);
+    return refused;
 }
 
 std::string CollectedEntriesText(const std::vector<CDirEntry>& entries) {

@@ -29,8 +29,9 @@ struct FolderRecord {
 };
 
 // The local folder of a remote folder R below the remote root: the local
-// root plus the rest of R, lower-cased. Empty when R is not below the root
-// or its rest would leave the local root.
+// root plus the rest of R, in its own case (a VMS folder, whose server
+// ignores case, lower-cased). Empty when R is not below the root or its rest
+// would leave the local root.
 std::string MapLocalFolderPath(const std::string& hostType, const std::string& remoteFolder,
                                const std::string& remoteRoot, const std::string& localRoot);
 void MapLocalFolder(const std::string& hostType, CDirEntry& entry, const std::string& remoteFolder,
@@ -48,11 +49,17 @@ WalkEnd ListDirectoryRecursive(CFtpClient& client, const std::string& hostType,
                                const std::string& exclude, std::vector<CDirEntry>& entries);
 
 // The whole collection: the walk from the start folder, the sort and the
-// local folders. The entries are valid only when Done comes back.
+// local folders; entries that would share a local path with an earlier one
+// are refused. The entries are valid only when Done comes back.
 WalkEnd CollectRecursive(CFtpClient& client, const std::string& hostType,
                          const std::string& remoteRoot, const std::string& startFolder,
                          const std::string& localRoot, bool keepTree, const std::string& keep,
                          const std::string& exclude, std::vector<CDirEntry>& entries);
+
+// Drops every entry whose local path (local folder + name) an earlier entry
+// already has, so that no two remote files end in one local file; the
+// dropped ones are listed in the log. The number dropped.
+size_t RefuseSharedLocalPaths(std::vector<CDirEntry>& entries);
 
 // The trace table of the collected entries, with its closing line.
 std::string CollectedEntriesText(const std::vector<CDirEntry>& entries);

@@ -137,16 +137,24 @@ TEST_F(VaultTest, RemoteBrowserResultsUpdateAccountSessionAndBasket) {
         acc.m_strLastFolder = "/chosen/";
         files.push_back({"a.zip", "/chosen/", "/loc/", 0});
         files.push_back({"dup.c", "/chosen/", "/loc/", 0});
+        files.push_back({"clash.c", "/chosen/", "/loc/", 0});
         return true;
     });
     CFileItem dup("dup.c");
     dup.RemoteDir = "/chosen/";
     data.InsertFileItems(0, 0, 0, -1, dup);
+    // Another remote file already has the local file /loc/clash.c.
+    data.InsertBasket("Other", 0, 0, 1);
+    CFileItem clash("clash.c");
+    clash.RemoteDir = "/elsewhere/";
+    clash.LocalDir = "/loc/";
+    data.InsertFileItems(0, 0, 1, -1, clash);
     std::vector<RemoteFileChoice> files;
     std::vector<RemoteFolderChoice> folders;
     EXPECT_EQ(data.UpdateBasketFromPaths(0, 0, 0, -1, files, folders), 1);
     EXPECT_EQ(files[1].name, "dup.c$--$");
     EXPECT_EQ(data.GetFileItemCount(0, 0, 0), 2);
+    EXPECT_TRUE(trace.Has("   /chosen/clash.c -> /loc/clash.c")) << trace.All();
     const CFileItem added = data.GetFileItem(0, 0, 0, 1);
     EXPECT_EQ(added.FileType, "remote");
     EXPECT_TRUE(added.IsBinaryFile);

@@ -124,7 +124,7 @@ TEST(Collection, EntriesSortByFolderThenByteOrderedName) {
 }
 
 TEST(Collection, LocalFoldersMirrorTheTreeAndNeverLeaveTheRoot) {
-    EXPECT_EQ(MapLocalFolderPath("UNIX", "/u/src/Lib/Net/", "/u/src/", "/work/"), "/work/lib/net/");
+    EXPECT_EQ(MapLocalFolderPath("UNIX", "/u/src/Lib/Net/", "/u/src/", "/work/"), "/work/Lib/Net/");
     EXPECT_EQ(MapLocalFolderPath("UNIX", "/u/src/", "/u/src/", "/work/"), "/work/");
     EXPECT_EQ(MapLocalFolderPath("UNIX", "/other/x/", "/u/src/", "/work/"), "");
     EXPECT_EQ(MapLocalFolderPath("VMS", "[USER.SRC.LIB]", "[USER.SRC]", "/work/"), "/work/lib/");
@@ -135,11 +135,20 @@ TEST(Collection, LocalFoldersMirrorTheTreeAndNeverLeaveTheRoot) {
     std::vector<FolderRecord> rec;
     AssignLocalFolders("UNIX", "/r/", true, "/l/", e, rec);
     EXPECT_EQ(e[0].strLocalDir, "/l/");
-    EXPECT_EQ(e[1].strLocalDir, "/l/a/");
+    // "A/" and "a/" are two folders on the server and stay two here.
+    EXPECT_EQ(e[1].strLocalDir, "/l/A/");
     EXPECT_EQ(e[2].strLocalDir, "/l/a/");
-    EXPECT_NE(e[1].nIndex, e[2].nIndex);  // same text, separate records
+    EXPECT_NE(e[1].nIndex, e[2].nIndex);
     AssignLocalFolders("UNIX", "/r/", false, "/l/", e, rec);
     for (auto& x : e) EXPECT_EQ(x.strLocalDir, "/l/");
+    // In one local folder, same-named files of the tree would be one file:
+    // only the first is collected, the others are listed.
+    for (auto& x : e) x.strName = "same.c";
+    e[1].strName = "other.c";
+    EXPECT_EQ(RefuseSharedLocalPaths(e), 1u);
+    ASSERT_EQ(e.size(), 2u);
+    EXPECT_EQ(e[0].strRemoteDir, "/r/");
+    EXPECT_EQ(e[1].strName, "other.c");
     std::vector<CDirEntry> t(1);
     t[0].strName = "a.c"; t[0].strRemoteDir = "/r/"; t[0].strLocalDir = "/l/";
     EXPECT_EQ(CollectedEntriesText(t), "   1. a.c /r/ /l/\r\n" + std::string(62, '=') + "\r\n");

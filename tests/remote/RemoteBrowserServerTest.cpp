@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 
 #include "RemoteFixture.h"
 #include "model/WorkArea.h"
@@ -257,8 +258,20 @@ TEST_F(RealBrowser, CollectsEveryFileBelowAFolderWithMirroredLocalFolders) {
     EXPECT_EQ(out[1].strName, "util.h");
     EXPECT_EQ(out[2].strName, "net.c");
     EXPECT_EQ(out[2].strRemoteDir, root + "Lib/");
-    EXPECT_EQ(out[2].strLocalDir, "/l/lib/");
+    EXPECT_EQ(out[2].strLocalDir, "/l/Lib/");
     EXPECT_TRUE(trace.Has("Processing " + root + "Lib/"));
+    // "Lib/" and "lib/" stay two local folders; in one local folder the
+    // second "net.c" is refused and listed, never mapped onto the first.
+    fs::create_directories(root + "lib");
+    WriteFile(root + "lib/net.c", "other");
+    ASSERT_EQ(CollectRecursive(*client, "UNIX", root, root, "/l/", true, "*.*", "", out), WalkEnd::Done);
+    std::set<std::string> locals;
+    for (const CDirEntry& e : out) locals.insert(e.strLocalDir + e.strName);
+    EXPECT_EQ(locals, (std::set<std::string>{"/l/main.c", "/l/util.h", "/l/Lib/net.c", "/l/lib/net.c"}));
+    ASSERT_EQ(CollectRecursive(*client, "UNIX", root, root, "/l/", false, "*.*", "", out), WalkEnd::Done);
+    ASSERT_EQ(out.size(), 3u);
+    EXPECT_NE(trace.All().find("net.c -> /l/net.c\n"), std::string::npos) << trace.All();
+    fs::remove_all(root + "lib");
     // The filters hold for the walk; an empty keep finds nothing.
     ASSERT_EQ(CollectRecursive(*client, "UNIX", root, root, "/l/", true, ".h", "", out), WalkEnd::Done);
     EXPECT_EQ(out.size(), 1u);
