@@ -64,11 +64,13 @@ void CSession::WriteHeader(std::ostream& out, int number, int project, bool plai
 void CSession::WriteBaskets(std::ostream& out) {
     out << "File-Basket info: \n";
     for (size_t b = 0; b < m_Baskets.size(); ++b) {
-        CFileBasket& basket = m_Baskets[b];
-        if (basket.m_Selection.size() > kMaxSelectionWritten)
-            basket.m_Selection.erase(basket.m_Selection.begin() + 1, basket.m_Selection.end());
+        const CFileBasket& basket = m_Baskets[b];
+        // The file keeps one item of a selection above the limit; the
+        // selection in memory stays whole.
+        std::vector<int> stored = basket.m_Selection;
+        if (stored.size() > kMaxSelectionWritten) stored.resize(1);
         out << Index5(static_cast<int>(b)) << Pair("BasketName=", basket.BasketName)
-            << "BasketSel=" << JoinIntList(basket.m_Selection, '#') << ", " << "\n";
+            << "BasketSel=" << JoinIntList(stored, '#') << ", " << "\n";
     }
     out << "End of file-basket info: \n";
 }
