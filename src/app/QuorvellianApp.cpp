@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QSettings>
+#include <QTemporaryDir>
 
 #include "app/MainFrame.h"
 #include "app/QtPrompter.h"
@@ -57,6 +58,20 @@ bool CQuorvellianApp::InitInstance() {
     QSettings::setDefaultFormat(QSettings::IniFormat);
     QCoreApplication::setOrganizationName(RegistryKey());
     QCoreApplication::setApplicationName(kApplicationName);
+    // A settings file that is a named pipe or a device must not block or
+    // flood the start: such a run starts with the defaults.
+    std::string settingsNote;
+    const std::string odd = FindIrregularSettingsFile(RegistryKey(), kApplicationName);
+    if (!odd.empty()) {
+        // This run's settings go to an empty folder of its own; the odd file
+        // is neither read nor written.
+        m_spareSettings = std::make_unique<QTemporaryDir>();
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                           m_spareSettings->isValid() ? m_spareSettings->path() : QString("/nonexistent"));
+        settingsNote = "The settings file " + odd +
+                       " is not a regular file: it is left alone, and the program starts with its default "
+                       "settings, which are not kept after this run.";
+    }
     m_recent.Load();
 
     m_prompter = std::make_unique<QtPrompter>();
@@ -67,6 +82,7 @@ bool CQuorvellianApp::InitInstance() {
     m_mainFrame = std::make_unique<CMainFrame>();
     m_prompter->SetParentWindow(m_mainFrame.get());
     m_mainFrame->show();
+    if (!settingsNote.empty()) WriteTrace(settingsNote);
 
     // The keyboard: defaults first, then the user's keys over them.
     m_accel.SetStore(&m_store);

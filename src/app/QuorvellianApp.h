@@ -12,6 +12,7 @@
 class CMainFrame;
 class QtPrompter;
 class QApplication;
+class QTemporaryDir;
 
 // The recent-file list of the program's settings.
 class CRecentFileList {
@@ -55,6 +56,8 @@ private:
     std::string m_accelPath;
     std::unique_ptr<CMainFrame> m_mainFrame;
     CRecentFileList m_recent{4};
+    // Where this run's settings go when the settings file is not a regular file.
+    std::unique_ptr<QTemporaryDir> m_spareSettings;
 };
 
 // The registry organisation: "QuorvellianToolbars-" + "1.0.735.0".

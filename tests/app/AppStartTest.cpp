@@ -3,9 +3,16 @@
 #include <QApplication>
 #include <QSettings>
 #include <QTest>
+#include <atomic>
+#include <chrono>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 #include "app/MainFrame.h"
+#include "app/MessageWindowBar.h"
 #include "app/QuorvellianApp.h"
 #include "model/WorkArea.h"
 #include "support/TempDir.h"
@@ -36,4 +43,50 @@ TEST(AppStart, WindowRoadOpensAndClosesCleanly) {
     QSettings settings;
     EXPECT_TRUE(settings.fileName().startsWith(QString::fromStdString(tmp.path())));
     EXPECT_EQ(settings.value("Recent File List/File1").toString(), "/f4");
+}
+
+TEST(AppStart, ANamedPipeAtTheSettingsFileNeitherBlocksNorIsReplaced) {
+    TempDir tmp;
+    ScopedEnv root("QVL_ROOT", (tmp / "area").c_str());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                       QString::fromStdString(tmp / "settings"));
+    const std::string folder = tmp / "settings/QuorvellianToolbars-1.0.735.0";
+    std::filesystem::create_directories(folder);
+    const std::string pipe = folder + "/Quorvellian.ini";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    // Whoever opens the pipe for reading would wait for a writer: this one
+    // notices such a reader and lets it go, so the test never hangs.
+    std::atomic<bool> done{false}, readerWaited{false};
+    std::thread writer([&] {
+        while (!done) {
+            const int fd = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (fd >= 0) {
+                readerWaited = true;
+                ::close(fd);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    {
+        CQuorvellianApp theApp;
+        const bool started = theApp.InitInstance();
+        EXPECT_TRUE(started);
+        if (started) {
+            EXPECT_TRUE(theApp.RecentFiles().Files().isEmpty());
+            EXPECT_TRUE(theApp.MainFrame()->MessageWindow().GetText().find(
+                            "The settings file " + pipe + " is not a regular file") != std::string::npos)
+                << theApp.MainFrame()->MessageWindow().GetText();
+            theApp.RecentFiles().Add("/a");
+            EXPECT_TRUE(theApp.MainFrame()->close());
+            QApplication::processEvents();
+            theApp.ExitInstance();
+        }
+    }
+    done = true;
+    writer.join();
+    EXPECT_FALSE(readerWaited);
+    struct stat st {};
+    ASSERT_EQ(::lstat(pipe.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromStdString(tmp / "settings"));
 }

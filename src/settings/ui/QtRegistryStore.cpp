@@ -1,8 +1,12 @@
 #include "settings/ui/QtRegistryStore.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
 #include <memory>
+
+#include <sys/stat.h>
 
 namespace {
 struct Location {
@@ -86,4 +90,21 @@ bool CQtRegistryStore::WriteBinary(const std::string& path, const std::string& n
     s->setValue(key, QByteArray(bytes.data(), qsizetype(bytes.size())));
     s->sync();
     return s->status() == QSettings::NoError;
+}
+
+std::vector<std::string> UserSettingsFiles(const QString& organisation, const QString& application) {
+    // Names no file has: QSettings tells where the user's settings live
+    // without opening the program's own files.
+    const QSettings probe(QSettings::IniFormat, QSettings::UserScope, "qvl-probe-unused", "qvl-probe-unused");
+    const QString base = QFileInfo(probe.fileName()).dir().absolutePath() + "/..";
+    return {QDir::cleanPath(base + "/" + organisation + "/" + application + ".ini").toStdString(),
+            QDir::cleanPath(base + "/" + organisation + ".ini").toStdString()};
+}
+
+std::string FindIrregularSettingsFile(const QString& organisation, const QString& application) {
+    for (const std::string& file : UserSettingsFiles(organisation, application)) {
+        struct stat st {};
+        if (::stat(file.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return file;
+    }
+    return std::string();
 }

@@ -2,8 +2,10 @@
 // names the group of the program's settings file; binary values are QByteArrays.
 #pragma once
 
+#include <QString>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "settings/AcceleratorManager.h"
 
@@ -22,3 +24,12 @@ public:
 private:
     std::set<std::string> m_created;
 };
+
+// The settings files QSettings reads for the program in the user's scope
+// (the application's file, then the organisation's), found without opening
+// them.
+std::vector<std::string> UserSettingsFiles(const QString& organisation, const QString& application);
+
+// The first of those files that exists and is not a regular file (a named
+// pipe there would block the start, a device never end); "" when none.
+std::string FindIrregularSettingsFile(const QString& organisation, const QString& application);
