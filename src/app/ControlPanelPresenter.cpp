@@ -412,7 +412,7 @@ void CControlPanelPresenter::LoadSession() {
                                   "Enter name of leaf-file that contains session information", "");
     if (!file) return;
     CProgramData tmp;
-    tmp.ImportSessions(*file);
+    if (!tmp.ImportSessions(*file)) return;  // already said why
     CSession first;
     if (!tmp.GetFirstSession(first)) {
         Prompter().Message("No session was found in this file:\r\n" + *file, MsgIcon::None);

@@ -8,8 +8,10 @@
 #include "app/ControlPanelPresenter.h"
 #include "convert/ConversionRun.h"
 #include "convert/Library.h"
+#include "filelist/RenameFiles.h"
 #include "model/Globals.h"
 #include "model/ProgramData.h"
+#include "model/SafeFile.h"
 #include "model/Trace.h"
 #include "model/WorkArea.h"
 #include "platform/Prompter.h"
@@ -451,7 +453,21 @@ void CMainPresenter::InitialLoad() {
 }
 
 void CMainPresenter::LoadProgramData() {
+    // What an earlier run that was killed mid-way left behind, before any
+    // save can empty the temporary folder.
+    RestoreParkedFiles(RenameTempFolder());
+    std::vector<std::string> written{g_strSessionInfoDir, g_strSessionBackUpDir, g_strLibraryInfoDir,
+                                     g_strDeprecatedDir,  g_strUserInfoDir,      g_strWorkFilesDir,
+                                     g_strLoadingAreaDir, g_strLoadingBackUpDir, g_strLoadingTempDir,
+                                     g_strCmdAreaDir,     g_strBufferTextDir,    g_sDefaultLocalDir};
     m_data.LoadMasterFile();
+    // The local folders of the session shown at start are written by its
+    // transfers too.
+    for (int b = 0; b < m_data.GetBasketCount(CurP(), CurS()) && written.size() < 256; ++b)
+        for (const CFileItem& it : m_data.GetBasketItems(CurP(), CurS(), b))
+            if (!it.LocalDir.empty() && std::find(written.begin(), written.end(), it.LocalDir) == written.end())
+                written.push_back(it.LocalDir);
+    SweepStalePartFiles(written, ProgramStartTime());
     m_data.LoadLibraryFile(g_strLibraryInfoDir + kLibraryFileName, false);
     m_data.LoadLibrariesFromLoadingArea();
     const int p = CurP(), s = CurS();

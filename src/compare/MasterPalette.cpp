@@ -224,15 +224,14 @@ bool WritePaletteFile(const std::string& path, const std::vector<CMasterPaletteL
 
 bool ReadPaletteFile(const std::string& path, std::vector<std::string>& lines, std::string& error) {
     lines.clear();
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "Failed to read the file: " + path;
+    // Only a regular file: a pipe would block the window, a device never end.
+    std::string bytes, why;
+    if (!ReadRegularFile(path, bytes, why)) {
+        error = "Failed to read the file: " + path + "\r\n" + why;
         return false;
     }
-    std::ostringstream ss;
-    ss << in.rdbuf();
     // A file's last line break ends its last line; it does not start another.
-    lines = SplitEditedText(ss.str());
+    lines = SplitEditedText(bytes);
     if (lines.back().empty()) lines.pop_back();
     return true;
 }

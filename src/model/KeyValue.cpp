@@ -129,59 +129,40 @@ bool ContainsString(const std::vector<std::string>& list, const std::string& tex
     return false;
 }
 
-namespace {
-// How a stream ends its lines, found at its first line break: 0 not known
-// yet, 1 LF (a CR before it is dropped), 2 a lone CR.
-int LineEndSlot() {
-    static const int slot = std::ios_base::xalloc();
-    return slot;
-}
-}  // namespace
-
 bool ReadLine(std::istream& in, std::string& line) {
     line.clear();
-    long& style = in.iword(LineEndSlot());
-    if (style == 2) {
-        if (!std::getline(in, line, '\r')) return false;
-        if (!line.empty() && line[0] == '\n') line.erase(0, 1);
-        return true;
-    }
-    if (style == 1) {
-        if (!std::getline(in, line)) return false;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        return true;
-    }
-    // The first line decides: a CR that no LF follows makes a file of
-    // CR-only line ends (every line of it would otherwise be one).
+    // Each line ends at its own line break: LF, CR LF or a lone CR, so a
+    // file whose lines end in different ways still reads line by line.
     std::streambuf* sb = in.rdbuf();
     if (!sb || !in.good()) {
         in.setstate(std::ios::failbit);
         return false;
     }
+    using Traits = std::char_traits<char>;
     bool any = false;
-    for (;;) {
-        int c = sb->sbumpc();
-        if (c == std::char_traits<char>::eof()) {
-            in.setstate(any ? std::ios::eofbit : (std::ios::eofbit | std::ios::failbit));
-            return any;
-        }
-        any = true;
-        if (c == '\n') {
-            style = 1;
-            return true;
-        }
-        if (c == '\r') {
-            int next = sb->sgetc();
-            if (next == '\n') {
-                sb->sbumpc();
-                style = 1;
-            } else if (next == std::char_traits<char>::eof()) {
-                style = 1;
-            } else {
-                style = 2;
+    try {
+        for (;;) {
+            int c = sb->sbumpc();
+            if (c == Traits::eof()) {
+                in.setstate(any ? std::ios::eofbit : (std::ios::eofbit | std::ios::failbit));
+                return any;
             }
-            return true;
+            any = true;
+            if (c == '\n') return true;
+            if (c == '\r') {
+                if (sb->sgetc() == '\n') sb->sbumpc();
+                return true;
+            }
+            line.push_back(static_cast<char>(c));
         }
-        line.push_back(static_cast<char>(c));
+    } catch (...) {
+        // A file buffer throws when the system refuses the read (a folder,
+        // a vanished device): that is a read error of the stream, nothing more.
+        line.clear();
+        try {
+            in.setstate(std::ios::badbit | std::ios::failbit);
+        } catch (...) {
+        }
+        return false;
     }
 }

@@ -44,6 +44,8 @@ int ParseInt(const std::string& text);
 // True when the list holds exactly that text.
 bool ContainsString(const std::vector<std::string>& list, const std::string& text);
 
-// Reads one line of any length; a CR before the LF is dropped, and a last
-// line without a line break is read. False at the end of the stream.
+// Reads one line of any length. LF, CR LF and a lone CR each end a line,
+// decided line by line; a last line without a line break is read. False at
+// the end of the stream; a failed read sets the stream's bad bit and never
+// throws.
 bool ReadLine(std::istream& in, std::string& line);

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include "convert/LibraryFile.h"
@@ -29,8 +28,7 @@ struct WaitCursor {
 // A library file that exists but cannot be opened would be replaced by an
 // empty list at the next save: keep it under a ".bak" name first (a copy,
 // or the file itself moved aside) and tell the user.
-void PreserveUnreadableLibraryFile(const std::string& path) {
-    const std::string why = SystemErrorText(errno);
+void PreserveUnreadableLibraryFile(const std::string& path, const std::string& why) {
     std::string bak, error;
     const bool kept = KeepBackupCopy(path, bak, error);
     if (bak.empty()) bak = path + ".bak";
@@ -79,17 +77,16 @@ bool CProgramData::ReadLibraryOptions(const std::string& line) {
 }
 
 void CProgramData::LoadLibraryFile(const std::string& path, bool skipOptions) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in.is_open()) {
-        const int openError = errno;
+    // Only a regular file is read: a folder, pipe or device there is kept
+    // aside like an unreadable file, never read.
+    std::string bytes, why;
+    if (!ReadRegularFile(path, bytes, why)) {
         g_bLibraryFileFound = false;
-        std::error_code ec;
-        if (!skipOptions && std::filesystem::is_regular_file(path, ec)) {
-            errno = openError;
-            PreserveUnreadableLibraryFile(path);
-        }
+        if (!skipOptions && PathExists(path))
+            PreserveUnreadableLibraryFile(path, IsRegularFile(path) ? SystemErrorText(EACCES) : why);
         return;
     }
+    std::istringstream in(bytes);
     std::string line;
     size_t skipped = 0;
     bool haveOptions = false, oldVersion = false, any = false;
@@ -111,20 +108,25 @@ void CProgramData::LoadLibraryFile(const std::string& path, bool skipOptions) {
     }
     if (skipOptions) return;  // files of the loading area are not written again
     if (!haveOptions && any) ++skipped;  // the option line is missing
-    in.close();
     if (oldVersion)
         KeepDamagedFile(path, "library file", 0, "an older version");
     else if (skipped > 0)
         KeepDamagedFile(path, "library file", skipped);
 }
 
-void CProgramData::ImportLibraries(const std::string& path) {
+bool CProgramData::ImportLibraries(const std::string& path) {
     WaitCursor wait;
-    std::ifstream in(path, std::ios::binary);
-    if (!in.is_open()) return;
+    std::string bytes, why;
+    if (!ReadRegularFile(path, bytes, why)) {
+        WriteTraceString("Import failed: " + why);
+        Prompter().Message("The libraries could not be imported:\r\n" + why, MsgIcon::Stop);
+        return false;
+    }
+    std::istringstream in(bytes);
     std::string line;
     while (ReadLine(in, line))
         if (line.find(kBeginMarker) != std::string::npos) ReadLibrary(in, kEndMarker, m_LibraryList);
+    return true;
 }
 
 void CProgramData::LoadLibrariesFromLoadingArea() {

@@ -486,13 +486,20 @@ bool CProgramData::SaveMasterFile(const std::string& path) {
                            MsgIcon::Stop);
     }
     // Empty the loading area's temporary folder (files only, every level).
+    // The rename runs' folder is left alone: a file there is the only copy
+    // of a file that a broken rename did not move on.
     if (!g_strLoadingTempDir.empty()) {
         namespace fs = std::filesystem;
         std::error_code ec;
         std::vector<fs::path> files;
+        const fs::path parked = fs::path(g_strLoadingTempDir) / "delme";
         for (fs::recursive_directory_iterator it(g_strLoadingTempDir, ec), end; !ec && it != end;
              it.increment(ec)) {
             std::error_code e2;
+            if (it->path() == parked) {
+                it.disable_recursion_pending();
+                continue;
+            }
             if (!it->is_directory(e2)) files.push_back(it->path());
         }
         for (const auto& f : files) fs::remove(f, ec);
@@ -551,11 +558,13 @@ void CProgramData::RepairIndices() {
 }
 
 void CProgramData::LoadMasterFileFrom(const std::string& path) {
-    std::ifstream in;
-    if (IsRegularFile(path)) in.open(path, std::ios::binary);
-    const bool opened = in.is_open();
+    // Read only a regular file (a pipe or device there must not block or
+    // flood the start), whole, before anything of it is taken.
+    std::string bytes, why;
+    const bool opened = PathExists(path) && ReadRegularFile(path, bytes, why);
     if (!opened && PathExists(path))
         PreserveBadFile(path, IsRegularFile(path) ? SystemErrorText(EACCES) : "not a plain file");
+    std::istringstream in(bytes);
     m_nReadSkipped = 0;
     bool oldVersion = false;
     if (opened) {
@@ -563,6 +572,9 @@ void CProgramData::LoadMasterFileFrom(const std::string& path) {
         bool known = false, any = false;
         bool readError = false;
         bool haveOptions = false, haveBoxes = false;
+        // The writer always ends with these after the sessions: a file
+        // without them was cut short (or read as one line).
+        bool haveState = false, haveClusters = false, haveReportEnd = false;
         while (ReadLine(in, line)) {
             if (!line.empty()) any = true;
             if (line.find("Program Option:") != std::string::npos) {
@@ -581,24 +593,28 @@ void CProgramData::LoadMasterFileFrom(const std::string& path) {
                 known = true;
                 ReadSessionBlock(in);
             } else if (line.find("Session State:") != std::string::npos) {
-                known = true;
+                known = haveState = true;
                 ReadSessionState(line);
             } else if (line.find("Remote Cluster Names:") != std::string::npos) {
-                known = true;
+                known = haveClusters = true;
                 ReadClusterNames(line);
             } else if (line.find("Remote dir Bookmark:") != std::string::npos) {
                 known = true;
                 ReadBookmarks(in);
             } else if (line.find("Report specs from user:") != std::string::npos) {
                 known = true;
-                m_SessionReport.ReadSpecs(in, "End of report specs from user:");
+                haveReportEnd = m_SessionReport.ReadSpecs(in, "End of report specs from user:");
             } else if (!line.empty()) {
                 ++m_nReadSkipped;  // a damaged or misspelt line
             }
         }
         readError = in.bad();
-        in.close();
         if (known && !oldVersion) m_nReadSkipped += !haveOptions + !haveBoxes;
+        const char* missing = !haveState      ? "Session State:"
+                              : !haveClusters ? "Remote Cluster Names:"
+                              : !haveReportEnd ? "End of report specs from user:"
+                                               : nullptr;
+        const bool cutShort = known && !oldVersion && missing;
         if (readError)
             PreserveBadFile(path, "read error");
         else if (any && !known)
@@ -607,6 +623,8 @@ void CProgramData::LoadMasterFileFrom(const std::string& path) {
             KeepDamagedFile(path, "master data file", 0, "an older version");
         else if (m_nReadSkipped > 0)
             KeepDamagedFile(path, "master data file", m_nReadSkipped);
+        else if (cutShort)
+            KeepDamagedFile(path, "master data file", 0, std::string("it ends before its \"") + missing + "\" line");
     }
     RepairIndices();
     EnsureCurrentBasket();

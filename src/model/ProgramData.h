@@ -279,12 +279,16 @@ public:
     std::string FormatLibraryFile() const;
     void LoadLibraryFile(const std::string& path, bool skipOptions);
     bool ReadLibraryOptions(const std::string& line);
-    void ImportLibraries(const std::string& path);
+    // False, with a message, when the file cannot be read (missing, not a
+    // regular file).
+    bool ImportLibraries(const std::string& path);
     void LoadLibrariesFromLoadingArea();
     int GetLibraryCount() const;
 
     // ---- session import
-    void ImportSessions(const std::string& path);
+    // False, with a message, when the file cannot be read (missing, not a
+    // regular file).
+    bool ImportSessions(const std::string& path);
 
     // True after the version prompt was answered "No": nothing may be saved.
     bool IsExitRequested() const { return m_bExitRequested; }

@@ -1,10 +1,11 @@
 #include "model/SafeFile.h"
 
-#include <fstream>
-#include <iterator>
 
 #include <cerrno>
+#include <algorithm>
 #include <climits>
+#include <ctime>
+#include <dirent.h>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -206,6 +207,65 @@ bool IsRegularFile(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+int OpenRegularFileForReading(const std::string& path, std::string& error) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        error = SystemErrorText(errno) + " (" + path + ")";
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        error = SystemErrorText(errno) + " (" + path + ")";
+        ::close(fd);
+        return -1;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        error = path + " is " + KindOf(st.st_mode) + ", not a file.";
+        ::close(fd);
+        return -1;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    return fd;
+}
+
+bool ReadRegularFile(const std::string& path, std::string& bytes, std::string& error) {
+    bytes.clear();
+    const int fd = OpenRegularFileForReading(path, error);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_size > 0) {
+        try {
+            bytes.reserve(static_cast<size_t>(st.st_size));
+        } catch (...) {
+            // Too large to reserve at once: read what fits below.
+        }
+    }
+    std::vector<char> buf(1 << 16);
+    int err = 0;
+    try {
+        for (;;) {
+            ssize_t n = ::read(fd, buf.data(), buf.size());
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                err = errno;
+                break;
+            }
+            if (n == 0) break;
+            bytes.append(buf.data(), static_cast<size_t>(n));
+        }
+    } catch (...) {
+        err = ENOMEM;
+    }
+    ::close(fd);
+    if (err) {
+        bytes.clear();
+        error = SystemErrorText(err) + " (" + path + ")";
+        return false;
+    }
+    return true;
+}
+
 bool SaveFileAtomic(const std::string& path, const std::string& bytes, std::string& error,
                     unsigned mode, unsigned keepMask) {
     CSafeWriter w;
@@ -345,10 +405,8 @@ bool RenameReplace(const std::string& from, const std::string& to, std::string& 
 
 namespace {
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    std::string error;
+    return ReadRegularFile(path, bytes, error);
 }
 
 // An earlier backup that holds the very same bytes (a damaged file read at
@@ -386,4 +444,46 @@ std::string KeepDamagedFile(const std::string& path, const std::string& what, si
     WriteTrace("The " + what + " " + path + " was not read whole (" + detail +
                "); it was kept as " + bak + " before the next save writes it again.");
     return bak;
+}
+
+namespace {
+const long long g_programStart = static_cast<long long>(::time(nullptr));
+
+// "NAME.qvl-part-" and the six characters mkostemp puts in.
+bool IsPartFileName(const std::string& name) {
+    static const std::string mark = ".qvl-part-";
+    const size_t at = name.rfind(mark);
+    return at != std::string::npos && at > 0 && name.size() == at + mark.size() + 6;
+}
+}  // namespace
+
+long long ProgramStartTime() { return g_programStart; }
+
+size_t SweepStalePartFiles(const std::vector<std::string>& folders, long long before) {
+    size_t total = 0;
+    std::vector<std::string> done;
+    for (std::string folder : folders) {
+        if (folder.empty()) continue;
+        if (folder.back() != '/') folder += '/';
+        if (std::find(done.begin(), done.end(), folder) != done.end()) continue;
+        done.push_back(folder);
+        DIR* dir = ::opendir(folder.c_str());
+        if (!dir) continue;
+        size_t removed = 0;
+        while (const dirent* e = ::readdir(dir)) {
+            const std::string name = e->d_name;
+            if (!IsPartFileName(name)) continue;
+            struct stat st {};
+            const std::string path = folder + name;
+            if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+            if (static_cast<long long>(st.st_mtime) >= before) continue;
+            if (::unlink(path.c_str()) == 0) ++removed;
+        }
+        ::closedir(dir);
+        if (removed > 0)
+            WriteTrace("Removed " + std::to_string(removed) + " temporary file(s) left by an unfinished save in " +
+                       folder);
+        total += removed;
+    }
+    return total;
 }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 // Every replacing write (saves, job output, downloads) goes through this
 // writer. Open() looks at what stands at the target:
@@ -94,3 +95,23 @@ bool RenameReplace(const std::string& from, const std::string& to, std::string& 
 
 bool PathExists(const std::string& path);
 bool IsRegularFile(const std::string& path);
+
+// Opens a file for reading only when it is a regular file: the open never
+// blocks (a named pipe without a writer, a device), the kind is checked on
+// the opened file, and only a regular file is handed back, in blocking
+// mode. -1 otherwise, with a reason such as "PATH is a folder, not a file."
+// (links are followed).
+int OpenRegularFileForReading(const std::string& path, std::string& error);
+// Reads the whole of a regular file the same way. False with the reason;
+// nothing here throws.
+bool ReadRegularFile(const std::string& path, std::string& bytes, std::string& error);
+
+// The time the program started (taken when it was loaded).
+long long ProgramStartTime();
+
+// Removes the temporary files of replacing writes ("NAME.qvl-part-XXXXXX")
+// that a killed run left in the folders, when they are regular files older
+// than `before` (a run going on now keeps its own). Only the folders
+// themselves are looked at, not the folders below. Logs one line per folder
+// that held any; returns how many were removed.
+size_t SweepStalePartFiles(const std::vector<std::string>& folders, long long before);

@@ -1,21 +1,27 @@
 // Taking sessions in from another master-format file or an older
 // single-session work file.
-#include <fstream>
+#include <sstream>
 
 #include "model/KeyValue.h"
 #include "model/ProgramData.h"
+#include "model/SafeFile.h"
 #include "model/Trace.h"
 #include "platform/Prompter.h"
 
-void CProgramData::ImportSessions(const std::string& path) {
+bool CProgramData::ImportSessions(const std::string& path) {
     Prompter().SetWaitCursor(true);
     struct Restore {
         ~Restore() { Prompter().SetWaitCursor(false); }
     } restore;
-    std::ifstream in(path, std::ios::binary);
-    if (!in.is_open()) return;
+    std::string bytes, why;
+    if (!ReadRegularFile(path, bytes, why)) {
+        WriteTraceString("Import failed: " + why);
+        Prompter().Message("The sessions could not be imported:\r\n" + why, MsgIcon::Stop);
+        return false;
+    }
+    std::istringstream in(bytes);
     std::string line;
-    if (!ReadLine(in, line)) return;
+    if (!ReadLine(in, line)) return true;
     if (line.find("Session ID:") != std::string::npos) {
         m_ProjectList.m_Projects.emplace_back();
         m_ProjectList.m_nProjInd = 0;
@@ -23,7 +29,7 @@ void CProgramData::ImportSessions(const std::string& path) {
         session.ReadLegacy(in);
         if (!IsSafeBoxFileName(session.BoxFileName)) session.BoxFileName.clear();
         m_ProjectList.m_Projects[0].m_Sessions.push_back(std::move(session));
-        return;
+        return true;
     }
     do {
         if (line.find("Session Box:") != std::string::npos)
@@ -31,11 +37,10 @@ void CProgramData::ImportSessions(const std::string& path) {
         else if (line.find("Session ID:") != std::string::npos)
             ReadSessionBlock(in);
     } while (ReadLine(in, line));
-    in.close();
     const std::string folder = GetDirectoryPart(path);
     if (folder.empty()) {
         Prompter().Message("what happened?", MsgIcon::Info);
-        return;
+        return true;
     }
     bool failed = false;
     for (auto& pr : m_ProjectList.m_Projects)
@@ -45,7 +50,7 @@ void CProgramData::ImportSessions(const std::string& path) {
                 failed = true;
             }
         }
-    if (!failed) return;
+    if (!failed) return true;
     for (auto& pr : m_ProjectList.m_Projects) {
         std::vector<CSession> kept;
         for (auto& se : pr.m_Sessions)
@@ -53,4 +58,5 @@ void CProgramData::ImportSessions(const std::string& path) {
         pr.m_Sessions = std::move(kept);
         if (pr.m_nSessInd >= static_cast<int>(pr.m_Sessions.size())) pr.m_nSessInd = 0;
     }
+    return true;
 }

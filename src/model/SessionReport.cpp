@@ -13,16 +13,17 @@ void CSessionReport::SetDefaultColumns() {
     for (const char* n : names) Columns.push_back({0, std::string(n) == "File name", n});
 }
 
-void CSessionReport::ReadSpecs(std::istream& in, const std::string& endMarker) {
+bool CSessionReport::ReadSpecs(std::istream& in, const std::string& endMarker) {
     std::string line;
     while (ReadLine(in, line)) {
-        if (line.find(endMarker) != std::string::npos) break;
+        if (line.find(endMarker) != std::string::npos) return true;
         ReportColumnOption col;
         col.GutterVal = ParseInt(GetKeyValue(line, "GutterVal="));
         col.IsIncluded = GetKeyValue(line, "IsIncluded=") == "Yes";
         col.OptionName = GetTextValue(line, "OptionName=");
         Columns.push_back(std::move(col));
     }
+    return false;
 }
 
 void CSessionReport::WriteSpecs(std::ostream& out, const std::string& beginMarker,

@@ -29,7 +29,8 @@ public:
     // The five switches on and the seven default columns.
     void SetDefaultColumns();
     // Reads the section's body up to the line holding the end marker.
-    void ReadSpecs(std::istream& in, const std::string& endMarker);
+    // False when the stream ends before the end marker.
+    bool ReadSpecs(std::istream& in, const std::string& endMarker);
     void WriteSpecs(std::ostream& out, const std::string& beginMarker, const std::string& endMarker) const;
     bool HasColumns() const { return !Columns.empty(); }
 };

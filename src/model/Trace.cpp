@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "model/Globals.h"
+#include "model/SafeFile.h"
 #include "platform/Prompter.h"
 
 namespace {
@@ -90,15 +91,11 @@ std::string SystemErrorText(int err) {
 
 bool ReadFileText(const std::string& path, std::string& text) {
     text.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // A folder, pipe, device or socket is refused without blocking on it.
+    std::string why;
+    int fd = OpenRegularFileForReading(path, why);
     if (fd < 0) {
-        WriteTrace(SystemErrorText(errno) + " (" + path + ")");
-        return false;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        WriteTrace(SystemErrorText(EISDIR) + " (" + path + ")");
+        WriteTrace(why);
         return false;
     }
     const bool trace = g_bTrace;

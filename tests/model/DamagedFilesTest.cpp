@@ -1,6 +1,7 @@
 // Stored files that their readers only partly understand are kept under a
 // backup name before a save writes over them, and the user is told.
 #include <filesystem>
+#include <sys/stat.h>
 #include <sstream>
 
 #include "ModelFixture.h"
@@ -130,14 +131,104 @@ TEST_F(DamagedFilesTest, CrOnlyLineEndsAreLineEndsForEveryReader) {
     EXPECT_EQ(lib.GetLibraryCount(), golden.GetLibraryCount());
     EXPECT_EQ(lib.FormatLibraryFile(), golden.FormatLibraryFile());
 
-    // The reader itself: CR, LF and CR LF files give the same lines.
-    for (const char* text : {"a\rb\r\rc", "a\nb\n\nc\n", "a\r\nb\r\n\r\nc"}) {
+    // A file whose first line ends in LF and the others in a lone CR is read
+    // line by line all the same, whole.
+    CopyDataFolder("master", g_strSessionInfoDir);
+    std::string mixed = ReadFile(MasterPath());
+    const size_t first = mixed.find('\n') + 1;
+    mixed = mixed.substr(0, first) + CrOnly(mixed.substr(first));
+    WriteFile(MasterPath(), mixed);
+    CProgramData mixedData;
+    mixedData.LoadMasterFile();
+    EXPECT_EQ(mixedData.GetProjectCount(), 2);
+    EXPECT_EQ(mixedData.GetClusterCount(), 2);
+    EXPECT_EQ(mixedData.GetVaultPassword("alpha.example.com", "bob"),
+              data.GetVaultPassword("alpha.example.com", "bob"));
+    EXPECT_TRUE(Backups(MasterPath()).empty());
+
+    // The reader itself: CR, LF and CR LF files give the same lines, and
+    // each line ends in its own way.
+    for (const char* text : {"a\rb\r\rc", "a\nb\n\nc\n", "a\r\nb\r\n\r\nc", "a\nb\r\rc\r\n",
+                             "a\r\nb\r\n\nc"}) {
         std::istringstream in(text);
         std::vector<std::string> lines;
         std::string line;
         while (ReadLine(in, line)) lines.push_back(line);
         EXPECT_EQ(lines, (std::vector<std::string>{"a", "b", "", "c"})) << text;
     }
+}
+
+TEST_F(DamagedFilesTest, AMasterFileCutShortOrReadAsOneLineIsKept) {
+    CopyDataFolder("master", g_strSessionInfoDir);
+    const std::string whole = ReadFile(MasterPath());
+    std::vector<std::string> cuts;
+    for (int keep : {2, 6, 10, 14, 15, 16, 20, 26}) {
+        size_t at = 0;
+        for (int n = 0; n < keep; ++n) at = whole.find('\n', at) + 1;
+        cuts.push_back(whole.substr(0, at));
+    }
+    // Line ends the reader does not take: the whole file is one line.
+    std::string oneLine = whole;
+    for (char& c : oneLine)
+        if (c == '\n') c = '\x1e';
+    cuts.push_back(oneLine);
+    size_t kept = 0;
+    for (const std::string& cut : cuts) {
+        WriteFile(MasterPath(), cut);
+        trace.lines.clear();
+        CProgramData data;
+        data.LoadMasterFile();
+        ASSERT_EQ(Backups(MasterPath()).size(), ++kept) << cut;
+        EXPECT_EQ(ReadFile(Backups(MasterPath()).back()), cut);
+        EXPECT_EQ(trace.lines.size(), 1u) << trace.All();
+        EXPECT_TRUE(trace.Has("The master data file " + MasterPath() + " was not read whole (")) << trace.All();
+    }
+}
+
+TEST_F(DamagedFilesTest, FoldersPipesAndDevicesAreRefusedByEveryReaderWithoutThrowingOrBlocking) {
+    // A folder where the library file should be: refused and moved aside.
+    fs::create_directories(LibPath() + "/inside");
+    CProgramData lib;
+    lib.LoadLibraryFile(LibPath(), false);
+    EXPECT_EQ(lib.GetLibraryCount(), 0);
+    EXPECT_TRUE(fs::is_directory(LibPath() + ".bak/inside"));
+    ASSERT_FALSE(prompter.Messages().empty());
+    EXPECT_NE(prompter.Messages().back().find("is a folder"), std::string::npos) << prompter.Messages().back();
+    ASSERT_TRUE(lib.SaveLibraryFile(LibPath()));
+
+    // A folder named as the first backup, and a damaged master file.
+    CopyDataFolder("master", g_strSessionInfoDir);
+    const std::string damaged = ReadFile(MasterPath()) + "garbage line\n";
+    WriteFile(MasterPath(), damaged);
+    fs::create_directories(MasterPath() + ".bak");
+    CProgramData master;
+    master.LoadMasterFile();
+    EXPECT_EQ(master.GetProjectCount(), 2);
+    EXPECT_EQ(ReadFile(MasterPath() + ".bak.1"), damaged);
+
+    // Importing a folder, a named pipe or a device.
+    const std::string fifo = tmp.dir() + "pipe";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {tmp.dir(), fifo, std::string("/dev/zero")}) {
+        prompter.entries.clear();
+        CProgramData in;
+        EXPECT_FALSE(in.ImportLibraries(path)) << path;
+        EXPECT_FALSE(in.ImportSessions(path)) << path;
+        EXPECT_EQ(in.GetLibraryCount(), 0);
+        ASSERT_EQ(prompter.Messages().size(), 2u) << path;
+        EXPECT_NE(prompter.Messages()[0].find(path), std::string::npos) << prompter.Messages()[0];
+    }
+    std::string text;
+    EXPECT_FALSE(ReadFileText(fifo, text));
+    EXPECT_TRUE(trace.Has(fifo + " is a named pipe, not a file.")) << trace.All();
+
+    // A named pipe at the master file's place is moved aside, not read.
+    fs::remove(MasterPath());
+    ASSERT_EQ(::mkfifo(MasterPath().c_str(), 0600), 0);
+    CProgramData piped;
+    piped.LoadMasterFile();
+    EXPECT_FALSE(fs::exists(MasterPath()));
+    EXPECT_EQ(piped.GetProjectCount(), 1);
 }
 
 TEST_F(DamagedFilesTest, AWorkFileWithDamagedOrMissingLinesIsKeptAndItsItemsRead) {

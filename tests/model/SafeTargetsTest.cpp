@@ -9,6 +9,8 @@
 #include <sys/sysmacros.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <fcntl.h>
+#include <ctime>
 #include <unistd.h>
 
 #include "model/SafeFile.h"
@@ -200,6 +202,17 @@ TEST(SafeTargets, AKilledSaveLeavesTheOldOrTheNewFileWhole) {
         const std::string now = ReadFile(f);
         EXPECT_TRUE(now == a || now == b) << "size " << now.size();
     }
+    // What the killed saves left is swept at the next start; a temporary
+    // file of a save going on now, and other files, stay.
+    WriteFile(f + ".qvl-part-AbC123", "left by a crash");
+    const long long start = static_cast<long long>(::time(nullptr)) + 5;
+    WriteFile(t / "other.qvl-part-XyZ789", "being written now");
+    const struct timespec later[2] = {{start + 10, 0}, {start + 10, 0}};
+    ::utimensat(AT_FDCWD, (t / "other.qvl-part-XyZ789").c_str(), later, 0);
+    WriteFile(t / "keep.qvl-part-notes.txt", "a user's file");
+    EXPECT_GE(SweepStalePartFiles({t.dir(), t.path()}, start), 1u);
+    EXPECT_EQ(Names(t.path()),
+              (std::vector<std::string>{"keep.qvl-part-notes.txt", "master.txt", "other.qvl-part-XyZ789"}));
 }
 
 TEST(SafeTargets, BackupsAreNumberedAndNeverOverwritten) {

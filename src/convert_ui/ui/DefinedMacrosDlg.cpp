@@ -544,7 +544,7 @@ void CDefinedMacrosDlg::OnImportLibrary() {
     if (!path) return;
     g_strImportLibraryFile = *path;
     CProgramData file;
-    file.ImportLibraries(*path);
+    if (!file.ImportLibraries(*path)) return;  // already said why
     CSelectDlg dlg(0, &file, 0, 0, this);
     if (RunDialogModal(dlg) != QDialog::Accepted) return;
     std::vector<int> chosen = dlg.Selected();
