@@ -459,8 +459,9 @@ TEST_F(CollectWindowTest, CollectsAFolderTreeIntoTheSessionWithMirroredLocalFold
     std::map<std::string, std::string> local;
     for (const CFileItem& it : all) local[it.RemoteDir + it.FileName] = it.LocalDir;
     EXPECT_EQ(local["/tree/a.txt"], Files() + "/mirror/");
-    EXPECT_EQ(local["/tree/Sub/b.txt"], Files() + "/mirror/sub/");
-    EXPECT_EQ(local["/tree/Sub/deep/c.txt"], Files() + "/mirror/sub/deep/");
+    // The local folders keep the remote names' case.
+    EXPECT_EQ(local["/tree/Sub/b.txt"], Files() + "/mirror/Sub/");
+    EXPECT_EQ(local["/tree/Sub/deep/c.txt"], Files() + "/mirror/Sub/deep/");
     EXPECT_TRUE(g_bFtpIdle);
 }
 
