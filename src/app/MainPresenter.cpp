@@ -467,6 +467,7 @@ void CMainPresenter::LoadProgramData() {
         for (const CFileItem& it : m_data.GetBasketItems(CurP(), CurS(), b))
             if (!it.LocalDir.empty() && std::find(written.begin(), written.end(), it.LocalDir) == written.end())
                 written.push_back(it.LocalDir);
+    RestoreHiddenParkedFiles(written);
     SweepStalePartFiles(written, ProgramStartTime());
     m_data.LoadLibraryFile(g_strLibraryInfoDir + kLibraryFileName, false);
     m_data.LoadLibrariesFromLoadingArea();

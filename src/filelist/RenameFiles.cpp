@@ -136,6 +136,37 @@ std::string RenameInTwoPhases(std::vector<RenameRecord>& records, const std::str
     return failures;
 }
 
+int RestoreHiddenParkedFiles(const std::vector<std::string>& folders) {
+    static const std::string mark = ".qvl-rename-";
+    int back = 0;
+    std::set<std::string> seen;
+    for (std::string folder : folders) {
+        if (folder.empty()) continue;
+        if (folder.back() != '/') folder += '/';
+        if (!seen.insert(folder).second || !IsRealFolder(WithoutSlash(folder))) continue;
+        std::error_code ec;
+        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+            const std::string name = it->path().filename().string();
+            if (name.compare(0, mark.size(), mark) != 0) continue;
+            const std::size_t dash = name.find('-', mark.size());
+            if (dash == std::string::npos || dash == mark.size() || dash + 1 >= name.size()) continue;
+            if (name.find_first_not_of("0123456789", mark.size()) != dash) continue;
+            std::error_code e2;
+            if (it->symlink_status(e2).type() == fs::file_type::directory) continue;
+            const std::string at = folder + name, oldPath = folder + name.substr(dash + 1);
+            std::string why;
+            if (RenameNoReplace(at, oldPath, why))
+                ++back;
+            else
+                WriteTrace("Rename: " + oldPath + " is kept at " + at + " (" + why + ")");
+        }
+    }
+    if (back > 0)
+        WriteTrace("Rename: " + std::to_string(back) +
+                   " file(s) left under a hidden name by an unfinished rename were put back to their old names.");
+    return back;
+}
+
 std::string FormatFileListReport(const std::string& title, const std::string& list) {
     if (list.empty()) return std::string();
     std::string shown;

@@ -56,6 +56,10 @@ std::string RenameTempFolder();
 // is. The log says how many came back and where each one that stayed is.
 // Returns the number put back.
 int RestoreParkedFiles(const std::string& tempFolder);
+// The same for files that waited under a hidden name in their own folder
+// (".qvl-rename-N-NAME", a folder on another file system than the temporary
+// folder): each goes back to NAME when that is free.
+int RestoreHiddenParkedFiles(const std::vector<std::string>& folders);
 
 // Renames the files of the selected items of basket (p, s, b), one new name
 // per selected item in selection order (a name without "/" stays in the

@@ -214,6 +214,14 @@ TEST_F(RenameFilesTest, FilesParkedByAKilledRenameGoBackAtTheNextStart) {
     EXPECT_TRUE(trace.Has("Rename: " + files + "a.txt is kept at " + rs[0].tempPath)) << trace.All();
     EXPECT_TRUE(trace.Has("/gone/folder/d.txt is kept at " + temp + "gone/folder/d.txt")) << trace.All();
 
+    // A file that waited under a hidden name in its own folder goes back too.
+    Put(".qvl-rename-3-e.txt", "epsilon");
+    Put(".qvl-rename-4-b.txt", "second b");
+    EXPECT_EQ(RestoreHiddenParkedFiles({files, files}), 1);
+    EXPECT_EQ(Get("e.txt"), "epsilon");
+    EXPECT_EQ(Get(".qvl-rename-4-b.txt"), "second b");
+    EXPECT_TRUE(trace.Has("Rename: " + files + "b.txt is kept at " + files + ".qvl-rename-4-b.txt")) << trace.All();
+
     // What stays parked survives the next save.
     data.EnsureCurrentBasket();
     ASSERT_TRUE(data.SaveMasterFile(g_strSessionInfoDir + kMasterFileName));
