@@ -22,9 +22,25 @@ TEST(AppStart, WindowRoadOpensAndClosesCleanly) {
     ScopedEnv root("QVL_ROOT", (tmp / "area").c_str());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
                        QString::fromStdString(tmp / "settings"));
+    // What a run killed mid-way left: a file parked by a rename and the
+    // temporary file of a save.
+    const std::string mine = tmp / "mine";
+    std::filesystem::create_directories(mine);
+    std::filesystem::create_directories(tmp / "area/QVL-WorkFiles/Loading-Area/temp/delme" + mine);
+    WriteFile(tmp / "area/QVL-WorkFiles/Loading-Area/temp/delme" + mine + "/kept.txt", "parked");
+    const std::string part = tmp / "area/QVL-UserInfo/SessionInfo/_qvl_master.txt.qvl-part-k9Lx2Q";
+    std::filesystem::create_directories(tmp / "area/QVL-UserInfo/SessionInfo");
+    WriteFile(part, "half a save");
+    const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+    ::utimensat(AT_FDCWD, part.c_str(), old, 0);
     {
         CQuorvellianApp theApp;
         ASSERT_TRUE(theApp.InitInstance());
+        EXPECT_EQ(ReadFile(mine + "/kept.txt"), "parked");
+        EXPECT_FALSE(std::filesystem::exists(part));
+        const std::string log = theApp.MainFrame()->MessageWindow().GetText();
+        EXPECT_NE(log.find("Rename: 1 file(s) left in the temporary folder"), std::string::npos) << log;
+        EXPECT_NE(log.find("Removed 1 temporary file(s) left by an unfinished save"), std::string::npos) << log;
         EXPECT_EQ(QCoreApplication::organizationName(), "QuorvellianToolbars-1.0.735.0");
         EXPECT_EQ(QCoreApplication::applicationName(), "Quorvellian");
         EXPECT_EQ(theApp.RecentFiles().Size(), 4);
