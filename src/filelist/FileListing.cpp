@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <fstream>
+#include <sstream>
 
 #include "model/ProgramData.h"
+#include "model/SafeFile.h"
 #include "model/SessionReport.h"
 #include "platform/Prompter.h"
 
@@ -88,12 +90,15 @@ std::string GetWebLinkText(const CProgramData& data, int p, int s, int b) {
 }
 
 bool ReadFileLines(const std::string& path, std::vector<std::string>& lines) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        Prompter().Message("Failed to read the file: " + path, MsgIcon::Stop);
+    // Only a regular file: a pipe would block, a device never end.
+    std::string bytes, why;
+    if (!ReadRegularFile(path, bytes, why)) {
+        const bool odd = PathExists(path) && !IsRegularFile(path);
+        Prompter().Message("Failed to read the file: " + path + (odd ? "\r\n" + why : std::string()), MsgIcon::Stop);
         return false;
     }
     lines.clear();
+    std::istringstream in(bytes);
     std::string line;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();

@@ -202,19 +202,19 @@ size_t CSession::ReadBody(std::istream& in, const std::string& batKey, const std
 int CSession::Read(const std::string& folder) {
     WaitCursor wait;
     const std::string path = folder + BoxFileName;
-    std::ifstream in;
-    if (IsSafeBoxFileName(BoxFileName) && IsRegularFile(path)) in.open(path, std::ios::binary);
-    if (!in.is_open()) {
+    // Only a regular file is read (a pipe there must not block the window).
+    std::string bytes, why;
+    if (!IsSafeBoxFileName(BoxFileName) || !ReadRegularFile(path, bytes, why)) {
         WriteTraceString("Data retrieve failed. \r\nNot found: " + path + "\r\nObject re-initialized.");
         return 0;
     }
+    std::istringstream in(bytes);
     // The three header lines: "Session ID:", the session's values and the
     // work-file name. A missing one must not take an item line with it.
     std::vector<std::string> lines;
     std::string line;
     while (ReadLine(in, line)) lines.push_back(std::move(line));
     const bool readError = in.bad();
-    in.close();
     size_t at = 0, missing = 0;
     auto isBodyLine = [&](const std::string& l) {
         return HasKey(l, "FileName=") || l.find("End of Session ID:") != std::string::npos ||
