@@ -1,0 +1,163 @@
+// fault-driver: the work of scripts/fault-rerun that the window would do,
+// run through the same core routines so that it can be killed at any moment.
+//
+//   fault-driver setup ROOT N   a work area under ROOT with one session whose
+//                               basket holds N local files (ROOT/files/),
+//                               each holding its own number
+//   fault-driver rename ROOT    renames every file of that basket in two
+//                               phases and saves the master file, again and
+//                               again (back and forth) until killed
+//   fault-driver save ROOT      reads the work area and saves it once; the
+//                               program's log lines go to standard output;
+//                               exit 1 when the save failed
+//   fault-driver check ROOT N   reads the work area as the program does and
+//                               counts the files lost; prints one line
+//                               "items=I on-disk=D lost=L parked=P stale=S"
+//                               and exits 0 only when nothing is lost
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "filelist/RenameFiles.h"
+#include "model/ProgramData.h"
+#include "model/Trace.h"
+#include "model/WorkArea.h"
+#include "platform/Prompter.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+struct PrintSink : ITraceSink {
+    void AppendLine(const std::string& line) override { std::printf("%s\n", line.c_str()); }
+};
+
+void MakeFolders() {
+    for (const std::string* d : {&g_strWorkFilesDir, &g_strLoadingAreaDir, &g_strLoadingBackUpDir,
+                                 &g_strLoadingTempDir, &g_strCmdAreaDir, &g_strBufferTextDir,
+                                 &g_strSessionInfoDir, &g_strDeprecatedDir, &g_strSessionBackUpDir,
+                                 &g_strLibraryInfoDir})
+        CreateFolderPath(*d, 0700);
+}
+
+std::string Master() { return g_strSessionInfoDir + kMasterFileName; }
+
+// Loads the master file and the first session's work file.
+void Load(CProgramData& data) {
+    data.LoadMasterFile();
+    if (data.GetProjectCount() > 0 && data.GetSessionCount(0) > 0) data.LoadSessionFile(0, 0);
+}
+
+int Setup(const std::string& root, int n) {
+    const std::string files = root + "files/";
+    CreateFolderPath(files, 0700);
+    CProgramData data;
+    data.InsertProject("Fault project", 0);
+    data.InsertSession("Fault session", 0, 0);
+    data.GetSessionPtr(0, 0)->IsLoaded = true;
+    data.GetSessionPtr(0, 0)->LocalDir = files;
+    data.InsertBasket("Files", 0, 0, 0);
+    for (int i = 0; i < n; ++i) {
+        const std::string name = "file_" + std::to_string(i) + ".txt";
+        std::ofstream(files + name, std::ios::binary) << "file " << i << "\n";
+        CFileItem it(name);
+        it.FileType = "local";
+        it.LocalDir = files;
+        data.InsertFileItems(0, 0, 0, -1, it);
+    }
+    return data.SaveMasterFile(Master()) ? 0 : 1;
+}
+
+int Rename() {
+    CProgramData data;
+    Load(data);
+    if (data.GetProjectCount() < 1 || data.GetSessionCount(0) < 1 || data.GetBasketCount(0, 0) < 1) return 1;
+    for (int round = 0;; ++round) {
+        const std::vector<CFileItem> items = data.GetBasketItems(0, 0, 0);
+        std::vector<int> all;
+        std::vector<std::string> names;
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            all.push_back(int(i));
+            std::string name = items[i].FileName;
+            const std::string mark = ".moved";
+            if (name.size() > mark.size() && name.compare(name.size() - mark.size(), mark.size(), mark) == 0)
+                name.resize(name.size() - mark.size());
+            else
+                name += mark;
+            names.push_back(name);
+        }
+        data.SetSelection(0, 0, 0, all);
+        RenameFilesToNewNames(data, 0, 0, 0, names);
+        if (!data.SaveMasterFile(Master())) return 1;
+        std::printf("round %d\n", round);
+        std::fflush(stdout);
+    }
+}
+
+// The number a file of the set holds, or -1.
+int Number(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::string word;
+    int n = -1;
+    if (in >> word >> n && word == "file") return n;
+    return -1;
+}
+
+int Check(const std::string& root, int n) {
+    CProgramData data;
+    Load(data);
+    int items = 0, stale = 0;
+    if (data.GetProjectCount() > 0 && data.GetSessionCount(0) > 0 && data.GetBasketCount(0, 0) > 0)
+        for (const CFileItem& it : data.GetBasketItems(0, 0, 0)) {
+            ++items;
+            struct stat st {};
+            if (::stat(it.GetLocalPath().c_str(), &st) != 0) ++stale;
+        }
+    // Every number must be in the files folder exactly once under a visible name.
+    std::vector<int> seen(n, 0);
+    int onDisk = 0, parked = 0;
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(root + "files", ec), end; !ec && it != end; it.increment(ec)) {
+        if (!it->is_regular_file()) continue;
+        const int k = Number(it->path());
+        if (k < 0 || k >= n) continue;
+        if (it->path().filename().string()[0] == '.') ++parked;  // under a hidden parking name
+        else if (seen[k]++ == 0) ++onDisk;
+    }
+    for (fs::recursive_directory_iterator it(g_strLoadingTempDir, ec), end; !ec && it != end; it.increment(ec))
+        if (it->is_regular_file() && Number(it->path()) >= 0) ++parked;
+    const int lost = n - onDisk;
+    std::printf("items=%d on-disk=%d lost=%d parked=%d stale=%d\n", items, onDisk, lost, parked, stale);
+    return lost == 0 && parked == 0 && items == n ? 0 : 1;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: fault-driver setup|rename|check ROOT [N]\n");
+        return 2;
+    }
+    const std::string mode = argv[1];
+    std::string root = fs::absolute(argv[2]).lexically_normal().string();
+    if (root.back() != '/') root += '/';
+    const int n = argc > 3 ? std::max(1, std::atoi(argv[3])) : 1000;
+    SetWorkAreaPaths(root);
+    MakeFolders();
+    if (mode == "setup") return Setup(root, n);
+    if (mode == "rename") return Rename();
+    if (mode == "save") {
+        static PrintSink sink;
+        SetTraceSink(&sink);
+        CProgramData data;
+        Load(data);
+        return data.SaveMasterFile(Master()) ? 0 : 1;
+    }
+    if (mode == "check") return Check(root, n);
+    return 2;
+}
