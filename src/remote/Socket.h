@@ -8,6 +8,7 @@ struct NetTimeouts {
     int connectMs = 15000;   // opening a TCP connection
     int replyMs = 60000;     // waiting for a reply on a control connection
     int dataMs = 120000;     // an idle data connection
+    int listingMs = 300000;  // a whole listing, however slowly it comes
 };
 NetTimeouts& NetTimeoutValues();
 
