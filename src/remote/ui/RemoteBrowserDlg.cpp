@@ -180,7 +180,8 @@ void CRemoteBrowserDlg::StopCollect() {
     g_bStopRemoteCollect = true;
     std::shared_ptr<CFtpClient> client = m_browser.m_client;
     if (client) client->Abort();
-    if (JoinFtpWorker(15000)) m_collecting = false;
+    if (!JoinFtpWorker(15000)) return;
+    m_collecting = false;
     if (client) DropOpenConnection(client->Host(), client->User());
 }
 
