@@ -502,6 +502,7 @@ protected:
 };
 
 TEST_F(StallingHostTest, CancelDuringAStalledWalkEndsTheWalkBeforeTheDialogGoes) {
+    NetTimeoutValues().replyMs = 30000;  // the stall outlasts any bounded wait for the walk
     CMainFrame& w = Open();
     long long cancelMs = -1;
     bool walkOver = false;
