@@ -392,7 +392,8 @@ void CRemoteBrowser::CreateDirectory() {
         RunStep([&] { m_client->MakeDirectory(*name); });
         RefreshListing();
     } catch (const std::exception& e) {
-        Prompter().Message(std::string("Unable to create directory.\r\n") + e.what(), MsgIcon::Stop);
+        if (!m_bCancelled)
+            Prompter().Message(std::string("Unable to create directory.\r\n") + e.what(), MsgIcon::Stop);
     }
 }
 
@@ -463,7 +464,8 @@ void CRemoteBrowser::Delete(const std::vector<int>& rows) {
             try {
                 RunStep([&] { m_client->RemoveDirectory(vms ? folders.front() + ";*" : folders.front()); });
             } catch (const std::exception& e) {
-                Prompter().Message(std::string("Failed to delete directory.") + e.what(), MsgIcon::Stop);
+                if (!m_bCancelled)
+                    Prompter().Message(std::string("Failed to delete directory.") + e.what(), MsgIcon::Stop);
             }
         }
     } else if (!files.empty()) {
@@ -472,7 +474,8 @@ void CRemoteBrowser::Delete(const std::vector<int>& rows) {
                 try {
                     RunStep([&] { m_client->DeleteFile(vms ? f + ";*" : f); });
                 } catch (const std::exception& e) {
-                    Prompter().Message(std::string("Failed to delete file.") + e.what(), MsgIcon::Stop);
+                    if (!m_bCancelled)
+                        Prompter().Message(std::string("Failed to delete file.") + e.what(), MsgIcon::Stop);
                 }
             }
         }
