@@ -56,8 +56,9 @@ struct Candidate {
 class CJobWalker {
 public:
     CJobWalker(CJobFolderWalk& out, std::string outputDir, const std::string& include,
-               const std::string& exclude)
-        : m_out(out), m_outputDir(std::move(outputDir)), m_include(include), m_exclude(exclude) {}
+               const std::string& exclude, bool inPlace)
+        : m_out(out), m_outputDir(std::move(outputDir)), m_include(include), m_exclude(exclude),
+          m_inPlace(inPlace) {}
 
     void Walk(const std::string& dir) {
         struct stat st {};
@@ -88,7 +89,9 @@ public:
     }
 
     void Finish() {
-        // One name per file: the real one before a link, then the first by path.
+        // One name per file: the real one before a link, then the first by
+        // path. Into another folder every real name of a file (its hard
+        // links) gets its own output; only in place is the file converted once.
         std::map<std::pair<dev_t, ino_t>, Candidate> chosen;
         std::vector<std::pair<dev_t, ino_t>> order;
         for (auto& [id, c] : m_candidates) {
@@ -99,6 +102,10 @@ public:
                 continue;
             }
             Candidate& kept = it->second;
+            if (!m_inPlace && !kept.link && !c.link) {
+                m_out.files.push_back(c.path);
+                continue;
+            }
             const bool better = (kept.link && !c.link) ||
                                 (kept.link == c.link && CompareFilePaths(c.path, kept.path));
             const Candidate& dropped = better ? kept : c;
@@ -173,6 +180,7 @@ private:
     std::string m_outputDir;
     const std::string& m_include;
     const std::string& m_exclude;
+    bool m_inPlace;
     std::set<std::pair<dev_t, ino_t>> m_seenFolders;
     std::vector<std::pair<std::pair<dev_t, ino_t>, Candidate>> m_candidates;
 };
@@ -192,8 +200,9 @@ CJobFolderWalk WalkJobFolder(const std::string& inputDir, const std::string& out
     // (it need not exist yet: then nothing of it can be met).
     std::string output = RealPath(outputDir);
     output = output.empty() ? std::string() : WithSlash(output);
+    const bool inPlace = outputDir.empty() || output == out.root;
     if (output == out.root || !IsInside(output, out.root)) output.clear();
-    CJobWalker walker(out, output, include, exclude);
+    CJobWalker walker(out, output, include, exclude, inPlace);
     walker.Walk(out.root);
     walker.Finish();
     return out;

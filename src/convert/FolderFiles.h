@@ -21,8 +21,10 @@ struct CJobFolderWalk {
 // Walks the input folder and its subfolders for the job:
 // - folder links are not followed; a file link is taken only when the file
 //   it names lies inside the input folder;
-// - a file reached twice (two links, a link and its target, hard links) is
-//   taken once (the real name rather than a link);
+// - a file reached twice (two links, a link and its target) is taken once
+//   (the real name rather than a link); so are hard links when the output
+//   folder is the input folder, while into another folder every real name
+//   of the file is taken;
 // - the output folder, when it lies inside the input folder, is left out;
 // - pipes, devices and sockets are left out;
 // - a folder that cannot be read, or a path past the system's limit, is a

@@ -36,6 +36,20 @@ std::string CellOf(const std::vector<std::string>& cells, int k) {
     return k >= 0 && k < static_cast<int>(cells.size()) ? cells[k] : std::string();
 }
 
+// A column name as the statement takes it: a plain name (letters, digits,
+// "_", "$", "." parts, not starting with a digit) stands as it is; any other
+// is quoted as an identifier, an embedded double quote doubled.
+std::string SqlName(const std::string& raw) {
+    const std::size_t first = raw.find_first_not_of(" \t");
+    if (first == std::string::npos) return std::string();
+    const std::string name = raw.substr(first, raw.find_last_not_of(" \t") - first + 1);
+    bool plain = !std::isdigit(static_cast<unsigned char>(name[0])) && name[0] != '.' && name.back() != '.';
+    for (char c : name)
+        plain = plain && (std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' || c == '.');
+    if (plain) return name;
+    return "\"" + ReplaceAllOf(name, "\"", "\"\"") + "\"";
+}
+
 bool QuoteOf(const TabulateParams& p, int k) {
     return k >= 0 && k < static_cast<int>(p.quoteColumns.size()) ? p.quoteColumns[k] != 0 : true;
 }
@@ -150,7 +164,7 @@ std::string BuildAssignmentList(const std::vector<int>& columns, const std::vect
     std::string out;
     for (std::size_t i = 0; i < columns.size(); ++i) {
         const int k = columns[i];
-        out += "    " + NameOf(params, k) + " = " + SqlValue(CellOf(cells, k), QuoteOf(params, k));
+        out += "    " + SqlName(NameOf(params, k)) + " = " + SqlValue(CellOf(cells, k), QuoteOf(params, k));
         if (i + 1 < columns.size()) out += joiner;
         out += "\r\n";
     }
@@ -177,7 +191,7 @@ std::string WriteSqlInsert(const std::string& line, const TabulateParams& params
             names += ", ";
             values += ", ";
         }
-        names += NameOf(params, k);
+        names += SqlName(NameOf(params, k));
         values += SqlValue(CellOf(cells, k), QuoteOf(params, k));
     }
     return "INSERT INTO " + params.tableName + " (" + names + ") \r\nVALUES (" + values + ")\r\n";

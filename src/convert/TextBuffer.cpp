@@ -133,10 +133,13 @@ std::string DumpTextBufferToDisk(bool interactive, std::time_t now) {
         return std::string();
     }
     for (size_t i = 0; i < g_TextBuffer.size(); ++i) {
+        // Written as a text file: each CR LF becomes LF; a lone CR stays,
+        // so that loading it back gives the same text.
+        const std::string& item = g_TextBuffer[i];
         std::string text;
-        text.reserve(g_TextBuffer[i].size());
-        for (char c : g_TextBuffer[i])
-            if (c != '\r') text += c;
+        text.reserve(item.size());
+        for (size_t k = 0; k < item.size(); ++k)
+            if (item[k] != '\r' || k + 1 >= item.size() || item[k + 1] != '\n') text += item[k];
         std::string error;
         const std::string path = folder + "Text-" + Numbered("%03d", static_cast<int>(i) + 1) + ".txt";
         if (!SaveFileAtomic(path, text, error, 0600)) {
@@ -188,7 +191,9 @@ int LoadTextBufferFromDisk(const BufferFolderChooser& choose) {
     for (const std::string& folder : folders)
         for (const std::string& path : ListBufferFiles(folder)) {
             std::string text;
-            if (!ReadFileText(path, text) || text.empty()) continue;
+            // An empty file is an empty item: the buffer comes back as many
+            // items as were dumped.
+            if (!ReadFileText(path, text)) continue;
             g_TextBuffer.push_back(ToCrLfText(text));
             ++added;
         }

@@ -36,7 +36,7 @@ TextBufferStep TextBufferShowFirst();
 // "2024-03-05-Tuesday-" for the local date of t.
 std::string MakeBufferFolderStem(std::time_t t);
 
-// Writes every item as "Text-NNN.txt" into a new folder stem + "NN/" under the
+// Writes every item (CR LF as LF, a lone CR kept) as "Text-NNN.txt" into a new folder stem + "NN/" under the
 // buffer folder (g_strBufferTextDir). Messages only with interactive, except
 // the failures, which are always shown. Returns the folder written, or "".
 std::string DumpTextBufferToDisk(bool interactive, std::time_t now = std::time(nullptr));
@@ -52,6 +52,6 @@ using BufferFolderChooser = std::function<std::vector<std::string>(std::vector<s
 // The folders the user chose; "No clipboard saved in the past..." and none
 // when nothing was ever saved.
 std::vector<std::string> ChooseSavedTextBuffer(const std::string& bufferDir, const BufferFolderChooser& choose);
-// Appends the non-empty files of the chosen folders to the buffer (as CR LF
-// texts); returns the number of items appended.
+// Appends the files of the chosen folders to the buffer (as CR LF texts,
+// an empty file as an empty item); returns the number of items appended.
 int LoadTextBufferFromDisk(const BufferFolderChooser& choose);

@@ -106,8 +106,14 @@ void AssignLocalFolders(const std::string& hostType, const std::string& remoteRo
 
 WalkEnd ListDirectoryRecursive(CFtpClient& client, const std::string& hostType,
                                const std::string& folder, const std::string& keep,
-                               const std::string& exclude, std::vector<CDirEntry>& entries) {
+                               const std::string& exclude, std::vector<CDirEntry>& entries,
+                               int depth) {
     if (g_bStopRemoteCollect) return WalkEnd::Stopped;
+    if (depth > kMaxCollectDepth) {
+        WriteTrace("-?- Not going deeper than " + std::to_string(kMaxCollectDepth) +
+                   " folders: " + folder + " is left out.");
+        return WalkEnd::Done;
+    }
     std::vector<CDirEntry> listed;
     try {
         client.ChangeDirectory(folder);
@@ -122,7 +128,7 @@ WalkEnd ListDirectoryRecursive(CFtpClient& client, const std::string& hostType,
         if (!IsUsableListedName(e.strName)) continue;
         if (e.bIsDir) {
             WalkEnd end = ListDirectoryRecursive(client, hostType, ChildRemoteFolder(folder, e.strName, hostType),
-                                                 keep, exclude, entries);
+                                                 keep, exclude, entries, depth + 1);
             if (end != WalkEnd::Done) return end;
             try {
                 client.ChangeDirectory(folder);

@@ -42,11 +42,16 @@ void AssignLocalFolders(const std::string& hostType, const std::string& remoteRo
                         std::vector<FolderRecord>& records);
 
 enum class WalkEnd { Done, Stopped, Failed };
+// How many folders deep a walk goes below its start folder; a folder
+// deeper than that (an endless tree, a link back up) is left out with a line.
+constexpr int kMaxCollectDepth = 64;
 // Lists folder and every folder below it (CWD, LIST, and CWD back after
-// each subfolder) and appends the files that pass the filters.
+// each subfolder) and appends the files that pass the filters. depth is
+// the folder's level below the start folder.
 WalkEnd ListDirectoryRecursive(CFtpClient& client, const std::string& hostType,
                                const std::string& folder, const std::string& keep,
-                               const std::string& exclude, std::vector<CDirEntry>& entries);
+                               const std::string& exclude, std::vector<CDirEntry>& entries,
+                               int depth = 0);
 
 // The whole collection: the walk from the start folder, the sort and the
 // local folders; entries that would share a local path with an earlier one

@@ -96,6 +96,7 @@ void CFtpClient::Connect(const std::string& host, const std::string& user,
     CheckArgument(host);
     CloseSocketField(m_nControlSocket);
     m_strPending.clear();
+    m_bAborted = false;
     SetSocket(m_nControlSocket, OpenSocket(host, port));
     SetSocketTimeouts(m_nControlSocket, NetTimeoutValues().replyMs);
     try {
@@ -234,6 +235,11 @@ void CFtpClient::Shutdown() {
     if (m_nDataSocket >= 0) ::shutdown(m_nDataSocket, SHUT_RDWR);
 }
 
+void CFtpClient::Abort() {
+    m_bAborted = true;
+    Shutdown();
+}
+
 int CFtpClient::EnterPassiveMode() {
     if (!SendAll(m_nControlSocket, "PASV\r\n")) ThrowLost("Error sending command(2): PASV");
     std::string reply;
@@ -333,10 +339,30 @@ std::string CFtpClient::ReceiveAllData() {
     std::string text;
     std::vector<char> buf(kBlockSize);
     const size_t cap = NetLimitValues().maxListingBytes;
+    // One deadline for the whole listing, so that a server sending a line
+    // now and then cannot keep it open; the idle limit still ends a silent one.
+    const auto start = std::chrono::steady_clock::now();
+    const auto deadline = start + std::chrono::milliseconds(NetTimeoutValues().listingMs);
+    auto lastData = start;
     for (;;) {
+        // The data connection stays open after a listing cut short: the
+        // server's final reply would come after data never read.
+        if (g_bFtpBreak || m_bAborted) ThrowLost("The listing was stopped.");
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline)
+            ThrowLost("The listing took longer than " + std::to_string(NetTimeoutValues().listingMs / 1000) +
+                      " seconds.");
+        if (now - lastData >= std::chrono::milliseconds(NetTimeoutValues().dataMs)) break;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
+        pollfd p{m_nDataSocket, POLLIN, 0};
+        int rc = ::poll(&p, 1, static_cast<int>(std::min<long long>(left, 200)));
+        if (rc < 0 && errno == EINTR) continue;
+        if (rc < 0) break;
+        if (rc == 0) continue;
         ssize_t n = ::recv(m_nDataSocket, buf.data(), buf.size(), 0);
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         if (n <= 0) break;
+        lastData = std::chrono::steady_clock::now();
         text.append(buf.data(), static_cast<size_t>(n));
         if (text.size() > cap) {
             // An endless listing: the server's final reply would come after
@@ -344,6 +370,7 @@ std::string CFtpClient::ReceiveAllData() {
             ThrowLost("The listing is longer than " + std::to_string(cap) + " bytes.");
         }
     }
+    if (m_bAborted) ThrowLost("The listing was stopped.");
     CloseDataConnection();
     return text;
 }

@@ -64,6 +64,11 @@ public:
     void Disconnect();
     // Unblocks any call in progress on another thread (used when closing).
     void Shutdown();
+    // Stops whatever the connection does from another thread: the call in
+    // progress ends with the connection lost, and so does every later one
+    // until the next Connect.
+    void Abort();
+    bool Aborted() const { return m_bAborted; }
 
     void Login(const std::string& user, const std::string& password);
     int OpenSocket(const std::string& host, int port);
@@ -92,7 +97,9 @@ public:
     std::string GetCurrentDirectory();
 
     // The LIST of one path as text. A path the server does not find gives
-    // an empty text.
+    // an empty text. Every listing ends within the listing time-out as a
+    // whole, and at once when the FTP break flag goes up or the connection
+    // is aborted (each with the connection lost).
     std::string ListToText(const std::string& path);
     void ListDirectoryUnix(const std::string& pattern, std::vector<CDirEntry>& entries);
     void ListDirectoryVms(const std::string& pattern, std::vector<CDirEntry>& entries);
@@ -150,4 +157,5 @@ private:
     bool m_bBinary = false;
     std::string m_strHost, m_strUser, m_strPassword;
     std::atomic<std::time_t> m_tLastActivity{0};
+    std::atomic<bool> m_bAborted{false};
 };

@@ -105,6 +105,29 @@ CRemoteBrowser::CRemoteBrowser(const std::string& pattern, const CHost& account)
 
 CRemoteBrowser::~CRemoteBrowser() = default;
 
+void CRemoteBrowser::RunStep(const std::function<void()>& step) {
+    if (m_bCancelled) throw CFtpClient::FTPException("Cancelled.");
+    // The step runs away from the window thread; its failure comes back here.
+    std::exception_ptr failure;
+    ++m_nBusy;
+    m_runner([&] {
+        try {
+            FtpStep(step);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        return true;
+    });
+    --m_nBusy;
+    if (m_client && m_client->Aborted()) {
+        // A cancelled step leaves the connection out of step: the next use
+        // connects again.
+        DropOpenConnection(m_client->Host(), m_client->User());
+        if (!failure) failure = std::make_exception_ptr(CFtpClient::FTPException("Cancelled.", true));
+    }
+    if (failure) std::rethrow_exception(failure);
+}
+
 bool CRemoteBrowser::Init() {
     m_client = SelectOpenConnection(m_strHost, m_strUser);
     if (!m_client) {
@@ -112,7 +135,7 @@ bool CRemoteBrowser::Init() {
         return false;
     }
     try {
-        FtpStep([&] { m_strHostType = m_client->GetSystemType(); });
+        RunStep([&] { m_strHostType = m_client->GetSystemType(); });
     } catch (const std::exception& e) {
         Prompter().Message(std::string("Failed to build connection to the server.") + e.what(),
                            MsgIcon::Stop);
@@ -127,7 +150,7 @@ bool CRemoteBrowser::Init() {
 
     if (m_strCurrentFolder.empty()) {
         try {
-            FtpStep([&] { m_strCurrentFolder = m_client->GetCurrentDirectory(); });
+            RunStep([&] { m_strCurrentFolder = m_client->GetCurrentDirectory(); });
             RefreshListing();
         } catch (const std::exception& e) {
             WriteTrace(std::string("Unable to set initial directory: ") + e.what());
@@ -149,7 +172,7 @@ bool CRemoteBrowser::Init() {
         }
         WriteTrace("Bad History: " + folder + " " + error);
         try {
-            FtpStep([&] { m_strCurrentFolder = m_client->GetCurrentDirectory(); });
+            RunStep([&] { m_strCurrentFolder = m_client->GetCurrentDirectory(); });
             RefreshListing();
         } catch (const std::exception& e) {
             WriteTrace(std::string("All options failed to set initial dir: ") + e.what());
@@ -160,7 +183,7 @@ bool CRemoteBrowser::Init() {
 
 bool CRemoteBrowser::TryCwd(const std::string& target, std::string& error) {
     try {
-        FtpStep([&] { m_client->ChangeDirectory(target); });
+        RunStep([&] { m_client->ChangeDirectory(target); });
         return true;
     } catch (const std::exception& e) {
         error = e.what();
@@ -174,7 +197,7 @@ void CRemoteBrowser::RefreshListing() {
     try {
         if (!m_client) throw CFtpClient::FTPException("Not connected.");
         std::vector<CDirEntry> entries;
-        FtpStep([&] {
+        RunStep([&] {
             if (m_strHostType == "VMS") m_client->ListDirectoryVms(m_pattern, entries);
             else m_client->ListDirectoryUnix(m_pattern, entries);
         });
@@ -188,7 +211,8 @@ void CRemoteBrowser::RefreshListing() {
         NormalizeRemoteFolder(m_strCurrentFolder);
         RecordAccessedFolder(m_strCurrentFolder);
     } catch (const std::exception& e) {
-        Prompter().Message(std::string("Failed to get directory listing: ") + e.what(), MsgIcon::Stop);
+        if (!m_bCancelled)
+            Prompter().Message(std::string("Failed to get directory listing: ") + e.what(), MsgIcon::Stop);
     }
     Summarize();
     Prompter().SetWaitCursor(false);
@@ -228,15 +252,19 @@ void CRemoteBrowser::Navigate(const std::string& target, bool pwdAfter, const ch
     Prompter().SetWaitCursor(true);
     const std::string saved = m_strCurrentFolder;
     try {
-        FtpStep([&] {
+        RunStep([&] {
             m_client->ChangeDirectory(target);
             m_strCurrentFolder = pwdAfter ? m_client->GetCurrentDirectory() : target;
         });
         RefreshListing();
     } catch (const std::exception& e) {
+        if (m_bCancelled) {
+            Prompter().SetWaitCursor(false);
+            return;
+        }
         Prompter().Message(failText + std::string(e.what()), MsgIcon::Stop);
         try {
-            FtpStep([&] { m_client->ChangeDirectory(saved); });
+            RunStep([&] { m_client->ChangeDirectory(saved); });
             m_strCurrentFolder = saved;
             RefreshListing();
         } catch (const std::exception& e2) {
@@ -349,6 +377,9 @@ bool CRemoteBrowser::DoubleClick(int row) {
 void CRemoteBrowser::Cancel() {
     m_result.clear();
     g_bStopRemoteCollect = true;
+    m_bCancelled = true;
+    // A step waiting on the server ends now rather than at its time-out.
+    if (m_nBusy > 0 && m_client) m_client->Abort();
 }
 
 // ---------------------------------------------------------------- create and delete
@@ -358,10 +389,11 @@ void CRemoteBrowser::CreateDirectory() {
     std::optional<std::string> name = Prompter().AskText("Remote Directory", "Enter directory name:", "");
     if (!name) return;
     try {
-        FtpStep([&] { m_client->MakeDirectory(*name); });
+        RunStep([&] { m_client->MakeDirectory(*name); });
         RefreshListing();
     } catch (const std::exception& e) {
-        Prompter().Message(std::string("Unable to create directory.\r\n") + e.what(), MsgIcon::Stop);
+        if (!m_bCancelled)
+            Prompter().Message(std::string("Unable to create directory.\r\n") + e.what(), MsgIcon::Stop);
     }
 }
 
@@ -395,7 +427,7 @@ void CRemoteBrowser::Delete(const std::vector<int>& rows) {
         if (names.empty()) return false;
         std::string remoteFolder;
         try {
-            FtpStep([&] { remoteFolder = m_client->GetCurrentDirectory(); });
+            RunStep([&] { remoteFolder = m_client->GetCurrentDirectory(); });
         } catch (const std::exception& e) {
             WriteTrace(std::string("Unable to retrieve file: ") + e.what());
             return false;
@@ -430,18 +462,20 @@ void CRemoteBrowser::Delete(const std::vector<int>& rows) {
         if (ConfirmFolderDelete(folders.front()) && !byScript({folders.front()}, true) &&
             ConfirmFolderDelete(folders.front())) {
             try {
-                FtpStep([&] { m_client->RemoveDirectory(vms ? folders.front() + ";*" : folders.front()); });
+                RunStep([&] { m_client->RemoveDirectory(vms ? folders.front() + ";*" : folders.front()); });
             } catch (const std::exception& e) {
-                Prompter().Message(std::string("Failed to delete directory.") + e.what(), MsgIcon::Stop);
+                if (!m_bCancelled)
+                    Prompter().Message(std::string("Failed to delete directory.") + e.what(), MsgIcon::Stop);
             }
         }
     } else if (!files.empty()) {
         if (ConfirmFilesDelete() && !byScript(files, false) && ConfirmFilesDelete()) {
             for (const std::string& f : files) {
                 try {
-                    FtpStep([&] { m_client->DeleteFile(vms ? f + ";*" : f); });
+                    RunStep([&] { m_client->DeleteFile(vms ? f + ";*" : f); });
                 } catch (const std::exception& e) {
-                    Prompter().Message(std::string("Failed to delete file.") + e.what(), MsgIcon::Stop);
+                    if (!m_bCancelled)
+                        Prompter().Message(std::string("Failed to delete file.") + e.what(), MsgIcon::Stop);
                 }
             }
         }

@@ -75,7 +75,10 @@ public:
     bool Ok(const std::vector<int>& rows);
     // A double-click on a row: true when the dialog closes with OK.
     bool DoubleClick(int row);
+    // Stops the walk and any step in progress; later steps are refused.
     void Cancel();
+    // True while a step waits for the server (the window stays usable).
+    bool Busy() const { return m_nBusy > 0; }
 
     // Remote create and delete.
     void CreateDirectory();
@@ -102,6 +105,8 @@ public:
     OffThreadRunner m_runner = RunOnWorkerAndWait;
 
 private:
+    // One use of the connection, through m_runner; rethrows its failure.
+    void RunStep(const std::function<void()>& step);
     bool TryCwd(const std::string& target, std::string& error);
     void Navigate(const std::string& target, bool pwdAfter, const char* failText,
                   const char* restoreText);
@@ -109,4 +114,7 @@ private:
     void RecordAccessedFolder(const std::string& folder);
     int FindBookmarkByFolder(const std::string& folder) const;
     void Summarize();
+
+    int m_nBusy = 0;
+    bool m_bCancelled = false;
 };

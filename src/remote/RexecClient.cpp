@@ -37,7 +37,8 @@ bool CRexecClient::Execute(const std::string& user, const std::string& password,
         // An empty port text first: no separate error connection.
         if (!SendString("") || !SendString(user) || !SendString(password + '\0' + command + " " + argument))
             throw ZmrRexecException("Unable to send string: " + user);
-        output += ReadOutput();
+        const size_t cap = NetLimitValues().maxRexecOutputBytes;
+        output += ReadOutput(output.size() < cap ? cap - output.size() : 0);
     } catch (...) {
         Close();
         throw;
@@ -69,7 +70,7 @@ bool CRexecClient::WaitReadable(int milliseconds) {
     return rc > 0;
 }
 
-std::string CRexecClient::ReadOutput() {
+std::string CRexecClient::ReadOutput(size_t budget) {
     std::string output;
     bool haveStatus = false;
     bool isError = false;
@@ -100,6 +101,16 @@ std::string CRexecClient::ReadOutput() {
         }
         for (ssize_t i = static_cast<ssize_t>(start); i < n; ++i)
             if (buf[i] != '\0') output.push_back(buf[i]);
+        if (!isError && output.size() >= budget) {
+            // An endless command: what it wrote so far is kept, the rest is
+            // never read.
+            output.resize(budget);
+            Close();
+            const size_t cap = NetLimitValues().maxRexecOutputBytes;
+            const std::string size = cap % (1u << 20) == 0 ? std::to_string(cap >> 20) + " MB"
+                                                            : std::to_string(cap) + " bytes";
+            return output + "\n--- The output was stopped at " + size + ". ---\n";
+        }
     }
     if (!haveStatus) throw ZmrRexecException(kLoginFailed);
     if (isError) {

@@ -32,6 +32,8 @@ public:
     // Connects to port 512 (or QVL_REXEC_PORT), sends user, password and
     // command + " " + argument, reads the status byte and then the output
     // until the host closes. Appends the output; closes the connection.
+    // The output grows to the rexec output limit at most: there the
+    // connection is closed and a line saying so ends the output.
     bool Execute(const std::string& user, const std::string& password, const std::string& host,
                  const std::string& command, const std::string& argument, std::string& output);
     bool Execute(const std::string& user, const std::string& password, const std::string& host,
@@ -40,7 +42,9 @@ public:
 
     int Connect(const std::string& host, int port);
     bool SendString(const std::string& text);
-    std::string ReadOutput();
+    // The output up to budget bytes; past it the connection is closed and
+    // the output ends with the line that says so.
+    std::string ReadOutput(size_t budget = static_cast<size_t>(-1));
     // True when the socket can be read within the time (below 0: no limit).
     bool WaitReadable(int milliseconds);
 

@@ -8,6 +8,7 @@ struct NetTimeouts {
     int connectMs = 15000;   // opening a TCP connection
     int replyMs = 60000;     // waiting for a reply on a control connection
     int dataMs = 120000;     // an idle data connection
+    int listingMs = 300000;  // a whole listing, however slowly it comes
 };
 NetTimeouts& NetTimeoutValues();
 
@@ -18,6 +19,7 @@ struct NetLimits {
     size_t maxLineBytes = 64 * 1024;          // one control line
     int maxReplyLines = 1000;                 // the lines of a multi-line reply
     size_t maxListingBytes = 256u << 20;      // a LIST text, far above any real folder
+    size_t maxRexecOutputBytes = 64u << 20;   // what a command's output may add to the Input window
 };
 NetLimits& NetLimitValues();
 

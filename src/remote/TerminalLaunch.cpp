@@ -22,6 +22,17 @@ std::string JoinArgs(const std::vector<std::string>& argv) {
     return s;
 }
 
+// A value as a string of the macro language: in single quotes, or in
+// double quotes when it holds a single quote. Empty when it can be neither
+// (both quotes, or a control character that would end the line).
+std::string MacroString(const std::string& value) {
+    for (char c : value)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return std::string();
+    if (value.find('\'') == std::string::npos) return "'" + value + "'";
+    if (value.find('"') == std::string::npos) return "\"" + value + "\"";
+    return std::string();
+}
+
 }  // namespace
 
 int ClassifyTerminalProgram(const std::string& program) {
@@ -49,6 +60,8 @@ std::string TelnetScriptName(const std::string& host, const std::string& user) {
 
 std::string WriteTelnetMacroScript(CProgramData& data, const std::string& host,
                                    const std::string& user, const std::string& password) {
+    const std::string qHost = MacroString(host), qUser = MacroString(user), qPassword = MacroString(password);
+    if (qHost.empty() || qUser.empty() || qPassword.empty()) return std::string();
     const std::string path = g_strLoadingTempDir + TelnetScriptName(host, user);
     // The script holds the password: only the user may read it, and a link
     // planted at its place is never followed.
@@ -66,13 +79,13 @@ std::string WriteTelnetMacroScript(CProgramData& data, const std::string& host,
     line(dashes);
     line("; Intermediate script file");
     line(dashes);
-    line("connect '" + host + "'");
+    line("connect " + qHost);
     line(type == "UNIX" ? "UsernamePrompt = 'login:'" : "UsernamePrompt = 'Username:'");
     line(";");
-    line("Username = '" + user + "'");
+    line("Username = " + qUser);
     line(";");
     line("PasswordPrompt = 'Password:'");
-    line("Password = '" + password + "'");
+    line("Password = " + qPassword);
     line(";");
     line("wait UsernamePrompt");
     line("sendln Username");
@@ -107,6 +120,14 @@ std::vector<std::string> BuildTelnetCommand(CProgramData& data, const std::strin
         case 0:
             return {kTerminal, "-e", "telnet", "-l", user, host};
         case 1: {
+            // The script names host, user and password as strings of the
+            // macro language; a value no string can hold starts nothing.
+            if (MacroString(host).empty() || MacroString(user).empty() || MacroString(password).empty()) {
+                Prompter().Message("Invalid host, user or password: the terminal macro cannot hold both "
+                                   "kinds of quotes or a control character in one value.",
+                                   MsgIcon::Stop);
+                return {};
+            }
             const std::string script = WriteTelnetMacroScript(data, host, user, password);
             if (script.empty()) {
                 Prompter().Message("Failed to create script file.", MsgIcon::Stop);

@@ -24,7 +24,10 @@ std::string HostListText(const std::string& host, const std::string& user);
 std::string TelnetScriptName(const std::string& host, const std::string& user);
 
 // Writes the intermediate script (mode 0600) into the loading area's temp
-// folder; its full path, or "" when it could not be written.
+// folder; its full path, or "" when it could not be written. Host, user and
+// password are quoted as strings of the macro language ('...', or "..."
+// for a value holding '); a value that holds both quotes or a control
+// character is refused.
 std::string WriteTelnetMacroScript(CProgramData& data, const std::string& host,
                                    const std::string& user, const std::string& password);
 

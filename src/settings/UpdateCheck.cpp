@@ -20,6 +20,15 @@ std::vector<long> Fields(const std::string& text) {
 }
 }  // namespace
 
+UpdateLimits& UpdateLimitValues() {
+    static UpdateLimits limits;
+    return limits;
+}
+
+bool LooksLikeProgram(const std::string& head) {
+    return head.rfind("\x7f" "ELF", 0) == 0 || head.rfind("#!", 0) == 0;
+}
+
 int CompareVersionNumbers(const std::string& a, const std::string& b) {
     const auto x = Fields(a), y = Fields(b);
     for (std::size_t i = 0; i < x.size() && i < y.size(); ++i) {

@@ -2,6 +2,7 @@
 // version file, the verdict texts, and where the downloads come from.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -11,6 +12,21 @@ constexpr const char* kUpdaterFileName = "UpdateQVL_2.exe";
 
 // 1 when a is newer than b, 0 when older, -1 when the compared fields are equal.
 int CompareVersionNumbers(const std::string& a, const std::string& b);
+
+// What a download from the update server may take: the version file and
+// the updater each end at their size cap or at their deadline for the
+// whole transfer, however slowly the bytes come. Tests shorten them.
+struct UpdateLimits {
+    std::size_t maxVersionBytes = 4096;
+    std::size_t maxUpdaterBytes = std::size_t(256) << 20;
+    int versionMs = 60000;
+    int updaterMs = 600000;
+};
+UpdateLimits& UpdateLimitValues();
+
+// True when a file's first bytes are those of a program this system starts:
+// an ELF executable or a script with "#!".
+bool LooksLikeProgram(const std::string& head);
 
 // The latest version named by the version file's text: its first line
 // without the line end. Nothing when that line is empty or is not made of

@@ -8,7 +8,9 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QElapsedTimer>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <sys/stat.h>
 
@@ -475,6 +477,93 @@ TEST_F(CollectWindowTest, CancelStopsTheWalkWaitsForItAndAsksNothing) {
     EXPECT_TRUE(prompter.Questions().empty());
     EXPECT_EQ(w.Data().GetFileItemCount(0, 0, 0), before);
     EXPECT_TRUE(g_bFtpIdle);
+}
+
+// A host that stalls or trickles: the scripted server takes the FTP port.
+class StallingHostTest : public CollectWindowTest {
+protected:
+    void SetUp() override {
+        CollectWindowTest::SetUp();
+        if (IsSkipped()) return;
+        fake.listing = "drwxr-xr-x 2 u g 4096 Jan 12 10:00 tree\r\n";
+        for (int i = 0; i < 40; ++i) fake.listing += "-rw-r--r-- 1 u g 1 Jan 12 10:00 f" + std::to_string(i) + ".txt\r\n";
+        fake.replies["CWD"] = "250 CWD ok\r\n";
+        fake.replies["PWD"] = "257 \"/\" is current directory.\r\n";
+        fake.Start();
+        port.reset();
+        port = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(fake.port()).c_str());
+        MakeFtpArea();
+    }
+    void TearDown() override {
+        CollectWindowTest::TearDown();
+        fake.Stop();
+    }
+    static long long MsSince(const QElapsedTimer& t) { return t.elapsed(); }
+    qvltest::FakeFtpServer fake;
+};
+
+TEST_F(StallingHostTest, CancelDuringAStalledWalkEndsTheWalkBeforeTheDialogGoes) {
+    NetTimeoutValues().replyMs = 30000;  // the stall outlasts any bounded wait for the walk
+    CMainFrame& w = Open();
+    long long cancelMs = -1;
+    bool walkOver = false;
+    SetModalRunner([&](QDialog& d) {
+        d.open();
+        if (auto* usage = dynamic_cast<CDirectoryUsageDlg*>(&d)) {
+            usage->m_strLocalDir = Files() + "/mirror";
+            d.accept();
+            return d.result();
+        }
+        if (!dynamic_cast<CRemoteBrowserDlg*>(&d)) return int(QDialog::Rejected);
+        fake.SetDelay("LIST", 20000);  // the walk's first listing never comes
+        StartCollect(d);
+        QTest::qWait(300);
+        QElapsedTimer t;
+        t.start();
+        QTest::mouseClick(Control<QPushButton>(&d, "2"), Qt::LeftButton);
+        cancelMs = t.elapsed();
+        walkOver = JoinFtpWorker(0);
+        return d.result();
+    });
+    w.Action(32563)->trigger();
+    QTest::qWait(100);  // anything the walk posted reaches no dialog
+    EXPECT_TRUE(walkOver);
+    EXPECT_GE(cancelMs, 0);
+    EXPECT_LT(cancelMs, 3000);
+    EXPECT_TRUE(prompter.Questions().empty());
+    EXPECT_TRUE(g_bFtpIdle);
+}
+
+TEST_F(StallingHostTest, ATricklingListingLeavesTheBrowserUsableAndCancelEndsItAtOnce) {
+    CMainFrame& w = Open();
+    long long closedMs = -1;
+    bool disabledMeanwhile = false;
+    SetModalRunner([&](QDialog& d) {
+        d.open();
+        if (!dynamic_cast<CRemoteBrowserDlg*>(&d)) return int(QDialog::Rejected);
+        auto* list = Control<QListWidget>(&d, "1849");
+        const int tree = Row(list, "tree");
+        EXPECT_GE(tree, 0);
+        if (tree < 0) return int(QDialog::Rejected);
+        fake.listingLineMs = 300;  // 41 lines: over 12 seconds
+        QElapsedTimer t;
+        t.start();
+        // The window keeps taking input while the listing comes: the user
+        // presses Cancel half a second in.
+        QTimer::singleShot(500, &d, [&] {
+            disabledMeanwhile = !Control<QPushButton>(&d, "1")->isEnabled();
+            QTest::mouseClick(Control<QPushButton>(&d, "2"), Qt::LeftButton);
+        });
+        emit list->itemDoubleClicked(list->item(tree));
+        closedMs = t.elapsed();
+        EXPECT_FALSE(d.isVisible());
+        return d.result();
+    });
+    w.Action(32563)->trigger();
+    EXPECT_TRUE(disabledMeanwhile);
+    EXPECT_GE(closedMs, 400);
+    EXPECT_LT(closedMs, 3000);
+    EXPECT_TRUE(prompter.Messages().empty());  // a cancelled listing is no failure to report
 }
 
 }  // namespace

@@ -512,6 +512,108 @@ TEST_F(UpdateCheckTest, TheUpdaterIsDownloadedAndStartedAndTheWindowCloses) {
     EXPECT_FALSE(f.isVisible());
 }
 
+// An update server that misbehaves as the base address's last part says:
+// "endless" sends an endless version file, "endlessexe" an endless updater,
+// "trickle" an updater one byte at a time, "cut" less than it announced,
+// "html" a page instead of a program; "good" serves the file named on its
+// command line.
+class MisbehavingServerTest : public UpdateCheckTest {
+protected:
+    bool StartMisbehaving(const std::string& updater) {
+        const std::string script = tmp / "server.py";
+        WriteFile(script, R"(import sys, time, http.server
+class H(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.0"
+    def log_message(self, *a): pass
+    def head(self, length=None):
+        self.send_response(200)
+        if length is not None: self.send_header("Content-Length", str(length))
+        self.end_headers()
+    def do_GET(self):
+        mode, _, name = self.path.strip("/").partition("/download/")
+        try:
+            if name == "QVL-Version.txt":
+                if mode == "endless":
+                    self.head()
+                    for _ in range(1024): self.wfile.write(b"1" * 65536)
+                    return
+                self.head(10); self.wfile.write(b"1.0.736.0\n"); return
+            if mode == "endlessexe":
+                self.head(); self.wfile.write(b"#!/bin/sh\n")
+                for _ in range(1024): self.wfile.write((b"#" * 1023 + b"\n") * 64)
+            elif mode == "trickle":
+                self.head(1000)
+                for _ in range(1000): self.wfile.write(b"#"); time.sleep(0.05)
+            elif mode == "cut":
+                self.head(5000); self.wfile.write(b"#!/bin/sh\n" + b"#" * 200)
+            elif mode == "html":
+                body = b"<html><body>Moved</body></html>\n"; self.head(len(body)); self.wfile.write(body)
+            else:
+                body = open(sys.argv[2], "rb").read(); self.head(len(body)); self.wfile.write(body)
+        except (BrokenPipeError, ConnectionResetError):
+            pass
+http.server.ThreadingHTTPServer(("127.0.0.1", int(sys.argv[1])), H).serve_forever()
+)");
+        WriteFile(tmp / "good.sh", updater);
+        port = FreePort();
+        server = std::make_unique<Child>(
+            std::vector<std::string>{"/usr/bin/python3", script, std::to_string(port), tmp / "good.sh"});
+        return WaitFor([&] { return AcceptsConnection(port); }, 8000);
+    }
+    void Mode(const std::string& mode) {
+        url.reset();
+        url = std::make_unique<ScopedEnv>("QVL_UPDATE_URL",
+                                          ("http://127.0.0.1:" + std::to_string(port) + "/" + mode).c_str());
+    }
+    // Checks and downloads from that server; the download must fail.
+    std::string DownloadFails(CMainFrame& f, const std::string& mode) {
+        Mode(mode);
+        prompter.entries.clear();
+        prompter.answers = {Answer::Yes};
+        Check(f, [](CInlineUpdateDlg& u) { EXPECT_FALSE(u.UpdaterStarted()); });
+        EXPECT_TRUE(std::filesystem::is_empty(Program())) << mode;  // nothing kept, not even in part
+        EXPECT_TRUE(f.isVisible());
+        return prompter.Messages().size() == 1 ? prompter.Messages()[0] : "";
+    }
+    void TearDown() override {
+        UpdateLimitValues() = UpdateLimits();
+        UpdateCheckTest::TearDown();
+    }
+};
+
+TEST_F(MisbehavingServerTest, AnEndlessOrTricklingDownloadEndsAtItsCapOrItsDeadline) {
+    ASSERT_TRUE(StartMisbehaving("#!/bin/sh\n"));
+    UpdateLimitValues().maxUpdaterBytes = 1 << 20;
+    UpdateLimitValues().updaterMs = 1500;
+    CMainFrame& f = Open();
+    Mode("endless");
+    Check(f);
+    EXPECT_EQ(prompter.Messages(), std::vector<std::string>{kRetrieveFailed});
+    EXPECT_EQ(DownloadFails(f, "endlessexe"), "Failed to download UpdateQVL_2.exe: the server sent more than 1048576 bytes");
+    EXPECT_EQ(DownloadFails(f, "trickle"), "Failed to download UpdateQVL_2.exe: the transfer took longer than 1 seconds");
+}
+
+TEST_F(MisbehavingServerTest, OnlyAWholeProgramIsKeptAndRunAndALeftoverPageIsFetchedAnew) {
+    const std::string marker = tmp / "updater-ran";
+    ASSERT_TRUE(StartMisbehaving("#!/bin/sh\necho started > '" + marker + "'\n"));
+    CMainFrame& f = Open();
+    EXPECT_EQ(DownloadFails(f, "cut").rfind("Failed to download UpdateQVL_2.exe: ", 0), 0u);
+    EXPECT_EQ(DownloadFails(f, "html"), "Failed to download UpdateQVL_2.exe: the downloaded file is not a program");
+    // A page an older download left under the updater's name is never run:
+    // the updater is fetched anew.
+    WriteFile(Program() + "/UpdateQVL_2.exe", "<html>Moved</html>\n");
+    std::filesystem::permissions(Program() + "/UpdateQVL_2.exe", std::filesystem::perms::owner_all);
+    Mode("good");
+    prompter.entries.clear();
+    prompter.answers = {Answer::Yes};
+    Check(f, [](CInlineUpdateDlg& u) {
+        EXPECT_TRUE(u.UpdaterStarted());
+        EXPECT_TRUE(u.LogText().contains("Download complete."));
+    });
+    EXPECT_TRUE(WaitFor([&] { return std::filesystem::exists(marker); }, 5000));
+    EXPECT_TRUE(prompter.Messages().empty());
+}
+
 TEST_F(UpdateCheckTest, ClosingTheDialogDuringACheckLeavesNoLateMessage) {
     // A server that takes the connection and never answers.
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);

@@ -73,6 +73,17 @@ TEST_F(FolderWalkSafety, LinksOutsideAreNamedAndAFileReachedTwiceIsConvertedOnce
     EXPECT_NE(r.log.find("leak.txt leads outside the input folder"), std::string::npos) << r.log;
 }
 
+TEST_F(FolderWalkSafety, EveryNameOfAHardLinkedFileGetsItsMirrorWhileInPlaceItIsConvertedOnce) {
+    ASSERT_EQ(::link((in + "/a.txt").c_str(), (in + "/Sub/hard.txt").c_str()), 0);
+    JobRun r = Run(Job(in, tmp / "Out"));
+    EXPECT_EQ(r.exitCode, 0) << r.err << r.log;
+    EXPECT_EQ(ReadFile(tmp / "Out/a.txt"), "a dog\n");
+    EXPECT_EQ(ReadFile(tmp / "Out/Sub/hard.txt"), "a dog\n");
+    CJobFolderWalk walk = WalkJobFolder(in, in, "*.*", "");
+    EXPECT_EQ(walk.files.size(), 2u);
+    EXPECT_TRUE(Contains(walk.skipped, "is the same file as"));
+}
+
 TEST_F(FolderWalkSafety, AnUnreadableFolderOrAPathPastTheLimitFailsTheJob) {
     {
         fs::create_directories(in + "/Locked");

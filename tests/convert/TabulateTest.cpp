@@ -60,6 +60,14 @@ TEST(Tabulate, SqlUpdateQuotesAndJoinsSafely) {
     // A missing cell or name is never read past its list.
     p.whereColumns = {5};
     EXPECT_EQ(WriteSqlUpdate("7", p), "UPDATE t SET \r\n    id = 7\r\n WHERE \r\n     = ''\r\n");
+    // A name that is no plain name is quoted as an identifier.
+    p.columnNames = {" first name", "say \"hi\"; --"};
+    p.selectedColumns = {0, 1};
+    p.whereColumns = {};
+    EXPECT_EQ(WriteSqlUpdate("7,x", p), "UPDATE t SET \r\n    \"first name\" = 7,\r\n    \"say \"\"hi\"\"; --\" = 'x'\r\n");
+    p.sqlMode = 2;
+    p.columnNames = {"t.id", "2nd"};
+    EXPECT_EQ(WriteSqlInsert("7,x", p), "INSERT INTO t (t.id, \"2nd\") \r\nVALUES (7, 'x')\r\n");
 }
 
 TEST(Tabulate, NumbersAreRealDecimalLiterals) {

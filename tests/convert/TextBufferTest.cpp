@@ -90,13 +90,15 @@ TEST_F(TextBufferTest, FolderStemCarriesDateAndWeekday) {
 }
 
 TEST_F(TextBufferTest, DumpsOfOneDayGoIntoNumberedFoldersAndLoadBackInOrder) {
-    g_TextBuffer = {"a\r\nb", "second"};
+    g_TextBuffer = {"a\r\nb", "second", "lone\rCR\r", "\r"};
     const std::string first = DumpTextBufferToDisk(true, March5());
     EXPECT_EQ(first, g_strBufferTextDir + "2024-03-05-Tuesday-01/");
     EXPECT_EQ(ReadFile(first + "Text-001.txt"), "a\nb");  // no doubled CR
     EXPECT_EQ(ReadFile(first + "Text-002.txt"), "second");
+    EXPECT_EQ(ReadFile(first + "Text-003.txt"), "lone\rCR\r");  // a lone CR is kept
+    EXPECT_EQ(ReadFile(first + "Text-004.txt"), "\r");
     ASSERT_EQ(prompter.Messages().size(), 1u);
-    EXPECT_EQ(prompter.Messages()[0], "Clipboard saved to hard disk in 2 file(s).\r\nLook into:\r\n\r\n     " +
+    EXPECT_EQ(prompter.Messages()[0], "Clipboard saved to hard disk in 4 file(s).\r\nLook into:\r\n\r\n     " +
                                           first + "\r\n\r\narea for the saved files.");
 
     // Twelve items so that name order and number order must agree.
@@ -105,16 +107,19 @@ TEST_F(TextBufferTest, DumpsOfOneDayGoIntoNumberedFoldersAndLoadBackInOrder) {
     const std::string second = DumpTextBufferToDisk(false, March5());
     EXPECT_EQ(second, g_strBufferTextDir + "2024-03-05-Tuesday-02/");
     EXPECT_EQ(prompter.Messages().size(), 1u);  // quiet without the flag
-    WriteFile(second + "Text-013.txt", "");    // empty files are skipped
+    WriteFile(second + "Text-013.txt", "");    // an empty text comes back as one
 
     g_TextBuffer = {"kept"};
-    EXPECT_EQ(LoadTextBufferFromDisk(TakeAll()), 14);
+    EXPECT_EQ(LoadTextBufferFromDisk(TakeAll()), 17);
     EXPECT_EQ(offered, (std::vector<std::string>{first, second}));
-    ASSERT_EQ(g_TextBuffer.size(), 15u);
+    ASSERT_EQ(g_TextBuffer.size(), 18u);
     EXPECT_EQ(g_TextBuffer[0], "kept");
     EXPECT_EQ(g_TextBuffer[1], "a\r\nb");  // back as a window text
     EXPECT_EQ(g_TextBuffer[2], "second");
-    for (int i = 1; i <= 12; ++i) EXPECT_EQ(g_TextBuffer[size_t(2 + i)], "item " + std::to_string(i));
+    EXPECT_EQ(g_TextBuffer[3], "lone\rCR\r");
+    EXPECT_EQ(g_TextBuffer[4], "\r");
+    for (int i = 1; i <= 12; ++i) EXPECT_EQ(g_TextBuffer[size_t(4 + i)], "item " + std::to_string(i));
+    EXPECT_EQ(g_TextBuffer[17], "");
     // The load leaves the index alone; the command shows the first item.
     EXPECT_EQ(TextBufferShowFirst().show, "kept");
 }

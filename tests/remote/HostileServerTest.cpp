@@ -179,6 +179,41 @@ TEST_F(HostileFtp, AListingPastItsCapDropsTheConnectionAndTheNextOneWorks) {
     EXPECT_EQ(again.ListToText("/"), server.listing);
 }
 
+TEST_F(HostileFtp, ATricklingListingEndsAtItsDeadlineAndAtOnceOnABreak) {
+    NetTimeoutValues().listingMs = 1500;
+    for (int i = 0; i < 60; ++i) server.listing += "-rw-r--r-- 1 u g 5 Jan 01 12:00 f" + std::to_string(i) + "\r\n";
+    server.listingLineMs = 100;  // every line well within the idle limit
+    server.Start();
+    auto listFails = [&](long long& ms) {
+        CFtpClient c;
+        Connect(c);
+        const auto start = std::chrono::steady_clock::now();
+        try {
+            c.ListToText("/");
+        } catch (const CFtpClient::FTPException& e) {
+            ms = MsSince(start);
+            EXPECT_TRUE(e.ConnectionLost());
+            return std::string(e.what());
+        }
+        ms = MsSince(start);
+        return std::string("listed");
+    };
+    long long ms = 0;
+    EXPECT_EQ(listFails(ms), "The listing took longer than 1 seconds.");
+    EXPECT_GE(ms, 1400);
+    EXPECT_LT(ms, 3000);
+    // The program's Stop ends a listing in progress without waiting for it.
+    NetTimeoutValues().listingMs = 60000;
+    std::thread stop([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        g_bFtpBreak = true;
+    });
+    EXPECT_EQ(listFails(ms), "The listing was stopped.");
+    stop.join();
+    g_bFtpBreak = false;
+    EXPECT_LT(ms, 1500);
+}
+
 TEST(HostileListings, NamesWithControlCharactersAreRefusedLikeNamesWithASlash) {
     const std::string text =
         "total 4\r\n"

@@ -232,7 +232,18 @@ TEST_F(TerminalTest, AMacroProgramGetsAPrivateScriptAndOtherProgramsNoArguments)
     EXPECT_NE(text.find("connect 'alpha.beta'\nUsernamePrompt = 'login:'\n"), std::string::npos) << text;
     EXPECT_NE(text.find("Password = 's3cret'\n"), std::string::npos);
     EXPECT_EQ(text.substr(0, 53), ";" + std::string(52, '-'));
+    // A quote in a value never ends its string early; a value no string of
+    // the macro language can hold starts nothing.
     std::filesystem::remove(tmp / "argv.txt");
+    ASSERT_TRUE(LaunchTelnet(data, "alpha.beta", "joe", "it's", false));
+    EXPECT_NE(ReadFile(script).find("Password = \"it's\"\n"), std::string::npos);
+    EXPECT_EQ(Recorded(), "/I\n" + script + "\nEND\n");
+    std::filesystem::remove(tmp / "argv.txt");
+    EXPECT_FALSE(LaunchTelnet(data, "alpha.beta", "joe", "a'\"b", false));
+    EXPECT_FALSE(LaunchTelnet(data, "alpha.beta", "jo'e\"", "pw", false));
+    EXPECT_FALSE(std::filesystem::exists(tmp / "argv.txt"));
+    ASSERT_EQ(prompter.Messages().size(), 2u);
+    EXPECT_EQ(prompter.Messages()[0].find("a'"), std::string::npos);  // the password is never shown
     g_strTelnet = "myterm";
     ASSERT_TRUE(LaunchTelnet(data, "alpha.beta", "joe", "s3cret", false));
     EXPECT_EQ(Recorded(), "END\n");

@@ -361,6 +361,30 @@ TEST_F(FakeServerBrowser, ListsAVmsFolderAndDeletesEveryVersionAfterTheProcedure
 
 namespace {
 
+TEST_F(FakeServerBrowser, AnEndlessTreeIsWalkedDownToTheDepthLimitWithALineSayingSo) {
+    // Every folder of this host holds SUB.DIR: the tree has no bottom.
+    std::string h = "127.0.0.1", u = "USER";
+    ASSERT_TRUE(ConnectHost(data, h, u, true));
+    auto client = SelectOpenConnection("127.0.0.1", "USER");
+    ASSERT_TRUE(client);
+    std::atomic<bool> ended{false};
+    std::thread watchdog([&] {
+        for (int i = 0; i < 1500 && !ended; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (!ended) g_bStopRemoteCollect = true;  // a walk that never ends fails the test
+    });
+    std::vector<CDirEntry> out;
+    const std::string root = "DISK$1:[USER.A]";
+    const WalkEnd end = CollectRecursive(*client, "VMS", root, root, "/l/", true, "*.*", "", out);
+    ended = true;
+    watchdog.join();
+    g_bStopRemoteCollect = false;
+    ASSERT_EQ(end, WalkEnd::Done);
+    EXPECT_EQ(out.size(), static_cast<size_t>(kMaxCollectDepth + 1));  // LOGIN.COM of each level
+    std::string deepest = "DISK$1:[USER.A";
+    for (int i = 0; i <= kMaxCollectDepth; ++i) deepest += ".SUB";
+    EXPECT_EQ(trace.Count("-?- Not going deeper than 64 folders: " + deepest + "] is left out."), 1);
+}
+
 TEST_F(FakeServerBrowser, ListedDotNamesAndSlashesAreNeverShownCollectedOrDeleted) {
     server.systReply = "215 UNIX Type: L8\r\n";
     server.listing =

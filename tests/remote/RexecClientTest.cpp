@@ -107,6 +107,29 @@ TEST_F(RealRexec, RunsACommandAndReturnsItsOutput) {
     EXPECT_EQ(out, "hello\nqvltest\n");
 }
 
+TEST_F(RealRexec, AnEndlessOutputStopsAtItsLimitWithALineSayingSo) {
+    NetLimits saved = NetLimitValues();
+    NetLimitValues().maxRexecOutputBytes = 3u << 20;
+    CRexecClient client;
+    std::string out = "earlier\n";  // the output of a step before counts too
+    const auto start = std::chrono::steady_clock::now();
+    std::atomic<bool> ended{false};
+    std::thread watchdog([&] {  // an output that never stops fails the test instead of hanging it
+        for (int i = 0; i < 1000 && !ended; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (!ended) g_bFtpBreak = true;
+    });
+    EXPECT_NO_THROW(client.Execute(kUser, kPassword, "127.0.0.1", server.port(), "yes", "", out));
+    ended = true;
+    watchdog.join();
+    ResetWorkerFlags();
+    NetLimitValues() = saved;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    const std::string line = "\n--- The output was stopped at 3 MB. ---\n";
+    ASSERT_EQ(out.size(), (3u << 20) + line.size());
+    EXPECT_EQ(out.compare(0, 12, "earlier\ny\ny\n"), 0);
+    EXPECT_EQ(out.substr(out.size() - line.size()), line);
+}
+
 TEST_F(RealRexec, AWrongPasswordIsALoginFailure) {
     CRexecClient client;
     std::string out;

@@ -3,6 +3,7 @@
 // not give. Each stops its server when it goes out of scope.
 #pragma once
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <atomic>
 #include <cstdlib>
@@ -313,6 +314,7 @@ public:
     std::string stored;                    // data received by the last STOR
     std::vector<std::string> storedNames;  // every STOR's file name, in order
     bool dropStor = false;                 // close a STOR's data connection unread
+    int listingLineMs = 0;                 // wait before each line of LIST data
 
     FakeFtpServer() {
         m_listen = Listen(m_port);
@@ -333,6 +335,11 @@ public:
     void SetReply(const std::string& word, const std::string& reply) {
         std::lock_guard<std::mutex> g(m_mutex);
         replies[word] = reply;
+    }
+    // Changes a delay while the server runs.
+    void SetDelay(const std::string& word, int ms) {
+        std::lock_guard<std::mutex> g(m_mutex);
+        delays[word] = ms;
     }
     std::vector<std::string> Received() {
         std::lock_guard<std::mutex> g(m_mutex);
@@ -462,7 +469,16 @@ private:
                 Bound(data);
                 Send(c, "150 Opening data connection\r\n");
                 bool aborted = false;
-                if (word == "LIST") Send(data, listing);
+                if (word == "LIST" && listingLineMs > 0) {
+                    // One line at a time, until the client stops reading.
+                    for (size_t at = 0; at < listing.size() && !m_stop;) {
+                        const size_t end = std::min(listing.find('\n', at), listing.size() - 1) + 1;
+                        std::this_thread::sleep_for(std::chrono::milliseconds(listingLineMs));
+                        const std::string line = listing.substr(at, end - at);
+                        if (::send(data, line.data(), line.size(), MSG_NOSIGNAL) <= 0) break;
+                        at = end;
+                    }
+                } else if (word == "LIST") Send(data, listing);
                 else if (word == "RETR") {
                     if (dropRetrAfter < retrData.size()) {
                         Send(data, retrData.substr(0, dropRetrAfter));

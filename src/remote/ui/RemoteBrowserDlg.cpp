@@ -22,6 +22,7 @@
 #include "platform/Prompter.h"
 #include "remote/Collect.h"
 #include "remote/FtpClient.h"
+#include "remote/FtpConnections.h"
 #include "remote/FtpWorker.h"
 #include "remote/ui/ModalRun.h"
 
@@ -39,20 +40,21 @@ QPushButton* IconButton(QWidget* parent, const char* id, QStyle::StandardPixmap 
     return b;
 }
 
-// Waits for a job on a worker thread while the window keeps painting; the
-// user's input waits with it.
-bool RunKeepingEventsGoing(const std::function<bool()>& job) {
-    auto future = std::async(std::launch::async, job);
-    while (future.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    return future.get();
-}
-
 }  // namespace
 
 CRemoteBrowserDlg::CRemoteBrowserDlg(const std::string& pattern, const CHost& account, QWidget* parent)
     : QDialog(parent), m_browser(pattern, account) {
-    m_browser.m_runner = RunKeepingEventsGoing;
+    // A step on the server runs on a worker thread while the window stays
+    // usable: it repaints, moves and takes Cancel; the browser's own
+    // controls wait until the step is done.
+    m_browser.m_runner = [this](const std::function<bool()>& job) {
+        EnableBrowserControls(false);
+        auto future = std::async(std::launch::async, job);
+        while (future.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        EnableBrowserControls(!m_collecting);
+        return future.get();
+    };
     setObjectName("1976");
     setWindowTitle(Q(m_browser.m_strCaption));
     setMinimumSize(460, 300);
@@ -145,7 +147,7 @@ CRemoteBrowserDlg::CRemoteBrowserDlg(const std::string& pattern, const CHost& ac
     connect(removeBook, &QPushButton::clicked, this, &CRemoteBrowserDlg::OnRemoveBookmark);
     connect(m_dirCombo, &QComboBox::activated, this, [this](int) { OnSetDirectory(); });
     connect(m_bookCombo, &QComboBox::activated, this, [this](int i) {
-        if (m_collecting) return;
+        if (Busy()) return;
         m_browser.ChooseBookmark(i);
         Sync();
     });
@@ -158,6 +160,7 @@ CRemoteBrowserDlg::CRemoteBrowserDlg(const std::string& pattern, const CHost& ac
         m_status->setText(Q(m_browser.m_strStatus));
     });
     connect(m_list, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* it) {
+        if (Busy()) return;
         const bool close = m_browser.DoubleClick(m_list->row(it));
         Sync();
         if (close) QDialog::accept();
@@ -165,12 +168,21 @@ CRemoteBrowserDlg::CRemoteBrowserDlg(const std::string& pattern, const CHost& ac
 }
 
 CRemoteBrowserDlg::~CRemoteBrowserDlg() {
-    // A walk still running would hold this dialog's client: it is stopped
-    // and waited for before anything goes.
-    if (m_collecting) {
-        g_bStopRemoteCollect = true;
-        JoinFtpWorker(15000);
-    }
+    // Whatever the walk still posts finds no dialog.
+    m_report->dialog = nullptr;
+    StopCollect();
+}
+
+void CRemoteBrowserDlg::StopCollect() {
+    if (!m_collecting) return;
+    // The walk is stopped where it waits (its connection is aborted) and
+    // waited for; the connection is dropped, the next use connects again.
+    g_bStopRemoteCollect = true;
+    std::shared_ptr<CFtpClient> client = m_browser.m_client;
+    if (client) client->Abort();
+    if (!JoinFtpWorker(15000)) return;
+    m_collecting = false;
+    if (client) DropOpenConnection(client->Host(), client->User());
 }
 
 bool CRemoteBrowserDlg::Initialize() {
@@ -213,33 +225,33 @@ void CRemoteBrowserDlg::Sync() {
 }
 
 void CRemoteBrowserDlg::OnSetDirectory() {
-    if (m_collecting) return;  // the walk owns the connection
+    if (Busy()) return;  // the walk or a step owns the connection
     m_browser.SetDirectory(S(m_dirCombo->currentText()));
     Sync();
     m_list->setFocus();
 }
 
 void CRemoteBrowserDlg::OnUp() {
-    if (m_collecting) return;
+    if (Busy()) return;
     m_browser.Up();
     Sync();
     m_list->setFocus();
 }
 
 void CRemoteBrowserDlg::OnCreateDirectory() {
-    if (m_collecting) return;
+    if (Busy()) return;
     m_browser.CreateDirectory();
     Sync();
 }
 
 void CRemoteBrowserDlg::OnDelete() {
-    if (m_collecting) return;
+    if (Busy()) return;
     m_browser.Delete(SelectedRows());
     Sync();
 }
 
 void CRemoteBrowserDlg::OnRemoveBookmark() {
-    if (m_collecting) return;
+    if (Busy()) return;
     const int i = m_bookCombo->currentIndex();
     m_browser.RemoveBookmark(i);
     if (i >= 0 && i < m_bookCombo->count()) m_bookCombo->removeItem(i);
@@ -274,7 +286,7 @@ void CRemoteBrowserDlg::EnableBrowserControls(bool enable) {
 }
 
 void CRemoteBrowserDlg::accept() {
-    if (m_collecting) return;
+    if (Busy()) return;
     const bool close = m_browser.Ok(SelectedRows());
     Sync();
     if (close) QDialog::accept();
@@ -282,13 +294,10 @@ void CRemoteBrowserDlg::accept() {
 
 void CRemoteBrowserDlg::reject() {
     m_cancelled = true;
-    if (m_collecting) {
-        // Stop the walk and wait for it before the dialog goes.
-        g_bStopRemoteCollect = true;
-        JoinFtpWorker(15000);
-        m_collecting = false;
-    }
+    // A step in progress ends at once; the walk is stopped and waited for
+    // before the dialog goes.
     m_browser.Cancel();
+    StopCollect();
     QDialog::reject();
 }
 
@@ -296,7 +305,7 @@ void CRemoteBrowserDlg::reject() {
 
 void CRemoteBrowserDlg::OnAddRecursive() {
     const std::vector<int> rows = SelectedRows();
-    if (rows.empty() || m_collecting || !m_browser.m_client) return;
+    if (rows.empty() || Busy() || !m_browser.m_client) return;
     const BrowserItem item = m_browser.m_items[static_cast<size_t>(rows.front())];
     if (!item.folder || !IsUsableListedName(item.name)) return;
     std::string start = ChildRemoteFolder(m_browser.m_strCurrentFolder, item.name, m_browser.m_strHostType);
@@ -323,12 +332,18 @@ void CRemoteBrowserDlg::OnAddRecursive() {
     std::shared_ptr<CFtpClient> client = m_browser.m_client;
     const std::string type = m_browser.m_strHostType, keep = m_browser.m_strKeep,
                       exclude = m_browser.m_strExclude;
-    StartFtpWorker([=, this] {
+    // The worker reports through the shared report, never to the dialog
+    // itself: the dialog may be gone by the time the walk ends.
+    std::shared_ptr<CollectReport> report = m_report;
+    StartFtpWorker([=] {
         std::vector<CDirEntry> entries;
         const WalkEnd end =
             CollectRecursive(*client, type, remoteRoot, start, localRoot, keepTree, keep, exclude, entries);
         QMetaObject::invokeMethod(
-            this, [this, end, entries]() mutable { FinishCollect(static_cast<int>(end), std::move(entries)); },
+            QCoreApplication::instance(),
+            [report, end, entries]() mutable {
+                if (report->dialog) report->dialog->FinishCollect(static_cast<int>(end), std::move(entries));
+            },
             Qt::QueuedConnection);
     });
 }

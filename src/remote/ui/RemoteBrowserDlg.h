@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,8 @@ public:
     CRemoteBrowser& Browser() { return m_browser; }
     // True while a collection walks the remote tree.
     bool Collecting() const { return m_collecting; }
+    // True while the walk or a browser step uses the connection.
+    bool Busy() const { return m_collecting || m_browser.Busy(); }
     // The selected rows of the list, ascending.
     std::vector<int> SelectedRows() const;
 
@@ -51,6 +54,13 @@ private:
     void Sync();
     void EnableBrowserControls(bool enable);
     void FinishCollect(int end, std::vector<CDirEntry> entries);
+    void StopCollect();
+
+    // Where the walk's end is posted; emptied when the dialog goes.
+    struct CollectReport {
+        CRemoteBrowserDlg* dialog = nullptr;
+    };
+    std::shared_ptr<CollectReport> m_report = std::make_shared<CollectReport>(CollectReport{this});
 
     CRemoteBrowser m_browser;
     bool m_collecting = false;

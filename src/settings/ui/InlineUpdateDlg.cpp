@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -44,14 +45,57 @@ CInlineUpdateDlg::CInlineUpdateDlg(QWidget* parent) : QDialog(parent) {
     Build();
     m_ticker.setInterval(100);
     connect(&m_ticker, &QTimer::timeout, this, [this] { Animate(); });
+    m_deadline.setSingleShot(true);
+    connect(&m_deadline, &QTimer::timeout, this, [this] {
+        if (!m_reply) return;
+        m_failure = "the transfer took longer than " + std::to_string(m_deadline.interval() / 1000) + " seconds";
+        m_reply->abort();
+    });
 }
 
 CInlineUpdateDlg::~CInlineUpdateDlg() {
-    // A download still under way ends without reporting to a closed dialog.
+    // A download still under way ends without reporting to a closed dialog;
+    // its temporary file goes with it.
     if (m_reply) {
         m_reply->disconnect(this);
         m_reply->abort();
     }
+    if (m_writer) m_writer->Abort();
+}
+
+void CInlineUpdateDlg::Watch(QNetworkReply* reply, std::size_t cap, int ms,
+                             const std::function<bool(const QByteArray&)>& sink) {
+    m_reply = reply;
+    m_received = 0;
+    m_failure.clear();
+    m_sink = sink;
+    m_deadline.start(ms);
+    // The bytes are taken as they come, so the reply never holds more than
+    // one read's worth, and counted against the cap.
+    connect(reply, &QNetworkReply::readyRead, this, [this, reply, cap] {
+        if (!m_failure.empty()) return;
+        const QByteArray part = reply->readAll();
+        m_received += std::size_t(part.size());
+        if (m_received > cap) {
+            m_failure = "the server sent more than " + std::to_string(cap) + " bytes";
+            reply->abort();
+        } else if (!m_sink(part)) {
+            m_failure = "the file could not be written";
+            reply->abort();
+        }
+    });
+}
+
+void CInlineUpdateDlg::StopWatch(QNetworkReply* reply) {
+    m_deadline.stop();
+    reply->disconnect(this);
+    // What came with the end of the reply.
+    if (m_failure.empty() && reply->bytesAvailable() > 0) {
+        const QByteArray part = reply->readAll();
+        m_received += std::size_t(part.size());
+        if (!m_sink(part)) m_failure = "the file could not be written";
+    }
+    m_sink = nullptr;
 }
 
 void CInlineUpdateDlg::Build() {
@@ -149,21 +193,27 @@ void CInlineUpdateDlg::CheckForLatest() {
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setTransferTimeout(60000);
     QNetworkReply* reply = m_net->get(request);
-    m_reply = reply;
+    m_versionBody.clear();
+    const UpdateLimits& limits = UpdateLimitValues();
+    Watch(reply, limits.maxVersionBytes, limits.versionMs, [this](const QByteArray& part) {
+        m_versionBody += part;
+        return true;
+    });
     connect(reply, &QNetworkReply::finished, this, [this, reply] { OnVersionReply(reply); });
 }
 
 void CInlineUpdateDlg::OnVersionReply(QNetworkReply* reply) {
+    StopWatch(reply);
     reply->deleteLater();
     m_checking = false;
     m_checkBar->setValue(kCheckRange);
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (reply->error() != QNetworkReply::NoError || (status != 0 && status != 200)) {
+    if (!m_failure.empty() || reply->error() != QNetworkReply::NoError || (status != 0 && status != 200)) {
         AppendLog(kRetrieveFailed);
         Prompter().Message(kRetrieveFailed, MsgIcon::Stop);
         return;
     }
-    const QByteArray body = reply->read(64 * 1024);
+    const QByteArray body = m_versionBody;
     const auto latest = ParseVersionFile(std::string(body.constData(), std::size_t(body.size())));
     if (!latest) {
         AppendLog(kVersionFileInvalid);
@@ -187,14 +237,42 @@ void CInlineUpdateDlg::GetLatest() {
     SetLog(QString());
     m_get->setEnabled(false);
     const QString path = UpdaterPath();
-    // An updater already in the program's folder is run as it is.
+    // An updater already in the program's folder is run as it is. Only a
+    // complete download is ever put there; anything else found there (such
+    // as a page an older download saved) is removed and fetched anew.
     if (QFileInfo::exists(path)) {
-        RunUpdater(path);
-        return;
+        QFile existing(path);
+        const bool program = QFileInfo(path).isFile() && existing.open(QIODevice::ReadOnly) &&
+                             LooksLikeProgram(existing.read(4).toStdString());
+        existing.close();
+        if (program) {
+            RunUpdater(path);
+            return;
+        }
+        if (!QFileInfo(path).isFile() || !QFile::remove(path)) {
+            const std::string text = "Failed to execute the command: " + path.toStdString();
+            Prompter().Message(text, MsgIcon::Stop);
+            m_get->setEnabled(true);
+            return;
+        }
+        AppendLog(QString("Removed ") + kUpdaterFileName + ": it is not a program.");
     }
     const std::string base = UpdateBaseUrl();
     if (base.empty()) {
         Prompter().Message(kRetrieveFailed, MsgIcon::Stop);
+        m_get->setEnabled(true);
+        return;
+    }
+    // The download is written under a temporary name as it comes and takes
+    // the updater's name only once it is complete.
+    m_writer = std::make_unique<CSafeWriter>();
+    m_writer->SetFlushToDisk(false);
+    std::string error;
+    if (!m_writer->Open(path.toStdString(), 0755, error)) {
+        m_writer.reset();
+        const std::string text = std::string("Failed to download ") + kUpdaterFileName + ": " + error;
+        AppendLog(QString::fromStdString(text));
+        Prompter().Message(text, MsgIcon::Stop);
         m_get->setEnabled(true);
         return;
     }
@@ -206,29 +284,42 @@ void CInlineUpdateDlg::GetLatest() {
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setTransferTimeout(120000);
     QNetworkReply* reply = m_net->get(request);
-    m_reply = reply;
+    m_head.clear();
+    const UpdateLimits& limits = UpdateLimitValues();
+    Watch(reply, limits.maxUpdaterBytes, limits.updaterMs, [this](const QByteArray& part) {
+        if (m_head.size() < 4) m_head += part.left(4 - m_head.size());
+        return m_writer->Write(part.constData(), std::size_t(part.size()));
+    });
     connect(reply, &QNetworkReply::finished, this, [this, reply] { OnUpdaterReply(reply); });
 }
 
 void CInlineUpdateDlg::OnUpdaterReply(QNetworkReply* reply) {
+    StopWatch(reply);
     reply->deleteLater();
     m_downloading = false;
     m_downloadBar->setValue(kDownloadRange);
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QString path = UpdaterPath();
+    const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
     std::string error;
     bool saved = false;
-    if (reply->error() == QNetworkReply::NoError && (status == 0 || status == 200)) {
-        const QByteArray body = reply->readAll();
-        // The download goes to a temporary name and is renamed when complete.
-        CSafeWriter writer;
-        writer.SetFlushToDisk(false);
-        saved = writer.Open(path.toStdString(), 0755, error) &&
-                writer.Write(body.constData(), std::size_t(body.size())) && writer.Commit(error);
-        if (!saved && error.empty()) error = "write failed";
-    } else {
+    // Only a whole program is kept: the length the server announced (or a
+    // clean end where it announced none), and the start of a program.
+    if (!m_failure.empty()) {
+        error = m_failure;
+    } else if (reply->error() != QNetworkReply::NoError || (status != 0 && status != 200)) {
         error = reply->errorString().toStdString();
+    } else if (announced.isValid() && announced.toULongLong() != m_received) {
+        error = "the download is incomplete (" + std::to_string(m_received) + " of " +
+                std::to_string(announced.toULongLong()) + " bytes)";
+    } else if (!LooksLikeProgram(m_head.toStdString())) {
+        error = "the downloaded file is not a program";
+    } else {
+        saved = m_writer->Commit(error);
+        if (!saved && error.empty()) error = "write failed";
     }
+    if (!saved) m_writer->Abort();
+    m_writer.reset();
     if (!saved) {
         const std::string text = std::string("Failed to download ") + kUpdaterFileName + ": " + error;
         AppendLog(QString::fromStdString(text));

@@ -7,9 +7,12 @@
 #include <QDialog>
 #include <QPointer>
 #include <QTimer>
+#include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 
+class CSafeWriter;
 class QLabel;
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -47,6 +50,11 @@ private:
     void SetLog(const QString& text);
     void Animate();
     QString UpdaterPath() const;
+    // Watches a reply: its bytes go to sink as they come; the reply is
+    // aborted with a reason at the size cap or the deadline.
+    void Watch(QNetworkReply* reply, std::size_t cap, int ms,
+               const std::function<bool(const QByteArray&)>& sink);
+    void StopWatch(QNetworkReply* reply);
 
     QNetworkAccessManager* m_net = nullptr;
     QPointer<QNetworkReply> m_reply;  // the download under way
@@ -61,4 +69,11 @@ private:
     bool m_checking = false;
     bool m_downloading = false;
     QTimer m_ticker;
+    QTimer m_deadline;            // the whole transfer under way
+    std::size_t m_received = 0;   // its bytes so far
+    std::function<bool(const QByteArray&)> m_sink;
+    std::string m_failure;        // why it was cut short
+    QByteArray m_versionBody;
+    QByteArray m_head;            // the updater's first bytes
+    std::unique_ptr<CSafeWriter> m_writer;  // the updater under its temporary name
 };
