@@ -19,6 +19,13 @@
 
 #include <QMenu>
 #include <QMenuBar>
+#include <QClipboard>
+#include <QTimer>
+
+#include "app/CompareCommands.h"
+#include "compare/ui/DiffPane.h"
+#include "compare/ui/FileDiffDlg.h"
+#include "compare/ui/MasterFileDlg.h"
 
 namespace {
 
@@ -95,23 +102,137 @@ TEST_F(CommandRoutingTest, CrossInputOutputTextFillsTheMessageWindow) {
     EXPECT_EQ(prompter.Messages().back(), "Cross of texts from Input and Output windows is shown on Message Window.");
 }
 
-TEST_F(CommandRoutingTest, KeysWorkFromTheModelessDialogsToo) {
+// Closes every modal dialog that opens and notes its title.
+class ModalWatcher {
+public:
+    ModalWatcher() {
+        m_timer.setInterval(20);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            if (QWidget* m = QApplication::activeModalWidget()) {
+                titles.push_back(m->windowTitle().toStdString());
+                if (auto* d = qobject_cast<QDialog*>(m)) d->reject();
+                else m->close();
+            }
+        });
+        m_timer.start();
+    }
+    std::vector<std::string> Take() {
+        auto t = std::move(titles);
+        titles.clear();
+        return t;
+    }
+    std::vector<std::string> titles;
+
+private:
+    QTimer m_timer;
+};
+
+// The program's keys as the program installs them: a window that handles a
+// key itself gets it while it has the focus; everywhere else the key runs
+// the program's command.
+TEST_F(CommandRoutingTest, KeysBelongToTheWindowWithTheFocus) {
     MakeSampleArea();
     CQuorvellianApp app;
     ASSERT_TRUE(app.InitInstance());
+    SetPrompter(&prompter);
     CMainFrame* w = app.MainFrame();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
     w->Timer().stop();
-    w->ExecuteCommand(32642);  // the WorkPad
+    ModalWatcher modals;
+    const std::vector<std::string> none;
+
+    // Ctrl+S in the WorkPad's Input box saves the program data.
+    w->ExecuteCommand(32642);
     QWidget& pad = w->ConversionCommands().WorkPad();
     ASSERT_TRUE(pad.isVisible());
     pad.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&pad));
     const std::string master = g_strSessionBackUpDir + kMasterFileName;
     std::filesystem::remove(master);
-    // Ctrl+S typed in the WorkPad's Input box saves the program data.
     QTest::keyClick(g_pInputWindow, Qt::Key_S, Qt::ControlModifier);
     EXPECT_TRUE(std::filesystem::exists(master));
+    pad.hide();
+
+    // Alt+2 in the main window compares the two selected files.
+    CFileItem* left = w->Data().GetFileItemPtr(0, 0, 0, 2);
+    CFileItem* right = w->Data().GetFileItemPtr(0, 0, 0, 4);
+    WriteFile(left->LocalDir + left->FileName, "a\nb\nc\n");
+    WriteFile(right->LocalDir + right->FileName, "a\nB\nc\n");
+    const std::string upper = right->LocalDir + right->FileName;  // "App.java"
+    w->Data().SetSelection(0, 0, 0, {2, 4});
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    QTest::keyClick(w, Qt::Key_2, Qt::AltModifier);
+    CFileDiffDlg& diff = w->CompareCommands().DiffWindow(1);
+    ASSERT_TRUE(diff.isVisible());
+    modals.Take();
+
+    // The keys of a diff pane.
+    diff.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&diff));
+    CDiffListCtrl* pane = diff.Pane(0);
+    pane->setFocus();
+    diff.ClickPane(0);
+    diff.ClickPane(1);
+    auto press = [&](QWidget* target, Qt::Key key, Qt::KeyboardModifiers mods) {
+        prompter.entries.clear();
+        QTest::keyClick(target, key, mods);
+        QTest::qWait(80);
+        QApplication::processEvents();
+        return modals.Take();
+    };
+    EXPECT_EQ(press(pane, Qt::Key_Q, Qt::ControlModifier), std::vector<std::string>{"Diff Two Lines"});
+    EXPECT_TRUE(prompter.entries.empty());
+    EXPECT_EQ(press(pane, Qt::Key_F, Qt::ControlModifier), std::vector<std::string>{"Find Text"});
+    EXPECT_FALSE(w->ConversionCommands().WorkPad().isVisible());
+    EXPECT_EQ(press(pane, Qt::Key_F2, Qt::NoModifier), none);
+    EXPECT_EQ(diff.Selection(0), std::vector<int>{1});
+    EXPECT_EQ(press(pane, Qt::Key_F1, Qt::NoModifier), none);
+    EXPECT_EQ(prompter.Messages(), std::vector<std::string>{"Reached the beginning of the file."});
+    EXPECT_EQ(press(pane, Qt::Key_A, Qt::ControlModifier), none);
+    EXPECT_EQ(diff.Selection(0).size(), 3u);
+    EXPECT_EQ(press(pane, Qt::Key_C, Qt::ControlModifier), none);
+    EXPECT_EQ(QApplication::clipboard()->text(), "a\r\nb\r\nc\r\n");
+    prompter.texts = {std::string("2")};
+    EXPECT_EQ(press(pane, Qt::Key_G, Qt::ControlModifier), none);
+    ASSERT_FALSE(prompter.entries.empty());
+    EXPECT_EQ(prompter.entries[0].kind, "text");
+    EXPECT_EQ(diff.Selection(0), std::vector<int>{1});
+    diff.hide();
+
+    // The keys of the master palette, with an item of the main window selected.
+    w->Data().SetSelection(0, 0, 0, {4});
+    CMasterFileDlg& palette = w->CompareCommands().Palette();
+    palette.show();
+    palette.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&palette));
+    QWidget* list = palette.List();
+    list->setFocus();
+    int picked = 0;
+    g_pickPaletteFile = [&](const std::string&) {
+        ++picked;
+        return std::optional<std::string>();
+    };
+    EXPECT_EQ(press(list, Qt::Key_L, Qt::ControlModifier), none);
+    EXPECT_EQ(picked, 1);
+    EXPECT_TRUE(std::filesystem::exists(upper)) << "renamed on disk";
+    EXPECT_EQ(press(list, Qt::Key_Space, Qt::ControlModifier), none);
+    EXPECT_EQ(w->Data().m_DiffResults.m_PaletteLines.size(), 1u);
+    EXPECT_EQ(press(list, Qt::Key_S, Qt::ControlModifier), none);
+    ASSERT_FALSE(prompter.entries.empty());
+    EXPECT_EQ(prompter.entries[0].kind, "text");
+    EXPECT_EQ(press(list, Qt::Key_F, Qt::ControlModifier), std::vector<std::string>{"Find Text"});
+    EXPECT_EQ(press(list, Qt::Key_E, Qt::ControlModifier), std::vector<std::string>{"Edit Master Palette"});
+    EXPECT_EQ(press(list, Qt::Key_F2, Qt::NoModifier), none);
+    EXPECT_EQ(prompter.Messages(), std::vector<std::string>{"Reached the end of the file."});
+    g_pickPaletteFile = nullptr;
+    palette.hide();
+
+    // Keys a window does not take still run the program's commands there.
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    EXPECT_EQ(press(w, Qt::Key_F1, Qt::NoModifier), none);
+    EXPECT_EQ(prompter.entries.size(), 1u);  // the manual's message
     w->close();
     app.ExitInstance();
 }

@@ -37,6 +37,7 @@
 #include <filesystem>
 #include <fstream>
 #include "convert_ui/ui/ModalRun.h"
+#include "filelist/AddFileItems.h"
 #include "platform/Sound.h"
 
 namespace {
@@ -415,6 +416,7 @@ protected:
     void TearDown() override {
         g_pickPaletteFile = nullptr;
         g_strPaletteFile.clear();
+        g_strLastLocalDir.clear();
         DiffWindowToolsTest::TearDown();
     }
     CMasterFileDlg& Pal() { return frame->CompareCommands().Palette(); }
@@ -569,9 +571,15 @@ TEST_F(PaletteCommandsTest, SaveLoadAndDrop) {
     EXPECT_EQ(frame->Data().GetFileItemCount(0, 0, 0), before + 1);
 
     // Load: every line from the file, origin 15; asks first because the palette has text.
-    g_pickPaletteFile = [&] { return std::optional<std::string>(target); };
+    std::string startDir;
+    g_strLastLocalDir = Files() + "/";
+    g_pickPaletteFile = [&](const std::string& dir) {
+        startDir = dir;
+        return std::optional<std::string>(target);
+    };
     prompter.answers = {Answer::Yes};
     Run(32616);
+    EXPECT_EQ(startDir, Files() + "/");  // the dialog starts in the local folder used last
     ASSERT_EQ(Lines().size(), 2u);
     EXPECT_EQ(Lines()[1], (CMasterPaletteLine{15, -1, -1, "two"}));
     EXPECT_EQ(Pal().StatusText(), "Save current contents to a file. (files/palette-out.txt)");
