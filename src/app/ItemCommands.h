@@ -96,7 +96,7 @@ private:
     void ToggleMark(bool binary);
     void ClearLocalDirty();
     void ClearRemoteDirty();
-    void ClearAllIcons();
+    void ClearAllRemoteDirty();
     void ClearAllLocalDirty();
     void LogUpdated(int count);
     void ChangeCase(int mode);

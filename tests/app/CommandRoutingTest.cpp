@@ -233,6 +233,12 @@ TEST_F(CommandRoutingTest, KeysBelongToTheWindowWithTheFocus) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(w));
     EXPECT_EQ(press(w, Qt::Key_F1, Qt::NoModifier), none);
     EXPECT_EQ(prompter.entries.size(), 1u);  // the manual's message
+    // Shift+F4 "Clear local dirty icons" clears the local mark of the selection.
+    Touch(Files() + "/about.txt", "changed\n", 1700000000);
+    w->Data().SetSelection(0, 0, 0, {1});
+    ASSERT_TRUE(w->Data().GetFileItem(0, 0, 0, 1).IsLocallyChanged());
+    press(w, Qt::Key_F4, Qt::ShiftModifier);
+    EXPECT_FALSE(w->Data().GetFileItem(0, 0, 0, 1).IsLocallyChanged());
     w->close();
     app.ExitInstance();
 }
