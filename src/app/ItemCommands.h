@@ -45,7 +45,7 @@ public:
     // ---- the file-item list
     void OnFileListClicked();
     void OnFileListDoubleClicked();
-    // Sorts the selected items by a column (0 name, 1 host), asking first
+    // Sorts the selected items by a column (0 name, 1 host, 2 name length), asking first
     // when ask is set.
     void SortSelectedItems(int column, bool ask);
     void OpenSelectedFiles();

@@ -643,6 +643,13 @@ CMD[32518] = (poly([(6.5, 1.5), (11.5, 1.5), (10.5, 3.5), (10.5, 7), (13.5, 9.5)
               + path("M9 10L9 15.5", "none", INK, 1.4))
 CMD[32522] = (page(1, 0, 15, 16) + rect(2, 1, 9, 2, MAIN["accent"])              # Report on files
               + "".join(rect(3, y, 2, 2, INK) + path("M6 %s.5H12" % y, "none", PAPER_LINE, 1) for y in (5, 8, 11)))
+# Sorting the selected items: by name, by host, by length of the name.
+CMD[32584] = (page(0, 0, 10, 16, 2) + text_lines(2, 8, [4, 7, 10, 13], INK)     # Sort items by name
+              + arrow_down(13, 1, 15, MAIN["accent"], 2, 6))
+CMD[32585] = (server(0, 1, 10, 15, 3)                                           # Sort items by host
+              + arrow_down(13, 1, 15, MAIN["accent"], 2, 6))
+CMD[32586] = (path("M1 2.5H3M1 5.5H5M1 8.5H7M1 11.5H9M1 14.5H11", "none", INK, 1.4)  # Sort items by name length
+              + arrow_down(13, 1, 15, MAIN["accent"], 2, 6))
 # FTP toolbar.
 CMD[32557] = server(1, 0, 15, 6, 1) + arrow_down(7.5, 6, 16, FTP["local"], 3, 9)             # get
 CMD[32564] = server(1, 0, 15, 6, 1) + arrow_up(7.5, 16, 5, FTP["remote"], 3, 9)              # put
