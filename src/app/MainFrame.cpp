@@ -263,7 +263,7 @@ bool CMainFrame::CreateBars() {
                                                 32566, 32567, 32574});
     addToolBar(Qt::BottomToolBarArea, ftp);
     ftp->hide();
-    QToolBar* adv = MakeToolBar("FTP Advanced", 143, {32508, 32507, 32510, 32509, 32556, 32563});
+    QToolBar* adv = MakeToolBar("FTP Advanced", 143, {32508, 32507, 32510, 32509, 32556, 32563, 32578});
     addToolBar(Qt::BottomToolBarArea, adv);
     adv->hide();
     QToolBar* buffer = MakeToolBar("Manage Text Buffer", 165,
@@ -406,8 +406,10 @@ void CMainFrame::BuildMenus() {
     for (const auto& [name, id] : rows) menus[name.section(": ", 0, 0)]->addAction(Action(id));
     // Commands the keyboard table leaves out, where a user looks for them.
     const std::pair<const char*, int> more[] = {
-        {"File", 32599}, {"FTP", 32587},  {"Xtra", 32596},
-        {"Xtra", 32597}, {"Xtra", 32621}, {"Xtra", 32619},
+        {"File", 32515},       {"File", 32528}, {"File", 32598}, {"File", 32682},
+        {"File", 32683},       {"File", 32599}, {"FTP", 32553},  {"FTP", 32587},
+        {"Conversion", 32636}, {"Conversion", 32657}, {"Conversion", 32644},
+        {"Xtra", 32596},       {"Xtra", 32597}, {"Xtra", 32621}, {"Xtra", 32619},
     };
     for (const auto& [cat, id] : more) menus[cat]->addAction(Action(id));
 }

@@ -21,6 +21,17 @@
 #include <QMenuBar>
 #include <QClipboard>
 #include <QTimer>
+#include <QContextMenuEvent>
+#include <QLineEdit>
+#include <QToolBar>
+#include <QTreeWidgetItemIterator>
+#include <set>
+
+#include "app/ControlPanelBar.h"
+#include "app/ListViews.h"
+#include "app/MainPresenter.h"
+#include "convert_ui/ui/BatchTextConversionDlg.h"
+#include "model/CommandTable.h"
 
 #include "app/CompareCommands.h"
 #include "compare/ui/DiffPane.h"
@@ -51,38 +62,160 @@ protected:
 
 }  // namespace
 
-TEST_F(CommandRoutingTest, EveryCommandHasAHandlerOrAKnownReasonToBeDisabled) {
+// Notes the command ids of every pop-up menu that opens (with its sub-menus)
+// and closes it.
+class PopupWatcher {
+public:
+    PopupWatcher() {
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            if (QWidget* w = QApplication::activePopupWidget()) {
+                if (auto* m = qobject_cast<QMenu*>(w)) {
+                    Take(m);
+                    names.insert(m->objectName().toStdString());
+                }
+                w->close();
+            }
+        });
+        m_timer.start();
+    }
+    void Take(const QMenu* m) {
+        for (QAction* a : m->actions()) {
+            if (a->menu()) Take(a->menu());
+            bool ok = false;
+            const int id = a->objectName().toInt(&ok);
+            if (ok && a->isVisible()) ids.insert(id);
+        }
+    }
+    std::set<int> ids;
+    std::set<std::string> names;
+
+private:
+    QTimer m_timer;
+};
+
+// Every command that does something is reachable by the user: a menu of the
+// menu bar, a toolbar button, a pop-up menu of one of the windows or a key
+// of the program's key table, as the program installs them.
+TEST_F(CommandRoutingTest, EveryCommandWithABehaviourIsReachable) {
     MakeSampleArea();
-    frame = std::make_unique<CMainFrame>();
+    CQuorvellianApp app;
+    ASSERT_TRUE(app.InitInstance());
+    SetPrompter(&prompter);
+    CMainFrame* w = app.MainFrame();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    w->Timer().stop();
+
+    // Every row of the key table is a command of the window.
+    for (const auto& row : g_KeyedCommands) EXPECT_NE(w->Action(row.commandId), nullptr) << row.commandId;
+    for (const auto& row : g_UnkeyedCommands) EXPECT_NE(w->Action(row.commandId), nullptr) << row.commandId;
     std::ostringstream unexplained, stale;
-    for (int id : frame->CommandIds()) {
-        const bool enabled = frame->IsCommandEnabled(id);
+    for (int id : w->CommandIds()) {
+        const bool enabled = w->IsCommandEnabled(id);
         const bool listed = kDisabled.count(id) > 0;
-        if (!enabled && !listed)
-            unexplained << id << " \"" << frame->Action(id)->text().toStdString() << "\"\n";
+        if (!enabled && !listed) unexplained << id << " \"" << w->Action(id)->text().toStdString() << "\"\n";
         if (enabled && listed) stale << id << "\n";
     }
     EXPECT_EQ(unexplained.str(), "") << "disabled without a reason";
     EXPECT_EQ(stale.str(), "") << "listed as disabled but enabled";
     for (const auto& [id, why] : kDisabled) {
-        ASSERT_NE(frame->Action(id), nullptr) << id << ": " << why;
-        EXPECT_FALSE(frame->Action(id)->isVisible()) << id << " shows as a dead menu entry";
+        ASSERT_NE(w->Action(id), nullptr) << id << ": " << why;
+        EXPECT_FALSE(w->Action(id)->isVisible()) << id << " shows as a dead menu entry";
     }
-    // Every entry the menu bar shows carries out its command.
+
+    PopupWatcher seen;
+    std::set<int> keyed;
     std::ostringstream dead;
-    std::vector<QMenu*> menus;
-    for (QAction* a : frame->menuBar()->actions())
-        if (a->menu()) menus.push_back(a->menu());
-    while (!menus.empty()) {
-        QMenu* m = menus.back();
-        menus.pop_back();
-        for (QAction* a : m->actions()) {
-            if (a->menu()) menus.push_back(a->menu());
-            else if (!a->isSeparator() && a->isVisible() && !a->isEnabled())
-                dead << m->title().toStdString() << " > " << a->text().toStdString() << "\n";
+    // The menu bar; an entry it shows carries out its command.
+    for (QAction* a : w->menuBar()->actions()) {
+        if (!a->menu()) continue;
+        seen.Take(a->menu());
+        std::vector<QMenu*> menus{a->menu()};
+        while (!menus.empty()) {
+            QMenu* m = menus.back();
+            menus.pop_back();
+            for (QAction* e : m->actions()) {
+                if (e->menu()) menus.push_back(e->menu());
+                else if (!e->isSeparator() && e->isVisible() && !e->isEnabled())
+                    dead << m->title().toStdString() << " > " << e->text().toStdString() << "\n";
+            }
         }
     }
     EXPECT_EQ(dead.str(), "") << "menu entries shown disabled";
+    // The toolbars.
+    for (QToolBar* bar : w->findChildren<QToolBar*>())
+        for (QAction* a : bar->actions()) {
+            bool ok = false;
+            const int id = a->objectName().toInt(&ok);
+            if (ok) seen.ids.insert(id);
+        }
+    // The keys.
+    for (int id : w->CommandIds())
+        if (!w->ShortcutsOf(id).isEmpty()) keyed.insert(id);
+
+    // The pop-up menus, opened by right clicks.
+    auto rightClick = [&](QWidget* target, const QPoint& at) {
+        QTest::mouseClick(target, Qt::RightButton, Qt::NoModifier, at);
+        QTest::qWait(40);
+    };
+    auto menuRequest = [&](QWidget* target, const QPoint& at) {
+        emit target->customContextMenuRequested(at);
+        QTest::qWait(40);
+    };
+    w->Data().SetSelection(0, 0, 0, {0, 1});
+    w->Presenter().FillFileItemList(0, 0, 0);
+    for (QWidget* list : {w->BasketList()->viewport(), w->FileList()->viewport()}) {
+        QContextMenuEvent e(QContextMenuEvent::Mouse, QPoint(5, 5), list->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(list, &e);
+        QTest::qWait(40);
+    }
+    menuRequest(w->MessageWindow().GetRichEdit(), QPoint(5, 5));
+    w->ExecuteCommand(32642);  // the WorkPad with the Input and Output windows
+    rightClick(g_pInputWindow->viewport(), QPoint(5, 5));
+    rightClick(g_pOutputWindow->viewport(), QPoint(5, 5));
+    // The Control panel trees, every node.
+    CControlPanelBar& panel = w->ControlPanel();
+    for (int tab : {0, 1}) {
+        panel.Tabs()->setCurrentIndex(tab);
+        QTest::qWait(20);
+        CPanelTree* tree = tab == 0 ? panel.SessionTree() : panel.AccountTree();
+        tree->expandAll();
+        QApplication::processEvents();
+        for (QTreeWidgetItemIterator it(tree); *it; ++it)
+            menuRequest(tree, tree->visualItemRect(*it).center());
+    }
+    // The diff panes and the palette.
+    w->Data().SetSelection(0, 0, 0, {0, 1});
+    w->ExecuteCommand(32548);
+    CFileDiffDlg& diff = w->CompareCommands().DiffWindow(1);
+    menuRequest(diff.Pane(0), QPoint(5, 5));
+    CMasterFileDlg& palette = w->CompareCommands().Palette();
+    palette.show();
+    menuRequest(palette.List(), QPoint(5, 5));
+    // The input list of the batch window.
+    CBatchTextConversionDlg* batch = w->ConversionCommands().Batch();
+    batch->LoadSelectedFileItems();
+    ASSERT_GT(batch->InputList()->topLevelItemCount(), 0);
+    batch->InputList()->topLevelItem(0)->setSelected(true);
+    menuRequest(batch->InputList(), QPoint(5, 5));
+    for (const char* menu : {"128", "130", "155", "153", "156", "151", "152", "129", "158", "159", "160", "161", "162", "163"})
+        EXPECT_TRUE(seen.names.count(menu)) << "pop-up menu " << menu << " did not open";
+
+    // The "Intr:" indicator shows the program-wide status text.
+    SetFtpStatusText("0:0:1.5");
+    QTest::qWait(20);
+    EXPECT_EQ(w->findChild<QLineEdit*>("2177")->text(), " 0:0:1.5");
+    seen.ids.insert(32570);
+
+    std::ostringstream unreached;
+    for (int id : w->CommandIds())
+        if (w->IsCommandEnabled(id) && !seen.ids.count(id) && !keyed.count(id))
+            unreached << id << " \"" << w->Action(id)->text().toStdString() << "\"\n";
+    EXPECT_EQ(unreached.str(), "") << "commands nothing reaches";
+    diff.hide();
+    palette.hide();
+    w->close();
+    app.ExitInstance();
 }
 
 TEST_F(CommandRoutingTest, CrossInputOutputTextFillsTheMessageWindow) {

@@ -677,6 +677,9 @@ CMD[32510] = cleared(REMOTE_MARK, False)                                        
 CMD[32509] = cleared(REMOTE_MARK, True)                                            # ... all of them
 CMD[32556] = folder(0, 1, 14, 12) + magnifier(10, 10, 3.2, 3.4)                   # Browse local files
 CMD[32563] = server(0, 0, 13, 12, 2) + magnifier(10, 10, 3.2, 3.4)                # Browse remote files
+CMD[32578] = (plain_rect(0, 9, 16, 16, MAIN["light"])                             # Show or hide the FTP toolbar
+              + "".join(plain_rect(x, 10, x + 4, 15, FTP["server"]) for x in (1, 6, 11))
+              + server(3, 0, 13, 7, 1))
 # Manage Text Buffer toolbar.
 CMD[32655] = card_box(0, 0, 14, 14) + plus_badge()                               # Save input text to buffer
 CMD[32651] = card_box(4, 1, 16, 15) + arrow_side(8, 6, 0.5, BUFFER["box_dark"], 3, 7)   # Scroll buffer left
