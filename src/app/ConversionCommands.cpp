@@ -233,7 +233,11 @@ void CConversionCommands::ConvertFiles() {
         Prompter().Message("Invalid work-mode.", MsgIcon::Warning);
         return;
     }
-    m_batch->ShowWindow();
+    // Work mode 0 opens the WorkPad with its Attributes dialog, 1 the batch
+    // window; Shift held opens the other one.
+    const bool shift = QGuiApplication::keyboardModifiers() & Qt::ShiftModifier;
+    if ((g_nWorkMode == 1) != shift) m_batch->ShowWindow();
+    else ShowWorkPad();
 }
 
 void CConversionCommands::OpenTextConversionDialog(bool hideAll) {

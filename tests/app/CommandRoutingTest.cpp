@@ -310,6 +310,9 @@ TEST_F(CommandRoutingTest, KeysBelongToTheWindowWithTheFocus) {
     auto press = [&](QWidget* target, Qt::Key key, Qt::KeyboardModifiers mods) {
         prompter.entries.clear();
         QTest::keyClick(target, key, mods);
+        // The simulated releases leave the modifiers held for the program:
+        // a key that nothing takes lets them go.
+        QTest::keyClick(target, Qt::Key_F24);
         QTest::qWait(80);
         QApplication::processEvents();
         return modals.Take();
@@ -372,6 +375,12 @@ TEST_F(CommandRoutingTest, KeysBelongToTheWindowWithTheFocus) {
     ASSERT_TRUE(w->Data().GetFileItem(0, 0, 0, 1).IsLocallyChanged());
     press(w, Qt::Key_F4, Qt::ShiftModifier);
     EXPECT_FALSE(w->Data().GetFileItem(0, 0, 0, 1).IsLocallyChanged());
+    // Ctrl+Shift+F "Batch Conversion" in work mode 0: Shift picks the batch window.
+    g_nWorkMode = 0;
+    press(w, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(w->ConversionCommands().Batch()->isVisible());
+    EXPECT_FALSE(w->ConversionCommands().WorkPad().isVisible());
+    w->ConversionCommands().Batch()->hide();
     w->close();
     app.ExitInstance();
 }
