@@ -14,6 +14,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 
 #include "UiFixture.h"
 #include "app/CompareCommands.h"
@@ -473,8 +474,33 @@ TEST_F(PaletteCommandsTest, RowsFromADiffAreAddedAndOverride) {
 
 TEST_F(PaletteCommandsTest, RowsDraggedOntoThePalette) {
     SelectPaneRows(1, {3, 4});
-    // Dropped without Ctrl on no row: added at the end.
-    Pal().List()->HandleDroppedRows(1, 1, -1, false);
+    if (QGuiApplication::platformName() == "offscreen") {
+        // No drag and drop without a window system: the drop as it arrives.
+        Pal().List()->HandleDroppedRows(1, 1, -1, false);
+    } else {
+        // Dragged with the mouse from the right pane and let go over the
+        // palette without Ctrl.
+        w->move(0, 0);
+        Pal().show();
+        Pal().move(w->frameGeometry().right() + 40, 0);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&Pal()));
+        QWidget* from = w->Pane(1)->viewport();
+        const QPoint start = w->Pane(1)->visualRect(w->Model(1)->index(3, 3)).center();
+        QWidget* to = Pal().List()->viewport();
+        bool released = false;
+        QTimer::singleShot(100, [&] {  // inside the drag's own event loop
+            QTest::mouseMove(to, QPoint(20, 20));
+            QTest::mouseMove(to, QPoint(25, 25));
+            QTest::mouseRelease(to, Qt::LeftButton, Qt::NoModifier, QPoint(25, 25));
+            released = true;
+        });
+        QTest::mousePress(from, Qt::LeftButton, Qt::NoModifier, start);
+        QTest::mouseMove(from, start + QPoint(20, 0));
+        QTest::mouseMove(from, start + QPoint(40, 0));
+        QTRY_VERIFY_WITH_TIMEOUT(released, 2000);
+        QApplication::processEvents();
+    }
+    // Added at the end.
     ASSERT_EQ(Lines().size(), 2u);
     EXPECT_EQ(Lines()[0], (CMasterPaletteLine{3, -1, -1, "line 3"}));
     EXPECT_EQ(w->Model(1)->Marker(4), 4);

@@ -1,6 +1,6 @@
 // The diff window tests once more on a real X server (Xvfb): stepping,
-// synchronised scrolling, search, go to line and copying through the X
-// clipboard. The test program runs them in a child with DISPLAY set and the
+// synchronised scrolling, search, go to line, copying through the X
+// clipboard and dragging rows onto the palette with the mouse. The test program runs them in a child with DISPLAY set and the
 // xcb platform.
 #include <gtest/gtest.h>
 
@@ -13,9 +13,11 @@ TEST(CompareUnderX, DiffWindowTestsPassOnARealXServer) {
     qvltest::XServer server;
     std::string why;
     if (!server.Start(why)) GTEST_SKIP() << why;
-    const std::string filter = "CompareCommandsTest.QuickDiff*:CompareCommandsTest.ThreeFiles*:DiffWindowToolsTest.*";
+    const std::string filter =
+        "CompareCommandsTest.QuickDiff*:CompareCommandsTest.ThreeFiles*:DiffWindowToolsTest.*:"
+        "PaletteCommandsTest.RowsDraggedOntoThePalette";
     const qvltest::SelfRun run = qvltest::RunSelfUnderX(server.Display(), filter);
     ASSERT_TRUE(run.started);
     EXPECT_TRUE(run.Exited0()) << run.out;
-    EXPECT_NE(run.out.find("[  PASSED  ] 7 tests."), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("[  PASSED  ] 8 tests."), std::string::npos) << run.out;
 }
