@@ -361,6 +361,14 @@ TEST_F(CompareCommandsTest, ManagerIgnoreList) {
     CFileDiffManagerDlg& m = frame->CompareCommands().Manager();
     ASSERT_TRUE(m.isVisible());
     EXPECT_EQ(m.windowTitle(), "File Diff Manager");
+    // The buttons show pictures instead of their texts, named by their tool tips.
+    for (const char* id : {"1559", "1560", "1561", "1562", "1564", "1565", "1566", "1317", "1552"}) {
+        auto* b = m.findChild<QPushButton*>(id);
+        ASSERT_NE(b, nullptr) << id;
+        EXPECT_FALSE(b->icon().isNull()) << id;
+        EXPECT_TRUE(b->text().isEmpty()) << id;
+        EXPECT_FALSE(b->toolTip().isEmpty()) << id;
+    }
     // Placed by the size it shows with, not the size before its first show:
     // it stands above the frame's bottom, not below the screen.
     EXPECT_LE(m.frameGeometry().bottom(), frame->frameGeometry().bottom());

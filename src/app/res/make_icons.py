@@ -695,6 +695,25 @@ CMD[32626] = (page(1, 0, 13, 16) + text_lines(3, 9, [4, 6, 8])                  
 for cid, body in CMD.items():
     files.append(write("cmd/%d.svg" % cid, svg(body, size=24)))
 
+# File Diff Manager buttons, named by their pictures' numbers: the three diffs
+# look as their commands do; 32 px buttons, 16 px for "Add" and "Delete".
+CROSS = path("M3 3L13 13M13 3L3 13", "none", "#8a44b0", 2)
+DIFF_BUTTONS = {
+    2100: (CMD[32548], 32),                                                       # Quick diff of 2 files
+    2089: (CMD[32546], 32),                                                       # 3-Way diff
+    2098: (CMD[32549], 32),                                                       # Input against Output
+    2093: (page(1, 0, 15, 16) + rect(3, 3, 9, 2, "#009600") + rect(3, 6, 9, 2, "#c87800")  # Master palette
+           + rect(3, 9, 9, 2, "#285ac8") + rect(3, 12, 9, 2, "#8c3cc8"), 32),
+    2097: (window(0, 1, 11, 10) + window(5, 6, 16, 15)                             # Hide all diff panes
+           + path("M2 14L14 2", "none", RED, 2), 32),
+    2095: (page(0, 0, 9, 13, 2) + page(7, 3, 16, 16, 2) + CROSS, 32),              # Cross listing of files
+    2096: (window(0, 1, 16, 15) + path("M8 3V14", "none", INK) + CROSS, 32),         # Cross of Input and Output
+    2063: (badge(8, 8, GREEN, 6) + path("M4.5 8H11.5M8 4.5V11.5", "none", PAPER, 2), 16),   # Add
+    2087: (badge(8, 8, RED, 6) + path("M4.5 8H11.5", "none", PAPER, 2), 16),                # Delete
+}
+for n, (body, size) in DIFF_BUTTONS.items():
+    files.append(write("diffmgr/%d.svg" % n, svg(body, size=size)))
+
 with open(os.path.join(OUT, "..", "quorvellian.qrc"), "w") as f:
     f.write('<!DOCTYPE RCC><RCC version="1.0">\n<qresource prefix="/icons">\n')
     for rel in sorted(files):
