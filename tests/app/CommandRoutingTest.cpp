@@ -361,6 +361,14 @@ TEST_F(CommandRoutingTest, KeysBelongToTheWindowWithTheFocus) {
     EXPECT_EQ(press(list, Qt::Key_E, Qt::ControlModifier), std::vector<std::string>{"Edit Master Palette"});
     EXPECT_EQ(press(list, Qt::Key_F2, Qt::NoModifier), none);
     EXPECT_EQ(prompter.Messages(), std::vector<std::string>{"Reached the end of the file."});
+    EXPECT_EQ(press(list, Qt::Key_F1, Qt::NoModifier), none);
+    EXPECT_EQ(prompter.Messages(), std::vector<std::string>{"Reached the beginning of the file."});
+    EXPECT_EQ(press(list, Qt::Key_G, Qt::ControlModifier), none);
+    ASSERT_FALSE(prompter.entries.empty());
+    EXPECT_EQ(prompter.entries[0].kind, "text");
+    EXPECT_EQ(press(list, Qt::Key_A, Qt::ControlModifier), none);
+    EXPECT_EQ(press(list, Qt::Key_Delete, Qt::NoModifier), none);
+    EXPECT_TRUE(w->Data().m_DiffResults.m_PaletteLines.empty());
     g_pickPaletteFile = nullptr;
     palette.hide();
 
