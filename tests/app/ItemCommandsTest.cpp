@@ -10,6 +10,8 @@
 #include <QTest>
 
 #include "app/ItemCommands.h"
+#include <QToolBar>
+#include "convert_ui/ui/ModalRun.h"
 #include "app/ListViews.h"
 #include "app/MainFrame.h"
 #include "app/MainPresenter.h"
@@ -349,6 +351,22 @@ TEST_F(ItemCommandsTest, HeaderClickSortsTheSelectionAfterTheQuestion) {
     emit frame->FileList()->headerClicked(1);
     EXPECT_EQ(Names(0)[0], "util.h");
     EXPECT_EQ(frame->StatusBar()->PaneText(0).toStdString(), D().GetSelectionStatusText(0, 0, 0));
+    // The Session toolbar's sort by name length asks for the order in the
+    // Sort Properties dialog, not with the question.
+    std::string asked;
+    g_runModalHook = [&](QDialog& d) {
+        asked = d.windowTitle().toStdString();
+        return int(QDialog::Accepted);
+    };
+    const size_t questions = ask.Questions().size();
+    QAction* byLength = frame->Action(32586);
+    ASSERT_TRUE(frame->ToolBar(145)->actions().contains(byLength));
+    byLength->trigger();
+    g_runModalHook = nullptr;
+    EXPECT_EQ(asked, "Sort Properties");
+    EXPECT_EQ(ask.Questions().size(), questions);
+    EXPECT_EQ(Names(0), (Names_t{"main.c", "util.h", "about.txt", "index.html", "App.java", "deploy.com",
+                                 "logo.bin", "notes.txt"}));
 }
 
 TEST_F(ItemCommandsTest, SingleClickOpensOnceAndDoubleClickOpensOnlyWithoutIt) {
