@@ -694,6 +694,7 @@ bool CMainFrame::BuildListContextMenu(QWidget* list, QMenu& menu) {
         entries = {{32627, "&Copy\tCtrl+C", 0}, {32647, "&Paste\tCtrl+V", 0}, {32628, "C&ut\tCtrl+X", 0},
                    {32649, "&Save Text", 0},     {32624, "Clea&r Text", 0}};
     } else if (list && (list == g_pInputWindow || list == g_pOutputWindow)) {
+        g_nActiveTextWindow = list == g_pInputWindow ? 1 : 2;
         // After the box's own edit entries: the text tools.
         entries = {{0, nullptr, 0},
                    {32652, "Sort", 0},

@@ -99,5 +99,8 @@ void CInteractiveWorker::Finish(bool ok, std::string& result, const std::string&
     g_nProgressPos = 0;
     if (m_bar) m_bar->setValue(0);
     if (m_time && !m_time->text().endsWith("+")) m_time->setText(m_time->text() + "+");
+    // The status text too, so a later refresh of the indicator keeps the "+".
+    const std::string status = GetFtpStatusText();
+    if (!status.empty() && status.back() != '+') SetFtpStatusText(status + "+");
     g_bConversionIdle = true;
 }
