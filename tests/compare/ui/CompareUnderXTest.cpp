@@ -1,8 +1,8 @@
 // The diff window tests once more on a real X server (Xvfb): stepping,
 // synchronised scrolling, search, go to line, copying through the X
 // clipboard, dragging rows onto the palette with the mouse, and the keys of
-// the panes and the palette with the program's key table installed. The test program runs them in a child with DISPLAY set and the
-// xcb platform.
+// the panes and the palette with the program's key table installed. The
+// test program runs them in a child with DISPLAY set and the xcb platform.
 #include <gtest/gtest.h>
 
 #include <string>
