@@ -51,6 +51,24 @@ const std::map<int, const char*> kDisabled = {
     {32638, "the keyboard table names it, but the window routes no handler to it (the Key-Lookup and Token Parameter libraries)"},
 };
 
+// The commands the main window routes: its menus, toolbars, pop-ups and
+// keys, besides the rows of the key table.
+const int kRoutedCommands[] = {
+    32501, 32502, 32503, 32504, 32505, 32506, 32508, 32509, 32510, 32511, 32512, 32514,
+    32515, 32516, 32517, 32518, 32519, 32520, 32521, 32522, 32523, 32524, 32525, 32526,
+    32527, 32528, 32529, 32530, 32531, 32532, 32533, 32534, 32535, 32536, 32541, 32542,
+    32543, 32544, 32545, 32546, 32548, 32549, 32550, 32551, 32552, 32553, 32554, 32555,
+    32556, 32557, 32558, 32559, 32560, 32562, 32563, 32564, 32565, 32566, 32567, 32568,
+    32569, 32570, 32574, 32575, 32578, 32579, 32580, 32582, 32583, 32584, 32585, 32586,
+    32587, 32588, 32592, 32593, 32594, 32596, 32597, 32598, 32599, 32600, 32601, 32602,
+    32604, 32605, 32606, 32607, 32608, 32609, 32610, 32611, 32612, 32613, 32614, 32615,
+    32616, 32617, 32618, 32619, 32620, 32621, 32622, 32624, 32625, 32626, 32627, 32628,
+    32629, 32630, 32631, 32632, 32636, 32639, 32640, 32641, 32642, 32643, 32644, 32647,
+    32649, 32650, 32651, 32652, 32655, 32656, 32657, 32658, 32659, 32661, 32662, 32663,
+    32664, 32665, 32666, 32667, 32668, 32669, 32670, 32671, 32672, 32673, 32674, 32675,
+    32676, 32677, 32678, 32679, 32680, 32681, 32682, 32683, 32686, 32687,
+};
+
 class CommandRoutingTest : public UiTest {
 protected:
     void TearDown() override {
@@ -109,6 +127,8 @@ TEST_F(CommandRoutingTest, EveryCommandWithABehaviourIsReachable) {
     // Every row of the key table is a command of the window.
     for (const auto& row : g_KeyedCommands) EXPECT_NE(w->Action(row.commandId), nullptr) << row.commandId;
     for (const auto& row : g_UnkeyedCommands) EXPECT_NE(w->Action(row.commandId), nullptr) << row.commandId;
+    // So is every command the window routes, with its behaviour.
+    for (int id : kRoutedCommands) EXPECT_TRUE(w->IsCommandEnabled(id)) << id;
     std::ostringstream unexplained, stale;
     for (int id : w->CommandIds()) {
         const bool enabled = w->IsCommandEnabled(id);
