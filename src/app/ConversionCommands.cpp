@@ -6,6 +6,7 @@
 #include <QTextBlock>
 
 #include "app/FileCommands.h"
+#include "app/ItemCommands.h"
 #include "app/MainFrame.h"
 #include "app/MessageWindowBar.h"
 #include "app/PaneControlStatusBar.h"
@@ -193,6 +194,11 @@ void CConversionCommands::Wire() {
     f.SetCommandHandler(32506, [this] {
         if (CMainFrame::s_sortPropertiesDialog()) m_frame.Presenter().OnSortBaskets(false);
     });
+    // The selected file items by name (32584), host (32585) or name length (32586).
+    for (int kind : {0, 1, 2})
+        f.SetCommandHandler(32584 + kind, [this, kind] {
+            if (CMainFrame::s_sortPropertiesDialog()) m_frame.ItemCommands().SortSelectedItems(kind, false);
+        });
 }
 
 void CConversionCommands::ShowWorkPad() {
@@ -227,7 +233,11 @@ void CConversionCommands::ConvertFiles() {
         Prompter().Message("Invalid work-mode.", MsgIcon::Warning);
         return;
     }
-    m_batch->ShowWindow();
+    // Work mode 0 opens the WorkPad with its Attributes dialog, 1 the batch
+    // window; Shift held opens the other one.
+    const bool shift = QGuiApplication::keyboardModifiers() & Qt::ShiftModifier;
+    if ((g_nWorkMode == 1) != shift) m_batch->ShowWindow();
+    else ShowWorkPad();
 }
 
 void CConversionCommands::OpenTextConversionDialog(bool hideAll) {

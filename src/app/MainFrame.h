@@ -106,8 +106,11 @@ public:
     QList<QKeySequence> ShortcutsOf(int id) const;
 
     void ShowListContextMenu(QWidget* list, const QPoint& global);
-    // Fills the context menu of the basket list (128) or the file-item list
-    // (130); false for any other window.
+    // Shows " " + the program-wide status text in the status bar's time pane.
+    void UpdateIntrIndicator();
+    // Fills the context menu of the basket list (128), the file-item list
+    // (130) or the Message Window (155), or adds the text tools to the menu of
+    // the Input (153) or Output (156) window; false for any other window.
     bool BuildListContextMenu(QWidget* list, QMenu& menu);
     // The selected rows of a list, ascending.
     std::vector<int> GetSelectedListRows(QTreeWidget* list) const;

@@ -22,6 +22,8 @@
 #include "app/SharedDialogs.h"
 #include "app/StartupBannerDlg.h"
 #include "UiFixture.h"
+#include "app/TextRichEdit.h"
+#include "model/Globals.h"
 
 namespace {
 
@@ -478,6 +480,15 @@ TEST_F(WindowTest, ListContextMenusHoldTheirEntriesInOrder) {
     EXPECT_TRUE(top.findChild<QAction*>("32503")->isEnabled());
     ASSERT_NE(bot.findChild<QAction*>("32557"), nullptr);
     EXPECT_EQ(bot.findChild<QAction*>("32557")->isEnabled(), w.IsCommandEnabled(32557));
+    // The Message Window's text: menu 155, acting on the Message Window.
+    QMenu message;
+    g_nActiveTextWindow = 1;
+    ASSERT_TRUE(w.BuildListContextMenu(w.MessageWindow().GetRichEdit(), message));
+    EXPECT_EQ(MenuOutline(&message), "&Copy\tCtrl+C\n&Paste\tCtrl+V\nC&ut\tCtrl+X\n&Save Text\nClea&r Text\n");
+    EXPECT_EQ(g_nActiveTextWindow, 3);
+    w.MessageWindow().GetRichEdit()->setPlainText("log line");
+    message.findChild<QAction*>("32624")->trigger();
+    EXPECT_EQ(w.MessageWindow().GetText(), "");
     EXPECT_FALSE(w.BuildListContextMenu(&w.MessageWindow(), other));
 }
 

@@ -112,6 +112,11 @@ int CDiffPaneModel::rowCount(const QModelIndex& parent) const {
 
 int CDiffPaneModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 4; }
 
+// Rows can be dragged with the mouse (onto the master palette).
+Qt::ItemFlags CDiffPaneModel::flags(const QModelIndex& index) const {
+    return QAbstractTableModel::flags(index) | Qt::ItemIsDragEnabled;
+}
+
 QVariant CDiffPaneModel::data(const QModelIndex& index, int role) const {
     const DiffRows& r = Rows();
     const int row = index.row();
