@@ -1,8 +1,11 @@
 #include "remote/TransferEngine.h"
 
 #include <cstdlib>
+#include <map>
 #include <memory>
+#include <set>
 
+#include "filelist/AddFileItems.h"
 #include "settings/ProgramOptionsRules.h"
 #include "model/Globals.h"
 #include "model/ProgramData.h"
@@ -48,6 +51,29 @@ void StoreItem(size_t i, const CFileItem& item) {
 }
 
 }  // namespace
+
+std::vector<size_t> FindSameTargetItems(const std::vector<CFileItem>& items, bool toRemote) {
+    // What each item writes (the remote file when sending, the local file
+    // when fetching) and what it writes it from.
+    auto remoteOf = [](const CFileItem& it) {
+        std::string path = it.RemoteDir + it.FileName;
+        if (it.GetHostKind() == "VMS") path = ToLowerAscii(path);
+        return it.RemHost + '\n' + it.RemUser + '\n' + path;
+    };
+    auto localOf = [](const CFileItem& it) { return it.LocalDir + it.FileName; };
+    std::map<std::string, std::set<std::string>> sources;
+    for (const CFileItem& it : items) {
+        if (it.RemoteDir.empty() || it.LocalDir.empty()) continue;
+        sources[toRemote ? remoteOf(it) : localOf(it)].insert(toRemote ? localOf(it) : remoteOf(it));
+    }
+    std::vector<size_t> refused;
+    for (size_t i = 0; i < items.size(); ++i) {
+        const CFileItem& it = items[i];
+        if (it.RemoteDir.empty() || it.LocalDir.empty()) continue;
+        if (sources[toRemote ? remoteOf(it) : localOf(it)].size() > 1) refused.push_back(i);
+    }
+    return refused;
+}
 
 bool StartTransferToRemote(CProgramData& data, int project, int session, int basket,
                            const std::vector<int>& items) {
@@ -119,6 +145,22 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
     // mostly share one, which need not be made again for each.
     std::string madeLocalDir;
 
+    // Items that would write one file from different sources go nowhere:
+    // whichever came last would silently replace the others.
+    std::vector<bool> refused(items.size(), false);
+    for (size_t i : FindSameTargetItems(items, toRemote)) {
+        refused[i] = true;
+        CFileItem item = items[i];
+        item.IsFTPed = "failed";
+        StoreItem(i, item);
+        const std::string remote = item.RemHost + ":" + item.RemoteDir + item.FileName;
+        const std::string local = item.LocalDir + item.FileName;
+        WriteTraceString(toRemote ? "-?- Not sent: " + local + " -> " + remote +
+                                        " (other items of this run write the same remote file)"
+                                  : "-?- Not fetched: " + remote + " -> " + local +
+                                        " (other items of this run write the same local file)");
+    }
+
     for (int i = 0; i < count; ++i) {
         {
             FtpResultsLock lists;
@@ -126,6 +168,7 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
             if (static_cast<size_t>(i) < lists->transfer.size())
                 items[static_cast<size_t>(i)] = lists->transfer[static_cast<size_t>(i)];
         }
+        if (refused[static_cast<size_t>(i)]) continue;
         CFileItem item = items[static_cast<size_t>(i)];
         item.IsFTPed = "failed";
         StoreItem(static_cast<size_t>(i), item);
@@ -180,6 +223,12 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
         const std::string localPath = item.LocalDir + item.FileName;
         const std::string line = itemLine();
 
+        // A file marked text whose start holds a NUL byte is no text: sent
+        // or fetched as text it would lose or gain bytes.
+        if (!item.IsBinaryFile && HasNulByteInHead(localPath)) {
+            item.IsBinaryFile = true;
+            WriteTraceString(item.FileName + " is marked ASCII but holds NUL bytes: it goes in BINARY.");
+        }
         bool switched = false;  // the type commands ran on this connection
         bool announced = false;
         try {
