@@ -94,6 +94,13 @@ public:
     // The LIST of one path as text. A path the server does not find gives
     // an empty text.
     std::string ListToText(const std::string& path);
+    // The LIST of a whole folder, asked for from inside it (CWD, LIST, CWD
+    // back), so that no server reads blanks or wild cards in the folder's
+    // name as options or patterns.
+    std::string ListFolderToText(const std::string& folder);
+    // The second (0 to 59) of the file's modification time by MDTM, or -1
+    // when the server does not tell.
+    int GetModificationSecond(const std::string& path);
     void ListDirectoryUnix(const std::string& pattern, std::vector<CDirEntry>& entries);
     void ListDirectoryVms(const std::string& pattern, std::vector<CDirEntry>& entries);
     // Read the open data connection to its end and parse it.

@@ -75,6 +75,15 @@ std::vector<size_t> FindSameTargetItems(const std::vector<CFileItem>& items, boo
     return refused;
 }
 
+std::string SameTargetRefusal(const CFileItem& item, bool toRemote) {
+    const std::string remote = item.RemHost + ":" + item.RemoteDir + item.FileName;
+    const std::string local = item.LocalDir + item.FileName;
+    return toRemote ? "-?- Not sent: " + local + " -> " + remote +
+                          " (other items of this run write the same remote file)"
+                    : "-?- Not fetched: " + remote + " -> " + local +
+                          " (other items of this run write the same local file)";
+}
+
 bool StartTransferToRemote(CProgramData& data, int project, int session, int basket,
                            const std::vector<int>& items) {
     return StartTransfer(data, true, project, session, basket, items);
@@ -153,12 +162,7 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
         CFileItem item = items[i];
         item.IsFTPed = "failed";
         StoreItem(i, item);
-        const std::string remote = item.RemHost + ":" + item.RemoteDir + item.FileName;
-        const std::string local = item.LocalDir + item.FileName;
-        WriteTraceString(toRemote ? "-?- Not sent: " + local + " -> " + remote +
-                                        " (other items of this run write the same remote file)"
-                                  : "-?- Not fetched: " + remote + " -> " + local +
-                                        " (other items of this run write the same local file)");
+        WriteTraceString(SameTargetRefusal(item, toRemote));
     }
 
     for (int i = 0; i < count; ++i) {
@@ -275,6 +279,7 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
                 });
                 std::string status;
                 item.UpdateRemoteStatus(ItemListingLines(item, listing), status);
+                KeepRemoteSecond(item, AskRemoteSecond(data, host, user, item));
                 StoreItem(static_cast<size_t>(i), item);
             }
             BeepTransferDone();
