@@ -402,6 +402,15 @@ std::string CFtpClient::ListFolderToText(const std::string& folder) {
     return text;
 }
 
+bool CFtpClient::FolderExists(const std::string& folder) {
+    CheckArgument(folder);
+    const std::string back = GetCurrentDirectory();
+    std::string reply;
+    if (SendCommand("CWD", folder, reply) != 250) return false;
+    if (!back.empty()) SendCommand("CWD", back, reply);
+    return true;
+}
+
 int CFtpClient::GetModificationSecond(const std::string& path) {
     CheckArgument(path);
     std::string reply;

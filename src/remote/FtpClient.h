@@ -98,6 +98,8 @@ public:
     // back), so that no server reads blanks or wild cards in the folder's
     // name as options or patterns.
     std::string ListFolderToText(const std::string& folder);
+    // Whether CWD into the folder works; the working folder stays as it was.
+    bool FolderExists(const std::string& folder);
     // The second (0 to 59) of the file's modification time by MDTM, or -1
     // when the server does not tell.
     int GetModificationSecond(const std::string& path);

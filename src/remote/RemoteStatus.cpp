@@ -62,6 +62,13 @@ int AskRemoteSecond(CProgramData& data, std::string& host, std::string& user,
     return second;
 }
 
+std::string ListItemLines(CFtpClient& c, const CFileItem& item) {
+    std::string lines = ItemListingLines(item, c.ListToText(item.RemoteDir + item.FileName));
+    if (lines.empty() && item.GetHostKind() == "UNIX")
+        lines = ItemListingLines(item, c.ListFolderToText(item.RemoteDir));
+    return lines;
+}
+
 std::string FormatItemNumber(int number, int count) {
     std::string n = std::to_string(number);
     if (count > 9 && number < 10) n = "0" + n;
@@ -163,7 +170,7 @@ void CheckRemoteStatus(CProgramData& data, std::vector<CFileItem>& list) {
             if (IsRealRemoteTime(item.RemoteModTime) && IsRealRemoteTime(recorded) && SecondOf(recorded) != 0 &&
                 recorded - SecondOf(recorded) == item.RemoteModTime - SecondOf(item.RemoteModTime)) {
                 const int second = AskRemoteSecond(data, host, user, item);
-                // Without the second nothing tells the times apart.
+                    // Without the second nothing tells the times apart.
                 if (second < 0)
                     item.RemoteModTime = recorded;
                 else

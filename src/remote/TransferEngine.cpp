@@ -45,6 +45,16 @@ bool StartTransfer(CProgramData& data, bool toRemote, int project, int session, 
     return true;
 }
 
+// Whether the server has the folder; true when that cannot be found out.
+bool RemoteFolderExists(CProgramData& data, std::string host, std::string user, const std::string& folder) {
+    bool exists = true;
+    try {
+        RunWithReconnect(data, host, user, true, [&](CFtpClient& c) { exists = c.FolderExists(folder); });
+    } catch (const CFtpClient::FTPException&) {
+    }
+    return exists;
+}
+
 void StoreItem(size_t i, const CFileItem& item) {
     FtpResultsLock lists;
     if (i < lists->transfer.size()) lists->transfer[i] = item;
@@ -153,6 +163,7 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
     // The local folder made (or found) for the item before: a basket's items
     // mostly share one, which need not be made again for each.
     std::string madeLocalDir;
+    std::set<std::string> missingDirs;  // remote folders looked at after a failed send
 
     // Items that would write one file from different sources go nowhere:
     // whichever came last would silently replace the others.
@@ -275,7 +286,7 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
             if (g_bFtpUpdate) {
                 std::string listing;
                 RunWithReconnect(data, host, user, true, [&](CFtpClient& c) {
-                    listing = c.ListToText(remotePath);
+                    listing = ListItemLines(c, item);
                 });
                 std::string status;
                 item.UpdateRemoteStatus(ItemListingLines(item, listing), status);
@@ -288,6 +299,15 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
             // lost at the type command) still shows which item it was.
             if (!announced) WriteTraceString(line);
             LogFtpFailure(e, "", true);
+            // A send into a folder the server does not have fails per file
+            // with the server's bare reply: name the folder once.
+            if (toRemote && !e.ConnectionLost() && item.GetHostKind() == "UNIX" &&
+                missingDirs.insert(host + '\n' + user + '\n' + item.RemoteDir).second &&
+                !RemoteFolderExists(data, host, user, item.RemoteDir))
+                WriteTraceString("-?- The remote folder " + item.RemoteDir + " does not exist on " +
+                                 ShortHostName(host) +
+                                 ". Make it first (the remote browser's new-folder button), or add the files "
+                                 "by dropping their folder.");
         }
     }
 
