@@ -170,7 +170,7 @@ void CheckRemoteStatus(CProgramData& data, std::vector<CFileItem>& list) {
             if (IsRealRemoteTime(item.RemoteModTime) && IsRealRemoteTime(recorded) && SecondOf(recorded) != 0 &&
                 recorded - SecondOf(recorded) == item.RemoteModTime - SecondOf(item.RemoteModTime)) {
                 const int second = AskRemoteSecond(data, host, user, item);
-                    // Without the second nothing tells the times apart.
+                // Without the second nothing tells the times apart.
                 if (second < 0)
                     item.RemoteModTime = recorded;
                 else
