@@ -122,6 +122,7 @@ bool AddFileItem(CProgramData& data, int p, int s, int b, int pos, const CFileIt
         if (error) *error = "File: " + item.FileName + " already exists in the list.";
         return false;
     }
+    CRemoteTargetIndex(data, p, s).Note(item);
     return data.InsertFileItems(p, s, b, pos, item);
 }
 
