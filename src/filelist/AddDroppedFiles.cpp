@@ -179,7 +179,7 @@ AddFilesOutcome AddDroppedFiles(const AddFilesJob& job, std::vector<DroppedFileE
         it.FileType = "local";
         it.RemoteDir = e.RemoteDir;
         it.LocalDir = e.LocalDir;
-        it.IsBinaryFile = IsBinaryLocalFile(it.FileName, it.LocalDir + it.FileName);
+        it.IsBinaryFile = IsBinaryByExtension(it.FileName);
         it.RemHost = job.host;
         it.RemUser = job.user;
         SetLocalTimeFromDisk(it);
@@ -202,6 +202,8 @@ AddFilesOutcome AddDroppedFiles(const AddFilesJob& job, std::vector<DroppedFileE
             pl.atInsertPoint = true;
             ++out.added;
         }
+        // Only an item that goes in has its start read for NUL bytes.
+        if (!it.IsBinaryFile) it.IsBinaryFile = HasNulByteInHead(it.LocalDir + it.FileName);
         batch.items.push_back(std::move(pl));
         if (batch.items.size() >= job.batchSize || Clock::now() - last > std::chrono::milliseconds(50)) flush();
     }
