@@ -380,7 +380,14 @@ std::string CFtpClient::ListToText(const std::string& path) {
 
 std::string CFtpClient::ListFolderToText(const std::string& folder) {
     CheckArgument(folder);
-    const std::string back = GetCurrentDirectory();
+    std::string back;
+    try {
+        back = GetCurrentDirectory();
+    } catch (const FTPException& e) {
+        // Without the way back the folder is listed by its name.
+        if (e.ConnectionLost()) throw;
+        return ListToText(folder);
+    }
     std::string reply;
     int code = SendCommand("CWD", folder, reply);
     if (code != 250) return std::string();  // no such folder: nothing in it
@@ -404,7 +411,13 @@ std::string CFtpClient::ListFolderToText(const std::string& folder) {
 
 bool CFtpClient::FolderExists(const std::string& folder) {
     CheckArgument(folder);
-    const std::string back = GetCurrentDirectory();
+    std::string back;
+    try {
+        back = GetCurrentDirectory();
+    } catch (const FTPException& e) {
+        if (e.ConnectionLost()) throw;
+        return true;  // no way back: the folder is not entered
+    }
     std::string reply;
     if (SendCommand("CWD", folder, reply) != 250) return false;
     if (!back.empty()) SendCommand("CWD", back, reply);

@@ -96,7 +96,7 @@ public:
     std::string ListToText(const std::string& path);
     // The LIST of a whole folder, asked for from inside it (CWD, LIST, CWD
     // back), so that no server reads blanks or wild cards in the folder's
-    // name as options or patterns.
+    // name as options or patterns. A server without PWD gets "LIST folder".
     std::string ListFolderToText(const std::string& folder);
     // Whether CWD into the folder works; the working folder stays as it was.
     bool FolderExists(const std::string& folder);
