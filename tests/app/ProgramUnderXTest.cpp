@@ -1,12 +1,19 @@
-// The program on a real X server (Xvfb), where the desktop's clipboard and
-// the end of a session are real: pasting with nothing on the clipboard, and
-// a logout's signal, which must save as a close does.
+// The program on a real X server (Xvfb), where the desktop's clipboard, the
+// window manager's frames and the end of a session are real: pasting with
+// nothing on the clipboard, every window inside small screens, and a
+// logout's signal, which must save as a close does.
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <QDialog>
+#include <QScreen>
+#include <QTest>
 #include <QToolBar>
 #include <filesystem>
+#include <map>
+#include <set>
 
+#include "FtpWindowFixture.h"
 #include "JourneyFixture.h"
 #include "UiFixture.h"
 #include "app/ConversionCommands.h"
@@ -126,6 +133,119 @@ TEST(PasteUnderX, EveryPasteUnderX) {
     ASSERT_TRUE(run.started);
     EXPECT_TRUE(run.Exited0()) << run.out;
     EXPECT_NE(run.out.find("[  PASSED  ] 1 test."), std::string::npos) << run.out;
+}
+
+// ------------------------------------------------------------------ windows on the screen
+
+class ScreenTest : public FtpWindowTest {
+protected:
+    void SetUp() override {
+        if (!std::getenv("QVL_UNDER_X")) GTEST_SKIP() << "runs on Xvfb from ScreenUnderX.*";
+        FtpWindowTest::SetUp();
+        if (IsSkipped()) return;
+        MakeFtpArea();
+    }
+};
+
+// Every window the menus open, with the frame the window manager gives it,
+// lies inside the screen's free area.
+TEST_F(ScreenTest, EveryWindowOpensInsideTheScreen) {
+    g_modalWatchdogPaused = true;
+    CQuorvellianApp app;
+    ASSERT_TRUE(app.InitInstance());
+    CMainFrame* w = app.MainFrame();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    w->Banner()->Close();
+    CProgramData& d = w->Data();
+    d.SetSelection(0, 0, 0, {0, 1, 2});
+    for (int r = 0; r < 3; ++r) w->FileList()->topLevelItem(r)->setSelected(true);
+
+    const QRect screen = w->screen()->availableGeometry();
+    std::map<std::string, std::string> outside;  // title: where it was
+    std::set<std::string> seen;
+    const char* shots = std::getenv("QVL_SHOTS");
+    int shot = 0;
+    const auto look = [&](QWidget* win) {
+        const QRect f = win->frameGeometry();
+        const std::string title = win->windowTitle().toStdString();
+        seen.insert(title);
+        if (!screen.contains(f))
+            outside[title] = std::to_string(f.x()) + "," + std::to_string(f.y()) + " " + std::to_string(f.width()) +
+                             "x" + std::to_string(f.height());
+        if (shots)
+            qvltest::RunShell("/usr/bin/import -window root '" + std::string(shots) + "/" + std::to_string(++shot) +
+                              ".png'");
+    };
+    // A modal window is looked at once its frame is there, then closed.
+    QWidget* modal = nullptr;
+    int age = 0;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        QWidget* m = QApplication::activeModalWidget();
+        if (m != modal) {
+            modal = m;
+            age = 0;
+            return;
+        }
+        if (!m || ++age < 3) return;
+        look(m);
+        if (auto* dlg = qobject_cast<QDialog*>(m))
+            dlg->reject();
+        else
+            m->close();
+        modal = nullptr;
+    });
+    closer.start(250);
+    look(w);
+    for (int id : {32501, 32579, 32583, 32632, 32630, 32642, 32629, 32511, 32549, 32548, 32546,
+                   32554, 32523, 32518, 32522, 32533, 32535, 32556, 32563, 32623, 32652, 32621, 32503,
+                   32550}) {
+        QAction* action = w->Action(id);
+        if (!action || !action->isEnabled()) {
+            ADD_FAILURE() << "no command " << id;
+            continue;
+        }
+        QTimer::singleShot(0, action, &QAction::trigger);
+        QTest::qWait(1200);
+        for (int i = 0; i < 50 && QApplication::activeModalWidget(); ++i) QTest::qWait(100);
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (top == w || !top->isVisible() || top->windowType() == Qt::Popup || top->windowType() == Qt::ToolTip)
+                continue;
+            look(top);
+            top->hide();
+        }
+    }
+    closer.stop();
+    look(w);
+    std::string where;
+    for (const auto& [title, at] : outside) where += "\n  \"" + title + "\" at " + at;
+    EXPECT_TRUE(outside.empty()) << "past the screen " << screen.width() << "x" << screen.height() << ":" << where;
+    EXPECT_GE(seen.size(), 20u);
+    w->close();
+    app.ExitInstance();
+    g_modalWatchdogPaused = false;
+}
+
+// The windows on two small screens, framed by a window manager (openbox).
+TEST(ScreenUnderX, EveryWindowInsideSmallScreens) {
+    if (std::getenv("QVL_UNDER_X")) GTEST_SKIP() << "already the run under X";
+    if (::access("/usr/bin/openbox", X_OK) != 0) GTEST_SKIP() << "openbox is not installed (run scripts/setup)";
+    for (const char* size : {"1366x768x24", "1280x800x24"}) {
+        qvltest::XServer server;
+        std::string why;
+        if (!server.Start(why, size)) GTEST_SKIP() << why;
+        qvltest::Child wm;
+        {
+            ScopedEnv display("DISPLAY", server.Display().c_str());
+            wm.Start({"/usr/bin/openbox"});
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        const qvltest::SelfRun run = qvltest::RunSelfUnderX(server.Display(), "ScreenTest.*");
+        ASSERT_TRUE(run.started);
+        if (run.Exited0() && run.out.find("[  SKIPPED ] 1 test") != std::string::npos) GTEST_SKIP() << run.out;
+        EXPECT_TRUE(run.Exited0()) << size << "\n" << run.out;
+        EXPECT_NE(run.out.find("[  PASSED  ] 1 test."), std::string::npos) << run.out;
+    }
 }
 
 // ------------------------------------------------------------------ the end of a session
