@@ -248,10 +248,10 @@ TEST(ScreenUnderX, EveryWindowInsideSmallScreens) {
     }
 }
 
-// ------------------------------------------------------------------ the end of a session
+// ------------------------------------------------------------------ the built program
 
 // The built program on a real X server, in a work area of its own.
-class EndSignalTest : public UiTest {
+class BuiltProgramTest : public UiTest {
 protected:
     void SetUp() override {
         UiTest::SetUp();
@@ -290,7 +290,7 @@ protected:
 
 // A logout or a shutdown sends SIGTERM: the first start leaves its
 // master file, and a session just made is in it.
-TEST_F(EndSignalTest, ALogoutSavesLikeAClose) {
+TEST_F(BuiltProgramTest, ALogoutSavesLikeAClose) {
     ASSERT_FALSE(std::filesystem::exists(Master()));
     ASSERT_FALSE(Start().empty()) << "the main window did not appear";
     EXPECT_TRUE(EndsOn(SIGTERM));
@@ -309,6 +309,32 @@ TEST_F(EndSignalTest, ALogoutSavesLikeAClose) {
     EXPECT_TRUE(qvltest::WaitFor([&] { return Xdo("search --onlyvisible --name '^Session$'").empty(); }, 5000));
     EXPECT_TRUE(EndsOn(SIGTERM));
     EXPECT_NE(ReadFile(Master()).find("Evening work"), std::string::npos) << ReadFile(Master());
+}
+
+}  // namespace
+
+namespace {
+
+// F1 opens the manual the build put beside the program, in the desktop's
+// browser (here a stand-in that writes down what it was given).
+TEST_F(BuiltProgramTest, F1OpensTheManualBuiltBesideTheProgram) {
+    const std::string manual = std::filesystem::path(QVL_BINARY).parent_path() / "Quorvellian.html";
+    ASSERT_TRUE(std::filesystem::is_regular_file(manual)) << "the build made no manual (pandoc is missing?)";
+    const std::string text = ReadFile(manual);
+    EXPECT_NE(text.find("A first walk-through"), std::string::npos);
+    EXPECT_EQ(text.find("For developers"), std::string::npos);
+
+    const std::string bin = tmp / "bin", opened = tmp / "opened";
+    std::filesystem::create_directories(bin);
+    WriteFile(bin + "/xdg-open", "#!/bin/sh\necho \"$@\" >> '" + opened + "'\n");
+    ::chmod((bin + "/xdg-open").c_str(), 0755);
+    ScopedEnv path("PATH", (bin + ":" + std::getenv("PATH")).c_str());
+    const std::string id = Start();
+    ASSERT_FALSE(id.empty()) << "the main window did not appear";
+    Xdo("windowfocus --sync " + id);
+    Xdo("key --clearmodifiers F1");
+    EXPECT_TRUE(qvltest::WaitFor([&] { return std::filesystem::exists(opened); }, 10000));
+    EXPECT_EQ(ReadFile(opened), "file://" + manual + "\n");
 }
 
 }  // namespace
