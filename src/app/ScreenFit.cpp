@@ -1,10 +1,10 @@
 #include "app/ScreenFit.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QEvent>
 #include <QMainWindow>
 #include <QMargins>
-#include <QPointer>
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
@@ -45,7 +45,7 @@ bool IsFittedWindow(const QWidget* w) {
 
 }  // namespace
 
-void FitOnScreen(QWidget* window) {
+void FitOnScreen(QWidget* window, bool move) {
     if (!window || !window->isWindow() || window->isMaximized() || window->isFullScreen()) return;
     QScreen* screen = QGuiApplication::screenAt(window->geometry().center());
     if (!screen) screen = window->screen();
@@ -58,6 +58,7 @@ void FitOnScreen(QWidget* window) {
         const QSize smaller = window->size().boundedTo(room).expandedTo(window->minimumSize());
         if (smaller != window->size()) window->resize(smaller);
     }
+    if (!move) return;
     const QPoint at = window->geometry().topLeft() - QPoint(m.left(), m.top());
     const QSize outer = window->size() + frame;
     const PlacePoint p = KeepOnScreen({at.x(), at.y()}, outer.width(), outer.height(),
@@ -71,13 +72,19 @@ bool CScreenFitter::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Show && watched->isWidgetType()) {
         auto* w = static_cast<QWidget*>(watched);
         if (IsFittedWindow(w)) {
-            FitOnScreen(w);
+            // A dialog nobody placed is centred on its parent by its own
+            // show event, after this one: only a size too large for the
+            // screen is mended before, the place once it has one.
+            if (qobject_cast<QDialog*>(w) && !w->testAttribute(Qt::WA_Moved))
+                FitOnScreen(w, false);
+            else
+                FitOnScreen(w);
             // A window manager frames a window only once it is on the
             // screen; the frame may then reach past the edge.
-            QPointer<QWidget> later(w);
-            QTimer::singleShot(300, w, [later] {
-                if (later && later->isVisible()) FitOnScreen(later);
-            });
+            for (int ms : {0, 300})
+                QTimer::singleShot(ms, w, [w] {
+                    if (w->isVisible()) FitOnScreen(w);
+                });
         }
     }
     return QObject::eventFilter(watched, event);

@@ -10,8 +10,8 @@ class QWidget;
 
 // Shrinks (within its size limits) and moves a top-level window so that
 // its frame lies inside its screen's available area; its left and top
-// edges win when it cannot fit.
-void FitOnScreen(QWidget* window);
+// edges win when it cannot fit. Without move, only shrinks it.
+void FitOnScreen(QWidget* window, bool move = true);
 
 // Fits every top-level window of the program on the screen as it is shown.
 class CScreenFitter : public QObject {
