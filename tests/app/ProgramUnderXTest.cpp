@@ -206,7 +206,7 @@ TEST_F(ScreenTest, EveryWindowOpensInsideTheScreen) {
             continue;
         }
         QTimer::singleShot(0, action, &QAction::trigger);
-        QTest::qWait(1200);
+        QTest::qWait(700);
         for (int i = 0; i < 50 && QApplication::activeModalWidget(); ++i) QTest::qWait(100);
         for (QWidget* top : QApplication::topLevelWidgets()) {
             if (top == w || !top->isVisible() || top->windowType() == Qt::Popup || top->windowType() == Qt::ToolTip)
