@@ -1,5 +1,9 @@
 #include "app/ConversionCommands.h"
 
+#include <QScreen>
+
+#include "app/ScreenFit.h"
+
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -286,7 +290,19 @@ void CConversionCommands::ShowAttributesBeside() {
     g_bAttributesShown = true;
     // Placed once shown, when its frame has its final size.
     m_attributes->show();
+    // It sits left of the pad; where the screen has no room for it there,
+    // the pad makes room, as far as the screen lets it.
+    if (m_workPad->isVisible()) {
+        const QRect avail = m_workPad->screen()->availableGeometry();
+        const int room = m_workPad->frameGeometry().left() - avail.left();
+        const int need = m_attributes->frameGeometry().width() - room;
+        if (need > 0) {
+            m_workPad->move(m_workPad->pos() + QPoint(need, 0));
+            FitOnScreen(m_workPad);
+        }
+    }
     m_attributes->MoveBesideWindow(*m_workPad);
+    FitOnScreen(m_attributes);
     m_workPad->RememberPosition();
     m_attributes->raise();
 }

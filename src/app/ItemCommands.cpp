@@ -1,4 +1,5 @@
 #include "app/ItemCommands.h"
+#include "app/PasteGuard.h"
 
 #include <QAction>
 #include <QApplication>
@@ -643,6 +644,11 @@ void CItemCommands::SortSelectedItems(int column, bool ask) {
 
 void CItemCommands::EditCommand(int which) {
     QWidget* w = QApplication::focusWidget();
+    if (which == 2) {
+        // In the file list, Paste means the items that were cut or copied.
+        if (w && (w == m_frame.FileList() || m_frame.FileList()->isAncestorOf(w))) return PasteFileItems();
+        if (!ClipboardHoldsText()) return;
+    }
     if (auto* combo = qobject_cast<QComboBox*>(w)) w = combo->lineEdit();
     auto act = [which](auto* box) {
         switch (which) {

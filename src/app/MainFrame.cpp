@@ -27,6 +27,8 @@
 #include "app/KeyMapping.h"
 #include "app/ListViews.h"
 #include "app/MessageWindowBar.h"
+#include "app/PasteGuard.h"
+#include "app/ScreenFit.h"
 #include "app/PaneControlStatusBar.h"
 #include "app/QtPrompter.h"
 #include "app/SharedDialogs.h"
@@ -85,6 +87,10 @@ CMainFrame::CMainFrame(QWidget* parent, bool load)
     ComputeLayout();
 
     m_banner = std::make_unique<CStartupBannerDlg>();
+    // No text box of the program pastes from a clipboard without text.
+    qApp->installEventFilter(new CPasteGuard(this));
+    // Nor does any window open past the screen's edge.
+    qApp->installEventFilter(new CScreenFitter(this));
 
     m_statusBar = new CPaneControlStatusBar(this);
     m_statusBar->setObjectName("59393");
@@ -814,8 +820,36 @@ void CMainFrame::LoadBarState() {
 
 void CMainFrame::RegisterModelessDialog(QWidget* dialog, HomeSlot slot, const bool* shown) {
     if (!dialog) return;
+    // Placed when first shown: asking a dialog that was never shown for its
+    // size lays it out, which is all the cost of starting the window.
     m_modeless.push_back({dialog, slot, shown});
-    FollowFrame();
+    dialog->installEventFilter(this);
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Show) {
+        for (Modeless& m : m_modeless) {
+            if (m.dialog != watched) continue;
+            if (m.home && m_top) PlaceAtHome(m, Anchor());
+            m.home = false;
+            FitOnScreen(m.dialog);
+            break;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+PlaceRect CMainFrame::Anchor() const {
+    const QRect g = frameGeometry();
+    return FrameAnchor({g.left(), g.top(), g.right(), g.bottom()}, m_top->width());
+}
+
+void CMainFrame::PlaceAtHome(Modeless& m, const PlaceRect& F) {
+    // A dialog not laid out yet takes the size it will show with.
+    const QSize size = m.dialog->size().expandedTo(m.dialog->sizeHint());
+    const PlacePoint p = HomePosition(m.slot, F, m_layout.H, size.height());
+    m.dialog->move(p.x, p.y);
+    m.home = false;
 }
 
 void CMainFrame::moveEvent(QMoveEvent* event) {
@@ -839,19 +873,16 @@ void CMainFrame::FitFrameOnScreen() {
 
 void CMainFrame::FollowFrame() {
     if (m_modeless.empty() || !m_top) return;
-    const QRect g = frameGeometry();
-    const PlaceRect F = FrameAnchor({g.left(), g.top(), g.right(), g.bottom()}, m_top->width());
+    const PlaceRect F = Anchor();
     const int dx = m_anchorSet ? F.left - m_prevAnchor.left : 0;
     const int dy = m_anchorSet ? F.top - m_prevAnchor.top : 0;
-    for (const auto& m : m_modeless) {
-        if (m.shown && *m.shown) {
+    for (Modeless& m : m_modeless) {
+        if (m.shown && *m.shown)
             m.dialog->move(m.dialog->pos() + QPoint(dx, dy));
-        } else {
-            // A dialog not laid out yet takes the size it will show with.
-            const QSize size = m.dialog->size().expandedTo(m.dialog->sizeHint());
-            const PlacePoint p = HomePosition(m.slot, F, m_layout.H, size.height());
-            m.dialog->move(p.x, p.y);
-        }
+        else if (m.dialog->isVisible())
+            PlaceAtHome(m, F);
+        else
+            m.home = true;
     }
     m_prevAnchor = F;
     m_anchorSet = true;
@@ -875,6 +906,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     const auto closeUnsaved = [this] {
         // What was changed since the last good save lives only in this
         // window: it stays open unless the user lets it go.
+        if (m_noQuestions) return true;
         return Prompter().Ask("The program data could not be saved: the changes since the last save would be "
                               "lost.\r\nClose anyway?",
                               MsgIcon::Question, false) == Answer::Yes;
@@ -887,7 +919,18 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    m_closed = true;
     event->accept();
+}
+
+void CMainFrame::CloseWithoutQuestions() {
+    if (m_closed) return;
+    // Messages of a failed save go to standard error and the log.
+    StderrPrompter quiet;
+    ScopedPrompter scope(quiet);
+    m_noQuestions = true;
+    close();
+    m_noQuestions = false;
 }
 
 QFont CMainFrame::LabelFont() {

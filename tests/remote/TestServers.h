@@ -122,13 +122,17 @@ public:
     // False once the child has ended (it is reaped then and never signalled).
     bool Running() {
         if (m_pid <= 0) return false;
-        if (::waitpid(m_pid, nullptr, WNOHANG) == 0) return true;
+        if (::waitpid(m_pid, &m_status, WNOHANG) == 0) return true;
         m_pid = -1;
         return false;
     }
+    pid_t Pid() const { return m_pid; }
+    // How it ended (as from waitpid), once Running() has said it ended.
+    int Status() const { return m_status; }
 
 private:
     pid_t m_pid = -1;
+    int m_status = -1;
 };
 
 template <class F>
