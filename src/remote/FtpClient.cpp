@@ -394,13 +394,18 @@ int CFtpClient::StartDataCommand(const std::string& line, std::string& reply,
 std::string CFtpClient::ListToText(const std::string& path) {
     CheckArgument(path);
     std::string reply;
-    int code = StartDataCommand("LIST " + path, reply, true);
+    const int code = StartDataCommand("LIST " + path, reply, true);
     // The server has nothing to list: the file is missing.
     if (code == 450 || code == 550) return std::string();
+    return ReceiveListing();
+}
+
+std::string CFtpClient::ReceiveListing() {
     std::string text = ReceiveAllData();
     size_t zero = text.find('\0');
     if (zero != std::string::npos) text.resize(zero);
-    code = ReadReply(reply);
+    std::string reply;
+    const int code = ReadReply(reply);
     if (code != 226 && code != 250 && code != 550 && code != 450) throw FTPException(reply);
     return text;
 }
@@ -421,13 +426,7 @@ std::string CFtpClient::ListFolderToText(const std::string& folder) {
     std::string text;
     try {
         code = StartDataCommand("LIST", reply, true);
-        if (code != 450 && code != 550) {
-            text = ReceiveAllData();
-            size_t zero = text.find('\0');
-            if (zero != std::string::npos) text.resize(zero);
-            code = ReadReply(reply);
-            if (code != 226 && code != 250 && code != 550 && code != 450) throw FTPException(reply);
-        }
+        if (code != 450 && code != 550) text = ReceiveListing();
     } catch (const FTPException& e) {
         if (!e.ConnectionLost() && !back.empty()) SendCommand("CWD", back, reply);
         throw;

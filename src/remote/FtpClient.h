@@ -149,6 +149,8 @@ private:
     void SendFileData(std::FILE* f, const std::string& remoteFile);
     std::string ReadLineBefore(std::chrono::steady_clock::time_point deadline);
     std::string ReceiveAllData();
+    // The rest of a listing whose data command has started, and its end reply.
+    std::string ReceiveListing();
     [[noreturn]] void ThrowLost(const std::string& text);
     void CheckArgument(const std::string& text) const;
 
