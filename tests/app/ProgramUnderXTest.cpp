@@ -26,6 +26,7 @@
 #include "app/TextRichEdit.h"
 #include "convert_ui/ui/InteractiveTextConversionDlg.h"
 #include "remote/TestServers.h"
+#include "ProgramUnderXFixture.h"
 #include "support/XServer.h"
 
 namespace {
@@ -251,20 +252,8 @@ TEST(ScreenUnderX, EveryWindowInsideSmallScreens) {
 // ------------------------------------------------------------------ the built program
 
 // The built program on a real X server, in a work area of its own.
-class BuiltProgramTest : public UiTest {
+class BuiltProgramTest : public ProgramUnderXTest {
 protected:
-    void SetUp() override {
-        UiTest::SetUp();
-        std::string why;
-        if (!x.Start(why)) GTEST_SKIP() << why;
-        if (::access("/usr/bin/xdotool", X_OK) != 0) GTEST_SKIP() << "xdotool is not installed (run scripts/setup)";
-        env = qvltest::ProgramEnvUnderX(x.Display(), tmp.path());
-    }
-    void TearDown() override {
-        program.reset();
-        env.clear();
-        UiTest::TearDown();
-    }
     // Starts the program; the id of its main window, its banner sent away.
     std::string Start() {
         program = std::make_unique<qvltest::Child>(std::vector<std::string>{QVL_BINARY});
@@ -282,10 +271,6 @@ protected:
         return WIFEXITED(program->Status());
     }
     std::string Master() const { return g_strSessionInfoDir + kMasterFileName; }
-
-    qvltest::XServer x;
-    std::vector<std::unique_ptr<ScopedEnv>> env;
-    std::unique_ptr<qvltest::Child> program;
 };
 
 // A logout or a shutdown sends SIGTERM: the first start leaves its
