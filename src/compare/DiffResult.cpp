@@ -1,6 +1,7 @@
 #include "compare/DiffResult.h"
 
 #include <algorithm>
+#include <new>
 
 #include "compare/DiffOptions.h"
 #include "compare/TextAccess.h"
@@ -16,6 +17,15 @@ std::vector<CDiffLine> TextToLines(const std::string& text) {
 }
 
 void ReportLoadFailure() { Prompter().Message("Failed to load the files.", MsgIcon::Warning); }
+
+void ReportOutOfMemory() {
+    Prompter().Message("There is not enough memory to compare the files.", MsgIcon::Warning);
+}
+
+// What a line of a compared file costs beside its bytes, at most, while
+// the files are compared and their rows are built and shown: the
+// comparison's own tables, the change list and the rows of both columns.
+constexpr size_t kLineCost = 160;
 }  // namespace
 
 void CDiffResult::SetHeader(int no1, int no2, int no3, const std::string& n1,
@@ -51,13 +61,18 @@ void CDiffResult::Succeed() {
 
 bool CDiffResult::TakeTwoWayRows(std::vector<CDiffLine> left, std::vector<CDiffLine> right,
                                  const std::atomic<bool>* breakFlag, const char* doneLine) {
-    CTextDiff diff(CDiffOptions::FromProgramOptions());
-    diff.SetBreakFlag(breakFlag);
-    if (!diff.Compare(std::move(left), std::move(right))) return Fail();
-    std::vector<CDiffLine> l, r;
-    diff.BuildRows(l, r);
-    leftRows.swap(l);
-    rightRows.swap(r);
+    try {
+        CTextDiff diff(CDiffOptions::FromProgramOptions());
+        diff.SetBreakFlag(breakFlag);
+        if (!diff.Compare(std::move(left), std::move(right))) return Fail();
+        std::vector<CDiffLine> l, r;
+        diff.BuildRows(l, r);
+        leftRows.swap(l);
+        rightRows.swap(r);
+    } catch (const std::bad_alloc&) {
+        ReportOutOfMemory();
+        return Fail();
+    }
     middleRows.clear();
     Succeed();
     WriteTraceString(doneLine);
@@ -70,39 +85,61 @@ bool CDiffResult::BuildInputOutputDiff(const std::atomic<bool>* breakFlag) {
 }
 
 bool CDiffResult::BuildFilesDiff(const std::atomic<bool>* breakFlag) {
-    std::vector<CDiffLine> a, b;
-    if (!CTextDiff::LoadFilePair(name1, name3, a, b)) {
+    std::vector<CDiffFileText> texts;
+    if (!LoadFileTexts({name1, name3}, texts, kLineCost)) {
         ReportLoadFailure();
         return Fail();
     }
-    return TakeTwoWayRows(std::move(a), std::move(b), breakFlag, "Files diff built.");
+    try {
+        CTextDiff diff(CDiffOptions::FromProgramOptions());
+        diff.SetBreakFlag(breakFlag);
+        if (!diff.CompareFileTexts(texts[0], texts[1])) return Fail();
+        std::vector<CDiffLine> l, r;
+        diff.BuildRows(l, r);
+        leftRows.swap(l);
+        rightRows.swap(r);
+    } catch (const std::bad_alloc&) {
+        ReportOutOfMemory();
+        return Fail();
+    }
+    middleRows.clear();
+    Succeed();
+    WriteTraceString("Files diff built.");
+    return true;
 }
 
 bool CDiffResult::Build3WayDiff(const std::atomic<bool>* breakFlag) {
-    // The base (name2) is read once and compared with file 3, then file 2.
-    std::vector<CDiffLine> base, file3, file2;
-    if (!CTextDiff::LoadFilePair(name2, name3, base, file3) || !LoadFileLines(name1, file2)) {
+    // The base (name2) is read once and compared with file 3, then file 2;
+    // its lines cost twice.
+    std::vector<CDiffFileText> texts;
+    if (!LoadFileTexts({name2, name3, name1}, texts, 2 * kLineCost)) {
         ReportLoadFailure();
         return Fail();
     }
+    const CDiffFileText &base = texts[0], &file3 = texts[1], &file2 = texts[2];
     const CDiffOptions options = CDiffOptions::FromProgramOptions();
-    std::vector<CDiffLine> m1, right, m2, left, middle;
-    {
-        CTextDiff c1(options);
-        c1.SetBreakFlag(breakFlag);
-        if (!c1.Compare(base, std::move(file3))) return Fail();
-        c1.BuildRows(m1, right);
+    try {
+        std::vector<CDiffLine> m1, right, m2, left, middle;
+        {
+            CTextDiff c1(options);
+            c1.SetBreakFlag(breakFlag);
+            if (!c1.CompareFileTexts(base, file3)) return Fail();
+            c1.BuildRows(m1, right);
+        }
+        {
+            CTextDiff c2(options);
+            c2.SetBreakFlag(breakFlag);
+            if (!c2.CompareFileTexts(base, file2)) return Fail();
+            c2.BuildRows(m2, left);
+        }
+        MergeThreeWay(left, m2, middle, m1, right);
+        leftRows.swap(left);
+        middleRows.swap(middle);
+        rightRows.swap(right);
+    } catch (const std::bad_alloc&) {
+        ReportOutOfMemory();
+        return Fail();
     }
-    {
-        CTextDiff c2(options);
-        c2.SetBreakFlag(breakFlag);
-        if (!c2.Compare(std::move(base), std::move(file2))) return Fail();
-        c2.BuildRows(m2, left);
-    }
-    MergeThreeWay(left, m2, middle, m1, right);
-    leftRows.swap(left);
-    middleRows.swap(middle);
-    rightRows.swap(right);
     Succeed();
     WriteTraceString("3-way diff built.");
     return true;

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <mutex>
 
 #include "DiffTestSupport.h"
@@ -171,6 +175,77 @@ TEST_F(DiffResultFixture, FailedTwoFileLoadLeavesThePreviousResultWhole) {
     EXPECT_FALSE(fresh.m_FilesResult.built);
     EXPECT_EQ(fresh.m_FilesResult.name1, "");
 }
+
+namespace {
+uint64_t g_fakeAvailable = 0;
+uint64_t FakeAvailable() { return g_fakeAvailable; }
+struct ScopedMemoryProbe {
+    explicit ScopedMemoryProbe(uint64_t bytes) {
+        g_fakeAvailable = bytes;
+        SetDiffMemoryProbe(&FakeAvailable);
+    }
+    ~ScopedMemoryProbe() { SetDiffMemoryProbe(nullptr); }
+};
+}  // namespace
+
+// Files too large for the memory left are refused with a message before
+// their bytes are read, or before their lines are indexed, and the window
+// keeps its result.
+TEST_F(DiffResultFixture, FilesTooLargeForMemoryAreRefused) {
+    WriteFile(tmp / "a.txt", "a\n");
+    WriteFile(tmp / "b.txt", "b\n");
+    CDiffResultSet set;
+    ASSERT_TRUE(set.PrepareTwoFileDiff({tmp / "a.txt", tmp / "b.txt"}));
+    ASSERT_TRUE(set.m_FilesResult.BuildFilesDiff());
+    const std::string rows = Column(set.m_FilesResult.rightRows);
+
+    WriteFile(tmp / "big.txt", std::string(3000, 'x'));
+    WriteFile(tmp / "many.txt", std::string(3000, '\n'));
+    for (const char* file : {"big.txt", "many.txt"}) {
+        ScopedMemoryProbe probe(2000);
+        prompter.entries.clear();
+        ASSERT_TRUE(set.PrepareTwoFileDiff({tmp / "a.txt", tmp / file}));
+        EXPECT_FALSE(set.m_FilesResult.BuildFilesDiff()) << file;
+        ASSERT_EQ(prompter.Messages().size(), 2u) << file;
+        EXPECT_EQ(prompter.Messages()[0].rfind("Failed to read the file: " + (tmp / file) +
+                                                   "\r\nIt is too large for the memory available (about ",
+                                               0),
+                  0u)
+            << prompter.Messages()[0];
+        EXPECT_EQ(prompter.Messages()[1], "Failed to load the files.");
+        EXPECT_EQ(Column(set.m_FilesResult.rightRows), rows);
+        EXPECT_EQ(set.m_FilesResult.name3, tmp / "b.txt");
+    }
+}
+
+#if !defined(__SANITIZE_ADDRESS__)
+// Running out of memory while the files are read (on the reader threads)
+// is a message, not an abort: the process may take less than one file.
+TEST_F(DiffResultFixture, RunningOutOfMemoryWhileReadingIsReported) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    for (const char* name : {"a.txt", "b.txt"}) {
+        const int fd = ::open((tmp / name).c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, off_t{1} << 30), 0);  // 1 GB of holes, no disk
+        ::close(fd);
+    }
+    auto build = [&] {
+        ScopedMemoryProbe probe(uint64_t{1} << 50);
+        rlimit limit{};
+        ::getrlimit(RLIMIT_AS, &limit);
+        limit.rlim_cur = rlim_t{768} << 20;
+        if (::setrlimit(RLIMIT_AS, &limit) != 0) std::_Exit(3);
+        CDiffResultSet set;
+        set.PrepareTwoFileDiff({tmp / "a.txt", tmp / "b.txt"});
+        if (set.m_FilesResult.BuildFilesDiff()) std::_Exit(1);
+        const auto& m = prompter.Messages();
+        const bool told = m.size() == 2 && m[1] == "Failed to load the files." &&
+                          m[0].find("There is not enough memory to read it.") != std::string::npos;
+        std::_Exit(told ? 0 : 2);
+    };
+    EXPECT_EXIT(build(), ::testing::ExitedWithCode(0), "");
+}
+#endif
 
 TEST_F(DiffResultFixture, BrokenBuildKeepsThePreviousResult) {
     CDiffResultSet set;
