@@ -1860,42 +1860,46 @@ bool CTextDiff::ListChanges(bool wantText, std::string& report) const {
     return true;
 }
 
-void CTextDiff::BuildRows(std::vector<CDiffLine>& leftRows,
-                          std::vector<CDiffLine>& rightRows) const {
+void CTextDiff::BuildRows(std::vector<CDiffRow>& leftRows, std::vector<CDiffRow>& rightRows) const {
     leftRows.clear();
     rightRows.clear();
     const std::vector<CDiffChange> list = BuildChangeList();
     const LineSource left = LeftSource(), right = RightSource();
+    // Every change gives one row per line counted on each side.
+    size_t rows = 0;
+    for (const CDiffChange& c : list) rows += static_cast<size_t>(c.count);
+    leftRows.reserve(rows);
+    rightRows.reserve(rows);
     int li = 0, ri = 0, g = 0;
     for (const CDiffChange& c : list) {
         if (c.kind != kDiffSame) ++g;
-        for (int k = 0; k < c.count; ++k) {
-            switch (c.kind) {
-            case kDiffSame:
-                leftRows.emplace_back(0, li, -1, std::string(left[li]));
-                rightRows.emplace_back(0, ri, -1, std::string(right[ri]));
-                ++li;
-                ++ri;
-                break;
-            case kDiffModified:
-                leftRows.emplace_back(1, li, g, std::string(left[li]));
-                rightRows.emplace_back(1, ri, g, std::string(right[ri]));
-                ++li;
-                ++ri;
-                break;
-            case kDiffDeleted:
-                leftRows.emplace_back(3, li, g, std::string(left[li]));
-                rightRows.emplace_back(0, -1, g, std::string());
-                ++li;
-                break;
-            case kDiffAdded:
-                leftRows.emplace_back(0, -1, g, std::string());
-                rightRows.emplace_back(2, ri, g, std::string(right[ri]));
-                ++ri;
-                break;
-            default:
-                break;
+        switch (c.kind) {
+        case kDiffSame:
+            for (int k = 0; k < c.count; ++k, ++li, ++ri) {
+                leftRows.emplace_back(0, li, -1, left[li]);
+                rightRows.emplace_back(0, ri, -1, right[ri]);
             }
+            break;
+        case kDiffModified:
+            for (int k = 0; k < c.count; ++k, ++li, ++ri) {
+                leftRows.emplace_back(1, li, g, left[li]);
+                rightRows.emplace_back(1, ri, g, right[ri]);
+            }
+            break;
+        case kDiffDeleted:
+            for (int k = 0; k < c.count; ++k, ++li) {
+                leftRows.emplace_back(3, li, g, left[li]);
+                rightRows.emplace_back(0, -1, g, std::string_view());
+            }
+            break;
+        case kDiffAdded:
+            for (int k = 0; k < c.count; ++k, ++ri) {
+                leftRows.emplace_back(0, -1, g, std::string_view());
+                rightRows.emplace_back(2, ri, g, right[ri]);
+            }
+            break;
+        default:
+            break;
         }
     }
 }

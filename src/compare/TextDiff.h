@@ -120,8 +120,10 @@ public:
     // same {0, index, -1, text} on both sides; modified {1, index, g, text}
     // on both sides; deleted {3, index, g, text} left against the filler
     // {0, -1, g, ""}; added the filler left against {2, index, g, text}.
-    // g counts the changes that are not "same" from 1.
-    void BuildRows(std::vector<CDiffLine>& leftRows, std::vector<CDiffLine>& rightRows) const;
+    // g counts the changes that are not "same" from 1. The texts of the
+    // rows point into the compared lines: they stay valid while those do
+    // (this object's own copies, or the lines kept by the caller).
+    void BuildRows(std::vector<CDiffRow>& leftRows, std::vector<CDiffRow>& rightRows) const;
 
     // The matching runs (kind 0) in the order they were found.
     const std::vector<CDiffChange>& GetRuns() const { return m_Runs; }

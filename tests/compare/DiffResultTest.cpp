@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <mutex>
+#include <random>
 
 #include "DiffTestSupport.h"
 #include "compare/DiffResult.h"
@@ -54,11 +55,11 @@ private:
     IPrompter* m_oldPrompter = nullptr;
 };
 
-std::string Column(const std::vector<CDiffLine>& rows) {
+std::string Column(const std::vector<CDiffRow>& rows) {
     std::string s;
-    for (const CDiffLine& r : rows)
+    for (const CDiffRow& r : rows)
         s += "{" + std::to_string(r.marker) + "," + std::to_string(r.lineNo) + "," +
-             std::to_string(r.group) + "," + r.text + "}";
+             std::to_string(r.group) + "," + std::string(r.text) + "}";
     return s;
 }
 }  // namespace
@@ -69,7 +70,7 @@ std::string Column(const std::vector<CDiffLine>& rows) {
 TEST(DiffRows, EmptyLeftGivesFillersAgainstAddedLines) {
     CTextDiff diff;
     diff.Compare({}, Lines({"x", "y"}));
-    std::vector<CDiffLine> l, r;
+    std::vector<CDiffRow> l, r;
     diff.BuildRows(l, r);
     EXPECT_EQ(Column(l), "{0,-1,1,}{0,-1,1,}");
     EXPECT_EQ(Column(r), "{2,0,1,x}{2,1,1,y}");
@@ -78,7 +79,7 @@ TEST(DiffRows, EmptyLeftGivesFillersAgainstAddedLines) {
 TEST(DiffRows, KindsAndDifferenceNumbers) {
     CTextDiff diff;
     diff.Compare(Lines({"s", "d", "t", "m1", "m2", "u"}), Lines({"s", "t", "n1", "n2", "n3", "u"}));
-    std::vector<CDiffLine> l, r;
+    std::vector<CDiffRow> l, r;
     diff.BuildRows(l, r);
     // A gap of modified plus added lines takes two numbers.
     EXPECT_EQ(Column(l), "{0,0,-1,s}{3,1,1,d}{0,2,-1,t}{1,3,2,m1}{1,4,2,m2}{0,-1,3,}{0,5,-1,u}");
@@ -88,7 +89,7 @@ TEST(DiffRows, KindsAndDifferenceNumbers) {
 TEST(DiffRows, IdenticalInputsUseNoDifferenceNumber) {
     CTextDiff diff;
     diff.Compare(Lines({"a", "b"}), Lines({"a", "b"}));
-    std::vector<CDiffLine> l{CDiffLine("stale")}, r;
+    std::vector<CDiffRow> l{CDiffRow(1, 0, 1, "stale")}, r;
     diff.BuildRows(l, r);
     EXPECT_EQ(Column(l), "{0,0,-1,a}{0,1,-1,b}");
     EXPECT_EQ(Column(r), "{0,0,-1,a}{0,1,-1,b}");
@@ -324,7 +325,7 @@ TEST_F(ThreeWay, MiddleMarkersForEveryCombination) {
     three += "end\n";
     ASSERT_TRUE(Build(base, two, three));
     std::string markers;
-    for (const CDiffLine& row : r().middleRows)
+    for (const CDiffRow& row : r().middleRows)
         if (row.text.rfind("X", 0) == 0) markers += std::to_string(row.marker);
     // a\b: 0 -> 0 4 2, 1 -> 5 6 8, 3 -> 1 7 3
     EXPECT_EQ(markers, "042568173");
@@ -350,15 +351,58 @@ TEST(MiddleMarkers, PairsOutsideTheTableGiveZero) {
 }
 
 TEST(MergeThreeWay, ListsOfOddLengthsNeverReadPastTheirEnd) {
-    std::vector<CDiffLine> left = Lines({"l"}), m2 = Lines({"b"}), middle;
-    std::vector<CDiffLine> m1{CDiffLine(0, 0, -1, "b"), CDiffLine(0, 1, -1, "c")};
-    std::vector<CDiffLine> right = Lines({"r1", "r2"});
-    m2[0].lineNo = 0;
+    std::vector<CDiffRow> left{CDiffRow(0, -1, -1, "l")}, m2{CDiffRow(0, 0, -1, "b")}, middle;
+    std::vector<CDiffRow> m1{CDiffRow(0, 0, -1, "b"), CDiffRow(0, 1, -1, "c")};
+    std::vector<CDiffRow> right{CDiffRow(0, -1, -1, "r1"), CDiffRow(0, -1, -1, "r2")};
     MergeThreeWay(left, m2, middle, m1, right);
     EXPECT_EQ(middle.size(), 2u);
     EXPECT_EQ(left.size(), 2u);
     EXPECT_EQ(m2.size(), 2u);
     EXPECT_EQ(left[1].lineNo, -2);
+}
+
+// The alignment row by row, inserting each filler where it is found, as
+// the reference for the merge of long lists.
+TEST(MergeThreeWay, SameAsInsertingRowByRow) {
+    auto reference = [](std::vector<CDiffRow>& left, std::vector<CDiffRow>& m2, std::vector<CDiffRow>& m1,
+                        std::vector<CDiffRow>& right) {
+        const CDiffRow filler(0, -2, -1, "");
+        left.resize(std::max(left.size(), m2.size()));
+        right.resize(std::max(right.size(), m1.size()));
+        for (size_t i = 0; i < std::max(m1.size(), m2.size()); ++i) {
+            const bool has1 = i < m1.size(), has2 = i < m2.size();
+            const bool f1 = has1 && m1[i].lineNo == -1, f2 = has2 && m2[i].lineNo == -1;
+            if ((f1 && !f2) || !has2) {
+                m2.insert(m2.begin() + i, filler);
+                left.insert(left.begin() + i, filler);
+            } else if ((f2 && !f1) || !has1) {
+                m1.insert(m1.begin() + i, filler);
+                right.insert(right.begin() + i, filler);
+            }
+            m1[i].marker = CombineMiddleMarkers(m2[i].marker, m1[i].marker);
+        }
+        return m1;
+    };
+    std::mt19937 rng(7);
+    const char* texts[] = {"a", "b", "c"};
+    auto column = [&](size_t n) {
+        std::vector<CDiffRow> rows;
+        for (size_t k = 0; k < n; ++k)
+            rows.emplace_back(static_cast<int>(rng() % 4), rng() % 3 == 0 ? -1 : static_cast<int>(k),
+                              static_cast<int>(k % 5), texts[rng() % 3]);
+        return rows;
+    };
+    for (int round = 0; round < 300; ++round) {
+        std::vector<CDiffRow> m1 = column(rng() % 12), m2 = column(rng() % 12);
+        std::vector<CDiffRow> left = column(m2.size() + rng() % 2), right = column(m1.size() + rng() % 2);
+        std::vector<CDiffRow> l0 = left, m20 = m2, m10 = m1, r0 = right, middle;
+        const std::vector<CDiffRow> wantMiddle = reference(l0, m20, m10, r0);
+        MergeThreeWay(left, m2, middle, m1, right);
+        ASSERT_EQ(Column(middle), Column(wantMiddle)) << "round " << round;
+        ASSERT_EQ(Column(left), Column(l0)) << "round " << round;
+        ASSERT_EQ(Column(m2), Column(m20)) << "round " << round;
+        ASSERT_EQ(Column(right), Column(r0)) << "round " << round;
+    }
 }
 
 // ---------------------------------------------------------------------------

@@ -81,7 +81,7 @@ static void ExpectSameResult(CTextDiff& got, CTextDiff& lists, int round) {
     std::string a, b;
     EXPECT_EQ(got.ListChanges(true, b), lists.ListChanges(true, a));
     EXPECT_EQ(b, a) << "round " << round;
-    std::vector<CDiffLine> la, ra, lb, rb;
+    std::vector<CDiffRow> la, ra, lb, rb;
     lists.BuildRows(la, ra);
     got.BuildRows(lb, rb);
     EXPECT_EQ(lb, la);
