@@ -126,7 +126,7 @@ QVariant CDiffPaneModel::data(const QModelIndex& index, int role) const {
     switch (index.column()) {
     case 1: return row + 1;
     case 2: return QString::fromStdString(DiffLineNumberText(r[row].lineNo, m_traceFillers));
-    case 3: return QString::fromStdString(r[row].text);
+    case 3: return QString::fromUtf8(r[row].text.data(), static_cast<qsizetype>(r[row].text.size()));
     default: return {};
     }
 }
