@@ -15,6 +15,8 @@
 #      with one line inserted in the middle
 #   8. one block of 50 lines repeated to 1,000,000 lines with a line of its
 #      own every 997 lines, against a copy with 0.1% edited
+#   9. 1,000,000 and 2,000,000 lines drawn from 20 distinct texts, each
+#      against a copy with 0.1% edited (how the time grows with the lines)
 # The tools run side by side: each round runs every tool once on the input,
 # and the table shows the median wall time of the rounds, the highest peak
 # memory (/usr/bin/time -v) and the number of unchanged lines each found.
@@ -59,6 +61,10 @@ gen="python3 $here/diff_gen.py"
 [ -f "$work/blk.txt" ] || $gen blocks 1000000 50 11 "$work/blk.txt"
 [ -f "$work/blk-edited.txt" ] || $gen edit "$work/blk.txt" 0.001 12 "$work/blk-edited.txt"
 [ -f "$work/two-other.txt" ] || $gen pick 1000000 2 10 "$work/two-other.txt"
+[ -f "$work/p20.txt" ] || $gen pick 1000000 20 16 "$work/p20.txt"
+[ -f "$work/p20-edited.txt" ] || $gen edit "$work/p20.txt" 0.001 17 "$work/p20-edited.txt"
+[ -f "$work/p20x2.txt" ] || $gen pick 2000000 20 18 "$work/p20x2.txt"
+[ -f "$work/p20x2-edited.txt" ] || $gen edit "$work/p20x2.txt" 0.001 19 "$work/p20x2-edited.txt"
 
 # once TOOL LEFT RIGHT COMMAND...: one run; appends "seconds kbytes" to
 # $work/TOOL.runs, or "timeout" when it did not finish.
@@ -107,7 +113,9 @@ for pair in "1M-0.1%-edited big.txt big-edited.txt" \
             "1M-log log.txt log-edited.txt" \
             "400k-same-inserted same400k.txt same400k-ins.txt" \
             "1M-same-inserted same1m.txt same1m-ins.txt" \
-            "1M-50-line-blocks blk.txt blk-edited.txt"; do
+            "1M-50-line-blocks blk.txt blk-edited.txt" \
+            "1M-20-texts p20.txt p20-edited.txt" \
+            "2M-20-texts p20x2.txt p20x2-edited.txt"; do
     set -- $pair
     name=$1 left=$work/$2 right=$work/$3
     [ -n "${ONLY:-}" ] && [ "$ONLY" != "$name" ] && continue

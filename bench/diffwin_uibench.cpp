@@ -6,7 +6,8 @@
 //  - window: the result handed to the diff window, shown and its first rows
 //    painted (what the window adds to the engine's time);
 //  - scrolling: a page down in the left pane, the right pane following, and
-//    both repainted; the longest and the mean of 200 steps.
+//    both repainted; the longest and the mean of 200 steps;
+//  - the process's peak memory (its highest resident size).
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QScrollBar>
@@ -15,6 +16,22 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+
+namespace {
+// The highest resident size of the process so far, in MiB (0 when unknown).
+long PeakMiB() {
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    long kb = 0;
+    while (status >> key) {
+        if (key == "VmHWM:") {
+            status >> kb;
+            break;
+        }
+    }
+    return kb / 1024;
+}
+}  // namespace
 
 #include "compare/DiffResult.h"
 #include "compare/ui/DiffPane.h"
@@ -78,8 +95,8 @@ int main(int argc, char** argv) {
     const double next = t.nsecsElapsed() / 1e6;
     std::printf("rows %d\nengine %.1f ms\nwindow (load, show, first paint) %.1f ms\n"
                 "scroll step: mean %.2f ms, worst %.2f ms (left pane at row %d, right pane at row %d)\n"
-                "next difference %.2f ms\n",
-                window.RowCount(), engine, shown, total / steps, worst, leftTop, rightTop, next);
+                "next difference %.2f ms\npeak memory %ld MiB\n",
+                window.RowCount(), engine, shown, total / steps, worst, leftTop, rightTop, next, PeakMiB());
     std::filesystem::remove_all(dir);
     return 0;
 }

@@ -206,6 +206,7 @@ void CControlPanelBar::ShowMenu(bool sessions, int menu, const QPoint& global) {
             continue;
         }
         QAction* a = m.addAction(e.text);
+        a->setObjectName(QString::number(e.id));
         a->setEnabled(m_frame->IsCommandEnabled(e.id));
         const int id = e.id;
         connect(a, &QAction::triggered, this, [this, id] { m_frame->ExecuteCommand(id); });

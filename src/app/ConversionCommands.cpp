@@ -1,11 +1,16 @@
 #include "app/ConversionCommands.h"
 
+#include <QScreen>
+
+#include "app/ScreenFit.h"
+
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QTextBlock>
 
 #include "app/FileCommands.h"
+#include "app/ItemCommands.h"
 #include "app/MainFrame.h"
 #include "app/MessageWindowBar.h"
 #include "app/PaneControlStatusBar.h"
@@ -193,6 +198,11 @@ void CConversionCommands::Wire() {
     f.SetCommandHandler(32506, [this] {
         if (CMainFrame::s_sortPropertiesDialog()) m_frame.Presenter().OnSortBaskets(false);
     });
+    // The selected file items by name (32584), host (32585) or name length (32586).
+    for (int kind : {0, 1, 2})
+        f.SetCommandHandler(32584 + kind, [this, kind] {
+            if (CMainFrame::s_sortPropertiesDialog()) m_frame.ItemCommands().SortSelectedItems(kind, false);
+        });
 }
 
 void CConversionCommands::ShowWorkPad() {
@@ -227,7 +237,11 @@ void CConversionCommands::ConvertFiles() {
         Prompter().Message("Invalid work-mode.", MsgIcon::Warning);
         return;
     }
-    m_batch->ShowWindow();
+    // Work mode 0 opens the WorkPad with its Attributes dialog, 1 the batch
+    // window; Shift held opens the other one.
+    const bool shift = QGuiApplication::keyboardModifiers() & Qt::ShiftModifier;
+    if ((g_nWorkMode == 1) != shift) m_batch->ShowWindow();
+    else ShowWorkPad();
 }
 
 void CConversionCommands::OpenTextConversionDialog(bool hideAll) {
@@ -276,7 +290,19 @@ void CConversionCommands::ShowAttributesBeside() {
     g_bAttributesShown = true;
     // Placed once shown, when its frame has its final size.
     m_attributes->show();
+    // It sits left of the pad; where the screen has no room for it there,
+    // the pad makes room, as far as the screen lets it.
+    if (m_workPad->isVisible()) {
+        const QRect avail = m_workPad->screen()->availableGeometry();
+        const int room = m_workPad->frameGeometry().left() - avail.left();
+        const int need = m_attributes->frameGeometry().width() - room;
+        if (need > 0) {
+            m_workPad->move(m_workPad->pos() + QPoint(need, 0));
+            FitOnScreen(m_workPad);
+        }
+    }
     m_attributes->MoveBesideWindow(*m_workPad);
+    FitOnScreen(m_attributes);
     m_workPad->RememberPosition();
     m_attributes->raise();
 }

@@ -211,6 +211,30 @@ bool CFtpCommands::StartTransferJobs(bool toRemote, std::vector<Job> jobs, After
         }
     ShowMessageWindow();
     if (!ClaimFtpSlot(kFtpBusy)) return false;
+    // A run over several baskets: items of different baskets that would
+    // write one file stay behind (the engine checks each basket itself).
+    if (jobs.size() > 1) {
+        std::vector<CFileItem> all;
+        std::vector<std::pair<size_t, size_t>> where;  // job, place in its list
+        for (size_t j = 0; j < jobs.size(); ++j)
+            for (size_t k = 0; k < jobs[j].items.size(); ++k)
+                if (d.IsValidFileItem(false, p, s, jobs[j].basket, jobs[j].items[k])) {
+                    all.push_back(d.GetFileItem(p, s, jobs[j].basket, jobs[j].items[k]));
+                    where.emplace_back(j, k);
+                }
+        std::vector<std::vector<bool>> drop(jobs.size());
+        for (size_t j = 0; j < jobs.size(); ++j) drop[j].assign(jobs[j].items.size(), false);
+        for (size_t i : FindSameTargetItems(all, toRemote)) {
+            WriteTraceString(SameTargetRefusal(all[i], toRemote));
+            drop[where[i].first][where[i].second] = true;
+        }
+        for (size_t j = 0; j < jobs.size(); ++j) {
+            std::vector<int> kept;
+            for (size_t k = 0; k < jobs[j].items.size(); ++k)
+                if (!drop[j][k]) kept.push_back(jobs[j].items[k]);
+            jobs[j].items = std::move(kept);
+        }
+    }
 
     // The worker works on its own copy; what it finds comes back through the
     // result lists (the timer) and the posted task below.

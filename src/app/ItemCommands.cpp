@@ -1,4 +1,5 @@
 #include "app/ItemCommands.h"
+#include "app/PasteGuard.h"
 
 #include <QAction>
 #include <QApplication>
@@ -150,9 +151,11 @@ void CItemCommands::Wire() {
     f.SetCommandHandler(32521, [this] { MirrorCopies(); });
     f.SetCommandHandler(32559, [this] { ToggleMark(false); });
     f.SetCommandHandler(32560, [this] { ToggleMark(true); });
-    f.SetCommandHandler(32510, [this] { ClearLocalDirty(); });
-    f.SetCommandHandler(32508, [this] { ClearRemoteDirty(); });
-    f.SetCommandHandler(32509, [this] { ClearAllIcons(); });
+    // Each clears the marks its name says: 32508 local and 32510 remote of
+    // the selection, 32507 local and 32509 remote of the whole session.
+    f.SetCommandHandler(32508, [this] { ClearLocalDirty(); });
+    f.SetCommandHandler(32510, [this] { ClearRemoteDirty(); });
+    f.SetCommandHandler(32509, [this] { ClearAllRemoteDirty(); });
     f.SetCommandHandler(32507, [this] { ClearAllLocalDirty(); });
     f.SetCommandHandler(32534, [this] { ChangeCase(1); });
     f.SetCommandHandler(32536, [this] { ChangeCase(2); });
@@ -414,17 +417,15 @@ void CItemCommands::ClearAllLocalDirty() {
     LogUpdated(count);
 }
 
-void CItemCommands::ClearAllIcons() {
+void CItemCommands::ClearAllRemoteDirty() {
     CSession* se = Data().GetSessionPtr(P(), S());
     if (!se) return;
     int count = 0;
     for (CFileBasket& bk : se->m_Baskets)
         for (CFileItem& it : bk.m_Items) {
-            int changed = it.ClearLocalDirty();
-            if (it.IsRemoteModified == "Yes" || it.IsRemoteMissing == "Yes") changed = 1;
+            if (it.IsRemoteModified == "Yes" || it.IsRemoteMissing == "Yes") ++count;
             it.IsRemoteModified = "No";
             it.IsRemoteMissing = "No";
-            count += changed;
         }
     Refill();
     m_frame.Presenter().UpdateBasketIcons();
@@ -643,6 +644,11 @@ void CItemCommands::SortSelectedItems(int column, bool ask) {
 
 void CItemCommands::EditCommand(int which) {
     QWidget* w = QApplication::focusWidget();
+    if (which == 2) {
+        // In the file list, Paste means the items that were cut or copied.
+        if (w && (w == m_frame.FileList() || m_frame.FileList()->isAncestorOf(w))) return PasteFileItems();
+        if (!ClipboardHoldsText()) return;
+    }
     if (auto* combo = qobject_cast<QComboBox*>(w)) w = combo->lineEdit();
     auto act = [which](auto* box) {
         switch (which) {

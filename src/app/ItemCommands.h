@@ -45,7 +45,7 @@ public:
     // ---- the file-item list
     void OnFileListClicked();
     void OnFileListDoubleClicked();
-    // Sorts the selected items by a column (0 name, 1 host), asking first
+    // Sorts the selected items by a column (0 name, 1 host, 2 name length), asking first
     // when ask is set.
     void SortSelectedItems(int column, bool ask);
     void OpenSelectedFiles();
@@ -96,7 +96,7 @@ private:
     void ToggleMark(bool binary);
     void ClearLocalDirty();
     void ClearRemoteDirty();
-    void ClearAllIcons();
+    void ClearAllRemoteDirty();
     void ClearAllLocalDirty();
     void LogUpdated(int count);
     void ChangeCase(int mode);

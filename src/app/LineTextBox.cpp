@@ -908,6 +908,7 @@ void CLineTextBox::ShowContextMenu(const QPoint& global) {
     menu->addAction(tr("Delete"), this, [this] { DeleteSelectionOr(true, false); })->setEnabled(!m_readOnly && sel);
     menu->addSeparator();
     menu->addAction(tr("Select All"), this, &CLineTextBox::selectAll)->setEnabled(!m_text.empty());
+    if (m_menuExtender) m_menuExtender(*menu);
     menu->popup(global);
 }
 

@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+class QMenu;
+
 class CLineTextBox : public QAbstractScrollArea {
     Q_OBJECT
 public:
@@ -102,6 +104,8 @@ public:
     void SetTextHandler(std::function<void(const std::string&)> f) { m_textHandler = std::move(f); }
     // Roles 3 and 4: the context menu shown on a right click instead of the box's own.
     void SetContextMenuProvider(std::function<void(const QPoint&)> f) { m_menu = std::move(f); }
+    // Adds entries after the box's own ones in its context menu.
+    void SetMenuExtender(std::function<void(QMenu&)> f) { m_menuExtender = std::move(f); }
 
     // Loads dropped paths as a drop would: a folder among them refuses all
     // with "Directory or hidden file not allowed."; only the first is loaded.
@@ -208,4 +212,5 @@ private:
     QPointer<QLabel> m_caretLabel;
     std::function<void(const std::string&)> m_textHandler;
     std::function<void(const QPoint&)> m_menu;
+    std::function<void(QMenu&)> m_menuExtender;
 };

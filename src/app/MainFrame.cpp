@@ -27,11 +27,14 @@
 #include "app/KeyMapping.h"
 #include "app/ListViews.h"
 #include "app/MessageWindowBar.h"
+#include "app/PasteGuard.h"
+#include "app/ScreenFit.h"
 #include "app/PaneControlStatusBar.h"
 #include "app/QtPrompter.h"
 #include "app/SharedDialogs.h"
 #include "app/StartupBannerDlg.h"
 #include "app/TextRichEdit.h"
+#include "app/LineTextBox.h"
 #include "app/TextWindows.h"
 #include "compare/TextAccess.h"
 #include "filelist/BasketComparison.h"
@@ -84,6 +87,10 @@ CMainFrame::CMainFrame(QWidget* parent, bool load)
     ComputeLayout();
 
     m_banner = std::make_unique<CStartupBannerDlg>();
+    // No text box of the program pastes from a clipboard without text.
+    qApp->installEventFilter(new CPasteGuard(this));
+    // Nor does any window open past the screen's edge.
+    qApp->installEventFilter(new CScreenFitter(this));
 
     m_statusBar = new CPaneControlStatusBar(this);
     m_statusBar->setObjectName("59393");
@@ -143,6 +150,8 @@ CMainFrame::CMainFrame(QWidget* parent, bool load)
     m_compareCommands->Wire();
     m_settingsCommands->Wire();
     InstallWorkerHooks();
+    for (CLineTextBox* box : {g_pInputWindow, g_pOutputWindow})
+        if (box) box->SetMenuExtender([this, box](QMenu& menu) { BuildListContextMenu(box, menu); });
     // A command of the key table that nothing here carries out is left out
     // of the menus rather than shown as a dead entry.
     for (auto& [id, c] : m_commands)
@@ -236,7 +245,7 @@ bool CMainFrame::CreateBars() {
 
     QToolBar* session = MakeToolBar("Session", 145,
                                     {32503, 32505, 32504, 32671, 32675, 32672, 32512, 32521, 32554,
-                                     32516, 32514, 32518, 32522});
+                                     32516, 32514, 32518, 32522, 32584, 32585, 32586});
     addToolBar(Qt::TopToolBarArea, session);
     session->hide();
 
@@ -260,7 +269,7 @@ bool CMainFrame::CreateBars() {
                                                 32566, 32567, 32574});
     addToolBar(Qt::BottomToolBarArea, ftp);
     ftp->hide();
-    QToolBar* adv = MakeToolBar("FTP Advanced", 143, {32508, 32507, 32510, 32509, 32556, 32563});
+    QToolBar* adv = MakeToolBar("FTP Advanced", 143, {32508, 32507, 32510, 32509, 32556, 32563, 32578});
     addToolBar(Qt::BottomToolBarArea, adv);
     adv->hide();
     QToolBar* buffer = MakeToolBar("Manage Text Buffer", 165,
@@ -371,7 +380,9 @@ void CMainFrame::BuildCommands() {
         {32670, "Modify passwords globally..."}, {32673, "Load Session"}, {32674, "Properties..."},
         {32676, "Add Project"}, {32677, "Delete Project"}, {32678, "Rename Project"},
         {32679, "Clean My Vault..."}, {32682, "Repair Local directories from Output Window"},
-        {32683, "Repair Remote directories from Output Window"},
+        {32683, "Repair Remote directories from Output Window"}, {32570, "Intr:       "},
+        {32584, "Sort selected items by name"}, {32585, "Sort selected items by host"},
+        {32586, "Sort selected items by name length"},
     };
     for (const auto& [id, text] : routed) add(id, text, text);
 }
@@ -399,6 +410,14 @@ void CMainFrame::BuildMenus() {
     }
     std::sort(rows.begin(), rows.end());
     for (const auto& [name, id] : rows) menus[name.section(": ", 0, 0)]->addAction(Action(id));
+    // Commands the keyboard table leaves out, where a user looks for them.
+    const std::pair<const char*, int> more[] = {
+        {"File", 32515},       {"File", 32528}, {"File", 32598}, {"File", 32682},
+        {"File", 32683},       {"File", 32599}, {"FTP", 32553},  {"FTP", 32587},
+        {"Conversion", 32636}, {"Conversion", 32657}, {"Conversion", 32644},
+        {"Xtra", 32596},       {"Xtra", 32597}, {"Xtra", 32621}, {"Xtra", 32619},
+    };
+    for (const auto& [cat, id] : more) menus[cat]->addAction(Action(id));
 }
 
 QAction* CMainFrame::Action(int id) const {
@@ -493,6 +512,7 @@ void CMainFrame::WireHandlers() {
             if (s_sortPropertiesDialog()) mp.OnSortBaskets(false);
         });
     SetCommandHandler(32515, [this] { MoveItemsToBasket(); });
+    SetCommandHandler(32570, [this] { UpdateIntrIndicator(); });
 
     SetCommandHandler(32676, [&cp] { cp.AddProject(); });
     SetCommandHandler(32677, [&cp] { cp.DeleteProject(); });
@@ -577,8 +597,10 @@ void CMainFrame::InstallWorkerHooks() {
     SetMessageTextSink([this](const std::string& text) {
         QMetaObject::invokeMethod(this, [this, text] { m_messageWindow->SetText(text); }, Qt::QueuedConnection);
     });
-    SetStatusTextSink([this](const std::string& text) {
-        QMetaObject::invokeMethod(this, [this, text] { m_timeEdit->setText(Q(text)); }, Qt::QueuedConnection);
+    // The program-wide status text (transfer and conversion times) shows in
+    // the "Intr:" indicator.
+    SetStatusTextSink([this](const std::string&) {
+        QMetaObject::invokeMethod(this, [this] { ExecuteCommand(32570); }, Qt::QueuedConnection);
     });
     SetModifierQuery([] {
         const auto m = QGuiApplication::queryKeyboardModifiers();
@@ -594,6 +616,10 @@ void CMainFrame::CrossInputOutputText() {
     const char* done = "Cross of texts from Input and Output windows is shown on Message Window.";
     CMainPresenter::LogMessage(done);
     Prompter().Message(done, MsgIcon::Warning);
+}
+
+void CMainFrame::UpdateIntrIndicator() {
+    if (m_timeEdit) m_timeEdit->setText(" " + Q(GetFtpStatusText()));
 }
 
 void CMainFrame::MoveItemsToBasket() {
@@ -669,10 +695,40 @@ bool CMainFrame::BuildListContextMenu(QWidget* list, QMenu& menu) {
                    {32526, "Delete file", 0},
                    {0, nullptr, 0},
                    {32554, "Properties...\tCtrl+Q", 0}};
+    } else if (list == m_messageWindow->GetRichEdit()) {
+        g_nActiveTextWindow = 3;
+        entries = {{32627, "&Copy\tCtrl+C", 0}, {32647, "&Paste\tCtrl+V", 0}, {32628, "C&ut\tCtrl+X", 0},
+                   {32649, "&Save Text", 0},     {32624, "Clea&r Text", 0}};
+    } else if (list && (list == g_pInputWindow || list == g_pOutputWindow)) {
+        g_nActiveTextWindow = list == g_pInputWindow ? 1 : 2;
+        // After the box's own edit entries: the text tools.
+        entries = {{0, nullptr, 0},
+                   {32652, "Sort", 0},
+                   {32656, "To Lower case", 0},
+                   {32658, "To Upper case", 0},
+                   {32593, "Clear duplicate lines", 0},
+                   {32594, "Clear multi-line breaks", 0},
+                   {32600, "Clear all tabs", 0},
+                   {32596, "Count frequency", 0},
+                   {32602, "View line-breaks", 0},
+                   {0, nullptr, 0},
+                   {32597, "Cross Input/Output text", 0},
+                   {32621, "Tabulate Input Text", 0},
+                   {32619, "Write SQL code", 0},
+                   {0, nullptr, 0},
+                   {32659, "To Left", 0},
+                   {32622, "Append Right", 0},
+                   {0, nullptr, 0},
+                   {32649, "Save Text", 0},
+                   {32624, "Clear Text", 0}};
     } else {
         return false;
     }
-    menu.setObjectName(list == m_top ? "128" : "130");
+    menu.setObjectName(list == m_top                   ? "128"
+                       : list == m_bot                 ? "130"
+                       : list == g_pInputWindow        ? "153"
+                       : list == g_pOutputWindow       ? "156"
+                                                       : "155");
     std::vector<QMenu*> open{&menu};
     for (const auto& e : entries) {
         QMenu* target = open.back();
@@ -764,8 +820,36 @@ void CMainFrame::LoadBarState() {
 
 void CMainFrame::RegisterModelessDialog(QWidget* dialog, HomeSlot slot, const bool* shown) {
     if (!dialog) return;
+    // Placed when first shown: asking a dialog that was never shown for its
+    // size lays it out, which is all the cost of starting the window.
     m_modeless.push_back({dialog, slot, shown});
-    FollowFrame();
+    dialog->installEventFilter(this);
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Show) {
+        for (Modeless& m : m_modeless) {
+            if (m.dialog != watched) continue;
+            if (m.home && m_top) PlaceAtHome(m, Anchor());
+            m.home = false;
+            FitOnScreen(m.dialog);
+            break;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+PlaceRect CMainFrame::Anchor() const {
+    const QRect g = frameGeometry();
+    return FrameAnchor({g.left(), g.top(), g.right(), g.bottom()}, m_top->width());
+}
+
+void CMainFrame::PlaceAtHome(Modeless& m, const PlaceRect& F) {
+    // A dialog not laid out yet takes the size it will show with.
+    const QSize size = m.dialog->size().expandedTo(m.dialog->sizeHint());
+    const PlacePoint p = HomePosition(m.slot, F, m_layout.H, size.height());
+    m.dialog->move(p.x, p.y);
+    m.home = false;
 }
 
 void CMainFrame::moveEvent(QMoveEvent* event) {
@@ -789,19 +873,16 @@ void CMainFrame::FitFrameOnScreen() {
 
 void CMainFrame::FollowFrame() {
     if (m_modeless.empty() || !m_top) return;
-    const QRect g = frameGeometry();
-    const PlaceRect F = FrameAnchor({g.left(), g.top(), g.right(), g.bottom()}, m_top->width());
+    const PlaceRect F = Anchor();
     const int dx = m_anchorSet ? F.left - m_prevAnchor.left : 0;
     const int dy = m_anchorSet ? F.top - m_prevAnchor.top : 0;
-    for (const auto& m : m_modeless) {
-        if (m.shown && *m.shown) {
+    for (Modeless& m : m_modeless) {
+        if (m.shown && *m.shown)
             m.dialog->move(m.dialog->pos() + QPoint(dx, dy));
-        } else {
-            // A dialog not laid out yet takes the size it will show with.
-            const QSize size = m.dialog->size().expandedTo(m.dialog->sizeHint());
-            const PlacePoint p = HomePosition(m.slot, F, m_layout.H, size.height());
-            m.dialog->move(p.x, p.y);
-        }
+        else if (m.dialog->isVisible())
+            PlaceAtHome(m, F);
+        else
+            m.home = true;
     }
     m_prevAnchor = F;
     m_anchorSet = true;
@@ -825,6 +906,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     const auto closeUnsaved = [this] {
         // What was changed since the last good save lives only in this
         // window: it stays open unless the user lets it go.
+        if (m_noQuestions) return true;
         return Prompter().Ask("The program data could not be saved: the changes since the last save would be "
                               "lost.\r\nClose anyway?",
                               MsgIcon::Question, false) == Answer::Yes;
@@ -837,7 +919,18 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    m_closed = true;
     event->accept();
+}
+
+void CMainFrame::CloseWithoutQuestions() {
+    if (m_closed) return;
+    // Messages of a failed save go to standard error and the log.
+    StderrPrompter quiet;
+    ScopedPrompter scope(quiet);
+    m_noQuestions = true;
+    close();
+    m_noQuestions = false;
 }
 
 QFont CMainFrame::LabelFont() {

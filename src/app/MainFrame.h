@@ -106,8 +106,11 @@ public:
     QList<QKeySequence> ShortcutsOf(int id) const;
 
     void ShowListContextMenu(QWidget* list, const QPoint& global);
-    // Fills the context menu of the basket list (128) or the file-item list
-    // (130); false for any other window.
+    // Shows " " + the program-wide status text in the status bar's time pane.
+    void UpdateIntrIndicator();
+    // Fills the context menu of the basket list (128), the file-item list
+    // (130) or the Message Window (155), or adds the text tools to the menu of
+    // the Input (153) or Output (156) window; false for any other window.
     bool BuildListContextMenu(QWidget* list, QMenu& menu);
     // The selected rows of a list, ascending.
     std::vector<int> GetSelectedListRows(QTreeWidget* list) const;
@@ -119,12 +122,17 @@ public:
     QToolBar* ToolBar(int id) const;
 
     // A program-wide modeless dialog kept beside the window: while its shown
-    // flag is set it follows the frame's moves, otherwise it waits at its
-    // home position.
+    // flag is set it follows the frame's moves, otherwise it goes to its
+    // home position when it is next shown. Every one is kept on the screen.
     void RegisterModelessDialog(QWidget* dialog, HomeSlot slot, const bool* shown);
     // Moves the registered dialogs after the frame moved.
     void FollowFrame();
     void FitFrameOnScreen();
+
+    // Closes the window as a close does, for a logout, a shutdown or a
+    // signal: the data is saved, nothing is asked and no message waits for
+    // an answer. Does nothing once the window has closed.
+    void CloseWithoutQuestions();
 
     // IAcceleratorTarget
     bool SetAcceleratorTable(const std::vector<AccelEntry>& table) override;
@@ -148,6 +156,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
 
 private:
@@ -203,11 +212,17 @@ private:
     std::vector<QShortcut*> m_shortcuts;
     std::map<int, QList<QKeySequence>> m_keys;
     bool m_closing = false;
+    bool m_closed = false;        // the close went through
+    bool m_noQuestions = false;   // a close that asks nothing
     struct Modeless {
         QWidget* dialog;
         HomeSlot slot;
         const bool* shown;
+        bool home = true;  // goes to its home position when next shown
     };
+    // Puts a registered dialog at its home position, with the size it shows with.
+    void PlaceAtHome(Modeless& m, const PlaceRect& F);
+    PlaceRect Anchor() const;
     std::vector<Modeless> m_modeless;
     PlaceRect m_prevAnchor{0, 0, 0, 0};
     bool m_anchorSet = false;

@@ -1,8 +1,15 @@
 #include "app/QuorvellianApp.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <QApplication>
+#include <QSessionManager>
 #include <QSettings>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
+#include <functional>
 
 #include "app/MainFrame.h"
 #include "app/QtPrompter.h"
@@ -103,9 +110,62 @@ void CQuorvellianApp::ExitInstance() {
     m_mainFrame.reset();
 }
 
+namespace {
+
+// A logout, a shutdown or Ctrl+C in the terminal ends the run as closing the
+// window does. The signal handler only writes the signal's number into a
+// pipe; the window reads it in its event loop. A second signal while the
+// first is still being served ends the program at once.
+int g_signalPipe[2] = {-1, -1};
+volatile sig_atomic_t g_signalSeen = 0;
+
+void OnEndSignal(int sig) {
+    if (g_signalSeen) {
+        ::signal(sig, SIG_DFL);
+        ::raise(sig);
+        return;
+    }
+    g_signalSeen = 1;
+    const char c = char(sig);
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &c, 1);
+}
+
+// Watches SIGTERM, SIGHUP and SIGINT; calls end in the event loop when one comes.
+QSocketNotifier* WatchEndSignals(QObject* owner, std::function<void()> end) {
+    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return nullptr;
+    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, owner);
+    QObject::connect(notifier, &QSocketNotifier::activated, owner, [notifier, end] {
+        char c;
+        while (::read(g_signalPipe[0], &c, 1) > 0) {
+        }
+        notifier->setEnabled(false);
+        end();
+    });
+    struct sigaction sa = {};
+    sa.sa_handler = OnEndSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    for (int sig : {SIGTERM, SIGHUP, SIGINT}) ::sigaction(sig, &sa, nullptr);
+    return notifier;
+}
+
+}  // namespace
+
 int RunWindowRoad(int argc, char** argv) {
     QApplication app(argc, argv);
     CQuorvellianApp theApp;
+    // Saves what a close saves, asks nothing, and ends the event loop.
+    const auto endRun = [&theApp] {
+        if (CMainFrame* frame = theApp.MainFrame()) frame->CloseWithoutQuestions();
+        QCoreApplication::quit();
+    };
+    WatchEndSignals(&app, endRun);
+    // The desktop session ends: the same, before the session manager goes on.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &app, [endRun](QSessionManager&) { endRun(); });
+    // Any other way out of the event loop still saves like a close.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&theApp] {
+        if (CMainFrame* frame = theApp.MainFrame()) frame->CloseWithoutQuestions();
+    });
     if (!theApp.InitInstance()) return 1;
     int rc = app.exec();
     theApp.ExitInstance();

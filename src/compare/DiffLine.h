@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 class CDiffOptions;
 
@@ -31,4 +32,21 @@ public:
     int lineNo = -1;
     int group = -1;
     std::string text;
+};
+
+// One row of a diff result: the marker, line number and group as above, and
+// the line's text where it stands in the compared input ("" on a filler).
+// A row holds no text of its own: whoever built the rows keeps the inputs
+// they point into (a diff result keeps them with its rows).
+struct CDiffRow {
+    CDiffRow() = default;
+    CDiffRow(int marker, int lineNo, int group, std::string_view text)
+        : marker(marker), lineNo(lineNo), group(group), text(text) {}
+
+    bool operator==(const CDiffRow&) const = default;
+
+    int marker = 0;
+    int lineNo = -1;
+    int group = -1;
+    std::string_view text;
 };

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -49,9 +50,11 @@ public:
     std::string name1;  // names of the compared inputs: full paths, or
     std::string name2;  // "Input window" and "Output window"
     std::string name3;
-    std::vector<CDiffLine> leftRows;
-    std::vector<CDiffLine> middleRows;  // only the three-file result
-    std::vector<CDiffLine> rightRows;
+    // The rows' texts point into the inputs as they were read, which the
+    // result keeps (shared by its copies) as long as it keeps the rows.
+    std::vector<CDiffRow> leftRows;
+    std::vector<CDiffRow> middleRows;  // only the three-file result
+    std::vector<CDiffRow> rightRows;
 
 private:
     struct Header {
@@ -59,12 +62,11 @@ private:
         std::string name1, name2, name3;
     };
     bool Fail();
-    // Compares two line lists and takes the aligned rows as this result's;
-    // false (the old rows kept) when the comparison was stopped.
-    bool TakeTwoWayRows(std::vector<CDiffLine> left, std::vector<CDiffLine> right,
-                        const std::atomic<bool>* breakFlag, const char* doneLine);
-    void Succeed();
+    // Takes the rows as this result's, with the inputs they point into.
+    bool Succeed(std::shared_ptr<const void> texts, std::vector<CDiffRow> left,
+                 std::vector<CDiffRow> middle, std::vector<CDiffRow> right, const char* doneLine);
     std::optional<Header> m_PreviousHeader;
+    std::shared_ptr<const void> m_Texts;
 };
 
 // Rows of the three-file alignment: M2 (the base against file 2) runs
@@ -72,10 +74,11 @@ private:
 // one list has a filler (lineNo -1) and the other does not, the filler
 // {0, -2, -1, ""} is inserted into the other list and its outer column, so
 // that every base line shares one row in all columns; the middle markers
-// are combined into M1, which becomes middleRows.
-void MergeThreeWay(std::vector<CDiffLine>& leftRows, std::vector<CDiffLine>& m2,
-                   std::vector<CDiffLine>& middleRows, std::vector<CDiffLine>& m1,
-                   std::vector<CDiffLine>& rightRows);
+// are combined into M1, which then moves into middleRows. The time is
+// linear in the rows.
+void MergeThreeWay(std::vector<CDiffRow>& leftRows, std::vector<CDiffRow>& m2,
+                   std::vector<CDiffRow>& middleRows, std::vector<CDiffRow>& m1,
+                   std::vector<CDiffRow>& rightRows);
 
 // The middle marker of a base line from its marker against file 2 (a) and
 // against file 3 (b), each 0 same or filler, 1 modified, 3 not present:

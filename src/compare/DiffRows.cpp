@@ -73,10 +73,10 @@ int PreviousDifferenceRow(const std::vector<const DiffRows*>& panes, int current
 
 namespace {
 
-std::string Trim(const std::string& s) {
+std::string_view Trim(std::string_view s) {
     const char* blanks = " \t\r\n";
     const size_t b = s.find_first_not_of(blanks);
-    if (b == std::string::npos) return "";
+    if (b == std::string_view::npos) return {};
     const size_t e = s.find_last_not_of(blanks);
     return s.substr(b, e - b + 1);
 }
@@ -87,7 +87,7 @@ int FindRowInPane(const DiffRows& rows, const std::string& text, bool partial, i
     const int n = static_cast<int>(rows.size());
     if (n == 0) return -1;
     if (selected >= n) selected = n - 1;
-    const std::string wanted = partial ? Trim(text) : text;
+    const std::string_view wanted = partial ? Trim(text) : std::string_view(text);
     auto matches = [&](int i) {
         if (!partial) return rows[i].text == wanted;
         return Trim(rows[i].text).find(wanted) != std::string::npos;
@@ -102,7 +102,7 @@ int FindRowInPane(const DiffRows& rows, const std::string& text, bool partial, i
 }
 
 std::optional<int> GoToLineRow(const std::string& entry, int rowCount) {
-    const std::string t = Trim(entry);
+    const std::string t(Trim(entry));
     if (t.empty() || t.size() > 9) return std::nullopt;
     for (char c : t)
         if (!std::isdigit(static_cast<unsigned char>(c))) return std::nullopt;
@@ -115,7 +115,10 @@ std::optional<int> GoToLineRow(const std::string& entry, int rowCount) {
 std::string CopyRowsText(const DiffRows& rows, const std::vector<int>& selection) {
     std::string out;
     for (int r : selection)
-        if (r >= 0 && r < static_cast<int>(rows.size())) out += rows[r].text + "\r\n";
+        if (r >= 0 && r < static_cast<int>(rows.size())) {
+            out += rows[r].text;
+            out += "\r\n";
+        }
     return out;
 }
 

@@ -11,7 +11,8 @@
 #include "compare/DiffLine.h"
 #include "compare/DiffOptions.h"
 
-using DiffRows = std::vector<CDiffLine>;
+// The rows of one column of a diff result.
+using DiffRows = std::vector<CDiffRow>;
 
 // The last two components of a path ("dir/file"); a name without a
 // separator stays whole. Both '/' and '\' separate.

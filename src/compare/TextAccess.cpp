@@ -39,18 +39,24 @@ std::string ToCrLfText(const std::string& text) {
 
 std::vector<std::string> SplitTextIntoLines(std::string text) {
     std::vector<std::string> lines;
+    for (std::string_view line : SplitTextIntoLineViews(text)) lines.emplace_back(line);
+    return lines;
+}
+
+std::vector<std::string_view> SplitTextIntoLineViews(std::string_view text) {
+    std::vector<std::string_view> lines;
     size_t pos = 0;
     const size_t n = text.size();
     while (pos < n) {
         size_t cr = text.find('\r', pos);
-        if (cr == std::string::npos) {
-            lines.emplace_back(text, pos, std::string::npos);
+        if (cr == std::string_view::npos) {
+            lines.push_back(text.substr(pos));
             break;
         }
-        lines.emplace_back(text, pos, cr - pos);
+        lines.push_back(text.substr(pos, cr - pos));
         pos = cr + 1;
         if (pos < n && text[pos] == '\n') ++pos;
-        if (pos >= n) lines.emplace_back();
+        if (pos >= n) lines.push_back(text.substr(n));
     }
     return lines;
 }

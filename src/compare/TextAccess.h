@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Reads the whole text of one window. The reader clears the window's
@@ -28,3 +29,5 @@ std::string ToCrLfText(const std::string& text);
 // it); a lone LF stays inside its line. A text that ends with a break ends
 // with one empty line; an empty text gives no lines.
 std::vector<std::string> SplitTextIntoLines(std::string text);
+// The same lines as places in text, which must outlive them.
+std::vector<std::string_view> SplitTextIntoLineViews(std::string_view text);

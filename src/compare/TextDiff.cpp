@@ -9,6 +9,7 @@
 #endif
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -27,41 +28,96 @@
 // ---------------------------------------------------------------------------
 
 namespace {
-// Reads the whole file into a buffer of its own: as many bytes as the file
-// has, then on until the end in case it grew meanwhile. The buffer is not
-// cleared first; only the bytes read are used.
-bool ReadWholeFile(const std::string& path, std::unique_ptr<char[]>& bytes, size_t& size) {
-    size = 0;
-    bytes.reset();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+std::atomic<uint64_t (*)()> g_memoryProbe{nullptr};
+
+// The message of a file that could not be read, with its reason on a line
+// of its own when there is one.
+std::string FailedToReadText(const std::string& path, const std::string& reason) {
+    std::string text = "Failed to read the file: " + path;
+    if (!reason.empty()) text += "\r\n" + reason;
+    return text;
+}
+
+constexpr const char* kNotRegular = "It is not a regular file.";
+constexpr const char* kNoMemory = "There is not enough memory to read it.";
+
+// A file opened for reading. Only a regular file is taken: it is opened
+// without waiting (a pipe without a writer or a device would hold the
+// caller) and looked at before anything is read.
+struct OpenedFile {
+    int fd = -1;
+    size_t size = 0;
+    OpenedFile() = default;
+    OpenedFile(const OpenedFile&) = delete;
+    OpenedFile& operator=(const OpenedFile&) = delete;
+    ~OpenedFile() { Close(); }
+    void Close() {
+        if (fd >= 0) ::close(fd);
+        fd = -1;
+    }
+};
+
+bool OpenRegularFile(const std::string& path, OpenedFile& file, std::string& reason) {
+    file.Close();
+    file.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (file.fd < 0) return false;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        ::close(fd);
+    if (::fstat(file.fd, &st) != 0) {
+        file.Close();
         return false;
     }
-    size_t capacity = st.st_size > 0 ? static_cast<size_t>(st.st_size) + 1 : size_t{1} << 16;
-    bytes.reset(new char[capacity]);
-    for (;;) {
-        if (size == capacity) {
-            std::unique_ptr<char[]> larger(new char[capacity * 2]);
-            std::memcpy(larger.get(), bytes.get(), size);
-            bytes = std::move(larger);
-            capacity *= 2;
-        }
-        ssize_t n = ::read(fd, bytes.get() + size, capacity - size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ::close(fd);
-            bytes.reset();
-            size = 0;
-            return false;
-        }
-        if (n == 0) break;
-        size += static_cast<size_t>(n);
+    if (!S_ISREG(st.st_mode)) {
+        file.Close();
+        if (!S_ISDIR(st.st_mode)) reason = kNotRegular;
+        return false;
     }
-    ::close(fd);
+    file.size = st.st_size > 0 ? static_cast<size_t>(st.st_size) : 0;
     return true;
+}
+
+// Reads the whole file into a buffer of its own: as many bytes as the file
+// has, then on until the end in case it grew meanwhile. The buffer is not
+// cleared first; only the bytes read are used. Running out of memory is a
+// failure with its reason, never an exception.
+bool ReadOpenedFile(OpenedFile& file, std::unique_ptr<char[]>& bytes, size_t& size, std::string& reason) {
+    size = 0;
+    bytes.reset();
+    try {
+        size_t capacity = file.size > 0 ? file.size + 1 : size_t{1} << 16;
+        bytes.reset(new char[capacity]);
+        for (;;) {
+            if (size == capacity) {
+                std::unique_ptr<char[]> larger(new char[capacity * 2]);
+                std::memcpy(larger.get(), bytes.get(), size);
+                bytes = std::move(larger);
+                capacity *= 2;
+            }
+            ssize_t n = ::read(file.fd, bytes.get() + size, capacity - size);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                bytes.reset();
+                size = 0;
+                return false;
+            }
+            if (n == 0) break;
+            size += static_cast<size_t>(n);
+        }
+    } catch (const std::bad_alloc&) {
+        bytes.reset();
+        size = 0;
+        reason = kNoMemory;
+        return false;
+    }
+    file.Close();
+    return true;
+}
+
+bool ReadWholeFile(const std::string& path, std::unique_ptr<char[]>& bytes, size_t& size,
+                   std::string& reason) {
+    size = 0;
+    bytes.reset();
+    OpenedFile file;
+    return OpenRegularFile(path, file, reason) && ReadOpenedFile(file, bytes, size, reason);
 }
 
 // Calls at(p) for the place of every LF in bytes, in order; sixteen bytes
@@ -108,36 +164,30 @@ size_t CountLines(std::string_view bytes) {
 
 namespace {
 // LoadFileLines without the message.
-bool ReadFileLines(const std::string& path, std::vector<CDiffLine>& lines) {
+bool ReadFileLines(const std::string& path, std::vector<CDiffLine>& lines, std::string& reason) {
     lines.clear();
     std::unique_ptr<char[]> buffer;
     size_t size = 0;
-    if (!ReadWholeFile(path, buffer, size)) return false;
-    const std::string_view bytes(buffer.get(), size);
-    lines.reserve(CountLines(bytes));
-    SplitFileLines(bytes, [&](std::string_view line) { lines.emplace_back(0, -1, -1, std::string(line)); });
-    return true;
-}
-}  // namespace
-
-bool LoadFileLines(const std::string& path, std::vector<CDiffLine>& lines) {
-    if (ReadFileLines(path, lines)) return true;
-    Prompter().Message("Failed to read the file: " + path, MsgIcon::Warning);
-    return false;
-}
-
-bool LoadFileText(const std::string& path, CDiffFileText& text) {
-    text.starts.clear();
-    text.wideStarts.clear();
-    if (!ReadWholeFile(path, text.bytes, text.size)) {
-        Prompter().Message("Failed to read the file: " + path, MsgIcon::Warning);
+    if (!ReadWholeFile(path, buffer, size, reason)) return false;
+    try {
+        const std::string_view bytes(buffer.get(), size);
+        lines.reserve(CountLines(bytes));
+        SplitFileLines(bytes, [&](std::string_view line) { lines.emplace_back(0, -1, -1, std::string(line)); });
+    } catch (const std::bad_alloc&) {
+        std::vector<CDiffLine>().swap(lines);
+        reason = kNoMemory;
         return false;
     }
+    return true;
+}
+
+// Fills the places where the lines of text.bytes start.
+void FillLineStarts(CDiffFileText& text, size_t lineCount) {
     const std::string_view bytes(text.bytes.get(), text.size);
     const char* base = bytes.data();
     // A line starts at the beginning and after every LF but the last byte.
     auto fill = [&](auto& starts) {
-        starts.reserve(CountLines(bytes) + 1);
+        starts.reserve(lineCount + 1);
         if (bytes.empty()) return;
         starts.push_back(0);
         ForEachLineFeed(bytes, [&](const char* nl) { starts.push_back(nl + 1 - base); });
@@ -145,6 +195,120 @@ bool LoadFileText(const std::string& path, CDiffFileText& text) {
     };
     if (bytes.size() < UINT32_MAX) fill(text.starts);
     else fill(text.wideStarts);
+}
+
+void ClearFileText(CDiffFileText& text) {
+    text.bytes.reset();
+    text.size = 0;
+    std::vector<uint32_t>().swap(text.starts);
+    std::vector<uint64_t>().swap(text.wideStarts);
+}
+
+uint64_t MemInfoAvailable() {
+    FILE* f = std::fopen("/proc/meminfo", "re");
+    if (!f) return 0;
+    char line[256];
+    unsigned long long kb = 0;
+    bool found = false;
+    while (!found && std::fgets(line, sizeof line, f))
+        found = std::sscanf(line, "MemAvailable: %llu kB", &kb) == 1;
+    std::fclose(f);
+    return found ? static_cast<uint64_t>(kb) * 1024 : 0;
+}
+
+std::string Megabytes(uint64_t bytes) { return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MB"; }
+}  // namespace
+
+bool LoadFileLines(const std::string& path, std::vector<CDiffLine>& lines) {
+    std::string reason;
+    if (ReadFileLines(path, lines, reason)) return true;
+    Prompter().Message(FailedToReadText(path, reason), MsgIcon::Warning);
+    return false;
+}
+
+bool LoadFileText(const std::string& path, CDiffFileText& text) {
+    std::vector<CDiffFileText> texts;
+    if (!LoadFileTexts({path}, texts, 0)) {
+        ClearFileText(text);
+        return false;
+    }
+    text = std::move(texts[0]);
+    return true;
+}
+
+uint64_t DiffMemoryAvailable() {
+    if (uint64_t (*probe)() = g_memoryProbe.load()) return probe();
+    return MemInfoAvailable();
+}
+
+void SetDiffMemoryProbe(uint64_t (*probe)()) { g_memoryProbe.store(probe); }
+
+bool LoadFileTexts(const std::vector<std::string>& paths, std::vector<CDiffFileText>& texts,
+                   size_t lineCost) {
+    const size_t n = paths.size();
+    texts.clear();
+    texts.resize(n);
+    std::vector<OpenedFile> files(n);
+    std::vector<std::string> reasons(n);
+    auto fail = [&](size_t k) {
+        Prompter().Message(FailedToReadText(paths[k], reasons[k]), MsgIcon::Warning);
+        for (CDiffFileText& t : texts) ClearFileText(t);
+        return false;
+    };
+    // Runs step(k) for every file at once, each but the first on a thread
+    // of its own; only this thread speaks to the user.
+    auto forEachFile = [&](auto step) {
+        std::vector<std::thread> threads;
+        for (size_t k = 1; k < n; ++k) threads.emplace_back([&, k] { step(k); });
+        if (n > 0) step(0);
+        for (std::thread& t : threads) t.join();
+    };
+    // Every file is looked at before any is read: a folder, pipe or device
+    // is refused, and so are files whose bytes alone would not fit.
+    uint64_t total = 0;
+    for (size_t k = 0; k < n; ++k) {
+        if (!OpenRegularFile(paths[k], files[k], reasons[k])) return fail(k);
+        total += files[k].size;
+    }
+    const uint64_t available = DiffMemoryAvailable();
+    auto tooLarge = [&](uint64_t need, uint64_t have) {
+        return "It is too large for the memory available (about " + Megabytes(need) + " needed, " +
+               Megabytes(have) + " available).";
+    };
+    if (available != 0 && total > available) {
+        reasons[n - 1] = tooLarge(total, available);
+        return fail(n - 1);
+    }
+    std::vector<size_t> lineCounts(n, 0);
+    std::vector<char> failed(n, 0);
+    forEachFile([&](size_t k) {
+        if (!ReadOpenedFile(files[k], texts[k].bytes, texts[k].size, reasons[k])) failed[k] = 1;
+        else lineCounts[k] = CountLines(std::string_view(texts[k].bytes.get(), texts[k].size));
+    });
+    for (size_t k = 0; k < n; ++k)
+        if (failed[k]) return fail(k);
+    // The lines cost memory of their own (their places, and what the
+    // comparison and its rows take per line): refused before any of it is
+    // taken when it would not fit beside what was read.
+    if (lineCost > 0) {
+        uint64_t need = 0;
+        for (size_t count : lineCounts) need += static_cast<uint64_t>(count) * (lineCost + 4);
+        const uint64_t left = DiffMemoryAvailable();
+        if (left != 0 && need > left) {
+            reasons[n - 1] = tooLarge(need + total, left + total);
+            return fail(n - 1);
+        }
+    }
+    forEachFile([&](size_t k) {
+        try {
+            FillLineStarts(texts[k], lineCounts[k]);
+        } catch (const std::bad_alloc&) {
+            failed[k] = 1;
+            reasons[k] = kNoMemory;
+        }
+    });
+    for (size_t k = 0; k < n; ++k)
+        if (failed[k]) return fail(k);
     return true;
 }
 
@@ -154,16 +318,17 @@ bool CTextDiff::LoadFilePair(const std::string& pathA, const std::string& pathB,
                              std::vector<CDiffLine>& a, std::vector<CDiffLine>& b) {
     std::vector<CDiffLine> second;
     bool secondRead = false;
-    std::thread reader([&] { secondRead = ReadFileLines(pathB, second); });
-    const bool firstRead = ReadFileLines(pathA, a);
+    std::string reasonA, reasonB;
+    std::thread reader([&] { secondRead = ReadFileLines(pathB, second, reasonB); });
+    const bool firstRead = ReadFileLines(pathA, a, reasonA);
     reader.join();
     if (!firstRead) {
-        Prompter().Message("Failed to read the file: " + pathA, MsgIcon::Warning);
+        Prompter().Message(FailedToReadText(pathA, reasonA), MsgIcon::Warning);
         return false;
     }
     b = std::move(second);
     if (!secondRead) {
-        Prompter().Message("Failed to read the file: " + pathB, MsgIcon::Warning);
+        Prompter().Message(FailedToReadText(pathB, reasonB), MsgIcon::Warning);
         return false;
     }
     return true;
@@ -1474,6 +1639,7 @@ bool CTextDiff::Compare(std::vector<CDiffLine> left, std::vector<CDiffLine> righ
     m_RightViews.clear();
     m_LeftText = CDiffFileText();
     m_RightText = CDiffFileText();
+    m_pLeftText = m_pRightText = nullptr;
     return RunMatcher();
 }
 
@@ -1484,6 +1650,20 @@ bool CTextDiff::CompareTexts(CDiffFileText left, CDiffFileText right) {
     m_RightViews.clear();
     m_LeftText = std::move(left);
     m_RightText = std::move(right);
+    m_pLeftText = &m_LeftText;
+    m_pRightText = &m_RightText;
+    return RunMatcher();
+}
+
+bool CTextDiff::CompareFileTexts(const CDiffFileText& left, const CDiffFileText& right) {
+    m_Left.clear();
+    m_Right.clear();
+    m_LeftViews.clear();
+    m_RightViews.clear();
+    m_LeftText = CDiffFileText();
+    m_RightText = CDiffFileText();
+    m_pLeftText = &left;
+    m_pRightText = &right;
     return RunMatcher();
 }
 
@@ -1492,6 +1672,7 @@ bool CTextDiff::CompareViews(std::vector<std::string_view> left, std::vector<std
     m_Right.clear();
     m_LeftText = CDiffFileText();
     m_RightText = CDiffFileText();
+    m_pLeftText = m_pRightText = nullptr;
     m_LeftViews = std::move(left);
     m_RightViews = std::move(right);
     return RunMatcher();
@@ -1499,13 +1680,13 @@ bool CTextDiff::CompareViews(std::vector<std::string_view> left, std::vector<std
 
 CTextDiff::LineSource CTextDiff::LeftSource() const {
     if (!m_LeftViews.empty()) return {nullptr, m_LeftViews.data(), m_LeftViews.size()};
-    if (m_LeftText.Count()) return {nullptr, nullptr, m_LeftText.Count(), &m_LeftText};
+    if (m_pLeftText && m_pLeftText->Count()) return {nullptr, nullptr, m_pLeftText->Count(), m_pLeftText};
     return {m_Left.data(), nullptr, m_Left.size()};
 }
 
 CTextDiff::LineSource CTextDiff::RightSource() const {
     if (!m_RightViews.empty()) return {nullptr, m_RightViews.data(), m_RightViews.size()};
-    if (m_RightText.Count()) return {nullptr, nullptr, m_RightText.Count(), &m_RightText};
+    if (m_pRightText && m_pRightText->Count()) return {nullptr, nullptr, m_pRightText->Count(), m_pRightText};
     return {m_Right.data(), nullptr, m_Right.size()};
 }
 
@@ -1679,42 +1860,46 @@ bool CTextDiff::ListChanges(bool wantText, std::string& report) const {
     return true;
 }
 
-void CTextDiff::BuildRows(std::vector<CDiffLine>& leftRows,
-                          std::vector<CDiffLine>& rightRows) const {
+void CTextDiff::BuildRows(std::vector<CDiffRow>& leftRows, std::vector<CDiffRow>& rightRows) const {
     leftRows.clear();
     rightRows.clear();
     const std::vector<CDiffChange> list = BuildChangeList();
     const LineSource left = LeftSource(), right = RightSource();
+    // Every change gives one row per line counted on each side.
+    size_t rows = 0;
+    for (const CDiffChange& c : list) rows += static_cast<size_t>(c.count);
+    leftRows.reserve(rows);
+    rightRows.reserve(rows);
     int li = 0, ri = 0, g = 0;
     for (const CDiffChange& c : list) {
         if (c.kind != kDiffSame) ++g;
-        for (int k = 0; k < c.count; ++k) {
-            switch (c.kind) {
-            case kDiffSame:
-                leftRows.emplace_back(0, li, -1, std::string(left[li]));
-                rightRows.emplace_back(0, ri, -1, std::string(right[ri]));
-                ++li;
-                ++ri;
-                break;
-            case kDiffModified:
-                leftRows.emplace_back(1, li, g, std::string(left[li]));
-                rightRows.emplace_back(1, ri, g, std::string(right[ri]));
-                ++li;
-                ++ri;
-                break;
-            case kDiffDeleted:
-                leftRows.emplace_back(3, li, g, std::string(left[li]));
-                rightRows.emplace_back(0, -1, g, std::string());
-                ++li;
-                break;
-            case kDiffAdded:
-                leftRows.emplace_back(0, -1, g, std::string());
-                rightRows.emplace_back(2, ri, g, std::string(right[ri]));
-                ++ri;
-                break;
-            default:
-                break;
+        switch (c.kind) {
+        case kDiffSame:
+            for (int k = 0; k < c.count; ++k, ++li, ++ri) {
+                leftRows.emplace_back(0, li, -1, left[li]);
+                rightRows.emplace_back(0, ri, -1, right[ri]);
             }
+            break;
+        case kDiffModified:
+            for (int k = 0; k < c.count; ++k, ++li, ++ri) {
+                leftRows.emplace_back(1, li, g, left[li]);
+                rightRows.emplace_back(1, ri, g, right[ri]);
+            }
+            break;
+        case kDiffDeleted:
+            for (int k = 0; k < c.count; ++k, ++li) {
+                leftRows.emplace_back(3, li, g, left[li]);
+                rightRows.emplace_back(0, -1, g, std::string_view());
+            }
+            break;
+        case kDiffAdded:
+            for (int k = 0; k < c.count; ++k, ++ri) {
+                leftRows.emplace_back(0, -1, g, std::string_view());
+                rightRows.emplace_back(2, ri, g, right[ri]);
+            }
+            break;
+        default:
+            break;
         }
     }
 }

@@ -27,7 +27,9 @@
 // right before the LF is dropped (a lone CR stays in the line), a last line
 // without a terminator is still a line, a terminator at the very end adds no
 // empty line. When the file cannot be read: the message "Failed to read the
-// file: " + path, lines left empty, false.
+// file: " + path (with the reason on a second line where there is one: a
+// pipe, device or socket is refused without waiting for it, and running out
+// of memory is reported, never thrown), lines left empty, false.
 bool LoadFileLines(const std::string& path, std::vector<CDiffLine>& lines);
 
 // The lines of a file read as one block: the same lines LoadFileLines
@@ -57,6 +59,23 @@ struct CDiffFileText {
 };
 bool LoadFileText(const std::string& path, CDiffFileText& text);
 
+// Reads the files of one comparison as blocks, all at once (each but the
+// first on a thread of its own); texts gets one entry per path. Refused,
+// each with the message of LoadFileLines naming the file: anything that is
+// not a regular file, files whose bytes would not fit in the memory
+// available (checked before anything is read), and files whose lines
+// would not fit beside them at lineCost bytes a line (checked once the
+// lines are counted, before their places are taken; 0 checks the bytes
+// only). False, with every text left empty, when a file failed.
+bool LoadFileTexts(const std::vector<std::string>& paths, std::vector<CDiffFileText>& texts,
+                   size_t lineCost);
+
+// The memory that may still be taken, in bytes: MemAvailable of
+// /proc/meminfo, 0 when unknown (then nothing is refused). A probe set
+// here answers instead (nullptr: the system again).
+uint64_t DiffMemoryAvailable();
+void SetDiffMemoryProbe(uint64_t (*probe)());
+
 // A text of ch repeated as many times as text has bytes.
 std::string MakeUnderline(const std::string& text, char ch);
 
@@ -85,6 +104,9 @@ public:
     bool CompareViews(std::vector<std::string_view> left, std::vector<std::string_view> right);
     // The same over the lines of two files read as blocks, which it keeps.
     bool CompareTexts(CDiffFileText left, CDiffFileText right);
+    // The same over files read as blocks and kept by the caller, which must
+    // outlive every later call on this object.
+    bool CompareFileTexts(const CDiffFileText& left, const CDiffFileText& right);
     bool WasBroken() const { return m_bBroken; }
 
     // The ordered change list: every line of both inputs once, in order.
@@ -98,8 +120,10 @@ public:
     // same {0, index, -1, text} on both sides; modified {1, index, g, text}
     // on both sides; deleted {3, index, g, text} left against the filler
     // {0, -1, g, ""}; added the filler left against {2, index, g, text}.
-    // g counts the changes that are not "same" from 1.
-    void BuildRows(std::vector<CDiffLine>& leftRows, std::vector<CDiffLine>& rightRows) const;
+    // g counts the changes that are not "same" from 1. The texts of the
+    // rows point into the compared lines: they stay valid while those do
+    // (this object's own copies, or the lines kept by the caller).
+    void BuildRows(std::vector<CDiffRow>& leftRows, std::vector<CDiffRow>& rightRows) const;
 
     // The matching runs (kind 0) in the order they were found.
     const std::vector<CDiffChange>& GetRuns() const { return m_Runs; }
@@ -147,6 +171,8 @@ private:
     std::vector<std::string_view> m_RightViews;
     CDiffFileText m_LeftText;
     CDiffFileText m_RightText;
+    const CDiffFileText* m_pLeftText = nullptr;   // m_LeftText or the caller's
+    const CDiffFileText* m_pRightText = nullptr;
     std::vector<CDiffChange> m_Runs;
     CDiffOptions m_Options;
     const std::atomic<bool>* m_pBreak = nullptr;

@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "compare/TextAccess.h"
+#include "filelist/AddFileItems.h"
 #include "filelist/AddLocalPath.h"
 #include "model/Globals.h"
 #include "model/ProgramData.h"
@@ -175,10 +176,10 @@ AddFilesOutcome AddDroppedFiles(const AddFilesJob& job, std::vector<DroppedFileE
         DropPlacement pl;
         CFileItem& it = pl.item;
         it.FileName = e.FileName;
-        it.IsBinaryFile = IsBinaryByExtension(it.FileName);
         it.FileType = "local";
         it.RemoteDir = e.RemoteDir;
         it.LocalDir = e.LocalDir;
+        it.IsBinaryFile = IsBinaryByExtension(it.FileName);
         it.RemHost = job.host;
         it.RemUser = job.user;
         SetLocalTimeFromDisk(it);
@@ -201,6 +202,8 @@ AddFilesOutcome AddDroppedFiles(const AddFilesJob& job, std::vector<DroppedFileE
             pl.atInsertPoint = true;
             ++out.added;
         }
+        // Only an item that goes in has its start read for NUL bytes.
+        if (!it.IsBinaryFile) it.IsBinaryFile = HasNulByteInHead(it.LocalDir + it.FileName);
         batch.items.push_back(std::move(pl));
         if (batch.items.size() >= job.batchSize || Clock::now() - last > std::chrono::milliseconds(50)) flush();
     }
@@ -230,7 +233,7 @@ AddFilesOutcome RunAddFilesWorker(const AddFilesJob& job, IAddFilesSink& sink) {
 // ---------------------------------------------------------------- GUI thread
 
 CDropInserter::CDropInserter(CProgramData& data, int p, int s, int b, int pos)
-    : m_data(data), m_p(p), m_s(s), m_b(b), m_pos(pos) {}
+    : m_data(data), m_p(p), m_s(s), m_b(b), m_pos(pos), m_targets(data, p, s) {}
 
 bool CDropInserter::Insert(const DropBatch& batch) {
     if (!m_data.IsValidBasket(false, m_p, m_s, m_b)) return false;
@@ -241,6 +244,7 @@ bool CDropInserter::Insert(const DropBatch& batch) {
     if (m_pos < 0 || m_pos > static_cast<int>(items.size())) m_pos = static_cast<int>(items.size());
     std::vector<CFileItem> atPos;
     for (const DropPlacement& pl : batch.items) {
+        m_targets.Note(pl.item);
         if (pl.atInsertPoint) {
             atPos.push_back(pl.item);
             continue;

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "filelist/AddFileItems.h"
 #include "model/FileItem.h"
 #include "remote/DirEntry.h"
 #include "remote/FolderScan.h"
@@ -140,6 +141,7 @@ public:
 private:
     CProgramData& m_data;
     int m_p, m_s, m_b, m_pos;
+    CRemoteTargetIndex m_targets;
     int m_basketsMade = 0;
     int m_inserted = 0;
     std::vector<int> m_selection;

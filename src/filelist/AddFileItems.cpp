@@ -8,6 +8,11 @@
 #include "model/Trace.h"
 #include "platform/Prompter.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cstring>
+
 std::string g_strLastLocalDir;
 bool g_bDragAndDropShown = false;
 std::atomic<bool> g_bSuppressListScrolling{false};
@@ -59,6 +64,53 @@ CFileItem MakeNewFileItem(const std::string& path, const CFileItem& like, PathSi
     return item;
 }
 
+bool HasNulByteInHead(const std::string& path) {
+    // Opened without waiting, so that a pipe at the path cannot hold the add.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool found = false;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        char head[8192];
+        size_t got = 0;
+        while (got < sizeof head) {
+            const ssize_t n = ::read(fd, head + got, sizeof head - got);
+            if (n <= 0) break;
+            got += static_cast<size_t>(n);
+        }
+        found = std::memchr(head, '\0', got) != nullptr;
+    }
+    ::close(fd);
+    return found;
+}
+
+bool IsBinaryLocalFile(const std::string& fileName, const std::string& path) {
+    return IsBinaryByExtension(fileName) || HasNulByteInHead(path);
+}
+
+namespace {
+std::string RemoteKey(const CFileItem& it) {
+    return it.RemHost + '\n' + it.RemUser + '\n' + it.RemoteDir + it.FileName;
+}
+}  // namespace
+
+CRemoteTargetIndex::CRemoteTargetIndex(const CProgramData& data, int p, int s) {
+    if (!data.IsValidSession(false, p, s)) return;
+    const CSession& se = data.m_ProjectList.m_Projects[static_cast<size_t>(p)].m_Sessions[static_cast<size_t>(s)];
+    for (const CFileBasket& bk : se.m_Baskets)
+        for (const CFileItem& it : bk.m_Items)
+            if (!it.RemoteDir.empty()) m_local.emplace(RemoteKey(it), it.LocalDir + it.FileName);
+}
+
+void CRemoteTargetIndex::Note(const CFileItem& item) {
+    if (item.RemoteDir.empty()) return;
+    const std::string local = item.LocalDir + item.FileName;
+    const auto [at, added] = m_local.emplace(RemoteKey(item), local);
+    if (added || at->second == local) return;
+    WriteTraceString("Same remote file: " + local + " and " + at->second + " both go to " + item.RemoteDir +
+                     item.FileName + " on " + item.RemHost + ".");
+}
+
 bool IsDuplicateItem(const std::vector<CFileItem>& items, const CFileItem& item) {
     return FindItemByLocalDir(items, item);
 }
@@ -70,6 +122,7 @@ bool AddFileItem(CProgramData& data, int p, int s, int b, int pos, const CFileIt
         if (error) *error = "File: " + item.FileName + " already exists in the list.";
         return false;
     }
+    CRemoteTargetIndex(data, p, s).Note(item);
     return data.InsertFileItems(p, s, b, pos, item);
 }
 
@@ -82,12 +135,13 @@ int AddFileItems(CProgramData& data, int p, int s, int b, int pos, std::vector<s
     std::vector<int> selection;
     int added = 0;
     std::string lastDir = CFileItem().LocalDir;
+    CRemoteTargetIndex targets(data, p, s);
     for (std::string& path : paths) {
         CFileItem it;
         it.FileName = GetFileNameFromPath(path);
-        it.IsBinaryFile = IsBinaryByExtension(it.FileName);
         it.FileType = "local";
         it.LocalDir = GetDirectoryPart(path);
+        it.IsBinaryFile = IsBinaryLocalFile(it.FileName, path);
         SetLocalTimeFromDisk(it);
         if (inheritRemote && pos > 0) {
             const CFileItem prev = data.GetFileItem(p, s, b, pos - 1);
@@ -105,6 +159,7 @@ int AddFileItems(CProgramData& data, int p, int s, int b, int pos, std::vector<s
             path += "$--$";
             continue;
         }
+        targets.Note(it);
         data.InsertFileItems(p, s, b, pos, it);
         selection.push_back(pos);
         ++pos;

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "model/FileItem.h"
@@ -32,6 +33,26 @@ std::string GetPathUpToSeparator(const std::string& path, char sep);
 // RemoteDir (a path without a folder keeps like's); the name defaults to
 // "NewFile.txt"; host and user come from the current connection.
 CFileItem MakeNewFileItem(const std::string& path, const CFileItem& like, PathSide side);
+
+// True when the first 8 KB of the local file hold a NUL byte: such a file is
+// no text, whatever its extension says. False when it cannot be read.
+bool HasNulByteInHead(const std::string& path);
+// Whether a local file added as an item is marked binary: by its extension
+// (the "BinExtStr=" list) or by a NUL byte near its start.
+bool IsBinaryLocalFile(const std::string& fileName, const std::string& path);
+
+// The remote files the items of one session write, each with the local file
+// it comes from. Note() says in the Message Window when a new item would
+// write a remote file (host, user, remote folder and name) that another item
+// writes from a different local file, then records the new item.
+class CRemoteTargetIndex {
+public:
+    CRemoteTargetIndex(const CProgramData& data, int p, int s);
+    void Note(const CFileItem& item);
+
+private:
+    std::unordered_map<std::string, std::string> m_local;  // remote key -> local path
+};
 
 // True when items already holds an item of the same FileName and LocalDir
 // (byte for byte).

@@ -394,15 +394,73 @@ int CFtpClient::StartDataCommand(const std::string& line, std::string& reply,
 std::string CFtpClient::ListToText(const std::string& path) {
     CheckArgument(path);
     std::string reply;
-    int code = StartDataCommand("LIST " + path, reply, true);
+    const int code = StartDataCommand("LIST " + path, reply, true);
     // The server has nothing to list: the file is missing.
     if (code == 450 || code == 550) return std::string();
+    return ReceiveListing();
+}
+
+std::string CFtpClient::ReceiveListing() {
     std::string text = ReceiveAllData();
     size_t zero = text.find('\0');
     if (zero != std::string::npos) text.resize(zero);
-    code = ReadReply(reply);
+    std::string reply;
+    const int code = ReadReply(reply);
     if (code != 226 && code != 250 && code != 550 && code != 450) throw FTPException(reply);
     return text;
+}
+
+std::string CFtpClient::ListFolderToText(const std::string& folder) {
+    CheckArgument(folder);
+    std::string back;
+    try {
+        back = GetCurrentDirectory();
+    } catch (const FTPException& e) {
+        // Without the way back the folder is listed by its name.
+        if (e.ConnectionLost()) throw;
+        return ListToText(folder);
+    }
+    std::string reply;
+    int code = SendCommand("CWD", folder, reply);
+    if (code != 250) return std::string();  // no such folder: nothing in it
+    std::string text;
+    try {
+        code = StartDataCommand("LIST", reply, true);
+        if (code != 450 && code != 550) text = ReceiveListing();
+    } catch (const FTPException& e) {
+        if (!e.ConnectionLost() && !back.empty()) SendCommand("CWD", back, reply);
+        throw;
+    }
+    if (!back.empty()) SendCommand("CWD", back, reply);
+    return text;
+}
+
+bool CFtpClient::FolderExists(const std::string& folder) {
+    CheckArgument(folder);
+    std::string back;
+    try {
+        back = GetCurrentDirectory();
+    } catch (const FTPException& e) {
+        if (e.ConnectionLost()) throw;
+        return true;  // no way back: the folder is not entered
+    }
+    std::string reply;
+    if (SendCommand("CWD", folder, reply) != 250) return false;
+    if (!back.empty()) SendCommand("CWD", back, reply);
+    return true;
+}
+
+int CFtpClient::GetModificationSecond(const std::string& path) {
+    CheckArgument(path);
+    std::string reply;
+    // "213 YYYYMMDDHHMMSS", perhaps with a fraction.
+    if (SendCommand("MDTM", path, reply) != 213) return -1;
+    size_t at = reply.find_first_of("0123456789");
+    if (at == std::string::npos || reply.size() < at + 14) return -1;
+    for (size_t i = at; i < at + 14; ++i)
+        if (!IsDigit(reply[i])) return -1;
+    const int second = (reply[at + 12] - '0') * 10 + (reply[at + 13] - '0');
+    return second <= 59 ? second : -1;
 }
 
 void CFtpClient::ListDirectoryUnix(const std::string& pattern, std::vector<CDirEntry>& entries) {

@@ -101,6 +101,15 @@ public:
     // whole, and at once when the FTP break flag goes up or the connection
     // is aborted (each with the connection lost).
     std::string ListToText(const std::string& path);
+    // The LIST of a whole folder, asked for from inside it (CWD, LIST, CWD
+    // back), so that no server reads blanks or wild cards in the folder's
+    // name as options or patterns. A server without PWD gets "LIST folder".
+    std::string ListFolderToText(const std::string& folder);
+    // Whether CWD into the folder works; the working folder stays as it was.
+    bool FolderExists(const std::string& folder);
+    // The second (0 to 59) of the file's modification time by MDTM, or -1
+    // when the server does not tell.
+    int GetModificationSecond(const std::string& path);
     void ListDirectoryUnix(const std::string& pattern, std::vector<CDirEntry>& entries);
     void ListDirectoryVms(const std::string& pattern, std::vector<CDirEntry>& entries);
     // Read the open data connection to its end and parse it.
@@ -140,6 +149,8 @@ private:
     void SendFileData(std::FILE* f, const std::string& remoteFile);
     std::string ReadLineBefore(std::chrono::steady_clock::time_point deadline);
     std::string ReceiveAllData();
+    // The rest of a listing whose data command has started, and its end reply.
+    std::string ReceiveListing();
     [[noreturn]] void ThrowLost(const std::string& text);
     void CheckArgument(const std::string& text) const;
 

@@ -44,6 +44,35 @@ bool IsTimeOrYear(const std::string& s) {
            AllDigits(s.substr(colon + 1), 2, 2);
 }
 
+// "2020-01-01": an ISO date.
+bool IsIsoDate(const std::string& s) {
+    return s.size() == 10 && s[4] == '-' && s[7] == '-' && AllDigits(s.substr(0, 4), 4, 4) &&
+           AllDigits(s.substr(5, 2), 2, 2) && AllDigits(s.substr(8, 2), 2, 2);
+}
+
+// "12:00" or "12:00:59" (ISO listings).
+bool IsClock(const std::string& s) {
+    size_t colon = s.find(':');
+    if (colon == std::string::npos || !AllDigits(s.substr(0, colon), 1, 2)) return false;
+    std::string rest = s.substr(colon + 1);
+    if (rest.size() == 5 && rest[2] == ':') return AllDigits(rest.substr(0, 2), 2, 2) && AllDigits(rest.substr(3), 2, 2);
+    return AllDigits(rest, 2, 2);
+}
+
+// "01-01-20" or "01-01-2020": the date of a DOS-style listing.
+bool IsDosDate(const std::string& s) {
+    return (s.size() == 8 || s.size() == 10) && s[2] == '-' && s[5] == '-' && AllDigits(s.substr(0, 2), 2, 2) &&
+           AllDigits(s.substr(3, 2), 2, 2) && AllDigits(s.substr(6), 2, 4);
+}
+
+// "12:00PM" or "09:15AM": the time of a DOS-style listing.
+bool IsDosTime(const std::string& s) {
+    if (s.size() < 6) return false;
+    std::string half = s.substr(s.size() - 2);
+    for (char& c : half) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return (half == "AM" || half == "PM") && IsClock(s.substr(0, s.size() - 2));
+}
+
 // A control character (below 0x20, or DEL) in a name: it could end a
 // command line or fool the log, so such a name is refused like one with "/".
 bool HasControlChar(const std::string& name) {
@@ -83,13 +112,27 @@ std::string CFtpClient::UnixListingName(const std::string& line) {
         while (i < line.size() && line[i] != ' ') ++i;
         words.push_back({b, i, line.substr(b, i - b)});
     }
-    // The name is everything after the date: month name, day, and time or
-    // year, after a size.
-    for (size_t k = 1; k + 2 < words.size(); ++k) {
-        if (!AllDigits(words[k - 1].text, 1, 20) || !IsMonthName(words[k].text) ||
-            !AllDigits(words[k + 1].text, 1, 2) || !IsTimeOrYear(words[k + 2].text))
+    // The name is everything after the first date of the line, in any of
+    // the forms: month name, day, and time or year after a size
+    // ("12 Jan 1 12:00 name"); an ISO date and time after a size
+    // ("12 2020-01-01 12:00 name"); or DOS-style, date, time with AM or PM,
+    // then "<DIR>" or a size ("01-01-20  12:00PM  <DIR>  name").
+    for (size_t k = 0; k < words.size(); ++k) {
+        size_t start = std::string::npos;
+        if (k >= 1 && k + 2 < words.size() && AllDigits(words[k - 1].text, 1, 20) && IsMonthName(words[k].text) &&
+            AllDigits(words[k + 1].text, 1, 2) && IsTimeOrYear(words[k + 2].text)) {
+            start = words[k + 2].end + 1;
+        } else if (k >= 1 && k + 1 < words.size() && AllDigits(words[k - 1].text, 1, 20) &&
+                   IsIsoDate(words[k].text) && IsClock(words[k + 1].text)) {
+            start = words[k + 1].end + 1;
+        } else if (k + 2 < words.size() && IsDosDate(words[k].text) && IsDosTime(words[k + 1].text) &&
+                   (words[k + 2].text == "<DIR>" || AllDigits(words[k + 2].text, 1, 20))) {
+            // The name stands after the blanks that pad the size column.
+            start = words[k + 2].end;
+            while (start < line.size() && line[start] == ' ') ++start;
+        } else {
             continue;
-        size_t start = words[k + 2].end + 1;
+        }
         if (start >= line.size()) return std::string();  // a date and no name
         std::string name = line.substr(start);
         if (!line.empty() && line[0] == 'l') {

@@ -1,5 +1,6 @@
 #include "remote/RemoteStatus.h"
 
+#include <map>
 #include <memory>
 
 #include "model/Globals.h"
@@ -23,6 +24,49 @@ std::string ItemListingLines(const CFileItem& item, const std::string& listing) 
         start = end + 1;
     }
     return kept;
+}
+
+namespace {
+// A real time, not one of the reserved values.
+bool IsRealRemoteTime(std::time_t t) {
+    return t != RemoteUnknownTime() && t != MakeLocalTime(1970, 1, 1, 0, 0, 0);
+}
+
+int SecondOf(std::time_t t) {
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    return tm.tm_sec;
+}
+}  // namespace
+
+void KeepRemoteSecond(CFileItem& item, int second) {
+    if (second < 0 || second > 59 || !IsRealRemoteTime(item.RemoteModTime)) return;
+    item.RemoteModTime += second - SecondOf(item.RemoteModTime);
+}
+
+int AskRemoteSecond(CProgramData& data, std::string& host, std::string& user,
+                    const CFileItem& item) {
+    if (item.GetHostKind() != "UNIX") return -1;
+    int second = -1;
+    try {
+        RunWithReconnect(data, host, user, true, [&](CFtpClient& c) {
+            try {
+                second = c.GetModificationSecond(item.RemoteDir + item.FileName);
+            } catch (const CFtpClient::FTPException& e) {
+                if (e.ConnectionLost()) throw;
+            }
+        });
+    } catch (const CFtpClient::FTPException&) {
+        // The exact second is a refinement: without it the minute stands.
+    }
+    return second;
+}
+
+std::string ListItemLines(CFtpClient& c, const CFileItem& item) {
+    std::string lines = ItemListingLines(item, c.ListToText(item.RemoteDir + item.FileName));
+    if (lines.empty() && item.GetHostKind() == "UNIX")
+        lines = ItemListingLines(item, c.ListFolderToText(item.RemoteDir));
+    return lines;
 }
 
 std::string FormatItemNumber(int number, int count) {
@@ -85,6 +129,7 @@ void CheckRemoteStatus(CProgramData& data, std::vector<CFileItem>& list) {
     for (const CFileItem& it : list) width = std::max(width, it.FileName.size());
     const int count = static_cast<int>(list.size());
     std::vector<CHost> failed;
+    std::map<std::string, std::string> folders;  // host, user and folder -> its listing
     for (int i = 0; i < count; ++i) {
         CFileItem& item = list[static_cast<size_t>(i)];
         std::string host = item.RemHost, user = item.RemUser;
@@ -98,12 +143,40 @@ void CheckRemoteStatus(CProgramData& data, std::vector<CFileItem>& list) {
             continue;
         }
         std::string status;
+        // The time recorded at the last transfer, before the listing's.
+        const std::time_t recorded = item.RemoteModTime;
         try {
-            std::string listing;
+            std::string lines;
             RunWithReconnect(data, host, user, true, [&](CFtpClient& c) {
-                listing = c.ListToText(item.RemoteDir + item.FileName);
+                const std::string path = item.RemoteDir + item.FileName;
+                if (item.GetHostKind() != "UNIX") {
+                    lines = c.ListToText(path);
+                    return;
+                }
+                // The item's line is picked from a listing of its folder,
+                // each folder listed once: servers read the argument of
+                // "LIST path" differently (pure-ftpd splits it at blanks).
+                const std::string key = host + '\n' + user + '\n' + item.RemoteDir;
+                auto folder = folders.find(key);
+                if (folder == folders.end())
+                    folder = folders.emplace(key, c.ListFolderToText(item.RemoteDir)).first;
+                lines = ItemListingLines(item, folder->second);
+                // Dot files are left out of most folder listings.
+                if (lines.empty()) lines = ItemListingLines(item, c.ListToText(path));
             });
-            item.UpdateRemoteStatus(ItemListingLines(item, listing), status);
+            item.UpdateRemoteStatus(ItemListingLines(item, lines), status);
+            // The listing tells the minute only: within the recorded minute
+            // the exact second decides, when one was recorded.
+            if (IsRealRemoteTime(item.RemoteModTime) && IsRealRemoteTime(recorded) && SecondOf(recorded) != 0 &&
+                recorded - SecondOf(recorded) == item.RemoteModTime - SecondOf(item.RemoteModTime)) {
+                const int second = AskRemoteSecond(data, host, user, item);
+                // Without the second nothing tells the times apart.
+                if (second < 0)
+                    item.RemoteModTime = recorded;
+                else
+                    KeepRemoteSecond(item, second);
+                status = item.RemoteModTime == recorded ? " Ok" : "-dirty-";
+            }
         } catch (const CFtpClient::FTPException& e) {
             LogFtpFailure(e, "Failed to get verbose listing. ", true);
         }

@@ -8,6 +8,7 @@
 #include "model/FileItem.h"
 
 class CProgramData;
+class CFtpClient;
 
 // The two reserved stored times.
 constexpr const char* kNoTimeInfo = "1970+1+1+0+0+0+";
@@ -27,6 +28,18 @@ void CompareRemoteTimes(CProgramData& data, int project, CFileItem& checked);
 // remote path; a longer name that ends with it ("my a.c" for "a.c") is
 // another file. A VMS listing passes whole.
 std::string ItemListingLines(const CFileItem& item, const std::string& listing);
+// A listing tells the remote time to the minute. The exact second (MDTM)
+// goes into the time the listing gave to item, when that is a real time
+// and second is 0 to 59.
+void KeepRemoteSecond(CFileItem& item, int second);
+// The second of the remote file's time by MDTM on the item's connection,
+// or -1 (a UNIX host only; a server without MDTM gives -1 too).
+int AskRemoteSecond(CProgramData& data, std::string& host, std::string& user,
+                    const CFileItem& item);
+// The item's lines from "LIST path", or, when that names no such entry on a
+// UNIX host (pure-ftpd reads blanks in the path as separators), from the
+// listing of its folder.
+std::string ListItemLines(CFtpClient& c, const CFileItem& item);
 // "2008+7+14+9+5+3+" -> "14-Jul-2008 09:05:03"; "" for a text it cannot read.
 std::string FormatStoredTimeForDisplay(const std::string& stored);
 // The item number as the progress lines show it: "03/12", "007/120".

@@ -1,8 +1,11 @@
 #include "remote/TransferEngine.h"
 
 #include <cstdlib>
+#include <map>
 #include <memory>
+#include <set>
 
+#include "filelist/AddFileItems.h"
 #include "settings/ProgramOptionsRules.h"
 #include "model/Globals.h"
 #include "model/ProgramData.h"
@@ -42,12 +45,54 @@ bool StartTransfer(CProgramData& data, bool toRemote, int project, int session, 
     return true;
 }
 
+// Whether the server has the folder; true when that cannot be found out.
+bool RemoteFolderExists(CProgramData& data, std::string host, std::string user, const std::string& folder) {
+    bool exists = true;
+    try {
+        RunWithReconnect(data, host, user, true, [&](CFtpClient& c) { exists = c.FolderExists(folder); });
+    } catch (const CFtpClient::FTPException&) {
+    }
+    return exists;
+}
+
 void StoreItem(size_t i, const CFileItem& item) {
     FtpResultsLock lists;
     if (i < lists->transfer.size()) lists->transfer[i] = item;
 }
 
 }  // namespace
+
+std::vector<size_t> FindSameTargetItems(const std::vector<CFileItem>& items, bool toRemote) {
+    // What each item writes (the remote file when sending, the local file
+    // when fetching) and what it writes it from.
+    auto remoteOf = [](const CFileItem& it) {
+        std::string path = it.RemoteDir + it.FileName;
+        if (it.GetHostKind() == "VMS") path = ToLowerAscii(path);
+        return it.RemHost + '\n' + it.RemUser + '\n' + path;
+    };
+    auto localOf = [](const CFileItem& it) { return it.LocalDir + it.FileName; };
+    std::map<std::string, std::set<std::string>> sources;
+    for (const CFileItem& it : items) {
+        if (it.RemoteDir.empty() || it.LocalDir.empty()) continue;
+        sources[toRemote ? remoteOf(it) : localOf(it)].insert(toRemote ? localOf(it) : remoteOf(it));
+    }
+    std::vector<size_t> refused;
+    for (size_t i = 0; i < items.size(); ++i) {
+        const CFileItem& it = items[i];
+        if (it.RemoteDir.empty() || it.LocalDir.empty()) continue;
+        if (sources[toRemote ? remoteOf(it) : localOf(it)].size() > 1) refused.push_back(i);
+    }
+    return refused;
+}
+
+std::string SameTargetRefusal(const CFileItem& item, bool toRemote) {
+    const std::string remote = item.RemHost + ":" + item.RemoteDir + item.FileName;
+    const std::string local = item.LocalDir + item.FileName;
+    return toRemote ? "-?- Not sent: " + local + " -> " + remote +
+                          " (other items of this run write the same remote file)"
+                    : "-?- Not fetched: " + remote + " -> " + local +
+                          " (other items of this run write the same local file)";
+}
 
 bool StartTransferToRemote(CProgramData& data, int project, int session, int basket,
                            const std::vector<int>& items) {
@@ -118,6 +163,18 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
     // The local folder made (or found) for the item before: a basket's items
     // mostly share one, which need not be made again for each.
     std::string madeLocalDir;
+    std::set<std::string> missingDirs;  // remote folders looked at after a failed send
+
+    // Items that would write one file from different sources go nowhere:
+    // whichever came last would silently replace the others.
+    std::vector<bool> refused(items.size(), false);
+    for (size_t i : FindSameTargetItems(items, toRemote)) {
+        refused[i] = true;
+        CFileItem item = items[i];
+        item.IsFTPed = "failed";
+        StoreItem(i, item);
+        WriteTraceString(SameTargetRefusal(item, toRemote));
+    }
 
     for (int i = 0; i < count; ++i) {
         {
@@ -126,6 +183,7 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
             if (static_cast<size_t>(i) < lists->transfer.size())
                 items[static_cast<size_t>(i)] = lists->transfer[static_cast<size_t>(i)];
         }
+        if (refused[static_cast<size_t>(i)]) continue;
         CFileItem item = items[static_cast<size_t>(i)];
         item.IsFTPed = "failed";
         StoreItem(static_cast<size_t>(i), item);
@@ -180,6 +238,12 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
         const std::string localPath = item.LocalDir + item.FileName;
         const std::string line = itemLine();
 
+        // A file marked text whose start holds a NUL byte is no text: sent
+        // or fetched as text it would lose or gain bytes.
+        if (!item.IsBinaryFile && HasNulByteInHead(localPath)) {
+            item.IsBinaryFile = true;
+            WriteTraceString(item.FileName + " is marked ASCII but holds NUL bytes: it goes in BINARY.");
+        }
         bool switched = false;  // the type commands ran on this connection
         bool announced = false;
         try {
@@ -222,10 +286,11 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
             if (g_bFtpUpdate) {
                 std::string listing;
                 RunWithReconnect(data, host, user, true, [&](CFtpClient& c) {
-                    listing = c.ListToText(remotePath);
+                    listing = ListItemLines(c, item);
                 });
                 std::string status;
                 item.UpdateRemoteStatus(ItemListingLines(item, listing), status);
+                KeepRemoteSecond(item, AskRemoteSecond(data, host, user, item));
                 StoreItem(static_cast<size_t>(i), item);
             }
             BeepTransferDone();
@@ -234,6 +299,15 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
             // lost at the type command) still shows which item it was.
             if (!announced) WriteTraceString(line);
             LogFtpFailure(e, "", true);
+            // A send into a folder the server does not have fails per file
+            // with the server's bare reply: name the folder once.
+            if (toRemote && !e.ConnectionLost() && item.GetHostKind() == "UNIX" &&
+                missingDirs.insert(host + '\n' + user + '\n' + item.RemoteDir).second &&
+                !RemoteFolderExists(data, host, user, item.RemoteDir))
+                WriteTraceString("-?- The remote folder " + item.RemoteDir + " does not exist on " +
+                                 ShortHostName(host) +
+                                 ". Make it first (the remote browser's new-folder button), or add the files "
+                                 "by dropping their folder.");
         }
     }
 

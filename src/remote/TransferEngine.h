@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "model/FileItem.h"
+
 class CProgramData;
 
 // Starters of the window thread: refuse while FTP is busy ("One FTP session
@@ -24,6 +26,13 @@ bool TransferToRemote(CProgramData& data, int project, int session, int basket,
                       const std::vector<int>& items);
 bool TransferToLocal(CProgramData& data, int project, int session, int basket,
                      const std::vector<int>& items);
+// The indices of the items that would write one file from different
+// sources: sending, one remote file (host, user, folder and name) from
+// different local files; fetching, one local file from different remote
+// files. Items without a local or remote folder are left out.
+std::vector<size_t> FindSameTargetItems(const std::vector<CFileItem>& items, bool toRemote);
+// The Message Window line that names such an item.
+std::string SameTargetRefusal(const CFileItem& item, bool toRemote);
 // Works through the transfer list. True when the run reached its end; the
 // other ends go through EndFtpWorker.
 bool TransferFiles(CProgramData& data, bool toRemote);

@@ -226,6 +226,7 @@ TEST_F(AddFilesWindowTest, DroppedFilesGoAfterTheSelectionAndDuplicatesAreReport
     std::vector<std::string> paths;
     for (int i = 0; i < 12; ++i) paths.push_back(Make("dup/f" + std::to_string(10 + i) + ".txt"));
     paths.push_back(Make("dup/.hidden"));
+    WriteFile(paths[11], std::string("text\0with a NUL\n", 16));  // the one new file
     CMainFrame& w = Open();
     CProgramData& d = w.Data();
     for (int i = 0; i < 11; ++i) {
@@ -239,6 +240,7 @@ TEST_F(AddFilesWindowTest, DroppedFilesGoAfterTheSelectionAndDuplicatesAreReport
     ASSERT_TRUE(WaitIdle());
     ASSERT_EQ(Items(), 20);
     EXPECT_EQ(d.GetFileItem(0, 0, 0, 2).FileName, "f21.txt");
+    EXPECT_TRUE(d.GetFileItem(0, 0, 0, 2).IsBinaryFile);  // by its NUL byte
     EXPECT_EQ(d.GetSelection(0, 0, 0), (std::vector<int>{2}));
     ASSERT_EQ(Rows().size(), 20u);
     EXPECT_EQ(Rows()[2], "f21.txt");

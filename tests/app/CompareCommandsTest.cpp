@@ -12,8 +12,10 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 
 #include "UiFixture.h"
 #include "app/CompareCommands.h"
@@ -37,6 +39,7 @@
 #include <filesystem>
 #include <fstream>
 #include "convert_ui/ui/ModalRun.h"
+#include "filelist/AddFileItems.h"
 #include "platform/Sound.h"
 
 namespace {
@@ -359,6 +362,14 @@ TEST_F(CompareCommandsTest, ManagerIgnoreList) {
     CFileDiffManagerDlg& m = frame->CompareCommands().Manager();
     ASSERT_TRUE(m.isVisible());
     EXPECT_EQ(m.windowTitle(), "File Diff Manager");
+    // The buttons show pictures instead of their texts, named by their tool tips.
+    for (const char* id : {"1559", "1560", "1561", "1562", "1564", "1565", "1566", "1317", "1552"}) {
+        auto* b = m.findChild<QPushButton*>(id);
+        ASSERT_NE(b, nullptr) << id;
+        EXPECT_FALSE(b->icon().isNull()) << id;
+        EXPECT_TRUE(b->text().isEmpty()) << id;
+        EXPECT_FALSE(b->toolTip().isEmpty()) << id;
+    }
     // Placed by the size it shows with, not the size before its first show:
     // it stands above the frame's bottom, not below the screen.
     EXPECT_LE(m.frameGeometry().bottom(), frame->frameGeometry().bottom());
@@ -415,6 +426,7 @@ protected:
     void TearDown() override {
         g_pickPaletteFile = nullptr;
         g_strPaletteFile.clear();
+        g_strLastLocalDir.clear();
         DiffWindowToolsTest::TearDown();
     }
     CMasterFileDlg& Pal() { return frame->CompareCommands().Palette(); }
@@ -471,8 +483,33 @@ TEST_F(PaletteCommandsTest, RowsFromADiffAreAddedAndOverride) {
 
 TEST_F(PaletteCommandsTest, RowsDraggedOntoThePalette) {
     SelectPaneRows(1, {3, 4});
-    // Dropped without Ctrl on no row: added at the end.
-    Pal().List()->HandleDroppedRows(1, 1, -1, false);
+    if (QGuiApplication::platformName() == "offscreen") {
+        // No drag and drop without a window system: the drop as it arrives.
+        Pal().List()->HandleDroppedRows(1, 1, -1, false);
+    } else {
+        // Dragged with the mouse from the right pane and let go over the
+        // palette without Ctrl.
+        w->move(0, 0);
+        Pal().show();
+        Pal().move(w->frameGeometry().right() + 40, 0);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&Pal()));
+        QWidget* from = w->Pane(1)->viewport();
+        const QPoint start = w->Pane(1)->visualRect(w->Model(1)->index(3, 3)).center();
+        QWidget* to = Pal().List()->viewport();
+        bool released = false;
+        QTimer::singleShot(100, [&] {  // inside the drag's own event loop
+            QTest::mouseMove(to, QPoint(20, 20));
+            QTest::mouseMove(to, QPoint(25, 25));
+            QTest::mouseRelease(to, Qt::LeftButton, Qt::NoModifier, QPoint(25, 25));
+            released = true;
+        });
+        QTest::mousePress(from, Qt::LeftButton, Qt::NoModifier, start);
+        QTest::mouseMove(from, start + QPoint(20, 0));
+        QTest::mouseMove(from, start + QPoint(40, 0));
+        QTRY_VERIFY_WITH_TIMEOUT(released, 2000);
+        QApplication::processEvents();
+    }
+    // Added at the end.
     ASSERT_EQ(Lines().size(), 2u);
     EXPECT_EQ(Lines()[0], (CMasterPaletteLine{3, -1, -1, "line 3"}));
     EXPECT_EQ(w->Model(1)->Marker(4), 4);
@@ -569,9 +606,15 @@ TEST_F(PaletteCommandsTest, SaveLoadAndDrop) {
     EXPECT_EQ(frame->Data().GetFileItemCount(0, 0, 0), before + 1);
 
     // Load: every line from the file, origin 15; asks first because the palette has text.
-    g_pickPaletteFile = [&] { return std::optional<std::string>(target); };
+    std::string startDir;
+    g_strLastLocalDir = Files() + "/";
+    g_pickPaletteFile = [&](const std::string& dir) {
+        startDir = dir;
+        return std::optional<std::string>(target);
+    };
     prompter.answers = {Answer::Yes};
     Run(32616);
+    EXPECT_EQ(startDir, Files() + "/");  // the dialog starts in the local folder used last
     ASSERT_EQ(Lines().size(), 2u);
     EXPECT_EQ(Lines()[1], (CMasterPaletteLine{15, -1, -1, "two"}));
     EXPECT_EQ(Pal().StatusText(), "Save current contents to a file. (files/palette-out.txt)");
@@ -657,7 +700,8 @@ TEST_F(DiffWindowToolsTest, LabelFontsStartingPlacesAndFollowingTheFrame) {
     EXPECT_EQ(Window(2).size(), QSize(1200, 600).expandedTo(Window(2).minimumSize()));
 
     // The frame moves: the shown two-file window moves along, the hidden
-    // palette and manager go to their places beside the frame.
+    // palette and manager go to their places beside the frame when next
+    // shown (moved in as far as the screen needs).
     frame->CompareCommands().Manager().hide();
     g_DiffWindows.managerShown = false;
     ASSERT_TRUE(g_DiffWindows.windowShown[1]);
@@ -673,15 +717,20 @@ TEST_F(DiffWindowToolsTest, LabelFontsStartingPlacesAndFollowingTheFrame) {
     EXPECT_EQ(w->pos(), windowBefore + moved);
     const QRect g = frame->frameGeometry();
     const PlaceRect F = FrameAnchor({g.left(), g.top(), g.right(), g.bottom()}, frame->BasketList()->width());
-    const PlacePoint home = HomePosition(HomeSlot::MasterFile, F, L.H, pal.height());
-    EXPECT_EQ(pal.pos(), QPoint(home.x, home.y));
+    const QRect a = frame->screen()->availableGeometry();
+    const auto showsAt = [&](QWidget& d, PlacePoint home) {
+        d.show();
+        const QRect f = d.frameGeometry();
+        d.hide();
+        const PlacePoint in = KeepOnScreen(home, f.width(), f.height(), {a.left(), a.top(), a.right(), a.bottom()});
+        EXPECT_EQ(f.topLeft(), QPoint(in.x, in.y));
+    };
+    showsAt(pal, HomePosition(HomeSlot::MasterFile, F, L.H, pal.height()));
     CFileDiffManagerDlg& manager = frame->CompareCommands().Manager();
-    const PlacePoint managerHome = HomePosition(HomeSlot::FileDiffManager, F, L.H, manager.height());
-    EXPECT_EQ(manager.pos(), QPoint(managerHome.x, managerHome.y));
-    const PlacePoint threeHome = HomePosition(HomeSlot::FileDiff2, F, L.H, Window(2).height());
-    EXPECT_EQ(Window(2).pos(), QPoint(threeHome.x, threeHome.y));
+    showsAt(manager, HomePosition(HomeSlot::FileDiffManager, F, L.H, manager.height()));
     // The moved window is where the two-pane windows open next.
     EXPECT_EQ(CFileDiffDlg::TwoPanePlacement().topLeft(), w->geometry().topLeft());
+    showsAt(Window(2), HomePosition(HomeSlot::FileDiff2, F, L.H, Window(2).height()));
 }
 
 TEST_F(PaletteCommandsTest, Screenshots) {

@@ -20,6 +20,7 @@
 #include "convert/ConversionRun.h"
 #include "support/FileAccess.h"
 #include "support/RunProgram.h"
+#include "ProgramUnderXFixture.h"
 #include "support/XServer.h"
 
 namespace fs = std::filesystem;
@@ -639,20 +640,8 @@ TEST_F(FaultRoundTest, AFirstStartUnderARootNobodyMayWriteNamesEachFolderAndStil
 using qvltest::Xdo;
 
 // The built program on a real X server, its work area on a full disk.
-class FaultRoundUnderX : public UiTest {
+class FaultRoundUnderX : public ProgramUnderXTest {
 protected:
-    void SetUp() override {
-        UiTest::SetUp();
-        std::string why;
-        if (!x.Start(why)) GTEST_SKIP() << why;
-        if (::access("/usr/bin/xdotool", X_OK) != 0) GTEST_SKIP() << "xdotool is not installed (run scripts/setup)";
-        env = qvltest::ProgramEnvUnderX(x.Display(), tmp.path());
-    }
-    void TearDown() override {
-        program.reset();
-        env.clear();
-        UiTest::TearDown();
-    }
     // The program's message boxes (they bear its name, as its window does).
     std::vector<std::string> Boxes(const std::string& mainWindow) {
         std::vector<std::string> ids;
@@ -684,10 +673,6 @@ protected:
         }
         return answered;
     }
-
-    qvltest::XServer x;
-    std::vector<std::unique_ptr<ScopedEnv>> env;
-    std::unique_ptr<qvltest::Child> program;
 };
 
 TEST_F(FaultRoundUnderX, EveryFailedSaveIsABoxTheUserAnswersAndTheWindowStillCloses) {

@@ -5,9 +5,12 @@
 #include <utime.h>
 
 #include "FtpWindowFixture.h"
+#include "app/AddFilesCommands.h"
 #include "app/FileListCommands.h"
 #include <QDialog>
+#include "model/Account.h"
 #include "remote/RemoteStatus.h"
+#include "settings/AcceleratorManager.h"
 
 namespace {
 
@@ -283,6 +286,57 @@ TEST_F(FtpWindowTest, TheDeferredCommandsStayDisabledAndTheRestAreWired) {
     EXPECT_FALSE(w.MessageWindow().isHidden());
     EXPECT_EQ(prompter.Messages(), std::vector<std::string>{"You must first mark the file as a com file."});
     EXPECT_TRUE(g_bFtpIdle);
+}
+
+// A first site as a user builds it: files from three folders, each with its
+// own index.html, added with "Add local files" into the account's one remote
+// folder, then F5. No remote file may be written from two local files, and
+// a picture whose extension is not on the binary list must arrive whole.
+TEST_F(FtpWindowTest, AddedFilesThatShareARemoteFileAreRefusedAndAPictureArrivesWhole) {
+    MakeFtpArea(false);
+    std::vector<std::string> picked;
+    for (const std::string dir : {"site/", "site/about/", "site/docs/"}) {
+        std::filesystem::create_directories(Local() + dir);
+        WriteFile(Local() + dir + "index.html", "<p>" + dir + "</p>\n");
+        picked.push_back(Local() + dir + "index.html");
+    }
+    const std::string png("\x89PNG\r\n\x1a\n\x00\x00\x00\rIHDR\n\r\n", 21);
+    WriteFile(Local() + "site/logo.png", png);
+    picked.push_back(Local() + "site/logo.png");
+    CAddFilesCommands::s_pickLocalFiles = [&] { return std::optional<std::vector<std::string>>(picked); };
+    CMainFrame& w = Open();
+    CAcceleratorManager keys;
+    keys.Connect(&w, false);
+    InstallAccelerators(keys);
+    g_CurrentAccount.m_strHost = "127.0.0.1";
+    g_CurrentAccount.m_strUser = qvltest::kUser;
+    g_CurrentAccount.m_strLastFolder = "/";
+
+    w.Action(32556)->trigger();  // FTP > Browse local files
+    CAddFilesCommands::s_pickLocalFiles = nullptr;
+    ASSERT_EQ(w.FileList()->topLevelItemCount(), 4);
+    // The second and third index.html are named as they come in.
+    EXPECT_EQ(Count("Same remote file: "), 2) << Log();
+    EXPECT_NE(Log().find("Same remote file: " + Local() + "site/about/index.html and " + Local() +
+                         "site/index.html both go to /index.html on 127.0.0.1."),
+              std::string::npos)
+        << Log();
+    EXPECT_TRUE(w.Data().GetFileItem(0, 0, 0, 3).IsBinaryFile);  // its NUL bytes tell
+
+    w.FileList()->setFocus();
+    QTest::keyClick(w.FileList(), Qt::Key_F5);
+    Finish();
+    EXPECT_FALSE(std::filesystem::exists(ServerRoot() + "/index.html"));
+    for (const std::string dir : {"site/", "site/about/", "site/docs/"})
+        EXPECT_NE(Log().find("-?- Not sent: " + Local() + dir + "index.html -> 127.0.0.1:/index.html"),
+                  std::string::npos)
+            << Log();
+    EXPECT_EQ(ReadFile(ServerRoot() + "/logo.png"), png);
+    EXPECT_EQ(Count("--- FTP over ---"), 1);
+    Tick();
+    EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 0).IsFTPed, "failed");
+    EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 3).IsFTPed, "Yes");
+    keys.Connect(nullptr, false);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The built program under a real X server (Xvfb), driven with xdotool like a
-// user: add three files through FTP > Browse local files and the file dialog,
+// user: add three files through FTP > Browse local files and the file dialog
+// (a picture among them that only its content marks binary),
 // F5, a server copy changes, F4, Ctrl+S, close, start again, close again;
 // then the work file and the local and server files tell what happened.
 #include <cstdio>
@@ -74,10 +75,11 @@ protected:
 
 TEST_F(FtpEndToEnd, AddPutChangeGetSaveCloseAndStartAgain) {
     MakeFtpArea(false);
-    // A picture: its extension makes it a binary item when it is added.
-    const std::string picture("\xff\xd8\xff\xe0\r\n\x00\n\x1a\r", 10);
-    WriteFile(Local() + "pic.jpg", picture);
-    const std::vector<std::string> names = {"my file.txt", "pic.jpg", "notes.txt"};
+    // A picture whose extension is not on the binary list: its NUL byte
+    // makes it a binary item when it is added.
+    const std::string picture("\x89PNG\r\n\x1a\n\x00\n\x1a\r", 12);
+    WriteFile(Local() + "pic.png", picture);
+    const std::vector<std::string> names = {"my file.txt", "pic.png", "notes.txt"};
     const std::string id = StartProgram();
     ASSERT_FALSE(id.empty()) << "the main window did not appear";
     Xdo("windowfocus --sync " + id);
@@ -100,7 +102,7 @@ TEST_F(FtpEndToEnd, AddPutChangeGetSaveCloseAndStartAgain) {
     }
     ASSERT_FALSE(dialog.empty()) << "the file dialog did not open";
     Xdo("windowfocus --sync " + dialog);
-    Xdo("type --delay 5 '\"" + Local() + "my file.txt\" \"" + Local() + "pic.jpg\" \"" + Local() + "notes.txt\"'");
+    Xdo("type --delay 5 '\"" + Local() + "my file.txt\" \"" + Local() + "pic.png\" \"" + Local() + "notes.txt\"'");
     Xdo("key Return");
 
     // The three new rows are the selection: F5 sends them.
@@ -146,8 +148,8 @@ TEST_F(FtpEndToEnd, AddPutChangeGetSaveCloseAndStartAgain) {
     ASSERT_TRUE(CloseProgram(again));
     EXPECT_TRUE(AllSent(names)) << ReadFile(WorkFile());
     EXPECT_EQ(ReadFile(Local() + "my file.txt"), "changed on the server\n");
-    EXPECT_EQ(ReadFile(Local() + "pic.jpg"), picture);
-    EXPECT_EQ(ReadFile(ServerRoot() + "/pic.jpg"), picture);
+    EXPECT_EQ(ReadFile(Local() + "pic.png"), picture);
+    EXPECT_EQ(ReadFile(ServerRoot() + "/pic.png"), picture);
     EXPECT_EQ(ReadFile(Local() + "notes.txt"), "notes\n");
 }
 

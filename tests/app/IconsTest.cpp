@@ -79,7 +79,7 @@ TEST_F(IconsTest, EveryToolbarButtonShowsItsOwnPictureAndNamesItsCommand) {
             EXPECT_EQ(tip, a->text().section('\t', 0, 0));
         }
     }
-    EXPECT_EQ(buttons, 12 + 13 + 11 + 6 + 8);
+    EXPECT_EQ(buttons, 12 + 16 + 11 + 7 + 8);
 }
 
 TEST_F(IconsTest, ACommandWithoutAPictureShowsNone) {

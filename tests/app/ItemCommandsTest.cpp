@@ -10,6 +10,8 @@
 #include <QTest>
 
 #include "app/ItemCommands.h"
+#include <QToolBar>
+#include "convert_ui/ui/ModalRun.h"
 #include "app/ListViews.h"
 #include "app/MainFrame.h"
 #include "app/MainPresenter.h"
@@ -279,7 +281,7 @@ TEST_F(ItemCommandsTest, CaseChangesRenameTheLocalFileAndOnlyTheCaseMayChange) {
 TEST_F(ItemCommandsTest, DirtyMarksAreClearedAndCounted) {
     Open();
     Select({});
-    frame->ExecuteCommand(32510);
+    frame->ExecuteCommand(32508);
     EXPECT_EQ(ask.Messages().back(), "None selected...");
     // about.txt changes on disk; notes.txt is dirty on the remote side.
     Touch(Files() + "/about.txt", "changed\n", 1700000000);
@@ -287,25 +289,34 @@ TEST_F(ItemCommandsTest, DirtyMarksAreClearedAndCounted) {
     frame->Presenter().FillFileItemList(0, 0, 0);
     EXPECT_EQ(RowTexts()[1].front(), '*');
 
-    Select({0, 1});
-    frame->ExecuteCommand(32510);
+    // "Clear local dirty icons" of the selection.
+    Select({0, 1, 7});
+    frame->ExecuteCommand(32508);
     EXPECT_TRUE(LogHas("1 item updated."));
     EXPECT_EQ(RowTexts()[1], "about.txt");
-    frame->ExecuteCommand(32510);
+    EXPECT_EQ(D().GetFileItem(0, 0, 0, 7).IsRemoteModified, "Yes");
+    frame->ExecuteCommand(32508);
     EXPECT_TRUE(LogHas("All fine."));
 
-    Select({7});
-    frame->ExecuteCommand(32508);
+    // "Clear remote dirty icons" of the selection.
+    Touch(Files() + "/about.txt", "changed again\n", 1700000050);
+    Select({1, 7});
+    frame->ExecuteCommand(32510);
     EXPECT_EQ(D().GetFileItem(0, 0, 0, 7).IsRemoteModified, "No");
+    EXPECT_TRUE(D().GetFileItem(0, 0, 0, 1).IsLocallyChanged());
 
+    // "Clear all remote dirty icons" takes every basket and leaves local marks.
     Touch(Files() + "/main.c", "changed\n", 1700000000);
     D().SetRemoteMissing(0, 0, 1, 0, "Yes");
+    D().SetRemoteModified(0, 0, 0, 7, "Yes");
+    frame->MessageWindow().Clear();
     frame->ExecuteCommand(32509);
     EXPECT_TRUE(LogHas("2 item updated."));
     EXPECT_EQ(D().GetFileItem(0, 0, 1, 0).IsRemoteMissing, "No");
-    EXPECT_FALSE(D().GetFileItem(0, 0, 0, 2).IsLocallyChanged());
+    EXPECT_EQ(D().GetFileItem(0, 0, 0, 7).IsRemoteModified, "No");
+    EXPECT_TRUE(D().GetFileItem(0, 0, 0, 2).IsLocallyChanged());
 
-    // The session-wide local clear takes every basket and leaves remote marks.
+    // "Clear all local dirty icons" takes every basket and leaves remote marks.
     Touch(Files() + "/main.c", "again\n", 1700000100);
     Touch(Files() + "/about.txt", "again\n", 1700000100);
     D().SetRemoteModified(0, 0, 0, 7, "Yes");
@@ -340,6 +351,22 @@ TEST_F(ItemCommandsTest, HeaderClickSortsTheSelectionAfterTheQuestion) {
     emit frame->FileList()->headerClicked(1);
     EXPECT_EQ(Names(0)[0], "util.h");
     EXPECT_EQ(frame->StatusBar()->PaneText(0).toStdString(), D().GetSelectionStatusText(0, 0, 0));
+    // The Session toolbar's sort by name length asks for the order in the
+    // Sort Properties dialog, not with the question.
+    std::string asked;
+    g_runModalHook = [&](QDialog& d) {
+        asked = d.windowTitle().toStdString();
+        return int(QDialog::Accepted);
+    };
+    const size_t questions = ask.Questions().size();
+    QAction* byLength = frame->Action(32586);
+    ASSERT_TRUE(frame->ToolBar(145)->actions().contains(byLength));
+    byLength->trigger();
+    g_runModalHook = nullptr;
+    EXPECT_EQ(asked, "Sort Properties");
+    EXPECT_EQ(ask.Questions().size(), questions);
+    EXPECT_EQ(Names(0), (Names_t{"main.c", "util.h", "about.txt", "index.html", "App.java", "deploy.com",
+                                 "logo.bin", "notes.txt"}));
 }
 
 TEST_F(ItemCommandsTest, SingleClickOpensOnceAndDoubleClickOpensOnlyWithoutIt) {

@@ -252,11 +252,16 @@ void JourneyTest::Journey() {
     ASSERT_TRUE(hands.WaitGone(files));
     ASSERT_TRUE(hands.WaitGui([&] { return frame->FileList()->topLevelItemCount() == 3; })) << Shot("added");
 
-    // The binary file is marked binary, the script a command file.
-    ASSERT_FALSE(Item(kBinary).IsBinaryFile) << "its extension made it binary already";
+    // The binary file came in binary (its NUL bytes, whatever its extension);
+    // "Mark as binary" turns the mark off and on again. The script becomes a
+    // command file.
+    ASSERT_TRUE(Item(kBinary).IsBinaryFile) << "its NUL bytes did not make it binary";
     ASSERT_TRUE(Select({kBinary})) << Shot("select-binary");
     ASSERT_TRUE(hands.ContextMenu(hands.RowPoint(frame->FileList(), RowOf(kBinary)), {"FTP files...", "32560"}))
         << Shot("binary-menu");
+    EXPECT_TRUE(hands.WaitGui([&] { return !Item(kBinary).IsBinaryFile; }));
+    ASSERT_TRUE(hands.ContextMenu(hands.RowPoint(frame->FileList(), RowOf(kBinary)), {"FTP files...", "32560"}))
+        << Shot("binary-menu-again");
     EXPECT_TRUE(hands.WaitGui([&] { return Item(kBinary).IsBinaryFile; }));
     EXPECT_EQ(Row(kBinary).image, 13);  // binary, not yet sent
     ASSERT_TRUE(Select({kScript}));

@@ -434,6 +434,7 @@ protected:
             items.push_back(it);
         }
         ASSERT_TRUE(frame->IsCommandEnabled(32629));
+        g_nWorkMode = 1;  // "Convert files" opens the batch window
         frame->ExecuteCommand(32629);
         batch = frame->ConversionCommands().Batch();
         ASSERT_NE(batch, nullptr);
@@ -706,8 +707,18 @@ TEST_F(BatchWindowTest, DoubleClickShowsTheInstanceInItsSourceText) {
     EXPECT_FALSE(batch->isVisible());
     EXPECT_FALSE(pad.isVisible());
     EXPECT_FALSE(g_bBatchShown);
-    frame->ExecuteCommand(32588);
+    frame->ExecuteCommand(32588);  // work mode 1: the batch window
     EXPECT_TRUE(batch->isVisible());
+    EXPECT_FALSE(pad.isVisible());
+    frame->ConversionCommands().OpenTextConversionDialog(true);
+    g_nWorkMode = 0;  // the WorkPad with its Attributes dialog
+    frame->ExecuteCommand(32588);
+    EXPECT_TRUE(pad.isVisible());
+    EXPECT_TRUE(frame->ConversionCommands().Attributes()->isVisible());
+    EXPECT_FALSE(batch->isVisible());
+    g_nWorkMode = 2;
+    frame->ExecuteCommand(32629);
+    EXPECT_EQ(prompter.Messages().back(), "Invalid work-mode.");
 }
 
 }  // namespace

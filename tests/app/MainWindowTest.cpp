@@ -22,6 +22,8 @@
 #include "app/SharedDialogs.h"
 #include "app/StartupBannerDlg.h"
 #include "UiFixture.h"
+#include "app/TextRichEdit.h"
+#include "model/Globals.h"
 
 namespace {
 
@@ -96,12 +98,12 @@ TEST_F(WindowTest, OpensOnTheDefaultsOfAFreshWorkArea) {
     EXPECT_FALSE(w.ToolBar(145)->isVisible());
     EXPECT_EQ(w.dockWidgetArea(&w.MessageWindow()), Qt::BottomDockWidgetArea);
     EXPECT_EQ(w.dockWidgetArea(&w.ControlPanel()), Qt::LeftDockWidgetArea);
-    // Placed at the top left, 550 wide and as high as the work area; sizing
-    // keeps it between 250 x 300 and (W - 50) x H.
+    // Placed at the top left, 550 wide and, with its frame, as high as the
+    // work area; sizing keeps it between 250 x 300 and (W - 50) x H.
     const FrameLayout& L = w.Layout();
     EXPECT_EQ(w.pos(), QPoint(0, 0));
     EXPECT_EQ(w.width(), 550);
-    EXPECT_EQ(w.height(), L.H);
+    EXPECT_EQ(w.frameGeometry().height(), L.H);
     EXPECT_EQ(w.minimumSize(), QSize(250, 300));
     EXPECT_EQ(w.maximumSize(), QSize(L.W - 50, L.H));
     EXPECT_EQ(g_nViewWidth, 300);
@@ -353,24 +355,28 @@ TEST_F(WindowTest, ScreenshotArtifact) {
     if (const char* hold = std::getenv("QVL_SCREENSHOT_HOLD")) QTest::qWait(std::atoi(hold) * 1000);
 }
 
-TEST_F(WindowTest, HiddenDialogsWaitAtHomeAndShownOnesFollowTheFrame) {
+TEST_F(WindowTest, HiddenDialogsShowAtHomeAndShownOnesFollowTheFrame) {
     CMainFrame& w = Open();
-    QWidget hidden, shown;
-    hidden.resize(100, 100);
-    shown.resize(100, 100);
-    bool hiddenFlag = false, shownFlag = true;
+    QWidget first, hidden, shown;
+    for (QWidget* d : {&first, &hidden, &shown}) d->resize(100, 100);
+    bool firstFlag = false, hiddenFlag = false, shownFlag = true;
     shown.move(700, 300);
+    w.RegisterModelessDialog(&first, HomeSlot::Report, &firstFlag);
     w.RegisterModelessDialog(&hidden, HomeSlot::DefinedMacros, &hiddenFlag);
     w.RegisterModelessDialog(&shown, HomeSlot::Report, &shownFlag);
     const QPoint before = w.frameGeometry().topLeft();
-    EXPECT_EQ(hidden.pos(), before + QPoint(28, 86));
+    first.show();
+    EXPECT_EQ(first.pos(), before + QPoint(0, w.Layout().H / 2 - 105));
+    first.hide();
+    w.FollowFrame();
     const QPoint shownBefore = shown.pos();
     w.move(before + QPoint(40, 10));
     QApplication::processEvents();
     w.FollowFrame();
     const QPoint moved = w.frameGeometry().topLeft() - before;
-    EXPECT_EQ(hidden.pos(), w.frameGeometry().topLeft() + QPoint(28, 86));
     EXPECT_EQ(shown.pos(), shownBefore + moved);
+    hidden.show();
+    EXPECT_EQ(hidden.pos(), w.frameGeometry().topLeft() + QPoint(28, 86));
 }
 
 TEST_F(WindowTest, KeysAreNotWrittenBackAfterTheUserWipedTheKey) {
@@ -478,6 +484,15 @@ TEST_F(WindowTest, ListContextMenusHoldTheirEntriesInOrder) {
     EXPECT_TRUE(top.findChild<QAction*>("32503")->isEnabled());
     ASSERT_NE(bot.findChild<QAction*>("32557"), nullptr);
     EXPECT_EQ(bot.findChild<QAction*>("32557")->isEnabled(), w.IsCommandEnabled(32557));
+    // The Message Window's text: menu 155, acting on the Message Window.
+    QMenu message;
+    g_nActiveTextWindow = 1;
+    ASSERT_TRUE(w.BuildListContextMenu(w.MessageWindow().GetRichEdit(), message));
+    EXPECT_EQ(MenuOutline(&message), "&Copy\tCtrl+C\n&Paste\tCtrl+V\nC&ut\tCtrl+X\n&Save Text\nClea&r Text\n");
+    EXPECT_EQ(g_nActiveTextWindow, 3);
+    w.MessageWindow().GetRichEdit()->setPlainText("log line");
+    message.findChild<QAction*>("32624")->trigger();
+    EXPECT_EQ(w.MessageWindow().GetText(), "");
     EXPECT_FALSE(w.BuildListContextMenu(&w.MessageWindow(), other));
 }
 

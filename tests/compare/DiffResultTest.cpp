@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <mutex>
+#include <random>
 
 #include "DiffTestSupport.h"
 #include "compare/DiffResult.h"
@@ -50,11 +55,11 @@ private:
     IPrompter* m_oldPrompter = nullptr;
 };
 
-std::string Column(const std::vector<CDiffLine>& rows) {
+std::string Column(const std::vector<CDiffRow>& rows) {
     std::string s;
-    for (const CDiffLine& r : rows)
+    for (const CDiffRow& r : rows)
         s += "{" + std::to_string(r.marker) + "," + std::to_string(r.lineNo) + "," +
-             std::to_string(r.group) + "," + r.text + "}";
+             std::to_string(r.group) + "," + std::string(r.text) + "}";
     return s;
 }
 }  // namespace
@@ -65,7 +70,7 @@ std::string Column(const std::vector<CDiffLine>& rows) {
 TEST(DiffRows, EmptyLeftGivesFillersAgainstAddedLines) {
     CTextDiff diff;
     diff.Compare({}, Lines({"x", "y"}));
-    std::vector<CDiffLine> l, r;
+    std::vector<CDiffRow> l, r;
     diff.BuildRows(l, r);
     EXPECT_EQ(Column(l), "{0,-1,1,}{0,-1,1,}");
     EXPECT_EQ(Column(r), "{2,0,1,x}{2,1,1,y}");
@@ -74,7 +79,7 @@ TEST(DiffRows, EmptyLeftGivesFillersAgainstAddedLines) {
 TEST(DiffRows, KindsAndDifferenceNumbers) {
     CTextDiff diff;
     diff.Compare(Lines({"s", "d", "t", "m1", "m2", "u"}), Lines({"s", "t", "n1", "n2", "n3", "u"}));
-    std::vector<CDiffLine> l, r;
+    std::vector<CDiffRow> l, r;
     diff.BuildRows(l, r);
     // A gap of modified plus added lines takes two numbers.
     EXPECT_EQ(Column(l), "{0,0,-1,s}{3,1,1,d}{0,2,-1,t}{1,3,2,m1}{1,4,2,m2}{0,-1,3,}{0,5,-1,u}");
@@ -84,7 +89,7 @@ TEST(DiffRows, KindsAndDifferenceNumbers) {
 TEST(DiffRows, IdenticalInputsUseNoDifferenceNumber) {
     CTextDiff diff;
     diff.Compare(Lines({"a", "b"}), Lines({"a", "b"}));
-    std::vector<CDiffLine> l{CDiffLine("stale")}, r;
+    std::vector<CDiffRow> l{CDiffRow(1, 0, 1, "stale")}, r;
     diff.BuildRows(l, r);
     EXPECT_EQ(Column(l), "{0,0,-1,a}{0,1,-1,b}");
     EXPECT_EQ(Column(r), "{0,0,-1,a}{0,1,-1,b}");
@@ -172,6 +177,77 @@ TEST_F(DiffResultFixture, FailedTwoFileLoadLeavesThePreviousResultWhole) {
     EXPECT_EQ(fresh.m_FilesResult.name1, "");
 }
 
+namespace {
+uint64_t g_fakeAvailable = 0;
+uint64_t FakeAvailable() { return g_fakeAvailable; }
+struct ScopedMemoryProbe {
+    explicit ScopedMemoryProbe(uint64_t bytes) {
+        g_fakeAvailable = bytes;
+        SetDiffMemoryProbe(&FakeAvailable);
+    }
+    ~ScopedMemoryProbe() { SetDiffMemoryProbe(nullptr); }
+};
+}  // namespace
+
+// Files too large for the memory left are refused with a message before
+// their bytes are read, or before their lines are indexed, and the window
+// keeps its result.
+TEST_F(DiffResultFixture, FilesTooLargeForMemoryAreRefused) {
+    WriteFile(tmp / "a.txt", "a\n");
+    WriteFile(tmp / "b.txt", "b\n");
+    CDiffResultSet set;
+    ASSERT_TRUE(set.PrepareTwoFileDiff({tmp / "a.txt", tmp / "b.txt"}));
+    ASSERT_TRUE(set.m_FilesResult.BuildFilesDiff());
+    const std::string rows = Column(set.m_FilesResult.rightRows);
+
+    WriteFile(tmp / "big.txt", std::string(3000, 'x'));
+    WriteFile(tmp / "many.txt", std::string(1500, '\n'));  // fits, its lines do not
+    for (const char* file : {"big.txt", "many.txt"}) {
+        ScopedMemoryProbe probe(2000);
+        prompter.entries.clear();
+        ASSERT_TRUE(set.PrepareTwoFileDiff({tmp / "a.txt", tmp / file}));
+        EXPECT_FALSE(set.m_FilesResult.BuildFilesDiff()) << file;
+        ASSERT_EQ(prompter.Messages().size(), 2u) << file;
+        EXPECT_EQ(prompter.Messages()[0].rfind("Failed to read the file: " + (tmp / file) +
+                                                   "\r\nIt is too large for the memory available (about ",
+                                               0),
+                  0u)
+            << prompter.Messages()[0];
+        EXPECT_EQ(prompter.Messages()[1], "Failed to load the files.");
+        EXPECT_EQ(Column(set.m_FilesResult.rightRows), rows);
+        EXPECT_EQ(set.m_FilesResult.name3, tmp / "b.txt");
+    }
+}
+
+#if !defined(__SANITIZE_ADDRESS__)
+// Running out of memory while the files are read (on the reader threads)
+// is a message, not an abort: the process may take less than one file.
+TEST_F(DiffResultFixture, RunningOutOfMemoryWhileReadingIsReported) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    for (const char* name : {"a.txt", "b.txt"}) {
+        const int fd = ::open((tmp / name).c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, off_t{1} << 30), 0);  // 1 GB of holes, no disk
+        ::close(fd);
+    }
+    auto build = [&] {
+        ScopedMemoryProbe probe(uint64_t{1} << 50);
+        rlimit limit{};
+        ::getrlimit(RLIMIT_AS, &limit);
+        limit.rlim_cur = rlim_t{768} << 20;
+        if (::setrlimit(RLIMIT_AS, &limit) != 0) std::_Exit(3);
+        CDiffResultSet set;
+        set.PrepareTwoFileDiff({tmp / "a.txt", tmp / "b.txt"});
+        if (set.m_FilesResult.BuildFilesDiff()) std::_Exit(1);
+        const auto& m = prompter.Messages();
+        const bool told = m.size() == 2 && m[1] == "Failed to load the files." &&
+                          m[0].find("There is not enough memory to read it.") != std::string::npos;
+        std::_Exit(told ? 0 : 2);
+    };
+    EXPECT_EXIT(build(), ::testing::ExitedWithCode(0), "");
+}
+#endif
+
 TEST_F(DiffResultFixture, BrokenBuildKeepsThePreviousResult) {
     CDiffResultSet set;
     SetWindows("a", "b");
@@ -249,7 +325,7 @@ TEST_F(ThreeWay, MiddleMarkersForEveryCombination) {
     three += "end\n";
     ASSERT_TRUE(Build(base, two, three));
     std::string markers;
-    for (const CDiffLine& row : r().middleRows)
+    for (const CDiffRow& row : r().middleRows)
         if (row.text.rfind("X", 0) == 0) markers += std::to_string(row.marker);
     // a\b: 0 -> 0 4 2, 1 -> 5 6 8, 3 -> 1 7 3
     EXPECT_EQ(markers, "042568173");
@@ -275,15 +351,58 @@ TEST(MiddleMarkers, PairsOutsideTheTableGiveZero) {
 }
 
 TEST(MergeThreeWay, ListsOfOddLengthsNeverReadPastTheirEnd) {
-    std::vector<CDiffLine> left = Lines({"l"}), m2 = Lines({"b"}), middle;
-    std::vector<CDiffLine> m1{CDiffLine(0, 0, -1, "b"), CDiffLine(0, 1, -1, "c")};
-    std::vector<CDiffLine> right = Lines({"r1", "r2"});
-    m2[0].lineNo = 0;
+    std::vector<CDiffRow> left{CDiffRow(0, -1, -1, "l")}, m2{CDiffRow(0, 0, -1, "b")}, middle;
+    std::vector<CDiffRow> m1{CDiffRow(0, 0, -1, "b"), CDiffRow(0, 1, -1, "c")};
+    std::vector<CDiffRow> right{CDiffRow(0, -1, -1, "r1"), CDiffRow(0, -1, -1, "r2")};
     MergeThreeWay(left, m2, middle, m1, right);
     EXPECT_EQ(middle.size(), 2u);
     EXPECT_EQ(left.size(), 2u);
     EXPECT_EQ(m2.size(), 2u);
     EXPECT_EQ(left[1].lineNo, -2);
+}
+
+// The alignment row by row, inserting each filler where it is found, as
+// the reference for the merge of long lists.
+TEST(MergeThreeWay, SameAsInsertingRowByRow) {
+    auto reference = [](std::vector<CDiffRow>& left, std::vector<CDiffRow>& m2, std::vector<CDiffRow>& m1,
+                        std::vector<CDiffRow>& right) {
+        const CDiffRow filler(0, -2, -1, "");
+        left.resize(std::max(left.size(), m2.size()));
+        right.resize(std::max(right.size(), m1.size()));
+        for (size_t i = 0; i < std::max(m1.size(), m2.size()); ++i) {
+            const bool has1 = i < m1.size(), has2 = i < m2.size();
+            const bool f1 = has1 && m1[i].lineNo == -1, f2 = has2 && m2[i].lineNo == -1;
+            if ((f1 && !f2) || !has2) {
+                m2.insert(m2.begin() + i, filler);
+                left.insert(left.begin() + i, filler);
+            } else if ((f2 && !f1) || !has1) {
+                m1.insert(m1.begin() + i, filler);
+                right.insert(right.begin() + i, filler);
+            }
+            m1[i].marker = CombineMiddleMarkers(m2[i].marker, m1[i].marker);
+        }
+        return m1;
+    };
+    std::mt19937 rng(7);
+    const char* texts[] = {"a", "b", "c"};
+    auto column = [&](size_t n) {
+        std::vector<CDiffRow> rows;
+        for (size_t k = 0; k < n; ++k)
+            rows.emplace_back(static_cast<int>(rng() % 4), rng() % 3 == 0 ? -1 : static_cast<int>(k),
+                              static_cast<int>(k % 5), texts[rng() % 3]);
+        return rows;
+    };
+    for (int round = 0; round < 300; ++round) {
+        std::vector<CDiffRow> m1 = column(rng() % 12), m2 = column(rng() % 12);
+        std::vector<CDiffRow> left = column(m2.size() + rng() % 2), right = column(m1.size() + rng() % 2);
+        std::vector<CDiffRow> l0 = left, m20 = m2, m10 = m1, r0 = right, middle;
+        const std::vector<CDiffRow> wantMiddle = reference(l0, m20, m10, r0);
+        MergeThreeWay(left, m2, middle, m1, right);
+        ASSERT_EQ(Column(middle), Column(wantMiddle)) << "round " << round;
+        ASSERT_EQ(Column(left), Column(l0)) << "round " << round;
+        ASSERT_EQ(Column(m2), Column(m20)) << "round " << round;
+        ASSERT_EQ(Column(right), Column(r0)) << "round " << round;
+    }
 }
 
 // ---------------------------------------------------------------------------

@@ -2,15 +2,21 @@
 // go to line, copying and the two-line comparison.
 #include <gtest/gtest.h>
 
+#include <deque>
+
 #include "compare/DiffRows.h"
 
 namespace {
 
-// Rows with the given groups (-1 unchanged) and texts "l<i>".
+// Rows with the given groups (-1 unchanged) and texts "l<i>" (kept for the
+// whole run: rows point at their texts).
 DiffRows Rows(const std::vector<int>& groups) {
+    static std::deque<std::string> texts;
     DiffRows rows;
-    for (size_t i = 0; i < groups.size(); ++i)
-        rows.emplace_back(groups[i] == -1 ? 0 : 1, static_cast<int>(i), groups[i], "l" + std::to_string(i));
+    for (size_t i = 0; i < groups.size(); ++i) {
+        texts.push_back("l" + std::to_string(i));
+        rows.emplace_back(groups[i] == -1 ? 0 : 1, static_cast<int>(i), groups[i], texts.back());
+    }
     return rows;
 }
 

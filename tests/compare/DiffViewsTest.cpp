@@ -2,6 +2,8 @@
 // must give exactly what the line lists give.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <fstream>
 #include <random>
 #include <string>
@@ -44,7 +46,9 @@ TEST(LoadFileText, SameLinesAsTheLineLists) {
     }
 }
 
-TEST(LoadFileText, MissingFileOrFolderIsReported) {
+// A pipe without a writer is refused at once (opening it for reading used
+// to wait for a writer forever), and so is a device that never ends.
+TEST(LoadFileText, MissingFileFolderPipeOrDeviceIsReported) {
     TempDir tmp;
     RecordingPrompter prompter;
     ScopedPrompter scoped(prompter);
@@ -58,6 +62,16 @@ TEST(LoadFileText, MissingFileOrFolderIsReported) {
     EXPECT_EQ(prompter.Messages()[0], "Failed to read the file: " + (tmp / "none.txt"));
     EXPECT_FALSE(LoadFileText(tmp.path(), text));
     EXPECT_EQ(prompter.Messages().size(), 2u);
+
+    const std::string pipe = tmp / "pipe";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    std::vector<CDiffFileText> texts;
+    EXPECT_FALSE(LoadFileTexts({old, pipe}, texts, 100));
+    EXPECT_EQ(prompter.Messages().back(), "Failed to read the file: " + pipe + "\r\nIt is not a regular file.");
+    std::vector<CDiffLine> lines;
+    EXPECT_FALSE(LoadFileLines(pipe, lines));
+    EXPECT_FALSE(LoadFileText("/dev/zero", text));
+    EXPECT_EQ(prompter.Messages().back(), "Failed to read the file: /dev/zero\r\nIt is not a regular file.");
 }
 
 // The runs, the report and the rows of a comparison match those of the
@@ -67,7 +81,7 @@ static void ExpectSameResult(CTextDiff& got, CTextDiff& lists, int round) {
     std::string a, b;
     EXPECT_EQ(got.ListChanges(true, b), lists.ListChanges(true, a));
     EXPECT_EQ(b, a) << "round " << round;
-    std::vector<CDiffLine> la, ra, lb, rb;
+    std::vector<CDiffRow> la, ra, lb, rb;
     lists.BuildRows(la, ra);
     got.BuildRows(lb, rb);
     EXPECT_EQ(lb, la);

@@ -191,11 +191,11 @@ TEST(TextDiffReport, NumbersWiderThanFivePlaces) {
 TEST(TextDiffReport, LinesEqualUnderOptionsKeepTheirOwnTexts) {
     CTextDiff diff(CDiffOptions(true, true, {"//"}));
     diff.Compare(Lines({"A // c"}), Lines({"a  c"}));
-    std::vector<CDiffLine> l, r;
+    std::vector<CDiffRow> l, r;
     diff.BuildRows(l, r);
     ASSERT_EQ(l.size(), 1u);
-    EXPECT_EQ(l[0], CDiffLine(0, 0, -1, "A // c"));
-    EXPECT_EQ(r[0], CDiffLine(0, 0, -1, "a  c"));
+    EXPECT_EQ(l[0], CDiffRow(0, 0, -1, "A // c"));
+    EXPECT_EQ(r[0], CDiffRow(0, 0, -1, "a  c"));
 }
 
 TEST(TextDiffReport, ReportOnlyWhenWanted) {
@@ -306,7 +306,7 @@ TEST(TextDiffMatching, ReplayRebuildsRightOnRandomPairs) {
         ExpectReplayRebuildsRight(diff);
         if (HasFatalFailure()) FAIL() << "round " << round;
         // The rows hold every line of each side once, both columns alike long.
-        std::vector<CDiffLine> l, r;
+        std::vector<CDiffRow> l, r;
         diff.BuildRows(l, r);
         ASSERT_EQ(l.size(), r.size());
         int nl = 0, nr = 0;

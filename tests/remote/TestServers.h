@@ -1,4 +1,4 @@
-// Servers the remote tests start on 127.0.0.1: pyftpdlib, vsftpd, in.rexecd
+// Servers the remote tests start on 127.0.0.1: pyftpdlib, vsftpd, pure-ftpd, in.rexecd
 // behind socat, and a scripted fake FTP server for replies real servers do
 // not give. Each stops its server when it goes out of scope.
 #pragma once
@@ -122,13 +122,17 @@ public:
     // False once the child has ended (it is reaped then and never signalled).
     bool Running() {
         if (m_pid <= 0) return false;
-        if (::waitpid(m_pid, nullptr, WNOHANG) == 0) return true;
+        if (::waitpid(m_pid, &m_status, WNOHANG) == 0) return true;
         m_pid = -1;
         return false;
     }
+    pid_t Pid() const { return m_pid; }
+    // How it ended (as from waitpid), once Running() has said it ended.
+    int Status() const { return m_status; }
 
 private:
     pid_t m_pid = -1;
+    int m_status = -1;
 };
 
 template <class F>
@@ -278,6 +282,31 @@ public:
 
 private:
     std::string m_conf;
+};
+
+// pure-ftpd in the foreground with the local test user (unix logins), not
+// shut in a folder: its items use absolute remote folders. Its Debian package
+// conflicts with vsftpd, so scripts/setup unpacks it into a folder of its
+// own; QVL_PURE_FTPD names another binary.
+class PureFtpdServer : public LoopbackServer {
+public:
+    PureFtpdServer() {
+        const char* env = std::getenv("QVL_PURE_FTPD");
+        const std::string program = env && *env ? env : "/opt/qvl-pure-ftpd/usr/sbin/pure-ftpd";
+        m_why = RootServerUnavailable(program.c_str());
+        if (!m_why.empty()) {
+            m_why += " (scripts/setup unpacks it)";
+            return;
+        }
+        Launch(
+            [program](int port) {
+                const int low = FreePort();
+                return std::vector<std::string>{program, "-S", "127.0.0.1," + std::to_string(port), "-4", "-H",
+                                                "-E", "-l", "unix", "-p",
+                                                std::to_string(low) + ":" + std::to_string(low + 20)};
+            },
+            AnswersFtp, 5000, "pure-ftpd");
+    }
 };
 
 // in.rexecd served by socat on a loopback port.

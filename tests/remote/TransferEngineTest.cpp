@@ -213,6 +213,23 @@ TEST_F(PyTransfer, StatusCheckMarksModifiedAndMissingItems) {
     EXPECT_NE(trace.All().find("1/2: Checking: a.txt"), std::string::npos);
 }
 
+TEST(SameTarget, ARunNeverWritesOneFileFromTwoSources) {
+    // Three index.html from three folders into one remote folder: sending
+    // would overwrite, fetching only copies one remote file three times.
+    std::vector<CFileItem> site = {MakeItem("index.html", "h", "u", "/www/", "/site/"),
+                                   MakeItem("index.html", "h", "u", "/www/", "/site/about/"),
+                                   MakeItem("index.html", "h", "u", "/www/", "/site/docs/"),
+                                   MakeItem("index.html", "h", "v", "/www/", "/site/v/"),
+                                   MakeItem("a.css", "h", "u", "/www/", "/site/")};
+    EXPECT_EQ(FindSameTargetItems(site, true), (std::vector<size_t>{0, 1, 2}));
+    EXPECT_TRUE(FindSameTargetItems(site, false).empty());
+    // One local file from two remote folders: fetching would overwrite.
+    std::vector<CFileItem> two = {MakeItem("a.c", "h", "u", "/one/", "/l/"), MakeItem("a.c", "h", "u", "/two/", "/l/"),
+                                  MakeItem("a.c", "h", "u", "/one/", "/l/")};
+    EXPECT_EQ(FindSameTargetItems(two, false), (std::vector<size_t>{0, 1, 2}));
+    EXPECT_TRUE(FindSameTargetItems(two, true).empty());
+}
+
 TEST(RemoteTexts, ItemNumbersStoredTimesAndElapsedTimes) {
     EXPECT_EQ(FormatItemNumber(3, 12), "03/12");
     EXPECT_EQ(FormatItemNumber(1, 120), "001/120");

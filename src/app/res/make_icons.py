@@ -643,6 +643,13 @@ CMD[32518] = (poly([(6.5, 1.5), (11.5, 1.5), (10.5, 3.5), (10.5, 7), (13.5, 9.5)
               + path("M9 10L9 15.5", "none", INK, 1.4))
 CMD[32522] = (page(1, 0, 15, 16) + rect(2, 1, 9, 2, MAIN["accent"])              # Report on files
               + "".join(rect(3, y, 2, 2, INK) + path("M6 %s.5H12" % y, "none", PAPER_LINE, 1) for y in (5, 8, 11)))
+# Sorting the selected items: by name, by host, by length of the name.
+CMD[32584] = (page(0, 0, 10, 16, 2) + text_lines(2, 8, [4, 7, 10, 13], INK)     # Sort items by name
+              + arrow_down(13, 1, 15, MAIN["accent"], 2, 6))
+CMD[32585] = (server(0, 1, 10, 15, 3)                                           # Sort items by host
+              + arrow_down(13, 1, 15, MAIN["accent"], 2, 6))
+CMD[32586] = (path("M1 2.5H3M1 5.5H5M1 8.5H7M1 11.5H9M1 14.5H11", "none", INK, 1.4)  # Sort items by name length
+              + arrow_down(13, 1, 15, MAIN["accent"], 2, 6))
 # FTP toolbar.
 CMD[32557] = server(1, 0, 15, 6, 1) + arrow_down(7.5, 6, 16, FTP["local"], 3, 9)             # get
 CMD[32564] = server(1, 0, 15, 6, 1) + arrow_up(7.5, 16, 5, FTP["remote"], 3, 9)              # put
@@ -670,6 +677,9 @@ CMD[32510] = cleared(REMOTE_MARK, False)                                        
 CMD[32509] = cleared(REMOTE_MARK, True)                                            # ... all of them
 CMD[32556] = folder(0, 1, 14, 12) + magnifier(10, 10, 3.2, 3.4)                   # Browse local files
 CMD[32563] = server(0, 0, 13, 12, 2) + magnifier(10, 10, 3.2, 3.4)                # Browse remote files
+CMD[32578] = (plain_rect(0, 9, 16, 16, MAIN["light"])                             # Show or hide the FTP toolbar
+              + "".join(plain_rect(x, 10, x + 4, 15, FTP["server"]) for x in (1, 6, 11))
+              + server(3, 0, 13, 7, 1))
 # Manage Text Buffer toolbar.
 CMD[32655] = card_box(0, 0, 14, 14) + plus_badge()                               # Save input text to buffer
 CMD[32651] = card_box(4, 1, 16, 15) + arrow_side(8, 6, 0.5, BUFFER["box_dark"], 3, 7)   # Scroll buffer left
@@ -684,6 +694,25 @@ CMD[32626] = (page(1, 0, 13, 16) + text_lines(3, 9, [4, 6, 8])                  
 
 for cid, body in CMD.items():
     files.append(write("cmd/%d.svg" % cid, svg(body, size=24)))
+
+# File Diff Manager buttons, named by their pictures' numbers: the three diffs
+# look as their commands do; 32 px buttons, 16 px for "Add" and "Delete".
+CROSS = path("M3 3L13 13M13 3L3 13", "none", "#8a44b0", 2)
+DIFF_BUTTONS = {
+    2100: (CMD[32548], 32),                                                       # Quick diff of 2 files
+    2089: (CMD[32546], 32),                                                       # 3-Way diff
+    2098: (CMD[32549], 32),                                                       # Input against Output
+    2093: (page(1, 0, 15, 16) + rect(3, 3, 9, 2, "#009600") + rect(3, 6, 9, 2, "#c87800")  # Master palette
+           + rect(3, 9, 9, 2, "#285ac8") + rect(3, 12, 9, 2, "#8c3cc8"), 32),
+    2097: (window(0, 1, 11, 10) + window(5, 6, 16, 15)                             # Hide all diff panes
+           + path("M2 14L14 2", "none", RED, 2), 32),
+    2095: (page(0, 0, 9, 13, 2) + page(7, 3, 16, 16, 2) + CROSS, 32),              # Cross listing of files
+    2096: (window(0, 1, 16, 15) + path("M8 3V14", "none", INK) + CROSS, 32),         # Cross of Input and Output
+    2063: (badge(8, 8, GREEN, 6) + path("M4.5 8H11.5M8 4.5V11.5", "none", PAPER, 2), 16),   # Add
+    2087: (badge(8, 8, RED, 6) + path("M4.5 8H11.5", "none", PAPER, 2), 16),                # Delete
+}
+for n, (body, size) in DIFF_BUTTONS.items():
+    files.append(write("diffmgr/%d.svg" % n, svg(body, size=size)))
 
 with open(os.path.join(OUT, "..", "quorvellian.qrc"), "w") as f:
     f.write('<!DOCTYPE RCC><RCC version="1.0">\n<qresource prefix="/icons">\n')

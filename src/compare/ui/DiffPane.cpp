@@ -112,6 +112,11 @@ int CDiffPaneModel::rowCount(const QModelIndex& parent) const {
 
 int CDiffPaneModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 4; }
 
+// Rows can be dragged with the mouse (onto the master palette).
+Qt::ItemFlags CDiffPaneModel::flags(const QModelIndex& index) const {
+    return QAbstractTableModel::flags(index) | Qt::ItemIsDragEnabled;
+}
+
 QVariant CDiffPaneModel::data(const QModelIndex& index, int role) const {
     const DiffRows& r = Rows();
     const int row = index.row();
@@ -121,7 +126,7 @@ QVariant CDiffPaneModel::data(const QModelIndex& index, int role) const {
     switch (index.column()) {
     case 1: return row + 1;
     case 2: return QString::fromStdString(DiffLineNumberText(r[row].lineNo, m_traceFillers));
-    case 3: return QString::fromStdString(r[row].text);
+    case 3: return QString::fromUtf8(r[row].text.data(), static_cast<qsizetype>(r[row].text.size()));
     default: return {};
     }
 }

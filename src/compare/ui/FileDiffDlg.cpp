@@ -327,7 +327,7 @@ void CFileDiffDlg::FindText() {
     std::string status;
     const std::vector<int>& sel = Selection(pane);
     if (!sel.empty() && sel.front() < static_cast<int>(RowsOf(pane).size())) {
-        initial = RowsOf(pane)[sel.front()].text;
+        initial = std::string(RowsOf(pane)[sel.front()].text);
         status = "Grabbed line " + std::to_string(sel.front() + 1) + " from " +
                  (pane >= 0 && pane < 3 ? names[pane] : "unknown") + " list.";
     }
@@ -375,7 +375,7 @@ void CFileDiffDlg::CompareTwoLinesHere() {
         const std::vector<int>& sel = Selection(p);
         const DiffRows& rows = RowsOf(p);
         if (sel.empty() || sel.front() >= static_cast<int>(rows.size())) return std::string();
-        return rows[sel.front()].text;
+        return std::string(rows[sel.front()].text);
     };
     CDiffTwoLinesDlg dlg(textOf(lo), textOf(hi), "", labels[lo], labels[hi], false, this);
     RunDialogModal(dlg);
@@ -441,25 +441,40 @@ void CFileDiffDlg::ShowPopup(int pane, const QPoint& at) {
     m_menu->popup(at);
 }
 
+namespace {
+// The keys a pane handles itself: F1 and F2 alone, Ctrl with A, C, F, G or Q.
+bool IsPaneKey(const QKeyEvent* key) {
+    const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+    if (mods == Qt::NoModifier) return key->key() == Qt::Key_F1 || key->key() == Qt::Key_F2;
+    if (mods != Qt::ControlModifier) return false;
+    switch (key->key()) {
+    case Qt::Key_A: case Qt::Key_C: case Qt::Key_F: case Qt::Key_G: case Qt::Key_Q: return true;
+    default: return false;
+    }
+}
+}  // namespace
+
 bool CFileDiffDlg::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
+    const bool press = event->type() == QEvent::KeyPress;
+    // A pane's own keys win over the program's keys while the pane has the focus.
+    if (!press && event->type() != QEvent::ShortcutOverride) return QDialog::eventFilter(watched, event);
     int pane = -1;
     for (int p = 0; p < 3; ++p)
         if (watched == m_panes[p]) pane = p;
-    if (pane < 0) return QDialog::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
-    const bool ctrl = key->modifiers() & Qt::ControlModifier;
-    if (key->key() == Qt::Key_F1) return PreviousDifference(), true;
-    if (key->key() == Qt::Key_F2) return NextDifference(), true;
-    if (!ctrl) return QDialog::eventFilter(watched, event);
+    if (pane < 0 || !IsPaneKey(key)) return QDialog::eventFilter(watched, event);
+    event->accept();
+    if (!press) return true;
     switch (key->key()) {
-    case Qt::Key_A: SelectAllRows(pane); return true;
-    case Qt::Key_C: CopyRows(pane); return true;
-    case Qt::Key_F: FindText(); return true;
-    case Qt::Key_G: GoToLine(); return true;
-    case Qt::Key_Q: CompareTwoLinesHere(); return true;
-    default: return QDialog::eventFilter(watched, event);
+    case Qt::Key_F1: PreviousDifference(); break;
+    case Qt::Key_F2: NextDifference(); break;
+    case Qt::Key_A: SelectAllRows(pane); break;
+    case Qt::Key_C: CopyRows(pane); break;
+    case Qt::Key_F: FindText(); break;
+    case Qt::Key_G: GoToLine(); break;
+    case Qt::Key_Q: CompareTwoLinesHere(); break;
     }
+    return true;
 }
 
 QRect& CFileDiffDlg::TwoPanePlacement() {

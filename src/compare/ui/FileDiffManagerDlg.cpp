@@ -17,6 +17,7 @@
 #include "compare/ui/DiffPane.h"
 #include "compare/ui/FileDiffDlg.h"
 #include "model/Globals.h"
+#include "app/Icons.h"
 #include "model/ProgramData.h"
 #include "platform/Prompter.h"
 
@@ -44,6 +45,15 @@ QPushButton* Button(QWidget* parent, const char* id, const QString& text, const 
     return b;
 }
 
+// A button that shows its picture instead of its text; the tool tip names it.
+void ShowPicture(QPushButton* b, int picture, int size) {
+    const QIcon icon = ListIcon("diffmgr", picture);
+    if (icon.isNull()) return;
+    b->setIcon(icon);
+    b->setIconSize(QSize(size, size));
+    b->setText(QString());
+}
+
 }  // namespace
 
 CFileDiffManagerDlg::CFileDiffManagerDlg(QWidget* parent) : QDialog(parent) {
@@ -66,6 +76,11 @@ CFileDiffManagerDlg::CFileDiffManagerDlg(QWidget* parent) : QDialog(parent) {
     connect(palette, &QPushButton::clicked, this, &CFileDiffManagerDlg::ShowPalette);
     auto* hideAll = Button(diffPage, "1566", "Hide all", "Hide all diff panes");
     auto* reset = Button(diffPage, "1568", "Reset", "Reset");
+    ShowPicture(quick, 2100, 32);
+    ShowPicture(threeWay, 2089, 32);
+    ShowPicture(io, 2098, 32);
+    ShowPicture(palette, 2093, 32);
+    ShowPicture(hideAll, 2097, 32);
     for (QPushButton* b : {io, quick, threeWay, palette, hideAll, reset}) dl->addWidget(b);
     dl->addStretch();
     connect(threeWay, &QPushButton::clicked, this, &CFileDiffManagerDlg::RunThreeWayDiff);
@@ -90,6 +105,8 @@ CFileDiffManagerDlg::CFileDiffManagerDlg(QWidget* parent) : QDialog(parent) {
     m_combo = new QComboBox(optionsPage);
     m_combo->setObjectName("1534");
     m_delete = Button(optionsPage, "1552", "Delete", "Delete");
+    ShowPicture(m_add, 2063, 16);
+    ShowPicture(m_delete, 2087, 16);
     auto* hint = new QLabel("Use ^t for tab", optionsPage);
     hint->setObjectName("1866");
     og->addWidget(m_ignoreCase, 0, 0, 1, 2);
@@ -117,6 +134,8 @@ CFileDiffManagerDlg::CFileDiffManagerDlg(QWidget* parent) : QDialog(parent) {
     });
     auto* crossFiles = Button(crossPage, "1564", "Files", "Cross lisitngs of selected files");
     auto* crossWindows = Button(crossPage, "1565", "In/Out", "Cross listings of Input and Output Windows");
+    ShowPicture(crossFiles, 2095, 32);
+    ShowPicture(crossWindows, 2096, 32);
     connect(crossFiles, &QPushButton::clicked, this, [this] {
         if (m_crossFiles) m_crossFiles();
     });

@@ -22,11 +22,12 @@
 #include "compare/ui/DiffPane.h"
 #include "compare/ui/DiffTwoLinesDlg.h"
 #include "convert_ui/ui/ModalRun.h"
+#include "filelist/AddFileItems.h"
 #include "model/Globals.h"
 #include "model/ProgramData.h"
 #include "platform/Prompter.h"
 
-std::function<std::optional<std::string>()> g_pickPaletteFile;
+std::function<std::optional<std::string>(const std::string& startDir)> g_pickPaletteFile;
 
 namespace {
 
@@ -38,8 +39,9 @@ QColor OriginColour(int origin) {
     return QColor(110, 110, 110);                     // typed
 }
 
-std::optional<std::string> PickWithDialog() {
-    QStringList files = QFileDialog::getOpenFileNames(nullptr, "Select Master File");
+std::optional<std::string> PickWithDialog(const std::string& startDir) {
+    QStringList files =
+        QFileDialog::getOpenFileNames(nullptr, "Select Master File", QString::fromStdString(startDir));
     if (files.isEmpty()) return std::nullopt;
     std::vector<std::string> paths;
     for (const QString& f : files) paths.push_back(f.toStdString());
@@ -244,7 +246,8 @@ void CMasterFileDlg::LoadFile() {
         Prompter().Ask("The master palette contains text.\r\nAre you sure to discard that text, and load with your new file?",
                        MsgIcon::Question, false) != Answer::Yes)
         return;
-    const auto path = g_pickPaletteFile ? g_pickPaletteFile() : PickWithDialog();
+    // The dialog starts in the local folder used last.
+    const auto path = g_pickPaletteFile ? g_pickPaletteFile(g_strLastLocalDir) : PickWithDialog(g_strLastLocalDir);
     if (!path) return;
     LoadPath(*path);
 }
@@ -402,28 +405,48 @@ void CMasterFileDlg::ShowPopup(const QPoint& at) {
     RecordListSelection();
 }
 
-bool CMasterFileDlg::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != m_list || event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
-    auto* key = static_cast<QKeyEvent*>(event);
-    const bool ctrl = key->modifiers() & Qt::ControlModifier;
-    if (key->key() == Qt::Key_F1) return PreviousBlock(), true;
-    if (key->key() == Qt::Key_F2) return NextBlock(), true;
-    if (key->key() == Qt::Key_Delete) return DeleteSelectedLines(), true;
-    if (!ctrl) return QDialog::eventFilter(watched, event);
+namespace {
+// The keys the palette list handles itself: F1, F2 and Delete alone, Ctrl
+// with A, L, S, E, F, G, T or Space.
+bool IsPaletteKey(const QKeyEvent* key) {
+    const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+    if (mods == Qt::NoModifier)
+        return key->key() == Qt::Key_F1 || key->key() == Qt::Key_F2 || key->key() == Qt::Key_Delete;
+    if (mods != Qt::ControlModifier) return false;
     switch (key->key()) {
+    case Qt::Key_A: case Qt::Key_L: case Qt::Key_S: case Qt::Key_E:
+    case Qt::Key_F: case Qt::Key_G: case Qt::Key_T: case Qt::Key_Space: return true;
+    default: return false;
+    }
+}
+}  // namespace
+
+bool CMasterFileDlg::eventFilter(QObject* watched, QEvent* event) {
+    const bool press = event->type() == QEvent::KeyPress;
+    // The list's own keys win over the program's keys while it has the focus.
+    if (watched != m_list || (!press && event->type() != QEvent::ShortcutOverride))
+        return QDialog::eventFilter(watched, event);
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (!IsPaletteKey(key)) return QDialog::eventFilter(watched, event);
+    event->accept();
+    if (!press) return true;
+    switch (key->key()) {
+    case Qt::Key_F1: PreviousBlock(); break;
+    case Qt::Key_F2: NextBlock(); break;
+    case Qt::Key_Delete: DeleteSelectedLines(); break;
     case Qt::Key_A:
         m_list->selectAll();
         m_palette->SelectAll();
-        return true;
-    case Qt::Key_L: LoadFile(); return true;
-    case Qt::Key_S: if (save) save(); return true;
-    case Qt::Key_E: RecordListSelection(); EditSelectedLines(); return true;
-    case Qt::Key_F: if (sendCommand) sendCommand(32608); return true;
-    case Qt::Key_G: GoToLine(); return true;
-    case Qt::Key_T: ConvertUsingLibrary(); return true;
-    case Qt::Key_Space: InsertBlankLine(); return true;
-    default: return QDialog::eventFilter(watched, event);
+        break;
+    case Qt::Key_L: LoadFile(); break;
+    case Qt::Key_S: if (save) save(); break;
+    case Qt::Key_E: RecordListSelection(); EditSelectedLines(); break;
+    case Qt::Key_F: if (sendCommand) sendCommand(32608); break;
+    case Qt::Key_G: GoToLine(); break;
+    case Qt::Key_T: ConvertUsingLibrary(); break;
+    case Qt::Key_Space: InsertBlankLine(); break;
     }
+    return true;
 }
 
 void CMasterFileDlg::done(int r) {

@@ -18,8 +18,9 @@ class QLabel;
 class QMenu;
 class QPlainTextEdit;
 
-// The file picker of "Load file onto Master palette"; tests replace it.
-extern std::function<std::optional<std::string>()> g_pickPaletteFile;
+// The file picker of "Load file onto Master palette", given the folder it
+// starts in; tests replace it.
+extern std::function<std::optional<std::string>(const std::string& startDir)> g_pickPaletteFile;
 
 class CPaletteModel : public QAbstractTableModel {
     Q_OBJECT

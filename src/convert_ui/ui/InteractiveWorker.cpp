@@ -77,7 +77,11 @@ bool CInteractiveWorker::WaitIdle(int ms) {
 
 void CInteractiveWorker::Tick() {
     if (!g_bConversionTicker) return;
-    if (m_time) m_time->setText(QString::fromStdString(FormatElapsedTime(m_clock.elapsed())));
+    // The elapsed time becomes the program-wide status text, which the main
+    // window's "Intr:" indicator shows.
+    const std::string elapsed = FormatElapsedTime(m_clock.elapsed());
+    SetFtpStatusText(elapsed);
+    if (m_time) m_time->setText(" " + QString::fromStdString(elapsed));
     if (g_nProgressPos >= g_nProgressRange) g_nProgressPos = 0;
     if (m_bar) m_bar->setValue(g_nProgressPos);
     g_nProgressPos += g_nProgressStep;
@@ -95,5 +99,8 @@ void CInteractiveWorker::Finish(bool ok, std::string& result, const std::string&
     g_nProgressPos = 0;
     if (m_bar) m_bar->setValue(0);
     if (m_time && !m_time->text().endsWith("+")) m_time->setText(m_time->text() + "+");
+    // The status text too, so a later refresh of the indicator keeps the "+".
+    const std::string status = GetFtpStatusText();
+    if (!status.empty() && status.back() != '+') SetFtpStatusText(status + "+");
     g_bConversionIdle = true;
 }

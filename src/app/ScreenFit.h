@@ -1,0 +1,23 @@
+// Windows stay on the screen: every window and dialog of the program is
+// moved, when it is shown, to lie inside its screen's free area (the area
+// without panels and docks); one larger than that area is made smaller
+// first, as far as its smallest size lets it.
+#pragma once
+
+#include <QObject>
+
+class QWidget;
+
+// Shrinks (within its size limits) and moves a top-level window so that
+// its frame lies inside its screen's available area; its left and top
+// edges win when it cannot fit. Without move, only shrinks it.
+void FitOnScreen(QWidget* window, bool move = true);
+
+// Fits every top-level window of the program on the screen as it is shown.
+class CScreenFitter : public QObject {
+public:
+    explicit CScreenFitter(QObject* parent = nullptr);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};

@@ -1,0 +1,325 @@
+// The program on a real X server (Xvfb), where the desktop's clipboard, the
+// window manager's frames and the end of a session are real: pasting with
+// nothing on the clipboard, every window inside small screens, and a
+// logout's signal, which must save as a close does.
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <QDialog>
+#include <QScreen>
+#include <QTest>
+#include <QToolBar>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "FtpWindowFixture.h"
+#include "JourneyFixture.h"
+#include "UiFixture.h"
+#include "app/ConversionCommands.h"
+#include "app/ListViews.h"
+#include "app/MainFrame.h"
+#include "app/MessageWindowBar.h"
+#include "app/PasteGuard.h"
+#include "app/QuorvellianApp.h"
+#include "app/StartupBannerDlg.h"
+#include "app/TextRichEdit.h"
+#include "convert_ui/ui/InteractiveTextConversionDlg.h"
+#include "remote/TestServers.h"
+#include "ProgramUnderXFixture.h"
+#include "support/XServer.h"
+
+namespace {
+
+using journey::Hands;
+using qvltest::Xdo;
+
+// ------------------------------------------------------------------ paste
+
+class PasteTest : public UiTest {
+protected:
+    void SetUp() override {
+        if (!std::getenv("QVL_UNDER_X")) GTEST_SKIP() << "runs on Xvfb from PasteUnderX.EveryPasteUnderX";
+        UiTest::SetUp();
+        set = true;
+        MakeSampleArea();
+    }
+    void TearDown() override {
+        if (!set) return;
+        if (app) {
+            if (frame && frame->isVisible()) frame->close();
+            app->ExitInstance();
+            app.reset();
+        }
+        UiTest::TearDown();
+    }
+    int Rows() {
+        return hands.Gui([&] {
+            CProgramData& d = frame->Data();
+            return d.GetFileItemCount(d.GetCurProject(), d.GetCurSession(), d.GetCurBasket());
+        });
+    }
+
+    bool set = false;
+    Hands hands;
+    std::unique_ptr<CQuorvellianApp> app;
+    CMainFrame* frame = nullptr;
+};
+
+// A fresh desktop's clipboard holds nothing. Every road to Paste (the keys,
+// the Edit menu, the toolbar, a middle click) into every kind of box leaves
+// the program running and the boxes as they were; in the file list, Paste
+// pastes the items copied there.
+TEST_F(PasteTest, NothingOnTheClipboardPastesNothingAndTheFileListPastesItems) {
+    app = std::make_unique<CQuorvellianApp>();
+    ASSERT_TRUE(app->InitInstance());
+    frame = app->MainFrame();
+    ASSERT_FALSE(ClipboardHoldsText()) << "the new X server's clipboard is not empty";
+    journey::Drive(hands, [&] {
+        hands.Focus(frame->Banner());
+        hands.Key("Escape");
+        hands.WaitGui([&] { return frame->Banner()->IsClosed(); }, 5000);
+
+        // The file list: nothing was cut or copied, nothing comes.
+        hands.Focus(frame);
+        ASSERT_TRUE(hands.SelectRows(frame->FileList(), {0}));
+        hands.Key("ctrl+v shift+Insert");
+        EXPECT_EQ(Rows(), 8);
+
+        // The Message Window: the keys, a middle click, the menu, the toolbar.
+        QWidget* log = hands.Gui([&] { return (QWidget*)frame->MessageWindow().GetRichEdit(); });
+        const std::string before = hands.Gui([&] { return frame->MessageWindow().GetText(); });
+        hands.Click(log);
+        hands.Key("ctrl+v shift+Insert");
+        hands.Click(log, 2);
+        EXPECT_TRUE(hands.MenuBar(frame, "Edit", {"Paste"}));
+        QWidget* button = hands.Gui([&] { return frame->ToolBar(132)->widgetForAction(frame->Action(32647)); });
+        ASSERT_NE(button, nullptr);
+        hands.Click(button);
+        EXPECT_EQ(hands.Gui([&] { return frame->MessageWindow().GetText(); }), before);
+
+        // A WorkPad box.
+        hands.Focus(frame);
+        hands.Key("ctrl+F12");
+        auto* pad = hands.Gui([&] { return &frame->ConversionCommands().WorkPad(); });
+        ASSERT_TRUE(hands.WaitGui([&] { return pad->isVisible(); }));
+        auto* find = hands.Child<QPlainTextEdit>(pad, "1621");
+        ASSERT_NE(find, nullptr);
+        const QString text = hands.Gui([&] { return find->toPlainText(); });
+        hands.Focus(pad);
+        hands.Click(find);
+        hands.Key("ctrl+v shift+Insert");
+        hands.Click(find, 2);
+        EXPECT_EQ(hands.Gui([&] { return find->toPlainText(); }), text);
+        hands.Gui([&] { pad->hide(); });
+
+        // Items copied in the file list are what Ctrl+V pastes there.
+        hands.Focus(frame);
+        ASSERT_TRUE(hands.SelectRows(frame->FileList(), {0}));
+        ASSERT_TRUE(hands.ContextMenu(hands.RowPoint(frame->FileList(), 0), {"Copy"}));
+        hands.Focus(frame);
+        ASSERT_TRUE(hands.SelectRows(frame->FileList(), {1}));
+        hands.Key("ctrl+v");
+        EXPECT_TRUE(hands.WaitGui([&] { return Rows() == 9; }, 3000)) << Rows();
+    });
+}
+
+TEST(PasteUnderX, EveryPasteUnderX) {
+    if (std::getenv("QVL_UNDER_X")) GTEST_SKIP() << "already the run under X";
+    ASSERT_EQ(::access("/usr/bin/xdotool", X_OK), 0) << "xdotool is not installed (run scripts/setup)";
+    qvltest::XServer server;
+    std::string why;
+    if (!server.Start(why)) GTEST_SKIP() << why;
+    const qvltest::SelfRun run = qvltest::RunSelfUnderX(server.Display(), "PasteTest.*");
+    ASSERT_TRUE(run.started);
+    EXPECT_TRUE(run.Exited0()) << run.out;
+    EXPECT_NE(run.out.find("[  PASSED  ] 1 test."), std::string::npos) << run.out;
+}
+
+// ------------------------------------------------------------------ windows on the screen
+
+class ScreenTest : public FtpWindowTest {
+protected:
+    void SetUp() override {
+        if (!std::getenv("QVL_UNDER_X")) GTEST_SKIP() << "runs on Xvfb from ScreenUnderX.*";
+        FtpWindowTest::SetUp();
+        if (IsSkipped()) return;
+        MakeFtpArea();
+    }
+};
+
+// Every window the menus open, with the frame the window manager gives it,
+// lies inside the screen's free area.
+TEST_F(ScreenTest, EveryWindowOpensInsideTheScreen) {
+    g_modalWatchdogPaused = true;
+    CQuorvellianApp app;
+    ASSERT_TRUE(app.InitInstance());
+    CMainFrame* w = app.MainFrame();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    w->Banner()->Close();
+    CProgramData& d = w->Data();
+    d.SetSelection(0, 0, 0, {0, 1, 2});
+    for (int r = 0; r < 3; ++r) w->FileList()->topLevelItem(r)->setSelected(true);
+
+    const QRect screen = w->screen()->availableGeometry();
+    std::map<std::string, std::string> outside;  // title: where it was
+    std::set<std::string> seen;
+    const char* shots = std::getenv("QVL_SHOTS");
+    int shot = 0;
+    const auto look = [&](QWidget* win) {
+        const QRect f = win->frameGeometry();
+        const std::string title = win->windowTitle().toStdString();
+        seen.insert(title);
+        if (!screen.contains(f))
+            outside[title] = std::to_string(f.x()) + "," + std::to_string(f.y()) + " " + std::to_string(f.width()) +
+                             "x" + std::to_string(f.height());
+        if (shots)
+            qvltest::RunShell("/usr/bin/import -window root '" + std::string(shots) + "/" + std::to_string(++shot) +
+                              ".png'");
+    };
+    // A modal window is looked at once its frame is there, then closed.
+    QWidget* modal = nullptr;
+    int age = 0;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        QWidget* m = QApplication::activeModalWidget();
+        if (m != modal) {
+            modal = m;
+            age = 0;
+            return;
+        }
+        if (!m || ++age < 3) return;
+        look(m);
+        if (auto* dlg = qobject_cast<QDialog*>(m))
+            dlg->reject();
+        else
+            m->close();
+        modal = nullptr;
+    });
+    closer.start(250);
+    look(w);
+    for (int id : {32501, 32579, 32583, 32632, 32630, 32642, 32629, 32511, 32549, 32548, 32546,
+                   32554, 32523, 32518, 32522, 32533, 32535, 32556, 32563, 32623, 32652, 32621, 32503,
+                   32550}) {
+        QAction* action = w->Action(id);
+        if (!action || !action->isEnabled()) {
+            ADD_FAILURE() << "no command " << id;
+            continue;
+        }
+        QTimer::singleShot(0, action, &QAction::trigger);
+        QTest::qWait(700);
+        for (int i = 0; i < 50 && QApplication::activeModalWidget(); ++i) QTest::qWait(100);
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (top == w || !top->isVisible() || top->windowType() == Qt::Popup || top->windowType() == Qt::ToolTip)
+                continue;
+            look(top);
+            top->hide();
+        }
+    }
+    closer.stop();
+    look(w);
+    std::string where;
+    for (const auto& [title, at] : outside) where += "\n  \"" + title + "\" at " + at;
+    EXPECT_TRUE(outside.empty()) << "past the screen " << screen.width() << "x" << screen.height() << ":" << where;
+    EXPECT_GE(seen.size(), 20u);
+    w->close();
+    app.ExitInstance();
+    g_modalWatchdogPaused = false;
+}
+
+// The windows on two small screens, framed by a window manager (openbox).
+TEST(ScreenUnderX, EveryWindowInsideSmallScreens) {
+    if (std::getenv("QVL_UNDER_X")) GTEST_SKIP() << "already the run under X";
+    if (::access("/usr/bin/openbox", X_OK) != 0) GTEST_SKIP() << "openbox is not installed (run scripts/setup)";
+    for (const char* size : {"1366x768x24", "1280x800x24"}) {
+        qvltest::XServer server;
+        std::string why;
+        if (!server.Start(why, size)) GTEST_SKIP() << why;
+        qvltest::Child wm;
+        {
+            ScopedEnv display("DISPLAY", server.Display().c_str());
+            wm.Start({"/usr/bin/openbox"});
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        const qvltest::SelfRun run = qvltest::RunSelfUnderX(server.Display(), "ScreenTest.*");
+        ASSERT_TRUE(run.started);
+        if (run.Exited0() && run.out.find("[  SKIPPED ] 1 test") != std::string::npos) GTEST_SKIP() << run.out;
+        EXPECT_TRUE(run.Exited0()) << size << "\n" << run.out;
+        EXPECT_NE(run.out.find("[  PASSED  ] 1 test."), std::string::npos) << run.out;
+    }
+}
+
+// ------------------------------------------------------------------ the built program
+
+// The built program on a real X server, in a work area of its own.
+class BuiltProgramTest : public ProgramUnderXTest {
+protected:
+    // Starts the program; the id of its main window, its banner sent away.
+    std::string Start() {
+        program = std::make_unique<qvltest::Child>(std::vector<std::string>{QVL_BINARY});
+        const std::string out = Xdo("search --sync --onlyvisible --name '^Quorvellian$'");
+        const std::string id = out.substr(0, out.find('\n'));
+        if (id.empty()) return id;
+        Xdo("windowfocus --sync " + id);
+        Xdo("key Escape");
+        return id;
+    }
+    // Sends the signal; true when the program then ended by itself.
+    bool EndsOn(int sig) {
+        ::kill(program->Pid(), sig);
+        if (!qvltest::WaitFor([&] { return !program->Running(); }, 15000)) return false;
+        return WIFEXITED(program->Status());
+    }
+    std::string Master() const { return g_strSessionInfoDir + kMasterFileName; }
+};
+
+// A logout or a shutdown sends SIGTERM: the first start leaves its
+// master file, and a session just made is in it.
+TEST_F(BuiltProgramTest, ALogoutSavesLikeAClose) {
+    ASSERT_FALSE(std::filesystem::exists(Master()));
+    ASSERT_FALSE(Start().empty()) << "the main window did not appear";
+    EXPECT_TRUE(EndsOn(SIGTERM));
+    ASSERT_TRUE(std::filesystem::exists(Master()));
+
+    const std::string id = Start();
+    ASSERT_FALSE(id.empty()) << "the main window did not appear";
+    Xdo("windowfocus --sync " + id);
+    Xdo("key --clearmodifiers F8");
+    const std::string out = Xdo("search --sync --onlyvisible --name '^Session$'");
+    const std::string prompt = out.substr(0, out.find('\n'));
+    ASSERT_FALSE(prompt.empty()) << "F8 asked for no name";
+    Xdo("windowfocus --sync " + prompt);
+    Xdo("type --clearmodifiers 'Evening work'");
+    Xdo("key --clearmodifiers Return");
+    EXPECT_TRUE(qvltest::WaitFor([&] { return Xdo("search --onlyvisible --name '^Session$'").empty(); }, 5000));
+    EXPECT_TRUE(EndsOn(SIGTERM));
+    EXPECT_NE(ReadFile(Master()).find("Evening work"), std::string::npos) << ReadFile(Master());
+}
+
+}  // namespace
+
+namespace {
+
+// F1 opens the manual the build put beside the program, in the desktop's
+// browser (here a stand-in that writes down what it was given).
+TEST_F(BuiltProgramTest, F1OpensTheManualBuiltBesideTheProgram) {
+    const std::string manual = std::filesystem::path(QVL_BINARY).parent_path() / "Quorvellian.html";
+    ASSERT_TRUE(std::filesystem::is_regular_file(manual)) << "the build made no manual (pandoc is missing?)";
+    const std::string text = ReadFile(manual);
+    EXPECT_NE(text.find("A first walk-through"), std::string::npos);
+    EXPECT_EQ(text.find("For developers"), std::string::npos);
+
+    const std::string bin = tmp / "bin", opened = tmp / "opened";
+    std::filesystem::create_directories(bin);
+    WriteFile(bin + "/xdg-open", "#!/bin/sh\necho \"$@\" >> '" + opened + "'\n");
+    ::chmod((bin + "/xdg-open").c_str(), 0755);
+    ScopedEnv path("PATH", (bin + ":" + std::getenv("PATH")).c_str());
+    const std::string id = Start();
+    ASSERT_FALSE(id.empty()) << "the main window did not appear";
+    Xdo("windowfocus --sync " + id);
+    Xdo("key --clearmodifiers F1");
+    EXPECT_TRUE(qvltest::WaitFor([&] { return std::filesystem::exists(opened); }, 10000));
+    EXPECT_EQ(ReadFile(opened), "file://" + manual + "\n");
+}
+
+}  // namespace

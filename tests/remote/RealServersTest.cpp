@@ -1,0 +1,185 @@
+// One site against each real server the users meet: vsftpd, pure-ftpd and
+// pyftpdlib. Files added as the add-files command adds them go up and come
+// back byte for byte (text and a picture the extension list does not know),
+// the folder lists names with blanks and non-ASCII letters, the status check
+// finds them, and a server edit within the minute of the upload is seen.
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "RemoteFixture.h"
+#include "filelist/AddFileItems.h"
+#include "model/Account.h"
+#include "remote/FtpClient.h"
+#include "remote/RemoteStatus.h"
+#include "remote/TransferEngine.h"
+
+using namespace qvltest;
+
+namespace {
+
+class RealServers : public RemoteEngineTest, public ::testing::WithParamInterface<std::string> {
+protected:
+    void SetUp() override {
+        RemoteEngineTest::SetUp();
+        savedAccount = g_CurrentAccount;
+        const std::string kind = GetParam();
+        if (kind == "pyftpdlib") {
+            py = std::make_unique<PyFtpServer>(pyRoot.path());
+            if (!py->ok()) GTEST_SKIP() << py->why();
+            port = py->port();
+            remoteDir = "/";
+            serverDir = pyRoot.dir();
+        } else {
+            if (kind == "vsftpd") {
+                vs = std::make_unique<VsftpdServer>("");
+                if (!vs->ok()) GTEST_SKIP() << vs->why();
+                port = vs->port();
+            } else {
+                pure = std::make_unique<PureFtpdServer>();
+                if (!pure->ok()) GTEST_SKIP() << pure->why();
+                port = pure->port();
+            }
+            if (work.path().empty()) GTEST_SKIP() << "cannot make a folder for the test user";
+            remoteDir = serverDir = work.dir();
+        }
+        env = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(port).c_str());
+        AddAccount("127.0.0.1", kUser, kPassword);
+        g_bFtpUpdate = true;
+        g_CurrentAccount.m_strHost = "127.0.0.1";
+        g_CurrentAccount.m_strUser = kUser;
+        g_CurrentAccount.m_strLastFolder = remoteDir;
+    }
+    void TearDown() override {
+        g_CurrentAccount = savedAccount;
+        RemoteEngineTest::TearDown();
+    }
+    // The files as "Add local files" puts them into the basket.
+    void Add(std::vector<std::string> names) {
+        for (std::string& n : names) n = local.dir() + n;
+        ASSERT_EQ(AddFileItems(data, 0, 0, 0, -1, names, false), static_cast<int>(names.size()));
+    }
+    void Run(bool toRemote, const std::vector<int>& indices) {
+        ASSERT_TRUE(ClaimFtpSlot(""));
+        RunFtpWorkerHere([&] {
+            if (toRemote)
+                TransferToRemote(data, 0, 0, 0, indices);
+            else
+                TransferToLocal(data, 0, 0, 0, indices);
+        });
+        ASSERT_TRUE(ApplyFtpResults(data));
+    }
+    void CheckStatus() {
+        ASSERT_TRUE(StartRemoteStatusCheck(data, 0, 0, 0));
+        ASSERT_TRUE(JoinFtpWorker(20000));
+        ASSERT_TRUE(ApplyFtpResults(data));
+    }
+
+    CHost savedAccount;
+    TempDir pyRoot, local;
+    UserDir work;
+    std::unique_ptr<PyFtpServer> py;
+    std::unique_ptr<VsftpdServer> vs;
+    std::unique_ptr<PureFtpdServer> pure;
+    int port = 0;
+    std::string remoteDir, serverDir;
+    std::unique_ptr<ScopedEnv> env;
+};
+
+TEST_P(RealServers, FilesGoBothWaysWholeAndTheStatusCheckFindsNamesWithBlanks) {
+    const std::string text = "first line\nsecond line\n";
+    const std::string png("\x89PNG\r\n\x1a\n\x00\x00\x00\rIHDR\n\r\n\x00\xff", 23);
+    WriteFile(local / "café menü.txt", text);
+    WriteFile(local / "my file.txt", "x\n");
+    WriteFile(local / "logo.png", png);
+    WriteFile(local / "late.txt", "late\n");
+    WriteFile(local / "old.png", png);
+    Add({"café menü.txt", "my file.txt", "logo.png", "late.txt", "old.png"});
+    EXPECT_FALSE(Items()[0].IsBinaryFile);
+    EXPECT_TRUE(Items()[2].IsBinaryFile);  // no ".png" on the list: its NUL bytes tell
+    Items()[3].RemoteDir = remoteDir + "no such folder/";
+    Items()[4].IsBinaryFile = false;  // as an item from before was marked
+
+    Run(true, {0, 1, 2, 3, 4});
+    EXPECT_EQ(ReadFile(serverDir + "old.png"), png);
+    EXPECT_TRUE(trace.Has("old.png is marked ASCII but holds NUL bytes: it goes in BINARY.")) << trace.All();
+    // vsftpd keeps what an ASCII upload sends (CR LF) unless told otherwise.
+    const auto lf = [](std::string s) {
+        for (size_t at; (at = s.find("\r\n")) != std::string::npos;) s.erase(at, 1);
+        return s;
+    };
+    EXPECT_EQ(lf(ReadFile(serverDir + "café menü.txt")), text);
+    EXPECT_EQ(lf(ReadFile(serverDir + "my file.txt")), "x\n");
+    EXPECT_EQ(ReadFile(serverDir + "logo.png"), png);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(Items()[static_cast<size_t>(i)].IsFTPed, "Yes") << i;
+    // The send into a folder the server lacks says which folder it is.
+    EXPECT_EQ(Items()[3].IsFTPed, "failed");
+    EXPECT_TRUE(trace.Has("-?- The remote folder " + remoteDir +
+                          "no such folder/ does not exist on 127.0.0.1. Make it first (the remote browser's "
+                          "new-folder button), or add the files by dropping their folder."))
+        << trace.All();
+
+    // The folder's listing names every file whole.
+    {
+        CFtpClient c;
+        c.Connect("127.0.0.1", kUser, kPassword, port);
+        std::vector<CDirEntry> entries;
+        CFtpClient::ParseUnixListingText(c.ListFolderToText(remoteDir), "*.*", entries);
+        std::vector<std::string> names;
+        for (const CDirEntry& e : entries) names.push_back(e.strName);
+        for (const char* n : {"café menü.txt", "my file.txt", "logo.png"})
+            EXPECT_NE(std::find(names.begin(), names.end(), n), names.end()) << n;
+        c.Disconnect();
+    }
+
+    Items().resize(3);
+    CheckStatus();
+    EXPECT_EQ(trace.All().find("Missing from remote directory."), std::string::npos) << trace.All();
+    EXPECT_EQ(trace.All().find("Last FTP time: "), std::string::npos) << trace.All();
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(Items()[i].IsRemoteMissing, "No") << i;
+        EXPECT_EQ(Items()[i].IsRemoteModified, "No") << i;
+    }
+
+    for (const char* n : {"café menü.txt", "my file.txt", "logo.png"}) std::filesystem::remove(local / n);
+    Run(false, {0, 1, 2});
+    EXPECT_EQ(ReadFile(local / "café menü.txt"), text);
+    EXPECT_EQ(ReadFile(local / "my file.txt"), "x\n");
+    EXPECT_EQ(ReadFile(local / "logo.png"), png);
+}
+
+TEST_P(RealServers, AServerEditFiveSecondsAfterTheUploadIsReported) {
+    // The upload and the edit fall in one minute, which the listing alone
+    // cannot tell apart. (An upload at a full minute records no second.)
+    const auto second = [] {
+        const std::time_t now = std::time(nullptr);
+        std::tm tm{};
+        localtime_r(&now, &tm);
+        return tm.tm_sec;
+    };
+    while (second() > 50 || second() < 2) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    WriteFile(local / "page.html", "<p>mine</p>\n");
+    WriteFile(local / "kept.html", "<p>kept</p>\n");
+    Add({"page.html", "kept.html"});
+    Run(true, {0, 1});
+    ASSERT_EQ(Items()[0].IsFTPed, "Yes");
+
+    std::this_thread::sleep_for(std::chrono::seconds(5));
+    WriteFile(serverDir + "page.html", "<p>edited on the server</p>\n");
+
+    CheckStatus();
+    EXPECT_EQ(Items()[0].IsRemoteModified, "Yes") << trace.All();
+    EXPECT_NE(trace.All().find("Last FTP time: "), std::string::npos) << trace.All();
+    EXPECT_NE(trace.All().find(".  File: page.html"), std::string::npos) << trace.All();
+    EXPECT_EQ(Items()[1].IsRemoteModified, "No") << trace.All();
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, RealServers, ::testing::Values("vsftpd", "pure-ftpd", "pyftpdlib"),
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                             std::string name;
+                             for (char c : info.param)
+                                 if (std::isalnum(static_cast<unsigned char>(c))) name += c;
+                             return name;
+                         });
+
+}  // namespace
