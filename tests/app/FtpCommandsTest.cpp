@@ -300,7 +300,7 @@ TEST_F(FtpWindowTest, AddedFilesThatShareARemoteFileAreRefusedAndAPictureArrives
         WriteFile(Local() + dir + "index.html", "<p>" + dir + "</p>\n");
         picked.push_back(Local() + dir + "index.html");
     }
-    const std::string png("\x89PNG\r\n\x1a\n\x00\x00\x00\rIHDR\n\r\n", 21);
+    const std::string png("\x89PNG\r\n\x1a\n\x00\x00\x00\rIHDR\n\r\n", 19);
     WriteFile(Local() + "site/logo.png", png);
     picked.push_back(Local() + "site/logo.png");
     CAddFilesCommands::s_pickLocalFiles = [&] { return std::optional<std::vector<std::string>>(picked); };
