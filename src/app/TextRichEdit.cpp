@@ -10,12 +10,13 @@
 #include <QMimeData>
 #include <QScrollBar>
 #include <QUrl>
-#include <fstream>
+#include <sstream>
 
 #include "app/TextRules.h"
 #include "app/TextWindows.h"
 #include "model/Globals.h"
 #include "model/KeyValue.h"
+#include "model/SafeFile.h"
 #include "model/Trace.h"
 #include "platform/Prompter.h"
 
@@ -169,11 +170,13 @@ bool CTextRichEdit::LoadDroppedFiles(const std::vector<std::string>& paths) {
 }
 
 bool LoadTextFile(const std::string& path, std::vector<std::string>& lines) {
-    std::ifstream f(path, std::ios::binary);
-    if (!f) {
-        Prompter().Message("Failed to read the file: " + path, MsgIcon::Stop);
+    // A pipe, device or folder is refused before it can block or fill memory.
+    std::string bytes, why;
+    if (!ReadRegularFile(path, bytes, why)) {
+        Prompter().Message("Failed to read the file: " + path + "\r\n" + why, MsgIcon::Stop);
         return false;
     }
+    std::istringstream f(std::move(bytes));
     std::string line;
     while (ReadLine(f, line)) lines.push_back(line);
     return true;
