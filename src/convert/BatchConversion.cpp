@@ -184,6 +184,18 @@ void ExpandLoneLineFeeds(std::string& text) {
     }
 }
 
+// The file as opened for reading (device, inode, modification time), with
+// the number of bytes read from it.
+CFileStamp StampOf(const struct stat& st, std::size_t bytesRead) {
+    CFileStamp s;
+    s.known = true;
+    s.dev = st.st_dev;
+    s.ino = st.st_ino;
+    s.size = static_cast<long long>(bytesRead);
+    s.mtimeNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    return s;
+}
+
 // Opens the replacing writer of a target the way WriteFileReplacing does.
 std::unique_ptr<CSafeWriter> OpenReplacingWriter(const std::string& target, std::string& reason) {
     std::string path;
@@ -220,8 +232,10 @@ unsigned PartWorkerCount() {
 
 }  // namespace
 
-bool ReadFileForConversion(const std::string& path, std::string& text, std::string& reason) {
+bool ReadFileForConversion(const std::string& path, std::string& text, std::string& reason,
+                           CFileStamp* stamp) {
     text.clear();
+    if (stamp) *stamp = CFileStamp();
     // A pipe or device must not hold the run: it is opened without waiting
     // and refused.
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -254,6 +268,7 @@ bool ReadFileForConversion(const std::string& path, std::string& text, std::stri
     }
     ::close(fd);
     text.resize(used);
+    if (stamp) *stamp = StampOf(st, used);
     if (std::memchr(text.data(), '\0', text.size())) {
         text.clear();
         reason = "(binary)";
@@ -287,7 +302,7 @@ bool CopyFileReplacing(const std::string& from, const std::string& to, std::stri
 }
 
 bool WriteFileReplacing(const std::string& target, const std::string& bytes, bool append,
-                        std::string& reason, bool stripCr) {
+                        std::string& reason, bool stripCr, const CFileStamp* unchanged) {
     // A link is written through: the file it names gets the new text and the
     // link stays a link.
     std::string path;
@@ -326,6 +341,7 @@ bool WriteFileReplacing(const std::string& target, const std::string& bytes, boo
     // regular file keeps its mode and owner.
     auto writer = std::make_unique<CSafeWriter>();
     if (!writer->Open(path, 0644, reason)) return false;
+    if (unchanged) writer->ReplaceOnlyIfUnchanged(*unchanged);
     if (!WriteAll(writer->Fd(), bytes, stripCr)) {
         reason = SystemErrorText(errno);
         return false;
@@ -439,6 +455,8 @@ PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, boo
     FdCloser in{::open(preview.InputName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
     if (in.fd < 0 || ::fstat(in.fd, &st) != 0 || !S_ISREG(st.st_mode) || !RunIsLineConfined(list))
         return PartsResult::WholeText;
+    const struct stat opened = st;
+    std::size_t bytesRead = 0;
 
     const unsigned threads = PartWorkerCount();
     std::vector<CLibraryList> workers(threads);
@@ -472,6 +490,7 @@ PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, boo
                     return -1;
                 }
                 part.resize(used + static_cast<std::size_t>(n));
+                bytesRead += static_cast<std::size_t>(n);
                 if (n == 0) eof = true;
                 continue;
             }
@@ -490,6 +509,7 @@ PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, boo
                         eof = true;
                     }
                     part.resize(used + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+                    bytesRead += static_cast<std::size_t>(std::max<ssize_t>(n, 0));
                     continue;
                 }
                 const std::size_t cut = static_cast<std::size_t>(static_cast<const char*>(lf) - part.data()) + 1;
@@ -670,6 +690,9 @@ PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, boo
         made.Note(preview.OutputName);
         writer = OpenReplacingWriter(preview.OutputName, reason);
     }
+    // Written back over itself, the file is replaced only as it was read.
+    if (writer && IsSamePath(preview.InputName, preview.OutputName))
+        writer->ReplaceOnlyIfUnchanged(StampOf(opened, bytesRead));
     if (!writer || !FinishReplacingWriter(std::move(writer), written, reason)) {
         WriteTrace(preview.OutputName + ": " + reason);
         return PartsResult::Failed;
@@ -689,7 +712,8 @@ bool CLibraryList::ConvertFileForBatch(CFindRepPreview& preview, int row, bool& 
         case PartsResult::WholeText: break;
     }
     std::string text, reason;
-    if (!ReadFileForConversion(preview.InputName, text, reason)) {
+    CFileStamp stamp;
+    if (!ReadFileForConversion(preview.InputName, text, reason, &stamp)) {
         why = reason;
         return false;
     }
@@ -711,8 +735,9 @@ bool CLibraryList::ConvertFileForBatch(CFindRepPreview& preview, int row, bool& 
             return CopyFileReplacing(preview.InputName, preview.OutputName, reason);
         }
     }
+    // Written back over itself, the file is replaced only as it was read.
     if (!WriteFileReplacing(preview.OutputName, converted, preview.Mode == "A", reason,
-                            true)) {
+                            true, same ? &stamp : nullptr)) {
         WriteTrace(preview.OutputName + ": " + reason);
         return false;
     }
@@ -968,13 +993,15 @@ bool CLibraryList::CommitFile(CFindRepPreview& preview, int /*row*/) {
         if (preview.Mode == "O") return CopyFileReplacing(preview.InputName, preview.OutputName, reason);
         return true;
     }
-    if (!ReadFileForConversion(preview.InputName, text, reason)) return false;
+    CFileStamp stamp;
+    if (!ReadFileForConversion(preview.InputName, text, reason, &stamp)) return false;
     if (!ApplyInstances(preview, text)) {
         WriteTrace(preview.InputName +
                    ": the file no longer holds the text the preview found; left untouched.");
         return false;
     }
-    if (!WriteFileReplacing(preview.OutputName, text, preview.Mode == "A", reason, true)) {
+    if (!WriteFileReplacing(preview.OutputName, text, preview.Mode == "A", reason, true,
+                            same ? &stamp : nullptr)) {
         WriteTrace(preview.OutputName + ": " + reason);
         return false;
     }
