@@ -1,7 +1,9 @@
 #include "remote/TransferEngine.h"
 
 #include <cstdlib>
+#include <map>
 #include <memory>
+#include <tuple>
 
 #include "settings/ProgramOptionsRules.h"
 #include "model/Globals.h"
@@ -119,7 +121,73 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
     // mostly share one, which need not be made again for each.
     std::string madeLocalDir;
 
+    // With FTPUpdate each transferred item takes its remote time from its
+    // line of a listing. One listing of the remote folder, taken after the
+    // folder's last item of the run, gives every item of it the same line
+    // as a listing of the file itself would, at the cost of one listing
+    // instead of one per item (a server reads the whole folder for either).
+    // Items wait for it here: by folder, the transferred items and the
+    // index of the folder's last item.
+    struct FolderUpdate {
+        int last = -1;
+        std::vector<std::pair<int, CFileItem>> waiting;
+    };
+    std::map<std::tuple<std::string, std::string, std::string>, FolderUpdate> folders;
+    std::vector<std::tuple<std::string, std::string, std::string>> folderOf;
     for (int i = 0; i < count; ++i) {
+        const CFileItem& it = items[static_cast<size_t>(i)];
+        folderOf.emplace_back(it.RemHost, it.RemUser, it.RemoteDir);
+        folders[folderOf.back()].last = i;
+    }
+    // Lists the folders whose last item lies before index `before` and
+    // updates their waiting items.
+    auto updateFolders = [&](int before) {
+        for (auto& [key, folder] : folders) {
+            if (folder.waiting.empty() || folder.last >= before) continue;
+            std::vector<std::pair<int, CFileItem>> waiting;
+            waiting.swap(folder.waiting);
+            CFileItem& first = waiting.front().second;
+            std::string host = first.RemHost, user = first.RemUser;
+            std::string listing;
+            try {
+                RunWithReconnect(data, host, user, true, [&](CFtpClient& c) {
+                    listing = c.ListToText(first.RemoteDir);
+                });
+            } catch (const CFtpClient::FTPException& e) {
+                LogFtpFailure(e, "", true);
+                continue;
+            }
+            for (auto& [index, item] : waiting) {
+                std::string lines = ItemListingLines(item, listing);
+                if (lines.empty()) {
+                    // Not in the folder's listing (a server may cut a long
+                    // one short): the file itself is listed, as it was.
+                    try {
+                        RunWithReconnect(data, host, user, true, [&](CFtpClient& c) {
+                            lines = ItemListingLines(item, c.ListToText(item.RemoteDir + item.FileName));
+                        });
+                    } catch (const CFtpClient::FTPException& e) {
+                        LogFtpFailure(e, "", true);
+                        continue;
+                    }
+                }
+                std::string status;
+                item.UpdateRemoteStatus(lines, status);
+                StoreItem(static_cast<size_t>(index), item);
+            }
+        }
+    };
+    // A folder listing serves a UNIX host's items; a name starting with a dot
+    // is not in it (servers leave such names out unless asked), and a VMS
+    // listing is read as one entry: those items list the file itself.
+    auto listsFolder = [](const CFileItem& it) {
+        return it.GetHostKind() != "VMS" && !it.FileName.empty() && it.FileName[0] != '.';
+    };
+
+    for (int i = 0; i < count; ++i) {
+        // The folders done with are listed first; so are all of them when
+        // the run is being stopped, for the items it has transferred.
+        updateFolders(g_bFtpBreak ? count : i);
         {
             FtpResultsLock lists;
             if (lists->transfer.empty()) EndFtpWorker("aborted-(-?-)");
@@ -168,6 +236,12 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
                     it.RemHost = host;
                     it.RemUser = user;
                 }
+            for (auto& entry : folders)
+                for (auto& [index, it] : entry.second.waiting)
+                    if (it.RemHost == oldHost && it.RemUser == oldUser) {
+                        it.RemHost = host;
+                        it.RemUser = user;
+                    }
             item.RemHost = host;
             item.RemUser = user;
         }
@@ -219,7 +293,9 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
             item.IsRemoteMissing = "No";
             item.RefreshLocalTime();
             StoreItem(static_cast<size_t>(i), item);
-            if (g_bFtpUpdate) {
+            if (g_bFtpUpdate && listsFolder(item)) {
+                folders[folderOf[static_cast<size_t>(i)]].waiting.emplace_back(i, item);
+            } else if (g_bFtpUpdate) {
                 std::string listing;
                 RunWithReconnect(data, host, user, true, [&](CFtpClient& c) {
                     listing = c.ListToText(remotePath);
@@ -236,6 +312,7 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
             LogFtpFailure(e, "", true);
         }
     }
+    updateFolders(count);
 
     if (!failures.empty()) {
         failures.resize(failures.size() - 2);
