@@ -1,9 +1,12 @@
 #include "remote/TransferEngine.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <string_view>
 #include <tuple>
+#include <unordered_map>
 
 #include "settings/ProgramOptionsRules.h"
 #include "model/Globals.h"
@@ -157,8 +160,33 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
                 LogFtpFailure(e, "", true);
                 continue;
             }
+            // The listing's lines by the name each gives, so that each item
+            // looks at its own lines only, not at the whole listing.
+            std::unordered_map<std::string, std::vector<std::string_view>> byName;
+            for (std::size_t start = 0; start < listing.size();) {
+                std::size_t end = listing.find('\n', start);
+                if (end == std::string::npos) end = listing.size();
+                std::string_view line(listing.data() + start, end - start);
+                start = end + 1;
+                std::string bare(line);
+                if (!bare.empty() && bare.back() == '\r') bare.pop_back();
+                byName[CFtpClient::UnixListingName(bare)].push_back(line);
+            }
             for (auto& [index, item] : waiting) {
-                std::string lines = ItemListingLines(item, listing);
+                std::vector<std::string_view> own;
+                for (const std::string& name : {item.FileName, item.RemoteDir + item.FileName}) {
+                    auto found = byName.find(name);
+                    if (found != byName.end())
+                        own.insert(own.end(), found->second.begin(), found->second.end());
+                }
+                // In the listing's order, each line once, as the whole listing gives them.
+                auto before = [](std::string_view a, std::string_view b) { return a.data() < b.data(); };
+                auto same = [](std::string_view a, std::string_view b) { return a.data() == b.data(); };
+                std::sort(own.begin(), own.end(), before);
+                own.erase(std::unique(own.begin(), own.end(), same), own.end());
+                std::string ownText;
+                for (std::string_view l : own) ownText.append(l).append("\n");
+                std::string lines = ItemListingLines(item, ownText);
                 if (lines.empty()) {
                     // Not in the folder's listing (a server may cut a long
                     // one short): the file itself is listed, as it was.
