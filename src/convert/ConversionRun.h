@@ -46,6 +46,13 @@ bool WriteFileReplacing(const std::string& path, const std::string& bytes, bool 
 // Running numbers are the one exception; the caller checks them with
 // CounterTagsExpandedOnThisThread(). manager is the library's (null: the default).
 bool IsLineConfinedMacro(const CMacro& macro, const CWildTypeManager* manager);
+// True when a wild macro's matches may reach across lines but each piece of
+// its Find (the texts between wild-card symbols) keeps to one line: two or
+// more pieces, no leading or trailing symbol, no line break in a literal or a
+// type-card, no sub-filter, no delimiter parsing. A text may then be
+// converted by it in parts, each part taking along the text from where a
+// match may still start (see CLibraryList::FindFirstPiece).
+bool IsWideStreamableMacro(const CMacro& macro, const CWildTypeManager* manager);
 // True when two local paths name the same file (compared in canonical form).
 bool IsSamePath(const std::string& a, const std::string& b);
 
