@@ -511,6 +511,8 @@ PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, boo
     auto readPart = [&](std::string& part) -> int {
         part.swap(carry);
         carry.clear();
+        // Room for the CRs of the line breaks made CR LF, without a new buffer.
+        if (part.capacity() < kPartBytes + kPartBytes / 8) part.reserve(kPartBytes + kPartBytes / 8);
         for (;;) {
             if (!eof && part.size() < kPartBytes) {
                 // Up to kPartBytes in all, so that a buffer that goes round
@@ -587,6 +589,7 @@ PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, boo
     // feed it gave on.
     struct WideCarry {
         std::string input, output;
+        std::string text, result;  // working buffers, kept from part to part
         std::size_t partsDone = 0;  // parts through this pass, in order
     };
     std::vector<WideCarry> carries(plan.wide.size());
@@ -614,9 +617,11 @@ PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, boo
     auto convertWide = [&](unsigned id, std::size_t j, Slot& slot) {
         WideCarry& c = carries[j];
         CLibraryList& w = workers[id][j];
-        std::string input = std::move(c.input);
+        std::string& input = c.text;
+        input.assign(c.input);
         input += slot.text;
-        std::string out = input;
+        std::string& out = c.result;
+        out.assign(input);
         CMacro macro = plan.wide[j];
         CFindRepPreview scratch;
         scratch.Mode = "O";
@@ -632,7 +637,8 @@ PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, boo
         // along is the output's tail too.
         const std::size_t tail = input.size() - keep;
         c.input.assign(input, keep, std::string::npos);
-        std::string given = std::move(c.output);
+        std::string& given = slot.text;
+        given.assign(c.output);
         given.append(out, 0, out.size() - tail);
         // The next stage takes whole lines.
         std::size_t cut = given.size();
@@ -642,7 +648,6 @@ PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, boo
         }
         c.output.assign(given, cut, std::string::npos);
         given.resize(cut);
-        slot.text.swap(given);
     };
     auto runStage = [&](unsigned id, Slot& slot) {
         try {
