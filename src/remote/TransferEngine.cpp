@@ -142,68 +142,70 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
         folderOf.emplace_back(it.RemHost, it.RemUser, it.RemoteDir);
         folders[folderOf.back()].last = i;
     }
-    // Lists the folders whose last item lies before index `before` and
-    // updates their waiting items.
-    auto updateFolders = [&](int before) {
-        for (auto& [key, folder] : folders) {
-            if (folder.waiting.empty() || folder.last >= before) continue;
-            std::vector<std::pair<int, CFileItem>> waiting;
-            waiting.swap(folder.waiting);
-            CFileItem& first = waiting.front().second;
-            std::string host = first.RemHost, user = first.RemUser;
-            std::string listing;
-            try {
-                RunWithReconnect(data, host, user, true, [&](CFtpClient& c) {
-                    listing = c.ListToText(first.RemoteDir);
-                });
-            } catch (const CFtpClient::FTPException& e) {
-                LogFtpFailure(e, "", true);
-                continue;
-            }
-            // The listing's lines by the name each gives, so that each item
-            // looks at its own lines only, not at the whole listing.
-            std::unordered_map<std::string, std::vector<std::string_view>> byName;
-            for (std::size_t start = 0; start < listing.size();) {
-                std::size_t end = listing.find('\n', start);
-                if (end == std::string::npos) end = listing.size();
-                std::string_view line(listing.data() + start, end - start);
-                start = end + 1;
-                std::string bare(line);
-                if (!bare.empty() && bare.back() == '\r') bare.pop_back();
-                byName[CFtpClient::UnixListingName(bare)].push_back(line);
-            }
-            for (auto& [index, item] : waiting) {
-                std::vector<std::string_view> own;
-                for (const std::string& name : {item.FileName, item.RemoteDir + item.FileName}) {
-                    auto found = byName.find(name);
-                    if (found != byName.end())
-                        own.insert(own.end(), found->second.begin(), found->second.end());
-                }
-                // In the listing's order, each line once, as the whole listing gives them.
-                auto before = [](std::string_view a, std::string_view b) { return a.data() < b.data(); };
-                auto same = [](std::string_view a, std::string_view b) { return a.data() == b.data(); };
-                std::sort(own.begin(), own.end(), before);
-                own.erase(std::unique(own.begin(), own.end(), same), own.end());
-                std::string ownText;
-                for (std::string_view l : own) ownText.append(l).append("\n");
-                std::string lines = ItemListingLines(item, ownText);
-                if (lines.empty()) {
-                    // Not in the folder's listing (a server may cut a long
-                    // one short): the file itself is listed, as it was.
-                    try {
-                        RunWithReconnect(data, host, user, true, [&](CFtpClient& c) {
-                            lines = ItemListingLines(item, c.ListToText(item.RemoteDir + item.FileName));
-                        });
-                    } catch (const CFtpClient::FTPException& e) {
-                        LogFtpFailure(e, "", true);
-                        continue;
-                    }
-                }
-                std::string status;
-                item.UpdateRemoteStatus(lines, status);
-                StoreItem(static_cast<size_t>(index), item);
-            }
+    // Lists a folder and updates its waiting items.
+    auto updateFolder = [&](FolderUpdate& folder) {
+        if (folder.waiting.empty()) return;
+        std::vector<std::pair<int, CFileItem>> waiting;
+        waiting.swap(folder.waiting);
+        CFileItem& first = waiting.front().second;
+        std::string host = first.RemHost, user = first.RemUser;
+        std::string listing;
+        try {
+            RunWithReconnect(data, host, user, true, [&](CFtpClient& c) {
+                listing = c.ListToText(first.RemoteDir);
+            });
+        } catch (const CFtpClient::FTPException& e) {
+            LogFtpFailure(e, "", true);
+            return;
         }
+        // The listing's lines by the name each gives, so that each item
+        // looks at its own lines only, not at the whole listing.
+        std::unordered_map<std::string, std::vector<std::string_view>> byName;
+        for (std::size_t start = 0; start < listing.size();) {
+            std::size_t end = listing.find('\n', start);
+            if (end == std::string::npos) end = listing.size();
+            std::string_view line(listing.data() + start, end - start);
+            start = end + 1;
+            std::string bare(line);
+            if (!bare.empty() && bare.back() == '\r') bare.pop_back();
+            byName[CFtpClient::UnixListingName(bare)].push_back(line);
+        }
+        for (auto& [index, item] : waiting) {
+            std::vector<std::string_view> own;
+            for (const std::string& name : {item.FileName, item.RemoteDir + item.FileName}) {
+                auto found = byName.find(name);
+                if (found != byName.end())
+                    own.insert(own.end(), found->second.begin(), found->second.end());
+            }
+            // In the listing's order, each line once, as the whole listing gives them.
+            using View = std::string_view;
+            auto before = [](View a, View b) { return a.data() < b.data(); };
+            auto same = [](View a, View b) { return a.data() == b.data(); };
+            std::sort(own.begin(), own.end(), before);
+            own.erase(std::unique(own.begin(), own.end(), same), own.end());
+            std::string ownText;
+            for (std::string_view l : own) ownText.append(l).append("\n");
+            std::string lines = ItemListingLines(item, ownText);
+            if (lines.empty()) {
+                // Not in the folder's listing (a server may cut a long
+                // one short): the file itself is listed, as it was.
+                try {
+                    RunWithReconnect(data, host, user, true, [&](CFtpClient& c) {
+                        const std::string own = c.ListToText(item.RemoteDir + item.FileName);
+                        lines = ItemListingLines(item, own);
+                    });
+                } catch (const CFtpClient::FTPException& e) {
+                    LogFtpFailure(e, "", true);
+                    continue;
+                }
+            }
+            std::string status;
+            item.UpdateRemoteStatus(lines, status);
+            StoreItem(static_cast<size_t>(index), item);
+        }
+    };
+    auto updateAllFolders = [&] {
+        for (auto& entry : folders) updateFolder(entry.second);
     };
     // A folder listing serves a UNIX host's items; a name starting with a dot
     // is not in it (servers leave such names out unless asked), and a VMS
@@ -213,9 +215,15 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
     };
 
     for (int i = 0; i < count; ++i) {
-        // The folders done with are listed first; so are all of them when
-        // the run is being stopped, for the items it has transferred.
-        updateFolders(g_bFtpBreak ? count : i);
+        // The folder of the item before is listed once that was its last
+        // item; all are when the run is being stopped, for the items it has
+        // transferred.
+        if (g_bFtpBreak) {
+            updateAllFolders();
+        } else if (i > 0) {
+            FolderUpdate& previous = folders[folderOf[static_cast<size_t>(i - 1)]];
+            if (previous.last == i - 1) updateFolder(previous);
+        }
         {
             FtpResultsLock lists;
             if (lists->transfer.empty()) EndFtpWorker("aborted-(-?-)");
@@ -340,7 +348,7 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
             LogFtpFailure(e, "", true);
         }
     }
-    updateFolders(count);
+    updateAllFolders();
 
     if (!failures.empty()) {
         failures.resize(failures.size() - 2);
