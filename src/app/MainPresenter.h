@@ -41,9 +41,6 @@ public:
 // The refusal shown while an FTP worker runs.
 extern const char* const kFtpBusyRefusal;
 
-// The host up to its first "."; unchanged when empty or starting with a digit.
-std::string GetShortHostName(const std::string& host);
-
 class CMainPresenter {
 public:
     explicit CMainPresenter(CProgramData& data);

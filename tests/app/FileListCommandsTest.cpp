@@ -377,6 +377,12 @@ TEST_F(FileListCommandsTest, MakeSameHostGivesTheClickedItemsAccountToTheWaiting
     EXPECT_EQ(prompter.Messages().back(),
               "This step is not allowed when an FTP session is on.\r\nTry later, or Stop the FTP session first.");
     EXPECT_FALSE(palette->isVisible());
+    // And while files are being added.
+    g_bAddFilesIdle = false;
+    frame->ExecuteCommand(32523);
+    g_bAddFilesIdle = true;
+    EXPECT_NE(Log().find("Thread on session...[z]"), std::string::npos);
+    EXPECT_FALSE(palette->isVisible());
 
     Select({0, 1});
     frame->ExecuteCommand(32523);
