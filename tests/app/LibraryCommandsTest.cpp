@@ -389,6 +389,10 @@ TEST_F(LibraryCommandsTest, WorkPadToLibraryAndAttributesButtons) {
     EXPECT_EQ(Libs()[g_nLibIndex].MacroList.size(), before + 1);
 
     CAttributesDlg* attr = commands.Attributes();
+    // Without wild-cards in Find there is no wild-card manager to open.
+    ASSERT_FALSE(Child<QCheckBox>(*attr, "1525")->isChecked());
+    EXPECT_FALSE(Child<QPushButton>(*attr, "1454")->isEnabled());
+    Press(*attr, "1525");
     EXPECT_TRUE(Child<QPushButton>(*attr, "1454")->isEnabled());
     bool opened = false;
     NextModal([&opened](QDialog& d) { opened = d.windowTitle() == "Wild-Card Manager"; }, false);
