@@ -460,6 +460,7 @@ TEST_F(BatchWindowTest, ConvertAtOnceThenPreviewSkipEditAndCommit) {
     OpenBatch(3, "one cat, two cat\r\n");
     EXPECT_TRUE(batch->isVisible());
     EXPECT_EQ(batch->windowTitle(), "Batch Text Conversion (Preview)");
+    EXPECT_EQ(Child<QLineEdit>(*batch, "1803")->text(), "Use GREEN button to find text in files");
     Press(*batch, "1510");
     EXPECT_EQ(batch->windowTitle(), "Batch Text Conversion");
 

@@ -453,8 +453,8 @@ CBatchTextConversionDlg::CBatchTextConversionDlg(QWidget* parent) : QDialog(pare
             });
     m_inputs->installEventFilter(this);
     connect(m_instances, &QTableView::doubleClicked, this, [this] { OnInstanceClicked(true); });
-    SetPreviewLayout(true);
     m_hint->setText("Use GREEN button to search text in files");
+    SetPreviewLayout(true);
 }
 
 CBatchTextConversionDlg::~CBatchTextConversionDlg() {
