@@ -410,6 +410,7 @@ TEST_F(LibraryCommandsTest, WorkPadToLibraryAndAttributesButtons) {
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QTableView>
+#include <QTest>
 #include <QThread>
 
 #include "convert_ui/ui/BatchTextConversionDlg.h"
@@ -502,18 +503,24 @@ TEST_F(BatchWindowTest, ConvertAtOnceThenPreviewSkipEditAndCommit) {
     EXPECT_EQ(total, 6);
     EXPECT_EQ(batch->InputList()->topLevelItem(0)->data(0, Qt::UserRole).toInt(), 15);
 
-    // Skip the first instance of row 0, edit the second of row 1.
-    batch->ShowCurrentRow(0);
-    batch->InstanceList()->selectRow(0);
-    batch->OnInstanceClicked(false);
+    // Skip the first instance of row 0, edit the second of row 1, by clicks.
+    auto clickInput = [&](int r) {
+        QTreeWidget* l = batch->InputList();
+        QTest::mouseClick(l->viewport(), Qt::LeftButton, {}, l->visualItemRect(l->topLevelItem(r)).center());
+    };
+    auto clickInstance = [&](int r) {
+        QTableView* v = batch->InstanceList();
+        QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, v->visualRect(v->model()->index(r, 0)).center());
+    };
+    clickInput(0);
+    clickInstance(0);
     EXPECT_TRUE(batch->Preview().isVisible());
     EXPECT_EQ(batch->Preview().windowTitle(), "Find and Replace Preview");
     Press(*batch, "1800");
     EXPECT_TRUE(Libs().Previews[0].Instances[0].Skip);
     EXPECT_EQ(batch->InstanceList()->model()->index(0, 0).data(Qt::UserRole).toInt(), 10);
-    batch->ShowCurrentRow(1);
-    batch->InstanceList()->selectRow(1);
-    batch->OnInstanceClicked(false);
+    clickInput(1);
+    clickInstance(1);
     Press(*batch, "1806");
     EXPECT_NE(prompter.Messages().back().find("Operation ignored."), std::string::npos);
     batch->Preview().Lower()->setPlainText("bird");
