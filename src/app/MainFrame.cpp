@@ -723,6 +723,7 @@ void CMainFrame::TreesChanged() {
 void CMainFrame::InitialLoad() {
     m_tick = 0;
     m_presenter.InitialLoad();
+    if (m_conversionCommands) m_conversionCommands->FillLibraryLists();
     if (m_timerWork) m_timerWork->ResetCounters();
     QFont f("Lucida Console");
     f.setStyleHint(QFont::Monospace);

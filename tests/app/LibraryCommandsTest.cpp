@@ -64,10 +64,13 @@ protected:
         MakeSampleArea();
         frame = std::make_unique<CMainFrame>();
         frame->show();
-        ASSERT_TRUE(frame->IsCommandEnabled(32636));
-        frame->ExecuteCommand(32636);
         lib = frame->ConversionCommands().Library();
         ASSERT_NE(lib, nullptr);
+        // The load fills the manager's lists before it was ever opened, so
+        // the batch window can name the active library.
+        EXPECT_EQ(lib->GetSelectedLibraryName(), Libs()[g_nLibIndex].LibName);
+        ASSERT_TRUE(frame->IsCommandEnabled(32636));
+        frame->ExecuteCommand(32636);
     }
     CLibraryList& Libs() { return frame->Data().m_LibraryList; }
     // The next modal dialog runs fn, then its OK ("1") or Cancel ("2") is pressed.

@@ -1,6 +1,7 @@
 #include "convert_ui/ui/DefinedMacrosDlg.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -188,6 +189,17 @@ std::string CDefinedMacrosDlg::CurrentSymbol() { return CurrentLibraryWithFallba
 void CDefinedMacrosDlg::ShowManager() {
     g_bDefinedMacrosShown = true;
     show();
+    if (!m_columnsSized) {
+        // The columns take their shares of the lists once the window has its size.
+        m_columnsSized = true;
+        if (layout()) layout()->activate();
+        m_libs->header()->setStretchLastSection(false);
+        m_macros->header()->setStretchLastSection(false);
+        m_libs->setColumnWidth(0, std::max(20, m_libs->viewport()->width() - 18));
+        const double widths[] = {0.19, 0.11, 0.11, 0.19, 0.11, 0.14, 0.11};
+        const int w = m_macros->viewport()->width();
+        for (int c = 0; c < 7; ++c) m_macros->setColumnWidth(c, int(widths[c] * w));
+    }
     raise();
     activateWindow();
 }
