@@ -67,6 +67,16 @@ std::optional<std::string> QtPrompter::AskText(const std::string& title, const s
     });
 }
 
+std::optional<std::string> QtPrompter::AskTextBrowse(const std::string& title, const std::string& prompt,
+                                                     const std::string& initial, int browseMode,
+                                                     const std::string& startFolder) {
+    return OnGuiThread([&]() -> std::optional<std::string> {
+        CTextPromptDlg dlg(Q(title), Q(prompt), Q(initial), 0, true, browseMode, Q(startFolder), m_parent);
+        if (dlg.exec() != QDialog::Accepted) return std::nullopt;
+        return dlg.TextBytes();
+    });
+}
+
 std::optional<std::string> QtPrompter::PickFolder(const std::string& title,
                                                   const std::string& start) {
     return OnGuiThread([&]() -> std::optional<std::string> {

@@ -19,6 +19,9 @@ public:
     Answer Ask(const std::string& text, MsgIcon icon, bool allowCancel) override;
     std::optional<std::string> AskText(const std::string& title, const std::string& prompt,
                                        const std::string& initial) override;
+    std::optional<std::string> AskTextBrowse(const std::string& title, const std::string& prompt,
+                                             const std::string& initial, int browseMode,
+                                             const std::string& startFolder) override;
     std::optional<std::string> PickFolder(const std::string& title,
                                           const std::string& start) override;
     std::optional<LoginData> AskLogin(const LoginData& start) override;

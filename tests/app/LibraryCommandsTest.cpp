@@ -483,6 +483,12 @@ TEST_F(BatchWindowTest, ConvertAtOnceThenPreviewSkipEditAndCommit) {
     COutputFilenamesDlg& names = batch->OutputFilenames();
     EXPECT_EQ(names.windowTitle(), "Output Filenames");
     EXPECT_TRUE(names.isVisible());
+    // "..." asks for the folder in the prompt that has a folder browser.
+    batch->SelectAllInputFiles();
+    prompter.texts = {Files() + "/elsewhere"};
+    Press(names, "1340");
+    EXPECT_EQ(prompter.entries.back().text, "Output Directory|Enter Output Directory:");
+    EXPECT_EQ(batch->InputList()->topLevelItem(2)->text(1).toStdString().rfind(Files() + "/elsewhere/", 0), 0u);
     Press(names, "1822");  // same as input names, the base of the customised names
     EXPECT_EQ(batch->InputList()->topLevelItem(2)->text(1).toStdString(), items[2].GetLocalPath());
     Press(names, "1857");

@@ -309,7 +309,8 @@ COutputFilenamesDlg::COutputFilenamesDlg(CBatchTextConversionDlg& batch, QWidget
     connect(modify3, &QPushButton::clicked, this, [this] { OnApplyRedirect(); });
     connect(browse, &QPushButton::clicked, this, [this] {
         if (!m_batch.HasSelectedInputs()) return;
-        const auto dir = Prompter().PickFolder("Output Directory", g_strLastLocalDir);
+        const auto dir =
+            Prompter().AskTextBrowse("Output Directory", "Enter Output Directory:", g_strLastLocalDir, 2, g_strLastLocalDir);
         if (!dir) return;
         if (!dir->empty()) m_location->setText(Q(*dir));
         OnApplyRedirect();

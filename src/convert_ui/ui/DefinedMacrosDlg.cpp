@@ -20,6 +20,7 @@
 #include "convert_ui/ui/LibraryButtons.h"
 #include "convert_ui/ui/ModalRun.h"
 #include "convert_ui/ui/WildCardManagerDlg.h"
+#include "filelist/AddFileItems.h"
 #include "model/Globals.h"
 #include "model/WorkArea.h"
 #include "model/ProgramData.h"
@@ -548,11 +549,21 @@ void CDefinedMacrosDlg::reject() { accept(); }
 
 // ---- library exchange and run
 
+namespace {
+// The file dialog of the import and export prompts starts in the folder of
+// the last name entered, else in the last local folder.
+std::string StartFolderOf(const std::string& path) {
+    const std::string dir = GetDirectoryPart(path);
+    return dir.empty() ? g_strLastLocalDir : dir;
+}
+}  // namespace
+
 void CDefinedMacrosDlg::OnImportLibrary() {
     const std::vector<int> sel = SelectedLibraries();
     const int position = !sel.empty() ? sel[0] : Libs().GetCount() - 1;
     g_nLibIndex = std::max(position, 0);
-    const auto path = Prompter().AskText("Select File", "Enter name of the data file", g_strImportLibraryFile);
+    const auto path = Prompter().AskTextBrowse("Select File", "Enter name of the data file", g_strImportLibraryFile, 3,
+                                               StartFolderOf(g_strImportLibraryFile));
     if (!path) return;
     g_strImportLibraryFile = *path;
     CProgramData file;
@@ -578,8 +589,8 @@ void CDefinedMacrosDlg::OnExportLibrary() {
         if (Libs().IsValidIndex(r)) file.m_LibraryList.Append(Libs()[r]);
     const std::string reserved = g_strLibraryInfoDir + "_qvl_library.txt";
     for (;;) {
-        const auto path = Prompter().AskText("Export to File", "Enter name of the data file for export",
-                                             g_strExportLibraryFile);
+        const auto path = Prompter().AskTextBrowse("Export to File", "Enter name of the data file for export",
+                                                   g_strExportLibraryFile, 3, StartFolderOf(g_strExportLibraryFile));
         if (!path) return;
         if (IsReservedLibraryPath(*path, reserved)) {
             Prompter().Message(*path + " is a reserved name.\r\nYou must choose a diferent name and different location.",
