@@ -10,6 +10,8 @@
 #include <QRadioButton>
 #include <QTreeWidget>
 
+#include "app/LineTextBox.h"
+#include "app/TextWindows.h"
 #include "app/ConversionCommands.h"
 #include "app/MainFrame.h"
 #include "convert/ConversionRun.h"
@@ -359,14 +361,23 @@ TEST_F(LibraryCommandsTest, WildCardManagerWorksOnTheLiveLibrary) {
     EXPECT_EQ(store.TypeCards[0].IsSkipped, 1);
     EXPECT_EQ(store.TypeCards.back().Name, "^x");
 
+    // Load takes the Input window's selection with its line breaks.
+    ASSERT_NE(g_pInputWindow, nullptr);
+    g_pInputWindow->SetWindowTextFromString("p\r\nq");
+    g_pInputWindow->selectAll();
     NextModal([](QDialog& d) {
         QWidget& w = d;
         Press(w, "1960");
         Child<QLineEdit>(w, "1694")->setText("%");
+        Press(w, "1959");
+        Child<QLineEdit>(w, "1965")->setText("^y");
+        Press(w, "1315");
     });
     Press(*lib, "1454");
     EXPECT_EQ(store.WildCard, "%");
-    EXPECT_EQ(store.TypeCards.size(), 6u);
+    ASSERT_EQ(store.TypeCards.size(), 7u);
+    EXPECT_EQ(store.TypeCards.back().Name, "^y");
+    EXPECT_EQ(store.TypeCards.back().PrimarySet, " p\r\nq");  // after the shown card's blank
     EXPECT_EQ(Child<QLineEdit>(*lib, "1694")->text(), "%");
 }
 
