@@ -45,6 +45,14 @@ void QtPrompter::Message(const std::string& text, MsgIcon icon) {
     });
 }
 
+bool QtPrompter::AskOkCancel(const std::string& text, MsgIcon icon) {
+    return OnGuiThread([&] {
+        QMessageBox box(ToQtIcon(icon), QApplication::applicationName(), Q(text),
+                        QMessageBox::Ok | QMessageBox::Cancel, m_parent);
+        return box.exec() == QMessageBox::Ok;
+    });
+}
+
 Answer QtPrompter::Ask(const std::string& text, MsgIcon icon, bool allowCancel) {
     return OnGuiThread([&] {
         auto buttons = QMessageBox::Yes | QMessageBox::No;
