@@ -588,7 +588,8 @@ void CMainFrame::InstallWorkerHooks() {
 
 void CMainFrame::CrossInputOutputText() {
     CBasketComparison work;
-    const std::string listing = CrossListInputOutput(work, GetInputWindowText(), GetOutputWindowText());
+    const std::string listing = CrossListInputOutput(work, GetInputWindowText(), GetOutputWindowText(),
+                                                     m_data.m_SessionReport.ReportCompFiles);
     m_messageWindow->Clear();
     WriteTrace(listing);
     const char* done = "Cross of texts from Input and Output windows is shown on Message Window.";
