@@ -16,6 +16,7 @@
 #include <fstream>
 #include <QDialog>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -446,6 +447,10 @@ TEST_F(RenameDialogTest, SequentialNumbersRenameTheRealFilesAfterConfirmation) {
     ASSERT_NE(Dlg(), nullptr);
     EXPECT_TRUE(Dlg()->isVisible());
     EXPECT_EQ(Dlg()->windowTitle(), "Rename/Duplicate Selected Files");
+    // Sized within 1000 pixels of width, 517 high, whatever the user drags.
+    Dlg()->resize(1600, 900);
+    EXPECT_EQ(Dlg()->size(), QSize(1000, 517));
+    EXPECT_LE(Dlg()->layout()->minimumSize().height(), 517);
     for (const char* id : {"1950", "1407", "1408", "1409", "1410", "1605", "1405", "1615", "1411", "1637", "1908",
                            "1406", "1727", "1640", "1340", "1448", "1404", "1371", "1887", "1"})
         EXPECT_NE(Dlg()->findChild<QWidget*>(id), nullptr) << id;

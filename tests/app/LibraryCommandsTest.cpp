@@ -232,6 +232,8 @@ TEST_F(LibraryCommandsTest, ImportMacrosFromOtherLibraries) {
 TEST_F(LibraryCommandsTest, DefineMacroDialogFlags) {
     CDefineMacroDlg fresh("*", true);
     fresh.open();
+    fresh.resize(2000, 2000);
+    EXPECT_EQ(fresh.size(), QSize(1200, 1000));
     auto* findWild = Child<QCheckBox>(fresh, "1525");
     auto* repWild = Child<QCheckBox>(fresh, "1526");
     EXPECT_TRUE(Child<QCheckBox>(fresh, "1495")->isChecked());
