@@ -586,8 +586,18 @@ TEST_F(ItemCommandsTest, EditCommandsActOnTheFocusedBox) {
     EXPECT_EQ(pad->toPlainText(), "copied text");
 
     // A text window that gets the focus becomes the active text window.
-    frame->MessageWindow().GetRichEdit()->setFocus();
+    CTextRichEdit* messages = frame->MessageWindow().GetRichEdit();
+    messages->setFocus();
     EXPECT_EQ(g_nActiveTextWindow, 3);
+    // Its Copy with nothing selected takes the whole text.
+    frame->MessageWindow().Clear();
+    CMainPresenter::LogMessage("one line");
+    QTextCursor c = messages->textCursor();
+    c.clearSelection();
+    messages->setTextCursor(c);
+    QTest::keyClick(messages, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), messages->toPlainText().toStdString());
+    EXPECT_NE(QApplication::clipboard()->text().indexOf("one line"), -1);
 }
 
 }  // namespace
