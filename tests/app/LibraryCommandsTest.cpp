@@ -568,6 +568,37 @@ TEST_F(BatchWindowTest, ConvertAtOnceThenPreviewSkipEditAndCommit) {
     EXPECT_FALSE(names.isVisible());
 }
 
+TEST_F(BatchWindowTest, InstancePicturesTellFreshSkippedAndChangedApartForEveryStep) {
+    OpenBatch(1, "cat\r\n");
+    Press(*batch, "1737");
+    // Instances of the first, a second and a third macro step, with and
+    // without the source access table, each fresh, skipped and changed.
+    std::vector<CFindRepInstance>& inst = Libs().Previews[0].Instances;
+    for (int step : {0, 1, 2})
+        for (unsigned char keep : {0, 1})
+            for (int state = 0; state < 3; ++state) {
+                CFindRepInstance i;
+                i.StepNo = step;
+                i.KeepSteps = keep;
+                i.ImageNo = step == 0 ? 6 : keep ? 6 + step % 2 : 8 + step % 2;
+                i.Skip = state == 1;
+                i.Changed = state == 2;
+                inst.push_back(i);
+            }
+    batch->ShowCurrentRow(0);
+    QAbstractItemModel* m = batch->InstanceList()->model();
+    ASSERT_EQ(m->rowCount(), 18);
+    auto picture = [&](int row) { return m->index(row, 0).data(Qt::DecorationRole).value<QIcon>().pixmap(16).toImage(); };
+    for (int r = 0; r < 18; r += 3) {
+        EXPECT_NE(picture(r), picture(r + 1)) << r;
+        EXPECT_NE(picture(r), picture(r + 2)) << r;
+        EXPECT_NE(picture(r + 1), picture(r + 2)) << r;
+    }
+    // A fresh instance never looks skipped.
+    for (int r = 0; r < 18; r += 3)
+        for (int s = 1; s < 18; s += 3) EXPECT_NE(picture(r), picture(s)) << r << " " << s;
+}
+
 TEST_F(BatchWindowTest, ACommitFromAStalePreviewSaysWhichFileWasSkipped) {
     OpenBatch(2, "cat\r\n");
     Press(*batch, "1737");
