@@ -300,7 +300,7 @@ void CItemCommands::PasteFileItems() {
 // ---------------------------------------------------------------- small item commands
 
 void CItemCommands::RemoveItems() {
-    if (!Guard('r')) return;
+    if (!Guard('x')) return;
     const std::vector<int> sel = Selection();
     if (sel.empty()) return;
     CProgramData& d = Data();

@@ -238,7 +238,7 @@ TEST_F(ItemCommandsTest, MirrorCopiesMarksAndRemove) {
     g_bAddFilesIdle = false;
     frame->ExecuteCommand(32520);
     g_bAddFilesIdle = true;
-    EXPECT_TRUE(LogHas("Thread on session...[r]"));
+    EXPECT_TRUE(LogHas("Thread on session...[x]"));
     EXPECT_EQ(Names(0).size(), 10u);
     frame->ExecuteCommand(32520);
     EXPECT_EQ(frame->StatusBar()->PaneText(0).toStdString(), "2 files removed.");
