@@ -41,6 +41,9 @@ public:
 // The refusal shown while an FTP worker runs.
 extern const char* const kFtpBusyRefusal;
 
+// The short host name of the lists (defined with the program data).
+std::string GetShortHostName(const std::string& host);
+
 class CMainPresenter {
 public:
     explicit CMainPresenter(CProgramData& data);
