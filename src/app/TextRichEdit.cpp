@@ -6,6 +6,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMimeData>
 #include <QScrollBar>
@@ -75,6 +76,14 @@ void CTextRichEdit::mousePressEvent(QMouseEvent* e) {
         }
     }
     QPlainTextEdit::mousePressEvent(e);
+}
+
+void CTextRichEdit::keyPressEvent(QKeyEvent* e) {
+    // The Message Window copies or cuts its whole text when nothing is selected.
+    if (m_role == 0 && (e->matches(QKeySequence::Copy) || e->matches(QKeySequence::Cut)) &&
+        !textCursor().hasSelection())
+        selectAll();
+    QPlainTextEdit::keyPressEvent(e);
 }
 
 void CTextRichEdit::mouseReleaseEvent(QMouseEvent* e) {

@@ -283,7 +283,7 @@ bool DropOpenConnection(const std::string& host, const std::string& user) {
     const std::string h = Lower(host), u = Lower(user);
     bool any = false;
     RemoveWhere([&](const CFtpClient& c) {
-        bool m = !any && Lower(c.Host()) == h && Lower(c.User()) == u;
+        const bool m = Lower(c.Host()) == h && Lower(c.User()) == u;
         any = any || m;
         return m;
     });

@@ -47,7 +47,8 @@ void SetFtpAccount(const CHost& account);
 // Closes (QUIT) and removes every open connection to the host, whatever its
 // user, the last opened first; "- user disconnected from host." per connection.
 void DisconnectHost(const std::string& host, const std::string& user);
-// Closes and removes the one connection to (host, user); false when none.
+// Closes and removes every connection to (host, user), the last opened
+// first; false when there was none.
 bool DropOpenConnection(const std::string& host, const std::string& user);
 // One keep-alive pass: while FTP is idle and no worker holds the
 // connections, each one in turn gets a SYST. The first that fails has its
