@@ -81,6 +81,9 @@ std::mutex& FtpConnectionsInUse();
 
 // Small shared helpers of the remote steps.
 bool ContainsHost(const std::vector<CHost>& list, const CHost& account);
+// The columns a UTF-8 text takes in the Message Window (one per character).
+size_t TextColumns(const std::string& text);
+// The text with blanks after it up to width columns.
 std::string PadRight(const std::string& text, size_t width);
 // Last-write time of a local file; the default item time when missing.
 std::time_t GetLocalFileTimes(const std::string& path);

@@ -163,7 +163,7 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
     }
     const int count = static_cast<int>(items.size());
     size_t width = 0;
-    for (const CFileItem& it : items) width = std::max(width, it.FileName.size());
+    for (const CFileItem& it : items) width = std::max(width, TextColumns(it.FileName));
     // The local folder made (or found) for the item before: a basket's items
     // mostly share one, which need not be made again for each.
     std::string madeLocalDir;

@@ -242,6 +242,8 @@ TEST(RemoteTexts, ItemNumbersStoredTimesAndElapsedTimes) {
     EXPECT_EQ(FormatElapsedTime(3723450), "1:2:3.4");
     EXPECT_EQ(PadRight("ab", 4), "ab  ");
     EXPECT_EQ(PadRight("abcdef", 4), "abcdef");
+    // Non-ASCII names line up with the others in the Message Window.
+    EXPECT_EQ(PadRight("caf\xC3\xA9", 6), "caf\xC3\xA9  ");
     EXPECT_EQ(ShortHostName("alpha.example.com"), "alpha");
     EXPECT_EQ(ShortHostName("10.0.0.1"), "10.0.0.1");
     EXPECT_EQ(MakeConnectionMessage(1, "alpha.x", "bob"), "Connecting to alpha as bob...");
