@@ -21,16 +21,7 @@ protected:
         AddAccount("127.0.0.1", kUser, kPassword);
         g_bFtpUpdate = false;
     }
-    // Runs a transfer of the basket's items on this thread, as a worker would.
-    void Run(bool toRemote, std::vector<int> indices) {
-        ASSERT_TRUE(ClaimFtpSlot(""));
-        RunFtpWorkerHere([&] {
-            if (toRemote)
-                TransferToRemote(data, 0, 0, 0, indices);
-            else
-                TransferToLocal(data, 0, 0, 0, indices);
-        });
-    }
+    void Run(bool toRemote, const std::vector<int>& indices) { RunTransfer(toRemote, indices); }
     TempDir root, local;
     PyFtpServer server{root.path()};
     std::string port;
