@@ -1,8 +1,11 @@
-// convert-speed [MB] [RUNS] [literal|date|folder|all]: times the conversion
-// engine beside perl -pe, sd and rg --passthru -r on
+// convert-speed [MB] [RUNS] [literal|date|library|folder|all]: times the
+// conversion engine beside perl -pe, sd and rg --passthru -r on
 // the same work and checks that the outputs are identical:
 //   1. a literal replace of a common word,
 //   2. a date swap, Find "^d-^d-^d", Replace "<^d3>.<^d2>.<^d1>",
+//   3. a library of 20 macros (literals and the date swap), and the same
+//      library with one of them a wild-card macro whose matches reach
+//      across lines (beside perl -0777 -pe only),
 // on a generated log of MB megabytes (default 50) and twice that size (to see
 // that the time grows linearly; both sizes run in every round), then 10,000
 // files of 10 KB in folder mode.
@@ -104,18 +107,18 @@ void MakeLog(const std::string& path, std::size_t bytes, unsigned seed) {
 }
 
 // The engine as the batch uses it: read, convert with the library, write.
-// A library list of the one macro, set up for a batch run.
-void SetUpBatchList(CLibraryList& list, const CMacro& macro) {
+// A library list of the macros, set up for a batch run.
+void SetUpBatchList(CLibraryList& list, const std::vector<CMacro>& macros) {
     CLibrary lib("bench");
-    lib.MacroList.push_back(macro);
+    lib.MacroList = macros;
     list.Append(lib);
     list.m_Run.nBatchStep = 0;
     list.m_Run.nLibraryIndex = 0;
 }
 
-bool RunEngine(const CMacro& macro, const std::string& in, const std::string& out) {
+bool RunEngine(const std::vector<CMacro>& macros, const std::string& in, const std::string& out) {
     CLibraryList list;
-    SetUpBatchList(list, macro);
+    SetUpBatchList(list, macros);
     list.Previews.resize(1);
     list.Previews[0].InputName = in;
     list.Previews[0].OutputName = out;
@@ -128,9 +131,10 @@ bool RunEngine(const CMacro& macro, const std::string& in, const std::string& ou
 
 struct Work {
     const char* name;
-    CMacro macro;
+    std::vector<CMacro> macros;
     std::string perl;
-    std::vector<std::string> sd, rg;  // the peers' arguments (input on stdin)
+    std::vector<std::string> sd, rg;  // the peers' arguments (input on stdin); empty: not run
+    bool slurp = false;               // perl takes the whole file at once (-0777)
 };
 
 struct Peer {
@@ -168,14 +172,17 @@ void Compare(const std::string& self, const std::string& dir, const Work& w, std
                                          dir + "/rg.txt"};
             // Every program writes a new file: none pays for dropping the old one.
             for (const std::string& o : outs) fs::remove(o);
+            std::vector<std::string> perl = {"perl", "-pe", w.perl, log};
+            if (w.slurp) perl.insert(perl.begin() + 1, "-0777");
             Sample s[4] = {
                 RunTool({self, "--engine", w.name, log, outs[0]}, "", dir + "/engine.out"),
-                RunTool({"perl", "-pe", w.perl, log}, "", outs[1]),
-                RunTool(w.sd, log, outs[2]),
-                RunTool(w.rg, log, outs[3]),
+                RunTool(perl, "", outs[1]),
+                w.sd.empty() ? Sample{} : RunTool(w.sd, log, outs[2]),
+                w.rg.empty() ? Sample{} : RunTool(w.rg, log, outs[3]),
             };
             const std::string p = Slurp(outs[1]);
             for (int k = 0; k < 4; ++k) {
+                if (k >= 2 && (k == 2 ? w.sd : w.rg).empty()) continue;
                 peers[z][k].t.push_back(s[k].seconds);
                 peers[z][k].m.push_back(s[k].mib);
                 if (Slurp(outs[k]) != p) same[z][k] = false;
@@ -187,6 +194,7 @@ void Compare(const std::string& self, const std::string& dir, const Work& w, std
         std::printf("%s, %zu MB (%.1f MiB), medians of %d paired runs:\n", w.name, sizes[z],
                     inMib[z], runs);
         for (int k = 0; k < 4; ++k) {
+            if (peers[z][k].t.empty()) continue;
             double mem = Median(peers[z][k].m);
             std::printf("  %-18s %7.3f s  %7.1f MiB (%.2f x input)  %s\n", names[k],
                         Median(peers[z][k].t), mem, mem / inMib[z],
@@ -214,9 +222,9 @@ std::vector<std::string> MakeTree(const std::string& tree, int count) {
 
 // Folder mode as the batch runs it: every file under the tree converted in
 // place. Returns the number of files that failed; walked is how many there were.
-int ConvertTree(const CMacro& macro, const std::string& tree, std::size_t& walked) {
+int ConvertTree(const std::vector<CMacro>& macros, const std::string& tree, std::size_t& walked) {
     CLibraryList list;
-    SetUpBatchList(list, macro);
+    SetUpBatchList(list, macros);
     std::vector<CDirEntry> entries;
     std::vector<CFolderRecord> records;
     WalkFolderTree(tree, false, "", entries, records, "*.*", "");
@@ -245,7 +253,7 @@ void Folder(const std::string& dir, const Work& w, int count, int runs) {
         fs::copy(tree, copy, fs::copy_options::recursive);
         ::sync();  // start both from a clean page cache state
         auto t = Clock::now();
-        failed += ConvertTree(w.macro, tree, walked);
+        failed += ConvertTree(w.macros, tree, walked);
         te.push_back(Seconds(t));
         ::sync();
         std::vector<std::string> args = {"perl", "-pi", "-e", w.perl};
@@ -261,7 +269,7 @@ void Folder(const std::string& dir, const Work& w, int count, int runs) {
 }
 }  // namespace
 
-// convert-speed [MB] [RUNS] [literal|date|folder|all]
+// convert-speed [MB] [RUNS] [literal|date|library|folder|all]
 int main(int argc, char** argv) {
     const std::string argv0 = fs::canonical("/proc/self/exe").string();
     std::size_t mb = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 50;
@@ -273,17 +281,56 @@ int main(int argc, char** argv) {
 
     CMacro literal("request", "REQUEST");
     CMacro date("^d-^d-^d", "<^d3>.<^d2>.<^d1>", 1, 1, 1, 0, 0, 0, 0, 1);
+    // A library of 20 macros; in the second, the eleventh is a wild-card
+    // macro whose matches run from an ERROR to the next TIMEOUT, often in a
+    // later line.
+    const std::vector<std::pair<std::string, std::string>> words = {
+        {"request", "REQUEST"}, {"served", "SERVED"}, {"cache", "CACHE"}, {"miss", "MISS"},
+        {"user", "USER"},       {"login", "LOGIN"},   {"timeout", "TIMEOUT"}, {"retry", "RETRY"},
+        {"disk", "DISK"},       {"queue", "QUEUE"}};
+    const std::vector<std::pair<std::string, std::string>> after = {
+        {"INFO", "info"}, {"WARN", "warn"}, {"DEBUG", "debug"}, {"ERROR", "error"},
+        {" the ", " a "}, {"id=", "ident="}};
+    std::vector<CMacro> library, wideLibrary;
+    std::string perlLibrary, perlWide;
+    for (const auto& [f, r] : words) {
+        library.emplace_back(f, r);
+        perlLibrary += "s/" + f + "/" + r + "/g; ";
+    }
+    wideLibrary = library;
+    perlWide = perlLibrary;
+    library.emplace_back("MISS", "M");
+    perlLibrary += "s/MISS/M/g; ";
+    wideLibrary.push_back(CMacro("ERROR*TIMEOUT", "E<*1>T", 1, 1, 1, 0, 0, 0, 0, 1));
+    perlWide += "s/ERROR(.*?)TIMEOUT/E$1T/gs; ";
+    std::string tail;
+    for (const auto& [f, r] : after) {
+        library.emplace_back(f, r);
+        wideLibrary.emplace_back(f, r);
+        tail += "s/" + f + "/" + r + "/g; ";
+    }
+    library.push_back(date);
+    wideLibrary.push_back(date);
+    tail += "s/(\\d+)-(\\d+)-(\\d+)/$3.$2.$1/g; s/REQUEST/Req/g; s/DISK/Disk/g;";
+    for (auto* lib : {&library, &wideLibrary}) {
+        lib->emplace_back("REQUEST", "Req");
+        lib->emplace_back("DISK", "Disk");
+    }
+    perlLibrary += tail;
+    perlWide += tail;
     const std::vector<Work> work = {
-        {"literal", literal, "s/request/REQUEST/g", {"sd", "-s", "request", "REQUEST"},
+        {"literal", {literal}, "s/request/REQUEST/g", {"sd", "-s", "request", "REQUEST"},
          {"rg", "--passthru", "-N", "-F", "-r", "REQUEST", "request"}},
-        {"date swap", date, "s/(\\d+)-(\\d+)-(\\d+)/$3.$2.$1/g",
+        {"date swap", {date}, "s/(\\d+)-(\\d+)-(\\d+)/$3.$2.$1/g",
          {"sd", "(\\d+)-(\\d+)-(\\d+)", "$3.$2.$1"},
          {"rg", "--passthru", "-N", "-r", "$3.$2.$1", "(\\d+)-(\\d+)-(\\d+)"}},
+        {"library", library, perlLibrary, {}, {}, true},
+        {"library with *", wideLibrary, perlWide, {}, {}, true},
     };
     if (argc == 5 && std::string(argv[1]) == "--engine") {
         // One engine run in a process of its own: --engine NAME IN OUT.
         for (const Work& w : work)
-            if (w.name == std::string(argv[2])) return RunEngine(w.macro, argv[3], argv[4]) ? 0 : 1;
+            if (w.name == std::string(argv[2])) return RunEngine(w.macros, argv[3], argv[4]) ? 0 : 1;
         return 2;
     }
     if (argc == 4 && std::string(argv[1]) == "--make") {
@@ -297,7 +344,7 @@ int main(int argc, char** argv) {
         // Folder mode alone, for a profile: --tree NAME DIR converts DIR in place.
         std::size_t walked = 0;
         for (const Work& w : work)
-            if (w.name == std::string(argv[2])) return ConvertTree(w.macro, argv[3], walked) == 0 ? 0 : 1;
+            if (w.name == std::string(argv[2])) return ConvertTree(w.macros, argv[3], walked) == 0 ? 0 : 1;
         return 2;
     }
     const std::string dir =
@@ -305,7 +352,10 @@ int main(int argc, char** argv) {
     fs::remove_all(dir);
     fs::create_directories(dir);
     for (const Work& w : work) {
-        if (what != "all" && what != (w.name == std::string("literal") ? "literal" : "date")) continue;
+        const std::string kind = w.name == std::string("literal")     ? "literal"
+                                 : w.name == std::string("date swap") ? "date"
+                                                                      : "library";
+        if (what != "all" && what != kind) continue;
         Compare(argv0, dir, w, mb, runs);
     }
     if (what == "all" || what == "folder") Folder(dir, work[1], 10000, runs);

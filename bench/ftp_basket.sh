@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # A basket of 1,000 files of 10 KB sent to and fetched from a local FTP server
-# (pyftpdlib on 127.0.0.1) through the program's transfer engine, beside
-# lftp's mirror on the same files and server. Prints a Markdown table.
+# (pyftpdlib on 127.0.0.1, or vsftpd with FTP_SERVER=vsftpd) through the
+# program's transfer engine, beside lftp's mirror on the same files and
+# server. Prints a Markdown table, times and their ratio to lftp's.
+# BEFORE_TOOL=path/to/an/older/ftp-basket adds its rows (FTPUpdate=Yes).
 #   bench/ftp_basket.sh [BUILD-DIR] [COUNT]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,7 +13,8 @@ tool="$build/bench/ftp-basket"
 source bench/ftp_bench_lib.sh
 
 mkdir -p "$work/files" "$work/server/engine" "$work/server/engine-plain" "$work/server/lftp" \
-         "$work/back-engine" "$work/back-engine-plain" "$work/back-lftp"
+         "$work/server/before" "$work/back-engine" "$work/back-engine-plain" "$work/back-lftp" \
+         "$work/back-before"
 python3 - "$work/files" "$count" <<'EOF'
 import os, sys
 folder, count = sys.argv[1], int(sys.argv[2])
@@ -30,21 +33,40 @@ seconds() { # runs a command, prints its wall time in seconds
   python3 -c "print('%.2f' % ($t1 - $t0))"
 }
 
-e_put=$(seconds "$tool" put 127.0.0.1 "$port" bench bench-pw "$work/files/" /engine/)
-e_get=$(seconds "$tool" get 127.0.0.1 "$port" bench bench-pw "$work/back-engine/" /engine/ \
+# One untimed round first: the first transfers after the server starts are
+# slower, whichever row would take them.
+mkdir -p "$work/server/warm"
+[ "${FTP_SERVER:-}" = vsftpd ] && chown qvltest: "$work/server/warm"
+"$tool" put 127.0.0.1 "$port" "$ftp_user" "$ftp_pass" "$work/files/" /warm/ --no-update >/dev/null
+
+e_put=$(seconds "$tool" put 127.0.0.1 "$port" "$ftp_user" "$ftp_pass" "$work/files/" /engine/)
+e_get=$(seconds "$tool" get 127.0.0.1 "$port" "$ftp_user" "$ftp_pass" "$work/back-engine/" /engine/ \
   --names-from="$work/files")
-p_put=$(seconds "$tool" put 127.0.0.1 "$port" bench bench-pw "$work/files/" /engine-plain/ --no-update)
-p_get=$(seconds "$tool" get 127.0.0.1 "$port" bench bench-pw "$work/back-engine-plain/" /engine-plain/ \
+p_put=$(seconds "$tool" put 127.0.0.1 "$port" "$ftp_user" "$ftp_pass" "$work/files/" /engine-plain/ --no-update)
+p_get=$(seconds "$tool" get 127.0.0.1 "$port" "$ftp_user" "$ftp_pass" "$work/back-engine-plain/" /engine-plain/ \
   --names-from="$work/files" --no-update)
 l_put=$(seconds lftp_run "mirror -R $work/files /lftp")
 l_get=$(seconds lftp_run "mirror /lftp $work/back-lftp")
+copies="server/engine back-engine server/engine-plain back-engine-plain server/lftp back-lftp"
+if [ -n "${BEFORE_TOOL:-}" ]; then
+  b_put=$(seconds "$BEFORE_TOOL" put 127.0.0.1 "$port" "$ftp_user" "$ftp_pass" "$work/files/" /before/)
+  b_get=$(seconds "$BEFORE_TOOL" get 127.0.0.1 "$port" "$ftp_user" "$ftp_pass" "$work/back-before/" \
+    /before/ --names-from="$work/files")
+  copies="$copies server/before back-before"
+fi
 
-for d in server/engine back-engine server/engine-plain back-engine-plain server/lftp back-lftp; do
+for d in $copies; do
   diff -rq "$work/files" "$work/$d" >/dev/null || { echo "copy in $d differs" >&2; exit 1; }
 done
 
-echo "| $count files of 10 KB, one connection | send (s) | fetch (s) |"
+ratio() { python3 -c "print('%.2f' % ($1 / $2))"; }
+row() { echo "| $1 | $2 (${3}x) | $4 (${5}x) |"; }
+echo "| $count files of 10 KB, one connection, ${FTP_SERVER:-pyftpdlib} | send s (x lftp) | fetch s (x lftp) |"
 echo "|---|---|---|"
-echo "| transfer engine (FTPUpdate=Yes: a listing after each item) | $e_put | $e_get |"
-echo "| transfer engine (FTPUpdate=No) | $p_put | $p_get |"
-echo "| lftp mirror -R / mirror | $l_put | $l_get |"
+[ -n "${BEFORE_TOOL:-}" ] &&
+  row "before: FTPUpdate=Yes, a listing after each item" "$b_put" "$(ratio "$b_put" "$l_put")" \
+      "$b_get" "$(ratio "$b_get" "$l_get")"
+row "transfer engine (FTPUpdate=Yes: one listing per folder)" "$e_put" "$(ratio "$e_put" "$l_put")" \
+    "$e_get" "$(ratio "$e_get" "$l_get")"
+row "transfer engine (FTPUpdate=No)" "$p_put" "$(ratio "$p_put" "$l_put")" "$p_get" "$(ratio "$p_get" "$l_get")"
+row "lftp mirror -R / mirror" "$l_put" "1.00" "$l_get" "1.00"

@@ -1,6 +1,8 @@
 # Shared by the FTP benchmark scripts (sourced, not run): a scratch folder,
-# pyftpdlib on 127.0.0.1 serving a folder as user "bench", and lftp on it.
-# The caller sets $build and $tool first.
+# an FTP server on 127.0.0.1 serving a folder, and lftp on it. The server is
+# pyftpdlib (user "bench"), or with FTP_SERVER=vsftpd vsftpd, which needs
+# root and the test user qvltest of scripts/setup; $ftp_user and $ftp_pass
+# name the login. The caller sets $build and $tool first.
 
 [ -x "$tool" ] || { echo "build first: $tool is missing" >&2; exit 1; }
 command -v lftp >/dev/null || { echo "lftp is missing (run scripts/setup)" >&2; exit 1; }
@@ -17,11 +19,56 @@ free_port() {
   python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
 }
 
+ftp_user=bench
+ftp_pass=bench-pw
+if [ "${FTP_SERVER:-}" = vsftpd ]; then ftp_user=qvltest; ftp_pass=qvltest-pw; fi
+
 # start_ftp_server FOLDER: serves FOLDER; sets $port.
 start_ftp_server() {
   port=$(free_port)
   local low
   low=$(free_port)
+  if [ "${FTP_SERVER:-}" = vsftpd ]; then
+    # Passive ports below the system's ephemeral range, and many of them:
+    # thousands of data connections leave their ports waiting a while.
+    low=$((10000 + RANDOM % 18000))
+    # The folder is the test user's root ("/" on the server).
+    chmod 755 "$work"
+    chown -R qvltest: "$1"
+    mkdir -p /var/run/vsftpd/empty
+    cat >"$work/vsftpd.conf" <<EOF
+listen=YES
+listen_ipv6=NO
+listen_address=127.0.0.1
+listen_port=$port
+background=NO
+local_enable=YES
+write_enable=YES
+anonymous_enable=NO
+seccomp_sandbox=NO
+secure_chroot_dir=/var/run/vsftpd/empty
+pam_service_name=vsftpd
+local_root=$1
+chroot_local_user=YES
+allow_writeable_chroot=YES
+local_umask=022
+pasv_enable=YES
+pasv_min_port=$low
+pasv_max_port=$((low + 2000))
+use_localtime=YES
+xferlog_enable=NO
+connect_from_port_20=NO
+max_per_ip=0
+max_clients=0
+EOF
+    /usr/sbin/vsftpd "$work/vsftpd.conf" >/dev/null 2>&1 &
+    server_pid=$!
+    for _ in $(seq 50); do
+      python3 -c "import socket; socket.create_connection(('127.0.0.1', $port), 0.2)" 2>/dev/null && break
+      sleep 0.1
+    done
+    return
+  fi
   /usr/bin/python3 -m pyftpdlib -i 127.0.0.1 -p "$port" -w -d "$1" -u bench -P bench-pw \
     -r "$low-$((low + 50))" >/dev/null 2>&1 &
   server_pid=$!
@@ -33,6 +80,6 @@ start_ftp_server() {
 
 # lftp_run "COMMANDS": one lftp session on the server, passive, no retries.
 lftp_run() {
-  lftp -u bench,bench-pw -p "$port" \
+  lftp -u "$ftp_user,$ftp_pass" -p "$port" \
     -e "set ftp:passive-mode on; set net:max-retries 1; set cmd:fail-exit yes; $1; quit" 127.0.0.1
 }

@@ -161,7 +161,8 @@ void CCompareCommands::CrossSelectedFiles() {
 
 void CCompareCommands::CrossInputOutput() {
     CBasketComparison work;
-    const std::string listing = CrossListInputOutput(work, GetInputWindowText(), GetOutputWindowText());
+    const std::string listing = CrossListInputOutput(work, GetInputWindowText(), GetOutputWindowText(),
+                                                     m_frame.Data().m_SessionReport.ReportCompFiles);
     m_frame.MessageWindow().Clear();
     WriteTrace(listing);
     m_frame.ExecuteCommand(32642);

@@ -210,11 +210,15 @@ void CConversionCommands::ShowWorkPad() {
     ShowAttributesBeside();
 }
 
-void CConversionCommands::ShowLibrary() {
-    // The lists follow the live program data, which may have been loaded anew.
+void CConversionCommands::FillLibraryLists() {
     m_library->ShowWildCardSymbol();
     m_library->FillMacroList();
     m_library->RefillLibraryList();
+}
+
+void CConversionCommands::ShowLibrary() {
+    // The lists follow the live program data, which may have been loaded anew.
+    FillLibraryLists();
     m_library->ShowManager();
 }
 

@@ -50,6 +50,8 @@ public:
     void ViewLineBreaksOfActiveWindow();
     void TabulateOrSql(bool sql);
     void ShowLibrary();
+    // After a load: the manager's lists and symbol show the loaded libraries.
+    void FillLibraryLists();
     // The active library over the Input window text, on the worker.
     void ExecuteLibrary();
     // "Convert files": the batch window of the conversion work mode.

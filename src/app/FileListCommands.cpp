@@ -364,6 +364,11 @@ void CFileListCommands::OnConcatenateFiles() {
 
 void CFileListCommands::OnMakeSameHost() {
     if (CMainPresenter::RefuseWhileFtp()) return;
+    // The pick rewrites items by index, which the add-files worker moves.
+    if (!g_bAddFilesIdle) {
+        CMainPresenter::LogMessage("Thread on session...[z]");
+        return;
+    }
     m_targetProject = P();
     m_targetSession = S();
     m_targetBasket = B();

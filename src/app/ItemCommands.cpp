@@ -303,13 +303,28 @@ void CItemCommands::PasteFileItems() {
 // ---------------------------------------------------------------- small item commands
 
 void CItemCommands::RemoveItems() {
+    if (!Guard('x')) return;
     const std::vector<int> sel = Selection();
     if (sel.empty()) return;
-    if (!Guard('r')) return;
-    for (auto it = sel.rbegin(); it != sel.rend(); ++it) Data().DeleteFileItem(P(), S(), B(), *it);
-    Data().ClearSelection(P(), S(), B());
-    CMainPresenter::LogMessage(std::to_string(sel.size()) + " files removed.");
-    Refill();
+    CProgramData& d = Data();
+    const int count = d.GetFileItemCount(P(), S(), B());
+    if (int(sel.size()) == count) {
+        d.ClearBasketItems(P(), S(), B());
+        d.ClearSelection(P(), S(), B());
+    } else {
+        // Rows go from the first selected on; the row that then stands where
+        // the last one went (or the new last row) stays selected.
+        int r = 0;
+        for (std::size_t k = 0; k < sel.size(); ++k) {
+            r = sel[k] - int(k);
+            d.DeleteFileItem(P(), S(), B(), r);
+        }
+        const int left = d.GetFileItemCount(P(), S(), B());
+        if (r >= left) r = left - 1;
+        d.SetSelection(P(), S(), B(), std::vector<int>{r});
+    }
+    m_frame.Presenter().FillFileItemList(P(), S(), B());
+    m_frame.Presenter().SetStatusText(std::to_string(sel.size()) + " files removed.");
 }
 
 void CItemCommands::MoveItems(int delta) {
@@ -658,15 +673,34 @@ void CItemCommands::EditCommand(int which) {
             default: box->undo(); break;
         }
     };
+    // Copy and Cut in the Message Window take the whole text when nothing is
+    // selected, as the Input and Output boxes do themselves.
+    CTextRichEdit* messages = m_frame.MessageWindow().GetRichEdit();
+    auto actOnMessages = [&] {
+        if (which <= 1 && !messages->textCursor().hasSelection()) messages->selectAll();
+        act(messages);
+    };
+    if (w && w == messages) return actOnMessages();
     if (auto* le = qobject_cast<QLineEdit*>(w)) return act(le);
     if (auto* pe = qobject_cast<QPlainTextEdit*>(w)) return act(pe);
     if (auto* te = qobject_cast<QTextEdit*>(w)) return act(te);
     if (auto* lb = qobject_cast<CLineTextBox*>(w)) return act(lb);
-    // No text box has the focus: the active text window.
+    // No text box has the focus: the active text window; Copy hands it the focus.
     const int active = g_nActiveTextWindow;
-    if (active == 1 && g_pInputWindow) act(g_pInputWindow);
-    if (active == 2 && g_pOutputWindow) act(g_pOutputWindow);
-    if (active == 3) act(m_frame.MessageWindow().GetRichEdit());
+    QWidget* target = nullptr;
+    if (active == 1 && g_pInputWindow) {
+        act(g_pInputWindow);
+        target = g_pInputWindow;
+    }
+    if (active == 2 && g_pOutputWindow) {
+        act(g_pOutputWindow);
+        target = g_pOutputWindow;
+    }
+    if (active == 3) {
+        actOnMessages();
+        target = messages;
+    }
+    if (which == 0 && target) target->setFocus();
 }
 
 void CItemCommands::SaveText() {

@@ -411,14 +411,16 @@ void CLineTextBox::setReadOnly(bool readOnly) {
     viewport()->update();
 }
 
-void CLineTextBox::copy() const {
+void CLineTextBox::copy() {
+    if (m_caret == m_anchor) selectAll();
     if (m_caret == m_anchor) return;
     QApplication::clipboard()->setText(Q(FromCrLf(SelectedText())));
 }
 
 void CLineTextBox::cut() {
-    if (m_readOnly || m_caret == m_anchor) return;
+    if (m_readOnly) return;
     copy();
+    if (m_caret == m_anchor) return;
     ReplaceSelection(std::string());
 }
 
@@ -901,8 +903,8 @@ void CLineTextBox::ShowContextMenu(const QPoint& global) {
     menu->addAction(tr("&Undo"), this, &CLineTextBox::undo)->setEnabled(!m_readOnly && IsUndoAvailable());
     menu->addAction(tr("&Redo"), this, &CLineTextBox::redo)->setEnabled(!m_readOnly && IsRedoAvailable());
     menu->addSeparator();
-    menu->addAction(tr("Cu&t"), this, &CLineTextBox::cut)->setEnabled(!m_readOnly && sel);
-    menu->addAction(tr("&Copy"), this, &CLineTextBox::copy)->setEnabled(sel);
+    menu->addAction(tr("Cu&t"), this, &CLineTextBox::cut)->setEnabled(!m_readOnly && !m_text.empty());
+    menu->addAction(tr("&Copy"), this, &CLineTextBox::copy)->setEnabled(!m_text.empty());
     menu->addAction(tr("&Paste"), this, &CLineTextBox::paste)
         ->setEnabled(!m_readOnly && !QApplication::clipboard()->text().isEmpty());
     menu->addAction(tr("Delete"), this, [this] { DeleteSelectionOr(true, false); })->setEnabled(!m_readOnly && sel);

@@ -84,7 +84,8 @@ public:
     void redo();
     bool IsUndoAvailable() const { return !m_undo.empty(); }
     bool IsRedoAvailable() const { return !m_redo.empty(); }
-    void copy() const;
+    // With nothing selected, Copy and Cut first select the whole text.
+    void copy();
     void cut();
     void paste();
 

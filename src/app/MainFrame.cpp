@@ -610,7 +610,8 @@ void CMainFrame::InstallWorkerHooks() {
 
 void CMainFrame::CrossInputOutputText() {
     CBasketComparison work;
-    const std::string listing = CrossListInputOutput(work, GetInputWindowText(), GetOutputWindowText());
+    const std::string listing = CrossListInputOutput(work, GetInputWindowText(), GetOutputWindowText(),
+                                                     m_data.m_SessionReport.ReportCompFiles);
     m_messageWindow->Clear();
     WriteTrace(listing);
     const char* done = "Cross of texts from Input and Output windows is shown on Message Window.";
@@ -779,6 +780,7 @@ void CMainFrame::TreesChanged() {
 void CMainFrame::InitialLoad() {
     m_tick = 0;
     m_presenter.InitialLoad();
+    if (m_conversionCommands) m_conversionCommands->FillLibraryLists();
     if (m_timerWork) m_timerWork->ResetCounters();
     QFont f("Lucida Console");
     f.setStyleHint(QFont::Monospace);

@@ -28,12 +28,6 @@ namespace {
 bool StartsWithMark(const std::string& t) { return !t.empty() && (t[0] == '*' || t[0] == '~'); }
 }  // namespace
 
-std::string GetShortHostName(const std::string& host) {
-    if (host.empty() || std::isdigit(static_cast<unsigned char>(host[0]))) return host;
-    auto dot = host.find('.');
-    return dot == std::string::npos ? host : host.substr(0, dot);
-}
-
 CMainPresenter::CMainPresenter(CProgramData& data) : m_data(data) {}
 
 int CMainPresenter::CurP() const { return m_data.GetCurProject(); }

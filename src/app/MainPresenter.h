@@ -41,7 +41,7 @@ public:
 // The refusal shown while an FTP worker runs.
 extern const char* const kFtpBusyRefusal;
 
-// The host up to its first "."; unchanged when empty or starting with a digit.
+// The short host name of the lists (defined with the program data).
 std::string GetShortHostName(const std::string& host);
 
 class CMainPresenter {

@@ -45,6 +45,14 @@ void QtPrompter::Message(const std::string& text, MsgIcon icon) {
     });
 }
 
+bool QtPrompter::AskOkCancel(const std::string& text, MsgIcon icon) {
+    return OnGuiThread([&] {
+        QMessageBox box(ToQtIcon(icon), QApplication::applicationName(), Q(text),
+                        QMessageBox::Ok | QMessageBox::Cancel, m_parent);
+        return box.exec() == QMessageBox::Ok;
+    });
+}
+
 Answer QtPrompter::Ask(const std::string& text, MsgIcon icon, bool allowCancel) {
     return OnGuiThread([&] {
         auto buttons = QMessageBox::Yes | QMessageBox::No;
@@ -62,6 +70,16 @@ std::optional<std::string> QtPrompter::AskText(const std::string& title, const s
                                                const std::string& initial) {
     return OnGuiThread([&]() -> std::optional<std::string> {
         CTextPromptDlg dlg(Q(title), Q(prompt), Q(initial), m_parent);
+        if (dlg.exec() != QDialog::Accepted) return std::nullopt;
+        return dlg.TextBytes();
+    });
+}
+
+std::optional<std::string> QtPrompter::AskTextBrowse(const std::string& title, const std::string& prompt,
+                                                     const std::string& initial, int browseMode,
+                                                     const std::string& startFolder) {
+    return OnGuiThread([&]() -> std::optional<std::string> {
+        CTextPromptDlg dlg(Q(title), Q(prompt), Q(initial), 0, true, browseMode, Q(startFolder), m_parent);
         if (dlg.exec() != QDialog::Accepted) return std::nullopt;
         return dlg.TextBytes();
     });

@@ -17,8 +17,12 @@ public:
 
     void Message(const std::string& text, MsgIcon icon) override;
     Answer Ask(const std::string& text, MsgIcon icon, bool allowCancel) override;
+    bool AskOkCancel(const std::string& text, MsgIcon icon) override;
     std::optional<std::string> AskText(const std::string& title, const std::string& prompt,
                                        const std::string& initial) override;
+    std::optional<std::string> AskTextBrowse(const std::string& title, const std::string& prompt,
+                                             const std::string& initial, int browseMode,
+                                             const std::string& startFolder) override;
     std::optional<std::string> PickFolder(const std::string& title,
                                           const std::string& start) override;
     std::optional<LoginData> AskLogin(const LoginData& start) override;

@@ -6,16 +6,18 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QUrl>
-#include <fstream>
+#include <sstream>
 
 #include "app/TextRules.h"
 #include "app/TextWindows.h"
 #include "model/Globals.h"
 #include "model/KeyValue.h"
+#include "model/SafeFile.h"
 #include "model/Trace.h"
 #include "platform/Prompter.h"
 
@@ -74,6 +76,14 @@ void CTextRichEdit::mousePressEvent(QMouseEvent* e) {
         }
     }
     QPlainTextEdit::mousePressEvent(e);
+}
+
+void CTextRichEdit::keyPressEvent(QKeyEvent* e) {
+    // The Message Window copies or cuts its whole text when nothing is selected.
+    if (m_role == 0 && (e->matches(QKeySequence::Copy) || e->matches(QKeySequence::Cut)) &&
+        !textCursor().hasSelection())
+        selectAll();
+    QPlainTextEdit::keyPressEvent(e);
 }
 
 void CTextRichEdit::mouseReleaseEvent(QMouseEvent* e) {
@@ -169,11 +179,13 @@ bool CTextRichEdit::LoadDroppedFiles(const std::vector<std::string>& paths) {
 }
 
 bool LoadTextFile(const std::string& path, std::vector<std::string>& lines) {
-    std::ifstream f(path, std::ios::binary);
-    if (!f) {
-        Prompter().Message("Failed to read the file: " + path, MsgIcon::Stop);
+    // A pipe, device or folder is refused before it can block or fill memory.
+    std::string bytes, why;
+    if (!ReadRegularFile(path, bytes, why)) {
+        Prompter().Message("Failed to read the file: " + path + "\r\n" + why, MsgIcon::Stop);
         return false;
     }
+    std::istringstream f(std::move(bytes));
     std::string line;
     while (ReadLine(f, line)) lines.push_back(line);
     return true;

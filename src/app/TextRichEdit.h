@@ -54,6 +54,7 @@ public:
     static std::string s_lastOutputFile;
 
 protected:
+    void keyPressEvent(QKeyEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void focusInEvent(QFocusEvent* e) override;

@@ -184,6 +184,18 @@ void ExpandLoneLineFeeds(std::string& text) {
     }
 }
 
+// The file as opened for reading (device, inode, modification time), with
+// the number of bytes read from it.
+CFileStamp StampOf(const struct stat& st, std::size_t bytesRead) {
+    CFileStamp s;
+    s.known = true;
+    s.dev = st.st_dev;
+    s.ino = st.st_ino;
+    s.size = static_cast<long long>(bytesRead);
+    s.mtimeNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    return s;
+}
+
 // Opens the replacing writer of a target the way WriteFileReplacing does.
 std::unique_ptr<CSafeWriter> OpenReplacingWriter(const std::string& target, std::string& reason) {
     std::string path;
@@ -220,8 +232,10 @@ unsigned PartWorkerCount() {
 
 }  // namespace
 
-bool ReadFileForConversion(const std::string& path, std::string& text, std::string& reason) {
+bool ReadFileForConversion(const std::string& path, std::string& text, std::string& reason,
+                           CFileStamp* stamp) {
     text.clear();
+    if (stamp) *stamp = CFileStamp();
     // A pipe or device must not hold the run: it is opened without waiting
     // and refused.
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -254,6 +268,7 @@ bool ReadFileForConversion(const std::string& path, std::string& text, std::stri
     }
     ::close(fd);
     text.resize(used);
+    if (stamp) *stamp = StampOf(st, used);
     if (std::memchr(text.data(), '\0', text.size())) {
         text.clear();
         reason = "(binary)";
@@ -287,7 +302,7 @@ bool CopyFileReplacing(const std::string& from, const std::string& to, std::stri
 }
 
 bool WriteFileReplacing(const std::string& target, const std::string& bytes, bool append,
-                        std::string& reason, bool stripCr) {
+                        std::string& reason, bool stripCr, const CFileStamp* unchanged) {
     // A link is written through: the file it names gets the new text and the
     // link stays a link.
     std::string path;
@@ -326,6 +341,7 @@ bool WriteFileReplacing(const std::string& target, const std::string& bytes, boo
     // regular file keeps its mode and owner.
     auto writer = std::make_unique<CSafeWriter>();
     if (!writer->Open(path, 0644, reason)) return false;
+    if (unchanged) writer->ReplaceOnlyIfUnchanged(*unchanged);
     if (!WriteAll(writer->Fd(), bytes, stripCr)) {
         reason = SystemErrorText(errno);
         return false;
@@ -407,28 +423,49 @@ struct FdCloser {
     }
 };
 
-// True when the run's macros let a text be converted in parts (see
-// IsLineConfinedMacro).
-bool RunIsLineConfined(const CLibraryList& list) {
+// How a run's macros convert a text in parts: runs of macros that keep to
+// one line (see IsLineConfinedMacro), converted on any worker and any part
+// at once, between wide macros (see IsWideStreamableMacro), each applied to
+// the parts one after the other, in order. segments has one run more than
+// wide has macros; a run may be empty.
+struct PartsPlan {
+    std::vector<std::vector<CMacro>> segments{1};
+    std::vector<CMacro> wide;
+};
+
+// False when a macro of the run is neither kind: the text is converted whole.
+bool PlanParts(const CLibraryList& list, PartsPlan& plan) {
     const CLibrary* lib = list.GetCurrentLibraryPtr();
     const CWildTypeManager* mgr = lib ? &lib->WildTypeManager : nullptr;
+    std::vector<CMacro> macros;
     if (list.m_Run.bUseCurrentMacro) {
-        CMacro m = list.m_Run.currentMacro;  // applied whether marked active or not
-        m.IsActive = 1;
-        return IsLineConfinedMacro(m, mgr);
+        macros.push_back(list.m_Run.currentMacro);
+        macros.back().IsActive = 1;  // applied whether marked active or not
+    } else if (lib) {
+        macros = lib->MacroList;
+    } else {
+        return false;
     }
-    if (!lib) return false;
-    for (const CMacro& m : lib->MacroList)
-        if (!IsLineConfinedMacro(m, mgr)) return false;
+    for (const CMacro& m : macros) {
+        if (IsLineConfinedMacro(m, mgr)) {
+            plan.segments.back().push_back(m);
+        } else if (IsWideStreamableMacro(m, mgr)) {
+            plan.wide.push_back(m);
+            plan.segments.emplace_back();
+        } else {
+            return false;
+        }
+    }
     return true;
 }
 
 // Converts and writes a large file part by part, a few parts at a time on
 // their own threads, so that neither the whole text nor its converted copy
 // is ever held. The result is the one of the whole text: parts are cut after
-// line feeds and no match of the run's macros crosses a line. WholeText when
-// the file is small or the run cannot be split; the caller then converts the
-// text as one.
+// line feeds, no match of the line-confined macros crosses a line, and a
+// wide macro's pass over a part takes along, into the next part, the text
+// from where its next match may start. WholeText when the file is small or
+// the run cannot be split; the caller then converts the text as one.
 PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, bool& modified,
                                std::string& why) {
     if (g_bTrace || list.m_Run.nBatchStep != 0 || preview.Mode == "A") return PartsResult::WholeText;
@@ -437,16 +474,35 @@ PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, boo
         static_cast<std::size_t>(st.st_size) < kPartsThreshold)
         return PartsResult::WholeText;
     FdCloser in{::open(preview.InputName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
-    if (in.fd < 0 || ::fstat(in.fd, &st) != 0 || !S_ISREG(st.st_mode) || !RunIsLineConfined(list))
+    PartsPlan plan;
+    if (in.fd < 0 || ::fstat(in.fd, &st) != 0 || !S_ISREG(st.st_mode) || !PlanParts(list, plan))
         return PartsResult::WholeText;
+    const struct stat opened = st;
+    std::size_t bytesRead = 0;
 
     const unsigned threads = PartWorkerCount();
-    std::vector<CLibraryList> workers(threads);
-    for (CLibraryList& w : workers) {
-        w.Libraries = list.Libraries;
-        w.CurrentLibrary = list.CurrentLibrary;
-        w.RunKind = list.RunKind;
-        w.m_Run = list.m_Run;
+    // Each worker's own list for each run of macros: the run's library with
+    // only those macros in it (the wide passes use its type-cards).
+    const std::size_t segmentCount = plan.segments.size();
+    std::vector<std::vector<CLibraryList>> workers(threads);
+    for (std::vector<CLibraryList>& mine : workers) {
+        for (const std::vector<CMacro>& segment : plan.segments) {
+            CLibraryList w;
+            w.Libraries = list.Libraries;
+            w.CurrentLibrary = list.CurrentLibrary;
+            w.RunKind = list.RunKind;
+            w.m_Run = list.m_Run;
+            w.m_Run.bUseCurrentMacro = false;
+            if (w.IsValidIndex(w.CurrentLibrary)) {
+                w.Libraries[w.CurrentLibrary].MacroList = segment;
+            } else {
+                CLibrary lib;
+                lib.MacroList = segment;
+                w.Libraries.assign(1, lib);
+                w.CurrentLibrary = 0;
+            }
+            mine.push_back(std::move(w));
+        }
     }
     std::string carry, reason;
     bool eof = false;
@@ -455,6 +511,8 @@ PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, boo
     auto readPart = [&](std::string& part) -> int {
         part.swap(carry);
         carry.clear();
+        // Room for the CRs of the line breaks made CR LF, without a new buffer.
+        if (part.capacity() < kPartBytes + kPartBytes / 8) part.reserve(kPartBytes + kPartBytes / 8);
         for (;;) {
             if (!eof && part.size() < kPartBytes) {
                 // Up to kPartBytes in all, so that a buffer that goes round
@@ -472,6 +530,7 @@ PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, boo
                     return -1;
                 }
                 part.resize(used + static_cast<std::size_t>(n));
+                bytesRead += static_cast<std::size_t>(n);
                 if (n == 0) eof = true;
                 continue;
             }
@@ -490,6 +549,7 @@ PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, boo
                         eof = true;
                     }
                     part.resize(used + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+                    bytesRead += static_cast<std::size_t>(std::max<ssize_t>(n, 0));
                     continue;
                 }
                 const std::size_t cut = static_cast<std::size_t>(static_cast<const char*>(lf) - part.data()) + 1;
@@ -503,70 +563,144 @@ PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, boo
     // A replacement that can put a CR in front of a line's LF is the one
     // thing that makes a difference between converting the lines as read and
     // converting them with CR LF line ends; only then are they made CR LF.
-    const bool expand = RunMayWriteCr(list);
+    // A wide macro sees line breaks inside its matches: it gets them as the
+    // whole text has them.
+    const bool expand = !plan.wide.empty() || RunMayWriteCr(list);
 
     // The parts flow through a ring of slots: this thread reads a part into a
     // free slot, any worker converts it, and this thread writes the slots in
     // order. No round waits for its slowest part, so a worker the system
-    // holds back delays only its own part while the others go on.
+    // holds back delays only its own part while the others go on. A part goes
+    // through the stages in turn: a run of line-confined macros (stage 2k,
+    // on any part at once), then wide macro k (stage 2k+1, part after part).
     struct Slot {
-        std::string text, out;
-        bool done = false, binary = false, counted = false, differs = false;
+        std::string text;
+        std::size_t stage = 0;
+        bool queued = false, busy = false, done = false, last = false;
+        bool binary = false, counted = false, differs = false;
         std::exception_ptr error;
     };
+    const std::size_t stageCount = 2 * segmentCount - 1;
     const std::size_t ring = threads + 2;
     std::vector<std::string> copies(threads);  // each worker's working buffer
     std::vector<Slot> slots(ring);
+    // What each wide pass carries from one part to the next: the input from
+    // where its next match may start, and converted text after the last line
+    // feed it gave on.
+    struct WideCarry {
+        std::string input, output;
+        std::string text, result;  // working buffers, kept from part to part
+        std::size_t partsDone = 0;  // parts through this pass, in order
+    };
+    std::vector<WideCarry> carries(plan.wide.size());
     std::mutex mu;
     std::condition_variable wakeWorker, wakeWriter;
-    std::vector<std::size_t> queue;  // read parts waiting for a worker, by number
-    std::size_t queueHead = 0;
+    std::size_t firstLive = 0, liveEnd = 0;  // the parts in the ring, by number
     bool closing = false;
-    auto convert = [&](unsigned id, Slot& slot) {
+    // A run of macros on the slot's text.
+    auto convertSegment = [&](unsigned id, std::size_t k, Slot& slot) {
+        if (plan.segments[k].empty()) return;
+        CFindRepPreview scratch;
+        scratch.Mode = "O";
+        scratch.NoInstances = 1;
+        // The text is converted in a copy (the part stays to be compared
+        // with the result); the buffers go round, the slot's former text
+        // taking the next copy.
+        std::string& copy = copies[id];
+        copy.assign(slot.text);
+        std::string result = workers[id][k].RunLibraryPass(std::move(copy), scratch);
+        if (result != slot.text) slot.differs = true;
+        slot.text.swap(result);
+        copy = std::move(result);
+    };
+    // Wide macro j on the slot's text, the parts in order.
+    auto convertWide = [&](unsigned id, std::size_t j, Slot& slot) {
+        WideCarry& c = carries[j];
+        CLibraryList& w = workers[id][j];
+        std::string& input = c.text;
+        input.assign(c.input);
+        input += slot.text;
+        std::string& out = c.result;
+        out.assign(input);
+        CMacro macro = plan.wide[j];
+        CFindRepPreview scratch;
+        scratch.Mode = "O";
+        scratch.NoInstances = 1;
+        w.FindReplacePass("", out, macro, scratch);
+        if (out != input) slot.differs = true;
+        std::size_t keep = input.size();  // the input's tail taken along
+        if (!slot.last) {
+            const std::size_t from = w.FindFirstPiece(plan.wide[j], input, w.LastSearchEnd);
+            if (from != std::string::npos) keep = from;
+        }
+        // The text after the last match is left as it was: the tail taken
+        // along is the output's tail too.
+        const std::size_t tail = input.size() - keep;
+        c.input.assign(input, keep, std::string::npos);
+        std::string& given = slot.text;
+        given.assign(c.output);
+        given.append(out, 0, out.size() - tail);
+        // The next stage takes whole lines.
+        std::size_t cut = given.size();
+        if (!slot.last) {
+            const void* lf = ::memrchr(given.data(), '\n', given.size());
+            cut = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - given.data()) + 1 : 0;
+        }
+        c.output.assign(given, cut, std::string::npos);
+        given.resize(cut);
+    };
+    auto runStage = [&](unsigned id, Slot& slot) {
         try {
-            std::string& text = slot.text;
-            if (std::memchr(text.data(), '\0', text.size())) {
-                slot.binary = true;
-                return;
+            if (slot.stage == 0) {
+                if (std::memchr(slot.text.data(), '\0', slot.text.size())) {
+                    slot.binary = true;
+                    slot.stage = stageCount;
+                    return;
+                }
+                if (expand) ExpandLoneLineFeeds(slot.text);
             }
-            if (expand) ExpandLoneLineFeeds(text);
             const unsigned long before = CounterTagsExpandedOnThisThread();
-            CFindRepPreview scratch;
-            scratch.Mode = "O";
-            scratch.NoInstances = 1;
-            CLibraryList& w = workers[id];
-            // The text is converted in a copy (the part stays to be compared
-            // with the result); the buffers go round, the written result of
-            // the slot's last part taking the next copy.
-            std::string& copy = copies[id];
-            copy.assign(text);
-            std::string result = w.m_Run.bUseCurrentMacro
-                                     ? w.ApplyOneMacroToText(std::move(copy), w.m_Run.currentMacro, scratch)
-                                     : w.RunLibraryPass(std::move(copy), scratch);
-            slot.out.swap(result);
-            copy = std::move(result);
-            slot.counted = CounterTagsExpandedOnThisThread() != before;
-            slot.differs = slot.out != text;
-            DropCrOfLineBreaks(slot.out);  // written in text mode
+            if (slot.stage % 2 == 0)
+                convertSegment(id, slot.stage / 2, slot);
+            else
+                convertWide(id, slot.stage / 2, slot);
+            if (CounterTagsExpandedOnThisThread() != before) slot.counted = true;
+            if (slot.stage + 1 == stageCount) DropCrOfLineBreaks(slot.text);  // written in text mode
+            ++slot.stage;
         } catch (...) {
             slot.error = std::current_exception();
+            slot.stage = stageCount;
         }
+    };
+    // The next slot a worker may take (under the lock): a run of macros on
+    // any part, a wide macro on the part after the last one it did.
+    auto nextRunnable = [&]() -> Slot* {
+        for (std::size_t n = firstLive; n < liveEnd; ++n) {
+            Slot& slot = slots[n % ring];
+            if (!slot.queued || slot.busy || slot.stage >= stageCount) continue;
+            if (slot.stage % 2 == 1 && carries[slot.stage / 2].partsDone != n) continue;
+            return &slot;
+        }
+        return nullptr;
     };
     auto work = [&](unsigned id) {
         for (;;) {
-            std::size_t partNo;
+            Slot* slot = nullptr;
             {
                 std::unique_lock<std::mutex> lock(mu);
-                wakeWorker.wait(lock, [&] { return closing || queueHead < queue.size(); });
+                wakeWorker.wait(lock, [&] { return closing || (slot = nextRunnable()) != nullptr; });
                 if (closing) return;  // the parts still queued are not wanted
-                partNo = queue[queueHead++];
+                slot->busy = true;
             }
-            Slot& slot = slots[partNo % ring];
-            convert(id, slot);
+            const std::size_t stage = slot->stage;
+            runStage(id, *slot);
             {
                 std::lock_guard<std::mutex> lock(mu);
-                slot.done = true;
+                slot->busy = false;
+                if (stage % 2 == 1) ++carries[stage / 2].partsDone;
+                if (slot->stage >= stageCount) slot->done = true;
             }
+            wakeWorker.notify_all();
             wakeWriter.notify_one();
         }
     };
@@ -608,17 +742,23 @@ PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, boo
     std::size_t written = 0, partsRead = 0, partsWritten = 0;
     bool changed = false;
     int readState = 1;  // as readPart: 1 more to come, 0 the end, -1 a failure
+    bool lastQueued = plan.wide.empty();  // wide passes end on an empty last part
     for (;;) {
-        while (readState > 0 && partsRead - partsWritten < ring) {
+        while (partsRead - partsWritten < ring && (readState > 0 || !lastQueued)) {
             Slot& slot = slots[partsRead % ring];
-            readState = readPart(slot.text);
-            if (readState <= 0) break;
+            if (readState > 0) readState = readPart(slot.text);
+            if (readState < 0) break;
+            if (readState == 0) {
+                if (lastQueued) break;
+                slot.text.clear();  // the wide passes give what they took along
+                slot.last = lastQueued = true;
+            }
             {
                 std::lock_guard<std::mutex> lock(mu);
-                queue.push_back(partsRead);
+                slot.queued = true;
+                liveEnd = ++partsRead;
             }
-            wakeWorker.notify_one();
-            ++partsRead;
+            wakeWorker.notify_all();
         }
         if (partsWritten == partsRead) break;
         Slot& slot = slots[partsWritten % ring];
@@ -643,18 +783,23 @@ PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, boo
                 return PartsResult::Failed;
             }
         }
-        if (!WriteBytes(writer->Fd(), slot.out.data(), slot.out.size())) {
+        if (!WriteBytes(writer->Fd(), slot.text.data(), slot.text.size())) {
             WriteTrace(preview.OutputName + ": " + SystemErrorText(errno));
             return PartsResult::Failed;
         }
         // The disk starts on what is written while the rest is converted, so
         // that the flush at the end has little left to wait for.
         ::sync_file_range(writer->Fd(), static_cast<off_t>(written),
-                          static_cast<off_t>(slot.out.size()), SYNC_FILE_RANGE_WRITE);
-        written += slot.out.size();
-        slot.out.clear();
-        slot.done = slot.binary = slot.counted = slot.differs = false;
-        ++partsWritten;
+                          static_cast<off_t>(slot.text.size()), SYNC_FILE_RANGE_WRITE);
+        written += slot.text.size();
+        slot.text.clear();
+        {
+            std::lock_guard<std::mutex> lock(mu);
+            slot.stage = 0;
+            slot.queued = slot.done = slot.last = false;
+            slot.binary = slot.counted = slot.differs = false;
+            firstLive = ++partsWritten;
+        }
     }
     if (readState < 0) return PartsResult::Failed;
     if (!changed) {
@@ -670,6 +815,9 @@ PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, boo
         made.Note(preview.OutputName);
         writer = OpenReplacingWriter(preview.OutputName, reason);
     }
+    // Written back over itself, the file is replaced only as it was read.
+    if (writer && IsSamePath(preview.InputName, preview.OutputName))
+        writer->ReplaceOnlyIfUnchanged(StampOf(opened, bytesRead));
     if (!writer || !FinishReplacingWriter(std::move(writer), written, reason)) {
         WriteTrace(preview.OutputName + ": " + reason);
         return PartsResult::Failed;
@@ -689,7 +837,8 @@ bool CLibraryList::ConvertFileForBatch(CFindRepPreview& preview, int row, bool& 
         case PartsResult::WholeText: break;
     }
     std::string text, reason;
-    if (!ReadFileForConversion(preview.InputName, text, reason)) {
+    CFileStamp stamp;
+    if (!ReadFileForConversion(preview.InputName, text, reason, &stamp)) {
         why = reason;
         return false;
     }
@@ -711,8 +860,9 @@ bool CLibraryList::ConvertFileForBatch(CFindRepPreview& preview, int row, bool& 
             return CopyFileReplacing(preview.InputName, preview.OutputName, reason);
         }
     }
+    // Written back over itself, the file is replaced only as it was read.
     if (!WriteFileReplacing(preview.OutputName, converted, preview.Mode == "A", reason,
-                            true)) {
+                            true, same ? &stamp : nullptr)) {
         WriteTrace(preview.OutputName + ": " + reason);
         return false;
     }
@@ -968,13 +1118,15 @@ bool CLibraryList::CommitFile(CFindRepPreview& preview, int /*row*/) {
         if (preview.Mode == "O") return CopyFileReplacing(preview.InputName, preview.OutputName, reason);
         return true;
     }
-    if (!ReadFileForConversion(preview.InputName, text, reason)) return false;
+    CFileStamp stamp;
+    if (!ReadFileForConversion(preview.InputName, text, reason, &stamp)) return false;
     if (!ApplyInstances(preview, text)) {
         WriteTrace(preview.InputName +
                    ": the file no longer holds the text the preview found; left untouched.");
         return false;
     }
-    if (!WriteFileReplacing(preview.OutputName, text, preview.Mode == "A", reason, true)) {
+    if (!WriteFileReplacing(preview.OutputName, text, preview.Mode == "A", reason, true,
+                            same ? &stamp : nullptr)) {
         WriteTrace(preview.OutputName + ": " + reason);
         return false;
     }

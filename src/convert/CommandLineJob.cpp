@@ -3,6 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
+#include <cstdlib>
+
 #include <cctype>
 #include <cstdio>
 #include <ctime>
@@ -15,6 +18,7 @@
 #include "convert/LibraryFile.h"
 #include "model/Globals.h"
 #include "model/KeyValue.h"
+#include "model/SafeFile.h"
 #include "model/TextUtil.h"
 #include "model/Trace.h"
 #include "model/WorkArea.h"
@@ -76,6 +80,59 @@ bool IsOlderThanFirstVersion(const std::string& version) {
 std::string WithSlash(std::string dir) {
     if (dir.empty() || dir.back() != '/') dir += '/';
     return dir;
+}
+
+// Which file a path names, for comparing files however they are spelled: the
+// device and inode of what is there (links followed), or, for a file not
+// there yet, the real path of its folder and its name.
+struct FileKey {
+    bool exists = false;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    std::string real;
+};
+
+FileKey KeyOf(const std::string& path) {
+    FileKey key;
+    std::string target, error;
+    if (!ResolveWriteTarget(path, target, error)) target = path;
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0) {
+        key.exists = true;
+        key.dev = st.st_dev;
+        key.ino = st.st_ino;
+        return key;
+    }
+    const std::size_t cut = target.rfind('/');
+    const std::string folder = cut == std::string::npos ? "." : cut == 0 ? "/" : target.substr(0, cut);
+    char buf[PATH_MAX];
+    key.real = ::realpath(folder.c_str(), buf) ? WithSlash(buf) + target.substr(cut + 1) : target;
+    return key;
+}
+
+bool SameFile(const FileKey& a, const FileKey& b) {
+    if (a.exists != b.exists) return false;
+    return a.exists ? a.dev == b.dev && a.ino == b.ino : a.real == b.real;
+}
+
+// True when the path lies at any depth inside the folder (compared by identity).
+bool LiesInside(const std::string& path, const std::string& folder) {
+    struct stat top {};
+    if (::stat(folder.c_str(), &top) != 0) return false;
+    std::string target, error;
+    if (!ResolveWriteTarget(path, target, error)) target = path;
+    const std::size_t cut = target.rfind('/');
+    if (cut == std::string::npos) return false;
+    char buf[PATH_MAX];
+    if (!::realpath(cut == 0 ? "/" : target.substr(0, cut).c_str(), buf)) return false;
+    for (std::string p = buf;;) {
+        struct stat st {};
+        if (::stat(p.c_str(), &st) == 0 && st.st_dev == top.st_dev && st.st_ino == top.st_ino)
+            return true;
+        const std::size_t up = p.rfind('/');
+        if (p.size() <= 1 || up == std::string::npos) return false;
+        p = up == 0 ? "/" : p.substr(0, up);
+    }
 }
 
 std::string Canonical(const std::string& path) {
@@ -317,6 +374,30 @@ bool BuildBatchFileList(CCommandLineJob& job) {
     return true;
 }
 
+bool CheckBatchOutputs(CCommandLineJob& job) {
+    // The files the job must never write over: the library file it reads,
+    // the work area's master and library files, the log, and whatever the
+    // work area keeps in its user folder (sessions, passwords, texts).
+    std::vector<FileKey> kept;
+    for (const std::string& f :
+         {job.m_strLibraryFile, g_strLibraryInfoDir + kLibraryFileName,
+          g_strSessionInfoDir + kMasterFileName, g_strSessionBackUpDir + kMasterFileName,
+          g_strCmdAreaDir + kBatchLogName})
+        kept.push_back(KeyOf(f));
+    for (const CFindRepPreview& p : job.m_LibraryList.Previews) {
+        const FileKey out = KeyOf(p.OutputName);
+        bool refused = !g_strUserInfoDir.empty() && LiesInside(p.OutputName, g_strUserInfoDir);
+        for (const FileKey& k : kept) refused = refused || SameFile(out, k);
+        if (refused) {
+            job.m_strError = "The output " + p.OutputName +
+                             " is a file the job reads or the work area keeps; it is not "
+                             "written. Aborted.";
+            return false;
+        }
+    }
+    return true;
+}
+
 void WriteBatchSummary(const CCommandLineJob& job) {
     std::string s;
     if (!job.m_strNotes.empty()) s += job.m_strNotes;
@@ -350,6 +431,10 @@ bool RunBatchConversion(CCommandLineJob& job) {
     g_nSelectedLibraryIndex = job.m_nLibIndex;
     if (!BuildBatchFileList(job)) {
         job.m_strError = "The folder walk was stopped.";
+        FailJob(job);
+        return false;
+    }
+    if (!CheckBatchOutputs(job)) {
         FailJob(job);
         return false;
     }

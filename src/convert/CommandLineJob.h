@@ -43,6 +43,9 @@ bool RunBatchConversion(CCommandLineJob& job);
 bool ParseBatchArguments(CCommandLineJob& job);
 bool CheckBatchLibrary(CCommandLineJob& job);
 bool BuildBatchFileList(CCommandLineJob& job);
+// False when an output of the file list is the library file, the log or a
+// file the work area keeps (compared by identity, not by spelling).
+bool CheckBatchOutputs(CCommandLineJob& job);
 void WriteBatchSummary(const CCommandLineJob& job);
 
 // The value of a "-key=" item: the text after the key (matched without regard

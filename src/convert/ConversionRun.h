@@ -7,6 +7,7 @@
 
 #include "convert/Library.h"
 #include "model/Globals.h"
+#include "model/SafeFile.h"
 
 class IProgressSink;
 
@@ -23,16 +24,21 @@ extern CMacro CurrentMacro;
 
 // Reads a file for conversion: bytes as they are with every lone LF turned
 // into CR LF. False, with the reason, when it cannot be read or holds a NUL
-// byte (binary: reason "(binary)").
-bool ReadFileForConversion(const std::string& path, std::string& text, std::string& reason);
+// byte (binary: reason "(binary)"). stamp, when given, is what the file was
+// as read (see CSafeWriter::ReplaceOnlyIfUnchanged).
+bool ReadFileForConversion(const std::string& path, std::string& text, std::string& reason,
+                           CFileStamp* stamp = nullptr);
 // Copies a file byte for byte the way WriteFileReplacing writes.
 bool CopyFileReplacing(const std::string& from, const std::string& to, std::string& reason);
 // Writes bytes to a temporary file in the target's folder and renames it over
 // the target; missing folders are created; a link is written through and
 // stays a link. append adds to the end instead.
 // stripCr writes a converted text in text mode: CR LF reaches the disk as LF.
+// A file converted in place passes what it was when read (unchanged): it is
+// replaced only while it is still that, else the write fails.
 bool WriteFileReplacing(const std::string& path, const std::string& bytes, bool append,
-                        std::string& reason, bool stripCr = false);
+                        std::string& reason, bool stripCr = false,
+                        const CFileStamp* unchanged = nullptr);
 // True when every match of the macro lies within one line and its result
 // does not depend on the text outside that line (no wild-card symbol, no
 // line breaks in its literals or type-cards, no sub-filter, no delimiter
@@ -40,6 +46,13 @@ bool WriteFileReplacing(const std::string& path, const std::string& bytes, bool 
 // Running numbers are the one exception; the caller checks them with
 // CounterTagsExpandedOnThisThread(). manager is the library's (null: the default).
 bool IsLineConfinedMacro(const CMacro& macro, const CWildTypeManager* manager);
+// True when a wild macro's matches may reach across lines but each piece of
+// its Find (the texts between wild-card symbols) keeps to one line: two or
+// more pieces, no leading or trailing symbol, no line break in a literal or a
+// type-card, no sub-filter, no delimiter parsing. A text may then be
+// converted by it in parts, each part taking along the text from where a
+// match may still start (see CLibraryList::FindFirstPiece).
+bool IsWideStreamableMacro(const CMacro& macro, const CWildTypeManager* manager);
 // True when two local paths name the same file (compared in canonical form).
 bool IsSamePath(const std::string& a, const std::string& b);
 

@@ -128,6 +128,48 @@ bool IsLineConfinedMacro(const CMacro& macro, const CWildTypeManager* manager) {
     return true;
 }
 
+bool IsWideStreamableMacro(const CMacro& macro, const CWildTypeManager* manager) {
+    if (!macro.IsActive || !macro.IsFindWild || macro.IsSubFilter || macro.IsDelimParse ||
+        macro.Find.empty())
+        return false;
+    CWildTypeManager mgr = manager ? *manager : CWildTypeManager();
+    if (!manager) mgr.SetDefaultTypeCards();
+    const std::string find = ReplaceAll(ReplaceAll(macro.Find, "\\t", "\t"), "^t", "\t");
+    const WildPattern p = CompileWildPattern(find, mgr);
+    if (p.doubleSymbol || p.onlySymbols || p.leading || p.trailing || p.pieces.size() < 2)
+        return false;
+    for (const std::vector<WildToken>& piece : p.pieces)
+        for (const WildToken& t : piece) {
+            if (t.card < 0) {
+                if (t.lit.empty() || t.lit.find_first_of("\r\n") != std::string::npos) return false;
+                continue;
+            }
+            const WildCardTable& c = p.cards[t.card];
+            for (unsigned char b : {'\r', '\n'})
+                if (c.primary[b] || c.aux[b]) return false;
+        }
+    return true;
+}
+
+std::size_t CLibraryList::FindFirstPiece(const CMacro& macro, const std::string& text,
+                                         std::size_t from) const {
+    const CLibrary* lib = GetCurrentLibraryPtr();
+    CWildTypeManager mgr = lib ? CWildTypeManager(lib->WildTypeManager) : CWildTypeManager();
+    if (!lib) mgr.SetDefaultTypeCards();
+    CMacro m = macro;
+    m.Find = ReplaceAll(ReplaceAll(m.Find, "\\t", "\t"), "^t", "\t");
+    WildPattern pattern = CompileWildPattern(m.Find, mgr);
+    if (pattern.pieces.empty()) return std::string::npos;
+    pattern.pieces.resize(1);
+    pattern.leading = pattern.trailing = false;
+    const std::string shadow = m.IsMatchCase ? std::string() : ToLowerText(text);
+    m.IsPerLine = 0;
+    std::size_t pos = from;
+    WildContext ctx = WildContextAt(text, from);
+    if (!MatchWildPattern(pattern, mgr, m, text, shadow, pos, ctx)) return std::string::npos;
+    return pos;
+}
+
 void CLibraryList::CheckAbort() const {
     if (RunKind == 2) {
         if (m_Run.pBatchBreak && m_Run.pBatchBreak->load()) throw CConversionAbort("-f-aborted");
@@ -372,6 +414,7 @@ void CLibraryList::FindReplacePass(const std::string& source, std::string& text,
         if (last) break;
         ++matchNo;
     }
+    LastSearchEnd = std::min(ip, n);
     out.append(in, std::min(ip, n), std::string::npos);
     if (macro.IsSubFilter) {
         std::string joined;

@@ -237,6 +237,12 @@ public:
                   CFindRepPreview& preview);
     void FindReplacePass(const std::string& source, std::string& text, CMacro& macro,
                          CFindRepPreview& preview);
+    // Where the latest wild FindReplacePass stopped: the end of its last
+    // match in the text it was given (the search from there found nothing).
+    std::size_t LastSearchEnd = 0;
+    // Where the first piece of a wild macro's Find (the text before its first
+    // wild-card symbol) first matches at or after from; npos when nowhere.
+    std::size_t FindFirstPiece(const CMacro& macro, const std::string& text, std::size_t from) const;
     bool WildFind(CWildTypeManager& manager, CMacro& macro, const std::string& text,
                   const std::string& shadow, std::size_t& position, const WildContext& context);
     void BuildReplacement(CWildTypeManager& manager, CMacro& macro, long matchNo);

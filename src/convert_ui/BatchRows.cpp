@@ -308,6 +308,8 @@ bool CBatchRunner::Start(BatchMode mode) {
         const int failed = mode == BatchMode::Commit ? CommitRows(snap, skipped) : snap.RunBatchReport();
         snap.m_Run.selectRow = nullptr;
         snap.m_Run.setRowImage = nullptr;
+        // The worker's own end line follows the pass's, however the pass ended.
+        LogBatchConversion("(F) over");
         postIfAlive([this, mode, failed, previews = std::move(snap.Previews), skipped]() mutable {
             Finish(mode, failed, std::move(previews), std::move(skipped));
         });

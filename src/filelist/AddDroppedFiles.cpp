@@ -132,6 +132,24 @@ std::string FormatDroppedEntries(const std::vector<DroppedFileEntry>& files) {
     return out;
 }
 
+std::string FormatTracedEntries(const std::vector<DroppedFileEntry>& files) {
+    std::size_t wName = 0, wRemote = 0, wLocal = 0;
+    for (const auto& f : files) {
+        wName = std::max(wName, f.FileName.size());
+        wRemote = std::max(wRemote, f.RemoteDir.size());
+        wLocal = std::max(wLocal, f.LocalDir.size());
+    }
+    std::string out;
+    int i = 0;
+    for (const auto& f : files) {
+        char num[16];
+        std::snprintf(num, sizeof num, "%4d", i++);
+        out += std::string(num) + ". " + Padded(f.FileName, wName) + " " + Padded(f.RemoteDir, wRemote) + " " +
+               Padded(f.LocalDir, wLocal) + "\r\n";
+    }
+    return out;
+}
+
 void ListCollectedFiles(const std::vector<DroppedFileEntry>& files) {
     SetInputWindowText(GetInputWindowText() + FormatDroppedEntries(files));
 }
@@ -222,7 +240,7 @@ AddFilesOutcome RunAddFilesWorker(const AddFilesJob& job, IAddFilesSink& sink) {
     std::vector<DroppedFileEntry> files;
     std::vector<std::string> newBaskets;
     MakeDroppedEntries(c, files, newBaskets);
-    if (job.trace) sink.ShowEntryListing(FormatDroppedEntries(files));
+    if (job.trace) sink.ShowEntryListing(FormatTracedEntries(files));
     WriteTraceString("Adding files to list...");
     AddFilesOutcome out = AddDroppedFiles(job, files, newBaskets, sink);
     out.refused = c.refused;

@@ -110,7 +110,11 @@ void MakeDroppedEntries(const DropCollection& c, std::vector<DroppedFileEntry>& 
 // "%4d. " + name, remote folder and local folder in columns, CR LF per entry,
 // then 62 "=" and CR LF.
 std::string FormatDroppedEntries(const std::vector<DroppedFileEntry>& files);
-// Appends that list to the Input window (the remote browser shows what its
+// The trace listing of a drop: index ("%4d", from 0) + ". " + name, remote
+// folder and local folder, each column padded to its longest text, CR LF per
+// entry. It replaces the Input window's text.
+std::string FormatTracedEntries(const std::vector<DroppedFileEntry>& files);
+// Appends the collected list to the Input window (the remote browser shows what its
 // recursive pass collected before it offers to add it).
 void ListCollectedFiles(const std::vector<DroppedFileEntry>& files);
 

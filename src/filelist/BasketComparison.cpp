@@ -313,15 +313,15 @@ std::string CrossListSelectedFiles(const CProgramData& data, CBasketComparison& 
         ReportBasketEntry& be = work.AddBasket(GetParentAndFileName(path));
         for (const std::string& line : lines) CBasketComparison::AddEntry(be, "ttt", line);
     }
-    return work.BuildComparisonReport(true);
+    return work.BuildComparisonReport(data.m_SessionReport.ReportCompFiles);
 }
 
 std::string CrossListInputOutput(CBasketComparison& work, const std::string& inputText,
-                                 const std::string& outputText) {
+                                 const std::string& outputText, bool compFiles) {
     work = CBasketComparison();
     ReportBasketEntry& in = work.AddBasket("Input Window");
     for (const std::string& line : SplitTextIntoLines(inputText)) CBasketComparison::AddEntry(in, "ttt", line);
     ReportBasketEntry& out = work.AddBasket("Output Window");
     for (const std::string& line : SplitTextIntoLines(outputText)) CBasketComparison::AddEntry(out, "ttt", line);
-    return work.BuildComparisonReport(true);
+    return work.BuildComparisonReport(compFiles);
 }

@@ -65,9 +65,12 @@ bool FindBasketRoot(const std::vector<ReportFileEntry>& sortedFiles, std::string
 std::string CompareSelectedBaskets(const CProgramData& data, const CSessionReport& report,
                                    CBasketComparison& work, int p, int s, const std::vector<int>& baskets);
 
-// The lines of the selected files, one basket per file.
+// The lines of the selected files, one basket per file. Like the basket
+// report, it carries the hint on comparing contents unless the report
+// option "ReportCompFiles" is on.
 std::string CrossListSelectedFiles(const CProgramData& data, CBasketComparison& work, int p, int s, int b,
                                    const std::vector<int>& items);
-// The Input window's lines against the Output window's.
+// The Input window's lines against the Output window's; compFiles as the
+// report option above.
 std::string CrossListInputOutput(CBasketComparison& work, const std::string& inputText,
-                                 const std::string& outputText);
+                                 const std::string& outputText, bool compFiles);

@@ -2,7 +2,9 @@
 #include "model/ProgramData.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -348,10 +350,29 @@ void CProgramData::ClearSelection(int p, int s, int b) {
     if (CFileBasket* bk = BasketPtr(p, s, b)) bk->m_Selection.clear();
 }
 
-std::string CProgramData::GetSelectionStatusText(int p, int s, int b) const {
-    const size_t n = GetSelection(p, s, b).size();
-    if (n == 0) return "0 file selected";
-    return std::to_string(n) + " selected";
+std::string GetShortHostName(const std::string& host) {
+    if (host.empty() || std::isdigit(static_cast<unsigned char>(host[0]))) return host;
+    const auto dot = host.find('.');
+    return dot == std::string::npos || dot == 0 ? host : host.substr(0, dot);
+}
+
+std::string CProgramData::GetSelectionStatusText(int p, int s, int b) {
+    CFileBasket* bk = BasketPtr(p, s, b);
+    if (!bk) return "-?-";
+    const int count = Count(bk->m_Items.size());
+    for (int i : bk->m_Selection)
+        if (i >= count) {
+            WriteTraceString("Fixing mess...");
+            bk->m_Selection.clear();
+            return "---?---";
+        }
+    if (bk->m_Selection.empty()) return "0 file selected";
+    std::set<std::string> hosts;
+    for (int i : bk->m_Selection)
+        if (i >= 0) hosts.insert(bk->m_Items[size_t(i)].RemHost);
+    std::string names;
+    for (const std::string& h : hosts) names += (names.empty() ? "" : ", ") + GetShortHostName(h);
+    return std::to_string(bk->m_Selection.size()) + " selected (" + names + ")";
 }
 
 // ---------------------------------------------------------------- current connection

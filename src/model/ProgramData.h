@@ -84,6 +84,9 @@ int GetPathKind(const std::string& path);
 // "a, b" -> "a", "", "b".
 std::vector<std::string> SplitBySeparator(const std::string& text);
 bool IsBinaryByExtension(const std::string& name);
+// The host up to its first "." (from the second character on); unchanged when
+// empty or starting with a digit.
+std::string GetShortHostName(const std::string& host);
 bool IsSameFile(const CFileItem& a, const CFileItem& b);
 bool FindItemByLocalDir(const std::vector<CFileItem>& items, const CFileItem& item);
 bool FindItemPtrByLocalDir(const std::vector<CFileItem*>& items, const CFileItem& item);
@@ -207,7 +210,7 @@ public:
     std::string GetFileItemReport(int p, int s, int b, int f);
     void ApplyTransferStatus(const CFileItem& item);
     void ApplyTransferTimes(const CFileItem& item);
-    std::string GetSelectionStatusText(int p, int s, int b) const;
+    std::string GetSelectionStatusText(int p, int s, int b);
 
     // ---- vault
     void AddCluster(const std::string& name, int c);

@@ -97,6 +97,7 @@ bool CSafeWriter::Open(const std::string& target, unsigned newMode, std::string&
     Abort();
     m_inPlace = false;
     m_writeErrno = 0;
+    m_expect = CFileStamp();
     if (!ResolveWriteTarget(target, m_target, error)) return false;
     struct stat st {};
     bool exists = false;
@@ -148,6 +149,14 @@ bool CSafeWriter::Commit(std::string& error) {
     }
     int err = 0;
     if (m_flush && ::fsync(m_fd) != 0) err = errno;
+    if (!err && m_expect.known && !FileMatchesStamp(m_target, m_expect)) {
+        ::close(m_fd);
+        m_fd = -1;
+        ::unlink(m_tmp.c_str());
+        m_tmp.clear();
+        error = "the file changed after it was read; it is not replaced (" + m_target + ")";
+        return false;
+    }
     if (!err && m_inPlace) {
         // Every name of the file must show the new text: copy it into the
         // file itself, now that the whole of it is ready.
@@ -188,6 +197,14 @@ bool CSafeWriter::Commit(std::string& error) {
     else if (m_flush) SyncFolderOf(m_target);
     m_tmp.clear();
     return true;
+}
+
+bool FileMatchesStamp(const std::string& path, const CFileStamp& stamp) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    const long long mtime = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    return st.st_dev == stamp.dev && st.st_ino == stamp.ino && st.st_size == stamp.size &&
+           mtime == stamp.mtimeNs;
 }
 
 void CSafeWriter::Abort() {

@@ -6,6 +6,15 @@
 #include <string>
 #include <vector>
 
+// What a file was when it was read: which file (device and inode), how many
+// bytes were read and its modification time then.
+struct CFileStamp {
+    bool known = false;
+    unsigned long long dev = 0, ino = 0;
+    long long size = 0;
+    long long mtimeNs = 0;
+};
+
 // Every replacing write (saves, job output, downloads) goes through this
 // writer. Open() looks at what stands at the target:
 // - a symbolic link is followed: the file it names is written and the link
@@ -40,6 +49,10 @@ public:
     void SetFlushToDisk(bool flush) { m_flush = flush; }
     // Drops the temporary file; the target stays as it was.
     void Abort();
+    // The target is replaced only while it is still the file the stamp
+    // describes, unchanged (another process may add to a file while its new
+    // text is made); otherwise Commit() fails and leaves it as it is.
+    void ReplaceOnlyIfUnchanged(const CFileStamp& read) { m_expect = read; }
 
     int Fd() const { return m_fd; }
     const std::string& TempPath() const { return m_tmp; }
@@ -54,7 +67,11 @@ private:
     bool m_inPlace = false;
     bool m_flush = true;
     int m_writeErrno = 0;
+    CFileStamp m_expect;
 };
+
+// True when the file at the path is still the one the stamp describes.
+bool FileMatchesStamp(const std::string& path, const CFileStamp& stamp);
 
 // Follows symbolic links (up to the system's limit) to the path that a write
 // to `path` reaches. False, with the reason, for a loop or a bad link.

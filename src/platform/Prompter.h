@@ -28,9 +28,19 @@ public:
     virtual void Message(const std::string& text, MsgIcon icon) = 0;
     // A Yes/No question; Cancel only where allowCancel is set.
     virtual Answer Ask(const std::string& text, MsgIcon icon, bool allowCancel) = 0;
+    // A question with OK and Cancel buttons; true for OK. Without a window it
+    // is the Yes/No question, Yes standing for OK.
+    virtual bool AskOkCancel(const std::string& text, MsgIcon icon) { return Ask(text, icon, false) == Answer::Yes; }
     // A one-line prompt (title, prompt, start text); nullopt when cancelled.
     virtual std::optional<std::string> AskText(const std::string& title, const std::string& prompt,
                                                const std::string& initial) = 0;
+    // The same prompt with a browse button: mode 2 picks a folder, 3 a file,
+    // starting in startFolder. Without a window it is the plain prompt.
+    virtual std::optional<std::string> AskTextBrowse(const std::string& title, const std::string& prompt,
+                                                     const std::string& initial, int browseMode,
+                                                     const std::string& startFolder) {
+        return AskText(title, prompt, initial);
+    }
     // The folder picker; nullopt when cancelled.
     virtual std::optional<std::string> PickFolder(const std::string& title,
                                                   const std::string& start) = 0;

@@ -410,16 +410,21 @@ std::string CFtpClient::ReceiveListing() {
     return text;
 }
 
+bool CFtpClient::WayBack(std::string& back) {
+    try {
+        back = GetCurrentDirectory();
+        return true;
+    } catch (const FTPException& e) {
+        if (e.ConnectionLost()) throw;
+        return false;
+    }
+}
+
 std::string CFtpClient::ListFolderToText(const std::string& folder) {
     CheckArgument(folder);
     std::string back;
-    try {
-        back = GetCurrentDirectory();
-    } catch (const FTPException& e) {
-        // Without the way back the folder is listed by its name.
-        if (e.ConnectionLost()) throw;
-        return ListToText(folder);
-    }
+    // Without the way back the folder is listed by its name.
+    if (!WayBack(back)) return ListToText(folder);
     std::string reply;
     int code = SendCommand("CWD", folder, reply);
     if (code != 250) return std::string();  // no such folder: nothing in it
@@ -438,12 +443,7 @@ std::string CFtpClient::ListFolderToText(const std::string& folder) {
 bool CFtpClient::FolderExists(const std::string& folder) {
     CheckArgument(folder);
     std::string back;
-    try {
-        back = GetCurrentDirectory();
-    } catch (const FTPException& e) {
-        if (e.ConnectionLost()) throw;
-        return true;  // no way back: the folder is not entered
-    }
+    if (!WayBack(back)) return true;  // no way back: the folder is not entered
     std::string reply;
     if (SendCommand("CWD", folder, reply) != 250) return false;
     if (!back.empty()) SendCommand("CWD", back, reply);

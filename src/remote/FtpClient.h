@@ -151,6 +151,9 @@ private:
     std::string ReceiveAllData();
     // The rest of a listing whose data command has started, and its end reply.
     std::string ReceiveListing();
+    // The current folder, to come back to after a CWD; false when the
+    // server will not tell it (a lost connection throws).
+    bool WayBack(std::string& back);
     [[noreturn]] void ThrowLost(const std::string& text);
     void CheckArgument(const std::string& text) const;
 

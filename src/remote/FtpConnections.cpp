@@ -283,7 +283,7 @@ bool DropOpenConnection(const std::string& host, const std::string& user) {
     const std::string h = Lower(host), u = Lower(user);
     bool any = false;
     RemoveWhere([&](const CFtpClient& c) {
-        bool m = !any && Lower(c.Host()) == h && Lower(c.User()) == u;
+        const bool m = Lower(c.Host()) == h && Lower(c.User()) == u;
         any = any || m;
         return m;
     });
@@ -373,9 +373,17 @@ bool ContainsHost(const std::vector<CHost>& list, const CHost& account) {
     });
 }
 
+size_t TextColumns(const std::string& text) {
+    // Continuation bytes of a multi-byte character take no column of their own.
+    return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
 std::string PadRight(const std::string& text, size_t width) {
-    if (text.size() >= width) return text;
-    return text + std::string(width - text.size(), ' ');
+    const size_t columns = TextColumns(text);
+    if (columns >= width) return text;
+    return text + std::string(width - columns, ' ');
 }
 
 std::time_t GetLocalFileTimes(const std::string& path) {

@@ -47,7 +47,8 @@ void SetFtpAccount(const CHost& account);
 // Closes (QUIT) and removes every open connection to the host, whatever its
 // user, the last opened first; "- user disconnected from host." per connection.
 void DisconnectHost(const std::string& host, const std::string& user);
-// Closes and removes the one connection to (host, user); false when none.
+// Closes and removes every connection to (host, user), the last opened
+// first; false when there was none.
 bool DropOpenConnection(const std::string& host, const std::string& user);
 // One keep-alive pass: while FTP is idle and no worker holds the
 // connections, each one in turn gets a SYST. The first that fails has its
@@ -80,6 +81,9 @@ std::mutex& FtpConnectionsInUse();
 
 // Small shared helpers of the remote steps.
 bool ContainsHost(const std::vector<CHost>& list, const CHost& account);
+// The columns a UTF-8 text takes in the Message Window (one per character).
+size_t TextColumns(const std::string& text);
+// The text with blanks after it up to width columns.
 std::string PadRight(const std::string& text, size_t width);
 // Last-write time of a local file; the default item time when missing.
 std::time_t GetLocalFileTimes(const std::string& path);

@@ -126,7 +126,7 @@ bool StartRemoteStatusCheck(CProgramData& data, int project, int session, int ba
 
 void CheckRemoteStatus(CProgramData& data, std::vector<CFileItem>& list) {
     size_t width = 0;
-    for (const CFileItem& it : list) width = std::max(width, it.FileName.size());
+    for (const CFileItem& it : list) width = std::max(width, TextColumns(it.FileName));
     const int count = static_cast<int>(list.size());
     std::vector<CHost> failed;
     std::map<std::string, std::string> folders;  // host, user and folder -> its listing

@@ -1,9 +1,13 @@
 #include "remote/TransferEngine.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <memory>
 #include <set>
+#include <string_view>
+#include <tuple>
+#include <unordered_map>
 
 #include "filelist/AddFileItems.h"
 #include "settings/ProgramOptionsRules.h"
@@ -159,7 +163,7 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
     }
     const int count = static_cast<int>(items.size());
     size_t width = 0;
-    for (const CFileItem& it : items) width = std::max(width, it.FileName.size());
+    for (const CFileItem& it : items) width = std::max(width, TextColumns(it.FileName));
     // The local folder made (or found) for the item before: a basket's items
     // mostly share one, which need not be made again for each.
     std::string madeLocalDir;
@@ -176,7 +180,108 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
         WriteTraceString(SameTargetRefusal(item, toRemote));
     }
 
+    // With FTPUpdate each transferred item takes its remote time from its
+    // line of a listing. One listing of the remote folder, taken after the
+    // folder's last item of the run, gives every item of it the same line
+    // as a listing of the file itself would, at the cost of one listing
+    // instead of one per item (a server reads the whole folder for either).
+    // Items wait for it here: by folder, the transferred items and the
+    // index of the folder's last item.
+    struct FolderUpdate {
+        int last = -1;
+        std::vector<std::pair<int, CFileItem>> waiting;
+    };
+    std::map<std::tuple<std::string, std::string, std::string>, FolderUpdate> folders;
+    std::vector<std::tuple<std::string, std::string, std::string>> folderOf;
     for (int i = 0; i < count; ++i) {
+        const CFileItem& it = items[static_cast<size_t>(i)];
+        folderOf.emplace_back(it.RemHost, it.RemUser, it.RemoteDir);
+        folders[folderOf.back()].last = i;
+    }
+    // Lists a folder and updates its waiting items.
+    auto updateFolder = [&](FolderUpdate& folder) {
+        if (folder.waiting.empty()) return;
+        std::vector<std::pair<int, CFileItem>> waiting;
+        waiting.swap(folder.waiting);
+        CFileItem& first = waiting.front().second;
+        std::string host = first.RemHost, user = first.RemUser;
+        std::string listing;
+        try {
+            RunWithReconnect(data, host, user, true, [&](CFtpClient& c) {
+                // From inside the folder: pure-ftpd reads blanks in a LIST
+                // argument as separators.
+                listing = c.ListFolderToText(first.RemoteDir);
+            });
+        } catch (const CFtpClient::FTPException& e) {
+            LogFtpFailure(e, "", true);
+            return;
+        }
+        // The listing's lines by the name each gives, so that each item
+        // looks at its own lines only, not at the whole listing.
+        std::unordered_map<std::string, std::vector<std::string_view>> byName;
+        for (std::size_t start = 0; start < listing.size();) {
+            std::size_t end = listing.find('\n', start);
+            if (end == std::string::npos) end = listing.size();
+            std::string_view line(listing.data() + start, end - start);
+            start = end + 1;
+            std::string bare(line);
+            if (!bare.empty() && bare.back() == '\r') bare.pop_back();
+            byName[CFtpClient::UnixListingName(bare)].push_back(line);
+        }
+        for (auto& [index, item] : waiting) {
+            std::vector<std::string_view> own;
+            for (const std::string& name : {item.FileName, item.RemoteDir + item.FileName}) {
+                auto found = byName.find(name);
+                if (found != byName.end())
+                    own.insert(own.end(), found->second.begin(), found->second.end());
+            }
+            // In the listing's order, each line once, as the whole listing gives them.
+            using View = std::string_view;
+            auto before = [](View a, View b) { return a.data() < b.data(); };
+            auto same = [](View a, View b) { return a.data() == b.data(); };
+            std::sort(own.begin(), own.end(), before);
+            own.erase(std::unique(own.begin(), own.end(), same), own.end());
+            std::string ownText;
+            for (std::string_view l : own) ownText.append(l).append("\n");
+            std::string lines = ItemListingLines(item, ownText);
+            if (lines.empty()) {
+                // Not in the folder's listing (a server may cut a long
+                // one short): the file itself is listed, as it was.
+                try {
+                    RunWithReconnect(data, host, user, true, [&](CFtpClient& c) {
+                        lines = ItemListingLines(item, c.ListToText(item.RemoteDir + item.FileName));
+                    });
+                } catch (const CFtpClient::FTPException& e) {
+                    LogFtpFailure(e, "", true);
+                    continue;
+                }
+            }
+            std::string status;
+            item.UpdateRemoteStatus(lines, status);
+            KeepRemoteSecond(item, AskRemoteSecond(data, host, user, item));
+            StoreItem(static_cast<size_t>(index), item);
+        }
+    };
+    auto updateAllFolders = [&] {
+        for (auto& entry : folders) updateFolder(entry.second);
+    };
+    // A folder listing serves a UNIX host's items; a name starting with a dot
+    // is not in it (servers leave such names out unless asked), and a VMS
+    // listing is read as one entry: those items list the file itself.
+    auto listsFolder = [](const CFileItem& it) {
+        return it.GetHostKind() != "VMS" && !it.FileName.empty() && it.FileName[0] != '.';
+    };
+
+    for (int i = 0; i < count; ++i) {
+        // The folder of the item before is listed once that was its last
+        // item; all are when the run is being stopped, for the items it has
+        // transferred.
+        if (g_bFtpBreak) {
+            updateAllFolders();
+        } else if (i > 0) {
+            FolderUpdate& previous = folders[folderOf[static_cast<size_t>(i - 1)]];
+            if (previous.last == i - 1) updateFolder(previous);
+        }
         {
             FtpResultsLock lists;
             if (lists->transfer.empty()) EndFtpWorker("aborted-(-?-)");
@@ -226,6 +331,12 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
                     it.RemHost = host;
                     it.RemUser = user;
                 }
+            for (auto& entry : folders)
+                for (auto& [index, it] : entry.second.waiting)
+                    if (it.RemHost == oldHost && it.RemUser == oldUser) {
+                        it.RemHost = host;
+                        it.RemUser = user;
+                    }
             item.RemHost = host;
             item.RemUser = user;
         }
@@ -283,7 +394,9 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
             item.IsRemoteMissing = "No";
             item.RefreshLocalTime();
             StoreItem(static_cast<size_t>(i), item);
-            if (g_bFtpUpdate) {
+            if (g_bFtpUpdate && listsFolder(item)) {
+                folders[folderOf[static_cast<size_t>(i)]].waiting.emplace_back(i, item);
+            } else if (g_bFtpUpdate) {
                 std::string listing;
                 RunWithReconnect(data, host, user, true, [&](CFtpClient& c) {
                     listing = ListItemLines(c, item);
@@ -310,6 +423,7 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
                                  "by dropping their folder.");
         }
     }
+    updateAllFolders();
 
     if (!failures.empty()) {
         failures.resize(failures.size() - 2);

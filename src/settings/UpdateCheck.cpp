@@ -43,18 +43,21 @@ std::optional<std::string> ParseVersionFile(const std::string& content) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.pop_back();
     if (line.empty() || line.size() > 64) return std::nullopt;
-    // Digits in groups separated by single dots.
-    bool digit = false;
+    // A number, then fields of letters and digits, separated by single dots;
+    // a field that is no number compares as 0.
+    bool field = false, first = true;
     for (char c : line) {
-        if (std::isdigit(static_cast<unsigned char>(c))) {
-            digit = true;
-        } else if (c == '.' && digit) {
-            digit = false;
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (std::isdigit(u) || (!first && std::isalpha(u))) {
+            field = true;
+        } else if (c == '.' && field) {
+            field = false;
+            first = false;
         } else {
             return std::nullopt;
         }
     }
-    if (!digit) return std::nullopt;
+    if (!field) return std::nullopt;
     return line;
 }
 

@@ -176,7 +176,7 @@ TEST_F(AddFilesWindowTest, DirectoryUsageTreeChoiceFollowsTheDeriveBox) {
     g_bAutoBasketCreate = false;
     CDirectoryUsageDlg dlg(&data, 1, "", "/home/u/", nullptr);
     EXPECT_EQ(dlg.m_bAutoCreateBaskets, 1);
-    EXPECT_FALSE(g_bAutoBasketCreate);  // the program's choice changes only on OK
+    EXPECT_TRUE(g_bAutoBasketCreate);  // written as the dialog is made
     dlg.show();
     auto* derive = Control<QCheckBox>(&dlg, "1503");
     auto* autoCreate = Control<QRadioButton>(&dlg, "1500");
@@ -185,6 +185,7 @@ TEST_F(AddFilesWindowTest, DirectoryUsageTreeChoiceFollowsTheDeriveBox) {
     EXPECT_FALSE(msg->isVisible());
     QTest::mouseClick(flatten, Qt::LeftButton);
     EXPECT_EQ(dlg.m_bAutoCreateBaskets, 0);
+    EXPECT_FALSE(g_bAutoBasketCreate);
     QTest::mouseClick(derive, Qt::LeftButton);
     EXPECT_EQ(dlg.m_bDeriveRemote, 0);
     EXPECT_FALSE(autoCreate->isVisible());
@@ -195,7 +196,7 @@ TEST_F(AddFilesWindowTest, DirectoryUsageTreeChoiceFollowsTheDeriveBox) {
     QTest::mouseClick(derive, Qt::LeftButton);
     EXPECT_TRUE(autoCreate->isChecked());
     EXPECT_EQ(dlg.m_bAutoCreateBaskets, 1);
-    EXPECT_FALSE(g_bAutoBasketCreate);
+    EXPECT_TRUE(g_bAutoBasketCreate);
     EXPECT_FALSE(msg->isVisible());
 
     // An empty remote folder is questioned; No keeps the dialog open.
@@ -209,12 +210,12 @@ TEST_F(AddFilesWindowTest, DirectoryUsageTreeChoiceFollowsTheDeriveBox) {
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
     EXPECT_TRUE(g_bAutoBasketCreate);
 
-    // Cancel leaves the program's choice as it was.
+    // Cancel keeps what the radios wrote.
     CDirectoryUsageDlg cancelled(&data, 1, "/r/", "/home/u/", nullptr);
     cancelled.show();
     QTest::mouseClick(Control<QRadioButton>(&cancelled, "1501"), Qt::LeftButton);
     QTest::mouseClick(Control<QPushButton>(&cancelled, "2"), Qt::LeftButton);
-    EXPECT_TRUE(g_bAutoBasketCreate);
+    EXPECT_FALSE(g_bAutoBasketCreate);
 
     CDirectoryUsageDlg remote(&data, 2, "/r/", "/l/", nullptr);
     EXPECT_TRUE(Control<QLineEdit>(&remote, "1655")->isHidden());

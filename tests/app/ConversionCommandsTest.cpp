@@ -430,6 +430,8 @@ TEST_F(ConversionCommandsTest, WriteSqlPreviewsTheFirstDataLineAndWritesEveryLin
             return d.result();
         }
         EXPECT_EQ(d.windowTitle(), "Write SQL");
+        d.resize(200, 900);  // the SQL layout keeps its height
+        EXPECT_EQ(d.size(), QSize(452, 525));
         auto* list = d.findChild<QTreeWidget*>("1705");
         EXPECT_EQ(list->topLevelItem(0)->text(3), "No");   // 7 is a number
         EXPECT_EQ(list->topLevelItem(1)->text(3), "Yes");

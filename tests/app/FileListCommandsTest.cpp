@@ -16,6 +16,7 @@
 #include <fstream>
 #include <QDialog>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -412,6 +413,12 @@ TEST_F(FileListCommandsTest, MakeSameHostGivesTheClickedItemsAccountToTheWaiting
     EXPECT_EQ(prompter.Messages().back(),
               "This step is not allowed when an FTP session is on.\r\nTry later, or Stop the FTP session first.");
     EXPECT_FALSE(palette->isVisible());
+    // And while files are being added.
+    g_bAddFilesIdle = false;
+    frame->ExecuteCommand(32523);
+    g_bAddFilesIdle = true;
+    EXPECT_NE(Log().find("Thread on session...[z]"), std::string::npos);
+    EXPECT_FALSE(palette->isVisible());
 
     Select({0, 1});
     frame->ExecuteCommand(32523);
@@ -475,6 +482,10 @@ TEST_F(RenameDialogTest, SequentialNumbersRenameTheRealFilesAfterConfirmation) {
     ASSERT_NE(Dlg(), nullptr);
     EXPECT_TRUE(Dlg()->isVisible());
     EXPECT_EQ(Dlg()->windowTitle(), "Rename/Duplicate Selected Files");
+    // Sized within 1000 pixels of width, 517 high, whatever the user drags.
+    Dlg()->resize(1600, 900);
+    EXPECT_EQ(Dlg()->size(), QSize(1000, 517));
+    EXPECT_LE(Dlg()->layout()->minimumSize().height(), 517);
     for (const char* id : {"1950", "1407", "1408", "1409", "1410", "1605", "1405", "1615", "1411", "1637", "1908",
                            "1406", "1727", "1640", "1340", "1448", "1404", "1371", "1887", "1"})
         EXPECT_NE(Dlg()->findChild<QWidget*>(id), nullptr) << id;

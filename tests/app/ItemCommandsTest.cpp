@@ -240,16 +240,29 @@ TEST_F(ItemCommandsTest, MirrorCopiesMarksAndRemove) {
     g_bAddFilesIdle = false;
     frame->ExecuteCommand(32520);
     g_bAddFilesIdle = true;
-    EXPECT_TRUE(LogHas("Thread on session...[r]"));
+    EXPECT_TRUE(LogHas("Thread on session...[x]"));
     EXPECT_EQ(Names(0).size(), 10u);
     frame->ExecuteCommand(32520);
-    EXPECT_TRUE(LogHas("2 files removed."));
+    EXPECT_EQ(frame->StatusBar()->PaneText(0).toStdString(), "2 files removed.");
+    EXPECT_EQ(Log().find("files removed."), std::string::npos);
     EXPECT_EQ(Names(0).size(), 8u);
     EXPECT_EQ(List()->topLevelItemCount(), 8);
-    EXPECT_TRUE(D().GetSelection(0, 0, 0).empty());
+    // The last rows went: the new last row stays selected, in the list too.
+    EXPECT_EQ(D().GetSelection(0, 0, 0), (std::vector<int>{7}));
+    EXPECT_TRUE(List()->topLevelItem(7)->isSelected());
+    // Rows in the middle: the row that moved up into the gap is selected.
+    Select({2, 4});
+    const std::string next = Names(0)[5];
+    frame->ExecuteCommand(32520);
+    EXPECT_EQ(D().GetSelection(0, 0, 0), (std::vector<int>{3}));
+    EXPECT_EQ(Names(0)[3], next);
 
     frame->ExecuteCommand(32524);  // Select all
-    EXPECT_EQ(D().GetSelection(0, 0, 0).size(), 8u);
+    EXPECT_EQ(D().GetSelection(0, 0, 0).size(), 6u);
+    frame->ExecuteCommand(32520);
+    EXPECT_TRUE(Names(0).empty());
+    EXPECT_TRUE(D().GetSelection(0, 0, 0).empty());
+    EXPECT_EQ(frame->StatusBar()->PaneText(0).toStdString(), "6 files removed.");
 }
 
 TEST_F(ItemCommandsTest, CaseChangesRenameTheLocalFileAndOnlyTheCaseMayChange) {
@@ -600,8 +613,18 @@ TEST_F(ItemCommandsTest, EditCommandsActOnTheFocusedBox) {
     EXPECT_EQ(pad->toPlainText(), "copied text");
 
     // A text window that gets the focus becomes the active text window.
-    frame->MessageWindow().GetRichEdit()->setFocus();
+    CTextRichEdit* messages = frame->MessageWindow().GetRichEdit();
+    messages->setFocus();
     EXPECT_EQ(g_nActiveTextWindow, 3);
+    // Its Copy with nothing selected takes the whole text.
+    frame->MessageWindow().Clear();
+    CMainPresenter::LogMessage("one line");
+    QTextCursor c = messages->textCursor();
+    c.clearSelection();
+    messages->setTextCursor(c);
+    QTest::keyClick(messages, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), messages->toPlainText().toStdString());
+    EXPECT_NE(QApplication::clipboard()->text().indexOf("one line"), -1);
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 #include <QRadioButton>
 #include <QTreeWidget>
 
+#include "app/LineTextBox.h"
+#include "app/TextWindows.h"
 #include "app/ConversionCommands.h"
 #include "app/MainFrame.h"
 #include "convert/ConversionRun.h"
@@ -64,10 +66,13 @@ protected:
         MakeSampleArea();
         frame = std::make_unique<CMainFrame>();
         frame->show();
-        ASSERT_TRUE(frame->IsCommandEnabled(32636));
-        frame->ExecuteCommand(32636);
         lib = frame->ConversionCommands().Library();
         ASSERT_NE(lib, nullptr);
+        // The load fills the manager's lists before it was ever opened, so
+        // the batch window can name the active library.
+        EXPECT_EQ(lib->GetSelectedLibraryName(), Libs()[g_nLibIndex].LibName);
+        ASSERT_TRUE(frame->IsCommandEnabled(32636));
+        frame->ExecuteCommand(32636);
     }
     CLibraryList& Libs() { return frame->Data().m_LibraryList; }
     // The next modal dialog runs fn, then its OK ("1") or Cancel ("2") is pressed.
@@ -227,6 +232,8 @@ TEST_F(LibraryCommandsTest, ImportMacrosFromOtherLibraries) {
 TEST_F(LibraryCommandsTest, DefineMacroDialogFlags) {
     CDefineMacroDlg fresh("*", true);
     fresh.open();
+    fresh.resize(2000, 2000);
+    EXPECT_EQ(fresh.size(), QSize(1200, 1000));
     auto* findWild = Child<QCheckBox>(fresh, "1525");
     auto* repWild = Child<QCheckBox>(fresh, "1526");
     EXPECT_TRUE(Child<QCheckBox>(fresh, "1495")->isChecked());
@@ -356,14 +363,23 @@ TEST_F(LibraryCommandsTest, WildCardManagerWorksOnTheLiveLibrary) {
     EXPECT_EQ(store.TypeCards[0].IsSkipped, 1);
     EXPECT_EQ(store.TypeCards.back().Name, "^x");
 
+    // Load takes the Input window's selection with its line breaks.
+    ASSERT_NE(g_pInputWindow, nullptr);
+    g_pInputWindow->SetWindowTextFromString("p\r\nq");
+    g_pInputWindow->selectAll();
     NextModal([](QDialog& d) {
         QWidget& w = d;
         Press(w, "1960");
         Child<QLineEdit>(w, "1694")->setText("%");
+        Press(w, "1959");
+        Child<QLineEdit>(w, "1965")->setText("^y");
+        Press(w, "1315");
     });
     Press(*lib, "1454");
     EXPECT_EQ(store.WildCard, "%");
-    EXPECT_EQ(store.TypeCards.size(), 6u);
+    ASSERT_EQ(store.TypeCards.size(), 7u);
+    EXPECT_EQ(store.TypeCards.back().Name, "^y");
+    EXPECT_EQ(store.TypeCards.back().PrimarySet, " p\r\nq");  // after the shown card's blank
     EXPECT_EQ(Child<QLineEdit>(*lib, "1694")->text(), "%");
 }
 
@@ -389,6 +405,10 @@ TEST_F(LibraryCommandsTest, WorkPadToLibraryAndAttributesButtons) {
     EXPECT_EQ(Libs()[g_nLibIndex].MacroList.size(), before + 1);
 
     CAttributesDlg* attr = commands.Attributes();
+    // Without wild-cards in Find there is no wild-card manager to open.
+    ASSERT_FALSE(Child<QCheckBox>(*attr, "1525")->isChecked());
+    EXPECT_FALSE(Child<QPushButton>(*attr, "1454")->isEnabled());
+    Press(*attr, "1525");
     EXPECT_TRUE(Child<QPushButton>(*attr, "1454")->isEnabled());
     bool opened = false;
     NextModal([&opened](QDialog& d) { opened = d.windowTitle() == "Wild-Card Manager"; }, false);
@@ -406,6 +426,7 @@ TEST_F(LibraryCommandsTest, WorkPadToLibraryAndAttributesButtons) {
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QTableView>
+#include <QTest>
 #include <QThread>
 
 #include "convert_ui/ui/BatchTextConversionDlg.h"
@@ -457,6 +478,7 @@ TEST_F(BatchWindowTest, ConvertAtOnceThenPreviewSkipEditAndCommit) {
     OpenBatch(3, "one cat, two cat\r\n");
     EXPECT_TRUE(batch->isVisible());
     EXPECT_EQ(batch->windowTitle(), "Batch Text Conversion (Preview)");
+    EXPECT_EQ(Child<QLineEdit>(*batch, "1803")->text(), "Use GREEN button to find text in files");
     Press(*batch, "1510");
     EXPECT_EQ(batch->windowTitle(), "Batch Text Conversion");
 
@@ -475,6 +497,12 @@ TEST_F(BatchWindowTest, ConvertAtOnceThenPreviewSkipEditAndCommit) {
     COutputFilenamesDlg& names = batch->OutputFilenames();
     EXPECT_EQ(names.windowTitle(), "Output Filenames");
     EXPECT_TRUE(names.isVisible());
+    // "..." asks for the folder in the prompt that has a folder browser.
+    batch->SelectAllInputFiles();
+    prompter.texts = {Files() + "/elsewhere"};
+    Press(names, "1340");
+    EXPECT_EQ(prompter.entries.back().text, "Output Directory|Enter Output Directory:");
+    EXPECT_EQ(batch->InputList()->topLevelItem(2)->text(1).toStdString().rfind(Files() + "/elsewhere/", 0), 0u);
     Press(names, "1822");  // same as input names, the base of the customised names
     EXPECT_EQ(batch->InputList()->topLevelItem(2)->text(1).toStdString(), items[2].GetLocalPath());
     Press(names, "1857");
@@ -498,18 +526,24 @@ TEST_F(BatchWindowTest, ConvertAtOnceThenPreviewSkipEditAndCommit) {
     EXPECT_EQ(total, 6);
     EXPECT_EQ(batch->InputList()->topLevelItem(0)->data(0, Qt::UserRole).toInt(), 15);
 
-    // Skip the first instance of row 0, edit the second of row 1.
-    batch->ShowCurrentRow(0);
-    batch->InstanceList()->selectRow(0);
-    batch->OnInstanceClicked(false);
+    // Skip the first instance of row 0, edit the second of row 1, by clicks.
+    auto clickInput = [&](int r) {
+        QTreeWidget* l = batch->InputList();
+        QTest::mouseClick(l->viewport(), Qt::LeftButton, {}, l->visualItemRect(l->topLevelItem(r)).center());
+    };
+    auto clickInstance = [&](int r) {
+        QTableView* v = batch->InstanceList();
+        QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, v->visualRect(v->model()->index(r, 0)).center());
+    };
+    clickInput(0);
+    clickInstance(0);
     EXPECT_TRUE(batch->Preview().isVisible());
     EXPECT_EQ(batch->Preview().windowTitle(), "Find and Replace Preview");
     Press(*batch, "1800");
     EXPECT_TRUE(Libs().Previews[0].Instances[0].Skip);
     EXPECT_EQ(batch->InstanceList()->model()->index(0, 0).data(Qt::UserRole).toInt(), 10);
-    batch->ShowCurrentRow(1);
-    batch->InstanceList()->selectRow(1);
-    batch->OnInstanceClicked(false);
+    clickInput(1);
+    clickInstance(1);
     Press(*batch, "1806");
     EXPECT_NE(prompter.Messages().back().find("Operation ignored."), std::string::npos);
     batch->Preview().Lower()->setPlainText("bird");
@@ -533,6 +567,37 @@ TEST_F(BatchWindowTest, ConvertAtOnceThenPreviewSkipEditAndCommit) {
     Press(*batch, "2");
     EXPECT_FALSE(batch->isVisible());
     EXPECT_FALSE(names.isVisible());
+}
+
+TEST_F(BatchWindowTest, InstancePicturesTellFreshSkippedAndChangedApartForEveryStep) {
+    OpenBatch(1, "cat\r\n");
+    Press(*batch, "1737");
+    // Instances of the first, a second and a third macro step, with and
+    // without the source access table, each fresh, skipped and changed.
+    std::vector<CFindRepInstance>& inst = Libs().Previews[0].Instances;
+    for (int step : {0, 1, 2})
+        for (unsigned char keep : {0, 1})
+            for (int state = 0; state < 3; ++state) {
+                CFindRepInstance i;
+                i.StepNo = step;
+                i.KeepSteps = keep;
+                i.ImageNo = step == 0 ? 6 : keep ? 6 + step % 2 : 8 + step % 2;
+                i.Skip = state == 1;
+                i.Changed = state == 2;
+                inst.push_back(i);
+            }
+    batch->ShowCurrentRow(0);
+    QAbstractItemModel* m = batch->InstanceList()->model();
+    ASSERT_EQ(m->rowCount(), 18);
+    auto picture = [&](int row) { return m->index(row, 0).data(Qt::DecorationRole).value<QIcon>().pixmap(16).toImage(); };
+    for (int r = 0; r < 18; r += 3) {
+        EXPECT_NE(picture(r), picture(r + 1)) << r;
+        EXPECT_NE(picture(r), picture(r + 2)) << r;
+        EXPECT_NE(picture(r + 1), picture(r + 2)) << r;
+    }
+    // A fresh instance never looks skipped.
+    for (int r = 0; r < 18; r += 3)
+        for (int s = 1; s < 18; s += 3) EXPECT_NE(picture(r), picture(s)) << r << " " << s;
 }
 
 TEST_F(BatchWindowTest, ACommitFromAStalePreviewSaysWhichFileWasSkipped) {

@@ -257,10 +257,17 @@ TEST_F(LineTextBoxTest, ClipboardCarriesLfTextAndReadOnlyRefusesEdits) {
     box.ReplaceSelection("new");
     EXPECT_EQ(box.GetText(), "new\r\nthree");
 
-    // Copy with nothing selected leaves the clipboard alone.
+    // Copy with nothing selected copies the whole text and leaves it selected.
     box.SetCaret(0);
-    box.copy();
-    EXPECT_EQ(QApplication::clipboard()->text(), "ono");
+    Key(box, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "new\nthree");
+    EXPECT_EQ(box.SelectedText(), box.GetText());
+    box.setReadOnly(false);
+    box.SetCaret(2);
+    Key(box, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(box.GetText(), "");
+    box.SetWindowTextFromString("new\r\nthree");
+    box.setReadOnly(true);
     // The Input box puts its text to the clipboard when asked, caret at the start.
     g_bInputShowsTitle = true;
     box.SetTextAndSelect("a\r\nb", true);

@@ -32,6 +32,7 @@ TEST(MainRules, ShortHostNames) {
     EXPECT_EQ(GetShortHostName("10.0.0.7"), "10.0.0.7");
     EXPECT_EQ(GetShortHostName(""), "");
     EXPECT_EQ(GetShortHostName("plain"), "plain");
+    EXPECT_EQ(GetShortHostName(".hidden.net"), ".hidden.net");
     EXPECT_EQ(HostLabel("www.example.com", "alice"), "www ~ alice");
     EXPECT_EQ(HostLabel("10.0.0.7", "root"), "10.0.0.7 ~ root");
     EXPECT_EQ(HostLabel(".hidden", "u"), ".hidden ~ u");

@@ -617,6 +617,15 @@ TEST_F(RemoteWindowTest, BrowserButtonsCreateDeleteAndKeepTheHistory) {
         EXPECT_EQ(books->count(), before);
         Control<QPushButton>(&d, "1423")->click();
         EXPECT_EQ(books->count(), before - 1);
+        // A typed folder stays as typed, even where a visited one begins so.
+        auto* dirs = Control<QComboBox>(&d, "1460");
+        EXPECT_GE(dirs->findText("/made here", Qt::MatchStartsWith), 0);
+        d.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&d));
+        dirs->setFocus();
+        dirs->lineEdit()->selectAll();
+        QTest::keyClicks(dirs->lineEdit(), "/ma");
+        EXPECT_EQ(dirs->currentText(), "/ma");
         Control<QCheckBox>(&d, "1504")->click();
         Control<QPushButton>(&d, "2")->click();
         return d.result();

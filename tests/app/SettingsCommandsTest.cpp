@@ -167,7 +167,7 @@ TEST_F(SettingsCommandsTest, EveryEditedOptionReachesTheProgramOptionLine) {
     EXPECT_EQ(titles, (std::vector<std::string>{"Program Options", "Editor Program", "Telnet Program"}));
 }
 
-TEST_F(SettingsCommandsTest, CancelChangesNothingEvenAfterResetAndBrowse) {
+TEST_F(SettingsCommandsTest, CancelKeepsOnlyWhatResetBrowseAndTheBinaryBoxWroteAtOnce) {
     CMainFrame& f = Open();
     g_strBinExtStr = ".iso";
     g_strTxtOpnStr = ".md";
@@ -190,10 +190,11 @@ TEST_F(SettingsCommandsTest, CancelChangesNothingEvenAfterResetAndBrowse) {
         Press(&dlg, "2");
     };
     f.ExecuteCommand(32579);
-    EXPECT_EQ(g_strBinExtStr, ".iso");
-    EXPECT_EQ(g_strTxtOpnStr, ".md");
-    EXPECT_EQ(g_strEditor, before.strEditor);
-    EXPECT_EQ(g_bUseBinExt, true);
+    EXPECT_EQ(g_strBinExtStr, g_strBinExtDefault);
+    EXPECT_EQ(g_strTxtOpnStr, g_strTxtOpnDefault);
+    EXPECT_EQ(g_strEditor, "/usr/bin/vim");
+    EXPECT_EQ(g_bUseBinExt, false);
+    // The other pages' edits go with Cancel.
     EXPECT_EQ(g_bAutoUpdate, before.bAutoUpdate);
     EXPECT_EQ(g_nTurnOff, before.nTurnOff);
 }
@@ -438,11 +439,11 @@ TEST_F(UpdateCheckTest, TheThreeVerdictsAndAnInvalidVersionFile) {
     Check(f);
     SetVersion("");
     Check(f);
-    SetVersion("1.0.x.0\n");
+    SetVersion("1.0.x.0\n");  // the "x" counts 0: older than this program
     Check(f);
     EXPECT_EQ(prompter.Messages(),
               (std::vector<std::string>{"You have the latest! All fine.", "No idea how you got a newer image.",
-                                        kVersionFileInvalid, kVersionFileInvalid}));
+                                        kVersionFileInvalid, "No idea how you got a newer image."}));
     SetVersion("1.0.736.0\n");
     prompter.answers = {Answer::No};
     Check(f, [](CInlineUpdateDlg& u) {

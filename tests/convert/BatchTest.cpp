@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <mutex>
 
@@ -200,6 +201,48 @@ TEST(BatchConversion, CommitRefusesAFileThatChangedSincePreview) {
     EXPECT_EQ(list.BatchConversionThreadTail(), 1);
     EXPECT_EQ(ReadFile(file), "zzz abc\n");
     EXPECT_NE(trace.text.find("Failed to process the following:\n   g.txt"), std::string::npos);
+}
+
+TEST(BatchConversion, AFileAddedToWhileConvertedInPlaceIsNotReplaced) {
+    // Another process adds lines to the files after they were read and before
+    // the new texts are put in place: a small file, and one large enough to
+    // be converted in parts.
+    TempDir tmp;
+    RecordingTrace trace;
+    const std::string small = tmp / "small.log", large = tmp / "large.log";
+    WriteFile(small, "cat\n");
+    std::string big;
+    while (big.size() < (6u << 20)) big += "a cat line\n";
+    WriteFile(large, big);
+    WriteFile(tmp / "other.log", "cat\n");
+    struct Appender : IProgressSink {
+        std::vector<std::string> files;  // by row: added to once the row is converted
+        std::size_t row = 0;
+        void Step() override {
+            if (row < files.size() && !files[row].empty()) {
+                std::FILE* fp = std::fopen(files[row].c_str(), "ab");
+                std::fputs("appended\n", fp);
+                std::fclose(fp);
+            }
+            ++row;
+        }
+        void Reset() override {}
+    } appender;
+    appender.files = {small, large, ""};
+    CLibraryList list = BatchList({MakeMacro("cat", "dog")}, 0);
+    list.Previews = {Rec(small, small), Rec(large, large), Rec(tmp / "other.log", tmp / "other.log")};
+    list.m_Run.pProgress = &appender;
+    EXPECT_EQ(list.RunBatchReport(), 2) << trace.text;
+    EXPECT_EQ(ReadFile(small), "cat\nappended\n");
+    EXPECT_TRUE(ReadFile(large) == big + "appended\n");
+    EXPECT_EQ(ReadFile(tmp / "other.log"), "dog\n");
+    EXPECT_NE(trace.text.find(small + ": the file changed after it was read; it is not replaced"),
+              std::string::npos)
+        << trace.text;
+    EXPECT_NE(trace.text.find("Some of the files could not be processed. They are:\n"
+                              "   small.log\n   large.log\n"),
+              std::string::npos)
+        << trace.text;
 }
 
 TEST(BatchConversion, CommitIsRefusedForASubFilterLibrary) {

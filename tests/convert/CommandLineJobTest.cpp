@@ -154,6 +154,42 @@ TEST_F(JobTest, SomeFilesFailedGivesExitCodeTwo) {
     EXPECT_EQ(ReadFile(tmp / "O2/a.txt"), "dog 2024-01-02\n");
 }
 
+TEST_F(JobTest, AnOutputThatTheJobReadsOrTheWorkAreaKeepsIsRefused) {
+    // Each named another way than the job or the work area names it.
+    const std::string user = root + "/QVL-UserInfo/";
+    const std::string libText = ReadFile(libfile);
+    fs::create_directories(tmp / "links");
+    fs::create_symlink(root + "/QVL-WorkFiles/Cmd-Area", tmp / "links/cmd");
+    JobRun first = Run({"-input=" + in + "/a.txt,", "-output=" + tmp / "x.txt,",
+                        "-libfile=" + libfile + ",", "-default=y"});
+    ASSERT_EQ(first.exitCode, 0) << first.err;  // the work area now exists
+    WriteFile(user + "SessionInfo/_qvl_master.txt", "master\n");
+    const std::string log = ReadFile(root + "/QVL-WorkFiles/Cmd-Area/cmd_log.txt");
+    const std::vector<std::string> outputs = {
+        tmp / "In/../lib.txt",                               // the job's own library file
+        tmp / "links/cmd/cmd_log.txt",                       // the log, through a link
+        user + "./SessionInfo/_qvl_master.txt",              // the master file
+        user + "LibraryInfo/../LibraryInfo/_qvl_library.txt",  // not there yet
+        user + "SessionInfo/Box_new.txt",                    // anything the user folder keeps
+    };
+    for (const std::string& out : outputs) {
+        JobRun r = Run({"-input=" + in + "/a.txt,", "-output=" + out + ",",
+                        "-libfile=" + libfile + ",", "-default=y"});
+        EXPECT_EQ(r.exitCode, 1) << out;
+        EXPECT_NE(r.log.find("is a file the job reads or the work area keeps"), std::string::npos)
+            << r.log;
+    }
+    EXPECT_EQ(ReadFile(user + "SessionInfo/_qvl_master.txt"), "master\n");
+    EXPECT_FALSE(fs::exists(user + "LibraryInfo/_qvl_library.txt"));
+    EXPECT_FALSE(fs::exists(user + "SessionInfo/Box_new.txt"));
+    EXPECT_EQ(ReadFile(root + "/QVL-WorkFiles/Cmd-Area/cmd_log.txt").compare(0, log.size(), log), 0);
+    // A folder job converting in place the folder that holds its library file.
+    JobRun r = Run({"-input=" + tmp.path() + ",", "-libfile=" + libfile + ",", "-include=lib.txt,",
+                    "-default=y"});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_EQ(ReadFile(libfile), libText);
+}
+
 TEST(JobArguments, KeysWithoutCasePathsWithCase) {
     EXPECT_EQ(GetArgumentValue("-INPUT=/Data/X, -output=/Y", "-input="), "/Data/X");
     EXPECT_EQ(GetArgumentValue("-input=/a -output=/b", "-output="), "");  // not an item start

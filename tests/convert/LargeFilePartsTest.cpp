@@ -104,6 +104,18 @@ TEST(LargeFileParts, OnlyLineConfinedMacrosMaySplitAText) {
     MacroFlags delim;
     delim.delimParse = true;
     EXPECT_FALSE(IsLineConfinedMacro(MakeMacro("cat", "dog", delim), nullptr));
+    // Wild-card symbols between pieces that keep to a line: the matches may
+    // reach across lines, and parts carry along where the next may start.
+    EXPECT_TRUE(IsWideStreamableMacro(MakeMacro("a*b", "x", Wild()), nullptr));
+    EXPECT_TRUE(IsWideStreamableMacro(MakeMacro("^d-*x*c^a", "x", Shortest()), nullptr));
+    EXPECT_FALSE(IsWideStreamableMacro(MakeMacro("*b", "x", Wild()), nullptr));
+    EXPECT_FALSE(IsWideStreamableMacro(MakeMacro("a*", "x", Wild()), nullptr));
+    EXPECT_FALSE(IsWideStreamableMacro(MakeMacro("**", "x", Wild()), nullptr));
+    EXPECT_FALSE(IsWideStreamableMacro(MakeMacro("a*^nb", "x", Wild()), nullptr));
+    EXPECT_FALSE(IsWideStreamableMacro(MakeMacro("cat", "dog"), nullptr));
+    MacroFlags wideSub = Wild();
+    wideSub.subFilter = true;
+    EXPECT_FALSE(IsWideStreamableMacro(MakeMacro("a*b", "x", wideSub), nullptr));
 }
 
 TEST(LargeFileParts, WrittenFileIsTheWholeTextConverted) {
@@ -119,6 +131,26 @@ TEST(LargeFileParts, WrittenFileIsTheWholeTextConverted) {
         {"wild caseless and shortest",
          {MakeMacro("c^a", "[<^a1>]", WildCaseless()), MakeMacro("-^d-", "=<^d1>=", Shortest())}},
         {"align and new lines", {MakeMacro("dog", "D<a=30>|"), MakeMacro("a b", "a\nb")}},
+        // Wide macros between line-confined ones: short matches across
+        // lines, matches taking in the long line (parts carried along), a
+        // caseless shortest match, a per-line one, and one whose end is
+        // never found (everything from its first start carried to the end).
+        {"wide between confined",
+         {MakeMacro("cat", "lion"), MakeMacro("Cat*dog", "{<*1>}", Wild()),
+          MakeMacro("^d-^d-^d", "<^d3>.<^d2>.<^d1>", Wild())}},
+        {"wide over the long line", {MakeMacro("CAT*zzzz", "[long]", Wild()), MakeMacro("z", "y")}},
+        {"wide caseless shortest and per line",
+         {MakeMacro("cat*7-^d", "(<^d1>)", [] {
+              MacroFlags f = WildCaseless();
+              f.compConst = true;
+              return f;
+          }()),
+          MakeMacro("a b*12", "ab", [] {
+              MacroFlags f = Wild();
+              f.perLine = true;
+              return f;
+          }())}},
+        {"wide without an end", {MakeMacro("dog*no such end", "x", Wild()), MakeMacro("Cat", "C")}},
     };
     for (const auto& [name, macros] : cases) {
         const std::string in = tmp / "in.txt", out = tmp / "out.txt";

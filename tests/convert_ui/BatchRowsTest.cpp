@@ -7,6 +7,8 @@
 #include "convert/ConversionRun.h"
 #include "convert_ui/BatchRows.h"
 #include "model/Globals.h"
+#include "model/Trace.h"
+#include "platform/Prompter.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -126,9 +128,14 @@ TEST(InstanceRows, ImageAndDescription) {
     EXPECT_EQ(DescribeInstance(i, true, CMacro("f", "r"), "L"), "Using current macro: {f}{r}");
 }
 
-class BatchRunnerTest : public ::testing::Test {
+class BatchRunnerTest : public ::testing::Test, public ITraceSink {
 protected:
+    void AppendLine(const std::string& line) override {
+        std::lock_guard<std::mutex> lock(m);
+        trace += line + "\n";
+    }
     void SetUp() override {
+        previousSink = SetTraceSink(this);
         g_bBatchIdle = true;
         g_bBatchBreak = false;
         live.Libraries.clear();
@@ -157,6 +164,7 @@ protected:
     }
     void TearDown() override {
         runner.reset();
+        SetTraceSink(previousSink);
         g_bBatchIdle = true;
         g_bBatchBreak = false;
     }
@@ -181,6 +189,8 @@ protected:
     std::mutex m;
     std::vector<std::function<void()>> queue;
     int finished = 0, failed = -5;
+    std::string trace;
+    ITraceSink* previousSink = nullptr;
 };
 
 TEST_F(BatchRunnerTest, ConvertWritesAndIdlesOnlyWhenTheResultsArrive) {
@@ -238,6 +248,10 @@ TEST_F(BatchRunnerTest, StopRaisesTheBreakFlagOnly) {
     EXPECT_FALSE(runner->IsRunning());
     EXPECT_EQ(finished, 1);
     EXPECT_TRUE(g_bBatchIdle);
+    // The pass's own line, then the worker's.
+    const auto aborted = trace.find("--- Batch cvt -f-aborted ---\n");
+    ASSERT_NE(aborted, std::string::npos) << trace;
+    EXPECT_EQ(trace.substr(aborted + 29), "--- Batch cvt (F) over ---\n");
 }
 
 }  // namespace

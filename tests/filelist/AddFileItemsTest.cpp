@@ -271,8 +271,8 @@ TEST_F(AddFilesTest, DroppedTreeBecomesBasketsPerFolderWithFilters) {
     EXPECT_EQ(d.RemHost, "h");
     EXPECT_EQ(d.FileType, "local");
     EXPECT_TRUE(data.GetSelection(0, 0, 0).empty());
-    EXPECT_NE(sink.listing.find("   1. "), std::string::npos);
-    EXPECT_NE(sink.listing.find(std::string(62, '=') + "\r\n"), std::string::npos);
+    EXPECT_EQ(sink.listing.substr(0, 6), "   0. ");
+    EXPECT_EQ(sink.listing.find('='), std::string::npos);
     EXPECT_TRUE(trace.Has("Adding files to list..."));
 }
 
@@ -406,6 +406,10 @@ TEST_F(AddFilesTest, CollectedFilesAreListedInColumns) {
               "   2. longer.h /r/      /l/x/\r\n" +
                   std::string(62, '=') + "\r\n");
     EXPECT_EQ(FormatDroppedEntries({}), std::string(62, '=') + "\r\n");
+    // The trace of a drop counts from 0, pads every column and draws no rule.
+    EXPECT_EQ(FormatTracedEntries(files),
+              "   0. a.c      /r/long/ /l/  \r\n"
+              "   1. longer.h /r/      /l/x/\r\n");
     std::string input;
     SetInputTextSink([&](const std::string& t) { input = t; });
     ListCollectedFiles(files);

@@ -192,15 +192,19 @@ TEST_F(ComparisonTest, CommonFilesAreComparedPairByPairAndUnreadablePairsAreName
 }
 
 TEST_F(ComparisonTest, CrossListingsOfWindowsAndFiles) {
-    EXPECT_EQ(CrossListInputOutput(work, "", "x\r\ny"),
+    EXPECT_EQ(CrossListInputOutput(work, "", "x\r\ny", true),
               "Files found exclusively in Basket-2: Output Window (2)\r\n" +
                   std::string(50, '-') + "\r\n"
               "    x\r\n    y\r\nTotal 2 items.\r\n\r\n"
               "Files common to all selected baskets:  (0)\r\n"
               "--------------------------------------\r\n"
               "Total 0 item.\r\n\r\n");
-    const std::string same = CrossListInputOutput(work, "b\r\na\r\na", "a\r\nb");
+    const std::string same = CrossListInputOutput(work, "b\r\na\r\na", "a\r\nb", true);
     EXPECT_NE(same.find("Both baskets are identical."), std::string::npos);
+    EXPECT_EQ(same.find("However contents inside file may vary"), std::string::npos);
+    // Without "Compare files common to Baskets" the note says how to compare contents.
+    EXPECT_NE(CrossListInputOutput(work, "a", "a", false).find("\r\n\r\nHowever contents inside file may vary, for which you want to\r\n"),
+              std::string::npos);
     EXPECT_NE(same.find("    a\r\n    b\r\nTotal 2 items."), std::string::npos);
 
     TempDir tmp;

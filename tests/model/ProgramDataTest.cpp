@@ -118,16 +118,29 @@ TEST_F(ProgramDataTest, TreeGettersAndChooser) {
 }
 
 TEST_F(ProgramDataTest, SelectionsFollowDeletesAndStayInBounds) {
-    for (const char* n : {"a", "b", "c", "d"}) data.InsertFileItems(0, 0, 0, -1, Item(n));
+    data.InsertFileItems(0, 0, 0, -1, Item("a"));
+    data.InsertFileItems(0, 0, 0, -1, Item("b", "/l/", "/r/", "beta.two"));
+    data.InsertFileItems(0, 0, 0, -1, Item("c", "/l/", "/r/", "alpha.one"));
+    data.InsertFileItems(0, 0, 0, -1, Item("d", "/l/", "/r/", "alpha.one"));
     data.SetSelection(0, 0, 0, {3, 1, 2});
     EXPECT_EQ(data.GetCurrentSelection(), (std::vector<int>{3, 1, 2}));
-    EXPECT_EQ(data.GetSelectionStatusText(0, 0, 0), "3 selected");
+    // Each host once, in the order of the full names.
+    EXPECT_EQ(data.GetSelectionStatusText(0, 0, 0), "3 selected (alpha, beta)");
+    EXPECT_EQ(data.GetSelectionStatusText(0, 0, 7), "-?-");
     data.DeleteFileItem(0, 0, 0, 1);
     EXPECT_EQ(data.GetSelection(0, 0, 0), (std::vector<int>{2, 1}));
     EXPECT_EQ(Names(data, 0, 0, 0), (std::vector<std::string>{"a", "c", "d"}));
     data.ClearBasketItems(0, 0, 0);
     EXPECT_TRUE(data.GetSelection(0, 0, 0).empty());
     EXPECT_EQ(data.GetSelectionStatusText(0, 0, 0), "0 file selected");
+    // A selection left pointing past the items is emptied on the spot.
+    data.InsertFileItems(0, 0, 0, -1, Item("z", "/l/", "/r/", "10.0.0.7"));
+    data.SetSelection(0, 0, 0, {0});
+    EXPECT_EQ(data.GetSelectionStatusText(0, 0, 0), "1 selected (10.0.0.7)");
+    data.m_ProjectList.m_Projects[0].m_Sessions[0].m_Baskets[0].m_Items.clear();
+    EXPECT_EQ(data.GetSelectionStatusText(0, 0, 0), "---?---");
+    EXPECT_EQ(trace.lines.back(), "Fixing mess...");
+    EXPECT_TRUE(data.GetSelection(0, 0, 0).empty());
     // Operations on stale selections skip what does not exist.
     data.InsertFileItems(0, 0, 0, -1, Item("x"));
     data.ChangeFileNameCase(0, 0, 0, {0, 7, -1}, 2, "");

@@ -60,13 +60,7 @@ protected:
         ASSERT_EQ(AddFileItems(data, 0, 0, 0, -1, names, false), static_cast<int>(names.size()));
     }
     void Run(bool toRemote, const std::vector<int>& indices) {
-        ASSERT_TRUE(ClaimFtpSlot(""));
-        RunFtpWorkerHere([&] {
-            if (toRemote)
-                TransferToRemote(data, 0, 0, 0, indices);
-            else
-                TransferToLocal(data, 0, 0, 0, indices);
-        });
+        RunTransfer(toRemote, indices);
         ASSERT_TRUE(ApplyFtpResults(data));
     }
     void CheckStatus() {

@@ -16,6 +16,7 @@
 #include "remote/FtpConnections.h"
 #include "remote/FtpWorker.h"
 #include "remote/Socket.h"
+#include "remote/TransferEngine.h"
 #include "support/TempDir.h"
 
 class RecordingTrace : public ITraceSink {
@@ -111,6 +112,16 @@ protected:
     }
     std::vector<CFileItem>& Items() {
         return data.m_ProjectList.m_Projects[0].m_Sessions[0].m_Baskets[0].m_Items;
+    }
+    // Runs a transfer of the first basket's items on this thread, as a worker would.
+    void RunTransfer(bool toRemote, const std::vector<int>& indices) {
+        ASSERT_TRUE(ClaimFtpSlot(""));
+        RunFtpWorkerHere([&] {
+            if (toRemote)
+                TransferToRemote(data, 0, 0, 0, indices);
+            else
+                TransferToLocal(data, 0, 0, 0, indices);
+        });
     }
     std::vector<CFileItem> TransferResults() {
         FtpResultsLock lists;

@@ -21,16 +21,7 @@ protected:
         AddAccount("127.0.0.1", kUser, kPassword);
         g_bFtpUpdate = false;
     }
-    // Runs a transfer of the basket's items on this thread, as a worker would.
-    void Run(bool toRemote, std::vector<int> indices) {
-        ASSERT_TRUE(ClaimFtpSlot(""));
-        RunFtpWorkerHere([&] {
-            if (toRemote)
-                TransferToRemote(data, 0, 0, 0, indices);
-            else
-                TransferToLocal(data, 0, 0, 0, indices);
-        });
-    }
+    void Run(bool toRemote, const std::vector<int>& indices) { RunTransfer(toRemote, indices); }
     TempDir root, local;
     PyFtpServer server{root.path()};
     std::string port;
@@ -242,6 +233,8 @@ TEST(RemoteTexts, ItemNumbersStoredTimesAndElapsedTimes) {
     EXPECT_EQ(FormatElapsedTime(3723450), "1:2:3.4");
     EXPECT_EQ(PadRight("ab", 4), "ab  ");
     EXPECT_EQ(PadRight("abcdef", 4), "abcdef");
+    // Non-ASCII names line up with the others in the Message Window.
+    EXPECT_EQ(PadRight("caf\xC3\xA9", 6), "caf\xC3\xA9  ");
     EXPECT_EQ(ShortHostName("alpha.example.com"), "alpha");
     EXPECT_EQ(ShortHostName("10.0.0.1"), "10.0.0.1");
     EXPECT_EQ(MakeConnectionMessage(1, "alpha.x", "bob"), "Connecting to alpha as bob...");
@@ -256,6 +249,67 @@ TEST(RemoteTexts, TheEndRoutineLeavesOneTrailingPlus) {
     FinishFtpWorker("over");
     EXPECT_EQ(GetFtpStatusText(), "0:0:1.2+");
     EXPECT_TRUE(g_bFtpIdle);
+}
+
+// Fetched with FTPUpdate from vsftpd: every item gets the time of its own
+// line, items of two folders taking turns, a name with blanks, a dot file
+// (not in a folder's listing) and a file gone from the host meanwhile.
+class VsftpdTransfer : public RemoteEngineTest {
+protected:
+    void SetUp() override {
+        RemoteEngineTest::SetUp();
+        if (!ftp.ok()) GTEST_SKIP() << ftp.why();
+        if (work.path().empty()) GTEST_SKIP() << "cannot make a folder for the test user";
+        port = std::to_string(ftp.port());
+        env = std::make_unique<ScopedEnv>("QVL_FTP_PORT", port.c_str());
+        AddAccount("127.0.0.1", kUser, kPassword);
+    }
+    UserDir work;
+    VsftpdServer ftp{""};
+    TempDir local;
+    std::string port;
+    std::unique_ptr<ScopedEnv> env;
+};
+
+TEST_F(VsftpdTransfer, EachFetchedItemGetsTheTimeOfItsOwnListingLine) {
+    g_bFtpUpdate = true;
+    std::filesystem::create_directories(work / "p");
+    std::filesystem::create_directories(work / "q");
+    struct File {
+        const char* folder;
+        const char* name;
+        int year, month, day;
+    };
+    const File files[] = {{"p", "a.txt", 2001, 1, 2}, {"q", "c.txt", 2003, 5, 6},
+                          {"p", "b b.txt", 2002, 3, 4}, {"p", ".hidden", 2004, 7, 8},
+                          {"q", "d.txt", 2005, 9, 10}};
+    for (const File& f : files) {
+        const std::string path = work / (std::string(f.folder) + "/" + f.name);
+        WriteFile(path, f.name);
+        std::tm tm{};
+        tm.tm_year = f.year - 1900;
+        tm.tm_mon = f.month - 1;
+        tm.tm_mday = f.day;
+        tm.tm_hour = 12;
+        tm.tm_isdst = -1;
+        utimbuf times{std::mktime(&tm), std::mktime(&tm)};
+        ::utime(path.c_str(), &times);
+        AddItem(MakeItem(f.name, "127.0.0.1", kUser, work.dir() + f.folder + "/", local.dir()));
+    }
+    AddItem(MakeItem("gone.txt", "127.0.0.1", kUser, work.dir() + "p/", local.dir()));
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    RunFtpWorkerHere([&] { TransferToLocal(data, 0, 0, 0, {0, 1, 2, 3, 4, 5}); });
+    auto results = TransferResults();
+    ASSERT_EQ(results.size(), 6u);
+    for (std::size_t i = 0; i < 5; ++i) {
+        const File& f = files[i];
+        EXPECT_EQ(results[i].IsFTPed, "Yes") << f.name;
+        EXPECT_EQ(results[i].GetRemoteTimeText(), std::to_string(f.year) + "+" +
+                                                      std::to_string(f.month) + "+" +
+                                                      std::to_string(f.day) + "+0+0+0+")
+            << f.name;
+    }
+    EXPECT_EQ(results[5].IsFTPed, "failed");
 }
 
 }  // namespace
@@ -281,6 +335,34 @@ TEST_F(FakeTransfer, TheTypeFollowsEachItemOnItsConnection) {
                                               "TYPE I", "STOR /r/d", "TYPE I", "STOR /r/e"}));
     EXPECT_EQ(trace.Count("Switching to BINARY:"), 1);
     EXPECT_EQ(trace.Count("Switching to ASCII:"), 0);
+}
+
+TEST_F(FakeTransfer, FtpUpdateListsEachFolderOnceAfterItsLastItem) {
+    g_bFtpUpdate = true;
+    server.listing =
+        "-rw-r--r--   1 ann  ann  1 Jan  2  2001 a\r\n"
+        "-rw-r--r--   1 ann  ann  1 Mar  4  2002 b\r\n"
+        "-rw-r--r--   1 ann  ann  1 May  6  2003 c\r\n";
+    for (const char* n : {"a", "b", "c", "gone"}) WriteFile(local / n, n);
+    AddItem(MakeItem("a", "127.0.0.1", "ann", "/r/", local.dir()));
+    AddItem(MakeItem("c", "127.0.0.1", "ann", "/s/", local.dir()));
+    AddItem(MakeItem("b", "127.0.0.1", "ann", "/r/", local.dir()));
+    AddItem(MakeItem("gone", "127.0.0.1", "ann", "/r/", local.dir()));
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    RunFtpWorkerHere([&] { TransferToRemote(data, 0, 0, 0, {0, 1, 2, 3}); });
+    server.Stop();
+    std::vector<std::string> seen;
+    for (const std::string& l : server.Received())
+        if (l.rfind("LIST", 0) == 0 || l.rfind("STOR", 0) == 0) seen.push_back(l);
+    // An item its folder's listing does not show lists its own file.
+    EXPECT_EQ(seen, (std::vector<std::string>{"STOR /r/a", "STOR /s/c", "LIST /s/", "STOR /r/b",
+                                              "STOR /r/gone", "LIST /r/", "LIST /r/gone"}));
+    auto results = TransferResults();
+    ASSERT_EQ(results.size(), 4u);
+    EXPECT_EQ(results[0].GetRemoteTimeText(), "2001+1+2+0+0+0+");
+    EXPECT_EQ(results[1].GetRemoteTimeText(), "2003+5+6+0+0+0+");
+    EXPECT_EQ(results[2].GetRemoteTimeText(), "2002+3+4+0+0+0+");
+    EXPECT_EQ(results[3].GetRemoteTimeText(), kRemoteMissingTime);
 }
 
 TEST_F(FakeTransfer, AFolderThatCannotBeMadeEndsTheRun) {

@@ -11,13 +11,16 @@ TEST(UpdateCheck, VersionsCompareFieldByField) {
     EXPECT_EQ(CompareVersionNumbers("1.0.734.9", "1.0.735.0"), 0);
     EXPECT_EQ(CompareVersionNumbers("2", "1.9.9.9"), 1);
     EXPECT_EQ(CompareVersionNumbers("1.0.1000.0", "1.0.735.0"), 1);  // numbers, not text
+    EXPECT_EQ(CompareVersionNumbers("1.0.x.0", "1.0.0.0"), -1);       // a field that is no number is 0
+    EXPECT_EQ(CompareVersionNumbers("1.0.x.0", "1.0.735.0"), 0);
 }
 
 TEST(UpdateCheck, AnEmptyOrNonNumericVersionFileIsNoVersion) {
     EXPECT_EQ(ParseVersionFile("1.0.736.0\r\nnotes\r\n"), "1.0.736.0");
     EXPECT_EQ(ParseVersionFile("1.0.735\n"), "1.0.735");
     EXPECT_EQ(ParseVersionFile("1.0.735.0"), "1.0.735.0");
-    for (const char* bad : {"", "\n", "\r\n1.0.736.0", "1.0.x.0", "<html>404</html>", "1..0",
+    EXPECT_EQ(ParseVersionFile("1.0.x.0\n"), "1.0.x.0");
+    for (const char* bad : {"", "\n", "\r\n1.0.736.0", "<html>404</html>", "1..0",
                             ".1.0", "1.0.", "v1.0"})
         EXPECT_FALSE(ParseVersionFile(bad).has_value()) << bad;
 }

@@ -176,6 +176,7 @@ void CAttributesDlg::OnFindWild(bool on) {
         m_delimLabel->hide();
     }
     m_knobs->setEnabled(on);
+    m_wildManager->setEnabled(on);
     m_checkRepWild->setEnabled(on);
     m_checkRepWild->setChecked(on);
     for (QCheckBox* c : {m_checkPerLine, m_checkComp, m_checkFilter, m_checkDelim}) c->setEnabled(on);
@@ -189,6 +190,7 @@ void CAttributesDlg::OnFindWild(bool on) {
 void CAttributesDlg::RefreshChecks() {
     m_checkFindWild->setChecked(m_findWild);
     m_symbol->setVisible(m_findWild);
+    m_wildManager->setEnabled(m_findWild);
     m_checkRepWild->setEnabled(m_findWild);
     m_checkRepWild->setChecked(m_repWild && m_findWild);
     m_checkMatch->setChecked(m_matchCase);

@@ -47,26 +47,31 @@ std::string S(const QString& s) {
     return std::string(b.constData(), std::size_t(b.size()));
 }
 
-// The row image strip: 14/15 for files without/with instances, 6..12 for instances.
+// The row image strip: 14/15 for files without/with instances; for
+// instances 6..9 fresh, 10..11 skipped, 12..13 changed, an odd image being
+// the picture of an instance found by an odd macro step.
 QIcon ImageIcon(int image) {
     static std::map<int, QIcon> cache;
     auto it = cache.find(image);
     if (it != cache.end()) return it->second;
     QColor c;
-    switch (image) {
-        case 14: c = QColor(200, 200, 200); break;
-        case 15: c = QColor(40, 150, 40); break;
-        case 6: c = QColor(60, 120, 220); break;
-        case 8: case 10: c = QColor(160, 160, 160); break;  // skipped
-        case 12: c = QColor(230, 140, 20); break;            // changed
-        default: c = QColor(120, 120, 200); break;
-    }
+    if (image == 14) c = QColor(200, 200, 200);
+    else if (image == 15) c = QColor(40, 150, 40);
+    else if (image >= 12) c = QColor(230, 140, 20);  // changed
+    else if (image >= 10) c = QColor(160, 160, 160);  // skipped
+    else c = QColor(60, 120, 220);                    // fresh
+    if (image >= 6 && image <= 13 && image % 2) c = c.darker(140);
     QPixmap pm(16, 16);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setBrush(c);
     p.setPen(Qt::darkGray);
     p.drawRoundedRect(2, 3, 11, 10, 2, 2);
+    if (image == 8 || image == 9) {
+        // Found by a later step whose source text was not kept.
+        p.setPen(Qt::white);
+        p.drawLine(5, 8, 10, 8);
+    }
     p.end();
     return cache[image] = QIcon(pm);
 }
@@ -304,7 +309,8 @@ COutputFilenamesDlg::COutputFilenamesDlg(CBatchTextConversionDlg& batch, QWidget
     connect(modify3, &QPushButton::clicked, this, [this] { OnApplyRedirect(); });
     connect(browse, &QPushButton::clicked, this, [this] {
         if (!m_batch.HasSelectedInputs()) return;
-        const auto dir = Prompter().PickFolder("Output Directory", g_strLastLocalDir);
+        const auto dir =
+            Prompter().AskTextBrowse("Output Directory", "Enter Output Directory:", g_strLastLocalDir, 2, g_strLastLocalDir);
         if (!dir) return;
         if (!dir->empty()) m_location->setText(Q(*dir));
         OnApplyRedirect();
@@ -453,8 +459,8 @@ CBatchTextConversionDlg::CBatchTextConversionDlg(QWidget* parent) : QDialog(pare
             });
     m_inputs->installEventFilter(this);
     connect(m_instances, &QTableView::doubleClicked, this, [this] { OnInstanceClicked(true); });
-    SetPreviewLayout(true);
     m_hint->setText("Use GREEN button to search text in files");
+    SetPreviewLayout(true);
 }
 
 CBatchTextConversionDlg::~CBatchTextConversionDlg() {
@@ -821,7 +827,12 @@ void CBatchTextConversionDlg::ShowInstance(int j) {
 void CBatchTextConversionDlg::OnInstanceClicked(bool jump) {
     const auto rows = SelectedInputs();
     const auto inst = SelectedInstances();
-    if (inst.empty() || m_nCurRow < 0) return;
+    if (rows.empty() || inst.empty()) return;
+    m_nCurRow = rows[0];
+    if (jump && m_nCurRow >= int(Rows().size())) {
+        Prompter().Message("what?", MsgIcon::None);
+        return;
+    }
     CFindRepInstance i;
     if (!m_data->m_LibraryList.GetPreviewInstance(m_nCurRow, inst[0], i)) return;
     if (!jump) {
@@ -854,11 +865,13 @@ void CBatchTextConversionDlg::OnSkipInstance() {
         m_skip->setChecked(false);
         return;
     }
-    if (m_nCurRow < 0) {
+    const auto rows = SelectedInputs();
+    if (rows.empty()) {
         Prompter().Message("No file-items selected in lower left list box.", MsgIcon::None);
         m_skip->setChecked(false);
         return;
     }
+    m_nCurRow = rows[0];
     const auto sel = SelectedInstances();
     if (sel.empty()) {
         Prompter().Message("No instances selected in right list box.", MsgIcon::None);
@@ -880,10 +893,12 @@ void CBatchTextConversionDlg::OnSaveChanges() {
         Prompter().Message("No instances found or selected in right list box.", MsgIcon::None);
         return;
     }
-    if (m_nCurRow < 0) {
+    const auto rows = SelectedInputs();
+    if (rows.empty()) {
         Prompter().Message("No file-items selected in left list box.", MsgIcon::None);
         return;
     }
+    m_nCurRow = rows[0];
     const auto sel = SelectedInstances();
     if (sel.empty()) {
         Prompter().Message("No instances selected in right list box.", MsgIcon::None);

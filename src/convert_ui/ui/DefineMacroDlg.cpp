@@ -122,6 +122,8 @@ void CDefineMacroDlg::Build() {
     lay->addWidget(m_checkMatch, 0, Qt::AlignHCenter);
     lay->addLayout(labels);
     lay->addWidget(splitter, 1);
+    setMinimumSize(242, 200);
+    setMaximumSize(1200, 1000);
     resize(600, 420);
 
     m_checkMatch->setChecked(m_bMatchCase);

@@ -1,6 +1,7 @@
 #include "convert_ui/ui/DefinedMacrosDlg.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -19,6 +20,7 @@
 #include "convert_ui/ui/LibraryButtons.h"
 #include "convert_ui/ui/ModalRun.h"
 #include "convert_ui/ui/WildCardManagerDlg.h"
+#include "filelist/AddFileItems.h"
 #include "model/Globals.h"
 #include "model/WorkArea.h"
 #include "model/ProgramData.h"
@@ -188,6 +190,17 @@ std::string CDefinedMacrosDlg::CurrentSymbol() { return CurrentLibraryWithFallba
 void CDefinedMacrosDlg::ShowManager() {
     g_bDefinedMacrosShown = true;
     show();
+    if (!m_columnsSized) {
+        // The columns take their shares of the lists once the window has its size.
+        m_columnsSized = true;
+        if (layout()) layout()->activate();
+        m_libs->header()->setStretchLastSection(false);
+        m_macros->header()->setStretchLastSection(false);
+        m_libs->setColumnWidth(0, std::max(20, m_libs->viewport()->width() - 18));
+        const double widths[] = {0.19, 0.11, 0.11, 0.19, 0.11, 0.14, 0.11};
+        const int w = m_macros->viewport()->width();
+        for (int c = 0; c < 7; ++c) m_macros->setColumnWidth(c, int(widths[c] * w));
+    }
     raise();
     activateWindow();
 }
@@ -536,11 +549,21 @@ void CDefinedMacrosDlg::reject() { accept(); }
 
 // ---- library exchange and run
 
+namespace {
+// The file dialog of the import and export prompts starts in the folder of
+// the last name entered, else in the last local folder.
+std::string StartFolderOf(const std::string& path) {
+    const std::string dir = GetDirectoryPart(path);
+    return dir.empty() ? g_strLastLocalDir : dir;
+}
+}  // namespace
+
 void CDefinedMacrosDlg::OnImportLibrary() {
     const std::vector<int> sel = SelectedLibraries();
     const int position = !sel.empty() ? sel[0] : Libs().GetCount() - 1;
     g_nLibIndex = std::max(position, 0);
-    const auto path = Prompter().AskText("Select File", "Enter name of the data file", g_strImportLibraryFile);
+    const auto path = Prompter().AskTextBrowse("Select File", "Enter name of the data file", g_strImportLibraryFile, 3,
+                                               StartFolderOf(g_strImportLibraryFile));
     if (!path) return;
     g_strImportLibraryFile = *path;
     CProgramData file;
@@ -566,8 +589,8 @@ void CDefinedMacrosDlg::OnExportLibrary() {
         if (Libs().IsValidIndex(r)) file.m_LibraryList.Append(Libs()[r]);
     const std::string reserved = g_strLibraryInfoDir + "_qvl_library.txt";
     for (;;) {
-        const auto path = Prompter().AskText("Export to File", "Enter name of the data file for export",
-                                             g_strExportLibraryFile);
+        const auto path = Prompter().AskTextBrowse("Export to File", "Enter name of the data file for export",
+                                                   g_strExportLibraryFile, 3, StartFolderOf(g_strExportLibraryFile));
         if (!path) return;
         if (IsReservedLibraryPath(*path, reserved)) {
             Prompter().Message(*path + " is a reserved name.\r\nYou must choose a diferent name and different location.",

@@ -95,4 +95,5 @@ private:
     QTreeWidget* m_libs = nullptr;
     QTreeWidget* m_macros = nullptr;
     QLineEdit* m_symbol = nullptr;
+    bool m_columnsSized = false;
 };

@@ -172,6 +172,9 @@ void CTabulateInputTextDlg::ApplyLayout() {
         setWindowTitle("Write SQL");
         m_transpose->hide();
         m_lower->show();
+        // The SQL layout is 452 to 3000 pixels wide and exactly 525 high.
+        setMinimumSize(452, 525);
+        setMaximumSize(3000, 525);
         resize(width() < 452 ? 452 : width(), 525);
         return;
     }
@@ -179,6 +182,9 @@ void CTabulateInputTextDlg::ApplyLayout() {
     setWindowTitle(compact ? "Tabulate Text" : "Tabulate Text~");
     m_lower->setVisible(!compact);
     for (QPushButton* b : {m_update, m_insert, m_delete}) b->hide();
+    // The tabulate layouts: 452 to 3000 pixels wide, 130 to 455 high.
+    setMinimumSize(452, 130);
+    setMaximumSize(3000, 455);
     adjustSize();
     resize(std::max(width(), 452), compact ? std::max(130, sizeHint().height()) : 455);
 }

@@ -31,6 +31,16 @@ std::string S(const QString& s) {
     return std::string(b.constData(), std::size_t(b.size()));
 }
 std::string BoxText(const QPlainTextEdit* box) { return S(box->toPlainText()); }
+// A set box holds whites as backslash sequences, but a line break put in as
+// it stands (Load) is a CR LF of the set.
+std::string SetBoxText(const QPlainTextEdit* box) {
+    std::string out;
+    for (char c : BoxText(box)) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
 }  // namespace
 
 CWildCardManagerDlg::CWildCardManagerDlg(CProgramData* data, QWidget* parent) : QDialog(parent), m_data(data) {
@@ -204,8 +214,8 @@ bool CWildCardManagerDlg::ShowRefusal(const std::string& message, int focus) {
 
 void CWildCardManagerDlg::OnAdd() {
     const std::string name = S(m_name->text());
-    std::string primary = UnescapeWhites(BoxText(m_primary));
-    std::string aux = UnescapeWhites(BoxText(m_aux));
+    std::string primary = UnescapeWhites(SetBoxText(m_primary));
+    std::string aux = UnescapeWhites(SetBoxText(m_aux));
     const CardCheck c = CheckTypeCard(Store(), name, primary, -1);
     if (ShowRefusal(c.message, int(c.focus))) return;
     Store().AddTypeCard(name, primary, aux, BoxText(m_comment));
@@ -225,8 +235,8 @@ bool CWildCardManagerDlg::ModifySelectedItem() {
     if (sel.empty()) return false;
     const int r = sel[0];
     const std::string name = S(m_name->text());
-    std::string primary = UnescapeWhites(BoxText(m_primary));
-    std::string aux = UnescapeWhites(BoxText(m_aux));
+    std::string primary = UnescapeWhites(SetBoxText(m_primary));
+    std::string aux = UnescapeWhites(SetBoxText(m_aux));
     const CardCheck c = CheckTypeCard(Store(), name, primary, r);
     if (ShowRefusal(c.message, int(c.focus))) return false;
     ModifyTypeCard(Store(), r, name, primary, aux, BoxText(m_comment));

@@ -23,7 +23,9 @@ CDirectoryUsageDlg::CDirectoryUsageDlg(CProgramData* data, int mode, const std::
     : QDialog(parent), m_strLocalDir(localDir), m_strRemoteDir(remoteDir), m_data(data), m_mode(mode) {
     setObjectName("2037");
     setWindowTitle("Directory Usage");
-    // The program's choice changes only on OK (see accept()).
+    // The tree choice is the program's option from the start; the radios and
+    // the derive boxes write it as they change, whether or not OK follows.
+    g_bAutoBasketCreate = true;
 
     m_flatten = Named(new QRadioButton("Flatten the tree view to place all files in one list"), "1501");
     m_message = Named(new QLabel("Remote vs. Local Msg..."), "1890");
@@ -137,12 +139,14 @@ void CDirectoryUsageDlg::OnDeriveLocal() {
 
 void CDirectoryUsageDlg::OnAutoCreateBaskets() {
     m_bAutoCreateBaskets = 1;
+    g_bAutoBasketCreate = true;
     m_autoCreate->setChecked(true);
     m_flatten->setChecked(false);
 }
 
 void CDirectoryUsageDlg::OnFlattenTree() {
     m_bAutoCreateBaskets = 0;
+    g_bAutoBasketCreate = false;
     m_autoCreate->setChecked(false);
     m_flatten->setChecked(true);
 }
@@ -164,6 +168,7 @@ void CDirectoryUsageDlg::OnBrowseLocalRoot() {
 
 void CDirectoryUsageDlg::UpdateTreeChoice() {
     m_bAutoCreateBaskets = (m_bDeriveRemote && m_bDeriveLocal) ? 1 : 0;
+    g_bAutoBasketCreate = m_bAutoCreateBaskets != 0;
     m_autoCreate->setChecked(m_bAutoCreateBaskets);
     // Radios of one group: switching one off needs the other switched on.
     if (!m_bAutoCreateBaskets) m_flatten->setChecked(true);
@@ -184,6 +189,5 @@ void CDirectoryUsageDlg::accept() {
         m_localEdit->setFocus();
         return;
     }
-    g_bAutoBasketCreate = m_bAutoCreateBaskets != 0;
     QDialog::accept();
 }

@@ -143,9 +143,11 @@ CRenameDuplicateSelectedFilesDlg::CRenameDuplicateSelectedFilesDlg(QWidget* pare
     auto* root = new QHBoxLayout(this);
     root->addWidget(leftPane);
     root->addLayout(right, 1);
-    setMinimumWidth(760);
-    setMaximumWidth(1400);
-    resize(900, 600);
+    // 398 to 1000 pixels wide, 517 high.
+    setMinimumWidth(398);
+    setMaximumWidth(1000);
+    setFixedHeight(517);
+    resize(900, 517);
 
     m_schemeControls = {{b1, b2, l1, l2},
                         {m_commonLabel, m_commonName, b3, b4},

@@ -102,6 +102,9 @@ CRemoteBrowserDlg::CRemoteBrowserDlg(const std::string& pattern, const CHost& ac
     m_dirCombo->setObjectName("1460");
     m_dirCombo->setEditable(true);
     m_dirCombo->setInsertPolicy(QComboBox::NoInsert);
+    // "Set directory" goes where the user typed, not to a visited folder the
+    // typed text happens to begin.
+    m_dirCombo->setCompleter(nullptr);
     m_dirCombo->setToolTip("Current remote directory");
     dirRow->addWidget(m_dirCombo, 1);
     auto* set = IconButton(this, "1431", QStyle::SP_DialogApplyButton, "Set directory");

@@ -228,7 +228,7 @@ void CInlineUpdateDlg::OnVersionReply(QNetworkReply* reply) {
     }
     m_check->setEnabled(false);
     m_get->setEnabled(true);
-    if (Prompter().Ask(v.message, MsgIcon::Question, false) == Answer::Yes) GetLatest();
+    if (Prompter().AskOkCancel(v.message, MsgIcon::Question)) GetLatest();
 }
 
 void CInlineUpdateDlg::GetLatest() {

@@ -143,7 +143,11 @@ void CProgramOptionsDlg::Build() {
     connect(m_txtOpn, &QPlainTextEdit::textChanged, this,
             [this] { m_draft.txtOpnStr = OneLine(m_txtOpn->toPlainText()); });
     connect(editorBrowse, &QPushButton::clicked, this, [this] { BrowseProgram(true); });
-    connect(txtReset, &QPushButton::clicked, this, [this] { m_txtOpn->setPlainText(Q(g_strTxtOpnDefault)); });
+    // Reset, ">>" and the BINARY box write their option at once: Cancel keeps it.
+    connect(txtReset, &QPushButton::clicked, this, [this] {
+        g_strTxtOpnStr = g_strTxtOpnDefault;
+        m_txtOpn->setPlainText(Q(g_strTxtOpnDefault));
+    });
 
     check(1511, "Use single click to open files.", m_draft.singleClick, &m_draft.singleClick);
 
@@ -197,7 +201,10 @@ void CProgramOptionsDlg::Build() {
     auto* useBin = new QCheckBox("Mark files as BINARY as added to session", this);
     reg(useBin, 1466);
     useBin->setChecked(m_draft.useBinExt);
-    connect(useBin, &QCheckBox::toggled, this, [this](bool v) { m_draft.useBinExt = v; });
+    connect(useBin, &QCheckBox::toggled, this, [this](bool v) {
+        m_draft.useBinExt = v;
+        g_bUseBinExt = v;
+    });
     binRow->addWidget(useBin);
     binRow->addStretch(1);
     auto* binReset = new QPushButton("Reset", this);
@@ -210,7 +217,10 @@ void CProgramOptionsDlg::Build() {
     right->addWidget(m_binExt);
     connect(m_binExt, &QPlainTextEdit::textChanged, this,
             [this] { m_draft.binExtStr = OneLine(m_binExt->toPlainText()); });
-    connect(binReset, &QPushButton::clicked, this, [this] { m_binExt->setPlainText(Q(g_strBinExtDefault)); });
+    connect(binReset, &QPushButton::clicked, this, [this] {
+        g_strBinExtStr = g_strBinExtDefault;
+        m_binExt->setPlainText(Q(g_strBinExtDefault));
+    });
 
     right->addStretch(1);
     m_comment = new QLabel("Comment...", this);
@@ -265,7 +275,9 @@ void CProgramOptionsDlg::BrowseProgram(bool editor) {
                                  : "Enter path and name of the Telnet program",
                           edit->text(), 0, true, 3, "/usr/bin", this);
     const int result = s_runModal ? s_runModal(prompt) : prompt.exec();
-    if (result == QDialog::Accepted) edit->setText(prompt.Text());
+    if (result != QDialog::Accepted) return;
+    (editor ? g_strEditor : g_strTelnet) = prompt.TextBytes();
+    edit->setText(prompt.Text());
 }
 
 void CProgramOptionsDlg::accept() {
