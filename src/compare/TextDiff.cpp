@@ -890,6 +890,10 @@ private:
     // Lines scanned in passes; past a budget the bounds are tightened once.
     long m_nScanned = 0;
     long m_nScanBudget = 0;
+    static constexpr long kFewScans = 64;
+    // The loose bounds are on trial: once the scans cost more than a few
+    // (or would build indexes of runs), the suffix order is built first.
+    bool m_bTrial = false;
     bool m_bTight = false;
     CDiffRun Replay(int i, int part);
     bool MatchPart(int part);
@@ -1300,7 +1304,7 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
         // is built only once the look-ups have stepped over more places.
         for (int g = 1; g <= top && bestCount > kFewPlaces; ++g) {
             if (static_cast<int>(m_Grams.size()) < g) {
-                if (m_nLookupSteps < m_nL + m_nR) break;
+                if (m_nLookupSteps < m_nL + m_nR || m_bTrial) break;
                 BuildGramLevel();
             }
             bool indexed = false;
@@ -1510,7 +1514,8 @@ bool CTextDiff::Matcher::MatchPart(int part) {
         const int cap = std::min(rL - i + 1, leftSize);
         if (m_Bound[i] > cap) {
             m_Bound[i] = cap;
-        } else if (!m_bTight && ++m_nScanned > m_nScanBudget) {
+        } else if (!m_bTight && (++m_nScanned > m_nScanBudget ||
+                                 (m_bTrial && m_nLookupSteps >= m_nL + m_nR))) {
             // Too many lines had to be scanned: their bounds are loose.
             TightenBounds();
             continue;
@@ -1574,6 +1579,7 @@ void CTextDiff::Matcher::DiagonalBounds() {
 // order; bounds only ever come down.
 void CTextDiff::Matcher::TightenBounds() {
     m_bTight = true;
+    m_bTrial = false;
     const std::vector<int> longest = LongestMatches(m_R, m_L, m_nKeys);
     for (int i = 0; i < m_nR; ++i) m_Bound[i] = std::min(m_Bound[i], longest[i]);
     TreeBuild();
@@ -1584,11 +1590,13 @@ bool CTextDiff::Matcher::Run() {
     // Lines with many places make the diagonal bounds loose.
     int many = 0;
     for (int i = 0; i < m_nR; ++i) many += m_Single.Count(m_R[i]) > kFewPlaces;
+    DiagonalBounds();
+    // Lines that repeat a lot leave the diagonal bounds loose, so the
+    // suffix order soon has to be built; yet where few lines need a scan
+    // at all (one long equal stretch) it is never needed.
     if (many > m_nR / 4) {
-        m_Bound = LongestMatches(m_R, m_L, m_nKeys);
-        m_bTight = true;
-    } else {
-        DiagonalBounds();
+        m_nScanBudget = kFewScans;
+        m_bTrial = true;
     }
     for (int i = 0; i < m_nR; ++i)
         if (m_Bound[i] == 0) Cache(i, CDiffRun{-1, -1});
