@@ -886,6 +886,7 @@ private:
     // part still to come (the most equal lines it starts anywhere).
     std::vector<int> m_Bound;
     void DiagonalBounds();
+    void GramBounds();
     void TightenBounds();
     // Lines scanned in passes; past a budget the bounds are tightened once.
     long m_nScanned = 0;
@@ -1517,7 +1518,8 @@ bool CTextDiff::Matcher::MatchPart(int part) {
         } else if (!m_bTight && (++m_nScanned > m_nScanBudget ||
                                  (m_bTrial && m_nLookupSteps >= m_nL + m_nR))) {
             // Too many lines had to be scanned: their bounds are loose.
-            TightenBounds();
+            if (m_bTrial) GramBounds();
+            else TightenBounds();
             continue;
         } else {
             Cache(i, Replay(i, part));
@@ -1573,6 +1575,66 @@ void CTextDiff::Matcher::DiagonalBounds() {
         below.swap(here);
     }
     m_nScanBudget = m_nR / 16 + 1024;
+}
+
+// Bounds from the runs of q lines of the right that occur nowhere on the
+// left: a run from right line i that covers such a run of q lines cannot
+// be equal to any left lines, so it is shorter than the distance to the
+// first of them plus q. The runs of q lines of the left are kept as a
+// filter of bits (two per run, by its hash): a run taken for one of the
+// left that is not only makes a bound looser, never wrong. q is chosen so
+// that runs of q lines drawn at random from the left texts are seldom
+// found on the left by chance.
+void CTextDiff::Matcher::GramBounds() {
+    m_bTrial = false;
+    long texts = 0;
+    for (int key = 0; key < m_nKeys; ++key) texts += m_Single.Count(key) > 0;
+    texts = std::max(texts, 2L);
+    const double want = 256.0 * m_nL;
+    int q = 2;
+    for (double runs = static_cast<double>(texts) * texts; runs < want && q < 64; runs *= texts) ++q;
+    if (q <= m_nL && q <= m_nR) {
+        int bits = 16;
+        while (bits < 40 && (1L << bits) < 32L * m_nL) ++bits;
+        std::vector<uint64_t> filter(static_cast<size_t>(1) << (bits - 6), 0);
+        constexpr uint64_t kBase = 0x9E3779B97F4A7C15ULL;
+        uint64_t top = 1;  // kBase^(q-1)
+        for (int k = 1; k < q; ++k) top *= kBase;
+        auto probes = [bits](uint64_t h, uint64_t& a, uint64_t& b) {
+            a = (h * 0xD6E8FEB86659FD93ULL) >> (64 - bits);
+            b = ((h ^ (h >> 29)) * 0xFF51AFD7ED558CCDULL) >> (64 - bits);
+        };
+        // Hash of the q lines from place p of list v, rolled along.
+        auto roll = [&](const std::vector<int>& v, int n, auto&& at) {
+            uint64_t h = 0;
+            for (int k = 0; k < q; ++k) h = h * kBase + static_cast<uint32_t>(v[k]);
+            for (int p = 0;; ++p) {
+                at(p, h);
+                if (p + q >= n) break;
+                h = (h - top * static_cast<uint32_t>(v[p])) * kBase + static_cast<uint32_t>(v[p + q]);
+            }
+        };
+        roll(m_L, m_nL, [&](int, uint64_t h) {
+            uint64_t a, b;
+            probes(h, a, b);
+            filter[a >> 6] |= 1ULL << (a & 63);
+            filter[b >> 6] |= 1ULL << (b & 63);
+        });
+        std::vector<uint8_t> absent(m_nR, 0);
+        roll(m_R, m_nR, [&](int p, uint64_t h) {
+            uint64_t a, b;
+            probes(h, a, b);
+            absent[p] = !((filter[a >> 6] >> (a & 63)) & (filter[b >> 6] >> (b & 63)) & 1);
+        });
+        std::vector<uint64_t>().swap(filter);
+        int next = -1;  // the first right run of q lines from i on found nowhere on the left
+        for (int i = m_nR - 1; i >= 0; --i) {
+            if (absent[i]) next = i;
+            if (next >= 0) m_Bound[i] = std::min(m_Bound[i], next - i + q - 1);
+        }
+    }
+    m_nScanBudget = m_nScanned + m_nR / 16 + 1024;
+    TreeBuild();
 }
 
 // The longest match of each line anywhere on the left, from the suffix
