@@ -806,6 +806,11 @@ private:
     const KeyList& RightKeys(int level) const { return level ? m_Grams[level - 1].right : m_LineKeysR; }
     const OccIndex& Index(int level) const { return level ? m_Grams[level - 1].index : m_Single; }
     void BuildGramLevel();
+    // Set once a level's runs are hardly rarer than those of the level
+    // below: each run is then nearly always followed by the same lines, and
+    // longer runs would be no rarer either.
+    bool m_bLevelsDone = false;
+    static double PlacesPerLookUp(const OccIndex& index);
     ZeroList<Hint> m_Hints;
     // Lines walked down diagonals so far; past a bound the equal lines are
     // taken from the suffix order instead.
@@ -1126,9 +1131,21 @@ void CTextDiff::Matcher::BuildGramLevel() {
     std::vector<int>().swap(number);
     Gram gram;
     gram.index.Build(left, count);
+    if (3 * PlacesPerLookUp(gram.index) > 2 * PlacesPerLookUp(Index(level - 1))) m_bLevelsDone = true;
     gram.left.Keep(std::move(left), count);
     gram.right.Keep(std::move(right), count);
     m_Grams.push_back(std::move(gram));
+}
+
+// The places a look-up of the run at a left place meets on average: the
+// sum of the squared counts of the indexed keys over their places.
+double CTextDiff::Matcher::PlacesPerLookUp(const OccIndex& index) {
+    double squares = 0;
+    for (size_t key = 0; key + 1 < index.start.size(); ++key) {
+        const double c = index.start[key + 1] - index.start[key];
+        squares += c * c;
+    }
+    return index.pos.empty() ? 0 : squares / static_cast<double>(index.pos.size());
 }
 
 void CTextDiff::Matcher::OccIndex::Build(const std::vector<int>& keys, size_t keyCount) {
@@ -1305,7 +1322,7 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
         // is built only once the look-ups have stepped over more places.
         for (int g = 1; g <= top && bestCount > kFewPlaces; ++g) {
             if (static_cast<int>(m_Grams.size()) < g) {
-                if (m_nLookupSteps < m_nL + m_nR || m_bTrial) break;
+                if (m_nLookupSteps < m_nL + m_nR || m_bTrial || m_bLevelsDone) break;
                 BuildGramLevel();
             }
             bool indexed = false;
