@@ -703,6 +703,7 @@ private:
     void Intern(const LineSource& left, const LineSource& right,
                 const CDiffOptions& options);
     int MatchLength(int i, int j, int maxLen);
+    bool RunsAtLeast(int i, int j, int len);
     CDiffRun Scan(int i, int lF, int lL, int remaining);
     int FindCandidate(int i, int b, int anchor, int stride, int lastPos);
     bool Stopped();
@@ -1223,6 +1224,15 @@ int CTextDiff::Matcher::MatchLength(int i, int j, int maxLen) {
     return std::min(d, maxLen);
 }
 
+// Whether the len lines from right line i equal those from left line j.
+// Once the equal lines of long walks are read from the suffix order, the
+// last of the lines is looked at first: where it differs, that query (a
+// few reads at random places) is not needed.
+bool CTextDiff::Matcher::RunsAtLeast(int i, int j, int len) {
+    if (len > 8 && m_R[i + len - 1] != m_L[j + len - 1]) return false;
+    return MatchLength(i, j, len) >= len;
+}
+
 namespace {
 // std::lower_bound over places that spread evenly over 0 .. range - 1: the
 // search starts where the target would stand and widens from there.
@@ -1350,13 +1360,13 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
             const int p = *q - bestK;
             if (p > lastPos) break;
             if (static_cast<uint64_t>(static_cast<uint32_t>(p - anchor)) * factor > factor - 1) continue;
-            if (MatchLength(i, p, b + 1) > b) return p;
+            if (RunsAtLeast(i, p, b + 1)) return p;
         }
     } else {
         for (long p = anchor; p <= lastPos; p += stride) {
             ++m_nLookupSteps;
             if (leftKeys[p + bestK] != want) continue;
-            if (MatchLength(i, static_cast<int>(p), b + 1) > b) return static_cast<int>(p);
+            if (RunsAtLeast(i, static_cast<int>(p), b + 1)) return static_cast<int>(p);
         }
     }
     return -1;
