@@ -346,9 +346,11 @@ std::string MakeUnderline(const std::string& text, char ch) {
 //
 // A pass over a part needs only the first right line with the longest run.
 // Each right line has a bound on any run it can have: the most equal lines
-// it starts anywhere on the left (walked up the diagonals when few lines
-// repeat, else read from a sorted order of all suffixes of both inputs),
-// cut to the lines the part leaves it. A segment tree over the run cache,
+// it starts anywhere on the left, walked up the diagonals (exact when few
+// lines repeat), tightened when many lines have to be scanned: where many
+// lines repeat, first by the runs of a few lines found nowhere on the left,
+// at last from a sorted order of all suffixes of both inputs. It is cut to
+// the lines the part leaves it. A segment tree over the run cache,
 // whose leaves are known runs and the bounds of lines not known, gives the
 // first line with the longest value; while that is a bound, the line is
 // scanned, and once it is a known run it wins. Lines that never come into
@@ -1225,11 +1227,12 @@ int CTextDiff::Matcher::MatchLength(int i, int j, int maxLen) {
 }
 
 // Whether the len lines from right line i equal those from left line j.
-// Once the equal lines of long walks are read from the suffix order, the
-// last of the lines is looked at first: where it differs, that query (a
-// few reads at random places) is not needed.
+// Where the equal lines would be read from the suffix order (a few reads
+// at random places), or the run is long, its last line is looked at
+// first: where it differs, neither query nor walk is needed. (A short walk
+// is left to do, since what it finds serves the next right lines.)
 bool CTextDiff::Matcher::RunsAtLeast(int i, int j, int len) {
-    if (len > 8 && m_R[i + len - 1] != m_L[j + len - 1]) return false;
+    if (len > 8 && (m_pEqual || len > 32) && m_R[i + len - 1] != m_L[j + len - 1]) return false;
     return MatchLength(i, j, len) >= len;
 }
 
