@@ -22,7 +22,9 @@
 # memory (/usr/bin/time -v) and the number of unchanged lines each found.
 # Inputs go to a temporary folder (or $1). With CHECK set to another
 # qvl-diff (say, a build from before a change), its report on each input is
-# compared with this one's and the table says "same" or "DIFFERENT".
+# compared with this one's and the table says "same" or "DIFFERENT". With
+# BEFORE set to another qvl-diff, that one runs in every round as well
+# (before, now and diff side by side under the same load).
 #
 #   bench/diff_compare.sh [WORKDIR]
 #   QVL_DIFF=path/to/qvl-diff  TIMEOUT=seconds per run (120)
@@ -30,6 +32,7 @@
 #   ONLY=NAME  run only the input of that name (e.g. 1M-0.1%-edited)
 #   NO_MINIMAL=1  leave diff --minimal out
 #   CHECK=path/to/other/qvl-diff  compare the reports
+#   BEFORE=path/to/other/qvl-diff  time it too, in the same rounds
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 qvl=${QVL_DIFF:-$here/../build/bench/qvl-diff}
@@ -95,7 +98,7 @@ row() {
     med=$(cut -d' ' -f1 "$work/$tool.runs" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')
     kb=$(cut -d' ' -f2 "$work/$tool.runs" | sort -n | tail -1)
     case "$tool" in
-        qvl) gone=$(grep -c '^[xL] ' "$work/$tool.out" || true) ;;
+        qvl|before) gone=$(grep -c '^[xL] ' "$work/$tool.out" || true) ;;
         *) gone=$(grep -c '^< ' "$work/$tool.out" || true) ;;
     esac
     printf '%-24s %-22s %9.2fs %8dMB %12d\n' "$name" "$label" "$med" $((kb / 1024)) $((total - gone))
@@ -119,15 +122,17 @@ for pair in "1M-0.1%-edited big.txt big-edited.txt" \
     set -- $pair
     name=$1 left=$work/$2 right=$work/$3
     [ -n "${ONLY:-}" ] && [ "$ONLY" != "$name" ] && continue
-    rm -f "$work/qvl.runs" "$work/diff.runs" "$work/minimal.runs"
+    rm -f "$work/qvl.runs" "$work/diff.runs" "$work/minimal.runs" "$work/before.runs"
     n=0
     while [ $n -lt "$repeat" ]; do
         n=$((n + 1))
+        [ -z "${BEFORE:-}" ] || once before "$left" "$right" "$BEFORE"
         once qvl "$left" "$right" "$qvl"
         once diff "$left" "$right" diff
         [ -n "${NO_MINIMAL:-}" ] || once minimal "$left" "$right" diff --minimal
     done
     total=$(wc -l <"$left")
+    [ -z "${BEFORE:-}" ] || row "$name" before "qvl-diff before" "$total"
     row "$name" qvl qvl-diff "$total"
     row "$name" diff diff "$total"
     [ -n "${NO_MINIMAL:-}" ] || row "$name" minimal "diff --minimal" "$total"

@@ -346,9 +346,11 @@ std::string MakeUnderline(const std::string& text, char ch) {
 //
 // A pass over a part needs only the first right line with the longest run.
 // Each right line has a bound on any run it can have: the most equal lines
-// it starts anywhere on the left (walked up the diagonals when few lines
-// repeat, else read from a sorted order of all suffixes of both inputs),
-// cut to the lines the part leaves it. A segment tree over the run cache,
+// it starts anywhere on the left, walked up the diagonals (exact when few
+// lines repeat), tightened when many lines have to be scanned: where many
+// lines repeat, first by the runs of a few lines found nowhere on the left,
+// at last from a sorted order of all suffixes of both inputs. It is cut to
+// the lines the part leaves it. A segment tree over the run cache,
 // whose leaves are known runs and the bounds of lines not known, gives the
 // first line with the longest value; while that is a bound, the line is
 // scanned, and once it is a known run it wins. Lines that never come into
@@ -703,6 +705,7 @@ private:
     void Intern(const LineSource& left, const LineSource& right,
                 const CDiffOptions& options);
     int MatchLength(int i, int j, int maxLen);
+    bool RunsAtLeast(int i, int j, int len);
     CDiffRun Scan(int i, int lF, int lL, int remaining);
     int FindCandidate(int i, int b, int anchor, int stride, int lastPos);
     bool Stopped();
@@ -806,6 +809,11 @@ private:
     const KeyList& RightKeys(int level) const { return level ? m_Grams[level - 1].right : m_LineKeysR; }
     const OccIndex& Index(int level) const { return level ? m_Grams[level - 1].index : m_Single; }
     void BuildGramLevel();
+    // Set once a level's runs are hardly rarer than those of the level
+    // below: each run is then nearly always followed by the same lines, and
+    // longer runs would be no rarer either.
+    bool m_bLevelsDone = false;
+    static double PlacesPerLookUp(const OccIndex& index);
     ZeroList<Hint> m_Hints;
     // Lines walked down diagonals so far; past a bound the equal lines are
     // taken from the suffix order instead.
@@ -886,10 +894,15 @@ private:
     // part still to come (the most equal lines it starts anywhere).
     std::vector<int> m_Bound;
     void DiagonalBounds();
+    void GramBounds();
     void TightenBounds();
     // Lines scanned in passes; past a budget the bounds are tightened once.
     long m_nScanned = 0;
     long m_nScanBudget = 0;
+    static constexpr long kFewScans = 64;
+    // The loose bounds are on trial: once the scans cost more than a few
+    // (or would build indexes of runs), the suffix order is built first.
+    bool m_bTrial = false;
     bool m_bTight = false;
     CDiffRun Replay(int i, int part);
     bool MatchPart(int part);
@@ -1121,9 +1134,21 @@ void CTextDiff::Matcher::BuildGramLevel() {
     std::vector<int>().swap(number);
     Gram gram;
     gram.index.Build(left, count);
+    if (3 * PlacesPerLookUp(gram.index) > 2 * PlacesPerLookUp(Index(level - 1))) m_bLevelsDone = true;
     gram.left.Keep(std::move(left), count);
     gram.right.Keep(std::move(right), count);
     m_Grams.push_back(std::move(gram));
+}
+
+// The places a look-up of the run at a left place meets on average: the
+// sum of the squared counts of the indexed keys over their places.
+double CTextDiff::Matcher::PlacesPerLookUp(const OccIndex& index) {
+    double squares = 0;
+    for (size_t key = 0; key + 1 < index.start.size(); ++key) {
+        const double c = index.start[key + 1] - index.start[key];
+        squares += c * c;
+    }
+    return index.pos.empty() ? 0 : squares / static_cast<double>(index.pos.size());
 }
 
 void CTextDiff::Matcher::OccIndex::Build(const std::vector<int>& keys, size_t keyCount) {
@@ -1199,6 +1224,16 @@ int CTextDiff::Matcher::MatchLength(int i, int j, int maxLen) {
             next = {j + 2, d - 1, exact};
     }
     return std::min(d, maxLen);
+}
+
+// Whether the len lines from right line i equal those from left line j.
+// Where the equal lines would be read from the suffix order (a few reads
+// at random places), or the run is long, its last line is looked at
+// first: where it differs, neither query nor walk is needed. (A short walk
+// is left to do, since what it finds serves the next right lines.)
+bool CTextDiff::Matcher::RunsAtLeast(int i, int j, int len) {
+    if (len > 8 && (m_pEqual || len > 32) && m_R[i + len - 1] != m_L[j + len - 1]) return false;
+    return MatchLength(i, j, len) >= len;
 }
 
 namespace {
@@ -1300,7 +1335,7 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
         // is built only once the look-ups have stepped over more places.
         for (int g = 1; g <= top && bestCount > kFewPlaces; ++g) {
             if (static_cast<int>(m_Grams.size()) < g) {
-                if (m_nLookupSteps < m_nL + m_nR) break;
+                if (m_nLookupSteps < m_nL + m_nR || m_bTrial || m_bLevelsDone) break;
                 BuildGramLevel();
             }
             bool indexed = false;
@@ -1328,13 +1363,13 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
             const int p = *q - bestK;
             if (p > lastPos) break;
             if (static_cast<uint64_t>(static_cast<uint32_t>(p - anchor)) * factor > factor - 1) continue;
-            if (MatchLength(i, p, b + 1) > b) return p;
+            if (RunsAtLeast(i, p, b + 1)) return p;
         }
     } else {
         for (long p = anchor; p <= lastPos; p += stride) {
             ++m_nLookupSteps;
             if (leftKeys[p + bestK] != want) continue;
-            if (MatchLength(i, static_cast<int>(p), b + 1) > b) return static_cast<int>(p);
+            if (RunsAtLeast(i, static_cast<int>(p), b + 1)) return static_cast<int>(p);
         }
     }
     return -1;
@@ -1510,9 +1545,11 @@ bool CTextDiff::Matcher::MatchPart(int part) {
         const int cap = std::min(rL - i + 1, leftSize);
         if (m_Bound[i] > cap) {
             m_Bound[i] = cap;
-        } else if (!m_bTight && ++m_nScanned > m_nScanBudget) {
+        } else if (!m_bTight && (++m_nScanned > m_nScanBudget ||
+                                 (m_bTrial && m_nLookupSteps >= m_nL + m_nR))) {
             // Too many lines had to be scanned: their bounds are loose.
-            TightenBounds();
+            if (m_bTrial) GramBounds();
+            else TightenBounds();
             continue;
         } else {
             Cache(i, Replay(i, part));
@@ -1570,10 +1607,71 @@ void CTextDiff::Matcher::DiagonalBounds() {
     m_nScanBudget = m_nR / 16 + 1024;
 }
 
+// Bounds from the runs of q lines of the right that occur nowhere on the
+// left: a run from right line i that covers such a run of q lines cannot
+// be equal to any left lines, so it is shorter than the distance to the
+// first of them plus q. The runs of q lines of the left are kept as a
+// filter of bits (two per run, by its hash): a run taken for one of the
+// left that is not only makes a bound looser, never wrong. q is chosen so
+// that runs of q lines drawn at random from the left texts are seldom
+// found on the left by chance.
+void CTextDiff::Matcher::GramBounds() {
+    m_bTrial = false;
+    long texts = 0;
+    for (int key = 0; key < m_nKeys; ++key) texts += m_Single.Count(key) > 0;
+    texts = std::max(texts, 2L);
+    const double want = 256.0 * m_nL;
+    int q = 2;
+    for (double runs = static_cast<double>(texts) * texts; runs < want && q < 64; runs *= texts) ++q;
+    if (q <= m_nL && q <= m_nR) {
+        int bits = 16;
+        while (bits < 40 && (1L << bits) < 32L * m_nL) ++bits;
+        std::vector<uint64_t> filter(static_cast<size_t>(1) << (bits - 6), 0);
+        constexpr uint64_t kBase = 0x9E3779B97F4A7C15ULL;
+        uint64_t top = 1;  // kBase^(q-1)
+        for (int k = 1; k < q; ++k) top *= kBase;
+        auto probes = [bits](uint64_t h, uint64_t& a, uint64_t& b) {
+            a = (h * 0xD6E8FEB86659FD93ULL) >> (64 - bits);
+            b = ((h ^ (h >> 29)) * 0xFF51AFD7ED558CCDULL) >> (64 - bits);
+        };
+        // Hash of the q lines from place p of list v, rolled along.
+        auto roll = [&](const std::vector<int>& v, int n, auto&& at) {
+            uint64_t h = 0;
+            for (int k = 0; k < q; ++k) h = h * kBase + static_cast<uint32_t>(v[k]);
+            for (int p = 0;; ++p) {
+                at(p, h);
+                if (p + q >= n) break;
+                h = (h - top * static_cast<uint32_t>(v[p])) * kBase + static_cast<uint32_t>(v[p + q]);
+            }
+        };
+        roll(m_L, m_nL, [&](int, uint64_t h) {
+            uint64_t a, b;
+            probes(h, a, b);
+            filter[a >> 6] |= 1ULL << (a & 63);
+            filter[b >> 6] |= 1ULL << (b & 63);
+        });
+        std::vector<uint8_t> absent(m_nR, 0);
+        roll(m_R, m_nR, [&](int p, uint64_t h) {
+            uint64_t a, b;
+            probes(h, a, b);
+            absent[p] = !((filter[a >> 6] >> (a & 63)) & (filter[b >> 6] >> (b & 63)) & 1);
+        });
+        std::vector<uint64_t>().swap(filter);
+        int next = -1;  // the first right run of q lines from i on found nowhere on the left
+        for (int i = m_nR - 1; i >= 0; --i) {
+            if (absent[i]) next = i;
+            if (next >= 0) m_Bound[i] = std::min(m_Bound[i], next - i + q - 1);
+        }
+    }
+    m_nScanBudget = m_nScanned + m_nR / 16 + 1024;
+    TreeBuild();
+}
+
 // The longest match of each line anywhere on the left, from the suffix
 // order; bounds only ever come down.
 void CTextDiff::Matcher::TightenBounds() {
     m_bTight = true;
+    m_bTrial = false;
     const std::vector<int> longest = LongestMatches(m_R, m_L, m_nKeys);
     for (int i = 0; i < m_nR; ++i) m_Bound[i] = std::min(m_Bound[i], longest[i]);
     TreeBuild();
@@ -1584,11 +1682,13 @@ bool CTextDiff::Matcher::Run() {
     // Lines with many places make the diagonal bounds loose.
     int many = 0;
     for (int i = 0; i < m_nR; ++i) many += m_Single.Count(m_R[i]) > kFewPlaces;
+    DiagonalBounds();
+    // Lines that repeat a lot leave the diagonal bounds loose, so the
+    // suffix order soon has to be built; yet where few lines need a scan
+    // at all (one long equal stretch) it is never needed.
     if (many > m_nR / 4) {
-        m_Bound = LongestMatches(m_R, m_L, m_nKeys);
-        m_bTight = true;
-    } else {
-        DiagonalBounds();
+        m_nScanBudget = kFewScans;
+        m_bTrial = true;
     }
     for (int i = 0; i < m_nR; ++i)
         if (m_Bound[i] == 0) Cache(i, CDiffRun{-1, -1});

@@ -25,6 +25,9 @@ CSortPropertiesDlg::CSortPropertiesDlg(int mode, QWidget* parent) : QDialog(pare
     auto* lay = new QVBoxLayout(this);
     for (QWidget* w : std::initializer_list<QWidget*>{m_asc, m_desc, m_case, m_dups}) lay->addWidget(w);
     lay->addWidget(box);
+    // Its few short rows make a narrow window: leave the window frame room to
+    // show the whole title beside its buttons.
+    setMinimumWidth(fontMetrics().horizontalAdvance(windowTitle()) * 3 / 2 + 120);
 
     m_asc->setChecked(g_bSortAscend);
     m_desc->setChecked(!g_bSortAscend);
