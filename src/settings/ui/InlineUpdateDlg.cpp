@@ -66,6 +66,10 @@ CInlineUpdateDlg::~CInlineUpdateDlg() {
 void CInlineUpdateDlg::Watch(QNetworkReply* reply, std::size_t cap, int ms,
                              const std::function<bool(const QByteArray&)>& sink) {
     m_reply = reply;
+    // The network thread holds at most this much ahead of the reads below:
+    // without a bound a fast endless body piles up there faster than the
+    // window takes it.
+    reply->setReadBufferSize(1 << 20);
     m_received = 0;
     m_failure.clear();
     m_sink = sink;
