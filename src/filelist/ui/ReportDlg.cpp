@@ -21,6 +21,7 @@
 #include "model/Globals.h"
 #include "model/ProgramData.h"
 #include "platform/Prompter.h"
+#include "app/Icons.h"
 
 using namespace filelist_ui;
 
@@ -52,8 +53,8 @@ CReportDlg::CReportDlg(CProgramData* data, QWidget* parent) : QDialog(parent, Qt
     auto* modify = Named(new QPushButton("Modify"), "1750");
     auto* up = Named(new QPushButton, "1326");
     auto* down = Named(new QPushButton, "1324");
-    up->setIcon(style()->standardIcon(QStyle::SP_ArrowUp));
-    down->setIcon(style()->standardIcon(QStyle::SP_ArrowDown));
+    up->setIcon(StandardIcon(this, QStyle::SP_ArrowUp));
+    down->setIcon(StandardIcon(this, QStyle::SP_ArrowDown));
     for (QPushButton* b : {modify, up, down}) b->setAutoDefault(false);
     auto* example = new QHBoxLayout;
     for (const auto& [id, text] : std::vector<std::pair<const char*, const char*>>{
@@ -108,7 +109,7 @@ CReportDlg::CReportDlg(CProgramData* data, QWidget* parent) : QDialog(parent, Qt
     m_dump = Named(new QCheckBox("Open Interactive Window, if closed"), "1473");
     auto* reset = Named(new QPushButton("Reset"), "1418");
     auto* make = Named(new QPushButton("Report"), "1416");
-    make->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+    make->setIcon(StandardIcon(this, QStyle::SP_FileDialogDetailedView));
     auto* close = Named(new QPushButton("Close"), "1");
     for (QPushButton* b : {reset, make}) b->setAutoDefault(false);
 
