@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QProxyStyle>
+#include <QStyleFactory>
 #include <QWidget>
 #include <memory>
 
@@ -124,6 +125,8 @@ private:
 void DeferStandardIcons() {
     QStyle* style = QApplication::style();
     if (!style || dynamic_cast<CDeferredIconStyle*>(style)) return;
+    // Only a style the factory can make again is wrapped; any other stays as it is.
+    if (!QStyleFactory::keys().contains(style->name(), Qt::CaseInsensitive)) return;
     QApplication::setStyle(new CDeferredIconStyle(style->name()));
 }
 
