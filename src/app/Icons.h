@@ -3,6 +3,8 @@
 
 #include <QIcon>
 #include <QString>
+#include <QStyle>
+#include <functional>
 #include <string>
 
 // Icon index of an image set ("file", "basket", "session", "account", "lib").
@@ -12,3 +14,13 @@ QString CommandIconPath(int commandId);
 // The toolbar and menu picture of a command id; a null icon when the command
 // has no picture of its own.
 QIcon CommandIcon(int commandId, const QString& text = QString());
+
+// An icon whose pictures are read only when it is first drawn or measured:
+// make gives the real icon then. The windows build many icons for buttons
+// and menus that are not on the screen at the start.
+QIcon DeferredIcon(std::function<QIcon()> make);
+// The style's standard icon of the widget, read when it is first drawn.
+QIcon StandardIcon(QWidget* widget, QStyle::StandardPixmap which);
+// Makes the application's style hand out its standard icons deferred, each
+// picture read once per run: the dialogs' buttons ask for them when built.
+void DeferStandardIcons();

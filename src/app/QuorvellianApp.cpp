@@ -1,5 +1,7 @@
 #include "app/QuorvellianApp.h"
 
+#include "app/Icons.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
@@ -80,6 +82,7 @@ bool CQuorvellianApp::InitInstance() {
                        "settings, which are not kept after this run.";
     }
     m_recent.Load();
+    DeferStandardIcons();
 
     m_prompter = std::make_unique<QtPrompter>();
     SetPrompter(m_prompter.get());

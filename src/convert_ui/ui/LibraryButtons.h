@@ -8,6 +8,7 @@
 #include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include "app/Icons.h"
 
 // A button with a standard icon, or a short text where no icon fits
 // (SP_CustomBase), its id as object name and its tip.
@@ -15,7 +16,7 @@ inline QPushButton* MakeIconButton(QWidget* parent, const char* id, QStyle::Stan
                                    const QString& text, const QString& tip) {
     auto* b = new QPushButton(parent);
     b->setObjectName(id);
-    if (icon != QStyle::SP_CustomBase) b->setIcon(parent->style()->standardIcon(icon));
+    if (icon != QStyle::SP_CustomBase) b->setIcon(StandardIcon(parent, icon));
     else b->setText(text);
     b->setToolTip(tip);
     b->setFixedWidth(30);

@@ -21,6 +21,7 @@
 #include "model/Globals.h"
 #include "model/ProgramData.h"
 #include "platform/Prompter.h"
+#include "app/Icons.h"
 
 using namespace filelist_ui;
 
@@ -37,8 +38,16 @@ CReportDlg::CReportDlg(CProgramData* data, QWidget* parent) : QDialog(parent, Qt
     m_tabs->addTab("    Files    ");
     m_tabs->addTab("    Baskets    ");
 
-    // The "Files" group: the columns, their marks and gutters.
+    // Both groups share one place, so the window keeps its size between tabs.
+    // They go into it before their contents: the first one shown there lays
+    // out what it holds at once, which can wait until the window is shown.
     m_filesGroup = new QWidget;
+    m_basketsGroup = new QWidget;
+    m_groups = new QStackedWidget;
+    m_groups->addWidget(m_filesGroup);
+    m_groups->addWidget(m_basketsGroup);
+
+    // The "Files" group: the columns, their marks and gutters.
     m_list = Named(new QTreeWidget, "1726");
     m_list->setColumnCount(3);
     m_list->setHeaderLabels({"", "Gutter", "Fields"});
@@ -52,8 +61,8 @@ CReportDlg::CReportDlg(CProgramData* data, QWidget* parent) : QDialog(parent, Qt
     auto* modify = Named(new QPushButton("Modify"), "1750");
     auto* up = Named(new QPushButton, "1326");
     auto* down = Named(new QPushButton, "1324");
-    up->setIcon(style()->standardIcon(QStyle::SP_ArrowUp));
-    down->setIcon(style()->standardIcon(QStyle::SP_ArrowDown));
+    up->setIcon(StandardIcon(this, QStyle::SP_ArrowUp));
+    down->setIcon(StandardIcon(this, QStyle::SP_ArrowDown));
     for (QPushButton* b : {modify, up, down}) b->setAutoDefault(false);
     auto* example = new QHBoxLayout;
     for (const auto& [id, text] : std::vector<std::pair<const char*, const char*>>{
@@ -81,7 +90,6 @@ CReportDlg::CReportDlg(CProgramData* data, QWidget* parent) : QDialog(parent, Qt
     files->addLayout(gutterRow, 3, 0, 1, 3);
 
     // The "Baskets" group: how baskets are compared.
-    m_basketsGroup = new QWidget;
     m_localTree = Named(new QRadioButton("Local directory tree structure"), "1809");
     m_remoteTree = Named(new QRadioButton("Remote directory tree structure"), "1810");
     m_trail = Named(new QCheckBox("Show Add/Delete trail"), "1509");
@@ -108,16 +116,12 @@ CReportDlg::CReportDlg(CProgramData* data, QWidget* parent) : QDialog(parent, Qt
     m_dump = Named(new QCheckBox("Open Interactive Window, if closed"), "1473");
     auto* reset = Named(new QPushButton("Reset"), "1418");
     auto* make = Named(new QPushButton("Report"), "1416");
-    make->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+    make->setIcon(StandardIcon(this, QStyle::SP_FileDialogDetailedView));
     auto* close = Named(new QPushButton("Close"), "1");
     for (QPushButton* b : {reset, make}) b->setAutoDefault(false);
 
     auto* root = new QVBoxLayout(this);
     root->addWidget(m_tabs);
-    // Both groups share one place, so the window keeps its size between tabs.
-    m_groups = new QStackedWidget;
-    m_groups->addWidget(m_filesGroup);
-    m_groups->addWidget(m_basketsGroup);
     root->addWidget(m_groups, 1);
     root->addWidget(m_copy);
     root->addWidget(m_dump);

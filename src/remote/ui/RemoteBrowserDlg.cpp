@@ -25,6 +25,7 @@
 #include "remote/FtpConnections.h"
 #include "remote/FtpWorker.h"
 #include "remote/ui/ModalRun.h"
+#include "app/Icons.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ std::string S(const QString& s) { return s.toUtf8().toStdString(); }
 QPushButton* IconButton(QWidget* parent, const char* id, QStyle::StandardPixmap icon, const char* tip) {
     auto* b = new QPushButton(parent);
     b->setObjectName(id);
-    b->setIcon(parent->style()->standardIcon(icon));
+    b->setIcon(StandardIcon(parent, icon));
     b->setToolTip(tip);
     b->setFixedSize(28, 24);
     return b;
