@@ -29,6 +29,7 @@
 #include "model/ProgramData.h"
 #include "model/Trace.h"
 #include "model/WorkArea.h"
+#include "BenchWorkArea.h"
 #include "platform/Prompter.h"
 
 namespace fs = std::filesystem;
@@ -37,14 +38,6 @@ namespace {
 struct PrintSink : ITraceSink {
     void AppendLine(const std::string& line) override { std::printf("%s\n", line.c_str()); }
 };
-
-void MakeFolders() {
-    for (const std::string* d : {&g_strWorkFilesDir, &g_strLoadingAreaDir, &g_strLoadingBackUpDir,
-                                 &g_strLoadingTempDir, &g_strCmdAreaDir, &g_strBufferTextDir,
-                                 &g_strSessionInfoDir, &g_strDeprecatedDir, &g_strSessionBackUpDir,
-                                 &g_strLibraryInfoDir})
-        CreateFolderPath(*d, 0700);
-}
 
 std::string Master() { return g_strSessionInfoDir + kMasterFileName; }
 
@@ -148,7 +141,7 @@ int main(int argc, char** argv) {
     if (root.back() != '/') root += '/';
     const int n = argc > 3 ? std::max(1, std::atoi(argv[3])) : 1000;
     SetWorkAreaPaths(root);
-    MakeFolders();
+    MakeWorkAreaFolders();
     if (mode == "setup") return Setup(root, n);
     if (mode == "rename") return Rename();
     if (mode == "save") {

@@ -18,6 +18,7 @@
 #include "model/ProgramData.h"
 #include "model/Trace.h"
 #include "model/WorkArea.h"
+#include "BenchWorkArea.h"
 #include "platform/Prompter.h"
 
 namespace fs = std::filesystem;
@@ -26,14 +27,6 @@ namespace {
 int g_sessions = 50;
 int g_items = 10000;
 std::string g_root;
-
-void MakeFolders() {
-    for (const std::string* d : {&g_strWorkFilesDir, &g_strLoadingAreaDir, &g_strLoadingBackUpDir,
-                                 &g_strLoadingTempDir, &g_strCmdAreaDir, &g_strBufferTextDir,
-                                 &g_strSessionInfoDir, &g_strDeprecatedDir, &g_strSessionBackUpDir,
-                                 &g_strLibraryInfoDir})
-        CreateFolderPath(*d, 0700);
-}
 
 CProgramData BuildData() {
     CProgramData data;
@@ -123,7 +116,7 @@ int main(int argc, char** argv) {
     if (!::mkdtemp(tmpl)) return 1;
     g_root = std::string(tmpl) + "/";
     SetWorkAreaPaths(g_root);
-    MakeFolders();
+    MakeWorkAreaFolders();
     const std::string master = g_strSessionInfoDir + kMasterFileName;
 
     auto nothing = [] {};
