@@ -801,9 +801,12 @@ private:
     static constexpr int kGramLength[kGramLevels] = {1, 2, 4, 8, 12, 16, 24, 32};
     static constexpr int kFirst[kGramLevels] = {0, 0, 1, 2, 3, 3, 5, 5};
     static constexpr int kSecond[kGramLevels] = {0, 0, 1, 2, 2, 3, 3, 5};
+    // Pairs of halves up to this many are numbered through a table of all.
+    static constexpr long kPairTable = 1L << 20;
     OccIndex m_Single;
     std::vector<Gram> m_Grams;  // levels 1 and up, built when first needed
     long m_nLookupSteps = 0;  // places looked at by FindCandidate
+    long m_nStepsAtLevel = 0;  // m_nLookupSteps when the last level was built
     KeyList m_LineKeysL, m_LineKeysR;  // m_L and m_R as key lists
     const KeyList& LeftKeys(int level) const { return level ? m_Grams[level - 1].left : m_LineKeysL; }
     const KeyList& RightKeys(int level) const { return level ? m_Grams[level - 1].right : m_LineKeysR; }
@@ -1075,7 +1078,8 @@ void CTextDiff::Matcher::CountSame(const std::vector<int>& ids, std::vector<uint
 // two halves and so is indexed too, and a right run of two frequent halves
 // that is not indexed never occurs on the left.
 //
-// The pairs are numbered without a table of pairs: the places are taken
+// Where there are few possible pairs, a table of them numbers the places;
+// else the pairs are numbered without a table of pairs: the places are taken
 // group by group of their first half (the left ones from its index, the
 // right ones sorted into such groups), and within a group each second half
 // gets a number the first time it is met, kept in a list by second half.
@@ -1093,51 +1097,71 @@ void CTextDiff::Matcher::BuildGramLevel() {
     const int firstKeys = static_cast<int>(firstIndex.start.size()) - 1;
     const int secondKeys = static_cast<int>(secondIndex.start.size()) - 1;
     std::vector<int> left(m_nL, -1), right(m_nR, -2);
-    // Right places of two frequent halves, by first half.
-    std::vector<int> rightStart(static_cast<size_t>(firstKeys) + 1, 0);
-    std::vector<int> rightPos;
-    {
-        auto both = [&](int i) {
-            return frequent(firstIndex, firstRight[i]) && frequent(secondIndex, secondRight[i + half]);
-        };
-        for (int i = 0; i + half < m_nR; ++i)
-            if (both(i)) ++rightStart[firstRight[i] + 1];
-        for (int f = 0; f < firstKeys; ++f) rightStart[f + 1] += rightStart[f];
-        rightPos.resize(rightStart[firstKeys]);
-        std::vector<int> fill(rightStart.begin(), rightStart.end() - 1);
-        for (int i = 0; i + half < m_nR; ++i)
-            if (both(i)) rightPos[fill[firstRight[i]]++] = i;
-    }
-    std::vector<int> group(secondKeys, -1), number(secondKeys);
     int count = 0;
-    for (int f = 0; f < firstKeys; ++f) {
-        if (!frequent(firstIndex, f)) continue;
-        for (int x = firstIndex.start[f]; x < firstIndex.start[f + 1]; ++x) {
-            const int j = firstIndex.pos[x];
-            if (j + half >= m_nL) continue;
-            const int second = secondLeft[j + half];
-            if (!frequent(secondIndex, second)) continue;
-            if (group[second] != f) {
-                group[second] = f;
-                number[second] = count++;
+    // Few pairs of halves: a table of all of them numbers the places in one
+    // pass over each input, in order (the grouping below reads the places
+    // of each first half across the whole input, one cache miss each).
+    if (static_cast<long>(firstKeys) * secondKeys <= kPairTable) {
+        const KeyList& firstLeft = LeftKeys(kFirst[level]);
+        std::vector<int> pair(static_cast<size_t>(firstKeys) * secondKeys, -1);
+        for (int j = 0; j + half < m_nL; ++j) {
+            const int f = firstLeft[j], second = secondLeft[j + half];
+            if (!frequent(firstIndex, f) || !frequent(secondIndex, second)) continue;
+            int& number = pair[static_cast<size_t>(f) * secondKeys + second];
+            if (number < 0) number = count++;
+            left[j] = number;
+        }
+        for (int i = 0; i + half < m_nR; ++i) {
+            const int f = firstRight[i], second = secondRight[i + half];
+            if (!frequent(firstIndex, f) || !frequent(secondIndex, second)) continue;
+            right[i] = pair[static_cast<size_t>(f) * secondKeys + second];
+        }
+    } else {
+        // Right places of two frequent halves, by first half.
+        std::vector<int> rightStart(static_cast<size_t>(firstKeys) + 1, 0);
+        std::vector<int> rightPos;
+        {
+            auto both = [&](int i) {
+                return frequent(firstIndex, firstRight[i]) && frequent(secondIndex, secondRight[i + half]);
+            };
+            for (int i = 0; i + half < m_nR; ++i)
+                if (both(i)) ++rightStart[firstRight[i] + 1];
+            for (int f = 0; f < firstKeys; ++f) rightStart[f + 1] += rightStart[f];
+            rightPos.resize(rightStart[firstKeys]);
+            std::vector<int> fill(rightStart.begin(), rightStart.end() - 1);
+            for (int i = 0; i + half < m_nR; ++i)
+                if (both(i)) rightPos[fill[firstRight[i]]++] = i;
+        }
+        std::vector<int> group(secondKeys, -1), number(secondKeys);
+        for (int f = 0; f < firstKeys; ++f) {
+            if (!frequent(firstIndex, f)) continue;
+            for (int x = firstIndex.start[f]; x < firstIndex.start[f + 1]; ++x) {
+                const int j = firstIndex.pos[x];
+                if (j + half >= m_nL) continue;
+                const int second = secondLeft[j + half];
+                if (!frequent(secondIndex, second)) continue;
+                if (group[second] != f) {
+                    group[second] = f;
+                    number[second] = count++;
+                }
+                left[j] = number[second];
             }
-            left[j] = number[second];
+            for (int x = rightStart[f]; x < rightStart[f + 1]; ++x) {
+                const int i = rightPos[x];
+                const int second = secondRight[i + half];
+                right[i] = group[second] == f ? number[second] : -1;
+            }
         }
-        for (int x = rightStart[f]; x < rightStart[f + 1]; ++x) {
-            const int i = rightPos[x];
-            const int second = secondRight[i + half];
-            right[i] = group[second] == f ? number[second] : -1;
-        }
+        std::vector<int>().swap(rightPos);
+        std::vector<int>().swap(group);
     }
-    std::vector<int>().swap(rightPos);
-    std::vector<int>().swap(group);
-    std::vector<int>().swap(number);
     Gram gram;
     gram.index.Build(left, count);
     if (3 * PlacesPerLookUp(gram.index) > 2 * PlacesPerLookUp(Index(level - 1))) m_bLevelsDone = true;
     gram.left.Keep(std::move(left), count);
     gram.right.Keep(std::move(right), count);
     m_Grams.push_back(std::move(gram));
+    m_nStepsAtLevel = m_nLookupSteps;
 }
 
 // The places a look-up of the run at a left place meets on average: the
@@ -1332,10 +1356,12 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
         // Longer runs are built of these, so once none of them is indexed
         // the levels above are not looked at (nor built) either.
         // A level costs a pass over both inputs and its own memory, so it
-        // is built only once the look-ups have stepped over more places.
+        // is built only once the look-ups since the level below was built
+        // have stepped over more places than there are lines: the levels
+        // then never cost more than the look-ups they save.
         for (int g = 1; g <= top && bestCount > kFewPlaces; ++g) {
             if (static_cast<int>(m_Grams.size()) < g) {
-                if (m_nLookupSteps < m_nL + m_nR || m_bTrial || m_bLevelsDone) break;
+                if (m_nLookupSteps - m_nStepsAtLevel < m_nL + m_nR || m_bTrial || m_bLevelsDone) break;
                 BuildGramLevel();
             }
             bool indexed = false;
