@@ -801,7 +801,8 @@ private:
     static constexpr int kGramLength[kGramLevels] = {1, 2, 4, 8, 12, 16, 24, 32};
     static constexpr int kFirst[kGramLevels] = {0, 0, 1, 2, 3, 3, 5, 5};
     static constexpr int kSecond[kGramLevels] = {0, 0, 1, 2, 2, 3, 3, 5};
-    // Pairs of halves up to this many are numbered through a table of all.
+    // Pairs of frequent halves up to this many are numbered through a table
+    // of all.
     static constexpr long kPairTable = 1L << 20;
     OccIndex m_Single;
     std::vector<Gram> m_Grams;  // levels 1 and up, built when first needed
@@ -1098,23 +1099,38 @@ void CTextDiff::Matcher::BuildGramLevel() {
     const int secondKeys = static_cast<int>(secondIndex.start.size()) - 1;
     std::vector<int> left(m_nL, -1), right(m_nR, -2);
     int count = 0;
-    // Few pairs of halves: a table of all of them numbers the places in one
-    // pass over each input, in order (the grouping below reads the places
-    // of each first half across the whole input, one cache miss each).
-    if (static_cast<long>(firstKeys) * secondKeys <= kPairTable) {
+    // Few frequent halves: a table of all their pairs numbers the places in
+    // one pass over each input, in order (the grouping below reads the
+    // places of each first half across the whole input, one cache miss
+    // each).
+    auto dense = [&](const OccIndex& index, int keys, std::vector<int>& at) {
+        at.assign(keys, -1);
+        int n = 0;
+        for (int key = 0; key < keys; ++key)
+            if (frequent(index, key)) at[key] = n++;
+        return n;
+    };
+    std::vector<int> firstAt, secondAt;
+    const long firstFew = dense(firstIndex, firstKeys, firstAt);
+    const long secondFew = dense(secondIndex, secondKeys, secondAt);
+    if (firstFew * secondFew <= kPairTable) {
         const KeyList& firstLeft = LeftKeys(kFirst[level]);
-        std::vector<int> pair(static_cast<size_t>(firstKeys) * secondKeys, -1);
+        std::vector<int> pair(static_cast<size_t>(firstFew * secondFew), -1);
+        // The pair's slot in the table; -1 when either half is not frequent.
+        auto slot = [&](int f, int second) -> long {
+            if (f < 0 || second < 0) return -1;
+            const int a = firstAt[f], b = secondAt[second];
+            return a < 0 || b < 0 ? -1 : a * secondFew + b;
+        };
         for (int j = 0; j + half < m_nL; ++j) {
-            const int f = firstLeft[j], second = secondLeft[j + half];
-            if (!frequent(firstIndex, f) || !frequent(secondIndex, second)) continue;
-            int& number = pair[static_cast<size_t>(f) * secondKeys + second];
-            if (number < 0) number = count++;
-            left[j] = number;
+            const long k = slot(firstLeft[j], secondLeft[j + half]);
+            if (k < 0) continue;
+            if (pair[k] < 0) pair[k] = count++;
+            left[j] = pair[k];
         }
         for (int i = 0; i + half < m_nR; ++i) {
-            const int f = firstRight[i], second = secondRight[i + half];
-            if (!frequent(firstIndex, f) || !frequent(secondIndex, second)) continue;
-            right[i] = pair[static_cast<size_t>(f) * secondKeys + second];
+            const long k = slot(firstRight[i], secondRight[i + half]);
+            if (k >= 0) right[i] = pair[k];
         }
     } else {
         // Right places of two frequent halves, by first half.
