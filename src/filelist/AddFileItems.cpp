@@ -5,11 +5,10 @@
 #include "model/Account.h"
 #include "model/Globals.h"
 #include "model/ProgramData.h"
+#include "model/SafeFile.h"
 #include "model/Trace.h"
 #include "platform/Prompter.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <cstring>
 
@@ -65,23 +64,19 @@ CFileItem MakeNewFileItem(const std::string& path, const CFileItem& like, PathSi
 }
 
 bool HasNulByteInHead(const std::string& path) {
-    // Opened without waiting, so that a pipe at the path cannot hold the add.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    // A pipe, device or folder at the path cannot hold the add: it is no file.
+    std::string why;
+    const int fd = OpenRegularFileForReading(path, why);
     if (fd < 0) return false;
-    struct stat st {};
-    bool found = false;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        char head[8192];
-        size_t got = 0;
-        while (got < sizeof head) {
-            const ssize_t n = ::read(fd, head + got, sizeof head - got);
-            if (n <= 0) break;
-            got += static_cast<size_t>(n);
-        }
-        found = std::memchr(head, '\0', got) != nullptr;
+    char head[8192];
+    size_t got = 0;
+    while (got < sizeof head) {
+        const ssize_t n = ::read(fd, head + got, sizeof head - got);
+        if (n <= 0) break;
+        got += static_cast<size_t>(n);
     }
     ::close(fd);
-    return found;
+    return std::memchr(head, '\0', got) != nullptr;
 }
 
 bool IsBinaryLocalFile(const std::string& fileName, const std::string& path) {
