@@ -7,10 +7,9 @@
 #endif
 
 int main(int argc, char** argv) {
-    // Any command line runs the batch job without a display; decided before
-    // any GUI object exists.
-    const std::string commandLine = JoinCommandLine(argc, argv);
-    if (!commandLine.empty()) return RunCommandLineRoad(commandLine);
+    // Any argument runs the batch job without a display, an empty one too;
+    // decided before any GUI object exists.
+    if (argc > 1) return RunCommandLineRoad(JoinCommandLine(argc, argv));
 #ifdef QVL_HAVE_UI
     return RunWindowRoad(argc, argv);
 #else

@@ -21,6 +21,8 @@
 #include <string_view>
 #include <thread>
 
+#include "model/SafeFile.h"
+#include "model/Trace.h"
 #include "platform/Prompter.h"
 
 // ---------------------------------------------------------------------------
@@ -38,7 +40,6 @@ std::string FailedToReadText(const std::string& path, const std::string& reason)
     return text;
 }
 
-constexpr const char* kNotRegular = "It is not a regular file.";
 constexpr const char* kNoMemory = "There is not enough memory to read it.";
 
 // A file opened for reading. Only a regular file is taken: it is opened
@@ -59,16 +60,14 @@ struct OpenedFile {
 
 bool OpenRegularFile(const std::string& path, OpenedFile& file, std::string& reason) {
     file.Close();
-    file.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    // The reason is worded as every other reader of the program words it
+    // ("PATH is a folder, not a file.", "... a named pipe ...", "... a device ...").
+    file.fd = OpenRegularFileForReading(path, reason);
     if (file.fd < 0) return false;
     struct stat st {};
     if (::fstat(file.fd, &st) != 0) {
+        reason = SystemErrorText(errno) + " (" + path + ")";
         file.Close();
-        return false;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        file.Close();
-        if (!S_ISDIR(st.st_mode)) reason = kNotRegular;
         return false;
     }
     file.size = st.st_size > 0 ? static_cast<size_t>(st.st_size) : 0;

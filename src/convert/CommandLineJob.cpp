@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 
@@ -12,6 +13,7 @@
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "convert/ConversionRun.h"
 #include "convert/FolderFiles.h"
@@ -223,7 +225,43 @@ void WriteBatchLogHeader(CCommandLineJob& job, const std::string& commandLine) {
     WriteTrace(std::string(79, '-'));
 }
 
+bool CheckBatchOptionKeys(CCommandLineJob& job) {
+    static const char* const known[] = {"-input=",   "-output=",  "-cvt=",     "-libfile=",
+                                        "-libind=",  "-include=", "-exclude=", "-default="};
+    std::vector<std::string> seen;
+    const std::string& cl = job.m_strGivenCommandLine;
+    for (std::size_t from = 0; from <= cl.size();) {
+        std::size_t end = cl.find(',', from);
+        if (end == std::string::npos) end = cl.size();
+        std::string item = cl.substr(from, end - from);
+        from = end + 1;
+        const std::size_t b = item.find_first_not_of(' ');
+        if (b == std::string::npos) continue;  // nothing between two commas
+        item.erase(0, b);
+        // The key is the item up to its "="; an item without one is named whole.
+        const std::size_t eq = item.find('=');
+        const std::string key = ToLowerAscii(eq == std::string::npos ? item : item.substr(0, eq + 1));
+        bool isKnown = false;
+        for (const char* k : known) isKnown = isKnown || key == k;
+        if (!isKnown) {
+            job.m_strError = "Unknown option " + (eq == std::string::npos ? item : item.substr(0, eq + 1)) +
+                             ". The options are -input=, -output=, -cvt=, -libfile=, -libind=, "
+                             "-include=, -exclude= and -default=. Aborted.";
+            return false;
+        }
+        if (std::find(seen.begin(), seen.end(), key) != seen.end()) {
+            job.m_strError = "The option " + key + " is given more than once. Aborted.";
+            return false;
+        }
+        seen.push_back(key);
+    }
+    return true;
+}
+
 bool ParseBatchArguments(CCommandLineJob& job) {
+    // A misspelt or repeated option would be left unused: the job refuses it
+    // before it looks at anything.
+    if (!CheckBatchOptionKeys(job)) return false;
     const std::string& cl = job.m_strGivenCommandLine;
     // 1. The input: a file or a folder.
     std::string input = GetArgumentValue(cl, "-input=");
@@ -398,6 +436,23 @@ bool CheckBatchOutputs(CCommandLineJob& job) {
     return true;
 }
 
+void RemoveStaleTemporaries(const CCommandLineJob& job) {
+    // The folders the job writes: those of its outputs, and of the files a
+    // linked output is written through.
+    std::set<std::string> folders;
+    auto add = [&](const std::string& path) {
+        const std::size_t cut = path.rfind('/');
+        if (cut != std::string::npos) folders.insert(path.substr(0, cut + 1));
+    };
+    for (const CFindRepPreview& p : job.m_LibraryList.Previews) {
+        add(p.OutputName);
+        std::string target, error;
+        if (ResolveWriteTarget(p.OutputName, target, error) && target != p.OutputName) add(target);
+    }
+    SweepStalePartFiles(std::vector<std::string>(folders.begin(), folders.end()),
+                        static_cast<long long>(std::chrono::system_clock::to_time_t(job.m_StartTime)));
+}
+
 void WriteBatchSummary(const CCommandLineJob& job) {
     std::string s;
     if (!job.m_strNotes.empty()) s += job.m_strNotes;
@@ -439,6 +494,7 @@ bool RunBatchConversion(CCommandLineJob& job) {
         return false;
     }
     WriteBatchSummary(job);
+    RemoveStaleTemporaries(job);
 
     CLibraryList& list = job.m_LibraryList;
     list.m_Run = CConversionRun();

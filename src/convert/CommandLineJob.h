@@ -41,12 +41,18 @@ void FinishBatchConversion(CCommandLineJob& job);
 // The steps of the job; false when it stopped at an error (m_strError says why).
 bool RunBatchConversion(CCommandLineJob& job);
 bool ParseBatchArguments(CCommandLineJob& job);
+// False when an item of the command line is no known option ("-input=",
+// "-output=", ...) or an option comes twice; m_strError names it.
+bool CheckBatchOptionKeys(CCommandLineJob& job);
 bool CheckBatchLibrary(CCommandLineJob& job);
 bool BuildBatchFileList(CCommandLineJob& job);
 // False when an output of the file list is the library file, the log or a
 // file the work area keeps (compared by identity, not by spelling).
 bool CheckBatchOutputs(CCommandLineJob& job);
 void WriteBatchSummary(const CCommandLineJob& job);
+// Removes what killed runs left in the folders the job writes: temporary
+// files of replacing writes older than the job's start.
+void RemoveStaleTemporaries(const CCommandLineJob& job);
 
 // The value of a "-key=" item: the text after the key (matched without regard
 // to case, at the start of an item) up to the next comma; "" when absent.

@@ -12,6 +12,7 @@
 #include <set>
 #include <utility>
 
+#include "model/SafeFile.h"
 #include "model/Trace.h"
 #include "remote/FolderScan.h"
 
@@ -128,6 +129,7 @@ private:
         }
         struct stat st {};
         if (::lstat(path.c_str(), &st) != 0) {
+            if (IsPartFileName(name)) return;  // a write that ended meanwhile
             m_out.problems.push_back(path + ": " + SystemErrorText(errno));
             return;
         }
@@ -140,6 +142,9 @@ private:
             Walk(path + "/");
             return;
         }
+        // The temporaries of replacing writes (this job's, another run's or
+        // a killed one's) are the program's own, never input.
+        if (IsPartFileName(name)) return;
         if (S_ISLNK(st.st_mode)) {
             struct stat target {};
             const std::string real = RealPath(path);

@@ -26,7 +26,8 @@ struct CJobFolderWalk {
 //   folder is the input folder, while into another folder every real name
 //   of the file is taken;
 // - the output folder, when it lies inside the input folder, is left out;
-// - pipes, devices and sockets are left out;
+// - pipes, devices and sockets are left out, and so are the temporary files
+//   of replacing writes ("NAME.qvl-part-XXXXXX");
 // - a folder that cannot be read, or a path past the system's limit, is a
 //   problem.
 // Files pass the include and exclude filters by name.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <iterator>
 
 #include "compare/TextAccess.h"
 #include "convert/TextTools.h"
@@ -36,9 +37,53 @@ std::string CellOf(const std::vector<std::string>& cells, int k) {
     return k >= 0 && k < static_cast<int>(cells.size()) ? cells[k] : std::string();
 }
 
+// The reserved words of SQL (the standard's, with a few that common
+// databases add), in capitals and sorted: as a name they must be quoted.
+const char* const kSqlReservedWords[] = {
+    "ABSOLUTE", "ACTION", "ADD", "ALL", "ALLOCATE", "ALTER", "AND", "ANY", "ARE", "ARRAY", "AS",
+    "ASC", "ASSERTION", "ASYMMETRIC", "AT", "AUTHORIZATION", "AVG", "BEGIN", "BETWEEN", "BIGINT",
+    "BINARY", "BIT", "BIT_LENGTH", "BLOB", "BOOLEAN", "BOTH", "BY", "CALL", "CASCADE", "CASCADED",
+    "CASE", "CAST", "CATALOG", "CHAR", "CHARACTER", "CHARACTER_LENGTH", "CHAR_LENGTH", "CHECK",
+    "CLOB", "CLOSE", "COALESCE", "COLLATE", "COLLATION", "COLUMN", "COMMIT", "CONNECT",
+    "CONNECTION", "CONSTRAINT", "CONSTRAINTS", "CONTINUE", "CONVERT", "CORRESPONDING", "COUNT",
+    "CREATE", "CROSS", "CUBE", "CURRENT", "CURRENT_DATE", "CURRENT_ROLE", "CURRENT_TIME",
+    "CURRENT_TIMESTAMP", "CURRENT_USER", "CURSOR", "CYCLE", "DATE", "DAY", "DEALLOCATE", "DEC",
+    "DECIMAL", "DECLARE", "DEFAULT", "DEFERRABLE", "DEFERRED", "DELETE", "DESC", "DESCRIBE",
+    "DESCRIPTOR", "DIAGNOSTICS", "DISCONNECT", "DISTINCT", "DOMAIN", "DOUBLE", "DROP", "EACH",
+    "ELSE", "END", "ESCAPE", "EXCEPT", "EXCEPTION", "EXEC", "EXECUTE", "EXISTS", "EXTERNAL",
+    "EXTRACT", "FALSE", "FETCH", "FILTER", "FIRST", "FLOAT", "FOR", "FOREIGN", "FOUND", "FROM",
+    "FULL", "FUNCTION", "GET", "GLOBAL", "GO", "GOTO", "GRANT", "GROUP", "GROUPING", "HAVING",
+    "HOUR", "IDENTITY", "IMMEDIATE", "IN", "INDICATOR", "INITIALLY", "INNER", "INPUT",
+    "INSENSITIVE", "INSERT", "INT", "INTEGER", "INTERSECT", "INTERVAL", "INTO", "IS", "ISOLATION",
+    "JOIN", "KEY", "LANGUAGE", "LAST", "LATERAL", "LEADING", "LEFT", "LEVEL", "LIKE", "LIMIT",
+    "LOCAL", "LOCALTIME", "LOCALTIMESTAMP", "LOWER", "MATCH", "MAX", "MERGE", "METHOD", "MIN",
+    "MINUTE", "MODULE", "MONTH", "NAMES", "NATIONAL", "NATURAL", "NCHAR", "NEW", "NEXT", "NO",
+    "NOT", "NULL", "NULLIF", "NUMERIC", "OCTET_LENGTH", "OF", "OFFSET", "OLD", "ON", "ONLY", "OPEN",
+    "OPTION", "OR", "ORDER", "OUTER", "OUTPUT", "OVER", "OVERLAPS", "PAD", "PARTIAL", "PARTITION",
+    "POSITION", "PRECISION", "PREPARE", "PRESERVE", "PRIMARY", "PRIOR", "PRIVILEGES", "PROCEDURE",
+    "PUBLIC", "RANGE", "READ", "REAL", "RECURSIVE", "REFERENCES", "RELATIVE", "RELEASE", "RESTRICT",
+    "RETURN", "RETURNS", "REVOKE", "RIGHT", "ROLLBACK", "ROLLUP", "ROW", "ROWS", "SAVEPOINT",
+    "SCHEMA", "SCROLL", "SEARCH", "SECOND", "SECTION", "SELECT", "SESSION", "SESSION_USER", "SET",
+    "SIMILAR", "SIZE", "SMALLINT", "SOME", "SPACE", "SPECIFIC", "SQL", "SQLCODE", "SQLERROR",
+    "SQLEXCEPTION", "SQLSTATE", "SQLWARNING", "START", "SUBSTRING", "SUM", "SYMMETRIC", "SYSTEM",
+    "SYSTEM_USER", "TABLE", "TABLESAMPLE", "TEMPORARY", "THEN", "TIME", "TIMESTAMP",
+    "TIMEZONE_HOUR", "TIMEZONE_MINUTE", "TO", "TRAILING", "TRANSACTION", "TRANSLATE", "TRANSLATION",
+    "TREAT", "TRIGGER", "TRIM", "TRUE", "UNION", "UNIQUE", "UNKNOWN", "UNNEST", "UPDATE", "UPPER",
+    "USAGE", "USER", "USING", "VALUE", "VALUES", "VARCHAR", "VARYING", "VIEW", "WHEN", "WHENEVER",
+    "WHERE", "WINDOW", "WITH", "WITHIN", "WORK", "WRITE", "YEAR", "ZONE",
+};
+
+bool IsSqlReservedWord(const std::string& word) {
+    std::string upper = word;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return std::binary_search(std::begin(kSqlReservedWords), std::end(kSqlReservedWords), upper,
+                              [](const std::string& a, const std::string& b) { return a < b; });
+}
+
 // A column name as the statement takes it: a plain name (letters, digits,
-// "_", "$", "." parts, not starting with a digit) stands as it is; any other
-// is quoted as an identifier, an embedded double quote doubled.
+// "_", "$", "." parts, not starting with a digit) stands as it is, but a part
+// of it that is a reserved word is quoted; any other name is quoted whole as
+// an identifier, an embedded double quote doubled.
 std::string SqlName(const std::string& raw) {
     const std::size_t first = raw.find_first_not_of(" \t");
     if (first == std::string::npos) return std::string();
@@ -46,7 +91,17 @@ std::string SqlName(const std::string& raw) {
     bool plain = !std::isdigit(static_cast<unsigned char>(name[0])) && name[0] != '.' && name.back() != '.';
     for (char c : name)
         plain = plain && (std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' || c == '.');
-    if (plain) return name;
+    if (plain) {
+        std::string out;
+        for (std::size_t from = 0;;) {
+            const std::size_t dot = name.find('.', from);
+            const std::string part = name.substr(from, dot == std::string::npos ? std::string::npos : dot - from);
+            out += IsSqlReservedWord(part) ? "\"" + part + "\"" : part;
+            if (dot == std::string::npos) return out;
+            out += '.';
+            from = dot + 1;
+        }
+    }
     return "\"" + ReplaceAllOf(name, "\"", "\"\"") + "\"";
 }
 

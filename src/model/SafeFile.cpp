@@ -465,6 +465,7 @@ std::string KeepDamagedFile(const std::string& path, const std::string& what, si
 
 namespace {
 const long long g_programStart = static_cast<long long>(::time(nullptr));
+}  // namespace
 
 // "NAME.qvl-part-" and the six characters mkostemp puts in.
 bool IsPartFileName(const std::string& name) {
@@ -472,7 +473,6 @@ bool IsPartFileName(const std::string& name) {
     const size_t at = name.rfind(mark);
     return at != std::string::npos && at > 0 && name.size() == at + mark.size() + 6;
 }
-}  // namespace
 
 long long ProgramStartTime() { return g_programStart; }
 

@@ -126,6 +126,10 @@ bool ReadRegularFile(const std::string& path, std::string& bytes, std::string& e
 // The time the program started (taken when it was loaded).
 long long ProgramStartTime();
 
+// True for the name of a replacing write's temporary file
+// ("NAME.qvl-part-XXXXXX"), without its folder.
+bool IsPartFileName(const std::string& name);
+
 // Removes the temporary files of replacing writes ("NAME.qvl-part-XXXXXX")
 // that a killed run left in the folders, when they are regular files older
 // than `before` (a run going on now keeps its own). Only the folders

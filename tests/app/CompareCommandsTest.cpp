@@ -1,5 +1,7 @@
 // The diff windows and the File Diff Manager, driven from the window's
 // commands on real files and on the Input and Output windows.
+#include <sys/stat.h>
+
 #include <QPushButton>
 #include <QAbstractButton>
 #include <QApplication>
@@ -152,6 +154,27 @@ TEST_F(CompareCommandsTest, IdenticalFilesAndMissingSelection) {
     EXPECT_EQ(LastMessage(), "Reached the end of the file.");
     Window(1).PreviousDifference();
     EXPECT_EQ(LastMessage(), "Reached the beginning of the file.");
+
+    // A folder or a pipe in a file's place: the message says what it is.
+    const std::string folder = PathOf(3), pipe = PathOf(1);
+    std::filesystem::remove(folder);
+    std::filesystem::create_directory(folder);
+    prompter.entries.clear();
+    Run(32548);
+    EXPECT_EQ(prompter.Messages(),
+              (std::vector<std::string>{"Failed to read the file: " + folder + "\r\n" + folder +
+                                            " is a folder, not a file.",
+                                        "Failed to load the files."}));
+    std::filesystem::remove(pipe);
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    std::filesystem::remove(folder);
+    WriteFile(folder, "same\nlines\n");
+    Select({1, 2, 3});
+    prompter.entries.clear();
+    Run(32546);
+    ASSERT_FALSE(prompter.Messages().empty());
+    EXPECT_EQ(prompter.Messages()[0],
+              "Failed to read the file: " + pipe + "\r\n" + pipe + " is a named pipe, not a file.");
 }
 
 TEST_F(CompareCommandsTest, ThreeFilesShowTheMiddlePaneAndStepOverAll) {

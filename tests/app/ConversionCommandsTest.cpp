@@ -419,13 +419,14 @@ TEST_F(ConversionCommandsTest, TabulateReadsTheColumnsChecksTheChoiceAndWritesTh
 TEST_F(ConversionCommandsTest, WriteSqlPreviewsTheFirstDataLineAndWritesEveryLine) {
     Open();
     CTabulateInputTextDlg::ResetRemembered();
-    In()->SetWindowTextFromString("id|name\n7|O'Neil\n8|x");
+    // A column named by a reserved word is quoted.
+    In()->SetWindowTextFromString("id|Select\n7|O'Neil\n8|x");
     Out()->SetWindowTextFromString("kept");
     g_runModalHook = [this](QDialog& d) {
         d.open();
         if (d.windowTitle() == "SQL Preview") {
             EXPECT_EQ(d.findChild<QPlainTextEdit*>("1462")->toPlainText().toStdString(),
-                      "UPDATE db..t SET \n    name = 'O''Neil'\n WHERE \n    id = 7\n");
+                      "UPDATE db..t SET \n    \"Select\" = 'O''Neil'\n WHERE \n    id = 7\n");
             d.findChild<QPushButton*>("1")->click();
             return d.result();
         }
@@ -445,8 +446,8 @@ TEST_F(ConversionCommandsTest, WriteSqlPreviewsTheFirstDataLineAndWritesEveryLin
     };
     Run(32619);
     EXPECT_EQ(Out()->GetText(),
-              "UPDATE db..t SET \r\n    name = 'O''Neil'\r\n WHERE \r\n    id = 7\r\n\r\n"
-              "UPDATE db..t SET \r\n    name = 'x'\r\n WHERE \r\n    id = 8\r\n\r\n");
+              "UPDATE db..t SET \r\n    \"Select\" = 'O''Neil'\r\n WHERE \r\n    id = 7\r\n\r\n"
+              "UPDATE db..t SET \r\n    \"Select\" = 'x'\r\n WHERE \r\n    id = 8\r\n\r\n");
 }
 
 TEST_F(ConversionCommandsTest, AttributesEditTheMacroFlagsBesideThePad) {

@@ -166,7 +166,8 @@ TEST_F(DiffResultFixture, FailedTwoFileLoadLeavesThePreviousResultWhole) {
     EXPECT_EQ(Column(after.rightRows), Column(before.rightRows));
     EXPECT_TRUE(after.built);
     EXPECT_EQ(prompter.Messages(),
-              (std::vector<std::string>{"Failed to read the file: " + (tmp / "missing.txt"),
+              (std::vector<std::string>{"Failed to read the file: " + (tmp / "missing.txt") +
+                                            "\r\nNo such file or directory (" + (tmp / "missing.txt") + ")",
                                         "Failed to load the files."}));
 
     // A result never built stays unbuilt.

@@ -59,19 +59,22 @@ TEST(LoadFileText, MissingFileFolderPipeOrDeviceIsReported) {
     EXPECT_FALSE(LoadFileText(tmp / "none.txt", text));
     EXPECT_EQ(text.Count(), 0u);
     ASSERT_EQ(prompter.Messages().size(), 1u);
-    EXPECT_EQ(prompter.Messages()[0], "Failed to read the file: " + (tmp / "none.txt"));
+    EXPECT_EQ(prompter.Messages()[0], "Failed to read the file: " + (tmp / "none.txt") +
+                                          "\r\nNo such file or directory (" + (tmp / "none.txt") + ")");
+    // The reason is named as every reader of the program names it.
     EXPECT_FALSE(LoadFileText(tmp.path(), text));
-    EXPECT_EQ(prompter.Messages().size(), 2u);
+    EXPECT_EQ(prompter.Messages().back(),
+              "Failed to read the file: " + tmp.path() + "\r\n" + tmp.path() + " is a folder, not a file.");
 
     const std::string pipe = tmp / "pipe";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     std::vector<CDiffFileText> texts;
     EXPECT_FALSE(LoadFileTexts({old, pipe}, texts, 100));
-    EXPECT_EQ(prompter.Messages().back(), "Failed to read the file: " + pipe + "\r\nIt is not a regular file.");
+    EXPECT_EQ(prompter.Messages().back(), "Failed to read the file: " + pipe + "\r\n" + pipe + " is a named pipe, not a file.");
     std::vector<CDiffLine> lines;
     EXPECT_FALSE(LoadFileLines(pipe, lines));
     EXPECT_FALSE(LoadFileText("/dev/zero", text));
-    EXPECT_EQ(prompter.Messages().back(), "Failed to read the file: /dev/zero\r\nIt is not a regular file.");
+    EXPECT_EQ(prompter.Messages().back(), "Failed to read the file: /dev/zero\r\n/dev/zero is a device, not a file.");
 }
 
 // The runs, the report and the rows of a comparison match those of the

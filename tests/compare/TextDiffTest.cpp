@@ -387,7 +387,8 @@ TEST(LoadFileLines, MissingFileIsReported) {
     EXPECT_FALSE(LoadFileLines(tmp / "none.txt", lines));
     EXPECT_TRUE(lines.empty());
     ASSERT_EQ(prompter.Messages().size(), 1u);
-    EXPECT_EQ(prompter.Messages()[0], "Failed to read the file: " + (tmp / "none.txt"));
+    EXPECT_EQ(prompter.Messages()[0], "Failed to read the file: " + (tmp / "none.txt") +
+                                          "\r\nNo such file or directory (" + (tmp / "none.txt") + ")");
     // A folder is not a file.
     EXPECT_FALSE(LoadFileLines(tmp.path(), lines));
 }

@@ -143,6 +143,27 @@ TEST_F(JobTest, FailuresGiveTheirMessageAndExitCode) {
     r = Run({"-input=" + in + ",", "-cvt=XX"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.log.find("Incorect conversion method specified."), std::string::npos);
+
+    // A misspelt option is named, and nothing is converted in place meanwhile.
+    r = Run({"-input=" + in + "/a.txt,", "-ouptut=" + tmp / "new.txt,", "-libfile=" + libfile + ",",
+             "-default=y"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.log.find("Unknown option -ouptut=. The options are -input=, -output=,"), std::string::npos)
+        << r.log;
+    EXPECT_NE(r.err.find("Error: \"Unknown option -ouptut="), std::string::npos) << r.err;
+    EXPECT_EQ(ReadFile(in + "/a.txt"), "cat 2024-01-02\n");
+    EXPECT_FALSE(fs::exists(tmp / "new.txt"));
+    // So is a repeated one, in any case, and an item that is no option at all.
+    r = Run({"-input=" + in + "/a.txt,", "-INPUT=" + in + "/d.txt,", "-libfile=" + libfile + ",",
+             "-default=y"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.log.find("The option -input= is given more than once. Aborted.======"), std::string::npos)
+        << r.log;
+    EXPECT_EQ(ReadFile(in + "/a.txt"), "cat 2024-01-02\n");
+    r = Run({"-input=" + in + "/a.txt,", "-libfile=" + libfile + ",", "default=y"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.log.find("Unknown option default=."), std::string::npos) << r.log;
+    EXPECT_EQ(ReadFile(in + "/a.txt"), "cat 2024-01-02\n");
 }
 
 TEST_F(JobTest, SomeFilesFailedGivesExitCodeTwo) {

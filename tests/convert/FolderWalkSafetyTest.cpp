@@ -3,6 +3,8 @@
 // read-only targets and a log it cannot write.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -129,6 +131,43 @@ TEST_F(FolderWalkSafety, AnOutputFolderInsideTheInputIsLeftOutOfTheWalk) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_FALSE(fs::exists(out + "/Out"));
     EXPECT_NE(r.log.find("lies inside the input folder; it is left out"), std::string::npos) << r.log;
+}
+
+// What a killed job left beside its outputs ("NAME.qvl-part-XXXXXX") is never
+// taken as input, and the next job removes the stale ones of the folders it
+// writes; one newer than the job's start (a run going on now) stays.
+TEST_F(FolderWalkSafety, TemporariesOfAKilledRunAreNoInputAndTheJobRemovesStaleOnes) {
+    const auto aged = [](const std::string& path, std::chrono::hours by) {
+        WriteFile(path, "a cat\n");
+        fs::last_write_time(path, fs::file_time_type::clock::now() + by);
+    };
+    const std::string out = tmp / "Out";
+    fs::create_directories(out + "/Sub");
+    aged(in + "/a.txt.qvl-part-Ab12Cd", std::chrono::hours(-1));
+    aged(in + "/Sub/b.txt.qvl-part-Zz99Yy", std::chrono::hours(1));
+    aged(out + "/a.txt.qvl-part-Qq11Ww", std::chrono::hours(-1));
+    aged(out + "/Sub/b.txt.qvl-part-Rr22Tt", std::chrono::hours(-2));
+    aged(out + "/Sub/b.txt.qvl-part-Ff33Gg", std::chrono::hours(1));
+    JobRun r = Run(Job(in, out));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ReadFile(out + "/a.txt"), "a dog\n");
+    EXPECT_EQ(ReadFile(out + "/Sub/b.txt"), "b dog\n");
+    std::vector<std::string> left;
+    for (const auto& e : fs::recursive_directory_iterator(out)) left.push_back(e.path().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{out + "/Sub", out + "/Sub/b.txt",
+                                              out + "/Sub/b.txt.qvl-part-Ff33Gg", out + "/a.txt"}));
+    EXPECT_NE(r.log.find("Removed 1 temporary file(s) left by an unfinished save in " + out + "/Sub/"),
+              std::string::npos)
+        << r.log;
+    // The input folder was not written: its temporaries stay, until a job
+    // converts it in place.
+    EXPECT_TRUE(fs::exists(in + "/a.txt.qvl-part-Ab12Cd"));
+    r = Run(Job(in, ""));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_FALSE(fs::exists(in + "/a.txt.qvl-part-Ab12Cd"));
+    EXPECT_EQ(ReadFile(in + "/Sub/b.txt.qvl-part-Zz99Yy"), "a cat\n");  // not converted
+    EXPECT_EQ(ReadFile(in + "/a.txt"), "a dog\n");
 }
 
 TEST_F(FolderWalkSafety, PipesAndDevicesAsInputOrLibraryAreRefused) {

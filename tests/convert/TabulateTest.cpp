@@ -68,6 +68,11 @@ TEST(Tabulate, SqlUpdateQuotesAndJoinsSafely) {
     p.sqlMode = 2;
     p.columnNames = {"t.id", "2nd"};
     EXPECT_EQ(WriteSqlInsert("7,x", p), "INSERT INTO t (t.id, \"2nd\") \r\nVALUES (7, 'x')\r\n");
+    // A reserved word, in any case and as any part of a qualified name, is quoted.
+    p.columnNames = {"t.Order", "select"};
+    EXPECT_EQ(WriteSqlInsert("7,x", p), "INSERT INTO t (t.\"Order\", \"select\") \r\nVALUES (7, 'x')\r\n");
+    p.columnNames = {"selected", "from_date"};
+    EXPECT_EQ(WriteSqlInsert("7,x", p), "INSERT INTO t (selected, from_date) \r\nVALUES (7, 'x')\r\n");
 }
 
 TEST(Tabulate, NumbersAreRealDecimalLiterals) {

@@ -188,7 +188,9 @@ TEST_F(ComparisonTest, CommonFilesAreComparedPairByPairAndUnreadablePairsAreName
     EXPECT_NE(text.find("Failed to load the files:\r\nBasket (1): " + tmp / "one/gone.txt"), std::string::npos);
     EXPECT_NE(text.find("Total 1 file.\r\n"), std::string::npos);
     EXPECT_NE(text.find("Not compared: 1 pair."), std::string::npos);
-    EXPECT_EQ(prompter.Messages(), std::vector<std::string>{"Failed to read the file: " + tmp / "two/gone.txt"});
+    EXPECT_EQ(prompter.Messages(), std::vector<std::string>{"Failed to read the file: " + tmp / "two/gone.txt" +
+                                                            "\r\nNo such file or directory (" + tmp / "two/gone.txt" +
+                                                            ")"});
 }
 
 TEST_F(ComparisonTest, CrossListingsOfWindowsAndFiles) {

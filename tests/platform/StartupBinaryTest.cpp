@@ -33,6 +33,14 @@ TEST(StartupBinary, CommandLineRoadCreatesFoldersAndAppendsToTheLog) {
     EXPECT_EQ(twice.substr(0, once.size()), once);
     EXPECT_NE(twice.find("Command line: anything", once.size()), std::string::npos);
     EXPECT_GT(twice.size(), once.size());
+
+    // An empty argument is a job too: one without an input.
+    ProgramRun empty = RunProgram({""}, root, tmp / "err3");
+    EXPECT_EQ(empty.exitCode, 1);
+    EXPECT_NE(empty.err.find("No input file or directory specified."), std::string::npos) << empty.err;
+    const std::string thrice = ReadFile(log);
+    EXPECT_NE(thrice.find("Command line: \n", twice.size()), std::string::npos) << thrice;
+    EXPECT_NE(thrice.find("No input file or directory specified.", twice.size()), std::string::npos);
 }
 
 TEST(StartupBinary, FolderFailuresGoToStandardErrorAndStartUpGoesOn) {
