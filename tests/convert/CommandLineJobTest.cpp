@@ -87,7 +87,7 @@ TEST_F(JobTest, FileModeWithoutOutputWritesBackOverTheInput) {
     JobRun r = Run({"-input=" + in + "/Sub/b.txt,", "-libfile=" + libfile + ",", "-libind=1,",
                     "-default=yes"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(ReadFile(in + "/Sub/b.txt"), "a dog\nno\n");
+    EXPECT_EQ(ReadFile(in + "/Sub/b.txt"), "a dog\r\nno\r\n");  // with the line ends it had
     EXPECT_EQ(r.err, "");
     EXPECT_NE(r.log.find("Summary: File mode."), std::string::npos);
     EXPECT_EQ(r.log.find("Files Included"), std::string::npos);
