@@ -342,9 +342,6 @@ void CFileListCommands::OnConcatenateFiles() {
         Prompter().Message("The final file cannot be one of the files it joins:\r\n" + finalPath, MsgIcon::Stop);
         return;
     }
-    if (PathExists(finalPath) &&
-        Prompter().Ask(finalPath + " already exists.\r\nReplace it?", MsgIcon::Question, false) != Answer::Yes)
-        return;
     std::string error;
     if (!ConcatenateItems(items, finalPath, g_strConcatTemplateCurrent, error)) {
         WriteTraceString(error);

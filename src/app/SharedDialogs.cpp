@@ -39,6 +39,12 @@ QString BrowseForFile(const QString& title, const QString& initialFolder, QWidge
                                         QFileDialog::DontConfirmOverwrite);
 }
 
+QString BrowseForFileToWrite(const QString& title, const QString& initialFolder, QWidget* parent) {
+    if (CTextPromptDlg::s_pickerOverride) return CTextPromptDlg::s_pickerOverride(4);
+    return QFileDialog::getSaveFileName(parent, title, initialFolder, QString(), nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
+}
+
 CTextPromptDlg::CTextPromptDlg(const QString& title, const QString& prompt, QWidget* parent)
     : QDialog(parent), m_title(title), m_prompt(prompt) {
     Build();
@@ -116,6 +122,8 @@ void CTextPromptDlg::OnBrowse() {
         result = QFileDialog::getExistingDirectory(this, m_title, m_initialFolder);
     } else if (m_browseMode == 3) {
         result = BrowseForFile(m_title, m_initialFolder, this);
+    } else if (m_browseMode == 4) {
+        result = BrowseForFileToWrite(m_title, m_initialFolder, this);
     }
     if (!result.isEmpty()) m_edit->setText(result);
 }

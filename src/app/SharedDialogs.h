@@ -16,6 +16,9 @@ class QPlainTextEdit;
 
 // The Open File dialog: the chosen full path, or empty when cancelled.
 QString BrowseForFile(const QString& title, const QString& initialFolder, QWidget* parent = nullptr);
+// The Save dialog for a file to be written: a new name may be given; it asks
+// nothing about an existing file (the caller does).
+QString BrowseForFileToWrite(const QString& title, const QString& initialFolder, QWidget* parent = nullptr);
 
 class CTextPromptDlg : public QDialog {
     Q_OBJECT

@@ -184,6 +184,13 @@ void ExpandLoneLineFeeds(std::string& text) {
     }
 }
 
+// True when the text's first line ends in CR LF: a converted text is written
+// with the line ends its input used.
+bool HasCrLfLineEnds(const char* text, std::size_t size) {
+    const char* lf = static_cast<const char*>(std::memchr(text, '\n', size));
+    return lf && lf > text && lf[-1] == '\r';
+}
+
 // The file as opened for reading (device, inode, modification time), with
 // the number of bytes read from it.
 CFileStamp StampOf(const struct stat& st, std::size_t bytesRead) {
@@ -233,8 +240,9 @@ unsigned PartWorkerCount() {
 }  // namespace
 
 bool ReadFileForConversion(const std::string& path, std::string& text, std::string& reason,
-                           CFileStamp* stamp) {
+                           CFileStamp* stamp, bool* crlf) {
     text.clear();
+    if (crlf) *crlf = false;
     if (stamp) *stamp = CFileStamp();
     // A pipe or device must not hold the run: it is opened without waiting
     // and refused.
@@ -274,6 +282,7 @@ bool ReadFileForConversion(const std::string& path, std::string& text, std::stri
         reason = "(binary)";
         return false;
     }
+    if (crlf) *crlf = HasCrLfLineEnds(text.data(), text.size());
     ExpandLoneLineFeeds(text);
     return true;
 }
@@ -506,6 +515,7 @@ PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, boo
     }
     std::string carry, reason;
     bool eof = false;
+    bool firstPart = true, crlfFile = false;
     // The next part: whole lines of about kPartBytes, read as they are.
     // 1 a part, 0 the end of the file, -1 a failure (why and the log say which).
     auto readPart = [&](std::string& part) -> int {
@@ -557,6 +567,11 @@ PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, boo
                 part.resize(cut);
             }
             break;
+        }
+        // The first part holds the file's first line end.
+        if (firstPart && !part.empty()) {
+            crlfFile = HasCrLfLineEnds(part.data(), part.size());
+            firstPart = false;
         }
         return part.empty() ? 0 : 1;
     };
@@ -665,7 +680,13 @@ PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, boo
             else
                 convertWide(id, slot.stage / 2, slot);
             if (CounterTagsExpandedOnThisThread() != before) slot.counted = true;
-            if (slot.stage + 1 == stageCount) DropCrOfLineBreaks(slot.text);  // written in text mode
+            // Written with the line ends the file had.
+            if (slot.stage + 1 == stageCount) {
+                if (crlfFile)
+                    ExpandLoneLineFeeds(slot.text);
+                else
+                    DropCrOfLineBreaks(slot.text);
+            }
             ++slot.stage;
         } catch (...) {
             slot.error = std::current_exception();
@@ -838,7 +859,8 @@ bool CLibraryList::ConvertFileForBatch(CFindRepPreview& preview, int row, bool& 
     }
     std::string text, reason;
     CFileStamp stamp;
-    if (!ReadFileForConversion(preview.InputName, text, reason, &stamp)) {
+    bool crlf = false;
+    if (!ReadFileForConversion(preview.InputName, text, reason, &stamp, &crlf)) {
         why = reason;
         return false;
     }
@@ -862,7 +884,7 @@ bool CLibraryList::ConvertFileForBatch(CFindRepPreview& preview, int row, bool& 
     }
     // Written back over itself, the file is replaced only as it was read.
     if (!WriteFileReplacing(preview.OutputName, converted, preview.Mode == "A", reason,
-                            true, same ? &stamp : nullptr)) {
+                            !crlf, same ? &stamp : nullptr)) {
         WriteTrace(preview.OutputName + ": " + reason);
         return false;
     }
@@ -1047,60 +1069,146 @@ int CLibraryList::RunBatchReport() {
     }
 }
 
-void CLibraryList::AdjustInstancePositions(CFindRepPreview& preview) {
-    auto& list = preview.Instances;
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        const CFindRepInstance& a = list[i];
-        long delta = 0;
-        if (a.Skip)
-            delta = static_cast<long>(a.FindText.size()) - a.RepLength;
-        else if (a.Changed)
-            delta = static_cast<long>(a.RepText.size()) - a.RepLength;
-        if (delta == 0) continue;
-        const int at = a.Offset;
-        for (std::size_t j = i; j < list.size(); ++j)
-            if (list[j].Offset > at) list[j].Offset = static_cast<int>(list[j].Offset + delta);
-    }
-}
+namespace {
+// A stretch of the text being rebuilt: the bytes at a in it are the bytes at
+// t in the text the preview saw at the same step, or (t < 0) bytes the
+// preview did not have there: a skipped match, an edited replacement, or
+// what a left-out instance stood on.
+struct ReplaySpan {
+    std::size_t a = 0, len = 0;
+    long t = -1;
+};
 
-bool CLibraryList::ApplyInstances(const CFindRepPreview& preview, std::string& text) const {
-    CFindRepPreview adjusted = preview;
-    AdjustInstancePositions(adjusted);
-    // Instances are replayed in list order. A run of instances that follow one
-    // another in the text is applied in one left-to-right rebuild.
-    std::string out;
-    std::size_t ip = 0;       // text before ip is already in out
-    long delta = 0;           // out.size() - ip: growth of this run so far
-    bool inRun = false;
-    auto finishRun = [&]() {
-        if (!inRun) return;
-        out.append(text, ip, std::string::npos);
-        text.swap(out);
-        out.clear();
-        ip = 0;
-        delta = 0;
-        inRun = false;
-    };
-    long lastEnd = -1;  // end of the previous replacement, in the run's output
-    for (const CFindRepInstance& inst : adjusted.Instances) {
-        if (inst.Skip) continue;
-        if (inRun && inst.Offset < lastEnd) finishRun();
-        long base = inst.Offset - delta;  // position in the run's input text
-        if (inst.Offset < 0 || base < static_cast<long>(ip) ||
-            static_cast<std::size_t>(base) + inst.FindText.size() > text.size() ||
-            text.compare(static_cast<std::size_t>(base), inst.FindText.size(), inst.FindText) != 0)
-            return false;
-        if (!inRun) {
-            out.reserve(text.size() + text.size() / 8);
-            inRun = true;
+void AddSpan(std::vector<ReplaySpan>& spans, std::string& out, const char* bytes, std::size_t len, long t) {
+    if (len == 0) return;
+    const std::size_t at = out.size();
+    out.append(bytes, len);
+    if (!spans.empty()) {
+        ReplaySpan& last = spans.back();
+        if ((t < 0 && last.t < 0) || (t >= 0 && last.t >= 0 && last.t + static_cast<long>(last.len) == t)) {
+            last.len += len;
+            return;
         }
-        out.append(text, ip, static_cast<std::size_t>(base) - ip);
-        out += inst.RepText;
-        ip = static_cast<std::size_t>(base) + inst.FindText.size();
-        delta = static_cast<long>(out.size()) - static_cast<long>(ip);
-        lastEnd = static_cast<long>(out.size());
     }
-    finishRun();
+    spans.push_back({at, len, t});
+}
+}  // namespace
+
+bool CLibraryList::ApplyInstances(const CFindRepPreview& preview, std::string& text,
+                                  std::vector<int>* dropped) const {
+    if (dropped) dropped->clear();
+    const std::vector<CFindRepInstance>& list = preview.Instances;
+    // The instances of one macro step follow one another in the list, each
+    // at its offset in that step's output. Each step is replayed on the text
+    // the earlier steps gave, with a map of which bytes are still the ones
+    // the preview saw: an instance that stands on bytes the preview had only
+    // because of a skipped or edited instance is left out.
+    std::vector<ReplaySpan> spans;
+    if (!text.empty()) spans.push_back({0, text.size(), 0});
+    long previewSize = static_cast<long>(text.size());
+    std::string out;
+    enum State { Apply, Keep, Drop };
+    struct Step {
+        long ts, te, o;
+        State state;
+    };
+    std::vector<Step> steps;
+    std::vector<std::size_t> mapped;  // the spans that hold the preview's bytes
+    for (std::size_t first = 0; first < list.size();) {
+        // The instances of this step.
+        std::size_t last = first + 1;
+        while (last < list.size() && list[last].MacroIndex == list[first].MacroIndex &&
+               list[last].StepNo == list[first].StepNo &&
+               list[last].Offset >= list[last - 1].Offset + list[last - 1].RepLength)
+            ++last;
+        steps.clear();
+        mapped.clear();
+        for (std::size_t i = 0; i < spans.size(); ++i)
+            if (spans[i].t >= 0) mapped.push_back(i);
+        long grown = 0;  // what the step's earlier replacements added before this one
+        for (std::size_t k = first; k < last; ++k) {
+            const CFindRepInstance& inst = list[k];
+            const long flen = static_cast<long>(inst.FindText.size());
+            Step st{inst.Offset - grown, inst.Offset - grown + flen, inst.Offset, inst.Skip ? Keep : Apply};
+            grown += inst.RepLength - flen;
+            if (inst.Offset < 0 || st.ts < 0) return false;
+            if (st.state == Apply) {
+                // The stretch that holds the whole match in the preview's bytes.
+                auto it = std::upper_bound(mapped.begin(), mapped.end(), st.ts,
+                                           [&](long t, std::size_t i) { return t < spans[i].t; });
+                bool found = false;
+                if (it != mapped.begin()) {
+                    const ReplaySpan& span = spans[*(it - 1)];
+                    if (st.te <= span.t + static_cast<long>(span.len)) {
+                        const std::size_t at = span.a + static_cast<std::size_t>(st.ts - span.t);
+                        if (text.compare(at, inst.FindText.size(), inst.FindText) != 0) return false;
+                        found = true;
+                    }
+                }
+                if (!found) {
+                    if (st.te > previewSize) return false;  // the file is not what the preview read
+                    st.state = Drop;
+                    if (dropped) dropped->push_back(static_cast<int>(k));
+                }
+            }
+            steps.push_back(st);
+        }
+        // The step's output: replacements where they apply, the rest as it
+        // was, mapped onto the preview's output of the step.
+        std::vector<ReplaySpan> next;
+        out.clear();
+        out.reserve(text.size() + text.size() / 8);
+        std::size_t ji = 0;
+        auto emitEmpty = [&](long pos) {
+            // Insertions (an empty match) due before pos.
+            while (ji < steps.size() && steps[ji].te <= pos && steps[ji].ts == steps[ji].te) {
+                if (steps[ji].state == Apply) {
+                    const CFindRepInstance& inst = list[first + ji];
+                    AddSpan(next, out, inst.RepText.data(), inst.RepText.size(), inst.Changed ? -1 : steps[ji].o);
+                }
+                ++ji;
+            }
+        };
+        for (const ReplaySpan& span : spans) {
+            if (span.t < 0) {
+                AddSpan(next, out, text.data() + span.a, span.len, -1);
+                continue;
+            }
+            long pos = span.t;
+            const long end = span.t + static_cast<long>(span.len);
+            while (pos < end) {
+                for (;;) {
+                    emitEmpty(pos);
+                    if (ji < steps.size() && steps[ji].te <= pos && steps[ji].ts < steps[ji].te) {
+                        ++ji;
+                        continue;
+                    }
+                    break;
+                }
+                const char* from = text.data() + span.a + static_cast<std::size_t>(pos - span.t);
+                if (ji < steps.size() && steps[ji].ts <= pos) {
+                    const long stop = std::min(end, steps[ji].te);
+                    if (steps[ji].state == Apply) {
+                        const CFindRepInstance& inst = list[first + ji];
+                        AddSpan(next, out, inst.RepText.data(), inst.RepText.size(), inst.Changed ? -1 : steps[ji].o);
+                    } else {
+                        AddSpan(next, out, from, static_cast<std::size_t>(stop - pos), -1);
+                    }
+                    pos = stop;
+                } else {
+                    const long stop = ji < steps.size() ? std::min(end, steps[ji].ts) : end;
+                    const long shift = ji < steps.size() ? steps[ji].o - steps[ji].ts : grown;
+                    AddSpan(next, out, from, static_cast<std::size_t>(stop - pos), pos + shift);
+                    pos = stop;
+                }
+            }
+        }
+        emitEmpty(previewSize);
+        text.swap(out);
+        spans.swap(next);
+        previewSize += grown;
+        first = last;
+    }
     return true;
 }
 
@@ -1119,13 +1227,21 @@ bool CLibraryList::CommitFile(CFindRepPreview& preview, int /*row*/) {
         return true;
     }
     CFileStamp stamp;
-    if (!ReadFileForConversion(preview.InputName, text, reason, &stamp)) return false;
-    if (!ApplyInstances(preview, text)) {
+    bool crlf = false;
+    if (!ReadFileForConversion(preview.InputName, text, reason, &stamp, &crlf)) return false;
+    std::vector<int> dropped;
+    if (!ApplyInstances(preview, text, &dropped)) {
         WriteTrace(preview.InputName +
                    ": the file no longer holds the text the preview found; left untouched.");
         return false;
     }
-    if (!WriteFileReplacing(preview.OutputName, text, preview.Mode == "A", reason, true,
+    for (int k : dropped) {
+        const CFindRepInstance& inst = preview.Instances[static_cast<std::size_t>(k)];
+        WriteTrace(preview.InputName + ": Macro " + std::to_string(inst.MacroIndex + 1) + ", Instance " +
+                   std::to_string(inst.InstanceNo + 1) + " (\"" + inst.FindText +
+                   "\") left out: it was found in the text of a skipped or changed instance.");
+    }
+    if (!WriteFileReplacing(preview.OutputName, text, preview.Mode == "A", reason, !crlf,
                             same ? &stamp : nullptr)) {
         WriteTrace(preview.OutputName + ": " + reason);
         return false;

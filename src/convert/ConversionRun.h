@@ -25,15 +25,18 @@ extern CMacro CurrentMacro;
 // Reads a file for conversion: bytes as they are with every lone LF turned
 // into CR LF. False, with the reason, when it cannot be read or holds a NUL
 // byte (binary: reason "(binary)"). stamp, when given, is what the file was
-// as read (see CSafeWriter::ReplaceOnlyIfUnchanged).
+// as read (see CSafeWriter::ReplaceOnlyIfUnchanged); crlf, when given, says
+// whether the file's line ends are CR LF (its first line end is), so that
+// its converted text is written with the line ends it had.
 bool ReadFileForConversion(const std::string& path, std::string& text, std::string& reason,
-                           CFileStamp* stamp = nullptr);
+                           CFileStamp* stamp = nullptr, bool* crlf = nullptr);
 // Copies a file byte for byte the way WriteFileReplacing writes.
 bool CopyFileReplacing(const std::string& from, const std::string& to, std::string& reason);
 // Writes bytes to a temporary file in the target's folder and renames it over
 // the target; missing folders are created; a link is written through and
 // stays a link. append adds to the end instead.
-// stripCr writes a converted text in text mode: CR LF reaches the disk as LF.
+// stripCr writes a converted text with LF line ends: CR LF reaches the disk
+// as LF (for an input whose line ends were LF).
 // A file converted in place passes what it was when read (unchanged): it is
 // replaced only while it is still that, else the write fails.
 bool WriteFileReplacing(const std::string& path, const std::string& bytes, bool append,

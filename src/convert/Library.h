@@ -263,9 +263,13 @@ public:
     // The same; why says what kept a file from being read as text ("(binary)").
     bool ConvertFileForBatch(CFindRepPreview& preview, int row, bool& modified, std::string& why);
     bool CommitFile(CFindRepPreview& preview, int row);
-    // False when the text does not hold, at an instance's place, what the preview found.
-    bool ApplyInstances(const CFindRepPreview& preview, std::string& text) const;
-    static void AdjustInstancePositions(CFindRepPreview& preview);
+    // Applies the instances that are not skipped, with their replacement
+    // texts, to the text the preview read. An instance of a later step that
+    // stands on text the preview had only because of a skipped or edited
+    // instance is left out; dropped, when given, gets its index. False when
+    // the text does not hold, at an instance's place, what the preview found.
+    bool ApplyInstances(const CFindRepPreview& preview, std::string& text,
+                        std::vector<int>* dropped = nullptr) const;
     std::string FormatModifiedFilesReport() const;
     std::string FormatWillModifyReport() const;
     // True when the macros the batch applies include an active sub-filter.

@@ -270,26 +270,23 @@ void ReadLibrary(std::istream& in, const std::string& endMarker, CLibraryList& l
             haveLine = ReadLine(in, line);
             continue;
         }
+        // Each section may be missing: the library keeps its defaults for
+        // it. A line that is none of them stays for the loop above, which
+        // counts it when it is not the next block's first line.
         CLibrary lib;
         ReadLibraryHeader(line, lib);
         haveLine = ReadLine(in, line);
         if (haveLine && HoldsMarker(line, kMacroListBegin)) {
             ReadMacroList(in, kMacroListEnd, true, lib.MacroList, skipped);
             haveLine = ReadLine(in, line);
-        } else {
-            ++*skipped;
         }
         if (haveLine && HoldsMarker(line, kWildTypeBegin)) {
             ReadWildTypeManager(in, kWildTypeEnd, lib.WildTypeManager, skipped);
             haveLine = ReadLine(in, line);
-        } else {
-            ++*skipped;
         }
         if (haveLine && HoldsMarker(line, kDelimListBegin)) {
             ReadDelimList(in, kDelimListEnd, lib.DelimList, skipped);
             haveLine = ReadLine(in, line);
-        } else {
-            ++*skipped;
         }
         list.Append(lib);
     }

@@ -25,8 +25,9 @@ constexpr const char* kDelimListEnd = "~o~ End of macro-token delim list: ";
 // Reads library blocks from the line after the begin frame line and appends
 // each to the list, until a line holding endMarker (its trailing blank is not
 // needed) or the end of the stream. Lines of any length are read whole.
-// Lines it cannot read (damaged lines, misspelt or missing markers) are
-// added to *skipped when it is given; they never become libraries.
+// Lines it cannot read (damaged lines, misspelt markers, a missing end line)
+// are added to *skipped when it is given; they never become libraries. A
+// block without some of its sections is whole: it keeps the defaults there.
 void ReadLibrary(std::istream& in, const std::string& endMarker, CLibraryList& list,
                  size_t* skipped = nullptr);
 

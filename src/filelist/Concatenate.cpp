@@ -1,6 +1,11 @@
 #include "filelist/Concatenate.h"
 
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "model/FileItem.h"
 #include "model/ProgramData.h"
@@ -60,6 +65,45 @@ bool IsOneOfTheInputs(const std::string& path, const std::vector<CFileItem>& ite
     return false;
 }
 
+namespace {
+// Adds the bytes at the end of the file (created when missing). Only a
+// regular file takes them; a text that does not fit whole is taken off
+// again, so the file keeps what it held before.
+bool AppendToFile(const std::string& path, const std::string& bytes, std::string& error) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        error = "Failed to open file: " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    struct stat before {};
+    if (::fstat(fd, &before) != 0 || !S_ISREG(before.st_mode)) {
+        ::close(fd);
+        error = "Failed to open file: " + path + ": not a regular file";
+        return false;
+    }
+    const char* p = bytes.data();
+    size_t left = bytes.size();
+    int err = 0;
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            err = n < 0 ? errno : EIO;
+            break;
+        }
+        p += n;
+        left -= size_t(n);
+    }
+    if (err) (void)::ftruncate(fd, before.st_size);
+    if (::close(fd) != 0 && !err) err = errno;
+    if (err) {
+        error = "Failed to write " + path + ": " + std::strerror(err);
+        return false;
+    }
+    return true;
+}
+}  // namespace
+
 bool ConcatenateItems(const std::vector<CFileItem>& items, const std::string& finalPath, const std::string& tmpl,
                       std::string& error) {
     error.clear();
@@ -83,10 +127,5 @@ bool ConcatenateItems(const std::vector<CFileItem>& items, const std::string& fi
         error = "Failed to create the directory: " + folder;
         return false;
     }
-    std::string why;
-    if (!SaveFileAtomic(finalPath, all, why, 0644)) {
-        error = "Failed to write " + finalPath + ": " + why;
-        return false;
-    }
-    return true;
+    return AppendToFile(finalPath, all, error);
 }

@@ -22,9 +22,10 @@ std::string ProposeConcatFinalName(const CFileItem& item, const std::string& las
 // on disk, also through another spelling or a link).
 bool IsOneOfTheInputs(const std::string& path, const std::vector<CFileItem>& items);
 
-// Writes the final file from the items' local files in their order; the old
-// final file is replaced only when the whole new text was written. A file
-// that cannot be read is left out with a trace line. False (reason in
-// error) when nothing could be read or the final file could not be written.
+// Adds the blocks of the items' local files, in their order, at the end of
+// the final file (a missing one is created; what it held stays before them).
+// The blocks go in whole or not at all. A file that cannot be read is left
+// out with a trace line. False (reason in error) when nothing could be read
+// or the final file could not be opened or written.
 bool ConcatenateItems(const std::vector<CFileItem>& items, const std::string& finalPath, const std::string& tmpl,
                       std::string& error);

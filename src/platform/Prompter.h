@@ -35,7 +35,8 @@ public:
     virtual std::optional<std::string> AskText(const std::string& title, const std::string& prompt,
                                                const std::string& initial) = 0;
     // The same prompt with a browse button: mode 2 picks a folder, 3 a file,
-    // starting in startFolder. Without a window it is the plain prompt.
+    // 4 a file to write (a new name may be given), starting in startFolder.
+    // Without a window it is the plain prompt.
     virtual std::optional<std::string> AskTextBrowse(const std::string& title, const std::string& prompt,
                                                      const std::string& initial, int browseMode,
                                                      const std::string& startFolder) {

@@ -466,6 +466,7 @@ TEST_F(ConversionCommandsTest, AttributesEditTheMacroFlagsBesideThePad) {
         EXPECT_EQ(a->frameGeometry().right() + 1, pad->frameGeometry().left());
     EXPECT_EQ(a->frameGeometry().top(), pad->frameGeometry().top());
     EXPECT_EQ(a->SymbolBox()->text(), "*");
+    const QRect placed = a->frameGeometry();
 
     // Wild-card in Find turns Replace along; the knobs follow it.
     a->Check(1525)->click();
@@ -479,6 +480,10 @@ TEST_F(ConversionCommandsTest, AttributesEditTheMacroFlagsBesideThePad) {
     EXPECT_TRUE(a->findChild<QWidget*>("1892")->isVisible());
     EXPECT_FALSE(a->findChild<QWidget*>("1893")->isVisible());
     EXPECT_TRUE(a->findChild<QWidget*>("1876")->isVisible());  // "Delimiters" only with Delimiter parse
+    // What the knobs show does not make the window grow over the pad.
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(a->frameGeometry(), placed);
     a->Check(1525)->click();
     EXPECT_FALSE(CurrentMacro.IsFindWild || CurrentMacro.IsRepWild || CurrentMacro.IsPerLine ||
                  CurrentMacro.IsDelimParse);

@@ -987,27 +987,27 @@ TEST_F(ConcatenateTest, TheSelectedFilesAreJoinedThroughTheTemplateAndTheResultI
     EXPECT_EQ(Read(Files() + "/notes.txt"), "second {$FileName}\n");
 }
 
-TEST_F(ConcatenateTest, AnExistingFinalFileIsReplacedOnlyWhenConfirmedAndOnlyWhole) {
+TEST_F(ConcatenateTest, TheBlocksGoAfterWhatTheFinalFileHeldAndInWholeOnly) {
     Open();
     const std::string target = Files() + "/out/joined.txt";
     Touch(target, "old content\n", 1600000000);
     Select({1, 7});
     Answer(target, "{$FileText}");
-    prompter.answers = {Answer::No};
     frame->ExecuteCommand(32525);
-    EXPECT_EQ(prompter.Questions().back(), target + " already exists.\r\nReplace it?");
-    EXPECT_EQ(Read(target), "old content\n");
+    EXPECT_TRUE(prompter.Questions().empty());
+    EXPECT_EQ(Read(target), "old content\ntext\ntext\n");
 
-    prompter.answers = {Answer::Yes};
+    // The same concatenation again adds the blocks once more.
+    Select({1, 7});
     frame->ExecuteCommand(32525);
-    EXPECT_EQ(Read(target), "text\ntext\n");
+    EXPECT_TRUE(prompter.Questions().empty());
+    EXPECT_EQ(Read(target), "old content\ntext\ntext\ntext\ntext\n");
 
     // A write that fails half-way (the file size limit of the process is
     // reached) leaves the old final file as it was.
     Touch(target, "old content\n", 1600000000);
     WriteFile(Files() + "/notes.txt", std::string(4096, 'x'));
     Select({1, 7});
-    prompter.answers = {Answer::Yes};
     {
         const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
         rlimit old{};

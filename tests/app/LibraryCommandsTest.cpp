@@ -2,9 +2,11 @@
 // opens it; modal editors run through the test's modal runner.
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -13,6 +15,9 @@
 #include "app/LineTextBox.h"
 #include "app/TextWindows.h"
 #include "app/ConversionCommands.h"
+#include "app/MessageWindowBar.h"
+#include "app/QtPrompter.h"
+#include "app/SharedDialogs.h"
 #include "app/MainFrame.h"
 #include "convert/ConversionRun.h"
 #include "convert_ui/ui/AttributesDlg.h"
@@ -434,6 +439,28 @@ TEST_F(LibraryCommandsTest, WorkPadToLibraryAndAttributesButtons) {
 
 namespace {
 
+// Gives the next file dialog the name of a file that is not there yet and
+// presses its OK. A dialog that takes only existing files refuses it: its
+// message ends up in refused and the dialog is cancelled.
+void AnswerNextFileDialog(const QString& path, QString* refused) {
+    QTimer::singleShot(0, [path, refused] {
+        auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!fd) {
+            *refused = "no file dialog";
+            return;
+        }
+        QTimer::singleShot(0, [refused] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                *refused = box->text();
+                box->reject();
+            }
+        });
+        fd->selectFile(path);
+        static_cast<QDialog*>(fd)->accept();
+        if (fd->isVisible()) fd->reject();
+    });
+}
+
 class BatchWindowTest : public LibraryCommandsTest {
 protected:
     void OpenBatch(int files, const std::string& text) {
@@ -511,8 +538,8 @@ TEST_F(BatchWindowTest, ConvertAtOnceThenPreviewSkipEditAndCommit) {
 
     Press(*batch, "1348");
     WaitIdle();
-    EXPECT_EQ(Out(0), "one dog, two dog\n");
-    EXPECT_EQ(Out(2), "one dog, two dog\n");
+    EXPECT_EQ(Out(0), "one dog, two dog\r\n");  // the line ends the input had
+    EXPECT_EQ(Out(2), "one dog, two dog\r\n");
 
     // Preview: build the instances (twice: not appended again).
     Press(*batch, "1510");
@@ -552,9 +579,9 @@ TEST_F(BatchWindowTest, ConvertAtOnceThenPreviewSkipEditAndCommit) {
 
     Press(*batch, "1792");
     WaitIdle();
-    EXPECT_EQ(Out(0), "one cat, two dog\n");
-    EXPECT_EQ(Out(1), "one dog, two bird\n");
-    EXPECT_EQ(Out(2), "one dog, two dog\n");
+    EXPECT_EQ(Out(0), "one cat, two dog\r\n");
+    EXPECT_EQ(Out(1), "one dog, two bird\r\n");
+    EXPECT_EQ(Out(2), "one dog, two dog\r\n");
     Press(*batch, "1792");
     EXPECT_EQ(prompter.Messages().back(), "There is no instance in memory from last Preview operation.");
 
@@ -600,19 +627,40 @@ TEST_F(BatchWindowTest, InstancePicturesTellFreshSkippedAndChangedApartForEveryS
         for (int s = 1; s < 18; s += 3) EXPECT_NE(picture(r), picture(s)) << r << " " << s;
 }
 
-TEST_F(BatchWindowTest, ACommitFromAStalePreviewSaysWhichFileWasSkipped) {
-    OpenBatch(2, "cat\r\n");
+TEST_F(BatchWindowTest, ACommitWritesAroundASkippedChainAndRefusesOnlyAChangedFile) {
+    // A chained library: the second macro finds what the first one makes.
+    OpenBatch(2, "foo bar\nbar foo\n");
+    Libs()[0].MacroList = {CMacro("foo", "FOO1"), CMacro("FOO1", "BAR2")};
     Press(*batch, "1737");
     batch->SelectAllInputFiles();
     Press(batch->OutputFilenames(), "1822");
     Press(batch->OutputFilenames(), "1394");
     Press(*batch, "1796");
     WaitIdle();
-    WriteFile(items[1].GetLocalPath(), "dog\r\n");
+    ASSERT_EQ(Libs().Previews[0].Instances.size(), 4u);
+
+    // Skip instance 1 of macro 1 in the first file, by clicks.
+    QTreeWidget* l = batch->InputList();
+    QTest::mouseClick(l->viewport(), Qt::LeftButton, {}, l->visualItemRect(l->topLevelItem(0)).center());
+    QTableView* v = batch->InstanceList();
+    QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, v->visualRect(v->model()->index(0, 0)).center());
+    Press(*batch, "1800");
+    ASSERT_TRUE(Libs().Previews[0].Instances[0].Skip);
+
+    // The second file changes on the disk after its preview.
+    WriteFile(items[1].GetLocalPath(), "bar\n");
+    frame->MessageWindow().Clear();
     Press(*batch, "1792");
     WaitIdle();
+    // The skipped "foo" stays, and the "FOO1" only it would have made is
+    // left out and named; the other instances are applied.
+    EXPECT_EQ(Out(0), "foo bar\nbar BAR2\n");
+    const std::string log = frame->MessageWindow().GetText();
+    EXPECT_NE(log.find(items[0].GetLocalPath() + ": Macro 2, Instance 1 (\"FOO1\") left out"), std::string::npos)
+        << log;
+    EXPECT_EQ(prompter.Messages().back().find("f0.txt"), std::string::npos) << prompter.Messages().back();
     EXPECT_NE(prompter.Messages().back().find("f1.txt: changed since its preview"), std::string::npos);
-    EXPECT_EQ(Out(0), "dog\n");
+    EXPECT_EQ(ReadFile(items[1].GetLocalPath()), "bar\n");
     EXPECT_FALSE(std::filesystem::exists(Files() + "/batch/2_f1.txt"));
 }
 
@@ -669,6 +717,29 @@ TEST_F(LibraryCommandsTest, ExportImportGenerateAndRun) {
     Select(lib->LibraryList(), {});
     Press(*lib, "1697");
     EXPECT_EQ(prompter.Messages().back(), "No library selected.");
+
+    // The "..." of the export prompt takes the name of a file not there yet.
+    {
+        QtPrompter dialogs;
+        dialogs.SetParentWindow(frame.get());
+        ScopedPrompter real(dialogs);
+        const QString fresh = QString::fromStdString(Files() + "/exp1.txt");
+        QString refused, browsed = "no prompt";
+        QTimer::singleShot(0, [&] {
+            auto* prompt = qobject_cast<CTextPromptDlg*>(QApplication::activeModalWidget());
+            if (!prompt) return;
+            EXPECT_EQ(prompt->windowTitle(), "Export to File");
+            prompt->Edit()->clear();
+            AnswerNextFileDialog(fresh, &refused);
+            prompt->BrowseButton()->click();
+            browsed = prompt->Edit()->text();
+            prompt->reject();
+        });
+        Select(lib->LibraryList(), {0});
+        Press(*lib, "1697");
+        EXPECT_TRUE(refused.isEmpty()) << refused.toStdString();
+        EXPECT_EQ(browsed, fresh);
+    }
 
     // Import both after library 1: "(i) A" at 2 and "(i) C" at 3; B stays active.
     Select(lib->LibraryList(), {1});
@@ -849,22 +920,20 @@ TEST_F(BatchWindowTest, TheInputListMenuSendsItsCommandsThroughTheMainWindow) {
     emit batch->InputList()->customContextMenuRequested(at);
     EXPECT_EQ(shown, "129");
 
-    // "Specify Output name": the prompt with a file picker in the input's folder.
-    QString pickerMode;
-    CTextPromptDlg::s_pickerOverride = [&](int mode) {
-        pickerMode = QString::number(mode);
-        return QString::fromStdString(Files() + "/batch/picked.txt");
-    };
-    NextModal([](QDialog& d) {
+    // "Specify Output name": the prompt with a file picker in the input's
+    // folder, where the name of a file that is not there yet can be given.
+    const QString picked = QString::fromStdString(Files() + "/batch/picked.txt");
+    QString refused;
+    NextModal([&](QDialog& d) {
         EXPECT_EQ(d.windowTitle(), "Select File");
         auto* prompt = dynamic_cast<CTextPromptDlg*>(&d);
         ASSERT_NE(prompt, nullptr);
         ASSERT_NE(prompt->BrowseButton(), nullptr);
+        AnswerNextFileDialog(picked, &refused);
         prompt->BrowseButton()->click();
     });
     Trigger(menu, "32545");
-    CTextPromptDlg::s_pickerOverride = nullptr;
-    EXPECT_EQ(pickerMode, "3");
+    EXPECT_TRUE(refused.isEmpty()) << refused.toStdString();
     EXPECT_EQ(Libs().Previews[1].OutputName, Files() + "/batch/picked.txt");
     EXPECT_EQ(batch->InputList()->topLevelItem(1)->text(1).toStdString(), Files() + "/batch/picked.txt");
     EXPECT_TRUE(Libs().Previews[0].OutputName.empty());

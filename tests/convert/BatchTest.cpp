@@ -269,14 +269,50 @@ TEST(BatchConversion, ApplyInstancesReplaysEveryMacroInOrder) {
     std::string converted = list.RunLibraryPass("ab\r\nab", p);
     EXPECT_EQ(converted, "xyQ\r\nxyQ");
     std::string text = "ab\r\nab";
-    EXPECT_TRUE(list.ApplyInstances(p, text));
+    std::vector<int> dropped;
+    EXPECT_TRUE(list.ApplyInstances(p, text, &dropped));
     EXPECT_EQ(text, converted);
-    // The first "a" skipped: later positions move back.
+    EXPECT_TRUE(dropped.empty());
+    // The first "a" skipped: its "z" never appears, and that instance of the
+    // second macro is left out on its own; the third macro still applies.
     p.Instances[0].Skip = 1;
-    p.Instances[2].Skip = 1;  // its "z" never appears
     text = "ab\r\nab";
-    EXPECT_TRUE(list.ApplyInstances(p, text));
+    EXPECT_TRUE(list.ApplyInstances(p, text, &dropped));
     EXPECT_EQ(text, "a\r\nxyQ");
+    EXPECT_EQ(dropped, std::vector<int>{2});
+}
+
+TEST(BatchConversion, ASkippedOrEditedInstanceLeavesOutOnlyWhatWasFoundInItsReplacement) {
+    // A chain: the second macro finds what the first one makes.
+    CLibraryList list = BatchList({MakeMacro("foo", "FOO1"), MakeMacro("FOO1", "BAR2")}, 1);
+    CFindRepPreview p;
+    const std::string file = "foo bar\r\nbar foo\r\n";
+    EXPECT_EQ(list.RunLibraryPass(file, p), "BAR2 bar\r\nbar BAR2\r\n");
+    ASSERT_EQ(p.Instances.size(), 4u);
+    std::vector<int> dropped;
+    std::string text = file;
+    p.Instances[0].Skip = 1;
+    EXPECT_TRUE(list.ApplyInstances(p, text, &dropped));
+    EXPECT_EQ(text, "foo bar\r\nbar BAR2\r\n");
+    EXPECT_EQ(dropped, std::vector<int>{2});
+    // The skipped instance of the second macro too: nothing more to leave out.
+    p.Instances[2].Skip = 1;
+    text = file;
+    EXPECT_TRUE(list.ApplyInstances(p, text, &dropped));
+    EXPECT_EQ(text, "foo bar\r\nbar BAR2\r\n");
+    EXPECT_TRUE(dropped.empty());
+    // An edited replacement is written as edited; what the preview found in
+    // the replacement it had is left out.
+    p.Instances[0].Skip = p.Instances[2].Skip = 0;
+    p.Instances[1].RepText = "foo-1";
+    p.Instances[1].Changed = 1;
+    text = file;
+    EXPECT_TRUE(list.ApplyInstances(p, text, &dropped));
+    EXPECT_EQ(text, "BAR2 bar\r\nbar foo-1\r\n");
+    EXPECT_EQ(dropped, std::vector<int>{3});
+    // A text other than the one the preview read is refused.
+    text = "fox bar\r\nbar foo\r\n";
+    EXPECT_FALSE(list.ApplyInstances(p, text, &dropped));
 }
 
 TEST(BatchConversion, StopBetweenFilesEndsTheRunWithItsMarker) {

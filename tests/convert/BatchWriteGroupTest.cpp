@@ -152,7 +152,7 @@ TEST(BatchWriteGroup, FilesConvertedInPlaceSideBySideReportAsOneByOne) {
     EXPECT_EQ(progress.steps, count);
     for (int i = 0; i < count; ++i) {
         std::string name = "f" + std::to_string(i) + ".txt";
-        std::string want = i == 7 ? std::string("old\0", 4) : i % 3 ? "new\n" + name : name;
+        std::string want = i == 7 ? std::string("old\0", 4) : i % 3 ? "new\r\n" + name : name;
         EXPECT_EQ(ReadFile(tmp / name), want) << name;
     }
     EXPECT_EQ(LeftoverTemporaries(tmp.path()), 0);

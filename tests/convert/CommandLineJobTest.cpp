@@ -87,11 +87,26 @@ TEST_F(JobTest, FileModeWithoutOutputWritesBackOverTheInput) {
     JobRun r = Run({"-input=" + in + "/Sub/b.txt,", "-libfile=" + libfile + ",", "-libind=1,",
                     "-default=yes"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(ReadFile(in + "/Sub/b.txt"), "a dog\nno\n");
+    EXPECT_EQ(ReadFile(in + "/Sub/b.txt"), "a dog\r\nno\r\n");  // with the line ends it had
     EXPECT_EQ(r.err, "");
     EXPECT_NE(r.log.find("Summary: File mode."), std::string::npos);
     EXPECT_EQ(r.log.find("Files Included"), std::string::npos);
     EXPECT_NE(r.log.find("Success if no error message above."), std::string::npos);
+}
+
+TEST_F(JobTest, ALibraryBlockWithoutItsOptionalSectionsDrawsNoWarning) {
+    // Only a macro list: the library keeps its default type-cards and delimiters.
+    WriteFile(libfile, "~*~ Library option: Version=1.0.735.0, WorkMode=0, FR_LibIndex=0, \n"
+                       "~*~ (1.2)+ Wild find and replace libraries: \n"
+                       "LibName=Cats, NothingYetStr=, NothingYetInt=0, \n"
+                       "~X~ Wild find rep macro list: \n"
+                       "cat\ndog\nIsActive=Yes, IsFindWild=No, IsRepWild=No, IsMatchCase=Yes, \n"
+                       "~o~ End of wild find rep macro list: 1\n"
+                       "~*~ (1.2)- End of wild find and replace libraries: \n");
+    JobRun r = Run({"-input=" + in + "/Sub/c.log,", "-libfile=" + libfile + ",", "-libind=0,", "-default=yes"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ReadFile(in + "/Sub/c.log"), "dog\n");
+    EXPECT_EQ(r.err, "");
 }
 
 TEST_F(JobTest, RelativeInputIsTakenAgainstTheCurrentFolder) {

@@ -38,11 +38,14 @@ std::string RandomText(std::size_t bytes, unsigned seed) {
     return s;
 }
 
-// What the file must hold: the whole text converted, CR LF written as LF.
+// What the file must hold: the whole text converted, with the line ends of
+// the file (CR LF when its first line ends so, else LF).
 std::string Expected(CLibraryList list, const std::string& path) {
     std::string text, reason;
-    EXPECT_TRUE(ReadFileForConversion(path, text, reason));
+    bool crlf = false;
+    EXPECT_TRUE(ReadFileForConversion(path, text, reason, nullptr, &crlf));
     std::string out = list.ConvertText(text), disk;
+    if (crlf) return out;
     for (std::size_t i = 0; i < out.size(); ++i)
         if (!(out[i] == '\r' && i + 1 < out.size() && out[i + 1] == '\n')) disk += out[i];
     return disk;
@@ -152,9 +155,14 @@ TEST(LargeFileParts, WrittenFileIsTheWholeTextConverted) {
           }())}},
         {"wide without an end", {MakeMacro("dog*no such end", "x", Wild()), MakeMacro("Cat", "C")}},
     };
-    for (const auto& [name, macros] : cases) {
+    // The same text led by a CR LF line: written with CR LF line ends.
+    const std::string crlfText = "first line\r\n" + text;
+    for (std::size_t k = 0; k < cases.size() + 3; ++k) {
+        const bool crlf = k >= cases.size();
+        const auto& [caseName, macros] = cases[crlf ? (k - cases.size()) * 3 + 1 : k];
+        const std::string name = caseName + (crlf ? " (CR LF)" : "");
         const std::string in = tmp / "in.txt", out = tmp / "out.txt";
-        WriteFile(in, text);
+        WriteFile(in, crlf ? crlfText : text);
         CLibraryList list = OneLibrary({});
         list.Libraries[0].MacroList = macros;
         list.m_Run.nLibraryIndex = 0;

@@ -205,7 +205,7 @@ TEST_F(BatchRunnerTest, ConvertWritesAndIdlesOnlyWhenTheResultsArrive) {
     EXPECT_FALSE(runner->IsRunning());
     EXPECT_EQ(finished, 1);
     EXPECT_EQ(failed, 0);
-    EXPECT_EQ(ReadFile(tmp / "out1.txt"), "a dog and a dog\n");
+    EXPECT_EQ(ReadFile(tmp / "out1.txt"), "a dog and a dog\r\n");  // the line ends it had
 }
 
 TEST_F(BatchRunnerTest, InstancesTwiceThenSkipEditCommitAndCommitAgain) {
@@ -228,8 +228,8 @@ TEST_F(BatchRunnerTest, InstancesTwiceThenSkipEditCommitAndCommitAgain) {
     Settle();
     EXPECT_EQ(failed, 1);
     EXPECT_NE(runner->skippedReport.find("f2.txt: changed since its preview"), std::string::npos);
-    EXPECT_EQ(ReadFile(tmp / "out0.txt"), "a cat and a dog\n");
-    EXPECT_EQ(ReadFile(tmp / "out1.txt"), "a dog and a bird\n");
+    EXPECT_EQ(ReadFile(tmp / "out0.txt"), "a cat and a dog\r\n");
+    EXPECT_EQ(ReadFile(tmp / "out1.txt"), "a dog and a bird\r\n");
     EXPECT_FALSE(std::filesystem::exists(tmp / "out2.txt"));
     EXPECT_EQ(Instances(), 0);
     EXPECT_TRUE(runner->previewReady);
@@ -285,7 +285,7 @@ TEST_F(BatchRunnerTest, TheSourceAccessTableKeepsEveryStepOnlyWhenAsked) {
     ASSERT_TRUE(runner->Start(BatchMode::Commit));
     Settle();
     EXPECT_EQ(failed, 0);
-    EXPECT_EQ(ReadFile(tmp / "out0.txt"), "a bird and a bird\n");
+    EXPECT_EQ(ReadFile(tmp / "out0.txt"), "a bird and a bird\r\n");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "filelist/Concatenate.h"
@@ -58,7 +59,7 @@ std::string ReadAll(const std::filesystem::path& path) {
 }
 }  // namespace
 
-TEST(ConcatenateTemplateTest, TheFinalFileIsWrittenAnewAndKeptWholeOnFailure) {
+TEST(ConcatenateTemplateTest, TheBlocksAreAddedAfterTheFinalFilesTextAndKeptWholeOnFailure) {
     TempDir tmp;
     std::filesystem::create_directories(tmp / "src");
     std::ofstream(tmp / "src/a", std::ios::binary) << "x {$FileName}";
@@ -76,16 +77,16 @@ TEST(ConcatenateTemplateTest, TheFinalFileIsWrittenAnewAndKeptWholeOnFailure) {
     std::string error;
     EXPECT_TRUE(ConcatenateItems(items, final, tmpl, error));
     EXPECT_EQ(ReadAll(final), joined);
-    // A second run replaces the final file; it does not grow.
+    // A second run adds the blocks after what the final file holds.
     EXPECT_TRUE(ConcatenateItems(items, final, tmpl, error));
-    EXPECT_EQ(ReadAll(final), joined);
+    EXPECT_EQ(ReadAll(final), joined + joined);
 
     // Nothing readable: false, and the old final file stays as it was.
     std::filesystem::remove(tmp / "src/a");
     std::filesystem::remove(tmp / "src/b");
     EXPECT_FALSE(ConcatenateItems(items, final, tmpl, error));
     EXPECT_EQ(error, "None of the selected files could be read.");
-    EXPECT_EQ(ReadAll(final), joined);
+    EXPECT_EQ(ReadAll(final), joined + joined);
 
     // A folder that cannot be made is reported and nothing is written.
     std::ofstream(tmp / "src/a", std::ios::binary) << "again";
@@ -93,14 +94,17 @@ TEST(ConcatenateTemplateTest, TheFinalFileIsWrittenAnewAndKeptWholeOnFailure) {
     EXPECT_FALSE(ConcatenateItems(items, tmp / "plain/x/out.txt", tmpl, error));
     EXPECT_EQ(error, "Failed to create the directory: " + tmp.dir() + "plain/x/");
 
-    // A final file that cannot be replaced keeps its old text.
+    // A final file that cannot be written keeps its old text; a pipe at its
+    // name is refused without waiting for a reader.
     std::filesystem::create_directories(tmp / "locked");
     std::ofstream(tmp / "locked/all.txt") << "old";
-    std::filesystem::permissions(tmp / "locked", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    if (::access((tmp / "locked").c_str(), W_OK) != 0) {
+    std::filesystem::permissions(tmp / "locked/all.txt", std::filesystem::perms::owner_read);
+    if (::access((tmp / "locked/all.txt").c_str(), W_OK) != 0) {
         EXPECT_FALSE(ConcatenateItems(items, tmp / "locked/all.txt", tmpl, error));
-        EXPECT_EQ(error.rfind("Failed to write " + (tmp / "locked/all.txt") + ": ", 0), 0u) << error;
+        EXPECT_EQ(error.rfind("Failed to open file: " + (tmp / "locked/all.txt") + ": ", 0), 0u) << error;
         EXPECT_EQ(ReadAll(tmp / "locked/all.txt"), "old");
     }
-    std::filesystem::permissions(tmp / "locked", std::filesystem::perms::owner_all);
+    ASSERT_EQ(::mkfifo((tmp / "pipe").c_str(), 0600), 0);
+    EXPECT_FALSE(ConcatenateItems(items, tmp / "pipe", tmpl, error));
+    EXPECT_EQ(error.rfind("Failed to open file: " + (tmp / "pipe") + ": ", 0), 0u) << error;
 }

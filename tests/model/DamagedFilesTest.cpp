@@ -277,13 +277,35 @@ TEST_F(DamagedFilesTest, ALibraryFileWithDamagedLinesIsKeptAndMakesNoGarbageLibr
     ASSERT_TRUE(data.SaveLibraryFile(LibPath()));
     EXPECT_EQ(ReadFile(LibPath() + ".bak"), damaged);
 
-    // The reader counts what it skips.
+    // The reader counts what it skips, and only that.
     std::istringstream in("LibName=A, \nnonsense\n" + std::string(kLibrariesEndMarker) + "\n");
     CLibraryList list;
     size_t skipped = 0;
     ReadLibrary(in, kLibrariesEndMarker, list, &skipped);
     EXPECT_EQ(list.GetCount(), 1);
-    EXPECT_GT(skipped, 0u);
+    EXPECT_EQ(skipped, 1u);
+}
+
+TEST_F(DamagedFilesTest, ALibraryBlockWithoutItsOptionalSectionsIsWhole) {
+    // The first block has no type-card and no delimiter section, the second
+    // no macro list either: nothing is left out, nothing is kept aside.
+    const std::string text = "~*~ Library option: Version=1.0.735.0, WorkMode=0, FR_LibIndex=0, \n" +
+                             std::string(kLibrariesBeginMarker) + "\n" +
+                             "LibName=A, NothingYetStr=, NothingYetInt=0, \n"
+                             "~X~ Wild find rep macro list: \n"
+                             "cat\ndog\nIsActive=Yes, \n"
+                             "~o~ End of wild find rep macro list: 1\n"
+                             "LibName=B, NothingYetStr=, NothingYetInt=0, \n" +
+                             std::string(kLibrariesEndMarker) + "\n";
+    WriteFile(LibPath(), text);
+    CProgramData data;
+    data.LoadLibraryFile(LibPath(), false);
+    ASSERT_EQ(data.GetLibraryCount(), 2);
+    EXPECT_EQ(data.m_LibraryList.Libraries[0].MacroList.size(), 1u);
+    EXPECT_EQ(data.m_LibraryList.Libraries[0].DelimList.size(), 10u);
+    EXPECT_EQ(data.m_LibraryList.Libraries[1].LibName, "B");
+    EXPECT_FALSE(trace.Has("was not read whole")) << trace.All();
+    EXPECT_FALSE(fs::exists(LibPath() + ".bak"));
 }
 
 TEST_F(DamagedFilesTest, YesToTheOldVersionQuestionKeepsTheOldLibraryFile) {

@@ -151,6 +151,15 @@ CAttributesDlg::CAttributesDlg(QWidget* parent)
                 m_delimLabel->setVisible(on);
             }
         });
+    // What comes and goes with the flags keeps its room, so the window keeps
+    // its width and height wherever it was placed (against the WorkPad).
+    for (QWidget* w : {static_cast<QWidget*>(m_symbol), static_cast<QWidget*>(m_delimiters),
+                       static_cast<QWidget*>(m_delimLabel)}) {
+        QSizePolicy policy = w->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(policy);
+    }
+    lay->setSizeConstraint(QLayout::SetFixedSize);
     SetMacroAttributes(CMacro("Find Text", "Replace Text", 1, 0, 0, 0, 0, 0, 0, 1));
     adjustSize();
 }

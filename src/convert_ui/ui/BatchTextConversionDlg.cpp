@@ -675,7 +675,8 @@ void CBatchTextConversionDlg::SpecifyOutputName() {
     const std::string& input = Rows()[sel[0]].InputName;
     const std::size_t slash = input.find_last_of('/');
     const std::string folder = slash == std::string::npos ? std::string() : input.substr(0, slash + 1);
-    CTextPromptDlg prompt("Select File", "Enter name of the output file", Q(Rows()[sel[0]].OutputName), 0, true, 3,
+    // The output file may be new: the picker takes a name that is not there yet.
+    CTextPromptDlg prompt("Select File", "Enter name of the output file", Q(Rows()[sel[0]].OutputName), 0, true, 4,
                           Q(folder), this);
     if (RunDialogModal(prompt) != QDialog::Accepted) return;
     const std::string name = prompt.TextBytes();

@@ -590,7 +590,7 @@ void CDefinedMacrosDlg::OnExportLibrary() {
     const std::string reserved = g_strLibraryInfoDir + "_qvl_library.txt";
     for (;;) {
         const auto path = Prompter().AskTextBrowse("Export to File", "Enter name of the data file for export",
-                                                   g_strExportLibraryFile, 3, StartFolderOf(g_strExportLibraryFile));
+                                                   g_strExportLibraryFile, 4, StartFolderOf(g_strExportLibraryFile));
         if (!path) return;
         if (IsReservedLibraryPath(*path, reserved)) {
             Prompter().Message(*path + " is a reserved name.\r\nYou must choose a diferent name and different location.",
