@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QMimeData>
 #include <QPainter>
+#include <QMouseEvent>
 #include <QScrollBar>
 
 #include "model/Trace.h"
@@ -197,6 +198,15 @@ void CDiffListCtrl::dragMoveEvent(QDragMoveEvent* e) {
     }
     if (e->mimeData()->hasUrls()) e->acceptProposedAction();
     else QTableView::dragMoveEvent(e);
+}
+
+void CDiffListCtrl::mousePressEvent(QMouseEvent* e) {
+    // A click makes the clicked cell current, and the view would bring the
+    // wide text column's left edge into view, hiding the marker and number
+    // columns: the rows may follow the click, the columns stay where they are.
+    const int column = horizontalScrollBar()->value();
+    QTableView::mousePressEvent(e);
+    horizontalScrollBar()->setValue(column);
 }
 
 void CDiffListCtrl::startDrag(Qt::DropActions) {

@@ -84,4 +84,5 @@ protected:
     void dragMoveEvent(QDragMoveEvent* e) override;
     void dropEvent(QDropEvent* e) override;
     void startDrag(Qt::DropActions supportedActions) override;
+    void mousePressEvent(QMouseEvent* e) override;
 };
