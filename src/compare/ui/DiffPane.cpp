@@ -5,7 +5,6 @@
 #include <QHeaderView>
 #include <QMimeData>
 #include <QPainter>
-#include <QMouseEvent>
 #include <QScrollBar>
 
 #include "model/Trace.h"
@@ -200,12 +199,12 @@ void CDiffListCtrl::dragMoveEvent(QDragMoveEvent* e) {
     else QTableView::dragMoveEvent(e);
 }
 
-void CDiffListCtrl::mousePressEvent(QMouseEvent* e) {
-    // A click makes the clicked cell current, and the view would bring the
-    // wide text column's left edge into view, hiding the marker and number
-    // columns: the rows may follow the click, the columns stay where they are.
+void CDiffListCtrl::scrollTo(const QModelIndex& index, ScrollHint hint) {
+    // A clicked or found row comes into view, but the view would also bring
+    // the wide text column's left edge in, hiding the marker and number
+    // columns: the rows follow, the columns stay where they are.
     const int column = horizontalScrollBar()->value();
-    QTableView::mousePressEvent(e);
+    QTableView::scrollTo(index, hint);
     horizontalScrollBar()->setValue(column);
 }
 
