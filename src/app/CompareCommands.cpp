@@ -22,6 +22,7 @@
 #include "remote/FtpWorker.h"
 #include "model/Globals.h"
 #include "model/ProgramData.h"
+#include "model/WorkArea.h"
 #include "platform/Prompter.h"
 
 namespace {
@@ -193,7 +194,11 @@ void CCompareCommands::SaveMasterPaletteToFile() {
     const std::vector<int> sel = d.GetSelection(p, s, b);
     CFileItem like = MakeLocalFileItem("New-File-Master.txt", CFileItem());
     if (!sel.empty()) like = d.GetFileItem(p, s, b, sel.front());
-    const std::string initial = !g_strPaletteFile.empty() ? g_strPaletteFile : like.LocalDir + like.FileName;
+    // The palette's own file, else a new name in the folder palettes are
+    // loaded from; never the selected item, which is some other file.
+    std::string folder = g_strLastLocalDir.empty() ? g_strWorkFilesDir : g_strLastLocalDir;
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    const std::string initial = !g_strPaletteFile.empty() ? g_strPaletteFile : folder + "New-File-Master.txt";
     const auto typed = Prompter().AskText("File Name", "Enter filename:", initial);
     if (!typed) return;
     CFileItem item = MakeLocalFileItem(*typed, like);
@@ -215,6 +220,7 @@ void CCompareCommands::SaveMasterPaletteToFile() {
         return;
     }
     g_strPaletteFile = path;
+    m_palette->UpdateStatus();
     const int count = d.GetFileItemCount(p, s, b);
     const int pos = sel.empty() ? count : std::min(sel.back() + 1, count);
     if (!AddFileItem(d, p, s, b, pos, item, &error)) return;  // already listed: only written

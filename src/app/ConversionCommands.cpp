@@ -22,6 +22,7 @@
 #include "convert/ConversionRun.h"
 #include "convert/TextTools.h"
 #include "convert_ui/WorkPadRun.h"
+#include "filelist/OutputNames.h"
 #include "app/HyperLink.h"
 #include "convert_ui/ui/AttributesDlg.h"
 #include "convert_ui/ui/DefinedMacrosDlg.h"
@@ -52,6 +53,7 @@ CConversionCommands::CConversionCommands(CMainFrame& frame) : m_frame(frame) {}
 CConversionCommands::~CConversionCommands() {
     // The workers go first: they may still hand a result to the windows.
     m_worker.reset();
+    SetShowOutputWindowHook(nullptr);
     delete m_batch;
     CHyperLink::s_usageHandler = m_previousUsageHandler;
     delete m_workPad;
@@ -123,9 +125,10 @@ void CConversionCommands::Wire() {
         });
         (void)line;
         g_bInteractiveShown = true;
-        if (!g_bAttributesShown) ShowAttributesBeside();
+        // The pad first: the Attributes window is placed against its frame.
         m_workPad->show();
         m_workPad->raise();
+        if (!g_bAttributesShown) ShowAttributesBeside();
     };
     m_workPad->onMacroShown = [this](const CMacro& m) { m_attributes->SetMacroAttributes(m); };
     m_workPad->onHelp = [this] { m_rules->ShowRules(); };
@@ -156,6 +159,9 @@ void CConversionCommands::Wire() {
     f.FileCommands().RefreshCommandStates();
 
     f.SetCommandHandler(32642, [this] { ShowWorkPad(); });
+    // Names taken from the Output window: when too few, the pad and its
+    // Attributes come up so the user sees what was read.
+    SetShowOutputWindowHook([this] { ShowWorkPad(); });
     f.SetCommandHandler(32632, [this] { m_rules->ShowRules(); });
     f.SetCommandHandler(32643, [this] { m_workPad->Convert(); });
     f.SetCommandHandler(32644, [] { OnStopTextConversion(); });

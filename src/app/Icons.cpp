@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QHash>
+#include <QAbstractButton>
 #include <QApplication>
 #include <QIconEngine>
 #include <QPainter>
@@ -140,6 +141,18 @@ QIcon ListIcon(const std::string& set, int index) {
     if (QFile::exists(path)) icon = DeferredIcon([path] { return QIcon(path); });
     cache.insert(path, icon);
     return icon;
+}
+
+void ShowButtonPicture(QAbstractButton* button, const std::string& set, int size) {
+    if (!button) return;
+    const QIcon icon = ListIcon(set, button->objectName().toInt());
+    if (icon.isNull()) return;
+    const QString name = button->text().replace('\n', ' ').replace("&", "");
+    button->setAccessibleName(name);
+    if (button->toolTip().isEmpty()) button->setToolTip(name);
+    button->setIcon(icon);
+    button->setIconSize(QSize(size, size));
+    button->setText(QString());
 }
 
 QString CommandIconPath(int commandId) { return QString(":/icons/cmd/%1.svg").arg(commandId); }

@@ -15,6 +15,12 @@ QString CommandIconPath(int commandId);
 // has no picture of its own.
 QIcon CommandIcon(int commandId, const QString& text = QString());
 
+// Shows a dialog button's own picture, "<set>/<object name>.svg", at size
+// pixels instead of its caption. The caption stays its accessible name, and
+// its tool tip when it has none.
+class QAbstractButton;
+void ShowButtonPicture(QAbstractButton* button, const std::string& set, int size);
+
 // An icon whose pictures are read only when it is first drawn or measured:
 // make gives the real icon then. The windows build many icons for buttons
 // and menus that are not on the screen at the start.

@@ -502,6 +502,9 @@ void CItemCommands::ShowItemStatus() {
     const QPoint at = list->viewport()->mapToGlobal(r.bottomLeft()) + QPoint(18, 2);
     if (m_statusDlg) delete m_statusDlg;
     auto* dlg = new CMessageTextDlg(Q(text), at.x(), at.y(), &m_frame);
+    const QWidget* port = list->viewport();
+    dlg->PlaceBeside(QRect(port->mapToGlobal(r.topLeft()), r.size()),
+                     QRect(port->mapToGlobal(QPoint(0, 0)), port->size()));
     dlg->setAttribute(Qt::WA_DeleteOnClose);
     m_statusDlg = dlg;
     dlg->open();

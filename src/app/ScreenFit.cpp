@@ -1,5 +1,7 @@
 #include "app/ScreenFit.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QDialog>
 #include <QEvent>
@@ -64,6 +66,32 @@ void FitOnScreen(QWidget* window, bool move) {
     const PlacePoint p = KeepOnScreen({at.x(), at.y()}, outer.width(), outer.height(),
                                       {avail.left(), avail.top(), avail.right(), avail.bottom()});
     if (p.x != at.x() || p.y != at.y()) window->move(p.x, p.y);
+}
+
+void PlaceClearOf(QWidget* window, const QWidget* other) {
+    if (!window || !other || !window->isWindow()) return;
+    const QRect busy = other->frameGeometry();
+    if (!window->frameGeometry().intersects(busy)) return;
+    QScreen* screen = other->screen();
+    if (!screen) return;
+    const QRect avail = screen->availableGeometry();
+    const QMargins m = FrameMargins(window);
+    const QSize outer = window->size() + QSize(m.left() + m.right(), m.top() + m.bottom());
+    const auto clampX = [&](int x) { return std::clamp(x, avail.left(), std::max(avail.left(), avail.right() + 1 - outer.width())); };
+    const auto clampY = [&](int y) { return std::clamp(y, avail.top(), std::max(avail.top(), avail.bottom() + 1 - outer.height())); };
+    // Right of it, left of it, below it, above it: the first place the
+    // screen has room for.
+    const QPoint places[] = {{busy.right() + 1, clampY(busy.top())},
+                             {busy.left() - outer.width(), clampY(busy.top())},
+                             {clampX(busy.left()), busy.bottom() + 1},
+                             {clampX(busy.left()), busy.top() - outer.height()}};
+    for (const QPoint& at : places) {
+        const QRect r(at, outer);
+        if (avail.contains(r) && !r.intersects(busy)) {
+            window->move(at);
+            return;
+        }
+    }
 }
 
 CScreenFitter::CScreenFitter(QObject* parent) : QObject(parent) {}

@@ -13,6 +13,11 @@ class QWidget;
 // edges win when it cannot fit. Without move, only shrinks it.
 void FitOnScreen(QWidget* window, bool move = true);
 
+// Moves a shown window that overlaps another one to where it lies clear of
+// it, whole on the screen: right of it, else left, below or above; where the
+// screen has room for none of these, it stays.
+void PlaceClearOf(QWidget* window, const QWidget* other);
+
 // Fits every top-level window of the program on the screen as it is shown.
 class CScreenFitter : public QObject {
 public:

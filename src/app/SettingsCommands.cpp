@@ -1,10 +1,12 @@
 #include "app/SettingsCommands.h"
 
+#include <memory>
+
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDialog>
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QUrl>
 
 #include "app/ConversionCommands.h"
@@ -115,6 +117,30 @@ void CSettingsCommands::OnUpdateProgram() {
     if (started) m_frame.close();
 }
 
+void CSettingsCommands::OpenInBrowser(const std::string& path) {
+    // The opener reports a desktop without a browser only by its exit code,
+    // which comes when it is done; the window does not wait for it. It has
+    // no parent, so a browser it still waits for outlives the window.
+    auto* opener = new QProcess;
+    auto said = std::make_shared<bool>(false);
+    auto tell = [path, said] {
+        if (*said) return;
+        *said = true;
+        Prompter().Message("No web browser could open the user manual. It is here:\r\n" + path, MsgIcon::Info);
+    };
+    QObject::connect(opener, &QProcess::errorOccurred, &m_frame, [opener, tell](QProcess::ProcessError e) {
+        if (e != QProcess::FailedToStart) return;
+        tell();
+        opener->deleteLater();
+    });
+    QObject::connect(opener, &QProcess::finished, &m_frame, [opener, tell](int code, QProcess::ExitStatus status) {
+        if (code != 0 || status != QProcess::NormalExit) tell();
+        opener->deleteLater();
+    });
+    opener->setProcessChannelMode(QProcess::ForwardedChannels);
+    opener->start("xdg-open", {QUrl::fromLocalFile(QString::fromStdString(path)).toString()});
+}
+
 std::vector<std::string> CSettingsCommands::ManualCandidates() {
     return {g_strDriveRoot + "Quorvellian/" + kManualName,
             QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(kManualName).toStdString()};
@@ -125,9 +151,12 @@ void CSettingsCommands::OnUserManual() {
     for (const std::string& path : candidates) {
         if (!QFileInfo(QString::fromStdString(path)).isFile()) continue;
         const QUrl url = QUrl::fromLocalFile(QString::fromStdString(path));
-        const bool opened = s_openUrl ? s_openUrl(url) : QDesktopServices::openUrl(url);
-        if (opened) return;
-        Prompter().Message("The user manual could not be opened: " + path, MsgIcon::Stop);
+        if (s_openUrl) {
+            if (!s_openUrl(url))
+                Prompter().Message("The user manual could not be opened: " + path, MsgIcon::Stop);
+            return;
+        }
+        OpenInBrowser(path);
         return;
     }
     Prompter().Message("The user manual was not found: " + candidates.front(), MsgIcon::Stop);

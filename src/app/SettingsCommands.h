@@ -43,6 +43,9 @@ public:
     static std::function<bool(const QUrl&)> s_openUrl;
 
 private:
+    // Opens a local page with the desktop's opener; says where the page is
+    // when no browser takes it.
+    void OpenInBrowser(const std::string& path);
     CAcceleratorManager& Accelerators();
     IRegistryStore* Registry();
     std::string AcceleratorPath();

@@ -1,5 +1,10 @@
 #include "app/SharedDialogs.h"
 
+#include <algorithm>
+#include <cmath>
+
+#include <QGuiApplication>
+
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -10,6 +15,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -336,9 +342,42 @@ CMessageTextDlg::CMessageTextDlg(const QString& text, int x, int y, QWidget* par
     m_textBox = new QPlainTextEdit(text, this);
     m_textBox->setObjectName("1661");
     m_textBox->setReadOnly(true);
+    // Sized so that every line shows whole: the box's own font gives the
+    // line height and the widths, its frame and the document the margins.
+    // The rough size from the text's length is the least it takes.
     const MessageTextSize sz = MessageTextLayout(S(text));
-    m_textBox->setFixedSize(sz.width + 5, sz.height + 1);
+    m_textBox->setLineWrapMode(QPlainTextEdit::NoWrap);
+    const QFontMetrics fm(m_textBox->font());
+    const QStringList lines = QString(text).remove('\r').split('\n');
+    int longest = 0;
+    for (const QString& line : lines) longest = std::max(longest, fm.horizontalAdvance(line));
+    const int margins = 2 * (m_textBox->frameWidth() + int(std::ceil(m_textBox->document()->documentMargin())));
+    const int width = std::max(sz.width + 5, longest + margins + fm.averageCharWidth());
+    const int height = std::max(sz.height + 1, int(lines.size()) * fm.lineSpacing() + margins + 2);
+    m_textBox->setFixedSize(width, height);
+    m_textBox->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_textBox->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     h->addWidget(ok, 0, Qt::AlignTop);
     h->addWidget(m_textBox);
     move(x, y);
+}
+
+void CMessageTextDlg::PlaceBeside(const QRect& row, const QRect& list) {
+    // The window manager's frame is not known before the window shows; this
+    // much is left for its borders and title bar.
+    constexpr int kBorder = 8, kTitle = 32;
+    adjustSize();
+    const QRect avail = (screen() ? screen() : QGuiApplication::primaryScreen())->availableGeometry();
+    const int w = width() + 2 * kBorder;
+    int x;
+    if (list.right() + 4 + w <= avail.right())
+        x = list.right() + 4;
+    else if (list.left() - 4 - w >= avail.left())
+        x = list.left() - 4 - w;
+    else {
+        // No room at either side: below the row, its title bar clear of it.
+        move(row.left() + 18, row.bottom() + 4 + kTitle);
+        return;
+    }
+    move(x, std::max(avail.top(), row.top() - kTitle));
 }

@@ -126,6 +126,10 @@ class CMessageTextDlg : public QDialog {
 public:
     CMessageTextDlg(const QString& text, int x, int y, QWidget* parent = nullptr);
     QPlainTextEdit* TextBox() const { return m_textBox; }
+    // Moves the box beside the list that shows row (both in screen
+    // coordinates), right of it where the screen has room, else left of it,
+    // else below the row: it never covers the row it tells about.
+    void PlaceBeside(const QRect& row, const QRect& list);
 
 private:
     QPlainTextEdit* m_textBox = nullptr;

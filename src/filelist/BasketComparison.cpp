@@ -148,19 +148,21 @@ std::string CBasketComparison::BuildComparisonReport(bool compFiles) {
         m.Presence.assign(n, false);
         MasterList.push_back(std::move(m));
     }
-    // Presence: one merge-like pass per basket.
+    // Presence: one merge-like pass per basket. The search goes on past the
+    // entry found, so a key a basket holds twice is not found the second time.
     for (std::size_t i = 0; i < n; ++i) {
         std::size_t h = 0;
         for (const ReportFileEntry& e : BasketEntries[i].Files) {
             const Keyed k = KeyOf(e, ignoreCase);
-            while (h < masterKeys.size() && KeyedLess(masterKeys[h], k)) ++h;
-            if (h < masterKeys.size() && KeyedEqual(masterKeys[h], k)) {
-                if (!MasterList[h].Presence[i]) {
-                    MasterList[h].Presence[i] = true;
-                    MasterList[h].Origins[i] = e.Origins.empty() ? std::string() : e.Origins.front();
-                }
-            } else if (g_bTrace) {
-                WriteTraceString("-|-Not expected.");
+            std::size_t j = h;
+            while (j < masterKeys.size() && KeyedLess(masterKeys[j], k)) ++j;
+            if (j < masterKeys.size() && KeyedEqual(masterKeys[j], k)) {
+                MasterList[j].Presence[i] = true;
+                MasterList[j].Origins[i] = e.Origins.empty() ? std::string() : e.Origins.front();
+                h = j + 1;
+            } else {
+                if (g_bTrace) WriteTraceString("-|-Not expected.");
+                h = 0;
             }
         }
     }

@@ -48,8 +48,8 @@ Answer RecordingPrompter::Ask(const std::string& text, MsgIcon icon, bool allowC
 
 std::optional<std::string> RecordingPrompter::AskText(const std::string& title,
                                                       const std::string& prompt,
-                                                      const std::string&) {
-    entries.push_back({"text", title + "|" + prompt, MsgIcon::None});
+                                                      const std::string& initial) {
+    entries.push_back({"text", title + "|" + prompt, MsgIcon::None, initial});
     if (texts.empty()) return std::nullopt;
     auto t = texts.front();
     texts.erase(texts.begin());

@@ -100,6 +100,7 @@ public:
         std::string kind;  // "message", "ask", "text", "folder", "login", "cursor"
         std::string text;
         MsgIcon icon = MsgIcon::None;
+        std::string initial;  // the text a "text" prompt proposed
     };
     std::vector<Entry> entries;
     std::vector<Answer> answers;                 // taken in order; default No

@@ -459,8 +459,9 @@ void CRemoteBrowser::Delete(const std::vector<int>& rows) {
         });
     };
     if (!folders.empty()) {
-        if (ConfirmFolderDelete(folders.front()) && !byScript({folders.front()}, true) &&
-            ConfirmFolderDelete(folders.front())) {
+        // One question: when the script cannot run (its failure is in the
+        // Message Window), plain FTP commands do the work.
+        if (ConfirmFolderDelete(folders.front()) && !byScript({folders.front()}, true)) {
             try {
                 RunStep([&] { m_client->RemoveDirectory(vms ? folders.front() + ";*" : folders.front()); });
             } catch (const std::exception& e) {
@@ -469,7 +470,7 @@ void CRemoteBrowser::Delete(const std::vector<int>& rows) {
             }
         }
     } else if (!files.empty()) {
-        if (ConfirmFilesDelete() && !byScript(files, false) && ConfirmFilesDelete()) {
+        if (ConfirmFilesDelete() && !byScript(files, false)) {
             for (const std::string& f : files) {
                 try {
                     RunStep([&] { m_client->DeleteFile(vms ? f + ";*" : f); });

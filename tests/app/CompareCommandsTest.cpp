@@ -251,6 +251,17 @@ TEST_F(DiffWindowToolsTest, PanesScrollTogether) {
     EXPECT_EQ(w->Pane(1)->TopRow(), top);
     EXPECT_LE(top, 150);
     EXPECT_GT(top + w->Pane(0)->RowsPerPage(), 150);
+
+    // A click on a row's text keeps the marker and number columns in view.
+    CDiffListCtrl* pane = w->Pane(0);
+    const QRect cell = pane->visualRect(pane->model()->index(top + 1, 3));
+    ASSERT_GT(pane->horizontalHeader()->sectionSize(3), pane->viewport()->width());
+    ASSERT_EQ(pane->horizontalScrollBar()->value(), 0);
+    QTest::mouseClick(pane->viewport(), Qt::LeftButton, {}, QPoint(cell.left() + 40, cell.center().y()));
+    // The view brings a clicked cell into view once no double click can follow.
+    QTest::qWait(QApplication::doubleClickInterval() + 300);
+    EXPECT_EQ(pane->horizontalScrollBar()->value(), 0);
+    EXPECT_EQ(pane->currentIndex().row(), top + 1);
 }
 
 TEST_F(DiffWindowToolsTest, GoToLineSearchAndCopy) {
@@ -608,6 +619,16 @@ TEST_F(PaletteCommandsTest, SaveLoadAndDrop) {
     Pal().SetLines({"one", "two"});
     Lines()[1].origin = 3;
     const std::string target = Files() + "/palette-out.txt";
+    // A palette without a file of its own proposes a new name in the folder
+    // palettes come from, not the selected item (a page the user would overwrite).
+    g_strPaletteFile.clear();
+    g_strLastLocalDir = Files() + "/palettes/";
+    Select({0});
+    prompter.texts = {std::nullopt};
+    Run(32617);
+    EXPECT_EQ(prompter.entries.back().text, "File Name|Enter filename:");
+    EXPECT_EQ(prompter.entries.back().initial, Files() + "/palettes/New-File-Master.txt");
+    g_strLastLocalDir.clear();
     // A failed write reports it and keeps the old name.
     g_strPaletteFile = Files() + "/old.txt";
     prompter.texts = {Files() + "/no/such/folder/p.txt"};
@@ -620,6 +641,11 @@ TEST_F(PaletteCommandsTest, SaveLoadAndDrop) {
     Run(32617);
     EXPECT_EQ(ReadAll(target), "one\ntwo\n");
     EXPECT_EQ(g_strPaletteFile, target);
+    EXPECT_EQ(Pal().StatusText(), "Save current contents to a file. (files/palette-out.txt)");
+    // Saved once, the palette proposes its own file.
+    prompter.texts = {std::nullopt};
+    Run(32617);
+    EXPECT_EQ(prompter.entries.back().initial, target);
     EXPECT_EQ(frame->Data().GetFileItemCount(0, 0, 0), before + 1);
     // Saving again under the same name asks to replace and adds no second item.
     prompter.texts = {target};

@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
@@ -829,13 +830,23 @@ TEST_F(ReportDialogTest, BasketsTabComparesTheSelectedBasketsAndTheirCommonFiles
     EXPECT_EQ(text.find("copies/util.h"), std::string::npos);
     EXPECT_NE(text.find("Total 1 file.\n"), std::string::npos);
 
-    // Remote trees: no text comparison, and it stays off when going back.
+    // Remote trees: no text comparison, and it stays off when going back. A
+    // remote file the basket holds twice is named in the trace.
+    CFileItem twice("main.c");
+    twice.LocalDir = Files() + "/copies2/";
+    twice.RemoteDir = "/var/www/";
+    D().InsertFileItems(0, 0, 2, D().GetFileItemCount(0, 0, 2), twice);
+    frame->Presenter().ShowSession(0, 0, 0);
+    SelectBaskets({0, 2});
+    g_bTrace = true;
     Press(Dlg(), "1810");
     EXPECT_FALSE(Control<QCheckBox>(Dlg(), "1467")->isChecked());
     EXPECT_FALSE(Control<QCheckBox>(Dlg(), "1467")->isEnabled());
     EXPECT_FALSE(Control<QCheckBox>(Dlg(), "1472")->isChecked());
     Press(Dlg(), "1416");
+    g_bTrace = false;
     EXPECT_EQ(Lf(InputText()).find("Difference in files:"), std::string::npos);
+    EXPECT_NE(Log().find("-|-Not expected."), std::string::npos) << Log();
     Press(Dlg(), "1809");
     EXPECT_TRUE(Control<QCheckBox>(Dlg(), "1467")->isEnabled());
     EXPECT_FALSE(Control<QCheckBox>(Dlg(), "1467")->isChecked());
@@ -1115,8 +1126,34 @@ TEST_F(FileListCommandsTest, TheFileMenuKeysReachTheDialogs) {
     QTest::keyClick(w, Qt::Key_P, Qt::ControlModifier);
     EXPECT_EQ(titles, (std::vector<std::string>{"File Attributes", "Select by Icon"}));
     QTest::keyClick(w, Qt::Key_R, Qt::AltModifier);
-    EXPECT_TRUE(w->FileListCommands().RenameDuplicateDialog()->isVisible());
-    w->FileListCommands().RenameDuplicateDialog()->hide();
+    CRenameDuplicateSelectedFilesDlg* rename = w->FileListCommands().RenameDuplicateDialog();
+    EXPECT_TRUE(rename->isVisible());
+    // Names from the Output window, one for two files: the WorkPad and its
+    // Attributes come up to show what was read, then the refusal.
+    w->FileList()->topLevelItem(2)->setSelected(true);
+    w->Data().SetSelection(0, 0, 0, {1, 2});
+    CConversionCommands& conversion = w->ConversionCommands();
+    conversion.WorkPad().Output()->SetWindowTextFromString("only.txt");
+    ASSERT_FALSE(conversion.WorkPad().isVisible());
+    struct Seeing : RecordingPrompter {
+        std::function<void()> seen;
+        void Message(const std::string& text, MsgIcon icon) override {
+            if (seen) seen();
+            RecordingPrompter::Message(text, icon);
+        }
+    } seeing;
+    bool bothShown = false;
+    seeing.seen = [&] { bothShown = conversion.WorkPad().isVisible() && conversion.Attributes()->isVisible(); };
+    {
+        ScopedPrompter scoped(seeing);
+        auto* schemes = Control<QListWidget>(rename, "1950");
+        schemes->setCurrentRow(4);
+        EXPECT_EQ(schemes->currentItem()->text(), "5. Using names from Ouput window");
+        Press(rename, "1406");
+    }
+    ASSERT_EQ(seeing.Messages(), std::vector<std::string>{"Not enough file names on Output window."});
+    EXPECT_TRUE(bothShown);
+    rename->hide();
     w->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(w));
     QTest::keyClick(w, Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);

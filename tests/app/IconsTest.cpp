@@ -6,6 +6,8 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QImage>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QToolBar>
 #include <QToolButton>
 #include <cstdlib>
@@ -15,7 +17,12 @@
 #include <sstream>
 
 #include "app/Icons.h"
+#include "app/CompareCommands.h"
+#include "app/ConversionCommands.h"
 #include "app/MainFrame.h"
+#include "compare/ui/MasterFileDlg.h"
+#include "convert_ui/ui/BatchTextConversionDlg.h"
+#include "convert_ui/ui/DefinedMacrosDlg.h"
 #include "UiFixture.h"
 
 namespace {
@@ -114,6 +121,71 @@ TEST_F(IconsTest, CommandPicturesAreDrawnNotLettered) {
         const QByteArray bits(reinterpret_cast<const char*>(img.constBits()), int(img.sizeInBytes()));
         auto [it, fresh] = seen.emplace(bits, name);
         EXPECT_TRUE(fresh) << name.toStdString() << " looks like " << it->second.toStdString();
+    }
+}
+
+TEST_F(IconsTest, DialogButtonsShowTheirPicturesAndTheHintsTheirColours) {
+    CMainFrame frame;
+    CBatchTextConversionDlg* batch = frame.ConversionCommands().Batch();
+    ASSERT_NE(batch, nullptr);
+    // The buttons that show pictures: by window, their ids and picture sizes.
+    struct Group {
+        QWidget* window;
+        std::vector<const char*> ids;
+    };
+    const std::vector<Group> groups = {
+        {batch, {"1351", "1528", "1349", "1800", "1806", "1855", "1348", "1861", "1737", "1796", "1792"}},
+        {&batch->OutputFilenames(), {"1855", "1857", "1858"}},
+        {frame.ConversionCommands().Library(), {"1750", "1745", "1320", "1594", "1751", "1752", "1695"}},
+        {&frame.CompareCommands().Palette(),
+         {"1357", "1356", "1362", "1365", "1355", "1353", "1358", "1363", "1361", "1352", "1359"}},
+    };
+    int count = 0;
+    for (const Group& g : groups) {
+        std::map<QByteArray, std::string> seen;
+        for (const char* id : g.ids) {
+            SCOPED_TRACE(g.window->windowTitle().toStdString() + " button " + id);
+            auto* b = g.window->findChild<QPushButton*>(id);
+            ASSERT_NE(b, nullptr);
+            EXPECT_TRUE(b->text().isEmpty()) << b->text().toStdString();
+            EXPECT_FALSE(b->toolTip().isEmpty());
+            EXPECT_FALSE(b->accessibleName().isEmpty());
+            const QImage img = Render(b->icon(), 16);
+            ASSERT_FALSE(img.isNull());
+            EXPECT_GT(PaintedPixels(img), 40);
+            const QByteArray bits(reinterpret_cast<const char*>(img.constBits()), int(img.sizeInBytes()));
+            auto [it, fresh] = seen.emplace(bits, id);
+            EXPECT_TRUE(fresh) << "looks like " << it->second;
+            ++count;
+        }
+    }
+    EXPECT_EQ(count, 32);
+    // The hints name the buttons by their colours: the one that finds the
+    // text is green, the one that shows the library yellow, and no other.
+    auto share = [&](const char* id, auto test) {
+        const QImage img = Render(batch->findChild<QPushButton*>(id)->icon(), 32);
+        int hit = 0, all = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) {
+                const QColor c = img.pixelColor(x, y);
+                if (c.alpha() < 128) continue;
+                ++all;
+                if (test(c)) ++hit;
+            }
+        return all ? double(hit) / all : 0.0;
+    };
+    auto green = [](const QColor& c) { return c.hsvHue() >= 100 && c.hsvHue() <= 160 && c.hsvSaturation() > 100; };
+    auto yellow = [](const QColor& c) { return c.hsvHue() >= 40 && c.hsvHue() <= 60 && c.hsvSaturation() > 100; };
+    batch->SetPreviewLayout(true);
+    EXPECT_EQ(batch->findChild<QLineEdit*>("1803")->text(), "Use GREEN button to find text in files");
+    EXPECT_GT(share("1796", green), 0.4);
+    batch->SetPreviewLayout(false);
+    EXPECT_EQ(batch->findChild<QLineEdit*>("1803")->text(),
+              "Use YELLOW button to set up your library for the conversion process.");
+    EXPECT_GT(share("1861", yellow), 0.4);
+    for (const char* id : {"1351", "1528", "1349", "1800", "1806", "1855", "1348", "1737", "1792"}) {
+        EXPECT_LT(share(id, green), 0.4) << id;
+        EXPECT_LT(share(id, yellow), 0.4) << id;
     }
 }
 

@@ -6,7 +6,12 @@
 #include <QClipboard>
 #include <QDialog>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTest>
 
 #include "app/ItemCommands.h"
@@ -428,13 +433,32 @@ TEST_F(ItemCommandsTest, OpenFolderPrintStatusAndFileSpec) {
     frame->ExecuteCommand(32519);
     EXPECT_EQ(ask.Messages().size(), 2u);
 
-    frame->ExecuteCommand(32592);
+    // Status from the list's pop-up menu: every line shows, nothing to scroll.
+    QMenu popup;
+    ASSERT_TRUE(frame->BuildListContextMenu(frame->FileList(), popup));
+    QAction* status = nullptr;
+    for (QAction* a : popup.actions())
+        if (a->menu() && a->text() == "Work on file-list...")
+            for (QAction* b : a->menu()->actions())
+                if (b->text() == "Status") status = b;
+    ASSERT_NE(status, nullptr);
+    status->trigger();
     ASSERT_NE(Items().StatusDialog(), nullptr);
     auto* box = Items().StatusDialog()->findChild<QPlainTextEdit*>("1661");
     ASSERT_NE(box, nullptr);
-    std::string status = D().GetFileItemStatusText(0, 0, 0, 1);
-    status.erase(std::remove(status.begin(), status.end(), '\r'), status.end());
-    EXPECT_EQ(box->toPlainText().toStdString(), status);
+    std::string text = D().GetFileItemStatusText(0, 0, 0, 1);
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    EXPECT_EQ(box->toPlainText().toStdString(), text);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Items().StatusDialog()));
+    EXPECT_NE(text.find("User:"), std::string::npos);
+    EXPECT_EQ(box->verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(box->horizontalScrollBar()->maximum(), 0);
+    QTextCursor end(box->document());
+    end.movePosition(QTextCursor::End);
+    const QTextCursor user = box->document()->find("User:");
+    ASSERT_FALSE(user.isNull());
+    EXPECT_TRUE(box->viewport()->rect().contains(box->cursorRect(user)));
+    EXPECT_TRUE(box->viewport()->rect().contains(box->cursorRect(end)));
     Items().StatusDialog()->close();
 
     frame->ExecuteCommand(32601);

@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTreeWidget>
 
 #include "app/LineTextBox.h"
@@ -562,10 +563,19 @@ TEST_F(BatchWindowTest, ConvertAtOnceThenPreviewSkipEditAndCommit) {
         QTableView* v = batch->InstanceList();
         QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, v->visualRect(v->model()->index(r, 0)).center());
     };
+    // The preview opens clear of the batch window, all of it on the screen.
+    batch->move(0, 0);
+    batch->resize(640, 420);
     clickInput(0);
     clickInstance(0);
     EXPECT_TRUE(batch->Preview().isVisible());
     EXPECT_EQ(batch->Preview().windowTitle(), "Find and Replace Preview");
+    EXPECT_FALSE(batch->Preview().frameGeometry().intersects(batch->frameGeometry()))
+        << batch->Preview().frameGeometry().x() << "," << batch->Preview().frameGeometry().y() << " "
+        << batch->Preview().frameGeometry().width() << "x" << batch->Preview().frameGeometry().height() << " batch "
+        << batch->frameGeometry().width() << "x" << batch->frameGeometry().height() << " screen "
+        << batch->screen()->availableGeometry().width() << "x" << batch->screen()->availableGeometry().height();
+    EXPECT_TRUE(batch->screen()->availableGeometry().contains(batch->Preview().frameGeometry()));
     Press(*batch, "1800");
     EXPECT_TRUE(Libs().Previews[0].Instances[0].Skip);
     EXPECT_EQ(batch->InstanceList()->model()->index(0, 0).data(Qt::UserRole).toInt(), 10);
@@ -988,9 +998,14 @@ TEST_F(BatchWindowTest, WithoutTheSourceAccessTableOnlyTheFirstMacrosInstancesSh
               "You need to have \"Build source access table\" checked before Preview instances are built.\r\n"
               "Otherwise, information on FIRST ACTIVE macro  only is available.");
     EXPECT_FALSE(pad.isVisible());
-    // The first macro's instances still reach their source.
+    // The first macro's instances still reach their source, in the pad with
+    // its Attributes beside it.
     jump(instanceOfStep(0));
     EXPECT_TRUE(pad.isVisible());
+    CAttributesDlg* attributes = frame->ConversionCommands().Attributes();
+    EXPECT_TRUE(attributes->isVisible());
+    // Left of it, as far as the screen lets the pad make room.
+    EXPECT_LT(attributes->frameGeometry().left(), pad.frameGeometry().left());
     EXPECT_EQ(pad.Input()->GetText(), "one cat\r\n");
     EXPECT_EQ(pad.Input()->SelectedText(), "cat");
 

@@ -6,6 +6,12 @@
 #include <sys/wait.h>
 
 #include <QDialog>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTreeWidget>
 #include <QScreen>
 #include <QTest>
 #include <QToolBar>
@@ -17,6 +23,7 @@
 #include "JourneyFixture.h"
 #include "UiFixture.h"
 #include "app/ConversionCommands.h"
+#include "app/ItemCommands.h"
 #include "app/ListViews.h"
 #include "app/MainFrame.h"
 #include "app/MessageWindowBar.h"
@@ -227,6 +234,52 @@ TEST_F(ScreenTest, EveryWindowOpensInsideTheScreen) {
     g_modalWatchdogPaused = false;
 }
 
+// The Status box of a file item, framed by the window manager, sits beside
+// the row it tells about and shows every line.
+TEST_F(ScreenTest, TheStatusBoxShowsEveryLineBesideItsRow) {
+    g_modalWatchdogPaused = true;
+    CQuorvellianApp app;
+    ASSERT_TRUE(app.InitInstance());
+    CMainFrame* w = app.MainFrame();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    w->Banner()->Close();
+    w->Data().SetSelection(0, 0, 0, {1});
+    QTreeWidget* list = w->FileList();
+    list->topLevelItem(1)->setSelected(true);
+    QMenu popup;
+    ASSERT_TRUE(w->BuildListContextMenu(list, popup));
+    QAction* status = nullptr;
+    for (QAction* a : popup.actions())
+        if (a->menu() && a->text() == "Work on file-list...")
+            for (QAction* b : a->menu()->actions())
+                if (b->text() == "Status") status = b;
+    ASSERT_NE(status, nullptr);
+    status->trigger();
+    QDialog* box = w->ItemCommands().StatusDialog();
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(box));
+    QTest::qWait(500);  // the frame comes from the window manager
+    const QRect r = list->visualItemRect(list->topLevelItem(1));
+    const QRect row(list->viewport()->mapToGlobal(r.topLeft()), r.size());
+    EXPECT_FALSE(box->frameGeometry().intersects(row))
+        << "box " << box->frameGeometry().x() << "," << box->frameGeometry().y() << " "
+        << box->frameGeometry().width() << "x" << box->frameGeometry().height() << ", row " << row.x() << ","
+        << row.y() << " " << row.width() << "x" << row.height();
+    EXPECT_TRUE(box->screen()->availableGeometry().contains(box->frameGeometry()));
+    auto* text = box->findChild<QPlainTextEdit*>("1661");
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->verticalScrollBar()->maximum(), 0);
+    QTextCursor end(text->document());
+    end.movePosition(QTextCursor::End);
+    EXPECT_TRUE(text->viewport()->rect().contains(text->cursorRect(end)));
+    if (const char* shots = std::getenv("QVL_SHOTS"))
+        qvltest::RunShell("/usr/bin/import -window root '" + std::string(shots) + "/status.png'");
+    box->close();
+    w->close();
+    app.ExitInstance();
+    g_modalWatchdogPaused = false;
+}
+
 // The windows on two small screens, framed by a window manager (openbox).
 TEST(ScreenUnderX, EveryWindowInsideSmallScreens) {
     if (std::getenv("QVL_UNDER_X")) GTEST_SKIP() << "already the run under X";
@@ -245,7 +298,7 @@ TEST(ScreenUnderX, EveryWindowInsideSmallScreens) {
         ASSERT_TRUE(run.started);
         if (run.Exited0() && run.out.find("[  SKIPPED ] 1 test") != std::string::npos) GTEST_SKIP() << run.out;
         EXPECT_TRUE(run.Exited0()) << size << "\n" << run.out;
-        EXPECT_NE(run.out.find("[  PASSED  ] 1 test."), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find("[  PASSED  ] 2 tests."), std::string::npos) << run.out;
     }
 }
 

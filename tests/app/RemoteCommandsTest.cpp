@@ -575,7 +575,7 @@ TEST_F(RemoteWindowTest, BrowserButtonsCreateDeleteAndKeepTheHistory) {
     for (const char* n : {"one.txt", "two words.txt", "full/inner.txt"}) WriteFile(ServerRoot() + "/" + n, "x\n");
     MakeFtpArea();
     CMainFrame& w = Open();
-    // No rexec service: deleting falls back to plain FTP after asking again.
+    // No rexec service: deleting falls back to plain FTP without asking again.
     ScopedEnv noRexec("QVL_REXEC_PORT", std::to_string(qvltest::FreePort()).c_str());
     w.PanelPresenter().ClassifyAccountItem(TreeRef::Leaf(0, 0));
     SetModalRunner([&](QDialog& d) {
@@ -588,7 +588,7 @@ TEST_F(RemoteWindowTest, BrowserButtonsCreateDeleteAndKeepTheHistory) {
 
         list->clearSelection();
         list->item(Row(list, "two words.txt"))->setSelected(true);
-        prompter.answers = {Answer::Yes, Answer::Yes};
+        prompter.answers = {Answer::Yes};
         QTest::keyClick(list, Qt::Key_Delete);
         EXPECT_FALSE(fs::exists(ServerRoot() + "/two words.txt"));
         EXPECT_TRUE(fs::exists(ServerRoot() + "/one.txt"));
@@ -597,7 +597,7 @@ TEST_F(RemoteWindowTest, BrowserButtonsCreateDeleteAndKeepTheHistory) {
         // A folder that is not empty is refused by the server.
         list->clearSelection();
         list->item(Row(list, "full"))->setSelected(true);
-        prompter.answers = {Answer::Yes, Answer::Yes};
+        prompter.answers = {Answer::Yes};
         Control<QPushButton>(&d, "1333")->click();
         EXPECT_TRUE(fs::exists(ServerRoot() + "/full/inner.txt"));
 
@@ -633,9 +633,9 @@ TEST_F(RemoteWindowTest, BrowserButtonsCreateDeleteAndKeepTheHistory) {
     w.ExecuteCommand(32662);
     EXPECT_TRUE(g_bBookmarkRecord);
     const auto q = prompter.Questions();
-    ASSERT_EQ(q.size(), 4u);
-    EXPECT_EQ(q[0], q[1]);  // asked again before the plain FTP delete
-    EXPECT_EQ(q[2], "This will remove the directory full and its contents.\r\nAre you sure?\r\nClick \"No\", if you're not sure.");
+    ASSERT_EQ(q.size(), 2u);  // one question each, none again before the plain FTP delete
+    EXPECT_EQ(q[0], "This will remove the selected files.\r\nAre you sure?\r\nClick \"No\", if you're not sure.");
+    EXPECT_EQ(q[1], "This will remove the directory full and its contents.\r\nAre you sure?\r\nClick \"No\", if you're not sure.");
     ASSERT_FALSE(prompter.Messages().empty());
     EXPECT_EQ(prompter.Messages().back().rfind("Failed to delete directory.", 0), 0u);
     EXPECT_NE(Log().find("REXEC failed: "), std::string::npos);

@@ -662,6 +662,26 @@ TEST_F(SettingsCommandsTest, TheUserManualOpensOrAMissingOneIsReported) {
     f.ExecuteCommand(32501);
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0].toLocalFile().toStdString(), manual);
+
+    // F1 on a desktop without a browser: the opener fails, and the user is
+    // told where the manual is.
+    CSettingsCommands::s_openUrl = nullptr;
+    const std::filesystem::path bin = tmp / "bin";
+    std::filesystem::create_directories(bin);
+    WriteFile(bin / "xdg-open", "#!/bin/sh\necho 'xdg-open: no method available' >&2\nexit 3\n");
+    std::filesystem::permissions(bin / "xdg-open", std::filesystem::perms::owner_all);
+    ScopedEnv path("PATH", (bin.string() + ":/usr/bin:/bin").c_str());
+    CAcceleratorManager keys;  // the key table, as the program installs it
+    keys.Connect(&f, false);
+    InstallAccelerators(keys);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    f.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+    EXPECT_TRUE(f.ShortcutsOf(32501).contains(QKeySequence("F1")));
+    QTest::keyClick(&f, Qt::Key_F1);
+    for (int i = 0; i < 500 && prompter.Messages().size() < 2; ++i) QTest::qWait(20);
+    ASSERT_EQ(prompter.Messages().size(), 2u);
+    EXPECT_EQ(prompter.Messages()[1], "No web browser could open the user manual. It is here:\r\n" + manual);
 }
 
 }  // namespace

@@ -187,12 +187,10 @@ TEST_F(OutputNamesTest, NamesFromTheOutputWindow) {
     TakeNamesFromOutputWindow(items, out);
     EXPECT_EQ(out, (Names{"/tmp/x.txt", "/w/y.txt"}));
 
-    int shown = 0;
-    SetShowOutputWindowHook([&shown] { ++shown; });
+    // Too few names (the WorkPad showing first is tested in the window).
     OutputWindowHolds("only.txt");
     TakeNamesFromOutputWindow(items, out);
     EXPECT_TRUE(out.empty());
-    EXPECT_EQ(shown, 1);
     EXPECT_EQ(prompter.entries.back().text, "Not enough file names on Output window.");
     EXPECT_EQ(prompter.entries.back().icon, MsgIcon::Stop);
 

@@ -714,6 +714,121 @@ DIFF_BUTTONS = {
 for n, (body, size) in DIFF_BUTTONS.items():
     files.append(write("diffmgr/%d.svg" % n, svg(body, size=size)))
 
+
+# ---------------------------------------------------------------- dialog buttons, by control id
+def input_page(x0=0, y0=0, x1=12, y1=16):
+    """A file that goes in: a sheet with a green arrow entering it."""
+    return (page(x0 + 3, y0, x1, y1, 2) + text_lines(x0 + 6, x1 - 3, [y0 + 5, y0 + 7, y0 + 9])
+            + arrow_side(y0 + 11.5, x0, x0 + 8, GREEN, 2, 5))
+
+
+def output_page(x0=0, y0=0, x1=12, y1=16):
+    """A file that comes out: a sheet with a blue arrow leaving it."""
+    return (page(x0, y0, x1 - 3, y1, 2) + text_lines(x0 + 2, x1 - 6, [y0 + 5, y0 + 7, y0 + 9])
+            + arrow_side(y0 + 11.5, x1 - 8, x1, BLUE, 2, 5))
+
+
+def macro_card(x0, y0, x1, y1, fill=PAPER):
+    """A library item: a card whose red find text turns into green replacement text."""
+    mid = y0 + (y1 - y0) // 2
+    return (plain_rect(x0, y0, x1, y1, fill)
+            + rect(x0 + 2, y0 + 2, (x1 - x0) // 2 - 2, 2, "#e35d4f")
+            + rect(x0 + (x1 - x0) // 2 + 1, y1 - 4, (x1 - x0) // 2 - 3, 2, "#4cb662")
+            + path("M%s %s.5H%s" % (num(x0 + 3), mid, num(x0 + (x1 - x0) // 2 + 1)), "none", INK, 1))
+
+
+def diff_lines(band):
+    """Lines of a text with one changed line marked."""
+    return (text_lines(1, 10, [2, 5, 11, 14], INK) + rect(1, 7, 9, 3, band))
+
+
+def gear_badge(cx=12, cy=12):
+    return circle(cx, cy, 4.4, PAPER) + gear(cx, cy, 6, 3.9, 2.7, 1.1, STEEL)
+
+
+def check_badge(cx=12, cy=12, color=BLUE):
+    return badge(cx, cy, color) + path("M%s %sL%s %sL%s %s" % (num(cx - 2.2), num(cy), num(cx - 0.6), num(cy + 1.7),
+                                                               num(cx + 2.3), num(cy - 1.6)), "none", PAPER, 1.5)
+
+
+def yellow_books():
+    """The library as the batch window's yellow button shows it."""
+    dark = "#8a6410"
+    return (plain_rect(0, 0, 16, 16, "#ffd84a", dark)
+            + plain_rect(2, 3, 6, 14, "#fff3c0", dark) + plain_rect(6, 2, 10, 14, "#f0b429", dark)
+            + poly([(10.5, 4.5), (12.8, 3.9), (14.5, 13.2), (12.2, 13.8)], "#fff3c0", dark)
+            + path("M3 5.5H5M7 4.5H9M3 11.5H5M7 11.5H9", "none", dark, 1))
+
+
+def green_search():
+    """Finding the text in the files, as the batch window's green button shows it."""
+    dark = "#1d6b34"
+    return (plain_rect(0, 0, 16, 16, "#3cb563", dark)
+            + page(2, 2, 10, 13, 2) + text_lines(4, 7, [6, 8, 10])
+            + magnifier(10, 9, 3.2, 3.4, "#e9fbe9"))
+
+
+BUTTONS = {
+    # Batch Text Conversion: 16 px for the small buttons, 32 px for the large ones.
+    ("batch", 1351): (input_page() + minus_badge(12, 12), 16),                     # Del input
+    ("batch", 1528): (output_page(0, 0, 16, 16) + minus_badge(4, 12), 16),         # Del output
+    ("batch", 1349): (octagon(8, 8, 7.6) + rect(5, 5, 6, 6, PAPER), 16),           # Stop
+    ("batch", 1800): (text_lines(1, 15, [3, 14], INK) + rect(5, 7, 6, 3, "#f0c24b")  # Skip instance
+                      + path("M2.5 9.5C2.5 3.5 13.5 3.5 13.5 8.5", "none", BLUE, 1.4)
+                      + poly([(11.2, 7.6), (15.8, 7.6), (13.5, 10.8)], BLUE, None), 16),
+    ("batch", 1806): (disk(0, 0, 13, MAIN["accent"]) + pencil(9.6, 15.4, 8, 3), 16),  # Save changes
+    ("batch", 1855): (page(0, 0, 9, 12, 2) + text_lines(2, 6, [4, 6, 8])         # Output names
+                      + plain_rect(4, 10, 16, 16, PAPER) + rect(6, 12, 8, 2, MAIN["accent"])
+                      + arrow_side(5.5, 9.5, 15.5, BLUE, 2, 5), 32),
+    ("batch", 1857): (plain_rect(0, 5, 16, 11, PAPER) + rect(2, 7, 3, 2, "#e0761b")  # Custom names
+                      + rect(6, 7, 4, 2, MAIN["accent"]) + rect(11, 7, 3, 2, PURPLE)
+                      + pencil(8.6, 15.4, 7.5, 3), 32),
+    ("batch", 1858): (folder(0, 2, 14, 14)                                         # Output locations
+                      + circle(11.5, 7.5, 3.6, RED, "#8e1e12") + circle(11.5, 7.5, 1.3, PAPER)
+                      + poly([(9.2, 10), (13.8, 10), (11.5, 15.6)], RED, None), 32),
+    ("batch", 1348): (stack(0, 0, 12, 14, 3, 2) + text_lines(6, 9, [7, 9])         # Convert listed files
+                      + gear_badge(12, 12), 32),
+    ("batch", 1861): (yellow_books(), 32),                                         # Libs
+    ("batch", 1737): (plain_rect(0, 0, 12, 12, PAPER)                              # Load from the file list
+                      + text_lines(2, 10, [2, 8], INK) + rect(1, 4, 10, 3, MAIN["light"])
+                      + text_lines(2, 10, [5], MAIN["accent"])
+                      + arrow_down(12.5, 3, 16, GREEN, 3, 7), 32),
+    ("batch", 1796): (green_search(), 32),                                         # Create Find-Rep instances
+    ("batch", 1792): (stack(0, 0, 13, 15, 3, 2) + text_lines(6, 10, [7, 9, 11])    # Commit writing to files
+                      + check_badge(12, 12, BLUE), 32),
+    # Defined Macros (the library manager).
+    ("libmgr", 1750): (books() + pen_badge(), 16),                                 # Modify library
+    ("libmgr", 1745): (books() + badge(11.5, 11.5, GREEN, 4)                       # Import macros
+                       + arrow_down(11.5, 8.4, 14.8, PAPER, 1.6, 4.6).replace('stroke="%s"' % INK, 'stroke="none"'), 16),
+    ("libmgr", 1320): (page(0, 0, 11, 16, 2) + text_lines(2, 8, [4, 6, 8, 10])     # Generate from the Output
+                       + gear_badge(12, 12), 16),
+    ("libmgr", 1594): (macro_card(0, 0, 12, 9, SHADE) + macro_card(2, 5, 14, 14)   # Duplicate item
+                       + plus_badge(12, 12), 16),
+    ("libmgr", 1751): (macro_card(0, 1, 15, 11) + pencil(8.6, 15.4, 8.5, 3), 16),  # Modify item
+    ("libmgr", 1752): (macro_card(4, 0, 16, 7, SHADE) + macro_card(2, 3, 14, 10, SHADE)  # Modify many items
+                       + macro_card(0, 6, 12, 13) + pencil(10.6, 15.4, 7, 2.8), 16),
+    ("libmgr", 1695): (macro_card(0, 0, 10, 7) + arrow_down(4.5, 7, 13, GREEN, 2, 5)   # To the Workpad
+                       + page(7, 4, 16, 16, 2) + text_lines(9, 12, [8, 10]) + pencil(10.6, 15.2, 6.5, 2.4), 16),
+    # The master palette.
+    ("palette", 1357): (diff_lines("#e35d4f") + arrow_up(13, 15, 1, MAIN["accent"], 2, 6), 16),   # Previous
+    ("palette", 1356): (diff_lines("#4cb662") + arrow_down(13, 1, 15, MAIN["accent"], 2, 6), 16),  # Next
+    ("palette", 1362): (open_folder() + page(7, 0, 14, 9, 2) + text_lines(9, 11, [4, 6]), 16),      # Load
+    ("palette", 1365): (disk(1, 1, 14, MAIN["accent"]), 16),                                        # Save
+    ("palette", 1355): (text_lines(1, 14, [2, 13], INK) + rect(1, 5, 13, 5, MAIN["light"])          # Edit lines
+                        + text_lines(2, 8, [7], MAIN["accent"]) + pencil(8.6, 15.4, 9.5, 3.2), 16),
+    ("palette", 1353): (text_lines(1, 14, [2, 14], INK) + rect(1, 5, 13, 6, MAIN["light"])          # Delete lines
+                        + text_lines(2, 8, [7], MAIN["accent"]) + minus_badge(12, 11), 16),
+    ("palette", 1358): (text_lines(7, 15, [1, 4, 10, 13], INK) + rect(6, 6, 10, 3, "#f0c24b")       # Go to line
+                        + arrow_side(7.5, 0, 6, GREEN, 2.4, 6), 16),
+    ("palette", 1363): (page(0, 0, 12, 14, 2) + text_lines(2, 8, [4, 6]) + magnifier(9, 9, 3.6, 3.6), 16),  # Find
+    ("palette", 1361): (books(), 16),                                                                # Library
+    ("palette", 1352): (page(0, 0, 11, 16, 2) + text_lines(2, 8, [4, 6, 8, 10]) + play_badge(), 16),  # Convert
+    ("palette", 1359): ("".join(rect(1, y, 4, 3, c) + text_lines(7, 15, [y + 1], INK)              # Icon summary
+                                for y, c in [(1, "#009600"), (6, "#c87800"), (11, "#285ac8")]), 16),
+}
+for (group, cid), (body, size) in BUTTONS.items():
+    files.append(write("%s/%d.svg" % (group, cid), svg(body, size=size)))
+
 with open(os.path.join(OUT, "..", "quorvellian.qrc"), "w") as f:
     f.write('<!DOCTYPE RCC><RCC version="1.0">\n<qresource prefix="/icons">\n')
     for rel in sorted(files):

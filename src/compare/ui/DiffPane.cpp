@@ -199,6 +199,15 @@ void CDiffListCtrl::dragMoveEvent(QDragMoveEvent* e) {
     else QTableView::dragMoveEvent(e);
 }
 
+void CDiffListCtrl::scrollTo(const QModelIndex& index, ScrollHint hint) {
+    // A clicked or found row comes into view, but the view would also bring
+    // the wide text column's left edge in, hiding the marker and number
+    // columns: the rows follow, the columns stay where they are.
+    const int column = horizontalScrollBar()->value();
+    QTableView::scrollTo(index, hint);
+    horizontalScrollBar()->setValue(column);
+}
+
 void CDiffListCtrl::startDrag(Qt::DropActions) {
     if (paneIndex >= 0 && paneIndex <= 2) emit RowDragStarted();
 }

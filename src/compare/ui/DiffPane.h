@@ -62,6 +62,8 @@ public:
     int RowsPerPage() const;
     // Scrolls so that row top is the first visible row.
     void ScrollToTop(int top);
+    // Brings the row into view; the columns stay where they are.
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
     // What a drop of files does: on a diff column only a trace line, on the
     // master palette's list the files are handed on.
     void HandleDroppedUrls(const QList<QUrl>& urls);

@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/Icons.h"
 #include "compare/DiffRows.h"
 #include "compare/DiffWindowsState.h"
 #include "compare/ui/CommandMenu.h"
@@ -164,6 +165,7 @@ CMasterFileDlg::CMasterFileDlg(CProgramData& data, QWidget* parent)
     };
     for (const B& b : buttons) {
         QPushButton* w = ToolButton(this, b.id, b.caption, b.tip);
+        ShowButtonPicture(w, "palette", 16);
         connect(w, &QPushButton::clicked, this, b.act);
         tools->addWidget(w);
     }

@@ -85,6 +85,8 @@ public:
     QMenu* PopupMenu() const { return m_menu; }
     // The font of the status label.
     void SetLabelFont(const QFont& font);
+    // The status label anew, after the palette's file name changed.
+    void UpdateStatus();
 
 protected:
     void done(int r) override;
@@ -93,7 +95,6 @@ protected:
 private:
     void Refresh();
     void ShowRecord(bool scroll);
-    void UpdateStatus();
     void ShowPopup(const QPoint& at);
 
     CProgramData& m_data;

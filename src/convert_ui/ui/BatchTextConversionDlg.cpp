@@ -23,6 +23,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/Icons.h"
+#include "app/ScreenFit.h"
 #include "app/SharedDialogs.h"
 #include "app/TextRules.h"
 #include "convert_ui/ui/ModalRun.h"
@@ -191,6 +193,7 @@ COutputFilenamesDlg::COutputFilenamesDlg(CBatchTextConversionDlg& batch, QWidget
     auto* output = Button(this, "1855", "Output", "Generate output file names");
     auto* custom = Button(this, "1857", "Custom", "Customize prefix, suffix, ext");
     auto* locations = Button(this, "1858", "Locations", "Choose output location");
+    for (QPushButton* b : {output, custom, locations}) ShowButtonPicture(b, "batch", 32);
     auto* options = new QGroupBox("Options:", this);
     options->setObjectName("1915");
     auto* ol = new QVBoxLayout(options);
@@ -401,6 +404,9 @@ CBatchTextConversionDlg::CBatchTextConversionDlg(QWidget* parent) : QDialog(pare
     m_hint = new QLineEdit(this);
     m_hint->setObjectName("1803");
 
+    // The buttons show their pictures: the small ones 16 pixels, the large 32.
+    for (QPushButton* b : {delIn, delOut, stop, m_skip, save}) ShowButtonPicture(b, "batch", 16);
+    for (QPushButton* b : {output, convert, libs, load, create, commit}) ShowButtonPicture(b, "batch", 32);
     auto* top = new QHBoxLayout;
     for (QPushButton* b : {load, output, libs, convert, create, commit}) top->addWidget(b);
     top->addStretch(1);
@@ -838,7 +844,12 @@ void CBatchTextConversionDlg::OnInstanceClicked(bool jump) {
     if (!m_data->m_LibraryList.GetPreviewInstance(m_nCurRow, inst[0], i)) return;
     if (!jump) {
         ShowInstance(inst[0]);
-        if (!g_bFindReplacePreviewShown) m_preview->ShowWindow();
+        if (!g_bFindReplacePreviewShown) {
+            m_preview->ShowWindow();
+            // Not behind this window, where its buttons would be out of reach.
+            PlaceClearOf(m_preview, this);
+            m_preview->raise();
+        }
         return;
     }
     const CFindRepPreview& rec = Rows()[m_nCurRow];

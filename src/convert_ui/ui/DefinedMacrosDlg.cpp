@@ -13,6 +13,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "app/Icons.h"
 #include "app/SharedDialogs.h"
 #include "convert_ui/LibraryEditing.h"
 #include "convert_ui/ui/DefineMacroDlg.h"
@@ -114,7 +115,11 @@ CDefinedMacrosDlg::CDefinedMacrosDlg(QWidget* parent) : QDialog(parent) {
     };
     auto* bar = new QHBoxLayout;
     bar->setSpacing(2);
-    auto button = [this](const B& b) { return MakeIconButton(this, b.id, b.icon, b.text, b.tip); };
+    auto button = [this](const B& b) {
+        QPushButton* w = MakeIconButton(this, b.id, b.icon, b.text, b.tip);
+        if (b.icon == QStyle::SP_CustomBase) ShowButtonPicture(w, "libmgr", 16);
+        return w;
+    };
     for (const B& b : libButtons) bar->addWidget(button(b));
     bar->addSpacing(12);
     for (const B& b : macroButtons) bar->addWidget(button(b));
