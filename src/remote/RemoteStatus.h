@@ -40,6 +40,11 @@ int AskRemoteSecond(CProgramData& data, std::string& host, std::string& user,
 // UNIX host (pure-ftpd reads blanks in the path as separators), from the
 // listing of its folder.
 std::string ListItemLines(CFtpClient& c, const CFileItem& item);
+// A name holding a control character (a TAB) is left out of some servers'
+// folder listings and changed in their arguments (pure-ftpd turns it into
+// "_"): the item's lines from a listing of its folder by a pattern with "?"
+// for every such character and blank; "" for any other name.
+std::string ListItemLinesByPattern(CFtpClient& c, const CFileItem& item);
 // "2008+7+14+9+5+3+" -> "14-Jul-2008 09:05:03"; "" for a text it cannot read.
 std::string FormatStoredTimeForDisplay(const std::string& stored);
 // The item number as the progress lines show it: "03/12", "007/120".
