@@ -616,10 +616,55 @@ void CFtpClient::PutFile(const std::string& localFile, const std::string& remote
     m_tLastActivity = std::time(nullptr);
 }
 
+int CFtpClient::RemoteFileMode(const std::string& path) {
+    std::string reply;
+    int code;
+    try {
+        code = SendCommand("STAT", path, reply);
+    } catch (const FTPException& e) {
+        if (e.ConnectionLost()) throw;
+        return -1;
+    }
+    if (code < 211 || code > 213) return -1;
+    // The file's listing line, within the reply: "-rwxr-x--- 1 u g 9 ... name".
+    const size_t slash = path.find_last_of("/]");
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    static const char kBits[] = "rwxrwxrwx";
+    for (size_t at = reply.find('-'); at != std::string::npos; at = reply.find('-', at + 1)) {
+        if ((at > 0 && reply[at - 1] != ' ') || reply.size() < at + 10) continue;
+        int mode = 0;
+        bool ok = true;
+        for (size_t k = 0; k < 9 && ok; ++k) {
+            const char c = reply[at + 1 + k];
+            mode <<= 1;
+            if (c == kBits[k] || (k % 3 == 2 && (c == 's' || c == 't')))
+                mode |= 1;
+            else
+                ok = c == '-' || (k % 3 == 2 && (c == 'S' || c == 'T'));
+        }
+        if (!ok || (reply.size() > at + 10 && reply[at + 10] != ' ' && reply[at + 10] != '.' &&
+                    reply[at + 10] != '+' && reply[at + 10] != '@'))
+            continue;
+        // Only a line that names the file itself, by its name or its path
+        // (a server may read blanks in the name as separators and list
+        // other files).
+        for (const std::string& named : {name, path}) {
+            const size_t found = reply.find(" " + named, at + 10);
+            const size_t end = found + 1 + named.size();
+            if (found != std::string::npos && (end == reply.size() || reply[end] == ' ')) return mode;
+        }
+        return -1;
+    }
+    return -1;
+}
+
 bool CFtpClient::PutFileReplacing(const std::string& localFile, const std::string& remoteFile,
                                   const std::string& tempFile) {
     CheckArgument(remoteFile);
     std::string reply;
+    // The file in the remote file's place keeps its permissions (a server
+    // gives a new file its own, say 0600).
+    const int mode = RemoteFileMode(remoteFile);
     // Whatever the server may keep of a send that did not end well.
     auto dropTemporary = [&] {
         try {
@@ -650,6 +695,15 @@ bool CFtpClient::PutFileReplacing(const std::string& localFile, const std::strin
         // name: the file goes as it always went.
         PutFile(localFile, remoteFile);
         return false;
+    }
+    if (mode >= 0) {
+        char octal[8];
+        std::snprintf(octal, sizeof octal, "%03o", mode);
+        try {
+            SendCommand("SITE", std::string("CHMOD ") + octal + " " + tempFile, reply);
+        } catch (const FTPException& e) {
+            if (e.ConnectionLost()) throw;
+        }
     }
     try {
         RenameFile(tempFile, remoteFile);

@@ -150,6 +150,9 @@ public:
     bool PutFileReplacing(const std::string& localFile, const std::string& remoteFile,
                           const std::string& tempFile);
     bool RefusesRename() const { return m_bRefusesRename; }
+    // The permission bits of a remote file by STAT (0 to 0777), or -1 when
+    // the server does not tell them for that very file.
+    int RemoteFileMode(const std::string& path);
     // Whether the last RetrieveFile in ASCII met a NUL byte in the first
     // kTextProbeSize bytes of the file: it was no text.
     bool RetrievedNulInHead() const { return m_bNulInHead; }

@@ -172,6 +172,13 @@ TEST_P(RealServers, ASendReplacesTheServersCopyWholeOrNotAtAll) {
     Items()[0].IsBinaryFile = true;
     Run(true, {0});
     ASSERT_TRUE(ReadFile(serverDir + "big.bin") == first);
+    // Permissions given on the server, which the file in its place keeps.
+    ASSERT_EQ(::chmod((serverDir + "big.bin").c_str(), 0754), 0);
+    const auto mode = [&] {
+        struct stat st {};
+        ::stat((serverDir + "big.bin").c_str(), &st);
+        return st.st_mode & 07777;
+    };
 
     // Stopped once its copy has begun, the send leaves the server's copy.
     WriteFile(local / "big.bin", second);
@@ -193,6 +200,7 @@ TEST_P(RealServers, ASendReplacesTheServersCopyWholeOrNotAtAll) {
     Run(true, {0});
     EXPECT_EQ(Items()[0].IsFTPed, "Yes");
     EXPECT_TRUE(ReadFile(serverDir + "big.bin") == second);
+    EXPECT_EQ(mode(), 0754u);
     noTemporaries();
     struct stat st {};
     ASSERT_EQ(::stat((serverDir + "big.bin").c_str(), &st), 0);
