@@ -109,6 +109,17 @@ TEST_F(FtpWindowTest, ASecondStartIsRefusedAndStopEndsTheTransferBetweenBlocks) 
     EXPECT_TRUE(w.FtpCommands().StartFtpPutSelected());
     Finish();
     EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes\n");
+
+    // Closing the window during a send over the server's copy leaves that copy.
+    WriteFile(ServerRoot() + "/big.bin", "the server's copy\n");
+    SelectRows({3});
+    w.ExecuteCommand(32564);
+    ASSERT_TRUE(qvltest::WaitFor([&] {
+        std::error_code ec;
+        return std::filesystem::file_size(ServerRoot() + "/.big.bin.qvl-part", ec) > 0 && !ec;
+    }, 10000));
+    EXPECT_TRUE(w.close());
+    EXPECT_EQ(ReadFile(ServerRoot() + "/big.bin"), "the server's copy\n");
 }
 
 TEST_F(FtpWindowTest, AnIncompleteItemIsCheckedBeforeAnyWorkerAndCancelsTheTransfer) {
