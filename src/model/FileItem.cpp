@@ -165,6 +165,7 @@ void CFileItem::Reset() {
     IsRemoteMissing = "No";
     LocalModTime = DefaultItemTime();
     RemoteModTime = DefaultItemTime();
+    RemoteSecondKnown = false;
     BasketInd = 0;
 }
 

@@ -48,6 +48,10 @@ public:
     int BasketInd = 0;
     // In memory only, never stored: marks the very records of a pending cut.
     std::uint64_t CutTag = 0;
+    // In memory only, never stored: RemoteModTime holds the exact second
+    // (by MDTM after a transfer of this run of the program), even where
+    // that second is 0.
+    bool RemoteSecondKnown = false;
 
     std::string GetLocalPath() const { return LocalDir + FileName; }
 

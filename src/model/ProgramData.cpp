@@ -672,6 +672,9 @@ void CProgramData::ApplyTransferTimes(const CFileItem& item) {
                     if (IsSameFile(it, item) && it.IsFTPed != "failed") {
                         it.LocalModTime = item.LocalModTime;
                         it.RemoteModTime = item.RemoteModTime;
+                        it.RemoteSecondKnown = item.RemoteSecondKnown;
+                        // A file the transfer found to hold NUL bytes is binary from now on.
+                        if (item.IsBinaryFile) it.IsBinaryFile = true;
                         it.IsRemoteModified = item.IsRemoteModified;
                         it.IsRemoteMissing = item.IsRemoteMissing;
                     }

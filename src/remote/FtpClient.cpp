@@ -326,6 +326,13 @@ void CFtpClient::DeleteFile(const std::string& fileName) {
     if (SendCommand("DELE", fileName, reply) != 250) throw FTPException(reply);
 }
 
+void CFtpClient::RenameFile(const std::string& from, const std::string& to) {
+    CheckArgument(to);
+    std::string reply;
+    if (SendCommand("RNFR", from, reply) != 350) throw FTPException(reply);
+    if (SendCommand("RNTO", to, reply) != 250) throw FTPException(reply);
+}
+
 std::string CFtpClient::GetCurrentDirectory() {
     std::string reply;
     if (SendCommandWithReply("PWD", reply) != 257) throw FTPException(reply);
@@ -421,16 +428,21 @@ bool CFtpClient::WayBack(std::string& back) {
 }
 
 std::string CFtpClient::ListFolderToText(const std::string& folder) {
+    return ListFolderToText(folder, std::string());
+}
+
+std::string CFtpClient::ListFolderToText(const std::string& folder, const std::string& pattern) {
     CheckArgument(folder);
+    CheckArgument(pattern);
     std::string back;
     // Without the way back the folder is listed by its name.
-    if (!WayBack(back)) return ListToText(folder);
+    if (!WayBack(back)) return ListToText(folder + pattern);
     std::string reply;
     int code = SendCommand("CWD", folder, reply);
     if (code != 250) return std::string();  // no such folder: nothing in it
     std::string text;
     try {
-        code = StartDataCommand("LIST", reply, true);
+        code = StartDataCommand(pattern.empty() ? std::string("LIST") : "LIST " + pattern, reply, true);
         if (code != 450 && code != 550) text = ReceiveListing();
     } catch (const FTPException& e) {
         if (!e.ConnectionLost() && !back.empty()) SendCommand("CWD", back, reply);
@@ -503,6 +515,7 @@ void CFtpClient::RetrieveFile(const std::string& remoteFile, const std::string& 
     if (!out.Open(localFile, 0644, why))
         throw FTPException("Unable to open local file for writing. " + why);
     std::string reply;
+    m_bNulInHead = false;
     int code = StartDataCommand("RETR " + remoteFile, reply);
     ReceiveFile(out, remoteFile);  // closes the data connection
     code = ReadReply(reply);       // on a throw the writer drops its temporary file
@@ -516,6 +529,7 @@ void CFtpClient::ReceiveFile(CSafeWriter& out, const std::string& remoteFile) {
     std::string converted;
     bool pendingCr = false;
     bool failed = false, writeFailed = false;
+    size_t probed = 0;  // bytes of the file's head looked at for a NUL byte
     for (;;) {
         ssize_t n = ::recv(m_nDataSocket, buf.data(), buf.size(), 0);
         if (n < 0 && errno == EINTR) continue;
@@ -524,6 +538,11 @@ void CFtpClient::ReceiveFile(CSafeWriter& out, const std::string& remoteFile) {
             break;
         }
         if (n == 0) break;
+        if (!m_bBinary && probed < kTextProbeSize) {
+            const size_t look = std::min(kTextProbeSize - probed, static_cast<size_t>(n));
+            if (std::memchr(buf.data(), '\0', look)) m_bNulInHead = true;
+            probed += look;
+        }
         bool ok;
         if (m_bBinary) {
             ok = out.Write(buf.data(), static_cast<size_t>(n));
@@ -558,6 +577,8 @@ void CFtpClient::ReceiveFile(CSafeWriter& out, const std::string& remoteFile) {
 
 void CFtpClient::PutFile(const std::string& localFile, const std::string& remoteFile) {
     CheckArgument(remoteFile);
+    m_bStorRefused = false;
+    m_strSendFailure.clear();
     // Opened once and looked at before STOR: a folder (or a pipe) would
     // send nothing and leave the remote file empty.
     // Opened without waiting, so that a pipe cannot hold the transfer.
@@ -578,14 +599,122 @@ void CFtpClient::PutFile(const std::string& localFile, const std::string& remote
     int code;
     try {
         code = StartDataCommand("STOR " + remoteFile, reply);
+    } catch (const FTPException& e) {
+        std::fclose(f);
+        m_bStorRefused = !e.ConnectionLost();
+        throw;
     } catch (...) {
         std::fclose(f);
         throw;
     }
     SendFileData(f, remoteFile);  // closes the file and the data connection
     code = ReadReply(reply);
-    if (code != 226 && code != 250) throw FTPException(reply);
+    if (code != 226 && code != 250) {
+        m_strSendFailure = reply;
+        throw FTPException(reply);
+    }
     m_tLastActivity = std::time(nullptr);
+}
+
+int CFtpClient::RemoteFileMode(const std::string& path) {
+    std::string reply;
+    int code;
+    try {
+        code = SendCommand("STAT", path, reply);
+    } catch (const FTPException& e) {
+        if (e.ConnectionLost()) throw;
+        return -1;
+    }
+    if (code < 211 || code > 213) return -1;
+    // The file's listing line, within the reply: "-rwxr-x--- 1 u g 9 ... name".
+    const size_t slash = path.find_last_of("/]");
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    static const char kBits[] = "rwxrwxrwx";
+    for (size_t at = reply.find('-'); at != std::string::npos; at = reply.find('-', at + 1)) {
+        if ((at > 0 && reply[at - 1] != ' ') || reply.size() < at + 10) continue;
+        int mode = 0;
+        bool ok = true;
+        for (size_t k = 0; k < 9 && ok; ++k) {
+            const char c = reply[at + 1 + k];
+            mode <<= 1;
+            if (c == kBits[k] || (k % 3 == 2 && (c == 's' || c == 't')))
+                mode |= 1;
+            else
+                ok = c == '-' || (k % 3 == 2 && (c == 'S' || c == 'T'));
+        }
+        if (!ok || (reply.size() > at + 10 && reply[at + 10] != ' ' && reply[at + 10] != '.' &&
+                    reply[at + 10] != '+' && reply[at + 10] != '@'))
+            continue;
+        // Only a line that names the file itself, by its name or its path
+        // (a server may read blanks in the name as separators and list
+        // other files).
+        for (const std::string& named : {name, path}) {
+            const size_t found = reply.find(" " + named, at + 10);
+            const size_t end = found + 1 + named.size();
+            if (found != std::string::npos && (end == reply.size() || reply[end] == ' ')) return mode;
+        }
+        return -1;
+    }
+    return -1;
+}
+
+bool CFtpClient::PutFileReplacing(const std::string& localFile, const std::string& remoteFile,
+                                  const std::string& tempFile) {
+    CheckArgument(remoteFile);
+    std::string reply;
+    // The file in the remote file's place keeps its permissions (a server
+    // gives a new file its own, say 0600).
+    const int mode = RemoteFileMode(remoteFile);
+    // Whatever the server may keep of a send that did not end well.
+    auto dropTemporary = [&] {
+        try {
+            SendCommand("DELE", tempFile, reply);
+        } catch (const FTPException& e) {
+            if (e.ConnectionLost()) throw;
+        }
+    };
+    try {
+        PutFile(localFile, tempFile);
+    } catch (const UserAbort&) {
+        // The server's reply to the cut STOR is still owed; then the part
+        // it keeps goes. A connection shut down by the closing window can
+        // do neither: the temporary stays, and the next send replaces it.
+        try {
+            ReadReply(reply);
+            dropTemporary();
+        } catch (const FTPException&) {
+        }
+        throw UserAbort(m_strHost, m_strUser, true, remoteFile, true);
+    } catch (const FTPException& e) {
+        if (e.ConnectionLost()) throw;
+        if (m_strSendFailure.empty() && !m_bStorRefused) throw;  // a local failure: nothing was sent
+        dropTemporary();
+        if (!m_strSendFailure.empty())
+            throw FTPException(m_strSendFailure + " The remote file " + remoteFile + " was left as it was.");
+        // A folder that takes no new file, or a server that takes no such
+        // name: the file goes as it always went.
+        PutFile(localFile, remoteFile);
+        return false;
+    }
+    if (mode >= 0) {
+        char octal[8];
+        std::snprintf(octal, sizeof octal, "%03o", mode);
+        try {
+            SendCommand("SITE", std::string("CHMOD ") + octal + " " + tempFile, reply);
+        } catch (const FTPException& e) {
+            if (e.ConnectionLost()) throw;
+        }
+    }
+    try {
+        RenameFile(tempFile, remoteFile);
+    } catch (const FTPException& e) {
+        if (e.ConnectionLost()) throw;
+        m_bRefusesRename = true;
+        dropTemporary();
+        PutFile(localFile, remoteFile);
+        return false;
+    }
+    return true;
 }
 
 void CFtpClient::SendFileData(std::FILE* f, const std::string& remoteFile) {
@@ -635,5 +764,6 @@ void CFtpClient::SendFileData(std::FILE* f, const std::string& remoteFile) {
         ReadReply(reply);
     } catch (const FTPException&) {
     }
+    m_strSendFailure = failure;
     throw FTPException(failure + " The remote file " + remoteFile + " may be incomplete.");
 }

@@ -33,18 +33,23 @@ public:
     // with "User-aborted" and closes the host's connections.
     class UserAbort : public std::exception {
     public:
-        UserAbort(std::string host, std::string user, bool upload, std::string remote)
+        UserAbort(std::string host, std::string user, bool upload, std::string remote,
+                  bool remoteKept = false)
             : m_strHost(std::move(host)), m_strUser(std::move(user)),
-              m_bUpload(upload), m_strRemote(std::move(remote)) {}
+              m_bUpload(upload), m_strRemote(std::move(remote)), m_bRemoteKept(remoteKept) {}
         const char* what() const noexcept override { return "User-aborted"; }
         const std::string& Host() const { return m_strHost; }
         const std::string& User() const { return m_strUser; }
         bool WasUpload() const { return m_bUpload; }
         const std::string& RemoteFile() const { return m_strRemote; }
+        // An upload that went to a temporary name: the remote file itself
+        // was not touched.
+        bool RemoteKept() const { return m_bRemoteKept; }
     private:
         std::string m_strHost, m_strUser;
         bool m_bUpload;
         std::string m_strRemote;
+        bool m_bRemoteKept;
     };
 
     // Bytes per block of a data copy; the break flag is read between blocks.
@@ -94,6 +99,8 @@ public:
     void MakeDirectory(const std::string& directory);
     void RemoveDirectory(const std::string& directory);
     void DeleteFile(const std::string& fileName);
+    // RNFR from, RNTO to (350, then 250); a refusal throws.
+    void RenameFile(const std::string& from, const std::string& to);
     std::string GetCurrentDirectory();
 
     // The LIST of one path as text. A path the server does not find gives
@@ -105,6 +112,8 @@ public:
     // back), so that no server reads blanks or wild cards in the folder's
     // name as options or patterns. A server without PWD gets "LIST folder".
     std::string ListFolderToText(const std::string& folder);
+    // The same with a pattern for LIST ("LIST pattern" inside the folder).
+    std::string ListFolderToText(const std::string& folder, const std::string& pattern);
     // Whether CWD into the folder works; the working folder stays as it was.
     bool FolderExists(const std::string& folder);
     // The second (0 to 59) of the file's modification time by MDTM, or -1
@@ -131,6 +140,23 @@ public:
     void RetrieveFile(const std::string& remoteFile, const std::string& localFile);
     // A local path that is not a regular file is refused before STOR.
     void PutFile(const std::string& localFile, const std::string& remoteFile);
+    // Sends the local file to tempFile, a name in the remote file's folder,
+    // and renames it over remoteFile once the server has all of it, so that
+    // remoteFile is never left cut. A stop deletes tempFile and ends with a
+    // UserAbort whose RemoteKept() is true. When the server refuses the
+    // temporary file or the rename, the temporary file is deleted and the
+    // file is sent straight to remoteFile, as PutFile does; false tells
+    // that. A refused rename is remembered by the connection (RefusesRename).
+    bool PutFileReplacing(const std::string& localFile, const std::string& remoteFile,
+                          const std::string& tempFile);
+    bool RefusesRename() const { return m_bRefusesRename; }
+    // The permission bits of a remote file by STAT (0 to 0777), or -1 when
+    // the server does not tell them for that very file.
+    int RemoteFileMode(const std::string& path);
+    // Whether the last RetrieveFile in ASCII met a NUL byte in the first
+    // kTextProbeSize bytes of the file: it was no text.
+    bool RetrievedNulInHead() const { return m_bNulInHead; }
+    static constexpr size_t kTextProbeSize = 8192;
 
     bool IsConnected() const { return m_bConnected; }
     const std::string& Host() const { return m_strHost; }
@@ -169,6 +195,10 @@ private:
     std::string m_strPending;  // control bytes received after the last line
     bool m_bConnected = false;
     bool m_bBinary = false;
+    bool m_bRefusesRename = false;
+    bool m_bStorRefused = false;     // the last PutFile's STOR had a refusal for reply
+    std::string m_strSendFailure;    // why the last PutFile's data did not all go
+    bool m_bNulInHead = false;
     std::string m_strHost, m_strUser, m_strPassword;
     std::atomic<std::time_t> m_tLastActivity{0};
     std::atomic<bool> m_bAborted{false};

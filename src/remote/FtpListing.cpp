@@ -59,6 +59,11 @@ bool IsClock(const std::string& s) {
     return AllDigits(rest, 2, 2);
 }
 
+// "2020-01-01T12:00" or "2020-01-01T12:00:59": an ISO date and time in one.
+bool IsIsoDateTime(const std::string& s) {
+    return s.size() > 11 && s[10] == 'T' && IsIsoDate(s.substr(0, 10)) && IsClock(s.substr(11));
+}
+
 // "01-01-20" or "01-01-2020": the date of a DOS-style listing.
 bool IsDosDate(const std::string& s) {
     return (s.size() == 8 || s.size() == 10) && s[2] == '-' && s[5] == '-' && AllDigits(s.substr(0, 2), 2, 2) &&
@@ -115,7 +120,8 @@ std::string CFtpClient::UnixListingName(const std::string& line) {
     // The name is everything after the first date of the line, in any of
     // the forms: month name, day, and time or year after a size
     // ("12 Jan 1 12:00 name"); an ISO date and time after a size
-    // ("12 2020-01-01 12:00 name"); or DOS-style, date, time with AM or PM,
+    // ("12 2020-01-01 12:00 name", "12 2020-01-01T12:00 name", or the
+    // latter opening the line); or DOS-style, date, time with AM or PM,
     // then "<DIR>" or a size ("01-01-20  12:00PM  <DIR>  name").
     for (size_t k = 0; k < words.size(); ++k) {
         size_t start = std::string::npos;
@@ -125,6 +131,8 @@ std::string CFtpClient::UnixListingName(const std::string& line) {
         } else if (k >= 1 && k + 1 < words.size() && AllDigits(words[k - 1].text, 1, 20) &&
                    IsIsoDate(words[k].text) && IsClock(words[k + 1].text)) {
             start = words[k + 1].end + 1;
+        } else if ((k == 0 || AllDigits(words[k - 1].text, 1, 20)) && IsIsoDateTime(words[k].text)) {
+            start = words[k].end + 1;
         } else if (k + 2 < words.size() && IsDosDate(words[k].text) && IsDosTime(words[k + 1].text) &&
                    (words[k + 2].text == "<DIR>" || AllDigits(words[k + 2].text, 1, 20))) {
             // The name stands after the blanks that pad the size column.

@@ -90,8 +90,9 @@ void WorkerFrame(const std::function<void()>& body) {
         // The end routine has written the status line.
     } catch (const CFtpClient::UserAbort& a) {
         if (a.WasUpload())
-            WriteTraceString("-?- The upload of " + a.RemoteFile() +
-                             " was stopped: the file on the host may be incomplete.");
+            WriteTraceString("-?- The upload of " + a.RemoteFile() + " was stopped: " +
+                             (a.RemoteKept() ? "the file on the host was left as it was."
+                                             : "the file on the host may be incomplete."));
         LogFtpStatus("User-aborted");
         DisconnectHost(a.Host(), a.User());
     } catch (const CRexecClient::UserAbort&) {

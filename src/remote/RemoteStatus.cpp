@@ -40,8 +40,10 @@ int SecondOf(std::time_t t) {
 }  // namespace
 
 void KeepRemoteSecond(CFileItem& item, int second) {
+    item.RemoteSecondKnown = false;
     if (second < 0 || second > 59 || !IsRealRemoteTime(item.RemoteModTime)) return;
     item.RemoteModTime += second - SecondOf(item.RemoteModTime);
+    item.RemoteSecondKnown = true;
 }
 
 int AskRemoteSecond(CProgramData& data, std::string& host, std::string& user,
@@ -66,7 +68,21 @@ std::string ListItemLines(CFtpClient& c, const CFileItem& item) {
     std::string lines = ItemListingLines(item, c.ListToText(item.RemoteDir + item.FileName));
     if (lines.empty() && item.GetHostKind() == "UNIX")
         lines = ItemListingLines(item, c.ListFolderToText(item.RemoteDir));
+    if (lines.empty()) lines = ListItemLinesByPattern(c, item);
     return lines;
+}
+
+std::string ListItemLinesByPattern(CFtpClient& c, const CFileItem& item) {
+    if (item.GetHostKind() != "UNIX") return std::string();
+    std::string pattern = item.FileName;
+    bool control = false;
+    for (char& ch : pattern) {
+        const unsigned char u = static_cast<unsigned char>(ch);
+        if (u < 0x20 || u == 0x7f) control = true;
+        if (u <= 0x20 || u == 0x7f) ch = '?';
+    }
+    if (!control) return std::string();
+    return ItemListingLines(item, c.ListFolderToText(item.RemoteDir, pattern));
 }
 
 std::string FormatItemNumber(int number, int count) {
@@ -145,6 +161,7 @@ void CheckRemoteStatus(CProgramData& data, std::vector<CFileItem>& list) {
         std::string status;
         // The time recorded at the last transfer, before the listing's.
         const std::time_t recorded = item.RemoteModTime;
+        const bool recordedSecondKnown = item.RemoteSecondKnown;
         try {
             std::string lines;
             RunWithReconnect(data, host, user, true, [&](CFtpClient& c) {
@@ -163,11 +180,14 @@ void CheckRemoteStatus(CProgramData& data, std::vector<CFileItem>& list) {
                 lines = ItemListingLines(item, folder->second);
                 // Dot files are left out of most folder listings.
                 if (lines.empty()) lines = ItemListingLines(item, c.ListToText(path));
+                if (lines.empty()) lines = ListItemLinesByPattern(c, item);
             });
             item.UpdateRemoteStatus(ItemListingLines(item, lines), status);
             // The listing tells the minute only: within the recorded minute
-            // the exact second decides, when one was recorded.
-            if (IsRealRemoteTime(item.RemoteModTime) && IsRealRemoteTime(recorded) && SecondOf(recorded) != 0 &&
+            // the exact second decides, when one was recorded (a second of 0
+            // read back from the stored file may be the listing's own).
+            if (IsRealRemoteTime(item.RemoteModTime) && IsRealRemoteTime(recorded) &&
+                (SecondOf(recorded) != 0 || recordedSecondKnown) &&
                 recorded - SecondOf(recorded) == item.RemoteModTime - SecondOf(item.RemoteModTime)) {
                 const int second = AskRemoteSecond(data, host, user, item);
                 // Without the second nothing tells the times apart.

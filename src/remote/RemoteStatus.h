@@ -30,7 +30,7 @@ void CompareRemoteTimes(CProgramData& data, int project, CFileItem& checked);
 std::string ItemListingLines(const CFileItem& item, const std::string& listing);
 // A listing tells the remote time to the minute. The exact second (MDTM)
 // goes into the time the listing gave to item, when that is a real time
-// and second is 0 to 59.
+// and second is 0 to 59; RemoteSecondKnown tells whether it went in.
 void KeepRemoteSecond(CFileItem& item, int second);
 // The second of the remote file's time by MDTM on the item's connection,
 // or -1 (a UNIX host only; a server without MDTM gives -1 too).
@@ -38,8 +38,13 @@ int AskRemoteSecond(CProgramData& data, std::string& host, std::string& user,
                     const CFileItem& item);
 // The item's lines from "LIST path", or, when that names no such entry on a
 // UNIX host (pure-ftpd reads blanks in the path as separators), from the
-// listing of its folder.
+// listing of its folder, and last from ListItemLinesByPattern.
 std::string ListItemLines(CFtpClient& c, const CFileItem& item);
+// A name holding a control character (a TAB) is left out of some servers'
+// folder listings and changed in their arguments (pure-ftpd turns it into
+// "_"): the item's lines from a listing of its folder by a pattern with "?"
+// for every such character and blank; "" for any other name.
+std::string ListItemLinesByPattern(CFtpClient& c, const CFileItem& item);
 // "2008+7+14+9+5+3+" -> "14-Jul-2008 09:05:03"; "" for a text it cannot read.
 std::string FormatStoredTimeForDisplay(const std::string& stored);
 // The item number as the progress lines show it: "03/12", "007/120".

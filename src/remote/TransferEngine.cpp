@@ -59,6 +59,12 @@ bool RemoteFolderExists(CProgramData& data, std::string host, std::string user, 
     return exists;
 }
 
+// The name a send goes to before it is renamed over the remote file: in
+// the same folder, and left out of listings (a dot name), so that no
+// listing takes it for an entry.
+std::string RemoteTemporaryName(const std::string& fileName) { return "." + fileName + ".qvl-part"; }
+constexpr size_t kMaxRemoteNameBytes = 255;
+
 void StoreItem(size_t i, const CFileItem& item) {
     FtpResultsLock lists;
     if (i < lists->transfer.size()) lists->transfer[i] = item;
@@ -168,6 +174,7 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
     // mostly share one, which need not be made again for each.
     std::string madeLocalDir;
     std::set<std::string> missingDirs;  // remote folders looked at after a failed send
+    std::set<std::string> straightHosts;  // hosts told that sends go straight over their files
 
     // Items that would write one file from different sources go nowhere:
     // whichever came last would silently replace the others.
@@ -250,6 +257,7 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
                 try {
                     RunWithReconnect(data, host, user, true, [&](CFtpClient& c) {
                         lines = ItemListingLines(item, c.ListToText(item.RemoteDir + item.FileName));
+                        if (lines.empty()) lines = ListItemLinesByPattern(c, item);
                     });
                 } catch (const CFtpClient::FTPException& e) {
                     LogFtpFailure(e, "", true);
@@ -384,10 +392,36 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
                 if (g_bFtpBreak) EndFtpWorker("aborted-(2)");
                 if (!announced) WriteTraceString(line);
                 announced = true;
-                if (toRemote)
+                if (!toRemote) {
+                    c.RetrieveFile(remotePath, localPath);
+                    // Marked text by its extension only, the file may be
+                    // none: converted it would lose or gain bytes.
+                    if (!item.IsBinaryFile && c.RetrievedNulInHead()) {
+                        item.IsBinaryFile = true;
+                        WriteTraceString(item.FileName +
+                                         " is marked ASCII but holds NUL bytes: it is fetched again in BINARY.");
+                        c.SetBinaryMode();
+                        c.RetrieveFile(remotePath, localPath);
+                    }
+                    return;
+                }
+                // A send goes to a temporary name and is renamed over the
+                // remote file when whole, so that a stop never leaves the
+                // server's copy cut. A VMS host keeps versions instead, and
+                // some servers refuse the rename: those go straight.
+                const bool vms = item.GetHostKind() == "VMS";
+                const std::string temp = RemoteTemporaryName(item.FileName);
+                const bool tooLong = temp.size() > kMaxRemoteNameBytes;
+                bool straight = vms || c.RefusesRename();
+                if (straight || tooLong)
                     c.PutFile(localPath, remotePath);
                 else
-                    c.RetrieveFile(remotePath, localPath);
+                    straight = !c.PutFileReplacing(localPath, remotePath, item.RemoteDir + temp);
+                if (straight && straightHosts.insert(host + '\n' + user).second)
+                    WriteTraceString("-?- " + ShortHostName(host) +
+                                     (vms ? " is a VMS host" : " refused a temporary name or its rename") +
+                                     ": files are sent straight over the remote files, so a stopped send "
+                                     "leaves the remote file cut.");
             });
             item.IsFTPed = "Yes";
             item.IsRemoteModified = "No";

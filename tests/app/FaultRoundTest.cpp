@@ -233,7 +233,7 @@ TEST_F(FaultRoundTest, TheServerDyingInABasketPutFailsWhatIsLeftAndTheNextPutWor
     const std::vector<std::string> before = Names(Local());
     SelectRows(AllRows());
     frame->ExecuteCommand(32564);  // F5
-    ASSERT_TRUE(qvltest::WaitFor([&] { return fs::exists(ServerRoot() + "/big1.bin"); }, 10000)) << Log();
+    ASSERT_TRUE(qvltest::WaitFor([&] { return fs::exists(ServerRoot() + "/.big1.bin.qvl-part"); }, 10000)) << Log();
     throttled->Kill();
     Finish();
     Tick();
@@ -258,6 +258,7 @@ TEST_F(FaultRoundTest, TheServerDyingInABasketPutFailsWhatIsLeftAndTheNextPutWor
     Tick();
     EXPECT_EQ(Status(3), "Yes") << Log();
     EXPECT_TRUE(ReadFile(ServerRoot() + "/big1.bin") == local["big1.bin"]);
+    EXPECT_FALSE(fs::exists(ServerRoot() + "/.big1.bin.qvl-part"));  // the part the dead server kept became the whole file
     ExpectFtpSettled();
 }
 

@@ -83,10 +83,10 @@ TEST_F(FtpWindowTest, ASecondStartIsRefusedAndStopEndsTheTransferBetweenBlocks) 
     w.ExecuteCommand(32564);
     EXPECT_FALSE(g_bFtpIdle);
     EXPECT_FALSE(w.Action(32567)->isChecked());  // the stop command's mark: FTP busy
-    // Wait until the upload is under way.
+    // Wait until the upload is under way (to its temporary name).
     ASSERT_TRUE(qvltest::WaitFor([&] {
         std::error_code ec;
-        return std::filesystem::file_size(ServerRoot() + "/big.bin", ec) > 0 && !ec;
+        return std::filesystem::file_size(ServerRoot() + "/.big.bin.qvl-part", ec) > 0 && !ec;
     }, 10000));
     prompter.entries.clear();
     w.ExecuteCommand(32557);
@@ -97,7 +97,9 @@ TEST_F(FtpWindowTest, ASecondStartIsRefusedAndStopEndsTheTransferBetweenBlocks) 
     EXPECT_TRUE(g_bFtpIdle);
     EXPECT_FALSE(g_bFtpBreak);
     EXPECT_EQ(Count("--- FTP User-aborted ---"), 1) << Log();
-    EXPECT_LT(std::filesystem::file_size(ServerRoot() + "/big.bin"), std::filesystem::file_size(big));
+    // No part of it is left on the server, under its name or another.
+    EXPECT_FALSE(std::filesystem::exists(ServerRoot() + "/big.bin"));
+    EXPECT_FALSE(std::filesystem::exists(ServerRoot() + "/.big.bin.qvl-part"));
     // The stopped item failed: its row and model item say so after the tick.
     Tick();
     EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 3).IsFTPed, "failed");
@@ -107,6 +109,17 @@ TEST_F(FtpWindowTest, ASecondStartIsRefusedAndStopEndsTheTransferBetweenBlocks) 
     EXPECT_TRUE(w.FtpCommands().StartFtpPutSelected());
     Finish();
     EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes\n");
+
+    // Closing the window during a send over the server's copy leaves that copy.
+    WriteFile(ServerRoot() + "/big.bin", "the server's copy\n");
+    SelectRows({3});
+    w.ExecuteCommand(32564);
+    ASSERT_TRUE(qvltest::WaitFor([&] {
+        std::error_code ec;
+        return std::filesystem::file_size(ServerRoot() + "/.big.bin.qvl-part", ec) > 0 && !ec;
+    }, 10000));
+    EXPECT_TRUE(w.close());
+    EXPECT_EQ(ReadFile(ServerRoot() + "/big.bin"), "the server's copy\n");
 }
 
 TEST_F(FtpWindowTest, AnIncompleteItemIsCheckedBeforeAnyWorkerAndCancelsTheTransfer) {

@@ -368,6 +368,8 @@ TEST(RemoteStatusMatch, ALongerNameThatEndsWithTheItemsNameIsAnotherFile) {
     EXPECT_EQ(ItemListingLines(item, "lrwxrwxrwx 1 u g 9 Jul 14 2008 b.c -> a.c\r\n"), "");
     // ISO and DOS-style dates: the whole name after the date counts too.
     for (const std::string& form : {std::string("-rw-r--r-- 1 u g 9 2020-01-01 12:00 "),
+                                    std::string("-rw-r--r-- 1 u g 9 2020-01-01T12:00 "),
+                                    std::string("2020-01-01T12:00 "),
                                     std::string("01-01-20  12:00PM                    9 ")}) {
         EXPECT_EQ(ItemListingLines(item, form + "my a.c\r\n"), "") << form;
         EXPECT_EQ(ItemListingLines(item, form + "my a.c\r\n" + form + "a.c\r\n"), form + "a.c\r\n") << form;

@@ -2,9 +2,12 @@
 // pyftpdlib. Files added as the add-files command adds them go up and come
 // back byte for byte (text and a picture the extension list does not know),
 // the folder lists names with blanks and non-ASCII letters, the status check
-// finds them, and a server edit within the minute of the upload is seen.
+// finds them, and a server edit within the minute of the upload is seen. A
+// send replaces the server's copy whole or not at all.
 #include <chrono>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/stat.h>
 #include <thread>
 
 #include "RemoteFixture.h"
@@ -80,6 +83,11 @@ protected:
     std::unique_ptr<ScopedEnv> env;
 };
 
+void SetModificationTime(const std::string& path, std::time_t t) {
+    const timespec times[2] = {{t, 0}, {t, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
 TEST_P(RealServers, FilesGoBothWaysWholeAndTheStatusCheckFindsNamesWithBlanks) {
     const std::string text = "first line\nsecond line\n";
     const std::string png("\x89PNG\r\n\x1a\n\x00\x00\x00\rIHDR\n\r\n\x00\xff", 21);
@@ -97,6 +105,7 @@ TEST_P(RealServers, FilesGoBothWaysWholeAndTheStatusCheckFindsNamesWithBlanks) {
     Run(true, {0, 1, 2, 3, 4});
     EXPECT_EQ(ReadFile(serverDir + "old.png"), png);
     EXPECT_TRUE(trace.Has("old.png is marked ASCII but holds NUL bytes: it goes in BINARY.")) << trace.All();
+    EXPECT_TRUE(Items()[4].IsBinaryFile);
     // vsftpd keeps what an ASCII upload sends (CR LF) unless told otherwise.
     const auto lf = [](std::string s) {
         for (size_t at; (at = s.find("\r\n")) != std::string::npos;) s.erase(at, 1);
@@ -136,10 +145,94 @@ TEST_P(RealServers, FilesGoBothWaysWholeAndTheStatusCheckFindsNamesWithBlanks) {
     }
 
     for (const char* n : {"café menü.txt", "my file.txt", "logo.png"}) std::filesystem::remove(local / n);
-    Run(false, {0, 1, 2});
+    // A picture only the server has, marked text as the remote collection
+    // marks an extension the list does not know.
+    WriteFile(serverDir + "shot.png", png);
+    CFileItem shot = MakeItem("shot.png", "127.0.0.1", kUser, remoteDir, local.dir());
+    shot.FileType = "remote";
+    AddItem(shot);
+    Run(false, {0, 1, 2, 3});
     EXPECT_EQ(ReadFile(local / "café menü.txt"), text);
     EXPECT_EQ(ReadFile(local / "my file.txt"), "x\n");
     EXPECT_EQ(ReadFile(local / "logo.png"), png);
+    EXPECT_EQ(ReadFile(local / "shot.png"), png);
+    EXPECT_TRUE(Items()[3].IsBinaryFile);
+    EXPECT_TRUE(trace.Has("shot.png is marked ASCII but holds NUL bytes: it is fetched again in BINARY."))
+        << trace.All();
+}
+
+TEST_P(RealServers, ASendReplacesTheServersCopyWholeOrNotAtAll) {
+    const std::string first(2000000, 'a'), second(2000000, 'b');
+    const auto noTemporaries = [&] {
+        for (const auto& e : std::filesystem::directory_iterator(serverDir))
+            EXPECT_EQ(e.path().filename().string().find(".qvl-part"), std::string::npos) << e.path();
+    };
+    WriteFile(local / "big.bin", first);
+    Add({"big.bin"});
+    Items()[0].IsBinaryFile = true;
+    Run(true, {0});
+    ASSERT_TRUE(ReadFile(serverDir + "big.bin") == first);
+    // Permissions given on the server, which the file in its place keeps.
+    ASSERT_EQ(::chmod((serverDir + "big.bin").c_str(), 0754), 0);
+    const auto mode = [&] {
+        struct stat st {};
+        ::stat((serverDir + "big.bin").c_str(), &st);
+        return st.st_mode & 07777;
+    };
+
+    // Stopped once its copy has begun, the send leaves the server's copy.
+    WriteFile(local / "big.bin", second);
+    trace.onLine = [](const std::string& l) {
+        if (l.rfind("->", 0) == 0) g_bFtpBreak = true;
+    };
+    Run(true, {0});
+    trace.onLine = nullptr;
+    EXPECT_TRUE(trace.Has("--- FTP User-aborted ---")) << trace.All();
+    EXPECT_TRUE(trace.Has("-?- The upload of " + remoteDir + "big.bin was stopped: the file on the host was "
+                          "left as it was."))
+        << trace.All();
+    EXPECT_EQ(ReadFile(serverDir + "big.bin").size(), first.size());
+    EXPECT_TRUE(ReadFile(serverDir + "big.bin") == first);
+    noTemporaries();
+
+    // Sent whole, it takes the copy's place, and the recorded remote time
+    // is that of the file in its place.
+    Run(true, {0});
+    EXPECT_EQ(Items()[0].IsFTPed, "Yes");
+    EXPECT_TRUE(ReadFile(serverDir + "big.bin") == second);
+    EXPECT_EQ(mode(), 0754u);
+    noTemporaries();
+    struct stat st {};
+    ASSERT_EQ(::stat((serverDir + "big.bin").c_str(), &st), 0);
+    EXPECT_EQ(Items()[0].RemoteModTime, st.st_mtime);
+    CFtpClient c;
+    c.Connect("127.0.0.1", kUser, kPassword, port);
+    std::vector<CDirEntry> entries;
+    CFtpClient::ParseUnixListingText(c.ListFolderToText(remoteDir), "*.*", entries);
+    c.Disconnect();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].strName, "big.bin");
+}
+
+TEST_P(RealServers, TheStatusCheckFindsATabInANameAndAnEditWithinARecordAtAFullMinute) {
+    // Fetched with its time at a full minute, the file records second 0.
+    const std::time_t minute = (std::time(nullptr) - 7200) / 60 * 60;
+    WriteFile(serverDir + "minute.html", "<p>first</p>\n");
+    SetModificationTime(serverDir + "minute.html", minute);
+    WriteFile(serverDir + "tab\tname.txt", "tab\n");
+    AddItem(MakeItem("minute.html", "127.0.0.1", kUser, remoteDir, local.dir()));
+    AddItem(MakeItem("tab\tname.txt", "127.0.0.1", kUser, remoteDir, local.dir()));
+    Run(false, {0});
+    ASSERT_EQ(Items()[0].IsFTPed, "Yes");
+    ASSERT_EQ(Items()[0].RemoteModTime, minute);
+
+    // Edited on the server in the same minute.
+    WriteFile(serverDir + "minute.html", "<p>edited on the server</p>\n");
+    SetModificationTime(serverDir + "minute.html", minute + 20);
+    CheckStatus();
+    EXPECT_EQ(Items()[0].IsRemoteModified, "Yes") << trace.All();
+    EXPECT_EQ(Items()[1].IsRemoteMissing, "No") << trace.All();
+    EXPECT_EQ(trace.All().find("Missing from remote directory."), std::string::npos) << trace.All();
 }
 
 TEST_P(RealServers, AServerEditFiveSecondsAfterTheUploadIsReported) {

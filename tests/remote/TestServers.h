@@ -486,6 +486,9 @@ private:
             else if (word == "SYST") Send(c, systReply);
             else if (word == "TYPE") Send(c, "200 Type set\r\n");
             else if (word == "QUIT") { Send(c, "221 Bye\r\n"); break; }
+            else if (word == "RNFR") Send(c, "350 Ready for RNTO\r\n");
+            else if (word == "RNTO") Send(c, "250 Renamed\r\n");
+            else if (word == "DELE") Send(c, "250 Deleted\r\n");
             else if (word == "PASV") {
                 if (dataListen >= 0) ::close(dataListen);
                 int p = 0;

@@ -144,7 +144,11 @@ TEST_F(PyTransfer, AStopBeforeAnItemEndsTheRunAndAStopDuringACopyDropsTheConnect
     Run(true, {1});
     trace.onLine = nullptr;
     EXPECT_TRUE(trace.Has("--- FTP User-aborted ---"));
-    EXPECT_NE(trace.All().find("may be incomplete"), std::string::npos);
+    // The copy went to a temporary name, which the stop removed.
+    EXPECT_TRUE(trace.Has("-?- The upload of /big was stopped: the file on the host was left as it was."))
+        << trace.All();
+    EXPECT_FALSE(std::filesystem::exists(root / "big"));
+    EXPECT_FALSE(std::filesystem::exists(root / ".big.qvl-part"));
     EXPECT_TRUE(trace.Has("- qvltest disconnected from 127.0.0.1."));
     EXPECT_EQ(FindOpenConnection("127.0.0.1", kUser), -1);
     EXPECT_TRUE(g_bFtpIdle);
@@ -331,8 +335,9 @@ TEST_F(FakeTransfer, TheTypeFollowsEachItemOnItsConnection) {
     std::vector<std::string> seen;
     for (const std::string& l : server.Received())
         if (l.rfind("TYPE", 0) == 0 || l.rfind("STOR", 0) == 0) seen.push_back(l);
-    EXPECT_EQ(seen, (std::vector<std::string>{"STOR /r/a", "STOR /r/b", "STOR /r/c", "TYPE I",
-                                              "TYPE I", "STOR /r/d", "TYPE I", "STOR /r/e"}));
+    EXPECT_EQ(seen, (std::vector<std::string>{"STOR /r/.a.qvl-part", "STOR /r/.b.qvl-part", "STOR /r/.c.qvl-part",
+                                              "TYPE I", "TYPE I", "STOR /r/.d.qvl-part", "TYPE I",
+                                              "STOR /r/.e.qvl-part"}));
     EXPECT_EQ(trace.Count("Switching to BINARY:"), 1);
     EXPECT_EQ(trace.Count("Switching to ASCII:"), 0);
 }
@@ -355,14 +360,53 @@ TEST_F(FakeTransfer, FtpUpdateListsEachFolderOnceAfterItsLastItem) {
     for (const std::string& l : server.Received())
         if (l.rfind("LIST", 0) == 0 || l.rfind("STOR", 0) == 0) seen.push_back(l);
     // An item its folder's listing does not show lists its own file.
-    EXPECT_EQ(seen, (std::vector<std::string>{"STOR /r/a", "STOR /s/c", "LIST /s/", "STOR /r/b",
-                                              "STOR /r/gone", "LIST /r/", "LIST /r/gone"}));
+    EXPECT_EQ(seen, (std::vector<std::string>{"STOR /r/.a.qvl-part", "STOR /s/.c.qvl-part", "LIST /s/",
+                                              "STOR /r/.b.qvl-part", "STOR /r/.gone.qvl-part", "LIST /r/",
+                                              "LIST /r/gone"}));
     auto results = TransferResults();
     ASSERT_EQ(results.size(), 4u);
     EXPECT_EQ(results[0].GetRemoteTimeText(), "2001+1+2+0+0+0+");
     EXPECT_EQ(results[1].GetRemoteTimeText(), "2003+5+6+0+0+0+");
     EXPECT_EQ(results[2].GetRemoteTimeText(), "2002+3+4+0+0+0+");
     EXPECT_EQ(results[3].GetRemoteTimeText(), kRemoteMissingTime);
+}
+
+TEST_F(FakeTransfer, ASendGoesStraightWhereTheServerRefusesTheRenameAndToVmsAndSaysSo) {
+    server.replies["RNFR"] = "550 Renaming is not allowed here\r\n";
+    for (const char* n : {"a", "b", "c"}) WriteFile(local / n, n);
+    AddItem(MakeItem("a", "127.0.0.1", "ann", "/r/", local.dir()));
+    AddItem(MakeItem("b", "127.0.0.1", "ann", "/r/", local.dir()));
+    AddItem(MakeItem("c", "127.0.0.1", "ann", "DKA0:[ANN]", local.dir()));
+    const auto sent = [&] {
+        std::vector<std::string> seen;
+        for (const std::string& l : server.Received())
+            for (const char* w : {"STOR ", "RNFR ", "RNTO ", "DELE "})
+                if (l.rfind(w, 0) == 0) seen.push_back(l);
+        return seen;
+    };
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    RunFtpWorkerHere([&] { TransferToRemote(data, 0, 0, 0, {0, 1}); });
+    // The temporary goes and the file is sent as before; the next item of
+    // that connection goes straight at once.
+    EXPECT_EQ(sent(), (std::vector<std::string>{"STOR /r/.a.qvl-part", "RNFR /r/.a.qvl-part",
+                                                "DELE /r/.a.qvl-part", "STOR /r/a", "STOR /r/b"}));
+    EXPECT_EQ(trace.Count("-?- 127.0.0.1 refused a temporary name or its rename: files are sent straight over "
+                          "the remote files, so a stopped send leaves the remote file cut."),
+              1)
+        << trace.All();
+    EXPECT_EQ(TransferResults()[0].IsFTPed, "Yes");
+    EXPECT_EQ(TransferResults()[1].IsFTPed, "Yes");
+
+    // A VMS host keeps versions of its files: the send goes straight there.
+    const size_t before = sent().size();
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    RunFtpWorkerHere([&] { TransferToRemote(data, 0, 0, 0, {2}); });
+    const std::vector<std::string> vms = sent();
+    EXPECT_EQ(std::vector<std::string>(vms.begin() + static_cast<long>(before), vms.end()),
+              std::vector<std::string>{"STOR DKA0:[ANN]c"});
+    EXPECT_TRUE(trace.Has("-?- 127.0.0.1 is a VMS host: files are sent straight over the remote files, so a "
+                          "stopped send leaves the remote file cut."))
+        << trace.All();
 }
 
 TEST_F(FakeTransfer, AFolderThatCannotBeMadeEndsTheRun) {
