@@ -1,10 +1,10 @@
 #include "app/FtpCommands.h"
 
 #include <QAction>
-#include <algorithm>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <algorithm>
 #include <memory>
 
 #include "app/ListViews.h"
