@@ -4,6 +4,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <algorithm>
 #include <memory>
 
 #include "app/ListViews.h"
@@ -18,6 +19,7 @@
 #include "remote/FtpWorker.h"
 #include "remote/RemoteBuild.h"
 #include "remote/RemoteStatus.h"
+#include "remote/TransferChecks.h"
 #include "remote/TransferEngine.h"
 
 std::function<bool(CMainFrame&)> CFtpCommands::s_fileAttributesDialog;
@@ -168,6 +170,58 @@ bool CFtpCommands::StartManualSyncToRemote() {
     return StartTransferJobs(true, {{m_frame.Data().GetCurBasket(), changes}}, After::Sent);
 }
 
+bool CFtpCommands::StartAutoSyncToRemote() {
+    const std::vector<int> changes = m_frame.Presenter().LocalChangeList();
+    if (changes.empty()) {
+        m_autoSyncHeld.clear();
+        return false;
+    }
+    return StartTransferJobs(true, {{m_frame.Data().GetCurBasket(), changes}}, After::Sent, true);
+}
+
+void CFtpCommands::HoldItemsChangedOnBothSides(bool toRemote, std::vector<Job>& jobs, bool unattended,
+                                               std::vector<int>& held) {
+    CProgramData& d = m_frame.Data();
+    const int p = d.GetCurProject(), s = d.GetCurSession();
+    std::vector<CFileItem> both;
+    std::vector<std::pair<size_t, size_t>> where;  // job, place in its list
+    for (size_t j = 0; j < jobs.size(); ++j)
+        for (size_t k = 0; k < jobs[j].items.size(); ++k) {
+            if (!d.IsValidFileItem(false, p, s, jobs[j].basket, jobs[j].items[k])) continue;
+            const CFileItem item = d.GetFileItem(p, s, jobs[j].basket, jobs[j].items[k]);
+            if (!IsChangedOnBothSides(item)) continue;
+            both.push_back(item);
+            where.emplace_back(j, k);
+        }
+    if (unattended) {
+        // Named once: the timer comes here every second while they stay.
+        std::vector<std::string> named;
+        for (const CFileItem& item : both) {
+            const std::string line = BothChangedHeldLine(item, toRemote);
+            if (std::find(m_autoSyncHeld.begin(), m_autoSyncHeld.end(), line) == m_autoSyncHeld.end())
+                WriteTraceString(line);
+            named.push_back(line);
+        }
+        m_autoSyncHeld = std::move(named);
+    }
+    if (both.empty()) return;
+    if (!unattended &&
+        Prompter().Ask(BothChangedQuestion(both, toRemote), MsgIcon::Question, false) == Answer::Yes)
+        return;
+    std::vector<std::vector<bool>> drop(jobs.size());
+    for (size_t j = 0; j < jobs.size(); ++j) drop[j].assign(jobs[j].items.size(), false);
+    for (const auto& [j, k] : where) {
+        drop[j][k] = true;
+        held.push_back(jobs[j].items[k]);
+    }
+    for (size_t j = 0; j < jobs.size(); ++j) {
+        std::vector<int> kept;
+        for (size_t k = 0; k < jobs[j].items.size(); ++k)
+            if (!drop[j][k]) kept.push_back(jobs[j].items[k]);
+        jobs[j].items = std::move(kept);
+    }
+}
+
 bool CFtpCommands::CheckFileItemsComplete(int p, int s, int b, const std::vector<int>& items) {
     CProgramData& d = m_frame.Data();
     for (;;) {
@@ -196,7 +250,7 @@ bool CFtpCommands::CheckFileItemsComplete(int p, int s, int b, const std::vector
     }
 }
 
-bool CFtpCommands::StartTransferJobs(bool toRemote, std::vector<Job> jobs, After after) {
+bool CFtpCommands::StartTransferJobs(bool toRemote, std::vector<Job> jobs, After after, bool unattended) {
     if (!g_bFtpIdle) {
         Prompter().Message(kFtpBusy, MsgIcon::Stop);
         return false;
@@ -209,6 +263,17 @@ bool CFtpCommands::StartTransferJobs(bool toRemote, std::vector<Job> jobs, After
             UpdateCommandChecks();
             return false;
         }
+    // An item changed on both sides is overwritten only when the user says so.
+    std::vector<int> held;
+    HoldItemsChangedOnBothSides(toRemote, jobs, unattended, held);
+    if (!held.empty()) {
+        bool any = false;
+        for (const Job& job : jobs) any = any || !job.items.empty();
+        if (!any) {
+            UpdateCommandChecks();
+            return false;
+        }
+    }
     ShowMessageWindow();
     if (!ClaimFtpSlot(kFtpBusy)) return false;
     // A run over several baskets: items of different baskets that would
@@ -241,7 +306,7 @@ bool CFtpCommands::StartTransferJobs(bool toRemote, std::vector<Job> jobs, After
     auto snapshot = std::make_shared<CProgramData>(d);
     std::weak_ptr<bool> alive = m_alive;
     CMainPresenter* presenter = &m_frame.Presenter();
-    StartFtpWorker([snapshot, jobs = std::move(jobs), toRemote, after, p, s, alive, presenter] {
+    StartFtpWorker([snapshot, jobs = std::move(jobs), toRemote, after, p, s, alive, presenter, held] {
         std::vector<CFileItem> done;  // results of the baskets before the current one
         auto keepEarlier = [&] {
             if (done.empty()) return;
@@ -270,12 +335,13 @@ bool CFtpCommands::StartTransferJobs(bool toRemote, std::vector<Job> jobs, After
         }
         keepEarlier();
         if (after == After::Nothing) return;
-        PostToGui([alive, presenter, after] {
+        PostToGui([alive, presenter, after, held] {
             if (!alive.lock()) return;
+            // Items the user left stay to be synced.
             if (after == After::Fetched) {
-                presenter->SetRemoteChangesFetched(1);
-                presenter->ClearRemoteChangeList();
-            } else {
+                presenter->SetRemoteChangesFetched(held.empty() ? 1 : 0);
+                presenter->KeepRemoteChanges(held);
+            } else if (held.empty()) {
                 presenter->SetLocalChangesSent(1);
             }
         });

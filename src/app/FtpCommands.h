@@ -30,6 +30,10 @@ public:
     bool StartFtpPutAll();
     bool StartManualSyncToLocal();
     bool StartManualSyncToRemote();
+    // The one-second timer's sync to remote while auto-sync is on: nobody
+    // is asked, and an item changed on both sides is never sent (it is
+    // named in the Message Window once).
+    bool StartAutoSyncToRemote();
 
     // The items of a basket must each name a remote host, user, remote
     // folder and local folder. On the first that does not: auto-sync goes
@@ -61,7 +65,13 @@ private:
     enum class After { Nothing, Fetched, Sent };
     // Steps 2 to 6 of every starter: the busy refusal, the item check, the
     // Message Window, the claim and the worker on a copy of the data.
-    bool StartTransferJobs(bool toRemote, std::vector<Job> jobs, After after);
+    // Unattended: the run of auto-sync, which asks nothing.
+    bool StartTransferJobs(bool toRemote, std::vector<Job> jobs, After after, bool unattended = false);
+    // Items changed on both sides since their last transfer leave the jobs
+    // unless the user lets them go (one question for the run); unattended,
+    // they always stay. Their rows go into held.
+    void HoldItemsChangedOnBothSides(bool toRemote, std::vector<Job>& jobs, bool unattended,
+                                     std::vector<int>& held);
     void ShowMessageWindow();
     void UpdateProgress();
 
@@ -70,4 +80,6 @@ private:
     QPointer<QProgressBar> m_progressBar;  // the status bar's "2174"
     // Tasks a worker posts back check this first: the window may be gone.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    // The items auto-sync left last time, named once while they stay so.
+    std::vector<std::string> m_autoSyncHeld;
 };

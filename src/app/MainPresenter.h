@@ -95,6 +95,8 @@ public:
     void SetLocalChangesSent(int sent) { m_localSent = sent; }
     void SetRemoteChangesFetched(int fetched) { m_remoteFetched = fetched; }
     void ClearRemoteChangeList() { m_remoteChanges.clear(); }
+    // The remote change list keeps only these rows.
+    void KeepRemoteChanges(const std::vector<int>& rows) { m_remoteChanges = rows; }
 
     // ---- basket commands (row indices of the "File Baskets" list)
     void OnAddBasket();

@@ -74,7 +74,7 @@ void CTimerWork::OnTimerTick() {
 
     if (g_bAutoSync) {
         mp.CheckSyncStatus();
-        if (g_bFtpIdle) m_frame.FtpCommands().StartManualSyncToRemote();
+        if (g_bFtpIdle) m_frame.FtpCommands().StartAutoSyncToRemote();
     } else if (g_bAutoUpdate && m_autoUpdate - 1 >= g_nAutoUpdateInc) {
         mp.SetBlinkCounter(m_blink);
         mp.CheckSyncStatus();

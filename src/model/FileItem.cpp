@@ -169,9 +169,19 @@ void CFileItem::Reset() {
     BasketInd = 0;
 }
 
+bool CFileItem::IsLocalFileChanged() const {
+    struct stat st {};
+    if (!FileExists(GetLocalPath(), &st)) return false;
+    if (st.st_mtime != LocalModTime) return true;
+    // An edit within the second of the last transfer shows in the part of
+    // the time the stored whole second leaves out, or in the size.
+    return LocalSeen.sec == LocalModTime &&
+           (LocalSeen.nsec != st.st_mtim.tv_nsec || LocalSeen.size != static_cast<long long>(st.st_size));
+}
+
 std::string CFileItem::GetLocalStatus() const {
     std::time_t t = 0;
-    if (GetLocalFileTime(GetLocalPath(), t)) return t != LocalModTime ? "LocalModified" : "";
+    if (GetLocalFileTime(GetLocalPath(), t)) return IsLocalFileChanged() ? "LocalModified" : "";
     if (FileType == "local") return "LocalMissing";
     if (FileType == "remote") return IsFTPed != "No" ? "LocalMissing" : "";
     return "";
@@ -182,7 +192,7 @@ int CFileItem::ClearLocalDirty() {
     if (status == "LocalModified") {
         std::time_t t = 0;
         if (!GetLocalFileTime(GetLocalPath(), t)) return 0;
-        LocalModTime = t;
+        RefreshLocalTime();
         return 1;
     }
     if (status == "LocalMissing" && FileType == "remote") {
@@ -193,8 +203,16 @@ int CFileItem::ClearLocalDirty() {
 }
 
 void CFileItem::RefreshLocalTime() {
-    std::time_t t = 0;
-    LocalModTime = GetLocalFileTime(GetLocalPath(), t) ? t : DefaultItemTime();
+    struct stat st {};
+    if (!FileExists(GetLocalPath(), &st)) {
+        LocalModTime = DefaultItemTime();
+        LocalSeen = LocalFileSeen();
+        return;
+    }
+    LocalModTime = st.st_mtime;
+    LocalSeen.sec = st.st_mtime;
+    LocalSeen.nsec = st.st_mtim.tv_nsec;
+    LocalSeen.size = static_cast<long long>(st.st_size);
 }
 
 std::string CFileItem::GetHostKind() const {
@@ -361,7 +379,7 @@ std::string CFileItem::GetSyncText() const {
     if (IsFTPed != "Yes") return "Not FTP-ed" + suffix;
     std::time_t t = 0;
     if (!GetLocalFileTime(GetLocalPath(), t)) return "Missing" + suffix;
-    if (t != LocalModTime) return "Modified" + suffix;
+    if (IsLocalFileChanged()) return "Modified" + suffix;
     return "Synchronized" + suffix;
 }
 

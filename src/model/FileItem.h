@@ -53,13 +53,27 @@ public:
     // that second is 0.
     bool RemoteSecondKnown = false;
 
+    // In memory only, never stored: what the program last saw of the local
+    // file beyond the whole second it stores. It counts only while `sec`
+    // equals LocalModTime, so a time set any other way leaves it out.
+    struct LocalFileSeen {
+        std::time_t sec = -1;
+        long nsec = -1;
+        long long size = -1;
+    } LocalSeen;
+
     std::string GetLocalPath() const { return LocalDir + FileName; }
 
     // "LocalModified", "LocalMissing" or "".
     std::string GetLocalStatus() const;
     // Accepts the local state; 1 when something changed.
     int ClearLocalDirty();
+    // Takes the local file's time (and, in memory, its sub-second time and
+    // size) as the state of the last transfer.
     void RefreshLocalTime();
+    // True when the local file exists and is not as last taken: another
+    // whole second, or, where this run saw it, another sub-second time or size.
+    bool IsLocalFileChanged() const;
     // True when the local status is not "".
     bool IsLocallyChanged() const { return !GetLocalStatus().empty(); }
 

@@ -671,6 +671,7 @@ void CProgramData::ApplyTransferTimes(const CFileItem& item) {
                 for (auto& it : bk.m_Items)
                     if (IsSameFile(it, item) && it.IsFTPed != "failed") {
                         it.LocalModTime = item.LocalModTime;
+                        it.LocalSeen = item.LocalSeen;
                         it.RemoteModTime = item.RemoteModTime;
                         it.RemoteSecondKnown = item.RemoteSecondKnown;
                         // A file the transfer found to hold NUL bytes is binary from now on.

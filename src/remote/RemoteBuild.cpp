@@ -118,7 +118,7 @@ void ExecuteRemoteCommandFile(CProgramData& data, RemoteBuildValues& v, std::str
     }
     result = v.item;
     result.IsFTPed = "Yes";
-    result.LocalModTime = GetLocalFileTimes(v.localPath);
+    result.RefreshLocalTime();
     result.RemHost = host;
     result.RemUser = user;
     {

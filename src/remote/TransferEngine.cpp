@@ -19,6 +19,7 @@
 #include "remote/FtpConnections.h"
 #include "remote/FtpWorker.h"
 #include "remote/RemoteStatus.h"
+#include "remote/TransferChecks.h"
 
 namespace {
 
@@ -74,13 +75,9 @@ void StoreItem(size_t i, const CFileItem& item) {
 
 std::vector<size_t> FindSameTargetItems(const std::vector<CFileItem>& items, bool toRemote) {
     // What each item writes (the remote file when sending, the local file
-    // when fetching) and what it writes it from.
-    auto remoteOf = [](const CFileItem& it) {
-        std::string path = it.RemoteDir + it.FileName;
-        if (it.GetHostKind() == "VMS") path = ToLowerAscii(path);
-        return it.RemHost + '\n' + it.RemUser + '\n' + path;
-    };
-    auto localOf = [](const CFileItem& it) { return it.LocalDir + it.FileName; };
+    // when fetching) and what it writes it from, as files, not spellings.
+    auto remoteOf = [](const CFileItem& it) { return RemoteTargetKey(it); };
+    auto localOf = [](const CFileItem& it) { return LocalTargetKey(it); };
     std::map<std::string, std::set<std::string>> sources;
     for (const CFileItem& it : items) {
         if (it.RemoteDir.empty() || it.LocalDir.empty()) continue;

@@ -248,6 +248,123 @@ TEST_F(FtpWindowTest, AutoSyncSendsAChangedLocalItemByItselfAndOnlyOnce) {
     EXPECT_TRUE(g_bFtpIdle);
     EXPECT_EQ(Count("--- FTP over ---"), 2);
     EXPECT_TRUE(g_bAutoSync);
+
+    // Changed on the server too: auto-sync never overwrites it, it names it once.
+    WriteFile(ServerRoot() + "/notes.txt", "edited on the server\n");
+    utimbuf old{1000000000, 1000000000};
+    ASSERT_EQ(::utime((ServerRoot() + "/notes.txt").c_str(), &old), 0);
+    w.ExecuteCommand(32562);  // Get status of remote files
+    Finish();
+    Tick();
+    ASSERT_EQ(w.Data().GetFileItem(0, 0, 0, 2).IsRemoteModified, "Yes");
+    Touch(Local() + "notes.txt", "edited here again\n", std::time(nullptr) - 3);
+    const int runs = Count("--- FTP over ---");
+    Tick(3);
+    EXPECT_TRUE(g_bFtpIdle);
+    EXPECT_EQ(Count("--- FTP over ---"), runs);
+    EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "edited on the server\n");
+    EXPECT_EQ(ReadFile(Local() + "notes.txt"), "edited here again\n");
+    EXPECT_EQ(Count("-?- Not sent: " + Local() + "notes.txt -> 127.0.0.1:/notes.txt (changed on the server too"), 1)
+        << Log();
+    EXPECT_TRUE(prompter.Questions().empty());
+    EXPECT_TRUE(g_bAutoSync);
+}
+
+// Both copies of notes.txt change after a transfer; the remote status marks
+// the server's. F4, F5 and the two manual syncs ask once, naming the file;
+// No leaves it as it is on both sides and lets the rest go, Yes overwrites.
+// Before that: an edit made in the very second of a fetch is seen.
+TEST_F(FtpWindowTest, AFileChangedOnBothSidesIsOverwrittenOnlyWhenTheUserSaysSo) {
+    CMainFrame& w = OpenWithItemsSent();
+    CAcceleratorManager keys;
+    keys.Connect(&w, false);
+    InstallAccelerators(keys);
+    auto press = [&](Qt::Key key) {
+        w.FileList()->setFocus();
+        QTest::keyClick(w.FileList(), key);
+    };
+    const std::string notes = Local() + "notes.txt";
+
+    SelectRows({2});
+    press(Qt::Key_F4);
+    Finish();
+    Tick();
+    ASSERT_EQ(Count("--- FTP over ---"), 2);
+    // A line added within the second the fetch wrote the file.
+    struct stat st {};
+    ASSERT_EQ(::stat(notes.c_str(), &st), 0);
+    const std::string edited = "notes\na\n";
+    WriteFile(notes, edited);
+    const timespec same[2] = {{st.st_mtim.tv_sec, (st.st_mtim.tv_nsec + 1) % 1000000000},
+                              {st.st_mtim.tv_sec, (st.st_mtim.tv_nsec + 1) % 1000000000}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, notes.c_str(), same, 0), 0);
+    w.ExecuteCommand(32555);  // Get status of local files
+    EXPECT_NE(Log().find("1 modified in local area."), std::string::npos) << Log();
+    EXPECT_TRUE(RowText(2).startsWith("*")) << RowText(2).toStdString();
+
+    // The server's copy changes too, and the remote status marks it.
+    WriteFile(ServerRoot() + "/notes.txt", "notes\nb\n");
+    utimbuf old{1000000000, 1000000000};
+    ASSERT_EQ(::utime((ServerRoot() + "/notes.txt").c_str(), &old), 0);
+    w.ExecuteCommand(32562);
+    Finish();
+    Tick();
+    ASSERT_EQ(w.Data().GetFileItem(0, 0, 0, 2).IsRemoteModified, "Yes");
+
+    // F4 on pic.bin and notes.txt, No: pic.bin is fetched, notes.txt keeps line a.
+    WriteFile(Local() + "pic.bin", "spoilt");
+    int runs = Count("--- FTP over ---");
+    SelectRows({1, 2});
+    prompter.entries.clear();
+    prompter.answers = {Answer::No};
+    press(Qt::Key_F4);
+    Finish();
+    Tick();
+    ASSERT_EQ(prompter.Questions().size(), 1u);
+    const std::string question = prompter.Questions()[0];
+    EXPECT_NE(question.find(notes + "  (127.0.0.1:/notes.txt)"), std::string::npos) << question;
+    EXPECT_EQ(question.find("pic.bin"), std::string::npos) << question;
+    EXPECT_NE(question.find("The changes made here are lost."), std::string::npos) << question;
+    EXPECT_EQ(ReadFile(notes), edited);
+    EXPECT_EQ(ReadFile(Local() + "pic.bin"), ReadFile(ServerRoot() + "/pic.bin"));
+    EXPECT_EQ(Count("--- FTP over ---"), ++runs);
+
+    // F5, No: the server keeps line b; nothing else was asked for, nothing runs.
+    SelectRows({2});
+    prompter.entries.clear();
+    prompter.answers = {Answer::No};
+    press(Qt::Key_F5);
+    EXPECT_TRUE(g_bFtpIdle);
+    ASSERT_EQ(prompter.Questions().size(), 1u);
+    EXPECT_NE(prompter.Questions()[0].find("The changes made on the server are lost."), std::string::npos);
+    EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes\nb\n");
+
+    // The manual syncs ask the same.
+    EXPECT_EQ(w.Presenter().RemoteChangeList(), std::vector<int>{2});
+    w.ExecuteCommand(32555);
+    EXPECT_EQ(w.Presenter().LocalChangeList(), std::vector<int>{2});
+    prompter.entries.clear();
+    prompter.answers = {Answer::No, Answer::No};
+    w.Action(32568)->trigger();  // Manual sync to local
+    w.Action(32569)->trigger();  // Manual sync to remote
+    EXPECT_TRUE(g_bFtpIdle);
+    EXPECT_EQ(prompter.Questions().size(), 2u);
+    EXPECT_EQ(Count("--- FTP over ---"), runs);
+    EXPECT_EQ(ReadFile(notes), edited);
+    EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes\nb\n");
+    EXPECT_EQ(w.Presenter().RemoteChangeList(), std::vector<int>{2});
+
+    // Yes: the local copy goes, and both sides are in step again.
+    prompter.entries.clear();
+    prompter.answers = {Answer::Yes};
+    press(Qt::Key_F5);
+    Finish();
+    Tick();
+    EXPECT_EQ(prompter.Questions().size(), 1u);
+    EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), edited);
+    EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 2).IsRemoteModified, "No");
+    EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 2).GetLocalStatus(), "");
+    keys.Connect(nullptr, false);
 }
 
 TEST_F(FtpWindowTest, LocalStatusReportAndFolderRepairsAskFirst) {
@@ -349,6 +466,53 @@ TEST_F(FtpWindowTest, AddedFilesThatShareARemoteFileAreRefusedAndAPictureArrives
     Tick();
     EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 0).IsFTPed, "failed");
     EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 3).IsFTPed, "Yes");
+    keys.Connect(nullptr, false);
+}
+
+// One remote file spelt three ways, or one local folder and a link to it:
+// each run would write one file from several sources.
+TEST_F(FtpWindowTest, OtherSpellingsOfOneTargetAreRefusedAsTheSameFile) {
+    MakeFtpArea(false);
+    std::filesystem::create_directories(ServerRoot() + "/remote");
+    std::filesystem::create_directories(ServerRoot() + "/other");
+    WriteFile(ServerRoot() + "/remote/x.txt", "remote\n");
+    WriteFile(ServerRoot() + "/other/x.txt", "other\n");
+    std::filesystem::create_directories(Local() + "d");
+    std::filesystem::create_directory_symlink(Local() + "d", Local() + "link");
+    CMainFrame& w = Open();
+    int f = 0;
+    for (const std::string dir : {"a/", "b/", "c/"}) {
+        WriteFile(Local() + dir + "page.html", dir + "\n");
+        CFileItem it = Item("page.html", Local() + dir);
+        it.RemoteDir = dir == "a/" ? "/remote/" : dir == "b/" ? "/remote/./" : "//remote/";
+        it.RefreshLocalTime();
+        w.Data().InsertFileItems(0, 0, 0, f++, it);
+    }
+    CFileItem one = Item("x.txt", Local() + "d/");
+    one.RemoteDir = "/remote/";
+    CFileItem two = Item("x.txt", Local() + "link/");
+    two.RemoteDir = "/other/";
+    w.Data().InsertFileItems(0, 0, 0, f++, one);
+    w.Data().InsertFileItems(0, 0, 0, f++, two);
+    w.Presenter().ShowSession(0, 0, 0);
+    CAcceleratorManager keys;
+    keys.Connect(&w, false);
+    InstallAccelerators(keys);
+    QApplication::processEvents();  // the window becomes the active one
+
+    SelectRows({0, 1, 2});
+    w.FileList()->setFocus();
+    QTest::keyClick(w.FileList(), Qt::Key_F5);
+    Finish();
+    EXPECT_FALSE(std::filesystem::exists(ServerRoot() + "/remote/page.html"));
+    EXPECT_EQ(Count("-?- Not sent: "), 3) << Log();
+
+    SelectRows({3, 4});
+    w.FileList()->setFocus();
+    QTest::keyClick(w.FileList(), Qt::Key_F4);
+    Finish();
+    EXPECT_FALSE(std::filesystem::exists(Local() + "d/x.txt"));
+    EXPECT_EQ(Count("-?- Not fetched: "), 2) << Log();
     keys.Connect(nullptr, false);
 }
 

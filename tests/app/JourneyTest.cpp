@@ -4,7 +4,7 @@
 // files added through the file dialog (a blank in one name, one binary);
 // the account typed into the login dialog; F5; a server copy and a local
 // copy change; the remote and the local status checks show both marks; F4;
-// a command file runs on the host; the WorkPad converts; two items are
+// both copies of one file change and F4 asks first; a command file runs on the host; the WorkPad converts; two items are
 // diffed; two files are renamed; Ctrl+S, Exit, and a second start finds it
 // all again. Keys and clicks go to the real window through xdotool; what
 // only the program knows (row pictures, texts) is read through its presenter.
@@ -349,6 +349,34 @@ void JourneyTest::Journey() {
     ASSERT_TRUE(hands.WaitGui([&] { return g_bFtpIdle && Row(kBlank).image != 29; }, 10000))
         << "the remote mark stayed after F4; " << Shot("get-done");
 
+    // ---- both copies change: F4 first asks, naming the file; No keeps the local line
+    const std::string mine = ReadFile(Local(kBlank)) + "a\n";
+    WriteFile(Local(kBlank), mine);
+    WriteFile(Remote(kBlank), ReadFile(Remote(kBlank)) + "b\n");
+    {
+        const std::time_t earlier = std::time(nullptr) - 7200, later = std::time(nullptr) + 120;
+        const timespec remote[2] = {{earlier, 0}, {earlier, 0}};
+        ::utimensat(AT_FDCWD, Remote(kBlank).c_str(), remote, 0);
+        const timespec local[2] = {{later, 0}, {later, 0}};
+        ::utimensat(AT_FDCWD, Local(kBlank).c_str(), local, 0);
+    }
+    ASSERT_TRUE(Select({kBlank}));
+    ASSERT_TRUE(ClickFtpButton(32562)) << Shot("status-again");
+    ASSERT_TRUE(hands.WaitGui([&] { return g_bFtpIdle && Item(kBlank).IsRemoteModified == "Yes"; }, 20000))
+        << Shot("both-marks");
+    ASSERT_TRUE(Select({kBlank}));
+    PressOnWindow("F4");
+    QPointer<QWidget> both = nullptr;
+    ASSERT_TRUE(hands.WaitGui([&] { return (both = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())); }))
+        << "F4 did not ask before overwriting a file changed on both sides; " << Shot("both-question");
+    const std::string question =
+        hands.Gui([&] { return qobject_cast<QMessageBox*>(both.data())->text().toStdString(); });
+    EXPECT_NE(question.find(Local(kBlank)), std::string::npos) << question;
+    hands.Click(hands.Gui([&] { return qobject_cast<QMessageBox*>(both.data())->button(QMessageBox::No); }));
+    ASSERT_TRUE(hands.WaitGone(both)) << Shot("both-no");
+    EXPECT_TRUE(hands.Gui([] { return bool(g_bFtpIdle); }));
+    EXPECT_EQ(ReadFile(Local(kBlank)), mine);
+
     // ---- the command file runs on the host; its output is in the Input window
     ASSERT_TRUE(Select({kScript}));
     ASSERT_TRUE(ClickFtpButton(32566)) << Shot("run-button");
@@ -479,7 +507,8 @@ void JourneyTest::SecondStart() {
     EXPECT_EQ(Row(kBinary).image, 14);
     EXPECT_EQ(Row("hello2.sh").image, 12);
     EXPECT_EQ(ReadFile(Local(kBinary)), kBlob);
-    EXPECT_EQ(ReadFile(Local("my_notes.txt")), "first line\nchanged on the server\nthird line\n");
+    // With the line kept when F4 asked.
+    EXPECT_EQ(ReadFile(Local("my_notes.txt")), "first line\nchanged on the server\nthird line\na\n");
     // The account and its password are in the vault; no file holds the password as it was typed.
     EXPECT_TRUE(hands.Gui([&] { return d.m_Vault.HasAccount("127.0.0.1", qvltest::kUser); }));
     const std::string password = hands.Gui([&] {

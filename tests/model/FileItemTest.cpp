@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <utime.h>
 
@@ -102,6 +103,38 @@ TEST_F(FileItemTest, LocalAndSyncStatusOnRealFiles) {
     EXPECT_EQ(other.GetLocalStatus(), "");
     other.RefreshLocalTime();
     EXPECT_EQ(other.LocalModTime, DefaultItemTime());
+}
+
+// A transfer writes the file, and the user edits it within that second: the
+// stored whole second cannot tell, the size and the sub-second time can.
+TEST_F(FileItemTest, AnEditWithinTheSecondOfTheLastTransferIsSeen) {
+    const std::string dir = tmp.dir() + "s/";
+    CreateFolderPath(dir);
+    const std::string path = dir + "page.html";
+    const std::time_t second = 1700000000;
+    auto write = [&](const std::string& text, long nsec) {
+        WriteFile(path, text);
+        const timespec times[2] = {{second, nsec}, {second, nsec}};
+        ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+    };
+    write(std::string(27, 'a'), 100000000);
+    CFileItem it = LocalItem(dir, "page.html");
+    it.IsFTPed = "Yes";
+    it.RefreshLocalTime();
+    EXPECT_EQ(it.GetLocalStatus(), "");
+    write(std::string(27, 'a') + "\nline added right after it\n", 100000000);  // 27 -> 53 bytes
+    EXPECT_EQ(it.GetLocalStatus(), "LocalModified");
+    EXPECT_EQ(it.GetSyncText(), "Modified");
+    EXPECT_EQ(it.ClearLocalDirty(), 1);
+    EXPECT_EQ(it.GetLocalStatus(), "");
+    write(std::string(53, 'b'), 900000000);  // the same size, later in the second
+    EXPECT_EQ(it.GetLocalStatus(), "LocalModified");
+    // The stored time stays the whole second; read back, that is all there is.
+    EXPECT_EQ(it.LocalModTime, second);
+    CFileItem back = LocalItem(dir, "page.html");
+    back.SetLocalTimeFromText(it.GetLocalTimeText());
+    EXPECT_EQ(back.LocalModTime, second);
+    EXPECT_EQ(back.GetLocalStatus(), "");
 }
 
 TEST_F(FileItemTest, RemoteStatusFromUnixListings) {

@@ -5,6 +5,7 @@
 #include "RemoteFixture.h"
 #include "remote/RemoteStatus.h"
 #include "remote/RexecClient.h"
+#include "remote/TransferChecks.h"
 #include "remote/TransferEngine.h"
 
 using namespace qvltest;
@@ -223,6 +224,54 @@ TEST(SameTarget, ARunNeverWritesOneFileFromTwoSources) {
                                   MakeItem("a.c", "h", "u", "/one/", "/l/")};
     EXPECT_EQ(FindSameTargetItems(two, false), (std::vector<size_t>{0, 1, 2}));
     EXPECT_TRUE(FindSameTargetItems(two, true).empty());
+
+    // Files, not spellings: the host without case, a UNIX folder without "."
+    // parts and repeated slashes, a VMS folder without case.
+    std::vector<CFileItem> spelt = {MakeItem("a.c", "localhost", "u", "/remote/", "/l1/"),
+                                    MakeItem("a.c", "LOCALHOST", "u", "/remote/./", "/l2/"),
+                                    MakeItem("a.c", "localhost", "u", "//remote/", "/l3/"),
+                                    MakeItem("a.c", "localhost", "u", "/remote/sub/", "/l4/"),
+                                    MakeItem("a.c", "localhost", "U", "/remote/", "/l5/"),
+                                    MakeItem("A.COM", "vax", "u", "DKA0:[USER]", "/v1/"),
+                                    MakeItem("a.com", "VAX", "u", "dka0:[user]", "/v2/")};
+    EXPECT_EQ(FindSameTargetItems(spelt, true), (std::vector<size_t>{0, 1, 2, 5, 6}));
+    // A local folder, a link to it and the folder with "./" name one file.
+    TempDir area;
+    const std::string d = area.path() + "/d";
+    std::filesystem::create_directories(d);
+    std::filesystem::create_directory_symlink(d, area.path() + "/link");
+    std::vector<CFileItem> local = {MakeItem("a.c", "h", "u", "/one/", d + "/"),
+                                    MakeItem("a.c", "h", "u", "/two/", area.path() + "/link/"),
+                                    MakeItem("a.c", "h", "u", "/three/", d + "/./"),
+                                    MakeItem("a.c", "h", "u", "/four/", area.path() + "/new/")};
+    EXPECT_EQ(FindSameTargetItems(local, false), (std::vector<size_t>{0, 1, 2}));
+    // One file sent twice under two spellings loses nothing.
+    std::vector<CFileItem> twice = {MakeItem("a.c", "h", "u", "/one/", d + "/"),
+                                    MakeItem("a.c", "H", "u", "/one/./", area.path() + "/link/")};
+    EXPECT_TRUE(FindSameTargetItems(twice, true).empty());
+    EXPECT_TRUE(FindSameTargetItems(twice, false).empty());
+}
+
+// A transfer would lose one side's edit only where both sides are marked.
+TEST(BothChanged, TheLocalAndTheRemoteMarkTogetherHoldAnItem) {
+    TempDir area;
+    const std::string dir = area.path() + "/";
+    WriteFile(dir + "page.html", "page\n");
+    CFileItem it = MakeItem("page.html", "h", "u", "/www/", dir);
+    it.FileType = "local";
+    it.IsFTPed = "Yes";
+    it.RefreshLocalTime();
+    it.IsRemoteModified = "Yes";
+    EXPECT_FALSE(IsChangedOnBothSides(it));  // the server's copy only
+    WriteFile(dir + "page.html", "page\na\n");
+    EXPECT_TRUE(IsChangedOnBothSides(it));
+    it.IsRemoteModified = "No";
+    EXPECT_FALSE(IsChangedOnBothSides(it));  // the local copy only
+    it.IsRemoteModified = "Yes";
+    const std::string q = BothChangedQuestion({it}, true);
+    EXPECT_NE(q.find(dir + "page.html  (h:/www/page.html)"), std::string::npos) << q;
+    EXPECT_NE(q.find("No leaves these files as they are and sends the rest."), std::string::npos) << q;
+    EXPECT_EQ(BothChangedHeldLine(it, true).rfind("-?- Not sent: " + dir + "page.html -> h:/www/page.html", 0), 0u);
 }
 
 TEST(RemoteTexts, ItemNumbersStoredTimesAndElapsedTimes) {

@@ -1,0 +1,67 @@
+#include "remote/TransferChecks.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "model/TextUtil.h"
+
+namespace {
+
+std::string UnixFolderKey(const std::string& dir) {
+    std::string key = !dir.empty() && dir[0] == '/' ? "/" : "";
+    size_t start = 0;
+    while (start <= dir.size()) {
+        size_t end = dir.find('/', start);
+        if (end == std::string::npos) end = dir.size();
+        const std::string part = dir.substr(start, end - start);
+        if (!part.empty() && part != ".") key += part + "/";
+        start = end + 1;
+    }
+    return key;
+}
+
+std::string RemoteShown(const CFileItem& item) { return item.RemHost + ":" + item.RemoteDir + item.FileName; }
+
+}  // namespace
+
+std::string RemoteTargetKey(const CFileItem& item) {
+    std::string path;
+    if (item.GetHostKind() == "VMS")
+        path = ToLowerAscii(item.RemoteDir + item.FileName);
+    else
+        path = UnixFolderKey(item.RemoteDir) + item.FileName;
+    return ToLowerAscii(item.RemHost) + '\n' + item.RemUser + '\n' + path;
+}
+
+std::string LocalTargetKey(const CFileItem& item) {
+    const std::filesystem::path path(item.LocalDir + item.FileName);
+    std::error_code ec;
+    std::filesystem::path resolved = std::filesystem::weakly_canonical(path, ec);
+    if (ec) resolved = path.lexically_normal();
+    return resolved.string();
+}
+
+bool IsChangedOnBothSides(const CFileItem& item) {
+    return item.IsRemoteModified == "Yes" && item.GetLocalStatus() == "LocalModified";
+}
+
+std::string BothChangedQuestion(const std::vector<CFileItem>& items, bool toRemote) {
+    std::string text = "These files were changed here and on the server since their last transfer:\r\n";
+    constexpr size_t kNamed = 20;
+    for (size_t i = 0; i < items.size() && i < kNamed; ++i)
+        text += "   " + items[i].LocalDir + items[i].FileName + "  (" + RemoteShown(items[i]) + ")\r\n";
+    if (items.size() > kNamed) text += "   ... and " + std::to_string(items.size() - kNamed) + " more\r\n";
+    text += toRemote ? "\r\nSend them anyway? The changes made on the server are lost.\r\n"
+                       "No leaves these files as they are and sends the rest."
+                     : "\r\nFetch them anyway? The changes made here are lost.\r\n"
+                       "No leaves these files as they are and fetches the rest.";
+    return text;
+}
+
+std::string BothChangedHeldLine(const CFileItem& item, bool toRemote) {
+    const std::string local = item.LocalDir + item.FileName;
+    return toRemote ? "-?- Not sent: " + local + " -> " + RemoteShown(item) +
+                          " (changed on the server too since the last transfer; auto-sync leaves it as it is)"
+                    : "-?- Not fetched: " + RemoteShown(item) + " -> " + local +
+                          " (changed here too since the last transfer; auto-sync leaves it as it is)";
+}

@@ -1,0 +1,30 @@
+// The checks a transfer run makes on its items before anything is written:
+// which items would write one file from different sources, and which items
+// changed on both sides since their last transfer.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "model/FileItem.h"
+
+// What an item's remote file is, whatever the spelling: the host without
+// case, the user, and the folder and name. A UNIX folder is read without its
+// "." parts and repeated slashes ("//www/./" is "/www/"); a VMS folder keeps
+// its own form and is compared without case.
+std::string RemoteTargetKey(const CFileItem& item);
+// What an item's local file is: its path with the symbolic links and "."
+// parts of its existing part resolved, so that a folder and a link to it
+// name one file.
+std::string LocalTargetKey(const CFileItem& item);
+
+// True when the program knows that both copies changed since the item's
+// last transfer: the local file is marked changed and the last remote status
+// check found the remote file changed. Either way a transfer would lose one
+// side's edit.
+bool IsChangedOnBothSides(const CFileItem& item);
+// The question before a run that would overwrite such items (sending, the
+// server's copies; fetching, the local ones), naming them.
+std::string BothChangedQuestion(const std::vector<CFileItem>& items, bool toRemote);
+// The Message Window line of an unattended run that leaves such an item.
+std::string BothChangedHeldLine(const CFileItem& item, bool toRemote);
