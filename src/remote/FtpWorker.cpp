@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -190,8 +191,8 @@ void ClearFtpResultLists() {
 }
 
 namespace {
-bool TakeList(std::vector<CFileItem> FtpResultLists::*list, FtpResultTake& out) {
-    if (!g_bFtpIdle) return false;
+bool TakeList(std::vector<CFileItem> FtpResultLists::*list, FtpResultTake& out, bool anyWorker) {
+    if (!g_bFtpIdle && !anyWorker) return false;
     FtpResultsLock lists;
     if (((*lists).*list).empty()) return false;
     out.items.clear();
@@ -203,8 +204,12 @@ bool TakeList(std::vector<CFileItem> FtpResultLists::*list, FtpResultTake& out) 
 }
 }  // namespace
 
-bool TakeStatusResults(FtpResultTake& out) { return TakeList(&FtpResultLists::statusCheck, out); }
-bool TakeTransferResults(FtpResultTake& out) { return TakeList(&FtpResultLists::transfer, out); }
+bool TakeStatusResults(FtpResultTake& out, bool anyWorker) {
+    return TakeList(&FtpResultLists::statusCheck, out, anyWorker);
+}
+bool TakeTransferResults(FtpResultTake& out, bool anyWorker) {
+    return TakeList(&FtpResultLists::transfer, out, anyWorker);
+}
 
 bool ApplyFtpResults(CProgramData& data) {
     FtpResultTake transfer, checked;
@@ -254,9 +259,12 @@ bool JoinFtpWorker(int ms) {
 
 bool ShutdownFtp(int ms) {
     g_bFtpBreak = true;
+    const int grace = std::min(ms, 1000);
+    for (int waited = 0; g_workerRunning && waited < grace; waited += 10)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ShutdownConnections();
     const bool keepAliveDone = JoinKeepAlive(ms);
-    return JoinFtpWorker(ms) && keepAliveDone;
+    return JoinFtpWorker(ms - grace) && keepAliveDone;
 }
 
 void LogFtpStatus(const std::string& text) {
