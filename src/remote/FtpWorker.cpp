@@ -264,7 +264,18 @@ bool ShutdownFtp(int ms) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ShutdownConnections();
     const bool keepAliveDone = JoinKeepAlive(ms);
-    return JoinFtpWorker(ms - grace) && keepAliveDone;
+    const bool workerDone = JoinFtpWorker(ms - grace);
+    // A step of the remote browser may still use a connection: its sockets
+    // are shut down, so it ends soon. The connections are closed only after
+    // it has let go of them (a socket closed under a waiting call would be
+    // waited on until the reply time-out).
+    bool stepDone = false;
+    for (int waited = 0; waited < ms; waited += 10) {
+        std::unique_lock<std::mutex> use(FtpConnectionsInUse(), std::try_to_lock);
+        if ((stepDone = use.owns_lock())) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return workerDone && keepAliveDone && stepDone;
 }
 
 void LogFtpStatus(const std::string& text) {

@@ -27,6 +27,7 @@
 #include "convert_ui/ui/InteractiveTextConversionDlg.h"
 #include "remote/TestServers.h"
 #include "ProgramUnderXFixture.h"
+#include "ThrottledFtpServer.h"
 #include "support/XServer.h"
 
 namespace {
@@ -479,6 +480,30 @@ TEST_F(BuiltProgramFtpTest, AnEndDuringATransferKeepsWhatWentAcross) {
         EXPECT_LT(whole, n) << "the run was over before the end came";
         EXPECT_EQ(Unrecorded(n, way.toRemote), "") << whole << " whole";
     }
+}
+
+// A logout while the remote browser waits for a listing that trickles in:
+// the window saves and closes, and the program ends with it rather than at
+// the listing's time-out.
+TEST_F(BuiltProgramFtpTest, AnEndDuringATricklingListingEndsTheProgram) {
+    MakeBasket(1, true);
+    for (int i = 0; i < 2000; ++i) WriteFile(ServerRoot() + "/page" + std::to_string(i) + ".html", "x");
+    server.reset();
+    ThrottledFtpServer slow(ServerRoot(), 500);
+    ASSERT_TRUE(slow.ok()) << slow.why();
+    port.reset();
+    port = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(slow.port()).c_str());
+    const std::string id = Start();
+    ASSERT_FALSE(id.empty()) << "the main window did not appear";
+    const auto before = std::filesystem::last_write_time(Master());
+    // FTP, Browse remote files.
+    Xdo("mousemove --window " + id + " 277 8 click 1");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    Xdo("mousemove --window " + id + " 350 183 click 1");
+    std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+    ASSERT_TRUE(program->Running());
+    EXPECT_TRUE(EndsOn(SIGTERM)) << "the program lived on";
+    EXPECT_NE(std::filesystem::last_write_time(Master()), before);
 }
 
 }  // namespace
