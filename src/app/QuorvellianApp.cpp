@@ -122,6 +122,8 @@ void CQuorvellianApp::ExitInstance() {
     m_accel.Connect(nullptr, false);
     if (m_mainFrame) m_prompter->SetParentWindow(nullptr);
     m_mainFrame.reset();
+    // Everything is saved: another window may have the work area now.
+    m_workAreaLock.Release();
 }
 
 namespace {
