@@ -269,8 +269,10 @@ bool ShutdownFtp(int ms) {
     // are shut down, so it ends soon. The connections are closed only after
     // it has let go of them (a socket closed under a waiting call would be
     // waited on until the reply time-out).
-    bool stepDone = false;
-    for (int waited = 0; waited < ms; waited += 10) {
+    // (An on-demand fetch holds them on the window's own thread: nothing to
+    // wait for.)
+    bool stepDone = g_bOnDemandLogin;
+    for (int waited = 0; !stepDone && waited < ms; waited += 10) {
         std::unique_lock<std::mutex> use(FtpConnectionsInUse(), std::try_to_lock);
         if ((stepDone = use.owns_lock())) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
