@@ -28,6 +28,7 @@
 #include "remote/TestServers.h"
 #include "ProgramUnderXFixture.h"
 #include "ThrottledFtpServer.h"
+#include "support/RunProgram.h"
 #include "support/XServer.h"
 
 namespace {
@@ -333,8 +334,8 @@ TEST_F(BuiltProgramTest, ASignalDuringAStartUpWarningEndsOnceTheWindowExists) {
 }
 
 // A second window on a work area that a running window holds says so and
-// opens nothing; the holder's sessions stay its own. A window killed with
-// kill -9 leaves the work area free.
+// opens nothing; the holder's sessions stay its own, and the command-line
+// job still runs. A window killed with kill -9 leaves the work area free.
 TEST_F(BuiltProgramTest, ASecondWindowOnOneWorkAreaOpensNothing) {
     const std::string id = Start();
     ASSERT_FALSE(id.empty()) << "the main window did not appear";
@@ -345,6 +346,17 @@ TEST_F(BuiltProgramTest, ASecondWindowOnOneWorkAreaOpensNothing) {
     Xdo("key --clearmodifiers Return");
     ASSERT_TRUE(qvltest::WaitFor([&] { return !second.Running(); }, 10000));
     EXPECT_TRUE(WIFEXITED(second.Status()) && WEXITSTATUS(second.Status()) != 0);
+
+    // The command-line job works beside the window on the same work area.
+    std::string block = ReadFile(std::string(QVL_TEST_DATA) + "/convert/sample_library_block.txt");
+    block.replace(block.find("x\n---x---\n"), 10, "cat\ndog\n");
+    const std::string lib = tmp / "lib.txt", in = tmp / "in.txt", out = tmp / "out.txt";
+    WriteFile(lib, "~*~ Library option: Version=1.0.735.0, WorkMode=0, FR_LibIndex=0, \n" + block);
+    WriteFile(in, "a cat\n");
+    const JobRun job = RunJob({"-input=" + in + ",", "-output=" + out + ",", "-libfile=" + lib + ",", "-default=y"},
+                              Area(), tmp / "stderr.txt", tmp.path());
+    EXPECT_EQ(job.exitCode, 0) << job.err << job.log;
+    EXPECT_NE(ReadFile(out).find("a dog"), std::string::npos) << ReadFile(out);
 
     AddSession(id, "First window work");
     EXPECT_TRUE(EndsOn(SIGTERM));
