@@ -14,6 +14,17 @@
 //                               counts the files lost; prints one line
 //                               "items=I on-disk=D lost=L parked=P stale=S"
 //                               and exits 0 only when nothing is lost
+//   fault-driver sendsetup ROOT N USER PASSWORD
+//                               a work area under ROOT with one session whose
+//                               basket holds N local files of 32 KB
+//                               (ROOT/files/), none sent yet, going to "/"
+//                               of the FTP account USER on 127.0.0.1
+//   fault-driver sendcheck ROOT N SERVERDIR
+//                               reads the work area as the program does and
+//                               compares it with the server's folder; prints
+//                               "items=I marked-sent=M whole-on-server=W
+//                               unrecorded=U" and exits 0 only when every
+//                               file whole on the server is marked sent
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -129,11 +140,72 @@ int Check(const std::string& root, int n) {
     std::printf("items=%d on-disk=%d lost=%d parked=%d stale=%d\n", items, onDisk, lost, parked, stale);
     return lost == 0 && parked == 0 && items == n ? 0 : 1;
 }
+std::string SendContent(int i) { return std::string(32 * 1024, char('a' + i % 26)); }
+std::string SendName(int i) { return "send_" + std::to_string(i) + ".bin"; }
+
+int SendSetup(const std::string& root, int n, const std::string& user, const std::string& password) {
+    const std::string files = root + "files/";
+    CreateFolderPath(files, 0700);
+    CProgramData data;
+    data.InsertProject("Fault project", 0);
+    data.InsertSession("Send session", 0, 0);
+    CSession* se = data.GetSessionPtr(0, 0);
+    se->IsLoaded = true;
+    se->LocalDir = files;
+    se->RemoteDir = "/";
+    se->Host = "127.0.0.1";
+    se->User = user;
+    data.InsertBasket("Files", 0, 0, 0);
+    for (int i = 0; i < n; ++i) {
+        std::ofstream(files + SendName(i), std::ios::binary) << SendContent(i);
+        CFileItem it(SendName(i));
+        it.FileType = "local";
+        it.LocalDir = files;
+        it.RemoteDir = "/";
+        it.RemHost = "127.0.0.1";
+        it.RemUser = user;
+        it.IsBinaryFile = true;
+        it.IsFTPed = "No";
+        it.IsRemoteModified = "No";
+        it.IsRemoteMissing = "No";
+        data.InsertFileItems(0, 0, 0, -1, it);
+    }
+    data.AddCluster("Fault", 0);
+    data.AddHost("127.0.0.1", user, password, 0, 0);
+    data.SetCurProject(0);
+    data.SetCurSession(0, 0);
+    data.SetCurrentBasket(0, 0, 0);
+    return data.SaveMasterFile(Master()) ? 0 : 1;
+}
+
+int SendCheck(int n, const std::string& serverDir) {
+    CProgramData data;
+    Load(data);
+    int items = 0, marked = 0, whole = 0, unrecorded = 0;
+    if (data.GetProjectCount() > 0 && data.GetSessionCount(0) > 0 && data.GetBasketCount(0, 0) > 0)
+        for (const CFileItem& it : data.GetBasketItems(0, 0, 0)) {
+            ++items;
+            const bool sent = it.IsFTPed == "Yes";
+            if (sent) ++marked;
+            int i = -1;
+            for (int k = 0; k < n && i < 0; ++k)
+                if (SendName(k) == it.FileName) i = k;
+            if (i < 0) continue;
+            std::ifstream in(serverDir + "/" + it.FileName, std::ios::binary);
+            std::stringstream bytes;
+            bytes << in.rdbuf();
+            if (!in || bytes.str() != SendContent(i)) continue;
+            ++whole;
+            if (!sent) ++unrecorded;
+        }
+    std::printf("items=%d marked-sent=%d whole-on-server=%d unrecorded=%d\n", items, marked, whole, unrecorded);
+    return items == n && unrecorded == 0 ? 0 : 1;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: fault-driver setup|rename|check ROOT [N]\n");
+        std::fprintf(stderr, "usage: fault-driver setup|rename|save|check|sendsetup|sendcheck ROOT [N] [...]\n");
         return 2;
     }
     const std::string mode = argv[1];
@@ -152,5 +224,7 @@ int main(int argc, char** argv) {
         return data.SaveMasterFile(Master()) ? 0 : 1;
     }
     if (mode == "check") return Check(root, n);
+    if (mode == "sendsetup" && argc > 5) return SendSetup(root, n, argv[4], argv[5]);
+    if (mode == "sendcheck" && argc > 4) return SendCheck(n, argv[4]);
     return 2;
 }

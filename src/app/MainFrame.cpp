@@ -23,6 +23,7 @@
 #include "app/FtpCommands.h"
 #include "app/ItemCommands.h"
 #include "app/TimerWork.h"
+#include "platform/EndSignals.h"
 #include "app/Icons.h"
 #include "app/KeyMapping.h"
 #include "app/ListViews.h"
@@ -896,7 +897,9 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         return;
     }
     m_closing = true;
-    // Workers are told to stop; the data is saved as it stands.
+    NoteCloseBegun(true);
+    // Workers are told to stop; the data is saved as it stands, with the
+    // results of every item they finished.
     g_bFtpBreak = true;
     g_bConversionBreak = true;
     g_bBatchBreak = true;
@@ -904,6 +907,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     m_timer.stop();
     if (m_banner) m_banner->Close();
     ShutdownFtp(3000);
+    if (m_timerWork) m_timerWork->TakeOverResultsAtClose();
     CloseAllConnections();
     const auto closeUnsaved = [this] {
         // What was changed since the last good save lives only in this
@@ -917,6 +921,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         // The workers that were stopped stay stopped; their commands start
         // them again.
         m_closing = false;
+        NoteCloseBegun(false);
         m_timer.start();
         event->ignore();
         return;

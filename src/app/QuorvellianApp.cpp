@@ -2,15 +2,14 @@
 
 #include "app/Icons.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
-
 #include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSessionManager>
 #include <QSettings>
 #include <QSocketNotifier>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <functional>
 
 #include "app/MainFrame.h"
@@ -18,6 +17,7 @@
 #include "model/Globals.h"
 #include "model/Trace.h"
 #include "model/WorkArea.h"
+#include "platform/EndSignals.h"
 
 QString RegistryKey() { return QString(kRegistryKeyPrefix) + kProgramVersion; }
 
@@ -88,6 +88,17 @@ bool CQuorvellianApp::InitInstance() {
     SetPrompter(m_prompter.get());
 
     CreateWorkAreaFolders();
+    // One window per work area: the one that closed last would write its
+    // own data over what the other had saved.
+    const std::string lockPath = g_strUserInfoDir + kWorkAreaLockName;
+    if (m_workAreaLock.Take(lockPath) == CWorkAreaLock::Result::Taken) {
+        Prompter().Message("Quorvellian is already running on the work area " + g_strDriveRoot +
+                               ".\r\nA second window on it would overwrite the sessions of the other one when "
+                               "it closes.\r\n\r\nThis window opens nothing and quits. Use the window "
+                               "that is running, or close it and start again.",
+                           MsgIcon::Stop);
+        return false;
+    }
 
     m_mainFrame = std::make_unique<CMainFrame>();
     m_prompter->SetParentWindow(m_mainFrame.get());
@@ -111,44 +122,23 @@ void CQuorvellianApp::ExitInstance() {
     m_accel.Connect(nullptr, false);
     if (m_mainFrame) m_prompter->SetParentWindow(nullptr);
     m_mainFrame.reset();
+    // Everything is saved: another window may have the work area now.
+    m_workAreaLock.Release();
 }
 
 namespace {
 
 // A logout, a shutdown or Ctrl+C in the terminal ends the run as closing the
-// window does. The signal handler only writes the signal's number into a
-// pipe; the window reads it in its event loop. A second signal while the
-// first is still being served ends the program at once.
-int g_signalPipe[2] = {-1, -1};
-volatile sig_atomic_t g_signalSeen = 0;
-
-void OnEndSignal(int sig) {
-    if (g_signalSeen) {
-        ::signal(sig, SIG_DFL);
-        ::raise(sig);
-        return;
-    }
-    g_signalSeen = 1;
-    const char c = char(sig);
-    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &c, 1);
-}
-
-// Watches SIGTERM, SIGHUP and SIGINT; calls end in the event loop when one comes.
+// window does: the signal's handler wakes the event loop through a pipe.
 QSocketNotifier* WatchEndSignals(QObject* owner, std::function<void()> end) {
-    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return nullptr;
-    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, owner);
+    const int fd = InstallEndSignals();
+    if (fd < 0) return nullptr;
+    auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, owner);
     QObject::connect(notifier, &QSocketNotifier::activated, owner, [notifier, end] {
-        char c;
-        while (::read(g_signalPipe[0], &c, 1) > 0) {
-        }
+        DrainEndSignals();
         notifier->setEnabled(false);
         end();
     });
-    struct sigaction sa = {};
-    sa.sa_handler = OnEndSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    for (int sig : {SIGTERM, SIGHUP, SIGINT}) ::sigaction(sig, &sa, nullptr);
     return notifier;
 }
 
@@ -157,8 +147,20 @@ QSocketNotifier* WatchEndSignals(QObject* owner, std::function<void()> end) {
 int RunWindowRoad(int argc, char** argv) {
     QApplication app(argc, argv);
     CQuorvellianApp theApp;
+    // A request to end that comes while the window is still being made (a
+    // start-up warning waits for its OK, a long load runs) is served as soon
+    // as the window exists.
+    bool started = false, endPending = false;
     // Saves what a close saves, asks nothing, and ends the event loop.
-    const auto endRun = [&theApp] {
+    const auto endRun = [&theApp, &started, &endPending] {
+        if (!started) {
+            endPending = true;
+            // A start-up message that only waits for its OK does not hold up
+            // the end; a question still waits for its answer.
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                if (box->standardButtons() == QMessageBox::Ok) box->button(QMessageBox::Ok)->click();
+            return;
+        }
         if (CMainFrame* frame = theApp.MainFrame()) frame->CloseWithoutQuestions();
         QCoreApplication::quit();
     };
@@ -170,6 +172,8 @@ int RunWindowRoad(int argc, char** argv) {
         if (CMainFrame* frame = theApp.MainFrame()) frame->CloseWithoutQuestions();
     });
     if (!theApp.InitInstance()) return 1;
+    started = true;
+    if (endPending) QTimer::singleShot(0, &app, endRun);
     int rc = app.exec();
     theApp.ExitInstance();
     return rc;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/WorkAreaLock.h"
 #include "settings/AcceleratorManager.h"
 #include "settings/ui/QtRegistryStore.h"
 
@@ -58,6 +59,8 @@ private:
     CRecentFileList m_recent{4};
     // Where this run's settings go when the settings file is not a regular file.
     std::unique_ptr<QTemporaryDir> m_spareSettings;
+    // Held while the window works on the work area.
+    CWorkAreaLock m_workAreaLock;
 };
 
 // The registry organisation: "QuorvellianToolbars-" + "1.0.735.0".

@@ -85,9 +85,16 @@ void CTimerWork::OnTimerTick() {
     m_frame.FtpCommands().UpdateCommandChecks();
 }
 
-void CTimerWork::TakeOverStatusResults() {
+void CTimerWork::TakeOverResultsAtClose() {
+    const CProgramData& d = m_frame.Data();
+    if (d.GetProjectCount() == 0 || d.GetSessionCount(d.GetCurProject()) == 0) return;
+    TakeOverStatusResults(true);
+    TakeOverTransferResults(true);
+}
+
+void CTimerWork::TakeOverStatusResults(bool anyWorker) {
     FtpResultTake results;
-    if (!TakeStatusResults(results)) return;
+    if (!TakeStatusResults(results, anyWorker)) return;
     CProgramData& d = m_frame.Data();
     CMainPresenter& mp = m_frame.Presenter();
     // The lists are rebuilt from the items by the report below.
@@ -111,9 +118,9 @@ void CTimerWork::TakeOverStatusResults() {
     mp.ReportRemoteChanges(true, true);
 }
 
-void CTimerWork::TakeOverTransferResults() {
+void CTimerWork::TakeOverTransferResults(bool anyWorker) {
     FtpResultTake results;
-    if (!TakeTransferResults(results)) return;
+    if (!TakeTransferResults(results, anyWorker)) return;
     CProgramData& d = m_frame.Data();
     CMainPresenter& mp = m_frame.Presenter();
     for (const CFileItem& item : results.items) {

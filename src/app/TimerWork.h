@@ -22,6 +22,9 @@ public:
     // One keep-alive pass over the open connections, on a thread of its
     // own; a connection that fails is dropped and its account shown lost.
     void SendKeepAlive();
+    // The close's part: takes over the results of every item the stopped
+    // worker finished, so that the save keeps them.
+    void TakeOverResultsAtClose();
     // The vault account of (host, user) gets status 4 and the Control panel
     // redraws it (GUI thread).
     void MarkAccountLost(const std::string& host, const std::string& user);
@@ -34,8 +37,8 @@ public:
     int AutosaveTarget() const { return m_autosaveTarget; }
 
 private:
-    void TakeOverStatusResults();
-    void TakeOverTransferResults();
+    void TakeOverStatusResults(bool anyWorker = false);
+    void TakeOverTransferResults(bool anyWorker = false);
 
     CMainFrame& m_frame;
     int m_autosave = 1;

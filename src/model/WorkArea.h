@@ -15,6 +15,8 @@ constexpr const char* kCmdAreaFolder = "QVL-WorkFiles/Cmd-Area/";
 constexpr const char* kMasterFileName = "_qvl_master.txt";
 constexpr const char* kLibraryFileName = "_qvl_library.txt";
 constexpr const char* kBatchLogName = "cmd_log.txt";
+// In the user folder: locked by the window that works on the work area.
+constexpr const char* kWorkAreaLockName = "_qvl_window.lock";
 
 // Absolute paths, set once by CreateWorkAreaFolders and read everywhere after.
 extern std::string g_strDriveRoot;

@@ -717,6 +717,17 @@ bool CFtpClient::PutFileReplacing(const std::string& localFile, const std::strin
     return true;
 }
 
+namespace {
+// Whether nothing is left to read (a file whose size is a whole number of
+// blocks has not seen its end after the last block).
+bool AtEndOfFile(std::FILE* f) {
+    const int c = std::getc(f);
+    if (c == EOF) return true;
+    std::ungetc(c, f);
+    return false;
+}
+}  // namespace
+
 void CFtpClient::SendFileData(std::FILE* f, const std::string& remoteFile) {
     std::string failure;
     std::vector<char> buf(kBlockSize);
@@ -739,7 +750,9 @@ void CFtpClient::SendFileData(std::FILE* f, const std::string& remoteFile) {
             failure = "Unable to send data.";
             break;
         }
-        if (g_bFtpBreak) {
+        // Once the last block has gone the file is finished, not stopped:
+        // the server has all of it and the item is recorded as sent.
+        if (g_bFtpBreak && !AtEndOfFile(f)) {
             std::fclose(f);
             // Closing the data connection ends the file on the server, which
             // keeps the part sent so far.

@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -191,8 +192,8 @@ void ClearFtpResultLists() {
 }
 
 namespace {
-bool TakeList(std::vector<CFileItem> FtpResultLists::*list, FtpResultTake& out) {
-    if (!g_bFtpIdle) return false;
+bool TakeList(std::vector<CFileItem> FtpResultLists::*list, FtpResultTake& out, bool anyWorker) {
+    if (!g_bFtpIdle && !anyWorker) return false;
     FtpResultsLock lists;
     if (((*lists).*list).empty()) return false;
     out.items.clear();
@@ -204,8 +205,12 @@ bool TakeList(std::vector<CFileItem> FtpResultLists::*list, FtpResultTake& out) 
 }
 }  // namespace
 
-bool TakeStatusResults(FtpResultTake& out) { return TakeList(&FtpResultLists::statusCheck, out); }
-bool TakeTransferResults(FtpResultTake& out) { return TakeList(&FtpResultLists::transfer, out); }
+bool TakeStatusResults(FtpResultTake& out, bool anyWorker) {
+    return TakeList(&FtpResultLists::statusCheck, out, anyWorker);
+}
+bool TakeTransferResults(FtpResultTake& out, bool anyWorker) {
+    return TakeList(&FtpResultLists::transfer, out, anyWorker);
+}
 
 bool ApplyFtpResults(CProgramData& data) {
     FtpResultTake transfer, checked;
@@ -255,9 +260,25 @@ bool JoinFtpWorker(int ms) {
 
 bool ShutdownFtp(int ms) {
     g_bFtpBreak = true;
+    const int grace = std::min(ms, 1000);
+    for (int waited = 0; g_workerRunning && waited < grace; waited += 10)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ShutdownConnections();
     const bool keepAliveDone = JoinKeepAlive(ms);
-    return JoinFtpWorker(ms) && keepAliveDone;
+    const bool workerDone = JoinFtpWorker(ms - grace);
+    // A step of the remote browser may still use a connection: its sockets
+    // are shut down, so it ends soon. The connections are closed only after
+    // it has let go of them (a socket closed under a waiting call would be
+    // waited on until the reply time-out).
+    // (An on-demand fetch holds them on the window's own thread: nothing to
+    // wait for.)
+    bool stepDone = g_bOnDemandLogin;
+    for (int waited = 0; !stepDone && waited < ms; waited += 10) {
+        std::unique_lock<std::mutex> use(FtpConnectionsInUse(), std::try_to_lock);
+        if ((stepDone = use.owns_lock())) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return workerDone && keepAliveDone && stepDone;
 }
 
 void LogFtpStatus(const std::string& text) {

@@ -77,13 +77,14 @@ bool ApplyFtpResults(CProgramData& data);
 // The timer's take-over, one list at a time: while FTP is idle and the list
 // is not empty, moves it into items (the list is left empty) together with
 // the project, session and basket of the run. False otherwise (the list
-// stays for a later tick).
+// stays for a later tick). The close takes them over whether or not the
+// worker it stopped has ended (anyWorker): what has finished is kept.
 struct FtpResultTake {
     std::vector<CFileItem> items;
     int project = 0, session = 0, basket = 0;
 };
-bool TakeStatusResults(FtpResultTake& out);
-bool TakeTransferResults(FtpResultTake& out);
+bool TakeStatusResults(FtpResultTake& out, bool anyWorker = false);
+bool TakeTransferResults(FtpResultTake& out, bool anyWorker = false);
 
 // ---- the worker ---------------------------------------------------------------
 
@@ -109,8 +110,11 @@ void StartFtpWorker(std::function<void()> body);
 void RunFtpWorkerHere(std::function<void()> body);
 // Waits up to ms for the last worker thread; true when none runs.
 bool JoinFtpWorker(int ms);
-// Closing the window: raises the break flag, shuts every connection's
-// sockets down so blocked calls return, and waits up to ms for the worker.
+// Closing the window: raises the break flag and gives the worker a moment
+// to stop between blocks (so that a file whose last block has gone is
+// finished and recorded), then shuts every connection's sockets down so
+// blocked calls return, and waits up to ms in all for the worker; then up
+// to ms more for a step of the remote browser to let go of its connection.
 bool ShutdownFtp(int ms);
 
 // The status line "--- FTP " + text + " ---"; FTP idle, break, ticker and

@@ -34,6 +34,8 @@
 #include "convert_ui/ui/InteractiveTextConversionDlg.h"
 #include "remote/TestServers.h"
 #include "ProgramUnderXFixture.h"
+#include "ThrottledFtpServer.h"
+#include "support/RunProgram.h"
 #include "support/XServer.h"
 
 namespace {
@@ -317,36 +319,256 @@ protected:
         Xdo("key Escape");
         return id;
     }
-    // Sends the signal; true when the program then ended by itself.
-    bool EndsOn(int sig) {
+    // Sends the signals one right after the other; true when the program
+    // then ended by itself.
+    bool EndsOn(int sig, int then = 0) {
         ::kill(program->Pid(), sig);
-        if (!qvltest::WaitFor([&] { return !program->Running(); }, 15000)) return false;
+        if (then) ::kill(program->Pid(), then);
+        return EndsByItself();
+    }
+    bool EndsByItself(int ms = 15000) {
+        if (!qvltest::WaitFor([&] { return !program->Running(); }, ms)) return false;
         return WIFEXITED(program->Status());
+    }
+    // The first visible window of the process with that title, once it shows.
+    static std::string WindowOf(int pid, const std::string& title) {
+        const std::string out =
+            Xdo("search --sync --all --onlyvisible --pid " + std::to_string(pid) + " --name '^" + title + "$'");
+        return out.substr(0, out.find('\n'));
+    }
+    // F8 and a name: a new session.
+    void AddSession(const std::string& id, const std::string& name) {
+        Xdo("windowfocus --sync " + id);
+        Xdo("key --clearmodifiers F8");
+        const std::string out = Xdo("search --sync --onlyvisible --name '^Session$'");
+        const std::string prompt = out.substr(0, out.find('\n'));
+        ASSERT_FALSE(prompt.empty()) << "F8 asked for no name";
+        Xdo("windowfocus --sync " + prompt);
+        Xdo("type --clearmodifiers '" + name + "'");
+        Xdo("key --clearmodifiers Return");
+        EXPECT_TRUE(qvltest::WaitFor([&] { return Xdo("search --onlyvisible --name '^Session$'").empty(); }, 5000));
     }
     std::string Master() const { return g_strSessionInfoDir + kMasterFileName; }
 };
 
-// A logout or a shutdown sends SIGTERM: the first start leaves its
-// master file, and a session just made is in it.
+// A logout or a shutdown sends SIGTERM, and a desktop's logout may send
+// SIGHUP with it: either pair saves like one close. The first start leaves
+// its master file, and a session just made is in it.
 TEST_F(BuiltProgramTest, ALogoutSavesLikeAClose) {
     ASSERT_FALSE(std::filesystem::exists(Master()));
     ASSERT_FALSE(Start().empty()) << "the main window did not appear";
-    EXPECT_TRUE(EndsOn(SIGTERM));
+    EXPECT_TRUE(EndsOn(SIGTERM, SIGHUP));
     ASSERT_TRUE(std::filesystem::exists(Master()));
 
+    std::string id = Start();
+    ASSERT_FALSE(id.empty()) << "the main window did not appear";
+    AddSession(id, "Evening work");
+    EXPECT_TRUE(EndsOn(SIGHUP, SIGTERM));
+    EXPECT_NE(ReadFile(Master()).find("Evening work"), std::string::npos) << ReadFile(Master());
+
+    id = Start();
+    ASSERT_FALSE(id.empty()) << "the main window did not appear";
+    AddSession(id, "Night work");
+    EXPECT_TRUE(EndsOn(SIGTERM));
+    EXPECT_NE(ReadFile(Master()).find("Night work"), std::string::npos) << ReadFile(Master());
+}
+
+// A signal that comes while a start-up warning waits for its OK (here the
+// library file is a folder) does not wait for the OK: the start goes on, and
+// once the window exists the program saves and ends.
+TEST_F(BuiltProgramTest, ASignalDuringAStartUpWarningEndsOnceTheWindowExists) {
+    std::filesystem::create_directories(g_strLibraryInfoDir + kLibraryFileName);
+    ASSERT_FALSE(std::filesystem::exists(Master()));
+    program = std::make_unique<qvltest::Child>(std::vector<std::string>{QVL_BINARY});
+    ASSERT_FALSE(WindowOf(program->Pid(), "Quorvellian").empty()) << "no start-up warning";
+    ::kill(program->Pid(), SIGTERM);
+    EXPECT_TRUE(EndsByItself()) << "the signal was lost";
+    EXPECT_TRUE(std::filesystem::exists(Master()));
+}
+
+// A second window on a work area that a running window holds says so and
+// opens nothing; the holder's sessions stay its own, and the command-line
+// job still runs. A window killed with kill -9 leaves the work area free.
+TEST_F(BuiltProgramTest, ASecondWindowOnOneWorkAreaOpensNothing) {
     const std::string id = Start();
     ASSERT_FALSE(id.empty()) << "the main window did not appear";
-    Xdo("windowfocus --sync " + id);
-    Xdo("key --clearmodifiers F8");
-    const std::string out = Xdo("search --sync --onlyvisible --name '^Session$'");
-    const std::string prompt = out.substr(0, out.find('\n'));
-    ASSERT_FALSE(prompt.empty()) << "F8 asked for no name";
-    Xdo("windowfocus --sync " + prompt);
-    Xdo("type --clearmodifiers 'Evening work'");
+    qvltest::Child second({QVL_BINARY});
+    const std::string message = WindowOf(second.Pid(), "Quorvellian");
+    ASSERT_FALSE(message.empty()) << "the second window said nothing";
+    Xdo("windowfocus --sync " + message);
     Xdo("key --clearmodifiers Return");
-    EXPECT_TRUE(qvltest::WaitFor([&] { return Xdo("search --onlyvisible --name '^Session$'").empty(); }, 5000));
+    ASSERT_TRUE(qvltest::WaitFor([&] { return !second.Running(); }, 10000));
+    EXPECT_TRUE(WIFEXITED(second.Status()) && WEXITSTATUS(second.Status()) != 0);
+
+    // The command-line job works beside the window on the same work area.
+    std::string block = ReadFile(std::string(QVL_TEST_DATA) + "/convert/sample_library_block.txt");
+    block.replace(block.find("x\n---x---\n"), 10, "cat\ndog\n");
+    const std::string lib = tmp / "lib.txt", in = tmp / "in.txt", out = tmp / "out.txt";
+    WriteFile(lib, "~*~ Library option: Version=1.0.735.0, WorkMode=0, FR_LibIndex=0, \n" + block);
+    WriteFile(in, "a cat\n");
+    const JobRun job = RunJob({"-input=" + in + ",", "-output=" + out + ",", "-libfile=" + lib + ",", "-default=y"},
+                              Area(), tmp / "stderr.txt", tmp.path());
+    EXPECT_EQ(job.exitCode, 0) << job.err << job.log;
+    EXPECT_NE(ReadFile(out).find("a dog"), std::string::npos) << ReadFile(out);
+
+    AddSession(id, "First window work");
     EXPECT_TRUE(EndsOn(SIGTERM));
-    EXPECT_NE(ReadFile(Master()).find("Evening work"), std::string::npos) << ReadFile(Master());
+    EXPECT_NE(ReadFile(Master()).find("First window work"), std::string::npos);
+
+    const std::string again = Start();
+    ASSERT_FALSE(again.empty()) << "the main window did not appear";
+    ::kill(program->Pid(), SIGKILL);
+    ASSERT_TRUE(qvltest::WaitFor([&] { return !program->Running(); }, 10000));
+    ASSERT_FALSE(Start().empty()) << "the work area stayed held after kill -9";
+    EXPECT_TRUE(EndsOn(SIGTERM));
+    EXPECT_NE(ReadFile(Master()).find("First window work"), std::string::npos);
+}
+
+// The built program sending to and fetching from a real FTP server.
+class BuiltProgramFtpTest : public BuiltProgramTest {
+protected:
+    void SetUp() override {
+        BuiltProgramTest::SetUp();
+        if (IsSkipped()) return;
+        std::filesystem::create_directories(ServerRoot());
+        server = std::make_unique<qvltest::PyFtpServer>(ServerRoot());
+        if (!server->ok()) GTEST_SKIP() << server->why();
+        port = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(server->port()).c_str());
+    }
+    void TearDown() override {
+        program.reset();
+        server.reset();
+        port.reset();
+        BuiltProgramTest::TearDown();
+    }
+    std::string ServerRoot() const { return tmp / "server"; }
+    std::string Local() const { return Files() + "/"; }
+    static std::string Content(int i) { return std::string(64 * 1024, char('a' + i % 26)); }
+    static std::string Name(int i) { return "file" + std::to_string(i) + ".bin"; }
+
+    // One basket of n items, none sent yet; their files on the side they
+    // go from, none on the other.
+    void MakeBasket(int n, bool toRemote) {
+        std::filesystem::remove_all(ServerRoot());
+        std::filesystem::remove_all(Local());
+        std::filesystem::create_directories(ServerRoot());
+        std::filesystem::create_directories(Local());
+        CProgramData d;
+        d.InsertProject("P", 0);
+        d.InsertSession("S", 0, 0);
+        CSession* se = d.GetSessionPtr(0, 0);
+        se->IsLoaded = true;
+        se->Host = "127.0.0.1";
+        se->User = qvltest::kUser;
+        se->LocalDir = Local();
+        se->RemoteDir = "/";
+        d.InsertBasket("Many", 0, 0, 0);
+        for (int i = 0; i < n; ++i) {
+            WriteFile((toRemote ? Local() : ServerRoot() + "/") + Name(i), Content(i));
+            CFileItem it(Name(i));
+            it.FileType = "local";
+            it.RemHost = "127.0.0.1";
+            it.RemUser = qvltest::kUser;
+            it.RemoteDir = "/";
+            it.LocalDir = Local();
+            it.IsBinaryFile = true;
+            it.IsFTPed = "No";
+            it.IsRemoteModified = "No";
+            it.IsRemoteMissing = "No";
+            d.InsertFileItems(0, 0, 0, i, it);
+        }
+        d.AddCluster("Lab", 0);
+        d.AddHost("127.0.0.1", qvltest::kUser, qvltest::kPassword, 0, 0);
+        d.SetCurProject(0);
+        d.SetCurSession(0, 0);
+        d.SetCurrentBasket(0, 0, 0);
+        ASSERT_TRUE(d.SaveMasterFile(Master()));
+    }
+    // The files whole on the receiving side.
+    int Whole(int n, bool toRemote) const {
+        int whole = 0;
+        for (int i = 0; i < n; ++i) {
+            const std::string path = (toRemote ? ServerRoot() + "/" : Local()) + Name(i);
+            std::error_code ec;
+            if (std::filesystem::file_size(path, ec) == Content(i).size() && !ec && ReadFile(path) == Content(i))
+                ++whole;
+        }
+        return whole;
+    }
+    // The names whole on the receiving side that the saved data does not
+    // have as sent or fetched.
+    std::string Unrecorded(int n, bool toRemote) const {
+        CProgramData d;
+        d.LoadMasterFileFrom(Master());
+        if (d.GetSessionPtr(0, 0) && !d.GetSessionPtr(0, 0)->IsLoaded) d.LoadSessionFile(0, 0);
+        if (d.GetFileItemCount(0, 0, 0) != n) return "the basket has " + std::to_string(d.GetFileItemCount(0, 0, 0));
+        std::string names;
+        for (int i = 0; i < n; ++i) {
+            const std::string path = (toRemote ? ServerRoot() + "/" : Local()) + Name(i);
+            if (ReadFile(path) == Content(i) && d.GetFileItem(0, 0, 0, i).IsFTPed != "Yes") names += " " + Name(i);
+        }
+        return names;
+    }
+
+    std::unique_ptr<qvltest::PyFtpServer> server;
+    std::unique_ptr<ScopedEnv> port;
+};
+
+// A close during a transfer, by a signal or by Shift+Esc, keeps the record
+// of every file that went: after it, each file whole on the receiving side
+// is marked as transferred.
+TEST_F(BuiltProgramFtpTest, AnEndDuringATransferKeepsWhatWentAcross) {
+    constexpr int n = 400;
+    struct Way {
+        bool toRemote;
+        const char* end;  // a signal's name, or the keys
+    } ways[] = {{true, "TERM"}, {true, "shift+Escape"}, {false, "HUP"}};
+    for (const Way& way : ways) {
+        SCOPED_TRACE(std::string(way.toRemote ? "F5, " : "F4, ") + way.end);
+        MakeBasket(n, way.toRemote);
+        const std::string id = Start();
+        ASSERT_FALSE(id.empty()) << "the main window did not appear";
+        // Every item of the file list.
+        Xdo("mousemove --window " + id + " 320 236 click 1");
+        Xdo("key --clearmodifiers ctrl+a");
+        Xdo(std::string("key --clearmodifiers ") + (way.toRemote ? "F5" : "F4"));
+        ASSERT_TRUE(qvltest::WaitFor([&] { return Whole(n, way.toRemote) >= 10; }, 20000)) << "nothing went";
+        if (std::string(way.end) == "TERM")
+            ::kill(program->Pid(), SIGTERM);
+        else if (std::string(way.end) == "HUP")
+            ::kill(program->Pid(), SIGHUP);
+        else
+            Xdo("windowfocus --sync " + id + " key --clearmodifiers " + way.end);
+        ASSERT_TRUE(EndsByItself(30000));
+        const int whole = Whole(n, way.toRemote);
+        EXPECT_GT(whole, 0);
+        EXPECT_LT(whole, n) << "the run was over before the end came";
+        EXPECT_EQ(Unrecorded(n, way.toRemote), "") << whole << " whole";
+    }
+}
+
+// A logout while the remote browser waits for a listing that trickles in:
+// the window saves and closes, and the program ends with it rather than at
+// the listing's time-out.
+TEST_F(BuiltProgramFtpTest, AnEndDuringATricklingListingEndsTheProgram) {
+    MakeBasket(1, true);
+    for (int i = 0; i < 2000; ++i) WriteFile(ServerRoot() + "/page" + std::to_string(i) + ".html", "x");
+    server.reset();
+    ThrottledFtpServer slow(ServerRoot(), 500);
+    ASSERT_TRUE(slow.ok()) << slow.why();
+    port.reset();
+    port = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(slow.port()).c_str());
+    const std::string id = Start();
+    ASSERT_FALSE(id.empty()) << "the main window did not appear";
+    const auto before = std::filesystem::last_write_time(Master());
+    // FTP, Browse remote files.
+    Xdo("mousemove --window " + id + " 277 8 click 1");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    Xdo("mousemove --window " + id + " 350 183 click 1");
+    std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+    ASSERT_TRUE(program->Running());
+    EXPECT_TRUE(EndsOn(SIGTERM)) << "the program lived on";
+    EXPECT_NE(std::filesystem::last_write_time(Master()), before);
 }
 
 }  // namespace
