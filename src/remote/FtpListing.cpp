@@ -27,9 +27,12 @@ bool AllDigits(const std::string& s, size_t minLen, size_t maxLen) {
     return true;
 }
 
+// A-Z only: the bytes of UTF-8 month names stay as they are whatever the
+// program's locale.
 std::string LowerAscii(const std::string& s) {
-    std::string l;
-    for (char c : s) l.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    std::string l = s;
+    for (char& c : l)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return l;
 }
 
@@ -262,7 +265,9 @@ CListingLine ReadUnixListingLine(const std::string& line) {
         if (line[0] == 'd') out.isDir = true;
         return out;
     }
-    // No date found: the last word, with a link's target cut off.
+    // No date found: the last word, with a link's target cut off. The
+    // "total 8" line names no file "8".
+    if (IsListingTotalLine(line)) return out;
     out.isDir = !line.empty() && line[0] == 'd';
     std::string rest = line;
     size_t arrow = rest.find("->");
