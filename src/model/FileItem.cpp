@@ -11,6 +11,7 @@
 #include "model/SafeFile.h"
 #include "model/Trace.h"
 #include "model/WorkArea.h"
+#include "remote/ListingLine.h"
 
 std::time_t MakeLocalTime(int year, int month, int day, int hour, int minute, int second) {
     std::tm tm{};
@@ -260,6 +261,25 @@ std::string CFileItem::GetRemoteListingText(const std::string& listing) const {
                 cut = line.size() - FileName.size() - 1;  // not the target of a link
         }
         if (cut != std::string::npos) {
+            // The date as the listing gave it, in one form for every
+            // language and date style: "jan 5 12:00", "jan 5 2020" or,
+            // where a line shows both, "jan 5 2020 12:00:00".
+            const CListingLine read = ReadUnixListingLine(line);
+            if (read.dated) {
+                static const char* const kMonths[] = {"jan", "feb", "mar", "apr", "may", "jun",
+                                                      "jul", "aug", "sep", "oct", "nov", "dec"};
+                char text[64];
+                if (read.year == 0)
+                    std::snprintf(text, sizeof text, "%s %d %d:%02d", kMonths[read.month - 1], read.day,
+                                  read.hour, read.minute);
+                else if (read.clock)
+                    std::snprintf(text, sizeof text, "%s %d %d %d:%02d:%02d", kMonths[read.month - 1],
+                                  read.day, read.year, read.hour, read.minute, read.second);
+                else
+                    std::snprintf(text, sizeof text, "%s %d %d", kMonths[read.month - 1], read.day,
+                                  read.year);
+                return text;
+            }
             std::string head = line.substr(0, cut);
             for (size_t i = head.size(); i-- > 0;) {
                 if (head[i] >= 'a' && head[i] <= 'z') {
@@ -300,6 +320,15 @@ std::string CFileItem::ApplyRemoteTime(const std::string& timeText, const std::s
                 thisYear = true;
             } else {
                 year = AtoI(tok[2]);
+                // The time of day after the year, as ISO and DOS-style
+                // listings give it: "12:00" or "12:00:59".
+                const size_t c1 = tok.size() > 3 ? tok[3].find(':') : std::string::npos;
+                if (c1 != std::string::npos) {
+                    hour = AtoI(tok[3].substr(0, c1));
+                    minute = AtoI(tok[3].substr(c1 + 1));
+                    const size_t c2 = tok[3].find(':', c1 + 1);
+                    if (c2 != std::string::npos) second = AtoI(tok[3].substr(c2 + 1));
+                }
             }
         }
     } else if (hostKind == "VMS") {

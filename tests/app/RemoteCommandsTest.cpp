@@ -677,4 +677,49 @@ TEST_F(RemoteWindowTest, SessionAttributesPicksTheRemoteFolderInTheFolderBrowser
     EXPECT_EQ(w.Data().GetHost(0, 0).m_strLastFolder, "/site/");
 }
 
+// A Windows server that answers SYST as UNIX but lists DOS-style, and one
+// whose ls speaks German: the folder picker shows their folders, whole
+// names and all.
+TEST_F(RemoteWindowTest, TheFolderPickerShowsTheFoldersOfDosAndGermanListings) {
+    qvltest::FakeFtpServer fake;
+    fake.replies["CWD"] = "250 CWD ok\r\n";
+    fake.replies["PWD"] = "257 \"/\" is current directory.\r\n";
+    fake.Start();
+    port.reset();
+    port = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(fake.port()).c_str());
+    MakeFtpArea();
+    CMainFrame& w = Open();
+    w.PanelPresenter().ClassifySessionItem(TreeRef::Leaf(0, 0));
+    std::vector<std::string> rows;
+    SetModalRunner([&](QDialog& d) {
+        d.open();
+        if (dynamic_cast<CRemoteBrowserDlg*>(&d)) {
+            auto* list = Control<QListWidget>(&d, "1849");
+            rows.clear();
+            for (int i = 0; i < list->count(); ++i) rows.push_back(list->item(i)->text().toStdString());
+            const int row = Row(list, "my pages");
+            if (row >= 0) list->item(row)->setSelected(true);
+            Control<QPushButton>(&d, row >= 0 ? "1" : "2")->click();
+            return d.result();
+        }
+        Control<QPushButton>(&d, "1586")->click();
+        Control<QPushButton>(&d, "1")->click();
+        return d.result();
+    });
+    fake.listing =
+        "01-05-20  12:00PM       <DIR>          my pages\r\n"
+        "01-05-20  09:15AM                 1234 index.html\r\n"
+        "12-24-19  11:59PM       <DIR>          bin\r\n";
+    w.ExecuteCommand(32674);
+    EXPECT_EQ(rows, (std::vector<std::string>{"my pages", "bin"}));
+    EXPECT_EQ(w.Data().GetSessionPtr(0, 0)->RemoteDir, "/my pages/");
+    fake.listing =
+        "insgesamt 8\r\n"
+        "drwxr-xr-x 2 u g 4096  5. M\xC3\xA4r 2020  my pages\r\n"
+        "-rw-r--r-- 1 u g   12  7. Dez 18:10 index.html\r\n";
+    w.ExecuteCommand(32674);
+    EXPECT_EQ(rows, (std::vector<std::string>{"my pages"}));
+    fake.Stop();
+}
+
 }  // namespace

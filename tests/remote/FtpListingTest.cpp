@@ -59,6 +59,12 @@ TEST(UnixListing, OnlyAFirstTotalLineIsSkipped) {
         "-rw-r--r-- 1 a b 1 Jan 1 00:00 last\r\n";
     EXPECT_EQ(Unix(text), (V{"first", "total 5", "last"}));
     EXPECT_EQ(Unix("total 0\r\n"), V{});
+    // The line in ls's other languages, and with -h.
+    EXPECT_EQ(Unix("insgesamt 8\r\n-rw-r--r-- 1 a b 1 Jan 1 00:00 a\r\n"), (V{"a"}));
+    EXPECT_EQ(Unix("\xE5\x90\x88\xE8\xA8\x88 8\r\n"), V{});
+    EXPECT_EQ(Unix("total 8,0K\r\n"), V{});
+    // The status check does not take it for the line of a file named "8".
+    EXPECT_EQ(CFtpClient::UnixListingName("insgesamt 8"), "");
 }
 
 TEST(UnixListing, DotNamesHiddenFilesAndNamesWithSlashAreSkipped) {

@@ -376,3 +376,35 @@ TEST(RemoteStatusMatch, ALongerNameThatEndsWithTheItemsNameIsAnotherFile) {
     }
     EXPECT_EQ(CFtpClient::UnixListingName("01-01-2020  09:15AM       <DIR>          my dir"), "my dir");
 }
+
+// Listings in the forms ls gives under other languages and time styles, and
+// those of Windows servers: the status check finds the item's line by its
+// whole name and records the time the line shows.
+TEST(RemoteStatusMatch, EveryListingDateFormGivesTheWholeNameAndItsTime) {
+    const std::string thisYear = std::to_string(1900 + [] {
+        std::time_t now = std::time(nullptr);
+        std::tm tm{};
+        localtime_r(&now, &tm);
+        return tm.tm_year;
+    }());
+    const std::pair<const char*, std::string> forms[] = {
+        {"-rw-r--r-- 1 u g 123  5. Jan 2020  ", "2020+1+5+0+0+0+"},
+        {"-rw-r--r-- 1 u g 123  5. Jan. 2020  ", "2020+1+5+0+0+0+"},
+        {"-rw-r--r-- 1 u g 123  5. M\xC3\xA4r 2020  ", "2020+3+5+0+0+0+"},
+        {"-rw-r--r-- 1 u g 123  1. Jan 00:01 ", thisYear + "+1+1+0+1+0+"},
+        {"-rw-r--r-- 1 u g 123  5 d\xC3\xA9" "c.   2020 ", "2020+12+5+0+0+0+"},
+        {"-rw-r--r-- 1 u g 123 10\xE6\x9C\x88  5  2020 ", "2020+10+5+0+0+0+"},
+        {"-rw-r--r-- 1 u g 123 2020-01-05 12:00:07.123456789 +0100 ", "2020+1+5+12+0+7+"},
+        {"-rw-r--r-- 1 u g 123 2020-01-05 12:00 ", "2020+1+5+12+0+0+"},
+        {"01-05-20  12:00PM                 1234 ", "2020+1+5+12+0+0+"},
+        {"01-05-20  12:30AM                 1234 ", "2020+1+5+0+30+0+"},
+    };
+    for (const auto& [form, time] : forms) {
+        CFileItem item = MakeItem("my file.txt", "h", "u", "/src/", "/tmp/");
+        const std::string line = std::string(form) + "my file.txt\r\n";
+        EXPECT_EQ(ItemListingLines(item, line), line) << form;
+        std::string status;
+        item.UpdateRemoteStatus(ItemListingLines(item, line), status);
+        EXPECT_EQ(item.GetRemoteTimeText(), time) << form;
+    }
+}

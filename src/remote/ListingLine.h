@@ -1,0 +1,24 @@
+// One line of a UNIX-style listing read into its name, its kind and its
+// date: "ls -l" in any of its date forms (English, German, French and
+// Japanese month names, long-iso and full-iso) and the DOS-style lines of
+// Windows servers.
+#pragma once
+
+#include <string>
+
+struct CListingLine {
+    std::string name;    // "" when the line names nothing
+    bool isDir = false;  // "d" in front, or "<DIR>" in a DOS-style line
+    bool dated = false;  // a date was found; the fields below hold it
+    int year = 0;        // 0: the listing showed the time of day instead
+    int month = 0;       // 1 to 12
+    int day = 0;
+    bool clock = false;  // the time of day was shown
+    int hour = 0, minute = 0, second = 0;
+};
+
+CListingLine ReadUnixListingLine(const std::string& line);
+
+// The first line of "ls -l" in any language ("total 8", "insgesamt 8",
+// "合計 8"): a word and the number of blocks.
+bool IsListingTotalLine(const std::string& line);
