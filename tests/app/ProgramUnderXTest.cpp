@@ -395,6 +395,13 @@ TEST_F(BuiltProgramTest, InstalledIntoAPrefixF1OpensTheInstalledManual) {
     ASSERT_TRUE(std::filesystem::is_regular_file(manual)) << said;
     EXPECT_EQ(ReadFile(manual), ReadFile(build / "Quorvellian.html"));
     ASSERT_TRUE(std::filesystem::is_regular_file(entry)) << said;
+    // These four and nothing else, as the README's lines for removing them say.
+    std::set<std::string> installed;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(prefix))
+        if (!e.is_directory()) installed.insert(std::filesystem::relative(e.path(), prefix).string());
+    EXPECT_EQ(installed, (std::set<std::string>{"bin/quorvellian", "share/applications/quorvellian.desktop",
+                                                 "share/doc/quorvellian/Quorvellian.html",
+                                                 "share/icons/hicolor/scalable/apps/quorvellian.svg"}));
 
     EXPECT_EQ(qvltest::RunShell("/usr/bin/desktop-file-validate '" + entry.string() + "' | grep -E 'error|warning'"),
               "");

@@ -831,7 +831,7 @@ for (group, cid), (body, size) in BUTTONS.items():
 
 # ---------------------------------------------------------------- the program's own icon
 # The desktop's launcher and menus show it (installed beside the desktop
-# entry); the window does not use it, so it stays out of the resource file.
+# entry).
 def basket_body(fill=SESSION["basket"], dark=SESSION["basket_dark"]):
     return (path("M0.5 6.5H15.5L13.5 14.5H2.5Z", fill, dark)
             + path("M2 9.5H14M3 12H13", "none", dark, 0.9)
@@ -839,8 +839,8 @@ def basket_body(fill=SESSION["basket"], dark=SESSION["basket_dark"]):
 
 
 # A basket its files go into (fetched, green) and come out of (sent, blue).
-write("quorvellian.svg", svg(arrow_down(4.5, 0, 7, FTP["local"], 2, 5)
-                             + arrow_up(11.5, 7, 0, FTP["remote"], 2, 5) + basket_body()))
+files.append(write("quorvellian.svg", svg(arrow_down(4.5, 0, 7, FTP["local"], 2, 5)
+                                          + arrow_up(11.5, 7, 0, FTP["remote"], 2, 5) + basket_body())))
 
 with open(os.path.join(OUT, "..", "quorvellian.qrc"), "w") as f:
     f.write('<!DOCTYPE RCC><RCC version="1.0">\n<qresource prefix="/icons">\n')
