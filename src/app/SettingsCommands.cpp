@@ -142,8 +142,12 @@ void CSettingsCommands::OpenInBrowser(const std::string& path) {
 }
 
 std::vector<std::string> CSettingsCommands::ManualCandidates() {
-    return {g_strDriveRoot + "Quorvellian/" + kManualName,
-            QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(kManualName).toStdString()};
+    // The work area, beside the program (a build), and where an installed
+    // program's manual lies: PREFIX/share/doc/quorvellian beside PREFIX/bin.
+    const QDir programDir(QCoreApplication::applicationDirPath());
+    return {g_strDriveRoot + "Quorvellian/" + kManualName, programDir.absoluteFilePath(kManualName).toStdString(),
+            QDir::cleanPath(programDir.absoluteFilePath(QStringLiteral("../share/doc/quorvellian/") + kManualName))
+                .toStdString()};
 }
 
 void CSettingsCommands::OnUserManual() {

@@ -13,11 +13,13 @@
 #include <QTextDocument>
 #include <QTreeWidget>
 #include <QScreen>
+#include <QSvgRenderer>
 #include <QTest>
 #include <QToolBar>
 #include <filesystem>
 #include <map>
 #include <set>
+#include <sstream>
 
 #include "FtpWindowFixture.h"
 #include "JourneyFixture.h"
@@ -310,8 +312,8 @@ TEST(ScreenUnderX, EveryWindowInsideSmallScreens) {
 class BuiltProgramTest : public ProgramUnderXTest {
 protected:
     // Starts the program; the id of its main window, its banner sent away.
-    std::string Start() {
-        program = std::make_unique<qvltest::Child>(std::vector<std::string>{QVL_BINARY});
+    std::string Start(const std::string& exe = QVL_BINARY) {
+        program = std::make_unique<qvltest::Child>(std::vector<std::string>{exe});
         const std::string out = Xdo("search --sync --onlyvisible --name '^Quorvellian$'");
         const std::string id = out.substr(0, out.find('\n'));
         if (id.empty()) return id;
@@ -582,7 +584,7 @@ TEST_F(BuiltProgramTest, F1OpensTheManualBuiltBesideTheProgram) {
     ASSERT_TRUE(std::filesystem::is_regular_file(manual)) << "the build made no manual (pandoc is missing?)";
     const std::string text = ReadFile(manual);
     EXPECT_NE(text.find("A first walk-through"), std::string::npos);
-    EXPECT_EQ(text.find("For developers"), std::string::npos);
+    EXPECT_EQ(text.find("id=\"for-developers\""), std::string::npos);  // the part for developers stays out
 
     const std::string bin = tmp / "bin", opened = tmp / "opened";
     std::filesystem::create_directories(bin);
@@ -595,6 +597,61 @@ TEST_F(BuiltProgramTest, F1OpensTheManualBuiltBesideTheProgram) {
     Xdo("key --clearmodifiers F1");
     EXPECT_TRUE(qvltest::WaitFor([&] { return std::filesystem::exists(opened); }, 10000));
     EXPECT_EQ(ReadFile(opened), "file://" + manual + "\n");
+}
+
+
+// Installed into a prefix as a desktop program: the program, the manual, a
+// valid desktop entry and its icon. Started as the desktop entry says, with
+// nothing beside it, F1 opens the installed manual.
+TEST_F(BuiltProgramTest, InstalledIntoAPrefixF1OpensTheInstalledManual) {
+    if (::access("/usr/bin/desktop-file-validate", X_OK) != 0)
+        GTEST_SKIP() << "desktop-file-validate is not installed (run scripts/setup)";
+    const std::filesystem::path build = std::filesystem::path(QVL_BINARY).parent_path();
+    const std::filesystem::path prefix = tmp / "installed";
+    const std::string said = qvltest::RunShell("'" QVL_CMAKE "' --install '" + build.string() + "' --prefix '" +
+                                               prefix.string() + "'");
+    const std::filesystem::path exe = prefix / "bin/quorvellian";
+    const std::filesystem::path manual = prefix / "share/doc/quorvellian/Quorvellian.html";
+    const std::filesystem::path entry = prefix / "share/applications/quorvellian.desktop";
+    ASSERT_EQ(::access(exe.c_str(), X_OK), 0) << said;
+    ASSERT_TRUE(std::filesystem::is_regular_file(manual)) << said;
+    EXPECT_EQ(ReadFile(manual), ReadFile(build / "Quorvellian.html"));
+    ASSERT_TRUE(std::filesystem::is_regular_file(entry)) << said;
+    // These four and nothing else, as the README's lines for removing them say.
+    std::set<std::string> installed;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(prefix))
+        if (!e.is_directory()) installed.insert(std::filesystem::relative(e.path(), prefix).string());
+    EXPECT_EQ(installed, (std::set<std::string>{"bin/quorvellian", "share/applications/quorvellian.desktop",
+                                                 "share/doc/quorvellian/Quorvellian.html",
+                                                 "share/icons/hicolor/scalable/apps/quorvellian.svg"}));
+
+    EXPECT_EQ(qvltest::RunShell("/usr/bin/desktop-file-validate '" + entry.string() + "' | grep -E 'error|warning'"),
+              "");
+    std::map<std::string, std::string> keys;
+    std::istringstream lines(ReadFile(entry));
+    for (std::string line; std::getline(lines, line);)
+        if (const auto eq = line.find('='); eq != std::string::npos) keys[line.substr(0, eq)] = line.substr(eq + 1);
+    EXPECT_EQ(keys["Name"], "Quorvellian");
+    EXPECT_FALSE(keys["Comment"].empty());
+    EXPECT_EQ(keys["Terminal"], "false");
+    EXPECT_NE(keys["Categories"].find("Development;"), std::string::npos);
+    // Any argument starts the command-line job, so the entry passes none.
+    EXPECT_EQ(keys["Exec"], "quorvellian");
+    const std::filesystem::path icon = prefix / "share/icons/hicolor/scalable/apps" / (keys["Icon"] + ".svg");
+    ASSERT_TRUE(std::filesystem::is_regular_file(icon)) << icon;
+    EXPECT_TRUE(QSvgRenderer(QString::fromStdString(icon.string())).isValid());
+
+    const std::string bin = tmp / "opener", opened = tmp / "opened";
+    std::filesystem::create_directories(bin);
+    WriteFile(bin + "/xdg-open", "#!/bin/sh\necho \"$@\" >> '" + opened + "'\n");
+    ::chmod((bin + "/xdg-open").c_str(), 0755);
+    ScopedEnv path("PATH", (bin + ":" + (prefix / "bin").string() + ":" + std::getenv("PATH")).c_str());
+    const std::string id = Start(prefix / "bin" / keys["Exec"]);
+    ASSERT_FALSE(id.empty()) << "the main window did not appear";
+    Xdo("windowfocus --sync " + id);
+    Xdo("key --clearmodifiers F1");
+    EXPECT_TRUE(qvltest::WaitFor([&] { return std::filesystem::exists(opened); }, 10000));
+    EXPECT_EQ(ReadFile(opened), "file://" + manual.string() + "\n");
 }
 
 }  // namespace

@@ -829,6 +829,19 @@ BUTTONS = {
 for (group, cid), (body, size) in BUTTONS.items():
     files.append(write("%s/%d.svg" % (group, cid), svg(body, size=size)))
 
+# ---------------------------------------------------------------- the program's own icon
+# The desktop's launcher and menus show it (installed beside the desktop
+# entry).
+def basket_body(fill=SESSION["basket"], dark=SESSION["basket_dark"]):
+    return (path("M0.5 6.5H15.5L13.5 14.5H2.5Z", fill, dark)
+            + path("M2 9.5H14M3 12H13", "none", dark, 0.9)
+            + path("M5.5 7V14M8 7V14M10.5 7V14", "none", dark, 0.7))
+
+
+# A basket its files go into (fetched, green) and come out of (sent, blue).
+files.append(write("quorvellian.svg", svg(arrow_down(4.5, 0, 7, FTP["local"], 2, 5)
+                                          + arrow_up(11.5, 7, 0, FTP["remote"], 2, 5) + basket_body())))
+
 with open(os.path.join(OUT, "..", "quorvellian.qrc"), "w") as f:
     f.write('<!DOCTYPE RCC><RCC version="1.0">\n<qresource prefix="/icons">\n')
     for rel in sorted(files):
