@@ -8,6 +8,7 @@
 #include "model/SafeFile.h"
 #include "model/Trace.h"
 #include "platform/Prompter.h"
+#include "remote/TransferChecks.h"
 
 #include <unistd.h>
 #include <cstring>
@@ -83,25 +84,24 @@ bool IsBinaryLocalFile(const std::string& fileName, const std::string& path) {
     return IsBinaryByExtension(fileName) || HasNulByteInHead(path);
 }
 
-namespace {
-std::string RemoteKey(const CFileItem& it) {
-    return it.RemHost + '\n' + it.RemUser + '\n' + it.RemoteDir + it.FileName;
-}
-}  // namespace
-
 CRemoteTargetIndex::CRemoteTargetIndex(const CProgramData& data, int p, int s) {
     if (!data.IsValidSession(false, p, s)) return;
     const CSession& se = data.m_ProjectList.m_Projects[static_cast<size_t>(p)].m_Sessions[static_cast<size_t>(s)];
     for (const CFileBasket& bk : se.m_Baskets)
         for (const CFileItem& it : bk.m_Items)
-            if (!it.RemoteDir.empty()) m_local.emplace(RemoteKey(it), it.LocalDir + it.FileName);
+            if (!it.RemoteDir.empty()) m_local.emplace(RemoteTargetKey(it), it.LocalDir + it.FileName);
 }
 
 void CRemoteTargetIndex::Note(const CFileItem& item) {
     if (item.RemoteDir.empty()) return;
     const std::string local = item.LocalDir + item.FileName;
-    const auto [at, added] = m_local.emplace(RemoteKey(item), local);
+    const auto [at, added] = m_local.emplace(RemoteTargetKey(item), local);
     if (added || at->second == local) return;
+    // The same local file under another spelling is no other source.
+    CFileItem other = item;
+    other.LocalDir = GetDirectoryPart(at->second);
+    other.FileName = GetFileNameFromPath(at->second);
+    if (LocalTargetKey(other) == LocalTargetKey(item)) return;
     WriteTraceString("Same remote file: " + local + " and " + at->second + " both go to " + item.RemoteDir +
                      item.FileName + " on " + item.RemHost + ".");
 }
