@@ -20,9 +20,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/LineTextBox.h"
-#include "app/TextRules.h"
-#include "app/TextWindows.h"
+#include "widgets/LineTextBox.h"
+#include "widgets/TextRules.h"
+#include "widgets/TextWindows.h"
 #include "convert/ConversionRun.h"
 #include "convert_ui/WorkPadRun.h"
 #include "convert_ui/ui/InteractiveTextConversionDlg.h"

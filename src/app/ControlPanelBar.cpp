@@ -7,7 +7,7 @@
 #include <QTabBar>
 #include <QVBoxLayout>
 
-#include "app/Icons.h"
+#include "widgets/Icons.h"
 #include "app/MainFrame.h"
 
 CControlPanelBar* g_wndControlPanel = nullptr;

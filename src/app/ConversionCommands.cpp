@@ -2,7 +2,7 @@
 
 #include <QScreen>
 
-#include "app/ScreenFit.h"
+#include "widgets/ScreenFit.h"
 
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -14,16 +14,16 @@
 #include "app/MainFrame.h"
 #include "app/MessageWindowBar.h"
 #include "app/PaneControlStatusBar.h"
-#include "app/LineTextBox.h"
-#include "app/TextRichEdit.h"
-#include "app/TextRules.h"
-#include "app/TextWindows.h"
+#include "widgets/LineTextBox.h"
+#include "widgets/TextRichEdit.h"
+#include "widgets/TextRules.h"
+#include "widgets/TextWindows.h"
 #include "compare/TextAccess.h"
 #include "convert/ConversionRun.h"
 #include "convert/TextTools.h"
 #include "convert_ui/WorkPadRun.h"
 #include "filelist/OutputNames.h"
-#include "app/HyperLink.h"
+#include "widgets/HyperLink.h"
 #include "convert_ui/ui/AttributesDlg.h"
 #include "convert_ui/ui/DefinedMacrosDlg.h"
 #include "convert_ui/ui/BatchTextConversionDlg.h"

@@ -9,7 +9,7 @@
 #include "app/ControlPanelBar.h"
 #include "app/MainFrame.h"
 #include "app/MainPresenter.h"
-#include "app/TextWindows.h"
+#include "widgets/TextWindows.h"
 #include "compare/TextAccess.h"
 #include "filelist/AddFileItems.h"
 #include "filelist/NewFileItem.h"

@@ -11,7 +11,7 @@
 
 #include "app/ControlPanelBar.h"
 #include "app/DropFileList.h"
-#include "app/Icons.h"
+#include "widgets/Icons.h"
 #include "app/MainFrame.h"
 #include "app/MainPresenter.h"
 #include "model/Globals.h"

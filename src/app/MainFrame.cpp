@@ -24,19 +24,19 @@
 #include "app/ItemCommands.h"
 #include "app/TimerWork.h"
 #include "platform/EndSignals.h"
-#include "app/Icons.h"
-#include "app/KeyMapping.h"
+#include "widgets/Icons.h"
+#include "widgets/KeyMapping.h"
 #include "app/ListViews.h"
 #include "app/MessageWindowBar.h"
 #include "app/PasteGuard.h"
-#include "app/ScreenFit.h"
+#include "widgets/ScreenFit.h"
 #include "app/PaneControlStatusBar.h"
 #include "app/QtPrompter.h"
-#include "app/SharedDialogs.h"
+#include "widgets/SharedDialogs.h"
 #include "app/StartupBannerDlg.h"
-#include "app/TextRichEdit.h"
-#include "app/LineTextBox.h"
-#include "app/TextWindows.h"
+#include "widgets/TextRichEdit.h"
+#include "widgets/LineTextBox.h"
+#include "widgets/TextWindows.h"
 #include "compare/TextAccess.h"
 #include "filelist/BasketComparison.h"
 #include "model/CommandTable.h"
@@ -44,12 +44,11 @@
 #include "model/Trace.h"
 #include "model/WorkArea.h"
 #include "platform/Prompter.h"
-#include "platform/StopCommands.h"
+#include "model/StopCommands.h"
 #include "remote/FtpConnections.h"
 #include "remote/FtpWorker.h"
 
 int g_nViewWidth = 300;
-CProgramData* g_pProgramData = nullptr;
 std::function<bool()> CMainFrame::s_sortPropertiesDialog;
 
 namespace {

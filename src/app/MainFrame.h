@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "app/ControlPanelPresenter.h"
-#include "app/DialogPlacement.h"
+#include "widgets/DialogPlacement.h"
 #include "app/MainPresenter.h"
 #include "model/ProgramData.h"
 #include "settings/AcceleratorManager.h"

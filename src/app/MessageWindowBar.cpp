@@ -7,8 +7,8 @@
 #include <QTextCursor>
 #include <QThread>
 
-#include "app/TextRichEdit.h"
-#include "app/TextRules.h"
+#include "widgets/TextRichEdit.h"
+#include "widgets/TextRules.h"
 #include "model/Globals.h"
 #include "model/Trace.h"
 

@@ -7,7 +7,7 @@
 #include <QMetaObject>
 #include <QThread>
 
-#include "app/SharedDialogs.h"
+#include "widgets/SharedDialogs.h"
 #include "remote/ui/LoginInformationDlg.h"
 
 namespace {

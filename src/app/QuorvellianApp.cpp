@@ -1,6 +1,6 @@
 #include "app/QuorvellianApp.h"
 
-#include "app/Icons.h"
+#include "widgets/Icons.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -10,7 +10,7 @@
 #include <QUrl>
 
 #include "app/ConversionCommands.h"
-#include "app/HyperLink.h"
+#include "widgets/HyperLink.h"
 #include "app/MainFrame.h"
 #include "app/QuorvellianApp.h"
 #include "convert/TextBuffer.h"

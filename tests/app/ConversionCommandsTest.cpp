@@ -20,10 +20,10 @@
 #include "app/ConversionCommands.h"
 #include "app/MainFrame.h"
 #include "app/MessageWindowBar.h"
-#include "app/LineTextBox.h"
-#include "app/TextRichEdit.h"
-#include "app/TextRules.h"
-#include "app/TextWindows.h"
+#include "widgets/LineTextBox.h"
+#include "widgets/TextRichEdit.h"
+#include "widgets/TextRules.h"
+#include "widgets/TextWindows.h"
 #include "compare/TextAccess.h"
 #include "convert/ConversionRun.h"
 #include "convert_ui/ui/InteractiveTextConversionDlg.h"
@@ -32,7 +32,7 @@
 #include "convert_ui/ui/SortPropertiesDlg.h"
 #include "convert_ui/ui/AttributesDlg.h"
 #include "convert_ui/ui/TextConversionRulesDlg.h"
-#include "app/HyperLink.h"
+#include "widgets/HyperLink.h"
 #include <QLabel>
 #include <QTreeWidgetItemIterator>
 #include "convert_ui/ui/TabulateInputTextDlg.h"

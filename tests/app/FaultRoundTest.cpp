@@ -13,10 +13,10 @@
 #include <thread>
 
 #include "FtpWindowFixture.h"
-#include "app/LineTextBox.h"
+#include "widgets/LineTextBox.h"
 #include "app/CompareCommands.h"
-#include "app/TextRichEdit.h"
-#include "app/TextWindows.h"
+#include "widgets/TextRichEdit.h"
+#include "widgets/TextWindows.h"
 #include "convert/ConversionRun.h"
 #include "support/FileAccess.h"
 #include "support/RunProgram.h"

@@ -16,7 +16,7 @@
 #include <map>
 #include <sstream>
 
-#include "app/Icons.h"
+#include "widgets/Icons.h"
 #include "app/CompareCommands.h"
 #include "app/ConversionCommands.h"
 #include "app/MainFrame.h"

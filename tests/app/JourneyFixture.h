@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/LineTextBox.h"
+#include "widgets/LineTextBox.h"
 #include "support/XServer.h"
 
 #include <QAbstractButton>

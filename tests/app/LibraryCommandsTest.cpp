@@ -13,12 +13,12 @@
 #include <QScreen>
 #include <QTreeWidget>
 
-#include "app/LineTextBox.h"
-#include "app/TextWindows.h"
+#include "widgets/LineTextBox.h"
+#include "widgets/TextWindows.h"
 #include "app/ConversionCommands.h"
 #include "app/MessageWindowBar.h"
 #include "app/QtPrompter.h"
-#include "app/SharedDialogs.h"
+#include "widgets/SharedDialogs.h"
 #include "app/MainFrame.h"
 #include "convert/ConversionRun.h"
 #include "convert_ui/ui/AttributesDlg.h"
@@ -694,9 +694,9 @@ TEST_F(BatchWindowTest, AThousandFilesKeepTheInstanceListAModelView) {
 }  // namespace
 
 // ---- library exchange and the library run
-#include "app/TextWindows.h"
-#include "app/LineTextBox.h"
-#include "app/TextRichEdit.h"
+#include "widgets/TextWindows.h"
+#include "widgets/LineTextBox.h"
+#include "widgets/TextRichEdit.h"
 #include "compare/TextAccess.h"
 #include "convert_ui/ui/InteractiveWorker.h"
 #include "model/WorkArea.h"
@@ -874,7 +874,7 @@ TEST_F(BatchWindowTest, DoubleClickShowsTheInstanceInItsSourceText) {
 #include <QMenu>
 #include <QTimer>
 
-#include "app/SharedDialogs.h"
+#include "widgets/SharedDialogs.h"
 
 namespace {
 

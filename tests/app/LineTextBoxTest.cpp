@@ -9,8 +9,8 @@
 #include <QTest>
 #include <fstream>
 
-#include "app/LineTextBox.h"
-#include "app/TextWindows.h"
+#include "widgets/LineTextBox.h"
+#include "widgets/TextWindows.h"
 #include "convert_ui/WorkPadRun.h"
 #include "model/Globals.h"
 #include "UiFixture.h"

@@ -1,6 +1,6 @@
 #include "app/ControlPanelPresenter.h"
 #include "app/MainPresenter.h"
-#include "app/SharedDialogs.h"
+#include "widgets/SharedDialogs.h"
 #include "convert/ConversionRun.h"
 #include "UiFixture.h"
 

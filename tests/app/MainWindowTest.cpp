@@ -19,10 +19,10 @@
 #include "app/PaneControlStatusBar.h"
 #include "app/QtPrompter.h"
 #include "app/QuorvellianApp.h"
-#include "app/SharedDialogs.h"
+#include "widgets/SharedDialogs.h"
 #include "app/StartupBannerDlg.h"
 #include "UiFixture.h"
-#include "app/TextRichEdit.h"
+#include "widgets/TextRichEdit.h"
 #include "model/Globals.h"
 
 namespace {

@@ -32,7 +32,7 @@
 #include "app/PasteGuard.h"
 #include "app/QuorvellianApp.h"
 #include "app/StartupBannerDlg.h"
-#include "app/TextRichEdit.h"
+#include "widgets/TextRichEdit.h"
 #include "convert_ui/ui/InteractiveTextConversionDlg.h"
 #include "remote/TestServers.h"
 #include "ProgramUnderXFixture.h"

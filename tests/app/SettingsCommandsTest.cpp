@@ -24,7 +24,7 @@
 
 #include "DialogControls.h"
 #include "UiFixture.h"
-#include "app/HyperLink.h"
+#include "widgets/HyperLink.h"
 #include "app/MainFrame.h"
 #include "app/QuorvellianApp.h"
 #include "app/SettingsCommands.h"

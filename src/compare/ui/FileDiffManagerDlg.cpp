@@ -17,7 +17,7 @@
 #include "compare/ui/DiffPane.h"
 #include "compare/ui/FileDiffDlg.h"
 #include "model/Globals.h"
-#include "app/Icons.h"
+#include "widgets/Icons.h"
 #include "model/ProgramData.h"
 #include "platform/Prompter.h"
 

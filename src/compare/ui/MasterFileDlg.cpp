@@ -16,7 +16,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/Icons.h"
+#include "widgets/Icons.h"
 #include "compare/DiffRows.h"
 #include "compare/DiffWindowsState.h"
 #include "compare/ui/CommandMenu.h"

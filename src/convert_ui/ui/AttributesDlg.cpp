@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/HyperLink.h"
+#include "widgets/HyperLink.h"
 #include "convert/ConversionRun.h"
 #include "convert_ui/ui/DelimiterListDlg.h"
 #include "convert_ui/ui/LibraryButtons.h"

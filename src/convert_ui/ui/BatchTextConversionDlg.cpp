@@ -23,10 +23,10 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/Icons.h"
-#include "app/ScreenFit.h"
-#include "app/SharedDialogs.h"
-#include "app/TextRules.h"
+#include "widgets/Icons.h"
+#include "widgets/ScreenFit.h"
+#include "widgets/SharedDialogs.h"
+#include "widgets/TextRules.h"
 #include "convert_ui/ui/ModalRun.h"
 #include "filelist/AddFileItems.h"
 #include "convert/ConversionRun.h"

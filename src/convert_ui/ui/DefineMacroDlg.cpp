@@ -13,7 +13,7 @@
 #include <QSplitter>
 #include <QVBoxLayout>
 
-#include "app/TextRules.h"
+#include "widgets/TextRules.h"
 #include "convert/Library.h"
 #include "convert_ui/ui/LibraryButtons.h"
 

@@ -13,8 +13,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "app/Icons.h"
-#include "app/SharedDialogs.h"
+#include "widgets/Icons.h"
+#include "widgets/SharedDialogs.h"
 #include "convert_ui/LibraryEditing.h"
 #include "convert_ui/ui/DefineMacroDlg.h"
 #include "convert_ui/ui/DelimiterListDlg.h"

@@ -12,9 +12,9 @@
 #include <QSplitter>
 #include <QVBoxLayout>
 
-#include "app/LineTextBox.h"
-#include "app/TextRules.h"
-#include "app/TextWindows.h"
+#include "widgets/LineTextBox.h"
+#include "widgets/TextRules.h"
+#include "widgets/TextWindows.h"
 #include "convert/ConversionRun.h"
 #include "convert_ui/WorkPadRun.h"
 #include "convert_ui/ui/InteractiveWorker.h"

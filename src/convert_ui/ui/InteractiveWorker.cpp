@@ -6,7 +6,7 @@
 #include <QProgressBar>
 #include <QThread>
 
-#include "app/TextRules.h"
+#include "widgets/TextRules.h"
 #include "convert_ui/WorkPadRun.h"
 #include "model/Globals.h"
 #include "model/Trace.h"

@@ -8,7 +8,7 @@
 #include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-#include "app/Icons.h"
+#include "widgets/Icons.h"
 
 // A button with a standard icon, or a short text where no icon fits
 // (SP_CustomBase), its id as object name and its tip.

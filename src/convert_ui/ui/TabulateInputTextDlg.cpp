@@ -14,7 +14,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "app/TextRules.h"
+#include "widgets/TextRules.h"
 #include "convert_ui/ui/ModalRun.h"
 #include "model/Trace.h"
 #include "platform/Prompter.h"

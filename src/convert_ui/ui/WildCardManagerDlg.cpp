@@ -15,9 +15,9 @@
 #include <QVBoxLayout>
 
 #include "compare/TextAccess.h"
-#include "app/LineTextBox.h"
-#include "app/TextWindows.h"
-#include "app/TextRichEdit.h"
+#include "widgets/LineTextBox.h"
+#include "widgets/TextWindows.h"
+#include "widgets/TextRichEdit.h"
 #include "convert_ui/LibraryEditing.h"
 #include "convert_ui/WorkPadRun.h"
 #include "convert_ui/ui/LibraryButtons.h"

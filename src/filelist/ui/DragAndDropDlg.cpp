@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/Icons.h"
+#include "widgets/Icons.h"
 #include "filelist/AddFileItems.h"
 #include "model/Globals.h"
 

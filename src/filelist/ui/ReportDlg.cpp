@@ -21,7 +21,7 @@
 #include "model/Globals.h"
 #include "model/ProgramData.h"
 #include "platform/Prompter.h"
-#include "app/Icons.h"
+#include "widgets/Icons.h"
 
 using namespace filelist_ui;
 

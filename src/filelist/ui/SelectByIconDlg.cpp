@@ -8,7 +8,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "app/Icons.h"
+#include "widgets/Icons.h"
 #include "filelist/SelectByIcon.h"
 #include "platform/Prompter.h"
 

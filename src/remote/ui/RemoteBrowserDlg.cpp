@@ -25,7 +25,7 @@
 #include "remote/FtpConnections.h"
 #include "remote/FtpWorker.h"
 #include "remote/ui/ModalRun.h"
-#include "app/Icons.h"
+#include "widgets/Icons.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/KeyMapping.h"
+#include "widgets/KeyMapping.h"
 #include "platform/Prompter.h"
 
 const char* const CAccelEditorDlg::kHint =

@@ -15,7 +15,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "app/SharedDialogs.h"
+#include "widgets/SharedDialogs.h"
 #include "model/Globals.h"
 #include "platform/Prompter.h"
 

@@ -1,11 +1,11 @@
-#include "app/TextWindows.h"
+#include "widgets/TextWindows.h"
 
 #include <QApplication>
 #include <QMetaObject>
 #include <QThread>
 #include <map>
 
-#include "app/LineTextBox.h"
+#include "widgets/LineTextBox.h"
 #include "compare/TextAccess.h"
 #include "remote/FtpWorker.h"
 

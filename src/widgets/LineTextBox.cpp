@@ -1,4 +1,4 @@
-#include "app/LineTextBox.h"
+#include "widgets/LineTextBox.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -19,9 +19,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/TextRichEdit.h"
-#include "app/TextRules.h"
-#include "app/TextWindows.h"
+#include "widgets/TextRichEdit.h"
+#include "widgets/TextRules.h"
+#include "widgets/TextWindows.h"
 #include "model/Globals.h"
 #include "model/Trace.h"
 #include "platform/Prompter.h"

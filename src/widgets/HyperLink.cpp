@@ -1,4 +1,4 @@
-#include "app/HyperLink.h"
+#include "widgets/HyperLink.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -6,7 +6,7 @@
 #include <QPalette>
 #include <QUrl>
 
-#include "app/DialogRules.h"
+#include "widgets/DialogRules.h"
 #include "platform/Prompter.h"
 
 std::function<bool(const QString&)> CHyperLink::s_opener;

@@ -1,4 +1,4 @@
-#include "app/DialogRules.h"
+#include "widgets/DialogRules.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "app/ScreenFit.h"
+#include "widgets/ScreenFit.h"
 
 #include <algorithm>
 
@@ -11,7 +11,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "app/DialogPlacement.h"
+#include "widgets/DialogPlacement.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/SharedDialogs.h"
+#include "widgets/SharedDialogs.h"
 
 #include <algorithm>
 #include <cmath>
@@ -20,13 +20,13 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "app/DialogRules.h"
-#include "app/Icons.h"
+#include "widgets/DialogRules.h"
+#include "widgets/Icons.h"
 #include "model/ProgramData.h"
 #include "model/Trace.h"
-#include "app/MainFrame.h"
-#include "app/MainPresenter.h"
 #include "platform/Prompter.h"
+
+CProgramData* g_pProgramData = nullptr;
 
 namespace {
 QString Q(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }

@@ -1,4 +1,4 @@
-#include "app/TextRules.h"
+#include "widgets/TextRules.h"
 
 #include <algorithm>
 #include <cstdio>

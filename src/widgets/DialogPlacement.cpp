@@ -1,4 +1,4 @@
-#include "app/DialogPlacement.h"
+#include "widgets/DialogPlacement.h"
 
 PlaceRect FrameAnchor(const PlaceRect& frame, int topListWidth) {
     return {frame.left, frame.top, frame.left + topListWidth + 35, frame.bottom};

@@ -1,4 +1,4 @@
-#include "app/TextRichEdit.h"
+#include "widgets/TextRichEdit.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -13,8 +13,8 @@
 #include <QUrl>
 #include <sstream>
 
-#include "app/TextRules.h"
-#include "app/TextWindows.h"
+#include "widgets/TextRules.h"
+#include "widgets/TextWindows.h"
 #include "model/Globals.h"
 #include "model/KeyValue.h"
 #include "model/SafeFile.h"

@@ -1,4 +1,4 @@
-#include "app/KeyMapping.h"
+#include "widgets/KeyMapping.h"
 
 #include "model/CommandTable.h"
 

@@ -20,6 +20,11 @@ QString BrowseForFile(const QString& title, const QString& initialFolder, QWidge
 // nothing about an existing file (the caller does).
 QString BrowseForFileToWrite(const QString& title, const QString& initialFolder, QWidget* parent = nullptr);
 
+class CProgramData;
+// The program data of the open main window (null until it opens); a text
+// prompt whose button browses remote folders browses on its connection.
+extern CProgramData* g_pProgramData;
+
 class CTextPromptDlg : public QDialog {
     Q_OBJECT
 public:
