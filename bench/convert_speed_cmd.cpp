@@ -30,7 +30,7 @@
 #include <vector>
 
 #include "convert/ConversionRun.h"
-#include "convert/Library.h"
+#include "model/Library.h"
 #include "model/Globals.h"
 #include "remote/FolderScan.h"
 

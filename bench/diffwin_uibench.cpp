@@ -33,7 +33,7 @@ long PeakMiB() {
 }
 }  // namespace
 
-#include "compare/DiffResult.h"
+#include "model/DiffResult.h"
 #include "compare/ui/DiffPane.h"
 #include "compare/ui/FileDiffDlg.h"
 #include "model/ProgramData.h"

@@ -1,6 +1,6 @@
 #include <string>
 
-#include "platform/Startup.h"
+#include "convert/Startup.h"
 
 #ifdef QVL_HAVE_UI
 #include "app/QuorvellianApp.h"

@@ -40,7 +40,7 @@
 #include "remote/FtpWorker.h"
 #include "model/Globals.h"
 #include "platform/Prompter.h"
-#include "platform/StopCommands.h"
+#include "model/StopCommands.h"
 
 
 namespace {

@@ -15,7 +15,7 @@
 #include "model/ProgramData.h"
 #include "model/Trace.h"
 #include "platform/Prompter.h"
-#include "platform/StopCommands.h"
+#include "model/StopCommands.h"
 #include "remote/FtpWorker.h"
 #include "remote/RemoteBuild.h"
 #include "remote/RemoteStatus.h"

@@ -7,7 +7,7 @@
 
 #include "app/ControlPanelPresenter.h"
 #include "convert/ConversionRun.h"
-#include "convert/Library.h"
+#include "model/Library.h"
 #include "filelist/RenameFiles.h"
 #include "model/Globals.h"
 #include "model/ProgramData.h"
@@ -15,7 +15,7 @@
 #include "model/Trace.h"
 #include "model/WorkArea.h"
 #include "platform/Prompter.h"
-#include "platform/Sound.h"
+#include "model/Sound.h"
 
 const char* const kFtpBusyRefusal =
     "This step is not allowed when an FTP session is on.\r\n"

@@ -7,7 +7,7 @@
 #include "model/ProgramData.h"
 #include "model/WorkArea.h"
 #include "platform/Prompter.h"
-#include "platform/Sound.h"
+#include "model/Sound.h"
 #include "remote/FtpConnections.h"
 #include "remote/FtpWorker.h"
 #include "remote/RemoteStatus.h"

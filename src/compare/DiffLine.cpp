@@ -1,4 +1,4 @@
-#include "compare/DiffLine.h"
+#include "model/DiffLine.h"
 
 #include "compare/DiffOptions.h"
 

@@ -1,4 +1,4 @@
-#include "compare/DiffResult.h"
+#include "model/DiffResult.h"
 
 #include <algorithm>
 #include <new>

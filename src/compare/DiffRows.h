@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "compare/DiffLine.h"
+#include "model/DiffLine.h"
 #include "compare/DiffOptions.h"
 
 // The rows of one column of a diff result.

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "compare/MasterPaletteLine.h"
+#include "model/MasterPaletteLine.h"
 
 enum PaletteOrigin { kOriginOverride = 7, kOriginConverted = 14, kOriginLoaded = 15, kOriginTyped = 16 };
 

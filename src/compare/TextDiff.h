@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "compare/DiffChange.h"
-#include "compare/DiffLine.h"
+#include "model/DiffLine.h"
 #include "compare/DiffOptions.h"
 
 // Reads a file into input lines {0, -1, -1, text}: lines end at LF, a CR

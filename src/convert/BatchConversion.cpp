@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "convert/ConversionRun.h"
-#include "convert/Library.h"
+#include "model/Library.h"
 #include "convert/ReplaceTags.h"
 #include "model/SafeFile.h"
 #include "model/Trace.h"

@@ -17,7 +17,7 @@
 
 #include "convert/ConversionRun.h"
 #include "convert/FolderFiles.h"
-#include "convert/LibraryFile.h"
+#include "model/LibraryFile.h"
 #include "model/Globals.h"
 #include "model/KeyValue.h"
 #include "model/SafeFile.h"

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <string>
 
-#include "convert/Library.h"
+#include "model/Library.h"
 
 class CCommandLineJob {
 public:

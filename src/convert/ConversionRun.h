@@ -5,7 +5,7 @@
 #include <atomic>
 #include <string>
 
-#include "convert/Library.h"
+#include "model/Library.h"
 #include "model/Globals.h"
 #include "model/SafeFile.h"
 

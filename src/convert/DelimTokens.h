@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/Library.h"
+#include "model/Library.h"
 
 // One token of a delimited text.
 class CFindRepRecord {

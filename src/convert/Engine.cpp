@@ -5,7 +5,7 @@
 
 #include "convert/ConversionRun.h"
 #include "convert/DelimTokens.h"
-#include "convert/Library.h"
+#include "model/Library.h"
 #include "convert/ReplaceTags.h"
 #include "convert/WildMatch.h"
 #include "model/TextUtil.h"

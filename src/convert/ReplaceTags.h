@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "convert/Library.h"
+#include "model/Library.h"
 
 // Widths and columns a template may ask for are clamped to this.
 constexpr int kMaxTemplateWidth = 10000;

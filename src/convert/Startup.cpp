@@ -1,4 +1,4 @@
-#include "platform/Startup.h"
+#include "convert/Startup.h"
 
 #include <cstdio>
 

@@ -6,7 +6,7 @@
 
 #include "compare/TextAccess.h"
 #include "convert/ConversionRun.h"
-#include "convert/Library.h"
+#include "model/Library.h"
 
 namespace {
 bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/Library.h"
+#include "model/Library.h"
 
 // One token of a pattern piece: a literal run or a type-card.
 struct WildToken {

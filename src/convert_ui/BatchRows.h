@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "convert/Library.h"
+#include "model/Library.h"
 
 class CProgramData;
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/Library.h"
+#include "model/Library.h"
 
 // ---- Macro rows
 // Display form of a Find or Replace text: CR LF and LF become "\n", TAB "\t".

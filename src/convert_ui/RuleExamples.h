@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/Library.h"
+#include "model/Library.h"
 
 struct RuleTopic {
     int code;

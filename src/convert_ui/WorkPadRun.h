@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <string>
 
-#include "convert/Library.h"
+#include "model/Library.h"
 
 // Everything one Convert works on, taken on the window thread when it starts.
 struct WorkPadSnapshot {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "compare/DiffLine.h"
-#include "compare/MasterPaletteLine.h"
+#include "model/DiffLine.h"
+#include "model/MasterPaletteLine.h"
 
 // Diff result and diff window numbers.
 enum DiffWindow { kDiffWindowInputOutput = 0, kDiffWindowFiles = 1, kDiffWindowThreeWay = 2 };

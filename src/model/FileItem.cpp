@@ -11,7 +11,7 @@
 #include "model/SafeFile.h"
 #include "model/Trace.h"
 #include "model/WorkArea.h"
-#include "remote/ListingLine.h"
+#include "model/ListingLine.h"
 
 std::time_t MakeLocalTime(int year, int month, int day, int hour, int minute, int second) {
     std::tm tm{};

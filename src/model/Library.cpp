@@ -1,4 +1,4 @@
-#include "convert/Library.h"
+#include "model/Library.h"
 
 #include <algorithm>
 #include <cstdio>

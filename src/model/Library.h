@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/FindRepPreview.h"
+#include "model/FindRepPreview.h"
 #include "model/Globals.h"
 
 class IProgressSink;

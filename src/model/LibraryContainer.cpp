@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "convert/LibraryFile.h"
+#include "model/LibraryFile.h"
 #include "model/Globals.h"
 #include "model/KeyValue.h"
 #include "model/ProgramData.h"

@@ -1,4 +1,4 @@
-#include "convert/LibraryFile.h"
+#include "model/LibraryFile.h"
 
 #include "model/KeyValue.h"
 #include "model/TextUtil.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/Library.h"
+#include "model/Library.h"
 
 constexpr const char* kLibrariesBeginMarker = "~*~ (1.2)+ Wild find and replace libraries: ";
 constexpr const char* kLibrariesEndMarker = "~*~ (1.2)- End of wild find and replace libraries: ";

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "settings/ProgramOptionsRules.h"
+#include "model/ProgramOptionsRules.h"
 #include "model/Globals.h"
 #include "model/KeyValue.h"
 #include "model/ProgramData.h"

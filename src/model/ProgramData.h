@@ -16,8 +16,8 @@
 #include "model/Project.h"
 #include "model/SessionReport.h"
 
-#include "compare/DiffResult.h"
-#include "convert/Library.h"
+#include "model/DiffResult.h"
+#include "model/Library.h"
 
 // One row of the session chooser.
 struct SessionChooserEntry {

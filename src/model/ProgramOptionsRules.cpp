@@ -1,4 +1,4 @@
-#include "settings/ProgramOptionsRules.h"
+#include "model/ProgramOptionsRules.h"
 
 #include <cctype>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "platform/Sound.h"
+#include "model/Sound.h"
 
 #include <mutex>
 

@@ -1,8 +1,8 @@
-#include "platform/StopCommands.h"
+#include "model/StopCommands.h"
 
 #include "model/Globals.h"
 #include "model/Trace.h"
-#include "platform/Sound.h"
+#include "model/Sound.h"
 
 // A stop only raises the break flag: the kind stays busy until its worker's
 // end routine runs, so no second worker can start beside one still running.

@@ -3,8 +3,6 @@
 #include <atomic>
 #include <cstdio>
 
-#include "model/Trace.h"
-
 namespace {
 DefaultPrompter g_defaultPrompter;
 std::atomic<IPrompter*> g_prompter{nullptr};
@@ -17,15 +15,6 @@ IPrompter& Prompter() {
 
 IPrompter* SetPrompter(IPrompter* prompter) {
     return g_prompter.exchange(prompter);
-}
-
-void DefaultPrompter::Message(const std::string& text, MsgIcon) {
-    WriteTrace(text);
-}
-
-Answer DefaultPrompter::Ask(const std::string& text, MsgIcon, bool allowCancel) {
-    WriteTrace(text);
-    return allowCancel ? Answer::Cancel : Answer::No;
 }
 
 void StderrPrompter::Message(const std::string& text, MsgIcon) {

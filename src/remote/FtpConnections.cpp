@@ -13,7 +13,7 @@
 #include "model/ProgramData.h"
 #include "model/Trace.h"
 #include "platform/Prompter.h"
-#include "platform/Sound.h"
+#include "model/Sound.h"
 #include "remote/FtpWorker.h"
 
 namespace {

@@ -2,7 +2,7 @@
 #include <cctype>
 
 #include "remote/FtpClient.h"
-#include "remote/ListingLine.h"
+#include "model/ListingLine.h"
 
 namespace {
 

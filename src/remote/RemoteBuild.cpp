@@ -7,7 +7,7 @@
 #include "model/ProgramData.h"
 #include "model/Trace.h"
 #include "platform/Prompter.h"
-#include "platform/Sound.h"
+#include "model/Sound.h"
 #include "remote/FtpConnections.h"
 #include "remote/FtpWorker.h"
 #include "remote/RemoteScripts.h"

@@ -10,7 +10,7 @@
 #include <unordered_map>
 
 #include "filelist/AddFileItems.h"
-#include "settings/ProgramOptionsRules.h"
+#include "model/ProgramOptionsRules.h"
 #include "model/Globals.h"
 #include "model/ProgramData.h"
 #include "model/Trace.h"

@@ -42,7 +42,7 @@
 #include <fstream>
 #include "convert_ui/ui/ModalRun.h"
 #include "filelist/AddFileItems.h"
-#include "platform/Sound.h"
+#include "model/Sound.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "app/MessageWindowBar.h"
 #include "app/StartupBannerDlg.h"
 #include "app/TimerWork.h"
-#include "platform/Sound.h"
+#include "model/Sound.h"
 #include "remote/FtpConnections.h"
 #include "remote/FtpWorker.h"
 #include "remote/RemoteStatus.h"

@@ -8,7 +8,7 @@
 #include <random>
 
 #include "DiffTestSupport.h"
-#include "compare/DiffResult.h"
+#include "model/DiffResult.h"
 #include "compare/TextAccess.h"
 #include "compare/TextDiff.h"
 #include "model/Globals.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "compare/DiffChange.h"
-#include "compare/DiffLine.h"
+#include "model/DiffLine.h"
 
 inline std::vector<CDiffLine> Lines(const std::vector<std::string>& texts) {
     std::vector<CDiffLine> lines;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "compare/DiffChange.h"
-#include "compare/DiffLine.h"
+#include "model/DiffLine.h"
 #include "compare/DiffOptions.h"
 
 class ReferenceDiff {

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "convert/ConversionRun.h"
-#include "convert/Library.h"
+#include "model/Library.h"
 
 // Flags of a test macro, in a readable form.
 struct MacroFlags {

@@ -8,7 +8,7 @@
 
 #include "../support/TempDir.h"
 #include "EngineTestUtil.h"
-#include "convert/LibraryFile.h"
+#include "model/LibraryFile.h"
 
 namespace fs = std::filesystem;
 

@@ -6,8 +6,8 @@
 
 #include "../support/TempDir.h"
 #include "convert/ConversionRun.h"
-#include "convert/Library.h"
-#include "convert/LibraryFile.h"
+#include "model/Library.h"
+#include "model/LibraryFile.h"
 #include "model/Globals.h"
 
 namespace {

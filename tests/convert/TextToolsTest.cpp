@@ -1,7 +1,7 @@
 // The line tools, case changes, tab expansion and "Append Right".
 #include <gtest/gtest.h>
 
-#include "convert/Library.h"
+#include "model/Library.h"
 #include "convert/TextTools.h"
 
 TEST(TextTools, SortHonoursCaseOrderAndDuplicates) {

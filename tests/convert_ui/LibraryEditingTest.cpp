@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "convert/LibraryFile.h"
+#include "model/LibraryFile.h"
 #include "convert_ui/LibraryEditing.h"
 #include "model/Globals.h"
 #include "support/TempDir.h"

@@ -12,7 +12,7 @@
 
 #include "../support/TempDir.h"
 #include "compare/TextAccess.h"
-#include "convert/Library.h"
+#include "model/Library.h"
 #include "convert/Tabulate.h"
 #include "convert/TextBuffer.h"
 #include "convert/TextTools.h"

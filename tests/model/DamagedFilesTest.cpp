@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "ModelFixture.h"
-#include "convert/LibraryFile.h"
+#include "model/LibraryFile.h"
 #include "model/KeyValue.h"
 
 namespace fs = std::filesystem;

@@ -6,8 +6,8 @@
 #include "model/Globals.h"
 #include "model/Trace.h"
 #include "platform/Prompter.h"
-#include "platform/Sound.h"
-#include "platform/StopCommands.h"
+#include "model/Sound.h"
+#include "model/StopCommands.h"
 
 namespace {
 struct Lines : ITraceSink {

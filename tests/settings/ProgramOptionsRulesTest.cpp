@@ -12,7 +12,7 @@
 #include "model/ProgramData.h"
 #include "platform/Prompter.h"
 #include "remote/TransferEngine.h"
-#include "settings/ProgramOptionsRules.h"
+#include "model/ProgramOptionsRules.h"
 #include "support/TempDir.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "compare/DiffResult.h"
+#include "model/DiffResult.h"
 #include "compare/DiffRows.h"
 
 class CProgramData;

@@ -14,7 +14,7 @@
 #include <QVBoxLayout>
 
 #include "widgets/TextRules.h"
-#include "convert/Library.h"
+#include "model/Library.h"
 #include "convert_ui/ui/LibraryButtons.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/Library.h"
+#include "model/Library.h"
 
 class QGroupBox;
 class QLabel;

@@ -8,7 +8,7 @@
 #include <functional>
 #include <map>
 
-#include "settings/ProgramOptionsRules.h"
+#include "model/ProgramOptionsRules.h"
 
 class QCheckBox;
 class QLabel;
