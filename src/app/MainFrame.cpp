@@ -10,6 +10,7 @@
 #include <QSettings>
 #include <QShortcut>
 #include <QSplitter>
+#include <QThread>
 #include <QToolBar>
 
 #include "app/AddFilesCommands.h"
@@ -594,8 +595,12 @@ void CMainFrame::InstallWorkerHooks() {
         QMetaObject::invokeMethod(this, [task = std::move(task)] { task(); }, Qt::QueuedConnection);
     });
     SetMainProgramData(&m_data);
+    // Like a trace line: at once on the GUI thread, else behind the lines queued before it.
     SetMessageTextSink([this](const std::string& text) {
-        QMetaObject::invokeMethod(this, [this, text] { m_messageWindow->SetText(text); }, Qt::QueuedConnection);
+        if (QThread::currentThread() == thread())
+            m_messageWindow->SetText(text);
+        else
+            QMetaObject::invokeMethod(this, [this, text] { m_messageWindow->SetText(text); }, Qt::QueuedConnection);
     });
     // The program-wide status text (transfer and conversion times) shows in
     // the "Intr:" indicator.
