@@ -294,8 +294,9 @@ bool CMainFrame::CreateStatusControls() {
     m_timeEdit->setObjectName("2177");
     m_timeEdit->setReadOnly(true);
     if (!m_statusBar->AddIndicator(2177, 1)) return fail(2);
-    // 55 pixels, or what a long time such as "10:59:59.9+" needs in this font.
-    const int timeWidth = m_timeEdit->fontMetrics().horizontalAdvance("10:59:59.9+") + 12;
+    // 55 pixels, or what a long time such as "(On-Demand) 10:59:59.9+" (the
+    // fetch of "Open File") needs in this font.
+    const int timeWidth = m_timeEdit->fontMetrics().horizontalAdvance(" (On-Demand) 10:59:59.9+") + 12;
     m_statusBar->SetPaneWidth(1, std::max(55, timeWidth));
     if (!m_statusBar->AddPaneControl(m_timeEdit, 2177, true)) return fail(3);
     m_progress = new CStatusProgressCtrl(m_statusBar);

@@ -216,8 +216,11 @@ TEST_F(FtpWindowTest, AnItemWithoutAFolderGoesOnTheFailureListAndTheRestGo) {
     EXPECT_EQ(ReadFile(Local() + "fetched/readme.txt"), "from the server\n");
     EXPECT_EQ(lines(), (std::vector<std::string>{"Failed to transfer the following:", "   1. lost.txt",
                                                   "--- FTP over ---"}));
-    const QString status = w.findChild<QLineEdit*>("2177")->text();
+    QLineEdit* pane = w.findChild<QLineEdit*>("2177");
+    const QString status = pane->text();
     EXPECT_TRUE(status.startsWith(" (On-Demand) 0:0:") && status.endsWith("+")) << status.toStdString();
+    // The pane shows all of it.
+    EXPECT_LE(pane->fontMetrics().horizontalAdvance(status) + 8, pane->width()) << pane->width();
     Tick();
     EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 3).IsFTPed, "Yes");
     EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 4).IsFTPed, "failed");
