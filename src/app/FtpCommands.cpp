@@ -242,7 +242,8 @@ bool CFtpCommands::StartTransferJobs(bool toRemote, std::vector<Job> jobs, After
     }
     CProgramData& d = m_frame.Data();
     const int p = d.GetCurProject(), s = d.GetCurSession();
-    // Every check that may ask the user runs here, before the worker exists.
+    // The checks that may ask the user run here, before the worker exists
+    // (only a login the run needs asks from inside it).
     NoteIncompleteItems(jobs, unattended);
     if (unattended) {
         bool any = false;
