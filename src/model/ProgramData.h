@@ -305,5 +305,10 @@ private:
     void RepairIndices();
 
     bool m_bExitRequested = false;
-    // Lines the master-file readers could not read during the current load.
-    size_t m_nReadSkipped = 0;};
+    // Lines the master-file readers could not read (or read only in part)
+    // during the current load, and what was wrong with those read in part.
+    size_t m_nReadSkipped = 0;
+    std::vector<std::string> m_ReadProblems;
+    // Counts a record line that was read only in part and keeps why.
+    void NoteDamagedRecord(const std::string& record, const std::string& problem);
+};

@@ -463,6 +463,13 @@ std::string KeepDamagedFile(const std::string& path, const std::string& what, si
     return bak;
 }
 
+void TraceReadProblems(const std::string& source, const std::vector<std::string>& problems) {
+    constexpr size_t kMaxLogged = 20;
+    for (size_t i = 0; i < problems.size() && i < kMaxLogged; ++i) WriteTrace(source + ": " + problems[i]);
+    if (problems.size() > kMaxLogged)
+        WriteTrace(source + ": " + std::to_string(problems.size() - kMaxLogged) + " more record(s) read only in part");
+}
+
 namespace {
 const long long g_programStart = static_cast<long long>(::time(nullptr));
 
