@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 #include <unordered_set>
 
 #include "settings/ProgramOptionsRules.h"
@@ -87,9 +88,9 @@ void PreserveBadFile(const std::string& path, const std::string& why,
 }
 }  // namespace
 
-void CProgramData::NoteDamagedRecord(const std::string& record, const std::string& problem) {
-    ++m_nReadSkipped;
-    m_ReadProblems.push_back(record + ": " + problem);
+void CProgramData::NoteDamagedRecord(const std::string& record, const std::string& problem, size_t lines) {
+    m_nReadSkipped += lines;
+    NoteReadProblem(m_ReadProblems, record + ": " + problem);
 }
 
 ExitHook SetExitHook(ExitHook hook) {
@@ -585,7 +586,12 @@ void CProgramData::RepairIndices() {
     // Two sessions on one work file, or a session on the master file itself,
     // would write over each other at every save: the later one gets a fresh
     // name (and starts empty) instead.
-    std::unordered_set<std::string> seen{kMasterFileName};
+    // One look-up a session: a start with very many sessions stays linear.
+    size_t sessions = 0;
+    for (const auto& pr : projects) sessions += pr.m_Sessions.size();
+    std::unordered_set<std::string_view> seen;
+    seen.reserve(sessions + 2);
+    seen.insert(kMasterFileName);
     if (g_strLibraryInfoDir == g_strSessionInfoDir) seen.insert(kLibraryFileName);
     for (auto& pr : projects)
         for (auto& se : pr.m_Sessions) {
@@ -629,7 +635,7 @@ void CProgramData::LoadMasterFileFrom(const std::string& path) {
         PreserveBadFile(path, IsRegularFile(path) ? SystemErrorText(EACCES) : "not a plain file");
     std::istringstream in(std::move(bytes));  // not a second copy of a large file
     m_nReadSkipped = 0;
-    m_ReadProblems.clear();
+    m_ReadProblems = {};
     bool oldVersion = false;
     if (opened) {
         std::string line;
@@ -669,9 +675,11 @@ void CProgramData::LoadMasterFileFrom(const std::string& path) {
                 known = true;
                 size_t damaged = 0;
                 haveReportEnd = m_SessionReport.ReadSpecs(in, "End of report specs from user:", &damaged);
-                if (damaged) NoteDamagedRecord("report columns", std::to_string(damaged) +
-                                                                    (damaged == 1 ? " line" : " lines") +
-                                                                    " without the keys the program writes");
+                if (damaged)
+                    NoteDamagedRecord("report columns",
+                                      std::to_string(damaged) + (damaged == 1 ? " line" : " lines") +
+                                          " without the keys the program writes",
+                                      damaged);
             } else if (!line.empty()) {
                 ++m_nReadSkipped;  // a damaged or misspelt line
             }
@@ -691,6 +699,7 @@ void CProgramData::LoadMasterFileFrom(const std::string& path) {
             KeepDamagedFile(path, "master data file", 0, "an older version");
         else if (m_nReadSkipped > 0) {
             TraceReadProblems("Master data file " + path, m_ReadProblems);
+            m_ReadProblems = {};
             KeepDamagedFile(path, "master data file", m_nReadSkipped);
         }
         else if (cutShort)

@@ -14,6 +14,7 @@
 #include "model/Account.h"
 #include "model/FileItem.h"
 #include "model/Project.h"
+#include "model/SafeFile.h"
 #include "model/SessionReport.h"
 
 #include "compare/DiffResult.h"
@@ -308,7 +309,7 @@ private:
     // Lines the master-file readers could not read (or read only in part)
     // during the current load, and what was wrong with those read in part.
     size_t m_nReadSkipped = 0;
-    std::vector<std::string> m_ReadProblems;
-    // Counts a record line that was read only in part and keeps why.
-    void NoteDamagedRecord(const std::string& record, const std::string& problem);
+    CReadProblems m_ReadProblems;
+    // Counts record lines that were read only in part and keeps why.
+    void NoteDamagedRecord(const std::string& record, const std::string& problem, size_t lines = 1);
 };

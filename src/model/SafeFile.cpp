@@ -463,11 +463,18 @@ std::string KeepDamagedFile(const std::string& path, const std::string& what, si
     return bak;
 }
 
-void TraceReadProblems(const std::string& source, const std::vector<std::string>& problems) {
-    constexpr size_t kMaxLogged = 20;
-    for (size_t i = 0; i < problems.size() && i < kMaxLogged; ++i) WriteTrace(source + ": " + problems[i]);
-    if (problems.size() > kMaxLogged)
-        WriteTrace(source + ": " + std::to_string(problems.size() - kMaxLogged) + " more record(s) read only in part");
+void NoteReadProblem(CReadProblems& problems, std::string text) {
+    constexpr size_t kMostLogged = 20;
+    if (problems.first.size() < kMostLogged)
+        problems.first.push_back(std::move(text));
+    else
+        ++problems.more;
+}
+
+void TraceReadProblems(const std::string& source, const CReadProblems& problems) {
+    for (const auto& text : problems.first) WriteTrace(source + ": " + text);
+    if (problems.more)
+        WriteTrace(source + ": " + std::to_string(problems.more) + " more record(s) read only in part");
 }
 
 namespace {

@@ -127,7 +127,7 @@ void CSession::ReadHeader(const std::string& line) {
     BasketInd = ParseInt(GetKeyValue(line, "BasketInd="));
 }
 
-size_t CSession::ReadBaskets(std::istream& in, std::vector<std::string>* problems) {
+size_t CSession::ReadBaskets(std::istream& in, CReadProblems* problems) {
     std::string line;
     size_t skipped = 0;
     while (ReadLine(in, line)) {
@@ -143,7 +143,7 @@ size_t CSession::ReadBaskets(std::istream& in, std::vector<std::string>* problem
             std::string problem = CheckRecordKeys(line, SkipIndexPrefix(line), {"BasketName=", "BasketSel="});
             if (!problem.empty()) {
                 ++skipped;
-                problems->push_back("basket \"" + TextForLog(basket.BasketName) + "\": " + problem);
+                NoteReadProblem(*problems, "basket \"" + TextForLog(basket.BasketName) + "\": " + problem);
             }
         }
         basket.m_Selection = SplitIntList(GetKeyValue(line, "BasketSel="), '#');
@@ -160,7 +160,7 @@ size_t CSession::ReadBody(std::istream& in, const std::string& batKey, const std
     // The keys are checked in the present layout only: the older layout
     // ("m_IsBatfile=") is read for import, never written back.
     const bool checkKeys = batKey == "IsBatFile=";
-    std::vector<std::string> problems;
+    CReadProblems problems;
     while (ReadLine(in, line)) {
         if (line.find("End of Session ID:") != std::string::npos) {
             ended = true;
@@ -194,7 +194,7 @@ size_t CSession::ReadBody(std::istream& in, const std::string& batKey, const std
                  "BasketInd="});
             if (!problem.empty()) {
                 ++skipped;
-                problems.push_back("item \"" + TextForLog(it.FileName) + "\": " + problem);
+                NoteReadProblem(problems, "item \"" + TextForLog(it.FileName) + "\": " + problem);
             }
         }
         items.push_back(std::move(it));
@@ -261,7 +261,7 @@ int CSession::Read(const std::string& folder) {
             ++missing;  // a damaged values line
         } else if (std::string problem = CheckHeaderKeys(lines[at]); !problem.empty()) {
             ++missing;
-            TraceReadProblems(path, {"session header: " + problem});
+            TraceReadProblems(path, {{"session header: " + problem}, 0});
         }
     } else {
         missing += 2 - head;

@@ -9,6 +9,8 @@
 
 #include "model/FileBasket.h"
 
+struct CReadProblems;
+
 // Text written on one line of a data file: line breaks become blanks and
 // every comma the comma code.
 std::string StoredText(const std::string& value);
@@ -45,7 +47,7 @@ public:
     // it could not read (a missing closing line counts one).
     // With `problems`, a basket line whose keys are not the writer's counts
     // too and what is wrong is added there.
-    size_t ReadBaskets(std::istream& in, std::vector<std::string>* problems = nullptr);
+    size_t ReadBaskets(std::istream& in, CReadProblems* problems = nullptr);
     // Reads folder + BoxFileName: 1 when read (the session is then loaded),
     // 0 when it cannot be opened (the session is left as it was). A work
     // file of the session folder that was not read whole is kept under a
