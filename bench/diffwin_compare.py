@@ -98,6 +98,9 @@ def main():
             runs.setdefault((c, "peer"), []).append((wall, peak))
         print("round %d of %d done (load %.1f)" % (r + 1, a.rounds, os.getloadavg()[0]), file=sys.stderr)
 
+    for (c, tool), xs in sorted(runs.items()):
+        print("%s %s: %s" % (c, tool, " ".join("%.3f s/%.0f MiB" % x for x in xs)), file=sys.stderr)
+
     def med(c, tool, i):
         return statistics.median(x[i] for x in runs[(c, tool)])
 
