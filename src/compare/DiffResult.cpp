@@ -226,9 +226,11 @@ void BuildThreeWayRows(const std::vector<CDiffChange>& changes2, const std::vect
                        std::vector<CDiffRow>& left, std::vector<CDiffRow>& middle,
                        std::vector<CDiffRow>& right) {
     const CDiffRow filler(0, -2, -1, std::string_view());
-    auto walk = [&](auto&& emit) {
-        // File 2's comparison gives no row of the base, only its markers.
-        RowCursor c2(changes2, nullptr, &file2), c3(changes3, &base, &file3);
+    // The count needs no texts. File 2's comparison gives no row of the
+    // base, only its markers.
+    auto walk = [&](bool texts, auto&& emit) {
+        RowCursor c2(changes2, nullptr, texts ? &file2 : nullptr);
+        RowCursor c3(changes3, texts ? &base : nullptr, texts ? &file3 : nullptr);
         while (!c2.AtEnd() || !c3.AtEnd()) {
             const bool has3 = !c3.AtEnd(), has2 = !c2.AtEnd();
             const bool filler3 = has3 && c3.LeftIsFiller();
@@ -247,14 +249,14 @@ void BuildThreeWayRows(const std::vector<CDiffChange>& changes2, const std::vect
         }
     };
     size_t rows = 0;
-    walk([&](const RowCursor&, const RowCursor&, bool, bool) { ++rows; });
+    walk(false, [&](const RowCursor&, const RowCursor&, bool, bool) { ++rows; });
     left.clear();
     middle.clear();
     right.clear();
     left.reserve(rows);
     middle.reserve(rows);
     right.reserve(rows);
-    walk([&](const RowCursor& c2, const RowCursor& c3, bool from2, bool from3) {
+    walk(true, [&](const RowCursor& c2, const RowCursor& c3, bool from2, bool from3) {
         left.push_back(from2 ? c2.RightRow() : filler);
         CDiffRow mid = from3 ? c3.LeftRow() : filler;
         mid.marker = CombineMiddleMarkers(from2 ? c2.LeftMarker() : 0, mid.marker);
