@@ -1068,14 +1068,13 @@ void CTextDiff::Matcher::Intern(const LineSource& left, const LineSource& right,
     m_L.resize(m_nL);
     m_R.resize(m_nR);
     const uint32_t nL = static_cast<uint32_t>(left.count), nR = static_cast<uint32_t>(right.count);
-    // The items of the ignore list as they are removed (empty ones remove
-    // nothing).
-    std::vector<std::string> items;
-    if (options.ignoreText)
-        for (const std::string& entry : options.ignoreList)
-            if (!entry.empty()) items.push_back(entry);
+    // Whether an item of the ignore list can remove anything (an empty one
+    // removes nothing).
+    const bool removes = options.ignoreText &&
+                         std::any_of(options.ignoreList.begin(), options.ignoreList.end(),
+                                     [](const std::string& item) { return !item.empty(); });
     auto original = [&](uint32_t k) { return k < nL ? left[k] : right[k - nL]; };
-    if (items.empty()) {
+    if (!removes) {
         // Only the case of letters, if anything, is ignored: the lines are
         // hashed and compared as they stand, folding capitals on the way.
         if (options.ignoreCase) InternLines<FoldedTexts>(original, nL, nR);
