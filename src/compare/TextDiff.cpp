@@ -929,9 +929,10 @@ struct FoldedTexts {
         std::memcpy(&w, p, 8);
         return w;
     }
+    // Bytes p[0] to p[n - 1] (n below 8) in the low bytes of a word.
     static uint64_t Tail(const char* p, size_t n) {
         uint64_t w = 0;
-        std::memcpy(&w, p, n);
+        for (size_t k = n; k-- > 0;) w = (w << 8) | static_cast<unsigned char>(p[k]);
         return w;
     }
     // Each byte 'A' to 'Z' of w gets its 0x20 bit.
@@ -947,12 +948,33 @@ struct FoldedTexts {
         h = (h ^ w) * 0x9E3779B97F4A7C15ULL;
         return h ^ (h >> 29);
     }
+    // Equal texts have equal lengths, so each length may have its own hash:
+    // a short line is folded into a buffer and hashed as a plain line is,
+    // a longer one word by word. From 8 bytes on, the last word is read
+    // where it ends with the text (overlapping the word before).
+    static constexpr size_t kShort = 256;
     static uint64_t Hash(std::string_view text) {
         const char* p = text.data();
-        size_t n = text.size();
+        const size_t n = text.size();
+        if (n < 8) {
+            char folded[8];
+            const uint64_t w = Fold(Tail(p, n));
+            for (size_t k = 0; k < n; ++k) folded[k] = static_cast<char>(w >> (8 * k));
+            return std::hash<std::string_view>{}(std::string_view(folded, n));
+        }
+        if (n <= kShort) {
+            char folded[kShort];
+            for (size_t k = 0; k + 8 <= n; k += 8) {
+                const uint64_t w = Fold(Word(p + k));
+                std::memcpy(folded + k, &w, 8);
+            }
+            const uint64_t last = Fold(Word(p + n - 8));
+            std::memcpy(folded + n - 8, &last, 8);
+            return std::hash<std::string_view>{}(std::string_view(folded, n));
+        }
         uint64_t h = 0x2545F4914F6CDD1DULL ^ n;
-        for (; n >= 8; p += 8, n -= 8) h = Mix(h, Fold(Word(p)));
-        if (n) h = Mix(h, Fold(Tail(p, n)));
+        for (size_t k = 0; k + 8 <= n; k += 8) h = Mix(h, Fold(Word(p + k)));
+        h = Mix(h, Fold(Word(p + n - 8)));
         h ^= h >> 33;
         h *= 0xFF51AFD7ED558CCDULL;
         h ^= h >> 33;
@@ -960,12 +982,14 @@ struct FoldedTexts {
         return h ^ (h >> 33);
     }
     static bool Equal(std::string_view a, std::string_view b) {
-        if (a.size() != b.size()) return false;
+        const size_t n = a.size();
+        if (n != b.size()) return false;
+        if (std::memcmp(a.data(), b.data(), n) == 0) return true;
         const char *p = a.data(), *q = b.data();
-        size_t n = a.size();
-        for (; n >= 8; p += 8, q += 8, n -= 8)
-            if (Fold(Word(p)) != Fold(Word(q))) return false;
-        return !n || Fold(Tail(p, n)) == Fold(Tail(q, n));
+        if (n < 8) return Fold(Tail(p, n)) == Fold(Tail(q, n));
+        for (size_t k = 0; k + 8 <= n; k += 8)
+            if (Fold(Word(p + k)) != Fold(Word(q + k))) return false;
+        return Fold(Word(p + n - 8)) == Fold(Word(q + n - 8));
     }
 };
 
