@@ -33,6 +33,8 @@
 #   NO_MINIMAL=1  leave diff --minimal out
 #   CHECK=path/to/other/qvl-diff  compare the reports
 #   BEFORE=path/to/other/qvl-diff  time it too, in the same rounds
+#   QVL_ARGS="--ignore-case"  options for every qvl-diff run (also BEFORE
+#     and CHECK); DIFF_ARGS="-i" options for diff
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 qvl=${QVL_DIFF:-$here/../build/bench/qvl-diff}
@@ -126,9 +128,9 @@ for pair in "1M-0.1%-edited big.txt big-edited.txt" \
     n=0
     while [ $n -lt "$repeat" ]; do
         n=$((n + 1))
-        [ -z "${BEFORE:-}" ] || once before "$left" "$right" "$BEFORE"
-        once qvl "$left" "$right" "$qvl"
-        once diff "$left" "$right" diff
+        [ -z "${BEFORE:-}" ] || once before "$left" "$right" "$BEFORE" ${QVL_ARGS:-}
+        once qvl "$left" "$right" "$qvl" ${QVL_ARGS:-}
+        once diff "$left" "$right" diff ${DIFF_ARGS:-}
         [ -n "${NO_MINIMAL:-}" ] || once minimal "$left" "$right" diff --minimal
     done
     total=$(wc -l <"$left")
@@ -138,7 +140,7 @@ for pair in "1M-0.1%-edited big.txt big-edited.txt" \
     [ -n "${NO_MINIMAL:-}" ] || row "$name" minimal "diff --minimal" "$total"
     if [ -n "${CHECK:-}" ]; then
         set +e
-        timeout "$limit" "$CHECK" "$left" "$right" >"$work/check.out" 2>/dev/null
+        timeout "$limit" "$CHECK" ${QVL_ARGS:-} "$left" "$right" >"$work/check.out" 2>/dev/null
         set -e
         if cmp -s "$work/check.out" "$work/qvl.out"; then verdict=same; else verdict=DIFFERENT; fi
         printf '%-24s %-22s %s\n' "$name" "report vs CHECK" "$verdict"

@@ -1,6 +1,8 @@
-// startup-uibench [runs]: times the program's start from the launch of its
-// process to its main window painted, on an empty work area (the first start
-// has made its folders and files; the timed starts find them). Each run is a
+// startup-uibench [runs] [sessions]: times the program's start from the
+// launch of its process to its main window painted, on an empty work area
+// (the first start has made its folders and files; the timed starts find
+// them), or with `sessions` a master data file of that many sessions. Each
+// run is a
 // new process of this program that starts the window as main() does and
 // reports the moment the main window's first paint is done; the launch
 // (loading the libraries) is part of the time.
@@ -22,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchMasterFile.h"
 #include "app/MainFrame.h"
 #include "app/QuorvellianApp.h"
 #include "platform/Prompter.h"
@@ -101,6 +104,7 @@ int main(int argc, char** argv) {
         return Child(argc, argv);
     }
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
+    const int sessions = argc > 2 ? std::max(0, std::atoi(argv[2])) : 0;
     const std::string tmp = PrepareBenchFolder("/tmp/qvl-startup-XXXXXX");
     if (tmp.empty()) return 1;
     ::setenv("QVL_BENCH_TMP", tmp.c_str(), 1);
@@ -109,6 +113,16 @@ int main(int argc, char** argv) {
 
     // The first start makes the work area's folders and files.
     const double first = TimedStart(self);
+    if (sessions > 0) {
+        // Every timed start finds them (each one saves them again at its end).
+        const std::string master = tmp + "/area/QVL-UserInfo/SessionInfo/_qvl_master.txt";
+        std::FILE* f = std::fopen(master.c_str(), "w");
+        const std::string text = MakeMasterText(sessions, false);
+        if (!f || std::fwrite(text.data(), 1, text.size(), f) != text.size() || std::fclose(f) != 0) {
+            std::fprintf(stderr, "startup-uibench: cannot write %s\n", master.c_str());
+            return 1;
+        }
+    }
     std::vector<double> times;
     for (int i = 0; i < runs; ++i) {
         const double ms = TimedStart(self);
@@ -122,6 +136,7 @@ int main(int argc, char** argv) {
     if (times.empty()) return 1;
     std::sort(times.begin(), times.end());
     std::printf("first start (making the work area): %.1f ms\n", first);
+    if (sessions > 0) std::printf("master data file of %d sessions\n", sessions);
     std::printf("launch to main window painted, %zu runs: median %.1f ms, min %.1f ms, max %.1f ms\n", times.size(),
                 times[times.size() / 2], times.front(), times.back());
     return 0;

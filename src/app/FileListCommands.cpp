@@ -12,7 +12,6 @@
 #include "app/CompareCommands.h"
 #include "widgets/DialogPlacement.h"
 #include "app/FileCommands.h"
-#include "app/FtpCommands.h"
 #include "app/ItemCommands.h"
 #include "app/ListViews.h"
 #include "app/MainFrame.h"
@@ -52,7 +51,6 @@ CFileListCommands::CFileListCommands(CMainFrame& frame) : m_frame(frame) {}
 
 CFileListCommands::~CFileListCommands() {
     // Only the hooks this window put in place are taken back.
-    if (m_ownHooks & 1) CFtpCommands::s_fileAttributesDialog = nullptr;
     if (m_ownHooks & 2) CItemCommands::s_editProperties = nullptr;
     if (m_ownHooks & 4) CItemCommands::s_showPalette = nullptr;
     if (m_ownHooks & 8) CItemCommands::s_makeSameHostPick = nullptr;
@@ -106,10 +104,6 @@ void CFileListCommands::Wire() {
     f.SetCommandHandler(32529, [this] { ShowRenameDuplicate(true); });
     f.SetCommandHandler(32533, [this] { ShowRenameDuplicate(false); });
     // A hook that is already set (a test's recorder) stays.
-    if (!CFtpCommands::s_fileAttributesDialog) {
-        CFtpCommands::s_fileAttributesDialog = [this](CMainFrame&) { return EditIncompleteItems(); };
-        m_ownHooks |= 1;
-    }
     if (!CItemCommands::s_editProperties) {
         CItemCommands::s_editProperties = [this] { return EditSelectedItemProperties(); };
         m_ownHooks |= 2;
@@ -172,25 +166,6 @@ bool CFileListCommands::EditSelectedItemProperties() {
     if (RunModal(dlg) != QDialog::Accepted) return false;
     Refill();
     return true;
-}
-
-bool CFileListCommands::EditIncompleteItems() {
-    CProgramData& d = m_frame.Data();
-    const int p = P(), s = S(), b = B();
-    auto incomplete = [&](int f) {
-        const CFileItem it = d.GetFileItem(p, s, b, f);
-        return it.RemHost.empty() || it.RemUser.empty() || it.RemoteDir.empty() || it.LocalDir.empty();
-    };
-    bool selectedIncomplete = false;
-    for (int f : Selection()) selectedIncomplete = selectedIncomplete || incomplete(f);
-    if (!selectedIncomplete)
-        for (int f = 0; f < d.GetFileItemCount(p, s, b); ++f)
-            if (incomplete(f)) {
-                d.SetSelection(p, s, b, {f});
-                m_frame.Presenter().ShowFileSelection({f});
-                break;
-            }
-    return EditSelectedItemProperties();
 }
 
 // ---------------------------------------------------------------- select by icon

@@ -32,10 +32,6 @@ public:
 
     // "Properties...": the File Attributes dialog of the selection; true on OK.
     bool EditSelectedItemProperties();
-    // The same for the transfer check: when no selected item lacks a host,
-    // user or folder, the first item of the basket that does becomes the
-    // selection first, so the dialog shows what the transfer misses.
-    bool EditIncompleteItems();
 
     // "Pin": marks the selected items or selects items by icon, status or name.
     void OnPin();

@@ -22,21 +22,9 @@
 #include "remote/TransferChecks.h"
 #include "remote/TransferEngine.h"
 
-std::function<bool(CMainFrame&)> CFtpCommands::s_fileAttributesDialog;
-
 namespace {
 
 const char* const kFtpBusy = "One FTP session is already on...";
-
-// What an item lacks before it can be transferred, in the order checked.
-std::vector<std::string> MissingParts(const CFileItem& item) {
-    std::vector<std::string> missing;
-    if (item.RemHost.empty()) missing.push_back("remote host");
-    if (item.RemUser.empty()) missing.push_back("user");
-    if (item.RemoteDir.empty()) missing.push_back("remote folder");
-    if (item.LocalDir.empty()) missing.push_back("local folder");
-    return missing;
-}
 
 // Ends the worker without a status line: the run was given up before it
 // reached the engine's own end.
@@ -222,31 +210,28 @@ void CFtpCommands::HoldItemsChangedOnBothSides(bool toRemote, std::vector<Job>& 
     }
 }
 
-bool CFtpCommands::CheckFileItemsComplete(int p, int s, int b, const std::vector<int>& items) {
+void CFtpCommands::NoteIncompleteItems(std::vector<Job>& jobs, bool unattended) {
     CProgramData& d = m_frame.Data();
-    for (;;) {
-        bool again = false;
-        for (int f : items) {
-            const CFileItem item = d.GetFileItem(p, s, b, f);
-            const std::vector<std::string> missing = MissingParts(item);
-            if (missing.empty()) continue;
-            if (g_bAutoSync) {
-                g_bAutoSync = false;
-                WriteTrace("Auto-sync off.");
+    const int p = d.GetCurProject(), s = d.GetCurSession();
+    bool incomplete = false;
+    for (Job& job : jobs) {
+        std::vector<int> kept;
+        for (int f : job.items) {
+            if (d.IsValidFileItem(false, p, s, job.basket, f)) {
+                const CFileItem item = d.GetFileItem(p, s, job.basket, f);
+                const bool noFolder = item.RemoteDir.empty() || item.LocalDir.empty();
+                const bool noAccount = item.RemHost.empty() || item.RemUser.empty();
+                incomplete = incomplete || noFolder || noAccount;
+                // Its login would ask, and nobody is there to answer.
+                if (unattended && noAccount && !noFolder) continue;
             }
-            if (s_fileAttributesDialog) {
-                if (!s_fileAttributesDialog(m_frame)) return false;
-                again = true;  // the items may have been completed: all again
-                break;
-            }
-            std::string lacks;
-            for (const std::string& m : missing) lacks += (lacks.empty() ? "" : ", ") + m;
-            Prompter().Message(item.FileName + " cannot be transferred: it has no " + lacks +
-                                   ".\r\nThe transfer is cancelled.",
-                               MsgIcon::Stop);
-            return false;
+            kept.push_back(f);
         }
-        if (!again) return true;
+        job.items = std::move(kept);
+    }
+    if (incomplete && g_bAutoSync) {
+        g_bAutoSync = false;
+        WriteTrace("Auto-sync off.");
     }
 }
 
@@ -257,12 +242,17 @@ bool CFtpCommands::StartTransferJobs(bool toRemote, std::vector<Job> jobs, After
     }
     CProgramData& d = m_frame.Data();
     const int p = d.GetCurProject(), s = d.GetCurSession();
-    // Every check that may ask the user runs here, before the worker exists.
-    for (const Job& job : jobs)
-        if (!CheckFileItemsComplete(p, s, job.basket, job.items)) {
+    // The checks that may ask the user run here, before the worker exists
+    // (only a login the run needs asks from inside it).
+    NoteIncompleteItems(jobs, unattended);
+    if (unattended) {
+        bool any = false;
+        for (const Job& job : jobs) any = any || !job.items.empty();
+        if (!any) {
             UpdateCommandChecks();
             return false;
         }
+    }
     // An item changed on both sides is overwritten only when the user says so.
     std::vector<int> held;
     HoldItemsChangedOnBothSides(toRemote, jobs, unattended, held);

@@ -4,7 +4,6 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QTimer>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,16 +34,6 @@ public:
     // named in the Message Window once).
     bool StartAutoSyncToRemote();
 
-    // The items of a basket must each name a remote host, user, remote
-    // folder and local folder. On the first that does not: auto-sync goes
-    // off, and the File Attributes dialog opens on it (OK checks every item
-    // again from the first); while that dialog is missing a message names
-    // the item and what it lacks. False when the transfer is cancelled.
-    bool CheckFileItemsComplete(int p, int s, int b, const std::vector<int>& items);
-    // The File Attributes dialog of the selected items; true on OK. Filled
-    // in by the dialog when it exists.
-    static std::function<bool(CMainFrame&)> s_fileAttributesDialog;
-
     // ---- status and remote work
     void OnGetRemoteStatus();
     void ReportLocalChanges();
@@ -67,6 +56,11 @@ private:
     // Message Window, the claim and the worker on a copy of the data.
     // Unattended: the run of auto-sync, which asks nothing.
     bool StartTransferJobs(bool toRemote, std::vector<Job> jobs, After after, bool unattended = false);
+    // Items that lack a folder go on the engine's failure list and the rest
+    // go; an item without its host or user asks for the login when the run
+    // reaches it, and a run nobody attends leaves such items out. Either way
+    // auto-sync goes off, so that it does not try them again every second.
+    void NoteIncompleteItems(std::vector<Job>& jobs, bool unattended);
     // Items changed on both sides since their last transfer leave the jobs
     // unless the user lets them go (one question for the run); unattended,
     // they always stay. Their rows go into held.

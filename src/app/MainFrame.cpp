@@ -10,6 +10,7 @@
 #include <QSettings>
 #include <QShortcut>
 #include <QSplitter>
+#include <QThread>
 #include <QToolBar>
 
 #include "app/AddFilesCommands.h"
@@ -293,8 +294,9 @@ bool CMainFrame::CreateStatusControls() {
     m_timeEdit->setObjectName("2177");
     m_timeEdit->setReadOnly(true);
     if (!m_statusBar->AddIndicator(2177, 1)) return fail(2);
-    // 55 pixels, or what a long time such as "10:59:59.9+" needs in this font.
-    const int timeWidth = m_timeEdit->fontMetrics().horizontalAdvance("10:59:59.9+") + 12;
+    // 55 pixels, or what a long time such as "(On-Demand) 10:59:59.9+" (the
+    // fetch of "Open File") needs in this font.
+    const int timeWidth = m_timeEdit->fontMetrics().horizontalAdvance(" (On-Demand) 10:59:59.9+") + 12;
     m_statusBar->SetPaneWidth(1, std::max(55, timeWidth));
     if (!m_statusBar->AddPaneControl(m_timeEdit, 2177, true)) return fail(3);
     m_progress = new CStatusProgressCtrl(m_statusBar);
@@ -594,8 +596,12 @@ void CMainFrame::InstallWorkerHooks() {
         QMetaObject::invokeMethod(this, [task = std::move(task)] { task(); }, Qt::QueuedConnection);
     });
     SetMainProgramData(&m_data);
+    // Like a trace line: at once on the GUI thread, else behind the lines queued before it.
     SetMessageTextSink([this](const std::string& text) {
-        QMetaObject::invokeMethod(this, [this, text] { m_messageWindow->SetText(text); }, Qt::QueuedConnection);
+        if (QThread::currentThread() == thread())
+            m_messageWindow->SetText(text);
+        else
+            QMetaObject::invokeMethod(this, [this, text] { m_messageWindow->SetText(text); }, Qt::QueuedConnection);
     });
     // The program-wide status text (transfer and conversion times) shows in
     // the "Intr:" indicator.

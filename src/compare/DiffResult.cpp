@@ -1,6 +1,9 @@
 #include "model/DiffResult.h"
 
+#include <malloc.h>
+
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "compare/DiffOptions.h"
@@ -27,6 +30,13 @@ constexpr size_t kLineCost = 96;
 struct WindowTexts {
     std::string input, output;
 };
+
+// The rows point into the bytes of the files only: the places of their
+// lines are let go.
+void DropLinePlaces(CDiffFileText& text) {
+    std::vector<uint32_t>().swap(text.starts);
+    std::vector<uint64_t>().swap(text.wideStarts);
+}
 }  // namespace
 
 void CDiffResult::SetHeader(int no1, int no2, int no3, const std::string& n1,
@@ -98,6 +108,7 @@ bool CDiffResult::BuildFilesDiff(const std::atomic<bool>* breakFlag) {
         if (!diff.CompareFileTexts((*texts)[0], (*texts)[1])) return Fail();
         std::vector<CDiffRow> l, r;
         diff.BuildRows(l, r);
+        for (CDiffFileText& text : *texts) DropLinePlaces(text);
         return Succeed(std::move(texts), std::move(l), {}, std::move(r), "Files diff built.");
     } catch (const std::bad_alloc&) {
         ReportOutOfMemory();
@@ -105,31 +116,191 @@ bool CDiffResult::BuildFilesDiff(const std::atomic<bool>* breakFlag) {
     }
 }
 
+namespace {
+// The lines of a file read as a block, one after the other, found by their
+// line feeds (the places of the lines may be let go by then).
+class LineWalker {
+public:
+    explicit LineWalker(const CDiffFileText* text) : m_Text(text) {
+        if (m_Text) m_End = EndFrom(0);
+    }
+    std::string_view Line() const {
+        return m_Text ? CDiffFileText::LineBetween(m_Text->bytes.get(), m_Start, m_End) : std::string_view();
+    }
+    void Next() {
+        if (!m_Text) return;
+        m_Start = m_End;
+        m_End = EndFrom(m_Start);
+    }
+
+private:
+    size_t EndFrom(size_t from) const {
+        if (from >= m_Text->size) return m_Text->size;
+        const void* lf = std::memchr(m_Text->bytes.get() + from, '\n', m_Text->size - from);
+        return lf ? static_cast<const char*>(lf) - m_Text->bytes.get() + 1 : m_Text->size;
+    }
+    const CDiffFileText* m_Text;
+    size_t m_Start = 0, m_End = 0;
+};
+
+// The rows of one comparison one pair at a time, as CTextDiff::BuildRows
+// would give them, from its change list: the left row (of the base) and the
+// right row (of the other file) at the cursor. A side given no text gets
+// its rows without texts.
+class RowCursor {
+public:
+    RowCursor(const std::vector<CDiffChange>& list, const CDiffFileText* left, const CDiffFileText* right)
+        : m_List(list), m_Left(left), m_Right(right) {
+        Enter();
+    }
+    bool AtEnd() const { return m_Change == m_List.size(); }
+    // A filler on the left: the other file adds a line.
+    bool LeftIsFiller() const { return Kind() == kDiffAdded; }
+    CDiffRow LeftRow() const {
+        switch (Kind()) {
+        case kDiffSame: return CDiffRow(0, m_Li, -1, m_Left.Line());
+        case kDiffModified: return CDiffRow(1, m_Li, m_Group, m_Left.Line());
+        case kDiffDeleted: return CDiffRow(3, m_Li, m_Group, m_Left.Line());
+        default: return CDiffRow(0, -1, m_Group, std::string_view());
+        }
+    }
+    CDiffRow RightRow() const {
+        switch (Kind()) {
+        case kDiffSame: return CDiffRow(0, m_Ri, -1, m_Right.Line());
+        case kDiffModified: return CDiffRow(1, m_Ri, m_Group, m_Right.Line());
+        case kDiffAdded: return CDiffRow(2, m_Ri, m_Group, m_Right.Line());
+        default: return CDiffRow(0, -1, m_Group, std::string_view());
+        }
+    }
+    // The left row's marker alone.
+    int LeftMarker() const { return Kind() == kDiffModified ? 1 : Kind() == kDiffDeleted ? 3 : 0; }
+    void Next() {
+        const int kind = Kind();
+        if (kind != kDiffAdded) {
+            ++m_Li;
+            m_Left.Next();
+        }
+        if (kind != kDiffDeleted) {
+            ++m_Ri;
+            m_Right.Next();
+        }
+        if (++m_Step == m_List[m_Change].count) {
+            ++m_Change;
+            Enter();
+        }
+    }
+
+private:
+    int Kind() const { return m_List[m_Change].kind; }
+    // Steps onto the change at m_Change, past changes that give no rows;
+    // every change but "same" counts as a difference.
+    void Enter() {
+        m_Step = 0;
+        for (; m_Change < m_List.size(); ++m_Change) {
+            const CDiffChange& c = m_List[m_Change];
+            if (c.kind != kDiffSame) ++m_Group;
+            const bool rows = c.kind == kDiffSame || c.kind == kDiffModified || c.kind == kDiffDeleted ||
+                              c.kind == kDiffAdded;
+            if (rows && c.count > 0) return;
+        }
+    }
+    const std::vector<CDiffChange>& m_List;
+    LineWalker m_Left, m_Right;
+    size_t m_Change = 0;
+    int m_Step = 0;
+    int m_Li = 0, m_Ri = 0, m_Group = 0;
+};
+
+// The three columns of the three-file alignment, from the changes of the
+// base against file 2 (its other side the left column) and against file 3
+// (the right column). The two comparisons' rows are walked side by side:
+// where one has a filler in the base column and the other does not, the
+// filler {0, -2, -1, ""} goes into the other's base and outer column, so
+// that every base line shares one row in all columns. The middle column
+// is the base column of file 3's comparison with the markers of both
+// combined. Counted first, so that each column is taken at its size.
+// The rows point into the bytes of the files; the places of their lines
+// are not read.
+void BuildThreeWayRows(const std::vector<CDiffChange>& changes2, const std::vector<CDiffChange>& changes3,
+                       const CDiffFileText& base, const CDiffFileText& file2, const CDiffFileText& file3,
+                       std::vector<CDiffRow>& left, std::vector<CDiffRow>& middle,
+                       std::vector<CDiffRow>& right) {
+    const CDiffRow filler(0, -2, -1, std::string_view());
+    // The count needs no texts. File 2's comparison gives no row of the
+    // base, only its markers.
+    auto walk = [&](bool texts, auto&& emit) {
+        RowCursor c2(changes2, nullptr, texts ? &file2 : nullptr);
+        RowCursor c3(changes3, texts ? &base : nullptr, texts ? &file3 : nullptr);
+        while (!c2.AtEnd() || !c3.AtEnd()) {
+            const bool has3 = !c3.AtEnd(), has2 = !c2.AtEnd();
+            const bool filler3 = has3 && c3.LeftIsFiller();
+            const bool filler2 = has2 && c2.LeftIsFiller();
+            if ((filler3 && !filler2) || !has2) {
+                emit(c2, c3, false, true);
+                c3.Next();
+            } else if ((filler2 && !filler3) || !has3) {
+                emit(c2, c3, true, false);
+                c2.Next();
+            } else {
+                emit(c2, c3, true, true);
+                c2.Next();
+                c3.Next();
+            }
+        }
+    };
+    size_t rows = 0;
+    walk(false, [&](const RowCursor&, const RowCursor&, bool, bool) { ++rows; });
+    left.clear();
+    middle.clear();
+    right.clear();
+    left.reserve(rows);
+    middle.reserve(rows);
+    right.reserve(rows);
+    walk(true, [&](const RowCursor& c2, const RowCursor& c3, bool from2, bool from3) {
+        left.push_back(from2 ? c2.RightRow() : filler);
+        CDiffRow mid = from3 ? c3.LeftRow() : filler;
+        mid.marker = CombineMiddleMarkers(from2 ? c2.LeftMarker() : 0, mid.marker);
+        middle.push_back(mid);
+        right.push_back(from3 ? c3.RightRow() : filler);
+    });
+}
+
+}  // namespace
+
 bool CDiffResult::Build3WayDiff(const std::atomic<bool>* breakFlag) {
     // The base (name2) is read once and compared with file 3, then file 2;
-    // its lines cost twice.
+    // its lines cost twice. Only the change lists of the comparisons are
+    // kept, and the places of the lines are let go as soon as no comparison
+    // needs them, before the rows of all three columns are built.
     auto texts = std::make_shared<std::vector<CDiffFileText>>();
     if (!LoadFileTexts({name2, name3, name1}, *texts, 2 * kLineCost)) {
         ReportLoadFailure();
         return Fail();
     }
-    const CDiffFileText &base = (*texts)[0], &file3 = (*texts)[1], &file2 = (*texts)[2];
+    CDiffFileText &base = (*texts)[0], &file3 = (*texts)[1], &file2 = (*texts)[2];
     const CDiffOptions options = CDiffOptions::FromProgramOptions();
     try {
-        std::vector<CDiffRow> m1, right, m2, left, middle;
+        std::vector<CDiffChange> changes3, changes2;
         {
             CTextDiff c1(options);
             c1.SetBreakFlag(breakFlag);
             if (!c1.CompareFileTexts(base, file3)) return Fail();
-            c1.BuildRows(m1, right);
+            changes3 = c1.BuildChangeList();
         }
+        DropLinePlaces(file3);
         {
             CTextDiff c2(options);
             c2.SetBreakFlag(breakFlag);
             if (!c2.CompareFileTexts(base, file2)) return Fail();
-            c2.BuildRows(m2, left);
+            changes2 = c2.BuildChangeList();
         }
-        MergeThreeWay(left, m2, middle, m1, right);
+        DropLinePlaces(base);
+        DropLinePlaces(file2);
+        // What the comparisons let go goes back to the system before the
+        // columns are taken.
+        malloc_trim(0);
+        std::vector<CDiffRow> left, middle, right;
+        BuildThreeWayRows(changes2, changes3, base, file2, file3, left, middle, right);
         return Succeed(std::move(texts), std::move(left), std::move(middle), std::move(right),
                        "3-way diff built.");
     } catch (const std::bad_alloc&) {
@@ -144,63 +315,6 @@ int CombineMiddleMarkers(int a, int b) {
     int ia = index(a), ib = index(b);
     if (ia < 0 || ib < 0) return 0;
     return table[ia][ib];
-}
-
-void MergeThreeWay(std::vector<CDiffRow>& leftRows, std::vector<CDiffRow>& m2,
-                   std::vector<CDiffRow>& middleRows, std::vector<CDiffRow>& m1,
-                   std::vector<CDiffRow>& rightRows) {
-    // The outer columns run parallel to their working lists; keep them so
-    // even if a caller hands lists of other lengths.
-    leftRows.resize(std::max(leftRows.size(), m2.size()));
-    rightRows.resize(std::max(rightRows.size(), m1.size()));
-    // First where the fillers go, walking both lists as they grow: at each
-    // row, 0 both lists go on, 1 a filler goes into M2 (and the left
-    // column), 2 into M1 (and the right column). Then every list is spread
-    // out to its full length from its end, in place.
-    enum : unsigned char { kBoth, kIntoM2, kIntoM1 };
-    std::vector<unsigned char> steps;
-    steps.reserve(std::max(m1.size(), m2.size()));
-    for (size_t i1 = 0, i2 = 0; i1 < m1.size() || i2 < m2.size();) {
-        const bool has1 = i1 < m1.size();
-        const bool has2 = i2 < m2.size();
-        const bool filler1 = has1 && m1[i1].lineNo == -1;
-        const bool filler2 = has2 && m2[i2].lineNo == -1;
-        if ((filler1 && !filler2) || !has2) {
-            steps.push_back(kIntoM2);
-            ++i1;
-        } else if ((filler2 && !filler1) || !has1) {
-            steps.push_back(kIntoM1);
-            ++i2;
-        } else {
-            steps.push_back(kBoth);
-            ++i1;
-            ++i2;
-        }
-    }
-    const CDiffRow filler(0, -2, -1, std::string_view());
-    // Spreads rows out so that a filler stands at every step that puts one
-    // into it; the rows after the working list's end (an outer column may
-    // be longer) keep their order behind.
-    auto spread = [&](std::vector<CDiffRow>& rows, size_t listSize, unsigned char into) {
-        size_t fillers = 0;
-        for (unsigned char s : steps) fillers += s == into;
-        const size_t old = rows.size();
-        rows.resize(old + fillers);
-        size_t from = old, to = old + fillers;
-        while (from > listSize) rows[--to] = rows[--from];
-        for (size_t k = steps.size(); k-- > 0;) {
-            if (steps[k] == into) rows[--to] = filler;
-            else rows[--to] = rows[--from];
-        }
-    };
-    const size_t n1 = m1.size(), n2 = m2.size();
-    spread(m2, n2, kIntoM2);
-    spread(leftRows, n2, kIntoM2);
-    spread(m1, n1, kIntoM1);
-    spread(rightRows, n1, kIntoM1);
-    for (size_t i = 0; i < steps.size(); ++i) m1[i].marker = CombineMiddleMarkers(m2[i].marker, m1[i].marker);
-    middleRows = std::move(m1);
-    m1.clear();
 }
 
 CDiffResultSet::CDiffResultSet()
@@ -264,7 +378,7 @@ std::vector<std::string>& CDiffResultSet::GetRowTexts(std::vector<std::string>& 
     for (int row : rows) {
         if (row < 0 || row >= static_cast<int>(column->size())) continue;
         const CDiffRow& line = (*column)[row];
-        if (line.lineNo >= 0) out.emplace_back(line.text);
+        if (line.lineNo >= 0) out.emplace_back(line.Text());
     }
     return out;
 }

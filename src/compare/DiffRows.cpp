@@ -89,8 +89,8 @@ int FindRowInPane(const DiffRows& rows, const std::string& text, bool partial, i
     if (selected >= n) selected = n - 1;
     const std::string_view wanted = partial ? Trim(text) : std::string_view(text);
     auto matches = [&](int i) {
-        if (!partial) return rows[i].text == wanted;
-        return Trim(rows[i].text).find(wanted) != std::string::npos;
+        if (!partial) return rows[i].Text() == wanted;
+        return Trim(rows[i].Text()).find(wanted) != std::string::npos;
     };
     const int start = selected < 0 ? 0 : selected + 1;
     for (int i = start; i < n; ++i)
@@ -116,7 +116,7 @@ std::string CopyRowsText(const DiffRows& rows, const std::vector<int>& selection
     std::string out;
     for (int r : selection)
         if (r >= 0 && r < static_cast<int>(rows.size())) {
-            out += rows[r].text;
+            out += rows[r].Text();
             out += "\r\n";
         }
     return out;

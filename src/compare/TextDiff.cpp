@@ -703,6 +703,8 @@ private:
 
     void Intern(const LineSource& left, const LineSource& right,
                 const CDiffOptions& options);
+    template <class Texts, class TextOf>
+    void InternLines(const TextOf& text, uint32_t nL, uint32_t nR);
     int MatchLength(int i, int j, int maxLen);
     bool RunsAtLeast(int i, int j, int len);
     CDiffRun Scan(int i, int lF, int lL, int remaining);
@@ -912,9 +914,88 @@ private:
 };
 
 namespace {
+// Line texts compared as they are.
+struct ExactTexts {
+    static uint64_t Hash(std::string_view text) { return std::hash<std::string_view>{}(text); }
+    static bool Equal(std::string_view a, std::string_view b) { return a == b; }
+};
+
+// Line texts compared with ASCII capitals taken as small letters, eight
+// bytes at a time, without a lower-cased copy of any line.
+struct FoldedTexts {
+    static uint64_t Word(const char* p) {
+        uint64_t w;
+        std::memcpy(&w, p, 8);
+        return w;
+    }
+    // Bytes p[0] to p[n - 1] (n below 8) in the low bytes of a word.
+    static uint64_t Tail(const char* p, size_t n) {
+        uint64_t w = 0;
+        for (size_t k = n; k-- > 0;) w = (w << 8) | static_cast<unsigned char>(p[k]);
+        return w;
+    }
+    // Each byte 'A' to 'Z' of w gets its 0x20 bit.
+    static uint64_t Fold(uint64_t w) {
+        constexpr uint64_t kOnes = 0x0101010101010101ULL, kHigh = 0x8080808080808080ULL;
+        const uint64_t low7 = w & ~kHigh;
+        const uint64_t fromA = low7 + (0x80 - 'A') * kOnes;      // high bit: byte >= 'A'
+        const uint64_t pastZ = low7 + (0x80 - 'Z' - 1) * kOnes;  // high bit: byte > 'Z'
+        const uint64_t capitals = fromA & ~pastZ & ~w & kHigh;
+        return w | (capitals >> 2);
+    }
+    static uint64_t Mix(uint64_t h, uint64_t w) {
+        h = (h ^ w) * 0x9E3779B97F4A7C15ULL;
+        return h ^ (h >> 29);
+    }
+    // Equal texts have equal lengths, so each length may have its own hash:
+    // a short line is folded into a buffer and hashed as a plain line is,
+    // a longer one word by word. From 8 bytes on, the last word is read
+    // where it ends with the text (overlapping the word before).
+    static constexpr size_t kShort = 256;
+    static uint64_t Hash(std::string_view text) {
+        const char* p = text.data();
+        const size_t n = text.size();
+        if (n < 8) {
+            char folded[8];
+            const uint64_t w = Fold(Tail(p, n));
+            for (size_t k = 0; k < n; ++k) folded[k] = static_cast<char>(w >> (8 * k));
+            return std::hash<std::string_view>{}(std::string_view(folded, n));
+        }
+        if (n <= kShort) {
+            char folded[kShort];
+            for (size_t k = 0; k + 8 <= n; k += 8) {
+                const uint64_t w = Fold(Word(p + k));
+                std::memcpy(folded + k, &w, 8);
+            }
+            const uint64_t last = Fold(Word(p + n - 8));
+            std::memcpy(folded + n - 8, &last, 8);
+            return std::hash<std::string_view>{}(std::string_view(folded, n));
+        }
+        uint64_t h = 0x2545F4914F6CDD1DULL ^ n;
+        for (size_t k = 0; k + 8 <= n; k += 8) h = Mix(h, Fold(Word(p + k)));
+        h = Mix(h, Fold(Word(p + n - 8)));
+        h ^= h >> 33;
+        h *= 0xFF51AFD7ED558CCDULL;
+        h ^= h >> 33;
+        h *= 0xC4CEB9FE1A85EC53ULL;
+        return h ^ (h >> 33);
+    }
+    static bool Equal(std::string_view a, std::string_view b) {
+        const size_t n = a.size();
+        if (n != b.size()) return false;
+        if (std::memcmp(a.data(), b.data(), n) == 0) return true;
+        const char *p = a.data(), *q = b.data();
+        if (n < 8) return Fold(Tail(p, n)) == Fold(Tail(q, n));
+        for (size_t k = 0; k + 8 <= n; k += 8)
+            if (Fold(Word(p + k)) != Fold(Word(q + k))) return false;
+        return Fold(Word(p + n - 8)) == Fold(Word(q + n - 8));
+    }
+};
+
 // Open-addressing table from a text to its number, sized once for all
 // lines: each slot holds the upper half of the text's hash and its number.
-template <class TextOf>
+// Texts gives the hash and equality of the texts.
+template <class TextOf, class Texts = ExactTexts>
 class LineTable {
 public:
     // text(k) gives line k of all lines (left then right); lines is a guess
@@ -924,7 +1005,7 @@ public:
         while (cap < lines + lines / 2) cap <<= 1;
         m_Slots.assign(cap, Slot{0, 0});
     }
-    static uint64_t Hash(std::string_view text) { return std::hash<std::string_view>{}(text); }
+    static uint64_t Hash(std::string_view text) { return Texts::Hash(text); }
     void Prefetch(uint64_t h) const { __builtin_prefetch(&m_Slots[h & (m_Slots.size() - 1)]); }
     // The number of the text of line k, whose hash is h.
     int Intern(uint32_t k, std::string_view text, uint64_t h) {
@@ -939,7 +1020,7 @@ public:
                 if (m_Lines.size() * 4 > m_Slots.size() * 3) Grow();
                 return id;
             }
-            if (slot.tag == tag && m_Text(m_Lines[slot.id - 1]) == text) return static_cast<int>(slot.id - 1);
+            if (slot.tag == tag && Texts::Equal(m_Text(m_Lines[slot.id - 1]), text)) return static_cast<int>(slot.id - 1);
         }
     }
     size_t Count() const { return m_Lines.size(); }
@@ -978,13 +1059,13 @@ namespace {
 // line of the longer input, unless the first lines of the left input
 // repeat a lot; then a few times the texts seen there, and the table grows
 // should more come.
-template <class TextOf>
+template <class Texts, class TextOf>
 size_t ExpectedTexts(size_t nL, size_t nR, const TextOf& text) {
     const size_t lines = std::max(nL, nR);
     constexpr size_t kSample = 4096;
     if (nL < 4 * kSample) return lines;
     std::vector<uint64_t> hashes(kSample);
-    for (size_t k = 0; k < kSample; ++k) hashes[k] = std::hash<std::string_view>{}(text(static_cast<uint32_t>(k)));
+    for (size_t k = 0; k < kSample; ++k) hashes[k] = Texts::Hash(text(static_cast<uint32_t>(k)));
     std::sort(hashes.begin(), hashes.end());
     const size_t distinct = static_cast<size_t>(std::unique(hashes.begin(), hashes.end()) - hashes.begin());
     if (distinct > kSample / 4) return lines;
@@ -1009,21 +1090,48 @@ void CTextDiff::Matcher::Intern(const LineSource& left, const LineSource& right,
                                 const CDiffOptions& options) {
     m_L.resize(m_nL);
     m_R.resize(m_nR);
-    std::vector<std::string> normal;
-    const bool plain = options.IsPlain();
-    if (!plain) {
-        normal.reserve(left.count + right.count);
-        for (size_t k = 0; k < left.count; ++k)
-            normal.push_back(NormalizeDiffText(std::string(left[k]), options));
-        for (size_t k = 0; k < right.count; ++k)
-            normal.push_back(NormalizeDiffText(std::string(right[k]), options));
+    const uint32_t nL = static_cast<uint32_t>(left.count), nR = static_cast<uint32_t>(right.count);
+    // Whether an item of the ignore list can remove anything (an empty one
+    // removes nothing).
+    const bool removes = options.ignoreText &&
+                         std::any_of(options.ignoreList.begin(), options.ignoreList.end(),
+                                     [](const std::string& item) { return !item.empty(); });
+    auto original = [&](uint32_t k) { return k < nL ? left[k] : right[k - nL]; };
+    if (!removes) {
+        // Only the case of letters, if anything, is ignored: the lines are
+        // hashed and compared as they stand, folding capitals on the way.
+        if (options.ignoreCase) InternLines<FoldedTexts>(original, nL, nR);
+        else InternLines<ExactTexts>(original, nL, nR);
+        return;
     }
-    const uint32_t nL = static_cast<uint32_t>(left.count);
-    auto text = [&](uint32_t k) -> std::string_view {
-        if (!plain) return normal[k];
-        return k < nL ? left[k] : right[k - nL];
-    };
-    LineTable<decltype(text)> table(ExpectedTexts(left.count, right.count, text), text);
+    // Lines from which an item is removed are compared as their normal form,
+    // kept in one block; the others as they stand (with capitals folded
+    // under ignore case: their normal form is only lower-cased).
+    std::vector<std::string_view> texts(static_cast<size_t>(nL) + nR);
+    std::vector<std::pair<uint32_t, size_t>> changed;  // line, end of its form in the block
+    std::string block;
+    for (uint32_t k = 0; k < nL + nR; ++k) {
+        const std::string_view line = original(k);
+        texts[k] = line;
+        const std::string normal = NormalizeDiffText(std::string(line), options);
+        if (normal.size() == line.size()) continue;
+        block += normal;
+        changed.emplace_back(k, block.size());
+    }
+    size_t from = 0;
+    for (const auto& [k, to] : changed) {
+        texts[k] = std::string_view(block.data() + from, to - from);
+        from = to;
+    }
+    std::vector<std::pair<uint32_t, size_t>>().swap(changed);
+    auto text = [&](uint32_t k) { return texts[k]; };
+    if (options.ignoreCase) InternLines<FoldedTexts>(text, nL, nR);
+    else InternLines<ExactTexts>(text, nL, nR);
+}
+
+template <class Texts, class TextOf>
+void CTextDiff::Matcher::InternLines(const TextOf& text, uint32_t nL, uint32_t nR) {
+    LineTable<TextOf, Texts> table(ExpectedTexts<Texts>(nL, nR, text), text);
     // Hashes are taken a batch ahead so that the table slots are fetched
     // while earlier lines are looked up.
     {
@@ -1032,7 +1140,7 @@ void CTextDiff::Matcher::Intern(const LineSource& left, const LineSource& right,
         for (uint32_t first = 0; first < nL; first += kBatch) {
             const uint32_t n = std::min(kBatch, nL - first);
             for (uint32_t k = 0; k < n; ++k) {
-                hashes[k] = decltype(table)::Hash(text(first + k));
+                hashes[k] = Texts::Hash(text(first + k));
                 table.Prefetch(hashes[k]);
             }
             for (uint32_t k = 0; k < n; ++k) m_L[first + k] = table.Intern(first + k, text(first + k), hashes[k]);
@@ -1043,13 +1151,13 @@ void CTextDiff::Matcher::Intern(const LineSource& left, const LineSource& right,
     // looked up only when that differs; a line found on the left puts the
     // comparisons on the line after its first place there.
     uint32_t next = 0;
-    for (uint32_t k = 0; k < right.count; ++k) {
+    for (uint32_t k = 0; k < nR; ++k) {
         const std::string_view t = text(nL + k);
-        if (next < nL && text(next) == t) {
+        if (next < nL && Texts::Equal(text(next), t)) {
             m_R[k] = m_L[next++];
             continue;
         }
-        m_R[k] = table.Intern(nL + k, t, decltype(table)::Hash(t));
+        m_R[k] = table.Intern(nL + k, t, Texts::Hash(t));
         const uint32_t at = table.FirstLine(m_R[k]);
         if (at < nL) next = at + 1;
     }

@@ -49,19 +49,25 @@ std::string EncodePassword(const std::string& password) {
     return out;
 }
 
-std::string DecodePassword(const std::string& stored) {
+std::string DecodePassword(const std::string& stored, bool* damaged) {
     auto val = [](char c) -> int {
         if (c >= '0' && c <= '9') return c - '0';
         if (c >= 'a' && c <= 'f') return c - 'a' + 10;
         if (c >= 'A' && c <= 'F') return c - 'A' + 10;
         return -1;
     };
+    if (damaged) *damaged = false;
     // Without the "h:" mark the value is taken as it stands.
-    if (stored.compare(0, 2, "h:") != 0 || stored.size() % 2 != 0) return stored;
+    if (stored.compare(0, 2, "h:") != 0) return stored;
+    auto refuse = [&] {
+        if (damaged) *damaged = true;
+        return std::string();
+    };
+    if (stored.size() % 2 != 0) return refuse();
     std::string out;
     for (size_t i = 2; i + 1 < stored.size(); i += 2) {
         int hi = val(stored[i]), lo = val(stored[i + 1]);
-        if (hi < 0 || lo < 0) return stored;  // not in the stored form: taken as it is
+        if (hi < 0 || lo < 0) return refuse();
         out += static_cast<char>(hi * 16 + lo);
     }
     return out;

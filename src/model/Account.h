@@ -60,7 +60,11 @@ public:
 
 // The stored form of a password: reversible, one line, no comma.
 std::string EncodePassword(const std::string& password);
-std::string DecodePassword(const std::string& stored);
+// A value without the stored form's mark (an older file) is taken as it
+// stands. A marked value that is not whole hexadecimal pairs is damaged: it
+// gives an empty password (never the stored text as typed) and sets
+// *damaged.
+std::string DecodePassword(const std::string& stored, bool* damaged = nullptr);
 
 // The account of the current connection: host, user, password and last
 // remote folder of the connection in use. New sessions take their defaults

@@ -1,6 +1,8 @@
 // One line of a compared input, and one row of a diff result.
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -37,16 +39,37 @@ public:
 // One row of a diff result: the marker, line number and group as above, and
 // the line's text where it stands in the compared input ("" on a filler).
 // A row holds no text of its own: whoever built the rows keeps the inputs
-// they point into (a diff result keeps them with its rows).
+// they point into (a diff result keeps them with its rows). A diff window
+// holds one row per line of each pane, so a row is kept to 20 bytes: a
+// line's text to its first 4 GiB, the group to 28 bits (up to 134,217,727
+// differences) and the marker to 4.
+#pragma pack(push, 4)
 struct CDiffRow {
     CDiffRow() = default;
     CDiffRow(int marker, int lineNo, int group, std::string_view text)
-        : marker(marker), lineNo(lineNo), group(group), text(text) {}
+        : lineNo(lineNo), group(group), marker(static_cast<unsigned>(marker)) {
+        SetText(text);
+    }
 
-    bool operator==(const CDiffRow&) const = default;
+    std::string_view Text() const { return std::string_view(m_Text, m_Size); }
+    void SetText(std::string_view text) {
+        m_Text = text.data();
+        m_Size = static_cast<uint32_t>(std::min<size_t>(text.size(), UINT32_MAX));
+    }
 
-    int marker = 0;
+    bool operator==(const CDiffRow& other) const {
+        return marker == other.marker && lineNo == other.lineNo && group == other.group &&
+               Text() == other.Text();
+    }
+
+private:
+    const char* m_Text = nullptr;
+    uint32_t m_Size = 0;
+
+public:
     int lineNo = -1;
-    int group = -1;
-    std::string_view text;
+    int group : 28 = -1;
+    unsigned marker : 4 = 0;
 };
+#pragma pack(pop)
+static_assert(sizeof(CDiffRow) == 20);

@@ -69,17 +69,6 @@ private:
     std::shared_ptr<const void> m_Texts;
 };
 
-// Rows of the three-file alignment: M2 (the base against file 2) runs
-// parallel to leftRows, M1 (the base against file 3) to rightRows. Where
-// one list has a filler (lineNo -1) and the other does not, the filler
-// {0, -2, -1, ""} is inserted into the other list and its outer column, so
-// that every base line shares one row in all columns; the middle markers
-// are combined into M1, which then moves into middleRows. The time is
-// linear in the rows.
-void MergeThreeWay(std::vector<CDiffRow>& leftRows, std::vector<CDiffRow>& m2,
-                   std::vector<CDiffRow>& middleRows, std::vector<CDiffRow>& m1,
-                   std::vector<CDiffRow>& rightRows);
-
 // The middle marker of a base line from its marker against file 2 (a) and
 // against file 3 (b), each 0 same or filler, 1 modified, 3 not present:
 //   a\b  0  1  3

@@ -129,6 +129,69 @@ bool ContainsString(const std::vector<std::string>& list, const std::string& tex
     return false;
 }
 
+size_t SkipIndexPrefix(const std::string& line) {
+    size_t i = 0;
+    while (i < line.size() && line[i] == ' ') ++i;
+    const size_t digits = i;
+    while (i < line.size() && std::isdigit(static_cast<unsigned char>(line[i]))) ++i;
+    if (i == digits || line.compare(i, 2, ". ") != 0) return 0;
+    return i + 2;
+}
+
+std::string TextForLog(std::string_view text, size_t most) {
+    std::string out;
+    for (char c : text.substr(0, most)) out += static_cast<unsigned char>(c) < 0x20 ? '?' : c;
+    if (text.size() > most) out += "...";
+    return out;
+}
+
+std::string CheckRecordKeys(const std::string& line, size_t start,
+                            std::initializer_list<std::string_view> keys) {
+    std::vector<int> seen(keys.size(), 0);
+    std::string problems;
+    size_t count = 0;
+    constexpr size_t kMostNamed = 4;
+    auto add = [&](const std::string& what) {
+        if (++count > kMostNamed) return;
+        if (!problems.empty()) problems += ", ";
+        problems += what;
+    };
+    size_t pos = start;
+    while (pos <= line.size()) {
+        while (pos < line.size() && line[pos] == ' ') ++pos;
+        const size_t comma = line.find(',', pos);
+        const std::string_view field(line.data() + pos,
+                                     (comma == std::string::npos ? line.size() : comma) - pos);
+        if (field.empty()) {
+            if (comma == std::string::npos) break;  // the writer ends with ", "
+            add("an empty field");
+        } else {
+            const size_t eq = field.find('=');
+            if (eq == std::string_view::npos) {
+                add("a field without a key");
+            } else {
+                const std::string_view key = field.substr(0, eq + 1);
+                size_t k = 0;
+                for (std::string_view known : keys) {
+                    if (known == key) break;
+                    ++k;
+                }
+                if (k == keys.size())
+                    add("unknown key \"" + TextForLog(key, 40) + "\"");
+                else if (++seen[k] == 2)
+                    add("repeated key \"" + TextForLog(key, 40) + "\"");
+            }
+        }
+        if (comma == std::string::npos) break;
+        pos = comma + 1;
+    }
+    size_t k = 0;
+    for (std::string_view known : keys)
+        if (!seen[k++]) add("missing key \"" + std::string(known) + "\"");
+    if (count > kMostNamed) problems += " and " + std::to_string(count - kMostNamed) + " more";
+    return problems;
+}
+
 bool ReadLine(std::istream& in, std::string& line) {
     line.clear();
     // Each line ends at its own line break: LF, CR LF or a lone CR, so a

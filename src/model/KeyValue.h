@@ -1,8 +1,10 @@
 // The key=value reading and writing shared by every data file.
 #pragma once
 
+#include <initializer_list>
 #include <istream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The comma code: a comma inside a free-text value is stored as this text.
@@ -43,6 +45,24 @@ int ParseInt(const std::string& text);
 
 // True when the list holds exactly that text.
 bool ContainsString(const std::vector<std::string>& list, const std::string& text);
+
+// The position after the index that starts an item or basket line
+// ("    0. "): blanks, digits, "." and one blank. 0 when the line has none.
+size_t SkipIndexPrefix(const std::string& line);
+
+// Compares the fields of a record line, from `start` on, with the keys its
+// writer writes. Each field (the text between commas, blanks before it
+// dropped) must begin with one of the keys, and each key must come exactly
+// once; only the text after the last comma may be blank. "" for such a
+// line; otherwise what is wrong, for the log: the first few unknown,
+// repeated and missing keys by name (a key's value is never named, so a
+// password cannot reach the log) and how many more there are.
+std::string CheckRecordKeys(const std::string& line, size_t start,
+                            std::initializer_list<std::string_view> keys);
+
+// A text read from a file, fit for one log line: control characters become
+// "?" and a long text is cut after `most` bytes with "...".
+std::string TextForLog(std::string_view text, size_t most = 60);
 
 // Reads one line of any length. LF, CR LF and a lone CR each end a line,
 // decided line by line; a last line without a line break is read. False at

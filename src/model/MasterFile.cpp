@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string_view>
+#include <unordered_set>
 
 #include "model/ProgramOptionsRules.h"
 #include "model/Globals.h"
@@ -49,6 +51,13 @@ bool StartsWith(const std::string& s, const std::string& prefix) {
     return s.compare(0, prefix.size(), prefix) == 0;
 }
 
+// A field of a list line that is none of the line's keys, for the log.
+std::string UnknownField(const std::string& field) {
+    const size_t eq = field.find('=');
+    if (eq == std::string::npos) return "a field without a key";
+    return "unknown key \"" + TextForLog(std::string_view(field).substr(0, eq + 1), 40) + "\"";
+}
+
 const char* kVersionPrompt =
     "The version of the application and the version of the _qv.txt are incompatible.\r\n"
     "It is likely that the exisiting _qv.txt file is too old for this version of the application.\r\n\r\n"
@@ -78,6 +87,11 @@ void PreserveBadFile(const std::string& path, const std::string& why,
                            MsgIcon::Warning);
 }
 }  // namespace
+
+void CProgramData::NoteDamagedRecord(const std::string& record, const std::string& problem, size_t lines) {
+    m_nReadSkipped += lines;
+    NoteReadProblem(m_ReadProblems, record + ": " + problem);
+}
 
 ExitHook SetExitHook(ExitHook hook) {
     ExitHook old = std::move(g_exitHook);
@@ -172,6 +186,17 @@ bool CProgramData::ReadProgramOptions(const std::string& line) {
         ConfirmVersion();
         return false;
     }
+    const size_t marker = line.find("Program Option:");
+    const std::string problem = CheckRecordKeys(
+        line, marker == std::string::npos ? 0 : marker + 15,
+        {"Version=", "SingleClick=", "AutoUpdate=", "AutoUpBasket=", "AutoUpdateInc=", "TurnOff=",
+         "OptionSel=", "FTPUpdate=", "ReportCopy=", "ReportDump=", "ReportUseLocalDir=",
+         "ReportCompFiles=", "ReportDumpDiffs=", "DiffLinear=", "DiffIgnoreCase=", "DiffIgnoreIdent=",
+         "DiffReportInter=", "Editor=", "Telnet=", "ImportQVFile=", "ExportQVFile=", "Sound=", "Trace=",
+         "CloseLibrary=", "CloseWorkPad=", "AutoBasketCreate=", "UseBinExt=", "BinExtStr=",
+         "TxtOpnStr=", "TabWidth=", "BookmarkRecord=", "SortAscend=", "SortMatchCase=",
+         "SortRemDuplicity=", "WrapXmlTag="});
+    if (!problem.empty()) NoteDamagedRecord("program options", problem);
     auto yes = [&](const char* key) { return GetKeyValue(line, key) == "Yes"; };
     auto notNo = [&](const char* key) { return GetKeyValue(line, key) != "No"; };
     auto num = [&](const char* key, int zero) {
@@ -229,10 +254,16 @@ bool CProgramData::ReadProgramOptions(const std::string& line) {
 bool CProgramData::ReadSessionBoxes(const std::string& line) {
     std::vector<std::string> names;
     std::vector<int> current;
+    std::string problem;
     for (const auto& f : Fields(line, "Session Box:")) {
         if (StartsWith(f, "Sess=")) names.push_back(DecodeCommaValue(f.substr(5)));
         else if (StartsWith(f, "SessInd=")) current.push_back(ParseInt(f.substr(8)));
+        else problem = UnknownField(f);
+        if (names.size() < current.size() || names.size() > current.size() + 1)
+            problem = "a \"Sess=\" without its \"SessInd=\"";
     }
+    if (problem.empty() && names.size() != current.size()) problem = "a \"Sess=\" without its \"SessInd=\"";
+    if (!problem.empty()) NoteDamagedRecord("project list", problem);
     // The k-th "SessInd=" belongs to the k-th project; an empty name is a
     // project all the same.
     for (size_t k = 0; k < names.size(); ++k)
@@ -258,6 +289,8 @@ void CProgramData::ReadSessionBlock(std::istream& in) {
     size_t at = 0;
     if (at < block.size() && HasKey(block[at], "SessionName=")) {
         session.ReadHeader(block[at]);
+        const std::string problem = CheckHeaderKeys(block[at]);
+        if (!problem.empty()) NoteDamagedRecord("session \"" + TextForLog(session.SessionName) + "\"", problem);
         ++at;
     } else {
         ++m_nReadSkipped;  // kept in the first project with default values
@@ -287,6 +320,10 @@ void CProgramData::ReadSessionBlock(std::istream& in) {
 }
 
 void CProgramData::ReadSessionState(const std::string& line) {
+    const size_t marker = line.find("Session State:");
+    const std::string problem =
+        CheckRecordKeys(line, marker == std::string::npos ? 0 : marker + 14, {"ProjInd="});
+    if (!problem.empty()) NoteDamagedRecord("session state", problem);
     int p = ParseInt(GetKeyValue(line, "ProjInd="));
     m_ProjectList.m_nProjInd = p < 0 ? 0 : p;
 }
@@ -375,12 +412,21 @@ void CProgramData::ReadClusterNames(const std::string& line) {
     std::vector<int> hosts;
     bool haveCur = false, haveHost = false;
     int cur = 0, curHost = 0;
+    std::string problem;
+    int curKeys = 0, hostKeys = 0;
     for (const auto& f : Fields(line, "Remote Cluster Names:")) {
         if (StartsWith(f, "Cluster=")) names.push_back(DecodeCommaValue(f.substr(8)));
         else if (StartsWith(f, "HostInd=")) hosts.push_back(ParseInt(f.substr(8)));
-        else if (StartsWith(f, "CurrClustInd=")) { cur = ParseInt(f.substr(13)); haveCur = true; }
-        else if (StartsWith(f, "CurrrHostInd=")) { curHost = ParseInt(f.substr(13)); haveHost = true; }
+        else if (StartsWith(f, "CurrClustInd=")) { cur = ParseInt(f.substr(13)); haveCur = true; ++curKeys; }
+        else if (StartsWith(f, "CurrrHostInd=")) { curHost = ParseInt(f.substr(13)); haveHost = true; ++hostKeys; }
+        else problem = UnknownField(f);
+        if (hosts.size() > names.size() || names.size() > hosts.size() + 1)
+            problem = "a \"Cluster=\" without its \"HostInd=\"";
     }
+    if (problem.empty() && names.size() != hosts.size()) problem = "a \"Cluster=\" without its \"HostInd=\"";
+    if (problem.empty() && (curKeys != 1 || hostKeys != 1))
+        problem = "not one \"CurrClustInd=\" and one \"CurrrHostInd=\"";
+    if (!problem.empty()) NoteDamagedRecord("cluster list", problem);
     for (size_t k = 0; k < names.size(); ++k)
         m_Vault.m_Clusters.emplace_back(names[k], k < hosts.size() ? hosts[k] : 0);
     if (haveCur || !names.empty()) m_Vault.m_nCurrClustInd = cur;
@@ -398,8 +444,20 @@ void CProgramData::ReadBookmarks(std::istream& in) {
     acc.m_nStatus = ParseInt(GetKeyValue(line, "AcctStatus="));
     if (acc.m_nStatus < 2) acc.m_nStatus = 2;
     acc.m_nClusterInd = ParseInt(GetKeyValue(line, "ClusterInd="));
-    acc.m_strPassword = DecodePassword(GetKeyValue(line, "BinaryFormat="));
-    if (!HasKey(line, "GoodReside=")) ++m_nReadSkipped;
+    bool badPassword = false;
+    acc.m_strPassword = DecodePassword(GetKeyValue(line, "BinaryFormat="), &badPassword);
+    const std::string account = "account " + TextForLog(acc.m_strUser + "@" + acc.m_strHost);
+    if (!HasKey(line, "GoodReside=")) {
+        ++m_nReadSkipped;
+    } else {
+        const std::string problem =
+            CheckRecordKeys(line, 0,
+                            {"GoodReside=", "ResideType=", "ActiveName=", "LastReside=", "AcctStatus=",
+                             "ClusterInd=", "BinaryFormat="});
+        if (!problem.empty()) NoteDamagedRecord(account, problem);
+    }
+    if (badPassword)
+        NoteDamagedRecord(account, "the stored password is damaged; it is left empty");
     bool ended = false;
     while (ReadLine(in, line)) {
         if (line.find("End of remote dir Bookmark:") != std::string::npos) {
@@ -408,7 +466,11 @@ void CProgramData::ReadBookmarks(std::istream& in) {
         }
         // A line the writer did not write still makes a (blank) bookmark, as
         // it always has, but it is counted so that the file is kept.
-        if (!line.empty() && !HasKey(line, "RemName=") && !HasKey(line, "RemDir=")) ++m_nReadSkipped;
+        if (!line.empty() && !HasKey(line, "RemName=") && !HasKey(line, "RemDir="))
+            ++m_nReadSkipped;
+        else if (!line.empty())
+            if (std::string problem = CheckRecordKeys(line, 0, {"RemName=", "RemDir="}); !problem.empty())
+                NoteDamagedRecord("bookmark of " + account, problem);
         CRemoteBookmark bm;
         bm.RemName = GetTextValue(line, "RemName=");
         bm.RemDir = GetTextValue(line, "RemDir=");
@@ -513,7 +575,8 @@ void CProgramData::RepairIndices() {
     auto& projects = m_ProjectList.m_Projects;
     if (m_ProjectList.m_nProjInd < 0 || m_ProjectList.m_nProjInd >= Count(projects.size()))
         m_ProjectList.m_nProjInd = 0;
-    std::vector<std::string> inUse;
+    std::unordered_set<std::string> inUse;
+    bool inUseKnown = false;
     for (auto& pr : projects) {
         if (pr.m_nSessInd < 0 || pr.m_nSessInd >= Count(pr.m_Sessions.size())) pr.m_nSessInd = 0;
         for (auto& se : pr.m_Sessions)
@@ -523,27 +586,33 @@ void CProgramData::RepairIndices() {
     // Two sessions on one work file, or a session on the master file itself,
     // would write over each other at every save: the later one gets a fresh
     // name (and starts empty) instead.
-    std::vector<std::string> seen{kMasterFileName};
-    if (g_strLibraryInfoDir == g_strSessionInfoDir) seen.push_back(kLibraryFileName);
+    // One look-up a session: a start with very many sessions stays linear.
+    size_t sessions = 0;
+    for (const auto& pr : projects) sessions += pr.m_Sessions.size();
+    std::unordered_set<std::string_view> seen;
+    seen.reserve(sessions + 2);
+    seen.insert(kMasterFileName);
+    if (g_strLibraryInfoDir == g_strSessionInfoDir) seen.insert(kLibraryFileName);
     for (auto& pr : projects)
         for (auto& se : pr.m_Sessions) {
             if (se.BoxFileName.empty()) continue;
-            if (ContainsString(seen, se.BoxFileName)) {
+            if (!seen.insert(se.BoxFileName).second) {
                 WriteTraceString("Session \"" + se.SessionName + "\" named the work file " +
                                  se.BoxFileName + ", which another file uses; it is given a new one.");
                 se.BoxFileName.clear();
                 se.IsLoaded = false;
-                continue;
             }
-            seen.push_back(se.BoxFileName);
         }
     // A session whose work-file name was refused gets a fresh one.
     for (size_t p = 0; p < projects.size(); ++p)
         for (size_t s = 0; s < projects[p].m_Sessions.size(); ++s) {
             CSession& se = projects[p].m_Sessions[s];
             if (!se.BoxFileName.empty()) continue;
-            if (inUse.empty()) inUse = GetBoxFileNamesInUse(true);
-            se.SetBoxFileName(Count(p), Count(s), inUse);
+            if (!inUseKnown) {
+                for (auto& name : GetBoxFileNamesInUse(true)) inUse.insert(std::move(name));
+                inUseKnown = true;
+            }
+            se.SetBoxFileNameAmong(Count(p), Count(s), inUse);
             se.IsLoaded = true;
             se.m_Baskets.clear();
             se.m_Baskets.emplace_back();
@@ -564,8 +633,9 @@ void CProgramData::LoadMasterFileFrom(const std::string& path) {
     const bool opened = PathExists(path) && ReadRegularFile(path, bytes, why);
     if (!opened && PathExists(path))
         PreserveBadFile(path, IsRegularFile(path) ? SystemErrorText(EACCES) : "not a plain file");
-    std::istringstream in(bytes);
+    std::istringstream in(std::move(bytes));  // not a second copy of a large file
     m_nReadSkipped = 0;
+    m_ReadProblems = {};
     bool oldVersion = false;
     if (opened) {
         std::string line;
@@ -603,7 +673,13 @@ void CProgramData::LoadMasterFileFrom(const std::string& path) {
                 ReadBookmarks(in);
             } else if (line.find("Report specs from user:") != std::string::npos) {
                 known = true;
-                haveReportEnd = m_SessionReport.ReadSpecs(in, "End of report specs from user:");
+                size_t damaged = 0;
+                haveReportEnd = m_SessionReport.ReadSpecs(in, "End of report specs from user:", &damaged);
+                if (damaged)
+                    NoteDamagedRecord("report columns",
+                                      std::to_string(damaged) + (damaged == 1 ? " line" : " lines") +
+                                          " without the keys the program writes",
+                                      damaged);
             } else if (!line.empty()) {
                 ++m_nReadSkipped;  // a damaged or misspelt line
             }
@@ -621,8 +697,11 @@ void CProgramData::LoadMasterFileFrom(const std::string& path) {
             PreserveBadFile(path, "not a master data file");
         else if (oldVersion)
             KeepDamagedFile(path, "master data file", 0, "an older version");
-        else if (m_nReadSkipped > 0)
+        else if (m_nReadSkipped > 0) {
+            TraceReadProblems("Master data file " + path, m_ReadProblems);
+            m_ReadProblems = {};
             KeepDamagedFile(path, "master data file", m_nReadSkipped);
+        }
         else if (cutShort)
             KeepDamagedFile(path, "master data file", 0, std::string("it ends before its \"") + missing + "\" line");
     }

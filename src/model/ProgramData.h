@@ -14,6 +14,7 @@
 #include "model/Account.h"
 #include "model/FileItem.h"
 #include "model/Project.h"
+#include "model/SafeFile.h"
 #include "model/SessionReport.h"
 
 #include "model/DiffResult.h"
@@ -305,5 +306,10 @@ private:
     void RepairIndices();
 
     bool m_bExitRequested = false;
-    // Lines the master-file readers could not read during the current load.
-    size_t m_nReadSkipped = 0;};
+    // Lines the master-file readers could not read (or read only in part)
+    // during the current load, and what was wrong with those read in part.
+    size_t m_nReadSkipped = 0;
+    CReadProblems m_ReadProblems;
+    // Counts record lines that were read only in part and keeps why.
+    void NoteDamagedRecord(const std::string& record, const std::string& problem, size_t lines = 1);
+};

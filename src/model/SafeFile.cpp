@@ -463,6 +463,20 @@ std::string KeepDamagedFile(const std::string& path, const std::string& what, si
     return bak;
 }
 
+void NoteReadProblem(CReadProblems& problems, std::string text) {
+    constexpr size_t kMostLogged = 20;
+    if (problems.first.size() < kMostLogged)
+        problems.first.push_back(std::move(text));
+    else
+        ++problems.more;
+}
+
+void TraceReadProblems(const std::string& source, const CReadProblems& problems) {
+    for (const auto& text : problems.first) WriteTrace(source + ": " + text);
+    if (problems.more)
+        WriteTrace(source + ": " + std::to_string(problems.more) + " more record(s) read only in part");
+}
+
 namespace {
 const long long g_programStart = static_cast<long long>(::time(nullptr));
 }  // namespace

@@ -104,6 +104,17 @@ bool KeepBackupCopy(const std::string& path, std::string& bak, std::string& erro
 std::string KeepDamagedFile(const std::string& path, const std::string& what, size_t lines,
                             const std::string& why = "");
 
+// What a reader found wrong with the records it read only in part: the
+// first few texts ("RECORD: PROBLEM") and how many more there were.
+struct CReadProblems {
+    std::vector<std::string> first;
+    size_t more = 0;
+};
+void NoteReadProblem(CReadProblems& problems, std::string text);
+// Logs them, one line each ("SOURCE: RECORD: PROBLEM"), and the number of
+// records left out.
+void TraceReadProblems(const std::string& source, const CReadProblems& problems);
+
 // Renames a file; never replaces an existing target. False with the reason.
 bool RenameNoReplace(const std::string& from, const std::string& to, std::string& error);
 

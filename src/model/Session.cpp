@@ -111,6 +111,12 @@ int CSession::Write(const std::string& folder, int number, int project) {
     return 1;
 }
 
+std::string CheckHeaderKeys(const std::string& line) {
+    return CheckRecordKeys(line, 0,
+                           {"SessionName=", "Host=", "User=", "RemoteDir=", "LocalDir=", "SessionBox=",
+                            "BasketInd="});
+}
+
 void CSession::ReadHeader(const std::string& line) {
     SessionName = GetTextValue(line, "SessionName=");
     Host = GetTextValue(line, "Host=");
@@ -121,7 +127,7 @@ void CSession::ReadHeader(const std::string& line) {
     BasketInd = ParseInt(GetKeyValue(line, "BasketInd="));
 }
 
-size_t CSession::ReadBaskets(std::istream& in) {
+size_t CSession::ReadBaskets(std::istream& in, CReadProblems* problems) {
     std::string line;
     size_t skipped = 0;
     while (ReadLine(in, line)) {
@@ -133,6 +139,13 @@ size_t CSession::ReadBaskets(std::istream& in) {
         }
         CFileBasket basket;
         basket.BasketName = GetTextValue(line, "BasketName=");
+        if (problems) {
+            std::string problem = CheckRecordKeys(line, SkipIndexPrefix(line), {"BasketName=", "BasketSel="});
+            if (!problem.empty()) {
+                ++skipped;
+                NoteReadProblem(*problems, "basket \"" + TextForLog(basket.BasketName) + "\": " + problem);
+            }
+        }
         basket.m_Selection = SplitIntList(GetKeyValue(line, "BasketSel="), '#');
         m_Baskets.push_back(std::move(basket));
     }
@@ -144,6 +157,10 @@ size_t CSession::ReadBody(std::istream& in, const std::string& batKey, const std
     std::string line;
     size_t skipped = 0;
     bool ended = false;
+    // The keys are checked in the present layout only: the older layout
+    // ("m_IsBatfile=") is read for import, never written back.
+    const bool checkKeys = batKey == "IsBatFile=";
+    CReadProblems problems;
     while (ReadLine(in, line)) {
         if (line.find("End of Session ID:") != std::string::npos) {
             ended = true;
@@ -169,6 +186,17 @@ size_t CSession::ReadBody(std::istream& in, const std::string& batKey, const std
         it.SetLocalTimeFromText(GetKeyValue(line, "LocalModTime="));
         it.SetRemoteTimeFromText(GetKeyValue(line, "RemoteModTime="));
         it.BasketInd = ParseInt(GetKeyValue(line, "BasketInd="));
+        if (checkKeys) {
+            std::string problem = CheckRecordKeys(
+                line, SkipIndexPrefix(line),
+                {"FileName=", "FileType=", "RemoteDir=", "LocalDir=", "RemHost=", "RemUser=", "IsFTPed=",
+                 "IsPinned=", "IsBatFile=", "IsBinaryFile=", "LocalModTime=", "RemoteModTime=",
+                 "BasketInd="});
+            if (!problem.empty()) {
+                ++skipped;
+                NoteReadProblem(problems, "item \"" + TextForLog(it.FileName) + "\": " + problem);
+            }
+        }
         items.push_back(std::move(it));
     }
     if (!ended) ++skipped;  // the closing line is missing
@@ -178,7 +206,7 @@ size_t CSession::ReadBody(std::istream& in, const std::string& batKey, const std
         while (line.empty() && ReadLine(in, line)) {
         }
         if (line.find("File-Basket info:") != std::string::npos)
-            skipped += ReadBaskets(in);
+            skipped += ReadBaskets(in, checkKeys ? &problems : nullptr);
         else if (!line.empty())
             ++skipped;
     } else if (ended) {
@@ -194,6 +222,7 @@ size_t CSession::ReadBody(std::istream& in, const std::string& batKey, const std
         basket.m_Selection = std::move(sel);
     }
     if (BasketInd < 0 || BasketInd >= static_cast<int>(m_Baskets.size())) BasketInd = 0;
+    TraceReadProblems(source, problems);
     if (skipped > 0)
         WriteTraceString("Skipped " + std::to_string(skipped) + " unreadable line(s) in " + source);
     return skipped;
@@ -208,7 +237,7 @@ int CSession::Read(const std::string& folder) {
         WriteTraceString("Data retrieve failed. \r\nNot found: " + path + "\r\nObject re-initialized.");
         return 0;
     }
-    std::istringstream in(bytes);
+    std::istringstream in(std::move(bytes));
     // The three header lines: "Session ID:", the session's values and the
     // work-file name. A missing one must not take an item line with it.
     std::vector<std::string> lines;
@@ -228,7 +257,12 @@ int CSession::Read(const std::string& folder) {
     size_t head = 0;  // the header lines present before the first item
     while (head < 2 && at + head < lines.size() && !isBodyLine(lines[at + head])) ++head;
     if (head == 2) {
-        if (!HasKey(lines[at], "SessionName=")) ++missing;  // a damaged values line
+        if (!HasKey(lines[at], "SessionName=")) {
+            ++missing;  // a damaged values line
+        } else if (std::string problem = CheckHeaderKeys(lines[at]); !problem.empty()) {
+            ++missing;
+            TraceReadProblems(path, {{"session header: " + problem}, 0});
+        }
     } else {
         missing += 2 - head;
     }
@@ -258,8 +292,8 @@ void CSession::AddItemToBasket(const CFileItem& item, int basket) {
     m_Baskets[basket].m_Items.push_back(item);
 }
 
-std::string CSession::MakeBoxFileName(int project, int session,
-                                      const std::vector<std::string>& inUse) const {
+template <class Taken>
+std::string CSession::MakeBoxFileNameIf(int project, int session, Taken taken) const {
     std::string kept;
     for (char c : SessionName)
         if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-')
@@ -267,14 +301,26 @@ std::string CSession::MakeBoxFileName(int project, int session,
     char buf[64];
     std::snprintf(buf, sizeof buf, "Box%02d-Ses%02d-", project + 1, session + 1);
     const std::string base = buf + kept;
-    if (!ContainsString(inUse, base + ".txt")) return base + ".txt";
+    if (!taken(base + ".txt")) return base + ".txt";
     for (int n = 1;; ++n) {
         std::snprintf(buf, sizeof buf, "-%02d.txt", n);
-        if (!ContainsString(inUse, base + buf)) return base + buf;
+        if (!taken(base + buf)) return base + buf;
     }
+}
+
+std::string CSession::MakeBoxFileName(int project, int session,
+                                      const std::vector<std::string>& inUse) const {
+    return MakeBoxFileNameIf(project, session,
+                             [&](const std::string& name) { return ContainsString(inUse, name); });
 }
 
 void CSession::SetBoxFileName(int project, int session, std::vector<std::string>& inUse) {
     BoxFileName = MakeBoxFileName(project, session, inUse);
     inUse.push_back(BoxFileName);
+}
+
+void CSession::SetBoxFileNameAmong(int project, int session, std::unordered_set<std::string>& inUse) {
+    BoxFileName = MakeBoxFileNameIf(project, session,
+                                    [&](const std::string& name) { return inUse.count(name) != 0; });
+    inUse.insert(BoxFileName);
 }

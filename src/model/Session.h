@@ -4,9 +4,12 @@
 #include <istream>
 #include <ostream>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "model/FileBasket.h"
+
+struct CReadProblems;
 
 // Text written on one line of a data file: line breaks become blanks and
 // every comma the comma code.
@@ -42,7 +45,9 @@ public:
     void ReadHeader(const std::string& line);
     // The basket lines up to the block's closing line; the number of lines
     // it could not read (a missing closing line counts one).
-    size_t ReadBaskets(std::istream& in);
+    // With `problems`, a basket line whose keys are not the writer's counts
+    // too and what is wrong is added there.
+    size_t ReadBaskets(std::istream& in, CReadProblems* problems = nullptr);
     // Reads folder + BoxFileName: 1 when read (the session is then loaded),
     // 0 when it cannot be opened (the session is left as it was). A work
     // file of the session folder that was not read whole is kept under a
@@ -59,7 +64,16 @@ public:
 
     std::string MakeBoxFileName(int project, int session, const std::vector<std::string>& inUse) const;
     void SetBoxFileName(int project, int session, std::vector<std::string>& inUse);
+    // The same with the names in use in a set (many sessions named at once).
+    void SetBoxFileNameAmong(int project, int session, std::unordered_set<std::string>& inUse);
+
+private:
+    template <class Taken>
+    std::string MakeBoxFileNameIf(int project, int session, Taken taken) const;
 };
+
+// What is wrong with the keys of a session's header line ("" when nothing).
+std::string CheckHeaderKeys(const std::string& line);
 
 // True when a work-file name read from a file may be used: no folder parts.
 bool IsSafeBoxFileName(const std::string& name);

@@ -13,10 +13,12 @@ void CSessionReport::SetDefaultColumns() {
     for (const char* n : names) Columns.push_back({0, std::string(n) == "File name", n});
 }
 
-bool CSessionReport::ReadSpecs(std::istream& in, const std::string& endMarker) {
+bool CSessionReport::ReadSpecs(std::istream& in, const std::string& endMarker, size_t* damaged) {
     std::string line;
     while (ReadLine(in, line)) {
         if (line.find(endMarker) != std::string::npos) return true;
+        if (damaged && !CheckRecordKeys(line, 0, {"GutterVal=", "IsIncluded=", "OptionName="}).empty())
+            ++*damaged;
         ReportColumnOption col;
         col.GutterVal = ParseInt(GetKeyValue(line, "GutterVal="));
         col.IsIncluded = GetKeyValue(line, "IsIncluded=") == "Yes";

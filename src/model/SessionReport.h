@@ -30,7 +30,9 @@ public:
     void SetDefaultColumns();
     // Reads the section's body up to the line holding the end marker.
     // False when the stream ends before the end marker.
-    bool ReadSpecs(std::istream& in, const std::string& endMarker);
+    // With `damaged`, the column lines whose keys are not the writer's are
+    // counted there.
+    bool ReadSpecs(std::istream& in, const std::string& endMarker, size_t* damaged = nullptr);
     void WriteSpecs(std::ostream& out, const std::string& beginMarker, const std::string& endMarker) const;
     bool HasColumns() const { return !Columns.empty(); }
 };

@@ -4,6 +4,7 @@
 #include <fnmatch.h>
 #include <filesystem>
 #include <sys/stat.h>
+#include <unordered_set>
 
 #include "model/Globals.h"
 #include "model/ProgramData.h"
@@ -93,11 +94,11 @@ bool CProgramData::MoveBoxFilesToDeprecated() {
             se->IsLoaded = true;
             if (se->m_Baskets.empty()) se->m_Baskets.emplace_back();
         }
-    std::vector<std::string> inUse;
+    std::unordered_set<std::string> inUse;
     for (size_t p = 0; p < m_ProjectList.m_Projects.size(); ++p) {
         auto& sessions = m_ProjectList.m_Projects[p].m_Sessions;
         for (size_t s = 0; s < sessions.size(); ++s)
-            sessions[s].SetBoxFileName(static_cast<int>(p), static_cast<int>(s), inUse);
+            sessions[s].SetBoxFileNameAmong(static_cast<int>(p), static_cast<int>(s), inUse);
     }
     const auto names = ListFiles(g_strSessionInfoDir, "Box*.txt");
     WriteTraceString("Moving files from DEFAULT to DEPRECATED area...");

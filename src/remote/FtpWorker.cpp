@@ -57,13 +57,13 @@ void StopTicker() {
     g_tickerWake.notify_all();
 }
 
-void Ticker() {
-    auto start = std::chrono::steady_clock::now();
+// The elapsed time of a run, after "(On-Demand) " for the fetch of "Open File".
+void Ticker(std::chrono::steady_clock::time_point start, std::string label) {
     int pos = 0;
     while (g_bFtpTicker) {
         auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                       std::chrono::steady_clock::now() - start).count();
-        SetFtpStatusText(FormatElapsedTime(ms));
+        SetFtpStatusText(label + FormatElapsedTime(ms));
         {
             std::unique_lock<std::mutex> lock(g_tickerMutex);
             if (g_tickerWake.wait_for(lock, std::chrono::milliseconds(100), [] { return !g_bFtpTicker; }))
@@ -83,7 +83,11 @@ void Ticker() {
 void WorkerFrame(const std::function<void()>& body) {
     std::lock_guard<std::mutex> use(FtpConnectionsInUse());
     g_bFtpTicker = true;
-    std::thread ticker(Ticker);
+    // The status text starts here: a run may be over before the ticker's first step.
+    const auto start = std::chrono::steady_clock::now();
+    const std::string label = g_bOnDemandLogin ? "(On-Demand) " : "";
+    SetFtpStatusText(label + FormatElapsedTime(0));
+    std::thread ticker(Ticker, start, label);
     try {
         body();
         FinishFtpWorker("over");
@@ -149,7 +153,7 @@ void SetMessageTextSink(std::function<void(const std::string&)> sink) {
 
 void SetMessageWindowText(const std::string& text) {
     auto sink = GetHook(g_messageSink);
-    if (sink) PostToGui([sink, text] { sink(text); });
+    if (sink) sink(text);
 }
 
 void SetModifierQuery(std::function<bool()> query) {

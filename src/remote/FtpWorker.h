@@ -32,7 +32,10 @@ void PostToGui(GuiTask task);
 void SetMainProgramData(CProgramData* data);
 CProgramData* GetMainProgramData();
 
-// The Input window's text and the whole Message Window text.
+// The Input window's text and the whole Message Window text. The message
+// sink is called on the caller's thread and keeps the order of the trace
+// lines: on the GUI thread it replaces the text at once, from a worker it
+// queues the change behind the lines already written.
 void SetInputTextSink(std::function<void(const std::string&)> sink);
 void SetInputWindowText(const std::string& text);
 void SetMessageTextSink(std::function<void(const std::string&)> sink);

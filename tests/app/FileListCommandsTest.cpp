@@ -27,7 +27,6 @@
 #include "app/CompareCommands.h"
 #include "app/ConversionCommands.h"
 #include "app/FileListCommands.h"
-#include "app/FtpCommands.h"
 #include "app/ItemCommands.h"
 #include "app/ListViews.h"
 #include "app/MainFrame.h"
@@ -226,24 +225,6 @@ TEST_F(FileListCommandsTest, OpenAsksForTheMissingLocalFolderThroughTheAttribute
     EXPECT_EQ(titles, std::vector<std::string>{"File Attributes"});
     EXPECT_EQ(Item(0, 0, 1).LocalDir, Files() + "/");
     EXPECT_EQ(opened, std::vector<std::string>{Files() + "/about.txt"});
-}
-
-TEST_F(FileListCommandsTest, TheTransferCheckOpensTheAttributesOfAnIncompleteItem) {
-    Open();
-    D().GetFileItemPtr(0, 0, 0, 4)->RemoteDir.clear();
-    Select({0});
-    ASSERT_TRUE(CFtpCommands::s_fileAttributesDialog);
-    std::string shownRemote = "?";
-    drive = [&](QDialog& dlg) {
-        shownRemote = Control<QLineEdit>(&dlg, "1587")->text().toStdString();
-        Control<QLineEdit>(&dlg, "1587")->setText("/srv/java");
-        Press(&dlg, "1");
-    };
-    EXPECT_TRUE(CFtpCommands::s_fileAttributesDialog(*frame));
-    EXPECT_EQ(shownRemote, "");
-    EXPECT_EQ(Item(0, 0, 4).RemoteDir, "/srv/java/");
-    EXPECT_EQ(Item(0, 0, 0).RemoteDir, "/var/www/");
-    EXPECT_EQ(D().GetSelection(0, 0, 0), std::vector<int>{4});
 }
 
 // ---------------------------------------------------------------- Select by Icon

@@ -8,6 +8,8 @@
 #include "app/AddFilesCommands.h"
 #include "app/FileListCommands.h"
 #include <QDialog>
+#include <QLineEdit>
+#include <algorithm>
 #include "model/Account.h"
 #include "remote/RemoteStatus.h"
 #include "settings/AcceleratorManager.h"
@@ -122,50 +124,107 @@ TEST_F(FtpWindowTest, ASecondStartIsRefusedAndStopEndsTheTransferBetweenBlocks) 
     EXPECT_EQ(ReadFile(ServerRoot() + "/big.bin"), "the server's copy\n");
 }
 
-TEST_F(FtpWindowTest, AnIncompleteItemIsCheckedBeforeAnyWorkerAndCancelsTheTransfer) {
+// An item without a folder cannot go: F5 puts it on the failure list and
+// sends the rest, without a dialog; an item without its user asks for the
+// login and the rest go when it is cancelled. "Open File" of remote items
+// never fetched does the same on demand: its status text says so, and the
+// failure list comes before the end line.
+TEST_F(FtpWindowTest, AnItemWithoutAFolderGoesOnTheFailureListAndTheRestGo) {
     MakeFtpArea();
     CMainFrame& w = Open();
-    w.Data().GetFileItemPtr(0, 0, 0, 1)->RemoteDir.clear();
-    w.Data().GetFileItemPtr(0, 0, 0, 1)->RemUser.clear();
-    SelectRows({0, 1});
-    w.ExecuteCommand(32574);  // auto-sync on
-    ASSERT_TRUE(g_bAutoSync);
-    prompter.entries.clear();
-    // The File Attributes dialog opens on the incomplete item; Cancel ends the transfer.
-    std::string dialogTitle;
+    CAcceleratorManager keys;
+    keys.Connect(&w, false);
+    InstallAccelerators(keys);
+    QApplication::processEvents();  // the window becomes the active one
+    auto press = [&](Qt::Key key) {
+        w.FileList()->setFocus();
+        QTest::keyClick(w.FileList(), key);
+    };
+    // The Message Window's lines, the last one last.
+    auto lines = [&] {
+        std::vector<std::string> out;
+        std::string log = Log();
+        log.erase(std::remove(log.begin(), log.end(), '\r'), log.end());
+        for (size_t at = 0; at <= log.size();) {
+            const size_t end = std::min(log.find('\n', at), log.size());
+            out.push_back(log.substr(at, end - at));
+            at = end + 1;
+        }
+        return out;
+    };
+    std::vector<std::string> dialogs;
     CFileListCommands::s_runModal = [&](QDialog& d) {
-        dialogTitle = d.windowTitle().toStdString();
+        dialogs.push_back(d.windowTitle().toStdString());
         d.reject();
         return d.result();
     };
-    w.ExecuteCommand(32564);
-    CFileListCommands::s_runModal = nullptr;
-    EXPECT_EQ(dialogTitle, "File Attributes");
-    EXPECT_TRUE(prompter.Messages().empty());
-    EXPECT_FALSE(g_bAutoSync);
-    EXPECT_TRUE(g_bFtpIdle);
-    EXPECT_EQ(Count("Auto-sync off."), 2);  // the first load's and this one
-    EXPECT_EQ(Count("--- FTP"), 0);
-    EXPECT_FALSE(std::filesystem::exists(ServerRoot() + "/my file.txt"));
-
-    // OK checks every item again.
-    int shown = 0;
-    CFtpCommands::s_fileAttributesDialog = [&](CMainFrame& f) {
-        ++shown;
-        CFileItem* item = f.Data().GetFileItemPtr(0, 0, 0, 1);
-        item->RemoteDir = "/";
-        item->RemUser = qvltest::kUser;
-        return true;
-    };
-    w.ExecuteCommand(32564);
-    EXPECT_EQ(shown, 1);
+    w.Data().GetFileItemPtr(0, 0, 0, 1)->RemoteDir.clear();  // pic.bin
+    SelectRows({0, 1, 2});
+    w.ExecuteCommand(32574);  // auto-sync on
+    ASSERT_TRUE(g_bAutoSync);
+    prompter.entries.clear();
+    press(Qt::Key_F5);
     Finish();
-    EXPECT_TRUE(std::filesystem::exists(ServerRoot() + "/pic.bin"));
-    // Cancel abandons the transfer and leaves FTP idle.
-    w.Data().GetFileItemPtr(0, 0, 0, 0)->LocalDir.clear();
-    CFtpCommands::s_fileAttributesDialog = [&](CMainFrame&) { return false; };
-    EXPECT_FALSE(w.FtpCommands().StartFtpGetSelected());
+    EXPECT_EQ(dialogs, std::vector<std::string>{});
+    EXPECT_EQ(ReadFile(ServerRoot() + "/my file.txt"), "first line\nsecond line\n");
+    EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes\n");
+    EXPECT_FALSE(std::filesystem::exists(ServerRoot() + "/pic.bin"));
+    EXPECT_EQ(lines(), (std::vector<std::string>{"Failed to transfer the following:", "   1. pic.bin",
+                                                  "--- FTP over ---"}));
+    EXPECT_FALSE(g_bAutoSync);  // it would try the item again every second
+    Tick();
+    EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 0).IsFTPed, "Yes");
+    EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 1).IsFTPed, "failed");
+    EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 2).IsFTPed, "Yes");
+
+    // Without its user the item asks for the login; Cancel skips it only.
+    std::filesystem::remove(ServerRoot() + "/notes.txt");
+    WriteFile(Local() + "my file.txt", "changed\n");
+    w.Data().GetFileItemPtr(0, 0, 0, 0)->RemUser.clear();
+    SelectRows({0, 2});
+    prompter.logins = {std::nullopt};
+    press(Qt::Key_F5);
+    Finish();
+    EXPECT_EQ(dialogs, std::vector<std::string>{});
+    int logins = 0;
+    for (const auto& e : prompter.entries) logins += e.kind == "login";
+    EXPECT_EQ(logins, 1);
+    EXPECT_EQ(Count("-?- Login failed."), 1) << Log();
+    EXPECT_EQ(ReadFile(ServerRoot() + "/my file.txt"), "first line\nsecond line\n");
+    EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes\n");
+    EXPECT_EQ(lines().back(), "--- FTP over ---");
+    CFileListCommands::s_runModal = nullptr;
+    Tick();
+
+    // "Open File" (Enter) of two remote items never fetched, one without
+    // its remote folder: the other is fetched, nothing is opened.
+    ScopedEnv editor("VISUAL", "/bin/true");
+    std::filesystem::create_directories(ServerRoot() + "/pub");
+    WriteFile(ServerRoot() + "/pub/readme.txt", "from the server\n");
+    for (const char* name : {"readme.txt", "lost.txt"}) {
+        CFileItem it = Item(name, Local() + "fetched/");
+        it.FileType = "remote";
+        it.RemoteDir = name == std::string("readme.txt") ? "/pub/" : "";
+        w.Data().InsertFileItems(0, 0, 0, w.Data().GetFileItemCount(0, 0, 0), it);
+    }
+    w.Presenter().ShowSession(0, 0, 0);
+    SelectRows({3, 4});
+    w.MessageWindow().SetText("");
+    press(Qt::Key_Return);
+    QApplication::processEvents();
     EXPECT_TRUE(g_bFtpIdle);
+    EXPECT_EQ(ReadFile(Local() + "fetched/readme.txt"), "from the server\n");
+    EXPECT_EQ(lines(), (std::vector<std::string>{"Failed to transfer the following:", "   1. lost.txt",
+                                                  "--- FTP over ---"}));
+    QLineEdit* pane = w.findChild<QLineEdit*>("2177");
+    const QString status = pane->text();
+    EXPECT_TRUE(status.startsWith(" (On-Demand) 0:0:") && status.endsWith("+")) << status.toStdString();
+    // The pane shows all of it.
+    EXPECT_LE(pane->fontMetrics().horizontalAdvance(status) + 8, pane->width()) << pane->width();
+    Tick();
+    EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 3).IsFTPed, "Yes");
+    EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 4).IsFTPed, "failed");
+    keys.Connect(nullptr, false);
 }
 
 TEST_F(FtpWindowTest, AllItemsOfTheSelectedBasketsGoInRowOrderAndAllReachTheModel) {

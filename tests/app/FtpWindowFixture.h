@@ -40,7 +40,6 @@ protected:
         frame.reset();
         CloseAllConnections();
         ClearFtpResultLists();
-        CFtpCommands::s_fileAttributesDialog = nullptr;
         server.reset();
         port.reset();
         NetTimeoutValues() = saved;

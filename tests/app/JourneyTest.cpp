@@ -8,6 +8,7 @@
 // diffed; two files are renamed; Ctrl+S, Exit, and a second start finds it
 // all again. Keys and clicks go to the real window through xdotool; what
 // only the program knows (row pictures, texts) is read through its presenter.
+#include <algorithm>
 #include <sys/stat.h>
 
 #include <QListWidget>
@@ -291,16 +292,27 @@ void JourneyTest::Journey() {
     ASSERT_TRUE(hands.WaitGone(login)) << Shot("login-ok");
     ASSERT_TRUE(hands.WaitGui([&] { return frame->Data().m_Vault.HasAccount("127.0.0.1", qvltest::kUser); }));
 
-    // ---- F5: the items lack their host and folder; the attributes dialog asks
+    // ---- F5: the items lack their host and folder: they go on the failure list
     ASSERT_TRUE(Select({kBlank, kBinary, kScript})) << Shot("select-all");
     PressOnWindow("F5");
+    ASSERT_TRUE(hands.WaitGui([&] { return g_bFtpIdle && Item(kBlank).IsFTPed == "failed"; }, 20000))
+        << "F5 did not end; " << Shot("put-incomplete") << "\n" << Log();
+    {
+        std::string log = Log();
+        log.erase(std::remove(log.begin(), log.end(), '\r'), log.end());
+        EXPECT_EQ(log, "Failed to transfer the following:\n   1. " + kBlank + "\n   2. " + kBinary + "\n   3. " +
+                           kScript + "\n--- FTP over ---");
+    }
+    EXPECT_FALSE(std::filesystem::exists(Remote(kBlank)));
     const auto sent = [&] {
         return SameText(Local(kBlank), Remote(kBlank)) && Same(Local(kBinary), Remote(kBinary)) &&
                SameText(Local(kScript), Remote(kScript));
     };
-    // The dialog offers the current account; the remote folder is typed in.
+    // Properties (Ctrl+Q) offers the current account; the remote folder is
+    // typed in, and F5 sends them.
+    PressOnWindow("ctrl+q");
     QPointer<QWidget> attributes = hands.WaitWindow("File Attributes");
-    ASSERT_TRUE(attributes) << "F5 did not ask for the missing folder; " << Shot("attributes") << "\n" << Log();
+    ASSERT_TRUE(attributes) << "Ctrl+Q did not open the attributes; " << Shot("attributes") << "\n" << Log();
     const auto text = [&](const char* id) {
         return hands.Gui([&] { return attributes->findChild<QLineEdit*>(id)->text().toStdString(); });
     };
@@ -311,6 +323,7 @@ void JourneyTest::Journey() {
     ASSERT_TRUE(hands.Fill(hands.Child(attributes, "1587"), work->dir()));
     hands.Click(hands.Child(attributes, "1"));
     ASSERT_TRUE(hands.WaitGone(attributes)) << Shot("attributes-ok");
+    PressOnWindow("F5");
     ASSERT_TRUE(Hands::Wait(sent, 20000)) << "F5 did not put the three files on the server; " << Shot("put") << "\n"
                                           << Log();
     EXPECT_EQ(ReadFile(Remote(kBinary)), kBlob) << "the binary file changed on its way";

@@ -59,7 +59,7 @@ std::string Column(const std::vector<CDiffRow>& rows) {
     std::string s;
     for (const CDiffRow& r : rows)
         s += "{" + std::to_string(r.marker) + "," + std::to_string(r.lineNo) + "," +
-             std::to_string(r.group) + "," + std::string(r.text) + "}";
+             std::to_string(r.group) + "," + std::string(r.Text()) + "}";
     return s;
 }
 }  // namespace
@@ -327,7 +327,7 @@ TEST_F(ThreeWay, MiddleMarkersForEveryCombination) {
     ASSERT_TRUE(Build(base, two, three));
     std::string markers;
     for (const CDiffRow& row : r().middleRows)
-        if (row.text.rfind("X", 0) == 0) markers += std::to_string(row.marker);
+        if (row.Text().rfind("X", 0) == 0) markers += std::to_string(row.marker);
     // a\b: 0 -> 0 4 2, 1 -> 5 6 8, 3 -> 1 7 3
     EXPECT_EQ(markers, "042568173");
     EXPECT_EQ(r().leftRows.size(), r().middleRows.size());
@@ -351,25 +351,13 @@ TEST(MiddleMarkers, PairsOutsideTheTableGiveZero) {
     EXPECT_EQ(CombineMiddleMarkers(-1, 9), 0);
 }
 
-TEST(MergeThreeWay, ListsOfOddLengthsNeverReadPastTheirEnd) {
-    std::vector<CDiffRow> left{CDiffRow(0, -1, -1, "l")}, m2{CDiffRow(0, 0, -1, "b")}, middle;
-    std::vector<CDiffRow> m1{CDiffRow(0, 0, -1, "b"), CDiffRow(0, 1, -1, "c")};
-    std::vector<CDiffRow> right{CDiffRow(0, -1, -1, "r1"), CDiffRow(0, -1, -1, "r2")};
-    MergeThreeWay(left, m2, middle, m1, right);
-    EXPECT_EQ(middle.size(), 2u);
-    EXPECT_EQ(left.size(), 2u);
-    EXPECT_EQ(m2.size(), 2u);
-    EXPECT_EQ(left[1].lineNo, -2);
-}
-
-// The alignment row by row, inserting each filler where it is found, as
-// the reference for the merge of long lists.
-TEST(MergeThreeWay, SameAsInsertingRowByRow) {
+// The alignment row by row from the rows of the two comparisons, inserting
+// each filler where it is found, as the reference for the three columns
+// built from the change lists of random files.
+TEST_F(ThreeWay, SameAsInsertingFillersRowByRow) {
     auto reference = [](std::vector<CDiffRow>& left, std::vector<CDiffRow>& m2, std::vector<CDiffRow>& m1,
                         std::vector<CDiffRow>& right) {
         const CDiffRow filler(0, -2, -1, "");
-        left.resize(std::max(left.size(), m2.size()));
-        right.resize(std::max(right.size(), m1.size()));
         for (size_t i = 0; i < std::max(m1.size(), m2.size()); ++i) {
             const bool has1 = i < m1.size(), has2 = i < m2.size();
             const bool f1 = has1 && m1[i].lineNo == -1, f2 = has2 && m2[i].lineNo == -1;
@@ -382,27 +370,29 @@ TEST(MergeThreeWay, SameAsInsertingRowByRow) {
             }
             m1[i].marker = CombineMiddleMarkers(m2[i].marker, m1[i].marker);
         }
-        return m1;
     };
     std::mt19937 rng(7);
-    const char* texts[] = {"a", "b", "c"};
-    auto column = [&](size_t n) {
-        std::vector<CDiffRow> rows;
-        for (size_t k = 0; k < n; ++k)
-            rows.emplace_back(static_cast<int>(rng() % 4), rng() % 3 == 0 ? -1 : static_cast<int>(k),
-                              static_cast<int>(k % 5), texts[rng() % 3]);
-        return rows;
+    auto file = [&] {
+        std::string text;
+        for (size_t k = rng() % 12; k > 0; --k) text += std::string(1, static_cast<char>('a' + rng() % 3)) + "\n";
+        return text;
     };
     for (int round = 0; round < 300; ++round) {
-        std::vector<CDiffRow> m1 = column(rng() % 12), m2 = column(rng() % 12);
-        std::vector<CDiffRow> left = column(m2.size() + rng() % 2), right = column(m1.size() + rng() % 2);
-        std::vector<CDiffRow> l0 = left, m20 = m2, m10 = m1, r0 = right, middle;
-        const std::vector<CDiffRow> wantMiddle = reference(l0, m20, m10, r0);
-        MergeThreeWay(left, m2, middle, m1, right);
-        ASSERT_EQ(Column(middle), Column(wantMiddle)) << "round " << round;
-        ASSERT_EQ(Column(left), Column(l0)) << "round " << round;
-        ASSERT_EQ(Column(m2), Column(m20)) << "round " << round;
-        ASSERT_EQ(Column(right), Column(r0)) << "round " << round;
+        const std::string base = file(), two = file(), three = file();
+        ASSERT_TRUE(Build(base, two, three));
+        std::vector<CDiffLine> baseLines, lines2, lines3;
+        ASSERT_TRUE(LoadFileLines(tmp / "base", baseLines) && LoadFileLines(tmp / "two", lines2) &&
+                    LoadFileLines(tmp / "three", lines3));
+        CTextDiff c1, c2;
+        c1.Compare(baseLines, lines3);
+        c2.Compare(baseLines, lines2);
+        std::vector<CDiffRow> m1, right, m2, left;
+        c1.BuildRows(m1, right);
+        c2.BuildRows(m2, left);
+        reference(left, m2, m1, right);
+        ASSERT_EQ(Column(r().leftRows), Column(left)) << "round " << round;
+        ASSERT_EQ(Column(r().middleRows), Column(m1)) << "round " << round;
+        ASSERT_EQ(Column(r().rightRows), Column(right)) << "round " << round;
     }
 }
 

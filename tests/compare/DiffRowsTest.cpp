@@ -78,10 +78,10 @@ TEST(DiffRowsStepping, ThreePanesTakeTheNearestDifference) {
 
 TEST(DiffRowsSearch, PartialExactAndWrapAround) {
     DiffRows rows = Rows({-1, -1, -1, -1});
-    rows[0].text = "  alpha  ";
-    rows[1].text = "beta";
-    rows[2].text = "gamma beta";
-    rows[3].text = "Beta";
+    rows[0].SetText("  alpha  ");
+    rows[1].SetText("beta");
+    rows[2].SetText("gamma beta");
+    rows[3].SetText("Beta");
     EXPECT_EQ(FindRowInPane(rows, "alpha", false, -1), -1);
     EXPECT_EQ(FindRowInPane(rows, " alpha ", true, -1), 0);
     EXPECT_EQ(FindRowInPane(rows, "beta", true, 1), 2);

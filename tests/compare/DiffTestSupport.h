@@ -46,6 +46,11 @@ inline std::vector<std::string> RandomTexts(std::mt19937& rng, int count, int al
         std::string t = std::string(1, static_cast<char>('a' + v % 26)) + std::to_string(v / 26);
         if (mixedCase && coin(rng)) t[0] = static_cast<char>(t[0] - 'a' + 'A');
         if (mixedCase && coin(rng)) t.insert(1, " ");
+        // Longer lines, some equal only with case ignored, and bytes next to
+        // the capitals ('@' '[' '`' '{') and above ASCII that must not fold.
+        static const char* const kTails[] = {" Mixed@[`{Z\xC1", " mixed@[`{z\xC1", " mixed@[`{z\xE1",
+                                             " mixed`[@{z\xC1"};
+        if (mixedCase && coin(rng)) t += kTails[std::uniform_int_distribution<int>(0, 3)(rng)];
         out.push_back(t);
     }
     return out;

@@ -180,7 +180,8 @@ TEST_F(DamagedFilesTest, AMasterFileCutShortOrReadAsOneLineIsKept) {
         data.LoadMasterFile();
         ASSERT_EQ(Backups(MasterPath()).size(), ++kept) << cut;
         EXPECT_EQ(ReadFile(Backups(MasterPath()).back()), cut);
-        EXPECT_EQ(trace.lines.size(), 1u) << trace.All();
+        // Read as one line, the options line also names its first unknown keys.
+        EXPECT_EQ(trace.lines.size(), cut == oneLine ? 2u : 1u) << trace.All();
         EXPECT_TRUE(trace.Has("The master data file " + MasterPath() + " was not read whole (")) << trace.All();
     }
 }
@@ -257,6 +258,60 @@ TEST_F(DamagedFilesTest, AWorkFileWithDamagedOrMissingLinesIsKeptAndItsItemsRead
     foreign.BoxFileName = "Box.txt";
     ASSERT_EQ(foreign.Read(other.dir()), 1);
     EXPECT_FALSE(fs::exists(other / "Box.txt.bak"));
+}
+
+TEST_F(DamagedFilesTest, AMisspeltOrMissingKeyKeepsTheFileAndNamesTheKey) {
+    struct Case {
+        const char* file;
+        const char* from;
+        const char* to;
+        const char* logged;
+    };
+    const Case cases[] = {
+        // The account's password would be empty at the next save.
+        {"_qvl_master.txt", "BinaryFormat=h:", "BinaryFormaT=h:",
+         "account bob@alpha.example.com: unknown key \"BinaryFormaT=\", missing key \"BinaryFormat=\""},
+        {"_qvl_master.txt", "LocalDir=/work/alpha/", "LocalDiR=/work/alpha/",
+         "session \"Alpha\": unknown key \"LocalDiR=\", missing key \"LocalDir=\""},
+        {"_qvl_master.txt", ", ResideType=VMS, ", ", ", "account SYSTEM@vms1: missing key \"ResideType=\""},
+        {"_qvl_master.txt", "CloseWorkPad=Yes, ", "CloseWorkPad=Yes, Colour=red, ",
+         "program options: unknown key \"Colour=\""},
+        // A stored password that is not hexadecimal is never taken as typed.
+        {"_qvl_master.txt", "BinaryFormat=h:7365632c726574", "BinaryFormat=h:7365632c72657x",
+         "account bob@alpha.example.com: the stored password is damaged; it is left empty"},
+        {"Box01-Ses01-Alpha.txt", "RemHost=alpha", "RemHosT=alpha",
+         "item \"main.c\": unknown key \"RemHosT=\", missing key \"RemHost=\""},
+        {"Box01-Ses02-Betaold.txt", "BasketSel=1#0#, ", "BasketSel=1#0#, BasketSel=1#, ",
+         "basket \"Main\": repeated key \"BasketSel=\""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.to);
+        fs::remove_all(g_strSessionInfoDir);
+        fs::create_directories(g_strSessionInfoDir);
+        CopyDataFolder("master", g_strSessionInfoDir);
+        const std::string path = g_strSessionInfoDir + c.file;
+        const std::string damaged = Replaced(ReadFile(path), c.from, c.to);
+        ASSERT_NE(damaged, ReadFile(path));
+        WriteFile(path, damaged);
+        trace.lines.clear();
+        CProgramData data;
+        data.LoadMasterFile();
+        if (path != MasterPath()) {
+            // The work file of a session that is not current is read when it is shown.
+            for (int s = 0; s < data.GetSessionCount(0); ++s)
+                if (data.GetSessionPtr(0, s)->BoxFileName == c.file) data.LoadSessionFile(0, s);
+        }
+        EXPECT_TRUE(trace.Has(std::string(c.file) + ": " + c.logged)) << trace.All();
+        EXPECT_TRUE(trace.Has(" " + path + " was not read whole (1 line")) << trace.All();
+        EXPECT_EQ(trace.All().find("7365632c"), std::string::npos);
+        EXPECT_EQ(trace.All().find("sec,ret"), std::string::npos);
+        CHost account;
+        if (data.FindVaultHost("alpha.example.com", "bob", account))
+            EXPECT_TRUE(account.m_strPassword == "sec,ret" || account.m_strPassword.empty())
+                << account.m_strPassword;
+        ASSERT_TRUE(data.SaveMasterFile(MasterPath()));
+        EXPECT_EQ(ReadFile(path + ".bak"), damaged);
+    }
 }
 
 TEST_F(DamagedFilesTest, ALibraryFileWithDamagedLinesIsKeptAndMakesNoGarbageLibrary) {

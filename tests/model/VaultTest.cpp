@@ -119,8 +119,17 @@ TEST_F(VaultTest, SetPasswordLogsNoPassword) {
     EXPECT_EQ(DecodePassword(EncodePassword("a,b\r\n")), "a,b\r\n");
     EXPECT_EQ(EncodePassword("a,b").find(','), std::string::npos);
     EXPECT_EQ(EncodePassword(""), "");
-    // A value not in the stored form (an older file) is taken as it stands.
-    EXPECT_EQ(DecodePassword("cafe"), "cafe");
+    // A value not in the stored form (an older file) is taken as it stands;
+    // a marked value that is not hexadecimal is damaged and gives nothing.
+    bool damaged = true;
+    EXPECT_EQ(DecodePassword("cafe", &damaged), "cafe");
+    EXPECT_FALSE(damaged);
+    EXPECT_EQ(DecodePassword(EncodePassword("pw"), &damaged), "pw");
+    EXPECT_FALSE(damaged);
+    for (const char* bad : {"h:7x", "h:707", "h:70 7"}) {
+        EXPECT_EQ(DecodePassword(bad, &damaged), "") << bad;
+        EXPECT_TRUE(damaged) << bad;
+    }
 }
 
 TEST_F(VaultTest, RemoteBrowserResultsUpdateAccountSessionAndBasket) {

@@ -86,7 +86,8 @@ void CDiffPaneModel::SetRows(const DiffRows* rows, bool traceFillers) {
     beginResetModel();
     m_rows = rows;
     m_traceFillers = traceFillers;
-    m_exported.assign(rows ? rows->size() : 0, 0);
+    // The marks are taken with the first row exported.
+    m_exported.clear();
     endResetModel();
 }
 
@@ -95,13 +96,15 @@ const DiffRows& CDiffPaneModel::Rows() const { return m_rows ? *m_rows : kNoRows
 int CDiffPaneModel::Marker(int row) const {
     const DiffRows& r = Rows();
     if (row < 0 || row >= static_cast<int>(r.size())) return 0;
-    return r[row].marker + (m_exported[row] ? ExportStep() : 0);
+    return r[row].marker + (!m_exported.empty() && m_exported[row] ? ExportStep() : 0);
 }
 
 void CDiffPaneModel::MarkExported(int row) {
     const DiffRows& r = Rows();
     if (row < 0 || row >= static_cast<int>(r.size())) return;
-    if (r[row].lineNo < 0 || m_exported[row] || r[row].marker >= ExportStep()) return;
+    if (r[row].lineNo < 0 || r[row].marker >= ExportStep()) return;
+    if (m_exported.empty()) m_exported.assign(r.size(), 0);
+    if (m_exported[row]) return;
     m_exported[row] = 1;
     emit dataChanged(index(row, 0), index(row, 0), {Qt::DecorationRole});
 }
@@ -126,7 +129,7 @@ QVariant CDiffPaneModel::data(const QModelIndex& index, int role) const {
     switch (index.column()) {
     case 1: return row + 1;
     case 2: return QString::fromStdString(DiffLineNumberText(r[row].lineNo, m_traceFillers));
-    case 3: return QString::fromUtf8(r[row].text.data(), static_cast<qsizetype>(r[row].text.size()));
+    case 3: return QString::fromUtf8(r[row].Text().data(), static_cast<qsizetype>(r[row].Text().size()));
     default: return {};
     }
 }

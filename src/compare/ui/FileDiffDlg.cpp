@@ -327,7 +327,7 @@ void CFileDiffDlg::FindText() {
     std::string status;
     const std::vector<int>& sel = Selection(pane);
     if (!sel.empty() && sel.front() < static_cast<int>(RowsOf(pane).size())) {
-        initial = std::string(RowsOf(pane)[sel.front()].text);
+        initial = std::string(RowsOf(pane)[sel.front()].Text());
         status = "Grabbed line " + std::to_string(sel.front() + 1) + " from " +
                  (pane >= 0 && pane < 3 ? names[pane] : "unknown") + " list.";
     }
@@ -375,7 +375,7 @@ void CFileDiffDlg::CompareTwoLinesHere() {
         const std::vector<int>& sel = Selection(p);
         const DiffRows& rows = RowsOf(p);
         if (sel.empty() || sel.front() >= static_cast<int>(rows.size())) return std::string();
-        return std::string(rows[sel.front()].text);
+        return std::string(rows[sel.front()].Text());
     };
     CDiffTwoLinesDlg dlg(textOf(lo), textOf(hi), "", labels[lo], labels[hi], false, this);
     RunDialogModal(dlg);
