@@ -34,10 +34,10 @@ long UtcOffset(std::time_t t, std::tm* out = nullptr) {
 // The local time read with localtime_r, which does not look at the zone's
 // file again: mktime does on every call (glibc reads /etc/localtime's state
 // each time when TZ is unset), and a session file of thousands of items
-// asks for two times per item. Only a time whose zone offset holds for more
-// than a day on either side is answered here: it names one moment, the one
-// mktime gives. Anything near a change of the offset, or out of range, is
-// left to mktime.
+// asks for two times per item. Only a time whose zone offset is the same 27
+// hours before and after it (more than any two offsets differ) is answered
+// here: it names one moment, the one mktime gives. Anything near a change of
+// the offset, or out of range, is left to mktime.
 bool QuickLocalTime(int year, int month, int day, int hour, int minute, int second, std::time_t& out) {
     if (month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 || hour > 23 || minute < 0 || minute > 59 ||
         second < 0 || second > 59 || year < 1902 || year > 2999)
@@ -51,7 +51,7 @@ bool QuickLocalTime(int year, int month, int day, int hour, int minute, int seco
     if (off != first || tm.tm_year != year - 1900 || tm.tm_mon != month - 1 || tm.tm_mday != day ||
         tm.tm_hour != hour || tm.tm_min != minute || tm.tm_sec != second)
         return false;
-    constexpr std::time_t kMargin = 27 * 3600;  // more than any two offsets differ
+    constexpr std::time_t kMargin = 27 * 3600;
     if (UtcOffset(t - kMargin) != off || UtcOffset(t + kMargin) != off) return false;
     out = t;
     return true;
