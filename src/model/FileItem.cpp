@@ -446,8 +446,10 @@ std::string CFileItem::GetTypeFromExtension() const {
 }
 
 int CFileItem::GetImageIndex() const {
+    static const std::string pins[] = {"IsPinned1", "IsPinned2", "IsPinned3", "IsPinned4",
+                                       "IsPinned5", "IsPinned6", "IsPinned7", "IsPinned8"};
     for (int i = 1; i <= 8; ++i)
-        if (IsPinned.find("IsPinned" + std::to_string(i)) != std::string::npos) return i;
+        if (IsPinned.find(pins[i - 1]) != std::string::npos) return i;
     if (IsPinned.find("IsPinned") != std::string::npos) return 1;
     if (IsFTPed.find("No") != std::string::npos) {
         if (IsBatFile) return 11;
