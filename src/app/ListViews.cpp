@@ -32,6 +32,29 @@ void Colour(QTreeWidget* w, QColor back, QColor text) {
     w->setPalette(p);
 }
 
+// A row of the file-item list: its text, host and picture are the
+// presenter's row, read when the row is drawn or asked for, so that filling
+// a list of thousands of rows makes no texts or pictures of rows never shown.
+class FileRowItem : public QTreeWidgetItem {
+public:
+    FileRowItem(const CMainPresenter& p, std::size_t row) : QTreeWidgetItem(UserType), m_p(p), m_row(row) {}
+    QVariant data(int column, int role) const override {
+        const auto& rows = m_p.FileRows();
+        if (m_row < rows.size() && (column == 0 || column == 1)) {
+            const FileRow& r = rows[m_row];
+            if (role == Qt::DisplayRole || role == Qt::EditRole) return Q(column == 0 ? r.text : r.host);
+            if (role == Qt::DecorationRole && column == 0) return ListIcon("file", r.image);
+        }
+        return QTreeWidgetItem::data(column, role);
+    }
+    // The presenter's row changed: the list draws it again.
+    void Changed() { emitDataChanged(); }
+
+private:
+    const CMainPresenter& m_p;
+    std::size_t m_row;
+};
+
 std::vector<int> Selected(const QTreeWidget* w) {
     std::vector<int> rows;
     for (int i = 0; i < w->topLevelItemCount(); ++i)
@@ -160,11 +183,7 @@ void CQuorvellianViewBot::Render(const CMainPresenter& p) {
     clear();
     QList<QTreeWidgetItem*> items;
     items.reserve(qsizetype(p.FileRows().size()));
-    for (const auto& r : p.FileRows()) {
-        auto* it = new QTreeWidgetItem(QStringList{Q(r.text), Q(r.host)});
-        it->setIcon(0, ListIcon("file", r.image));
-        items << it;
-    }
+    for (std::size_t i = 0; i < p.FileRows().size(); ++i) items << new FileRowItem(p, i);
     addTopLevelItems(items);
     // The selected rows go in as runs: one selection change per run, not per
     // row, so that a list of thousands of selected rows draws at once.
@@ -192,9 +211,7 @@ void CQuorvellianViewBot::RenderRow(const CMainPresenter& p, int row) {
     QSignalBlocker block(this);
     const auto& r = p.FileRows()[std::size_t(row)];
     QTreeWidgetItem* it = topLevelItem(row);
-    it->setText(0, Q(r.text));
-    it->setText(1, Q(r.host));
-    it->setIcon(0, ListIcon("file", r.image));
+    if (auto* f = dynamic_cast<FileRowItem*>(it)) f->Changed();
     it->setSelected(r.selected);
 }
 

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
+#include <thread>
 
 #include "app/ControlPanelPresenter.h"
 #include "convert/ConversionRun.h"
@@ -26,6 +27,29 @@ std::function<void(int)> CMainPresenter::s_dumpTextBuffer;
 
 namespace {
 bool StartsWithMark(const std::string& t) { return !t.empty() && (t[0] == '*' || t[0] == '~'); }
+
+// The local status of each item ("LocalModified", "LocalMissing" or ""). A
+// long basket asks the file system on a few threads: a stat each, mostly the
+// walk of the path, which would keep the window from drawing for tens of
+// milliseconds at ten thousand items.
+std::vector<std::string> LocalStatuses(const std::vector<CFileItem*>& items, int n) {
+    std::vector<std::string> out(std::size_t(std::max(n, 0)));
+    auto part = [&](int from, int to) {
+        for (int r = from; r < to; ++r) out[std::size_t(r)] = items[std::size_t(r)]->GetLocalStatus();
+    };
+    constexpr int kPerThread = 1024;
+    const int threads = std::min({4, int(std::max(1u, std::thread::hardware_concurrency())), n / kPerThread});
+    if (threads < 2) {
+        part(0, n);
+        return out;
+    }
+    std::vector<std::thread> workers;
+    const int step = (n + threads - 1) / threads;
+    for (int k = 1; k < threads; ++k) workers.emplace_back(part, k * step, std::min(n, (k + 1) * step));
+    part(0, std::min(n, step));
+    for (auto& w : workers) w.join();
+    return out;
+}
 }  // namespace
 
 CMainPresenter::CMainPresenter(CProgramData& data) : m_data(data) {}
@@ -176,6 +200,7 @@ void CMainPresenter::CheckSyncStatus() {
     const std::vector<CFileItem*> items = m_data.GetBasketItemPtrs(p, s, b);
     const int n = int(std::min(items.size(), m_files.size()));
     const bool arrowPhase = m_blink % 2 == 0;
+    const std::vector<std::string> statuses = LocalStatuses(items, n);
     for (int r = 0; r < n; ++r) {
         const CFileItem& it = *items[std::size_t(r)];
         FileRow& row = m_files[std::size_t(r)];
@@ -190,7 +215,7 @@ void CMainPresenter::CheckSyncStatus() {
                     self->m_view->FileRowChanged(r);
             }
         } report{this, before, row, r};
-        const std::string L = it.GetLocalStatus();
+        const std::string& L = statuses[std::size_t(r)];
         const bool remMod = it.IsRemoteModified == "Yes";
         const bool remMiss = it.IsRemoteMissing == "Yes";
         if (remMod) row.image = 29;
@@ -458,9 +483,9 @@ void CMainPresenter::LoadProgramData() {
     // The local folders of the session shown at start are written by its
     // transfers too.
     for (int b = 0; b < m_data.GetBasketCount(CurP(), CurS()) && written.size() < 256; ++b)
-        for (const CFileItem& it : m_data.GetBasketItems(CurP(), CurS(), b))
-            if (!it.LocalDir.empty() && std::find(written.begin(), written.end(), it.LocalDir) == written.end())
-                written.push_back(it.LocalDir);
+        for (const CFileItem* it : m_data.GetBasketItemPtrs(CurP(), CurS(), b))
+            if (!it->LocalDir.empty() && std::find(written.begin(), written.end(), it->LocalDir) == written.end())
+                written.push_back(it->LocalDir);
     RestoreHiddenParkedFiles(written);
     SweepStalePartFiles(written, ProgramStartTime());
     m_data.LoadLibraryFile(g_strLibraryInfoDir + kLibraryFileName, false);

@@ -1,8 +1,10 @@
 #include "filelist/RenameFiles.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <algorithm>
 #include <set>
@@ -144,15 +146,20 @@ int RestoreHiddenParkedFiles(const std::vector<std::string>& folders) {
         if (folder.empty()) continue;
         if (folder.back() != '/') folder += '/';
         if (!seen.insert(folder).second || !IsRealFolder(WithoutSlash(folder))) continue;
-        std::error_code ec;
-        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-            const std::string name = it->path().filename().string();
-            if (name.compare(0, mark.size(), mark) != 0) continue;
+        // A folder of a large session holds thousands of names: they are
+        // read as the system hands them out, and only the parked ones kept.
+        std::vector<std::string> parked;
+        if (DIR* dir = ::opendir(folder.c_str())) {
+            while (const dirent* e = ::readdir(dir))
+                if (std::strncmp(e->d_name, mark.c_str(), mark.size()) == 0) parked.emplace_back(e->d_name);
+            ::closedir(dir);
+        }
+        for (const std::string& name : parked) {
             const std::size_t dash = name.find('-', mark.size());
             if (dash == std::string::npos || dash == mark.size() || dash + 1 >= name.size()) continue;
             if (name.find_first_not_of("0123456789", mark.size()) != dash) continue;
             std::error_code e2;
-            if (it->symlink_status(e2).type() == fs::file_type::directory) continue;
+            if (fs::symlink_status(folder + name, e2).type() == fs::file_type::directory) continue;
             const std::string at = folder + name, oldPath = folder + name.substr(dash + 1);
             std::string why;
             if (RenameNoReplace(at, oldPath, why))

@@ -1,6 +1,7 @@
 #include "model/FileItem.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -13,7 +14,53 @@
 #include "model/WorkArea.h"
 #include "model/ListingLine.h"
 
+namespace {
+// Days from 1970-01-01 to the date of the proleptic Gregorian calendar.
+long long DaysFromCivil(long long y, int m, int d) {
+    y -= m <= 2;
+    const long long era = (y >= 0 ? y : y - 399) / 400;
+    const long long yoe = y - era * 400;
+    const long long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const long long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+long UtcOffset(std::time_t t, std::tm* out = nullptr) {
+    std::tm tm{};
+    if (!localtime_r(&t, &tm)) return LONG_MIN;
+    if (out) *out = tm;
+    return tm.tm_gmtoff;
+}
+
+// The local time read with localtime_r, which does not look at the zone's
+// file again: mktime does on every call (glibc reads /etc/localtime's state
+// each time when TZ is unset), and a session file of thousands of items
+// asks for two times per item. Only a time whose zone offset is the same 27
+// hours before and after it (more than any two offsets differ) is answered
+// here: it names one moment, the one mktime gives. Anything near a change of
+// the offset, or out of range, is left to mktime.
+bool QuickLocalTime(int year, int month, int day, int hour, int minute, int second, std::time_t& out) {
+    if (month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 || hour > 23 || minute < 0 || minute > 59 ||
+        second < 0 || second > 59 || year < 1902 || year > 2999)
+        return false;
+    const long long wall = DaysFromCivil(year, month, day) * 86400LL + hour * 3600 + minute * 60 + second;
+    const long first = UtcOffset(std::time_t(wall));
+    if (first == LONG_MIN) return false;
+    const std::time_t t = std::time_t(wall - first);
+    std::tm tm{};
+    const long off = UtcOffset(t, &tm);
+    if (off != first || tm.tm_year != year - 1900 || tm.tm_mon != month - 1 || tm.tm_mday != day ||
+        tm.tm_hour != hour || tm.tm_min != minute || tm.tm_sec != second)
+        return false;
+    constexpr std::time_t kMargin = 27 * 3600;
+    if (UtcOffset(t - kMargin) != off || UtcOffset(t + kMargin) != off) return false;
+    out = t;
+    return true;
+}
+}  // namespace
+
 std::time_t MakeLocalTime(int year, int month, int day, int hour, int minute, int second) {
+    if (std::time_t t; QuickLocalTime(year, month, day, hour, minute, second, t)) return t;
     std::tm tm{};
     tm.tm_year = year - 1900;
     tm.tm_mon = month - 1;
@@ -447,8 +494,10 @@ std::string CFileItem::GetTypeFromExtension() const {
 }
 
 int CFileItem::GetImageIndex() const {
+    static const std::string pins[] = {"IsPinned1", "IsPinned2", "IsPinned3", "IsPinned4",
+                                       "IsPinned5", "IsPinned6", "IsPinned7", "IsPinned8"};
     for (int i = 1; i <= 8; ++i)
-        if (IsPinned.find("IsPinned" + std::to_string(i)) != std::string::npos) return i;
+        if (IsPinned.find(pins[i - 1]) != std::string::npos) return i;
     if (IsPinned.find("IsPinned") != std::string::npos) return 1;
     if (IsFTPed.find("No") != std::string::npos) {
         if (IsBatFile) return 11;

@@ -72,7 +72,10 @@ std::string DecodeText(const std::string& stored) {
 }
 
 std::string GetTextValue(const std::string& line, const std::string& key) {
-    return DecodeText(GetKeyValue(line, key, ','));
+    std::string value = GetKeyValue(line, key, ',');
+    // Most values hold no coded comma: they are handed on as read.
+    if (value.find(kCommaCode) == std::string::npos) return value;
+    return DecodeText(value);
 }
 
 std::string KeyPair(const std::string& key, const std::string& value) {

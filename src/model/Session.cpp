@@ -1,5 +1,6 @@
 #include "model/Session.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -152,8 +153,10 @@ size_t CSession::ReadBaskets(std::istream& in, CReadProblems* problems) {
     return skipped + 1;  // the closing line is missing
 }
 
-size_t CSession::ReadBody(std::istream& in, const std::string& batKey, const std::string& source) {
+size_t CSession::ReadBody(std::istream& in, const std::string& batKey, const std::string& source,
+                          size_t expectedItems) {
     std::vector<CFileItem> items;
+    items.reserve(expectedItems);
     std::string line;
     size_t skipped = 0;
     bool ended = false;
@@ -213,7 +216,22 @@ size_t CSession::ReadBody(std::istream& in, const std::string& batKey, const std
         ++skipped;  // the basket block is missing
     }
     if (m_Baskets.empty()) m_Baskets.emplace_back();
-    for (const auto& it : items) AddItemToBasket(it, it.BasketInd);
+    // The items are moved into their baskets, not copied; when they all
+    // belong to one basket, their list becomes that basket's list.
+    auto basketOf = [&](const CFileItem& it) {
+        return static_cast<size_t>(
+            it.BasketInd >= 0 && it.BasketInd < static_cast<int>(m_Baskets.size()) ? it.BasketInd : 0);
+    };
+    const size_t only = items.empty() ? 0 : basketOf(items.front());
+    if (m_Baskets[only].m_Items.empty() &&
+        std::all_of(items.begin(), items.end(), [&](const CFileItem& it) { return basketOf(it) == only; })) {
+        m_Baskets[only].m_Items = std::move(items);
+        items.clear();
+    }
+    std::vector<size_t> counts(m_Baskets.size());
+    for (const auto& it : items) ++counts[basketOf(it)];
+    for (size_t b = 0; b < m_Baskets.size(); ++b) m_Baskets[b].m_Items.reserve(m_Baskets[b].m_Items.size() + counts[b]);
+    for (auto& it : items) m_Baskets[basketOf(it)].m_Items.push_back(std::move(it));
     // Selections and the current basket must name what exists.
     for (auto& basket : m_Baskets) {
         std::vector<int> sel;
@@ -237,12 +255,21 @@ int CSession::Read(const std::string& folder) {
         WriteTraceString("Data retrieve failed. \r\nNot found: " + path + "\r\nObject re-initialized.");
         return 0;
     }
+    const size_t lineCount = static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1;
     std::istringstream in(std::move(bytes));
     // The three header lines: "Session ID:", the session's values and the
-    // work-file name. A missing one must not take an item line with it.
+    // work-file name. A missing one must not take an item line with it. The
+    // body is read on from where its first line starts.
     std::vector<std::string> lines;
+    std::vector<std::streamoff> starts;
     std::string line;
-    while (ReadLine(in, line)) lines.push_back(std::move(line));
+    for (int k = 0; k < 3; ++k) {
+        const std::streamoff start = in.tellg();
+        if (!ReadLine(in, line)) break;
+        starts.push_back(start);
+        lines.push_back(std::move(line));
+    }
+    const std::streamoff afterHeader = in.good() ? std::streamoff(in.tellg()) : std::streamoff(-1);
     const bool readError = in.bad();
     size_t at = 0, missing = 0;
     auto isBodyLine = [&](const std::string& l) {
@@ -267,10 +294,16 @@ int CSession::Read(const std::string& folder) {
         missing += 2 - head;
     }
     at += head;
-    std::string rest;
-    for (size_t i = at; i < lines.size(); ++i) rest += lines[i] + "\n";
-    std::istringstream body(rest);
-    const size_t skipped = missing + ReadBody(body, "IsBatFile=", path);
+    const std::streamoff bodyStart = at < starts.size() ? starts[at] : afterHeader;
+    size_t skipped = missing;
+    if (bodyStart >= 0) {
+        in.clear();
+        in.seekg(bodyStart);
+        skipped += ReadBody(in, "IsBatFile=", path, lineCount);
+    } else {
+        std::istringstream none;
+        skipped += ReadBody(none, "IsBatFile=", path);
+    }
     // Only the session folder's own files are written again by a save.
     if ((skipped > 0 || readError) && folder == g_strSessionInfoDir)
         KeepDamagedFile(path, "session work file", skipped, readError ? "read error" : "");

@@ -56,7 +56,10 @@ public:
     // The items and baskets of a work file from a stream positioned after
     // its three header lines; marks the session loaded. Returns the number
     // of lines it could not read.
-    size_t ReadBody(std::istream& in, const std::string& batKey, const std::string& source);
+    // expectedItems: room made for that many items at once (the lines of
+    // the file, when known).
+    size_t ReadBody(std::istream& in, const std::string& batKey, const std::string& source,
+                    size_t expectedItems = 0);
     // One session block of the older master-file layout.
     void ReadLegacy(std::istream& in);
 
