@@ -333,10 +333,10 @@ int main(int argc, char** argv) {
             if (w.name == std::string(argv[2])) return RunEngine(w.macros, argv[3], argv[4]) ? 0 : 1;
         return 2;
     }
-    if (argc == 4 && std::string(argv[1]) == "--make") {
+    if ((argc == 4 || argc == 5) && std::string(argv[1]) == "--make") {
         // The inputs alone, for a profile: --make MB FILE writes the log,
-        // --make tree DIR the folder-mode tree.
-        if (std::string(argv[2]) == "tree") MakeTree(argv[3], 10000);
+        // --make tree DIR [COUNT] the folder-mode tree (10,000 files).
+        if (std::string(argv[2]) == "tree") MakeTree(argv[3], argc == 5 ? std::atoi(argv[4]) : 10000);
         else MakeLog(argv[3], std::strtoul(argv[2], nullptr, 10) << 20, 11);
         return 0;
     }

@@ -1,6 +1,7 @@
 // Batch conversion over files: convert and write (step 0), record instances
 // (step 1), commit the kept instances (step 2).
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <condition_variable>
@@ -11,6 +12,7 @@
 #include <mutex>
 #include <new>
 #include <set>
+#include <system_error>
 #include <thread>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -51,8 +53,10 @@ bool WriteBytes(int fd, const char* p, std::size_t left) {
 // that no LF follows is text and stays.
 bool WriteAll(int fd, const std::string& bytes, bool stripCr) {
     if (!stripCr) return WriteBytes(fd, bytes.data(), bytes.size());
+    // A buffer no larger than the text: a small file does not take (and
+    // fault in) a megabyte.
     std::string buf;
-    buf.reserve(1 << 20);
+    buf.reserve(std::min<std::size_t>(bytes.size(), 1u << 20));
     const char* p = bytes.data();
     const char* end = p + bytes.size();
     while (p < end) {
@@ -81,19 +85,56 @@ bool EnsureFolder(const std::string& folder) {
     return CreateFolderPath(folder);
 }
 
+// Flushes each open file to the disk (fsync); errs gets each one's errno or
+// 0. Many files are flushed from a few threads at once: the file system
+// takes their flushes together instead of one after the other.
+void SyncFiles(const std::vector<int>& fds, std::vector<int>& errs) {
+    errs.assign(fds.size(), 0);
+    auto one = [&](std::size_t i) {
+        if (::fsync(fds[i]) != 0) errs[i] = errno;
+    };
+    const std::size_t threads = std::min<std::size_t>(8, fds.size() / 16);
+    if (threads < 2) {
+        for (std::size_t i = 0; i < fds.size(); ++i) one(i);
+        return;
+    }
+    std::atomic<std::size_t> next{0};
+    auto work = [&]() {
+        for (std::size_t i; (i = next++) < fds.size();) one(i);
+    };
+    std::vector<std::thread> pool;
+    try {
+        for (std::size_t t = 1; t < threads; ++t) pool.emplace_back(work);
+    } catch (const std::system_error&) {
+        // No more threads: the ones there are, and this one, do the rest.
+    }
+    work();
+    for (std::thread& t : pool) t.join();
+}
+
 // While a batch runs, its replacing writes are gathered here. Each new text
 // goes to its temporary file beside the target at once; the flush to the disk
 // is then done for a whole group of files together, and only after it is
 // each file renamed over its target. A crash still leaves every target whole,
-// old or new, as with a flush per file, at a small part of the cost.
+// old or new, as with a flush per file, at a small part of the cost. Only
+// the group's own files and folders are flushed: what other programs have
+// written and not yet flushed is none of the batch's business, and must not
+// make it wait.
 class CWriteGroup {
 public:
     // Takes a written, unflushed writer; the file is the batch row it belongs to.
     void Defer(std::unique_ptr<CSafeWriter> writer, std::size_t bytes) {
         // The file now at the target (if any): a later row that names it,
-        // under any name, must wait for the new text.
+        // under any name, must wait for the new text. A file written over
+        // itself is the one it was read from.
+        const CFileStamp& read = writer->Expected();
         struct stat st {};
-        if (::stat(writer->RealTarget().c_str(), &st) == 0) m_targets.insert({st.st_dev, st.st_ino});
+        if (read.known)
+            m_targets.insert({static_cast<dev_t>(read.dev), static_cast<ino_t>(read.ino)});
+        else if (::stat(writer->RealTarget().c_str(), &st) == 0)
+            m_targets.insert({st.st_dev, st.st_ino});
+        // The disk starts on the text now, while the next files are made.
+        ::sync_file_range(writer->Fd(), 0, 0, SYNC_FILE_RANGE_WRITE);
         m_bytes += bytes;
         m_items.push_back({std::move(writer), current});
     }
@@ -110,35 +151,38 @@ public:
     // Flushes the gathered texts, puts each file in place and makes the
     // renames durable; each file that fails is named to onFail with the reason.
     void Flush(const std::function<void(std::size_t, const std::string&)>& onFail) {
-        std::vector<dev_t> synced;
-        auto syncOnce = [&](int fd) -> int {
-            struct stat st {};
-            if (::fstat(fd, &st) != 0) return errno;
-            if (std::find(synced.begin(), synced.end(), st.st_dev) != synced.end()) return 0;
-            if (::syncfs(fd) != 0) return errno;
-            synced.push_back(st.st_dev);
-            return 0;
-        };
-        for (Item& item : m_items) {
+        std::vector<int> fds, errs;
+        fds.reserve(m_items.size());
+        for (const Item& item : m_items) fds.push_back(item.writer->Fd());
+        SyncFiles(fds, errs);
+        std::vector<std::string> folders;  // of the files put in place, each once
+        for (std::size_t i = 0; i < m_items.size(); ++i) {
+            Item& item = m_items[i];
             std::string reason;
-            if (int err = syncOnce(item.writer->Fd())) {
+            if (errs[i] != 0) {
                 item.writer->Abort();
-                onFail(item.file, SystemErrorText(err));
-            } else if (!item.writer->Commit(reason)) {
-                onFail(item.file, reason);
-            } else {
-                item.committed = true;
+                onFail(item.file, SystemErrorText(errs[i]));
+                continue;
             }
-        }
-        // The renames (and texts copied into hard-linked files) to the disk too.
-        synced.clear();
-        for (Item& item : m_items) {
-            if (!item.committed) continue;
+            // A file with other hard links gets the text copied into it,
+            // flushed there.
+            if (item.writer->InPlace()) item.writer->SetFlushToDisk(true);
+            if (!item.writer->Commit(reason)) {
+                onFail(item.file, reason);
+                continue;
+            }
+            if (item.writer->InPlace()) continue;
             const std::string& t = item.writer->RealTarget();
             std::string folder = t.substr(0, t.rfind('/') + 1);
-            int dfd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (folder.empty()) folder = ".";
+            if (std::find(folders.begin(), folders.end(), folder) == folders.end())
+                folders.push_back(std::move(folder));
+        }
+        // The renames to the disk too.
+        for (const std::string& folder : folders) {
+            int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
             if (dfd < 0) continue;
-            syncOnce(dfd);
+            ::fsync(dfd);
             ::close(dfd);
         }
         m_items.clear();
@@ -152,7 +196,6 @@ private:
     struct Item {
         std::unique_ptr<CSafeWriter> writer;
         std::size_t file;
-        bool committed = false;
     };
     std::vector<Item> m_items;
     std::set<std::pair<dev_t, ino_t>> m_targets;
@@ -203,16 +246,19 @@ CFileStamp StampOf(const struct stat& st, std::size_t bytesRead) {
     return s;
 }
 
-// Opens the replacing writer of a target the way WriteFileReplacing does.
+// Opens the replacing writer of a target (links followed). The target's
+// folder is created when it is missing.
 std::unique_ptr<CSafeWriter> OpenReplacingWriter(const std::string& target, std::string& reason) {
-    std::string path;
-    if (!ResolveWriteTarget(target, path, reason)) return nullptr;
+    auto writer = std::make_unique<CSafeWriter>();
+    if (writer->Open(target, 0644, reason)) return writer;
+    if (writer->OpenErrno() != ENOENT && writer->OpenErrno() != ENOTDIR) return nullptr;
+    const std::string& path = writer->RealTarget();
     std::string folder = path.substr(0, path.rfind('/') + 1);
-    if (!folder.empty() && !EnsureFolder(folder)) {
+    if (folder.empty()) return nullptr;
+    if (!EnsureFolder(folder)) {
         reason = "cannot create the folder " + folder;
         return nullptr;
     }
-    auto writer = std::make_unique<CSafeWriter>();
     if (!writer->Open(path, 0644, reason)) return nullptr;
     return writer;
 }
@@ -255,12 +301,15 @@ bool ReadFileForConversion(const std::string& path, std::string& text, std::stri
         reason = "(unreadable)";
         return false;
     }
-    // Read straight into the text, leaving room for the CRs to come.
+    // Read straight into the text, leaving room for the CRs to come. The
+    // text is sized to the file (one byte more shows its end); only a file
+    // that grows while it is read makes it larger.
     std::size_t size = st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0;
     text.reserve(size + size / 16 + 16);
+    text.resize(size + 1);
     std::size_t used = 0;
     for (;;) {
-        if (text.size() - used < (1u << 16)) text.resize(used + std::max<std::size_t>(1u << 20, size - std::min(size, used) + 1));
+        if (used == text.size()) text.resize(used + std::max<std::size_t>(1u << 16, used / 2));
         ssize_t n = ::read(fd, text.data() + used, text.size() - used);
         if (n < 0) {
             if (errno == EINTR) continue;
@@ -314,14 +363,14 @@ bool WriteFileReplacing(const std::string& target, const std::string& bytes, boo
                         std::string& reason, bool stripCr, const CFileStamp* unchanged) {
     // A link is written through: the file it names gets the new text and the
     // link stays a link.
-    std::string path;
-    if (!ResolveWriteTarget(target, path, reason)) return false;
-    std::string folder = path.substr(0, path.rfind('/') + 1);
-    if (!folder.empty() && !EnsureFolder(folder)) {
-        reason = "cannot create the folder " + folder;
-        return false;
-    }
     if (append) {
+        std::string path;
+        if (!ResolveWriteTarget(target, path, reason)) return false;
+        std::string folder = path.substr(0, path.rfind('/') + 1);
+        if (!folder.empty() && !EnsureFolder(folder)) {
+            reason = "cannot create the folder " + folder;
+            return false;
+        }
         struct stat st {};
         if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
             reason = path + " is not a regular file; nothing is added to it.";
@@ -348,8 +397,8 @@ bool WriteFileReplacing(const std::string& target, const std::string& bytes, boo
     }
     // Devices, pipes, sockets and read-only files are refused there; a
     // regular file keeps its mode and owner.
-    auto writer = std::make_unique<CSafeWriter>();
-    if (!writer->Open(path, 0644, reason)) return false;
+    std::unique_ptr<CSafeWriter> writer = OpenReplacingWriter(target, reason);
+    if (!writer) return false;
     if (unchanged) writer->ReplaceOnlyIfUnchanged(*unchanged);
     if (!WriteAll(writer->Fd(), bytes, stripCr)) {
         reason = SystemErrorText(errno);
@@ -944,14 +993,38 @@ int CLibraryList::RunBatchReport() {
             // Rows on a few threads, each with its own write group; the
             // progress steps are given here as the rows are done.
             const unsigned threads = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
-            std::atomic<std::size_t> nextRow{0};
+            // Each thread starts on its own stretch of the rows (the rows of a
+            // folder follow one another, so the threads begin in different
+            // folders instead of queueing for the same folder's lock), then
+            // helps with the stretches still left.
+            struct Stretch {
+                std::atomic<std::size_t> next{0};
+                std::size_t end = 0;
+            };
+            std::vector<Stretch> stretches(threads);
+            for (unsigned t = 0; t < threads; ++t) {
+                stretches[t].next = Previews.size() * t / threads;
+                stretches[t].end = Previews.size() * (t + 1) / threads;
+            }
+            auto nextRow = [&](unsigned own) -> std::size_t {
+                for (unsigned k = 0; k < threads; ++k) {
+                    Stretch& st = stretches[(own + k) % threads];
+                    if (st.next.load() >= st.end) continue;
+                    const std::size_t i = st.next++;
+                    if (i < st.end) return i;
+                }
+                return Previews.size();
+            };
             std::atomic<bool> stopped{false};
             std::exception_ptr abortError;
             std::mutex mutex;
             std::condition_variable cv;
             std::size_t done = 0;
             unsigned finished = 0;
-            auto worker = [&]() {
+            // Without progress steps to give, this thread waits only for the
+            // workers' end instead of being woken for every row.
+            const bool stepping = m_Run.pProgress != nullptr;
+            auto worker = [&](unsigned own) {
                 CWriteGroup mine;
                 GroupScope workerScope(&mine);
                 auto flushMine = [&]() {
@@ -963,7 +1036,7 @@ int CLibraryList::RunBatchReport() {
                 };
                 try {
                     while (!stopped) {
-                        const std::size_t i = nextRow++;
+                        const std::size_t i = nextRow(own);
                         if (i >= Previews.size()) break;
                         CheckAbort();
                         mine.current = i;
@@ -977,7 +1050,7 @@ int CLibraryList::RunBatchReport() {
                         if (mine.Full()) flushMine();
                         std::lock_guard<std::mutex> lock(mutex);
                         ++done;
-                        cv.notify_one();
+                        if (stepping) cv.notify_one();
                     }
                 } catch (...) {
                     std::lock_guard<std::mutex> lock(mutex);
@@ -993,7 +1066,7 @@ int CLibraryList::RunBatchReport() {
                 cv.notify_one();
             };
             std::vector<std::thread> pool;
-            for (unsigned t = 0; t < threads; ++t) pool.emplace_back(worker);
+            for (unsigned t = 0; t < threads; ++t) pool.emplace_back(worker, t);
             std::size_t stepped = 0;
             {
                 std::unique_lock<std::mutex> lock(mutex);

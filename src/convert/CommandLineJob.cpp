@@ -94,12 +94,18 @@ struct FileKey {
     std::string real;
 };
 
-FileKey KeyOf(const std::string& path) {
+FileKey KeyOf(const std::string& path, std::string* resolved = nullptr) {
     FileKey key;
     std::string target, error;
-    if (!ResolveWriteTarget(path, target, error)) target = path;
     struct stat st {};
-    if (::stat(target.c_str(), &st) == 0) {
+    int lstatErr = 0;
+    // The link walk ends at what is no link: its look at it is the file's.
+    if (!ResolveWriteTarget(path, target, error, st, lstatErr)) {
+        target = path;
+        lstatErr = ::stat(target.c_str(), &st) == 0 ? 0 : errno;
+    }
+    if (resolved) *resolved = target;
+    if (lstatErr == 0) {
         key.exists = true;
         key.dev = st.st_dev;
         key.ino = st.st_ino;
@@ -117,25 +123,46 @@ bool SameFile(const FileKey& a, const FileKey& b) {
     return a.exists ? a.dev == b.dev && a.ino == b.ino : a.real == b.real;
 }
 
-// True when the path lies at any depth inside the folder (compared by identity).
-bool LiesInside(const std::string& path, const std::string& folder) {
-    struct stat top {};
-    if (::stat(folder.c_str(), &top) != 0) return false;
-    std::string target, error;
-    if (!ResolveWriteTarget(path, target, error)) target = path;
-    const std::size_t cut = target.rfind('/');
-    if (cut == std::string::npos) return false;
-    char buf[PATH_MAX];
-    if (!::realpath(cut == 0 ? "/" : target.substr(0, cut).c_str(), buf)) return false;
-    for (std::string p = buf;;) {
-        struct stat st {};
-        if (::stat(p.c_str(), &st) == 0 && st.st_dev == top.st_dev && st.st_ino == top.st_ino)
-            return true;
-        const std::size_t up = p.rfind('/');
-        if (p.size() <= 1 || up == std::string::npos) return false;
-        p = up == 0 ? "/" : p.substr(0, up);
+// Tells whether paths lie at any depth inside a folder (compared by
+// identity). The answer is kept per folder of the paths: the files of one
+// folder cost one look.
+class CInsideFolder {
+public:
+    explicit CInsideFolder(const std::string& folder)
+        : m_known(!folder.empty() && ::stat(folder.c_str(), &m_top) == 0) {}
+    // target: a path with its links followed (see ResolveWriteTarget).
+    bool Holds(const std::string& target) {
+        if (!m_known) return false;
+        const std::size_t cut = target.rfind('/');
+        if (cut == std::string::npos) return false;
+        const std::string folder = cut == 0 ? "/" : target.substr(0, cut);
+        if (folder != m_lastFolder || !m_haveLast) {
+            m_lastFolder = folder;
+            m_haveLast = true;
+            m_lastAnswer = FolderInside(folder);
+        }
+        return m_lastAnswer;
     }
-}
+
+private:
+    bool FolderInside(const std::string& folder) const {
+        char buf[PATH_MAX];
+        if (!::realpath(folder.c_str(), buf)) return false;
+        for (std::string p = buf;;) {
+            struct stat st {};
+            if (::stat(p.c_str(), &st) == 0 && st.st_dev == m_top.st_dev && st.st_ino == m_top.st_ino)
+                return true;
+            const std::size_t up = p.rfind('/');
+            if (p.size() <= 1 || up == std::string::npos) return false;
+            p = up == 0 ? "/" : p.substr(0, up);
+        }
+    }
+
+    struct stat m_top {};
+    bool m_known;
+    bool m_haveLast = false, m_lastAnswer = false;
+    std::string m_lastFolder;
+};
 
 std::string Canonical(const std::string& path) {
     std::error_code ec;
@@ -422,9 +449,11 @@ bool CheckBatchOutputs(CCommandLineJob& job) {
           g_strSessionInfoDir + kMasterFileName, g_strSessionBackUpDir + kMasterFileName,
           g_strCmdAreaDir + kBatchLogName})
         kept.push_back(KeyOf(f));
+    CInsideFolder userArea(g_strUserInfoDir);
     for (const CFindRepPreview& p : job.m_LibraryList.Previews) {
-        const FileKey out = KeyOf(p.OutputName);
-        bool refused = !g_strUserInfoDir.empty() && LiesInside(p.OutputName, g_strUserInfoDir);
+        std::string target;
+        const FileKey out = KeyOf(p.OutputName, &target);
+        bool refused = userArea.Holds(target);
         for (const FileKey& k : kept) refused = refused || SameFile(out, k);
         if (refused) {
             job.m_strError = "The output " + p.OutputName +

@@ -66,10 +66,17 @@ const char* KindOf(mode_t mode) {
 }  // namespace
 
 bool ResolveWriteTarget(const std::string& path, std::string& real, std::string& error) {
+    struct stat st {};
+    int lstatErr = 0;
+    return ResolveWriteTarget(path, real, error, st, lstatErr);
+}
+
+bool ResolveWriteTarget(const std::string& path, std::string& real, std::string& error,
+                        struct stat& st, int& lstatErr) {
     std::string p = path;
     for (int hops = 0; hops < 40; ++hops) {
-        struct stat st {};
-        if (::lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+        lstatErr = ::lstat(p.c_str(), &st) == 0 ? 0 : errno;
+        if (lstatErr != 0 || !S_ISLNK(st.st_mode)) {
             real = p;
             return true;
         }
@@ -97,11 +104,14 @@ bool CSafeWriter::Open(const std::string& target, unsigned newMode, std::string&
     Abort();
     m_inPlace = false;
     m_writeErrno = 0;
+    m_openErrno = 0;
     m_expect = CFileStamp();
-    if (!ResolveWriteTarget(target, m_target, error)) return false;
+    // The link walk's last look is the look at the file itself.
     struct stat st {};
+    int lstatErr = 0;
+    if (!ResolveWriteTarget(target, m_target, error, st, lstatErr)) return false;
     bool exists = false;
-    if (::lstat(m_target.c_str(), &st) == 0) {
+    if (lstatErr == 0) {
         exists = true;
         if (!S_ISREG(st.st_mode)) {
             error = m_target + " is " + KindOf(st.st_mode) + "; it is not replaced.";
@@ -112,12 +122,14 @@ bool CSafeWriter::Open(const std::string& target, unsigned newMode, std::string&
             return false;
         }
         m_inPlace = st.st_nlink > 1;
-    } else if (errno != ENOENT) {
-        error = SystemErrorText(errno) + " (" + m_target + ")";
+    } else if (lstatErr != ENOENT) {
+        m_openErrno = lstatErr;
+        error = SystemErrorText(lstatErr) + " (" + m_target + ")";
         return false;
     }
     m_fd = MakeTempBeside(m_target, m_tmp);
     if (m_fd < 0) {
+        m_openErrno = errno;
         error = SystemErrorText(errno) + " (" + m_target + ")";
         m_tmp.clear();
         return false;

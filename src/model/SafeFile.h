@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 // What a file was when it was read: which file (device and inode), how many
@@ -54,6 +55,15 @@ public:
     // text is made); otherwise Commit() fails and leaves it as it is.
     void ReplaceOnlyIfUnchanged(const CFileStamp& read) { m_expect = read; }
 
+    // Why Open() could not look at the target or create the temporary file
+    // beside it (ENOENT or ENOTDIR: its folder is missing); 0 when it failed
+    // for another reason.
+    int OpenErrno() const { return m_openErrno; }
+    // True when the target has other hard links and is written in place.
+    bool InPlace() const { return m_inPlace; }
+    // The file the target must still be (see ReplaceOnlyIfUnchanged).
+    const CFileStamp& Expected() const { return m_expect; }
+
     int Fd() const { return m_fd; }
     const std::string& TempPath() const { return m_tmp; }
     // The file that is written (links followed).
@@ -67,6 +77,7 @@ private:
     bool m_inPlace = false;
     bool m_flush = true;
     int m_writeErrno = 0;
+    int m_openErrno = 0;
     CFileStamp m_expect;
 };
 
@@ -76,6 +87,10 @@ bool FileMatchesStamp(const std::string& path, const CFileStamp& stamp);
 // Follows symbolic links (up to the system's limit) to the path that a write
 // to `path` reaches. False, with the reason, for a loop or a bad link.
 bool ResolveWriteTarget(const std::string& path, std::string& real, std::string& error);
+// The same, with the last look at `real` (lstat): its result in st when
+// lstatErr is 0, else lstat's errno (ENOENT: nothing is there).
+bool ResolveWriteTarget(const std::string& path, std::string& real, std::string& error,
+                        struct stat& st, int& lstatErr);
 
 // Writes the bytes through CSafeWriter. False, with the reason in `error`,
 // when any step fails; the old file is then left as it was.
