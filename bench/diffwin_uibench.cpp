@@ -71,6 +71,7 @@ void MakeThreeFiles(const std::string& base, const std::string& left, const std:
 }
 }  // namespace
 
+#include "compare/DiffBuilder.h"
 #include "model/DiffResult.h"
 #include "compare/ui/DiffPane.h"
 #include "compare/ui/FileDiffDlg.h"
@@ -114,8 +115,8 @@ int main(int argc, char** argv) {
     CDiffResultSet& set = data.m_DiffResults;
     CDiffResult& result = three ? set.m_ThreeWayResult : set.m_FilesResult;
     // The selection order of the three-file command: base, left, right.
-    const bool built = three ? set.PrepareThreeWayDiff({base, left, right}) && result.Build3WayDiff()
-                             : set.PrepareTwoFileDiff({left, right}) && result.BuildFilesDiff();
+    const bool built = three ? set.PrepareThreeWayDiff({base, left, right}) && Build3WayDiff(result)
+                             : set.PrepareTwoFileDiff({left, right}) && BuildFilesDiff(result);
     if (!built) {
         std::fprintf(stderr, "the diff failed\n");
         return 1;

@@ -3,7 +3,6 @@
 // difference numbers, as the diff windows show them.
 #pragma once
 
-#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,17 +29,14 @@ public:
     void PrepareHeader(int fileNo1, int fileNo2, int fileNo3, const std::string& name1,
                        const std::string& name2, const std::string& name3, int mode);
 
-    // The builders compare with the program's diff options, fill the columns
-    // and set built; each writes one trace line. True on success; then the
-    // caller hands the result to its diff window. On failure ("Failed to
-    // load the files.", or the break flag raised) the result keeps its
-    // previous rows, header and built value and false is returned.
-    // Input window (left) against Output window (right).
-    bool BuildInputOutputDiff(const std::atomic<bool>* breakFlag = nullptr);
-    // File name1 (left) against file name3 (right).
-    bool BuildFilesDiff(const std::atomic<bool>* breakFlag = nullptr);
-    // Base file name2 (middle) with file name1 (left) and file name3 (right).
-    bool Build3WayDiff(const std::atomic<bool>* breakFlag = nullptr);
+    // The end of a build (see compare/DiffBuilder.h). A failed build puts
+    // the previous header back and leaves the rows and built as they were;
+    // false is returned. A successful one takes the rows as this result's,
+    // with the inputs they point into, sets built, writes doneLine to the
+    // trace and returns true.
+    bool FailBuild();
+    bool TakeBuild(std::shared_ptr<const void> texts, std::vector<CDiffRow> left,
+                   std::vector<CDiffRow> middle, std::vector<CDiffRow> right, const char* doneLine);
 
     bool built = false;
     int mode = 0;       // 0 Input/Output, 1 two files, 2 three files
@@ -61,10 +57,6 @@ private:
         int mode, fileNo1, fileNo2, fileNo3;
         std::string name1, name2, name3;
     };
-    bool Fail();
-    // Takes the rows as this result's, with the inputs they point into.
-    bool Succeed(std::shared_ptr<const void> texts, std::vector<CDiffRow> left,
-                 std::vector<CDiffRow> middle, std::vector<CDiffRow> right, const char* doneLine);
     std::optional<Header> m_PreviousHeader;
     std::shared_ptr<const void> m_Texts;
 };

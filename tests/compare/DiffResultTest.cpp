@@ -8,6 +8,7 @@
 #include <random>
 
 #include "DiffTestSupport.h"
+#include "compare/DiffBuilder.h"
 #include "model/DiffResult.h"
 #include "compare/TextAccess.h"
 #include "compare/TextDiff.h"
@@ -106,7 +107,7 @@ TEST_F(DiffResultFixture, InputOutputDiff) {
     EXPECT_EQ(r.name1, "Input window");
     EXPECT_EQ(r.name3, "Output window");
     EXPECT_EQ(r.fileNo3, 1);
-    ASSERT_TRUE(r.BuildInputOutputDiff());
+    ASSERT_TRUE(BuildInputOutputDiff(r));
     EXPECT_TRUE(r.built);
     EXPECT_EQ(Column(r.leftRows), "{0,-1,1,}{0,-1,1,}");
     EXPECT_EQ(Column(r.rightRows), "{2,0,1,one}{2,1,1,two}");
@@ -121,10 +122,10 @@ TEST_F(DiffResultFixture, BuildersUseTheProgramOptions) {
     g_bDiffIgnoreIdent = true;
     g_DiffIgnoreList = {"^b"};
     set.PrepareInputOutputDiff();
-    ASSERT_TRUE(set.m_InputOutputResult.BuildInputOutputDiff());
+    ASSERT_TRUE(BuildInputOutputDiff(set.m_InputOutputResult));
     EXPECT_EQ(Column(set.m_InputOutputResult.leftRows), "{0,0,-1,Alpha}{0,1,-1,b  c}");
     g_bDiffIgnoreIdent = false;
-    ASSERT_TRUE(set.m_InputOutputResult.BuildInputOutputDiff());
+    ASSERT_TRUE(BuildInputOutputDiff(set.m_InputOutputResult));
     EXPECT_EQ(Column(set.m_InputOutputResult.leftRows), "{0,0,-1,Alpha}{1,1,1,b  c}");
 }
 
@@ -143,7 +144,7 @@ TEST_F(DiffResultFixture, TwoFileDiffHeaderAndRows) {
     EXPECT_EQ(r.name3, tmp / "b.txt");
     EXPECT_EQ(r.fileNo1, 0);
     EXPECT_EQ(r.fileNo3, 1);
-    ASSERT_TRUE(r.BuildFilesDiff());
+    ASSERT_TRUE(BuildFilesDiff(r));
     EXPECT_EQ(Column(r.leftRows), "{0,0,-1,same}{1,1,1,old}");
     EXPECT_EQ(Column(r.rightRows), "{0,0,-1,same}{1,1,1,new}");
     EXPECT_EQ(sink.lines.back(), "Files diff built.");
@@ -155,11 +156,11 @@ TEST_F(DiffResultFixture, FailedTwoFileLoadLeavesThePreviousResultWhole) {
     WriteFile(tmp / "b.txt", "b\n");
     CDiffResultSet set;
     ASSERT_TRUE(set.PrepareTwoFileDiff({tmp / "a.txt", tmp / "b.txt"}));
-    ASSERT_TRUE(set.m_FilesResult.BuildFilesDiff());
+    ASSERT_TRUE(BuildFilesDiff(set.m_FilesResult));
     const CDiffResult before = set.m_FilesResult;
 
     ASSERT_TRUE(set.PrepareTwoFileDiff({tmp / "a.txt", tmp / "missing.txt"}));
-    EXPECT_FALSE(set.m_FilesResult.BuildFilesDiff());
+    EXPECT_FALSE(BuildFilesDiff(set.m_FilesResult));
     const CDiffResult& after = set.m_FilesResult;
     EXPECT_EQ(after.name3, before.name3);
     EXPECT_EQ(Column(after.leftRows), Column(before.leftRows));
@@ -173,7 +174,7 @@ TEST_F(DiffResultFixture, FailedTwoFileLoadLeavesThePreviousResultWhole) {
     // A result never built stays unbuilt.
     CDiffResultSet fresh;
     fresh.PrepareTwoFileDiff({tmp / "missing.txt", tmp / "a.txt"});
-    EXPECT_FALSE(fresh.m_FilesResult.BuildFilesDiff());
+    EXPECT_FALSE(BuildFilesDiff(fresh.m_FilesResult));
     EXPECT_FALSE(fresh.m_FilesResult.built);
     EXPECT_EQ(fresh.m_FilesResult.name1, "");
 }
@@ -198,7 +199,7 @@ TEST_F(DiffResultFixture, FilesTooLargeForMemoryAreRefused) {
     WriteFile(tmp / "b.txt", "b\n");
     CDiffResultSet set;
     ASSERT_TRUE(set.PrepareTwoFileDiff({tmp / "a.txt", tmp / "b.txt"}));
-    ASSERT_TRUE(set.m_FilesResult.BuildFilesDiff());
+    ASSERT_TRUE(BuildFilesDiff(set.m_FilesResult));
     const std::string rows = Column(set.m_FilesResult.rightRows);
 
     WriteFile(tmp / "big.txt", std::string(3000, 'x'));
@@ -207,7 +208,7 @@ TEST_F(DiffResultFixture, FilesTooLargeForMemoryAreRefused) {
         ScopedMemoryProbe probe(2000);
         prompter.entries.clear();
         ASSERT_TRUE(set.PrepareTwoFileDiff({tmp / "a.txt", tmp / file}));
-        EXPECT_FALSE(set.m_FilesResult.BuildFilesDiff()) << file;
+        EXPECT_FALSE(BuildFilesDiff(set.m_FilesResult)) << file;
         ASSERT_EQ(prompter.Messages().size(), 2u) << file;
         EXPECT_EQ(prompter.Messages()[0].rfind("Failed to read the file: " + (tmp / file) +
                                                    "\r\nIt is too large for the memory available (about ",
@@ -239,7 +240,7 @@ TEST_F(DiffResultFixture, RunningOutOfMemoryWhileReadingIsReported) {
         if (::setrlimit(RLIMIT_AS, &limit) != 0) std::_Exit(3);
         CDiffResultSet set;
         set.PrepareTwoFileDiff({tmp / "a.txt", tmp / "b.txt"});
-        if (set.m_FilesResult.BuildFilesDiff()) std::_Exit(1);
+        if (BuildFilesDiff(set.m_FilesResult)) std::_Exit(1);
         const auto& m = prompter.Messages();
         const bool told = m.size() == 2 && m[1] == "Failed to load the files." &&
                           m[0].find("There is not enough memory to read it.") != std::string::npos;
@@ -253,10 +254,10 @@ TEST_F(DiffResultFixture, BrokenBuildKeepsThePreviousResult) {
     CDiffResultSet set;
     SetWindows("a", "b");
     set.PrepareInputOutputDiff();
-    ASSERT_TRUE(set.m_InputOutputResult.BuildInputOutputDiff());
+    ASSERT_TRUE(BuildInputOutputDiff(set.m_InputOutputResult));
     SetWindows("c\r\nd", "d\r\nc");
     std::atomic<bool> stop{true};
-    EXPECT_FALSE(set.m_InputOutputResult.BuildInputOutputDiff(&stop));
+    EXPECT_FALSE(BuildInputOutputDiff(set.m_InputOutputResult, &stop));
     EXPECT_EQ(Column(set.m_InputOutputResult.leftRows), "{1,0,1,a}");
 }
 
@@ -273,7 +274,7 @@ protected:
         WriteFile(tmp / "two", file2);
         WriteFile(tmp / "three", file3);
         set.PrepareThreeWayDiff({tmp / "base", tmp / "two", tmp / "three"});
-        return set.m_ThreeWayResult.Build3WayDiff();
+        return Build3WayDiff(set.m_ThreeWayResult);
     }
     CDiffResultSet set;
     const CDiffResult& r() const { return set.m_ThreeWayResult; }
@@ -339,7 +340,7 @@ TEST_F(ThreeWay, FailedSecondLoadLeavesTheRightColumnAlone) {
     const std::string right = Column(r().rightRows);
     WriteFile(tmp / "three", "c\n");
     set.PrepareThreeWayDiff({tmp / "base", tmp / "gone", tmp / "three"});
-    EXPECT_FALSE(set.m_ThreeWayResult.Build3WayDiff());
+    EXPECT_FALSE(Build3WayDiff(set.m_ThreeWayResult));
     EXPECT_EQ(Column(r().rightRows), right);
     EXPECT_EQ(r().name1, tmp / "two");
     EXPECT_EQ(prompter.Messages().back(), "Failed to load the files.");
@@ -403,7 +404,7 @@ TEST_F(DiffResultFixture, GetRowTextsSkipsFillersAndBadRows) {
     CDiffResultSet set;
     SetWindows("", "one\r\ntwo");
     set.PrepareInputOutputDiff();
-    ASSERT_TRUE(set.m_InputOutputResult.BuildInputOutputDiff());
+    ASSERT_TRUE(BuildInputOutputDiff(set.m_InputOutputResult));
     std::vector<std::string> out{"stale"};
     EXPECT_EQ(set.GetRowTexts(out, 0, kDiffPaneRight, {1, 0}), (std::vector<std::string>{"two", "one"}));
     EXPECT_TRUE(set.GetRowTexts(out, 0, kDiffPaneLeft, {0, 1}).empty());

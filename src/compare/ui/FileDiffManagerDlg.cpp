@@ -12,6 +12,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "compare/DiffBuilder.h"
 #include "compare/DiffOptions.h"
 #include "compare/DiffWindowsState.h"
 #include "compare/ui/DiffPane.h"
@@ -200,7 +201,7 @@ void CFileDiffManagerDlg::RunInputOutputDiff() {
     CDiffResultSet& set = m_data->m_DiffResults;
     set.PrepareInputOutputDiff();
     AddDiffInstance(kInstanceNames[0], 0, 0);
-    if (set.m_InputOutputResult.BuildInputOutputDiff() && m_windows[0])
+    if (BuildInputOutputDiff(set.m_InputOutputResult) && m_windows[0])
         m_windows[0]->LoadDiffResult(&set.m_InputOutputResult);
     ShowDiffWindow(0);
 }
@@ -217,7 +218,7 @@ void CFileDiffManagerDlg::RunQuickDiff() {
     const int n = m_instances->count();
     const bool first = n == 0 || (n == 1 && m_instances->item(0)->text() == kInstanceNames[2]);
     AddDiffInstance(kInstanceNames[1], 1, first ? 0 : 1);
-    if (set.m_FilesResult.BuildFilesDiff() && m_windows[1]) m_windows[1]->LoadDiffResult(&set.m_FilesResult);
+    if (BuildFilesDiff(set.m_FilesResult) && m_windows[1]) m_windows[1]->LoadDiffResult(&set.m_FilesResult);
     ShowDiffWindow(1);
 }
 
@@ -231,7 +232,7 @@ void CFileDiffManagerDlg::RunThreeWayDiff() {
     CDiffResultSet& set = m_data->m_DiffResults;
     set.PrepareThreeWayDiff(paths);
     AddDiffInstance(kInstanceNames[2], 2, m_instances->count());
-    if (set.m_ThreeWayResult.Build3WayDiff() && m_windows[2])
+    if (Build3WayDiff(set.m_ThreeWayResult) && m_windows[2])
         m_windows[2]->LoadDiffResult(&set.m_ThreeWayResult);
     ShowDiffWindow(2);
 }
