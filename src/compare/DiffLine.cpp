@@ -1,13 +1,13 @@
-#include "model/DiffLine.h"
-
 #include "compare/DiffOptions.h"
 
-int CDiffLine::Compare(const CDiffLine& other, const CDiffOptions& options) const {
+#include "model/DiffLine.h"
+
+int CompareDiffLines(const CDiffLine& line, const CDiffLine& other, const CDiffOptions& options) {
     int r;
     if (options.IsPlain()) {
-        r = text.compare(other.text);
+        r = line.text.compare(other.text);
     } else {
-        r = NormalizeDiffText(text, options).compare(NormalizeDiffText(other.text, options));
+        r = NormalizeDiffText(line.text, options).compare(NormalizeDiffText(other.text, options));
     }
     return r < 0 ? -1 : (r > 0 ? 1 : 0);
 }

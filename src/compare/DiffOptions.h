@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+class CDiffLine;
+
 class CDiffOptions {
 public:
     CDiffOptions() = default;
@@ -29,6 +31,11 @@ public:
 // (after lower-casing, so "^B" and "^T" count with ignore case); an empty
 // item removes nothing.
 std::string NormalizeDiffText(const std::string& text, const CDiffOptions& options);
+
+// Line equality under the options: -1, 0 or 1 as the normalised texts
+// compare byte by byte (unsigned); equal lines give 0. line is the right
+// line, other the left line.
+int CompareDiffLines(const CDiffLine& line, const CDiffLine& other, const CDiffOptions& options);
 
 // ASCII lower case of a text; other bytes stay as they are.
 std::string AsciiLower(std::string text);

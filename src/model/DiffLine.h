@@ -6,8 +6,6 @@
 #include <string>
 #include <string_view>
 
-class CDiffOptions;
-
 // marker: 0 same (also every filler row), 1 modified, 2 added (only in the
 // right input), 3 deleted (only in the left input); the middle column of a
 // three-file result uses 0 to 8. lineNo: 0-based index of the line in its
@@ -22,11 +20,6 @@ public:
         : marker(marker), lineNo(lineNo), group(group), text(std::move(text)) {}
 
     const std::string& GetText() const { return text; }
-
-    // Line equality under the options: -1, 0 or 1 as the normalised texts
-    // compare byte by byte (unsigned); equal lines give 0. "this" is the
-    // right line, other the left line.
-    int Compare(const CDiffLine& other, const CDiffOptions& options) const;
 
     bool operator==(const CDiffLine&) const = default;
 

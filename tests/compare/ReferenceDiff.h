@@ -29,7 +29,7 @@ public:
 private:
     int MatchLength(int i, int j, int maxLen) const {
         int k = 0;
-        while (k < maxLen && m_right[i + k].Compare(m_left[j + k], m_options) == 0) ++k;
+        while (k < maxLen && CompareDiffLines(m_right[i + k], m_left[j + k], m_options) == 0) ++k;
         return k;
     }
 
