@@ -19,42 +19,19 @@
 #include "model/ProgramData.h"
 #include "model/SafeFile.h"
 #include "model/WorkArea.h"
+#include "BenchChild.h"
 #include "BenchMasterFile.h"
 #include "BenchWorkArea.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-struct PhaseResult {
-    double seconds = 0;
-    long maxRssKb = 0;
-    int exitCode = 0;
-};
-
 // Loads the master file in a child; its time and peak resident memory.
 PhaseResult TimedLoad() {
-    int fds[2];
-    if (::pipe(fds) != 0) std::exit(1);
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(fds[0]);
-        auto t0 = std::chrono::steady_clock::now();
+    return RunPhase([] {}, [] {
         CProgramData d;
         d.LoadMasterFile();
-        double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        (void)!::write(fds[1], &secs, sizeof secs);
-        ::_exit(0);
-    }
-    ::close(fds[1]);
-    PhaseResult r;
-    (void)!::read(fds[0], &r.seconds, sizeof r.seconds);
-    ::close(fds[0]);
-    int status = 0;
-    struct rusage ru {};
-    ::wait4(pid, &status, 0, &ru);
-    r.maxRssKb = ru.ru_maxrss;
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
+    });
 }
 }  // namespace
 

@@ -18,6 +18,7 @@
 #include "model/ProgramData.h"
 #include "model/Trace.h"
 #include "model/WorkArea.h"
+#include "BenchChild.h"
 #include "BenchWorkArea.h"
 #include "platform/Prompter.h"
 
@@ -65,36 +66,6 @@ CProgramData BuildData() {
     }
     data.m_SessionReport.SetDefaultColumns();
     return data;
-}
-
-struct PhaseResult {
-    double seconds = 0;
-    long maxRssKb = 0;
-};
-
-// Runs the work in a child; reports its time and peak resident memory.
-PhaseResult RunPhase(const std::function<void()>& setup, const std::function<void()>& work) {
-    int fds[2];
-    if (::pipe(fds) != 0) std::exit(1);
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(fds[0]);
-        setup();
-        auto t0 = std::chrono::steady_clock::now();
-        work();
-        double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        (void)!::write(fds[1], &secs, sizeof secs);
-        ::_exit(0);
-    }
-    ::close(fds[1]);
-    PhaseResult r;
-    (void)!::read(fds[0], &r.seconds, sizeof r.seconds);
-    ::close(fds[0]);
-    int status = 0;
-    struct rusage ru {};
-    ::wait4(pid, &status, 0, &ru);
-    r.maxRssKb = ru.ru_maxrss;
-    return r;
 }
 
 std::uintmax_t FolderBytes(const std::string& dir) {

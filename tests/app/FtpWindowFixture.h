@@ -19,6 +19,28 @@
 #include "remote/Socket.h"
 #include "remote/TestServers.h"
 
+
+// Project "P" with session "S" on the FTP server at 127.0.0.1 ("/"), its
+// local files in `local`.
+inline void AddLoopbackSession(CProgramData& d, const std::string& local) {
+    d.InsertProject("P", 0);
+    d.InsertSession("S", 0, 0);
+    CSession* se = d.GetSessionPtr(0, 0);
+    se->IsLoaded = true;
+    se->Host = "127.0.0.1";
+    se->User = qvltest::kUser;
+    se->LocalDir = local;
+    se->RemoteDir = "/";
+}
+// The server's account in the vault; "P", "S" and its first basket current.
+inline void AddLoopbackAccount(CProgramData& d) {
+    d.AddCluster("Lab", 0);
+    d.AddHost("127.0.0.1", qvltest::kUser, qvltest::kPassword, 0, 0);
+    d.SetCurProject(0);
+    d.SetCurSession(0, 0);
+    d.SetCurrentBasket(0, 0, 0);
+}
+
 class FtpWindowTest : public UiTest {
 protected:
     void SetUp() override {
@@ -69,14 +91,7 @@ protected:
     // withItems false: the session and its baskets only, the files on disk.
     void MakeFtpArea(bool withItems = true) {
         CProgramData d;
-        d.InsertProject("P", 0);
-        d.InsertSession("S", 0, 0);
-        CSession* se = d.GetSessionPtr(0, 0);
-        se->IsLoaded = true;
-        se->Host = "127.0.0.1";
-        se->User = qvltest::kUser;
-        se->LocalDir = Local();
-        se->RemoteDir = "/";
+        AddLoopbackSession(d, Local());
         d.InsertBasket("One", 0, 0, 0);
         d.InsertBasket("Two", 0, 0, 1);
         std::filesystem::create_directories(Local());
@@ -92,12 +107,18 @@ protected:
         }
         for (int b = 0; b < 2; ++b)
             for (CFileItem* it : d.GetBasketItemPtrs(0, 0, b)) it->RefreshLocalTime();
-        d.AddCluster("Lab", 0);
-        d.AddHost("127.0.0.1", qvltest::kUser, qvltest::kPassword, 0, 0);
-        d.SetCurProject(0);
-        d.SetCurSession(0, 0);
-        d.SetCurrentBasket(0, 0, 0);
+        AddLoopbackAccount(d);
         ASSERT_TRUE(d.SaveMasterFile(g_strSessionInfoDir + kMasterFileName));
+    }
+
+    // The program talks to `fake` instead of the real server: a scripted
+    // server that takes CWD and PWD, started here.
+    void UseFakeServer(qvltest::FakeFtpServer& fake) {
+        fake.replies["CWD"] = "250 CWD ok\r\n";
+        fake.replies["PWD"] = "257 \"/\" is current directory.\r\n";
+        fake.Start();
+        port.reset();
+        port = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(fake.port()).c_str());
     }
 
     CMainFrame& Open() {

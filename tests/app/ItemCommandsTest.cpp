@@ -436,11 +436,7 @@ TEST_F(ItemCommandsTest, OpenFolderPrintStatusAndFileSpec) {
     // Status from the list's pop-up menu: every line shows, nothing to scroll.
     QMenu popup;
     ASSERT_TRUE(frame->BuildListContextMenu(frame->FileList(), popup));
-    QAction* status = nullptr;
-    for (QAction* a : popup.actions())
-        if (a->menu() && a->text() == "Work on file-list...")
-            for (QAction* b : a->menu()->actions())
-                if (b->text() == "Status") status = b;
+    QAction* status = SubmenuAction(popup, "Work on file-list...", "Status");
     ASSERT_NE(status, nullptr);
     status->trigger();
     ASSERT_NE(Items().StatusDialog(), nullptr);

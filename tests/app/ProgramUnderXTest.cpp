@@ -252,11 +252,7 @@ TEST_F(ScreenTest, TheStatusBoxShowsEveryLineBesideItsRow) {
     list->topLevelItem(1)->setSelected(true);
     QMenu popup;
     ASSERT_TRUE(w->BuildListContextMenu(list, popup));
-    QAction* status = nullptr;
-    for (QAction* a : popup.actions())
-        if (a->menu() && a->text() == "Work on file-list...")
-            for (QAction* b : a->menu()->actions())
-                if (b->text() == "Status") status = b;
+    QAction* status = SubmenuAction(popup, "Work on file-list...", "Status");
     ASSERT_NE(status, nullptr);
     status->trigger();
     QDialog* box = w->ItemCommands().StatusDialog();
@@ -456,14 +452,7 @@ protected:
         std::filesystem::create_directories(ServerRoot());
         std::filesystem::create_directories(Local());
         CProgramData d;
-        d.InsertProject("P", 0);
-        d.InsertSession("S", 0, 0);
-        CSession* se = d.GetSessionPtr(0, 0);
-        se->IsLoaded = true;
-        se->Host = "127.0.0.1";
-        se->User = qvltest::kUser;
-        se->LocalDir = Local();
-        se->RemoteDir = "/";
+        AddLoopbackSession(d, Local());
         d.InsertBasket("Many", 0, 0, 0);
         for (int i = 0; i < n; ++i) {
             WriteFile((toRemote ? Local() : ServerRoot() + "/") + Name(i), Content(i));
@@ -479,11 +468,7 @@ protected:
             it.IsRemoteMissing = "No";
             d.InsertFileItems(0, 0, 0, i, it);
         }
-        d.AddCluster("Lab", 0);
-        d.AddHost("127.0.0.1", qvltest::kUser, qvltest::kPassword, 0, 0);
-        d.SetCurProject(0);
-        d.SetCurSession(0, 0);
-        d.SetCurrentBasket(0, 0, 0);
+        AddLoopbackAccount(d);
         ASSERT_TRUE(d.SaveMasterFile(Master()));
     }
     // The files whole on the receiving side.

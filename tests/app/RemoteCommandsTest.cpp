@@ -487,11 +487,7 @@ protected:
         if (IsSkipped()) return;
         fake.listing = "drwxr-xr-x 2 u g 4096 Jan 12 10:00 tree\r\n";
         for (int i = 0; i < 40; ++i) fake.listing += "-rw-r--r-- 1 u g 1 Jan 12 10:00 f" + std::to_string(i) + ".txt\r\n";
-        fake.replies["CWD"] = "250 CWD ok\r\n";
-        fake.replies["PWD"] = "257 \"/\" is current directory.\r\n";
-        fake.Start();
-        port.reset();
-        port = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(fake.port()).c_str());
+        UseFakeServer(fake);
         MakeFtpArea();
     }
     void TearDown() override {
@@ -682,11 +678,7 @@ TEST_F(RemoteWindowTest, SessionAttributesPicksTheRemoteFolderInTheFolderBrowser
 // names and all.
 TEST_F(RemoteWindowTest, TheFolderPickerShowsTheFoldersOfDosAndGermanListings) {
     qvltest::FakeFtpServer fake;
-    fake.replies["CWD"] = "250 CWD ok\r\n";
-    fake.replies["PWD"] = "257 \"/\" is current directory.\r\n";
-    fake.Start();
-    port.reset();
-    port = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(fake.port()).c_str());
+    UseFakeServer(fake);
     MakeFtpArea();
     CMainFrame& w = Open();
     w.PanelPresenter().ClassifySessionItem(TreeRef::Leaf(0, 0));

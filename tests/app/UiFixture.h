@@ -8,7 +8,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QMenu>
 #include <QSettings>
 #include <filesystem>
 #include <mutex>
@@ -22,6 +24,15 @@
 #include "model/WorkArea.h"
 #include "platform/Prompter.h"
 #include "support/TempDir.h"
+
+// The entry `entry` of the submenu `submenu` of a pop-up menu, or nullptr.
+inline QAction* SubmenuAction(const QMenu& popup, const QString& submenu, const QString& entry) {
+    for (QAction* a : popup.actions())
+        if (a->menu() && a->text() == submenu)
+            for (QAction* b : a->menu()->actions())
+                if (b->text() == entry) return b;
+    return nullptr;
+}
 
 class UiTraceRecorder : public ITraceSink {
 public:
