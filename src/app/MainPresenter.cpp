@@ -486,8 +486,9 @@ void CMainPresenter::LoadProgramData() {
         for (const CFileItem* it : m_data.GetBasketItemPtrs(CurP(), CurS(), b))
             if (!it->LocalDir.empty() && std::find(written.begin(), written.end(), it->LocalDir) == written.end())
                 written.push_back(it->LocalDir);
-    RestoreHiddenParkedFiles(written);
-    SweepStalePartFiles(written, ProgramStartTime());
+    FolderPartNames parts;
+    RestoreHiddenParkedFiles(written, &parts);
+    SweepStalePartFiles(written, ProgramStartTime(), &parts);
     m_data.LoadLibraryFile(g_strLibraryInfoDir + kLibraryFileName, false);
     m_data.LoadLibrariesFromLoadingArea();
     const int p = CurP(), s = CurS();

@@ -138,7 +138,7 @@ std::string RenameInTwoPhases(std::vector<RenameRecord>& records, const std::str
     return failures;
 }
 
-int RestoreHiddenParkedFiles(const std::vector<std::string>& folders) {
+int RestoreHiddenParkedFiles(const std::vector<std::string>& folders, FolderPartNames* parts) {
     static const std::string mark = ".qvl-rename-";
     int back = 0;
     std::set<std::string> seen;
@@ -149,9 +149,13 @@ int RestoreHiddenParkedFiles(const std::vector<std::string>& folders) {
         // A folder of a large session holds thousands of names: they are
         // read as the system hands them out, and only the parked ones kept.
         std::vector<std::string> parked;
+        std::vector<std::string>* partNames = nullptr;
         if (DIR* dir = ::opendir(folder.c_str())) {
-            while (const dirent* e = ::readdir(dir))
+            if (parts) partNames = &(*parts)[folder];
+            while (const dirent* e = ::readdir(dir)) {
                 if (std::strncmp(e->d_name, mark.c_str(), mark.size()) == 0) parked.emplace_back(e->d_name);
+                if (partNames && IsPartFileName(e->d_name)) partNames->emplace_back(e->d_name);
+            }
             ::closedir(dir);
         }
         for (const std::string& name : parked) {
@@ -162,9 +166,10 @@ int RestoreHiddenParkedFiles(const std::vector<std::string>& folders) {
             if (fs::symlink_status(folder + name, e2).type() == fs::file_type::directory) continue;
             const std::string at = folder + name, oldPath = folder + name.substr(dash + 1);
             std::string why;
-            if (RenameNoReplace(at, oldPath, why))
+            if (RenameNoReplace(at, oldPath, why)) {
                 ++back;
-            else
+                if (partNames && IsPartFileName(name.substr(dash + 1))) partNames->push_back(name.substr(dash + 1));
+            } else
                 WriteTrace("Rename: " + oldPath + " is kept at " + at + " (" + why + ")");
         }
     }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "model/SafeFile.h"
+
 class CProgramData;
 
 // One file of a rename run.
@@ -59,7 +61,10 @@ int RestoreParkedFiles(const std::string& tempFolder);
 // The same for files that waited under a hidden name in their own folder
 // (".qvl-rename-N-NAME", a folder on another file system than the temporary
 // folder): each goes back to NAME when that is free.
-int RestoreHiddenParkedFiles(const std::vector<std::string>& folders);
+// With `parts`, the names of the folders read are also looked at for the
+// sweep of stale part files (SweepStalePartFiles), so that a start reads
+// each folder once.
+int RestoreHiddenParkedFiles(const std::vector<std::string>& folders, FolderPartNames* parts = nullptr);
 
 // Renames the files of the selected items of basket (p, s, b), one new name
 // per selected item in selection order (a name without "/" stays in the

@@ -4,6 +4,8 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
+#include <string_view>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -94,7 +96,7 @@ std::string FormatStoredTime(std::time_t t) {
 
 namespace {
 // atoi: leading blanks, an optional sign, the digits that follow.
-int AtoI(const std::string& s) {
+int AtoI(std::string_view s) {
     size_t i = 0;
     while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r' ||
                             s[i] == '\v' || s[i] == '\f'))
@@ -157,22 +159,64 @@ std::vector<std::string> SplitBlanks(const std::string& s) {
 }
 }  // namespace
 
-std::time_t ParseStoredTime(const std::string& text) {
-    int parts[6] = {1970, 1, 1, 0, 0, 0};
-    std::string rest = text;
+namespace {
+// The six parts of a stored time; false when the date cannot be right.
+bool ReadStoredParts(const std::string& text, int (&parts)[6]) {
+    size_t at = 0;
     for (int& part : parts) {
-        size_t plus = rest.find('+');
+        const size_t plus = text.find('+', at);
         if (plus == std::string::npos) continue;
-        part = AtoI(rest.substr(0, plus));
-        rest.erase(0, plus + 1);
+        part = AtoI(std::string_view(text).substr(at, plus - at));
+        at = plus + 1;
     }
-    if (!DateIsSane(parts[0], parts[1], parts[2])) return MakeLocalTime(2006, 1, 1, 0, 0, 0);
+    if (!DateIsSane(parts[0], parts[1], parts[2])) return false;
     // Keep the clock parts within a day so that a damaged file cannot move
     // the date by years.
     for (int i = 3; i < 6; ++i)
         if (parts[i] < 0 || parts[i] > 60) parts[i] = 0;
-    if (parts[0] > 9999) return MakeLocalTime(2006, 1, 1, 0, 0, 0);
+    return parts[0] <= 9999;
+}
+
+int DaysInMonth(int year, int month) {
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : days[month - 1];
+}
+}  // namespace
+
+std::time_t ParseStoredTime(const std::string& text) {
+    int parts[6] = {1970, 1, 1, 0, 0, 0};
+    if (!ReadStoredParts(text, parts)) return MakeLocalTime(2006, 1, 1, 0, 0, 0);
     return MakeLocalTime(parts[0], parts[1], parts[2], parts[3], parts[4], parts[5]);
+}
+
+std::time_t CStoredTimeReader::Parse(const std::string& text) {
+    int parts[6] = {1970, 1, 1, 0, 0, 0};
+    if (!ReadStoredParts(text, parts)) return MakeLocalTime(2006, 1, 1, 0, 0, 0);
+    const int year = parts[0], month = parts[1], day = parts[2];
+    // The times MakeLocalTime answers without mktime, on a real date.
+    if (year < 1902 || year > 2999 || day > DaysInMonth(year, month) || parts[3] > 23 || parts[4] > 59 ||
+        parts[5] > 59)
+        return MakeLocalTime(year, month, day, parts[3], parts[4], parts[5]);
+    const long long days = DaysFromCivil(year, month, day);
+    if (days != m_day) {
+        m_day = days;
+        // The offset must hold over the day's moments and 27 hours on either
+        // side: looked at no more than 26 hours apart, as MakeLocalTime looks
+        // at a single time, so no change of the offset goes unseen.
+        const long long start = days * 86400LL;
+        m_offset = UtcOffset(std::time_t(start));
+        m_steady = m_offset != LONG_MIN;
+        const long long first = start - m_offset - 27 * 3600LL;
+        const long long last = start + 86399 - m_offset + 27 * 3600LL;
+        for (long long t = first; m_steady; t += 26 * 3600LL) {
+            const long long at = std::min(t, last);
+            m_steady = UtcOffset(std::time_t(at)) == m_offset;
+            if (at == last) break;
+        }
+    }
+    if (!m_steady) return MakeLocalTime(year, month, day, parts[3], parts[4], parts[5]);
+    return std::time_t(m_day * 86400LL + parts[3] * 3600 + parts[4] * 60 + parts[5] - m_offset);
 }
 
 int GetMonthNumber(const std::string& month) {
@@ -219,7 +263,10 @@ void CFileItem::Reset() {
 
 bool CFileItem::IsLocalFileChanged() const {
     struct stat st {};
-    if (!FileExists(GetLocalPath(), &st)) return false;
+    return FileExists(GetLocalPath(), &st) && DiffersFrom(st);
+}
+
+bool CFileItem::DiffersFrom(const struct stat& st) const {
     if (st.st_mtime != LocalModTime) return true;
     // An edit within the second of the last transfer shows in the part of
     // the time the stored whole second leaves out, or in the size.
@@ -228,8 +275,8 @@ bool CFileItem::IsLocalFileChanged() const {
 }
 
 std::string CFileItem::GetLocalStatus() const {
-    std::time_t t = 0;
-    if (GetLocalFileTime(GetLocalPath(), t)) return IsLocalFileChanged() ? "LocalModified" : "";
+    struct stat st {};
+    if (FileExists(GetLocalPath(), &st)) return DiffersFrom(st) ? "LocalModified" : "";
     if (FileType == "local") return "LocalMissing";
     if (FileType == "remote") return IsFTPed != "No" ? "LocalMissing" : "";
     return "";

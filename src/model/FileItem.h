@@ -5,6 +5,8 @@
 #include <ctime>
 #include <string>
 
+struct stat;
+
 // Builds a local time from its six parts (month 1-12).
 std::time_t MakeLocalTime(int year, int month, int day, int hour, int minute, int second);
 
@@ -12,6 +14,20 @@ std::time_t MakeLocalTime(int year, int month, int day, int hour, int minute, in
 std::string FormatStoredTime(std::time_t t);
 // Reads a stored time; a date that cannot be right gives 2006-01-01 00:00:00.
 std::time_t ParseStoredTime(const std::string& text);
+
+// Reads the stored times of one file, as ParseStoredTime does. A file's times
+// fall mostly on a few days: the zone's offset is looked up once for a day
+// whose offset holds from 27 hours before it to 27 hours after it, and then
+// serves every time of that day.
+class CStoredTimeReader {
+public:
+    std::time_t Parse(const std::string& text);
+
+private:
+    long long m_day = -1LL << 62;
+    long m_offset = 0;
+    bool m_steady = false;
+};
 
 // "jan" ... "dec" to 1 ... 12; anything else gives 1.
 int GetMonthNumber(const std::string& month);
@@ -74,6 +90,8 @@ public:
     // True when the local file exists and is not as last taken: another
     // whole second, or, where this run saw it, another sub-second time or size.
     bool IsLocalFileChanged() const;
+    // The local file's state, as stat gave it, differs from the one last seen.
+    bool DiffersFrom(const struct stat& st) const;
     // True when the local status is not "".
     bool IsLocallyChanged() const { return !GetLocalStatus().empty(); }
 
@@ -101,6 +119,10 @@ public:
     std::string GetRemoteTimeText() const { return FormatStoredTime(RemoteModTime); }
     void SetLocalTimeFromText(const std::string& text) { LocalModTime = ParseStoredTime(text); }
     void SetRemoteTimeFromText(const std::string& text) { RemoteModTime = ParseStoredTime(text); }
+    void SetLocalTimeFromText(const std::string& text, CStoredTimeReader& times) { LocalModTime = times.Parse(text); }
+    void SetRemoteTimeFromText(const std::string& text, CStoredTimeReader& times) {
+        RemoteModTime = times.Parse(text);
+    }
 
     // Creates the local file empty: 1 created, 0 exists already (message set),
     // 2 the path cannot be used or the file cannot be made (message set).

@@ -502,7 +502,8 @@ bool IsPartFileName(const std::string& name) {
 
 long long ProgramStartTime() { return g_programStart; }
 
-size_t SweepStalePartFiles(const std::vector<std::string>& folders, long long before) {
+size_t SweepStalePartFiles(const std::vector<std::string>& folders, long long before,
+                           const FolderPartNames* known) {
     size_t total = 0;
     std::vector<std::string> done;
     for (std::string folder : folders) {
@@ -510,19 +511,25 @@ size_t SweepStalePartFiles(const std::vector<std::string>& folders, long long be
         if (folder.back() != '/') folder += '/';
         if (std::find(done.begin(), done.end(), folder) != done.end()) continue;
         done.push_back(folder);
-        DIR* dir = ::opendir(folder.c_str());
-        if (!dir) continue;
+        std::vector<std::string> names;
+        const auto at = known ? known->find(folder) : FolderPartNames::const_iterator();
+        if (known && at != known->end()) {
+            names = at->second;
+        } else {
+            DIR* dir = ::opendir(folder.c_str());
+            if (!dir) continue;
+            while (const dirent* e = ::readdir(dir))
+                if (IsPartFileName(e->d_name)) names.emplace_back(e->d_name);
+            ::closedir(dir);
+        }
         size_t removed = 0;
-        while (const dirent* e = ::readdir(dir)) {
-            const std::string name = e->d_name;
-            if (!IsPartFileName(name)) continue;
+        for (const std::string& name : names) {
             struct stat st {};
             const std::string path = folder + name;
             if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
             if (static_cast<long long>(st.st_mtime) >= before) continue;
             if (::unlink(path.c_str()) == 0) ++removed;
         }
-        ::closedir(dir);
         if (removed > 0)
             WriteTrace("Removed " + std::to_string(removed) + " temporary file(s) left by an unfinished save in " +
                        folder);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <map>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -161,4 +162,8 @@ bool IsPartFileName(const std::string& name);
 // than `before` (a run going on now keeps its own). Only the folders
 // themselves are looked at, not the folders below. Logs one line per folder
 // that held any; returns how many were removed.
-size_t SweepStalePartFiles(const std::vector<std::string>& folders, long long before);
+// `known` holds, by folder (ending in "/"), the part file names of folders
+// read already at this start; the others are read here.
+using FolderPartNames = std::map<std::string, std::vector<std::string>>;
+size_t SweepStalePartFiles(const std::vector<std::string>& folders, long long before,
+                           const FolderPartNames* known = nullptr);

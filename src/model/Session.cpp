@@ -164,6 +164,7 @@ size_t CSession::ReadBody(std::istream& in, const std::string& batKey, const std
     // ("m_IsBatfile=") is read for import, never written back.
     const bool checkKeys = batKey == "IsBatFile=";
     CReadProblems problems;
+    CStoredTimeReader times;
     while (ReadLine(in, line)) {
         if (line.find("End of Session ID:") != std::string::npos) {
             ended = true;
@@ -175,7 +176,7 @@ size_t CSession::ReadBody(std::istream& in, const std::string& batKey, const std
             if (!line.empty()) ++skipped;
             continue;
         }
-        CFileItem it;
+        CFileItem& it = items.emplace_back();
         it.FileName = GetTextValue(line, "FileName=");
         it.FileType = GetTextValue(line, "FileType=");
         it.RemoteDir = GetTextValue(line, "RemoteDir=");
@@ -186,8 +187,8 @@ size_t CSession::ReadBody(std::istream& in, const std::string& batKey, const std
         it.IsPinned = GetTextValue(line, "IsPinned=");
         it.IsBatFile = GetKeyValue(line, batKey) == "Yes";
         it.IsBinaryFile = GetKeyValue(line, "IsBinaryFile=") == "Yes";
-        it.SetLocalTimeFromText(GetKeyValue(line, "LocalModTime="));
-        it.SetRemoteTimeFromText(GetKeyValue(line, "RemoteModTime="));
+        it.SetLocalTimeFromText(GetKeyValue(line, "LocalModTime="), times);
+        it.SetRemoteTimeFromText(GetKeyValue(line, "RemoteModTime="), times);
         it.BasketInd = ParseInt(GetKeyValue(line, "BasketInd="));
         if (checkKeys) {
             std::string problem = CheckRecordKeys(
@@ -200,7 +201,6 @@ size_t CSession::ReadBody(std::istream& in, const std::string& batKey, const std
                 NoteReadProblem(problems, "item \"" + TextForLog(it.FileName) + "\": " + problem);
             }
         }
-        items.push_back(std::move(it));
     }
     if (!ended) ++skipped;  // the closing line is missing
     IsLoaded = true;

@@ -66,6 +66,13 @@ TEST_F(FileItemTest, StoredTimeFormatAndParse) {
     EXPECT_EQ(ParseStoredTime("1969+1+1+0+0+0+"), MakeLocalTime(2006, 1, 1, 0, 0, 0));
     EXPECT_EQ(ParseStoredTime("garbage"), MakeLocalTime(1970, 1, 1, 0, 0, 0));
     EXPECT_EQ(ParseStoredTime("99999999999+1+1+0+0+0+"), MakeLocalTime(2006, 1, 1, 0, 0, 0));
+    // A session file's reader gives the same moments, days repeated or not,
+    // dates that do not exist and clock parts out of range included.
+    CStoredTimeReader times;
+    for (const char* text : {"2008+7+5+13+4+9+", "2008+7+5+0+0+0+", "2008+7+5+23+59+59+", "", "2008+13+1+0+0+0+",
+                             "2008+7", "1969+1+1+0+0+0+", "garbage", "2008+2+30+12+0+0+", "2008+7+5+24+0+60+",
+                             "2021+3+28+2+30+0+", "2021+10+31+2+30+0+", "2021+3+28+12+0+0+", "1901+12+13+0+0+0+"})
+        EXPECT_EQ(times.Parse(text), ParseStoredTime(text)) << text;
 }
 
 TEST_F(FileItemTest, LocalAndSyncStatusOnRealFiles) {
