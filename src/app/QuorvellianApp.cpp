@@ -10,6 +10,8 @@
 #include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 
 #include "app/MainFrame.h"
@@ -18,6 +20,8 @@
 #include "model/Trace.h"
 #include "model/WorkArea.h"
 #include "platform/EndSignals.h"
+#include "remote/FtpConnections.h"
+#include "remote/FtpWorker.h"
 
 QString RegistryKey() { return QString(kRegistryKeyPrefix) + kProgramVersion; }
 
@@ -176,5 +180,13 @@ int RunWindowRoad(int argc, char** argv) {
     if (endPending) QTimer::singleShot(0, &app, endRun);
     int rc = app.exec();
     theApp.ExitInstance();
+    // Everything is saved by now. A transfer thread that did not end within
+    // the close's wait (stuck in a call that will never return) would abort
+    // the program when its thread object is destroyed at exit: the process
+    // ends here instead, without waiting for it.
+    if (!JoinFtpWorker(2000) || !JoinKeepAlive(500)) {
+        std::fflush(nullptr);
+        std::_Exit(rc);
+    }
     return rc;
 }
