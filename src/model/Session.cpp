@@ -5,6 +5,7 @@
 #include <fstream>
 #include <future>
 #include <sstream>
+#include <system_error>
 
 #include <sys/stat.h>
 
@@ -406,7 +407,11 @@ size_t CSession::ReadBytes(std::string bytes, const std::string& path, bool& rea
 
 void PrefetchCurrentWorkFile(const std::string& masterPath, const std::string& folder) {
     DropWorkFilePrefetch();
-    g_prefetch = std::async(std::launch::async, ReadAhead, masterPath, folder);
+    try {
+        g_prefetch = std::async(std::launch::async, ReadAhead, masterPath, folder);
+    } catch (const std::system_error&) {
+        // No thread to spare: the load reads the file itself.
+    }
 }
 
 void DropWorkFilePrefetch() {
