@@ -45,6 +45,7 @@
 #include "model/Trace.h"
 #include "model/WorkArea.h"
 #include "platform/Prompter.h"
+#include "model/Session.h"
 #include "model/StopCommands.h"
 #include "remote/FtpConnections.h"
 #include "remote/FtpWorker.h"
@@ -80,6 +81,9 @@ CMainFrame::CMainFrame(QWidget* parent, bool load)
     : QMainWindow(parent), m_presenter(m_data), m_panelPresenter(m_data, &m_presenter) {
     setObjectName("MainFrame");
     setWindowTitle("Quorvellian");
+    // The current session's work file is read while the window is built;
+    // the first load takes its items.
+    if (load) PrefetchCurrentWorkFile(g_strSessionInfoDir + kMasterFileName, g_strSessionInfoDir);
     m_presenter.SetView(this);
     m_presenter.SetControlPanel(&m_panelPresenter);
     m_panelPresenter.SetChanged([this] {

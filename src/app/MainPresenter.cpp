@@ -480,6 +480,7 @@ void CMainPresenter::LoadProgramData() {
                                      g_strLoadingAreaDir, g_strLoadingBackUpDir, g_strLoadingTempDir,
                                      g_strCmdAreaDir,     g_strBufferTextDir,    g_sDefaultLocalDir};
     m_data.LoadMasterFile();
+    DropWorkFilePrefetch();
     // The local folders of the session shown at start are written by its
     // transfers too.
     for (int b = 0; b < m_data.GetBasketCount(CurP(), CurS()) && written.size() < 256; ++b)

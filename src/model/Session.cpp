@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <future>
 #include <sstream>
+#include <system_error>
+
+#include <sys/stat.h>
 
 #include "model/Account.h"
 #include "model/KeyValue.h"
@@ -23,6 +27,80 @@ std::string Index5(int i) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%5d. ", i);
     return buf;
+}
+
+// Set on the worker that reads the current work file ahead: its reader
+// writes no trace lines (its items are used only when there was nothing
+// to say).
+thread_local bool t_quietRead = false;
+
+struct PrefetchedWorkFile {
+    std::string path;
+    struct stat seen {};
+    bool clean = false;
+    CSession session;
+};
+
+// Started and taken on the GUI thread only.
+std::future<PrefetchedWorkFile> g_prefetch;
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+// The work-file name of the session the master file names current, or ""
+// (a guess only: Read takes the worker's items for the name it reads).
+std::string GuessCurrentBoxFileName(const std::string& bytes) {
+    std::istringstream in(bytes);
+    std::string line;
+    std::vector<int> current;                          // "SessInd=" of each project
+    std::vector<std::vector<std::string>> sessions;   // the work files of each project
+    int project = 0;
+    while (ReadLine(in, line)) {
+        if (line.find("Session Box:") != std::string::npos) {
+            current.clear();
+            for (size_t at = line.find("SessInd="); at != std::string::npos; at = line.find("SessInd=", at + 8))
+                current.push_back(ParseInt(line.substr(at + 8, line.find(',', at) - at - 8)));
+        } else if (line.find("Session State:") != std::string::npos) {
+            project = ParseInt(GetKeyValue(line, "ProjInd="));
+        } else if (line.find("Session ID:") != std::string::npos &&
+                   line.find("End of Session ID:") == std::string::npos) {
+            std::string header, name;
+            if (!ReadLine(in, header) || !ReadLine(in, name)) break;
+            const int box = ParseInt(GetKeyValue(header, "SessionBox="));
+            if (box >= 0 && box < 4096 && name.find('=') == std::string::npos) {
+                if (static_cast<size_t>(box) >= sessions.size()) sessions.resize(box + 1);
+                sessions[box].push_back(name);
+            }
+        }
+    }
+    if (project < 0 || static_cast<size_t>(project) >= current.size() ||
+        static_cast<size_t>(project) >= sessions.size())
+        return {};
+    const int s = current[project];
+    if (s < 0 || static_cast<size_t>(s) >= sessions[project].size()) return {};
+    return sessions[project][s];
+}
+
+PrefetchedWorkFile ReadAhead(const std::string& masterPath, const std::string& folder) {
+    PrefetchedWorkFile r;
+    std::string bytes, why;
+    if (!ReadRegularFile(masterPath, bytes, why)) return r;
+    const std::string name = GuessCurrentBoxFileName(bytes);
+    if (name.empty() || !IsSafeBoxFileName(name)) return r;
+    r.path = folder + name;
+    struct stat after {};
+    if (stat(r.path.c_str(), &r.seen) != 0 || !ReadRegularFile(r.path, bytes, why) ||
+        stat(r.path.c_str(), &after) != 0 || !SameFile(r.seen, after))
+        return r;
+    t_quietRead = true;
+    bool readError = false;
+    const size_t skipped = r.session.ReadBytes(std::move(bytes), r.path, readError);
+    t_quietRead = false;
+    r.clean = skipped == 0 && !readError;
+    return r;
 }
 
 // Shows the wait cursor for the lifetime of the object.
@@ -240,6 +318,7 @@ size_t CSession::ReadBody(std::istream& in, const std::string& batKey, const std
         basket.m_Selection = std::move(sel);
     }
     if (BasketInd < 0 || BasketInd >= static_cast<int>(m_Baskets.size())) BasketInd = 0;
+    if (t_quietRead) return skipped;
     TraceReadProblems(source, problems);
     if (skipped > 0)
         WriteTraceString("Skipped " + std::to_string(skipped) + " unreadable line(s) in " + source);
@@ -249,12 +328,31 @@ size_t CSession::ReadBody(std::istream& in, const std::string& batKey, const std
 int CSession::Read(const std::string& folder) {
     WaitCursor wait;
     const std::string path = folder + BoxFileName;
+    if (g_prefetch.valid()) {
+        PrefetchedWorkFile ahead = g_prefetch.get();
+        struct stat now {};
+        if (ahead.clean && ahead.path == path && stat(path.c_str(), &now) == 0 && SameFile(ahead.seen, now)) {
+            m_Baskets = std::move(ahead.session.m_Baskets);
+            IsLoaded = true;
+            if (BasketInd < 0 || BasketInd >= static_cast<int>(m_Baskets.size())) BasketInd = 0;
+            return 1;
+        }
+    }
     // Only a regular file is read (a pipe there must not block the window).
     std::string bytes, why;
     if (!IsSafeBoxFileName(BoxFileName) || !ReadRegularFile(path, bytes, why)) {
         WriteTraceString("Data retrieve failed. \r\nNot found: " + path + "\r\nObject re-initialized.");
         return 0;
     }
+    bool readError = false;
+    const size_t skipped = ReadBytes(std::move(bytes), path, readError);
+    // Only the session folder's own files are written again by a save.
+    if ((skipped > 0 || readError) && folder == g_strSessionInfoDir)
+        KeepDamagedFile(path, "session work file", skipped, readError ? "read error" : "");
+    return 1;
+}
+
+size_t CSession::ReadBytes(std::string bytes, const std::string& path, bool& readError) {
     const size_t lineCount = static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1;
     std::istringstream in(std::move(bytes));
     // The three header lines: "Session ID:", the session's values and the
@@ -270,7 +368,7 @@ int CSession::Read(const std::string& folder) {
         lines.push_back(std::move(line));
     }
     const std::streamoff afterHeader = in.good() ? std::streamoff(in.tellg()) : std::streamoff(-1);
-    const bool readError = in.bad();
+    readError = in.bad();
     size_t at = 0, missing = 0;
     auto isBodyLine = [&](const std::string& l) {
         return HasKey(l, "FileName=") || l.find("End of Session ID:") != std::string::npos ||
@@ -288,7 +386,7 @@ int CSession::Read(const std::string& folder) {
             ++missing;  // a damaged values line
         } else if (std::string problem = CheckHeaderKeys(lines[at]); !problem.empty()) {
             ++missing;
-            TraceReadProblems(path, {{"session header: " + problem}, 0});
+            if (!t_quietRead) TraceReadProblems(path, {{"session header: " + problem}, 0});
         }
     } else {
         missing += 2 - head;
@@ -304,10 +402,20 @@ int CSession::Read(const std::string& folder) {
         std::istringstream none;
         skipped += ReadBody(none, "IsBatFile=", path);
     }
-    // Only the session folder's own files are written again by a save.
-    if ((skipped > 0 || readError) && folder == g_strSessionInfoDir)
-        KeepDamagedFile(path, "session work file", skipped, readError ? "read error" : "");
-    return 1;
+    return skipped;
+}
+
+void PrefetchCurrentWorkFile(const std::string& masterPath, const std::string& folder) {
+    DropWorkFilePrefetch();
+    try {
+        g_prefetch = std::async(std::launch::async, ReadAhead, masterPath, folder);
+    } catch (const std::system_error&) {
+        // No thread to spare: the load reads the file itself.
+    }
+}
+
+void DropWorkFilePrefetch() {
+    if (g_prefetch.valid()) g_prefetch.get();
 }
 
 void CSession::ReadLegacy(std::istream& in) {

@@ -53,6 +53,9 @@ public:
     // file of the session folder that was not read whole is kept under a
     // backup name first.
     int Read(const std::string& folder);
+    // The header and body of a work file's bytes (Read without the file):
+    // the number of lines it could not read; readError when the stream failed.
+    size_t ReadBytes(std::string bytes, const std::string& path, bool& readError);
     // The items and baskets of a work file from a stream positioned after
     // its three header lines; marks the session loaded. Returns the number
     // of lines it could not read.
@@ -74,6 +77,15 @@ private:
     template <class Taken>
     std::string MakeBoxFileNameIf(int project, int session, Taken taken) const;
 };
+
+// Starts reading, on a worker thread, the work file of the session the
+// master file at masterPath names current, from folder. CSession::Read of
+// that file takes the worker's items when the file read cleanly and has not
+// changed since; otherwise it reads the file itself as always. The worker
+// writes no trace lines and changes nothing of the program's data.
+void PrefetchCurrentWorkFile(const std::string& masterPath, const std::string& folder);
+// Waits for a worker that Read did not take, and drops its items.
+void DropWorkFilePrefetch();
 
 // What is wrong with the keys of a session's header line ("" when nothing).
 std::string CheckHeaderKeys(const std::string& line);

@@ -1,5 +1,6 @@
 // Stored files that their readers only partly understand are kept under a
 // backup name before a save writes over them, and the user is told.
+#include <algorithm>
 #include <filesystem>
 #include <sys/stat.h>
 #include <sstream>
@@ -394,4 +395,60 @@ TEST_F(DamagedFilesTest, AWorkFileNameSharedWithTheMasterFileOrAnotherSessionIsR
     // A save leaves the master file a master file.
     ASSERT_TRUE(data.SaveMasterFile(MasterPath()));
     EXPECT_EQ(ReadFile(MasterPath()).rfind("Program Option:", 0), 0u);
+}
+
+// The start reads the current session's work file ahead on a worker; the
+// load takes those items only when the file read whole and has not changed
+// since, so a damaged or replaced file is read and reported as always.
+TEST_F(DamagedFilesTest, TheWorkFileReadAheadAtStartIsTakenOnlyWhenWholeAndUnchanged) {
+    CopyDataFolder("master", g_strSessionInfoDir);
+    const std::string work = g_strSessionInfoDir + "Box01-Ses02-Betaold.txt";  // the current session's
+    auto items = [](CProgramData& data) {
+        std::vector<std::string> out;
+        const CSession* se = data.GetSessionPtr(0, 1);
+        if (!se || !se->IsLoaded) return out;
+        for (const auto& b : se->m_Baskets) {
+            out.push_back("basket " + b.BasketName);
+            for (const auto& it : b.m_Items)
+                out.push_back(it.FileName + " " + it.LocalDir + " " + std::to_string(it.LocalModTime) + " " +
+                              std::to_string(it.RemoteModTime) + " " + it.IsFTPed);
+        }
+        return out;
+    };
+    CProgramData plain;
+    plain.LoadMasterFile();
+    const auto expected = items(plain);
+    ASSERT_GT(expected.size(), 2u);
+
+    PrefetchCurrentWorkFile(MasterPath(), g_strSessionInfoDir);
+    CProgramData ahead;
+    ahead.LoadMasterFile();
+    EXPECT_EQ(items(ahead), expected);
+    EXPECT_EQ(ahead.GetSessionPtr(0, 1)->BasketInd, plain.GetSessionPtr(0, 1)->BasketInd);
+
+    // Replaced after the worker may have read it: the new text is what loads.
+    PrefetchCurrentWorkFile(MasterPath(), g_strSessionInfoDir);
+    const std::string whole = ReadFile(work);
+    WriteFile(work + ".new", Replaced(whole, "FileName=LOGIN.COM", "FileName=LOGOUT.COM"));
+    fs::rename(work + ".new", work);
+    CProgramData replaced;
+    replaced.LoadMasterFile();
+    const auto now = items(replaced);
+    ASSERT_FALSE(now.empty());
+    EXPECT_NE(std::find_if(now.begin(), now.end(), [](const std::string& s) { return s.rfind("LOGOUT.COM", 0) == 0; }),
+              now.end());
+
+    // Damaged: read again on the load, reported once and kept.
+    const std::string damaged = Replaced(whole, "FileName=LOGIN.COM", "FleName=LOGIN.COM");
+    WriteFile(work, damaged);
+    trace.lines.clear();
+    PrefetchCurrentWorkFile(MasterPath(), g_strSessionInfoDir);
+    CProgramData hurt;
+    hurt.LoadMasterFile();
+    EXPECT_EQ(items(hurt).size(), expected.size() - 1);
+    EXPECT_EQ(std::count_if(trace.lines.begin(), trace.lines.end(),
+                            [](const std::string& l) { return l.find("was not read whole (1 line") != std::string::npos; }),
+              1)
+        << trace.All();
+    EXPECT_EQ(ReadFile(work + ".bak"), damaged);
 }
