@@ -23,11 +23,11 @@ void StderrPrompter::Message(const std::string& text, MsgIcon) {
 }
 
 void RecordingPrompter::Message(const std::string& text, MsgIcon icon) {
-    entries.push_back({"message", text, icon});
+    entries.push_back({"message", text, icon, {}});
 }
 
 Answer RecordingPrompter::Ask(const std::string& text, MsgIcon icon, bool allowCancel) {
-    entries.push_back({"ask", text, icon});
+    entries.push_back({"ask", text, icon, {}});
     if (answers.empty()) return Answer::No;
     Answer a = answers.front();
     answers.erase(answers.begin());
@@ -47,7 +47,7 @@ std::optional<std::string> RecordingPrompter::AskText(const std::string& title,
 
 std::optional<std::string> RecordingPrompter::PickFolder(const std::string& title,
                                                          const std::string&) {
-    entries.push_back({"folder", title, MsgIcon::None});
+    entries.push_back({"folder", title, MsgIcon::None, {}});
     if (folders.empty()) return std::nullopt;
     auto f = folders.front();
     folders.erase(folders.begin());
@@ -55,7 +55,7 @@ std::optional<std::string> RecordingPrompter::PickFolder(const std::string& titl
 }
 
 std::optional<LoginData> RecordingPrompter::AskLogin(const LoginData& start) {
-    entries.push_back({"login", start.host + "|" + start.user, MsgIcon::None});
+    entries.push_back({"login", start.host + "|" + start.user, MsgIcon::None, {}});
     if (logins.empty()) return std::nullopt;
     auto l = logins.front();
     logins.erase(logins.begin());
@@ -63,7 +63,7 @@ std::optional<LoginData> RecordingPrompter::AskLogin(const LoginData& start) {
 }
 
 void RecordingPrompter::SetWaitCursor(bool on) {
-    entries.push_back({"cursor", on ? "on" : "off", MsgIcon::None});
+    entries.push_back({"cursor", on ? "on" : "off", MsgIcon::None, {}});
 }
 
 std::vector<std::string> RecordingPrompter::Messages() const {

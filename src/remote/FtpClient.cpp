@@ -697,7 +697,7 @@ bool CFtpClient::PutFileReplacing(const std::string& localFile, const std::strin
         return false;
     }
     if (mode >= 0) {
-        char octal[8];
+        char octal[16];
         std::snprintf(octal, sizeof octal, "%03o", mode);
         try {
             SendCommand("SITE", std::string("CHMOD ") + octal + " " + tempFile, reply);
