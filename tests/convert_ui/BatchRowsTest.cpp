@@ -2,6 +2,7 @@
 // real files of a temporary folder.
 #include <gtest/gtest.h>
 
+#include <future>
 #include <mutex>
 
 #include "convert/ConversionRun.h"
@@ -241,8 +242,18 @@ TEST_F(BatchRunnerTest, StopRaisesTheBreakFlagOnly) {
         p.OutputName = tmp / ("many" + std::to_string(i));
         live.Previews.push_back(p);
     }
+    // The worker waits at its first row until the stop has been raised, so
+    // the stop cannot come after the last row however fast the machine.
+    std::promise<void> stopped;
+    std::shared_future<void> released = stopped.get_future().share();
+    auto queueTask = runner->post;
+    runner->post = [queueTask, released](std::function<void()> task) {
+        released.wait();
+        queueTask(std::move(task));
+    };
     ASSERT_TRUE(runner->Start(BatchMode::Instances));
     runner->Stop();
+    stopped.set_value();
     EXPECT_TRUE(runner->IsRunning());
     Settle();
     EXPECT_FALSE(runner->IsRunning());
