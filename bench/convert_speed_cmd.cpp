@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/ConversionEngine.h"
 #include "convert/ConversionRun.h"
 #include "model/Library.h"
 #include "model/Globals.h"
@@ -126,7 +127,7 @@ bool RunEngine(const std::vector<CMacro>& macros, const std::string& in, const s
     bool modified = false;
     list.CurrentLibrary = 0;
     list.RunKind = 2;
-    return list.ConvertFileForBatch(list.Previews[0], 0, modified);
+    return CConversionEngine(list).ConvertFileForBatch(list.Previews[0], 0, modified);
 }
 
 struct Work {
@@ -235,7 +236,7 @@ int ConvertTree(const std::vector<CMacro>& macros, const std::string& tree, std:
         list.Previews.push_back(p);
     }
     walked = entries.size();
-    return list.RunBatchReport();
+    return CConversionEngine(list).RunBatchReport();
 }
 
 // Folder mode: the engine over a tree of `count` files of 10 KB, beside perl -pi

@@ -19,6 +19,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "convert/ConversionEngine.h"
 #include "convert/ConversionRun.h"
 #include "model/Library.h"
 #include "convert/ReplaceTags.h"
@@ -417,16 +418,16 @@ bool IsSamePath(const std::string& a, const std::string& b) {
     return ca == cb;
 }
 
-bool CLibraryList::UsesSubFilter() const {
-    if (m_Run.bUseCurrentMacro) return m_Run.currentMacro.IsSubFilter != 0;
-    const CLibrary* lib = GetCurrentLibraryPtr();
+bool CConversionEngine::UsesSubFilter() const {
+    if (m_List.m_Run.bUseCurrentMacro) return m_List.m_Run.currentMacro.IsSubFilter != 0;
+    const CLibrary* lib = m_List.GetCurrentLibraryPtr();
     if (!lib) return false;
     for (const CMacro& m : lib->MacroList)
         if (m.IsActive && m.IsSubFilter) return true;
     return false;
 }
 
-bool CLibraryList::ConvertFileForBatch(CFindRepPreview& preview, int row, bool& modified) {
+bool CConversionEngine::ConvertFileForBatch(CFindRepPreview& preview, int row, bool& modified) {
     std::string why;
     return ConvertFileForBatch(preview, row, modified, why);
 }
@@ -672,7 +673,7 @@ PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, boo
         // taking the next copy.
         std::string& copy = copies[id];
         copy.assign(slot.text);
-        std::string result = workers[id][k].RunLibraryPass(std::move(copy), scratch);
+        std::string result = CConversionEngine(workers[id][k]).RunLibraryPass(std::move(copy), scratch);
         if (result != slot.text) slot.differs = true;
         slot.text.swap(result);
         copy = std::move(result);
@@ -680,7 +681,7 @@ PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, boo
     // Wide macro j on the slot's text, the parts in order.
     auto convertWide = [&](unsigned id, std::size_t j, Slot& slot) {
         WideCarry& c = carries[j];
-        CLibraryList& w = workers[id][j];
+        CConversionEngine w(workers[id][j]);
         std::string& input = c.text;
         input.assign(c.input);
         input += slot.text;
@@ -897,11 +898,11 @@ PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, boo
 }
 }  // namespace
 
-bool CLibraryList::ConvertFileForBatch(CFindRepPreview& preview, int row, bool& modified,
-                                       std::string& why) {
+bool CConversionEngine::ConvertFileForBatch(CFindRepPreview& preview, int row, bool& modified,
+                                            std::string& why) {
     modified = false;
     why.clear();
-    switch (ConvertFileInParts(*this, preview, modified, why)) {
+    switch (ConvertFileInParts(m_List, preview, modified, why)) {
         case PartsResult::Done: return true;
         case PartsResult::Failed: return false;
         case PartsResult::WholeText: break;
@@ -913,11 +914,11 @@ bool CLibraryList::ConvertFileForBatch(CFindRepPreview& preview, int row, bool& 
         why = reason;
         return false;
     }
-    std::string converted = m_Run.bUseCurrentMacro
-                                ? ApplyOneMacroToText(text, m_Run.currentMacro, preview)
+    std::string converted = m_List.m_Run.bUseCurrentMacro
+                                ? ApplyOneMacroToText(text, m_List.m_Run.currentMacro, preview)
                                 : RunLibraryPass(text, preview);
-    if (m_Run.nBatchStep == 1) {
-        if (m_Run.setRowImage) m_Run.setRowImage(row, preview.Instances.empty() ? 14 : 15);
+    if (m_List.m_Run.nBatchStep == 1) {
+        if (m_List.m_Run.setRowImage) m_List.m_Run.setRowImage(row, preview.Instances.empty() ? 14 : 15);
         return true;
     }
     const bool same = IsSamePath(preview.InputName, preview.OutputName);
@@ -958,16 +959,16 @@ bool RowsAreIndependent(const CLibraryList& list) {
 }
 }  // namespace
 
-int CLibraryList::RunBatchReport() {
-    CurrentLibrary = m_Run.nLibraryIndex >= 0 ? m_Run.nLibraryIndex : g_nSelectedLibraryIndex;
-    RunKind = 2;
+int CConversionEngine::RunBatchReport() {
+    m_List.CurrentLibrary = m_List.m_Run.nLibraryIndex >= 0 ? m_List.m_Run.nLibraryIndex : g_nSelectedLibraryIndex;
+    m_List.RunKind = 2;
     // The written files are put in place group by group; a file's outcome is
     // final once its group is.
     struct Outcome {
         bool ok = false, modified = false;
         std::string why;
     };
-    std::vector<Outcome> outcomes(Previews.size());
+    std::vector<Outcome> outcomes(m_List.Previews.size());
     CWriteGroup group;
     struct GroupScope {
         CWriteGroup* saved;
@@ -976,20 +977,20 @@ int CLibraryList::RunBatchReport() {
     } scope(&group);
     auto flushGroup = [&]() {
         group.Flush([&](std::size_t file, const std::string& reason) {
-            WriteTrace(Previews[file].OutputName + ": " + reason);
+            WriteTrace(m_List.Previews[file].OutputName + ": " + reason);
             outcomes[file].ok = false;
             outcomes[file].modified = false;
         });
     };
     try {
-        if (!m_Run.bUseCurrentMacro && !IsValidIndex(CurrentLibrary)) {
-            WriteTrace("Invalid library index " + std::to_string(CurrentLibrary) +
+        if (!m_List.m_Run.bUseCurrentMacro && !m_List.IsValidIndex(m_List.CurrentLibrary)) {
+            WriteTrace("Invalid library index " + std::to_string(m_List.CurrentLibrary) +
                        ": there is no such library.");
             LogBatchConversion("Failure");
             return -1;
         }
-        if (m_Run.pProgress) m_Run.pProgress->Reset();
-        if (RowsAreIndependent(*this)) {
+        if (m_List.m_Run.pProgress) m_List.m_Run.pProgress->Reset();
+        if (RowsAreIndependent(m_List)) {
             // Rows on a few threads, each with its own write group; the
             // progress steps are given here as the rows are done.
             const unsigned threads = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
@@ -1003,8 +1004,8 @@ int CLibraryList::RunBatchReport() {
             };
             std::vector<Stretch> stretches(threads);
             for (unsigned t = 0; t < threads; ++t) {
-                stretches[t].next = Previews.size() * t / threads;
-                stretches[t].end = Previews.size() * (t + 1) / threads;
+                stretches[t].next = m_List.Previews.size() * t / threads;
+                stretches[t].end = m_List.Previews.size() * (t + 1) / threads;
             }
             auto nextRow = [&](unsigned own) -> std::size_t {
                 for (unsigned k = 0; k < threads; ++k) {
@@ -1013,7 +1014,7 @@ int CLibraryList::RunBatchReport() {
                     const std::size_t i = st.next++;
                     if (i < st.end) return i;
                 }
-                return Previews.size();
+                return m_List.Previews.size();
             };
             std::atomic<bool> stopped{false};
             std::exception_ptr abortError;
@@ -1023,13 +1024,13 @@ int CLibraryList::RunBatchReport() {
             unsigned finished = 0;
             // Without progress steps to give, this thread waits only for the
             // workers' end instead of being woken for every row.
-            const bool stepping = m_Run.pProgress != nullptr;
+            const bool stepping = m_List.m_Run.pProgress != nullptr;
             auto worker = [&](unsigned own) {
                 CWriteGroup mine;
                 GroupScope workerScope(&mine);
                 auto flushMine = [&]() {
                     mine.Flush([&](std::size_t file, const std::string& reason) {
-                        WriteTrace(Previews[file].OutputName + ": " + reason);
+                        WriteTrace(m_List.Previews[file].OutputName + ": " + reason);
                         outcomes[file].ok = false;
                         outcomes[file].modified = false;
                     });
@@ -1037,12 +1038,12 @@ int CLibraryList::RunBatchReport() {
                 try {
                     while (!stopped) {
                         const std::size_t i = nextRow(own);
-                        if (i >= Previews.size()) break;
+                        if (i >= m_List.Previews.size()) break;
                         CheckAbort();
                         mine.current = i;
                         Outcome& o = outcomes[i];
                         try {
-                            o.ok = ConvertFileForBatch(Previews[i], static_cast<int>(i), o.modified, o.why);
+                            o.ok = ConvertFileForBatch(m_List.Previews[i], static_cast<int>(i), o.modified, o.why);
                         } catch (const std::bad_alloc&) {
                             o.ok = false;
                             o.why = "(too big)";
@@ -1076,7 +1077,7 @@ int CLibraryList::RunBatchReport() {
                     const bool last = finished == threads;
                     lock.unlock();
                     for (; stepped < now; ++stepped)
-                        if (m_Run.pProgress) m_Run.pProgress->Step();
+                        if (m_List.m_Run.pProgress) m_List.m_Run.pProgress->Step();
                     lock.lock();
                     if (last && stepped == done) break;
                 }
@@ -1084,9 +1085,9 @@ int CLibraryList::RunBatchReport() {
             for (std::thread& t : pool) t.join();
             if (abortError) std::rethrow_exception(abortError);
         } else {
-            for (std::size_t i = 0; i < Previews.size(); ++i) {
-                CFindRepPreview& rec = Previews[i];
-                if (m_Run.nBatchStep == 1 && m_Run.selectRow) m_Run.selectRow(static_cast<int>(i));
+            for (std::size_t i = 0; i < m_List.Previews.size(); ++i) {
+                CFindRepPreview& rec = m_List.Previews[i];
+                if (m_List.m_Run.nBatchStep == 1 && m_List.m_Run.selectRow) m_List.m_Run.selectRow(static_cast<int>(i));
                 CheckAbort();
                 // A file of the group is read, or added to, only once it is in place.
                 if (group.Holds(rec.InputName) || (rec.Mode == "A" && group.Holds(rec.OutputName)))
@@ -1101,15 +1102,15 @@ int CLibraryList::RunBatchReport() {
                     o.why = "(too big)";  // this file only; the run goes on
                 }
                 if (group.Full()) flushGroup();
-                if (m_Run.pProgress) m_Run.pProgress->Step();
+                if (m_List.m_Run.pProgress) m_List.m_Run.pProgress->Step();
             }
         }
         flushGroup();
         std::string modifiedList, failed;
         int nModified = 0, nFailed = 0;
-        for (std::size_t i = 0; i < Previews.size(); ++i) {
+        for (std::size_t i = 0; i < m_List.Previews.size(); ++i) {
             const Outcome& o = outcomes[i];
-            const std::string name = GetFileNameFromPath(Previews[i].InputName);
+            const std::string name = GetFileNameFromPath(m_List.Previews[i].InputName);
             if (!o.ok) {
                 failed += "   " + name + (o.why.empty() ? "" : " " + o.why) + "\r\n";
                 ++nFailed;
@@ -1117,7 +1118,7 @@ int CLibraryList::RunBatchReport() {
                 modifiedList += NumberedLine(++nModified, name);
             }
         }
-        if (m_Run.nBatchStep == 1) {
+        if (m_List.m_Run.nBatchStep == 1) {
             std::string report = FormatModifiedFilesReport();
             WriteTrace("\r\nThe following files will be modified:\r\n"
                        "=====================================\r\n" +
@@ -1167,8 +1168,8 @@ void AddSpan(std::vector<ReplaySpan>& spans, std::string& out, const char* bytes
 }
 }  // namespace
 
-bool CLibraryList::ApplyInstances(const CFindRepPreview& preview, std::string& text,
-                                  std::vector<int>* dropped) const {
+bool CConversionEngine::ApplyInstances(const CFindRepPreview& preview, std::string& text,
+                                       std::vector<int>* dropped) const {
     if (dropped) dropped->clear();
     const std::vector<CFindRepInstance>& list = preview.Instances;
     // The instances of one macro step follow one another in the list, each
@@ -1285,7 +1286,7 @@ bool CLibraryList::ApplyInstances(const CFindRepPreview& preview, std::string& t
     return true;
 }
 
-bool CLibraryList::CommitFile(CFindRepPreview& preview, int /*row*/) {
+bool CConversionEngine::CommitFile(CFindRepPreview& preview, int /*row*/) {
     bool any = false;
     for (const CFindRepInstance& inst : preview.Instances)
         if (!inst.Skip) any = true;
@@ -1322,9 +1323,9 @@ bool CLibraryList::CommitFile(CFindRepPreview& preview, int /*row*/) {
     return true;
 }
 
-int CLibraryList::BatchConversionThreadTail() {
-    CurrentLibrary = m_Run.nLibraryIndex >= 0 ? m_Run.nLibraryIndex : g_nSelectedLibraryIndex;
-    RunKind = 2;
+int CConversionEngine::BatchConversionThreadTail() {
+    m_List.CurrentLibrary = m_List.m_Run.nLibraryIndex >= 0 ? m_List.m_Run.nLibraryIndex : g_nSelectedLibraryIndex;
+    m_List.RunKind = 2;
     try {
         if (UsesSubFilter()) {
             // A sub-filter keeps only the matched pieces; replaying instances
@@ -1336,15 +1337,15 @@ int CLibraryList::BatchConversionThreadTail() {
         }
         std::string failed;
         int nFailed = 0;
-        if (m_Run.pProgress) m_Run.pProgress->Reset();
-        for (std::size_t i = 0; i < Previews.size(); ++i) {
-            if (m_Run.selectRow) m_Run.selectRow(static_cast<int>(i));
+        if (m_List.m_Run.pProgress) m_List.m_Run.pProgress->Reset();
+        for (std::size_t i = 0; i < m_List.Previews.size(); ++i) {
+            if (m_List.m_Run.selectRow) m_List.m_Run.selectRow(static_cast<int>(i));
             CheckAbort();
-            if (!CommitFile(Previews[i], static_cast<int>(i))) {
-                failed += "   " + GetFileNameFromPath(Previews[i].InputName) + "\r\n";
+            if (!CommitFile(m_List.Previews[i], static_cast<int>(i))) {
+                failed += "   " + GetFileNameFromPath(m_List.Previews[i].InputName) + "\r\n";
                 ++nFailed;
             }
-            if (m_Run.pProgress) m_Run.pProgress->Step();
+            if (m_List.m_Run.pProgress) m_List.m_Run.pProgress->Step();
         }
         if (nFailed == 0) {
             LogBatchConversion("over");
@@ -1359,18 +1360,18 @@ int CLibraryList::BatchConversionThreadTail() {
     }
 }
 
-std::string CLibraryList::FormatModifiedFilesReport() const {
+std::string CConversionEngine::FormatModifiedFilesReport() const {
     std::string out;
     int n = 0;
-    for (const CFindRepPreview& p : Previews)
+    for (const CFindRepPreview& p : m_List.Previews)
         if (!p.Instances.empty()) out += NumberedLine(++n, GetFileNameFromPath(p.InputName));
     return out;
 }
 
-std::string CLibraryList::FormatWillModifyReport() const {
+std::string CConversionEngine::FormatWillModifyReport() const {
     std::string out;
     int n = 0;
-    for (const CFindRepPreview& p : Previews)
+    for (const CFindRepPreview& p : m_List.Previews)
         if (!p.Instances.empty() && IsSamePath(p.InputName, p.OutputName))
             out += NumberedLine(++n, GetFileNameFromPath(p.InputName));
     return out;

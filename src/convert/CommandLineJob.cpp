@@ -15,6 +15,7 @@
 #include <fstream>
 #include <set>
 
+#include "convert/ConversionEngine.h"
 #include "convert/ConversionRun.h"
 #include "convert/FolderFiles.h"
 #include "model/LibraryFile.h"
@@ -529,7 +530,7 @@ bool RunBatchConversion(CCommandLineJob& job) {
     list.m_Run = CConversionRun();
     list.m_Run.nBatchStep = 0;
     list.m_Run.nLibraryIndex = job.m_nLibIndex;
-    int failed = list.RunBatchReport();
+    int failed = CConversionEngine(list).RunBatchReport();
     job.m_EndTime = std::chrono::system_clock::now();
     if (failed < 0) {
         job.m_strError = "The batch conversion did not run to its end.";

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "convert/ConversionEngine.h"
 #include "convert/ConversionRun.h"
 #include "convert/DelimTokens.h"
 #include "model/Library.h"
@@ -151,9 +152,9 @@ bool IsWideStreamableMacro(const CMacro& macro, const CWildTypeManager* manager)
     return true;
 }
 
-std::size_t CLibraryList::FindFirstPiece(const CMacro& macro, const std::string& text,
-                                         std::size_t from) const {
-    const CLibrary* lib = GetCurrentLibraryPtr();
+std::size_t CConversionEngine::FindFirstPiece(const CMacro& macro, const std::string& text,
+                                              std::size_t from) const {
+    const CLibrary* lib = m_List.GetCurrentLibraryPtr();
     CWildTypeManager mgr = lib ? CWildTypeManager(lib->WildTypeManager) : CWildTypeManager();
     if (!lib) mgr.SetDefaultTypeCards();
     CMacro m = macro;
@@ -170,32 +171,28 @@ std::size_t CLibraryList::FindFirstPiece(const CMacro& macro, const std::string&
     return pos;
 }
 
-void CLibraryList::CheckAbort() const {
-    if (RunKind == 2) {
-        if (m_Run.pBatchBreak && m_Run.pBatchBreak->load()) throw CConversionAbort("-f-aborted");
+void CConversionEngine::CheckAbort() const {
+    if (m_List.RunKind == 2) {
+        if (m_List.m_Run.pBatchBreak && m_List.m_Run.pBatchBreak->load()) throw CConversionAbort("-f-aborted");
     } else {
-        if (m_Run.pConversionBreak && m_Run.pConversionBreak->load())
+        if (m_List.m_Run.pConversionBreak && m_List.m_Run.pConversionBreak->load())
             throw CConversionAbort("-i-aborted");
     }
 }
 
-const CLibrary* CLibraryList::GetCurrentLibraryPtr() const {
-    return IsValidIndex(CurrentLibrary) ? &Libraries[CurrentLibrary] : nullptr;
-}
-
-std::string CLibraryList::RunLibraryPass(std::string text, CFindRepPreview& preview) {
+std::string CConversionEngine::RunLibraryPass(std::string text, CFindRepPreview& preview) {
     int applied = 0;
     for (int i = 0;; ++i) {
-        const CLibrary* lib = GetCurrentLibraryPtr();
+        const CLibrary* lib = m_List.GetCurrentLibraryPtr();
         if (!lib || i >= static_cast<int>(lib->MacroList.size())) break;
         CheckAbort();
         preview.MacroIndex = i;
         preview.StepNo = applied;
         CMacro macro = lib->MacroList[i];
         if (!macro.IsActive) continue;
-        if (m_Run.nBatchStep == 1 && m_Run.bKeepSteps) preview.KeepSteps = 1;
+        if (m_List.m_Run.nBatchStep == 1 && m_List.m_Run.bKeepSteps) preview.KeepSteps = 1;
         std::string source;
-        if ((applied == 0 && m_Run.nBatchStep == 1) || (applied > 0 && preview.KeepSteps)) {
+        if ((applied == 0 && m_List.m_Run.nBatchStep == 1) || (applied > 0 && preview.KeepSteps)) {
             preview.StepTexts.push_back(text);
             source = text;
         }
@@ -205,28 +202,28 @@ std::string CLibraryList::RunLibraryPass(std::string text, CFindRepPreview& prev
     return text;
 }
 
-std::string CLibraryList::ConvertText(const std::string& text) {
+std::string CConversionEngine::ConvertText(const std::string& text) {
     CFindRepPreview scratch = ScratchPreview();
-    int step = m_Run.nBatchStep;
+    int step = m_List.m_Run.nBatchStep;
     // A scratch conversion keeps no steps, whatever batch step is set.
-    m_Run.nBatchStep = 0;
+    m_List.m_Run.nBatchStep = 0;
     try {
         std::string out = RunLibraryPass(text, scratch);
-        m_Run.nBatchStep = step;
+        m_List.m_Run.nBatchStep = step;
         return out;
     } catch (...) {
-        m_Run.nBatchStep = step;
+        m_List.m_Run.nBatchStep = step;
         throw;
     }
 }
 
-std::string CLibraryList::ApplyOneMacroToText(std::string text, CMacro macro,
-                                              CFindRepPreview& preview) {
+std::string CConversionEngine::ApplyOneMacroToText(std::string text, CMacro macro,
+                                                   CFindRepPreview& preview) {
     preview.MacroIndex = 0;
     preview.StepNo = 0;
     std::string source;
-    if (m_Run.nBatchStep == 1) {
-        if (m_Run.bKeepSteps) preview.KeepSteps = 1;
+    if (m_List.m_Run.nBatchStep == 1) {
+        if (m_List.m_Run.bKeepSteps) preview.KeepSteps = 1;
         preview.StepTexts.push_back(text);
         source = text;
     }
@@ -235,13 +232,13 @@ std::string CLibraryList::ApplyOneMacroToText(std::string text, CMacro macro,
     return text;
 }
 
-void CLibraryList::RunMacro(const std::string& source, std::string& text, CMacro macro,
-                            CFindRepPreview& preview) {
+void CConversionEngine::RunMacro(const std::string& source, std::string& text, CMacro macro,
+                                 CFindRepPreview& preview) {
     if (!macro.IsDelimParse) {
         FindReplacePass(source, text, macro, preview);
         return;
     }
-    const CLibrary* lib = GetCurrentLibraryPtr();
+    const CLibrary* lib = m_List.GetCurrentLibraryPtr();
     std::vector<CMacroTokenDelim> delims = lib ? lib->DelimList : DefaultDelimList();
     std::vector<CFindRepRecord> tokens;
     TokenizeByDelimiters(text, delims, tokens, true, true);
@@ -263,7 +260,7 @@ void CLibraryList::RunMacro(const std::string& source, std::string& text, CMacro
         out.append(text, ip, at - ip);
         std::size_t offset = out.size();
         out += piece;
-        if (m_Run.nBatchStep == 1)
+        if (m_List.m_Run.nBatchStep == 1)
             RecordInstance(preview, st, source, tok.Text, piece, offset,
                            static_cast<std::size_t>(static_cast<long>(offset) + shift));
         shift += static_cast<long>(tok.Text.size()) - static_cast<long>(piece.size());
@@ -273,10 +270,10 @@ void CLibraryList::RunMacro(const std::string& source, std::string& text, CMacro
     text.swap(out);
 }
 
-void CLibraryList::FindReplacePass(const std::string& source, std::string& text, CMacro& macro,
-                                   CFindRepPreview& preview) {
+void CConversionEngine::FindReplacePass(const std::string& source, std::string& text, CMacro& macro,
+                                        CFindRepPreview& preview) {
     if (macro.Find.empty()) return;
-    const int step = m_Run.nBatchStep;
+    const int step = m_List.m_Run.nBatchStep;
     RecordState st;
     const std::string& in = text;
     const std::size_t n = in.size();
@@ -344,7 +341,7 @@ void CLibraryList::FindReplacePass(const std::string& source, std::string& text,
     }
 
     // The wild path.
-    const CLibrary* lib = GetCurrentLibraryPtr();
+    const CLibrary* lib = m_List.GetCurrentLibraryPtr();
     CWildTypeManager mgr = lib ? CWildTypeManager(lib->WildTypeManager) : CWildTypeManager();
     if (!lib) mgr.SetDefaultTypeCards();
     mgr.ClearCaptures();
@@ -426,9 +423,9 @@ void CLibraryList::FindReplacePass(const std::string& source, std::string& text,
     text.swap(out);
 }
 
-bool CLibraryList::WildFind(CWildTypeManager& manager, CMacro& macro, const std::string& text,
-                            const std::string& shadow, std::size_t& position,
-                            const WildContext& context) {
+bool CConversionEngine::WildFind(CWildTypeManager& manager, CMacro& macro, const std::string& text,
+                                 const std::string& shadow, std::size_t& position,
+                                 const WildContext& context) {
     if (!macro.IsFindWild) {
         // The interactive find with a plain macro: a literal search.
         if (macro.Find.empty()) return false;
@@ -471,7 +468,7 @@ bool HasTagOpening(const std::string& text, const std::string& name) {
 }
 }  // namespace
 
-void CLibraryList::BuildReplacement(CWildTypeManager& manager, CMacro& macro, long /*matchNo*/) {
+void CConversionEngine::BuildReplacement(CWildTypeManager& manager, CMacro& macro, long /*matchNo*/) {
     if (!macro.IsRepWild || macro.Replace.empty()) return;
     // The substitutions of a piece tag run with the first five flags of the
     // macro being applied; sub-filter, delimiter parsing and active are clear.
@@ -506,12 +503,12 @@ void CLibraryList::BuildReplacement(CWildTypeManager& manager, CMacro& macro, lo
     }
 }
 
-bool CLibraryList::FindNextWithCurrentMacro(const std::string& text, std::size_t& matchStart,
-                                            std::size_t& matchEnd, std::size_t start) {
+bool CConversionEngine::FindNextWithCurrentMacro(const std::string& text, std::size_t& matchStart,
+                                                 std::size_t& matchEnd, std::size_t start) {
     if (start >= text.size()) return false;
-    CMacro macro = m_Run.currentMacro;
+    CMacro macro = m_List.m_Run.currentMacro;
     if (macro.Find.empty()) return false;
-    const CLibrary* lib = GetCurrentLibraryPtr();
+    const CLibrary* lib = m_List.GetCurrentLibraryPtr();
     CWildTypeManager mgr = lib ? CWildTypeManager(lib->WildTypeManager) : CWildTypeManager();
     if (!lib) mgr.SetDefaultTypeCards();
     if (macro.IsFindWild)
@@ -544,14 +541,14 @@ bool CLibraryList::FindNextWithCurrentMacro(const std::string& text, std::size_t
     return false;
 }
 
-bool CLibraryList::ReplaceWithCurrentMacro(std::string& text, std::size_t start,
-                                           std::size_t& matchStart, std::size_t& replacementEnd) {
-    CMacro macro = m_Run.currentMacro;
+bool CConversionEngine::ReplaceWithCurrentMacro(std::string& text, std::size_t start,
+                                                std::size_t& matchStart, std::size_t& replacementEnd) {
+    CMacro macro = m_List.m_Run.currentMacro;
     if (!macro.IsDelimParse) {
         std::size_t s, e;
         if (!FindNextWithCurrentMacro(text, s, e, start)) return false;
         // Replace only this match: run the pass over the match alone.
-        const CLibrary* lib = GetCurrentLibraryPtr();
+        const CLibrary* lib = m_List.GetCurrentLibraryPtr();
         CWildTypeManager mgr = lib ? CWildTypeManager(lib->WildTypeManager) : CWildTypeManager();
         if (!lib) mgr.SetDefaultTypeCards();
         CMacro m = macro;
@@ -572,18 +569,18 @@ bool CLibraryList::ReplaceWithCurrentMacro(std::string& text, std::size_t start,
         replacementEnd = s + rep.size();
         return true;
     }
-    const CLibrary* lib = GetCurrentLibraryPtr();
+    const CLibrary* lib = m_List.GetCurrentLibraryPtr();
     std::vector<CFindRepRecord> tokens;
     TokenizeByDelimiters(text, lib ? lib->DelimList : DefaultDelimList(), tokens, true, true);
     std::size_t from = start;
     for (const CFindRepRecord& tok : tokens) {
         std::size_t at = text.find(tok.Text, from);
         if (at == std::string::npos) return false;
-        CLibraryList probe = *this;
+        CLibraryList probe = m_List;
         probe.m_Run.currentMacro = macro;
         probe.m_Run.currentMacro.IsDelimParse = 0;
         std::size_t s, e;
-        if (probe.FindNextWithCurrentMacro(tok.Text, s, e, 0)) {
+        if (CConversionEngine(probe).FindNextWithCurrentMacro(tok.Text, s, e, 0)) {
             std::string piece = tok.Text;
             CMacro m = macro;
             CFindRepPreview scratch = ScratchPreview();

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "compare/TextAccess.h"
+#include "convert/ConversionEngine.h"
 #include "convert/ConversionRun.h"
 #include "model/Library.h"
 
@@ -133,7 +134,7 @@ std::string ClearMultiLineBreaks(CLibraryList& libraries, const std::string& tex
     CFindRepPreview preview;
     preview.Mode = "O";
     preview.NoInstances = 1;
-    return scratch.ApplyOneMacroToText(text, macro, preview);
+    return CConversionEngine(scratch).ApplyOneMacroToText(text, macro, preview);
 }
 
 std::string ChangeCaseOfRange(const std::string& text, std::size_t start, std::size_t end,

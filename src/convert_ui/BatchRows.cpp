@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 
+#include "convert/ConversionEngine.h"
 #include "convert/ConversionRun.h"
 #include "model/Globals.h"
 #include "model/Trace.h"
@@ -189,8 +190,9 @@ std::string DescribeInstance(const CFindRepInstance& inst, bool usingCurrentMacr
 int CommitRows(CLibraryList& snap, std::string& skipped) {
     snap.CurrentLibrary = snap.m_Run.nLibraryIndex >= 0 ? snap.m_Run.nLibraryIndex : g_nSelectedLibraryIndex;
     snap.RunKind = 2;
+    CConversionEngine engine(snap);
     try {
-        if (snap.UsesSubFilter()) {
+        if (engine.UsesSubFilter()) {
             WriteTrace("Instances cannot be committed for a library with an active sub-filter "
                        "macro. Convert the files directly instead.");
             LogBatchConversion("Failure");
@@ -201,7 +203,7 @@ int CommitRows(CLibraryList& snap, std::string& skipped) {
         for (std::size_t i = 0; i < snap.Previews.size(); ++i) {
             CFindRepPreview& rec = snap.Previews[i];
             if (snap.m_Run.selectRow) snap.m_Run.selectRow(static_cast<int>(i));
-            snap.CheckAbort();
+            engine.CheckAbort();
             const std::string name = GetFileNameFromPath(rec.InputName);
             bool any = false;
             for (const CFindRepInstance& inst : rec.Instances) any = any || !inst.Skip;
@@ -211,10 +213,10 @@ int CommitRows(CLibraryList& snap, std::string& skipped) {
                 std::string text, reason;
                 if (!ReadFileForConversion(rec.InputName, text, reason))
                     why = reason.empty() ? "could not be read" : reason;
-                else if (!snap.ApplyInstances(rec, text))
+                else if (!engine.ApplyInstances(rec, text))
                     why = "changed since its preview; left untouched";
             }
-            if (why.empty() && !snap.CommitFile(rec, static_cast<int>(i))) why = "could not be written";
+            if (why.empty() && !engine.CommitFile(rec, static_cast<int>(i))) why = "could not be written";
             if (!why.empty()) {
                 skipped += "   " + name + ": " + why + "\r\n";
                 ++nFailed;
@@ -305,7 +307,8 @@ bool CBatchRunner::Start(BatchMode mode) {
     skippedReport.clear();
     m_worker = std::thread([this, mode, postIfAlive, snap = std::move(snap)]() mutable {
         std::string skipped;
-        const int failed = mode == BatchMode::Commit ? CommitRows(snap, skipped) : snap.RunBatchReport();
+        const int failed =
+            mode == BatchMode::Commit ? CommitRows(snap, skipped) : CConversionEngine(snap).RunBatchReport();
         snap.m_Run.selectRow = nullptr;
         snap.m_Run.setRowImage = nullptr;
         // The worker's own end line follows the pass's, however the pass ended.

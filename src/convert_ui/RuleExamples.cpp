@@ -1,5 +1,6 @@
 #include "convert_ui/RuleExamples.h"
 
+#include "convert/ConversionEngine.h"
 #include "convert/ConversionRun.h"
 
 namespace {
@@ -18,7 +19,7 @@ std::string Apply(const CMacro& macro, const std::string& input) {
     CFindRepPreview preview;
     preview.Mode = "O";
     preview.NoInstances = 1;
-    return list.ApplyOneMacroToText(input, macro, preview);
+    return CConversionEngine(list).ApplyOneMacroToText(input, macro, preview);
 }
 }  // namespace
 

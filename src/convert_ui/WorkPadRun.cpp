@@ -1,5 +1,6 @@
 #include "convert_ui/WorkPadRun.h"
 
+#include "convert/ConversionEngine.h"
 #include "convert/ConversionRun.h"
 
 namespace {
@@ -44,17 +45,18 @@ bool RunWorkPadConversion(WorkPadSnapshot& snapshot, const std::string& text, st
     list.m_Run.currentMacro = snapshot.macro;
     list.m_Run.pConversionBreak = stop;
     list.m_Run.pBatchBreak = nullptr;
+    CConversionEngine engine(list);
     try {
         if (snapshot.source == 1) {
-            output = list.ConvertText(text);
+            output = engine.ConvertText(text);
         } else {
             CFindRepPreview preview;
             preview.Mode = "O";
             preview.NoInstances = 1;
             std::string t = text;
-            list.CheckAbort();
-            list.RunMacro("", t, snapshot.macro, preview);
-            list.CheckAbort();
+            engine.CheckAbort();
+            engine.RunMacro("", t, snapshot.macro, preview);
+            engine.CheckAbort();
             output = std::move(t);
         }
         return true;
@@ -69,7 +71,7 @@ std::string InteractiveStatusLine(const std::string& text) { return "--- Itr cvt
 bool FindNextMatch(const CLibraryList& libraries, int libraryIndex, const CMacro& macro,
                    const std::string& text, std::size_t from, std::size_t& start, std::size_t& end) {
     CLibraryList list = InteractiveList(libraries, libraryIndex, macro);
-    return list.FindNextWithCurrentMacro(text, start, end, from);
+    return CConversionEngine(list).FindNextWithCurrentMacro(text, start, end, from);
 }
 
 bool ReplaceSelectedMatch(const CLibraryList& libraries, int libraryIndex, const CMacro& macro,
@@ -77,10 +79,11 @@ bool ReplaceSelectedMatch(const CLibraryList& libraries, int libraryIndex, const
                           std::size_t& replaced, std::size_t& replacedEnd) {
     if (selStart >= selEnd) return false;
     CLibraryList list = InteractiveList(libraries, libraryIndex, macro);
+    CConversionEngine engine(list);
     std::size_t s = 0, e = 0;
-    if (!list.FindNextWithCurrentMacro(text, s, e, selStart) || s != selStart || e != selEnd)
+    if (!engine.FindNextWithCurrentMacro(text, s, e, selStart) || s != selStart || e != selEnd)
         return false;
-    return list.ReplaceWithCurrentMacro(text, selStart, replaced, replacedEnd);
+    return engine.ReplaceWithCurrentMacro(text, selStart, replaced, replacedEnd);
 }
 
 bool IsMacroNewToLibrary(const CLibraryList& libraries, int libraryIndex, const CMacro& m) {

@@ -10,6 +10,7 @@
 #include "filelist/AddLocalPath.h"
 #include "model/Globals.h"
 #include "model/ProgramData.h"
+#include "model/SafeFile.h"
 #include "model/Session.h"
 #include "model/Trace.h"
 #include "remote/FtpWorker.h"

@@ -64,22 +64,6 @@ CFileItem MakeNewFileItem(const std::string& path, const CFileItem& like, PathSi
     return item;
 }
 
-bool HasNulByteInHead(const std::string& path) {
-    // A pipe, device or folder at the path cannot hold the add: it is no file.
-    std::string why;
-    const int fd = OpenRegularFileForReading(path, why);
-    if (fd < 0) return false;
-    char head[8192];
-    size_t got = 0;
-    while (got < sizeof head) {
-        const ssize_t n = ::read(fd, head + got, sizeof head - got);
-        if (n <= 0) break;
-        got += static_cast<size_t>(n);
-    }
-    ::close(fd);
-    return std::memchr(head, '\0', got) != nullptr;
-}
-
 bool IsBinaryLocalFile(const std::string& fileName, const std::string& path) {
     return IsBinaryByExtension(fileName) || HasNulByteInHead(path);
 }

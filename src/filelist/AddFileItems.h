@@ -34,9 +34,6 @@ std::string GetPathUpToSeparator(const std::string& path, char sep);
 // "NewFile.txt"; host and user come from the current connection.
 CFileItem MakeNewFileItem(const std::string& path, const CFileItem& like, PathSide side);
 
-// True when the first 8 KB of the local file hold a NUL byte: such a file is
-// no text, whatever its extension says. False when it cannot be read.
-bool HasNulByteInHead(const std::string& path);
 // Whether a local file added as an item is marked binary: by its extension
 // (the "BinExtStr=" list) or by a NUL byte near its start.
 bool IsBinaryLocalFile(const std::string& fileName, const std::string& path);

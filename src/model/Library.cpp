@@ -294,3 +294,7 @@ bool CLibraryList::SaveInstance(int i, int j, const std::string& text) {
     inst.Changed = 1;
     return true;
 }
+
+const CLibrary* CLibraryList::GetCurrentLibraryPtr() const {
+    return IsValidIndex(CurrentLibrary) ? &Libraries[CurrentLibrary] : nullptr;
+}

@@ -12,8 +12,6 @@
 #include "model/Globals.h"
 
 class IProgressSink;
-class CFindRepRecord;
-struct WildContext;
 
 // One Find-Replace macro.
 class CMacro {
@@ -219,61 +217,12 @@ public:
     bool SetInstanceSkip(int i, int j, unsigned char flag);
     bool SaveInstance(int i, int j, const std::string& text);
 
-    // ---- The conversion engine. A run works on its own copy of the list. ----
+    // What the run that works on this list needs besides its libraries
+    // (the conversion engine works on a run's own copy of the list).
     CConversionRun m_Run;
 
-    // Throws CConversionAbort when the stop flag of the run's kind is raised.
-    void CheckAbort() const;
     // The library that runs, or null when CurrentLibrary is not a valid index.
     const CLibrary* GetCurrentLibraryPtr() const;
-
-    // The library pass: every active macro of the current library in order.
-    std::string RunLibraryPass(std::string text, CFindRepPreview& preview);
-    // One text with the current library, leaving no instance behind.
-    std::string ConvertText(const std::string& text);
-    std::string ApplyOneMacroToText(std::string text, CMacro macro, CFindRepPreview& preview);
-    // One macro on one text, in place (token by token with IsDelimParse).
-    void RunMacro(const std::string& source, std::string& text, CMacro macro,
-                  CFindRepPreview& preview);
-    void FindReplacePass(const std::string& source, std::string& text, CMacro& macro,
-                         CFindRepPreview& preview);
-    // Where the latest wild FindReplacePass stopped: the end of its last
-    // match in the text it was given (the search from there found nothing).
-    std::size_t LastSearchEnd = 0;
-    // Where the first piece of a wild macro's Find (the text before its first
-    // wild-card symbol) first matches at or after from; npos when nowhere.
-    std::size_t FindFirstPiece(const CMacro& macro, const std::string& text, std::size_t from) const;
-    bool WildFind(CWildTypeManager& manager, CMacro& macro, const std::string& text,
-                  const std::string& shadow, std::size_t& position, const WildContext& context);
-    void BuildReplacement(CWildTypeManager& manager, CMacro& macro, long matchNo);
-    // The interactive steps with the program-wide current macro (m_Run.currentMacro).
-    bool FindNextWithCurrentMacro(const std::string& text, std::size_t& matchStart,
-                                  std::size_t& matchEnd, std::size_t start);
-    bool ReplaceWithCurrentMacro(std::string& text, std::size_t start, std::size_t& matchStart,
-                                 std::size_t& replacementEnd);
-
-    // Entries of the workers.
-    // Batch steps 0 and 1 (run kind 2) and step 2, the commit. Each returns
-    // the number of files that failed, or -1 when the run could not work at
-    // all (a bad library index, a refused commit, a stop).
-    int RunBatchReport();
-    int BatchConversionThreadTail();
-    // Returns false on a stop; the marker was written.
-    bool ConvertFileForBatch(CFindRepPreview& preview, int row, bool& modified);
-    // The same; why says what kept a file from being read as text ("(binary)").
-    bool ConvertFileForBatch(CFindRepPreview& preview, int row, bool& modified, std::string& why);
-    bool CommitFile(CFindRepPreview& preview, int row);
-    // Applies the instances that are not skipped, with their replacement
-    // texts, to the text the preview read. An instance of a later step that
-    // stands on text the preview had only because of a skipped or edited
-    // instance is left out; dropped, when given, gets its index. False when
-    // the text does not hold, at an instance's place, what the preview found.
-    bool ApplyInstances(const CFindRepPreview& preview, std::string& text,
-                        std::vector<int>* dropped = nullptr) const;
-    std::string FormatModifiedFilesReport() const;
-    std::string FormatWillModifyReport() const;
-    // True when the macros the batch applies include an active sub-filter.
-    bool UsesSubFilter() const;
 };
 
 // Appends the sample library when the list is empty (see CLibraryList::CreateSampleLibrary).

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <cstdio>
@@ -293,6 +294,22 @@ bool ReadRegularFile(const std::string& path, std::string& bytes, std::string& e
         return false;
     }
     return true;
+}
+
+bool HasNulByteInHead(const std::string& path) {
+    // A pipe, device or folder at the path is no file.
+    std::string why;
+    const int fd = OpenRegularFileForReading(path, why);
+    if (fd < 0) return false;
+    char head[8192];
+    size_t got = 0;
+    while (got < sizeof head) {
+        const ssize_t n = ::read(fd, head + got, sizeof head - got);
+        if (n <= 0) break;
+        got += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    return std::memchr(head, '\0', got) != nullptr;
 }
 
 bool SaveFileAtomic(const std::string& path, const std::string& bytes, std::string& error,

@@ -149,6 +149,9 @@ int OpenRegularFileForReading(const std::string& path, std::string& error);
 // Reads the whole of a regular file the same way. False with the reason;
 // nothing here throws.
 bool ReadRegularFile(const std::string& path, std::string& bytes, std::string& error);
+// True when the first 8 KB of a local file hold a NUL byte: such a file is
+// no text, whatever its extension says. False when it cannot be read.
+bool HasNulByteInHead(const std::string& path);
 
 // The time the program started (taken when it was loaded).
 long long ProgramStartTime();

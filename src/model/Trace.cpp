@@ -14,6 +14,8 @@
 
 namespace {
 std::mutex g_traceMutex;
+// The platform's default prompter writes to the trace.
+[[maybe_unused]] const bool g_prompterLinesToTrace = (SetDefaultPrompterLines(&WriteTrace), true);
 ITraceSink* g_traceSink = nullptr;
 std::FILE* g_batchLog = nullptr;
 bool g_batchLogFailed = false;

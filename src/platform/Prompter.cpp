@@ -6,7 +6,30 @@
 namespace {
 DefaultPrompter g_defaultPrompter;
 std::atomic<IPrompter*> g_prompter{nullptr};
+std::atomic<void (*)(const std::string&)> g_defaultPrompterLines{nullptr};
+
+void WriteDefaultPrompterLine(const std::string& text) {
+    if (auto write = g_defaultPrompterLines.load()) {
+        write(text);
+    } else {
+        std::fprintf(stderr, "%s\n", text.c_str());
+        std::fflush(stderr);
+    }
+}
 }  // namespace
+
+void SetDefaultPrompterLines(void (*write)(const std::string& line)) {
+    g_defaultPrompterLines.store(write);
+}
+
+void DefaultPrompter::Message(const std::string& text, MsgIcon) {
+    WriteDefaultPrompterLine(text);
+}
+
+Answer DefaultPrompter::Ask(const std::string& text, MsgIcon, bool allowCancel) {
+    WriteDefaultPrompterLine(text);
+    return allowCancel ? Answer::Cancel : Answer::No;
+}
 
 IPrompter& Prompter() {
     IPrompter* p = g_prompter.load();

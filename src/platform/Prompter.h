@@ -52,7 +52,9 @@ public:
 };
 
 // Answers every question with its default: No, cancel, nothing picked.
-// Messages go to the trace. Used until a window exists and in batch mode.
+// What it would say goes to the lines set by SetDefaultPrompterLines (the
+// trace; standard error until they are set). Used until a window exists
+// and in batch mode.
 class DefaultPrompter : public IPrompter {
 public:
     void Message(const std::string& text, MsgIcon icon) override;
@@ -71,6 +73,10 @@ class StderrPrompter : public DefaultPrompter {
 public:
     void Message(const std::string& text, MsgIcon icon) override;
 };
+
+// Where the default prompter writes the messages and questions it is
+// given; set once, before main, by the trace.
+void SetDefaultPrompterLines(void (*write)(const std::string& line));
 
 // The prompter of the run; never null (a DefaultPrompter until one is set).
 IPrompter& Prompter();

@@ -9,10 +9,10 @@
 #include <tuple>
 #include <unordered_map>
 
-#include "filelist/AddFileItems.h"
 #include "model/ProgramOptionsRules.h"
 #include "model/Globals.h"
 #include "model/ProgramData.h"
+#include "model/SafeFile.h"
 #include "model/Trace.h"
 #include "platform/Prompter.h"
 #include "platform/Spawn.h"

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "EngineTestUtil.h"
+#include "convert/ConversionEngine.h"
 #include "convert/DelimTokens.h"
 
 TEST(BadInput, UnterminatedTagsStayAsText) {
@@ -50,7 +51,7 @@ TEST(BadInput, TenMegabyteSingleLine) {
     list.m_Run.nBatchStep = 1;
     list.RunKind = 2;
     CFindRepPreview p;
-    list.RunLibraryPass(line.substr(0, 2u << 20), p);
+    CConversionEngine(list).RunLibraryPass(line.substr(0, 2u << 20), p);
     EXPECT_EQ(p.Instances.size(), (2u << 20) / 31);
     EXPECT_LE(p.Instances.back().LineText.size(), 2 * 240u + 4u);
 }

@@ -9,6 +9,7 @@
 
 #include "../support/TempDir.h"
 #include "EngineTestUtil.h"
+#include "convert/ConversionEngine.h"
 #include "model/Trace.h"
 #include "platform/Prompter.h"
 
@@ -69,7 +70,7 @@ TEST(BatchConversion, StepZeroWritesChangedFilesAndReports) {
                      Rec(tmp / "missing.txt", tmp / "missing.txt")};
     CountingProgress progress;
     list.m_Run.pProgress = &progress;
-    EXPECT_EQ(list.RunBatchReport(), 2);
+    EXPECT_EQ(CConversionEngine(list).RunBatchReport(), 2);
     EXPECT_EQ(progress.resets, 1);
     EXPECT_EQ(progress.steps, 6);  // one step per file
     EXPECT_EQ(ReadFile(tmp / "a.txt"), "lion\ndog\nbar\r0%\r50%\n");
@@ -114,7 +115,7 @@ TEST(ConversionRun, ARunKeepsTheSettingsItWasStartedWith) {
     g_nBatchStep = 1;
     g_bBatchUseCurrentMacro = false;
     g_nSelectedLibraryIndex = 7;
-    EXPECT_EQ(list.RunBatchReport(), 0);
+    EXPECT_EQ(CConversionEngine(list).RunBatchReport(), 0);
     EXPECT_EQ(ReadFile(tmp / "s.txt"), "Ab");
     // Nor does a change to the list the run was copied from.
     CLibraryList source = OneLibrary({MakeMacro("b", "B")});
@@ -123,7 +124,7 @@ TEST(ConversionRun, ARunKeepsTheSettingsItWasStartedWith) {
     run.m_Run.nBatchStep = 0;
     source.Libraries[0].MacroList[0].Replace = "Z";
     run.Previews = {Rec(tmp / "s.txt", tmp / "s.txt")};
-    EXPECT_EQ(run.RunBatchReport(), 0);
+    EXPECT_EQ(CConversionEngine(run).RunBatchReport(), 0);
     EXPECT_EQ(ReadFile(tmp / "s.txt"), "AB");
     CurrentMacro = savedMacro;
     g_nBatchStep = savedStep;
@@ -140,7 +141,7 @@ TEST(ConversionRun, StopRaisesTheFlagOnlyAndTheRunsEndMakesTheKindIdle) {
     g_bBatchIdle = false;  // a batch runs
     g_bBatchBreak = true;  // Stop
     EXPECT_FALSE(g_bBatchIdle);
-    EXPECT_EQ(list.RunBatchReport(), -1);
+    EXPECT_EQ(CConversionEngine(list).RunBatchReport(), -1);
     EXPECT_EQ(ReadFile(tmp / "a.txt"), "a");
     EXPECT_NE(trace.text.find("--- Batch cvt -f-aborted ---"), std::string::npos);
     EXPECT_TRUE(g_bBatchIdle);    // the run's end made the kind idle
@@ -150,11 +151,11 @@ TEST(ConversionRun, StopRaisesTheFlagOnlyAndTheRunsEndMakesTheKindIdle) {
 TEST(BatchConversion, EmptyListAndBadLibraryIndex) {
     RecordingTrace trace;
     CLibraryList list = BatchList({MakeMacro("a", "b")}, 0);
-    EXPECT_EQ(list.RunBatchReport(), 0);
+    EXPECT_EQ(CConversionEngine(list).RunBatchReport(), 0);
     EXPECT_NE(trace.text.find("(None).\n"), std::string::npos);
     EXPECT_NE(trace.text.find("--- Batch cvt over ---"), std::string::npos);
     list.m_Run.nLibraryIndex = 4;
-    EXPECT_EQ(list.RunBatchReport(), -1);
+    EXPECT_EQ(CConversionEngine(list).RunBatchReport(), -1);
     EXPECT_NE(trace.text.find("Invalid library index 4"), std::string::npos);
 }
 
@@ -167,7 +168,7 @@ TEST(BatchConversion, PreviewThenCommitWithSkippedAndEditedInstances) {
     list.Previews = {Rec(file, file)};
     std::vector<int> images;
     list.m_Run.setRowImage = [&](int, int image) { images.push_back(image); };
-    EXPECT_EQ(list.RunBatchReport(), 0);
+    EXPECT_EQ(CConversionEngine(list).RunBatchReport(), 0);
     EXPECT_EQ(ReadFile(file), "one 1 two 22\nthree 333\n");  // step 1 writes nothing
     EXPECT_EQ(images, (std::vector<int>{15}));
     EXPECT_NE(trace.text.find("The following files will be modified:"), std::string::npos);
@@ -178,13 +179,13 @@ TEST(BatchConversion, PreviewThenCommitWithSkippedAndEditedInstances) {
     ASSERT_TRUE(list.SaveInstance(0, 0, "[one]"));
     CLibraryList commit = list;
     commit.m_Run.nBatchStep = 2;
-    EXPECT_EQ(commit.BatchConversionThreadTail(), 0);
+    EXPECT_EQ(CConversionEngine(commit).BatchConversionThreadTail(), 0);
     EXPECT_EQ(ReadFile(file), "0ne [one] tw0 22\nthree <333>\n");
 
     // A second commit with nothing in memory only says so.
     CLibraryList again = commit;
     for (CFindRepPreview& p : again.Previews) p.Instances.clear();
-    EXPECT_EQ(again.BatchConversionThreadTail(), 0);
+    EXPECT_EQ(CConversionEngine(again).BatchConversionThreadTail(), 0);
     EXPECT_NE(trace.text.find(file + ": 0 instance in this file. Skipped."), std::string::npos);
 }
 
@@ -195,10 +196,10 @@ TEST(BatchConversion, CommitRefusesAFileThatChangedSincePreview) {
     WriteFile(file, "abc abc\n");
     CLibraryList list = BatchList({MakeMacro("abc", "x")}, 1);
     list.Previews = {Rec(file, file)};
-    list.RunBatchReport();
+    CConversionEngine(list).RunBatchReport();
     WriteFile(file, "zzz abc\n");
     list.m_Run.nBatchStep = 2;
-    EXPECT_EQ(list.BatchConversionThreadTail(), 1);
+    EXPECT_EQ(CConversionEngine(list).BatchConversionThreadTail(), 1);
     EXPECT_EQ(ReadFile(file), "zzz abc\n");
     EXPECT_NE(trace.text.find("Failed to process the following:\n   g.txt"), std::string::npos);
 }
@@ -232,7 +233,7 @@ TEST(BatchConversion, AFileAddedToWhileConvertedInPlaceIsNotReplaced) {
     CLibraryList list = BatchList({MakeMacro("cat", "dog")}, 0);
     list.Previews = {Rec(small, small), Rec(large, large), Rec(tmp / "other.log", tmp / "other.log")};
     list.m_Run.pProgress = &appender;
-    EXPECT_EQ(list.RunBatchReport(), 2) << trace.text;
+    EXPECT_EQ(CConversionEngine(list).RunBatchReport(), 2) << trace.text;
     EXPECT_EQ(ReadFile(small), "cat\nappended\n");
     EXPECT_TRUE(ReadFile(large) == big + "appended\n");
     EXPECT_EQ(ReadFile(tmp / "other.log"), "dog\n");
@@ -254,9 +255,9 @@ TEST(BatchConversion, CommitIsRefusedForASubFilterLibrary) {
     sub.subFilter = true;
     CLibraryList list = BatchList({MakeMacro("^d", "<^d1>", sub)}, 1);
     list.Previews = {Rec(file, file)};
-    list.RunBatchReport();
+    CConversionEngine(list).RunBatchReport();
     list.m_Run.nBatchStep = 2;
-    EXPECT_EQ(list.BatchConversionThreadTail(), -1);
+    EXPECT_EQ(CConversionEngine(list).BatchConversionThreadTail(), -1);
     EXPECT_EQ(ReadFile(file), "a1b2\n");
     EXPECT_NE(trace.text.find("sub-filter"), std::string::npos);
 }
@@ -266,18 +267,18 @@ TEST(BatchConversion, ApplyInstancesReplaysEveryMacroInOrder) {
     CLibraryList list = BatchList({MakeMacro("a", "xyz"), MakeMacro("z", "Q"), MakeMacro("b", "")},
                                   1);
     CFindRepPreview p;
-    std::string converted = list.RunLibraryPass("ab\r\nab", p);
+    std::string converted = CConversionEngine(list).RunLibraryPass("ab\r\nab", p);
     EXPECT_EQ(converted, "xyQ\r\nxyQ");
     std::string text = "ab\r\nab";
     std::vector<int> dropped;
-    EXPECT_TRUE(list.ApplyInstances(p, text, &dropped));
+    EXPECT_TRUE(CConversionEngine(list).ApplyInstances(p, text, &dropped));
     EXPECT_EQ(text, converted);
     EXPECT_TRUE(dropped.empty());
     // The first "a" skipped: its "z" never appears, and that instance of the
     // second macro is left out on its own; the third macro still applies.
     p.Instances[0].Skip = 1;
     text = "ab\r\nab";
-    EXPECT_TRUE(list.ApplyInstances(p, text, &dropped));
+    EXPECT_TRUE(CConversionEngine(list).ApplyInstances(p, text, &dropped));
     EXPECT_EQ(text, "a\r\nxyQ");
     EXPECT_EQ(dropped, std::vector<int>{2});
 }
@@ -287,18 +288,18 @@ TEST(BatchConversion, ASkippedOrEditedInstanceLeavesOutOnlyWhatWasFoundInItsRepl
     CLibraryList list = BatchList({MakeMacro("foo", "FOO1"), MakeMacro("FOO1", "BAR2")}, 1);
     CFindRepPreview p;
     const std::string file = "foo bar\r\nbar foo\r\n";
-    EXPECT_EQ(list.RunLibraryPass(file, p), "BAR2 bar\r\nbar BAR2\r\n");
+    EXPECT_EQ(CConversionEngine(list).RunLibraryPass(file, p), "BAR2 bar\r\nbar BAR2\r\n");
     ASSERT_EQ(p.Instances.size(), 4u);
     std::vector<int> dropped;
     std::string text = file;
     p.Instances[0].Skip = 1;
-    EXPECT_TRUE(list.ApplyInstances(p, text, &dropped));
+    EXPECT_TRUE(CConversionEngine(list).ApplyInstances(p, text, &dropped));
     EXPECT_EQ(text, "foo bar\r\nbar BAR2\r\n");
     EXPECT_EQ(dropped, std::vector<int>{2});
     // The skipped instance of the second macro too: nothing more to leave out.
     p.Instances[2].Skip = 1;
     text = file;
-    EXPECT_TRUE(list.ApplyInstances(p, text, &dropped));
+    EXPECT_TRUE(CConversionEngine(list).ApplyInstances(p, text, &dropped));
     EXPECT_EQ(text, "foo bar\r\nbar BAR2\r\n");
     EXPECT_TRUE(dropped.empty());
     // An edited replacement is written as edited; what the preview found in
@@ -307,12 +308,12 @@ TEST(BatchConversion, ASkippedOrEditedInstanceLeavesOutOnlyWhatWasFoundInItsRepl
     p.Instances[1].RepText = "foo-1";
     p.Instances[1].Changed = 1;
     text = file;
-    EXPECT_TRUE(list.ApplyInstances(p, text, &dropped));
+    EXPECT_TRUE(CConversionEngine(list).ApplyInstances(p, text, &dropped));
     EXPECT_EQ(text, "BAR2 bar\r\nbar foo-1\r\n");
     EXPECT_EQ(dropped, std::vector<int>{3});
     // A text other than the one the preview read is refused.
     text = "fox bar\r\nbar foo\r\n";
-    EXPECT_FALSE(list.ApplyInstances(p, text, &dropped));
+    EXPECT_FALSE(CConversionEngine(list).ApplyInstances(p, text, &dropped));
 }
 
 TEST(BatchConversion, StopBetweenFilesEndsTheRunWithItsMarker) {
@@ -323,7 +324,7 @@ TEST(BatchConversion, StopBetweenFilesEndsTheRunWithItsMarker) {
     CLibraryList list = BatchList({MakeMacro("a", "b")}, 0);
     list.m_Run.pBatchBreak = &stop;
     list.Previews = {Rec(tmp / "a.txt", tmp / "a.txt")};
-    EXPECT_EQ(list.RunBatchReport(), -1);
+    EXPECT_EQ(CConversionEngine(list).RunBatchReport(), -1);
     EXPECT_EQ(ReadFile(tmp / "a.txt"), "a");
     EXPECT_NE(trace.text.find("--- Batch cvt -f-aborted ---"), std::string::npos);
 }

@@ -8,6 +8,7 @@
 
 #include "../support/TempDir.h"
 #include "EngineTestUtil.h"
+#include "convert/ConversionEngine.h"
 #include "model/Globals.h"
 #include "platform/Prompter.h"
 
@@ -63,7 +64,7 @@ TEST(BatchWriteGroup, LaterRowsReadAndAppendToWhatEarlierRowsWrote) {
     list.Previews = {Row(tmp / "a.txt", tmp / "b.txt"), Row(tmp / "b.txt", tmp / "c.txt"),
                      Row(tmp / "./c.txt", tmp / "t.txt"), Row(tmp / "extra.txt", tmp / "t.txt", "A"),
                      Row(tmp / "a.txt", tmp / "a.txt")};
-    EXPECT_EQ(list.RunBatchReport(), 0);
+    EXPECT_EQ(CConversionEngine(list).RunBatchReport(), 0);
     EXPECT_EQ(ReadFile(tmp / "b.txt"), "xy\n");
     EXPECT_EQ(ReadFile(tmp / "c.txt"), "xyy\n");
     EXPECT_EQ(ReadFile(tmp / "t.txt"), "xyyy\nxy");
@@ -78,7 +79,7 @@ TEST(BatchWriteGroup, LaterRowsReadAndAppendToWhatEarlierRowsWrote) {
     CLibraryList links = Batch(MakeMacro("x", "xy"));
     links.Previews = {Row(tmp / "h.txt", tmp / "h.txt"), Row(tmp / "hard.txt", tmp / "h2.txt"),
                       Row(tmp / "s.txt", tmp / "s.txt"), Row(tmp / "soft.txt", tmp / "s2.txt")};
-    EXPECT_EQ(links.RunBatchReport(), 0);
+    EXPECT_EQ(CConversionEngine(links).RunBatchReport(), 0);
     EXPECT_EQ(ReadFile(tmp / "h2.txt"), "xyy");
     EXPECT_EQ(ReadFile(tmp / "hard.txt"), "xy");
     EXPECT_EQ(ReadFile(tmp / "s2.txt"), "xyy");
@@ -99,7 +100,7 @@ TEST(BatchWriteGroup, ManyFilesAreAllWrittenAndTheSameFileTwiceKeepsTheLastText)
     WriteFile(tmp / "two.txt", "old two");
     list.Previews.push_back(Row(tmp / "one.txt", tmp / "out.txt"));
     list.Previews.push_back(Row(tmp / "two.txt", tmp / "out.txt"));
-    EXPECT_EQ(list.RunBatchReport(), 0);
+    EXPECT_EQ(CConversionEngine(list).RunBatchReport(), 0);
     for (int i = 0; i < count; i += 97)
         EXPECT_EQ(ReadFile(tmp / ("f" + std::to_string(i) + ".txt")),
                   "new " + std::to_string(i) + "\n");
@@ -122,7 +123,7 @@ TEST(BatchWriteGroup, StopKeepsTheFilesConvertedBeforeIt) {
     int seen = 0;
     CountingStop progress(stop, seen, 3);
     list.m_Run.pProgress = &progress;
-    EXPECT_EQ(list.RunBatchReport(), -1);
+    EXPECT_EQ(CConversionEngine(list).RunBatchReport(), -1);
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(ReadFile(tmp / ("f" + std::to_string(i) + ".txt")), i < 3 ? "new" : "old") << i;
     EXPECT_EQ(LeftoverTemporaries(tmp.path()), 0);
@@ -148,7 +149,7 @@ TEST(BatchWriteGroup, FilesConvertedInPlaceSideBySideReportAsOneByOne) {
     }
     CountingProgress progress;
     list.m_Run.pProgress = &progress;
-    EXPECT_EQ(list.RunBatchReport(), 1);  // the binary one
+    EXPECT_EQ(CConversionEngine(list).RunBatchReport(), 1);  // the binary one
     EXPECT_EQ(progress.steps, count);
     for (int i = 0; i < count; ++i) {
         std::string name = "f" + std::to_string(i) + ".txt";
@@ -172,7 +173,7 @@ TEST(BatchWriteGroup, StopWhileFilesRunSideBySideLeavesEachFileWhole) {
     int seen = 0;
     CountingStop progress(stop, seen, 50);
     list.m_Run.pProgress = &progress;
-    EXPECT_EQ(list.RunBatchReport(), -1);
+    EXPECT_EQ(CConversionEngine(list).RunBatchReport(), -1);
     int converted = 0;
     for (int i = 0; i < count; ++i) {
         std::string text = ReadFile(tmp / ("f" + std::to_string(i) + ".txt"));

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "convert/ConversionEngine.h"
 #include "convert/ConversionRun.h"
 #include "model/Library.h"
 
@@ -38,5 +39,5 @@ inline CLibraryList OneLibrary(std::initializer_list<CMacro> macros) {
 
 inline std::string Convert(const CMacro& m, const std::string& text) {
     CLibraryList list = OneLibrary({m});
-    return list.ConvertText(text);
+    return CConversionEngine(list).ConvertText(text);
 }

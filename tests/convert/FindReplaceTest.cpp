@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "EngineTestUtil.h"
+#include "convert/ConversionEngine.h"
 
 namespace {
 struct Case {
@@ -100,7 +101,7 @@ TEST(FindReplacePass, RangesCaseAndSubstitutions) {
     // A library whose symbol is "$".
     CLibraryList list = OneLibrary({MakeMacro("[$]", "<$1>/<*1>", Wild())});
     list.Libraries[0].WildTypeManager.WildCard = "$";
-    EXPECT_EQ(list.ConvertText("[q]"), "q/<*1>");
+    EXPECT_EQ(CConversionEngine(list).ConvertText("[q]"), "q/<*1>");
 }
 
 TEST(FindReplacePass, CountersAndAlignment) {
@@ -155,7 +156,7 @@ TEST(LibraryPass, MacrosRunInOrderAndInactiveAreSkipped) {
     off.active = false;
     CLibraryList list = OneLibrary({MakeMacro("a", "b"), MakeMacro("b", "c", off),
                                     MakeMacro("b", "d")});
-    EXPECT_EQ(list.ConvertText("a"), "d");
+    EXPECT_EQ(CConversionEngine(list).ConvertText("a"), "d");
 }
 
 TEST(LibraryPass, StepOneKeepsOneTextPerActiveMacro) {
@@ -166,7 +167,7 @@ TEST(LibraryPass, StepOneKeepsOneTextPerActiveMacro) {
     list.m_Run.nBatchStep = 1;
     list.RunKind = 2;
     CFindRepPreview p;
-    EXPECT_EQ(list.RunLibraryPass("a\r\nab", p), "d\r\ndd");
+    EXPECT_EQ(CConversionEngine(list).RunLibraryPass("a\r\nab", p), "d\r\ndd");
     ASSERT_EQ(p.StepTexts.size(), 3u);
     EXPECT_EQ(p.StepTexts[0], "a\r\nab");
     EXPECT_EQ(p.StepTexts[1], "b\r\nbb");
@@ -181,7 +182,7 @@ TEST(LibraryPass, StepOneKeepsOneTextPerActiveMacro) {
     EXPECT_EQ(seen, 3);
     // ConvertText leaves nothing behind, also in step 1.
     list.Previews.clear();
-    EXPECT_EQ(list.ConvertText("a"), "d");
+    EXPECT_EQ(CConversionEngine(list).ConvertText("a"), "d");
     EXPECT_TRUE(list.Previews.empty());
 }
 
@@ -190,7 +191,7 @@ TEST(LibraryPass, RecordedInstancesDescribeTheirMatch) {
     list.m_Run.nBatchStep = 1;
     list.RunKind = 2;
     CFindRepPreview p;
-    EXPECT_EQ(list.RunLibraryPass("a1\r\nb\t22", p), "a<1>\r\nb\t<22>");
+    EXPECT_EQ(CConversionEngine(list).RunLibraryPass("a1\r\nb\t22", p), "a<1>\r\nb\t<22>");
     ASSERT_EQ(p.Instances.size(), 2u);
     const CFindRepInstance& a = p.Instances[0];
     const CFindRepInstance& b = p.Instances[1];
@@ -220,12 +221,12 @@ TEST(LibraryPass, StopFlagsOfTheRunsKindOnly) {
     list.RunKind = 1;
     CFindRepPreview p;
     // All macros inactive: the stop is still seen at the first macro.
-    EXPECT_THROW(list.RunLibraryPass("a", p), CConversionAbort);
+    EXPECT_THROW(CConversionEngine(list).RunLibraryPass("a", p), CConversionAbort);
     list.RunKind = 2;  // a batch run ignores the other family's flag
-    EXPECT_EQ(list.RunLibraryPass("a", p), "a");
+    EXPECT_EQ(CConversionEngine(list).RunLibraryPass("a", p), "a");
     batch = true;
     try {
-        list.RunLibraryPass("a", p);
+        CConversionEngine(list).RunLibraryPass("a", p);
         FAIL() << "no abort";
     } catch (const CConversionAbort& a) {
         EXPECT_EQ(a.Marker(), "-f-aborted");
@@ -235,7 +236,7 @@ TEST(LibraryPass, StopFlagsOfTheRunsKindOnly) {
 TEST(LibraryPass, ABadCurrentLibraryConvertsNothing) {
     CLibraryList list = OneLibrary({MakeMacro("a", "b")});
     list.CurrentLibrary = 5;
-    EXPECT_EQ(list.ConvertText("a"), "a");
+    EXPECT_EQ(CConversionEngine(list).ConvertText("a"), "a");
 }
 
 TEST(MacroApplication, TokenPathRecordsOneInstancePerToken) {
@@ -245,14 +246,14 @@ TEST(MacroApplication, TokenPathRecordsOneInstancePerToken) {
     list.m_Run.nBatchStep = 1;
     list.RunKind = 2;
     CFindRepPreview p;
-    EXPECT_EQ(list.RunLibraryPass("(ab)(cd)(a)", p), "(Ab)(cd)(A)");
+    EXPECT_EQ(CConversionEngine(list).RunLibraryPass("(ab)(cd)(a)", p), "(Ab)(cd)(A)");
     ASSERT_EQ(p.Instances.size(), 3u);  // changed or not
     EXPECT_EQ(p.Instances[1].FindText, "(cd)");
     EXPECT_EQ(p.Instances[1].RepText, "(cd)");
     EXPECT_EQ(p.Instances[2].Offset, 8);
     // Replaying the instances gives the same text.
     std::string text = "(ab)(cd)(a)";
-    EXPECT_TRUE(list.ApplyInstances(p, text));
+    EXPECT_TRUE(CConversionEngine(list).ApplyInstances(p, text));
     EXPECT_EQ(text, "(Ab)(cd)(A)");
 }
 
@@ -265,7 +266,7 @@ TEST(MacroApplication, ExactSweepOfStepZeroRunsToItsEnd) {
     CMacro m = MakeMacro("a", "b");
     std::string text = "aaa";
     stop = true;  // raised during the pass: the one sweep does not look at it
-    list.FindReplacePass("", text, m, p);
+    CConversionEngine(list).FindReplacePass("", text, m, p);
     EXPECT_EQ(text, "bbb");
 }
 
@@ -273,14 +274,14 @@ TEST(MacroApplication, InteractiveFindAndReplaceWithTheCurrentMacro) {
     CLibraryList list = OneLibrary({});
     list.m_Run.currentMacro = MakeMacro("^d", "<<^d1>>", Wild());
     std::size_t s = 0, e = 0;
-    ASSERT_TRUE(list.FindNextWithCurrentMacro("ab 12 cd 3", s, e, 0));
+    ASSERT_TRUE(CConversionEngine(list).FindNextWithCurrentMacro("ab 12 cd 3", s, e, 0));
     EXPECT_EQ(s, 3u);
     EXPECT_EQ(e, 5u);
-    ASSERT_TRUE(list.FindNextWithCurrentMacro("ab 12 cd 3", s, e, 5));
+    ASSERT_TRUE(CConversionEngine(list).FindNextWithCurrentMacro("ab 12 cd 3", s, e, 5));
     EXPECT_EQ(s, 9u);
-    EXPECT_FALSE(list.FindNextWithCurrentMacro("ab 12 cd 3", s, e, 10));
+    EXPECT_FALSE(CConversionEngine(list).FindNextWithCurrentMacro("ab 12 cd 3", s, e, 10));
     std::string text = "ab 12 cd 3";
-    ASSERT_TRUE(list.ReplaceWithCurrentMacro(text, 0, s, e));
+    ASSERT_TRUE(CConversionEngine(list).ReplaceWithCurrentMacro(text, 0, s, e));
     EXPECT_EQ(text, "ab <12> cd 3");
     EXPECT_EQ(e, 7u);
 }

@@ -8,6 +8,7 @@
 
 #include "../support/TempDir.h"
 #include "EngineTestUtil.h"
+#include "convert/ConversionEngine.h"
 #include "model/LibraryFile.h"
 
 namespace fs = std::filesystem;
@@ -33,7 +34,7 @@ TEST(GoldenCases, EveryCaseFolderConvertsToItsExpectedFile) {
         list.Previews = {p};
         list.m_Run.nBatchStep = 0;
         list.m_Run.nLibraryIndex = 0;
-        EXPECT_EQ(list.RunBatchReport(), 0) << name;
+        EXPECT_EQ(CConversionEngine(list).RunBatchReport(), 0) << name;
         EXPECT_EQ(ReadFile(out), ReadFile((dir.path() / "expected.txt").string())) << name;
     }
     EXPECT_GE(cases, 6);

@@ -9,6 +9,7 @@
 
 #include "../support/TempDir.h"
 #include "EngineTestUtil.h"
+#include "convert/ConversionEngine.h"
 #include "convert/ReplaceTags.h"
 #include "model/Globals.h"
 #include "platform/Prompter.h"
@@ -44,7 +45,7 @@ std::string Expected(CLibraryList list, const std::string& path) {
     std::string text, reason;
     bool crlf = false;
     EXPECT_TRUE(ReadFileForConversion(path, text, reason, nullptr, &crlf));
-    std::string out = list.ConvertText(text), disk;
+    std::string out = CConversionEngine(list).ConvertText(text), disk;
     if (crlf) return out;
     for (std::size_t i = 0; i < out.size(); ++i)
         if (!(out[i] == '\r' && i + 1 < out.size() && out[i + 1] == '\n')) disk += out[i];
@@ -168,7 +169,7 @@ TEST(LargeFileParts, WrittenFileIsTheWholeTextConverted) {
         list.m_Run.nLibraryIndex = 0;
         const std::string want = Expected(list, in);
         list.Previews = {Row(in, out), Row(in, in)};
-        EXPECT_EQ(list.RunBatchReport(), 0) << name;
+        EXPECT_EQ(CConversionEngine(list).RunBatchReport(), 0) << name;
         EXPECT_TRUE(ReadFile(out) == want) << name;
         EXPECT_TRUE(ReadFile(in) == want) << name;
         EXPECT_EQ(Leftovers(tmp.path()), 0) << name;
@@ -183,7 +184,7 @@ TEST(LargeFileParts, UnchangedBinaryAndStoppedFilesAreLeftAlone) {
     // Nothing to replace: the file keeps its bytes (CR LF too); a copy is byte for byte.
     CLibraryList none = BatchOf({MakeMacro("no such word", "x")});
     none.Previews = {Row(in, in), Row(in, tmp / "copy.txt")};
-    EXPECT_EQ(none.RunBatchReport(), 0);
+    EXPECT_EQ(CConversionEngine(none).RunBatchReport(), 0);
     EXPECT_TRUE(ReadFile(in) == text);
     EXPECT_TRUE(ReadFile(tmp / "copy.txt") == text);
 
@@ -197,7 +198,7 @@ TEST(LargeFileParts, UnchangedBinaryAndStoppedFilesAreLeftAlone) {
     conv.CurrentLibrary = 0;
     conv.RunKind = 2;
     CFindRepPreview row = Row(tmp / "bin.txt", tmp / "bin.txt");
-    EXPECT_FALSE(conv.ConvertFileForBatch(row, 0, modified, why));
+    EXPECT_FALSE(CConversionEngine(conv).ConvertFileForBatch(row, 0, modified, why));
     EXPECT_EQ(why, "(binary)");
     EXPECT_FALSE(modified);
     EXPECT_TRUE(ReadFile(tmp / "bin.txt") == bin);
@@ -206,7 +207,7 @@ TEST(LargeFileParts, UnchangedBinaryAndStoppedFilesAreLeftAlone) {
     std::atomic<bool> stop{true};
     conv.m_Run.pBatchBreak = &stop;
     CFindRepPreview row2 = Row(in, in);
-    EXPECT_THROW(conv.ConvertFileForBatch(row2, 0, modified, why), CConversionAbort);
+    EXPECT_THROW(CConversionEngine(conv).ConvertFileForBatch(row2, 0, modified, why), CConversionAbort);
     EXPECT_TRUE(ReadFile(in) == text);
     EXPECT_EQ(Leftovers(tmp.path()), 0);
 }
@@ -228,11 +229,11 @@ TEST(LargeFileParts, TheCurrentMacroIsJudgedAsItIsApplied) {
     CFindRepPreview scratch;
     scratch.NoInstances = 1;
     list.CurrentLibrary = 0;
-    std::string want = list.ApplyOneMacroToText(whole, list.m_Run.currentMacro, scratch), disk;
+    std::string want = CConversionEngine(list).ApplyOneMacroToText(whole, list.m_Run.currentMacro, scratch), disk;
     for (std::size_t i = 0; i < want.size(); ++i)
         if (!(want[i] == '\r' && i + 1 < want.size() && want[i + 1] == '\n')) disk += want[i];
     list.Previews = {Row(in, tmp / "out.txt")};
-    EXPECT_EQ(list.RunBatchReport(), 0);
+    EXPECT_EQ(CConversionEngine(list).RunBatchReport(), 0);
     EXPECT_TRUE(ReadFile(tmp / "out.txt") == disk);
 }
 
@@ -248,7 +249,7 @@ TEST(LargeFileParts, LateSurprisesAfterManyWrittenParts) {
     WriteFile(in, text);
     CLibraryList counter = BatchOf({MakeMacro("^d-^d-^d", "<i=5>", Wild())});
     counter.Previews = {Row(in, out)};
-    EXPECT_EQ(counter.RunBatchReport(), 0);
+    EXPECT_EQ(CConversionEngine(counter).RunBatchReport(), 0);
     EXPECT_TRUE(ReadFile(out) == text.substr(0, text.size() - 6) + "5\n");
     EXPECT_EQ(Leftovers(tmp.path()), 0);
 
@@ -261,7 +262,7 @@ TEST(LargeFileParts, LateSurprisesAfterManyWrittenParts) {
     CFindRepPreview row = Row(in, in);
     std::string why;
     bool modified = true;
-    EXPECT_FALSE(conv.ConvertFileForBatch(row, 0, modified, why));
+    EXPECT_FALSE(CConversionEngine(conv).ConvertFileForBatch(row, 0, modified, why));
     EXPECT_EQ(why, "(binary)");
     EXPECT_FALSE(modified);
     EXPECT_TRUE(ReadFile(in) == bin);
@@ -269,12 +270,12 @@ TEST(LargeFileParts, LateSurprisesAfterManyWrittenParts) {
 
     // Into folders that are not there yet: the folders made for it go again.
     CFindRepPreview elsewhere = Row(in, tmp / "new/deeper/out.txt");
-    EXPECT_FALSE(conv.ConvertFileForBatch(elsewhere, 0, modified, why));
+    EXPECT_FALSE(CConversionEngine(conv).ConvertFileForBatch(elsewhere, 0, modified, why));
     EXPECT_EQ(why, "(binary)");
     EXPECT_FALSE(std::filesystem::exists(tmp / "new"));
     // Written, they stay with the file.
     WriteFile(in, text);
     CFindRepPreview written = Row(in, tmp / "new/deeper/out.txt");
-    EXPECT_TRUE(conv.ConvertFileForBatch(written, 0, modified, why)) << why;
+    EXPECT_TRUE(CConversionEngine(conv).ConvertFileForBatch(written, 0, modified, why)) << why;
     EXPECT_TRUE(std::filesystem::exists(tmp / "new/deeper/out.txt"));
 }

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "../support/TempDir.h"
+#include "convert/ConversionEngine.h"
 #include "convert/ConversionRun.h"
 #include "model/Library.h"
 #include "model/LibraryFile.h"
@@ -321,7 +322,7 @@ TEST(LibraryModel, WildMatchesTraceTheirCapturesWhenTraceIsOn) {
     list.Libraries[0].MacroList.push_back(CMacro("a*b", "<*1>", 1, 1, 1, 0, 0, 0, 0, 1));
     list.CurrentLibrary = 0;
     list.RunKind = 1;
-    EXPECT_EQ(list.ConvertText("a1b"), "1");
+    EXPECT_EQ(CConversionEngine(list).ConvertText("a1b"), "1");
     g_bTrace = saved;
     // Inside the match, under a line of underscores; then the whole match
     // under a line of equals signs.

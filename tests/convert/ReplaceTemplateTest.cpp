@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "EngineTestUtil.h"
+#include "convert/ConversionEngine.h"
 #include "convert/ReplaceTags.h"
 #include "convert/WildMatch.h"
 
@@ -16,7 +17,7 @@ namespace {
 std::string FullProcedure(CWildTypeManager& mgr, const std::string& replace) {
     CLibraryList list = OneLibrary({});
     CMacro m = MakeMacro("x", replace, Wild());
-    list.BuildReplacement(mgr, m, 0);
+    CConversionEngine(list).BuildReplacement(mgr, m, 0);
     return m.Replace;
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "EngineTestUtil.h"
+#include "convert/ConversionEngine.h"
 #include "convert/DelimTokens.h"
 #include "convert/ReplaceTags.h"
 #include "convert/WildMatch.h"
@@ -35,7 +36,7 @@ bool Match(const std::string& pattern, const std::string& text, std::string& fou
     CLibraryList list = OneLibrary({});
     std::string shadow = f.matchCase ? "" : ToLowerText(text);
     pos = from;
-    if (!list.WildFind(mgr, m, text, shadow, pos, ctx)) return false;
+    if (!CConversionEngine(list).WildFind(mgr, m, text, shadow, pos, ctx)) return false;
     found = m.Find;
     return true;
 }
@@ -173,7 +174,7 @@ TEST(TemplatePieces, NumbersRangesAndCase) {
     MacroApplier apply = [&](std::string& t, const CMacro& m) {
         CFindRepPreview p;
         p.NoInstances = 1;
-        list.RunMacro("", t, m, p);
+        CConversionEngine(list).RunMacro("", t, m, p);
     };
     EXPECT_EQ(ApplyReplaceTags("<*1?^n=;>", "*", {"a\nb\nc"}, applied, apply), "a;b;c");
     EXPECT_EQ(ApplyReplaceTags("<*1u?x=y>", "*", {"axa"}, applied, apply), "AYA");

@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "convert/ConversionEngine.h"
 #include "widgets/Icons.h"
 #include "compare/DiffRows.h"
 #include "compare/DiffWindowsState.h"
@@ -353,7 +354,7 @@ void CMasterFileDlg::ConvertUsingLibrary() {
     }
     std::string joined;
     for (size_t i = 0; i < texts.size(); ++i) joined += (i ? "\r\n" : "") + texts[i];
-    const std::string converted = m_data.m_LibraryList.ConvertText(joined);
+    const std::string converted = CConversionEngine(m_data.m_LibraryList).ConvertText(joined);
     const int changed = m_palette->ApplyConversion(SplitEditedText(converted));
     Refresh();
     if (changed == 0) return;

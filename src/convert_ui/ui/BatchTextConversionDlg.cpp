@@ -23,6 +23,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "convert/ConversionEngine.h"
 #include "widgets/Icons.h"
 #include "widgets/ScreenFit.h"
 #include "widgets/SharedDialogs.h"
@@ -745,7 +746,7 @@ bool CBatchTextConversionDlg::OnCommitWriting() {
     }
     if (!Validate(false)) return false;
     if (BusyRefusal(*m_runner)) return false;
-    if (m_data->m_LibraryList.FormatModifiedFilesReport().empty()) {
+    if (CConversionEngine(m_data->m_LibraryList).FormatModifiedFilesReport().empty()) {
         Prompter().Message("There is no instance in memory from last Preview operation.", MsgIcon::None);
         return false;
     }
