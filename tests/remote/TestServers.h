@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <memory>
@@ -15,11 +16,13 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <sstream>
 #include <map>
 #include <mutex>
 #include <netinet/in.h>
 #include <poll.h>
 #include <pwd.h>
+#include <set>
 #include <spawn.h>
 #include <string>
 #include <sys/socket.h>
@@ -77,6 +80,48 @@ inline bool AcceptsConnection(int port) {
     bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
     ::close(fd);
     return ok;
+}
+
+// True when a process of the process group pgid listens on 127.0.0.1:port:
+// the server that answers there is the one started, not another test's that
+// was handed the same free port a moment earlier.
+inline bool GroupListensOn(pid_t pgid, int port) {
+    std::set<std::string> inodes;  // "socket:[N]" of the listeners on the port
+    std::ifstream tcp("/proc/net/tcp");
+    std::string line;
+    std::getline(tcp, line);
+    char want[16];
+    std::snprintf(want, sizeof want, "0100007F:%04X", static_cast<unsigned>(port));
+    while (std::getline(tcp, line)) {
+        std::istringstream f(line);
+        std::string slot, local, remote, state, queues, timer, retr, uid, timeout, inode;
+        if (!(f >> slot >> local >> remote >> state >> queues >> timer >> retr >> uid >> timeout >> inode))
+            continue;
+        if (local == want && state == "0A") inodes.insert("socket:[" + inode + "]");
+    }
+    if (inodes.empty()) return false;
+    std::error_code ec;
+    for (const auto& proc : std::filesystem::directory_iterator("/proc", ec)) {
+        const std::string name = proc.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream stat(proc.path() / "stat");
+        std::string statLine;
+        std::getline(stat, statLine);
+        // pid (comm) state ppid pgrp ...: comm may hold blanks, so read after the last ')'.
+        const auto close = statLine.rfind(')');
+        if (close == std::string::npos) continue;
+        std::istringstream rest(statLine.substr(close + 1));
+        std::string state;
+        long ppid = 0, pgrp = 0;
+        if (!(rest >> state >> ppid >> pgrp) || pgrp != pgid) continue;
+        std::error_code fdErr;
+        for (const auto& fd : std::filesystem::directory_iterator(proc.path() / "fd", fdErr)) {
+            std::error_code linkErr;
+            const auto target = std::filesystem::read_symlink(fd.path(), linkErr);
+            if (!linkErr && inodes.count(target.string())) return true;
+        }
+    }
+    return false;
 }
 
 // A child process started with an argument list, stopped on destruction.
@@ -165,9 +210,14 @@ protected:
         for (int attempt = 0; attempt < 3 && !m_ok; ++attempt) {
             m_port = FreePort();
             m_child = std::make_unique<Child>(argsForPort(m_port));
-            m_ok = WaitFor([&] { return answers(m_port); }, waitMs);
-            // Another test's server may hold the port: ours must still run.
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            // Another test's server may have been given the same port: the
+            // one that answers must be ours.
+            m_ok = WaitFor(
+                [&] {
+                    return !m_child->Running() ||
+                           (answers(m_port) && GroupListensOn(m_child->Pid(), m_port));
+                },
+                waitMs);
             m_ok = m_ok && m_child->Running();
             if (!m_ok) m_child.reset();
         }
