@@ -194,7 +194,7 @@ void CFtpCommands::HoldItemsChangedOnBothSides(bool toRemote, std::vector<Job>& 
     }
     if (both.empty()) return;
     if (!unattended &&
-        Prompter().Ask(BothChangedQuestion(both, toRemote), MsgIcon::Question, false) == Answer::Yes)
+        Prompter().AskDefaultNo(BothChangedQuestion(both, toRemote), MsgIcon::Question) == Answer::Yes)
         return;
     std::vector<std::vector<bool>> drop(jobs.size());
     for (size_t j = 0; j < jobs.size(); ++j) drop[j].assign(jobs[j].items.size(), false);

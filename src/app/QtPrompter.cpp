@@ -66,6 +66,15 @@ Answer QtPrompter::Ask(const std::string& text, MsgIcon icon, bool allowCancel) 
     });
 }
 
+Answer QtPrompter::AskDefaultNo(const std::string& text, MsgIcon icon) {
+    return OnGuiThread([&] {
+        QMessageBox box(ToQtIcon(icon), QApplication::applicationName(), Q(text),
+                        QMessageBox::Yes | QMessageBox::No, m_parent);
+        box.setDefaultButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
+    });
+}
+
 std::optional<std::string> QtPrompter::AskText(const std::string& title, const std::string& prompt,
                                                const std::string& initial) {
     return OnGuiThread([&]() -> std::optional<std::string> {

@@ -17,6 +17,7 @@ public:
 
     void Message(const std::string& text, MsgIcon icon) override;
     Answer Ask(const std::string& text, MsgIcon icon, bool allowCancel) override;
+    Answer AskDefaultNo(const std::string& text, MsgIcon icon) override;
     bool AskOkCancel(const std::string& text, MsgIcon icon) override;
     std::optional<std::string> AskText(const std::string& title, const std::string& prompt,
                                        const std::string& initial) override;
