@@ -54,7 +54,7 @@ bool IsLineConfinedMacro(const CMacro& macro, const CWildTypeManager* manager);
 // more pieces, no leading or trailing symbol, no line break in a literal or a
 // type-card, no sub-filter, no delimiter parsing. A text may then be
 // converted by it in parts, each part taking along the text from where a
-// match may still start (see CLibraryList::FindFirstPiece).
+// match may still start (see CConversionEngine::FindFirstPiece).
 bool IsWideStreamableMacro(const CMacro& macro, const CWildTypeManager* manager);
 // True when two local paths name the same file (compared in canonical form).
 bool IsSamePath(const std::string& a, const std::string& b);
