@@ -54,24 +54,24 @@ bool QtPrompter::AskOkCancel(const std::string& text, MsgIcon icon) {
 }
 
 Answer QtPrompter::Ask(const std::string& text, MsgIcon icon, bool allowCancel) {
+    return AskYesNo(text, icon, allowCancel, false);
+}
+
+Answer QtPrompter::AskDefaultNo(const std::string& text, MsgIcon icon) {
+    return AskYesNo(text, icon, false, true);
+}
+
+Answer QtPrompter::AskYesNo(const std::string& text, MsgIcon icon, bool allowCancel, bool defaultNo) {
     return OnGuiThread([&] {
         auto buttons = QMessageBox::Yes | QMessageBox::No;
         if (allowCancel) buttons |= QMessageBox::Cancel;
         QMessageBox box(ToQtIcon(icon), QApplication::applicationName(), Q(text), buttons,
                         m_parent);
+        if (defaultNo) box.setDefaultButton(QMessageBox::No);
         int r = box.exec();
         if (r == QMessageBox::Yes) return Answer::Yes;
         if (r == QMessageBox::Cancel) return Answer::Cancel;
         return Answer::No;
-    });
-}
-
-Answer QtPrompter::AskDefaultNo(const std::string& text, MsgIcon icon) {
-    return OnGuiThread([&] {
-        QMessageBox box(ToQtIcon(icon), QApplication::applicationName(), Q(text),
-                        QMessageBox::Yes | QMessageBox::No, m_parent);
-        box.setDefaultButton(QMessageBox::No);
-        return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
     });
 }
 

@@ -30,6 +30,7 @@ public:
     void SetWaitCursor(bool on) override;
 
 private:
+    Answer AskYesNo(const std::string& text, MsgIcon icon, bool allowCancel, bool defaultNo);
     template <class F>
     auto OnGuiThread(F&& f) -> decltype(f());
     QPointer<QWidget> m_parent;

@@ -4,6 +4,7 @@
 // logout's signal, which must save as a close does.
 #include <signal.h>
 #include <sys/wait.h>
+#include <memory>
 
 #include <QDialog>
 #include <QMenu>
@@ -157,17 +158,31 @@ protected:
         if (IsSkipped()) return;
         MakeFtpArea();
     }
+    // The program as main() starts it, its banner closed; null when it did not come up.
+    CMainFrame* StartProgram() {
+        g_modalWatchdogPaused = true;
+        app = std::make_unique<CQuorvellianApp>();
+        if (!app->InitInstance()) return nullptr;
+        CMainFrame* w = app->MainFrame();
+        if (!QTest::qWaitForWindowExposed(w)) return nullptr;
+        w->Banner()->Close();
+        return w;
+    }
+    // Ends it as its Exit would.
+    void EndProgram() {
+        app->MainFrame()->close();
+        app->ExitInstance();
+        app.reset();
+        g_modalWatchdogPaused = false;
+    }
+    std::unique_ptr<CQuorvellianApp> app;
 };
 
 // Every window the menus open, with the frame the window manager gives it,
 // lies inside the screen's free area.
 TEST_F(ScreenTest, EveryWindowOpensInsideTheScreen) {
-    g_modalWatchdogPaused = true;
-    CQuorvellianApp app;
-    ASSERT_TRUE(app.InitInstance());
-    CMainFrame* w = app.MainFrame();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
-    w->Banner()->Close();
+    CMainFrame* w = StartProgram();
+    ASSERT_NE(w, nullptr);
     CProgramData& d = w->Data();
     d.SetSelection(0, 0, 0, {0, 1, 2});
     for (int r = 0; r < 3; ++r) w->FileList()->topLevelItem(r)->setSelected(true);
@@ -233,20 +248,14 @@ TEST_F(ScreenTest, EveryWindowOpensInsideTheScreen) {
     for (const auto& [title, at] : outside) where += "\n  \"" + title + "\" at " + at;
     EXPECT_TRUE(outside.empty()) << "past the screen " << screen.width() << "x" << screen.height() << ":" << where;
     EXPECT_GE(seen.size(), 20u);
-    w->close();
-    app.ExitInstance();
-    g_modalWatchdogPaused = false;
+    EndProgram();
 }
 
 // The Status box of a file item, framed by the window manager, sits beside
 // the row it tells about and shows every line.
 TEST_F(ScreenTest, TheStatusBoxShowsEveryLineBesideItsRow) {
-    g_modalWatchdogPaused = true;
-    CQuorvellianApp app;
-    ASSERT_TRUE(app.InitInstance());
-    CMainFrame* w = app.MainFrame();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
-    w->Banner()->Close();
+    CMainFrame* w = StartProgram();
+    ASSERT_NE(w, nullptr);
     w->Data().SetSelection(0, 0, 0, {1});
     QTreeWidget* list = w->FileList();
     list->topLevelItem(1)->setSelected(true);
@@ -275,9 +284,7 @@ TEST_F(ScreenTest, TheStatusBoxShowsEveryLineBesideItsRow) {
     if (const char* shots = std::getenv("QVL_SHOTS"))
         qvltest::RunShell("/usr/bin/import -window root '" + std::string(shots) + "/status.png'");
     box->close();
-    w->close();
-    app.ExitInstance();
-    g_modalWatchdogPaused = false;
+    EndProgram();
 }
 
 // The windows on two small screens, framed by a window manager (openbox).
