@@ -226,6 +226,39 @@ void BuildThreeWayRows(const std::vector<CDiffChange>& changes2, const std::vect
     });
 }
 
+// The rows of an outer column whose line reads the same as the base line
+// in the middle column's row point into the base's bytes instead; the
+// lines that differ are copied into a block of their own, which replaces
+// the file's bytes, so that the three-file window keeps little more than
+// the base. A file most of whose lines differ from the base keeps its
+// bytes, as a copy of them would cost more than it saves while it is made.
+void ShareBaseLines(std::vector<CDiffRow>& outer, const std::vector<CDiffRow>& middle, CDiffFileText& file) {
+    auto own = [&](size_t i) {
+        const CDiffRow& r = outer[i];
+        return r.lineNo >= 0 && !(middle[i].lineNo >= 0 && middle[i].Text() == r.Text());
+    };
+    size_t extra = 0;
+    for (size_t i = 0; i < outer.size(); ++i)
+        if (own(i)) extra += outer[i].Text().size();
+    if (extra > file.size / 2) return;
+    std::unique_ptr<char[]> block(new char[std::max<size_t>(extra, 1)]);
+    size_t used = 0;
+    for (size_t i = 0; i < outer.size(); ++i) {
+        CDiffRow& r = outer[i];
+        if (r.lineNo < 0) continue;
+        if (!own(i)) {
+            r.SetText(middle[i].Text());
+            continue;
+        }
+        const std::string_view text = r.Text();
+        if (!text.empty()) std::memcpy(block.get() + used, text.data(), text.size());
+        r.SetText(std::string_view(block.get() + used, text.size()));
+        used += text.size();
+    }
+    file.bytes = std::move(block);
+    file.size = used;
+}
+
 }  // namespace
 
 bool Build3WayDiff(CDiffResult& result, const std::atomic<bool>* breakFlag) {
@@ -262,6 +295,9 @@ bool Build3WayDiff(CDiffResult& result, const std::atomic<bool>* breakFlag) {
         malloc_trim(0);
         std::vector<CDiffRow> left, middle, right;
         BuildThreeWayRows(changes2, changes3, base, file2, file3, left, middle, right);
+        ShareBaseLines(left, middle, file2);
+        ShareBaseLines(right, middle, file3);
+        malloc_trim(0);
         return result.TakeBuild(std::move(texts), std::move(left), std::move(middle), std::move(right),
                        "3-way diff built.");
     } catch (const std::bad_alloc&) {
