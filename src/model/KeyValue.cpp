@@ -137,12 +137,6 @@ std::string DecodeLineText(const std::string& stored) {
     return Decode(stored, false);
 }
 
-bool HoldsStoredMarker(const std::string& text) {
-    for (std::string_view m : kStoredMarkers)
-        if (text.find(m) != std::string::npos) return true;
-    return false;
-}
-
 std::string GetTextValue(const std::string& line, const std::string& key) {
     std::string value = GetKeyValue(line, key, ',');
     // Most values hold no code: they are handed on as read.

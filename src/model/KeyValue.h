@@ -31,17 +31,15 @@ bool HasKey(const std::string& line, const std::string& key);
 
 // Free-text values: every "," becomes the comma code on writing, the colon
 // of every section-marker text the colon code and the "[" of every "[<]" the
-// bracket code; the codes become those characters again on reading. Text
-// without them (as every earlier build wrote, apart from the comma) is
-// written unchanged.
+// bracket code; the codes become those characters again on reading. A text
+// that holds none of these is written unchanged, and a "[<]" that starts no
+// code reads as it stands (older files hold only the comma code).
 std::string EncodeText(const std::string& value);
 std::string DecodeText(const std::string& stored);
 // The same for a text that is a whole line of its own (a macro's Find or
 // Replace text): commas stay, only the marker colons and "[<]" are coded.
 std::string EncodeLineText(const std::string& text);
 std::string DecodeLineText(const std::string& stored);
-// True when the text holds the text of a section marker of a stored file.
-bool HoldsStoredMarker(const std::string& text);
 // GetKeyValue followed by DecodeText.
 std::string GetTextValue(const std::string& line, const std::string& key);
 
