@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <climits>
+#include <string_view>
 
 namespace {
 // Position of the value of `key` in `line`, or npos.
@@ -44,37 +45,102 @@ bool HasKey(const std::string& line, const std::string& key) {
     return FindKey(line, key) != std::string::npos;
 }
 
-std::string EncodeText(const std::string& value) {
+namespace {
+// The texts the readers of the stored files look for anywhere in a line:
+// the master data file, the session work files, the report columns and the
+// library file. Each ends in a colon.
+constexpr std::string_view kStoredMarkers[] = {
+    "Program Option:",
+    "Session Box:",
+    "Session ID:",  // also the end of "End of Session ID:"
+    "Session State:",
+    "Remote Cluster Names:",
+    "Remote dir Bookmark:",
+    "End of remote dir Bookmark:",
+    "Report specs from user:",
+    "End of report specs from user:",
+    "File-Basket info:",
+    "End of file-basket info:",
+    "~*~ Library option:",
+    "~*~ (1.2)+ Wild find and replace libraries:",
+    "~*~ (1.2)- End of wild find and replace libraries:",
+    "~X~ Wild find rep macro list:",
+    "~o~ End of wild find rep macro list:",
+    "~X~ Wild and type manager info:",
+    "~o~ End of wild and type manager info:",
+    "~X~ Type card vector info:",
+    "~o~ End of type card vector info:",
+    "~X~ Macro-token delim list:",
+    "~o~ End of macro-token delim list:",
+};
+
+// True when the colon at `at` ends the text of a marker.
+bool EndsMarker(std::string_view text, size_t at) {
+    for (std::string_view m : kStoredMarkers)
+        if (m.size() <= at + 1 && text.compare(at + 1 - m.size(), m.size(), m) == 0) return true;
+    return false;
+}
+
+std::string Encode(const std::string& value, bool commas) {
     std::string out;
     out.reserve(value.size());
-    for (char c : value) {
-        if (c == ',')
+    const std::string_view v(value);
+    for (size_t i = 0; i < v.size(); ++i) {
+        const char c = v[i];
+        if (c == ',' && commas)
             out += kCommaCode;
+        else if (c == ':' && EndsMarker(v, i))
+            out += kColonCode;
+        else if (c == '[' && v.compare(i, 3, "[<]") == 0)
+            out += kBracketCode;
         else
             out += c;
     }
     return out;
 }
 
-std::string DecodeText(const std::string& stored) {
-    static const std::string code = kCommaCode;
+std::string Decode(const std::string& stored, bool commas) {
+    static const std::string_view comma = kCommaCode, colon = kColonCode, bracket = kBracketCode;
     std::string out;
+    out.reserve(stored.size());
+    const std::string_view s(stored);
     size_t pos = 0;
     for (;;) {
-        size_t hit = stored.find(code, pos);
-        if (hit == std::string::npos) break;
-        out.append(stored, pos, hit - pos);
-        out += ',';
-        pos = hit + code.size();
+        const size_t hit = s.find("[<]", pos);
+        if (hit == std::string_view::npos) break;
+        out.append(s, pos, hit - pos);
+        const std::string_view rest = s.substr(hit);
+        if (commas && rest.substr(0, comma.size()) == comma) {
+            out += ',';
+            pos = hit + comma.size();
+        } else if (rest.substr(0, colon.size()) == colon) {
+            out += ':';
+            pos = hit + colon.size();
+        } else if (rest.substr(0, bracket.size()) == bracket) {
+            out += '[';
+            pos = hit + bracket.size();
+        } else {
+            out += '[';  // no code: the text as it stands
+            pos = hit + 1;
+        }
     }
-    out.append(stored, pos, std::string::npos);
+    out.append(s, pos, std::string_view::npos);
     return out;
+}
+}  // namespace
+
+std::string EncodeText(const std::string& value) { return Encode(value, true); }
+std::string DecodeText(const std::string& stored) { return Decode(stored, true); }
+std::string EncodeLineText(const std::string& text) { return Encode(text, false); }
+std::string DecodeLineText(const std::string& stored) {
+    if (stored.find("[<]") == std::string::npos) return stored;
+    return Decode(stored, false);
 }
 
 std::string GetTextValue(const std::string& line, const std::string& key) {
     std::string value = GetKeyValue(line, key, ',');
-    // Most values hold no coded comma: they are handed on as read.
-    if (value.find(kCommaCode) == std::string::npos) return value;
+    // Most values hold no code: they are handed on as read.
+    if (value.find("[<]") == std::string::npos) return value;
     return DecodeText(value);
 }
 

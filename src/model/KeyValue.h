@@ -9,6 +9,13 @@
 
 // The comma code: a comma inside a free-text value is stored as this text.
 constexpr const char* kCommaCode = "[<]my_comma[>]";
+// The colon that ends a section marker's text inside a free-text value is
+// stored as this text, so that no stored line holds a marker where its
+// writer did not put one (the readers find markers anywhere in a line).
+constexpr const char* kColonCode = "[<]my_colon[>]";
+// The "[" of a "[<]" that a value itself holds, so that the value never
+// reads back as a code.
+constexpr const char* kBracketCode = "[<]my_bracket[>]";
 
 // The value of `key` in a line of "key=value, " pairs: the text after the
 // first occurrence of the key that starts a field, up to the terminator (or
@@ -22,10 +29,17 @@ std::string GetKeyValue(const std::string& line, const std::string& key, char te
 // True when the key starts a field of the line.
 bool HasKey(const std::string& line, const std::string& key);
 
-// Free-text values: every "," becomes the comma code on writing; the code
-// becomes "," again on reading.
+// Free-text values: every "," becomes the comma code on writing, the colon
+// of every section-marker text the colon code and the "[" of every "[<]" the
+// bracket code; the codes become those characters again on reading. A text
+// that holds none of these is written unchanged, and a "[<]" that starts no
+// code reads as it stands (older files hold only the comma code).
 std::string EncodeText(const std::string& value);
 std::string DecodeText(const std::string& stored);
+// The same for a text that is a whole line of its own (a macro's Find or
+// Replace text): commas stay, only the marker colons and "[<]" are coded.
+std::string EncodeLineText(const std::string& text);
+std::string DecodeLineText(const std::string& stored);
 // GetKeyValue followed by DecodeText.
 std::string GetTextValue(const std::string& line, const std::string& key);
 

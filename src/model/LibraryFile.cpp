@@ -68,12 +68,14 @@ std::string DecodeCharSet(const std::string& text) {
     return out;
 }
 
+// A text that holds a marker of the file is written with that marker's
+// colon coded: its line would otherwise end the section it stands in.
 std::string EncodeMacroText(const std::string& text) {
-    return ReplaceAll(ReplaceAll(text, "\r\n", "\\n"), "\n", "\\n");
+    return ReplaceAll(ReplaceAll(EncodeLineText(text), "\r\n", "\\n"), "\n", "\\n");
 }
 
 std::string DecodeMacroText(const std::string& text) {
-    return ReplaceAll(ReplaceAll(text, "\r\\n", "\r\n"), "\\n", "\r\n");
+    return DecodeLineText(ReplaceAll(ReplaceAll(text, "\r\\n", "\r\n"), "\\n", "\r\n"));
 }
 
 std::string ShortenMacroText(const std::string& encoded) {

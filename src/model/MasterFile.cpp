@@ -641,13 +641,17 @@ void CProgramData::LoadMasterFileFrom(const std::string& path) {
         std::string line;
         bool known = false, any = false;
         bool readError = false;
-        bool haveOptions = false, haveBoxes = false;
-        // The writer always ends with these after the sessions: a file
-        // without them was cut short (or read as one line).
-        bool haveState = false, haveClusters = false, haveReportEnd = false;
+        bool haveOptions = false;
+        // The writer ends every file with the report section. A file that
+        // holds more than the options line (a file with nothing else is
+        // whole: it loads the defaults) but not that section's end line was
+        // cut short (or read as one line). Any other section may be missing.
+        bool beyondOptions = false, haveReportEnd = false;
         while (ReadLine(in, line)) {
             if (!line.empty()) any = true;
-            if (line.find("Program Option:") != std::string::npos) {
+            const bool options = line.find("Program Option:") != std::string::npos;
+            if (!options && !line.empty()) beyondOptions = true;
+            if (options) {
                 known = haveOptions = true;
                 if (!ReadProgramOptions(line)) {
                     if (m_bExitRequested) return;
@@ -657,16 +661,16 @@ void CProgramData::LoadMasterFileFrom(const std::string& path) {
                     break;
                 }
             } else if (line.find("Session Box:") != std::string::npos) {
-                known = haveBoxes = true;
+                known = true;
                 ReadSessionBoxes(line);
             } else if (line.find("Session ID:") != std::string::npos) {
                 known = true;
                 ReadSessionBlock(in);
             } else if (line.find("Session State:") != std::string::npos) {
-                known = haveState = true;
+                known = true;
                 ReadSessionState(line);
             } else if (line.find("Remote Cluster Names:") != std::string::npos) {
-                known = haveClusters = true;
+                known = true;
                 ReadClusterNames(line);
             } else if (line.find("Remote dir Bookmark:") != std::string::npos) {
                 known = true;
@@ -685,12 +689,8 @@ void CProgramData::LoadMasterFileFrom(const std::string& path) {
             }
         }
         readError = in.bad();
-        if (known && !oldVersion) m_nReadSkipped += !haveOptions + !haveBoxes;
-        const char* missing = !haveState      ? "Session State:"
-                              : !haveClusters ? "Remote Cluster Names:"
-                              : !haveReportEnd ? "End of report specs from user:"
-                                               : nullptr;
-        const bool cutShort = known && !oldVersion && missing;
+        if (known && !oldVersion) m_nReadSkipped += !haveOptions;
+        const bool cutShort = known && !oldVersion && beyondOptions && !haveReportEnd;
         if (readError)
             PreserveBadFile(path, "read error");
         else if (any && !known)
@@ -703,7 +703,7 @@ void CProgramData::LoadMasterFileFrom(const std::string& path) {
             KeepDamagedFile(path, "master data file", m_nReadSkipped);
         }
         else if (cutShort)
-            KeepDamagedFile(path, "master data file", 0, std::string("it ends before its \"") + missing + "\" line");
+            KeepDamagedFile(path, "master data file", 0, "it ends before its \"End of report specs from user:\" line");
     }
     RepairIndices();
     EnsureCurrentBasket();

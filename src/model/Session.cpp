@@ -60,9 +60,16 @@ std::string GuessCurrentBoxFileName(const std::string& bytes) {
     int project = 0;
     while (ReadLine(in, line)) {
         if (line.find("Session Box:") != std::string::npos) {
+            // Each "SessInd=" that starts a field (a project's name may hold the text).
             current.clear();
-            for (size_t at = line.find("SessInd="); at != std::string::npos; at = line.find("SessInd=", at + 8))
-                current.push_back(ParseInt(line.substr(at + 8, line.find(',', at) - at - 8)));
+            for (size_t at = 0; at < line.size();) {
+                while (at < line.size() && line[at] == ' ') ++at;
+                const size_t comma = line.find(',', at);
+                if (line.compare(at, 8, "SessInd=") == 0)
+                    current.push_back(ParseInt(line.substr(at + 8, comma == std::string::npos ? comma : comma - at - 8)));
+                if (comma == std::string::npos) break;
+                at = comma + 1;
+            }
         } else if (line.find("Session State:") != std::string::npos) {
             project = ParseInt(GetKeyValue(line, "ProjInd="));
         } else if (line.find("Session ID:") != std::string::npos &&
@@ -290,9 +297,9 @@ size_t CSession::ReadBody(std::istream& in, const std::string& batKey, const std
             skipped += ReadBaskets(in, checkKeys ? &problems : nullptr);
         else if (!line.empty())
             ++skipped;
-    } else if (ended) {
-        ++skipped;  // the basket block is missing
     }
+    // No basket block after the items is a whole file: its items go to one
+    // basket "My Basket".
     if (m_Baskets.empty()) m_Baskets.emplace_back();
     // The items are moved into their baskets, not copied; when they all
     // belong to one basket, their list becomes that basket's list.

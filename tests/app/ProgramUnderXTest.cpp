@@ -18,6 +18,7 @@
 #include <QTest>
 #include <QToolBar>
 #include <filesystem>
+#include <algorithm>
 #include <map>
 #include <set>
 #include <sstream>
@@ -376,6 +377,33 @@ TEST_F(BuiltProgramTest, ALogoutSavesLikeAClose) {
     AddSession(id, "Night work");
     EXPECT_TRUE(EndsOn(SIGTERM));
     EXPECT_NE(ReadFile(Master()).find("Night work"), std::string::npos) << ReadFile(Master());
+}
+
+// Sessions named (F8, typed as a user types) with the texts that end and
+// begin a session's record in the master data file come back at the next
+// start with the session after them, and that start finds the file whole.
+TEST_F(BuiltProgramTest, SessionsNamedLikeMarkersComeBackAfterARestart) {
+    std::string id = Start();
+    ASSERT_FALSE(id.empty()) << "the main window did not appear";
+    AddSession(id, "End of Session ID: oops");
+    AddSession(id, "Session ID: 9");
+    AddSession(id, "After them");
+    EXPECT_TRUE(EndsOn(SIGTERM));
+    // The second start reads what the first wrote; its close writes back what it read.
+    id = Start();
+    ASSERT_FALSE(id.empty()) << "the main window did not appear";
+    EXPECT_TRUE(EndsOn(SIGTERM));
+    CProgramData data;
+    data.LoadMasterFile();
+    std::vector<std::string> names;
+    for (int p = 0; p < data.GetProjectCount(); ++p)
+        for (int s = 0; s < data.GetSessionCount(p); ++s) names.push_back(data.GetSessionName(p, s));
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"After them", "End of Session ID: oops", "My Session",
+                                               "Session ID: 9"}))
+        << ReadFile(Master());
+    for (const auto& e : std::filesystem::directory_iterator(g_strSessionInfoDir))
+        EXPECT_EQ(e.path().string().find(".bak"), std::string::npos) << e.path();
 }
 
 // A signal that comes while a start-up warning waits for its OK (here the

@@ -54,6 +54,49 @@ TEST_F(DamagedFilesTest, WholeGoldenFilesMakeNoBackup) {
     for (const auto& e : fs::directory_iterator(g_strSessionInfoDir))
         EXPECT_EQ(e.path().string().find(".bak"), std::string::npos) << e.path();
     EXPECT_FALSE(trace.Has("was not read whole"));
+
+    // Files whose readers take a missing section for its defaults are whole
+    // too: a master file of only its options line as the program writes it,
+    // one without its cluster line, a work file without its basket block.
+    g_nTabWidth = 3;
+    const std::string optionsOnly = data.FormatProgramOptions() + "\n";
+    g_nTabWidth = 8;
+    const std::string golden = ReadFile(Data("master/_qvl_master.txt"));
+    const size_t clusters = golden.find("Remote Cluster Names:");
+    const std::string noClusterLine = golden.substr(0, clusters) + golden.substr(golden.find('\n', clusters) + 1);
+    const std::string work = ReadFile(Data("master/Box01-Ses02-Betaold.txt"));
+    const std::string noBasketBlock = work.substr(0, work.find("File-Basket info:"));
+    for (const std::string* master : {&optionsOnly, &noClusterLine}) {
+        SCOPED_TRACE(*master);
+        trace.lines.clear();
+        WriteFile(MasterPath(), *master);
+        WriteFile(g_strSessionInfoDir + "Box01-Ses02-Betaold.txt", noBasketBlock);
+        CProgramData whole;
+        whole.LoadMasterFile();
+        if (master == &optionsOnly) {
+            EXPECT_EQ(g_nTabWidth, 3);
+            EXPECT_EQ(whole.GetProjectName(0), "My Project");
+            EXPECT_EQ(whole.GetClusterName(0), "My Cluster");
+        } else {
+            // The accounts go to a new "My Cluster"; the sessions are all there.
+            ASSERT_EQ(whole.GetClusterCount(), 1);
+            EXPECT_EQ(whole.GetClusterName(0), "My Cluster");
+            EXPECT_EQ(whole.GetHostCount(0), 2);
+            EXPECT_EQ(whole.GetVaultPassword("alpha.example.com", "bob"), "sec,ret");
+            ASSERT_EQ(whole.GetSessionCount(0), 2);
+            if (!whole.GetSessionPtr(0, 1)->IsLoaded) ASSERT_EQ(whole.LoadSessionFile(0, 1), 1);
+            // The items go to one basket "My Basket", nothing selected.
+            ASSERT_EQ(whole.GetBasketCount(0, 1), 1);
+            EXPECT_EQ(whole.GetBasketName(0, 1, 0), "My Basket");
+            EXPECT_EQ(whole.GetFileItemCount(0, 1, 0), 3);
+            EXPECT_TRUE(whole.GetSelection(0, 1, 0).empty());
+        }
+        EXPECT_TRUE(Backups(MasterPath()).empty());
+        EXPECT_TRUE(Backups(g_strSessionInfoDir + "Box01-Ses02-Betaold.txt").empty());
+        EXPECT_FALSE(trace.Has("was not read whole")) << trace.All();
+        EXPECT_FALSE(trace.Has("Skipped")) << trace.All();
+        EXPECT_TRUE(prompter.Messages().empty());
+    }
 }
 
 TEST_F(DamagedFilesTest, AMasterFileWithAMisspeltMarkerIsKeptBeforeTheSave) {

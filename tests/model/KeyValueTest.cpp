@@ -31,6 +31,12 @@ TEST(KeyValue, CommaCodeRoundTripsAndReadsOldFiles) {
     const std::string line = TextPair("SessionName=", "Web, Mail") + TextPair("Host=", "h");
     EXPECT_EQ(GetTextValue(line, "SessionName="), "Web, Mail");
     EXPECT_EQ(GetTextValue(line, "Host="), "h");
+    // The colon of a marker's text is coded, a colon of no marker is not;
+    // a "[<]" that is no code reads as it stands, as in older files.
+    EXPECT_EQ(EncodeText("End of Session ID: x"), "End of Session ID[<]my_colon[>] x");
+    EXPECT_EQ(EncodeText("C:\\x: y"), "C:\\x: y");
+    EXPECT_EQ(EncodeText("[<]my_comma[>]"), "[<]my_bracket[>]<]my_comma[>]");
+    EXPECT_EQ(DecodeText("a[<]b[<]my_comma[>]"), "a[<]b,");
 }
 
 TEST(KeyValue, IntListsAndSaturatingNumbers) {

@@ -146,6 +146,148 @@ TEST_F(MasterFileTest, OptionsReadingRules) {
     EXPECT_EQ(g_strEditor, "vi Trace=Yes");
 }
 
+// Every name a user types is written by the program's writers and read
+// back by its start: whatever it holds, nothing before or after it is lost
+// and no file is taken for damaged. The texts are those that the stored
+// files' readers look for (the section markers of every stored file as the
+// writers write them, keys), the value codes, commas, blanks and non-ASCII.
+TEST_F(MasterFileTest, EveryTypedNameRoundTripsWhateverItHolds) {
+    const std::vector<std::string> texts = {
+        // The master data file.
+        "Program Option: Version=0.1", "Program Option: ", "Session Box: Sess=x, SessInd=0, ",
+        "Session ID: 9", "End of Session ID: oops", "End of Session ID: ", "Session State: ProjInd=3, ",
+        "Remote Cluster Names: Cluster=c, HostInd=0, ", "Remote dir Bookmark: 0",
+        "End of remote dir Bookmark: 0", "Report specs from user:", "End of report specs from user:2",
+        // The session work files.
+        "File-Basket info: ", "End of file-basket info: x", "End of Session ID: x.txt",
+        // The library file.
+        "~*~ Library option: Version=0.1, WorkMode=1, ", "~*~ (1.2)+ Wild find and replace libraries: ",
+        "~*~ (1.2)- End of wild find and replace libraries: ", "~X~ Wild find rep macro list: ",
+        "~o~ End of wild find rep macro list: 3", "~X~ Wild and type manager info: ",
+        "~o~ End of wild and type manager info: ", "~X~ Type card vector info: ",
+        "~o~ End of type card vector info: ", "~X~ Macro-token delim list: ",
+        "~o~ End of macro-token delim list: 10",
+        // Two markers, a marker cut in two, a colon of no marker.
+        "Session ID: 1 End of file-basket info: ", "Session ID:Session ID:", "C:\\dir: a: b",
+        // Keys of the lines the names stand in.
+        "SessInd=5", "x, SessInd=2, Sess=y, ", "FileType=remote, BasketInd=1, ", "BasketName=b, BasketSel=0#, ",
+        "Cluster=c, HostInd=3, ", "GoodReside=h, ActiveName=u, ", "RemName=r, RemDir=/d/, ",
+        "LibName=l, NothingYetInt=2, ", "IsActive=No, IsMatchCase=No, ", "Version=0.1",
+        // The codes themselves, commas, blanks, non-ASCII.
+        "[<]my_comma[>]", "[<]my_colon[>]", "[<]my_bracket[>]", "[<]", "a[<]b[>]c", "[[<]]", ",", "a, b",
+        ",,", " lead", "trail ", "  both  ", " ", "Gr\u00fc\u00dfe \u2713 \u65e5\u672c", "\xff\xfe\x80 raw",
+    };
+    const std::string libPath = g_strLibraryInfoDir + kLibraryFileName;
+    for (const std::string& t : texts) {
+        SCOPED_TRACE("name: \"" + t + "\"");
+        std::filesystem::remove_all(g_strSessionInfoDir);
+        std::filesystem::remove_all(g_strLibraryInfoDir);
+        CreateFolderPath(g_strSessionInfoDir, 0700);
+        CreateFolderPath(g_strLibraryInfoDir, 0700);
+        trace.lines.clear();
+        prompter.entries.clear();
+        ResetProgramOptions();
+        g_strEditor = t;
+
+        // Each kind of name holds the text, and a second one comes after it.
+        CProgramData data;
+        data.EnsureCurrentBasket();
+        ASSERT_TRUE(data.SetProjectName(0, t));
+        ASSERT_TRUE(data.InsertProject("after", 1));
+        ASSERT_TRUE(data.SetSessionName(0, 0, t));
+        ASSERT_TRUE(data.InsertSession("after", 0, 1));
+        ASSERT_TRUE(data.InsertSession("after", 1, 0));
+        for (auto [p, s] : {std::pair{0, 1}, std::pair{1, 0}}) {
+            data.GetSessionPtr(p, s)->IsLoaded = true;
+            data.GetSessionPtr(p, s)->m_Baskets.emplace_back("after");
+            ASSERT_TRUE(data.InsertFileItems(p, s, 0, -1, CFileItem("after")));
+        }
+        ASSERT_TRUE(data.SetBasketName(0, 0, 0, t));
+        ASSERT_TRUE(data.InsertBasket("after", 0, 0, 1));
+        ASSERT_TRUE(data.InsertFileItems(0, 0, 0, -1, CFileItem(t)));
+        ASSERT_TRUE(data.InsertFileItems(0, 0, 0, -1, CFileItem("after")));
+        ASSERT_TRUE(data.InsertFileItems(0, 0, 1, -1, CFileItem("after")));
+        data.SetSelection(0, 0, 0, {1});
+        data.GetSessionPtr(0, 0)->BasketInd = 1;
+        data.AddCluster(t, 0);
+        data.AddCluster("after", 1);
+        data.AddHost("host1", t, "pw1", 0, 0);
+        data.AddHost(t, "user2", "pw2", 0, 1);
+        data.AddHost("host3", "after", "pw3", 1, 0);
+        data.GetHostPtr(0, 0)->m_Bookmarks = {{t, t, ""}, {"after", "/after/", ""}};
+        data.m_LibraryList.InsertLibrary(0, t);
+        data.m_LibraryList.InsertLibrary(1, "after");
+        data.m_LibraryList[0].MacroList = {CMacro(t, t), CMacro("after", "after")};
+        data.m_LibraryList[1].MacroList = {CMacro(t + "\r\n" + t, "after")};
+        data.m_SessionReport.SetDefaultColumns();  // as a start leaves them
+        ASSERT_TRUE(data.SaveMasterFile(MasterPath()));
+        ASSERT_TRUE(data.SaveLibraryFile(libPath));
+
+        // The next start.
+        g_strEditor.clear();
+        CProgramData back;
+        back.LoadMasterFile();
+        back.LoadLibraryFile(libPath, false);
+        EXPECT_EQ(g_strEditor, t);
+        ASSERT_EQ(back.GetProjectCount(), 2);
+        EXPECT_EQ(back.GetProjectName(0), t);
+        EXPECT_EQ(back.GetProjectName(1), "after");
+        ASSERT_EQ(back.GetSessionCount(0), 2);
+        ASSERT_EQ(back.GetSessionCount(1), 1);
+        EXPECT_EQ(back.GetSessionName(0, 0), t);
+        EXPECT_EQ(back.GetSessionName(0, 1), "after");
+        EXPECT_EQ(back.GetSessionName(1, 0), "after");
+        for (auto [p, s] : {std::pair{0, 0}, std::pair{0, 1}, std::pair{1, 0}})
+            if (!back.GetSessionPtr(p, s)->IsLoaded) EXPECT_EQ(back.LoadSessionFile(p, s), 1);
+        ASSERT_EQ(back.GetBasketCount(0, 0), 2);
+        EXPECT_EQ(back.GetBasketName(0, 0, 0), t);
+        EXPECT_EQ(back.GetBasketName(0, 0, 1), "after");
+        EXPECT_EQ(back.GetSessionPtr(0, 0)->BasketInd, 1);
+        EXPECT_EQ(back.GetBasketFileNames(0, 0, 0), (std::vector<std::string>{t, "after"}));
+        EXPECT_EQ(back.GetBasketFileNames(0, 0, 1), (std::vector<std::string>{"after"}));
+        EXPECT_EQ(back.GetSelection(0, 0, 0), (std::vector<int>{1}));
+        EXPECT_EQ(back.GetBasketFileNames(0, 1, 0), (std::vector<std::string>{"after"}));
+        EXPECT_EQ(back.GetBasketFileNames(1, 0, 0), (std::vector<std::string>{"after"}));
+        ASSERT_EQ(back.GetClusterCount(), 2);
+        EXPECT_EQ(back.GetClusterName(0), t);
+        EXPECT_EQ(back.GetClusterName(1), "after");
+        ASSERT_EQ(back.GetHostCount(0), 2);
+        ASSERT_EQ(back.GetHostCount(1), 1);
+        EXPECT_EQ(back.GetHostPtr(0, 0)->m_strUser, t);
+        EXPECT_EQ(back.GetHostPtr(0, 0)->m_strPassword, "pw1");
+        EXPECT_EQ(back.GetHostPtr(0, 1)->m_strHost, ToLowerAscii(t));  // host names are kept in lower case
+        EXPECT_EQ(back.GetHostPtr(0, 1)->m_strPassword, "pw2");
+        EXPECT_EQ(back.GetHostPtr(1, 0)->m_strUser, "after");
+        EXPECT_EQ(back.GetHostPtr(1, 0)->m_strPassword, "pw3");
+        const auto& marks = back.GetHostPtr(0, 0)->m_Bookmarks;
+        ASSERT_EQ(marks.size(), 2u);
+        EXPECT_EQ(marks[0].RemName, t);
+        EXPECT_EQ(marks[0].RemDir, t);
+        EXPECT_EQ(marks[1].RemName, "after");
+        ASSERT_EQ(back.GetLibraryCount(), 2);
+        EXPECT_EQ(back.m_LibraryList.GetLibName(0), t);
+        EXPECT_EQ(back.m_LibraryList.GetLibName(1), "after");
+        ASSERT_EQ(back.m_LibraryList[0].MacroList.size(), 2u);
+        EXPECT_EQ(back.m_LibraryList[0].MacroList[0].Find, t);
+        EXPECT_EQ(back.m_LibraryList[0].MacroList[0].Replace, t);
+        EXPECT_EQ(back.m_LibraryList[0].MacroList[1].Find, "after");
+        ASSERT_EQ(back.m_LibraryList[1].MacroList.size(), 1u);
+        EXPECT_EQ(back.m_LibraryList[1].MacroList[0].Find, t + "\r\n" + t);
+        // Whole files: no backup, no warning; and the next save writes the same bytes.
+        EXPECT_FALSE(trace.Has("not read whole")) << trace.All();
+        EXPECT_FALSE(trace.Has("Skipped")) << trace.All();
+        EXPECT_TRUE(prompter.Messages().empty());
+        for (const auto& e : std::filesystem::directory_iterator(g_strSessionInfoDir))
+            EXPECT_EQ(e.path().string().find(".bak"), std::string::npos) << e.path();
+        EXPECT_FALSE(std::filesystem::exists(libPath + ".bak"));
+        const std::string master = ReadFile(MasterPath()), library = ReadFile(libPath);
+        ASSERT_TRUE(back.SaveMasterFile(MasterPath()));
+        ASSERT_TRUE(back.SaveLibraryFile(libPath));
+        EXPECT_EQ(ReadFile(MasterPath()), master);
+        EXPECT_EQ(ReadFile(libPath), library);
+    }
+}
+
 TEST_F(MasterFileTest, CommaInsideValuesSurvivesAndOldFilesStayReadable) {
     g_strEditor = "ed,it";
     CProgramData data;
