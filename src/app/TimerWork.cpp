@@ -115,7 +115,10 @@ void CTimerWork::TakeOverStatusResults(bool anyWorker) {
             if (row.image != before) mp.SetFileRow(r, row);
         }
     }
-    mp.ReportRemoteChanges(true, true);
+    // Files whose listing failed are not in sync, whatever the others are.
+    const std::vector<std::string> unchecked = UncheckedFolderLines(results.items);
+    mp.ReportRemoteChanges(true, unchecked.empty());
+    for (const std::string& line : unchecked) CMainPresenter::LogMessage(line);
 }
 
 void CTimerWork::TakeOverTransferResults(bool anyWorker) {

@@ -258,6 +258,7 @@ void CFileItem::Reset() {
     LocalModTime = DefaultItemTime();
     RemoteModTime = DefaultItemTime();
     RemoteSecondKnown = false;
+    RemoteSize = -1;
     BasketInd = 0;
 }
 
@@ -314,6 +315,33 @@ std::string CFileItem::GetHostKind() const {
     return RemoteDir.find('[') != std::string::npos ? "VMS" : "UNIX";
 }
 
+namespace {
+// The line of a UNIX listing that is the entry of the file: it ends with a
+// blank and the full path, or (as real servers list a folder) with a blank
+// and the bare name. cut: where that blank stands.
+bool FindUnixListingEntry(const std::string& listing, const std::string& fileName, const std::string& full,
+                          std::string& line, size_t& cut) {
+    if (fileName.empty()) return false;
+    size_t lineStart = 0;
+    while (lineStart <= listing.size()) {
+        size_t lineEnd = listing.find_first_of("\r\n", lineStart);
+        if (lineEnd == std::string::npos) lineEnd = listing.size();
+        line = listing.substr(lineStart, lineEnd - lineStart);
+        if (EndsWith(line, " " + full)) {
+            cut = line.size() - full.size() - 1;
+            return true;
+        }
+        if (EndsWith(line, " " + fileName) && !EndsWith(line, " -> " + fileName)) {
+            cut = line.size() - fileName.size() - 1;  // not the target of a link
+            return true;
+        }
+        if (lineEnd >= listing.size()) break;
+        lineStart = lineEnd + 1;
+    }
+    return false;
+}
+}  // namespace
+
 std::string CFileItem::GetRemoteListingText(const std::string& listing) const {
     const std::string missing = "RemoteMissing";
     if (GetHostKind() == "VMS") {
@@ -339,53 +367,42 @@ std::string CFileItem::GetRemoteListingText(const std::string& listing) const {
         if (blank == std::string::npos) return missing;
         return entry.substr(blank);
     }
-    // UNIX: the entry's line ends with a blank and the full path, or (as
-    // real servers list a folder) with a blank and the bare name.
-    const std::string full = RemoteDir + FileName;
-    size_t lineStart = 0;
-    while (lineStart <= listing.size()) {
-        size_t lineEnd = listing.find_first_of("\r\n", lineStart);
-        if (lineEnd == std::string::npos) lineEnd = listing.size();
-        std::string line = listing.substr(lineStart, lineEnd - lineStart);
-        size_t cut = std::string::npos;
-        if (!FileName.empty()) {
-            if (EndsWith(line, " " + full))
-                cut = line.size() - full.size() - 1;
-            else if (EndsWith(line, " " + FileName) && !EndsWith(line, " -> " + FileName))
-                cut = line.size() - FileName.size() - 1;  // not the target of a link
+    std::string line;
+    size_t cut = 0;
+    if (!FindUnixListingEntry(listing, FileName, RemoteDir + FileName, line, cut)) return missing;
+    // The date as the listing gave it, in one form for every language and
+    // date style: "jan 5 12:00", "jan 5 2020" or, where a line shows both,
+    // "jan 5 2020 12:00:00".
+    const CListingLine read = ReadUnixListingLine(line);
+    if (read.dated) {
+        static const char* const kMonths[] = {"jan", "feb", "mar", "apr", "may", "jun",
+                                              "jul", "aug", "sep", "oct", "nov", "dec"};
+        char text[64];
+        if (read.year == 0)
+            std::snprintf(text, sizeof text, "%s %d %d:%02d", kMonths[read.month - 1], read.day, read.hour,
+                          read.minute);
+        else if (read.clock)
+            std::snprintf(text, sizeof text, "%s %d %d %d:%02d:%02d", kMonths[read.month - 1], read.day,
+                          read.year, read.hour, read.minute, read.second);
+        else
+            std::snprintf(text, sizeof text, "%s %d %d", kMonths[read.month - 1], read.day, read.year);
+        return text;
+    }
+    std::string head = line.substr(0, cut);
+    for (size_t i = head.size(); i-- > 0;) {
+        if (head[i] >= 'a' && head[i] <= 'z') {
+            return i >= 2 ? head.substr(i - 2) : head;
         }
-        if (cut != std::string::npos) {
-            // The date as the listing gave it, in one form for every
-            // language and date style: "jan 5 12:00", "jan 5 2020" or,
-            // where a line shows both, "jan 5 2020 12:00:00".
-            const CListingLine read = ReadUnixListingLine(line);
-            if (read.dated) {
-                static const char* const kMonths[] = {"jan", "feb", "mar", "apr", "may", "jun",
-                                                      "jul", "aug", "sep", "oct", "nov", "dec"};
-                char text[64];
-                if (read.year == 0)
-                    std::snprintf(text, sizeof text, "%s %d %d:%02d", kMonths[read.month - 1], read.day,
-                                  read.hour, read.minute);
-                else if (read.clock)
-                    std::snprintf(text, sizeof text, "%s %d %d %d:%02d:%02d", kMonths[read.month - 1],
-                                  read.day, read.year, read.hour, read.minute, read.second);
-                else
-                    std::snprintf(text, sizeof text, "%s %d %d", kMonths[read.month - 1], read.day,
-                                  read.year);
-                return text;
-            }
-            std::string head = line.substr(0, cut);
-            for (size_t i = head.size(); i-- > 0;) {
-                if (head[i] >= 'a' && head[i] <= 'z') {
-                    return i >= 2 ? head.substr(i - 2) : head;
-                }
-            }
-            return missing;
-        }
-        if (lineEnd >= listing.size()) break;
-        lineStart = lineEnd + 1;
     }
     return missing;
+}
+
+long long CFileItem::GetRemoteListingSize(const std::string& listing) const {
+    std::string line;
+    size_t cut = 0;
+    if (GetHostKind() != "UNIX" || !FindUnixListingEntry(listing, FileName, RemoteDir + FileName, line, cut))
+        return -1;
+    return ReadUnixListingLine(line).size;
 }
 
 std::string CFileItem::ApplyRemoteTime(const std::string& timeText, const std::string& hostKind) {
@@ -470,6 +487,7 @@ std::string CFileItem::ApplyRemoteTime(const std::string& timeText, const std::s
 std::string CFileItem::UpdateRemoteStatus(const std::string& listing, std::string& status) {
     const std::string kind = GetHostKind();
     status = ApplyRemoteTime(GetRemoteListingText(listing), kind);
+    RemoteSize = status == "-missing-" ? -1 : GetRemoteListingSize(listing);
     return status;
 }
 

@@ -68,6 +68,9 @@ public:
     // (by MDTM after a transfer of this run of the program), even where
     // that second is 0.
     bool RemoteSecondKnown = false;
+    // In memory only, never stored: the remote file's size in bytes as the
+    // listing line that gave RemoteModTime showed it; -1 when not known.
+    long long RemoteSize = -1;
 
     // In memory only, never stored: what the program last saw of the local
     // file beyond the whole second it stores. It counts only while `sec`
@@ -100,6 +103,8 @@ public:
     std::string UpdateRemoteStatus(const std::string& listing, std::string& status);
     // The time text of this item's entry in a listing, or "RemoteMissing".
     std::string GetRemoteListingText(const std::string& listing) const;
+    // The size the item's entry in a UNIX listing shows; -1 when none.
+    long long GetRemoteListingSize(const std::string& listing) const;
     // Applies a time text as above and returns the status word.
     std::string ApplyRemoteTime(const std::string& timeText, const std::string& hostKind);
     // "VMS" when the remote folder holds "[", else "UNIX".

@@ -172,6 +172,7 @@ CListingLine ReadUnixListingLine(const std::string& line) {
     //     ("01-05-20  12:00PM  <DIR>  name").
     for (size_t k = 0; k < words.size(); ++k) {
         size_t start = std::string::npos;
+        size_t sizeAt = sizeBefore(k) ? k - 1 : std::string::npos;
         CListingLine date;
         date.dated = true;
         if (sizeBefore(k) && k + 2 < words.size() && ListingMonth(words[k].text) &&
@@ -213,6 +214,7 @@ CListingLine ReadUnixListingLine(const std::string& line) {
             const bool pm = std::toupper(static_cast<unsigned char>(t[t.size() - 2])) == 'P';
             date.hour = date.hour % 12 + (pm ? 12 : 0);
             date.isDir = words[k + 2].text == "<DIR>";
+            sizeAt = k + 2;
             // The name stands after the blanks that pad the size column.
             start = words[k + 2].end;
             while (start < line.size() && line[start] == ' ') ++start;
@@ -220,6 +222,9 @@ CListingLine ReadUnixListingLine(const std::string& line) {
             continue;
         }
         if (date.month < 1 || date.month > 12 || date.day < 1 || date.day > 31) continue;
+        // The size stands before the date, in a DOS-style line after it.
+        if (sizeAt < words.size() && AllDigits(words[sizeAt].text, 1, 18))
+            date.size = std::stoll(words[sizeAt].text);
         out = date;
         if (start >= line.size()) return out;  // a date and no name
         out.name = line.substr(start);

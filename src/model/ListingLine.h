@@ -15,6 +15,7 @@ struct CListingLine {
     int day = 0;
     bool clock = false;  // the time of day was shown
     int hour = 0, minute = 0, second = 0;
+    long long size = -1;  // the size before the date; -1 when the line shows none
 };
 
 CListingLine ReadUnixListingLine(const std::string& line);

@@ -674,6 +674,7 @@ void CProgramData::ApplyTransferTimes(const CFileItem& item) {
                         it.LocalSeen = item.LocalSeen;
                         it.RemoteModTime = item.RemoteModTime;
                         it.RemoteSecondKnown = item.RemoteSecondKnown;
+                        it.RemoteSize = item.RemoteSize;
                         // A file the transfer found to hold NUL bytes is binary from now on.
                         if (item.IsBinaryFile) it.IsBinaryFile = true;
                         it.IsRemoteModified = item.IsRemoteModified;

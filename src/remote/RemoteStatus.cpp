@@ -1,6 +1,7 @@
 #include "remote/RemoteStatus.h"
 
 #include <map>
+#include <set>
 #include <memory>
 
 #include "model/Globals.h"
@@ -146,22 +147,39 @@ void CheckRemoteStatus(CProgramData& data, std::vector<CFileItem>& list) {
     const int count = static_cast<int>(list.size());
     std::vector<CHost> failed;
     std::map<std::string, std::string> folders;  // host, user and folder -> its listing
+    std::set<std::string> unlisted;              // host, user and folder whose listing failed
     for (int i = 0; i < count; ++i) {
         CFileItem& item = list[static_cast<size_t>(i)];
         std::string host = item.RemHost, user = item.RemUser;
+        // What a check that could not look leaves is no information, never
+        // the time recorded at the last transfer (which reads as in sync).
+        const auto unknown = [&item] {
+            item.RemoteModTime = DefaultItemTime();
+            item.RemoteSecondKnown = false;
+            item.RemoteSize = -1;
+        };
         if (ContainsHost(failed, CHost(host, user))) {
             WriteTraceString(ShortHostName(host) + " is not connected.");
+            unknown();
             continue;
         }
         if (!ConnectHost(data, host, user, true)) {
             WriteTraceString("-?- Login failed.");
             failed.push_back(CHost(item.RemHost, item.RemUser));
+            unknown();
             continue;
         }
         std::string status;
         // The time recorded at the last transfer, before the listing's.
         const std::time_t recorded = item.RemoteModTime;
         const bool recordedSecondKnown = item.RemoteSecondKnown;
+        const long long recordedSize = item.RemoteSize;
+        const std::string key = host + '\n' + user + '\n' + item.RemoteDir;
+        if (unlisted.count(key)) {
+            unknown();
+            WriteTraceString(PadRight(FormatItemNumber(i + 1, count) + ": Checking: " + item.FileName, width + 18));
+            continue;
+        }
         try {
             std::string lines;
             RunWithReconnect(data, host, user, true, [&](CFtpClient& c) {
@@ -173,10 +191,16 @@ void CheckRemoteStatus(CProgramData& data, std::vector<CFileItem>& list) {
                 // The item's line is picked from a listing of its folder,
                 // each folder listed once: servers read the argument of
                 // "LIST path" differently (pure-ftpd splits it at blanks).
-                const std::string key = host + '\n' + user + '\n' + item.RemoteDir;
                 auto folder = folders.find(key);
-                if (folder == folders.end())
-                    folder = folders.emplace(key, c.ListFolderToText(item.RemoteDir)).first;
+                if (folder == folders.end()) {
+                    try {
+                        folder = folders.emplace(key, c.ListFolderToText(item.RemoteDir)).first;
+                    } catch (const CFtpClient::FTPException& e) {
+                        // A lost connection is tried once more on a new one.
+                        if (!e.ConnectionLost()) unlisted.insert(key);
+                        throw;
+                    }
+                }
                 lines = ItemListingLines(item, folder->second);
                 // Dot files are left out of most folder listings.
                 if (lines.empty()) lines = ItemListingLines(item, c.ListToText(path));
@@ -197,8 +221,13 @@ void CheckRemoteStatus(CProgramData& data, std::vector<CFileItem>& list) {
                     KeepRemoteSecond(item, second);
                 status = item.RemoteModTime == recorded ? " Ok" : "-dirty-";
             }
+            // Within one second a change shows in the size alone.
+            if (status == " Ok" && recordedSize >= 0 && item.RemoteSize >= 0 && item.RemoteSize != recordedSize)
+                status = "-dirty-";
         } catch (const CFtpClient::FTPException& e) {
-            LogFtpFailure(e, "Failed to get verbose listing. ", true);
+            unknown();
+            LogFtpFailure(e, "Failed to get verbose listing of " + item.RemoteDir + " on " + ShortHostName(host) + ". ",
+                          true);
         }
         WriteTraceString(PadRight(FormatItemNumber(i + 1, count) + ": Checking: " + item.FileName,
                                   width + 18) +
@@ -236,8 +265,28 @@ void CompareRemoteTimes(CProgramData& data, int project, CFileItem& checked) {
                                      ".  Remote file time: " +
                                      FormatStoredTimeForDisplay(checkedTime) +
                                      ".  File: " + checked.FileName);
+                } else if (model->RemoteSize >= 0 && checked.RemoteSize >= 0 &&
+                           model->RemoteSize != checked.RemoteSize) {
+                    // Changed within the second of the last transfer.
+                    data.SetRemoteModified(project, s, b, f, "Yes");
+                    WriteTraceString("Last FTP time: " + FormatStoredTimeForDisplay(modelTime) + " (" +
+                                     std::to_string(model->RemoteSize) + " bytes).  Remote file time: " +
+                                     FormatStoredTimeForDisplay(checkedTime) + " (" +
+                                     std::to_string(checked.RemoteSize) + " bytes).  File: " + checked.FileName);
                 }
             }
         }
     }
+}
+
+std::vector<std::string> UncheckedFolderLines(const std::vector<CFileItem>& checked) {
+    std::vector<std::string> lines;
+    std::set<std::string> named;
+    for (const CFileItem& it : checked) {
+        if (it.GetRemoteTimeText() != kNoTimeInfo) continue;
+        const std::string line = "-?- The status of the remote files in " + it.RemoteDir + " on " +
+                                 ShortHostName(it.RemHost) + " is not known: the check failed.";
+        if (named.insert(line).second) lines.push_back(line);
+    }
+    return lines;
 }

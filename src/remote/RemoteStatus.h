@@ -23,6 +23,10 @@ void CheckRemoteStatus(CProgramData& data, std::vector<CFileItem>& list);
 // Marks every matching item of the project's loaded sessions modified or
 // missing, with one line per difference.
 void CompareRemoteTimes(CProgramData& data, int project, CFileItem& checked);
+// After a check: one Message Window line for each folder (and host) of
+// the checked items whose remote time it could not learn (a listing that
+// failed); none when every item got its time.
+std::vector<std::string> UncheckedFolderLines(const std::vector<CFileItem>& checked);
 // The lines of a listing that are the item's own, for the remote status: on
 // a UNIX host the lines whose name is the item's file name or its full
 // remote path; a longer name that ends with it ("my a.c" for "a.c") is

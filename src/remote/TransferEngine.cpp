@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -202,21 +203,33 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
         folderOf.emplace_back(it.RemHost, it.RemUser, it.RemoteDir);
         folders[folderOf.back()].last = i;
     }
-    // Lists a folder and updates its waiting items.
-    auto updateFolder = [&](FolderUpdate& folder) {
+    // Lists a folder and updates its waiting items. A run being stopped
+    // uses the current connection as it is, never a new one.
+    auto updateFolder = [&](FolderUpdate& folder, bool stopping) {
         if (folder.waiting.empty()) return;
         std::vector<std::pair<int, CFileItem>> waiting;
         waiting.swap(folder.waiting);
         CFileItem& first = waiting.front().second;
         std::string host = first.RemHost, user = first.RemUser;
+        const auto onHost = [&](const std::function<void(CFtpClient&)>& step) {
+            if (!stopping) return RunWithReconnect(data, host, user, true, step);
+            CFtpClient* c = GetCurrentFtpClient();
+            if (!c) throw CFtpClient::FTPException("Not connected to " + host + ".", true);
+            step(*c);
+        };
         std::string listing;
         try {
-            RunWithReconnect(data, host, user, true, [&](CFtpClient& c) {
+            onHost([&](CFtpClient& c) {
                 // From inside the folder: pure-ftpd reads blanks in a LIST
                 // argument as separators.
                 listing = c.ListFolderToText(first.RemoteDir);
             });
         } catch (const CFtpClient::FTPException& e) {
+            // Stopped meanwhile: the items wait for the listing of the stop.
+            if (g_bFtpBreak && !stopping) {
+                folder.waiting.swap(waiting);
+                return;
+            }
             LogFtpFailure(e, "", true);
             return;
         }
@@ -252,7 +265,7 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
                 // Not in the folder's listing (a server may cut a long
                 // one short): the file itself is listed, as it was.
                 try {
-                    RunWithReconnect(data, host, user, true, [&](CFtpClient& c) {
+                    onHost([&](CFtpClient& c) {
                         lines = ItemListingLines(item, c.ListToText(item.RemoteDir + item.FileName));
                         if (lines.empty()) lines = ListItemLinesByPattern(c, item);
                     });
@@ -263,12 +276,38 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
             }
             std::string status;
             item.UpdateRemoteStatus(lines, status);
-            KeepRemoteSecond(item, AskRemoteSecond(data, host, user, item));
+            int second = -1;
+            if (!stopping) {
+                second = AskRemoteSecond(data, host, user, item);
+            } else if (item.GetHostKind() == "UNIX") {
+                try {
+                    onHost([&](CFtpClient& c) { second = c.GetModificationSecond(item.RemoteDir + item.FileName); });
+                } catch (const CFtpClient::FTPException&) {
+                }
+            }
+            KeepRemoteSecond(item, second);
             StoreItem(static_cast<size_t>(index), item);
         }
     };
     auto updateAllFolders = [&] {
-        for (auto& entry : folders) updateFolder(entry.second);
+        for (auto& entry : folders) updateFolder(entry.second, false);
+    };
+    // A stop ends the run, yet the files that arrived whole get their
+    // remote times: each folder holding such files is listed once on the
+    // connection still open to its host, the stop held back meanwhile.
+    // Another stop, or the closing window shutting the sockets down, ends
+    // that listing; the files then keep no remote time, never an old one.
+    auto updateAtStop = [&] {
+        if (std::none_of(folders.begin(), folders.end(), [](const auto& e) { return !e.second.waiting.empty(); }))
+            return;
+        g_bFtpBreak = false;
+        for (auto& entry : folders) {
+            FolderUpdate& folder = entry.second;
+            if (folder.waiting.empty() || g_bFtpBreak) continue;
+            const CFileItem& first = folder.waiting.front().second;
+            if (const auto open = SelectOpenConnection(first.RemHost, first.RemUser)) updateFolder(folder, true);
+        }
+        g_bFtpBreak = true;
     };
     // A folder listing serves a UNIX host's items; a name starting with a dot
     // is not in it (servers leave such names out unless asked), and a VMS
@@ -281,12 +320,11 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
         // The folder of the item before is listed once that was its last
         // item; all are when the run is being stopped, for the items it has
         // transferred.
-        if (g_bFtpBreak) {
-            updateAllFolders();
-        } else if (i > 0) {
+        if (!g_bFtpBreak && i > 0) {
             FolderUpdate& previous = folders[folderOf[static_cast<size_t>(i - 1)]];
-            if (previous.last == i - 1) updateFolder(previous);
+            if (previous.last == i - 1) updateFolder(previous, false);
         }
+        if (g_bFtpBreak) updateAtStop();
         {
             FtpResultsLock lists;
             if (lists->transfer.empty()) EndFtpWorker("aborted-(-?-)");
@@ -424,6 +462,14 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
             item.IsRemoteModified = "No";
             item.IsRemoteMissing = "No";
             item.RefreshLocalTime();
+            if (g_bFtpUpdate) {
+                // Until its listing line is read the remote time is not
+                // known: the one of the transfer before would read as a
+                // change made on the server.
+                item.RemoteModTime = DefaultItemTime();
+                item.RemoteSecondKnown = false;
+                item.RemoteSize = -1;
+            }
             StoreItem(static_cast<size_t>(i), item);
             if (g_bFtpUpdate && listsFolder(item)) {
                 folders[folderOf[static_cast<size_t>(i)]].waiting.emplace_back(i, item);
@@ -438,6 +484,11 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
                 StoreItem(static_cast<size_t>(i), item);
             }
             BeepTransferDone();
+        } catch (const CFtpClient::UserAbort& a) {
+            // Only a send stopped on its way to a temporary name leaves the
+            // connection in step for the stop's listing.
+            if (a.WasUpload() && a.RemoteKept()) updateAtStop();
+            throw;
         } catch (const CFtpClient::FTPException& e) {
             // A failure before the item's own line (say the connection was
             // lost at the type command) still shows which item it was.
@@ -454,7 +505,10 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
                                  "by dropping their folder.");
         }
     }
-    updateAllFolders();
+    if (g_bFtpBreak)
+        updateAtStop();
+    else
+        updateAllFolders();
 
     if (!failures.empty()) {
         failures.resize(failures.size() - 2);

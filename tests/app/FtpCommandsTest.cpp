@@ -253,6 +253,26 @@ TEST_F(FtpWindowTest, AllItemsOfTheSelectedBasketsGoInRowOrderAndAllReachTheMode
 
 TEST_F(FtpWindowTest, RemoteStatusMarksChangedAndMissingAndManualSyncFetchesThem) {
     CMainFrame& w = OpenWithItemsSent();
+    // A server that refuses the folder's listing: the check says so, names
+    // the folder, and nothing reads as in sync.
+    {
+        qvltest::FakeFtpServer fake;
+        fake.replies["LIST"] = "451 Requested action aborted: local error in processing.\r\n";
+        CloseAllConnections();
+        UseFakeServer(fake);
+        w.ExecuteCommand(32562);  // Get status of remote files
+        Finish();
+        Tick();
+        EXPECT_EQ(Count("-?- Failed to get verbose listing of / on 127.0.0.1. Requested action aborted"), 1)
+            << Log();
+        EXPECT_EQ(Count("-?- The status of the remote files in / on 127.0.0.1 is not known: the check failed."), 1)
+            << Log();
+        EXPECT_EQ(Count("Remote files are in sync."), 0) << Log();
+        for (int r = 0; r < 3; ++r) EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, r).IsRemoteModified, "No") << r;
+        CloseAllConnections();
+        port.reset();
+        port = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(server->port()).c_str());
+    }
     // On the server "notes.txt" gets an old time, "pic.bin" goes away.
     utimbuf old{1000000000, 1000000000};
     ASSERT_EQ(::utime((ServerRoot() + "/notes.txt").c_str(), &old), 0);
@@ -262,7 +282,7 @@ TEST_F(FtpWindowTest, RemoteStatusMarksChangedAndMissingAndManualSyncFetchesThem
 
     w.ExecuteCommand(32562);  // Get status of remote files
     Finish();
-    EXPECT_EQ(Count("--- Checking status of remote files ---"), 1);
+    EXPECT_EQ(Count("--- Checking status of remote files ---"), 2);  // the refused one too
     Tick();
     EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 2).IsRemoteModified, "Yes");
     EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 1).IsRemoteMissing, "Yes");

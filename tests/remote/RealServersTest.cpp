@@ -2,10 +2,13 @@
 // pyftpdlib. Files added as the add-files command adds them go up and come
 // back byte for byte (text and a picture the extension list does not know),
 // the folder lists names with blanks and non-ASCII letters, the status check
-// finds them, and a server edit within the minute of the upload is seen. A
-// send replaces the server's copy whole or not at all.
+// finds them, and a server edit within the minute or the second of the
+// upload is seen. A send replaces the server's copy whole or not at all; a
+// stopped send keeps the times of the files that arrived whole.
 #include <chrono>
 #include <fcntl.h>
+#include <fstream>
+#include <future>
 #include <filesystem>
 #include <sys/stat.h>
 #include <thread>
@@ -235,7 +238,7 @@ TEST_P(RealServers, TheStatusCheckFindsATabInANameAndAnEditWithinARecordAtAFullM
     EXPECT_EQ(trace.All().find("Missing from remote directory."), std::string::npos) << trace.All();
 }
 
-TEST_P(RealServers, AServerEditFiveSecondsAfterTheUploadIsReported) {
+TEST_P(RealServers, AServerEditFiveSecondsOrNoneAfterTheUploadIsReported) {
     // The upload and the edit fall in one minute, which the listing alone
     // cannot tell apart. (An upload at a full minute records no second.)
     const auto second = [] {
@@ -247,9 +250,21 @@ TEST_P(RealServers, AServerEditFiveSecondsAfterTheUploadIsReported) {
     while (second() > 50 || second() < 2) std::this_thread::sleep_for(std::chrono::milliseconds(200));
     WriteFile(local / "page.html", "<p>mine</p>\n");
     WriteFile(local / "kept.html", "<p>kept</p>\n");
-    Add({"page.html", "kept.html"});
-    Run(true, {0, 1});
+    WriteFile(local / "about.html", "<p>about</p>\n");
+    Add({"page.html", "kept.html", "about.html"});
+    Run(true, {0, 1, 2});
     ASSERT_EQ(Items()[0].IsFTPed, "Yes");
+    ASSERT_EQ(Items()[2].IsFTPed, "Yes");
+
+    // about.html grows on the server within the second of its upload: only
+    // its size tells.
+    struct stat st {};
+    ASSERT_EQ(::stat((serverDir + "about.html").c_str(), &st), 0);
+    {
+        std::ofstream grow(serverDir + "about.html", std::ios::app | std::ios::binary);
+        grow << "<p>added on the server</p>\n";
+    }
+    SetModificationTime(serverDir + "about.html", st.st_mtime);
 
     std::this_thread::sleep_for(std::chrono::seconds(5));
     WriteFile(serverDir + "page.html", "<p>edited on the server</p>\n");
@@ -259,6 +274,80 @@ TEST_P(RealServers, AServerEditFiveSecondsAfterTheUploadIsReported) {
     EXPECT_NE(trace.All().find("Last FTP time: "), std::string::npos) << trace.All();
     EXPECT_NE(trace.All().find(".  File: page.html"), std::string::npos) << trace.All();
     EXPECT_EQ(Items()[1].IsRemoteModified, "No") << trace.All();
+    EXPECT_EQ(Items()[2].IsRemoteModified, "Yes") << trace.All();
+    EXPECT_NE(trace.All().find(" bytes).  File: about.html"), std::string::npos) << trace.All();
+}
+
+// Four files to one folder, stopped once the first has arrived whole: the
+// one that arrived keeps the server's time of it, whether the run was
+// paused or the window closed, and the status check finds nothing changed.
+TEST_P(RealServers, AStoppedSendRecordsTheTimesOfTheFilesThatArrivedWhole) {
+    const std::vector<std::string> names = {"blob1.bin", "blob2.bin", "blob3.bin", "blob4.bin"};
+    const std::time_t earlier = (std::time(nullptr) - 3600) / 60 * 60;
+    for (size_t k = 0; k < names.size(); ++k) WriteFile(local / names[k], std::string(2 << 20, char('a' + k)));
+    Add(names);
+    // Sent an hour ago: the server has those copies (the login user's, as
+    // its sends leave them), the items their time.
+    uid_t uid = 0;
+    gid_t gid = 0;
+    std::string home;
+    const bool user = TestUserIds(uid, gid, home);
+    const auto sentEarlier = [&] {
+        for (size_t k = 0; k < names.size(); ++k) {
+            WriteFile(serverDir + names[k], "old");
+            if (user) ASSERT_EQ(::chown((serverDir + names[k]).c_str(), uid, gid), 0);
+            SetModificationTime(serverDir + names[k], earlier);
+            Items()[k].IsBinaryFile = true;
+            Items()[k].IsFTPed = "Yes";
+            Items()[k].RemoteModTime = earlier;
+        }
+    };
+    const auto firstArrivedAndNothingChanged = [&] {
+        EXPECT_TRUE(ReadFile(serverDir + "blob1.bin") == std::string(2 << 20, 'a'));
+        EXPECT_EQ(ReadFile(serverDir + "blob2.bin"), "old");
+        EXPECT_EQ(Items()[0].IsFTPed, "Yes");
+        CheckStatus();
+        for (size_t k = 0; k < names.size(); ++k) EXPECT_EQ(Items()[k].IsRemoteModified, "No") << k << trace.All();
+        EXPECT_EQ(trace.All().find("Last FTP time: "), std::string::npos) << trace.All();
+    };
+    // The stop comes with the second file's line, once the first is whole.
+    const auto stopAtTheSecond = [](const std::string& l) {
+        if (l.rfind("->2/4 ", 0) == 0) g_bFtpBreak = true;
+    };
+
+    // Paused.
+    sentEarlier();
+    trace.onLine = stopAtTheSecond;
+    Run(true, {0, 1, 2, 3});
+    trace.onLine = nullptr;
+    ASSERT_TRUE(trace.Has("--- FTP User-aborted ---")) << trace.All();
+    struct stat st {};
+    ASSERT_EQ(::stat((serverDir + "blob1.bin").c_str(), &st), 0);
+    EXPECT_EQ(Items()[0].RemoteModTime, st.st_mtime);
+    firstArrivedAndNothingChanged();
+
+    // The window closed: the worker is told to stop, then the connections
+    // are shut down, and what had finished is taken over.
+    CloseAllConnections();
+    sentEarlier();
+    std::promise<void> stopped;
+    trace.onLine = [&](const std::string& l) {
+        const bool second = l.rfind("->2/4 ", 0) == 0;
+        stopAtTheSecond(l);
+        if (second) stopped.set_value();
+    };
+    ASSERT_TRUE(StartTransferToRemote(data, 0, 0, 0, {0, 1, 2, 3}));
+    ASSERT_EQ(stopped.get_future().wait_for(std::chrono::seconds(30)), std::future_status::ready);
+    ASSERT_TRUE(ShutdownFtp(3000));
+    trace.onLine = nullptr;
+    FtpResultTake results;
+    ASSERT_TRUE(TakeTransferResults(results, true));
+    for (const CFileItem& item : results.items) {
+        data.ApplyTransferStatus(item);
+        data.ApplyTransferTimes(item);
+    }
+    CloseAllConnections();
+    firstArrivedAndNothingChanged();
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, RealServers, ::testing::Values("vsftpd", "pure-ftpd", "pyftpdlib"),
