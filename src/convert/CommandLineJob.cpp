@@ -207,6 +207,7 @@ bool LoadLibraryFileForJob(const std::string& path, CLibraryList& list) {
     if (!in) return false;
     std::string line;
     size_t skipped = 0;
+    CReadProblems problems;
     while (ReadLine(in, line)) {
         if (line.find("~*~ Library option:") != std::string::npos) {
             std::string version = GetKeyValue(line, "Version=");
@@ -216,15 +217,20 @@ bool LoadLibraryFileForJob(const std::string& path, CLibraryList& list) {
                            "the libraries of " + path + " are not read.");
                 return true;
             }
+            if (std::string problem = CheckLibraryOptionKeys(line); !problem.empty()) {
+                ++skipped;
+                NoteReadProblem(problems, "option line: " + problem);
+            }
         } else if (line.find("~*~ (1.2)+ Wild find and replace libraries:") != std::string::npos) {
-            ReadLibrary(in, kLibrariesEndMarker, list, &skipped);
+            ReadLibrary(in, kLibrariesEndMarker, list, &skipped, &problems);
         } else if (!line.empty()) {
             ++skipped;
         }
     }
     if (skipped > 0) {
+        TraceReadProblems("Library file " + path, problems);
         const std::string text = "The library file " + path + " holds " + std::to_string(skipped) +
-                                 " line(s) that could not be read; they are left out.";
+                                 " line(s) that could not be read whole; what could not be read is left out.";
         WriteTrace(text);
         ShowJobMessage("Warning", text);
     }
@@ -253,9 +259,26 @@ void WriteBatchLogHeader(CCommandLineJob& job, const std::string& commandLine) {
     WriteTrace(std::string(79, '-'));
 }
 
+namespace {
+const char* const kOptionKeys[] = {"-input=",  "-output=",  "-cvt=",     "-libfile=",
+                                   "-libind=", "-include=", "-exclude=", "-default="};
+
+// A value that holds another option's key swallowed that option: the comma
+// before it was left out ("-default=y -output=b.txt"). The job refuses it
+// rather than run without the option. False with the error set.
+bool CheckNothingSwallowed(CCommandLineJob& job, const std::string& key, const std::string& value) {
+    const std::string lower = ToLowerAscii(value);
+    for (const char* k : kOptionKeys) {
+        if (lower.find(k) == std::string::npos) continue;
+        job.m_strError = "The value of " + key + " holds the option " + k + ": " + value + kMissHint;
+        return false;
+    }
+    return true;
+}
+}  // namespace
+
 bool CheckBatchOptionKeys(CCommandLineJob& job) {
-    static const char* const known[] = {"-input=",   "-output=",  "-cvt=",     "-libfile=",
-                                        "-libind=",  "-include=", "-exclude=", "-default="};
+    const auto& known = kOptionKeys;
     std::vector<std::string> seen;
     const std::string& cl = job.m_strGivenCommandLine;
     for (std::size_t from = 0; from <= cl.size();) {
@@ -313,6 +336,7 @@ bool ParseBatchArguments(CCommandLineJob& job) {
     job.m_bDirectoryMode = fs::is_directory(st);
     // 2. The output: the input itself when none is given.
     std::string output = GetArgumentValue(cl, "-output=");
+    if (!CheckNothingSwallowed(job, "-output=", output)) return false;
     if (output.empty()) output = input;
     if (job.m_bDirectoryMode) {
         job.m_strInputDir = MakeAbsolutePath(input);
@@ -376,13 +400,15 @@ bool ParseBatchArguments(CCommandLineJob& job) {
         job.m_nLibIndex = ParseInt(libind);
     }
     // 6. The filters, in directory mode only.
+    std::string inc = GetArgumentValue(cl, "-include=");
+    std::string exc = GetArgumentValue(cl, "-exclude=");
+    if (!CheckNothingSwallowed(job, "-include=", inc) || !CheckNothingSwallowed(job, "-exclude=", exc))
+        return false;
     if (job.m_bDirectoryMode) {
-        std::string inc = GetArgumentValue(cl, "-include=");
         if (inc.empty())
             job.m_strNotes += "{Default -include=*.* chosen for include filter.}\n";
         else
             job.m_strInclude = inc;
-        std::string exc = GetArgumentValue(cl, "-exclude=");
         if (exc.empty())
             job.m_strNotes += "{Default -exclude=(empty) chosen for exclude filter.}\n";
         else
@@ -390,6 +416,7 @@ bool ParseBatchArguments(CCommandLineJob& job) {
     }
     // 7. "-default=y" switches the defaults warning off.
     std::string def = ToLowerAscii(GetArgumentValue(cl, "-default="));
+    if (!CheckNothingSwallowed(job, "-default=", def)) return false;
     if (!def.empty() && def[0] == 'y') job.m_bDefaultsWarning = false;
     return true;
 }

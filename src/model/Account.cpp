@@ -1,6 +1,7 @@
 #include "model/Account.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "model/Trace.h"
 
@@ -53,17 +54,23 @@ std::string DecodePassword(const std::string& stored, bool* damaged) {
     auto val = [](char c) -> int {
         if (c >= '0' && c <= '9') return c - '0';
         if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-        return -1;
+        return -1;  // the writer writes lower-case digits only
     };
     if (damaged) *damaged = false;
-    // Without the "h:" mark the value is taken as it stands.
-    if (stored.compare(0, 2, "h:") != 0) return stored;
     auto refuse = [&] {
         if (damaged) *damaged = true;
         return std::string();
     };
-    if (stored.size() % 2 != 0) return refuse();
+    // A value that starts like a mark (blanks, a letter and ":") but is not
+    // the writer's "h:" is a damaged mark: never taken as the password.
+    const size_t first = stored.find_first_not_of(' ');
+    const bool marked = first != std::string::npos && first + 1 < stored.size() &&
+                        std::isalpha(static_cast<unsigned char>(stored[first])) && stored[first + 1] == ':';
+    // Without a mark (an older file) the value is taken as it stands.
+    if (!marked) return stored;
+    if (first != 0 || stored.compare(0, 2, "h:") != 0) return refuse();
+    // The writer marks only a password that is not empty, as pairs of digits.
+    if (stored.size() == 2 || stored.size() % 2 != 0) return refuse();
     std::string out;
     for (size_t i = 2; i + 1 < stored.size(); i += 2) {
         int hi = val(stored[i]), lo = val(stored[i + 1]);

@@ -61,9 +61,10 @@ public:
 // The stored form of a password: reversible, one line, no comma.
 std::string EncodePassword(const std::string& password);
 // A value without the stored form's mark (an older file) is taken as it
-// stands. A marked value that is not whole hexadecimal pairs is damaged: it
-// gives an empty password (never the stored text as typed) and sets
-// *damaged.
+// stands. A mark other than the writer's "h:" (such as "H:"), and "h:"
+// followed by anything but one or more pairs of lower-case hexadecimal
+// digits, is damage: it gives an empty password (never the stored text, so
+// the login asks for it) and sets *damaged.
 std::string DecodePassword(const std::string& stored, bool* damaged = nullptr);
 
 // The account of the current connection: host, user, password and last

@@ -89,6 +89,7 @@ void CProgramData::LoadLibraryFile(const std::string& path, bool skipOptions) {
     std::istringstream in(bytes);
     std::string line;
     size_t skipped = 0;
+    CReadProblems problems;
     bool haveOptions = false, oldVersion = false, any = false;
     while (ReadLine(in, line)) {
         if (!line.empty()) any = true;
@@ -100,18 +101,24 @@ void CProgramData::LoadLibraryFile(const std::string& path, bool skipOptions) {
                 oldVersion = true;  // "Yes": the old file is kept below
                 break;
             }
+            if (std::string problem = CheckLibraryOptionKeys(line); !problem.empty()) {
+                ++skipped;
+                NoteReadProblem(problems, "option line: " + problem);
+            }
         } else if (line.find(kBeginMarker) != std::string::npos) {
-            ReadLibrary(in, kEndMarker, m_LibraryList, &skipped);
+            ReadLibrary(in, kEndMarker, m_LibraryList, &skipped, &problems);
         } else if (!line.empty()) {
             ++skipped;
         }
     }
     if (skipOptions) return;  // files of the loading area are not written again
     if (!haveOptions && any) ++skipped;  // the option line is missing
-    if (oldVersion)
+    if (oldVersion) {
         KeepDamagedFile(path, "library file", 0, "an older version");
-    else if (skipped > 0)
+    } else if (skipped > 0) {
+        TraceReadProblems("Library file " + path, problems);
         KeepDamagedFile(path, "library file", skipped);
+    }
 }
 
 bool CProgramData::ImportLibraries(const std::string& path) {

@@ -1,6 +1,7 @@
 #include "model/LibraryFile.h"
 
 #include "model/KeyValue.h"
+#include "model/SafeFile.h"
 #include "model/TextUtil.h"
 
 namespace {
@@ -28,7 +29,39 @@ std::string ReadTypeComment(const std::string& line) {
     return value == kCommaCode ? std::string(",") : value;
 }
 
+// Counts a record line whose keys are not the ones its writer writes and
+// notes what is wrong with it.
+void CheckKeys(const std::string& line, std::initializer_list<std::string_view> keys,
+               const std::string& record, size_t* skipped, CReadProblems* problems) {
+    if (!skipped) return;
+    const std::string problem = CheckRecordKeys(line, 0, keys);
+    if (problem.empty()) return;
+    ++*skipped;
+    if (problems) NoteReadProblem(*problems, record + ": " + problem);
+}
+
+// A type-card line without its comment's text: the comment is written as
+// it stands and may hold commas and "=" (see ReadTypeComment).
+std::string WithoutTypeComment(const std::string& line) {
+    const std::string key = "TypeComment=";
+    std::size_t at = line.find("," + key);
+    at = at == std::string::npos ? (line.compare(0, key.size(), key) == 0 ? 0 : std::string::npos)
+                                 : at + 1;
+    if (at == std::string::npos) return line;
+    const std::size_t from = at + key.size();
+    const std::size_t end = line.rfind(",IsSkipped=");
+    if (end == std::string::npos || end < from) return line;
+    return line.substr(0, from) + line.substr(end);
+}
+
 }  // namespace
+
+std::string CheckLibraryOptionKeys(const std::string& line) {
+    const std::string marker = "Library option:";
+    const std::size_t at = line.find(marker);
+    return CheckRecordKeys(line, at == std::string::npos ? 0 : at + marker.size(),
+                           {"Version=", "WorkMode=", "FR_LibIndex="});
+}
 
 std::string EncodeCharSet(const std::string& set) {
     std::string out;
@@ -164,7 +197,7 @@ void ReadLibraryHeader(const std::string& line, CLibrary& lib) {
 }
 
 void ReadMacroList(std::istream& in, const std::string& endMarker, bool withFlags,
-                   std::vector<CMacro>& macros, size_t* skipped) {
+                   std::vector<CMacro>& macros, size_t* skipped, CReadProblems* problems) {
     std::string line;
     while (ReadLine(in, line)) {
         if (HoldsMarker(line, endMarker)) return;
@@ -174,7 +207,10 @@ void ReadMacroList(std::istream& in, const std::string& endMarker, bool withFlag
         m.Replace = DecodeMacroText(line);
         if (withFlags) {
             if (!ReadLine(in, line)) line.clear();
-            if (skipped && !HasKey(line, "IsActive=")) ++*skipped;
+            CheckKeys(line,
+                      {"IsActive=", "IsFindWild=", "IsRepWild=", "IsMatchCase=", "IsPerLine=",
+                       "IsCompConst=", "IsSubFilter=", "IsDelimParse="},
+                      "macro " + std::to_string(macros.size() + 1), skipped, problems);
             m.SetIsActiveText(GetKeyValue(line, "IsActive="));
             m.SetIsFindWildText(GetKeyValue(line, "IsFindWild="));
             m.SetIsRepWildText(GetKeyValue(line, "IsRepWild="));
@@ -190,7 +226,7 @@ void ReadMacroList(std::istream& in, const std::string& endMarker, bool withFlag
 }
 
 void ReadTypeCards(std::istream& in, const std::string& endMarker, std::vector<CTypeCard>& cards,
-                   size_t* skipped) {
+                   size_t* skipped, CReadProblems* problems) {
     cards.clear();
     std::string line;
     while (ReadLine(in, line)) {
@@ -199,6 +235,9 @@ void ReadTypeCards(std::istream& in, const std::string& endMarker, std::vector<C
             if (!line.empty()) ++*skipped;
             continue;
         }
+        CheckKeys(WithoutTypeComment(line),
+                  {"TypeCard=", "PrimaryCharSet=", "AuxCharSet=", "TypeComment=", "IsSkipped="},
+                  "type-card " + std::to_string(cards.size() + 1), skipped, problems);
         CTypeCard card;
         card.Name = DecodeCharSet(GetKeyValue(line, "TypeCard="));
         if (card.Name.empty()) card.Name = "*";
@@ -213,7 +252,7 @@ void ReadTypeCards(std::istream& in, const std::string& endMarker, std::vector<C
 }
 
 void ReadWildTypeManager(std::istream& in, const std::string& endMarker, CWildTypeManager& manager,
-                         size_t* skipped) {
+                         size_t* skipped, CReadProblems* problems) {
     manager.TypeCards.clear();
     std::string line;
     if (!ReadLine(in, line)) {
@@ -221,7 +260,7 @@ void ReadWildTypeManager(std::istream& in, const std::string& endMarker, CWildTy
         return;
     }
     if (HoldsMarker(line, endMarker)) return;
-    if (skipped && !HasKey(line, "WildCard=")) ++*skipped;
+    CheckKeys(line, {"WildCard="}, "wild card", skipped, problems);
     manager.WildCard = GetTextValue(line, "WildCard=");
     if (!ReadLine(in, line)) {
         if (skipped) ++*skipped;
@@ -229,7 +268,7 @@ void ReadWildTypeManager(std::istream& in, const std::string& endMarker, CWildTy
     }
     if (HoldsMarker(line, endMarker)) return;
     if (HoldsMarker(line, kTypeCardsBegin)) {
-        ReadTypeCards(in, kTypeCardsEnd, manager.TypeCards, skipped);
+        ReadTypeCards(in, kTypeCardsEnd, manager.TypeCards, skipped, problems);
         if (!ReadLine(in, line) || !HoldsMarker(line, endMarker)) {
             if (skipped) ++*skipped;  // the section's end marker line
         }
@@ -239,7 +278,7 @@ void ReadWildTypeManager(std::istream& in, const std::string& endMarker, CWildTy
 }
 
 void ReadDelimList(std::istream& in, const std::string& endMarker,
-                   std::vector<CMacroTokenDelim>& delims, size_t* skipped) {
+                   std::vector<CMacroTokenDelim>& delims, size_t* skipped, CReadProblems* problems) {
     delims.clear();
     std::string line;
     while (ReadLine(in, line)) {
@@ -248,6 +287,8 @@ void ReadDelimList(std::istream& in, const std::string& endMarker,
             if (!line.empty()) ++*skipped;
             continue;
         }
+        CheckKeys(line, {"IsSingle=", "BeginDelim=", "EndDelim="},
+                  "delimiter " + std::to_string(delims.size() + 1), skipped, problems);
         CMacroTokenDelim d;
         d.IsSingle = CMacro::FlagFromText(GetKeyValue(line, "IsSingle="));
         d.BeginDelim = GetTextValue(line, "BeginDelim=");
@@ -258,9 +299,19 @@ void ReadDelimList(std::istream& in, const std::string& endMarker,
 }
 
 void ReadLibrary(std::istream& in, const std::string& endMarker, CLibraryList& list,
-                 size_t* skipped) {
+                 size_t* skipped, CReadProblems* problems) {
     size_t ownCount = 0;
     if (!skipped) skipped = &ownCount;
+    // The problems of a block are named after its library.
+    CReadProblems block;
+    CReadProblems* notes = problems ? &block : nullptr;
+    auto note = [&](const CLibrary& lib) {
+        if (!problems) return;
+        for (std::string& text : block.first)
+            NoteReadProblem(*problems, "library \"" + TextForLog(lib.LibName) + "\" " + text);
+        problems->more += block.more;
+        block = CReadProblems();
+    };
     std::string line;
     bool haveLine = ReadLine(in, line);
     while (haveLine) {
@@ -277,19 +328,21 @@ void ReadLibrary(std::istream& in, const std::string& endMarker, CLibraryList& l
         // counts it when it is not the next block's first line.
         CLibrary lib;
         ReadLibraryHeader(line, lib);
+        CheckKeys(line, {"LibName=", "NothingYetStr=", "NothingYetInt="}, "header", skipped, notes);
         haveLine = ReadLine(in, line);
         if (haveLine && HoldsMarker(line, kMacroListBegin)) {
-            ReadMacroList(in, kMacroListEnd, true, lib.MacroList, skipped);
+            ReadMacroList(in, kMacroListEnd, true, lib.MacroList, skipped, notes);
             haveLine = ReadLine(in, line);
         }
         if (haveLine && HoldsMarker(line, kWildTypeBegin)) {
-            ReadWildTypeManager(in, kWildTypeEnd, lib.WildTypeManager, skipped);
+            ReadWildTypeManager(in, kWildTypeEnd, lib.WildTypeManager, skipped, notes);
             haveLine = ReadLine(in, line);
         }
         if (haveLine && HoldsMarker(line, kDelimListBegin)) {
-            ReadDelimList(in, kDelimListEnd, lib.DelimList, skipped);
+            ReadDelimList(in, kDelimListEnd, lib.DelimList, skipped, notes);
             haveLine = ReadLine(in, line);
         }
+        note(lib);
         list.Append(lib);
     }
     ++*skipped;  // the closing line is missing

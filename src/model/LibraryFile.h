@@ -11,6 +11,8 @@
 
 #include "model/Library.h"
 
+struct CReadProblems;
+
 constexpr const char* kLibrariesBeginMarker = "~*~ (1.2)+ Wild find and replace libraries: ";
 constexpr const char* kLibrariesEndMarker = "~*~ (1.2)- End of wild find and replace libraries: ";
 constexpr const char* kMacroListBegin = "~X~ Wild find rep macro list: ";
@@ -26,10 +28,13 @@ constexpr const char* kDelimListEnd = "~o~ End of macro-token delim list: ";
 // each to the list, until a line holding endMarker (its trailing blank is not
 // needed) or the end of the stream. Lines of any length are read whole.
 // Lines it cannot read (damaged lines, misspelt markers, a missing end line)
-// are added to *skipped when it is given; they never become libraries. A
-// block without some of its sections is whole: it keeps the defaults there.
+// are added to *skipped when it is given; they never become libraries. So
+// are record lines whose keys are not the ones the writer writes (a
+// misspelt, repeated or missing key): they are read, and what is wrong with
+// them is noted in *problems by key name, never by value. A block without
+// some of its sections is whole: it keeps the defaults there.
 void ReadLibrary(std::istream& in, const std::string& endMarker, CLibraryList& list,
-                 size_t* skipped = nullptr);
+                 size_t* skipped = nullptr, CReadProblems* problems = nullptr);
 
 // The writer, called per library in list order (WriteLibraryBlock calls all four).
 void WriteLibraryHeader(std::ostream& out, const CLibrary& lib);
@@ -48,14 +53,21 @@ void WriteLibraries(std::ostream& out, const CLibraryList& list);
 
 // Section readers (the stream is positioned after the section's begin line).
 void ReadLibraryHeader(const std::string& line, CLibrary& lib);
+// With `skipped` given they count and note damage as ReadLibrary does.
 void ReadMacroList(std::istream& in, const std::string& endMarker, bool withFlags,
-                   std::vector<CMacro>& macros, size_t* skipped = nullptr);
+                   std::vector<CMacro>& macros, size_t* skipped = nullptr,
+                   CReadProblems* problems = nullptr);
 void ReadWildTypeManager(std::istream& in, const std::string& endMarker, CWildTypeManager& manager,
-                         size_t* skipped = nullptr);
+                         size_t* skipped = nullptr, CReadProblems* problems = nullptr);
 void ReadTypeCards(std::istream& in, const std::string& endMarker, std::vector<CTypeCard>& cards,
-                   size_t* skipped = nullptr);
+                   size_t* skipped = nullptr, CReadProblems* problems = nullptr);
 void ReadDelimList(std::istream& in, const std::string& endMarker,
-                   std::vector<CMacroTokenDelim>& delims, size_t* skipped = nullptr);
+                   std::vector<CMacroTokenDelim>& delims, size_t* skipped = nullptr,
+                   CReadProblems* problems = nullptr);
+// What is wrong with the keys of the library file's option line
+// ("~*~ Library option: Version=..., WorkMode=..., FR_LibIndex=..., "); ""
+// when they are the writer's.
+std::string CheckLibraryOptionKeys(const std::string& line);
 
 // Value encodings of the file.
 std::string EncodeCharSet(const std::string& set);

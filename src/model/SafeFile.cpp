@@ -10,7 +10,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -50,11 +52,86 @@ void SyncFolderOf(const std::string& path) {
     }
 }
 
+const std::string kPartMark = ".qvl-part-";
+// The six characters that end the name of the temporary file holding the
+// new text of a file with other hard links while it is copied into it.
+const std::string kLinkedTag = "linked";
+
+bool EndsWith(const std::string& s, const std::string& end) {
+    return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
+}
+
 // Creates a unique temporary file beside `path`, exclusively: whatever
 // stands at a guessed name is never opened.
 int MakeTempBeside(const std::string& path, std::string& tmp) {
-    tmp = path + ".qvl-part-XXXXXX";
-    return ::mkostemp(tmp.data(), O_CLOEXEC);
+    for (;;) {
+        tmp = path + kPartMark + "XXXXXX";
+        const int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
+        if (fd < 0 || !EndsWith(tmp, kLinkedTag)) return fd;
+        // The name a copy into a linked file keeps its text under: not for
+        // a temporary file that may be dropped.
+        ::close(fd);
+        ::unlink(tmp.c_str());
+    }
+}
+
+std::string LinkedCopyName(const std::string& target) { return target + kPartMark + kLinkedTag; }
+
+// Makes sure that `size` bytes fit in the file before a byte of it changes:
+// its blocks are reserved (its length stays as it is); where the file system
+// reserves nothing, the growth must fit in the free space. 0 or errno.
+int ReserveRoom(int fd, off_t size) {
+    if (size <= 0) return 0;
+    int rc;
+    do rc = ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, size);
+    while (rc != 0 && errno == EINTR);
+    if (rc == 0) return 0;
+    if (errno != EOPNOTSUPP && errno != ENOSYS && errno != EINVAL) return errno;
+    struct stat st {};
+    struct statvfs vfs {};
+    if (::fstat(fd, &st) != 0 || ::fstatvfs(fd, &vfs) != 0) return errno;
+    const unsigned long long used = static_cast<unsigned long long>(st.st_blocks) * 512ULL;
+    const unsigned long long want = static_cast<unsigned long long>(size);
+    if (want > used && want - used > static_cast<unsigned long long>(vfs.f_bavail) * vfs.f_frsize)
+        return ENOSPC;
+    return 0;
+}
+
+// One copy into a linked file at a time: the copier holds the file's lock.
+// With `wait` it waits a while for another copy to end; without, a file that
+// is being copied into now gives EWOULDBLOCK. A file system without locks
+// gives 0: the copy goes on unlocked.
+int LockForCopy(int fd, bool wait) {
+    for (int tries = 0;; ++tries) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return 0;
+        if (errno == EINTR) continue;
+        if (errno != EWOULDBLOCK) return 0;
+        if (!wait || tries >= 600) return EWOULDBLOCK;
+        ::usleep(50000);
+    }
+}
+
+// Copies the whole of `from` over the file `out`, cuts `out` to that length
+// and flushes it to the disk. 0 or errno.
+int CopyWholeInto(int from, int out) {
+    std::vector<char> buf(1 << 20);
+    off_t pos = 0;
+    for (;;) {
+        const ssize_t n = ::pread(from, buf.data(), buf.size(), pos);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return errno;
+        if (n == 0) break;
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = ::pwrite(out, buf.data() + done, static_cast<size_t>(n - done), pos + done);
+            if (w < 0 && errno == EINTR) continue;
+            if (w < 0) return errno;
+            done += w;
+        }
+        pos += n;
+    }
+    if (::ftruncate(out, pos) != 0) return errno;
+    if (::fsync(out) != 0) return errno;
+    return 0;
 }
 
 const char* KindOf(mode_t mode) {
@@ -161,54 +238,70 @@ bool CSafeWriter::Commit(std::string& error) {
         return false;
     }
     int err = 0;
-    if (m_flush && ::fsync(m_fd) != 0) err = errno;
+    // The temporary file of a file written in place is flushed whatever the
+    // caller asked: it holds the only whole new text while that is copied.
+    if ((m_flush || m_inPlace) && ::fsync(m_fd) != 0) err = errno;
     if (!err && m_expect.known && !FileMatchesStamp(m_target, m_expect)) {
-        ::close(m_fd);
-        m_fd = -1;
-        ::unlink(m_tmp.c_str());
-        m_tmp.clear();
+        Abort();
         error = "the file changed after it was read; it is not replaced (" + m_target + ")";
         return false;
     }
-    if (!err && m_inPlace) {
-        // Every name of the file must show the new text: copy it into the
-        // file itself, now that the whole of it is ready.
-        int out = ::open(m_target.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
-        struct stat st {};
-        if (out < 0) {
-            err = errno;
-        } else if (::fstat(out, &st) != 0 || !S_ISREG(st.st_mode)) {
-            err = EINVAL;
-        } else if (::lseek(m_fd, 0, SEEK_SET) != 0) {
-            err = errno;
-        } else {
-            std::vector<char> buf(1 << 16);
-            off_t total = 0;
-            for (;;) {
-                ssize_t n = ::read(m_fd, buf.data(), buf.size());
-                if (n < 0 && errno == EINTR) continue;
-                if (n < 0) { err = errno; break; }
-                if (n == 0) break;
-                if (!WriteAll(out, buf.data(), static_cast<size_t>(n))) { err = errno; break; }
-                total += n;
-            }
-            if (!err && ::ftruncate(out, total) != 0) err = errno;
-            if (!err && m_flush && ::fsync(out) != 0) err = errno;
-        }
-        if (out >= 0 && ::close(out) != 0 && !err) err = errno;
-    }
+    if (!err && m_inPlace) return CommitInPlace(error);
     if (::close(m_fd) != 0 && !err) err = errno;
     m_fd = -1;
-    if (!err && !m_inPlace && ::rename(m_tmp.c_str(), m_target.c_str()) != 0) err = errno;
+    if (!err && ::rename(m_tmp.c_str(), m_target.c_str()) != 0) err = errno;
     if (err) {
         ::unlink(m_tmp.c_str());
         m_tmp.clear();
         error = SystemErrorText(err) + " (" + m_target + ")";
         return false;
     }
-    if (m_inPlace) ::unlink(m_tmp.c_str());
-    else if (m_flush) SyncFolderOf(m_target);
     m_tmp.clear();
+    // A copy into the file that a killed run left unfinished is out of date.
+    ::unlink(LinkedCopyName(m_target).c_str());
+    if (m_flush) SyncFolderOf(m_target);
+    return true;
+}
+
+bool CSafeWriter::CommitInPlace(std::string& error) {
+    // Every name of the file must show the new text: it is copied into the
+    // file itself. The file must hold the old text or the new, never a part
+    // of each: the room for the new text is reserved before a byte changes
+    // (a full disk fails here and leaves the file as it was), and while the
+    // copy runs the new text stays whole under a name that the next start
+    // knows (SweepStalePartFiles finishes the copy after a crash).
+    int err = 0;
+    const int out = ::open(m_target.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    struct stat st {}, text {};
+    if (out < 0)
+        err = errno;
+    else if (::fstat(out, &st) != 0 || !S_ISREG(st.st_mode))
+        err = EINVAL;
+    else if (::fstat(m_fd, &text) != 0)
+        err = errno;
+    else if ((err = LockForCopy(out, true)) == EWOULDBLOCK)
+        err = EBUSY;
+    if (!err) err = ReserveRoom(out, text.st_size);
+    const std::string linked = LinkedCopyName(m_target);
+    if (!err && ::rename(m_tmp.c_str(), linked.c_str()) != 0) err = errno;
+    if (err) {
+        if (out >= 0) ::close(out);
+        Abort();
+        error = SystemErrorText(err) + " (" + m_target + ")";
+        return false;
+    }
+    m_tmp.clear();
+    SyncFolderOf(linked);
+    err = CopyWholeInto(m_fd, out);
+    if (!err) ::unlink(linked.c_str());  // under the lock: no other copy is running
+    ::close(out);
+    ::close(m_fd);
+    m_fd = -1;
+    if (err) {
+        error = SystemErrorText(err) + " (" + m_target + "); its new text is kept whole in " + linked +
+                " and copied into it at the next start";
+        return false;
+    }
     return true;
 }
 
@@ -519,6 +612,53 @@ bool IsPartFileName(const std::string& name) {
 
 long long ProgramStartTime() { return g_programStart; }
 
+namespace {
+// Copies the new text that a killed run left in `linked` into its file, the
+// way CSafeWriter::CommitInPlace does, and removes it; says what it did.
+void FinishLinkedCopy(const std::string& linked) {
+    const std::string target = linked.substr(0, linked.size() - kPartMark.size() - kLinkedTag.size());
+    const std::string what = "The file " + target + " was left part-written by an unfinished save; ";
+    std::string why;
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) != 0) {
+        if (errno == ENOENT && RenameNoReplace(linked, target, why)) {
+            WriteTrace(what + "its new text took its name again from " + linked + ".");
+            return;
+        }
+        if (why.empty()) why = SystemErrorText(errno);
+        WriteTrace(what + "its new text stays in " + linked + " (" + why + ").");
+        return;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        WriteTrace(what + "its new text stays in " + linked + " (" + target + " is " + KindOf(st.st_mode) +
+                   " now).");
+        return;
+    }
+    int err = 0;
+    const int out = ::open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (out < 0) err = errno;
+    else if ((err = LockForCopy(out, false)) == EWOULDBLOCK) {
+        ::close(out);  // a running program is copying it now and finishes it
+        return;
+    }
+    // Opened under the lock: the text of the last copy that was begun.
+    const int in = err ? -1 : ::open(linked.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    struct stat text {};
+    if (!err && in < 0) err = errno;
+    if (!err && (::fstat(in, &text) != 0 || !S_ISREG(text.st_mode))) err = EINVAL;
+    if (!err) err = ReserveRoom(out, text.st_size);
+    if (!err) err = CopyWholeInto(in, out);
+    if (!err) ::unlink(linked.c_str());
+    if (in >= 0) ::close(in);
+    if (out >= 0) ::close(out);
+    if (err == ENOENT && in < 0) return;  // the running program finished it meanwhile
+    if (err)
+        WriteTrace(what + "its new text stays in " + linked + " (" + SystemErrorText(err) + ").");
+    else
+        WriteTrace(what + "its new text, kept in " + linked + ", was copied into it.");
+}
+}  // namespace
+
 size_t SweepStalePartFiles(const std::vector<std::string>& folders, long long before,
                            const FolderPartNames* known) {
     size_t total = 0;
@@ -544,6 +684,10 @@ size_t SweepStalePartFiles(const std::vector<std::string>& folders, long long be
             struct stat st {};
             const std::string path = folder + name;
             if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+            if (EndsWith(name, kPartMark + kLinkedTag)) {
+                FinishLinkedCopy(path);
+                continue;
+            }
             if (static_cast<long long>(st.st_mtime) >= before) continue;
             if (::unlink(path.c_str()) == 0) ++removed;
         }

@@ -25,7 +25,11 @@ struct CFileStamp {
 // - a regular file that is read-only is refused;
 // - a regular file with other hard links is written in place at Commit()
 //   (after the whole new text is ready), so that every name of the file
-//   shows the new text;
+//   shows the new text. It holds the old text or the new, never a part of
+//   each: the room for the new text is reserved in the file first (a full
+//   disk fails there, the file untouched), and during the copy the new text
+//   is kept whole as "NAME.qvl-part-linked", which the next run's sweep
+//   (SweepStalePartFiles) copies into the file if a crash cut the copy;
 // - any other regular file is replaced atomically by renaming a temporary
 //   file over it; the new file keeps the old one's mode and, where the
 //   process may, its owner and group.
@@ -73,6 +77,8 @@ public:
     int WriteErrno() const { return m_writeErrno; }
 
 private:
+    bool CommitInPlace(std::string& error);
+
     int m_fd = -1;
     std::string m_tmp, m_target;
     bool m_inPlace = false;
@@ -165,6 +171,10 @@ bool IsPartFileName(const std::string& name);
 // than `before` (a run going on now keeps its own). Only the folders
 // themselves are looked at, not the folders below. Logs one line per folder
 // that held any; returns how many were removed.
+// "NAME.qvl-part-linked" is the whole new text of NAME, a file with other
+// hard links, whose copy into NAME a killed run left unfinished: it is
+// copied into NAME now (NAME missing: it takes the name) and then removed,
+// unless a running program is copying it now; it is never simply dropped.
 // `known` holds, by folder (ending in "/"), the part file names of folders
 // read already at this start; the others are read here.
 using FolderPartNames = std::map<std::string, std::vector<std::string>>;

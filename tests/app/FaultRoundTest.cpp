@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <thread>
 
 #include "FtpWindowFixture.h"
@@ -69,6 +70,8 @@ public:
         }
     }
     bool ok() const { return m_mounted || m_limited; }
+    // A real full disk (not only a limit on the size of one file).
+    bool mounted() const { return m_mounted; }
     // How the system says that a write did not fit.
     const char* FullText() const { return m_mounted ? "No space left on device" : "File too large"; }
     const std::string& path() const { return m_path; }
@@ -280,22 +283,39 @@ TEST_F(FaultRoundTest, AGetIntoAFullDiskKeepsTheOldFileAndTheNextItemStillComes)
     if (!disk.ok()) GTEST_SKIP() << "neither a tmpfs nor a file-size limit can be had here";
     const std::string dir = disk.path() + "/";
     WriteFile(dir + "huge.bin", "the old huge.bin\n");
+    // A local file with a second name is written in place: its new text
+    // fits on the disk once (as the temporary file) but not twice.
+    const bool linked = disk.mounted();
+    if (linked) {
+        WriteFile(ServerRoot() + "/linked.bin", Bytes(700 << 10, 'l'));
+        WriteFile(dir + "linked.bin", Bytes(100 << 10, 'o'));
+        fs::create_hard_link(dir + "linked.bin", dir + "linked-too.bin");
+    }
     Open();
-    AddItems({Item("huge.bin", dir, true), Item("new.bin", dir, true), Item("small.txt", dir)});
-    SelectRows({3, 4, 5});
+    AddItems({Item("huge.bin", dir, true), Item("new.bin", dir, true), Item("small.txt", dir),
+              Item("linked.bin", dir, true)});
+    SelectRows(linked ? std::vector<int>{3, 4, 5, 6} : std::vector<int>{3, 4, 5});
     frame->ExecuteCommand(32557);
     Finish();
     Tick();
 
-    EXPECT_EQ(Count("-?- Unable to write local file."), 2) << Log();
+    EXPECT_EQ(Count("-?- Unable to write local file."), linked ? 3 : 2) << Log();
     EXPECT_TRUE(ReadFile(dir + "huge.bin") == "the old huge.bin\n");
     // No part of the new file under its name, no temporary file left.
-    EXPECT_EQ(disk.Names(), (std::vector<std::string>{"huge.bin", "small.txt"}));
+    EXPECT_EQ(disk.Names(), linked ? (std::vector<std::string>{"huge.bin", "linked-too.bin", "linked.bin",
+                                                               "small.txt"})
+                                   : (std::vector<std::string>{"huge.bin", "small.txt"}));
     // The connection stayed in step: the next item came whole.
     EXPECT_TRUE(ReadFile(dir + "small.txt") == "small on the server\n");
     EXPECT_EQ(Status(3), "failed");
     EXPECT_EQ(Status(4), "failed");
     EXPECT_EQ(Status(5), "Yes");
+    if (linked) {
+        // Both names keep the old text whole, not its start overwritten.
+        EXPECT_EQ(Status(6), "failed");
+        EXPECT_TRUE(ReadFile(dir + "linked.bin") == Bytes(100 << 10, 'o'));
+        EXPECT_TRUE(ReadFile(dir + "linked-too.bin") == Bytes(100 << 10, 'o'));
+    }
     ExpectFtpSettled();
 
     // With room again the same get works.
@@ -459,6 +479,99 @@ TEST(FaultRoundJob, AnOutputThatIsAddedToKeepsItsEndWhenTheDiskFillsUp) {
     // What fits is added.
     EXPECT_TRUE(WriteFileReplacing(out, "more\r\n", true, reason, true)) << reason;
     EXPECT_EQ(ReadFile(out), "the first file's text\nmore\n");
+}
+
+namespace {
+// A library file for the job, in the folder: one macro that turns `find`
+// into `replace`.
+std::string OneMacroLibrary(const TempDir& tmp, const std::string& find, const std::string& replace) {
+    std::string block = ReadFile(std::string(QVL_TEST_DATA) + "/convert/sample_library_block.txt");
+    block.replace(block.find("x\n---x---\n"), 10, find + "\n" + replace + "\n");
+    const std::string libfile = tmp / "lib.txt";
+    WriteFile(libfile, "~*~ Library option: Version=1.0.735.0, WorkMode=0, FR_LibIndex=0, \n" + block);
+    return libfile;
+}
+
+std::string NumberedLines(const std::string& word, int count) {
+    std::string text;
+    char number[16];
+    for (int i = 0; i < count; ++i) {
+        std::snprintf(number, sizeof number, " %07d", i);
+        text += word + number + " of the text\n";
+    }
+    return text;
+}
+
+// The temporary files of replacing writes in a folder.
+std::vector<std::string> PartFiles(const std::string& dir) {
+    std::vector<std::string> parts;
+    for (const std::string& name : Names(dir))
+        if (name.find(".qvl-part-") != std::string::npos) parts.push_back(name);
+    return parts;
+}
+}  // namespace
+
+// A file with other hard links is written in place, so that every name shows
+// the new text. A job killed while it copies the new text in leaves that text
+// whole under a name the next job knows, and the next job puts it in place
+// before it reads the file.
+TEST(FaultRoundJob, AJobKilledWhileCopyingIntoAHardLinkedFileIsFinishedByTheNextJob) {
+    TempDir tmp;
+    const std::string libfile = OneMacroLibrary(tmp, "old", "newer");
+    const std::string dir = tmp / "files";
+    fs::create_directories(dir);
+    const std::string big = dir + "/big.txt", big2 = dir + "/big2.txt";
+    const std::string oldText = NumberedLines("old", 200000), newText = NumberedLines("newer", 200000);
+    WriteFile(big, oldText);
+    ASSERT_EQ(::link(big.c_str(), big2.c_str()), 0);
+    struct stat st {};
+    ASSERT_EQ(::stat(big.c_str(), &st), 0);
+    const std::vector<std::string> job{"-input=" + big + ",", "-libfile=" + libfile + ",", "-default=y"};
+    // Killed once a megabyte of the new text is in the file.
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    JobRun r = RunJob(job, tmp / "root", tmp / "stderr.txt", tmp.path(),
+                      {std::string("LD_PRELOAD=") + QVL_KILL_AT_WRITE,
+                       "QVL_KILL_AT_WRITE=" + std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) +
+                           ":" + std::to_string(1 << 20),
+                       "ASAN_OPTIONS=" + (asan ? std::string(asan) + ":" : std::string()) +
+                           "verify_asan_link_order=0"});
+    ASSERT_EQ(r.signal, SIGKILL) << r.exitCode << r.err << r.log;
+    const std::string cut = ReadFile(big);
+    EXPECT_TRUE(cut != oldText && cut != newText);  // the kill came in the middle of the copy
+    const std::vector<std::string> parts = PartFiles(dir);
+    ASSERT_EQ(parts.size(), 1u);
+    EXPECT_TRUE(ReadFile(dir + "/" + parts[0]) == newText);
+
+    // The same job again: the new text is put in place first, so there is
+    // nothing left to convert.
+    r = RunJob(job, tmp / "root", tmp / "stderr.txt", tmp.path());
+    EXPECT_EQ(r.exitCode, 0) << r.err << r.log;
+    EXPECT_TRUE(ReadFile(big) == newText);
+    EXPECT_TRUE(ReadFile(big2) == newText);
+    EXPECT_TRUE(PartFiles(dir).empty());
+    EXPECT_NE(r.log.find("The file " + big + " was left part-written by an unfinished save; its new text"),
+              std::string::npos)
+        << r.log;
+}
+
+// A hard-linked output whose new text fits on the disk once (as the
+// temporary file) but not twice: the job fails before it changes a byte.
+TEST(FaultRoundJob, AJobIntoAHardLinkedFileOnAFullDiskKeepsItsOldText) {
+    TempDir tmp;
+    SmallDisk disk(tmp / "small");
+    if (!disk.mounted()) GTEST_SKIP() << "needs a tmpfs (root)";
+    const std::string libfile = OneMacroLibrary(tmp, "old", std::string(150, 'n'));
+    const std::string out = disk.path() + "/out.txt", out2 = disk.path() + "/out2.txt";
+    const std::string oldText = NumberedLines("old", 4000);  // about 100 KB, 700 KB new
+    WriteFile(out, oldText);
+    ASSERT_EQ(::link(out.c_str(), out2.c_str()), 0);
+    JobRun r = RunJob({"-input=" + out + ",", "-libfile=" + libfile + ",", "-default=y"}, tmp / "root",
+                      tmp / "stderr.txt", tmp.path());
+    EXPECT_EQ(r.exitCode, 2) << r.err << r.log;
+    EXPECT_NE((r.err + r.log).find("No space left on device"), std::string::npos) << r.err << r.log;
+    EXPECT_TRUE(ReadFile(out) == oldText);
+    EXPECT_TRUE(ReadFile(out2) == oldText);
+    EXPECT_EQ(disk.Names(), (std::vector<std::string>{"out.txt", "out2.txt"}));
 }
 
 // ------------------------------------------------------------------ a file nobody may read

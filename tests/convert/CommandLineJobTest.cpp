@@ -100,7 +100,8 @@ TEST_F(JobTest, ALibraryBlockWithoutItsOptionalSectionsDrawsNoWarning) {
                        "~*~ (1.2)+ Wild find and replace libraries: \n"
                        "LibName=Cats, NothingYetStr=, NothingYetInt=0, \n"
                        "~X~ Wild find rep macro list: \n"
-                       "cat\ndog\nIsActive=Yes, IsFindWild=No, IsRepWild=No, IsMatchCase=Yes, \n"
+                       "cat\ndog\nIsActive=Yes, IsFindWild=No, IsRepWild=No, IsMatchCase=Yes, "
+                       "IsPerLine=No, IsCompConst=No, IsSubFilter=No, IsDelimParse=No, \n"
                        "~o~ End of wild find rep macro list: 1\n"
                        "~*~ (1.2)- End of wild find and replace libraries: \n");
     JobRun r = Run({"-input=" + in + "/Sub/c.log,", "-libfile=" + libfile + ",", "-libind=0,", "-default=yes"});
@@ -179,6 +180,26 @@ TEST_F(JobTest, FailuresGiveTheirMessageAndExitCode) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.log.find("Unknown option default=."), std::string::npos) << r.log;
     EXPECT_EQ(ReadFile(in + "/a.txt"), "cat 2024-01-02\n");
+
+    // A comma left out after a value: the option after it would be lost in
+    // that value (here the output, and the input converted in place).
+    r = Run({"-input=" + in + "/a.txt,", "-libfile=" + libfile + ",", "-default=y", "-output=" + tmp / "b.txt"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.log.find("The value of -default= holds the option -output=: y -output=" +
+                         ToLowerAscii(tmp / "b.txt") + ". Aborted. (Did you miss \",\"?)"),
+              std::string::npos)
+        << r.log;
+    r = Run({"-input=" + in + "/a.txt,", "-output=" + tmp / "b.txt", "-libfile=" + libfile + ",", "-default=y"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.log.find("The value of -output= holds the option -libfile=: "), std::string::npos) << r.log;
+    r = Run({"-input=" + in + ",", "-include=*.txt", "-default=y"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.log.find("The value of -include= holds the option -default=: *.txt -default=y. Aborted."),
+              std::string::npos)
+        << r.log;
+    EXPECT_EQ(ReadFile(in + "/a.txt"), "cat 2024-01-02\n");
+    for (const auto& e : fs::directory_iterator(tmp.path()))
+        EXPECT_EQ(e.path().filename().string().rfind("b.txt", 0), std::string::npos) << e.path();
 }
 
 TEST_F(JobTest, SomeFilesFailedGivesExitCodeTwo) {

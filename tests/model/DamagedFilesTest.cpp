@@ -323,6 +323,12 @@ TEST_F(DamagedFilesTest, AMisspeltOrMissingKeyKeepsTheFileAndNamesTheKey) {
         // A stored password that is not hexadecimal is never taken as typed.
         {"_qvl_master.txt", "BinaryFormat=h:7365632c726574", "BinaryFormat=h:7365632c72657x",
          "account bob@alpha.example.com: the stored password is damaged; it is left empty"},
+        // Nor is a mark in capitals, and a mark without its digits is no
+        // empty password: the login asks for it.
+        {"_qvl_master.txt", "BinaryFormat=h:7365632c726574", "BinaryFormat=H:7365632c726574",
+         "account bob@alpha.example.com: the stored password is damaged; it is left empty"},
+        {"_qvl_master.txt", "BinaryFormat=h:7365632c726574", "BinaryFormat=h:",
+         "account bob@alpha.example.com: the stored password is damaged; it is left empty"},
         {"Box01-Ses01-Alpha.txt", "RemHost=alpha", "RemHosT=alpha",
          "item \"main.c\": unknown key \"RemHosT=\", missing key \"RemHost=\""},
         {"Box01-Ses02-Betaold.txt", "BasketSel=1#0#, ", "BasketSel=1#0#, BasketSel=1#, ",
@@ -376,8 +382,27 @@ TEST_F(DamagedFilesTest, ALibraryFileWithDamagedLinesIsKeptAndMakesNoGarbageLibr
     ASSERT_TRUE(data.SaveLibraryFile(LibPath()));
     EXPECT_EQ(ReadFile(LibPath() + ".bak"), damaged);
 
+    // A misspelt key: the line is read (its value is lost), and counted and
+    // named so that the file is kept before the save writes the value anew.
+    const std::string flags = "IsActive=Yes, IsFindWild=No, IsRepWild=No, IsMatchCase=Yes, ";
+    ASSERT_NE(golden.find(flags), std::string::npos);
+    const std::string misspelt = Replaced(golden, flags, Replaced(flags, "IsMatchCase=", "IsMatchCasE="));
+    fs::remove(LibPath() + ".bak");
+    WriteFile(LibPath(), misspelt);
+    trace.lines.clear();
+    CProgramData again;
+    again.LoadLibraryFile(LibPath(), false);
+    EXPECT_EQ(again.GetLibraryCount(), good.GetLibraryCount());
+    EXPECT_TRUE(trace.Has("Library file " + LibPath() + ": library \"" + good.m_LibraryList.Libraries[0].LibName +
+                          "\" macro 1: unknown key \"IsMatchCasE=\", missing key \"IsMatchCase=\""))
+        << trace.All();
+    EXPECT_TRUE(trace.Has("The library file " + LibPath() + " was not read whole (1 line")) << trace.All();
+    ASSERT_TRUE(again.SaveLibraryFile(LibPath()));
+    EXPECT_EQ(ReadFile(LibPath() + ".bak"), misspelt);
+
     // The reader counts what it skips, and only that.
-    std::istringstream in("LibName=A, \nnonsense\n" + std::string(kLibrariesEndMarker) + "\n");
+    std::istringstream in("LibName=A, NothingYetStr=, NothingYetInt=0, \nnonsense\n" +
+                          std::string(kLibrariesEndMarker) + "\n");
     CLibraryList list;
     size_t skipped = 0;
     ReadLibrary(in, kLibrariesEndMarker, list, &skipped);
@@ -392,7 +417,8 @@ TEST_F(DamagedFilesTest, ALibraryBlockWithoutItsOptionalSectionsIsWhole) {
                              std::string(kLibrariesBeginMarker) + "\n" +
                              "LibName=A, NothingYetStr=, NothingYetInt=0, \n"
                              "~X~ Wild find rep macro list: \n"
-                             "cat\ndog\nIsActive=Yes, \n"
+                             "cat\ndog\nIsActive=Yes, IsFindWild=No, IsRepWild=No, IsMatchCase=Yes, "
+                             "IsPerLine=No, IsCompConst=No, IsSubFilter=No, IsDelimParse=No, \n"
                              "~o~ End of wild find rep macro list: 1\n"
                              "LibName=B, NothingYetStr=, NothingYetInt=0, \n" +
                              std::string(kLibrariesEndMarker) + "\n";

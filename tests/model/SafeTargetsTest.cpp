@@ -5,6 +5,7 @@
 #include <csignal>
 #include <filesystem>
 #include <sys/socket.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/un.h>
@@ -210,9 +211,27 @@ TEST(SafeTargets, AKilledSaveLeavesTheOldOrTheNewFileWhole) {
     const struct timespec later[2] = {{start + 10, 0}, {start + 10, 0}};
     ::utimensat(AT_FDCWD, (t / "other.qvl-part-XyZ789").c_str(), later, 0);
     WriteFile(t / "keep.qvl-part-notes.txt", "a user's file");
+    // The whole new text of a file with two names, whose copy into it a
+    // crash cut: never dropped, whatever its age; the sweep finishes the
+    // copy (or gives the text the file's name when the file is gone), but
+    // leaves a copy that a running program holds the file's lock for.
+    WriteFile(t / "linked.txt", "the new tthe old text");
+    ASSERT_EQ(::link((t / "linked.txt").c_str(), (t / "linked-too.txt").c_str()), 0);
+    WriteFile(t / "linked.txt.qvl-part-linked", "the new text\n");
+    ::utimensat(AT_FDCWD, (t / "linked.txt.qvl-part-linked").c_str(), later, 0);
+    WriteFile(t / "gone.txt.qvl-part-linked", "its new text\n");
+    WriteFile(t / "busy.txt", "being copied");
+    WriteFile(t / "busy.txt.qvl-part-linked", "its new text\n");
+    const int busy = ::open((t / "busy.txt").c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(busy, LOCK_EX), 0);
     EXPECT_GE(SweepStalePartFiles({t.dir(), t.path()}, start), 1u);
+    ::close(busy);
     EXPECT_EQ(Names(t.path()),
-              (std::vector<std::string>{"keep.qvl-part-notes.txt", "master.txt", "other.qvl-part-XyZ789"}));
+              (std::vector<std::string>{"busy.txt", "busy.txt.qvl-part-linked", "gone.txt", "keep.qvl-part-notes.txt",
+                                        "linked-too.txt", "linked.txt", "master.txt", "other.qvl-part-XyZ789"}));
+    EXPECT_EQ(ReadFile(t / "linked-too.txt"), "the new text\n");
+    EXPECT_EQ(ReadFile(t / "gone.txt"), "its new text\n");
+    EXPECT_EQ(ReadFile(t / "busy.txt"), "being copied");
 }
 
 TEST(SafeTargets, BackupsAreNumberedAndNeverOverwritten) {
