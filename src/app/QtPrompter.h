@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
+#include <atomic>
 
 #include "platform/Prompter.h"
 
@@ -29,9 +30,19 @@ public:
     std::optional<LoginData> AskLogin(const LoginData& start) override;
     void SetWaitCursor(bool on) override;
 
+    // The run is to end (a signal, a logout): every modal box or dialog that
+    // is up, and any open menu, is closed unanswered, and from then on
+    // nothing waits for the user: messages go to standard error and every
+    // question gets the answer the quiet prompter gives, on any thread.
+    // True when something was closed (the caller is then inside its loop).
+    bool EndRun();
+    bool Ending() const { return m_ending; }
+
 private:
     Answer AskYesNo(const std::string& text, MsgIcon icon, bool allowCancel, bool defaultNo);
     template <class F>
     auto OnGuiThread(F&& f) -> decltype(f());
     QPointer<QWidget> m_parent;
+    std::atomic<bool> m_ending{false};
+    StderrPrompter m_quiet;
 };

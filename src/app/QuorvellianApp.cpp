@@ -3,8 +3,6 @@
 #include "widgets/Icons.h"
 
 #include <QApplication>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QSessionManager>
 #include <QSettings>
 #include <QSocketNotifier>
@@ -13,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <sys/stat.h>
 
 #include "app/MainFrame.h"
 #include "app/QtPrompter.h"
@@ -53,7 +52,19 @@ void CRecentFileList::Add(const QString& path) {
 
 namespace {
 CQuorvellianApp* g_theApp = nullptr;
+
+// The lock is on the user folder itself, whatever stands inside it; on the
+// work area's root when there is no user folder (it could not be made). A
+// file system that cannot lock a folder gets the lock file inside it.
+CWorkAreaLock::Result LockWorkArea(CWorkAreaLock& lock, std::string& path) {
+    struct stat st {};
+    path = ::stat(g_strUserInfoDir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? g_strUserInfoDir : g_strDriveRoot;
+    const CWorkAreaLock::Result held = lock.TakeFolder(path);
+    if (held != CWorkAreaLock::Result::Failed) return held;
+    path += kWorkAreaLockName;
+    return lock.TakeFile(path);
 }
+}  // namespace
 
 CQuorvellianApp::CQuorvellianApp() { g_theApp = this; }
 
@@ -94,12 +105,22 @@ bool CQuorvellianApp::InitInstance() {
     CreateWorkAreaFolders();
     // One window per work area: the one that closed last would write its
     // own data over what the other had saved.
-    const std::string lockPath = g_strUserInfoDir + kWorkAreaLockName;
-    if (m_workAreaLock.Take(lockPath) == CWorkAreaLock::Result::Taken) {
+    std::string lockPath;
+    const CWorkAreaLock::Result lock = LockWorkArea(m_workAreaLock, lockPath);
+    if (lock == CWorkAreaLock::Result::Taken) {
         Prompter().Message("Quorvellian is already running on the work area " + g_strDriveRoot +
                                ".\r\nA second window on it would overwrite the sessions of the other one when "
                                "it closes.\r\n\r\nThis window opens nothing and quits. Use the window "
                                "that is running, or close it and start again.",
+                           MsgIcon::Stop);
+        return false;
+    }
+    if (lock == CWorkAreaLock::Result::Failed) {
+        Prompter().Message("Quorvellian cannot make sure that no other window works on the work area " +
+                               g_strDriveRoot + ": the lock on\r\n" + lockPath + "\r\ncould not be taken (" +
+                               SystemErrorText(m_workAreaLock.Error()) +
+                               ").\r\n\r\nThis window opens nothing and quits, so that it overwrites no "
+                               "other window's sessions.",
                            MsgIcon::Stop);
         return false;
     }
@@ -119,6 +140,8 @@ bool CQuorvellianApp::InitInstance() {
     if (!m_accelPath.empty()) m_store.CreateKey(m_accelPath);
     return true;
 }
+
+bool CQuorvellianApp::EndRequested() { return m_prompter && m_prompter->EndRun(); }
 
 void CQuorvellianApp::ExitInstance() {
     m_recent.Save();
@@ -157,28 +180,32 @@ int RunWindowRoad(int argc, char** argv) {
     bool started = false, endPending = false;
     // Saves what a close saves, asks nothing, and ends the event loop.
     const auto endRun = [&theApp, &started, &endPending] {
+        // No box waits for its answer from now on: the ones that are up are
+        // closed unanswered, and later ones are not shown.
+        const bool insideDialog = theApp.EndRequested();
         if (!started) {
             endPending = true;
-            // A start-up message that only waits for its OK does not hold up
-            // the end; a question still waits for its answer.
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-                if (box->standardButtons() == QMessageBox::Ok) box->button(QMessageBox::Ok)->click();
             return;
         }
-        if (CMainFrame* frame = theApp.MainFrame()) frame->CloseWithoutQuestions();
-        QCoreApplication::quit();
+        // Inside a dialog's loop the close waits until that loop has returned
+        // (below): the code that opened the dialog (a transfer waiting for
+        // its login data) goes on first, and its worker can end.
+        if (!insideDialog)
+            if (CMainFrame* frame = theApp.MainFrame()) frame->CloseWithoutQuestions();
+        // Not quit(): that closes every window at once, here, inside the
+        // dialog's loop; exit() only ends the loops.
+        QCoreApplication::exit(0);
     };
     WatchEndSignals(&app, endRun);
     // The desktop session ends: the same, before the session manager goes on.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &app, [endRun](QSessionManager&) { endRun(); });
-    // Any other way out of the event loop still saves like a close.
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&theApp] {
-        if (CMainFrame* frame = theApp.MainFrame()) frame->CloseWithoutQuestions();
-    });
     if (!theApp.InitInstance()) return 1;
     started = true;
     if (endPending) QTimer::singleShot(0, &app, endRun);
     int rc = app.exec();
+    // Any way out of the event loop saves like a close, here where no
+    // dialog's loop is left open below it.
+    if (CMainFrame* frame = theApp.MainFrame()) frame->CloseWithoutQuestions();
     theApp.ExitInstance();
     // Everything is saved by now. A transfer thread that did not end within
     // the close's wait (stuck in a call that will never return) would abort

@@ -44,6 +44,9 @@ public:
     void ExitInstance();
 
     CMainFrame* MainFrame() const { return m_mainFrame.get(); }
+    // The run is to end: nothing waits for the user any more, and the boxes
+    // and dialogs that are up are closed. True when one was closed.
+    bool EndRequested();
     CRecentFileList& RecentFiles() { return m_recent; }
     CAcceleratorManager& Accelerators() { return m_accel; }
     CQtRegistryStore& Registry() { return m_store; }

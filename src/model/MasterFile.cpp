@@ -535,7 +535,7 @@ bool CProgramData::SaveMasterFile(const std::string& path) {
         auto& sessions = m_ProjectList.m_Projects[p].m_Sessions;
         for (size_t s = 0; s < sessions.size(); ++s) {
             if (!sessions[s].IsLoaded) continue;
-            if (!sessions[s].Write(g_strSessionInfoDir, Count(s), Count(p)))
+            if (!SaveSessionWorkFile(Count(p), Count(s)))
                 Prompter().Message("Session info write failed.", MsgIcon::Stop);
         }
     }

@@ -2,6 +2,7 @@
 #include "model/ProgramData.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cctype>
 #include <cstdio>
 #include <set>
@@ -83,6 +84,50 @@ std::vector<std::string> CProgramData::GetBoxFileNamesInUse(bool withDisk) const
     if (withDisk && !g_strSessionInfoDir.empty())
         for (auto& n : ListFiles(g_strSessionInfoDir, "Box*.txt")) names.push_back(n);
     return names;
+}
+
+bool CProgramData::SaveSessionWorkFile(int p, int s) {
+    CSession* se = GetSessionPtr(p, s);
+    if (!se) return false;
+    const std::string path = g_strSessionInfoDir + se->BoxFileName;
+    std::string error;
+    if (IsSafeBoxFileName(se->BoxFileName) && se->WriteTo(path, s, p, error)) return true;
+    if (error.empty()) error = "bad work-file name (" + path + ")";
+    WriteTraceString("Failed to write session info to file: " + error);
+    // The session's items are only in memory now: they go to a new name
+    // beside the old one, never over a file that is there or over the name
+    // of another session.
+    std::string stem = IsSafeBoxFileName(se->BoxFileName) ? se->BoxFileName : se->MakeBoxFileName(p, s, {});
+    if (stem.size() > 4 && stem.compare(stem.size() - 4, 4, ".txt") == 0) stem.resize(stem.size() - 4);
+    // A spare name that fails in its turn gives the next number, not a longer name.
+    if (stem.size() > 3 && stem[stem.size() - 3] == '-' && std::isdigit(static_cast<unsigned char>(stem.end()[-2])) &&
+        std::isdigit(static_cast<unsigned char>(stem.back())))
+        stem.resize(stem.size() - 3);
+    const std::vector<std::string> inUse = GetBoxFileNamesInUse(false);
+    for (int n = 1; n < 100; ++n) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, "-%02d.txt", n);
+        const std::string name = stem + suffix, spare = g_strSessionInfoDir + name;
+        struct stat st {};
+        if (std::find(inUse.begin(), inUse.end(), name) != inUse.end() || ::lstat(spare.c_str(), &st) == 0 ||
+            errno != ENOENT)
+            continue;
+        std::string why;
+        if (!se->WriteTo(spare, s, p, why)) {
+            // A folder that refuses one new file refuses them all.
+            WriteTraceString("Failed to write session info to file: " + why);
+            break;
+        }
+        se->BoxFileName = name;
+        WriteTraceString("Session \"" + se->SessionName + "\" saved in " + spare + " instead.");
+        Prompter().Message("Failed to write session info to file.\r\n" + error + "\r\n\r\nThe session \"" +
+                               se->SessionName + "\" was saved in\r\n" + spare +
+                               "\r\ninstead, and is kept there from now on.",
+                           MsgIcon::Warning);
+        return true;
+    }
+    Prompter().Message("Failed to write session info to file.", MsgIcon::Stop);
+    return false;
 }
 
 bool CProgramData::InsertProject(const std::string& name, int p) {

@@ -255,6 +255,11 @@ public:
     // session's work file. False when the master file could not be written
     // (reported in a message and the log).
     bool SaveMasterFile(const std::string& path);
+    // Writes a loaded session's work file. One that cannot be written (a
+    // folder took its name, the file refuses writing) gets the session beside
+    // it under a new name, which the session keeps; the log and a message
+    // say where. False, with the failure's messages, when neither could be.
+    bool SaveSessionWorkFile(int p, int s);
     std::string FormatMasterFile();
     void LoadMasterFile();
     // Reads a master file from a path (the start-up load uses the work area's).

@@ -184,11 +184,14 @@ std::string CSession::FormatWorkFile(int number, int project) {
     return out.str();
 }
 
+bool CSession::WriteTo(const std::string& path, int number, int project, std::string& error) {
+    return SaveFileAtomic(path, FormatWorkFile(number, project), error, 0600);
+}
+
 int CSession::Write(const std::string& folder, int number, int project) {
     const std::string path = folder + BoxFileName;
     std::string error;
-    if (!IsSafeBoxFileName(BoxFileName) ||
-        !SaveFileAtomic(path, FormatWorkFile(number, project), error, 0600)) {
+    if (!IsSafeBoxFileName(BoxFileName) || !WriteTo(path, number, project, error)) {
         if (error.empty()) error = "bad work-file name (" + path + ")";
         WriteTraceString("Failed to write session info to file: " + error);
         Prompter().Message("Failed to write session info to file.", MsgIcon::Stop);

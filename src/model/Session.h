@@ -41,6 +41,8 @@ public:
     // Writes folder + BoxFileName (atomically): 1 on success, 0 on failure
     // with a message and the reason in the log.
     int Write(const std::string& folder, int number, int project);
+    // The same to a path, without a message: false with the reason.
+    bool WriteTo(const std::string& path, int number, int project, std::string& error);
 
     void ReadHeader(const std::string& line);
     // The basket lines up to the block's closing line; the number of lines

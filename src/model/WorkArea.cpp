@@ -1,5 +1,6 @@
 #include "model/WorkArea.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <pwd.h>
 #include <unistd.h>
@@ -82,11 +83,21 @@ std::vector<int> CreateWorkAreaFolders() {
         {&g_strSessionBackUpDir, 0700}, {&g_strLibraryInfoDir, 0700},
     };
     std::vector<int> failed;
+    std::string lines;
     for (int i = 0; i < 10; ++i) {
         if (!MakeFolderPath(*places[i].folder, places[i].mode)) {
+            const int err = errno;
             failed.push_back(i + 1);
-            Prompter().Message("Failed ..." + std::to_string(i + 1) + "...", MsgIcon::None);
+            lines += "\r\n" + *places[i].folder + "  (" +
+                     (err == EEXIST || err == ENOTDIR ? std::string("a file stands in its way") : SystemErrorText(err)) + ")";
         }
     }
+    // One message for all of them: a work area that cannot be written fails
+    // every folder at once.
+    if (!failed.empty())
+        Prompter().Message("Failed to make the folders of the work area in " + g_strDriveRoot + ":" + lines +
+                               "\r\n\r\nThe program goes on, but what belongs in these folders (sessions, "
+                               "libraries, the job log) cannot be kept.",
+                           MsgIcon::Warning);
     return failed;
 }

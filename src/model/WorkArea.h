@@ -15,7 +15,8 @@ constexpr const char* kCmdAreaFolder = "QVL-WorkFiles/Cmd-Area/";
 constexpr const char* kMasterFileName = "_qvl_master.txt";
 constexpr const char* kLibraryFileName = "_qvl_library.txt";
 constexpr const char* kBatchLogName = "cmd_log.txt";
-// In the user folder: locked by the window that works on the work area.
+// In the user folder: the lock file of the window that works on the work
+// area, where the file system cannot lock the user folder itself.
 constexpr const char* kWorkAreaLockName = "_qvl_window.lock";
 
 // Absolute paths, set once by CreateWorkAreaFolders and read everywhere after.
@@ -45,8 +46,9 @@ void SplitPathComponents(std::vector<std::string>& parts, const std::string& tex
 bool MakeFolderPath(const std::string& path, unsigned mode = 0755);
 
 // Sets every path value from the root and creates the ten folders in their
-// fixed order; a failure shows "Failed ...N..." by the folder's place through
-// the prompter and the walk goes on. Returns the failed places.
+// fixed order; the walk goes on past a failure, and the folders that failed
+// are named, with the reason, in one message through the prompter. Returns
+// the failed places.
 std::vector<int> CreateWorkAreaFolders();
 
 // Sets the path values from a root without creating anything.

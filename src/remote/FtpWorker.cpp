@@ -264,12 +264,19 @@ bool JoinFtpWorker(int ms) {
 
 bool ShutdownFtp(int ms) {
     g_bFtpBreak = true;
+    // One wait in all: what has not ended by then is left to the end of the
+    // process.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    const auto left = [&end] {
+        const auto rest = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        return std::max(0, int(rest.count()));
+    };
     const int grace = std::min(ms, 1000);
     for (int waited = 0; g_workerRunning && waited < grace; waited += 10)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ShutdownConnections();
-    const bool keepAliveDone = JoinKeepAlive(ms);
-    const bool workerDone = JoinFtpWorker(ms - grace);
+    const bool keepAliveDone = JoinKeepAlive(left());
+    const bool workerDone = JoinFtpWorker(left());
     // A step of the remote browser may still use a connection: its sockets
     // are shut down, so it ends soon. The connections are closed only after
     // it has let go of them (a socket closed under a waiting call would be
@@ -277,7 +284,8 @@ bool ShutdownFtp(int ms) {
     // (An on-demand fetch holds them on the window's own thread: nothing to
     // wait for.)
     bool stepDone = g_bOnDemandLogin;
-    for (int waited = 0; !stepDone && waited < ms; waited += 10) {
+    for (bool last = false; !stepDone && !last;) {
+        last = left() == 0;
         std::unique_lock<std::mutex> use(FtpConnectionsInUse(), std::try_to_lock);
         if ((stepDone = use.owns_lock())) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));

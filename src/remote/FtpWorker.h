@@ -116,8 +116,8 @@ bool JoinFtpWorker(int ms);
 // Closing the window: raises the break flag and gives the worker a moment
 // to stop between blocks (so that a file whose last block has gone is
 // finished and recorded), then shuts every connection's sockets down so
-// blocked calls return, and waits up to ms in all for the worker; then up
-// to ms more for a step of the remote browser to let go of its connection.
+// blocked calls return, and waits for the worker, the keep-alive pass and a
+// step of the remote browser (to let go of its connection): up to ms in all.
 bool ShutdownFtp(int ms);
 
 // The status line "--- FTP " + text + " ---"; FTP idle, break, ticker and

@@ -4,7 +4,12 @@
 // logout's signal, which must save as a close does.
 #include <signal.h>
 #include <sys/wait.h>
+#include <sys/stat.h>
+#include <algorithm>
+#include <chrono>
+#include <functional>
 #include <memory>
+#include <thread>
 
 #include <QDialog>
 #include <QMenu>
@@ -342,6 +347,38 @@ protected:
             Xdo("search --sync --all --onlyvisible --pid " + std::to_string(pid) + " --name '^" + title + "$'");
         return out.substr(0, out.find('\n'));
     }
+    // The visible windows of the process with that title, as they are now.
+    static std::vector<std::string> WindowsOf(int pid, const std::string& title) {
+        std::vector<std::string> ids;
+        const std::string out =
+            Xdo("search --all --onlyvisible --pid " + std::to_string(pid) + " --name '^" + title + "$'");
+        for (size_t at = 0; at < out.size();) {
+            const size_t end = out.find('\n', at);
+            const std::string id = out.substr(at, end - at);
+            if (!id.empty()) ids.push_back(id);
+            at = end == std::string::npos ? out.size() : end + 1;
+        }
+        return ids;
+    }
+    // A window of the process with that title other than `other`, once one
+    // shows; empty when none came within ten seconds.
+    static std::string OtherWindowOf(int pid, const std::string& title, const std::string& other) {
+        std::string found;
+        qvltest::WaitFor([&] {
+            for (const std::string& id : WindowsOf(pid, title))
+                if (id != other) found = id;
+            return !found.empty();
+        }, 10000);
+        return found;
+    }
+    // The size of a window on the screen (width, height).
+    static std::pair<int, int> SizeOf(const std::string& id) {
+        const std::string out = Xdo("getwindowgeometry " + id);
+        int w = 0, h = 0;
+        const size_t at = out.find("Geometry: ");
+        if (at != std::string::npos) std::sscanf(out.c_str() + at, "Geometry: %dx%d", &w, &h);
+        return {w, h};
+    }
     // F8 and a name: a new session.
     void AddSession(const std::string& id, const std::string& name) {
         Xdo("windowfocus --sync " + id);
@@ -457,6 +494,124 @@ TEST_F(BuiltProgramTest, ASecondWindowOnOneWorkAreaOpensNothing) {
     EXPECT_NE(ReadFile(Master()).find("First window work"), std::string::npos);
 }
 
+// Whatever stands at the name of the old lock file (a folder, a link to a
+// file elsewhere, a link to nothing), a second window on the work area is
+// refused with the message that says why.
+TEST_F(BuiltProgramTest, ASecondWindowIsRefusedWhateverStandsInTheUserFolder) {
+    const std::string lock = g_strUserInfoDir + "_qvl_window.lock";
+    const std::string elsewhere = tmp / "elsewhere.txt";
+    WriteFile(elsewhere, "someone else's file\n");
+    const std::vector<std::pair<std::string, std::function<void()>>> ways = {
+        {"a folder", [&] { std::filesystem::create_directory(lock); }},
+        {"a link to a file", [&] { std::filesystem::create_symlink(elsewhere, lock); }},
+        {"a dangling link", [&] { std::filesystem::create_symlink(tmp / "gone", lock); }},
+    };
+    for (const auto& [what, make] : ways) {
+        SCOPED_TRACE(what);
+        std::filesystem::remove(lock);
+        make();
+        ASSERT_FALSE(Start().empty()) << "the main window did not appear";
+        qvltest::Child second({QVL_BINARY});
+        const std::string message = WindowOf(second.Pid(), "Quorvellian");
+        ASSERT_FALSE(message.empty()) << "the second window showed nothing";
+        Xdo("windowfocus --sync " + message + " key --clearmodifiers Return");
+        EXPECT_TRUE(qvltest::WaitFor([&] { return !second.Running(); }, 10000)) << "the second window opened";
+        EXPECT_TRUE(WIFEXITED(second.Status()) && WEXITSTATUS(second.Status()) != 0);
+        EXPECT_TRUE(EndsOn(SIGTERM));
+        EXPECT_EQ(ReadFile(elsewhere), "someone else's file\n");
+    }
+}
+
+// A work area under a root nobody may write (the program runs without
+// root's right to write anywhere): one message names every folder that could
+// not be made and why, and a signal while it is up ends the program without
+// an answer. Once it has opened, the window still holds the work area.
+TEST_F(BuiltProgramTest, AWorkAreaNobodyMayWriteSaysSoOnceAndASignalEndsIt) {
+    const std::string root = tmp / "locked";
+    std::filesystem::create_directories(root);
+    ASSERT_EQ(::chmod(root.c_str(), 0500), 0);
+    ScopedEnv area("QVL_ROOT", root.c_str());
+    const std::vector<std::string> asUser = {"/usr/bin/setpriv", "--bounding-set", "-dac_override,-dac_read_search",
+                                             "--", QVL_BINARY};
+    if (::geteuid() == 0 && qvltest::RunShell("/usr/bin/setpriv --bounding-set -dac_override -- /bin/true") != "")
+        GTEST_SKIP() << "setpriv cannot drop root's right to write anywhere here";
+    program = std::make_unique<qvltest::Child>(asUser);
+    std::string box = WindowOf(program->Pid(), "Quorvellian");
+    ASSERT_FALSE(box.empty()) << "no message";
+    // Wide and tall enough for a line for each folder (a box cut to a few
+    // characters is some 120 by 90).
+    const auto [w, h] = SizeOf(box);
+    EXPECT_GT(w, 400);
+    EXPECT_GT(h, 200);
+    ::kill(program->Pid(), SIGTERM);
+    EXPECT_TRUE(EndsByItself()) << "the program waited for its boxes to be answered";
+
+    // A second window on the same work area is refused all the same.
+    program = std::make_unique<qvltest::Child>(asUser);
+    box = WindowOf(program->Pid(), "Quorvellian");
+    ASSERT_FALSE(box.empty());
+    Xdo("windowfocus --sync " + box + " key --clearmodifiers Return");
+    const std::string id = OtherWindowOf(program->Pid(), "Quorvellian", box);
+    ASSERT_FALSE(id.empty()) << "the main window did not appear";
+    qvltest::Child second(asUser);
+    box = WindowOf(second.Pid(), "Quorvellian");
+    ASSERT_FALSE(box.empty());
+    Xdo("windowfocus --sync " + box + " key --clearmodifiers Return");
+    const std::string refusal = OtherWindowOf(second.Pid(), "Quorvellian", box);
+    ASSERT_FALSE(refusal.empty()) << "the second window said nothing more";
+    Xdo("windowfocus --sync " + refusal + " key --clearmodifiers Return");
+    EXPECT_TRUE(qvltest::WaitFor([&] { return !second.Running(); }, 10000)) << "the second window opened";
+    EXPECT_TRUE(EndsOn(SIGTERM));
+    ::chmod(root.c_str(), 0700);
+}
+
+// A session whose work file a folder has taken the place of, while the window
+// ran, is saved beside it under a new name at the close, which the master file
+// then names; a close by the keys says where in a box, a logout's signal
+// does not wait for one.
+TEST_F(BuiltProgramTest, ASessionWhoseWorkFileCannotBeWrittenIsSavedBesideIt) {
+    MakeSampleArea();
+    const auto boxFile = [&] {
+        CProgramData d;
+        d.LoadMasterFileFrom(Master());
+        return d.GetSessionPtr(0, 0)->BoxFileName;
+    };
+    const auto items = [&] {
+        CProgramData d;
+        d.LoadMasterFileFrom(Master());
+        if (!d.GetSessionPtr(0, 0)->IsLoaded) d.LoadSessionFile(0, 0);
+        return d.GetFileItemCount(0, 0, 0) + d.GetFileItemCount(0, 0, 1);
+    };
+    const auto toFolder = [](const std::string& path) {
+        std::filesystem::remove(path);
+        std::filesystem::create_directory(path);
+    };
+    const std::string first = boxFile();
+    ASSERT_EQ(items(), 10);
+
+    std::string id = Start();
+    ASSERT_FALSE(id.empty()) << "the main window did not appear";
+    toFolder(g_strSessionInfoDir + first);
+    Xdo("windowfocus --sync " + id + " key --clearmodifiers shift+Escape");
+    const std::string box = OtherWindowOf(program->Pid(), "Quorvellian", id);
+    ASSERT_FALSE(box.empty()) << "the close said nothing";
+    Xdo("windowfocus --sync " + box + " key --clearmodifiers Return");
+    ASSERT_TRUE(EndsByItself());
+    const std::string second = boxFile();
+    EXPECT_NE(second, first);
+    EXPECT_TRUE(std::filesystem::is_regular_file(g_strSessionInfoDir + second));
+    EXPECT_EQ(items(), 10);
+
+    id = Start();
+    ASSERT_FALSE(id.empty()) << "the main window did not appear";
+    toFolder(g_strSessionInfoDir + second);
+    EXPECT_TRUE(EndsOn(SIGTERM)) << "the close waited for an answer";
+    const std::string third = boxFile();
+    EXPECT_NE(third, first);
+    EXPECT_NE(third, second);
+    EXPECT_EQ(items(), 10);
+}
+
 // The built program sending to and fetching from a real FTP server.
 class BuiltProgramFtpTest : public BuiltProgramTest {
 protected:
@@ -480,8 +635,9 @@ protected:
     static std::string Name(int i) { return "file" + std::to_string(i) + ".bin"; }
 
     // One basket of n items, none sent yet; their files on the side they
-    // go from, none on the other.
-    void MakeBasket(int n, bool toRemote) {
+    // go from, none on the other. Without the account the vault does not
+    // know the server's user.
+    void MakeBasket(int n, bool toRemote, bool account = true) {
         std::filesystem::remove_all(ServerRoot());
         std::filesystem::remove_all(Local());
         std::filesystem::create_directories(ServerRoot());
@@ -503,7 +659,13 @@ protected:
             it.IsRemoteMissing = "No";
             d.InsertFileItems(0, 0, 0, i, it);
         }
-        AddLoopbackAccount(d);
+        if (account) {
+            AddLoopbackAccount(d);
+        } else {
+            d.SetCurProject(0);
+            d.SetCurSession(0, 0);
+            d.SetCurrentBasket(0, 0, 0);
+        }
         ASSERT_TRUE(d.SaveMasterFile(Master()));
     }
     // The files whole on the receiving side.
@@ -590,6 +752,28 @@ TEST_F(BuiltProgramFtpTest, AnEndDuringATricklingListingEndsTheProgram) {
     std::this_thread::sleep_for(std::chrono::milliseconds(3000));
     ASSERT_TRUE(program->Running());
     EXPECT_TRUE(EndsOn(SIGTERM)) << "the program lived on";
+    EXPECT_NE(std::filesystem::last_write_time(Master()), before);
+}
+
+// A logout while the Login Information dialog asks for the data of an
+// account the vault does not know (F5 to a server): the dialog goes, the
+// transfer ends and the window saves and ends within the close's three
+// seconds.
+TEST_F(BuiltProgramFtpTest, AnEndWhileTheLoginDialogIsUpEndsWithinTheCloseWait) {
+    MakeBasket(1, true, false);
+    const std::string id = Start();
+    ASSERT_FALSE(id.empty()) << "the main window did not appear";
+    Xdo("mousemove --window " + id + " 320 236 click 1");
+    Xdo("key --clearmodifiers ctrl+a");
+    Xdo("key --clearmodifiers F5");
+    ASSERT_FALSE(WindowOf(program->Pid(), "Login Information").empty()) << "no login dialog";
+    const auto before = std::filesystem::last_write_time(Master());
+    const auto start = std::chrono::steady_clock::now();
+    ::kill(program->Pid(), SIGTERM);
+    ASSERT_TRUE(EndsByItself());
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LE(ms, 3000);
     EXPECT_NE(std::filesystem::last_write_time(Master()), before);
 }
 

@@ -84,8 +84,16 @@ TEST(WorkArea, AFileInAFoldersPlaceFailsThatPlaceAndTheWalkGoesOn) {
 
     std::vector<int> failed = CreateWorkAreaFolders();
     EXPECT_EQ(failed, (std::vector<int>{2, 3, 5, 10}));
-    EXPECT_EQ(prompter.Messages(), (std::vector<std::string>{"Failed ...2...", "Failed ...3...",
-                                                             "Failed ...5...", "Failed ...10..."}));
+    // One message names them all.
+    const std::string root = tmp.path() + "/";
+    EXPECT_EQ(prompter.Messages(),
+              (std::vector<std::string>{
+                  "Failed to make the folders of the work area in " + root + ":\r\n" + root +
+                  "QVL-WorkFiles/Loading-Area/  (a file stands in its way)\r\n" + root +
+                  "QVL-WorkFiles/Loading-Area/BackUp/  (a file stands in its way)\r\n" + root +
+                  "QVL-WorkFiles/Loading-Area/temp/  (a file stands in its way)\r\n" + root +
+                  "QVL-UserInfo/LibraryInfo/  (a file stands in its way)\r\n\r\nThe program goes on, but what "
+                  "belongs in these folders (sessions, libraries, the job log) cannot be kept."}));
     EXPECT_TRUE(fs::is_directory(tmp / "QVL-WorkFiles/Cmd-Area"));
     EXPECT_TRUE(fs::is_directory(tmp / "QVL-UserInfo/SessionInfo/BackUp"));
 }

@@ -49,7 +49,10 @@ TEST(StartupBinary, FolderFailuresGoToStandardErrorAndStartUpGoesOn) {
     fs::create_directories(root + "/QVL-UserInfo");
     WriteFile(root + "/QVL-UserInfo/BufferText", "a file in a folder's place");
     ProgramRun r = RunProgram({"-x"}, root, tmp / "err");
-    EXPECT_NE(r.err.find("Failed ...6..."), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Failed to make the folders of the work area in " + root + "/:\r\n" + root +
+                         "/QVL-UserInfo/BufferText/  (a file stands in its way)\r\n"),
+              std::string::npos)
+        << r.err;
     EXPECT_TRUE(fs::is_directory(root + "/QVL-UserInfo/LibraryInfo"));
     EXPECT_TRUE(fs::exists(root + "/QVL-WorkFiles/Cmd-Area/cmd_log.txt"));
 }
