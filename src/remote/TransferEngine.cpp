@@ -503,13 +503,8 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
                 }
                 // A larger send goes to a temporary name and is renamed
                 // over the remote file when whole, so that a stop never
-                // leaves the server's copy cut. It goes straight where the
-                // rename would keep less than a plain STOR keeps: a VMS host
-                // keeps versions instead, a server may refuse the rename,
-                // and a target that is not a plain file of the login user's
-                // with one link (a link, a folder, a read-only or someone
-                // else's file), or whose bits cannot be carried over before
-                // the data goes, is left to the server, as it always was.
+                // leaves the server's copy cut; where that would keep less
+                // than a plain STOR keeps (see PlanSend), it goes straight.
                 if (straightSend) {
                     if ((vms || refusesRename) && straightHosts.insert(hostKey).second)
                         WriteTraceString("-?- " + ShortHostName(host) +

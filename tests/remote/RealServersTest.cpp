@@ -373,3 +373,38 @@ TEST_P(RealServers, ASendKeepsWhatAPlainSendKept) {
     trace.onLine = nullptr;
     EXPECT_TRUE(ReadFile(serverDir + "big5.dat") == after);
 }
+
+namespace {
+
+class NoChmodServer : public RemoteEngineTest {};
+
+// A server that carries no permissions over (SITE CHMOD refused) gets the
+// file straight, as a plain send: the private file stays private.
+TEST_F(NoChmodServer, APrivateFileGoesStraightAndStaysPrivate) {
+    VsftpdServer vs("", "chmod_enable=NO\n");
+    if (!vs.ok()) GTEST_SKIP() << vs.why();
+    UserDir work;
+    TempDir local;
+    uid_t uid;
+    gid_t gid;
+    std::string home;
+    ASSERT_TRUE(TestUserIds(uid, gid, home));
+    const std::string path = work / "private.txt";
+    WriteFile(path, std::string(100000, 'o'));
+    ASSERT_EQ(::chown(path.c_str(), uid, gid), 0);
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    WriteFile(local / "private.txt", std::string(100000, 'n'));
+    ScopedEnv env("QVL_FTP_PORT", std::to_string(vs.port()).c_str());
+    AddAccount("127.0.0.1", kUser, kPassword);
+    AddItem(MakeItem("private.txt", "127.0.0.1", kUser, work.dir(), local.dir(), true));
+    RunTransfer(true, {0});
+    EXPECT_EQ(TransferResults()[0].IsFTPed, "Yes");
+    EXPECT_TRUE(ReadFile(path) == std::string(100000, 'n'));
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    for (const auto& e : std::filesystem::directory_iterator(work.path()))
+        EXPECT_EQ(e.path().filename().string().find(".qvl-part"), std::string::npos) << e.path();
+}
+
+}  // namespace
