@@ -47,7 +47,10 @@ public:
         m_bOwnerKnown = true;
         m_strOwner = made->owner;
         m_strGroup = made->group;
+        m_nNewMode = made->mode;
     }
+    // The bits the server gives a new file here; -1 when not known.
+    int NewFileMode() const { return m_nNewMode; }
     // Whether the target belongs to whom a new file of the login user's in
     // this folder belongs (owner and group), so that a file put in its
     // place changes neither.
@@ -62,6 +65,7 @@ private:
     bool m_bOwnerTried = false;
     bool m_bOwnerKnown = false;
     std::string m_strOwner, m_strGroup;
+    int m_nNewMode = -1;
 };
 
 // A plain file with one link, writable by its owner and with plain bits:

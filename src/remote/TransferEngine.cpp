@@ -84,7 +84,7 @@ int RemoteFileExists(CFtpClient& c, const std::string& path) {
 struct SendPlan {
     bool viaTemporary = false;
     std::string tempPath;
-    int mode = -1;          // the target's bits for the temporary; -1 for a new file
+    int mode = -1;          // the bits for the temporary before its data; -1: the server's own
     bool tempMade = false;  // the temporary is there already, empty
 };
 
@@ -142,7 +142,9 @@ SendPlan PlanSend(CFtpClient& c, CFolderTargets& folder, const CFileItem& item) 
             plan.tempMade = false;
             return plan;
         }
-        plan.mode = target->mode;
+        // A new file gets the very bits the target has: nothing to carry
+        // over, and the temporary needs neither an empty start nor CHMOD.
+        plan.mode = plan.tempMade || target->mode != folder.NewFileMode() ? target->mode : -1;
     }
     plan.viaTemporary = true;
     return plan;
