@@ -1,26 +1,30 @@
 #!/usr/bin/env bash
 # A basket of 1,000 files of 10 KB sent to and fetched from a local FTP server
-# (pyftpdlib on 127.0.0.1, or vsftpd with FTP_SERVER=vsftpd) through the
-# program's transfer engine, beside lftp's mirror on the same files and
-# server. Prints a Markdown table, times and their ratio to lftp's.
+# (pyftpdlib on 127.0.0.1, vsftpd with FTP_SERVER=vsftpd, pure-ftpd with
+# FTP_SERVER=pure-ftpd) through the program's transfer engine, beside lftp's
+# mirror on the same files and server. Prints a Markdown table, times and
+# their ratio to lftp's. KB=n makes the files n KB each (a file of more than
+# one data block, 64 KB, goes through a temporary name). The "replace" row
+# sends the files again over the engine's copies.
 # BEFORE_TOOL=path/to/an/older/ftp-basket adds its rows (FTPUpdate=Yes).
-#   bench/ftp_basket.sh [BUILD-DIR] [COUNT]
+#   [KB=10] bench/ftp_basket.sh [BUILD-DIR] [COUNT]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 count=${2:-1000}
+kb=${KB:-10}
 tool="$build/bench/ftp-basket"
 source bench/ftp_bench_lib.sh
 
 mkdir -p "$work/files" "$work/server/engine" "$work/server/engine-plain" "$work/server/lftp" \
          "$work/server/before" "$work/back-engine" "$work/back-engine-plain" "$work/back-lftp" \
          "$work/back-before"
-python3 - "$work/files" "$count" <<'EOF'
+python3 - "$work/files" "$count" "$kb" <<'EOF'
 import os, sys
-folder, count = sys.argv[1], int(sys.argv[2])
+folder, count, kb = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
 for i in range(count):
     with open(os.path.join(folder, "file%04d.dat" % i), "wb") as f:
-        f.write(os.urandom(10240))
+        f.write(os.urandom(kb * 1024))
 EOF
 
 start_ftp_server "$work/server"
@@ -36,22 +40,25 @@ seconds() { # runs a command, prints its wall time in seconds
 # One untimed round first: the first transfers after the server starts are
 # slower, whichever row would take them.
 mkdir -p "$work/server/warm"
-[ "${FTP_SERVER:-}" = vsftpd ] && chown qvltest: "$work/server/warm"
-"$tool" put 127.0.0.1 "$port" "$ftp_user" "$ftp_pass" "$work/files/" /warm/ --no-update >/dev/null
+[ -n "${FTP_SERVER:-}" ] && chown qvltest: "$work/server/warm"
+r=$remote_root
+"$tool" put 127.0.0.1 "$port" "$ftp_user" "$ftp_pass" "$work/files/" "$r/warm/" --no-update >/dev/null
 
-e_put=$(seconds "$tool" put 127.0.0.1 "$port" "$ftp_user" "$ftp_pass" "$work/files/" /engine/)
-e_get=$(seconds "$tool" get 127.0.0.1 "$port" "$ftp_user" "$ftp_pass" "$work/back-engine/" /engine/ \
+e_put=$(seconds "$tool" put 127.0.0.1 "$port" "$ftp_user" "$ftp_pass" "$work/files/" "$r/engine/")
+e_get=$(seconds "$tool" get 127.0.0.1 "$port" "$ftp_user" "$ftp_pass" "$work/back-engine/" "$r/engine/" \
   --names-from="$work/files")
-p_put=$(seconds "$tool" put 127.0.0.1 "$port" "$ftp_user" "$ftp_pass" "$work/files/" /engine-plain/ --no-update)
-p_get=$(seconds "$tool" get 127.0.0.1 "$port" "$ftp_user" "$ftp_pass" "$work/back-engine-plain/" /engine-plain/ \
+p_put=$(seconds "$tool" put 127.0.0.1 "$port" "$ftp_user" "$ftp_pass" "$work/files/" "$r/engine-plain/" --no-update)
+p_get=$(seconds "$tool" get 127.0.0.1 "$port" "$ftp_user" "$ftp_pass" "$work/back-engine-plain/" "$r/engine-plain/" \
   --names-from="$work/files" --no-update)
-l_put=$(seconds lftp_run "mirror -R $work/files /lftp")
-l_get=$(seconds lftp_run "mirror /lftp $work/back-lftp")
+# Again over the engine's copies: each file takes the place of one.
+e_again=$(seconds "$tool" put 127.0.0.1 "$port" "$ftp_user" "$ftp_pass" "$work/files/" "$r/engine/")
+l_put=$(seconds lftp_run "mirror -R $work/files $r/lftp")
+l_get=$(seconds lftp_run "mirror $r/lftp $work/back-lftp")
 copies="server/engine back-engine server/engine-plain back-engine-plain server/lftp back-lftp"
 if [ -n "${BEFORE_TOOL:-}" ]; then
-  b_put=$(seconds "$BEFORE_TOOL" put 127.0.0.1 "$port" "$ftp_user" "$ftp_pass" "$work/files/" /before/)
+  b_put=$(seconds "$BEFORE_TOOL" put 127.0.0.1 "$port" "$ftp_user" "$ftp_pass" "$work/files/" "$r/before/")
   b_get=$(seconds "$BEFORE_TOOL" get 127.0.0.1 "$port" "$ftp_user" "$ftp_pass" "$work/back-before/" \
-    /before/ --names-from="$work/files")
+    "$r/before/" --names-from="$work/files")
   copies="$copies server/before back-before"
 fi
 
@@ -61,12 +68,13 @@ done
 
 ratio() { python3 -c "print('%.2f' % ($1 / $2))"; }
 row() { echo "| $1 | $2 (${3}x) | $4 (${5}x) |"; }
-echo "| $count files of 10 KB, one connection, ${FTP_SERVER:-pyftpdlib} | send s (x lftp) | fetch s (x lftp) |"
+echo "| $count files of $kb KB, one connection, ${FTP_SERVER:-pyftpdlib} | send s (x lftp) | fetch s (x lftp) |"
 echo "|---|---|---|"
 [ -n "${BEFORE_TOOL:-}" ] &&
   row "before: FTPUpdate=Yes, a listing after each item" "$b_put" "$(ratio "$b_put" "$l_put")" \
       "$b_get" "$(ratio "$b_get" "$l_get")"
 row "transfer engine (FTPUpdate=Yes: one listing per folder)" "$e_put" "$(ratio "$e_put" "$l_put")" \
     "$e_get" "$(ratio "$e_get" "$l_get")"
+echo "| transfer engine, again over its copies (FTPUpdate=Yes) | $e_again ($(ratio "$e_again" "$l_put")x) | |"
 row "transfer engine (FTPUpdate=No)" "$p_put" "$(ratio "$p_put" "$l_put")" "$p_get" "$(ratio "$p_get" "$l_get")"
 row "lftp mirror -R / mirror" "$l_put" "1.00" "$l_get" "1.00"

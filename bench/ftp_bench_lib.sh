@@ -1,8 +1,9 @@
 # Shared by the FTP benchmark scripts (sourced, not run): a scratch folder,
 # an FTP server on 127.0.0.1 serving a folder, and lftp on it. The server is
-# pyftpdlib (user "bench"), or with FTP_SERVER=vsftpd vsftpd, which needs
-# root and the test user qvltest of scripts/setup; $ftp_user and $ftp_pass
-# name the login. The caller sets $build and $tool first.
+# pyftpdlib (user "bench"), or with FTP_SERVER=vsftpd or FTP_SERVER=pure-ftpd
+# vsftpd or pure-ftpd, which need root and the test user qvltest of
+# scripts/setup; $ftp_user and $ftp_pass name the login, and $remote_root
+# is what the served folder is called on the server. The caller sets $build and $tool first.
 
 [ -x "$tool" ] || { echo "build first: $tool is missing" >&2; exit 1; }
 command -v lftp >/dev/null || { echo "lftp is missing (run scripts/setup)" >&2; exit 1; }
@@ -21,13 +22,30 @@ free_port() {
 
 ftp_user=bench
 ftp_pass=bench-pw
-if [ "${FTP_SERVER:-}" = vsftpd ]; then ftp_user=qvltest; ftp_pass=qvltest-pw; fi
+case "${FTP_SERVER:-}" in vsftpd|pure-ftpd) ftp_user=qvltest; ftp_pass=qvltest-pw ;; esac
+# What the server's paths start with: pure-ftpd shuts nobody in a folder,
+# so its paths are the served folder's own.
+remote_root=
 
 # start_ftp_server FOLDER: serves FOLDER; sets $port.
 start_ftp_server() {
   port=$(free_port)
   local low
   low=$(free_port)
+  if [ "${FTP_SERVER:-}" = pure-ftpd ]; then
+    low=$((10000 + RANDOM % 18000))
+    chmod 755 "$work"
+    chown -R qvltest: "$1"
+    remote_root=$1
+    /opt/qvl-pure-ftpd/usr/sbin/pure-ftpd -S "127.0.0.1,$port" -4 -H -E -l unix \
+      -p "$low:$((low + 2000))" >/dev/null 2>&1 &
+    server_pid=$!
+    for _ in $(seq 50); do
+      python3 -c "import socket; socket.create_connection(('127.0.0.1', $port), 0.2)" 2>/dev/null && break
+      sleep 0.1
+    done
+    return
+  fi
   if [ "${FTP_SERVER:-}" = vsftpd ]; then
     # Passive ports below the system's ephemeral range, and many of them:
     # thousands of data connections leave their ports waiting a while.

@@ -435,8 +435,10 @@ std::string CFtpClient::ListFolderToText(const std::string& folder, const std::s
     CheckArgument(folder);
     CheckArgument(pattern);
     std::string back;
-    // Without the way back the folder is listed by its name.
-    if (!WayBack(back)) return ListToText(folder + pattern);
+    // Without the way back the folder is listed by its name (after the
+    // options, such as "-a").
+    if (!WayBack(back))
+        return ListToText(!pattern.empty() && pattern[0] == '-' ? pattern + " " + folder : folder + pattern);
     std::string reply;
     int code = SendCommand("CWD", folder, reply);
     if (code != 250) return std::string();  // no such folder: nothing in it
@@ -616,79 +618,77 @@ void CFtpClient::PutFile(const std::string& localFile, const std::string& remote
     m_tLastActivity = std::time(nullptr);
 }
 
-int CFtpClient::RemoteFileMode(const std::string& path) {
+bool CFtpClient::MakeEmptyFile(const std::string& remoteFile) {
+    CheckArgument(remoteFile);
     std::string reply;
-    int code;
     try {
-        code = SendCommand("STAT", path, reply);
+        StartDataCommand("STOR " + remoteFile, reply);
     } catch (const FTPException& e) {
         if (e.ConnectionLost()) throw;
-        return -1;
+        return false;
     }
-    if (code < 211 || code > 213) return -1;
-    // The file's listing line, within the reply: "-rwxr-x--- 1 u g 9 ... name".
-    const size_t slash = path.find_last_of("/]");
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    static const char kBits[] = "rwxrwxrwx";
-    for (size_t at = reply.find('-'); at != std::string::npos; at = reply.find('-', at + 1)) {
-        if ((at > 0 && reply[at - 1] != ' ') || reply.size() < at + 10) continue;
-        int mode = 0;
-        bool ok = true;
-        for (size_t k = 0; k < 9 && ok; ++k) {
-            const char c = reply[at + 1 + k];
-            mode <<= 1;
-            if (c == kBits[k] || (k % 3 == 2 && (c == 's' || c == 't')))
-                mode |= 1;
-            else
-                ok = c == '-' || (k % 3 == 2 && (c == 'S' || c == 'T'));
-        }
-        if (!ok || (reply.size() > at + 10 && reply[at + 10] != ' ' && reply[at + 10] != '.' &&
-                    reply[at + 10] != '+' && reply[at + 10] != '@'))
-            continue;
-        // Only a line that names the file itself, by its name or its path
-        // (a server may read blanks in the name as separators and list
-        // other files).
-        for (const std::string& named : {name, path}) {
-            const size_t found = reply.find(" " + named, at + 10);
-            const size_t end = found + 1 + named.size();
-            if (found != std::string::npos && (end == reply.size() || reply[end] == ' ')) return mode;
-        }
-        return -1;
+    CloseDataConnection();
+    const int code = ReadReply(reply);
+    if (code != 226 && code != 250) {
+        DropFile(remoteFile);
+        return false;
     }
-    return -1;
+    return true;
+}
+
+void CFtpClient::DropFile(const std::string& remoteFile) {
+    std::string reply;
+    try {
+        SendCommand("DELE", remoteFile, reply);
+    } catch (const FTPException& e) {
+        if (e.ConnectionLost()) throw;
+    }
 }
 
 bool CFtpClient::PutFileReplacing(const std::string& localFile, const std::string& remoteFile,
-                                  const std::string& tempFile) {
+                                  const std::string& tempFile, int mode, bool tempMade) {
     CheckArgument(remoteFile);
+    CheckArgument(tempFile);
+    m_bRenameRefused = false;
     std::string reply;
-    // The file in the remote file's place keeps its permissions (a server
-    // gives a new file its own, say 0600).
-    const int mode = RemoteFileMode(remoteFile);
-    // Whatever the server may keep of a send that did not end well.
-    auto dropTemporary = [&] {
-        try {
-            SendCommand("DELE", tempFile, reply);
-        } catch (const FTPException& e) {
-            if (e.ConnectionLost()) throw;
+    // The old file's bits go to the temporary while it is still empty: at
+    // no moment does the new text have wider permissions than the old one.
+    if (mode >= 0) {
+        if (!tempMade && !MakeEmptyFile(tempFile)) {
+            PutFile(localFile, remoteFile);
+            return false;
         }
-    };
+        char octal[16];
+        std::snprintf(octal, sizeof octal, "%03o", mode & 0777);
+        if (SendCommand("SITE", std::string("CHMOD ") + octal + " " + tempFile, reply) != 200) {
+            DropFile(tempFile);
+            PutFile(localFile, remoteFile);
+            return false;
+        }
+        tempMade = true;
+    }
     try {
         PutFile(localFile, tempFile);
     } catch (const UserAbort&) {
         // The server's reply to the cut STOR is still owed; then the part
         // it keeps goes. A connection shut down by the closing window can
-        // do neither: the temporary stays, and the next send replaces it.
+        // do neither: the temporary stays, and the next send picks another
+        // name beside it.
         try {
             ReadReply(reply);
-            dropTemporary();
+            DropFile(tempFile);
         } catch (const FTPException&) {
         }
         throw UserAbort(m_strHost, m_strUser, true, remoteFile, true);
     } catch (const FTPException& e) {
         if (e.ConnectionLost()) throw;
-        if (m_strSendFailure.empty() && !m_bStorRefused) throw;  // a local failure: nothing was sent
-        dropTemporary();
+        if (m_strSendFailure.empty() && !m_bStorRefused) {
+            // A local failure: nothing was sent.
+            if (tempMade) DropFile(tempFile);
+            throw;
+        }
+        // Only a file this send made goes: a refused STOR made none.
+        if (tempMade || !m_strSendFailure.empty()) DropFile(tempFile);
         if (!m_strSendFailure.empty())
             throw FTPException(m_strSendFailure + " The remote file " + remoteFile + " was left as it was.");
         // A folder that takes no new file, or a server that takes no such
@@ -696,23 +696,18 @@ bool CFtpClient::PutFileReplacing(const std::string& localFile, const std::strin
         PutFile(localFile, remoteFile);
         return false;
     }
-    if (mode >= 0) {
-        char octal[16];
-        std::snprintf(octal, sizeof octal, "%03o", mode);
-        try {
-            SendCommand("SITE", std::string("CHMOD ") + octal + " " + tempFile, reply);
-        } catch (const FTPException& e) {
-            if (e.ConnectionLost()) throw;
-        }
-    }
-    try {
-        RenameFile(tempFile, remoteFile);
-    } catch (const FTPException& e) {
-        if (e.ConnectionLost()) throw;
-        m_bRefusesRename = true;
-        dropTemporary();
+    if (SendCommand("RNFR", tempFile, reply) != 350) {
+        // The server renames nothing: the file goes as it always went.
+        m_bRenameRefused = true;
+        DropFile(tempFile);
         PutFile(localFile, remoteFile);
         return false;
+    }
+    if (SendCommand("RNTO", remoteFile, reply) != 250) {
+        // The target's own failure (say a folder of that name came): the
+        // item fails, and the server's copy stays.
+        DropFile(tempFile);
+        throw FTPException(reply + " The remote file " + remoteFile + " was left as it was.");
     }
     return true;
 }

@@ -140,19 +140,25 @@ public:
     void RetrieveFile(const std::string& remoteFile, const std::string& localFile);
     // A local path that is not a regular file is refused before STOR.
     void PutFile(const std::string& localFile, const std::string& remoteFile);
-    // Sends the local file to tempFile, a name in the remote file's folder,
-    // and renames it over remoteFile once the server has all of it, so that
-    // remoteFile is never left cut. A stop deletes tempFile and ends with a
-    // UserAbort whose RemoteKept() is true. When the server refuses the
-    // temporary file or the rename, the temporary file is deleted and the
-    // file is sent straight to remoteFile, as PutFile does; false tells
-    // that. A refused rename is remembered by the connection (RefusesRename).
+    // Sends the local file to tempFile, a name in the remote file's folder
+    // that no file had, and renames it over remoteFile once the server has
+    // all of it, so that remoteFile is never left cut. mode is the old
+    // file's permission bits, given to the temporary before any data goes
+    // into it (made empty first unless tempMade tells it is there already);
+    // -1 for a new file, which keeps the server's own. A stop deletes
+    // tempFile and ends with a UserAbort whose RemoteKept() is true. Where
+    // the server refuses the temporary file, its bits or the rename (RNFR),
+    // the temporary goes and the file is sent straight to remoteFile, as
+    // PutFile does; false tells that, and RenameRefused() whether it was
+    // RNFR. A refused RNTO is the item's own failure: the temporary goes,
+    // remoteFile stays as it was, and the server's reply is thrown.
     bool PutFileReplacing(const std::string& localFile, const std::string& remoteFile,
-                          const std::string& tempFile);
-    bool RefusesRename() const { return m_bRefusesRename; }
-    // The permission bits of a remote file by STAT (0 to 0777), or -1 when
-    // the server does not tell them for that very file.
-    int RemoteFileMode(const std::string& path);
+                          const std::string& tempFile, int mode, bool tempMade = false);
+    bool RenameRefused() const { return m_bRenameRefused; }
+    // Makes an empty file by STOR; false when the server refuses it.
+    bool MakeEmptyFile(const std::string& remoteFile);
+    // DELE of a file this client made; a refusal is let be.
+    void DropFile(const std::string& remoteFile);
     // Whether the last RetrieveFile in ASCII met a NUL byte in the first
     // kTextProbeSize bytes of the file: it was no text.
     bool RetrievedNulInHead() const { return m_bNulInHead; }
@@ -195,7 +201,7 @@ private:
     std::string m_strPending;  // control bytes received after the last line
     bool m_bConnected = false;
     bool m_bBinary = false;
-    bool m_bRefusesRename = false;
+    bool m_bRenameRefused = false;   // the last PutFileReplacing met a refused RNFR
     bool m_bStorRefused = false;     // the last PutFile's STOR had a refusal for reply
     std::string m_strSendFailure;    // why the last PutFile's data did not all go
     bool m_bNulInHead = false;

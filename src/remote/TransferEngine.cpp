@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -20,6 +21,7 @@
 #include "remote/FtpConnections.h"
 #include "remote/FtpWorker.h"
 #include "remote/RemoteStatus.h"
+#include "remote/SendTargets.h"
 #include "remote/TransferChecks.h"
 
 namespace {
@@ -61,11 +63,93 @@ bool RemoteFolderExists(CProgramData& data, std::string host, std::string user, 
     return exists;
 }
 
-// The name a send goes to before it is renamed over the remote file: in
-// the same folder, and left out of listings (a dot name), so that no
-// listing takes it for an entry.
-std::string RemoteTemporaryName(const std::string& fileName) { return "." + fileName + ".qvl-part"; }
 constexpr size_t kMaxRemoteNameBytes = 255;
+
+// Whether the local file goes in one data block: a stop cannot cut it, so
+// it goes straight, without the temporary name's extra commands.
+bool FitsOneBlock(const std::string& localPath) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(localPath, ec);
+    return !ec && size <= CFtpClient::kBlockSize;
+}
+
+// Whether the server has a file of that name, asked by MDTM: 1 yes, 0 no,
+// -1 when it does not tell.
+int RemoteFileExists(CFtpClient& c, const std::string& path) {
+    std::string reply;
+    const int code = c.SendCommand("MDTM", path, reply);
+    return code == 213 ? 1 : code == 550 ? 0 : -1;
+}
+
+// How one send that may go through a temporary name goes.
+struct SendPlan {
+    bool viaTemporary = false;
+    std::string tempPath;
+    int mode = -1;          // the bits for the temporary before its data; -1: the server's own
+    bool tempMade = false;  // the temporary is there already, empty
+};
+
+// A send goes through a temporary name only where the file put in the
+// target's place keeps all that a plain STOR keeps: a target that is not a
+// plain file of the login user's with one link (a link, a folder, a
+// read-only or someone else's file), or whose bits cannot be read, is left
+// to the server, as it always was. The folder is listed once, before the
+// first such send into it.
+SendPlan PlanSend(CFtpClient& c, CFolderTargets& folder, const CFileItem& item) {
+    SendPlan plan;
+    if (!folder.Listed()) {
+        // One listing tells every target of the folder, with the names
+        // starting with a dot. A server that takes "-a" for a name lists
+        // nothing: its plain listing tells the targets.
+        const std::string text = c.ListFolderToText(item.RemoteDir, "-a");
+        folder.Read(text.empty() ? c.ListFolderToText(item.RemoteDir) : text);
+    }
+    // A listing that may leave names out (without "." dot names may be
+    // hidden; or as long as a server's cap) is asked about each name it
+    // lacks.
+    const bool whole = folder.HiddenShown() && !folder.MayBeCut();
+    const CListingFields* target = folder.Find(item.FileName);
+    bool via = target ? IsReplaceableTarget(*target)
+                      : whole || RemoteFileExists(c, item.RemoteDir + item.FileName) == 0;
+    // A name no file has, not even one of the user's.
+    std::string temp;
+    while (via) {
+        temp = folder.FreeTemporaryName(item.FileName, kMaxRemoteNameBytes);
+        if (temp.empty()) {
+            via = false;
+        } else if (!whole) {
+            const int there = RemoteFileExists(c, item.RemoteDir + temp);
+            if (there == 0) break;
+            folder.Take(temp);
+            if (there < 0) via = false;
+            continue;
+        }
+        break;
+    }
+    if (!via) return plan;
+    plan.tempPath = item.RemoteDir + temp;
+    if (target) {
+        // The new file must belong to whom the old one did: the owner and
+        // group a new file of the login user's gets in this folder are
+        // seen once, on an empty temporary.
+        if (!folder.OwnerTried()) {
+            plan.tempMade = c.MakeEmptyFile(plan.tempPath);
+            CFolderTargets made;
+            if (plan.tempMade) made.Read(c.ListFolderToText(item.RemoteDir, "-a"));
+            folder.SetOwnerFrom(made.Find(temp));
+        }
+        if (!folder.SameAsOwnFile(*target)) {
+            if (plan.tempMade) c.DropFile(plan.tempPath);
+            plan.tempMade = false;
+            return plan;
+        }
+        // A new file gets the very bits the target has: nothing to carry
+        // over, and the temporary needs neither an empty start nor CHMOD.
+        plan.mode = plan.tempMade || target->mode != folder.NewFileMode() ? target->mode : -1;
+    }
+    plan.viaTemporary = true;
+    return plan;
+}
 
 void StoreItem(size_t i, const CFileItem& item) {
     FtpResultsLock lists;
@@ -173,6 +257,10 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
     std::string madeLocalDir;
     std::set<std::string> missingDirs;  // remote folders looked at after a failed send
     std::set<std::string> straightHosts;  // hosts told that sends go straight over their files
+    std::set<std::string> noRenameHosts;  // hosts that refused RNFR in this run: sends go straight
+    // The remote folders listed before the first send into them that goes
+    // through a temporary name.
+    std::map<std::tuple<std::string, std::string, std::string>, CFolderTargets> targets;
 
     // Items that would write one file from different sources go nowhere:
     // whichever came last would silently replace the others.
@@ -398,6 +486,14 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
             item.IsBinaryFile = true;
             WriteTraceString(item.FileName + " is marked ASCII but holds NUL bytes: it goes in BINARY.");
         }
+        // A send goes straight to a VMS host (which keeps versions), to a
+        // server that refused the rename in this run, and when it is one
+        // data block, which a stop cannot cut.
+        const bool vms = item.GetHostKind() == "VMS";
+        const std::string hostKey = host + '\n' + user;
+        const bool refusesRename = noRenameHosts.count(hostKey) != 0;
+        const bool straightSend = toRemote && (vms || refusesRename || FitsOneBlock(localPath));
+        SendPlan plan;
         bool switched = false;  // the type commands ran on this connection
         bool announced = false;
         try {
@@ -424,6 +520,11 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
                     EndFtpWorker("unsuccessful");
                 }
                 switched = true;
+                // How a send goes is found before its line is written.
+                if (toRemote && !straightSend && !g_bFtpBreak) {
+                    plan = PlanSend(c, targets[{host, user, item.RemoteDir}], item);
+                    if (g_bFtpBreak && plan.tempMade) c.DropFile(plan.tempPath);
+                }
                 if (g_bFtpBreak) EndFtpWorker("aborted-(2)");
                 if (!announced) WriteTraceString(line);
                 announced = true;
@@ -440,23 +541,31 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
                     }
                     return;
                 }
-                // A send goes to a temporary name and is renamed over the
-                // remote file when whole, so that a stop never leaves the
-                // server's copy cut. A VMS host keeps versions instead, and
-                // some servers refuse the rename: those go straight.
-                const bool vms = item.GetHostKind() == "VMS";
-                const std::string temp = RemoteTemporaryName(item.FileName);
-                const bool tooLong = temp.size() > kMaxRemoteNameBytes;
-                bool straight = vms || c.RefusesRename();
-                if (straight || tooLong)
+                // A larger send goes to a temporary name and is renamed
+                // over the remote file when whole, so that a stop never
+                // leaves the server's copy cut; where that would keep less
+                // than a plain STOR keeps (see PlanSend), it goes straight.
+                if (straightSend) {
+                    if ((vms || refusesRename) && straightHosts.insert(hostKey).second)
+                        WriteTraceString("-?- " + ShortHostName(host) +
+                                         (vms ? " is a VMS host" : " refuses to rename files") +
+                                         ": files are sent straight over the remote files, so a stopped "
+                                         "send leaves the remote file cut.");
                     c.PutFile(localPath, remotePath);
-                else
-                    straight = !c.PutFileReplacing(localPath, remotePath, item.RemoteDir + temp);
-                if (straight && straightHosts.insert(host + '\n' + user).second)
-                    WriteTraceString("-?- " + ShortHostName(host) +
-                                     (vms ? " is a VMS host" : " refused a temporary name or its rename") +
-                                     ": files are sent straight over the remote files, so a stopped send "
-                                     "leaves the remote file cut.");
+                    return;
+                }
+                if (!plan.viaTemporary) {
+                    c.PutFile(localPath, remotePath);
+                    return;
+                }
+                if (!c.PutFileReplacing(localPath, remotePath, plan.tempPath, plan.mode, plan.tempMade) &&
+                    c.RenameRefused()) {
+                    noRenameHosts.insert(hostKey);
+                    if (straightHosts.insert(hostKey).second)
+                        WriteTraceString("-?- " + ShortHostName(host) +
+                                         " refuses to rename files: files are sent straight over the remote "
+                                         "files, so a stopped send leaves the remote file cut.");
+                }
             });
             item.IsFTPed = "Yes";
             item.IsRemoteModified = "No";

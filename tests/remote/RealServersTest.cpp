@@ -5,6 +5,7 @@
 // finds them, and a server edit within the minute or the second of the
 // upload is seen. A send replaces the server's copy whole or not at all; a
 // stopped send keeps the times of the files that arrived whole.
+#include <atomic>
 #include <chrono>
 #include <fcntl.h>
 #include <fstream>
@@ -357,5 +358,142 @@ INSTANTIATE_TEST_SUITE_P(Servers, RealServers, ::testing::Values("vsftpd", "pure
                                  if (std::isalnum(static_cast<unsigned char>(c))) name += c;
                              return name;
                          });
+
+}  // namespace
+
+// Whatever a plain STOR kept, the send through a temporary name keeps: a
+// read-only file is refused, a link stays a link and every name of the
+// file sees the new text, a file of the user's named like a temporary is
+// left alone, a private file stays private (also while its new text is on
+// the way), and a target the server cannot rename onto fails alone.
+TEST_P(RealServers, ASendKeepsWhatAPlainSendKept) {
+    if (GetParam() == "pyftpdlib") GTEST_SKIP() << "runs as root: every file is root's";
+    uid_t uid;
+    gid_t gid;
+    std::string home;
+    ASSERT_TRUE(TestUserIds(uid, gid, home));
+    const std::string before(100000, 'o'), after(100000, 'n');
+    const auto put = [&](const std::string& name, const std::string& text, mode_t mode) {
+        WriteFile(serverDir + name, text);
+        ASSERT_EQ(::chown((serverDir + name).c_str(), uid, gid), 0);
+        ASSERT_EQ(::chmod((serverDir + name).c_str(), mode), 0);
+    };
+    const auto modeOf = [&](const std::string& name) {
+        struct stat st {};
+        ::lstat((serverDir + name).c_str(), &st);
+        return st.st_mode;
+    };
+    const std::vector<std::string> names = {"ro.txt", "link.txt", "hard.txt", "[ab].txt", "a b.txt",
+                                            "trail .txt", "keep.txt", "odd.txt", "big5.dat", "secret.dat"};
+    put("ro.txt", before, 0444);
+    put("target.txt", before, 0644);
+    ASSERT_EQ(::symlink("target.txt", (serverDir + "link.txt").c_str()), 0);
+    ASSERT_EQ(::lchown((serverDir + "link.txt").c_str(), uid, gid), 0);
+    put("hard.txt", before, 0644);
+    ASSERT_EQ(::link((serverDir + "hard.txt").c_str(), (serverDir + "other name.txt").c_str()), 0);
+    for (const char* n : {"[ab].txt", "a b.txt", "trail .txt"}) put(n, before, 0600);
+    put("keep.txt", before, 0644);
+    put(".keep.txt.qvl-part", "the user's own file\n", 0644);
+    ASSERT_EQ(::mkdir((serverDir + "odd.txt").c_str(), 0755), 0);
+    ASSERT_EQ(::chown((serverDir + "odd.txt").c_str(), uid, gid), 0);
+    put("big5.dat", before, 0644);
+    put("secret.dat", before, 0600);
+    for (const std::string& n : names) WriteFile(local / n, after);
+    WriteFile(local / "secret.dat", std::string(32 << 20, 's'));
+    Add(names);
+    for (CFileItem& it : Items()) it.IsBinaryFile = true;
+
+    // The new text of the private file is never readable by more users
+    // than the old one was, even while it is on its way.
+    std::atomic<bool> done{false}, seen{false};
+    std::atomic<unsigned> widest{0};
+    std::thread watch([&] {
+        const std::string temp = serverDir + ".secret.dat.qvl-part";
+        while (!done) {
+            struct stat st {};
+            if (::stat(temp.c_str(), &st) == 0 && st.st_size > 0) {
+                widest = widest | (st.st_mode & 0777);
+                seen = true;
+            }
+        }
+    });
+    Run(true, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
+    done = true;
+    watch.join();
+    EXPECT_TRUE(seen) << "the temporary was never seen with data";
+    EXPECT_EQ(widest.load(), 0600u);
+
+    // Refused as a plain STOR is refused, and left as it was.
+    EXPECT_EQ(Items()[0].IsFTPed, "failed");
+    EXPECT_TRUE(ReadFile(serverDir + "ro.txt") == before);
+    EXPECT_EQ(modeOf("ro.txt") & 0777, 0444u);
+    // A link stays a link; where the server writes through it, every name
+    // sees the new text.
+    EXPECT_TRUE(S_ISLNK(modeOf("link.txt")));
+    EXPECT_TRUE(ReadFile(serverDir + "target.txt") == (Items()[1].IsFTPed == "Yes" ? after : before));
+    EXPECT_EQ(Items()[2].IsFTPed, "Yes");
+    EXPECT_TRUE(ReadFile(serverDir + "hard.txt") == after);
+    EXPECT_TRUE(ReadFile(serverDir + "other name.txt") == after);
+    for (size_t i : {3u, 4u, 5u, 9u}) {
+        EXPECT_EQ(Items()[i].IsFTPed, "Yes") << names[i];
+        EXPECT_EQ(modeOf(names[i]) & 0777, 0600u) << names[i];
+    }
+    EXPECT_TRUE(ReadFile(serverDir + "a b.txt") == after);
+    EXPECT_EQ(Items()[6].IsFTPed, "Yes");
+    EXPECT_TRUE(ReadFile(serverDir + "keep.txt") == after);
+    EXPECT_EQ(ReadFile(serverDir + ".keep.txt.qvl-part"), "the user's own file\n");
+    // The folder in the item's place fails that item alone.
+    EXPECT_EQ(Items()[7].IsFTPed, "failed");
+    EXPECT_TRUE(std::filesystem::is_directory(serverDir + "odd.txt"));
+    EXPECT_EQ(Items()[8].IsFTPed, "Yes");
+    EXPECT_EQ(trace.All().find("sent straight"), std::string::npos) << trace.All();
+    for (const auto& e : std::filesystem::directory_iterator(serverDir)) {
+        const std::string n = e.path().filename().string();
+        if (n != ".keep.txt.qvl-part") EXPECT_EQ(n.find(".qvl-part"), std::string::npos) << n;
+    }
+
+    // The next send still goes through the temporary name: stopped, it
+    // leaves the server's copy whole.
+    WriteFile(local / "big5.dat", std::string(8 << 20, 'z'));
+    trace.onLine = [](const std::string& l) {
+        if (l.rfind("->", 0) == 0 && l.find("big5.dat") != std::string::npos) g_bFtpBreak = true;
+    };
+    Run(true, {7, 8});
+    trace.onLine = nullptr;
+    EXPECT_TRUE(ReadFile(serverDir + "big5.dat") == after);
+}
+
+namespace {
+
+class NoChmodServer : public RemoteEngineTest {};
+
+// A server that carries no permissions over (SITE CHMOD refused) gets the
+// file straight, as a plain send: the private file stays private.
+TEST_F(NoChmodServer, APrivateFileGoesStraightAndStaysPrivate) {
+    VsftpdServer vs("", "chmod_enable=NO\n");
+    if (!vs.ok()) GTEST_SKIP() << vs.why();
+    UserDir work;
+    TempDir local;
+    uid_t uid;
+    gid_t gid;
+    std::string home;
+    ASSERT_TRUE(TestUserIds(uid, gid, home));
+    const std::string path = work / "private.txt";
+    WriteFile(path, std::string(100000, 'o'));
+    ASSERT_EQ(::chown(path.c_str(), uid, gid), 0);
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    WriteFile(local / "private.txt", std::string(100000, 'n'));
+    ScopedEnv env("QVL_FTP_PORT", std::to_string(vs.port()).c_str());
+    AddAccount("127.0.0.1", kUser, kPassword);
+    AddItem(MakeItem("private.txt", "127.0.0.1", kUser, work.dir(), local.dir(), true));
+    RunTransfer(true, {0});
+    EXPECT_EQ(TransferResults()[0].IsFTPed, "Yes");
+    EXPECT_TRUE(ReadFile(path) == std::string(100000, 'n'));
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    for (const auto& e : std::filesystem::directory_iterator(work.path()))
+        EXPECT_EQ(e.path().filename().string().find(".qvl-part"), std::string::npos) << e.path();
+}
 
 }  // namespace

@@ -302,7 +302,8 @@ inline std::string RootServerUnavailable(const char* program) {
 // home when root is empty).
 class VsftpdServer : public LoopbackServer {
 public:
-    explicit VsftpdServer(const std::string& root) {
+    // extra: more lines for its configuration ("chmod_enable=NO\n").
+    explicit VsftpdServer(const std::string& root, const std::string& extra = "") {
         m_why = RootServerUnavailable("/usr/sbin/vsftpd");
         if (!m_why.empty()) return;
         std::filesystem::create_directories("/var/run/vsftpd/empty");
@@ -319,7 +320,7 @@ public:
                   << (root.empty() ? "" : "local_root=" + root + "\n") << "local_umask=022\n"
                   << "pasv_enable=YES\npasv_min_port=" << low << "\npasv_max_port=" << low + 20
                   << "\nuse_localtime=YES\nxferlog_enable=NO\nconnect_from_port_20=NO\n"
-                  << "max_per_ip=0\nmax_clients=0\n";
+                  << "max_per_ip=0\nmax_clients=0\n" << extra;
                 c.close();
                 return std::vector<std::string>{"/usr/sbin/vsftpd", m_conf};
             },

@@ -1,0 +1,95 @@
+#include "remote/SendTargets.h"
+
+#include <cctype>
+#include <vector>
+
+#include "model/ListingLine.h"
+
+namespace {
+
+bool AllDigits(const std::string& s) {
+    if (s.empty()) return false;
+    for (char c : s)
+        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+    return true;
+}
+
+// The first n blank-separated words of the line.
+std::vector<std::string> LeadingWords(const std::string& line, size_t n) {
+    std::vector<std::string> words;
+    for (size_t i = 0; i < line.size() && words.size() < n;) {
+        while (i < line.size() && line[i] == ' ') ++i;
+        if (i >= line.size()) break;
+        const size_t b = i;
+        while (i < line.size() && line[i] != ' ') ++i;
+        words.push_back(line.substr(b, i - b));
+    }
+    return words;
+}
+
+}  // namespace
+
+bool ReadListingFields(const std::string& line, CListingFields& out) {
+    out = CListingFields();
+    const std::vector<std::string> w = LeadingWords(line, 5);
+    if (w.size() < 5 || w[0].size() < 10 || !AllDigits(w[1]) || !AllDigits(w[4])) return false;
+    const std::string& bits = w[0];
+    out.type = bits[0];
+    out.links = w[1].size() <= 6 ? std::stoi(w[1]) : 0;
+    out.owner = w[2];
+    out.group = w[3];
+    static const char kBits[] = "rwxrwxrwx";
+    int mode = 0;
+    for (size_t k = 0; k < 9; ++k) {
+        const char c = bits[1 + k];
+        mode <<= 1;
+        if (c == kBits[k])
+            mode |= 1;
+        else if (c != '-')
+            return true;  // set-id, sticky or unknown letters: the bits say more than a mode
+    }
+    // "+" marks an access list, which a new file would not have; "." (a
+    // security context) and "@" (extended attributes) leave the bits as
+    // they are.
+    if (bits.size() > 11 || (bits.size() == 11 && bits[10] != '.' && bits[10] != '@')) return true;
+    out.mode = mode;
+    return true;
+}
+
+bool IsReplaceableTarget(const CListingFields& target) {
+    return target.type == '-' && target.links == 1 && target.mode >= 0 && (target.mode & 0200) != 0;
+}
+
+void CFolderTargets::Read(const std::string& listing) {
+    m_bListed = true;
+    for (size_t start = 0; start < listing.size();) {
+        size_t end = listing.find('\n', start);
+        if (end == std::string::npos) end = listing.size();
+        std::string line = listing.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const std::string name = ReadUnixListingLine(line).name;
+        if (name.empty()) continue;
+        if (name == "." || name == "..") m_bHiddenShown = true;
+        CListingFields fields;
+        ReadListingFields(line, fields);
+        // A name listed twice is not one plain file.
+        auto [it, added] = m_entries.emplace(name, fields);
+        if (!added) it->second = CListingFields();
+    }
+}
+
+const CListingFields* CFolderTargets::Find(const std::string& name) const {
+    auto it = m_entries.find(name);
+    return it == m_entries.end() ? nullptr : &it->second;
+}
+
+std::string CFolderTargets::FreeTemporaryName(const std::string& fileName, size_t maxBytes) const {
+    const std::string base = "." + fileName + ".qvl-part";
+    for (int n = 0; n < 100; ++n) {
+        const std::string name = n == 0 ? base : base + "-" + std::to_string(n);
+        if (name.size() > maxBytes) return std::string();
+        if (!Has(name)) return name;
+    }
+    return std::string();
+}
