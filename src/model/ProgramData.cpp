@@ -732,14 +732,13 @@ void CProgramData::ApplyTransferTimes(const CFileItem& item) {
 
 std::vector<std::string> SplitBySeparator(const std::string& text) {
     std::vector<std::string> out;
-    std::string rest = text;
-    for (;;) {
-        size_t pos = rest.find_first_of(", ;");
-        if (pos == std::string::npos) break;
-        out.push_back(rest.substr(0, pos));
-        rest.erase(0, pos + 1);
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t cut = text.find_first_of(", ;", start);
+        if (cut == std::string::npos) cut = text.size();
+        if (cut > start) out.push_back(text.substr(start, cut - start));
+        start = cut + 1;
     }
-    out.push_back(rest);
     return out;
 }
 
@@ -747,10 +746,6 @@ bool IsBinaryByExtension(const std::string& name) {
     if (!g_bUseBinExt) return false;
     const std::string n = ToLowerAscii(name);
     for (const auto& piece : SplitBySeparator(ToLowerAscii(g_strBinExtStr))) {
-        if (piece.empty()) {
-            if (n.empty()) return true;
-            continue;
-        }
         size_t pos = n.rfind(piece);
         if (pos != std::string::npos && pos + piece.size() == n.size()) return true;
     }

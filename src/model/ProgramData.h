@@ -82,7 +82,8 @@ std::vector<std::string> ListFiles(const std::string& folder, const std::string&
 // 2 a folder; 1 a plain file that is not hidden or temporary; 0 otherwise.
 int GetPathKind(const std::string& path);
 
-// "a, b" -> "a", "", "b".
+// The pieces between commas, blanks and semicolons, empty ones left out:
+// "a, b;;c" -> "a", "b", "c"; "" -> none.
 std::vector<std::string> SplitBySeparator(const std::string& text);
 bool IsBinaryByExtension(const std::string& name);
 // The host up to its first "." (from the second character on); unchanged when

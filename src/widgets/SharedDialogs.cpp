@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <QTextLayout>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -29,6 +30,12 @@
 CProgramData* g_pProgramData = nullptr;
 
 namespace {
+// The widest text area of a message text of several lines, in pixels.
+constexpr int kMaxWidth = 800;
+// Room left for the window manager's borders and title bar before a window
+// shows with them.
+constexpr int kFrameBorder = 8, kFrameTitle = 32;
+
 QString Q(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
 std::string S(const QString& s) {
     QByteArray b = s.toUtf8();
@@ -334,6 +341,7 @@ CMessageTextDlg::CMessageTextDlg(const QString& text, int x, int y, QWidget* par
     setObjectName("2047");
     setWindowTitle(QApplication::applicationName());
     auto* h = new QHBoxLayout(this);
+    h->setSpacing(8);
     auto* ok = new QPushButton(this);
     ok->setObjectName("1");
     ok->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
@@ -342,30 +350,68 @@ CMessageTextDlg::CMessageTextDlg(const QString& text, int x, int y, QWidget* par
     m_textBox = new QPlainTextEdit(text, this);
     m_textBox->setObjectName("1661");
     m_textBox->setReadOnly(true);
+    // Lines too long for the box wrap, at a blank where they have one.
+    m_textBox->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m_textBox->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    h->addWidget(ok, 0, Qt::AlignTop);
+    h->addWidget(m_textBox);
+
+    // What the screen leaves for the text box: the window manager's frame,
+    // the layout's margins and the button come off.
+    const QScreen* screen = QGuiApplication::screenAt(QPoint(x, y));
+    if (!screen) screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    const QRect avail = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    const QMargins m = h->contentsMargins();
+    const int roomWidth = avail.width() - 2 * kFrameBorder - m.left() - m.right() - h->spacing() -
+                          ok->sizeHint().width();
+    const int roomHeight = avail.height() - kFrameTitle - kFrameBorder - m.top() - m.bottom();
+
     // Sized so that every line shows whole: the box's own font gives the
     // line height and the widths, its frame and the document the margins.
-    // The rough size from the text's length is the least it takes.
-    const MessageTextSize sz = MessageTextLayout(S(text));
-    m_textBox->setLineWrapMode(QPlainTextEdit::NoWrap);
-    const QFontMetrics fm(m_textBox->font());
+    // The rough size from the text's length is the least it takes; a text of
+    // several lines is at most the maximum width wide, and no box is wider
+    // than the screen. Lines that do not fit then take more rows.
+    const MessageTextSize sz = MessageTextLayout(S(text), kMaxWidth);
+    const QFont font = m_textBox->font();
+    const QFontMetrics fm(font);
     const QStringList lines = QString(text).remove('\r').split('\n');
     int longest = 0;
     for (const QString& line : lines) longest = std::max(longest, fm.horizontalAdvance(line));
-    const int margins = 2 * (m_textBox->frameWidth() + int(std::ceil(m_textBox->document()->documentMargin())));
-    const int width = std::max(sz.width + 5, longest + margins + fm.averageCharWidth());
-    const int height = std::max(sz.height + 1, int(lines.size()) * fm.lineSpacing() + margins + 2);
+    const int frame = 2 * m_textBox->frameWidth();
+    const int margins = frame + 2 * int(std::ceil(m_textBox->document()->documentMargin()));
+    int width = std::max(sz.width + 5, longest + margins + fm.averageCharWidth());
+    if (lines.size() > 1) width = std::min(width, kMaxWidth + 5);
+    width = std::min(width, roomWidth);
+    // The rows the lines take at that width, laid out as the box lays them
+    // out (a pixel to spare for the cursor).
+    QTextOption wrap;
+    wrap.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    const qreal lineWidth = width - margins - 1;
+    int rows = 0;
+    for (const QString& line : lines) {
+        QTextLayout layout(line, font);
+        layout.setTextOption(wrap);
+        layout.beginLayout();
+        int taken = 0;
+        for (QTextLine l = layout.createLine(); l.isValid(); l = layout.createLine()) {
+            l.setLineWidth(lineWidth);
+            ++taken;
+        }
+        layout.endLayout();
+        rows += std::max(taken, 1);
+    }
+    int height = std::max(sz.height + 1, rows * fm.lineSpacing() + margins + 2);
+    // Taller than the screen: the box scrolls.
+    height = std::min(height, roomHeight);
     m_textBox->setFixedSize(width, height);
-    m_textBox->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_textBox->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_textBox->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    h->addWidget(ok, 0, Qt::AlignTop);
-    h->addWidget(m_textBox);
     move(x, y);
 }
 
 void CMessageTextDlg::PlaceBeside(const QRect& row, const QRect& list) {
-    // The window manager's frame is not known before the window shows; this
-    // much is left for its borders and title bar.
-    constexpr int kBorder = 8, kTitle = 32;
+    // The window manager's frame is not known before the window shows.
+    constexpr int kBorder = kFrameBorder, kTitle = kFrameTitle;
     adjustSize();
     const QRect avail = (screen() ? screen() : QGuiApplication::primaryScreen())->availableGeometry();
     const int w = width() + 2 * kBorder;

@@ -23,6 +23,8 @@
 #include "compare/ui/MasterFileDlg.h"
 #include "convert_ui/ui/BatchTextConversionDlg.h"
 #include "convert_ui/ui/DefinedMacrosDlg.h"
+#include "convert_ui/ui/DelimiterListDlg.h"
+#include "convert_ui/ui/WildCardManagerDlg.h"
 #include "UiFixture.h"
 
 namespace {
@@ -128,6 +130,8 @@ TEST_F(IconsTest, DialogButtonsShowTheirPicturesAndTheHintsTheirColours) {
     CMainFrame frame;
     CBatchTextConversionDlg* batch = frame.ConversionCommands().Batch();
     ASSERT_NE(batch, nullptr);
+    CDelimiterListDlg delimiters(DefaultDelimList(), &frame);
+    CWildCardManagerDlg wildCards(&frame.Data(), &frame);
     // The buttons that show pictures: by window, their ids and picture sizes.
     struct Group {
         QWidget* window;
@@ -139,6 +143,8 @@ TEST_F(IconsTest, DialogButtonsShowTheirPicturesAndTheHintsTheirColours) {
         {frame.ConversionCommands().Library(), {"1750", "1745", "1320", "1594", "1751", "1752", "1695"}},
         {&frame.CompareCommands().Palette(),
          {"1357", "1356", "1362", "1365", "1355", "1353", "1358", "1363", "1361", "1352", "1359"}},
+        {&delimiters, {"1315", "1746", "1556"}},
+        {&wildCards, {"1315", "1746", "1556"}},
     };
     int count = 0;
     for (const Group& g : groups) {
@@ -159,7 +165,14 @@ TEST_F(IconsTest, DialogButtonsShowTheirPicturesAndTheHintsTheirColours) {
             ++count;
         }
     }
-    EXPECT_EQ(count, 32);
+    EXPECT_EQ(count, 38);
+    // The item lists' buttons keep their captions as names and tips.
+    for (QWidget* w : {static_cast<QWidget*>(&delimiters), static_cast<QWidget*>(&wildCards)})
+        for (auto [id, caption] : {std::pair{"1315", "Add"}, {"1746", "Modify"}, {"1556", "Delete"}}) {
+            auto* b = w->findChild<QPushButton*>(id);
+            EXPECT_EQ(b->accessibleName(), caption);
+            EXPECT_EQ(b->toolTip(), caption);
+        }
     // The hints name the buttons by their colours: the one that finds the
     // text is green, the one that shows the library yellow, and no other.
     auto share = [&](const char* id, auto test) {

@@ -258,10 +258,16 @@ TEST_F(ScreenTest, EveryWindowOpensInsideTheScreen) {
 }
 
 // The Status box of a file item, framed by the window manager, sits beside
-// the row it tells about and shows every line.
+// the row it tells about and shows every line, a long folder wrapped in a
+// box no wider than the maximum width.
 TEST_F(ScreenTest, TheStatusBoxShowsEveryLineBesideItsRow) {
     CMainFrame* w = StartProgram();
     ASSERT_NE(w, nullptr);
+    std::string folder = "/home/";
+    while (folder.size() < 249) folder += "projects-of-the-year/";
+    folder.resize(249);
+    folder += "/";
+    w->Data().GetBasketItemPtrs(0, 0, 0)[1]->LocalDir = folder;
     w->Data().SetSelection(0, 0, 0, {1});
     QTreeWidget* list = w->FileList();
     list->topLevelItem(1)->setSelected(true);
@@ -280,10 +286,15 @@ TEST_F(ScreenTest, TheStatusBoxShowsEveryLineBesideItsRow) {
         << "box " << box->frameGeometry().x() << "," << box->frameGeometry().y() << " "
         << box->frameGeometry().width() << "x" << box->frameGeometry().height() << ", row " << row.x() << ","
         << row.y() << " " << row.width() << "x" << row.height();
-    EXPECT_TRUE(box->screen()->availableGeometry().contains(box->frameGeometry()));
+    EXPECT_TRUE(box->screen()->availableGeometry().contains(box->frameGeometry()))
+        << "box " << box->frameGeometry().x() << "," << box->frameGeometry().y() << " "
+        << box->frameGeometry().width() << "x" << box->frameGeometry().height();
     auto* text = box->findChild<QPlainTextEdit*>("1661");
     ASSERT_NE(text, nullptr);
+    EXPECT_NE(text->toPlainText().toStdString().find(folder), std::string::npos);
+    EXPECT_LE(text->width(), 805);
     EXPECT_EQ(text->verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(text->horizontalScrollBar()->maximum(), 0);
     QTextCursor end(text->document());
     end.movePosition(QTextCursor::End);
     EXPECT_TRUE(text->viewport()->rect().contains(text->cursorRect(end)));

@@ -91,7 +91,15 @@ TEST_F(RemoteWindowTest, BrowseRemoteSystemPicksFilteredFilesIntoTheBasket) {
         const int docs = Row(list, "docs");
         EXPECT_GE(docs, 0);
         if (docs < 0) return int(QDialog::Rejected);
-        emit list->itemDoubleClicked(list->item(docs));
+        d.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&d));
+        const QPoint at = list->visualItemRect(list->item(docs)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
+        // The list, disabled while the server listed the folder, has the focus again.
+        EXPECT_EQ(QApplication::focusWidget(), list);
+        EXPECT_EQ(Control<QComboBox>(&d, "1460")->currentText(), "/docs/");
         EXPECT_EQ(Row(list, "b.c"), -1);
         EXPECT_GE(Row(list, "sub"), 0);  // folders are never filtered
         EXPECT_EQ(Control<QLineEdit>(&d, "1635")->text(), "1 directory, 2 files found.");
@@ -609,7 +617,14 @@ TEST_F(RemoteWindowTest, BrowserButtonsCreateDeleteAndKeepTheHistory) {
         const int before = books->count();
         Control<QCheckBox>(&d, "1504")->click();
         EXPECT_FALSE(g_bBookmarkRecord);
-        emit list->itemDoubleClicked(list->item(Row(list, "made here")));
+        // Enter on a folder goes into it; the focus comes back to the list.
+        d.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&d));
+        list->setFocus();
+        list->setCurrentRow(Row(list, "made here"));
+        QTest::keyClick(list, Qt::Key_Return);
+        EXPECT_EQ(Control<QComboBox>(&d, "1460")->currentText(), "/made here/");
+        EXPECT_EQ(QApplication::focusWidget(), list);
         EXPECT_EQ(books->count(), before);
         Control<QPushButton>(&d, "1423")->click();
         EXPECT_EQ(books->count(), before - 1);

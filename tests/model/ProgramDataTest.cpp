@@ -276,11 +276,14 @@ TEST_F(ProgramDataTest, LookupsAndBinaryExtensions) {
     EXPECT_TRUE(FindItemPtrByLocalDir(ptrs, Item("a", "/x/")));
     EXPECT_FALSE(FindItemByLocalDir({}, Item("a")));
 
-    EXPECT_EQ(SplitBySeparator("a, b"), (std::vector<std::string>{"a", "", "b"}));
-    EXPECT_EQ(SplitBySeparator(""), std::vector<std::string>{""});
+    EXPECT_EQ(SplitBySeparator("a, b;;c  d,"), (std::vector<std::string>{"a", "b", "c", "d"}));
+    EXPECT_TRUE(SplitBySeparator("").empty());
+    EXPECT_TRUE(SplitBySeparator(" ,; ").empty());
     g_bUseBinExt = true;
-    g_strBinExtStr = ".zip .exe";
+    g_strBinExtStr = ".zip, .exe;";
     EXPECT_TRUE(IsBinaryByExtension("Report.ZIP"));
+    EXPECT_TRUE(IsBinaryByExtension("setup.exe"));
+    EXPECT_FALSE(IsBinaryByExtension(""));
     EXPECT_TRUE(IsBinaryByExtension("a.zip.zip"));
     EXPECT_FALSE(IsBinaryByExtension("zipper.txt"));
     g_bUseBinExt = false;

@@ -768,6 +768,24 @@ def green_search():
             + magnifier(10, 9, 3.2, 3.4, "#e9fbe9"))
 
 
+def item_list(x0=0, y0=0, x1=13, y1=14, chosen=None):
+    """A list of rows; the chosen row (0, 1 or 2) stands out as selected."""
+    out = plain_rect(x0, y0, x1, y1, PAPER)
+    for i, y in enumerate((y0 + 3, y0 + 6, y0 + 9)):
+        if i == chosen:
+            out += rect(x0 + 1, y - 1, x1 - x0 - 2, 3, MAIN["light"]) + text_lines(x0 + 2, x1 - 3, [y], MAIN["accent"])
+        else:
+            out += text_lines(x0 + 2, x1 - 3, [y], INK)
+    return out
+
+
+def cross_badge(cx=12, cy=12, color=RED):
+    d = 1.8
+    return badge(cx, cy, color) + path("M%s %sL%s %sM%s %sL%s %s" % (
+        num(cx - d), num(cy - d), num(cx + d), num(cy + d), num(cx + d), num(cy - d), num(cx - d), num(cy + d)),
+        "none", PAPER, 1.5)
+
+
 BUTTONS = {
     # Batch Text Conversion: 16 px for the small buttons, 32 px for the large ones.
     ("batch", 1351): (input_page() + minus_badge(12, 12), 16),                     # Del input
@@ -809,6 +827,10 @@ BUTTONS = {
                        + macro_card(0, 6, 12, 13) + pencil(10.6, 15.4, 7, 2.8), 16),
     ("libmgr", 1695): (macro_card(0, 0, 10, 7) + arrow_down(4.5, 7, 13, GREEN, 2, 5)   # To the Workpad
                        + page(7, 4, 16, 16, 2) + text_lines(9, 12, [8, 10]) + pencil(10.6, 15.2, 6.5, 2.4), 16),
+    # The item lists of the Delimiter List and the Wild-Card Manager.
+    ("listedit", 1315): (item_list() + plus_badge(12, 12), 16),                   # Add
+    ("listedit", 1746): (item_list(chosen=1) + pencil(8.6, 15.4, 9.5, 3.4), 16),   # Modify
+    ("listedit", 1556): (item_list(chosen=1) + cross_badge(12, 12), 16),           # Delete
     # The master palette.
     ("palette", 1357): (diff_lines("#e35d4f") + arrow_up(13, 15, 1, MAIN["accent"], 2, 6), 16),   # Previous
     ("palette", 1356): (diff_lines("#4cb662") + arrow_down(13, 1, 15, MAIN["accent"], 2, 6), 16),  # Next

@@ -46,8 +46,8 @@ inline QLineEdit* MakeWildSymbolBox(QWidget* parent, int width, const QString& s
     return box;
 }
 
-// The column of buttons beside an item list: move up, move down, add,
-// modify and delete, stacked at the top.
+// The column of picture buttons beside an item list: move up, move down,
+// add, modify and delete, stacked at the top.
 struct ListEditButtons {
     QPushButton* up;
     QPushButton* down;
@@ -61,9 +61,13 @@ inline ListEditButtons MakeListEditButtons(QWidget* parent) {
     ListEditButtons b;
     b.up = MakeIconButton(parent, "1326", QStyle::SP_ArrowUp, "", "Move up");
     b.down = MakeIconButton(parent, "1324", QStyle::SP_ArrowDown, "", "Move down");
-    b.add = MakeIconButton(parent, "1315", QStyle::SP_CustomBase, "+", "Add");
-    b.modify = MakeIconButton(parent, "1746", QStyle::SP_CustomBase, "M", "Modify");
-    b.del = MakeIconButton(parent, "1556", QStyle::SP_CustomBase, "x", "Delete");
+    b.add = MakeIconButton(parent, "1315", QStyle::SP_CustomBase, "Add", "Add");
+    b.modify = MakeIconButton(parent, "1746", QStyle::SP_CustomBase, "Modify", "Modify");
+    b.del = MakeIconButton(parent, "1556", QStyle::SP_CustomBase, "Delete", "Delete");
+    // Their pictures in place of the captions, which stay their names.
+    for (QPushButton* picture : {b.add, b.modify, b.del}) ShowButtonPicture(picture, "listedit", 16);
+    b.up->setAccessibleName(b.up->toolTip());
+    b.down->setAccessibleName(b.down->toolTip());
     b.column = new QVBoxLayout;
     for (QPushButton* button : {b.up, b.down, b.add, b.modify, b.del}) b.column->addWidget(button);
     b.column->addStretch(1);

@@ -168,6 +168,7 @@ CRemoteBrowserDlg::CRemoteBrowserDlg(const std::string& pattern, const CHost& ac
         const bool close = m_browser.DoubleClick(m_list->row(it));
         Sync();
         if (close) QDialog::accept();
+        else m_list->setFocus();
     });
 }
 
@@ -293,7 +294,10 @@ void CRemoteBrowserDlg::accept() {
     if (Busy()) return;
     const bool close = m_browser.Ok(SelectedRows());
     Sync();
+    // Into a folder: the dialog stays, and the list the server's step
+    // disabled takes the focus back.
     if (close) QDialog::accept();
+    else m_list->setFocus();
 }
 
 void CRemoteBrowserDlg::reject() {
