@@ -1097,6 +1097,7 @@ public:
         size_t cap = 1024;
         while (cap < lines + lines / 2) cap <<= 1;
         m_Slots.assign(cap, Slot{0, 0});
+        m_Lines.reserve(lines);
     }
     static uint64_t Hash(std::string_view text) { return Texts::Hash(text); }
     void Prefetch(uint64_t h) const { __builtin_prefetch(&m_Slots[h & (m_Slots.size() - 1)]); }
