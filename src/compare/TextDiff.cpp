@@ -1208,11 +1208,16 @@ void CTextDiff::Matcher::Intern(const LineSource& left, const LineSource& right,
         // Only the case of letters, if anything, is ignored: the lines are
         // hashed and compared as they stand, folding capitals on the way.
         if (blocks) {
-            auto line = [&bytes, nL](uint32_t k) {
-                return k < nL ? CDiffFileText::LineBetween(bytes.left, bytes.leftStarts[k], bytes.leftStarts[k + 1])
-                              : CDiffFileText::LineBetween(bytes.right, bytes.rightStarts[k - nL],
-                                                           bytes.rightStarts[k - nL + 1]);
+            struct Line {
+                const FileBytes* bytes;
+                uint32_t nL;
+                [[gnu::always_inline]] std::string_view operator()(uint32_t k) const {
+                    return k < nL ? CDiffFileText::LineBetween(bytes->left, bytes->leftStarts[k], bytes->leftStarts[k + 1])
+                                  : CDiffFileText::LineBetween(bytes->right, bytes->rightStarts[k - nL],
+                                                               bytes->rightStarts[k - nL + 1]);
+                }
             };
+            const Line line{&bytes, nL};
             if (options.ignoreCase) InternLines<FoldedTexts>(line, nL, nR, &bytes);
             else InternLines<ExactTexts>(line, nL, nR, &bytes);
         } else {
@@ -1918,18 +1923,22 @@ void CTextDiff::Matcher::DiagonalBounds() {
     m_Bound.assign(m_nR, 0);
     // Bounds from each place of the line below (when it has few), and of
     // this line.
-    std::vector<std::pair<int, int>> below, here;
+    std::pair<int, int> lists[2][kFewPlaces];
+    std::pair<int, int>* below = lists[0];
+    std::pair<int, int>* here = lists[1];
     bool belowListed = false;
+    const int* pos = m_Single.pos.data();
+    const int* start = m_Single.start.data();
     for (int i = m_nR - 1; i >= 0; --i) {
         const int key = m_R[i];
-        const int* first = m_Single.pos.data() + m_Single.start[key];
-        const int* last = m_Single.pos.data() + m_Single.start[key + 1];
+        const int* first = pos + start[key];
+        const int* last = pos + start[key + 1];
         const int nextKey = i + 1 < m_nR ? m_R[i + 1] : -1;
         const int next = i + 1 < m_nR ? m_Bound[i + 1] : 0;
-        here.clear();
-        if (last - first <= kFewPlaces) {
+        const bool listed = last - first <= kFewPlaces;
+        if (listed) {
             int best = 0;
-            size_t k = 0;
+            int k = 0, n = 0;
             for (const int* q = first; q < last; ++q) {
                 const int j = *q;
                 int v = 1;
@@ -1941,15 +1950,15 @@ void CTextDiff::Matcher::DiagonalBounds() {
                         v += next;
                     }
                 }
-                here.emplace_back(j, v);
+                here[n++] = {j, v};
                 best = std::max(best, v);
             }
             m_Bound[i] = best;
         } else {
             m_Bound[i] = std::min(next + 1, m_nL);
         }
-        belowListed = last - first <= kFewPlaces;
-        below.swap(here);
+        belowListed = listed;
+        std::swap(below, here);
     }
     m_nScanBudget = m_nR / 16 + 1024;
 }
