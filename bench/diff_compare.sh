@@ -17,6 +17,9 @@
 #      own every 997 lines, against a copy with 0.1% edited
 #   9. 1,000,000 and 2,000,000 lines drawn from 20 distinct texts, each
 #      against a copy with 0.1% edited (how the time grows with the lines)
+#  10. the source-like lines of 1. against a copy with one line changed, and
+#      the 1,000,000 lines of 9. against a copy with 0.1% edited by lines of
+#      the same 20 texts
 # The tools run side by side: each round runs every tool once on the input,
 # and the table shows the median wall time of the rounds, the highest peak
 # memory (/usr/bin/time -v) and the number of unchanged lines each found.
@@ -70,6 +73,8 @@ gen="python3 $here/diff_gen.py"
 [ -f "$work/p20-edited.txt" ] || $gen edit "$work/p20.txt" 0.001 17 "$work/p20-edited.txt"
 [ -f "$work/p20x2.txt" ] || $gen pick 2000000 20 18 "$work/p20x2.txt"
 [ -f "$work/p20x2-edited.txt" ] || $gen edit "$work/p20x2.txt" 0.001 19 "$work/p20x2-edited.txt"
+[ -f "$work/big-one.txt" ] || $gen change "$work/big.txt" 21 "$work/big-one.txt"
+[ -f "$work/p20-repick.txt" ] || $gen repick "$work/p20.txt" 0.001 20 22 "$work/p20-repick.txt"
 
 # once TOOL LEFT RIGHT COMMAND...: one run; appends "seconds kbytes" to
 # $work/TOOL.runs, or "timeout" when it did not finish.
@@ -120,7 +125,9 @@ for pair in "1M-0.1%-edited big.txt big-edited.txt" \
             "1M-same-inserted same1m.txt same1m-ins.txt" \
             "1M-50-line-blocks blk.txt blk-edited.txt" \
             "1M-20-texts p20.txt p20-edited.txt" \
-            "2M-20-texts p20x2.txt p20x2-edited.txt"; do
+            "2M-20-texts p20x2.txt p20x2-edited.txt" \
+            "1M-one-line-changed big.txt big-one.txt" \
+            "1M-20-texts-same-20 p20.txt p20-repick.txt"; do
     set -- $pair
     name=$1 left=$work/$2 right=$work/$3
     [ -n "${ONLY:-}" ] && [ "$ONLY" != "$name" ] && continue

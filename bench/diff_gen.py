@@ -6,7 +6,10 @@ diff_gen.py edit IN RATE SEED OUT  a copy of IN with RATE of its lines
                                    changed, deleted or preceded by an
                                    inserted line (a third each)
 diff_gen.py reverse IN OUT         IN with its lines in reverse order
+diff_gen.py change IN SEED OUT     a copy of IN with one line changed
 diff_gen.py pick N K SEED OUT      N lines drawn from K distinct texts
+diff_gen.py repick IN RATE K SEED OUT  like edit, but a changed or inserted
+                                   line is drawn from the K texts of pick
 diff_gen.py same N OUT             N lines that all read "same"
 diff_gen.py insert IN OUT          IN with one line inserted in its middle
 diff_gen.py blocks N B SEED OUT    N lines: one block of B numbered lines
@@ -68,6 +71,33 @@ def main():
                 lines.append(line)
             else:
                 lines.append(line)
+    elif kind == "repick":
+        src, rate, k, seed, out = sys.argv[2], float(sys.argv[3]), int(sys.argv[4]), int(sys.argv[5]), sys.argv[6]
+        rng = random.Random(seed)
+        with open(src) as f:
+            base = f.read().split("\n")[:-1]
+        lines = []
+        for line in base:
+            r = rng.random()
+            if r < rate / 3:
+                continue
+            if r < 2 * rate / 3:
+                other = line
+                while other == line:
+                    other = "log entry %d" % rng.randrange(k)
+                lines.append(other)
+            elif r < rate:
+                lines.append("log entry %d" % rng.randrange(k))
+                lines.append(line)
+            else:
+                lines.append(line)
+    elif kind == "change":
+        src, seed, out = sys.argv[2], int(sys.argv[3]), sys.argv[4]
+        rng = random.Random(seed)
+        with open(src) as f:
+            lines = f.read().split("\n")[:-1]
+        k = rng.randrange(len(lines))
+        lines[k] = lines[k] + " /* changed */"
     elif kind == "pick":
         n, k, seed, out = int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4]), sys.argv[5]
         rng = random.Random(seed)

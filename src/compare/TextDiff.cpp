@@ -77,10 +77,15 @@ bool OpenRegularFile(const std::string& path, OpenedFile& file, std::string& rea
 // Reads the whole file into a buffer of its own: as many bytes as the file
 // has, then on until the end in case it grew meanwhile. The buffer is not
 // cleared first; only the bytes read are used. Running out of memory is a
-// failure with its reason, never an exception.
-bool ReadOpenedFile(OpenedFile& file, std::unique_ptr<char[]>& bytes, size_t& size, std::string& reason) {
+// failure with its reason, never an exception. The bytes are read a piece
+// at a time, and each piece is handed to chunk(bytes, from, to) while it is
+// still in the processor's cache.
+template <class Chunk>
+bool ReadOpenedFile(OpenedFile& file, std::unique_ptr<char[]>& bytes, size_t& size, std::string& reason,
+                    Chunk chunk) {
     size = 0;
     bytes.reset();
+    constexpr size_t kPiece = size_t{1} << 18;
     try {
         size_t capacity = file.size > 0 ? file.size + 1 : size_t{1} << 16;
         bytes.reset(new char[capacity]);
@@ -91,7 +96,7 @@ bool ReadOpenedFile(OpenedFile& file, std::unique_ptr<char[]>& bytes, size_t& si
                 bytes = std::move(larger);
                 capacity *= 2;
             }
-            ssize_t n = ::read(file.fd, bytes.get() + size, capacity - size);
+            ssize_t n = ::read(file.fd, bytes.get() + size, std::min(capacity - size, kPiece));
             if (n < 0) {
                 if (errno == EINTR) continue;
                 bytes.reset();
@@ -99,6 +104,7 @@ bool ReadOpenedFile(OpenedFile& file, std::unique_ptr<char[]>& bytes, size_t& si
                 return false;
             }
             if (n == 0) break;
+            chunk(bytes.get(), size, size + static_cast<size_t>(n));
             size += static_cast<size_t>(n);
         }
     } catch (const std::bad_alloc&) {
@@ -116,7 +122,8 @@ bool ReadWholeFile(const std::string& path, std::unique_ptr<char[]>& bytes, size
     size = 0;
     bytes.reset();
     OpenedFile file;
-    return OpenRegularFile(path, file, reason) && ReadOpenedFile(file, bytes, size, reason);
+    return OpenRegularFile(path, file, reason) &&
+           ReadOpenedFile(file, bytes, size, reason, [](const char*, size_t, size_t) {});
 }
 
 // Calls at(p) for the place of every LF in bytes, in order; sixteen bytes
@@ -281,33 +288,51 @@ bool LoadFileTexts(const std::vector<std::string>& paths, std::vector<CDiffFileT
     std::vector<size_t> lineCounts(n, 0);
     std::vector<char> failed(n, 0);
     forEachFile([&](size_t k) {
-        if (!ReadOpenedFile(files[k], texts[k].bytes, texts[k].size, reasons[k])) failed[k] = 1;
-        else lineCounts[k] = CountLines(std::string_view(texts[k].bytes.get(), texts[k].size));
-    });
-    for (size_t k = 0; k < n; ++k)
-        if (failed[k]) return fail(k);
-    // The lines cost memory of their own (their places, and what the
-    // comparison and its rows take per line): refused before any of it is
-    // taken when it would not fit beside what was read.
-    if (lineCost > 0) {
-        uint64_t need = 0;
-        for (size_t count : lineCounts) need += static_cast<uint64_t>(count) * (lineCost + 4);
-        const uint64_t left = DiffMemoryAvailable();
-        if (left != 0 && need > left) {
-            reasons[n - 1] = tooLarge(need + total, left + total);
-            return fail(n - 1);
-        }
-    }
-    forEachFile([&](size_t k) {
+        // The places where the lines start are taken as the pieces come
+        // in (four bytes a line; eight for files of 4 GB and more, taken
+        // afterwards).
+        CDiffFileText& text = texts[k];
+        const bool narrow = files[k].size < UINT32_MAX / 2;
         try {
-            FillLineStarts(texts[k], lineCounts[k]);
+            if (narrow) text.starts.reserve(files[k].size / 16 + 16);
+            if (!ReadOpenedFile(files[k], text.bytes, text.size, reasons[k],
+                                [&](const char* bytes, size_t from, size_t to) {
+                                    if (!narrow || to >= UINT32_MAX) return;
+                                    if (from == 0) text.starts.push_back(0);
+                                    ForEachLineFeed(std::string_view(bytes + from, to - from), [&](const char* nl) {
+                                        text.starts.push_back(static_cast<uint32_t>(nl + 1 - bytes));
+                                    });
+                                })) {
+                failed[k] = 1;
+                return;
+            }
+            if (!narrow || text.size >= UINT32_MAX) {
+                std::vector<uint32_t>().swap(text.starts);
+                FillLineStarts(text, CountLines(std::string_view(text.bytes.get(), text.size)));
+            } else if (text.size > 0 && text.bytes[text.size - 1] != '\n') {
+                text.starts.push_back(static_cast<uint32_t>(text.size));
+            }
+            lineCounts[k] = text.Count();
         } catch (const std::bad_alloc&) {
+            ClearFileText(text);
             failed[k] = 1;
             reasons[k] = kNoMemory;
         }
     });
     for (size_t k = 0; k < n; ++k)
         if (failed[k]) return fail(k);
+    // The lines cost memory of their own (what the comparison and its rows
+    // take per line): refused before any of it is taken when it would not
+    // fit beside what was read.
+    if (lineCost > 0) {
+        uint64_t need = 0;
+        for (size_t count : lineCounts) need += static_cast<uint64_t>(count) * lineCost;
+        const uint64_t left = DiffMemoryAvailable();
+        if (left != 0 && need > left) {
+            reasons[n - 1] = tooLarge(need + total, left + total);
+            return fail(n - 1);
+        }
+    }
     return true;
 }
 
@@ -615,8 +640,10 @@ namespace {
 // of 32 places by a table of doubling spans, the ends place by place.
 class RangeArgMin {
 public:
-    // value(p) for the n places, read again whenever needed.
-    RangeArgMin(int n, std::function<int(int)> value) : m_Value(std::move(value)) {
+    // The value of place p is the count of its key, start[keys[p] + 1] -
+    // start[keys[p]], read again whenever needed; both lists must outlive
+    // this.
+    RangeArgMin(int n, const int* keys, const int* start) : m_pKeys(keys), m_pStart(start) {
         const int blocks = (n + kBlock - 1) / kBlock;
         std::vector<int> level(blocks);
         for (int b = 0; b < blocks; ++b) level[b] = Scan(b * kBlock, std::min(n, (b + 1) * kBlock) - 1);
@@ -628,7 +655,7 @@ public:
             m_Sparse.push_back(std::move(next));
         }
     }
-    int Value(int p) const { return m_Value(p); }
+    int Value(int p) const { return CountAt(p); }
     // A place in [lo, hi] with the smallest value.
     int Find(int lo, int hi) const {
         const int bl = lo / kBlock, bh = hi / kBlock;
@@ -643,11 +670,11 @@ public:
 
 private:
     static constexpr int kBlock = 32;
-    int Better(int a, int b) const { return m_Value(b) < m_Value(a) ? b : a; }
+    int Better(int a, int b) const { return CountAt(b) < CountAt(a) ? b : a; }
     int Scan(int lo, int hi) const {
-        int best = lo, least = m_Value(lo);
+        int best = lo, least = CountAt(lo);
         for (int p = lo + 1; p <= hi; ++p) {
-            const int v = m_Value(p);
+            const int v = CountAt(p);
             if (v < least) {
                 best = p;
                 least = v;
@@ -655,7 +682,12 @@ private:
         }
         return best;
     }
-    std::function<int(int)> m_Value;
+    int CountAt(int p) const {
+        const int key = m_pKeys[p];
+        return m_pStart[key + 1] - m_pStart[key];
+    }
+    const int* m_pKeys;
+    const int* m_pStart;
     std::vector<std::vector<int>> m_Sparse;
 };
 }  // namespace
@@ -703,8 +735,30 @@ private:
 
     void Intern(const LineSource& left, const LineSource& right,
                 const CDiffOptions& options);
+    // The bytes of two files read as blocks, where both are there.
+    struct FileBytes {
+        const char* left = nullptr;
+        const uint32_t* leftStarts = nullptr;
+        const char* right = nullptr;
+        const uint32_t* rightStarts = nullptr;
+        bool rightEndsInLineFeed = false;
+    };
     template <class Texts, class TextOf>
-    void InternLines(const TextOf& text, uint32_t nL, uint32_t nR);
+    void InternLines(const TextOf& text, uint32_t nL, uint32_t nR, const FileBytes* bytes);
+    uint32_t SameLines(const FileBytes& bytes, uint32_t j, uint32_t k) const;
+    // Stretches of right lines found equal, in order, to left lines in
+    // order while the lines were numbered: first right line and count.
+    std::vector<std::pair<int, int>> m_Stretches;
+    void AddStretch(uint32_t k, uint32_t j, uint32_t count) {
+        if (!m_Stretches.empty() && k == static_cast<uint32_t>(m_Stretches.back().first + m_Stretches.back().second) &&
+            j == m_nStretchLeftEnd) {
+            m_Stretches.back().second += static_cast<int>(count);
+        } else {
+            m_Stretches.emplace_back(static_cast<int>(k), static_cast<int>(count));
+        }
+        m_nStretchLeftEnd = j + count;
+    }
+    uint32_t m_nStretchLeftEnd = 0;
     int MatchLength(int i, int j, int maxLen);
     bool RunsAtLeast(int i, int j, int len);
     CDiffRun Scan(int i, int lF, int lL, int remaining);
@@ -809,6 +863,9 @@ private:
     std::vector<Gram> m_Grams;  // levels 1 and up, built when first needed
     long m_nLookupSteps = 0;  // places looked at by FindCandidate
     long m_nStepsAtLevel = 0;  // m_nLookupSteps when the last level was built
+    // The look-up steps that pay for a level of runs (and end the trial of
+    // the loose bounds).
+    long LevelSteps() const { return (static_cast<long>(m_nL) + m_nR) / 8; }
     KeyList m_LineKeysL, m_LineKeysR;  // m_L and m_R as key lists
     const KeyList& LeftKeys(int level) const { return level ? m_Grams[level - 1].left : m_LineKeysL; }
     const KeyList& RightKeys(int level) const { return level ? m_Grams[level - 1].right : m_LineKeysR; }
@@ -914,9 +971,45 @@ private:
 };
 
 namespace {
-// Line texts compared as they are.
+// Line texts compared as they are. The hash takes eight bytes at a time, the last word read where the text ends (it may
+// overlap the word before; the length is part of the hash), shorter texts
+// in one word, and mixed at the end so that every bit of the text reaches
+// both halves of the hash (the table takes its slot from the lower half and
+// its check from the upper one).
 struct ExactTexts {
-    static uint64_t Hash(std::string_view text) { return std::hash<std::string_view>{}(text); }
+    static uint64_t Word(const char* p) {
+        uint64_t w;
+        std::memcpy(&w, p, 8);
+        return w;
+    }
+    static uint64_t Half(const char* p) {
+        uint32_t w;
+        std::memcpy(&w, p, 4);
+        return w;
+    }
+    static uint64_t Mix(uint64_t h, uint64_t w) {
+        h = (h ^ w) * 0x9E3779B97F4A7C15ULL;
+        return h ^ (h >> 29);
+    }
+    static uint64_t Hash(std::string_view text) {
+        const char* p = text.data();
+        const size_t n = text.size();
+        uint64_t h = 0x2545F4914F6CDD1DULL ^ (n * 0xC2B2AE3D27D4EB4FULL);
+        if (n >= 8) {
+            for (size_t k = 0; k + 8 < n; k += 8) h = Mix(h, Word(p + k));
+            h = Mix(h, Word(p + n - 8));
+        } else if (n >= 4) {
+            h = Mix(h, (Half(p) << 32) | Half(p + n - 4));
+        } else if (n > 0) {
+            const auto byte = [p](size_t k) { return static_cast<uint64_t>(static_cast<unsigned char>(p[k])); };
+            h = Mix(h, byte(0) | (byte(n / 2) << 8) | (byte(n - 1) << 16));
+        }
+        h ^= h >> 33;
+        h *= 0xFF51AFD7ED558CCDULL;
+        h ^= h >> 33;
+        h *= 0xC4CEB9FE1A85EC53ULL;
+        return h ^ (h >> 33);
+    }
     static bool Equal(std::string_view a, std::string_view b) { return a == b; }
 };
 
@@ -1004,6 +1097,7 @@ public:
         size_t cap = 1024;
         while (cap < lines + lines / 2) cap <<= 1;
         m_Slots.assign(cap, Slot{0, 0});
+        m_Lines.reserve(lines);
     }
     static uint64_t Hash(std::string_view text) { return Texts::Hash(text); }
     void Prefetch(uint64_t h) const { __builtin_prefetch(&m_Slots[h & (m_Slots.size() - 1)]); }
@@ -1097,11 +1191,39 @@ void CTextDiff::Matcher::Intern(const LineSource& left, const LineSource& right,
                          std::any_of(options.ignoreList.begin(), options.ignoreList.end(),
                                      [](const std::string& item) { return !item.empty(); });
     auto original = [&](uint32_t k) { return k < nL ? left[k] : right[k - nL]; };
+    // Two files read as blocks: their lines are read from the blocks
+    // directly, and stretches of lines that are the same bytes on both
+    // sides are found by comparing the blocks.
+    FileBytes bytes;
+    const bool blocks = left.text && right.text && left.text->wideStarts.empty() &&
+                        right.text->wideStarts.empty();
+    if (blocks) {
+        bytes.left = left.text->bytes.get();
+        bytes.leftStarts = left.text->starts.data();
+        bytes.right = right.text->bytes.get();
+        bytes.rightStarts = right.text->starts.data();
+        bytes.rightEndsInLineFeed = right.text->size > 0 && bytes.right[right.text->size - 1] == '\n';
+    }
     if (!removes) {
         // Only the case of letters, if anything, is ignored: the lines are
         // hashed and compared as they stand, folding capitals on the way.
-        if (options.ignoreCase) InternLines<FoldedTexts>(original, nL, nR);
-        else InternLines<ExactTexts>(original, nL, nR);
+        if (blocks) {
+            struct Line {
+                const FileBytes* bytes;
+                uint32_t nL;
+                [[gnu::always_inline]] std::string_view operator()(uint32_t k) const {
+                    return k < nL ? CDiffFileText::LineBetween(bytes->left, bytes->leftStarts[k], bytes->leftStarts[k + 1])
+                                  : CDiffFileText::LineBetween(bytes->right, bytes->rightStarts[k - nL],
+                                                               bytes->rightStarts[k - nL + 1]);
+                }
+            };
+            const Line line{&bytes, nL};
+            if (options.ignoreCase) InternLines<FoldedTexts>(line, nL, nR, &bytes);
+            else InternLines<ExactTexts>(line, nL, nR, &bytes);
+        } else {
+            if (options.ignoreCase) InternLines<FoldedTexts>(original, nL, nR, nullptr);
+            else InternLines<ExactTexts>(original, nL, nR, nullptr);
+        }
         return;
     }
     // Lines from which an item is removed are compared as their normal form,
@@ -1125,12 +1247,54 @@ void CTextDiff::Matcher::Intern(const LineSource& left, const LineSource& right,
     }
     std::vector<std::pair<uint32_t, size_t>>().swap(changed);
     auto text = [&](uint32_t k) { return texts[k]; };
-    if (options.ignoreCase) InternLines<FoldedTexts>(text, nL, nR);
-    else InternLines<ExactTexts>(text, nL, nR);
+    if (options.ignoreCase) InternLines<FoldedTexts>(text, nL, nR, blocks ? &bytes : nullptr);
+    else InternLines<ExactTexts>(text, nL, nR, blocks ? &bytes : nullptr);
+}
+
+namespace {
+// How many bytes from a and b on are the same, at most n.
+size_t SameBytes(const char* a, const char* b, size_t n) {
+    size_t k = 0;
+#if defined(__SSE2__)
+    for (; k + 64 <= n; k += 64) {
+        auto eq = [&](size_t at) {
+            return _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + at)),
+                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + at)));
+        };
+        const __m128i all = _mm_and_si128(_mm_and_si128(eq(k), eq(k + 16)), _mm_and_si128(eq(k + 32), eq(k + 48)));
+        if (_mm_movemask_epi8(all) != 0xFFFF) break;
+    }
+#endif
+    for (; k + 8 <= n; k += 8) {
+        uint64_t x, y;
+        std::memcpy(&x, a + k, 8);
+        std::memcpy(&y, b + k, 8);
+        if (x != y) return k + static_cast<size_t>(__builtin_ctzll(x ^ y) / 8);
+    }
+    for (; k < n; ++k)
+        if (a[k] != b[k]) return k;
+    return n;
+}
+}  // namespace
+
+// How many lines from left line j and right line k on are the same bytes,
+// line feeds included (and so the same texts, whatever the options). A
+// last right line without a line feed is left to the caller.
+uint32_t CTextDiff::Matcher::SameLines(const FileBytes& bytes, uint32_t j, uint32_t k) const {
+    const uint32_t nL = static_cast<uint32_t>(m_nL), nR = static_cast<uint32_t>(m_nR);
+    const size_t lFrom = bytes.leftStarts[j], rFrom = bytes.rightStarts[k];
+    const size_t n = std::min(bytes.leftStarts[nL] - lFrom, bytes.rightStarts[nR] - rFrom);
+    const size_t same = SameBytes(bytes.left + lFrom, bytes.right + rFrom, n);
+    // Right lines k .. k + t - 1 end within the same bytes.
+    const uint32_t lastEnd = bytes.rightEndsInLineFeed ? nR : nR - 1;  // lines that end in a line feed
+    const uint32_t* first = bytes.rightStarts + k + 1;
+    const uint32_t* last = bytes.rightStarts + std::max(lastEnd, k) + 1;
+    uint32_t t = static_cast<uint32_t>(std::upper_bound(first, last, static_cast<uint32_t>(rFrom + same)) - first);
+    return std::min(t, nL - j);
 }
 
 template <class Texts, class TextOf>
-void CTextDiff::Matcher::InternLines(const TextOf& text, uint32_t nL, uint32_t nR) {
+void CTextDiff::Matcher::InternLines(const TextOf& text, uint32_t nL, uint32_t nR, const FileBytes* bytes) {
     LineTable<TextOf, Texts> table(ExpectedTexts<Texts>(nL, nR, text), text);
     // Hashes are taken a batch ahead so that the table slots are fetched
     // while earlier lines are looked up.
@@ -1146,22 +1310,61 @@ void CTextDiff::Matcher::InternLines(const TextOf& text, uint32_t nL, uint32_t n
             for (uint32_t k = 0; k < n; ++k) m_L[first + k] = table.Intern(first + k, text(first + k), hashes[k]);
         }
     }
+    // The left places of each text: texts first met on the right have none.
+    const size_t leftTexts = table.Count();
+    m_Single.Build(m_L, leftTexts);
     // Right lines mostly follow left lines in order: each is first compared
-    // with the left line after the one the line before it matched, and
-    // looked up only when that differs; a line found on the left puts the
-    // comparisons on the line after its first place there.
+    // with the left line after the one the line before it matched (in files
+    // read as blocks, a whole stretch of lines at once, byte for byte), and
+    // looked up only when that differs. After a line that differs, the
+    // next two right lines are looked for a few lines around on the left (a
+    // line changed, inserted or dropped); failing that, the comparisons go
+    // on after the text's place on the left from there on (or its only
+    // place).
+    auto sameText = [&](uint32_t j, uint32_t k) { return Texts::Equal(text(j), text(nL + k)); };
+    auto resumesAt = [&](uint32_t a, uint32_t k) {
+        return a < nL && sameText(a, k + 1) && (k + 2 >= nR || a + 1 >= nL || sameText(a + 1, k + 2));
+    };
+    constexpr uint32_t kAround = 8;
     uint32_t next = 0;
-    for (uint32_t k = 0; k < nR; ++k) {
+    for (uint32_t k = 0; k < nR;) {
+        if (bytes && next < nL) {
+            const uint32_t same = SameLines(*bytes, next, k);
+            if (same > 0) {
+                std::memcpy(m_R.data() + k, m_L.data() + next, same * sizeof(int));
+                AddStretch(k, next, same);
+                k += same;
+                next += same;
+                continue;
+            }
+        }
         const std::string_view t = text(nL + k);
         if (next < nL && Texts::Equal(text(next), t)) {
-            m_R[k] = m_L[next++];
+            AddStretch(k, next, 1);
+            m_R[k++] = m_L[next++];
             continue;
         }
-        m_R[k] = table.Intern(nL + k, t, Texts::Hash(t));
-        const uint32_t at = table.FirstLine(m_R[k]);
-        if (at < nL) next = at + 1;
+        const int id = table.Intern(nL + k, t, Texts::Hash(t));
+        m_R[k] = id;
+        uint32_t resume = UINT32_MAX;
+        if (k + 1 < nR) {
+            for (uint32_t d = 0; d <= kAround && resume == UINT32_MAX; ++d) {
+                if (resumesAt(next + d, k)) resume = next + d;
+                else if (d > 0 && d <= next && resumesAt(next - d, k)) resume = next - d;
+            }
+        }
+        if (resume != UINT32_MAX) {
+            next = resume;
+        } else if (static_cast<size_t>(id) < leftTexts) {
+            const int* first = m_Single.pos.data() + m_Single.start[id];
+            const int* last = m_Single.pos.data() + m_Single.start[id + 1];
+            const int* at = last - first == 1 ? first : std::lower_bound(first, last, static_cast<int>(next));
+            if (at < last) next = static_cast<uint32_t>(*at) + 1;
+        }
+        ++k;
     }
-    m_Single.Build(m_L, table.Count());
+    // Texts only on the right have no places.
+    m_Single.start.resize(table.Count() + 1, m_Single.start.back());
     m_LineKeysL = KeyList(m_L);
     m_LineKeysR = KeyList(m_R);
     CountSame(m_L, m_SameL);
@@ -1434,8 +1637,7 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
     // A long run is looked up by its rarest line when that is rarer still.
     if (bestCount > kFewPlaces && b > 3) {
         if (!m_pRarest) {
-            m_pRarest = std::make_unique<RangeArgMin>(
-                m_nR, [this](int x) { return m_Single.Count(m_R[x]); });
+            m_pRarest = std::make_unique<RangeArgMin>(m_nR, m_R.data(), m_Single.start.data());
         }
         const int x = m_pRarest->Find(i + 4, i + b);
         const int c = m_pRarest->Value(x);
@@ -1480,11 +1682,12 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
         // the levels above are not looked at (nor built) either.
         // A level costs a pass over both inputs and its own memory, so it
         // is built only once the look-ups since the level below was built
-        // have stepped over more places than there are lines: the levels
-        // then never cost more than the look-ups they save.
+        // have stepped over an eighth as many places as there are lines (a
+        // step is a read at a random place, a level a pass in order): the
+        // levels then never cost more than the look-ups they save.
         for (int g = 1; g <= top && bestCount > kFewPlaces; ++g) {
             if (static_cast<int>(m_Grams.size()) < g) {
-                if (m_nLookupSteps - m_nStepsAtLevel < m_nL + m_nR || m_bTrial || m_bLevelsDone) break;
+                if (m_nLookupSteps - m_nStepsAtLevel < LevelSteps() || m_bTrial || m_bLevelsDone) break;
                 BuildGramLevel();
             }
             bool indexed = false;
@@ -1695,7 +1898,7 @@ bool CTextDiff::Matcher::MatchPart(int part) {
         if (m_Bound[i] > cap) {
             m_Bound[i] = cap;
         } else if (!m_bTight && (++m_nScanned > m_nScanBudget ||
-                                 (m_bTrial && m_nLookupSteps >= m_nL + m_nR))) {
+                                 (m_bTrial && m_nLookupSteps >= LevelSteps()))) {
             // Too many lines had to be scanned: their bounds are loose.
             if (m_bTrial) GramBounds();
             else TightenBounds();
@@ -1720,18 +1923,22 @@ void CTextDiff::Matcher::DiagonalBounds() {
     m_Bound.assign(m_nR, 0);
     // Bounds from each place of the line below (when it has few), and of
     // this line.
-    std::vector<std::pair<int, int>> below, here;
+    std::pair<int, int> lists[2][kFewPlaces];
+    std::pair<int, int>* below = lists[0];
+    std::pair<int, int>* here = lists[1];
     bool belowListed = false;
+    const int* pos = m_Single.pos.data();
+    const int* start = m_Single.start.data();
     for (int i = m_nR - 1; i >= 0; --i) {
         const int key = m_R[i];
-        const int* first = m_Single.pos.data() + m_Single.start[key];
-        const int* last = m_Single.pos.data() + m_Single.start[key + 1];
+        const int* first = pos + start[key];
+        const int* last = pos + start[key + 1];
         const int nextKey = i + 1 < m_nR ? m_R[i + 1] : -1;
         const int next = i + 1 < m_nR ? m_Bound[i + 1] : 0;
-        here.clear();
-        if (last - first <= kFewPlaces) {
+        const bool listed = last - first <= kFewPlaces;
+        if (listed) {
             int best = 0;
-            size_t k = 0;
+            int k = 0, n = 0;
             for (const int* q = first; q < last; ++q) {
                 const int j = *q;
                 int v = 1;
@@ -1743,15 +1950,15 @@ void CTextDiff::Matcher::DiagonalBounds() {
                         v += next;
                     }
                 }
-                here.emplace_back(j, v);
+                here[n++] = {j, v};
                 best = std::max(best, v);
             }
             m_Bound[i] = best;
         } else {
             m_Bound[i] = std::min(next + 1, m_nL);
         }
-        belowListed = last - first <= kFewPlaces;
-        below.swap(here);
+        belowListed = listed;
+        std::swap(below, here);
     }
     m_nScanBudget = m_nR / 16 + 1024;
 }
@@ -1759,8 +1966,11 @@ void CTextDiff::Matcher::DiagonalBounds() {
 // Bounds from the runs of q lines of the right that occur nowhere on the
 // left: a run from right line i that covers such a run of q lines cannot
 // be equal to any left lines, so it is shorter than the distance to the
-// first of them plus q. The runs of q lines of the left are kept as a
-// filter of bits (two per run, by its hash): a run taken for one of the
+// first of them plus q. Right runs within a stretch that the numbering of
+// the lines found equal to left lines in order are on the left; only the
+// others are looked for, by their hashes: few of them in a small table
+// that every left run is looked up in, else among the left runs kept as a
+// filter of bits (two per run, in one word). A run taken for one of the
 // left that is not only makes a bound looser, never wrong. q is chosen so
 // that runs of q lines drawn at random from the left texts are seldom
 // found on the left by chance.
@@ -1775,13 +1985,15 @@ void CTextDiff::Matcher::GramBounds() {
     if (q <= m_nL && q <= m_nR) {
         int bits = 16;
         while (bits < 40 && (1L << bits) < 32L * m_nL) ++bits;
-        std::vector<uint64_t> filter(static_cast<size_t>(1) << (bits - 6), 0);
         constexpr uint64_t kBase = 0x9E3779B97F4A7C15ULL;
         uint64_t top = 1;  // kBase^(q-1)
         for (int k = 1; k < q; ++k) top *= kBase;
-        auto probes = [bits](uint64_t h, uint64_t& a, uint64_t& b) {
-            a = (h * 0xD6E8FEB86659FD93ULL) >> (64 - bits);
-            b = ((h ^ (h >> 29)) * 0xFF51AFD7ED558CCDULL) >> (64 - bits);
+        // Both bits of a run lie in one word, so that a run costs one
+        // place in memory.
+        auto probes = [bits](uint64_t h, uint64_t& word, uint64_t& mask) {
+            const uint64_t y = h * 0xFF51AFD7ED558CCDULL;
+            word = (h * 0xD6E8FEB86659FD93ULL) >> (70 - bits);
+            mask = (1ULL << (y >> 58)) | (1ULL << ((y >> 52) & 63));
         };
         // Hash of the q lines from place p of list v, rolled along.
         auto roll = [&](const std::vector<int>& v, int n, auto&& at) {
@@ -1793,19 +2005,65 @@ void CTextDiff::Matcher::GramBounds() {
                 h = (h - top * static_cast<uint32_t>(v[p])) * kBase + static_cast<uint32_t>(v[p + q]);
             }
         };
-        roll(m_L, m_nL, [&](int, uint64_t h) {
-            uint64_t a, b;
-            probes(h, a, b);
-            filter[a >> 6] |= 1ULL << (a & 63);
-            filter[b >> 6] |= 1ULL << (b & 63);
-        });
         std::vector<uint8_t> absent(m_nR, 0);
-        roll(m_R, m_nR, [&](int p, uint64_t h) {
-            uint64_t a, b;
-            probes(h, a, b);
-            absent[p] = !((filter[a >> 6] >> (a & 63)) & (filter[b >> 6] >> (b & 63)) & 1);
-        });
-        std::vector<uint64_t>().swap(filter);
+        // A right run that lies within a stretch of lines found equal to
+        // left lines in order is on the left; the others are looked for.
+        std::vector<int> open;
+        {
+            size_t s = 0;
+            for (int p = 0; p + q <= m_nR; ++p) {
+                while (s < m_Stretches.size() && m_Stretches[s].first + m_Stretches[s].second < p + q) ++s;
+                if (s == m_Stretches.size() || m_Stretches[s].first > p) open.push_back(p);
+            }
+        }
+        if (open.size() <= static_cast<size_t>(m_nL) / 8) {
+            // Few: their hashes in a small table, every left run looked up
+            // in it.
+            size_t cap = 64;
+            while (cap < 2 * open.size()) cap <<= 1;
+            std::vector<uint64_t> slots(cap, 0);
+            std::vector<uint8_t> found(cap, 0);
+            auto slotOf = [&](uint64_t h, bool add) -> size_t {
+                h |= 1;
+                for (size_t x = (h * 0x9E3779B97F4A7C15ULL) >> 20 & (cap - 1);; x = (x + 1) & (cap - 1)) {
+                    if (slots[x] == h) return x;
+                    if (slots[x] == 0) {
+                        if (!add) return cap;
+                        slots[x] = h;
+                        return x;
+                    }
+                }
+            };
+            std::vector<uint64_t> hashes(open.size());
+            size_t o = 0;
+            roll(m_R, m_nR, [&](int p, uint64_t h) {
+                if (o < open.size() && open[o] == p) {
+                    hashes[o++] = h | 1;
+                    slotOf(h, true);
+                }
+            });
+            roll(m_L, m_nL, [&](int, uint64_t h) {
+                const size_t x = slotOf(h, false);
+                if (x < cap) found[x] = 1;
+            });
+            for (size_t k = 0; k < open.size(); ++k) absent[open[k]] = !found[slotOf(hashes[k], false)];
+        } else {
+            std::vector<uint64_t> filter(static_cast<size_t>(1) << (bits - 6), 0);
+            roll(m_L, m_nL, [&](int, uint64_t h) {
+                uint64_t word, mask;
+                probes(h, word, mask);
+                filter[word] |= mask;
+            });
+            size_t o = 0;
+            roll(m_R, m_nR, [&](int p, uint64_t h) {
+                if (o < open.size() && open[o] == p) {
+                    ++o;
+                    uint64_t word, mask;
+                    probes(h, word, mask);
+                    absent[p] = (filter[word] & mask) != mask;
+                }
+            });
+        }
         int next = -1;  // the first right run of q lines from i on found nowhere on the left
         for (int i = m_nR - 1; i >= 0; --i) {
             if (absent[i]) next = i;

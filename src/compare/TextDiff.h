@@ -65,8 +65,8 @@ bool LoadFileText(const std::string& path, CDiffFileText& text);
 // not a regular file, files whose bytes would not fit in the memory
 // available (checked before anything is read), and files whose lines
 // would not fit beside them at lineCost bytes a line (checked once the
-// lines are counted, before their places are taken; 0 checks the bytes
-// only). False, with every text left empty, when a file failed.
+// lines are read and placed, before anything else is taken for them; 0
+// checks the bytes only). False, with every text left empty, when a file failed.
 bool LoadFileTexts(const std::vector<std::string>& paths, std::vector<CDiffFileText>& texts,
                    size_t lineCost);
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "DiffTestSupport.h"
+#include "ReferenceDiff.h"
 #include "compare/TextDiff.h"
 #include "platform/Prompter.h"
 #include "support/TempDir.h"
@@ -107,17 +108,21 @@ TEST(CompareViews, SameRunsReportAndRowsAsTheLineLists) {
 }
 
 // Files compared as blocks of bytes with the places of their lines, line
-// ends mixed and the last line now and then unterminated.
+// ends mixed and the last line now and then unterminated; and near copies,
+// whose equal stretches are found by comparing the blocks: one line
+// changed, inserted or dropped, and lines drawn from few texts edited by
+// lines of the same texts.
 TEST(CompareTexts, SameRunsReportAndRowsAsTheLineLists) {
     TempDir tmp;
     std::mt19937 rng(11);
-    auto write = [&](const std::string& path, const std::vector<CDiffLine>& lines) {
+    // Line ends: every third a CR LF, or all LF, or all CR LF.
+    auto write = [&](const std::string& path, const std::vector<CDiffLine>& lines, int ends = 0) {
         std::string bytes;
         for (size_t k = 0; k < lines.size(); ++k) {
             bytes += lines[k].text;
             const bool last = k + 1 == lines.size();
             if (last && !lines[k].text.empty() && rng() % 2) break;
-            bytes += rng() % 3 ? "\n" : "\r\n";
+            bytes += ends == 1 ? "\n" : ends == 2 ? "\r\n" : rng() % 3 ? "\n" : "\r\n";
         }
         Write(path, bytes);
     };
@@ -135,5 +140,58 @@ TEST(CompareTexts, SameRunsReportAndRowsAsTheLineLists) {
         lists.Compare(p.left, p.right);
         texts.CompareTexts(std::move(left), std::move(right));
         ExpectSameResult(texts, lists, round);
+    }
+    // A last line without a line feed that begins a longer line of the
+    // other file, or differs from it only in the line feed.
+    const std::pair<std::string, std::string> ends[] = {
+        {"a\nb\nc1\n", "a\nb\nc"}, {"a\nb\nc", "a\nb\nc1"},   {"a\nb\nc", "a\nb\nc\nd\n"},
+        {"a\r\nb\r\n", "a\nb\n"}, {"a\nb\nc\n", "a\nb\nc"}, {"a\nb\nc\r", "a\nb\nc\r\n"}};
+    for (const auto& [a, b] : ends) {
+        for (int swap = 0; swap < 2; ++swap) {
+            Write(tmp / "l.txt", swap ? b : a);
+            Write(tmp / "r.txt", swap ? a : b);
+            std::vector<CDiffLine> ll, rl;
+            ASSERT_TRUE(CTextDiff::LoadFilePair(tmp / "l.txt", tmp / "r.txt", ll, rl));
+            CDiffFileText l, r;
+            ASSERT_TRUE(LoadFileText(tmp / "l.txt", l));
+            ASSERT_TRUE(LoadFileText(tmp / "r.txt", r));
+            CTextDiff texts;
+            texts.CompareTexts(std::move(l), std::move(r));
+            EXPECT_EQ(Describe(texts.GetRuns()), Describe(ReferenceDiff(CDiffOptions()).Compare(ll, rl)))
+                << (swap ? b : a) << " against " << (swap ? a : b);
+        }
+    }
+    for (int round = 0; round < 60; ++round) {
+        std::vector<std::string> left = RandomTexts(rng, 1 + rng() % 3000, round % 3 ? 20 : 400, false);
+        std::vector<std::string> right = left;
+        if (round % 2 == 0) {
+            const size_t at = rng() % right.size();
+            if (round % 6 == 0) right[at] += "x";
+            else if (round % 6 == 2) right.insert(right.begin() + at, RandomTexts(rng, 1, 20, false)[0]);
+            else right.erase(right.begin() + at);
+        } else {
+            right.clear();
+            for (const std::string& t : left) {
+                const unsigned r = rng() % 1000;
+                if (r < 3) continue;
+                if (r < 6) right.push_back(RandomTexts(rng, 1, 20, false)[0]);
+                else right.push_back(t);
+                if (r >= 6 && r < 9) right.push_back(RandomTexts(rng, 1, 20, false)[0]);
+            }
+        }
+        if (round % 4 == 3) std::swap(left, right);
+        const RandomPair p{Lines(left), Lines(right)};
+        const CDiffOptions& opt = options[round % 5 == 4];
+        write(tmp / "l.txt", p.left, round % 7 == 6 ? 0 : 1);
+        write(tmp / "r.txt", p.right, round % 7 == 6 ? 2 : 1);
+        CDiffFileText l, r;
+        ASSERT_TRUE(LoadFileText(tmp / "l.txt", l));
+        ASSERT_TRUE(LoadFileText(tmp / "r.txt", r));
+        CTextDiff lists(opt), texts(opt);
+        lists.Compare(p.left, p.right);
+        texts.CompareTexts(std::move(l), std::move(r));
+        ASSERT_EQ(Describe(texts.GetRuns()), Describe(ReferenceDiff(opt).Compare(p.left, p.right)))
+            << "near copy " << round;
+        ExpectSameResult(texts, lists, 100 + round);
     }
 }
