@@ -464,17 +464,48 @@ bool CFtpClient::FolderExists(const std::string& folder) {
     return true;
 }
 
-int CFtpClient::GetModificationSecond(const std::string& path) {
-    CheckArgument(path);
-    std::string reply;
-    // "213 YYYYMMDDHHMMSS", perhaps with a fraction.
-    if (SendCommand("MDTM", path, reply) != 213) return -1;
+namespace {
+// The second of an MDTM reply's "YYYYMMDDHHMMSS" (perhaps with a fraction),
+// or -1.
+int SecondOfMdtmReply(int code, const std::string& reply) {
+    if (code != 213) return -1;
     size_t at = reply.find_first_of("0123456789");
     if (at == std::string::npos || reply.size() < at + 14) return -1;
     for (size_t i = at; i < at + 14; ++i)
         if (!IsDigit(reply[i])) return -1;
     const int second = (reply[at + 12] - '0') * 10 + (reply[at + 13] - '0');
     return second <= 59 ? second : -1;
+}
+}  // namespace
+
+int CFtpClient::GetModificationSecond(const std::string& path) {
+    CheckArgument(path);
+    std::string reply;
+    const int code = SendCommand("MDTM", path, reply);
+    return SecondOfMdtmReply(code, reply);
+}
+
+std::vector<int> CFtpClient::GetModificationSeconds(const std::vector<std::string>& paths) {
+    // Small groups: the replies of one group fit the socket buffers while
+    // the commands are still being written.
+    constexpr size_t kGroup = 32;
+    std::vector<int> seconds;
+    seconds.reserve(paths.size());
+    for (size_t from = 0; from < paths.size(); from += kGroup) {
+        const size_t to = std::min(paths.size(), from + kGroup);
+        std::string commands;
+        for (size_t k = from; k < to; ++k) {
+            CheckArgument(paths[k]);
+            commands += "MDTM " + paths[k] + "\r\n";
+        }
+        if (!SendAll(m_nControlSocket, commands)) ThrowLost("Unable to send command: MDTM");
+        std::string reply;
+        for (size_t k = from; k < to; ++k) {
+            const int code = ReadReply(reply);
+            seconds.push_back(SecondOfMdtmReply(code, reply));
+        }
+    }
+    return seconds;
 }
 
 void CFtpClient::ListDirectoryUnix(const std::string& pattern, std::vector<CDirEntry>& entries) {

@@ -119,6 +119,10 @@ public:
     // The second (0 to 59) of the file's modification time by MDTM, or -1
     // when the server does not tell.
     int GetModificationSecond(const std::string& path);
+    // The same for many files at once: the MDTM commands go out in groups
+    // and their replies are read in order, one round trip a group instead
+    // of one a file. One entry a path, -1 where the server gave none.
+    std::vector<int> GetModificationSeconds(const std::vector<std::string>& paths);
     void ListDirectoryUnix(const std::string& pattern, std::vector<CDirEntry>& entries);
     void ListDirectoryVms(const std::string& pattern, std::vector<CDirEntry>& entries);
     // Read the open data connection to its end and parse it.

@@ -333,7 +333,24 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
             if (!bare.empty() && bare.back() == '\r') bare.pop_back();
             byName[CFtpClient::UnixListingName(bare)].push_back(line);
         }
+        // The exact seconds of the folder's files, asked all at once.
+        std::vector<int> seconds;
+        if (!stopping) {
+            std::vector<std::string> paths;
+            for (const auto& entry : waiting)
+                if (entry.second.GetHostKind() == "UNIX")
+                    paths.push_back(entry.second.RemoteDir + entry.second.FileName);
+            try {
+                if (!paths.empty())
+                    onHost([&](CFtpClient& c) { seconds = c.GetModificationSeconds(paths); });
+            } catch (const CFtpClient::FTPException&) {
+                seconds.clear();  // each item asks for its own below
+            }
+        }
+        size_t nextSecond = 0;
         for (auto& [index, item] : waiting) {
+            const bool unix = item.GetHostKind() == "UNIX";
+            const size_t mine = unix ? nextSecond++ : seconds.size();
             std::vector<std::string_view> own;
             for (const std::string& name : {item.FileName, item.RemoteDir + item.FileName}) {
                 auto found = byName.find(name);
@@ -365,9 +382,11 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
             std::string status;
             item.UpdateRemoteStatus(lines, status);
             int second = -1;
-            if (!stopping) {
+            if (!stopping && mine < seconds.size()) {
+                second = seconds[mine];
+            } else if (!stopping) {
                 second = AskRemoteSecond(data, host, user, item);
-            } else if (item.GetHostKind() == "UNIX") {
+            } else if (unix) {
                 try {
                     onHost([&](CFtpClient& c) { second = c.GetModificationSecond(item.RemoteDir + item.FileName); });
                 } catch (const CFtpClient::FTPException&) {
