@@ -1,6 +1,7 @@
 #include "compare/TextDiff.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,10 +16,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <new>
 #include <string_view>
+#include <system_error>
 #include <thread>
 
 #include "model/SafeFile.h"
@@ -74,6 +77,31 @@ bool OpenRegularFile(const std::string& path, OpenedFile& file, std::string& rea
     return true;
 }
 
+// Asks for the pages of a large block to be huge ones where the system
+// gives them on request: a block filled once then costs a fault every
+// 2 MB rather than every 4 KB. Only the whole huge pages inside it are
+// asked for; nothing else about the block changes.
+void AdviseHugePages(const void* block, size_t bytes) {
+#if defined(MADV_HUGEPAGE)
+    constexpr uintptr_t kHuge = uintptr_t{1} << 21;
+    if (bytes < kHuge) return;
+    const uintptr_t from = (reinterpret_cast<uintptr_t>(block) + kHuge - 1) & ~(kHuge - 1);
+    const uintptr_t to = (reinterpret_cast<uintptr_t>(block) + bytes) & ~(kHuge - 1);
+    if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+#else
+    (void)block;
+    (void)bytes;
+#endif
+}
+
+// Makes room in a list for n items, with huge pages asked for when that is
+// large, before anything is written to it.
+template <class List>
+void ReserveHuge(List& list, size_t n) {
+    list.reserve(n);
+    AdviseHugePages(list.data(), list.capacity() * sizeof(*list.data()));
+}
+
 // Reads the whole file into a buffer of its own: as many bytes as the file
 // has, then on until the end in case it grew meanwhile. The buffer is not
 // cleared first; only the bytes read are used. Running out of memory is a
@@ -89,9 +117,11 @@ bool ReadOpenedFile(OpenedFile& file, std::unique_ptr<char[]>& bytes, size_t& si
     try {
         size_t capacity = file.size > 0 ? file.size + 1 : size_t{1} << 16;
         bytes.reset(new char[capacity]);
+        AdviseHugePages(bytes.get(), capacity);
         for (;;) {
             if (size == capacity) {
                 std::unique_ptr<char[]> larger(new char[capacity * 2]);
+                AdviseHugePages(larger.get(), capacity * 2);
                 std::memcpy(larger.get(), bytes.get(), size);
                 bytes = std::move(larger);
                 capacity *= 2;
@@ -294,7 +324,7 @@ bool LoadFileTexts(const std::vector<std::string>& paths, std::vector<CDiffFileT
         CDiffFileText& text = texts[k];
         const bool narrow = files[k].size < UINT32_MAX / 2;
         try {
-            if (narrow) text.starts.reserve(files[k].size / 16 + 16);
+            if (narrow) ReserveHuge(text.starts, files[k].size / 16 + 16);
             if (!ReadOpenedFile(files[k], text.bytes, text.size, reasons[k],
                                 [&](const char* bytes, size_t from, size_t to) {
                                     if (!narrow || to >= UINT32_MAX) return;
@@ -302,6 +332,12 @@ bool LoadFileTexts(const std::vector<std::string>& paths, std::vector<CDiffFileT
                                     ForEachLineFeed(std::string_view(bytes + from, to - from), [&](const char* nl) {
                                         text.starts.push_back(static_cast<uint32_t>(nl + 1 - bytes));
                                     });
+                                    // Room for the lines of the whole file, guessed from
+                                    // the first piece's lines (at most a line per four
+                                    // bytes; beyond that the list grows as it must).
+                                    if (from == 0 && to < files[k].size)
+                                        ReserveHuge(text.starts, std::min(text.starts.size() * (files[k].size / to + 1),
+                                                                          files[k].size / 4) + 16);
                                 })) {
                 failed[k] = 1;
                 return;
@@ -702,7 +738,8 @@ public:
 
 private:
     // Zero bytes are the empty state of each of these, so that the lists
-    // of them cost memory only where they are used.
+    // of them cost memory only where they are used (in huge pages, where
+    // the system gives them, once they are large).
     struct Hint {
         int j1;     // 1 + left line of a known diagonal from this right line; 0 none
         int len;    // equal lines from (i, j) on: exactly, or at least
@@ -720,6 +757,7 @@ private:
         void Allocate(size_t n) {
             m_p.reset(static_cast<T*>(std::calloc(n ? n : 1, sizeof(T))));
             if (!m_p) throw std::bad_alloc();
+            AdviseHugePages(m_p.get(), n * sizeof(T));
         }
         T& operator[](size_t k) { return m_p.get()[k]; }
         const T& operator[](size_t k) const { return m_p.get()[k]; }
@@ -1096,6 +1134,7 @@ public:
     LineTable(size_t lines, TextOf text) : m_Text(std::move(text)) {
         size_t cap = 1024;
         while (cap < lines + lines / 2) cap <<= 1;
+        ReserveHuge(m_Slots, cap);
         m_Slots.assign(cap, Slot{0, 0});
         m_Lines.reserve(lines);
     }
@@ -1182,6 +1221,8 @@ CTextDiff::Matcher::Matcher(const LineSource& left, const LineSource& right,
 
 void CTextDiff::Matcher::Intern(const LineSource& left, const LineSource& right,
                                 const CDiffOptions& options) {
+    ReserveHuge(m_L, m_nL);
+    ReserveHuge(m_R, m_nR);
     m_L.resize(m_nL);
     m_R.resize(m_nR);
     const uint32_t nL = static_cast<uint32_t>(left.count), nR = static_cast<uint32_t>(right.count);
@@ -1374,6 +1415,7 @@ void CTextDiff::Matcher::InternLines(const TextOf& text, uint32_t nL, uint32_t n
 }
 
 void CTextDiff::Matcher::CountSame(const std::vector<int>& ids, std::vector<uint8_t>& same) {
+    ReserveHuge(same, ids.size());
     same.resize(ids.size());
     int run = 0;
     for (size_t k = ids.size(); k-- > 0;) {
@@ -1407,7 +1449,11 @@ void CTextDiff::Matcher::BuildGramLevel() {
     };
     const int firstKeys = static_cast<int>(firstIndex.start.size()) - 1;
     const int secondKeys = static_cast<int>(secondIndex.start.size()) - 1;
-    std::vector<int> left(m_nL, -1), right(m_nR, -2);
+    std::vector<int> left, right;
+    ReserveHuge(left, m_nL);
+    ReserveHuge(right, m_nR);
+    left.assign(m_nL, -1);
+    right.assign(m_nR, -2);
     int count = 0;
     // Few frequent halves: a table of all their pairs numbers the places in
     // one pass over each input, in order (the grouping below reads the
@@ -1420,6 +1466,8 @@ void CTextDiff::Matcher::BuildGramLevel() {
             if (frequent(index, key)) at[key] = n++;
         return n;
     };
+    Gram gram;
+    bool leftKept = false;
     std::vector<int> firstAt, secondAt;
     const long firstFew = dense(firstIndex, firstKeys, firstAt);
     const long secondFew = dense(secondIndex, secondKeys, secondAt);
@@ -1438,10 +1486,36 @@ void CTextDiff::Matcher::BuildGramLevel() {
             if (pair[k] < 0) pair[k] = count++;
             left[j] = pair[k];
         }
+        // The left places are indexed on a thread of their own meanwhile:
+        // the right places only read the table of pairs.
+        std::exception_ptr failure;
+        auto keepLeft = [&] {
+            try {
+                gram.index.Build(left, count);
+                gram.left.Keep(std::move(left), count);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        };
+        std::thread indexer;
+        try {
+            indexer = std::thread(keepLeft);
+        } catch (const std::system_error&) {
+            keepLeft();
+        }
         for (int i = 0; i + half < m_nR; ++i) {
             const long k = slot(firstRight[i], secondRight[i + half]);
             if (k >= 0) right[i] = pair[k];
         }
+        try {
+            gram.right.Keep(std::move(right), count);
+        } catch (...) {
+            if (indexer.joinable()) indexer.join();
+            throw;
+        }
+        if (indexer.joinable()) indexer.join();
+        if (failure) std::rethrow_exception(failure);
+        leftKept = true;
     } else {
         // Right places of two frequent halves, by first half.
         std::vector<int> rightStart(static_cast<size_t>(firstKeys) + 1, 0);
@@ -1481,11 +1555,12 @@ void CTextDiff::Matcher::BuildGramLevel() {
         std::vector<int>().swap(rightPos);
         std::vector<int>().swap(group);
     }
-    Gram gram;
-    gram.index.Build(left, count);
+    if (!leftKept) {
+        gram.index.Build(left, count);
+        gram.left.Keep(std::move(left), count);
+        gram.right.Keep(std::move(right), count);
+    }
     if (3 * PlacesPerLookUp(gram.index) > 2 * PlacesPerLookUp(Index(level - 1))) m_bLevelsDone = true;
-    gram.left.Keep(std::move(left), count);
-    gram.right.Keep(std::move(right), count);
     m_Grams.push_back(std::move(gram));
     m_nStepsAtLevel = m_nLookupSteps;
 }
@@ -1502,12 +1577,16 @@ double CTextDiff::Matcher::PlacesPerLookUp(const OccIndex& index) {
 }
 
 void CTextDiff::Matcher::OccIndex::Build(const std::vector<int>& keys, size_t keyCount) {
+    ReserveHuge(start, keyCount + 1);
     start.assign(keyCount + 1, 0);
     for (int key : keys)
         if (key >= 0) ++start[key + 1];
     for (size_t k = 0; k < keyCount; ++k) start[k + 1] += start[k];
+    ReserveHuge(pos, start[keyCount]);
     pos.resize(start[keyCount]);
-    std::vector<int> fill(start.begin(), start.end() - 1);
+    std::vector<int> fill;
+    ReserveHuge(fill, keyCount);
+    fill.assign(start.begin(), start.end() - 1);
     for (size_t j = 0; j < keys.size(); ++j)
         if (keys[j] >= 0) pos[fill[keys[j]]++] = static_cast<int>(j);
 }
@@ -1920,6 +1999,7 @@ bool CTextDiff::Matcher::MatchPart(int part) {
 // the left; a line with many places is bounded by one more than the bound
 // of the line after it.
 void CTextDiff::Matcher::DiagonalBounds() {
+    ReserveHuge(m_Bound, m_nR);
     m_Bound.assign(m_nR, 0);
     // Bounds from each place of the line below (when it has few), and of
     // this line.
