@@ -27,6 +27,14 @@ case "${FTP_SERVER:-}" in vsftpd|pure-ftpd) ftp_user=qvltest; ftp_pass=qvltest-p
 # so its paths are the served folder's own.
 remote_root=
 
+# Waits (at most five seconds) until something answers on $port.
+wait_for_port() {
+  for _ in $(seq 50); do
+    python3 -c "import socket; socket.create_connection(('127.0.0.1', $port), 0.2)" 2>/dev/null && break
+    sleep 0.1
+  done
+}
+
 # start_ftp_server FOLDER: serves FOLDER; sets $port.
 start_ftp_server() {
   port=$(free_port)
@@ -40,10 +48,7 @@ start_ftp_server() {
     /opt/qvl-pure-ftpd/usr/sbin/pure-ftpd -S "127.0.0.1,$port" -4 -H -E -l unix \
       -p "$low:$((low + 2000))" >/dev/null 2>&1 &
     server_pid=$!
-    for _ in $(seq 50); do
-      python3 -c "import socket; socket.create_connection(('127.0.0.1', $port), 0.2)" 2>/dev/null && break
-      sleep 0.1
-    done
+    wait_for_port
     return
   fi
   if [ "${FTP_SERVER:-}" = vsftpd ]; then
@@ -81,19 +86,13 @@ max_clients=0
 EOF
     /usr/sbin/vsftpd "$work/vsftpd.conf" >/dev/null 2>&1 &
     server_pid=$!
-    for _ in $(seq 50); do
-      python3 -c "import socket; socket.create_connection(('127.0.0.1', $port), 0.2)" 2>/dev/null && break
-      sleep 0.1
-    done
+    wait_for_port
     return
   fi
   /usr/bin/python3 -m pyftpdlib -i 127.0.0.1 -p "$port" -w -d "$1" -u bench -P bench-pw \
     -r "$low-$((low + 50))" >/dev/null 2>&1 &
   server_pid=$!
-  for _ in $(seq 50); do
-    python3 -c "import socket; socket.create_connection(('127.0.0.1', $port), 0.2)" 2>/dev/null && break
-    sleep 0.1
-  done
+  wait_for_port
 }
 
 # lftp_run "COMMANDS": one lftp session on the server, passive, no retries.
