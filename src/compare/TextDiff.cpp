@@ -2114,15 +2114,28 @@ void CTextDiff::Matcher::GramBounds() {
                     }
                 }
             };
+            // Beside the table, a bit for each value of other bits of the
+            // hash, about sixteen per run: most left runs are on no list
+            // and are passed over after one look at this much smaller map.
+            int filterBits = 9;
+            while (filterBits < 30 && (size_t{1} << filterBits) < 16 * open.size()) ++filterBits;
+            std::vector<uint64_t> filter((size_t{1} << filterBits) / 64, 0);
+            auto filterBit = [filterBits](uint64_t h) {
+                return static_cast<size_t>(((h | 1) * 0xC2B2AE3D27D4EB4FULL) >> (64 - filterBits));
+            };
             std::vector<uint64_t> hashes(open.size());
             size_t o = 0;
             roll(m_R, m_nR, [&](int p, uint64_t h) {
                 if (o < open.size() && open[o] == p) {
                     hashes[o++] = h | 1;
                     slotOf(h, true);
+                    const size_t b = filterBit(h);
+                    filter[b >> 6] |= uint64_t{1} << (b & 63);
                 }
             });
             roll(m_L, m_nL, [&](int, uint64_t h) {
+                const size_t b = filterBit(h);
+                if (!((filter[b >> 6] >> (b & 63)) & 1)) return;
                 const size_t x = slotOf(h, false);
                 if (x < cap) found[x] = 1;
             });
