@@ -4,8 +4,9 @@
 # FTP_SERVER=pure-ftpd) through the program's transfer engine, beside lftp's
 # mirror on the same files and server. Prints a Markdown table, times and
 # their ratio to lftp's. KB=n makes the files n KB each (a file of more than
-# one data block, 64 KB, goes through a temporary name). The "replace" row
-# sends the files again over the engine's copies.
+# one data block, 64 KB, sent over a file of the user's goes through a
+# temporary name). The "replace" row sends the files again over the engine's
+# copies.
 # BEFORE_TOOL=path/to/an/older/ftp-basket adds its rows (FTPUpdate=Yes).
 #   [KB=10] bench/ftp_basket.sh [BUILD-DIR] [COUNT]
 set -euo pipefail

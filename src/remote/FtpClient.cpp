@@ -680,22 +680,24 @@ bool CFtpClient::PutFileReplacing(const std::string& localFile, const std::strin
                                   const std::string& tempFile, int mode, bool tempMade) {
     CheckArgument(remoteFile);
     CheckArgument(tempFile);
-    m_bRenameRefused = false;
+    m_strRefused.clear();
     std::string reply;
+    // Whatever the server refuses of what only the temporary name needs,
+    // the temporary goes and the file is sent as it always went.
+    const auto straight = [&](const char* refused, bool drop) {
+        m_strRefused = refused;
+        if (drop) DropFile(tempFile);
+        PutFile(localFile, remoteFile);
+        return false;
+    };
     // The old file's bits go to the temporary while it is still empty: at
     // no moment does the new text have wider permissions than the old one.
     if (mode >= 0) {
-        if (!tempMade && !MakeEmptyFile(tempFile)) {
-            PutFile(localFile, remoteFile);
-            return false;
-        }
+        if (!tempMade && !MakeEmptyFile(tempFile)) return straight("STOR", false);
         char octal[16];
         std::snprintf(octal, sizeof octal, "%03o", mode & 0777);
-        if (SendCommand("SITE", std::string("CHMOD ") + octal + " " + tempFile, reply) != 200) {
-            DropFile(tempFile);
-            PutFile(localFile, remoteFile);
-            return false;
-        }
+        if (SendCommand("SITE", std::string("CHMOD ") + octal + " " + tempFile, reply) != 200)
+            return straight("SITE CHMOD", true);
         tempMade = true;
     }
     try {
@@ -724,22 +726,12 @@ bool CFtpClient::PutFileReplacing(const std::string& localFile, const std::strin
             throw FTPException(m_strSendFailure + " The remote file " + remoteFile + " was left as it was.");
         // A folder that takes no new file, or a server that takes no such
         // name: the file goes as it always went.
-        PutFile(localFile, remoteFile);
-        return false;
+        return straight("STOR", false);
     }
-    if (SendCommand("RNFR", tempFile, reply) != 350) {
-        // The server renames nothing: the file goes as it always went.
-        m_bRenameRefused = true;
-        DropFile(tempFile);
-        PutFile(localFile, remoteFile);
-        return false;
-    }
-    if (SendCommand("RNTO", remoteFile, reply) != 250) {
-        // The target's own failure (say a folder of that name came): the
-        // item fails, and the server's copy stays.
-        DropFile(tempFile);
-        throw FTPException(reply + " The remote file " + remoteFile + " was left as it was.");
-    }
+    if (SendCommand("RNFR", tempFile, reply) != 350) return straight("RNFR", true);
+    // Refused after RNFR was taken (a server that denies RNTO, or will not
+    // rename over a file): the same.
+    if (SendCommand("RNTO", remoteFile, reply) != 250) return straight("RNTO", true);
     return true;
 }
 

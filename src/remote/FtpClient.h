@@ -151,14 +151,13 @@ public:
     // into it (made empty first unless tempMade tells it is there already);
     // -1 for a new file, which keeps the server's own. A stop deletes
     // tempFile and ends with a UserAbort whose RemoteKept() is true. Where
-    // the server refuses the temporary file, its bits or the rename (RNFR),
-    // the temporary goes and the file is sent straight to remoteFile, as
-    // PutFile does; false tells that, and RenameRefused() whether it was
-    // RNFR. A refused RNTO is the item's own failure: the temporary goes,
-    // remoteFile stays as it was, and the server's reply is thrown.
+    // the server refuses the temporary file (STOR), its bits (SITE CHMOD)
+    // or the rename (RNFR, RNTO), the temporary goes and the file is sent
+    // straight to remoteFile, as PutFile does; false tells that, and
+    // RefusedCommand() which command it was.
     bool PutFileReplacing(const std::string& localFile, const std::string& remoteFile,
                           const std::string& tempFile, int mode, bool tempMade = false);
-    bool RenameRefused() const { return m_bRenameRefused; }
+    const std::string& RefusedCommand() const { return m_strRefused; }
     // Makes an empty file by STOR; false when the server refuses it.
     bool MakeEmptyFile(const std::string& remoteFile);
     // DELE of a file this client made; a refusal is let be.
@@ -205,7 +204,7 @@ private:
     std::string m_strPending;  // control bytes received after the last line
     bool m_bConnected = false;
     bool m_bBinary = false;
-    bool m_bRenameRefused = false;   // the last PutFileReplacing met a refused RNFR
+    std::string m_strRefused;        // what the last PutFileReplacing had refused
     bool m_bStorRefused = false;     // the last PutFile's STOR had a refusal for reply
     std::string m_strSendFailure;    // why the last PutFile's data did not all go
     bool m_bNulInHead = false;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "model/ListingLine.h"
+#include "remote/TransferChecks.h"
 
 namespace {
 
@@ -72,7 +73,7 @@ void CFolderTargets::Read(const std::string& listing) {
         if (name.empty()) continue;
         if (name == "." || name == "..") m_bHiddenShown = true;
         CListingFields fields;
-        ReadListingFields(line, fields);
+        if (ReadListingFields(line, fields)) m_owners.insert(fields.owner + '\n' + fields.group);
         // A name listed twice is not one plain file.
         auto [it, added] = m_entries.emplace(name, fields);
         if (!added) it->second = CListingFields();
@@ -89,7 +90,43 @@ std::string CFolderTargets::FreeTemporaryName(const std::string& fileName, size_
     for (int n = 0; n < 100; ++n) {
         const std::string name = n == 0 ? base : base + "-" + std::to_string(n);
         if (name.size() > maxBytes) return std::string();
-        if (!Has(name)) return name;
+        if (!Has(name) && !m_kept.count(name)) return name;
     }
     return std::string();
+}
+
+namespace {
+// The folder's path alone: an item whose account is renamed meanwhile keeps
+// its name from the others' temporaries.
+std::string PathOf(const std::string& folderKey) {
+    const size_t user = folderKey.find('\n');
+    const size_t path = user == std::string::npos ? user : folderKey.find('\n', user + 1);
+    return path == std::string::npos ? folderKey : folderKey.substr(path + 1);
+}
+}  // namespace
+
+CSendTargets::CSendTargets(const std::vector<CFileItem>& items) {
+    for (const CFileItem& it : items) m_names[PathOf(FolderKey(it))].push_back(it.FileName);
+}
+
+std::string CSendTargets::HostKey(const CFileItem& item) {
+    return item.RemHost + '\n' + item.RemUser;
+}
+
+// The folder as the same-target check spells it: one key for "/a//b" and "/a/b/".
+std::string CSendTargets::FolderKey(const CFileItem& item) {
+    CFileItem folder = item;
+    folder.FileName.clear();
+    return RemoteTargetKey(folder);
+}
+
+CFolderTargets& CSendTargets::Folder(const CFileItem& item) {
+    const std::string key = FolderKey(item);
+    auto [it, added] = m_folders.try_emplace(key);
+    if (added) {
+        auto names = m_names.find(PathOf(key));
+        if (names != m_names.end())
+            for (const std::string& n : names->second) it->second.Keep(n);
+    }
+    return it->second;
 }

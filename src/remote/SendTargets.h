@@ -4,8 +4,13 @@
 // temporary name only where that keeps everything a plain STOR keeps.
 #pragma once
 
+#include <map>
+#include <set>
 #include <string>
 #include <unordered_map>
+#include <vector>
+
+#include "model/FileItem.h"
 
 // The leading fields of a UNIX listing line ("-rw-r----- 1 ann staff 9 ...").
 struct CListingFields {
@@ -32,18 +37,32 @@ public:
     // The entry of the name, or nullptr when the listing does not have it.
     const CListingFields* Find(const std::string& name) const;
     bool Has(const std::string& name) const { return m_entries.count(name) != 0; }
-    // A name the listing does not have: "." + name + ".qvl-part", or that
-    // with "-1", "-2", ... added; "" when none fits in maxBytes.
+    // A name neither the listing has nor the run keeps for itself: "." +
+    // name + ".qvl-part", or that with "-1", "-2", ... added; "" when none
+    // fits in maxBytes.
     std::string FreeTemporaryName(const std::string& fileName, size_t maxBytes) const;
     // Marks a name as taken (the server has a file of that name).
     void Take(const std::string& name) { m_entries.emplace(name, CListingFields()); }
+    // Marks a name the run sends into this folder: never a temporary name,
+    // whether the file is there yet or not.
+    void Keep(const std::string& name) { m_kept.insert(name); }
+    // Whether the listings read here show more than one owner and group:
+    // then the owner columns are the files' own, not one name a server
+    // shows for all (vsftpd's hide_ids, a server run as one user).
+    bool ShowsOwners() const { return m_owners.size() > 1; }
+    // A send into the folder was refused its temporary file: the rest go
+    // straight.
+    bool Straight() const { return m_bStraight; }
+    void SetStraight() { m_bStraight = true; }
 
     // Who a file made in this folder by the login user belongs to, learned
     // once from the line of one such file (nullptr: it was not listed).
     bool OwnerTried() const { return m_bOwnerTried; }
+    bool OwnerKnown() const { return m_bOwnerKnown; }
     void SetOwnerFrom(const CListingFields* made) {
         m_bOwnerTried = true;
         if (!made || made->owner.empty()) return;
+        m_owners.insert(made->owner + '\n' + made->group);
         m_bOwnerKnown = true;
         m_strOwner = made->owner;
         m_strGroup = made->group;
@@ -62,6 +81,9 @@ private:
     bool m_bListed = false;
     bool m_bHiddenShown = false;
     std::unordered_map<std::string, CListingFields> m_entries;
+    std::set<std::string> m_kept;
+    std::set<std::string> m_owners;  // "owner\ngroup" of every line read
+    bool m_bStraight = false;
     bool m_bOwnerTried = false;
     bool m_bOwnerKnown = false;
     std::string m_strOwner, m_strGroup;
@@ -72,3 +94,30 @@ private:
 // the only target whose place a temporary file may take (owner and group
 // are looked at apart).
 bool IsReplaceableTarget(const CListingFields& target);
+
+// What one run of sends has learned of the remote folders and hosts: each
+// folder's listing, and the hosts whose every send goes straight because
+// they refused a command only the temporary name needs.
+class CSendTargets {
+public:
+    // items: the run's items; their names are kept from temporary names.
+    explicit CSendTargets(const std::vector<CFileItem>& items);
+    CFolderTargets& Folder(const CFileItem& item);
+    bool Straight(const CFileItem& item) const { return m_straight.count(HostKey(item)) != 0; }
+    // From now on the host's sends go straight; false when they did already.
+    bool SetStraight(const CFileItem& item) { return m_straight.insert(HostKey(item)).second; }
+    // Whether some folder of the host showed more than one owner.
+    bool ShowsOwners(const CFileItem& item) const { return m_owners.count(HostKey(item)) != 0; }
+    void SetShowsOwners(const CFileItem& item) { m_owners.insert(HostKey(item)); }
+    // Marks the host as told about something once; false when it was.
+    bool Tell(const CFileItem& item, const std::string& what) {
+        return m_told.insert(HostKey(item) + '\n' + what).second;
+    }
+
+private:
+    static std::string HostKey(const CFileItem& item);
+    static std::string FolderKey(const CFileItem& item);
+    std::map<std::string, std::vector<std::string>> m_names;  // the run's names by folder path
+    std::map<std::string, CFolderTargets> m_folders;
+    std::set<std::string> m_straight, m_owners, m_told;
+};

@@ -89,64 +89,106 @@ struct SendPlan {
     bool tempMade = false;  // the temporary is there already, empty
 };
 
-// A send goes through a temporary name only where the file put in the
-// target's place keeps all that a plain STOR keeps: a target that is not a
-// plain file of the login user's with one link (a link, a folder, a
-// read-only or someone else's file), or whose bits cannot be read, is left
-// to the server, as it always was. The folder is listed once, before the
-// first such send into it.
-SendPlan PlanSend(CFtpClient& c, CFolderTargets& folder, const CFileItem& item) {
+// From now on every send to the item's host goes straight, as the server
+// refused something only the temporary name needs; said once a host.
+void SendStraightFrom(CSendTargets& targets, const CFileItem& item, const std::string& why) {
+    if (targets.SetStraight(item))
+        WriteTraceString("-?- " + ShortHostName(item.RemHost) + " " + why +
+                         ": files are sent straight over the remote files, so a stopped send leaves the remote "
+                         "file cut.");
+}
+
+// After a send through a temporary name went straight: what was refused
+// decides for the later sends.
+void AfterStraightSend(CSendTargets& targets, const CFileItem& item, const CFtpClient& c) {
+    const std::string& refused = c.RefusedCommand();
+    if (refused == "STOR")
+        targets.Folder(item).SetStraight();  // the folder takes no new file
+    else if (refused == "RNFR" || refused == "RNTO")
+        SendStraightFrom(targets, item, "refuses to rename files");
+    else if (!refused.empty())
+        SendStraightFrom(targets, item, "refuses " + refused);
+}
+
+// A send goes through a temporary name only where the folder's listing
+// shows the target's own line as a plain file with one link that the login
+// user owns and may write, and shows owners at all: then the file put in
+// the target's place keeps all that a plain STOR keeps. A name the listing
+// does not show (a new file, or one the server hides or leaves past its
+// cap), a link, a folder, a read-only or someone else's file goes
+// straight, as it always went; so does every send to a host that refused
+// a command only the temporary name needs. The folder is listed once,
+// before the first send into it that may go through a temporary name.
+SendPlan PlanSend(CFtpClient& c, CSendTargets& targets, const CFileItem& item) {
     SendPlan plan;
+    if (targets.Straight(item)) return plan;
+    CFolderTargets& folder = targets.Folder(item);
+    if (folder.Straight()) return plan;
     if (!folder.Listed()) {
         // One listing tells every target of the folder, with the names
-        // starting with a dot. A server that takes "-a" for a name lists
-        // nothing: its plain listing tells the targets.
-        const std::string text = c.ListFolderToText(item.RemoteDir, "-a");
-        folder.Read(text.empty() ? c.ListFolderToText(item.RemoteDir) : text);
-    }
-    // A listing that may leave names out (without "." dot names may be
-    // hidden; or as long as a server's cap) is asked about each name it
-    // lacks.
-    const bool whole = folder.HiddenShown() && !folder.MayBeCut();
-    const CListingFields* target = folder.Find(item.FileName);
-    bool via = target ? IsReplaceableTarget(*target)
-                      : whole || RemoteFileExists(c, item.RemoteDir + item.FileName) == 0;
-    // A name no file has, not even one of the user's.
-    std::string temp;
-    while (via) {
-        temp = folder.FreeTemporaryName(item.FileName, kMaxRemoteNameBytes);
-        if (temp.empty()) {
-            via = false;
-        } else if (!whole) {
-            const int there = RemoteFileExists(c, item.RemoteDir + temp);
-            if (there == 0) break;
-            folder.Take(temp);
-            if (there < 0) via = false;
-            continue;
-        }
-        break;
-    }
-    if (!via) return plan;
-    plan.tempPath = item.RemoteDir + temp;
-    if (target) {
-        // The new file must belong to whom the old one did: the owner and
-        // group a new file of the login user's gets in this folder are
-        // seen once, on an empty temporary.
-        if (!folder.OwnerTried()) {
-            plan.tempMade = c.MakeEmptyFile(plan.tempPath);
-            CFolderTargets made;
-            if (plan.tempMade) made.Read(c.ListFolderToText(item.RemoteDir, "-a"));
-            folder.SetOwnerFrom(made.Find(temp));
-        }
-        if (!folder.SameAsOwnFile(*target)) {
-            if (plan.tempMade) c.DropFile(plan.tempPath);
-            plan.tempMade = false;
+        // starting with a dot.
+        std::string text;
+        try {
+            text = c.ListFolderToText(item.RemoteDir, "-a");
+        } catch (const CFtpClient::FTPException& e) {
+            if (e.ConnectionLost()) throw;
+            SendStraightFrom(targets, item, "refuses \"LIST -a\"");
             return plan;
         }
-        // A new file gets the very bits the target has: nothing to carry
-        // over, and the temporary needs neither an empty start nor CHMOD.
-        plan.mode = plan.tempMade || target->mode != folder.NewFileMode() ? target->mode : -1;
+        folder.Read(text);
+        if (folder.ShowsOwners()) targets.SetShowsOwners(item);
     }
+    const CListingFields* target = folder.Find(item.FileName);
+    if (!target || !IsReplaceableTarget(*target)) return plan;
+    // A name no file has, not even one of the user's or one this run
+    // sends. A listing that may leave names out (without "." dot names may
+    // be hidden; or as long as a server's cap) is asked about the name.
+    const bool whole = folder.HiddenShown() && !folder.MayBeCut();
+    std::string temp;
+    for (;;) {
+        temp = folder.FreeTemporaryName(item.FileName, kMaxRemoteNameBytes);
+        if (temp.empty()) return plan;
+        if (whole) break;
+        const int there = RemoteFileExists(c, item.RemoteDir + temp);
+        if (there == 0) break;
+        folder.Take(temp);
+        if (there < 0) return plan;
+    }
+    plan.tempPath = item.RemoteDir + temp;
+    // The new file must belong to whom the old one did: the owner and
+    // group a new file of the login user's gets in this folder are seen
+    // once, on an empty temporary.
+    if (!folder.OwnerTried()) {
+        plan.tempMade = c.MakeEmptyFile(plan.tempPath);
+        CFolderTargets made;
+        if (plan.tempMade) {
+            try {
+                made.Read(c.ListFolderToText(item.RemoteDir, "-a"));
+            } catch (const CFtpClient::FTPException& e) {
+                if (e.ConnectionLost()) throw;
+                c.DropFile(plan.tempPath);
+                SendStraightFrom(targets, item, "refuses \"LIST -a\"");
+                return SendPlan();
+            }
+        }
+        folder.SetOwnerFrom(made.Find(temp));
+        if (made.ShowsOwners() || folder.ShowsOwners()) targets.SetShowsOwners(item);
+    }
+    // Where every line shows one owner and group, the listing cannot tell
+    // the user's files from others' (vsftpd's hide_ids names them all
+    // "ftp"): nothing proves the target the user's.
+    const bool owners = targets.ShowsOwners(item);
+    if (!owners && folder.OwnerKnown() && targets.Tell(item, "owners"))
+        WriteTraceString("-?- " + ShortHostName(item.RemHost) +
+                         " shows one owner for all its files: files are sent straight over the remote files, so "
+                         "a stopped send leaves the remote file cut.");
+    if (!owners || !folder.SameAsOwnFile(*target)) {
+        if (plan.tempMade) c.DropFile(plan.tempPath);
+        return SendPlan();
+    }
+    // A new file gets the very bits the target has: nothing to carry over,
+    // and the temporary needs neither an empty start nor CHMOD.
+    plan.mode = plan.tempMade || target->mode != folder.NewFileMode() ? target->mode : -1;
     plan.viaTemporary = true;
     return plan;
 }
@@ -257,10 +299,9 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
     std::string madeLocalDir;
     std::set<std::string> missingDirs;  // remote folders looked at after a failed send
     std::set<std::string> straightHosts;  // hosts told that sends go straight over their files
-    std::set<std::string> noRenameHosts;  // hosts that refused RNFR in this run: sends go straight
     // The remote folders listed before the first send into them that goes
-    // through a temporary name.
-    std::map<std::tuple<std::string, std::string, std::string>, CFolderTargets> targets;
+    // through a temporary name, and the hosts whose sends go straight.
+    CSendTargets targets(items);
 
     // Items that would write one file from different sources go nowhere:
     // whichever came last would silently replace the others.
@@ -510,8 +551,7 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
         // data block, which a stop cannot cut.
         const bool vms = item.GetHostKind() == "VMS";
         const std::string hostKey = host + '\n' + user;
-        const bool refusesRename = noRenameHosts.count(hostKey) != 0;
-        const bool straightSend = toRemote && (vms || refusesRename || FitsOneBlock(localPath));
+        const bool straightSend = toRemote && (vms || FitsOneBlock(localPath));
         SendPlan plan;
         bool switched = false;  // the type commands ran on this connection
         bool announced = false;
@@ -541,7 +581,7 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
                 switched = true;
                 // How a send goes is found before its line is written.
                 if (toRemote && !straightSend && !g_bFtpBreak) {
-                    plan = PlanSend(c, targets[{host, user, item.RemoteDir}], item);
+                    plan = PlanSend(c, targets, item);
                     if (g_bFtpBreak && plan.tempMade) c.DropFile(plan.tempPath);
                 }
                 if (g_bFtpBreak) EndFtpWorker("aborted-(2)");
@@ -565,11 +605,10 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
                 // leaves the server's copy cut; where that would keep less
                 // than a plain STOR keeps (see PlanSend), it goes straight.
                 if (straightSend) {
-                    if ((vms || refusesRename) && straightHosts.insert(hostKey).second)
+                    if (vms && straightHosts.insert(hostKey).second)
                         WriteTraceString("-?- " + ShortHostName(host) +
-                                         (vms ? " is a VMS host" : " refuses to rename files") +
-                                         ": files are sent straight over the remote files, so a stopped "
-                                         "send leaves the remote file cut.");
+                                         " is a VMS host: files are sent straight over the remote files, so a "
+                                         "stopped send leaves the remote file cut.");
                     c.PutFile(localPath, remotePath);
                     return;
                 }
@@ -577,14 +616,8 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
                     c.PutFile(localPath, remotePath);
                     return;
                 }
-                if (!c.PutFileReplacing(localPath, remotePath, plan.tempPath, plan.mode, plan.tempMade) &&
-                    c.RenameRefused()) {
-                    noRenameHosts.insert(hostKey);
-                    if (straightHosts.insert(hostKey).second)
-                        WriteTraceString("-?- " + ShortHostName(host) +
-                                         " refuses to rename files: files are sent straight over the remote "
-                                         "files, so a stopped send leaves the remote file cut.");
-                }
+                if (!c.PutFileReplacing(localPath, remotePath, plan.tempPath, plan.mode, plan.tempMade))
+                    AfterStraightSend(targets, item, c);
             });
             item.IsFTPed = "Yes";
             item.IsRemoteModified = "No";

@@ -25,6 +25,8 @@ using namespace qvltest;
 
 namespace {
 
+constexpr const char* kTheirs = "theirs.txt";
+
 class RealServers : public RemoteEngineTest, public ::testing::WithParamInterface<std::string> {
 protected:
     void SetUp() override {
@@ -37,6 +39,16 @@ protected:
             port = py->port();
             remoteDir = "/";
             serverDir = pyRoot.dir();
+            // Run as root, pyftpdlib leaves every file it writes root's: a
+            // file of another user's beside them shows that its listing
+            // tells owners apart.
+            uid_t uid;
+            gid_t gid;
+            std::string home;
+            if (TestUserIds(uid, gid, home)) {
+                WriteFile(serverDir + kTheirs, "theirs\n");
+                if (::chown((serverDir + kTheirs).c_str(), uid, gid) != 0) GTEST_SKIP() << "cannot give a file away";
+            }
         } else {
             if (kind == "vsftpd") {
                 vs = std::make_unique<VsftpdServer>("");
@@ -214,6 +226,9 @@ TEST_P(RealServers, ASendReplacesTheServersCopyWholeOrNotAtAll) {
     std::vector<CDirEntry> entries;
     CFtpClient::ParseUnixListingText(c.ListFolderToText(remoteDir), "*.*", entries);
     c.Disconnect();
+    entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                 [](const CDirEntry& e) { return e.strName == kTheirs; }),
+                  entries.end());
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].strName, "big.bin");
 }
@@ -366,7 +381,8 @@ INSTANTIATE_TEST_SUITE_P(Servers, RealServers, ::testing::Values("vsftpd", "pure
 // read-only file is refused, a link stays a link and every name of the
 // file sees the new text, a file of the user's named like a temporary is
 // left alone, a private file stays private (also while its new text is on
-// the way), and a target the server cannot rename onto fails alone.
+// the way), and a target the server cannot rename onto fails alone. No
+// temporary name is a name the run itself sends.
 TEST_P(RealServers, ASendKeepsWhatAPlainSendKept) {
     if (GetParam() == "pyftpdlib") GTEST_SKIP() << "runs as root: every file is root's";
     uid_t uid;
@@ -385,7 +401,8 @@ TEST_P(RealServers, ASendKeepsWhatAPlainSendKept) {
         return st.st_mode;
     };
     const std::vector<std::string> names = {"ro.txt", "link.txt", "hard.txt", "[ab].txt", "a b.txt",
-                                            "trail .txt", "keep.txt", "odd.txt", "big5.dat", "secret.dat"};
+                                            "trail .txt", "keep.txt", "odd.txt", "big5.dat", "secret.dat",
+                                            ".x.dat.qvl-part", "x.dat"};
     put("ro.txt", before, 0444);
     put("target.txt", before, 0644);
     ASSERT_EQ(::symlink("target.txt", (serverDir + "link.txt").c_str()), 0);
@@ -399,7 +416,9 @@ TEST_P(RealServers, ASendKeepsWhatAPlainSendKept) {
     ASSERT_EQ(::chown((serverDir + "odd.txt").c_str(), uid, gid), 0);
     put("big5.dat", before, 0644);
     put("secret.dat", before, 0600);
+    put("x.dat", before, 0644);
     for (const std::string& n : names) WriteFile(local / n, after);
+    WriteFile(local / ".x.dat.qvl-part", std::string(100000, 't'));
     WriteFile(local / "secret.dat", std::string(32 << 20, 's'));
     Add(names);
     for (CFileItem& it : Items()) it.IsBinaryFile = true;
@@ -418,7 +437,7 @@ TEST_P(RealServers, ASendKeepsWhatAPlainSendKept) {
             }
         }
     });
-    Run(true, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
+    Run(true, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11});
     done = true;
     watch.join();
     EXPECT_TRUE(seen) << "the temporary was never seen with data";
@@ -447,10 +466,15 @@ TEST_P(RealServers, ASendKeepsWhatAPlainSendKept) {
     EXPECT_EQ(Items()[7].IsFTPed, "failed");
     EXPECT_TRUE(std::filesystem::is_directory(serverDir + "odd.txt"));
     EXPECT_EQ(Items()[8].IsFTPed, "Yes");
+    // Both items arrive as sent: neither took the other's place.
+    EXPECT_EQ(Items()[10].IsFTPed, "Yes");
+    EXPECT_EQ(Items()[11].IsFTPed, "Yes");
+    EXPECT_TRUE(ReadFile(serverDir + ".x.dat.qvl-part") == std::string(100000, 't'));
+    EXPECT_TRUE(ReadFile(serverDir + "x.dat") == after);
     EXPECT_EQ(trace.All().find("sent straight"), std::string::npos) << trace.All();
     for (const auto& e : std::filesystem::directory_iterator(serverDir)) {
         const std::string n = e.path().filename().string();
-        if (n != ".keep.txt.qvl-part") EXPECT_EQ(n.find(".qvl-part"), std::string::npos) << n;
+        if (n != ".keep.txt.qvl-part" && n != ".x.dat.qvl-part") EXPECT_EQ(n.find(".qvl-part"), std::string::npos) << n;
     }
 
     // The next send still goes through the temporary name: stopped, it
@@ -466,35 +490,192 @@ TEST_P(RealServers, ASendKeepsWhatAPlainSendKept) {
 
 namespace {
 
-class NoChmodServer : public RemoteEngineTest {};
+// Servers set up as hosting accounts often are. Each run sends over files
+// of the user's and of root's, and keeps what a plain STOR keeps.
+class HostingServers : public RemoteEngineTest {
+protected:
+    // Sends the named files (100,000 bytes each) into the folder served on
+    // port; the basket holds only them.
+    void Send(int port, const std::string& folder, const std::vector<std::string>& names) {
+        CloseAllConnections();
+        ClearFtpResultLists();
+        Items().clear();
+        data.m_Vault.m_Clusters[0].m_Hosts.clear();
+        env.reset();
+        env = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(port).c_str());
+        AddAccount("127.0.0.1", kUser, kPassword);
+        std::vector<int> all;
+        for (const std::string& n : names) {
+            WriteFile(local / n, after);
+            all.push_back(static_cast<int>(Items().size()));
+            AddItem(MakeItem(n, "127.0.0.1", kUser, folder, local.dir(), true));
+        }
+        RunTransfer(true, all);
+    }
+    // A file of the user's (or root's) in the folder, with the mode.
+    void Put(const UserDir& dir, const std::string& name, mode_t mode, bool root = false) {
+        WriteFile(dir / name, before);
+        ASSERT_EQ(::chown((dir / name).c_str(), root ? 0 : uid, root ? 0 : gid), 0);
+        ASSERT_EQ(::chmod((dir / name).c_str(), mode), 0);
+    }
+    std::string Result(const std::string& name) {
+        for (const CFileItem& it : TransferResults())
+            if (it.FileName == name) return it.IsFTPed;
+        return "not in the run";
+    }
+    static struct stat Lstat(const std::string& path) {
+        struct stat st {};
+        ::lstat(path.c_str(), &st);
+        return st;
+    }
+    static void NoTemporaries(const UserDir& dir) {
+        for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+            EXPECT_EQ(e.path().filename().string().find(".qvl-part"), std::string::npos) << e.path();
+    }
+    // A private file, a read-only one, a link and a hard link, named so
+    // that the listing leaves them out: sent, each keeps what a plain STOR
+    // keeps.
+    void SendOverUnlisted(int port, const UserDir& dir, const std::string& p) {
+        Put(dir, p + "private.txt", 0600);
+        Put(dir, p + "readonly.txt", 0444);
+        Put(dir, p + "target.txt", 0644);
+        ASSERT_EQ(::symlink((p + "target.txt").c_str(), (dir / (p + "link.txt")).c_str()), 0);
+        ASSERT_EQ(::lchown((dir / (p + "link.txt")).c_str(), uid, gid), 0);
+        Put(dir, p + "hard.txt", 0644);
+        ASSERT_EQ(::link((dir / (p + "hard.txt")).c_str(), (dir / (p + "other name.txt")).c_str()), 0);
+        Send(port, dir.dir(), {p + "private.txt", p + "readonly.txt", p + "link.txt", p + "hard.txt"});
+        EXPECT_EQ(Result(p + "private.txt"), "Yes") << trace.All();
+        EXPECT_TRUE(ReadFile(dir / (p + "private.txt")) == after);
+        EXPECT_EQ(Lstat(dir / (p + "private.txt")).st_mode & 0777, 0600u);
+        EXPECT_EQ(Result(p + "readonly.txt"), "failed");
+        EXPECT_TRUE(ReadFile(dir / (p + "readonly.txt")) == before);
+        EXPECT_TRUE(S_ISLNK(Lstat(dir / (p + "link.txt")).st_mode));
+        EXPECT_TRUE(ReadFile(dir / (p + "target.txt")) == (Result(p + "link.txt") == "Yes" ? after : before));
+        EXPECT_EQ(Result(p + "hard.txt"), "Yes");
+        EXPECT_TRUE(ReadFile(dir / (p + "other name.txt")) == after);
+        NoTemporaries(dir);
+    }
 
-// A server that carries no permissions over (SITE CHMOD refused) gets the
-// file straight, as a plain send: the private file stays private.
-TEST_F(NoChmodServer, APrivateFileGoesStraightAndStaysPrivate) {
-    VsftpdServer vs("", "chmod_enable=NO\n");
-    if (!vs.ok()) GTEST_SKIP() << vs.why();
-    UserDir work;
+    void SetUp() override {
+        RemoteEngineTest::SetUp();
+        std::string home;
+        if (!TestUserIds(uid, gid, home)) GTEST_SKIP() << "the user qvltest is missing";
+    }
+    void TearDown() override {
+        RemoteEngineTest::TearDown();
+        env.reset();
+    }
+
+    const std::string before = std::string(100000, 'o'), after = std::string(100000, 'n');
+    uid_t uid = 0;
+    gid_t gid = 0;
     TempDir local;
-    uid_t uid;
-    gid_t gid;
-    std::string home;
-    ASSERT_TRUE(TestUserIds(uid, gid, home));
-    const std::string path = work / "private.txt";
-    WriteFile(path, std::string(100000, 'o'));
-    ASSERT_EQ(::chown(path.c_str(), uid, gid), 0);
-    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
-    WriteFile(local / "private.txt", std::string(100000, 'n'));
-    ScopedEnv env("QVL_FTP_PORT", std::to_string(vs.port()).c_str());
-    AddAccount("127.0.0.1", kUser, kPassword);
-    AddItem(MakeItem("private.txt", "127.0.0.1", kUser, work.dir(), local.dir(), true));
-    RunTransfer(true, {0});
-    EXPECT_EQ(TransferResults()[0].IsFTPed, "Yes");
-    EXPECT_TRUE(ReadFile(path) == std::string(100000, 'n'));
-    struct stat st {};
-    ASSERT_EQ(::stat(path.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0640u);
-    for (const auto& e : std::filesystem::directory_iterator(work.path()))
-        EXPECT_EQ(e.path().filename().string().find(".qvl-part"), std::string::npos) << e.path();
+    std::unique_ptr<ScopedEnv> env;
+};
+
+// Names the listing leaves out (hidden by the server, or past its cap) are
+// not taken for new files, and a listing that shows one owner for all
+// proves no file the user's.
+TEST_F(HostingServers, ASendKeepsWhatAPlainSendKeptWhereTheListingHidesNamesOrOwners) {
+    {
+        VsftpdServer vs("", "hide_file={z*}\n");
+        if (!vs.ok()) GTEST_SKIP() << vs.why();
+        UserDir dir;
+        SendOverUnlisted(vs.port(), dir, "z");
+    }
+    {
+        // pure-ftpd lists 50 entries of the folder's 126.
+        PureFtpdServer pure({"-L", "50:5"});
+        if (!pure.ok()) GTEST_SKIP() << pure.why();
+        UserDir dir;
+        for (int k = 0; k < 120; ++k) Put(dir, "a" + std::to_string(1000 + k), 0644);
+        SendOverUnlisted(pure.port(), dir, "z");
+    }
+    {
+        // Every owner and group shows as "ftp".
+        VsftpdServer vs("", "hide_ids=YES\n");
+        if (!vs.ok()) GTEST_SKIP() << vs.why();
+        UserDir dir;
+        Put(dir, "rootfile.txt", 0644, true);
+        Put(dir, "other.txt", 0666, true);
+        Put(dir, "mine.txt", 0644);
+        Send(vs.port(), dir.dir(), {"rootfile.txt", "other.txt", "mine.txt"});
+        EXPECT_EQ(Result("rootfile.txt"), "failed");
+        EXPECT_TRUE(ReadFile(dir / "rootfile.txt") == before);
+        EXPECT_EQ(Lstat(dir / "rootfile.txt").st_uid, 0u);
+        EXPECT_EQ(Result("other.txt"), "Yes");
+        EXPECT_TRUE(ReadFile(dir / "other.txt") == after);
+        EXPECT_EQ(Lstat(dir / "other.txt").st_uid, 0u);
+        EXPECT_EQ(Lstat(dir / "other.txt").st_mode & 0777, 0666u);
+        EXPECT_EQ(Result("mine.txt"), "Yes");
+        NoTemporaries(dir);
+    }
+}
+
+// A server that refuses what only the temporary name needs (the hidden
+// names' listing, SITE CHMOD, RNTO) gets that item straight at once and
+// every later one as well: no item fails for it, and it is asked once.
+TEST_F(HostingServers, ACommandOnlyTheTemporaryNeedsRefusedSendsStraightFromThenOn) {
+    TempDir logs;
+    const auto count = [](const std::string& log, const std::string& start) {
+        std::ifstream in(log);
+        int n = 0;
+        for (std::string line; std::getline(in, line);)
+            if (line.find(start) != std::string::npos) ++n;
+        return n;
+    };
+    {
+        // A server that carries no permissions over: the private files stay
+        // private.
+        VsftpdServer vs("", "chmod_enable=NO\nxferlog_enable=YES\nlog_ftp_protocol=YES\nvsftpd_log_file=" +
+                                logs.dir() + "chmod.log\n");
+        if (!vs.ok()) GTEST_SKIP() << vs.why();
+        UserDir dir;
+        Put(dir, "private.txt", 0640);
+        Put(dir, "private2.txt", 0600);
+        Send(vs.port(), dir.dir(), {"private.txt", "private2.txt"});
+        EXPECT_EQ(Result("private.txt"), "Yes");
+        EXPECT_EQ(Result("private2.txt"), "Yes");
+        EXPECT_TRUE(ReadFile(dir / "private.txt") == after);
+        EXPECT_EQ(Lstat(dir / "private.txt").st_mode & 0777, 0640u);
+        EXPECT_EQ(Lstat(dir / "private2.txt").st_mode & 0777, 0600u);
+        EXPECT_EQ(count(logs.dir() + "chmod.log", "\"SITE CHMOD"), 1);
+        NoTemporaries(dir);
+    }
+    {
+        // RNFR taken, RNTO denied.
+        VsftpdServer vs("", "cmds_denied=RNTO\nxferlog_enable=YES\nlog_ftp_protocol=YES\nvsftpd_log_file=" +
+                                logs.dir() + "rnto.log\n");
+        if (!vs.ok()) GTEST_SKIP() << vs.why();
+        UserDir dir;
+        for (const char* n : {"a.txt", "b.txt", "c.txt"}) Put(dir, n, 0644);
+        Send(vs.port(), dir.dir(), {"a.txt", "b.txt", "c.txt", "new.txt"});
+        for (const char* n : {"a.txt", "b.txt", "c.txt", "new.txt"}) {
+            EXPECT_EQ(Result(n), "Yes") << n << trace.All();
+            EXPECT_TRUE(ReadFile(dir / n) == after) << n;
+        }
+        EXPECT_EQ(count(logs.dir() + "rnto.log", "\"RNTO"), 1);
+        EXPECT_EQ(trace.Count("-?- 127.0.0.1 refuses to rename files: files are sent straight over the remote files, "
+                              "so a stopped send leaves the remote file cut."),
+                  1)
+            << trace.All();
+        NoTemporaries(dir);
+    }
+    {
+        // "LIST -a" refused: pyftpdlib answers as some servers do.
+        TempDir root;
+        const std::string log = logs.dir() + "list.log";
+        PyFtpRefusingServer py(root.path(), {{"LIST -a", "501 Invalid option."}}, log);
+        if (!py.ok()) GTEST_SKIP() << py.why();
+        for (const char* n : {"a.txt", "b.txt"}) WriteFile(root / n, before);
+        UserDir unused;
+        Send(py.port(), "/", {"a.txt", "b.txt", "new.txt"});
+        for (const char* n : {"a.txt", "b.txt", "new.txt"}) {
+            EXPECT_EQ(Result(n), "Yes") << n << trace.All();
+            EXPECT_TRUE(ReadFile(root / n) == after) << n;
+        }
+        EXPECT_EQ(count(log, "LIST -a"), 1);
+    }
 }
 
 }  // namespace

@@ -252,6 +252,60 @@ public:
     }
 };
 
+// pyftpdlib with a handler that answers some commands as no real server
+// does: refuse holds command words and lines starting with them ("LIST -a"),
+// each answered with its reply; every command line received is written to
+// the file log.
+class PyFtpRefusingServer : public LoopbackServer {
+public:
+    PyFtpRefusingServer(const std::string& root, const std::map<std::string, std::string>& refuse,
+                        const std::string& log) {
+        if (!HavePyFtpdLib()) {
+            m_why = "python3-pyftpdlib is not installed (run scripts/setup)";
+            return;
+        }
+        std::string table;
+        for (const auto& [line, reply] : refuse) table += "    " + Quote(line) + ": " + Quote(reply) + ",\n";
+        const std::string script =
+            "import sys\n"
+            "from pyftpdlib.authorizers import DummyAuthorizer\n"
+            "from pyftpdlib.handlers import FTPHandler\n"
+            "from pyftpdlib.servers import FTPServer\n"
+            "port, root, user, pw, low, log = sys.argv[1:7]\n"
+            "REFUSE = {\n" + table + "}\n"
+            "class Handler(FTPHandler):\n"
+            "    def pre_process_command(self, line, cmd, arg):\n"
+            "        with open(log, 'a') as f:\n"
+            "            f.write(line + '\\n')\n"
+            "        for start, reply in REFUSE.items():\n"
+            "            if line == start or line.startswith(start + ' '):\n"
+            "                self.respond(reply)\n"
+            "                return\n"
+            "        return FTPHandler.pre_process_command(self, line, cmd, arg)\n"
+            "a = DummyAuthorizer()\n"
+            "a.add_user(user, pw, root, perm='elradfmwMT')\n"
+            "Handler.authorizer = a\n"
+            "Handler.passive_ports = range(int(low), int(low) + 20)\n"
+            "FTPServer(('127.0.0.1', int(port)), Handler).serve_forever()\n";
+        Launch(
+            [&](int port) {
+                return std::vector<std::string>{"/usr/bin/python3", "-c", script, std::to_string(port), root, kUser,
+                                                kPassword, std::to_string(FreePort()), log};
+            },
+            AnswersFtp, 5000, "pyftpdlib");
+    }
+
+private:
+    static std::string Quote(const std::string& s) {
+        std::string q = "'";
+        for (char c : s) {
+            if (c == '\'' || c == '\\') q += '\\';
+            q += c;
+        }
+        return q + "'";
+    }
+};
+
 // The test user's ids, or false when the user does not exist.
 inline bool TestUserIds(uid_t& uid, gid_t& gid, std::string& home) {
     passwd* pw = ::getpwnam(kUser);
@@ -338,10 +392,10 @@ private:
 // pure-ftpd in the foreground with the local test user (unix logins), not
 // shut in a folder: its items use absolute remote folders. Its Debian package
 // conflicts with vsftpd, so scripts/setup unpacks it into a folder of its
-// own; QVL_PURE_FTPD names another binary.
+// own; QVL_PURE_FTPD names another binary. extra: more options ("-L", "50:5").
 class PureFtpdServer : public LoopbackServer {
 public:
-    PureFtpdServer() {
+    explicit PureFtpdServer(const std::vector<std::string>& extra = {}) {
         const char* env = std::getenv("QVL_PURE_FTPD");
         const std::string program = env && *env ? env : "/opt/qvl-pure-ftpd/usr/sbin/pure-ftpd";
         m_why = RootServerUnavailable(program.c_str());
@@ -350,11 +404,13 @@ public:
             return;
         }
         Launch(
-            [program](int port) {
+            [program, extra](int port) {
                 const int low = FreePort();
-                return std::vector<std::string>{program, "-S", "127.0.0.1," + std::to_string(port), "-4", "-H",
-                                                "-E", "-l", "unix", "-p",
-                                                std::to_string(low) + ":" + std::to_string(low + 20)};
+                std::vector<std::string> args{program, "-S", "127.0.0.1," + std::to_string(port), "-4", "-H",
+                                              "-E", "-l", "unix", "-p",
+                                              std::to_string(low) + ":" + std::to_string(low + 20)};
+                args.insert(args.end(), extra.begin(), extra.end());
+                return args;
             },
             AnswersFtp, 5000, "pure-ftpd");
     }
