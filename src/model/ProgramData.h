@@ -155,6 +155,8 @@ public:
     void SetCurSession(int p, int s);
     CSession* GetSessionPtr(int p, int s);
     CSession GetSession(int p, int s) const;
+    // The first session of the first project that has one; false when no
+    // project holds a session.
     bool GetFirstSession(CSession& out) const;
     std::vector<CFileItem> GetBasketItems(int p, int s, int b) const;
     std::vector<CFileItem*> GetBasketItemPtrs(int p, int s, int b);
