@@ -532,13 +532,15 @@ TEST(FaultRoundJob, AJobKilledWhileCopyingIntoAHardLinkedFileIsFinishedByTheNext
     ASSERT_EQ(::stat(big.c_str(), &st), 0);
     const std::vector<std::string> job{"-input=" + big + ",", "-libfile=" + libfile + ",", "-default=y"};
     // Killed once a megabyte of the new text is in the file.
-    const char* asan = std::getenv("ASAN_OPTIONS");
-    JobRun r = RunJob(job, tmp / "root", tmp / "stderr.txt", tmp.path(),
-                      {std::string("LD_PRELOAD=") + QVL_KILL_AT_WRITE,
-                       "QVL_KILL_AT_WRITE=" + std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) +
-                           ":" + std::to_string(1 << 20),
-                       "ASAN_OPTIONS=" + (asan ? std::string(asan) + ":" : std::string()) +
-                           "verify_asan_link_order=0"});
+    auto killAtWrite = [](const struct stat& file) {
+        const char* asan = std::getenv("ASAN_OPTIONS");
+        return std::vector<std::string>{
+            std::string("LD_PRELOAD=") + QVL_KILL_AT_WRITE,
+            "QVL_KILL_AT_WRITE=" + std::to_string(file.st_dev) + ":" + std::to_string(file.st_ino) + ":" +
+                std::to_string(1 << 20),
+            "ASAN_OPTIONS=" + (asan ? std::string(asan) + ":" : std::string()) + "verify_asan_link_order=0"};
+    };
+    JobRun r = RunJob(job, tmp / "root", tmp / "stderr.txt", tmp.path(), killAtWrite(st));
     ASSERT_EQ(r.signal, SIGKILL) << r.exitCode << r.err << r.log;
     const std::string cut = ReadFile(big);
     EXPECT_TRUE(cut != oldText && cut != newText);  // the kill came in the middle of the copy
@@ -554,6 +556,28 @@ TEST(FaultRoundJob, AJobKilledWhileCopyingIntoAHardLinkedFileIsFinishedByTheNext
     EXPECT_TRUE(ReadFile(big2) == newText);
     EXPECT_TRUE(PartFiles(dir).empty());
     EXPECT_NE(r.log.find("The file " + big + " was left part-written by an unfinished save; its new text"),
+              std::string::npos)
+        << r.log;
+
+    // Killed again; a minute later the user saves the file under its other
+    // name. The next job keeps that save, and the new text of the cut copy
+    // under a name of its own, and says so.
+    WriteFile(big, oldText);
+    ASSERT_EQ(::stat(big.c_str(), &st), 0);
+    r = RunJob(job, tmp / "root", tmp / "stderr.txt", tmp.path(), killAtWrite(st));
+    ASSERT_EQ(r.signal, SIGKILL) << r.exitCode << r.err << r.log;
+    const std::string mine = "the user's own words\n";
+    WriteFile(big2, mine);
+    const std::time_t later = std::time(nullptr) + 60;
+    const timespec saved[2] = {{later, 0}, {later, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, big2.c_str(), saved, 0), 0);
+    r = RunJob(job, tmp / "root", tmp / "stderr.txt", tmp.path());
+    EXPECT_EQ(r.exitCode, 0) << r.err << r.log;
+    EXPECT_EQ(ReadFile(big2), mine);
+    EXPECT_TRUE(ReadFile(big + ".unfinished") == newText);
+    EXPECT_TRUE(PartFiles(dir).empty());
+    EXPECT_NE(r.log.find("it was changed since, so it stays as it is, and the new text of that save is kept in " +
+                         big + ".unfinished."),
               std::string::npos)
         << r.log;
 }
