@@ -276,6 +276,52 @@ TEST_F(FaultRoundTest, TheServerDyingInABasketGetLeavesEveryLocalFileAsItWas) {
     EXPECT_EQ(Names(Local()), before);
 }
 
+// A fetch into a hard-linked file of session "T" was cut by a crash while it
+// copied the new text in: the file holds a part of each, the whole new text
+// waits beside it. The next start shows session "S"; back in "T", F5 must
+// send the whole new text, not the cut file over the server's good copy.
+TEST_F(FaultRoundTest, ACopyCutInASessionNotShownAtTheStartIsFinishedBeforeItsFileIsSent) {
+    MakeFtpArea();
+    const std::string other = Files() + "/other/";
+    fs::create_directories(other);
+    const std::string oldText = Bytes(3 << 20, 'o'), newText = Bytes(3 << 20, 'n');
+    const std::string big = other + "big.txt", leftover = big + ".qvl-part-linked";
+    WriteFile(leftover, newText);
+    WriteFile(big, newText.substr(0, 1 << 20) + oldText.substr(1 << 20));
+    ASSERT_EQ(::link(big.c_str(), (other + "big-too.txt").c_str()), 0);
+    struct stat cut {};
+    ASSERT_EQ(::stat(big.c_str(), &cut), 0);
+    const timespec marked[2] = {cut.st_mtim, cut.st_mtim};  // the copy's last mark
+    ASSERT_EQ(::utimensat(AT_FDCWD, leftover.c_str(), marked, 0), 0);
+    WriteFile(ServerRoot() + "/big.txt", newText);
+    {
+        CProgramData d;
+        d.LoadMasterFile();
+        ASSERT_TRUE(d.InsertSession("T", 0, 1));
+        d.GetSessionPtr(0, 1)->IsLoaded = true;
+        d.InsertBasket("One", 0, 1, 0);
+        CFileItem it = Item("big.txt", other);
+        it.IsFTPed = "Yes";
+        it.RefreshLocalTime();
+        d.InsertFileItems(0, 1, 0, 0, it);
+        d.SetCurSession(0, 0);
+        ASSERT_TRUE(d.SaveMasterFile(g_strSessionInfoDir + kMasterFileName));
+    }
+    Open();
+    ASSERT_EQ(frame->Data().GetCurSession(), 0);
+    frame->PanelPresenter().OnSessionClick(TreeRef::Leaf(0, 1));
+    ASSERT_EQ(frame->Data().GetCurSession(), 1);
+    EXPECT_FALSE(fs::exists(leftover));
+    SelectRows({0});
+    frame->ExecuteCommand(32564);  // F5
+    Finish();
+    Tick();
+    EXPECT_TRUE(ReadFile(ServerRoot() + "/big.txt") == newText);
+    EXPECT_TRUE(ReadFile(big) == newText);
+    EXPECT_TRUE(ReadFile(other + "big-too.txt") == newText);
+    EXPECT_TRUE(Logged("The file " + big + " was left part-written by an unfinished save; its new text")) << Log();
+}
+
 // ------------------------------------------------------------------ a full disk
 
 TEST_F(FaultRoundTest, AGetIntoAFullDiskKeepsTheOldFileAndTheNextItemStillComes) {
