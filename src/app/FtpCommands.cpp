@@ -167,7 +167,7 @@ bool CFtpCommands::StartAutoSyncToRemote() {
     return StartTransferJobs(true, {{m_frame.Data().GetCurBasket(), changes}}, After::Sent, true);
 }
 
-void CFtpCommands::HoldItemsChangedOnBothSides(bool toRemote, std::vector<Job>& jobs, bool unattended,
+void CFtpCommands::HoldItemsThatOverwriteAChange(bool toRemote, std::vector<Job>& jobs, bool unattended,
                                                std::vector<int>& held) {
     CProgramData& d = m_frame.Data();
     const int p = d.GetCurProject(), s = d.GetCurSession();
@@ -177,7 +177,7 @@ void CFtpCommands::HoldItemsChangedOnBothSides(bool toRemote, std::vector<Job>& 
         for (size_t k = 0; k < jobs[j].items.size(); ++k) {
             if (!d.IsValidFileItem(false, p, s, jobs[j].basket, jobs[j].items[k])) continue;
             const CFileItem item = d.GetFileItem(p, s, jobs[j].basket, jobs[j].items[k]);
-            if (!IsChangedOnBothSides(item)) continue;
+            if (!OverwritesAChange(item, toRemote)) continue;
             both.push_back(item);
             where.emplace_back(j, k);
         }
@@ -253,9 +253,9 @@ bool CFtpCommands::StartTransferJobs(bool toRemote, std::vector<Job> jobs, After
             return false;
         }
     }
-    // An item changed on both sides is overwritten only when the user says so.
+    // A copy changed since the last transfer is overwritten only when the user says so.
     std::vector<int> held;
-    HoldItemsChangedOnBothSides(toRemote, jobs, unattended, held);
+    HoldItemsThatOverwriteAChange(toRemote, jobs, unattended, held);
     if (!held.empty()) {
         bool any = false;
         for (const Job& job : jobs) any = any || !job.items.empty();

@@ -30,7 +30,7 @@ public:
     bool StartManualSyncToLocal();
     bool StartManualSyncToRemote();
     // The one-second timer's sync to remote while auto-sync is on: nobody
-    // is asked, and an item changed on both sides is never sent (it is
+    // is asked, and an item changed on the server is never sent (it is
     // named in the Message Window once).
     bool StartAutoSyncToRemote();
 
@@ -61,10 +61,11 @@ private:
     // reaches it, and a run nobody attends leaves such items out. Either way
     // auto-sync goes off, so that it does not try them again every second.
     void NoteIncompleteItems(std::vector<Job>& jobs, bool unattended);
-    // Items changed on both sides since their last transfer leave the jobs
-    // unless the user lets them go (one question for the run); unattended,
-    // they always stay. Their rows go into held.
-    void HoldItemsChangedOnBothSides(bool toRemote, std::vector<Job>& jobs, bool unattended,
+    // Items whose copy on the side the run writes changed since their last
+    // transfer (a local edit before a fetch, a change on the server before a
+    // send) leave the jobs unless the user lets them go (one question for the
+    // run); unattended, they always stay. Their rows go into held.
+    void HoldItemsThatOverwriteAChange(bool toRemote, std::vector<Job>& jobs, bool unattended,
                                      std::vector<int>& held);
     void ShowMessageWindow();
     void UpdateProgress();

@@ -386,11 +386,22 @@ int CProgramData::CreateDefaultProject() {
     return 6;
 }
 
-int CProgramData::LoadSessionFile(int p, int s) {
+int CProgramData::LoadSessionFile(int p, int s, bool sweepItemFolders) {
     CSession* se = GetSessionPtr(p, s);
     if (!se || se->BoxFileName.empty()) return 0;
     if (se->IsLoaded) return -1;
-    return se->Read(g_strSessionInfoDir);
+    const int read = se->Read(g_strSessionInfoDir);
+    if (read == 1 && sweepItemFolders) SweepItemFolders(*se);
+    return read;
+}
+
+void CProgramData::SweepItemFolders(const CSession& session) {
+    std::vector<std::string> folders;
+    std::unordered_set<std::string> seen;
+    for (const CFileBasket& basket : session.m_Baskets)
+        for (const CFileItem& item : basket.m_Items)
+            if (!item.LocalDir.empty() && seen.insert(item.LocalDir).second) folders.push_back(item.LocalDir);
+    if (!folders.empty()) SweepStalePartFiles(folders, ProgramStartTime());
 }
 
 int CProgramData::DumpSession(int p, int s) {
@@ -710,7 +721,9 @@ void CProgramData::LoadMasterFileFrom(const std::string& path) {
     const int p = GetCurProject(), s = GetCurSession();
     if (opened) {
         CSession* se = GetSessionPtr(p, s);
-        if (se && !se->IsLoaded && LoadSessionFile(p, s) == 0 && !se->BoxFileName.empty()) {
+        // The start sweeps the folders of this session's items itself, with
+        // the other folders it reads once.
+        if (se && !se->IsLoaded && LoadSessionFile(p, s, false) == 0 && !se->BoxFileName.empty()) {
             // The session is marked loaded below and written at the next
             // save: a work file that is there but could not be read must not
             // be lost to that.

@@ -301,10 +301,14 @@ CSession CProgramData::GetSession(int p, int s) const {
 }
 
 bool CProgramData::GetFirstSession(CSession& out) const {
-    if (m_ProjectList.m_Projects.empty()) return false;
-    if (m_ProjectList.m_Projects[0].m_Sessions.empty()) return true;
-    out = m_ProjectList.m_Projects[0].m_Sessions[0];
-    return true;
+    // The first session that exists: projects without one (a project added
+    // on the root stands first) are passed over.
+    for (const auto& project : m_ProjectList.m_Projects)
+        if (!project.m_Sessions.empty()) {
+            out = project.m_Sessions.front();
+            return true;
+        }
+    return false;
 }
 
 std::vector<CFileItem> CProgramData::GetBasketItems(int p, int s, int b) const {

@@ -155,6 +155,8 @@ public:
     void SetCurSession(int p, int s);
     CSession* GetSessionPtr(int p, int s);
     CSession GetSession(int p, int s) const;
+    // The first session of the first project that has one; false when no
+    // project holds a session.
     bool GetFirstSession(CSession& out) const;
     std::vector<CFileItem> GetBasketItems(int p, int s, int b) const;
     std::vector<CFileItem*> GetBasketItemPtrs(int p, int s, int b);
@@ -275,7 +277,12 @@ public:
     int EnsureCurrentBasket();
     int CreateDefaultSession();
     int CreateDefaultProject();
-    int LoadSessionFile(int p, int s);
+    // Reads a session's work file into memory (1), -1 when it is there
+    // already, 0 when it cannot be read. Once it is read, the copies into
+    // its items' local files that a killed run left unfinished are finished
+    // (or their new text named), so none of its items is sent or converted
+    // cut (sweepItemFolders false: the caller sweeps them itself).
+    int LoadSessionFile(int p, int s, bool sweepItemFolders = true);
     int DumpSession(int p, int s);
     void ReadClusterNames(const std::string& line);
     void ReadBookmarks(std::istream& in);
@@ -304,6 +311,9 @@ public:
     bool IsExitRequested() const { return m_bExitRequested; }
 
 private:
+    // Sweeps the local folders of the session's items for what killed
+    // writes left there (SweepStalePartFiles).
+    static void SweepItemFolders(const CSession& session);
     CProject* ProjectPtr(int p);
     const CProject* ProjectPtr(int p) const;
     CFileBasket* BasketPtr(int p, int s, int b);

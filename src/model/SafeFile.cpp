@@ -111,6 +111,23 @@ int LockForCopy(int fd, bool wait) {
     }
 }
 
+// How long after the last mark on the kept new text one write of the copy
+// may still change the file: a file changed later than that was changed by
+// someone else after a crash cut the copy.
+constexpr long long kCopyWriteSlackNs = 2000000000LL;
+
+// Marks the kept new text with the time now, just before the copy writes a
+// block of it into the file: while the copy runs the file changes only up to
+// a block's write after that mark (see FinishLinkedCopy).
+void MarkCopyStep(int from) {
+    const timespec times[2] = {{0, UTIME_OMIT}, {0, UTIME_NOW}};
+    ::futimens(from, times);
+}
+
+long long MtimeNs(const struct stat& st) {
+    return static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+}
+
 // Copies the whole of `from` over the file `out`, cuts `out` to that length
 // and flushes it to the disk. 0 or errno.
 int CopyWholeInto(int from, int out) {
@@ -121,6 +138,7 @@ int CopyWholeInto(int from, int out) {
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return errno;
         if (n == 0) break;
+        MarkCopyStep(from);
         for (ssize_t done = 0; done < n;) {
             const ssize_t w = ::pwrite(out, buf.data() + done, static_cast<size_t>(n - done), pos + done);
             if (w < 0 && errno == EINTR) continue;
@@ -129,6 +147,7 @@ int CopyWholeInto(int from, int out) {
         }
         pos += n;
     }
+    MarkCopyStep(from);
     if (::ftruncate(out, pos) != 0) return errno;
     if (::fsync(out) != 0) return errno;
     return 0;
@@ -613,8 +632,42 @@ bool IsPartFileName(const std::string& name) {
 long long ProgramStartTime() { return g_programStart; }
 
 namespace {
+// True when the first `size` bytes of the two files are the same.
+bool SameBytes(int a, int b, off_t size) {
+    std::vector<char> x(1 << 16), y(1 << 16);
+    for (off_t pos = 0; pos < size;) {
+        const size_t want = static_cast<size_t>(std::min<off_t>(size - pos, off_t(x.size())));
+        const ssize_t n = ::pread(a, x.data(), want, pos);
+        if (n <= 0 || ::pread(b, y.data(), static_cast<size_t>(n), pos) != n) return false;
+        if (std::memcmp(x.data(), y.data(), static_cast<size_t>(n)) != 0) return false;
+        pos += n;
+    }
+    return true;
+}
+
+// The new text of a file that was changed after its copy was cut: it leaves
+// the name the sweep finishes for one of its own beside the file
+// ("NAME.unfinished", then "NAME.unfinished.1", ...), and the log says so.
+void KeepLinkedCopyApart(const std::string& linked, const std::string& target, const std::string& what) {
+    std::string why;
+    for (int n = 0; n < 1000; ++n) {
+        const std::string kept = target + ".unfinished" + (n ? "." + std::to_string(n) : std::string());
+        why.clear();
+        if (RenameNoReplace(linked, kept, why)) {
+            WriteTrace(what + "it was changed since, so it stays as it is, and the new text of that save is kept in " +
+                       kept + ".");
+            return;
+        }
+        if (!PathExists(kept)) break;
+    }
+    WriteTrace(what + "it was changed since, so it stays as it is; the new text of that save stays in " + linked +
+               " (" + why + ").");
+}
+
 // Copies the new text that a killed run left in `linked` into its file, the
-// way CSafeWriter::CommitInPlace does, and removes it; says what it did.
+// way CSafeWriter::CommitInPlace does, and removes it; says what it did. A
+// file changed after the copy was cut keeps that change, and the new text is
+// kept apart.
 void FinishLinkedCopy(const std::string& linked) {
     const std::string target = linked.substr(0, linked.size() - kPartMark.size() - kLinkedTag.size());
     const std::string what = "The file " + target + " was left part-written by an unfinished save; ";
@@ -643,9 +696,27 @@ void FinishLinkedCopy(const std::string& linked) {
     }
     // Opened under the lock: the text of the last copy that was begun.
     const int in = err ? -1 : ::open(linked.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    struct stat text {};
+    struct stat text {}, now {};
     if (!err && in < 0) err = errno;
     if (!err && (::fstat(in, &text) != 0 || !S_ISREG(text.st_mode))) err = EINVAL;
+    if (!err && ::fstat(out, &now) == 0 && MtimeNs(now) > MtimeNs(text) + kCopyWriteSlackNs) {
+        // The file was changed after the copy was cut (its other name saved,
+        // say): that change is not overwritten. A file that holds the new
+        // text whole needs nothing more; else both stay.
+        bool same = false;
+        if (now.st_size == text.st_size) {
+            const int look = ::open(target.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+            same = look >= 0 && SameBytes(in, look, text.st_size);
+            if (look >= 0) ::close(look);
+        }
+        ::close(in);
+        if (same)
+            ::unlink(linked.c_str());
+        else
+            KeepLinkedCopyApart(linked, target, what);
+        ::close(out);  // the lock held until here
+        return;
+    }
     if (!err) err = ReserveRoom(out, text.st_size);
     if (!err) err = CopyWholeInto(in, out);
     if (!err) ::unlink(linked.c_str());

@@ -175,6 +175,9 @@ bool IsPartFileName(const std::string& name);
 // hard links, whose copy into NAME a killed run left unfinished: it is
 // copied into NAME now (NAME missing: it takes the name) and then removed,
 // unless a running program is copying it now; it is never simply dropped.
+// When NAME was changed after the copy was cut (the copy marks the text's
+// time before each block it writes), that change stays and the new text is
+// kept as "NAME.unfinished" (numbered when taken); the log says so.
 // `known` holds, by folder (ending in "/"), the part file names of folders
 // read already at this start; the others are read here.
 using FolderPartNames = std::map<std::string, std::vector<std::string>>;

@@ -48,6 +48,8 @@ bool CProgramData::ImportSessions(const std::string& path) {
             if (se.BoxFileName.empty() || !se.Read(folder)) {
                 WriteTraceString("Failed to locate " + folder + se.BoxFileName + ".");
                 failed = true;
+            } else {
+                SweepItemFolders(se);
             }
         }
     if (!failed) return true;

@@ -45,8 +45,16 @@ bool IsChangedOnBothSides(const CFileItem& item) {
     return item.IsRemoteModified == "Yes" && item.GetLocalStatus() == "LocalModified";
 }
 
+bool OverwritesAChange(const CFileItem& item, bool toRemote) {
+    return toRemote ? item.IsRemoteModified == "Yes" : item.GetLocalStatus() == "LocalModified";
+}
+
 std::string BothChangedQuestion(const std::vector<CFileItem>& items, bool toRemote) {
-    std::string text = "These files were changed here and on the server since their last transfer:\r\n";
+    bool allBoth = true;
+    for (const CFileItem& item : items) allBoth = allBoth && IsChangedOnBothSides(item);
+    std::string text = allBoth     ? "These files were changed here and on the server since their last transfer:\r\n"
+                       : toRemote ? "These files were changed on the server since their last transfer:\r\n"
+                                  : "These files were changed here since their last transfer:\r\n";
     constexpr size_t kNamed = 20;
     for (size_t i = 0; i < items.size() && i < kNamed; ++i)
         text += "   " + items[i].LocalDir + items[i].FileName + "  (" + RemoteShown(items[i]) + ")\r\n";
@@ -60,8 +68,9 @@ std::string BothChangedQuestion(const std::vector<CFileItem>& items, bool toRemo
 
 std::string BothChangedHeldLine(const CFileItem& item, bool toRemote) {
     const std::string local = item.LocalDir + item.FileName;
-    return toRemote ? "-?- Not sent: " + local + " -> " + RemoteShown(item) +
-                          " (changed on the server too since the last transfer; auto-sync leaves it as it is)"
-                    : "-?- Not fetched: " + RemoteShown(item) + " -> " + local +
-                          " (changed here too since the last transfer; auto-sync leaves it as it is)";
+    const std::string too = IsChangedOnBothSides(item) ? " too" : "";
+    return toRemote ? "-?- Not sent: " + local + " -> " + RemoteShown(item) + " (changed on the server" + too +
+                          " since the last transfer; auto-sync leaves it as it is)"
+                    : "-?- Not fetched: " + RemoteShown(item) + " -> " + local + " (changed here" + too +
+                          " since the last transfer; auto-sync leaves it as it is)";
 }

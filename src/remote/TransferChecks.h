@@ -1,6 +1,6 @@
 // The checks a transfer run makes on its items before anything is written:
 // which items would write one file from different sources, and which items
-// changed on both sides since their last transfer.
+// changed since their last transfer on the side a run would overwrite.
 #pragma once
 
 #include <string>
@@ -23,6 +23,10 @@ std::string LocalTargetKey(const CFileItem& item);
 // check found the remote file changed. Either way a transfer would lose one
 // side's edit.
 bool IsChangedOnBothSides(const CFileItem& item);
+// True when the copy a transfer would overwrite changed since the item's last
+// transfer: sending, the server's copy (marked by the last remote status
+// check); fetching, the local copy. That change would be lost.
+bool OverwritesAChange(const CFileItem& item, bool toRemote);
 // The question before a run that would overwrite such items (sending, the
 // server's copies; fetching, the local ones), naming them.
 std::string BothChangedQuestion(const std::vector<CFileItem>& items, bool toRemote);

@@ -275,6 +275,52 @@ TEST_F(FaultRoundTest, TheServerDyingInABasketGetLeavesEveryLocalFileAsItWas) {
     EXPECT_EQ(Names(Local()), before);
 }
 
+// A fetch into a hard-linked file of session "T" was cut by a crash while it
+// copied the new text in: the file holds a part of each, the whole new text
+// waits beside it. The next start shows session "S"; back in "T", F5 must
+// send the whole new text, not the cut file over the server's good copy.
+TEST_F(FaultRoundTest, ACopyCutInASessionNotShownAtTheStartIsFinishedBeforeItsFileIsSent) {
+    MakeFtpArea();
+    const std::string other = Files() + "/other/";
+    fs::create_directories(other);
+    const std::string oldText = Bytes(3 << 20, 'o'), newText = Bytes(3 << 20, 'n');
+    const std::string big = other + "big.txt", leftover = big + ".qvl-part-linked";
+    WriteFile(leftover, newText);
+    WriteFile(big, newText.substr(0, 1 << 20) + oldText.substr(1 << 20));
+    ASSERT_EQ(::link(big.c_str(), (other + "big-too.txt").c_str()), 0);
+    struct stat cut {};
+    ASSERT_EQ(::stat(big.c_str(), &cut), 0);
+    const timespec marked[2] = {cut.st_mtim, cut.st_mtim};  // the copy's last mark
+    ASSERT_EQ(::utimensat(AT_FDCWD, leftover.c_str(), marked, 0), 0);
+    WriteFile(ServerRoot() + "/big.txt", newText);
+    {
+        CProgramData d;
+        d.LoadMasterFile();
+        ASSERT_TRUE(d.InsertSession("T", 0, 1));
+        d.GetSessionPtr(0, 1)->IsLoaded = true;
+        d.InsertBasket("One", 0, 1, 0);
+        CFileItem it = Item("big.txt", other);
+        it.IsFTPed = "Yes";
+        it.RefreshLocalTime();
+        d.InsertFileItems(0, 1, 0, 0, it);
+        d.SetCurSession(0, 0);
+        ASSERT_TRUE(d.SaveMasterFile(g_strSessionInfoDir + kMasterFileName));
+    }
+    Open();
+    ASSERT_EQ(frame->Data().GetCurSession(), 0);
+    frame->PanelPresenter().OnSessionClick(TreeRef::Leaf(0, 1));
+    ASSERT_EQ(frame->Data().GetCurSession(), 1);
+    EXPECT_FALSE(fs::exists(leftover));
+    SelectRows({0});
+    frame->ExecuteCommand(32564);  // F5
+    Finish();
+    Tick();
+    EXPECT_TRUE(ReadFile(ServerRoot() + "/big.txt") == newText);
+    EXPECT_TRUE(ReadFile(big) == newText);
+    EXPECT_TRUE(ReadFile(other + "big-too.txt") == newText);
+    EXPECT_TRUE(Logged("The file " + big + " was left part-written by an unfinished save; its new text")) << Log();
+}
+
 // ------------------------------------------------------------------ a full disk
 
 TEST_F(FaultRoundTest, AGetIntoAFullDiskKeepsTheOldFileAndTheNextItemStillComes) {
@@ -531,13 +577,15 @@ TEST(FaultRoundJob, AJobKilledWhileCopyingIntoAHardLinkedFileIsFinishedByTheNext
     ASSERT_EQ(::stat(big.c_str(), &st), 0);
     const std::vector<std::string> job{"-input=" + big + ",", "-libfile=" + libfile + ",", "-default=y"};
     // Killed once a megabyte of the new text is in the file.
-    const char* asan = std::getenv("ASAN_OPTIONS");
-    JobRun r = RunJob(job, tmp / "root", tmp / "stderr.txt", tmp.path(),
-                      {std::string("LD_PRELOAD=") + QVL_KILL_AT_WRITE,
-                       "QVL_KILL_AT_WRITE=" + std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) +
-                           ":" + std::to_string(1 << 20),
-                       "ASAN_OPTIONS=" + (asan ? std::string(asan) + ":" : std::string()) +
-                           "verify_asan_link_order=0"});
+    auto killAtWrite = [](const struct stat& file) {
+        const char* asan = std::getenv("ASAN_OPTIONS");
+        return std::vector<std::string>{
+            std::string("LD_PRELOAD=") + QVL_KILL_AT_WRITE,
+            "QVL_KILL_AT_WRITE=" + std::to_string(file.st_dev) + ":" + std::to_string(file.st_ino) + ":" +
+                std::to_string(1 << 20),
+            "ASAN_OPTIONS=" + (asan ? std::string(asan) + ":" : std::string()) + "verify_asan_link_order=0"};
+    };
+    JobRun r = RunJob(job, tmp / "root", tmp / "stderr.txt", tmp.path(), killAtWrite(st));
     ASSERT_EQ(r.signal, SIGKILL) << r.exitCode << r.err << r.log;
     const std::string cut = ReadFile(big);
     EXPECT_TRUE(cut != oldText && cut != newText);  // the kill came in the middle of the copy
@@ -553,6 +601,28 @@ TEST(FaultRoundJob, AJobKilledWhileCopyingIntoAHardLinkedFileIsFinishedByTheNext
     EXPECT_TRUE(ReadFile(big2) == newText);
     EXPECT_TRUE(PartFiles(dir).empty());
     EXPECT_NE(r.log.find("The file " + big + " was left part-written by an unfinished save; its new text"),
+              std::string::npos)
+        << r.log;
+
+    // Killed again; a minute later the user saves the file under its other
+    // name. The next job keeps that save, and the new text of the cut copy
+    // under a name of its own, and says so.
+    WriteFile(big, oldText);
+    ASSERT_EQ(::stat(big.c_str(), &st), 0);
+    r = RunJob(job, tmp / "root", tmp / "stderr.txt", tmp.path(), killAtWrite(st));
+    ASSERT_EQ(r.signal, SIGKILL) << r.exitCode << r.err << r.log;
+    const std::string mine = "the user's own words\n";
+    WriteFile(big2, mine);
+    const std::time_t later = std::time(nullptr) + 60;
+    const timespec saved[2] = {{later, 0}, {later, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, big2.c_str(), saved, 0), 0);
+    r = RunJob(job, tmp / "root", tmp / "stderr.txt", tmp.path());
+    EXPECT_EQ(r.exitCode, 0) << r.err << r.log;
+    EXPECT_EQ(ReadFile(big2), mine);
+    EXPECT_TRUE(ReadFile(big + ".unfinished") == newText);
+    EXPECT_TRUE(PartFiles(dir).empty());
+    EXPECT_NE(r.log.find("it was changed since, so it stays as it is, and the new text of that save is kept in " +
+                         big + ".unfinished."),
               std::string::npos)
         << r.log;
 }

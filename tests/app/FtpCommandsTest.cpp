@@ -391,6 +391,26 @@ TEST_F(FtpWindowTest, AFileChangedOnBothSidesIsOverwrittenOnlyWhenTheUserSaysSo)
     EXPECT_NE(Log().find("1 modified in local area."), std::string::npos) << Log();
     EXPECT_TRUE(RowText(2).startsWith("*")) << RowText(2).toStdString();
 
+    // F4 over the local edit alone asks too, naming only that file; No keeps
+    // line a and fetches the rest.
+    int runs = Count("--- FTP over ---");
+    WriteFile(ServerRoot() + "/pic.bin", "new picture");
+    SelectRows({1, 2});
+    prompter.entries.clear();
+    prompter.answers = {Answer::No};
+    press(Qt::Key_F4);
+    Finish();
+    Tick();
+    ASSERT_EQ(prompter.Questions().size(), 1u);
+    std::string question = prompter.Questions()[0];
+    EXPECT_NE(question.find("These files were changed here since their last transfer:\r\n   " + notes +
+                            "  (127.0.0.1:/notes.txt)\r\n\r\n"),
+              std::string::npos)
+        << question;
+    EXPECT_EQ(ReadFile(notes), edited);
+    EXPECT_EQ(ReadFile(Local() + "pic.bin"), ReadFile(ServerRoot() + "/pic.bin"));
+    EXPECT_EQ(Count("--- FTP over ---"), ++runs);
+
     // The server's copy changes too, and the remote status marks it.
     WriteFile(ServerRoot() + "/notes.txt", "notes\nb\n");
     utimbuf old{1000000000, 1000000000};
@@ -401,8 +421,8 @@ TEST_F(FtpWindowTest, AFileChangedOnBothSidesIsOverwrittenOnlyWhenTheUserSaysSo)
     ASSERT_EQ(w.Data().GetFileItem(0, 0, 0, 2).IsRemoteModified, "Yes");
 
     // F4 on pic.bin and notes.txt, No: pic.bin is fetched, notes.txt keeps line a.
-    WriteFile(Local() + "pic.bin", "spoilt");
-    int runs = Count("--- FTP over ---");
+    WriteFile(ServerRoot() + "/pic.bin", "newer picture");
+    runs = Count("--- FTP over ---");
     SelectRows({1, 2});
     prompter.entries.clear();
     prompter.answers = {Answer::No};
@@ -410,7 +430,8 @@ TEST_F(FtpWindowTest, AFileChangedOnBothSidesIsOverwrittenOnlyWhenTheUserSaysSo)
     Finish();
     Tick();
     ASSERT_EQ(prompter.Questions().size(), 1u);
-    const std::string question = prompter.Questions()[0];
+    question = prompter.Questions()[0];
+    EXPECT_NE(question.find("changed here and on the server"), std::string::npos) << question;
     EXPECT_NE(question.find(notes + "  (127.0.0.1:/notes.txt)"), std::string::npos) << question;
     EXPECT_EQ(question.find("pic.bin"), std::string::npos) << question;
     EXPECT_NE(question.find("The changes made here are lost."), std::string::npos) << question;

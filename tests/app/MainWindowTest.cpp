@@ -424,7 +424,12 @@ TEST_F(WindowTest, LoadSessionAsksForTheFileWithTheBrowseButton) {
     MakeSampleArea();
     CMainFrame& w = Open();
     w.Banner()->Close();
-    w.PanelPresenter().OnSessionRightClick(TreeRef::Parent(0));
+    // A project added on the root stands first in the saved file, without a session.
+    w.PanelPresenter().OnSessionRightClick(TreeRef::Root());
+    prompter.texts = {std::string("Newest")};
+    w.ExecuteCommand(32676);
+    w.ExecuteCommand(32580);  // save the user information
+    w.PanelPresenter().OnSessionRightClick(TreeRef::Parent(1));
     QtPrompter dialogs;
     ScopedPrompter use(dialogs);
     bool seen = false;
@@ -441,9 +446,10 @@ TEST_F(WindowTest, LoadSessionAsksForTheFileWithTheBrowseButton) {
     });
     w.ExecuteCommand(32673);
     EXPECT_TRUE(seen);
-    QTreeWidgetItem* project = w.ControlPanel().SessionTree()->topLevelItem(0)->child(0);
+    QTreeWidgetItem* project = w.ControlPanel().SessionTree()->topLevelItem(0)->child(1);
     ASSERT_EQ(project->childCount(), 3);
     EXPECT_EQ(project->child(0)->text(0), "Web site <+>");
+    EXPECT_EQ(w.Data().GetSessionItemCount(1, 0), w.Data().GetSessionItemCount(1, 1));
 }
 
 namespace {

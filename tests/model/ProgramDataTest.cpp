@@ -112,8 +112,13 @@ TEST_F(ProgramDataTest, TreeGettersAndChooser) {
     first.SessionName = "unchanged";
     CProgramData noSession;
     noSession.InsertProject("P", 0);
-    EXPECT_TRUE(noSession.GetFirstSession(first));
+    EXPECT_FALSE(noSession.GetFirstSession(first));
     EXPECT_EQ(first.SessionName, "unchanged");
+    // A first project without a session is passed over.
+    noSession.InsertProject("Q", 1);
+    noSession.InsertSession("Real", 1, 0);
+    ASSERT_TRUE(noSession.GetFirstSession(first));
+    EXPECT_EQ(first.SessionName, "Real");
     EXPECT_FALSE(CProgramData().GetFirstSession(first));
 }
 

@@ -222,13 +222,25 @@ TEST(SafeTargets, AKilledSaveLeavesTheOldOrTheNewFileWhole) {
     WriteFile(t / "gone.txt.qvl-part-linked", "its new text\n");
     WriteFile(t / "busy.txt", "being copied");
     WriteFile(t / "busy.txt.qvl-part-linked", "its new text\n");
+    // A file saved after its copy was cut keeps that save; its new text
+    // takes a name of its own. One that holds the new text whole needs none.
+    const struct timespec saved[2] = {{start + 60, 0}, {start + 60, 0}};
+    WriteFile(t / "saved.txt.qvl-part-linked", "the job's new text\n");
+    WriteFile(t / "saved.txt", "the user's save\n");
+    ::utimensat(AT_FDCWD, (t / "saved.txt").c_str(), saved, 0);
+    WriteFile(t / "whole.txt.qvl-part-linked", "its new text\n");
+    WriteFile(t / "whole.txt", "its new text\n");
+    ::utimensat(AT_FDCWD, (t / "whole.txt").c_str(), saved, 0);
     const int busy = ::open((t / "busy.txt").c_str(), O_RDONLY);
     ASSERT_EQ(::flock(busy, LOCK_EX), 0);
     EXPECT_GE(SweepStalePartFiles({t.dir(), t.path()}, start), 1u);
     ::close(busy);
     EXPECT_EQ(Names(t.path()),
               (std::vector<std::string>{"busy.txt", "busy.txt.qvl-part-linked", "gone.txt", "keep.qvl-part-notes.txt",
-                                        "linked-too.txt", "linked.txt", "master.txt", "other.qvl-part-XyZ789"}));
+                                        "linked-too.txt", "linked.txt", "master.txt", "other.qvl-part-XyZ789",
+                                        "saved.txt", "saved.txt.unfinished", "whole.txt"}));
+    EXPECT_EQ(ReadFile(t / "saved.txt"), "the user's save\n");
+    EXPECT_EQ(ReadFile(t / "saved.txt.unfinished"), "the job's new text\n");
     EXPECT_EQ(ReadFile(t / "linked-too.txt"), "the new text\n");
     EXPECT_EQ(ReadFile(t / "gone.txt"), "its new text\n");
     EXPECT_EQ(ReadFile(t / "busy.txt"), "being copied");

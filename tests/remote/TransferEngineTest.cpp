@@ -252,8 +252,9 @@ TEST(SameTarget, ARunNeverWritesOneFileFromTwoSources) {
     EXPECT_TRUE(FindSameTargetItems(twice, false).empty());
 }
 
-// A transfer would lose one side's edit only where both sides are marked.
-TEST(BothChanged, TheLocalAndTheRemoteMarkTogetherHoldAnItem) {
+// A transfer loses an edit where the side it writes is marked: the server's
+// copy for a send, the local copy for a fetch, whatever the other side did.
+TEST(BothChanged, TheMarkOfTheSideATransferWritesHoldsAnItem) {
     TempDir area;
     const std::string dir = area.path() + "/";
     WriteFile(dir + "page.html", "page\n");
@@ -263,10 +264,21 @@ TEST(BothChanged, TheLocalAndTheRemoteMarkTogetherHoldAnItem) {
     it.RefreshLocalTime();
     it.IsRemoteModified = "Yes";
     EXPECT_FALSE(IsChangedOnBothSides(it));  // the server's copy only
+    EXPECT_TRUE(OverwritesAChange(it, true));
+    EXPECT_FALSE(OverwritesAChange(it, false));
+    EXPECT_NE(BothChangedQuestion({it}, true).find("These files were changed on the server since their last transfer:"),
+              std::string::npos);
     WriteFile(dir + "page.html", "page\na\n");
     EXPECT_TRUE(IsChangedOnBothSides(it));
+    EXPECT_TRUE(OverwritesAChange(it, true));
+    EXPECT_TRUE(OverwritesAChange(it, false));
     it.IsRemoteModified = "No";
     EXPECT_FALSE(IsChangedOnBothSides(it));  // the local copy only
+    EXPECT_FALSE(OverwritesAChange(it, true));
+    EXPECT_TRUE(OverwritesAChange(it, false));
+    EXPECT_NE(BothChangedQuestion({it}, false).find("These files were changed here since their last transfer:"),
+              std::string::npos);
+    EXPECT_NE(BothChangedHeldLine(it, false).find("(changed here since the last transfer;"), std::string::npos);
     it.IsRemoteModified = "Yes";
     const std::string q = BothChangedQuestion({it}, true);
     EXPECT_NE(q.find(dir + "page.html  (h:/www/page.html)"), std::string::npos) << q;
