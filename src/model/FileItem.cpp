@@ -312,7 +312,11 @@ void CFileItem::RefreshLocalTime() {
 }
 
 std::string CFileItem::GetHostKind() const {
-    return RemoteDir.find('[') != std::string::npos ? "VMS" : "UNIX";
+    // A UNIX folder may hold "[" in its name: the folder's form decides
+    // only where the account does not tell, and a folder with "/" in it
+    // is never a VMS one.
+    if (HostType == "UNIX" || HostType == "VMS") return HostType;
+    return RemoteDir.find('[') != std::string::npos && RemoteDir.find('/') == std::string::npos ? "VMS" : "UNIX";
 }
 
 namespace {

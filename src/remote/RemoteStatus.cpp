@@ -142,6 +142,7 @@ bool StartRemoteStatusCheck(CProgramData& data, int project, int session, int ba
 }
 
 void CheckRemoteStatus(CProgramData& data, std::vector<CFileItem>& list) {
+    data.SetKnownHostTypes(list);
     size_t width = 0;
     for (const CFileItem& it : list) width = std::max(width, TextColumns(it.FileName));
     const int count = static_cast<int>(list.size());

@@ -492,7 +492,10 @@ TEST_F(FakeTransfer, ASendGoesStraightWhereTheServerRefusesTheRenameAndToVmsAndS
     for (const char* n : {"a", "b", "c"}) WriteFile(local / n, std::string(100000, *n));
     AddItem(MakeItem("a", "127.0.0.1", "ann", "/r/", local.dir()));
     AddItem(MakeItem("b", "127.0.0.1", "ann", "/r/", local.dir()));
-    AddItem(MakeItem("c", "127.0.0.1", "ann", "DKA0:[ANN]", local.dir()));
+    // A VMS account (its host type known from an earlier login).
+    AddAccount("127.0.0.1", "vms", "pw");
+    data.m_Vault.m_Clusters[0].m_Hosts.back().m_strHostType = "VMS";
+    AddItem(MakeItem("c", "127.0.0.1", "vms", "DKA0:[ANN]", local.dir()));
     const auto sent = [&] {
         std::vector<std::string> seen;
         for (const std::string& l : server.Received())
