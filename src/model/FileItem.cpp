@@ -339,6 +339,16 @@ bool FindUnixListingEntry(const std::string& listing, const std::string& fileNam
             cut = line.size() - fileName.size() - 1;  // not the target of a link
             return true;
         }
+        // A symbolic link's own line: its name, then " -> " and its target.
+        if (!line.empty() && line[0] == 'l') {
+            for (const std::string* name : {&full, &fileName}) {
+                const size_t at = line.find(" " + *name + " -> ");
+                if (at != std::string::npos) {
+                    cut = at;
+                    return true;
+                }
+            }
+        }
         if (lineEnd >= listing.size()) break;
         lineStart = lineEnd + 1;
     }
