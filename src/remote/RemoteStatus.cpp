@@ -196,6 +196,11 @@ void CheckRemoteStatus(CProgramData& data, std::vector<CFileItem>& list) {
             item.RemoteSecondKnown = false;
             item.RemoteSize = -1;
         };
+        // A stopped check leaves the items it did not reach not known.
+        if (g_bFtpBreak) {
+            unknown();
+            continue;
+        }
         if (ContainsHost(failed, CHost(host, user))) {
             WriteTraceString(ShortHostName(host) + " is not connected.");
             unknown();

@@ -466,24 +466,44 @@ TEST_F(FakeTransfer, APauseEndsTheRunWhileTheServerWithholdsAReply) {
     for (const char* n : {"a", "b", "c"}) WriteFile(local / n, n);
     for (const char* n : {"a", "b", "c"}) AddItem(MakeItem(n, "127.0.0.1", "ann", "/r/", local.dir()));
     std::chrono::steady_clock::time_point stoppedAt{};
-    std::thread pause([&] {
-        const auto mdtms = [&] {
-            int n = 0;
-            for (const std::string& l : server.Received()) n += l.rfind("MDTM", 0) == 0;
-            return n;
-        };
-        WaitFor([&] { return mdtms() >= 3; }, 10000);
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        stoppedAt = std::chrono::steady_clock::now();
-        OnStopFtp();
-    });
+    // Pauses once the server has had n MDTM commands, the last one unanswered.
+    const auto pauseAfter = [&](int n) {
+        return std::thread([&, n] {
+            WaitFor(
+                [&] {
+                    int seen = 0;
+                    for (const std::string& l : server.Received()) seen += l.rfind("MDTM", 0) == 0;
+                    return seen >= n;
+                },
+                10000);
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            stoppedAt = std::chrono::steady_clock::now();
+            OnStopFtp();
+        });
+    };
+    std::thread pause = pauseAfter(3);
     ASSERT_TRUE(ClaimFtpSlot(""));
     RunFtpWorkerHere([&] { TransferToRemote(data, 0, 0, 0, {0, 1, 2}); });
-    const auto ended = std::chrono::steady_clock::now();
+    auto ended = std::chrono::steady_clock::now();
     pause.join();
     EXPECT_LT(ended - stoppedAt, std::chrono::seconds(8));
     // The files went whole before the pause: they stay recorded as sent.
     for (const CFileItem& it : TransferResults()) EXPECT_EQ(it.IsFTPed, "Yes") << it.FileName;
+
+    // The status check asks each item's second (its recorded time lies in
+    // the listed minute); the third MDTM again gets no reply.
+    std::vector<CFileItem> list = Items();
+    for (CFileItem& it : list) {
+        it.IsFTPed = "Yes";
+        it.RemoteModTime = MakeLocalTime(2001, 1, 2, 0, 0, 7);
+        it.RemoteSecondKnown = true;
+    }
+    pause = pauseAfter(6);
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    RunFtpWorkerHere([&] { CheckRemoteStatus(data, list); });
+    ended = std::chrono::steady_clock::now();
+    pause.join();
+    EXPECT_LT(ended - stoppedAt, std::chrono::seconds(8));
 }
 
 TEST_F(FakeTransfer, ASendGoesStraightWhereTheServerRefusesTheRenameAndToVmsAndSaysSo) {
