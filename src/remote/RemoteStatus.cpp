@@ -301,8 +301,9 @@ void CheckRemoteStatus(CProgramData& data, std::vector<CFileItem>& list) {
     }
 }
 
-void CompareRemoteTimes(CProgramData& data, int project, CFileItem& checked) {
-    if (!data.IsValidProject(false, project)) return;
+bool CompareRemoteTimes(CProgramData& data, int project, CFileItem& checked) {
+    if (!data.IsValidProject(false, project)) return true;
+    bool known = true;
     const std::string checkedTime = checked.GetRemoteTimeText();
     const int sessions = data.GetSessionCount(project);
     for (int s = 0; s < sessions; ++s) {
@@ -324,6 +325,7 @@ void CompareRemoteTimes(CProgramData& data, int project, CFileItem& checked) {
                 } else if (checkedTime == kNoTimeInfo) {
                     WriteTraceString("No remote information available. \t" + checked.FileName);
                 } else if (modelTime == kNoTimeInfo) {
+                    known = false;
                     WriteTraceString("No info on last FTP available.   \t" + checked.FileName);
                 } else if (modelTime != checkedTime) {
                     data.SetRemoteModified(project, s, b, f, "Yes");
@@ -343,6 +345,7 @@ void CompareRemoteTimes(CProgramData& data, int project, CFileItem& checked) {
             }
         }
     }
+    return known;
 }
 
 std::vector<std::string> UncheckedFolderLines(const std::vector<CFileItem>& checked) {
