@@ -174,7 +174,8 @@ bool CAddFilesCommands::AddDroppedFiles(const std::vector<std::string>& paths) {
         choices.deriveRemote = dlg->m_bDeriveRemote != 0;
         choices.keep = dlg->m_strKeep;
         choices.exclude = dlg->m_strExclude;
-        NormalizeDropRoots(choices.remoteRoot, choices.localRoot, g_CurrentAccount.m_strLastFolder);
+        NormalizeDropRoots(choices.remoteRoot, choices.localRoot, g_CurrentAccount.m_strLastFolder,
+                           g_CurrentAccount.m_strHostType);
         StartWorker(paths, choices);
     });
     dlg->open();
@@ -194,6 +195,7 @@ void CAddFilesCommands::StartWorker(const std::vector<std::string>& paths, const
     job.autoBasketCreate = g_bAutoBasketCreate;
     job.trace = g_bTrace;
     job.accountFolder = g_CurrentAccount.m_strLastFolder;
+    job.hostType = g_CurrentAccount.m_strHostType;
     job.host = g_CurrentAccount.m_strHost;
     job.user = g_CurrentAccount.m_strUser;
     job.existing = d.GetBasketItems(p, s, b);

@@ -100,7 +100,10 @@ void CTimerWork::TakeOverStatusResults(bool anyWorker) {
     // The lists are rebuilt from the items by the report below.
     mp.ClearRemoteChangeList();
     mp.SetRemoteChangesFetched(1);
-    for (CFileItem& item : results.items) CompareRemoteTimes(d, results.project, item);
+    // An item without a time of its last transfer reads "-not sure-": the
+    // basket is then not called in sync.
+    bool known = true;
+    for (CFileItem& item : results.items) known = CompareRemoteTimes(d, results.project, item) && known;
     const int p = d.GetCurProject(), s = d.GetCurSession(), b = d.GetCurBasket();
     // The rows show the basket the check ran on only while it is still shown.
     if (p == results.project && s == results.session && b == results.basket) {
@@ -117,7 +120,7 @@ void CTimerWork::TakeOverStatusResults(bool anyWorker) {
     }
     // Files whose listing failed are not in sync, whatever the others are.
     const std::vector<std::string> unchecked = UncheckedFolderLines(results.items);
-    mp.ReportRemoteChanges(true, unchecked.empty());
+    mp.ReportRemoteChanges(true, unchecked.empty() && known);
     for (const std::string& line : unchecked) CMainPresenter::LogMessage(line);
 }
 

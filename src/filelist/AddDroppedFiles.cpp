@@ -53,12 +53,15 @@ std::string GetDropLocalRoot(const std::string& folder) {
     return f.substr(0, k + 1);
 }
 
-void NormalizeDropRoots(std::string& remoteRoot, std::string& localRoot, const std::string& accountFolder) {
+void NormalizeDropRoots(std::string& remoteRoot, std::string& localRoot, const std::string& accountFolder,
+                        const std::string& hostType) {
     const auto vmsForm = [](const std::string& t) {
+        // A folder with "/" in it is never a VMS one.
         const auto k = t.find(']');
-        return k != std::string::npos && k > 0;
+        return k != std::string::npos && k > 0 && t.find('/') == std::string::npos;
     };
-    if (!vmsForm(remoteRoot) && !vmsForm(accountFolder)) {
+    const bool vms = hostType == "VMS" || (hostType != "UNIX" && (vmsForm(remoteRoot) || vmsForm(accountFolder)));
+    if (!vms) {
         if (!remoteRoot.empty() && remoteRoot.back() != '/') remoteRoot += '/';
         ReplaceAll(remoteRoot, "//", "/");
     }
@@ -71,7 +74,7 @@ bool PassesKeepExclude(const std::string& name, const std::string& keep, const s
 }
 
 DropCollection CollectDroppedFiles(const std::vector<std::string>& paths, const DropChoices& choices,
-                                   const std::string& accountFolder) {
+                                   const std::string& accountFolder, const std::string& hostType) {
     DropCollection c;
     for (const std::string& path : paths) {
         if (g_bAddFilesBreak) {
@@ -85,13 +88,13 @@ DropCollection CollectDroppedFiles(const std::vector<std::string>& paths, const 
                     break;
                 // Measured against its own folder, a loose file lands in the remote root.
                 BuildFolderLists({path}, path, choices.deriveRemote, choices.remoteRoot, c.entries,
-                                 c.folders, true, accountFolder);
+                                 c.folders, true, accountFolder, hostType);
                 break;
             }
             case 2:
                 try {
                     WalkFolderTree(path, choices.deriveRemote, choices.remoteRoot, c.entries, c.folders,
-                                   choices.keep, choices.exclude, accountFolder);
+                                   choices.keep, choices.exclude, accountFolder, hostType);
                 } catch (const CFolderScanAbort& a) {
                     c.aborted = "-d-aborted " + std::to_string(a.Code());
                     return c;
@@ -231,7 +234,7 @@ AddFilesOutcome AddDroppedFiles(const AddFilesJob& job, std::vector<DroppedFileE
 }
 
 AddFilesOutcome RunAddFilesWorker(const AddFilesJob& job, IAddFilesSink& sink) {
-    DropCollection c = CollectDroppedFiles(job.paths, job.choices, job.accountFolder);
+    DropCollection c = CollectDroppedFiles(job.paths, job.choices, job.accountFolder, job.hostType);
     if (!c.aborted.empty()) {
         AddFilesOutcome out;
         out.aborted = true;

@@ -47,8 +47,9 @@ int FindFirstDroppedFolder(const std::vector<std::string>& paths);
 std::string GetDropLocalRoot(const std::string& folder);
 // The remote root gets its trailing "/" and loses doubled ones unless it (or
 // the account's last folder) is a VMS directory; the local root likewise.
+// The account's host type, where "UNIX" or "VMS", decides instead.
 void NormalizeDropRoots(std::string& remoteRoot, std::string& localRoot,
-                        const std::string& accountFolder);
+                        const std::string& accountFolder, const std::string& hostType = "");
 
 // Names kept by the Keep and Exclude texts (a substring test per item).
 bool PassesKeepExclude(const std::string& name, const std::string& keep, const std::string& exclude);
@@ -80,6 +81,7 @@ struct AddFilesJob {
     bool autoBasketCreate = false;
     bool trace = false;
     std::string accountFolder;  // the current connection's last remote folder
+    std::string hostType;       // the current connection's host type ("UNIX", "VMS" ...)
     std::string host, user;     // the current connection
     std::vector<CFileItem> existing;  // basket b as it was at the start
     std::size_t batchSize = 256;
@@ -103,7 +105,7 @@ struct DropCollection {
     std::string aborted;  // "-d-aborted " + code, or empty
 };
 DropCollection CollectDroppedFiles(const std::vector<std::string>& paths, const DropChoices& choices,
-                                   const std::string& accountFolder);
+                                   const std::string& accountFolder, const std::string& hostType = "");
 // The entries and the new-basket names (one per folder record).
 void MakeDroppedEntries(const DropCollection& c, std::vector<DroppedFileEntry>& files,
                         std::vector<std::string>& newBaskets);

@@ -96,7 +96,11 @@ bool FindBasketRoot(const std::vector<ReportFileEntry>& files, std::string& root
     vms = false;
     if (files.empty()) return true;
     root = files.front().Dir;
-    vms = root.find('[') != std::string::npos || files.back().Dir.find('[') != std::string::npos;
+    // A UNIX folder's name may hold "[": a folder with "/" is never VMS.
+    const auto vmsForm = [](const std::string& d) {
+        return d.find('[') != std::string::npos && d.find('/') == std::string::npos;
+    };
+    vms = vmsForm(root) || vmsForm(files.back().Dir);
     if (vms && !root.empty()) root.pop_back();  // "[USER.A]" -> "[USER.A"
     for (const ReportFileEntry& e : files) {
         if (e.Dir.compare(0, root.size(), root) != 0) return false;

@@ -63,8 +63,9 @@ std::string NormalizeLocalDir(std::string dir) {
 }
 
 std::string NormalizeRemoteDir(std::string dir) {
+    // A UNIX folder's name may hold "]": a folder with "/" is never VMS.
     const std::size_t bracket = dir.find(']');
-    if (bracket != std::string::npos && bracket >= 1) return dir;
+    if (bracket != std::string::npos && bracket >= 1 && dir.find('/') == std::string::npos) return dir;
     return NormalizeLocalDir(std::move(dir));
 }
 

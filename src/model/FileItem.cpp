@@ -312,7 +312,11 @@ void CFileItem::RefreshLocalTime() {
 }
 
 std::string CFileItem::GetHostKind() const {
-    return RemoteDir.find('[') != std::string::npos ? "VMS" : "UNIX";
+    // A UNIX folder may hold "[" in its name: the folder's form decides
+    // only where the account does not tell, and a folder with "/" in it
+    // is never a VMS one.
+    if (HostType == "UNIX" || HostType == "VMS") return HostType;
+    return RemoteDir.find('[') != std::string::npos && RemoteDir.find('/') == std::string::npos ? "VMS" : "UNIX";
 }
 
 namespace {
@@ -334,6 +338,16 @@ bool FindUnixListingEntry(const std::string& listing, const std::string& fileNam
         if (EndsWith(line, " " + fileName) && !EndsWith(line, " -> " + fileName)) {
             cut = line.size() - fileName.size() - 1;  // not the target of a link
             return true;
+        }
+        // A symbolic link's own line: its name, then " -> " and its target.
+        if (!line.empty() && line[0] == 'l') {
+            for (const std::string* name : {&full, &fileName}) {
+                const size_t at = line.find(" " + *name + " -> ");
+                if (at != std::string::npos) {
+                    cut = at;
+                    return true;
+                }
+            }
         }
         if (lineEnd >= listing.size()) break;
         lineStart = lineEnd + 1;

@@ -71,6 +71,9 @@ public:
     // In memory only, never stored: the remote file's size in bytes as the
     // listing line that gave RemoteModTime showed it; -1 when not known.
     long long RemoteSize = -1;
+    // In memory only, never stored: the account's host type ("UNIX" or
+    // "VMS") where the program data knows it; it decides GetHostKind.
+    std::string HostType;
 
     // In memory only, never stored: what the program last saw of the local
     // file beyond the whole second it stores. It counts only while `sec`
@@ -107,7 +110,8 @@ public:
     long long GetRemoteListingSize(const std::string& listing) const;
     // Applies a time text as above and returns the status word.
     std::string ApplyRemoteTime(const std::string& timeText, const std::string& hostKind);
-    // "VMS" when the remote folder holds "[", else "UNIX".
+    // The account's host type where it is known (HostType); else "VMS"
+    // when the remote folder holds "[" and no "/", else "UNIX".
     std::string GetHostKind() const;
 
     std::string GetModifiedTimeText() const;

@@ -235,6 +235,11 @@ public:
     void SetVaultLastFolder(const std::string& host, const std::string& user, const std::string& folder);
     std::string GetVaultPassword(const std::string& host, const std::string& user) const;
     std::string GetHostType(const std::string& host, const std::string& user);
+    // The account's host type when it is "UNIX" or "VMS", else "" (asks
+    // nothing).
+    std::string GetKnownHostType(const std::string& host, const std::string& user) const;
+    // Gives each item its account's known host type (CFileItem::HostType).
+    void SetKnownHostTypes(std::vector<CFileItem>& items) const;
     void UpdateVaultFromSession(const std::string& host, const std::string& user,
                                 const std::string& password, const std::string& hostType,
                                 const std::string& lastFolder, bool mark);

@@ -164,6 +164,18 @@ std::string CProgramData::GetHostType(const std::string& host, const std::string
     return "";
 }
 
+std::string CProgramData::GetKnownHostType(const std::string& host, const std::string& user) const {
+    const std::string lh = ToLowerAscii(host), lu = ToLowerAscii(user);
+    for (const auto& cl : m_Vault.m_Clusters)
+        for (const auto& h : cl.m_Hosts)
+            if (Matches(h, lh, lu)) return h.m_strHostType == "UNIX" || h.m_strHostType == "VMS" ? h.m_strHostType : "";
+    return "";
+}
+
+void CProgramData::SetKnownHostTypes(std::vector<CFileItem>& items) const {
+    for (CFileItem& item : items) item.HostType = GetKnownHostType(item.RemHost, item.RemUser);
+}
+
 void CProgramData::UpdateVaultFromSession(const std::string& hostIn, const std::string& user,
                                           const std::string& password, const std::string& hostType,
                                           const std::string& lastFolder, bool mark) {

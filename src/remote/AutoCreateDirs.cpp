@@ -54,7 +54,9 @@ void PromptAutoCreateRemoteDirs(CProgramData& data, const std::string& base,
     for (const CDirEntry& e : entries)
         if (std::find(dirs.begin(), dirs.end(), e.strRemoteDir) == dirs.end())
             dirs.push_back(e.strRemoteDir);
-    std::vector<std::string> folders = CollectRemoteDirectories(base, dirs);
+    // A UNIX account's folder may hold "[": its host type decides the form.
+    std::vector<std::string> folders =
+        CollectRemoteDirectories(base, dirs, "", g_CurrentAccount.m_strHostType);
     if (Prompter().Ask(MakeAutoCreateQuestion(folders), MsgIcon::Question, false) != Answer::Yes)
         return;
     if (!ClaimFtpSlot("One FTP session is already on. Auto-create discarded.")) return;

@@ -56,7 +56,15 @@ std::string LocalFolderOf(const std::string& path) {
 
 bool IsVmsAccountFolder(const std::string& f, char mark) {
     std::size_t k = f.find(mark);
-    return k != std::string::npos && (mark == '[' || k > 0);
+    return k != std::string::npos && (mark == '[' || k > 0) && f.find('/') == std::string::npos;
+}
+
+// The account's known host type decides; only an unknown one leaves it to
+// the folders' form.
+bool JudgedVms(const std::string& hostType, bool byForm) {
+    if (hostType == "VMS") return true;
+    if (hostType == "UNIX") return false;
+    return byForm;
 }
 
 void ScanInto(const fs::path& dir, const std::string& pattern, std::vector<std::string>& files,
@@ -104,24 +112,24 @@ void ScanLocalFolder(const std::string& folder, const std::string& pattern,
 void WalkFolderTree(const std::string& folder, bool mapRemote, const std::string& remoteDir,
                     std::vector<CDirEntry>& entries, std::vector<CFolderRecord>& records,
                     const std::string& include, const std::string& exclude,
-                    const std::string& accountFolder) {
+                    const std::string& accountFolder, const std::string& hostType) {
     std::error_code ec;
     if (!fs::is_directory(fs::path(folder), ec)) return;
     std::vector<std::string> files;
     ScanLocalFolder(folder, "*.*", files, include, exclude, true);
     std::string abs = fs::absolute(fs::path(folder), ec).lexically_normal().string();
     BuildFolderLists(std::move(files), abs, mapRemote, remoteDir, entries, records, false,
-                     accountFolder);
+                     accountFolder, hostType);
 }
 
 void BuildFolderLists(std::vector<std::string> files, const std::string& folder, bool mapRemote,
                       const std::string& remoteDir, std::vector<CDirEntry>& entries,
                       std::vector<CFolderRecord>& records, bool singleFiles,
-                      const std::string& accountFolder) {
+                      const std::string& accountFolder, const std::string& knownHostType) {
     SortFilePaths(files);
     if (!mapRemote) {
         std::string rdir = remoteDir;
-        NormalizeRemoteDir(rdir);
+        NormalizeRemoteDir(rdir, knownHostType);
         for (const std::string& path : files) {
             CDirEntry e;
             e.strName = GetFileNameFromPath(path);
@@ -132,9 +140,10 @@ void BuildFolderLists(std::vector<std::string> files, const std::string& folder,
         }
         return;
     }
-    std::string hostType = "UNIX";
-    if ((!remoteDir.empty() && remoteDir.back() == ']') || IsVmsAccountFolder(accountFolder, ']'))
-        hostType = "VMS";
+    const bool vms = JudgedVms(knownHostType, (!remoteDir.empty() && remoteDir.back() == ']' &&
+                                               remoteDir.find('/') == std::string::npos) ||
+                                                  IsVmsAccountFolder(accountFolder, ']'));
+    const std::string hostType = vms ? "VMS" : "UNIX";
     // The base is the parent of the walked folder, so that relative folders
     // begin with the folder's own name.
     std::string f = folder;
@@ -156,7 +165,7 @@ void BuildFolderLists(std::vector<std::string> files, const std::string& folder,
             }
         if (index < 0) {
             auto [mapped, rel] = MapLocalFolderToRemote(base, path, remoteDir, hostType);
-            NormalizeRemoteDir(mapped);
+            NormalizeRemoteDir(mapped, hostType);
             rdir = mapped;
             if (!rel.empty()) {
                 index = static_cast<int>(records.size());
@@ -199,8 +208,9 @@ std::pair<std::string, std::string> MapLocalFolderToRemote(const std::string& ba
     return {rdir + "?", relative};
 }
 
-void NormalizeRemoteDir(std::string& dir) {
-    if (dir.find(']', 1) != std::string::npos) return;  // a VMS directory form
+void NormalizeRemoteDir(std::string& dir, const std::string& hostType) {
+    // A VMS directory form (a folder with "/" is never one).
+    if (JudgedVms(hostType, dir.find(']', 1) != std::string::npos && dir.find('/') == std::string::npos)) return;
     if (!dir.empty() && dir.back() != '/') dir += '/';
     std::string out;
     for (std::size_t i = 0; i < dir.size(); ++i) {
@@ -241,9 +251,11 @@ void ConvertRemoteDirectoryRecursive(char separator, std::vector<std::string>& p
 }
 
 std::vector<std::string> ConvertRemoteDirectory(const std::string& base, const std::string& dir,
-                                                const std::string& accountFolder) {
+                                                const std::string& accountFolder, const std::string& hostType) {
     std::vector<std::string> list;
-    const bool vms = dir.find('[') != std::string::npos || IsVmsAccountFolder(accountFolder, '[');
+    const bool vms =
+        JudgedVms(hostType, (dir.find('[') != std::string::npos && dir.find('/') == std::string::npos) ||
+                                IsVmsAccountFolder(accountFolder, '['));
     if (vms) {
         std::string b = base;
         if (b.find(']') == std::string::npos) b = b.empty() ? "[]" : "[." + b + "]";
@@ -298,10 +310,11 @@ void SortRemoteDirectories(std::vector<std::string>& dirs) {
 
 std::vector<std::string> CollectRemoteDirectories(const std::string& base,
                                                   const std::vector<std::string>& dirs,
-                                                  const std::string& accountFolder) {
+                                                  const std::string& accountFolder,
+                                                  const std::string& hostType) {
     std::set<std::string> all;
     for (const std::string& d : dirs)
-        for (std::string& c : ConvertRemoteDirectory(base, d, accountFolder)) all.insert(c);
+        for (std::string& c : ConvertRemoteDirectory(base, d, accountFolder, hostType)) all.insert(c);
     std::vector<std::string> out(all.begin(), all.end());
     SortRemoteDirectories(out);
     return out;

@@ -44,23 +44,26 @@ bool MatchesFileFilters(const std::string& name, const std::string& include,
 
 // Scans the folder (abort checks on) and turns the files into entries and
 // folder records. accountFolder is the last remote folder of the current
-// connection account, which helps tell a VMS host.
+// connection account, which helps tell a VMS host; hostType is that
+// account's host type, which decides where it is "UNIX" or "VMS" (a UNIX
+// folder's name may hold "[" or "]").
 void WalkFolderTree(const std::string& folder, bool mapRemote, const std::string& remoteDir,
                     std::vector<CDirEntry>& entries, std::vector<CFolderRecord>& records,
                     const std::string& include, const std::string& exclude,
-                    const std::string& accountFolder = "");
+                    const std::string& accountFolder = "", const std::string& hostType = "");
 void BuildFolderLists(std::vector<std::string> files, const std::string& folder, bool mapRemote,
                       const std::string& remoteDir, std::vector<CDirEntry>& entries,
                       std::vector<CFolderRecord>& records, bool singleFiles,
-                      const std::string& accountFolder = "");
+                      const std::string& accountFolder = "", const std::string& hostType = "");
 
 // The remote directory of a file's folder and the folder relative to the base.
 std::pair<std::string, std::string> MapLocalFolderToRemote(const std::string& base,
                                                            const std::string& path,
                                                            const std::string& remoteDir,
                                                            const std::string& hostType);
-// A UNIX directory gets its trailing "/" and "//" folded once; VMS is left alone.
-void NormalizeRemoteDir(std::string& dir);
+// A UNIX directory gets its trailing "/" and "//" folded once; VMS is left
+// alone. The directory's form tells which, unless hostType does.
+void NormalizeRemoteDir(std::string& dir, const std::string& hostType = "");
 
 void SortFilePaths(std::vector<std::string>& paths);
 bool CompareFilePaths(const std::string& a, const std::string& b);
@@ -68,11 +71,13 @@ bool CompareFilePaths(const std::string& a, const std::string& b);
 // The directories from just below base down to dir, shallowest first. A dir
 // outside base gives the message "Invalid remote directory processed" and none.
 std::vector<std::string> ConvertRemoteDirectory(const std::string& base, const std::string& dir,
-                                                const std::string& accountFolder = "");
+                                                const std::string& accountFolder = "",
+                                                const std::string& hostType = "");
 void ConvertRemoteDirectoryRecursive(char separator, std::vector<std::string>& pieces,
                                      std::string& text);
 std::vector<std::string> CollectRemoteDirectories(const std::string& base,
                                                   const std::vector<std::string>& dirs,
-                                                  const std::string& accountFolder = "");
+                                                  const std::string& accountFolder = "",
+                                                  const std::string& hostType = "");
 void SortRemoteDirectories(std::vector<std::string>& dirs);
 bool CompareRemoteDirectories(const std::string& a, const std::string& b);

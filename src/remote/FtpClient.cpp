@@ -101,7 +101,7 @@ void CFtpClient::Connect(const std::string& host, const std::string& user,
     SetSocketTimeouts(m_nControlSocket, NetTimeoutValues().replyMs);
     try {
         std::string reply;
-        int code = ReadReply(reply);
+        int code = ReadFinalReply(reply);
         if (code != 220) throw FTPException(reply);
         Login(user, password);
         EnterPassiveModeAtLogin();
@@ -130,7 +130,7 @@ void CFtpClient::EnterPassiveModeAtLogin() {
     if (!SendAll(m_nControlSocket, "PASV\r\n")) ThrowLost("Error sending command(1): PASV");
     // Every transfer asks for its own port; only the reply is consumed here.
     std::string reply;
-    ReadReply(reply);
+    ReadFinalReply(reply);
 }
 
 std::string CFtpClient::ReadLine() {
@@ -153,13 +153,36 @@ std::string CFtpClient::ReadLineBefore(std::chrono::steady_clock::time_point dea
             m_strPending.clear();
             ThrowLost("The server's reply line is too long.");
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) ThrowLost("Unable to receive server's response");
+        const auto now = std::chrono::steady_clock::now();
+        // A stop shortens the wait: what the server sends promptly (the end
+        // of a file that went whole) is still read, a withheld reply is not
+        // waited for.
+        bool stopping = false;
+        auto until = deadline;
+        if (g_bFtpBreak || m_bAborted) {
+            if (!m_bStopSeen) {
+                m_bStopSeen = true;
+                m_stopSeen = now;
+            }
+            const auto stopEnd = m_stopSeen + std::chrono::milliseconds(NetTimeoutValues().stopMs);
+            if (stopEnd < until) {
+                until = stopEnd;
+                stopping = true;
+            }
+        } else {
+            m_bStopSeen = false;
+        }
+        const long long left =
+            std::max<long long>(0, std::chrono::duration_cast<std::chrono::milliseconds>(until - now).count());
+        // Short slices, so that a stop raised meanwhile is seen.
         pollfd p{m_nControlSocket, POLLIN, 0};
-        int rc = ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), 1 << 30)));
+        int rc = ::poll(&p, 1, static_cast<int>(std::min<long long>(left, 100)));
         if (rc < 0 && errno == EINTR) continue;
-        if (rc <= 0) ThrowLost("Unable to receive server's response");
+        if (rc < 0) ThrowLost("Unable to receive server's response");
+        if (rc == 0) {
+            if (left > 0) continue;
+            ThrowLost(stopping ? "Stopped while waiting for the server's reply." : "Unable to receive server's response");
+        }
         char buf[4096];
         ssize_t n = ::recv(m_nControlSocket, buf, sizeof buf, 0);
         if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
@@ -195,19 +218,26 @@ int CFtpClient::ReadReply(std::string& reply) {
     return code;
 }
 
+int CFtpClient::ReadFinalReply(std::string& reply) {
+    for (;;) {
+        const int code = ReadReply(reply);
+        if (code < 100 || code > 199) return code;
+    }
+}
+
 int CFtpClient::SendCommand(const std::string& command, const std::string& argument,
                             std::string& reply) {
     CheckArgument(command);
     CheckArgument(argument);
     if (!SendAll(m_nControlSocket, command + " " + argument + "\r\n"))
         ThrowLost("Unable to send command: " + command);
-    return ReadReply(reply);
+    return ReadFinalReply(reply);
 }
 
 int CFtpClient::SendCommandWithReply(const std::string& line, std::string& reply) {
     CheckArgument(line);
     if (!SendAll(m_nControlSocket, line + "\r\n")) ThrowLost("Unable to send command: " + line);
-    return ReadReply(reply);
+    return ReadFinalReply(reply);
 }
 
 std::string CFtpClient::GetSystemType() {
@@ -243,7 +273,7 @@ void CFtpClient::Abort() {
 int CFtpClient::EnterPassiveMode() {
     if (!SendAll(m_nControlSocket, "PASV\r\n")) ThrowLost("Error sending command(2): PASV");
     std::string reply;
-    int code = ReadReply(reply);
+    int code = ReadFinalReply(reply);
     if (code != 227) throw FTPException(reply);
     // "227 Entering Passive Mode (h1,h2,h3,h4,p1,p2)": the port is in the last
     // two numbers. The address is not used: data goes to the control peer.
@@ -387,7 +417,10 @@ int CFtpClient::StartDataCommand(const std::string& line, std::string& reply,
     OpenDataConnection();
     int code;
     try {
-        code = SendCommandWithReply(line, reply);
+        // The 150 or 125 that opens the transfer is this command's reply.
+        CheckArgument(line);
+        if (!SendAll(m_nControlSocket, line + "\r\n")) ThrowLost("Unable to send command: " + line);
+        code = ReadReply(reply);
     } catch (...) {
         CloseDataConnection();
         throw;
@@ -478,11 +511,21 @@ int SecondOfMdtmReply(int code, const std::string& reply) {
 }
 }  // namespace
 
+int CFtpClient::MdtmReplySecond(int code, const std::string& reply) {
+    // 213 is the time, a 4xx or 5xx tells there is none. Anything else
+    // answers another command: the replies are out of step, and nothing
+    // read on this connection could be told apart any more.
+    if (code != 213 && (code < 400 || code > 599)) {
+        ThrowLost("The server's reply does not fit MDTM: " + std::to_string(code) + " " + reply);
+    }
+    return SecondOfMdtmReply(code, reply);
+}
+
 int CFtpClient::GetModificationSecond(const std::string& path) {
     CheckArgument(path);
     std::string reply;
     const int code = SendCommand("MDTM", path, reply);
-    return SecondOfMdtmReply(code, reply);
+    return MdtmReplySecond(code, reply);
 }
 
 std::vector<int> CFtpClient::GetModificationSeconds(const std::vector<std::string>& paths) {
@@ -500,9 +543,11 @@ std::vector<int> CFtpClient::GetModificationSeconds(const std::vector<std::strin
         }
         if (!SendAll(m_nControlSocket, commands)) ThrowLost("Unable to send command: MDTM");
         std::string reply;
+        // Each command's final reply in turn; preliminary 1xx lines belong
+        // to the reply that follows them.
         for (size_t k = from; k < to; ++k) {
-            const int code = ReadReply(reply);
-            seconds.push_back(SecondOfMdtmReply(code, reply));
+            const int code = ReadFinalReply(reply);
+            seconds.push_back(MdtmReplySecond(code, reply));
         }
     }
     return seconds;
@@ -563,9 +608,31 @@ void CFtpClient::ReceiveFile(CSafeWriter& out, const std::string& remoteFile) {
     bool pendingCr = false;
     bool failed = false, writeFailed = false;
     size_t probed = 0;  // bytes of the file's head looked at for a NUL byte
+    auto lastData = std::chrono::steady_clock::now();
     for (;;) {
+        // A server that holds the data back is waited for in short slices,
+        // so that a stop is seen; the idle limit still ends a silent one.
+        pollfd p{m_nDataSocket, POLLIN, 0};
+        const int rc = ::poll(&p, 1, 100);
+        if (rc < 0 && errno != EINTR) {
+            failed = true;
+            break;
+        }
+        if (rc <= 0) {
+            if (g_bFtpBreak) {
+                out.Abort();
+                CloseDataConnection();
+                throw UserAbort(m_strHost, m_strUser, false, remoteFile);
+            }
+            if (std::chrono::steady_clock::now() - lastData >= std::chrono::milliseconds(NetTimeoutValues().dataMs)) {
+                failed = true;
+                break;
+            }
+            continue;
+        }
         ssize_t n = ::recv(m_nDataSocket, buf.data(), buf.size(), 0);
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        lastData = std::chrono::steady_clock::now();
         if (n < 0) {
             failed = true;
             break;

@@ -81,7 +81,13 @@ public:
     int SendCommandWithReply(const std::string& line, std::string& reply);
     // One reply, within the reply time-out as a whole; a line past the line
     // limit or a reply past the line count ends it with the connection lost.
+    // Once the FTP break flag is up (or the connection is aborted), a reply
+    // still awaited gets the stop's short wait only, then the connection is
+    // lost: a server that withholds a reply cannot hold a stopped run.
     int ReadReply(std::string& reply);
+    // The final reply to a command that opens no data connection: a 1xx
+    // line is a preliminary reply, and the final one follows it.
+    int ReadFinalReply(std::string& reply);
     std::string ReadLine();
     void EnterPassiveModeAtLogin();
     std::string GetSystemType();
@@ -190,6 +196,9 @@ private:
     // server will not tell it (a lost connection throws).
     bool WayBack(std::string& back);
     [[noreturn]] void ThrowLost(const std::string& text);
+    // The second an MDTM reply gives, or -1; a reply that fits no MDTM
+    // drops the connection.
+    int MdtmReplySecond(int code, const std::string& reply);
     void CheckArgument(const std::string& text) const;
 
     // Opening and closing a socket happens under m_socketMutex: Shutdown()
@@ -211,4 +220,8 @@ private:
     std::string m_strHost, m_strUser, m_strPassword;
     std::atomic<std::time_t> m_tLastActivity{0};
     std::atomic<bool> m_bAborted{false};
+    // When a wait for a reply first met the raised break flag; the stop's
+    // short wait counts from there for every reply until the flag is down.
+    std::chrono::steady_clock::time_point m_stopSeen{};
+    bool m_bStopSeen = false;
 };

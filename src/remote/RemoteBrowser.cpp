@@ -56,8 +56,10 @@ bool PassesNameFilters(const std::string& name, const std::string& keep,
 }
 
 void NormalizeRemoteFolder(std::string& folder) {
+    // A VMS folder is left as it is; a UNIX folder's name may hold "]", and
+    // a folder with "/" is never a VMS one.
     const size_t bracket = folder.find(']');
-    if (bracket != std::string::npos && bracket > 0) return;
+    if (bracket != std::string::npos && bracket > 0 && folder.find('/') == std::string::npos) return;
     if (!folder.empty() && folder.back() != '/') folder += '/';
     size_t at;
     while ((at = folder.find("//")) != std::string::npos) folder.erase(at, 1);

@@ -21,7 +21,7 @@ class CFtpClient;
 bool PassesNameFilters(const std::string& name, const std::string& keep,
                        const std::string& exclude);
 // A UNIX folder gets its trailing "/" and loses doubled "/"; a VMS folder
-// ("]" after its first character) stays as it is.
+// ("]" after its first character, and no "/") stays as it is.
 void NormalizeRemoteFolder(std::string& folder);
 // The folder of a child: UNIX folder + "/" + name + "/", VMS [A.B] + C -> [A.B.C].
 std::string ChildRemoteFolder(const std::string& folder, const std::string& name,

@@ -116,6 +116,42 @@ std::string FormatStoredTimeForDisplay(const std::string& stored) {
     return f[2] + "-" + kMonths[month - 1] + "-" + f[0] + " " + f[3] + ":" + f[4] + ":" + f[5];
 }
 
+namespace {
+// Whether a file that its folder's listing does not show is really gone.
+// MDTM asks for the file itself: a server that finds it tells that the
+// folder only hides it from this user. A file MDTM does not find is gone
+// when its folder can be entered; a folder the user may not enter proves
+// nothing while its parent's listing shows it.
+bool AbsenceProven(CFtpClient& c, const CFileItem& item, std::map<std::string, bool>& closedFolders,
+                   const std::string& key) {
+    std::string reply;
+    if (c.SendCommand("MDTM", item.RemoteDir + item.FileName, reply) == 213) return false;
+    auto known = closedFolders.find(key);
+    if (known == closedFolders.end()) {
+        bool closed = false;
+        if (!c.FolderExists(item.RemoteDir)) {
+            std::string dir = item.RemoteDir;
+            while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+            const size_t slash = dir.rfind('/');
+            if (slash != std::string::npos && slash + 1 < dir.size()) {
+                const std::string name = dir.substr(slash + 1);
+                const std::string listing = c.ListFolderToText(dir.substr(0, slash + 1));
+                for (size_t start = 0; start < listing.size() && !closed;) {
+                    size_t end = listing.find('\n', start);
+                    if (end == std::string::npos) end = listing.size();
+                    std::string line = listing.substr(start, end - start);
+                    if (!line.empty() && line.back() == '\r') line.pop_back();
+                    closed = CFtpClient::UnixListingName(line) == name;
+                    start = end + 1;
+                }
+            }
+        }
+        known = closedFolders.emplace(key, closed).first;
+    }
+    return !known->second;
+}
+}  // namespace
+
 bool StartRemoteStatusCheck(CProgramData& data, int project, int session, int basket) {
     if (!data.IsValidBasket(false, project, session, basket)) return false;
     if (!ClaimFtpSlot("One FTP session is already on.")) return false;
@@ -142,12 +178,14 @@ bool StartRemoteStatusCheck(CProgramData& data, int project, int session, int ba
 }
 
 void CheckRemoteStatus(CProgramData& data, std::vector<CFileItem>& list) {
+    data.SetKnownHostTypes(list);
     size_t width = 0;
     for (const CFileItem& it : list) width = std::max(width, TextColumns(it.FileName));
     const int count = static_cast<int>(list.size());
     std::vector<CHost> failed;
     std::map<std::string, std::string> folders;  // host, user and folder -> its listing
     std::set<std::string> unlisted;              // host, user and folder whose listing failed
+    std::map<std::string, bool> closedFolders;   // host, user and folder -> the user may not look in
     for (int i = 0; i < count; ++i) {
         CFileItem& item = list[static_cast<size_t>(i)];
         std::string host = item.RemHost, user = item.RemUser;
@@ -158,6 +196,11 @@ void CheckRemoteStatus(CProgramData& data, std::vector<CFileItem>& list) {
             item.RemoteSecondKnown = false;
             item.RemoteSize = -1;
         };
+        // A stopped check leaves the items it did not reach not known.
+        if (g_bFtpBreak) {
+            unknown();
+            continue;
+        }
         if (ContainsHost(failed, CHost(host, user))) {
             WriteTraceString(ShortHostName(host) + " is not connected.");
             unknown();
@@ -174,6 +217,7 @@ void CheckRemoteStatus(CProgramData& data, std::vector<CFileItem>& list) {
         const std::time_t recorded = item.RemoteModTime;
         const bool recordedSecondKnown = item.RemoteSecondKnown;
         const long long recordedSize = item.RemoteSize;
+        const std::string recordedText = item.GetRemoteTimeText();
         const std::string key = host + '\n' + user + '\n' + item.RemoteDir;
         if (unlisted.count(key)) {
             unknown();
@@ -182,7 +226,9 @@ void CheckRemoteStatus(CProgramData& data, std::vector<CFileItem>& list) {
         }
         try {
             std::string lines;
+            bool hidden = false;  // the item's folder does not let this user see it
             RunWithReconnect(data, host, user, true, [&](CFtpClient& c) {
+                hidden = false;
                 const std::string path = item.RemoteDir + item.FileName;
                 if (item.GetHostKind() != "UNIX") {
                     lines = c.ListToText(path);
@@ -205,7 +251,15 @@ void CheckRemoteStatus(CProgramData& data, std::vector<CFileItem>& list) {
                 // Dot files are left out of most folder listings.
                 if (lines.empty()) lines = ItemListingLines(item, c.ListToText(path));
                 if (lines.empty()) lines = ListItemLinesByPattern(c, item);
+                if (lines.empty()) hidden = !AbsenceProven(c, item, closedFolders, key);
             });
+            if (hidden) {
+                // Neither there nor gone: nothing is known of it.
+                unknown();
+                WriteTraceString(PadRight(FormatItemNumber(i + 1, count) + ": Checking: " + item.FileName,
+                                          width + 18));
+                continue;
+            }
             item.UpdateRemoteStatus(ItemListingLines(item, lines), status);
             // The listing tells the minute only: within the recorded minute
             // the exact second decides, when one was recorded (a second of 0
@@ -221,9 +275,21 @@ void CheckRemoteStatus(CProgramData& data, std::vector<CFileItem>& list) {
                     KeepRemoteSecond(item, second);
                 status = item.RemoteModTime == recorded ? " Ok" : "-dirty-";
             }
-            // Within one second a change shows in the size alone.
-            if (status == " Ok" && recordedSize >= 0 && item.RemoteSize >= 0 && item.RemoteSize != recordedSize)
+            // The word says what the result marks in the basket (see
+            // CompareRemoteTimes): without a time of the last transfer
+            // nothing tells a change, and within one second a change shows
+            // in the size alone.
+            const std::string checkedText = item.GetRemoteTimeText();
+            if (checkedText == kRemoteMissingTime)
+                status = "-missing-";
+            else if (recordedText == kNoTimeInfo)
+                status = "-not sure-";
+            else if (recordedText != checkedText)
                 status = "-dirty-";
+            else if (recordedSize >= 0 && item.RemoteSize >= 0 && item.RemoteSize != recordedSize)
+                status = "-dirty-";
+            else
+                status = " Ok";
         } catch (const CFtpClient::FTPException& e) {
             unknown();
             LogFtpFailure(e, "Failed to get verbose listing of " + item.RemoteDir + " on " + ShortHostName(host) + ". ",
@@ -235,8 +301,9 @@ void CheckRemoteStatus(CProgramData& data, std::vector<CFileItem>& list) {
     }
 }
 
-void CompareRemoteTimes(CProgramData& data, int project, CFileItem& checked) {
-    if (!data.IsValidProject(false, project)) return;
+bool CompareRemoteTimes(CProgramData& data, int project, CFileItem& checked) {
+    if (!data.IsValidProject(false, project)) return true;
+    bool known = true;
     const std::string checkedTime = checked.GetRemoteTimeText();
     const int sessions = data.GetSessionCount(project);
     for (int s = 0; s < sessions; ++s) {
@@ -258,6 +325,7 @@ void CompareRemoteTimes(CProgramData& data, int project, CFileItem& checked) {
                 } else if (checkedTime == kNoTimeInfo) {
                     WriteTraceString("No remote information available. \t" + checked.FileName);
                 } else if (modelTime == kNoTimeInfo) {
+                    known = false;
                     WriteTraceString("No info on last FTP available.   \t" + checked.FileName);
                 } else if (modelTime != checkedTime) {
                     data.SetRemoteModified(project, s, b, f, "Yes");
@@ -277,6 +345,7 @@ void CompareRemoteTimes(CProgramData& data, int project, CFileItem& checked) {
             }
         }
     }
+    return known;
 }
 
 std::vector<std::string> UncheckedFolderLines(const std::vector<CFileItem>& checked) {

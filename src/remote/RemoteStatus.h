@@ -21,8 +21,9 @@ bool StartRemoteStatusCheck(CProgramData& data, int project, int session, int ba
 // The check itself, item by item, on the connections of the items' accounts.
 void CheckRemoteStatus(CProgramData& data, std::vector<CFileItem>& list);
 // Marks every matching item of the project's loaded sessions modified or
-// missing, with one line per difference.
-void CompareRemoteTimes(CProgramData& data, int project, CFileItem& checked);
+// missing, with one line per difference. False when a matching item has no
+// time of its last transfer to compare with (it cannot be called in sync).
+bool CompareRemoteTimes(CProgramData& data, int project, CFileItem& checked);
 // After a check: one Message Window line for each folder (and host) of
 // the checked items whose remote time it could not learn (a listing that
 // failed); none when every item got its time.

@@ -9,6 +9,7 @@ struct NetTimeouts {
     int replyMs = 60000;     // waiting for a reply on a control connection
     int dataMs = 120000;     // an idle data connection
     int listingMs = 300000;  // a whole listing, however slowly it comes
+    int stopMs = 3000;       // a reply still awaited once the FTP run is being stopped
 };
 NetTimeouts& NetTimeoutValues();
 

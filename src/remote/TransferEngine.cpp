@@ -37,6 +37,9 @@ bool Gather(CProgramData& data, int project, int session, int basket, const std:
     for (int f : items)
         if (data.IsValidFileItem(false, project, session, basket, f))
             lists->transfer.push_back(data.GetFileItem(project, session, basket, f));
+    // Where the account tells its host type, a folder holding "[" is no
+    // sign of a VMS host.
+    data.SetKnownHostTypes(lists->transfer);
     return true;
 }
 

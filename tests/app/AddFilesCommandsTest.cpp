@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 
@@ -99,8 +100,9 @@ TEST_F(AddFilesWindowTest, DroppedFolderAsksDirectoryUsageThenMakesBasketsPerFol
     const std::string tree = Files() + "/drop/tree";
     Make("drop/tree/a.txt");
     Make("drop/tree/skip.bak");
-    Make("drop/tree/sub/b.txt");
-    Make("drop/tree/sub/old_c.txt");
+    // A folder whose name holds brackets is no VMS folder on a UNIX host.
+    Make("drop/tree/sub [1]/b.txt");
+    Make("drop/tree/sub [1]/old_c.txt");
     const std::string keptLoose = Make("drop/loose.txt");
     const std::string droppedLoose = Make("drop/loose.bin");
     CMainFrame& w = Open();
@@ -130,7 +132,7 @@ TEST_F(AddFilesWindowTest, DroppedFolderAsksDirectoryUsageThenMakesBasketsPerFol
     QTest::mouseClick(Control<QPushButton>(dlg, "1"), Qt::LeftButton);
     ASSERT_TRUE(WaitIdle());
 
-    EXPECT_EQ(BasketRows(), (std::vector<std::string>{"Pages", "tree", "tree/sub", "Scripts"}));
+    EXPECT_EQ(BasketRows(), (std::vector<std::string>{"Pages", "tree", "tree/sub [1]", "Scripts"}));
     CProgramData& d = w.Data();
     EXPECT_EQ(d.GetCurBasket(), 0);
     ASSERT_EQ(Items(), 9);
@@ -139,12 +141,17 @@ TEST_F(AddFilesWindowTest, DroppedFolderAsksDirectoryUsageThenMakesBasketsPerFol
     ASSERT_EQ(d.GetFileItemCount(0, 0, 1), 1);
     EXPECT_EQ(d.GetFileItem(0, 0, 1, 0).FileName, "a.txt");
     ASSERT_EQ(d.GetFileItemCount(0, 0, 2), 1);
-    EXPECT_EQ(d.GetFileItem(0, 0, 2, 0).RemoteDir, "/srv/www/tree/sub/");
+    EXPECT_EQ(d.GetFileItem(0, 0, 2, 0).RemoteDir, "/srv/www/tree/sub-[1]/");
     EXPECT_EQ(Rows().size(), 9u);
     EXPECT_TRUE(g_bAutoBasketCreate);
     // The new remote folders are offered for creation.
     ASSERT_FALSE(prompter.Questions().empty());
     EXPECT_NE(prompter.Questions().back().find("Auto-create remote directories"), std::string::npos);
+    EXPECT_NE(prompter.Questions().back().find("/srv/www/tree/sub-[1]/\r\n"), std::string::npos)
+        << prompter.Questions().back();
+    EXPECT_NE(prompter.Questions().back().find("(Total: 2)"), std::string::npos) << prompter.Questions().back();
+    const std::vector<std::string> messages = prompter.Messages();
+    EXPECT_EQ(std::count(messages.begin(), messages.end(), "Invalid remote directory processed"), 0);
     EXPECT_TRUE(LogHas("Preparing files..."));
     EXPECT_TRUE(LogHas("Adding files to list..."));
     EXPECT_TRUE(LogHas("--- DND Drag-n-drop over ---"));

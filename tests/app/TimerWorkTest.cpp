@@ -166,6 +166,24 @@ TEST_F(TimerTest, StatusResultsOfAnotherBasketChangeTheModelAndReportButLeaveThe
     EXPECT_NE(Log().find("Missing from remote directory.   \t" + name), std::string::npos) << Log();
     EXPECT_NE(Log().find("Remote files are in sync."), std::string::npos);
     for (size_t r = 0; r < before.size(); ++r) EXPECT_EQ(frame->Presenter().FileRows()[r].image, before[r].image);
+
+    // A file the server has that was never sent from here (a stopped send
+    // did not reach it) reads "-not sure-": the basket is not in sync.
+    const size_t before2 = Log().size();
+    {
+        FtpResultsLock lists;
+        CFileItem never = frame->Data().GetFileItem(0, 0, 1, 1);
+        ASSERT_EQ(never.GetRemoteTimeText(), kNoTimeInfo);
+        never.SetRemoteTimeFromText("2024+5+6+7+8+9+");
+        lists->statusCheck = {never};
+        lists->project = 0;
+        lists->session = 0;
+        lists->basket = 1;
+    }
+    Tick();
+    const std::string after = Log().substr(before2);
+    EXPECT_NE(after.find("No info on last FTP available."), std::string::npos) << after;
+    EXPECT_EQ(after.find("Remote files are in sync."), std::string::npos) << after;
 }
 
 TEST_F(TimerTest, AutoSyncChecksEveryTickAndStartsNothingWhileInSync) {

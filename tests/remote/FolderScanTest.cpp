@@ -124,6 +124,24 @@ TEST(RemoteForms, MappingNormalisingAndChains) {
     EXPECT_EQ(prompter.Messages(), (std::vector<std::string>{"Invalid remote directory processed"}));
     auto all = CollectRemoteDirectories("/b/", {"/b/x/y/", "/b/x/", "/c/"});
     EXPECT_EQ(all, (std::vector<std::string>{"/b/x/", "/b/x/y/"}));
+
+    // A UNIX folder's name may hold brackets (a dropped "d [1]"): the
+    // account's host type decides, and a folder with "/" is never VMS.
+    const size_t messages = prompter.Messages().size();
+    EXPECT_EQ(CollectRemoteDirectories("/home/ann/", {"/home/ann/d-[1]/x/"}, "", "UNIX"),
+              (std::vector<std::string>{"/home/ann/d-[1]/", "/home/ann/d-[1]/x/"}));
+    EXPECT_EQ(ConvertRemoteDirectory("/home/ann/", "/home/ann/d-[1]/", "/home/ann/[old]/"),
+              (std::vector<std::string>{"/home/ann/d-[1]/"}));
+    EXPECT_EQ(prompter.Messages().size(), messages);
+    d = "/a//x]";
+    NormalizeRemoteDir(d, "UNIX");
+    EXPECT_EQ(d, "/a/x]/");
+    std::vector<CDirEntry> entries;
+    std::vector<CFolderRecord> records;
+    BuildFolderLists({"/work/d [1]/a.c"}, "/work/d [1]", true, "/home/ann/x]", entries, records, false, "",
+                     "UNIX");
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].strRemoteDir, "/home/ann/x]/d-[1]/");
 }
 
 TEST(RemoteForms, SortOrders) {

@@ -367,6 +367,91 @@ TEST_P(RealServers, AStoppedSendRecordsTheTimesOfTheFilesThatArrivedWhole) {
     firstArrivedAndNothingChanged();
 }
 
+// The status check right after a send: a symbolic link the send kept is
+// there (its own line's time), a folder whose name holds "[" is a UNIX
+// folder, a folder the user may not look into leaves its files not known
+// (never missing), a file never sent is not called changed, and a file
+// that went is missing.
+TEST_P(RealServers, TheStatusCheckReadsLinksBracketsAndClosedFoldersAsTheServerHasThem) {
+    if (GetParam() == "pyftpdlib") GTEST_SKIP() << "runs as root: it reads every folder";
+    uid_t uid;
+    gid_t gid;
+    std::string home;
+    ASSERT_TRUE(TestUserIds(uid, gid, home));
+    const auto owned = [&](const std::string& path) { ASSERT_EQ(::lchown(path.c_str(), uid, gid), 0) << path; };
+    WriteFile(serverDir + "target.txt", "old\n");
+    owned(serverDir + "target.txt");
+    ASSERT_EQ(::symlink("target.txt", (serverDir + "link.txt").c_str()), 0);
+    owned(serverDir + "link.txt");
+    ASSERT_EQ(::mkdir((serverDir + "d [1]").c_str(), 0755), 0);
+    owned(serverDir + "d [1]");
+    WriteFile(serverDir + "never.txt", "theirs\n");
+    owned(serverDir + "never.txt");
+    // Root's folder the user may not enter, and the user's own folder that
+    // may be entered but not listed.
+    ASSERT_EQ(::mkdir((serverDir + "closed").c_str(), 0700), 0);
+    WriteFile(serverDir + "closed/shut.txt", "x\n");
+    ASSERT_EQ(::mkdir((serverDir + "blind").c_str(), 0755), 0);
+    WriteFile(serverDir + "blind/unseen.txt", "x\n");
+    owned(serverDir + "blind/unseen.txt");
+    owned(serverDir + "blind");
+    ASSERT_EQ(::chmod((serverDir + "blind").c_str(), 0311), 0);
+    for (const char* n : {"link.txt", "f.txt", "never.txt", "shut.txt", "unseen.txt", "gone.txt"})
+        WriteFile(local / n, std::string(n) + "\n");
+    Add({"link.txt", "f.txt", "never.txt", "shut.txt", "unseen.txt", "gone.txt"});
+    Items()[1].RemoteDir = remoteDir + "d [1]/";
+    Items()[3].RemoteDir = remoteDir + "closed/";
+    Items()[4].RemoteDir = remoteDir + "blind/";
+    // Sent an hour ago, as the server's times show.
+    const std::time_t earlier = (std::time(nullptr) - 3600) / 60 * 60;
+    for (const char* n : {"link.txt", "closed/shut.txt", "blind/unseen.txt"}) {
+        const timespec times[2] = {{earlier, 0}, {earlier, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, (serverDir + n).c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << n;
+    }
+    for (size_t i : {0u, 3u, 4u, 5u}) {
+        Items()[i].IsFTPed = "Yes";
+        Items()[i].RemoteModTime = earlier;
+    }
+    for (CFileItem& it : Items()) it.IsBinaryFile = true;
+
+    // pure-ftpd refuses to write through a link; vsftpd writes the target.
+    Run(true, {0, 1});
+    EXPECT_EQ(Items()[0].IsFTPed, GetParam() == "vsftpd" ? "Yes" : "failed");
+    EXPECT_EQ(Items()[1].IsFTPed, "Yes");
+    EXPECT_EQ(ReadFile(serverDir + "d [1]/f.txt"), "f.txt\n");
+    struct stat st {};
+    ASSERT_EQ(::lstat((serverDir + "link.txt").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(trace.All().find("VMS"), std::string::npos) << trace.All();
+    for (size_t i : {0u, 1u}) EXPECT_NE(Items()[i].GetRemoteTimeText(), kRemoteMissingTime) << i;
+
+    CheckStatus();
+    const std::string all = trace.All();
+    const auto word = [&](const std::string& name) {
+        const size_t at = all.find(": Checking: " + name);
+        if (at == std::string::npos) return std::string("(no line)");
+        const size_t end = all.find('\n', at);
+        std::string rest = all.substr(at + 12 + name.size(), end - at - 12 - name.size());
+        rest.erase(0, rest.find_first_not_of(' '));
+        return rest;
+    };
+    EXPECT_EQ(word("link.txt"), "Ok") << all;
+    EXPECT_EQ(word("f.txt"), "Ok") << all;
+    EXPECT_EQ(word("never.txt"), "-not sure-") << all;
+    EXPECT_EQ(word("gone.txt"), "-missing-") << all;
+    // The folder the user may not enter gives nothing; where the server
+    // still lists the file in the folder the user may not read (pure-ftpd),
+    // its time is the one sent.
+    EXPECT_EQ(word("shut.txt"), "") << all;
+    EXPECT_TRUE(trace.Has("No remote information available. \tshut.txt")) << all;
+    EXPECT_TRUE(word("unseen.txt") == "" || word("unseen.txt") == "Ok") << all;
+    for (size_t i : {0u, 1u, 2u, 3u, 4u}) {
+        EXPECT_EQ(Items()[i].IsRemoteMissing, "No") << Items()[i].FileName;
+        EXPECT_EQ(Items()[i].IsRemoteModified, "No") << Items()[i].FileName;
+    }
+    EXPECT_EQ(Items()[5].IsRemoteMissing, "Yes");
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, RealServers, ::testing::Values("vsftpd", "pure-ftpd", "pyftpdlib"),
                          [](const ::testing::TestParamInfo<std::string>& info) {
                              std::string name;

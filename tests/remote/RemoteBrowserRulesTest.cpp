@@ -41,6 +41,9 @@ TEST(BrowserPaths, FoldersAreNormalisedAndChildrenBuiltPerHostType) {
     f = "[USER.A]";
     NormalizeRemoteFolder(f);
     EXPECT_EQ(f, "[USER.A]");
+    f = "/home/a/d [1]";
+    NormalizeRemoteFolder(f);
+    EXPECT_EQ(f, "/home/a/d [1]/");
     f = "";
     NormalizeRemoteFolder(f);
     EXPECT_EQ(f, "");

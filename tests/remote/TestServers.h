@@ -451,6 +451,7 @@ public:
     std::vector<std::string> storedNames;  // every STOR's file name, in order
     bool dropStor = false;                 // close a STOR's data connection unread
     int listingLineMs = 0;                 // wait before each line of LIST data
+    std::map<std::string, int> withholdEvery;  // every n-th command of the word gets no reply
 
     FakeFtpServer() {
         m_listen = Listen(m_port);
@@ -584,6 +585,11 @@ private:
             }
             for (int w = 0; w < delay && !m_stop; w += 20)
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            {
+                std::lock_guard<std::mutex> g(m_mutex);
+                auto every = withholdEvery.find(word);
+                if (every != withholdEvery.end() && ++m_counts[word] % every->second == 0) continue;
+            }
             if (scripted) {
                 Send(c, reply);
                 continue;
@@ -653,6 +659,7 @@ private:
     std::atomic<bool> m_stop{false};
     std::mutex m_mutex;
     std::vector<std::string> m_received;
+    std::map<std::string, int> m_counts;
     int m_connections = 0;
 };
 

@@ -1,8 +1,11 @@
+#include <chrono>
 #include <filesystem>
+#include <thread>
 #include <sys/stat.h>
 #include <utime.h>
 
 #include "RemoteFixture.h"
+#include "model/StopCommands.h"
 #include "remote/RemoteStatus.h"
 #include "remote/RexecClient.h"
 #include "remote/TransferChecks.h"
@@ -431,12 +434,99 @@ TEST_F(FakeTransfer, FtpUpdateListsEachFolderOnceAfterItsLastItem) {
     EXPECT_EQ(results[3].GetRemoteTimeText(), kRemoteMissingTime);
 }
 
+TEST_F(FakeTransfer, MdtmRepliesAfterAPreliminaryLineGoToTheirOwnFilesAndLeaveTheConnectionInStep) {
+    g_bFtpUpdate = true;
+    server.listing =
+        "-rw-r--r--   1 ann  ann  1 Jan  2  2001 a\r\n"
+        "-rw-r--r--   1 ann  ann  1 Jan  2  2001 b\r\n"
+        "-rw-r--r--   1 ann  ann  1 Jan  2  2001 c\r\n";
+    server.replies["MDTM"] = "150 File status okay\r\n213 20010102000007\r\n";
+    for (const char* n : {"a", "b", "c"}) WriteFile(local / n, n);
+    for (const char* n : {"a", "b", "c"}) AddItem(MakeItem(n, "127.0.0.1", "ann", "/r/", local.dir()));
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    RunFtpWorkerHere([&] { TransferToRemote(data, 0, 0, 0, {0, 1, 2}); });
+    auto results = TransferResults();
+    ASSERT_EQ(results.size(), 3u);
+    for (const CFileItem& it : results) EXPECT_EQ(it.GetRemoteTimeText(), "2001+1+2+0+0+7+") << it.FileName;
+    // The next run on that connection meets no leftover reply.
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    RunFtpWorkerHere([&] { TransferToRemote(data, 0, 0, 0, {0}); });
+    ASSERT_EQ(TransferResults().size(), 1u);
+    EXPECT_EQ(TransferResults()[0].IsFTPed, "Yes");
+    EXPECT_EQ(trace.All().find("-?-"), std::string::npos) << trace.All();
+
+    // A reply that fits no MDTM drops the connection instead of being
+    // read as a time.
+    server.SetReply("MDTM", "226 Transfer complete\r\n");
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    RunFtpWorkerHere([&] { TransferToRemote(data, 0, 0, 0, {0, 1}); });
+    for (const CFileItem& it : TransferResults()) EXPECT_FALSE(it.RemoteSecondKnown) << it.FileName;
+    server.SetReply("MDTM", "213 20010102000009\r\n");
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    RunFtpWorkerHere([&] { TransferToRemote(data, 0, 0, 0, {2}); });
+    EXPECT_EQ(TransferResults()[0].GetRemoteTimeText(), "2001+1+2+0+0+9+") << trace.All();
+}
+
+TEST_F(FakeTransfer, APauseEndsTheRunWhileTheServerWithholdsAReply) {
+    g_bFtpUpdate = true;
+    NetTimeoutValues().replyMs = 30000;
+    server.listing =
+        "-rw-r--r--   1 ann  ann  1 Jan  2  2001 a\r\n"
+        "-rw-r--r--   1 ann  ann  1 Jan  2  2001 b\r\n"
+        "-rw-r--r--   1 ann  ann  1 Jan  2  2001 c\r\n";
+    server.withholdEvery["MDTM"] = 3;
+    for (const char* n : {"a", "b", "c"}) WriteFile(local / n, n);
+    for (const char* n : {"a", "b", "c"}) AddItem(MakeItem(n, "127.0.0.1", "ann", "/r/", local.dir()));
+    std::chrono::steady_clock::time_point stoppedAt{};
+    // Pauses once the server has had n MDTM commands, the last one unanswered.
+    const auto pauseAfter = [&](int n) {
+        return std::thread([&, n] {
+            WaitFor(
+                [&] {
+                    int seen = 0;
+                    for (const std::string& l : server.Received()) seen += l.rfind("MDTM", 0) == 0;
+                    return seen >= n;
+                },
+                10000);
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            stoppedAt = std::chrono::steady_clock::now();
+            OnStopFtp();
+        });
+    };
+    std::thread pause = pauseAfter(3);
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    RunFtpWorkerHere([&] { TransferToRemote(data, 0, 0, 0, {0, 1, 2}); });
+    auto ended = std::chrono::steady_clock::now();
+    pause.join();
+    EXPECT_LT(ended - stoppedAt, std::chrono::seconds(8));
+    // The files went whole before the pause: they stay recorded as sent.
+    for (const CFileItem& it : TransferResults()) EXPECT_EQ(it.IsFTPed, "Yes") << it.FileName;
+
+    // The status check asks each item's second (its recorded time lies in
+    // the listed minute); the third MDTM again gets no reply.
+    std::vector<CFileItem> list = Items();
+    for (CFileItem& it : list) {
+        it.IsFTPed = "Yes";
+        it.RemoteModTime = MakeLocalTime(2001, 1, 2, 0, 0, 7);
+        it.RemoteSecondKnown = true;
+    }
+    pause = pauseAfter(6);
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    RunFtpWorkerHere([&] { CheckRemoteStatus(data, list); });
+    ended = std::chrono::steady_clock::now();
+    pause.join();
+    EXPECT_LT(ended - stoppedAt, std::chrono::seconds(8));
+}
+
 TEST_F(FakeTransfer, ANewFileAndASendToVmsGoStraightAndVmsSaysSo) {
     server.listing = "drwxr-xr-x   2 ann  ann  4096 Jan  2  2001 .\r\n";
     for (const char* n : {"a", "b", "c"}) WriteFile(local / n, std::string(100000, *n));
     AddItem(MakeItem("a", "127.0.0.1", "ann", "/r/", local.dir()));
     AddItem(MakeItem("b", "127.0.0.1", "ann", "/r/", local.dir()));
-    AddItem(MakeItem("c", "127.0.0.1", "ann", "DKA0:[ANN]", local.dir()));
+    // A VMS account (its host type known from an earlier login).
+    AddAccount("127.0.0.1", "vms", "pw");
+    data.m_Vault.m_Clusters[0].m_Hosts.back().m_strHostType = "VMS";
+    AddItem(MakeItem("c", "127.0.0.1", "vms", "DKA0:[ANN]", local.dir()));
     const auto sent = [&] {
         std::vector<std::string> seen;
         for (const std::string& l : server.Received())
