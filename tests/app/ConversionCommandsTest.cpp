@@ -31,6 +31,7 @@
 #include "convert_ui/ui/ModalRun.h"
 #include "convert_ui/ui/SortPropertiesDlg.h"
 #include "convert_ui/ui/AttributesDlg.h"
+#include "convert_ui/ui/DefinedMacrosDlg.h"
 #include "convert_ui/ui/TextConversionRulesDlg.h"
 #include "widgets/HyperLink.h"
 #include <QLabel>
@@ -452,14 +453,32 @@ TEST_F(ConversionCommandsTest, WriteSqlPreviewsTheFirstDataLineAndWritesEveryLin
 
 TEST_F(ConversionCommandsTest, AttributesEditTheMacroFlagsBesideThePad) {
     Open();
-    Run(32642);
+    // A macro of the library goes to the pad the program has not shown yet.
+    Run(32636);
+    CDefinedMacrosDlg* lib = frame->ConversionCommands().Library();
+    QTreeWidget* macros = lib->MacroList();
+    ASSERT_GT(macros->topLevelItemCount(), 0);
+    macros->clearSelection();
+    macros->topLevelItem(0)->setSelected(true);
+    macros->setCurrentItem(macros->topLevelItem(0), 0, QItemSelectionModel::NoUpdate);
+    lib->findChild<QPushButton*>("1695")->click();
+    lib->reject();
     CAttributesDlg* a = frame->ConversionCommands().Attributes();
     ASSERT_NE(a, nullptr);
     EXPECT_EQ(a->windowTitle(), "Attributes");
     EXPECT_TRUE(a->isVisible());
     EXPECT_TRUE(g_bAttributesShown);
-    // Left of the pad where the screen has room for both; on the screen always.
+    // The pad's first place: right of the basket column, level with the main
+    // window, as tall as the work area less 138.
     const QRect screen = pad->screen()->availableGeometry();
+    QTest::qWaitFor([&] { return pad->frameGeometry().top() == frame->frameGeometry().top(); }, 5000);
+    EXPECT_EQ(pad->frameGeometry().height(), screen.height() - 138);
+    EXPECT_EQ(pad->frameGeometry().top(), frame->frameGeometry().top());
+    if (screen.width() >= 450 + pad->frameGeometry().width())
+        EXPECT_EQ(pad->frameGeometry().left(), 450);
+    // The Attributes window stands left of the pad, not on its corner.
+    EXPECT_LT(a->frameGeometry().left(), pad->frameGeometry().left());
+    // Left of the pad where the screen has room for both; on the screen always.
     EXPECT_TRUE(screen.contains(a->frameGeometry()));
     EXPECT_TRUE(screen.contains(pad->frameGeometry()));
     if (a->frameGeometry().width() + pad->frameGeometry().width() <= screen.width())
