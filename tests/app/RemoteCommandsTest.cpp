@@ -590,6 +590,11 @@ TEST_F(RemoteWindowTest, BrowserButtonsCreateDeleteAndKeepTheHistory) {
         EXPECT_TRUE(fs::is_directory(ServerRoot() + "/made here"));
         EXPECT_GE(Row(list, "made here"), 0);
 
+        // Delete on a file: after the refresh the folder combo has the focus,
+        // not the read-only status line.
+        d.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&d, 30000));
+        list->setFocus();
         list->clearSelection();
         list->item(Row(list, "two words.txt"))->setSelected(true);
         prompter.answers = {Answer::Yes};
@@ -597,6 +602,9 @@ TEST_F(RemoteWindowTest, BrowserButtonsCreateDeleteAndKeepTheHistory) {
         EXPECT_FALSE(fs::exists(ServerRoot() + "/two words.txt"));
         EXPECT_TRUE(fs::exists(ServerRoot() + "/one.txt"));
         EXPECT_EQ(Row(list, "two words.txt"), -1);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == Control<QComboBox>(&d, "1460") ||
+                                                 QApplication::focusWidget() == Control<QComboBox>(&d, "1460")->lineEdit(); },
+                                    30000));
 
         // A folder that is not empty is refused by the server.
         list->clearSelection();
