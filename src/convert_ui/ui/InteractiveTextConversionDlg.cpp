@@ -12,6 +12,7 @@
 #include <QSplitter>
 #include <QVBoxLayout>
 
+#include "widgets/Icons.h"
 #include "widgets/LineTextBox.h"
 #include "widgets/TextRules.h"
 #include "widgets/TextWindows.h"
@@ -64,6 +65,9 @@ void CInteractiveTextConversionDlg::Build() {
     QPushButton* help = Button("Help", "32632", "Quick Convert Help", this);
     QPushButton* left = Button("Left", "32646", QString(), this);
     QPushButton* buffer = Button("Buffer", "32645", "Manage Text Buffer", this);
+    // Pictures in place of the captions: the three large ones at 32 px.
+    for (QPushButton* b : {convert, findNext, toLibrary}) ShowButtonPicture(b, "workpad", 32);
+    for (QPushButton* b : {clear, wp, help, left, buffer}) ShowButtonPicture(b, "workpad", 16);
     for (QPushButton* b : {convert, findNext, toLibrary, clear, wp, help, left, buffer}) buttons->addWidget(b);
     buttons->addStretch(1);
     QPushButton* close = Button("Close", "2", QString(), this);

@@ -14,6 +14,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "widgets/Icons.h"
 #include "widgets/TextRules.h"
 #include "convert_ui/ui/ModalRun.h"
 #include "model/Trace.h"
@@ -95,6 +96,7 @@ CTabulateInputTextDlg::CTabulateInputTextDlg(int kind, const std::string& firstL
     m_update = Button("Update", "1438", m_lower);
     m_insert = Button("Insert", "1436", m_lower);
     m_delete = Button("Delete", "1435", m_lower);
+    for (QPushButton* b : {clearCols, clearWhere, m_update, m_insert, m_delete}) ShowButtonPicture(b, "tabulate", 16);
     m_list = new QTreeWidget(m_lower);
     m_list->setObjectName("1705");
     m_list->setRootIsDecorated(false);
