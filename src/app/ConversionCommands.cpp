@@ -75,8 +75,17 @@ void CConversionCommands::Wire() {
     f.RegisterModelessDialog(m_workPad, HomeSlot::InteractiveTextConversion, &g_bInteractiveShown, [this] {
         const QWidget* main = &m_frame;
         const QScreen* screen = main->screen() ? main->screen() : QGuiApplication::primaryScreen();
-        const int frameH = m_workPad->frameGeometry().height() - m_workPad->height();
-        m_workPad->move(m_frame.Layout().frameWidth - 100, main->frameGeometry().top());
+        // A pad with its frame is moved by its frame. One the window manager
+        // has not framed yet is moved by its inside, which the frame will
+        // then surround as it surrounds the main window.
+        QRect frame = m_workPad->frameGeometry(), inside = m_workPad->geometry();
+        QPoint inset;
+        if (frame == inside) {
+            frame = main->frameGeometry(), inside = main->geometry();
+            inset = inside.topLeft() - frame.topLeft();
+        }
+        const int frameH = frame.height() - inside.height();
+        m_workPad->move(QPoint(m_frame.Layout().frameWidth - 100, main->frameGeometry().top()) + inset);
         if (screen) m_workPad->resize(m_workPad->width(), screen->availableGeometry().height() - 138 - frameH);
     });
     m_attributes = new CAttributesDlg(&f);

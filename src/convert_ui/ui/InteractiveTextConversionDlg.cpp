@@ -281,14 +281,16 @@ void CInteractiveTextConversionDlg::reject() {
 
 void CInteractiveTextConversionDlg::accept() { reject(); }
 
+// The window's own place, without the frame: the frame a window manager
+// puts round it after it is shown is no move of the window.
 void CInteractiveTextConversionDlg::RememberPosition() {
-    m_lastPos = frameGeometry().topLeft();
+    m_lastPos = geometry().topLeft();
     m_posKnown = true;
 }
 
 void CInteractiveTextConversionDlg::moveEvent(QMoveEvent* e) {
     QDialog::moveEvent(e);
-    const QPoint now = frameGeometry().topLeft();
+    const QPoint now = geometry().topLeft();
     if (m_posKnown && now != m_lastPos) emit moved(now - m_lastPos);
     m_lastPos = now;
     m_posKnown = true;
