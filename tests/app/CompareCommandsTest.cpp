@@ -789,10 +789,8 @@ TEST_F(PaletteCommandsTest, Screenshots) {
         wnd.move(0, 0);
         wnd.show();
         wnd.raise();
-        for (int i = 0; i < 20; ++i) {
-            QApplication::processEvents();
-            QTest::qWait(20);
-        }
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&wnd, 20000));
+        QApplication::processEvents();
         const std::string cmd = "import -window root '" + std::string(dir) + "/" + name + ".png'";
         EXPECT_EQ(std::system(cmd.c_str()), 0);
     };

@@ -524,16 +524,15 @@ TEST_F(ConversionCommandsTest, AttributesEditTheMacroFlagsBesideThePad) {
 
     // Shown, it keeps its distance when the pad moves; hidden, it waits in
     // the pad's lower-left corner.
-    QTest::qWait(50);
     const QPoint before = a->pos();
     pad->move(pad->pos() + QPoint(30, 10));
-    QTest::qWait(50);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return a->pos() == before + QPoint(30, 10); }, 10000));
     EXPECT_EQ(a->pos(), before + QPoint(30, 10));
     QTest::keyClick(a, Qt::Key_Escape);  // its own close hides it
     EXPECT_FALSE(a->isVisible());
     EXPECT_FALSE(g_bAttributesShown);
     pad->move(pad->pos() + QPoint(5, 5));
-    QTest::qWait(50);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return a->pos().x() == pad->frameGeometry().left() + 4; }, 10000));
     EXPECT_EQ(a->pos().x(), pad->frameGeometry().left() + 4);
     EXPECT_EQ(a->frameGeometry().top(), pad->frameGeometry().bottom() - a->frameGeometry().height() - 54);
     Run(32642);

@@ -279,7 +279,8 @@ TEST_F(ScreenTest, TheStatusBoxShowsEveryLineBesideItsRow) {
     QDialog* box = w->ItemCommands().StatusDialog();
     ASSERT_NE(box, nullptr);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(box));
-    QTest::qWait(500);  // the frame comes from the window manager
+    // The frame comes from the window manager.
+    QTest::qWaitFor([&] { return box->frameGeometry() != box->geometry(); }, 10000);
     const QRect r = list->visualItemRect(list->topLevelItem(1));
     const QRect row(list->viewport()->mapToGlobal(r.topLeft()), r.size());
     EXPECT_FALSE(box->frameGeometry().intersects(row))
@@ -317,7 +318,7 @@ TEST(ScreenUnderX, EveryWindowInsideSmallScreens) {
             ScopedEnv display("DISPLAY", server.Display().c_str());
             wm.Start({"/usr/bin/openbox"});
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        ASSERT_TRUE(qvltest::WaitForWindowManager(server.Display())) << "openbox did not start on " << size;
         const qvltest::SelfRun run = qvltest::RunSelfUnderX(server.Display(), "ScreenTest.*");
         ASSERT_TRUE(run.started);
         if (run.Exited0() && run.out.find("[  SKIPPED ] 1 test") != std::string::npos) GTEST_SKIP() << run.out;
