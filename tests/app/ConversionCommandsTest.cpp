@@ -275,7 +275,13 @@ TEST_F(ConversionCommandsTest, FindNextAndReplaceNextSelectCharactersOfUtf8Text)
     Run(32641);
     EXPECT_EQ(In()->SelectionStart(), 7);
     EXPECT_EQ(Selected(In()), "caf\xc3\xa9");
-    Run(32641);  // nothing more: the next search starts at the top
+    // Nothing more: the last match stays selected in the Input window, which
+    // has the focus; the next search starts at the top.
+    pad->FindBox()->setFocus();
+    pad->findChild<QPushButton*>("1379")->click();
+    EXPECT_EQ(pad->focusWidget(), In());
+    EXPECT_EQ(In()->SelectionStart(), 7);
+    EXPECT_EQ(Selected(In()), "caf\xc3\xa9");
     Run(32641);
     EXPECT_EQ(In()->SelectionStart(), 0);
 
@@ -403,6 +409,12 @@ TEST_F(ConversionCommandsTest, TabulateReadsTheColumnsChecksTheChoiceAndWritesTh
         EXPECT_EQ(d.windowTitle(), "Tabulate Text~");
         EXPECT_TRUE(d.findChild<QWidget*>("1705")->isVisible());
         EXPECT_FALSE(d.findChild<QWidget*>("1438")->isVisible());
+        // The column box flashes once as it takes the focus.
+        auto* columns = d.findChild<QLineEdit*>("1659");
+        QFocusEvent focusIn(QEvent::FocusIn, Qt::MouseFocusReason);
+        QApplication::sendEvent(columns, &focusIn);
+        EXPECT_FALSE(columns->styleSheet().isEmpty());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return columns->styleSheet().isEmpty(); }, 10000));
         d.findChild<QLineEdit*>("1659")->setText("3");
         d.findChild<QPushButton*>("1442")->click();
         EXPECT_EQ(prompter.Messages().back(), "Invalid index listed for the column selection: 3");

@@ -208,7 +208,10 @@ bool CInteractiveTextConversionDlg::FindNext() {
     }
     std::size_t s = 0, e = 0;
     if (!FindNextMatch(m_data->m_LibraryList, g_nLibIndex, CurrentMacro, text, from, s, e)) {
+        // Nothing more: the Input window keeps its selection and takes the
+        // focus, as after a match; the next search starts at the top.
         m_restartSearch = true;
+        m_input->setFocus();
         return false;
     }
     const int ps = BoxPositionOfOffset(text, s), pe = BoxPositionOfOffset(text, e);
