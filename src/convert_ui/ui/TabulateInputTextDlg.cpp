@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -243,6 +244,9 @@ bool CTabulateInputTextDlg::eventFilter(QObject* watched, QEvent* event) {
         if (watched == m_columnSel) {
             m_selectAll->setChecked(false);
             m_columnTarget = true;
+            // The box flashes once: the clicked columns go here now.
+            m_columnSel->setStyleSheet("QLineEdit { background: palette(highlight); }");
+            QTimer::singleShot(250, m_columnSel, [box = m_columnSel] { box->setStyleSheet(QString()); });
         } else if (watched == m_whereSel) {
             m_columnTarget = false;
         }
