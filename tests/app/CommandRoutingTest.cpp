@@ -123,7 +123,7 @@ TEST_F(CommandRoutingTest, EveryCommandWithABehaviourIsReachable) {
     ASSERT_TRUE(app.InitInstance());
     SetPrompter(&prompter);
     CMainFrame* w = app.MainFrame();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w, 30000));
     w->Timer().stop();
 
     // Every row of the key table is a command of the window.
@@ -294,7 +294,7 @@ TEST_F(CommandRoutingTest, KeysBelongToTheWindowWithTheFocus) {
     ASSERT_TRUE(app.InitInstance());
     SetPrompter(&prompter);
     CMainFrame* w = app.MainFrame();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w, 30000));
     w->Timer().stop();
     ModalWatcher modals;
     const std::vector<std::string> none;
@@ -304,7 +304,7 @@ TEST_F(CommandRoutingTest, KeysBelongToTheWindowWithTheFocus) {
     QWidget& pad = w->ConversionCommands().WorkPad();
     ASSERT_TRUE(pad.isVisible());
     pad.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&pad));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&pad, 30000));
     const std::string master = g_strSessionBackUpDir + kMasterFileName;
     std::filesystem::remove(master);
     QTest::keyClick(g_pInputWindow, Qt::Key_S, Qt::ControlModifier);
@@ -319,7 +319,7 @@ TEST_F(CommandRoutingTest, KeysBelongToTheWindowWithTheFocus) {
     const std::string upper = right->LocalDir + right->FileName;  // "App.java"
     w->Data().SetSelection(0, 0, 0, {2, 4});
     w->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w, 30000));
     QTest::keyClick(w, Qt::Key_2, Qt::AltModifier);
     CFileDiffDlg& diff = w->CompareCommands().DiffWindow(1);
     ASSERT_TRUE(diff.isVisible());
@@ -327,7 +327,7 @@ TEST_F(CommandRoutingTest, KeysBelongToTheWindowWithTheFocus) {
 
     // The keys of a diff pane.
     diff.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&diff));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&diff, 30000));
     CDiffListCtrl* pane = diff.Pane(0);
     pane->setFocus();
     diff.ClickPane(0);
@@ -367,7 +367,7 @@ TEST_F(CommandRoutingTest, KeysBelongToTheWindowWithTheFocus) {
     CMasterFileDlg& palette = w->CompareCommands().Palette();
     palette.show();
     palette.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&palette));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&palette, 30000));
     QWidget* list = palette.List();
     list->setFocus();
     int picked = 0;
@@ -400,7 +400,7 @@ TEST_F(CommandRoutingTest, KeysBelongToTheWindowWithTheFocus) {
 
     // Keys a window does not take still run the program's commands there.
     w->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w, 30000));
     EXPECT_EQ(press(w, Qt::Key_F1, Qt::NoModifier), none);
     EXPECT_EQ(prompter.entries.size(), 1u);  // the manual's message
     // Shift+F4 "Clear local dirty icons" clears the local mark of the selection.

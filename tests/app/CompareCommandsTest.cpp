@@ -526,7 +526,7 @@ TEST_F(PaletteCommandsTest, RowsDraggedOntoThePalette) {
         w->move(0, 0);
         Pal().show();
         Pal().move(w->frameGeometry().right() + 40, 0);
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&Pal()));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&Pal(), 30000));
         QWidget* from = w->Pane(1)->viewport();
         const QPoint start = w->Pane(1)->visualRect(w->Model(1)->index(3, 3)).center();
         QWidget* to = Pal().List()->viewport();

@@ -170,7 +170,7 @@ protected:
         app = std::make_unique<CQuorvellianApp>();
         if (!app->InitInstance()) return nullptr;
         CMainFrame* w = app->MainFrame();
-        if (!QTest::qWaitForWindowExposed(w)) return nullptr;
+        if (!QTest::qWaitForWindowExposed(w, 30000)) return nullptr;
         w->Banner()->Close();
         return w;
     }
@@ -278,7 +278,7 @@ TEST_F(ScreenTest, TheStatusBoxShowsEveryLineBesideItsRow) {
     status->trigger();
     QDialog* box = w->ItemCommands().StatusDialog();
     ASSERT_NE(box, nullptr);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(box));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(box, 30000));
     // The frame comes from the window manager.
     QTest::qWaitFor([&] { return box->frameGeometry() != box->geometry(); }, 10000);
     const QRect r = list->visualItemRect(list->topLevelItem(1));

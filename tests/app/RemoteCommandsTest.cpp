@@ -92,13 +92,13 @@ TEST_F(RemoteWindowTest, BrowseRemoteSystemPicksFilteredFilesIntoTheBasket) {
         EXPECT_GE(docs, 0);
         if (docs < 0) return int(QDialog::Rejected);
         d.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&d));
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&d, 30000));
         const QPoint at = list->visualItemRect(list->item(docs)).center();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
         QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
         // The list, disabled while the server listed the folder, has the focus again.
-        EXPECT_EQ(QApplication::focusWidget(), list);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == list; }, 30000));
         EXPECT_EQ(Control<QComboBox>(&d, "1460")->currentText(), "/docs/");
         EXPECT_EQ(Row(list, "b.c"), -1);
         EXPECT_GE(Row(list, "sub"), 0);  // folders are never filtered
@@ -627,12 +627,12 @@ TEST_F(RemoteWindowTest, BrowserButtonsCreateDeleteAndKeepTheHistory) {
         EXPECT_FALSE(g_bBookmarkRecord);
         // Enter on a folder goes into it; the focus comes back to the list.
         d.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&d));
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&d, 30000));
         list->setFocus();
         list->setCurrentRow(Row(list, "made here"));
         QTest::keyClick(list, Qt::Key_Return);
         EXPECT_EQ(Control<QComboBox>(&d, "1460")->currentText(), "/made here/");
-        EXPECT_EQ(QApplication::focusWidget(), list);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == list; }, 30000));
         EXPECT_EQ(books->count(), before);
         Control<QPushButton>(&d, "1423")->click();
         EXPECT_EQ(books->count(), before - 1);
@@ -640,7 +640,7 @@ TEST_F(RemoteWindowTest, BrowserButtonsCreateDeleteAndKeepTheHistory) {
         auto* dirs = Control<QComboBox>(&d, "1460");
         EXPECT_GE(dirs->findText("/made here", Qt::MatchStartsWith), 0);
         d.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&d));
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&d, 30000));
         dirs->setFocus();
         dirs->lineEdit()->selectAll();
         QTest::keyClicks(dirs->lineEdit(), "/ma");
