@@ -520,8 +520,15 @@ TEST_F(StallingHostTest, CancelDuringAStalledWalkEndsTheWalkBeforeTheDialogGoes)
         }
         if (!dynamic_cast<CRemoteBrowserDlg*>(&d)) return int(QDialog::Rejected);
         fake.SetDelay("LIST", 20000);  // the walk's first listing never comes
+        const auto lists = [&] {
+            int n = 0;
+            for (const std::string& c : fake.Received()) n += c.rfind("LIST", 0) == 0;
+            return n;
+        };
+        const int listed = lists();
         StartCollect(d);
-        QTest::qWait(300);
+        // Cancel once the walk waits for its listing.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return lists() > listed; }, 30000));
         QElapsedTimer t;
         t.start();
         QTest::mouseClick(Control<QPushButton>(&d, "2"), Qt::LeftButton);
