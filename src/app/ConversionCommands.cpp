@@ -70,13 +70,34 @@ void CConversionCommands::Wire() {
     m_workPad = new CInteractiveTextConversionDlg(*m_worker, &f);
     m_workPad->SetProgramData(&f.Data());
     m_workPad->onTextBuffer = [this](bool show) { m_frame.ShowTextBufferBar(show); };
-    f.RegisterModelessDialog(m_workPad, HomeSlot::InteractiveTextConversion, &g_bInteractiveShown);
+    // First shown right of the frame's basket column, as tall as the work
+    // area less the room of the main window's bars.
+    f.RegisterModelessDialog(m_workPad, HomeSlot::InteractiveTextConversion, &g_bInteractiveShown, [this] {
+        const QWidget* main = &m_frame;
+        const QScreen* screen = main->screen() ? main->screen() : QGuiApplication::primaryScreen();
+        // A pad with its frame is moved by its frame. One the window manager
+        // has not framed yet is moved by its inside, which the frame will
+        // then surround as it surrounds the main window.
+        QRect frame = m_workPad->frameGeometry(), inside = m_workPad->geometry();
+        QPoint inset;
+        if (frame == inside) {
+            frame = main->frameGeometry(), inside = main->geometry();
+            inset = inside.topLeft() - frame.topLeft();
+        }
+        const int frameH = frame.height() - inside.height();
+        m_workPad->move(QPoint(m_frame.Layout().frameWidth - 100, main->frameGeometry().top()) + inset);
+        if (screen) m_workPad->resize(m_workPad->width(), screen->availableGeometry().height() - 138 - frameH);
+    });
     m_attributes = new CAttributesDlg(&f);
     m_attributes->SetProgramData(&f.Data());
     m_rules = new CTextConversionRulesDlg(&f);
     f.RegisterModelessDialog(m_rules, HomeSlot::TextConversionRules, &g_bRulesShown);
     m_workPad->onShowAttributes = [this] {
-        if (g_bAttributesShown) return;
+        // Shown already: it only comes to the front where it is.
+        if (g_bAttributesShown) {
+            m_attributes->raise();
+            return;
+        }
         ShowAttributesBeside();
     };
     m_workPad->onHideAttributes = [this] {
@@ -291,8 +312,10 @@ void CConversionCommands::ExportMacro(bool add) {
 void CConversionCommands::MacroToWorkPad(const CMacro& macro) {
     m_workPad->SetCurrentMacro(macro);
     g_bInteractiveShown = true;
-    if (!g_bAttributesShown) ShowAttributesBeside();
+    // The pad first: its first showing places it, and the Attributes
+    // window is then put against its frame.
     m_workPad->ShowPad();
+    if (!g_bAttributesShown) ShowAttributesBeside();
 }
 
 void CConversionCommands::ShowAttributesBeside() {

@@ -830,11 +830,12 @@ void CMainFrame::LoadBarState() {
     });
 }
 
-void CMainFrame::RegisterModelessDialog(QWidget* dialog, HomeSlot slot, const bool* shown) {
+void CMainFrame::RegisterModelessDialog(QWidget* dialog, HomeSlot slot, const bool* shown,
+                                        std::function<void()> firstPlace) {
     if (!dialog) return;
     // Placed when first shown: asking a dialog that was never shown for its
     // size lays it out, which is all the cost of starting the window.
-    m_modeless.push_back({dialog, slot, shown});
+    m_modeless.push_back({dialog, slot, shown, true, std::move(firstPlace)});
     dialog->installEventFilter(this);
 }
 
@@ -842,7 +843,13 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Show) {
         for (Modeless& m : m_modeless) {
             if (m.dialog != watched) continue;
-            if (m.home && m_top) PlaceAtHome(m, Anchor());
+            if (m.firstPlace) {
+                const auto place = std::move(m.firstPlace);
+                m.firstPlace = nullptr;
+                place();
+            } else if (m.home && m_top) {
+                PlaceAtHome(m, Anchor());
+            }
             m.home = false;
             FitOnScreen(m.dialog);
             break;

@@ -124,7 +124,10 @@ public:
     // A program-wide modeless dialog kept beside the window: while its shown
     // flag is set it follows the frame's moves, otherwise it goes to its
     // home position when it is next shown. Every one is kept on the screen.
-    void RegisterModelessDialog(QWidget* dialog, HomeSlot slot, const bool* shown);
+    // A dialog with a place of its own for its first showing gets it from
+    // firstPlace instead of its home.
+    void RegisterModelessDialog(QWidget* dialog, HomeSlot slot, const bool* shown,
+                                std::function<void()> firstPlace = {});
     // Moves the registered dialogs after the frame moved.
     void FollowFrame();
     void FitFrameOnScreen();
@@ -219,6 +222,7 @@ private:
         HomeSlot slot;
         const bool* shown;
         bool home = true;  // goes to its home position when next shown
+        std::function<void()> firstPlace;  // its own place when first shown
     };
     // Puts a registered dialog at its home position, with the size it shows with.
     void PlaceAtHome(Modeless& m, const PlaceRect& F);

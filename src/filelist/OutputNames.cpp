@@ -79,11 +79,17 @@ void MakeUnixName(std::string& name, const std::string& replacement) {
     const std::string base = dot == std::string::npos ? name : name.substr(0, dot);
     const std::string ext = dot == std::string::npos ? std::string() : name.substr(dot);
     std::string out;
-    for (char c : base) {
-        if (IsAlnum(c))
-            out += c;
-        else
-            out += replacement;
+    for (std::size_t i = 0; i < base.size();) {
+        const unsigned char c = static_cast<unsigned char>(base[i++]);
+        if (IsAlnum(char(c))) {
+            out += char(c);
+            continue;
+        }
+        // A letter written in several UTF-8 bytes is one letter: its lead byte
+        // and the continuation bytes after it make one replacement.
+        if (c >= 0xC0)
+            while (i < base.size() && (static_cast<unsigned char>(base[i]) & 0xC0) == 0x80) ++i;
+        out += replacement;
     }
     name = out + ext;
 }

@@ -45,7 +45,7 @@ TEST(AppStart, WindowRoadOpensAndClosesCleanly) {
         EXPECT_EQ(QCoreApplication::applicationName(), "Quorvellian");
         EXPECT_EQ(theApp.RecentFiles().Size(), 4);
         ASSERT_NE(theApp.MainFrame(), nullptr);
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(theApp.MainFrame()));
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(theApp.MainFrame(), 30000));
         EXPECT_TRUE(std::filesystem::is_directory(tmp / "area/QVL-UserInfo/LibraryInfo"));
 
         theApp.RecentFiles().Add("/a");

@@ -93,6 +93,7 @@ public:
                     names.insert(m->objectName().toStdString());
                 }
                 w->close();
+                ++closed;
             }
         });
         m_timer.start();
@@ -107,6 +108,7 @@ public:
     }
     std::set<int> ids;
     std::set<std::string> names;
+    int closed = 0;  // pop-ups seen and closed
 
 private:
     QTimer m_timer;
@@ -121,7 +123,7 @@ TEST_F(CommandRoutingTest, EveryCommandWithABehaviourIsReachable) {
     ASSERT_TRUE(app.InitInstance());
     SetPrompter(&prompter);
     CMainFrame* w = app.MainFrame();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w, 30000));
     w->Timer().stop();
 
     // Every row of the key table is a command of the window.
@@ -174,20 +176,24 @@ TEST_F(CommandRoutingTest, EveryCommandWithABehaviourIsReachable) {
         if (!w->ShortcutsOf(id).isEmpty()) keyed.insert(id);
 
     // The pop-up menus, opened by right clicks.
+    // Each waits until the menu it opens has been seen and closed.
     auto rightClick = [&](QWidget* target, const QPoint& at) {
+        const int before = seen.closed;
         QTest::mouseClick(target, Qt::RightButton, Qt::NoModifier, at);
-        QTest::qWait(40);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return seen.closed > before; }, 10000));
     };
     auto menuRequest = [&](QWidget* target, const QPoint& at) {
+        const int before = seen.closed;
         emit target->customContextMenuRequested(at);
-        QTest::qWait(40);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return seen.closed > before; }, 10000));
     };
     w->Data().SetSelection(0, 0, 0, {0, 1});
     w->Presenter().FillFileItemList(0, 0, 0);
     for (QWidget* list : {w->BasketList()->viewport(), w->FileList()->viewport()}) {
         QContextMenuEvent e(QContextMenuEvent::Mouse, QPoint(5, 5), list->mapToGlobal(QPoint(5, 5)));
+        const int before = seen.closed;
         QApplication::sendEvent(list, &e);
-        QTest::qWait(40);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return seen.closed > before; }, 10000));
     }
     menuRequest(w->MessageWindow().GetRichEdit(), QPoint(5, 5));
     w->ExecuteCommand(32642);  // the WorkPad with the Input and Output windows
@@ -197,7 +203,6 @@ TEST_F(CommandRoutingTest, EveryCommandWithABehaviourIsReachable) {
     CControlPanelBar& panel = w->ControlPanel();
     for (int tab : {0, 1}) {
         panel.Tabs()->setCurrentIndex(tab);
-        QTest::qWait(20);
         CPanelTree* tree = tab == 0 ? panel.SessionTree() : panel.AccountTree();
         tree->expandAll();
         QApplication::processEvents();
@@ -223,7 +228,7 @@ TEST_F(CommandRoutingTest, EveryCommandWithABehaviourIsReachable) {
 
     // The "Intr:" indicator shows the program-wide status text.
     SetFtpStatusText("0:0:1.5");
-    QTest::qWait(20);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w->findChild<QLineEdit*>("2177")->text() == " 0:0:1.5"; }, 10000));
     EXPECT_EQ(w->findChild<QLineEdit*>("2177")->text(), " 0:0:1.5");
     seen.ids.insert(32570);
 
@@ -289,7 +294,7 @@ TEST_F(CommandRoutingTest, KeysBelongToTheWindowWithTheFocus) {
     ASSERT_TRUE(app.InitInstance());
     SetPrompter(&prompter);
     CMainFrame* w = app.MainFrame();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w, 30000));
     w->Timer().stop();
     ModalWatcher modals;
     const std::vector<std::string> none;
@@ -299,7 +304,7 @@ TEST_F(CommandRoutingTest, KeysBelongToTheWindowWithTheFocus) {
     QWidget& pad = w->ConversionCommands().WorkPad();
     ASSERT_TRUE(pad.isVisible());
     pad.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&pad));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&pad, 30000));
     const std::string master = g_strSessionBackUpDir + kMasterFileName;
     std::filesystem::remove(master);
     QTest::keyClick(g_pInputWindow, Qt::Key_S, Qt::ControlModifier);
@@ -314,7 +319,7 @@ TEST_F(CommandRoutingTest, KeysBelongToTheWindowWithTheFocus) {
     const std::string upper = right->LocalDir + right->FileName;  // "App.java"
     w->Data().SetSelection(0, 0, 0, {2, 4});
     w->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w, 30000));
     QTest::keyClick(w, Qt::Key_2, Qt::AltModifier);
     CFileDiffDlg& diff = w->CompareCommands().DiffWindow(1);
     ASSERT_TRUE(diff.isVisible());
@@ -322,24 +327,25 @@ TEST_F(CommandRoutingTest, KeysBelongToTheWindowWithTheFocus) {
 
     // The keys of a diff pane.
     diff.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&diff));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&diff, 30000));
     CDiffListCtrl* pane = diff.Pane(0);
     pane->setFocus();
     diff.ClickPane(0);
     diff.ClickPane(1);
-    auto press = [&](QWidget* target, Qt::Key key, Qt::KeyboardModifiers mods) {
+    // A key that opens a dialog is waited for until the dialog has shown.
+    auto press = [&](QWidget* target, Qt::Key key, Qt::KeyboardModifiers mods, std::size_t dialogs = 0) {
         prompter.entries.clear();
         QTest::keyClick(target, key, mods);
         // The simulated releases leave the modifiers held for the program:
         // a key that nothing takes lets them go.
         QTest::keyClick(target, Qt::Key_F24);
-        QTest::qWait(80);
+        QTest::qWaitFor([&] { return modals.titles.size() >= dialogs; }, 10000);
         QApplication::processEvents();
         return modals.Take();
     };
-    EXPECT_EQ(press(pane, Qt::Key_Q, Qt::ControlModifier), std::vector<std::string>{"Diff Two Lines"});
+    EXPECT_EQ(press(pane, Qt::Key_Q, Qt::ControlModifier, 1), std::vector<std::string>{"Diff Two Lines"});
     EXPECT_TRUE(prompter.entries.empty());
-    EXPECT_EQ(press(pane, Qt::Key_F, Qt::ControlModifier), std::vector<std::string>{"Find Text"});
+    EXPECT_EQ(press(pane, Qt::Key_F, Qt::ControlModifier, 1), std::vector<std::string>{"Find Text"});
     EXPECT_FALSE(w->ConversionCommands().WorkPad().isVisible());
     EXPECT_EQ(press(pane, Qt::Key_F2, Qt::NoModifier), none);
     EXPECT_EQ(diff.Selection(0), std::vector<int>{1});
@@ -361,7 +367,7 @@ TEST_F(CommandRoutingTest, KeysBelongToTheWindowWithTheFocus) {
     CMasterFileDlg& palette = w->CompareCommands().Palette();
     palette.show();
     palette.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&palette));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&palette, 30000));
     QWidget* list = palette.List();
     list->setFocus();
     int picked = 0;
@@ -377,8 +383,8 @@ TEST_F(CommandRoutingTest, KeysBelongToTheWindowWithTheFocus) {
     EXPECT_EQ(press(list, Qt::Key_S, Qt::ControlModifier), none);
     ASSERT_FALSE(prompter.entries.empty());
     EXPECT_EQ(prompter.entries[0].kind, "text");
-    EXPECT_EQ(press(list, Qt::Key_F, Qt::ControlModifier), std::vector<std::string>{"Find Text"});
-    EXPECT_EQ(press(list, Qt::Key_E, Qt::ControlModifier), std::vector<std::string>{"Edit Master Palette"});
+    EXPECT_EQ(press(list, Qt::Key_F, Qt::ControlModifier, 1), std::vector<std::string>{"Find Text"});
+    EXPECT_EQ(press(list, Qt::Key_E, Qt::ControlModifier, 1), std::vector<std::string>{"Edit Master Palette"});
     EXPECT_EQ(press(list, Qt::Key_F2, Qt::NoModifier), none);
     EXPECT_EQ(prompter.Messages(), std::vector<std::string>{"Reached the end of the file."});
     EXPECT_EQ(press(list, Qt::Key_F1, Qt::NoModifier), none);
@@ -394,7 +400,7 @@ TEST_F(CommandRoutingTest, KeysBelongToTheWindowWithTheFocus) {
 
     // Keys a window does not take still run the program's commands there.
     w->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w, 30000));
     EXPECT_EQ(press(w, Qt::Key_F1, Qt::NoModifier), none);
     EXPECT_EQ(prompter.entries.size(), 1u);  // the manual's message
     // Shift+F4 "Clear local dirty icons" clears the local mark of the selection.

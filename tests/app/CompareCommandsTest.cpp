@@ -526,7 +526,7 @@ TEST_F(PaletteCommandsTest, RowsDraggedOntoThePalette) {
         w->move(0, 0);
         Pal().show();
         Pal().move(w->frameGeometry().right() + 40, 0);
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&Pal()));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&Pal(), 30000));
         QWidget* from = w->Pane(1)->viewport();
         const QPoint start = w->Pane(1)->visualRect(w->Model(1)->index(3, 3)).center();
         QWidget* to = Pal().List()->viewport();
@@ -789,10 +789,8 @@ TEST_F(PaletteCommandsTest, Screenshots) {
         wnd.move(0, 0);
         wnd.show();
         wnd.raise();
-        for (int i = 0; i < 20; ++i) {
-            QApplication::processEvents();
-            QTest::qWait(20);
-        }
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&wnd, 20000));
+        QApplication::processEvents();
         const std::string cmd = "import -window root '" + std::string(dir) + "/" + name + ".png'";
         EXPECT_EQ(std::system(cmd.c_str()), 0);
     };

@@ -31,6 +31,7 @@
 #include "convert_ui/ui/ModalRun.h"
 #include "convert_ui/ui/SortPropertiesDlg.h"
 #include "convert_ui/ui/AttributesDlg.h"
+#include "convert_ui/ui/DefinedMacrosDlg.h"
 #include "convert_ui/ui/TextConversionRulesDlg.h"
 #include "widgets/HyperLink.h"
 #include <QLabel>
@@ -274,7 +275,13 @@ TEST_F(ConversionCommandsTest, FindNextAndReplaceNextSelectCharactersOfUtf8Text)
     Run(32641);
     EXPECT_EQ(In()->SelectionStart(), 7);
     EXPECT_EQ(Selected(In()), "caf\xc3\xa9");
-    Run(32641);  // nothing more: the next search starts at the top
+    // Nothing more: the last match stays selected in the Input window, which
+    // has the focus; the next search starts at the top.
+    pad->FindBox()->setFocus();
+    pad->findChild<QPushButton*>("1379")->click();
+    EXPECT_EQ(pad->focusWidget(), In());
+    EXPECT_EQ(In()->SelectionStart(), 7);
+    EXPECT_EQ(Selected(In()), "caf\xc3\xa9");
     Run(32641);
     EXPECT_EQ(In()->SelectionStart(), 0);
 
@@ -402,6 +409,12 @@ TEST_F(ConversionCommandsTest, TabulateReadsTheColumnsChecksTheChoiceAndWritesTh
         EXPECT_EQ(d.windowTitle(), "Tabulate Text~");
         EXPECT_TRUE(d.findChild<QWidget*>("1705")->isVisible());
         EXPECT_FALSE(d.findChild<QWidget*>("1438")->isVisible());
+        // The column box flashes once as it takes the focus.
+        auto* columns = d.findChild<QLineEdit*>("1659");
+        QFocusEvent focusIn(QEvent::FocusIn, Qt::MouseFocusReason);
+        QApplication::sendEvent(columns, &focusIn);
+        EXPECT_FALSE(columns->styleSheet().isEmpty());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return columns->styleSheet().isEmpty(); }, 10000));
         d.findChild<QLineEdit*>("1659")->setText("3");
         d.findChild<QPushButton*>("1442")->click();
         EXPECT_EQ(prompter.Messages().back(), "Invalid index listed for the column selection: 3");
@@ -452,14 +465,32 @@ TEST_F(ConversionCommandsTest, WriteSqlPreviewsTheFirstDataLineAndWritesEveryLin
 
 TEST_F(ConversionCommandsTest, AttributesEditTheMacroFlagsBesideThePad) {
     Open();
-    Run(32642);
+    // A macro of the library goes to the pad the program has not shown yet.
+    Run(32636);
+    CDefinedMacrosDlg* lib = frame->ConversionCommands().Library();
+    QTreeWidget* macros = lib->MacroList();
+    ASSERT_GT(macros->topLevelItemCount(), 0);
+    macros->clearSelection();
+    macros->topLevelItem(0)->setSelected(true);
+    macros->setCurrentItem(macros->topLevelItem(0), 0, QItemSelectionModel::NoUpdate);
+    lib->findChild<QPushButton*>("1695")->click();
+    lib->reject();
     CAttributesDlg* a = frame->ConversionCommands().Attributes();
     ASSERT_NE(a, nullptr);
     EXPECT_EQ(a->windowTitle(), "Attributes");
     EXPECT_TRUE(a->isVisible());
     EXPECT_TRUE(g_bAttributesShown);
-    // Left of the pad where the screen has room for both; on the screen always.
+    // The pad's first place: right of the basket column, level with the main
+    // window, as tall as the work area less 138.
     const QRect screen = pad->screen()->availableGeometry();
+    QTest::qWaitFor([&] { return pad->frameGeometry().top() == frame->frameGeometry().top(); }, 5000);
+    EXPECT_EQ(pad->frameGeometry().height(), screen.height() - 138);
+    EXPECT_EQ(pad->frameGeometry().top(), frame->frameGeometry().top());
+    if (screen.width() >= 450 + pad->frameGeometry().width())
+        EXPECT_EQ(pad->frameGeometry().left(), 450);
+    // The Attributes window stands left of the pad, not on its corner.
+    EXPECT_LT(a->frameGeometry().left(), pad->frameGeometry().left());
+    // Left of the pad where the screen has room for both; on the screen always.
     EXPECT_TRUE(screen.contains(a->frameGeometry()));
     EXPECT_TRUE(screen.contains(pad->frameGeometry()));
     if (a->frameGeometry().width() + pad->frameGeometry().width() <= screen.width())
@@ -505,16 +536,15 @@ TEST_F(ConversionCommandsTest, AttributesEditTheMacroFlagsBesideThePad) {
 
     // Shown, it keeps its distance when the pad moves; hidden, it waits in
     // the pad's lower-left corner.
-    QTest::qWait(50);
     const QPoint before = a->pos();
     pad->move(pad->pos() + QPoint(30, 10));
-    QTest::qWait(50);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return a->pos() == before + QPoint(30, 10); }, 10000));
     EXPECT_EQ(a->pos(), before + QPoint(30, 10));
     QTest::keyClick(a, Qt::Key_Escape);  // its own close hides it
     EXPECT_FALSE(a->isVisible());
     EXPECT_FALSE(g_bAttributesShown);
     pad->move(pad->pos() + QPoint(5, 5));
-    QTest::qWait(50);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return a->pos().x() == pad->frameGeometry().left() + 4; }, 10000));
     EXPECT_EQ(a->pos().x(), pad->frameGeometry().left() + 4);
     EXPECT_EQ(a->frameGeometry().top(), pad->frameGeometry().bottom() - a->frameGeometry().height() - 54);
     Run(32642);

@@ -165,9 +165,10 @@ protected:
         EXPECT_TRUE(g_bFtpIdle);
         EXPECT_FALSE(g_bFtpBreak);
         EXPECT_EQ(g_nProgressPos, 0);
-        QTest::qWait(250);  // the bar follows the worker's count every 100 ms
+        // The bar follows the worker's count on its timer.
         auto* bar = frame->findChild<QProgressBar*>("2174");
         ASSERT_NE(bar, nullptr);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return bar->value() == 0; }, 10000));
         EXPECT_EQ(bar->value(), 0);
         EXPECT_TRUE(frame->Action(32567)->isChecked());
     }

@@ -1083,7 +1083,7 @@ TEST_F(FileListCommandsTest, TheFileMenuKeysReachTheDialogs) {
     CQuorvellianApp app;
     ASSERT_TRUE(app.InitInstance());
     CMainFrame* w = app.MainFrame();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w, 30000));
     EXPECT_TRUE(w->ShortcutsOf(32554).contains(QKeySequence("Ctrl+Q")));
     EXPECT_TRUE(w->ShortcutsOf(32518).contains(QKeySequence("Ctrl+P")));
     EXPECT_TRUE(w->ShortcutsOf(32523).contains(QKeySequence("Ctrl+Shift+D")));
@@ -1101,7 +1101,7 @@ TEST_F(FileListCommandsTest, TheFileMenuKeysReachTheDialogs) {
     for (int id : {32535, 32528, 32529}) EXPECT_TRUE(w->IsCommandEnabled(id)) << id;
     w->FileList()->topLevelItem(1)->setSelected(true);
     w->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w, 30000));
     drive = [](QDialog& dlg) { dlg.reject(); };
     QTest::keyClick(w, Qt::Key_Q, Qt::ControlModifier);
     QTest::keyClick(w, Qt::Key_P, Qt::ControlModifier);
@@ -1136,7 +1136,7 @@ TEST_F(FileListCommandsTest, TheFileMenuKeysReachTheDialogs) {
     EXPECT_TRUE(bothShown);
     rename->hide();
     w->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w, 30000));
     QTest::keyClick(w, Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_TRUE(w->FileListCommands().MakeSameHostPalette()->isVisible());
     w->FileListCommands().CancelMakeSameHost();

@@ -15,6 +15,7 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <tuple>
 
 #include "widgets/Icons.h"
 #include "app/CompareCommands.h"
@@ -25,6 +26,10 @@
 #include "convert_ui/ui/DefinedMacrosDlg.h"
 #include "convert_ui/ui/DelimiterListDlg.h"
 #include "convert_ui/ui/WildCardManagerDlg.h"
+#include "convert_ui/ui/AttributesDlg.h"
+#include "convert_ui/ui/InteractiveTextConversionDlg.h"
+#include "convert_ui/ui/TabulateInputTextDlg.h"
+#include "remote/ui/AccountPropertiesDlg.h"
 #include "UiFixture.h"
 
 namespace {
@@ -132,6 +137,8 @@ TEST_F(IconsTest, DialogButtonsShowTheirPicturesAndTheHintsTheirColours) {
     ASSERT_NE(batch, nullptr);
     CDelimiterListDlg delimiters(DefaultDelimList(), &frame);
     CWildCardManagerDlg wildCards(&frame.Data(), &frame);
+    CAccountPropertiesDlg account(CHost(), frame.Data(), &frame);
+    CTabulateInputTextDlg sql(1, "a|b", "1|2", &frame);
     // The buttons that show pictures: by window, their ids and picture sizes.
     struct Group {
         QWidget* window;
@@ -145,6 +152,11 @@ TEST_F(IconsTest, DialogButtonsShowTheirPicturesAndTheHintsTheirColours) {
          {"1357", "1356", "1362", "1365", "1355", "1353", "1358", "1363", "1361", "1352", "1359"}},
         {&delimiters, {"1315", "1746", "1556"}},
         {&wildCards, {"1315", "1746", "1556"}},
+        {&account, {"1419", "1420", "1421", "1428", "1423", "1430", "1425", "1427"}},
+        {&frame.ConversionCommands().WorkPad(),
+         {"32646", "1343", "1696", "1413", "1379", "32645", "32660", "32632"}},
+        {frame.ConversionCommands().Attributes(), {"1367", "1454"}},
+        {&sql, {"1344", "1345", "1438", "1436", "1435"}},
     };
     int count = 0;
     for (const Group& g : groups) {
@@ -156,6 +168,7 @@ TEST_F(IconsTest, DialogButtonsShowTheirPicturesAndTheHintsTheirColours) {
             EXPECT_TRUE(b->text().isEmpty()) << b->text().toStdString();
             EXPECT_FALSE(b->toolTip().isEmpty());
             EXPECT_FALSE(b->accessibleName().isEmpty());
+            EXPECT_NE(b->accessibleName(), ">>");
             const QImage img = Render(b->icon(), 16);
             ASSERT_FALSE(img.isNull());
             EXPECT_GT(PaintedPixels(img), 40);
@@ -165,7 +178,7 @@ TEST_F(IconsTest, DialogButtonsShowTheirPicturesAndTheHintsTheirColours) {
             ++count;
         }
     }
-    EXPECT_EQ(count, 38);
+    EXPECT_EQ(count, 61);
     // The item lists' buttons keep their captions as names and tips.
     for (QWidget* w : {static_cast<QWidget*>(&delimiters), static_cast<QWidget*>(&wildCards)})
         for (auto [id, caption] : {std::pair{"1315", "Add"}, {"1746", "Modify"}, {"1556", "Delete"}}) {
@@ -173,6 +186,34 @@ TEST_F(IconsTest, DialogButtonsShowTheirPicturesAndTheHintsTheirColours) {
             EXPECT_EQ(b->accessibleName(), caption);
             EXPECT_EQ(b->toolTip(), caption);
         }
+    // The captions the pictures replace stay the buttons' names.
+    for (auto [w, id, caption] : {std::tuple<QWidget*, const char*, const char*>{&account, "1419", "Connect"},
+                                  {&account, "1420", "Disconnect"},
+                                  {&account, "1423", "Remove"},
+                                  {&frame.ConversionCommands().WorkPad(), "1413", "Convert"},
+                                  {&frame.ConversionCommands().WorkPad(), "1343", "x"},
+                                  {&frame.ConversionCommands().WorkPad(), "32646", "Left"},
+                                  {frame.ConversionCommands().Attributes(), "1454", "Wild-card manager"},
+                                  {&sql, "1438", "Update"},
+                                  {&sql, "1435", "Delete"}})
+        EXPECT_EQ(w->findChild<QPushButton*>(id)->accessibleName(), caption) << id;
+    EXPECT_EQ(frame.ConversionCommands().WorkPad().findChild<QPushButton*>("32646")->toolTip(), "Left");
+    EXPECT_EQ(frame.ConversionCommands().WorkPad().findChild<QPushButton*>("1343")->toolTip(), "Clear Find edit-box");
+    // The add and delete badges read as "+" and a cross at 16 px: the mark is
+    // of whole white pixels on the badge's colour, not a blur that reads as
+    // a ring.
+    for (const char* id : {"1315", "1556"}) {
+        const QImage img = Render(delimiters.findChild<QPushButton*>(id)->icon(), 16);
+        int white = 0, blurred = 0;
+        for (int y = 9; y <= 13; ++y)
+            for (int x = 9; x <= 13; ++x) {
+                const QColor c = img.pixelColor(x, y);
+                if (c.lightness() > 235) ++white;
+                else if (c.hsvSaturation() < 150) ++blurred;
+            }
+        EXPECT_GE(white, 5) << id;
+        EXPECT_LE(blurred, 1) << id;
+    }
     // The hints name the buttons by their colours: the one that finds the
     // text is green, the one that shows the library yellow, and no other.
     auto share = [&](const char* id, auto test) {

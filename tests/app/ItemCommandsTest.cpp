@@ -609,10 +609,10 @@ TEST_F(ItemCommandsTest, TextBufferCommandsWaitForTheInputWindow) {
 
 TEST_F(ItemCommandsTest, EditCommandsActOnTheFocusedBox) {
     Open();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get(), 30000));
     frame->activateWindow();
     QApplication::setActiveWindow(frame.get());
-    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get(), 30000));
     auto* line = new QLineEdit("copied text", frame.get());
     auto* pad = new QPlainTextEdit(frame.get());
     line->show();

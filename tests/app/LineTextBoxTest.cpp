@@ -26,7 +26,7 @@ struct Box {
     explicit Box(int role = 0) : box(role) {
         box.resize(400, 200);
         box.show();
-        (void)QTest::qWaitForWindowExposed(&box);
+        (void)QTest::qWaitForWindowExposed(&box, 30000);
         box.setFocus();
         QApplication::setActiveWindow(&box);
     }

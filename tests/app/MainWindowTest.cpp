@@ -245,12 +245,12 @@ TEST_F(WindowTest, DefaultKeysWorkAndAUserKeystrokeSurvivesARestart) {
         CQuorvellianApp app;
         ASSERT_TRUE(app.InitInstance());
         CMainFrame* w = app.MainFrame();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(w, 30000));
         EXPECT_EQ(app.AcceleratorPath(), path);
         ASSERT_TRUE(w->ShortcutsOf(32580).contains(QKeySequence("Ctrl+S")));
         std::filesystem::remove(g_strSessionBackUpDir + kMasterFileName);
         w->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w, 30000));
         QTest::keyClick(w, Qt::Key_S, Qt::ControlModifier);
         EXPECT_TRUE(std::filesystem::exists(g_strSessionBackUpDir + kMasterFileName));
 
@@ -272,9 +272,9 @@ TEST_F(WindowTest, DefaultKeysWorkAndAUserKeystrokeSurvivesARestart) {
         EXPECT_FALSE(w->ShortcutsOf(32580).contains(QKeySequence("Ctrl+S")));
         EXPECT_TRUE(w->ShortcutsOf(32627).contains(QKeySequence("Ctrl+C")));
         std::filesystem::remove(g_strSessionBackUpDir + kMasterFileName);
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(w, 30000));
         w->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w, 30000));
         QTest::keyClick(w, Qt::Key_B, Qt::ControlModifier | Qt::AltModifier);
         EXPECT_TRUE(std::filesystem::exists(g_strSessionBackUpDir + kMasterFileName));
         w->close();
@@ -347,7 +347,7 @@ TEST_F(WindowTest, ScreenshotArtifact) {
     w.Data().SetRemoteMissing(0, 0, 0, 3, "Yes");
     w.Presenter().ShowSession(0, 0, 0);
     WriteTrace("Ready.");
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w, 30000));
     QApplication::processEvents();
     const std::filesystem::path dir = std::filesystem::path(QVL_BINARY).parent_path() / "artifacts";
     std::filesystem::create_directories(dir);

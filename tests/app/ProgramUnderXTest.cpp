@@ -170,7 +170,7 @@ protected:
         app = std::make_unique<CQuorvellianApp>();
         if (!app->InitInstance()) return nullptr;
         CMainFrame* w = app->MainFrame();
-        if (!QTest::qWaitForWindowExposed(w)) return nullptr;
+        if (!QTest::qWaitForWindowExposed(w, 30000)) return nullptr;
         w->Banner()->Close();
         return w;
     }
@@ -278,8 +278,9 @@ TEST_F(ScreenTest, TheStatusBoxShowsEveryLineBesideItsRow) {
     status->trigger();
     QDialog* box = w->ItemCommands().StatusDialog();
     ASSERT_NE(box, nullptr);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(box));
-    QTest::qWait(500);  // the frame comes from the window manager
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(box, 30000));
+    // The frame comes from the window manager.
+    QTest::qWaitFor([&] { return box->frameGeometry() != box->geometry(); }, 10000);
     const QRect r = list->visualItemRect(list->topLevelItem(1));
     const QRect row(list->viewport()->mapToGlobal(r.topLeft()), r.size());
     EXPECT_FALSE(box->frameGeometry().intersects(row))
@@ -317,7 +318,7 @@ TEST(ScreenUnderX, EveryWindowInsideSmallScreens) {
             ScopedEnv display("DISPLAY", server.Display().c_str());
             wm.Start({"/usr/bin/openbox"});
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        ASSERT_TRUE(qvltest::WaitForWindowManager(server.Display())) << "openbox did not start on " << size;
         const qvltest::SelfRun run = qvltest::RunSelfUnderX(server.Display(), "ScreenTest.*");
         ASSERT_TRUE(run.started);
         if (run.Exited0() && run.out.find("[  SKIPPED ] 1 test") != std::string::npos) GTEST_SKIP() << run.out;

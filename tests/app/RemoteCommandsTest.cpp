@@ -92,13 +92,13 @@ TEST_F(RemoteWindowTest, BrowseRemoteSystemPicksFilteredFilesIntoTheBasket) {
         EXPECT_GE(docs, 0);
         if (docs < 0) return int(QDialog::Rejected);
         d.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&d));
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&d, 30000));
         const QPoint at = list->visualItemRect(list->item(docs)).center();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
         QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
         // The list, disabled while the server listed the folder, has the focus again.
-        EXPECT_EQ(QApplication::focusWidget(), list);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == list; }, 30000));
         EXPECT_EQ(Control<QComboBox>(&d, "1460")->currentText(), "/docs/");
         EXPECT_EQ(Row(list, "b.c"), -1);
         EXPECT_GE(Row(list, "sub"), 0);  // folders are never filtered
@@ -520,8 +520,15 @@ TEST_F(StallingHostTest, CancelDuringAStalledWalkEndsTheWalkBeforeTheDialogGoes)
         }
         if (!dynamic_cast<CRemoteBrowserDlg*>(&d)) return int(QDialog::Rejected);
         fake.SetDelay("LIST", 20000);  // the walk's first listing never comes
+        const auto lists = [&] {
+            int n = 0;
+            for (const std::string& c : fake.Received()) n += c.rfind("LIST", 0) == 0;
+            return n;
+        };
+        const int listed = lists();
         StartCollect(d);
-        QTest::qWait(300);
+        // Cancel once the walk waits for its listing.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return lists() > listed; }, 30000));
         QElapsedTimer t;
         t.start();
         QTest::mouseClick(Control<QPushButton>(&d, "2"), Qt::LeftButton);
@@ -590,6 +597,11 @@ TEST_F(RemoteWindowTest, BrowserButtonsCreateDeleteAndKeepTheHistory) {
         EXPECT_TRUE(fs::is_directory(ServerRoot() + "/made here"));
         EXPECT_GE(Row(list, "made here"), 0);
 
+        // Delete on a file: after the refresh the folder combo has the focus,
+        // not the read-only status line.
+        d.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&d, 30000));
+        list->setFocus();
         list->clearSelection();
         list->item(Row(list, "two words.txt"))->setSelected(true);
         prompter.answers = {Answer::Yes};
@@ -597,6 +609,9 @@ TEST_F(RemoteWindowTest, BrowserButtonsCreateDeleteAndKeepTheHistory) {
         EXPECT_FALSE(fs::exists(ServerRoot() + "/two words.txt"));
         EXPECT_TRUE(fs::exists(ServerRoot() + "/one.txt"));
         EXPECT_EQ(Row(list, "two words.txt"), -1);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == Control<QComboBox>(&d, "1460") ||
+                                                 QApplication::focusWidget() == Control<QComboBox>(&d, "1460")->lineEdit(); },
+                                    30000));
 
         // A folder that is not empty is refused by the server.
         list->clearSelection();
@@ -619,12 +634,12 @@ TEST_F(RemoteWindowTest, BrowserButtonsCreateDeleteAndKeepTheHistory) {
         EXPECT_FALSE(g_bBookmarkRecord);
         // Enter on a folder goes into it; the focus comes back to the list.
         d.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&d));
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&d, 30000));
         list->setFocus();
         list->setCurrentRow(Row(list, "made here"));
         QTest::keyClick(list, Qt::Key_Return);
         EXPECT_EQ(Control<QComboBox>(&d, "1460")->currentText(), "/made here/");
-        EXPECT_EQ(QApplication::focusWidget(), list);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == list; }, 30000));
         EXPECT_EQ(books->count(), before);
         Control<QPushButton>(&d, "1423")->click();
         EXPECT_EQ(books->count(), before - 1);
@@ -632,7 +647,7 @@ TEST_F(RemoteWindowTest, BrowserButtonsCreateDeleteAndKeepTheHistory) {
         auto* dirs = Control<QComboBox>(&d, "1460");
         EXPECT_GE(dirs->findText("/made here", Qt::MatchStartsWith), 0);
         d.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&d));
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&d, 30000));
         dirs->setFocus();
         dirs->lineEdit()->selectAll();
         QTest::keyClicks(dirs->lineEdit(), "/ma");

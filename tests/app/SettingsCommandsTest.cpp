@@ -257,7 +257,7 @@ void DriveKeystrokes(std::map<std::string, std::function<void(QDialog&)>>& drive
     };
     drivers["Accel Editor"] = [edit](QDialog& dlg) {
         dlg.show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&dlg, 30000));
         edit(static_cast<CAccelEditorDlg&>(dlg));
         dlg.hide();
     };
@@ -311,7 +311,7 @@ TEST_F(SettingsCommandsTest, AssignedKeystrokesWorkAtOnceAndDuplicatesAreNamed) 
     titles.clear();
     drivers.clear();
     f.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f, 30000));
     QTest::keyClick(&f, Qt::Key_F11, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(titles, std::vector<std::string>{"Program Options"});
 }
@@ -674,9 +674,9 @@ TEST_F(SettingsCommandsTest, TheUserManualOpensOrAMissingOneIsReported) {
     CAcceleratorManager keys;  // the key table, as the program installs it
     keys.Connect(&f, false);
     InstallAccelerators(keys);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f, 30000));
     f.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f, 30000));
     EXPECT_TRUE(f.ShortcutsOf(32501).contains(QKeySequence("F1")));
     QTest::keyClick(&f, Qt::Key_F1);
     for (int i = 0; i < 500 && prompter.Messages().size() < 2; ++i) QTest::qWait(20);

@@ -2,7 +2,8 @@
 // keep the suite headless and clean:
 //  - a modal dialog or pop-up menu that stays open for two seconds (a test
 //    that would wait for a user) fails the running test and is closed;
-//  - a top-level window left behind by a test fails the run.
+//  - a top-level window left behind by a test fails the run;
+//  - every test starts with no modifier key held.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -10,6 +11,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QSet>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 #include <atomic>
@@ -38,6 +40,20 @@ class LeftWindowCheck : public ::testing::EmptyTestEventListener {
         }
     }
     QSet<QWidget*> m_reported;
+};
+
+// A key click with Ctrl or Shift leaves the application believing the key is
+// still held (the test's release of the modifier key carries the modifier):
+// the next test's click on a command that reads the held keys would take
+// another path. Each test starts with the keys up.
+class ReleaseModifierKeys : public ::testing::EmptyTestEventListener {
+    void OnTestStart(const ::testing::TestInfo&) override { Release(); }
+    void OnTestEnd(const ::testing::TestInfo&) override { Release(); }
+    static void Release() {
+        if (QGuiApplication::keyboardModifiers() == Qt::NoModifier) return;
+        QWidget sink;
+        QTest::keyRelease(&sink, Qt::Key_Control, Qt::NoModifier);
+    }
 };
 
 // Closes a modal window or a menu that nobody answers.
@@ -84,6 +100,7 @@ int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new ReleaseModifierKeys);
     ::testing::UnitTest::GetInstance()->listeners().Append(new LeftWindowCheck);
     ModalWatchdog watchdog;
     const int rc = RUN_ALL_TESTS();

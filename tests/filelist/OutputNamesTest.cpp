@@ -69,6 +69,9 @@ TEST_F(OutputNamesTest, NamePiecesFollowTheirRules) {
     n = "A&B.TXT";
     MakeUnixName(n, "");
     EXPECT_EQ(n, "AB.TXT");
+    n = "gr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac\xf0\x9f\x98\x80.txt";  // one mark per letter, however long in UTF-8
+    MakeUnixName(n, "_");
+    EXPECT_EQ(n, "gr__e___.txt");
     n = ".my rc";  // only dot first: kept
     MakeUnixName(n, "_");
     EXPECT_EQ(n, ".my rc");

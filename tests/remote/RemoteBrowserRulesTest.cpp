@@ -200,7 +200,7 @@ TEST_F(TerminalTest, KindsFollowTheOptionText) {
     EXPECT_EQ(ClassifyTerminalProgram(""), 0);
     EXPECT_EQ(ClassifyTerminalProgram("cmd (Windows built-in Telnet)"), 0);
     EXPECT_EQ(ClassifyTerminalProgram("/opt/cmdtools/term"), 0);
-    EXPECT_EQ(ClassifyTerminalProgram("/opt/TeraTerm/TTPMACRO.EXE"), 1);
+    EXPECT_EQ(ClassifyTerminalProgram("/opt/termtools/TTPMACRO.EXE"), 1);
     EXPECT_EQ(ClassifyTerminalProgram("/opt/tools/term"), 2);
     EXPECT_EQ(HostListText("alpha.beta", "joe"), "alpha ~ joe");
     EXPECT_EQ(TelnetScriptName("Alpha.Beta", "Joe"), "alpha_joe.txt");

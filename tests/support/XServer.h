@@ -101,6 +101,18 @@ inline std::string RunShell(const std::string& line) {
 // xdotool with a time limit, so that a lost window never hangs a test.
 inline std::string Xdo(const std::string& args) { return RunShell("/usr/bin/timeout 20 /usr/bin/xdotool " + args); }
 
+// Waits until a window manager runs on the display: it names its check
+// window on the root window.
+inline bool WaitForWindowManager(const std::string& display, int ms = 20000) {
+    return WaitFor(
+        [&] {
+            return RunShell("/usr/bin/timeout 5 /usr/bin/xprop -display " + display +
+                            " -root _NET_SUPPORTING_WM_CHECK")
+                       .find("window id") != std::string::npos;
+        },
+        ms);
+}
+
 // The surroundings of a program started on the X server: its display, the
 // xcb platform, and a home, settings and runtime folder of its own below dir.
 inline std::vector<std::unique_ptr<ScopedEnv>> ProgramEnvUnderX(const std::string& display, const std::string& dir) {

@@ -211,12 +211,20 @@ def badge(cx, cy, color, r=3.5):
     return circle(cx, cy, r + 0.6, PAPER) + circle(cx, cy, r, color)
 
 
+def on_pixel(c):
+    """The pixel centre a badge sits on: its one-pixel strokes then fill whole pixels."""
+    return math.floor(c - 0.5) + 0.5
+
+
 def plus_badge(cx=12, cy=12, color=GREEN):
-    return badge(cx, cy, color) + rect(cx - 2.5, cy - 0.75, 5, 1.5, PAPER) + rect(cx - 0.75, cy - 2.5, 1.5, 5, PAPER)
+    """A "+" of whole pixels: at 16 px it reads as a plus, not as a ring."""
+    cx, cy = on_pixel(cx), on_pixel(cy)
+    return badge(cx, cy, color, 4) + rect(cx - 2.5, cy - 0.5, 5, 1, PAPER) + rect(cx - 0.5, cy - 2.5, 1, 5, PAPER)
 
 
 def minus_badge(cx=12, cy=12, color=RED):
-    return badge(cx, cy, color) + rect(cx - 2.5, cy - 0.75, 5, 1.5, PAPER)
+    cx, cy = on_pixel(cx), on_pixel(cy)
+    return badge(cx, cy, color, 4) + rect(cx - 2.5, cy - 0.5, 5, 1, PAPER)
 
 
 def question_badge(cx=12, cy=12, color=BLUE):
@@ -779,11 +787,68 @@ def item_list(x0=0, y0=0, x1=13, y1=14, chosen=None):
     return out
 
 
+CROSS_GLYPH = ["10001", "01010", "00100", "01010", "10001"]
+
+
 def cross_badge(cx=12, cy=12, color=RED):
-    d = 1.8
-    return badge(cx, cy, color) + path("M%s %sL%s %sM%s %sL%s %s" % (
-        num(cx - d), num(cy - d), num(cx + d), num(cy + d), num(cx + d), num(cy - d), num(cx - d), num(cy + d)),
-        "none", PAPER, 1.5)
+    """A cross of whole pixels, legible at 16 px."""
+    cx, cy = on_pixel(cx), on_pixel(cy)
+    return badge(cx, cy, color, 4) + pixel_glyph(CROSS_GLYPH, cx - 2.5, cy - 2.5, PAPER)
+
+
+def server_link(connected):
+    """An account's server with the line to it: whole and green, or cut and red."""
+    out = server(7, 1, 16, 12, 2)
+    if connected:
+        return out + path("M1.5 4V12.5", "none", INK, 1) + arrow_side(12.5, 1, 8, GREEN, 2, 5)
+    return out + path("M1.5 4V12.5M1 12.5H3", "none", INK, 1) + cross_badge(6, 12)
+
+
+def ribbon(x0=2, y0=0, x1=10, y1=13, fill=BLUE, dark="#1f4f8f"):
+    """A bookmark: a ribbon with a notch at its foot."""
+    a, b, c, d = x0 + .5, y0 + .5, x1 - .5, y1 - .5
+    mid = (a + c) / 2
+    return (path("M%s %sH%sV%sL%s %sL%s %sZ" % (num(a), num(b), num(c), num(d), num(mid), num(d - 3), num(a), num(d)),
+                 fill, dark)
+            + path("M%s %sH%s" % (num(a + 1.5), num(b + 2), num(c - 1.5)), "none", PAPER))
+
+
+def find_field(x0=0, y0=2, x1=14, y1=10, fill="#e6ffc8"):
+    """A one-line box with text in it."""
+    return plain_rect(x0, y0, x1, y1, fill) + text_lines(x0 + 2, x1 - 4, [y0 + (y1 - y0) // 2 - 1], INK)
+
+
+def check_box(x0, y0, on):
+    out = plain_rect(x0, y0, x0 + 6, y0 + 6, PAPER)
+    if on:
+        out += path("M%s %sL%s %sL%s %s" % (num(x0 + 1.2), num(y0 + 3), num(x0 + 2.6), num(y0 + 4.5),
+                                           num(x0 + 4.9), num(y0 + 1.4)), "none", GREEN, 1.4)
+    return out
+
+
+def chevrons(x0, y0, color=INK):
+    """Two arrow heads: on to the manager of what the row shows."""
+    return path("M%s %sL%s %sL%s %sM%s %sL%s %sL%s %s" % (
+        num(x0), num(y0), num(x0 + 3), num(y0 + 3), num(x0), num(y0 + 6),
+        num(x0 + 3.5), num(y0), num(x0 + 6.5), num(y0 + 3), num(x0 + 3.5), num(y0 + 6)), "none", color, 1.6)
+
+
+def grid_table(x0=0, y0=0, x1=13, y1=12, band=None):
+    """A table of rows and columns; band colours one row."""
+    out = plain_rect(x0, y0, x1, y1, PAPER) + rect(x0 + 1, y0 + 1, x1 - x0 - 2, 2, MAIN["light"])
+    if band:
+        out += rect(x0 + 1, y0 + 6, x1 - x0 - 2, 2, band)
+    out += path("M%s %s.5H%s" % (num(x0 + 1), y0 + 3, num(x1 - 1)), "none", INK, 1)
+    out += "".join(path("M%s %s.5H%s" % (num(x0 + 1), y, num(x1 - 1)), "none", PAPER_LINE) for y in (y0 + 5, y0 + 8))
+    cx = x0 + (x1 - x0) // 2
+    out += path("M%s.5 %sV%s" % (cx, num(y0 + 1), num(y1 - 1)), "none", PAPER_LINE)
+    return out
+
+
+def funnel(x0, y0, color="#e0761b"):
+    """A filter: the rows a WHERE lets through."""
+    return poly([(x0, y0), (x0 + 9, y0), (x0 + 5.5, y0 + 4.5), (x0 + 5.5, y0 + 8), (x0 + 3.5, y0 + 9),
+                 (x0 + 3.5, y0 + 4.5)], color, INK, 0.9)
 
 
 BUTTONS = {
@@ -831,7 +896,47 @@ BUTTONS = {
     ("listedit", 1315): (item_list() + plus_badge(12, 12), 16),                   # Add
     ("listedit", 1746): (item_list(chosen=1) + pencil(8.6, 15.4, 9.5, 3.4), 16),   # Modify
     ("listedit", 1556): (item_list(chosen=1) + cross_badge(12, 12), 16),           # Delete
+    # Account Properties: the connection and the bookmarks of the quick-drop page.
+    ("acctprop", 1419): (server_link(True), 16),                                    # Connect
+    ("acctprop", 1420): (server_link(False), 16),                                   # Disconnect
+    ("acctprop", 1421): (ribbon() + plus_badge(12, 12), 16),                        # Add bookmark
+    ("acctprop", 1428): (ribbon() + pencil(8.6, 15.4, 9.5, 3.4), 16),               # Modify bookmark
+    ("acctprop", 1423): (ribbon() + cross_badge(12, 12), 16),                       # Remove bookmark
+    ("acctprop", 1430): (ribbon(0, 3, 8, 16) + arrow_up(12.5, 15, 1, MAIN["accent"], 3, 7), 16),    # Move up
+    ("acctprop", 1425): (ribbon(0, 0, 8, 13) + arrow_down(12.5, 1, 15, MAIN["accent"], 3, 7), 16),  # Move down
+    ("acctprop", 1427): (notebook() + magnifier(10.5, 10, 3.2, 3.2), 16),           # View mapped sessions
+    # The WorkPad: small buttons at 16 px, the three large ones at 32 px.
+    ("workpad", 1343): (find_field() + cross_badge(12, 12), 16),                    # Clear Find edit-box
+    ("workpad", 32660): (plain_rect(0, 0, 16, 16, "#fbfbf4")                         # Open the Attributes
+                         + check_box(2, 2, True) + text_lines(10, 14, [4], INK)
+                         + check_box(2, 9, False) + text_lines(10, 14, [11], INK), 16),
+    ("workpad", 32632): (page(0, 0, 11, 16, 2) + text_lines(2, 8, [4, 6, 8])         # Quick Convert Help
+                         + question_badge(11.5, 11.5), 16),
+    ("workpad", 32646): (plain_rect(0, 1, 9, 15, PAPER) + text_lines(2, 7, [4, 6])   # Output text to the left
+                         + plain_rect(8, 1, 16, 15, "#eef6ff") + text_lines(10, 14, [4, 6], BLUE)
+                         + arrow_side(10.5, 14, 2, GREEN, 2, 5), 16),
+    ("workpad", 32645): (card_box(), 16),                                            # Manage Text Buffer
+    ("workpad", 1413): (page(0, 0, 9, 12, 2) + rect(2, 4, 5, 2, "#e35d4f")            # Convert text in Input window
+                        + page(7, 4, 16, 16, 2) + rect(9, 9, 5, 2, "#4cb662")
+                        + arrow_side(2.5, 10, 16, GREEN, 2, 5), 32),
+    ("workpad", 1379): (page(0, 0, 11, 16, 2) + text_lines(2, 8, [4, 12])            # Find next
+                        + rect(1, 7, 9, 2, "#f0c24b") + magnifier(10.5, 9, 3.2, 3.2), 32),
+    ("workpad", 1696): (macro_card(0, 0, 10, 7) + arrow_down(4.5, 7, 15, GREEN, 2, 5)  # Export this macro to the library
+                        + plain_rect(8, 5, 12, 16, "#4f73c2") + plain_rect(11, 4, 15, 16, "#c45454")
+                        + path("M9 8.5H11M12 7.5H14M9 13.5H11M12 13.5H14", "none", "#f0f0f0", 1), 32),
+    # The Attributes dialog's two ">>" buttons.
+    ("attrs", 1367): (brackets(0, 4, 8) + chevrons(9, 5), 16),                      # Delimiters
+    ("attrs", 1454): (badge(4.5, 8.5, RED, 3.9) + pixel_glyph(ASTERISK, 2, 6, PAPER)  # Wild-card manager
+                      + chevrons(9, 5.5), 16),
+    # Tabulate / Write SQL: the two clears and the three statements.
+    ("tabulate", 1344): (grid_table(0, 0, 13, 12) + rect(7, 1, 5, 10, "#f0c24b")    # Clear the column selection
+                         + cross_badge(12, 12), 16),
+    ("tabulate", 1345): (funnel(1, 1) + text_lines(0, 8, [12], INK) + cross_badge(12, 12), 16),  # Clear the WHERE
+    ("tabulate", 1438): (grid_table(band="#f0c24b") + pencil(8.6, 15.4, 9.5, 3.4), 16),  # Update
+    ("tabulate", 1436): (grid_table(band="#4cb662") + plus_badge(12, 12), 16),       # Insert
+    ("tabulate", 1435): (grid_table(band="#e35d4f") + minus_badge(12, 12), 16),      # Delete
     # The master palette.
+
     ("palette", 1357): (diff_lines("#e35d4f") + arrow_up(13, 15, 1, MAIN["accent"], 2, 6), 16),   # Previous
     ("palette", 1356): (diff_lines("#4cb662") + arrow_down(13, 1, 15, MAIN["accent"], 2, 6), 16),  # Next
     ("palette", 1362): (open_folder() + page(7, 0, 14, 9, 2) + text_lines(9, 11, [4, 6]), 16),      # Load

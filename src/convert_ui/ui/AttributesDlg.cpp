@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "widgets/HyperLink.h"
+#include "widgets/Icons.h"
 #include "convert/ConversionRun.h"
 #include "convert_ui/ui/DelimiterListDlg.h"
 #include "convert_ui/ui/LibraryButtons.h"
@@ -71,6 +72,11 @@ CAttributesDlg::CAttributesDlg(QWidget* parent)
     m_delimiters = new QPushButton(">>", this);
     m_delimiters->setObjectName("1367");
     m_delimiters->setToolTip("Delimiters");
+    // Pictures in place of the two ">>": each is named by what it opens.
+    for (QPushButton* b : {m_wildManager, m_delimiters}) {
+        ShowButtonPicture(b, "attrs", 16);
+        b->setAccessibleName(b->toolTip());
+    }
     m_delimLabel = new QLabel("Delimiters", this);
     m_delimLabel->setObjectName("1876");
     m_knobs = new CHyperLink("Knobs...", this);

@@ -12,6 +12,7 @@
 #include <QSplitter>
 #include <QVBoxLayout>
 
+#include "widgets/Icons.h"
 #include "widgets/LineTextBox.h"
 #include "widgets/TextRules.h"
 #include "widgets/TextWindows.h"
@@ -64,6 +65,9 @@ void CInteractiveTextConversionDlg::Build() {
     QPushButton* help = Button("Help", "32632", "Quick Convert Help", this);
     QPushButton* left = Button("Left", "32646", QString(), this);
     QPushButton* buffer = Button("Buffer", "32645", "Manage Text Buffer", this);
+    // Pictures in place of the captions: the three large ones at 32 px.
+    for (QPushButton* b : {convert, findNext, toLibrary}) ShowButtonPicture(b, "workpad", 32);
+    for (QPushButton* b : {clear, wp, help, left, buffer}) ShowButtonPicture(b, "workpad", 16);
     for (QPushButton* b : {convert, findNext, toLibrary, clear, wp, help, left, buffer}) buttons->addWidget(b);
     buttons->addStretch(1);
     QPushButton* close = Button("Close", "2", QString(), this);
@@ -204,7 +208,10 @@ bool CInteractiveTextConversionDlg::FindNext() {
     }
     std::size_t s = 0, e = 0;
     if (!FindNextMatch(m_data->m_LibraryList, g_nLibIndex, CurrentMacro, text, from, s, e)) {
+        // Nothing more: the Input window keeps its selection and takes the
+        // focus, as after a match; the next search starts at the top.
         m_restartSearch = true;
+        m_input->setFocus();
         return false;
     }
     const int ps = BoxPositionOfOffset(text, s), pe = BoxPositionOfOffset(text, e);
@@ -277,14 +284,16 @@ void CInteractiveTextConversionDlg::reject() {
 
 void CInteractiveTextConversionDlg::accept() { reject(); }
 
+// The window's own place, without the frame: the frame a window manager
+// puts round it after it is shown is no move of the window.
 void CInteractiveTextConversionDlg::RememberPosition() {
-    m_lastPos = frameGeometry().topLeft();
+    m_lastPos = geometry().topLeft();
     m_posKnown = true;
 }
 
 void CInteractiveTextConversionDlg::moveEvent(QMoveEvent* e) {
     QDialog::moveEvent(e);
-    const QPoint now = frameGeometry().topLeft();
+    const QPoint now = geometry().topLeft();
     if (m_posKnown && now != m_lastPos) emit moved(now - m_lastPos);
     m_lastPos = now;
     m_posKnown = true;

@@ -11,9 +11,11 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "widgets/Icons.h"
 #include "widgets/TextRules.h"
 #include "convert_ui/ui/ModalRun.h"
 #include "model/Trace.h"
@@ -95,6 +97,7 @@ CTabulateInputTextDlg::CTabulateInputTextDlg(int kind, const std::string& firstL
     m_update = Button("Update", "1438", m_lower);
     m_insert = Button("Insert", "1436", m_lower);
     m_delete = Button("Delete", "1435", m_lower);
+    for (QPushButton* b : {clearCols, clearWhere, m_update, m_insert, m_delete}) ShowButtonPicture(b, "tabulate", 16);
     m_list = new QTreeWidget(m_lower);
     m_list->setObjectName("1705");
     m_list->setRootIsDecorated(false);
@@ -241,6 +244,9 @@ bool CTabulateInputTextDlg::eventFilter(QObject* watched, QEvent* event) {
         if (watched == m_columnSel) {
             m_selectAll->setChecked(false);
             m_columnTarget = true;
+            // The box flashes once: the clicked columns go here now.
+            m_columnSel->setStyleSheet("QLineEdit { background: palette(highlight); }");
+            QTimer::singleShot(250, m_columnSel, [box = m_columnSel] { box->setStyleSheet(QString()); });
         } else if (watched == m_whereSel) {
             m_columnTarget = false;
         }

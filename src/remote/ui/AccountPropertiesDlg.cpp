@@ -15,6 +15,7 @@
 #include "platform/Prompter.h"
 #include "remote/AccountRules.h"
 #include "remote/FtpConnections.h"
+#include "widgets/Icons.h"
 
 namespace {
 QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<int>(s.size())); }
@@ -57,6 +58,7 @@ CAccountPropertiesDlg::CAccountPropertiesDlg(const CHost& account, CProgramData&
     auto* connRow = new QHBoxLayout;
     m_connect = Named(new QPushButton("Connect"), "1419", "Connect host");
     m_disconnect = Named(new QPushButton("Disconnect"), "1420", "Disconnect host");
+    for (QPushButton* b : {m_connect, m_disconnect}) ShowButtonPicture(b, "acctprop", 16);
     connRow->addWidget(m_connect);
     connRow->addWidget(m_disconnect);
     connRow->addStretch(1);
@@ -92,9 +94,11 @@ CAccountPropertiesDlg::CAccountPropertiesDlg(const CHost& account, CProgramData&
     for (const auto& [id, tip] : quick) {
         auto* b = Named(new QPushButton(texts[i++]), id, tip);
         b->setEnabled(false);
+        ShowButtonPicture(b, "acctprop", 16);  // the bookmark buttons; the drop and "..." keep their captions
         bookRow->addWidget(b);
     }
     auto* usage = Named(new QPushButton("Usage"), "1427", "View mapped sessions");
+    ShowButtonPicture(usage, "acctprop", 16);
     usage->hide();
     bookRow->addWidget(usage);
     p1->addLayout(bookRow);

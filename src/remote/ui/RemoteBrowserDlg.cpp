@@ -247,12 +247,16 @@ void CRemoteBrowserDlg::OnCreateDirectory() {
     if (Busy()) return;
     m_browser.CreateDirectory();
     Sync();
+    m_dirCombo->setFocus();
 }
 
 void CRemoteBrowserDlg::OnDelete() {
     if (Busy()) return;
     m_browser.Delete(SelectedRows());
     Sync();
+    // The list the server's step disabled gave the focus away: the refreshed
+    // folder's combo takes it.
+    m_dirCombo->setFocus();
 }
 
 void CRemoteBrowserDlg::OnRemoveBookmark() {
