@@ -373,6 +373,7 @@ private:
                            const int* second);
     int RemoteSecondOf(ListingAccount& on, CFileItem& item);
     void UpdateAtStop();
+    void NoteFailure(const CFileItem& item);
     bool Report();
     std::string ItemLine(const Step& s) const;
 
@@ -423,7 +424,10 @@ bool CTransferRun::Run() {
         }
         if (g_bFtpBreak) UpdateAtStop();
         ReadBackItem(i);
-        if (!m_refused[static_cast<size_t>(i)]) TransferItem(i);
+        if (m_refused[static_cast<size_t>(i)])
+            NoteFailure(m_items[static_cast<size_t>(i)]);
+        else
+            TransferItem(i);
     }
     if (g_bFtpBreak) {
         UpdateAtStop();
@@ -462,12 +466,13 @@ void CTransferRun::TransferItem(int i) {
     s.item.IsFTPed = "failed";
     StoreItem(static_cast<size_t>(i), s.item);
     if (s.item.RemoteDir.empty() || s.item.LocalDir.empty()) {
-        m_strFailures += "   " + std::to_string(m_nFailureCounter++) + ". " + s.item.FileName + "\r\n";
+        NoteFailure(s.item);
         return;
     }
     if (ContainsHost(m_failedHosts, CHost(s.item.RemHost, s.item.RemUser))) {
         WriteTraceString(ShortHostName(s.item.RemHost) + " is not connected. " + s.item.FileName +
                          " is skipped.");
+        NoteFailure(s.item);
         return;
     }
     if (!Connect(s)) return;
@@ -502,6 +507,7 @@ bool CTransferRun::Connect(Step& s) {
         WriteTraceString(ItemLine(s));
         WriteTraceString("-?- Login failed.");
         m_failedHosts.push_back(CHost(s.item.RemHost, s.item.RemUser));
+        NoteFailure(s.item);
         return false;
     }
     if (s.host != s.item.RemHost || s.user != s.item.RemUser) AdoptRenamedAccount(s);
@@ -676,6 +682,7 @@ void CTransferRun::ReportFailure(const CFtpClient::FTPException& e, const Step& 
     // at the type command) still shows which item it was.
     if (!s.announced) WriteTraceString(s.line);
     LogFtpFailure(e, "", true);
+    NoteFailure(s.item);
     // A send into a folder the server does not have fails per file with
     // the server's bare reply: name the folder once.
     std::string host = s.host, user = s.user;
@@ -787,6 +794,12 @@ void CTransferRun::UpdateAtStop() {
         if (const auto open = SelectOpenConnection(first.RemHost, first.RemUser)) UpdateFolder(folder, true);
     }
     g_bFtpBreak = true;
+}
+
+// Every item that did not go, whatever the reason, is named in the run's
+// closing list.
+void CTransferRun::NoteFailure(const CFileItem& item) {
+    m_strFailures += "   " + std::to_string(m_nFailureCounter++) + ". " + item.FileName + "\r\n";
 }
 
 // The closing lines: the items that did not go, or the fetched items

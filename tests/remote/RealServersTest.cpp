@@ -424,6 +424,12 @@ TEST_P(RealServers, ASendKeepsWhatAPlainSendKept) {
     EXPECT_TRUE(seen) << "the temporary was never seen with data";
     EXPECT_EQ(widest.load(), 0600u);
 
+    // Every item that did not go is named in the run's closing list.
+    const std::string failures = MessageText() + "\r\n";
+    EXPECT_EQ(failures.rfind("Failed to transfer the following:\r\n", 0), 0u) << failures << trace.All();
+    for (size_t i = 0; i < names.size(); ++i)
+        EXPECT_EQ(failures.find(". " + names[i] + "\r\n") != std::string::npos, Items()[i].IsFTPed != "Yes")
+            << names[i] << "\n" << failures;
     // Refused as a plain STOR is refused, and left as it was.
     EXPECT_EQ(Items()[0].IsFTPed, "failed");
     EXPECT_TRUE(ReadFile(serverDir + "ro.txt") == before);
