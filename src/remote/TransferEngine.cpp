@@ -10,6 +10,7 @@
 #include "remote/TransferEngine.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -333,9 +334,21 @@ private:
     // instead of one per item (a server reads the whole folder for either).
     // Items wait for it here: by folder, the transferred items and the
     // index of the folder's last item.
+    // What a send put on the server, for the listing after it to confirm:
+    // the bytes of a binary file and the bits carried over from the old
+    // file; -1 where it is not known.
+    struct SentCopy {
+        long long size = -1;
+        int mode = -1;
+    };
+    struct Waiting {
+        int index = 0;
+        CFileItem item;
+        SentCopy sent;
+    };
     struct FolderUpdate {
         int last = -1;
-        std::vector<std::pair<int, CFileItem>> waiting;
+        std::vector<Waiting> waiting;
     };
     // The item being transferred and what is found on its way.
     struct Step {
@@ -349,6 +362,7 @@ private:
         bool refusesRename = false;
         bool straight = false;  // a send that goes straight over the remote file
         SendPlan plan;
+        SentCopy sent;
         bool switched = false;   // the type commands ran on this connection
         bool announced = false;  // the progress line is written
     };
@@ -368,12 +382,12 @@ private:
     void RecordResult(Step& s);
     void ReportFailure(const CFtpClient::FTPException& e, const Step& s);
     void UpdateFolder(FolderUpdate& folder, bool stopping);
-    std::vector<int> AskSeconds(ListingAccount& on, const std::vector<std::pair<int, CFileItem>>& waiting);
-    void UpdateWaitingItem(ListingAccount& on, const ListingByName& byName, int index, CFileItem& item,
-                           const int* second);
+    std::vector<int> AskSeconds(ListingAccount& on, const std::vector<Waiting>& waiting);
+    void UpdateWaitingItem(ListingAccount& on, const ListingByName& byName, Waiting& entry, const int* second);
+    bool ConfirmSentCopy(CFileItem& item, const std::string& lines, const SentCopy& sent);
     int RemoteSecondOf(ListingAccount& on, CFileItem& item);
     void UpdateAtStop();
-    void NoteFailure(const CFileItem& item);
+    void NoteFailure(const CFileItem& item, bool reasonShown = true);
     bool Report();
     std::string ItemLine(const Step& s) const;
 
@@ -384,6 +398,7 @@ private:
     size_t m_nNameWidth = 0;      // the longest name's columns, for the progress lines
     std::string m_strFailures;    // the closing list of items that did not go
     int m_nFailureCounter = 1;
+    bool m_bFailureReasonsShown = false;  // some failure's reason is in the Message Window
     std::vector<CHost> m_failedHosts;  // accounts whose login failed: their items are skipped
     // The local folder made (or found) for the item before: a basket's items
     // mostly share one, which need not be made again for each.
@@ -466,7 +481,7 @@ void CTransferRun::TransferItem(int i) {
     s.item.IsFTPed = "failed";
     StoreItem(static_cast<size_t>(i), s.item);
     if (s.item.RemoteDir.empty() || s.item.LocalDir.empty()) {
-        NoteFailure(s.item);
+        NoteFailure(s.item, false);
         return;
     }
     if (ContainsHost(m_failedHosts, CHost(s.item.RemHost, s.item.RemUser))) {
@@ -534,7 +549,7 @@ void CTransferRun::AdoptRenamedAccount(Step& s) {
     };
     for (CFileItem& it : m_items) rename(it);
     for (auto& entry : m_folders)
-        for (auto& waiting : entry.second.waiting) rename(waiting.second);
+        for (Waiting& waiting : entry.second.waiting) rename(waiting.item);
     s.item.RemHost = host;
     s.item.RemUser = user;
 }
@@ -622,6 +637,11 @@ void CTransferRun::Fetch(CFtpClient& c, Step& s) {
 // where that would keep less than a plain STOR keeps (see PlanSend), it
 // goes straight.
 void CTransferRun::Send(CFtpClient& c, Step& s) {
+    if (s.item.IsBinaryFile && s.item.GetHostKind() == "UNIX") {
+        std::error_code ec;
+        const auto size = std::filesystem::file_size(s.localPath, ec);
+        s.sent.size = ec ? -1 : static_cast<long long>(size);
+    }
     if (s.straight) {
         if ((s.vms || s.refusesRename) && m_straightHosts.insert(s.hostKey).second)
             WriteTraceString("-?- " + ShortHostName(s.host) +
@@ -635,8 +655,9 @@ void CTransferRun::Send(CFtpClient& c, Step& s) {
         c.PutFile(s.localPath, s.remotePath);
         return;
     }
-    if (!c.PutFileReplacing(s.localPath, s.remotePath, s.plan.tempPath, s.plan.mode, s.plan.tempMade) &&
-        c.RenameRefused()) {
+    if (c.PutFileReplacing(s.localPath, s.remotePath, s.plan.tempPath, s.plan.mode, s.plan.tempMade)) {
+        s.sent.mode = s.plan.mode;
+    } else if (c.RenameRefused()) {
         m_noRenameHosts.insert(s.hostKey);
         if (m_straightHosts.insert(s.hostKey).second)
             WriteTraceString("-?- " + ShortHostName(s.host) +
@@ -664,13 +685,15 @@ void CTransferRun::RecordResult(Step& s) {
     }
     StoreItem(at, item);
     if (g_bFtpUpdate && ListsFolder(item)) {
-        m_folders[m_folderOf[at]].waiting.emplace_back(s.index, item);
+        m_folders[m_folderOf[at]].waiting.push_back({s.index, item, s.sent});
     } else if (g_bFtpUpdate) {
         std::string listing;
         RunWithReconnect(m_data, s.host, s.user, true, [&](CFtpClient& c) { listing = ListItemLines(c, item); });
+        const std::string lines = ItemListingLines(item, listing);
         std::string status;
-        item.UpdateRemoteStatus(ItemListingLines(item, listing), status);
+        item.UpdateRemoteStatus(lines, status);
         KeepRemoteSecond(item, AskRemoteSecond(m_data, s.host, s.user, item));
+        ConfirmSentCopy(item, lines, s.sent);
         StoreItem(at, item);
     }
     BeepTransferDone();
@@ -698,10 +721,10 @@ void CTransferRun::ReportFailure(const CFtpClient::FTPException& e, const Step& 
 // Lists a folder and updates its waiting items.
 void CTransferRun::UpdateFolder(FolderUpdate& folder, bool stopping) {
     if (folder.waiting.empty()) return;
-    std::vector<std::pair<int, CFileItem>> waiting;
+    std::vector<Waiting> waiting;
     waiting.swap(folder.waiting);
-    const std::string remoteDir = waiting.front().second.RemoteDir;
-    ListingAccount on{waiting.front().second.RemHost, waiting.front().second.RemUser, stopping};
+    const std::string remoteDir = waiting.front().item.RemoteDir;
+    ListingAccount on{waiting.front().item.RemHost, waiting.front().item.RemUser, stopping};
     std::string listing;
     try {
         // From inside the folder: pure-ftpd reads blanks in a LIST
@@ -719,20 +742,19 @@ void CTransferRun::UpdateFolder(FolderUpdate& folder, bool stopping) {
     const ListingByName byName = LinesByName(listing);
     const std::vector<int> seconds = stopping ? std::vector<int>() : AskSeconds(on, waiting);
     size_t nextSecond = 0;
-    for (auto& [index, item] : waiting) {
-        const size_t mine = item.GetHostKind() == "UNIX" ? nextSecond++ : seconds.size();
-        UpdateWaitingItem(on, byName, index, item, mine < seconds.size() ? &seconds[mine] : nullptr);
+    for (Waiting& entry : waiting) {
+        const size_t mine = entry.item.GetHostKind() == "UNIX" ? nextSecond++ : seconds.size();
+        UpdateWaitingItem(on, byName, entry, mine < seconds.size() ? &seconds[mine] : nullptr);
     }
 }
 
 // The exact seconds of the UNIX items' files, asked all at once; none when
 // that fails (each item asks for its own).
-std::vector<int> CTransferRun::AskSeconds(ListingAccount& on,
-                                          const std::vector<std::pair<int, CFileItem>>& waiting) {
+std::vector<int> CTransferRun::AskSeconds(ListingAccount& on, const std::vector<Waiting>& waiting) {
     std::vector<int> seconds;
     std::vector<std::string> paths;
-    for (const auto& entry : waiting)
-        if (entry.second.GetHostKind() == "UNIX") paths.push_back(entry.second.RemoteDir + entry.second.FileName);
+    for (const Waiting& entry : waiting)
+        if (entry.item.GetHostKind() == "UNIX") paths.push_back(entry.item.RemoteDir + entry.item.FileName);
     try {
         if (!paths.empty()) on.Run(m_data, [&](CFtpClient& c) { seconds = c.GetModificationSeconds(paths); });
     } catch (const CFtpClient::FTPException&) {
@@ -743,8 +765,9 @@ std::vector<int> CTransferRun::AskSeconds(ListingAccount& on,
 
 // The item takes its lines of the folder's listing and its second (asked
 // for alone where second is null).
-void CTransferRun::UpdateWaitingItem(ListingAccount& on, const ListingByName& byName, int index,
-                                     CFileItem& item, const int* second) {
+void CTransferRun::UpdateWaitingItem(ListingAccount& on, const ListingByName& byName, Waiting& entry,
+                                     const int* second) {
+    CFileItem& item = entry.item;
     std::string lines = ItemListingLines(item, OwnListingText(byName, item));
     if (lines.empty()) {
         // Not in the folder's listing (a server may cut a long one
@@ -762,7 +785,32 @@ void CTransferRun::UpdateWaitingItem(ListingAccount& on, const ListingByName& by
     std::string status;
     item.UpdateRemoteStatus(lines, status);
     KeepRemoteSecond(item, second ? *second : RemoteSecondOf(on, item));
-    StoreItem(static_cast<size_t>(index), item);
+    ConfirmSentCopy(item, lines, entry.sent);
+    StoreItem(static_cast<size_t>(entry.index), item);
+}
+
+// The file's line after the send shows what the send put there: a server
+// may answer a rename or a change of bits as done without doing it. A
+// plain file of another size than the bytes sent, or of other bits than
+// the old file's, is reported and the item not marked as sent.
+bool CTransferRun::ConfirmSentCopy(CFileItem& item, const std::string& lines, const SentCopy& sent) {
+    CListingFields fields;
+    if (!m_bToRemote || !ReadListingFields(lines.substr(0, lines.find('\n')), fields) || fields.type != '-')
+        return true;
+    std::string wrong;
+    if (sent.size >= 0 && item.RemoteSize >= 0 && item.RemoteSize != sent.size)
+        wrong = std::to_string(item.RemoteSize) + " bytes (" + std::to_string(sent.size) + " sent)";
+    if (sent.mode >= 0 && fields.mode >= 0 && fields.mode != sent.mode) {
+        char bits[48];
+        std::snprintf(bits, sizeof bits, "mode %04o (%04o kept)", fields.mode, sent.mode);
+        wrong += (wrong.empty() ? "" : " and ") + std::string(bits);
+    }
+    if (wrong.empty()) return true;
+    WriteTraceString("-?- After the send the server lists " + item.RemoteDir + item.FileName + " with " + wrong +
+                     ": it is not marked as sent.");
+    item.IsFTPed = "failed";
+    NoteFailure(item);
+    return false;
 }
 
 // The second of one item's file: asked the usual way, or in a stop on the
@@ -790,7 +838,7 @@ void CTransferRun::UpdateAtStop() {
     for (auto& entry : m_folders) {
         FolderUpdate& folder = entry.second;
         if (folder.waiting.empty() || g_bFtpBreak) continue;
-        const CFileItem& first = folder.waiting.front().second;
+        const CFileItem& first = folder.waiting.front().item;
         if (const auto open = SelectOpenConnection(first.RemHost, first.RemUser)) UpdateFolder(folder, true);
     }
     g_bFtpBreak = true;
@@ -798,16 +846,28 @@ void CTransferRun::UpdateAtStop() {
 
 // Every item that did not go, whatever the reason, is named in the run's
 // closing list.
-void CTransferRun::NoteFailure(const CFileItem& item) {
+void CTransferRun::NoteFailure(const CFileItem& item, bool reasonShown) {
     m_strFailures += "   " + std::to_string(m_nFailureCounter++) + ". " + item.FileName + "\r\n";
+    m_bFailureReasonsShown = m_bFailureReasonsShown || reasonShown;
 }
 
 // The closing lines: the items that did not go, or the fetched items
-// opened (Open File), or the stop.
+// opened (Open File), or the stop. The list of items that lack a folder
+// takes the Message Window's place; a list of items whose reasons are in
+// the window follows them.
 bool CTransferRun::Report() {
     if (!m_strFailures.empty()) {
         m_strFailures.resize(m_strFailures.size() - 2);
-        SetMessageWindowText("Failed to transfer the following:\r\n" + m_strFailures);
+        const std::string list = "Failed to transfer the following:\r\n" + m_strFailures;
+        if (!m_bFailureReasonsShown) {
+            SetMessageWindowText(list);
+        } else {
+            for (size_t start = 0; start <= list.size();) {
+                const size_t end = std::min(list.find("\r\n", start), list.size());
+                WriteTraceString(list.substr(start, end - start));
+                start = end + 2;
+            }
+        }
         BeepTransferFailed();
         return true;
     }

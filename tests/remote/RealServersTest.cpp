@@ -424,12 +424,14 @@ TEST_P(RealServers, ASendKeepsWhatAPlainSendKept) {
     EXPECT_TRUE(seen) << "the temporary was never seen with data";
     EXPECT_EQ(widest.load(), 0600u);
 
-    // Every item that did not go is named in the run's closing list.
-    const std::string failures = MessageText() + "\r\n";
-    EXPECT_EQ(failures.rfind("Failed to transfer the following:\r\n", 0), 0u) << failures << trace.All();
+    // Every item that did not go is named in the run's closing list, after
+    // the lines that tell why.
+    const std::string log = trace.All();
+    const size_t list = log.find("\nFailed to transfer the following:\n");
+    ASSERT_NE(list, std::string::npos) << log;
     for (size_t i = 0; i < names.size(); ++i)
-        EXPECT_EQ(failures.find(". " + names[i] + "\r\n") != std::string::npos, Items()[i].IsFTPed != "Yes")
-            << names[i] << "\n" << failures;
+        EXPECT_EQ(log.find(". " + names[i] + "\n", list) != std::string::npos, Items()[i].IsFTPed != "Yes")
+            << names[i] << "\n" << log;
     // Refused as a plain STOR is refused, and left as it was.
     EXPECT_EQ(Items()[0].IsFTPed, "failed");
     EXPECT_TRUE(ReadFile(serverDir + "ro.txt") == before);
@@ -503,4 +505,81 @@ TEST_F(NoChmodServer, APrivateFileGoesStraightAndStaysPrivate) {
         EXPECT_EQ(e.path().filename().string().find(".qvl-part"), std::string::npos) << e.path();
 }
 
+// pyftpdlib that answers SITE CHMOD or RNTO (as `lie` names) as done
+// without doing it, as some hosting servers do.
+class LyingFtpServer : public LoopbackServer {
+public:
+    LyingFtpServer(const std::string& root, const std::string& lie) {
+        if (!HavePyFtpdLib()) {
+            m_why = "python3-pyftpdlib is not installed (run scripts/setup)";
+            return;
+        }
+        static const char* const script =
+            "import sys\n"
+            "from pyftpdlib.authorizers import DummyAuthorizer\n"
+            "from pyftpdlib.handlers import FTPHandler\n"
+            "from pyftpdlib.servers import FTPServer\n"
+            "port, root, user, pw, low, lie = sys.argv[1:7]\n"
+            "class Lying(FTPHandler):\n"
+            "    def ftp_SITE_CHMOD(self, path, mode):\n"
+            "        if lie != 'chmod': return FTPHandler.ftp_SITE_CHMOD(self, path, mode)\n"
+            "        self.respond('200 SITE CHMOD successful.')\n"
+            "    def ftp_RNTO(self, path):\n"
+            "        if lie != 'rnto' or not self._rnfr: return FTPHandler.ftp_RNTO(self, path)\n"
+            "        self._rnfr = None\n"
+            "        self.respond('250 Renaming ok.')\n"
+            "a = DummyAuthorizer()\n"
+            "a.add_user(user, pw, root, perm='elradfmwMT')\n"
+            "Lying.authorizer = a\n"
+            "Lying.passive_ports = range(int(low), int(low) + 20)\n"
+            "FTPServer(('127.0.0.1', int(port)), Lying).serve_forever()\n";
+        Launch(
+            [&](int port) {
+                return std::vector<std::string>{"/usr/bin/python3", "-c", script, std::to_string(port), root,
+                                                kUser, kPassword, std::to_string(FreePort()), lie};
+            },
+            AnswersFtp, 5000, "pyftpdlib that lies about " + lie);
+    }
+};
+
+class LyingServer : public RemoteEngineTest {};
+
+// A server that answers the change of bits or the rename of a send through
+// a temporary name as done without doing it leaves a private file readable
+// by all, or the old file in place: the listing read after the send shows
+// it, and the item is reported and not marked as sent.
+TEST_F(LyingServer, WhatTheListingAfterTheSendShowsIsLookedAt) {
+    for (const std::string lie : {"chmod", "rnto"}) {
+        SCOPED_TRACE(lie);
+        TempDir root, local;
+        LyingFtpServer server(root.path(), lie);
+        if (!server.ok()) GTEST_SKIP() << server.why();
+        ScopedEnv env("QVL_FTP_PORT", std::to_string(server.port()).c_str());
+        CloseAllConnections();
+        Items().clear();
+        data.m_Vault.m_Clusters[0].m_Hosts.clear();
+        AddAccount("127.0.0.1", kUser, kPassword);
+        for (const char* name : {"secret.dat", "plain.dat"}) {
+            WriteFile(root / name, std::string(100000, 'o'));
+            WriteFile(local / name, std::string(200000, 'n'));
+            AddItem(MakeItem(name, "127.0.0.1", kUser, "/", local.dir(), true));
+        }
+        ASSERT_EQ(::chmod((root / "secret.dat").c_str(), 0600), 0);
+        const size_t before = trace.All().size();
+        RunTransfer(true, {0, 1});
+        const std::vector<CFileItem> results = TransferResults();
+        ASSERT_EQ(results.size(), 2u);
+        EXPECT_EQ(results[0].IsFTPed, "failed") << trace.All();
+        EXPECT_NE(trace.All().find("-?- After the send the server lists /secret.dat with ", before), std::string::npos)
+            << trace.All();
+        EXPECT_NE(trace.All().find("Failed to transfer the following:\n   1. secret.dat\n", before), std::string::npos)
+            << trace.All();
+        // The file whose bits needed no change went whole where the rename
+        // was done.
+        EXPECT_EQ(results[1].IsFTPed, lie == "chmod" ? "Yes" : "failed") << trace.All();
+        CloseAllConnections();
+    }
+}
+
 }  // namespace
+
