@@ -352,6 +352,45 @@ TEST_P(RealServers, AStoppedSendRecordsTheTimesOfTheFilesThatArrivedWhole) {
     firstArrivedAndNothingChanged();
 }
 
+// The window closing (or an end signal) while a file goes straight over
+// another user's file lets it finish within the close's wait: stopped, it
+// would leave the server's copy cut. Where the wait is too short the file
+// is named as possibly cut and the item is not marked as sent.
+TEST_P(RealServers, AClosingWindowLetsAStraightSendFinishWithinItsWait) {
+    if (GetParam() == "pyftpdlib") GTEST_SKIP() << "runs as root: every file is the user's own";
+    const std::string before = "another user's text\n", after(32 << 20, 'n');
+    WriteFile(local / "shared.dat", after);
+    Add({"shared.dat"});
+    Items()[0].IsBinaryFile = true;
+    for (const int wait : {0, 3000}) {
+        SCOPED_TRACE(wait);
+        WriteFile(serverDir + "shared.dat", before);  // root's, written by all
+        ASSERT_EQ(::chmod((serverDir + "shared.dat").c_str(), 0666), 0);
+        CloseAllConnections();
+        ClearFtpResultLists();
+        std::promise<void> sending;
+        trace.onLine = [&](const std::string& l) {
+            if (l.rfind("->1/1 ", 0) == 0) sending.set_value();
+        };
+        ASSERT_TRUE(StartTransferToRemote(data, 0, 0, 0, {0}));
+        ASSERT_EQ(sending.get_future().wait_for(std::chrono::seconds(30)), std::future_status::ready);
+        ShutdownFtp(wait);
+        ASSERT_TRUE(JoinFtpWorker(20000));
+        trace.onLine = nullptr;
+        const std::vector<CFileItem> results = TransferResults();
+        ASSERT_EQ(results.size(), 1u);
+        const std::string server = ReadFile(serverDir + "shared.dat");
+        if (wait == 0) {
+            EXPECT_EQ(results[0].IsFTPed, "failed");
+            if (server != before) EXPECT_NE(trace.All().find("may be incomplete"), std::string::npos) << trace.All();
+        } else {
+            EXPECT_EQ(results[0].IsFTPed, "Yes") << trace.All();
+            EXPECT_TRUE(server == after) << server.size() << " bytes\n" << trace.All();
+        }
+    }
+    CloseAllConnections();
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, RealServers, ::testing::Values("vsftpd", "pure-ftpd", "pyftpdlib"),
                          [](const ::testing::TestParamInfo<std::string>& info) {
                              std::string name;
