@@ -1,12 +1,13 @@
-// The transfer engine. A run (CTransferRun, below TransferFiles' helpers)
-// works through the transfer list one item after the other, in these
+// The transfer engine. A run (CTransferRun, after the helpers its steps
+// share) works through the transfer list one item after the other, in these
 // steps: refuse the items that write one file from different sources;
 // connect to the item's account (and adopt the account's new name when the
 // login renamed it); switch the transfer type; plan the send (straight, or
 // through a temporary name where the folder's listing shows that safe);
 // send or fetch; record the result; update a folder's times from one
-// listing once its last item went; update at a stop, for the items that
-// arrived whole; report the items that did not go.
+// listing once its last item went (the listing also confirms what each send
+// left there); update at a stop, for the items that arrived whole; report
+// the items that did not go.
 #include "remote/TransferEngine.h"
 
 #include <algorithm>
