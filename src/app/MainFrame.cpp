@@ -915,7 +915,9 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     m_closing = true;
     NoteCloseBegun(true);
     // Workers are told to stop; the data is saved as it stands, with the
-    // results of every item they finished.
+    // results of every item they finished (a file being sent straight goes
+    // on to its end within the close's wait).
+    g_bFtpClosing = true;
     g_bFtpBreak = true;
     g_bConversionBreak = true;
     g_bBatchBreak = true;

@@ -9,6 +9,8 @@ const std::string g_strTxtOpnDefault = ".log .txt .com .bat .c .cpp .cxx .h .hpp
 
 std::atomic<bool> g_bFtpIdle{true};
 std::atomic<bool> g_bFtpBreak{false};
+std::atomic<bool> g_bFtpClosing{false};
+std::atomic<bool> g_bFtpStraightSend{false};
 std::atomic<bool> g_bFtpTicker{false};
 std::atomic<bool> g_bOnDemandLogin{false};
 std::atomic<bool> g_bConversionIdle{true};
@@ -26,6 +28,7 @@ std::atomic<bool> g_bBatchMode{false};
 void ResetWorkerFlags() {
     g_bFtpIdle = true;
     g_bFtpBreak = false;
+    g_bFtpClosing = false;
     g_bFtpTicker = false;
     g_bOnDemandLogin = false;
     g_bConversionIdle = true;

@@ -89,6 +89,13 @@ extern const std::string g_strTxtOpnDefault;
 extern std::atomic<bool> g_bFtpIdle;
 extern std::atomic<bool> g_bFtpBreak;
 extern std::atomic<bool> g_bFtpTicker;
+// Raised by the window's close (an end signal too) before g_bFtpBreak: a
+// file being sent straight over the server's copy goes on to its end
+// within the close's wait, rather than leaving that copy cut.
+extern std::atomic<bool> g_bFtpClosing;
+// A file is being sent straight over the server's copy: the close waits
+// for it.
+extern std::atomic<bool> g_bFtpStraightSend;
 extern std::atomic<bool> g_bOnDemandLogin;
 extern std::atomic<bool> g_bConversionIdle;
 extern std::atomic<bool> g_bConversionBreak;

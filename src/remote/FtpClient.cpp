@@ -675,7 +675,7 @@ void CFtpClient::ReceiveFile(CSafeWriter& out, const std::string& remoteFile) {
     }
 }
 
-void CFtpClient::PutFile(const std::string& localFile, const std::string& remoteFile) {
+void CFtpClient::PutFile(const std::string& localFile, const std::string& remoteFile, bool straight) {
     CheckArgument(remoteFile);
     m_bStorRefused = false;
     m_strSendFailure.clear();
@@ -707,7 +707,14 @@ void CFtpClient::PutFile(const std::string& localFile, const std::string& remote
         std::fclose(f);
         throw;
     }
-    SendFileData(f, remoteFile);  // closes the file and the data connection
+    g_bFtpStraightSend = straight;
+    try {
+        SendFileData(f, remoteFile, straight);  // closes the file and the data connection
+    } catch (...) {
+        g_bFtpStraightSend = false;
+        throw;
+    }
+    g_bFtpStraightSend = false;
     code = ReadReply(reply);
     if (code != 226 && code != 250) {
         m_strSendFailure = reply;
@@ -768,7 +775,7 @@ bool CFtpClient::PutFileReplacing(const std::string& localFile, const std::strin
         tempMade = true;
     }
     try {
-        PutFile(localFile, tempFile);
+        PutFile(localFile, tempFile, false);
     } catch (const UserAbort&) {
         // The server's reply to the cut STOR is still owed; then the part
         // it keeps goes. A connection shut down by the closing window can
@@ -813,7 +820,7 @@ bool AtEndOfFile(std::FILE* f) {
 }
 }  // namespace
 
-void CFtpClient::SendFileData(std::FILE* f, const std::string& remoteFile) {
+void CFtpClient::SendFileData(std::FILE* f, const std::string& remoteFile, bool straight) {
     std::string failure;
     std::vector<char> buf(kBlockSize);
     std::string converted;
@@ -831,13 +838,21 @@ void CFtpClient::SendFileData(std::FILE* f, const std::string& remoteFile) {
             ToNetworkLineEnds(buf.data(), n, prevCr, converted);
             sent = SendAll(m_nDataSocket, converted);
         }
+        // A straight send the close's wait could not see to its end (the
+        // sockets were shut down) was stopped, its file possibly cut.
+        if (!sent && straight && g_bFtpBreak) {
+            std::fclose(f);
+            CloseDataConnection();
+            throw UserAbort(m_strHost, m_strUser, true, remoteFile);
+        }
         if (!sent) {
             failure = "Unable to send data.";
             break;
         }
         // Once the last block has gone the file is finished, not stopped:
-        // the server has all of it and the item is recorded as sent.
-        if (g_bFtpBreak && !AtEndOfFile(f)) {
+        // the server has all of it and the item is recorded as sent. On a
+        // close a straight send goes on: stopped, it would cut the file.
+        if (g_bFtpBreak && !(straight && g_bFtpClosing) && !AtEndOfFile(f)) {
             std::fclose(f);
             // Closing the data connection ends the file on the server, which
             // keeps the part sent so far.

@@ -149,7 +149,9 @@ public:
     // that a local failure leaves the connection in step.
     void RetrieveFile(const std::string& remoteFile, const std::string& localFile);
     // A local path that is not a regular file is refused before STOR.
-    void PutFile(const std::string& localFile, const std::string& remoteFile);
+    // straight: remoteFile is the file itself, not a temporary name; on a
+    // close it goes on to its end (see g_bFtpClosing).
+    void PutFile(const std::string& localFile, const std::string& remoteFile, bool straight = true);
     // Sends the local file to tempFile, a name in the remote file's folder
     // that no file had, and renames it over remoteFile once the server has
     // all of it, so that remoteFile is never left cut. mode is the old
@@ -187,7 +189,9 @@ private:
     int StartDataCommand(const std::string& line, std::string& reply, bool missingIsEmpty = false);
     void CloseDataConnection();
     void ReceiveFile(CSafeWriter& out, const std::string& remoteFile);
-    void SendFileData(std::FILE* f, const std::string& remoteFile);
+    // straight: the data goes to the remote file itself, which a stop would
+    // leave cut (see g_bFtpClosing).
+    void SendFileData(std::FILE* f, const std::string& remoteFile, bool straight = false);
     std::string ReadLineBefore(std::chrono::steady_clock::time_point deadline);
     std::string ReceiveAllData();
     // The rest of a listing whose data command has started, and its end reply.

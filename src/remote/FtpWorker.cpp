@@ -263,6 +263,7 @@ bool JoinFtpWorker(int ms) {
 }
 
 bool ShutdownFtp(int ms) {
+    g_bFtpClosing = true;
     g_bFtpBreak = true;
     // One wait in all: what has not ended by then is left to the end of the
     // process.
@@ -272,9 +273,14 @@ bool ShutdownFtp(int ms) {
         return std::max(0, int(rest.count()));
     };
     const int grace = std::min(ms, 1000);
-    for (int waited = 0; g_workerRunning && waited < grace; waited += 10)
+    // A file being sent straight over the server's copy is let finish
+    // while the wait allows, with time left for the rest of the close.
+    const int sendGrace = std::max(grace, ms - 500);
+    for (int waited = 0; g_workerRunning && (waited < grace || (g_bFtpStraightSend && waited < sendGrace));
+         waited += 10)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ShutdownConnections();
+    g_bFtpClosing = false;
     const bool keepAliveDone = JoinKeepAlive(left());
     const bool workerDone = JoinFtpWorker(left());
     // A step of the remote browser may still use a connection: its sockets

@@ -1,6 +1,17 @@
+// The transfer engine. A run (CTransferRun, after the helpers its steps
+// share) works through the transfer list one item after the other, in these
+// steps: refuse the items that write one file from different sources;
+// connect to the item's account (and adopt the account's new name when the
+// login renamed it); switch the transfer type; plan the send (straight, or
+// through a temporary name where the folder's listing shows that safe);
+// send or fetch; record the result; update a folder's times from one
+// listing once its last item went (the listing also confirms what each send
+// left there); update at a stop, for the items that arrived whole; report
+// the items that did not go.
 #include "remote/TransferEngine.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -285,38 +296,89 @@ void RenameItemAccount(CProgramData& data, const std::string& oldHost, const std
         }
 }
 
-bool TransferFiles(CProgramData& data, bool toRemote) {
-    std::string failures;
-    int counter = 1;
-    std::vector<CHost> failedHosts;
-    std::vector<CFileItem> items;
-    {
-        FtpResultsLock lists;
-        items = lists->transfer;
-    }
-    const int count = static_cast<int>(items.size());
-    size_t width = 0;
-    for (const CFileItem& it : items) width = std::max(width, TextColumns(it.FileName));
-    // The local folder made (or found) for the item before: a basket's items
-    // mostly share one, which need not be made again for each.
-    std::string madeLocalDir;
-    std::set<std::string> missingDirs;  // remote folders looked at after a failed send
-    std::set<std::string> straightHosts;  // hosts told that sends go straight over their files
-    // The remote folders listed before the first send into them that goes
-    // through a temporary name, and the hosts whose sends go straight.
-    CSendTargets targets(items);
+namespace {
 
-    // Items that would write one file from different sources go nowhere:
-    // whichever came last would silently replace the others.
-    std::vector<bool> refused(items.size(), false);
-    for (size_t i : FindSameTargetItems(items, toRemote)) {
-        refused[i] = true;
-        CFileItem item = items[i];
-        item.IsFTPed = "failed";
-        StoreItem(i, item);
-        WriteTraceString(SameTargetRefusal(item, toRemote));
-    }
+// A remote folder of one account: host, user and folder.
+using FolderKey = std::tuple<std::string, std::string, std::string>;
 
+// A folder listing serves a UNIX host's items; a name starting with a dot
+// is not in it (servers leave such names out unless asked), and a VMS
+// listing is read as one entry: those items list the file itself.
+bool ListsFolder(const CFileItem& it) {
+    return it.GetHostKind() != "VMS" && !it.FileName.empty() && it.FileName[0] != '.';
+}
+
+// The lines of a listing by the name each gives, so that each item looks at
+// its own lines only, not at the whole listing. The views point into the
+// listing.
+using ListingByName = std::unordered_map<std::string, std::vector<std::string_view>>;
+
+ListingByName LinesByName(const std::string& listing) {
+    ListingByName byName;
+    for (std::size_t start = 0; start < listing.size();) {
+        std::size_t end = listing.find('\n', start);
+        if (end == std::string::npos) end = listing.size();
+        std::string_view line(listing.data() + start, end - start);
+        start = end + 1;
+        std::string bare(line);
+        if (!bare.empty() && bare.back() == '\r') bare.pop_back();
+        byName[CFtpClient::UnixListingName(bare)].push_back(line);
+    }
+    return byName;
+}
+
+// The item's own lines of the listing (by its name or its whole path), in
+// the listing's order, each line once, as the whole listing gives them.
+std::string OwnListingText(const ListingByName& byName, const CFileItem& item) {
+    std::vector<std::string_view> own;
+    for (const std::string& name : {item.FileName, item.RemoteDir + item.FileName}) {
+        auto found = byName.find(name);
+        if (found != byName.end()) own.insert(own.end(), found->second.begin(), found->second.end());
+    }
+    using View = std::string_view;
+    auto before = [](View a, View b) { return a.data() < b.data(); };
+    auto same = [](View a, View b) { return a.data() == b.data(); };
+    std::sort(own.begin(), own.end(), before);
+    own.erase(std::unique(own.begin(), own.end(), same), own.end());
+    std::string ownText;
+    for (std::string_view l : own) ownText.append(l).append("\n");
+    return ownText;
+}
+
+// The account a folder's listing is read on. A run being stopped uses the
+// current connection as it is, never a new one.
+struct ListingAccount {
+    std::string host, user;
+    bool stopping = false;
+
+    void Run(CProgramData& data, const std::function<void(CFtpClient&)>& step) {
+        if (!stopping) return RunWithReconnect(data, host, user, true, step);
+        CFtpClient* c = GetCurrentFtpClient();
+        if (!c) throw CFtpClient::FTPException("Not connected to " + host + ".", true);
+        step(*c);
+    }
+};
+
+// The items the transfer list holds for this run.
+std::vector<CFileItem> TransferList() {
+    FtpResultsLock lists;
+    return lists->transfer;
+}
+
+// One run through the transfer list, sending or fetching its items one
+// after the other. Each item goes through the steps in this order:
+// RefuseSameTargets (once, for the whole list), Connect (AdoptRenamedAccount),
+// SwitchType, PlanTheSend, SendOrFetch, RecordResult; then UpdateFolder
+// gives the items of a folder their remote times, UpdateAtStop does so for a
+// stopped run, and Report closes the run.
+class CTransferRun {
+public:
+    CTransferRun(CProgramData& data, bool toRemote);
+    // True when the run reached its end; the other ends go through
+    // EndFtpWorker.
+    bool Run();
+
+private:
     // With FTPUpdate each transferred item takes its remote time from its
     // line of a listing. One listing of the remote folder, taken after the
     // folder's last item of the run, gives every item of it the same line
@@ -324,368 +386,551 @@ bool TransferFiles(CProgramData& data, bool toRemote) {
     // instead of one per item (a server reads the whole folder for either).
     // Items wait for it here: by folder, the transferred items and the
     // index of the folder's last item.
+    // What a send put on the server, for the listing after it to confirm:
+    // the bytes of a binary file and the bits carried over from the old
+    // file; -1 where it is not known.
+    struct SentCopy {
+        long long size = -1;
+        int mode = -1;
+    };
+    struct Waiting {
+        int index = 0;
+        CFileItem item;
+        SentCopy sent;
+    };
     struct FolderUpdate {
         int last = -1;
-        std::vector<std::pair<int, CFileItem>> waiting;
+        std::vector<Waiting> waiting;
     };
-    std::map<std::tuple<std::string, std::string, std::string>, FolderUpdate> folders;
-    std::vector<std::tuple<std::string, std::string, std::string>> folderOf;
-    for (int i = 0; i < count; ++i) {
-        const CFileItem& it = items[static_cast<size_t>(i)];
-        folderOf.emplace_back(it.RemHost, it.RemUser, it.RemoteDir);
-        folders[folderOf.back()].last = i;
-    }
-    // Lists a folder and updates its waiting items. A run being stopped
-    // uses the current connection as it is, never a new one.
-    auto updateFolder = [&](FolderUpdate& folder, bool stopping) {
-        if (folder.waiting.empty()) return;
-        std::vector<std::pair<int, CFileItem>> waiting;
-        waiting.swap(folder.waiting);
-        CFileItem& first = waiting.front().second;
-        std::string host = first.RemHost, user = first.RemUser;
-        const auto onHost = [&](const std::function<void(CFtpClient&)>& step) {
-            if (!stopping) return RunWithReconnect(data, host, user, true, step);
-            CFtpClient* c = GetCurrentFtpClient();
-            if (!c) throw CFtpClient::FTPException("Not connected to " + host + ".", true);
-            step(*c);
-        };
-        std::string listing;
-        try {
-            onHost([&](CFtpClient& c) {
-                // From inside the folder: pure-ftpd reads blanks in a LIST
-                // argument as separators.
-                listing = c.ListFolderToText(first.RemoteDir);
-            });
-        } catch (const CFtpClient::FTPException& e) {
-            // Stopped meanwhile: the items wait for the listing of the stop.
-            if (g_bFtpBreak && !stopping) {
-                folder.waiting.swap(waiting);
-                return;
-            }
-            LogFtpFailure(e, "", true);
-            return;
-        }
-        // The listing's lines by the name each gives, so that each item
-        // looks at its own lines only, not at the whole listing.
-        std::unordered_map<std::string, std::vector<std::string_view>> byName;
-        for (std::size_t start = 0; start < listing.size();) {
-            std::size_t end = listing.find('\n', start);
-            if (end == std::string::npos) end = listing.size();
-            std::string_view line(listing.data() + start, end - start);
-            start = end + 1;
-            std::string bare(line);
-            if (!bare.empty() && bare.back() == '\r') bare.pop_back();
-            byName[CFtpClient::UnixListingName(bare)].push_back(line);
-        }
-        // The exact seconds of the folder's files, asked all at once.
-        std::vector<int> seconds;
-        if (!stopping) {
-            std::vector<std::string> paths;
-            for (const auto& entry : waiting)
-                if (entry.second.GetHostKind() == "UNIX")
-                    paths.push_back(entry.second.RemoteDir + entry.second.FileName);
-            try {
-                if (!paths.empty())
-                    onHost([&](CFtpClient& c) { seconds = c.GetModificationSeconds(paths); });
-            } catch (const CFtpClient::FTPException&) {
-                seconds.clear();  // each item asks for its own below
-            }
-        }
-        size_t nextSecond = 0;
-        for (auto& [index, item] : waiting) {
-            const bool unix = item.GetHostKind() == "UNIX";
-            const size_t mine = unix ? nextSecond++ : seconds.size();
-            std::vector<std::string_view> own;
-            for (const std::string& name : {item.FileName, item.RemoteDir + item.FileName}) {
-                auto found = byName.find(name);
-                if (found != byName.end())
-                    own.insert(own.end(), found->second.begin(), found->second.end());
-            }
-            // In the listing's order, each line once, as the whole listing gives them.
-            using View = std::string_view;
-            auto before = [](View a, View b) { return a.data() < b.data(); };
-            auto same = [](View a, View b) { return a.data() == b.data(); };
-            std::sort(own.begin(), own.end(), before);
-            own.erase(std::unique(own.begin(), own.end(), same), own.end());
-            std::string ownText;
-            for (std::string_view l : own) ownText.append(l).append("\n");
-            std::string lines = ItemListingLines(item, ownText);
-            if (lines.empty()) {
-                // Not in the folder's listing (a server may cut a long
-                // one short): the file itself is listed, as it was.
-                try {
-                    onHost([&](CFtpClient& c) {
-                        lines = ItemListingLines(item, c.ListToText(item.RemoteDir + item.FileName));
-                        if (lines.empty()) lines = ListItemLinesByPattern(c, item);
-                    });
-                } catch (const CFtpClient::FTPException& e) {
-                    LogFtpFailure(e, "", true);
-                    continue;
-                }
-            }
-            std::string status;
-            item.UpdateRemoteStatus(lines, status);
-            int second = -1;
-            if (!stopping && mine < seconds.size()) {
-                second = seconds[mine];
-            } else if (!stopping) {
-                second = AskRemoteSecond(data, host, user, item);
-            } else if (unix) {
-                try {
-                    onHost([&](CFtpClient& c) { second = c.GetModificationSecond(item.RemoteDir + item.FileName); });
-                } catch (const CFtpClient::FTPException&) {
-                }
-            }
-            KeepRemoteSecond(item, second);
-            StoreItem(static_cast<size_t>(index), item);
-        }
-    };
-    auto updateAllFolders = [&] {
-        for (auto& entry : folders) updateFolder(entry.second, false);
-    };
-    // A stop ends the run, yet the files that arrived whole get their
-    // remote times: each folder holding such files is listed once on the
-    // connection still open to its host, the stop held back meanwhile.
-    // Another stop, or the closing window shutting the sockets down, ends
-    // that listing; the files then keep no remote time, never an old one.
-    auto updateAtStop = [&] {
-        if (std::none_of(folders.begin(), folders.end(), [](const auto& e) { return !e.second.waiting.empty(); }))
-            return;
-        g_bFtpBreak = false;
-        for (auto& entry : folders) {
-            FolderUpdate& folder = entry.second;
-            if (folder.waiting.empty() || g_bFtpBreak) continue;
-            const CFileItem& first = folder.waiting.front().second;
-            if (const auto open = SelectOpenConnection(first.RemHost, first.RemUser)) updateFolder(folder, true);
-        }
-        g_bFtpBreak = true;
-    };
-    // A folder listing serves a UNIX host's items; a name starting with a dot
-    // is not in it (servers leave such names out unless asked), and a VMS
-    // listing is read as one entry: those items list the file itself.
-    auto listsFolder = [](const CFileItem& it) {
-        return it.GetHostKind() != "VMS" && !it.FileName.empty() && it.FileName[0] != '.';
+    // The item being transferred and what is found on its way.
+    struct Step {
+        int index = 0;
+        CFileItem item;
+        std::string host, user;  // the account as the login left it
+        std::string hostKey;
+        std::string remotePath, localPath;
+        std::string line;  // the item's progress line
+        bool vms = false;
+        bool straight = false;  // a send that goes straight over the remote file
+        SendPlan plan;
+        SentCopy sent;
+        bool switched = false;   // the type commands ran on this connection
+        bool announced = false;  // the progress line is written
     };
 
-    for (int i = 0; i < count; ++i) {
+    int Count() const { return static_cast<int>(m_items.size()); }
+    void RefuseSameTargets();
+    void ReadBackItem(int i);
+    void TransferItem(int i);
+    bool Connect(Step& s);
+    void AdoptRenamedAccount(Step& s);
+    void PrepareItem(Step& s);
+    void SwitchType(CFtpClient& c, Step& s);
+    void PlanTheSend(CFtpClient& c, Step& s);
+    void SendOrFetch(CFtpClient& c, Step& s);
+    void Fetch(CFtpClient& c, Step& s);
+    void Send(CFtpClient& c, Step& s);
+    void RecordResult(Step& s);
+    void ReportFailure(const CFtpClient::FTPException& e, const Step& s);
+    void UpdateFolder(FolderUpdate& folder, bool stopping);
+    std::vector<int> AskSeconds(ListingAccount& on, const std::vector<Waiting>& waiting);
+    void UpdateWaitingItem(ListingAccount& on, const ListingByName& byName, Waiting& entry, const int* second);
+    bool ConfirmSentCopy(CFileItem& item, const std::string& lines, const SentCopy& sent);
+    int RemoteSecondOf(ListingAccount& on, CFileItem& item);
+    void UpdateAtStop();
+    void NoteFailure(const CFileItem& item, bool reasonShown = true);
+    bool Report();
+    std::string ItemLine(const Step& s) const;
+
+    CProgramData& m_data;
+    const bool m_bToRemote;
+    std::vector<CFileItem> m_items;
+    std::vector<bool> m_refused;  // items that write one file from different sources
+    size_t m_nNameWidth = 0;      // the longest name's columns, for the progress lines
+    std::string m_strFailures;    // the closing list of items that did not go
+    int m_nFailureCounter = 1;
+    bool m_bFailureReasonsShown = false;  // some failure's reason is in the Message Window
+    std::vector<CHost> m_failedHosts;  // accounts whose login failed: their items are skipped
+    // The local folder made (or found) for the item before: a basket's items
+    // mostly share one, which need not be made again for each.
+    std::string m_strMadeLocalDir;
+    std::set<std::string> m_missingDirs;    // remote folders looked at after a failed send
+    std::set<std::string> m_straightHosts;  // hosts told that sends go straight over their files
+    // The remote folders listed before the first send into them that goes
+    // through a temporary name, and the hosts whose sends go straight.
+    CSendTargets m_targets;
+    std::map<FolderKey, FolderUpdate> m_folders;  // the items waiting for their folder's listing
+    std::vector<FolderKey> m_folderOf;            // each item's folder
+};
+
+CTransferRun::CTransferRun(CProgramData& data, bool toRemote)
+    : m_data(data), m_bToRemote(toRemote), m_items(TransferList()), m_targets(m_items) {
+    m_refused.assign(m_items.size(), false);
+    for (const CFileItem& it : m_items) m_nNameWidth = std::max(m_nNameWidth, TextColumns(it.FileName));
+    for (int i = 0; i < Count(); ++i) {
+        const CFileItem& it = m_items[static_cast<size_t>(i)];
+        m_folderOf.emplace_back(it.RemHost, it.RemUser, it.RemoteDir);
+        m_folders[m_folderOf.back()].last = i;
+    }
+}
+
+bool CTransferRun::Run() {
+    RefuseSameTargets();
+    for (int i = 0; i < Count(); ++i) {
         // The folder of the item before is listed once that was its last
         // item; all are when the run is being stopped, for the items it has
         // transferred.
         if (!g_bFtpBreak && i > 0) {
-            FolderUpdate& previous = folders[folderOf[static_cast<size_t>(i - 1)]];
-            if (previous.last == i - 1) updateFolder(previous, false);
+            FolderUpdate& previous = m_folders[m_folderOf[static_cast<size_t>(i - 1)]];
+            if (previous.last == i - 1) UpdateFolder(previous, false);
         }
-        if (g_bFtpBreak) updateAtStop();
-        {
-            FtpResultsLock lists;
-            if (lists->transfer.empty()) EndFtpWorker("aborted-(-?-)");
-            if (static_cast<size_t>(i) < lists->transfer.size())
-                items[static_cast<size_t>(i)] = lists->transfer[static_cast<size_t>(i)];
-        }
-        if (refused[static_cast<size_t>(i)]) continue;
-        CFileItem item = items[static_cast<size_t>(i)];
+        if (g_bFtpBreak) UpdateAtStop();
+        ReadBackItem(i);
+        if (m_refused[static_cast<size_t>(i)])
+            NoteFailure(m_items[static_cast<size_t>(i)]);
+        else
+            TransferItem(i);
+    }
+    if (g_bFtpBreak) {
+        UpdateAtStop();
+    } else {
+        for (auto& entry : m_folders) UpdateFolder(entry.second, false);
+    }
+    return Report();
+}
+
+// Items that would write one file from different sources go nowhere:
+// whichever came last would silently replace the others.
+void CTransferRun::RefuseSameTargets() {
+    for (size_t i : FindSameTargetItems(m_items, m_bToRemote)) {
+        m_refused[i] = true;
+        CFileItem item = m_items[i];
         item.IsFTPed = "failed";
-        StoreItem(static_cast<size_t>(i), item);
-        if (item.RemoteDir.empty() || item.LocalDir.empty()) {
-            failures += "   " + std::to_string(counter++) + ". " + item.FileName + "\r\n";
-            continue;
-        }
-        if (ContainsHost(failedHosts, CHost(item.RemHost, item.RemUser))) {
-            WriteTraceString(ShortHostName(item.RemHost) + " is not connected. " + item.FileName +
-                             " is skipped.");
-            continue;
-        }
-        // The item's progress line: its number, name and remote folder.
-        auto itemLine = [&] {
-            std::string l = (toRemote ? "->" : "<-") + FormatItemNumber(i + 1, count) + " " +
-                            item.FileName;
-            std::string shownDir = item.RemoteDir;
-            if (GetFtpAccount().m_strHostType != "UNIX") shownDir = ToLowerAscii(shownDir);
-            return PadRight(l, width + 13) + shownDir;
-        };
-        std::string host = item.RemHost, user = item.RemUser;
-        if (!ConnectHost(data, host, user, true)) {
-            // Which item the failed login stopped.
-            WriteTraceString(itemLine());
-            WriteTraceString("-?- Login failed.");
-            failedHosts.push_back(CHost(item.RemHost, item.RemUser));
-            continue;
-        }
-        if (host != item.RemHost || user != item.RemUser) {
-            const std::string oldHost = item.RemHost, oldUser = item.RemUser;
-            RenameTransferListAccount(oldHost, oldUser, host, user);
-            RenameItemAccount(data, oldHost, oldUser, host, user);
-            if (GetMainProgramData() && GetMainProgramData() != &data)
-                PostToGui([=] {
-                    if (CProgramData* m = GetMainProgramData())
-                        RenameItemAccount(*m, oldHost, oldUser, host, user);
-                });
-            for (CFileItem& it : items)
-                if (it.RemHost == oldHost && it.RemUser == oldUser) {
-                    it.RemHost = host;
-                    it.RemUser = user;
-                }
-            for (auto& entry : folders)
-                for (auto& [index, it] : entry.second.waiting)
-                    if (it.RemHost == oldHost && it.RemUser == oldUser) {
-                        it.RemHost = host;
-                        it.RemUser = user;
-                    }
-            item.RemHost = host;
-            item.RemUser = user;
-        }
-        if (item.LocalDir != madeLocalDir) {
-            if (!CreateFolderPath(item.LocalDir)) EndFtpWorker("failed to create local dir");
-            madeLocalDir = item.LocalDir;
-        }
+        StoreItem(i, item);
+        WriteTraceString(SameTargetRefusal(item, m_bToRemote));
+    }
+}
 
-        const std::string remotePath = item.RemoteDir + item.FileName;
-        const std::string localPath = item.LocalDir + item.FileName;
-        const std::string line = itemLine();
+// The item as the transfer list holds it now; an emptied list ends the run.
+void CTransferRun::ReadBackItem(int i) {
+    FtpResultsLock lists;
+    if (lists->transfer.empty()) EndFtpWorker("aborted-(-?-)");
+    if (static_cast<size_t>(i) < lists->transfer.size())
+        m_items[static_cast<size_t>(i)] = lists->transfer[static_cast<size_t>(i)];
+}
 
-        // A file marked text whose start holds a NUL byte is no text: sent
-        // or fetched as text it would lose or gain bytes.
-        if (!item.IsBinaryFile && HasNulByteInHead(localPath)) {
-            item.IsBinaryFile = true;
-            WriteTraceString(item.FileName + " is marked ASCII but holds NUL bytes: it goes in BINARY.");
+// One item from its login to its result. It stays stored as "failed" until
+// it went.
+void CTransferRun::TransferItem(int i) {
+    Step s;
+    s.index = i;
+    s.item = m_items[static_cast<size_t>(i)];
+    s.item.IsFTPed = "failed";
+    StoreItem(static_cast<size_t>(i), s.item);
+    if (s.item.RemoteDir.empty() || s.item.LocalDir.empty()) {
+        NoteFailure(s.item, false);
+        return;
+    }
+    if (ContainsHost(m_failedHosts, CHost(s.item.RemHost, s.item.RemUser))) {
+        WriteTraceString(ShortHostName(s.item.RemHost) + " is not connected. " + s.item.FileName +
+                         " is skipped.");
+        NoteFailure(s.item);
+        return;
+    }
+    if (!Connect(s)) return;
+    PrepareItem(s);
+    try {
+        RunWithReconnect(m_data, s.host, s.user, true, [&](CFtpClient& c) {
+            SwitchType(c, s);
+            PlanTheSend(c, s);
+            if (g_bFtpBreak) EndFtpWorker("aborted-(2)");
+            if (!s.announced) WriteTraceString(s.line);
+            s.announced = true;
+            SendOrFetch(c, s);
+        });
+        RecordResult(s);
+    } catch (const CFtpClient::UserAbort& a) {
+        // Only a send stopped on its way to a temporary name leaves the
+        // connection in step for the stop's listing.
+        if (a.WasUpload() && a.RemoteKept()) UpdateAtStop();
+        throw;
+    } catch (const CFtpClient::FTPException& e) {
+        ReportFailure(e, s);
+    }
+}
+
+// Logs in to the item's account. A failed login skips every later item of
+// the account.
+bool CTransferRun::Connect(Step& s) {
+    s.host = s.item.RemHost;
+    s.user = s.item.RemUser;
+    if (!ConnectHost(m_data, s.host, s.user, true)) {
+        // Which item the failed login stopped.
+        WriteTraceString(ItemLine(s));
+        WriteTraceString("-?- Login failed.");
+        m_failedHosts.push_back(CHost(s.item.RemHost, s.item.RemUser));
+        NoteFailure(s.item);
+        return false;
+    }
+    if (s.host != s.item.RemHost || s.user != s.item.RemUser) AdoptRenamedAccount(s);
+    return true;
+}
+
+// The login renamed the account (another host or user was given): the
+// transfer list, the program data of the run and of the window, the run's
+// items and those waiting for their folder's listing take the new names.
+void CTransferRun::AdoptRenamedAccount(Step& s) {
+    const std::string oldHost = s.item.RemHost, oldUser = s.item.RemUser;
+    const std::string host = s.host, user = s.user;
+    RenameTransferListAccount(oldHost, oldUser, host, user);
+    RenameItemAccount(m_data, oldHost, oldUser, host, user);
+    if (GetMainProgramData() && GetMainProgramData() != &m_data)
+        PostToGui([=] {
+            if (CProgramData* m = GetMainProgramData()) RenameItemAccount(*m, oldHost, oldUser, host, user);
+        });
+    const auto rename = [&](CFileItem& it) {
+        if (it.RemHost == oldHost && it.RemUser == oldUser) {
+            it.RemHost = host;
+            it.RemUser = user;
         }
-        // A send goes straight to a VMS host (which keeps versions), to a
-        // server that refused the rename in this run, and when it is one
-        // data block, which a stop cannot cut.
-        const bool vms = item.GetHostKind() == "VMS";
-        const std::string hostKey = host + '\n' + user;
-        const bool straightSend = toRemote && (vms || FitsOneBlock(localPath));
-        SendPlan plan;
-        bool switched = false;  // the type commands ran on this connection
-        bool announced = false;
+    };
+    for (CFileItem& it : m_items) rename(it);
+    for (auto& entry : m_folders)
+        for (Waiting& waiting : entry.second.waiting) rename(waiting.item);
+    s.item.RemHost = host;
+    s.item.RemUser = user;
+}
+
+// The local folder, the paths, the progress line, the type a text file
+// that is none takes, and whether a send goes straight.
+void CTransferRun::PrepareItem(Step& s) {
+    CFileItem& item = s.item;
+    if (item.LocalDir != m_strMadeLocalDir) {
+        if (!CreateFolderPath(item.LocalDir)) EndFtpWorker("failed to create local dir");
+        m_strMadeLocalDir = item.LocalDir;
+    }
+    s.remotePath = item.RemoteDir + item.FileName;
+    s.localPath = item.LocalDir + item.FileName;
+    s.line = ItemLine(s);
+    // A file marked text whose start holds a NUL byte is no text: sent
+    // or fetched as text it would lose or gain bytes.
+    if (!item.IsBinaryFile && HasNulByteInHead(s.localPath)) {
+        item.IsBinaryFile = true;
+        WriteTraceString(item.FileName + " is marked ASCII but holds NUL bytes: it goes in BINARY.");
+    }
+    // A send goes straight to a VMS host (which keeps versions) and when
+    // it is one data block, which a stop cannot cut; PlanSend decides
+    // the rest.
+    s.vms = item.GetHostKind() == "VMS";
+    s.hostKey = s.host + '\n' + s.user;
+    s.straight = m_bToRemote && (s.vms || FitsOneBlock(s.localPath));
+}
+
+// The transfer type is the connection's own: it is set for each item as
+// the item needs it. A refusal ends the run.
+void CTransferRun::SwitchType(CFtpClient& c, Step& s) {
+    const std::string type = c.GetTransferType();
+    const bool binary = s.item.IsBinaryFile;
+    try {
+        if (type == "ASCII" && binary) {
+            if (!s.switched) WriteTraceString("Switching to BINARY:");
+            c.SetBinaryMode();
+            c.SetBinaryMode();
+        } else if (type == "BINARY" && !binary) {
+            if (!s.switched) WriteTraceString("Switching to ASCII:");
+            c.SetAsciiMode();
+        } else if (type == "BINARY" && binary) {
+            c.SetBinaryMode();
+        }
+    } catch (const CFtpClient::FTPException& e) {
+        if (e.ConnectionLost()) throw;
+        WriteTraceString("-?- " +
+                         std::string(binary ? "Unable to switch to BINARY: " : "Unable to switch to ASCII: ") +
+                         e.what());
+        EndFtpWorker("unsuccessful");
+    }
+    s.switched = true;
+}
+
+// How a send goes is found before its line is written (see PlanSend).
+void CTransferRun::PlanTheSend(CFtpClient& c, Step& s) {
+    if (!m_bToRemote || s.straight || g_bFtpBreak) return;
+    s.plan = PlanSend(c, m_targets, s.item);
+    if (g_bFtpBreak && s.plan.tempMade) c.DropFile(s.plan.tempPath);
+}
+
+void CTransferRun::SendOrFetch(CFtpClient& c, Step& s) {
+    if (m_bToRemote)
+        Send(c, s);
+    else
+        Fetch(c, s);
+}
+
+void CTransferRun::Fetch(CFtpClient& c, Step& s) {
+    c.RetrieveFile(s.remotePath, s.localPath);
+    // Marked text by its extension only, the file may be none: converted
+    // it would lose or gain bytes.
+    if (!s.item.IsBinaryFile && c.RetrievedNulInHead()) {
+        s.item.IsBinaryFile = true;
+        WriteTraceString(s.item.FileName + " is marked ASCII but holds NUL bytes: it is fetched again in BINARY.");
+        c.SetBinaryMode();
+        c.RetrieveFile(s.remotePath, s.localPath);
+    }
+}
+
+// A larger send goes to a temporary name and is renamed over the remote
+// file when whole, so that a stop never leaves the server's copy cut;
+// where that would keep less than a plain STOR keeps (see PlanSend), it
+// goes straight.
+void CTransferRun::Send(CFtpClient& c, Step& s) {
+    if (s.item.IsBinaryFile && s.item.GetHostKind() == "UNIX") {
+        std::error_code ec;
+        const auto size = std::filesystem::file_size(s.localPath, ec);
+        s.sent.size = ec ? -1 : static_cast<long long>(size);
+    }
+    if (s.straight) {
+        if (s.vms && m_straightHosts.insert(s.hostKey).second)
+            WriteTraceString("-?- " + ShortHostName(s.host) +
+                             " is a VMS host: files are sent straight over the remote files, so a "
+                             "stopped send leaves the remote file cut.");
+        c.PutFile(s.localPath, s.remotePath);
+        return;
+    }
+    if (!s.plan.viaTemporary) {
+        c.PutFile(s.localPath, s.remotePath);
+        return;
+    }
+    if (c.PutFileReplacing(s.localPath, s.remotePath, s.plan.tempPath, s.plan.mode, s.plan.tempMade))
+        s.sent.mode = s.plan.mode;
+    else
+        AfterStraightSend(m_targets, s.item, c);
+}
+
+// The item went: it is stored as transferred. With FTPUpdate it waits for
+// its folder's listing, or lists its own file at once.
+void CTransferRun::RecordResult(Step& s) {
+    CFileItem& item = s.item;
+    const size_t at = static_cast<size_t>(s.index);
+    item.IsFTPed = "Yes";
+    item.IsRemoteModified = "No";
+    item.IsRemoteMissing = "No";
+    item.RefreshLocalTime();
+    if (g_bFtpUpdate) {
+        // Until its listing line is read the remote time is not
+        // known: the one of the transfer before would read as a
+        // change made on the server.
+        item.RemoteModTime = DefaultItemTime();
+        item.RemoteSecondKnown = false;
+        item.RemoteSize = -1;
+    }
+    StoreItem(at, item);
+    if (g_bFtpUpdate && ListsFolder(item)) {
+        m_folders[m_folderOf[at]].waiting.push_back({s.index, item, s.sent});
+    } else if (g_bFtpUpdate) {
+        std::string listing;
+        RunWithReconnect(m_data, s.host, s.user, true, [&](CFtpClient& c) { listing = ListItemLines(c, item); });
+        const std::string lines = ItemListingLines(item, listing);
+        std::string status;
+        item.UpdateRemoteStatus(lines, status);
+        KeepRemoteSecond(item, AskRemoteSecond(m_data, s.host, s.user, item));
+        ConfirmSentCopy(item, lines, s.sent);
+        StoreItem(at, item);
+    }
+    BeepTransferDone();
+}
+
+// The server's failure, after the item's line.
+void CTransferRun::ReportFailure(const CFtpClient::FTPException& e, const Step& s) {
+    // A failure before the item's own line (say the connection was lost
+    // at the type command) still shows which item it was.
+    if (!s.announced) WriteTraceString(s.line);
+    LogFtpFailure(e, "", true);
+    NoteFailure(s.item);
+    // A send into a folder the server does not have fails per file with
+    // the server's bare reply: name the folder once.
+    std::string host = s.host, user = s.user;
+    if (m_bToRemote && !e.ConnectionLost() && s.item.GetHostKind() == "UNIX" &&
+        m_missingDirs.insert(host + '\n' + user + '\n' + s.item.RemoteDir).second &&
+        !RemoteFolderExists(m_data, host, user, s.item.RemoteDir))
+        WriteTraceString("-?- The remote folder " + s.item.RemoteDir + " does not exist on " +
+                         ShortHostName(host) +
+                         ". Make it first (the remote browser's new-folder button), or add the files "
+                         "by dropping their folder.");
+}
+
+// Lists a folder and updates its waiting items.
+void CTransferRun::UpdateFolder(FolderUpdate& folder, bool stopping) {
+    if (folder.waiting.empty()) return;
+    std::vector<Waiting> waiting;
+    waiting.swap(folder.waiting);
+    const std::string remoteDir = waiting.front().item.RemoteDir;
+    ListingAccount on{waiting.front().item.RemHost, waiting.front().item.RemUser, stopping};
+    std::string listing;
+    try {
+        // From inside the folder: pure-ftpd reads blanks in a LIST
+        // argument as separators.
+        on.Run(m_data, [&](CFtpClient& c) { listing = c.ListFolderToText(remoteDir); });
+    } catch (const CFtpClient::FTPException& e) {
+        // Stopped meanwhile: the items wait for the listing of the stop.
+        if (g_bFtpBreak && !stopping) {
+            folder.waiting.swap(waiting);
+            return;
+        }
+        LogFtpFailure(e, "", true);
+        return;
+    }
+    const ListingByName byName = LinesByName(listing);
+    const std::vector<int> seconds = stopping ? std::vector<int>() : AskSeconds(on, waiting);
+    size_t nextSecond = 0;
+    for (Waiting& entry : waiting) {
+        const size_t mine = entry.item.GetHostKind() == "UNIX" ? nextSecond++ : seconds.size();
+        UpdateWaitingItem(on, byName, entry, mine < seconds.size() ? &seconds[mine] : nullptr);
+    }
+}
+
+// The exact seconds of the UNIX items' files, asked all at once; none when
+// that fails (each item asks for its own).
+std::vector<int> CTransferRun::AskSeconds(ListingAccount& on, const std::vector<Waiting>& waiting) {
+    std::vector<int> seconds;
+    std::vector<std::string> paths;
+    for (const Waiting& entry : waiting)
+        if (entry.item.GetHostKind() == "UNIX") paths.push_back(entry.item.RemoteDir + entry.item.FileName);
+    try {
+        if (!paths.empty()) on.Run(m_data, [&](CFtpClient& c) { seconds = c.GetModificationSeconds(paths); });
+    } catch (const CFtpClient::FTPException&) {
+        seconds.clear();
+    }
+    return seconds;
+}
+
+// The item takes its lines of the folder's listing and its second (asked
+// for alone where second is null).
+void CTransferRun::UpdateWaitingItem(ListingAccount& on, const ListingByName& byName, Waiting& entry,
+                                     const int* second) {
+    CFileItem& item = entry.item;
+    std::string lines = ItemListingLines(item, OwnListingText(byName, item));
+    if (lines.empty()) {
+        // Not in the folder's listing (a server may cut a long one
+        // short): the file itself is listed, as it was.
         try {
-            RunWithReconnect(data, host, user, true, [&](CFtpClient& c) {
-                // The transfer type is the connection's own.
-                const std::string type = c.GetTransferType();
-                try {
-                    if (type == "ASCII" && item.IsBinaryFile) {
-                        if (!switched) WriteTraceString("Switching to BINARY:");
-                        c.SetBinaryMode();
-                        c.SetBinaryMode();
-                    } else if (type == "BINARY" && !item.IsBinaryFile) {
-                        if (!switched) WriteTraceString("Switching to ASCII:");
-                        c.SetAsciiMode();
-                    } else if (type == "BINARY" && item.IsBinaryFile) {
-                        c.SetBinaryMode();
-                    }
-                } catch (const CFtpClient::FTPException& e) {
-                    if (e.ConnectionLost()) throw;
-                    WriteTraceString("-?- " +
-                                     std::string(item.IsBinaryFile ? "Unable to switch to BINARY: "
-                                                                   : "Unable to switch to ASCII: ") +
-                                     e.what());
-                    EndFtpWorker("unsuccessful");
-                }
-                switched = true;
-                // How a send goes is found before its line is written.
-                if (toRemote && !straightSend && !g_bFtpBreak) {
-                    plan = PlanSend(c, targets, item);
-                    if (g_bFtpBreak && plan.tempMade) c.DropFile(plan.tempPath);
-                }
-                if (g_bFtpBreak) EndFtpWorker("aborted-(2)");
-                if (!announced) WriteTraceString(line);
-                announced = true;
-                if (!toRemote) {
-                    c.RetrieveFile(remotePath, localPath);
-                    // Marked text by its extension only, the file may be
-                    // none: converted it would lose or gain bytes.
-                    if (!item.IsBinaryFile && c.RetrievedNulInHead()) {
-                        item.IsBinaryFile = true;
-                        WriteTraceString(item.FileName +
-                                         " is marked ASCII but holds NUL bytes: it is fetched again in BINARY.");
-                        c.SetBinaryMode();
-                        c.RetrieveFile(remotePath, localPath);
-                    }
-                    return;
-                }
-                // A larger send goes to a temporary name and is renamed
-                // over the remote file when whole, so that a stop never
-                // leaves the server's copy cut; where that would keep less
-                // than a plain STOR keeps (see PlanSend), it goes straight.
-                if (straightSend) {
-                    if (vms && straightHosts.insert(hostKey).second)
-                        WriteTraceString("-?- " + ShortHostName(host) +
-                                         " is a VMS host: files are sent straight over the remote files, so a "
-                                         "stopped send leaves the remote file cut.");
-                    c.PutFile(localPath, remotePath);
-                    return;
-                }
-                if (!plan.viaTemporary) {
-                    c.PutFile(localPath, remotePath);
-                    return;
-                }
-                if (!c.PutFileReplacing(localPath, remotePath, plan.tempPath, plan.mode, plan.tempMade))
-                    AfterStraightSend(targets, item, c);
+            on.Run(m_data, [&](CFtpClient& c) {
+                lines = ItemListingLines(item, c.ListToText(item.RemoteDir + item.FileName));
+                if (lines.empty()) lines = ListItemLinesByPattern(c, item);
             });
-            item.IsFTPed = "Yes";
-            item.IsRemoteModified = "No";
-            item.IsRemoteMissing = "No";
-            item.RefreshLocalTime();
-            if (g_bFtpUpdate) {
-                // Until its listing line is read the remote time is not
-                // known: the one of the transfer before would read as a
-                // change made on the server.
-                item.RemoteModTime = DefaultItemTime();
-                item.RemoteSecondKnown = false;
-                item.RemoteSize = -1;
-            }
-            StoreItem(static_cast<size_t>(i), item);
-            if (g_bFtpUpdate && listsFolder(item)) {
-                folders[folderOf[static_cast<size_t>(i)]].waiting.emplace_back(i, item);
-            } else if (g_bFtpUpdate) {
-                std::string listing;
-                RunWithReconnect(data, host, user, true, [&](CFtpClient& c) {
-                    listing = ListItemLines(c, item);
-                });
-                std::string status;
-                item.UpdateRemoteStatus(ItemListingLines(item, listing), status);
-                KeepRemoteSecond(item, AskRemoteSecond(data, host, user, item));
-                StoreItem(static_cast<size_t>(i), item);
-            }
-            BeepTransferDone();
-        } catch (const CFtpClient::UserAbort& a) {
-            // Only a send stopped on its way to a temporary name leaves the
-            // connection in step for the stop's listing.
-            if (a.WasUpload() && a.RemoteKept()) updateAtStop();
-            throw;
         } catch (const CFtpClient::FTPException& e) {
-            // A failure before the item's own line (say the connection was
-            // lost at the type command) still shows which item it was.
-            if (!announced) WriteTraceString(line);
             LogFtpFailure(e, "", true);
-            // A send into a folder the server does not have fails per file
-            // with the server's bare reply: name the folder once.
-            if (toRemote && !e.ConnectionLost() && item.GetHostKind() == "UNIX" &&
-                missingDirs.insert(host + '\n' + user + '\n' + item.RemoteDir).second &&
-                !RemoteFolderExists(data, host, user, item.RemoteDir))
-                WriteTraceString("-?- The remote folder " + item.RemoteDir + " does not exist on " +
-                                 ShortHostName(host) +
-                                 ". Make it first (the remote browser's new-folder button), or add the files "
-                                 "by dropping their folder.");
+            return;
         }
     }
-    if (g_bFtpBreak)
-        updateAtStop();
-    else
-        updateAllFolders();
+    std::string status;
+    item.UpdateRemoteStatus(lines, status);
+    KeepRemoteSecond(item, second ? *second : RemoteSecondOf(on, item));
+    ConfirmSentCopy(item, lines, entry.sent);
+    StoreItem(static_cast<size_t>(entry.index), item);
+}
 
-    if (!failures.empty()) {
-        failures.resize(failures.size() - 2);
-        SetMessageWindowText("Failed to transfer the following:\r\n" + failures);
+// The file's line after the send shows what the send put there: a server
+// may answer a rename or a change of bits as done without doing it. A
+// plain file of another size than the bytes sent, or of other bits than
+// the old file's, is reported and the item not marked as sent.
+bool CTransferRun::ConfirmSentCopy(CFileItem& item, const std::string& lines, const SentCopy& sent) {
+    CListingFields fields;
+    if (!m_bToRemote || !ReadListingFields(lines.substr(0, lines.find('\n')), fields) || fields.type != '-')
+        return true;
+    std::string wrong;
+    if (sent.size >= 0 && item.RemoteSize >= 0 && item.RemoteSize != sent.size)
+        wrong = std::to_string(item.RemoteSize) + " bytes (" + std::to_string(sent.size) + " sent)";
+    if (sent.mode >= 0 && fields.mode >= 0 && fields.mode != sent.mode) {
+        char bits[48];
+        std::snprintf(bits, sizeof bits, "mode %04o (%04o kept)", fields.mode, sent.mode);
+        wrong += (wrong.empty() ? "" : " and ") + std::string(bits);
+    }
+    if (wrong.empty()) return true;
+    WriteTraceString("-?- After the send the server lists " + item.RemoteDir + item.FileName + " with " + wrong +
+                     ": it is not marked as sent.");
+    item.IsFTPed = "failed";
+    NoteFailure(item);
+    return false;
+}
+
+// The second of one item's file: asked the usual way, or in a stop on the
+// open connection only.
+int CTransferRun::RemoteSecondOf(ListingAccount& on, CFileItem& item) {
+    if (!on.stopping) return AskRemoteSecond(m_data, on.host, on.user, item);
+    int second = -1;
+    if (item.GetHostKind() != "UNIX") return second;
+    try {
+        on.Run(m_data, [&](CFtpClient& c) { second = c.GetModificationSecond(item.RemoteDir + item.FileName); });
+    } catch (const CFtpClient::FTPException&) {
+    }
+    return second;
+}
+
+// A stop ends the run, yet the files that arrived whole get their remote
+// times: each folder holding such files is listed once on the connection
+// still open to its host, the stop held back meanwhile. Another stop, or
+// the closing window shutting the sockets down, ends that listing; the
+// files then keep no remote time, never an old one.
+void CTransferRun::UpdateAtStop() {
+    if (std::none_of(m_folders.begin(), m_folders.end(), [](const auto& e) { return !e.second.waiting.empty(); }))
+        return;
+    g_bFtpBreak = false;
+    for (auto& entry : m_folders) {
+        FolderUpdate& folder = entry.second;
+        if (folder.waiting.empty() || g_bFtpBreak) continue;
+        const CFileItem& first = folder.waiting.front().item;
+        if (const auto open = SelectOpenConnection(first.RemHost, first.RemUser)) UpdateFolder(folder, true);
+    }
+    g_bFtpBreak = true;
+}
+
+// Every item that did not go, whatever the reason, is named in the run's
+// closing list.
+void CTransferRun::NoteFailure(const CFileItem& item, bool reasonShown) {
+    m_strFailures += "   " + std::to_string(m_nFailureCounter++) + ". " + item.FileName + "\r\n";
+    m_bFailureReasonsShown = m_bFailureReasonsShown || reasonShown;
+}
+
+// The closing lines: the items that did not go, or the fetched items
+// opened (Open File), or the stop. The list of items that lack a folder
+// takes the Message Window's place; a list of items whose reasons are in
+// the window follows them.
+bool CTransferRun::Report() {
+    if (!m_strFailures.empty()) {
+        m_strFailures.resize(m_strFailures.size() - 2);
+        const std::string list = "Failed to transfer the following:\r\n" + m_strFailures;
+        if (!m_bFailureReasonsShown) {
+            SetMessageWindowText(list);
+        } else {
+            for (size_t start = 0; start <= list.size();) {
+                const size_t end = std::min(list.find("\r\n", start), list.size());
+                WriteTraceString(list.substr(start, end - start));
+                start = end + 2;
+            }
+        }
         BeepTransferFailed();
         return true;
     }
     if (g_bOnDemandLogin)
-        for (const CFileItem& it : items)
-            OpenWithAssociation(it.LocalDir + it.FileName, g_strEditor, g_strTxtOpnStr);
+        for (const CFileItem& it : m_items) OpenWithAssociation(it.LocalDir + it.FileName, g_strEditor, g_strTxtOpnStr);
     if (g_bFtpBreak) EndFtpWorker("aborted-by-user");
     BeepTransferFailed();
     return true;
+}
+
+// The item's progress line: its number, name and remote folder.
+std::string CTransferRun::ItemLine(const Step& s) const {
+    std::string l = (m_bToRemote ? "->" : "<-") + FormatItemNumber(s.index + 1, Count()) + " " + s.item.FileName;
+    std::string shownDir = s.item.RemoteDir;
+    if (GetFtpAccount().m_strHostType != "UNIX") shownDir = ToLowerAscii(shownDir);
+    return PadRight(l, m_nNameWidth + 13) + shownDir;
+}
+
+}  // namespace
+
+bool TransferFiles(CProgramData& data, bool toRemote) {
+    CTransferRun run(data, toRemote);
+    return run.Run();
 }
 
 std::string GetFileExtension(const std::string& path) {

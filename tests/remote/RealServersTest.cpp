@@ -452,6 +452,48 @@ TEST_P(RealServers, TheStatusCheckReadsLinksBracketsAndClosedFoldersAsTheServerH
     EXPECT_EQ(Items()[5].IsRemoteMissing, "Yes");
 }
 
+// The window closing (or an end signal) while a file goes straight over
+// another user's file lets it finish within the close's wait: stopped, it
+// would leave the server's copy cut. Where the wait is too short the file
+// is named as possibly cut and the item is not marked as sent.
+TEST_P(RealServers, AClosingWindowLetsAStraightSendFinishWithinItsWait) {
+    if (GetParam() == "pyftpdlib") GTEST_SKIP() << "runs as root: every file is the user's own";
+    const std::string before = "another user's text\n", after(8 << 20, 'n');
+    WriteFile(local / "shared.dat", after);
+    Add({"shared.dat"});
+    Items()[0].IsBinaryFile = true;
+    for (const int wait : {0, 3000}) {
+        SCOPED_TRACE(wait);
+        WriteFile(serverDir + "shared.dat", before);  // root's, written by all
+        ASSERT_EQ(::chmod((serverDir + "shared.dat").c_str(), 0666), 0);
+        CloseAllConnections();
+        ClearFtpResultLists();
+        // The window's close raises its flags, then waits.
+        std::promise<void> sending;
+        trace.onLine = [&](const std::string& l) {
+            if (l.rfind("->1/1 ", 0) != 0) return;
+            g_bFtpClosing = true;
+            g_bFtpBreak = true;
+            sending.set_value();
+        };
+        ASSERT_TRUE(StartTransferToRemote(data, 0, 0, 0, {0}));
+        ASSERT_EQ(sending.get_future().wait_for(std::chrono::seconds(30)), std::future_status::ready);
+        ShutdownFtp(wait);
+        ASSERT_TRUE(JoinFtpWorker(20000));
+        trace.onLine = nullptr;
+        const std::vector<CFileItem> results = TransferResults();
+        ASSERT_EQ(results.size(), 1u);
+        const std::string server = ReadFile(serverDir + "shared.dat");
+        if (wait == 0 && results[0].IsFTPed != "Yes") {
+            if (server != before) EXPECT_NE(trace.All().find("may be incomplete"), std::string::npos) << trace.All();
+        } else {
+            EXPECT_EQ(results[0].IsFTPed, "Yes") << trace.All();
+            EXPECT_TRUE(server == after) << server.size() << " bytes\n" << trace.All();
+        }
+    }
+    CloseAllConnections();
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, RealServers, ::testing::Values("vsftpd", "pure-ftpd", "pyftpdlib"),
                          [](const ::testing::TestParamInfo<std::string>& info) {
                              std::string name;
@@ -528,6 +570,14 @@ TEST_P(RealServers, ASendKeepsWhatAPlainSendKept) {
     EXPECT_TRUE(seen) << "the temporary was never seen with data";
     EXPECT_EQ(widest.load(), 0600u);
 
+    // Every item that did not go is named in the run's closing list, after
+    // the lines that tell why.
+    const std::string log = trace.All();
+    const size_t list = log.find("\nFailed to transfer the following:\n");
+    ASSERT_NE(list, std::string::npos) << log;
+    for (size_t i = 0; i < names.size(); ++i)
+        EXPECT_EQ(log.find(". " + names[i] + "\n", list) != std::string::npos, Items()[i].IsFTPed != "Yes")
+            << names[i] << "\n" << log;
     // Refused as a plain STOR is refused, and left as it was.
     EXPECT_EQ(Items()[0].IsFTPed, "failed");
     EXPECT_TRUE(ReadFile(serverDir + "ro.txt") == before);
@@ -763,4 +813,89 @@ TEST_F(HostingServers, ACommandOnlyTheTemporaryNeedsRefusedSendsStraightFromThen
     }
 }
 
+// pyftpdlib that answers SITE CHMOD or RNTO (as `lie` names) as done
+// without doing it, as some hosting servers do.
+class LyingFtpServer : public LoopbackServer {
+public:
+    LyingFtpServer(const std::string& root, const std::string& lie) {
+        if (!HavePyFtpdLib()) {
+            m_why = "python3-pyftpdlib is not installed (run scripts/setup)";
+            return;
+        }
+        static const char* const script =
+            "import sys\n"
+            "from pyftpdlib.authorizers import DummyAuthorizer\n"
+            "from pyftpdlib.handlers import FTPHandler\n"
+            "from pyftpdlib.servers import FTPServer\n"
+            "port, root, user, pw, low, lie = sys.argv[1:7]\n"
+            "class Lying(FTPHandler):\n"
+            "    def ftp_SITE_CHMOD(self, path, mode):\n"
+            "        if lie != 'chmod': return FTPHandler.ftp_SITE_CHMOD(self, path, mode)\n"
+            "        self.respond('200 SITE CHMOD successful.')\n"
+            "    def ftp_RNTO(self, path):\n"
+            "        if lie != 'rnto' or not self._rnfr: return FTPHandler.ftp_RNTO(self, path)\n"
+            "        self._rnfr = None\n"
+            "        self.respond('250 Renaming ok.')\n"
+            "a = DummyAuthorizer()\n"
+            "a.add_user(user, pw, root, perm='elradfmwMT')\n"
+            "Lying.authorizer = a\n"
+            "Lying.passive_ports = range(int(low), int(low) + 20)\n"
+            "FTPServer(('127.0.0.1', int(port)), Lying).serve_forever()\n";
+        Launch(
+            [&](int port) {
+                return std::vector<std::string>{"/usr/bin/python3", "-c", script, std::to_string(port), root,
+                                                kUser, kPassword, std::to_string(FreePort()), lie};
+            },
+            AnswersFtp, 5000, "pyftpdlib that lies about " + lie);
+    }
+};
+
+class LyingServer : public RemoteEngineTest {};
+
+// A server that answers the change of bits or the rename of a send through
+// a temporary name as done without doing it leaves a private file readable
+// by all, or the old file in place: the listing read after the send shows
+// it, and the item is reported and not marked as sent.
+TEST_F(LyingServer, WhatTheListingAfterTheSendShowsIsLookedAt) {
+    for (const std::string lie : {"chmod", "rnto"}) {
+        SCOPED_TRACE(lie);
+        TempDir root, local;
+        LyingFtpServer server(root.path(), lie);
+        if (!server.ok()) GTEST_SKIP() << server.why();
+        ScopedEnv env("QVL_FTP_PORT", std::to_string(server.port()).c_str());
+        CloseAllConnections();
+        Items().clear();
+        data.m_Vault.m_Clusters[0].m_Hosts.clear();
+        AddAccount("127.0.0.1", kUser, kPassword);
+        for (const char* name : {"secret.dat", "plain.dat"}) {
+            WriteFile(root / name, std::string(100000, 'o'));
+            WriteFile(local / name, std::string(200000, 'n'));
+            AddItem(MakeItem(name, "127.0.0.1", kUser, "/", local.dir(), true));
+        }
+        ASSERT_EQ(::chmod((root / "secret.dat").c_str(), 0600), 0);
+        // Run as root, pyftpdlib leaves every file root's: a file of another
+        // user's beside them shows that its listing tells owners apart.
+        uid_t uid;
+        gid_t gid;
+        std::string home;
+        if (!TestUserIds(uid, gid, home)) GTEST_SKIP() << "the user qvltest is missing";
+        WriteFile(root / kTheirs, "theirs\n");
+        ASSERT_EQ(::chown((root / kTheirs).c_str(), uid, gid), 0);
+        const size_t before = trace.All().size();
+        RunTransfer(true, {0, 1});
+        const std::vector<CFileItem> results = TransferResults();
+        ASSERT_EQ(results.size(), 2u);
+        EXPECT_EQ(results[0].IsFTPed, "failed") << trace.All();
+        EXPECT_NE(trace.All().find("-?- After the send the server lists /secret.dat with ", before), std::string::npos)
+            << trace.All();
+        EXPECT_NE(trace.All().find("Failed to transfer the following:\n   1. secret.dat\n", before), std::string::npos)
+            << trace.All();
+        // The file whose bits needed no change went whole where the rename
+        // was done.
+        EXPECT_EQ(results[1].IsFTPed, lie == "chmod" ? "Yes" : "failed") << trace.All();
+        CloseAllConnections();
+    }
+}
+
 }  // namespace
+
