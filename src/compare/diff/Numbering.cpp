@@ -157,56 +157,7 @@ void CTextDiff::Matcher::InternLines(const TextOf& text, uint32_t nL, uint32_t n
     // The left places of each text: texts first met on the right have none.
     const size_t leftTexts = table.Count();
     m_Single.Build(m_L, leftTexts);
-    // Right lines mostly follow left lines in order: each is first compared
-    // with the left line after the one the line before it matched (in files
-    // read as blocks, a whole stretch of lines at once, byte for byte), and
-    // looked up only when that differs. After a line that differs, the
-    // next two right lines are looked for a few lines around on the left (a
-    // line changed, inserted or dropped); failing that, the comparisons go
-    // on after the text's place on the left from there on (or its only
-    // place).
-    auto sameText = [&](uint32_t j, uint32_t k) { return Texts::Equal(text(j), text(nL + k)); };
-    auto resumesAt = [&](uint32_t a, uint32_t k) {
-        return a < nL && sameText(a, k + 1) && (k + 2 >= nR || a + 1 >= nL || sameText(a + 1, k + 2));
-    };
-    constexpr uint32_t kAround = 8;
-    uint32_t next = 0;
-    for (uint32_t k = 0; k < nR;) {
-        if (bytes && next < nL) {
-            const uint32_t same = SameLines(*bytes, next, k);
-            if (same > 0) {
-                std::memcpy(m_R.data() + k, m_L.data() + next, same * sizeof(int));
-                AddStretch(k, next, same);
-                k += same;
-                next += same;
-                continue;
-            }
-        }
-        const std::string_view t = text(nL + k);
-        if (next < nL && Texts::Equal(text(next), t)) {
-            AddStretch(k, next, 1);
-            m_R[k++] = m_L[next++];
-            continue;
-        }
-        const int id = table.Intern(nL + k, t, Texts::Hash(t));
-        m_R[k] = id;
-        uint32_t resume = UINT32_MAX;
-        if (k + 1 < nR) {
-            for (uint32_t d = 0; d <= kAround && resume == UINT32_MAX; ++d) {
-                if (resumesAt(next + d, k)) resume = next + d;
-                else if (d > 0 && d <= next && resumesAt(next - d, k)) resume = next - d;
-            }
-        }
-        if (resume != UINT32_MAX) {
-            next = resume;
-        } else if (static_cast<size_t>(id) < leftTexts) {
-            const int* first = m_Single.pos.data() + m_Single.start[id];
-            const int* last = m_Single.pos.data() + m_Single.start[id + 1];
-            const int* at = last - first == 1 ? first : std::lower_bound(first, last, static_cast<int>(next));
-            if (at < last) next = static_cast<uint32_t>(*at) + 1;
-        }
-        ++k;
-    }
+    InternRightLines<Texts>(text, nL, nR, bytes, table, leftTexts);
     // Texts only on the right have no places.
     m_Single.start.resize(table.Count() + 1, m_Single.start.back());
     m_LineKeysL = KeyList(m_L);
@@ -215,6 +166,85 @@ void CTextDiff::Matcher::InternLines(const TextOf& text, uint32_t nL, uint32_t n
     CountSame(m_R, m_SameR);
     m_nKeys = static_cast<int>(table.Count());
     m_nWalkBound = 64L * (m_nL + m_nR) + 65536;
+}
+
+// Right lines mostly follow left lines in order: each is first compared
+// with the left line after the one the line before it matched (in files
+// read as blocks, a whole stretch of lines at once, byte for byte), and
+// looked up only when that differs. After a line that differs, the next
+// two right lines are looked for a few lines around on the left (a line
+// changed, inserted or dropped); failing that, the comparisons go on after
+// the text's place on the left from there on where the text has few
+// places, else on the next left line (a changed line). Once lines have
+// kept differing, the next right lines are also looked for in a window
+// around that grows with the lines that differed (an inserted or dropped
+// run): the comparisons find their place again after long edits, at a few
+// comparisons per line in all.
+template <class Texts, class TextOf, class Table>
+void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint32_t nR, const FileBytes* bytes,
+                                          Table& table, size_t leftTexts) {
+    auto sameText = [&](uint32_t j, uint32_t k) { return Texts::Equal(text(j), text(nL + k)); };
+    // Whether the count right lines after line k follow left line a on.
+    auto resumesAt = [&](uint32_t a, uint32_t k, uint32_t count) {
+        for (uint32_t c = 0; c < count; ++c) {
+            if (k + 1 + c >= nR || a + c >= nL) return c > 0;
+            if (!sameText(a + c, k + 1 + c)) return false;
+        }
+        return true;
+    };
+    auto resumeAround = [&](uint32_t next, uint32_t k, uint32_t around, uint32_t count) {
+        for (uint32_t d = 0; d <= around; ++d) {
+            if (next + d < nL && resumesAt(next + d, k, count)) return next + d;
+            if (d > 0 && d <= next && next - d < nL && resumesAt(next - d, k, count)) return next - d;
+        }
+        return UINT32_MAX;
+    };
+    constexpr uint32_t kAround = 8;
+    uint32_t next = 0;
+    uint32_t misses = 0, wideAt = 4;  // right lines since the last that followed its left line
+    for (uint32_t k = 0; k < nR;) {
+        if (bytes && next < nL) {
+            const uint32_t same = SameLines(*bytes, next, k);
+            if (same > 0) {
+                std::memcpy(m_R.data() + k, m_L.data() + next, same * sizeof(int));
+                AddStretch(k, next, same);
+                k += same;
+                next += same;
+                misses = 0, wideAt = 4;
+                continue;
+            }
+        }
+        const std::string_view t = text(nL + k);
+        if (next < nL && Texts::Equal(text(next), t)) {
+            AddStretch(k, next, 1);
+            m_R[k++] = m_L[next++];
+            misses = 0, wideAt = 4;
+            continue;
+        }
+        const int id = table.Intern(nL + k, t, Texts::Hash(t));
+        m_R[k] = id;
+        ++misses;
+        uint32_t resume = k + 1 < nR ? resumeAround(next, k, kAround, 2) : UINT32_MAX;
+        if (resume == UINT32_MAX && k + 1 < nR && misses >= wideAt && static_cast<size_t>(id) < leftTexts) {
+            resume = resumeAround(next, k, 2 * misses, 8);
+            wideAt = 2 * misses;
+        }
+        const int* first = nullptr;
+        const int* last = nullptr;
+        if (static_cast<size_t>(id) < leftTexts) {
+            first = m_Single.pos.data() + m_Single.start[id];
+            last = m_Single.pos.data() + m_Single.start[id + 1];
+        }
+        if (resume != UINT32_MAX) {
+            next = resume;
+        } else if (first && last - first <= kFewPlaces) {
+            const int* at = last - first == 1 ? first : std::lower_bound(first, last, static_cast<int>(next));
+            if (at < last) next = static_cast<uint32_t>(*at) + 1;
+        } else if (next < nL) {
+            ++next;
+        }
+        ++k;
+    }
 }
 
 void CTextDiff::Matcher::CountSame(const std::vector<int>& ids, std::vector<uint8_t>& same) {
