@@ -141,50 +141,74 @@ void CTextDiff::Matcher::NumberPairsByTable(const GramHalves& halves, std::vecto
 }
 
 // Numbers the places without a table of pairs: the places are taken group
-// by group of their first half (the left ones from its index, the right
-// ones sorted into such groups), and within a group each second half gets
-// a number the first time it is met.
+// by group of their first half (the left ones in the order of its index,
+// the right ones sorted into such groups), and within a group each second
+// half gets a number the first time it is met. The second halves are
+// gathered into the groups' order in one pass in text order, and the
+// numbers scattered back to the places afterwards: stores at random places
+// do not hold the processor up as reads at random places do.
 void CTextDiff::Matcher::NumberPairsByGroup(const GramHalves& halves, std::vector<int>& left,
                                             std::vector<int>& right, int& count) {
     const int half = halves.half;
     const int firstKeys = halves.firstKeys;
     const OccIndex& firstIndex = halves.firstIndex;
-    // Right places of two frequent halves, by first half.
-    std::vector<int> rightStart(static_cast<size_t>(firstKeys) + 1, 0);
-    std::vector<int> rightPos;
+    std::vector<uint8_t> firstFrequent(firstKeys), secondFrequent(halves.secondKeys);
+    for (int f = 0; f < firstKeys; ++f) firstFrequent[f] = GramHalves::Frequent(firstIndex, f);
+    for (int s = 0; s < halves.secondKeys; ++s) secondFrequent[s] = GramHalves::Frequent(halves.secondIndex, s);
+    auto frequentSecond = [&](int s) { return s >= 0 && secondFrequent[s]; };
+    // Per place of the first half's index, the second half that follows it
+    // (-1: none or not frequent); then its number.
+    std::vector<int> leftSeconds(firstIndex.pos.size(), -1);
     {
-        auto both = [&](int i) {
-            return GramHalves::Frequent(firstIndex, halves.firstRight[i]) &&
-                   GramHalves::Frequent(halves.secondIndex, halves.secondRight[i + half]);
-        };
+        std::vector<int> fill(firstIndex.start.begin(), firstIndex.start.end() - 1);
+        for (int j = 0; j + half < m_nL; ++j) {
+            const int f = halves.firstLeft[j];
+            if (f < 0) continue;
+            const int s = halves.secondLeft[j + half];
+            leftSeconds[fill[f]++] = frequentSecond(s) ? s : -1;
+        }
+    }
+    // Right places of two frequent halves, by first half, with their second
+    // halves (then their numbers).
+    std::vector<int> rightStart(static_cast<size_t>(firstKeys) + 1, 0);
+    std::vector<int> rightPos, rightSeconds;
+    {
+        auto both = [&](int i) { return firstFrequent[halves.firstRight[i]] && frequentSecond(halves.secondRight[i + half]); };
         for (int i = 0; i + half < m_nR; ++i)
-            if (both(i)) ++rightStart[halves.firstRight[i] + 1];
+            if (halves.firstRight[i] >= 0 && both(i)) ++rightStart[halves.firstRight[i] + 1];
         for (int f = 0; f < firstKeys; ++f) rightStart[f + 1] += rightStart[f];
         rightPos.resize(rightStart[firstKeys]);
+        rightSeconds.resize(rightStart[firstKeys]);
         std::vector<int> fill(rightStart.begin(), rightStart.end() - 1);
-        for (int i = 0; i + half < m_nR; ++i)
-            if (both(i)) rightPos[fill[halves.firstRight[i]]++] = i;
+        for (int i = 0; i + half < m_nR; ++i) {
+            if (halves.firstRight[i] < 0 || !both(i)) continue;
+            const int x = fill[halves.firstRight[i]]++;
+            rightPos[x] = i;
+            rightSeconds[x] = halves.secondRight[i + half];
+        }
     }
     std::vector<int> group(halves.secondKeys, -1), number(halves.secondKeys);
     for (int f = 0; f < firstKeys; ++f) {
-        if (!GramHalves::Frequent(firstIndex, f)) continue;
+        if (!firstFrequent[f]) continue;
         for (int x = firstIndex.start[f]; x < firstIndex.start[f + 1]; ++x) {
-            const int j = firstIndex.pos[x];
-            if (j + half >= m_nL) continue;
-            const int second = halves.secondLeft[j + half];
-            if (!GramHalves::Frequent(halves.secondIndex, second)) continue;
+            const int second = leftSeconds[x];
+            if (second < 0) continue;
             if (group[second] != f) {
                 group[second] = f;
                 number[second] = count++;
             }
-            left[j] = number[second];
+            leftSeconds[x] = number[second];
         }
         for (int x = rightStart[f]; x < rightStart[f + 1]; ++x) {
-            const int i = rightPos[x];
-            const int second = halves.secondRight[i + half];
-            right[i] = group[second] == f ? number[second] : -1;
+            const int second = rightSeconds[x];
+            rightSeconds[x] = group[second] == f ? number[second] : -1;
         }
     }
+    for (int f = 0; f < firstKeys; ++f) {
+        if (!firstFrequent[f]) continue;
+        for (int x = firstIndex.start[f]; x < firstIndex.start[f + 1]; ++x) left[firstIndex.pos[x]] = leftSeconds[x];
+    }
+    for (size_t x = 0; x < rightPos.size(); ++x) right[rightPos[x]] = rightSeconds[x];
 }
 
 // The places a look-up of the run at a left place meets on average: the
