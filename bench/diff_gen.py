@@ -16,6 +16,8 @@ diff_gen.py blocks N B SEED OUT    N lines: one block of B numbered lines
                                    repeated, every 997th line changed
 diff_gen.py number N OUT          N lines "line K"
 diff_gen.py log N SEED OUT         N lines that look like a server log
+diff_gen.py prefix IN TEXT OUT     IN with TEXT before every line (no line in
+                                   common with IN)
 diff_gen.py texts N K WIDTH RATE RUN EOL SEED LEFT RIGHT
                                    N lines drawn from K distinct texts of 10
                                    to WIDTH bytes (LEFT), and a copy with
@@ -178,6 +180,10 @@ def main():
                 1 + t // 86400 % 28, t // 3600 % 24, t // 60 % 60, t % 60,
                 rng.choice(levels), rng.randrange(16), rng.choice(WORDS),
                 rng.choice(WORDS), rng.randrange(100000)))
+    elif kind == "prefix":
+        src, text, out = sys.argv[2], sys.argv[3], sys.argv[4]
+        with open(src) as f:
+            lines = [text + line for line in f.read().split("\n")[:-1]]
     elif kind == "reverse":
         src, out = sys.argv[2], sys.argv[3]
         with open(src) as f:

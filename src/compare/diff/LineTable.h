@@ -142,15 +142,16 @@ public:
         while (cap < lines + lines / 2) cap <<= 1;
         ReserveHuge(m_Slots, cap);
         m_Slots.assign(cap, Slot{0, 0});
+        m_nShift = 32 - __builtin_ctzll(cap);
         m_Lines.reserve(lines);
     }
     static uint64_t Hash(std::string_view text) { return Texts::Hash(text); }
-    void Prefetch(uint64_t h) const { __builtin_prefetch(&m_Slots[h & (m_Slots.size() - 1)]); }
+    void Prefetch(uint64_t h) const { __builtin_prefetch(&m_Slots[SlotOf(static_cast<uint32_t>(h >> 32))]); }
     // The number of the text of line k, whose hash is h.
     int Intern(uint32_t k, std::string_view text, uint64_t h) {
         const uint32_t tag = static_cast<uint32_t>(h >> 32);
         const size_t mask = m_Slots.size() - 1;
-        for (size_t s = h & mask;; s = (s + 1) & mask) {
+        for (size_t s = SlotOf(tag);; s = (s + 1) & mask) {
             Slot& slot = m_Slots[s];
             if (slot.id == 0) {
                 m_Lines.push_back(k);
@@ -167,23 +168,31 @@ public:
     uint32_t FirstLine(int id) const { return m_Lines[id]; }
 
 private:
+    // A slot holds the upper half of the text's hash (its tag), whose top
+    // bits are also where the text's slot is: the table grows without
+    // hashing any text again.
     struct Slot {
         uint32_t tag;
         uint32_t id;  // number + 1; 0 empty
     };
+    size_t SlotOf(uint32_t tag) const { return tag >> m_nShift; }
     void Grow() {
-        std::vector<Slot> old(m_Slots.size() * 2, Slot{0, 0});
+        std::vector<Slot> old;
+        ReserveHuge(old, m_Slots.size() * 2);
+        old.assign(m_Slots.size() * 2, Slot{0, 0});
         old.swap(m_Slots);
+        --m_nShift;
         const size_t mask = m_Slots.size() - 1;
         for (const Slot& o : old) {
             if (o.id == 0) continue;
-            size_t s = Hash(m_Text(m_Lines[o.id - 1])) & mask;
+            size_t s = SlotOf(o.tag);
             while (m_Slots[s].id != 0) s = (s + 1) & mask;
             m_Slots[s] = o;
         }
     }
     TextOf m_Text;
     std::vector<Slot> m_Slots;
+    int m_nShift = 22;  // 32 less the bits of a slot's place
     std::vector<uint32_t> m_Lines;  // per number: a line of that text
 };
 

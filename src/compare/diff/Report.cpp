@@ -12,11 +12,26 @@ std::string MakeUnderline(const std::string& text, char ch) {
 }
 
 namespace {
+// The line number as "%5d " writes it (right-aligned in five places, then
+// a space), written by hand: a report may hold millions of lines.
 void AppendItemLine(std::string& out, const char* prefix, int number, std::string_view text) {
     char num[32];
-    std::snprintf(num, sizeof num, "%5d ", number);
+    char* end = num + sizeof num;
+    char* p = end;
+    *--p = ' ';
+    if (number >= 0) {
+        unsigned v = static_cast<unsigned>(number);
+        do {
+            *--p = static_cast<char>('0' + v % 10);
+            v /= 10;
+        } while (v != 0);
+        while (end - p < 6) *--p = ' ';
+    } else {
+        p = num;
+        end = num + std::snprintf(num, sizeof num, "%5d ", number);
+    }
     out += prefix;
-    out += num;
+    out.append(p, static_cast<size_t>(end - p));
     out += text;
     out += "\r\n";
 }
