@@ -7,6 +7,8 @@
 // (diff/ChangeList.cpp) and the report (diff/Report.cpp).
 #include "compare/TextDiff.h"
 
+#include <cstring>
+
 #include "compare/diff/Matcher.h"
 
 CTextDiff::CTextDiff(const CDiffOptions& options) : m_Options(options) {}
@@ -76,6 +78,14 @@ bool CTextDiff::RunMatcher() {
     m_bBroken = false;
     const LineSource left = LeftSource(), right = RightSource();
     if (left.count == 0 || right.count == 0) return true;
+    // Two files of the same bytes: the one run of all lines is the run the
+    // procedure finds (no other run is as long), without numbering a line.
+    if (left.text && right.text && left.text->size == right.text->size &&
+        !(m_pBreak && m_pBreak->load(std::memory_order_relaxed)) &&
+        std::memcmp(left.text->bytes.get(), right.text->bytes.get(), left.text->size) == 0) {
+        m_Runs.push_back({0, 0, static_cast<int>(left.count), kDiffSame});
+        return true;
+    }
     bool done;
     {
         Matcher matcher(left, right, m_Options, m_Runs, m_pBreak);
