@@ -20,6 +20,16 @@
 #  10. the source-like lines of 1. against a copy with one line changed, and
 #      the 1,000,000 lines of 9. against a copy with 0.1% edited by lines of
 #      the same 20 texts
+# With SET=shapes the inputs are instead the shapes of the goal beside GNU
+# diff, each made by several generators and settings (diff_gen.py texts:
+# lines drawn from 20 texts of 10 to 40, 200 or 10 bytes, 0.3%, 0.01% or 2%
+# edited in runs of 1, 50 or 5 lines, LF or CR LF; 0.5M to 4M lines):
+#  11. 20 texts at 0.5M, 1M, 2M and 4M lines, three settings each
+#  12. 1M source-like lines (LF and CR LF) and 1M log lines, each against a
+#      copy with one line changed
+#  13. the same files against an identical copy
+#  14. the same files against a copy with a text before every line (no
+#      line in common)
 # The tools run side by side: each round runs every tool once on the input,
 # and the table shows the median wall time of the rounds, the highest peak
 # memory (/usr/bin/time -v) and the number of unchanged lines each found.
@@ -33,6 +43,7 @@
 #   QVL_DIFF=path/to/qvl-diff  TIMEOUT=seconds per run (120)
 #   REPEAT=N  rounds per input (5); the median time is shown
 #   ONLY=NAME  run only the input of that name (e.g. 1M-0.1%-edited)
+#   SET=shapes  the goal shapes above instead of inputs 1 to 10
 #   NO_MINIMAL=1  leave diff --minimal out
 #   CHECK=path/to/other/qvl-diff  compare the reports
 #   BEFORE=path/to/other/qvl-diff  time it too, in the same rounds
@@ -48,6 +59,33 @@ mkdir -p "$work"
 gen="python3 $here/diff_gen.py"
 
 [ -f "$work/big.txt" ] || $gen code 1000000 1 "$work/big.txt"
+pairs_shapes=""
+if [ "${SET:-}" = shapes ]; then
+    for n in 500000 1000000 2000000 4000000; do
+        m=$((n / 1000))k
+        for setting in "a 40 0.003 1 lf 51" "b 200 0.0001 50 crlf 52" "c 10 0.02 5 lf 53"; do
+            set -- $setting
+            [ -f "$work/t20$1-$m-r.txt" ] ||
+                $gen texts $n 20 $2 $3 $4 $5 $6 "$work/t20$1-$m-l.txt" "$work/t20$1-$m-r.txt"
+            pairs_shapes="$pairs_shapes|$m-20-texts-$1 t20$1-$m-l.txt t20$1-$m-r.txt"
+        done
+    done
+    [ -f "$work/log2.txt" ] || $gen log 1000000 41 "$work/log2.txt"
+    [ -f "$work/log2-one.txt" ] || $gen change "$work/log2.txt" 3 "$work/log2-one.txt"
+    [ -f "$work/bigcr.txt" ] || sed -e 's/$/\r/' "$work/big.txt" >"$work/bigcr.txt"
+    [ -f "$work/bigcr-one.txt" ] || { $gen change "$work/big.txt" 9 "$work/big-one2.txt" &&
+                                      sed -e 's/$/\r/' "$work/big-one2.txt" >"$work/bigcr-one.txt"; }
+    for f in big log2 bigcr; do
+        [ -f "$work/$f-copy.txt" ] || cp "$work/$f.txt" "$work/$f-copy.txt"
+        [ -f "$work/$f-prefixed.txt" ] || $gen prefix "$work/$f.txt" "x " "$work/$f-prefixed.txt"
+    done
+    pairs_shapes="$pairs_shapes|1M-one-line-changed big.txt big-one.txt|1M-one-changed-crlf bigcr.txt bigcr-one.txt"
+    pairs_shapes="$pairs_shapes|1M-one-changed-log log2.txt log2-one.txt"
+    pairs_shapes="$pairs_shapes|1M-identical big.txt big-copy.txt|1M-identical-crlf bigcr.txt bigcr-copy.txt"
+    pairs_shapes="$pairs_shapes|1M-identical-log log2.txt log2-copy.txt"
+    pairs_shapes="$pairs_shapes|1M-nothing-common big.txt big-prefixed.txt|1M-nothing-common-crlf bigcr.txt bigcr-prefixed.txt"
+    pairs_shapes="$pairs_shapes|1M-nothing-common-log log2.txt log2-prefixed.txt"
+fi
 [ -f "$work/big-edited.txt" ] || $gen edit "$work/big.txt" 0.001 2 "$work/big-edited.txt"
 [ -f "$work/a20k.txt" ] || $gen code 20000 3 "$work/a20k.txt"
 [ -f "$work/b20k.txt" ] || $gen code 20000 4 "$work/b20k.txt"
@@ -112,7 +150,8 @@ row() {
 }
 
 printf '%-24s %-22s %10s %10s %12s\n' "input" "tool" "time" "peak mem" "unchanged"
-for pair in "1M-0.1%-edited big.txt big-edited.txt" \
+pairs=""
+[ "${SET:-}" = shapes ] || for pair in "1M-0.1%-edited big.txt big-edited.txt" \
             "20k-unrelated a20k.txt b20k.txt" \
             "100k-reversed mid.txt mid-reversed.txt" \
             "1M-reversed big.txt big-reversed.txt" \
@@ -128,6 +167,14 @@ for pair in "1M-0.1%-edited big.txt big-edited.txt" \
             "2M-20-texts p20x2.txt p20x2-edited.txt" \
             "1M-one-line-changed big.txt big-one.txt" \
             "1M-20-texts-same-20 p20.txt p20-repick.txt"; do
+    pairs="$pairs|$pair"
+done
+pairs=${pairs#|}
+[ "${SET:-}" != shapes ] || pairs=${pairs_shapes#|}
+old_ifs=$IFS
+IFS='|'
+for pair in $pairs; do
+    IFS=$old_ifs
     set -- $pair
     name=$1 left=$work/$2 right=$work/$3
     [ -n "${ONLY:-}" ] && [ "$ONLY" != "$name" ] && continue

@@ -16,6 +16,16 @@ diff_gen.py blocks N B SEED OUT    N lines: one block of B numbered lines
                                    repeated, every 997th line changed
 diff_gen.py number N OUT          N lines "line K"
 diff_gen.py log N SEED OUT         N lines that look like a server log
+diff_gen.py prefix IN TEXT OUT     IN with TEXT before every line (no line in
+                                   common with IN)
+diff_gen.py texts N K WIDTH RATE RUN EOL SEED LEFT RIGHT
+                                   N lines drawn from K distinct texts of 10
+                                   to WIDTH bytes (LEFT), and a copy with
+                                   RATE of its lines edited (RIGHT): runs of
+                                   1 to RUN lines changed (to texts of their
+                                   own or to other lines of the K), deleted,
+                                   or inserted before the line; EOL is "lf" or
+                                   "crlf"
 """
 import random
 import sys
@@ -49,8 +59,47 @@ def code_lines(n, rng):
     return lines
 
 
+def texts_pair(n, k, width, rate, run, eol, seed, left_path, right_path):
+    rng = random.Random(seed)
+    texts = []
+    for t in range(k):
+        head = "%s %d " % (rng.choice(WORDS), t)
+        size = max(len(head), rng.randint(10, max(10, width)))
+        texts.append((head + "".join(rng.choice("abcdefghij klmnop=;,") for _ in range(size)))[:size])
+    left = [texts[rng.randrange(k)] for _ in range(n)]
+    right = []
+    k_ = 0
+    while k_ < n:
+        r = rng.random()
+        if r >= rate:
+            right.append(left[k_])
+            k_ += 1
+            continue
+        length = rng.randint(1, run)
+        what = rng.randrange(4)
+        if what == 0:  # deleted run
+            k_ += length
+        elif what == 1:  # inserted run
+            right.extend(texts[rng.randrange(k)] if rng.random() < 0.5 else "inserted %d %d" % (k_, j)
+                         for j in range(length))
+        elif what == 2:  # changed to texts of their own
+            right.extend(line + " /* changed %d */" % (k_ + j) for j, line in enumerate(left[k_:k_ + length]))
+            k_ += length
+        else:  # changed to other lines of the K
+            right.extend(texts[rng.randrange(k)] for _ in left[k_:k_ + length])
+            k_ += length
+    sep = "\r\n" if eol == "crlf" else "\n"
+    for path, lines in ((left_path, left), (right_path, right)):
+        with open(path, "w", newline="") as f:
+            f.write(sep.join(lines) + sep)
+
+
 def main():
     kind = sys.argv[1]
+    if kind == "texts":
+        n, k, width, rate, run = int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4]), float(sys.argv[5]), int(sys.argv[6])
+        texts_pair(n, k, width, rate, run, sys.argv[7], int(sys.argv[8]), sys.argv[9], sys.argv[10])
+        return
     if kind == "code":
         n, seed, out = int(sys.argv[2]), int(sys.argv[3]), sys.argv[4]
         lines = code_lines(n, random.Random(seed))
@@ -131,6 +180,10 @@ def main():
                 1 + t // 86400 % 28, t // 3600 % 24, t // 60 % 60, t % 60,
                 rng.choice(levels), rng.randrange(16), rng.choice(WORDS),
                 rng.choice(WORDS), rng.randrange(100000)))
+    elif kind == "prefix":
+        src, text, out = sys.argv[2], sys.argv[3], sys.argv[4]
+        with open(src) as f:
+            lines = [text + line for line in f.read().split("\n")[:-1]]
     elif kind == "reverse":
         src, out = sys.argv[2], sys.argv[3]
         with open(src) as f:

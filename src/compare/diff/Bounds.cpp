@@ -1,0 +1,220 @@
+// The bounds on each right line's run: the bounds stage of the matcher.
+// Takes the numbered lines; gives m_Bound, per right line at least the
+// longest run it can have in any part still to come. The bounds start
+// walked up the diagonals; where many lines have to be scanned they are cut
+// by the runs of a few lines found nowhere on the left, and at last by the
+// suffix order of both inputs. Bounds only decide which lines are scanned,
+// never what a scan finds.
+#include "compare/diff/Matcher.h"
+
+using textdiff::LongestMatches;
+using textdiff::ReserveHuge;
+
+// Bounds walked up each right line's diagonals from the end: the equal
+// lines from (i, j) are none when the lines differ, else one more than
+// those from (i + 1, j + 1). Kept per place for lines with few places on
+// the left; a line with many places is bounded by one more than the bound
+// of the line after it.
+void CTextDiff::Matcher::DiagonalBounds() {
+    ReserveHuge(m_Bound, m_nR);
+    m_Bound.assign(m_nR, 0);
+    // Bounds from each place of the line below (when it has few), and of
+    // this line.
+    std::pair<int, int> lists[2][kFewPlaces];
+    std::pair<int, int>* below = lists[0];
+    std::pair<int, int>* here = lists[1];
+    bool belowListed = false;
+    const int* pos = m_Single.pos.data();
+    const int* start = m_Single.start.data();
+    for (int i = m_nR - 1; i >= 0; --i) {
+        const int key = m_R[i];
+        const int* first = pos + start[key];
+        const int* last = pos + start[key + 1];
+        const int nextKey = i + 1 < m_nR ? m_R[i + 1] : -1;
+        const int next = i + 1 < m_nR ? m_Bound[i + 1] : 0;
+        const bool listed = last - first <= kFewPlaces;
+        if (listed) {
+            int best = 0;
+            int k = 0, n = 0;
+            for (const int* q = first; q < last; ++q) {
+                const int j = *q;
+                int v = 1;
+                if (next > 0 && j + 1 < m_nL && m_L[j + 1] == nextKey) {
+                    if (belowListed) {
+                        while (below[k].first < j + 1) ++k;
+                        v += below[k].second;
+                    } else {
+                        v += next;
+                    }
+                }
+                here[n++] = {j, v};
+                best = std::max(best, v);
+            }
+            m_Bound[i] = best;
+        } else {
+            m_Bound[i] = std::min(next + 1, m_nL);
+        }
+        belowListed = listed;
+        std::swap(below, here);
+    }
+    m_nScanBudget = m_nR / 16 + 1024;
+}
+
+// Bounds from the runs of q lines of the right that occur nowhere on the
+// left: a run from right line i that covers such a run of q lines cannot
+// be equal to any left lines, so it is shorter than the distance to the
+// first of them plus q. Right runs within a stretch that the numbering of
+// the lines found equal to left lines in order are on the left; only the
+// others are looked for, by their hashes: few of them in a small table
+// that every left run is looked up in, else among the left runs kept as a
+// filter of bits (two per run, in one word). A run taken for one of the
+// left that is not only makes a bound looser, never wrong. q is chosen so
+// that runs of q lines drawn at random from the left texts are seldom
+// found on the left by chance.
+void CTextDiff::Matcher::GramBounds() {
+    m_bTrial = false;
+    const int q = AbsentRunLength();
+    if (q <= m_nL && q <= m_nR) {
+        std::vector<uint8_t> absent(m_nR, 0);
+        // A right run that lies within a stretch of lines found equal to
+        // left lines in order is on the left; the others are looked for.
+        const std::vector<int> open = OpenRuns(q);
+        if (open.size() <= static_cast<size_t>(m_nL) / 8) AbsentByTable(q, open, absent);
+        else AbsentByFilter(q, open, absent);
+        int next = -1;  // the first right run of q lines from i on found nowhere on the left
+        for (int i = m_nR - 1; i >= 0; --i) {
+            if (absent[i]) next = i;
+            if (next >= 0) m_Bound[i] = std::min(m_Bound[i], next - i + q - 1);
+        }
+    }
+    m_nScanBudget = m_nScanned + m_nR / 16 + 1024;
+    TreeBuild();
+}
+
+// The length q of the runs looked for: runs of q lines drawn at random
+// from the left's texts are seldom found on the left by chance.
+int CTextDiff::Matcher::AbsentRunLength() const {
+    long texts = 0;
+    for (int key = 0; key < m_nKeys; ++key) texts += m_Single.Count(key) > 0;
+    texts = std::max(texts, 2L);
+    const double want = 256.0 * m_nL;
+    int q = 2;
+    for (double runs = static_cast<double>(texts) * texts; runs < want && q < 64; runs *= texts) ++q;
+    return q;
+}
+
+// The right runs of q lines that do not lie within a stretch found equal
+// to left lines in order, by first line.
+std::vector<int> CTextDiff::Matcher::OpenRuns(int q) const {
+    std::vector<int> open;
+    size_t s = 0;
+    for (int p = 0; p + q <= m_nR; ++p) {
+        while (s < m_Stretches.size() && m_Stretches[s].first + m_Stretches[s].second < p + q) ++s;
+        if (s == m_Stretches.size() || m_Stretches[s].first > p) open.push_back(p);
+    }
+    return open;
+}
+
+namespace {
+constexpr uint64_t kRollBase = 0x9E3779B97F4A7C15ULL;
+
+// Calls at(p, h) with the hash h of the q lines from each place p of the
+// first n of v, rolled along.
+template <class At>
+void RollRuns(const std::vector<int>& v, int n, int q, At&& at) {
+    uint64_t top = 1;  // kRollBase^(q-1)
+    for (int k = 1; k < q; ++k) top *= kRollBase;
+    uint64_t h = 0;
+    for (int k = 0; k < q; ++k) h = h * kRollBase + static_cast<uint32_t>(v[k]);
+    for (int p = 0;; ++p) {
+        at(p, h);
+        if (p + q >= n) break;
+        h = (h - top * static_cast<uint32_t>(v[p])) * kRollBase + static_cast<uint32_t>(v[p + q]);
+    }
+}
+}  // namespace
+
+// Few open runs: their hashes in a small table, every left run looked up
+// in it. Sets absent for each open run found nowhere on the left.
+void CTextDiff::Matcher::AbsentByTable(int q, const std::vector<int>& open, std::vector<uint8_t>& absent) const {
+    size_t cap = 64;
+    while (cap < 2 * open.size()) cap <<= 1;
+    std::vector<uint64_t> slots(cap, 0);
+    std::vector<uint8_t> found(cap, 0);
+    auto slotOf = [&](uint64_t h, bool add) -> size_t {
+        h |= 1;
+        for (size_t x = (h * 0x9E3779B97F4A7C15ULL) >> 20 & (cap - 1);; x = (x + 1) & (cap - 1)) {
+            if (slots[x] == h) return x;
+            if (slots[x] == 0) {
+                if (!add) return cap;
+                slots[x] = h;
+                return x;
+            }
+        }
+    };
+    // Beside the table, a bit for each value of other bits of the hash,
+    // about sixteen per run: most left runs are on no list and are passed
+    // over after one look at this much smaller map.
+    int filterBits = 9;
+    while (filterBits < 30 && (size_t{1} << filterBits) < 16 * open.size()) ++filterBits;
+    std::vector<uint64_t> filter((size_t{1} << filterBits) / 64, 0);
+    auto filterBit = [filterBits](uint64_t h) {
+        return static_cast<size_t>(((h | 1) * 0xC2B2AE3D27D4EB4FULL) >> (64 - filterBits));
+    };
+    std::vector<uint64_t> hashes(open.size());
+    size_t o = 0;
+    RollRuns(m_R, m_nR, q, [&](int p, uint64_t h) {
+        if (o < open.size() && open[o] == p) {
+            hashes[o++] = h | 1;
+            slotOf(h, true);
+            const size_t b = filterBit(h);
+            filter[b >> 6] |= uint64_t{1} << (b & 63);
+        }
+    });
+    RollRuns(m_L, m_nL, q, [&](int, uint64_t h) {
+        const size_t b = filterBit(h);
+        if (!((filter[b >> 6] >> (b & 63)) & 1)) return;
+        const size_t x = slotOf(h, false);
+        if (x < cap) found[x] = 1;
+    });
+    for (size_t k = 0; k < open.size(); ++k) absent[open[k]] = !found[slotOf(hashes[k], false)];
+}
+
+// Many open runs: the left runs kept as a filter of bits, two per run in
+// one word. Sets absent for each open run found nowhere on the left.
+void CTextDiff::Matcher::AbsentByFilter(int q, const std::vector<int>& open, std::vector<uint8_t>& absent) const {
+    int bits = 16;
+    while (bits < 40 && (1L << bits) < 32L * m_nL) ++bits;
+    // Both bits of a run lie in one word, so that a run costs one place in
+    // memory.
+    auto probes = [bits](uint64_t h, uint64_t& word, uint64_t& mask) {
+        const uint64_t y = h * 0xFF51AFD7ED558CCDULL;
+        word = (h * 0xD6E8FEB86659FD93ULL) >> (70 - bits);
+        mask = (1ULL << (y >> 58)) | (1ULL << ((y >> 52) & 63));
+    };
+    std::vector<uint64_t> filter(static_cast<size_t>(1) << (bits - 6), 0);
+    RollRuns(m_L, m_nL, q, [&](int, uint64_t h) {
+        uint64_t word, mask;
+        probes(h, word, mask);
+        filter[word] |= mask;
+    });
+    size_t o = 0;
+    RollRuns(m_R, m_nR, q, [&](int p, uint64_t h) {
+        if (o < open.size() && open[o] == p) {
+            ++o;
+            uint64_t word, mask;
+            probes(h, word, mask);
+            absent[p] = (filter[word] & mask) != mask;
+        }
+    });
+}
+
+// The longest match of each line anywhere on the left, from the suffix
+// order; bounds only ever come down.
+void CTextDiff::Matcher::TightenBounds() {
+    m_bTight = true;
+    m_bTrial = false;
+    const std::vector<int> longest = LongestMatches(m_R, m_L, m_nKeys);
+    for (int i = 0; i < m_nR; ++i) m_Bound[i] = std::min(m_Bound[i], longest[i]);
+    TreeBuild();
+}

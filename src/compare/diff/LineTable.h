@@ -1,0 +1,216 @@
+// The table of line texts. Takes the texts of all lines (left then right);
+// gives each distinct text a number, so that lines compare as integers.
+// Texts are hashed eight bytes at a time, as they stand (ExactTexts) or
+// with ASCII capitals taken as small letters (FoldedTexts).
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <string_view>
+#include <vector>
+
+#include "compare/diff/HugePages.h"
+
+namespace textdiff {
+
+// Line texts compared as they are. The hash takes eight bytes at a time, the last word read where the text ends (it may
+// overlap the word before; the length is part of the hash), shorter texts
+// in one word, and mixed at the end so that every bit of the text reaches
+// both halves of the hash (the table takes its slot from the lower half and
+// its check from the upper one).
+struct ExactTexts {
+    static uint64_t Word(const char* p) {
+        uint64_t w;
+        std::memcpy(&w, p, 8);
+        return w;
+    }
+    static uint64_t Half(const char* p) {
+        uint32_t w;
+        std::memcpy(&w, p, 4);
+        return w;
+    }
+    static uint64_t Mix(uint64_t h, uint64_t w) {
+        h = (h ^ w) * 0x9E3779B97F4A7C15ULL;
+        return h ^ (h >> 29);
+    }
+    static uint64_t Hash(std::string_view text) {
+        const char* p = text.data();
+        const size_t n = text.size();
+        uint64_t h = 0x2545F4914F6CDD1DULL ^ (n * 0xC2B2AE3D27D4EB4FULL);
+        if (n >= 8) {
+            for (size_t k = 0; k + 8 < n; k += 8) h = Mix(h, Word(p + k));
+            h = Mix(h, Word(p + n - 8));
+        } else if (n >= 4) {
+            h = Mix(h, (Half(p) << 32) | Half(p + n - 4));
+        } else if (n > 0) {
+            const auto byte = [p](size_t k) { return static_cast<uint64_t>(static_cast<unsigned char>(p[k])); };
+            h = Mix(h, byte(0) | (byte(n / 2) << 8) | (byte(n - 1) << 16));
+        }
+        h ^= h >> 33;
+        h *= 0xFF51AFD7ED558CCDULL;
+        h ^= h >> 33;
+        h *= 0xC4CEB9FE1A85EC53ULL;
+        return h ^ (h >> 33);
+    }
+    static bool Equal(std::string_view a, std::string_view b) { return a == b; }
+};
+
+// Line texts compared with ASCII capitals taken as small letters, eight
+// bytes at a time, without a lower-cased copy of any line.
+struct FoldedTexts {
+    static uint64_t Word(const char* p) {
+        uint64_t w;
+        std::memcpy(&w, p, 8);
+        return w;
+    }
+    // Bytes p[0] to p[n - 1] (n below 8) in the low bytes of a word.
+    static uint64_t Tail(const char* p, size_t n) {
+        uint64_t w = 0;
+        for (size_t k = n; k-- > 0;) w = (w << 8) | static_cast<unsigned char>(p[k]);
+        return w;
+    }
+    // Each byte 'A' to 'Z' of w gets its 0x20 bit.
+    static uint64_t Fold(uint64_t w) {
+        constexpr uint64_t kOnes = 0x0101010101010101ULL, kHigh = 0x8080808080808080ULL;
+        const uint64_t low7 = w & ~kHigh;
+        const uint64_t fromA = low7 + (0x80 - 'A') * kOnes;      // high bit: byte >= 'A'
+        const uint64_t pastZ = low7 + (0x80 - 'Z' - 1) * kOnes;  // high bit: byte > 'Z'
+        const uint64_t capitals = fromA & ~pastZ & ~w & kHigh;
+        return w | (capitals >> 2);
+    }
+    static uint64_t Mix(uint64_t h, uint64_t w) {
+        h = (h ^ w) * 0x9E3779B97F4A7C15ULL;
+        return h ^ (h >> 29);
+    }
+    // Equal texts have equal lengths, so each length may have its own hash:
+    // a short line is folded into a buffer and hashed as a plain line is,
+    // a longer one word by word. From 8 bytes on, the last word is read
+    // where it ends with the text (overlapping the word before).
+    static constexpr size_t kShort = 256;
+    static uint64_t Hash(std::string_view text) {
+        const char* p = text.data();
+        const size_t n = text.size();
+        if (n < 8) {
+            char folded[8];
+            const uint64_t w = Fold(Tail(p, n));
+            for (size_t k = 0; k < n; ++k) folded[k] = static_cast<char>(w >> (8 * k));
+            return std::hash<std::string_view>{}(std::string_view(folded, n));
+        }
+        if (n <= kShort) {
+            char folded[kShort];
+            for (size_t k = 0; k + 8 <= n; k += 8) {
+                const uint64_t w = Fold(Word(p + k));
+                std::memcpy(folded + k, &w, 8);
+            }
+            const uint64_t last = Fold(Word(p + n - 8));
+            std::memcpy(folded + n - 8, &last, 8);
+            return std::hash<std::string_view>{}(std::string_view(folded, n));
+        }
+        uint64_t h = 0x2545F4914F6CDD1DULL ^ n;
+        for (size_t k = 0; k + 8 <= n; k += 8) h = Mix(h, Fold(Word(p + k)));
+        h = Mix(h, Fold(Word(p + n - 8)));
+        h ^= h >> 33;
+        h *= 0xFF51AFD7ED558CCDULL;
+        h ^= h >> 33;
+        h *= 0xC4CEB9FE1A85EC53ULL;
+        return h ^ (h >> 33);
+    }
+    static bool Equal(std::string_view a, std::string_view b) {
+        const size_t n = a.size();
+        if (n != b.size()) return false;
+        if (std::memcmp(a.data(), b.data(), n) == 0) return true;
+        const char *p = a.data(), *q = b.data();
+        if (n < 8) return Fold(Tail(p, n)) == Fold(Tail(q, n));
+        for (size_t k = 0; k + 8 <= n; k += 8)
+            if (Fold(Word(p + k)) != Fold(Word(q + k))) return false;
+        return Fold(Word(p + n - 8)) == Fold(Word(q + n - 8));
+    }
+};
+
+// Open-addressing table from a text to its number, sized once for all
+// lines: each slot holds the upper half of the text's hash and its number.
+// Texts gives the hash and equality of the texts.
+template <class TextOf, class Texts = ExactTexts>
+class LineTable {
+public:
+    // text(k) gives line k of all lines (left then right); lines is a guess
+    // of how many distinct texts there will be.
+    LineTable(size_t lines, TextOf text) : m_Text(std::move(text)) {
+        size_t cap = 1024;
+        while (cap < lines + lines / 2) cap <<= 1;
+        ReserveHuge(m_Slots, cap);
+        m_Slots.assign(cap, Slot{0, 0});
+        m_nShift = 32 - __builtin_ctzll(cap);
+        m_Lines.reserve(lines);
+    }
+    static uint64_t Hash(std::string_view text) { return Texts::Hash(text); }
+    void Prefetch(uint64_t h) const { __builtin_prefetch(&m_Slots[SlotOf(static_cast<uint32_t>(h >> 32))]); }
+    // The number of the text of line k, whose hash is h.
+    int Intern(uint32_t k, std::string_view text, uint64_t h) {
+        const uint32_t tag = static_cast<uint32_t>(h >> 32);
+        const size_t mask = m_Slots.size() - 1;
+        for (size_t s = SlotOf(tag);; s = (s + 1) & mask) {
+            Slot& slot = m_Slots[s];
+            if (slot.id == 0) {
+                m_Lines.push_back(k);
+                slot = Slot{tag, static_cast<uint32_t>(m_Lines.size())};
+                const int id = static_cast<int>(m_Lines.size() - 1);
+                if (m_Lines.size() * 4 > m_Slots.size() * 3) Grow();
+                return id;
+            }
+            if (slot.tag == tag && Texts::Equal(m_Text(m_Lines[slot.id - 1]), text)) return static_cast<int>(slot.id - 1);
+        }
+    }
+    size_t Count() const { return m_Lines.size(); }
+    // The first line (left then right) with the text of a number.
+    uint32_t FirstLine(int id) const { return m_Lines[id]; }
+
+private:
+    // A slot holds the upper half of the text's hash (its tag), whose top
+    // bits are also where the text's slot is: the table grows without
+    // hashing any text again.
+    struct Slot {
+        uint32_t tag;
+        uint32_t id;  // number + 1; 0 empty
+    };
+    size_t SlotOf(uint32_t tag) const { return tag >> m_nShift; }
+    void Grow() {
+        std::vector<Slot> old;
+        ReserveHuge(old, m_Slots.size() * 2);
+        old.assign(m_Slots.size() * 2, Slot{0, 0});
+        old.swap(m_Slots);
+        --m_nShift;
+        const size_t mask = m_Slots.size() - 1;
+        for (const Slot& o : old) {
+            if (o.id == 0) continue;
+            size_t s = SlotOf(o.tag);
+            while (m_Slots[s].id != 0) s = (s + 1) & mask;
+            m_Slots[s] = o;
+        }
+    }
+    TextOf m_Text;
+    std::vector<Slot> m_Slots;
+    int m_nShift = 22;  // 32 less the bits of a slot's place
+    std::vector<uint32_t> m_Lines;  // per number: a line of that text
+};
+
+// How many distinct texts the table should first make room for: one per
+// line of the longer input, unless the first lines of the left input
+// repeat a lot; then a few times the texts seen there, and the table grows
+// should more come.
+template <class Texts, class TextOf>
+size_t ExpectedTexts(size_t nL, size_t nR, const TextOf& text) {
+    const size_t lines = std::max(nL, nR);
+    constexpr size_t kSample = 4096;
+    if (nL < 4 * kSample) return lines;
+    std::vector<uint64_t> hashes(kSample);
+    for (size_t k = 0; k < kSample; ++k) hashes[k] = Texts::Hash(text(static_cast<uint32_t>(k)));
+    std::sort(hashes.begin(), hashes.end());
+    const size_t distinct = static_cast<size_t>(std::unique(hashes.begin(), hashes.end()) - hashes.begin());
+    if (distinct > kSample / 4) return lines;
+    return std::min(lines, 16 * distinct);
+}
+
+}  // namespace textdiff

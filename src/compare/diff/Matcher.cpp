@@ -1,0 +1,147 @@
+// The passes over the parts: the matcher's own stage. Takes the numbered
+// lines and their bounds (see the other files of the matcher); gives the
+// matching runs in the order the procedure finds them: each part's winner
+// is the first right line with the longest run, and the part before the
+// run is matched before the part after it. Lines that never came into
+// question are replayed through the passes they owe when they do.
+#include "compare/diff/Matcher.h"
+
+CTextDiff::Matcher::Matcher(const LineSource& left, const LineSource& right,
+                            const CDiffOptions& options, std::vector<CDiffChange>& runs,
+                            const std::atomic<bool>* brk)
+    : m_nL(static_cast<int>(left.count)),
+      m_nR(static_cast<int>(right.count)),
+      m_Runs(runs),
+      m_pBreak(brk) {
+    Intern(left, right, options);
+    m_Hints.Allocate(static_cast<size_t>(m_nR) + 1);
+    m_Cache.Allocate(m_nR);
+    m_PendingFrom.Allocate(m_nR);
+}
+
+bool CTextDiff::Matcher::Stopped() {
+    return m_pBreak && m_pBreak->load(std::memory_order_relaxed);
+}
+
+// The run of right line i when the pass over a part comes to it, given
+// the passes above that part that left it unknown: each pass that visits
+// the line rescans it unless it keeps the run found before.
+CDiffRun CTextDiff::Matcher::Replay(int i, int part) {
+    const int depth = m_Parts[part].depth;
+    int d = m_Parts[m_PendingFrom[i]].depth;
+    CDiffRun e{-1, -2};
+    while (d < depth) {
+        if (e.length != -2) {
+            int lo = d, hi = depth;
+            while (lo < hi) {
+                const int mid = (lo + hi) / 2;
+                if (PathPart(mid).Keeps(e, i)) lo = mid + 1;
+                else hi = mid;
+            }
+            d = lo;
+            if (d == depth) break;
+        }
+        const int x = m_LastVisited.FirstAtLeast(d, depth, i);
+        if (x < 0) break;
+        const Part& p = PathPart(x);
+        e = Scan(i, p.lF, p.lL, p.rL - i + 1);
+        d = x + 1;
+    }
+    const Part& p = m_Parts[part];
+    if (e.length != -2 && p.Keeps(e, i)) return e;
+    return Scan(i, p.lF, p.lL, p.rL - i + 1);
+}
+
+// One pass of the procedure over a part: the right line with the longest
+// run wins, the first on a tie. Runs are scanned only for lines that can
+// still win, longest bound first, the first line on a tie; the others owe
+// their scans until then. A line scanned here has a bound of at least the
+// winning length and no more than the lines it leaves, so the pass visits
+// it and keeps the run found.
+bool CTextDiff::Matcher::MatchPart(int part) {
+    const int rF = m_Parts[part].rF, rL = m_Parts[part].rL;
+    const int lF = m_Parts[part].lF, lL = m_Parts[part].lL;
+    // Known runs that no longer fit are rescanned by this pass if it visits
+    // their lines: they owe the scans from here on.
+    for (int e = FirstEvent(rF, rL, lF, lL, rL); e <= rL; e = FirstEvent(e + 1, rL, lF, lL, rL)) {
+        Cache(e, CDiffRun{-1, -2});
+        m_PendingFrom[e] = part;
+        TreeSet(e);
+    }
+    const int leftSize = lL - lF + 1;
+    int winner = -1, length = -1;
+    for (;;) {
+        const int m = RangeMax(rF, rL);
+        if (m <= 0) break;
+        const int i = FirstLongest(rF, rL, m);
+        if (m_Cache[i].code != 0) {
+            winner = i;
+            length = m;
+            break;
+        }
+        const int cap = std::min(rL - i + 1, leftSize);
+        if (m_Bound[i] > cap) {
+            m_Bound[i] = cap;
+        } else if (!m_bTight && (++m_nScanned > m_nScanBudget ||
+                                 (m_bTrial && m_nLookupSteps >= LevelSteps()))) {
+            // Too many lines had to be scanned: their bounds are loose.
+            if (m_bTrial) GramBounds();
+            else TightenBounds();
+            continue;
+        } else {
+            Cache(i, Replay(i, part));
+            if (Stopped()) return false;
+        }
+        TreeSet(i);
+    }
+    m_Parts[part].winner = winner;
+    m_Parts[part].length = length;
+    return true;
+}
+
+bool CTextDiff::Matcher::Run() {
+    if (m_nL == 0 || m_nR == 0) return true;
+    // Lines with many places make the diagonal bounds loose.
+    int many = 0;
+    for (int i = 0; i < m_nR; ++i) many += m_Single.Count(m_R[i]) > kFewPlaces;
+    DiagonalBounds();
+    // Lines that repeat a lot leave the diagonal bounds loose, so the
+    // suffix order soon has to be built; yet where few lines need a scan
+    // at all (one long equal stretch) it is never needed.
+    if (many > m_nR / 4) {
+        m_nScanBudget = kFewScans;
+        m_bTrial = true;
+    }
+    for (int i = 0; i < m_nR; ++i)
+        if (m_Bound[i] == 0) Cache(i, CDiffRun{-1, -1});
+    TreeBuild();
+    // The part before a run is matched before the part after it; a stack of
+    // pending parts keeps that order without nesting calls.
+    m_Parts.push_back({0, m_nR - 1, 0, m_nL - 1});
+    std::vector<int> pending{0};
+    while (!pending.empty()) {
+        const int part = pending.back();
+        pending.pop_back();
+        if (m_pBreak && m_pBreak->load(std::memory_order_relaxed)) return false;
+        const int depth = m_Parts[part].depth;
+        if (static_cast<int>(m_Path.size()) <= depth) m_Path.resize(depth + 1);
+        m_Path[depth] = part;
+        if (!MatchPart(part)) return false;
+        const Part p = m_Parts[part];
+        m_LastVisited.Set(depth, p.rL - p.length);
+        if (p.winner < 0) continue;
+        const int start = m_Cache[p.winner].start;
+        m_Runs.push_back({p.winner, start, p.length, kDiffSame});
+        const Part after{p.winner + p.length, p.rL, start + p.length, p.lL, depth + 1};
+        const Part before{p.rF, p.winner - 1, p.lF, start - 1, depth + 1};
+        if (after.rF <= after.rL && after.lF <= after.lL) {
+            pending.push_back(static_cast<int>(m_Parts.size()));
+            m_Parts.push_back(after);
+        }
+        if (before.rF <= before.rL && before.lF <= before.lL) {
+            pending.push_back(static_cast<int>(m_Parts.size()));
+            m_Parts.push_back(before);
+        }
+    }
+    return true;
+}

@@ -1,0 +1,258 @@
+// Numbering the lines: the line table stage of the matcher. Takes the
+// lines of both inputs and the options (ignore case, items to ignore);
+// gives every line the number of its compared form (m_L, m_R), the left
+// places of each number (m_Single), the stretches of right lines found
+// equal to left lines in order (m_Stretches), and per place the count of
+// equal lines that follow (m_SameL, m_SameR).
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "compare/diff/LineTable.h"
+#include "compare/diff/Matcher.h"
+
+using textdiff::ExactTexts;
+using textdiff::ExpectedTexts;
+using textdiff::FoldedTexts;
+using textdiff::LineTable;
+using textdiff::ReserveHuge;
+
+void CTextDiff::Matcher::Intern(const LineSource& left, const LineSource& right,
+                                const CDiffOptions& options) {
+    ReserveHuge(m_L, m_nL);
+    ReserveHuge(m_R, m_nR);
+    m_L.resize(m_nL);
+    m_R.resize(m_nR);
+    const uint32_t nL = static_cast<uint32_t>(left.count), nR = static_cast<uint32_t>(right.count);
+    // Whether an item of the ignore list can remove anything (an empty one
+    // removes nothing).
+    const bool removes = options.ignoreText &&
+                         std::any_of(options.ignoreList.begin(), options.ignoreList.end(),
+                                     [](const std::string& item) { return !item.empty(); });
+    auto original = [&](uint32_t k) { return k < nL ? left[k] : right[k - nL]; };
+    // Two files read as blocks: their lines are read from the blocks
+    // directly, and stretches of lines that are the same bytes on both
+    // sides are found by comparing the blocks.
+    FileBytes bytes;
+    const bool blocks = left.text && right.text && left.text->wideStarts.empty() &&
+                        right.text->wideStarts.empty();
+    if (blocks) {
+        bytes.left = left.text->bytes.get();
+        bytes.leftStarts = left.text->starts.data();
+        bytes.right = right.text->bytes.get();
+        bytes.rightStarts = right.text->starts.data();
+        bytes.rightEndsInLineFeed = right.text->size > 0 && bytes.right[right.text->size - 1] == '\n';
+    }
+    if (!removes) {
+        // Only the case of letters, if anything, is ignored: the lines are
+        // hashed and compared as they stand, folding capitals on the way.
+        if (blocks) {
+            struct Line {
+                const FileBytes* bytes;
+                uint32_t nL;
+                [[gnu::always_inline]] std::string_view operator()(uint32_t k) const {
+                    return k < nL ? CDiffFileText::LineBetween(bytes->left, bytes->leftStarts[k], bytes->leftStarts[k + 1])
+                                  : CDiffFileText::LineBetween(bytes->right, bytes->rightStarts[k - nL],
+                                                               bytes->rightStarts[k - nL + 1]);
+                }
+            };
+            const Line line{&bytes, nL};
+            if (options.ignoreCase) InternLines<FoldedTexts>(line, nL, nR, &bytes);
+            else InternLines<ExactTexts>(line, nL, nR, &bytes);
+        } else {
+            if (options.ignoreCase) InternLines<FoldedTexts>(original, nL, nR, nullptr);
+            else InternLines<ExactTexts>(original, nL, nR, nullptr);
+        }
+        return;
+    }
+    // Lines from which an item is removed are compared as their normal form,
+    // kept in one block; the others as they stand (with capitals folded
+    // under ignore case: their normal form is only lower-cased).
+    std::vector<std::string_view> texts(static_cast<size_t>(nL) + nR);
+    std::vector<std::pair<uint32_t, size_t>> changed;  // line, end of its form in the block
+    std::string block;
+    for (uint32_t k = 0; k < nL + nR; ++k) {
+        const std::string_view line = original(k);
+        texts[k] = line;
+        const std::string normal = NormalizeDiffText(std::string(line), options);
+        if (normal.size() == line.size()) continue;
+        block += normal;
+        changed.emplace_back(k, block.size());
+    }
+    size_t from = 0;
+    for (const auto& [k, to] : changed) {
+        texts[k] = std::string_view(block.data() + from, to - from);
+        from = to;
+    }
+    std::vector<std::pair<uint32_t, size_t>>().swap(changed);
+    auto text = [&](uint32_t k) { return texts[k]; };
+    if (options.ignoreCase) InternLines<FoldedTexts>(text, nL, nR, blocks ? &bytes : nullptr);
+    else InternLines<ExactTexts>(text, nL, nR, blocks ? &bytes : nullptr);
+}
+
+namespace {
+// How many bytes from a and b on are the same, at most n.
+size_t SameBytes(const char* a, const char* b, size_t n) {
+    size_t k = 0;
+#if defined(__SSE2__)
+    for (; k + 64 <= n; k += 64) {
+        auto eq = [&](size_t at) {
+            return _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + at)),
+                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + at)));
+        };
+        const __m128i all = _mm_and_si128(_mm_and_si128(eq(k), eq(k + 16)), _mm_and_si128(eq(k + 32), eq(k + 48)));
+        if (_mm_movemask_epi8(all) != 0xFFFF) break;
+    }
+#endif
+    for (; k + 8 <= n; k += 8) {
+        uint64_t x, y;
+        std::memcpy(&x, a + k, 8);
+        std::memcpy(&y, b + k, 8);
+        if (x != y) return k + static_cast<size_t>(__builtin_ctzll(x ^ y) / 8);
+    }
+    for (; k < n; ++k)
+        if (a[k] != b[k]) return k;
+    return n;
+}
+}  // namespace
+
+// How many lines from left line j and right line k on are the same bytes,
+// line feeds included (and so the same texts, whatever the options). A
+// last right line without a line feed is left to the caller.
+uint32_t CTextDiff::Matcher::SameLines(const FileBytes& bytes, uint32_t j, uint32_t k) const {
+    const uint32_t nL = static_cast<uint32_t>(m_nL), nR = static_cast<uint32_t>(m_nR);
+    const size_t lFrom = bytes.leftStarts[j], rFrom = bytes.rightStarts[k];
+    const size_t n = std::min(bytes.leftStarts[nL] - lFrom, bytes.rightStarts[nR] - rFrom);
+    const size_t same = SameBytes(bytes.left + lFrom, bytes.right + rFrom, n);
+    // Right lines k .. k + t - 1 end within the same bytes.
+    const uint32_t lastEnd = bytes.rightEndsInLineFeed ? nR : nR - 1;  // lines that end in a line feed
+    const uint32_t* first = bytes.rightStarts + k + 1;
+    const uint32_t* last = bytes.rightStarts + std::max(lastEnd, k) + 1;
+    uint32_t t = static_cast<uint32_t>(std::upper_bound(first, last, static_cast<uint32_t>(rFrom + same)) - first);
+    return std::min(t, nL - j);
+}
+
+template <class Texts, class TextOf>
+void CTextDiff::Matcher::InternLines(const TextOf& text, uint32_t nL, uint32_t nR, const FileBytes* bytes) {
+    LineTable<TextOf, Texts> table(ExpectedTexts<Texts>(nL, nR, text), text);
+    // Hashes are taken a batch ahead so that the table slots are fetched
+    // while earlier lines are looked up.
+    {
+        constexpr uint32_t kBatch = 16;
+        uint64_t hashes[kBatch];
+        for (uint32_t first = 0; first < nL; first += kBatch) {
+            const uint32_t n = std::min(kBatch, nL - first);
+            for (uint32_t k = 0; k < n; ++k) {
+                hashes[k] = Texts::Hash(text(first + k));
+                table.Prefetch(hashes[k]);
+            }
+            for (uint32_t k = 0; k < n; ++k) m_L[first + k] = table.Intern(first + k, text(first + k), hashes[k]);
+        }
+    }
+    // The left places of each text: texts first met on the right have none.
+    const size_t leftTexts = table.Count();
+    m_Single.Build(m_L, leftTexts);
+    InternRightLines<Texts>(text, nL, nR, bytes, table, leftTexts);
+    // Texts only on the right have no places.
+    m_Single.start.resize(table.Count() + 1, m_Single.start.back());
+    m_LineKeysL = KeyList(m_L);
+    m_LineKeysR = KeyList(m_R);
+    CountSame(m_L, m_SameL);
+    CountSame(m_R, m_SameR);
+    m_nKeys = static_cast<int>(table.Count());
+    m_nWalkBound = 64L * (m_nL + m_nR) + 65536;
+}
+
+// Right lines mostly follow left lines in order: each is first compared
+// with the left line after the one the line before it matched (in files
+// read as blocks, a whole stretch of lines at once, byte for byte), and
+// looked up only when that differs. After a line that differs, the next
+// two right lines are looked for a few lines around on the left (a line
+// changed, inserted or dropped); failing that, the comparisons go on after
+// the text's place on the left from there on where the text has few
+// places, else on the next left line (a changed line). Once lines have
+// kept differing, the next right lines are also looked for in a window
+// around that grows with the lines that differed (an inserted or dropped
+// run): the comparisons find their place again after long edits, at a few
+// comparisons per line in all.
+template <class Texts, class TextOf, class Table>
+void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint32_t nR, const FileBytes* bytes,
+                                          Table& table, size_t leftTexts) {
+    auto sameText = [&](uint32_t j, uint32_t k) { return Texts::Equal(text(j), text(nL + k)); };
+    // Whether the count right lines after line k follow left line a on.
+    auto resumesAt = [&](uint32_t a, uint32_t k, uint32_t count) {
+        for (uint32_t c = 0; c < count; ++c) {
+            if (k + 1 + c >= nR || a + c >= nL) return c > 0;
+            if (!sameText(a + c, k + 1 + c)) return false;
+        }
+        return true;
+    };
+    auto resumeAround = [&](uint32_t next, uint32_t k, uint32_t around, uint32_t count) {
+        for (uint32_t d = 0; d <= around; ++d) {
+            if (next + d < nL && resumesAt(next + d, k, count)) return next + d;
+            if (d > 0 && d <= next && next - d < nL && resumesAt(next - d, k, count)) return next - d;
+        }
+        return UINT32_MAX;
+    };
+    constexpr uint32_t kAround = 8;
+    uint32_t next = 0;
+    uint32_t misses = 0, wideAt = 4;  // right lines since the last that followed its left line
+    for (uint32_t k = 0; k < nR;) {
+        if (bytes && next < nL) {
+            const uint32_t same = SameLines(*bytes, next, k);
+            if (same > 0) {
+                std::memcpy(m_R.data() + k, m_L.data() + next, same * sizeof(int));
+                AddStretch(k, next, same);
+                k += same;
+                next += same;
+                misses = 0, wideAt = 4;
+                continue;
+            }
+        }
+        const std::string_view t = text(nL + k);
+        if (next < nL && Texts::Equal(text(next), t)) {
+            AddStretch(k, next, 1);
+            m_R[k++] = m_L[next++];
+            misses = 0, wideAt = 4;
+            continue;
+        }
+        const int id = table.Intern(nL + k, t, Texts::Hash(t));
+        m_R[k] = id;
+        ++misses;
+        uint32_t resume = k + 1 < nR ? resumeAround(next, k, kAround, 2) : UINT32_MAX;
+        if (resume == UINT32_MAX && k + 1 < nR && misses >= wideAt && static_cast<size_t>(id) < leftTexts) {
+            resume = resumeAround(next, k, 2 * misses, 8);
+            wideAt = 2 * misses;
+        }
+        const int* first = nullptr;
+        const int* last = nullptr;
+        if (static_cast<size_t>(id) < leftTexts) {
+            first = m_Single.pos.data() + m_Single.start[id];
+            last = m_Single.pos.data() + m_Single.start[id + 1];
+        }
+        if (resume != UINT32_MAX) {
+            next = resume;
+        } else if (first && last - first <= kFewPlaces) {
+            const int* at = last - first == 1 ? first : std::lower_bound(first, last, static_cast<int>(next));
+            if (at < last) next = static_cast<uint32_t>(*at) + 1;
+        } else if (next < nL) {
+            ++next;
+        }
+        ++k;
+    }
+}
+
+void CTextDiff::Matcher::CountSame(const std::vector<int>& ids, std::vector<uint8_t>& same) {
+    ReserveHuge(same, ids.size());
+    same.resize(ids.size());
+    int run = 0;
+    for (size_t k = ids.size(); k-- > 0;) {
+        run = (k + 1 < ids.size() && ids[k + 1] == ids[k]) ? run + 1 : 1;
+        same[k] = static_cast<uint8_t>(std::min(run, 255));
+    }
+}

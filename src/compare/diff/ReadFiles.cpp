@@ -1,0 +1,376 @@
+// Reading the files of a comparison. Takes paths; gives each file's bytes
+// as one block with the places where its lines start (CDiffFileText), or
+// its lines as a list (CDiffLine), or the message of a file that could not
+// be read. Lines end at LF; a CR right before the LF is not part of the
+// line. Files are looked at before they are read (only regular files are
+// taken) and refused when they would not fit in the memory available.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string_view>
+#include <thread>
+
+#include "compare/TextDiff.h"
+#include "compare/diff/HugePages.h"
+#include "model/SafeFile.h"
+#include "model/Trace.h"
+#include "platform/Prompter.h"
+
+using textdiff::AdviseHugePages;
+using textdiff::ReserveHuge;
+
+namespace {
+std::atomic<uint64_t (*)()> g_memoryProbe{nullptr};
+
+// The message of a file that could not be read, with its reason on a line
+// of its own when there is one.
+std::string FailedToReadText(const std::string& path, const std::string& reason) {
+    std::string text = "Failed to read the file: " + path;
+    if (!reason.empty()) text += "\r\n" + reason;
+    return text;
+}
+
+constexpr const char* kNoMemory = "There is not enough memory to read it.";
+
+// A file opened for reading. Only a regular file is taken: it is opened
+// without waiting (a pipe without a writer or a device would hold the
+// caller) and looked at before anything is read.
+struct OpenedFile {
+    int fd = -1;
+    size_t size = 0;
+    OpenedFile() = default;
+    OpenedFile(const OpenedFile&) = delete;
+    OpenedFile& operator=(const OpenedFile&) = delete;
+    ~OpenedFile() { Close(); }
+    void Close() {
+        if (fd >= 0) ::close(fd);
+        fd = -1;
+    }
+};
+
+bool OpenRegularFile(const std::string& path, OpenedFile& file, std::string& reason) {
+    file.Close();
+    // The reason is worded as every other reader of the program words it
+    // ("PATH is a folder, not a file.", "... a named pipe ...", "... a device ...").
+    file.fd = OpenRegularFileForReading(path, reason);
+    if (file.fd < 0) return false;
+    struct stat st {};
+    if (::fstat(file.fd, &st) != 0) {
+        reason = SystemErrorText(errno) + " (" + path + ")";
+        file.Close();
+        return false;
+    }
+    file.size = st.st_size > 0 ? static_cast<size_t>(st.st_size) : 0;
+    return true;
+}
+
+// Reads the whole file into a buffer of its own: as many bytes as the file
+// has, then on until the end in case it grew meanwhile. The buffer is not
+// cleared first; only the bytes read are used. Running out of memory is a
+// failure with its reason, never an exception. The bytes are read a piece
+// at a time, and each piece is handed to chunk(bytes, from, to) while it is
+// still in the processor's cache.
+template <class Chunk>
+bool ReadOpenedFile(OpenedFile& file, std::unique_ptr<char[]>& bytes, size_t& size, std::string& reason,
+                    Chunk chunk) {
+    size = 0;
+    bytes.reset();
+    constexpr size_t kPiece = size_t{1} << 18;
+    try {
+        size_t capacity = file.size > 0 ? file.size + 1 : size_t{1} << 16;
+        bytes.reset(new char[capacity]);
+        AdviseHugePages(bytes.get(), capacity);
+        for (;;) {
+            if (size == capacity) {
+                std::unique_ptr<char[]> larger(new char[capacity * 2]);
+                AdviseHugePages(larger.get(), capacity * 2);
+                std::memcpy(larger.get(), bytes.get(), size);
+                bytes = std::move(larger);
+                capacity *= 2;
+            }
+            ssize_t n = ::read(file.fd, bytes.get() + size, std::min(capacity - size, kPiece));
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                bytes.reset();
+                size = 0;
+                return false;
+            }
+            if (n == 0) break;
+            chunk(bytes.get(), size, size + static_cast<size_t>(n));
+            size += static_cast<size_t>(n);
+        }
+    } catch (const std::bad_alloc&) {
+        bytes.reset();
+        size = 0;
+        reason = kNoMemory;
+        return false;
+    }
+    file.Close();
+    return true;
+}
+
+bool ReadWholeFile(const std::string& path, std::unique_ptr<char[]>& bytes, size_t& size,
+                   std::string& reason) {
+    size = 0;
+    bytes.reset();
+    OpenedFile file;
+    return OpenRegularFile(path, file, reason) &&
+           ReadOpenedFile(file, bytes, size, reason, [](const char*, size_t, size_t) {});
+}
+
+// Calls at(p) for the place of every LF in bytes, in order; sixteen bytes
+// are looked at together where the processor can.
+template <class At>
+void ForEachLineFeed(std::string_view bytes, At at) {
+    const char* p = bytes.data();
+    const char* end = p + bytes.size();
+#if defined(__SSE2__)
+    const __m128i lf = _mm_set1_epi8('\n');
+    for (; end - p >= 16; p += 16) {
+        unsigned mask = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), lf)));
+        while (mask) {
+            at(p + __builtin_ctz(mask));
+            mask &= mask - 1;
+        }
+    }
+#endif
+    for (; p < end; ++p)
+        if (*p == '\n') at(p);
+}
+
+// Cuts bytes into lines (see LoadFileLines) and hands each to add.
+template <class Add>
+void SplitFileLines(std::string_view bytes, Add add) {
+    const char* from = bytes.data();
+    const char* end = from + bytes.size();
+    ForEachLineFeed(bytes, [&](const char* nl) {
+        const char* textEnd = nl;
+        if (textEnd > from && textEnd[-1] == '\r') --textEnd;
+        add(std::string_view(from, textEnd - from));
+        from = nl + 1;
+    });
+    if (from < end) add(std::string_view(from, end - from));
+}
+
+size_t CountLines(std::string_view bytes) {
+    size_t count = 0;
+    ForEachLineFeed(bytes, [&](const char*) { ++count; });
+    return count + 1;
+}
+}  // namespace
+
+namespace {
+// LoadFileLines without the message.
+bool ReadFileLines(const std::string& path, std::vector<CDiffLine>& lines, std::string& reason) {
+    lines.clear();
+    std::unique_ptr<char[]> buffer;
+    size_t size = 0;
+    if (!ReadWholeFile(path, buffer, size, reason)) return false;
+    try {
+        const std::string_view bytes(buffer.get(), size);
+        lines.reserve(CountLines(bytes));
+        SplitFileLines(bytes, [&](std::string_view line) { lines.emplace_back(0, -1, -1, std::string(line)); });
+    } catch (const std::bad_alloc&) {
+        std::vector<CDiffLine>().swap(lines);
+        reason = kNoMemory;
+        return false;
+    }
+    return true;
+}
+
+// Fills the places where the lines of text.bytes start.
+void FillLineStarts(CDiffFileText& text, size_t lineCount) {
+    const std::string_view bytes(text.bytes.get(), text.size);
+    const char* base = bytes.data();
+    // A line starts at the beginning and after every LF but the last byte.
+    auto fill = [&](auto& starts) {
+        starts.reserve(lineCount + 1);
+        if (bytes.empty()) return;
+        starts.push_back(0);
+        ForEachLineFeed(bytes, [&](const char* nl) { starts.push_back(nl + 1 - base); });
+        if (bytes.back() != '\n') starts.push_back(bytes.size());
+    };
+    if (bytes.size() < UINT32_MAX) fill(text.starts);
+    else fill(text.wideStarts);
+}
+
+void ClearFileText(CDiffFileText& text) {
+    text.bytes.reset();
+    text.size = 0;
+    std::vector<uint32_t>().swap(text.starts);
+    std::vector<uint64_t>().swap(text.wideStarts);
+}
+
+uint64_t MemInfoAvailable() {
+    FILE* f = std::fopen("/proc/meminfo", "re");
+    if (!f) return 0;
+    char line[256];
+    unsigned long long kb = 0;
+    bool found = false;
+    while (!found && std::fgets(line, sizeof line, f))
+        found = std::sscanf(line, "MemAvailable: %llu kB", &kb) == 1;
+    std::fclose(f);
+    return found ? static_cast<uint64_t>(kb) * 1024 : 0;
+}
+
+std::string Megabytes(uint64_t bytes) { return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MB"; }
+}  // namespace
+
+bool LoadFileLines(const std::string& path, std::vector<CDiffLine>& lines) {
+    std::string reason;
+    if (ReadFileLines(path, lines, reason)) return true;
+    Prompter().Message(FailedToReadText(path, reason), MsgIcon::Warning);
+    return false;
+}
+
+bool LoadFileText(const std::string& path, CDiffFileText& text) {
+    std::vector<CDiffFileText> texts;
+    if (!LoadFileTexts({path}, texts, 0)) {
+        ClearFileText(text);
+        return false;
+    }
+    text = std::move(texts[0]);
+    return true;
+}
+
+uint64_t DiffMemoryAvailable() {
+    if (uint64_t (*probe)() = g_memoryProbe.load()) return probe();
+    return MemInfoAvailable();
+}
+
+void SetDiffMemoryProbe(uint64_t (*probe)()) { g_memoryProbe.store(probe); }
+
+namespace {
+// Reads an opened file into text, taking the places where its lines start
+// as the pieces come in (four bytes a line; eight for files of 4 GB and
+// more, taken afterwards). False, with the reason, when it failed.
+bool ReadFileText(OpenedFile& file, CDiffFileText& text, std::string& reason) {
+    const size_t fileSize = file.size;
+    const bool narrow = fileSize < UINT32_MAX / 2;
+    try {
+        if (narrow) ReserveHuge(text.starts, fileSize / 16 + 16);
+        if (!ReadOpenedFile(file, text.bytes, text.size, reason,
+                            [&](const char* bytes, size_t from, size_t to) {
+                                if (!narrow || to >= UINT32_MAX) return;
+                                if (from == 0) text.starts.push_back(0);
+                                ForEachLineFeed(std::string_view(bytes + from, to - from), [&](const char* nl) {
+                                    text.starts.push_back(static_cast<uint32_t>(nl + 1 - bytes));
+                                });
+                                // Room for the lines of the whole file, guessed from
+                                // the first piece's lines (at most a line per four
+                                // bytes; beyond that the list grows as it must).
+                                if (from == 0 && to < fileSize)
+                                    ReserveHuge(text.starts, std::min(text.starts.size() * (fileSize / to + 1),
+                                                                      fileSize / 4) + 16);
+                            }))
+            return false;
+        if (!narrow || text.size >= UINT32_MAX) {
+            std::vector<uint32_t>().swap(text.starts);
+            FillLineStarts(text, CountLines(std::string_view(text.bytes.get(), text.size)));
+        } else if (text.size > 0 && text.bytes[text.size - 1] != '\n') {
+            text.starts.push_back(static_cast<uint32_t>(text.size));
+        }
+    } catch (const std::bad_alloc&) {
+        ClearFileText(text);
+        reason = kNoMemory;
+        return false;
+    }
+    return true;
+}
+
+std::string TooLargeText(uint64_t need, uint64_t have) {
+    return "It is too large for the memory available (about " + Megabytes(need) + " needed, " +
+           Megabytes(have) + " available).";
+}
+}  // namespace
+
+bool LoadFileTexts(const std::vector<std::string>& paths, std::vector<CDiffFileText>& texts,
+                   size_t lineCost) {
+    const size_t n = paths.size();
+    texts.clear();
+    texts.resize(n);
+    std::vector<OpenedFile> files(n);
+    std::vector<std::string> reasons(n);
+    auto fail = [&](size_t k) {
+        Prompter().Message(FailedToReadText(paths[k], reasons[k]), MsgIcon::Warning);
+        for (CDiffFileText& t : texts) ClearFileText(t);
+        return false;
+    };
+    // Every file is looked at before any is read: a folder, pipe or device
+    // is refused, and so are files whose bytes alone would not fit.
+    uint64_t total = 0;
+    for (size_t k = 0; k < n; ++k) {
+        if (!OpenRegularFile(paths[k], files[k], reasons[k])) return fail(k);
+        total += files[k].size;
+    }
+    const uint64_t available = DiffMemoryAvailable();
+    if (available != 0 && total > available) {
+        reasons[n - 1] = TooLargeText(total, available);
+        return fail(n - 1);
+    }
+    // Every file is read at once, each but the first on a thread of its
+    // own; only this thread speaks to the user.
+    std::vector<size_t> lineCounts(n, 0);
+    std::vector<char> failed(n, 0);
+    auto step = [&](size_t k) {
+        if (!ReadFileText(files[k], texts[k], reasons[k])) failed[k] = 1;
+        else lineCounts[k] = texts[k].Count();
+    };
+    {
+        std::vector<std::thread> threads;
+        for (size_t k = 1; k < n; ++k) threads.emplace_back([&, k] { step(k); });
+        if (n > 0) step(0);
+        for (std::thread& t : threads) t.join();
+    }
+    for (size_t k = 0; k < n; ++k)
+        if (failed[k]) return fail(k);
+    // The lines cost memory of their own (what the comparison and its rows
+    // take per line): refused before any of it is taken when it would not
+    // fit beside what was read.
+    if (lineCost > 0) {
+        uint64_t need = 0;
+        for (size_t count : lineCounts) need += static_cast<uint64_t>(count) * lineCost;
+        const uint64_t left = DiffMemoryAvailable();
+        if (left != 0 && need > left) {
+            reasons[n - 1] = TooLargeText(need + total, left + total);
+            return fail(n - 1);
+        }
+    }
+    return true;
+}
+
+// The second file is read on a thread of its own meanwhile; only this
+// thread speaks to the user, and b is left alone when the first file fails.
+bool CTextDiff::LoadFilePair(const std::string& pathA, const std::string& pathB,
+                             std::vector<CDiffLine>& a, std::vector<CDiffLine>& b) {
+    std::vector<CDiffLine> second;
+    bool secondRead = false;
+    std::string reasonA, reasonB;
+    std::thread reader([&] { secondRead = ReadFileLines(pathB, second, reasonB); });
+    const bool firstRead = ReadFileLines(pathA, a, reasonA);
+    reader.join();
+    if (!firstRead) {
+        Prompter().Message(FailedToReadText(pathA, reasonA), MsgIcon::Warning);
+        return false;
+    }
+    b = std::move(second);
+    if (!secondRead) {
+        Prompter().Message(FailedToReadText(pathB, reasonB), MsgIcon::Warning);
+        return false;
+    }
+    return true;
+}
+

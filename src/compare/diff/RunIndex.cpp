@@ -1,0 +1,238 @@
+// Indexes of runs of lines: the run index stage of the matcher. Takes the
+// numbered lines (m_L, m_R) and their left places (m_Single); gives, level
+// by level, a key for the run of 2, 4, 8, 12, 16, 24 or 32 lines that
+// starts at each place, and the left places of each key (m_Grams), so that
+// a scan looks a long run up by a rare key rather than by its lines.
+#include <exception>
+#include <system_error>
+#include <thread>
+
+#include "compare/diff/Matcher.h"
+
+using textdiff::ReserveHuge;
+
+// Each level joins two halves: the runs of a lower level that start at a
+// place (first), and the runs of a lower level that follow them (second).
+struct CTextDiff::Matcher::GramHalves {
+    int half;  // lines of the first half
+    const KeyList& firstLeft;
+    const KeyList& firstRight;
+    const OccIndex& firstIndex;
+    const KeyList& secondLeft;
+    const KeyList& secondRight;
+    const OccIndex& secondIndex;
+    int firstKeys;
+    int secondKeys;
+    static bool Frequent(const OccIndex& index, int key) { return key >= 0 && index.Count(key) > kFewPlaces; }
+};
+
+// The next level of runs of lines: a run of 2^level lines is the pair of
+// its two halves of the level below. Built when a scan first meets runs that
+// occur often. Only runs whose two halves both occur often are ever looked
+// up, so only they are indexed; any left place of such a run has the same
+// two halves and so is indexed too, and a right run of two frequent halves
+// that is not indexed never occurs on the left.
+//
+// Where there are few possible pairs, a table of them numbers the places;
+// else the pairs are numbered without a table of pairs: the places are taken
+// group by group of their first half (the left ones from its index, the
+// right ones sorted into such groups), and within a group each second half
+// gets a number the first time it is met, kept in a list by second half.
+void CTextDiff::Matcher::BuildGramLevel() {
+    const int level = static_cast<int>(m_Grams.size()) + 1;
+    const OccIndex& firstIndex = Index(kFirst[level]);
+    const OccIndex& secondIndex = Index(kSecond[level]);
+    const GramHalves halves{kGramLength[kFirst[level]],
+                            LeftKeys(kFirst[level]),
+                            RightKeys(kFirst[level]),
+                            firstIndex,
+                            LeftKeys(kSecond[level]),
+                            RightKeys(kSecond[level]),
+                            secondIndex,
+                            static_cast<int>(firstIndex.start.size()) - 1,
+                            static_cast<int>(secondIndex.start.size()) - 1};
+    std::vector<int> left, right;
+    ReserveHuge(left, m_nL);
+    ReserveHuge(right, m_nR);
+    left.assign(m_nL, -1);
+    right.assign(m_nR, -2);
+    int count = 0;
+    Gram gram;
+    // Few frequent halves: a table of all their pairs numbers the places in
+    // one pass over each input, in order (the grouping reads the places of
+    // each first half across the whole input, one cache miss each).
+    long firstFew = 0, secondFew = 0;
+    for (int key = 0; key < halves.firstKeys; ++key) firstFew += GramHalves::Frequent(firstIndex, key);
+    for (int key = 0; key < halves.secondKeys; ++key) secondFew += GramHalves::Frequent(secondIndex, key);
+    if (firstFew * secondFew <= kPairTable) {
+        NumberPairsByTable(halves, left, right, count, gram);
+    } else {
+        NumberPairsByGroup(halves, left, right, count);
+        gram.index.Build(left, count);
+        gram.left.Keep(std::move(left), count);
+        gram.right.Keep(std::move(right), count);
+    }
+    if (3 * PlacesPerLookUp(gram.index) > 2 * PlacesPerLookUp(Index(level - 1))) m_bLevelsDone = true;
+    m_Grams.push_back(std::move(gram));
+    m_nStepsAtLevel = m_nLookupSteps;
+}
+
+// Numbers the places through a table of all pairs of frequent halves, and
+// keeps the level's keys and left index in gram.
+void CTextDiff::Matcher::NumberPairsByTable(const GramHalves& halves, std::vector<int>& left,
+                                            std::vector<int>& right, int& count, Gram& gram) {
+    // Each frequent half's place in the table; -1 when not frequent.
+    auto dense = [](const OccIndex& index, int keys, std::vector<int>& at) {
+        at.assign(keys, -1);
+        int n = 0;
+        for (int key = 0; key < keys; ++key)
+            if (GramHalves::Frequent(index, key)) at[key] = n++;
+        return n;
+    };
+    std::vector<int> firstAt, secondAt;
+    dense(halves.firstIndex, halves.firstKeys, firstAt);
+    const long secondFew = dense(halves.secondIndex, halves.secondKeys, secondAt);
+    long firstFew = 0;
+    for (int a : firstAt) firstFew += a >= 0;
+    std::vector<int> pair(static_cast<size_t>(firstFew * secondFew), -1);
+    // The pair's slot in the table; -1 when either half is not frequent.
+    auto slot = [&](int f, int second) -> long {
+        if (f < 0 || second < 0) return -1;
+        const int a = firstAt[f], b = secondAt[second];
+        return a < 0 || b < 0 ? -1 : a * secondFew + b;
+    };
+    const int half = halves.half;
+    for (int j = 0; j + half < m_nL; ++j) {
+        const long k = slot(halves.firstLeft[j], halves.secondLeft[j + half]);
+        if (k < 0) continue;
+        if (pair[k] < 0) pair[k] = count++;
+        left[j] = pair[k];
+    }
+    // The left places are indexed on a thread of their own meanwhile: the
+    // right places only read the table of pairs.
+    const int n = count;
+    std::exception_ptr failure;
+    auto keepLeft = [&] {
+        try {
+            gram.index.Build(left, n);
+            gram.left.Keep(std::move(left), n);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    };
+    std::thread indexer;
+    try {
+        indexer = std::thread(keepLeft);
+    } catch (const std::system_error&) {
+        keepLeft();
+    }
+    for (int i = 0; i + half < m_nR; ++i) {
+        const long k = slot(halves.firstRight[i], halves.secondRight[i + half]);
+        if (k >= 0) right[i] = pair[k];
+    }
+    try {
+        gram.right.Keep(std::move(right), n);
+    } catch (...) {
+        if (indexer.joinable()) indexer.join();
+        throw;
+    }
+    if (indexer.joinable()) indexer.join();
+    if (failure) std::rethrow_exception(failure);
+}
+
+// Numbers the places without a table of pairs: the places are taken group
+// by group of their first half (the left ones in the order of its index,
+// the right ones sorted into such groups), and within a group each second
+// half gets a number the first time it is met. The second halves are
+// gathered into the groups' order in one pass in text order, and the
+// numbers scattered back to the places afterwards: stores at random places
+// do not hold the processor up as reads at random places do.
+void CTextDiff::Matcher::NumberPairsByGroup(const GramHalves& halves, std::vector<int>& left,
+                                            std::vector<int>& right, int& count) {
+    const int half = halves.half;
+    const int firstKeys = halves.firstKeys;
+    const OccIndex& firstIndex = halves.firstIndex;
+    std::vector<uint8_t> firstFrequent(firstKeys), secondFrequent(halves.secondKeys);
+    for (int f = 0; f < firstKeys; ++f) firstFrequent[f] = GramHalves::Frequent(firstIndex, f);
+    for (int s = 0; s < halves.secondKeys; ++s) secondFrequent[s] = GramHalves::Frequent(halves.secondIndex, s);
+    auto frequentSecond = [&](int s) { return s >= 0 && secondFrequent[s]; };
+    // Per place of the first half's index, the second half that follows it
+    // (-1: none or not frequent); then its number.
+    std::vector<int> leftSeconds(firstIndex.pos.size(), -1);
+    {
+        std::vector<int> fill(firstIndex.start.begin(), firstIndex.start.end() - 1);
+        for (int j = 0; j + half < m_nL; ++j) {
+            const int f = halves.firstLeft[j];
+            if (f < 0) continue;
+            const int s = halves.secondLeft[j + half];
+            leftSeconds[fill[f]++] = frequentSecond(s) ? s : -1;
+        }
+    }
+    // Right places of two frequent halves, by first half, with their second
+    // halves (then their numbers).
+    std::vector<int> rightStart(static_cast<size_t>(firstKeys) + 1, 0);
+    std::vector<int> rightPos, rightSeconds;
+    {
+        auto both = [&](int i) { return firstFrequent[halves.firstRight[i]] && frequentSecond(halves.secondRight[i + half]); };
+        for (int i = 0; i + half < m_nR; ++i)
+            if (halves.firstRight[i] >= 0 && both(i)) ++rightStart[halves.firstRight[i] + 1];
+        for (int f = 0; f < firstKeys; ++f) rightStart[f + 1] += rightStart[f];
+        rightPos.resize(rightStart[firstKeys]);
+        rightSeconds.resize(rightStart[firstKeys]);
+        std::vector<int> fill(rightStart.begin(), rightStart.end() - 1);
+        for (int i = 0; i + half < m_nR; ++i) {
+            if (halves.firstRight[i] < 0 || !both(i)) continue;
+            const int x = fill[halves.firstRight[i]]++;
+            rightPos[x] = i;
+            rightSeconds[x] = halves.secondRight[i + half];
+        }
+    }
+    std::vector<int> group(halves.secondKeys, -1), number(halves.secondKeys);
+    for (int f = 0; f < firstKeys; ++f) {
+        if (!firstFrequent[f]) continue;
+        for (int x = firstIndex.start[f]; x < firstIndex.start[f + 1]; ++x) {
+            const int second = leftSeconds[x];
+            if (second < 0) continue;
+            if (group[second] != f) {
+                group[second] = f;
+                number[second] = count++;
+            }
+            leftSeconds[x] = number[second];
+        }
+        for (int x = rightStart[f]; x < rightStart[f + 1]; ++x) {
+            const int second = rightSeconds[x];
+            rightSeconds[x] = group[second] == f ? number[second] : -1;
+        }
+    }
+    for (int f = 0; f < firstKeys; ++f) {
+        if (!firstFrequent[f]) continue;
+        for (int x = firstIndex.start[f]; x < firstIndex.start[f + 1]; ++x) left[firstIndex.pos[x]] = leftSeconds[x];
+    }
+    for (size_t x = 0; x < rightPos.size(); ++x) right[rightPos[x]] = rightSeconds[x];
+}
+
+// The places a look-up of the run at a left place meets on average: the
+// sum of the squared counts of the indexed keys over their places.
+double CTextDiff::Matcher::PlacesPerLookUp(const OccIndex& index) {
+    double squares = 0;
+    for (size_t key = 0; key + 1 < index.start.size(); ++key) {
+        const double c = index.start[key + 1] - index.start[key];
+        squares += c * c;
+    }
+    return index.pos.empty() ? 0 : squares / static_cast<double>(index.pos.size());
+}
+
+void CTextDiff::Matcher::OccIndex::Build(const std::vector<int>& keys, size_t keyCount) {
+    ReserveHuge(start, keyCount + 1);
+    start.assign(keyCount + 1, 0);
+    for (int key : keys)
+        if (key >= 0) ++start[key + 1];
+    for (size_t k = 0; k < keyCount; ++k) start[k + 1] += start[k];
+    ReserveHuge(pos, start[keyCount]);
+    pos.resize(start[keyCount]);
+    std::vector<int> fill;
+    ReserveHuge(fill, keyCount);
+    fill.assign(start.begin(), start.end() - 1);
+    for (size_t j = 0; j < keys.size(); ++j)
+        if (keys[j] >= 0) pos[fill[keys[j]]++] = static_cast<int>(j);
+}

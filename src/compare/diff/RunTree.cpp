@@ -1,0 +1,101 @@
+// The tree over the run cache: the block tree of the matcher. Takes the
+// run found for each right line (or the bound of a line not known) in the
+// run cache; gives, over any range of right lines, the longest of them, the
+// first line with the longest, and the first line whose run no longer fits
+// a part. The leaves are blocks of kLeaf right lines, looked at one by one.
+#include "compare/diff/Matcher.h"
+
+CTextDiff::Matcher::Node CTextDiff::Matcher::Leaf(int i) const {
+    if (i >= m_nR) return {INT_MAX, INT_MIN, INT_MIN, -1};
+    const CDiffRun c = Cached(i);
+    if (c.length > 0) return {c.start, c.start + c.length - 1, i + c.length - 1, c.length};
+    if (c.length == -1) return {INT_MAX, INT_MIN, INT_MIN, -1};
+    // Not known: stands for the longest run it may have.
+    return {INT_MAX, INT_MIN, INT_MIN, m_Bound[i]};
+}
+
+CTextDiff::Matcher::Node CTextDiff::Matcher::BlockNode(int block) const {
+    Node n = Leaf(block * kLeaf);
+    for (int i = block * kLeaf + 1; i < (block + 1) * kLeaf; ++i) n = Combine(n, Leaf(i));
+    return n;
+}
+
+void CTextDiff::Matcher::TreeBuild() {
+    const int blocks = (m_nR + kLeaf - 1) / kLeaf;
+    m_nSize = 1;
+    while (m_nSize < blocks) m_nSize <<= 1;
+    m_Tree.resize(2 * static_cast<size_t>(m_nSize));
+    for (int b = 0; b < m_nSize; ++b) m_Tree[m_nSize + b] = BlockNode(b);
+    for (int node = m_nSize - 1; node >= 1; --node)
+        m_Tree[node] = Combine(m_Tree[2 * node], m_Tree[2 * node + 1]);
+}
+
+void CTextDiff::Matcher::TreeSet(int i) {
+    int node = m_nSize + i / kLeaf;
+    m_Tree[node] = BlockNode(i / kLeaf);
+    for (node >>= 1; node >= 1; node >>= 1) {
+        const Node n = Combine(m_Tree[2 * node], m_Tree[2 * node + 1]);
+        if (n == m_Tree[node]) break;
+        m_Tree[node] = n;
+    }
+}
+
+template <class Want>
+int CTextDiff::Matcher::FirstWith(int a, int b, Want want) const {
+    if (a > b) return b + 1;
+    const int ba = a / kLeaf, bb = b / kLeaf;
+    const int firstEnd = ba == bb ? b : (ba + 1) * kLeaf - 1;
+    for (int i = a; i <= firstEnd; ++i)
+        if (want(Leaf(i))) return i;
+    if (ba == bb) return b + 1;
+    if (ba + 1 <= bb - 1) {
+        const int block = FirstBlockIn(1, 0, m_nSize - 1, ba + 1, bb - 1, want);
+        if (block >= 0) {
+            for (int i = block * kLeaf;; ++i)
+                if (want(Leaf(i))) return i;
+        }
+    }
+    for (int i = bb * kLeaf; i <= b; ++i)
+        if (want(Leaf(i))) return i;
+    return b + 1;
+}
+
+template <class Want>
+int CTextDiff::Matcher::FirstBlockIn(int node, int lo, int hi, int a, int b, Want want) const {
+    if (hi < a || lo > b || !want(m_Tree[node])) return -1;
+    if (lo == hi) return lo;
+    const int mid = (lo + hi) / 2;
+    const int r = FirstBlockIn(2 * node, lo, mid, a, b, want);
+    if (r >= 0) return r;
+    return FirstBlockIn(2 * node + 1, mid + 1, hi, a, b, want);
+}
+
+// The first right line in [a, b] whose run no longer fits the part.
+int CTextDiff::Matcher::FirstEvent(int a, int b, int lF, int lL, int rL) const {
+    return FirstWith(a, b, [&](const Node& n) { return NodeHasEvent(n, lF, lL, rL); });
+}
+
+// The first right line in [a, b] whose run (or bound) is at least length.
+int CTextDiff::Matcher::FirstLongest(int a, int b, int length) const {
+    return FirstWith(a, b, [length](const Node& n) { return n.maxLen >= length; });
+}
+
+// The longest cached length (or bound) in [a, b].
+int CTextDiff::Matcher::RangeMax(int a, int b) const {
+    const int ba = a / kLeaf, bb = b / kLeaf;
+    int m = INT_MIN;
+    const int firstEnd = ba == bb ? b : (ba + 1) * kLeaf - 1;
+    for (int i = a; i <= firstEnd; ++i) m = std::max(m, Leaf(i).maxLen);
+    if (ba == bb) return m;
+    if (ba + 1 <= bb - 1) m = std::max(m, RangeMaxIn(1, 0, m_nSize - 1, ba + 1, bb - 1));
+    for (int i = bb * kLeaf; i <= b; ++i) m = std::max(m, Leaf(i).maxLen);
+    return m;
+}
+
+int CTextDiff::Matcher::RangeMaxIn(int node, int lo, int hi, int a, int b) const {
+    if (hi < a || lo > b) return INT_MIN;
+    if (a <= lo && hi <= b) return m_Tree[node].maxLen;
+    const int mid = (lo + hi) / 2;
+    return std::max(RangeMaxIn(2 * node, lo, mid, a, b), RangeMaxIn(2 * node + 1, mid + 1, hi, a, b));
+}
+
