@@ -117,12 +117,7 @@ struct WaitCursor {
 };
 }  // namespace
 
-std::string StoredText(const std::string& value) {
-    std::string clean = value;
-    for (char& c : clean)
-        if (c == '\r' || c == '\n') c = ' ';
-    return EncodeText(clean);
-}
+std::string StoredText(const std::string& value) { return EncodeText(value); }
 
 bool IsSafeBoxFileName(const std::string& name) {
     return !name.empty() && name.find('/') == std::string::npos &&

@@ -11,8 +11,8 @@
 
 struct CReadProblems;
 
-// Text written on one line of a data file: line breaks become blanks and
-// every comma the comma code.
+// Text written on one line of a data file: its commas, line breaks, marker
+// colons and "[<]" coded (EncodeText), read back whole by GetTextValue.
 std::string StoredText(const std::string& value);
 
 class CSession {

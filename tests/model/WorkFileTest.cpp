@@ -124,7 +124,7 @@ TEST_F(WorkFileTest, WritingIsAtomicAndFailureIsReported) {
     back.BoxFileName = "Box.txt";
     ASSERT_EQ(back.Read(g_strSessionInfoDir), 1);
     ASSERT_EQ(back.m_Baskets[0].m_Items.size(), 1u);
-    EXPECT_EQ(back.m_Baskets[0].m_Items[0].FileName, "a  b.c");
+    EXPECT_EQ(back.m_Baskets[0].m_Items[0].FileName, "a\r\nb.c");  // and the name is kept whole
     // No temporary file is left behind.
     for (const auto& e : fs::directory_iterator(g_strSessionInfoDir))
         EXPECT_EQ(e.path().filename().string().find(".tmp-"), std::string::npos);
