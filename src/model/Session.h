@@ -92,5 +92,11 @@ void DropWorkFilePrefetch();
 // What is wrong with the keys of a session's header line ("" when nothing).
 std::string CheckHeaderKeys(const std::string& line);
 
-// True when a work-file name read from a file may be used: no folder parts.
+// The longest work-file name the program makes, in bytes: well inside the
+// name limit of every file system (255 bytes, 143 on an encrypted home),
+// whatever the session's name.
+constexpr size_t kMostBoxFileName = 128;
+
+// True when a work-file name read from a file may be used: no folder parts,
+// and no longer than a file system takes.
 bool IsSafeBoxFileName(const std::string& name);

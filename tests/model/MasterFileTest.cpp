@@ -181,6 +181,8 @@ TEST_F(MasterFileTest, EveryTypedNameRoundTripsWhateverItHolds) {
         // Line breaks, and the codes they might be taken for.
         "a\nb", "a\r\nb", "a\rb", "\n", "\r", "\r\n\r\n", "end\n", "x, y\nIsSkipped=Yes, EndDelim=z,",
         "[<]my_lf[>]", "[<]my_cr[>]\n",
+        // A name longer than a file system takes for a file's name.
+        std::string(1000, 'L'),
     };
     const std::string libPath = g_strLibraryInfoDir + kLibraryFileName;
     for (const std::string& t : texts) {
