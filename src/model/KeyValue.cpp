@@ -81,7 +81,16 @@ bool EndsMarker(std::string_view text, size_t at) {
     return false;
 }
 
-std::string Encode(const std::string& value, bool commas) {
+// True when the "[<]" at `at` starts a code that DecodeLineText reads.
+bool StartsLineCode(std::string_view text, size_t at) {
+    for (std::string_view code : {kColonCode, kBracketCode, kCrCode, kLfCode})
+        if (text.compare(at, code.size(), code) == 0) return true;
+    return false;
+}
+
+// `allBrackets`: every "[<]" is coded; otherwise only one that would read
+// as a code.
+std::string Encode(const std::string& value, bool commas, bool allBrackets = true) {
     std::string out;
     out.reserve(value.size());
     const std::string_view v(value);
@@ -91,8 +100,13 @@ std::string Encode(const std::string& value, bool commas) {
             out += kCommaCode;
         else if (c == ':' && EndsMarker(v, i))
             out += kColonCode;
-        else if (c == '[' && v.compare(i, 3, "[<]") == 0)
+        else if (c == '[' && v.compare(i, 3, "[<]") == 0 &&
+                 (allBrackets || StartsLineCode(v, i) || (i == 0 && v == kCommaCode)))
             out += kBracketCode;
+        else if (c == '\r')
+            out += kCrCode;
+        else if (c == '\n')
+            out += kLfCode;
         else
             out += c;
     }
@@ -100,7 +114,8 @@ std::string Encode(const std::string& value, bool commas) {
 }
 
 std::string Decode(const std::string& stored, bool commas) {
-    static const std::string_view comma = kCommaCode, colon = kColonCode, bracket = kBracketCode;
+    static const std::string_view comma = kCommaCode, colon = kColonCode, bracket = kBracketCode,
+                                  cr = kCrCode, lf = kLfCode;
     std::string out;
     out.reserve(stored.size());
     const std::string_view s(stored);
@@ -119,6 +134,12 @@ std::string Decode(const std::string& stored, bool commas) {
         } else if (rest.substr(0, bracket.size()) == bracket) {
             out += '[';
             pos = hit + bracket.size();
+        } else if (rest.substr(0, cr.size()) == cr) {
+            out += '\r';
+            pos = hit + cr.size();
+        } else if (rest.substr(0, lf.size()) == lf) {
+            out += '\n';
+            pos = hit + lf.size();
         } else {
             out += '[';  // no code: the text as it stands
             pos = hit + 1;
@@ -132,6 +153,7 @@ std::string Decode(const std::string& stored, bool commas) {
 std::string EncodeText(const std::string& value) { return Encode(value, true); }
 std::string DecodeText(const std::string& stored) { return Decode(stored, true); }
 std::string EncodeLineText(const std::string& text) { return Encode(text, false); }
+std::string EncodeRawText(const std::string& text) { return Encode(text, false, false); }
 std::string DecodeLineText(const std::string& stored) {
     if (stored.find("[<]") == std::string::npos) return stored;
     return Decode(stored, false);

@@ -16,6 +16,10 @@ constexpr const char* kColonCode = "[<]my_colon[>]";
 // The "[" of a "[<]" that a value itself holds, so that the value never
 // reads back as a code.
 constexpr const char* kBracketCode = "[<]my_bracket[>]";
+// A carriage return and a line feed inside a value, so that a text holding a
+// line break (a file's name, a delimiter, a comment) stays on its one line.
+constexpr const char* kCrCode = "[<]my_cr[>]";
+constexpr const char* kLfCode = "[<]my_lf[>]";
 
 // The value of `key` in a line of "key=value, " pairs: the text after the
 // first occurrence of the key that starts a field, up to the terminator (or
@@ -30,16 +34,24 @@ std::string GetKeyValue(const std::string& line, const std::string& key, char te
 bool HasKey(const std::string& line, const std::string& key);
 
 // Free-text values: every "," becomes the comma code on writing, the colon
-// of every section-marker text the colon code and the "[" of every "[<]" the
-// bracket code; the codes become those characters again on reading. A text
-// that holds none of these is written unchanged, and a "[<]" that starts no
-// code reads as it stands (older files hold only the comma code).
+// of every section-marker text the colon code, the "[" of every "[<]" the
+// bracket code and every CR and LF the CR and LF codes; the codes become
+// those characters again on reading. A text that holds none of these is
+// written unchanged, and a "[<]" that starts no code reads as it stands
+// (older files hold only the comma code).
 std::string EncodeText(const std::string& value);
 std::string DecodeText(const std::string& stored);
 // The same for a text that is a whole line of its own (a macro's Find or
-// Replace text): commas stay, only the marker colons and "[<]" are coded.
+// Replace text, a type-card comment): commas stay; the marker colons, "[<]",
+// CR and LF are coded.
 std::string EncodeLineText(const std::string& text);
 std::string DecodeLineText(const std::string& stored);
+// A text stored as it stands, commas too (a type-card comment): only its CR,
+// LF and marker colons are coded, and a "[<]" only where it would read as
+// one of those codes or as the bracket code (or the whole text as the comma
+// code), so that a text of an earlier build writes the same bytes. Read back
+// with DecodeLineText.
+std::string EncodeRawText(const std::string& text);
 // GetKeyValue followed by DecodeText.
 std::string GetTextValue(const std::string& line, const std::string& key);
 

@@ -13,8 +13,9 @@ bool HoldsMarker(const std::string& line, const std::string& marker) {
     return line.find(m) != std::string::npos;
 }
 
-// A comment is written as it is (only a lone "," is coded), so it may hold
-// commas: it runs up to the ",IsSkipped=" that follows it.
+// A comment is written with its commas as they are (only a lone "," is
+// coded), so it runs up to the ",IsSkipped=" that follows it; its line
+// breaks and marker colons are coded (EncodeRawText).
 std::string ReadTypeComment(const std::string& line) {
     const std::string key = "TypeComment=";
     std::size_t at = line.find("," + key);
@@ -26,7 +27,7 @@ std::string ReadTypeComment(const std::string& line) {
     std::string value = end != std::string::npos && end >= from
                             ? line.substr(from, end - from)
                             : GetKeyValue(line, key);
-    return value == kCommaCode ? std::string(",") : value;
+    return value == kCommaCode ? std::string(",") : DecodeLineText(value);
 }
 
 // Counts a record line whose keys are not the ones its writer writes and
@@ -102,9 +103,10 @@ std::string DecodeCharSet(const std::string& text) {
 }
 
 // A text that holds a marker of the file is written with that marker's
-// colon coded: its line would otherwise end the section it stands in.
+// colon coded: its line would otherwise end the section it stands in. Its
+// line breaks become backslash n; a CR that is no part of one is coded.
 std::string EncodeMacroText(const std::string& text) {
-    return ReplaceAll(ReplaceAll(EncodeLineText(text), "\r\n", "\\n"), "\n", "\\n");
+    return EncodeLineText(ReplaceAll(ReplaceAll(text, "\r\n", "\\n"), "\n", "\\n"));
 }
 
 std::string DecodeMacroText(const std::string& text) {
@@ -151,7 +153,7 @@ void WriteTypeCards(std::ostream& out, const std::vector<CTypeCard>& cards,
         out << "TypeCard=" << EncodeCharSet(card.Name) << ","
             << "PrimaryCharSet=" << EncodeCharSet(card.PrimaryCharSet) << ","
             << "AuxCharSet=" << EncodeCharSet(card.AuxCharSet) << ","
-            << "TypeComment=" << (card.TypeComment == "," ? kCommaCode : card.TypeComment) << ","
+            << "TypeComment=" << (card.TypeComment == "," ? kCommaCode : EncodeRawText(card.TypeComment)) << ","
             << "IsSkipped=" << CMacro::FlagText(card.IsSkipped) << "," << '\n';
     }
     out << endMarker << cards.size() << '\n';

@@ -97,7 +97,11 @@ bool CProgramData::SaveSessionWorkFile(int p, int s) {
     // The session's items are only in memory now: they go to a new name
     // beside the old one, never over a file that is there or over the name
     // of another session.
-    std::string stem = IsSafeBoxFileName(se->BoxFileName) ? se->BoxFileName : se->MakeBoxFileName(p, s, {});
+    // A name that is too long for the folder (kept from an older build) gives
+    // way to a fresh one.
+    std::string stem = IsSafeBoxFileName(se->BoxFileName) && se->BoxFileName.size() <= kMostBoxFileName
+                           ? se->BoxFileName
+                           : se->MakeBoxFileName(p, s, {});
     if (stem.size() > 4 && stem.compare(stem.size() - 4, 4, ".txt") == 0) stem.resize(stem.size() - 4);
     // A spare name that fails in its turn gives the next number, not a longer name.
     if (stem.size() > 3 && stem[stem.size() - 3] == '-' && std::isdigit(static_cast<unsigned char>(stem.end()[-2])) &&

@@ -117,15 +117,10 @@ struct WaitCursor {
 };
 }  // namespace
 
-std::string StoredText(const std::string& value) {
-    std::string clean = value;
-    for (char& c : clean)
-        if (c == '\r' || c == '\n') c = ' ';
-    return EncodeText(clean);
-}
+std::string StoredText(const std::string& value) { return EncodeText(value); }
 
 bool IsSafeBoxFileName(const std::string& name) {
-    return !name.empty() && name.find('/') == std::string::npos &&
+    return !name.empty() && name.size() <= 255 && name.find('/') == std::string::npos &&
            name.find('\\') == std::string::npos && name.find("..") == std::string::npos &&
            name.find('\0') == std::string::npos;
 }
@@ -451,7 +446,11 @@ std::string CSession::MakeBoxFileNameIf(int project, int session, Taken taken) c
             kept += c;
     char buf[64];
     std::snprintf(buf, sizeof buf, "Box%02d-Ses%02d-", project + 1, session + 1);
-    const std::string base = buf + kept;
+    std::string base = buf + kept;
+    // A long name is cut, with room left for a number and ".txt"; a cut
+    // name that is taken is numbered like any other.
+    constexpr size_t kRoom = 10;  // "-NNNNN.txt"
+    if (base.size() > kMostBoxFileName - kRoom) base.resize(kMostBoxFileName - kRoom);
     if (!taken(base + ".txt")) return base + ".txt";
     for (int n = 1;; ++n) {
         std::snprintf(buf, sizeof buf, "-%02d.txt", n);

@@ -11,8 +11,8 @@
 
 struct CReadProblems;
 
-// Text written on one line of a data file: line breaks become blanks and
-// every comma the comma code.
+// Text written on one line of a data file: its commas, line breaks, marker
+// colons and "[<]" coded (EncodeText), read back whole by GetTextValue.
 std::string StoredText(const std::string& value);
 
 class CSession {
@@ -92,5 +92,11 @@ void DropWorkFilePrefetch();
 // What is wrong with the keys of a session's header line ("" when nothing).
 std::string CheckHeaderKeys(const std::string& line);
 
-// True when a work-file name read from a file may be used: no folder parts.
+// The longest work-file name the program makes, in bytes: well inside the
+// name limit of every file system (255 bytes, 143 on an encrypted home),
+// whatever the session's name.
+constexpr size_t kMostBoxFileName = 128;
+
+// True when a work-file name read from a file may be used: no folder parts,
+// and no longer than a file system takes.
 bool IsSafeBoxFileName(const std::string& name);

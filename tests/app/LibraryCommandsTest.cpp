@@ -338,9 +338,15 @@ TEST_F(LibraryCommandsTest, WildCardManagerWorksOnTheLiveLibrary) {
             EXPECT_EQ(dlg.List()->topLevelItemCount(), 6);
             EXPECT_EQ(Selected(dlg.List()), std::vector<int>{0});
             EXPECT_EQ(Child<QPlainTextEdit>(w, "1962")->toPlainText(), "\\b");
-            // Adding ^x with aabba keeps ab.
+            // Adding ^x with aabba keeps ab. Its comment is one line: the
+            // line breaks of a pasted text become blanks.
             Child<QLineEdit>(w, "1965")->setText("^x");
             Child<QPlainTextEdit>(w, "1962")->setPlainText("aabba");
+            auto* comment = w.findChild<QLineEdit*>("1964");
+            ASSERT_NE(comment, nullptr) << "the comment box is no one-line field";
+            comment->clear();
+            comment->insert("Grab x\r\nand y\nz");
+            EXPECT_EQ(comment->text(), "Grab x and y z");
             Press(w, "1315");
             EXPECT_EQ(Child<QPlainTextEdit>(w, "1962")->toPlainText(), "ab");
             EXPECT_EQ(dlg.List()->topLevelItem(6)->text(1), "ab");
@@ -368,6 +374,7 @@ TEST_F(LibraryCommandsTest, WildCardManagerWorksOnTheLiveLibrary) {
     EXPECT_EQ(store.TypeCards[0].Name, "^n");
     EXPECT_EQ(store.TypeCards[0].IsSkipped, 1);
     EXPECT_EQ(store.TypeCards.back().Name, "^x");
+    EXPECT_EQ(store.TypeCards.back().TypeComment, "Grab x and y z");
 
     // Load takes the Input window's selection with its line breaks.
     ASSERT_NE(g_pInputWindow, nullptr);

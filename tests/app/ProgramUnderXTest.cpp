@@ -429,14 +429,18 @@ TEST_F(BuiltProgramTest, ALogoutSavesLikeAClose) {
 }
 
 // Sessions named (F8, typed as a user types) with the texts that end and
-// begin a session's record in the master data file come back at the next
-// start with the session after them, and that start finds the file whole.
+// begin a session's record in the master data file, or with a name longer
+// than a file system takes for a file's name, come back at the next start
+// with the session after them and their work files, and that start finds
+// the files whole.
 TEST_F(BuiltProgramTest, SessionsNamedLikeMarkersComeBackAfterARestart) {
     std::string id = Start();
     ASSERT_FALSE(id.empty()) << "the main window did not appear";
+    const std::string longName = "Long " + std::string(295, 'n');
     AddSession(id, "End of Session ID: oops");
     AddSession(id, "Session ID: 9");
     AddSession(id, "After them");
+    AddSession(id, longName);  // the current session at the close
     EXPECT_TRUE(EndsOn(SIGTERM));
     // The second start reads what the first wrote; its close writes back what it read.
     id = Start();
@@ -446,9 +450,14 @@ TEST_F(BuiltProgramTest, SessionsNamedLikeMarkersComeBackAfterARestart) {
     data.LoadMasterFile();
     std::vector<std::string> names;
     for (int p = 0; p < data.GetProjectCount(); ++p)
-        for (int s = 0; s < data.GetSessionCount(p); ++s) names.push_back(data.GetSessionName(p, s));
+        for (int s = 0; s < data.GetSessionCount(p); ++s) {
+            names.push_back(data.GetSessionName(p, s));
+            std::error_code ec;
+            EXPECT_TRUE(std::filesystem::is_regular_file(g_strSessionInfoDir + data.GetBoxFileName(p, s), ec))
+                << data.GetSessionName(p, s) << ": " << ec.message();
+        }
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"After them", "End of Session ID: oops", "My Session",
+    EXPECT_EQ(names, (std::vector<std::string>{"After them", "End of Session ID: oops", longName, "My Session",
                                                "Session ID: 9"}))
         << ReadFile(Master());
     for (const auto& e : std::filesystem::directory_iterator(g_strSessionInfoDir))

@@ -150,7 +150,9 @@ TEST_F(MasterFileTest, OptionsReadingRules) {
 // back by its start: whatever it holds, nothing before or after it is lost
 // and no file is taken for damaged. The texts are those that the stored
 // files' readers look for (the section markers of every stored file as the
-// writers write them, keys), the value codes, commas, blanks and non-ASCII.
+// writers write them, keys), the value codes, commas, blanks, non-ASCII and
+// line breaks. A name typed in a one-line field (project, session, basket,
+// cluster) refuses a line break; every other text keeps it.
 TEST_F(MasterFileTest, EveryTypedNameRoundTripsWhateverItHolds) {
     const std::vector<std::string> texts = {
         // The master data file.
@@ -176,6 +178,11 @@ TEST_F(MasterFileTest, EveryTypedNameRoundTripsWhateverItHolds) {
         // The codes themselves, commas, blanks, non-ASCII.
         "[<]my_comma[>]", "[<]my_colon[>]", "[<]my_bracket[>]", "[<]", "a[<]b[>]c", "[[<]]", ",", "a, b",
         ",,", " lead", "trail ", "  both  ", " ", "Gr\u00fc\u00dfe \u2713 \u65e5\u672c", "\xff\xfe\x80 raw",
+        // Line breaks, and the codes they might be taken for.
+        "a\nb", "a\r\nb", "a\rb", "\n", "\r", "\r\n\r\n", "end\n", "x, y\nIsSkipped=Yes, EndDelim=z,",
+        "[<]my_lf[>]", "[<]my_cr[>]\n",
+        // A name longer than a file system takes for a file's name.
+        std::string(1000, 'L'),
     };
     const std::string libPath = g_strLibraryInfoDir + kLibraryFileName;
     for (const std::string& t : texts) {
@@ -190,11 +197,15 @@ TEST_F(MasterFileTest, EveryTypedNameRoundTripsWhateverItHolds) {
         g_strEditor = t;
 
         // Each kind of name holds the text, and a second one comes after it.
+        const bool oneLine = t.find_first_of("\r\n") == std::string::npos;
+        const std::string name = oneLine ? t : "one line";
         CProgramData data;
         data.EnsureCurrentBasket();
-        ASSERT_TRUE(data.SetProjectName(0, t));
+        EXPECT_EQ(data.SetProjectName(0, t), oneLine);
+        ASSERT_TRUE(data.SetProjectName(0, name));
         ASSERT_TRUE(data.InsertProject("after", 1));
-        ASSERT_TRUE(data.SetSessionName(0, 0, t));
+        EXPECT_EQ(data.SetSessionName(0, 0, t), oneLine);
+        ASSERT_TRUE(data.SetSessionName(0, 0, name));
         ASSERT_TRUE(data.InsertSession("after", 0, 1));
         ASSERT_TRUE(data.InsertSession("after", 1, 0));
         for (auto [p, s] : {std::pair{0, 1}, std::pair{1, 0}}) {
@@ -202,14 +213,20 @@ TEST_F(MasterFileTest, EveryTypedNameRoundTripsWhateverItHolds) {
             data.GetSessionPtr(p, s)->m_Baskets.emplace_back("after");
             ASSERT_TRUE(data.InsertFileItems(p, s, 0, -1, CFileItem("after")));
         }
-        ASSERT_TRUE(data.SetBasketName(0, 0, 0, t));
+        EXPECT_EQ(data.SetBasketName(0, 0, 0, t), oneLine);
+        ASSERT_TRUE(data.SetBasketName(0, 0, 0, name));
         ASSERT_TRUE(data.InsertBasket("after", 0, 0, 1));
-        ASSERT_TRUE(data.InsertFileItems(0, 0, 0, -1, CFileItem(t)));
+        CFileItem item(t);
+        item.LocalDir = "/home/u/" + t + "/";
+        item.RemoteDir = "/srv/" + t + "/";
+        ASSERT_TRUE(data.InsertFileItems(0, 0, 0, -1, item));
         ASSERT_TRUE(data.InsertFileItems(0, 0, 0, -1, CFileItem("after")));
         ASSERT_TRUE(data.InsertFileItems(0, 0, 1, -1, CFileItem("after")));
         data.SetSelection(0, 0, 0, {1});
         data.GetSessionPtr(0, 0)->BasketInd = 1;
         data.AddCluster(t, 0);
+        EXPECT_EQ(data.GetClusterCount(), oneLine ? 1 : 0);
+        if (!oneLine) data.AddCluster(name, 0);
         data.AddCluster("after", 1);
         data.AddHost("host1", t, "pw1", 0, 0);
         data.AddHost(t, "user2", "pw2", 0, 1);
@@ -219,6 +236,12 @@ TEST_F(MasterFileTest, EveryTypedNameRoundTripsWhateverItHolds) {
         data.m_LibraryList.InsertLibrary(1, "after");
         data.m_LibraryList[0].MacroList = {CMacro(t, t), CMacro("after", "after")};
         data.m_LibraryList[1].MacroList = {CMacro(t + "\r\n" + t, "after")};
+        auto& cards = data.m_LibraryList[0].WildTypeManager.TypeCards;
+        ASSERT_GE(cards.size(), 2u);
+        cards[0].TypeComment = t;
+        cards[0].IsSkipped = 1;
+        cards[1].TypeComment = "after";
+        data.m_LibraryList[0].DelimList = {{1, t, t}, {0, "after", t}, {0, "<<", "after"}};
         data.m_SessionReport.SetDefaultColumns();  // as a start leaves them
         ASSERT_TRUE(data.SaveMasterFile(MasterPath()));
         ASSERT_TRUE(data.SaveLibraryFile(libPath));
@@ -230,26 +253,28 @@ TEST_F(MasterFileTest, EveryTypedNameRoundTripsWhateverItHolds) {
         back.LoadLibraryFile(libPath, false);
         EXPECT_EQ(g_strEditor, t);
         ASSERT_EQ(back.GetProjectCount(), 2);
-        EXPECT_EQ(back.GetProjectName(0), t);
+        EXPECT_EQ(back.GetProjectName(0), name);
         EXPECT_EQ(back.GetProjectName(1), "after");
         ASSERT_EQ(back.GetSessionCount(0), 2);
         ASSERT_EQ(back.GetSessionCount(1), 1);
-        EXPECT_EQ(back.GetSessionName(0, 0), t);
+        EXPECT_EQ(back.GetSessionName(0, 0), name);
         EXPECT_EQ(back.GetSessionName(0, 1), "after");
         EXPECT_EQ(back.GetSessionName(1, 0), "after");
         for (auto [p, s] : {std::pair{0, 0}, std::pair{0, 1}, std::pair{1, 0}})
             if (!back.GetSessionPtr(p, s)->IsLoaded) EXPECT_EQ(back.LoadSessionFile(p, s), 1);
         ASSERT_EQ(back.GetBasketCount(0, 0), 2);
-        EXPECT_EQ(back.GetBasketName(0, 0, 0), t);
+        EXPECT_EQ(back.GetBasketName(0, 0, 0), name);
         EXPECT_EQ(back.GetBasketName(0, 0, 1), "after");
         EXPECT_EQ(back.GetSessionPtr(0, 0)->BasketInd, 1);
         EXPECT_EQ(back.GetBasketFileNames(0, 0, 0), (std::vector<std::string>{t, "after"}));
+        EXPECT_EQ(back.GetFileItem(0, 0, 0, 0).LocalDir, item.LocalDir);
+        EXPECT_EQ(back.GetFileItem(0, 0, 0, 0).RemoteDir, item.RemoteDir);
         EXPECT_EQ(back.GetBasketFileNames(0, 0, 1), (std::vector<std::string>{"after"}));
         EXPECT_EQ(back.GetSelection(0, 0, 0), (std::vector<int>{1}));
         EXPECT_EQ(back.GetBasketFileNames(0, 1, 0), (std::vector<std::string>{"after"}));
         EXPECT_EQ(back.GetBasketFileNames(1, 0, 0), (std::vector<std::string>{"after"}));
         ASSERT_EQ(back.GetClusterCount(), 2);
-        EXPECT_EQ(back.GetClusterName(0), t);
+        EXPECT_EQ(back.GetClusterName(0), name);
         EXPECT_EQ(back.GetClusterName(1), "after");
         ASSERT_EQ(back.GetHostCount(0), 2);
         ASSERT_EQ(back.GetHostCount(1), 1);
@@ -268,11 +293,33 @@ TEST_F(MasterFileTest, EveryTypedNameRoundTripsWhateverItHolds) {
         EXPECT_EQ(back.m_LibraryList.GetLibName(0), t);
         EXPECT_EQ(back.m_LibraryList.GetLibName(1), "after");
         ASSERT_EQ(back.m_LibraryList[0].MacroList.size(), 2u);
-        EXPECT_EQ(back.m_LibraryList[0].MacroList[0].Find, t);
-        EXPECT_EQ(back.m_LibraryList[0].MacroList[0].Replace, t);
+        // A lone LF of a macro text reads back as CR LF, as it always has.
+        auto crlf = [](const std::string& text) {
+            std::string out;
+            for (char c : text) {
+                if (c == '\n' && (out.empty() || out.back() != '\r')) out += '\r';
+                out += c;
+            }
+            return out;
+        };
+        EXPECT_EQ(back.m_LibraryList[0].MacroList[0].Find, crlf(t));
+        EXPECT_EQ(back.m_LibraryList[0].MacroList[0].Replace, crlf(t));
         EXPECT_EQ(back.m_LibraryList[0].MacroList[1].Find, "after");
         ASSERT_EQ(back.m_LibraryList[1].MacroList.size(), 1u);
-        EXPECT_EQ(back.m_LibraryList[1].MacroList[0].Find, t + "\r\n" + t);
+        EXPECT_EQ(back.m_LibraryList[1].MacroList[0].Find, crlf(t + "\r\n" + t));
+        const auto& cardsBack = back.m_LibraryList[0].WildTypeManager.TypeCards;
+        ASSERT_EQ(cardsBack.size(), cards.size());
+        EXPECT_EQ(cardsBack[0].TypeComment, t);
+        EXPECT_EQ(cardsBack[0].IsSkipped, 1);
+        EXPECT_EQ(cardsBack[1].TypeComment, "after");
+        const auto& delims = back.m_LibraryList[0].DelimList;
+        ASSERT_EQ(delims.size(), 3u);
+        EXPECT_EQ(delims[0].IsSingle, 1);
+        EXPECT_EQ(delims[0].BeginDelim, t);
+        EXPECT_EQ(delims[0].EndDelim, t);
+        EXPECT_EQ(delims[1].BeginDelim, "after");
+        EXPECT_EQ(delims[1].EndDelim, t);
+        EXPECT_EQ(delims[2].EndDelim, "after");
         // Whole files: no backup, no warning; and the next save writes the same bytes.
         EXPECT_FALSE(trace.Has("not read whole")) << trace.All();
         EXPECT_FALSE(trace.Has("Skipped")) << trace.All();

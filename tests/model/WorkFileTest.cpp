@@ -124,7 +124,7 @@ TEST_F(WorkFileTest, WritingIsAtomicAndFailureIsReported) {
     back.BoxFileName = "Box.txt";
     ASSERT_EQ(back.Read(g_strSessionInfoDir), 1);
     ASSERT_EQ(back.m_Baskets[0].m_Items.size(), 1u);
-    EXPECT_EQ(back.m_Baskets[0].m_Items[0].FileName, "a  b.c");
+    EXPECT_EQ(back.m_Baskets[0].m_Items[0].FileName, "a\r\nb.c");  // and the name is kept whole
     // No temporary file is left behind.
     for (const auto& e : fs::directory_iterator(g_strSessionInfoDir))
         EXPECT_EQ(e.path().filename().string().find(".tmp-"), std::string::npos);
@@ -183,6 +183,20 @@ TEST_F(WorkFileTest, MakeBoxFileNameKeepsLettersDigitsDashAndIsUnique) {
     se.SetBoxFileName(0, 2, used);
     EXPECT_EQ(used.back(), "Box01-Ses03-MySession-02.txt");
     EXPECT_EQ(se.MakeBoxFileName(0, 2, used), "Box01-Ses03-MySession-03.txt");
+    // A name of any length makes a name the file system takes, cut and
+    // numbered beside the files already there.
+    se.SessionName = std::string(300, 'L');
+    const std::string cut = se.MakeBoxFileName(0, 2, {});
+    EXPECT_EQ(cut.substr(0, 20), "Box01-Ses03-LLLLLLLL");
+    EXPECT_LE(cut.size(), kMostBoxFileName - 6);
+    WriteFile(g_strSessionInfoDir + cut, "another session's");
+    used = {cut};
+    const std::string numbered = se.MakeBoxFileName(0, 2, used);
+    EXPECT_EQ(numbered, cut.substr(0, cut.size() - 4) + "-01.txt");
+    se.SetBoxFileName(0, 2, used);
+    se.m_Baskets.emplace_back();
+    ASSERT_EQ(se.Write(g_strSessionInfoDir, 2, 0), 1);
+    EXPECT_EQ(ReadFile(g_strSessionInfoDir + cut), "another session's");
     EXPECT_EQ(se.GetImageIndex(), 2);
     se.IsLoaded = true;
     EXPECT_EQ(se.GetImageIndex(), 3);

@@ -16,6 +16,7 @@
 
 #include "compare/TextAccess.h"
 #include "widgets/LineTextBox.h"
+#include "widgets/SharedDialogs.h"
 #include "widgets/TextWindows.h"
 #include "widgets/TextRichEdit.h"
 #include "convert_ui/LibraryEditing.h"
@@ -64,9 +65,9 @@ CWildCardManagerDlg::CWildCardManagerDlg(CProgramData* data, QWidget* parent) : 
     m_aux->setObjectName("1963");
     m_aux->setFont(mono);
     m_aux->setFixedHeight(40);
-    m_comment = new QPlainTextEdit(this);
+    m_comment = new QLineEdit(this);
     m_comment->setObjectName("1964");
-    m_comment->setFixedHeight(40);
+    KeepOneLine(m_comment);
     m_skip = new QCheckBox("Skip this item (for performance).", this);
     m_skip->setObjectName("1961");
 
@@ -200,7 +201,7 @@ void CWildCardManagerDlg::ShowTypeCard(int r) {
     m_name->setText(Q(c.Name));
     m_primary->setPlainText(Q(EscapeWhites(c.PrimaryCharSet)));
     m_aux->setPlainText(Q(EscapeWhites(c.AuxCharSet)));
-    m_comment->setPlainText(Q(c.TypeComment));
+    m_comment->setText(Q(c.TypeComment));
     m_skip->setChecked(c.IsSkipped);
 }
 
@@ -218,7 +219,7 @@ void CWildCardManagerDlg::OnAdd() {
     std::string aux = UnescapeWhites(SetBoxText(m_aux));
     const CardCheck c = CheckTypeCard(Store(), name, primary, -1);
     if (ShowRefusal(c.message, int(c.focus))) return;
-    Store().AddTypeCard(name, primary, aux, BoxText(m_comment));
+    Store().AddTypeCard(name, primary, aux, S(m_comment->text()));
     m_primary->setPlainText(Q(EscapeWhites(primary)));
     m_aux->setPlainText(Q(EscapeWhites(aux)));
     const auto sel = SelectedRows();
@@ -239,7 +240,7 @@ bool CWildCardManagerDlg::ModifySelectedItem() {
     std::string aux = UnescapeWhites(SetBoxText(m_aux));
     const CardCheck c = CheckTypeCard(Store(), name, primary, r);
     if (ShowRefusal(c.message, int(c.focus))) return false;
-    ModifyTypeCard(Store(), r, name, primary, aux, BoxText(m_comment));
+    ModifyTypeCard(Store(), r, name, primary, aux, S(m_comment->text()));
     m_primary->setPlainText(Q(EscapeWhites(primary)));
     m_aux->setPlainText(Q(EscapeWhites(aux)));
     SetRow(r);

@@ -46,7 +46,7 @@ private:
     QLineEdit* m_name = nullptr;
     QPlainTextEdit* m_primary = nullptr;
     QPlainTextEdit* m_aux = nullptr;
-    QPlainTextEdit* m_comment = nullptr;
+    QLineEdit* m_comment = nullptr;
     QCheckBox* m_skip = nullptr;
     QTreeWidget* m_list = nullptr;
 };
