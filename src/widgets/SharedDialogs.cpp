@@ -124,6 +124,7 @@ void CTextPromptDlg::Build() {
     m_edit = new QLineEdit(m_text, this);
     m_edit->setObjectName("1622");
     m_edit->setMinimumWidth(320);
+    KeepOneLine(m_edit);
     row->addWidget(m_edit);
     m_browse = new QPushButton("...", this);
     m_browse->setObjectName("1841");

@@ -126,10 +126,11 @@ TEST_F(SharedControls, TextPromptRefusesEmptyAndAppendsTheFolderSlash) {
     empty.open();
     empty.accept();
     EXPECT_TRUE(empty.isVisible());  // OK on an empty text does nothing
-    empty.Edit()->setText("Docs");
+    // A name is one line: a pasted text's line breaks become blanks.
+    empty.Edit()->insert("Do\r\ncs\n");
     empty.accept();
     EXPECT_EQ(empty.result(), QDialog::Accepted);
-    EXPECT_EQ(empty.Text(), "Docs");
+    EXPECT_EQ(empty.Text(), "Do cs ");
     EXPECT_EQ(empty.findChild<QLabel*>("1903")->text(), "Enter Basket name:");
     EXPECT_FALSE(empty.BrowseButton()->isVisibleTo(&empty));
 
