@@ -244,6 +244,46 @@ bool HasCrLfLineEnds(const char* text, std::size_t size) {
     return lf && lf > text && lf[-1] == '\r';
 }
 
+bool HasLoneCr(const char* text, std::size_t size) {
+    const char* end = text + size;
+    for (const char* p = text; p < end;) {
+        const char* cr = static_cast<const char*>(std::memchr(p, '\r', end - p));
+        if (!cr) return false;
+        if (cr + 1 == end || cr[1] != '\n') return true;
+        p = cr + 2;
+    }
+    return false;
+}
+
+void DropLoneCrs(std::string& text) {
+    char* d = text.data();
+    const char* p = d;
+    const char* end = d + text.size();
+    char* w = nullptr;  // set at the first CR dropped
+    while (p < end) {
+        const char* cr = static_cast<const char*>(std::memchr(p, '\r', end - p));
+        if (!cr) break;
+        const bool pair = cr + 1 < end && cr[1] == '\n';
+        const char* keepEnd = pair ? cr + 2 : cr;  // what stays of this stretch
+        if (!w && !pair) {
+            w = d + (cr - d);
+        } else if (w) {
+            std::memmove(w, p, keepEnd - p);
+            w += keepEnd - p;
+        }
+        p = pair ? cr + 2 : cr + 1;
+    }
+    if (!w) return;
+    std::memmove(w, p, end - p);
+    w += end - p;
+    text.resize(static_cast<std::size_t>(w - d));
+}
+
+void PutLineEndsBack(std::string& converted, bool inputHasLoneCr, bool crlf) {
+    if (!inputHasLoneCr) DropLoneCrs(converted);
+    if (crlf) ExpandLoneLineFeeds(converted);
+}
+
 // The file as opened for reading (device, inode, modification time), with
 // the number of bytes read from it.
 CFileStamp StampOf(const struct stat& st, std::size_t bytesRead) {
@@ -466,6 +506,7 @@ bool CConversionEngine::ConvertFileForBatch(CFindRepPreview& preview, int row, b
             return CopyFileReplacing(preview.InputName, preview.OutputName, reason);
         }
     }
+    PutLineEndsBack(converted, HasLoneCr(text.data(), text.size()), crlf);
     // Written back over itself, the file is replaced only as it was read.
     if (!WriteFileReplacing(preview.OutputName, converted, preview.Mode == "A", reason,
                             !crlf, same ? &stamp : nullptr)) {
@@ -837,6 +878,7 @@ bool CConversionEngine::CommitFile(CFindRepPreview& preview, int /*row*/) {
     CFileStamp stamp;
     bool crlf = false;
     if (!ReadFileForConversion(preview.InputName, text, reason, &stamp, &crlf)) return false;
+    const bool loneCr = HasLoneCr(text.data(), text.size());
     std::vector<int> dropped;
     if (!ApplyInstances(preview, text, &dropped)) {
         WriteTrace(preview.InputName +
@@ -849,6 +891,7 @@ bool CConversionEngine::CommitFile(CFindRepPreview& preview, int /*row*/) {
                    std::to_string(inst.InstanceNo + 1) + " (\"" + inst.FindText +
                    "\") left out: it was found in the text of a skipped or changed instance.");
     }
+    PutLineEndsBack(text, loneCr, crlf);
     if (!WriteFileReplacing(preview.OutputName, text, preview.Mode == "A", reason, !crlf,
                             same ? &stamp : nullptr)) {
         WriteTrace(preview.OutputName + ": " + reason);

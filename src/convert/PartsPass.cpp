@@ -130,6 +130,25 @@ bool PlanParts(const CLibraryList& list, PartsPlan& plan) {
     return true;
 }
 
+// True when the file holds a CR that no LF follows (or cannot be read: its
+// reading then fails on its own).
+bool FileHasLoneCr(int fd) {
+    std::string block(kPartBytes, '\0');
+    off_t at = 0;
+    bool crEnded = false;  // the block before ended in a CR
+    for (;;) {
+        ssize_t n = ::pread(fd, block.data(), block.size(), at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return true;
+        if (n == 0) return crEnded;
+        if (crEnded && block[0] != '\n') return true;
+        const std::size_t size = static_cast<std::size_t>(n);
+        crEnded = block[size - 1] == '\r';
+        if (HasLoneCr(block.data(), size - (crEnded ? 1 : 0))) return true;
+        at += n;
+    }
+}
+
 // Reads the input file in parts of whole lines of about kPartBytes, as they
 // are (no line end changed).
 class CPartReader {
@@ -235,6 +254,11 @@ public:
     Slot& FreeSlot() { return m_slots[m_liveEnd % m_ring]; }
     // The file's line ends, given before the first part is queued.
     void SetCrLfFile(bool crlf) { m_crlfFile = crlf; }
+    // Whether the parts are converted with CR LF line breaks, where a line
+    // break can be taken apart; then, given before the workers start,
+    // whether the CRs left on their own go (see PutLineEndsBack).
+    bool Expands() const { return m_expand; }
+    void SetDropLoneCrs(bool drop) { m_dropLoneCrs = drop; }
     void Queue();
     std::size_t PartsRead() const { return m_liveEnd; }
     std::size_t PartsWritten() const { return m_firstLive; }
@@ -260,6 +284,7 @@ private:
     // as the whole text has them.
     const bool m_expand;
     bool m_crlfFile = false;
+    bool m_dropLoneCrs = false;
     // Each worker's own list for each run of macros: the run's library with
     // only those macros in it (the wide passes use its type-cards).
     std::vector<std::vector<CLibraryList>> m_workers;
@@ -404,8 +429,10 @@ void CPartsPool::RunStage(unsigned id, Slot& slot) {
         else
             ConvertWide(id, slot.stage / 2, slot);
         if (CounterTagsExpandedOnThisThread() != before) slot.counted = true;
-        // Written with the line ends the file had.
+        // Written with the line ends the file had. A part but the last
+        // ends after a line feed: no CR of it waits for the next part's LF.
         if (slot.stage + 1 == m_stageCount) {
+            if (m_dropLoneCrs) DropLoneCrs(slot.text);
             if (m_crlfFile)
                 ExpandLoneLineFeeds(slot.text);
             else
@@ -501,7 +528,8 @@ public:
     CPartsPass(const CLibraryList& list, CFindRepPreview& preview, PartsPlan plan, int fd,
                const struct stat& opened, std::string& why)
         : m_preview(preview), m_opened(opened), m_why(why), m_plan(std::move(plan)),
-          m_reader(fd, preview.InputName), m_pool(list, m_plan), m_lastQueued(m_plan.wide.empty()) {}
+          m_fd(fd), m_reader(fd, preview.InputName), m_pool(list, m_plan),
+          m_lastQueued(m_plan.wide.empty()) {}
     PartsResult Run(bool& modified);
 
 private:
@@ -514,6 +542,7 @@ private:
     const struct stat m_opened;
     std::string& m_why;
     PartsPlan m_plan;
+    int m_fd;
     CPartReader m_reader;
     CPartsPool m_pool;  // its workers stop after the writer and folders are gone
     CMadeFolders m_made;
@@ -526,6 +555,7 @@ private:
 };
 
 PartsResult CPartsPass::Run(bool& modified) {
+    if (m_pool.Expands()) m_pool.SetDropLoneCrs(!FileHasLoneCr(m_fd));
     m_pool.Start();
     for (;;) {
         FillRing();

@@ -30,6 +30,18 @@ bool WriteBytes(int fd, const char* p, std::size_t left);
 void ExpandLoneLineFeeds(std::string& text);
 // True when the text's first line ends in CR LF.
 bool HasCrLfLineEnds(const char* text, std::size_t size);
+// True when the text holds a CR that no LF follows.
+bool HasLoneCr(const char* text, std::size_t size);
+// Drops every CR that no LF follows, in place.
+void DropLoneCrs(std::string& text);
+// Gives a converted text (line breaks CR LF, as the engine has them) the
+// line ends it is written with: every LF of it is a line break, CR LF in a
+// file whose line ends were CR LF (crlf; the writer drops the CR of each
+// CR LF for the others). A CR that no LF follows is what is left of a line
+// break that the conversion took apart, and goes, unless the input (as
+// read) held such CRs itself (inputHasLoneCr): they may be its text, and
+// all stay.
+void PutLineEndsBack(std::string& converted, bool inputHasLoneCr, bool crlf);
 // The file as opened for reading, with the number of bytes read from it.
 CFileStamp StampOf(const struct stat& st, std::size_t bytesRead);
 // Opens the replacing writer of a target (links followed); the target's
