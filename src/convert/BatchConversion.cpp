@@ -1,5 +1,6 @@
 // Batch conversion over files: convert and write (step 0), record instances
-// (step 1), commit the kept instances (step 2).
+// (step 1), commit the kept instances (step 2). A large file of step 0 goes
+// part by part where the run allows it (PartsPass.cpp).
 #include <algorithm>
 #include <atomic>
 #include <cerrno>

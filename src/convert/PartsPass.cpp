@@ -8,6 +8,7 @@
 //
 // The steps, in the order a file goes through them:
 //   PlanParts             the run's macros cut into stages (or not at all)
+//   FileHasLoneCr         whether CRs left of taken-apart line breaks go
 //   CPartReader::Next     the next part of whole lines, read as it is
 //   CPartsPool::RunStage  a stage on a part: ConvertSegment (a run of
 //                         line-confined macros) or ConvertWide (one wide macro)
