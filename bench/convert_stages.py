@@ -30,8 +30,8 @@ USER = [
                                        r"FillWildSymbolsInOrder|ParseSignedNumber|ReplaceFrom|"
                                        r"ApplyPieceRange|FindReplacePass")),
     ("splitting, CR LF", re.compile(r"ExpandLoneLineFeeds|DropCrOfLineBreaks|memrchr")),
-    ("reading", re.compile(r"ReadFileForConversion|\{lambda\(std::__cxx11::basic_string<char, std::char_traits<char>, std::allocator<char> >&\)#1\}")),
-    ("writing", re.compile(r"WriteBytes|WriteAll|CSafeWriter|WriteFileReplacing|CWriteGroup")),
+    ("reading", re.compile(r"ReadFileForConversion|CPartReader::")),
+    ("writing", re.compile(r"WriteBytes|WriteAll|CSafeWriter|WriteFileReplacing|CWriteGroup|CPartsPass::WritePart")),
 ]
 ORDER = ["reading", "splitting, CR LF", "matching", "building the result", "writing",
          "page faults", "other"]

@@ -1,5 +1,6 @@
 // Batch conversion over files: convert and write (step 0), record instances
-// (step 1), commit the kept instances (step 2).
+// (step 1), commit the kept instances (step 2). A large file of step 0 goes
+// part by part where the run allows it (PartsPass.cpp).
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -21,6 +22,7 @@
 
 #include "convert/ConversionEngine.h"
 #include "convert/ConversionRun.h"
+#include "convert/PartsPass.h"
 #include "model/Library.h"
 #include "convert/ReplaceTags.h"
 #include "model/SafeFile.h"
@@ -28,6 +30,7 @@
 #include "platform/Prompter.h"
 
 namespace fs = std::filesystem;
+using namespace batchfile;
 
 namespace {
 std::string NumberedLine(int n, const std::string& name) {
@@ -35,7 +38,9 @@ std::string NumberedLine(int n, const std::string& name) {
     std::snprintf(buf, sizeof buf, "    %3d. ", n);
     return buf + name + "\r\n";
 }
+}  // namespace
 
+namespace batchfile {
 bool WriteBytes(int fd, const char* p, std::size_t left) {
     while (left > 0) {
         ssize_t w = ::write(fd, p, left);
@@ -48,7 +53,9 @@ bool WriteBytes(int fd, const char* p, std::size_t left) {
     }
     return true;
 }
+}  // namespace batchfile
 
+namespace {
 // Writes the bytes; with stripCr the text is written in text mode: the CR of
 // each CR LF line break is left out, so that it reaches the disk as LF. A CR
 // that no LF follows is text and stays.
@@ -206,6 +213,9 @@ private:
 // The group of the batch running on this thread, if any.
 thread_local CWriteGroup* t_writeGroup = nullptr;
 
+}  // namespace
+
+namespace batchfile {
 // Turns every lone LF of the text into CR LF, in place from the back. The
 // text is taken to start a line.
 void ExpandLoneLineFeeds(std::string& text) {
@@ -233,6 +243,46 @@ void ExpandLoneLineFeeds(std::string& text) {
 bool HasCrLfLineEnds(const char* text, std::size_t size) {
     const char* lf = static_cast<const char*>(std::memchr(text, '\n', size));
     return lf && lf > text && lf[-1] == '\r';
+}
+
+bool HasLoneCr(const char* text, std::size_t size) {
+    const char* end = text + size;
+    for (const char* p = text; p < end;) {
+        const char* cr = static_cast<const char*>(std::memchr(p, '\r', end - p));
+        if (!cr) return false;
+        if (cr + 1 == end || cr[1] != '\n') return true;
+        p = cr + 2;
+    }
+    return false;
+}
+
+void DropLoneCrs(std::string& text) {
+    char* d = text.data();
+    const char* p = d;
+    const char* end = d + text.size();
+    char* w = nullptr;  // set at the first CR dropped
+    while (p < end) {
+        const char* cr = static_cast<const char*>(std::memchr(p, '\r', end - p));
+        if (!cr) break;
+        const bool pair = cr + 1 < end && cr[1] == '\n';
+        const char* keepEnd = pair ? cr + 2 : cr;  // what stays of this stretch
+        if (!w && !pair) {
+            w = d + (cr - d);
+        } else if (w) {
+            std::memmove(w, p, keepEnd - p);
+            w += keepEnd - p;
+        }
+        p = pair ? cr + 2 : cr + 1;
+    }
+    if (!w) return;
+    std::memmove(w, p, end - p);
+    w += end - p;
+    text.resize(static_cast<std::size_t>(w - d));
+}
+
+void PutLineEndsBack(std::string& converted, bool inputHasLoneCr, bool crlf) {
+    if (!inputHasLoneCr) DropLoneCrs(converted);
+    if (crlf) ExpandLoneLineFeeds(converted);
 }
 
 // The file as opened for reading (device, inode, modification time), with
@@ -274,17 +324,7 @@ bool FinishReplacingWriter(std::unique_ptr<CSafeWriter> writer, std::size_t byte
     }
     return writer->Commit(reason);
 }
-
-// Large files are converted in parts of about this size, cut after a line feed.
-constexpr std::size_t kPartBytes = 1u << 20;
-constexpr std::size_t kPartsThreshold = 4 * kPartBytes;
-
-// How many threads convert the parts of a large file.
-unsigned PartWorkerCount() {
-    return std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
-}
-
-}  // namespace
+}  // namespace batchfile
 
 bool ReadFileForConversion(const std::string& path, std::string& text, std::string& reason,
                            CFileStamp* stamp, bool* crlf) {
@@ -432,471 +472,6 @@ bool CConversionEngine::ConvertFileForBatch(CFindRepPreview& preview, int row, b
     return ConvertFileForBatch(preview, row, modified, why);
 }
 
-namespace {
-enum class PartsResult { Done, Failed, WholeText };
-
-// True when a replacement of the run holds a CR.
-bool RunMayWriteCr(const CLibraryList& list) {
-    auto cr = [](const CMacro& m) { return m.IsActive && m.Replace.find('\r') != std::string::npos; };
-    if (list.m_Run.bUseCurrentMacro) return cr(list.m_Run.currentMacro);
-    const CLibrary* lib = list.GetCurrentLibraryPtr();
-    if (!lib) return true;
-    return std::any_of(lib->MacroList.begin(), lib->MacroList.end(), cr);
-}
-
-// Drops the CR of every CR LF, in place: the text as text mode writes it.
-void DropCrOfLineBreaks(std::string& text) {
-    char* d = text.data();
-    const char* p = d;
-    const char* end = d + text.size();
-    char* w = nullptr;  // set at the first CR dropped
-    while (p < end) {
-        const char* cr = static_cast<const char*>(std::memchr(p, '\r', end - p));
-        if (!cr) break;
-        if (cr + 1 < end && cr[1] == '\n') {
-            if (!w) {
-                w = d + (cr - d);
-            } else {
-                std::memmove(w, p, cr - p);
-                w += cr - p;
-            }
-            p = cr + 1;  // the LF is copied with the next stretch
-        } else {
-            if (w) {
-                std::memmove(w, p, cr + 1 - p);
-                w += cr + 1 - p;
-            }
-            p = cr + 1;
-        }
-    }
-    if (!w) return;
-    std::memmove(w, p, end - p);
-    w += end - p;
-    text.resize(static_cast<std::size_t>(w - d));
-}
-
-struct FdCloser {
-    int fd;
-    ~FdCloser() {
-        if (fd >= 0) ::close(fd);
-    }
-};
-
-// How a run's macros convert a text in parts: runs of macros that keep to
-// one line (see IsLineConfinedMacro), converted on any worker and any part
-// at once, between wide macros (see IsWideStreamableMacro), each applied to
-// the parts one after the other, in order. segments has one run more than
-// wide has macros; a run may be empty.
-struct PartsPlan {
-    std::vector<std::vector<CMacro>> segments{1};
-    std::vector<CMacro> wide;
-};
-
-// False when a macro of the run is neither kind: the text is converted whole.
-bool PlanParts(const CLibraryList& list, PartsPlan& plan) {
-    const CLibrary* lib = list.GetCurrentLibraryPtr();
-    const CWildTypeManager* mgr = lib ? &lib->WildTypeManager : nullptr;
-    std::vector<CMacro> macros;
-    if (list.m_Run.bUseCurrentMacro) {
-        macros.push_back(list.m_Run.currentMacro);
-        macros.back().IsActive = 1;  // applied whether marked active or not
-    } else if (lib) {
-        macros = lib->MacroList;
-    } else {
-        return false;
-    }
-    for (const CMacro& m : macros) {
-        if (IsLineConfinedMacro(m, mgr)) {
-            plan.segments.back().push_back(m);
-        } else if (IsWideStreamableMacro(m, mgr)) {
-            plan.wide.push_back(m);
-            plan.segments.emplace_back();
-        } else {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Converts and writes a large file part by part, a few parts at a time on
-// their own threads, so that neither the whole text nor its converted copy
-// is ever held. The result is the one of the whole text: parts are cut after
-// line feeds, no match of the line-confined macros crosses a line, and a
-// wide macro's pass over a part takes along, into the next part, the text
-// from where its next match may start. WholeText when the file is small or
-// the run cannot be split; the caller then converts the text as one.
-PartsResult ConvertFileInParts(CLibraryList& list, CFindRepPreview& preview, bool& modified,
-                               std::string& why) {
-    if (g_bTrace || list.m_Run.nBatchStep != 0 || preview.Mode == "A") return PartsResult::WholeText;
-    struct stat st {};
-    if (::stat(preview.InputName.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
-        static_cast<std::size_t>(st.st_size) < kPartsThreshold)
-        return PartsResult::WholeText;
-    FdCloser in{::open(preview.InputName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
-    PartsPlan plan;
-    if (in.fd < 0 || ::fstat(in.fd, &st) != 0 || !S_ISREG(st.st_mode) || !PlanParts(list, plan))
-        return PartsResult::WholeText;
-    const struct stat opened = st;
-    std::size_t bytesRead = 0;
-
-    const unsigned threads = PartWorkerCount();
-    // Each worker's own list for each run of macros: the run's library with
-    // only those macros in it (the wide passes use its type-cards).
-    const std::size_t segmentCount = plan.segments.size();
-    std::vector<std::vector<CLibraryList>> workers(threads);
-    for (std::vector<CLibraryList>& mine : workers) {
-        for (const std::vector<CMacro>& segment : plan.segments) {
-            CLibraryList w;
-            w.Libraries = list.Libraries;
-            w.CurrentLibrary = list.CurrentLibrary;
-            w.RunKind = list.RunKind;
-            w.m_Run = list.m_Run;
-            w.m_Run.bUseCurrentMacro = false;
-            if (w.IsValidIndex(w.CurrentLibrary)) {
-                w.Libraries[w.CurrentLibrary].MacroList = segment;
-            } else {
-                CLibrary lib;
-                lib.MacroList = segment;
-                w.Libraries.assign(1, lib);
-                w.CurrentLibrary = 0;
-            }
-            mine.push_back(std::move(w));
-        }
-    }
-    std::string carry, reason;
-    bool eof = false;
-    bool firstPart = true, crlfFile = false;
-    // The next part: whole lines of about kPartBytes, read as they are.
-    // 1 a part, 0 the end of the file, -1 a failure (why and the log say which).
-    auto readPart = [&](std::string& part) -> int {
-        part.swap(carry);
-        carry.clear();
-        // Room for the CRs of the line breaks made CR LF, without a new buffer.
-        if (part.capacity() < kPartBytes + kPartBytes / 8) part.reserve(kPartBytes + kPartBytes / 8);
-        for (;;) {
-            if (!eof && part.size() < kPartBytes) {
-                // Up to kPartBytes in all, so that a buffer that goes round
-                // keeps the size it was first given.
-                const std::size_t used = part.size();
-                part.resize(kPartBytes);
-                ssize_t n = ::read(in.fd, part.data() + used, kPartBytes - used);
-                if (n < 0 && errno == EINTR) {
-                    part.resize(used);
-                    continue;
-                }
-                if (n < 0) {
-                    WriteTrace(SystemErrorText(errno) + " (" + preview.InputName + ")");
-                    why = "(unreadable)";
-                    return -1;
-                }
-                part.resize(used + static_cast<std::size_t>(n));
-                bytesRead += static_cast<std::size_t>(n);
-                if (n == 0) eof = true;
-                continue;
-            }
-            if (!eof) {
-                const void* lf = ::memrchr(part.data(), '\n', part.size());
-                if (!lf) {  // one long line: read on until it ends
-                    const std::size_t used = part.size();
-                    part.resize(used + kPartBytes);
-                    ssize_t n = ::read(in.fd, part.data() + used, kPartBytes);
-                    if (n < 0 && errno == EINTR) n = 0;
-                    else if (n < 0) {
-                        WriteTrace(SystemErrorText(errno) + " (" + preview.InputName + ")");
-                        why = "(unreadable)";
-                        return -1;
-                    } else if (n == 0) {
-                        eof = true;
-                    }
-                    part.resize(used + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
-                    bytesRead += static_cast<std::size_t>(std::max<ssize_t>(n, 0));
-                    continue;
-                }
-                const std::size_t cut = static_cast<std::size_t>(static_cast<const char*>(lf) - part.data()) + 1;
-                carry.assign(part, cut, std::string::npos);
-                part.resize(cut);
-            }
-            break;
-        }
-        // The first part holds the file's first line end.
-        if (firstPart && !part.empty()) {
-            crlfFile = HasCrLfLineEnds(part.data(), part.size());
-            firstPart = false;
-        }
-        return part.empty() ? 0 : 1;
-    };
-    // A replacement that can put a CR in front of a line's LF is the one
-    // thing that makes a difference between converting the lines as read and
-    // converting them with CR LF line ends; only then are they made CR LF.
-    // A wide macro sees line breaks inside its matches: it gets them as the
-    // whole text has them.
-    const bool expand = !plan.wide.empty() || RunMayWriteCr(list);
-
-    // The parts flow through a ring of slots: this thread reads a part into a
-    // free slot, any worker converts it, and this thread writes the slots in
-    // order. No round waits for its slowest part, so a worker the system
-    // holds back delays only its own part while the others go on. A part goes
-    // through the stages in turn: a run of line-confined macros (stage 2k,
-    // on any part at once), then wide macro k (stage 2k+1, part after part).
-    struct Slot {
-        std::string text;
-        std::size_t stage = 0;
-        bool queued = false, busy = false, done = false, last = false;
-        bool binary = false, counted = false, differs = false;
-        std::exception_ptr error;
-    };
-    const std::size_t stageCount = 2 * segmentCount - 1;
-    const std::size_t ring = threads + 2;
-    std::vector<std::string> copies(threads);  // each worker's working buffer
-    std::vector<Slot> slots(ring);
-    // What each wide pass carries from one part to the next: the input from
-    // where its next match may start, and converted text after the last line
-    // feed it gave on.
-    struct WideCarry {
-        std::string input, output;
-        std::string text, result;  // working buffers, kept from part to part
-        std::size_t partsDone = 0;  // parts through this pass, in order
-    };
-    std::vector<WideCarry> carries(plan.wide.size());
-    std::mutex mu;
-    std::condition_variable wakeWorker, wakeWriter;
-    std::size_t firstLive = 0, liveEnd = 0;  // the parts in the ring, by number
-    bool closing = false;
-    // A run of macros on the slot's text.
-    auto convertSegment = [&](unsigned id, std::size_t k, Slot& slot) {
-        if (plan.segments[k].empty()) return;
-        CFindRepPreview scratch;
-        scratch.Mode = "O";
-        scratch.NoInstances = 1;
-        // The text is converted in a copy (the part stays to be compared
-        // with the result); the buffers go round, the slot's former text
-        // taking the next copy.
-        std::string& copy = copies[id];
-        copy.assign(slot.text);
-        std::string result = CConversionEngine(workers[id][k]).RunLibraryPass(std::move(copy), scratch);
-        if (result != slot.text) slot.differs = true;
-        slot.text.swap(result);
-        copy = std::move(result);
-    };
-    // Wide macro j on the slot's text, the parts in order.
-    auto convertWide = [&](unsigned id, std::size_t j, Slot& slot) {
-        WideCarry& c = carries[j];
-        CConversionEngine w(workers[id][j]);
-        std::string& input = c.text;
-        input.assign(c.input);
-        input += slot.text;
-        std::string& out = c.result;
-        out.assign(input);
-        CMacro macro = plan.wide[j];
-        CFindRepPreview scratch;
-        scratch.Mode = "O";
-        scratch.NoInstances = 1;
-        w.FindReplacePass("", out, macro, scratch);
-        if (out != input) slot.differs = true;
-        std::size_t keep = input.size();  // the input's tail taken along
-        if (!slot.last) {
-            const std::size_t from = w.FindFirstPiece(plan.wide[j], input, w.LastSearchEnd);
-            if (from != std::string::npos) keep = from;
-        }
-        // The text after the last match is left as it was: the tail taken
-        // along is the output's tail too.
-        const std::size_t tail = input.size() - keep;
-        c.input.assign(input, keep, std::string::npos);
-        std::string& given = slot.text;
-        given.assign(c.output);
-        given.append(out, 0, out.size() - tail);
-        // The next stage takes whole lines.
-        std::size_t cut = given.size();
-        if (!slot.last) {
-            const void* lf = ::memrchr(given.data(), '\n', given.size());
-            cut = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - given.data()) + 1 : 0;
-        }
-        c.output.assign(given, cut, std::string::npos);
-        given.resize(cut);
-    };
-    auto runStage = [&](unsigned id, Slot& slot) {
-        try {
-            if (slot.stage == 0) {
-                if (std::memchr(slot.text.data(), '\0', slot.text.size())) {
-                    slot.binary = true;
-                    slot.stage = stageCount;
-                    return;
-                }
-                if (expand) ExpandLoneLineFeeds(slot.text);
-            }
-            const unsigned long before = CounterTagsExpandedOnThisThread();
-            if (slot.stage % 2 == 0)
-                convertSegment(id, slot.stage / 2, slot);
-            else
-                convertWide(id, slot.stage / 2, slot);
-            if (CounterTagsExpandedOnThisThread() != before) slot.counted = true;
-            // Written with the line ends the file had.
-            if (slot.stage + 1 == stageCount) {
-                if (crlfFile)
-                    ExpandLoneLineFeeds(slot.text);
-                else
-                    DropCrOfLineBreaks(slot.text);
-            }
-            ++slot.stage;
-        } catch (...) {
-            slot.error = std::current_exception();
-            slot.stage = stageCount;
-        }
-    };
-    // The next slot a worker may take (under the lock): a run of macros on
-    // any part, a wide macro on the part after the last one it did.
-    auto nextRunnable = [&]() -> Slot* {
-        for (std::size_t n = firstLive; n < liveEnd; ++n) {
-            Slot& slot = slots[n % ring];
-            if (!slot.queued || slot.busy || slot.stage >= stageCount) continue;
-            if (slot.stage % 2 == 1 && carries[slot.stage / 2].partsDone != n) continue;
-            return &slot;
-        }
-        return nullptr;
-    };
-    auto work = [&](unsigned id) {
-        for (;;) {
-            Slot* slot = nullptr;
-            {
-                std::unique_lock<std::mutex> lock(mu);
-                wakeWorker.wait(lock, [&] { return closing || (slot = nextRunnable()) != nullptr; });
-                if (closing) return;  // the parts still queued are not wanted
-                slot->busy = true;
-            }
-            const std::size_t stage = slot->stage;
-            runStage(id, *slot);
-            {
-                std::lock_guard<std::mutex> lock(mu);
-                slot->busy = false;
-                if (stage % 2 == 1) ++carries[stage / 2].partsDone;
-                if (slot->stage >= stageCount) slot->done = true;
-            }
-            wakeWorker.notify_all();
-            wakeWriter.notify_one();
-        }
-    };
-    struct Pool {
-        std::mutex& mu;
-        bool& closing;
-        std::condition_variable& wake;
-        std::vector<std::thread> threads;
-        ~Pool() {
-            {
-                std::lock_guard<std::mutex> lock(mu);
-                closing = true;
-            }
-            wake.notify_all();
-            for (std::thread& t : threads) t.join();
-        }
-    } pool{mu, closing, wakeWorker, {}};
-    for (unsigned t = 0; t < threads; ++t) pool.threads.emplace_back(work, t);
-
-    // Folders made for the output are taken away again when nothing comes to
-    // be written into them (a NUL byte found in a later part, a failure); a
-    // folder that holds the new file, or anything else, stays.
-    struct MadeFolders {
-        std::vector<std::string> missing;  // deepest first
-        void Note(const std::string& target) {
-            std::string folder = target.substr(0, target.rfind('/'));
-            struct stat fs {};
-            while (!folder.empty() && ::stat(folder.c_str(), &fs) != 0) {
-                missing.push_back(folder);
-                const std::size_t cut = folder.rfind('/');
-                folder = cut == std::string::npos ? std::string() : folder.substr(0, cut);
-            }
-        }
-        ~MadeFolders() {
-            for (const std::string& f : missing) ::rmdir(f.c_str());
-        }
-    } made;
-    std::unique_ptr<CSafeWriter> writer;
-    std::size_t written = 0, partsRead = 0, partsWritten = 0;
-    bool changed = false;
-    int readState = 1;  // as readPart: 1 more to come, 0 the end, -1 a failure
-    bool lastQueued = plan.wide.empty();  // wide passes end on an empty last part
-    for (;;) {
-        while (partsRead - partsWritten < ring && (readState > 0 || !lastQueued)) {
-            Slot& slot = slots[partsRead % ring];
-            if (readState > 0) readState = readPart(slot.text);
-            if (readState < 0) break;
-            if (readState == 0) {
-                if (lastQueued) break;
-                slot.text.clear();  // the wide passes give what they took along
-                slot.last = lastQueued = true;
-            }
-            {
-                std::lock_guard<std::mutex> lock(mu);
-                slot.queued = true;
-                liveEnd = ++partsRead;
-            }
-            wakeWorker.notify_all();
-        }
-        if (partsWritten == partsRead) break;
-        Slot& slot = slots[partsWritten % ring];
-        {
-            std::unique_lock<std::mutex> lock(mu);
-            wakeWriter.wait(lock, [&] { return slot.done; });
-        }
-        if (slot.error) std::rethrow_exception(slot.error);
-        // Running numbers count on from the earlier parts' matches: only
-        // the whole text can give them.
-        if (slot.counted && partsWritten > 0) return PartsResult::WholeText;
-        if (slot.binary) {
-            why = "(binary)";
-            return PartsResult::Failed;
-        }
-        if (slot.differs) changed = true;
-        if (!writer) {
-            made.Note(preview.OutputName);
-            writer = OpenReplacingWriter(preview.OutputName, reason);
-            if (!writer) {
-                WriteTrace(preview.OutputName + ": " + reason);
-                return PartsResult::Failed;
-            }
-        }
-        if (!WriteBytes(writer->Fd(), slot.text.data(), slot.text.size())) {
-            WriteTrace(preview.OutputName + ": " + SystemErrorText(errno));
-            return PartsResult::Failed;
-        }
-        // The disk starts on what is written while the rest is converted, so
-        // that the flush at the end has little left to wait for.
-        ::sync_file_range(writer->Fd(), static_cast<off_t>(written),
-                          static_cast<off_t>(slot.text.size()), SYNC_FILE_RANGE_WRITE);
-        written += slot.text.size();
-        slot.text.clear();
-        {
-            std::lock_guard<std::mutex> lock(mu);
-            slot.stage = 0;
-            slot.queued = slot.done = slot.last = false;
-            slot.binary = slot.counted = slot.differs = false;
-            firstLive = ++partsWritten;
-        }
-    }
-    if (readState < 0) return PartsResult::Failed;
-    if (!changed) {
-        if (IsSamePath(preview.InputName, preview.OutputName)) return PartsResult::Done;
-        if (preview.Mode == "O") {
-            writer.reset();  // the temporary file goes; the bytes are copied as they are
-            return CopyFileReplacing(preview.InputName, preview.OutputName, reason)
-                       ? PartsResult::Done
-                       : PartsResult::Failed;
-        }
-    }
-    if (!writer) {
-        made.Note(preview.OutputName);
-        writer = OpenReplacingWriter(preview.OutputName, reason);
-    }
-    // Written back over itself, the file is replaced only as it was read.
-    if (writer && IsSamePath(preview.InputName, preview.OutputName))
-        writer->ReplaceOnlyIfUnchanged(StampOf(opened, bytesRead));
-    if (!writer || !FinishReplacingWriter(std::move(writer), written, reason)) {
-        WriteTrace(preview.OutputName + ": " + reason);
-        return PartsResult::Failed;
-    }
-    modified = true;
-    return PartsResult::Done;
-}
-}  // namespace
 
 bool CConversionEngine::ConvertFileForBatch(CFindRepPreview& preview, int row, bool& modified,
                                             std::string& why) {
@@ -932,6 +507,7 @@ bool CConversionEngine::ConvertFileForBatch(CFindRepPreview& preview, int row, b
             return CopyFileReplacing(preview.InputName, preview.OutputName, reason);
         }
     }
+    PutLineEndsBack(converted, HasLoneCr(text.data(), text.size()), crlf);
     // Written back over itself, the file is replaced only as it was read.
     if (!WriteFileReplacing(preview.OutputName, converted, preview.Mode == "A", reason,
                             !crlf, same ? &stamp : nullptr)) {
@@ -1303,6 +879,7 @@ bool CConversionEngine::CommitFile(CFindRepPreview& preview, int /*row*/) {
     CFileStamp stamp;
     bool crlf = false;
     if (!ReadFileForConversion(preview.InputName, text, reason, &stamp, &crlf)) return false;
+    const bool loneCr = HasLoneCr(text.data(), text.size());
     std::vector<int> dropped;
     if (!ApplyInstances(preview, text, &dropped)) {
         WriteTrace(preview.InputName +
@@ -1315,6 +892,7 @@ bool CConversionEngine::CommitFile(CFindRepPreview& preview, int /*row*/) {
                    std::to_string(inst.InstanceNo + 1) + " (\"" + inst.FindText +
                    "\") left out: it was found in the text of a skipped or changed instance.");
     }
+    PutLineEndsBack(text, loneCr, crlf);
     if (!WriteFileReplacing(preview.OutputName, text, preview.Mode == "A", reason, !crlf,
                             same ? &stamp : nullptr)) {
         WriteTrace(preview.OutputName + ": " + reason);

@@ -264,12 +264,18 @@ const char* const kOptionKeys[] = {"-input=",  "-output=",  "-cvt=",     "-libfi
                                    "-libind=", "-include=", "-exclude=", "-default="};
 
 // A value that holds another option's key swallowed that option: the comma
-// before it was left out ("-default=y -output=b.txt"). The job refuses it
-// rather than run without the option. False with the error set.
+// before it was left out ("-default=y -output=b.txt"). An item starts after
+// a blank, so only a key at the value's start or after a blank counts; a
+// path that merely holds a key's text ("D/run-output=1/out.txt") is a path.
+// The job refuses a swallowed option rather than run without it. False with
+// the error set.
 bool CheckNothingSwallowed(CCommandLineJob& job, const std::string& key, const std::string& value) {
     const std::string lower = ToLowerAscii(value);
     for (const char* k : kOptionKeys) {
-        if (lower.find(k) == std::string::npos) continue;
+        std::size_t at = lower.find(k);
+        while (at != std::string::npos && at > 0 && lower[at - 1] != ' ')
+            at = lower.find(k, at + 1);
+        if (at == std::string::npos) continue;
         job.m_strError = "The value of " + key + " holds the option " + k + ": " + value + kMissHint;
         return false;
     }

@@ -94,6 +94,32 @@ TEST_F(JobTest, FileModeWithoutOutputWritesBackOverTheInput) {
     EXPECT_NE(r.log.find("Success if no error message above."), std::string::npos);
 }
 
+TEST_F(JobTest, AMacroTakingLineBreaksApartLeavesTheLineEndsOfTheInput) {
+    // Find ** takes the whole text; the replacement turns the LF (^n) or the
+    // CR (^r) of each line break into ";". What is left of a line break is no
+    // line end; a line break left keeps the input's line end.
+    std::string block = ReadFile(std::string(QVL_TEST_DATA) + "/convert/sample_library_block.txt");
+    const std::string plain = "x\n---x---\nIsActive=Yes, IsFindWild=No, IsRepWild=No,";
+    const std::string header = "~*~ Library option: Version=1.0.735.0, WorkMode=0, FR_LibIndex=0, \n";
+    const struct {
+        std::string tag, input, output;
+    } cases[] = {{"^n", "a\r\nb\r\nc", "a;b;c"},
+                 {"^n", "a\nb\nc", "a;b;c"},
+                 {"^r", "a\r\nb\r\nc", "a;\r\nb;\r\nc"},
+                 {"^r", "a\nb\nc", "a;\nb;\nc"}};
+    for (const auto& c : cases) {
+        std::string lib = block;
+        lib.replace(lib.find(plain), plain.size(),
+                    "**\n<*1?" + c.tag + "=;>\nIsActive=Yes, IsFindWild=Yes, IsRepWild=Yes,");
+        WriteFile(libfile, header + lib);
+        WriteFile(tmp / "lines.txt", c.input);
+        JobRun r = Run({"-input=" + tmp / "lines.txt,", "-output=" + tmp / "joined.txt,",
+                        "-libfile=" + libfile + ",", "-default=y"});
+        EXPECT_EQ(r.exitCode, 0) << r.log;
+        EXPECT_EQ(ReadFile(tmp / "joined.txt"), c.output) << c.tag << " on " << c.input.size() << " bytes";
+    }
+}
+
 TEST_F(JobTest, ALibraryBlockWithoutItsOptionalSectionsDrawsNoWarning) {
     // Only a macro list: the library keeps its default type-cards and delimiters.
     WriteFile(libfile, "~*~ Library option: Version=1.0.735.0, WorkMode=0, FR_LibIndex=0, \n"
@@ -200,6 +226,11 @@ TEST_F(JobTest, FailuresGiveTheirMessageAndExitCode) {
     EXPECT_EQ(ReadFile(in + "/a.txt"), "cat 2024-01-02\n");
     for (const auto& e : fs::directory_iterator(tmp.path()))
         EXPECT_EQ(e.path().filename().string().rfind("b.txt", 0), std::string::npos) << e.path();
+    // A key's text inside a path, with no blank before it, swallowed nothing.
+    r = Run({"-input=" + in + "/a.txt,", "-output=" + tmp / "run-output=1/out.txt,",
+             "-libfile=" + libfile + ",", "-default=y"});
+    EXPECT_EQ(r.exitCode, 0) << r.log;
+    EXPECT_EQ(ReadFile(tmp / "run-output=1/out.txt"), "cat 02.01.2024\n");
 }
 
 TEST_F(JobTest, SomeFilesFailedGivesExitCodeTwo) {

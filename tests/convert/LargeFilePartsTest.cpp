@@ -39,16 +39,24 @@ std::string RandomText(std::size_t bytes, unsigned seed) {
     return s;
 }
 
-// What the file must hold: the whole text converted, with the line ends of
-// the file (CR LF when its first line ends so, else LF).
+// What the file must hold: the whole text converted, each LF of it a line
+// end of the file (CR LF when its first line ends so, else LF). A CR that no
+// LF follows is left of a line break taken apart and goes, unless the file
+// held such CRs itself.
 std::string Expected(CLibraryList list, const std::string& path) {
     std::string text, reason;
     bool crlf = false;
     EXPECT_TRUE(ReadFileForConversion(path, text, reason, nullptr, &crlf));
+    auto lone = [](const std::string& t, std::size_t i) {
+        return t[i] == '\r' && (i + 1 == t.size() || t[i + 1] != '\n');
+    };
+    bool fileHasLoneCr = false;
+    for (std::size_t i = 0; i < text.size(); ++i) fileHasLoneCr = fileHasLoneCr || lone(text, i);
     std::string out = CConversionEngine(list).ConvertText(text), disk;
-    if (crlf) return out;
-    for (std::size_t i = 0; i < out.size(); ++i)
-        if (!(out[i] == '\r' && i + 1 < out.size() && out[i + 1] == '\n')) disk += out[i];
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        if (out[i] == '\n') disk += crlf ? "\r\n" : "\n";
+        else if (out[i] != '\r' || (lone(out, i) && fileHasLoneCr)) disk += out[i];
+    }
     return disk;
 }
 
@@ -158,12 +166,22 @@ TEST(LargeFileParts, WrittenFileIsTheWholeTextConverted) {
     };
     // The same text led by a CR LF line: written with CR LF line ends.
     const std::string crlfText = "first line\r\n" + text;
-    for (std::size_t k = 0; k < cases.size() + 3; ++k) {
-        const bool crlf = k >= cases.size();
-        const auto& [caseName, macros] = cases[crlf ? (k - cases.size()) * 3 + 1 : k];
+    // A text without CRs of its own, whose line breaks wide macros take
+    // apart (leaving CRs or LFs on their own), in both kinds of line ends.
+    std::string noLoneCr = text;
+    for (std::size_t i = 0; i < noLoneCr.size(); ++i)
+        if (noLoneCr[i] == '\r' && (i + 1 == noLoneCr.size() || noLoneCr[i + 1] != '\n')) noLoneCr[i] = '.';
+    const std::vector<CMacro> takenApart = {MakeMacro("Cat*dog", "{<*1?^n=;>}", Wild()),
+                                            MakeMacro("CAT*7", "<*1?^r=>", Wild())};
+    for (std::size_t k = 0; k < cases.size() + 5; ++k) {
+        const bool crlf = k >= cases.size() && k != cases.size() + 3;
+        const bool apart = k >= cases.size() + 3;
+        const auto& [caseName, macros] =
+            apart ? std::pair<std::string, std::vector<CMacro>>{"line breaks taken apart", takenApart}
+                  : cases[crlf ? (k - cases.size()) * 3 + 1 : k];
         const std::string name = caseName + (crlf ? " (CR LF)" : "");
         const std::string in = tmp / "in.txt", out = tmp / "out.txt";
-        WriteFile(in, crlf ? crlfText : text);
+        WriteFile(in, apart ? (crlf ? "first line\r\n" + noLoneCr : noLoneCr) : crlf ? crlfText : text);
         CLibraryList list = OneLibrary({});
         list.Libraries[0].MacroList = macros;
         list.m_Run.nLibraryIndex = 0;
