@@ -256,7 +256,7 @@ bool HasLoneCr(const char* text, std::size_t size) {
     return false;
 }
 
-void DropLoneCrs(std::string& text) {
+void DropCrs(std::string& text, bool ofLineBreaks) {
     char* d = text.data();
     const char* p = d;
     const char* end = d + text.size();
@@ -264,21 +264,23 @@ void DropLoneCrs(std::string& text) {
     while (p < end) {
         const char* cr = static_cast<const char*>(std::memchr(p, '\r', end - p));
         if (!cr) break;
-        const bool pair = cr + 1 < end && cr[1] == '\n';
-        const char* keepEnd = pair ? cr + 2 : cr;  // what stays of this stretch
-        if (!w && !pair) {
+        const bool lineBreak = cr + 1 < end && cr[1] == '\n';
+        const char* keepEnd = lineBreak == ofLineBreaks ? cr : cr + 1;  // what stays of this stretch
+        if (!w && keepEnd == cr) {
             w = d + (cr - d);
         } else if (w) {
             std::memmove(w, p, keepEnd - p);
             w += keepEnd - p;
         }
-        p = pair ? cr + 2 : cr + 1;
+        p = cr + 1;  // an LF after it goes with the next stretch
     }
     if (!w) return;
     std::memmove(w, p, end - p);
     w += end - p;
     text.resize(static_cast<std::size_t>(w - d));
 }
+
+void DropLoneCrs(std::string& text) { DropCrs(text, false); }
 
 void PutLineEndsBack(std::string& converted, bool inputHasLoneCr, bool crlf) {
     if (!inputHasLoneCr) DropLoneCrs(converted);

@@ -58,35 +58,7 @@ bool RunMayWriteCr(const CLibraryList& list) {
 }
 
 // Drops the CR of every CR LF, in place: the text as text mode writes it.
-void DropCrOfLineBreaks(std::string& text) {
-    char* d = text.data();
-    const char* p = d;
-    const char* end = d + text.size();
-    char* w = nullptr;  // set at the first CR dropped
-    while (p < end) {
-        const char* cr = static_cast<const char*>(std::memchr(p, '\r', end - p));
-        if (!cr) break;
-        if (cr + 1 < end && cr[1] == '\n') {
-            if (!w) {
-                w = d + (cr - d);
-            } else {
-                std::memmove(w, p, cr - p);
-                w += cr - p;
-            }
-            p = cr + 1;  // the LF is copied with the next stretch
-        } else {
-            if (w) {
-                std::memmove(w, p, cr + 1 - p);
-                w += cr + 1 - p;
-            }
-            p = cr + 1;
-        }
-    }
-    if (!w) return;
-    std::memmove(w, p, end - p);
-    w += end - p;
-    text.resize(static_cast<std::size_t>(w - d));
-}
+void DropCrOfLineBreaks(std::string& text) { DropCrs(text, true); }
 
 struct FdCloser {
     int fd;

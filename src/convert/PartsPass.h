@@ -34,6 +34,9 @@ bool HasCrLfLineEnds(const char* text, std::size_t size);
 bool HasLoneCr(const char* text, std::size_t size);
 // Drops every CR that no LF follows, in place.
 void DropLoneCrs(std::string& text);
+// Drops, in place, the CR of every CR LF (ofLineBreaks) or every CR with
+// no LF after it.
+void DropCrs(std::string& text, bool ofLineBreaks);
 // Gives a converted text (line breaks CR LF, as the engine has them) the
 // line ends it is written with: every LF of it is a line break, CR LF in a
 // file whose line ends were CR LF (crlf; the writer drops the CR of each
