@@ -52,10 +52,12 @@ CWildCardManagerDlg::CWildCardManagerDlg(CProgramData* data, QWidget* parent) : 
     m_symbol->setObjectName("1694");
     m_symbol->setMaxLength(1);
     m_symbol->setFixedWidth(34);
+    KeepOneLine(m_symbol);
     m_name = new QLineEdit(this);
     m_name->setObjectName("1965");
     m_name->setMaxLength(2);
     m_name->setFixedWidth(34);
+    KeepOneLine(m_name);
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     mono.setPointSize(9);
     m_primary = new QPlainTextEdit(this);
