@@ -12,6 +12,7 @@
 #include "remote/FtpWorker.h"
 #include "remote/RemoteScripts.h"
 #include "remote/RexecClient.h"
+#include "remote/TransferChecks.h"
 
 std::string RemoteHostTypeOf(const std::string& remoteDir) {
     std::string type;
@@ -45,6 +46,15 @@ bool StartRemoteBuild(CProgramData& data, int project, int session, int basket,
         return refuse("The file is not available in the local area.", MsgIcon::Info);
     if (item.RemoteDir.empty())
         return refuse("The file is not available in the remote area.", MsgIcon::Stop);
+    // The run sends the command file first: a copy changed on the server
+    // since the last transfer is overwritten only when the user says so.
+    // No leaves it there and runs nothing (the server's copy is not what
+    // the user sees here).
+    if (OverwritesAChange(item, true) &&
+        Prompter().AskDefaultNo(BothChangedQuestion({item}, true, true), MsgIcon::Question) != Answer::Yes) {
+        g_bFtpIdle = true;
+        return false;
+    }
 
     auto values = std::make_shared<RemoteBuildValues>();
     values->hostType = RemoteHostTypeOf(item.RemoteDir);
@@ -118,6 +128,8 @@ void ExecuteRemoteCommandFile(CProgramData& data, RemoteBuildValues& v, std::str
     }
     result = v.item;
     result.IsFTPed = "Yes";
+    result.IsRemoteModified = "No";
+    result.IsRemoteMissing = "No";
     result.RefreshLocalTime();
     result.RemHost = host;
     result.RemUser = user;

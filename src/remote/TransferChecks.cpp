@@ -49,7 +49,7 @@ bool OverwritesAChange(const CFileItem& item, bool toRemote) {
     return toRemote ? item.IsRemoteModified == "Yes" : item.GetLocalStatus() == "LocalModified";
 }
 
-std::string BothChangedQuestion(const std::vector<CFileItem>& items, bool toRemote) {
+std::string BothChangedQuestion(const std::vector<CFileItem>& items, bool toRemote, bool beforeRun) {
     bool allBoth = true;
     for (const CFileItem& item : items) allBoth = allBoth && IsChangedOnBothSides(item);
     std::string text = allBoth     ? "These files were changed here and on the server since their last transfer:\r\n"
@@ -59,6 +59,9 @@ std::string BothChangedQuestion(const std::vector<CFileItem>& items, bool toRemo
     for (size_t i = 0; i < items.size() && i < kNamed; ++i)
         text += "   " + items[i].LocalDir + items[i].FileName + "  (" + RemoteShown(items[i]) + ")\r\n";
     if (items.size() > kNamed) text += "   ... and " + std::to_string(items.size() - kNamed) + " more\r\n";
+    if (beforeRun && toRemote)
+        return text + "\r\nSend it anyway and run it? The changes made on the server are lost.\r\n"
+                      "No leaves the file as it is and runs nothing.";
     text += toRemote ? "\r\nSend them anyway? The changes made on the server are lost.\r\n"
                        "No leaves these files as they are and sends the rest."
                      : "\r\nFetch them anyway? The changes made here are lost.\r\n"

@@ -28,7 +28,8 @@ bool IsChangedOnBothSides(const CFileItem& item);
 // check); fetching, the local copy. That change would be lost.
 bool OverwritesAChange(const CFileItem& item, bool toRemote);
 // The question before a run that would overwrite such items (sending, the
-// server's copies; fetching, the local ones), naming them.
-std::string BothChangedQuestion(const std::vector<CFileItem>& items, bool toRemote);
+// server's copies; fetching, the local ones), naming them. beforeRun: the
+// one command file that "Run bat file" sends before it runs it.
+std::string BothChangedQuestion(const std::vector<CFileItem>& items, bool toRemote, bool beforeRun = false);
 // The Message Window line of an unattended run that leaves such an item.
 std::string BothChangedHeldLine(const CFileItem& item, bool toRemote);

@@ -102,7 +102,9 @@ TEST_F(FileListCommandsTest, AttributesShowWhatTheItemsShareAndOkWritesItBack) {
         EXPECT_EQ(Control<QLineEdit>(&dlg, "1642")->echoMode(), QLineEdit::Password);
         for (QWidget* w : dlg.findChildren<QWidget*>()) EXPECT_TRUE(w->toolTip().isEmpty());
         Control<QLineEdit>(&dlg, "1587")->setText("//srv//web");
-        Control<QLineEdit>(&dlg, "1583")->setText(QString::fromStdString(Files() + "//new"));
+        // A pasted line break is a blank of the one-line field, never a raw LF of the stored folder.
+        Control<QLineEdit>(&dlg, "1583")->clear();
+        Control<QLineEdit>(&dlg, "1583")->insert(QString::fromStdString(Files() + "//new\nfolder"));
         Control<QLineEdit>(&dlg, "1642")->setText("changed");
         Press(&dlg, "1");
     };
@@ -115,7 +117,7 @@ TEST_F(FileListCommandsTest, AttributesShowWhatTheItemsShareAndOkWritesItBack) {
     EXPECT_EQ(shown["1583"], Files() + "/");
     for (int f = 0; f < 3; ++f) {
         EXPECT_EQ(Item(0, 0, f).RemoteDir, "/srv/web/");
-        EXPECT_EQ(Item(0, 0, f).LocalDir, Files() + "/new/");
+        EXPECT_EQ(Item(0, 0, f).LocalDir, Files() + "/new folder/");
     }
     EXPECT_EQ(Item(0, 0, 3).RemoteDir, "/var/www/");
     EXPECT_EQ(D().GetVaultPassword("www.example.com", "alice"), "changed");

@@ -1,5 +1,6 @@
 #include <QAction>
 #include <QTest>
+#include <QToolBar>
 #include <fstream>
 #include <sys/stat.h>
 #include <utime.h>
@@ -463,6 +464,27 @@ TEST_F(FtpWindowTest, AFileChangedOnBothSidesIsOverwrittenOnlyWhenTheUserSaysSo)
     EXPECT_EQ(ReadFile(notes), edited);
     EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes\nb\n");
     EXPECT_EQ(w.Presenter().RemoteChangeList(), std::vector<int>{2});
+
+    // "Run bat file" sends the command file before it runs it: its button
+    // asks the same, and No leaves the server's copy and runs nothing.
+    w.Data().GetFileItemPtr(0, 0, 0, 2)->IsBatFile = true;
+    QToolBar* bar = w.ToolBar(141);
+    bar->show();
+    SelectRows({2});
+    prompter.entries.clear();
+    prompter.answers = {Answer::No};
+    QTest::mouseClick(bar->widgetForAction(w.Action(32566)), Qt::LeftButton);
+    EXPECT_TRUE(g_bFtpIdle);
+    ASSERT_EQ(prompter.Questions().size(), 1u);
+    EXPECT_NE(prompter.Questions()[0].find(notes + "  (127.0.0.1:/notes.txt)"), std::string::npos)
+        << prompter.Questions()[0];
+    EXPECT_NE(prompter.Questions()[0].find("The changes made on the server are lost."), std::string::npos);
+    EXPECT_TRUE(prompter.Messages().empty());
+    Finish();
+    EXPECT_EQ(Count("--- FTP"), Count("--- FTP over ---"));
+    EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes\nb\n");
+    bar->hide();
+    w.Data().GetFileItemPtr(0, 0, 0, 2)->IsBatFile = false;
 
     // Yes: the local copy goes, and both sides are in step again.
     prompter.entries.clear();

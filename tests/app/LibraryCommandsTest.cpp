@@ -347,6 +347,12 @@ TEST_F(LibraryCommandsTest, WildCardManagerWorksOnTheLiveLibrary) {
             comment->clear();
             comment->insert("Grab x\r\nand y\nz");
             EXPECT_EQ(comment->text(), "Grab x and y z");
+            // So is the set accepted on the way.
+            auto* aux = w.findChild<QLineEdit*>("1963");
+            ASSERT_NE(aux, nullptr) << "the aux-set box is no one-line field";
+            aux->clear();
+            aux->insert("-\r\n_");
+            EXPECT_EQ(aux->text(), "- _");
             Press(w, "1315");
             EXPECT_EQ(Child<QPlainTextEdit>(w, "1962")->toPlainText(), "ab");
             EXPECT_EQ(dlg.List()->topLevelItem(6)->text(1), "ab");
@@ -375,6 +381,7 @@ TEST_F(LibraryCommandsTest, WildCardManagerWorksOnTheLiveLibrary) {
     EXPECT_EQ(store.TypeCards[0].IsSkipped, 1);
     EXPECT_EQ(store.TypeCards.back().Name, "^x");
     EXPECT_EQ(store.TypeCards.back().TypeComment, "Grab x and y z");
+    EXPECT_EQ(store.TypeCards.back().AuxCharSet, "- _");
 
     // Load takes the Input window's selection with its line breaks.
     ASSERT_NE(g_pInputWindow, nullptr);

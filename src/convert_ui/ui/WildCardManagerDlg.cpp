@@ -52,19 +52,21 @@ CWildCardManagerDlg::CWildCardManagerDlg(CProgramData* data, QWidget* parent) : 
     m_symbol->setObjectName("1694");
     m_symbol->setMaxLength(1);
     m_symbol->setFixedWidth(34);
+    KeepOneLine(m_symbol);
     m_name = new QLineEdit(this);
     m_name->setObjectName("1965");
     m_name->setMaxLength(2);
     m_name->setFixedWidth(34);
+    KeepOneLine(m_name);
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     mono.setPointSize(9);
     m_primary = new QPlainTextEdit(this);
     m_primary->setObjectName("1962");
     m_primary->setFont(mono);
-    m_aux = new QPlainTextEdit(this);
+    m_aux = new QLineEdit(this);
     m_aux->setObjectName("1963");
     m_aux->setFont(mono);
-    m_aux->setFixedHeight(40);
+    KeepOneLine(m_aux);
     m_comment = new QLineEdit(this);
     m_comment->setObjectName("1964");
     KeepOneLine(m_comment);
@@ -200,7 +202,7 @@ void CWildCardManagerDlg::ShowTypeCard(int r) {
     const CTypeCard& c = store.TypeCards[r];
     m_name->setText(Q(c.Name));
     m_primary->setPlainText(Q(EscapeWhites(c.PrimaryCharSet)));
-    m_aux->setPlainText(Q(EscapeWhites(c.AuxCharSet)));
+    m_aux->setText(Q(EscapeWhites(c.AuxCharSet)));
     m_comment->setText(Q(c.TypeComment));
     m_skip->setChecked(c.IsSkipped);
 }
@@ -216,12 +218,12 @@ bool CWildCardManagerDlg::ShowRefusal(const std::string& message, int focus) {
 void CWildCardManagerDlg::OnAdd() {
     const std::string name = S(m_name->text());
     std::string primary = UnescapeWhites(SetBoxText(m_primary));
-    std::string aux = UnescapeWhites(SetBoxText(m_aux));
+    std::string aux = UnescapeWhites(S(m_aux->text()));
     const CardCheck c = CheckTypeCard(Store(), name, primary, -1);
     if (ShowRefusal(c.message, int(c.focus))) return;
     Store().AddTypeCard(name, primary, aux, S(m_comment->text()));
     m_primary->setPlainText(Q(EscapeWhites(primary)));
-    m_aux->setPlainText(Q(EscapeWhites(aux)));
+    m_aux->setText(Q(EscapeWhites(aux)));
     const auto sel = SelectedRows();
     if (!sel.empty()) m_list->topLevelItem(sel[0])->setSelected(false);
     m_list->addTopLevelItem(new QTreeWidgetItem);
@@ -237,12 +239,12 @@ bool CWildCardManagerDlg::ModifySelectedItem() {
     const int r = sel[0];
     const std::string name = S(m_name->text());
     std::string primary = UnescapeWhites(SetBoxText(m_primary));
-    std::string aux = UnescapeWhites(SetBoxText(m_aux));
+    std::string aux = UnescapeWhites(S(m_aux->text()));
     const CardCheck c = CheckTypeCard(Store(), name, primary, r);
     if (ShowRefusal(c.message, int(c.focus))) return false;
     ModifyTypeCard(Store(), r, name, primary, aux, S(m_comment->text()));
     m_primary->setPlainText(Q(EscapeWhites(primary)));
-    m_aux->setPlainText(Q(EscapeWhites(aux)));
+    m_aux->setText(Q(EscapeWhites(aux)));
     SetRow(r);
     return true;
 }

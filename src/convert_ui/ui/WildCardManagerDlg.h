@@ -45,7 +45,7 @@ private:
     QLineEdit* m_symbol = nullptr;
     QLineEdit* m_name = nullptr;
     QPlainTextEdit* m_primary = nullptr;
-    QPlainTextEdit* m_aux = nullptr;
+    QLineEdit* m_aux = nullptr;
     QLineEdit* m_comment = nullptr;
     QCheckBox* m_skip = nullptr;
     QTreeWidget* m_list = nullptr;

@@ -15,6 +15,7 @@
 #include "model/Globals.h"
 #include "model/ProgramData.h"
 #include "platform/Prompter.h"
+#include "widgets/SharedDialogs.h"
 
 std::function<std::string(const std::string&, const std::string&)> CConcatenateTemplateDlg::s_browseForFile;
 
@@ -55,6 +56,7 @@ CConcatenateTemplateDlg::CConcatenateTemplateDlg(const CFileItem& item, QWidget*
 
     m_finalName = new QLineEdit;
     m_finalName->setObjectName("1622");
+    KeepOneLine(m_finalName);
     auto* browse = new QPushButton("...");
     browse->setObjectName("1335");
     browse->setFixedWidth(32);

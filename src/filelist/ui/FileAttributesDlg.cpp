@@ -14,6 +14,7 @@
 #include "model/Account.h"
 #include "model/Globals.h"
 #include "model/ProgramData.h"
+#include "widgets/SharedDialogs.h"
 
 using namespace filelist_ui;
 
@@ -32,6 +33,7 @@ CFileAttributesDlg::CFileAttributesDlg(CProgramData* data, QWidget* parent)
     m_password->setEchoMode(QLineEdit::Password);
     m_remote = Named(new QLineEdit, "1587");
     m_local = Named(new QLineEdit, "1583");
+    for (QLineEdit* e : {m_host, m_user, m_remote, m_local}) KeepOneLine(e);
     m_browseRemote = Named(new QPushButton("..."), "1586");
     m_browseLocal = Named(new QPushButton("..."), "1582");
     for (QPushButton* b : {m_browseRemote, m_browseLocal}) {

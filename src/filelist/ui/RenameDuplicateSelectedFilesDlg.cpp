@@ -16,6 +16,7 @@
 #include "model/Globals.h"
 #include "model/ProgramData.h"
 #include "platform/Prompter.h"
+#include "widgets/SharedDialogs.h"
 
 using namespace filelist_ui;
 
@@ -96,6 +97,7 @@ CRenameDuplicateSelectedFilesDlg::CRenameDuplicateSelectedFilesDlg(QWidget* pare
     auto* rename = Named(new QPushButton("Rename files\nto above new names"), "1404");
     auto* duplicate = Named(new QPushButton("Duplicate files\nto above new names"), "1371");
     auto* close = Named(new QPushButton("Close"), "1");
+    for (QLineEdit* e : {m_commonName, m_extension, m_replacement, m_output}) KeepOneLine(e);
     for (QPushButton* b : {browse, change, rename, duplicate}) b->setAutoDefault(false);
     browse->setFixedWidth(32);
 

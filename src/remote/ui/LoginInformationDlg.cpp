@@ -9,6 +9,7 @@
 
 #include "platform/Prompter.h"
 #include "remote/LoginInformation.h"
+#include "widgets/SharedDialogs.h"
 
 namespace {
 QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<int>(s.size())); }
@@ -30,6 +31,8 @@ CLoginInformationDlg::CLoginInformationDlg(const std::string& host, const std::s
     m_pUser = new QLineEdit(Q(user), this);
     m_pUser->setObjectName("1693");
     m_pUser->setEnabled(editable);
+    KeepOneLine(m_pHost);
+    KeepOneLine(m_pUser);
     m_pPassword = new QLineEdit(Q(password), this);
     m_pPassword->setObjectName("1642");
     // Masked, and never shown as a tool tip either.

@@ -12,6 +12,7 @@
 #include "model/ProgramData.h"
 #include "model/WorkArea.h"
 #include "platform/Prompter.h"
+#include "widgets/SharedDialogs.h"
 
 namespace {
 QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<int>(s.size())); }
@@ -60,6 +61,7 @@ CSessionAttributesDlg::CSessionAttributesDlg(CProgramData& data, QWidget* parent
     m_pPassword->installEventFilter(this);
     m_pLocalDir = Edit("1583");
     m_pRemoteDir = Edit("1587");
+    for (QLineEdit* e : {m_pHost, m_pUser, m_pLocalDir, m_pRemoteDir}) KeepOneLine(e);
     form->addRow("Hostname:", m_pHost);
     form->addRow("Username:", m_pUser);
     form->addRow("Password: ", m_pPassword);
