@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -63,12 +64,18 @@ int main(int argc, char** argv) {
     if (!leftRead || !rightRead) return 2;
     CTextDiff diff(options);
     diff.CompareTexts(std::move(left), std::move(right));
-    std::string report;
-    const bool differ = diff.ListChanges(true, report);
-    ToLf(report);
-    if (!report.empty() && std::fwrite(report.data(), 1, report.size(), stdout) != report.size())
-        return 2;
-    if (std::fflush(stdout) != 0) return 2;
+    // The report is written as it is laid out, a piece at a time (each
+    // ends at a line end, so no CR LF is split), never held whole.
+    std::string lf;
+    bool failed = false;
+    const bool differ = diff.ListChanges(
+        [&](std::string_view piece) {
+            lf.assign(piece);
+            ToLf(lf);
+            return std::fwrite(lf.data(), 1, lf.size(), stdout) == lf.size();
+        },
+        &failed);
+    if (failed || std::fflush(stdout) != 0) return 2;
     // Everything is written: leave without taking the inputs apart line by line.
     std::_Exit(differ ? 1 : 0);
 }

@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -115,6 +116,10 @@ public:
     // True when the inputs differ; the numbered report (CR LF line ends) is
     // stored into report only when wantText is set.
     bool ListChanges(bool wantText, std::string& report) const;
+    // The same report handed to write a piece at a time (each piece ends at
+    // a line end), so that a large report is never held whole. A false
+    // from write stops the writing and sets *writeFailed where given.
+    bool ListChanges(const std::function<bool(std::string_view)>& write, bool* writeFailed = nullptr) const;
 
     // Empties both lists and fills them with one row per line or filler:
     // same {0, index, -1, text} on both sides; modified {1, index, g, text}

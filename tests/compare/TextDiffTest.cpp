@@ -443,6 +443,11 @@ TEST(TextDiffGolden, Reports) {
         const std::string expected = ReadFile(dir + "report.txt");
         EXPECT_EQ(differ, !expected.empty()) << dir;
         EXPECT_EQ(Unix(report), expected) << dir;
+        std::string streamed;
+        bool failed = true;
+        EXPECT_EQ(diff.ListChanges([&](std::string_view piece) { streamed += piece; return true; }, &failed), differ);
+        EXPECT_FALSE(failed);
+        EXPECT_EQ(streamed, report) << dir;
         ++cases;
     }
     EXPECT_GE(cases, 5);

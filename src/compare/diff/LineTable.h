@@ -130,20 +130,23 @@ struct FoldedTexts {
 };
 
 // Open-addressing table from a text to its number, sized once for all
-// lines: each slot holds the upper half of the text's hash and its number.
-// Texts gives the hash and equality of the texts.
+// lines: each slot holds the upper half of the text's hash and a line of
+// that text, whose number the caller's lists of numbers give (each line's
+// number is stored there before the next line is looked up). Texts gives
+// the hash and equality of the texts.
 template <class TextOf, class Texts = ExactTexts>
 class LineTable {
 public:
     // text(k) gives line k of all lines (left then right); lines is a guess
-    // of how many distinct texts there will be.
-    LineTable(size_t lines, TextOf text) : m_Text(std::move(text)) {
+    // of how many distinct texts there will be; the numbers of the lines go
+    // to leftIds (the first nLeft lines) and rightIds.
+    LineTable(size_t lines, TextOf text, const int* leftIds, const int* rightIds, uint32_t nLeft)
+        : m_Text(std::move(text)), m_pLeftIds(leftIds), m_pRightIds(rightIds), m_nLeft(nLeft) {
         size_t cap = 1024;
         while (cap < lines + lines / 2) cap <<= 1;
         ReserveHuge(m_Slots, cap);
         m_Slots.assign(cap, Slot{0, 0});
         m_nShift = 32 - __builtin_ctzll(cap);
-        m_Lines.reserve(lines);
     }
     static uint64_t Hash(std::string_view text) { return Texts::Hash(text); }
     void Prefetch(uint64_t h) const { __builtin_prefetch(&m_Slots[SlotOf(static_cast<uint32_t>(h >> 32))]); }
@@ -153,19 +156,16 @@ public:
         const size_t mask = m_Slots.size() - 1;
         for (size_t s = SlotOf(tag);; s = (s + 1) & mask) {
             Slot& slot = m_Slots[s];
-            if (slot.id == 0) {
-                m_Lines.push_back(k);
-                slot = Slot{tag, static_cast<uint32_t>(m_Lines.size())};
-                const int id = static_cast<int>(m_Lines.size() - 1);
-                if (m_Lines.size() * 4 > m_Slots.size() * 3) Grow();
+            if (slot.line == 0) {
+                slot = Slot{tag, k + 1};
+                const int id = static_cast<int>(m_nCount++);
+                if (m_nCount * 4 > m_Slots.size() * 3) Grow();
                 return id;
             }
-            if (slot.tag == tag && Texts::Equal(m_Text(m_Lines[slot.id - 1]), text)) return static_cast<int>(slot.id - 1);
+            if (slot.tag == tag && Texts::Equal(m_Text(slot.line - 1), text)) return IdOf(slot.line - 1);
         }
     }
-    size_t Count() const { return m_Lines.size(); }
-    // The first line (left then right) with the text of a number.
-    uint32_t FirstLine(int id) const { return m_Lines[id]; }
+    size_t Count() const { return m_nCount; }
 
 private:
     // A slot holds the upper half of the text's hash (its tag), whose top
@@ -173,8 +173,9 @@ private:
     // hashing any text again.
     struct Slot {
         uint32_t tag;
-        uint32_t id;  // number + 1; 0 empty
+        uint32_t line;  // a line of the text (left then right) + 1; 0 empty
     };
+    int IdOf(uint32_t k) const { return k < m_nLeft ? m_pLeftIds[k] : m_pRightIds[k - m_nLeft]; }
     size_t SlotOf(uint32_t tag) const { return tag >> m_nShift; }
     void Grow() {
         std::vector<Slot> old;
@@ -184,16 +185,19 @@ private:
         --m_nShift;
         const size_t mask = m_Slots.size() - 1;
         for (const Slot& o : old) {
-            if (o.id == 0) continue;
+            if (o.line == 0) continue;
             size_t s = SlotOf(o.tag);
-            while (m_Slots[s].id != 0) s = (s + 1) & mask;
+            while (m_Slots[s].line != 0) s = (s + 1) & mask;
             m_Slots[s] = o;
         }
     }
     TextOf m_Text;
     std::vector<Slot> m_Slots;
     int m_nShift = 22;  // 32 less the bits of a slot's place
-    std::vector<uint32_t> m_Lines;  // per number: a line of that text
+    const int* m_pLeftIds;
+    const int* m_pRightIds;
+    uint32_t m_nLeft;
+    size_t m_nCount = 0;  // texts numbered
 };
 
 // How many distinct texts the table should first make room for: one per

@@ -73,9 +73,9 @@ private:
     // of them cost memory only where they are used (in huge pages, where
     // the system gives them, once they are large).
     struct Hint {
-        int j1;     // 1 + left line of a known diagonal from this right line; 0 none
-        int len;    // equal lines from (i, j) on: exactly, or at least
-        bool exact;
+        int j1;            // 1 + left line of a known diagonal from this right line; 0 none
+        unsigned len : 31;  // equal lines from (i, j) on: exactly, or at least
+        unsigned exact : 1;
     };
     // A run found for a right line: code is its length + 2 (0 not known,
     // 1 no run).

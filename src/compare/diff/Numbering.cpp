@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -139,7 +140,9 @@ uint32_t CTextDiff::Matcher::SameLines(const FileBytes& bytes, uint32_t j, uint3
 
 template <class Texts, class TextOf>
 void CTextDiff::Matcher::InternLines(const TextOf& text, uint32_t nL, uint32_t nR, const FileBytes* bytes) {
-    LineTable<TextOf, Texts> table(ExpectedTexts<Texts>(nL, nR, text), text);
+    // The table is let go before anything more is taken for the lines.
+    std::optional<LineTable<TextOf, Texts>> table;
+    table.emplace(ExpectedTexts<Texts>(nL, nR, text), text, m_L.data(), m_R.data(), nL);
     // Hashes are taken a batch ahead so that the table slots are fetched
     // while earlier lines are looked up.
     {
@@ -149,22 +152,23 @@ void CTextDiff::Matcher::InternLines(const TextOf& text, uint32_t nL, uint32_t n
             const uint32_t n = std::min(kBatch, nL - first);
             for (uint32_t k = 0; k < n; ++k) {
                 hashes[k] = Texts::Hash(text(first + k));
-                table.Prefetch(hashes[k]);
+                table->Prefetch(hashes[k]);
             }
-            for (uint32_t k = 0; k < n; ++k) m_L[first + k] = table.Intern(first + k, text(first + k), hashes[k]);
+            for (uint32_t k = 0; k < n; ++k) m_L[first + k] = table->Intern(first + k, text(first + k), hashes[k]);
         }
     }
     // The left places of each text: texts first met on the right have none.
-    const size_t leftTexts = table.Count();
+    const size_t leftTexts = table->Count();
     m_Single.Build(m_L, leftTexts);
-    InternRightLines<Texts>(text, nL, nR, bytes, table, leftTexts);
+    InternRightLines<Texts>(text, nL, nR, bytes, *table, leftTexts);
+    m_nKeys = static_cast<int>(table->Count());
+    table.reset();
     // Texts only on the right have no places.
-    m_Single.start.resize(table.Count() + 1, m_Single.start.back());
+    m_Single.start.resize(static_cast<size_t>(m_nKeys) + 1, m_Single.start.back());
     m_LineKeysL = KeyList(m_L);
     m_LineKeysR = KeyList(m_R);
     CountSame(m_L, m_SameL);
     CountSame(m_R, m_SameR);
-    m_nKeys = static_cast<int>(table.Count());
     m_nWalkBound = 64L * (m_nL + m_nR) + 65536;
 }
 

@@ -66,6 +66,31 @@ void AppendHeading(ReportSize& out, const char* format, int n) {
     out.bytes += 2 * (static_cast<size_t>(length) + 2);
 }
 
+// A report handed on in pieces of about a megabyte as it is laid out.
+struct ReportStream {
+    static constexpr size_t kPiece = size_t{1} << 20;
+    const std::function<bool(std::string_view)>& write;
+    std::string piece;
+    bool failed = false;
+    void Flush() {
+        if (!failed && !piece.empty()) failed = !write(piece);
+        piece.clear();
+    }
+    void Wrote() {
+        if (piece.size() >= kPiece) Flush();
+    }
+};
+
+void AppendItemLine(ReportStream& out, const char* prefix, int number, std::string_view text) {
+    AppendItemLine(out.piece, prefix, number, text);
+    out.Wrote();
+}
+
+void AppendHeading(ReportStream& out, const char* format, int n) {
+    AppendHeading(out.piece, format, n);
+    out.Wrote();
+}
+
 // Writes the report of a change list to out; false when there are no
 // changes to report.
 template <class Out, class Lines>
@@ -116,4 +141,13 @@ bool CTextDiff::ListChanges(bool wantText, std::string& report) const {
         report.swap(text);
     }
     return true;
+}
+
+bool CTextDiff::ListChanges(const std::function<bool(std::string_view)>& write, bool* writeFailed) const {
+    ReportStream out{write, {}};
+    out.piece.reserve(ReportStream::kPiece + 4096);
+    const bool differ = WriteReport(out, BuildChangeList(), LeftSource(), RightSource());
+    out.Flush();
+    if (writeFailed) *writeFailed = out.failed;
+    return differ;
 }

@@ -226,13 +226,12 @@ void CTextDiff::Matcher::OccIndex::Build(const std::vector<int>& keys, size_t ke
     ReserveHuge(start, keyCount + 1);
     start.assign(keyCount + 1, 0);
     for (int key : keys)
-        if (key >= 0) ++start[key + 1];
+        if (key >= 0) ++start[key];
+    // start[key] becomes the end of the key's places; placing them from the
+    // last down moves it back to their first, with no list of its own.
     for (size_t k = 0; k < keyCount; ++k) start[k + 1] += start[k];
     ReserveHuge(pos, start[keyCount]);
     pos.resize(start[keyCount]);
-    std::vector<int> fill;
-    ReserveHuge(fill, keyCount);
-    fill.assign(start.begin(), start.end() - 1);
-    for (size_t j = 0; j < keys.size(); ++j)
-        if (keys[j] >= 0) pos[fill[keys[j]]++] = static_cast<int>(j);
+    for (size_t j = keys.size(); j-- > 0;)
+        if (keys[j] >= 0) pos[--start[keys[j]]] = static_cast<int>(j);
 }

@@ -13,11 +13,11 @@ int CTextDiff::Matcher::MatchLength(int i, int j, int maxLen) {
     Hint& h = m_Hints[i];
     int d;
     bool exact;
-    if (h.j1 == j + 1 && (h.exact || h.len >= maxLen)) {
-        d = h.len;
+    if (h.j1 == j + 1 && (h.exact || static_cast<int>(h.len) >= maxLen)) {
+        d = static_cast<int>(h.len);
         exact = h.exact;
     } else {
-        int k = (h.j1 == j + 1) ? h.len : 0;
+        int k = (h.j1 == j + 1) ? static_cast<int>(h.len) : 0;
         const int from = k;
         // Once the suffix order is there, only short walks are done by hand.
         const int limit = m_pEqual ? std::min(maxLen, k + 8) : maxLen;
@@ -56,12 +56,13 @@ int CTextDiff::Matcher::MatchLength(int i, int j, int maxLen) {
         }
         exact = k < maxLen;
         d = std::min(k, maxLen);
-        if (h.j1 != j + 1 ? d > h.len : true) h = {j + 1, d, exact};
+        if (h.j1 != j + 1 ? d > static_cast<int>(h.len) : true) h = Hint{j + 1, static_cast<unsigned>(d), exact};
     }
     if (d >= 2) {
         Hint& next = m_Hints[i + 1];
-        if (next.j1 == j + 2 ? (d - 1 > next.len || (exact && !next.exact)) : d - 1 > next.len)
-            next = {j + 2, d - 1, exact};
+        const int nextLen = static_cast<int>(next.len);
+        if (next.j1 == j + 2 ? (d - 1 > nextLen || (exact && !next.exact)) : d - 1 > nextLen)
+            next = Hint{j + 2, static_cast<unsigned>(d - 1), exact};
     }
     return std::min(d, maxLen);
 }
