@@ -702,6 +702,10 @@ void CFtpClient::PutFile(const std::string& localFile, const std::string& remote
     } catch (const FTPException& e) {
         std::fclose(f);
         m_bStorRefused = !e.ConnectionLost();
+        // Cut off by a stop once STOR may have reached the server: a
+        // straight send's target may already be emptied.
+        if (straight && e.ConnectionLost() && (g_bFtpBreak || m_bAborted))
+            throw UserAbort(m_strHost, m_strUser, true, remoteFile);
         throw;
     } catch (...) {
         std::fclose(f);
@@ -715,7 +719,16 @@ void CFtpClient::PutFile(const std::string& localFile, const std::string& remote
         throw;
     }
     g_bFtpStraightSend = false;
-    code = ReadReply(reply);
+    try {
+        code = ReadReply(reply);
+    } catch (const FTPException& e) {
+        // Every byte went, but a stop cut the wait for the server's word
+        // (or the close shut the connection down): a straight send may
+        // have left the server's file cut.
+        if (straight && e.ConnectionLost() && (g_bFtpBreak || m_bAborted))
+            throw UserAbort(m_strHost, m_strUser, true, remoteFile);
+        throw;
+    }
     if (code != 226 && code != 250) {
         m_strSendFailure = reply;
         throw FTPException(reply);
