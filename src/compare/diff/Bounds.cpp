@@ -65,9 +65,10 @@ void CTextDiff::Matcher::DiagonalBounds() {
 // be equal to any left lines, so it is shorter than the distance to the
 // first of them plus q. Right runs within a stretch that the numbering of
 // the lines found equal to left lines in order are on the left; only the
-// others are looked for, by their hashes: few of them in a small table
-// that every left run is looked up in, else among the left runs kept as a
-// filter of bits (two per run, in one word). A run taken for one of the
+// others are looked for, by their hashes: up to one per four left lines in
+// a table that every left run is looked up in (behind a filter of sixteen
+// bits per open run, small enough to stay in the cache), else among the
+// left runs kept as a filter of bits (two per run, in one word). A run taken for one of the
 // left that is not only makes a bound looser, never wrong. q is chosen so
 // that runs of q lines drawn at random from the left texts are seldom
 // found on the left by chance.
@@ -79,7 +80,7 @@ void CTextDiff::Matcher::GramBounds() {
         // A right run that lies within a stretch of lines found equal to
         // left lines in order is on the left; the others are looked for.
         const std::vector<int> open = OpenRuns(q);
-        if (open.size() <= static_cast<size_t>(m_nL) / 8) AbsentByTable(q, open, absent);
+        if (open.size() <= static_cast<size_t>(m_nL) / 4) AbsentByTable(q, open, absent);
         else AbsentByFilter(q, open, absent);
         int next = -1;  // the first right run of q lines from i on found nowhere on the left
         for (int i = m_nR - 1; i >= 0; --i) {

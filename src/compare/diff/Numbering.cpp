@@ -183,7 +183,8 @@ void CTextDiff::Matcher::InternLines(const TextOf& text, uint32_t nL, uint32_t n
 // kept differing, the next right lines are also looked for in a window
 // around that grows with the lines that differed (an inserted or dropped
 // run): the comparisons find their place again after long edits, at a few
-// comparisons per line in all.
+// comparisons per line in all. Among few texts a line or two of such a run
+// follow by chance; they do not end it.
 template <class Texts, class TextOf, class Table>
 void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint32_t nR, const FileBytes* bytes,
                                           Table& table, size_t leftTexts) {
@@ -205,7 +206,11 @@ void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint3
     };
     constexpr uint32_t kAround = 8;
     uint32_t next = 0;
-    uint32_t misses = 0, wideAt = 4;  // right lines since the last that followed its left line
+    uint32_t misses = 0, wideAt = 4;  // right lines that differed since the comparisons last held
+    // Right lines that followed their left lines since the last that
+    // differed: among few texts a line or two follow by chance, so the
+    // comparisons count as held again only after kAround of them.
+    uint32_t followed = 0;
     for (uint32_t k = 0; k < nR;) {
         if (bytes && next < nL) {
             const uint32_t same = SameLines(*bytes, next, k);
@@ -214,7 +219,8 @@ void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint3
                 AddStretch(k, next, same);
                 k += same;
                 next += same;
-                misses = 0, wideAt = 4;
+                followed += same;
+                if (followed >= kAround) misses = 0, wideAt = 4;
                 continue;
             }
         }
@@ -222,12 +228,13 @@ void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint3
         if (next < nL && Texts::Equal(text(next), t)) {
             AddStretch(k, next, 1);
             m_R[k++] = m_L[next++];
-            misses = 0, wideAt = 4;
+            if (++followed >= kAround) misses = 0, wideAt = 4;
             continue;
         }
         const int id = table.Intern(nL + k, t, Texts::Hash(t));
         m_R[k] = id;
         ++misses;
+        followed = 0;
         uint32_t resume = k + 1 < nR ? resumeAround(next, k, kAround, 2) : UINT32_MAX;
         if (resume == UINT32_MAX && k + 1 < nR && misses >= wideAt && static_cast<size_t>(id) < leftTexts) {
             resume = resumeAround(next, k, 2 * misses, 8);
