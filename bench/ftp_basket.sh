@@ -8,6 +8,11 @@
 # temporary name). The "replace" row sends the files again over the engine's
 # copies.
 # BEFORE_TOOL=path/to/an/older/ftp-basket adds its rows (FTPUpdate=Yes).
+# LFTP_FIRST=1 runs lftp's two rows before the engine's (to rotate the order
+# between runs). OTHER_OWNER=1 puts one file of root's beside the engine's
+# folder's files before the timed rows, so that its listing tells owners
+# apart and the row "again over its copies" sends each file of more than one
+# block through a temporary name (vsftpd or pure-ftpd, run as root).
 #   [KB=10] bench/ftp_basket.sh [BUILD-DIR] [COUNT]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -43,8 +48,18 @@ seconds() { # runs a command, prints its wall time in seconds
 mkdir -p "$work/server/warm"
 [ -n "${FTP_SERVER:-}" ] && chown qvltest: "$work/server/warm"
 r=$remote_root
+other=zz-other-owner.dat
+if [ -n "${OTHER_OWNER:-}" ]; then
+  [ -n "${FTP_SERVER:-}" ] || { echo "OTHER_OWNER needs FTP_SERVER=vsftpd or pure-ftpd" >&2; exit 1; }
+  echo other >"$work/server/engine/$other"
+  chown root:root "$work/server/engine/$other"
+fi
 "$tool" put 127.0.0.1 "$port" "$ftp_user" "$ftp_pass" "$work/files/" "$r/warm/" --no-update >/dev/null
 
+if [ -n "${LFTP_FIRST:-}" ]; then
+  l_put=$(seconds lftp_run "mirror -R $work/files $r/lftp")
+  l_get=$(seconds lftp_run "mirror $r/lftp $work/back-lftp")
+fi
 e_put=$(seconds "$tool" put 127.0.0.1 "$port" "$ftp_user" "$ftp_pass" "$work/files/" "$r/engine/")
 e_get=$(seconds "$tool" get 127.0.0.1 "$port" "$ftp_user" "$ftp_pass" "$work/back-engine/" "$r/engine/" \
   --names-from="$work/files")
@@ -53,8 +68,10 @@ p_get=$(seconds "$tool" get 127.0.0.1 "$port" "$ftp_user" "$ftp_pass" "$work/bac
   --names-from="$work/files" --no-update)
 # Again over the engine's copies: each file takes the place of one.
 e_again=$(seconds "$tool" put 127.0.0.1 "$port" "$ftp_user" "$ftp_pass" "$work/files/" "$r/engine/")
-l_put=$(seconds lftp_run "mirror -R $work/files $r/lftp")
-l_get=$(seconds lftp_run "mirror $r/lftp $work/back-lftp")
+if [ -z "${LFTP_FIRST:-}" ]; then
+  l_put=$(seconds lftp_run "mirror -R $work/files $r/lftp")
+  l_get=$(seconds lftp_run "mirror $r/lftp $work/back-lftp")
+fi
 copies="server/engine back-engine server/engine-plain back-engine-plain server/lftp back-lftp"
 if [ -n "${BEFORE_TOOL:-}" ]; then
   b_put=$(seconds "$BEFORE_TOOL" put 127.0.0.1 "$port" "$ftp_user" "$ftp_pass" "$work/files/" "$r/before/")
@@ -64,12 +81,12 @@ if [ -n "${BEFORE_TOOL:-}" ]; then
 fi
 
 for d in $copies; do
-  diff -rq "$work/files" "$work/$d" >/dev/null || { echo "copy in $d differs" >&2; exit 1; }
+  diff -rq -x "$other" "$work/files" "$work/$d" >/dev/null || { echo "copy in $d differs" >&2; exit 1; }
 done
 
 ratio() { python3 -c "print('%.2f' % ($1 / $2))"; }
 row() { echo "| $1 | $2 (${3}x) | $4 (${5}x) |"; }
-echo "| $count files of $kb KB, one connection, ${FTP_SERVER:-pyftpdlib} | send s (x lftp) | fetch s (x lftp) |"
+echo "| $count files of $kb KB, one connection, ${FTP_SERVER:-pyftpdlib}${OTHER_OWNER:+, a file of root's in the engine's folder}${LFTP_FIRST:+, lftp first} | send s (x lftp) | fetch s (x lftp) |"
 echo "|---|---|---|"
 [ -n "${BEFORE_TOOL:-}" ] &&
   row "before: FTPUpdate=Yes, a listing after each item" "$b_put" "$(ratio "$b_put" "$l_put")" \
