@@ -394,16 +394,22 @@ TEST_F(FtpWindowTest, AFileChangedOnBothSidesIsOverwrittenOnlyWhenTheUserSaysSo)
 
     // F4 over the local edit alone asks too, naming only that file; No keeps
     // line a and fetches the rest.
+    // F4 on pic.bin and notes.txt once the server's pic.bin changed,
+    // answered No: what was asked.
+    const auto fetchBothAnsweringNo = [&](const std::string& picture) {
+        WriteFile(ServerRoot() + "/pic.bin", picture);
+        SelectRows({1, 2});
+        prompter.entries.clear();
+        prompter.answers = {Answer::No};
+        press(Qt::Key_F4);
+        Finish();
+        Tick();
+        return prompter.Questions();
+    };
     int runs = Count("--- FTP over ---");
-    WriteFile(ServerRoot() + "/pic.bin", "new picture");
-    SelectRows({1, 2});
-    prompter.entries.clear();
-    prompter.answers = {Answer::No};
-    press(Qt::Key_F4);
-    Finish();
-    Tick();
-    ASSERT_EQ(prompter.Questions().size(), 1u);
-    std::string question = prompter.Questions()[0];
+    auto asked = fetchBothAnsweringNo("new picture");
+    ASSERT_EQ(asked.size(), 1u);
+    std::string question = asked[0];
     EXPECT_NE(question.find("These files were changed here since their last transfer:\r\n   " + notes +
                             "  (127.0.0.1:/notes.txt)\r\n\r\n"),
               std::string::npos)
@@ -422,16 +428,10 @@ TEST_F(FtpWindowTest, AFileChangedOnBothSidesIsOverwrittenOnlyWhenTheUserSaysSo)
     ASSERT_EQ(w.Data().GetFileItem(0, 0, 0, 2).IsRemoteModified, "Yes");
 
     // F4 on pic.bin and notes.txt, No: pic.bin is fetched, notes.txt keeps line a.
-    WriteFile(ServerRoot() + "/pic.bin", "newer picture");
     runs = Count("--- FTP over ---");
-    SelectRows({1, 2});
-    prompter.entries.clear();
-    prompter.answers = {Answer::No};
-    press(Qt::Key_F4);
-    Finish();
-    Tick();
-    ASSERT_EQ(prompter.Questions().size(), 1u);
-    question = prompter.Questions()[0];
+    asked = fetchBothAnsweringNo("newer picture");
+    ASSERT_EQ(asked.size(), 1u);
+    question = asked[0];
     EXPECT_NE(question.find("changed here and on the server"), std::string::npos) << question;
     EXPECT_NE(question.find(notes + "  (127.0.0.1:/notes.txt)"), std::string::npos) << question;
     EXPECT_EQ(question.find("pic.bin"), std::string::npos) << question;
