@@ -197,6 +197,11 @@ private:
         std::vector<int> start;  // per key: first index into pos
         std::vector<int> pos;
         void Build(const std::vector<int>& keys, size_t keyCount);
+        // The same, in the storage of two lists no longer needed where it
+        // is large enough (memory already written to is not faulted in and
+        // zeroed again); a list too small is let go first.
+        void Build(const std::vector<int>& keys, size_t keyCount, std::vector<int>& spareStart,
+                   std::vector<int>& sparePos);
         int Count(int key) const { return start[key + 1] - start[key]; }
     };
     // The keys of one level, one per place: four bytes each, or two when
@@ -261,7 +266,8 @@ private:
     struct GramHalves;
     void NumberPairsByTable(const GramHalves& halves, std::vector<int>& left, std::vector<int>& right, int& count,
                             Gram& gram);
-    void NumberPairsByGroup(const GramHalves& halves, std::vector<int>& left, std::vector<int>& right, int& count);
+    void NumberPairsByGroup(const GramHalves& halves, std::vector<int>& left, std::vector<int>& right, int& count,
+                            std::vector<int>& spare);
     // Set once a level's runs are hardly rarer than those of the level
     // below: each run is then nearly always followed by the same lines, and
     // longer runs would be no rarer either.

@@ -67,8 +67,10 @@ void CTextDiff::Matcher::BuildGramLevel() {
     if (firstFew * secondFew <= kPairTable) {
         NumberPairsByTable(halves, left, right, count, gram);
     } else {
-        NumberPairsByGroup(halves, left, right, count);
-        gram.index.Build(left, count);
+        // The grouping's own lists of places hold the index.
+        std::vector<int> spareA, spareB;
+        NumberPairsByGroup(halves, left, right, count, spareA);
+        gram.index.Build(left, count, spareA, spareB);
         gram.left.Keep(std::move(left), count);
         gram.right.Keep(std::move(right), count);
     }
@@ -148,7 +150,7 @@ void CTextDiff::Matcher::NumberPairsByTable(const GramHalves& halves, std::vecto
 // numbers scattered back to the places afterwards: stores at random places
 // do not hold the processor up as reads at random places do.
 void CTextDiff::Matcher::NumberPairsByGroup(const GramHalves& halves, std::vector<int>& left,
-                                            std::vector<int>& right, int& count) {
+                                            std::vector<int>& right, int& count, std::vector<int>& spare) {
     const int half = halves.half;
     const int firstKeys = halves.firstKeys;
     const OccIndex& firstIndex = halves.firstIndex;
@@ -209,6 +211,7 @@ void CTextDiff::Matcher::NumberPairsByGroup(const GramHalves& halves, std::vecto
         for (int x = firstIndex.start[f]; x < firstIndex.start[f + 1]; ++x) left[firstIndex.pos[x]] = leftSeconds[x];
     }
     for (size_t x = 0; x < rightPos.size(); ++x) right[rightPos[x]] = rightSeconds[x];
+    spare = std::move(leftSeconds);
 }
 
 // The places a look-up of the run at a left place meets on average: the
@@ -223,6 +226,19 @@ double CTextDiff::Matcher::PlacesPerLookUp(const OccIndex& index) {
 }
 
 void CTextDiff::Matcher::OccIndex::Build(const std::vector<int>& keys, size_t keyCount) {
+    std::vector<int> none;
+    Build(keys, keyCount, none, none);
+}
+
+void CTextDiff::Matcher::OccIndex::Build(const std::vector<int>& keys, size_t keyCount, std::vector<int>& spareStart,
+                                         std::vector<int>& sparePos) {
+    // A spare list large enough becomes the list; else it goes first, so
+    // that the peak is no higher than with fresh lists.
+    auto take = [](std::vector<int>& list, std::vector<int>& spare, size_t n) {
+        if (spare.capacity() >= n) list = std::move(spare);
+        std::vector<int>().swap(spare);
+    };
+    take(start, spareStart, keyCount + 1);
     ReserveHuge(start, keyCount + 1);
     start.assign(keyCount + 1, 0);
     for (int key : keys)
@@ -230,6 +246,7 @@ void CTextDiff::Matcher::OccIndex::Build(const std::vector<int>& keys, size_t ke
     // start[key] becomes the end of the key's places; placing them from the
     // last down moves it back to their first, with no list of its own.
     for (size_t k = 0; k < keyCount; ++k) start[k + 1] += start[k];
+    take(pos, sparePos, start[keyCount]);
     ReserveHuge(pos, start[keyCount]);
     pos.resize(start[keyCount]);
     for (size_t j = keys.size(); j-- > 0;)
