@@ -3,6 +3,7 @@
 #include <cctype>
 #include <climits>
 #include <string_view>
+#include <utility>
 
 namespace {
 // Position of the value of `key` in `line`, or npos.
@@ -114,8 +115,10 @@ std::string Encode(const std::string& value, bool commas, bool allBrackets = tru
 }
 
 std::string Decode(const std::string& stored, bool commas) {
-    static const std::string_view comma = kCommaCode, colon = kColonCode, bracket = kBracketCode,
-                                  cr = kCrCode, lf = kLfCode;
+    // Each code and the character it stands for (the comma code only where
+    // commas are coded).
+    static const std::pair<std::string_view, char> codes[] = {
+        {kCommaCode, ','}, {kColonCode, ':'}, {kBracketCode, '['}, {kCrCode, '\r'}, {kLfCode, '\n'}};
     std::string out;
     out.reserve(stored.size());
     const std::string_view s(stored);
@@ -125,24 +128,14 @@ std::string Decode(const std::string& stored, bool commas) {
         if (hit == std::string_view::npos) break;
         out.append(s, pos, hit - pos);
         const std::string_view rest = s.substr(hit);
-        if (commas && rest.substr(0, comma.size()) == comma) {
-            out += ',';
-            pos = hit + comma.size();
-        } else if (rest.substr(0, colon.size()) == colon) {
-            out += ':';
-            pos = hit + colon.size();
-        } else if (rest.substr(0, bracket.size()) == bracket) {
-            out += '[';
-            pos = hit + bracket.size();
-        } else if (rest.substr(0, cr.size()) == cr) {
-            out += '\r';
-            pos = hit + cr.size();
-        } else if (rest.substr(0, lf.size()) == lf) {
-            out += '\n';
-            pos = hit + lf.size();
-        } else {
-            out += '[';  // no code: the text as it stands
-            pos = hit + 1;
+        out += '[';  // no code: the text as it stands
+        pos = hit + 1;
+        for (const auto& [code, c] : codes) {
+            if ((commas || c != ',') && rest.substr(0, code.size()) == code) {
+                out.back() = c;
+                pos = hit + code.size();
+                break;
+            }
         }
     }
     out.append(s, pos, std::string_view::npos);
