@@ -56,6 +56,10 @@ limit=${TIMEOUT:-120}
 repeat=${REPEAT:-5}
 work=${1:-$(mktemp -d /tmp/qvl-diff-bench.XXXXXX)}
 mkdir -p "$work"
+# The runs' own outputs (reports, times) go to a folder of this run's, so
+# that several runs may share one folder of inputs.
+runs=$(mktemp -d /tmp/qvl-diff-runs.XXXXXX)
+trap 'rm -rf "$runs"' EXIT
 gen="python3 $here/diff_gen.py"
 
 [ -f "$work/big.txt" ] || $gen code 1000000 1 "$work/big.txt"
@@ -120,31 +124,31 @@ once() {
     tool=$1 left=$2 right=$3
     shift 3
     set +e
-    timeout "$limit" /usr/bin/time -v -o "$work/time.txt" "$@" "$left" "$right" >"$work/$tool.out" 2>/dev/null
+    timeout "$limit" /usr/bin/time -v -o "$runs/time.txt" "$@" "$left" "$right" >"$runs/$tool.out" 2>/dev/null
     rc=$?
     set -e
     if [ $rc -eq 124 ] || [ $rc -gt 128 ]; then
-        echo timeout >>"$work/$tool.runs"
+        echo timeout >>"$runs/$tool.runs"
         return
     fi
-    secs=$(sed -n 's/.*Elapsed (wall clock) time.*: //p' "$work/time.txt" |
+    secs=$(sed -n 's/.*Elapsed (wall clock) time.*: //p' "$runs/time.txt" |
            awk -F: '{ if (NF == 3) print $1*3600 + $2*60 + $3; else print $1*60 + $2 }')
-    kb=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$work/time.txt")
-    echo "$secs $kb" >>"$work/$tool.runs"
+    kb=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$runs/time.txt")
+    echo "$secs $kb" >>"$runs/$tool.runs"
 }
 
 # row NAME TOOL LABEL TOTAL: the table line of one tool.
 row() {
     name=$1 tool=$2 label=$3 total=$4
-    if grep -q timeout "$work/$tool.runs"; then
+    if grep -q timeout "$runs/$tool.runs"; then
         printf '%-24s %-22s %10s %10s %12s\n' "$name" "$label" ">${limit}s" "-" "-"
         return
     fi
-    med=$(cut -d' ' -f1 "$work/$tool.runs" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')
-    kb=$(cut -d' ' -f2 "$work/$tool.runs" | sort -n | tail -1)
+    med=$(cut -d' ' -f1 "$runs/$tool.runs" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')
+    kb=$(cut -d' ' -f2 "$runs/$tool.runs" | sort -n | tail -1)
     case "$tool" in
-        qvl|before) gone=$(grep -c '^[xL] ' "$work/$tool.out" || true) ;;
-        *) gone=$(grep -c '^< ' "$work/$tool.out" || true) ;;
+        qvl|before) gone=$(grep -c '^[xL] ' "$runs/$tool.out" || true) ;;
+        *) gone=$(grep -c '^< ' "$runs/$tool.out" || true) ;;
     esac
     printf '%-24s %-22s %9.2fs %8dMB %12d\n' "$name" "$label" "$med" $((kb / 1024)) $((total - gone))
 }
@@ -178,7 +182,7 @@ for pair in $pairs; do
     set -- $pair
     name=$1 left=$work/$2 right=$work/$3
     [ -n "${ONLY:-}" ] && [ "$ONLY" != "$name" ] && continue
-    rm -f "$work/qvl.runs" "$work/diff.runs" "$work/minimal.runs" "$work/before.runs"
+    rm -f "$runs/qvl.runs" "$runs/diff.runs" "$runs/minimal.runs" "$runs/before.runs"
     n=0
     while [ $n -lt "$repeat" ]; do
         n=$((n + 1))
@@ -194,9 +198,9 @@ for pair in $pairs; do
     [ -n "${NO_MINIMAL:-}" ] || row "$name" minimal "diff --minimal" "$total"
     if [ -n "${CHECK:-}" ]; then
         set +e
-        timeout "$limit" "$CHECK" ${QVL_ARGS:-} "$left" "$right" >"$work/check.out" 2>/dev/null
+        timeout "$limit" "$CHECK" ${QVL_ARGS:-} "$left" "$right" >"$runs/check.out" 2>/dev/null
         set -e
-        if cmp -s "$work/check.out" "$work/qvl.out"; then verdict=same; else verdict=DIFFERENT; fi
+        if cmp -s "$runs/check.out" "$runs/qvl.out"; then verdict=same; else verdict=DIFFERENT; fi
         printf '%-24s %-22s %s\n' "$name" "report vs CHECK" "$verdict"
     fi
 done
