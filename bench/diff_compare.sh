@@ -23,8 +23,10 @@
 # With SET=shapes the inputs are instead the shapes of the goal beside GNU
 # diff, each made by several generators and settings (diff_gen.py texts:
 # lines drawn from 20 texts of 10 to 40, 200 or 10 bytes, 0.3%, 0.01% or 2%
-# edited in runs of 1, 50 or 5 lines, LF or CR LF; 0.5M to 4M lines):
-#  11. 20 texts at 0.5M, 1M, 2M and 4M lines, three settings each
+# edited in runs of 1, 50 or 5 lines, LF or CR LF; 0.5M to 4M lines; the
+# same settings drawn from 2 texts, and the first from 200):
+#  11. lines drawn from a few texts at 0.5M, 1M, 2M and 4M lines, seven
+#      settings each
 #  12. 1M source-like lines (LF and CR LF) and 1M log lines, each against a
 #      copy with one line changed
 #  13. the same files against an identical copy
@@ -67,11 +69,13 @@ pairs_shapes=""
 if [ "${SET:-}" = shapes ]; then
     for n in 500000 1000000 2000000 4000000; do
         m=$((n / 1000))k
-        for setting in "a 40 0.003 1 lf 51" "b 200 0.0001 50 crlf 52" "c 10 0.02 5 lf 53"; do
+        for setting in "a 20 40 0.003 1 lf 51" "b 20 200 0.0001 50 crlf 52" "c 20 10 0.02 5 lf 53" \
+                       "a 2 40 0.003 1 lf 54" "a 200 40 0.003 1 lf 55" "b 2 200 0.0001 50 crlf 56" \
+                       "c 2 10 0.02 5 lf 57"; do
             set -- $setting
-            [ -f "$work/t20$1-$m-r.txt" ] ||
-                $gen texts $n 20 $2 $3 $4 $5 $6 "$work/t20$1-$m-l.txt" "$work/t20$1-$m-r.txt"
-            pairs_shapes="$pairs_shapes|$m-20-texts-$1 t20$1-$m-l.txt t20$1-$m-r.txt"
+            [ -f "$work/t$2$1-$m-r.txt" ] ||
+                $gen texts $n $2 $3 $4 $5 $6 $7 "$work/t$2$1-$m-l.txt" "$work/t$2$1-$m-r.txt"
+            pairs_shapes="$pairs_shapes|$m-$2-texts-$1 t$2$1-$m-l.txt t$2$1-$m-r.txt"
         done
     done
     [ -f "$work/log2.txt" ] || $gen log 1000000 41 "$work/log2.txt"
