@@ -211,8 +211,24 @@ void CTextDiff::Matcher::AbsentByFilter(int q, const std::vector<int>& open, std
 }
 
 // The longest match of each line anywhere on the left, from the suffix
-// order; bounds only ever come down.
+// order; bounds only ever come down. The order costs a few passes over
+// both inputs and a good deal of memory while it is built, and it only
+// spares the scans of lines whose bound was above the run they have; so
+// where at least a quarter of the lines scanned so far found a run as long
+// as their bound (the suffix order would have given them no less), the
+// bounds are good enough: the scans go on for another stretch and are
+// looked at again then.
 void CTextDiff::Matcher::TightenBounds() {
+    long known = 0, full = 0;
+    for (int i = 0; i < m_nR; ++i) {
+        if (m_Bound[i] <= 0 || m_Cache[i].code == 0) continue;
+        ++known;
+        full += m_Cache[i].code - 2 >= m_Bound[i];
+    }
+    if (4 * full >= known) {
+        m_nScanBudget = m_nScanned + m_nR / 16 + 1024;
+        return;
+    }
     m_bTight = true;
     m_bTrial = false;
     const std::vector<int> longest = LongestMatches(m_R, m_L, m_nKeys);

@@ -171,6 +171,13 @@ CTextDiff::Matcher::LookUpKey CTextDiff::Matcher::RarestKey(int i, int b) {
         for (int g = 1; g <= top && best.count > kFewPlaces; ++g) {
             if (static_cast<int>(m_Grams.size()) < g) {
                 if (m_nLookupSteps - m_nStepsAtLevel < LevelSteps() || m_bTrial || m_bLevelsDone) break;
+                // Where the runs of the level below already have few places
+                // on average, a look-up steps over a few places more without
+                // the level: less than the level costs.
+                if (PlacesPerLookUp(Index(g - 1)) <= 2 * kFewPlaces) {
+                    m_bLevelsDone = true;
+                    break;
+                }
                 BuildGramLevel();
             }
             bool indexed = false;
