@@ -68,12 +68,13 @@ int CTextDiff::Matcher::MatchLength(int i, int j, int maxLen) {
 }
 
 // Whether the len lines from right line i equal those from left line j.
-// Where the equal lines would be read from the suffix order (a few reads
-// at random places), or the run is long, its last line is looked at
-// first: where it differs, neither query nor walk is needed. (A short walk
-// is left to do, since what it finds serves the next right lines.)
+// The last of them is looked at first: where it differs (most places of a
+// key that covers only some of the lines, the more so where the lines are
+// drawn from few texts), neither walk nor query is needed. The walks so
+// spared would have left a hint for the next right line at a place that
+// line seldom looks at.
 bool CTextDiff::Matcher::RunsAtLeast(int i, int j, int len) {
-    if (len > 8 && (m_pEqual || len > 32) && m_R[i + len - 1] != m_L[j + len - 1]) return false;
+    if (len > 1 && m_R[i + len - 1] != m_L[j + len - 1]) return false;
     return MatchLength(i, j, len) >= len;
 }
 
