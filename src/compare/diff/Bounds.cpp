@@ -194,20 +194,41 @@ void CTextDiff::Matcher::AbsentByFilter(int q, const std::vector<int>& open, std
         mask = (1ULL << (y >> 58)) | (1ULL << ((y >> 52) & 63));
     };
     std::vector<uint64_t> filter(static_cast<size_t>(1) << (bits - 6), 0);
-    RollRuns(m_L, m_nL, q, [&](int, uint64_t h) {
+    // The words are read a few runs after their place is known, once a
+    // fetch asked for then has brought them in: the filter is larger than
+    // the caches, and a run's word is at a random place in it.
+    constexpr int kAhead = 16;
+    struct Probe {
+        int p;
         uint64_t word, mask;
-        probes(h, word, mask);
-        filter[word] |= mask;
-    });
+    };
+    Probe ring[kAhead];
+    long queued = 0;
+    auto queue = [&](int p, uint64_t h, bool forWrite, auto&& use) {
+        Probe& slot = ring[queued % kAhead];
+        if (queued >= kAhead) use(slot);
+        slot.p = p;
+        probes(h, slot.word, slot.mask);
+        if (forWrite) __builtin_prefetch(&filter[slot.word], 1);
+        else __builtin_prefetch(&filter[slot.word], 0);
+        ++queued;
+    };
+    auto drain = [&](auto&& use) {
+        for (long k = std::max(0L, queued - kAhead); k < queued; ++k) use(ring[k % kAhead]);
+        queued = 0;
+    };
+    auto add = [&](const Probe& x) { filter[x.word] |= x.mask; };
+    RollRuns(m_L, m_nL, q, [&](int p, uint64_t h) { queue(p, h, true, add); });
+    drain(add);
+    auto look = [&](const Probe& x) { absent[x.p] = (filter[x.word] & x.mask) != x.mask; };
     size_t o = 0;
     RollRuns(m_R, m_nR, q, [&](int p, uint64_t h) {
         if (o < open.size() && open[o] == p) {
             ++o;
-            uint64_t word, mask;
-            probes(h, word, mask);
-            absent[p] = (filter[word] & mask) != mask;
+            queue(p, h, false, look);
         }
     });
+    drain(look);
 }
 
 // The longest match of each line anywhere on the left, from the suffix
