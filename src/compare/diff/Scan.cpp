@@ -105,6 +105,20 @@ const int* LowerBound(const int* first, const int* last, int target, int range) 
     }
     return std::lower_bound(lo, hi, target);
 }
+
+
+// The first of the ascending places from q up to end that is at least
+// target: a few steps forward, doubling, then halving.
+const int* SkipBelow(const int* q, const int* end, int target) {
+    if (q == end || *q >= target) return q;
+    long step = 1;
+    const int* lo = q;
+    while (end - lo > step && lo[step] < target) {
+        lo += step;
+        step *= 2;
+    }
+    return std::lower_bound(lo + 1, end - lo > step ? lo + step + 1 : end, target);
+}
 }  // namespace
 
 // The rarest of the first few lines of the run of b + 1 lines from right
@@ -209,11 +223,38 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
         // (p - anchor) is a multiple of stride exactly when its product with
         // this factor, modulo 2^64, is at most the factor less one.
         const uint64_t factor = UINT64_MAX / static_cast<uint32_t>(stride) + 1;
+        // Where the key covers only some of the run, the run of its level
+        // that ends the run is looked up too: a place whose run goes on
+        // that far is among that run's places, which are read in order
+        // beside the key's (instead of the lines of each place, at random
+        // places). A run that is never on the left ends the look-up.
+        const int* second = nullptr;
+        const int* secondEnd = nullptr;
+        int secondOffset = 0;
+        if (key.level > 0) {
+            const int offset = b + 1 - kGramLength[key.level];
+            if (offset > key.offset) {
+                const int other = RightKeys(key.level)[i + offset];
+                if (other == -1) return -1;
+                if (other >= 0) {
+                    const int* pos = index->pos.data();
+                    second = LowerBound(pos + index->start[other], pos + index->start[other + 1],
+                                        static_cast<int>(std::min<long>(anchor + offset, INT_MAX)), m_nL);
+                    secondEnd = pos + index->start[other + 1];
+                    secondOffset = offset;
+                }
+            }
+        }
         for (const int* q = from; q < to; ++q) {
             ++m_nLookupSteps;
             const int p = *q - key.offset;
             if (p > lastPos) break;
             if (static_cast<uint64_t>(static_cast<uint32_t>(p - anchor)) * factor > factor - 1) continue;
+            if (second) {
+                second = SkipBelow(second, secondEnd, p + secondOffset);
+                if (second == secondEnd) break;
+                if (*second != p + secondOffset) continue;
+            }
             if (RunsAtLeast(i, p, b + 1)) return p;
         }
     } else {
