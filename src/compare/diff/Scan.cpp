@@ -186,10 +186,12 @@ CTextDiff::Matcher::LookUpKey CTextDiff::Matcher::RarestKey(int i, int b) {
         for (int g = 1; g <= top && best.count > kFewPlaces; ++g) {
             if (static_cast<int>(m_Grams.size()) < g) {
                 if (m_nLookupSteps - m_nStepsAtLevel < LevelSteps() || m_bTrial || m_bLevelsDone) break;
-                // Where the runs of the level below already have few places
-                // on average, a look-up steps over a few places more without
-                // the level: less than the level costs.
-                if (PlacesPerLookUp(Index(g - 1)) <= 2 * kFewPlaces) {
+                // Where the runs of the level below have no more than a few
+                // hundred places on average, a look-up steps over a few
+                // places more without the level (the run of that level that
+                // ends the wanted run is read beside the key's, in order):
+                // less than the level costs.
+                if (PlacesPerLookUp(Index(g - 1)) <= 32 * kFewPlaces) {
                     m_bLevelsDone = true;
                     break;
                 }
