@@ -79,9 +79,12 @@ void CTextDiff::Matcher::GramBounds() {
         std::vector<uint8_t> absent(m_nR, 0);
         // A right run that lies within a stretch of lines found equal to
         // left lines in order is on the left; the others are looked for.
-        const std::vector<int> open = OpenRuns(q);
-        if (open.size() <= static_cast<size_t>(m_nL) / 4) AbsentByTable(q, open, absent);
-        else AbsentByFilter(q, open, absent);
+        // They are counted first: where they are many, they are picked out
+        // as the filter is read rather than listed.
+        long covered = 0;
+        for (const auto& stretch : m_Stretches) covered += std::max(0, stretch.second - q + 1);
+        if (static_cast<long>(m_nR) - q + 1 - covered <= m_nL / 4) AbsentByTable(q, OpenRuns(q), absent);
+        else AbsentByFilter(q, {}, absent);
         int next = -1;  // the first right run of q lines from i on found nowhere on the left
         for (int i = m_nR - 1; i >= 0; --i) {
             if (absent[i]) next = i;
@@ -182,7 +185,9 @@ void CTextDiff::Matcher::AbsentByTable(int q, const std::vector<int>& open, std:
 }
 
 // Many open runs: the left runs kept as a filter of bits, two per run in
-// one word. Sets absent for each open run found nowhere on the left.
+// one word. Sets absent for each open run found nowhere on the left; the
+// open runs are those listed, or when the list is empty every right run
+// outside the stretches.
 void CTextDiff::Matcher::AbsentByFilter(int q, const std::vector<int>& open, std::vector<uint8_t>& absent) const {
     int bits = 16;
     while (bits < 40 && (1L << bits) < 32L * m_nL) ++bits;
@@ -221,9 +226,12 @@ void CTextDiff::Matcher::AbsentByFilter(int q, const std::vector<int>& open, std
     RollRuns(m_L, m_nL, q, [&](int p, uint64_t h) { queue(p, h, true, add); });
     drain(add);
     auto look = [&](const Probe& x) { absent[x.p] = (filter[x.word] & x.mask) != x.mask; };
-    size_t o = 0;
+    size_t o = 0, s = 0;
     RollRuns(m_R, m_nR, q, [&](int p, uint64_t h) {
-        if (o < open.size() && open[o] == p) {
+        if (open.empty()) {
+            while (s < m_Stretches.size() && m_Stretches[s].first + m_Stretches[s].second < p + q) ++s;
+            if (s == m_Stretches.size() || m_Stretches[s].first > p) queue(p, h, false, look);
+        } else if (o < open.size() && open[o] == p) {
             ++o;
             queue(p, h, false, look);
         }
