@@ -106,7 +106,6 @@ const int* LowerBound(const int* first, const int* last, int target, int range) 
     return std::lower_bound(lo, hi, target);
 }
 
-
 // The first of the ascending places from q up to end that is at least
 // target: a few steps forward, doubling, then halving.
 const int* SkipBelow(const int* q, const int* end, int target) {
