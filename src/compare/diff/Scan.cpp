@@ -213,6 +213,17 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
     const KeyList& leftKeys = LeftKeys(key.level);
     const int* first = index->pos.data() + index->start[key.key];
     const int* last = index->pos.data() + index->start[key.key + 1];
+    // Where the key covers only some of the run, the run of its level that
+    // ends the run is looked at too: a place whose run goes on that far has
+    // that run there. A run that is never on the left ends the look-up.
+    int other = -2, otherOffset = 0;
+    if (key.level > 0) {
+        otherOffset = b + 1 - kGramLength[key.level];
+        if (otherOffset > key.offset) {
+            other = RightKeys(key.level)[i + otherOffset];
+            if (other == -1) return -1;
+        }
+    }
     // Walk the places of the key when they are expected to be well fewer
     // than the places of the progression (finding where to start costs too),
     // else step the progression.
@@ -224,27 +235,15 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
         // (p - anchor) is a multiple of stride exactly when its product with
         // this factor, modulo 2^64, is at most the factor less one.
         const uint64_t factor = UINT64_MAX / static_cast<uint32_t>(stride) + 1;
-        // Where the key covers only some of the run, the run of its level
-        // that ends the run is looked up too: a place whose run goes on
-        // that far is among that run's places, which are read in order
-        // beside the key's (instead of the lines of each place, at random
-        // places). A run that is never on the left ends the look-up.
+        // The places of the run that ends the run are read in order beside
+        // the key's (instead of the lines of each place, at random places).
         const int* second = nullptr;
         const int* secondEnd = nullptr;
-        int secondOffset = 0;
-        if (key.level > 0) {
-            const int offset = b + 1 - kGramLength[key.level];
-            if (offset > key.offset) {
-                const int other = RightKeys(key.level)[i + offset];
-                if (other == -1) return -1;
-                if (other >= 0) {
-                    const int* pos = index->pos.data();
-                    second = LowerBound(pos + index->start[other], pos + index->start[other + 1],
-                                        static_cast<int>(std::min<long>(anchor + offset, INT_MAX)), m_nL);
-                    secondEnd = pos + index->start[other + 1];
-                    secondOffset = offset;
-                }
-            }
+        if (other >= 0) {
+            const int* pos = index->pos.data();
+            second = LowerBound(pos + index->start[other], pos + index->start[other + 1],
+                                static_cast<int>(std::min<long>(anchor + otherOffset, INT_MAX)), m_nL);
+            secondEnd = pos + index->start[other + 1];
         }
         for (const int* q = from; q < to; ++q) {
             ++m_nLookupSteps;
@@ -252,16 +251,19 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
             if (p > lastPos) break;
             if (static_cast<uint64_t>(static_cast<uint32_t>(p - anchor)) * factor > factor - 1) continue;
             if (second) {
-                second = SkipBelow(second, secondEnd, p + secondOffset);
+                second = SkipBelow(second, secondEnd, p + otherOffset);
                 if (second == secondEnd) break;
-                if (*second != p + secondOffset) continue;
+                if (*second != p + otherOffset) continue;
             }
             if (RunsAtLeast(i, p, b + 1)) return p;
         }
     } else {
+        // The key of that run at each place where the key's is found: more
+        // lines told apart by one read than the last line of the run.
         for (long p = anchor; p <= lastPos; p += stride) {
             ++m_nLookupSteps;
             if (leftKeys[p + key.offset] != key.key) continue;
+            if (other >= 0 && leftKeys[p + otherOffset] != other) continue;
             if (RunsAtLeast(i, static_cast<int>(p), b + 1)) return static_cast<int>(p);
         }
     }
