@@ -79,9 +79,12 @@ void CTextDiff::Matcher::GramBounds() {
         std::vector<uint8_t> absent(m_nR, 0);
         // A right run that lies within a stretch of lines found equal to
         // left lines in order is on the left; the others are looked for.
-        const std::vector<int> open = OpenRuns(q);
-        if (open.size() <= static_cast<size_t>(m_nL) / 4) AbsentByTable(q, open, absent);
-        else AbsentByFilter(q, open, absent);
+        // They are counted first: where they are many, they are picked out
+        // as the filter is read rather than listed.
+        long covered = 0;
+        for (const auto& stretch : m_Stretches) covered += std::max(0, stretch.second - q + 1);
+        if (static_cast<long>(m_nR) - q + 1 - covered <= m_nL / 4) AbsentByTable(q, OpenRuns(q), absent);
+        else AbsentByFilter(q, {}, absent);
         int next = -1;  // the first right run of q lines from i on found nowhere on the left
         for (int i = m_nR - 1; i >= 0; --i) {
             if (absent[i]) next = i;
@@ -182,7 +185,9 @@ void CTextDiff::Matcher::AbsentByTable(int q, const std::vector<int>& open, std:
 }
 
 // Many open runs: the left runs kept as a filter of bits, two per run in
-// one word. Sets absent for each open run found nowhere on the left.
+// one word. Sets absent for each open run found nowhere on the left; the
+// open runs are those listed, or when the list is empty every right run
+// outside the stretches.
 void CTextDiff::Matcher::AbsentByFilter(int q, const std::vector<int>& open, std::vector<uint8_t>& absent) const {
     int bits = 16;
     while (bits < 40 && (1L << bits) < 32L * m_nL) ++bits;
@@ -194,25 +199,65 @@ void CTextDiff::Matcher::AbsentByFilter(int q, const std::vector<int>& open, std
         mask = (1ULL << (y >> 58)) | (1ULL << ((y >> 52) & 63));
     };
     std::vector<uint64_t> filter(static_cast<size_t>(1) << (bits - 6), 0);
-    RollRuns(m_L, m_nL, q, [&](int, uint64_t h) {
+    // The words are read a few runs after their place is known, once a
+    // fetch asked for then has brought them in: the filter is larger than
+    // the caches, and a run's word is at a random place in it.
+    constexpr int kAhead = 16;
+    struct Probe {
+        int p;
         uint64_t word, mask;
-        probes(h, word, mask);
-        filter[word] |= mask;
-    });
-    size_t o = 0;
+    };
+    Probe ring[kAhead];
+    long queued = 0;
+    auto queue = [&](int p, uint64_t h, bool forWrite, auto&& use) {
+        Probe& slot = ring[queued % kAhead];
+        if (queued >= kAhead) use(slot);
+        slot.p = p;
+        probes(h, slot.word, slot.mask);
+        if (forWrite) __builtin_prefetch(&filter[slot.word], 1);
+        else __builtin_prefetch(&filter[slot.word], 0);
+        ++queued;
+    };
+    auto drain = [&](auto&& use) {
+        for (long k = std::max(0L, queued - kAhead); k < queued; ++k) use(ring[k % kAhead]);
+        queued = 0;
+    };
+    auto add = [&](const Probe& x) { filter[x.word] |= x.mask; };
+    RollRuns(m_L, m_nL, q, [&](int p, uint64_t h) { queue(p, h, true, add); });
+    drain(add);
+    auto look = [&](const Probe& x) { absent[x.p] = (filter[x.word] & x.mask) != x.mask; };
+    size_t o = 0, s = 0;
     RollRuns(m_R, m_nR, q, [&](int p, uint64_t h) {
-        if (o < open.size() && open[o] == p) {
+        if (open.empty()) {
+            while (s < m_Stretches.size() && m_Stretches[s].first + m_Stretches[s].second < p + q) ++s;
+            if (s == m_Stretches.size() || m_Stretches[s].first > p) queue(p, h, false, look);
+        } else if (o < open.size() && open[o] == p) {
             ++o;
-            uint64_t word, mask;
-            probes(h, word, mask);
-            absent[p] = (filter[word] & mask) != mask;
+            queue(p, h, false, look);
         }
     });
+    drain(look);
 }
 
 // The longest match of each line anywhere on the left, from the suffix
-// order; bounds only ever come down.
+// order; bounds only ever come down. The order costs a few passes over
+// both inputs and a good deal of memory while it is built, and it only
+// spares the scans of lines whose bound was above the run they have; so
+// where at least a quarter of the lines scanned so far found a run as long
+// as their bound (the suffix order would have given them no less), the
+// bounds are good enough: the scans go on for another stretch and are
+// looked at again then.
 void CTextDiff::Matcher::TightenBounds() {
+    long known = 0, full = 0;
+    for (int i = 0; i < m_nR; ++i) {
+        if (m_Bound[i] <= 0 || m_Cache[i].code == 0) continue;
+        ++known;
+        full += m_Cache[i].code - 2 >= m_Bound[i];
+    }
+    if (4 * full >= known) {
+        m_nScanBudget = m_nScanned + m_nR / 16 + 1024;
+        return;
+    }
     m_bTight = true;
     m_bTrial = false;
     const std::vector<int> longest = LongestMatches(m_R, m_L, m_nKeys);

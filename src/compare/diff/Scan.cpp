@@ -68,12 +68,13 @@ int CTextDiff::Matcher::MatchLength(int i, int j, int maxLen) {
 }
 
 // Whether the len lines from right line i equal those from left line j.
-// Where the equal lines would be read from the suffix order (a few reads
-// at random places), or the run is long, its last line is looked at
-// first: where it differs, neither query nor walk is needed. (A short walk
-// is left to do, since what it finds serves the next right lines.)
+// The last of them is looked at first: where it differs (most places of a
+// key that covers only some of the lines, the more so where the lines are
+// drawn from few texts), neither walk nor query is needed. The walks so
+// spared would have left a hint for the next right line at a place that
+// line seldom looks at.
 bool CTextDiff::Matcher::RunsAtLeast(int i, int j, int len) {
-    if (len > 8 && (m_pEqual || len > 32) && m_R[i + len - 1] != m_L[j + len - 1]) return false;
+    if (len > 1 && m_R[i + len - 1] != m_L[j + len - 1]) return false;
     return MatchLength(i, j, len) >= len;
 }
 
@@ -103,6 +104,19 @@ const int* LowerBound(const int* first, const int* last, int target, int range) 
         if (hi - first > step) lo = hi - step + 1;
     }
     return std::lower_bound(lo, hi, target);
+}
+
+// The first of the ascending places from q up to end that is at least
+// target: a few steps forward, doubling, then halving.
+const int* SkipBelow(const int* q, const int* end, int target) {
+    if (q == end || *q >= target) return q;
+    long step = 1;
+    const int* lo = q;
+    while (end - lo > step && lo[step] < target) {
+        lo += step;
+        step *= 2;
+    }
+    return std::lower_bound(lo + 1, end - lo > step ? lo + step + 1 : end, target);
 }
 }  // namespace
 
@@ -171,6 +185,15 @@ CTextDiff::Matcher::LookUpKey CTextDiff::Matcher::RarestKey(int i, int b) {
         for (int g = 1; g <= top && best.count > kFewPlaces; ++g) {
             if (static_cast<int>(m_Grams.size()) < g) {
                 if (m_nLookupSteps - m_nStepsAtLevel < LevelSteps() || m_bTrial || m_bLevelsDone) break;
+                // Where the runs of the level below have no more than a few
+                // hundred places on average, a look-up steps over a few
+                // places more without the level (the run of that level that
+                // ends the wanted run is read beside the key's, in order):
+                // less than the level costs.
+                if (PlacesPerLookUp(Index(g - 1)) <= 32 * kFewPlaces) {
+                    m_bLevelsDone = true;
+                    break;
+                }
                 BuildGramLevel();
             }
             bool indexed = false;
@@ -190,6 +213,17 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
     const KeyList& leftKeys = LeftKeys(key.level);
     const int* first = index->pos.data() + index->start[key.key];
     const int* last = index->pos.data() + index->start[key.key + 1];
+    // Where the key covers only some of the run, the run of its level that
+    // ends the run is looked at too: a place whose run goes on that far has
+    // that run there. A run that is never on the left ends the look-up.
+    int other = -2, otherOffset = 0;
+    if (key.level > 0) {
+        otherOffset = b + 1 - kGramLength[key.level];
+        if (otherOffset > key.offset) {
+            other = RightKeys(key.level)[i + otherOffset];
+            if (other == -1) return -1;
+        }
+    }
     // Walk the places of the key when they are expected to be well fewer
     // than the places of the progression (finding where to start costs too),
     // else step the progression.
@@ -201,17 +235,35 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
         // (p - anchor) is a multiple of stride exactly when its product with
         // this factor, modulo 2^64, is at most the factor less one.
         const uint64_t factor = UINT64_MAX / static_cast<uint32_t>(stride) + 1;
+        // The places of the run that ends the run are read in order beside
+        // the key's (instead of the lines of each place, at random places).
+        const int* second = nullptr;
+        const int* secondEnd = nullptr;
+        if (other >= 0) {
+            const int* pos = index->pos.data();
+            second = LowerBound(pos + index->start[other], pos + index->start[other + 1],
+                                static_cast<int>(std::min<long>(anchor + otherOffset, INT_MAX)), m_nL);
+            secondEnd = pos + index->start[other + 1];
+        }
         for (const int* q = from; q < to; ++q) {
             ++m_nLookupSteps;
             const int p = *q - key.offset;
             if (p > lastPos) break;
             if (static_cast<uint64_t>(static_cast<uint32_t>(p - anchor)) * factor > factor - 1) continue;
+            if (second) {
+                second = SkipBelow(second, secondEnd, p + otherOffset);
+                if (second == secondEnd) break;
+                if (*second != p + otherOffset) continue;
+            }
             if (RunsAtLeast(i, p, b + 1)) return p;
         }
     } else {
+        // The key of that run at each place where the key's is found: more
+        // lines told apart by one read than the last line of the run.
         for (long p = anchor; p <= lastPos; p += stride) {
             ++m_nLookupSteps;
             if (leftKeys[p + key.offset] != key.key) continue;
+            if (other >= 0 && leftKeys[p + otherOffset] != other) continue;
             if (RunsAtLeast(i, static_cast<int>(p), b + 1)) return static_cast<int>(p);
         }
     }
