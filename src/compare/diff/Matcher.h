@@ -254,7 +254,17 @@ private:
     OccIndex m_Single;
     std::vector<Gram> m_Grams;  // levels 1 and up, built when first needed
     long m_nLookupSteps = 0;  // places looked at by FindCandidate
-    long m_nStepsAtLevel = 0;  // m_nLookupSteps when the last level was built
+    // Places looked at, since the last level was built, by look-ups that
+    // the next level would have served: their runs reach its length and
+    // the rarest key they had has many places. A look-up of a short run
+    // gains nothing from a level of long runs, so only these pay for one.
+    long m_nStepsWanting = 0;
+    long m_nWantingFrom = -1;  // m_nLookupSteps when such a look-up began; -1 none
+    // Counts the places of the look-up before, when it wanted the next level.
+    void SettleWanting() {
+        if (m_nWantingFrom >= 0) m_nStepsWanting += m_nLookupSteps - m_nWantingFrom;
+        m_nWantingFrom = -1;
+    }
     // The look-up steps that pay for a level of runs (and end the trial of
     // the loose bounds).
     long LevelSteps() const { return (static_cast<long>(m_nL) + m_nR) / 8; }

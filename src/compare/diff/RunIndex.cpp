@@ -76,7 +76,8 @@ void CTextDiff::Matcher::BuildGramLevel() {
     }
     if (3 * PlacesPerLookUp(gram.index) > 2 * PlacesPerLookUp(Index(level - 1))) m_bLevelsDone = true;
     m_Grams.push_back(std::move(gram));
-    m_nStepsAtLevel = m_nLookupSteps;
+    m_nStepsWanting = 0;
+    m_nWantingFrom = -1;
 }
 
 // Numbers the places through a table of all pairs of frequent halves, and

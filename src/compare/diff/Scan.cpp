@@ -149,6 +149,7 @@ bool CTextDiff::Matcher::RarerRun(int g, int i, int b, LookUpKey& best, bool& in
 // Look the places up by the rarest of the first few lines of the run, or
 // of the first few runs of 2, 4, ... of its lines.
 CTextDiff::Matcher::LookUpKey CTextDiff::Matcher::RarestKey(int i, int b) {
+    SettleWanting();
     LookUpKey best = RarestLine(i, b);
     if (best.level < 0) return best;
     int top = 0;
@@ -164,13 +165,18 @@ CTextDiff::Matcher::LookUpKey CTextDiff::Matcher::RarestKey(int i, int b) {
         // Longer runs are built of these, so once none of them is indexed
         // the levels above are not looked at (nor built) either.
         // A level costs a pass over both inputs and its own memory, so it
-        // is built only once the look-ups since the level below was built
-        // have stepped over an eighth as many places as there are lines (a
-        // step is a read at a random place, a level a pass in order): the
-        // levels then never cost more than the look-ups they save.
+        // is built only once the look-ups it would have served, since the
+        // level below was built, have stepped over an eighth as many places
+        // as there are lines (a step is a read at a random place, a level a
+        // pass in order): the levels then never cost more than the
+        // look-ups they save.
         for (int g = 1; g <= top && best.count > kFewPlaces; ++g) {
             if (static_cast<int>(m_Grams.size()) < g) {
-                if (m_nLookupSteps - m_nStepsAtLevel < LevelSteps() || m_bTrial || m_bLevelsDone) break;
+                if (m_bTrial || m_bLevelsDone) break;
+                if (m_nStepsWanting < LevelSteps()) {
+                    m_nWantingFrom = m_nLookupSteps;
+                    break;
+                }
                 BuildGramLevel();
             }
             bool indexed = false;
