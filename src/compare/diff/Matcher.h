@@ -78,7 +78,8 @@ private:
         unsigned exact : 1;
     };
     // A run found for a right line: code is its length + 2 (0 not known,
-    // 1 no run).
+    // 1 no run). A line whose run is not known owes the scans of the passes
+    // from part start on down to the part being matched.
     struct Entry {
         int start;
         int code;
@@ -100,8 +101,16 @@ private:
         };
         std::unique_ptr<T, Free> m_p;
     };
-    CDiffRun Cached(int i) const { return {m_Cache[i].start, m_Cache[i].code - 2}; }
-    void Cache(int i, CDiffRun run) { m_Cache[i] = {run.start, run.length + 2}; }
+    CDiffRun Cached(int i) const {
+        const Entry e = m_Cache[i];
+        return {e.code ? e.start : -1, e.code - 2};
+    }
+    // A known run (or none), or, for a line not known (length -2), the part
+    // it owes the scans from.
+    void Cache(int i, CDiffRun run, int owesFrom = 0) {
+        m_Cache[i] = {run.length == -2 ? owesFrom : run.start, run.length + 2};
+    }
+    int OwesFrom(int i) const { return m_Cache[i].start; }
 
     void Intern(const LineSource& left, const LineSource& right,
                 const CDiffOptions& options);
@@ -356,9 +365,6 @@ private:
         std::vector<int> m_Max;
     };
     MaxTree m_LastVisited;
-    // A right line whose run is not known (length -2) owes the scans of the
-    // passes from this part on down to the part being matched.
-    ZeroList<int> m_PendingFrom;
     // Per right line, at least the length of any run it can have in any
     // part still to come (the most equal lines it starts anywhere).
     std::vector<int> m_Bound;
