@@ -205,13 +205,28 @@ private:
     struct OccIndex {
         std::vector<int> start;  // per key: first index into pos
         std::vector<int> pos;
+        // Per place in pos (for the levels of runs): a byte of the number of
+        // the left line that follows the run there, read in order beside pos,
+        // so that most places whose next line differs are passed over
+        // without a read at a random place (0 after the last line).
+        std::vector<uint8_t> after;
+        static uint8_t Print(int line) { return static_cast<uint8_t>((static_cast<uint32_t>(line) * 0x9E3779B1u) >> 24); }
         void Build(const std::vector<int>& keys, size_t keyCount);
         // The same, in the storage of two lists no longer needed where it
         // is large enough (memory already written to is not faulted in and
-        // zeroed again); a list too small is let go first.
+        // zeroed again); a list too small is let go first. With lines, each
+        // place also gets the print of the line length lines on.
         void Build(const std::vector<int>& keys, size_t keyCount, std::vector<int>& spareStart,
-                   std::vector<int>& sparePos);
+                   std::vector<int>& sparePos, const std::vector<int>* lines = nullptr, int length = 0);
         int Count(int key) const { return start[key + 1] - start[key]; }
+    };
+    // Passes the places of a look-up key whose next line may be the line of
+    // the run that follows the key (where the key does not reach the end of
+    // the run); the index in pos of the key's first place is 0.
+    struct NextLineFilter {
+        const uint8_t* after = nullptr;
+        uint8_t want = 0;
+        bool Passes(long x) const { return !after || after[x] == want; }
     };
     // The keys of one level, one per place: four bytes each, or two when
     // the level has few distinct keys (kept as key + 2, so that -2 and -1
@@ -281,6 +296,12 @@ private:
     const KeyList& LeftKeys(int level) const { return level ? m_Grams[level - 1].left : m_LineKeysL; }
     const KeyList& RightKeys(int level) const { return level ? m_Grams[level - 1].right : m_LineKeysR; }
     const OccIndex& Index(int level) const { return level ? m_Grams[level - 1].index : m_Single; }
+    NextLineFilter NextLine(const LookUpKey& key, int i, int b) const {
+        const OccIndex& index = Index(key.level);
+        const int next = key.offset + kGramLength[key.level];
+        if (index.after.empty() || next > b) return {};
+        return {index.after.data() + index.start[key.key], OccIndex::Print(m_R[i + next])};
+    }
     void BuildGramLevel();
     struct GramHalves;
     void NumberPairsByTable(const GramHalves& halves, std::vector<int>& left, std::vector<int>& right, int& count,

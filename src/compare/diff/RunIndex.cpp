@@ -70,7 +70,7 @@ void CTextDiff::Matcher::BuildGramLevel() {
         // The grouping's own lists of places hold the index.
         std::vector<int> spareA, spareB;
         NumberPairsByGroup(halves, left, right, count, spareA);
-        gram.index.Build(left, count, spareA, spareB);
+        gram.index.Build(left, count, spareA, spareB, &m_L, kGramLength[level]);
         gram.left.Keep(std::move(left), count);
         gram.right.Keep(std::move(right), count);
     }
@@ -114,10 +114,12 @@ void CTextDiff::Matcher::NumberPairsByTable(const GramHalves& halves, std::vecto
     // The left places are indexed on a thread of their own meanwhile: the
     // right places only read the table of pairs.
     const int n = count;
+    const int length = kGramLength[m_Grams.size() + 1];
     std::exception_ptr failure;
     auto keepLeft = [&] {
         try {
-            gram.index.Build(left, n);
+            std::vector<int> none;
+            gram.index.Build(left, n, none, none, &m_L, length);
             gram.left.Keep(std::move(left), n);
         } catch (...) {
             failure = std::current_exception();
@@ -232,7 +234,7 @@ void CTextDiff::Matcher::OccIndex::Build(const std::vector<int>& keys, size_t ke
 }
 
 void CTextDiff::Matcher::OccIndex::Build(const std::vector<int>& keys, size_t keyCount, std::vector<int>& spareStart,
-                                         std::vector<int>& sparePos) {
+                                         std::vector<int>& sparePos, const std::vector<int>* lines, int length) {
     // A spare list large enough becomes the list; else it goes first, so
     // that the peak is no higher than with fresh lists.
     auto take = [](std::vector<int>& list, std::vector<int>& spare, size_t n) {
@@ -250,6 +252,18 @@ void CTextDiff::Matcher::OccIndex::Build(const std::vector<int>& keys, size_t ke
     take(pos, sparePos, start[keyCount]);
     ReserveHuge(pos, start[keyCount]);
     pos.resize(start[keyCount]);
-    for (size_t j = keys.size(); j-- > 0;)
-        if (keys[j] >= 0) pos[--start[keys[j]]] = static_cast<int>(j);
+    if (!lines) {
+        for (size_t j = keys.size(); j-- > 0;)
+            if (keys[j] >= 0) pos[--start[keys[j]]] = static_cast<int>(j);
+        return;
+    }
+    ReserveHuge(after, pos.size());
+    after.resize(pos.size());
+    const size_t n = lines->size();
+    for (size_t j = keys.size(); j-- > 0;) {
+        if (keys[j] < 0) continue;
+        const int x = --start[keys[j]];
+        pos[x] = static_cast<int>(j);
+        after[x] = j + length < n ? Print((*lines)[j + length]) : 0;
+    }
 }
