@@ -205,28 +205,32 @@ private:
     struct OccIndex {
         std::vector<int> start;  // per key: first index into pos
         std::vector<int> pos;
-        // Per place in pos (for the levels of runs): a byte of the number of
-        // the left line that follows the run there, read in order beside pos,
-        // so that most places whose next line differs are passed over
-        // without a read at a random place (0 after the last line).
-        std::vector<uint8_t> after;
-        static uint8_t Print(int line) { return static_cast<uint8_t>((static_cast<uint32_t>(line) * 0x9E3779B1u) >> 24); }
+        // Per place in pos (for the levels of runs): four bits of the
+        // number of the left line that follows the run there, and four of
+        // the line before it (0 where there is none), read in order beside
+        // pos, so that most places whose lines next to the run differ are
+        // passed over without a read at a random place.
+        std::vector<uint8_t> around;
+        static uint8_t Print(int line) { return static_cast<uint8_t>((static_cast<uint32_t>(line) * 0x9E3779B1u) >> 28); }
         void Build(const std::vector<int>& keys, size_t keyCount);
         // The same, in the storage of two lists no longer needed where it
         // is large enough (memory already written to is not faulted in and
         // zeroed again); a list too small is let go first. With lines, each
-        // place also gets the print of the line length lines on.
+        // place also gets the prints of the lines around its run of length
+        // lines.
         void Build(const std::vector<int>& keys, size_t keyCount, std::vector<int>& spareStart,
                    std::vector<int>& sparePos, const std::vector<int>* lines = nullptr, int length = 0);
         int Count(int key) const { return start[key + 1] - start[key]; }
     };
-    // Passes the places of a look-up key whose next line may be the line of
-    // the run that follows the key (where the key does not reach the end of
-    // the run); the index in pos of the key's first place is 0.
-    struct NextLineFilter {
-        const uint8_t* after = nullptr;
+    // Passes the places of a look-up key whose lines next to it may be the
+    // lines of the run looked up there (where the key does not reach the
+    // end of the run, or does not begin it); the index in pos of the key's
+    // first place is 0.
+    struct AroundFilter {
+        const uint8_t* around = nullptr;
+        uint8_t mask = 0;
         uint8_t want = 0;
-        bool Passes(long x) const { return !after || after[x] == want; }
+        bool Passes(long x) const { return !mask || (around[x] & mask) == want; }
     };
     // The keys of one level, one per place: four bytes each, or two when
     // the level has few distinct keys (kept as key + 2, so that -2 and -1
@@ -296,11 +300,23 @@ private:
     const KeyList& LeftKeys(int level) const { return level ? m_Grams[level - 1].left : m_LineKeysL; }
     const KeyList& RightKeys(int level) const { return level ? m_Grams[level - 1].right : m_LineKeysR; }
     const OccIndex& Index(int level) const { return level ? m_Grams[level - 1].index : m_Single; }
-    NextLineFilter NextLine(const LookUpKey& key, int i, int b) const {
+    // The filter for the places of key, looked up for the run of b + 1
+    // lines from right line i.
+    AroundFilter Around(const LookUpKey& key, int i, int b) const {
         const OccIndex& index = Index(key.level);
+        AroundFilter f;
+        if (index.around.empty()) return f;
+        f.around = index.around.data() + index.start[key.key];
         const int next = key.offset + kGramLength[key.level];
-        if (index.after.empty() || next > b) return {};
-        return {index.after.data() + index.start[key.key], OccIndex::Print(m_R[i + next])};
+        if (next <= b) {
+            f.mask |= 0x0F;
+            f.want |= OccIndex::Print(m_R[i + next]);
+        }
+        if (key.offset > 0) {
+            f.mask |= 0xF0;
+            f.want |= static_cast<uint8_t>(OccIndex::Print(m_R[i + key.offset - 1]) << 4);
+        }
+        return f;
     }
     void BuildGramLevel();
     struct GramHalves;

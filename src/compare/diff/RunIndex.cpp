@@ -257,13 +257,15 @@ void CTextDiff::Matcher::OccIndex::Build(const std::vector<int>& keys, size_t ke
             if (keys[j] >= 0) pos[--start[keys[j]]] = static_cast<int>(j);
         return;
     }
-    ReserveHuge(after, pos.size());
-    after.resize(pos.size());
-    const size_t n = lines->size();
+    ReserveHuge(around, pos.size());
+    around.resize(pos.size());
+    const std::vector<int>& line = *lines;
+    const size_t n = line.size();
     for (size_t j = keys.size(); j-- > 0;) {
         if (keys[j] < 0) continue;
         const int x = --start[keys[j]];
         pos[x] = static_cast<int>(j);
-        after[x] = j + length < n ? Print((*lines)[j + length]) : 0;
+        around[x] = static_cast<uint8_t>((j + length < n ? Print(line[j + length]) : 0) |
+                                         (j > 0 ? Print(line[j - 1]) << 4 : 0));
     }
 }

@@ -207,13 +207,13 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
         // (p - anchor) is a multiple of stride exactly when its product with
         // this factor, modulo 2^64, is at most the factor less one.
         const uint64_t factor = UINT64_MAX / static_cast<uint32_t>(stride) + 1;
-        const NextLineFilter next = NextLine(key, i, b);
+        const AroundFilter around = Around(key, i, b);
         for (const int* q = from; q < to; ++q) {
             ++m_nLookupSteps;
             const int p = *q - key.offset;
             if (p > lastPos) break;
             if (static_cast<uint64_t>(static_cast<uint32_t>(p - anchor)) * factor > factor - 1) continue;
-            if (next.Passes(q - first) && RunsAtLeast(i, p, b + 1)) return p;
+            if (around.Passes(q - first) && RunsAtLeast(i, p, b + 1)) return p;
         }
     } else {
         for (long p = anchor; p <= lastPos; p += stride) {
