@@ -28,7 +28,6 @@
 #include "model/Trace.h"
 #include "platform/Prompter.h"
 
-using textdiff::AdviseHugePages;
 using textdiff::ReserveHuge;
 
 namespace {
@@ -90,12 +89,14 @@ bool ReadOpenedFile(OpenedFile& file, std::unique_ptr<char[]>& bytes, size_t& si
     constexpr size_t kPiece = size_t{1} << 18;
     try {
         size_t capacity = file.size > 0 ? file.size + 1 : size_t{1} << 16;
+        // The bytes are read and scanned in order, so huge pages would save
+        // no misses of the address cache; and each one asks the system for
+        // two megabytes in one piece, which costs it a search through its
+        // memory where that is split up: they are not asked for here.
         bytes.reset(new char[capacity]);
-        AdviseHugePages(bytes.get(), capacity);
         for (;;) {
             if (size == capacity) {
                 std::unique_ptr<char[]> larger(new char[capacity * 2]);
-                AdviseHugePages(larger.get(), capacity * 2);
                 std::memcpy(larger.get(), bytes.get(), size);
                 bytes = std::move(larger);
                 capacity *= 2;
