@@ -244,28 +244,40 @@ void CTextDiff::Matcher::OccIndex::Build(const std::vector<int>& keys, size_t ke
     take(start, spareStart, keyCount + 1);
     ReserveHuge(start, keyCount + 1);
     start.assign(keyCount + 1, 0);
-    for (int key : keys)
-        if (key >= 0) ++start[key];
+    // With many keys the counts and places are written at random places
+    // too far apart for the cache: the place of a key a few places on is
+    // asked for ahead, so that the waits for memory overlap.
+    constexpr size_t kAhead = 16;
+    const bool ahead = keyCount > (size_t{1} << 14);
+    const size_t m = keys.size();
+    for (size_t j = 0; j < m; ++j) {
+        if (ahead && j + kAhead < m && keys[j + kAhead] >= 0) __builtin_prefetch(&start[keys[j + kAhead]], 1);
+        if (keys[j] >= 0) ++start[keys[j]];
+    }
     // start[key] becomes the end of the key's places; placing them from the
     // last down moves it back to their first, with no list of its own.
     for (size_t k = 0; k < keyCount; ++k) start[k + 1] += start[k];
     take(pos, sparePos, start[keyCount]);
     ReserveHuge(pos, start[keyCount]);
     pos.resize(start[keyCount]);
-    if (!lines) {
-        for (size_t j = keys.size(); j-- > 0;)
-            if (keys[j] >= 0) pos[--start[keys[j]]] = static_cast<int>(j);
-        return;
+    if (lines) {
+        ReserveHuge(around, pos.size());
+        around.resize(pos.size());
     }
-    ReserveHuge(around, pos.size());
-    around.resize(pos.size());
-    const std::vector<int>& line = *lines;
-    const size_t n = line.size();
-    for (size_t j = keys.size(); j-- > 0;) {
+    const int* line = lines ? lines->data() : nullptr;
+    const size_t n = lines ? lines->size() : 0;
+    for (size_t j = m; j-- > 0;) {
+        if (ahead && j >= kAhead && keys[j - kAhead] >= 0) {
+            // Not yet placed, so at least 1.
+            const int x = start[keys[j - kAhead]] - 1;
+            __builtin_prefetch(&pos[x], 1);
+            if (line) __builtin_prefetch(&around[x], 1);
+        }
         if (keys[j] < 0) continue;
         const int x = --start[keys[j]];
         pos[x] = static_cast<int>(j);
-        around[x] = static_cast<uint8_t>((j + length < n ? Print(line[j + length]) : 0) |
-                                         (j > 0 ? Print(line[j - 1]) << 4 : 0));
+        if (line)
+            around[x] = static_cast<uint8_t>((j + length < n ? Print(line[j + length]) : 0) |
+                                             (j > 0 ? Print(line[j - 1]) << 4 : 0));
     }
 }
