@@ -301,12 +301,16 @@ private:
     const KeyList& RightKeys(int level) const { return level ? m_Grams[level - 1].right : m_LineKeysR; }
     const OccIndex& Index(int level) const { return level ? m_Grams[level - 1].index : m_Single; }
     // The filter for the places of key, looked up for the run of b + 1
-    // lines from right line i.
-    AroundFilter Around(const LookUpKey& key, int i, int b) const {
+    // lines from right line i; of its n places, those from about where
+    // target would stand among places spread evenly over 0 .. range - 1
+    // are fetched ahead, while the places themselves are searched.
+    AroundFilter Around(const LookUpKey& key, int i, int b, long n, int target, int range) const {
         const OccIndex& index = Index(key.level);
         AroundFilter f;
         if (index.around.empty()) return f;
         f.around = index.around.data() + index.start[key.key];
+        if (n > 0)
+            __builtin_prefetch(f.around + std::min(n - 1, static_cast<long>(static_cast<double>(n) * target / range)));
         const int next = key.offset + kGramLength[key.level];
         if (next <= b) {
             f.mask |= 0x0F;

@@ -202,12 +202,12 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
     const long places = (static_cast<long>(lastPos) - anchor) / stride + 1;
     const long span = static_cast<long>(lastPos) - anchor + 1;
     if (2 * (last - first) * span + 32L * m_nL <= places * m_nL) {
+        const AroundFilter around = Around(key, i, b, last - first, anchor + key.offset, m_nL);
         const int* from = LowerBound(first, last, anchor + key.offset, m_nL);
         const int* to = last;
         // (p - anchor) is a multiple of stride exactly when its product with
         // this factor, modulo 2^64, is at most the factor less one.
         const uint64_t factor = UINT64_MAX / static_cast<uint32_t>(stride) + 1;
-        const AroundFilter around = Around(key, i, b);
         for (const int* q = from; q < to; ++q) {
             ++m_nLookupSteps;
             const int p = *q - key.offset;
