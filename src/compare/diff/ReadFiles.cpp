@@ -90,18 +90,12 @@ bool ReadOpenedFile(OpenedFile& file, std::unique_ptr<char[]>& bytes, size_t& si
     constexpr size_t kPiece = size_t{1} << 18;
     try {
         size_t capacity = file.size > 0 ? file.size + 1 : size_t{1} << 16;
-        // Huge pages make the faults of a block filled once few, but each
-        // asks the system for two megabytes in one piece: for the bytes of
-        // a large file, read and scanned in order, it may have to gather
-        // that many pieces by moving memory about, which costs more than
-        // the faults saved, so they are asked for only up to kHugeBytes.
-        constexpr size_t kHugeBytes = size_t{64} << 20;
         bytes.reset(new char[capacity]);
-        if (capacity <= kHugeBytes) AdviseHugePages(bytes.get(), capacity);
+        AdviseHugePages(bytes.get(), capacity);
         for (;;) {
             if (size == capacity) {
                 std::unique_ptr<char[]> larger(new char[capacity * 2]);
-                if (capacity * 2 <= kHugeBytes) AdviseHugePages(larger.get(), capacity * 2);
+                AdviseHugePages(larger.get(), capacity * 2);
                 std::memcpy(larger.get(), bytes.get(), size);
                 bytes = std::move(larger);
                 capacity *= 2;
