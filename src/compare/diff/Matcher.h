@@ -30,7 +30,11 @@
 // The scan of a right line visits only the left places where the rarest of
 // its next few lines, or of runs of 2, 4, 8, 12, 16, 24 or 32 of them,
 // occurs (or steps the same places directly when that is cheaper); every
-// diagonal run measured is remembered for the next right line. Equal lines
+// diagonal run measured is remembered for the next right line. A level of
+// runs is built only once the look-ups it would have served have paid for
+// it, and each of its places carries prints of the lines around its run,
+// so that most places whose lines next to the run differ are passed over
+// without a read at a random place. Equal lines
 // along a diagonal cross blocks of one repeated line at once, and once such
 // walks grow long they are read from the suffix order; a long run is also
 // looked up by its rarest line. The runs found and the order they are found
