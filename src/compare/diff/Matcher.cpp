@@ -16,7 +16,6 @@ CTextDiff::Matcher::Matcher(const LineSource& left, const LineSource& right,
     Intern(left, right, options);
     m_Hints.Allocate(static_cast<size_t>(m_nR) + 1);
     m_Cache.Allocate(m_nR);
-    m_PendingFrom.Allocate(m_nR);
 }
 
 bool CTextDiff::Matcher::Stopped() {
@@ -28,7 +27,7 @@ bool CTextDiff::Matcher::Stopped() {
 // the line rescans it unless it keeps the run found before.
 CDiffRun CTextDiff::Matcher::Replay(int i, int part) {
     const int depth = m_Parts[part].depth;
-    int d = m_Parts[m_PendingFrom[i]].depth;
+    int d = m_Parts[OwesFrom(i)].depth;
     CDiffRun e{-1, -2};
     while (d < depth) {
         if (e.length != -2) {
@@ -64,8 +63,7 @@ bool CTextDiff::Matcher::MatchPart(int part) {
     // Known runs that no longer fit are rescanned by this pass if it visits
     // their lines: they owe the scans from here on.
     for (int e = FirstEvent(rF, rL, lF, lL, rL); e <= rL; e = FirstEvent(e + 1, rL, lF, lL, rL)) {
-        Cache(e, CDiffRun{-1, -2});
-        m_PendingFrom[e] = part;
+        Cache(e, CDiffRun{-1, -2}, part);
         TreeSet(e);
     }
     const int leftSize = lL - lF + 1;

@@ -30,7 +30,11 @@
 // The scan of a right line visits only the left places where the rarest of
 // its next few lines, or of runs of 2, 4, 8, 12, 16, 24 or 32 of them,
 // occurs (or steps the same places directly when that is cheaper); every
-// diagonal run measured is remembered for the next right line. Equal lines
+// diagonal run measured is remembered for the next right line. A level of
+// runs is built only once the look-ups it would have served have paid for
+// it, and each of its places carries prints of the lines around its run,
+// so that most places whose lines next to the run differ are passed over
+// without a read at a random place. Equal lines
 // along a diagonal cross blocks of one repeated line at once, and once such
 // walks grow long they are read from the suffix order; a long run is also
 // looked up by its rarest line. The runs found and the order they are found
@@ -78,7 +82,8 @@ private:
         unsigned exact : 1;
     };
     // A run found for a right line: code is its length + 2 (0 not known,
-    // 1 no run).
+    // 1 no run). A line whose run is not known owes the scans of the passes
+    // from part start on down to the part being matched.
     struct Entry {
         int start;
         int code;
@@ -100,8 +105,16 @@ private:
         };
         std::unique_ptr<T, Free> m_p;
     };
-    CDiffRun Cached(int i) const { return {m_Cache[i].start, m_Cache[i].code - 2}; }
-    void Cache(int i, CDiffRun run) { m_Cache[i] = {run.start, run.length + 2}; }
+    CDiffRun Cached(int i) const {
+        const Entry e = m_Cache[i];
+        return {e.code ? e.start : -1, e.code - 2};
+    }
+    // A known run (or none), or, for a line not known (length -2), the part
+    // it owes the scans from.
+    void Cache(int i, CDiffRun run, int owesFrom = 0) {
+        m_Cache[i] = {run.length == -2 ? owesFrom : run.start, run.length + 2};
+    }
+    int OwesFrom(int i) const { return m_Cache[i].start; }
 
     void Intern(const LineSource& left, const LineSource& right,
                 const CDiffOptions& options);
@@ -196,13 +209,32 @@ private:
     struct OccIndex {
         std::vector<int> start;  // per key: first index into pos
         std::vector<int> pos;
+        // Per place in pos (for the levels of runs): four bits of the
+        // number of the left line that follows the run there, and four of
+        // the line before it (0 where there is none), read in order beside
+        // pos, so that most places whose lines next to the run differ are
+        // passed over without a read at a random place.
+        std::vector<uint8_t> around;
+        static uint8_t Print(int line) { return static_cast<uint8_t>((static_cast<uint32_t>(line) * 0x9E3779B1u) >> 28); }
         void Build(const std::vector<int>& keys, size_t keyCount);
         // The same, in the storage of two lists no longer needed where it
         // is large enough (memory already written to is not faulted in and
-        // zeroed again); a list too small is let go first.
+        // zeroed again); a list too small is let go first. With lines, each
+        // place also gets the prints of the lines around its run of length
+        // lines.
         void Build(const std::vector<int>& keys, size_t keyCount, std::vector<int>& spareStart,
-                   std::vector<int>& sparePos);
+                   std::vector<int>& sparePos, const std::vector<int>* lines = nullptr, int length = 0);
         int Count(int key) const { return start[key + 1] - start[key]; }
+    };
+    // Passes the places of a look-up key whose lines next to it may be the
+    // lines of the run looked up there (where the key does not reach the
+    // end of the run, or does not begin it); the index in pos of the key's
+    // first place is 0.
+    struct AroundFilter {
+        const uint8_t* around = nullptr;
+        uint8_t mask = 0;
+        uint8_t want = 0;
+        bool Passes(long x) const { return !mask || (around[x] & mask) == want; }
     };
     // The keys of one level, one per place: four bytes each, or two when
     // the level has few distinct keys (kept as key + 2, so that -2 and -1
@@ -254,7 +286,17 @@ private:
     OccIndex m_Single;
     std::vector<Gram> m_Grams;  // levels 1 and up, built when first needed
     long m_nLookupSteps = 0;  // places looked at by FindCandidate
-    long m_nStepsAtLevel = 0;  // m_nLookupSteps when the last level was built
+    // Places looked at, since the last level was built, by look-ups that
+    // the next level would have served: their runs reach its length and
+    // the rarest key they had has many places. A look-up of a short run
+    // gains nothing from a level of long runs, so only these pay for one.
+    long m_nStepsWanting = 0;
+    long m_nWantingFrom = -1;  // m_nLookupSteps when such a look-up began; -1 none
+    // Counts the places of the look-up before, when it wanted the next level.
+    void SettleWanting() {
+        if (m_nWantingFrom >= 0) m_nStepsWanting += m_nLookupSteps - m_nWantingFrom;
+        m_nWantingFrom = -1;
+    }
     // The look-up steps that pay for a level of runs (and end the trial of
     // the loose bounds).
     long LevelSteps() const { return (static_cast<long>(m_nL) + m_nR) / 8; }
@@ -262,6 +304,28 @@ private:
     const KeyList& LeftKeys(int level) const { return level ? m_Grams[level - 1].left : m_LineKeysL; }
     const KeyList& RightKeys(int level) const { return level ? m_Grams[level - 1].right : m_LineKeysR; }
     const OccIndex& Index(int level) const { return level ? m_Grams[level - 1].index : m_Single; }
+    // The filter for the places of key, looked up for the run of b + 1
+    // lines from right line i; of its n places, those from about where
+    // target would stand among places spread evenly over 0 .. range - 1
+    // are fetched ahead, while the places themselves are searched.
+    AroundFilter Around(const LookUpKey& key, int i, int b, long n, int target, int range) const {
+        const OccIndex& index = Index(key.level);
+        AroundFilter f;
+        if (index.around.empty()) return f;
+        f.around = index.around.data() + index.start[key.key];
+        if (n > 0)
+            __builtin_prefetch(f.around + std::min(n - 1, static_cast<long>(static_cast<double>(n) * target / range)));
+        const int next = key.offset + kGramLength[key.level];
+        if (next <= b) {
+            f.mask |= 0x0F;
+            f.want |= OccIndex::Print(m_R[i + next]);
+        }
+        if (key.offset > 0) {
+            f.mask |= 0xF0;
+            f.want |= static_cast<uint8_t>(OccIndex::Print(m_R[i + key.offset - 1]) << 4);
+        }
+        return f;
+    }
     void BuildGramLevel();
     struct GramHalves;
     void NumberPairsByTable(const GramHalves& halves, std::vector<int>& left, std::vector<int>& right, int& count,
@@ -346,9 +410,6 @@ private:
         std::vector<int> m_Max;
     };
     MaxTree m_LastVisited;
-    // A right line whose run is not known (length -2) owes the scans of the
-    // passes from this part on down to the part being matched.
-    ZeroList<int> m_PendingFrom;
     // Per right line, at least the length of any run it can have in any
     // part still to come (the most equal lines it starts anywhere).
     std::vector<int> m_Bound;

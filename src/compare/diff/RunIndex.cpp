@@ -70,13 +70,14 @@ void CTextDiff::Matcher::BuildGramLevel() {
         // The grouping's own lists of places hold the index.
         std::vector<int> spareA, spareB;
         NumberPairsByGroup(halves, left, right, count, spareA);
-        gram.index.Build(left, count, spareA, spareB);
+        gram.index.Build(left, count, spareA, spareB, &m_L, kGramLength[level]);
         gram.left.Keep(std::move(left), count);
         gram.right.Keep(std::move(right), count);
     }
     if (3 * PlacesPerLookUp(gram.index) > 2 * PlacesPerLookUp(Index(level - 1))) m_bLevelsDone = true;
     m_Grams.push_back(std::move(gram));
-    m_nStepsAtLevel = m_nLookupSteps;
+    m_nStepsWanting = 0;
+    m_nWantingFrom = -1;
 }
 
 // Numbers the places through a table of all pairs of frequent halves, and
@@ -113,10 +114,12 @@ void CTextDiff::Matcher::NumberPairsByTable(const GramHalves& halves, std::vecto
     // The left places are indexed on a thread of their own meanwhile: the
     // right places only read the table of pairs.
     const int n = count;
+    const int length = kGramLength[m_Grams.size() + 1];
     std::exception_ptr failure;
     auto keepLeft = [&] {
         try {
-            gram.index.Build(left, n);
+            std::vector<int> none;
+            gram.index.Build(left, n, none, none, &m_L, length);
             gram.left.Keep(std::move(left), n);
         } catch (...) {
             failure = std::current_exception();
@@ -231,7 +234,7 @@ void CTextDiff::Matcher::OccIndex::Build(const std::vector<int>& keys, size_t ke
 }
 
 void CTextDiff::Matcher::OccIndex::Build(const std::vector<int>& keys, size_t keyCount, std::vector<int>& spareStart,
-                                         std::vector<int>& sparePos) {
+                                         std::vector<int>& sparePos, const std::vector<int>* lines, int length) {
     // A spare list large enough becomes the list; else it goes first, so
     // that the peak is no higher than with fresh lists.
     auto take = [](std::vector<int>& list, std::vector<int>& spare, size_t n) {
@@ -241,14 +244,40 @@ void CTextDiff::Matcher::OccIndex::Build(const std::vector<int>& keys, size_t ke
     take(start, spareStart, keyCount + 1);
     ReserveHuge(start, keyCount + 1);
     start.assign(keyCount + 1, 0);
-    for (int key : keys)
-        if (key >= 0) ++start[key];
+    // With many keys the counts and places are written at random places
+    // too far apart for the cache: the place of a key a few places on is
+    // asked for ahead, so that the waits for memory overlap.
+    constexpr size_t kAhead = 16;
+    const bool ahead = keyCount > (size_t{1} << 14);
+    const size_t m = keys.size();
+    for (size_t j = 0; j < m; ++j) {
+        if (ahead && j + kAhead < m && keys[j + kAhead] >= 0) __builtin_prefetch(&start[keys[j + kAhead]], 1);
+        if (keys[j] >= 0) ++start[keys[j]];
+    }
     // start[key] becomes the end of the key's places; placing them from the
     // last down moves it back to their first, with no list of its own.
     for (size_t k = 0; k < keyCount; ++k) start[k + 1] += start[k];
     take(pos, sparePos, start[keyCount]);
     ReserveHuge(pos, start[keyCount]);
     pos.resize(start[keyCount]);
-    for (size_t j = keys.size(); j-- > 0;)
-        if (keys[j] >= 0) pos[--start[keys[j]]] = static_cast<int>(j);
+    if (lines) {
+        ReserveHuge(around, pos.size());
+        around.resize(pos.size());
+    }
+    const int* line = lines ? lines->data() : nullptr;
+    const size_t n = lines ? lines->size() : 0;
+    for (size_t j = m; j-- > 0;) {
+        if (ahead && j >= kAhead && keys[j - kAhead] >= 0) {
+            // Not yet placed, so at least 1.
+            const int x = start[keys[j - kAhead]] - 1;
+            __builtin_prefetch(&pos[x], 1);
+            if (line) __builtin_prefetch(&around[x], 1);
+        }
+        if (keys[j] < 0) continue;
+        const int x = --start[keys[j]];
+        pos[x] = static_cast<int>(j);
+        if (line)
+            around[x] = static_cast<uint8_t>((j + length < n ? Print(line[j + length]) : 0) |
+                                             (j > 0 ? Print(line[j - 1]) << 4 : 0));
+    }
 }

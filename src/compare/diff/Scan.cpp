@@ -163,6 +163,7 @@ bool CTextDiff::Matcher::RarerRun(int g, int i, int b, LookUpKey& best, bool& in
 // Look the places up by the rarest of the first few lines of the run, or
 // of the first few runs of 2, 4, ... of its lines.
 CTextDiff::Matcher::LookUpKey CTextDiff::Matcher::RarestKey(int i, int b) {
+    SettleWanting();
     LookUpKey best = RarestLine(i, b);
     if (best.level < 0) return best;
     int top = 0;
@@ -178,13 +179,18 @@ CTextDiff::Matcher::LookUpKey CTextDiff::Matcher::RarestKey(int i, int b) {
         // Longer runs are built of these, so once none of them is indexed
         // the levels above are not looked at (nor built) either.
         // A level costs a pass over both inputs and its own memory, so it
-        // is built only once the look-ups since the level below was built
-        // have stepped over an eighth as many places as there are lines (a
-        // step is a read at a random place, a level a pass in order): the
-        // levels then never cost more than the look-ups they save.
+        // is built only once the look-ups it would have served, since the
+        // level below was built, have stepped over an eighth as many places
+        // as there are lines (a step is a read at a random place, a level a
+        // pass in order): the levels then never cost more than the
+        // look-ups they save.
         for (int g = 1; g <= top && best.count > kFewPlaces; ++g) {
             if (static_cast<int>(m_Grams.size()) < g) {
-                if (m_nLookupSteps - m_nStepsAtLevel < LevelSteps() || m_bTrial || m_bLevelsDone) break;
+                if (m_bTrial || m_bLevelsDone) break;
+                if (m_nStepsWanting < LevelSteps()) {
+                    m_nWantingFrom = m_nLookupSteps;
+                    break;
+                }
                 // Where the runs of the level below have no more than a few
                 // hundred places on average, a look-up steps over a few
                 // places more without the level (the run of that level that
@@ -230,6 +236,7 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
     const long places = (static_cast<long>(lastPos) - anchor) / stride + 1;
     const long span = static_cast<long>(lastPos) - anchor + 1;
     if (2 * (last - first) * span + 32L * m_nL <= places * m_nL) {
+        const AroundFilter around = Around(key, i, b, last - first, anchor + key.offset, m_nL);
         const int* from = LowerBound(first, last, anchor + key.offset, m_nL);
         const int* to = last;
         // (p - anchor) is a multiple of stride exactly when its product with
@@ -250,6 +257,7 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
             const int p = *q - key.offset;
             if (p > lastPos) break;
             if (static_cast<uint64_t>(static_cast<uint32_t>(p - anchor)) * factor > factor - 1) continue;
+            if (!around.Passes(q - first)) continue;
             if (second) {
                 second = SkipBelow(second, secondEnd, p + otherOffset);
                 if (second == secondEnd) break;
