@@ -374,3 +374,194 @@ bool CTextDiff::LoadFilePair(const std::string& pathA, const std::string& pathB,
     return true;
 }
 
+
+namespace textdiff {
+
+LineReader::LineReader(int fd, uint32_t first) : m_nFd(fd), m_nFirst(first) { m_Starts.push_back(0); }
+
+LineReader::~LineReader() {
+    if (m_nFd >= 0) ::close(m_nFd);
+}
+
+std::string_view LineReader::Line(uint32_t k) const {
+    const uint32_t at = k - m_nFirst;
+    return CDiffFileText::LineBetween(m_pBytes.get(), m_Starts[at], m_Starts[at + 1]);
+}
+
+// Reads up to n bytes (fewer only at the end of the file).
+size_t LineReader::ReadSome(char* to, size_t n) {
+    for (;;) {
+        const ssize_t got = ::read(m_nFd, to, n);
+        if (got >= 0) return static_cast<size_t>(got);
+        if (errno != EINTR) throw ReadFailure{};
+    }
+}
+
+// The window moves on to line k, then takes in as many bytes as it holds
+// (more when the lines it needs are longer).
+void LineReader::Refill(uint32_t k) {
+    constexpr size_t kWindow = size_t{1} << 20;
+    try {
+        if (k > m_nFirst) {
+            const uint32_t drop = k - m_nFirst;
+            const uint32_t shift = m_Starts[drop];
+            std::memmove(m_pBytes.get(), m_pBytes.get() + shift, m_nSize - shift);
+            m_nSize -= shift;
+            m_Starts.erase(m_Starts.begin(), m_Starts.begin() + drop);
+            for (uint32_t& s : m_Starts) s -= shift;
+            m_nFirst = k;
+            m_nCount -= drop;
+        }
+        if (!m_pBytes) {
+            m_pBytes.reset(new char[kWindow]);
+            m_nCapacity = kWindow;
+        }
+        while (!m_bEnd && (m_nSize < m_nCapacity || m_nCount <= kAhead)) {
+            if (m_nSize == m_nCapacity) {
+                std::unique_ptr<char[]> larger(new char[2 * m_nCapacity]);
+                std::memcpy(larger.get(), m_pBytes.get(), m_nSize);
+                m_pBytes = std::move(larger);
+                m_nCapacity *= 2;
+            }
+            const size_t n = ReadSome(m_pBytes.get() + m_nSize, m_nCapacity - m_nSize);
+            if (n == 0) {
+                m_bEnd = true;
+                if (m_Starts.back() < m_nSize) {
+                    // A last line without a line feed.
+                    m_Starts.push_back(static_cast<uint32_t>(m_nSize));
+                    ++m_nCount;
+                    m_bLastOpen = true;
+                }
+                break;
+            }
+            const char* base = m_pBytes.get();
+            ForEachLineFeed(std::string_view(base + m_nSize, n), [&](const char* nl) {
+                m_Starts.push_back(static_cast<uint32_t>(nl + 1 - base));
+                ++m_nCount;
+            });
+            m_nSize += n;
+        }
+    } catch (const std::bad_alloc&) {
+        throw ReadFailure{kNoMemory};
+    }
+}
+
+bool LineReader::SameAs(const char* bytes, size_t size, size_t& same) {
+    constexpr size_t kPiece = size_t{1} << 18;
+    std::unique_ptr<char[]> piece(new char[kPiece]);
+    same = 0;
+    for (;;) {
+        const size_t n = ReadSome(piece.get(), kPiece);
+        if (n == 0) return same == size;
+        const size_t m = std::min(n, size - same);
+        size_t k = 0;
+        if (std::memcmp(piece.get(), bytes + same, m) != 0)
+            while (piece[k] == bytes[same + k]) ++k;
+        else
+            k = m;
+        same += k;
+        if (k < n) return false;
+    }
+}
+
+void LineReader::Restart(size_t offset, uint32_t first) {
+    if (::lseek(m_nFd, static_cast<off_t>(offset), SEEK_SET) < 0) throw ReadFailure{};
+    m_nSize = 0;
+    m_Starts.assign(1, 0);
+    m_nFirst = first;
+    m_nCount = 0;
+    m_bEnd = m_bLastOpen = false;
+}
+
+}  // namespace textdiff
+
+bool CTextDiff::CompareFiles(const std::string& leftPath, const std::string& rightPath) {
+    // Where lines are equal without being the same bytes, both files are
+    // held whole, read at once.
+    if (m_Options.ignoreCase || m_Options.ignoreText) {
+        CDiffFileText left, right;
+        bool rightRead = false;
+        std::thread reader([&] { rightRead = LoadFileText(rightPath, right); });
+        const bool leftRead = LoadFileText(leftPath, left);
+        reader.join();
+        if (!leftRead || !rightRead) return false;
+        return CompareTexts(std::move(left), std::move(right));
+    }
+    // The right file is looked at (and refused as LoadFileText refuses it)
+    // before the left one is read; its message comes after the left one's.
+    OpenedFile rightFile;
+    std::string rightReason;
+    bool rightOpen = OpenRegularFile(rightPath, rightFile, rightReason);
+    if (rightOpen) {
+        const uint64_t available = DiffMemoryAvailable();
+        if (available != 0 && rightFile.size > available) {
+            rightReason = TooLargeText(rightFile.size, available);
+            rightOpen = false;
+        }
+    }
+    CDiffFileText left;
+    const bool leftRead = LoadFileText(leftPath, left);
+    auto failed = [&](const std::string& reason) {
+        Prompter().Message(FailedToReadText(rightPath, reason), MsgIcon::Warning);
+        return false;
+    };
+    if (!rightOpen) return failed(rightReason);
+    if (!leftRead) return false;
+    // An empty or very large left file: the right one is held whole too.
+    constexpr size_t kLarge = size_t{1} << 31;
+    if (left.Count() == 0 || !left.wideStarts.empty() || left.size >= kLarge || rightFile.size >= kLarge) {
+        CDiffFileText right;
+        if (!ReadFileText(rightFile, right, rightReason)) return failed(rightReason);
+        return CompareTexts(std::move(left), std::move(right));
+    }
+    m_Left.clear();
+    m_Right.clear();
+    m_LeftViews.clear();
+    m_RightViews.clear();
+    m_RightText = CDiffFileText();
+    m_LeftText = std::move(left);
+    m_pLeftText = &m_LeftText;
+    m_pRightText = nullptr;
+    m_pStored.reset();
+    m_Runs.clear();
+    m_bBroken = false;
+    auto stored = std::make_unique<RightLines>();
+    stored->left = &m_LeftText;
+    const size_t rightSize = rightFile.size;
+    stored->reader = std::make_unique<textdiff::LineReader>(rightFile.fd);
+    rightFile.fd = -1;
+    try {
+        if (rightSize == m_LeftText.size) {
+            // Two files of the same size are first compared byte for byte:
+            // the same bytes are the one run of all lines, without a line
+            // numbered; else the lines before the first difference are the
+            // left's lines, and the right file is read on from there.
+            size_t same = 0;
+            if (stored->reader->SameAs(m_LeftText.bytes.get(), m_LeftText.size, same)) {
+                m_pRightText = &m_LeftText;
+                m_Runs.push_back({0, 0, static_cast<int>(m_LeftText.Count()), kDiffSame});
+                return true;
+            }
+            // Left lines ending in a line feed within the same bytes.
+            const uint32_t* starts = m_LeftText.starts.data();
+            const size_t nL = m_LeftText.Count();
+            const bool lastOpen = m_LeftText.bytes[m_LeftText.size - 1] != '\n';
+            const uint32_t* last = starts + (lastOpen ? nL - 1 : nL) + 1;
+            const uint32_t prefix = static_cast<uint32_t>(
+                std::upper_bound(starts + 1, last, static_cast<uint32_t>(same)) - (starts + 1));
+            stored->reader->Restart(starts[prefix], prefix);
+            stored->prefix = prefix;
+        }
+        // Room for as many lines as the left file's line lengths suggest.
+        const double perByte = static_cast<double>(m_LeftText.Count()) / static_cast<double>(m_LeftText.size);
+        stored->expected = std::min<size_t>(static_cast<size_t>(perByte * static_cast<double>(rightSize) * 1.125) + 4096,
+                                            rightSize + 1);
+        stored->where.Reserve(stored->expected);
+        m_pStored = std::move(stored);
+        return RunMatcher();
+    } catch (const textdiff::ReadFailure& failure) {
+        m_pStored.reset();
+        m_Runs.clear();
+        return failed(failure.reason);
+    }
+}
