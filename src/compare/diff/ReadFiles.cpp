@@ -15,9 +15,12 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <string_view>
 #include <thread>
@@ -257,13 +260,17 @@ namespace {
 // Reads an opened file into text, taking the places where its lines start
 // as the pieces come in (four bytes a line; eight for files of 4 GB and
 // more, taken afterwards). False, with the reason, when it failed.
-bool ReadFileText(OpenedFile& file, CDiffFileText& text, std::string& reason) {
+// seen(bytes, from, to, size), where given, is called after each piece
+// has been taken in (size: the size the file had when opened).
+using SeenPiece = std::function<void(const char*, size_t, size_t, size_t)>;
+bool ReadFileText(OpenedFile& file, CDiffFileText& text, std::string& reason, const SeenPiece* seen = nullptr) {
     const size_t fileSize = file.size;
     const bool narrow = fileSize < UINT32_MAX / 2;
     try {
         if (narrow) ReserveHuge(text.starts, fileSize / 16 + 16);
         if (!ReadOpenedFile(file, text.bytes, text.size, reason,
                             [&](const char* bytes, size_t from, size_t to) {
+                                if (seen) (*seen)(bytes, from, to, fileSize);
                                 if (!narrow || to >= UINT32_MAX) return;
                                 if (from == 0) text.starts.push_back(0);
                                 ForEachLineFeed(std::string_view(bytes + from, to - from), [&](const char* nl) {
@@ -297,8 +304,10 @@ std::string TooLargeText(uint64_t need, uint64_t have) {
 }
 }  // namespace
 
-bool LoadFileTexts(const std::vector<std::string>& paths, std::vector<CDiffFileText>& texts,
-                   size_t lineCost) {
+namespace {
+// LoadFileTexts; seen, where given, is called for the pieces of the first file.
+bool LoadTexts(const std::vector<std::string>& paths, std::vector<CDiffFileText>& texts, size_t lineCost,
+               const SeenPiece* seen) {
     const size_t n = paths.size();
     texts.clear();
     texts.resize(n);
@@ -326,7 +335,7 @@ bool LoadFileTexts(const std::vector<std::string>& paths, std::vector<CDiffFileT
     std::vector<size_t> lineCounts(n, 0);
     std::vector<char> failed(n, 0);
     auto step = [&](size_t k) {
-        if (!ReadFileText(files[k], texts[k], reasons[k])) failed[k] = 1;
+        if (!ReadFileText(files[k], texts[k], reasons[k], k == 0 ? seen : nullptr)) failed[k] = 1;
         else lineCounts[k] = texts[k].Count();
     };
     {
@@ -350,6 +359,12 @@ bool LoadFileTexts(const std::vector<std::string>& paths, std::vector<CDiffFileT
         }
     }
     return true;
+}
+}  // namespace
+
+bool LoadFileTexts(const std::vector<std::string>& paths, std::vector<CDiffFileText>& texts,
+                   size_t lineCost) {
+    return LoadTexts(paths, texts, lineCost, nullptr);
 }
 
 // The second file is read on a thread of its own meanwhile; only this
@@ -446,24 +461,6 @@ void LineReader::Refill(uint32_t k) {
     }
 }
 
-bool LineReader::SameAs(const char* bytes, size_t size, size_t& same) {
-    constexpr size_t kPiece = size_t{1} << 18;
-    std::unique_ptr<char[]> piece(new char[kPiece]);
-    same = 0;
-    for (;;) {
-        const size_t n = ReadSome(piece.get(), kPiece);
-        if (n == 0) return same == size;
-        const size_t m = std::min(n, size - same);
-        size_t k = 0;
-        if (std::memcmp(piece.get(), bytes + same, m) != 0)
-            while (piece[k] == bytes[same + k]) ++k;
-        else
-            k = m;
-        same += k;
-        if (k < n) return false;
-    }
-}
-
 void LineReader::Restart(size_t offset, uint32_t first) {
     if (::lseek(m_nFd, static_cast<off_t>(offset), SEEK_SET) < 0) throw ReadFailure{};
     m_nSize = 0;
@@ -474,6 +471,137 @@ void LineReader::Restart(size_t offset, uint32_t first) {
 }
 
 }  // namespace textdiff
+
+namespace {
+// Reads a file on a thread of its own a piece at a time, a few pieces
+// ahead of the caller taking them; reading starts where the file stands.
+class PieceReader {
+public:
+    explicit PieceReader(int fd) : m_nFd(fd), m_pBytes(new char[kPiece * kSlots]) {
+        m_Thread = std::thread([this] { Run(); });
+    }
+    ~PieceReader() { Stop(); }
+    PieceReader(const PieceReader&) = delete;
+    PieceReader& operator=(const PieceReader&) = delete;
+    // The next bytes of the file, empty at its end (then not to be called
+    // again); valid until the next call. Throws ReadFailure.
+    std::string_view Next() {
+        std::unique_lock<std::mutex> lock(m_Mutex);
+        if (m_bHolding) {
+            ++m_nTaken;
+            m_Changed.notify_all();
+        }
+        m_Changed.wait(lock, [&] { return m_nRead > m_nTaken || m_bFailed; });
+        if (m_nRead == m_nTaken) throw textdiff::ReadFailure{};
+        m_bHolding = true;
+        const size_t slot = m_nTaken % kSlots;
+        return std::string_view(m_pBytes.get() + slot * kPiece, m_Sizes[slot]);
+    }
+    // Reads no more.
+    void Stop() {
+        {
+            std::lock_guard<std::mutex> lock(m_Mutex);
+            m_bStop = true;
+        }
+        m_Changed.notify_all();
+        if (m_Thread.joinable()) m_Thread.join();
+    }
+
+private:
+    static constexpr size_t kPiece = size_t{1} << 18, kSlots = 8;
+    void Run() {
+        for (;;) {
+            size_t slot;
+            {
+                std::unique_lock<std::mutex> lock(m_Mutex);
+                // The slot the caller holds is left alone.
+                m_Changed.wait(lock, [&] { return m_bStop || m_nRead < m_nTaken + kSlots; });
+                if (m_bStop) return;
+                slot = m_nRead % kSlots;
+            }
+            ssize_t n;
+            do n = ::read(m_nFd, m_pBytes.get() + slot * kPiece, kPiece);
+            while (n < 0 && errno == EINTR);
+            {
+                std::lock_guard<std::mutex> lock(m_Mutex);
+                if (n < 0) m_bFailed = true;
+                else m_Sizes[slot] = static_cast<size_t>(n), ++m_nRead;
+            }
+            m_Changed.notify_all();
+            if (n <= 0) return;
+        }
+    }
+    int m_nFd;
+    std::unique_ptr<char[]> m_pBytes;
+    size_t m_Sizes[kSlots] = {};
+    size_t m_nRead = 0, m_nTaken = 0;  // pieces read, and let go by the caller
+    bool m_bHolding = false, m_bStop = false, m_bFailed = false;
+    std::mutex m_Mutex;
+    std::condition_variable m_Changed;
+    std::thread m_Thread;
+};
+
+// Compares the pieces of a file as they are read with those of another
+// file read meanwhile on a thread of its own.
+struct SameBytesCheck {
+    int fd = -1;
+    size_t size = 0;  // the other file's size
+    std::unique_ptr<PieceReader> other;
+    std::string_view piece;
+    bool comparing = false;  // no difference found yet
+    bool ended = false;      // the other file ended (at same bytes)
+    bool failed = false;     // reading the other file failed
+    size_t same = 0;         // bytes from the start that are the same
+    void Seen(const char* bytes, size_t from, size_t to, size_t fileSize) {
+        if (from == 0 && fileSize == size) {
+            try {
+                other = std::make_unique<PieceReader>(fd);
+                comparing = true;
+            } catch (const std::exception&) {
+                return;
+            }
+        }
+        try {
+            while (comparing && from < to) {
+                if (piece.empty()) {
+                    piece = other->Next();
+                    if (piece.empty()) {
+                        ended = true;
+                        break;
+                    }
+                }
+                const size_t n = std::min(piece.size(), to - from);
+                size_t k = 0;
+                if (std::memcmp(piece.data(), bytes + from, n) != 0)
+                    while (piece[k] == bytes[from + k]) ++k;
+                else
+                    k = n;
+                same += k;
+                from += k;
+                piece.remove_prefix(k);
+                if (k < n) break;
+            }
+        } catch (const textdiff::ReadFailure&) {
+            failed = true;
+        }
+        if (comparing && from < to) Done();
+    }
+    // Whether the other file has ended at the bytes compared.
+    bool EndsHere() {
+        if (!comparing || !piece.empty()) return false;
+        try {
+            ended = ended || other->Next().empty();
+        } catch (const textdiff::ReadFailure&) {
+            failed = true;
+        }
+        return ended;
+    }
+    void Done() {
+        comparing = false;
+        if (other) other->Stop();
+    }
+};
+}  // namespace
 
 bool CTextDiff::CompareFiles(const std::string& leftPath, const std::string& rightPath) {
     // Where lines are equal without being the same bytes, both files are
@@ -499,18 +627,32 @@ bool CTextDiff::CompareFiles(const std::string& leftPath, const std::string& rig
             rightOpen = false;
         }
     }
-    CDiffFileText left;
-    const bool leftRead = LoadFileText(leftPath, left);
     auto failed = [&](const std::string& reason) {
         Prompter().Message(FailedToReadText(rightPath, reason), MsgIcon::Warning);
         return false;
     };
+    // Two files of the same size are compared byte for byte as the left
+    // one is read, the right one read meanwhile on a thread of its own.
+    SameBytesCheck check;
+    check.fd = rightFile.fd;
+    check.size = rightFile.size;
+    const SeenPiece seen = [&](const char* bytes, size_t from, size_t to, size_t fileSize) {
+        check.Seen(bytes, from, to, fileSize);
+    };
+    std::vector<CDiffFileText> texts;
+    const bool leftRead = LoadTexts({leftPath}, texts, 0, rightOpen ? &seen : nullptr);
+    const bool identical = leftRead && check.EndsHere() && check.same == texts[0].size;
+    check.Done();
     if (!rightOpen) return failed(rightReason);
     if (!leftRead) return false;
+    if (check.failed) return failed(std::string());
+    CDiffFileText left = std::move(texts[0]);
     // An empty or very large left file: the right one is held whole too.
     constexpr size_t kLarge = size_t{1} << 31;
-    if (left.Count() == 0 || !left.wideStarts.empty() || left.size >= kLarge || rightFile.size >= kLarge) {
+    if (!identical &&
+        (left.Count() == 0 || !left.wideStarts.empty() || left.size >= kLarge || rightFile.size >= kLarge)) {
         CDiffFileText right;
+        if (check.other && ::lseek(rightFile.fd, 0, SEEK_SET) < 0) return failed(std::string());
         if (!ReadFileText(rightFile, right, rightReason)) return failed(rightReason);
         return CompareTexts(std::move(left), std::move(right));
     }
@@ -525,30 +667,27 @@ bool CTextDiff::CompareFiles(const std::string& leftPath, const std::string& rig
     m_pStored.reset();
     m_Runs.clear();
     m_bBroken = false;
+    // The same bytes are the one run of all lines, without a line numbered.
+    if (identical) {
+        m_pRightText = &m_LeftText;
+        m_Runs.push_back({0, 0, static_cast<int>(m_LeftText.Count()), kDiffSame});
+        return true;
+    }
     auto stored = std::make_unique<RightLines>();
     stored->left = &m_LeftText;
     const size_t rightSize = rightFile.size;
     stored->reader = std::make_unique<textdiff::LineReader>(rightFile.fd);
     rightFile.fd = -1;
     try {
-        if (rightSize == m_LeftText.size) {
-            // Two files of the same size are first compared byte for byte:
-            // the same bytes are the one run of all lines, without a line
-            // numbered; else the lines before the first difference are the
-            // left's lines, and the right file is read on from there.
-            size_t same = 0;
-            if (stored->reader->SameAs(m_LeftText.bytes.get(), m_LeftText.size, same)) {
-                m_pRightText = &m_LeftText;
-                m_Runs.push_back({0, 0, static_cast<int>(m_LeftText.Count()), kDiffSame});
-                return true;
-            }
-            // Left lines ending in a line feed within the same bytes.
+        if (check.other) {
+            // The right lines that end within the same bytes are the left's
+            // first lines; the right file is read on from there.
             const uint32_t* starts = m_LeftText.starts.data();
             const size_t nL = m_LeftText.Count();
             const bool lastOpen = m_LeftText.bytes[m_LeftText.size - 1] != '\n';
             const uint32_t* last = starts + (lastOpen ? nL - 1 : nL) + 1;
             const uint32_t prefix = static_cast<uint32_t>(
-                std::upper_bound(starts + 1, last, static_cast<uint32_t>(same)) - (starts + 1));
+                std::upper_bound(starts + 1, last, static_cast<uint32_t>(check.same)) - (starts + 1));
             stored->reader->Restart(starts[prefix], prefix);
             stored->prefix = prefix;
         }

@@ -106,10 +106,6 @@ public:
     // of the file without one).
     uint32_t LineFeedLines() const { return m_nCount - (m_bLastOpen ? 1 : 0); }
 
-    // Reads the whole file, comparing it with bytes; true when it is the
-    // same bytes. Otherwise same is how many bytes from the start are the
-    // same, and Restart must be called before any line is read.
-    bool SameAs(const char* bytes, size_t size, size_t& same);
     // Reads on from offset in the file, where line first starts.
     void Restart(size_t offset, uint32_t first);
 
