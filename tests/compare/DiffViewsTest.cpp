@@ -31,8 +31,12 @@ TEST(LoadFileText, SameLinesAsTheLineLists) {
     TempDir tmp;
     std::string big;
     for (int k = 0; k < 30000; ++k) big += "line " + std::to_string(k) + (k % 3 ? "\r\n" : "\n");
+    // A file large enough to be read in parts at once.
+    std::string huge;
+    while (huge.size() < (12u << 20)) huge += big;
+    huge += "last";
     const std::vector<std::string> contents = {
-        "", "\n", "\r\n", "one\r\ntwo\nthree\n", "x\n\nlast", "a\rb\r\n", "\r", "end\r", big};
+        "", "\n", "\r\n", "one\r\ntwo\nthree\n", "x\n\nlast", "a\rb\r\n", "\r", "end\r", big, huge};
     for (size_t k = 0; k < contents.size(); ++k) {
         const std::string path = tmp / ("f" + std::to_string(k));
         Write(path, contents[k]);

@@ -23,6 +23,7 @@
 #include <mutex>
 #include <new>
 #include <string_view>
+#include <system_error>
 #include <thread>
 
 #include "compare/TextDiff.h"
@@ -263,9 +264,118 @@ namespace {
 // seen(bytes, from, to, size), where given, is called after each piece
 // has been taken in (size: the size the file had when opened).
 using SeenPiece = std::function<void(const char*, size_t, size_t, size_t)>;
+
+// How a file read in parts came out.
+enum class PartsRead { Done, Failed, Again };
+
+// Reads a file of fileSize bytes (below 2 GB) in parts at once, each but
+// the first on a thread of its own, each taking the places of its lines as
+// its pieces come in. Again (nothing kept) when the file changed size
+// meanwhile: then it is read from its start in one go.
+PartsRead ReadFileInParts(OpenedFile& file, CDiffFileText& text, std::string& reason, size_t parts) {
+    const size_t fileSize = file.size;
+    constexpr size_t kPiece = size_t{1} << 18;
+    std::vector<std::vector<uint32_t>> starts(parts);
+    std::vector<char> failed(parts, 0), shorter(parts, 0), noMemory(parts, 0);
+    try {
+        text.bytes.reset(new char[fileSize + 1]);
+        AdviseHugePages(text.bytes.get(), fileSize + 1);
+    } catch (const std::bad_alloc&) {
+        reason = kNoMemory;
+        return PartsRead::Failed;
+    }
+    char* const bytes = text.bytes.get();
+    const size_t length = fileSize / parts;
+    auto readPart = [&](size_t k) {
+        const size_t from = k * length, to = k + 1 == parts ? fileSize : from + length;
+        try {
+            starts[k].reserve((to - from) / 16 + 16);
+            for (size_t at = from; at < to;) {
+                const ssize_t n = ::pread(file.fd, bytes + at, std::min(kPiece, to - at), static_cast<off_t>(at));
+                if (n < 0 && errno == EINTR) continue;
+                if (n < 0) {
+                    failed[k] = 1;
+                    return;
+                }
+                if (n == 0) {
+                    shorter[k] = 1;
+                    return;
+                }
+                ForEachLineFeed(std::string_view(bytes + at, static_cast<size_t>(n)), [&](const char* nl) {
+                    starts[k].push_back(static_cast<uint32_t>(nl + 1 - bytes));
+                });
+                at += static_cast<size_t>(n);
+            }
+        } catch (const std::bad_alloc&) {
+            noMemory[k] = 1;
+        }
+    };
+    {
+        std::vector<std::thread> threads;
+        try {
+            for (size_t k = 1; k < parts; ++k) threads.emplace_back(readPart, k);
+        } catch (const std::system_error&) {
+            for (std::thread& t : threads) t.join();
+            text.bytes.reset();
+            return PartsRead::Again;
+        }
+        readPart(0);
+        for (std::thread& t : threads) t.join();
+    }
+    auto any = [](const std::vector<char>& flags) { return std::find(flags.begin(), flags.end(), 1) != flags.end(); };
+    // The file must end where it ended when opened.
+    char more;
+    ssize_t past;
+    do past = ::pread(file.fd, &more, 1, static_cast<off_t>(fileSize));
+    while (past < 0 && errno == EINTR);
+    if (!any(failed) && !any(noMemory) && (any(shorter) || past != 0)) {
+        text.bytes.reset();
+        return past < 0 ? PartsRead::Failed : PartsRead::Again;
+    }
+    if (any(failed) || any(noMemory)) {
+        text.bytes.reset();
+        if (any(noMemory)) reason = kNoMemory;
+        return PartsRead::Failed;
+    }
+    try {
+        size_t count = 1;
+        for (const std::vector<uint32_t>& part : starts) count += part.size();
+        ReserveHuge(text.starts, count + 1);
+        text.starts.push_back(0);
+        for (std::vector<uint32_t>& part : starts) {
+            text.starts.insert(text.starts.end(), part.begin(), part.end());
+            std::vector<uint32_t>().swap(part);
+        }
+    } catch (const std::bad_alloc&) {
+        ClearFileText(text);
+        reason = kNoMemory;
+        return PartsRead::Failed;
+    }
+    text.size = fileSize;
+    if (text.bytes[fileSize - 1] != '\n') text.starts.push_back(static_cast<uint32_t>(fileSize));
+    file.Close();
+    return PartsRead::Done;
+}
+
 bool ReadFileText(OpenedFile& file, CDiffFileText& text, std::string& reason, const SeenPiece* seen = nullptr) {
     const size_t fileSize = file.size;
     const bool narrow = fileSize < UINT32_MAX / 2;
+    // A large file is read in parts at once, a part of at least 4 MB on
+    // each of up to four threads.
+    constexpr size_t kPart = size_t{4} << 20;
+    if (!seen && narrow && fileSize >= 2 * kPart) {
+        switch (ReadFileInParts(file, text, reason, std::min<size_t>(4, fileSize / kPart))) {
+        case PartsRead::Done:
+            return true;
+        case PartsRead::Failed:
+            ClearFileText(text);
+            return false;
+        case PartsRead::Again:
+            ClearFileText(text);
+            if (::lseek(file.fd, 0, SEEK_SET) < 0) return false;
+            break;
+        }
+    }
     try {
         if (narrow) ReserveHuge(text.starts, fileSize / 16 + 16);
         if (!ReadOpenedFile(file, text.bytes, text.size, reason,
