@@ -3,7 +3,9 @@
 // gives every line the number of its compared form (m_L, m_R), the left
 // places of each number (m_Single), the stretches of right lines found
 // equal to left lines in order (m_Stretches), and per place the count of
-// equal lines that follow (m_SameL, m_SameR).
+// equal lines that follow (m_SameL, m_SameR). A right file read a piece
+// at a time (CTextDiff::CompareFiles) is numbered as it comes, and each of
+// its lines is kept as a left line of its text or as a text of its own.
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
