@@ -508,11 +508,6 @@ LineReader::~LineReader() {
     if (m_nFd >= 0) ::close(m_nFd);
 }
 
-std::string_view LineReader::Line(uint32_t k) const {
-    const uint32_t at = k - m_nFirst;
-    return CDiffFileText::LineBetween(m_pBytes.get(), m_Starts[at], m_Starts[at + 1]);
-}
-
 // Reads up to n bytes (fewer only at the end of the file).
 size_t LineReader::ReadSome(char* to, size_t n) {
     for (;;) {

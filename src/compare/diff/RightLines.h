@@ -16,6 +16,8 @@
 #include <utility>
 #include <vector>
 
+#include "compare/diff/HugePages.h"
+
 namespace textdiff {
 
 // A list of plain items in memory of its own, which the system grows in
@@ -37,6 +39,7 @@ public:
         void* p = m_p ? ::mremap(m_p, m_nBytes, bytes, MREMAP_MAYMOVE)
                       : ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (p == MAP_FAILED) throw std::bad_alloc();
+        AdviseHugePages(p, bytes);
         m_p = static_cast<T*>(p);
         m_nBytes = bytes;
         m_nCap = bytes / sizeof(T);
@@ -97,7 +100,17 @@ public:
     // One past the last line of the window.
     uint32_t End() const { return m_nFirst + m_nCount; }
     uint32_t First() const { return m_nFirst; }
-    std::string_view Line(uint32_t k) const;
+    std::string_view Line(uint32_t k) const {
+        // Without its line feed, and without a CR right before it.
+        const char* bytes = m_pBytes.get();
+        const uint32_t at = k - m_nFirst;
+        uint32_t from = m_Starts[at], to = m_Starts[at + 1];
+        if (to > from && bytes[to - 1] == '\n') {
+            --to;
+            if (to > from && bytes[to - 1] == '\r') --to;
+        }
+        return std::string_view(bytes + from, to - from);
+    }
     const char* Bytes() const { return m_pBytes.get(); }
     // Where each line of the window starts in Bytes(), from the first on,
     // then one place past the last.
