@@ -3,7 +3,12 @@
 // its lines as a list (CDiffLine), or the message of a file that could not
 // be read. Lines end at LF; a CR right before the LF is not part of the
 // line. Files are looked at before they are read (only regular files are
-// taken) and refused when they would not fit in the memory available.
+// taken) and refused when they would not fit in the memory available. A
+// large file is read in parts at once. The two files of
+// CTextDiff::CompareFiles: the left one read as a block, the right one a
+// piece at a time through a window of lines (LineReader) while its lines
+// are numbered, or, when both have the same size, first compared byte for
+// byte as the left one is read.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
