@@ -276,7 +276,8 @@ enum class PartsRead { Done, Failed, Again };
 // Reads a file of fileSize bytes (below 2 GB) in parts at once, each but
 // the first on a thread of its own, each taking the places of its lines as
 // its pieces come in. Again (nothing kept) when the file changed size
-// meanwhile: then it is read from its start in one go.
+// meanwhile or a part could not be read: then it is read from its start
+// in one go.
 PartsRead ReadFileInParts(OpenedFile& file, CDiffFileText& text, std::string& reason, size_t parts) {
     const size_t fileSize = file.size;
     constexpr size_t kPiece = size_t{1} << 18;
@@ -333,14 +334,16 @@ PartsRead ReadFileInParts(OpenedFile& file, CDiffFileText& text, std::string& re
     ssize_t past;
     do past = ::pread(file.fd, &more, 1, static_cast<off_t>(fileSize));
     while (past < 0 && errno == EINTR);
-    if (!any(failed) && !any(noMemory) && (any(shorter) || past != 0)) {
+    if (any(noMemory)) {
         text.bytes.reset();
-        return past < 0 ? PartsRead::Failed : PartsRead::Again;
-    }
-    if (any(failed) || any(noMemory)) {
-        text.bytes.reset();
-        if (any(noMemory)) reason = kNoMemory;
+        reason = kNoMemory;
         return PartsRead::Failed;
+    }
+    // A part that could not be read is read again in one go, where a
+    // failure is one of the file.
+    if (any(failed) || any(shorter) || past != 0) {
+        text.bytes.reset();
+        return PartsRead::Again;
     }
     try {
         size_t count = 1;
