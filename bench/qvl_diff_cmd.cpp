@@ -8,7 +8,6 @@
 #include <cstring>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include "compare/TextDiff.h"
@@ -54,16 +53,10 @@ int main(int argc, char** argv) {
     }
     if (files.size() != 2) return Usage();
 
-    // Each file is read as one block and its lines are places in it; the
-    // right file is read on a thread of its own meanwhile.
-    CDiffFileText left, right;
-    bool rightRead = false;
-    std::thread reader([&] { rightRead = LoadFileText(files[1], right); });
-    const bool leftRead = LoadFileText(files[0], left);
-    reader.join();
-    if (!leftRead || !rightRead) return 2;
+    // The left file is read as one block; the right one, where lines are
+    // compared as their bytes, a piece at a time as its lines are numbered.
     CTextDiff diff(options);
-    diff.CompareTexts(std::move(left), std::move(right));
+    if (!diff.CompareFiles(files[0], files[1])) return 2;
     // The report is written as it is laid out, a piece at a time (each
     // ends at a line end, so no CR LF is split), never held whole.
     std::string lf;

@@ -23,6 +23,7 @@ bool CTextDiff::Compare(std::vector<CDiffLine> left, std::vector<CDiffLine> righ
     m_LeftText = CDiffFileText();
     m_RightText = CDiffFileText();
     m_pLeftText = m_pRightText = nullptr;
+    m_pStored.reset();
     return RunMatcher();
 }
 
@@ -35,6 +36,7 @@ bool CTextDiff::CompareTexts(CDiffFileText left, CDiffFileText right) {
     m_RightText = std::move(right);
     m_pLeftText = &m_LeftText;
     m_pRightText = &m_RightText;
+    m_pStored.reset();
     return RunMatcher();
 }
 
@@ -47,6 +49,7 @@ bool CTextDiff::CompareFileTexts(const CDiffFileText& left, const CDiffFileText&
     m_RightText = CDiffFileText();
     m_pLeftText = &left;
     m_pRightText = &right;
+    m_pStored.reset();
     return RunMatcher();
 }
 
@@ -56,6 +59,7 @@ bool CTextDiff::CompareViews(std::vector<std::string_view> left, std::vector<std
     m_LeftText = CDiffFileText();
     m_RightText = CDiffFileText();
     m_pLeftText = m_pRightText = nullptr;
+    m_pStored.reset();
     m_LeftViews = std::move(left);
     m_RightViews = std::move(right);
     return RunMatcher();
@@ -68,6 +72,7 @@ CTextDiff::LineSource CTextDiff::LeftSource() const {
 }
 
 CTextDiff::LineSource CTextDiff::RightSource() const {
+    if (m_pStored) return {nullptr, nullptr, m_pStored->count, nullptr, m_pStored.get()};
     if (!m_RightViews.empty()) return {nullptr, m_RightViews.data(), m_RightViews.size()};
     if (m_pRightText && m_pRightText->Count()) return {nullptr, nullptr, m_pRightText->Count(), m_pRightText};
     return {m_Right.data(), nullptr, m_Right.size()};
@@ -77,7 +82,8 @@ bool CTextDiff::RunMatcher() {
     m_Runs.clear();
     m_bBroken = false;
     const LineSource left = LeftSource(), right = RightSource();
-    if (left.count == 0 || right.count == 0) return true;
+    // (The lines of a right file read in pieces are counted as they are numbered.)
+    if (left.count == 0 || (right.count == 0 && !right.stored)) return true;
     // Two files of the same bytes: the one run of all lines is the run the
     // procedure finds (no other run is as long), without numbering a line.
     if (left.text && right.text && left.text->size == right.text->size &&

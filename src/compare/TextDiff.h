@@ -23,6 +23,7 @@
 #include "compare/DiffChange.h"
 #include "model/DiffLine.h"
 #include "compare/DiffOptions.h"
+#include "compare/diff/RightLines.h"
 
 // Reads a file into input lines {0, -1, -1, text}: lines end at LF, a CR
 // right before the LF is dropped (a lone CR stays in the line), a last line
@@ -108,6 +109,14 @@ public:
     // The same over files read as blocks and kept by the caller, which must
     // outlive every later call on this object.
     bool CompareFileTexts(const CDiffFileText& left, const CDiffFileText& right);
+    // The same over two files it reads, with the messages and refusals of
+    // LoadFileText for each. The left file is held whole; where lines are
+    // equal only when their bytes are (neither case nor items ignored) the
+    // right one is read a piece at a time as its lines are numbered, and
+    // only its texts the left file does not have are kept. False when a
+    // file could not be read (the right one may have been read in part),
+    // or when stopped (WasBroken()).
+    bool CompareFiles(const std::string& leftPath, const std::string& rightPath);
     bool WasBroken() const { return m_bBroken; }
 
     // The ordered change list: every line of both inputs once, in order.
@@ -151,15 +160,48 @@ public:
 
 private:
     class Matcher;
+    // The lines of a right file read a piece at a time (CompareFiles):
+    // while they are numbered, the reader's window; then each line as a
+    // left line of the same text or as a text of its own.
+    struct RightLines {
+        static constexpr uint32_t kOwn = 0x80000000u;
+        const CDiffFileText* left = nullptr;
+        // Per right line: a left line of its text, or kOwn + the place of
+        // its text among the texts of its own.
+        textdiff::GrowingList<uint32_t> where;
+        textdiff::GrowingList<char> own;              // the texts of its own, one after another
+        textdiff::GrowingList<uint32_t> ownStarts;    // where each starts, then one past the last
+        std::unique_ptr<textdiff::LineReader> reader;  // while the lines are numbered
+        uint32_t prefix = 0;      // first lines known to be the same bytes as the left's first lines
+        size_t expected = 0;      // a guess of the count of lines
+        size_t count = 0;         // the lines, once numbered
+        void AddOwn(uint32_t k, std::string_view text) {
+            if (ownStarts.Size() == 0) ownStarts.PushBack(0);
+            if (own.Size() + text.size() >= kOwn) throw std::bad_alloc();
+            where[k] = kOwn | static_cast<uint32_t>(ownStarts.Size() - 1);
+            own.Append(text.data(), text.size());
+            ownStarts.PushBack(static_cast<uint32_t>(own.Size()));
+        }
+        std::string_view Line(size_t k) const {
+            const uint32_t w = where[k];
+            if (w & kOwn) {
+                const uint32_t* at = ownStarts.Data() + (w & ~kOwn);
+                return std::string_view(own.Data() + at[0], at[1] - at[0]);
+            }
+            return CDiffFileText::LineBetween(left->bytes.get(), left->starts[w], left->starts[w + 1]);
+        }
+    };
     // The lines of one input, whichever way they were handed over.
     struct LineSource {
         const CDiffLine* lines = nullptr;
         const std::string_view* views = nullptr;
         size_t count = 0;
         const CDiffFileText* text = nullptr;
+        RightLines* stored = nullptr;
         std::string_view operator[](size_t k) const {
             if (views) return views[k];
             if (lines) return std::string_view(lines[k].text);
+            if (stored) return stored->Line(k);
             if (text->wideStarts.empty())
                 return CDiffFileText::LineBetween(text->bytes.get(), text->starts[k], text->starts[k + 1]);
             return text->Line(k);
@@ -178,6 +220,7 @@ private:
     CDiffFileText m_RightText;
     const CDiffFileText* m_pLeftText = nullptr;   // m_LeftText or the caller's
     const CDiffFileText* m_pRightText = nullptr;
+    std::unique_ptr<RightLines> m_pStored;        // the right file of CompareFiles, read in pieces
     std::vector<CDiffChange> m_Runs;
     CDiffOptions m_Options;
     const std::atomic<bool>* m_pBreak = nullptr;

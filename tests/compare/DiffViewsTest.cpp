@@ -31,8 +31,12 @@ TEST(LoadFileText, SameLinesAsTheLineLists) {
     TempDir tmp;
     std::string big;
     for (int k = 0; k < 30000; ++k) big += "line " + std::to_string(k) + (k % 3 ? "\r\n" : "\n");
+    // A file large enough to be read in parts at once.
+    std::string huge;
+    while (huge.size() < (12u << 20)) huge += big;
+    huge += "last";
     const std::vector<std::string> contents = {
-        "", "\n", "\r\n", "one\r\ntwo\nthree\n", "x\n\nlast", "a\rb\r\n", "\r", "end\r", big};
+        "", "\n", "\r\n", "one\r\ntwo\nthree\n", "x\n\nlast", "a\rb\r\n", "\r", "end\r", big, huge};
     for (size_t k = 0; k < contents.size(); ++k) {
         const std::string path = tmp / ("f" + std::to_string(k));
         Write(path, contents[k]);
@@ -76,6 +80,19 @@ TEST(LoadFileText, MissingFileFolderPipeOrDeviceIsReported) {
     EXPECT_FALSE(LoadFileLines(pipe, lines));
     EXPECT_FALSE(LoadFileText("/dev/zero", text));
     EXPECT_EQ(prompter.Messages().back(), "Failed to read the file: /dev/zero\r\n/dev/zero is a device, not a file.");
+
+    // Two files compared as read: each refused as LoadFileText refuses it,
+    // the left one's message first.
+    const size_t before = prompter.Messages().size();
+    CTextDiff files;
+    EXPECT_FALSE(files.CompareFiles(old, "/dev/zero"));
+    EXPECT_FALSE(files.CompareFiles(tmp / "none.txt", pipe));
+    ASSERT_EQ(prompter.Messages().size(), before + 3);
+    EXPECT_EQ(prompter.Messages()[before], "Failed to read the file: /dev/zero\r\n/dev/zero is a device, not a file.");
+    EXPECT_EQ(prompter.Messages()[before + 1], "Failed to read the file: " + (tmp / "none.txt") +
+                                                   "\r\nNo such file or directory (" + (tmp / "none.txt") + ")");
+    EXPECT_EQ(prompter.Messages()[before + 2],
+              "Failed to read the file: " + pipe + "\r\n" + pipe + " is a named pipe, not a file.");
 }
 
 // The runs, the report and the rows of a comparison match those of the
@@ -136,10 +153,12 @@ TEST(CompareTexts, SameRunsReportAndRowsAsTheLineLists) {
         ASSERT_TRUE(LoadFileText(tmp / "l.txt", left));
         ASSERT_TRUE(LoadFileText(tmp / "r.txt", right));
         ASSERT_EQ(left.Count(), p.left.size());
-        CTextDiff lists(opt), texts(opt);
+        CTextDiff lists(opt), texts(opt), files(opt);
         lists.Compare(p.left, p.right);
         texts.CompareTexts(std::move(left), std::move(right));
         ExpectSameResult(texts, lists, round);
+        ASSERT_TRUE(files.CompareFiles(tmp / "l.txt", tmp / "r.txt"));
+        ExpectSameResult(files, lists, round);
     }
     // A last line without a line feed that begins a longer line of the
     // other file, or differs from it only in the line feed.
@@ -155,10 +174,12 @@ TEST(CompareTexts, SameRunsReportAndRowsAsTheLineLists) {
             CDiffFileText l, r;
             ASSERT_TRUE(LoadFileText(tmp / "l.txt", l));
             ASSERT_TRUE(LoadFileText(tmp / "r.txt", r));
-            CTextDiff texts;
+            CTextDiff texts, files;
             texts.CompareTexts(std::move(l), std::move(r));
             EXPECT_EQ(Describe(texts.GetRuns()), Describe(ReferenceDiff(CDiffOptions()).Compare(ll, rl)))
                 << (swap ? b : a) << " against " << (swap ? a : b);
+            ASSERT_TRUE(files.CompareFiles(tmp / "l.txt", tmp / "r.txt"));
+            ExpectSameResult(files, texts, swap);
         }
     }
     for (int round = 0; round < 60; ++round) {
@@ -167,6 +188,7 @@ TEST(CompareTexts, SameRunsReportAndRowsAsTheLineLists) {
         if (round % 2 == 0) {
             const size_t at = rng() % right.size();
             if (round % 6 == 0) right[at] += "x";
+            else if (round % 12 == 10) right[at].back() = '#';  // the same size
             else if (round % 6 == 2) right.insert(right.begin() + at, RandomTexts(rng, 1, 20, false)[0]);
             else right.erase(right.begin() + at);
         } else {
@@ -187,11 +209,36 @@ TEST(CompareTexts, SameRunsReportAndRowsAsTheLineLists) {
         CDiffFileText l, r;
         ASSERT_TRUE(LoadFileText(tmp / "l.txt", l));
         ASSERT_TRUE(LoadFileText(tmp / "r.txt", r));
-        CTextDiff lists(opt), texts(opt);
+        CTextDiff lists(opt), texts(opt), files(opt);
         lists.Compare(p.left, p.right);
         texts.CompareTexts(std::move(l), std::move(r));
         ASSERT_EQ(Describe(texts.GetRuns()), Describe(ReferenceDiff(opt).Compare(p.left, p.right)))
             << "near copy " << round;
         ExpectSameResult(texts, lists, 100 + round);
+        ASSERT_TRUE(files.CompareFiles(tmp / "l.txt", tmp / "r.txt"));
+        ExpectSameResult(files, lists, 200 + round);
+    }
+    // Files of a few megabytes, read a piece at a time: lines longer than a
+    // piece, a line changed at the same size (the first round), lines of
+    // the right file's own and lines dropped.
+    std::vector<std::string> left = RandomTexts(rng, 150000, 3000, false);
+    left[70000] = std::string(3 << 20, 'w');
+    left[90000] = std::string((1 << 20) + 7, 'v');
+    for (int round = 0; round < 3; ++round) {
+        std::vector<std::string> right = left;
+        right[70000 + round].back() = '#';
+        if (round > 0)
+            for (int k = 1; k < 40; ++k) right[k * 3700 + round * 11] += "!" + std::to_string(k % 7);
+        if (round == 2) right.erase(right.begin() + 100, right.begin() + 160);
+        const RandomPair p{Lines(left), Lines(right)};
+        write(tmp / "l.txt", p.left, 1);
+        write(tmp / "r.txt", p.right, round == 1 ? 2 : 1);
+        CDiffFileText l, r;
+        ASSERT_TRUE(LoadFileText(tmp / "l.txt", l));
+        ASSERT_TRUE(LoadFileText(tmp / "r.txt", r));
+        CTextDiff texts, files;
+        texts.CompareTexts(std::move(l), std::move(r));
+        ASSERT_TRUE(files.CompareFiles(tmp / "l.txt", tmp / "r.txt"));
+        ExpectSameResult(files, texts, 300 + round);
     }
 }

@@ -139,8 +139,8 @@ class LineTable {
 public:
     // text(k) gives line k of all lines (left then right); lines is a guess
     // of how many distinct texts there will be; the numbers of the lines go
-    // to leftIds (the first nLeft lines) and rightIds.
-    LineTable(size_t lines, TextOf text, const int* leftIds, const int* rightIds, uint32_t nLeft)
+    // to leftIds (the first nLeft lines) and rightIds (which may grow).
+    LineTable(size_t lines, TextOf text, const int* leftIds, const std::vector<int>* rightIds, uint32_t nLeft)
         : m_Text(std::move(text)), m_pLeftIds(leftIds), m_pRightIds(rightIds), m_nLeft(nLeft) {
         size_t cap = 1024;
         while (cap < lines + lines / 2) cap <<= 1;
@@ -152,17 +152,27 @@ public:
     void Prefetch(uint64_t h) const { __builtin_prefetch(&m_Slots[SlotOf(static_cast<uint32_t>(h >> 32))]); }
     // The number of the text of line k, whose hash is h.
     int Intern(uint32_t k, std::string_view text, uint64_t h) {
+        uint32_t line;
+        return Intern(k, text, h, line);
+    }
+    // The same; line is the line the table keeps for the text (k for a
+    // text not met before).
+    int Intern(uint32_t k, std::string_view text, uint64_t h, uint32_t& line) {
         const uint32_t tag = static_cast<uint32_t>(h >> 32);
         const size_t mask = m_Slots.size() - 1;
         for (size_t s = SlotOf(tag);; s = (s + 1) & mask) {
             Slot& slot = m_Slots[s];
             if (slot.line == 0) {
                 slot = Slot{tag, k + 1};
+                line = k;
                 const int id = static_cast<int>(m_nCount++);
                 if (m_nCount * 4 > m_Slots.size() * 3) Grow();
                 return id;
             }
-            if (slot.tag == tag && Texts::Equal(m_Text(slot.line - 1), text)) return IdOf(slot.line - 1);
+            if (slot.tag == tag && Texts::Equal(m_Text(slot.line - 1), text)) {
+                line = slot.line - 1;
+                return IdOf(line);
+            }
         }
     }
     size_t Count() const { return m_nCount; }
@@ -175,7 +185,7 @@ private:
         uint32_t tag;
         uint32_t line;  // a line of the text (left then right) + 1; 0 empty
     };
-    int IdOf(uint32_t k) const { return k < m_nLeft ? m_pLeftIds[k] : m_pRightIds[k - m_nLeft]; }
+    int IdOf(uint32_t k) const { return k < m_nLeft ? m_pLeftIds[k] : (*m_pRightIds)[k - m_nLeft]; }
     size_t SlotOf(uint32_t tag) const { return tag >> m_nShift; }
     void Grow() {
         std::vector<Slot> old;
@@ -195,7 +205,7 @@ private:
     std::vector<Slot> m_Slots;
     int m_nShift = 22;  // 32 less the bits of a slot's place
     const int* m_pLeftIds;
-    const int* m_pRightIds;
+    const std::vector<int>* m_pRightIds;
     uint32_t m_nLeft;
     size_t m_nCount = 0;  // texts numbered
 };

@@ -3,7 +3,9 @@
 // gives every line the number of its compared form (m_L, m_R), the left
 // places of each number (m_Single), the stretches of right lines found
 // equal to left lines in order (m_Stretches), and per place the count of
-// equal lines that follow (m_SameL, m_SameR).
+// equal lines that follow (m_SameL, m_SameR). A right file read a piece
+// at a time (CTextDiff::CompareFiles) is numbered as it comes, and each of
+// its lines is kept as a left line of its text or as a text of its own.
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -23,8 +25,107 @@ using textdiff::FoldedTexts;
 using textdiff::LineTable;
 using textdiff::ReserveHuge;
 
+namespace {
+// How many bytes from a and b on are the same, at most n.
+size_t SameBytes(const char* a, const char* b, size_t n) {
+    size_t k = 0;
+#if defined(__SSE2__)
+    for (; k + 64 <= n; k += 64) {
+        auto eq = [&](size_t at) {
+            return _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + at)),
+                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + at)));
+        };
+        const __m128i all = _mm_and_si128(_mm_and_si128(eq(k), eq(k + 16)), _mm_and_si128(eq(k + 32), eq(k + 48)));
+        if (_mm_movemask_epi8(all) != 0xFFFF) break;
+    }
+#endif
+    for (; k + 8 <= n; k += 8) {
+        uint64_t x, y;
+        std::memcpy(&x, a + k, 8);
+        std::memcpy(&y, b + k, 8);
+        if (x != y) return k + static_cast<size_t>(__builtin_ctzll(x ^ y) / 8);
+    }
+    for (; k < n; ++k)
+        if (a[k] != b[k]) return k;
+    return n;
+}
+
+// The lines of both inputs for numbering, all held: line k of all lines
+// (left then right) is text(k).
+template <class TextOf>
+struct HeldLines {
+    static constexpr bool kStreamed = false;
+    TextOf text;
+    uint32_t nL, nR;
+    [[gnu::always_inline]] std::string_view operator()(uint32_t k) const { return text(k); }
+    [[gnu::always_inline]] std::string_view Left(uint32_t j) const { return text(j); }
+    [[gnu::always_inline]] std::string_view Right(uint32_t k) const { return text(nL + k); }
+    void Ready(uint32_t) const {}
+    bool Has(uint32_t k) const { return k < nR; }
+};
+template <class TextOf>
+HeldLines<TextOf> Held(TextOf text, uint32_t nL, uint32_t nR) {
+    return {std::move(text), nL, nR};
+}
+
+// The lines of a left file held as a block and of a right file read a
+// piece at a time: a right line is read from the reader's window while it
+// is numbered, and from what is kept of it (a left line of its text, or a
+// text of its own) once the table keeps it.
+template <class Stored>
+struct StreamedLines {
+    static constexpr bool kStreamed = true;
+    const char* left;
+    const uint32_t* leftStarts;
+    uint32_t nL;
+    Stored* stored;
+    textdiff::LineReader* reader;
+    [[gnu::always_inline]] std::string_view Left(uint32_t j) const {
+        return CDiffFileText::LineBetween(left, leftStarts[j], leftStarts[j + 1]);
+    }
+    [[gnu::always_inline]] std::string_view operator()(uint32_t k) const {
+        return k < nL ? Left(k) : stored->Line(k - nL);
+    }
+    std::string_view Right(uint32_t k) const { return reader->Line(k); }
+    void Ready(uint32_t k) const { reader->Ready(k); }
+    bool Has(uint32_t k) const { return reader->Has(k); }
+    // How many lines from left line j and right line k (in the window) on
+    // are the same bytes, line feeds included, as SameLines counts them;
+    // those past the window are counted once it reaches them.
+    uint32_t Same(uint32_t j, uint32_t k) const {
+        const uint32_t* starts = reader->Starts();
+        const uint32_t at = k - reader->First(), lines = reader->LineFeedLines();
+        if (at >= lines) return 0;
+        const size_t lFrom = leftStarts[j], rFrom = starts[at];
+        const size_t n = std::min<size_t>(leftStarts[nL] - lFrom, starts[lines] - rFrom);
+        const size_t same = SameBytes(left + lFrom, reader->Bytes() + rFrom, n);
+        const uint32_t* first = starts + at + 1;
+        const uint32_t* last = starts + lines + 1;
+        const uint32_t t =
+            static_cast<uint32_t>(std::upper_bound(first, last, static_cast<uint32_t>(rFrom + same)) - first);
+        return std::min(t, nL - j);
+    }
+};
+}  // namespace
+
 void CTextDiff::Matcher::Intern(const LineSource& left, const LineSource& right,
                                 const CDiffOptions& options) {
+    if (right.stored) {
+        // A left file held as a block against a right file read a piece at
+        // a time, lines equal only as the same bytes: the right lines are
+        // counted as they come.
+        RightLines& stored = *right.stored;
+        const uint32_t nL = static_cast<uint32_t>(left.count);
+        ReserveHuge(m_L, m_nL);
+        m_L.resize(m_nL);
+        ReserveHuge(m_R, stored.expected);
+        FileBytes bytes;
+        bytes.left = left.text->bytes.get();
+        bytes.leftStarts = left.text->starts.data();
+        const StreamedLines<RightLines> lines{bytes.left, bytes.leftStarts, nL, &stored, stored.reader.get()};
+        InternLines<ExactTexts>(lines, nL, static_cast<uint32_t>(stored.expected), &bytes);
+        return;
+    }
     ReserveHuge(m_L, m_nL);
     ReserveHuge(m_R, m_nR);
     m_L.resize(m_nL);
@@ -63,11 +164,11 @@ void CTextDiff::Matcher::Intern(const LineSource& left, const LineSource& right,
                 }
             };
             const Line line{&bytes, nL};
-            if (options.ignoreCase) InternLines<FoldedTexts>(line, nL, nR, &bytes);
-            else InternLines<ExactTexts>(line, nL, nR, &bytes);
+            if (options.ignoreCase) InternLines<FoldedTexts>(Held(line, nL, nR), nL, nR, &bytes);
+            else InternLines<ExactTexts>(Held(line, nL, nR), nL, nR, &bytes);
         } else {
-            if (options.ignoreCase) InternLines<FoldedTexts>(original, nL, nR, nullptr);
-            else InternLines<ExactTexts>(original, nL, nR, nullptr);
+            if (options.ignoreCase) InternLines<FoldedTexts>(Held(original, nL, nR), nL, nR, nullptr);
+            else InternLines<ExactTexts>(Held(original, nL, nR), nL, nR, nullptr);
         }
         return;
     }
@@ -92,35 +193,10 @@ void CTextDiff::Matcher::Intern(const LineSource& left, const LineSource& right,
     }
     std::vector<std::pair<uint32_t, size_t>>().swap(changed);
     auto text = [&](uint32_t k) { return texts[k]; };
-    if (options.ignoreCase) InternLines<FoldedTexts>(text, nL, nR, blocks ? &bytes : nullptr);
-    else InternLines<ExactTexts>(text, nL, nR, blocks ? &bytes : nullptr);
+    if (options.ignoreCase) InternLines<FoldedTexts>(Held(text, nL, nR), nL, nR, blocks ? &bytes : nullptr);
+    else InternLines<ExactTexts>(Held(text, nL, nR), nL, nR, blocks ? &bytes : nullptr);
 }
 
-namespace {
-// How many bytes from a and b on are the same, at most n.
-size_t SameBytes(const char* a, const char* b, size_t n) {
-    size_t k = 0;
-#if defined(__SSE2__)
-    for (; k + 64 <= n; k += 64) {
-        auto eq = [&](size_t at) {
-            return _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + at)),
-                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + at)));
-        };
-        const __m128i all = _mm_and_si128(_mm_and_si128(eq(k), eq(k + 16)), _mm_and_si128(eq(k + 32), eq(k + 48)));
-        if (_mm_movemask_epi8(all) != 0xFFFF) break;
-    }
-#endif
-    for (; k + 8 <= n; k += 8) {
-        uint64_t x, y;
-        std::memcpy(&x, a + k, 8);
-        std::memcpy(&y, b + k, 8);
-        if (x != y) return k + static_cast<size_t>(__builtin_ctzll(x ^ y) / 8);
-    }
-    for (; k < n; ++k)
-        if (a[k] != b[k]) return k;
-    return n;
-}
-}  // namespace
 
 // How many lines from left line j and right line k on are the same bytes,
 // line feeds included (and so the same texts, whatever the options). A
@@ -142,7 +218,7 @@ template <class Texts, class TextOf>
 void CTextDiff::Matcher::InternLines(const TextOf& text, uint32_t nL, uint32_t nR, const FileBytes* bytes) {
     // The table is let go before anything more is taken for the lines.
     std::optional<LineTable<TextOf, Texts>> table;
-    table.emplace(ExpectedTexts<Texts>(nL, nR, text), text, m_L.data(), m_R.data(), nL);
+    table.emplace(ExpectedTexts<Texts>(nL, nR, text), text, m_L.data(), &m_R, nL);
     // Hashes are taken a batch ahead so that the table slots are fetched
     // while earlier lines are looked up.
     {
@@ -188,11 +264,11 @@ void CTextDiff::Matcher::InternLines(const TextOf& text, uint32_t nL, uint32_t n
 template <class Texts, class TextOf, class Table>
 void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint32_t nR, const FileBytes* bytes,
                                           Table& table, size_t leftTexts) {
-    auto sameText = [&](uint32_t j, uint32_t k) { return Texts::Equal(text(j), text(nL + k)); };
+    auto sameText = [&](uint32_t j, uint32_t k) { return Texts::Equal(text.Left(j), text.Right(k)); };
     // Whether the count right lines after line k follow left line a on.
     auto resumesAt = [&](uint32_t a, uint32_t k, uint32_t count) {
         for (uint32_t c = 0; c < count; ++c) {
-            if (k + 1 + c >= nR || a + c >= nL) return c > 0;
+            if (!text.Has(k + 1 + c) || a + c >= nL) return c > 0;
             if (!sameText(a + c, k + 1 + c)) return false;
         }
         return true;
@@ -211,11 +287,45 @@ void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint3
     // differed: among few texts a line or two follow by chance, so the
     // comparisons count as held again only after kAround of them.
     uint32_t followed = 0;
-    for (uint32_t k = 0; k < nR;) {
+    uint32_t k = 0;
+    [[maybe_unused]] RightLines* stored = nullptr;
+    if constexpr (TextOf::kStreamed) {
+        // The first right lines may be known to be the left's first lines
+        // (the same bytes): they are numbered as the comparison of the
+        // bytes below would number them.
+        stored = text.stored;
+        const uint32_t same = stored->prefix;
+        if (same > 0) {
+            m_R.resize(same);
+            stored->where.Resize(same);
+            std::memcpy(m_R.data(), m_L.data(), same * sizeof(int));
+            for (uint32_t c = 0; c < same; ++c) stored->where[c] = c;
+            AddStretch(0, 0, same);
+            k = next = followed = same;
+            if (followed >= kAround) misses = 0, wideAt = 4;
+        }
+    }
+    for (;;) {
+        if constexpr (TextOf::kStreamed) {
+            // The lines read so far have their places in the lists.
+            text.Ready(k);
+            if (!text.Has(k)) break;
+            const uint32_t end = text.reader->End();
+            if (m_R.size() < end) {
+                m_R.resize(end);
+                stored->where.Resize(end);
+            }
+        } else if (k >= nR) {
+            break;
+        }
         if (bytes && next < nL) {
-            const uint32_t same = SameLines(*bytes, next, k);
+            uint32_t same;
+            if constexpr (TextOf::kStreamed) same = text.Same(next, k);
+            else same = SameLines(*bytes, next, k);
             if (same > 0) {
                 std::memcpy(m_R.data() + k, m_L.data() + next, same * sizeof(int));
+                if constexpr (TextOf::kStreamed)
+                    for (uint32_t c = 0; c < same; ++c) stored->where[k + c] = next + c;
                 AddStretch(k, next, same);
                 k += same;
                 next += same;
@@ -224,19 +334,31 @@ void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint3
                 continue;
             }
         }
-        const std::string_view t = text(nL + k);
-        if (next < nL && Texts::Equal(text(next), t)) {
+        const std::string_view t = text.Right(k);
+        if (next < nL && Texts::Equal(text.Left(next), t)) {
             AddStretch(k, next, 1);
+            if constexpr (TextOf::kStreamed) stored->where[k] = next;
             m_R[k++] = m_L[next++];
             if (++followed >= kAround) misses = 0, wideAt = 4;
             continue;
         }
-        const int id = table.Intern(nL + k, t, Texts::Hash(t));
+        int id;
+        if constexpr (TextOf::kStreamed) {
+            // A text not met before is kept as a text of its own; another
+            // is kept as the line the table holds for it.
+            uint32_t line;
+            const size_t texts = table.Count();
+            id = table.Intern(nL + k, t, Texts::Hash(t), line);
+            if (table.Count() > texts) stored->AddOwn(k, t);
+            else stored->where[k] = line < nL ? line : stored->where[line - nL];
+        } else {
+            id = table.Intern(nL + k, t, Texts::Hash(t));
+        }
         m_R[k] = id;
         ++misses;
         followed = 0;
-        uint32_t resume = k + 1 < nR ? resumeAround(next, k, kAround, 2) : UINT32_MAX;
-        if (resume == UINT32_MAX && k + 1 < nR && misses >= wideAt && static_cast<size_t>(id) < leftTexts) {
+        uint32_t resume = text.Has(k + 1) ? resumeAround(next, k, kAround, 2) : UINT32_MAX;
+        if (resume == UINT32_MAX && text.Has(k + 1) && misses >= wideAt && static_cast<size_t>(id) < leftTexts) {
             resume = resumeAround(next, k, 2 * misses, 8);
             wideAt = 2 * misses;
         }
@@ -255,6 +377,14 @@ void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint3
             ++next;
         }
         ++k;
+    }
+    if constexpr (TextOf::kStreamed) {
+        // Every right line is numbered: the reader is let go.
+        m_R.resize(k);
+        stored->where.Resize(k);
+        stored->count = k;
+        stored->reader.reset();
+        m_nR = static_cast<int>(k);
     }
 }
 

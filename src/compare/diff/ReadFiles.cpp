@@ -3,7 +3,12 @@
 // its lines as a list (CDiffLine), or the message of a file that could not
 // be read. Lines end at LF; a CR right before the LF is not part of the
 // line. Files are looked at before they are read (only regular files are
-// taken) and refused when they would not fit in the memory available.
+// taken) and refused when they would not fit in the memory available. A
+// large file is read in parts at once. The two files of
+// CTextDiff::CompareFiles: the left one read as a block, the right one a
+// piece at a time through a window of lines (LineReader) while its lines
+// are numbered, or, when both have the same size, first compared byte for
+// byte as the left one is read.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,11 +20,15 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <string_view>
+#include <system_error>
 #include <thread>
 
 #include "compare/TextDiff.h"
@@ -257,13 +266,129 @@ namespace {
 // Reads an opened file into text, taking the places where its lines start
 // as the pieces come in (four bytes a line; eight for files of 4 GB and
 // more, taken afterwards). False, with the reason, when it failed.
-bool ReadFileText(OpenedFile& file, CDiffFileText& text, std::string& reason) {
+// seen(bytes, from, to, size), where given, is called after each piece
+// has been taken in (size: the size the file had when opened).
+using SeenPiece = std::function<void(const char*, size_t, size_t, size_t)>;
+
+// How a file read in parts came out.
+enum class PartsRead { Done, Failed, Again };
+
+// Reads a file of fileSize bytes (below 2 GB) in parts at once, each but
+// the first on a thread of its own, each taking the places of its lines as
+// its pieces come in. Again (nothing kept) when the file changed size
+// meanwhile or a part could not be read: then it is read from its start
+// in one go.
+PartsRead ReadFileInParts(OpenedFile& file, CDiffFileText& text, std::string& reason, size_t parts) {
+    const size_t fileSize = file.size;
+    constexpr size_t kPiece = size_t{1} << 18;
+    std::vector<std::vector<uint32_t>> starts(parts);
+    std::vector<char> failed(parts, 0), shorter(parts, 0), noMemory(parts, 0);
+    try {
+        text.bytes.reset(new char[fileSize + 1]);
+        AdviseHugePages(text.bytes.get(), fileSize + 1);
+    } catch (const std::bad_alloc&) {
+        reason = kNoMemory;
+        return PartsRead::Failed;
+    }
+    char* const bytes = text.bytes.get();
+    const size_t length = fileSize / parts;
+    auto readPart = [&](size_t k) {
+        const size_t from = k * length, to = k + 1 == parts ? fileSize : from + length;
+        try {
+            starts[k].reserve((to - from) / 16 + 16);
+            for (size_t at = from; at < to;) {
+                const ssize_t n = ::pread(file.fd, bytes + at, std::min(kPiece, to - at), static_cast<off_t>(at));
+                if (n < 0 && errno == EINTR) continue;
+                if (n < 0) {
+                    failed[k] = 1;
+                    return;
+                }
+                if (n == 0) {
+                    shorter[k] = 1;
+                    return;
+                }
+                ForEachLineFeed(std::string_view(bytes + at, static_cast<size_t>(n)), [&](const char* nl) {
+                    starts[k].push_back(static_cast<uint32_t>(nl + 1 - bytes));
+                });
+                at += static_cast<size_t>(n);
+            }
+        } catch (const std::bad_alloc&) {
+            noMemory[k] = 1;
+        }
+    };
+    {
+        std::vector<std::thread> threads;
+        try {
+            for (size_t k = 1; k < parts; ++k) threads.emplace_back(readPart, k);
+        } catch (const std::system_error&) {
+            for (std::thread& t : threads) t.join();
+            text.bytes.reset();
+            return PartsRead::Again;
+        }
+        readPart(0);
+        for (std::thread& t : threads) t.join();
+    }
+    auto any = [](const std::vector<char>& flags) { return std::find(flags.begin(), flags.end(), 1) != flags.end(); };
+    // The file must end where it ended when opened.
+    char more;
+    ssize_t past;
+    do past = ::pread(file.fd, &more, 1, static_cast<off_t>(fileSize));
+    while (past < 0 && errno == EINTR);
+    if (any(noMemory)) {
+        text.bytes.reset();
+        reason = kNoMemory;
+        return PartsRead::Failed;
+    }
+    // A part that could not be read is read again in one go, where a
+    // failure is one of the file.
+    if (any(failed) || any(shorter) || past != 0) {
+        text.bytes.reset();
+        return PartsRead::Again;
+    }
+    try {
+        size_t count = 1;
+        for (const std::vector<uint32_t>& part : starts) count += part.size();
+        ReserveHuge(text.starts, count + 1);
+        text.starts.push_back(0);
+        for (std::vector<uint32_t>& part : starts) {
+            text.starts.insert(text.starts.end(), part.begin(), part.end());
+            std::vector<uint32_t>().swap(part);
+        }
+    } catch (const std::bad_alloc&) {
+        ClearFileText(text);
+        reason = kNoMemory;
+        return PartsRead::Failed;
+    }
+    text.size = fileSize;
+    if (text.bytes[fileSize - 1] != '\n') text.starts.push_back(static_cast<uint32_t>(fileSize));
+    file.Close();
+    return PartsRead::Done;
+}
+
+bool ReadFileText(OpenedFile& file, CDiffFileText& text, std::string& reason, const SeenPiece* seen = nullptr) {
     const size_t fileSize = file.size;
     const bool narrow = fileSize < UINT32_MAX / 2;
+    // A large file is read in parts at once, a part of at least 4 MB on
+    // each of up to four threads.
+    constexpr size_t kPart = size_t{4} << 20;
+    if (!seen && narrow && fileSize >= 2 * kPart) {
+        switch (ReadFileInParts(file, text, reason, std::min<size_t>(4, fileSize / kPart))) {
+        case PartsRead::Done:
+            return true;
+        case PartsRead::Failed:
+            ClearFileText(text);
+            return false;
+        case PartsRead::Again:
+            ClearFileText(text);
+            if (::lseek(file.fd, 0, SEEK_SET) < 0) return false;
+            break;
+        }
+    }
     try {
         if (narrow) ReserveHuge(text.starts, fileSize / 16 + 16);
         if (!ReadOpenedFile(file, text.bytes, text.size, reason,
                             [&](const char* bytes, size_t from, size_t to) {
+                                if (seen) (*seen)(bytes, from, to, fileSize);
                                 if (!narrow || to >= UINT32_MAX) return;
                                 if (from == 0) text.starts.push_back(0);
                                 ForEachLineFeed(std::string_view(bytes + from, to - from), [&](const char* nl) {
@@ -297,8 +422,10 @@ std::string TooLargeText(uint64_t need, uint64_t have) {
 }
 }  // namespace
 
-bool LoadFileTexts(const std::vector<std::string>& paths, std::vector<CDiffFileText>& texts,
-                   size_t lineCost) {
+namespace {
+// LoadFileTexts; seen, where given, is called for the pieces of the first file.
+bool LoadTexts(const std::vector<std::string>& paths, std::vector<CDiffFileText>& texts, size_t lineCost,
+               const SeenPiece* seen) {
     const size_t n = paths.size();
     texts.clear();
     texts.resize(n);
@@ -326,7 +453,7 @@ bool LoadFileTexts(const std::vector<std::string>& paths, std::vector<CDiffFileT
     std::vector<size_t> lineCounts(n, 0);
     std::vector<char> failed(n, 0);
     auto step = [&](size_t k) {
-        if (!ReadFileText(files[k], texts[k], reasons[k])) failed[k] = 1;
+        if (!ReadFileText(files[k], texts[k], reasons[k], k == 0 ? seen : nullptr)) failed[k] = 1;
         else lineCounts[k] = texts[k].Count();
     };
     {
@@ -351,6 +478,12 @@ bool LoadFileTexts(const std::vector<std::string>& paths, std::vector<CDiffFileT
     }
     return true;
 }
+}  // namespace
+
+bool LoadFileTexts(const std::vector<std::string>& paths, std::vector<CDiffFileText>& texts,
+                   size_t lineCost) {
+    return LoadTexts(paths, texts, lineCost, nullptr);
+}
 
 // The second file is read on a thread of its own meanwhile; only this
 // thread speaks to the user, and b is left alone when the first file fails.
@@ -374,3 +507,313 @@ bool CTextDiff::LoadFilePair(const std::string& pathA, const std::string& pathB,
     return true;
 }
 
+
+namespace textdiff {
+
+LineReader::LineReader(int fd, uint32_t first) : m_nFd(fd), m_nFirst(first) { m_Starts.push_back(0); }
+
+LineReader::~LineReader() {
+    if (m_nFd >= 0) ::close(m_nFd);
+}
+
+// Reads up to n bytes (fewer only at the end of the file).
+size_t LineReader::ReadSome(char* to, size_t n) {
+    for (;;) {
+        const ssize_t got = ::read(m_nFd, to, n);
+        if (got >= 0) return static_cast<size_t>(got);
+        if (errno != EINTR) throw ReadFailure{};
+    }
+}
+
+// The window moves on to line k, then takes in as many bytes as it holds
+// (more when the lines it needs are longer).
+void LineReader::Refill(uint32_t k) {
+    constexpr size_t kWindow = size_t{1} << 20;
+    try {
+        if (k > m_nFirst) {
+            const uint32_t drop = k - m_nFirst;
+            const uint32_t shift = m_Starts[drop];
+            std::memmove(m_pBytes.get(), m_pBytes.get() + shift, m_nSize - shift);
+            m_nSize -= shift;
+            m_Starts.erase(m_Starts.begin(), m_Starts.begin() + drop);
+            for (uint32_t& s : m_Starts) s -= shift;
+            m_nFirst = k;
+            m_nCount -= drop;
+        }
+        if (!m_pBytes) {
+            m_pBytes.reset(new char[kWindow]);
+            m_nCapacity = kWindow;
+        }
+        while (!m_bEnd && (m_nSize < m_nCapacity || m_nCount <= kAhead)) {
+            if (m_nSize == m_nCapacity) {
+                std::unique_ptr<char[]> larger(new char[2 * m_nCapacity]);
+                std::memcpy(larger.get(), m_pBytes.get(), m_nSize);
+                m_pBytes = std::move(larger);
+                m_nCapacity *= 2;
+            }
+            const size_t n = ReadSome(m_pBytes.get() + m_nSize, m_nCapacity - m_nSize);
+            if (n == 0) {
+                m_bEnd = true;
+                if (m_Starts.back() < m_nSize) {
+                    // A last line without a line feed.
+                    m_Starts.push_back(static_cast<uint32_t>(m_nSize));
+                    ++m_nCount;
+                    m_bLastOpen = true;
+                }
+                break;
+            }
+            const char* base = m_pBytes.get();
+            ForEachLineFeed(std::string_view(base + m_nSize, n), [&](const char* nl) {
+                m_Starts.push_back(static_cast<uint32_t>(nl + 1 - base));
+                ++m_nCount;
+            });
+            m_nSize += n;
+        }
+    } catch (const std::bad_alloc&) {
+        throw ReadFailure{kNoMemory};
+    }
+}
+
+void LineReader::Restart(size_t offset, uint32_t first) {
+    if (::lseek(m_nFd, static_cast<off_t>(offset), SEEK_SET) < 0) throw ReadFailure{};
+    m_nSize = 0;
+    m_Starts.assign(1, 0);
+    m_nFirst = first;
+    m_nCount = 0;
+    m_bEnd = m_bLastOpen = false;
+}
+
+}  // namespace textdiff
+
+namespace {
+// Reads a file on a thread of its own a piece at a time, a few pieces
+// ahead of the caller taking them; reading starts where the file stands.
+class PieceReader {
+public:
+    explicit PieceReader(int fd) : m_nFd(fd), m_pBytes(new char[kPiece * kSlots]) {
+        m_Thread = std::thread([this] { Run(); });
+    }
+    ~PieceReader() { Stop(); }
+    PieceReader(const PieceReader&) = delete;
+    PieceReader& operator=(const PieceReader&) = delete;
+    // The next bytes of the file, empty at its end (then not to be called
+    // again); valid until the next call. Throws ReadFailure.
+    std::string_view Next() {
+        std::unique_lock<std::mutex> lock(m_Mutex);
+        if (m_bHolding) {
+            ++m_nTaken;
+            m_Changed.notify_all();
+        }
+        m_Changed.wait(lock, [&] { return m_nRead > m_nTaken || m_bFailed; });
+        if (m_nRead == m_nTaken) throw textdiff::ReadFailure{};
+        m_bHolding = true;
+        const size_t slot = m_nTaken % kSlots;
+        return std::string_view(m_pBytes.get() + slot * kPiece, m_Sizes[slot]);
+    }
+    // Reads no more.
+    void Stop() {
+        {
+            std::lock_guard<std::mutex> lock(m_Mutex);
+            m_bStop = true;
+        }
+        m_Changed.notify_all();
+        if (m_Thread.joinable()) m_Thread.join();
+    }
+
+private:
+    static constexpr size_t kPiece = size_t{1} << 18, kSlots = 8;
+    void Run() {
+        for (;;) {
+            size_t slot;
+            {
+                std::unique_lock<std::mutex> lock(m_Mutex);
+                // The slot the caller holds is left alone.
+                m_Changed.wait(lock, [&] { return m_bStop || m_nRead < m_nTaken + kSlots; });
+                if (m_bStop) return;
+                slot = m_nRead % kSlots;
+            }
+            ssize_t n;
+            do n = ::read(m_nFd, m_pBytes.get() + slot * kPiece, kPiece);
+            while (n < 0 && errno == EINTR);
+            {
+                std::lock_guard<std::mutex> lock(m_Mutex);
+                if (n < 0) m_bFailed = true;
+                else m_Sizes[slot] = static_cast<size_t>(n), ++m_nRead;
+            }
+            m_Changed.notify_all();
+            if (n <= 0) return;
+        }
+    }
+    int m_nFd;
+    std::unique_ptr<char[]> m_pBytes;
+    size_t m_Sizes[kSlots] = {};
+    size_t m_nRead = 0, m_nTaken = 0;  // pieces read, and let go by the caller
+    bool m_bHolding = false, m_bStop = false, m_bFailed = false;
+    std::mutex m_Mutex;
+    std::condition_variable m_Changed;
+    std::thread m_Thread;
+};
+
+// Compares the pieces of a file as they are read with those of another
+// file read meanwhile on a thread of its own.
+struct SameBytesCheck {
+    int fd = -1;
+    size_t size = 0;  // the other file's size
+    std::unique_ptr<PieceReader> other;
+    std::string_view piece;
+    bool comparing = false;  // no difference found yet
+    bool ended = false;      // the other file ended (at same bytes)
+    bool failed = false;     // reading the other file failed
+    size_t same = 0;         // bytes from the start that are the same
+    void Seen(const char* bytes, size_t from, size_t to, size_t fileSize) {
+        if (from == 0 && fileSize == size) {
+            try {
+                other = std::make_unique<PieceReader>(fd);
+                comparing = true;
+            } catch (const std::exception&) {
+                return;
+            }
+        }
+        try {
+            while (comparing && from < to) {
+                if (piece.empty()) {
+                    piece = other->Next();
+                    if (piece.empty()) {
+                        ended = true;
+                        break;
+                    }
+                }
+                const size_t n = std::min(piece.size(), to - from);
+                size_t k = 0;
+                if (std::memcmp(piece.data(), bytes + from, n) != 0)
+                    while (piece[k] == bytes[from + k]) ++k;
+                else
+                    k = n;
+                same += k;
+                from += k;
+                piece.remove_prefix(k);
+                if (k < n) break;
+            }
+        } catch (const textdiff::ReadFailure&) {
+            failed = true;
+        }
+        if (comparing && from < to) Done();
+    }
+    // Whether the other file has ended at the bytes compared.
+    bool EndsHere() {
+        if (!comparing || !piece.empty()) return false;
+        try {
+            ended = ended || other->Next().empty();
+        } catch (const textdiff::ReadFailure&) {
+            failed = true;
+        }
+        return ended;
+    }
+    void Done() {
+        comparing = false;
+        if (other) other->Stop();
+    }
+};
+}  // namespace
+
+bool CTextDiff::CompareFiles(const std::string& leftPath, const std::string& rightPath) {
+    // Where lines are equal without being the same bytes, both files are
+    // held whole, read at once.
+    if (m_Options.ignoreCase || m_Options.ignoreText) {
+        CDiffFileText left, right;
+        bool rightRead = false;
+        std::thread reader([&] { rightRead = LoadFileText(rightPath, right); });
+        const bool leftRead = LoadFileText(leftPath, left);
+        reader.join();
+        if (!leftRead || !rightRead) return false;
+        return CompareTexts(std::move(left), std::move(right));
+    }
+    // The right file is looked at (and refused as LoadFileText refuses it)
+    // before the left one is read; its message comes after the left one's.
+    OpenedFile rightFile;
+    std::string rightReason;
+    bool rightOpen = OpenRegularFile(rightPath, rightFile, rightReason);
+    if (rightOpen) {
+        const uint64_t available = DiffMemoryAvailable();
+        if (available != 0 && rightFile.size > available) {
+            rightReason = TooLargeText(rightFile.size, available);
+            rightOpen = false;
+        }
+    }
+    auto failed = [&](const std::string& reason) {
+        Prompter().Message(FailedToReadText(rightPath, reason), MsgIcon::Warning);
+        return false;
+    };
+    // Two files of the same size are compared byte for byte as the left
+    // one is read, the right one read meanwhile on a thread of its own.
+    SameBytesCheck check;
+    check.fd = rightFile.fd;
+    check.size = rightFile.size;
+    const SeenPiece seen = [&](const char* bytes, size_t from, size_t to, size_t fileSize) {
+        check.Seen(bytes, from, to, fileSize);
+    };
+    std::vector<CDiffFileText> texts;
+    const bool leftRead = LoadTexts({leftPath}, texts, 0, rightOpen ? &seen : nullptr);
+    const bool identical = leftRead && check.EndsHere() && check.same == texts[0].size;
+    check.Done();
+    if (!rightOpen) return failed(rightReason);
+    if (!leftRead) return false;
+    if (check.failed) return failed(std::string());
+    CDiffFileText left = std::move(texts[0]);
+    // An empty or very large left file: the right one is held whole too.
+    constexpr size_t kLarge = size_t{1} << 31;
+    if (!identical &&
+        (left.Count() == 0 || !left.wideStarts.empty() || left.size >= kLarge || rightFile.size >= kLarge)) {
+        CDiffFileText right;
+        if (check.other && ::lseek(rightFile.fd, 0, SEEK_SET) < 0) return failed(std::string());
+        if (!ReadFileText(rightFile, right, rightReason)) return failed(rightReason);
+        return CompareTexts(std::move(left), std::move(right));
+    }
+    m_Left.clear();
+    m_Right.clear();
+    m_LeftViews.clear();
+    m_RightViews.clear();
+    m_RightText = CDiffFileText();
+    m_LeftText = std::move(left);
+    m_pLeftText = &m_LeftText;
+    m_pRightText = nullptr;
+    m_pStored.reset();
+    m_Runs.clear();
+    m_bBroken = false;
+    // The same bytes are the one run of all lines, without a line numbered.
+    if (identical) {
+        m_pRightText = &m_LeftText;
+        m_Runs.push_back({0, 0, static_cast<int>(m_LeftText.Count()), kDiffSame});
+        return true;
+    }
+    auto stored = std::make_unique<RightLines>();
+    stored->left = &m_LeftText;
+    const size_t rightSize = rightFile.size;
+    stored->reader = std::make_unique<textdiff::LineReader>(rightFile.fd);
+    rightFile.fd = -1;
+    try {
+        if (check.other) {
+            // The right lines that end within the same bytes are the left's
+            // first lines; the right file is read on from there.
+            const uint32_t* starts = m_LeftText.starts.data();
+            const size_t nL = m_LeftText.Count();
+            const bool lastOpen = m_LeftText.bytes[m_LeftText.size - 1] != '\n';
+            const uint32_t* last = starts + (lastOpen ? nL - 1 : nL) + 1;
+            const uint32_t prefix = static_cast<uint32_t>(
+                std::upper_bound(starts + 1, last, static_cast<uint32_t>(check.same)) - (starts + 1));
+            stored->reader->Restart(starts[prefix], prefix);
+            stored->prefix = prefix;
+        }
+        // Room for as many lines as the left file's line lengths suggest.
+        const double perByte = static_cast<double>(m_LeftText.Count()) / static_cast<double>(m_LeftText.size);
+        stored->expected = std::min<size_t>(static_cast<size_t>(perByte * static_cast<double>(rightSize) * 1.125) + 4096,
+                                            rightSize + 1);
+        stored->where.Reserve(stored->expected);
+        m_pStored = std::move(stored);
+        return RunMatcher();
+    } catch (const textdiff::ReadFailure& failure) {
+        m_pStored.reset();
+        m_Runs.clear();
+        return failed(failure.reason);
+    }
+}
