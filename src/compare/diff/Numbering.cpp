@@ -401,9 +401,17 @@ void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint3
 void CTextDiff::Matcher::CountSame(const std::vector<int>& ids, std::vector<uint8_t>& same) {
     ReserveHuge(same, ids.size());
     same.resize(ids.size());
-    int run = 0;
-    for (size_t k = ids.size(); k-- > 0;) {
-        run = (k + 1 < ids.size() && ids[k + 1] == ids[k]) ? run + 1 : 1;
-        same[k] = static_cast<uint8_t>(std::min(run, 255));
+    if (ids.empty()) return;
+    // Without branches: among few texts whether a line repeats the one
+    // after it is a toss of a coin.
+    const size_t last = ids.size() - 1;
+    const int* id = ids.data();
+    uint8_t* out = same.data();
+    unsigned run = 1;
+    out[last] = 1;
+    for (size_t k = last; k-- > 0;) {
+        const unsigned equal = id[k + 1] == id[k];
+        run = (run & (0u - equal)) + 1;
+        out[k] = static_cast<uint8_t>(run < 255 ? run : 255);
     }
 }
