@@ -252,8 +252,9 @@ void CTextDiff::Matcher::InternLines(const TextOf& text, uint32_t nL, uint32_t n
 // with the left line after the one the line before it matched (in files
 // read as blocks, a whole stretch of lines at once, byte for byte), and
 // looked up only when that differs. After a line that differs, the next
-// eight (else two) right lines are looked for a few lines around on the
-// left (a line changed, inserted or dropped); failing that, the
+// two right lines (after the first, eight where they follow) are looked
+// for a few lines around on the left (a line changed, inserted or
+// dropped); failing that, the
 // comparisons go on after the text's place on the left from there on where
 // the text has few places, else on the next left line (a changed line).
 // Once lines have kept differing, the next eight right lines are looked
@@ -358,16 +359,17 @@ void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint3
         ++misses;
         followed = 0;
         // Among few texts two lines follow at some place nearby by chance:
-        // a place where eight follow is taken first, and once lines have
-        // kept differing the window is searched for one whatever was found
-        // nearby (else the comparisons drift from one chance place to the
-        // next and never find their place again).
+        // after the first line that differs a place where eight follow is
+        // looked for first, and once lines have kept differing the window is
+        // searched for one whatever was found nearby (else the comparisons
+        // drift from one chance place to the next and never find their
+        // place again).
         uint32_t resume = UINT32_MAX;
         if (text.Has(k + 1)) {
             if (misses >= wideAt && static_cast<size_t>(id) < leftTexts) {
                 resume = resumeAround(next, k, std::max(2 * misses, kAround), 8);
                 wideAt = 2 * misses;
-            } else {
+            } else if (misses == 1) {
                 resume = resumeAround(next, k, kAround, 8);
             }
             if (resume == UINT32_MAX) resume = resumeAround(next, k, kAround, 2);
