@@ -224,6 +224,10 @@ private:
         // lines.
         void Build(const std::vector<int>& keys, size_t keyCount, std::vector<int>& spareStart,
                    std::vector<int>& sparePos, const std::vector<int>* lines = nullptr, int length = 0);
+        // The same from m keys of any type, each its key + bias.
+        template <class Key>
+        void Build(const Key* keys, size_t m, int bias, size_t keyCount, std::vector<int>& spareStart,
+                   std::vector<int>& sparePos, const std::vector<int>* lines, int length);
         int Count(int key) const { return start[key + 1] - start[key]; }
     };
     // Passes the places of a look-up key whose lines next to it may be the
@@ -257,6 +261,11 @@ private:
                 m_Wide = std::move(keys);
                 m_pWide = m_Wide.data();
             }
+        }
+        // Takes keys already kept as key + 2.
+        void Keep(std::vector<uint16_t> keys, int) {
+            m_Narrow = std::move(keys);
+            m_pNarrow = m_Narrow.data();
         }
         int operator[](size_t k) const { return m_pWide ? m_pWide[k] : static_cast<int>(m_pNarrow[k]) - 2; }
 
@@ -328,8 +337,8 @@ private:
     }
     void BuildGramLevel();
     struct GramHalves;
-    void NumberPairsByTable(const GramHalves& halves, std::vector<int>& left, std::vector<int>& right, int& count,
-                            Gram& gram);
+    template <class Key>
+    void NumberPairsByTable(const GramHalves& halves, int& count, Gram& gram);
     void NumberPairsByGroup(const GramHalves& halves, std::vector<int>& left, std::vector<int>& right, int& count,
                             std::vector<int>& spare);
     // Set once a level's runs are hardly rarer than those of the level

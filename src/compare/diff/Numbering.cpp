@@ -252,13 +252,14 @@ void CTextDiff::Matcher::InternLines(const TextOf& text, uint32_t nL, uint32_t n
 // with the left line after the one the line before it matched (in files
 // read as blocks, a whole stretch of lines at once, byte for byte), and
 // looked up only when that differs. After a line that differs, the next
-// two right lines are looked for a few lines around on the left (a line
-// changed, inserted or dropped); failing that, the comparisons go on after
-// the text's place on the left from there on where the text has few
-// places, else on the next left line (a changed line). Once lines have
-// kept differing, the next right lines are also looked for in a window
-// around that grows with the lines that differed (an inserted or dropped
-// run): the comparisons find their place again after long edits, at a few
+// two right lines (after the first, eight where they follow) are looked
+// for a few lines around on the left (a line changed, inserted or
+// dropped); failing that, the
+// comparisons go on after the text's place on the left from there on where
+// the text has few places, else on the next left line (a changed line).
+// Once lines have kept differing, the next eight right lines are looked
+// for in a window around that grows with the lines that differed (an
+// inserted or dropped run), whatever was found nearby: the comparisons find their place again after long edits, at a few
 // comparisons per line in all. Among few texts a line or two of such a run
 // follow by chance; they do not end it.
 template <class Texts, class TextOf, class Table>
@@ -357,10 +358,21 @@ void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint3
         m_R[k] = id;
         ++misses;
         followed = 0;
-        uint32_t resume = text.Has(k + 1) ? resumeAround(next, k, kAround, 2) : UINT32_MAX;
-        if (resume == UINT32_MAX && text.Has(k + 1) && misses >= wideAt && static_cast<size_t>(id) < leftTexts) {
-            resume = resumeAround(next, k, 2 * misses, 8);
-            wideAt = 2 * misses;
+        // Among few texts two lines follow at some place nearby by chance:
+        // after the first line that differs a place where eight follow is
+        // looked for first, and once lines have kept differing the window is
+        // searched for one whatever was found nearby (else the comparisons
+        // drift from one chance place to the next and never find their
+        // place again).
+        uint32_t resume = UINT32_MAX;
+        if (text.Has(k + 1)) {
+            if (misses >= wideAt && static_cast<size_t>(id) < leftTexts) {
+                resume = resumeAround(next, k, std::max(2 * misses, kAround), 8);
+                wideAt = 2 * misses;
+            } else if (misses == 1) {
+                resume = resumeAround(next, k, kAround, 8);
+            }
+            if (resume == UINT32_MAX) resume = resumeAround(next, k, kAround, 2);
         }
         const int* first = nullptr;
         const int* last = nullptr;
@@ -391,9 +403,17 @@ void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint3
 void CTextDiff::Matcher::CountSame(const std::vector<int>& ids, std::vector<uint8_t>& same) {
     ReserveHuge(same, ids.size());
     same.resize(ids.size());
-    int run = 0;
-    for (size_t k = ids.size(); k-- > 0;) {
-        run = (k + 1 < ids.size() && ids[k + 1] == ids[k]) ? run + 1 : 1;
-        same[k] = static_cast<uint8_t>(std::min(run, 255));
+    if (ids.empty()) return;
+    // Without branches: among few texts whether a line repeats the one
+    // after it is a toss of a coin.
+    const size_t last = ids.size() - 1;
+    const int* id = ids.data();
+    uint8_t* out = same.data();
+    unsigned run = 1;
+    out[last] = 1;
+    for (size_t k = last; k-- > 0;) {
+        const unsigned equal = id[k + 1] == id[k];
+        run = (run & (0u - equal)) + 1;
+        out[k] = static_cast<uint8_t>(run < 255 ? run : 255);
     }
 }

@@ -51,22 +51,26 @@ void CTextDiff::Matcher::BuildGramLevel() {
                             secondIndex,
                             static_cast<int>(firstIndex.start.size()) - 1,
                             static_cast<int>(secondIndex.start.size()) - 1};
-    std::vector<int> left, right;
-    ReserveHuge(left, m_nL);
-    ReserveHuge(right, m_nR);
-    left.assign(m_nL, -1);
-    right.assign(m_nR, -2);
     int count = 0;
     Gram gram;
     // Few frequent halves: a table of all their pairs numbers the places in
     // one pass over each input, in order (the grouping reads the places of
-    // each first half across the whole input, one cache miss each).
+    // each first half across the whole input, one cache miss each). Where
+    // the pairs are so few that their keys fit in two bytes, the keys are
+    // written as the level keeps them.
     long firstFew = 0, secondFew = 0;
     for (int key = 0; key < halves.firstKeys; ++key) firstFew += GramHalves::Frequent(firstIndex, key);
     for (int key = 0; key < halves.secondKeys; ++key) secondFew += GramHalves::Frequent(secondIndex, key);
-    if (firstFew * secondFew <= kPairTable) {
-        NumberPairsByTable(halves, left, right, count, gram);
+    if (firstFew * secondFew + 2 <= UINT16_MAX) {
+        NumberPairsByTable<uint16_t>(halves, count, gram);
+    } else if (firstFew * secondFew <= kPairTable) {
+        NumberPairsByTable<int>(halves, count, gram);
     } else {
+        std::vector<int> left, right;
+        ReserveHuge(left, m_nL);
+        ReserveHuge(right, m_nR);
+        left.assign(m_nL, -1);
+        right.assign(m_nR, -2);
         // The grouping's own lists of places hold the index.
         std::vector<int> spareA, spareB;
         NumberPairsByGroup(halves, left, right, count, spareA);
@@ -81,9 +85,16 @@ void CTextDiff::Matcher::BuildGramLevel() {
 }
 
 // Numbers the places through a table of all pairs of frequent halves, and
-// keeps the level's keys and left index in gram.
-void CTextDiff::Matcher::NumberPairsByTable(const GramHalves& halves, std::vector<int>& left,
-                                            std::vector<int>& right, int& count, Gram& gram) {
+// keeps the level's keys and left index in gram. Keys are kept as Key, with
+// -2 and -1 as 0 and 1 where that is two bytes.
+template <class Key>
+void CTextDiff::Matcher::NumberPairsByTable(const GramHalves& halves, int& count, Gram& gram) {
+    constexpr int kBias = sizeof(Key) < sizeof(int) ? 2 : 0;
+    std::vector<Key> left, right;
+    ReserveHuge(left, m_nL);
+    ReserveHuge(right, m_nR);
+    left.assign(m_nL, static_cast<Key>(kBias - 1));
+    right.assign(m_nR, static_cast<Key>(kBias - 2));
     // Each frequent half's place in the table; -1 when not frequent.
     auto dense = [](const OccIndex& index, int keys, std::vector<int>& at) {
         at.assign(keys, -1);
@@ -109,7 +120,7 @@ void CTextDiff::Matcher::NumberPairsByTable(const GramHalves& halves, std::vecto
         const long k = slot(halves.firstLeft[j], halves.secondLeft[j + half]);
         if (k < 0) continue;
         if (pair[k] < 0) pair[k] = count++;
-        left[j] = pair[k];
+        left[j] = static_cast<Key>(pair[k] + kBias);
     }
     // The left places are indexed on a thread of their own meanwhile: the
     // right places only read the table of pairs.
@@ -119,7 +130,7 @@ void CTextDiff::Matcher::NumberPairsByTable(const GramHalves& halves, std::vecto
     auto keepLeft = [&] {
         try {
             std::vector<int> none;
-            gram.index.Build(left, n, none, none, &m_L, length);
+            gram.index.Build(left.data(), left.size(), kBias, n, none, none, &m_L, length);
             gram.left.Keep(std::move(left), n);
         } catch (...) {
             failure = std::current_exception();
@@ -133,7 +144,7 @@ void CTextDiff::Matcher::NumberPairsByTable(const GramHalves& halves, std::vecto
     }
     for (int i = 0; i + half < m_nR; ++i) {
         const long k = slot(halves.firstRight[i], halves.secondRight[i + half]);
-        if (k >= 0) right[i] = pair[k];
+        if (k >= 0) right[i] = static_cast<Key>(pair[k] + kBias);
     }
     try {
         gram.right.Keep(std::move(right), n);
@@ -235,6 +246,15 @@ void CTextDiff::Matcher::OccIndex::Build(const std::vector<int>& keys, size_t ke
 
 void CTextDiff::Matcher::OccIndex::Build(const std::vector<int>& keys, size_t keyCount, std::vector<int>& spareStart,
                                          std::vector<int>& sparePos, const std::vector<int>* lines, int length) {
+    Build(keys.data(), keys.size(), 0, keyCount, spareStart, sparePos, lines, length);
+}
+
+template <class Key>
+void CTextDiff::Matcher::OccIndex::Build(const Key* keyAt, size_t m, int bias, size_t keyCount,
+                                         std::vector<int>& spareStart, std::vector<int>& sparePos,
+                                         const std::vector<int>* lines, int length) {
+    // The key of place j (-1 or -2: none).
+    auto keys = [keyAt, bias](size_t j) { return static_cast<int>(keyAt[j]) - bias; };
     // A spare list large enough becomes the list; else it goes first, so
     // that the peak is no higher than with fresh lists.
     auto take = [](std::vector<int>& list, std::vector<int>& spare, size_t n) {
@@ -249,10 +269,9 @@ void CTextDiff::Matcher::OccIndex::Build(const std::vector<int>& keys, size_t ke
     // asked for ahead, so that the waits for memory overlap.
     constexpr size_t kAhead = 16;
     const bool ahead = keyCount > (size_t{1} << 14);
-    const size_t m = keys.size();
     for (size_t j = 0; j < m; ++j) {
-        if (ahead && j + kAhead < m && keys[j + kAhead] >= 0) __builtin_prefetch(&start[keys[j + kAhead]], 1);
-        if (keys[j] >= 0) ++start[keys[j]];
+        if (ahead && j + kAhead < m && keys(j + kAhead) >= 0) __builtin_prefetch(&start[keys(j + kAhead)], 1);
+        if (keys(j) >= 0) ++start[keys(j)];
     }
     // start[key] becomes the end of the key's places; placing them from the
     // last down moves it back to their first, with no list of its own.
@@ -267,14 +286,14 @@ void CTextDiff::Matcher::OccIndex::Build(const std::vector<int>& keys, size_t ke
     const int* line = lines ? lines->data() : nullptr;
     const size_t n = lines ? lines->size() : 0;
     for (size_t j = m; j-- > 0;) {
-        if (ahead && j >= kAhead && keys[j - kAhead] >= 0) {
+        if (ahead && j >= kAhead && keys(j - kAhead) >= 0) {
             // Not yet placed, so at least 1.
-            const int x = start[keys[j - kAhead]] - 1;
+            const int x = start[keys(j - kAhead)] - 1;
             __builtin_prefetch(&pos[x], 1);
             if (line) __builtin_prefetch(&around[x], 1);
         }
-        if (keys[j] < 0) continue;
-        const int x = --start[keys[j]];
+        if (keys(j) < 0) continue;
+        const int x = --start[keys(j)];
         pos[x] = static_cast<int>(j);
         if (line)
             around[x] = static_cast<uint8_t>((j + length < n ? Print(line[j + length]) : 0) |
