@@ -15,51 +15,42 @@ CTextDiff::CTextDiff(const CDiffOptions& options) : m_Options(options) {}
 
 CTextDiff::~CTextDiff() = default;
 
-bool CTextDiff::Compare(std::vector<CDiffLine> left, std::vector<CDiffLine> right) {
-    m_Left = std::move(left);
-    m_Right = std::move(right);
+void CTextDiff::ForgetInputs() {
+    m_Left.clear();
+    m_Right.clear();
     m_LeftViews.clear();
     m_RightViews.clear();
     m_LeftText = CDiffFileText();
     m_RightText = CDiffFileText();
     m_pLeftText = m_pRightText = nullptr;
     m_pStored.reset();
+}
+
+bool CTextDiff::Compare(std::vector<CDiffLine> left, std::vector<CDiffLine> right) {
+    ForgetInputs();
+    m_Left = std::move(left);
+    m_Right = std::move(right);
     return RunMatcher();
 }
 
 bool CTextDiff::CompareTexts(CDiffFileText left, CDiffFileText right) {
-    m_Left.clear();
-    m_Right.clear();
-    m_LeftViews.clear();
-    m_RightViews.clear();
+    ForgetInputs();
     m_LeftText = std::move(left);
     m_RightText = std::move(right);
     m_pLeftText = &m_LeftText;
     m_pRightText = &m_RightText;
-    m_pStored.reset();
     return RunMatcher();
 }
 
 bool CTextDiff::CompareFileTexts(const CDiffFileText& left, const CDiffFileText& right) {
-    m_Left.clear();
-    m_Right.clear();
-    m_LeftViews.clear();
-    m_RightViews.clear();
-    m_LeftText = CDiffFileText();
-    m_RightText = CDiffFileText();
+    ForgetInputs();
     m_pLeftText = &left;
     m_pRightText = &right;
-    m_pStored.reset();
     return RunMatcher();
 }
 
 bool CTextDiff::CompareViews(std::vector<std::string_view> left, std::vector<std::string_view> right) {
-    m_Left.clear();
-    m_Right.clear();
-    m_LeftText = CDiffFileText();
-    m_RightText = CDiffFileText();
-    m_pLeftText = m_pRightText = nullptr;
-    m_pStored.reset();
+    ForgetInputs();
     m_LeftViews = std::move(left);
     m_RightViews = std::move(right);
     return RunMatcher();

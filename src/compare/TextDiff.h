@@ -210,6 +210,11 @@ private:
     LineSource LeftSource() const;
     LineSource RightSource() const;
     bool RunMatcher();
+    // Lets go of the inputs of an earlier call, whichever way they came.
+    void ForgetInputs();
+    // CompareFiles where equal lines need not be the same bytes: both
+    // files held whole.
+    bool CompareFilesHeldWhole(const std::string& leftPath, const std::string& rightPath);
     static void AppendTailChanges(std::vector<CDiffChange>& list, int rPos, int nR, int lPos, int nL);
 
     std::vector<CDiffLine> m_Left;

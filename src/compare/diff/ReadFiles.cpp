@@ -716,18 +716,39 @@ struct SameBytesCheck {
 };
 }  // namespace
 
+namespace {
+// How many of the left file's first lines end within its first sameBytes
+// bytes (a last line without a line feed never does).
+uint32_t LinesWithin(const CDiffFileText& left, size_t sameBytes) {
+    const uint32_t* starts = left.starts.data();
+    const size_t nL = left.Count();
+    const bool lastOpen = left.bytes[left.size - 1] != '\n';
+    const uint32_t* last = starts + (lastOpen ? nL - 1 : nL) + 1;
+    return static_cast<uint32_t>(std::upper_bound(starts + 1, last, static_cast<uint32_t>(sameBytes)) - (starts + 1));
+}
+
+// Room for as many right lines as the left file's line lengths suggest.
+size_t ExpectedLines(const CDiffFileText& left, size_t rightSize) {
+    const double perByte = static_cast<double>(left.Count()) / static_cast<double>(left.size);
+    return std::min<size_t>(static_cast<size_t>(perByte * static_cast<double>(rightSize) * 1.125) + 4096,
+                            rightSize + 1);
+}
+}  // namespace
+
+bool CTextDiff::CompareFilesHeldWhole(const std::string& leftPath, const std::string& rightPath) {
+    CDiffFileText left, right;
+    bool rightRead = false;
+    std::thread reader([&] { rightRead = LoadFileText(rightPath, right); });
+    const bool leftRead = LoadFileText(leftPath, left);
+    reader.join();
+    if (!leftRead || !rightRead) return false;
+    return CompareTexts(std::move(left), std::move(right));
+}
+
 bool CTextDiff::CompareFiles(const std::string& leftPath, const std::string& rightPath) {
     // Where lines are equal without being the same bytes, both files are
     // held whole, read at once.
-    if (m_Options.ignoreCase || m_Options.ignoreText) {
-        CDiffFileText left, right;
-        bool rightRead = false;
-        std::thread reader([&] { rightRead = LoadFileText(rightPath, right); });
-        const bool leftRead = LoadFileText(leftPath, left);
-        reader.join();
-        if (!leftRead || !rightRead) return false;
-        return CompareTexts(std::move(left), std::move(right));
-    }
+    if (m_Options.ignoreCase || m_Options.ignoreText) return CompareFilesHeldWhole(leftPath, rightPath);
     // The right file is looked at (and refused as LoadFileText refuses it)
     // before the left one is read; its message comes after the left one's.
     OpenedFile rightFile;
@@ -769,15 +790,9 @@ bool CTextDiff::CompareFiles(const std::string& leftPath, const std::string& rig
         if (!ReadFileText(rightFile, right, rightReason)) return failed(rightReason);
         return CompareTexts(std::move(left), std::move(right));
     }
-    m_Left.clear();
-    m_Right.clear();
-    m_LeftViews.clear();
-    m_RightViews.clear();
-    m_RightText = CDiffFileText();
+    ForgetInputs();
     m_LeftText = std::move(left);
     m_pLeftText = &m_LeftText;
-    m_pRightText = nullptr;
-    m_pStored.reset();
     m_Runs.clear();
     m_bBroken = false;
     // The same bytes are the one run of all lines, without a line numbered.
@@ -795,19 +810,11 @@ bool CTextDiff::CompareFiles(const std::string& leftPath, const std::string& rig
         if (check.other) {
             // The right lines that end within the same bytes are the left's
             // first lines; the right file is read on from there.
-            const uint32_t* starts = m_LeftText.starts.data();
-            const size_t nL = m_LeftText.Count();
-            const bool lastOpen = m_LeftText.bytes[m_LeftText.size - 1] != '\n';
-            const uint32_t* last = starts + (lastOpen ? nL - 1 : nL) + 1;
-            const uint32_t prefix = static_cast<uint32_t>(
-                std::upper_bound(starts + 1, last, static_cast<uint32_t>(check.same)) - (starts + 1));
-            stored->reader->Restart(starts[prefix], prefix);
+            const uint32_t prefix = LinesWithin(m_LeftText, check.same);
+            stored->reader->Restart(m_LeftText.starts[prefix], prefix);
             stored->prefix = prefix;
         }
-        // Room for as many lines as the left file's line lengths suggest.
-        const double perByte = static_cast<double>(m_LeftText.Count()) / static_cast<double>(m_LeftText.size);
-        stored->expected = std::min<size_t>(static_cast<size_t>(perByte * static_cast<double>(rightSize) * 1.125) + 4096,
-                                            rightSize + 1);
+        stored->expected = ExpectedLines(m_LeftText, rightSize);
         stored->where.Reserve(stored->expected);
         m_pStored = std::move(stored);
         return RunMatcher();
