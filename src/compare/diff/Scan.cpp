@@ -186,21 +186,7 @@ CTextDiff::Matcher::LookUpKey CTextDiff::Matcher::RarestKey(int i, int b) {
         // look-ups they save.
         for (int g = 1; g <= top && best.count > kFewPlaces; ++g) {
             if (static_cast<int>(m_Grams.size()) < g) {
-                if (m_bTrial || m_bLevelsDone) break;
-                if (m_nStepsWanting < LevelSteps()) {
-                    m_nWantingFrom = m_nLookupSteps;
-                    break;
-                }
-                // Where the runs of the level below have no more than a few
-                // hundred places on average, a look-up steps over a few
-                // places more without the level (the run of that level that
-                // ends the wanted run is read beside the key's, in order):
-                // less than the level costs.
-                if (PlacesPerLookUp(Index(g - 1)) <= 32 * kFewPlaces) {
-                    m_bLevelsDone = true;
-                    break;
-                }
-                BuildGramLevel();
+                if (m_bTrial || m_bLevelsDone || !LevelBuilt(g)) break;
             }
             bool indexed = false;
             if (!RarerRun(g, i, b, best, indexed)) return {-1};
