@@ -45,10 +45,8 @@
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
-#include <exception>
 #include <memory>
 #include <new>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -91,7 +89,6 @@ public:
     Matcher(const LineSource& left, const LineSource& right,
             const CDiffOptions& options, std::vector<CDiffChange>& runs,
             const std::atomic<bool>* brk);
-    ~Matcher();
     // False when stopped by the break flag.
     bool Run();
 
@@ -376,17 +373,13 @@ private:
         }
         return f;
     }
-    // Whether the level is there (the one above the last built): it is
-    // built on a thread of its own once the look-ups that want it have
-    // paid for it, while the scans go on without it, and taken in once it
-    // is done.
+    // Whether the level (the one above the last built) is there: it is
+    // built once the look-ups that want it have paid for it.
     bool LevelBuilt(int level);
-    // Builds the level into gram, unless stopped meanwhile (gram is then
-    // unfinished).
-    void BuildGramLevel(int level, Gram& gram, const std::atomic<bool>& stop) const;
+    void BuildGramLevel(int level, Gram& gram) const;
     struct GramHalves;
     template <class Key>
-    void NumberPairsByTable(const GramHalves& halves, int level, Gram& gram, const std::atomic<bool>& stop) const;
+    void NumberPairsByTable(const GramHalves& halves, int level, Gram& gram) const;
     void NumberPairsByGroup(const GramHalves& halves, UnsetList<int>& left, UnsetList<int>& right, int& count,
                             UnsetList<int>& spare) const;
     // Set once a level's runs are hardly rarer than those of the level
@@ -487,20 +480,4 @@ private:
     bool m_bTight = false;
     CDiffRun Replay(int i, int part);
     bool MatchPart(int part);
-    // A level of runs built on a thread of its own; stopped and waited for
-    // when let go.
-    struct LevelBuild {
-        Gram gram;
-        std::exception_ptr failure;
-        std::atomic<bool> done{false};
-        std::atomic<bool> stop{false};
-        std::thread thread;
-        ~LevelBuild() {
-            stop.store(true, std::memory_order_relaxed);
-            if (thread.joinable()) thread.join();
-        }
-    };
-    // The level being built, if any; last, so that it is stopped before
-    // anything it reads goes.
-    std::unique_ptr<LevelBuild> m_pBuild;
 };

@@ -3,7 +3,6 @@
 // by level, a key for the run of 2, 4, 8, 12, 16, 24 or 32 lines that
 // starts at each place, and the left places of each key (m_Grams), so that
 // a scan looks a long run up by a rare key rather than by its lines.
-#include <atomic>
 #include <exception>
 #include <system_error>
 #include <thread>
@@ -40,7 +39,7 @@ struct CTextDiff::Matcher::GramHalves {
 // group by group of their first half (the left ones from its index, the
 // right ones sorted into such groups), and within a group each second half
 // gets a number the first time it is met, kept in a list by second half.
-void CTextDiff::Matcher::BuildGramLevel(int level, Gram& gram, const std::atomic<bool>& stop) const {
+void CTextDiff::Matcher::BuildGramLevel(int level, Gram& gram) const {
     const OccIndex& firstIndex = Index(kFirst[level]);
     const OccIndex& secondIndex = Index(kSecond[level]);
     const GramHalves halves{kGramLength[kFirst[level]],
@@ -61,9 +60,9 @@ void CTextDiff::Matcher::BuildGramLevel(int level, Gram& gram, const std::atomic
     for (int key = 0; key < halves.firstKeys; ++key) firstFew += GramHalves::Frequent(firstIndex, key);
     for (int key = 0; key < halves.secondKeys; ++key) secondFew += GramHalves::Frequent(secondIndex, key);
     if (firstFew * secondFew + 2 <= UINT16_MAX) {
-        NumberPairsByTable<uint16_t>(halves, level, gram, stop);
+        NumberPairsByTable<uint16_t>(halves, level, gram);
     } else if (firstFew * secondFew <= kPairTable) {
-        NumberPairsByTable<int>(halves, level, gram, stop);
+        NumberPairsByTable<int>(halves, level, gram);
     } else {
         UnsetList<int> left, right;
         ReserveHuge(left, m_nL);
@@ -75,14 +74,11 @@ void CTextDiff::Matcher::BuildGramLevel(int level, Gram& gram, const std::atomic
         UnsetList<int> spare;
         int count = 0;
         NumberPairsByGroup(halves, left, right, count, spare);
-        if (stop.load(std::memory_order_relaxed)) return;
         gram.index.Build(left.data(), left.size(), 0, count, noStart, spare, &m_L, kGramLength[level]);
         gram.left.Keep(std::move(left), count);
         gram.right.Keep(std::move(right), count);
     }
 }
-
-CTextDiff::Matcher::~Matcher() = default;
 
 // A level costs a pass over both inputs and its own memory, so it is built
 // only once the look-ups it would have served, since the level below was
@@ -91,44 +87,22 @@ CTextDiff::Matcher::~Matcher() = default;
 // runs of the level below have no more than a few hundred places on
 // average, a look-up steps over a few places more without the level (the
 // run of that level that ends the wanted run is read beside the key's, in
-// order): less than the level costs. The level is built beside the scans,
-// which go on without it until it is done (the runs they find do not
-// depend on the levels there are).
+// order): less than the level costs.
 bool CTextDiff::Matcher::LevelBuilt(int level) {
-    if (!m_pBuild) {
-        if (m_nStepsWanting < LevelSteps()) {
-            m_nWantingFrom = m_nLookupSteps;
-            return false;
-        }
-        if (PlacesPerLookUp(Index(level - 1)) <= 32 * kFewPlaces) {
-            m_bLevelsDone = true;
-            return false;
-        }
-        m_pBuild = std::make_unique<LevelBuild>();
-        LevelBuild& build = *m_pBuild;
-        auto work = [this, &build, level] {
-            try {
-                BuildGramLevel(level, build.gram, build.stop);
-            } catch (...) {
-                build.failure = std::current_exception();
-            }
-            build.done.store(true, std::memory_order_release);
-        };
-        try {
-            build.thread = std::thread(work);
-        } catch (const std::system_error&) {
-            work();
-        }
+    if (m_nStepsWanting < LevelSteps()) {
+        m_nWantingFrom = m_nLookupSteps;
+        return false;
     }
-    if (!m_pBuild->done.load(std::memory_order_acquire)) return false;
-    if (m_pBuild->thread.joinable()) m_pBuild->thread.join();
-    if (m_pBuild->failure) std::rethrow_exception(m_pBuild->failure);
-    Gram& gram = m_pBuild->gram;
+    if (PlacesPerLookUp(Index(level - 1)) <= 32 * kFewPlaces) {
+        m_bLevelsDone = true;
+        return false;
+    }
+    Gram gram;
+    BuildGramLevel(level, gram);
     // A level whose runs are hardly rarer than those below: longer runs
     // would be no rarer either.
     if (3 * PlacesPerLookUp(gram.index) > 2 * PlacesPerLookUp(Index(level - 1))) m_bLevelsDone = true;
     m_Grams.push_back(std::move(gram));
-    m_pBuild.reset();
     m_nStepsWanting = 0;
     m_nWantingFrom = -1;
     return true;
@@ -143,8 +117,7 @@ bool CTextDiff::Matcher::LevelBuilt(int level) {
 // numbered beside them (they only read the table and the counts). Keys
 // are kept as Key, with -2 and -1 as 0 and 1 where that is two bytes.
 template <class Key>
-void CTextDiff::Matcher::NumberPairsByTable(const GramHalves& halves, int level, Gram& gram,
-                                            const std::atomic<bool>& stop) const {
+void CTextDiff::Matcher::NumberPairsByTable(const GramHalves& halves, int level, Gram& gram) const {
     constexpr int kBias = sizeof(Key) < sizeof(int) ? 2 : 0;
     // Each half's row (or column) in the table, by its key + 2; the last
     // one, past the frequent halves, where it is not frequent or none.
@@ -206,7 +179,6 @@ void CTextDiff::Matcher::NumberPairsByTable(const GramHalves& halves, int level,
         for (int j = n; j < m_nL; ++j) out[j] = static_cast<Key>(kBias - 1);
         early[keys] = late[keys] = 0;
     });
-    if (stop.load(std::memory_order_relaxed)) return;
     // start[key] is where its places begin; early and late become where
     // the next place of each half goes.
     OccIndex& index = gram.index;
