@@ -40,6 +40,21 @@ struct CTextDiff::Matcher::GramHalves {
 // right ones sorted into such groups), and within a group each second half
 // gets a number the first time it is met, kept in a list by second half.
 void CTextDiff::Matcher::BuildGramLevel(int level, Gram& gram) const {
+    if (Skipped(kFirst[level])) {
+        // Each line's place among the frequent lines (-1: not frequent);
+        // a run is indexed where all its lines are frequent.
+        std::vector<int> dense(m_nKeys, -1);
+        int frequent = 0;
+        for (int key = 0; key < m_nKeys; ++key)
+            if (GramHalves::Frequent(m_Single, key)) dense[key] = frequent++;
+        // (No more than kPairTable keys: the level below is passed over
+        // only then.)
+        int keys = 1;
+        for (int k = 0; k < kGramLength[level]; ++k) keys *= frequent;
+        if (keys + 2 <= UINT16_MAX) NumberRunsOfLines<uint16_t>(dense, frequent, keys, level, gram);
+        else NumberRunsOfLines<int>(dense, frequent, keys, level, gram);
+        return;
+    }
     const OccIndex& firstIndex = Index(kFirst[level]);
     const OccIndex& secondIndex = Index(kSecond[level]);
     const GramHalves halves{kGramLength[kFirst[level]],
@@ -88,20 +103,38 @@ void CTextDiff::Matcher::BuildGramLevel(int level, Gram& gram) const {
 // average, a look-up steps over a few places more without the level (the
 // run of that level that ends the wanted run is read beside the key's, in
 // order): less than the level costs.
+//
+// Where a look-up by a run of two lines would still meet more than about a
+// third of the places (lines drawn from two or three texts), the pairs are
+// passed over: they spare a look-up hardly a step, and the runs of four
+// lines are numbered from the lines themselves.
 bool CTextDiff::Matcher::LevelBuilt(int level) {
     if (m_nStepsWanting < LevelSteps()) {
         m_nWantingFrom = m_nLookupSteps;
         return false;
     }
-    if (PlacesPerLookUp(Index(level - 1)) <= 32 * kFewPlaces) {
+    int below = level - 1;
+    while (Skipped(below)) --below;
+    if (PlacesPerLookUp(Index(below)) <= 32 * kFewPlaces) {
         m_bLevelsDone = true;
         return false;
+    }
+    if (level == 1 && kFirst[2] == 1 && kSecond[2] == 1) {
+        const double share = PlacesPerLookUp(m_Single) / m_nL;
+        long frequent = 0;
+        for (int key = 0; key < m_nKeys; ++key) frequent += GramHalves::Frequent(m_Single, key);
+        long keys = 1;
+        for (int k = 0; k < kGramLength[2] && keys <= kPairTable; ++k) keys *= frequent;
+        if (share * share > 1.0 / 8 && keys <= kPairTable) {
+            m_Grams.emplace_back();
+            ++level;
+        }
     }
     Gram gram;
     BuildGramLevel(level, gram);
     // A level whose runs are hardly rarer than those below: longer runs
     // would be no rarer either.
-    if (3 * PlacesPerLookUp(gram.index) > 2 * PlacesPerLookUp(Index(level - 1))) m_bLevelsDone = true;
+    if (3 * PlacesPerLookUp(gram.index) > 2 * PlacesPerLookUp(Index(below))) m_bLevelsDone = true;
     m_Grams.push_back(std::move(gram));
     m_nStepsWanting = 0;
     m_nWantingFrom = -1;
@@ -110,15 +143,9 @@ bool CTextDiff::Matcher::LevelBuilt(int level) {
 
 // Numbers the places through a table of all pairs of frequent halves, and
 // keeps the level's keys and left index in gram. A pair's key is its place
-// in the table (a pair found nowhere on the left has no places), so the
-// left places are numbered and counted in one pass in order; then the
-// places are put into the index, the earlier and the later half of the
-// left input each on a thread of its own, while the right places are
-// numbered beside them (they only read the table and the counts). Keys
-// are kept as Key, with -2 and -1 as 0 and 1 where that is two bytes.
+// in the table (a pair found nowhere on the left has no places).
 template <class Key>
 void CTextDiff::Matcher::NumberPairsByTable(const GramHalves& halves, int level, Gram& gram) const {
-    constexpr int kBias = sizeof(Key) < sizeof(int) ? 2 : 0;
     // Each half's row (or column) in the table, by its key + 2; the last
     // one, past the frequent halves, where it is not frequent or none.
     auto dense = [](const OccIndex& index, int keys, std::vector<int>& at) {
@@ -155,6 +182,24 @@ void CTextDiff::Matcher::NumberPairsByTable(const GramHalves& halves, int level,
             });
         });
     };
+    NumberRuns<Key>(keys, level, gram, [&](bool leftSide, auto&& runs) {
+        if (leftSide) withPairs(halves.firstLeft, halves.secondLeft, m_nL, runs);
+        else withPairs(halves.firstRight, halves.secondRight, m_nR, runs);
+    });
+}
+
+// Keeps in gram the keys (below keys) of the runs of the level's length
+// from each place, and the left index: withRuns(left, runs) calls runs(at,
+// n) with a reader at(j) of the key of the run from each place j below n
+// of that side (keys where it is not indexed). The left places are
+// numbered and counted in one pass in order; then the places are put into
+// the index, the earlier and the later half of the left input each on a
+// thread of its own, while the right places are numbered beside them
+// (they only read the counts). Keys are kept as Key, with -2 and -1 as 0
+// and 1 where that is two bytes.
+template <class Key, class WithRuns>
+void CTextDiff::Matcher::NumberRuns(int keys, int level, Gram& gram, WithRuns&& withRuns) const {
+    constexpr int kBias = sizeof(Key) < sizeof(int) ? 2 : 0;
     const int length = kGramLength[level];
     UnsetList<Key> left, right;
     ReserveHuge(left, m_nL);
@@ -165,11 +210,11 @@ void CTextDiff::Matcher::NumberPairsByTable(const GramHalves& halves, int level,
     // left input (the last slot: not indexed).
     const int midL = m_nL / 2;
     std::vector<int> early(static_cast<size_t>(keys) + 1, 0), late(static_cast<size_t>(keys) + 1, 0);
-    withPairs(halves.firstLeft, halves.secondLeft, m_nL, [&](auto pairAt, int n) {
+    withRuns(true, [&](auto runAt, int n) {
         Key* out = left.data();
         auto number = [&](int from, int to, int* counts) {
             for (int j = from; j < to; ++j) {
-                const int key = pairAt(j);
+                const int key = runAt(j);
                 out[j] = static_cast<Key>((key == keys ? -1 : key) + kBias);
                 ++counts[key];
             }
@@ -203,10 +248,10 @@ void CTextDiff::Matcher::NumberPairsByTable(const GramHalves& halves, int level,
         rightKey[key] = static_cast<Key>((index.start[key] == index.start[key + 1] ? -1 : key) + kBias);
     rightKey[keys] = static_cast<Key>(kBias - 2);
     auto numberRight = [&](int from, int to) {
-        withPairs(halves.firstRight, halves.secondRight, m_nR, [&](auto pairAt, int n) {
+        withRuns(false, [&](auto runAt, int n) {
             const Key* keyOf = rightKey.data();
             Key* out = right.data();
-            for (int i = from; i < std::min(to, n); ++i) out[i] = keyOf[pairAt(i)];
+            for (int i = from; i < std::min(to, n); ++i) out[i] = keyOf[runAt(i)];
             for (int i = std::max(from, n); i < to; ++i) out[i] = static_cast<Key>(kBias - 2);
         });
     };
@@ -227,6 +272,29 @@ void CTextDiff::Matcher::NumberPairsByTable(const GramHalves& halves, int level,
     if (helper.joinable()) helper.join();
     gram.left.Keep(std::move(left), keys);
     gram.right.Keep(std::move(right), keys);
+}
+
+// Numbers the places by their lines: the key of a run is the number whose
+// digits (base frequent) are the places of its lines among the frequent
+// lines.
+template <class Key>
+void CTextDiff::Matcher::NumberRunsOfLines(const std::vector<int>& dense, int frequent, int keys, int level,
+                                           Gram& gram) const {
+    const int length = kGramLength[level];
+    NumberRuns<Key>(keys, level, gram, [&](bool leftSide, auto&& runs) {
+        const int* lines = leftSide ? m_L.data() : m_R.data();
+        const int n = leftSide ? m_nL : m_nR;
+        const int* at = dense.data();
+        runs([=](int j) {
+            int key = 0;
+            for (int k = 0; k < length; ++k) {
+                const int d = at[lines[j + k]];
+                if (d < 0) return keys;
+                key = key * frequent + d;
+            }
+            return key;
+        }, std::max(0, n - length + 1));
+    });
 }
 
 // Numbers the places without a table of pairs: the places are taken group

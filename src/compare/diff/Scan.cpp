@@ -147,6 +147,7 @@ CTextDiff::Matcher::LookUpKey CTextDiff::Matcher::RarestLine(int i, int b) {
 // of them never occurs on the left. Sets indexed when one of them is
 // indexed.
 bool CTextDiff::Matcher::RarerRun(int g, int i, int b, LookUpKey& best, bool& indexed) {
+    if (Skipped(g)) return true;
     const KeyList& right = RightKeys(g);
     const OccIndex& index = Index(g);
     for (int k = 0; k <= std::min(b + 1 - kGramLength[g], 2); ++k) {
@@ -190,7 +191,7 @@ CTextDiff::Matcher::LookUpKey CTextDiff::Matcher::RarestKey(int i, int b) {
             }
             bool indexed = false;
             if (!RarerRun(g, i, b, best, indexed)) return {-1};
-            if (!indexed) break;
+            if (!indexed && !Skipped(g)) break;
         }
     }
     return best;
