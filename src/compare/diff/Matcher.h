@@ -381,7 +381,7 @@ private:
     template <class Key>
     void NumberPairsByTable(const GramHalves& halves, int level, Gram& gram) const;
     template <class Key, class WithRuns>
-    void NumberRuns(int keys, int level, Gram& gram, WithRuns&& withRuns) const;
+    void NumberRuns(int keys, size_t places, int level, Gram& gram, WithRuns&& withRuns) const;
     template <class Key>
     void NumberRunsOfLines(const std::vector<int>& dense, int frequent, int keys, int level, Gram& gram) const;
     // Whether the level was passed over (its runs hardly rarer than single

@@ -182,7 +182,8 @@ void CTextDiff::Matcher::NumberPairsByTable(const GramHalves& halves, int level,
             });
         });
     };
-    NumberRuns<Key>(keys, level, gram, [&](bool leftSide, auto&& runs) {
+    // Each place indexed has a first half indexed.
+    NumberRuns<Key>(keys, halves.firstIndex.pos.size(), level, gram, [&](bool leftSide, auto&& runs) {
         if (leftSide) withPairs(halves.firstLeft, halves.secondLeft, m_nL, runs);
         else withPairs(halves.firstRight, halves.secondRight, m_nR, runs);
     });
@@ -198,7 +199,7 @@ void CTextDiff::Matcher::NumberPairsByTable(const GramHalves& halves, int level,
 // (they only read the counts). Keys are kept as Key, with -2 and -1 as 0
 // and 1 where that is two bytes.
 template <class Key, class WithRuns>
-void CTextDiff::Matcher::NumberRuns(int keys, int level, Gram& gram, WithRuns&& withRuns) const {
+void CTextDiff::Matcher::NumberRuns(int keys, size_t places, int level, Gram& gram, WithRuns&& withRuns) const {
     constexpr int kBias = sizeof(Key) < sizeof(int) ? 2 : 0;
     const int length = kGramLength[level];
     UnsetList<Key> left, right;
@@ -210,6 +211,34 @@ void CTextDiff::Matcher::NumberRuns(int keys, int level, Gram& gram, WithRuns&& 
     // left input (the last slot: not indexed).
     const int midL = m_nL / 2;
     std::vector<int> early(static_cast<size_t>(keys) + 1, 0), late(static_cast<size_t>(keys) + 1, 0);
+    // The system clears fresh memory as it is first written to: the lists
+    // of the index (as long as its places can be) and of the right keys
+    // are first written to on a thread of their own while the left places
+    // are numbered.
+    OccIndex& index = gram.index;
+    std::exception_ptr failure;
+    auto prepare = [&] {
+        try {
+            auto touch = [](void* list, size_t bytes) {
+                for (size_t b = 0; b < bytes; b += 4096) static_cast<char*>(list)[b] = 0;
+            };
+            ReserveHuge(index.pos, places);
+            index.pos.resize(places);
+            ReserveHuge(index.around, places);
+            index.around.resize(places);
+            touch(index.pos.data(), places * sizeof(int));
+            touch(index.around.data(), places);
+            touch(right.data(), right.size() * sizeof(Key));
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    };
+    std::thread preparer;
+    try {
+        preparer = std::thread(prepare);
+    } catch (const std::system_error&) {
+        prepare();
+    }
     withRuns(true, [&](auto runAt, int n) {
         Key* out = left.data();
         auto number = [&](int from, int to, int* counts) {
@@ -224,9 +253,10 @@ void CTextDiff::Matcher::NumberRuns(int keys, int level, Gram& gram, WithRuns&& 
         for (int j = n; j < m_nL; ++j) out[j] = static_cast<Key>(kBias - 1);
         early[keys] = late[keys] = 0;
     });
+    if (preparer.joinable()) preparer.join();
+    if (failure) std::rethrow_exception(failure);
     // start[key] is where its places begin; early and late become where
     // the next place of each half goes.
-    OccIndex& index = gram.index;
     index.start.resize(static_cast<size_t>(keys) + 1);
     int total = 0;
     for (int key = 0; key < keys; ++key) {
@@ -237,9 +267,7 @@ void CTextDiff::Matcher::NumberRuns(int keys, int level, Gram& gram, WithRuns&& 
         total += e + l;
     }
     index.start[keys] = total;
-    ReserveHuge(index.pos, total);
     index.pos.resize(total);
-    ReserveHuge(index.around, total);
     index.around.resize(total);
     // The right key of each pair: -1 where it is nowhere on the left, -2
     // where it is not indexed.
@@ -281,7 +309,7 @@ template <class Key>
 void CTextDiff::Matcher::NumberRunsOfLines(const std::vector<int>& dense, int frequent, int keys, int level,
                                            Gram& gram) const {
     const int length = kGramLength[level];
-    NumberRuns<Key>(keys, level, gram, [&](bool leftSide, auto&& runs) {
+    NumberRuns<Key>(keys, m_nL, level, gram, [&](bool leftSide, auto&& runs) {
         const int* lines = leftSide ? m_L.data() : m_R.data();
         const int n = leftSide ? m_nL : m_nR;
         const int* at = dense.data();
