@@ -408,10 +408,69 @@ double CTextDiff::Matcher::PlacesPerLookUp(const OccIndex& index) {
     return index.pos.empty() ? 0 : squares / static_cast<double>(index.pos.size());
 }
 
+// Few keys of many places: the places are counted in the earlier and the
+// later half of the input while the list of places is first written to on
+// a thread of its own, then each half is put in order on a thread of its
+// own.
 void CTextDiff::Matcher::OccIndex::Build(const std::vector<int>& keys, size_t keyCount) {
-    std::vector<int> noStart;
-    UnsetList<int> noPos;
-    Build(keys, keyCount, noStart, noPos);
+    const size_t m = keys.size();
+    if (m < (size_t{1} << 16) || keyCount * 16 > m) {
+        std::vector<int> noStart;
+        UnsetList<int> noPos;
+        Build(keys, keyCount, noStart, noPos);
+        return;
+    }
+    std::exception_ptr failure;
+    auto prepare = [&] {
+        try {
+            ReserveHuge(pos, m);
+            pos.resize(m);
+            for (size_t b = 0; b < m * sizeof(int); b += 4096) reinterpret_cast<char*>(pos.data())[b] = 0;
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    };
+    std::vector<int> late(keyCount + 1, 0);
+    start.assign(keyCount + 1, 0);
+    std::thread helper;
+    try {
+        helper = std::thread(prepare);
+    } catch (const std::system_error&) {
+        prepare();
+    }
+    const size_t mid = m / 2;
+    const int* key = keys.data();
+    int* early = start.data();
+    for (size_t j = 0; j < mid; ++j)
+        if (key[j] >= 0) ++early[key[j]];
+    for (size_t j = mid; j < m; ++j)
+        if (key[j] >= 0) ++late[key[j]];
+    if (helper.joinable()) helper.join();
+    if (failure) std::rethrow_exception(failure);
+    // start[key] becomes where its places begin, late where the later
+    // half's go, fill where the earlier half's go.
+    int total = 0;
+    for (size_t k = 0; k < keyCount; ++k) {
+        const int e = start[k], l = late[k];
+        start[k] = total;
+        late[k] = total + e;
+        total += e + l;
+    }
+    start[keyCount] = total;
+    pos.resize(total);
+    std::vector<int> fill(start);
+    auto place = [&](size_t from, size_t to, int* next) {
+        int* places = pos.data();
+        for (size_t j = from; j < to; ++j)
+            if (key[j] >= 0) places[next[key[j]]++] = static_cast<int>(j);
+    };
+    try {
+        helper = std::thread([&] { place(mid, m, late.data()); });
+    } catch (const std::system_error&) {
+        place(mid, m, late.data());
+    }
+    place(0, mid, fill.data());
+    if (helper.joinable()) helper.join();
 }
 
 void CTextDiff::Matcher::OccIndex::Build(const std::vector<int>& keys, size_t keyCount, std::vector<int>& spareStart,
