@@ -385,8 +385,8 @@ private:
     template <class Key>
     void NumberRunsOfLines(const std::vector<int>& dense, int frequent, int keys, int level, Gram& gram) const;
     // Whether the level was passed over (its runs hardly rarer than single
-    // lines, where the lines are drawn from very few texts): nothing of it
-    // is kept, and the level above it is built from the lines themselves.
+    // lines, where the lines are drawn from two texts): nothing of it is
+    // kept, and the level above it is built from the lines themselves.
     bool Skipped(int level) const { return level > 0 && m_Grams[level - 1].index.start.empty(); }
     void NumberPairsByGroup(const GramHalves& halves, UnsetList<int>& left, UnsetList<int>& right, int& count,
                             UnsetList<int>& spare) const;

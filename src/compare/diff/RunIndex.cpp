@@ -39,6 +39,8 @@ struct CTextDiff::Matcher::GramHalves {
 // group by group of their first half (the left ones from its index, the
 // right ones sorted into such groups), and within a group each second half
 // gets a number the first time it is met, kept in a list by second half.
+// Where the level below was passed over, the runs are numbered from their
+// lines.
 void CTextDiff::Matcher::BuildGramLevel(int level, Gram& gram) const {
     if (Skipped(kFirst[level])) {
         // Each line's place among the frequent lines (-1: not frequent);
@@ -104,10 +106,12 @@ void CTextDiff::Matcher::BuildGramLevel(int level, Gram& gram) const {
 // run of that level that ends the wanted run is read beside the key's, in
 // order): less than the level costs.
 //
-// Where a look-up by a run of two lines would still meet more than about a
-// third of the places (lines drawn from two or three texts), the pairs are
-// passed over: they spare a look-up hardly a step, and the runs of four
-// lines are numbered from the lines themselves.
+// Where a run of two lines would still have more than an eighth of the
+// places on average (lines drawn from two texts, or from a few of which
+// one or two make up most), the level of pairs is passed over: a look-up
+// by a pair steps over as many places as one by a line there, and the
+// memory of a third of the levels is spared. The runs of four lines are
+// then numbered from the lines themselves.
 bool CTextDiff::Matcher::LevelBuilt(int level) {
     if (m_nStepsWanting < LevelSteps()) {
         m_nWantingFrom = m_nLookupSteps;
