@@ -146,7 +146,11 @@ void RollRuns(const std::vector<int>& v, int n, int q, At&& at) {
 void CTextDiff::Matcher::AbsentByTable(int q, const std::vector<int>& open, std::vector<uint8_t>& absent) const {
     size_t cap = 64;
     while (cap < 2 * open.size()) cap <<= 1;
-    std::vector<uint64_t> slots(cap, 0);
+    // (Read at random places: in huge pages where the system gives them,
+    // so that a read seldom waits for the page's address as well.)
+    std::vector<uint64_t> slots;
+    ReserveHuge(slots, cap);
+    slots.assign(cap, 0);
     std::vector<uint8_t> found(cap, 0);
     // Hashes are kept with their lowest bit set, so that 0 is an empty slot.
     auto home = [&](uint64_t h) { return static_cast<size_t>((h * 0x9E3779B97F4A7C15ULL) >> 20) & (cap - 1); };
@@ -165,7 +169,9 @@ void CTextDiff::Matcher::AbsentByTable(int q, const std::vector<int>& open, std:
     // over after one look at this much smaller map.
     int filterBits = 9;
     while (filterBits < 30 && (size_t{1} << filterBits) < 16 * open.size()) ++filterBits;
-    std::vector<uint64_t> filter((size_t{1} << filterBits) / 64, 0);
+    std::vector<uint64_t> filter;
+    ReserveHuge(filter, (size_t{1} << filterBits) / 64);
+    filter.assign((size_t{1} << filterBits) / 64, 0);
     auto filterBit = [filterBits](uint64_t h) {
         return static_cast<size_t>((h * 0xC2B2AE3D27D4EB4FULL) >> (64 - filterBits));
     };
@@ -224,7 +230,10 @@ void CTextDiff::Matcher::AbsentByFilter(int q, const std::vector<int>& open, std
         word = (h * 0xD6E8FEB86659FD93ULL) >> (70 - bits);
         mask = (1ULL << (y >> 58)) | (1ULL << ((y >> 52) & 63));
     };
-    std::vector<uint64_t> filter(static_cast<size_t>(1) << (bits - 6), 0);
+    // (In huge pages where the system gives them: see AbsentByTable.)
+    std::vector<uint64_t> filter;
+    ReserveHuge(filter, static_cast<size_t>(1) << (bits - 6));
+    filter.assign(static_cast<size_t>(1) << (bits - 6), 0);
     // The words are read a few runs after their place is known, once a
     // fetch asked for then has brought them in: the filter is larger than
     // the caches, and a run's word is at a random place in it.
