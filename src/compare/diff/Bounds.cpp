@@ -139,15 +139,23 @@ void RollRuns(const std::vector<int>& v, int n, int q, At&& at) {
 }  // namespace
 
 // Few open runs: their hashes in a small table, every left run looked up
-// in it. Sets absent for each open run found nowhere on the left.
+// in it. Sets absent for each open run found nowhere on the left. The
+// table is larger than the caches where the open runs are many, and a
+// run's slot is at a random place in it: slots (and the filter's words)
+// are read a few runs after a fetch of them was asked for.
 void CTextDiff::Matcher::AbsentByTable(int q, const std::vector<int>& open, std::vector<uint8_t>& absent) const {
     size_t cap = 64;
     while (cap < 2 * open.size()) cap <<= 1;
-    std::vector<uint64_t> slots(cap, 0);
+    // (Read at random places: in huge pages where the system gives them,
+    // so that a read seldom waits for the page's address as well.)
+    std::vector<uint64_t> slots;
+    ReserveHuge(slots, cap);
+    slots.assign(cap, 0);
     std::vector<uint8_t> found(cap, 0);
+    // Hashes are kept with their lowest bit set, so that 0 is an empty slot.
+    auto home = [&](uint64_t h) { return static_cast<size_t>((h * 0x9E3779B97F4A7C15ULL) >> 20) & (cap - 1); };
     auto slotOf = [&](uint64_t h, bool add) -> size_t {
-        h |= 1;
-        for (size_t x = (h * 0x9E3779B97F4A7C15ULL) >> 20 & (cap - 1);; x = (x + 1) & (cap - 1)) {
+        for (size_t x = home(h);; x = (x + 1) & (cap - 1)) {
             if (slots[x] == h) return x;
             if (slots[x] == 0) {
                 if (!add) return cap;
@@ -161,27 +169,51 @@ void CTextDiff::Matcher::AbsentByTable(int q, const std::vector<int>& open, std:
     // over after one look at this much smaller map.
     int filterBits = 9;
     while (filterBits < 30 && (size_t{1} << filterBits) < 16 * open.size()) ++filterBits;
-    std::vector<uint64_t> filter((size_t{1} << filterBits) / 64, 0);
+    std::vector<uint64_t> filter;
+    ReserveHuge(filter, (size_t{1} << filterBits) / 64);
+    filter.assign((size_t{1} << filterBits) / 64, 0);
     auto filterBit = [filterBits](uint64_t h) {
-        return static_cast<size_t>(((h | 1) * 0xC2B2AE3D27D4EB4FULL) >> (64 - filterBits));
+        return static_cast<size_t>((h * 0xC2B2AE3D27D4EB4FULL) >> (64 - filterBits));
     };
     std::vector<uint64_t> hashes(open.size());
     size_t o = 0;
     RollRuns(m_R, m_nR, q, [&](int p, uint64_t h) {
-        if (o < open.size() && open[o] == p) {
-            hashes[o++] = h | 1;
-            slotOf(h, true);
-            const size_t b = filterBit(h);
-            filter[b >> 6] |= uint64_t{1} << (b & 63);
-        }
+        if (o < open.size() && open[o] == p) hashes[o++] = h | 1;
     });
-    RollRuns(m_L, m_nL, q, [&](int, uint64_t h) {
-        const size_t b = filterBit(h);
-        if (!((filter[b >> 6] >> (b & 63)) & 1)) return;
+    constexpr size_t kAhead = 16;
+    std::vector<uint32_t> slotAt(open.size());
+    for (size_t k = 0; k < open.size(); ++k) {
+        if (k + kAhead < open.size()) __builtin_prefetch(&slots[home(hashes[k + kAhead])], 1);
+        slotAt[k] = static_cast<uint32_t>(slotOf(hashes[k], true));
+        const size_t b = filterBit(hashes[k]);
+        filter[b >> 6] |= uint64_t{1} << (b & 63);
+    }
+    // Two rings of left runs: those whose filter word is on its way, and
+    // those the filter passed whose slot is.
+    uint64_t checks[kAhead], probes[kAhead];
+    size_t nChecks = 0, nProbes = 0;
+    auto probe = [&](uint64_t h) {
         const size_t x = slotOf(h, false);
         if (x < cap) found[x] = 1;
+    };
+    auto check = [&](uint64_t h) {
+        const size_t b = filterBit(h);
+        if (!((filter[b >> 6] >> (b & 63)) & 1)) return;
+        uint64_t& slot = probes[nProbes++ % kAhead];
+        if (nProbes > kAhead) probe(slot);
+        slot = h;
+        __builtin_prefetch(&slots[home(h)]);
+    };
+    RollRuns(m_L, m_nL, q, [&](int, uint64_t h) {
+        h |= 1;
+        uint64_t& slot = checks[nChecks++ % kAhead];
+        if (nChecks > kAhead) check(slot);
+        slot = h;
+        __builtin_prefetch(&filter[filterBit(h) >> 6]);
     });
-    for (size_t k = 0; k < open.size(); ++k) absent[open[k]] = !found[slotOf(hashes[k], false)];
+    for (size_t k = nChecks > kAhead ? nChecks - kAhead : 0; k < nChecks; ++k) check(checks[k % kAhead]);
+    for (size_t k = nProbes > kAhead ? nProbes - kAhead : 0; k < nProbes; ++k) probe(probes[k % kAhead]);
+    for (size_t k = 0; k < open.size(); ++k) absent[open[k]] = !found[slotAt[k]];
 }
 
 // Many open runs: the left runs kept as a filter of bits, two per run in
@@ -198,7 +230,10 @@ void CTextDiff::Matcher::AbsentByFilter(int q, const std::vector<int>& open, std
         word = (h * 0xD6E8FEB86659FD93ULL) >> (70 - bits);
         mask = (1ULL << (y >> 58)) | (1ULL << ((y >> 52) & 63));
     };
-    std::vector<uint64_t> filter(static_cast<size_t>(1) << (bits - 6), 0);
+    // (In huge pages where the system gives them: see AbsentByTable.)
+    std::vector<uint64_t> filter;
+    ReserveHuge(filter, static_cast<size_t>(1) << (bits - 6));
+    filter.assign(static_cast<size_t>(1) << (bits - 6), 0);
     // The words are read a few runs after their place is known, once a
     // fetch asked for then has brought them in: the filter is larger than
     // the caches, and a run's word is at a random place in it.

@@ -59,6 +59,29 @@ namespace textdiff {
 // Lines (or runs of lines) with no more places than this are looked up one
 // by one; longer runs are looked up only when these have more.
 constexpr int kFewPlaces = 16;
+
+// Hands out lists whose new items are left unset: for lists every item of
+// which is written before it is read, so that growing one writes nothing.
+template <class T>
+struct UnsetAllocator : std::allocator<T> {
+    template <class U>
+    struct rebind {
+        using other = UnsetAllocator<U>;
+    };
+    UnsetAllocator() = default;
+    template <class U>
+    UnsetAllocator(const UnsetAllocator<U>&) noexcept {}
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+    template <class U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+};
+template <class T>
+using UnsetList = std::vector<T, UnsetAllocator<T>>;
 }  // namespace textdiff
 
 class CTextDiff::Matcher {
@@ -73,6 +96,8 @@ private:
     using EqualLineIndex = textdiff::EqualLineIndex;
     using RangeArgMin = textdiff::RangeArgMin;
     static constexpr int kFewPlaces = textdiff::kFewPlaces;
+    template <class T>
+    using UnsetList = textdiff::UnsetList<T>;
     // Zero bytes are the empty state of each of these, so that the lists
     // of them cost memory only where they are used (in huge pages, where
     // the system gives them, once they are large).
@@ -208,13 +233,13 @@ private:
     // Left places of each key, ascending.
     struct OccIndex {
         std::vector<int> start;  // per key: first index into pos
-        std::vector<int> pos;
+        UnsetList<int> pos;
         // Per place in pos (for the levels of runs): four bits of the
         // number of the left line that follows the run there, and four of
         // the line before it (0 where there is none), read in order beside
         // pos, so that most places whose lines next to the run differ are
         // passed over without a read at a random place.
-        std::vector<uint8_t> around;
+        UnsetList<uint8_t> around;
         static uint8_t Print(int line) { return static_cast<uint8_t>((static_cast<uint32_t>(line) * 0x9E3779B1u) >> 28); }
         void Build(const std::vector<int>& keys, size_t keyCount);
         // The same, in the storage of two lists no longer needed where it
@@ -223,11 +248,18 @@ private:
         // place also gets the prints of the lines around its run of length
         // lines.
         void Build(const std::vector<int>& keys, size_t keyCount, std::vector<int>& spareStart,
-                   std::vector<int>& sparePos, const std::vector<int>* lines = nullptr, int length = 0);
+                   UnsetList<int>& sparePos, const std::vector<int>* lines = nullptr, int length = 0);
         // The same from m keys of any type, each its key + bias.
         template <class Key>
         void Build(const Key* keys, size_t m, int bias, size_t keyCount, std::vector<int>& spareStart,
-                   std::vector<int>& sparePos, const std::vector<int>* lines, int length);
+                   UnsetList<int>& sparePos, const std::vector<int>* lines, int length);
+        // The places of keys from..to - 1 put in order where the counts of
+        // keys before from (fill[key]: the index in pos of the key's next
+        // place) leave them, each with the prints of the lines around its
+        // run of length lines.
+        template <class Key>
+        void Place(const Key* keys, size_t from, size_t to, int bias, int* fill, bool ahead,
+                   const std::vector<int>& lines, int length);
         int Count(int key) const { return start[key + 1] - start[key]; }
     };
     // Passes the places of a look-up key whose lines next to it may be the
@@ -252,7 +284,7 @@ private:
         KeyList(const KeyList&) = delete;
         KeyList& operator=(const KeyList&) = delete;
         // Takes keys below count (or -1, -2).
-        void Keep(std::vector<int> keys, int count) {
+        void Keep(UnsetList<int> keys, int count) {
             if (count + 2 <= UINT16_MAX) {
                 m_Narrow.resize(keys.size());
                 for (size_t k = 0; k < keys.size(); ++k) m_Narrow[k] = static_cast<uint16_t>(keys[k] + 2);
@@ -263,18 +295,24 @@ private:
             }
         }
         // Takes keys already kept as key + 2.
-        void Keep(std::vector<uint16_t> keys, int) {
+        void Keep(UnsetList<uint16_t> keys, int) {
             m_Narrow = std::move(keys);
             m_pNarrow = m_Narrow.data();
         }
         int operator[](size_t k) const { return m_pWide ? m_pWide[k] : static_cast<int>(m_pNarrow[k]) - 2; }
+        // Calls read(keys, bias) with the list as it is kept: each key + bias.
+        template <class Read>
+        void Raw(Read&& read) const {
+            if (m_pWide) read(m_pWide, 0);
+            else read(m_pNarrow, 2);
+        }
 
     private:
         // Moving the lists keeps their storage, so these stay valid.
         const int* m_pWide = nullptr;
         const uint16_t* m_pNarrow = nullptr;
-        std::vector<int> m_Wide;
-        std::vector<uint16_t> m_Narrow;
+        UnsetList<int> m_Wide;
+        UnsetList<uint16_t> m_Narrow;
     };
     // Keys of the runs of a level's length that start at each place, with
     // the left places of each key. Level 0 is the single lines (m_L, m_R).
@@ -335,12 +373,23 @@ private:
         }
         return f;
     }
-    void BuildGramLevel();
+    // Whether the level (the one above the last built) is there: it is
+    // built once the look-ups that want it have paid for it.
+    bool LevelBuilt(int level);
+    void BuildGramLevel(int level, Gram& gram) const;
     struct GramHalves;
     template <class Key>
-    void NumberPairsByTable(const GramHalves& halves, int& count, Gram& gram);
-    void NumberPairsByGroup(const GramHalves& halves, std::vector<int>& left, std::vector<int>& right, int& count,
-                            std::vector<int>& spare);
+    void NumberPairsByTable(const GramHalves& halves, int level, Gram& gram) const;
+    template <class Key, class WithRuns>
+    void NumberRuns(int keys, size_t places, int level, Gram& gram, WithRuns&& withRuns) const;
+    template <class Key>
+    void NumberRunsOfLines(const std::vector<int>& dense, int frequent, int keys, int level, Gram& gram) const;
+    // Whether the level was passed over (its runs hardly rarer than single
+    // lines, where the lines are drawn from two texts): nothing of it is
+    // kept, and the level above it is built from the lines themselves.
+    bool Skipped(int level) const { return level > 0 && m_Grams[level - 1].index.start.empty(); }
+    void NumberPairsByGroup(const GramHalves& halves, UnsetList<int>& left, UnsetList<int>& right, int& count,
+                            UnsetList<int>& spare) const;
     // Set once a level's runs are hardly rarer than those of the level
     // below: each run is then nearly always followed by the same lines, and
     // longer runs would be no rarer either.

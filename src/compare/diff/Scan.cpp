@@ -147,6 +147,7 @@ CTextDiff::Matcher::LookUpKey CTextDiff::Matcher::RarestLine(int i, int b) {
 // of them never occurs on the left. Sets indexed when one of them is
 // indexed.
 bool CTextDiff::Matcher::RarerRun(int g, int i, int b, LookUpKey& best, bool& indexed) {
+    if (Skipped(g)) return true;
     const KeyList& right = RightKeys(g);
     const OccIndex& index = Index(g);
     for (int k = 0; k <= std::min(b + 1 - kGramLength[g], 2); ++k) {
@@ -186,25 +187,11 @@ CTextDiff::Matcher::LookUpKey CTextDiff::Matcher::RarestKey(int i, int b) {
         // look-ups they save.
         for (int g = 1; g <= top && best.count > kFewPlaces; ++g) {
             if (static_cast<int>(m_Grams.size()) < g) {
-                if (m_bTrial || m_bLevelsDone) break;
-                if (m_nStepsWanting < LevelSteps()) {
-                    m_nWantingFrom = m_nLookupSteps;
-                    break;
-                }
-                // Where the runs of the level below have no more than a few
-                // hundred places on average, a look-up steps over a few
-                // places more without the level (the run of that level that
-                // ends the wanted run is read beside the key's, in order):
-                // less than the level costs.
-                if (PlacesPerLookUp(Index(g - 1)) <= 32 * kFewPlaces) {
-                    m_bLevelsDone = true;
-                    break;
-                }
-                BuildGramLevel();
+                if (m_bTrial || m_bLevelsDone || !LevelBuilt(g)) break;
             }
             bool indexed = false;
             if (!RarerRun(g, i, b, best, indexed)) return {-1};
-            if (!indexed) break;
+            if (!indexed && !Skipped(g)) break;
         }
     }
     return best;
