@@ -147,7 +147,22 @@ private:
     uint32_t m_nStretchLeftEnd = 0;
     int MatchLength(int i, int j, int maxLen);
     bool RunsAtLeast(int i, int j, int len);
-    CDiffRun Scan(int i, int lF, int lL, int remaining);
+    struct Part;
+    // The run of right line i over a part's left lines; given the part
+    // whose pass comes to the line next, a run of length kNotKept once the
+    // run found could not be kept there.
+    static constexpr int kNotKept = -3;
+    // The places and lengths a scan from one left line found, in order;
+    // whole when the scan came to its end. A scan of the same line from
+    // the same left line over fewer lines finds the same, cut where the
+    // lines run out.
+    struct ScanPath {
+        int lF = -1;
+        bool whole = false;
+        std::vector<std::pair<int, int>> found;
+    };
+    ScanPath m_Path0;
+    CDiffRun Scan(int i, int lF, int lL, int remaining, const Part* next = nullptr, ScanPath* path = nullptr);
     int FindCandidate(int i, int b, int anchor, int stride, int lastPos);
     // The key a candidate look-up goes by: the rarest of the first lines of
     // a run (or of its first runs of a level), its level, its place in the
