@@ -111,30 +111,41 @@ int CTextDiff::Matcher::AbsentRunLength() const {
 // to left lines in order, by first line.
 std::vector<int> CTextDiff::Matcher::OpenRuns(int q) const {
     std::vector<int> open;
-    size_t s = 0;
-    for (int p = 0; p + q <= m_nR; ++p) {
-        while (s < m_Stretches.size() && m_Stretches[s].first + m_Stretches[s].second < p + q) ++s;
-        if (s == m_Stretches.size() || m_Stretches[s].first > p) open.push_back(p);
+    const int last = m_nR - q;  // the last run's first line
+    int p = 0;
+    for (const auto& stretch : m_Stretches) {
+        // Runs from these lines lie within the stretch.
+        const int from = stretch.first, to = stretch.first + stretch.second - q;
+        if (to < from) continue;
+        for (; p < from && p <= last; ++p) open.push_back(p);
+        p = std::max(p, to + 1);
     }
+    for (; p <= last; ++p) open.push_back(p);
     return open;
 }
 
 namespace {
 constexpr uint64_t kRollBase = 0x9E3779B97F4A7C15ULL;
 
-// Calls at(p, h) with the hash h of the q lines from each place p of the
-// first n of v, rolled along.
+// Calls at(p, h) with the hash h of the q lines from each place p from
+// first to last of v (the runs must fit in v), rolled along.
 template <class At>
-void RollRuns(const std::vector<int>& v, int n, int q, At&& at) {
+void RollRange(const std::vector<int>& v, int first, int last, int q, At&& at) {
     uint64_t top = 1;  // kRollBase^(q-1)
     for (int k = 1; k < q; ++k) top *= kRollBase;
     uint64_t h = 0;
-    for (int k = 0; k < q; ++k) h = h * kRollBase + static_cast<uint32_t>(v[k]);
-    for (int p = 0;; ++p) {
+    for (int k = 0; k < q; ++k) h = h * kRollBase + static_cast<uint32_t>(v[first + k]);
+    for (int p = first;; ++p) {
         at(p, h);
-        if (p + q >= n) break;
+        if (p >= last) break;
         h = (h - top * static_cast<uint32_t>(v[p])) * kRollBase + static_cast<uint32_t>(v[p + q]);
     }
+}
+
+// The same for each place p of the first n of v.
+template <class At>
+void RollRuns(const std::vector<int>& v, int n, int q, At&& at) {
+    RollRange(v, 0, n - q, q, at);
 }
 }  // namespace
 
@@ -166,15 +177,18 @@ void CTextDiff::Matcher::AbsentByTable(int q, const std::vector<int>& open, std:
         return static_cast<size_t>(((h | 1) * 0xC2B2AE3D27D4EB4FULL) >> (64 - filterBits));
     };
     std::vector<uint64_t> hashes(open.size());
-    size_t o = 0;
-    RollRuns(m_R, m_nR, q, [&](int p, uint64_t h) {
-        if (o < open.size() && open[o] == p) {
+    // The open runs lie in stretches of consecutive first lines; the hash
+    // is rolled along each.
+    for (size_t o = 0; o < open.size();) {
+        size_t end = o + 1;
+        while (end < open.size() && open[end] == open[end - 1] + 1) ++end;
+        RollRange(m_R, open[o], open[end - 1], q, [&](int, uint64_t h) {
             hashes[o++] = h | 1;
             slotOf(h, true);
             const size_t b = filterBit(h);
             filter[b >> 6] |= uint64_t{1} << (b & 63);
-        }
-    });
+        });
+    }
     RollRuns(m_L, m_nL, q, [&](int, uint64_t h) {
         const size_t b = filterBit(h);
         if (!((filter[b >> 6] >> (b & 63)) & 1)) return;
