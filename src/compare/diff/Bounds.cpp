@@ -111,16 +111,9 @@ int CTextDiff::Matcher::AbsentRunLength() const {
 // to left lines in order, by first line.
 std::vector<int> CTextDiff::Matcher::OpenRuns(int q) const {
     std::vector<int> open;
-    const int last = m_nR - q;  // the last run's first line
-    int p = 0;
-    for (const auto& stretch : m_Stretches) {
-        // Runs from these lines lie within the stretch.
-        const int from = stretch.first, to = stretch.first + stretch.second - q;
-        if (to < from) continue;
-        for (; p < from && p <= last; ++p) open.push_back(p);
-        p = std::max(p, to + 1);
-    }
-    for (; p <= last; ++p) open.push_back(p);
+    OpenRanges(q, [&](int from, int to) {
+        for (int p = from; p <= to; ++p) open.push_back(p);
+    });
     return open;
 }
 
@@ -240,16 +233,17 @@ void CTextDiff::Matcher::AbsentByFilter(int q, const std::vector<int>& open, std
     RollRuns(m_L, m_nL, q, [&](int p, uint64_t h) { queue(p, h, true, add); });
     drain(add);
     auto look = [&](const Probe& x) { absent[x.p] = (filter[x.word] & x.mask) != x.mask; };
-    size_t o = 0, s = 0;
-    RollRuns(m_R, m_nR, q, [&](int p, uint64_t h) {
-        if (open.empty()) {
-            while (s < m_Stretches.size() && m_Stretches[s].first + m_Stretches[s].second < p + q) ++s;
-            if (s == m_Stretches.size() || m_Stretches[s].first > p) queue(p, h, false, look);
-        } else if (o < open.size() && open[o] == p) {
-            ++o;
-            queue(p, h, false, look);
+    auto lookUp = [&](int p, uint64_t h) { queue(p, h, false, look); };
+    if (open.empty()) {
+        OpenRanges(q, [&](int from, int to) { RollRange(m_R, from, to, q, lookUp); });
+    } else {
+        for (size_t o = 0; o < open.size();) {
+            size_t end = o + 1;
+            while (end < open.size() && open[end] == open[end - 1] + 1) ++end;
+            RollRange(m_R, open[o], open[end - 1], q, lookUp);
+            o = end;
         }
-    });
+    }
     drain(look);
 }
 

@@ -441,6 +441,22 @@ private:
     void GramBounds();
     int AbsentRunLength() const;
     std::vector<int> OpenRuns(int q) const;
+    // Calls f(from, to) for each range of first lines of right runs of q
+    // lines that do not lie within a stretch found equal to left lines in
+    // order, in order.
+    template <class F>
+    void OpenRanges(int q, F&& f) const {
+        const int last = m_nR - q;  // the last run's first line
+        int p = 0;
+        for (const auto& stretch : m_Stretches) {
+            // Runs from these lines lie within the stretch.
+            const int from = stretch.first, to = stretch.first + stretch.second - q;
+            if (to < from) continue;
+            if (p < from && p <= last) f(p, std::min(from - 1, last));
+            p = std::max(p, to + 1);
+        }
+        if (p <= last) f(p, last);
+    }
     void AbsentByTable(int q, const std::vector<int>& open, std::vector<uint8_t>& absent) const;
     void AbsentByFilter(int q, const std::vector<int>& open, std::vector<uint8_t>& absent) const;
     void TightenBounds();
