@@ -411,7 +411,15 @@ private:
             for (node >>= 1; node >= 1; node >>= 1) m_Max[node] = std::max(m_Max[2 * node], m_Max[2 * node + 1]);
         }
         // The first k in [a, b) whose value is at least v; -1 when none.
-        int FirstAtLeast(int a, int b, int v) const { return First(1, 0, m_nCap - 1, a, b - 1, v); }
+        // The next few are looked at one by one first: the wanted one is
+        // mostly near.
+        int FirstAtLeast(int a, int b, int v) const {
+            const int near = std::min({b, a + 16, m_nCap});
+            for (int k = a; k < near; ++k)
+                if (m_Max[m_nCap + k] >= v) return k;
+            if (near >= b || near >= m_nCap) return -1;
+            return First(1, 0, m_nCap - 1, near, b - 1, v);
+        }
 
     private:
         void Grow(int n) {
