@@ -26,14 +26,14 @@ void CTextDiff::Matcher::DiagonalBounds() {
     bool belowListed = false;
     const int* pos = m_Single.pos.data();
     const int* start = m_Single.start.data();
+    int nextKey = -1;  // the line below and its bound
+    int next = 0;
     for (int i = m_nR - 1; i >= 0; --i) {
         const int key = m_R[i];
         const int* first = pos + start[key];
         const int* last = pos + start[key + 1];
-        const int nextKey = i + 1 < m_nR ? m_R[i + 1] : -1;
-        const int next = i + 1 < m_nR ? m_Bound[i + 1] : 0;
-        const bool listed = last - first <= kFewPlaces;
-        if (listed) {
+        int bound;
+        if (last - first <= kFewPlaces) {
             int best = 0;
             int k = 0, n = 0;
             for (const int* q = first; q < last; ++q) {
@@ -50,12 +50,16 @@ void CTextDiff::Matcher::DiagonalBounds() {
                 here[n++] = {j, v};
                 best = std::max(best, v);
             }
-            m_Bound[i] = best;
+            bound = best;
+            belowListed = true;
+            std::swap(below, here);
         } else {
-            m_Bound[i] = std::min(next + 1, m_nL);
+            bound = std::min(next + 1, m_nL);
+            belowListed = false;
         }
-        belowListed = listed;
-        std::swap(below, here);
+        m_Bound[i] = bound;
+        next = bound;
+        nextKey = key;
     }
     m_nScanBudget = m_nR / 16 + 1024;
 }
