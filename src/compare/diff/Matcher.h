@@ -25,7 +25,11 @@
 // passes that visited it since its run was last known are replayed for it,
 // each rescanning or keeping the run as the plain procedure does. A pass
 // visits its lines up to the last that leaves more lines than the winning
-// run, and the winner; a line scanned by the pass always lies there.
+// run, and the winner; a line scanned by the pass always lies there. A
+// replayed scan goes on only while what it finds could still be kept by
+// the next pass that visits the line, and of the passes in a row that scan
+// from the same left line only the last scans (keeping or rescanning, each
+// comes to what that one finds).
 //
 // The scan of a right line visits only the left places where the rarest of
 // its next few lines, or of runs of 2, 4, 8, 12, 16, 24 or 32 of them,
