@@ -26,14 +26,14 @@ void CTextDiff::Matcher::DiagonalBounds() {
     bool belowListed = false;
     const int* pos = m_Single.pos.data();
     const int* start = m_Single.start.data();
+    int nextKey = -1;  // the line below and its bound
+    int next = 0;
     for (int i = m_nR - 1; i >= 0; --i) {
         const int key = m_R[i];
         const int* first = pos + start[key];
         const int* last = pos + start[key + 1];
-        const int nextKey = i + 1 < m_nR ? m_R[i + 1] : -1;
-        const int next = i + 1 < m_nR ? m_Bound[i + 1] : 0;
-        const bool listed = last - first <= kFewPlaces;
-        if (listed) {
+        int bound;
+        if (last - first <= kFewPlaces) {
             int best = 0;
             int k = 0, n = 0;
             for (const int* q = first; q < last; ++q) {
@@ -50,12 +50,16 @@ void CTextDiff::Matcher::DiagonalBounds() {
                 here[n++] = {j, v};
                 best = std::max(best, v);
             }
-            m_Bound[i] = best;
+            bound = best;
+            belowListed = true;
+            std::swap(below, here);
         } else {
-            m_Bound[i] = std::min(next + 1, m_nL);
+            bound = std::min(next + 1, m_nL);
+            belowListed = false;
         }
-        belowListed = listed;
-        std::swap(below, here);
+        m_Bound[i] = bound;
+        next = bound;
+        nextKey = key;
     }
     m_nScanBudget = m_nR / 16 + 1024;
 }
@@ -111,30 +115,34 @@ int CTextDiff::Matcher::AbsentRunLength() const {
 // to left lines in order, by first line.
 std::vector<int> CTextDiff::Matcher::OpenRuns(int q) const {
     std::vector<int> open;
-    size_t s = 0;
-    for (int p = 0; p + q <= m_nR; ++p) {
-        while (s < m_Stretches.size() && m_Stretches[s].first + m_Stretches[s].second < p + q) ++s;
-        if (s == m_Stretches.size() || m_Stretches[s].first > p) open.push_back(p);
-    }
+    OpenRanges(q, [&](int from, int to) {
+        for (int p = from; p <= to; ++p) open.push_back(p);
+    });
     return open;
 }
 
 namespace {
 constexpr uint64_t kRollBase = 0x9E3779B97F4A7C15ULL;
 
-// Calls at(p, h) with the hash h of the q lines from each place p of the
-// first n of v, rolled along.
+// Calls at(p, h) with the hash h of the q lines from each place p from
+// first to last of v (the runs must fit in v), rolled along.
 template <class At>
-void RollRuns(const std::vector<int>& v, int n, int q, At&& at) {
+void RollRange(const std::vector<int>& v, int first, int last, int q, At&& at) {
     uint64_t top = 1;  // kRollBase^(q-1)
     for (int k = 1; k < q; ++k) top *= kRollBase;
     uint64_t h = 0;
-    for (int k = 0; k < q; ++k) h = h * kRollBase + static_cast<uint32_t>(v[k]);
-    for (int p = 0;; ++p) {
+    for (int k = 0; k < q; ++k) h = h * kRollBase + static_cast<uint32_t>(v[first + k]);
+    for (int p = first;; ++p) {
         at(p, h);
-        if (p + q >= n) break;
+        if (p >= last) break;
         h = (h - top * static_cast<uint32_t>(v[p])) * kRollBase + static_cast<uint32_t>(v[p + q]);
     }
+}
+
+// The same for each place p of the first n of v.
+template <class At>
+void RollRuns(const std::vector<int>& v, int n, int q, At&& at) {
+    RollRange(v, 0, n - q, q, at);
 }
 }  // namespace
 
@@ -176,10 +184,13 @@ void CTextDiff::Matcher::AbsentByTable(int q, const std::vector<int>& open, std:
         return static_cast<size_t>((h * 0xC2B2AE3D27D4EB4FULL) >> (64 - filterBits));
     };
     std::vector<uint64_t> hashes(open.size());
-    size_t o = 0;
-    RollRuns(m_R, m_nR, q, [&](int p, uint64_t h) {
-        if (o < open.size() && open[o] == p) hashes[o++] = h | 1;
-    });
+    // The open runs lie in stretches of consecutive first lines; the hash
+    // is rolled along each.
+    for (size_t o = 0; o < open.size();) {
+        size_t end = o + 1;
+        while (end < open.size() && open[end] == open[end - 1] + 1) ++end;
+        RollRange(m_R, open[o], open[end - 1], q, [&](int, uint64_t h) { hashes[o++] = h | 1; });
+    }
     constexpr size_t kAhead = 16;
     std::vector<uint32_t> slotAt(open.size());
     for (size_t k = 0; k < open.size(); ++k) {
@@ -261,16 +272,17 @@ void CTextDiff::Matcher::AbsentByFilter(int q, const std::vector<int>& open, std
     RollRuns(m_L, m_nL, q, [&](int p, uint64_t h) { queue(p, h, true, add); });
     drain(add);
     auto look = [&](const Probe& x) { absent[x.p] = (filter[x.word] & x.mask) != x.mask; };
-    size_t o = 0, s = 0;
-    RollRuns(m_R, m_nR, q, [&](int p, uint64_t h) {
-        if (open.empty()) {
-            while (s < m_Stretches.size() && m_Stretches[s].first + m_Stretches[s].second < p + q) ++s;
-            if (s == m_Stretches.size() || m_Stretches[s].first > p) queue(p, h, false, look);
-        } else if (o < open.size() && open[o] == p) {
-            ++o;
-            queue(p, h, false, look);
+    auto lookUp = [&](int p, uint64_t h) { queue(p, h, false, look); };
+    if (open.empty()) {
+        OpenRanges(q, [&](int from, int to) { RollRange(m_R, from, to, q, lookUp); });
+    } else {
+        for (size_t o = 0; o < open.size();) {
+            size_t end = o + 1;
+            while (end < open.size() && open[end] == open[end - 1] + 1) ++end;
+            RollRange(m_R, open[o], open[end - 1], q, lookUp);
+            o = end;
         }
-    });
+    }
     drain(look);
 }
 

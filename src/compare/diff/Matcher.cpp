@@ -29,6 +29,7 @@ CDiffRun CTextDiff::Matcher::Replay(int i, int part) {
     const int depth = m_Parts[part].depth;
     int d = m_Parts[OwesFrom(i)].depth;
     CDiffRun e{-1, -2};
+    m_Path0.lF = -1;
     while (d < depth) {
         if (e.length != -2) {
             int lo = d, hi = depth;
@@ -40,15 +41,35 @@ CDiffRun CTextDiff::Matcher::Replay(int i, int part) {
             d = lo;
             if (d == depth) break;
         }
-        const int x = m_LastVisited.FirstAtLeast(d, depth, i);
+        int x = m_LastVisited.FirstAtLeast(d, depth, i);
         if (x < 0) break;
+        // The next passes that visit the line and scan from the same left
+        // line come, whether they keep the run or rescan, to what the last
+        // of them scans: the same scan over fewer lines.
+        int y = m_LastVisited.FirstAtLeast(x + 1, depth, i);
+        while (y >= 0 && PathPart(y).lF == PathPart(x).lF) {
+            x = y;
+            y = m_LastVisited.FirstAtLeast(x + 1, depth, i);
+        }
+        if (y < 0 && m_Parts[part].lF == PathPart(x).lF) {
+            e = CDiffRun{-1, -2};
+            break;
+        }
+        // The run found here matters only where the next pass that visits
+        // the line (or this part) keeps it; the scan stops as soon as it
+        // cannot be kept there, and that pass rescans.
         const Part& p = PathPart(x);
-        e = Scan(i, p.lF, p.lL, p.rL - i + 1);
-        d = x + 1;
+        e = Scan(i, p.lF, p.lL, p.rL - i + 1, y < 0 ? &m_Parts[part] : &PathPart(y), &m_Path0);
+        if (e.length == kNotKept) {
+            e = CDiffRun{-1, -2};
+            d = y < 0 ? depth : y;
+        } else {
+            d = x + 1;
+        }
     }
     const Part& p = m_Parts[part];
     if (e.length != -2 && p.Keeps(e, i)) return e;
-    return Scan(i, p.lF, p.lL, p.rL - i + 1);
+    return Scan(i, p.lF, p.lL, p.rL - i + 1, nullptr, &m_Path0);
 }
 
 // One pass of the procedure over a part: the right line with the longest

@@ -25,7 +25,11 @@
 // passes that visited it since its run was last known are replayed for it,
 // each rescanning or keeping the run as the plain procedure does. A pass
 // visits its lines up to the last that leaves more lines than the winning
-// run, and the winner; a line scanned by the pass always lies there.
+// run, and the winner; a line scanned by the pass always lies there. A
+// replayed scan goes on only while what it finds could still be kept by
+// the next pass that visits the line, and of the passes in a row that scan
+// from the same left line only the last scans (keeping or rescanning, each
+// comes to what that one finds).
 //
 // The scan of a right line visits only the left places where the rarest of
 // its next few lines, or of runs of 2, 4, 8, 12, 16, 24 or 32 of them,
@@ -172,7 +176,22 @@ private:
     uint32_t m_nStretchLeftEnd = 0;
     int MatchLength(int i, int j, int maxLen);
     bool RunsAtLeast(int i, int j, int len);
-    CDiffRun Scan(int i, int lF, int lL, int remaining);
+    struct Part;
+    // The run of right line i over a part's left lines; given the part
+    // whose pass comes to the line next, a run of length kNotKept once the
+    // run found could not be kept there.
+    static constexpr int kNotKept = -3;
+    // The places and lengths a scan from one left line found, in order;
+    // whole when the scan came to its end. A scan of the same line from
+    // the same left line over fewer lines finds the same, cut where the
+    // lines run out.
+    struct ScanPath {
+        int lF = -1;
+        bool whole = false;
+        std::vector<std::pair<int, int>> found;
+    };
+    ScanPath m_Path0;
+    CDiffRun Scan(int i, int lF, int lL, int remaining, const Part* next = nullptr, ScanPath* path = nullptr);
     int FindCandidate(int i, int b, int anchor, int stride, int lastPos);
     // The key a candidate look-up goes by: the rarest of the first lines of
     // a run (or of its first runs of a level), its level, its place in the
@@ -445,7 +464,15 @@ private:
             for (node >>= 1; node >= 1; node >>= 1) m_Max[node] = std::max(m_Max[2 * node], m_Max[2 * node + 1]);
         }
         // The first k in [a, b) whose value is at least v; -1 when none.
-        int FirstAtLeast(int a, int b, int v) const { return First(1, 0, m_nCap - 1, a, b - 1, v); }
+        // The next few are looked at one by one first: the wanted one is
+        // mostly near.
+        int FirstAtLeast(int a, int b, int v) const {
+            const int near = std::min({b, a + 16, m_nCap});
+            for (int k = a; k < near; ++k)
+                if (m_Max[m_nCap + k] >= v) return k;
+            if (near >= b || near >= m_nCap) return -1;
+            return First(1, 0, m_nCap - 1, near, b - 1, v);
+        }
 
     private:
         void Grow(int n) {
@@ -475,6 +502,22 @@ private:
     void GramBounds();
     int AbsentRunLength() const;
     std::vector<int> OpenRuns(int q) const;
+    // Calls f(from, to) for each range of first lines of right runs of q
+    // lines that do not lie within a stretch found equal to left lines in
+    // order, in order.
+    template <class F>
+    void OpenRanges(int q, F&& f) const {
+        const int last = m_nR - q;  // the last run's first line
+        int p = 0;
+        for (const auto& stretch : m_Stretches) {
+            // Runs from these lines lie within the stretch.
+            const int from = stretch.first, to = stretch.first + stretch.second - q;
+            if (to < from) continue;
+            if (p < from && p <= last) f(p, std::min(from - 1, last));
+            p = std::max(p, to + 1);
+        }
+        if (p <= last) f(p, last);
+    }
     void AbsentByTable(int q, const std::vector<int>& open, std::vector<uint8_t>& absent) const;
     void AbsentByFilter(int q, const std::vector<int>& open, std::vector<uint8_t>& absent) const;
     void TightenBounds();

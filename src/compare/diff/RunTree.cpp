@@ -14,9 +14,24 @@ CTextDiff::Matcher::Node CTextDiff::Matcher::Leaf(int i) const {
     return {INT_MAX, INT_MIN, INT_MIN, m_Bound[i]};
 }
 
+// The leaves of a block combined, read in one pass: most lines of a block
+// are not known yet and give only their bound.
 CTextDiff::Matcher::Node CTextDiff::Matcher::BlockNode(int block) const {
-    Node n = Leaf(block * kLeaf);
-    for (int i = block * kLeaf + 1; i < (block + 1) * kLeaf; ++i) n = Combine(n, Leaf(i));
+    Node n{INT_MAX, INT_MIN, INT_MIN, -1};
+    const int lo = block * kLeaf;
+    const int hi = std::min(lo + kLeaf, m_nR);
+    int maxLen = -1;
+    for (int i = lo; i < hi; ++i) {
+        const Entry e = m_Cache[i];
+        const int length = e.code - 2;
+        if (length > 0) {
+            n.minStart = std::min(n.minStart, e.start);
+            n.maxLEnd = std::max(n.maxLEnd, e.start + length - 1);
+            n.maxREnd = std::max(n.maxREnd, i + length - 1);
+        }
+        maxLen = std::max(maxLen, e.code == 0 ? m_Bound[i] : length);
+    }
+    n.maxLen = maxLen;
     return n;
 }
 

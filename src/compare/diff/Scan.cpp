@@ -265,19 +265,57 @@ int CTextDiff::Matcher::FindCandidate(int i, int b, int anchor, int stride, int 
     return -1;
 }
 
-// The scan of the left range for right line i (see Matcher.h).
-CDiffRun CTextDiff::Matcher::Scan(int i, int lF, int lL, int remaining) {
+// The scan of the left range for right line i (see Matcher.h). With next,
+// once the run found so far could not be kept by that pass, only a longer
+// run that it could keep is looked for: where there is none, whatever the
+// scan would go on to find, that pass rescans.
+CDiffRun CTextDiff::Matcher::Scan(int i, int lF, int lL, int remaining, const Part* next, ScanPath* path) {
     int b = 0;
     int start = -1;
     long anchor = lF;
     int stride = 1;
+    if (path && path->lF != lF) {
+        path->lF = lF;
+        path->whole = false;
+        path->found.clear();
+    }
+    size_t k = 0;  // steps of the path taken
     for (;;) {
         if (remaining <= b) break;
-        const int lastPos = lL - b;
+        int lastPos = lL - b;
         if (anchor > lastPos) break;
-        int p = FindCandidate(i, b, static_cast<int>(anchor), stride, lastPos);
-        if (p < 0) break;
-        int n = MatchLength(i, p, std::min(lL - p + 1, remaining));
+        const bool restricted = next && !next->Keeps(CDiffRun{start, b}, i);
+        if (restricted) {
+            // Runs found later are longer and lie further on.
+            if (b >= next->rL - i + 1) return {-1, kNotKept};
+            lastPos = std::min(lastPos, next->lL - b);
+            if (anchor > lastPos) return {-1, kNotKept};
+        }
+        int p, n;
+        if (path && k < path->found.size()) {
+            p = path->found[k].first;
+            n = path->found[k].second;
+            ++k;
+            if (p > lastPos) p = -1;
+            else n = std::min({n, lL - p + 1, remaining});
+        } else if (path && path->whole) {
+            p = -1;
+        } else {
+            p = FindCandidate(i, b, static_cast<int>(anchor), stride, lastPos);
+            if (p >= 0) {
+                n = MatchLength(i, p, std::min(lL - p + 1, remaining));
+                if (path) {
+                    path->found.emplace_back(p, n);
+                    ++k;
+                }
+            } else if (path && !restricted) {
+                path->whole = true;
+            }
+        }
+        if (p < 0) {
+            if (restricted) return {-1, kNotKept};
+            break;
+        }
         b = n;
         start = p;
         anchor = static_cast<long>(p) + b + 1;
