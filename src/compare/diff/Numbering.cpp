@@ -235,8 +235,39 @@ void CTextDiff::Matcher::InternLines(const TextOf& text, uint32_t nL, uint32_t n
     }
     // The left places of each text: texts first met on the right have none.
     const size_t leftTexts = table->Count();
+    if constexpr (TextOf::kStreamed) {
+        // A left file of few distinct texts (a few bytes in all) is kept
+        // as those texts once the lines are numbered; the right lines are
+        // then kept as the numbers of their texts alone.
+        if (leftTexts <= nL / 32) {
+            size_t textBytes = 0;
+            table->ForEachText([&](uint32_t line) { textBytes += text.Left(line).size(); });
+            text.stored->few = textBytes <= text.leftStarts[nL] / 8;
+        }
+    }
     m_Single.Build(m_L, leftTexts);
     InternRightLines<Texts>(text, nL, nR, bytes, *table, leftTexts);
+    if constexpr (TextOf::kStreamed) {
+        RightLines& stored = *text.stored;
+        if (stored.few) {
+            std::vector<uint32_t> first(leftTexts);
+            table->ForEachText([&](uint32_t line) {
+                if (line < nL) first[static_cast<size_t>(m_L[line])] = line;
+            });
+            stored.fewStarts.reserve(leftTexts + 1);
+            stored.fewStarts.push_back(0);
+            for (const uint32_t line : first) {
+                stored.fewBytes += text.Left(line);
+                stored.fewStarts.push_back(static_cast<uint32_t>(stored.fewBytes.size()));
+            }
+            stored.leftTexts = leftTexts;
+            stored.where.Clear();
+            CDiffFileText& left = *stored.left;
+            left.bytes.reset();
+            left.size = 0;
+            std::vector<uint32_t>().swap(left.starts);
+        }
+    }
     m_nKeys = static_cast<int>(table->Count());
     table.reset();
     // Texts only on the right have no places.
@@ -300,7 +331,8 @@ void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint3
             m_R.resize(same);
             stored->where.Resize(same);
             std::memcpy(m_R.data(), m_L.data(), same * sizeof(int));
-            for (uint32_t c = 0; c < same; ++c) stored->where[c] = c;
+            if (!stored->few)
+                for (uint32_t c = 0; c < same; ++c) stored->where[c] = c;
             AddStretch(0, 0, same);
             k = next = followed = same;
             if (followed >= kAround) misses = 0, wideAt = 4;
@@ -326,7 +358,8 @@ void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint3
             if (same > 0) {
                 std::memcpy(m_R.data() + k, m_L.data() + next, same * sizeof(int));
                 if constexpr (TextOf::kStreamed)
-                    for (uint32_t c = 0; c < same; ++c) stored->where[k + c] = next + c;
+                    if (!stored->few)
+                        for (uint32_t c = 0; c < same; ++c) stored->where[k + c] = next + c;
                 AddStretch(k, next, same);
                 k += same;
                 next += same;
@@ -338,7 +371,8 @@ void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint3
         const std::string_view t = text.Right(k);
         if (next < nL && Texts::Equal(text.Left(next), t)) {
             AddStretch(k, next, 1);
-            if constexpr (TextOf::kStreamed) stored->where[k] = next;
+            if constexpr (TextOf::kStreamed)
+                if (!stored->few) stored->where[k] = next;
             m_R[k++] = m_L[next++];
             if (++followed >= kAround) misses = 0, wideAt = 4;
             continue;
@@ -351,7 +385,7 @@ void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint3
             const size_t texts = table.Count();
             id = table.Intern(nL + k, t, Texts::Hash(t), line);
             if (table.Count() > texts) stored->AddOwn(k, t);
-            else stored->where[k] = line < nL ? line : stored->where[line - nL];
+            else if (!stored->few) stored->where[k] = line < nL ? line : stored->where[line - nL];
         } else {
             id = table.Intern(nL + k, t, Texts::Hash(t));
         }
