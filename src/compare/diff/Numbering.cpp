@@ -312,14 +312,54 @@ void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint3
         }
         return UINT32_MAX;
     };
+    // How many right lines after line k follow left line a on, up to
+    // kFollow (at least count where either file ends after one of them).
+    constexpr uint32_t kFollow = textdiff::LineReader::kAhead;
+    auto followsAt = [&](uint32_t a, uint32_t k, uint32_t count) {
+        for (uint32_t c = 0; c < kFollow; ++c) {
+            if (!text.Has(k + 1 + c) || a + c >= nL) return c > 0 ? std::max(c, count) : 0;
+            if (!sameText(a + c, k + 1 + c)) return c;
+        }
+        return kFollow;
+    };
+    // The place around next where the most right lines after line k
+    // follow, at least count of them, the nearest on a tie: among few
+    // texts eight lines follow at some place nearby by chance, but rarely
+    // as many as at the place the comparisons belong.
+    auto bestAround = [&](uint32_t next, uint32_t k, uint32_t around, uint32_t count) {
+        uint32_t best = UINT32_MAX, most = count - 1;
+        auto take = [&](uint32_t a) {
+            const uint32_t n = followsAt(a, k, count);
+            if (n > most) best = a, most = n;
+            return most >= kFollow;
+        };
+        for (uint32_t d = 0; d <= around; ++d) {
+            if (next + d < nL && take(next + d)) break;
+            if (d > 0 && d <= next && next - d < nL && take(next - d)) break;
+        }
+        return best;
+    };
     constexpr uint32_t kAround = 8;
     uint32_t next = 0;
-    uint32_t misses = 0, wideAt = 4;  // right lines that differed since the comparisons last held
+    uint32_t misses = 0;  // right lines that differed since the comparisons last held
     // Right lines that followed their left lines since the last that
     // differed: among few texts a line or two follow by chance, so the
     // comparisons count as held again only after kAround of them.
     uint32_t followed = 0;
+    // Where the comparisons held for kHeld lines on end (by chance only
+    // once in billions), right lines stood shift lines before their left
+    // lines; lost right lines have differed since, and the wide window is
+    // searched around that shift once lost reaches wideAt. Around the
+    // place of the last comparison the window would drift with the chance
+    // places found meanwhile.
+    constexpr uint32_t kHeld = 32;
+    int64_t shift = 0;
+    uint32_t lost = 0, wideAt = 4;
     uint32_t k = 0;
+    auto held = [&] {
+        if (followed >= kAround) misses = 0;
+        if (followed >= kHeld) lost = 0, wideAt = 4, shift = static_cast<int64_t>(next) - k;
+    };
     [[maybe_unused]] RightLines* stored = nullptr;
     if constexpr (TextOf::kStreamed) {
         // The first right lines may be known to be the left's first lines
@@ -335,7 +375,7 @@ void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint3
                 for (uint32_t c = 0; c < same; ++c) stored->where[c] = c;
             AddStretch(0, 0, same);
             k = next = followed = same;
-            if (followed >= kAround) misses = 0, wideAt = 4;
+            held();
         }
     }
     for (;;) {
@@ -364,7 +404,7 @@ void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint3
                 k += same;
                 next += same;
                 followed += same;
-                if (followed >= kAround) misses = 0, wideAt = 4;
+                held();
                 continue;
             }
         }
@@ -374,7 +414,8 @@ void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint3
             if constexpr (TextOf::kStreamed)
                 if (!stored->few) stored->where[k] = next;
             m_R[k++] = m_L[next++];
-            if (++followed >= kAround) misses = 0, wideAt = 4;
+            ++followed;
+            held();
             continue;
         }
         int id;
@@ -391,6 +432,7 @@ void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint3
         }
         m_R[k] = id;
         ++misses;
+        ++lost;
         followed = 0;
         // Among few texts two lines follow at some place nearby by chance:
         // after the first line that differs a place where eight follow is
@@ -400,11 +442,12 @@ void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint3
         // place again).
         uint32_t resume = UINT32_MAX;
         if (text.Has(k + 1)) {
-            if (misses >= wideAt && static_cast<size_t>(id) < leftTexts) {
-                resume = resumeAround(next, k, std::max(2 * misses, kAround), 8);
-                wideAt = 2 * misses;
+            if (lost >= wideAt && static_cast<size_t>(id) < leftTexts) {
+                const int64_t at = std::clamp<int64_t>(static_cast<int64_t>(k) + 1 + shift, 0, nL - 1);
+                resume = bestAround(static_cast<uint32_t>(at), k, std::max(2 * lost, kAround), 8);
+                wideAt = 2 * lost;
             } else if (misses == 1) {
-                resume = resumeAround(next, k, kAround, 8);
+                resume = bestAround(next, k, kAround, 8);
             }
             if (resume == UINT32_MAX) resume = resumeAround(next, k, kAround, 2);
         }
