@@ -262,6 +262,7 @@ void CTextDiff::Matcher::InternLines(const TextOf& text, uint32_t nL, uint32_t n
             }
             stored.leftTexts = leftTexts;
             stored.where.Clear();
+            stored.ownLines.Clear();
             CDiffFileText& left = *stored.left;
             left.bytes.reset();
             left.size = 0;
