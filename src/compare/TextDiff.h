@@ -12,7 +12,6 @@
 // run found for it and rescans only when that run no longer fits the part.
 #pragma once
 
-#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -185,14 +184,11 @@ private:
         std::vector<uint32_t> fewStarts;  // where each left text starts in fewBytes, then one past the last
         std::string fewBytes;
         std::vector<int> leftIds, rightIds;
-        // With few texts, the right line of each text of its own, in order
-        // (where is not written then).
-        textdiff::GrowingList<uint32_t> ownLines;
+        // (With few texts, where is not written at all.)
         void AddOwn(uint32_t k, std::string_view text) {
             if (ownStarts.Size() == 0) ownStarts.PushBack(0);
             if (own.Size() + text.size() >= kOwn) throw std::bad_alloc();
-            if (few) ownLines.PushBack(k);
-            else where[k] = kOwn | static_cast<uint32_t>(ownStarts.Size() - 1);
+            if (!few) where[k] = kOwn | static_cast<uint32_t>(ownStarts.Size() - 1);
             own.Append(text.data(), text.size());
             ownStarts.PushBack(static_cast<uint32_t>(own.Size()));
         }
@@ -200,14 +196,7 @@ private:
             const uint32_t* at = ownStarts.Data() + q;
             return std::string_view(own.Data() + at[0], at[1] - at[0]);
         }
-        // Right line k, kept as a left line or (with few texts, only these
-        // are asked for while the lines are numbered) as a text of its own.
         std::string_view Line(size_t k) const {
-            if (few) {
-                const uint32_t* lines = ownLines.Data();
-                return Own(static_cast<uint32_t>(
-                    std::lower_bound(lines, lines + ownLines.Size(), static_cast<uint32_t>(k)) - lines));
-            }
             const uint32_t w = where[k];
             if (w & kOwn) return Own(w & ~kOwn);
             return CDiffFileText::LineBetween(left->bytes.get(), left->starts[w], left->starts[w + 1]);

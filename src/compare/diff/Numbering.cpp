@@ -80,11 +80,16 @@ struct StreamedLines {
     uint32_t nL;
     Stored* stored;
     textdiff::LineReader* reader;
+    const std::vector<int>* rightIds;
     [[gnu::always_inline]] std::string_view Left(uint32_t j) const {
         return CDiffFileText::LineBetween(left, leftStarts[j], leftStarts[j + 1]);
     }
+    // (The table asks for a right line only where it keeps the line for
+    // its text: with few texts, always a text of the right's own.)
     [[gnu::always_inline]] std::string_view operator()(uint32_t k) const {
-        return k < nL ? Left(k) : stored->Line(k - nL);
+        if (k < nL) return Left(k);
+        if (stored->few) return stored->Text((*rightIds)[k - nL]);
+        return stored->Line(k - nL);
     }
     std::string_view Right(uint32_t k) const { return reader->Line(k); }
     void Ready(uint32_t k) const { reader->Ready(k); }
@@ -122,7 +127,7 @@ void CTextDiff::Matcher::Intern(const LineSource& left, const LineSource& right,
         FileBytes bytes;
         bytes.left = left.text->bytes.get();
         bytes.leftStarts = left.text->starts.data();
-        const StreamedLines<RightLines> lines{bytes.left, bytes.leftStarts, nL, &stored, stored.reader.get()};
+        const StreamedLines<RightLines> lines{bytes.left, bytes.leftStarts, nL, &stored, stored.reader.get(), &m_R};
         InternLines<ExactTexts>(lines, nL, static_cast<uint32_t>(stored.expected), &bytes);
         return;
     }
@@ -243,6 +248,7 @@ void CTextDiff::Matcher::InternLines(const TextOf& text, uint32_t nL, uint32_t n
             size_t textBytes = 0;
             table->ForEachText([&](uint32_t line) { textBytes += text.Left(line).size(); });
             text.stored->few = textBytes <= text.leftStarts[nL] / 8;
+            text.stored->leftTexts = leftTexts;
         }
     }
     m_Single.Build(m_L, leftTexts);
@@ -260,9 +266,7 @@ void CTextDiff::Matcher::InternLines(const TextOf& text, uint32_t nL, uint32_t n
                 stored.fewBytes += text.Left(line);
                 stored.fewStarts.push_back(static_cast<uint32_t>(stored.fewBytes.size()));
             }
-            stored.leftTexts = leftTexts;
             stored.where.Clear();
-            stored.ownLines.Clear();
             CDiffFileText& left = *stored.left;
             left.bytes.reset();
             left.size = 0;
