@@ -229,13 +229,15 @@ void CTextDiff::Matcher::InternLines(const TextOf& text, uint32_t nL, uint32_t n
     {
         constexpr uint32_t kBatch = 16;
         uint64_t hashes[kBatch];
+        std::string_view texts[kBatch];
         for (uint32_t first = 0; first < nL; first += kBatch) {
             const uint32_t n = std::min(kBatch, nL - first);
             for (uint32_t k = 0; k < n; ++k) {
-                hashes[k] = Texts::Hash(text(first + k));
+                texts[k] = text(first + k);
+                hashes[k] = Texts::Hash(texts[k]);
                 table->Prefetch(hashes[k]);
             }
-            for (uint32_t k = 0; k < n; ++k) m_L[first + k] = table->Intern(first + k, text(first + k), hashes[k]);
+            for (uint32_t k = 0; k < n; ++k) m_L[first + k] = table->Intern(first + k, texts[k], hashes[k]);
         }
     }
     // The left places of each text: texts first met on the right have none.
