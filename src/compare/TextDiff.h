@@ -113,7 +113,9 @@ public:
     // LoadFileText for each. The left file is held whole; where lines are
     // equal only when their bytes are (neither case nor items ignored) the
     // right one is read a piece at a time as its lines are numbered, and
-    // only its texts the left file does not have are kept. False when a
+    // only its texts the left file does not have are kept (a left file of
+    // few distinct texts is then kept as those texts once its lines are
+    // numbered, and each line as the number of its text). False when a
     // file could not be read (the right one may have been read in part),
     // or when stopped (WasBroken()).
     bool CompareFiles(const std::string& leftPath, const std::string& rightPath);

@@ -5,7 +5,10 @@
 // equal to left lines in order (m_Stretches), and per place the count of
 // equal lines that follow (m_SameL, m_SameR). A right file read a piece
 // at a time (CTextDiff::CompareFiles) is numbered as it comes, and each of
-// its lines is kept as a left line of its text or as a text of its own.
+// its lines is kept as a left line of its text or as a text of its own;
+// where the left file has few distinct texts, both files are kept as their
+// texts and the number of each line's text, and the left file's bytes are
+// let go before the matching.
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -295,11 +298,13 @@ void CTextDiff::Matcher::InternLines(const TextOf& text, uint32_t nL, uint32_t n
 // dropped); failing that, the
 // comparisons go on after the text's place on the left from there on where
 // the text has few places, else on the next left line (a changed line).
-// Once lines have kept differing, the next eight right lines are looked
-// for in a window around that grows with the lines that differed (an
-// inserted or dropped run), whatever was found nearby: the comparisons find their place again after long edits, at a few
+// Once lines have kept differing, the next right lines are looked for in
+// a window that grows with the lines that differed (an inserted or dropped
+// run), around where the last long stretch of lines would have them,
+// whatever was found nearby, and the place where most of them follow is
+// taken: the comparisons find their place again after long edits, at a few
 // comparisons per line in all. Among few texts a line or two of such a run
-// follow by chance; they do not end it.
+// follow by chance, and eight now and then; they do not end it.
 template <class Texts, class TextOf, class Table>
 void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint32_t nR, const FileBytes* bytes,
                                           Table& table, size_t leftTexts) {
@@ -353,12 +358,12 @@ void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint3
     // differed: among few texts a line or two follow by chance, so the
     // comparisons count as held again only after kAround of them.
     uint32_t followed = 0;
-    // Where the comparisons held for kHeld lines on end (by chance only
-    // once in billions), right lines stood shift lines before their left
-    // lines; lost right lines have differed since, and the wide window is
-    // searched around that shift once lost reaches wideAt. Around the
-    // place of the last comparison the window would drift with the chance
-    // places found meanwhile.
+    // Where the comparisons last held for kHeld lines on end (among two
+    // texts by chance once in billions), right line k stood against left
+    // line k + shift; lost right lines have differed since, and the wide
+    // window is searched around that shift once lost reaches wideAt (around
+    // the place of the last comparison it would drift with the chance
+    // places found meanwhile).
     constexpr uint32_t kHeld = 32;
     int64_t shift = 0;
     uint32_t lost = 0, wideAt = 4;

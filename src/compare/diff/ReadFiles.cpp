@@ -8,7 +8,8 @@
 // CTextDiff::CompareFiles: the left one read as a block, the right one a
 // piece at a time through a window of lines (LineReader) while its lines
 // are numbered, or, when both have the same size, first compared byte for
-// byte as the left one is read.
+// byte as the left one is read (a large left file of another size is read
+// in parts at once).
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
