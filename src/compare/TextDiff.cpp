@@ -57,13 +57,18 @@ bool CTextDiff::CompareViews(std::vector<std::string_view> left, std::vector<std
 }
 
 CTextDiff::LineSource CTextDiff::LeftSource() const {
+    if (m_pStored && m_pStored->few)
+        return {nullptr, nullptr, m_pStored->leftIds.size(), nullptr, m_pStored.get(), m_pStored->leftIds.data()};
     if (!m_LeftViews.empty()) return {nullptr, m_LeftViews.data(), m_LeftViews.size()};
     if (m_pLeftText && m_pLeftText->Count()) return {nullptr, nullptr, m_pLeftText->Count(), m_pLeftText};
     return {m_Left.data(), nullptr, m_Left.size()};
 }
 
 CTextDiff::LineSource CTextDiff::RightSource() const {
-    if (m_pStored) return {nullptr, nullptr, m_pStored->count, nullptr, m_pStored.get()};
+    if (m_pStored) {
+        const int* ids = m_pStored->few ? m_pStored->rightIds.data() : nullptr;
+        return {nullptr, nullptr, m_pStored->count, nullptr, m_pStored.get(), ids};
+    }
     if (!m_RightViews.empty()) return {nullptr, m_RightViews.data(), m_RightViews.size()};
     if (m_pRightText && m_pRightText->Count()) return {nullptr, nullptr, m_pRightText->Count(), m_pRightText};
     return {m_Right.data(), nullptr, m_Right.size()};
@@ -87,6 +92,8 @@ bool CTextDiff::RunMatcher() {
     {
         Matcher matcher(left, right, m_Options, m_Runs, m_pBreak);
         done = matcher.Run();
+        // A file pair kept as its few texts keeps the numbers of its lines.
+        if (m_pStored && m_pStored->few) matcher.TakeLineNumbers(m_pStored->leftIds, m_pStored->rightIds);
     }
     if (!done) {
         m_bBroken = true;

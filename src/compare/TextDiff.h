@@ -113,7 +113,9 @@ public:
     // LoadFileText for each. The left file is held whole; where lines are
     // equal only when their bytes are (neither case nor items ignored) the
     // right one is read a piece at a time as its lines are numbered, and
-    // only its texts the left file does not have are kept. False when a
+    // only its texts the left file does not have are kept (a left file of
+    // few distinct texts is then kept as those texts once its lines are
+    // numbered, and each line as the number of its text). False when a
     // file could not be read (the right one may have been read in part),
     // or when stopped (WasBroken()).
     bool CompareFiles(const std::string& leftPath, const std::string& rightPath);
@@ -165,7 +167,7 @@ private:
     // left line of the same text or as a text of its own.
     struct RightLines {
         static constexpr uint32_t kOwn = 0x80000000u;
-        const CDiffFileText* left = nullptr;
+        CDiffFileText* left = nullptr;
         // Per right line: a left line of its text, or kOwn + the place of
         // its text among the texts of its own.
         textdiff::GrowingList<uint32_t> where;
@@ -175,20 +177,37 @@ private:
         uint32_t prefix = 0;      // first lines known to be the same bytes as the left's first lines
         size_t expected = 0;      // a guess of the count of lines
         size_t count = 0;         // the lines, once numbered
+        // Where the left file has few distinct texts, both files are kept
+        // as those texts and the number of each line's text once the lines
+        // are numbered (the left file's bytes are let go): texts below
+        // leftTexts are the left's, the others the right's own in order.
+        bool few = false;
+        size_t leftTexts = 0;
+        std::vector<uint32_t> fewStarts;  // where each left text starts in fewBytes, then one past the last
+        std::string fewBytes;
+        std::vector<int> leftIds, rightIds;
+        // (With few texts, where is not written at all.)
         void AddOwn(uint32_t k, std::string_view text) {
             if (ownStarts.Size() == 0) ownStarts.PushBack(0);
             if (own.Size() + text.size() >= kOwn) throw std::bad_alloc();
-            where[k] = kOwn | static_cast<uint32_t>(ownStarts.Size() - 1);
+            if (!few) where[k] = kOwn | static_cast<uint32_t>(ownStarts.Size() - 1);
             own.Append(text.data(), text.size());
             ownStarts.PushBack(static_cast<uint32_t>(own.Size()));
         }
+        std::string_view Own(uint32_t q) const {
+            const uint32_t* at = ownStarts.Data() + q;
+            return std::string_view(own.Data() + at[0], at[1] - at[0]);
+        }
         std::string_view Line(size_t k) const {
             const uint32_t w = where[k];
-            if (w & kOwn) {
-                const uint32_t* at = ownStarts.Data() + (w & ~kOwn);
-                return std::string_view(own.Data() + at[0], at[1] - at[0]);
-            }
+            if (w & kOwn) return Own(w & ~kOwn);
             return CDiffFileText::LineBetween(left->bytes.get(), left->starts[w], left->starts[w + 1]);
+        }
+        // The text numbered id, where the texts are few.
+        std::string_view Text(int id) const {
+            const size_t t = static_cast<size_t>(id);
+            if (t < leftTexts) return std::string_view(fewBytes.data() + fewStarts[t], fewStarts[t + 1] - fewStarts[t]);
+            return Own(static_cast<uint32_t>(t - leftTexts));
         }
     };
     // The lines of one input, whichever way they were handed over.
@@ -198,10 +217,11 @@ private:
         size_t count = 0;
         const CDiffFileText* text = nullptr;
         RightLines* stored = nullptr;
+        const int* ids = nullptr;  // with stored: the numbers of the lines' texts, where they are few
         std::string_view operator[](size_t k) const {
             if (views) return views[k];
             if (lines) return std::string_view(lines[k].text);
-            if (stored) return stored->Line(k);
+            if (stored) return ids ? stored->Text(ids[k]) : stored->Line(k);
             if (text->wideStarts.empty())
                 return CDiffFileText::LineBetween(text->bytes.get(), text->starts[k], text->starts[k + 1]);
             return text->Line(k);

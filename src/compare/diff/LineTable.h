@@ -176,6 +176,12 @@ public:
         }
     }
     size_t Count() const { return m_nCount; }
+    // Calls line(k) for the line the table keeps for each text.
+    template <class Line>
+    void ForEachText(Line line) const {
+        for (const Slot& slot : m_Slots)
+            if (slot.line) line(slot.line - 1);
+    }
 
 private:
     // A slot holds the upper half of the text's hash (its tag), whose top

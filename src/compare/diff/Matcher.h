@@ -95,6 +95,11 @@ public:
             const std::atomic<bool>* brk);
     // False when stopped by the break flag.
     bool Run();
+    // Hands over the numbers of the lines' texts (left, right).
+    void TakeLineNumbers(std::vector<int>& left, std::vector<int>& right) {
+        left.swap(m_L);
+        right.swap(m_R);
+    }
 
 private:
     using EqualLineIndex = textdiff::EqualLineIndex;

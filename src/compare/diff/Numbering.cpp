@@ -5,7 +5,10 @@
 // equal to left lines in order (m_Stretches), and per place the count of
 // equal lines that follow (m_SameL, m_SameR). A right file read a piece
 // at a time (CTextDiff::CompareFiles) is numbered as it comes, and each of
-// its lines is kept as a left line of its text or as a text of its own.
+// its lines is kept as a left line of its text or as a text of its own;
+// where the left file has few distinct texts, both files are kept as their
+// texts and the number of each line's text, and the left file's bytes are
+// let go before the matching.
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -80,11 +83,16 @@ struct StreamedLines {
     uint32_t nL;
     Stored* stored;
     textdiff::LineReader* reader;
+    const std::vector<int>* rightIds;
     [[gnu::always_inline]] std::string_view Left(uint32_t j) const {
         return CDiffFileText::LineBetween(left, leftStarts[j], leftStarts[j + 1]);
     }
+    // (The table asks for a right line only where it keeps the line for
+    // its text: with few texts, always a text of the right's own.)
     [[gnu::always_inline]] std::string_view operator()(uint32_t k) const {
-        return k < nL ? Left(k) : stored->Line(k - nL);
+        if (k < nL) return Left(k);
+        if (stored->few) return stored->Text((*rightIds)[k - nL]);
+        return stored->Line(k - nL);
     }
     std::string_view Right(uint32_t k) const { return reader->Line(k); }
     void Ready(uint32_t k) const { reader->Ready(k); }
@@ -122,7 +130,7 @@ void CTextDiff::Matcher::Intern(const LineSource& left, const LineSource& right,
         FileBytes bytes;
         bytes.left = left.text->bytes.get();
         bytes.leftStarts = left.text->starts.data();
-        const StreamedLines<RightLines> lines{bytes.left, bytes.leftStarts, nL, &stored, stored.reader.get()};
+        const StreamedLines<RightLines> lines{bytes.left, bytes.leftStarts, nL, &stored, stored.reader.get(), &m_R};
         InternLines<ExactTexts>(lines, nL, static_cast<uint32_t>(stored.expected), &bytes);
         return;
     }
@@ -224,19 +232,52 @@ void CTextDiff::Matcher::InternLines(const TextOf& text, uint32_t nL, uint32_t n
     {
         constexpr uint32_t kBatch = 16;
         uint64_t hashes[kBatch];
+        std::string_view texts[kBatch];
         for (uint32_t first = 0; first < nL; first += kBatch) {
             const uint32_t n = std::min(kBatch, nL - first);
             for (uint32_t k = 0; k < n; ++k) {
-                hashes[k] = Texts::Hash(text(first + k));
+                texts[k] = text(first + k);
+                hashes[k] = Texts::Hash(texts[k]);
                 table->Prefetch(hashes[k]);
             }
-            for (uint32_t k = 0; k < n; ++k) m_L[first + k] = table->Intern(first + k, text(first + k), hashes[k]);
+            for (uint32_t k = 0; k < n; ++k) m_L[first + k] = table->Intern(first + k, texts[k], hashes[k]);
         }
     }
     // The left places of each text: texts first met on the right have none.
     const size_t leftTexts = table->Count();
+    if constexpr (TextOf::kStreamed) {
+        // A left file of few distinct texts (a few bytes in all) is kept
+        // as those texts once the lines are numbered; the right lines are
+        // then kept as the numbers of their texts alone.
+        if (leftTexts <= nL / 32) {
+            size_t textBytes = 0;
+            table->ForEachText([&](uint32_t line) { textBytes += text.Left(line).size(); });
+            text.stored->few = textBytes <= text.leftStarts[nL] / 8;
+            text.stored->leftTexts = leftTexts;
+        }
+    }
     m_Single.Build(m_L, leftTexts);
     InternRightLines<Texts>(text, nL, nR, bytes, *table, leftTexts);
+    if constexpr (TextOf::kStreamed) {
+        RightLines& stored = *text.stored;
+        if (stored.few) {
+            std::vector<uint32_t> first(leftTexts);
+            table->ForEachText([&](uint32_t line) {
+                if (line < nL) first[static_cast<size_t>(m_L[line])] = line;
+            });
+            stored.fewStarts.reserve(leftTexts + 1);
+            stored.fewStarts.push_back(0);
+            for (const uint32_t line : first) {
+                stored.fewBytes += text.Left(line);
+                stored.fewStarts.push_back(static_cast<uint32_t>(stored.fewBytes.size()));
+            }
+            stored.where.Clear();
+            CDiffFileText& left = *stored.left;
+            left.bytes.reset();
+            left.size = 0;
+            std::vector<uint32_t>().swap(left.starts);
+        }
+    }
     m_nKeys = static_cast<int>(table->Count());
     table.reset();
     // Texts only on the right have no places.
@@ -257,11 +298,13 @@ void CTextDiff::Matcher::InternLines(const TextOf& text, uint32_t nL, uint32_t n
 // dropped); failing that, the
 // comparisons go on after the text's place on the left from there on where
 // the text has few places, else on the next left line (a changed line).
-// Once lines have kept differing, the next eight right lines are looked
-// for in a window around that grows with the lines that differed (an
-// inserted or dropped run), whatever was found nearby: the comparisons find their place again after long edits, at a few
+// Once lines have kept differing, the next right lines are looked for in
+// a window that grows with the lines that differed (an inserted or dropped
+// run), around where the last long stretch of lines would have them,
+// whatever was found nearby, and the place where most of them follow is
+// taken: the comparisons find their place again after long edits, at a few
 // comparisons per line in all. Among few texts a line or two of such a run
-// follow by chance; they do not end it.
+// follow by chance, and eight now and then; they do not end it.
 template <class Texts, class TextOf, class Table>
 void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint32_t nR, const FileBytes* bytes,
                                           Table& table, size_t leftTexts) {
@@ -281,14 +324,54 @@ void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint3
         }
         return UINT32_MAX;
     };
+    // How many right lines after line k follow left line a on, up to
+    // kFollow (at least count where either file ends after one of them).
+    constexpr uint32_t kFollow = textdiff::LineReader::kAhead;
+    auto followsAt = [&](uint32_t a, uint32_t k, uint32_t count) {
+        for (uint32_t c = 0; c < kFollow; ++c) {
+            if (!text.Has(k + 1 + c) || a + c >= nL) return c > 0 ? std::max(c, count) : 0;
+            if (!sameText(a + c, k + 1 + c)) return c;
+        }
+        return kFollow;
+    };
+    // The place around next where the most right lines after line k
+    // follow, at least count of them, the nearest on a tie: among few
+    // texts eight lines follow at some place nearby by chance, but rarely
+    // as many as at the place the comparisons belong.
+    auto bestAround = [&](uint32_t next, uint32_t k, uint32_t around, uint32_t count) {
+        uint32_t best = UINT32_MAX, most = count - 1;
+        auto take = [&](uint32_t a) {
+            const uint32_t n = followsAt(a, k, count);
+            if (n > most) best = a, most = n;
+            return most >= kFollow;
+        };
+        for (uint32_t d = 0; d <= around; ++d) {
+            if (next + d < nL && take(next + d)) break;
+            if (d > 0 && d <= next && next - d < nL && take(next - d)) break;
+        }
+        return best;
+    };
     constexpr uint32_t kAround = 8;
     uint32_t next = 0;
-    uint32_t misses = 0, wideAt = 4;  // right lines that differed since the comparisons last held
+    uint32_t misses = 0;  // right lines that differed since the comparisons last held
     // Right lines that followed their left lines since the last that
     // differed: among few texts a line or two follow by chance, so the
     // comparisons count as held again only after kAround of them.
     uint32_t followed = 0;
+    // Where the comparisons last held for kHeld lines on end (among two
+    // texts by chance once in billions), right line k stood against left
+    // line k + shift; lost right lines have differed since, and the wide
+    // window is searched around that shift once lost reaches wideAt (around
+    // the place of the last comparison it would drift with the chance
+    // places found meanwhile).
+    constexpr uint32_t kHeld = 32;
+    int64_t shift = 0;
+    uint32_t lost = 0, wideAt = 4;
     uint32_t k = 0;
+    auto held = [&] {
+        if (followed >= kAround) misses = 0;
+        if (followed >= kHeld) lost = 0, wideAt = 4, shift = static_cast<int64_t>(next) - k;
+    };
     [[maybe_unused]] RightLines* stored = nullptr;
     if constexpr (TextOf::kStreamed) {
         // The first right lines may be known to be the left's first lines
@@ -300,10 +383,11 @@ void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint3
             m_R.resize(same);
             stored->where.Resize(same);
             std::memcpy(m_R.data(), m_L.data(), same * sizeof(int));
-            for (uint32_t c = 0; c < same; ++c) stored->where[c] = c;
+            if (!stored->few)
+                for (uint32_t c = 0; c < same; ++c) stored->where[c] = c;
             AddStretch(0, 0, same);
             k = next = followed = same;
-            if (followed >= kAround) misses = 0, wideAt = 4;
+            held();
         }
     }
     for (;;) {
@@ -326,21 +410,24 @@ void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint3
             if (same > 0) {
                 std::memcpy(m_R.data() + k, m_L.data() + next, same * sizeof(int));
                 if constexpr (TextOf::kStreamed)
-                    for (uint32_t c = 0; c < same; ++c) stored->where[k + c] = next + c;
+                    if (!stored->few)
+                        for (uint32_t c = 0; c < same; ++c) stored->where[k + c] = next + c;
                 AddStretch(k, next, same);
                 k += same;
                 next += same;
                 followed += same;
-                if (followed >= kAround) misses = 0, wideAt = 4;
+                held();
                 continue;
             }
         }
         const std::string_view t = text.Right(k);
         if (next < nL && Texts::Equal(text.Left(next), t)) {
             AddStretch(k, next, 1);
-            if constexpr (TextOf::kStreamed) stored->where[k] = next;
+            if constexpr (TextOf::kStreamed)
+                if (!stored->few) stored->where[k] = next;
             m_R[k++] = m_L[next++];
-            if (++followed >= kAround) misses = 0, wideAt = 4;
+            ++followed;
+            held();
             continue;
         }
         int id;
@@ -351,12 +438,13 @@ void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint3
             const size_t texts = table.Count();
             id = table.Intern(nL + k, t, Texts::Hash(t), line);
             if (table.Count() > texts) stored->AddOwn(k, t);
-            else stored->where[k] = line < nL ? line : stored->where[line - nL];
+            else if (!stored->few) stored->where[k] = line < nL ? line : stored->where[line - nL];
         } else {
             id = table.Intern(nL + k, t, Texts::Hash(t));
         }
         m_R[k] = id;
         ++misses;
+        ++lost;
         followed = 0;
         // Among few texts two lines follow at some place nearby by chance:
         // after the first line that differs a place where eight follow is
@@ -366,11 +454,12 @@ void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint3
         // place again).
         uint32_t resume = UINT32_MAX;
         if (text.Has(k + 1)) {
-            if (misses >= wideAt && static_cast<size_t>(id) < leftTexts) {
-                resume = resumeAround(next, k, std::max(2 * misses, kAround), 8);
-                wideAt = 2 * misses;
+            if (lost >= wideAt && static_cast<size_t>(id) < leftTexts) {
+                const int64_t at = std::clamp<int64_t>(static_cast<int64_t>(k) + 1 + shift, 0, nL - 1);
+                resume = bestAround(static_cast<uint32_t>(at), k, std::max(2 * lost, kAround), 8);
+                wideAt = 2 * lost;
             } else if (misses == 1) {
-                resume = resumeAround(next, k, kAround, 8);
+                resume = bestAround(next, k, kAround, 8);
             }
             if (resume == UINT32_MAX) resume = resumeAround(next, k, kAround, 2);
         }

@@ -8,7 +8,8 @@
 // CTextDiff::CompareFiles: the left one read as a block, the right one a
 // piece at a time through a window of lines (LineReader) while its lines
 // are numbered, or, when both have the same size, first compared byte for
-// byte as the left one is read.
+// byte as the left one is read (a large left file of another size is read
+// in parts at once).
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -266,9 +267,13 @@ namespace {
 // Reads an opened file into text, taking the places where its lines start
 // as the pieces come in (four bytes a line; eight for files of 4 GB and
 // more, taken afterwards). False, with the reason, when it failed.
-// seen(bytes, from, to, size), where given, is called after each piece
-// has been taken in (size: the size the file had when opened).
-using SeenPiece = std::function<void(const char*, size_t, size_t, size_t)>;
+// seen.call(bytes, from, to, size), where given, is called after each
+// piece has been taken in, when the file has seen.size bytes (size: the
+// size the file had when opened).
+struct SeenPiece {
+    size_t size = 0;
+    std::function<void(const char*, size_t, size_t, size_t)> call;
+};
 
 // How a file read in parts came out.
 enum class PartsRead { Done, Failed, Again };
@@ -310,6 +315,11 @@ PartsRead ReadFileInParts(OpenedFile& file, CDiffFileText& text, std::string& re
                 ForEachLineFeed(std::string_view(bytes + at, static_cast<size_t>(n)), [&](const char* nl) {
                     starts[k].push_back(static_cast<uint32_t>(nl + 1 - bytes));
                 });
+                // Room for the lines of the whole part, guessed from its
+                // first piece's lines (as for a file read in one go).
+                if (at == from && static_cast<size_t>(n) < to - from)
+                    starts[k].reserve(std::min(starts[k].size() * ((to - from) / static_cast<size_t>(n) + 1),
+                                               (to - from) / 4) + 16);
                 at += static_cast<size_t>(n);
             }
         } catch (const std::bad_alloc&) {
@@ -367,6 +377,7 @@ PartsRead ReadFileInParts(OpenedFile& file, CDiffFileText& text, std::string& re
 
 bool ReadFileText(OpenedFile& file, CDiffFileText& text, std::string& reason, const SeenPiece* seen = nullptr) {
     const size_t fileSize = file.size;
+    if (seen && seen->size != fileSize) seen = nullptr;
     const bool narrow = fileSize < UINT32_MAX / 2;
     // A large file is read in parts at once, a part of at least 4 MB on
     // each of up to four threads.
@@ -388,7 +399,7 @@ bool ReadFileText(OpenedFile& file, CDiffFileText& text, std::string& reason, co
         if (narrow) ReserveHuge(text.starts, fileSize / 16 + 16);
         if (!ReadOpenedFile(file, text.bytes, text.size, reason,
                             [&](const char* bytes, size_t from, size_t to) {
-                                if (seen) (*seen)(bytes, from, to, fileSize);
+                                if (seen) seen->call(bytes, from, to, fileSize);
                                 if (!narrow || to >= UINT32_MAX) return;
                                 if (from == 0) text.starts.push_back(0);
                                 ForEachLineFeed(std::string_view(bytes + from, to - from), [&](const char* nl) {
@@ -770,9 +781,9 @@ bool CTextDiff::CompareFiles(const std::string& leftPath, const std::string& rig
     SameBytesCheck check;
     check.fd = rightFile.fd;
     check.size = rightFile.size;
-    const SeenPiece seen = [&](const char* bytes, size_t from, size_t to, size_t fileSize) {
-        check.Seen(bytes, from, to, fileSize);
-    };
+    const SeenPiece seen{rightFile.size, [&](const char* bytes, size_t from, size_t to, size_t fileSize) {
+                             check.Seen(bytes, from, to, fileSize);
+                         }};
     std::vector<CDiffFileText> texts;
     const bool leftRead = LoadTexts({leftPath}, texts, 0, rightOpen ? &seen : nullptr);
     const bool identical = leftRead && check.EndsHere() && check.same == texts[0].size;

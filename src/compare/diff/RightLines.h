@@ -29,8 +29,12 @@ public:
     GrowingList() = default;
     GrowingList(const GrowingList&) = delete;
     GrowingList& operator=(const GrowingList&) = delete;
-    ~GrowingList() {
+    ~GrowingList() { Clear(); }
+    // Lets go of the list and its memory.
+    void Clear() {
         if (m_p) ::munmap(m_p, m_nBytes);
+        m_p = nullptr;
+        m_nSize = m_nCap = m_nBytes = 0;
     }
     void Reserve(size_t n) {
         if (n <= m_nCap) return;
