@@ -114,6 +114,60 @@ struct StreamedLines {
         return std::min(t, nL - j);
     }
 };
+
+// Where the right lines after right line k follow the left lines again,
+// looked for around a left line.
+template <class Texts, class TextOf>
+struct FollowSearch {
+    const TextOf& text;
+    uint32_t nL;
+    // At most the lines the reader holds ahead.
+    static constexpr uint32_t kFollow = textdiff::LineReader::kAhead;
+
+    bool SameText(uint32_t j, uint32_t k) const { return Texts::Equal(text.Left(j), text.Right(k)); }
+    // Whether the count right lines after line k follow left line a on.
+    bool ResumesAt(uint32_t a, uint32_t k, uint32_t count) const {
+        for (uint32_t c = 0; c < count; ++c) {
+            if (!text.Has(k + 1 + c) || a + c >= nL) return c > 0;
+            if (!SameText(a + c, k + 1 + c)) return false;
+        }
+        return true;
+    }
+    // The nearest place around next where they do.
+    uint32_t ResumeAround(uint32_t next, uint32_t k, uint32_t around, uint32_t count) const {
+        for (uint32_t d = 0; d <= around; ++d) {
+            if (next + d < nL && ResumesAt(next + d, k, count)) return next + d;
+            if (d > 0 && d <= next && next - d < nL && ResumesAt(next - d, k, count)) return next - d;
+        }
+        return UINT32_MAX;
+    }
+    // How many right lines after line k follow left line a on, up to
+    // kFollow (at least count where either file ends after one of them).
+    uint32_t FollowsAt(uint32_t a, uint32_t k, uint32_t count) const {
+        for (uint32_t c = 0; c < kFollow; ++c) {
+            if (!text.Has(k + 1 + c) || a + c >= nL) return c > 0 ? std::max(c, count) : 0;
+            if (!SameText(a + c, k + 1 + c)) return c;
+        }
+        return kFollow;
+    }
+    // The place around next where the most right lines after line k
+    // follow, at least count of them, the nearest on a tie: among few
+    // texts eight lines follow at some place nearby by chance, but rarely
+    // as many as at the place the comparisons belong.
+    uint32_t BestAround(uint32_t next, uint32_t k, uint32_t around, uint32_t count) const {
+        uint32_t best = UINT32_MAX, most = count - 1;
+        auto take = [&](uint32_t a) {
+            const uint32_t n = FollowsAt(a, k, count);
+            if (n > most) best = a, most = n;
+            return most >= kFollow;
+        };
+        for (uint32_t d = 0; d <= around; ++d) {
+            if (next + d < nL && take(next + d)) break;
+            if (d > 0 && d <= next && next - d < nL && take(next - d)) break;
+        }
+        return best;
+    }
+};
 }  // namespace
 
 void CTextDiff::Matcher::Intern(const LineSource& left, const LineSource& right,
@@ -308,49 +362,7 @@ void CTextDiff::Matcher::InternLines(const TextOf& text, uint32_t nL, uint32_t n
 template <class Texts, class TextOf, class Table>
 void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint32_t nR, const FileBytes* bytes,
                                           Table& table, size_t leftTexts) {
-    auto sameText = [&](uint32_t j, uint32_t k) { return Texts::Equal(text.Left(j), text.Right(k)); };
-    // Whether the count right lines after line k follow left line a on.
-    auto resumesAt = [&](uint32_t a, uint32_t k, uint32_t count) {
-        for (uint32_t c = 0; c < count; ++c) {
-            if (!text.Has(k + 1 + c) || a + c >= nL) return c > 0;
-            if (!sameText(a + c, k + 1 + c)) return false;
-        }
-        return true;
-    };
-    auto resumeAround = [&](uint32_t next, uint32_t k, uint32_t around, uint32_t count) {
-        for (uint32_t d = 0; d <= around; ++d) {
-            if (next + d < nL && resumesAt(next + d, k, count)) return next + d;
-            if (d > 0 && d <= next && next - d < nL && resumesAt(next - d, k, count)) return next - d;
-        }
-        return UINT32_MAX;
-    };
-    // How many right lines after line k follow left line a on, up to
-    // kFollow (at least count where either file ends after one of them).
-    constexpr uint32_t kFollow = textdiff::LineReader::kAhead;
-    auto followsAt = [&](uint32_t a, uint32_t k, uint32_t count) {
-        for (uint32_t c = 0; c < kFollow; ++c) {
-            if (!text.Has(k + 1 + c) || a + c >= nL) return c > 0 ? std::max(c, count) : 0;
-            if (!sameText(a + c, k + 1 + c)) return c;
-        }
-        return kFollow;
-    };
-    // The place around next where the most right lines after line k
-    // follow, at least count of them, the nearest on a tie: among few
-    // texts eight lines follow at some place nearby by chance, but rarely
-    // as many as at the place the comparisons belong.
-    auto bestAround = [&](uint32_t next, uint32_t k, uint32_t around, uint32_t count) {
-        uint32_t best = UINT32_MAX, most = count - 1;
-        auto take = [&](uint32_t a) {
-            const uint32_t n = followsAt(a, k, count);
-            if (n > most) best = a, most = n;
-            return most >= kFollow;
-        };
-        for (uint32_t d = 0; d <= around; ++d) {
-            if (next + d < nL && take(next + d)) break;
-            if (d > 0 && d <= next && next - d < nL && take(next - d)) break;
-        }
-        return best;
-    };
+    const FollowSearch<Texts, TextOf> search{text, nL};
     constexpr uint32_t kAround = 8;
     uint32_t next = 0;
     uint32_t misses = 0;  // right lines that differed since the comparisons last held
@@ -456,12 +468,12 @@ void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint3
         if (text.Has(k + 1)) {
             if (lost >= wideAt && static_cast<size_t>(id) < leftTexts) {
                 const int64_t at = std::clamp<int64_t>(static_cast<int64_t>(k) + 1 + shift, 0, nL - 1);
-                resume = bestAround(static_cast<uint32_t>(at), k, std::max(2 * lost, kAround), 8);
+                resume = search.BestAround(static_cast<uint32_t>(at), k, std::max(2 * lost, kAround), 8);
                 wideAt = 2 * lost;
             } else if (misses == 1) {
-                resume = bestAround(next, k, kAround, 8);
+                resume = search.BestAround(next, k, kAround, 8);
             }
-            if (resume == UINT32_MAX) resume = resumeAround(next, k, kAround, 2);
+            if (resume == UINT32_MAX) resume = search.ResumeAround(next, k, kAround, 2);
         }
         const int* first = nullptr;
         const int* last = nullptr;
