@@ -7,10 +7,48 @@
 #include <system_error>
 #include <thread>
 #include <type_traits>
+#include <utility>
 
 #include "compare/diff/Matcher.h"
 
 using textdiff::ReserveHuge;
+
+namespace {
+// Work done on a thread of its own beside the caller's (at once where no
+// thread can be had). Join waits for it and throws what it threw; the
+// thread is waited for in any case before this goes.
+class BesideWork {
+public:
+    template <class Work>
+    explicit BesideWork(Work work) {
+        auto run = [this, work]() mutable {
+            try {
+                work();
+            } catch (...) {
+                m_Failure = std::current_exception();
+            }
+        };
+        try {
+            m_Thread = std::thread(run);
+        } catch (const std::system_error&) {
+            run();
+        }
+    }
+    BesideWork(const BesideWork&) = delete;
+    BesideWork& operator=(const BesideWork&) = delete;
+    ~BesideWork() {
+        if (m_Thread.joinable()) m_Thread.join();
+    }
+    void Join() {
+        if (m_Thread.joinable()) m_Thread.join();
+        if (m_Failure) std::rethrow_exception(std::exchange(m_Failure, nullptr));
+    }
+
+private:
+    std::thread m_Thread;
+    std::exception_ptr m_Failure;
+};
+}  // namespace
 
 // Each level joins two halves: the runs of a lower level that start at a
 // place (first), and the runs of a lower level that follow them (second).
@@ -220,29 +258,18 @@ void CTextDiff::Matcher::NumberRuns(int keys, size_t places, int level, Gram& gr
     // are first written to on a thread of their own while the left places
     // are numbered.
     OccIndex& index = gram.index;
-    std::exception_ptr failure;
-    auto prepare = [&] {
-        try {
-            auto touch = [](void* list, size_t bytes) {
-                for (size_t b = 0; b < bytes; b += 4096) static_cast<char*>(list)[b] = 0;
-            };
-            ReserveHuge(index.pos, places);
-            index.pos.resize(places);
-            ReserveHuge(index.around, places);
-            index.around.resize(places);
-            touch(index.pos.data(), places * sizeof(int));
-            touch(index.around.data(), places);
-            touch(right.data(), right.size() * sizeof(Key));
-        } catch (...) {
-            failure = std::current_exception();
-        }
-    };
-    std::thread preparer;
-    try {
-        preparer = std::thread(prepare);
-    } catch (const std::system_error&) {
-        prepare();
-    }
+    BesideWork preparer([&] {
+        auto touch = [](void* list, size_t bytes) {
+            for (size_t b = 0; b < bytes; b += 4096) static_cast<char*>(list)[b] = 0;
+        };
+        ReserveHuge(index.pos, places);
+        index.pos.resize(places);
+        ReserveHuge(index.around, places);
+        index.around.resize(places);
+        touch(index.pos.data(), places * sizeof(int));
+        touch(index.around.data(), places);
+        touch(right.data(), right.size() * sizeof(Key));
+    });
     withRuns(true, [&](auto runAt, int n) {
         Key* out = left.data();
         auto number = [&](int from, int to, int* counts) {
@@ -257,8 +284,7 @@ void CTextDiff::Matcher::NumberRuns(int keys, size_t places, int level, Gram& gr
         for (int j = n; j < m_nL; ++j) out[j] = static_cast<Key>(kBias - 1);
         early[keys] = late[keys] = 0;
     });
-    if (preparer.joinable()) preparer.join();
-    if (failure) std::rethrow_exception(failure);
+    preparer.Join();
     // start[key] is where its places begin; early and late become where
     // the next place of each half goes.
     index.start.resize(static_cast<size_t>(keys) + 1);
@@ -289,19 +315,13 @@ void CTextDiff::Matcher::NumberRuns(int keys, size_t places, int level, Gram& gr
     };
     const int midR = m_nR / 2;
     const bool ahead = keys > (1 << 14);
-    auto laterHalf = [&] {
+    BesideWork laterHalf([&] {
         index.Place(left.data(), midL, m_nL, kBias, late.data(), ahead, m_L, length);
         numberRight(midR, m_nR);
-    };
-    std::thread helper;
-    try {
-        helper = std::thread(laterHalf);
-    } catch (const std::system_error&) {
-        laterHalf();
-    }
+    });
     index.Place(left.data(), 0, midL, kBias, early.data(), ahead, m_L, length);
     numberRight(0, midR);
-    if (helper.joinable()) helper.join();
+    laterHalf.Join();
     gram.left.Keep(std::move(left), keys);
     gram.right.Keep(std::move(right), keys);
 }
@@ -424,24 +444,13 @@ void CTextDiff::Matcher::OccIndex::Build(const std::vector<int>& keys, size_t ke
         Build(keys, keyCount, noStart, noPos);
         return;
     }
-    std::exception_ptr failure;
-    auto prepare = [&] {
-        try {
-            ReserveHuge(pos, m);
-            pos.resize(m);
-            for (size_t b = 0; b < m * sizeof(int); b += 4096) reinterpret_cast<char*>(pos.data())[b] = 0;
-        } catch (...) {
-            failure = std::current_exception();
-        }
-    };
     std::vector<int> late(keyCount + 1, 0);
     start.assign(keyCount + 1, 0);
-    std::thread helper;
-    try {
-        helper = std::thread(prepare);
-    } catch (const std::system_error&) {
-        prepare();
-    }
+    BesideWork preparer([&] {
+        ReserveHuge(pos, m);
+        pos.resize(m);
+        for (size_t b = 0; b < m * sizeof(int); b += 4096) reinterpret_cast<char*>(pos.data())[b] = 0;
+    });
     const size_t mid = m / 2;
     const int* key = keys.data();
     int* early = start.data();
@@ -449,8 +458,7 @@ void CTextDiff::Matcher::OccIndex::Build(const std::vector<int>& keys, size_t ke
         if (key[j] >= 0) ++early[key[j]];
     for (size_t j = mid; j < m; ++j)
         if (key[j] >= 0) ++late[key[j]];
-    if (helper.joinable()) helper.join();
-    if (failure) std::rethrow_exception(failure);
+    preparer.Join();
     // start[key] becomes where its places begin, late where the later
     // half's go, fill where the earlier half's go.
     int total = 0;
@@ -468,13 +476,9 @@ void CTextDiff::Matcher::OccIndex::Build(const std::vector<int>& keys, size_t ke
         for (size_t j = from; j < to; ++j)
             if (key[j] >= 0) places[next[key[j]]++] = static_cast<int>(j);
     };
-    try {
-        helper = std::thread([&] { place(mid, m, late.data()); });
-    } catch (const std::system_error&) {
-        place(mid, m, late.data());
-    }
+    BesideWork laterHalf([&] { place(mid, m, late.data()); });
     place(0, mid, fill.data());
-    if (helper.joinable()) helper.join();
+    laterHalf.Join();
 }
 
 void CTextDiff::Matcher::OccIndex::Build(const std::vector<int>& keys, size_t keyCount, std::vector<int>& spareStart,
