@@ -168,8 +168,8 @@ public:
     const std::string& RefusedCommand() const { return m_strRefused; }
     // Makes an empty file by STOR; false when the server refuses it.
     bool MakeEmptyFile(const std::string& remoteFile);
-    // DELE of a file this client made; a refusal is let be.
-    void DropFile(const std::string& remoteFile);
+    // DELE of a file this client made; a refusal is let be (false).
+    bool DropFile(const std::string& remoteFile);
     // Whether the last RetrieveFile in ASCII met a NUL byte in the first
     // kTextProbeSize bytes of the file: it was no text.
     bool RetrievedNulInHead() const { return m_bNulInHead; }
