@@ -206,14 +206,14 @@ void ProbeFolder(CFtpClient& c, CSendTargets& targets, CFolderTargets& folder, c
     }
     // Without a second free name nothing is proven, and nothing refused.
     const bool refusedRename = !second.empty() && !renamed;
-    if (renamed && deleted)
+    if (renamed && deleted) {
         folder.SetRenameProven();
-    else if (refusedRename || !deleted)
-        SendStraightFrom(targets, item,
-                         !deleted && refusedRename ? "refuses to rename and to delete files"
-                         : refusedRename           ? "refuses to rename files"
-                                                   : "refuses to delete files",
-                         deleted ? "" : left);
+    } else if (refusedRename || !deleted) {
+        c.SetTemporaryRefusal(!deleted && refusedRename ? "refuses to rename and to delete files"
+                              : refusedRename           ? "refuses to rename files"
+                                                        : "refuses to delete files");
+        SendStraightFrom(targets, item, c.TemporaryRefusal(), deleted ? "" : left);
+    }
 }
 
 // A send goes through a temporary name only where the folder's listing
@@ -230,6 +230,10 @@ void ProbeFolder(CFtpClient& c, CSendTargets& targets, CFolderTargets& folder, c
 SendPlan PlanSend(CFtpClient& c, CSendTargets& targets, const CFileItem& item) {
     SendPlan plan;
     if (targets.Straight(item)) return plan;
+    if (!c.TemporaryRefusal().empty()) {
+        SendStraightFrom(targets, item, c.TemporaryRefusal());
+        return plan;
+    }
     CFolderTargets& folder = targets.Folder(item);
     if (folder.Straight()) return plan;
     if (!folder.Listed() && !ListSendFolder(c, targets, item)) return plan;

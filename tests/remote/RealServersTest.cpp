@@ -933,6 +933,11 @@ TEST_F(HostingServers, AHostThatRenamesOrDeletesNoFileKeepsNoHiddenCopy) {
             EXPECT_TRUE(ReadFile(dir / n) == after) << n;
         }
         EXPECT_EQ(said("refuses to delete files", dir.dir() + ".theirs.txt.qvl-part-1"), 1) << trace.All();
+        // The next run on the connection makes no file to find it out again.
+        ClearFtpResultLists();
+        RunTransfer(true, {0, 1});
+        EXPECT_EQ(Result("a.txt"), "Yes") << trace.All();
+        EXPECT_EQ(said("refuses to delete files", ""), 1) << trace.All();
         EXPECT_EQ(temporaries(dir.path()), std::vector<std::string>{".theirs.txt.qvl-part-1"});
     }
     {
