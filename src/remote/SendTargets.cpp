@@ -16,6 +16,19 @@ bool AllDigits(const std::string& s) {
     return true;
 }
 
+// Each line of a listing, without its line end.
+std::vector<std::string> ListingLines(const std::string& listing) {
+    std::vector<std::string> lines;
+    for (size_t start = 0; start < listing.size();) {
+        size_t end = listing.find('\n', start);
+        if (end == std::string::npos) end = listing.size();
+        lines.push_back(listing.substr(start, end - start));
+        start = end + 1;
+        if (!lines.back().empty() && lines.back().back() == '\r') lines.back().pop_back();
+    }
+    return lines;
+}
+
 // The first n blank-separated words of the line.
 std::vector<std::string> LeadingWords(const std::string& line, size_t n) {
     std::vector<std::string> words;
@@ -64,12 +77,7 @@ bool IsReplaceableTarget(const CListingFields& target) {
 
 void CFolderTargets::Read(const std::string& listing) {
     m_bListed = true;
-    for (size_t start = 0; start < listing.size();) {
-        size_t end = listing.find('\n', start);
-        if (end == std::string::npos) end = listing.size();
-        std::string line = listing.substr(start, end - start);
-        start = end + 1;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+    for (const std::string& line : ListingLines(listing)) {
         const std::string name = ReadUnixListingLine(line).name;
         if (name.empty()) continue;
         if (name == "." || name == "..") m_bHiddenShown = true;
@@ -171,12 +179,7 @@ bool InListedFolder(const CFileItem& item) {
 
 void CSendTargets::ReadLinks(const CFileItem& item, const std::string& listing) {
     std::map<std::string, std::string>& links = m_links[AccountKey(item) + NormalUnixPath(item.RemoteDir)];
-    for (size_t start = 0; start < listing.size();) {
-        size_t end = listing.find('\n', start);
-        if (end == std::string::npos) end = listing.size();
-        std::string line = listing.substr(start, end - start);
-        start = end + 1;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+    for (const std::string& line : ListingLines(listing)) {
         const size_t arrow = line.find(" -> ");
         if (line.empty() || line[0] != 'l' || arrow == std::string::npos) continue;
         const std::string name = ReadUnixListingLine(line).name;
