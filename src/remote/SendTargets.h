@@ -1,7 +1,8 @@
 // What one listing of a remote folder tells of the files a send is about
 // to replace: the kind of each entry, its link count, owner, group and
-// permission bits, and which names are taken. A send goes through a
-// temporary name only where that keeps everything a plain STOR keeps.
+// permission bits, which names are taken, and which are links to what. A
+// send goes through a temporary name only where that keeps everything a
+// plain STOR keeps.
 #pragma once
 
 #include <map>

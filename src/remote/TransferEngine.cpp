@@ -2,8 +2,10 @@
 // share) works through the transfer list one item after the other, in these
 // steps: refuse the items that write one file from different sources;
 // connect to the item's account (and adopt the account's new name when the
-// login renamed it); switch the transfer type; plan the send (straight, or
-// through a temporary name where the folder's listing shows that safe);
+// login renamed it); before an account's first send, refuse its items that
+// write one server file through a link its folders' listings show; switch
+// the transfer type; plan the send (straight, or through a temporary name
+// where the folder's listing and its empty probe show that safe);
 // send or fetch; record the result; update a folder's times from one
 // listing once its last item went (the listing also confirms what each send
 // left there); update at a stop, for the items that arrived whole; report
@@ -421,7 +423,8 @@ std::vector<CFileItem> TransferList() {
 // One run through the transfer list, sending or fetching its items one
 // after the other. Each item goes through the steps in this order:
 // RefuseSameTargets (once, for the whole list), Connect (AdoptRenamedAccount),
-// SwitchType, PlanTheSend, SendOrFetch, RecordResult; then UpdateFolder
+// RefuseLinkedTargets (once an account), SwitchType, PlanTheSend, SendOrFetch,
+// RecordResult; then UpdateFolder
 // gives the items of a folder their remote times, UpdateAtStop does so for a
 // stopped run, and Report closes the run.
 class CTransferRun {
@@ -567,12 +570,23 @@ void CTransferRun::RefuseSameTargets() {
 }
 
 // The item's folder listing for the links it shows: the one a send
-// through a temporary name reads (kept for it), or where the host refuses
-// that, the plain one; "" where it lists nothing.
-std::string ListLinks(CFtpClient& c, CSendTargets& targets, const CFileItem& item) {
+// through a temporary name reads, or where the host refuses that, the plain
+// one; "" where it lists nothing. keep: the listing serves the sends into
+// the folder that follow at once; a folder sent into later is listed again
+// before its first send, so that the listing its sends go by is fresh.
+std::string ListLinks(CFtpClient& c, CSendTargets& targets, const CFileItem& item, bool keep) {
     std::string listing;
-    if (!targets.Straight(item) && !targets.Folder(item).Listed() && ListSendFolder(c, targets, item, &listing))
+    if (keep && !targets.Straight(item) && !targets.Folder(item).Listed() &&
+        ListSendFolder(c, targets, item, &listing))
         return listing;
+    if (!keep && !targets.Straight(item)) {
+        try {
+            return c.ListFolderToText(item.RemoteDir, "-a");
+        } catch (const CFtpClient::FTPException& e) {
+            if (e.ConnectionLost()) throw;
+            SendStraightFrom(targets, item, "refuses \"LIST -a\"");
+        }
+    }
     try {
         return c.ListFolderToText(item.RemoteDir);
     } catch (const CFtpClient::FTPException& e) {
@@ -604,7 +618,9 @@ bool CTransferRun::RefuseLinkedTargets(const Step& s) {
         for (const auto& folder : folders) {
             const CFileItem& it = *folder.second;
             std::string listing;
-            RunWithReconnect(m_data, host, user, true, [&](CFtpClient& c) { listing = ListLinks(c, m_targets, it); });
+            const bool keep = it.RemoteDir == s.item.RemoteDir;
+            RunWithReconnect(m_data, host, user, true,
+                             [&](CFtpClient& c) { listing = ListLinks(c, m_targets, it, keep); });
             m_targets.ReadLinks(it, listing);
         }
     } catch (const CFtpClient::FTPException&) {
