@@ -563,6 +563,18 @@ bool RowsAreIndependent(const CLibraryList& list) {
     return true;
 }
 
+// A batch pass's end line: "over", or the failed files under the heading
+// and "Failure". Returns the number of failed files.
+int EndBatchPass(int nFailed, const std::string& heading, const std::string& failed) {
+    if (nFailed == 0) {
+        LogBatchConversion("over");
+    } else {
+        WriteTrace(heading + failed);
+        LogBatchConversion("Failure");
+    }
+    return nFailed;
+}
+
 // The batch pass of steps 0 and 1, in the steps the file's head comment
 // lists. The written files are put in place group by group; a row's outcome
 // is final once its group is.
@@ -717,13 +729,7 @@ int CBatchPass::ReportModifiedFiles() {
                    "==================================\r\n" +
                    (modifiedList.empty() ? std::string("(None).\r\n") : modifiedList));
     }
-    if (nFailed == 0) {
-        LogBatchConversion("over");
-    } else {
-        WriteTrace("Some of the files could not be processed. They are:\r\n" + failed);
-        LogBatchConversion("Failure");
-    }
-    return nFailed;
+    return EndBatchPass(nFailed, "Some of the files could not be processed. They are:\r\n", failed);
 }
 
 CRowPool::CRowPool(CBatchPass& pass)
@@ -1086,13 +1092,7 @@ int CConversionEngine::BatchConversionThreadTail() {
             }
             if (m_List.m_Run.pProgress) m_List.m_Run.pProgress->Step();
         }
-        if (nFailed == 0) {
-            LogBatchConversion("over");
-        } else {
-            WriteTrace("Failed to process the following:\r\n" + failed);
-            LogBatchConversion("Failure");
-        }
-        return nFailed;
+        return EndBatchPass(nFailed, "Failed to process the following:\r\n", failed);
     } catch (const CConversionAbort& abort) {
         LogBatchConversion(abort.Marker());
         return -1;
