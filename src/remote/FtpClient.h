@@ -188,6 +188,8 @@ private:
     // and 550 with missingIsEmpty, which come back with it closed.
     int StartDataCommand(const std::string& line, std::string& reply, bool missingIsEmpty = false);
     void CloseDataConnection();
+    // Closes it with a reset: the server sees a cut connection, not an end.
+    void ResetDataConnection();
     void ReceiveFile(CSafeWriter& out, const std::string& remoteFile);
     // straight: the data goes to the remote file itself, which a stop would
     // leave cut (see g_bFtpClosing).
@@ -221,6 +223,7 @@ private:
     bool m_bStorRefused = false;     // the last PutFile's STOR had a refusal for reply
     std::string m_strSendFailure;    // why the last PutFile's data did not all go
     bool m_bNulInHead = false;
+    bool m_bStraightReply = false;   // the final reply of a straight send is awaited
     std::string m_strHost, m_strUser, m_strPassword;
     std::atomic<std::time_t> m_tLastActivity{0};
     std::atomic<bool> m_bAborted{false};
