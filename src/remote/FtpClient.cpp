@@ -314,17 +314,6 @@ void CFtpClient::OpenDataConnection() {
 
 void CFtpClient::CloseDataConnection() { CloseSocketField(m_nDataSocket); }
 
-void CFtpClient::ResetDataConnection() {
-    {
-        std::lock_guard<std::mutex> g(m_socketMutex);
-        if (m_nDataSocket >= 0) {
-            linger lg{1, 0};
-            ::setsockopt(m_nDataSocket, SOL_SOCKET, SO_LINGER, &lg, sizeof lg);
-        }
-    }
-    CloseDataConnection();
-}
-
 void CFtpClient::SetBinaryMode() {
     std::string reply;
     if (SendCommand("TYPE", "I", reply) != 200) throw FTPException(reply);
@@ -876,9 +865,8 @@ void CFtpClient::SendFileData(std::FILE* f, const std::string& remoteFile, bool 
         });
         if (end == SendEnd::Stopped) {
             std::fclose(f);
-            // Reset, not closed: what the sockets still hold must not reach
-            // the server as the end of the file.
-            ResetDataConnection();
+            // As between two blocks: the server keeps what it took.
+            CloseDataConnection();
             throw UserAbort(m_strHost, m_strUser, true, remoteFile);
         }
         const bool sent = end == SendEnd::Sent;
@@ -911,7 +899,11 @@ void CFtpClient::SendFileData(std::FILE* f, const std::string& remoteFile, bool 
     }
     // A short file must not look complete: reset the data connection so the
     // server sees an error, read its final reply, and fail.
-    ResetDataConnection();
+    if (m_nDataSocket >= 0) {
+        linger lg{1, 0};
+        ::setsockopt(m_nDataSocket, SOL_SOCKET, SO_LINGER, &lg, sizeof lg);
+    }
+    CloseDataConnection();
     std::string reply;
     try {
         ReadReply(reply);

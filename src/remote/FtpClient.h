@@ -188,8 +188,6 @@ private:
     // and 550 with missingIsEmpty, which come back with it closed.
     int StartDataCommand(const std::string& line, std::string& reply, bool missingIsEmpty = false);
     void CloseDataConnection();
-    // Closes it with a reset: the server sees a cut connection, not an end.
-    void ResetDataConnection();
     void ReceiveFile(CSafeWriter& out, const std::string& remoteFile);
     // straight: the data goes to the remote file itself, which a stop would
     // leave cut (see g_bFtpClosing).

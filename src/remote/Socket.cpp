@@ -128,7 +128,6 @@ SendEnd SendAllUnlessStopped(int fd, const char* data, size_t size, int idleMs,
     if (fd < 0) return SendEnd::Failed;
     auto lastProgress = std::chrono::steady_clock::now();
     while (size > 0) {
-        if (stop && stop()) return SendEnd::Stopped;
         const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
             data += n;
@@ -138,7 +137,8 @@ SendEnd SendAllUnlessStopped(int fd, const char* data, size_t size, int idleMs,
         }
         if (n < 0 && errno == EINTR) continue;
         if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return SendEnd::Failed;
-        // The peer takes nothing now: wait a slice for room.
+        // The peer takes nothing now: wait a slice for room, unless told to stop.
+        if (stop && stop()) return SendEnd::Stopped;
         if (std::chrono::steady_clock::now() - lastProgress >= std::chrono::milliseconds(idleMs))
             return SendEnd::Failed;
         pollfd p{fd, POLLOUT, 0};

@@ -53,8 +53,9 @@ inline bool SendAll(int fd, const std::string& s) { return SendAll(fd, s.data(),
 // How a send that waits for its peer ended.
 enum class SendEnd { Sent, Failed, Stopped };
 // Sends every byte, waiting for the peer to take them in short slices:
-// stop() is asked between the slices (Stopped as soon as it says so), and
-// a peer that takes nothing for idleMs fails the send. However the socket's
+// stop() is asked whenever the peer has no room (Stopped as soon as it says
+// so; bytes that fit go as they would), and a peer that takes nothing for
+// idleMs fails the send. However the socket's
 // own time-outs are set, no single wait lasts longer than a slice.
 SendEnd SendAllUnlessStopped(int fd, const char* data, size_t size, int idleMs,
                              const std::function<bool()>& stop);
