@@ -18,6 +18,18 @@
 
 namespace {
 
+// The lines of a text, the last one last, without their CRs.
+std::vector<std::string> LinesOf(std::string log) {
+    std::vector<std::string> out;
+    log.erase(std::remove(log.begin(), log.end(), '\r'), log.end());
+    for (size_t at = 0; at <= log.size();) {
+        const size_t end = std::min(log.find('\n', at), log.size());
+        out.push_back(log.substr(at, end - at));
+        at = end + 1;
+    }
+    return out;
+}
+
 std::string WorkFileText(CMainFrame& w) {
     return ReadFile(g_strSessionInfoDir + w.Data().GetBoxFileName(0, 0));
 }
@@ -153,17 +165,7 @@ TEST_F(FtpWindowTest, AnItemWithoutAFolderGoesOnTheFailureListAndTheRestGo) {
         QTest::keyClick(w.FileList(), key);
     };
     // The Message Window's lines, the last one last.
-    auto lines = [&] {
-        std::vector<std::string> out;
-        std::string log = Log();
-        log.erase(std::remove(log.begin(), log.end(), '\r'), log.end());
-        for (size_t at = 0; at <= log.size();) {
-            const size_t end = std::min(log.find('\n', at), log.size());
-            out.push_back(log.substr(at, end - at));
-            at = end + 1;
-        }
-        return out;
-    };
+    auto lines = [&] { return LinesOf(Log()); };
     std::vector<std::string> dialogs;
     CFileListCommands::s_runModal = [&](QDialog& d) {
         dialogs.push_back(d.windowTitle().toStdString());
@@ -270,17 +272,7 @@ TEST_F(FtpWindowTest, AllItemsOfTheSelectedBasketsGoInRowOrderAndAllReachTheMode
     EXPECT_EQ(w.Data().GetFileItem(0, 0, 2, 0).IsFTPed, "Yes");  // the other basket too
 
     // The server refuses a file of "One"; an item of "Two" has no remote folder.
-    const auto lines = [&] {
-        std::vector<std::string> out;
-        std::string log = Log();
-        log.erase(std::remove(log.begin(), log.end(), '\r'), log.end());
-        for (size_t at = 0; at <= log.size();) {
-            const size_t end = std::min(log.find('\n', at), log.size());
-            out.push_back(log.substr(at, end - at));
-            at = end + 1;
-        }
-        return out;
-    };
+    const auto lines = [&] { return LinesOf(Log()); };
     const auto tail = [&](size_t n) {
         const std::vector<std::string> all = lines();
         return std::vector<std::string>(all.end() - static_cast<long>(std::min(n, all.size())), all.end());
