@@ -761,13 +761,14 @@ bool CFtpClient::MakeEmptyFile(const std::string& remoteFile) {
     return true;
 }
 
-void CFtpClient::DropFile(const std::string& remoteFile) {
+bool CFtpClient::DropFile(const std::string& remoteFile) {
     std::string reply;
     try {
-        SendCommand("DELE", remoteFile, reply);
+        return SendCommand("DELE", remoteFile, reply) == 250;
     } catch (const FTPException& e) {
         if (e.ConnectionLost()) throw;
     }
+    return false;
 }
 
 bool CFtpClient::PutFileReplacing(const std::string& localFile, const std::string& remoteFile,
