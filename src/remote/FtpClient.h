@@ -227,6 +227,7 @@ private:
     bool m_bStorRefused = false;     // the last PutFile's STOR had a refusal for reply
     std::string m_strSendFailure;    // why the last PutFile's data did not all go
     bool m_bNulInHead = false;
+    bool m_bStraightReply = false;   // the final reply of a straight send is awaited
     std::string m_strHost, m_strUser, m_strPassword;
     std::atomic<std::time_t> m_tLastActivity{0};
     std::atomic<bool> m_bAborted{false};

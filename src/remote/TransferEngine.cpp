@@ -36,6 +36,7 @@
 #include "remote/RemoteStatus.h"
 #include "remote/SendTargets.h"
 #include "remote/TransferChecks.h"
+#include "remote/TransferReport.h"
 
 namespace {
 
@@ -495,7 +496,11 @@ private:
     bool ConfirmSentCopy(CFileItem& item, const std::string& lines, const SentCopy& sent);
     int RemoteSecondOf(ListingAccount& on, CFileItem& item);
     void UpdateAtStop();
+    size_t PlaceOf(const CFileItem& item) const;
+    // reasonShown: a line of the Message Window says why; otherwise the item
+    // lacks a folder.
     void NoteFailure(const CFileItem& item, bool reasonShown = true);
+    void NoteFailureBecause(const CFileItem& item, const std::string& reason, bool noFolder = false);
     bool Report();
     std::string ItemLine(const Step& s) const;
 
@@ -504,9 +509,9 @@ private:
     std::vector<CFileItem> m_items;
     std::vector<bool> m_refused;  // items that write one file from different sources
     size_t m_nNameWidth = 0;      // the longest name's columns, for the progress lines
-    std::string m_strFailures;    // the closing list of items that did not go
-    int m_nFailureCounter = 1;
-    bool m_bFailureReasonsShown = false;  // some failure's reason is in the Message Window
+    std::vector<size_t> m_entries;  // each item's entry in the closing list of the run
+    int m_nCurrent = -1;            // the item in hand
+    bool m_bAnyFailure = false;     // an item of this basket did not go
     std::vector<CHost> m_failedHosts;  // accounts whose login failed: their items are skipped
     // The local folder made (or found) for the item before: a basket's items
     // mostly share one, which need not be made again for each.
@@ -523,6 +528,7 @@ private:
 
 CTransferRun::CTransferRun(CProgramData& data, bool toRemote)
     : m_data(data), m_bToRemote(toRemote), m_items(TransferList()), m_targets(m_items) {
+    m_entries = ClaimTransferEntries(m_items);
     m_refused.assign(m_items.size(), false);
     for (const CFileItem& it : m_items) m_nNameWidth = std::max(m_nNameWidth, TextColumns(it.FileName));
     for (int i = 0; i < Count(); ++i) {
@@ -543,6 +549,7 @@ bool CTransferRun::Run() {
             if (previous.last == i - 1) UpdateFolder(previous, false);
         }
         if (g_bFtpBreak) UpdateAtStop();
+        m_nCurrent = i;
         ReadBackItem(i);
         if (m_refused[static_cast<size_t>(i)])
             NoteFailure(m_items[static_cast<size_t>(i)]);
@@ -681,6 +688,9 @@ void CTransferRun::TransferItem(int i) {
         });
         RecordResult(s);
     } catch (const CFtpClient::UserAbort& a) {
+        NoteFailureBecause(s.item, !a.WasUpload()    ? "stopped"
+                                   : a.RemoteKept() ? "stopped; the file on the host was left as it was"
+                                                    : "stopped; the file on the host may be incomplete");
         // Only a send stopped on its way to a temporary name leaves the
         // connection in step for the stop's listing.
         if (a.WasUpload() && a.RemoteKept()) UpdateAtStop();
@@ -737,7 +747,10 @@ void CTransferRun::AdoptRenamedAccount(Step& s) {
 void CTransferRun::PrepareItem(Step& s) {
     CFileItem& item = s.item;
     if (item.LocalDir != m_strMadeLocalDir) {
-        if (!CreateFolderPath(item.LocalDir)) EndFtpWorker("failed to create local dir");
+        if (!CreateFolderPath(item.LocalDir)) {
+            NoteFailureBecause(item, "its local folder could not be made");
+            EndFtpWorker("failed to create local dir");
+        }
         m_strMadeLocalDir = item.LocalDir;
     }
     s.remotePath = item.RemoteDir + item.FileName;
@@ -778,6 +791,7 @@ void CTransferRun::SwitchType(CFtpClient& c, Step& s) {
         WriteTraceString("-?- " +
                          std::string(binary ? "Unable to switch to BINARY: " : "Unable to switch to ASCII: ") +
                          e.what());
+        NoteFailure(s.item);
         EndFtpWorker("unsuccessful");
     }
     s.switched = true;
@@ -863,6 +877,7 @@ void CTransferRun::RecordResult(Step& s) {
         item.RemoteSize = -1;
     }
     StoreItem(at, item);
+    if (at < m_entries.size()) NoteTransferWent(m_entries[at]);
     if (g_bFtpUpdate && ListsFolder(item)) {
         m_folders[m_folderOf[at]].waiting.push_back({s.index, item, s.sent});
     } else if (g_bFtpUpdate) {
@@ -1023,30 +1038,35 @@ void CTransferRun::UpdateAtStop() {
     g_bFtpBreak = true;
 }
 
-// Every item that did not go, whatever the reason, is named in the run's
-// closing list.
-void CTransferRun::NoteFailure(const CFileItem& item, bool reasonShown) {
-    m_strFailures += "   " + std::to_string(m_nFailureCounter++) + ". " + item.FileName + "\r\n";
-    m_bFailureReasonsShown = m_bFailureReasonsShown || reasonShown;
+// The item's place in the run: the item in hand, else the first item of
+// the same file.
+size_t CTransferRun::PlaceOf(const CFileItem& item) const {
+    const auto same = [&item](const CFileItem& it) {
+        return it.FileName == item.FileName && it.LocalDir == item.LocalDir && it.RemoteDir == item.RemoteDir &&
+               it.RemHost == item.RemHost && it.RemUser == item.RemUser;
+    };
+    if (m_nCurrent >= 0 && m_nCurrent < Count() && same(m_items[static_cast<size_t>(m_nCurrent)]))
+        return static_cast<size_t>(m_nCurrent);
+    return static_cast<size_t>(std::find_if(m_items.begin(), m_items.end(), same) - m_items.begin());
 }
 
-// The closing lines: the items that did not go, or the fetched items
-// opened (Open File), or the stop. The list of items that lack a folder
-// takes the Message Window's place; a list of items whose reasons are in
-// the window follows them.
+// Every item that did not go, whatever the reason, is named in the run's
+// closing list (TransferReport.h), written when the worker ends.
+void CTransferRun::NoteFailure(const CFileItem& item, bool reasonShown) {
+    NoteFailureBecause(item, reasonShown ? std::string() : MissingFolderReason(item), !reasonShown);
+}
+
+void CTransferRun::NoteFailureBecause(const CFileItem& item, const std::string& reason, bool noFolder) {
+    m_bAnyFailure = true;
+    const size_t at = PlaceOf(item);
+    if (at < m_entries.size()) NoteTransferFailed(m_entries[at], reason, noFolder);
+}
+
+// The end of this basket's run: the fetched items opened (Open File) when
+// all went, or the stop. The list of the items that did not go closes the
+// whole run, over all its baskets (TransferReport.h).
 bool CTransferRun::Report() {
-    if (!m_strFailures.empty()) {
-        m_strFailures.resize(m_strFailures.size() - 2);
-        const std::string list = "Failed to transfer the following:\r\n" + m_strFailures;
-        if (!m_bFailureReasonsShown) {
-            SetMessageWindowText(list);
-        } else {
-            for (size_t start = 0; start <= list.size();) {
-                const size_t end = std::min(list.find("\r\n", start), list.size());
-                WriteTraceString(list.substr(start, end - start));
-                start = end + 2;
-            }
-        }
+    if (m_bAnyFailure) {
         BeepTransferFailed();
         return true;
     }

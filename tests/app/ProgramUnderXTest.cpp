@@ -865,6 +865,42 @@ TEST_F(BuiltProgramFtpTest, AnEndDuringATransferKeepsWhatWentAcross) {
     }
 }
 
+// A logout while a file goes straight to a server that takes it slowly:
+// the close waits for the server's word on the file (within its three
+// seconds), not only for its last block to leave, so the file arrives
+// whole and is recorded as sent.
+TEST_F(BuiltProgramFtpTest, AnEndWaitsForTheServersWordOnAFileGoingStraight) {
+    MakeBasket(1, true);
+    // The server takes twice its rate, then nothing for two seconds, then the rest.
+    constexpr int kRate = 2 << 20;
+    const std::string text(2 * kRate + kRate / 2, 'q');
+    WriteFile(Local() + Name(0), text);
+    server.reset();
+    ThrottledFtpServer slow(ServerRoot(), kRate);
+    ASSERT_TRUE(slow.ok()) << slow.why();
+    port.reset();
+    port = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(slow.port()).c_str());
+    const std::string id = Start();
+    ASSERT_FALSE(id.empty()) << "the main window did not appear";
+    Xdo("mousemove --window " + id + " 320 236 click 1");
+    Xdo("key --clearmodifiers ctrl+a");
+    Xdo("key --clearmodifiers F5");
+    const std::string target = ServerRoot() + "/" + Name(0);
+    ASSERT_TRUE(qvltest::WaitFor([&] {
+        std::error_code ec;
+        return std::filesystem::file_size(target, ec) >= 2u * kRate && !ec;
+    }, 20000)) << "nothing went";
+    // The rest has left the program by now; the server takes it in a second and a half.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    ::kill(program->Pid(), SIGTERM);
+    ASSERT_TRUE(EndsByItself(30000));
+    EXPECT_TRUE(ReadFile(target) == text) << std::filesystem::file_size(target) << " bytes";
+    CProgramData d;
+    d.LoadMasterFileFrom(Master());
+    if (d.GetSessionPtr(0, 0) && !d.GetSessionPtr(0, 0)->IsLoaded) d.LoadSessionFile(0, 0);
+    EXPECT_EQ(d.GetFileItem(0, 0, 0, 0).IsFTPed, "Yes");
+}
+
 // A logout while the remote browser waits for a listing that trickles in:
 // the window saves and closes, and the program ends with it rather than at
 // the listing's time-out.
