@@ -317,6 +317,7 @@ TEST_P(RealServers, AStoppedSendRecordsTheTimesOfTheFilesThatArrivedWhole) {
             Items()[k].IsBinaryFile = true;
             Items()[k].IsFTPed = "Yes";
             Items()[k].RemoteModTime = earlier;
+            Items()[k].RemoteSize = 3;
         }
     };
     const auto firstArrivedAndNothingChanged = [&] {
