@@ -19,6 +19,7 @@
 #include "model/Account.h"
 #include "remote/FtpClient.h"
 #include "remote/RemoteStatus.h"
+#include "remote/ServerChanges.h"
 #include "remote/TransferEngine.h"
 
 using namespace qvltest;
@@ -493,6 +494,107 @@ TEST_P(RealServers, AClosingWindowLetsAStraightSendFinishWithinItsWait) {
         }
     }
     CloseAllConnections();
+}
+
+// A change made on the server that no status check has seen is not
+// overwritten unasked: the send compares each target's listing line with
+// what its last transfer recorded, also after the items were read back
+// from their stored texts and for the same file in another basket (whose
+// status check marks nothing that did not change). A run nobody attends
+// leaves it and says so; a send that recorded no server time of its own
+// (FTPUpdate off) asks nothing afterwards.
+TEST_P(RealServers, ASendAsksBeforeOverwritingAServerChangeNoCheckHasSeen) {
+    const auto second = [] {
+        const std::time_t now = std::time(nullptr);
+        std::tm tm{};
+        localtime_r(&now, &tm);
+        return tm.tm_sec;
+    };
+    // Sent at a second the listing's minute cannot show.
+    while (second() > 45 || second() < 2) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    WriteFile(local / "page.html", "<p>mine</p>\n");
+    WriteFile(local / "gapA.txt", "gap\n");
+    Add({"page.html", "gapA.txt"});
+    Run(true, {0, 1});
+    ASSERT_EQ(Items()[0].IsFTPed, "Yes");
+    ASSERT_EQ(Items()[1].IsFTPed, "Yes");
+
+    // The same files in a second basket, not sent from there: its status
+    // check marks nothing in the first.
+    data.m_ProjectList.m_Projects[0].m_Sessions[0].m_Baskets.push_back(CFileBasket("Second"));
+    for (const CFileItem& it : Items()) {
+        CFileItem copy = MakeItem(it.FileName, it.RemHost, it.RemUser, it.RemoteDir, it.LocalDir);
+        copy.FileType = "local";
+        data.m_ProjectList.m_Projects[0].m_Sessions[0].m_Baskets[1].m_Items.push_back(copy);
+    }
+    ASSERT_TRUE(StartRemoteStatusCheck(data, 0, 0, 1));
+    ASSERT_TRUE(JoinFtpWorker(20000));
+    ASSERT_TRUE(ApplyFtpResults(data));
+    EXPECT_EQ(Items()[1].IsRemoteModified, "No") << trace.All();
+    EXPECT_EQ(trace.All().find("Last FTP time: "), std::string::npos) << trace.All();
+
+    // Changed on the server a few seconds after the send (in its minute),
+    // then here.
+    struct stat st {};
+    ASSERT_EQ(::stat((serverDir + "page.html").c_str(), &st), 0);
+    while (std::time(nullptr) < st.st_mtime + 4) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    WriteFile(serverDir + "page.html", "<p>edited on the server</p>\n");
+    SetModificationTime(serverDir + "page.html", st.st_mtime + 3);
+    WriteFile(local / "page.html", "<p>mine, edited</p>\n");
+    RecordingPrompter prompter;  // answers No
+    ScopedPrompter asking(prompter);
+    // Sent from either basket with no mark left (none is kept over a restart).
+    const auto sendAnsweredNo = [&](int basket) {
+        for (CFileBasket& b : data.m_ProjectList.m_Projects[0].m_Sessions[0].m_Baskets)
+            for (CFileItem& it : b.m_Items) it.IsRemoteModified = "No";
+        prompter.entries.clear();
+        ASSERT_TRUE(ClaimFtpSlot(""));
+        RunFtpWorkerHere([&] { TransferToRemote(data, 0, 0, basket, {0}); });
+        ASSERT_TRUE(ApplyFtpResults(data));
+        ASSERT_EQ(prompter.Questions().size(), 1u) << basket << trace.All();
+        EXPECT_NE(prompter.Questions()[0].find("on the server since their last transfer:\r\n   " + local.dir() +
+                                               "page.html  (127.0.0.1:" + remoteDir + "page.html)"),
+                  std::string::npos)
+            << prompter.Questions()[0];
+        EXPECT_EQ(ReadFile(serverDir + "page.html"), "<p>edited on the server</p>\n") << basket << trace.All();
+    };
+    sendAnsweredNo(0);
+    EXPECT_EQ(Items()[0].IsRemoteModified, "Yes");
+    // Read back from the stored texts, as after a restart; the second
+    // basket's items never went from there.
+    for (CFileBasket& basket : data.m_ProjectList.m_Projects[0].m_Sessions[0].m_Baskets)
+        for (CFileItem& it : basket.m_Items) {
+            it.SetRemoteTimeFromText(basket.BasketName == "Second" ? kNoTimeInfo : it.GetRemoteTimeText());
+            it.RemoteSecondKnown = false;
+            it.RemoteSize = -1;
+            it.IsRemoteModified = "No";
+        }
+    sendAnsweredNo(0);
+    sendAnsweredNo(1);
+    {
+        const CUnattendedRun nobodyThere(true);
+        prompter.entries.clear();
+        Items()[0].IsRemoteModified = "No";
+        Run(true, {0});
+    }
+    EXPECT_TRUE(prompter.Questions().empty());
+    EXPECT_TRUE(trace.Has("-?- Not sent: " + local.dir() + "page.html -> 127.0.0.1:" + remoteDir +
+                          "page.html (changed on the server too since the last transfer; auto-sync leaves it as it is)"))
+        << trace.All();
+    EXPECT_EQ(ReadFile(serverDir + "page.html"), "<p>edited on the server</p>\n");
+
+    // Sent without FTPUpdate: nothing of the server's time is recorded, so
+    // neither the status check nor the next send calls its copy changed.
+    g_bFtpUpdate = false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    WriteFile(local / "gapA.txt", "gap, edited\n");
+    Run(true, {1});
+    ASSERT_EQ(ReadFile(serverDir + "gapA.txt").substr(0, 11), "gap, edited");
+    CheckStatus();
+    EXPECT_EQ(Items()[1].IsRemoteModified, "No") << trace.All();
+    prompter.entries.clear();
+    Run(true, {1});
+    EXPECT_TRUE(prompter.Questions().empty()) << prompter.Questions()[0];
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, RealServers, ::testing::Values("vsftpd", "pure-ftpd", "pyftpdlib"),
