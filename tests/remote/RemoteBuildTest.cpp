@@ -160,6 +160,10 @@ TEST_F(RealRemoteBuild, ACommandFileRunsOnTheHostAndEndsWithTheBanner) {
     WriteFile(local / "build me.sh", "echo \"building in $(pwd)\"\necho second line\n");
     CFileItem it = MakeItem("build me.sh", "127.0.0.1", kUser, work.dir(), local.dir());
     it.IsBatFile = true;
+    // Sent once before, and gone from the server since.
+    const std::time_t earlier = std::time(nullptr) / 60 * 60 - 7200;
+    it.IsFTPed = "Yes";
+    it.RemoteModTime = earlier;
     AddItem(it);
     ASSERT_TRUE(StartRemoteBuild(data, 0, 0, 0, {0}));
     ASSERT_TRUE(JoinFtpWorker(10000));
@@ -191,8 +195,6 @@ TEST_F(RealRemoteBuild, ACommandFileRunsOnTheHostAndEndsWithTheBanner) {
 
     // Changed on the server since a transfer that recorded its time: the
     // run asks before it sends over it, and No runs nothing.
-    Items()[0].IsFTPed = "Yes";
-    Items()[0].RemoteModTime = std::time(nullptr) / 60 * 60 - 7200;
     WriteFile(work / "build me.sh", "echo \"edited on the server\"\n");
     RecordingPrompter prompter;  // answers No
     ScopedPrompter asking(prompter);
