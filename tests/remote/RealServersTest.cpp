@@ -105,6 +105,17 @@ void SetModificationTime(const std::string& path, std::time_t t) {
     ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
 }
 
+// Waits until the clock's second is from low to high.
+void WaitForSecondBetween(int low, int high) {
+    for (;;) {
+        const std::time_t now = std::time(nullptr);
+        std::tm tm{};
+        localtime_r(&now, &tm);
+        if (tm.tm_sec >= low && tm.tm_sec <= high) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+}
+
 TEST_P(RealServers, FilesGoBothWaysWholeAndTheStatusCheckFindsNamesWithBlanks) {
     const std::string text = "first line\nsecond line\n";
     const std::string png("\x89PNG\r\n\x1a\n\x00\x00\x00\rIHDR\n\r\n\x00\xff", 21);
@@ -258,13 +269,7 @@ TEST_P(RealServers, TheStatusCheckFindsATabInANameAndAnEditWithinARecordAtAFullM
 TEST_P(RealServers, AServerEditFiveSecondsOrNoneAfterTheUploadIsReported) {
     // The upload and the edit fall in one minute, which the listing alone
     // cannot tell apart. (An upload at a full minute records no second.)
-    const auto second = [] {
-        const std::time_t now = std::time(nullptr);
-        std::tm tm{};
-        localtime_r(&now, &tm);
-        return tm.tm_sec;
-    };
-    while (second() > 50 || second() < 2) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    WaitForSecondBetween(2, 50);
     WriteFile(local / "page.html", "<p>mine</p>\n");
     WriteFile(local / "kept.html", "<p>kept</p>\n");
     WriteFile(local / "about.html", "<p>about</p>\n");
@@ -504,14 +509,8 @@ TEST_P(RealServers, AClosingWindowLetsAStraightSendFinishWithinItsWait) {
 // leaves it and says so; a send that recorded no server time of its own
 // (FTPUpdate off) asks nothing afterwards.
 TEST_P(RealServers, ASendAsksBeforeOverwritingAServerChangeNoCheckHasSeen) {
-    const auto second = [] {
-        const std::time_t now = std::time(nullptr);
-        std::tm tm{};
-        localtime_r(&now, &tm);
-        return tm.tm_sec;
-    };
     // Sent at a second the listing's minute cannot show.
-    while (second() > 45 || second() < 2) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    WaitForSecondBetween(2, 45);
     WriteFile(local / "page.html", "<p>mine</p>\n");
     WriteFile(local / "gapA.txt", "gap\n");
     Add({"page.html", "gapA.txt"});
