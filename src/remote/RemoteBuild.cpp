@@ -128,8 +128,7 @@ void ExecuteRemoteCommandFile(CProgramData& data, RemoteBuildValues& v, std::str
     }
     if (ServerCopyChanged(data, v, host, user)) {
         std::remove(v.scriptLocalPath.c_str());
-        result = v.item;
-        result.IsRemoteModified = "Yes";
+        result = HeldItemState(data, v.item);
         FtpResultsLock lists;
         if (lists->transfer.empty()) lists->transfer.resize(1);
         lists->transfer[0] = result;

@@ -85,7 +85,8 @@ bool SameRemoteTime(const CFileItem& recorded, const CFileItem& checked) {
 }
 
 CFileItem RecordedTransfer(const CProgramData& data, const CFileItem& item) {
-    if (IsRealRemoteTime(item.RemoteModTime)) return item;
+    // An item that went recorded its own state, a time or nothing.
+    if (IsRealRemoteTime(item.RemoteModTime) || item.IsFTPed != "No") return item;
     CFileItem recorded = item;
     const std::string key = RemoteTargetKey(item);
     for (const auto& project : data.m_ProjectList.m_Projects)
@@ -93,7 +94,9 @@ CFileItem RecordedTransfer(const CProgramData& data, const CFileItem& item) {
             if (!session.IsLoaded) continue;
             for (const auto& basket : session.m_Baskets)
                 for (const CFileItem& it : basket.m_Items) {
-                    if (!IsRealRemoteTime(it.RemoteModTime) || RemoteTargetKey(it) != key) continue;
+                                    if (it.IsFTPed != "Yes" || RemoteTargetKey(it) != key) continue;
+                    // A transfer that recorded nothing may be the last one.
+                    if (!IsRealRemoteTime(it.RemoteModTime)) return item;
                     if (IsRealRemoteTime(recorded.RemoteModTime) && it.RemoteModTime <= recorded.RemoteModTime)
                         continue;
                     recorded.RemoteModTime = it.RemoteModTime;
@@ -103,6 +106,21 @@ CFileItem RecordedTransfer(const CProgramData& data, const CFileItem& item) {
                 }
         }
     return recorded;
+}
+
+CFileItem HeldItemState(const CProgramData& data, const CFileItem& item) {
+    CFileItem held = item;
+    if (!IsRealRemoteTime(item.RemoteModTime) && item.IsFTPed == "No")
+        for (const auto& project : data.m_ProjectList.m_Projects)
+            for (const auto& session : project.m_Sessions) {
+                if (!session.IsLoaded) continue;
+                for (const auto& basket : session.m_Baskets)
+                    for (const CFileItem& it : basket.m_Items)
+                        if (it.IsFTPed == "Yes" && IsRealRemoteTime(it.RemoteModTime) && IsSameFile(it, item))
+                            held = it;
+            }
+    held.IsRemoteModified = "Yes";
+    return held;
 }
 
 bool ListingShowsChange(CFtpClient& c, const CFileItem& recorded, const std::string& lines) {

@@ -30,10 +30,15 @@ int ListedTimeUnit(const CFileItem& item, const std::string& lines);
 bool SameRemoteTime(const CFileItem& recorded, const CFileItem& checked);
 
 // The remote state the last transfer of the item's remote file recorded:
-// the item's own, or, where the item has none (added after that transfer),
-// the newest one another item of the loaded sessions holds for the same
-// remote file.
+// the item's own, or, for an item that never went (added after that
+// transfer), the newest one the items of the loaded sessions that went hold
+// for the same remote file; none where one of them recorded nothing.
 CFileItem RecordedTransfer(const CProgramData& data, const CFileItem& item);
+// What a send that left the item hands back: the item as the run found it,
+// marked changed on the server. An item that never went takes the state of
+// an item of the loaded sessions for the same pair of files that did, so
+// that handing it back does not clear the time that item recorded.
+CFileItem HeldItemState(const CProgramData& data, const CFileItem& item);
 // Whether the item's own listing lines show its remote file changed since
 // recorded: another time or size. Within the recorded minute the exact
 // second is asked (MDTM) where the recorded one is known. A file the lines

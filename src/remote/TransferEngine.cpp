@@ -589,14 +589,12 @@ bool CTransferRun::Connect(Step& s) {
 }
 
 // A target changed on the server since its last transfer stays as it is
-// unless the user lets the send overwrite it: the item keeps what it was
-// gathered with, marked changed on the server.
+// unless the user lets the send overwrite it: the item keeps what it
+// recorded, marked changed on the server.
 bool CTransferRun::HoldsServerChange(const Step& s) {
     const size_t at = static_cast<size_t>(s.index);
     if (!m_serverChanges.Holds(at, s.host, s.user)) return false;
-    CFileItem kept = m_items[at];
-    kept.IsRemoteModified = "Yes";
-    StoreItem(at, kept);
+    StoreItem(at, HeldItemState(m_data, m_items[at]));
     return true;
 }
 

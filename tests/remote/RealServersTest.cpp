@@ -563,13 +563,15 @@ TEST_P(RealServers, ASendAsksBeforeOverwritingAServerChangeNoCheckHasSeen) {
     // basket's items never went from there.
     for (CFileBasket& basket : data.m_ProjectList.m_Projects[0].m_Sessions[0].m_Baskets)
         for (CFileItem& it : basket.m_Items) {
-            it.SetRemoteTimeFromText(basket.BasketName == "Second" ? kNoTimeInfo : it.GetRemoteTimeText());
+            const bool second = basket.BasketName == "Second";
+            it.SetRemoteTimeFromText(second ? kNoTimeInfo : it.GetRemoteTimeText());
+            if (second) it.IsFTPed = "No";
             it.RemoteSecondKnown = false;
             it.RemoteSize = -1;
             it.IsRemoteModified = "No";
         }
-    sendAnsweredNo(0);
     sendAnsweredNo(1);
+    sendAnsweredNo(0);
     {
         const CUnattendedRun nobodyThere(true);
         prompter.entries.clear();
