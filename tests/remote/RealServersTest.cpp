@@ -580,7 +580,8 @@ TEST_P(RealServers, ASendAsksBeforeOverwritingAServerChangeNoCheckHasSeen) {
     }
     EXPECT_TRUE(prompter.Questions().empty());
     EXPECT_TRUE(trace.Has("-?- Not sent: " + local.dir() + "page.html -> 127.0.0.1:" + remoteDir +
-                          "page.html (changed on the server too since the last transfer; auto-sync leaves it as it is)"))
+                          "page.html (changed on the server too since the last transfer; auto-sync leaves it as "
+                          "it is)"))
         << trace.All();
     EXPECT_EQ(ReadFile(serverDir + "page.html"), "<p>edited on the server</p>\n");
 
