@@ -19,6 +19,7 @@
 #include "remote/FtpWorker.h"
 #include "remote/RemoteBuild.h"
 #include "remote/RemoteStatus.h"
+#include "remote/ServerChanges.h"
 #include "remote/TransferChecks.h"
 #include "remote/TransferEngine.h"
 #include "remote/TransferReport.h"
@@ -164,6 +165,7 @@ bool CFtpCommands::StartAutoSyncToRemote() {
     const std::vector<int> changes = m_frame.Presenter().LocalChangeList();
     if (changes.empty()) {
         m_autoSyncHeld.clear();
+        TakeHeldLines();
         return false;
     }
     return StartTransferJobs(true, {{m_frame.Data().GetCurBasket(), changes}}, After::Sent, true);
@@ -184,7 +186,9 @@ void CFtpCommands::HoldItemsThatOverwriteAChange(bool toRemote, std::vector<Job>
             where.emplace_back(j, k);
         }
     if (unattended) {
-        // Named once: the timer comes here every second while they stay.
+        // Named once: the timer comes here every second while they stay
+        // (the run names those it found changed on the server itself).
+        for (std::string& line : TakeHeldLines()) m_autoSyncHeld.push_back(std::move(line));
         std::vector<std::string> named;
         for (const CFileItem& item : both) {
             const std::string line = BothChangedHeldLine(item, toRemote);
@@ -301,7 +305,8 @@ bool CFtpCommands::StartTransferJobs(bool toRemote, std::vector<Job> jobs, After
     auto snapshot = std::make_shared<CProgramData>(d);
     std::weak_ptr<bool> alive = m_alive;
     CMainPresenter* presenter = &m_frame.Presenter();
-    StartFtpWorker([snapshot, jobs = std::move(jobs), toRemote, after, p, s, alive, presenter, held] {
+    StartFtpWorker([snapshot, jobs = std::move(jobs), toRemote, after, p, s, alive, presenter, held, unattended] {
+        const CUnattendedRun nobodyAsked(unattended);
         std::vector<CFileItem> done;  // results of the baskets before the current one
         auto keepEarlier = [&] {
             if (done.empty()) return;

@@ -259,6 +259,7 @@ void CFileItem::Reset() {
     RemoteModTime = DefaultItemTime();
     RemoteSecondKnown = false;
     RemoteSize = -1;
+    RemoteTimeUnit = 0;
     BasketInd = 0;
 }
 

@@ -71,6 +71,10 @@ public:
     // In memory only, never stored: the remote file's size in bytes as the
     // listing line that gave RemoteModTime showed it; -1 when not known.
     long long RemoteSize = -1;
+    // In memory only, never stored: the seconds the listing that gave
+    // RemoteModTime tells its time to (1, 60, or 86400 where it shows the
+    // date alone); 0 when not known.
+    int RemoteTimeUnit = 0;
     // In memory only, never stored: the account's host type ("UNIX" or
     // "VMS") where the program data knows it; it decides GetHostKind.
     std::string HostType;

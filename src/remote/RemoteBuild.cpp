@@ -12,6 +12,7 @@
 #include "remote/FtpWorker.h"
 #include "remote/RemoteScripts.h"
 #include "remote/RexecClient.h"
+#include "remote/ServerChanges.h"
 #include "remote/TransferChecks.h"
 
 std::string RemoteHostTypeOf(const std::string& remoteDir) {
@@ -20,6 +21,20 @@ std::string RemoteHostTypeOf(const std::string& remoteDir) {
     if (remoteDir.find('/') != std::string::npos) type = "UNIX";
     return type;
 }
+
+namespace {
+// Whether the command file's copy on the server changed since its last
+// transfer and the user would rather keep it than send and run this one.
+bool ServerCopyChanged(CProgramData& data, const RemoteBuildValues& v, const std::string& host,
+                       const std::string& user) {
+    std::vector<CFileItem> items{v.item};
+    items[0].RemHost = host;
+    items[0].RemUser = user;
+    CServerChangeGuard guard(data, items);
+    guard.SetBeforeRun(true);
+    return guard.Holds(0, host, user);
+}
+}  // namespace
 
 bool StartRemoteBuild(CProgramData& data, int project, int session, int basket,
                       const std::vector<int>& selection) {
@@ -111,6 +126,16 @@ void ExecuteRemoteCommandFile(CProgramData& data, RemoteBuildValues& v, std::str
         WriteTraceString("-?- Login failed.");
         EndFtpWorker("over");
     }
+    if (ServerCopyChanged(data, v, host, user)) {
+        std::remove(v.scriptLocalPath.c_str());
+        result = HeldItemState(data, v.item);
+        FtpResultsLock lists;
+        if (lists->transfer.empty()) lists->transfer.resize(1);
+        lists->transfer[0] = result;
+        WriteTraceString("-?- " + v.fileName + " was neither sent nor run: the copy on the server changed since "
+                         "its last transfer.");
+        EndFtpWorker("over");
+    }
     try {
         RunWithReconnect(data, host, user, true, [&](CFtpClient& c) {
             // A shell script must reach a UNIX host with its LF line ends;
@@ -131,6 +156,11 @@ void ExecuteRemoteCommandFile(CProgramData& data, RemoteBuildValues& v, std::str
     result.IsRemoteModified = "No";
     result.IsRemoteMissing = "No";
     result.RefreshLocalTime();
+    // No listing follows the send: the server's time of it is not known
+    // (the one of the transfer before would read as a change made there).
+    result.RemoteModTime = DefaultItemTime();
+    result.RemoteSecondKnown = false;
+    result.RemoteSize = -1;
     result.RemHost = host;
     result.RemUser = user;
     {

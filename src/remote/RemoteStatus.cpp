@@ -3,12 +3,14 @@
 #include <map>
 #include <set>
 #include <memory>
+#include <optional>
 
 #include "model/Globals.h"
 #include "model/ProgramData.h"
 #include "model/Trace.h"
 #include "remote/FtpConnections.h"
 #include "remote/FtpWorker.h"
+#include "remote/ServerChanges.h"
 
 std::string ItemListingLines(const CFileItem& item, const std::string& listing) {
     if (item.GetHostKind() == "VMS") return listing;
@@ -27,23 +29,10 @@ std::string ItemListingLines(const CFileItem& item, const std::string& listing) 
     return kept;
 }
 
-namespace {
-// A real time, not one of the reserved values.
-bool IsRealRemoteTime(std::time_t t) {
-    return t != RemoteUnknownTime() && t != MakeLocalTime(1970, 1, 1, 0, 0, 0);
-}
-
-int SecondOf(std::time_t t) {
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    return tm.tm_sec;
-}
-}  // namespace
-
 void KeepRemoteSecond(CFileItem& item, int second) {
     item.RemoteSecondKnown = false;
     if (second < 0 || second > 59 || !IsRealRemoteTime(item.RemoteModTime)) return;
-    item.RemoteModTime += second - SecondOf(item.RemoteModTime);
+    item.RemoteModTime += second - SecondOfTime(item.RemoteModTime);
     item.RemoteSecondKnown = true;
 }
 
@@ -177,127 +166,162 @@ bool StartRemoteStatusCheck(CProgramData& data, int project, int session, int ba
     return true;
 }
 
-void CheckRemoteStatus(CProgramData& data, std::vector<CFileItem>& list) {
-    data.SetKnownHostTypes(list);
-    size_t width = 0;
-    for (const CFileItem& it : list) width = std::max(width, TextColumns(it.FileName));
-    const int count = static_cast<int>(list.size());
-    std::vector<CHost> failed;
+namespace {
+
+// What one status check carries from item to item.
+struct StatusCheckRun {
+    explicit StatusCheckRun(CProgramData& d) : data(d) {}
+    CProgramData& data;
+    int count = 0;
+    size_t width = 0;                            // the longest name's columns
+    std::vector<CHost> failed;                   // accounts whose login failed
     std::map<std::string, std::string> folders;  // host, user and folder -> its listing
     std::set<std::string> unlisted;              // host, user and folder whose listing failed
     std::map<std::string, bool> closedFolders;   // host, user and folder -> the user may not look in
-    for (int i = 0; i < count; ++i) {
-        CFileItem& item = list[static_cast<size_t>(i)];
-        std::string host = item.RemHost, user = item.RemUser;
-        // What a check that could not look leaves is no information, never
-        // the time recorded at the last transfer (which reads as in sync).
-        const auto unknown = [&item] {
-            item.RemoteModTime = DefaultItemTime();
-            item.RemoteSecondKnown = false;
-            item.RemoteSize = -1;
-        };
-        // A stopped check leaves the items it did not reach not known.
-        if (g_bFtpBreak) {
-            unknown();
-            continue;
+};
+
+// What a check that could not look leaves is no information, never the
+// time recorded at the last transfer (which reads as in sync).
+void ForgetRemoteTime(CFileItem& item) {
+    item.RemoteModTime = DefaultItemTime();
+    item.RemoteSecondKnown = false;
+    item.RemoteSize = -1;
+    item.RemoteTimeUnit = 0;
+}
+
+// Logs in to the item's account; false (the item not known) when the check
+// was stopped, or the account's login failed now or before.
+bool ReachAccount(StatusCheckRun& run, CFileItem& item, std::string& host, std::string& user) {
+    // A stopped check leaves the items it did not reach not known.
+    if (g_bFtpBreak) {
+        ForgetRemoteTime(item);
+        return false;
+    }
+    if (ContainsHost(run.failed, CHost(host, user))) {
+        WriteTraceString(ShortHostName(host) + " is not connected.");
+        ForgetRemoteTime(item);
+        return false;
+    }
+    if (!ConnectHost(run.data, host, user, true)) {
+        WriteTraceString("-?- Login failed.");
+        run.failed.push_back(CHost(item.RemHost, item.RemUser));
+        ForgetRemoteTime(item);
+        return false;
+    }
+    return true;
+}
+
+// The item's own lines: on a UNIX host picked from a listing of its folder,
+// each folder listed once (servers read the argument of "LIST path"
+// differently: pure-ftpd splits it at blanks). hidden: the folder does not
+// let this user see the file, which is neither there nor gone.
+std::string ListOwnLines(StatusCheckRun& run, const CFileItem& item, std::string& host, std::string& user,
+                         const std::string& key, bool& hidden) {
+    std::string lines;
+    RunWithReconnect(run.data, host, user, true, [&](CFtpClient& c) {
+        hidden = false;
+        const std::string path = item.RemoteDir + item.FileName;
+        if (item.GetHostKind() != "UNIX") {
+            lines = c.ListToText(path);
+            return;
         }
-        if (ContainsHost(failed, CHost(host, user))) {
-            WriteTraceString(ShortHostName(host) + " is not connected.");
-            unknown();
-            continue;
+        auto folder = run.folders.find(key);
+        if (folder == run.folders.end()) {
+            try {
+                folder = run.folders.emplace(key, c.ListFolderToText(item.RemoteDir)).first;
+            } catch (const CFtpClient::FTPException& e) {
+                // A lost connection is tried once more on a new one.
+                if (!e.ConnectionLost()) run.unlisted.insert(key);
+                throw;
+            }
         }
-        if (!ConnectHost(data, host, user, true)) {
-            WriteTraceString("-?- Login failed.");
-            failed.push_back(CHost(item.RemHost, item.RemUser));
-            unknown();
-            continue;
+        lines = ItemListingLines(item, folder->second);
+        // Dot files are left out of most folder listings.
+        if (lines.empty()) lines = ItemListingLines(item, c.ListToText(path));
+        if (lines.empty()) lines = ListItemLinesByPattern(c, item);
+        if (lines.empty()) hidden = !AbsenceProven(c, item, run.closedFolders, key);
+    });
+    return lines;
+}
+
+// The listing tells the minute only: within the recorded minute the exact
+// second decides, when one was recorded (a second of 0 read back from the
+// stored file may be the listing's own). Without the second nothing tells
+// the times apart.
+void TakeSecondWithinMinute(StatusCheckRun& run, CFileItem& item, const CFileItem& recorded, std::string& host,
+                            std::string& user) {
+    const std::time_t was = recorded.RemoteModTime;
+    if (!IsRealRemoteTime(item.RemoteModTime) || !IsRealRemoteTime(was)) return;
+    if (SecondOfTime(was) == 0 && !recorded.RemoteSecondKnown) return;
+    if (was - SecondOfTime(was) != item.RemoteModTime - SecondOfTime(item.RemoteModTime)) return;
+    const int second = AskRemoteSecond(run.data, host, user, item);
+    if (second < 0)
+        item.RemoteModTime = was;
+    else
+        KeepRemoteSecond(item, second);
+}
+
+// The word says what the result marks in the basket (see
+// CompareRemoteTimes): without a time of the last transfer nothing tells a
+// change, and within one second a change shows in the size alone.
+std::string StatusWord(const CFileItem& recorded, const CFileItem& checked) {
+    const std::string checkedText = checked.GetRemoteTimeText();
+    if (checkedText == kRemoteMissingTime) return "-missing-";
+    if (recorded.GetRemoteTimeText() == kNoTimeInfo) return "-not sure-";
+    if (!SameRemoteTime(recorded, checked)) return "-dirty-";
+    if (recorded.RemoteSize >= 0 && checked.RemoteSize >= 0 && checked.RemoteSize != recorded.RemoteSize)
+        return "-dirty-";
+    return " Ok";
+}
+
+// One item: its remote time and size from its listing line, and the status
+// word of its trace line; nothing where no line is written.
+std::optional<std::string> CheckOneItem(StatusCheckRun& run, CFileItem& item) {
+    std::string host = item.RemHost, user = item.RemUser;
+    if (!ReachAccount(run, item, host, user)) return std::nullopt;
+    // The state recorded at the last transfer, before the listing's.
+    const CFileItem recorded = item;
+    const std::string key = host + '\n' + user + '\n' + item.RemoteDir;
+    if (run.unlisted.count(key)) {
+        ForgetRemoteTime(item);
+        return std::string();
+    }
+    try {
+        bool hidden = false;
+        const std::string lines = ListOwnLines(run, item, host, user, key, hidden);
+        if (hidden) {
+            ForgetRemoteTime(item);
+            return std::string();
         }
         std::string status;
-        // The time recorded at the last transfer, before the listing's.
-        const std::time_t recorded = item.RemoteModTime;
-        const bool recordedSecondKnown = item.RemoteSecondKnown;
-        const long long recordedSize = item.RemoteSize;
-        const std::string recordedText = item.GetRemoteTimeText();
-        const std::string key = host + '\n' + user + '\n' + item.RemoteDir;
-        if (unlisted.count(key)) {
-            unknown();
-            WriteTraceString(PadRight(FormatItemNumber(i + 1, count) + ": Checking: " + item.FileName, width + 18));
-            continue;
-        }
-        try {
-            std::string lines;
-            bool hidden = false;  // the item's folder does not let this user see it
-            RunWithReconnect(data, host, user, true, [&](CFtpClient& c) {
-                hidden = false;
-                const std::string path = item.RemoteDir + item.FileName;
-                if (item.GetHostKind() != "UNIX") {
-                    lines = c.ListToText(path);
-                    return;
-                }
-                // The item's line is picked from a listing of its folder,
-                // each folder listed once: servers read the argument of
-                // "LIST path" differently (pure-ftpd splits it at blanks).
-                auto folder = folders.find(key);
-                if (folder == folders.end()) {
-                    try {
-                        folder = folders.emplace(key, c.ListFolderToText(item.RemoteDir)).first;
-                    } catch (const CFtpClient::FTPException& e) {
-                        // A lost connection is tried once more on a new one.
-                        if (!e.ConnectionLost()) unlisted.insert(key);
-                        throw;
-                    }
-                }
-                lines = ItemListingLines(item, folder->second);
-                // Dot files are left out of most folder listings.
-                if (lines.empty()) lines = ItemListingLines(item, c.ListToText(path));
-                if (lines.empty()) lines = ListItemLinesByPattern(c, item);
-                if (lines.empty()) hidden = !AbsenceProven(c, item, closedFolders, key);
-            });
-            if (hidden) {
-                // Neither there nor gone: nothing is known of it.
-                unknown();
-                WriteTraceString(PadRight(FormatItemNumber(i + 1, count) + ": Checking: " + item.FileName,
-                                          width + 18));
-                continue;
-            }
-            item.UpdateRemoteStatus(ItemListingLines(item, lines), status);
-            // The listing tells the minute only: within the recorded minute
-            // the exact second decides, when one was recorded (a second of 0
-            // read back from the stored file may be the listing's own).
-            if (IsRealRemoteTime(item.RemoteModTime) && IsRealRemoteTime(recorded) &&
-                (SecondOf(recorded) != 0 || recordedSecondKnown) &&
-                recorded - SecondOf(recorded) == item.RemoteModTime - SecondOf(item.RemoteModTime)) {
-                const int second = AskRemoteSecond(data, host, user, item);
-                // Without the second nothing tells the times apart.
-                if (second < 0)
-                    item.RemoteModTime = recorded;
-                else
-                    KeepRemoteSecond(item, second);
-                status = item.RemoteModTime == recorded ? " Ok" : "-dirty-";
-            }
-            // The word says what the result marks in the basket (see
-            // CompareRemoteTimes): without a time of the last transfer
-            // nothing tells a change, and within one second a change shows
-            // in the size alone.
-            const std::string checkedText = item.GetRemoteTimeText();
-            if (checkedText == kRemoteMissingTime)
-                status = "-missing-";
-            else if (recordedText == kNoTimeInfo)
-                status = "-not sure-";
-            else if (recordedText != checkedText)
-                status = "-dirty-";
-            else if (recordedSize >= 0 && item.RemoteSize >= 0 && item.RemoteSize != recordedSize)
-                status = "-dirty-";
-            else
-                status = " Ok";
-        } catch (const CFtpClient::FTPException& e) {
-            unknown();
-            LogFtpFailure(e, "Failed to get verbose listing of " + item.RemoteDir + " on " + ShortHostName(host) + ". ",
-                          true);
-        }
-        WriteTraceString(PadRight(FormatItemNumber(i + 1, count) + ": Checking: " + item.FileName,
-                                  width + 18) +
-                         status);
+        const std::string own = ItemListingLines(item, lines);
+        item.UpdateRemoteStatus(own, status);
+        item.RemoteSecondKnown = false;  // a listing's time, until MDTM gives the second
+        item.RemoteTimeUnit = ListedTimeUnit(item, own);
+        TakeSecondWithinMinute(run, item, recorded, host, user);
+        return StatusWord(recorded, item);
+    } catch (const CFtpClient::FTPException& e) {
+        ForgetRemoteTime(item);
+        LogFtpFailure(e, "Failed to get verbose listing of " + item.RemoteDir + " on " + ShortHostName(host) + ". ",
+                      true);
+    }
+    return std::string();
+}
+
+}  // namespace
+
+void CheckRemoteStatus(CProgramData& data, std::vector<CFileItem>& list) {
+    data.SetKnownHostTypes(list);
+    StatusCheckRun run(data);
+    for (const CFileItem& it : list) run.width = std::max(run.width, TextColumns(it.FileName));
+    run.count = static_cast<int>(list.size());
+    for (int i = 0; i < run.count; ++i) {
+        CFileItem& item = list[static_cast<size_t>(i)];
+        const std::optional<std::string> status = CheckOneItem(run, item);
+        if (!status) continue;
+        WriteTraceString(PadRight(FormatItemNumber(i + 1, run.count) + ": Checking: " + item.FileName,
+                                  run.width + 18) +
+                         *status);
     }
 }
 
@@ -327,7 +351,7 @@ bool CompareRemoteTimes(CProgramData& data, int project, CFileItem& checked) {
                 } else if (modelTime == kNoTimeInfo) {
                     known = false;
                     WriteTraceString("No info on last FTP available.   \t" + checked.FileName);
-                } else if (modelTime != checkedTime) {
+                } else if (!SameRemoteTime(*model, checked)) {
                     data.SetRemoteModified(project, s, b, f, "Yes");
                     WriteTraceString("Last FTP time: " + FormatStoredTimeForDisplay(modelTime) +
                                      ".  Remote file time: " +

@@ -35,6 +35,7 @@
 #include "remote/FtpWorker.h"
 #include "remote/RemoteStatus.h"
 #include "remote/SendTargets.h"
+#include "remote/ServerChanges.h"
 #include "remote/TransferChecks.h"
 #include "remote/TransferReport.h"
 
@@ -481,6 +482,7 @@ private:
     void ReadBackItem(int i);
     void TransferItem(int i);
     bool Connect(Step& s);
+    bool HoldsServerChange(const Step& s);
     void AdoptRenamedAccount(Step& s);
     void PrepareItem(Step& s);
     void SwitchType(CFtpClient& c, Step& s);
@@ -524,10 +526,17 @@ private:
     CSendTargets m_targets;
     std::map<FolderKey, FolderUpdate> m_folders;  // the items waiting for their folder's listing
     std::vector<FolderKey> m_folderOf;            // each item's folder
+    // A send first looks whether the server's copies changed since their
+    // last transfer, and leaves them when the user says so.
+    CServerChangeGuard m_serverChanges;
 };
 
 CTransferRun::CTransferRun(CProgramData& data, bool toRemote)
-    : m_data(data), m_bToRemote(toRemote), m_items(TransferList()), m_targets(m_items) {
+    : m_data(data),
+      m_bToRemote(toRemote),
+      m_items(TransferList()),
+      m_targets(m_items),
+      m_serverChanges(data, m_items) {
     m_entries = ClaimTransferEntries(m_items);
     m_refused.assign(m_items.size(), false);
     for (const CFileItem& it : m_items) m_nNameWidth = std::max(m_nNameWidth, TextColumns(it.FileName));
@@ -540,6 +549,8 @@ CTransferRun::CTransferRun(CProgramData& data, bool toRemote)
 
 bool CTransferRun::Run() {
     RefuseSameTargets();
+    for (size_t i = 0; i < m_refused.size(); ++i)
+        if (m_refused[i]) m_serverChanges.Skip(i);
     for (int i = 0; i < Count(); ++i) {
         // The folder of the item before is listed once that was its last
         // item; all are when the run is being stopped, for the items it has
@@ -672,6 +683,7 @@ void CTransferRun::TransferItem(int i) {
         return;
     }
     if (!Connect(s)) return;
+    if (m_bToRemote && !g_bFtpBreak && HoldsServerChange(s)) return;
     PrepareItem(s);
     try {
         if (RefuseLinkedTargets(s)) {
@@ -714,6 +726,21 @@ bool CTransferRun::Connect(Step& s) {
         return false;
     }
     if (s.host != s.item.RemHost || s.user != s.item.RemUser) AdoptRenamedAccount(s);
+    return true;
+}
+
+// A target changed on the server since its last transfer stays as it is
+// unless the user lets the send overwrite it: the item keeps what it
+// recorded, marked changed on the server.
+bool CTransferRun::HoldsServerChange(const Step& s) {
+    const size_t at = static_cast<size_t>(s.index);
+    if (!m_serverChanges.Holds(at, s.host, s.user)) return false;
+    StoreItem(at, HeldItemState(m_data, m_items[at]));
+    // Left by the user's answer, or by a run nobody attends (whose line
+    // has said why): named in the run's closing list, with no beep.
+    if (at < m_entries.size())
+        NoteTransferFailed(m_entries[at], IsUnattendedRun() ? std::string()
+                                                             : "changed on the server too since the last transfer; not sent");
     return true;
 }
 
@@ -868,14 +895,12 @@ void CTransferRun::RecordResult(Step& s) {
     item.IsRemoteModified = "No";
     item.IsRemoteMissing = "No";
     item.RefreshLocalTime();
-    if (g_bFtpUpdate) {
-        // Until its listing line is read the remote time is not
-        // known: the one of the transfer before would read as a
-        // change made on the server.
-        item.RemoteModTime = DefaultItemTime();
-        item.RemoteSecondKnown = false;
-        item.RemoteSize = -1;
-    }
+    // Until its listing line is read the remote time is not known: the
+    // one of the transfer before would read as a change made on the
+    // server. Without FTPUpdate it stays not known.
+    item.RemoteModTime = DefaultItemTime();
+    item.RemoteSecondKnown = false;
+    item.RemoteSize = -1;
     StoreItem(at, item);
     if (at < m_entries.size()) NoteTransferWent(m_entries[at]);
     if (g_bFtpUpdate && ListsFolder(item)) {

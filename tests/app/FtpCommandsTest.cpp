@@ -557,6 +557,64 @@ TEST_F(FtpWindowTest, AFileChangedOnBothSidesIsOverwrittenOnlyWhenTheUserSaysSo)
     keys.Connect(nullptr, false);
 }
 
+// notes.txt changes on the server after its send, where no status check
+// sees it, and then here: F5 asks before it overwrites the server's copy,
+// and asks again after the program was closed and started again (the mark
+// is not stored; the listing shows the change). Auto-sync leaves it and
+// says so once.
+TEST_F(FtpWindowTest, F5AsksOverAServerChangeNoStatusCheckSawAlsoAfterARestart) {
+    OpenWithItemsSent();
+    const std::string notes = Local() + "notes.txt";
+    WriteFile(ServerRoot() + "/notes.txt", "notes\nfrom the server\n");
+    utimbuf old{1000000000, 1000000000};
+    ASSERT_EQ(::utime((ServerRoot() + "/notes.txt").c_str(), &old), 0);
+    Touch(notes, "notes\nfrom here\n", std::time(nullptr) - 5);
+    const auto pressF5AnsweringNo = [&] {
+        QApplication::processEvents();  // the window (started again) takes its keys
+        CAcceleratorManager keys;
+        keys.Connect(frame.get(), false);
+        InstallAccelerators(keys);
+        SelectRows({2});
+        prompter.entries.clear();
+        prompter.answers = {Answer::No};
+        frame->FileList()->setFocus();
+        QTest::keyClick(frame->FileList(), Qt::Key_F5);
+        Finish();
+        Tick();
+        keys.Connect(nullptr, false);
+        ASSERT_EQ(prompter.Questions().size(), 1u) << Log();
+        EXPECT_NE(prompter.Questions()[0].find("changed here and on the server since their last transfer:\r\n   " +
+                                               notes + "  (127.0.0.1:/notes.txt)"),
+                  std::string::npos)
+            << prompter.Questions()[0];
+        EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes\nfrom the server\n");
+        EXPECT_EQ(frame->Data().GetFileItem(0, 0, 0, 2).IsRemoteModified, "Yes");
+    };
+    pressF5AnsweringNo();
+
+    frame->ExecuteCommand(32580);  // Ctrl+S
+    frame->close();
+    frame.reset();
+    CMainFrame& w = Open();
+    ASSERT_EQ(w.Data().GetFileItem(0, 0, 0, 2).IsRemoteModified, "No");
+    pressF5AnsweringNo();
+
+    // Auto-sync: nobody is asked, the server keeps its copy, named once.
+    w.Data().GetFileItemPtr(0, 0, 0, 2)->IsRemoteModified = "No";
+    prompter.entries.clear();
+    const int runs = Count("--- FTP over ---");
+    w.ExecuteCommand(32574);  // auto-sync on
+    Tick();
+    Finish();
+    Tick(3);
+    EXPECT_TRUE(g_bFtpIdle);
+    EXPECT_EQ(Count("--- FTP over ---"), runs + 1) << Log();
+    EXPECT_TRUE(prompter.Questions().empty());
+    EXPECT_EQ(Count("-?- Not sent: " + notes + " -> 127.0.0.1:/notes.txt (changed on the server too"), 1) << Log();
+    EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes\nfrom the server\n");
+    w.ExecuteCommand(32574);  // auto-sync off
+}
+
 TEST_F(FtpWindowTest, LocalStatusReportAndFolderRepairsAskFirst) {
     MakeFtpArea();
     CMainFrame& w = Open();

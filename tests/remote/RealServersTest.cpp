@@ -19,6 +19,7 @@
 #include "model/Account.h"
 #include "remote/FtpClient.h"
 #include "remote/RemoteStatus.h"
+#include "remote/ServerChanges.h"
 #include "remote/TransferEngine.h"
 
 using namespace qvltest;
@@ -119,6 +120,17 @@ protected:
 void SetModificationTime(const std::string& path, std::time_t t) {
     const timespec times[2] = {{t, 0}, {t, 0}};
     ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+// Waits until the clock's second is from low to high.
+void WaitForSecondBetween(int low, int high) {
+    for (;;) {
+        const std::time_t now = std::time(nullptr);
+        std::tm tm{};
+        localtime_r(&now, &tm);
+        if (tm.tm_sec >= low && tm.tm_sec <= high) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
 }
 
 TEST_P(RealServers, FilesGoBothWaysWholeAndTheStatusCheckFindsNamesWithBlanks) {
@@ -274,13 +286,7 @@ TEST_P(RealServers, TheStatusCheckFindsATabInANameAndAnEditWithinARecordAtAFullM
 TEST_P(RealServers, AServerEditFiveSecondsOrNoneAfterTheUploadIsReported) {
     // The upload and the edit fall in one minute, which the listing alone
     // cannot tell apart. (An upload at a full minute records no second.)
-    const auto second = [] {
-        const std::time_t now = std::time(nullptr);
-        std::tm tm{};
-        localtime_r(&now, &tm);
-        return tm.tm_sec;
-    };
-    while (second() > 50 || second() < 2) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    WaitForSecondBetween(2, 50);
     WriteFile(local / "page.html", "<p>mine</p>\n");
     WriteFile(local / "kept.html", "<p>kept</p>\n");
     WriteFile(local / "about.html", "<p>about</p>\n");
@@ -334,6 +340,7 @@ TEST_P(RealServers, AStoppedSendRecordsTheTimesOfTheFilesThatArrivedWhole) {
             Items()[k].IsBinaryFile = true;
             Items()[k].IsFTPed = "Yes";
             Items()[k].RemoteModTime = earlier;
+            Items()[k].RemoteSize = 3;
         }
     };
     const auto firstArrivedAndNothingChanged = [&] {
@@ -555,6 +562,108 @@ TEST_P(RealServers, TwoItemsWritingOneFileThroughALinkAreRefused) {
     }
     EXPECT_EQ(ReadFile(serverDir + "other.html"), Items()[3].IsFTPed == "Yes" ? "new alias.html" : "old other\n");
     EXPECT_TRUE(std::filesystem::is_symlink(serverDir + "alias.html"));
+}
+
+// A change made on the server that no status check has seen is not
+// overwritten unasked: the send compares each target's listing line with
+// what its last transfer recorded, also after the items were read back
+// from their stored texts and for the same file in another basket (whose
+// status check marks nothing that did not change). A run nobody attends
+// leaves it and says so; a send that recorded no server time of its own
+// (FTPUpdate off) asks nothing afterwards.
+TEST_P(RealServers, ASendAsksBeforeOverwritingAServerChangeNoCheckHasSeen) {
+    // Sent at a second the listing's minute cannot show.
+    WaitForSecondBetween(2, 45);
+    WriteFile(local / "page.html", "<p>mine</p>\n");
+    WriteFile(local / "gapA.txt", "gap\n");
+    Add({"page.html", "gapA.txt"});
+    Run(true, {0, 1});
+    ASSERT_EQ(Items()[0].IsFTPed, "Yes");
+    ASSERT_EQ(Items()[1].IsFTPed, "Yes");
+
+    // The same files in a second basket, not sent from there: its status
+    // check marks nothing in the first.
+    data.m_ProjectList.m_Projects[0].m_Sessions[0].m_Baskets.push_back(CFileBasket("Second"));
+    for (const CFileItem& it : Items()) {
+        CFileItem copy = MakeItem(it.FileName, it.RemHost, it.RemUser, it.RemoteDir, it.LocalDir);
+        copy.FileType = "local";
+        data.m_ProjectList.m_Projects[0].m_Sessions[0].m_Baskets[1].m_Items.push_back(copy);
+    }
+    ASSERT_TRUE(StartRemoteStatusCheck(data, 0, 0, 1));
+    ASSERT_TRUE(JoinFtpWorker(20000));
+    ASSERT_TRUE(ApplyFtpResults(data));
+    EXPECT_EQ(Items()[1].IsRemoteModified, "No") << trace.All();
+    EXPECT_EQ(trace.All().find("Last FTP time: "), std::string::npos) << trace.All();
+
+    // Changed on the server a few seconds after the send (in its minute),
+    // then here.
+    struct stat st {};
+    ASSERT_EQ(::stat((serverDir + "page.html").c_str(), &st), 0);
+    while (std::time(nullptr) < st.st_mtime + 4) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    WriteFile(serverDir + "page.html", "<p>edited on the server</p>\n");
+    SetModificationTime(serverDir + "page.html", st.st_mtime + 3);
+    WriteFile(local / "page.html", "<p>mine, edited</p>\n");
+    RecordingPrompter prompter;  // answers No
+    ScopedPrompter asking(prompter);
+    // Sent from either basket with no mark left (none is kept over a restart).
+    const auto sendAnsweredNo = [&](int basket) {
+        for (CFileBasket& b : data.m_ProjectList.m_Projects[0].m_Sessions[0].m_Baskets)
+            for (CFileItem& it : b.m_Items) it.IsRemoteModified = "No";
+        prompter.entries.clear();
+        ASSERT_TRUE(ClaimFtpSlot(""));
+        RunFtpWorkerHere([&] { TransferToRemote(data, 0, 0, basket, {0}); });
+        ASSERT_TRUE(ApplyFtpResults(data));
+        ASSERT_EQ(prompter.Questions().size(), 1u) << basket << trace.All();
+        EXPECT_NE(prompter.Questions()[0].find("on the server since their last transfer:\r\n   " + local.dir() +
+                                               "page.html  (127.0.0.1:" + remoteDir + "page.html)"),
+                  std::string::npos)
+            << prompter.Questions()[0];
+        EXPECT_EQ(ReadFile(serverDir + "page.html"), "<p>edited on the server</p>\n") << basket << trace.All();
+        // Named with its reason in the run's closing list.
+        EXPECT_NE(trace.All().find(". page.html (changed on the server too since the last transfer; not sent)\n"),
+                  std::string::npos)
+            << trace.All();
+    };
+    sendAnsweredNo(0);
+    EXPECT_EQ(Items()[0].IsRemoteModified, "Yes");
+    // Read back from the stored texts, as after a restart; the second
+    // basket's items never went from there.
+    for (CFileBasket& basket : data.m_ProjectList.m_Projects[0].m_Sessions[0].m_Baskets)
+        for (CFileItem& it : basket.m_Items) {
+            const bool second = basket.BasketName == "Second";
+            it.SetRemoteTimeFromText(second ? kNoTimeInfo : it.GetRemoteTimeText());
+            if (second) it.IsFTPed = "No";
+            it.RemoteSecondKnown = false;
+            it.RemoteSize = -1;
+            it.IsRemoteModified = "No";
+        }
+    sendAnsweredNo(1);
+    sendAnsweredNo(0);
+    {
+        const CUnattendedRun nobodyThere(true);
+        prompter.entries.clear();
+        Items()[0].IsRemoteModified = "No";
+        Run(true, {0});
+    }
+    EXPECT_TRUE(prompter.Questions().empty());
+    EXPECT_TRUE(trace.Has("-?- Not sent: " + local.dir() + "page.html -> 127.0.0.1:" + remoteDir +
+                          "page.html (changed on the server too since the last transfer; auto-sync leaves it as "
+                          "it is)"))
+        << trace.All();
+    EXPECT_EQ(ReadFile(serverDir + "page.html"), "<p>edited on the server</p>\n");
+
+    // Sent without FTPUpdate: nothing of the server's time is recorded, so
+    // neither the status check nor the next send calls its copy changed.
+    g_bFtpUpdate = false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    WriteFile(local / "gapA.txt", "gap, edited\n");
+    Run(true, {1});
+    ASSERT_EQ(ReadFile(serverDir + "gapA.txt").substr(0, 11), "gap, edited");
+    CheckStatus();
+    EXPECT_EQ(Items()[1].IsRemoteModified, "No") << trace.All();
+    prompter.entries.clear();
+    Run(true, {1});
+    EXPECT_TRUE(prompter.Questions().empty()) << prompter.Questions()[0];
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, RealServers, ::testing::Values("vsftpd", "pure-ftpd", "pyftpdlib"),

@@ -160,6 +160,10 @@ TEST_F(RealRemoteBuild, ACommandFileRunsOnTheHostAndEndsWithTheBanner) {
     WriteFile(local / "build me.sh", "echo \"building in $(pwd)\"\necho second line\n");
     CFileItem it = MakeItem("build me.sh", "127.0.0.1", kUser, work.dir(), local.dir());
     it.IsBatFile = true;
+    // Sent once before, and gone from the server since.
+    const std::time_t earlier = std::time(nullptr) / 60 * 60 - 7200;
+    it.IsFTPed = "Yes";
+    it.RemoteModTime = earlier;
     AddItem(it);
     ASSERT_TRUE(StartRemoteBuild(data, 0, 0, 0, {0}));
     ASSERT_TRUE(JoinFtpWorker(10000));
@@ -185,6 +189,23 @@ TEST_F(RealRemoteBuild, ACommandFileRunsOnTheHostAndEndsWithTheBanner) {
     ASSERT_EQ(results.size(), 1u);
     EXPECT_EQ(results[0].IsFTPed, "Yes");
     EXPECT_EQ(results[0].FileName, "build me.sh");
+    // No listing follows its send: no server time of it is recorded, which
+    // a status check would take for a change made there.
+    EXPECT_EQ(results[0].GetRemoteTimeText(), "1970+1+1+0+0+0+");
+
+    // Changed on the server since a transfer that recorded its time: the
+    // run asks before it sends over it, and No runs nothing.
+    WriteFile(work / "build me.sh", "echo \"edited on the server\"\n");
+    RecordingPrompter prompter;  // answers No
+    ScopedPrompter asking(prompter);
+    ASSERT_TRUE(StartRemoteBuild(data, 0, 0, 0, {0}));
+    ASSERT_TRUE(JoinFtpWorker(10000));
+    ASSERT_EQ(prompter.Questions().size(), 1u) << trace.All();
+    EXPECT_NE(prompter.Questions()[0].find("Send it anyway and run it?"), std::string::npos) << prompter.Questions()[0];
+    EXPECT_EQ(ReadFile(work / "build me.sh"), "echo \"edited on the server\"\n");
+    EXPECT_EQ(InputText(), "Preparing to execute build me.sh...");
+    for (auto& e : std::filesystem::directory_iterator(root.path()))
+        ADD_FAILURE() << "left behind: " << e.path();
 }
 
 TEST_F(RealRemoteBuild, VsftpdAnswersAnEmptyCwdAndListsWithItsOwnForms) {
