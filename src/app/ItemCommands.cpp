@@ -51,6 +51,7 @@ std::uint64_t NextCutTag() {
 }
 
 void OpenFile(const std::string& path) {
+    FinishCutCopyOf(path);
     if (CItemCommands::s_openFile)
         CItemCommands::s_openFile(path);
     else

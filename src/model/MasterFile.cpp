@@ -402,6 +402,11 @@ void CProgramData::SweepItemFolders(const CSession& session) {
         for (const CFileItem& item : basket.m_Items)
             if (!item.LocalDir.empty() && seen.insert(item.LocalDir).second) folders.push_back(item.LocalDir);
     if (!folders.empty()) SweepStalePartFiles(folders, ProgramStartTime());
+    // A file reached through a symbolic link keeps its cut copy beside the
+    // file the link names, in a folder the sweep may not read.
+    for (const CFileBasket& basket : session.m_Baskets)
+        for (const CFileItem& item : basket.m_Items)
+            if (!item.LocalDir.empty()) FinishCutCopyOf(item.LocalDir + item.FileName);
 }
 
 int CProgramData::DumpSession(int p, int s) {

@@ -183,3 +183,12 @@ bool IsPartFileName(const std::string& name);
 using FolderPartNames = std::map<std::string, std::vector<std::string>>;
 size_t SweepStalePartFiles(const std::vector<std::string>& folders, long long before,
                            const FolderPartNames* known = nullptr);
+
+// Finishes, the way the sweep above does, the copy into the file at `path`
+// that a killed run left cut ("NAME.qvl-part-linked" beside the file, or
+// beside the file a symbolic link at `path` names). Called before a local
+// file is used (sent, converted, compared, opened, its session read), so
+// that no use sees the cut text whatever a sweep reached. A copy that a
+// running program is making now is left to it; a file changed since the
+// cut keeps that change. One or two lstat calls when there is no leftover.
+void FinishCutCopyOf(const std::string& path);
