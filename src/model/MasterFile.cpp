@@ -169,7 +169,7 @@ std::string CProgramData::FormatProgramOptions() const {
 }
 
 bool CProgramData::ConfirmVersion() {
-    Answer a = Prompter().Ask(kVersionPrompt, MsgIcon::Question, false);
+    Answer a = Prompter().AskDefaultNo(kVersionPrompt, MsgIcon::Question);
     if (a == Answer::Yes) return true;
     // "No" ends the program with nothing saved.
     m_bExitRequested = true;
