@@ -29,7 +29,8 @@ struct CFileStamp {
 //   each: the room for the new text is reserved in the file first (a full
 //   disk fails there, the file untouched), and during the copy the new text
 //   is kept whole as "NAME.qvl-part-linked", which the next run's sweep
-//   (SweepStalePartFiles) copies into the file if a crash cut the copy;
+//   (SweepStalePartFiles) or the next use of the file (FinishCutCopyOf)
+//   copies into the file if a crash cut the copy;
 // - any other regular file is replaced atomically by renaming a temporary
 //   file over it; the new file keeps the old one's mode and, where the
 //   process may, its owner and group.
