@@ -111,7 +111,6 @@ bool ConcatenateItems(const std::vector<CFileItem>& items, const std::string& fi
     bool any = false;
     for (const CFileItem& it : items) {
         std::string text;
-        FinishCutCopyOf(it.GetLocalPath());
         if (!ReadFileText(it.GetLocalPath(), text)) {
             WriteTraceString("Failed to read the file: " + it.GetLocalPath());
             continue;
