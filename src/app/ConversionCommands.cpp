@@ -70,8 +70,10 @@ void CConversionCommands::Wire() {
     m_workPad = new CInteractiveTextConversionDlg(*m_worker, &f);
     m_workPad->SetProgramData(&f.Data());
     m_workPad->onTextBuffer = [this](bool show) { m_frame.ShowTextBufferBar(show); };
-    // First shown right of the frame's basket column, as tall as the work
-    // area less the room of the main window's bars.
+    // First shown beside the main window wherever that stands: 100 pixels
+    // short of its right edge at its start width, at its top, as tall as the
+    // work area less the room of the main window's bars; the screen keeps it
+    // inside when shown.
     f.RegisterModelessDialog(m_workPad, HomeSlot::InteractiveTextConversion, &g_bInteractiveShown, [this] {
         const QWidget* main = &m_frame;
         const QScreen* screen = main->screen() ? main->screen() : QGuiApplication::primaryScreen();
@@ -85,7 +87,8 @@ void CConversionCommands::Wire() {
             inset = inside.topLeft() - frame.topLeft();
         }
         const int frameH = frame.height() - inside.height();
-        m_workPad->move(QPoint(m_frame.Layout().frameWidth - 100, main->frameGeometry().top()) + inset);
+        const QPoint corner = main->frameGeometry().topLeft();
+        m_workPad->move(corner + QPoint(m_frame.Layout().frameWidth - 100, 0) + inset);
         if (screen) m_workPad->resize(m_workPad->width(), screen->availableGeometry().height() - 138 - frameH);
     });
     m_attributes = new CAttributesDlg(&f);

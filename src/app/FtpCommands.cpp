@@ -21,6 +21,7 @@
 #include "remote/RemoteStatus.h"
 #include "remote/TransferChecks.h"
 #include "remote/TransferEngine.h"
+#include "remote/TransferReport.h"
 
 namespace {
 
@@ -29,6 +30,7 @@ const char* const kFtpBusy = "One FTP session is already on...";
 // Ends the worker without a status line: the run was given up before it
 // reached the engine's own end.
 [[noreturn]] void GiveUpWorker() {
+    WriteTransferReport();
     g_bFtpTicker = false;
     g_bFtpBreak = false;
     g_bFtpIdle = true;
@@ -283,6 +285,9 @@ bool CFtpCommands::StartTransferJobs(bool toRemote, std::vector<Job> jobs, After
             WriteTraceString(SameTargetRefusal(all[i], toRemote));
             drop[where[i].first][where[i].second] = true;
         }
+        // The run's closing list names them, and the items a stop leaves
+        // in baskets it never reaches, in the run's order.
+        for (size_t i = 0; i < all.size(); ++i) ExpectTransferItem(all[i], drop[where[i].first][where[i].second]);
         for (size_t j = 0; j < jobs.size(); ++j) {
             std::vector<int> kept;
             for (size_t k = 0; k < jobs[j].items.size(); ++k)

@@ -56,6 +56,11 @@ void CRemoteCommands::Wire() {
         std::string host = account.m_strHost, user = account.m_strUser;
         if (!ConnectHost(m_frame.Data(), host, user, true)) return false;
         CHost acc = account;
+        // A login named another account (on a fresh work area, the first
+        // one): the browser works on that account's own record.
+        if (ToLowerAscii(account.m_strHost) != ToLowerAscii(host) ||
+            ToLowerAscii(account.m_strUser) != ToLowerAscii(user))
+            m_frame.Data().FindVaultHost(host, user, acc);
         const CHost connected = GetFtpAccount();
         acc.m_strHost = host;
         acc.m_strUser = user;

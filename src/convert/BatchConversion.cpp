@@ -1,6 +1,21 @@
 // Batch conversion over files: convert and write (step 0), record instances
 // (step 1), commit the kept instances (step 2). A large file of step 0 goes
 // part by part where the run allows it (PartsPass.cpp).
+//
+// The batch pass of steps 0 and 1 (RunBatchReport, CBatchPass), in order:
+//   CheckLibrary           a library index that names no library ends it
+//   ConvertRowsInOrder     row after row: the row shown (step 1), the stop
+//                          checked, ConvertRow (ConvertFileForBatch)
+//   ConvertRowsSideBySide  the same on a few threads (CRowPool), for rows
+//                          that each rewrite their own file
+//   FlushGroup             the written files put in place, group by group
+//   ReportModifiedFiles    the modified files, the failures, the end line
+// The commit of step 2 (BatchConversionThreadTail) goes row after row
+// through CommitFile, which replays the row's kept instances on the file
+// (ApplyInstances, CInstanceReplay), macro step after macro step:
+//   AdjustInstancePositions  each instance placed in the text rebuilt so far
+//                            (or left out, where a skip or edit took its text)
+//   ReplaceStepInstances     the step's replacements put in
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -212,6 +227,18 @@ private:
 
 // The group of the batch running on this thread, if any.
 thread_local CWriteGroup* t_writeGroup = nullptr;
+
+// Makes a group the one of this thread while it lives.
+class GroupScope {
+public:
+    explicit GroupScope(CWriteGroup* group) : m_saved(t_writeGroup) { t_writeGroup = group; }
+    ~GroupScope() { t_writeGroup = m_saved; }
+    GroupScope(const GroupScope&) = delete;
+    GroupScope& operator=(const GroupScope&) = delete;
+
+private:
+    CWriteGroup* m_saved;
+};
 
 }  // namespace
 
@@ -545,190 +572,259 @@ bool RowsAreIndependent(const CLibraryList& list) {
     }
     return true;
 }
+
+// A batch pass's end line: "over", or the failed files under the heading
+// and "Failure". Returns the number of failed files.
+int EndBatchPass(int nFailed, const std::string& heading, const std::string& failed) {
+    if (nFailed == 0) {
+        LogBatchConversion("over");
+    } else {
+        WriteTrace(heading + failed);
+        LogBatchConversion("Failure");
+    }
+    return nFailed;
+}
+
+// The batch pass of steps 0 and 1, in the steps the file's head comment
+// lists. The written files are put in place group by group; a row's outcome
+// is final once its group is.
+class CBatchPass {
+public:
+    explicit CBatchPass(CConversionEngine& engine)
+        : m_Engine(engine), m_List(engine.List()), m_Outcomes(m_List.Previews.size()) {}
+    int Run();
+    // One row, converted with its writes gathered in the group.
+    void ConvertRow(std::size_t i, CWriteGroup& group);
+    // The group's files put in place; a file that fails there is a failed row.
+    void FlushGroup(CWriteGroup& group);
+    CConversionEngine& Engine() { return m_Engine; }
+    CLibraryList& List() { return m_List; }
+
+private:
+    struct Outcome {
+        bool ok = false, modified = false;
+        std::string why;
+    };
+    bool CheckLibrary();
+    void ConvertRowsInOrder();
+    void ConvertRowsSideBySide();
+    int ReportModifiedFiles();
+
+    CConversionEngine& m_Engine;
+    CLibraryList& m_List;
+    std::vector<Outcome> m_Outcomes;
+    CWriteGroup m_Group;
+};
+
+// Rows on a few threads, each with its own write group; the progress steps
+// are given on the pass's thread as the rows are done. Each thread starts on
+// its own stretch of the rows (the rows of a folder follow one another, so
+// the threads begin in different folders instead of queueing for the same
+// folder's lock), then helps with the stretches still left.
+class CRowPool {
+public:
+    explicit CRowPool(CBatchPass& pass);
+    void Run();
+
+private:
+    struct Stretch {
+        std::atomic<std::size_t> next{0};
+        std::size_t end = 0;
+    };
+    std::size_t NextRow(unsigned own);
+    void Work(unsigned own);
+    void ConvertRows(unsigned own, CWriteGroup& mine);
+    void StepProgress();
+
+    CBatchPass& m_Pass;
+    const std::size_t m_Rows;
+    const unsigned m_Threads;
+    std::vector<Stretch> m_Stretches;
+    std::atomic<bool> m_Stopped{false};
+    std::exception_ptr m_Error;
+    std::mutex m_Mutex;
+    std::condition_variable m_Cv;
+    std::size_t m_Done = 0;
+    unsigned m_Finished = 0;
+    // Without progress steps to give, the pass's thread waits only for the
+    // workers' end instead of being woken for every row.
+    const bool m_Stepping;
+};
+
+int CBatchPass::Run() {
+    GroupScope scope(&m_Group);
+    try {
+        if (!CheckLibrary()) return -1;
+        if (m_List.m_Run.pProgress) m_List.m_Run.pProgress->Reset();
+        if (RowsAreIndependent(m_List))
+            ConvertRowsSideBySide();
+        else
+            ConvertRowsInOrder();
+        FlushGroup(m_Group);
+        return ReportModifiedFiles();
+    } catch (const CConversionAbort& abort) {
+        // The files converted before the stop are written, as they were.
+        FlushGroup(m_Group);
+        LogBatchConversion(abort.Marker());
+        return -1;
+    }
+}
+
+bool CBatchPass::CheckLibrary() {
+    if (m_List.m_Run.bUseCurrentMacro || m_List.IsValidIndex(m_List.CurrentLibrary)) return true;
+    WriteTrace("Invalid library index " + std::to_string(m_List.CurrentLibrary) +
+               ": there is no such library.");
+    LogBatchConversion("Failure");
+    return false;
+}
+
+void CBatchPass::ConvertRowsInOrder() {
+    for (std::size_t i = 0; i < m_List.Previews.size(); ++i) {
+        const CFindRepPreview& rec = m_List.Previews[i];
+        if (m_List.m_Run.nBatchStep == 1 && m_List.m_Run.selectRow) m_List.m_Run.selectRow(static_cast<int>(i));
+        m_Engine.CheckAbort();
+        // A file of the group is read, or added to, only once it is in place.
+        if (m_Group.Holds(rec.InputName) || (rec.Mode == "A" && m_Group.Holds(rec.OutputName)))
+            FlushGroup(m_Group);
+        ConvertRow(i, m_Group);
+        if (m_List.m_Run.pProgress) m_List.m_Run.pProgress->Step();
+    }
+}
+
+void CBatchPass::ConvertRowsSideBySide() { CRowPool(*this).Run(); }
+
+void CBatchPass::ConvertRow(std::size_t i, CWriteGroup& group) {
+    group.current = i;
+    Outcome& o = m_Outcomes[i];
+    try {
+        // why says so when the file was not even read as text.
+        o.ok = m_Engine.ConvertFileForBatch(m_List.Previews[i], static_cast<int>(i), o.modified, o.why);
+    } catch (const std::bad_alloc&) {
+        o.ok = false;
+        o.why = "(too big)";  // this file only; the run goes on
+    }
+    if (group.Full()) FlushGroup(group);
+}
+
+void CBatchPass::FlushGroup(CWriteGroup& group) {
+    group.Flush([&](std::size_t file, const std::string& reason) {
+        WriteTrace(m_List.Previews[file].OutputName + ": " + reason);
+        m_Outcomes[file].ok = false;
+        m_Outcomes[file].modified = false;
+    });
+}
+
+// After the last row: the modified (or to be modified) files, then the
+// failures, and the pass's end line. Returns the number of failed files.
+int CBatchPass::ReportModifiedFiles() {
+    std::string modifiedList, failed;
+    int nModified = 0, nFailed = 0;
+    for (std::size_t i = 0; i < m_List.Previews.size(); ++i) {
+        const Outcome& o = m_Outcomes[i];
+        const std::string name = GetFileNameFromPath(m_List.Previews[i].InputName);
+        if (!o.ok) {
+            failed += "   " + name + (o.why.empty() ? "" : " " + o.why) + "\r\n";
+            ++nFailed;
+        } else if (o.modified) {
+            modifiedList += NumberedLine(++nModified, name);
+        }
+    }
+    if (m_List.m_Run.nBatchStep == 1) {
+        std::string report = m_Engine.FormatModifiedFilesReport();
+        WriteTrace("\r\nThe following files will be modified:\r\n"
+                   "=====================================\r\n" +
+                   (report.empty() ? std::string("(None).\r\n") : report));
+    } else {
+        WriteTrace("\r\nThe following files were modified:\r\n"
+                   "==================================\r\n" +
+                   (modifiedList.empty() ? std::string("(None).\r\n") : modifiedList));
+    }
+    return EndBatchPass(nFailed, "Some of the files could not be processed. They are:\r\n", failed);
+}
+
+CRowPool::CRowPool(CBatchPass& pass)
+    : m_Pass(pass), m_Rows(pass.List().Previews.size()),
+      m_Threads(std::max(1u, std::min(4u, std::thread::hardware_concurrency()))),
+      m_Stretches(m_Threads), m_Stepping(pass.List().m_Run.pProgress != nullptr) {
+    for (unsigned t = 0; t < m_Threads; ++t) {
+        m_Stretches[t].next = m_Rows * t / m_Threads;
+        m_Stretches[t].end = m_Rows * (t + 1) / m_Threads;
+    }
+}
+
+// Starts the threads, gives the progress steps until they are done, and
+// passes on what stopped them.
+void CRowPool::Run() {
+    std::vector<std::thread> pool;
+    for (unsigned t = 0; t < m_Threads; ++t) pool.emplace_back([this, t] { Work(t); });
+    StepProgress();
+    for (std::thread& t : pool) t.join();
+    if (m_Error) std::rethrow_exception(m_Error);
+}
+
+std::size_t CRowPool::NextRow(unsigned own) {
+    for (unsigned k = 0; k < m_Threads; ++k) {
+        Stretch& st = m_Stretches[(own + k) % m_Threads];
+        if (st.next.load() >= st.end) continue;
+        const std::size_t i = st.next++;
+        if (i < st.end) return i;
+    }
+    return m_Rows;
+}
+
+void CRowPool::Work(unsigned own) {
+    CWriteGroup mine;
+    GroupScope workerScope(&mine);
+    try {
+        ConvertRows(own, mine);
+    } catch (...) {
+        std::lock_guard<std::mutex> lock(m_Mutex);
+        if (!m_Error) m_Error = std::current_exception();
+        m_Stopped = true;
+    }
+    try {
+        m_Pass.FlushGroup(mine);  // the rows converted before a stop are written too
+    } catch (...) {
+    }
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    ++m_Finished;
+    m_Cv.notify_one();
+}
+
+void CRowPool::ConvertRows(unsigned own, CWriteGroup& mine) {
+    while (!m_Stopped) {
+        const std::size_t i = NextRow(own);
+        if (i >= m_Rows) break;
+        m_Pass.Engine().CheckAbort();
+        m_Pass.ConvertRow(i, mine);
+        std::lock_guard<std::mutex> lock(m_Mutex);
+        ++m_Done;
+        if (m_Stepping) m_Cv.notify_one();
+    }
+}
+
+void CRowPool::StepProgress() {
+    IProgressSink* progress = m_Pass.List().m_Run.pProgress;
+    std::size_t stepped = 0;
+    std::unique_lock<std::mutex> lock(m_Mutex);
+    for (;;) {
+        m_Cv.wait(lock, [&] { return m_Done > stepped || m_Finished == m_Threads; });
+        const std::size_t now = m_Done;
+        const bool last = m_Finished == m_Threads;
+        lock.unlock();
+        for (; stepped < now; ++stepped)
+            if (progress) progress->Step();
+        lock.lock();
+        if (last && stepped == m_Done) break;
+    }
+}
+
 }  // namespace
 
 int CConversionEngine::RunBatchReport() {
     m_List.CurrentLibrary = m_List.m_Run.nLibraryIndex >= 0 ? m_List.m_Run.nLibraryIndex : g_nSelectedLibraryIndex;
     m_List.RunKind = 2;
-    // The written files are put in place group by group; a file's outcome is
-    // final once its group is.
-    struct Outcome {
-        bool ok = false, modified = false;
-        std::string why;
-    };
-    std::vector<Outcome> outcomes(m_List.Previews.size());
-    CWriteGroup group;
-    struct GroupScope {
-        CWriteGroup* saved;
-        explicit GroupScope(CWriteGroup* g) : saved(t_writeGroup) { t_writeGroup = g; }
-        ~GroupScope() { t_writeGroup = saved; }
-    } scope(&group);
-    auto flushGroup = [&]() {
-        group.Flush([&](std::size_t file, const std::string& reason) {
-            WriteTrace(m_List.Previews[file].OutputName + ": " + reason);
-            outcomes[file].ok = false;
-            outcomes[file].modified = false;
-        });
-    };
-    try {
-        if (!m_List.m_Run.bUseCurrentMacro && !m_List.IsValidIndex(m_List.CurrentLibrary)) {
-            WriteTrace("Invalid library index " + std::to_string(m_List.CurrentLibrary) +
-                       ": there is no such library.");
-            LogBatchConversion("Failure");
-            return -1;
-        }
-        if (m_List.m_Run.pProgress) m_List.m_Run.pProgress->Reset();
-        if (RowsAreIndependent(m_List)) {
-            // Rows on a few threads, each with its own write group; the
-            // progress steps are given here as the rows are done.
-            const unsigned threads = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
-            // Each thread starts on its own stretch of the rows (the rows of a
-            // folder follow one another, so the threads begin in different
-            // folders instead of queueing for the same folder's lock), then
-            // helps with the stretches still left.
-            struct Stretch {
-                std::atomic<std::size_t> next{0};
-                std::size_t end = 0;
-            };
-            std::vector<Stretch> stretches(threads);
-            for (unsigned t = 0; t < threads; ++t) {
-                stretches[t].next = m_List.Previews.size() * t / threads;
-                stretches[t].end = m_List.Previews.size() * (t + 1) / threads;
-            }
-            auto nextRow = [&](unsigned own) -> std::size_t {
-                for (unsigned k = 0; k < threads; ++k) {
-                    Stretch& st = stretches[(own + k) % threads];
-                    if (st.next.load() >= st.end) continue;
-                    const std::size_t i = st.next++;
-                    if (i < st.end) return i;
-                }
-                return m_List.Previews.size();
-            };
-            std::atomic<bool> stopped{false};
-            std::exception_ptr abortError;
-            std::mutex mutex;
-            std::condition_variable cv;
-            std::size_t done = 0;
-            unsigned finished = 0;
-            // Without progress steps to give, this thread waits only for the
-            // workers' end instead of being woken for every row.
-            const bool stepping = m_List.m_Run.pProgress != nullptr;
-            auto worker = [&](unsigned own) {
-                CWriteGroup mine;
-                GroupScope workerScope(&mine);
-                auto flushMine = [&]() {
-                    mine.Flush([&](std::size_t file, const std::string& reason) {
-                        WriteTrace(m_List.Previews[file].OutputName + ": " + reason);
-                        outcomes[file].ok = false;
-                        outcomes[file].modified = false;
-                    });
-                };
-                try {
-                    while (!stopped) {
-                        const std::size_t i = nextRow(own);
-                        if (i >= m_List.Previews.size()) break;
-                        CheckAbort();
-                        mine.current = i;
-                        Outcome& o = outcomes[i];
-                        try {
-                            o.ok = ConvertFileForBatch(m_List.Previews[i], static_cast<int>(i), o.modified, o.why);
-                        } catch (const std::bad_alloc&) {
-                            o.ok = false;
-                            o.why = "(too big)";
-                        }
-                        if (mine.Full()) flushMine();
-                        std::lock_guard<std::mutex> lock(mutex);
-                        ++done;
-                        if (stepping) cv.notify_one();
-                    }
-                } catch (...) {
-                    std::lock_guard<std::mutex> lock(mutex);
-                    if (!abortError) abortError = std::current_exception();
-                    stopped = true;
-                }
-                try {
-                    flushMine();  // the rows converted before a stop are written too
-                } catch (...) {
-                }
-                std::lock_guard<std::mutex> lock(mutex);
-                ++finished;
-                cv.notify_one();
-            };
-            std::vector<std::thread> pool;
-            for (unsigned t = 0; t < threads; ++t) pool.emplace_back(worker, t);
-            std::size_t stepped = 0;
-            {
-                std::unique_lock<std::mutex> lock(mutex);
-                for (;;) {
-                    cv.wait(lock, [&] { return done > stepped || finished == threads; });
-                    const std::size_t now = done;
-                    const bool last = finished == threads;
-                    lock.unlock();
-                    for (; stepped < now; ++stepped)
-                        if (m_List.m_Run.pProgress) m_List.m_Run.pProgress->Step();
-                    lock.lock();
-                    if (last && stepped == done) break;
-                }
-            }
-            for (std::thread& t : pool) t.join();
-            if (abortError) std::rethrow_exception(abortError);
-        } else {
-            for (std::size_t i = 0; i < m_List.Previews.size(); ++i) {
-                CFindRepPreview& rec = m_List.Previews[i];
-                if (m_List.m_Run.nBatchStep == 1 && m_List.m_Run.selectRow) m_List.m_Run.selectRow(static_cast<int>(i));
-                CheckAbort();
-                // A file of the group is read, or added to, only once it is in place.
-                if (group.Holds(rec.InputName) || (rec.Mode == "A" && group.Holds(rec.OutputName)))
-                    flushGroup();
-                group.current = i;
-                Outcome& o = outcomes[i];
-                try {
-                    // why says so when the file was not even read as text.
-                    o.ok = ConvertFileForBatch(rec, static_cast<int>(i), o.modified, o.why);
-                } catch (const std::bad_alloc&) {
-                    o.ok = false;
-                    o.why = "(too big)";  // this file only; the run goes on
-                }
-                if (group.Full()) flushGroup();
-                if (m_List.m_Run.pProgress) m_List.m_Run.pProgress->Step();
-            }
-        }
-        flushGroup();
-        std::string modifiedList, failed;
-        int nModified = 0, nFailed = 0;
-        for (std::size_t i = 0; i < m_List.Previews.size(); ++i) {
-            const Outcome& o = outcomes[i];
-            const std::string name = GetFileNameFromPath(m_List.Previews[i].InputName);
-            if (!o.ok) {
-                failed += "   " + name + (o.why.empty() ? "" : " " + o.why) + "\r\n";
-                ++nFailed;
-            } else if (o.modified) {
-                modifiedList += NumberedLine(++nModified, name);
-            }
-        }
-        if (m_List.m_Run.nBatchStep == 1) {
-            std::string report = FormatModifiedFilesReport();
-            WriteTrace("\r\nThe following files will be modified:\r\n"
-                       "=====================================\r\n" +
-                       (report.empty() ? std::string("(None).\r\n") : report));
-        } else {
-            WriteTrace("\r\nThe following files were modified:\r\n"
-                       "==================================\r\n" +
-                       (modifiedList.empty() ? std::string("(None).\r\n") : modifiedList));
-        }
-        if (nFailed == 0) {
-            LogBatchConversion("over");
-        } else {
-            WriteTrace("Some of the files could not be processed. They are:\r\n" + failed);
-            LogBatchConversion("Failure");
-        }
-        return nFailed;
-    } catch (const CConversionAbort& abort) {
-        // The files converted before the stop are written, as they were.
-        flushGroup();
-        LogBatchConversion(abort.Marker());
-        return -1;
-    }
+    return CBatchPass(*this).Run();
 }
 
 namespace {
@@ -754,124 +850,193 @@ void AddSpan(std::vector<ReplaySpan>& spans, std::string& out, const char* bytes
     }
     spans.push_back({at, len, t});
 }
+
+// The kept instances replayed on the text the preview read (see
+// CConversionEngine::ApplyInstances), one macro step after the other:
+// AdjustInstancePositions, then ReplaceStepInstances.
+class CInstanceReplay {
+public:
+    CInstanceReplay(const std::vector<CFindRepInstance>& list, std::string& text,
+                    std::vector<int>* dropped)
+        : m_List(list), m_Text(text), m_Dropped(dropped), m_PreviewSize(static_cast<long>(text.size())) {
+        if (m_Dropped) m_Dropped->clear();
+        if (!m_Text.empty()) m_Spans.push_back({0, m_Text.size(), 0});
+    }
+    bool Run();
+
+private:
+    enum State { Apply, Keep, Drop };
+    // An instance of the step: its match in the preview's output of the
+    // earlier steps (ts to te), its offset in the step's output, and whether
+    // it is applied, kept as it was (skipped) or left out.
+    struct Step {
+        long ts, te, o;
+        State state;
+    };
+    std::size_t StepEnd(std::size_t first) const;
+    bool AdjustInstancePositions(std::size_t first, std::size_t last);
+    bool PlaceInstance(std::size_t k, Step& st);
+    void ReplaceStepInstances(std::size_t first);
+    void CopyPreviewSpan(const ReplaySpan& span, std::size_t first);
+    void PassStepsBefore(long pos, std::size_t first);
+    void EmitInsertions(long pos, std::size_t first);
+    void EmitReplacement(std::size_t first);
+
+    const std::vector<CFindRepInstance>& m_List;
+    std::string& m_Text;
+    std::vector<int>* m_Dropped;
+    std::vector<ReplaySpan> m_Spans;  // the text as rebuilt so far
+    long m_PreviewSize;               // the preview's text at the same step
+    std::string m_Out;
+    std::vector<ReplaySpan> m_Next;   // the spans of m_Out
+    std::vector<Step> m_Steps;
+    std::vector<std::size_t> m_Mapped;  // the spans that hold the preview's bytes
+    long m_Grown = 0;     // what the step's replacements added
+    std::size_t m_Ji = 0;  // the step's next instance to emit
+};
+
+bool CInstanceReplay::Run() {
+    for (std::size_t first = 0; first < m_List.size();) {
+        const std::size_t last = StepEnd(first);
+        if (!AdjustInstancePositions(first, last)) return false;
+        ReplaceStepInstances(first);
+        first = last;
+    }
+    return true;
+}
+
+// The end of the instances of the step that starts at first.
+std::size_t CInstanceReplay::StepEnd(std::size_t first) const {
+    const std::vector<CFindRepInstance>& list = m_List;
+    std::size_t last = first + 1;
+    while (last < list.size() && list[last].MacroIndex == list[first].MacroIndex &&
+           list[last].StepNo == list[first].StepNo &&
+           list[last].Offset >= list[last - 1].Offset + list[last - 1].RepLength)
+        ++last;
+    return last;
+}
+
+// Each instance of the step at its place in the preview's output of the
+// earlier steps, and found there among the preview's bytes (or left out).
+// False when the text is not what the preview read.
+bool CInstanceReplay::AdjustInstancePositions(std::size_t first, std::size_t last) {
+    m_Steps.clear();
+    m_Mapped.clear();
+    for (std::size_t i = 0; i < m_Spans.size(); ++i)
+        if (m_Spans[i].t >= 0) m_Mapped.push_back(i);
+    long grown = 0;  // what the step's earlier replacements added before this one
+    for (std::size_t k = first; k < last; ++k) {
+        const CFindRepInstance& inst = m_List[k];
+        const long flen = static_cast<long>(inst.FindText.size());
+        Step st{inst.Offset - grown, inst.Offset - grown + flen, inst.Offset, inst.Skip ? Keep : Apply};
+        grown += inst.RepLength - flen;
+        if (inst.Offset < 0 || st.ts < 0) return false;
+        if (st.state == Apply && !PlaceInstance(k, st)) return false;
+        m_Steps.push_back(st);
+    }
+    m_Grown = grown;
+    return true;
+}
+
+// An instance to apply: the stretch that holds its whole match in the
+// preview's bytes must hold the text it found; where there is none it is
+// left out. False when the text is not what the preview read.
+bool CInstanceReplay::PlaceInstance(std::size_t k, Step& st) {
+    const CFindRepInstance& inst = m_List[k];
+    auto it = std::upper_bound(m_Mapped.begin(), m_Mapped.end(), st.ts,
+                               [&](long t, std::size_t i) { return t < m_Spans[i].t; });
+    if (it != m_Mapped.begin()) {
+        const ReplaySpan& span = m_Spans[*(it - 1)];
+        if (st.te <= span.t + static_cast<long>(span.len)) {
+            const std::size_t at = span.a + static_cast<std::size_t>(st.ts - span.t);
+            return m_Text.compare(at, inst.FindText.size(), inst.FindText) == 0;
+        }
+    }
+    if (st.te > m_PreviewSize) return false;  // the file is not what the preview read
+    st.state = Drop;
+    if (m_Dropped) m_Dropped->push_back(static_cast<int>(k));
+    return true;
+}
+
+// The step's output: replacements where they apply, the rest as it was,
+// mapped onto the preview's output of the step.
+void CInstanceReplay::ReplaceStepInstances(std::size_t first) {
+    m_Next.clear();
+    m_Out.clear();
+    m_Out.reserve(m_Text.size() + m_Text.size() / 8);
+    m_Ji = 0;
+    for (const ReplaySpan& span : m_Spans) {
+        if (span.t < 0)
+            AddSpan(m_Next, m_Out, m_Text.data() + span.a, span.len, -1);
+        else
+            CopyPreviewSpan(span, first);
+    }
+    EmitInsertions(m_PreviewSize, first);
+    m_Text.swap(m_Out);
+    m_Spans.swap(m_Next);
+    m_PreviewSize += m_Grown;
+}
+
+// A stretch of the preview's bytes through the step: its matches replaced
+// (or kept, or left), the bytes between them moved to the step's offsets.
+void CInstanceReplay::CopyPreviewSpan(const ReplaySpan& span, std::size_t first) {
+    long pos = span.t;
+    const long end = span.t + static_cast<long>(span.len);
+    while (pos < end) {
+        PassStepsBefore(pos, first);
+        const char* from = m_Text.data() + span.a + static_cast<std::size_t>(pos - span.t);
+        if (m_Ji < m_Steps.size() && m_Steps[m_Ji].ts <= pos) {
+            const long stop = std::min(end, m_Steps[m_Ji].te);
+            if (m_Steps[m_Ji].state == Apply)
+                EmitReplacement(first);
+            else
+                AddSpan(m_Next, m_Out, from, static_cast<std::size_t>(stop - pos), -1);
+            pos = stop;
+        } else {
+            const long stop = m_Ji < m_Steps.size() ? std::min(end, m_Steps[m_Ji].ts) : end;
+            const long shift = m_Ji < m_Steps.size() ? m_Steps[m_Ji].o - m_Steps[m_Ji].ts : m_Grown;
+            AddSpan(m_Next, m_Out, from, static_cast<std::size_t>(stop - pos), pos + shift);
+            pos = stop;
+        }
+    }
+}
+
+// The insertions due before pos, and past the matches that end there.
+void CInstanceReplay::PassStepsBefore(long pos, std::size_t first) {
+    for (;;) {
+        EmitInsertions(pos, first);
+        if (m_Ji < m_Steps.size() && m_Steps[m_Ji].te <= pos && m_Steps[m_Ji].ts < m_Steps[m_Ji].te) {
+            ++m_Ji;
+            continue;
+        }
+        break;
+    }
+}
+
+// Insertions (an empty match) due before pos.
+void CInstanceReplay::EmitInsertions(long pos, std::size_t first) {
+    while (m_Ji < m_Steps.size() && m_Steps[m_Ji].te <= pos && m_Steps[m_Ji].ts == m_Steps[m_Ji].te) {
+        if (m_Steps[m_Ji].state == Apply) EmitReplacement(first);
+        ++m_Ji;
+    }
+}
+
+// The replacement of the step's instance m_Ji; an edited one is bytes the
+// preview did not have.
+void CInstanceReplay::EmitReplacement(std::size_t first) {
+    const CFindRepInstance& inst = m_List[first + m_Ji];
+    AddSpan(m_Next, m_Out, inst.RepText.data(), inst.RepText.size(), inst.Changed ? -1 : m_Steps[m_Ji].o);
+}
 }  // namespace
 
 bool CConversionEngine::ApplyInstances(const CFindRepPreview& preview, std::string& text,
                                        std::vector<int>* dropped) const {
-    if (dropped) dropped->clear();
-    const std::vector<CFindRepInstance>& list = preview.Instances;
     // The instances of one macro step follow one another in the list, each
     // at its offset in that step's output. Each step is replayed on the text
     // the earlier steps gave, with a map of which bytes are still the ones
     // the preview saw: an instance that stands on bytes the preview had only
     // because of a skipped or edited instance is left out.
-    std::vector<ReplaySpan> spans;
-    if (!text.empty()) spans.push_back({0, text.size(), 0});
-    long previewSize = static_cast<long>(text.size());
-    std::string out;
-    enum State { Apply, Keep, Drop };
-    struct Step {
-        long ts, te, o;
-        State state;
-    };
-    std::vector<Step> steps;
-    std::vector<std::size_t> mapped;  // the spans that hold the preview's bytes
-    for (std::size_t first = 0; first < list.size();) {
-        // The instances of this step.
-        std::size_t last = first + 1;
-        while (last < list.size() && list[last].MacroIndex == list[first].MacroIndex &&
-               list[last].StepNo == list[first].StepNo &&
-               list[last].Offset >= list[last - 1].Offset + list[last - 1].RepLength)
-            ++last;
-        steps.clear();
-        mapped.clear();
-        for (std::size_t i = 0; i < spans.size(); ++i)
-            if (spans[i].t >= 0) mapped.push_back(i);
-        long grown = 0;  // what the step's earlier replacements added before this one
-        for (std::size_t k = first; k < last; ++k) {
-            const CFindRepInstance& inst = list[k];
-            const long flen = static_cast<long>(inst.FindText.size());
-            Step st{inst.Offset - grown, inst.Offset - grown + flen, inst.Offset, inst.Skip ? Keep : Apply};
-            grown += inst.RepLength - flen;
-            if (inst.Offset < 0 || st.ts < 0) return false;
-            if (st.state == Apply) {
-                // The stretch that holds the whole match in the preview's bytes.
-                auto it = std::upper_bound(mapped.begin(), mapped.end(), st.ts,
-                                           [&](long t, std::size_t i) { return t < spans[i].t; });
-                bool found = false;
-                if (it != mapped.begin()) {
-                    const ReplaySpan& span = spans[*(it - 1)];
-                    if (st.te <= span.t + static_cast<long>(span.len)) {
-                        const std::size_t at = span.a + static_cast<std::size_t>(st.ts - span.t);
-                        if (text.compare(at, inst.FindText.size(), inst.FindText) != 0) return false;
-                        found = true;
-                    }
-                }
-                if (!found) {
-                    if (st.te > previewSize) return false;  // the file is not what the preview read
-                    st.state = Drop;
-                    if (dropped) dropped->push_back(static_cast<int>(k));
-                }
-            }
-            steps.push_back(st);
-        }
-        // The step's output: replacements where they apply, the rest as it
-        // was, mapped onto the preview's output of the step.
-        std::vector<ReplaySpan> next;
-        out.clear();
-        out.reserve(text.size() + text.size() / 8);
-        std::size_t ji = 0;
-        auto emitEmpty = [&](long pos) {
-            // Insertions (an empty match) due before pos.
-            while (ji < steps.size() && steps[ji].te <= pos && steps[ji].ts == steps[ji].te) {
-                if (steps[ji].state == Apply) {
-                    const CFindRepInstance& inst = list[first + ji];
-                    AddSpan(next, out, inst.RepText.data(), inst.RepText.size(), inst.Changed ? -1 : steps[ji].o);
-                }
-                ++ji;
-            }
-        };
-        for (const ReplaySpan& span : spans) {
-            if (span.t < 0) {
-                AddSpan(next, out, text.data() + span.a, span.len, -1);
-                continue;
-            }
-            long pos = span.t;
-            const long end = span.t + static_cast<long>(span.len);
-            while (pos < end) {
-                for (;;) {
-                    emitEmpty(pos);
-                    if (ji < steps.size() && steps[ji].te <= pos && steps[ji].ts < steps[ji].te) {
-                        ++ji;
-                        continue;
-                    }
-                    break;
-                }
-                const char* from = text.data() + span.a + static_cast<std::size_t>(pos - span.t);
-                if (ji < steps.size() && steps[ji].ts <= pos) {
-                    const long stop = std::min(end, steps[ji].te);
-                    if (steps[ji].state == Apply) {
-                        const CFindRepInstance& inst = list[first + ji];
-                        AddSpan(next, out, inst.RepText.data(), inst.RepText.size(), inst.Changed ? -1 : steps[ji].o);
-                    } else {
-                        AddSpan(next, out, from, static_cast<std::size_t>(stop - pos), -1);
-                    }
-                    pos = stop;
-                } else {
-                    const long stop = ji < steps.size() ? std::min(end, steps[ji].ts) : end;
-                    const long shift = ji < steps.size() ? steps[ji].o - steps[ji].ts : grown;
-                    AddSpan(next, out, from, static_cast<std::size_t>(stop - pos), pos + shift);
-                    pos = stop;
-                }
-            }
-        }
-        emitEmpty(previewSize);
-        text.swap(out);
-        spans.swap(next);
-        previewSize += grown;
-        first = last;
-    }
-    return true;
+    return CInstanceReplay(preview.Instances, text, dropped).Run();
 }
 
 bool CConversionEngine::CommitFile(CFindRepPreview& preview, int /*row*/) {
@@ -938,13 +1103,7 @@ int CConversionEngine::BatchConversionThreadTail() {
             }
             if (m_List.m_Run.pProgress) m_List.m_Run.pProgress->Step();
         }
-        if (nFailed == 0) {
-            LogBatchConversion("over");
-        } else {
-            WriteTrace("Failed to process the following:\r\n" + failed);
-            LogBatchConversion("Failure");
-        }
-        return nFailed;
+        return EndBatchPass(nFailed, "Failed to process the following:\r\n", failed);
     } catch (const CConversionAbort& abort) {
         LogBatchConversion(abort.Marker());
         return -1;

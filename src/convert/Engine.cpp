@@ -1,5 +1,20 @@
 // The conversion engine: the library pass, macro application, the
 // Find-Replace pass and the replacement builder.
+//
+// A Find-Replace pass (one macro over one text, CFindReplacePass) goes
+// through these steps:
+//   Run                the common start: a literal Find takes a plain path,
+//                      a wild one the wild path
+//   SweepExact         the exact plain path of batch step 0: one sweep
+//   PlainLoop          the plain path otherwise (exact, or caseless in a
+//                      lower-case shadow), recording in batch step 1
+//   WildSearch         the wild path's set-up: the manager's copy, the tab
+//                      escapes, the pattern, the shadow, the template
+//   WildLoop           match after match:
+//     FindWildMatch      the next match (WildFind)
+//     InsertReplacement  its replacement built and put in, tags expanded
+//     RecordInstance     the instance, in batch step 1
+//   JoinKeptPieces     a sub-filter's result: the kept pieces alone
 #include <algorithm>
 #include <cstring>
 
@@ -270,157 +285,240 @@ void CConversionEngine::RunMacro(const std::string& source, std::string& text, C
     text.swap(out);
 }
 
-void CConversionEngine::FindReplacePass(const std::string& source, std::string& text, CMacro& macro,
-                                        CFindRepPreview& preview) {
-    if (macro.Find.empty()) return;
-    const int step = m_List.m_Run.nBatchStep;
-    RecordState st;
-    const std::string& in = text;
-    const std::size_t n = in.size();
-    // The result is built in the thread's spare buffer; what it replaces
-    // becomes the next spare, so that a run of passes over parts of a file
-    // does not ask the system for fresh memory each time.
-    std::string out = TakeSpareBuffer();
-    struct Keep {
-        std::string& s;
-        ~Keep() { KeepSpareBuffer(std::move(s)); }
-    } keep{out};
+namespace {
+// What the wild path works with for one pass: a copy of the library's
+// wild-card manager (its captures are the pass's own), the pattern as
+// written (tab escapes turned into TABs), its reverse for the minimal span,
+// the lower-case shadow of the text, and the replacement template cut once.
+struct WildSearch {
+    CWildTypeManager mgr;
+    CMacro written;
+    WildPattern pattern;
+    WildPattern reversed;
+    std::string shadow;
+    CReplaceTemplate compiled;
 
-    if (!macro.IsFindWild) {
-        const std::string find = macro.Find;
-        const std::string& rep = macro.Replace;
-        if (macro.IsMatchCase && step == 0) {
-            // One sweep, left to right, without per-match work.
-            auto next = [&](std::size_t from) -> std::size_t {
-                if (from >= n) return std::string::npos;
-                const void* hit = ::memmem(in.data() + from, n - from, find.data(), find.size());
-                return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - in.data())
-                           : std::string::npos;
-            };
-            std::size_t pos = next(0);
-            if (pos == std::string::npos) return;
-            out.reserve(n + n / 8);
-            std::size_t ip = 0;
-            while (pos != std::string::npos) {
-                out.append(in, ip, pos - ip);
-                out += rep;
-                ip = pos + find.size();
-                pos = next(ip);
-            }
-            out.append(in, ip, std::string::npos);
-            text.swap(out);
-            return;
-        }
-        std::string shadow, key = find;
-        if (!macro.IsMatchCase) {
-            shadow = ToLowerText(in);
-            key = ToLowerText(find);
-        }
-        const std::string& hay = macro.IsMatchCase ? in : shadow;
-        std::size_t ip = 0;
-        bool any = false;
-        while (ip < n) {
-            CheckAbort();
-            std::size_t pos = hay.find(key, ip);
-            if (pos == std::string::npos) break;
-            if (!any) {
-                out.reserve(n + n / 8);
-                any = true;
-            }
-            out.append(in, ip, pos - ip);
-            if (step == 1)
-                RecordInstance(preview, st, source, in.substr(pos, find.size()), rep, out.size(),
-                               pos);
-            out += rep;
-            ip = pos + find.size();
-        }
-        if (!any) return;
-        out.append(in, ip, std::string::npos);
-        text.swap(out);
+    WildSearch(const CLibrary* lib, CMacro& macro, const std::string& text)
+        : mgr(lib ? CWildTypeManager(lib->WildTypeManager) : CWildTypeManager()) {
+        if (!lib) mgr.SetDefaultTypeCards();
+        mgr.ClearCaptures();
+        macro.Find = ReplaceAll(ReplaceAll(macro.Find, "\\t", "\t"), "^t", "\t");
+        macro.Replace = ReplaceAll(ReplaceAll(macro.Replace, "\\t", "\t"), "^t", "\t");
+        written = macro;
+        pattern = CompileWildPattern(written.Find, mgr);
+        reversed = ReverseWildPattern(pattern);
+        if (!macro.IsMatchCase) shadow = ToLowerText(text);
+        // A plain template is cut once here instead of being parsed per match.
+        if (written.IsRepWild) compiled.Compile(written.Replace, WildSymbol(mgr), mgr.TypeCards);
+    }
+};
+
+// One Find-Replace pass of one macro over one text, in the steps the file's
+// head comment lists. The result is built in the thread's spare buffer; what
+// it replaces becomes the next spare, so that a run of passes over parts of
+// a file does not ask the system for fresh memory each time.
+class CFindReplacePass {
+public:
+    CFindReplacePass(CConversionEngine& engine, const std::string& source, std::string& text,
+                     CMacro& macro, CFindRepPreview& preview)
+        : m_Engine(engine), m_Source(source), m_Text(text), m_In(text), m_N(text.size()),
+          m_Macro(macro), m_Preview(preview), m_Step(engine.List().m_Run.nBatchStep),
+          m_Out(TakeSpareBuffer()) {}
+    ~CFindReplacePass() { KeepSpareBuffer(std::move(m_Out)); }
+    CFindReplacePass(const CFindReplacePass&) = delete;
+    CFindReplacePass& operator=(const CFindReplacePass&) = delete;
+
+    void Run();
+
+private:
+    void SweepExact(const std::string& find, const std::string& rep);
+    void PlainLoop(const std::string& find, const std::string& rep);
+    void WildLoop(WildSearch& w);
+    bool FindWildMatch(WildSearch& w, CMacro& m, std::size_t ip, std::size_t& pos);
+    std::size_t InsertReplacement(WildSearch& w, CMacro& m, std::string& rep, long matchNo,
+                                  std::size_t ip, std::size_t pos);
+    void JoinKeptPieces(const std::vector<std::string>& kept);
+
+    CConversionEngine& m_Engine;
+    const std::string& m_Source;
+    std::string& m_Text;
+    const std::string& m_In;  // the text as given; the result replaces it at the end
+    const std::size_t m_N;
+    CMacro& m_Macro;
+    CFindRepPreview& m_Preview;
+    const int m_Step;
+    RecordState m_Record;
+    std::string m_Out;
+};
+
+void CFindReplacePass::Run() {
+    if (m_Macro.IsFindWild) {
+        WildSearch w(m_Engine.List().GetCurrentLibraryPtr(), m_Macro, m_In);
+        WildLoop(w);
         return;
     }
+    const std::string find = m_Macro.Find;
+    const std::string& rep = m_Macro.Replace;
+    if (m_Macro.IsMatchCase && m_Step == 0)
+        SweepExact(find, rep);
+    else
+        PlainLoop(find, rep);
+}
 
-    // The wild path.
-    const CLibrary* lib = m_List.GetCurrentLibraryPtr();
-    CWildTypeManager mgr = lib ? CWildTypeManager(lib->WildTypeManager) : CWildTypeManager();
-    if (!lib) mgr.SetDefaultTypeCards();
-    mgr.ClearCaptures();
-    macro.Find = ReplaceAll(ReplaceAll(macro.Find, "\\t", "\t"), "^t", "\t");
-    macro.Replace = ReplaceAll(ReplaceAll(macro.Replace, "\\t", "\t"), "^t", "\t");
-    const CMacro written = macro;
-    WildPattern pattern = CompileWildPattern(written.Find, mgr);
-    WildPattern reversed = ReverseWildPattern(pattern);
-    std::string shadow;
-    if (!macro.IsMatchCase) shadow = ToLowerText(in);
+// The exact plain path of batch step 0: one sweep, left to right, without
+// per-match work.
+void CFindReplacePass::SweepExact(const std::string& find, const std::string& rep) {
+    const std::string& in = m_In;
+    const std::size_t n = m_N;
+    auto next = [&](std::size_t from) -> std::size_t {
+        if (from >= n) return std::string::npos;
+        const void* hit = ::memmem(in.data() + from, n - from, find.data(), find.size());
+        return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - in.data())
+                   : std::string::npos;
+    };
+    std::size_t pos = next(0);
+    if (pos == std::string::npos) return;
+    m_Out.reserve(n + n / 8);
+    std::size_t ip = 0;
+    while (pos != std::string::npos) {
+        m_Out.append(in, ip, pos - ip);
+        m_Out += rep;
+        ip = pos + find.size();
+        pos = next(ip);
+    }
+    m_Out.append(in, ip, std::string::npos);
+    m_Text.swap(m_Out);
+}
 
-    // A plain template is cut once here instead of being parsed per match.
-    CReplaceTemplate compiled;
-    if (written.IsRepWild) compiled.Compile(written.Replace, WildSymbol(mgr), mgr.TypeCards);
+// The plain loop, exact or caseless (in a lower-case shadow): a search
+// before each replacement, with an abort check, and each instance recorded
+// in batch step 1.
+void CFindReplacePass::PlainLoop(const std::string& find, const std::string& rep) {
+    const std::string& in = m_In;
+    const std::size_t n = m_N;
+    std::string shadow, key = find;
+    if (!m_Macro.IsMatchCase) {
+        shadow = ToLowerText(in);
+        key = ToLowerText(find);
+    }
+    const std::string& hay = m_Macro.IsMatchCase ? in : shadow;
+    std::size_t ip = 0;
+    bool any = false;
+    while (ip < n) {
+        m_Engine.CheckAbort();
+        std::size_t pos = hay.find(key, ip);
+        if (pos == std::string::npos) break;
+        if (!any) {
+            m_Out.reserve(n + n / 8);
+            any = true;
+        }
+        m_Out.append(in, ip, pos - ip);
+        if (m_Step == 1)
+            RecordInstance(m_Preview, m_Record, m_Source, in.substr(pos, find.size()), rep,
+                           m_Out.size(), pos);
+        m_Out += rep;
+        ip = pos + find.size();
+    }
+    if (!any) return;
+    m_Out.append(in, ip, std::string::npos);
+    m_Text.swap(m_Out);
+}
+
+// The wild loop: match after match from where the last replacement ended.
+void CFindReplacePass::WildLoop(WildSearch& w) {
+    const std::string& in = m_In;
+    const std::size_t n = m_N;
     std::string rep;
-
     std::vector<std::string> kept;
-    out.reserve(n + n / 8);
+    m_Out.reserve(n + n / 8);
     std::size_t ip = 0;
     long matchNo = 0;
     std::size_t emptyAt = std::string::npos;  // where the last empty match was
-    CMacro m = written;
+    CMacro m = w.written;
     while (ip < n) {
-        CheckAbort();
-        m.Find.assign(written.Find);  // the pattern as written, without a new allocation
-        m.Replace.assign(written.Replace);
-        const bool last = pattern.doubleSymbol;
-        WildContext ctx;
-        ctx.floor = ip;
-        // Only the first search starts at the text's start; a text whose
-        // front was replaced by nothing does not start over.
-        ctx.atTextStart = ip == 0;
-        ctx.lfBefore = !out.empty() && out.back() == '\n';
-        ctx.pattern = &pattern;
-        ctx.reversed = &reversed;
+        m_Engine.CheckAbort();
+        m.Find.assign(w.written.Find);  // the pattern as written, without a new allocation
+        m.Replace.assign(w.written.Replace);
+        const bool last = w.pattern.doubleSymbol;
         std::size_t pos = ip;
-        if (!WildFind(mgr, m, in, shadow, pos, ctx) || pos < ip) break;
+        if (!FindWildMatch(w, m, ip, pos)) break;
         const std::size_t len = m.Find.size();
         if (len == 0 && pos == emptyAt) {
             // The same empty match again: move on by one character.
             if (ip >= n) break;
-            out += in[ip++];
+            m_Out += in[ip++];
             continue;
         }
-        if (!compiled.IsCompiled() || !compiled.Build(mgr.TypeCards, rep)) {
-            BuildReplacement(mgr, m, matchNo);
-            rep = m.Replace;
-        }
-        if (macro.IsSubFilter) rep.insert(0, "\r\n");
-        out.append(in, ip, pos - ip);
-        const std::size_t pieceStart = out.size();
-        out += rep;
-        // Running numbers and alignment are tags: a piece without "<" has none.
-        if (std::memchr(rep.data(), '<', rep.size())) {
-            std::size_t pieceEnd = out.size();
-            long d = ExpandCounterTags(out, matchNo, pieceStart, pieceEnd);
-            pieceEnd = static_cast<std::size_t>(static_cast<long>(pieceEnd) + d);
-            ExpandAlignTags(out, pieceStart, pieceEnd);
-        }
-        if (macro.IsSubFilter || step == 1) {
-            std::string piece = out.substr(pieceStart);
-            if (step == 1) RecordInstance(preview, st, source, m.Find, piece, pieceStart, pos);
-            if (macro.IsSubFilter) kept.push_back(std::move(piece));
+        const std::size_t pieceStart = InsertReplacement(w, m, rep, matchNo, ip, pos);
+        if (m_Macro.IsSubFilter || m_Step == 1) {
+            std::string piece = m_Out.substr(pieceStart);
+            if (m_Step == 1)
+                RecordInstance(m_Preview, m_Record, m_Source, m.Find, piece, pieceStart, pos);
+            if (m_Macro.IsSubFilter) kept.push_back(std::move(piece));
         }
         ip = pos + len;
         emptyAt = len == 0 ? pos : std::string::npos;
         if (last) break;
         ++matchNo;
     }
-    LastSearchEnd = std::min(ip, n);
-    out.append(in, std::min(ip, n), std::string::npos);
-    if (macro.IsSubFilter) {
-        std::string joined;
-        for (const std::string& k : kept) joined += k;
-        if (joined.compare(0, 2, "\r\n") == 0) joined.erase(0, 2);
-        text.swap(joined);
+    m_Engine.LastSearchEnd = std::min(ip, n);
+    m_Out.append(in, std::min(ip, n), std::string::npos);
+    if (m_Macro.IsSubFilter) {
+        JoinKeptPieces(kept);
         return;
     }
-    text.swap(out);
+    m_Text.swap(m_Out);
+}
+
+// The next wild match at or after ip (WildFind); false when there is none.
+bool CFindReplacePass::FindWildMatch(WildSearch& w, CMacro& m, std::size_t ip, std::size_t& pos) {
+    WildContext ctx;
+    ctx.floor = ip;
+    // Only the first search starts at the text's start; a text whose
+    // front was replaced by nothing does not start over.
+    ctx.atTextStart = ip == 0;
+    ctx.lfBefore = !m_Out.empty() && m_Out.back() == '\n';
+    ctx.pattern = &w.pattern;
+    ctx.reversed = &w.reversed;
+    return m_Engine.WildFind(w.mgr, m, m_In, w.shadow, pos, ctx) && pos >= ip;
+}
+
+// The text up to the match and the match's replacement (BuildReplacement,
+// or the template cut once), its counter and alignment tags expanded, put
+// into the result; returns where the replacement's piece starts there.
+std::size_t CFindReplacePass::InsertReplacement(WildSearch& w, CMacro& m, std::string& rep,
+                                                long matchNo, std::size_t ip, std::size_t pos) {
+    if (!w.compiled.IsCompiled() || !w.compiled.Build(w.mgr.TypeCards, rep)) {
+        m_Engine.BuildReplacement(w.mgr, m, matchNo);
+        rep = m.Replace;
+    }
+    if (m_Macro.IsSubFilter) rep.insert(0, "\r\n");
+    m_Out.append(m_In, ip, pos - ip);
+    const std::size_t pieceStart = m_Out.size();
+    m_Out += rep;
+    // Running numbers and alignment are tags: a piece without "<" has none.
+    if (std::memchr(rep.data(), '<', rep.size())) {
+        std::size_t pieceEnd = m_Out.size();
+        long d = ExpandCounterTags(m_Out, matchNo, pieceStart, pieceEnd);
+        pieceEnd = static_cast<std::size_t>(static_cast<long>(pieceEnd) + d);
+        ExpandAlignTags(m_Out, pieceStart, pieceEnd);
+    }
+    return pieceStart;
+}
+
+// A sub-filter keeps only the pieces, joined, without the first one's "\r\n".
+void CFindReplacePass::JoinKeptPieces(const std::vector<std::string>& kept) {
+    std::string joined;
+    for (const std::string& k : kept) joined += k;
+    if (joined.compare(0, 2, "\r\n") == 0) joined.erase(0, 2);
+    m_Text.swap(joined);
+}
+}  // namespace
+
+void CConversionEngine::FindReplacePass(const std::string& source, std::string& text, CMacro& macro,
+                                        CFindRepPreview& preview) {
+    if (macro.Find.empty()) return;
+    CFindReplacePass(*this, source, text, macro, preview).Run();
 }
 
 bool CConversionEngine::WildFind(CWildTypeManager& manager, CMacro& macro, const std::string& text,

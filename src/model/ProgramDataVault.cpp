@@ -214,14 +214,16 @@ void CProgramData::UpdateVaultFromSession(const std::string& hostIn, const std::
 bool CProgramData::RunRemoteBrowser(const std::string& pattern, std::vector<RemoteFileChoice>& files,
                                     std::vector<RemoteFolderChoice>& folders) {
     Prompter().SetWaitCursor(true);
-    const std::string host = g_CurrentAccount.m_strHost, user = g_CurrentAccount.m_strUser;
     CHost account = g_CurrentAccount;
     std::vector<RemoteFileChoice> f;
     std::vector<RemoteFolderChoice> d;
     bool ok = g_remoteBrowser && g_remoteBrowser(pattern, account, f, d);
     if (ok) {
+        // The browser hands back the account it browsed: the one asked for,
+        // or the one a login on the way named (and made, on a fresh work
+        // area). Its visited folders and last folder go to that account.
         g_CurrentAccount = account;
-        UpdateVaultHost(host, user, g_CurrentAccount);
+        UpdateVaultHost(account.m_strHost, account.m_strUser, g_CurrentAccount);
         if (CSession* se = GetSessionPtr(GetCurProject(), GetCurSession()))
             se->RemoteDir = g_CurrentAccount.m_strLastFolder;
         files = std::move(f);

@@ -157,9 +157,11 @@ std::string CFtpClient::ReadLineBefore(std::chrono::steady_clock::time_point dea
         // A stop shortens the wait: what the server sends promptly (the end
         // of a file that went whole) is still read, a withheld reply is not
         // waited for.
+        // The final reply of a straight send on a close is the exception: the
+        // close's own wait bounds it (it shuts the connection down at its end).
         bool stopping = false;
         auto until = deadline;
-        if (g_bFtpBreak || m_bAborted) {
+        if (m_bAborted || (g_bFtpBreak && !(m_bStraightReply && g_bFtpClosing))) {
             if (!m_bStopSeen) {
                 m_bStopSeen = true;
                 m_stopSeen = now;
@@ -711,14 +713,19 @@ void CFtpClient::PutFile(const std::string& localFile, const std::string& remote
         std::fclose(f);
         throw;
     }
+    // A straight send is not over when its last block has left: the server
+    // may still be taking in what the sockets hold. The close waits for its
+    // final reply (or for the end of its own wait), not for the last block.
+    struct StraightSendEnd {
+        CFtpClient& client;
+        ~StraightSendEnd() {
+            client.m_bStraightReply = false;
+            g_bFtpStraightSend = false;
+        }
+    } lower{*this};
     g_bFtpStraightSend = straight;
-    try {
-        SendFileData(f, remoteFile, straight);  // closes the file and the data connection
-    } catch (...) {
-        g_bFtpStraightSend = false;
-        throw;
-    }
-    g_bFtpStraightSend = false;
+    SendFileData(f, remoteFile, straight);  // closes the file and the data connection
+    m_bStraightReply = straight;
     try {
         code = ReadReply(reply);
     } catch (const FTPException& e) {
@@ -754,13 +761,14 @@ bool CFtpClient::MakeEmptyFile(const std::string& remoteFile) {
     return true;
 }
 
-void CFtpClient::DropFile(const std::string& remoteFile) {
+bool CFtpClient::DropFile(const std::string& remoteFile) {
     std::string reply;
     try {
-        SendCommand("DELE", remoteFile, reply);
+        return SendCommand("DELE", remoteFile, reply) == 250;
     } catch (const FTPException& e) {
         if (e.ConnectionLost()) throw;
     }
+    return false;
 }
 
 bool CFtpClient::PutFileReplacing(const std::string& localFile, const std::string& remoteFile,
@@ -844,13 +852,25 @@ void CFtpClient::SendFileData(std::FILE* f, const std::string& remoteFile, bool 
             if (std::ferror(f)) failure = "Unable to read local file.";
             break;
         }
-        bool sent;
-        if (m_bBinary) {
-            sent = SendAll(m_nDataSocket, buf.data(), n);
-        } else {
+        const char* out = buf.data();
+        size_t outSize = n;
+        if (!m_bBinary) {
             ToNetworkLineEnds(buf.data(), n, prevCr, converted);
-            sent = SendAll(m_nDataSocket, converted);
+            out = converted.data();
+            outSize = converted.size();
         }
+        // A server that stops reading holds the block: a stop still ends
+        // the send at once (a straight send on a close goes on, see below).
+        const SendEnd end = SendAllUnlessStopped(m_nDataSocket, out, outSize, NetTimeoutValues().dataMs, [&] {
+            return m_bAborted || (g_bFtpBreak && !(straight && g_bFtpClosing));
+        });
+        if (end == SendEnd::Stopped) {
+            std::fclose(f);
+            // As between two blocks: the server keeps what it took.
+            CloseDataConnection();
+            throw UserAbort(m_strHost, m_strUser, true, remoteFile);
+        }
+        const bool sent = end == SendEnd::Sent;
         // A straight send the close's wait could not see to its end (the
         // sockets were shut down) was stopped, its file possibly cut.
         if (!sent && straight && g_bFtpBreak) {

@@ -166,10 +166,15 @@ public:
     bool PutFileReplacing(const std::string& localFile, const std::string& remoteFile,
                           const std::string& tempFile, int mode, bool tempMade = false);
     const std::string& RefusedCommand() const { return m_strRefused; }
+    // Why the host will not have a temporary name renamed or deleted, as
+    // found on this connection ("" while nothing was): later sends on it
+    // go straight without trying again, so no run leaves one more file.
+    const std::string& TemporaryRefusal() const { return m_strTemporaryRefusal; }
+    void SetTemporaryRefusal(const std::string& why) { m_strTemporaryRefusal = why; }
     // Makes an empty file by STOR; false when the server refuses it.
     bool MakeEmptyFile(const std::string& remoteFile);
-    // DELE of a file this client made; a refusal is let be.
-    void DropFile(const std::string& remoteFile);
+    // DELE of a file this client made; a refusal is let be (false).
+    bool DropFile(const std::string& remoteFile);
     // Whether the last RetrieveFile in ASCII met a NUL byte in the first
     // kTextProbeSize bytes of the file: it was no text.
     bool RetrievedNulInHead() const { return m_bNulInHead; }
@@ -218,9 +223,11 @@ private:
     bool m_bConnected = false;
     bool m_bBinary = false;
     std::string m_strRefused;        // what the last PutFileReplacing had refused
+    std::string m_strTemporaryRefusal;
     bool m_bStorRefused = false;     // the last PutFile's STOR had a refusal for reply
     std::string m_strSendFailure;    // why the last PutFile's data did not all go
     bool m_bNulInHead = false;
+    bool m_bStraightReply = false;   // the final reply of a straight send is awaited
     std::string m_strHost, m_strUser, m_strPassword;
     std::atomic<std::time_t> m_tLastActivity{0};
     std::atomic<bool> m_bAborted{false};

@@ -14,6 +14,7 @@
 #include "remote/FtpConnections.h"
 #include "remote/RemoteStatus.h"
 #include "remote/RexecClient.h"
+#include "remote/TransferReport.h"
 
 namespace {
 
@@ -238,6 +239,7 @@ bool ClaimFtpSlot(const std::string& busyMessage) {
     }
     g_bFtpBreak = false;
     ClearFtpResultLists();
+    ClearTransferReport();
     return true;
 }
 
@@ -274,7 +276,9 @@ bool ShutdownFtp(int ms) {
     };
     const int grace = std::min(ms, 1000);
     // A file being sent straight over the server's copy is let finish
-    // while the wait allows, with time left for the rest of the close.
+    // while the wait allows, with time left for the rest of the close:
+    // finished is when the server has said so, not when the last block
+    // has left (the sockets may hold seconds of it yet).
     const int sendGrace = std::max(grace, ms - 500);
     for (int waited = 0; g_workerRunning && (waited < grace || (g_bFtpStraightSend && waited < sendGrace));
          waited += 10)
@@ -300,6 +304,8 @@ bool ShutdownFtp(int ms) {
 }
 
 void LogFtpStatus(const std::string& text) {
+    // Whatever ended the run, what did not go is named before its end line.
+    WriteTransferReport();
     WriteTraceString("--- FTP " + text + " ---");
     g_bFtpBreak = false;
     g_bOnDemandLogin = false;

@@ -115,13 +115,15 @@ void RunFtpWorkerHere(std::function<void()> body);
 bool JoinFtpWorker(int ms);
 // Closing the window: raises the break flag and gives the worker a moment
 // to stop between blocks (so that a file whose last block has gone is
-// finished and recorded), then shuts every connection's sockets down so
+// finished and recorded; a file sent straight over the server's copy, until
+// the server's final reply to it), then shuts every connection's sockets down so
 // blocked calls return, and waits for the worker, the keep-alive pass and a
 // step of the remote browser (to let go of its connection): up to ms in all.
 bool ShutdownFtp(int ms);
 
-// The status line "--- FTP " + text + " ---"; FTP idle, break, ticker and
-// on-demand flags cleared.
+// The run's list of the items that did not go (TransferReport.h), the status
+// line "--- FTP " + text + " ---"; FTP idle, break, ticker and on-demand
+// flags cleared.
 void LogFtpStatus(const std::string& text);
 // LogFtpStatus, progress reset, "+" on the time pane, then ends the worker.
 [[noreturn]] void EndFtpWorker(const std::string& text);

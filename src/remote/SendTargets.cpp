@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "model/ListingLine.h"
+#include "model/TextUtil.h"
 #include "remote/TransferChecks.h"
 
 namespace {
@@ -13,6 +14,19 @@ bool AllDigits(const std::string& s) {
     for (char c : s)
         if (!std::isdigit(static_cast<unsigned char>(c))) return false;
     return true;
+}
+
+// Each line of a listing, without its line end.
+std::vector<std::string> ListingLines(const std::string& listing) {
+    std::vector<std::string> lines;
+    for (size_t start = 0; start < listing.size();) {
+        size_t end = listing.find('\n', start);
+        if (end == std::string::npos) end = listing.size();
+        lines.push_back(listing.substr(start, end - start));
+        start = end + 1;
+        if (!lines.back().empty() && lines.back().back() == '\r') lines.back().pop_back();
+    }
+    return lines;
 }
 
 // The first n blank-separated words of the line.
@@ -63,12 +77,7 @@ bool IsReplaceableTarget(const CListingFields& target) {
 
 void CFolderTargets::Read(const std::string& listing) {
     m_bListed = true;
-    for (size_t start = 0; start < listing.size();) {
-        size_t end = listing.find('\n', start);
-        if (end == std::string::npos) end = listing.size();
-        std::string line = listing.substr(start, end - start);
-        start = end + 1;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+    for (const std::string& line : ListingLines(listing)) {
         const std::string name = ReadUnixListingLine(line).name;
         if (name.empty()) continue;
         if (name == "." || name == "..") m_bHiddenShown = true;
@@ -129,4 +138,85 @@ CFolderTargets& CSendTargets::Folder(const CFileItem& item) {
             for (const std::string& n : names->second) it->second.Keep(n);
     }
     return it->second;
+}
+
+namespace {
+
+// A UNIX path without "." parts and repeated slashes, each ".." taking the
+// part before it away ("/a/b/../c" is "/a/c"; "/.." is "/"), with no slash
+// at its end.
+std::string NormalUnixPath(const std::string& path) {
+    const bool absolute = !path.empty() && path[0] == '/';
+    std::vector<std::string> parts;
+    for (size_t start = 0; start <= path.size();) {
+        size_t end = path.find('/', start);
+        if (end == std::string::npos) end = path.size();
+        const std::string part = path.substr(start, end - start);
+        start = end + 1;
+        if (part.empty() || part == ".") continue;
+        if (part == ".." && !parts.empty() && parts.back() != "..") {
+            parts.pop_back();
+            continue;
+        }
+        if (part == ".." && absolute) continue;
+        parts.push_back(part);
+    }
+    std::string out = absolute ? "/" : "";
+    for (size_t k = 0; k < parts.size(); ++k) out += (k ? "/" : "") + parts[k];
+    return out;
+}
+
+std::string AccountKey(const CFileItem& item) {
+    return ToLowerAscii(item.RemHost) + '\n' + item.RemUser + '\n';
+}
+
+// The items whose server file a folder listing can show: UNIX folders.
+bool InListedFolder(const CFileItem& item) {
+    return item.GetHostKind() != "VMS" && !item.RemoteDir.empty() && !item.LocalDir.empty();
+}
+
+}  // namespace
+
+void CSendTargets::ReadLinks(const CFileItem& item, const std::string& listing) {
+    std::map<std::string, std::string>& links = m_links[AccountKey(item) + NormalUnixPath(item.RemoteDir)];
+    for (const std::string& line : ListingLines(listing)) {
+        const size_t arrow = line.find(" -> ");
+        if (line.empty() || line[0] != 'l' || arrow == std::string::npos) continue;
+        const std::string name = ReadUnixListingLine(line).name;
+        if (!name.empty() && arrow + 4 < line.size()) links[name] = line.substr(arrow + 4);
+    }
+}
+
+std::vector<size_t> CSendTargets::FindLinkedTargetItems(const std::vector<CFileItem>& items) const {
+    // The file each item writes, followed through the links read (a loop
+    // ends after a few steps), and whether a link led there.
+    std::vector<std::string> fileOf(items.size());
+    std::map<std::string, std::set<std::string>> sources;
+    std::set<std::string> reachedByLink;
+    for (size_t i = 0; i < items.size(); ++i) {
+        const CFileItem& it = items[i];
+        if (!InListedFolder(it)) continue;
+        const std::string account = AccountKey(it);
+        std::string path = NormalUnixPath(it.RemoteDir + it.FileName);
+        bool viaLink = false;
+        for (int step = 0; step < 8; ++step) {
+            const size_t slash = path.rfind('/');
+            const std::string folder = slash == std::string::npos ? "" : slash == 0 ? "/" : path.substr(0, slash);
+            const auto listed = m_links.find(account + folder);
+            if (listed == m_links.end()) break;
+            const auto link = listed->second.find(path.substr(slash == std::string::npos ? 0 : slash + 1));
+            if (link == listed->second.end()) break;
+            const std::string& target = link->second;
+            path = NormalUnixPath(target[0] == '/' || folder.empty() ? target : folder + "/" + target);
+            viaLink = true;
+        }
+        fileOf[i] = account + path;
+        sources[fileOf[i]].insert(LocalTargetKey(it));
+        if (viaLink) reachedByLink.insert(fileOf[i]);
+    }
+    std::vector<size_t> refused;
+    for (size_t i = 0; i < items.size(); ++i)
+        if (!fileOf[i].empty() && reachedByLink.count(fileOf[i]) && sources[fileOf[i]].size() > 1)
+            refused.push_back(i);
+    return refused;
 }

@@ -1,7 +1,8 @@
 // What one listing of a remote folder tells of the files a send is about
 // to replace: the kind of each entry, its link count, owner, group and
-// permission bits, and which names are taken. A send goes through a
-// temporary name only where that keeps everything a plain STOR keeps.
+// permission bits, which names are taken, and which are links to what. A
+// send goes through a temporary name only where that keeps everything a
+// plain STOR keeps.
 #pragma once
 
 #include <map>
@@ -70,6 +71,11 @@ public:
     }
     // The bits the server gives a new file here; -1 when not known.
     int NewFileMode() const { return m_nNewMode; }
+    // The empty probe showed that the host renames and deletes a new file
+    // of the login user's here: a temporary can be renamed over its target
+    // or taken away again.
+    bool RenameProven() const { return m_bRenameProven; }
+    void SetRenameProven() { m_bRenameProven = true; }
     // Whether the target belongs to whom a new file of the login user's in
     // this folder belongs (owner and group), so that a file put in its
     // place changes neither.
@@ -86,6 +92,7 @@ private:
     bool m_bStraight = false;
     bool m_bOwnerTried = false;
     bool m_bOwnerKnown = false;
+    bool m_bRenameProven = false;
     std::string m_strOwner, m_strGroup;
     int m_nNewMode = -1;
 };
@@ -114,10 +121,20 @@ public:
         return m_told.insert(HostKey(item) + '\n' + what).second;
     }
 
+    // The symbolic links a listing of the item's folder shows.
+    void ReadLinks(const CFileItem& item, const std::string& listing);
+    // The items that write one server file under another name: an item's
+    // name is a link, shown in its folder's listing, to another item's file
+    // (or to a further link that leads there), and the two are sent from
+    // different local files. Whichever went last would replace the other.
+    std::vector<size_t> FindLinkedTargetItems(const std::vector<CFileItem>& items) const;
+
 private:
     static std::string HostKey(const CFileItem& item);
     static std::string FolderKey(const CFileItem& item);
     std::map<std::string, std::vector<std::string>> m_names;  // the run's names by folder path
     std::map<std::string, CFolderTargets> m_folders;
     std::set<std::string> m_straight, m_owners, m_told;
+    // By folder (host, user and path), the links read: name -> target as listed.
+    std::map<std::string, std::map<std::string, std::string>> m_links;
 };

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -120,6 +121,31 @@ bool SendAll(int fd, const char* data, size_t size) {
         size -= static_cast<size_t>(n);
     }
     return true;
+}
+
+SendEnd SendAllUnlessStopped(int fd, const char* data, size_t size, int idleMs,
+                             const std::function<bool()>& stop) {
+    if (fd < 0) return SendEnd::Failed;
+    auto lastProgress = std::chrono::steady_clock::now();
+    while (size > 0) {
+        const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            data += n;
+            size -= static_cast<size_t>(n);
+            lastProgress = std::chrono::steady_clock::now();
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return SendEnd::Failed;
+        // The peer takes nothing now: wait a slice for room, unless told to stop.
+        if (stop && stop()) return SendEnd::Stopped;
+        if (std::chrono::steady_clock::now() - lastProgress >= std::chrono::milliseconds(idleMs))
+            return SendEnd::Failed;
+        pollfd p{fd, POLLOUT, 0};
+        const int rc = ::poll(&p, 1, 100);
+        if (rc < 0 && errno != EINTR) return SendEnd::Failed;
+    }
+    return SendEnd::Sent;
 }
 
 void CloseSocket(int& fd) {

@@ -1,6 +1,7 @@
 // Small POSIX socket helpers shared by the FTP and rexec clients.
 #pragma once
 
+#include <functional>
 #include <string>
 
 // Time limits of the network clients, in milliseconds. Tests shorten them.
@@ -48,6 +49,16 @@ void SetSocketTimeouts(int fd, int ms);
 // Sends every byte (MSG_NOSIGNAL), looping over short sends. False on failure.
 bool SendAll(int fd, const char* data, size_t size);
 inline bool SendAll(int fd, const std::string& s) { return SendAll(fd, s.data(), s.size()); }
+
+// How a send that waits for its peer ended.
+enum class SendEnd { Sent, Failed, Stopped };
+// Sends every byte, waiting for the peer to take them in short slices:
+// stop() is asked whenever the peer has no room (Stopped as soon as it says
+// so; bytes that fit go as they would), and a peer that takes nothing for
+// idleMs fails the send. However the socket's
+// own time-outs are set, no single wait lasts longer than a slice.
+SendEnd SendAllUnlessStopped(int fd, const char* data, size_t size, int idleMs,
+                             const std::function<bool()>& stop);
 
 // Closes the socket when it is open and sets it to -1.
 void CloseSocket(int& fd);

@@ -2,8 +2,10 @@
 // share) works through the transfer list one item after the other, in these
 // steps: refuse the items that write one file from different sources;
 // connect to the item's account (and adopt the account's new name when the
-// login renamed it); switch the transfer type; plan the send (straight, or
-// through a temporary name where the folder's listing shows that safe);
+// login renamed it); before an account's first send, refuse its items that
+// write one server file through a link its folders' listings show; switch
+// the transfer type; plan the send (straight, or through a temporary name
+// where the folder's listing and its empty probe show that safe);
 // send or fetch; record the result; update a folder's times from one
 // listing once its last item went (the listing also confirms what each send
 // left there); update at a stop, for the items that arrived whole; report
@@ -34,6 +36,7 @@
 #include "remote/RemoteStatus.h"
 #include "remote/SendTargets.h"
 #include "remote/TransferChecks.h"
+#include "remote/TransferReport.h"
 
 namespace {
 
@@ -99,21 +102,23 @@ int RemoteFileExists(CFtpClient& c, const std::string& path) {
 struct SendPlan {
     bool viaTemporary = false;
     std::string tempPath;
-    int mode = -1;          // the bits for the temporary before its data; -1: the server's own
-    bool tempMade = false;  // the temporary is there already, empty
+    int mode = -1;  // the bits for the temporary before its data; -1: the server's own
 };
 
 // From now on every send to the item's host goes straight, as the server
-// refused something only the temporary name needs; said once a host.
-void SendStraightFrom(CSendTargets& targets, const CFileItem& item, const std::string& why) {
+// refused something only the temporary name needs; said once a host, with
+// the empty file it would not delete (left: its path), if any.
+void SendStraightFrom(CSendTargets& targets, const CFileItem& item, const std::string& why,
+                      const std::string& left = std::string()) {
     if (targets.SetStraight(item))
         WriteTraceString("-?- " + ShortHostName(item.RemHost) + " " + why +
                          ": files are sent straight over the remote files, so a stopped send leaves the remote "
-                         "file cut.");
+                         "file cut." +
+                         (left.empty() ? std::string() : " The empty file " + left + " could not be removed."));
 }
 
-// After a send through a temporary name went straight: what was refused
-// decides for the later sends.
+// After a send through a temporary name went straight (whether that send
+// then went or not): what was refused decides for the later sends.
 void AfterStraightSend(CSendTargets& targets, const CFileItem& item, const CFtpClient& c) {
     const std::string& refused = c.RefusedCommand();
     if (refused == "STOR")
@@ -124,70 +129,123 @@ void AfterStraightSend(CSendTargets& targets, const CFileItem& item, const CFtpC
         SendStraightFrom(targets, item, "refuses " + refused);
 }
 
+// Reads the folder's listing with the names starting with a dot (its text
+// to listing when given); false, and every send to the host straight,
+// where the server refuses it.
+bool ListSendFolder(CFtpClient& c, CSendTargets& targets, const CFileItem& item, std::string* listing = nullptr) {
+    std::string text;
+    try {
+        text = c.ListFolderToText(item.RemoteDir, "-a");
+    } catch (const CFtpClient::FTPException& e) {
+        if (e.ConnectionLost()) throw;
+        SendStraightFrom(targets, item, "refuses \"LIST -a\"");
+        return false;
+    }
+    CFolderTargets& folder = targets.Folder(item);
+    folder.Read(text);
+    if (folder.ShowsOwners()) targets.SetShowsOwners(item);
+    if (listing) *listing = std::move(text);
+    return true;
+}
+
+// A name beside the item's file that no file has, not even one of the
+// user's or one this run sends; "" when none is found. A listing that may
+// leave names out (without "." dot names may be hidden; or as long as a
+// server's cap) is asked about the name.
+std::string FreeTemporary(CFtpClient& c, CFolderTargets& folder, const CFileItem& item) {
+    const bool whole = folder.HiddenShown() && !folder.MayBeCut();
+    for (;;) {
+        const std::string temp = folder.FreeTemporaryName(item.FileName, kMaxRemoteNameBytes);
+        if (temp.empty() || whole) return temp;
+        const int there = RemoteFileExists(c, item.RemoteDir + temp);
+        if (there == 0) return temp;
+        folder.Take(temp);
+        if (there < 0) return std::string();
+    }
+}
+
+// The folder's empty probe, made under the free name probe before any
+// file's text goes to a temporary there. Listed, it shows whom a new file
+// of the login user's belongs to; renamed to another free name and deleted
+// from there, it shows that a temporary can be renamed over its target and
+// taken away after a stop. A host that does either not (vsftpd's
+// cmds_denied, an anonymous upload area, pure-ftpd's -K) would keep hidden
+// copies of the user's files: every send to it goes straight, and the
+// probe it would not delete is named.
+void ProbeFolder(CFtpClient& c, CSendTargets& targets, CFolderTargets& folder, const CFileItem& item,
+                 const std::string& probe) {
+    const std::string path = item.RemoteDir + probe;
+    CFolderTargets made;
+    if (!c.MakeEmptyFile(path)) {
+        folder.SetOwnerFrom(nullptr);
+        return;
+    }
+    try {
+        made.Read(c.ListFolderToText(item.RemoteDir, "-a"));
+    } catch (const CFtpClient::FTPException& e) {
+        if (e.ConnectionLost()) throw;
+        folder.SetOwnerFrom(nullptr);
+        SendStraightFrom(targets, item, "refuses \"LIST -a\"", c.DropFile(path) ? "" : path);
+        return;
+    }
+    folder.SetOwnerFrom(made.Find(probe));
+    if (made.ShowsOwners() || folder.ShowsOwners()) targets.SetShowsOwners(item);
+    folder.Take(probe);
+    const std::string second = FreeTemporary(c, folder, item);
+    std::string left = path, reply;
+    bool renamed = false;
+    if (!second.empty() && c.SendCommand("RNFR", path, reply) == 350 &&
+        c.SendCommand("RNTO", item.RemoteDir + second, reply) == 250) {
+        renamed = true;
+        left = item.RemoteDir + second;
+        folder.Take(second);
+    }
+    bool deleted = c.DropFile(left);
+    // Not there to delete, yet there under its first name: the rename was
+    // answered as done without being done.
+    if (renamed && !deleted && c.DropFile(path)) {
+        renamed = false;
+        deleted = true;
+    }
+    // Without a second free name nothing is proven, and nothing refused.
+    const bool refusedRename = !second.empty() && !renamed;
+    if (renamed && deleted) {
+        folder.SetRenameProven();
+    } else if (refusedRename || !deleted) {
+        c.SetTemporaryRefusal(!deleted && refusedRename ? "refuses to rename and to delete files"
+                              : refusedRename           ? "refuses to rename files"
+                                                        : "refuses to delete files");
+        SendStraightFrom(targets, item, c.TemporaryRefusal(), deleted ? "" : left);
+    }
+}
+
 // A send goes through a temporary name only where the folder's listing
 // shows the target's own line as a plain file with one link that the login
-// user owns and may write, and shows owners at all: then the file put in
-// the target's place keeps all that a plain STOR keeps. A name the listing
-// does not show (a new file, or one the server hides or leaves past its
-// cap), a link, a folder, a read-only or someone else's file goes
-// straight, as it always went; so does every send to a host that refused
-// a command only the temporary name needs. The folder is listed once,
-// before the first send into it that may go through a temporary name.
+// user owns and may write, and shows owners at all, and where the host
+// renames and deletes the user's new files: then the file put in the
+// target's place keeps all that a plain STOR keeps, and no temporary stays
+// behind. A name the listing does not show (a new file, or one the server
+// hides or leaves past its cap), a link, a folder, a read-only or someone
+// else's file goes straight, as it always went; so does every send to a
+// host that refused a command only the temporary name needs. The folder is
+// listed and probed once, before the first send into it that may go
+// through a temporary name.
 SendPlan PlanSend(CFtpClient& c, CSendTargets& targets, const CFileItem& item) {
     SendPlan plan;
     if (targets.Straight(item)) return plan;
+    if (!c.TemporaryRefusal().empty()) {
+        SendStraightFrom(targets, item, c.TemporaryRefusal());
+        return plan;
+    }
     CFolderTargets& folder = targets.Folder(item);
     if (folder.Straight()) return plan;
-    if (!folder.Listed()) {
-        // One listing tells every target of the folder, with the names
-        // starting with a dot.
-        std::string text;
-        try {
-            text = c.ListFolderToText(item.RemoteDir, "-a");
-        } catch (const CFtpClient::FTPException& e) {
-            if (e.ConnectionLost()) throw;
-            SendStraightFrom(targets, item, "refuses \"LIST -a\"");
-            return plan;
-        }
-        folder.Read(text);
-        if (folder.ShowsOwners()) targets.SetShowsOwners(item);
-    }
+    if (!folder.Listed() && !ListSendFolder(c, targets, item)) return plan;
     const CListingFields* target = folder.Find(item.FileName);
     if (!target || !IsReplaceableTarget(*target)) return plan;
-    // A name no file has, not even one of the user's or one this run
-    // sends. A listing that may leave names out (without "." dot names may
-    // be hidden; or as long as a server's cap) is asked about the name.
-    const bool whole = folder.HiddenShown() && !folder.MayBeCut();
-    std::string temp;
-    for (;;) {
-        temp = folder.FreeTemporaryName(item.FileName, kMaxRemoteNameBytes);
-        if (temp.empty()) return plan;
-        if (whole) break;
-        const int there = RemoteFileExists(c, item.RemoteDir + temp);
-        if (there == 0) break;
-        folder.Take(temp);
-        if (there < 0) return plan;
-    }
-    plan.tempPath = item.RemoteDir + temp;
-    // The new file must belong to whom the old one did: the owner and
-    // group a new file of the login user's gets in this folder are seen
-    // once, on an empty temporary.
-    if (!folder.OwnerTried()) {
-        plan.tempMade = c.MakeEmptyFile(plan.tempPath);
-        CFolderTargets made;
-        if (plan.tempMade) {
-            try {
-                made.Read(c.ListFolderToText(item.RemoteDir, "-a"));
-            } catch (const CFtpClient::FTPException& e) {
-                if (e.ConnectionLost()) throw;
-                c.DropFile(plan.tempPath);
-                SendStraightFrom(targets, item, "refuses \"LIST -a\"");
-                return SendPlan();
-            }
-        }
-        folder.SetOwnerFrom(made.Find(temp));
-        if (made.ShowsOwners() || folder.ShowsOwners()) targets.SetShowsOwners(item);
-    }
+    const std::string temp = FreeTemporary(c, folder, item);
+    if (temp.empty()) return plan;
+    if (!folder.OwnerTried()) ProbeFolder(c, targets, folder, item, temp);
+    if (targets.Straight(item)) return plan;
     // Where every line shows one owner and group, the listing cannot tell
     // the user's files from others' (vsftpd's hide_ids names them all
     // "ftp"): nothing proves the target the user's.
@@ -196,13 +254,11 @@ SendPlan PlanSend(CFtpClient& c, CSendTargets& targets, const CFileItem& item) {
         WriteTraceString("-?- " + ShortHostName(item.RemHost) +
                          " shows one owner for all its files: files are sent straight over the remote files, so "
                          "a stopped send leaves the remote file cut.");
-    if (!owners || !folder.SameAsOwnFile(*target)) {
-        if (plan.tempMade) c.DropFile(plan.tempPath);
-        return SendPlan();
-    }
+    if (!owners || !folder.SameAsOwnFile(*target) || !folder.RenameProven()) return plan;
+    plan.tempPath = item.RemoteDir + temp;
     // A new file gets the very bits the target has: nothing to carry over,
     // and the temporary needs neither an empty start nor CHMOD.
-    plan.mode = plan.tempMade || target->mode != folder.NewFileMode() ? target->mode : -1;
+    plan.mode = target->mode != folder.NewFileMode() ? target->mode : -1;
     plan.viaTemporary = true;
     return plan;
 }
@@ -368,7 +424,8 @@ std::vector<CFileItem> TransferList() {
 // One run through the transfer list, sending or fetching its items one
 // after the other. Each item goes through the steps in this order:
 // RefuseSameTargets (once, for the whole list), Connect (AdoptRenamedAccount),
-// SwitchType, PlanTheSend, SendOrFetch, RecordResult; then UpdateFolder
+// RefuseLinkedTargets (once an account), SwitchType, PlanTheSend, SendOrFetch,
+// RecordResult; then UpdateFolder
 // gives the items of a folder their remote times, UpdateAtStop does so for a
 // stopped run, and Report closes the run.
 class CTransferRun {
@@ -420,6 +477,7 @@ private:
 
     int Count() const { return static_cast<int>(m_items.size()); }
     void RefuseSameTargets();
+    bool RefuseLinkedTargets(const Step& s);
     void ReadBackItem(int i);
     void TransferItem(int i);
     bool Connect(Step& s);
@@ -438,7 +496,11 @@ private:
     bool ConfirmSentCopy(CFileItem& item, const std::string& lines, const SentCopy& sent);
     int RemoteSecondOf(ListingAccount& on, CFileItem& item);
     void UpdateAtStop();
+    size_t PlaceOf(const CFileItem& item) const;
+    // reasonShown: a line of the Message Window says why; otherwise the item
+    // lacks a folder.
     void NoteFailure(const CFileItem& item, bool reasonShown = true);
+    void NoteFailureBecause(const CFileItem& item, const std::string& reason, bool noFolder = false);
     bool Report();
     std::string ItemLine(const Step& s) const;
 
@@ -447,14 +509,15 @@ private:
     std::vector<CFileItem> m_items;
     std::vector<bool> m_refused;  // items that write one file from different sources
     size_t m_nNameWidth = 0;      // the longest name's columns, for the progress lines
-    std::string m_strFailures;    // the closing list of items that did not go
-    int m_nFailureCounter = 1;
-    bool m_bFailureReasonsShown = false;  // some failure's reason is in the Message Window
+    std::vector<size_t> m_entries;  // each item's entry in the closing list of the run
+    int m_nCurrent = -1;            // the item in hand
+    bool m_bAnyFailure = false;     // an item of this basket did not go
     std::vector<CHost> m_failedHosts;  // accounts whose login failed: their items are skipped
     // The local folder made (or found) for the item before: a basket's items
     // mostly share one, which need not be made again for each.
     std::string m_strMadeLocalDir;
     std::set<std::string> m_missingDirs;    // remote folders looked at after a failed send
+    std::set<std::string> m_linksRead;      // accounts whose folders were listed for their links
     std::set<std::string> m_straightHosts;  // hosts told that sends go straight over their files
     // The remote folders listed before the first send into them that goes
     // through a temporary name, and the hosts whose sends go straight.
@@ -465,6 +528,7 @@ private:
 
 CTransferRun::CTransferRun(CProgramData& data, bool toRemote)
     : m_data(data), m_bToRemote(toRemote), m_items(TransferList()), m_targets(m_items) {
+    m_entries = ClaimTransferEntries(m_items);
     m_refused.assign(m_items.size(), false);
     for (const CFileItem& it : m_items) m_nNameWidth = std::max(m_nNameWidth, TextColumns(it.FileName));
     for (int i = 0; i < Count(); ++i) {
@@ -485,6 +549,7 @@ bool CTransferRun::Run() {
             if (previous.last == i - 1) UpdateFolder(previous, false);
         }
         if (g_bFtpBreak) UpdateAtStop();
+        m_nCurrent = i;
         ReadBackItem(i);
         if (m_refused[static_cast<size_t>(i)])
             NoteFailure(m_items[static_cast<size_t>(i)]);
@@ -509,6 +574,75 @@ void CTransferRun::RefuseSameTargets() {
         StoreItem(i, item);
         WriteTraceString(SameTargetRefusal(item, m_bToRemote));
     }
+}
+
+// The item's folder listing for the links it shows: the one a send
+// through a temporary name reads, or where the host refuses that, the plain
+// one; "" where it lists nothing. keep: the listing serves the sends into
+// the folder that follow at once; a folder sent into later is listed again
+// before its first send, so that the listing its sends go by is fresh.
+std::string ListLinks(CFtpClient& c, CSendTargets& targets, const CFileItem& item, bool keep) {
+    std::string listing;
+    if (keep && !targets.Straight(item) && !targets.Folder(item).Listed() &&
+        ListSendFolder(c, targets, item, &listing))
+        return listing;
+    if (!keep && !targets.Straight(item)) {
+        try {
+            return c.ListFolderToText(item.RemoteDir, "-a");
+        } catch (const CFtpClient::FTPException& e) {
+            if (e.ConnectionLost()) throw;
+            SendStraightFrom(targets, item, "refuses \"LIST -a\"");
+        }
+    }
+    try {
+        return c.ListFolderToText(item.RemoteDir);
+    } catch (const CFtpClient::FTPException& e) {
+        if (e.ConnectionLost()) throw;
+    }
+    return std::string();
+}
+
+// Two names can be one server file: a link the folder's listing shows
+// ("link.html -> index.html"). Before the first item of an account goes,
+// the folders of its items are listed once for their links, and the items
+// that write one file through a link are refused as those of one name
+// are. True when the item in hand is one of them.
+bool CTransferRun::RefuseLinkedTargets(const Step& s) {
+    if (!m_bToRemote || g_bFtpBreak || !m_linksRead.insert(s.host + '\n' + s.user).second) return false;
+    std::map<std::string, const CFileItem*> folders;  // one item of each folder
+    size_t items = 0;
+    for (size_t j = static_cast<size_t>(s.index); j < m_items.size(); ++j) {
+        const CFileItem& it = m_items[j];
+        if (m_refused[j] || it.RemHost != s.host || it.RemUser != s.user || it.GetHostKind() == "VMS" ||
+            it.RemoteDir.empty() || it.LocalDir.empty())
+            continue;
+        ++items;
+        folders.emplace(it.RemoteDir, &it);
+    }
+    if (items < 2) return false;
+    std::string host = s.host, user = s.user;
+    try {
+        for (const auto& folder : folders) {
+            const CFileItem& it = *folder.second;
+            std::string listing;
+            const bool keep = it.RemoteDir == s.item.RemoteDir;
+            RunWithReconnect(m_data, host, user, true,
+                             [&](CFtpClient& c) { listing = ListLinks(c, m_targets, it, keep); });
+            m_targets.ReadLinks(it, listing);
+        }
+    } catch (const CFtpClient::FTPException&) {
+        if (g_bFtpBreak) EndFtpWorker("aborted-(2)");
+        throw;
+    }
+    for (size_t j : m_targets.FindLinkedTargetItems(m_items)) {
+        if (j < static_cast<size_t>(s.index) || m_refused[j]) continue;
+        m_refused[j] = true;
+        CFileItem item = m_items[j];
+        item.IsFTPed = "failed";
+        StoreItem(j, item);
+        WriteTraceString(SameTargetRefusal(item, true));
+    }
+    return m_refused[static_cast<size_t>(s.index)];
 }
 
 // The item as the transfer list holds it now; an emptied list ends the run.
@@ -540,6 +674,10 @@ void CTransferRun::TransferItem(int i) {
     if (!Connect(s)) return;
     PrepareItem(s);
     try {
+        if (RefuseLinkedTargets(s)) {
+            NoteFailure(s.item);
+            return;
+        }
         RunWithReconnect(m_data, s.host, s.user, true, [&](CFtpClient& c) {
             SwitchType(c, s);
             PlanTheSend(c, s);
@@ -550,6 +688,9 @@ void CTransferRun::TransferItem(int i) {
         });
         RecordResult(s);
     } catch (const CFtpClient::UserAbort& a) {
+        NoteFailureBecause(s.item, !a.WasUpload()    ? "stopped"
+                                   : a.RemoteKept() ? "stopped; the file on the host was left as it was"
+                                                    : "stopped; the file on the host may be incomplete");
         // Only a send stopped on its way to a temporary name leaves the
         // connection in step for the stop's listing.
         if (a.WasUpload() && a.RemoteKept()) UpdateAtStop();
@@ -606,7 +747,10 @@ void CTransferRun::AdoptRenamedAccount(Step& s) {
 void CTransferRun::PrepareItem(Step& s) {
     CFileItem& item = s.item;
     if (item.LocalDir != m_strMadeLocalDir) {
-        if (!CreateFolderPath(item.LocalDir)) EndFtpWorker("failed to create local dir");
+        if (!CreateFolderPath(item.LocalDir)) {
+            NoteFailureBecause(item, "its local folder could not be made");
+            EndFtpWorker("failed to create local dir");
+        }
         m_strMadeLocalDir = item.LocalDir;
     }
     s.remotePath = item.RemoteDir + item.FileName;
@@ -649,6 +793,7 @@ void CTransferRun::SwitchType(CFtpClient& c, Step& s) {
         WriteTraceString("-?- " +
                          std::string(binary ? "Unable to switch to BINARY: " : "Unable to switch to ASCII: ") +
                          e.what());
+        NoteFailure(s.item);
         EndFtpWorker("unsuccessful");
     }
     s.switched = true;
@@ -658,7 +803,6 @@ void CTransferRun::SwitchType(CFtpClient& c, Step& s) {
 void CTransferRun::PlanTheSend(CFtpClient& c, Step& s) {
     if (!m_bToRemote || s.straight || g_bFtpBreak) return;
     s.plan = PlanSend(c, m_targets, s.item);
-    if (g_bFtpBreak && s.plan.tempMade) c.DropFile(s.plan.tempPath);
 }
 
 void CTransferRun::SendOrFetch(CFtpClient& c, Step& s) {
@@ -702,7 +846,16 @@ void CTransferRun::Send(CFtpClient& c, Step& s) {
         c.PutFile(s.localPath, s.remotePath);
         return;
     }
-    if (c.PutFileReplacing(s.localPath, s.remotePath, s.plan.tempPath, s.plan.mode, s.plan.tempMade))
+    bool replaced = false;
+    try {
+        replaced = c.PutFileReplacing(s.localPath, s.remotePath, s.plan.tempPath, s.plan.mode);
+    } catch (const CFtpClient::FTPException&) {
+        // The straight send after a refusal failed as well: the refusal
+        // still holds for the later sends.
+        AfterStraightSend(m_targets, s.item, c);
+        throw;
+    }
+    if (replaced)
         s.sent.mode = s.plan.mode;
     else
         AfterStraightSend(m_targets, s.item, c);
@@ -726,6 +879,7 @@ void CTransferRun::RecordResult(Step& s) {
         item.RemoteSize = -1;
     }
     StoreItem(at, item);
+    if (at < m_entries.size()) NoteTransferWent(m_entries[at]);
     if (g_bFtpUpdate && ListsFolder(item)) {
         m_folders[m_folderOf[at]].waiting.push_back({s.index, item, s.sent});
     } else if (g_bFtpUpdate) {
@@ -886,30 +1040,35 @@ void CTransferRun::UpdateAtStop() {
     g_bFtpBreak = true;
 }
 
-// Every item that did not go, whatever the reason, is named in the run's
-// closing list.
-void CTransferRun::NoteFailure(const CFileItem& item, bool reasonShown) {
-    m_strFailures += "   " + std::to_string(m_nFailureCounter++) + ". " + item.FileName + "\r\n";
-    m_bFailureReasonsShown = m_bFailureReasonsShown || reasonShown;
+// The item's place in the run: the item in hand, else the first item of
+// the same file.
+size_t CTransferRun::PlaceOf(const CFileItem& item) const {
+    const auto same = [&item](const CFileItem& it) {
+        return it.FileName == item.FileName && it.LocalDir == item.LocalDir && it.RemoteDir == item.RemoteDir &&
+               it.RemHost == item.RemHost && it.RemUser == item.RemUser;
+    };
+    if (m_nCurrent >= 0 && m_nCurrent < Count() && same(m_items[static_cast<size_t>(m_nCurrent)]))
+        return static_cast<size_t>(m_nCurrent);
+    return static_cast<size_t>(std::find_if(m_items.begin(), m_items.end(), same) - m_items.begin());
 }
 
-// The closing lines: the items that did not go, or the fetched items
-// opened (Open File), or the stop. The list of items that lack a folder
-// takes the Message Window's place; a list of items whose reasons are in
-// the window follows them.
+// Every item that did not go, whatever the reason, is named in the run's
+// closing list (TransferReport.h), written when the worker ends.
+void CTransferRun::NoteFailure(const CFileItem& item, bool reasonShown) {
+    NoteFailureBecause(item, reasonShown ? std::string() : MissingFolderReason(item), !reasonShown);
+}
+
+void CTransferRun::NoteFailureBecause(const CFileItem& item, const std::string& reason, bool noFolder) {
+    m_bAnyFailure = true;
+    const size_t at = PlaceOf(item);
+    if (at < m_entries.size()) NoteTransferFailed(m_entries[at], reason, noFolder);
+}
+
+// The end of this basket's run: the fetched items opened (Open File) when
+// all went, or the stop. The list of the items that did not go closes the
+// whole run, over all its baskets (TransferReport.h).
 bool CTransferRun::Report() {
-    if (!m_strFailures.empty()) {
-        m_strFailures.resize(m_strFailures.size() - 2);
-        const std::string list = "Failed to transfer the following:\r\n" + m_strFailures;
-        if (!m_bFailureReasonsShown) {
-            SetMessageWindowText(list);
-        } else {
-            for (size_t start = 0; start <= list.size();) {
-                const size_t end = std::min(list.find("\r\n", start), list.size());
-                WriteTraceString(list.substr(start, end - start));
-                start = end + 2;
-            }
-        }
+    if (m_bAnyFailure) {
         BeepTransferFailed();
         return true;
     }

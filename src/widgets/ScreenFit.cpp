@@ -65,7 +65,11 @@ void FitOnScreen(QWidget* window, bool move) {
     const QSize outer = window->size() + frame;
     const PlacePoint p = KeepOnScreen({at.x(), at.y()}, outer.width(), outer.height(),
                                       {avail.left(), avail.top(), avail.right(), avail.bottom()});
-    if (p.x != at.x() || p.y != at.y()) window->move(p.x, p.y);
+    if (p.x == at.x() && p.y == at.y()) return;
+    // A window the window manager has not framed yet is placed by its inside,
+    // which the frame then surrounds.
+    const bool framed = window->frameGeometry() != window->geometry();
+    window->move(framed ? QPoint(p.x, p.y) : QPoint(p.x + m.left(), p.y + m.top()));
 }
 
 void PlaceClearOf(QWidget* window, const QWidget* other) {

@@ -12,10 +12,23 @@
 #include <QLineEdit>
 #include <algorithm>
 #include "model/Account.h"
+#include "model/StopCommands.h"
 #include "remote/RemoteStatus.h"
 #include "settings/AcceleratorManager.h"
 
 namespace {
+
+// The lines of a text, the last one last, without their CRs.
+std::vector<std::string> LinesOf(std::string log) {
+    std::vector<std::string> out;
+    log.erase(std::remove(log.begin(), log.end(), '\r'), log.end());
+    for (size_t at = 0; at <= log.size();) {
+        const size_t end = std::min(log.find('\n', at), log.size());
+        out.push_back(log.substr(at, end - at));
+        at = end + 1;
+    }
+    return out;
+}
 
 std::string WorkFileText(CMainFrame& w) {
     return ReadFile(g_strSessionInfoDir + w.Data().GetBoxFileName(0, 0));
@@ -152,17 +165,7 @@ TEST_F(FtpWindowTest, AnItemWithoutAFolderGoesOnTheFailureListAndTheRestGo) {
         QTest::keyClick(w.FileList(), key);
     };
     // The Message Window's lines, the last one last.
-    auto lines = [&] {
-        std::vector<std::string> out;
-        std::string log = Log();
-        log.erase(std::remove(log.begin(), log.end(), '\r'), log.end());
-        for (size_t at = 0; at <= log.size();) {
-            const size_t end = std::min(log.find('\n', at), log.size());
-            out.push_back(log.substr(at, end - at));
-            at = end + 1;
-        }
-        return out;
-    };
+    auto lines = [&] { return LinesOf(Log()); };
     std::vector<std::string> dialogs;
     CFileListCommands::s_runModal = [&](QDialog& d) {
         dialogs.push_back(d.windowTitle().toStdString());
@@ -238,6 +241,19 @@ TEST_F(FtpWindowTest, AnItemWithoutAFolderGoesOnTheFailureListAndTheRestGo) {
     keys.Connect(nullptr, false);
 }
 
+// A login that the user cancels after stopping FTP (what the stop command does).
+class StopAtLoginPrompter : public RecordingPrompter {
+public:
+    std::optional<LoginData> AskLogin(const LoginData& start) override {
+        OnStopFtp();
+        return RecordingPrompter::AskLogin(start);
+    }
+};
+
+// Put All goes through the selected baskets in row order. One list at the
+// end of the run names every item of every basket that did not go, with
+// its reason where no line above it gives one; so does a run stopped on
+// its way, naming the items it never reached.
 TEST_F(FtpWindowTest, AllItemsOfTheSelectedBasketsGoInRowOrderAndAllReachTheModel) {
     MakeFtpArea();
     CMainFrame& w = Open();
@@ -255,11 +271,53 @@ TEST_F(FtpWindowTest, AllItemsOfTheSelectedBasketsGoInRowOrderAndAllReachTheMode
     EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 0).IsFTPed, "Yes");
     EXPECT_EQ(w.Data().GetFileItem(0, 0, 2, 0).IsFTPed, "Yes");  // the other basket too
 
+    // The server refuses a file of "One"; an item of "Two" has no remote folder.
+    const auto lines = [&] { return LinesOf(Log()); };
+    const auto tail = [&](size_t n) {
+        const std::vector<std::string> all = lines();
+        return std::vector<std::string>(all.end() - static_cast<long>(std::min(n, all.size())), all.end());
+    };
+    w.Data().GetFileItemPtr(0, 0, 0, 2)->RemoteDir = "/no such folder/";  // notes.txt
+    w.Data().GetFileItemPtr(0, 0, 2, 0)->RemoteDir.clear();               // other.txt
+    const auto putAll = [&] {
+        w.MessageWindow().SetText("");
+        for (int r = 0; r < 3; ++r) w.BasketList()->topLevelItem(r)->setSelected(true);
+        w.ExecuteCommand(32565);
+    };
+    putAll();
+    Finish();
+    EXPECT_EQ(tail(4), (std::vector<std::string>{"Failed to transfer the following:", "   1. notes.txt",
+                                                  "   2. other.txt (no remote folder)", "--- FTP over ---"}))
+        << Log();
+    EXPECT_EQ(Count("-?- The remote folder /no such folder/ does not exist"), 1) << Log();
+    Tick();
+
+    // Stopped at the first item's login, the run names that item and every
+    // item after it, in both baskets.
+    w.Data().GetFileItemPtr(0, 0, 0, 2)->RemoteDir = "/";
+    w.Data().GetFileItemPtr(0, 0, 2, 0)->RemoteDir = "/";
+    w.Data().GetFileItemPtr(0, 0, 0, 0)->RemUser = "nobody";  // asks for its login
+    {
+        StopAtLoginPrompter stopper;
+        ScopedPrompter scoped(stopper);
+        putAll();
+        Finish();
+    }
+    EXPECT_EQ(tail(6), (std::vector<std::string>{"Failed to transfer the following:", "   1. my file.txt",
+                                                  "   2. pic.bin (the run ended before its turn)",
+                                                  "   3. notes.txt (the run ended before its turn)",
+                                                  "   4. other.txt (the run ended before its turn)",
+                                                  "--- FTP aborted-(2) ---"}))
+        << Log();
+    EXPECT_EQ(Count("-?- Login failed."), 1) << Log();
+    Tick();
+
     // No basket selected: the worker ends at once.
     w.BasketList()->clearSelection();
+    w.MessageWindow().SetText("");
     w.ExecuteCommand(32558);
     Finish();
-    EXPECT_EQ(Count("--- FTP over ---"), 2);
+    EXPECT_EQ(Count("--- FTP over ---"), 1);
 }
 
 TEST_F(FtpWindowTest, RemoteStatusMarksChangedAndMissingAndManualSyncFetchesThem) {

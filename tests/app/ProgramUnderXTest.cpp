@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QTableView>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTreeWidget>
@@ -40,6 +41,7 @@
 #include "app/QuorvellianApp.h"
 #include "app/StartupBannerDlg.h"
 #include "widgets/TextRichEdit.h"
+#include "convert_ui/ui/BatchTextConversionDlg.h"
 #include "convert_ui/ui/InteractiveTextConversionDlg.h"
 #include "remote/TestServers.h"
 #include "ProgramUnderXFixture.h"
@@ -305,6 +307,117 @@ TEST_F(ScreenTest, TheStatusBoxShowsEveryLineBesideItsRow) {
     EndProgram();
 }
 
+// The windows stacked from the bottom up, as the window manager keeps them.
+std::vector<unsigned long> StackingOrder(const std::string& display) {
+    const std::string out =
+        qvltest::RunShell("/usr/bin/timeout 5 /usr/bin/xprop -display " + display + " -root _NET_CLIENT_LIST_STACKING");
+    std::vector<unsigned long> ids;
+    for (size_t at = out.find("0x"); at != std::string::npos; at = out.find("0x", at + 2))
+        ids.push_back(std::stoul(out.substr(at), nullptr, 16));
+    return ids;
+}
+bool Above(const std::string& display, const QWidget* upper, const QWidget* lower) {
+    const std::vector<unsigned long> ids = StackingOrder(display);
+    const auto up = std::find(ids.begin(), ids.end(), static_cast<unsigned long>(upper->winId()));
+    const auto down = std::find(ids.begin(), ids.end(), static_cast<unsigned long>(lower->winId()));
+    return up != ids.end() && down != ids.end() && up > down;
+}
+std::string Where(const QWidget* w) {
+    const QRect f = w->frameGeometry();
+    return std::to_string(f.x()) + "," + std::to_string(f.y()) + " " + std::to_string(f.width()) + "x" +
+           std::to_string(f.height());
+}
+
+// A window the user asks for opens in front of the others and inside the
+// screen: the WorkPad beside the main window wherever that stands, the Find
+// and Replace Preview over the batch window it belongs to.
+TEST_F(ScreenTest, AWindowTheUserAsksForOpensInFrontBesideTheMainWindow) {
+    CMainFrame* w = StartProgram();
+    ASSERT_NE(w, nullptr);
+    const std::string display = std::getenv("DISPLAY");
+    const QRect screen = w->screen()->availableGeometry();
+    const char* shots = std::getenv("QVL_SHOTS");
+    const auto shoot = [&](const char* name) {
+        if (shots) qvltest::RunShell("/usr/bin/import -window root '" + std::string(shots) + "/" + name + ".png'");
+    };
+    // Clicks of the user's own, which the window manager sees.
+    const auto click = [&](QWidget* target, const QPoint& local) {
+        const QPoint at = target->mapToGlobal(local);
+        qvltest::Xdo("mousemove --sync " + std::to_string(at.x()) + " " + std::to_string(at.y()) + " click 1");
+        QTest::qWait(300);
+    };
+
+    // The preview of an instance the user clicks.
+    CLibraryList& libs = w->Data().m_LibraryList;
+    libs.Clear();
+    CLibrary lib("Lines");
+    lib.MacroList.emplace_back("line", "row");
+    libs.Append(lib);
+    g_nLibIndex = 0;
+    libs.CurrentLibrary = 0;
+    w->ConversionCommands().FillLibraryLists();
+    w->Data().SetSelection(0, 0, 0, {0});
+    w->FileList()->topLevelItem(0)->setSelected(true);
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w, 10000));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    CBatchTextConversionDlg* batch = w->ConversionCommands().Batch();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(batch, 30000));
+    const auto press = [&](const char* id) { batch->findChild<QAbstractButton*>(id)->click(); };
+    press("1737");  // the selected file
+    press("1796");  // build the instances
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !batch->Runner().IsRunning(); }, 30000));
+    QTreeWidget* inputs = batch->InputList();
+    ASSERT_EQ(inputs->topLevelItemCount(), 1);
+    click(inputs->viewport(), inputs->visualItemRect(inputs->topLevelItem(0)).center());
+    QTableView* instances = batch->InstanceList();
+    ASSERT_EQ(instances->model()->rowCount(), 2);
+    const auto clickInstance = [&](int r) {
+        click(instances->viewport(), instances->visualRect(instances->model()->index(r, 0)).center());
+    };
+    QWidget& preview = batch->Preview();
+    clickInstance(0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return preview.isVisible(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&preview, 30000));
+    QTest::qWaitFor([&] { return preview.frameGeometry() != preview.geometry(); }, 10000);
+    QTest::qWait(300);
+    shoot("preview");
+    EXPECT_TRUE(Above(display, &preview, batch)) << Where(&preview) << " batch " << Where(batch);
+    EXPECT_TRUE(screen.contains(preview.frameGeometry())) << Where(&preview);
+    // A click in the batch window brings that to the front; the next
+    // instance asked for brings its preview back over it.
+    click(inputs->viewport(), inputs->visualItemRect(inputs->topLevelItem(0)).center());
+    clickInstance(1);
+    QTest::qWait(300);
+    shoot("preview-again");
+    EXPECT_TRUE(Above(display, &preview, batch)) << Where(&preview) << " batch " << Where(batch);
+    preview.hide();
+    batch->hide();
+
+    w->move(200, 50);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->frameGeometry().topLeft() == QPoint(200, 50); }, 10000))
+        << Where(w);
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w, 10000));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F12, Qt::ControlModifier);
+    QWidget& pad = w->ConversionCommands().WorkPad();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&pad, 30000));
+    QTest::qWaitFor([&] { return pad.frameGeometry() != pad.geometry(); }, 10000);
+    QTest::qWait(300);
+    shoot("workpad");
+    // Where it stands beside a main window in the corner (over the last
+    // 100 pixels of the file list), or as near to that as the screen lets.
+    const QRect f = pad.frameGeometry();
+    EXPECT_TRUE(f.left() == w->frameGeometry().left() + 450 || f.right() == screen.right())
+        << Where(&pad) << " main " << Where(w);
+    EXPECT_EQ(f.top(), w->frameGeometry().top()) << Where(&pad) << " main " << Where(w);
+    EXPECT_TRUE(screen.contains(pad.frameGeometry())) << Where(&pad);
+    EXPECT_TRUE(Above(display, &pad, w)) << Where(&pad);
+    pad.hide();
+
+    EndProgram();
+}
+
 // The windows on two small screens, framed by a window manager (openbox).
 TEST(ScreenUnderX, EveryWindowInsideSmallScreens) {
     if (std::getenv("QVL_UNDER_X")) GTEST_SKIP() << "already the run under X";
@@ -323,7 +436,7 @@ TEST(ScreenUnderX, EveryWindowInsideSmallScreens) {
         ASSERT_TRUE(run.started);
         if (run.Exited0() && run.out.find("[  SKIPPED ] 1 test") != std::string::npos) GTEST_SKIP() << run.out;
         EXPECT_TRUE(run.Exited0()) << size << "\n" << run.out;
-        EXPECT_NE(run.out.find("[  PASSED  ] 2 tests."), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find("[  PASSED  ] 3 tests."), std::string::npos) << run.out;
     }
 }
 
@@ -750,6 +863,42 @@ TEST_F(BuiltProgramFtpTest, AnEndDuringATransferKeepsWhatWentAcross) {
         EXPECT_LT(whole, n) << "the run was over before the end came";
         EXPECT_EQ(Unrecorded(n, way.toRemote), "") << whole << " whole";
     }
+}
+
+// A logout while a file goes straight to a server that takes it slowly:
+// the close waits for the server's word on the file (within its three
+// seconds), not only for its last block to leave, so the file arrives
+// whole and is recorded as sent.
+TEST_F(BuiltProgramFtpTest, AnEndWaitsForTheServersWordOnAFileGoingStraight) {
+    MakeBasket(1, true);
+    // The server takes twice its rate, then nothing for two seconds, then the rest.
+    constexpr int kRate = 2 << 20;
+    const std::string text(2 * kRate + kRate / 2, 'q');
+    WriteFile(Local() + Name(0), text);
+    server.reset();
+    ThrottledFtpServer slow(ServerRoot(), kRate);
+    ASSERT_TRUE(slow.ok()) << slow.why();
+    port.reset();
+    port = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(slow.port()).c_str());
+    const std::string id = Start();
+    ASSERT_FALSE(id.empty()) << "the main window did not appear";
+    Xdo("mousemove --window " + id + " 320 236 click 1");
+    Xdo("key --clearmodifiers ctrl+a");
+    Xdo("key --clearmodifiers F5");
+    const std::string target = ServerRoot() + "/" + Name(0);
+    ASSERT_TRUE(qvltest::WaitFor([&] {
+        std::error_code ec;
+        return std::filesystem::file_size(target, ec) >= 2u * kRate && !ec;
+    }, 20000)) << "nothing went";
+    // The rest has left the program by now; the server takes it in a second and a half.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    ::kill(program->Pid(), SIGTERM);
+    ASSERT_TRUE(EndsByItself(30000));
+    EXPECT_TRUE(ReadFile(target) == text) << std::filesystem::file_size(target) << " bytes";
+    CProgramData d;
+    d.LoadMasterFileFrom(Master());
+    if (d.GetSessionPtr(0, 0) && !d.GetSessionPtr(0, 0)->IsLoaded) d.LoadSessionFile(0, 0);
+    EXPECT_EQ(d.GetFileItem(0, 0, 0, 0).IsFTPed, "Yes");
 }
 
 // A logout while the remote browser waits for a listing that trickles in:

@@ -141,6 +141,48 @@ TEST_F(RemoteWindowTest, BrowseRemoteSystemPicksFilteredFilesIntoTheBasket) {
     EXPECT_NE(prompter.Messages()[0].find("a.txt"), std::string::npos);
 }
 
+// A fresh work area knows no account: the login on the way makes it, and the
+// browse's folder and history are that account's. The folder box has the
+// focus, and Enter there goes to the typed folder instead of closing.
+TEST_F(RemoteWindowTest, TheFirstBrowseOfAFreshAreaKeepsItsHistoryAndEnterGoesToTheTypedFolder) {
+    fs::create_directories(ServerRoot() + "/docs");
+    WriteFile(ServerRoot() + "/docs/a.txt", "x\n");
+    WriteFile(ServerRoot() + "/top.txt", "x\n");
+    CMainFrame& w = Open();
+    prompter.logins = {LoginData{"127.0.0.1", qvltest::kUser, qvltest::kPassword, "", false}};
+    SetModalRunner([&](QDialog& d) {
+        if (!dynamic_cast<CRemoteBrowserDlg*>(&d)) return int(QDialog::Rejected);
+        d.open();
+        d.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&d, 30000));
+        auto* box = Control<QComboBox>(&d, "1460");
+        auto* list = Control<QListWidget>(&d, "1849");
+        QWidget* focus = QApplication::focusWidget();
+        EXPECT_TRUE(focus == box || focus == box->lineEdit());
+        EXPECT_GE(Row(list, "top.txt"), 0);
+        list->item(Row(list, "top.txt"))->setSelected(true);
+        box->lineEdit()->selectAll();
+        QTest::keyClicks(QApplication::focusWidget(), "/docs");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        EXPECT_TRUE(d.isVisible());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return Row(list, "a.txt") >= 0; }, 30000));
+        EXPECT_EQ(Row(list, "top.txt"), -1);
+        if (!d.isVisible() || Row(list, "a.txt") < 0) return d.result();
+        list->item(Row(list, "a.txt"))->setSelected(true);
+        Control<QPushButton>(&d, "1")->click();
+        return d.result();
+    });
+    w.ExecuteCommand(32563);
+    CProgramData& d = w.Data();
+    const int p = d.GetCurProject(), s = d.GetCurSession(), b = d.GetCurBasket();
+    ASSERT_EQ(d.GetFileItemCount(p, s, b), 1);
+    EXPECT_EQ(d.GetFileItem(p, s, b, 0).FileName, "a.txt");
+    w.ExecuteCommand(32580);  // save the user information
+    const std::string master = ReadFile(g_strSessionInfoDir + kMasterFileName);
+    EXPECT_NE(master.find("LastReside=/docs/, "), std::string::npos) << master;
+    EXPECT_NE(master.find("RemDir=/docs/, "), std::string::npos) << master;
+}
+
 TEST_F(RemoteWindowTest, TelnetCommandsStartTheTerminalWithAnArgumentList) {
     MakeFtpArea();
     CMainFrame& w = Open();

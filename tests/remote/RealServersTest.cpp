@@ -82,6 +82,23 @@ protected:
         RunTransfer(toRemote, indices);
         ASSERT_TRUE(ApplyFtpResults(data));
     }
+    // The server started again, taking uploads at no more than bytesPerSecond.
+    void Throttle(int bytesPerSecond) {
+        env.reset();
+        if (GetParam() == "vsftpd") {
+            vs.reset();
+            vs = std::make_unique<VsftpdServer>("", "local_max_rate=" + std::to_string(bytesPerSecond) + "\n");
+            ASSERT_TRUE(vs->ok()) << vs->why();
+            port = vs->port();
+        } else {
+            pure.reset();
+            pure = std::make_unique<PureFtpdServer>(
+                std::vector<std::string>{"-T", std::to_string(bytesPerSecond / 1024)});
+            ASSERT_TRUE(pure->ok()) << pure->why();
+            port = pure->port();
+        }
+        env = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(port).c_str());
+    }
     void CheckStatus() {
         ASSERT_TRUE(StartRemoteStatusCheck(data, 0, 0, 0));
         ASSERT_TRUE(JoinFtpWorker(20000));
@@ -454,15 +471,21 @@ TEST_P(RealServers, TheStatusCheckReadsLinksBracketsAndClosedFoldersAsTheServerH
 
 // The window closing (or an end signal) while a file goes straight over
 // another user's file lets it finish within the close's wait: stopped, it
-// would leave the server's copy cut. Where the wait is too short the file
-// is named as possibly cut and the item is not marked as sent.
+// would leave the server's copy cut. Finished is when the server says so:
+// at the server's pace the sockets still hold seconds of the file when its
+// last block leaves the program. Where the wait is too short the file is
+// named as possibly cut and the item is not marked as sent.
 TEST_P(RealServers, AClosingWindowLetsAStraightSendFinishWithinItsWait) {
     if (GetParam() == "pyftpdlib") GTEST_SKIP() << "runs as root: every file is the user's own";
-    const std::string before = "another user's text\n", after(8 << 20, 'n');
+    // Three seconds of data at the server's pace.
+    constexpr int kRate = 2 << 20;
+    ASSERT_NO_FATAL_FAILURE(Throttle(kRate));
+    const std::string before = "another user's text\n", after(3 * kRate, 'n');
     WriteFile(local / "shared.dat", after);
     Add({"shared.dat"});
     Items()[0].IsBinaryFile = true;
-    for (const int wait : {0, 3000}) {
+    // The short wait last: the server may go on writing a file cut short.
+    for (const int wait : {8000, 1000}) {
         SCOPED_TRACE(wait);
         WriteFile(serverDir + "shared.dat", before);  // root's, written by all
         ASSERT_EQ(::chmod((serverDir + "shared.dat").c_str(), 0666), 0);
@@ -483,15 +506,55 @@ TEST_P(RealServers, AClosingWindowLetsAStraightSendFinishWithinItsWait) {
         trace.onLine = nullptr;
         const std::vector<CFileItem> results = TransferResults();
         ASSERT_EQ(results.size(), 1u);
-        const std::string server = ReadFile(serverDir + "shared.dat");
-        if (wait == 0 && results[0].IsFTPed != "Yes") {
-            if (server != before) EXPECT_NE(trace.All().find("may be incomplete"), std::string::npos) << trace.All();
+        if (wait == 1000) {
+            EXPECT_EQ(results[0].IsFTPed, "failed");
+            EXPECT_NE(trace.All().find("the file on the host may be incomplete"), std::string::npos) << trace.All();
         } else {
             EXPECT_EQ(results[0].IsFTPed, "Yes") << trace.All();
-            EXPECT_TRUE(server == after) << server.size() << " bytes\n" << trace.All();
+            EXPECT_TRUE(ReadFile(serverDir + "shared.dat") == after) << trace.All();
+            EXPECT_EQ(trace.All().find("may be incomplete"), std::string::npos) << trace.All();
         }
     }
     CloseAllConnections();
+}
+
+// Two items that write one server file through a link the folder's
+// listing shows (in the folder or beside it) are refused as two items of
+// one name are, and named in the closing list: neither takes the other's
+// place. A link to a file no other item sends is written through as before.
+TEST_P(RealServers, TwoItemsWritingOneFileThroughALinkAreRefused) {
+    const auto link = [&](const std::string& target, const std::string& name) {
+        ASSERT_EQ(::symlink(target.c_str(), (serverDir + name).c_str()), 0) << name;
+    };
+    WriteFile(serverDir + "index.html", "old index\n");
+    WriteFile(serverDir + "other.html", "old other\n");
+    ASSERT_EQ(::mkdir((serverDir + "sub").c_str(), 0755), 0);
+    link("index.html", "link.html");
+    link("../index.html", "sub/up.html");
+    link("other.html", "alias.html");
+    uid_t uid;
+    gid_t gid;
+    std::string home;
+    if (GetParam() != "pyftpdlib" && TestUserIds(uid, gid, home))
+        for (const char* n : {"index.html", "other.html", "sub", "link.html", "sub/up.html", "alias.html"})
+            ASSERT_EQ(::lchown((serverDir + n).c_str(), uid, gid), 0) << n;
+    for (const char* n : {"index.html", "link.html", "up.html", "alias.html"}) WriteFile(local / n, "new " + std::string(n));
+    for (const char* n : {"index.html", "link.html", "up.html", "alias.html"})
+        AddItem(MakeItem(n, "127.0.0.1", kUser, remoteDir + (n == std::string("up.html") ? "sub/" : ""), local.dir(),
+                         true));
+    Run(true, {0, 1, 2, 3});
+    EXPECT_EQ(ReadFile(serverDir + "index.html"), "old index\n");
+    const std::string log = trace.All();
+    const size_t list = log.find("Failed to transfer the following:\n");
+    ASSERT_NE(list, std::string::npos) << log;
+    for (size_t i = 0; i < 3; ++i) {
+        const CFileItem& it = Items()[i];
+        EXPECT_EQ(it.IsFTPed, "failed") << it.FileName;
+        EXPECT_EQ(trace.Count(SameTargetRefusal(it, true)), 1) << log;
+        EXPECT_NE(log.find(". " + it.FileName + "\n", list), std::string::npos) << log;
+    }
+    EXPECT_EQ(ReadFile(serverDir + "other.html"), Items()[3].IsFTPed == "Yes" ? "new alias.html" : "old other\n");
+    EXPECT_TRUE(std::filesystem::is_symlink(serverDir + "alias.html"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, RealServers, ::testing::Values("vsftpd", "pure-ftpd", "pyftpdlib"),
@@ -630,20 +693,22 @@ namespace {
 class HostingServers : public RemoteEngineTest {
 protected:
     // Sends the named files (100,000 bytes each) into the folder served on
-    // port; the basket holds only them.
-    void Send(int port, const std::string& folder, const std::vector<std::string>& names) {
+    // port, as user (any password but the test user's); the basket holds
+    // only them.
+    void Send(int port, const std::string& folder, const std::vector<std::string>& names,
+              const std::string& user = kUser) {
         CloseAllConnections();
         ClearFtpResultLists();
         Items().clear();
         data.m_Vault.m_Clusters[0].m_Hosts.clear();
         env.reset();
         env = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(port).c_str());
-        AddAccount("127.0.0.1", kUser, kPassword);
+        AddAccount("127.0.0.1", user, user == kUser ? kPassword : "guest@");
         std::vector<int> all;
         for (const std::string& n : names) {
             WriteFile(local / n, after);
             all.push_back(static_cast<int>(Items().size()));
-            AddItem(MakeItem(n, "127.0.0.1", kUser, folder, local.dir(), true));
+            AddItem(MakeItem(n, "127.0.0.1", user, folder, local.dir(), true));
         }
         RunTransfer(true, all);
     }
@@ -813,6 +878,113 @@ TEST_F(HostingServers, ACommandOnlyTheTemporaryNeedsRefusedSendsStraightFromThen
     }
 }
 
+// A host that will not rename or delete the user's files (vsftpd's
+// cmds_denied, also where it hides the owners; an anonymous upload area;
+// pure-ftpd's -K) keeps no copy of a file under a hidden name: the folder's
+// empty probe finds it out before any text goes to a temporary, every file
+// goes straight (and ends as a plain STOR leaves it), and the Message Window
+// says so once, naming the empty probe the host would not delete. A
+// straight send that fails after a refused rename (an immutable target)
+// still sends the later files straight.
+TEST_F(HostingServers, AHostThatRenamesOrDeletesNoFileKeepsNoHiddenCopy) {
+    const auto said = [&](const std::string& why, const std::string& left) {
+        return trace.Count("-?- 127.0.0.1 " + why +
+                           ": files are sent straight over the remote files, so a stopped send leaves the remote "
+                           "file cut." +
+                           (left.empty() ? "" : " The empty file " + left + " could not be removed."));
+    };
+    // The names the folder holds under a temporary name, each empty.
+    const auto temporaries = [](const std::string& dir) {
+        std::vector<std::string> found;
+        for (const auto& e : std::filesystem::directory_iterator(dir)) {
+            const std::string n = e.path().filename().string();
+            if (n.find(".qvl-part") == std::string::npos) continue;
+            EXPECT_EQ(std::filesystem::file_size(e.path()), 0u) << n;
+            found.push_back(n);
+        }
+        return found;
+    };
+    const std::vector<std::string> one{".a.txt.qvl-part"};
+    for (const std::string hide : {"", "hide_ids=YES\n"}) {
+        VsftpdServer vs("", "cmds_denied=RNFR,RNTO,DELE\n" + hide);
+        if (!vs.ok()) GTEST_SKIP() << vs.why();
+        UserDir dir;
+        for (const char* n : {"a.txt", "b.txt"}) Put(dir, n, 0644);
+        Send(vs.port(), dir.dir(), {"a.txt", "b.txt", "new.txt"});
+        for (const char* n : {"a.txt", "b.txt", "new.txt"}) {
+            EXPECT_EQ(Result(n), "Yes") << n << trace.All();
+            EXPECT_TRUE(ReadFile(dir / n) == after) << n;
+        }
+        EXPECT_EQ(said("refuses to rename and to delete files", dir.dir() + one[0]), 1) << trace.All();
+        EXPECT_EQ(temporaries(dir.path()), one);
+    }
+    {
+        // Uploads of the anonymous user: new files only, none replaced.
+        TempDir root;
+        ASSERT_EQ(::chmod(root.path().c_str(), 0755), 0);
+        const passwd* ftp = ::getpwnam("ftp");
+        if (!ftp) GTEST_SKIP() << "no ftp user for anonymous logins";
+        const std::string incoming = root / "incoming";
+        ASSERT_EQ(::mkdir(incoming.c_str(), 0755), 0);
+        ASSERT_EQ(::chown(incoming.c_str(), ftp->pw_uid, 0), 0);
+        for (const char* n : {"a.txt", "b.txt"}) {
+            WriteFile(incoming + "/" + n, before);
+            ASSERT_EQ(::chown((incoming + "/" + n).c_str(), ftp->pw_uid, ftp->pw_gid), 0);
+            ASSERT_EQ(::chmod((incoming + "/" + n).c_str(), 0600), 0);
+        }
+        VsftpdServer vs("", "anonymous_enable=YES\nanon_upload_enable=YES\nno_anon_password=YES\nanon_root=" +
+                                root.path() + "\n");
+        if (!vs.ok()) GTEST_SKIP() << vs.why();
+        Send(vs.port(), "/incoming/", {"a.txt", "b.txt", "new.txt"}, "anonymous");
+        for (const char* n : {"a.txt", "b.txt"}) {
+            EXPECT_EQ(Result(n), "failed") << n << trace.All();
+            EXPECT_TRUE(ReadFile(incoming + "/" + n) == before) << n;
+        }
+        EXPECT_EQ(Result("new.txt"), "Yes") << trace.All();
+        EXPECT_EQ(said("refuses to rename and to delete files", "/incoming/" + one[0]), 1) << trace.All();
+        EXPECT_EQ(temporaries(incoming), one);
+    }
+    {
+        // Renames, but deletes nothing; the first target is root's.
+        PureFtpdServer pure({"-K"});
+        if (!pure.ok()) GTEST_SKIP() << pure.why();
+        UserDir dir;
+        Put(dir, "theirs.txt", 0666, true);
+        Put(dir, "a.txt", 0644);
+        Send(pure.port(), dir.dir(), {"theirs.txt", "a.txt"});
+        for (const char* n : {"theirs.txt", "a.txt"}) {
+            EXPECT_EQ(Result(n), "Yes") << n << trace.All();
+            EXPECT_TRUE(ReadFile(dir / n) == after) << n;
+        }
+        EXPECT_EQ(said("refuses to delete files", dir.dir() + ".theirs.txt.qvl-part-1"), 1) << trace.All();
+        // The next run on the connection makes no file to find it out again.
+        ClearFtpResultLists();
+        RunTransfer(true, {0, 1});
+        EXPECT_EQ(Result("a.txt"), "Yes") << trace.All();
+        EXPECT_EQ(said("refuses to delete files", ""), 1) << trace.All();
+        EXPECT_EQ(temporaries(dir.path()), std::vector<std::string>{".theirs.txt.qvl-part-1"});
+    }
+    {
+        TempDir logs;
+        VsftpdServer vs("", "xferlog_enable=YES\nlog_ftp_protocol=YES\nvsftpd_log_file=" + logs.dir() + "v.log\n");
+        if (!vs.ok()) GTEST_SKIP() << vs.why();
+        UserDir dir;
+        for (const char* n : {"a.txt", "b.txt", "c.txt"}) Put(dir, n, 0644);
+        if (std::system(("chattr +i " + dir / "a.txt" + " 2>/dev/null").c_str()) != 0)
+            GTEST_SKIP() << "chattr +i is not possible here";
+        Send(vs.port(), dir.dir(), {"a.txt", "b.txt", "c.txt"});
+        std::system(("chattr -i " + dir / "a.txt").c_str());
+        EXPECT_EQ(Result("a.txt"), "failed");
+        for (const char* n : {"b.txt", "c.txt"}) EXPECT_EQ(Result(n), "Yes") << n << trace.All();
+        EXPECT_EQ(said("refuses to rename files", ""), 1) << trace.All();
+        std::ifstream in(logs.dir() + "v.log");
+        int renames = 0;
+        for (std::string line; std::getline(in, line);) renames += line.find("\"RNTO") != std::string::npos;
+        EXPECT_EQ(renames, 2);  // the probe's and a.txt's
+        NoTemporaries(dir);
+    }
+}
+
 // pyftpdlib that answers SITE CHMOD or RNTO (as `lie` names) as done
 // without doing it, as some hosting servers do.
 class LyingFtpServer : public LoopbackServer {
@@ -852,10 +1024,12 @@ public:
 
 class LyingServer : public RemoteEngineTest {};
 
-// A server that answers the change of bits or the rename of a send through
-// a temporary name as done without doing it leaves a private file readable
-// by all, or the old file in place: the listing read after the send shows
-// it, and the item is reported and not marked as sent.
+// A server that answers the change of bits of a send through a temporary
+// name as done without doing it leaves a private file readable by all: the
+// listing read after the send shows it, and the item is reported and not
+// marked as sent. One that answers a rename so would leave the old file in
+// place: the folder's empty probe shows it before any send, and every file
+// goes straight.
 TEST_F(LyingServer, WhatTheListingAfterTheSendShowsIsLookedAt) {
     for (const std::string lie : {"chmod", "rnto"}) {
         SCOPED_TRACE(lie);
@@ -885,14 +1059,22 @@ TEST_F(LyingServer, WhatTheListingAfterTheSendShowsIsLookedAt) {
         RunTransfer(true, {0, 1});
         const std::vector<CFileItem> results = TransferResults();
         ASSERT_EQ(results.size(), 2u);
+        if (lie == "rnto") {
+            EXPECT_NE(trace.All().find("-?- 127.0.0.1 refuses to rename files: ", before), std::string::npos)
+                << trace.All();
+            for (size_t i = 0; i < 2; ++i) {
+                EXPECT_EQ(results[i].IsFTPed, "Yes") << i << trace.All();
+                EXPECT_TRUE(ReadFile(root / results[i].FileName) == std::string(200000, 'n')) << i;
+            }
+            continue;
+        }
         EXPECT_EQ(results[0].IsFTPed, "failed") << trace.All();
         EXPECT_NE(trace.All().find("-?- After the send the server lists /secret.dat with ", before), std::string::npos)
             << trace.All();
         EXPECT_NE(trace.All().find("Failed to transfer the following:\n   1. secret.dat\n", before), std::string::npos)
             << trace.All();
-        // The file whose bits needed no change went whole where the rename
-        // was done.
-        EXPECT_EQ(results[1].IsFTPed, lie == "chmod" ? "Yes" : "failed") << trace.All();
+        // The file whose bits needed no change went whole.
+        EXPECT_EQ(results[1].IsFTPed, "Yes") << trace.All();
         CloseAllConnections();
     }
 }

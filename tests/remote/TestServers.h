@@ -451,6 +451,7 @@ public:
     std::vector<std::string> storedNames;  // every STOR's file name, in order
     bool dropStor = false;                 // close a STOR's data connection unread
     int listingLineMs = 0;                 // wait before each line of LIST data
+    size_t storReadLimit = std::string::npos;  // a STOR's data is read this far, then no more
     std::map<std::string, int> withholdEvery;  // every n-th command of the word gets no reply
 
     FakeFtpServer() {
@@ -632,6 +633,17 @@ private:
                 } else if (dropStor) {
                     linger lg{1, 0};
                     ::setsockopt(data, SOL_SOCKET, SO_LINGER, &lg, sizeof lg);
+                    aborted = true;
+                } else if (storReadLimit != std::string::npos) {
+                    // Reads so far, then holds the connection without reading
+                    // until the client gives up on it (or says something).
+                    std::string got;
+                    char buf[4096];
+                    ssize_t n = 1;
+                    while (got.size() < storReadLimit && (n = ::recv(data, buf, sizeof buf, 0)) > 0) got.append(buf, n);
+                    pollfd held[2] = {{c, POLLIN, 0}, {data, POLLRDHUP, 0}};
+                    while (!m_stop && ::poll(held, 2, 50) == 0) {
+                    }
                     aborted = true;
                 } else {
                     std::string got;

@@ -423,9 +423,10 @@ TEST_F(FakeTransfer, FtpUpdateListsEachFolderOnceAfterItsLastItem) {
     std::vector<std::string> seen;
     for (const std::string& l : server.Received())
         if (l.rfind("LIST", 0) == 0 || l.rfind("STOR", 0) == 0) seen.push_back(l);
-    // An item its folder's listing does not show lists its own file.
-    EXPECT_EQ(seen, (std::vector<std::string>{"STOR /r/a", "STOR /s/c", "LIST /s/", "STOR /r/b", "STOR /r/gone",
-                                              "LIST /r/", "LIST /r/gone"}));
+    // Before the first send each folder is listed for its links; an item
+    // its folder's listing does not show lists its own file.
+    EXPECT_EQ(seen, (std::vector<std::string>{"LIST -a /r/", "LIST -a /s/", "STOR /r/a", "STOR /s/c", "LIST /s/",
+                                              "STOR /r/b", "STOR /r/gone", "LIST /r/", "LIST /r/gone"}));
     auto results = TransferResults();
     ASSERT_EQ(results.size(), 4u);
     EXPECT_EQ(results[0].GetRemoteTimeText(), "2001+1+2+0+0+0+");
@@ -467,7 +468,7 @@ TEST_F(FakeTransfer, MdtmRepliesAfterAPreliminaryLineGoToTheirOwnFilesAndLeaveTh
     EXPECT_EQ(TransferResults()[0].GetRemoteTimeText(), "2001+1+2+0+0+9+") << trace.All();
 }
 
-TEST_F(FakeTransfer, APauseEndsTheRunWhileTheServerWithholdsAReply) {
+TEST_F(FakeTransfer, APauseEndsTheRunWhileTheServerWithholdsAReplyOrStopsReadingData) {
     g_bFtpUpdate = true;
     NetTimeoutValues().replyMs = 30000;
     server.listing =
@@ -516,6 +517,34 @@ TEST_F(FakeTransfer, APauseEndsTheRunWhileTheServerWithholdsAReply) {
     ended = std::chrono::steady_clock::now();
     pause.join();
     EXPECT_LT(ended - stoppedAt, std::chrono::seconds(8));
+
+    // A server that stops reading a file's data holds no pause either; the
+    // file is named as possibly cut.
+    NetTimeoutValues().dataMs = 30000;
+    server.storReadLimit = 3 << 20;
+    WriteFile(local / "big", std::string(30 << 20, 'z'));
+    AddItem(MakeItem("big", "127.0.0.1", "ann", "/r/", local.dir(), true));
+    pause = std::thread([&] {
+        WaitFor(
+            [&] {
+                for (const std::string& l : trace.Lines())
+                    if (l.rfind("->", 0) == 0 && l.find(" big ") != std::string::npos) return true;
+                return false;
+            },
+            10000);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));  // the server reads no more by now
+        stoppedAt = std::chrono::steady_clock::now();
+        OnStopFtp();
+    });
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    RunFtpWorkerHere([&] { TransferToRemote(data, 0, 0, 0, {3}); });
+    ended = std::chrono::steady_clock::now();
+    pause.join();
+    EXPECT_LT(ended - stoppedAt, std::chrono::seconds(8));
+    EXPECT_TRUE(trace.Has("-?- The upload of /r/big was stopped: the file on the host may be incomplete."))
+        << trace.All();
+    ASSERT_EQ(TransferResults().size(), 1u);
+    EXPECT_EQ(TransferResults()[0].IsFTPed, "failed");
 }
 
 TEST_F(FakeTransfer, ANewFileAndASendToVmsGoStraightAndVmsSaysSo) {

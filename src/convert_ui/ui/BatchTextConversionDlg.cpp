@@ -850,8 +850,10 @@ void CBatchTextConversionDlg::OnInstanceClicked(bool jump) {
             m_preview->ShowWindow();
             // Not behind this window, where its buttons would be out of reach.
             PlaceClearOf(m_preview, this);
-            m_preview->raise();
         }
+        // The instance asked for is shown in front, also when a click in this
+        // window has covered the preview since.
+        m_preview->raise();
         return;
     }
     const CFindRepPreview& rec = Rows()[m_nCurRow];

@@ -107,6 +107,8 @@ CRemoteBrowserDlg::CRemoteBrowserDlg(const std::string& pattern, const CHost& ac
     // typed text happens to begin.
     m_dirCombo->setCompleter(nullptr);
     m_dirCombo->setToolTip("Current remote directory");
+    // Enter in the folder box goes to the typed folder, not to OK.
+    m_dirCombo->installEventFilter(this);
     dirRow->addWidget(m_dirCombo, 1);
     auto* set = IconButton(this, "1431", QStyle::SP_DialogApplyButton, "Set directory");
     dirRow->addWidget(set);
@@ -194,6 +196,8 @@ bool CRemoteBrowserDlg::Initialize() {
     if (!m_browser.Init()) return false;
     if (!m_browser.m_strCaption.empty()) setWindowTitle(Q(m_browser.m_strCaption));
     Sync();
+    // The listing leaves the focus in the folder box.
+    m_dirCombo->setFocus();
     return true;
 }
 
@@ -269,6 +273,13 @@ void CRemoteBrowserDlg::OnRemoveBookmark() {
 }
 
 bool CRemoteBrowserDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_dirCombo && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            OnSetDirectory();
+            return true;
+        }
+    }
     if (watched == m_list && event->type() == QEvent::KeyPress) {
         auto* k = static_cast<QKeyEvent*>(event);
         if (k->key() == Qt::Key_A && (k->modifiers() & Qt::ControlModifier)) {
