@@ -180,13 +180,7 @@ protected:
     }
     // Converts the row's file over itself in the batch window, "cat" to "dog".
     void ConvertInPlace(int row) {
-        CLibraryList& libs = frame->Data().m_LibraryList;
-        libs.Clear();
-        CLibrary animals("Animals");
-        animals.MacroList.emplace_back("cat", "dog");
-        libs.Append(animals);
-        g_nLibIndex = 0;
-        libs.CurrentLibrary = 0;
+        UseOneMacroLibrary(frame->Data().m_LibraryList, "Animals", "cat", "dog");
         SelectRows({row});
         g_nWorkMode = 1;
         frame->ExecuteCommand(32629);
