@@ -210,7 +210,7 @@ void CCompareCommands::SaveMasterPaletteToFile() {
             Prompter().Message("Not a file: " + path, MsgIcon::Stop);
             return;
         }
-        if (Prompter().Ask(path + " Replace existing?", MsgIcon::Question, false) != Answer::Yes) return;
+        if (Prompter().AskDefaultNo(path + " Replace existing?", MsgIcon::Question) != Answer::Yes) return;
     }
     std::string error;
     // Written whole through a temporary file; on failure the old file and

@@ -383,10 +383,10 @@ void CControlPanelPresenter::DeleteSession() {
         WriteTrace("Thread on session...[q]");
         return;
     }
-    if (Prompter().Ask("Are you sure you want to delete the session?\r\n\r\n"
-                       "This will remove the session and all of its file information.\r\n"
-                       "Select No, if you are not sure.",
-                       MsgIcon::Stop, false) != Answer::Yes)
+    if (Prompter().AskDefaultNo("Are you sure you want to delete the session?\r\n\r\n"
+                                "This will remove the session and all of its file information.\r\n"
+                                "Select No, if you are not sure.",
+                                MsgIcon::Stop) != Answer::Yes)
         return;
     if (!m_data.DeleteSession(r.parent, r.child)) return;
     if (m_data.GetCurSession() >= m_data.GetSessionCount(r.parent))
@@ -539,7 +539,7 @@ void CControlPanelPresenter::DeleteAccount() {
     if (RefuseFtp(nullptr)) return;
     const CHost host = m_data.GetHost(r.parent, r.child);
     if (m_services.isConnected && m_services.isConnected(host)) {
-        if (Prompter().Ask("This account is being used. Are you sure? ", MsgIcon::Question, false) !=
+        if (Prompter().AskDefaultNo("This account is being used. Are you sure? ", MsgIcon::Question) !=
             Answer::Yes)
             return;
         if (m_services.disconnectHost) m_services.disconnectHost(host);

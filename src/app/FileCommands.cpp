@@ -256,7 +256,7 @@ void CFileCommands::DeleteSelectedLocalFiles() {
     const int p = d.GetCurProject(), s = d.GetCurSession(), b = d.GetCurBasket();
     const std::vector<int> sel = d.GetSelection(p, s, b);
     if (sel.empty()) return;
-    if (Prompter().Ask(kConfirmDelete, MsgIcon::Stop, false) != Answer::Yes) return;
+    if (Prompter().AskDefaultNo(kConfirmDelete, MsgIcon::Stop) != Answer::Yes) return;
     std::string failures;
     for (int f : sel) {
         const CFileItem item = d.GetFileItem(p, s, b, f);

@@ -389,10 +389,10 @@ void CFtpCommands::FillItemDirsFromOutput(int kind) {
     const std::vector<int> sel = d.GetSelection(p, s, b);
     if (sel.empty()) return;
     const std::string name = kind == 1 ? "local directories" : "remote directories";
-    const Answer a = Prompter().Ask("This will modify " + name + " of the selected items.\r\n" +
-                                        "Text from Output Window will be used to fill up the " + name +
-                                        ".\r\n" + "Are you sure?",
-                                    MsgIcon::Question, false);
+    const Answer a = Prompter().AskDefaultNo("This will modify " + name + " of the selected items.\r\n" +
+                                                "Text from Output Window will be used to fill up the " + name +
+                                                ".\r\n" + "Are you sure?",
+                                             MsgIcon::Question);
     // The model refuses an Output window with fewer lines than items
     // (also the case while no Output window exists).
     if (a == Answer::Yes) d.SetItemDirsFromOutput(p, s, b, sel, kind, GetOutputWindowText());

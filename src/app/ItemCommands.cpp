@@ -51,6 +51,7 @@ std::uint64_t NextCutTag() {
 }
 
 void OpenFile(const std::string& path) {
+    FinishCutCopyOf(path);
     if (CItemCommands::s_openFile)
         CItemCommands::s_openFile(path);
     else
@@ -556,12 +557,12 @@ void CItemCommands::PrintItems() {
 void CItemCommands::RepairLineBreaks() {
     const std::vector<int> sel = Selection();
     if (sel.empty()) return;
-    const Answer a = Prompter().Ask(
+    const Answer a = Prompter().AskDefaultNo(
         "This process will cleanse line-breaks in the file and make it UNIX-compliant.\r\n"
         "It is suitable for .txt, .c, .cpp, .java, i.e., source code files.\r\n\r\n"
         "It is certainly not appropriate for .doc, .jpg, .exe, .pdf, etc. files.\r\n\r\n"
         "Are you sure, you want to touch the files?",
-        MsgIcon::Question, false);
+        MsgIcon::Question);
     if (a != Answer::Yes) return;
     for (int f : sel)
         if (CFileItem* it = Data().GetFileItemPtr(P(), S(), B(), f)) it->RepairLineBreaks();
@@ -732,7 +733,7 @@ void CItemCommands::SaveText() {
         Prompter().Message("Failed to write: " + path, MsgIcon::Stop);
         return;
     }
-    if (PathExists(path) && Prompter().Ask(path + " Replace existing?", MsgIcon::Question, false) != Answer::Yes)
+    if (PathExists(path) && Prompter().AskDefaultNo(path + " Replace existing?", MsgIcon::Question) != Answer::Yes)
         return;
     std::string text = window == 1   ? g_pInputWindow->GetText()
                        : window == 2 ? g_pOutputWindow->GetText()

@@ -931,9 +931,9 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         // What was changed since the last good save lives only in this
         // window: it stays open unless the user lets it go.
         if (m_noQuestions) return true;
-        return Prompter().Ask("The program data could not be saved: the changes since the last save would be "
-                              "lost.\r\nClose anyway?",
-                              MsgIcon::Question, false) == Answer::Yes;
+        return Prompter().AskDefaultNo("The program data could not be saved: the changes since the last save would be "
+                                       "lost.\r\nClose anyway?",
+                                       MsgIcon::Question) == Answer::Yes;
     };
     if (!m_presenter.CloseSteps([this] { SaveBarState(); }, closeUnsaved)) {
         // The workers that were stopped stay stopped; their commands start

@@ -345,11 +345,11 @@ void CMainPresenter::OnDeleteBasket(const std::vector<int>& selectedRows) {
         LogMessage("Thread on session...[b]");
         return;
     }
-    const Answer a = Prompter().Ask(
+    const Answer a = Prompter().AskDefaultNo(
         "Are you sure you want to delete the basket?\r\n\r\n"
         "This will remove the basket and all of its file information.\r\n"
         "Select No, if you are not sure.",
-        MsgIcon::Stop, false);
+        MsgIcon::Stop);
     if (a != Answer::Yes) return;
     const int p = CurP(), s = CurS();
     std::vector<int> rows = selectedRows;

@@ -224,6 +224,7 @@ bool WritePaletteFile(const std::string& path, const std::vector<CMasterPaletteL
 
 bool ReadPaletteFile(const std::string& path, std::vector<std::string>& lines, std::string& error) {
     lines.clear();
+    FinishCutCopyOf(path);
     // Only a regular file: a pipe would block the window, a device never end.
     std::string bytes, why;
     if (!ReadRegularFile(path, bytes, why)) {

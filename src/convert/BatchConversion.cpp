@@ -360,6 +360,7 @@ bool ReadFileForConversion(const std::string& path, std::string& text, std::stri
     text.clear();
     if (crlf) *crlf = false;
     if (stamp) *stamp = CFileStamp();
+    FinishCutCopyOf(path);
     // A pipe or device must not hold the run: it is opened without waiting
     // and refused.
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -487,6 +488,14 @@ bool IsSamePath(const std::string& a, const std::string& b) {
     return ca == cb;
 }
 
+namespace {
+// A file a killed run left cut is finished before it is read, or added to.
+void FinishCutCopies(const CFindRepPreview& preview) {
+    FinishCutCopyOf(preview.InputName);
+    if (preview.OutputName != preview.InputName) FinishCutCopyOf(preview.OutputName);
+}
+}  // namespace
+
 bool CConversionEngine::UsesSubFilter() const {
     if (m_List.m_Run.bUseCurrentMacro) return m_List.m_Run.currentMacro.IsSubFilter != 0;
     const CLibrary* lib = m_List.GetCurrentLibraryPtr();
@@ -506,6 +515,7 @@ bool CConversionEngine::ConvertFileForBatch(CFindRepPreview& preview, int row, b
                                             std::string& why) {
     modified = false;
     why.clear();
+    FinishCutCopies(preview);
     switch (ConvertFileInParts(m_List, preview, modified, why)) {
         case PartsResult::Done: return true;
         case PartsResult::Failed: return false;
@@ -1034,6 +1044,7 @@ bool CConversionEngine::CommitFile(CFindRepPreview& preview, int /*row*/) {
     for (const CFindRepInstance& inst : preview.Instances)
         if (!inst.Skip) any = true;
     std::string text, reason;
+    FinishCutCopies(preview);
     const bool same = IsSamePath(preview.InputName, preview.OutputName);
     if (!any) {
         if (same) {

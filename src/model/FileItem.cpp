@@ -689,6 +689,7 @@ int CFileItem::CopyFileWithCheck(const CFileItem& source, std::string& message) 
 
 bool CFileItem::RepairLineBreaks() {
     const std::string path = GetLocalPath();
+    FinishCutCopyOf(path);
     if (!FileExists(path)) return true;
     std::string text;
     if (!ReadFileText(path, text)) return false;

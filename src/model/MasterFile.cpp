@@ -169,7 +169,7 @@ std::string CProgramData::FormatProgramOptions() const {
 }
 
 bool CProgramData::ConfirmVersion() {
-    Answer a = Prompter().Ask(kVersionPrompt, MsgIcon::Question, false);
+    Answer a = Prompter().AskDefaultNo(kVersionPrompt, MsgIcon::Question);
     if (a == Answer::Yes) return true;
     // "No" ends the program with nothing saved.
     m_bExitRequested = true;
@@ -402,6 +402,11 @@ void CProgramData::SweepItemFolders(const CSession& session) {
         for (const CFileItem& item : basket.m_Items)
             if (!item.LocalDir.empty() && seen.insert(item.LocalDir).second) folders.push_back(item.LocalDir);
     if (!folders.empty()) SweepStalePartFiles(folders, ProgramStartTime());
+    // A file reached through a symbolic link keeps its cut copy beside the
+    // file the link names, in a folder the sweep may not read.
+    for (const CFileBasket& basket : session.m_Baskets)
+        for (const CFileItem& item : basket.m_Items)
+            if (!item.LocalDir.empty()) FinishCutCopyOf(item.LocalDir + item.FileName);
 }
 
 int CProgramData::DumpSession(int p, int s) {

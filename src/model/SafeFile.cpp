@@ -730,6 +730,23 @@ void FinishLinkedCopy(const std::string& linked) {
 }
 }  // namespace
 
+void FinishCutCopyOf(const std::string& path) {
+    if (path.empty()) return;
+    struct stat st {};
+    std::string linked = LinkedCopyName(path);
+    if (::lstat(linked.c_str(), &st) != 0) {
+        // A write through a symbolic link keeps the new text beside the
+        // file the link names.
+        struct stat self {};
+        if (::lstat(path.c_str(), &self) != 0 || !S_ISLNK(self.st_mode)) return;
+        std::string real, why;
+        if (!ResolveWriteTarget(path, real, why) || real == path) return;
+        linked = LinkedCopyName(real);
+        if (::lstat(linked.c_str(), &st) != 0) return;
+    }
+    if (S_ISREG(st.st_mode)) FinishLinkedCopy(linked);
+}
+
 size_t SweepStalePartFiles(const std::vector<std::string>& folders, long long before,
                            const FolderPartNames* known) {
     size_t total = 0;

@@ -29,7 +29,8 @@ struct CFileStamp {
 //   each: the room for the new text is reserved in the file first (a full
 //   disk fails there, the file untouched), and during the copy the new text
 //   is kept whole as "NAME.qvl-part-linked", which the next run's sweep
-//   (SweepStalePartFiles) copies into the file if a crash cut the copy;
+//   (SweepStalePartFiles) or the next use of the file (FinishCutCopyOf)
+//   copies into the file if a crash cut the copy;
 // - any other regular file is replaced atomically by renaming a temporary
 //   file over it; the new file keeps the old one's mode and, where the
 //   process may, its owner and group.
@@ -183,3 +184,12 @@ bool IsPartFileName(const std::string& name);
 using FolderPartNames = std::map<std::string, std::vector<std::string>>;
 size_t SweepStalePartFiles(const std::vector<std::string>& folders, long long before,
                            const FolderPartNames* known = nullptr);
+
+// Finishes, the way the sweep above does, the copy into the file at `path`
+// that a killed run left cut ("NAME.qvl-part-linked" beside the file, or
+// beside the file a symbolic link at `path` names). Called before a local
+// file is used (sent, converted, compared, opened, its session read), so
+// that no use sees the cut text whatever a sweep reached. A copy that a
+// running program is making now is left to it; a file changed since the
+// cut keeps that change. One or two lstat calls when there is no leftover.
+void FinishCutCopyOf(const std::string& path);

@@ -28,6 +28,7 @@ bool CProgramData::ImportSessions(const std::string& path) {
         CSession session;
         session.ReadLegacy(in);
         if (!IsSafeBoxFileName(session.BoxFileName)) session.BoxFileName.clear();
+        SweepItemFolders(session);
         m_ProjectList.m_Projects[0].m_Sessions.push_back(std::move(session));
         return true;
     }

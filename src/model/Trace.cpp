@@ -93,6 +93,7 @@ std::string SystemErrorText(int err) {
 
 bool ReadFileText(const std::string& path, std::string& text) {
     text.clear();
+    FinishCutCopyOf(path);
     // A folder, pipe, device or socket is refused without blocking on it.
     std::string why;
     int fd = OpenRegularFileForReading(path, why);

@@ -24,7 +24,8 @@ bool IsBatchLogOpen();
 // failure is said on standard error).
 bool BatchLogWriteFailed();
 
-// Reads a whole file as bytes, verbatim. False (and a trace line with the
+// Reads a whole file as bytes, verbatim (a copy into it that a crash cut is
+// finished first, see FinishCutCopyOf). False (and a trace line with the
 // system's reason) when it cannot be read. With "Trace=" on the path is
 // traced; otherwise every 256 KB read gives a "Read: %3d K." line.
 bool ReadFileText(const std::string& path, std::string& text);

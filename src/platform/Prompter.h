@@ -28,8 +28,9 @@ public:
     virtual void Message(const std::string& text, MsgIcon icon) = 0;
     // A Yes/No question; Cancel only where allowCancel is set.
     virtual Answer Ask(const std::string& text, MsgIcon icon, bool allowCancel) = 0;
-    // A Yes/No question whose Yes would lose somebody's work: No is the
-    // default button, so that Enter keeps it.
+    // A Yes/No question whose Yes would lose or delete something (a file,
+    // a basket, unsaved work): No is the default button, so that Enter
+    // keeps it.
     virtual Answer AskDefaultNo(const std::string& text, MsgIcon icon) { return Ask(text, icon, false); }
     // A question with OK and Cancel buttons; true for OK. Without a window it
     // is the Yes/No question, Yes standing for OK.

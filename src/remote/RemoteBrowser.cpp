@@ -402,15 +402,15 @@ void CRemoteBrowser::CreateDirectory() {
 namespace {
 
 bool ConfirmFolderDelete(const std::string& name) {
-    return Prompter().Ask("This will remove the directory " + name + " and its contents.\r\n" +
-                              "Are you sure?\r\n" + kNotSure,
-                          MsgIcon::Stop, false) == Answer::Yes;
+    return Prompter().AskDefaultNo("This will remove the directory " + name + " and its contents.\r\n" +
+                                      "Are you sure?\r\n" + kNotSure,
+                                   MsgIcon::Stop) == Answer::Yes;
 }
 
 bool ConfirmFilesDelete() {
-    return Prompter().Ask(std::string("This will remove the selected files.\r\n") + "Are you sure?\r\n" +
-                              kNotSure,
-                          MsgIcon::None, false) == Answer::Yes;
+    return Prompter().AskDefaultNo(std::string("This will remove the selected files.\r\n") + "Are you sure?\r\n" +
+                                      kNotSure,
+                                   MsgIcon::None) == Answer::Yes;
 }
 
 }  // namespace

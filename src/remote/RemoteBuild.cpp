@@ -5,6 +5,7 @@
 
 #include "model/Globals.h"
 #include "model/ProgramData.h"
+#include "model/SafeFile.h"
 #include "model/Trace.h"
 #include "platform/Prompter.h"
 #include "model/Sound.h"
@@ -121,6 +122,7 @@ void ExecuteRemoteCommandFile(CProgramData& data, RemoteBuildValues& v, std::str
                               CFileItem& result) {
     output.clear();
     std::string host = v.host, user = v.user;
+    FinishCutCopyOf(v.localPath);
     if (!ConnectHost(data, host, user, true)) {
         std::remove(v.scriptLocalPath.c_str());
         WriteTraceString("-?- Login failed.");

@@ -782,6 +782,8 @@ void CTransferRun::PrepareItem(Step& s) {
     }
     s.remotePath = item.RemoteDir + item.FileName;
     s.localPath = item.LocalDir + item.FileName;
+    // What is sent is the file's whole text, never a copy a killed run cut.
+    if (m_bToRemote) FinishCutCopyOf(s.localPath);
     s.line = ItemLine(s);
     // A file marked text whose start holds a NUL byte is no text: sent
     // or fetched as text it would lose or gain bytes.
@@ -1138,6 +1140,7 @@ bool RunCommandLine(const std::string& command, const std::string& argument) {
 
 void OpenWithAssociation(const std::string& path, const std::string& editor,
                          const std::string& textExtensions) {
+    FinishCutCopyOf(path);
     const std::string ext = ToLowerAscii(GetFileExtension(path));
     if (ext.empty() || ToLowerAscii(textExtensions).find(ext) != std::string::npos) {
         RunCommandLine(editor, path);

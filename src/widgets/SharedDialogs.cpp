@@ -330,11 +330,11 @@ void CSelectDlg::OnDelete() {
     if (m_kind != 5 || !m_folders) return;
     SyncSelection();
     if (m_selected.empty()) return;
-    const Answer a = Prompter().Ask(
+    const Answer a = Prompter().AskDefaultNo(
         "Are you sure you want to delete the selected directories?\r\n\r\n"
         "This will physically delete the directories and their contents from hard-disk.\r\n"
         "Select No, if you are not sure.",
-        MsgIcon::Stop, false);
+        MsgIcon::Stop);
     if (a != Answer::Yes) return;
     int last = -1;
     // From the highest row down, so the indices stay valid.

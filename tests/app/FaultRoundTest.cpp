@@ -2,6 +2,8 @@
 // dying in the middle of a basket, a full local disk, a local file nobody may
 // read and a work area that cannot be written. Each time the user is told,
 // nothing local is lost or left half-written, and the window goes on working.
+#include <QAbstractButton>
+#include <QLabel>
 #include <QProgressBar>
 #include <QTest>
 
@@ -16,6 +18,10 @@
 #include "FtpWindowFixture.h"
 #include "widgets/LineTextBox.h"
 #include "app/CompareCommands.h"
+#include "app/ConversionCommands.h"
+#include "app/ItemCommands.h"
+#include "compare/ui/FileDiffDlg.h"
+#include "convert_ui/ui/BatchTextConversionDlg.h"
 #include "widgets/TextRichEdit.h"
 #include "widgets/TextWindows.h"
 #include "convert/ConversionRun.h"
@@ -172,6 +178,25 @@ protected:
         EXPECT_EQ(bar->value(), 0);
         EXPECT_TRUE(frame->Action(32567)->isChecked());
     }
+    // Converts the row's file over itself in the batch window, "cat" to "dog".
+    void ConvertInPlace(int row) {
+        UseOneMacroLibrary(frame->Data().m_LibraryList, "Animals", "cat", "dog");
+        SelectRows({row});
+        g_nWorkMode = 1;
+        frame->ExecuteCommand(32629);
+        CBatchTextConversionDlg* batch = frame->ConversionCommands().Batch();
+        ASSERT_NE(batch, nullptr);
+        const auto press = [](QWidget& w, const char* id) { w.findChild<QAbstractButton*>(id)->click(); };
+        press(*batch, "1510");  // convert, not preview
+        press(*batch, "1737");  // the selected file
+        ASSERT_EQ(batch->InputList()->topLevelItemCount(), 1);
+        press(*batch, "1855");
+        batch->SelectAllInputFiles();
+        press(batch->OutputFilenames(), "1822");  // written over itself
+        prompter.answers = {Answer::Yes};          // asked about that
+        press(*batch, "1348");
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !batch->Runner().IsRunning(); }, 10000));
+    }
     std::string Status(int row) { return frame->Data().GetFileItem(0, 0, 0, row).IsFTPed; }
     bool Logged(const std::string& part) { return Log().find(part) != std::string::npos; }
     bool Said(const std::string& part) {
@@ -320,6 +345,73 @@ TEST_F(FaultRoundTest, ACopyCutInASessionNotShownAtTheStartIsFinishedBeforeItsFi
     EXPECT_TRUE(ReadFile(big) == newText);
     EXPECT_TRUE(ReadFile(other + "big-too.txt") == newText);
     EXPECT_TRUE(Logged("The file " + big + " was left part-written by an unfinished save; its new text")) << Log();
+}
+
+TEST_F(FaultRoundTest, ACopyCutInAFileNoSweepReachedIsFinishedBeforeItIsSentComparedConvertedOrOpened) {
+    // The session shown at start: 300 items in folders of their own in its
+    // first basket, more folders than the start looks at; its second
+    // basket's files had the copies of their new texts cut by a crash.
+    MakeFtpArea(false);
+    const std::string later = Files() + "/later/";
+    fs::create_directories(later);
+    const std::vector<std::string> names{"send.txt", "cmp.txt", "conv.txt", "open.txt"};
+    const auto newText = [](const std::string& name) { return "the new text of " + name + ", a cat\n"; };
+    for (const std::string& name : names) {
+        const std::string file = later + name, leftover = file + ".qvl-part-linked";
+        WriteFile(file, "the new tthe old text\n");
+        ASSERT_EQ(::link(file.c_str(), (file + "-too").c_str()), 0);
+        WriteFile(leftover, newText(name));
+    }
+    WriteFile(later + "same.txt", newText("cmp.txt"));
+    {
+        CProgramData d;
+        d.LoadMasterFile();
+        for (int i = 0; i < 300; ++i) {
+            const std::string folder = Files() + "/f" + std::to_string(i) + "/";
+            fs::create_directories(folder);
+            d.InsertFileItems(0, 0, 0, i, Item("a.txt", folder));
+        }
+        for (const std::string& name : names) d.InsertFileItems(0, 0, 1, d.GetFileItemCount(0, 0, 1), Item(name, later));
+        d.InsertFileItems(0, 0, 1, 4, Item("same.txt", later));
+        d.SetCurrentBasket(0, 0, 1);
+        ASSERT_TRUE(d.SaveMasterFile(g_strSessionInfoDir + kMasterFileName));
+    }
+    Open();
+    ASSERT_EQ(frame->Data().GetCurBasket(), 1);
+    ASSERT_EQ(frame->FileList()->topLevelItemCount(), 5);
+    for (const std::string& name : names) ASSERT_TRUE(fs::exists(later + name + ".qvl-part-linked")) << name;
+    const auto whole = [&](const std::string& name) {
+        return ReadFile(later + name) == newText(name) && ReadFile(later + name + "-too") == newText(name) &&
+               !fs::exists(later + name + ".qvl-part-linked");
+    };
+
+    SelectRows({0});
+    frame->ExecuteCommand(32564);  // F5
+    Finish();
+    Tick();
+    EXPECT_EQ(ReadFile(ServerRoot() + "/send.txt"), newText("send.txt"));
+    EXPECT_TRUE(whole("send.txt"));
+    EXPECT_TRUE(Logged("The file " + later + "send.txt was left part-written by an unfinished save; its new text"))
+        << Log();
+
+    SelectRows({1, 4});
+    frame->ExecuteCommand(32548);  // the quick diff of two files
+    EXPECT_TRUE(whole("cmp.txt"));
+    EXPECT_TRUE(frame->CompareCommands().DiffWindow(1).Label(0)->text().endsWith("(ok/0)"))
+        << frame->CompareCommands().DiffWindow(1).Label(0)->text().toStdString();
+
+    std::string opened = "not opened";
+    CItemCommands::s_openFile = [&](const std::string& path) { opened = ReadFile(path); };
+    SelectRows({3});
+    frame->ExecuteCommand(32517);
+    CItemCommands::s_openFile = nullptr;
+    EXPECT_EQ(opened, newText("open.txt"));
+    EXPECT_TRUE(whole("open.txt"));
+
+    ConvertInPlace(2);
+    EXPECT_EQ(ReadFile(later + "conv.txt"), "the new text of conv.txt, a dog\n");
+    EXPECT_EQ(ReadFile(later + "conv.txt-too"), "the new text of conv.txt, a dog\n");
+    EXPECT_FALSE(fs::exists(later + "conv.txt.qvl-part-linked"));
 }
 
 // ------------------------------------------------------------------ a full disk
@@ -812,8 +904,10 @@ protected:
         }
         return ids;
     }
-    // Answers every box that comes up until none has come for a while; how many.
-    int AnswerBoxes(const std::string& mainWindow) {
+    // Answers every box that comes up until none has come for a while; how
+    // many. Return takes a question's default; with `yes` a question is
+    // answered Yes (Alt+Y) and a message OK.
+    int AnswerBoxes(const std::string& mainWindow, bool yes = false) {
         int answered = 0;
         for (int quiet = 0; quiet < 10 && answered < 20;) {
             const std::vector<std::string> boxes = Boxes(mainWindow);
@@ -824,6 +918,15 @@ protected:
             }
             quiet = 0;
             Xdo("windowfocus --sync " + boxes.front());
+            if (yes) {
+                Xdo("key alt+y");
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                const std::vector<std::string> left = Boxes(mainWindow);
+                if (std::find(left.begin(), left.end(), boxes.front()) == left.end()) {
+                    ++answered;
+                    continue;
+                }
+            }
             Xdo("key Return");
             ++answered;
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -866,11 +969,16 @@ TEST_F(FaultRoundUnderX, EveryFailedSaveIsABoxTheUserAnswersAndTheWindowStillClo
     EXPECT_TRUE(program->Running());
     EXPECT_EQ(AreaFiles(), saved);
 
-    // Closing tries once more, says so, asks whether to close unsaved (Return
-    // takes Yes) and ends.
+    // Closing tries once more, says so and asks whether to close unsaved:
+    // Return takes No, and the window stays...
     Xdo("windowfocus --sync " + id);
     Xdo("key --clearmodifiers shift+Escape");
-    EXPECT_GE(AnswerBoxes(id), 1);
+    EXPECT_GE(AnswerBoxes(id), 2);
+    EXPECT_FALSE(qvltest::WaitFor([&] { return !program->Running(); }, 1000)) << "Return closed unsaved";
+    // ...until the user says Yes.
+    Xdo("windowfocus --sync " + id);
+    Xdo("key --clearmodifiers shift+Escape");
+    EXPECT_GE(AnswerBoxes(id, true), 1);
     EXPECT_TRUE(qvltest::WaitFor([&] { return !program->Running(); }, 15000));
     EXPECT_EQ(AreaFiles(), saved);
 }

@@ -480,12 +480,7 @@ class BatchWindowTest : public LibraryCommandsTest {
 protected:
     void OpenBatch(int files, const std::string& text) {
         Open();
-        Libs().Clear();
-        CLibrary l("Animals");
-        l.MacroList.emplace_back("cat", "dog");
-        Libs().Append(l);
-        g_nLibIndex = 0;
-        Libs().CurrentLibrary = 0;
+        UseOneMacroLibrary(Libs(), "Animals", "cat", "dog");
         lib->RefillLibraryList();
         std::filesystem::create_directories(Files() + "/batch");
         items.clear();

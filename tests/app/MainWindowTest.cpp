@@ -2,6 +2,7 @@
 #include <QDockWidget>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -9,7 +10,9 @@
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
+#include <filesystem>
 #include <thread>
 
 #include "app/ControlPanelBar.h"
@@ -517,4 +520,67 @@ TEST_F(WindowTest, TreesTakeDropsOnlyFromThemselves) {
     EXPECT_TRUE(tree->HandleDrop(tree, at));
     EXPECT_EQ(w.Data().GetSessionName(0, 0), "Build");
     EXPECT_EQ(w.Data().GetSessionName(0, 1), "Web site");
+}
+
+TEST_F(WindowTest, EnterAtAQuestionWhoseYesDeletesOrLosesSomethingKeepsIt) {
+    MakeSampleArea();
+    CMainFrame& w = Open();
+    w.Banner()->Close();
+    QtPrompter dialogs;
+    dialogs.SetParentWindow(&w);
+    ScopedPrompter use(dialogs);
+    // The user's hand: Return on every box that comes up, whatever has the
+    // box's focus.
+    std::vector<std::string> boxes;
+    QTimer hand;
+    QObject::connect(&hand, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible()) return;
+        boxes.push_back(box->text().toStdString());
+        QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key_Return);
+    });
+    hand.start(20);
+    const auto asked = [&](const std::string& part) {
+        return !boxes.empty() && boxes.back().find(part) != std::string::npos;
+    };
+    CProgramData& d = w.Data();
+
+    w.BasketList()->topLevelItem(0)->setSelected(true);
+    w.ExecuteCommand(32504);  // Delete basket
+    EXPECT_TRUE(asked("delete the basket?\r\n\r\nThis will remove the basket"));
+    EXPECT_EQ(d.GetBasketCount(0, 0), 2);
+
+    const std::string file = d.GetFileItem(0, 0, 0, 0).GetLocalPath();
+    w.FileList()->topLevelItem(0)->setSelected(true);
+    w.ExecuteCommand(32526);  // Delete file
+    EXPECT_TRUE(asked("from your local disk permanently?"));
+    EXPECT_TRUE(std::filesystem::exists(file));
+
+    w.PanelPresenter().OnSessionRightClick(TreeRef::Leaf(0, 1));
+    w.ExecuteCommand(32672);  // Delete session
+    EXPECT_TRUE(asked("delete the session?"));
+    EXPECT_EQ(d.GetSessionCount(0), 2);
+
+    std::vector<std::string> folders{Files() + "/saved"};
+    std::filesystem::create_directories(folders[0]);
+    {
+        CSelectDlg pick(&folders, &w);
+        pick.List()->topLevelItem(0)->setSelected(true);
+        pick.findChild<QPushButton*>("1589")->click();  // Delete
+    }
+    EXPECT_TRUE(asked("delete the selected directories?"));
+    EXPECT_TRUE(std::filesystem::is_directory(Files() + "/saved"));
+
+    // The close cannot save (a folder in the master file's place): the
+    // window stays open with what it holds.
+    const std::string master = g_strSessionInfoDir + kMasterFileName;
+    std::filesystem::remove(master);
+    std::filesystem::create_directory(master);
+    d.InsertBasket("New", 0, 0, 2);
+    EXPECT_FALSE(w.close());
+    EXPECT_TRUE(asked("Close anyway?"));
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(d.GetBasketCount(0, 0), 3);
+    hand.stop();
+    std::filesystem::remove(master);
 }

@@ -348,13 +348,7 @@ TEST_F(ScreenTest, AWindowTheUserAsksForOpensInFrontBesideTheMainWindow) {
     };
 
     // The preview of an instance the user clicks.
-    CLibraryList& libs = w->Data().m_LibraryList;
-    libs.Clear();
-    CLibrary lib("Lines");
-    lib.MacroList.emplace_back("line", "row");
-    libs.Append(lib);
-    g_nLibIndex = 0;
-    libs.CurrentLibrary = 0;
+    UseOneMacroLibrary(w->Data().m_LibraryList, "Lines", "line", "row");
     w->ConversionCommands().FillLibraryLists();
     w->Data().SetSelection(0, 0, 0, {0});
     w->FileList()->topLevelItem(0)->setSelected(true);

@@ -25,6 +25,18 @@
 #include "platform/Prompter.h"
 #include "support/TempDir.h"
 
+// The libraries become one library of one macro (find, replace), the
+// current one.
+inline void UseOneMacroLibrary(CLibraryList& libs, const std::string& name, const std::string& find,
+                               const std::string& replace) {
+    libs.Clear();
+    CLibrary lib(name);
+    lib.MacroList.emplace_back(find, replace);
+    libs.Append(lib);
+    g_nLibIndex = 0;
+    libs.CurrentLibrary = 0;
+}
+
 // The entry `entry` of the submenu `submenu` of a pop-up menu, or nullptr.
 inline QAction* SubmenuAction(const QMenu& popup, const QString& submenu, const QString& entry) {
     for (QAction* a : popup.actions())

@@ -1,4 +1,5 @@
 #include <filesystem>
+#include <unistd.h>
 
 #include "ModelFixture.h"
 
@@ -29,11 +30,24 @@ TEST_F(SessionImportTest, CopiedMasterFileWithOneWorkFileMissing) {
 }
 
 TEST_F(SessionImportTest, OlderSingleSessionFile) {
+    // Its items' files: the copy of a new text into a file with two names
+    // was cut by a crash, here and beside the file a link points to.
+    const std::string local = tmp.dir() + "l/", other = tmp.dir() + "other/";
+    CreateFolderPath(local);
+    CreateFolderPath(other);
+    WriteFile(local + "x.com", "the new tthe old text\n");
+    ASSERT_EQ(::link((local + "x.com").c_str(), (other + "x-too.com").c_str()), 0);
+    WriteFile(local + "x.com.qvl-part-linked", "the new text\n");
+    WriteFile(other + "real.txt", "cut");
+    ASSERT_EQ(::link((other + "real.txt").c_str(), (other + "real-too.txt").c_str()), 0);
+    WriteFile(other + "real.txt.qvl-part-linked", "the whole text\n");
+    fs::create_symlink(other + "real.txt", local + "y.txt");
     WriteFile(tmp / "old.txt",
               "Session ID: 0\n"
-              "SessionName=Old, Host=h, User=u, RemoteDir=/r/, LocalDir=/l/, SessionBox=0, BasketInd=0, \n"
+              "SessionName=Old, Host=h, User=u, RemoteDir=/r/, LocalDir=" + local + ", SessionBox=0, BasketInd=0, \n"
               "Box01-Ses01-Old.txt\n"
-              "    0. FileName=x.com, m_IsBatfile=Yes, BasketInd=0, \n"
+              "    0. FileName=x.com, LocalDir=" + local + ", m_IsBatfile=Yes, BasketInd=0, \n"
+              "    1. FileName=y.txt, LocalDir=" + local + ", BasketInd=0, \n"
               "End of Session ID: \n");
     CProgramData imported;
     imported.ImportSessions(tmp / "old.txt");
@@ -41,6 +55,12 @@ TEST_F(SessionImportTest, OlderSingleSessionFile) {
     EXPECT_EQ(imported.GetProjectName(0), "My Project");
     ASSERT_EQ(imported.GetSessionCount(0), 1);
     EXPECT_TRUE(imported.GetFileItem(0, 0, 0, 0).IsBatFile);
+    ASSERT_EQ(imported.GetFileItem(0, 0, 0, 1).GetLocalPath(), local + "y.txt");
+    // Both copies are finished as the session is read.
+    EXPECT_EQ(ReadFile(other + "x-too.com"), "the new text\n");
+    EXPECT_EQ(ReadFile(other + "real-too.txt"), "the whole text\n");
+    EXPECT_FALSE(fs::exists(local + "x.com.qvl-part-linked"));
+    EXPECT_FALSE(fs::exists(other + "real.txt.qvl-part-linked"));
 }
 
 TEST_F(SessionImportTest, NothingToImport) {

@@ -72,6 +72,7 @@ struct OpenedFile {
 
 bool OpenRegularFile(const std::string& path, OpenedFile& file, std::string& reason) {
     file.Close();
+    FinishCutCopyOf(path);
     // The reason is worded as every other reader of the program words it
     // ("PATH is a folder, not a file.", "... a named pipe ...", "... a device ...").
     file.fd = OpenRegularFileForReading(path, reason);

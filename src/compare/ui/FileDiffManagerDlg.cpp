@@ -268,7 +268,7 @@ void CFileDiffManagerDlg::ShowPalette() {
 
 bool CFileDiffManagerDlg::Reset() {
     if (m_instances->count() > 0 &&
-        Prompter().Ask("This will remove all instances of diffs.\r\n\r\nGo ahead?", MsgIcon::Question, false) !=
+        Prompter().AskDefaultNo("This will remove all instances of diffs.\r\n\r\nGo ahead?", MsgIcon::Question) !=
             Answer::Yes)
         return false;
     m_instances->clear();

@@ -246,8 +246,8 @@ void CMasterFileDlg::SetSelectedRow(int row) {
 
 void CMasterFileDlg::LoadFile() {
     if (m_palette->Count() > 0 &&
-        Prompter().Ask("The master palette contains text.\r\nAre you sure to discard that text, and load with your new file?",
-                       MsgIcon::Question, false) != Answer::Yes)
+        Prompter().AskDefaultNo("The master palette contains text.\r\nAre you sure to discard that text, and load with your new file?",
+                                MsgIcon::Question) != Answer::Yes)
         return;
     // The dialog starts in the local folder used last.
     const auto path = g_pickPaletteFile ? g_pickPaletteFile(g_strLastLocalDir) : PickWithDialog(g_strLastLocalDir);
@@ -273,8 +273,8 @@ bool CMasterFileDlg::LoadPath(const std::string& path) {
 void CMasterFileDlg::DropFiles(const std::vector<std::string>& paths) {
     if (paths.empty()) return;
     if (m_palette->Count() > 0 &&
-        Prompter().Ask("The master palette contains text.\r\nAre you sure to discard that text, and load with your new file?",
-                       MsgIcon::Question, false) != Answer::Yes)
+        Prompter().AskDefaultNo("The master palette contains text.\r\nAre you sure to discard that text, and load with your new file?",
+                                MsgIcon::Question) != Answer::Yes)
         return;
     // Only the first item counts, whatever the length of its path.
     const std::string& path = paths.front();

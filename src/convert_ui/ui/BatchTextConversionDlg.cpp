@@ -706,7 +706,7 @@ bool CBatchTextConversionDlg::Validate(bool convertRun) {
         Prompter().Message(c.refusal, MsgIcon::Stop);
         return false;
     }
-    if (!c.question.empty() && Prompter().Ask(c.question, MsgIcon::Question, false) != Answer::Yes) return false;
+    if (!c.question.empty() && Prompter().AskDefaultNo(c.question, MsgIcon::Question) != Answer::Yes) return false;
     return true;
 }
 

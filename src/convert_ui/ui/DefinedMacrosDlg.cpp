@@ -326,7 +326,7 @@ void CDefinedMacrosDlg::OnRenameLibrary() {
 }
 
 void CDefinedMacrosDlg::OnDeleteLibrary() {
-    if (Prompter().Ask("Are you sure?", MsgIcon::Question, false) != Answer::Yes) return;
+    if (Prompter().AskDefaultNo("Are you sure?", MsgIcon::Question) != Answer::Yes) return;
     const std::vector<int> rows = SelectedLibraries();
     if (rows.empty() || !Libs().IsValidIndex(rows[0])) return;
     const int i = rows[0];
@@ -604,7 +604,7 @@ void CDefinedMacrosDlg::OnExportLibrary() {
         }
         g_strExportLibraryFile = *path;
         if (QFileInfo::exists(Q(*path)) &&
-            Prompter().Ask("File already exists. Ok to overwrite?", MsgIcon::Question, false) != Answer::Yes)
+            Prompter().AskDefaultNo("File already exists. Ok to overwrite?", MsgIcon::Question) != Answer::Yes)
             continue;
         if (file.SaveLibraryFile(*path)) Prompter().Message("Selected library dumped to:\r\n   " + *path, MsgIcon::None);
         return;

@@ -110,7 +110,7 @@ bool CGlobalPasswordUpdateDlg::eventFilter(QObject* watched, QEvent* event) {
 
 void CGlobalPasswordUpdateDlg::OnUpdate() {
     if (m_strPassword.empty() &&
-        Prompter().Ask("Empty password. Are you sure?", MsgIcon::Question, false) != Answer::Yes)
+        Prompter().AskDefaultNo("Empty password. Are you sure?", MsgIcon::Question) != Answer::Yes)
         return;
     for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
         if (!m_list->topLevelItem(i)->isSelected()) continue;
