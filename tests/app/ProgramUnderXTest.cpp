@@ -81,6 +81,19 @@ protected:
         }
         UiTest::TearDown();
     }
+    // The program as main() starts it.
+    bool Start() {
+        app = std::make_unique<CQuorvellianApp>();
+        if (!app->InitInstance()) return false;
+        frame = app->MainFrame();
+        return true;
+    }
+    // From the driver: Escape sends the start-up banner away.
+    void SendBannerAway() {
+        hands.Focus(frame->Banner());
+        hands.Key("Escape");
+        hands.WaitGui([&] { return frame->Banner()->IsClosed(); }, 5000);
+    }
     int Rows() {
         return hands.Gui([&] {
             CProgramData& d = frame->Data();
@@ -99,14 +112,10 @@ protected:
 // the program running and the boxes as they were; in the file list, Paste
 // pastes the items copied there.
 TEST_F(PasteTest, NothingOnTheClipboardPastesNothingAndTheFileListPastesItems) {
-    app = std::make_unique<CQuorvellianApp>();
-    ASSERT_TRUE(app->InitInstance());
-    frame = app->MainFrame();
+    ASSERT_TRUE(Start());
     ASSERT_FALSE(ClipboardHoldsText()) << "the new X server's clipboard is not empty";
     journey::Drive(hands, [&] {
-        hands.Focus(frame->Banner());
-        hands.Key("Escape");
-        hands.WaitGui([&] { return frame->Banner()->IsClosed(); }, 5000);
+        SendBannerAway();
 
         // The file list: nothing was cut or copied, nothing comes.
         hands.Focus(frame);
@@ -163,13 +172,9 @@ TEST_F(PasteTest, APastedLineBreakIsTheBlankTheFieldShowsAndAChosenPathStaysWhol
     for (const char* f : {"_qvl_master.txt", "Box01-Ses01-Alpha.txt", "Box01-Ses02-Betaold.txt"})
         std::filesystem::copy_file(std::string(QVL_TEST_DATA) + "/model/master/" + f, folder + "/" + f);
     CTextPromptDlg::s_pickerOverride = [&](int) { return QString::fromStdString(folder + "/" + kMasterFileName); };
-    app = std::make_unique<CQuorvellianApp>();
-    ASSERT_TRUE(app->InitInstance());
-    frame = app->MainFrame();
+    ASSERT_TRUE(Start());
     journey::Drive(hands, [&] {
-        hands.Focus(frame->Banner());
-        hands.Key("Escape");
-        hands.WaitGui([&] { return frame->Banner()->IsClosed(); }, 5000);
+        SendBannerAway();
         const auto paste = [&](QLineEdit* field, const std::string& keys, const QString& text) {
             hands.Gui([&] { QGuiApplication::clipboard()->setText(text); });
             hands.Focus(field);
@@ -256,13 +261,9 @@ protected:
 TEST_F(ListKeysTest, AKeyNeverHighlightsRowsOtherThanTheOnesTheWindowWorksOn) {
     WriteFile(Files() + "/index.html", "a\nb\nc\nd\n");
     WriteFile(Files() + "/about.txt", "a\nx\nc\nd\n");
-    app = std::make_unique<CQuorvellianApp>();
-    ASSERT_TRUE(app->InitInstance());
-    frame = app->MainFrame();
+    ASSERT_TRUE(Start());
     journey::Drive(hands, [&] {
-        hands.Focus(frame->Banner());
-        hands.Key("Escape");
-        hands.WaitGui([&] { return frame->Banner()->IsClosed(); }, 5000);
+        SendBannerAway();
 
         // The basket list: "Pages" (8 files) over "Scripts" (2 files).
         hands.Focus(frame);
