@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QStackedWidget>
 #include <QTabBar>
@@ -96,6 +97,12 @@ void CPanelTree::dropEvent(QDropEvent* e) {
     // The tree is drawn again from the model; the view itself moves nothing.
     e->setDropAction(Qt::IgnoreAction);
     e->accept();
+}
+
+void CPanelTree::keyPressEvent(QKeyEvent* e) {
+    // Keys do nothing in the trees: only a click makes an item current, so
+    // a key never highlights an item other than the one the window shows.
+    e->ignore();
 }
 
 bool CPanelTree::HandleDrop(const QObject* source, const QPoint& pos) {

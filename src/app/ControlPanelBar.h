@@ -30,6 +30,7 @@ signals:
 protected:
     void dropEvent(QDropEvent* e) override;
     void dragMoveEvent(QDragMoveEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     bool m_sessions;

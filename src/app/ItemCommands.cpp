@@ -685,7 +685,11 @@ void CItemCommands::EditCommand(int which) {
         act(messages);
     };
     if (w && w == messages) return actOnMessages();
-    if (auto* le = qobject_cast<QLineEdit*>(w)) return act(le);
+    if (auto* le = qobject_cast<QLineEdit*>(w)) {
+        // A one-line field takes the pasted text as one line.
+        if (which == 2 && OneLineField(le)) return PasteIntoField(le);
+        return act(le);
+    }
     if (auto* pe = qobject_cast<QPlainTextEdit*>(w)) return act(pe);
     if (auto* te = qobject_cast<QTextEdit*>(w)) return act(te);
     if (auto* lb = qobject_cast<CLineTextBox*>(w)) return act(lb);

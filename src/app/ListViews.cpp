@@ -136,8 +136,11 @@ void CQuorvellianViewTop::keyPressEvent(QKeyEvent* e) {
         key = K::Up;
     else if (e->key() == Qt::Key_Down)
         key = K::Down;
+    // Any other key does nothing: the list's own moves (Home, End, the page
+    // keys, a typed letter) would highlight a basket other than the one whose
+    // files are listed and sent.
     if (key == K::Other) {
-        QTreeWidget::keyPressEvent(e);
+        e->ignore();
         return;
     }
     if (m_frame->Presenter().OnBasketListKey(key, SelectedRows())) selectAll();

@@ -1,7 +1,15 @@
 #include "app/PasteGuard.h"
 
+#include <algorithm>
+
+#include <QAction>
 #include <QApplication>
+#include <QDropEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QTextEdit>
@@ -28,7 +36,55 @@ QWidget* EditableTextBox(QObject* o) {
     return nullptr;
 }
 
+bool IsLineBreak(QChar c) {
+    return c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QChar::LineSeparator ||
+           c == QChar::ParagraphSeparator;
+}
+
+bool HoldsLineBreak(const QString& text) { return std::any_of(text.begin(), text.end(), IsLineBreak); }
+
+// The paste entry of a field's own context menu pastes by the rule too.
+void TakeOverPasteEntry(QMenu* menu, QLineEdit* field) {
+    for (QAction* a : menu->actions()) {
+        const bool paste = a->objectName() == QLatin1String("edit-paste") ||
+                           a->text().section(QLatin1Char('\t'), 0, 0) == QLineEdit::tr("&Paste");
+        if (!paste || a->property("qvlOneLine").toBool()) continue;
+        QObject::disconnect(a, &QAction::triggered, field, nullptr);
+        QObject::connect(a, &QAction::triggered, field, [field] { PasteIntoField(field); });
+        a->setProperty("qvlOneLine", true);
+    }
+}
+
 }  // namespace
+
+QLineEdit* OneLineField(QObject* o) {
+    // A box of a class of its own (the status pane, the key editor's
+    // keystroke box) takes its keys itself.
+    auto* field = qobject_cast<QLineEdit*>(o);
+    if (!field || field->metaObject() != &QLineEdit::staticMetaObject) return nullptr;
+    if (field->isReadOnly() || field->echoMode() != QLineEdit::Normal) return nullptr;
+    return field;
+}
+
+QString OneLineText(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('\r') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n')) continue;
+        out += IsLineBreak(text[i]) ? QChar(QLatin1Char(' ')) : text[i];
+    }
+    return out;
+}
+
+void PasteIntoField(QLineEdit* field, QClipboard::Mode mode) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!field || field->isReadOnly() || !clipboard) return;
+    if (mode == QClipboard::Selection && !clipboard->supportsSelection()) return;
+    const QString text = clipboard->text(mode);
+    // As the field's own paste: an empty clipboard still takes the selection away.
+    if (text.isEmpty() && !field->hasSelectedText()) return;
+    field->insert(OneLineText(text));
+}
 
 CPasteGuard::CPasteGuard(QObject* parent) : QObject(parent) {}
 
@@ -47,7 +103,59 @@ bool CPasteGuard::eventFilter(QObject* watched, QEvent* event) {
                 return true;
             break;
         }
+        case QEvent::Show:
+            if (auto* menu = qobject_cast<QMenu*>(watched))
+                if (QLineEdit* field = OneLineField(menu->parentWidget())) TakeOverPasteEntry(menu, field);
+            break;
         default: break;
     }
+    if (QLineEdit* field = OneLineField(watched)) return OneLineInput(field, event);
     return QObject::eventFilter(watched, event);
+}
+
+// Text the user brings into a one-line field: with a line break in it, it
+// goes in by the rule; without, the field takes it as always.
+bool CPasteGuard::OneLineInput(QLineEdit* field, QEvent* event) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    switch (event->type()) {
+        case QEvent::KeyPress: {
+            if (!static_cast<QKeyEvent*>(event)->matches(QKeySequence::Paste)) return false;
+            if (!clipboard || !HoldsLineBreak(clipboard->text())) return false;
+            PasteIntoField(field);
+            return true;
+        }
+        case QEvent::MouseButtonRelease: {
+            // The middle button pastes the mouse selection where it was pressed.
+            if (static_cast<QMouseEvent*>(event)->button() != Qt::MiddleButton || !clipboard ||
+                !clipboard->supportsSelection() || !HoldsLineBreak(clipboard->text(QClipboard::Selection)))
+                return false;
+            field->deselect();
+            PasteIntoField(field, QClipboard::Selection);
+            return true;
+        }
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            const QMimeData* mime = drop->mimeData();
+            if (!mime || !mime->hasText() || !HoldsLineBreak(mime->text())) return false;
+            QMimeData oneLine;
+            oneLine.setText(OneLineText(mime->text()));
+            QDropEvent again(drop->position(), drop->possibleActions(), &oneLine, drop->buttons(),
+                             drop->modifiers());
+            again.setDropAction(drop->dropAction());
+            QCoreApplication::sendEvent(field, &again);
+            drop->setDropAction(again.dropAction());
+            drop->setAccepted(again.isAccepted());
+            return true;
+        }
+        case QEvent::InputMethod: {
+            auto* im = static_cast<QInputMethodEvent*>(event);
+            if (!HoldsLineBreak(im->commitString())) return false;
+            QInputMethodEvent again(im->preeditString(), im->attributes());
+            again.setCommitString(OneLineText(im->commitString()), im->replacementStart(), im->replacementLength());
+            QCoreApplication::sendEvent(field, &again);
+            im->setAccepted(again.isAccepted());
+            return true;
+        }
+        default: return false;
+    }
 }

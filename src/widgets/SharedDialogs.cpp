@@ -20,7 +20,6 @@
 #include <QTextLayout>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-#include <QValidator>
 
 #include "widgets/DialogRules.h"
 #include "widgets/Icons.h"
@@ -42,30 +41,7 @@ std::string S(const QString& s) {
     QByteArray b = s.toUtf8();
     return std::string(b.constData(), std::size_t(b.size()));
 }
-// Turns the line breaks of a one-line field's text into blanks.
-class COneLineValidator : public QValidator {
-public:
-    using QValidator::QValidator;
-    State validate(QString& input, int& pos) const override {
-        if (!input.contains(QLatin1Char('\r')) && !input.contains(QLatin1Char('\n'))) return Acceptable;
-        QString out;
-        out.reserve(input.size());
-        int at = pos;
-        for (int i = 0; i < input.size(); ++i) {
-            if (input[i] == QLatin1Char('\r') && i + 1 < input.size() && input[i + 1] == QLatin1Char('\n')) {
-                if (i < pos) --at;
-                continue;
-            }
-            out += input[i] == QLatin1Char('\r') || input[i] == QLatin1Char('\n') ? QChar(QLatin1Char(' ')) : input[i];
-        }
-        input = out;
-        pos = std::min<int>(at, int(out.size()));
-        return Acceptable;
-    }
-};
 }  // namespace
-
-void KeepOneLine(QLineEdit* edit) { edit->setValidator(new COneLineValidator(edit)); }
 
 std::function<std::optional<std::string>(int)> CTextPromptDlg::s_remoteFolderChooser;
 std::function<QString(int)> CTextPromptDlg::s_pickerOverride;
@@ -124,7 +100,6 @@ void CTextPromptDlg::Build() {
     m_edit = new QLineEdit(m_text, this);
     m_edit->setObjectName("1622");
     m_edit->setMinimumWidth(320);
-    KeepOneLine(m_edit);
     row->addWidget(m_edit);
     m_browse = new QPushButton("...", this);
     m_browse->setObjectName("1841");

@@ -20,10 +20,6 @@ QString BrowseForFile(const QString& title, const QString& initialFolder, QWidge
 // nothing about an existing file (the caller does).
 QString BrowseForFileToWrite(const QString& title, const QString& initialFolder, QWidget* parent = nullptr);
 
-// Makes the box a one-line field for good: a line break put into it (pasted,
-// or in a text it is given) becomes a blank, a CR LF one blank.
-void KeepOneLine(QLineEdit* edit);
-
 class CProgramData;
 // The program data of the open main window (null until it opens); a text
 // prompt whose button browses remote folders browses on its connection.

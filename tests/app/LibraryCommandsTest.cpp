@@ -1,7 +1,9 @@
 // The library manager and its editors, driven on the window as the program
 // opens it; modal editors run through the test's modal runner.
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
@@ -11,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QTest>
 #include <QTreeWidget>
 
 #include "widgets/LineTextBox.h"
@@ -345,13 +348,15 @@ TEST_F(LibraryCommandsTest, WildCardManagerWorksOnTheLiveLibrary) {
             auto* comment = w.findChild<QLineEdit*>("1964");
             ASSERT_NE(comment, nullptr) << "the comment box is no one-line field";
             comment->clear();
-            comment->insert("Grab x\r\nand y\nz");
+            QApplication::clipboard()->setText("Grab x\r\nand y\nz");
+            QTest::keyClick(comment, Qt::Key_V, Qt::ControlModifier);
             EXPECT_EQ(comment->text(), "Grab x and y z");
             // So is the set accepted on the way.
             auto* aux = w.findChild<QLineEdit*>("1963");
             ASSERT_NE(aux, nullptr) << "the aux-set box is no one-line field";
             aux->clear();
-            aux->insert("-\r\n_");
+            QApplication::clipboard()->setText("-\r\n_");
+            QTest::keyClick(aux, Qt::Key_V, Qt::ControlModifier);
             EXPECT_EQ(aux->text(), "- _");
             Press(w, "1315");
             EXPECT_EQ(Child<QPlainTextEdit>(w, "1962")->toPlainText(), "ab");

@@ -11,7 +11,11 @@
 #include <memory>
 #include <thread>
 
+#include <QClipboard>
 #include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableView>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -34,6 +38,8 @@
 #include "UiFixture.h"
 #include "app/ConversionCommands.h"
 #include "app/ItemCommands.h"
+#include "app/ControlPanelBar.h"
+#include "app/CompareCommands.h"
 #include "app/ListViews.h"
 #include "app/MainFrame.h"
 #include "app/MessageWindowBar.h"
@@ -43,6 +49,10 @@
 #include "widgets/TextRichEdit.h"
 #include "convert_ui/ui/BatchTextConversionDlg.h"
 #include "convert_ui/ui/InteractiveTextConversionDlg.h"
+#include "compare/ui/DiffPane.h"
+#include "compare/ui/FileDiffDlg.h"
+#include "compare/ui/MasterFileDlg.h"
+#include "widgets/SharedDialogs.h"
 #include "remote/TestServers.h"
 #include "ProgramUnderXFixture.h"
 #include "ThrottledFtpServer.h"
@@ -73,6 +83,19 @@ protected:
         }
         UiTest::TearDown();
     }
+    // The program as main() starts it.
+    bool Start() {
+        app = std::make_unique<CQuorvellianApp>();
+        if (!app->InitInstance()) return false;
+        frame = app->MainFrame();
+        return true;
+    }
+    // From the driver: Escape sends the start-up banner away.
+    void SendBannerAway() {
+        hands.Focus(frame->Banner());
+        hands.Key("Escape");
+        hands.WaitGui([&] { return frame->Banner()->IsClosed(); }, 5000);
+    }
     int Rows() {
         return hands.Gui([&] {
             CProgramData& d = frame->Data();
@@ -91,14 +114,10 @@ protected:
 // the program running and the boxes as they were; in the file list, Paste
 // pastes the items copied there.
 TEST_F(PasteTest, NothingOnTheClipboardPastesNothingAndTheFileListPastesItems) {
-    app = std::make_unique<CQuorvellianApp>();
-    ASSERT_TRUE(app->InitInstance());
-    frame = app->MainFrame();
+    ASSERT_TRUE(Start());
     ASSERT_FALSE(ClipboardHoldsText()) << "the new X server's clipboard is not empty";
     journey::Drive(hands, [&] {
-        hands.Focus(frame->Banner());
-        hands.Key("Escape");
-        hands.WaitGui([&] { return frame->Banner()->IsClosed(); }, 5000);
+        SendBannerAway();
 
         // The file list: nothing was cut or copied, nothing comes.
         hands.Focus(frame);
@@ -144,16 +163,197 @@ TEST_F(PasteTest, NothingOnTheClipboardPastesNothingAndTheFileListPastesItems) {
     });
 }
 
+// A text with line breaks that the user pastes into a one-line field, by
+// every road (the keys, the field's own menu, a middle click), comes in as
+// the one line the field shows: Tabulate's column selection, Write SQL's
+// table. A path the "..." chooser returns is taken as it is: Load Session
+// imports from a folder whose name holds a line break.
+TEST_F(PasteTest, APastedLineBreakIsTheBlankTheFieldShowsAndAChosenPathStaysWhole) {
+    const std::string folder = Files() + "/d\nx";
+    std::filesystem::create_directories(folder);
+    for (const char* f : {"_qvl_master.txt", "Box01-Ses01-Alpha.txt", "Box01-Ses02-Betaold.txt"})
+        std::filesystem::copy_file(std::string(QVL_TEST_DATA) + "/model/master/" + f, folder + "/" + f);
+    CTextPromptDlg::s_pickerOverride = [&](int) { return QString::fromStdString(folder + "/" + kMasterFileName); };
+    ASSERT_TRUE(Start());
+    journey::Drive(hands, [&] {
+        SendBannerAway();
+        const auto paste = [&](QLineEdit* field, const std::string& keys, const QString& text) {
+            hands.Gui([&] { QGuiApplication::clipboard()->setText(text); });
+            hands.Focus(field);
+            hands.Click(field);
+            hands.Key("ctrl+a BackSpace " + keys);
+        };
+        const auto holds = [&](QLineEdit* field, const QString& text) {
+            return hands.WaitGui([&] { return field->text() == text; }, 3000);
+        };
+        for (const auto& [entry, title, box, text, shown] :
+             std::vector<std::tuple<QString, QString, QString, QString, QString>>{
+                 {"Tabulate Input Text", "Tabulate Text", "1608", "|\n;", "| ;"},
+                 {"Write SQL code", "Write SQL", "1606", "db..t\r\nextra", "db..t extra"}}) {
+            SCOPED_TRACE(box.toStdString());
+            EXPECT_TRUE(hands.MenuBar(frame, "Xtra", {entry}));
+            QPointer<QWidget> dlg = hands.WaitWindow(title);
+            ASSERT_TRUE(dlg);
+            auto* field = hands.Child<QLineEdit>(dlg, box);
+            ASSERT_NE(field, nullptr);
+            paste(field, "ctrl+v", text);
+            EXPECT_TRUE(holds(field, shown)) << hands.Gui([&] { return field->text().toStdString(); });
+            paste(field, "shift+Insert", text);
+            EXPECT_TRUE(holds(field, shown)) << hands.Gui([&] { return field->text().toStdString(); });
+            paste(field, "", text);
+            EXPECT_TRUE(hands.ContextMenu(hands.Middle(field), {"&Paste"}));
+            EXPECT_TRUE(holds(field, shown)) << hands.Gui([&] { return field->text().toStdString(); });
+            hands.Key("ctrl+a BackSpace");
+            hands.Gui([&] { QGuiApplication::clipboard()->setText(text, QClipboard::Selection); });
+            hands.Click(field, 2);
+            EXPECT_TRUE(holds(field, shown)) << hands.Gui([&] { return field->text().toStdString(); });
+            hands.Key("Escape");
+            EXPECT_TRUE(hands.WaitGone(dlg));
+        }
+
+        // Load Session, "...", OK.
+        CPanelTree* tree = hands.Gui([&] { return frame->ControlPanel().SessionTree(); });
+        ASSERT_TRUE(hands.ContextMenu(hands.TreePoint(tree, "Web site"), {"Load Session"}));
+        QPointer<QWidget> prompt = hands.WaitWindow("Select File");
+        ASSERT_TRUE(prompt);
+        hands.Click(hands.Child(prompt, "1841"));
+        EXPECT_TRUE(holds(hands.Child<QLineEdit>(prompt, "1622"), QString::fromStdString(folder + "/" + kMasterFileName)));
+        hands.Click(hands.Child(prompt, "1"));
+        EXPECT_TRUE(hands.WaitGone(prompt));
+        EXPECT_TRUE(hands.WaitGui([&] { return frame->Data().GetSessionName(0, 1) == "Alpha <+>"; }, 5000))
+            << hands.Gui([&] { return frame->Data().GetSessionName(0, 1); });
+        EXPECT_EQ(hands.Gui([] { return QApplication::activeModalWidget(); }), nullptr) << hands.Gui([] {
+            QWidget* m = QApplication::activeModalWidget();
+            std::string t;
+            if (m) for (QLabel* l : m->findChildren<QLabel*>()) t += l->text().toStdString() + "|";
+            return t;
+        });
+    });
+    CTextPromptDlg::s_pickerOverride = nullptr;
+}
+
+// Keys in the lists the program gives keys to never leave the highlight on
+// rows other than the ones the window works on: a key the basket list or a
+// Control panel tree does not take does nothing, and a key that moves the
+// highlight of a diff column or of the master palette takes the rows it
+// reaches as a click does.
+class ListKeysTest : public PasteTest {
+protected:
+    // After the keys, once the program has had them.
+    void Press(const std::string& keys) {
+        hands.Key(keys);
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        hands.Gui([] { QApplication::processEvents(); });
+    }
+    // The highlighted basket is the current one, whose files are listed.
+    std::string BasketsAgree() {
+        return hands.Gui([&] {
+            CProgramData& d = frame->Data();
+            const int b = d.GetCurBasket();
+            const std::vector<int> rows = frame->BasketList()->SelectedRows();
+            const int files = frame->FileList()->topLevelItemCount();
+            if (rows == std::vector<int>{b} && files == d.GetFileItemCount(0, d.GetCurSession(), b)) return std::string();
+            return "basket " + std::to_string(b) + " current, " + std::to_string(rows.size()) + " highlighted (first " +
+                   (rows.empty() ? std::string("none") : std::to_string(rows.front())) + "), " +
+                   std::to_string(files) + " files listed";
+        });
+    }
+};
+
+TEST_F(ListKeysTest, AKeyNeverHighlightsRowsOtherThanTheOnesTheWindowWorksOn) {
+    WriteFile(Files() + "/index.html", "a\nb\nc\nd\n");
+    WriteFile(Files() + "/about.txt", "a\nx\nc\nd\n");
+    ASSERT_TRUE(Start());
+    journey::Drive(hands, [&] {
+        SendBannerAway();
+
+        // The basket list: "Pages" (8 files) over "Scripts" (2 files).
+        hands.Focus(frame);
+        QTreeWidget* baskets = frame->BasketList();
+        for (const auto& [row, keys] : std::vector<std::pair<int, std::string>>{
+                 {1, "Home"}, {1, "Prior"}, {0, "End"}, {0, "Next"}, {1, "p"}, {0, "space"}}) {
+            SCOPED_TRACE(keys);
+            ASSERT_TRUE(hands.SelectRows(baskets, {row}));
+            ASSERT_TRUE(hands.WaitGui([&] { return frame->Data().GetCurBasket() == row; }, 3000));
+            Press(keys);
+            EXPECT_EQ(BasketsAgree(), "");
+        }
+        // Down still takes the next basket and lists its files.
+        ASSERT_TRUE(hands.SelectRows(baskets, {0}));
+        Press("Down");
+        EXPECT_EQ(hands.Gui([&] { return frame->Data().GetCurBasket(); }), 1);
+        EXPECT_EQ(BasketsAgree(), "");
+
+        // The session tree: the highlighted session is the one shown.
+        CPanelTree* tree = hands.Gui([&] { return frame->ControlPanel().SessionTree(); });
+        hands.ClickAt(hands.TreePoint(tree, "Web site"));
+        ASSERT_TRUE(hands.WaitGui([&] { return frame->Data().GetCurSession() == 0; }, 3000));
+        for (const std::string keys : {"Down", "End", "Home", "Up", "b"}) {
+            SCOPED_TRACE(keys);
+            Press(keys);
+            EXPECT_EQ(hands.Gui([&] {
+                          const auto items = tree->selectedItems();
+                          return items.size() == 1 ? items.front()->text(0).toStdString() : std::string("?");
+                      }),
+                      hands.Gui([&] { return frame->Data().GetSessionName(0, frame->Data().GetCurSession()); }));
+        }
+
+        // The two-file diff and the master palette.
+        hands.Focus(frame);
+        ASSERT_TRUE(hands.SelectRows(baskets, {0}));
+        ASSERT_TRUE(hands.SelectRows(frame->FileList(), {0, 1}));
+        hands.Key("alt+2");
+        CFileDiffDlg* diff = hands.Gui([&] { return &frame->CompareCommands().DiffWindow(1); });
+        ASSERT_TRUE(hands.WaitGui([&] { return diff->isVisible() && diff->Pane(0)->model()->rowCount() >= 4; }));
+        CMasterFileDlg* palette = hands.Gui([&] { return &frame->CompareCommands().Palette(); });
+        hands.Gui([&] {
+            palette->SetLines({"one", "two", "three", "four"});
+            palette->show();
+        });
+        ASSERT_TRUE(hands.WaitGui([&] { return palette->isVisible(); }));
+        const auto rowPoint = [&](QTableView* list, int row) {
+            return hands.Gui([&] {
+                return list->viewport()->mapToGlobal(list->visualRect(list->model()->index(row, 2)).center());
+            });
+        };
+        const auto highlighted = [&](QTableView* list) {
+            return hands.Gui([&] {
+                std::vector<int> rows;
+                for (const QModelIndex& i : list->selectionModel()->selectedRows()) rows.push_back(i.row());
+                std::sort(rows.begin(), rows.end());
+                return rows;
+            });
+        };
+        for (const std::string keys : {"Down", "shift+Down", "Next", "Prior"}) {
+            SCOPED_TRACE(keys);
+            hands.Focus(diff);
+            hands.ClickAt(rowPoint(diff->Pane(0), 1));
+            Press(keys);
+            EXPECT_EQ(hands.Gui([&] { return diff->Selection(0); }), highlighted(diff->Pane(0)));
+            hands.Focus(palette);
+            hands.ClickAt(rowPoint(palette->List(), 1));
+            Press(keys);
+            EXPECT_EQ(hands.Gui([&] { return palette->Palette().Selection(); }), highlighted(palette->List()));
+        }
+        EXPECT_EQ(highlighted(diff->Pane(0)), (std::vector<int>{0}));
+        EXPECT_EQ(highlighted(palette->List()), (std::vector<int>{0}));
+        hands.Gui([&] {
+            diff->hide();
+            palette->hide();
+        });
+    });
+}
+
 TEST(PasteUnderX, EveryPasteUnderX) {
     if (std::getenv("QVL_UNDER_X")) GTEST_SKIP() << "already the run under X";
     ASSERT_EQ(::access("/usr/bin/xdotool", X_OK), 0) << "xdotool is not installed (run scripts/setup)";
     qvltest::XServer server;
     std::string why;
     if (!server.Start(why)) GTEST_SKIP() << why;
-    const qvltest::SelfRun run = qvltest::RunSelfUnderX(server.Display(), "PasteTest.*");
+    const qvltest::SelfRun run = qvltest::RunSelfUnderX(server.Display(), "PasteTest.*:ListKeysTest.*");
     ASSERT_TRUE(run.started);
     EXPECT_TRUE(run.Exited0()) << run.out;
-    EXPECT_NE(run.out.find("[  PASSED  ] 1 test."), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("[  PASSED  ] 3 tests."), std::string::npos) << run.out;
 }
 
 // ------------------------------------------------------------------ windows on the screen

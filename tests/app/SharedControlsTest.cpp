@@ -7,6 +7,8 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+
+#include "app/PasteGuard.h"
 #include <QTreeWidget>
 
 #include "app/BannerQuips.h"
@@ -127,7 +129,11 @@ TEST_F(SharedControls, TextPromptRefusesEmptyAndAppendsTheFolderSlash) {
     empty.accept();
     EXPECT_TRUE(empty.isVisible());  // OK on an empty text does nothing
     // A name is one line: a pasted text's line breaks become blanks.
-    empty.Edit()->insert("Do\r\ncs\n");
+    CPasteGuard guard;
+    qApp->installEventFilter(&guard);
+    QApplication::clipboard()->setText("Do\r\ncs\n");
+    QTest::keyClick(empty.Edit(), Qt::Key_V, Qt::ControlModifier);
+    qApp->removeEventFilter(&guard);
     empty.accept();
     EXPECT_EQ(empty.result(), QDialog::Accepted);
     EXPECT_EQ(empty.Text(), "Do cs ");
@@ -135,12 +141,13 @@ TEST_F(SharedControls, TextPromptRefusesEmptyAndAppendsTheFolderSlash) {
     EXPECT_FALSE(empty.BrowseButton()->isVisibleTo(&empty));
 
     CTextPromptDlg folder("Folder", "Enter folder:", "/srv/data", 0, true, 2, "/srv");
-    CTextPromptDlg::s_pickerOverride = [](int mode) { return mode == 2 ? QString("/picked") : QString(); };
+    // The chosen folder is taken as it is, a line break in its name too.
+    CTextPromptDlg::s_pickerOverride = [](int mode) { return mode == 2 ? QString("/picked\nx") : QString(); };
     folder.OnBrowse();
-    EXPECT_EQ(folder.Edit()->text(), "/picked");
+    EXPECT_EQ(folder.Edit()->text(), "/picked\nx");
     CTextPromptDlg::s_pickerOverride = nullptr;
     folder.accept();
-    EXPECT_EQ(folder.Text(), "/picked/");
+    EXPECT_EQ(folder.Text(), "/picked\nx/");
 
     // Mode 1 browses the current connection's folders and ends the answer with "/".
     CProgramData data;

@@ -2,6 +2,7 @@
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QHeaderView>
 #include <QMimeData>
 #include <QPainter>
@@ -249,4 +250,10 @@ void CDiffListCtrl::dropEvent(QDropEvent* e) {
     if (paneIndex == 3) e->acceptProposedAction();
     else e->ignore();
     HandleDroppedUrls(e->mimeData()->urls());
+}
+
+void CDiffListCtrl::keyPressEvent(QKeyEvent* e) {
+    const QModelIndexList before = selectionModel()->selectedRows();
+    QTableView::keyPressEvent(e);
+    if (selectionModel()->selectedRows() != before) emit KeySelected();
 }

@@ -80,10 +80,14 @@ signals:
     void RowDragStarted();
     // Diff rows dropped on the master palette's list.
     void RowsDropped(int window, int pane, int row, bool override);
+    // A key moved the highlight to other rows (the owner takes them as a
+    // click takes its rows).
+    void KeySelected();
 
 protected:
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dragMoveEvent(QDragMoveEvent* e) override;
     void dropEvent(QDropEvent* e) override;
     void startDrag(Qt::DropActions supportedActions) override;
+    void keyPressEvent(QKeyEvent* e) override;
 };

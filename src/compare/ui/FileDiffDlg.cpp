@@ -113,6 +113,7 @@ CFileDiffDlg::CFileDiffDlg(QWidget* parent) : QDialog(parent) {
         m_splitter->addWidget(column);
         connect(m_panes[p], &CDiffListCtrl::TopRowChanged, this, [this, p](int top) { SyncFrom(p, top); });
         connect(m_panes[p], &QAbstractItemView::clicked, this, [this, p] { ClickPane(p); });
+        connect(m_panes[p], &CDiffListCtrl::KeySelected, this, [this, p] { ClickPane(p); });
         connect(m_panes[p], &CDiffListCtrl::RowDragStarted, this, [this, p] { StartRowDrag(p); });
         connect(m_panes[p], &QAbstractItemView::doubleClicked, this, [this, p] {
             g_DiffWindows.lastWindow = m_mode;

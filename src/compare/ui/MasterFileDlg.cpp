@@ -132,6 +132,7 @@ CMasterFileDlg::CMasterFileDlg(CProgramData& data, QWidget* parent)
         DropFiles(paths);
     });
     connect(m_list, &QAbstractItemView::clicked, this, [this] { RecordListSelection(); });
+    connect(m_list, &CDiffListCtrl::KeySelected, this, [this] { RecordListSelection(); });
     connect(m_list, &CDiffListCtrl::RowsDropped, this, [this](int window, int pane, int row, bool override) {
         if (row >= 0) SetSelectedRow(row);
         if (dropRows) dropRows(window, pane, override);

@@ -225,7 +225,6 @@ COutputFilenamesDlg::COutputFilenamesDlg(CBatchTextConversionDlg& batch, QWidget
     auto edit = [this](const char* id, const std::string& text) {
         auto* e = new QLineEdit(Q(text), this);
         e->setObjectName(id);
-        KeepOneLine(e);
         return e;
     };
     QLabel* lp = label("Prefix:", "1920");

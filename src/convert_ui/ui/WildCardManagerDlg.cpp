@@ -52,12 +52,10 @@ CWildCardManagerDlg::CWildCardManagerDlg(CProgramData* data, QWidget* parent) : 
     m_symbol->setObjectName("1694");
     m_symbol->setMaxLength(1);
     m_symbol->setFixedWidth(34);
-    KeepOneLine(m_symbol);
     m_name = new QLineEdit(this);
     m_name->setObjectName("1965");
     m_name->setMaxLength(2);
     m_name->setFixedWidth(34);
-    KeepOneLine(m_name);
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     mono.setPointSize(9);
     m_primary = new QPlainTextEdit(this);
@@ -66,10 +64,8 @@ CWildCardManagerDlg::CWildCardManagerDlg(CProgramData* data, QWidget* parent) : 
     m_aux = new QLineEdit(this);
     m_aux->setObjectName("1963");
     m_aux->setFont(mono);
-    KeepOneLine(m_aux);
     m_comment = new QLineEdit(this);
     m_comment->setObjectName("1964");
-    KeepOneLine(m_comment);
     m_skip = new QCheckBox("Skip this item (for performance).", this);
     m_skip->setObjectName("1961");
 

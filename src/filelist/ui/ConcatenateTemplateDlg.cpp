@@ -56,7 +56,6 @@ CConcatenateTemplateDlg::CConcatenateTemplateDlg(const CFileItem& item, QWidget*
 
     m_finalName = new QLineEdit;
     m_finalName->setObjectName("1622");
-    KeepOneLine(m_finalName);
     auto* browse = new QPushButton("...");
     browse->setObjectName("1335");
     browse->setFixedWidth(32);

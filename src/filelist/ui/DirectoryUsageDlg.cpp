@@ -42,8 +42,6 @@ CDirectoryUsageDlg::CDirectoryUsageDlg(CProgramData* data, int mode, const std::
     m_locLabel = Named(new QLabel("Loc:"), "1905");
     m_remoteEdit = Named(new QLineEdit, "1655");
     m_localEdit = Named(new QLineEdit, "1629");
-    KeepOneLine(m_remoteEdit);
-    KeepOneLine(m_localEdit);
     m_browseLocal = Named(new QPushButton("..."), "1389");
     m_browseRemote = Named(new QPushButton("..."), "1403");
     m_deriveLocal = Named(new QCheckBox("Derive Local directories based on remote paths"), "1502");

@@ -33,7 +33,6 @@ CFileAttributesDlg::CFileAttributesDlg(CProgramData* data, QWidget* parent)
     m_password->setEchoMode(QLineEdit::Password);
     m_remote = Named(new QLineEdit, "1587");
     m_local = Named(new QLineEdit, "1583");
-    for (QLineEdit* e : {m_host, m_user, m_remote, m_local}) KeepOneLine(e);
     m_browseRemote = Named(new QPushButton("..."), "1586");
     m_browseLocal = Named(new QPushButton("..."), "1582");
     for (QPushButton* b : {m_browseRemote, m_browseLocal}) {

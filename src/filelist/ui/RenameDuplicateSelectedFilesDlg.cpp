@@ -97,7 +97,6 @@ CRenameDuplicateSelectedFilesDlg::CRenameDuplicateSelectedFilesDlg(QWidget* pare
     auto* rename = Named(new QPushButton("Rename files\nto above new names"), "1404");
     auto* duplicate = Named(new QPushButton("Duplicate files\nto above new names"), "1371");
     auto* close = Named(new QPushButton("Close"), "1");
-    for (QLineEdit* e : {m_commonName, m_extension, m_replacement, m_output}) KeepOneLine(e);
     for (QPushButton* b : {browse, change, rename, duplicate}) b->setAutoDefault(false);
     browse->setFixedWidth(32);
 

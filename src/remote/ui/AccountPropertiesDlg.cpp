@@ -49,8 +49,6 @@ CAccountPropertiesDlg::CAccountPropertiesDlg(const CHost& account, CProgramData&
     m_pUser = Named(new QLineEdit(Q(m_strUser)), "1693");
     // Masked, and never shown as a tool tip.
     m_pPassword = Named(new QLineEdit(Q(m_strPassword)), "1642");
-    KeepOneLine(m_pHost);
-    KeepOneLine(m_pUser);
     m_pPassword->setEchoMode(QLineEdit::Password);
     form->addRow(Named(new QLabel("Host:"), "1866"), m_pHost);
     form->addRow(Named(new QLabel("User:"), "1870"), m_pUser);
@@ -74,7 +72,6 @@ CAccountPropertiesDlg::CAccountPropertiesDlg(const CHost& account, CProgramData&
     p1->addWidget(Named(new QLabel("Drop currently selected files to this locale without chaging their attributes."),
                         "1887"));
     auto* edit = Named(new QLineEdit, "1658", "Selected remote dir/bookmark");
-    KeepOneLine(edit);
     p1->addWidget(edit);
     m_bookmarks = Named(new QTreeWidget, "1718", "Bookmarks for the selected client");
     m_bookmarks->setHeaderLabels({"Name", "Bookmark"});

@@ -31,8 +31,6 @@ CLoginInformationDlg::CLoginInformationDlg(const std::string& host, const std::s
     m_pUser = new QLineEdit(Q(user), this);
     m_pUser->setObjectName("1693");
     m_pUser->setEnabled(editable);
-    KeepOneLine(m_pHost);
-    KeepOneLine(m_pUser);
     m_pPassword = new QLineEdit(Q(password), this);
     m_pPassword->setObjectName("1642");
     // Masked, and never shown as a tool tip either.

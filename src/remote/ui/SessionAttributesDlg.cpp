@@ -61,7 +61,6 @@ CSessionAttributesDlg::CSessionAttributesDlg(CProgramData& data, QWidget* parent
     m_pPassword->installEventFilter(this);
     m_pLocalDir = Edit("1583");
     m_pRemoteDir = Edit("1587");
-    for (QLineEdit* e : {m_pHost, m_pUser, m_pLocalDir, m_pRemoteDir}) KeepOneLine(e);
     form->addRow("Hostname:", m_pHost);
     form->addRow("Username:", m_pUser);
     form->addRow("Password: ", m_pPassword);

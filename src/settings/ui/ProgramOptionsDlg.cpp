@@ -122,7 +122,6 @@ void CProgramOptionsDlg::Build() {
     editorRow->addWidget(label(1866, "Use this editor:"));
     m_editor = new QLineEdit(Q(m_draft.editor), this);
     reg(m_editor, 1651);
-    KeepOneLine(m_editor);
     m_editor->setMinimumWidth(260);
     editorRow->addWidget(m_editor, 1);
     auto* editorBrowse = new QPushButton(">>", this);
@@ -156,7 +155,6 @@ void CProgramOptionsDlg::Build() {
     auto* telnetRow = new QHBoxLayout;
     m_telnet = new QLineEdit(Q(m_draft.telnet), this);
     reg(m_telnet, 1662);
-    KeepOneLine(m_telnet);
     telnetRow->addWidget(m_telnet, 1);
     auto* telnetBrowse = new QPushButton(">>", this);
     reg(telnetBrowse, 1443);
