@@ -81,8 +81,8 @@ void CFtpClient::CheckArgument(const std::string& text) const {
 
 int CFtpClient::OpenSocket(const std::string& host, int port) {
     std::string error;
-    int fd = ConnectTcp(host, port, NetTimeoutValues().connectMs, error, [this] { return StopRaised(); });
-    if (fd < 0 && StopRaised()) throw FTPException("Stopped while connecting to the server.", true);
+    int fd = ConnectTcp(host, port, NetTimeoutValues().connectMs, error, [this] { return StopWaitOver(); });
+    if (fd < 0 && StopWaitOver()) throw FTPException("Stopped while connecting to the server.", true);
     if (fd < 0) throw FTPException(error);
     return fd;
 }
@@ -98,6 +98,7 @@ void CFtpClient::Connect(const std::string& host, const std::string& user,
     CloseSocketField(m_nControlSocket);
     m_strPending.clear();
     m_bAborted = false;
+    m_bStopSeen = false;
     SetSocket(m_nControlSocket, OpenSocket(host, port));
     SetSocketTimeouts(m_nControlSocket, NetTimeoutValues().replyMs);
     try {
@@ -203,15 +204,17 @@ bool CFtpClient::StopEnd(std::chrono::steady_clock::time_point& end) {
     return true;
 }
 
+bool CFtpClient::StopWaitOver() {
+    std::chrono::steady_clock::time_point end;
+    return StopEnd(end) && std::chrono::steady_clock::now() >= end;
+}
+
 void CFtpClient::SendControl(const std::string& text, const std::string& failure) {
     // A server that stops reading commands holds the send as it would hold
     // a reply: a stop ends it after the stop's short wait, and a command
     // cut there leaves the connection out of step.
-    const SendEnd end =
-        SendAllUnlessStopped(m_nControlSocket, text.data(), text.size(), NetTimeoutValues().replyMs, [this] {
-            std::chrono::steady_clock::time_point stopEnd;
-            return StopEnd(stopEnd) && std::chrono::steady_clock::now() >= stopEnd;
-        });
+    const SendEnd end = SendAllUnlessStopped(m_nControlSocket, text.data(), text.size(),
+                                             NetTimeoutValues().replyMs, [this] { return StopWaitOver(); });
     if (end == SendEnd::Stopped) ThrowLost("Stopped while sending a command to the server.");
     if (end != SendEnd::Sent) ThrowLost(failure);
 }
@@ -329,11 +332,12 @@ void CFtpClient::OpenDataConnection() {
     int port = EnterPassiveMode();
     std::string error;
     // A stop ends the wait for a server that does not take the connection
-    // at once: no command has used it, so the control connection stays in
-    // step (and the caller learns that nothing went).
+    // (after the stop's short wait, as a reply's): no command has used it,
+    // so the control connection stays in step, and the caller learns that
+    // nothing went.
     SetSocket(m_nDataSocket, ConnectToPeerOf(m_nControlSocket, port, NetTimeoutValues().connectMs, error,
-                                             [this] { return StopRaised(); }));
-    if (m_nDataSocket < 0 && StopRaised()) {
+                                             [this] { return StopWaitOver(); }));
+    if (m_nDataSocket < 0 && StopWaitOver()) {
         m_bStoppedBeforeCommand = true;
         throw FTPException("Stopped while opening the data connection.", true);
     }

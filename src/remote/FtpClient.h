@@ -76,7 +76,8 @@ public:
     bool Aborted() const { return m_bAborted; }
 
     void Login(const std::string& user, const std::string& password);
-    // A connect still waited for ends when a stop is raised.
+    // A connect still waited for ends when a stop is raised (after the
+    // stop's short wait, as a reply's).
     int OpenSocket(const std::string& host, int port);
     int SendCommand(const std::string& command, const std::string& argument, std::string& reply);
     int SendCommandWithReply(const std::string& line, std::string& reply);
@@ -205,6 +206,8 @@ private:
     // While a stop is raised, when a wait that meets it ends (the stop's
     // short wait, counted from the first wait that met it); false without one.
     bool StopEnd(std::chrono::steady_clock::time_point& end);
+    // A stop is raised and its short wait is over.
+    bool StopWaitOver();
     // Sends a command's bytes on the control connection. A failure, a peer
     // that takes nothing for the reply time-out, or a stop (after its short
     // wait) ends it with the connection lost.
