@@ -580,6 +580,24 @@ TEST_F(FakeTransfer, APauseEndsTheRunWhileTheServerWithholdsAReplyOrStopsReading
     ended = std::chrono::steady_clock::now();
     pause.join();
     stoppedBeforeStor("d", "-?- Stopped while sending a command to the server.");
+
+    // Nor a login the server does not answer; the pause asks the user for
+    // no other login data.
+    RecordingPrompter prompter;
+    ScopedPrompter scoped(prompter);
+    CloseAllConnections();
+    server.holdControlAt.clear();
+    server.SetDelay("PASS", 30000);
+    const int passBefore = received("PASS");
+    pause = pauseWhen([&] { return received("PASS") > passBefore; }, 500);
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    RunFtpWorkerHere([&] { TransferToRemote(data, 0, 0, 0, {4}); });
+    ended = std::chrono::steady_clock::now();
+    pause.join();
+    EXPECT_LT(ended - stoppedAt, std::chrono::seconds(8));
+    EXPECT_TRUE(prompter.entries.empty());
+    ASSERT_EQ(TransferResults().size(), 1u);
+    EXPECT_EQ(TransferResults()[0].IsFTPed, "failed");
 }
 
 TEST_F(FakeTransfer, ANewFileAndASendToVmsGoStraightAndVmsSaysSo) {
