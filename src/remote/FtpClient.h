@@ -247,8 +247,9 @@ private:
     std::string m_strHost, m_strUser, m_strPassword;
     std::atomic<std::time_t> m_tLastActivity{0};
     std::atomic<bool> m_bAborted{false};
-    // When a wait for a reply first met the raised break flag; the stop's
-    // short wait counts from there for every reply until the flag is down.
+    // When a wait (for a reply, a command's send or a connect) first met
+    // the stop; the stop's short wait counts from there for every wait
+    // until the stop is down.
     std::chrono::steady_clock::time_point m_stopSeen{};
     bool m_bStopSeen = false;
 };
