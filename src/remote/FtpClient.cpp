@@ -851,8 +851,10 @@ bool CFtpClient::PutFileReplacing(const std::string& localFile, const std::strin
     } catch (const FTPException& e) {
         if (e.ConnectionLost()) {
             // Stopped before the temporary's STOR went out, with the
-            // connection still in step: the empty temporary made for it goes.
+            // connection still in step: the empty temporary made for it
+            // goes, its DELE given a short wait of its own.
             if (m_bStoppedBeforeCommand && tempMade) {
+                m_bStopSeen = false;
                 try {
                     DropFile(tempFile);
                 } catch (const FTPException&) {

@@ -453,7 +453,7 @@ public:
     int listingLineMs = 0;                 // wait before each line of LIST data
     size_t storReadLimit = std::string::npos;  // a STOR's data is read this far, then no more
     std::map<std::string, int> withholdEvery;  // every n-th command of the word gets no reply
-    bool pasvTakesNothing = false;         // a PASV port whose backlog is full: connects hang
+    std::atomic<bool> pasvTakesNothing{false};  // a PASV port whose backlog is full: connects hang
     std::string holdControlAt;             // a command line starting so is read no further, ever
 
     FakeFtpServer() {
