@@ -81,7 +81,8 @@ void CFtpClient::CheckArgument(const std::string& text) const {
 
 int CFtpClient::OpenSocket(const std::string& host, int port) {
     std::string error;
-    int fd = ConnectTcp(host, port, NetTimeoutValues().connectMs, error);
+    int fd = ConnectTcp(host, port, NetTimeoutValues().connectMs, error, [this] { return StopWaitOver(); });
+    if (fd < 0 && StopWaitOver()) throw FTPException("Stopped while connecting to the server.", true);
     if (fd < 0) throw FTPException(error);
     return fd;
 }
@@ -97,6 +98,7 @@ void CFtpClient::Connect(const std::string& host, const std::string& user,
     CloseSocketField(m_nControlSocket);
     m_strPending.clear();
     m_bAborted = false;
+    m_bStopSeen = false;
     SetSocket(m_nControlSocket, OpenSocket(host, port));
     SetSocketTimeouts(m_nControlSocket, NetTimeoutValues().replyMs);
     try {
@@ -127,7 +129,7 @@ void CFtpClient::Login(const std::string& user, const std::string& password) {
 }
 
 void CFtpClient::EnterPassiveModeAtLogin() {
-    if (!SendAll(m_nControlSocket, "PASV\r\n")) ThrowLost("Error sending command(1): PASV");
+    SendControl("PASV\r\n", "Error sending command(1): PASV");
     // Every transfer asks for its own port; only the reply is consumed here.
     std::string reply;
     ReadFinalReply(reply);
@@ -157,22 +159,12 @@ std::string CFtpClient::ReadLineBefore(std::chrono::steady_clock::time_point dea
         // A stop shortens the wait: what the server sends promptly (the end
         // of a file that went whole) is still read, a withheld reply is not
         // waited for.
-        // The final reply of a straight send on a close is the exception: the
-        // close's own wait bounds it (it shuts the connection down at its end).
         bool stopping = false;
         auto until = deadline;
-        if (m_bAborted || (g_bFtpBreak && !(m_bStraightReply && g_bFtpClosing))) {
-            if (!m_bStopSeen) {
-                m_bStopSeen = true;
-                m_stopSeen = now;
-            }
-            const auto stopEnd = m_stopSeen + std::chrono::milliseconds(NetTimeoutValues().stopMs);
-            if (stopEnd < until) {
-                until = stopEnd;
-                stopping = true;
-            }
-        } else {
-            m_bStopSeen = false;
+        std::chrono::steady_clock::time_point stopEnd;
+        if (StopEnd(stopEnd) && stopEnd < until) {
+            until = stopEnd;
+            stopping = true;
         }
         const long long left =
             std::max<long long>(0, std::chrono::duration_cast<std::chrono::milliseconds>(until - now).count());
@@ -191,6 +183,40 @@ std::string CFtpClient::ReadLineBefore(std::chrono::steady_clock::time_point dea
         if (n <= 0) ThrowLost("Unable to receive server's response");
         m_strPending.append(buf, static_cast<size_t>(n));
     }
+}
+
+bool CFtpClient::StopRaised() const {
+    // The final reply of a straight send on a close is the exception: the
+    // close's own wait bounds it (it shuts the connection down at its end).
+    return m_bAborted || (g_bFtpBreak && !(m_bStraightReply && g_bFtpClosing));
+}
+
+bool CFtpClient::StopEnd(std::chrono::steady_clock::time_point& end) {
+    if (!StopRaised()) {
+        m_bStopSeen = false;
+        return false;
+    }
+    if (!m_bStopSeen) {
+        m_bStopSeen = true;
+        m_stopSeen = std::chrono::steady_clock::now();
+    }
+    end = m_stopSeen + std::chrono::milliseconds(NetTimeoutValues().stopMs);
+    return true;
+}
+
+bool CFtpClient::StopWaitOver() {
+    std::chrono::steady_clock::time_point end;
+    return StopEnd(end) && std::chrono::steady_clock::now() >= end;
+}
+
+void CFtpClient::SendControl(const std::string& text, const std::string& failure) {
+    // A server that stops reading commands holds the send as it would hold
+    // a reply: a stop ends it after the stop's short wait, and a command
+    // cut there leaves the connection out of step.
+    const SendEnd end = SendAllUnlessStopped(m_nControlSocket, text.data(), text.size(),
+                                             NetTimeoutValues().replyMs, [this] { return StopWaitOver(); });
+    if (end == SendEnd::Stopped) ThrowLost("Stopped while sending a command to the server.");
+    if (end != SendEnd::Sent) ThrowLost(failure);
 }
 
 int CFtpClient::ReadReply(std::string& reply) {
@@ -231,14 +257,13 @@ int CFtpClient::SendCommand(const std::string& command, const std::string& argum
                             std::string& reply) {
     CheckArgument(command);
     CheckArgument(argument);
-    if (!SendAll(m_nControlSocket, command + " " + argument + "\r\n"))
-        ThrowLost("Unable to send command: " + command);
+    SendControl(command + " " + argument + "\r\n", "Unable to send command: " + command);
     return ReadFinalReply(reply);
 }
 
 int CFtpClient::SendCommandWithReply(const std::string& line, std::string& reply) {
     CheckArgument(line);
-    if (!SendAll(m_nControlSocket, line + "\r\n")) ThrowLost("Unable to send command: " + line);
+    SendControl(line + "\r\n", "Unable to send command: " + line);
     return ReadFinalReply(reply);
 }
 
@@ -254,7 +279,9 @@ std::string CFtpClient::GetSystemType() {
 }
 
 void CFtpClient::Disconnect() {
-    if (m_nControlSocket >= 0) SendAll(m_nControlSocket, "QUIT\r\n");
+    // No reply is read, and none is waited for: a server that stopped
+    // reading gets no QUIT rather than holding the close.
+    if (m_nControlSocket >= 0) ::send(m_nControlSocket, "QUIT\r\n", 6, MSG_NOSIGNAL | MSG_DONTWAIT);
     CloseSocketField(m_nControlSocket);
     m_strPending.clear();
     CloseSocketField(m_nDataSocket);
@@ -273,7 +300,7 @@ void CFtpClient::Abort() {
 }
 
 int CFtpClient::EnterPassiveMode() {
-    if (!SendAll(m_nControlSocket, "PASV\r\n")) ThrowLost("Error sending command(2): PASV");
+    SendControl("PASV\r\n", "Error sending command(2): PASV");
     std::string reply;
     int code = ReadFinalReply(reply);
     if (code != 227) throw FTPException(reply);
@@ -304,7 +331,16 @@ void CFtpClient::OpenDataConnection() {
     CloseDataConnection();
     int port = EnterPassiveMode();
     std::string error;
-    SetSocket(m_nDataSocket, ConnectToPeerOf(m_nControlSocket, port, NetTimeoutValues().connectMs, error));
+    // A stop ends the wait for a server that does not take the connection
+    // (after the stop's short wait, as a reply's): no command has used it,
+    // so the control connection stays in step, and the caller learns that
+    // nothing went.
+    SetSocket(m_nDataSocket, ConnectToPeerOf(m_nControlSocket, port, NetTimeoutValues().connectMs, error,
+                                             [this] { return StopWaitOver(); }));
+    if (m_nDataSocket < 0 && StopWaitOver()) {
+        m_bStoppedBeforeCommand = true;
+        throw FTPException("Stopped while opening the data connection.", true);
+    }
     if (m_nDataSocket < 0) throw FTPException(error);
     SetSocketTimeouts(m_nDataSocket, NetTimeoutValues().dataMs);
     int size = 1 << 20;
@@ -416,12 +452,15 @@ std::string CFtpClient::ReceiveAllData() {
 
 int CFtpClient::StartDataCommand(const std::string& line, std::string& reply,
                                  bool missingIsEmpty) {
+    m_bCommandSent = false;
+    m_bStoppedBeforeCommand = false;
     OpenDataConnection();
     int code;
     try {
         // The 150 or 125 that opens the transfer is this command's reply.
         CheckArgument(line);
-        if (!SendAll(m_nControlSocket, line + "\r\n")) ThrowLost("Unable to send command: " + line);
+        SendControl(line + "\r\n", "Unable to send command: " + line);
+        m_bCommandSent = true;
         code = ReadReply(reply);
     } catch (...) {
         CloseDataConnection();
@@ -543,7 +582,7 @@ std::vector<int> CFtpClient::GetModificationSeconds(const std::vector<std::strin
             CheckArgument(paths[k]);
             commands += "MDTM " + paths[k] + "\r\n";
         }
-        if (!SendAll(m_nControlSocket, commands)) ThrowLost("Unable to send command: MDTM");
+        SendControl(commands, "Unable to send command: MDTM");
         std::string reply;
         // Each command's final reply in turn; preliminary 1xx lines belong
         // to the reply that follows them.
@@ -705,8 +744,9 @@ void CFtpClient::PutFile(const std::string& localFile, const std::string& remote
         std::fclose(f);
         m_bStorRefused = !e.ConnectionLost();
         // Cut off by a stop once STOR may have reached the server: a
-        // straight send's target may already be emptied.
-        if (straight && e.ConnectionLost() && (g_bFtpBreak || m_bAborted))
+        // straight send's target may already be emptied. Stopped before
+        // the whole STOR line went, the server has not touched it.
+        if (straight && e.ConnectionLost() && m_bCommandSent && (g_bFtpBreak || m_bAborted))
             throw UserAbort(m_strHost, m_strUser, true, remoteFile);
         throw;
     } catch (...) {
@@ -809,7 +849,19 @@ bool CFtpClient::PutFileReplacing(const std::string& localFile, const std::strin
         }
         throw UserAbort(m_strHost, m_strUser, true, remoteFile, true);
     } catch (const FTPException& e) {
-        if (e.ConnectionLost()) throw;
+        if (e.ConnectionLost()) {
+            // Stopped before the temporary's STOR went out, with the
+            // connection still in step: the empty temporary made for it
+            // goes, its DELE given a short wait of its own.
+            if (m_bStoppedBeforeCommand && tempMade) {
+                m_bStopSeen = false;
+                try {
+                    DropFile(tempFile);
+                } catch (const FTPException&) {
+                }
+            }
+            throw;
+        }
         if (m_strSendFailure.empty() && !m_bStorRefused) {
             // A local failure: nothing was sent.
             if (tempMade) DropFile(tempFile);

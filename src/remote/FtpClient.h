@@ -76,6 +76,8 @@ public:
     bool Aborted() const { return m_bAborted; }
 
     void Login(const std::string& user, const std::string& password);
+    // A connect still waited for ends when a stop is raised (after the
+    // stop's short wait, as a reply's).
     int OpenSocket(const std::string& host, int port);
     int SendCommand(const std::string& command, const std::string& argument, std::string& reply);
     int SendCommandWithReply(const std::string& line, std::string& reply);
@@ -198,6 +200,18 @@ private:
     // leave cut (see g_bFtpClosing).
     void SendFileData(std::FILE* f, const std::string& remoteFile, bool straight = false);
     std::string ReadLineBefore(std::chrono::steady_clock::time_point deadline);
+    // Whether a stop (the break flag, or an abort) asks this connection's
+    // waits to end.
+    bool StopRaised() const;
+    // While a stop is raised, when a wait that meets it ends (the stop's
+    // short wait, counted from the first wait that met it); false without one.
+    bool StopEnd(std::chrono::steady_clock::time_point& end);
+    // A stop is raised and its short wait is over.
+    bool StopWaitOver();
+    // Sends a command's bytes on the control connection. A failure, a peer
+    // that takes nothing for the reply time-out, or a stop (after its short
+    // wait) ends it with the connection lost.
+    void SendControl(const std::string& text, const std::string& failure);
     std::string ReceiveAllData();
     // The rest of a listing whose data command has started, and its end reply.
     std::string ReceiveListing();
@@ -228,11 +242,14 @@ private:
     std::string m_strSendFailure;    // why the last PutFile's data did not all go
     bool m_bNulInHead = false;
     bool m_bStraightReply = false;   // the final reply of a straight send is awaited
+    bool m_bCommandSent = false;     // the last data command's line went out whole
+    bool m_bStoppedBeforeCommand = false;  // a stop ended the last data command's connect
     std::string m_strHost, m_strUser, m_strPassword;
     std::atomic<std::time_t> m_tLastActivity{0};
     std::atomic<bool> m_bAborted{false};
-    // When a wait for a reply first met the raised break flag; the stop's
-    // short wait counts from there for every reply until the flag is down.
+    // When a wait (for a reply, a command's send or a connect) first met
+    // the stop; the stop's short wait counts from there for every wait
+    // until the stop is down.
     std::chrono::steady_clock::time_point m_stopSeen{};
     bool m_bStopSeen = false;
 };

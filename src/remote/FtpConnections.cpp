@@ -250,6 +250,9 @@ bool ConnectHost(CProgramData& data, std::string& host, std::string& user, bool 
             return true;
         } catch (const CFtpClient::FTPException& e) {
             WriteTraceString(e.what());
+            // Stopped while connecting or logging in: no login data is
+            // wrong, and the stop asks nothing more of the user.
+            if (g_bFtpBreak) return false;
             force = true;
         }
     }

@@ -1,6 +1,7 @@
 #include "remote/Socket.h"
 
 #include <arpa/inet.h>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -32,18 +33,26 @@ int PortFromEnvironment(const char* variable, int defaultPort) {
     return static_cast<int>(n);
 }
 
-// Connects fd to addr within timeoutMs; true on success.
-static bool ConnectWithTimeout(int fd, const sockaddr* addr, socklen_t len, int timeoutMs) {
+// Connects fd to addr within timeoutMs, waiting in short slices so that
+// stop() (when given) ends the wait as soon as it says so; true on success.
+static bool ConnectWithTimeout(int fd, const sockaddr* addr, socklen_t len, int timeoutMs,
+                               const std::function<bool()>& stop) {
     int flags = ::fcntl(fd, F_GETFL, 0);
     ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
     int rc = ::connect(fd, addr, len);
     if (rc != 0) {
         if (errno != EINPROGRESS) return false;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         pollfd p{fd, POLLOUT, 0};
-        do {
-            rc = ::poll(&p, 1, timeoutMs);
-        } while (rc < 0 && errno == EINTR);
-        if (rc <= 0) return false;
+        for (;;) {
+            if (stop && stop()) return false;
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
+            if (left <= 0) return false;
+            rc = ::poll(&p, 1, static_cast<int>(std::min<long long>(left, 100)));
+            if (rc > 0) break;
+            if (rc < 0 && errno != EINTR) return false;
+        }
         int err = 0;
         socklen_t elen = sizeof err;
         if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &elen) != 0 || err != 0) return false;
@@ -54,7 +63,8 @@ static bool ConnectWithTimeout(int fd, const sockaddr* addr, socklen_t len, int 
     return true;
 }
 
-int ConnectTcp(const std::string& host, int port, int timeoutMs, std::string& error) {
+int ConnectTcp(const std::string& host, int port, int timeoutMs, std::string& error,
+               const std::function<bool()>& stop) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -70,16 +80,18 @@ int ConnectTcp(const std::string& host, int port, int timeoutMs, std::string& er
         fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_CLOEXEC, ai->ai_protocol);
         if (fd < 0) continue;
         created = true;
-        if (ConnectWithTimeout(fd, ai->ai_addr, ai->ai_addrlen, timeoutMs)) break;
+        if (ConnectWithTimeout(fd, ai->ai_addr, ai->ai_addrlen, timeoutMs, stop)) break;
         ::close(fd);
         fd = -1;
+        if (stop && stop()) break;
     }
     ::freeaddrinfo(res);
     if (fd < 0) error = created ? "Unable to connect to server" : "Unable to create socket";
     return fd;
 }
 
-int ConnectToPeerOf(int controlSocket, int port, int timeoutMs, std::string& error) {
+int ConnectToPeerOf(int controlSocket, int port, int timeoutMs, std::string& error,
+                    const std::function<bool()>& stop) {
     sockaddr_storage peer{};
     socklen_t len = sizeof peer;
     if (::getpeername(controlSocket, reinterpret_cast<sockaddr*>(&peer), &len) != 0) {
@@ -95,7 +107,7 @@ int ConnectToPeerOf(int controlSocket, int port, int timeoutMs, std::string& err
         error = "Unable to create socket";
         return -1;
     }
-    if (!ConnectWithTimeout(fd, reinterpret_cast<sockaddr*>(&peer), len, timeoutMs)) {
+    if (!ConnectWithTimeout(fd, reinterpret_cast<sockaddr*>(&peer), len, timeoutMs, stop)) {
         ::close(fd);
         error = "Unable to connect to server";
         return -1;

@@ -37,11 +37,14 @@ int PortFromEnvironment(const char* variable, int defaultPort);
 // Resolves host (a name or a dotted address) and connects a TCP socket within
 // the connect time-out. Returns the socket, or -1 with error set to
 // "Unable to resolve host name", "Unable to create socket" or
-// "Unable to connect to server".
-int ConnectTcp(const std::string& host, int port, int timeoutMs, std::string& error);
+// "Unable to connect to server". A connect still waited for ends as soon as
+// stop() (when given) says so, failing as one that timed out.
+int ConnectTcp(const std::string& host, int port, int timeoutMs, std::string& error,
+               const std::function<bool()>& stop = nullptr);
 
 // Connects to the numeric address of a peer (as getpeername gives it).
-int ConnectToPeerOf(int controlSocket, int port, int timeoutMs, std::string& error);
+int ConnectToPeerOf(int controlSocket, int port, int timeoutMs, std::string& error,
+                    const std::function<bool()>& stop = nullptr);
 
 // Receive and send time-outs of a connected socket.
 void SetSocketTimeouts(int fd, int ms);

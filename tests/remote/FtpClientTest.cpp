@@ -238,7 +238,7 @@ TEST_F(FakeFtp, KeepAliveAndPwd) {
     EXPECT_FALSE(c.KeepAlive(text));
 }
 
-TEST_F(FakeFtp, TheBreakFlagStopsADownloadBetweenBlocks) {
+TEST_F(FakeFtp, TheBreakFlagStopsADownloadBetweenBlocksAndASendWhoseDataConnectionHangs) {
     server.retrData = std::string(4 * 1024 * 1024, 'y');
     server.Start();
     CFtpClient c;
@@ -257,6 +257,43 @@ TEST_F(FakeFtp, TheBreakFlagStopsADownloadBetweenBlocks) {
     }
     g_bFtpBreak = false;
     EXPECT_EQ(ReadFile(t / "big"), "previous");
+
+    // A send to a temporary name whose data connection the server never
+    // takes: the stop ends the wait, the STOR never went, and the empty
+    // temporary made for it goes. (A stopped copy leaves its connection
+    // out of step: the send has one of its own.)
+    CFtpClient sender;
+    Connect(sender);
+    NetTimeoutValues().connectMs = 30000;
+    NetTimeoutValues().stopMs = 1000;
+    server.SetReply("SITE", "200 SITE CHMOD command successful\r\n");
+    server.SetDelay("SITE", 300);
+    WriteFile(t / "up", "new text");
+    const auto count = [&](const std::string& line) {
+        const std::vector<std::string> got = server.Received();
+        return std::count(got.begin(), got.end(), line);
+    };
+    std::thread pause([&] {
+        WaitFor([&] { return count("SITE CHMOD 644 .up.qvl-part") > 0; });
+        server.pasvTakesNothing = true;
+        const long pasvBefore = count("PASV");
+        WaitFor([&] { return count("PASV") > pasvBefore; });
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        g_bFtpBreak = true;
+    });
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        sender.PutFileReplacing(t / "up", "up", ".up.qvl-part", 0644);
+        ADD_FAILURE() << "not stopped";
+    } catch (const CFtpClient::FTPException& e) {
+        EXPECT_TRUE(e.ConnectionLost());
+        EXPECT_STREQ(e.what(), "Stopped while opening the data connection.");
+    }
+    pause.join();
+    g_bFtpBreak = false;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(server.StoredNames(), std::vector<std::string>{".up.qvl-part"});  // the empty one only
+    EXPECT_EQ(count("DELE .up.qvl-part"), 1);
 }
 
 // --- against a real server -------------------------------------------------

@@ -453,6 +453,8 @@ public:
     int listingLineMs = 0;                 // wait before each line of LIST data
     size_t storReadLimit = std::string::npos;  // a STOR's data is read this far, then no more
     std::map<std::string, int> withholdEvery;  // every n-th command of the word gets no reply
+    std::atomic<bool> pasvTakesNothing{false};  // a PASV port whose backlog is full: connects hang
+    std::string holdControlAt;             // a command line starting so is read no further, ever
 
     FakeFtpServer() {
         m_listen = Listen(m_port);
@@ -527,22 +529,52 @@ private:
     static void Send(int fd, const std::string& s) {
         if (!s.empty()) ::send(fd, s.data(), s.size(), MSG_NOSIGNAL);
     }
+    // One line, taking no byte of the next; a line that starts with
+    // holdControlAt is read no further (the server holds until it stops).
     bool ReadLine(int fd, std::string& line) {
         line.clear();
         pollfd p{fd, POLLIN, 0};
         for (;;) {
+            if (!holdControlAt.empty() && line == holdControlAt) {
+                pollfd gone{fd, POLLRDHUP, 0};
+                while (!m_stop && ::poll(&gone, 1, 50) == 0) {
+                }
+                return false;
+            }
             if (::poll(&p, 1, 50) <= 0) {
                 if (m_stop) return false;
                 continue;
             }
-            char c;
-            if (::recv(fd, &c, 1, 0) <= 0) return false;
-            if (c == '\n') {
+            char buf[65536];
+            size_t want = sizeof buf;
+            if (line.size() < holdControlAt.size()) want = holdControlAt.size() - line.size();
+            const ssize_t seen = ::recv(fd, buf, want, MSG_PEEK);
+            if (seen <= 0) return false;
+            const char* nl = static_cast<const char*>(std::memchr(buf, '\n', static_cast<size_t>(seen)));
+            const size_t take = nl ? static_cast<size_t>(nl - buf) + 1 : static_cast<size_t>(seen);
+            if (::recv(fd, buf, take, 0) != static_cast<ssize_t>(take)) return false;
+            line.append(buf, nl ? take - 1 : take);
+            if (nl) {
                 if (!line.empty() && line.back() == '\r') line.pop_back();
                 return true;
             }
-            line.push_back(c);
         }
+    }
+    // A passive port that takes no connection: its backlog is filled by
+    // connections nobody accepts, so a client's connect is never answered.
+    static int ListenTakingNothing(int& port, std::vector<int>& fillers) {
+        const int fd = Listen(port);
+        ::listen(fd, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        a.sin_port = htons(static_cast<uint16_t>(port));
+        for (int i = 0; i < 2; ++i) {
+            fillers.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+            ::connect(fillers.back(), reinterpret_cast<sockaddr*>(&a), sizeof a);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return fd;
     }
     void Run() {
         while (!m_stop) {
@@ -564,6 +596,7 @@ private:
         Bound(c);
         Send(c, greeting);
         int dataListen = -1;
+        std::vector<int> fillers;
         std::string line;
         while (ReadLine(c, line)) {
             {
@@ -606,7 +639,7 @@ private:
             else if (word == "PASV") {
                 if (dataListen >= 0) ::close(dataListen);
                 int p = 0;
-                dataListen = Listen(p);
+                dataListen = pasvTakesNothing ? ListenTakingNothing(p, fillers) : Listen(p);
                 Send(c, "227 Entering Passive Mode (" + pasvAddress + "," +
                             std::to_string(p / 256) + "," + std::to_string(p % 256) + ").\r\n");
             } else if (word == "LIST" || word == "RETR" || word == "STOR") {
@@ -662,6 +695,7 @@ private:
             } else Send(c, "502 Command not implemented\r\n");
         }
         if (dataListen >= 0) ::close(dataListen);
+        for (int fd : fillers) ::close(fd);
     }
 
     int m_listen = -1;

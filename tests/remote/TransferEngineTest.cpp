@@ -479,21 +479,22 @@ TEST_F(FakeTransfer, APauseEndsTheRunWhileTheServerWithholdsAReplyOrStopsReading
     for (const char* n : {"a", "b", "c"}) WriteFile(local / n, n);
     for (const char* n : {"a", "b", "c"}) AddItem(MakeItem(n, "127.0.0.1", "ann", "/r/", local.dir()));
     std::chrono::steady_clock::time_point stoppedAt{};
-    // Pauses once the server has had n MDTM commands, the last one unanswered.
-    const auto pauseAfter = [&](int n) {
-        return std::thread([&, n] {
-            WaitFor(
-                [&] {
-                    int seen = 0;
-                    for (const std::string& l : server.Received()) seen += l.rfind("MDTM", 0) == 0;
-                    return seen >= n;
-                },
-                10000);
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // Pauses settleMs after ready() holds.
+    const auto pauseWhen = [&](std::function<bool()> ready, int settleMs) {
+        return std::thread([&, ready, settleMs] {
+            WaitFor(ready, 10000);
+            std::this_thread::sleep_for(std::chrono::milliseconds(settleMs));
             stoppedAt = std::chrono::steady_clock::now();
             OnStopFtp();
         });
     };
+    const auto received = [&](const char* word) {
+        int seen = 0;
+        for (const std::string& l : server.Received()) seen += l.rfind(word, 0) == 0;
+        return seen;
+    };
+    // Pauses once the server has had n MDTM commands, the last one unanswered.
+    const auto pauseAfter = [&](int n) { return pauseWhen([&, n] { return received("MDTM") >= n; }, 300); };
     std::thread pause = pauseAfter(3);
     ASSERT_TRUE(ClaimFtpSlot(""));
     RunFtpWorkerHere([&] { TransferToRemote(data, 0, 0, 0, {0, 1, 2}); });
@@ -524,18 +525,15 @@ TEST_F(FakeTransfer, APauseEndsTheRunWhileTheServerWithholdsAReplyOrStopsReading
     server.storReadLimit = 3 << 20;
     WriteFile(local / "big", std::string(30 << 20, 'z'));
     AddItem(MakeItem("big", "127.0.0.1", "ann", "/r/", local.dir(), true));
-    pause = std::thread([&] {
-        WaitFor(
-            [&] {
-                for (const std::string& l : trace.Lines())
-                    if (l.rfind("->", 0) == 0 && l.find(" big ") != std::string::npos) return true;
-                return false;
-            },
-            10000);
-        std::this_thread::sleep_for(std::chrono::milliseconds(1000));  // the server reads no more by now
-        stoppedAt = std::chrono::steady_clock::now();
-        OnStopFtp();
-    });
+    const auto itemLineShown = [&](const std::string& name) {
+        return [&, name] {
+            for (const std::string& l : trace.Lines())
+                if (l.rfind("->", 0) == 0 && l.find(" " + name + " ") != std::string::npos) return true;
+            return false;
+        };
+    };
+    // By a second after the item's line the server reads no more.
+    pause = pauseWhen(itemLineShown("big"), 1000);
     ASSERT_TRUE(ClaimFtpSlot(""));
     RunFtpWorkerHere([&] { TransferToRemote(data, 0, 0, 0, {3}); });
     ended = std::chrono::steady_clock::now();
@@ -543,6 +541,61 @@ TEST_F(FakeTransfer, APauseEndsTheRunWhileTheServerWithholdsAReplyOrStopsReading
     EXPECT_LT(ended - stoppedAt, std::chrono::seconds(8));
     EXPECT_TRUE(trace.Has("-?- The upload of /r/big was stopped: the file on the host may be incomplete."))
         << trace.All();
+    ASSERT_EQ(TransferResults().size(), 1u);
+    EXPECT_EQ(TransferResults()[0].IsFTPed, "failed");
+
+    // Nor does a passive port that never takes the data connection, or a
+    // server that stops reading commands. The file's STOR never went: the
+    // server's copy is untouched, and the run's failure list names the file.
+    const auto stoppedBeforeStor = [&](const std::string& name, const char* why) {
+        EXPECT_LT(ended - stoppedAt, std::chrono::seconds(8));
+        EXPECT_TRUE(trace.Has(why)) << trace.All();
+        EXPECT_EQ(trace.All().find("upload of /r/" + name), std::string::npos) << trace.All();
+        EXPECT_NE(trace.All().find("Failed to transfer the following:"), std::string::npos) << trace.All();
+        ASSERT_EQ(TransferResults().size(), 1u);
+        EXPECT_EQ(TransferResults()[0].IsFTPed, "failed");
+    };
+    NetTimeoutValues().connectMs = 30000;
+    server.storReadLimit = std::string::npos;
+    server.pasvTakesNothing = true;
+    WriteFile(local / "d", "d");
+    AddItem(MakeItem("d", "127.0.0.1", "ann", "/r/", local.dir()));
+    const int pasvBefore = received("PASV"), storsBefore = received("STOR");
+    pause = pauseWhen([&] { return received("PASV") > pasvBefore; }, 1000);
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    RunFtpWorkerHere([&] { TransferToRemote(data, 0, 0, 0, {4}); });
+    ended = std::chrono::steady_clock::now();
+    pause.join();
+    stoppedBeforeStor("d", "-?- Stopped while opening the data connection.");
+    EXPECT_EQ(received("STOR"), storsBefore);
+
+    // A command far longer than the sockets hold, into a server that reads
+    // no more of it.
+    server.pasvTakesNothing = false;
+    server.holdControlAt = "STOR ";
+    AddItem(MakeItem("d", "127.0.0.1", "ann", "/" + std::string(8 << 20, 'e') + "/", local.dir()));
+    pause = pauseWhen(itemLineShown("d"), 1000);
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    RunFtpWorkerHere([&] { TransferToRemote(data, 0, 0, 0, {5}); });
+    ended = std::chrono::steady_clock::now();
+    pause.join();
+    stoppedBeforeStor("d", "-?- Stopped while sending a command to the server.");
+
+    // Nor a login the server does not answer; the pause asks the user for
+    // no other login data.
+    RecordingPrompter prompter;
+    ScopedPrompter scoped(prompter);
+    CloseAllConnections();
+    server.holdControlAt.clear();
+    server.SetDelay("PASS", 30000);
+    const int passBefore = received("PASS");
+    pause = pauseWhen([&] { return received("PASS") > passBefore; }, 500);
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    RunFtpWorkerHere([&] { TransferToRemote(data, 0, 0, 0, {4}); });
+    ended = std::chrono::steady_clock::now();
+    pause.join();
+    EXPECT_LT(ended - stoppedAt, std::chrono::seconds(8));
+    EXPECT_TRUE(prompter.entries.empty());
     ASSERT_EQ(TransferResults().size(), 1u);
     EXPECT_EQ(TransferResults()[0].IsFTPed, "failed");
 }
