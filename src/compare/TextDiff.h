@@ -249,7 +249,7 @@ private:
     bool CompareFilesHeldWhole(const std::string& leftPath, const std::string& rightPath);
     static void AppendTailChanges(std::vector<CDiffChange>& list, int rPos, int nR, int lPos, int nL);
     // Two files of which the right one is a near copy of the left held in
-    // m_LeftText (the same first and last lines, a few fresh lines between):
+    // m_LeftText (the same first and last lines, a few lines between):
     // the procedure's runs and the right lines kept as left lines, without
     // numbering a line (diff/NearCopy.cpp). False, with nothing kept, where
     // they are not, or where the runs could be others. knownHead: bytes

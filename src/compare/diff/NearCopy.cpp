@@ -8,34 +8,40 @@
 // left file and kept as the left lines it equals.
 //
 // Why the runs are those of the procedure. Let the head be H lines, the
-// tail T lines, the right lines between them M (at least one), none of
-// which equals any left line (each is "fresh"), and nR = H + M + T.
-// No run can hold a fresh right line, so every run lies within the head or
-// within the tail on the right, and a run from right line i of the head
-// is at most H - i long, one from a tail line at most the lines left.
-// The scan of right line 0 over all left lines meets left line 0 first
-// and finds H there; no later place can beat it. Then:
+// tail T lines, the M right lines between them the middle (at least one),
+// the left lines between them the left middle, nR = H + M + T. Let B be
+// the longest run that holds a middle line (0 where no middle line is a
+// left line; else the longest diagonal of equal lines through a middle
+// line and a left line of its text). Asked: no middle line is a line of
+// the left middle; B <= H (where H > 0) and B < T (where T > 0); the first
+// tail line's text is no left line between head and tail (H >= T), or
+// before the tail (T > H). A run that holds no middle line lies within
+// the head or within the tail on the right, so a run from right line i
+// of the head is at most max(H - i, B) long, one from a tail line at most
+// the lines left. The scan of right line 0 meets left line 0 first and
+// finds H there (right line H is no left line H: that run would hold a
+// middle line and be longer than B); no later place can beat it. Then:
 //  - H >= T: the first pass takes right line 0 with H (no line has a
 //    longer run; the first wins a tie) and visits only right lines below
 //    nR - H, none of them in the tail, so the tail's lines are still
-//    unknown in the part after the run (right and left lines from H on),
-//    whose fresh lines have no run. Its first tail line (the first tail
-//    line of the left: tail lines are the same on both sides) is scanned
-//    from left line H: where that text is no left line between head and
-//    tail, every place before the left tail finds nothing and moves on by
-//    one, and the left tail's first line gives T, so the tail is the run;
-//    what lies before it holds fresh right lines only.
+//    unknown in the part after the run (right and left lines from H on).
+//    There each middle line's run, kept or scanned again, is a run of
+//    the part, shorter than T. The first tail line (the first tail line
+//    of the left: tail lines are the same on both sides) is scanned from
+//    left line H: every place of the left middle finds nothing and moves
+//    on by one, and the left tail's first line gives T, so the tail is
+//    the run. What lies before it, the middle against the left middle,
+//    has no equal lines and so no run.
 //  - T > H: the first pass visits every right line up to the first of the
-//    tail (none before it has a run of more than H); where that line's
-//    text is no left line before the left tail, its scan from left line 0
-//    finds T at the left tail and nothing before it, so the tail is the
-//    run, found first. The part before it starts at right line 0, whose
-//    run (H from left line 0) still fits and beats every other line of
-//    the part; after the head only fresh lines are left.
-// Where a condition fails (a line between head and tail that is also a
-// left line, such as a blank line inserted into source, or a first tail
-// line found again before the left tail, as among lines that repeat) the
-// runs may be others, and the files are matched the full way.
+//    tail (none before it has a run of T); its scan from left line 0 finds
+//    nothing before the left tail and T there, so the tail is the run,
+//    found first. The part before it starts at right line 0, whose run
+//    (H from left line 0) still fits and no other line of the part beats;
+//    after the head only the middle and the left middle are left.
+// Where a condition fails (a line of the middle that is also in the left
+// middle or starts long runs, a first tail line found again before the
+// left tail, as among lines that repeat) the runs may be others, and the
+// inputs are matched the full way.
 #include <unistd.h>
 
 #include <algorithm>
@@ -120,19 +126,35 @@ std::vector<std::string_view> SplitLines(std::string_view bytes) {
 
 bool CTextDiff::NearCopyRuns(const LineSource& left, uint32_t head, uint32_t tail,
                              const std::vector<std::string_view>& middle, std::vector<CDiffChange>& runs) {
-    const uint32_t nL = static_cast<uint32_t>(left.count);
-    const uint32_t nR = head + static_cast<uint32_t>(middle.size()) + tail;
-    if (middle.empty() || head + tail == 0) return false;
-    // The left lines the first tail line must not be: those between head
-    // and tail, or (T > H) all before the tail.
+    const uint32_t nL = static_cast<uint32_t>(left.count), m = static_cast<uint32_t>(middle.size());
+    const uint32_t nR = head + m + tail;
+    if (m == 0 || head + tail == 0) return false;
     const uint32_t tailFrom = nL - tail, firstSearched = head >= tail ? head : 0;
     const std::string_view tailFirst = tail ? left[tailFrom] : std::string_view();
+    auto right = [&](uint32_t q) {
+        if (q < head) return left[q];
+        return q < head + m ? middle[q - head] : left[q - head - m + tailFrom];
+    };
+    // B, the longest run through a middle line, measured along the
+    // diagonals of its places on the left (given up where that takes long).
+    uint32_t longest = 0;
+    uint64_t budget = 4 * uint64_t{nL} + 4096;
     for (uint32_t j = 0; j < nL; ++j) {
         const std::string_view line = left[j];
-        for (const std::string_view m : middle)
-            if (m.size() == line.size() && std::memcmp(m.data(), line.data(), m.size()) == 0) return false;
         if (tail && j >= firstSearched && j < tailFrom && line == tailFirst) return false;
+        for (uint32_t p = 0; p < m; ++p) {
+            if (line != middle[p]) continue;
+            if (j >= head && j < tailFrom) return false;
+            const uint32_t i = head + p;
+            uint32_t back = 0, ahead = 0;
+            while (back < i && back < j && right(i - 1 - back) == left[j - 1 - back] && --budget) ++back;
+            while (i + 1 + ahead < nR && j + 1 + ahead < nL && right(i + 1 + ahead) == left[j + 1 + ahead] && --budget)
+                ++ahead;
+            if (budget == 0) return false;
+            longest = std::max(longest, back + 1 + ahead);
+        }
     }
+    if ((head > 0 && longest > head) || (tail > 0 && longest >= tail)) return false;
     const CDiffChange headRun{0, 0, static_cast<int>(head), kDiffSame};
     const CDiffChange tailRun{static_cast<int>(nR - tail), static_cast<int>(tailFrom), static_cast<int>(tail),
                               kDiffSame};
