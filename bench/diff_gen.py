@@ -12,7 +12,8 @@ diff_gen.py pick N K SEED OUT      N lines drawn from K distinct texts
 diff_gen.py repick IN RATE K SEED OUT  like edit, but a changed or inserted
                                    line is drawn from the K texts of pick
 diff_gen.py same N OUT [TEXT]      N lines that all read "same" (or TEXT)
-diff_gen.py insert IN OUT          IN with one line inserted in its middle
+diff_gen.py insert IN OUT [TEXT]   IN with one line ("inserted", or TEXT)
+                                   inserted in its middle
 diff_gen.py blocks N B SEED OUT    N lines: one block of B numbered lines
                                    repeated, every 997th line changed
 diff_gen.py number N OUT          N lines "line K"
@@ -159,7 +160,7 @@ def main():
         src, out = sys.argv[2], sys.argv[3]
         with open(src) as f:
             lines = f.read().split("\n")[:-1]
-        lines.insert(len(lines) // 2, "inserted")
+        lines.insert(len(lines) // 2, sys.argv[4] if len(sys.argv) > 4 else "inserted")
     elif kind == "blocks":
         n, b, seed, out = int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4]), sys.argv[5]
         rng = random.Random(seed)

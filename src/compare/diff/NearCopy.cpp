@@ -13,35 +13,44 @@
 // the longest run that holds a middle line (0 where no middle line is a
 // left line; else the longest diagonal of equal lines through a middle
 // line and a left line of its text). Asked: no middle line is a line of
-// the left middle; B <= H (where H > 0) and B < T (where T > 0); the first
-// tail line's text is no left line between head and tail (H >= T), or
-// before the tail (T > H). A run that holds no middle line lies within
-// the head or within the tail on the right, so a run from right line i
-// of the head is at most max(H - i, B) long, one from a tail line at most
-// the lines left. The scan of right line 0 meets left line 0 first and
-// finds H there (right line H is no left line H: that run would hold a
-// middle line and be longer than B); no later place can beat it. Then:
-//  - H >= T: the first pass takes right line 0 with H (no line has a
-//    longer run; the first wins a tie) and visits only right lines below
+// the left middle; B < T (B <= H where T = 0); the scan of the first tail
+// line, made as the procedure makes it over the left lines from H
+// (H >= T) or from 0 (T > H), comes to the left tail's first line (it is
+// made here; among most lines the text is found nowhere before). Head
+// and tail are first taken as long as the lines are equal; where they
+// would overlap, the longer keeps its length (the head on a tie) and the
+// other is cut to the lines beside it (as the procedure's part before or
+// after the first run cuts it). A run that holds no
+// middle line lies within the head or within the tail on the right, so a
+// run from right line i of the head is at most max(H - i, B) long, one
+// from a tail line at most the lines left. The scan of right line 0 meets left line 0 first and
+// finds at least H there. Then:
+//  - H >= T: right line H is no left line H (that run would hold a middle
+//    line and be longer than B), so line 0 finds H at left line 0, and no
+//    later place beats it. The first pass takes right line 0 with H (no
+//    line has a longer run; the first wins a tie) and visits only right
+//    lines below
 //    nR - H, none of them in the tail, so the tail's lines are still
 //    unknown in the part after the run (right and left lines from H on).
 //    There each middle line's run, kept or scanned again, is a run of
 //    the part, shorter than T. The first tail line (the first tail line
 //    of the left: tail lines are the same on both sides) is scanned from
-//    left line H: every place of the left middle finds nothing and moves
-//    on by one, and the left tail's first line gives T, so the tail is
-//    the run. What lies before it, the middle against the left middle,
+//    left line H: it comes to the left tail's first line, which gives T,
+//    so the tail is the run. What lies before it, the middle against the left middle,
 //    has no equal lines and so no run.
 //  - T > H: the first pass visits every right line up to the first of the
-//    tail (none before it has a run of T); its scan from left line 0 finds
-//    nothing before the left tail and T there, so the tail is the run,
-//    found first. The part before it starts at right line 0, whose run
-//    (H from left line 0) still fits and no other line of the part beats;
-//    after the head only the middle and the left middle are left.
+//    tail (none before it has a run of T); its scan from left line 0
+//    comes to the left tail and finds T there, so the tail is the run,
+//    found first. In the part before it a run through a middle line can
+//    only meet head lines on the left (middle lines are no lines of the
+//    left middle), so no run of the part is longer than H, and right line
+//    0's run, kept or scanned again, is H from left line 0, the first of
+//    the longest; after the head only the middle and the left middle are
+//    left.
 // Where a condition fails (a line of the middle that is also in the left
-// middle or starts long runs, a first tail line found again before the
-// left tail, as among lines that repeat) the runs may be others, and the
-// inputs are matched the full way.
+// middle or starts long runs, a scan of the first tail line that steps
+// over the left tail, as among lines that repeat) the runs may be others,
+// and the inputs are matched the full way.
 #include <unistd.h>
 
 #include <algorithm>
@@ -130,7 +139,6 @@ bool CTextDiff::NearCopyRuns(const LineSource& left, uint32_t head, uint32_t tai
     const uint32_t nR = head + m + tail;
     if (m == 0 || head + tail == 0) return false;
     const uint32_t tailFrom = nL - tail, firstSearched = head >= tail ? head : 0;
-    const std::string_view tailFirst = tail ? left[tailFrom] : std::string_view();
     auto right = [&](uint32_t q) {
         if (q < head) return left[q];
         return q < head + m ? middle[q - head] : left[q - head - m + tailFrom];
@@ -141,20 +149,33 @@ bool CTextDiff::NearCopyRuns(const LineSource& left, uint32_t head, uint32_t tai
     uint64_t budget = 4 * uint64_t{nL} + 4096;
     for (uint32_t j = 0; j < nL; ++j) {
         const std::string_view line = left[j];
-        if (tail && j >= firstSearched && j < tailFrom && line == tailFirst) return false;
         for (uint32_t p = 0; p < m; ++p) {
             if (line != middle[p]) continue;
             if (j >= head && j < tailFrom) return false;
             const uint32_t i = head + p;
             uint32_t back = 0, ahead = 0;
             while (back < i && back < j && right(i - 1 - back) == left[j - 1 - back] && --budget) ++back;
-            while (i + 1 + ahead < nR && j + 1 + ahead < nL && right(i + 1 + ahead) == left[j + 1 + ahead] && --budget)
+            while (i + 1 + ahead < nR && j + 1 + ahead < nL && right(i + 1 + ahead) == left[j + 1 + ahead] &&
+                   --budget)
                 ++ahead;
             if (budget == 0) return false;
             longest = std::max(longest, back + 1 + ahead);
         }
     }
-    if ((head > 0 && longest > head) || (tail > 0 && longest >= tail)) return false;
+    if (tail > 0 ? longest >= tail : longest > head) return false;
+    // The scan of the first tail line over the left lines before the left
+    // tail, as the procedure makes it (each place's run is at most T - 1
+    // lines: T there would be a copy of the tail): it must come to the
+    // left tail's first line, which then gives T.
+    uint32_t at = firstSearched, best = 0;
+    while (tail > 0 && at < tailFrom) {
+        uint32_t n = 0;
+        while (n < tail && left[tailFrom + n] == left[at + n] && --budget) ++n;
+        if (budget == 0 || n == tail) return false;
+        best = std::max(best, n);
+        at += best + 1;
+    }
+    if (tail > 0 && at != tailFrom) return false;
     const CDiffChange headRun{0, 0, static_cast<int>(head), kDiffSame};
     const CDiffChange tailRun{static_cast<int>(nR - tail), static_cast<int>(tailFrom), static_cast<int>(tail),
                               kDiffSame};
@@ -178,34 +199,41 @@ bool CTextDiff::CompareNearCopy(int fd, size_t rightSize, size_t knownHead) {
     size_t headBytes = knownHead, tailBytes = 0;
     if (knownHead == SIZE_MAX && !SameHead(fd, left.bytes.get(), limit, buffer, headBytes)) return false;
     headBytes = std::min(headBytes, limit);
-    // Not worth it (or not a near copy) unless the part between is small.
-    if (rightSize - headBytes > kMiddleBytes &&
-        !SameTail(fd, rightSize, left.bytes.get(), leftSize, limit - headBytes, buffer, tailBytes))
-        return false;
-    if (rightSize - headBytes - tailBytes > kMiddleBytes) return false;
-    // Head lines end (line feed included) within the same first bytes.
+    if (!SameTail(fd, rightSize, left.bytes.get(), leftSize, limit, buffer, tailBytes)) return false;
+    // Not a near copy (or not worth it) unless the part between is small.
+    if (headBytes + tailBytes + kMiddleBytes < rightSize) return false;
+    // Head lines end (line feed included) within the same first bytes;
+    // tail lines start within the same last bytes, on a line start of both
+    // (the right one's place of left line j from the tail on: rightAt(j)).
     const uint32_t* starts = left.starts.data();
     const bool lastOpen = left.bytes[leftSize - 1] != '\n';
-    const uint32_t head = static_cast<uint32_t>(
+    uint32_t head = static_cast<uint32_t>(
         std::upper_bound(starts + 1, starts + (lastOpen ? nL - 1 : nL) + 1, static_cast<uint32_t>(headBytes)) -
         (starts + 1));
-    // Tail lines start within the same last bytes, on a line start of both.
-    const size_t middleFrom = starts[head];
+    auto rightAt = [&](uint32_t j) { return static_cast<int64_t>(rightSize - leftSize) + starts[j]; };
     uint32_t tailLine = static_cast<uint32_t>(
-        std::lower_bound(starts + head, starts + nL, static_cast<uint32_t>(leftSize - tailBytes)) - starts);
-    size_t middleTo = rightSize - (leftSize - starts[tailLine]);
+        std::lower_bound(starts, starts + nL, static_cast<uint32_t>(leftSize - tailBytes)) - starts);
+    if (tailLine < nL && starts[tailLine] == leftSize - tailBytes && rightAt(tailLine) > 0) {
+        char before;
+        if (!ReadAt(fd, &before, 1, static_cast<size_t>(rightAt(tailLine) - 1))) return false;
+        if (before != '\n') ++tailLine;
+    }
+    // Where head and tail overlap, the longer is the procedure's first run
+    // (the head on a tie) and the other is what is left beside it.
+    if (head >= nL - tailLine) {
+        tailLine = std::max(tailLine, head);
+        while (tailLine < nL && rightAt(tailLine) < starts[head]) ++tailLine;
+    } else {
+        head = std::min(head, tailLine);
+        while (head > 0 && starts[head] > rightAt(tailLine)) --head;
+    }
+    const size_t middleFrom = starts[head], middleTo = static_cast<size_t>(rightAt(tailLine));
+    if (middleTo - middleFrom > kMiddleBytes) return false;
     std::string bytes(middleTo - middleFrom + 1, '\0');
     // (One more byte: a file that grew meanwhile is matched the full way.)
     if (!ReadAt(fd, bytes.data(), bytes.size() - 1, middleFrom) || ReadAt(fd, bytes.data(), 1, rightSize))
         return false;
     bytes.pop_back();
-    if (tailLine < nL && !bytes.empty() && bytes.back() != '\n') {
-        ++tailLine;
-        const size_t more = middleTo;
-        middleTo = rightSize - (leftSize - starts[tailLine]);
-        bytes.resize(middleTo - middleFrom);
-        if (!ReadAt(fd, bytes.data() + (more - middleFrom), middleTo - more, more)) return false;
-    }
     const std::vector<std::string_view> middle = SplitLines(bytes);
     if (middle.size() > kMiddleLines) return false;
     const LineSource leftLines{nullptr, nullptr, nL, &m_LeftText};
@@ -228,7 +256,10 @@ bool CTextDiff::CompareNearCopyLines(const LineSource& left, const LineSource& r
     const size_t nL = left.count, nR = right.count, limit = std::min(nL, nR);
     size_t head = 0, tail = 0;
     while (head < limit && left[head] == right[head]) ++head;
-    while (tail < limit - head && left[nL - 1 - tail] == right[nR - 1 - tail]) ++tail;
+    while (tail < limit && left[nL - 1 - tail] == right[nR - 1 - tail]) ++tail;
+    // Where they overlap, the longer is the first run (the head on a tie).
+    if (head >= tail) tail = std::min({tail, nL - head, nR - head});
+    else head = std::min({head, nL - tail, nR - tail});
     if (nR - head - tail > kMiddleLines) return false;
     std::vector<std::string_view> middle;
     for (size_t k = head; k < nR - tail; ++k) middle.push_back(right[k]);
