@@ -7,50 +7,47 @@
 // and tail are read as lines; the rest is compared byte for byte with the
 // left file and kept as the left lines it equals.
 //
-// Why the runs are those of the procedure. Let the head be H lines, the
-// tail T lines, the M right lines between them the middle (at least one),
-// the left lines between them the left middle, nR = H + M + T. Let B be
-// the longest run that holds a middle line (0 where no middle line is a
-// left line; else the longest diagonal of equal lines through a middle
-// line and a left line of its text). Asked: no middle line is a line of
-// the left middle; B < T (B <= H where T = 0); the scan of the first tail
-// line, made as the procedure makes it over the left lines from H
-// (H >= T) or from 0 (T > H), comes to the left tail's first line (it is
-// made here; among most lines the text is found nowhere before). Head
-// and tail are first taken as long as the lines are equal; where they
-// would overlap, the longer keeps its length (the head on a tie) and the
-// other is cut to the lines beside it (as the procedure's part before or
-// after the first run cuts it). A run that holds no
-// middle line lies within the head or within the tail on the right, so a
-// run from right line i of the head is at most max(H - i, B) long, one
-// from a tail line at most the lines left. The scan of right line 0 meets left line 0 first and
-// finds at least H there. Then:
+// Why the runs are those of the procedure. Let the head be H lines, the tail
+// T lines, the M right lines between them the middle (at least one), the
+// left lines between them the left middle, nR = H + M + T. Let B be the
+// longest run that holds a middle line (0 where no middle line is a left
+// line; else the longest diagonal of equal lines through a middle line and a
+// left line of its text). Asked: no middle line is a line of the left
+// middle; B < T (B <= H where T = 0); the scan of the first tail line, made
+// as the procedure makes it over the left lines from H (H >= T) or from 0
+// (T > H), comes to the left tail's first line (it is made here; among most
+// lines the text is found nowhere before). Head and tail are first taken as
+// long as the lines are equal; where they would overlap, the longer keeps
+// its length (the head on a tie) and the other is cut to the lines beside it
+// (as the procedure's part before or after the first run cuts it). A run
+// that holds no middle line lies within the head or within the tail on the
+// right, so a run from right line i of the head is at most max(H - i, B)
+// long, one from a tail line at most the lines left. The scan of right line
+// 0 meets left line 0 first and finds at least H there. Then:
 //  - H >= T: right line H is no left line H (that run would hold a middle
 //    line and be longer than B), so line 0 finds H at left line 0, and no
-//    later place beats it. The first pass takes right line 0 with H (no
-//    line has a longer run; the first wins a tie) and visits only right
-//    lines below
-//    nR - H, none of them in the tail, so the tail's lines are still
+//    later place beats it. The first pass takes right line 0 with H (no line
+//    has a longer run; the first wins a tie) and visits only right lines
+//    below nR - H, none of them in the tail, so the tail's lines are still
 //    unknown in the part after the run (right and left lines from H on).
-//    There each middle line's run, kept or scanned again, is a run of
-//    the part, shorter than T. The first tail line (the first tail line
-//    of the left: tail lines are the same on both sides) is scanned from
-//    left line H: it comes to the left tail's first line, which gives T,
-//    so the tail is the run. What lies before it, the middle against the left middle,
+//    There each middle line's run, kept or scanned again, is a run of the
+//    part, shorter than T. The first tail line (the first tail line of the
+//    left: tail lines are the same on both sides) is scanned from left line
+//    H: it comes to the left tail's first line, which gives T, so the tail
+//    is the run. What lies before it, the middle against the left middle,
 //    has no equal lines and so no run.
 //  - T > H: the first pass visits every right line up to the first of the
-//    tail (none before it has a run of T); its scan from left line 0
-//    comes to the left tail and finds T there, so the tail is the run,
-//    found first. In the part before it a run through a middle line can
-//    only meet head lines on the left (middle lines are no lines of the
-//    left middle), so no run of the part is longer than H, and right line
-//    0's run, kept or scanned again, is H from left line 0, the first of
-//    the longest; after the head only the middle and the left middle are
-//    left.
+//    tail (none before it has a run of T); its scan from left line 0 comes
+//    to the left tail and finds T there, so the tail is the run, found
+//    first. In the part before it a run through a middle line can only meet
+//    head lines on the left (middle lines are no lines of the left middle),
+//    so no run of the part is longer than H, and right line 0's run, kept or
+//    scanned again, is H from left line 0, the first of the longest; after
+//    the head only the middle and the left middle are left.
 // Where a condition fails (a line of the middle that is also in the left
-// middle or starts long runs, a scan of the first tail line that steps
-// over the left tail, as among lines that repeat) the runs may be others,
-// and the inputs are matched the full way.
+// middle or starts long runs, a scan of the first tail line that steps over
+// the left tail, as among lines that repeat) the runs may be others, and the
+// inputs are matched the full way.
 #include <unistd.h>
 
 #include <algorithm>
