@@ -32,6 +32,11 @@
 #  13. the same files against an identical copy
 #  14. the same files against a copy with a text before every line (no
 #      line in common)
+#  15. near copies: 1M source-like lines against a copy with the middle line
+#      changed and with a line (or a blank line) inserted in the middle,
+#      1M copies of one line
+#      of 40 bytes with one inserted, 1M numbered lines with the middle one
+#      changed
 # The tools run side by side: each round runs every tool once on the input,
 # and the table shows the median wall time of the rounds, the highest peak
 # memory (/usr/bin/time -v) and the number of unchanged lines each found.
@@ -93,6 +98,16 @@ if [ "${SET:-}" = shapes ]; then
     pairs_shapes="$pairs_shapes|1M-identical-log log2.txt log2-copy.txt"
     pairs_shapes="$pairs_shapes|1M-nothing-common big.txt big-prefixed.txt|1M-nothing-common-crlf bigcr.txt bigcr-prefixed.txt"
     pairs_shapes="$pairs_shapes|1M-nothing-common-log log2.txt log2-prefixed.txt"
+    [ -f "$work/big-mid.txt" ] || $gen change "$work/big.txt" 1 "$work/big-mid.txt" 0.5
+    [ -f "$work/big-ins.txt" ] || $gen insert "$work/big.txt" "$work/big-ins.txt"
+    [ -f "$work/big-blank.txt" ] || $gen insert "$work/big.txt" "$work/big-blank.txt" ""
+    [ -f "$work/one40.txt" ] || $gen same 1000000 "$work/one40.txt" "        value_1 = count(index_2, 3); // 4"
+    [ -f "$work/one40-ins.txt" ] || $gen insert "$work/one40.txt" "$work/one40-ins.txt"
+    [ -f "$work/num.txt" ] || $gen number 1000000 "$work/num.txt"
+    [ -f "$work/num-mid.txt" ] || $gen change "$work/num.txt" 1 "$work/num-mid.txt" 0.5
+    pairs_shapes="$pairs_shapes|1M-source-middle-changed big.txt big-mid.txt|1M-source-line-inserted big.txt big-ins.txt"
+    pairs_shapes="$pairs_shapes|1M-source-blank-inserted big.txt big-blank.txt"
+    pairs_shapes="$pairs_shapes|1M-one-text-inserted one40.txt one40-ins.txt|1M-numbered-middle-changed num.txt num-mid.txt"
 fi
 [ -f "$work/big-edited.txt" ] || $gen edit "$work/big.txt" 0.001 2 "$work/big-edited.txt"
 [ -f "$work/a20k.txt" ] || $gen code 20000 3 "$work/a20k.txt"

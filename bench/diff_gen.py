@@ -6,12 +6,14 @@ diff_gen.py edit IN RATE SEED OUT  a copy of IN with RATE of its lines
                                    changed, deleted or preceded by an
                                    inserted line (a third each)
 diff_gen.py reverse IN OUT         IN with its lines in reverse order
-diff_gen.py change IN SEED OUT     a copy of IN with one line changed
+diff_gen.py change IN SEED OUT [AT] a copy of IN with one line changed (line
+                                   AT, a fraction of the lines: 0.5 the middle)
 diff_gen.py pick N K SEED OUT      N lines drawn from K distinct texts
 diff_gen.py repick IN RATE K SEED OUT  like edit, but a changed or inserted
                                    line is drawn from the K texts of pick
-diff_gen.py same N OUT             N lines that all read "same"
-diff_gen.py insert IN OUT          IN with one line inserted in its middle
+diff_gen.py same N OUT [TEXT]      N lines that all read "same" (or TEXT)
+diff_gen.py insert IN OUT [TEXT]   IN with one line ("inserted", or TEXT)
+                                   inserted in its middle
 diff_gen.py blocks N B SEED OUT    N lines: one block of B numbered lines
                                    repeated, every 997th line changed
 diff_gen.py number N OUT          N lines "line K"
@@ -145,7 +147,7 @@ def main():
         rng = random.Random(seed)
         with open(src) as f:
             lines = f.read().split("\n")[:-1]
-        k = rng.randrange(len(lines))
+        k = rng.randrange(len(lines)) if len(sys.argv) < 6 else int(len(lines) * float(sys.argv[5]))
         lines[k] = lines[k] + " /* changed */"
     elif kind == "pick":
         n, k, seed, out = int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4]), sys.argv[5]
@@ -153,12 +155,12 @@ def main():
         lines = ["log entry %d" % rng.randrange(k) for _ in range(n)]
     elif kind == "same":
         n, out = int(sys.argv[2]), sys.argv[3]
-        lines = ["same"] * n
+        lines = [sys.argv[4] if len(sys.argv) > 4 else "same"] * n
     elif kind == "insert":
         src, out = sys.argv[2], sys.argv[3]
         with open(src) as f:
             lines = f.read().split("\n")[:-1]
-        lines.insert(len(lines) // 2, "inserted")
+        lines.insert(len(lines) // 2, sys.argv[4] if len(sys.argv) > 4 else "inserted")
     elif kind == "blocks":
         n, b, seed, out = int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4]), sys.argv[5]
         rng = random.Random(seed)

@@ -88,6 +88,9 @@ bool CTextDiff::RunMatcher() {
         m_Runs.push_back({0, 0, static_cast<int>(left.count), kDiffSame});
         return true;
     }
+    // A near copy (the same first and last lines, a few others between):
+    // its runs where they are shown to be the procedure's (diff/NearCopy.cpp).
+    if (CompareNearCopyLines(left, right)) return true;
     bool done;
     {
         Matcher matcher(left, right, m_Options, m_Runs, m_pBreak);

@@ -186,11 +186,16 @@ private:
         std::vector<uint32_t> fewStarts;  // where each left text starts in fewBytes, then one past the last
         std::string fewBytes;
         std::vector<int> leftIds, rightIds;
-        // (With few texts, where is not written at all.)
+        // A near copy of the left file (CompareNearCopy): right lines below
+        // nearHead are the left lines of the same number, the next ones the
+        // texts of its own, the others the left lines from nearTail on.
+        bool near = false;
+        uint32_t nearHead = 0, nearTail = 0;
+        // (With few texts or a near copy, where is not written at all.)
         void AddOwn(uint32_t k, std::string_view text) {
             if (ownStarts.Size() == 0) ownStarts.PushBack(0);
             if (own.Size() + text.size() >= kOwn) throw std::bad_alloc();
-            if (!few) where[k] = kOwn | static_cast<uint32_t>(ownStarts.Size() - 1);
+            if (!few && !near) where[k] = kOwn | static_cast<uint32_t>(ownStarts.Size() - 1);
             own.Append(text.data(), text.size());
             ownStarts.PushBack(static_cast<uint32_t>(own.Size()));
         }
@@ -199,9 +204,16 @@ private:
             return std::string_view(own.Data() + at[0], at[1] - at[0]);
         }
         std::string_view Line(size_t k) const {
+            if (near) return NearLine(k);
             const uint32_t w = where[k];
             if (w & kOwn) return Own(w & ~kOwn);
             return CDiffFileText::LineBetween(left->bytes.get(), left->starts[w], left->starts[w + 1]);
+        }
+        std::string_view NearLine(size_t k) const {
+            const size_t owned = ownStarts.Size() - 1;
+            if (k < nearHead) return left->Line(k);
+            if (k < nearHead + owned) return Own(static_cast<uint32_t>(k - nearHead));
+            return left->Line(k - nearHead - owned + nearTail);
         }
         // The text numbered id, where the texts are few.
         std::string_view Text(int id) const {
@@ -236,6 +248,17 @@ private:
     // files held whole.
     bool CompareFilesHeldWhole(const std::string& leftPath, const std::string& rightPath);
     static void AppendTailChanges(std::vector<CDiffChange>& list, int rPos, int nR, int lPos, int nL);
+    // Two files of which the right one is a near copy of the left held in
+    // m_LeftText (the same first and last lines, a few lines between):
+    // the procedure's runs and the right lines kept as left lines, without
+    // numbering a line (diff/NearCopy.cpp). False, with nothing kept, where
+    // they are not, or where the runs could be others. knownHead: bytes
+    // known to be the same from the start, SIZE_MAX when not known.
+    bool CompareNearCopy(int fd, size_t rightSize, size_t knownHead);
+    // The same over lines held, compared as their bytes.
+    bool CompareNearCopyLines(const LineSource& left, const LineSource& right);
+    static bool NearCopyRuns(const LineSource& left, uint32_t head, uint32_t tail,
+                             const std::vector<std::string_view>& middle, std::vector<CDiffChange>& runs);
 
     std::vector<CDiffLine> m_Left;
     std::vector<CDiffLine> m_Right;

@@ -165,6 +165,8 @@ private:
     template <class Texts, class TextOf, class Table>
     void InternRightLines(const TextOf& text, uint32_t nL, uint32_t nR, const FileBytes* bytes, Table& table,
                           size_t leftTexts);
+    template <class Texts, class TextOf, class Table>
+    struct RightWalk;
     uint32_t SameLines(const FileBytes& bytes, uint32_t j, uint32_t k) const;
     // Stretches of right lines found equal, in order, to left lines in
     // order while the lines were numbered: first right line and count.

@@ -359,93 +359,109 @@ void CTextDiff::Matcher::InternLines(const TextOf& text, uint32_t nL, uint32_t n
 // taken: the comparisons find their place again after long edits, at a few
 // comparisons per line in all. Among few texts a line or two of such a run
 // follow by chance, and eight now and then; they do not end it.
+// The walk down the right lines of InternRightLines: where the
+// comparisons stand on the left, and how long they have held or differed.
 template <class Texts, class TextOf, class Table>
-void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint32_t nR, const FileBytes* bytes,
-                                          Table& table, size_t leftTexts) {
-    const FollowSearch<Texts, TextOf> search{text, nL};
-    constexpr uint32_t kAround = 8;
-    uint32_t next = 0;
-    uint32_t misses = 0;  // right lines that differed since the comparisons last held
-    // Right lines that followed their left lines since the last that
-    // differed: among few texts a line or two follow by chance, so the
-    // comparisons count as held again only after kAround of them.
-    uint32_t followed = 0;
+struct CTextDiff::Matcher::RightWalk {
+    Matcher& m;
+    const TextOf& text;
+    uint32_t nL, nR;
+    const FileBytes* bytes;
+    Table& table;
+    size_t leftTexts;
+    FollowSearch<Texts, TextOf> search{text, nL};
+    static constexpr uint32_t kAround = 8;
     // Where the comparisons last held for kHeld lines on end (among two
     // texts by chance once in billions), right line k stood against left
     // line k + shift; lost right lines have differed since, and the wide
     // window is searched around that shift once lost reaches wideAt (around
     // the place of the last comparison it would drift with the chance
     // places found meanwhile).
-    constexpr uint32_t kHeld = 32;
+    static constexpr uint32_t kHeld = 32;
+    uint32_t k = 0, next = 0;  // the right line, and the left line it is compared with first
+    uint32_t misses = 0;       // right lines that differed since the comparisons last held
+    // Right lines that followed their left lines since the last that
+    // differed: among few texts a line or two follow by chance, so the
+    // comparisons count as held again only after kAround of them.
+    uint32_t followed = 0;
     int64_t shift = 0;
     uint32_t lost = 0, wideAt = 4;
-    uint32_t k = 0;
-    auto held = [&] {
+    RightLines* stored = nullptr;  // a right file read a piece at a time
+
+    void Run() {
+        TakeKnownHead();
+        while (HasLine()) {
+            if (FollowStretch()) continue;
+            const std::string_view t = text.Right(k);
+            if (FollowLine(t)) continue;
+            MoveOn(LookUp(t));
+            ++k;
+        }
+        Finish();
+    }
+    void Held() {
         if (followed >= kAround) misses = 0;
         if (followed >= kHeld) lost = 0, wideAt = 4, shift = static_cast<int64_t>(next) - k;
-    };
-    [[maybe_unused]] RightLines* stored = nullptr;
-    if constexpr (TextOf::kStreamed) {
-        // The first right lines may be known to be the left's first lines
-        // (the same bytes): they are numbered as the comparison of the
-        // bytes below would number them.
-        stored = text.stored;
-        const uint32_t same = stored->prefix;
-        if (same > 0) {
-            m_R.resize(same);
-            stored->where.Resize(same);
-            std::memcpy(m_R.data(), m_L.data(), same * sizeof(int));
+    }
+    // Right lines k .. k + count - 1 are left lines next .. next + count - 1.
+    void Follow(uint32_t count) {
+        std::memcpy(m.m_R.data() + k, m.m_L.data() + next, count * sizeof(int));
+        if constexpr (TextOf::kStreamed)
             if (!stored->few)
-                for (uint32_t c = 0; c < same; ++c) stored->where[c] = c;
-            AddStretch(0, 0, same);
-            k = next = followed = same;
-            held();
+                for (uint32_t c = 0; c < count; ++c) stored->where[k + c] = next + c;
+        m.AddStretch(k, next, count);
+        k += count;
+        next += count;
+        followed += count;
+        Held();
+    }
+    // The first right lines may be known to be the left's first lines (the
+    // same bytes): they are numbered as the comparison of the bytes would
+    // number them.
+    void TakeKnownHead() {
+        if constexpr (TextOf::kStreamed) {
+            stored = text.stored;
+            if (stored->prefix == 0) return;
+            m.m_R.resize(stored->prefix);
+            stored->where.Resize(stored->prefix);
+            Follow(stored->prefix);
         }
     }
-    for (;;) {
+    // Whether there is a right line k; the lines read so far have their
+    // places in the lists.
+    bool HasLine() {
         if constexpr (TextOf::kStreamed) {
-            // The lines read so far have their places in the lists.
             text.Ready(k);
-            if (!text.Has(k)) break;
+            if (!text.Has(k)) return false;
             const uint32_t end = text.reader->End();
-            if (m_R.size() < end) {
-                m_R.resize(end);
+            if (m.m_R.size() < end) {
+                m.m_R.resize(end);
                 stored->where.Resize(end);
             }
-        } else if (k >= nR) {
-            break;
+            return true;
         }
-        if (bytes && next < nL) {
-            uint32_t same;
-            if constexpr (TextOf::kStreamed) same = text.Same(next, k);
-            else same = SameLines(*bytes, next, k);
-            if (same > 0) {
-                std::memcpy(m_R.data() + k, m_L.data() + next, same * sizeof(int));
-                if constexpr (TextOf::kStreamed)
-                    if (!stored->few)
-                        for (uint32_t c = 0; c < same; ++c) stored->where[k + c] = next + c;
-                AddStretch(k, next, same);
-                k += same;
-                next += same;
-                followed += same;
-                held();
-                continue;
-            }
-        }
-        const std::string_view t = text.Right(k);
-        if (next < nL && Texts::Equal(text.Left(next), t)) {
-            AddStretch(k, next, 1);
-            if constexpr (TextOf::kStreamed)
-                if (!stored->few) stored->where[k] = next;
-            m_R[k++] = m_L[next++];
-            ++followed;
-            held();
-            continue;
-        }
+        return k < nR;
+    }
+    // In files read as blocks, a whole stretch of lines that are the same
+    // bytes at once.
+    bool FollowStretch() {
+        if (!bytes || next >= nL) return false;
+        uint32_t same;
+        if constexpr (TextOf::kStreamed) same = text.Same(next, k);
+        else same = m.SameLines(*bytes, next, k);
+        if (same > 0) Follow(same);
+        return same > 0;
+    }
+    bool FollowLine(std::string_view t) {
+        if (next >= nL || !Texts::Equal(text.Left(next), t)) return false;
+        Follow(1);
+        return true;
+    }
+    // The number of a right line that differed; a text not met before is
+    // kept as a text of its own, another as the line the table holds for it.
+    int LookUp(std::string_view t) {
         int id;
         if constexpr (TextOf::kStreamed) {
-            // A text not met before is kept as a text of its own; another
-            // is kept as the line the table holds for it.
             uint32_t line;
             const size_t texts = table.Count();
             id = table.Intern(nL + k, t, Texts::Hash(t), line);
@@ -454,19 +470,24 @@ void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint3
         } else {
             id = table.Intern(nL + k, t, Texts::Hash(t));
         }
-        m_R[k] = id;
+        m.m_R[k] = id;
         ++misses;
         ++lost;
         followed = 0;
-        // Among few texts two lines follow at some place nearby by chance:
-        // after the first line that differs a place where eight follow is
-        // looked for first, and once lines have kept differing the window is
-        // searched for one whatever was found nearby (else the comparisons
-        // drift from one chance place to the next and never find their
-        // place again).
+        return id;
+    }
+    // Where the comparisons go on after right line k (of text id) differed.
+    // Among few texts two lines follow at some place nearby by chance:
+    // after the first line that differs a place where eight follow is
+    // looked for first, and once lines have kept differing the window is
+    // searched for one whatever was found nearby (else the comparisons
+    // drift from one chance place to the next and never find their place
+    // again).
+    void MoveOn(int id) {
         uint32_t resume = UINT32_MAX;
+        const bool onLeft = static_cast<size_t>(id) < leftTexts;
         if (text.Has(k + 1)) {
-            if (lost >= wideAt && static_cast<size_t>(id) < leftTexts) {
+            if (lost >= wideAt && onLeft) {
                 const int64_t at = std::clamp<int64_t>(static_cast<int64_t>(k) + 1 + shift, 0, nL - 1);
                 resume = search.BestAround(static_cast<uint32_t>(at), k, std::max(2 * lost, kAround), 8);
                 wideAt = 2 * lost;
@@ -475,30 +496,51 @@ void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint3
             }
             if (resume == UINT32_MAX) resume = search.ResumeAround(next, k, kAround, 2);
         }
-        const int* first = nullptr;
-        const int* last = nullptr;
-        if (static_cast<size_t>(id) < leftTexts) {
-            first = m_Single.pos.data() + m_Single.start[id];
-            last = m_Single.pos.data() + m_Single.start[id + 1];
-        }
         if (resume != UINT32_MAX) {
             next = resume;
-        } else if (first && last - first <= kFewPlaces) {
+            return;
+        }
+        const int* first = onLeft ? m.m_Single.pos.data() + m.m_Single.start[id] : nullptr;
+        const int* last = onLeft ? m.m_Single.pos.data() + m.m_Single.start[id + 1] : nullptr;
+        if (first && last - first <= kFewPlaces) {
             const int* at = last - first == 1 ? first : std::lower_bound(first, last, static_cast<int>(next));
             if (at < last) next = static_cast<uint32_t>(*at) + 1;
         } else if (next < nL) {
             ++next;
         }
-        ++k;
     }
-    if constexpr (TextOf::kStreamed) {
-        // Every right line is numbered: the reader is let go.
-        m_R.resize(k);
-        stored->where.Resize(k);
-        stored->count = k;
-        stored->reader.reset();
-        m_nR = static_cast<int>(k);
+    // Every right line is numbered: the reader is let go.
+    void Finish() {
+        if constexpr (TextOf::kStreamed) {
+            m.m_R.resize(k);
+            stored->where.Resize(k);
+            stored->count = k;
+            stored->reader.reset();
+            m.m_nR = static_cast<int>(k);
+        }
     }
+};
+
+// Right lines mostly follow left lines in order: each is first compared
+// with the left line after the one the line before it matched (in files
+// read as blocks, a whole stretch of lines at once, byte for byte), and
+// looked up only when that differs. After a line that differs, the next
+// two right lines (after the first, eight where they follow) are looked
+// for a few lines around on the left (a line changed, inserted or
+// dropped); failing that, the comparisons go on after the text's place on
+// the left from there on where the text has few places, else on the next
+// left line (a changed line). Once lines have kept differing, the next
+// right lines are looked for in a window that grows with the lines that
+// differed (an inserted or dropped run), around where the last long
+// stretch of lines would have them, whatever was found nearby, and the
+// place where most of them follow is taken: the comparisons find their
+// place again after long edits, at a few comparisons per line in all.
+// Among few texts a line or two of such a run follow by chance, and eight
+// now and then; they do not end it.
+template <class Texts, class TextOf, class Table>
+void CTextDiff::Matcher::InternRightLines(const TextOf& text, uint32_t nL, uint32_t nR, const FileBytes* bytes,
+                                          Table& table, size_t leftTexts) {
+    RightWalk<Texts, TextOf, Table>{*this, text, nL, nR, bytes, table, leftTexts}.Run();
 }
 
 void CTextDiff::Matcher::CountSame(const std::vector<int>& ids, std::vector<uint8_t>& same) {

@@ -813,6 +813,8 @@ bool CTextDiff::CompareFiles(const std::string& leftPath, const std::string& rig
         m_Runs.push_back({0, 0, static_cast<int>(m_LeftText.Count()), kDiffSame});
         return true;
     }
+    // A near copy of the left file: its runs without numbering a line.
+    if (CompareNearCopy(rightFile.fd, rightFile.size, check.other ? check.same : SIZE_MAX)) return true;
     auto stored = std::make_unique<RightLines>();
     stored->left = &m_LeftText;
     const size_t rightSize = rightFile.size;

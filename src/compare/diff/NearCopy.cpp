@@ -1,0 +1,264 @@
+// Two files that are near copies of each other: the same first lines (the
+// head) and the same last lines (the tail), a few lines of the right file
+// between them. Takes the left file held as a block and the right file
+// opened (or the lines of both, held); gives the runs of the procedure
+// without numbering a line, or nothing (the caller then matches the
+// inputs the full way). Of a right file only the few lines between head
+// and tail are read as lines; the rest is compared byte for byte with the
+// left file and kept as the left lines it equals.
+//
+// Why the runs are those of the procedure. Let the head be H lines, the tail
+// T lines, the M right lines between them the middle (at least one), the
+// left lines between them the left middle, nR = H + M + T. Let B be the
+// longest run that holds a middle line (0 where no middle line is a left
+// line; else the longest diagonal of equal lines through a middle line and a
+// left line of its text). Asked: no middle line is a line of the left
+// middle; B < T (B <= H where T = 0); the scan of the first tail line, made
+// as the procedure makes it over the left lines from H (H >= T) or from 0
+// (T > H), comes to the left tail's first line (it is made here; among most
+// lines the text is found nowhere before). Head and tail are first taken as
+// long as the lines are equal; where they would overlap, the longer keeps
+// its length (the head on a tie) and the other is cut to the lines beside it
+// (as the procedure's part before or after the first run cuts it). A run
+// that holds no middle line lies within the head or within the tail on the
+// right, so a run from right line i of the head is at most max(H - i, B)
+// long, one from a tail line at most the lines left. The scan of right line
+// 0 meets left line 0 first and finds at least H there. Then:
+//  - H >= T: right line H is no left line H (that run would hold a middle
+//    line and be longer than B), so line 0 finds H at left line 0, and no
+//    later place beats it. The first pass takes right line 0 with H (no line
+//    has a longer run; the first wins a tie) and visits only right lines
+//    below nR - H, none of them in the tail, so the tail's lines are still
+//    unknown in the part after the run (right and left lines from H on).
+//    There each middle line's run, kept or scanned again, is a run of the
+//    part, shorter than T. The first tail line (the first tail line of the
+//    left: tail lines are the same on both sides) is scanned from left line
+//    H: it comes to the left tail's first line, which gives T, so the tail
+//    is the run. What lies before it, the middle against the left middle,
+//    has no equal lines and so no run.
+//  - T > H: the first pass visits every right line up to the first of the
+//    tail (none before it has a run of T); its scan from left line 0 comes
+//    to the left tail and finds T there, so the tail is the run, found
+//    first. In the part before it a run through a middle line can only meet
+//    head lines on the left (middle lines are no lines of the left middle),
+//    so no run of the part is longer than H, and right line 0's run, kept or
+//    scanned again, is H from left line 0, the first of the longest; after
+//    the head only the middle and the left middle are left.
+// Where a condition fails (a line of the middle that is also in the left
+// middle or starts long runs, a scan of the first tail line that steps over
+// the left tail, as among lines that repeat) the runs may be others, and the
+// inputs are matched the full way.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "compare/TextDiff.h"
+
+namespace {
+// Right lines between head and tail taken this way at most, and their bytes.
+constexpr uint32_t kMiddleLines = 16;
+constexpr size_t kMiddleBytes = size_t{1} << 16;
+constexpr size_t kPiece = size_t{1} << 18;
+
+// Reads n bytes of fd at offset into to; false when it could not (a
+// file that shrank meanwhile included).
+bool ReadAt(int fd, char* to, size_t n, size_t offset) {
+    while (n > 0) {
+        const ssize_t got = ::pread(fd, to, n, static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        to += got;
+        n -= static_cast<size_t>(got);
+        offset += static_cast<size_t>(got);
+    }
+    return true;
+}
+
+// How many bytes from the start of both files are the same, at most limit.
+bool SameHead(int fd, const char* left, size_t limit, std::unique_ptr<char[]>& buffer, size_t& same) {
+    same = 0;
+    while (same < limit) {
+        const size_t n = std::min(kPiece, limit - same);
+        if (!ReadAt(fd, buffer.get(), n, same)) return false;
+        if (std::memcmp(buffer.get(), left + same, n) != 0) {
+            size_t k = 0;
+            while (buffer[k] == left[same + k]) ++k;
+            same += k;
+            return true;
+        }
+        same += n;
+    }
+    return true;
+}
+
+// How many bytes from the end of both files are the same, at most limit.
+bool SameTail(int fd, size_t rightSize, const char* left, size_t leftSize, size_t limit,
+              std::unique_ptr<char[]>& buffer, size_t& same) {
+    same = 0;
+    while (same < limit) {
+        const size_t n = std::min(kPiece, limit - same);
+        if (!ReadAt(fd, buffer.get(), n, rightSize - same - n)) return false;
+        const char* l = left + leftSize - same - n;
+        if (std::memcmp(buffer.get(), l, n) != 0) {
+            size_t k = n;
+            while (buffer[k - 1] == l[k - 1]) --k;
+            same += n - k;
+            return true;
+        }
+        same += n;
+    }
+    return true;
+}
+
+// Splits bytes into lines as LoadFileLines does.
+std::vector<std::string_view> SplitLines(std::string_view bytes) {
+    std::vector<std::string_view> lines;
+    size_t from = 0;
+    while (from < bytes.size()) {
+        const size_t lf = bytes.find('\n', from);
+        const size_t to = lf == std::string_view::npos ? bytes.size() : lf + 1;
+        lines.push_back(CDiffFileText::LineBetween(bytes.data(), from, to));
+        from = to;
+    }
+    return lines;
+}
+}  // namespace
+
+bool CTextDiff::NearCopyRuns(const LineSource& left, uint32_t head, uint32_t tail,
+                             const std::vector<std::string_view>& middle, std::vector<CDiffChange>& runs) {
+    const uint32_t nL = static_cast<uint32_t>(left.count), m = static_cast<uint32_t>(middle.size());
+    const uint32_t nR = head + m + tail;
+    if (m == 0 || head + tail == 0) return false;
+    const uint32_t tailFrom = nL - tail, firstSearched = head >= tail ? head : 0;
+    auto right = [&](uint32_t q) {
+        if (q < head) return left[q];
+        return q < head + m ? middle[q - head] : left[q - head - m + tailFrom];
+    };
+    // B, the longest run through a middle line, measured along the
+    // diagonals of its places on the left (given up where that takes long).
+    uint32_t longest = 0;
+    uint64_t budget = 4 * uint64_t{nL} + 4096;
+    for (uint32_t j = 0; j < nL; ++j) {
+        const std::string_view line = left[j];
+        for (uint32_t p = 0; p < m; ++p) {
+            if (line != middle[p]) continue;
+            if (j >= head && j < tailFrom) return false;
+            const uint32_t i = head + p;
+            uint32_t back = 0, ahead = 0;
+            while (back < i && back < j && right(i - 1 - back) == left[j - 1 - back] && --budget) ++back;
+            while (i + 1 + ahead < nR && j + 1 + ahead < nL && right(i + 1 + ahead) == left[j + 1 + ahead] &&
+                   --budget)
+                ++ahead;
+            if (budget == 0) return false;
+            longest = std::max(longest, back + 1 + ahead);
+        }
+    }
+    if (tail > 0 ? longest >= tail : longest > head) return false;
+    // The scan of the first tail line over the left lines before the left
+    // tail, as the procedure makes it (each place's run is at most T - 1
+    // lines: T there would be a copy of the tail): it must come to the
+    // left tail's first line, which then gives T.
+    uint32_t at = firstSearched, best = 0;
+    while (tail > 0 && at < tailFrom) {
+        uint32_t n = 0;
+        while (n < tail && left[tailFrom + n] == left[at + n] && --budget) ++n;
+        if (budget == 0 || n == tail) return false;
+        best = std::max(best, n);
+        at += best + 1;
+    }
+    if (tail > 0 && at != tailFrom) return false;
+    const CDiffChange headRun{0, 0, static_cast<int>(head), kDiffSame};
+    const CDiffChange tailRun{static_cast<int>(nR - tail), static_cast<int>(tailFrom), static_cast<int>(tail),
+                              kDiffSame};
+    runs.clear();
+    if (head >= tail) {
+        runs.push_back(headRun);
+        if (tail) runs.push_back(tailRun);
+    } else {
+        runs.push_back(tailRun);
+        if (head) runs.push_back(headRun);
+    }
+    return true;
+}
+
+bool CTextDiff::CompareNearCopy(int fd, size_t rightSize, size_t knownHead) {
+    const CDiffFileText& left = m_LeftText;
+    const size_t leftSize = left.size, limit = std::min(leftSize, rightSize);
+    const uint32_t nL = static_cast<uint32_t>(left.Count());
+    if (nL == 0 || limit == 0 || !left.wideStarts.empty()) return false;
+    std::unique_ptr<char[]> buffer(new char[kPiece]);
+    size_t headBytes = knownHead, tailBytes = 0;
+    if (knownHead == SIZE_MAX && !SameHead(fd, left.bytes.get(), limit, buffer, headBytes)) return false;
+    headBytes = std::min(headBytes, limit);
+    if (!SameTail(fd, rightSize, left.bytes.get(), leftSize, limit, buffer, tailBytes)) return false;
+    // Not a near copy (or not worth it) unless the part between is small.
+    if (headBytes + tailBytes + kMiddleBytes < rightSize) return false;
+    // Head lines end (line feed included) within the same first bytes;
+    // tail lines start within the same last bytes, on a line start of both
+    // (the right one's place of left line j from the tail on: rightAt(j)).
+    const uint32_t* starts = left.starts.data();
+    const bool lastOpen = left.bytes[leftSize - 1] != '\n';
+    uint32_t head = static_cast<uint32_t>(
+        std::upper_bound(starts + 1, starts + (lastOpen ? nL - 1 : nL) + 1, static_cast<uint32_t>(headBytes)) -
+        (starts + 1));
+    auto rightAt = [&](uint32_t j) { return static_cast<int64_t>(rightSize - leftSize) + starts[j]; };
+    uint32_t tailLine = static_cast<uint32_t>(
+        std::lower_bound(starts, starts + nL, static_cast<uint32_t>(leftSize - tailBytes)) - starts);
+    if (tailLine < nL && starts[tailLine] == leftSize - tailBytes && rightAt(tailLine) > 0) {
+        char before;
+        if (!ReadAt(fd, &before, 1, static_cast<size_t>(rightAt(tailLine) - 1))) return false;
+        if (before != '\n') ++tailLine;
+    }
+    // Where head and tail overlap, the longer is the procedure's first run
+    // (the head on a tie) and the other is what is left beside it.
+    if (head >= nL - tailLine) {
+        tailLine = std::max(tailLine, head);
+        while (tailLine < nL && rightAt(tailLine) < starts[head]) ++tailLine;
+    } else {
+        head = std::min(head, tailLine);
+        while (head > 0 && starts[head] > rightAt(tailLine)) --head;
+    }
+    const size_t middleFrom = starts[head], middleTo = static_cast<size_t>(rightAt(tailLine));
+    if (middleTo - middleFrom > kMiddleBytes) return false;
+    std::string bytes(middleTo - middleFrom + 1, '\0');
+    // (One more byte: a file that grew meanwhile is matched the full way.)
+    if (!ReadAt(fd, bytes.data(), bytes.size() - 1, middleFrom) || ReadAt(fd, bytes.data(), 1, rightSize))
+        return false;
+    bytes.pop_back();
+    const std::vector<std::string_view> middle = SplitLines(bytes);
+    if (middle.size() > kMiddleLines) return false;
+    const LineSource leftLines{nullptr, nullptr, nL, &m_LeftText};
+    if (!NearCopyRuns(leftLines, head, nL - tailLine, middle, m_Runs)) return false;
+    // The right lines: the head and tail as the left lines they equal, the
+    // lines between as texts of their own.
+    auto stored = std::make_unique<RightLines>();
+    stored->left = &m_LeftText;
+    stored->near = true;
+    stored->nearHead = head;
+    stored->nearTail = tailLine;
+    for (uint32_t m = 0; m < middle.size(); ++m) stored->AddOwn(head + m, middle[m]);
+    stored->count = head + middle.size() + (nL - tailLine);
+    m_pStored = std::move(stored);
+    return true;
+}
+
+bool CTextDiff::CompareNearCopyLines(const LineSource& left, const LineSource& right) {
+    if (m_Options.ignoreCase || m_Options.ignoreText || right.stored) return false;
+    const size_t nL = left.count, nR = right.count, limit = std::min(nL, nR);
+    size_t head = 0, tail = 0;
+    while (head < limit && left[head] == right[head]) ++head;
+    while (tail < limit && left[nL - 1 - tail] == right[nR - 1 - tail]) ++tail;
+    // Where they overlap, the longer is the first run (the head on a tie).
+    if (head >= tail) tail = std::min({tail, nL - head, nR - head});
+    else head = std::min({head, nL - tail, nR - tail});
+    if (nR - head - tail > kMiddleLines) return false;
+    std::vector<std::string_view> middle;
+    for (size_t k = head; k < nR - tail; ++k) middle.push_back(right[k]);
+    return NearCopyRuns(left, static_cast<uint32_t>(head), static_cast<uint32_t>(tail), middle, m_Runs);
+}
