@@ -161,10 +161,12 @@ TEST(CompareTexts, SameRunsReportAndRowsAsTheLineLists) {
         ExpectSameResult(files, lists, round);
     }
     // A last line without a line feed that begins a longer line of the
-    // other file, or differs from it only in the line feed.
+    // other file, or differs from it only in the line feed; lines ended by
+    // CR LF moved between a common head and tail.
     const std::pair<std::string, std::string> ends[] = {
         {"a\nb\nc1\n", "a\nb\nc"}, {"a\nb\nc", "a\nb\nc1"},   {"a\nb\nc", "a\nb\nc\nd\n"},
-        {"a\r\nb\r\n", "a\nb\n"}, {"a\nb\nc\n", "a\nb\nc"}, {"a\nb\nc\r", "a\nb\nc\r\n"}};
+        {"a\r\nb\r\n", "a\nb\n"}, {"a\nb\nc\n", "a\nb\nc"}, {"a\nb\nc\r", "a\nb\nc\r\n"},
+        {"a\r\nb\r\nc\r\nd\r\ne\r\n", "a\r\nc\r\nb\r\nd\r\ne\r\n"}};
     for (const auto& [a, b] : ends) {
         for (int swap = 0; swap < 2; ++swap) {
             Write(tmp / "l.txt", swap ? b : a);

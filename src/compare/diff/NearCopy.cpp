@@ -128,6 +128,14 @@ std::vector<std::string_view> SplitLines(std::string_view bytes) {
     }
     return lines;
 }
+
+// Whether a line of span bytes (its text, then at most CR LF) can be one
+// of the middle lines.
+bool SpanFits(uint32_t span, const std::vector<std::string_view>& middle) {
+    for (const std::string_view& line : middle)
+        if (span - line.size() <= 2) return true;
+    return false;
+}
 }  // namespace
 
 bool CTextDiff::NearCopyRuns(const LineSource& left, uint32_t head, uint32_t tail,
@@ -144,7 +152,14 @@ bool CTextDiff::NearCopyRuns(const LineSource& left, uint32_t head, uint32_t tai
     // diagonals of its places on the left (given up where that takes long).
     uint32_t longest = 0;
     uint64_t budget = 4 * uint64_t{nL} + 4096;
+    // (The lines of a file held as a block are first told apart by their
+    // lengths in bytes.)
+    const uint32_t* starts = !left.views && !left.lines && !left.stored && left.text &&
+                                     left.text->wideStarts.empty()
+                                 ? left.text->starts.data()
+                                 : nullptr;
     for (uint32_t j = 0; j < nL; ++j) {
+        if (starts && !SpanFits(starts[j + 1] - starts[j], middle)) continue;
         const std::string_view line = left[j];
         for (uint32_t p = 0; p < m; ++p) {
             if (line != middle[p]) continue;
