@@ -241,6 +241,79 @@ void CFtpCommands::NoteIncompleteItems(std::vector<Job>& jobs, bool unattended) 
     }
 }
 
+namespace {
+
+bool AnyItems(const std::vector<CFtpCommands::Job>& jobs) {
+    for (const CFtpCommands::Job& job : jobs)
+        if (!job.items.empty()) return true;
+    return false;
+}
+
+// A run over several baskets: items of different baskets that would write
+// one file stay behind (the engine checks each basket itself). The run's
+// closing list names them, and the items a stop leaves in baskets it never
+// reaches, in the run's order.
+void RefuseSameTargetsAcrossBaskets(const CProgramData& d, int p, int s, bool toRemote,
+                                    std::vector<CFtpCommands::Job>& jobs) {
+    std::vector<CFileItem> all;
+    std::vector<std::pair<size_t, size_t>> where;  // job, place in its list
+    for (size_t j = 0; j < jobs.size(); ++j)
+        for (size_t k = 0; k < jobs[j].items.size(); ++k)
+            if (d.IsValidFileItem(false, p, s, jobs[j].basket, jobs[j].items[k])) {
+                all.push_back(d.GetFileItem(p, s, jobs[j].basket, jobs[j].items[k]));
+                where.emplace_back(j, k);
+            }
+    std::vector<std::vector<bool>> drop(jobs.size());
+    for (size_t j = 0; j < jobs.size(); ++j) drop[j].assign(jobs[j].items.size(), false);
+    for (size_t i : FindSameTargetItems(all, toRemote)) {
+        WriteTraceString(SameTargetRefusal(all[i], toRemote));
+        drop[where[i].first][where[i].second] = true;
+    }
+    for (size_t i = 0; i < all.size(); ++i) ExpectTransferItem(all[i], drop[where[i].first][where[i].second]);
+    for (size_t j = 0; j < jobs.size(); ++j) {
+        std::vector<int> kept;
+        for (size_t k = 0; k < jobs[j].items.size(); ++k)
+            if (!drop[j][k]) kept.push_back(jobs[j].items[k]);
+        jobs[j].items = std::move(kept);
+    }
+}
+
+// The worker's part: each basket's run in turn on the worker's copy of the
+// data; the results of the baskets before stay in the result lists
+// however the run ends.
+void RunTransferJobs(CProgramData& snapshot, const std::vector<CFtpCommands::Job>& jobs, bool toRemote, int p,
+                     int s) {
+    std::vector<CFileItem> done;  // results of the baskets before the current one
+    auto keepEarlier = [&] {
+        if (done.empty()) return;
+        FtpResultsLock lists;
+        lists->transfer.insert(lists->transfer.begin(), done.begin(), done.end());
+        done.clear();
+    };
+    try {
+        for (const CFtpCommands::Job& job : jobs) {
+            if (job.items.empty()) continue;
+            const bool ok = toRemote ? TransferToRemote(snapshot, p, s, job.basket, job.items)
+                                     : TransferToLocal(snapshot, p, s, job.basket, job.items);
+            if (!ok) {
+                keepEarlier();
+                GiveUpWorker();
+            }
+            if (jobs.size() > 1) {
+                FtpResultsLock lists;
+                done.insert(done.end(), lists->transfer.begin(), lists->transfer.end());
+                lists->transfer.clear();
+            }
+        }
+    } catch (...) {
+        keepEarlier();
+        throw;
+    }
+    keepEarlier();
+}
+
+}  // namespace
+
 bool CFtpCommands::StartTransferJobs(bool toRemote, std::vector<Job> jobs, After after, bool unattended) {
     if (!g_bFtpIdle) {
         Prompter().Message(kFtpBusy, MsgIcon::Stop);
@@ -251,54 +324,20 @@ bool CFtpCommands::StartTransferJobs(bool toRemote, std::vector<Job> jobs, After
     // The checks that may ask the user run here, before the worker exists
     // (only a login the run needs asks from inside it).
     NoteIncompleteItems(jobs, unattended);
-    if (unattended) {
-        bool any = false;
-        for (const Job& job : jobs) any = any || !job.items.empty();
-        if (!any) {
-            UpdateCommandChecks();
-            return false;
-        }
+    if (unattended && !AnyItems(jobs)) {
+        UpdateCommandChecks();
+        return false;
     }
     // A copy changed since the last transfer is overwritten only when the user says so.
     std::vector<int> held;
     HoldItemsThatOverwriteAChange(toRemote, jobs, unattended, held);
-    if (!held.empty()) {
-        bool any = false;
-        for (const Job& job : jobs) any = any || !job.items.empty();
-        if (!any) {
-            UpdateCommandChecks();
-            return false;
-        }
+    if (!held.empty() && !AnyItems(jobs)) {
+        UpdateCommandChecks();
+        return false;
     }
     ShowMessageWindow();
     if (!ClaimFtpSlot(kFtpBusy)) return false;
-    // A run over several baskets: items of different baskets that would
-    // write one file stay behind (the engine checks each basket itself).
-    if (jobs.size() > 1) {
-        std::vector<CFileItem> all;
-        std::vector<std::pair<size_t, size_t>> where;  // job, place in its list
-        for (size_t j = 0; j < jobs.size(); ++j)
-            for (size_t k = 0; k < jobs[j].items.size(); ++k)
-                if (d.IsValidFileItem(false, p, s, jobs[j].basket, jobs[j].items[k])) {
-                    all.push_back(d.GetFileItem(p, s, jobs[j].basket, jobs[j].items[k]));
-                    where.emplace_back(j, k);
-                }
-        std::vector<std::vector<bool>> drop(jobs.size());
-        for (size_t j = 0; j < jobs.size(); ++j) drop[j].assign(jobs[j].items.size(), false);
-        for (size_t i : FindSameTargetItems(all, toRemote)) {
-            WriteTraceString(SameTargetRefusal(all[i], toRemote));
-            drop[where[i].first][where[i].second] = true;
-        }
-        // The run's closing list names them, and the items a stop leaves
-        // in baskets it never reaches, in the run's order.
-        for (size_t i = 0; i < all.size(); ++i) ExpectTransferItem(all[i], drop[where[i].first][where[i].second]);
-        for (size_t j = 0; j < jobs.size(); ++j) {
-            std::vector<int> kept;
-            for (size_t k = 0; k < jobs[j].items.size(); ++k)
-                if (!drop[j][k]) kept.push_back(jobs[j].items[k]);
-            jobs[j].items = std::move(kept);
-        }
-    }
+    if (jobs.size() > 1) RefuseSameTargetsAcrossBaskets(d, p, s, toRemote, jobs);
 
     // The worker works on its own copy; what it finds comes back through the
     // result lists (the timer) and the posted task below.
@@ -307,33 +346,7 @@ bool CFtpCommands::StartTransferJobs(bool toRemote, std::vector<Job> jobs, After
     CMainPresenter* presenter = &m_frame.Presenter();
     StartFtpWorker([snapshot, jobs = std::move(jobs), toRemote, after, p, s, alive, presenter, held, unattended] {
         const CUnattendedRun nobodyAsked(unattended);
-        std::vector<CFileItem> done;  // results of the baskets before the current one
-        auto keepEarlier = [&] {
-            if (done.empty()) return;
-            FtpResultsLock lists;
-            lists->transfer.insert(lists->transfer.begin(), done.begin(), done.end());
-            done.clear();
-        };
-        try {
-            for (const Job& job : jobs) {
-                if (job.items.empty()) continue;
-                const bool ok = toRemote ? TransferToRemote(*snapshot, p, s, job.basket, job.items)
-                                         : TransferToLocal(*snapshot, p, s, job.basket, job.items);
-                if (!ok) {
-                    keepEarlier();
-                    GiveUpWorker();
-                }
-                if (jobs.size() > 1) {
-                    FtpResultsLock lists;
-                    done.insert(done.end(), lists->transfer.begin(), lists->transfer.end());
-                    lists->transfer.clear();
-                }
-            }
-        } catch (...) {
-            keepEarlier();
-            throw;
-        }
-        keepEarlier();
+        RunTransferJobs(*snapshot, jobs, toRemote, p, s);
         if (after == After::Nothing) return;
         PostToGui([alive, presenter, after, held] {
             if (!alive.lock()) return;

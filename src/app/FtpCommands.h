@@ -46,11 +46,13 @@ public:
     // two manual syncs, as the program state has them now.
     void UpdateCommandChecks();
 
-private:
+    // The items of one basket that a run takes.
     struct Job {
         int basket;
         std::vector<int> items;
     };
+
+private:
     enum class After { Nothing, Fetched, Sent };
     // Steps 2 to 6 of every starter: the busy refusal, the item check, the
     // Message Window, the claim and the worker on a copy of the data.
