@@ -260,8 +260,12 @@ TEST_F(FtpWindowTest, AllItemsOfTheSelectedBasketsGoInRowOrderAndAllReachTheMode
     w.Data().InsertBasket("Empty", 0, 0, 1);  // between "One" and "Two"
     w.Presenter().ShowSession(0, 0, 0);
     ASSERT_EQ(w.BasketList()->topLevelItemCount(), 3);
+    // The FTP toolbar's "To Remote" button (all items of the selected baskets).
+    QToolBar* bar = w.ToolBar(141);
+    bar->show();
+    const auto pressPutAll = [&] { QTest::mouseClick(bar->widgetForAction(w.Action(32565)), Qt::LeftButton); };
     for (int r = 0; r < 3; ++r) w.BasketList()->topLevelItem(r)->setSelected(true);
-    w.ExecuteCommand(32565);  // To Remote (all items of the selected baskets)
+    pressPutAll();
     Finish();
     for (const char* n : {"my file.txt", "pic.bin", "notes.txt", "other.txt"})
         EXPECT_TRUE(std::filesystem::exists(ServerRoot() + "/" + n)) << n;
@@ -282,7 +286,7 @@ TEST_F(FtpWindowTest, AllItemsOfTheSelectedBasketsGoInRowOrderAndAllReachTheMode
     const auto putAll = [&] {
         w.MessageWindow().SetText("");
         for (int r = 0; r < 3; ++r) w.BasketList()->topLevelItem(r)->setSelected(true);
-        w.ExecuteCommand(32565);
+        pressPutAll();
     };
     putAll();
     Finish();
