@@ -36,6 +36,17 @@ bool SameAtUnit(std::time_t a, std::time_t b, int unit) {
     return ta.tm_year == tb.tm_year && ta.tm_mon == tb.tm_mon && ta.tm_mday == tb.tm_mday;
 }
 
+// Calls f with every item of the loaded sessions.
+template <typename Data, typename F>
+void ForEachLoadedItem(Data& data, F f) {
+    for (auto& project : data.m_ProjectList.m_Projects)
+        for (auto& session : project.m_Sessions) {
+            if (!session.IsLoaded) continue;
+            for (auto& basket : session.m_Baskets)
+                for (auto& it : basket.m_Items) f(it);
+        }
+}
+
 thread_local bool t_unattended = false;
 
 std::mutex g_heldMutex;
@@ -49,13 +60,9 @@ void MarkChangedOnServer(const std::vector<CFileItem>& changed) {
     PostToGui([keys] {
         CProgramData* data = GetMainProgramData();
         if (!data) return;
-        for (auto& project : data->m_ProjectList.m_Projects)
-            for (auto& session : project.m_Sessions) {
-                if (!session.IsLoaded) continue;
-                for (auto& basket : session.m_Baskets)
-                    for (CFileItem& it : basket.m_Items)
-                        if (keys.count(RemoteTargetKey(it))) it.IsRemoteModified = "Yes";
-            }
+        ForEachLoadedItem(*data, [&](CFileItem& it) {
+            if (keys.count(RemoteTargetKey(it))) it.IsRemoteModified = "Yes";
+        });
     });
 }
 
@@ -89,36 +96,29 @@ CFileItem RecordedTransfer(const CProgramData& data, const CFileItem& item) {
     if (IsRealRemoteTime(item.RemoteModTime) || item.IsFTPed != "No") return item;
     CFileItem recorded = item;
     const std::string key = RemoteTargetKey(item);
-    for (const auto& project : data.m_ProjectList.m_Projects)
-        for (const auto& session : project.m_Sessions) {
-            if (!session.IsLoaded) continue;
-            for (const auto& basket : session.m_Baskets)
-                for (const CFileItem& it : basket.m_Items) {
-                                    if (it.IsFTPed != "Yes" || RemoteTargetKey(it) != key) continue;
-                    // A transfer that recorded nothing may be the last one.
-                    if (!IsRealRemoteTime(it.RemoteModTime)) return item;
-                    if (IsRealRemoteTime(recorded.RemoteModTime) && it.RemoteModTime <= recorded.RemoteModTime)
-                        continue;
-                    recorded.RemoteModTime = it.RemoteModTime;
-                    recorded.RemoteSecondKnown = it.RemoteSecondKnown;
-                    recorded.RemoteSize = it.RemoteSize;
-                    recorded.RemoteTimeUnit = it.RemoteTimeUnit;
-                }
+    bool unknown = false;  // a transfer that recorded nothing may be the last one
+    ForEachLoadedItem(data, [&](const CFileItem& it) {
+        if (unknown || it.IsFTPed != "Yes" || RemoteTargetKey(it) != key) return;
+        if (!IsRealRemoteTime(it.RemoteModTime)) {
+            unknown = true;
+            return;
         }
+        if (IsRealRemoteTime(recorded.RemoteModTime) && it.RemoteModTime <= recorded.RemoteModTime) return;
+        recorded.RemoteModTime = it.RemoteModTime;
+        recorded.RemoteSecondKnown = it.RemoteSecondKnown;
+        recorded.RemoteSize = it.RemoteSize;
+        recorded.RemoteTimeUnit = it.RemoteTimeUnit;
+    });
+    if (unknown) return item;
     return recorded;
 }
 
 CFileItem HeldItemState(const CProgramData& data, const CFileItem& item) {
     CFileItem held = item;
     if (!IsRealRemoteTime(item.RemoteModTime) && item.IsFTPed == "No")
-        for (const auto& project : data.m_ProjectList.m_Projects)
-            for (const auto& session : project.m_Sessions) {
-                if (!session.IsLoaded) continue;
-                for (const auto& basket : session.m_Baskets)
-                    for (const CFileItem& it : basket.m_Items)
-                        if (it.IsFTPed == "Yes" && IsRealRemoteTime(it.RemoteModTime) && IsSameFile(it, item))
-                            held = it;
-            }
+        ForEachLoadedItem(data, [&](const CFileItem& it) {
+            if (it.IsFTPed == "Yes" && IsRealRemoteTime(it.RemoteModTime) && IsSameFile(it, item)) held = it;
+        });
     held.IsRemoteModified = "Yes";
     return held;
 }
