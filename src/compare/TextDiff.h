@@ -24,6 +24,7 @@
 #include "model/DiffLine.h"
 #include "compare/DiffOptions.h"
 #include "compare/diff/RightLines.h"
+#include "compare/diff/SampledLines.h"
 
 // Reads a file into input lines {0, -1, -1, text}: lines end at LF, a CR
 // right before the LF is dropped (a lone CR stays in the line), a last line
@@ -36,21 +37,33 @@ bool LoadFileLines(const std::string& path, std::vector<CDiffLine>& lines);
 
 // The lines of a file read as one block: the same lines LoadFileLines
 // gives, kept as the place where each starts in bytes (four bytes a line;
-// eight for files of 4 GB and more).
+// eight for files of 4 GB and more), or, for the left file of a comparison
+// of files that looks like a near copy, as every 64th of those places
+// (lines found by walking from there: one thread at a time).
 struct CDiffFileText {
     std::unique_ptr<char[]> bytes;
     size_t size = 0;
     // Where each line starts, then one place past the last line.
     std::vector<uint32_t> starts;
     std::vector<uint64_t> wideStarts;  // instead, for files of 4 GB and more
+    std::unique_ptr<textdiff::SampledLines> sampled;  // instead of both
 
     size_t Count() const {
-        const size_t n = wideStarts.empty() ? starts.size() : wideStarts.size();
-        return n ? n - 1 : 0;
+        if (!starts.empty()) return starts.size() - 1;
+        if (!wideStarts.empty()) return wideStarts.size() - 1;
+        return sampled ? sampled->Count() : 0;
     }
-    size_t Start(size_t k) const { return wideStarts.empty() ? starts[k] : wideStarts[k]; }
+    size_t Start(size_t k) const {
+        if (!starts.empty()) return starts[k];
+        return wideStarts.empty() ? sampled->Start(k) : wideStarts[k];
+    }
     // Line k without its LF, and without a CR right before that LF.
-    std::string_view Line(size_t k) const { return LineBetween(bytes.get(), Start(k), Start(k + 1)); }
+    std::string_view Line(size_t k) const {
+        if (!starts.empty()) return LineBetween(bytes.get(), starts[k], starts[k + 1]);
+        if (!wideStarts.empty()) return LineBetween(bytes.get(), wideStarts[k], wideStarts[k + 1]);
+        const auto [from, to] = sampled->Span(k);
+        return LineBetween(bytes.get(), from, to);
+    }
     static std::string_view LineBetween(const char* bytes, size_t from, size_t to) {
         if (to > from && bytes[to - 1] == '\n') {
             --to;
@@ -234,7 +247,7 @@ private:
             if (views) return views[k];
             if (lines) return std::string_view(lines[k].text);
             if (stored) return ids ? stored->Text(ids[k]) : stored->Line(k);
-            if (text->wideStarts.empty())
+            if (!text->starts.empty())
                 return CDiffFileText::LineBetween(text->bytes.get(), text->starts[k], text->starts[k + 1]);
             return text->Line(k);
         }

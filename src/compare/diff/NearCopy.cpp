@@ -59,6 +59,7 @@
 #include <vector>
 
 #include "compare/TextDiff.h"
+#include "compare/diff/LineFeeds.h"
 
 namespace {
 // Right lines between head and tail taken this way at most, and their bytes.
@@ -80,6 +81,24 @@ bool ReadAt(int fd, char* to, size_t n, size_t offset) {
     return true;
 }
 
+// The first place where a and b differ, below n (n where they do not).
+size_t FirstDifference(const char* a, const char* b, size_t n) {
+    constexpr size_t kStep = 64;
+    size_t k = 0;
+    while (k + kStep <= n && std::memcmp(a + k, b + k, kStep) == 0) k += kStep;
+    while (k < n && a[k] == b[k]) ++k;
+    return k;
+}
+
+// How many bytes before the end of a and b (n bytes each) are the same.
+size_t SameLastBytes(const char* a, const char* b, size_t n) {
+    constexpr size_t kStep = 64;
+    size_t k = 0;
+    while (k + kStep <= n && std::memcmp(a + n - k - kStep, b + n - k - kStep, kStep) == 0) k += kStep;
+    while (k < n && a[n - 1 - k] == b[n - 1 - k]) ++k;
+    return k;
+}
+
 // How many bytes from the start of both files are the same, at most limit.
 bool SameHead(int fd, const char* left, size_t limit, std::unique_ptr<char[]>& buffer, size_t& same) {
     same = 0;
@@ -87,9 +106,7 @@ bool SameHead(int fd, const char* left, size_t limit, std::unique_ptr<char[]>& b
         const size_t n = std::min(kPiece, limit - same);
         if (!ReadAt(fd, buffer.get(), n, same)) return false;
         if (std::memcmp(buffer.get(), left + same, n) != 0) {
-            size_t k = 0;
-            while (buffer[k] == left[same + k]) ++k;
-            same += k;
+            same += FirstDifference(buffer.get(), left + same, n);
             return true;
         }
         same += n;
@@ -106,9 +123,7 @@ bool SameTail(int fd, size_t rightSize, const char* left, size_t leftSize, size_
         if (!ReadAt(fd, buffer.get(), n, rightSize - same - n)) return false;
         const char* l = left + leftSize - same - n;
         if (std::memcmp(buffer.get(), l, n) != 0) {
-            size_t k = n;
-            while (buffer[k - 1] == l[k - 1]) --k;
-            same += n - k;
+            same += SameLastBytes(buffer.get(), l, n);
             return true;
         }
         same += n;
@@ -136,6 +151,55 @@ bool SpanFits(uint32_t span, const std::vector<std::string_view>& middle) {
         if (span - line.size() <= 2) return true;
     return false;
 }
+
+// Hands consider(j, line) each line j of a text read with every 64th line's
+// place whose length in bytes fits one of the middle lines, walking its
+// bytes in order; stops at the first false.
+template <class Consider>
+bool EachLineOfItsLength(const CDiffFileText& text, const std::vector<std::string_view>& middle,
+                         Consider consider) {
+    const char* bytes = text.bytes.get();
+    const textdiff::SampledLines& lines = *text.sampled;
+    // The spans below 256 bytes that fit, as bits.
+    uint64_t fits[4] = {};
+    for (uint32_t span = 0; span < 256; ++span)
+        if (SpanFits(span, middle)) fits[span >> 6] |= uint64_t{1} << (span & 63);
+    uint32_t j = 0;
+    size_t from = 0;
+    bool going = true;
+    auto look = [&](size_t to) {
+        const size_t span = to - from;
+        if (going && (span < 256 ? (fits[span >> 6] >> (span & 63)) & 1
+                                 : SpanFits(static_cast<uint32_t>(span), middle))) {
+            lines.Seat(j, from, to);
+            going = consider(j, CDiffFileText::LineBetween(bytes, from, to));
+        }
+        ++j;
+        from = to;
+    };
+    textdiff::ForEachLineFeed(std::string_view(bytes, text.size),
+                              [&](const char* nl) { look(static_cast<size_t>(nl + 1 - bytes)); });
+    if (from < text.size) look(text.size);
+    return going;
+}
+
+// How many line feeds the first n bytes of text hold.
+uint32_t FeedsBefore(const CDiffFileText& text, size_t n) {
+    if (text.sampled) return static_cast<uint32_t>(text.sampled->FeedsBefore(n));
+    const uint32_t* starts = text.starts.data();
+    const size_t nL = text.Count();
+    const bool lastOpen = text.bytes[text.size - 1] != '\n';
+    return static_cast<uint32_t>(
+        std::upper_bound(starts + 1, starts + (lastOpen ? nL - 1 : nL) + 1, static_cast<uint32_t>(n)) -
+        (starts + 1));
+}
+
+// The first line of text that starts at byte x or later; Count() when none.
+uint32_t FirstLineFrom(const CDiffFileText& text, size_t x) {
+    if (text.sampled) return static_cast<uint32_t>(text.sampled->FirstLineFrom(x));
+    const uint32_t* starts = text.starts.data();
+    return static_cast<uint32_t>(std::lower_bound(starts, starts + text.Count(), static_cast<uint32_t>(x)) - starts);
+}
 }  // namespace
 
 bool CTextDiff::NearCopyRuns(const LineSource& left, uint32_t head, uint32_t tail,
@@ -152,15 +216,8 @@ bool CTextDiff::NearCopyRuns(const LineSource& left, uint32_t head, uint32_t tai
     // diagonals of its places on the left (given up where that takes long).
     uint32_t longest = 0;
     uint64_t budget = 4 * uint64_t{nL} + 4096;
-    // (The lines of a file held as a block are first told apart by their
-    // lengths in bytes.)
-    const uint32_t* starts = !left.views && !left.lines && !left.stored && left.text &&
-                                     left.text->wideStarts.empty()
-                                 ? left.text->starts.data()
-                                 : nullptr;
-    for (uint32_t j = 0; j < nL; ++j) {
-        if (starts && !SpanFits(starts[j + 1] - starts[j], middle)) continue;
-        const std::string_view line = left[j];
+    // Left line j of the text line: false where the runs could be others.
+    auto consider = [&](uint32_t j, std::string_view line) {
         for (uint32_t p = 0; p < m; ++p) {
             if (line != middle[p]) continue;
             if (j >= head && j < tailFrom) return false;
@@ -172,6 +229,21 @@ bool CTextDiff::NearCopyRuns(const LineSource& left, uint32_t head, uint32_t tai
                 ++ahead;
             if (budget == 0) return false;
             longest = std::max(longest, back + 1 + ahead);
+        }
+        return true;
+    };
+    // (The lines of a file held as a block are first told apart by their
+    // lengths in bytes.)
+    if (left.text && left.text->sampled) {
+        if (!EachLineOfItsLength(*left.text, middle, consider)) return false;
+    } else {
+        const uint32_t* starts = !left.views && !left.lines && !left.stored && left.text &&
+                                         !left.text->starts.empty()
+                                     ? left.text->starts.data()
+                                     : nullptr;
+        for (uint32_t j = 0; j < nL; ++j) {
+            if (starts && !SpanFits(starts[j + 1] - starts[j], middle)) continue;
+            if (!consider(j, left[j])) return false;
         }
     }
     if (tail > 0 ? longest >= tail : longest > head) return false;
@@ -217,15 +289,12 @@ bool CTextDiff::CompareNearCopy(int fd, size_t rightSize, size_t knownHead) {
     // Head lines end (line feed included) within the same first bytes;
     // tail lines start within the same last bytes, on a line start of both
     // (the right one's place of left line j from the tail on: rightAt(j)).
-    const uint32_t* starts = left.starts.data();
-    const bool lastOpen = left.bytes[leftSize - 1] != '\n';
-    uint32_t head = static_cast<uint32_t>(
-        std::upper_bound(starts + 1, starts + (lastOpen ? nL - 1 : nL) + 1, static_cast<uint32_t>(headBytes)) -
-        (starts + 1));
-    auto rightAt = [&](uint32_t j) { return static_cast<int64_t>(rightSize - leftSize) + starts[j]; };
-    uint32_t tailLine = static_cast<uint32_t>(
-        std::lower_bound(starts, starts + nL, static_cast<uint32_t>(leftSize - tailBytes)) - starts);
-    if (tailLine < nL && starts[tailLine] == leftSize - tailBytes && rightAt(tailLine) > 0) {
+    uint32_t head = FeedsBefore(left, headBytes);
+    auto rightAt = [&](uint32_t j) {
+        return static_cast<int64_t>(rightSize - leftSize) + static_cast<int64_t>(left.Start(j));
+    };
+    uint32_t tailLine = FirstLineFrom(left, leftSize - tailBytes);
+    if (tailLine < nL && left.Start(tailLine) == leftSize - tailBytes && rightAt(tailLine) > 0) {
         char before;
         if (!ReadAt(fd, &before, 1, static_cast<size_t>(rightAt(tailLine) - 1))) return false;
         if (before != '\n') ++tailLine;
@@ -234,12 +303,12 @@ bool CTextDiff::CompareNearCopy(int fd, size_t rightSize, size_t knownHead) {
     // (the head on a tie) and the other is what is left beside it.
     if (head >= nL - tailLine) {
         tailLine = std::max(tailLine, head);
-        while (tailLine < nL && rightAt(tailLine) < starts[head]) ++tailLine;
+        while (tailLine < nL && rightAt(tailLine) < static_cast<int64_t>(left.Start(head))) ++tailLine;
     } else {
         head = std::min(head, tailLine);
-        while (head > 0 && starts[head] > rightAt(tailLine)) --head;
+        while (head > 0 && static_cast<int64_t>(left.Start(head)) > rightAt(tailLine)) --head;
     }
-    const size_t middleFrom = starts[head], middleTo = static_cast<size_t>(rightAt(tailLine));
+    const size_t middleFrom = left.Start(head), middleTo = static_cast<size_t>(rightAt(tailLine));
     if (middleTo - middleFrom > kMiddleBytes) return false;
     std::string bytes(middleTo - middleFrom + 1, '\0');
     // (One more byte: a file that grew meanwhile is matched the full way.)

@@ -14,10 +14,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -34,11 +30,13 @@
 
 #include "compare/TextDiff.h"
 #include "compare/diff/HugePages.h"
+#include "compare/diff/LineFeeds.h"
 #include "model/SafeFile.h"
 #include "model/Trace.h"
 #include "platform/Prompter.h"
 
 using textdiff::AdviseHugePages;
+using textdiff::ForEachLineFeed;
 using textdiff::ReserveHuge;
 
 namespace {
@@ -141,27 +139,6 @@ bool ReadWholeFile(const std::string& path, std::unique_ptr<char[]>& bytes, size
            ReadOpenedFile(file, bytes, size, reason, [](const char*, size_t, size_t) {});
 }
 
-// Calls at(p) for the place of every LF in bytes, in order; sixteen bytes
-// are looked at together where the processor can.
-template <class At>
-void ForEachLineFeed(std::string_view bytes, At at) {
-    const char* p = bytes.data();
-    const char* end = p + bytes.size();
-#if defined(__SSE2__)
-    const __m128i lf = _mm_set1_epi8('\n');
-    for (; end - p >= 16; p += 16) {
-        unsigned mask = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), lf)));
-        while (mask) {
-            at(p + __builtin_ctz(mask));
-            mask &= mask - 1;
-        }
-    }
-#endif
-    for (; p < end; ++p)
-        if (*p == '\n') at(p);
-}
-
 // Cuts bytes into lines (see LoadFileLines) and hands each to add.
 template <class Add>
 void SplitFileLines(std::string_view bytes, Add add) {
@@ -223,6 +200,7 @@ void ClearFileText(CDiffFileText& text) {
     text.size = 0;
     std::vector<uint32_t>().swap(text.starts);
     std::vector<uint64_t>().swap(text.wideStarts);
+    text.sampled.reset();
 }
 
 uint64_t MemInfoAvailable() {
@@ -271,10 +249,30 @@ namespace {
 // seen.call(bytes, from, to, size), where given, is called after each
 // piece has been taken in, when the file has seen.size bytes (size: the
 // size the file had when opened).
+// The right file's first and last bytes (up to 4 KB each) are given in
+// head and tail: where the file read begins and ends with them, it may be a
+// near copy of it and is read without the place of every line (see
+// SampledLines.h), unless it is read in parts.
 struct SeenPiece {
     size_t size = 0;
     std::function<void(const char*, size_t, size_t, size_t)> call;
+    std::string head, tail;
 };
+
+// Whether the opened file begins with head and ends with tail.
+bool EndsAre(const OpenedFile& file, const std::string& head, const std::string& tail) {
+    const size_t fileSize = file.size;
+    if (head.empty() || head.size() > fileSize || tail.size() > fileSize) return false;
+    std::string bytes(std::max(head.size(), tail.size()), '\0');
+    auto readAt = [&](size_t n, size_t offset) {
+        ssize_t got;
+        do got = ::pread(file.fd, bytes.data(), n, static_cast<off_t>(offset));
+        while (got < 0 && errno == EINTR);
+        return got == static_cast<ssize_t>(n);
+    };
+    return readAt(head.size(), 0) && std::memcmp(bytes.data(), head.data(), head.size()) == 0 &&
+           readAt(tail.size(), fileSize - tail.size()) && std::memcmp(bytes.data(), tail.data(), tail.size()) == 0;
+}
 
 // How a file read in parts came out.
 enum class PartsRead { Done, Failed, Again };
@@ -376,14 +374,45 @@ PartsRead ReadFileInParts(OpenedFile& file, CDiffFileText& text, std::string& re
     return PartsRead::Done;
 }
 
+// Reads an opened file into text keeping only every 64th line's place
+// (SampledLines); a file that grew to 4 GB meanwhile gets the place of
+// every line after all.
+bool ReadSampledText(OpenedFile& file, CDiffFileText& text, std::string& reason, const SeenPiece* seen) {
+    const size_t fileSize = file.size;
+    try {
+        auto sampled = std::make_unique<textdiff::SampledLines>();
+        sampled->Begin();
+        if (!ReadOpenedFile(file, text.bytes, text.size, reason, [&](const char* bytes, size_t from, size_t to) {
+                if (seen) seen->call(bytes, from, to, fileSize);
+                if (to < UINT32_MAX) sampled->Take(bytes, from, to);
+            }))
+            return false;
+        if (text.size >= UINT32_MAX) {
+            FillLineStarts(text, CountLines(std::string_view(text.bytes.get(), text.size)));
+        } else {
+            sampled->End(text.bytes.get(), text.size);
+            text.sampled = std::move(sampled);
+        }
+    } catch (const std::bad_alloc&) {
+        ClearFileText(text);
+        reason = kNoMemory;
+        return false;
+    }
+    return true;
+}
+
 bool ReadFileText(OpenedFile& file, CDiffFileText& text, std::string& reason, const SeenPiece* seen = nullptr) {
     const size_t fileSize = file.size;
+    const SeenPiece* ends = seen;
     if (seen && seen->size != fileSize) seen = nullptr;
     const bool narrow = fileSize < UINT32_MAX / 2;
     // A large file is read in parts at once, a part of at least 4 MB on
     // each of up to four threads.
     constexpr size_t kPart = size_t{4} << 20;
-    if (!seen && narrow && fileSize >= 2 * kPart) {
+    const bool inParts = !seen && narrow && fileSize >= 2 * kPart;
+    if (!inParts && narrow && ends && EndsAre(file, ends->head, ends->tail))
+        return ReadSampledText(file, text, reason, seen);
+    if (inParts) {
         switch (ReadFileInParts(file, text, reason, std::min<size_t>(4, fileSize / kPart))) {
         case PartsRead::Done:
             return true;
@@ -729,6 +758,46 @@ struct SameBytesCheck {
 }  // namespace
 
 namespace {
+// OpenRegularFile, refusing a file larger than the memory available.
+bool OpenFileThatFits(const std::string& path, OpenedFile& file, std::string& reason) {
+    if (!OpenRegularFile(path, file, reason)) return false;
+    const uint64_t available = DiffMemoryAvailable();
+    if (available == 0 || file.size <= available) return true;
+    reason = TooLargeText(file.size, available);
+    return false;
+}
+
+// The right file's first and last bytes, up to 4 KB each (none where they
+// cannot be read: then the left file is read as always).
+void TakeEnds(const OpenedFile& right, SeenPiece& seen) {
+    constexpr size_t kEnd = 4096;
+    const size_t n = std::min(kEnd, right.size);
+    auto take = [&](std::string& to, size_t offset) {
+        to.assign(n, '\0');
+        ssize_t got;
+        do got = ::pread(right.fd, to.data(), n, static_cast<off_t>(offset));
+        while (got < 0 && errno == EINTR);
+        if (got != static_cast<ssize_t>(n)) to.clear();
+    };
+    take(seen.head, 0);
+    take(seen.tail, right.size - n);
+    if (seen.tail.empty()) seen.head.clear();
+}
+
+// A text read with the places of only some of its lines gets them all.
+bool TakeEveryLineStart(CDiffFileText& text) {
+    if (!text.sampled) return true;
+    try {
+        FillLineStarts(text, text.sampled->Count());
+    } catch (const std::bad_alloc&) {
+        std::vector<uint32_t>().swap(text.starts);
+        std::vector<uint64_t>().swap(text.wideStarts);
+        return false;
+    }
+    text.sampled.reset();
+    return true;
+}
+
 // How many of the left file's first lines end within its first sameBytes
 // bytes (a last line without a line feed never does).
 uint32_t LinesWithin(const CDiffFileText& left, size_t sameBytes) {
@@ -765,16 +834,14 @@ bool CTextDiff::CompareFiles(const std::string& leftPath, const std::string& rig
     // before the left one is read; its message comes after the left one's.
     OpenedFile rightFile;
     std::string rightReason;
-    bool rightOpen = OpenRegularFile(rightPath, rightFile, rightReason);
-    if (rightOpen) {
-        const uint64_t available = DiffMemoryAvailable();
-        if (available != 0 && rightFile.size > available) {
-            rightReason = TooLargeText(rightFile.size, available);
-            rightOpen = false;
-        }
-    }
+    const bool rightOpen = OpenFileThatFits(rightPath, rightFile, rightReason);
     auto failed = [&](const std::string& reason) {
         Prompter().Message(FailedToReadText(rightPath, reason), MsgIcon::Warning);
+        return false;
+    };
+    auto leftTooLarge = [&] {
+        ForgetInputs();
+        Prompter().Message(FailedToReadText(leftPath, kNoMemory), MsgIcon::Warning);
         return false;
     };
     // Two files of the same size are compared byte for byte as the left
@@ -782,9 +849,12 @@ bool CTextDiff::CompareFiles(const std::string& leftPath, const std::string& rig
     SameBytesCheck check;
     check.fd = rightFile.fd;
     check.size = rightFile.size;
-    const SeenPiece seen{rightFile.size, [&](const char* bytes, size_t from, size_t to, size_t fileSize) {
-                             check.Seen(bytes, from, to, fileSize);
-                         }};
+    SeenPiece seen;
+    seen.size = rightFile.size;
+    seen.call = [&](const char* bytes, size_t from, size_t to, size_t fileSize) {
+        check.Seen(bytes, from, to, fileSize);
+    };
+    if (rightOpen) TakeEnds(rightFile, seen);
     std::vector<CDiffFileText> texts;
     const bool leftRead = LoadTexts({leftPath}, texts, 0, rightOpen ? &seen : nullptr);
     const bool identical = leftRead && check.EndsHere() && check.same == texts[0].size;
@@ -797,6 +867,7 @@ bool CTextDiff::CompareFiles(const std::string& leftPath, const std::string& rig
     constexpr size_t kLarge = size_t{1} << 31;
     if (!identical &&
         (left.Count() == 0 || !left.wideStarts.empty() || left.size >= kLarge || rightFile.size >= kLarge)) {
+        if (!TakeEveryLineStart(left)) return leftTooLarge();
         CDiffFileText right;
         if (check.other && ::lseek(rightFile.fd, 0, SEEK_SET) < 0) return failed(std::string());
         if (!ReadFileText(rightFile, right, rightReason)) return failed(rightReason);
@@ -815,6 +886,8 @@ bool CTextDiff::CompareFiles(const std::string& leftPath, const std::string& rig
     }
     // A near copy of the left file: its runs without numbering a line.
     if (CompareNearCopy(rightFile.fd, rightFile.size, check.other ? check.same : SIZE_MAX)) return true;
+    m_Runs.clear();
+    if (!TakeEveryLineStart(m_LeftText)) return leftTooLarge();
     auto stored = std::make_unique<RightLines>();
     stored->left = &m_LeftText;
     const size_t rightSize = rightFile.size;
