@@ -244,3 +244,42 @@ TEST(CompareTexts, SameRunsReportAndRowsAsTheLineLists) {
         ExpectSameResult(files, texts, 300 + round);
     }
 }
+
+// The left file of a near copy is read keeping only some of its lines'
+// places, and its lines are then found by walking its bytes: empty lines
+// and CR LF ends walked over backwards, lines looked up far from the last
+// ones looked at (the report and the rows of a long stretch of the left
+// file dropped or changed), changes next to every 64th line, lines of the
+// middle that are also lines of the head and tail.
+TEST(CompareFiles, ANearCopyFoundFromTheLeftFilesBytesGivesTheRunsReportAndRowsOfTheLines) {
+    TempDir tmp;
+    std::mt19937 rng(29);
+    const std::vector<std::string> pool = {"", "", "b", "c", "}", "d e", "longer line of text"};
+    for (int round = 0; round < 48; ++round) {
+        std::vector<std::string> left;
+        const int n = 4096 + (round % 3) * 37;
+        for (int k = 0; k < n; ++k)
+            left.push_back(rng() % 4 ? pool[rng() % pool.size()] : "line " + std::to_string(rng() % 900));
+        std::vector<std::string> right = left;
+        const size_t at = std::vector<size_t>{1024, 2047, 2048, 2049, 2111, 2500}[round % 6];
+        const size_t dropped = std::vector<size_t>{0, 1, 3, 40, 300, 1}[(round / 6) % 6];
+        right.erase(right.begin() + at, right.begin() + at + dropped);
+        for (int k = round % 4; k > 0; --k) right.insert(right.begin() + at, pool[rng() % pool.size()]);
+        if (round % 2) std::swap(left, right);
+        const RandomPair p{Lines(left), Lines(right)};
+        const std::string end = round % 3 == 0 ? "\r\n" : "\n";
+        auto write = [&](const std::string& path, const std::vector<std::string>& lines) {
+            std::string bytes;
+            for (const std::string& line : lines) bytes += line + end;
+            if (round % 5 == 4 && !lines.back().empty()) bytes.resize(bytes.size() - end.size());
+            Write(path, bytes);
+        };
+        write(tmp / "l.txt", left);
+        write(tmp / "r.txt", right);
+        CTextDiff lists, files;
+        lists.Compare(p.left, p.right);
+        ASSERT_EQ(Describe(lists.GetRuns()), Describe(ReferenceDiff(CDiffOptions()).Compare(p.left, p.right)));
+        ASSERT_TRUE(files.CompareFiles(tmp / "l.txt", tmp / "r.txt"));
+        ExpectSameResult(files, lists, round);
+    }
+}
