@@ -128,9 +128,11 @@ public:
     // right one is read a piece at a time as its lines are numbered, and
     // only its texts the left file does not have are kept (a left file of
     // few distinct texts is then kept as those texts once its lines are
-    // numbered, and each line as the number of its text). False when a
-    // file could not be read (the right one may have been read in part),
-    // or when stopped (WasBroken()).
+    // numbered, and each line as the number of its text; a left file that
+    // begins and ends as the right one is first read keeping every 64th
+    // line's place, and keeps no other where it is a near copy). False
+    // when a file could not be read (the right one may have been read in
+    // part), or when stopped (WasBroken()).
     bool CompareFiles(const std::string& leftPath, const std::string& rightPath);
     bool WasBroken() const { return m_bBroken; }
 
