@@ -235,10 +235,10 @@ void CTextDiff::Matcher::NumberPairsByTable(const GramHalves& halves, int level,
 // from each place, and the left index: withRuns(left, runs) calls runs(at,
 // n) with a reader at(j) of the key of the run from each place j below n
 // of that side (keys where it is not indexed). The left places are
-// numbered and counted in one pass in order; then the places are put into
-// the index, the earlier and the later half of the left input each on a
-// thread of its own, while the right places are numbered beside them
-// (they only read the counts). Keys are kept as Key, with -2 and -1 as 0
+// numbered and counted, the earlier and the later half of the left input
+// each on a thread of its own; then the places are put into the index,
+// each half again on a thread of its own, while the right places are
+// numbered beside them (they only read the counts). Keys are kept as Key, with -2 and -1 as 0
 // and 1 where that is two bytes.
 template <class Key, class WithRuns>
 void CTextDiff::Matcher::NumberRuns(int keys, size_t places, int level, Gram& gram, WithRuns&& withRuns) const {
@@ -279,9 +279,10 @@ void CTextDiff::Matcher::NumberRuns(int keys, size_t places, int level, Gram& gr
                 ++counts[key];
             }
         };
+        BesideWork laterPlaces([&] { number(std::min(n, midL), n, late.data()); });
         number(0, std::min(n, midL), early.data());
-        number(std::min(n, midL), n, late.data());
         for (int j = n; j < m_nL; ++j) out[j] = static_cast<Key>(kBias - 1);
+        laterPlaces.Join();
         early[keys] = late[keys] = 0;
     });
     preparer.Join();
