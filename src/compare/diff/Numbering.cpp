@@ -399,8 +399,15 @@ void CTextDiff::Matcher::InternLines(const TextOf& text, uint32_t nL, uint32_t n
     m_Single.start.resize(static_cast<size_t>(m_nKeys) + 1, m_Single.start.back());
     m_LineKeysL = KeyList(m_L);
     m_LineKeysR = KeyList(m_R);
-    CountSame(m_L, m_SameL);
-    CountSame(m_R, m_SameR);
+    // (Both sides at once where they are long.)
+    auto countSide = [&](size_t side) { side == 0 ? CountSame(m_L, m_SameL) : CountSame(m_R, m_SameR); };
+    constexpr size_t kLong = size_t{1} << 16;
+    if (m_L.size() + m_R.size() < kLong) {
+        countSide(0);
+        countSide(1);
+    } else if (!RunInParts(2, countSide)) {
+        throw std::bad_alloc();
+    }
     m_nWalkBound = 64L * (m_nL + m_nR) + 65536;
 }
 
