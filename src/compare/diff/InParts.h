@@ -1,12 +1,15 @@
 // Work split into parts that run at once: each part but the first on a
-// thread of its own, the first on the caller's.
+// thread of its own, the first on the caller's; and work done beside the
+// caller's.
 #pragma once
 
 #include <algorithm>
 #include <cstddef>
+#include <exception>
 #include <new>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace textdiff {
@@ -36,5 +39,40 @@ bool RunInParts(size_t parts, Part part) {
     for (std::thread& t : threads) t.join();
     return std::find(failed.begin(), failed.end(), 1) == failed.end();
 }
+
+// Work done on a thread of its own beside the caller's (at once where no
+// thread can be had). Join waits for it and throws what it threw; the
+// thread is waited for in any case before this goes.
+class BesideWork {
+public:
+    template <class Work>
+    explicit BesideWork(Work work) {
+        auto run = [this, work]() mutable {
+            try {
+                work();
+            } catch (...) {
+                m_Failure = std::current_exception();
+            }
+        };
+        try {
+            m_Thread = std::thread(run);
+        } catch (const std::system_error&) {
+            run();
+        }
+    }
+    BesideWork(const BesideWork&) = delete;
+    BesideWork& operator=(const BesideWork&) = delete;
+    ~BesideWork() {
+        if (m_Thread.joinable()) m_Thread.join();
+    }
+    void Join() {
+        if (m_Thread.joinable()) m_Thread.join();
+        if (m_Failure) std::rethrow_exception(std::exchange(m_Failure, nullptr));
+    }
+
+private:
+    std::thread m_Thread;
+    std::exception_ptr m_Failure;
+};
 
 }  // namespace textdiff

@@ -24,6 +24,7 @@
 #include "compare/diff/LineTable.h"
 #include "compare/diff/Matcher.h"
 
+using textdiff::BesideWork;
 using textdiff::ExactTexts;
 using textdiff::ExpectedTexts;
 using textdiff::FoldedTexts;
@@ -372,7 +373,16 @@ void CTextDiff::Matcher::InternLines(const TextOf& text, uint32_t nL, uint32_t n
         }
     }
     m_Single.Build(m_L, leftTexts);
-    InternRightLines<Texts>(text, nL, nR, bytes, *table, leftTexts);
+    {
+        // The left lines' counts of same lines that follow are taken while
+        // the right lines are numbered (which only read the left ones).
+        constexpr uint32_t kBeside = uint32_t{1} << 16;
+        std::optional<BesideWork> left;
+        if (nL >= kBeside) left.emplace([&] { CountSame(m_L, m_SameL); });
+        InternRightLines<Texts>(text, nL, nR, bytes, *table, leftTexts);
+        if (left) left->Join();
+        else CountSame(m_L, m_SameL);
+    }
     if constexpr (TextOf::kStreamed) {
         RightLines& stored = *text.stored;
         if (stored.few) {
@@ -399,15 +409,7 @@ void CTextDiff::Matcher::InternLines(const TextOf& text, uint32_t nL, uint32_t n
     m_Single.start.resize(static_cast<size_t>(m_nKeys) + 1, m_Single.start.back());
     m_LineKeysL = KeyList(m_L);
     m_LineKeysR = KeyList(m_R);
-    // (Both sides at once where they are long.)
-    auto countSide = [&](size_t side) { side == 0 ? CountSame(m_L, m_SameL) : CountSame(m_R, m_SameR); };
-    constexpr size_t kLong = size_t{1} << 16;
-    if (m_L.size() + m_R.size() < kLong) {
-        countSide(0);
-        countSide(1);
-    } else if (!RunInParts(2, countSide)) {
-        throw std::bad_alloc();
-    }
+    CountSame(m_R, m_SameR);
     m_nWalkBound = 64L * (m_nL + m_nR) + 65536;
 }
 

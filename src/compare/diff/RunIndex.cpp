@@ -3,52 +3,14 @@
 // by level, a key for the run of 2, 4, 8, 12, 16, 24 or 32 lines that
 // starts at each place, and the left places of each key (m_Grams), so that
 // a scan looks a long run up by a rare key rather than by its lines.
-#include <exception>
-#include <system_error>
-#include <thread>
 #include <type_traits>
 #include <utility>
 
+#include "compare/diff/InParts.h"
 #include "compare/diff/Matcher.h"
 
+using textdiff::BesideWork;
 using textdiff::ReserveHuge;
-
-namespace {
-// Work done on a thread of its own beside the caller's (at once where no
-// thread can be had). Join waits for it and throws what it threw; the
-// thread is waited for in any case before this goes.
-class BesideWork {
-public:
-    template <class Work>
-    explicit BesideWork(Work work) {
-        auto run = [this, work]() mutable {
-            try {
-                work();
-            } catch (...) {
-                m_Failure = std::current_exception();
-            }
-        };
-        try {
-            m_Thread = std::thread(run);
-        } catch (const std::system_error&) {
-            run();
-        }
-    }
-    BesideWork(const BesideWork&) = delete;
-    BesideWork& operator=(const BesideWork&) = delete;
-    ~BesideWork() {
-        if (m_Thread.joinable()) m_Thread.join();
-    }
-    void Join() {
-        if (m_Thread.joinable()) m_Thread.join();
-        if (m_Failure) std::rethrow_exception(std::exchange(m_Failure, nullptr));
-    }
-
-private:
-    std::thread m_Thread;
-    std::exception_ptr m_Failure;
-};
-}  // namespace
 
 // Each level joins two halves: the runs of a lower level that start at a
 // place (first), and the runs of a lower level that follow them (second).
