@@ -7,7 +7,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <new>
 
 namespace textdiff {
 
@@ -26,34 +25,6 @@ inline void AdviseHugePages(const void* block, size_t bytes) {
     (void)block;
     (void)bytes;
 #endif
-}
-
-// A large block of memory of its own, of zero bytes, that starts on a huge
-// page's bound: huge pages then cover the whole of it but its last part
-// (a block from the heap mostly starts elsewhere, and only the huge pages
-// that fit wholly inside it are given); a block a little short of a whole
-// number of huge pages is made that long. Blocks from kHugeBlock bytes on.
-constexpr size_t kHugeBlock = size_t{1} << 20;
-inline size_t HugeBlockLength(size_t bytes) {
-    constexpr size_t kHuge = size_t{1} << 21, kPage = 4096;
-    const size_t whole = (bytes + kHuge - 1) & ~(kHuge - 1);
-    return whole - bytes <= bytes / 8 ? whole : (bytes + kPage - 1) & ~(kPage - 1);
-}
-inline void* MapHugeBlock(size_t bytes) {
-    constexpr size_t kHuge = size_t{1} << 21;
-    const size_t length = HugeBlockLength(bytes);
-    void* mapped = ::mmap(nullptr, length + kHuge, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (mapped == MAP_FAILED) throw std::bad_alloc();
-    // The memory before the bound and after the block is given back.
-    const uintptr_t from = reinterpret_cast<uintptr_t>(mapped);
-    const uintptr_t start = (from + kHuge - 1) & ~(kHuge - 1);
-    if (start > from) ::munmap(mapped, start - from);
-    if (from + kHuge > start) ::munmap(reinterpret_cast<void*>(start + length), from + kHuge - start);
-    AdviseHugePages(reinterpret_cast<void*>(start), length);
-    return reinterpret_cast<void*>(start);
-}
-inline void UnmapHugeBlock(void* block, size_t bytes) {
-    if (block) ::munmap(block, HugeBlockLength(bytes));
 }
 
 // Makes room in a list for n items, with huge pages asked for when that is

@@ -66,7 +66,6 @@ constexpr int kFewPlaces = 16;
 
 // Hands out lists whose new items are left unset: for lists every item of
 // which is written before it is read, so that growing one writes nothing.
-// A large list is a block of its own in huge pages (MapHugeBlock).
 template <class T>
 struct UnsetAllocator : std::allocator<T> {
     template <class U>
@@ -76,15 +75,6 @@ struct UnsetAllocator : std::allocator<T> {
     UnsetAllocator() = default;
     template <class U>
     UnsetAllocator(const UnsetAllocator<U>&) noexcept {}
-    T* allocate(size_t n) {
-        if (n * sizeof(T) < kHugeBlock) return std::allocator<T>::allocate(n);
-        if (n > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
-        return static_cast<T*>(MapHugeBlock(n * sizeof(T)));
-    }
-    void deallocate(T* p, size_t n) {
-        if (n * sizeof(T) < kHugeBlock) std::allocator<T>::deallocate(p, n);
-        else UnmapHugeBlock(p, n * sizeof(T));
-    }
     template <class U, class... Args>
     void construct(U* p, Args&&... args) {
         ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
@@ -135,33 +125,19 @@ private:
     template <class T>
     class ZeroList {
     public:
-        ZeroList() = default;
-        ZeroList(const ZeroList&) = delete;
-        ZeroList& operator=(const ZeroList&) = delete;
-        ~ZeroList() { Free(); }
         void Allocate(size_t n) {
-            Free();
-            const size_t bytes = (n ? n : 1) * sizeof(T);
-            if (bytes >= textdiff::kHugeBlock) {
-                m_p = static_cast<T*>(textdiff::MapHugeBlock(bytes));
-            } else {
-                m_p = static_cast<T*>(std::calloc(1, bytes));
-                if (!m_p) throw std::bad_alloc();
-            }
-            m_nBytes = bytes;
+            m_p.reset(static_cast<T*>(std::calloc(n ? n : 1, sizeof(T))));
+            if (!m_p) throw std::bad_alloc();
+            textdiff::AdviseHugePages(m_p.get(), n * sizeof(T));
         }
-        T& operator[](size_t k) { return m_p[k]; }
-        const T& operator[](size_t k) const { return m_p[k]; }
+        T& operator[](size_t k) { return m_p.get()[k]; }
+        const T& operator[](size_t k) const { return m_p.get()[k]; }
 
     private:
-        void Free() {
-            if (m_nBytes >= textdiff::kHugeBlock) textdiff::UnmapHugeBlock(m_p, m_nBytes);
-            else std::free(m_p);
-            m_p = nullptr;
-            m_nBytes = 0;
-        }
-        T* m_p = nullptr;
-        size_t m_nBytes = 0;
+        struct Free {
+            void operator()(T* p) const { std::free(p); }
+        };
+        std::unique_ptr<T, Free> m_p;
     };
     CDiffRun Cached(int i) const {
         const Entry e = m_Cache[i];
@@ -528,7 +504,7 @@ private:
     MaxTree m_LastVisited;
     // Per right line, at least the length of any run it can have in any
     // part still to come (the most equal lines it starts anywhere).
-    UnsetList<int> m_Bound;
+    std::vector<int> m_Bound;
     void DiagonalBounds();
     void GramBounds();
     int AbsentRunLength() const;
