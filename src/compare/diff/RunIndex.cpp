@@ -217,18 +217,20 @@ void CTextDiff::Matcher::NumberRuns(int keys, size_t places, int level, Gram& gr
     std::vector<int> early(static_cast<size_t>(keys) + 1, 0), late(static_cast<size_t>(keys) + 1, 0);
     // The system clears fresh memory as it is first written to: the lists
     // of the index (as long as its places can be) and of the right keys
-    // are first written to on a thread of their own while the left places
-    // are numbered.
+    // are first written to on two threads of their own while the left
+    // places are numbered.
     OccIndex& index = gram.index;
+    auto touch = [](void* list, size_t bytes) {
+        for (size_t b = 0; b < bytes; b += 4096) static_cast<char*>(list)[b] = 0;
+    };
     BesideWork preparer([&] {
-        auto touch = [](void* list, size_t bytes) {
-            for (size_t b = 0; b < bytes; b += 4096) static_cast<char*>(list)[b] = 0;
-        };
         ReserveHuge(index.pos, places);
         index.pos.resize(places);
+        touch(index.pos.data(), places * sizeof(int));
+    });
+    BesideWork otherPreparer([&] {
         ReserveHuge(index.around, places);
         index.around.resize(places);
-        touch(index.pos.data(), places * sizeof(int));
         touch(index.around.data(), places);
         touch(right.data(), right.size() * sizeof(Key));
     });
@@ -248,6 +250,7 @@ void CTextDiff::Matcher::NumberRuns(int keys, size_t places, int level, Gram& gr
         early[keys] = late[keys] = 0;
     });
     preparer.Join();
+    otherPreparer.Join();
     // start[key] is where its places begin; early and late become where
     // the next place of each half goes.
     index.start.resize(static_cast<size_t>(keys) + 1);
