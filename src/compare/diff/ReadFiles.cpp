@@ -34,14 +34,12 @@
 
 #include "compare/TextDiff.h"
 #include "compare/diff/HugePages.h"
-#include "compare/diff/InParts.h"
 #include "model/SafeFile.h"
 #include "model/Trace.h"
 #include "platform/Prompter.h"
 
 using textdiff::AdviseHugePages;
 using textdiff::ReserveHuge;
-using textdiff::RunInParts;
 
 namespace {
 std::atomic<uint64_t (*)()> g_memoryProbe{nullptr};
@@ -330,17 +328,15 @@ size_t PlaceLineStarts(std::string_view bytes, size_t offset, uint32_t* out) {
 enum class PartsRead { Done, Failed, Again };
 
 // Reads a file of fileSize bytes (below 2 GB) in parts at once, each but
-// the first on a thread of its own, each counting the lines of its part as
-// its pieces come in; then each part puts the places where its lines
-// start straight where they go among those of the whole file (its bytes
-// are still in the cache), again each on a thread of its own. Again
-// (nothing kept) when the file changed size meanwhile or a part could not
-// be read: then it is read from its start in one go.
+// the first on a thread of its own, each taking the places of its lines as
+// its pieces come in. Again (nothing kept) when the file changed size
+// meanwhile or a part could not be read: then it is read from its start
+// in one go.
 PartsRead ReadFileInParts(OpenedFile& file, CDiffFileText& text, std::string& reason, size_t parts) {
     const size_t fileSize = file.size;
     constexpr size_t kPiece = size_t{1} << 18;
-    std::vector<size_t> lineFeeds(parts, 0);
-    std::vector<char> failed(parts, 0), shorter(parts, 0);
+    std::vector<std::vector<uint32_t>> starts(parts);
+    std::vector<char> failed(parts, 0), shorter(parts, 0), noMemory(parts, 0);
     try {
         text.bytes.reset(new char[fileSize + 1]);
         AdviseHugePages(text.bytes.get(), fileSize + 1);
@@ -350,51 +346,78 @@ PartsRead ReadFileInParts(OpenedFile& file, CDiffFileText& text, std::string& re
     }
     char* const bytes = text.bytes.get();
     const size_t length = fileSize / parts;
-    auto partFrom = [&](size_t k) { return k * length; };
-    auto partTo = [&](size_t k) { return k + 1 == parts ? fileSize : (k + 1) * length; };
     auto readPart = [&](size_t k) {
-        for (size_t at = partFrom(k), to = partTo(k); at < to;) {
-            const ssize_t n = ::pread(file.fd, bytes + at, std::min(kPiece, to - at), static_cast<off_t>(at));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                (n < 0 ? failed : shorter)[k] = 1;
-                return;
+        const size_t from = k * length, to = k + 1 == parts ? fileSize : from + length;
+        try {
+            starts[k].reserve((to - from) / 16 + 16);
+            for (size_t at = from; at < to;) {
+                const ssize_t n = ::pread(file.fd, bytes + at, std::min(kPiece, to - at), static_cast<off_t>(at));
+                if (n < 0 && errno == EINTR) continue;
+                if (n < 0) {
+                    failed[k] = 1;
+                    return;
+                }
+                if (n == 0) {
+                    shorter[k] = 1;
+                    return;
+                }
+                ForEachLineFeed(std::string_view(bytes + at, static_cast<size_t>(n)), [&](const char* nl) {
+                    starts[k].push_back(static_cast<uint32_t>(nl + 1 - bytes));
+                });
+                // Room for the lines of the whole part, guessed from its
+                // first piece's lines (as for a file read in one go).
+                if (at == from && static_cast<size_t>(n) < to - from)
+                    starts[k].reserve(std::min(starts[k].size() * ((to - from) / static_cast<size_t>(n) + 1),
+                                               (to - from) / 4) + 16);
+                at += static_cast<size_t>(n);
             }
-            lineFeeds[k] += CountLineFeeds(std::string_view(bytes + at, static_cast<size_t>(n)));
-            at += static_cast<size_t>(n);
+        } catch (const std::bad_alloc&) {
+            noMemory[k] = 1;
         }
     };
-    RunInParts(parts, readPart);
+    {
+        std::vector<std::thread> threads;
+        try {
+            for (size_t k = 1; k < parts; ++k) threads.emplace_back(readPart, k);
+        } catch (const std::system_error&) {
+            for (std::thread& t : threads) t.join();
+            text.bytes.reset();
+            return PartsRead::Again;
+        }
+        readPart(0);
+        for (std::thread& t : threads) t.join();
+    }
     auto any = [](const std::vector<char>& flags) { return std::find(flags.begin(), flags.end(), 1) != flags.end(); };
     // The file must end where it ended when opened.
     char more;
     ssize_t past;
     do past = ::pread(file.fd, &more, 1, static_cast<off_t>(fileSize));
     while (past < 0 && errno == EINTR);
+    if (any(noMemory)) {
+        text.bytes.reset();
+        reason = kNoMemory;
+        return PartsRead::Failed;
+    }
     // A part that could not be read is read again in one go, where a
     // failure is one of the file.
     if (any(failed) || any(shorter) || past != 0) {
         text.bytes.reset();
         return PartsRead::Again;
     }
-    // Where each part's lines go: line 0 starts at 0, the others after a
-    // line feed.
-    std::vector<size_t> firstLine(parts, 1);
-    for (size_t k = 1; k < parts; ++k) firstLine[k] = firstLine[k - 1] + lineFeeds[k - 1];
     try {
-        ReserveHuge(text.starts, firstLine[parts - 1] + lineFeeds[parts - 1] + 1);
-        text.starts.resize(firstLine[parts - 1] + lineFeeds[parts - 1]);
+        size_t count = 1;
+        for (const std::vector<uint32_t>& part : starts) count += part.size();
+        ReserveHuge(text.starts, count + 1);
+        text.starts.push_back(0);
+        for (std::vector<uint32_t>& part : starts) {
+            text.starts.insert(text.starts.end(), part.begin(), part.end());
+            std::vector<uint32_t>().swap(part);
+        }
     } catch (const std::bad_alloc&) {
         ClearFileText(text);
         reason = kNoMemory;
         return PartsRead::Failed;
     }
-    uint32_t* const starts = text.starts.data();
-    auto placePart = [&](size_t k) {
-        PlaceLineStarts(std::string_view(bytes + partFrom(k), partTo(k) - partFrom(k)), partFrom(k),
-                        starts + firstLine[k]);
-    };
-    RunInParts(parts, placePart);
     text.size = fileSize;
     if (text.bytes[fileSize - 1] != '\n') text.starts.push_back(static_cast<uint32_t>(fileSize));
     file.Close();
