@@ -29,8 +29,8 @@ using textdiff::ExactTexts;
 using textdiff::ExpectedTexts;
 using textdiff::FoldedTexts;
 using textdiff::LineTable;
-using textdiff::RunInParts;
 using textdiff::ReserveHuge;
+using textdiff::RunInParts;
 
 namespace {
 // How many bytes from a and b on are the same, at most n.
