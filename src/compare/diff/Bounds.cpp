@@ -5,10 +5,12 @@
 // by the runs of a few lines found nowhere on the left, and at last by the
 // suffix order of both inputs. Bounds only decide which lines are scanned,
 // never what a scan finds.
+#include "compare/diff/InParts.h"
 #include "compare/diff/Matcher.h"
 
 using textdiff::LongestMatches;
 using textdiff::ReserveHuge;
+using textdiff::RunInParts;
 
 // Bounds walked up each right line's diagonals from the end: the equal
 // lines from (i, j) are none when the lines differ, else one more than
@@ -199,31 +201,43 @@ void CTextDiff::Matcher::AbsentByTable(int q, const std::vector<int>& open, std:
         const size_t b = filterBit(hashes[k]);
         filter[b >> 6] |= uint64_t{1} << (b & 63);
     }
-    // Two rings of left runs: those whose filter word is on its way, and
-    // those the filter passed whose slot is.
-    uint64_t checks[kAhead], probes[kAhead];
-    size_t nChecks = 0, nProbes = 0;
-    auto probe = [&](uint64_t h) {
-        const size_t x = slotOf(h, false);
-        if (x < cap) found[x] = 1;
-    };
-    auto check = [&](uint64_t h) {
-        const size_t b = filterBit(h);
-        if (!((filter[b >> 6] >> (b & 63)) & 1)) return;
-        uint64_t& slot = probes[nProbes++ % kAhead];
-        if (nProbes > kAhead) probe(slot);
-        slot = h;
-        __builtin_prefetch(&slots[home(h)]);
-    };
-    RollRuns(m_L, m_nL, q, [&](int, uint64_t h) {
-        h |= 1;
-        uint64_t& slot = checks[nChecks++ % kAhead];
-        if (nChecks > kAhead) check(slot);
-        slot = h;
-        __builtin_prefetch(&filter[filterBit(h) >> 6]);
+    // The left runs are looked up in parts at once (many of them), each
+    // part marking the open runs it finds in a list of its own.
+    const int runs = m_nL - q + 1;
+    const int parts = runs >= (1 << 16) ? 4 : 1;
+    std::vector<std::vector<uint8_t>> foundIn(parts - 1, std::vector<uint8_t>(cap, 0));
+    RunInParts(parts, [&](size_t part) {
+        uint8_t* marks = part == 0 ? found.data() : foundIn[part - 1].data();
+        // Two rings of left runs: those whose filter word is on its way,
+        // and those the filter passed whose slot is.
+        uint64_t checks[kAhead], probes[kAhead];
+        size_t nChecks = 0, nProbes = 0;
+        auto probe = [&](uint64_t h) {
+            const size_t x = slotOf(h, false);
+            if (x < cap) marks[x] = 1;
+        };
+        auto check = [&](uint64_t h) {
+            const size_t b = filterBit(h);
+            if (!((filter[b >> 6] >> (b & 63)) & 1)) return;
+            uint64_t& slot = probes[nProbes++ % kAhead];
+            if (nProbes > kAhead) probe(slot);
+            slot = h;
+            __builtin_prefetch(&slots[home(h)]);
+        };
+        const int from = static_cast<int>(part) * (runs / parts);
+        const int last = part + 1 == static_cast<size_t>(parts) ? runs - 1 : from + runs / parts - 1;
+        RollRange(m_L, from, last, q, [&](int, uint64_t h) {
+            h |= 1;
+            uint64_t& slot = checks[nChecks++ % kAhead];
+            if (nChecks > kAhead) check(slot);
+            slot = h;
+            __builtin_prefetch(&filter[filterBit(h) >> 6]);
+        });
+        for (size_t k = nChecks > kAhead ? nChecks - kAhead : 0; k < nChecks; ++k) check(checks[k % kAhead]);
+        for (size_t k = nProbes > kAhead ? nProbes - kAhead : 0; k < nProbes; ++k) probe(probes[k % kAhead]);
     });
-    for (size_t k = nChecks > kAhead ? nChecks - kAhead : 0; k < nChecks; ++k) check(checks[k % kAhead]);
-    for (size_t k = nProbes > kAhead ? nProbes - kAhead : 0; k < nProbes; ++k) probe(probes[k % kAhead]);
+    for (const std::vector<uint8_t>& marks : foundIn)
+        for (size_t x = 0; x < cap; ++x) found[x] |= marks[x];
     for (size_t k = 0; k < open.size(); ++k) absent[open[k]] = !found[slotAt[k]];
 }
 

@@ -18,15 +18,19 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "compare/diff/InParts.h"
 #include "compare/diff/LineTable.h"
 #include "compare/diff/Matcher.h"
 
+using textdiff::BesideWork;
 using textdiff::ExactTexts;
 using textdiff::ExpectedTexts;
 using textdiff::FoldedTexts;
 using textdiff::LineTable;
 using textdiff::ReserveHuge;
+using textdiff::RunInParts;
 
 namespace {
 // How many bytes from a and b on are the same, at most n.
@@ -168,6 +172,74 @@ struct FollowSearch {
         return best;
     }
 };
+
+// Numbers left lines from..to - 1 into ids through table, hashes taken a
+// batch ahead so that the table's slots are fetched while earlier lines
+// are looked up. met(k, h) is called for each line whose text the table
+// had not met; false from it stops the numbering (then false).
+template <class Texts, class TextOf, class Table, class Met>
+bool NumberLeftLines(const TextOf& text, Table& table, int* ids, uint32_t from, uint32_t to, Met met) {
+    constexpr uint32_t kBatch = 16;
+    uint64_t hashes[kBatch];
+    std::string_view texts[kBatch];
+    for (uint32_t first = from; first < to; first += kBatch) {
+        const uint32_t n = std::min(kBatch, to - first);
+        for (uint32_t k = 0; k < n; ++k) {
+            texts[k] = text(first + k);
+            hashes[k] = Texts::Hash(texts[k]);
+            table.Prefetch(hashes[k]);
+        }
+        for (uint32_t k = 0; k < n; ++k) {
+            const size_t known = table.Count();
+            ids[first + k] = table.Intern(first + k, texts[k], hashes[k]);
+            if (table.Count() > known && !met(first + k, hashes[k])) return false;
+        }
+    }
+    return true;
+}
+
+// Numbers many left lines of few distinct texts in parts at once: each
+// part numbers its texts in the order it meets them, in a table of its
+// own; then the parts' texts go into the table in order (part by part,
+// each part's in the order it met them, which is the order the whole
+// input meets them, each with the line it first has it on), and every
+// line's number becomes the table's. The table and the numbers come out
+// as numbering the lines one by one gives them. False, with the table
+// untouched, where a part meets more than a few texts (or memory ran
+// out): then the lines are numbered one by one.
+template <class Texts, class TextOf, class Table>
+bool NumberLeftInParts(const TextOf& text, uint32_t nL, int* ids, Table& table, size_t expected) {
+    constexpr uint32_t kParts = 4;
+    const uint32_t length = nL / kParts;
+    // Per part: the texts it meets (their first line and hash), in order.
+    std::vector<std::vector<std::pair<uint32_t, uint64_t>>> met(kParts);
+    std::vector<char> many(kParts, 0);
+    const bool numbered = RunInParts(kParts, [&](size_t p) {
+        const uint32_t from = static_cast<uint32_t>(p) * length, to = p + 1 == kParts ? nL : from + length;
+        Table own(expected, text, ids, nullptr, nL);
+        many[p] = !NumberLeftLines<Texts>(text, own, ids, from, to, [&](uint32_t k, uint64_t h) {
+            met[p].emplace_back(k, h);
+            return met[p].size() <= (to - from) / 16;
+        });
+    });
+    if (!numbered || std::find(many.begin(), many.end(), 1) != many.end()) return false;
+    // A text the table already has is found through the number of the
+    // line it keeps, which is the table's by then.
+    std::vector<std::vector<int>> number(kParts);
+    for (uint32_t p = 0; p < kParts; ++p) {
+        for (const auto& [line, hash] : met[p]) {
+            number[p].push_back(table.Intern(line, text(line), hash));
+            ids[line] = number[p].back();
+        }
+    }
+    for (uint32_t p = 0; p < kParts; ++p)
+        for (size_t q = 0; q < met[p].size(); ++q) ids[met[p][q].first] = static_cast<int>(q);
+    return RunInParts(kParts, [&](size_t p) {
+        const uint32_t from = static_cast<uint32_t>(p) * length, to = p + 1 == kParts ? nL : from + length;
+        const int* of = number[p].data();
+        for (uint32_t j = from; j < to; ++j) ids[j] = of[ids[j]];
+    });
+}
 }  // namespace
 
 void CTextDiff::Matcher::Intern(const LineSource& left, const LineSource& right,
@@ -280,23 +352,13 @@ template <class Texts, class TextOf>
 void CTextDiff::Matcher::InternLines(const TextOf& text, uint32_t nL, uint32_t nR, const FileBytes* bytes) {
     // The table is let go before anything more is taken for the lines.
     std::optional<LineTable<TextOf, Texts>> table;
-    table.emplace(ExpectedTexts<Texts>(nL, nR, text), text, m_L.data(), &m_R, nL);
-    // Hashes are taken a batch ahead so that the table slots are fetched
-    // while earlier lines are looked up.
-    {
-        constexpr uint32_t kBatch = 16;
-        uint64_t hashes[kBatch];
-        std::string_view texts[kBatch];
-        for (uint32_t first = 0; first < nL; first += kBatch) {
-            const uint32_t n = std::min(kBatch, nL - first);
-            for (uint32_t k = 0; k < n; ++k) {
-                texts[k] = text(first + k);
-                hashes[k] = Texts::Hash(texts[k]);
-                table->Prefetch(hashes[k]);
-            }
-            for (uint32_t k = 0; k < n; ++k) m_L[first + k] = table->Intern(first + k, texts[k], hashes[k]);
-        }
-    }
+    const size_t expected = ExpectedTexts<Texts>(nL, nR, text);
+    table.emplace(expected, text, m_L.data(), &m_R, nL);
+    // Many left lines of few texts are numbered in parts at once.
+    constexpr uint32_t kInParts = uint32_t{1} << 17;
+    if (nL < kInParts || expected >= std::max(nL, nR) ||
+        !NumberLeftInParts<Texts>(text, nL, m_L.data(), *table, expected))
+        NumberLeftLines<Texts>(text, *table, m_L.data(), 0, nL, [](uint32_t, uint64_t) { return true; });
     // The left places of each text: texts first met on the right have none.
     const size_t leftTexts = table->Count();
     if constexpr (TextOf::kStreamed) {
@@ -311,7 +373,16 @@ void CTextDiff::Matcher::InternLines(const TextOf& text, uint32_t nL, uint32_t n
         }
     }
     m_Single.Build(m_L, leftTexts);
-    InternRightLines<Texts>(text, nL, nR, bytes, *table, leftTexts);
+    {
+        // The left lines' counts of same lines that follow are taken while
+        // the right lines are numbered (which only read the left ones).
+        constexpr uint32_t kBeside = uint32_t{1} << 16;
+        std::optional<BesideWork> left;
+        if (nL >= kBeside) left.emplace([&] { CountSame(m_L, m_SameL); });
+        InternRightLines<Texts>(text, nL, nR, bytes, *table, leftTexts);
+        if (left) left->Join();
+        else CountSame(m_L, m_SameL);
+    }
     if constexpr (TextOf::kStreamed) {
         RightLines& stored = *text.stored;
         if (stored.few) {
@@ -338,7 +409,6 @@ void CTextDiff::Matcher::InternLines(const TextOf& text, uint32_t nL, uint32_t n
     m_Single.start.resize(static_cast<size_t>(m_nKeys) + 1, m_Single.start.back());
     m_LineKeysL = KeyList(m_L);
     m_LineKeysR = KeyList(m_R);
-    CountSame(m_L, m_SameL);
     CountSame(m_R, m_SameR);
     m_nWalkBound = 64L * (m_nL + m_nR) + 65536;
 }

@@ -36,7 +36,9 @@
 #include "platform/Prompter.h"
 
 using textdiff::AdviseHugePages;
+using textdiff::CountLineFeeds;
 using textdiff::ForEachLineFeed;
+using textdiff::PlaceLineStarts;
 using textdiff::ReserveHuge;
 
 namespace {
@@ -153,11 +155,7 @@ void SplitFileLines(std::string_view bytes, Add add) {
     if (from < end) add(std::string_view(from, end - from));
 }
 
-size_t CountLines(std::string_view bytes) {
-    size_t count = 0;
-    ForEachLineFeed(bytes, [&](const char*) { ++count; });
-    return count + 1;
-}
+size_t CountLines(std::string_view bytes) { return CountLineFeeds(bytes) + 1; }
 }  // namespace
 
 namespace {
@@ -603,11 +601,13 @@ void LineReader::Refill(uint32_t k) {
                 }
                 break;
             }
-            const char* base = m_pBytes.get();
-            ForEachLineFeed(std::string_view(base + m_nSize, n), [&](const char* nl) {
-                m_Starts.push_back(static_cast<uint32_t>(nl + 1 - base));
-                ++m_nCount;
-            });
+            // The line feeds are counted first, so that their places are
+            // written without a check for room each.
+            const std::string_view read(m_pBytes.get() + m_nSize, n);
+            const size_t lines = CountLineFeeds(read), had = m_Starts.size();
+            m_Starts.resize(had + lines);
+            PlaceLineStarts(read, m_nSize, m_Starts.data() + had);
+            m_nCount += static_cast<uint32_t>(lines);
             m_nSize += n;
         }
     } catch (const std::bad_alloc&) {

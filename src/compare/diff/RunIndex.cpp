@@ -3,52 +3,14 @@
 // by level, a key for the run of 2, 4, 8, 12, 16, 24 or 32 lines that
 // starts at each place, and the left places of each key (m_Grams), so that
 // a scan looks a long run up by a rare key rather than by its lines.
-#include <exception>
-#include <system_error>
-#include <thread>
 #include <type_traits>
 #include <utility>
 
+#include "compare/diff/InParts.h"
 #include "compare/diff/Matcher.h"
 
+using textdiff::BesideWork;
 using textdiff::ReserveHuge;
-
-namespace {
-// Work done on a thread of its own beside the caller's (at once where no
-// thread can be had). Join waits for it and throws what it threw; the
-// thread is waited for in any case before this goes.
-class BesideWork {
-public:
-    template <class Work>
-    explicit BesideWork(Work work) {
-        auto run = [this, work]() mutable {
-            try {
-                work();
-            } catch (...) {
-                m_Failure = std::current_exception();
-            }
-        };
-        try {
-            m_Thread = std::thread(run);
-        } catch (const std::system_error&) {
-            run();
-        }
-    }
-    BesideWork(const BesideWork&) = delete;
-    BesideWork& operator=(const BesideWork&) = delete;
-    ~BesideWork() {
-        if (m_Thread.joinable()) m_Thread.join();
-    }
-    void Join() {
-        if (m_Thread.joinable()) m_Thread.join();
-        if (m_Failure) std::rethrow_exception(std::exchange(m_Failure, nullptr));
-    }
-
-private:
-    std::thread m_Thread;
-    std::exception_ptr m_Failure;
-};
-}  // namespace
 
 // Each level joins two halves: the runs of a lower level that start at a
 // place (first), and the runs of a lower level that follow them (second).
@@ -235,10 +197,10 @@ void CTextDiff::Matcher::NumberPairsByTable(const GramHalves& halves, int level,
 // from each place, and the left index: withRuns(left, runs) calls runs(at,
 // n) with a reader at(j) of the key of the run from each place j below n
 // of that side (keys where it is not indexed). The left places are
-// numbered and counted in one pass in order; then the places are put into
-// the index, the earlier and the later half of the left input each on a
-// thread of its own, while the right places are numbered beside them
-// (they only read the counts). Keys are kept as Key, with -2 and -1 as 0
+// numbered and counted, the earlier and the later half of the left input
+// each on a thread of its own; then the places are put into the index,
+// each half again on a thread of its own, while the right places are
+// numbered beside them (they only read the counts). Keys are kept as Key, with -2 and -1 as 0
 // and 1 where that is two bytes.
 template <class Key, class WithRuns>
 void CTextDiff::Matcher::NumberRuns(int keys, size_t places, int level, Gram& gram, WithRuns&& withRuns) const {
@@ -255,18 +217,20 @@ void CTextDiff::Matcher::NumberRuns(int keys, size_t places, int level, Gram& gr
     std::vector<int> early(static_cast<size_t>(keys) + 1, 0), late(static_cast<size_t>(keys) + 1, 0);
     // The system clears fresh memory as it is first written to: the lists
     // of the index (as long as its places can be) and of the right keys
-    // are first written to on a thread of their own while the left places
-    // are numbered.
+    // are first written to on two threads of their own while the left
+    // places are numbered.
     OccIndex& index = gram.index;
+    auto touch = [](void* list, size_t bytes) {
+        for (size_t b = 0; b < bytes; b += 4096) static_cast<char*>(list)[b] = 0;
+    };
     BesideWork preparer([&] {
-        auto touch = [](void* list, size_t bytes) {
-            for (size_t b = 0; b < bytes; b += 4096) static_cast<char*>(list)[b] = 0;
-        };
         ReserveHuge(index.pos, places);
         index.pos.resize(places);
+        touch(index.pos.data(), places * sizeof(int));
+    });
+    BesideWork otherPreparer([&] {
         ReserveHuge(index.around, places);
         index.around.resize(places);
-        touch(index.pos.data(), places * sizeof(int));
         touch(index.around.data(), places);
         touch(right.data(), right.size() * sizeof(Key));
     });
@@ -279,12 +243,14 @@ void CTextDiff::Matcher::NumberRuns(int keys, size_t places, int level, Gram& gr
                 ++counts[key];
             }
         };
+        BesideWork laterPlaces([&] { number(std::min(n, midL), n, late.data()); });
         number(0, std::min(n, midL), early.data());
-        number(std::min(n, midL), n, late.data());
         for (int j = n; j < m_nL; ++j) out[j] = static_cast<Key>(kBias - 1);
+        laterPlaces.Join();
         early[keys] = late[keys] = 0;
     });
     preparer.Join();
+    otherPreparer.Join();
     // start[key] is where its places begin; early and late become where
     // the next place of each half goes.
     index.start.resize(static_cast<size_t>(keys) + 1);

@@ -3,7 +3,10 @@
 // run cache; gives, over any range of right lines, the longest of them, the
 // first line with the longest, and the first line whose run no longer fits
 // a part. The leaves are blocks of kLeaf right lines, looked at one by one.
+#include "compare/diff/InParts.h"
 #include "compare/diff/Matcher.h"
+
+using textdiff::RunInParts;
 
 CTextDiff::Matcher::Node CTextDiff::Matcher::Leaf(int i) const {
     if (i >= m_nR) return {INT_MAX, INT_MIN, INT_MIN, -1};
@@ -35,12 +38,18 @@ CTextDiff::Matcher::Node CTextDiff::Matcher::BlockNode(int block) const {
     return n;
 }
 
+// Many blocks are read in parts at once.
 void CTextDiff::Matcher::TreeBuild() {
     const int blocks = (m_nR + kLeaf - 1) / kLeaf;
     m_nSize = 1;
     while (m_nSize < blocks) m_nSize <<= 1;
     m_Tree.resize(2 * static_cast<size_t>(m_nSize));
-    for (int b = 0; b < m_nSize; ++b) m_Tree[m_nSize + b] = BlockNode(b);
+    constexpr int kBlocksInParts = 1 << 12;
+    const int parts = m_nSize >= kBlocksInParts ? 4 : 1;
+    RunInParts(parts, [&](size_t part) {
+        const int from = static_cast<int>(part) * (m_nSize / parts), to = from + m_nSize / parts;
+        for (int b = from; b < to; ++b) m_Tree[m_nSize + b] = BlockNode(b);
+    });
     for (int node = m_nSize - 1; node >= 1; --node)
         m_Tree[node] = Combine(m_Tree[2 * node], m_Tree[2 * node + 1]);
 }
