@@ -148,43 +148,93 @@ void RollRuns(const std::vector<int>& v, int n, int q, At&& at) {
 }
 }  // namespace
 
+namespace {
+// The hashes of few open runs in a small table (kept with their lowest bit
+// set, so that 0 is an empty slot), and beside it a bit for each value of
+// other bits of the hash, about sixteen per run: most left runs are on no
+// list and are passed over after one look at this much smaller map. (Read
+// at random places: in huge pages where the system gives them, so that a
+// read seldom waits for the page's address as well.)
+struct OpenRunTable {
+    static constexpr size_t kAhead = 16;
+    size_t cap = 64;
+    std::vector<uint64_t> slots, filter;
+    int filterBits = 9;
+    explicit OpenRunTable(size_t runs) {
+        while (cap < 2 * runs) cap <<= 1;
+        ReserveHuge(slots, cap);
+        slots.assign(cap, 0);
+        while (filterBits < 30 && (size_t{1} << filterBits) < 16 * runs) ++filterBits;
+        ReserveHuge(filter, (size_t{1} << filterBits) / 64);
+        filter.assign((size_t{1} << filterBits) / 64, 0);
+    }
+    size_t Home(uint64_t h) const { return static_cast<size_t>((h * 0x9E3779B97F4A7C15ULL) >> 20) & (cap - 1); }
+    size_t FilterBit(uint64_t h) const {
+        return static_cast<size_t>((h * 0xC2B2AE3D27D4EB4FULL) >> (64 - filterBits));
+    }
+    // The slot of h; cap where it has none.
+    size_t Find(uint64_t h) const {
+        for (size_t x = Home(h);; x = (x + 1) & (cap - 1)) {
+            if (slots[x] == h) return x;
+            if (slots[x] == 0) return cap;
+        }
+    }
+    // The slot of h, taken where it has none.
+    size_t Insert(uint64_t h) {
+        size_t x = Home(h);
+        while (slots[x] != h && slots[x] != 0) x = (x + 1) & (cap - 1);
+        slots[x] = h;
+        return x;
+    }
+    // The slot of each of hashes, added in order.
+    std::vector<uint32_t> Add(const std::vector<uint64_t>& hashes) {
+        std::vector<uint32_t> slotAt(hashes.size());
+        for (size_t k = 0; k < hashes.size(); ++k) {
+            if (k + kAhead < hashes.size()) __builtin_prefetch(&slots[Home(hashes[k + kAhead])], 1);
+            slotAt[k] = static_cast<uint32_t>(Insert(hashes[k]));
+            const size_t b = FilterBit(hashes[k]);
+            filter[b >> 6] |= uint64_t{1} << (b & 63);
+        }
+        return slotAt;
+    }
+    // Marks the slot of each left run of q lines from first to last of ids
+    // found in the table. Two rings of left runs: those whose filter word
+    // is on its way, and those the filter passed whose slot is.
+    void MarkFound(const std::vector<int>& ids, int first, int last, int q, uint8_t* marks) const {
+        uint64_t checks[kAhead], probes[kAhead];
+        size_t nChecks = 0, nProbes = 0;
+        auto probe = [&](uint64_t h) {
+            const size_t x = Find(h);
+            if (x < cap) marks[x] = 1;
+        };
+        auto check = [&](uint64_t h) {
+            const size_t b = FilterBit(h);
+            if (!((filter[b >> 6] >> (b & 63)) & 1)) return;
+            uint64_t& slot = probes[nProbes++ % kAhead];
+            if (nProbes > kAhead) probe(slot);
+            slot = h;
+            __builtin_prefetch(&slots[Home(h)]);
+        };
+        RollRange(ids, first, last, q, [&](int, uint64_t h) {
+            h |= 1;
+            uint64_t& slot = checks[nChecks++ % kAhead];
+            if (nChecks > kAhead) check(slot);
+            slot = h;
+            __builtin_prefetch(&filter[FilterBit(h) >> 6]);
+        });
+        for (size_t k = nChecks > kAhead ? nChecks - kAhead : 0; k < nChecks; ++k) check(checks[k % kAhead]);
+        for (size_t k = nProbes > kAhead ? nProbes - kAhead : 0; k < nProbes; ++k) probe(probes[k % kAhead]);
+    }
+};
+}  // namespace
+
 // Few open runs: their hashes in a small table, every left run looked up
 // in it. Sets absent for each open run found nowhere on the left. The
 // table is larger than the caches where the open runs are many, and a
 // run's slot is at a random place in it: slots (and the filter's words)
 // are read a few runs after a fetch of them was asked for.
 void CTextDiff::Matcher::AbsentByTable(int q, const std::vector<int>& open, std::vector<uint8_t>& absent) const {
-    size_t cap = 64;
-    while (cap < 2 * open.size()) cap <<= 1;
-    // (Read at random places: in huge pages where the system gives them,
-    // so that a read seldom waits for the page's address as well.)
-    std::vector<uint64_t> slots;
-    ReserveHuge(slots, cap);
-    slots.assign(cap, 0);
-    std::vector<uint8_t> found(cap, 0);
-    // Hashes are kept with their lowest bit set, so that 0 is an empty slot.
-    auto home = [&](uint64_t h) { return static_cast<size_t>((h * 0x9E3779B97F4A7C15ULL) >> 20) & (cap - 1); };
-    auto slotOf = [&](uint64_t h, bool add) -> size_t {
-        for (size_t x = home(h);; x = (x + 1) & (cap - 1)) {
-            if (slots[x] == h) return x;
-            if (slots[x] == 0) {
-                if (!add) return cap;
-                slots[x] = h;
-                return x;
-            }
-        }
-    };
-    // Beside the table, a bit for each value of other bits of the hash,
-    // about sixteen per run: most left runs are on no list and are passed
-    // over after one look at this much smaller map.
-    int filterBits = 9;
-    while (filterBits < 30 && (size_t{1} << filterBits) < 16 * open.size()) ++filterBits;
-    std::vector<uint64_t> filter;
-    ReserveHuge(filter, (size_t{1} << filterBits) / 64);
-    filter.assign((size_t{1} << filterBits) / 64, 0);
-    auto filterBit = [filterBits](uint64_t h) {
-        return static_cast<size_t>((h * 0xC2B2AE3D27D4EB4FULL) >> (64 - filterBits));
-    };
+    OpenRunTable table(open.size());
     std::vector<uint64_t> hashes(open.size());
     // The open runs lie in stretches of consecutive first lines; the hash
     // is rolled along each.
@@ -193,52 +243,20 @@ void CTextDiff::Matcher::AbsentByTable(int q, const std::vector<int>& open, std:
         while (end < open.size() && open[end] == open[end - 1] + 1) ++end;
         RollRange(m_R, open[o], open[end - 1], q, [&](int, uint64_t h) { hashes[o++] = h | 1; });
     }
-    constexpr size_t kAhead = 16;
-    std::vector<uint32_t> slotAt(open.size());
-    for (size_t k = 0; k < open.size(); ++k) {
-        if (k + kAhead < open.size()) __builtin_prefetch(&slots[home(hashes[k + kAhead])], 1);
-        slotAt[k] = static_cast<uint32_t>(slotOf(hashes[k], true));
-        const size_t b = filterBit(hashes[k]);
-        filter[b >> 6] |= uint64_t{1} << (b & 63);
-    }
+    const std::vector<uint32_t> slotAt = table.Add(hashes);
     // The left runs are looked up in parts at once (many of them), each
     // part marking the open runs it finds in a list of its own.
     const int runs = m_nL - q + 1;
     const int parts = runs >= (1 << 16) ? 4 : 1;
-    std::vector<std::vector<uint8_t>> foundIn(parts - 1, std::vector<uint8_t>(cap, 0));
+    std::vector<std::vector<uint8_t>> found(parts, std::vector<uint8_t>(table.cap, 0));
     RunInParts(parts, [&](size_t part) {
-        uint8_t* marks = part == 0 ? found.data() : foundIn[part - 1].data();
-        // Two rings of left runs: those whose filter word is on its way,
-        // and those the filter passed whose slot is.
-        uint64_t checks[kAhead], probes[kAhead];
-        size_t nChecks = 0, nProbes = 0;
-        auto probe = [&](uint64_t h) {
-            const size_t x = slotOf(h, false);
-            if (x < cap) marks[x] = 1;
-        };
-        auto check = [&](uint64_t h) {
-            const size_t b = filterBit(h);
-            if (!((filter[b >> 6] >> (b & 63)) & 1)) return;
-            uint64_t& slot = probes[nProbes++ % kAhead];
-            if (nProbes > kAhead) probe(slot);
-            slot = h;
-            __builtin_prefetch(&slots[home(h)]);
-        };
         const int from = static_cast<int>(part) * (runs / parts);
         const int last = part + 1 == static_cast<size_t>(parts) ? runs - 1 : from + runs / parts - 1;
-        RollRange(m_L, from, last, q, [&](int, uint64_t h) {
-            h |= 1;
-            uint64_t& slot = checks[nChecks++ % kAhead];
-            if (nChecks > kAhead) check(slot);
-            slot = h;
-            __builtin_prefetch(&filter[filterBit(h) >> 6]);
-        });
-        for (size_t k = nChecks > kAhead ? nChecks - kAhead : 0; k < nChecks; ++k) check(checks[k % kAhead]);
-        for (size_t k = nProbes > kAhead ? nProbes - kAhead : 0; k < nProbes; ++k) probe(probes[k % kAhead]);
+        table.MarkFound(m_L, from, last, q, found[part].data());
     });
-    for (const std::vector<uint8_t>& marks : foundIn)
-        for (size_t x = 0; x < cap; ++x) found[x] |= marks[x];
-    for (size_t k = 0; k < open.size(); ++k) absent[open[k]] = !found[slotAt[k]];
+    for (size_t part = 1; part < found.size(); ++part)
+        for (size_t x = 0; x < table.cap; ++x) found[0][x] |= found[part][x];
+    for (size_t k = 0; k < open.size(); ++k) absent[open[k]] = !found[0][slotAt[k]];
 }
 
 // Many open runs: the left runs kept as a filter of bits, two per run in

@@ -784,6 +784,20 @@ void TakeEnds(const OpenedFile& right, SeenPiece& seen) {
     if (seen.tail.empty()) seen.head.clear();
 }
 
+// What the left file's reading hands on for the opened right file: its
+// pieces to check (its size and first and last bytes).
+SeenPiece WatchedBy(SameBytesCheck& check, const OpenedFile& right) {
+    check.fd = right.fd;
+    check.size = right.size;
+    SeenPiece seen;
+    seen.size = right.size;
+    seen.call = [&check](const char* bytes, size_t from, size_t to, size_t fileSize) {
+        check.Seen(bytes, from, to, fileSize);
+    };
+    if (right.fd >= 0) TakeEnds(right, seen);
+    return seen;
+}
+
 // A text read with the places of only some of its lines gets them all.
 bool TakeEveryLineStart(CDiffFileText& text) {
     if (!text.sampled) return true;
@@ -847,14 +861,7 @@ bool CTextDiff::CompareFiles(const std::string& leftPath, const std::string& rig
     // Two files of the same size are compared byte for byte as the left
     // one is read, the right one read meanwhile on a thread of its own.
     SameBytesCheck check;
-    check.fd = rightFile.fd;
-    check.size = rightFile.size;
-    SeenPiece seen;
-    seen.size = rightFile.size;
-    seen.call = [&](const char* bytes, size_t from, size_t to, size_t fileSize) {
-        check.Seen(bytes, from, to, fileSize);
-    };
-    if (rightOpen) TakeEnds(rightFile, seen);
+    const SeenPiece seen = WatchedBy(check, rightFile);
     std::vector<CDiffFileText> texts;
     const bool leftRead = LoadTexts({leftPath}, texts, 0, rightOpen ? &seen : nullptr);
     const bool identical = leftRead && check.EndsHere() && check.same == texts[0].size;

@@ -193,6 +193,26 @@ void CTextDiff::Matcher::NumberPairsByTable(const GramHalves& halves, int level,
     });
 }
 
+namespace {
+// start[key] becomes where the places of key begin (then their total, which
+// is given), from the counts of its places in the earlier and the later half
+// of the left input; early and late become where the next place of each
+// half goes.
+int StartPlaces(std::vector<int>& start, std::vector<int>& early, std::vector<int>& late, int keys) {
+    start.resize(static_cast<size_t>(keys) + 1);
+    int total = 0;
+    for (int key = 0; key < keys; ++key) {
+        start[key] = total;
+        const int e = early[key], l = late[key];
+        early[key] = total;
+        late[key] = total + e;
+        total += e + l;
+    }
+    start[keys] = total;
+    return total;
+}
+}  // namespace
+
 // Keeps in gram the keys (below keys) of the runs of the level's length
 // from each place, and the left index: withRuns(left, runs) calls runs(at,
 // n) with a reader at(j) of the key of the run from each place j below n
@@ -251,18 +271,7 @@ void CTextDiff::Matcher::NumberRuns(int keys, size_t places, int level, Gram& gr
     });
     preparer.Join();
     otherPreparer.Join();
-    // start[key] is where its places begin; early and late become where
-    // the next place of each half goes.
-    index.start.resize(static_cast<size_t>(keys) + 1);
-    int total = 0;
-    for (int key = 0; key < keys; ++key) {
-        index.start[key] = total;
-        const int e = early[key], l = late[key];
-        early[key] = total;
-        late[key] = total + e;
-        total += e + l;
-    }
-    index.start[keys] = total;
+    const int total = StartPlaces(index.start, early, late, keys);
     index.pos.resize(total);
     index.around.resize(total);
     // The right key of each pair: -1 where it is nowhere on the left, -2
