@@ -61,25 +61,14 @@
 #include "compare/TextDiff.h"
 #include "compare/diff/LineFeeds.h"
 
+using textdiff::ReadAt;
+
 namespace {
 // Right lines between head and tail taken this way at most, and their bytes.
 constexpr uint32_t kMiddleLines = 16;
 constexpr size_t kMiddleBytes = size_t{1} << 16;
 constexpr size_t kPiece = size_t{1} << 18;
 
-// Reads n bytes of fd at offset into to; false when it could not (a
-// file that shrank meanwhile included).
-bool ReadAt(int fd, char* to, size_t n, size_t offset) {
-    while (n > 0) {
-        const ssize_t got = ::pread(fd, to, n, static_cast<off_t>(offset));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        to += got;
-        n -= static_cast<size_t>(got);
-        offset += static_cast<size_t>(got);
-    }
-    return true;
-}
 
 // The first place where a and b differ, below n (n where they do not).
 size_t FirstDifference(const char* a, const char* b, size_t n) {

@@ -262,14 +262,10 @@ bool EndsAre(const OpenedFile& file, const std::string& head, const std::string&
     const size_t fileSize = file.size;
     if (head.empty() || head.size() > fileSize || tail.size() > fileSize) return false;
     std::string bytes(std::max(head.size(), tail.size()), '\0');
-    auto readAt = [&](size_t n, size_t offset) {
-        ssize_t got;
-        do got = ::pread(file.fd, bytes.data(), n, static_cast<off_t>(offset));
-        while (got < 0 && errno == EINTR);
-        return got == static_cast<ssize_t>(n);
-    };
-    return readAt(head.size(), 0) && std::memcmp(bytes.data(), head.data(), head.size()) == 0 &&
-           readAt(tail.size(), fileSize - tail.size()) && std::memcmp(bytes.data(), tail.data(), tail.size()) == 0;
+    return textdiff::ReadAt(file.fd, bytes.data(), head.size(), 0) &&
+           std::memcmp(bytes.data(), head.data(), head.size()) == 0 &&
+           textdiff::ReadAt(file.fd, bytes.data(), tail.size(), fileSize - tail.size()) &&
+           std::memcmp(bytes.data(), tail.data(), tail.size()) == 0;
 }
 
 // How a file read in parts came out.
@@ -549,6 +545,18 @@ bool CTextDiff::LoadFilePair(const std::string& pathA, const std::string& pathB,
 
 namespace textdiff {
 
+bool ReadAt(int fd, char* to, size_t n, size_t offset) {
+    while (n > 0) {
+        const ssize_t got = ::pread(fd, to, n, static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        to += got;
+        n -= static_cast<size_t>(got);
+        offset += static_cast<size_t>(got);
+    }
+    return true;
+}
+
 LineReader::LineReader(int fd, uint32_t first) : m_nFd(fd), m_nFirst(first) { m_Starts.push_back(0); }
 
 LineReader::~LineReader() {
@@ -774,10 +782,7 @@ void TakeEnds(const OpenedFile& right, SeenPiece& seen) {
     const size_t n = std::min(kEnd, right.size);
     auto take = [&](std::string& to, size_t offset) {
         to.assign(n, '\0');
-        ssize_t got;
-        do got = ::pread(right.fd, to.data(), n, static_cast<off_t>(offset));
-        while (got < 0 && errno == EINTR);
-        if (got != static_cast<ssize_t>(n)) to.clear();
+        if (!textdiff::ReadAt(right.fd, to.data(), n, offset)) to.clear();
     };
     take(seen.head, 0);
     take(seen.tail, right.size - n);

@@ -74,6 +74,10 @@ private:
 };
 
 // Reading failed part way: the reason (empty when the system gave none).
+// Reads n bytes of fd at offset into to; false when it could not (a
+// file that shrank meanwhile included).
+bool ReadAt(int fd, char* to, size_t n, size_t offset);
+
 struct ReadFailure {
     std::string reason;
 };
