@@ -13,7 +13,8 @@
 //   WildLoop           match after match:
 //     FindWildMatch      the next match (WildFind)
 //     InsertReplacement  its replacement built and put in, tags expanded
-//     RecordInstance     the instance, in batch step 1
+//     RecordWildInstance the instance, in batch step 1: all that its
+//                        replacement changed, also a fill in front of it
 //   JoinKeptPieces     a sub-filter's result: the kept pieces alone
 #include <algorithm>
 #include <cstring>
@@ -322,8 +323,8 @@ public:
     CFindReplacePass(CConversionEngine& engine, const std::string& source, std::string& text,
                      CMacro& macro, CFindRepPreview& preview)
         : m_Engine(engine), m_Source(source), m_Text(text), m_In(text), m_N(text.size()),
-          m_Macro(macro), m_Preview(preview), m_Step(engine.List().m_Run.nBatchStep),
-          m_Out(TakeSpareBuffer()) {}
+          m_Macro(macro), m_Preview(preview), m_PassFirst(preview.Instances.size()),
+          m_Step(engine.List().m_Run.nBatchStep), m_Out(TakeSpareBuffer()) {}
     ~CFindReplacePass() { KeepSpareBuffer(std::move(m_Out)); }
     CFindReplacePass(const CFindReplacePass&) = delete;
     CFindReplacePass& operator=(const CFindReplacePass&) = delete;
@@ -336,7 +337,9 @@ private:
     void WildLoop(WildSearch& w);
     bool FindWildMatch(WildSearch& w, CMacro& m, std::size_t ip, std::size_t& pos);
     std::size_t InsertReplacement(WildSearch& w, CMacro& m, std::string& rep, long matchNo,
-                                  std::size_t ip, std::size_t pos);
+                                  std::size_t ip, std::size_t pos, std::size_t& changedFrom);
+    void RecordWildInstance(const std::string& found, std::size_t pos, std::size_t pieceStart,
+                            std::size_t changedFrom);
     void JoinKeptPieces(const std::vector<std::string>& kept);
 
     CConversionEngine& m_Engine;
@@ -346,6 +349,7 @@ private:
     const std::size_t m_N;
     CMacro& m_Macro;
     CFindRepPreview& m_Preview;
+    const std::size_t m_PassFirst;  // the first instance this pass records
     const int m_Step;
     RecordState m_Record;
     std::string m_Out;
@@ -449,13 +453,10 @@ void CFindReplacePass::WildLoop(WildSearch& w) {
             m_Out += in[ip++];
             continue;
         }
-        const std::size_t pieceStart = InsertReplacement(w, m, rep, matchNo, ip, pos);
-        if (m_Macro.IsSubFilter || m_Step == 1) {
-            std::string piece = m_Out.substr(pieceStart);
-            if (m_Step == 1)
-                RecordInstance(m_Preview, m_Record, m_Source, m.Find, piece, pieceStart, pos);
-            if (m_Macro.IsSubFilter) kept.push_back(std::move(piece));
-        }
+        std::size_t changedFrom = 0;
+        const std::size_t pieceStart = InsertReplacement(w, m, rep, matchNo, ip, pos, changedFrom);
+        if (m_Step == 1) RecordWildInstance(m.Find, pos, pieceStart, changedFrom);
+        if (m_Macro.IsSubFilter) kept.push_back(m_Out.substr(pieceStart));
         ip = pos + len;
         emptyAt = len == 0 ? pos : std::string::npos;
         if (last) break;
@@ -486,8 +487,12 @@ bool CFindReplacePass::FindWildMatch(WildSearch& w, CMacro& m, std::size_t ip, s
 // The text up to the match and the match's replacement (BuildReplacement,
 // or the template cut once), its counter and alignment tags expanded, put
 // into the result; returns where the replacement's piece starts there.
+// changedFrom is where the result first differs from the text up to the
+// match: the piece's start, or earlier where a right-aligning fill went in
+// front of a word before it.
 std::size_t CFindReplacePass::InsertReplacement(WildSearch& w, CMacro& m, std::string& rep,
-                                                long matchNo, std::size_t ip, std::size_t pos) {
+                                                long matchNo, std::size_t ip, std::size_t pos,
+                                                std::size_t& changedFrom) {
     if (!w.compiled.IsCompiled() || !w.compiled.Build(w.mgr.TypeCards, rep)) {
         m_Engine.BuildReplacement(w.mgr, m, matchNo);
         rep = m.Replace;
@@ -495,15 +500,50 @@ std::size_t CFindReplacePass::InsertReplacement(WildSearch& w, CMacro& m, std::s
     if (m_Macro.IsSubFilter) rep.insert(0, "\r\n");
     m_Out.append(m_In, ip, pos - ip);
     const std::size_t pieceStart = m_Out.size();
+    changedFrom = pieceStart;
     m_Out += rep;
     // Running numbers and alignment are tags: a piece without "<" has none.
     if (std::memchr(rep.data(), '<', rep.size())) {
         std::size_t pieceEnd = m_Out.size();
         long d = ExpandCounterTags(m_Out, matchNo, pieceStart, pieceEnd);
         pieceEnd = static_cast<std::size_t>(static_cast<long>(pieceEnd) + d);
-        ExpandAlignTags(m_Out, pieceStart, pieceEnd);
+        ExpandAlignTags(m_Out, pieceStart, pieceEnd, &changedFrom);
     }
     return pieceStart;
+}
+
+// Records the instance of a match (batch step 1): the text it found and what
+// stands in its place. A commit puts each instance's replacement over its
+// found text and nothing else, so an instance must cover all that its
+// replacement changed: where a fill went in front of the match, the instance
+// starts there and finds the text from there on; where the fill went into
+// the replacement of an earlier match of this pass, that instance and this
+// one become one.
+void CFindReplacePass::RecordWildInstance(const std::string& found, std::size_t pos,
+                                          std::size_t pieceStart, std::size_t changedFrom) {
+    if (changedFrom >= pieceStart) {
+        RecordInstance(m_Preview, m_Record, m_Source, found, m_Out.substr(pieceStart), pieceStart, pos);
+        return;
+    }
+    // Up to the piece, the result holds the text as it was since the last
+    // recorded piece of this pass.
+    std::size_t from = changedFrom;
+    std::size_t sourceFrom = pos - (pieceStart - from);
+    std::vector<CFindRepInstance>& list = m_Preview.Instances;
+    while (list.size() > m_PassFirst) {
+        const CFindRepInstance& prev = list.back();
+        if (static_cast<std::size_t>(prev.Offset) + static_cast<std::size_t>(prev.RepLength) <= from) break;
+        from = std::min(from, static_cast<std::size_t>(prev.Offset));
+        sourceFrom = static_cast<std::size_t>(prev.Position);
+        // The recording goes on as before that instance.
+        m_Record.counter = prev.InstanceNo;
+        m_Record.prevPos = static_cast<std::size_t>(prev.PrevPosition);
+        const bool earlier = prev.InstanceNo > 0 && list.size() - 1 > m_PassFirst;
+        m_Record.prevLine = earlier ? list[list.size() - 2].LineNo : 0;
+        list.pop_back();
+    }
+    RecordInstance(m_Preview, m_Record, m_Source, m_In.substr(sourceFrom, pos + found.size() - sourceFrom),
+                   m_Out.substr(from), from, sourceFrom);
 }
 
 // A sub-filter keeps only the pieces, joined, without the first one's "\r\n".

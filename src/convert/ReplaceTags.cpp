@@ -255,7 +255,7 @@ std::size_t FindAlignInsertPoint(std::string_view before, std::size_t lineStart)
     return b;
 }
 
-long ExpandAlignTags(std::string& text, std::size_t from, std::size_t to) {
+long ExpandAlignTags(std::string& text, std::size_t from, std::size_t to, std::size_t* firstChange) {
     long total = 0;
     std::size_t pos = from;
     while (pos <= to) {
@@ -294,6 +294,7 @@ long ExpandAlignTags(std::string& text, std::size_t from, std::size_t to) {
         std::size_t at = right ? FindAlignInsertPoint(std::string_view(text).substr(0, p), lineStart) : p;
         text.erase(p, q - p + 1);
         text.insert(at, static_cast<std::size_t>(pad), fill[0]);
+        if (firstChange) *firstChange = std::min(*firstChange, pad > 0 ? at : p);
         long change = static_cast<long>(pad) - static_cast<long>(q - p + 1);
         total += change;
         to = static_cast<std::size_t>(std::max<long>(0, static_cast<long>(to) + change));

@@ -37,7 +37,11 @@ long ExpandCounterTags(std::string& text, long n, std::size_t from, std::size_t 
 // parts must know whether its running numbers depended on the earlier parts).
 unsigned long CounterTagsExpandedOnThisThread();
 // Expands the alignment tags between from and to; returns the change of length.
-long ExpandAlignTags(std::string& text, std::size_t from, std::size_t to);
+// A right-aligning tag puts its fill in front of the last word before it,
+// which may stand before from: firstChange, when given, is lowered to the
+// first position where the text was changed.
+long ExpandAlignTags(std::string& text, std::size_t from, std::size_t to,
+                     std::size_t* firstChange = nullptr);
 std::size_t FindAlignInsertPoint(std::string_view before, std::size_t lineStart);
 
 // A wild replacement cut once per pass into literal text and piece tags

@@ -300,3 +300,37 @@ TEST_F(BatchRunnerTest, TheSourceAccessTableKeepsEveryStepOnlyWhenAsked) {
 }
 
 }  // namespace
+
+namespace {
+
+// A right-aligning tag puts its fill in front of the word before the match:
+// the instance covers that stretch, so that a commit writes what a convert
+// writes, and a skipped instance leaves the line as it was.
+TEST_F(BatchRunnerTest, ARightAlignedMatchIsCommittedAsConvertWritesIt) {
+    CMacro align("^d", "<A=20>#");
+    align.IsFindWild = align.IsRepWild = align.IsPerLine = 1;
+    live.Libraries[0].MacroList = {align};
+    live.Previews.resize(2);
+    const std::string text = "x = 1\r\n\xc3\x84nderung 7\r\n";
+    const std::string converted = "x                = #\r\n         \xc3\x84nderung #\r\n";
+    for (CFindRepPreview& row : live.Previews) WriteFile(row.InputName, text);
+    ASSERT_TRUE(runner->Start(BatchMode::Convert));
+    Settle();
+    EXPECT_EQ(ReadFile(live.Previews[0].OutputName), converted);
+
+    ASSERT_TRUE(runner->Start(BatchMode::Instances));
+    Settle();
+    const CFindRepInstance& first = live.Previews[0].Instances.at(0);
+    EXPECT_EQ(first.FindText, " = 1");
+    EXPECT_EQ(first.RepText, std::string(16, ' ') + "= #");
+    EXPECT_EQ(first.LineText, "x = 1");
+    EXPECT_EQ(live.Previews[1].Instances.at(1).LineNo, 1);
+    ASSERT_TRUE(live.SetInstanceSkip(1, 1, 1));
+    ASSERT_TRUE(runner->Start(BatchMode::Commit));
+    Settle();
+    EXPECT_EQ(failed, 0);
+    EXPECT_EQ(ReadFile(live.Previews[0].OutputName), converted);
+    EXPECT_EQ(ReadFile(live.Previews[1].OutputName), "x                = #\r\n\xc3\x84nderung 7\r\n");
+}
+
+}  // namespace
