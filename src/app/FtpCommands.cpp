@@ -172,7 +172,8 @@ bool CFtpCommands::StartAutoSyncToRemote() {
 }
 
 void CFtpCommands::HoldItemsThatOverwriteAChange(bool toRemote, std::vector<Job>& jobs, bool unattended,
-                                               std::vector<int>& held) {
+                                               std::vector<int>& held,
+                                               std::vector<std::pair<CFileItem, std::string>>& named) {
     CProgramData& d = m_frame.Data();
     const int p = d.GetCurProject(), s = d.GetCurSession();
     std::vector<CFileItem> both;
@@ -189,14 +190,16 @@ void CFtpCommands::HoldItemsThatOverwriteAChange(bool toRemote, std::vector<Job>
         // Named once: the timer comes here every second while they stay
         // (the run names those it found changed on the server itself).
         for (std::string& line : TakeHeldLines()) m_autoSyncHeld.push_back(std::move(line));
-        std::vector<std::string> named;
+        std::vector<std::string> lines;
         for (const CFileItem& item : both) {
             const std::string line = BothChangedHeldLine(item, toRemote);
-            if (std::find(m_autoSyncHeld.begin(), m_autoSyncHeld.end(), line) == m_autoSyncHeld.end())
+            if (std::find(m_autoSyncHeld.begin(), m_autoSyncHeld.end(), line) == m_autoSyncHeld.end()) {
                 WriteTraceString(line);
-            named.push_back(line);
+                named.emplace_back(item, std::string());
+            }
+            lines.push_back(line);
         }
-        m_autoSyncHeld = std::move(named);
+        m_autoSyncHeld = std::move(lines);
     }
     if (both.empty()) return;
     if (!unattended &&
@@ -204,9 +207,11 @@ void CFtpCommands::HoldItemsThatOverwriteAChange(bool toRemote, std::vector<Job>
         return;
     std::vector<std::vector<bool>> drop(jobs.size());
     for (size_t j = 0; j < jobs.size(); ++j) drop[j].assign(jobs[j].items.size(), false);
-    for (const auto& [j, k] : where) {
+    for (size_t i = 0; i < where.size(); ++i) {
+        const auto [j, k] = where[i];
         drop[j][k] = true;
         held.push_back(jobs[j].items[k]);
+        if (!unattended) named.emplace_back(both[i], BothChangedHeldReason(both[i], toRemote));
     }
     for (size_t j = 0; j < jobs.size(); ++j) {
         std::vector<int> kept;
@@ -330,13 +335,16 @@ bool CFtpCommands::StartTransferJobs(bool toRemote, std::vector<Job> jobs, After
     }
     // A copy changed since the last transfer is overwritten only when the user says so.
     std::vector<int> held;
-    HoldItemsThatOverwriteAChange(toRemote, jobs, unattended, held);
+    std::vector<std::pair<CFileItem, std::string>> named;
+    HoldItemsThatOverwriteAChange(toRemote, jobs, unattended, held, named);
     if (!held.empty() && !AnyItems(jobs)) {
         UpdateCommandChecks();
         return false;
     }
     ShowMessageWindow();
     if (!ClaimFtpSlot(kFtpBusy)) return false;
+    // The run's closing list names them first, each once.
+    for (const auto& [item, reason] : named) NoteTransferHeld(item, reason);
     if (jobs.size() > 1) RefuseSameTargetsAcrossBaskets(d, p, s, toRemote, jobs);
 
     // The worker works on its own copy; what it finds comes back through the

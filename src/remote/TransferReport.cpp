@@ -37,6 +37,15 @@ void ExpectTransferItem(const CFileItem& item, bool leftOut) {
     g_entries.push_back(e);
 }
 
+void NoteTransferHeld(const CFileItem& item, const std::string& reason) {
+    std::lock_guard<std::mutex> g(g_reportMutex);
+    Entry e;
+    e.name = item.FileName;
+    e.state = Entry::Failed;
+    e.reason = reason;
+    g_entries.push_back(e);
+}
+
 std::vector<size_t> ClaimTransferEntries(const std::vector<CFileItem>& items) {
     std::lock_guard<std::mutex> g(g_reportMutex);
     std::vector<size_t> claimed;
