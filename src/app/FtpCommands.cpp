@@ -6,6 +6,7 @@
 #include <QProgressBar>
 #include <algorithm>
 #include <memory>
+#include <set>
 
 #include "app/ListViews.h"
 #include "app/MainFrame.h"
@@ -186,12 +187,17 @@ void CFtpCommands::HoldItemsThatOverwriteAChange(bool toRemote, std::vector<Job>
             both.push_back(item);
             where.emplace_back(j, k);
         }
+    // A file that several baskets hold is named once.
+    std::vector<CFileItem> files;
+    std::set<std::string> seen;
+    for (const CFileItem& item : both)
+        if (seen.insert(LocalTargetKey(item) + '\n' + RemoteTargetKey(item)).second) files.push_back(item);
     if (unattended) {
         // Named once: the timer comes here every second while they stay
         // (the run names those it found changed on the server itself).
         for (std::string& line : TakeHeldLines()) m_autoSyncHeld.push_back(std::move(line));
         std::vector<std::string> lines;
-        for (const CFileItem& item : both) {
+        for (const CFileItem& item : files) {
             const std::string line = BothChangedHeldLine(item, toRemote);
             if (std::find(m_autoSyncHeld.begin(), m_autoSyncHeld.end(), line) == m_autoSyncHeld.end()) {
                 WriteTraceString(line);
@@ -203,16 +209,16 @@ void CFtpCommands::HoldItemsThatOverwriteAChange(bool toRemote, std::vector<Job>
     }
     if (both.empty()) return;
     if (!unattended &&
-        Prompter().AskDefaultNo(BothChangedQuestion(both, toRemote), MsgIcon::Question) == Answer::Yes)
+        Prompter().AskDefaultNo(BothChangedQuestion(files, toRemote), MsgIcon::Question) == Answer::Yes)
         return;
     std::vector<std::vector<bool>> drop(jobs.size());
     for (size_t j = 0; j < jobs.size(); ++j) drop[j].assign(jobs[j].items.size(), false);
-    for (size_t i = 0; i < where.size(); ++i) {
-        const auto [j, k] = where[i];
+    for (const auto& [j, k] : where) {
         drop[j][k] = true;
         held.push_back(jobs[j].items[k]);
-        if (!unattended) named.emplace_back(both[i], BothChangedHeldReason(both[i], toRemote));
     }
+    if (!unattended)
+        for (const CFileItem& item : files) named.emplace_back(item, BothChangedHeldReason(item, toRemote));
     for (size_t j = 0; j < jobs.size(); ++j) {
         std::vector<int> kept;
         for (size_t k = 0; k < jobs[j].items.size(); ++k)

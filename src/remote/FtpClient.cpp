@@ -670,7 +670,7 @@ bool CFtpClient::RetrievesSameBytes(const std::string& remoteFile, const std::st
     CSafeWriter out;
     out.SetFlushToDisk(false);
     std::string why;
-    if (!out.Open(localFile, 0644, why)) return false;
+    if (!out.Open(localFile, 0644, why)) throw FTPException("Unable to open local file for writing. " + why);
     std::string reply;
     m_bNulInHead = false;
     StartDataCommand("RETR " + remoteFile, reply);

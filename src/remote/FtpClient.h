@@ -153,8 +153,8 @@ public:
     // Whether RetrieveFile would write the very bytes localFile holds now:
     // the remote file is received as RetrieveFile receives it, into a
     // temporary file beside localFile that is then compared with it and
-    // removed. localFile stays as it is. False also where RetrieveFile
-    // would refuse localFile.
+    // removed. localFile stays as it is; where RetrieveFile would refuse
+    // it, this throws as RetrieveFile does.
     bool RetrievesSameBytes(const std::string& remoteFile, const std::string& localFile);
     // A local path that is not a regular file is refused before STOR.
     // straight: remoteFile is the file itself, not a temporary name; on a

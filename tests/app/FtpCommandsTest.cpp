@@ -316,16 +316,19 @@ TEST_F(FtpWindowTest, AllItemsOfTheSelectedBasketsGoInRowOrderAndAllReachTheMode
     EXPECT_EQ(Count("-?- Login failed."), 1) << Log();
     Tick();
 
-    // All in step again; then the status check has marked notes.txt (One)
-    // and other.txt (Two, edited here as well) changed on the server, and
-    // my file.txt changed there unseen. Both questions answered No: the
-    // closing list names each held file once, "too" only for other.txt.
+    // All in step again; then the status check has marked notes.txt (One,
+    // and Two holds it too) and other.txt (Two, edited here as well)
+    // changed on the server, and my file.txt changed there unseen. Both
+    // questions answered No: each held file is named once, in the closing
+    // list with its reason, "too" only for other.txt.
     w.Data().GetFileItemPtr(0, 0, 0, 0)->RemUser = qvltest::kUser;
     putAll();
     Finish();
     Tick();
     ASSERT_EQ(Count("Failed to transfer"), 0) << Log();
+    w.Data().InsertFileItems(0, 0, 2, 1, w.Data().GetFileItem(0, 0, 0, 2));
     w.Data().GetFileItemPtr(0, 0, 0, 2)->IsRemoteModified = "Yes";
+    w.Data().GetFileItemPtr(0, 0, 2, 1)->IsRemoteModified = "Yes";
     w.Data().GetFileItemPtr(0, 0, 2, 0)->IsRemoteModified = "Yes";
     Touch(Local() + "other.txt", "other, edited here\n", std::time(nullptr) - 5);
     WriteFile(ServerRoot() + "/my file.txt", "edited on the server\n");
@@ -338,6 +341,10 @@ TEST_F(FtpWindowTest, AllItemsOfTheSelectedBasketsGoInRowOrderAndAllReachTheMode
     ASSERT_EQ(prompter.Questions().size(), 2u) << Log();
     EXPECT_NE(prompter.Questions()[0].find(Local() + "other.txt  (127.0.0.1:/other.txt)"), std::string::npos)
         << prompter.Questions()[0];
+    const std::string notes = Local() + "notes.txt  (127.0.0.1:/notes.txt)";
+    const size_t named = prompter.Questions()[0].find(notes);
+    EXPECT_NE(named, std::string::npos) << prompter.Questions()[0];
+    EXPECT_EQ(prompter.Questions()[0].find(notes, named + 1), std::string::npos) << prompter.Questions()[0];
     EXPECT_NE(prompter.Questions()[1].find(Local() + "my file.txt  (127.0.0.1:/my file.txt)"), std::string::npos)
         << prompter.Questions()[1];
     EXPECT_EQ(tail(5), (std::vector<std::string>{
