@@ -74,7 +74,11 @@ bool FetchWritesOtherBytes(CFtpClient& c, const CFileItem& item) {
 
 }  // namespace
 
-bool HasNoTransferOnRecord(const CFileItem& item) { return item.IsFTPed != "Yes"; }
+bool HasNoTransferOnRecord(const CFileItem& item) {
+    if (item.IsFTPed == "Yes") return false;
+    // A run that failed keeps the times an earlier transfer recorded.
+    return item.IsFTPed != "failed" || !IsRealRemoteTime(item.RemoteModTime);
+}
 
 CLocalWorkGuard::CLocalWorkGuard(CProgramData& data, const std::vector<CFileItem>& items)
     : m_data(data), m_items(items), m_skipped(items.size(), false), m_held(items.size(), false) {}

@@ -12,8 +12,9 @@
 class CProgramData;
 
 // True when the item records no transfer of its own: it was never sent or
-// fetched, or its last run did not go. Its local time is the one it was
-// added with, so an edit made before that shows nothing.
+// fetched, or its last run did not go and no earlier one left a remote
+// time. Its local time may be the one it was added with, so an edit made
+// before that shows nothing.
 bool HasNoTransferOnRecord(const CFileItem& item);
 
 // At the first item of each account a fetch reaches, the run's items of
