@@ -6,6 +6,7 @@
 #include <QProgressBar>
 #include <algorithm>
 #include <memory>
+#include <set>
 
 #include "app/ListViews.h"
 #include "app/MainFrame.h"
@@ -172,7 +173,8 @@ bool CFtpCommands::StartAutoSyncToRemote() {
 }
 
 void CFtpCommands::HoldItemsThatOverwriteAChange(bool toRemote, std::vector<Job>& jobs, bool unattended,
-                                               std::vector<int>& held) {
+                                               std::vector<int>& held,
+                                               std::vector<std::pair<CFileItem, std::string>>& named) {
     CProgramData& d = m_frame.Data();
     const int p = d.GetCurProject(), s = d.GetCurSession();
     std::vector<CFileItem> both;
@@ -185,22 +187,29 @@ void CFtpCommands::HoldItemsThatOverwriteAChange(bool toRemote, std::vector<Job>
             both.push_back(item);
             where.emplace_back(j, k);
         }
+    // A file that several baskets hold is named once.
+    std::vector<CFileItem> files;
+    std::set<std::string> seen;
+    for (const CFileItem& item : both)
+        if (seen.insert(LocalTargetKey(item) + '\n' + RemoteTargetKey(item)).second) files.push_back(item);
     if (unattended) {
         // Named once: the timer comes here every second while they stay
         // (the run names those it found changed on the server itself).
         for (std::string& line : TakeHeldLines()) m_autoSyncHeld.push_back(std::move(line));
-        std::vector<std::string> named;
-        for (const CFileItem& item : both) {
+        std::vector<std::string> lines;
+        for (const CFileItem& item : files) {
             const std::string line = BothChangedHeldLine(item, toRemote);
-            if (std::find(m_autoSyncHeld.begin(), m_autoSyncHeld.end(), line) == m_autoSyncHeld.end())
+            if (std::find(m_autoSyncHeld.begin(), m_autoSyncHeld.end(), line) == m_autoSyncHeld.end()) {
                 WriteTraceString(line);
-            named.push_back(line);
+                named.emplace_back(item, std::string());
+            }
+            lines.push_back(line);
         }
-        m_autoSyncHeld = std::move(named);
+        m_autoSyncHeld = std::move(lines);
     }
     if (both.empty()) return;
     if (!unattended &&
-        Prompter().AskDefaultNo(BothChangedQuestion(both, toRemote), MsgIcon::Question) == Answer::Yes)
+        Prompter().AskDefaultNo(BothChangedQuestion(files, toRemote), MsgIcon::Question) == Answer::Yes)
         return;
     std::vector<std::vector<bool>> drop(jobs.size());
     for (size_t j = 0; j < jobs.size(); ++j) drop[j].assign(jobs[j].items.size(), false);
@@ -208,6 +217,8 @@ void CFtpCommands::HoldItemsThatOverwriteAChange(bool toRemote, std::vector<Job>
         drop[j][k] = true;
         held.push_back(jobs[j].items[k]);
     }
+    if (!unattended)
+        for (const CFileItem& item : files) named.emplace_back(item, BothChangedHeldReason(item, toRemote));
     for (size_t j = 0; j < jobs.size(); ++j) {
         std::vector<int> kept;
         for (size_t k = 0; k < jobs[j].items.size(); ++k)
@@ -330,13 +341,16 @@ bool CFtpCommands::StartTransferJobs(bool toRemote, std::vector<Job> jobs, After
     }
     // A copy changed since the last transfer is overwritten only when the user says so.
     std::vector<int> held;
-    HoldItemsThatOverwriteAChange(toRemote, jobs, unattended, held);
+    std::vector<std::pair<CFileItem, std::string>> named;
+    HoldItemsThatOverwriteAChange(toRemote, jobs, unattended, held, named);
     if (!held.empty() && !AnyItems(jobs)) {
         UpdateCommandChecks();
         return false;
     }
     ShowMessageWindow();
     if (!ClaimFtpSlot(kFtpBusy)) return false;
+    // The run's closing list names them first, each once.
+    for (const auto& [item, reason] : named) NoteTransferHeld(item, reason);
     if (jobs.size() > 1) RefuseSameTargetsAcrossBaskets(d, p, s, toRemote, jobs);
 
     // The worker works on its own copy; what it finds comes back through the

@@ -6,7 +6,10 @@
 #include <QTimer>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "model/FileItem.h"
 
 class CMainFrame;
 
@@ -66,9 +69,12 @@ private:
     // Items whose copy on the side the run writes changed since their last
     // transfer (a local edit before a fetch, a change on the server before a
     // send) leave the jobs unless the user lets them go (one question for the
-    // run); unattended, they always stay. Their rows go into held.
+    // run); unattended, they always stay. Their rows go into held; into
+    // named, each with its reason ("" where a line just said why), those
+    // the run's closing list names.
     void HoldItemsThatOverwriteAChange(bool toRemote, std::vector<Job>& jobs, bool unattended,
-                                     std::vector<int>& held);
+                                     std::vector<int>& held,
+                                     std::vector<std::pair<CFileItem, std::string>>& named);
     void ShowMessageWindow();
     void UpdateProgress();
 

@@ -643,6 +643,46 @@ void CFtpClient::RetrieveFile(const std::string& remoteFile, const std::string& 
     m_tLastActivity = std::time(nullptr);
 }
 
+namespace {
+
+// True when the file open at fd and the file at path hold the same bytes.
+bool SameBytesAs(int fd, const std::string& path) {
+    const int other = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (other < 0) return false;
+    struct stat a {}, b {};
+    bool same = ::fstat(fd, &a) == 0 && ::fstat(other, &b) == 0 && a.st_size == b.st_size;
+    std::vector<char> x(1 << 16), y(1 << 16);
+    for (off_t pos = 0; same && pos < a.st_size;) {
+        const size_t want = static_cast<size_t>(std::min<off_t>(a.st_size - pos, off_t(x.size())));
+        const ssize_t n = ::pread(fd, x.data(), want, pos);
+        same = n > 0 && ::pread(other, y.data(), static_cast<size_t>(n), pos) == n &&
+               std::memcmp(x.data(), y.data(), static_cast<size_t>(n)) == 0;
+        pos += n > 0 ? n : 0;
+    }
+    ::close(other);
+    return same;
+}
+
+}  // namespace
+
+bool CFtpClient::RetrievesSameBytes(const std::string& remoteFile, const std::string& localFile) {
+    CheckArgument(remoteFile);
+    CSafeWriter out;
+    out.SetFlushToDisk(false);
+    std::string why;
+    if (!out.Open(localFile, 0644, why)) throw FTPException("Unable to open local file for writing. " + why);
+    std::string reply;
+    m_bNulInHead = false;
+    StartDataCommand("RETR " + remoteFile, reply);
+    ReceiveFile(out, remoteFile);  // closes the data connection
+    const int code = ReadReply(reply);
+    if (code != 226 && code != 250) throw FTPException(reply);
+    m_tLastActivity = std::time(nullptr);
+    const bool same = SameBytesAs(out.Fd(), out.RealTarget());
+    out.Abort();
+    return same;
+}
+
 void CFtpClient::ReceiveFile(CSafeWriter& out, const std::string& remoteFile) {
     std::vector<char> buf(kBlockSize);
     std::string converted;

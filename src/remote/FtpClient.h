@@ -150,6 +150,12 @@ public:
     // target is refused). The local file is opened before RETR is sent, so
     // that a local failure leaves the connection in step.
     void RetrieveFile(const std::string& remoteFile, const std::string& localFile);
+    // Whether RetrieveFile would write the very bytes localFile holds now:
+    // the remote file is received as RetrieveFile receives it, into a
+    // temporary file beside localFile that is then compared with it and
+    // removed. localFile stays as it is; where RetrieveFile would refuse
+    // it, this throws as RetrieveFile does.
+    bool RetrievesSameBytes(const std::string& remoteFile, const std::string& localFile);
     // A local path that is not a regular file is refused before STOR.
     // straight: remoteFile is the file itself, not a temporary name; on a
     // close it goes on to its end (see g_bFtpClosing).

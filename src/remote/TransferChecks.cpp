@@ -49,16 +49,27 @@ bool OverwritesAChange(const CFileItem& item, bool toRemote) {
     return toRemote ? item.IsRemoteModified == "Yes" : item.GetLocalStatus() == "LocalModified";
 }
 
+namespace {
+
+constexpr size_t kNamed = 20;
+
+std::string NamedFiles(const std::vector<CFileItem>& items) {
+    std::string text;
+    for (size_t i = 0; i < items.size() && i < kNamed; ++i)
+        text += "   " + items[i].LocalDir + items[i].FileName + "  (" + RemoteShown(items[i]) + ")\r\n";
+    if (items.size() > kNamed) text += "   ... and " + std::to_string(items.size() - kNamed) + " more\r\n";
+    return text;
+}
+
+}  // namespace
+
 std::string BothChangedQuestion(const std::vector<CFileItem>& items, bool toRemote, bool beforeRun) {
     bool allBoth = true;
     for (const CFileItem& item : items) allBoth = allBoth && IsChangedOnBothSides(item);
     std::string text = allBoth     ? "These files were changed here and on the server since their last transfer:\r\n"
                        : toRemote ? "These files were changed on the server since their last transfer:\r\n"
                                   : "These files were changed here since their last transfer:\r\n";
-    constexpr size_t kNamed = 20;
-    for (size_t i = 0; i < items.size() && i < kNamed; ++i)
-        text += "   " + items[i].LocalDir + items[i].FileName + "  (" + RemoteShown(items[i]) + ")\r\n";
-    if (items.size() > kNamed) text += "   ... and " + std::to_string(items.size() - kNamed) + " more\r\n";
+    text += NamedFiles(items);
     if (beforeRun && toRemote)
         return text + "\r\nSend it anyway and run it? The changes made on the server are lost.\r\n"
                       "No leaves the file as it is and runs nothing.";
@@ -76,4 +87,27 @@ std::string BothChangedHeldLine(const CFileItem& item, bool toRemote) {
                           " since the last transfer; auto-sync leaves it as it is)"
                     : "-?- Not fetched: " + RemoteShown(item) + " -> " + local + " (changed here" + too +
                           " since the last transfer; auto-sync leaves it as it is)";
+}
+
+std::string BothChangedHeldReason(const CFileItem& item, bool toRemote) {
+    const std::string too = IsChangedOnBothSides(item) ? " too" : "";
+    return toRemote ? "changed on the server" + too + " since the last transfer; not sent"
+                    : "changed here" + too + " since the last transfer; not fetched";
+}
+
+std::string UnknownLocalWorkQuestion(const std::vector<CFileItem>& items) {
+    return "These local files differ from the server's copies, and no transfer of them is on record:\r\n" +
+           NamedFiles(items) +
+           "\r\nFetch them anyway? What the local files hold now is lost.\r\n"
+           "No leaves these files as they are and fetches the rest.";
+}
+
+std::string UnknownLocalWorkHeldLine(const CFileItem& item) {
+    return "-?- Not fetched: " + RemoteShown(item) + " -> " + item.LocalDir + item.FileName +
+           " (the local file differs from the server's and no transfer of it is on record; auto-sync leaves it "
+           "as it is)";
+}
+
+std::string UnknownLocalWorkHeldReason() {
+    return "the local file differs from the server's and no transfer of it is on record; not fetched";
 }

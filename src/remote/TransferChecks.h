@@ -33,3 +33,14 @@ bool OverwritesAChange(const CFileItem& item, bool toRemote);
 std::string BothChangedQuestion(const std::vector<CFileItem>& items, bool toRemote, bool beforeRun = false);
 // The Message Window line of an unattended run that leaves such an item.
 std::string BothChangedHeldLine(const CFileItem& item, bool toRemote);
+// Why a run left such an item, for its closing list: the side that
+// changed, "too" where the other changed as well.
+std::string BothChangedHeldReason(const CFileItem& item, bool toRemote);
+
+// The question before a fetch replaces local files of items that record no
+// transfer and differ from the server's copies, naming them.
+std::string UnknownLocalWorkQuestion(const std::vector<CFileItem>& items);
+// The Message Window line of an unattended fetch that leaves such an item.
+std::string UnknownLocalWorkHeldLine(const CFileItem& item);
+// Why a run left such an item, for its closing list.
+std::string UnknownLocalWorkHeldReason();

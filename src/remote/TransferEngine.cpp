@@ -33,6 +33,7 @@
 #include "platform/Spawn.h"
 #include "remote/FtpConnections.h"
 #include "remote/FtpWorker.h"
+#include "remote/LocalWorkGuard.h"
 #include "remote/RemoteStatus.h"
 #include "remote/SendTargets.h"
 #include "remote/ServerChanges.h"
@@ -483,6 +484,7 @@ private:
     void TransferItem(int i);
     bool Connect(Step& s);
     bool HoldsServerChange(const Step& s);
+    bool HoldsLocalWork(const Step& s);
     void AdoptRenamedAccount(Step& s);
     void PrepareItem(Step& s);
     void SwitchType(CFtpClient& c, Step& s);
@@ -529,6 +531,9 @@ private:
     // A send first looks whether the server's copies changed since their
     // last transfer, and leaves them when the user says so.
     CServerChangeGuard m_serverChanges;
+    // A fetch first compares the local files it would replace with the
+    // server's copies where no transfer of theirs is on record.
+    CLocalWorkGuard m_localWork;
 };
 
 CTransferRun::CTransferRun(CProgramData& data, bool toRemote)
@@ -536,7 +541,8 @@ CTransferRun::CTransferRun(CProgramData& data, bool toRemote)
       m_bToRemote(toRemote),
       m_items(TransferList()),
       m_targets(m_items),
-      m_serverChanges(data, m_items) {
+      m_serverChanges(data, m_items),
+      m_localWork(data, m_items) {
     m_entries = ClaimTransferEntries(m_items);
     m_refused.assign(m_items.size(), false);
     for (const CFileItem& it : m_items) m_nNameWidth = std::max(m_nNameWidth, TextColumns(it.FileName));
@@ -550,7 +556,10 @@ CTransferRun::CTransferRun(CProgramData& data, bool toRemote)
 bool CTransferRun::Run() {
     RefuseSameTargets();
     for (size_t i = 0; i < m_refused.size(); ++i)
-        if (m_refused[i]) m_serverChanges.Skip(i);
+        if (m_refused[i]) {
+            m_serverChanges.Skip(i);
+            m_localWork.Skip(i);
+        }
     for (int i = 0; i < Count(); ++i) {
         // The folder of the item before is listed once that was its last
         // item; all are when the run is being stopped, for the items it has
@@ -684,6 +693,7 @@ void CTransferRun::TransferItem(int i) {
     }
     if (!Connect(s)) return;
     if (m_bToRemote && !g_bFtpBreak && HoldsServerChange(s)) return;
+    if (!m_bToRemote && !g_bFtpBreak && HoldsLocalWork(s)) return;
     PrepareItem(s);
     try {
         if (RefuseLinkedTargets(s)) {
@@ -735,12 +745,29 @@ bool CTransferRun::Connect(Step& s) {
 bool CTransferRun::HoldsServerChange(const Step& s) {
     const size_t at = static_cast<size_t>(s.index);
     if (!m_serverChanges.Holds(at, s.host, s.user)) return false;
-    StoreItem(at, HeldItemState(m_data, m_items[at]));
+    const CFileItem held = HeldItemState(m_data, m_items[at]);
+    StoreItem(at, held);
     // Left by the user's answer, or by a run nobody attends (whose line
     // has said why): named in the run's closing list, with no beep.
     if (at < m_entries.size())
-        NoteTransferFailed(m_entries[at], IsUnattendedRun() ? std::string()
-                                                             : "changed on the server too since the last transfer; not sent");
+        NoteTransferFailed(m_entries[at], IsUnattendedRun() ? std::string() : BothChangedHeldReason(held, true));
+    return true;
+}
+
+// A local file of an item with no transfer on record that differs from
+// the server's copy stays as it is unless the user lets the fetch replace
+// it; the item keeps what it had.
+bool CTransferRun::HoldsLocalWork(const Step& s) {
+    const size_t at = static_cast<size_t>(s.index);
+    try {
+        if (!m_localWork.Holds(at, s.host, s.user)) return false;
+    } catch (const CFtpClient::UserAbort&) {
+        NoteFailureBecause(s.item, "stopped");
+        throw;
+    }
+    StoreItem(at, m_items[at]);
+    if (at < m_entries.size())
+        NoteTransferFailed(m_entries[at], IsUnattendedRun() ? std::string() : UnknownLocalWorkHeldReason());
     return true;
 }
 

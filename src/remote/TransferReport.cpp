@@ -1,5 +1,6 @@
 #include "remote/TransferReport.h"
 
+#include <algorithm>
 #include <mutex>
 
 #include "model/Trace.h"
@@ -10,11 +11,17 @@ namespace {
 struct Entry {
     enum State { Pending, Went, Failed };
     std::string name;
+    std::string file;  // which pair of files the item moves
     State state = Pending;
     std::string reason;
     bool noFolder = false;
     bool awaited = false;  // declared for a basket's run that has not claimed it yet
 };
+
+std::string FileOf(const CFileItem& item) {
+    return item.LocalDir + item.FileName + '\n' + item.RemHost + '\n' + item.RemUser + '\n' + item.RemoteDir +
+           item.FileName;
+}
 
 std::mutex g_reportMutex;
 std::vector<Entry> g_entries;
@@ -32,8 +39,19 @@ void ExpectTransferItem(const CFileItem& item, bool leftOut) {
     std::lock_guard<std::mutex> g(g_reportMutex);
     Entry e;
     e.name = item.FileName;
+    e.file = FileOf(item);
     e.state = leftOut ? Entry::Failed : Entry::Pending;
     e.awaited = !leftOut;
+    g_entries.push_back(e);
+}
+
+void NoteTransferHeld(const CFileItem& item, const std::string& reason) {
+    std::lock_guard<std::mutex> g(g_reportMutex);
+    Entry e;
+    e.name = item.FileName;
+    e.file = FileOf(item);
+    e.state = Entry::Failed;
+    e.reason = reason;
     g_entries.push_back(e);
 }
 
@@ -53,6 +71,7 @@ std::vector<size_t> ClaimTransferEntries(const std::vector<CFileItem>& items) {
     for (const CFileItem& item : items) {
         Entry e;
         e.name = item.FileName;
+        e.file = FileOf(item);
         claimed.push_back(g_entries.size());
         g_entries.push_back(e);
     }
@@ -92,6 +111,12 @@ void WriteTransferReport() {
     bool onlyWithoutFolders = true;
     for (const Entry& e : entries) {
         if (e.state == Entry::Went) continue;
+        // A file that baskets of the run held for one reason is named once.
+        const auto same = [&e](const Entry* l) {
+            return l->state == Entry::Failed && e.state == Entry::Failed && !e.reason.empty() &&
+                   l->reason == e.reason && l->file == e.file;
+        };
+        if (std::any_of(listed.begin(), listed.end(), same)) continue;
         listed.push_back(&e);
         onlyWithoutFolders = onlyWithoutFolders && e.noFolder;
     }

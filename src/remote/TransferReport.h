@@ -16,6 +16,10 @@ void ClearTransferReport();
 // it starts, so that a run that ends early names the items it never
 // reached. leftOut: an item the run leaves out (a line has said why).
 void ExpectTransferItem(const CFileItem& item, bool leftOut = false);
+// An item the run leaves before it starts (the user said No to
+// overwriting it). reason: empty where a line of the Message Window has
+// said why.
+void NoteTransferHeld(const CFileItem& item, const std::string& reason);
 // The list's entries for the items of one basket's run, in their order:
 // the next ones declared for them, else new ones.
 std::vector<size_t> ClaimTransferEntries(const std::vector<CFileItem>& items);

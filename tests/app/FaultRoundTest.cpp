@@ -274,6 +274,9 @@ TEST_F(FaultRoundTest, TheServerDyingInABasketGetLeavesEveryLocalFileAsItWas) {
     AddItems(big);
     const std::vector<std::string> before = Names(Local());
     SelectRows({3, 4, 5});
+    // No transfer of the local copies is on record: each get asks before
+    // it replaces them, and is let.
+    prompter.answers = {Answer::Yes, Answer::Yes};
     frame->ExecuteCommand(32557);  // F4
     // The first download is under way once its temporary file is there.
     ASSERT_TRUE(qvltest::WaitFor([&] { return Names(Local()).size() > before.size(); }, 10000)) << Log();
@@ -437,6 +440,9 @@ TEST_F(FaultRoundTest, AGetIntoAFullDiskKeepsTheOldFileAndTheNextItemStillComes)
     AddItems({Item("huge.bin", dir, true), Item("new.bin", dir, true), Item("small.txt", dir),
               Item("linked.bin", dir, true)});
     SelectRows(linked ? std::vector<int>{3, 4, 5, 6} : std::vector<int>{3, 4, 5});
+    // No transfer of the old copies is on record: each get asks before it
+    // replaces them, and is let.
+    prompter.answers = {Answer::Yes, Answer::Yes};
     frame->ExecuteCommand(32557);
     Finish();
     Tick();

@@ -316,6 +316,48 @@ TEST_F(FtpWindowTest, AllItemsOfTheSelectedBasketsGoInRowOrderAndAllReachTheMode
     EXPECT_EQ(Count("-?- Login failed."), 1) << Log();
     Tick();
 
+    // All in step again; Two holds notes.txt and my file.txt as well. The
+    // status check has marked notes.txt and other.txt (edited here as
+    // well) changed on the server, and my file.txt changed there unseen.
+    // Answered No: each held file is named once, in the closing list with
+    // its reason, "too" only for other.txt.
+    w.Data().GetFileItemPtr(0, 0, 0, 0)->RemUser = qvltest::kUser;
+    putAll();
+    Finish();
+    Tick();
+    ASSERT_EQ(Count("Failed to transfer"), 0) << Log();
+    w.Data().InsertFileItems(0, 0, 2, 1, w.Data().GetFileItem(0, 0, 0, 2));
+    w.Data().InsertFileItems(0, 0, 2, 2, w.Data().GetFileItem(0, 0, 0, 0));
+    w.Data().GetFileItemPtr(0, 0, 0, 2)->IsRemoteModified = "Yes";
+    w.Data().GetFileItemPtr(0, 0, 2, 1)->IsRemoteModified = "Yes";
+    w.Data().GetFileItemPtr(0, 0, 2, 0)->IsRemoteModified = "Yes";
+    Touch(Local() + "other.txt", "other, edited here\n", std::time(nullptr) - 5);
+    WriteFile(ServerRoot() + "/my file.txt", "edited on the server\n");
+    utimbuf old{1000000000, 1000000000};
+    ASSERT_EQ(::utime((ServerRoot() + "/my file.txt").c_str(), &old), 0);
+    prompter.entries.clear();
+    putAll();
+    Finish();
+    ASSERT_GE(prompter.Questions().size(), 2u) << Log();
+    EXPECT_NE(prompter.Questions()[0].find(Local() + "other.txt  (127.0.0.1:/other.txt)"), std::string::npos)
+        << prompter.Questions()[0];
+    const std::string notes = Local() + "notes.txt  (127.0.0.1:/notes.txt)";
+    const size_t named = prompter.Questions()[0].find(notes);
+    EXPECT_NE(named, std::string::npos) << prompter.Questions()[0];
+    EXPECT_EQ(prompter.Questions()[0].find(notes, named + 1), std::string::npos) << prompter.Questions()[0];
+    EXPECT_NE(prompter.Questions()[1].find(Local() + "my file.txt  (127.0.0.1:/my file.txt)"), std::string::npos)
+        << prompter.Questions()[1];
+    EXPECT_EQ(tail(5), (std::vector<std::string>{
+                           "Failed to transfer the following:",
+                           "   1. notes.txt (changed on the server since the last transfer; not sent)",
+                           "   2. other.txt (changed on the server too since the last transfer; not sent)",
+                           "   3. my file.txt (changed on the server since the last transfer; not sent)",
+                           "--- FTP over ---"}))
+        << Log();
+    EXPECT_EQ(ReadFile(ServerRoot() + "/my file.txt"), "edited on the server\n");
+    EXPECT_EQ(ReadFile(ServerRoot() + "/other.txt"), "other\n");
+    Tick();
+
     // No basket selected: the worker ends at once.
     w.BasketList()->clearSelection();
     w.MessageWindow().SetText("");
@@ -558,6 +600,41 @@ TEST_F(FtpWindowTest, AFileChangedOnBothSidesIsOverwrittenOnlyWhenTheUserSaysSo)
     EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), edited);
     EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 2).IsRemoteModified, "No");
     EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 2).GetLocalStatus(), "");
+
+    // other.txt (basket Two) was never sent or fetched, and the server has
+    // another text: F4 asks before it replaces the local one, No keeps it
+    // and the closing list says why; "To Local", Yes, fetches it.
+    WriteFile(ServerRoot() + "/other.txt", "other, as the server has it\n");
+    w.Presenter().OnBasketClicked({1});
+    ASSERT_EQ(RowText(0), "other.txt");
+    SelectRows({0});
+    prompter.entries.clear();
+    prompter.answers = {Answer::No};
+    w.MessageWindow().SetText("");
+    press(Qt::Key_F4);
+    Finish();
+    Tick();
+    ASSERT_EQ(prompter.Questions().size(), 1u) << Log();
+    EXPECT_NE(prompter.Questions()[0].find("no transfer of them is on record:\r\n   " + Local() +
+                                           "other.txt  (127.0.0.1:/other.txt)\r\n"),
+              std::string::npos)
+        << prompter.Questions()[0];
+    EXPECT_EQ(ReadFile(Local() + "other.txt"), "other\n");
+    EXPECT_EQ(Count("   1. other.txt (the local file differs from the server's and no transfer of it is on record; "
+                    "not fetched)"),
+              1)
+        << Log();
+    prompter.entries.clear();
+    prompter.answers = {Answer::Yes};
+    w.BasketList()->clearSelection();
+    w.BasketList()->topLevelItem(1)->setSelected(true);
+    bar->show();
+    QTest::mouseClick(bar->widgetForAction(w.Action(32558)), Qt::LeftButton);  // "To Local "
+    Finish();
+    Tick();
+    EXPECT_EQ(prompter.Questions().size(), 1u);
+    EXPECT_EQ(ReadFile(Local() + "other.txt"), "other, as the server has it\n");
+    EXPECT_EQ(w.Data().GetFileItem(0, 0, 1, 0).IsFTPed, "Yes");
     keys.Connect(nullptr, false);
 }
 

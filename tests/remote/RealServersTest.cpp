@@ -666,6 +666,86 @@ TEST_P(RealServers, ASendAsksBeforeOverwritingAServerChangeNoCheckHasSeen) {
     EXPECT_TRUE(prompter.Questions().empty()) << prompter.Questions()[0];
 }
 
+// Local files no transfer is on record for (added, never sent or fetched,
+// or their send refused) that differ from the server's copies: a fetch
+// asks before it replaces them, naming them, and No keeps them; a run
+// nobody attends leaves them and says so. A file the fetch would write byte
+// for byte is fetched without a word, also a text the server keeps with
+// CR LF. Once a fetch is on record, a later one goes as before.
+TEST_P(RealServers, AFetchAsksBeforeReplacingLocalFilesNoTransferIsOnRecordFor) {
+    const std::string png("\x89PNG\r\n\x1a\n\x00\x00\x00\rIHDR\n\r\n\x00\xff", 21);
+    std::string edited = png;
+    edited[18] = 'x';  // the same size, other bytes
+    WriteFile(local / "home.html", "<p>my new page</p>\n");
+    WriteFile(serverDir + "home.html", "<p>the server's page</p>\n");
+    WriteFile(local / "logo.png", edited);
+    WriteFile(serverDir + "logo.png", png);
+    WriteFile(local / "big.png", png + "more");
+    WriteFile(serverDir + "big.png", png);
+    WriteFile(local / "same.txt", "a\nb\n");
+    // vsftpd sends a text as it keeps it, so its CR LF come down as LF;
+    // pure-ftpd and pyftpdlib add a CR to every LF.
+    WriteFile(serverDir + "same.txt", GetParam() == "vsftpd" ? "a\r\nb\r\n" : "a\nb\n");
+    Add({"home.html", "logo.png", "big.png", "same.txt"});
+    ASSERT_TRUE(Items()[1].IsBinaryFile);
+    ASSERT_TRUE(Items()[2].IsBinaryFile);
+    Items()[0].IsFTPed = "failed";  // its send was refused
+
+    RecordingPrompter prompter;  // answers No
+    ScopedPrompter asking(prompter);
+    Run(false, {0, 1, 2, 3});
+    ASSERT_EQ(prompter.Questions().size(), 1u) << trace.All();
+    const std::string question = prompter.Questions()[0];
+    for (const char* n : {"home.html", "logo.png", "big.png"})
+        EXPECT_NE(question.find("   " + local.dir() + n + "  (127.0.0.1:" + remoteDir + n + ")\r\n"),
+                  std::string::npos)
+            << question;
+    EXPECT_EQ(question.find("same.txt"), std::string::npos) << question;
+    EXPECT_NE(question.find("Fetch them anyway?"), std::string::npos) << question;
+    EXPECT_EQ(prompter.entries[0].kind, "ask");
+    EXPECT_EQ(ReadFile(local / "home.html"), "<p>my new page</p>\n");
+    EXPECT_EQ(ReadFile(local / "logo.png"), edited);
+    EXPECT_EQ(ReadFile(local / "big.png"), png + "more");
+    EXPECT_EQ(ReadFile(local / "same.txt"), "a\nb\n");
+    EXPECT_EQ(Items()[0].IsFTPed, "failed");
+    EXPECT_EQ(Items()[1].IsFTPed, "No");
+    EXPECT_EQ(Items()[3].IsFTPed, "Yes");
+    EXPECT_TRUE(trace.Has("   1. home.html (the local file differs from the server's and no transfer of it is on "
+                          "record; not fetched)"))
+        << trace.All();
+    EXPECT_TRUE(trace.Has("   3. big.png (the local file differs from the server's and no transfer of it is on "
+                          "record; not fetched)"))
+        << trace.All();
+
+    {
+        const CUnattendedRun nobodyThere(true);
+        prompter.entries.clear();
+        Run(false, {0});
+    }
+    EXPECT_TRUE(prompter.Questions().empty());
+    EXPECT_TRUE(trace.Has("-?- Not fetched: 127.0.0.1:" + remoteDir + "home.html -> " + local.dir() +
+                          "home.html (the local file differs from the server's and no transfer of it is on record; "
+                          "auto-sync leaves it as it is)"))
+        << trace.All();
+    EXPECT_EQ(ReadFile(local / "home.html"), "<p>my new page</p>\n");
+
+    prompter.entries.clear();
+    prompter.answers = {Answer::Yes};
+    Run(false, {0, 1, 2});
+    EXPECT_EQ(prompter.Questions().size(), 1u);
+    EXPECT_EQ(ReadFile(local / "home.html"), "<p>the server's page</p>\n");
+    EXPECT_EQ(ReadFile(local / "logo.png"), png);
+    EXPECT_EQ(ReadFile(local / "big.png"), png);
+    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(Items()[i].IsFTPed, "Yes") << i;
+
+    // On record now: the server's next edit comes down unasked.
+    WriteFile(serverDir + "home.html", "<p>the server's page, edited</p>\n");
+    prompter.entries.clear();
+    Run(false, {0});
+    EXPECT_TRUE(prompter.Questions().empty()) << prompter.Questions()[0];
+    EXPECT_EQ(ReadFile(local / "home.html"), "<p>the server's page, edited</p>\n");
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, RealServers, ::testing::Values("vsftpd", "pure-ftpd", "pyftpdlib"),
                          [](const ::testing::TestParamInfo<std::string>& info) {
                              std::string name;
