@@ -99,6 +99,17 @@ int RemoteFileExists(CFtpClient& c, const std::string& path) {
     return code == 213 ? 1 : code == 550 ? 0 : -1;
 }
 
+// The same asked by MDTM, then by SIZE where MDTM does not tell: both name
+// one file exactly, where a listing may read the name as a pattern or
+// leave it out.
+int RemoteFileExistsExactly(CFtpClient& c, const std::string& path) {
+    const int there = RemoteFileExists(c, path);
+    if (there >= 0) return there;
+    std::string reply;
+    const int code = c.SendCommand("SIZE", path, reply);
+    return code == 213 ? 1 : code == 550 ? 0 : -1;
+}
+
 // How one send that may go through a temporary name goes.
 struct SendPlan {
     bool viaTemporary = false;
@@ -496,6 +507,7 @@ private:
     std::vector<int> AskSeconds(ListingAccount& on, const std::vector<Waiting>& waiting);
     void UpdateWaitingItem(ListingAccount& on, const ListingByName& byName, Waiting& entry, const int* second);
     bool ConfirmSentCopy(CFileItem& item, const std::string& lines, const SentCopy& sent);
+    void NotSentUnderItsName(CFileItem& item);
     int RemoteSecondOf(ListingAccount& on, CFileItem& item);
     void UpdateAtStop();
     size_t PlaceOf(const CFileItem& item) const;
@@ -909,12 +921,20 @@ void CTransferRun::RecordResult(Step& s) {
         m_folders[m_folderOf[at]].waiting.push_back({s.index, item, s.sent});
     } else if (g_bFtpUpdate) {
         std::string listing;
-        RunWithReconnect(m_data, s.host, s.user, true, [&](CFtpClient& c) { listing = ListItemLines(c, item); });
+        bool shown = true;
+        RunWithReconnect(m_data, s.host, s.user, true, [&](CFtpClient& c) {
+            listing = ListItemLines(c, item);
+            if (ItemListingLines(item, listing).empty() && m_bToRemote && item.GetHostKind() == "UNIX")
+                shown = RemoteFileExistsExactly(c, item.RemoteDir + item.FileName) == 1;
+        });
         const std::string lines = ItemListingLines(item, listing);
         std::string status;
         item.UpdateRemoteStatus(lines, status);
         KeepRemoteSecond(item, AskRemoteSecond(m_data, s.host, s.user, item));
-        ConfirmSentCopy(item, lines, s.sent);
+        if (shown)
+            ConfirmSentCopy(item, lines, s.sent);
+        else
+            NotSentUnderItsName(item);
         StoreItem(at, item);
     }
     BeepTransferDone();
@@ -990,13 +1010,17 @@ void CTransferRun::UpdateWaitingItem(ListingAccount& on, const ListingByName& by
                                      const int* second) {
     CFileItem& item = entry.item;
     std::string lines = ItemListingLines(item, OwnListingText(byName, item));
+    bool shown = true;
     if (lines.empty()) {
         // Not in the folder's listing (a server may cut a long one
-        // short): the file itself is listed, as it was.
+        // short): the file itself is listed, as it was, and a sent file
+        // no listing shows is asked for by its exact name.
         try {
             on.Run(m_data, [&](CFtpClient& c) {
                 lines = ItemListingLines(item, c.ListToText(item.RemoteDir + item.FileName));
                 if (lines.empty()) lines = ListItemLinesByPattern(c, item);
+                if (lines.empty() && m_bToRemote && item.GetHostKind() == "UNIX")
+                    shown = RemoteFileExistsExactly(c, item.RemoteDir + item.FileName) == 1;
             });
         } catch (const CFtpClient::FTPException& e) {
             LogFtpFailure(e, "", true);
@@ -1006,8 +1030,21 @@ void CTransferRun::UpdateWaitingItem(ListingAccount& on, const ListingByName& by
     std::string status;
     item.UpdateRemoteStatus(lines, status);
     KeepRemoteSecond(item, second ? *second : RemoteSecondOf(on, item));
-    ConfirmSentCopy(item, lines, entry.sent);
+    if (shown)
+        ConfirmSentCopy(item, lines, entry.sent);
+    else
+        NotSentUnderItsName(item);
     StoreItem(static_cast<size_t>(entry.index), item);
+}
+
+// A sent file the server has not under the item's own name (pure-ftpd
+// stores "a.txt " as "a.txt_"): what went is not where the item says, and
+// the item is reported and not marked as sent.
+void CTransferRun::NotSentUnderItsName(CFileItem& item) {
+    WriteTraceString("-?- After the send the server does not list " + item.RemoteDir + item.FileName +
+                     " under its own name: it is not marked as sent.");
+    item.IsFTPed = "failed";
+    NoteFailure(item);
 }
 
 // The file's line after the send shows what the send put there: a server
