@@ -53,6 +53,7 @@ bool ReadListingFields(const std::string& line, CListingFields& out) {
     out.links = w[1].size() <= 6 ? std::stoi(w[1]) : 0;
     out.owner = w[2];
     out.group = w[3];
+    out.size = w[4].size() <= 18 ? std::stoll(w[4]) : -1;
     static const char kBits[] = "rwxrwxrwx";
     int mode = 0;
     for (size_t k = 0; k < 9; ++k) {
@@ -100,6 +101,16 @@ std::string CFolderTargets::FreeTemporaryName(const std::string& fileName, size_
         const std::string name = n == 0 ? base : base + "-" + std::to_string(n);
         if (name.size() > maxBytes) return std::string();
         if (!Has(name) && !m_kept.count(name)) return name;
+    }
+    return std::string();
+}
+
+std::string CFolderTargets::LeftProbeName() const {
+    const std::string base = "." + std::string(kProbeName) + ".qvl-part";
+    for (int n = 0; n < 100; ++n) {
+        const std::string name = n == 0 ? base : base + "-" + std::to_string(n);
+        const CListingFields* left = Find(name);
+        if (left && left->type == '-' && left->links == 1 && left->size == 0 && !m_kept.count(name)) return name;
     }
     return std::string();
 }

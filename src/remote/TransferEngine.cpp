@@ -164,10 +164,11 @@ bool ListSendFolder(CFtpClient& c, CSendTargets& targets, const CFileItem& item,
 // user's or one this run sends; "" when none is found. A listing that may
 // leave names out (without "." dot names may be hidden; or as long as a
 // server's cap) is asked about the name.
-std::string FreeTemporary(CFtpClient& c, CFolderTargets& folder, const CFileItem& item) {
+std::string FreeTemporary(CFtpClient& c, CFolderTargets& folder, const CFileItem& item,
+                          const std::string& fileName) {
     const bool whole = folder.HiddenShown() && !folder.MayBeCut();
     for (;;) {
-        const std::string temp = folder.FreeTemporaryName(item.FileName, kMaxRemoteNameBytes);
+        const std::string temp = folder.FreeTemporaryName(fileName, kMaxRemoteNameBytes);
         if (temp.empty() || whole) return temp;
         const int there = RemoteFileExists(c, item.RemoteDir + temp);
         if (there == 0) return temp;
@@ -176,19 +177,25 @@ std::string FreeTemporary(CFtpClient& c, CFolderTargets& folder, const CFileItem
     }
 }
 
-// The folder's empty probe, made under the free name probe before any
-// file's text goes to a temporary there. Listed, it shows whom a new file
+std::string FreeTemporary(CFtpClient& c, CFolderTargets& folder, const CFileItem& item) {
+    return FreeTemporary(c, folder, item, item.FileName);
+}
+
+// The folder's empty probe, made before any file's text goes to a
+// temporary there: under the name of a probe an earlier run left, else a
+// free name of the probe's own. Listed, it shows whom a new file
 // of the login user's belongs to; renamed to another free name and deleted
 // from there, it shows that a temporary can be renamed over its target and
 // taken away after a stop. A host that does either not (vsftpd's
 // cmds_denied, an anonymous upload area, pure-ftpd's -K) would keep hidden
 // copies of the user's files: every send to it goes straight, and the
 // probe it would not delete is named.
-void ProbeFolder(CFtpClient& c, CSendTargets& targets, CFolderTargets& folder, const CFileItem& item,
-                 const std::string& probe) {
+void ProbeFolder(CFtpClient& c, CSendTargets& targets, CFolderTargets& folder, const CFileItem& item) {
+    std::string probe = folder.LeftProbeName();
+    if (probe.empty()) probe = FreeTemporary(c, folder, item, CFolderTargets::kProbeName);
     const std::string path = item.RemoteDir + probe;
     CFolderTargets made;
-    if (!c.MakeEmptyFile(path)) {
+    if (probe.empty() || !c.MakeEmptyFile(path)) {
         folder.SetOwnerFrom(nullptr);
         return;
     }
@@ -203,7 +210,7 @@ void ProbeFolder(CFtpClient& c, CSendTargets& targets, CFolderTargets& folder, c
     folder.SetOwnerFrom(made.Find(probe));
     if (made.ShowsOwners() || folder.ShowsOwners()) targets.SetShowsOwners(item);
     folder.Take(probe);
-    const std::string second = FreeTemporary(c, folder, item);
+    const std::string second = FreeTemporary(c, folder, item, CFolderTargets::kProbeName);
     std::string left = path, reply;
     bool renamed = false;
     if (!second.empty() && c.SendCommand("RNFR", path, reply) == 350 &&
@@ -256,7 +263,7 @@ SendPlan PlanSend(CFtpClient& c, CSendTargets& targets, const CFileItem& item) {
     if (!target || !IsReplaceableTarget(*target)) return plan;
     const std::string temp = FreeTemporary(c, folder, item);
     if (temp.empty()) return plan;
-    if (!folder.OwnerTried()) ProbeFolder(c, targets, folder, item, temp);
+    if (!folder.OwnerTried()) ProbeFolder(c, targets, folder, item);
     if (targets.Straight(item)) return plan;
     // Where every line shows one owner and group, the listing cannot tell
     // the user's files from others' (vsftpd's hide_ids names them all

@@ -1025,7 +1025,14 @@ TEST_F(HostingServers, AHostThatRenamesOrDeletesNoFileKeepsNoHiddenCopy) {
         }
         return found;
     };
-    const std::vector<std::string> one{".a.txt.qvl-part"};
+    const std::vector<std::string> one{".qvl-probe.qvl-part"};
+    // A later program run (its own connection) makes no second probe
+    // beside the one left: it takes that one again.
+    const auto runAgain = [&](const std::vector<int>& items) {
+        CloseAllConnections();
+        ClearFtpResultLists();
+        RunTransfer(true, items);
+    };
     for (const std::string hide : {"", "hide_ids=YES\n"}) {
         VsftpdServer vs("", "cmds_denied=RNFR,RNTO,DELE\n" + hide);
         if (!vs.ok()) GTEST_SKIP() << vs.why();
@@ -1037,6 +1044,10 @@ TEST_F(HostingServers, AHostThatRenamesOrDeletesNoFileKeepsNoHiddenCopy) {
             EXPECT_TRUE(ReadFile(dir / n) == after) << n;
         }
         EXPECT_EQ(said("refuses to rename and to delete files", dir.dir() + one[0]), 1) << trace.All();
+        EXPECT_EQ(temporaries(dir.path()), one);
+        runAgain({0, 1, 2});
+        EXPECT_EQ(Result("a.txt"), "Yes") << trace.All();
+        EXPECT_EQ(said("refuses to rename and to delete files", dir.dir() + one[0]), 2) << trace.All();
         EXPECT_EQ(temporaries(dir.path()), one);
     }
     {
@@ -1064,6 +1075,8 @@ TEST_F(HostingServers, AHostThatRenamesOrDeletesNoFileKeepsNoHiddenCopy) {
         EXPECT_EQ(Result("new.txt"), "Yes") << trace.All();
         EXPECT_EQ(said("refuses to rename and to delete files", "/incoming/" + one[0]), 1) << trace.All();
         EXPECT_EQ(temporaries(incoming), one);
+        runAgain({0, 1, 2});
+        EXPECT_EQ(temporaries(incoming), one);
     }
     {
         // Renames, but deletes nothing; the first target is root's.
@@ -1077,13 +1090,18 @@ TEST_F(HostingServers, AHostThatRenamesOrDeletesNoFileKeepsNoHiddenCopy) {
             EXPECT_EQ(Result(n), "Yes") << n << trace.All();
             EXPECT_TRUE(ReadFile(dir / n) == after) << n;
         }
-        EXPECT_EQ(said("refuses to delete files", dir.dir() + ".theirs.txt.qvl-part-1"), 1) << trace.All();
+        EXPECT_EQ(said("refuses to delete files", dir.dir() + ".qvl-probe.qvl-part-1"), 1) << trace.All();
         // The next run on the connection makes no file to find it out again.
         ClearFtpResultLists();
         RunTransfer(true, {0, 1});
         EXPECT_EQ(Result("a.txt"), "Yes") << trace.All();
         EXPECT_EQ(said("refuses to delete files", ""), 1) << trace.All();
-        EXPECT_EQ(temporaries(dir.path()), std::vector<std::string>{".theirs.txt.qvl-part-1"});
+        EXPECT_EQ(temporaries(dir.path()), std::vector<std::string>{".qvl-probe.qvl-part-1"});
+        // A new program run renames the probe it finds back and leaves it.
+        runAgain({0, 1});
+        EXPECT_EQ(Result("a.txt"), "Yes") << trace.All();
+        EXPECT_EQ(said("refuses to delete files", dir.dir() + one[0]), 1) << trace.All();
+        EXPECT_EQ(temporaries(dir.path()), one);
     }
     {
         TempDir logs;
