@@ -130,11 +130,22 @@ public:
 
     // The symbolic links a listing of the item's folder shows.
     void ReadLinks(const CFileItem& item, const std::string& listing);
+    // An item refused for a link, and why: "link.html is a link to
+    // index.html on the server".
+    struct LinkedTarget {
+        size_t index;
+        std::string reason;
+    };
     // The items that write one server file under another name: an item's
     // name is a link, shown in its folder's listing, to another item's file
     // (or to a further link that leads there), and the two are sent from
     // different local files. Whichever went last would replace the other.
-    std::vector<size_t> FindLinkedTargetItems(const std::vector<CFileItem>& items) const;
+    // Within the run (items) both are refused; an item of others (the
+    // items of the loaded sessions, which later runs send) refuses the
+    // run's items that write its file through a link, so that the file
+    // keeps the text of the item of its own name across runs.
+    std::vector<LinkedTarget> FindLinkedTargetItems(const std::vector<CFileItem>& items,
+                                                    const std::vector<CFileItem>& others = {}) const;
 
 private:
     static std::string HostKey(const CFileItem& item);

@@ -308,11 +308,11 @@ std::vector<size_t> FindSameTargetItems(const std::vector<CFileItem>& items, boo
     return refused;
 }
 
-std::string SameTargetRefusal(const CFileItem& item, bool toRemote) {
+std::string SameTargetRefusal(const CFileItem& item, bool toRemote, const std::string& why) {
     const std::string remote = item.RemHost + ":" + item.RemoteDir + item.FileName;
     const std::string local = item.LocalDir + item.FileName;
-    return toRemote ? "-?- Not sent: " + local + " -> " + remote +
-                          " (other items of this run write the same remote file)"
+    return toRemote ? "-?- Not sent: " + local + " -> " + remote + " (" +
+                          (why.empty() ? "other items of this run write the same remote file" : why) + ")"
                     : "-?- Not fetched: " + remote + " -> " + local +
                           " (other items of this run write the same local file)";
 }
@@ -632,24 +632,47 @@ std::string ListLinks(CFtpClient& c, CSendTargets& targets, const CFileItem& ite
     return std::string();
 }
 
+// Whether the item's server file is sent by the account's items only
+// (not from a VMS folder, with both folders).
+bool SentFromListedFolder(const CFileItem& it, const std::string& host, const std::string& user) {
+    return it.RemHost == host && it.RemUser == user && it.GetHostKind() != "VMS" && !it.RemoteDir.empty() &&
+           !it.LocalDir.empty();
+}
+
 // Two names can be one server file: a link the folder's listing shows
 // ("link.html -> index.html"). Before the first item of an account goes,
 // the folders of its items are listed once for their links, and the items
 // that write one file through a link are refused as those of one name
-// are. True when the item in hand is one of them.
+// are: within the run, and where an item of the loaded sessions sends the
+// file the link leads to (its own run, before or after this one, writes
+// it under its own name). True when the item in hand is one of them.
 bool CTransferRun::RefuseLinkedTargets(const Step& s) {
     if (!m_bToRemote || g_bFtpBreak || !m_linksRead.insert(s.host + '\n' + s.user).second) return false;
     std::map<std::string, const CFileItem*> folders;  // one item of each folder
-    size_t items = 0;
+    std::vector<CFileItem> run;                       // the items of the run still to go
+    std::vector<size_t> runIndex;
+    std::set<std::tuple<std::string, std::string, std::string>> runFiles;
     for (size_t j = static_cast<size_t>(s.index); j < m_items.size(); ++j) {
         const CFileItem& it = m_items[j];
-        if (m_refused[j] || it.RemHost != s.host || it.RemUser != s.user || it.GetHostKind() == "VMS" ||
-            it.RemoteDir.empty() || it.LocalDir.empty())
-            continue;
-        ++items;
+        if (m_refused[j] || !SentFromListedFolder(it, s.host, s.user)) continue;
+        run.push_back(it);
+        runIndex.push_back(j);
+        runFiles.emplace(it.FileName, it.LocalDir, it.RemoteDir);
         folders.emplace(it.RemoteDir, &it);
     }
-    if (items < 2) return false;
+    // The account's other items of the loaded sessions: the same file in
+    // another basket is no other item.
+    std::vector<CFileItem> others;
+    for (const CProject& pr : m_data.m_ProjectList.m_Projects)
+        for (const CSession& se : pr.m_Sessions) {
+            if (!se.IsLoaded) continue;
+            for (const CFileBasket& bk : se.m_Baskets)
+                for (const CFileItem& it : bk.m_Items)
+                    if (SentFromListedFolder(it, s.host, s.user) &&
+                        !runFiles.count({it.FileName, it.LocalDir, it.RemoteDir}))
+                        others.push_back(it);
+        }
+    if (run.size() + others.size() < 2 || run.empty()) return false;
     std::string host = s.host, user = s.user;
     try {
         for (const auto& folder : folders) {
@@ -664,13 +687,13 @@ bool CTransferRun::RefuseLinkedTargets(const Step& s) {
         if (g_bFtpBreak) EndFtpWorker("aborted-(2)");
         throw;
     }
-    for (size_t j : m_targets.FindLinkedTargetItems(m_items)) {
-        if (j < static_cast<size_t>(s.index) || m_refused[j]) continue;
+    for (const CSendTargets::LinkedTarget& linked : m_targets.FindLinkedTargetItems(run, others)) {
+        const size_t j = runIndex[linked.index];
         m_refused[j] = true;
         CFileItem item = m_items[j];
         item.IsFTPed = "failed";
         StoreItem(j, item);
-        WriteTraceString(SameTargetRefusal(item, true));
+        WriteTraceString(SameTargetRefusal(item, true, linked.reason));
     }
     return m_refused[static_cast<size_t>(s.index)];
 }

@@ -539,8 +539,10 @@ TEST_P(RealServers, AClosingWindowLetsAStraightSendFinishWithinItsWait) {
 
 // Two items that write one server file through a link the folder's
 // listing shows (in the folder or beside it) are refused as two items of
-// one name are, and named in the closing list: neither takes the other's
-// place. A link to a file no other item sends is written through as before.
+// one name are, named in the closing list, the link named as the reason:
+// neither takes the other's place. Sent in runs of their own, the file
+// keeps the text of the item of its own name, whichever went first. A
+// link to a file no other item sends is written through as before.
 TEST_P(RealServers, TwoItemsWritingOneFileThroughALinkAreRefused) {
     const auto link = [&](const std::string& target, const std::string& name) {
         ASSERT_EQ(::symlink(target.c_str(), (serverDir + name).c_str()), 0) << name;
@@ -566,14 +568,31 @@ TEST_P(RealServers, TwoItemsWritingOneFileThroughALinkAreRefused) {
     const std::string log = trace.All();
     const size_t list = log.find("Failed to transfer the following:\n");
     ASSERT_NE(list, std::string::npos) << log;
+    const std::string linkReason = "link.html is a link to index.html on the server";
+    const std::string reasons[] = {linkReason, linkReason, "up.html is a link to ../index.html on the server"};
     for (size_t i = 0; i < 3; ++i) {
         const CFileItem& it = Items()[i];
         EXPECT_EQ(it.IsFTPed, "failed") << it.FileName;
-        EXPECT_EQ(trace.Count(SameTargetRefusal(it, true)), 1) << log;
+        EXPECT_EQ(trace.Count(SameTargetRefusal(it, true, reasons[i])), 1) << log;
         EXPECT_NE(log.find(". " + it.FileName + "\n", list), std::string::npos) << log;
     }
     EXPECT_EQ(ReadFile(serverDir + "other.html"), Items()[3].IsFTPed == "Yes" ? "new alias.html" : "old other\n");
     EXPECT_TRUE(std::filesystem::is_symlink(serverDir + "alias.html"));
+
+    // One item a run: F5 on index.html, then on link.html; then the other
+    // way round.
+    for (const bool indexFirst : {true, false}) {
+        SCOPED_TRACE(indexFirst);
+        const std::string text = indexFirst ? "index, sent first\n" : "index, sent last\n";
+        WriteFile(local / "index.html", text);
+        Run(true, {indexFirst ? 0 : 1});
+        Run(true, {indexFirst ? 1 : 0});
+        EXPECT_EQ(ReadFile(serverDir + "index.html"), text) << trace.All();
+        EXPECT_EQ(Items()[0].IsFTPed, "Yes");
+        EXPECT_EQ(Items()[1].IsFTPed, "failed");
+        EXPECT_TRUE(std::filesystem::is_symlink(serverDir + "link.html"));
+        EXPECT_EQ(trace.Count(SameTargetRefusal(Items()[1], true, linkReason)), indexFirst ? 2 : 3) << trace.All();
+    }
 }
 
 // A change made on the server that no status check has seen is not
