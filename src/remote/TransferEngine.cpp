@@ -515,6 +515,7 @@ private:
     void UpdateWaitingItem(ListingAccount& on, const ListingByName& byName, Waiting& entry, const int* second);
     bool ConfirmSentCopy(CFileItem& item, const std::string& lines, const SentCopy& sent);
     void NotSentUnderItsName(CFileItem& item);
+    void MarkCutOnServer(const Step& s);
     int RemoteSecondOf(ListingAccount& on, CFileItem& item);
     void UpdateAtStop();
     size_t PlaceOf(const CFileItem& item) const;
@@ -727,6 +728,14 @@ void CTransferRun::TransferItem(int i) {
     if (!Connect(s)) return;
     if (m_bToRemote && !g_bFtpBreak && HoldsServerChange(s)) return;
     PrepareItem(s);
+    // A straight send a close lets finish is recorded while the close
+    // waits for it.
+    struct StraightRecord {
+        bool on = false;
+        ~StraightRecord() {
+            if (on) g_bFtpStraightRecord = false;
+        }
+    } straightRecord;
     try {
         if (RefuseLinkedTargets(s)) {
             NoteFailure(s.item);
@@ -738,13 +747,19 @@ void CTransferRun::TransferItem(int i) {
             if (g_bFtpBreak) EndFtpWorker("aborted-(2)");
             if (!s.announced) WriteTraceString(s.line);
             s.announced = true;
+            if (m_bToRemote && (s.straight || !s.plan.viaTemporary)) {
+                straightRecord.on = true;
+                g_bFtpStraightRecord = true;
+            }
             SendOrFetch(c, s);
         });
         RecordResult(s);
+        if (straightRecord.on && g_bFtpBreak) UpdateAtStop();
     } catch (const CFtpClient::UserAbort& a) {
         NoteFailureBecause(s.item, !a.WasUpload()    ? "stopped"
                                    : a.RemoteKept() ? "stopped; the file on the host was left as it was"
                                                     : "stopped; the file on the host may be incomplete");
+        if (a.WasUpload() && !a.RemoteKept()) MarkCutOnServer(s);
         // Only a send stopped on its way to a temporary name leaves the
         // connection in step for the stop's listing.
         if (a.WasUpload() && a.RemoteKept()) UpdateAtStop();
@@ -752,6 +767,27 @@ void CTransferRun::TransferItem(int i) {
     } catch (const CFtpClient::FTPException& e) {
         ReportFailure(e, s);
     }
+}
+
+// A send the stop cut leaves part of the file on the server. The item is
+// marked not sent: its local file no longer counts as the one sent (the
+// row shows it changed here, so F5 and auto-sync send it again), and what
+// it recorded of the server's copy is gone, as that copy is its own cut
+// one, no change made on the server to ask about.
+void CTransferRun::MarkCutOnServer(const Step& s) {
+    const size_t at = static_cast<size_t>(s.index);
+    CFileItem item = m_items[at];
+    item.IsFTPed = item.IsFTPed == "Yes" ? "Yes" : "No";
+    item.IsBinaryFile = s.item.IsBinaryFile;
+    item.LocalModTime = DefaultItemTime();
+    item.LocalSeen = CFileItem::LocalFileSeen();
+    item.RemoteModTime = DefaultItemTime();
+    item.RemoteSecondKnown = false;
+    item.RemoteSize = -1;
+    item.RemoteTimeUnit = 0;
+    item.IsRemoteModified = "No";
+    item.IsRemoteMissing = "No";
+    StoreItem(at, item);
 }
 
 // Logs in to the item's account. A failed login skips every later item of

@@ -117,9 +117,12 @@ TEST_F(FtpWindowTest, ASecondStartIsRefusedAndStopEndsTheTransferBetweenBlocks) 
     // was made.
     EXPECT_EQ(Count("-?- The upload of /big.bin was stopped: the file on the host may be incomplete."), 1) << Log();
     EXPECT_FALSE(std::filesystem::exists(ServerRoot() + "/.big.bin.qvl-part"));
-    // The stopped item failed: its row and model item say so after the tick.
+    // The item the stop cut is marked not sent: its row shows it changed
+    // here, and auto-sync and the manual sync would send it again.
     Tick();
-    EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 3).IsFTPed, "failed");
+    EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 3).IsFTPed, "No");
+    EXPECT_EQ(RowText(3).toStdString().rfind("*big.bin", 0), 0u) << RowText(3).toStdString();
+    EXPECT_EQ(w.Presenter().LocalChangeList(), std::vector<int>{3});
     EXPECT_TRUE(w.Action(32567)->isChecked());
     // FTP is free again.
     SelectRows({2});
