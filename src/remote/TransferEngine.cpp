@@ -684,8 +684,13 @@ bool CTransferRun::RefuseLinkedTargets(const Step& s) {
                              [&](CFtpClient& c) { listing = ListLinks(c, m_targets, it, keep); });
             m_targets.ReadLinks(it, listing);
         }
-    } catch (const CFtpClient::FTPException&) {
-        if (g_bFtpBreak) EndFtpWorker("aborted-(2)");
+    } catch (const CFtpClient::FTPException& e) {
+        // Stopped meanwhile: why, and the item in hand, are named.
+        if (g_bFtpBreak) {
+            WriteTraceString(std::string("-?- ") + e.what());
+            NoteFailure(s.item);
+            EndFtpWorker("aborted-(2)");
+        }
         throw;
     }
     for (const CSendTargets::LinkedTarget& linked : m_targets.FindLinkedTargetItems(run, others)) {
