@@ -633,8 +633,8 @@ std::string ListLinks(CFtpClient& c, CSendTargets& targets, const CFileItem& ite
     return std::string();
 }
 
-// Whether the item's server file is sent by the account's items only
-// (not from a VMS folder, with both folders).
+// An item of the account whose server file a folder listing shows: one
+// with both folders, outside a VMS folder.
 bool SentFromListedFolder(const CFileItem& it, const std::string& host, const std::string& user) {
     return it.RemHost == host && it.RemUser == user && it.GetHostKind() != "VMS" && !it.RemoteDir.empty() &&
            !it.LocalDir.empty();
