@@ -11,6 +11,7 @@ std::atomic<bool> g_bFtpIdle{true};
 std::atomic<bool> g_bFtpBreak{false};
 std::atomic<bool> g_bFtpClosing{false};
 std::atomic<bool> g_bFtpStraightSend{false};
+std::atomic<bool> g_bFtpStraightRecord{false};
 std::atomic<bool> g_bFtpTicker{false};
 std::atomic<bool> g_bOnDemandLogin{false};
 std::atomic<bool> g_bConversionIdle{true};

@@ -96,6 +96,9 @@ extern std::atomic<bool> g_bFtpClosing;
 // A file is being sent straight over the server's copy: the close waits
 // for it.
 extern std::atomic<bool> g_bFtpStraightSend;
+// A straight send is under way or being recorded: the close waits for the
+// record too, so that a file it let finish keeps the server's time.
+extern std::atomic<bool> g_bFtpStraightRecord;
 extern std::atomic<bool> g_bOnDemandLogin;
 extern std::atomic<bool> g_bConversionIdle;
 extern std::atomic<bool> g_bConversionBreak;

@@ -278,9 +278,11 @@ bool ShutdownFtp(int ms) {
     // A file being sent straight over the server's copy is let finish
     // while the wait allows, with time left for the rest of the close:
     // finished is when the server has said so, not when the last block
-    // has left (the sockets may hold seconds of it yet).
+    // has left (the sockets may hold seconds of it yet), and the server's
+    // time of the file is read.
     const int sendGrace = std::max(grace, ms - 500);
-    for (int waited = 0; g_workerRunning && (waited < grace || (g_bFtpStraightSend && waited < sendGrace));
+    const auto straight = [] { return g_bFtpStraightSend || g_bFtpStraightRecord; };
+    for (int waited = 0; g_workerRunning && (waited < grace || (straight() && waited < sendGrace));
          waited += 10)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ShutdownConnections();

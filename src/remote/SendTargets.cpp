@@ -1,5 +1,6 @@
 #include "remote/SendTargets.h"
 
+#include <algorithm>
 #include <cctype>
 #include <vector>
 
@@ -53,6 +54,7 @@ bool ReadListingFields(const std::string& line, CListingFields& out) {
     out.links = w[1].size() <= 6 ? std::stoi(w[1]) : 0;
     out.owner = w[2];
     out.group = w[3];
+    out.size = w[4].size() <= 18 ? std::stoll(w[4]) : -1;
     static const char kBits[] = "rwxrwxrwx";
     int mode = 0;
     for (size_t k = 0; k < 9; ++k) {
@@ -100,6 +102,16 @@ std::string CFolderTargets::FreeTemporaryName(const std::string& fileName, size_
         const std::string name = n == 0 ? base : base + "-" + std::to_string(n);
         if (name.size() > maxBytes) return std::string();
         if (!Has(name) && !m_kept.count(name)) return name;
+    }
+    return std::string();
+}
+
+std::string CFolderTargets::LeftProbeName() const {
+    const std::string base = "." + std::string(kProbeName) + ".qvl-part";
+    for (int n = 0; n < 100; ++n) {
+        const std::string name = n == 0 ? base : base + "-" + std::to_string(n);
+        const CListingFields* left = Find(name);
+        if (left && left->type == '-' && left->links == 1 && left->size == 0 && !m_kept.count(name)) return name;
     }
     return std::string();
 }
@@ -187,36 +199,78 @@ void CSendTargets::ReadLinks(const CFileItem& item, const std::string& listing) 
     }
 }
 
-std::vector<size_t> CSendTargets::FindLinkedTargetItems(const std::vector<CFileItem>& items) const {
-    // The file each item writes, followed through the links read (a loop
-    // ends after a few steps), and whether a link led there.
-    std::vector<std::string> fileOf(items.size());
-    std::map<std::string, std::set<std::string>> sources;
-    std::set<std::string> reachedByLink;
-    for (size_t i = 0; i < items.size(); ++i) {
-        const CFileItem& it = items[i];
-        if (!InListedFolder(it)) continue;
+namespace {
+
+// The server file an item writes, followed through the links read (a loop
+// ends after a few steps), and the first link on the way ("" where none).
+struct WrittenFile {
+    std::string file;
+    std::string link, target;  // the link's name and its target as listed
+};
+
+}  // namespace
+
+std::vector<CSendTargets::LinkedTarget> CSendTargets::FindLinkedTargetItems(
+    const std::vector<CFileItem>& items, const std::vector<CFileItem>& others) const {
+    const auto follow = [this](const CFileItem& it) {
+        WrittenFile out;
+        if (!InListedFolder(it)) return out;
         const std::string account = AccountKey(it);
         std::string path = NormalUnixPath(it.RemoteDir + it.FileName);
-        bool viaLink = false;
         for (int step = 0; step < 8; ++step) {
             const size_t slash = path.rfind('/');
             const std::string folder = slash == std::string::npos ? "" : slash == 0 ? "/" : path.substr(0, slash);
             const auto listed = m_links.find(account + folder);
             if (listed == m_links.end()) break;
-            const auto link = listed->second.find(path.substr(slash == std::string::npos ? 0 : slash + 1));
+            const std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
+            const auto link = listed->second.find(name);
             if (link == listed->second.end()) break;
             const std::string& target = link->second;
+            if (out.link.empty()) {
+                out.link = name;
+                out.target = target;
+            }
             path = NormalUnixPath(target[0] == '/' || folder.empty() ? target : folder + "/" + target);
-            viaLink = true;
         }
-        fileOf[i] = account + path;
-        sources[fileOf[i]].insert(LocalTargetKey(it));
-        if (viaLink) reachedByLink.insert(fileOf[i]);
+        out.file = account + path;
+        return out;
+    };
+    const auto reasonOf = [](const WrittenFile& w) { return w.link + " is a link to " + w.target + " on the server"; };
+    std::vector<WrittenFile> written(items.size());
+    std::map<std::string, std::set<std::string>> sources;
+    std::map<std::string, size_t> firstLink;  // by file: the first item of the run that writes it through a link
+    for (size_t i = 0; i < items.size(); ++i) {
+        written[i] = follow(items[i]);
+        if (written[i].file.empty()) continue;
+        sources[written[i].file].insert(LocalTargetKey(items[i]));
+        if (!written[i].link.empty()) firstLink.emplace(written[i].file, i);
     }
-    std::vector<size_t> refused;
+    std::vector<LinkedTarget> refused;
+    std::vector<bool> done(items.size(), false);
+    for (size_t i = 0; i < items.size(); ++i) {
+        const auto linked = firstLink.find(written[i].file);
+        if (written[i].file.empty() || linked == firstLink.end() || sources[written[i].file].size() < 2) continue;
+        refused.push_back({i, reasonOf(written[written[i].link.empty() ? linked->second : i])});
+        done[i] = true;
+    }
+    // The run's items that reach another's file through a link, where an
+    // item outside the run sends that file from another local file.
+    std::map<std::string, std::vector<size_t>> throughLink;  // by file, items not refused yet
     for (size_t i = 0; i < items.size(); ++i)
-        if (!fileOf[i].empty() && reachedByLink.count(fileOf[i]) && sources[fileOf[i]].size() > 1)
-            refused.push_back(i);
+        if (!done[i] && !written[i].link.empty()) throughLink[written[i].file].push_back(i);
+    if (throughLink.empty()) return refused;
+    for (const CFileItem& other : others) {
+        const WrittenFile w = follow(other);
+        const auto run = throughLink.find(w.file);
+        if (w.file.empty() || run == throughLink.end()) continue;
+        const std::string source = LocalTargetKey(other);
+        for (size_t i : run->second)
+            if (!done[i] && LocalTargetKey(items[i]) != source) {
+                refused.push_back({i, reasonOf(written[i])});
+                done[i] = true;
+            }
+    }
+    std::sort(refused.begin(), refused.end(),
+              [](const LinkedTarget& a, const LinkedTarget& b) { return a.index < b.index; });
     return refused;
 }

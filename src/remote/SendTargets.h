@@ -19,6 +19,7 @@ struct CListingFields {
     int links = 0;       // 0 when the line shows none
     std::string owner, group;
     int mode = -1;       // 0 to 0777; -1 when the bits say more (set-id, sticky, an ACL)
+    long long size = -1;  // -1 when the size does not fit
 };
 
 // False when the line does not start with permission bits, a link count,
@@ -42,6 +43,12 @@ public:
     // name + ".qvl-part", or that with "-1", "-2", ... added; "" when none
     // fits in maxBytes.
     std::string FreeTemporaryName(const std::string& fileName, size_t maxBytes) const;
+    // The folder's empty probe takes the temporary names of kProbeName
+    // alone: a probe an earlier run could not remove is found by them and
+    // made again, never one more left beside it. The first such name the
+    // listing shows as an empty plain file; "" when none.
+    static constexpr const char* kProbeName = "qvl-probe";
+    std::string LeftProbeName() const;
     // Marks a name as taken (the server has a file of that name).
     void Take(const std::string& name) { m_entries.emplace(name, CListingFields()); }
     // Marks a name the run sends into this folder: never a temporary name,
@@ -123,11 +130,22 @@ public:
 
     // The symbolic links a listing of the item's folder shows.
     void ReadLinks(const CFileItem& item, const std::string& listing);
+    // An item refused for a link, and why: "link.html is a link to
+    // index.html on the server".
+    struct LinkedTarget {
+        size_t index;
+        std::string reason;
+    };
     // The items that write one server file under another name: an item's
     // name is a link, shown in its folder's listing, to another item's file
     // (or to a further link that leads there), and the two are sent from
     // different local files. Whichever went last would replace the other.
-    std::vector<size_t> FindLinkedTargetItems(const std::vector<CFileItem>& items) const;
+    // Within the run (items) both are refused; an item of others (the
+    // items of the loaded sessions, which later runs send) refuses the
+    // run's items that write its file through a link, so that the file
+    // keeps the text of the item of its own name across runs.
+    std::vector<LinkedTarget> FindLinkedTargetItems(const std::vector<CFileItem>& items,
+                                                    const std::vector<CFileItem>& others = {}) const;
 
 private:
     static std::string HostKey(const CFileItem& item);

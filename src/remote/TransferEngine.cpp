@@ -100,6 +100,17 @@ int RemoteFileExists(CFtpClient& c, const std::string& path) {
     return code == 213 ? 1 : code == 550 ? 0 : -1;
 }
 
+// The same asked by MDTM, then by SIZE where MDTM does not tell: both name
+// one file exactly, where a listing may read the name as a pattern or
+// leave it out.
+int RemoteFileExistsExactly(CFtpClient& c, const std::string& path) {
+    const int there = RemoteFileExists(c, path);
+    if (there >= 0) return there;
+    std::string reply;
+    const int code = c.SendCommand("SIZE", path, reply);
+    return code == 213 ? 1 : code == 550 ? 0 : -1;
+}
+
 // How one send that may go through a temporary name goes.
 struct SendPlan {
     bool viaTemporary = false;
@@ -154,10 +165,11 @@ bool ListSendFolder(CFtpClient& c, CSendTargets& targets, const CFileItem& item,
 // user's or one this run sends; "" when none is found. A listing that may
 // leave names out (without "." dot names may be hidden; or as long as a
 // server's cap) is asked about the name.
-std::string FreeTemporary(CFtpClient& c, CFolderTargets& folder, const CFileItem& item) {
+std::string FreeTemporary(CFtpClient& c, CFolderTargets& folder, const CFileItem& item,
+                          const std::string& fileName) {
     const bool whole = folder.HiddenShown() && !folder.MayBeCut();
     for (;;) {
-        const std::string temp = folder.FreeTemporaryName(item.FileName, kMaxRemoteNameBytes);
+        const std::string temp = folder.FreeTemporaryName(fileName, kMaxRemoteNameBytes);
         if (temp.empty() || whole) return temp;
         const int there = RemoteFileExists(c, item.RemoteDir + temp);
         if (there == 0) return temp;
@@ -166,19 +178,25 @@ std::string FreeTemporary(CFtpClient& c, CFolderTargets& folder, const CFileItem
     }
 }
 
-// The folder's empty probe, made under the free name probe before any
-// file's text goes to a temporary there. Listed, it shows whom a new file
+std::string FreeTemporary(CFtpClient& c, CFolderTargets& folder, const CFileItem& item) {
+    return FreeTemporary(c, folder, item, item.FileName);
+}
+
+// The folder's empty probe, made before any file's text goes to a
+// temporary there: under the name of a probe an earlier run left, else a
+// free name of the probe's own. Listed, it shows whom a new file
 // of the login user's belongs to; renamed to another free name and deleted
 // from there, it shows that a temporary can be renamed over its target and
 // taken away after a stop. A host that does either not (vsftpd's
 // cmds_denied, an anonymous upload area, pure-ftpd's -K) would keep hidden
 // copies of the user's files: every send to it goes straight, and the
 // probe it would not delete is named.
-void ProbeFolder(CFtpClient& c, CSendTargets& targets, CFolderTargets& folder, const CFileItem& item,
-                 const std::string& probe) {
+void ProbeFolder(CFtpClient& c, CSendTargets& targets, CFolderTargets& folder, const CFileItem& item) {
+    std::string probe = folder.LeftProbeName();
+    if (probe.empty()) probe = FreeTemporary(c, folder, item, CFolderTargets::kProbeName);
     const std::string path = item.RemoteDir + probe;
     CFolderTargets made;
-    if (!c.MakeEmptyFile(path)) {
+    if (probe.empty() || !c.MakeEmptyFile(path)) {
         folder.SetOwnerFrom(nullptr);
         return;
     }
@@ -193,7 +211,7 @@ void ProbeFolder(CFtpClient& c, CSendTargets& targets, CFolderTargets& folder, c
     folder.SetOwnerFrom(made.Find(probe));
     if (made.ShowsOwners() || folder.ShowsOwners()) targets.SetShowsOwners(item);
     folder.Take(probe);
-    const std::string second = FreeTemporary(c, folder, item);
+    const std::string second = FreeTemporary(c, folder, item, CFolderTargets::kProbeName);
     std::string left = path, reply;
     bool renamed = false;
     if (!second.empty() && c.SendCommand("RNFR", path, reply) == 350 &&
@@ -246,7 +264,7 @@ SendPlan PlanSend(CFtpClient& c, CSendTargets& targets, const CFileItem& item) {
     if (!target || !IsReplaceableTarget(*target)) return plan;
     const std::string temp = FreeTemporary(c, folder, item);
     if (temp.empty()) return plan;
-    if (!folder.OwnerTried()) ProbeFolder(c, targets, folder, item, temp);
+    if (!folder.OwnerTried()) ProbeFolder(c, targets, folder, item);
     if (targets.Straight(item)) return plan;
     // Where every line shows one owner and group, the listing cannot tell
     // the user's files from others' (vsftpd's hide_ids names them all
@@ -291,11 +309,11 @@ std::vector<size_t> FindSameTargetItems(const std::vector<CFileItem>& items, boo
     return refused;
 }
 
-std::string SameTargetRefusal(const CFileItem& item, bool toRemote) {
+std::string SameTargetRefusal(const CFileItem& item, bool toRemote, const std::string& why) {
     const std::string remote = item.RemHost + ":" + item.RemoteDir + item.FileName;
     const std::string local = item.LocalDir + item.FileName;
-    return toRemote ? "-?- Not sent: " + local + " -> " + remote +
-                          " (other items of this run write the same remote file)"
+    return toRemote ? "-?- Not sent: " + local + " -> " + remote + " (" +
+                          (why.empty() ? "other items of this run write the same remote file" : why) + ")"
                     : "-?- Not fetched: " + remote + " -> " + local +
                           " (other items of this run write the same local file)";
 }
@@ -498,6 +516,8 @@ private:
     std::vector<int> AskSeconds(ListingAccount& on, const std::vector<Waiting>& waiting);
     void UpdateWaitingItem(ListingAccount& on, const ListingByName& byName, Waiting& entry, const int* second);
     bool ConfirmSentCopy(CFileItem& item, const std::string& lines, const SentCopy& sent);
+    void NotSentUnderItsName(CFileItem& item);
+    void MarkCutOnServer(const Step& s);
     int RemoteSecondOf(ListingAccount& on, CFileItem& item);
     void UpdateAtStop();
     size_t PlaceOf(const CFileItem& item) const;
@@ -622,24 +642,47 @@ std::string ListLinks(CFtpClient& c, CSendTargets& targets, const CFileItem& ite
     return std::string();
 }
 
+// An item of the account whose server file a folder listing shows: one
+// with both folders, outside a VMS folder.
+bool SentFromListedFolder(const CFileItem& it, const std::string& host, const std::string& user) {
+    return it.RemHost == host && it.RemUser == user && it.GetHostKind() != "VMS" && !it.RemoteDir.empty() &&
+           !it.LocalDir.empty();
+}
+
 // Two names can be one server file: a link the folder's listing shows
 // ("link.html -> index.html"). Before the first item of an account goes,
 // the folders of its items are listed once for their links, and the items
 // that write one file through a link are refused as those of one name
-// are. True when the item in hand is one of them.
+// are: within the run, and where an item of the loaded sessions sends the
+// file the link leads to (its own run, before or after this one, writes
+// it under its own name). True when the item in hand is one of them.
 bool CTransferRun::RefuseLinkedTargets(const Step& s) {
     if (!m_bToRemote || g_bFtpBreak || !m_linksRead.insert(s.host + '\n' + s.user).second) return false;
     std::map<std::string, const CFileItem*> folders;  // one item of each folder
-    size_t items = 0;
+    std::vector<CFileItem> run;                       // the items of the run still to go
+    std::vector<size_t> runIndex;
+    std::set<std::tuple<std::string, std::string, std::string>> runFiles;
     for (size_t j = static_cast<size_t>(s.index); j < m_items.size(); ++j) {
         const CFileItem& it = m_items[j];
-        if (m_refused[j] || it.RemHost != s.host || it.RemUser != s.user || it.GetHostKind() == "VMS" ||
-            it.RemoteDir.empty() || it.LocalDir.empty())
-            continue;
-        ++items;
+        if (m_refused[j] || !SentFromListedFolder(it, s.host, s.user)) continue;
+        run.push_back(it);
+        runIndex.push_back(j);
+        runFiles.emplace(it.FileName, it.LocalDir, it.RemoteDir);
         folders.emplace(it.RemoteDir, &it);
     }
-    if (items < 2) return false;
+    // The account's other items of the loaded sessions: the same file in
+    // another basket is no other item.
+    std::vector<CFileItem> others;
+    for (const CProject& pr : m_data.m_ProjectList.m_Projects)
+        for (const CSession& se : pr.m_Sessions) {
+            if (!se.IsLoaded) continue;
+            for (const CFileBasket& bk : se.m_Baskets)
+                for (const CFileItem& it : bk.m_Items)
+                    if (SentFromListedFolder(it, s.host, s.user) &&
+                        !runFiles.count({it.FileName, it.LocalDir, it.RemoteDir}))
+                        others.push_back(it);
+        }
+    if (run.size() + others.size() < 2 || run.empty()) return false;
     std::string host = s.host, user = s.user;
     try {
         for (const auto& folder : folders) {
@@ -650,17 +693,22 @@ bool CTransferRun::RefuseLinkedTargets(const Step& s) {
                              [&](CFtpClient& c) { listing = ListLinks(c, m_targets, it, keep); });
             m_targets.ReadLinks(it, listing);
         }
-    } catch (const CFtpClient::FTPException&) {
-        if (g_bFtpBreak) EndFtpWorker("aborted-(2)");
+    } catch (const CFtpClient::FTPException& e) {
+        // Stopped meanwhile: why, and the item in hand, are named.
+        if (g_bFtpBreak) {
+            WriteTraceString(std::string("-?- ") + e.what());
+            NoteFailure(s.item);
+            EndFtpWorker("aborted-(2)");
+        }
         throw;
     }
-    for (size_t j : m_targets.FindLinkedTargetItems(m_items)) {
-        if (j < static_cast<size_t>(s.index) || m_refused[j]) continue;
+    for (const CSendTargets::LinkedTarget& linked : m_targets.FindLinkedTargetItems(run, others)) {
+        const size_t j = runIndex[linked.index];
         m_refused[j] = true;
         CFileItem item = m_items[j];
         item.IsFTPed = "failed";
         StoreItem(j, item);
-        WriteTraceString(SameTargetRefusal(item, true));
+        WriteTraceString(SameTargetRefusal(item, true, linked.reason));
     }
     return m_refused[static_cast<size_t>(s.index)];
 }
@@ -695,6 +743,14 @@ void CTransferRun::TransferItem(int i) {
     if (m_bToRemote && !g_bFtpBreak && HoldsServerChange(s)) return;
     if (!m_bToRemote && !g_bFtpBreak && HoldsLocalWork(s)) return;
     PrepareItem(s);
+    // A straight send a close lets finish is recorded while the close
+    // waits for it.
+    struct StraightRecord {
+        bool on = false;
+        ~StraightRecord() {
+            if (on) g_bFtpStraightRecord = false;
+        }
+    } straightRecord;
     try {
         if (RefuseLinkedTargets(s)) {
             NoteFailure(s.item);
@@ -706,13 +762,19 @@ void CTransferRun::TransferItem(int i) {
             if (g_bFtpBreak) EndFtpWorker("aborted-(2)");
             if (!s.announced) WriteTraceString(s.line);
             s.announced = true;
+            if (m_bToRemote && (s.straight || !s.plan.viaTemporary)) {
+                straightRecord.on = true;
+                g_bFtpStraightRecord = true;
+            }
             SendOrFetch(c, s);
         });
         RecordResult(s);
+        if (straightRecord.on && g_bFtpBreak) UpdateAtStop();
     } catch (const CFtpClient::UserAbort& a) {
         NoteFailureBecause(s.item, !a.WasUpload()    ? "stopped"
                                    : a.RemoteKept() ? "stopped; the file on the host was left as it was"
                                                     : "stopped; the file on the host may be incomplete");
+        if (a.WasUpload() && !a.RemoteKept()) MarkCutOnServer(s);
         // Only a send stopped on its way to a temporary name leaves the
         // connection in step for the stop's listing.
         if (a.WasUpload() && a.RemoteKept()) UpdateAtStop();
@@ -720,6 +782,27 @@ void CTransferRun::TransferItem(int i) {
     } catch (const CFtpClient::FTPException& e) {
         ReportFailure(e, s);
     }
+}
+
+// A send the stop cut leaves part of the file on the server. The item is
+// marked not sent: its local file no longer counts as the one sent (the
+// row shows it changed here, so F5 and auto-sync send it again), and what
+// it recorded of the server's copy is gone, as that copy is its own cut
+// one, no change made on the server to ask about.
+void CTransferRun::MarkCutOnServer(const Step& s) {
+    const size_t at = static_cast<size_t>(s.index);
+    CFileItem item = m_items[at];
+    item.IsFTPed = item.IsFTPed == "Yes" ? "Yes" : "No";
+    item.IsBinaryFile = s.item.IsBinaryFile;
+    item.LocalModTime = DefaultItemTime();
+    item.LocalSeen = CFileItem::LocalFileSeen();
+    item.RemoteModTime = DefaultItemTime();
+    item.RemoteSecondKnown = false;
+    item.RemoteSize = -1;
+    item.RemoteTimeUnit = 0;
+    item.IsRemoteModified = "No";
+    item.IsRemoteMissing = "No";
+    StoreItem(at, item);
 }
 
 // Logs in to the item's account. A failed login skips every later item of
@@ -936,12 +1019,20 @@ void CTransferRun::RecordResult(Step& s) {
         m_folders[m_folderOf[at]].waiting.push_back({s.index, item, s.sent});
     } else if (g_bFtpUpdate) {
         std::string listing;
-        RunWithReconnect(m_data, s.host, s.user, true, [&](CFtpClient& c) { listing = ListItemLines(c, item); });
+        bool shown = true;
+        RunWithReconnect(m_data, s.host, s.user, true, [&](CFtpClient& c) {
+            listing = ListItemLines(c, item);
+            if (ItemListingLines(item, listing).empty() && m_bToRemote && item.GetHostKind() == "UNIX")
+                shown = RemoteFileExistsExactly(c, item.RemoteDir + item.FileName) == 1;
+        });
         const std::string lines = ItemListingLines(item, listing);
         std::string status;
         item.UpdateRemoteStatus(lines, status);
         KeepRemoteSecond(item, AskRemoteSecond(m_data, s.host, s.user, item));
-        ConfirmSentCopy(item, lines, s.sent);
+        if (shown)
+            ConfirmSentCopy(item, lines, s.sent);
+        else
+            NotSentUnderItsName(item);
         StoreItem(at, item);
     }
     BeepTransferDone();
@@ -1017,13 +1108,17 @@ void CTransferRun::UpdateWaitingItem(ListingAccount& on, const ListingByName& by
                                      const int* second) {
     CFileItem& item = entry.item;
     std::string lines = ItemListingLines(item, OwnListingText(byName, item));
+    bool shown = true;
     if (lines.empty()) {
         // Not in the folder's listing (a server may cut a long one
-        // short): the file itself is listed, as it was.
+        // short): the file itself is listed, as it was, and a sent file
+        // no listing shows is asked for by its exact name.
         try {
             on.Run(m_data, [&](CFtpClient& c) {
                 lines = ItemListingLines(item, c.ListToText(item.RemoteDir + item.FileName));
                 if (lines.empty()) lines = ListItemLinesByPattern(c, item);
+                if (lines.empty() && m_bToRemote && item.GetHostKind() == "UNIX")
+                    shown = RemoteFileExistsExactly(c, item.RemoteDir + item.FileName) == 1;
             });
         } catch (const CFtpClient::FTPException& e) {
             LogFtpFailure(e, "", true);
@@ -1033,8 +1128,21 @@ void CTransferRun::UpdateWaitingItem(ListingAccount& on, const ListingByName& by
     std::string status;
     item.UpdateRemoteStatus(lines, status);
     KeepRemoteSecond(item, second ? *second : RemoteSecondOf(on, item));
-    ConfirmSentCopy(item, lines, entry.sent);
+    if (shown)
+        ConfirmSentCopy(item, lines, entry.sent);
+    else
+        NotSentUnderItsName(item);
     StoreItem(static_cast<size_t>(entry.index), item);
+}
+
+// A sent file the server has not under the item's own name (pure-ftpd
+// stores "a.txt " as "a.txt_"): what went is not where the item says, and
+// the item is reported and not marked as sent.
+void CTransferRun::NotSentUnderItsName(CFileItem& item) {
+    WriteTraceString("-?- After the send the server does not list " + item.RemoteDir + item.FileName +
+                     " under its own name: it is not marked as sent.");
+    item.IsFTPed = "failed";
+    NoteFailure(item);
 }
 
 // The file's line after the send shows what the send put there: a server

@@ -31,8 +31,9 @@ bool TransferToLocal(CProgramData& data, int project, int session, int basket,
 // different local files; fetching, one local file from different remote
 // files. Items without a local or remote folder are left out.
 std::vector<size_t> FindSameTargetItems(const std::vector<CFileItem>& items, bool toRemote);
-// The Message Window line that names such an item.
-std::string SameTargetRefusal(const CFileItem& item, bool toRemote);
+// The Message Window line that names such an item; why: the reason where
+// it is not the items of one name (a link on the server).
+std::string SameTargetRefusal(const CFileItem& item, bool toRemote, const std::string& why = std::string());
 // Works through the transfer list. True when the run reached its end; the
 // other ends go through EndFtpWorker.
 bool TransferFiles(CProgramData& data, bool toRemote);

@@ -117,9 +117,12 @@ TEST_F(FtpWindowTest, ASecondStartIsRefusedAndStopEndsTheTransferBetweenBlocks) 
     // was made.
     EXPECT_EQ(Count("-?- The upload of /big.bin was stopped: the file on the host may be incomplete."), 1) << Log();
     EXPECT_FALSE(std::filesystem::exists(ServerRoot() + "/.big.bin.qvl-part"));
-    // The stopped item failed: its row and model item say so after the tick.
+    // The item the stop cut is marked not sent: its row shows it changed
+    // here, and auto-sync and the manual sync would send it again.
     Tick();
-    EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 3).IsFTPed, "failed");
+    EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 3).IsFTPed, "No");
+    EXPECT_EQ(RowText(3).toStdString().rfind("*big.bin", 0), 0u) << RowText(3).toStdString();
+    EXPECT_EQ(w.Presenter().LocalChangeList(), std::vector<int>{3});
     EXPECT_TRUE(w.Action(32567)->isChecked());
     // FTP is free again.
     SelectRows({2});
@@ -842,6 +845,64 @@ TEST_F(FtpWindowTest, OtherSpellingsOfOneTargetAreRefusedAsTheSameFile) {
     Finish();
     EXPECT_FALSE(std::filesystem::exists(Local() + "d/x.txt"));
     EXPECT_EQ(Count("-?- Not fetched: "), 2) << Log();
+    keys.Connect(nullptr, false);
+}
+
+}  // namespace
+
+namespace {
+
+// The server's link.html leads to index.html: basket "One" sends
+// index.html, basket "Two" link.html. Put All over both, and F5 on
+// link.html by itself, leave index.html with index.html's text and name
+// the link.
+TEST_F(FtpWindowTest, ALinkOnTheServerWritesNoItemsFileUnderAnotherNameAcrossBaskets) {
+    MakeFtpArea(false);
+    WriteFile(ServerRoot() + "/index.html", "old index\n");
+    std::filesystem::create_symlink("index.html", ServerRoot() + "/link.html");
+    WriteFile(Local() + "index.html", "new index\n");
+    WriteFile(Local() + "link.html", "new link\n");
+    CMainFrame& w = Open();
+    CFileItem index = Item("index.html", Local()), link = Item("link.html", Local());
+    index.RefreshLocalTime();
+    link.RefreshLocalTime();
+    w.Data().InsertFileItems(0, 0, 0, 0, index);
+    w.Data().InsertFileItems(0, 0, 1, 0, link);
+    w.Presenter().ShowSession(0, 0, 0);
+    QToolBar* bar = w.ToolBar(141);
+    bar->show();
+    for (int r = 0; r < 2; ++r) w.BasketList()->topLevelItem(r)->setSelected(true);
+    QTest::mouseClick(bar->widgetForAction(w.Action(32565)), Qt::LeftButton);  // To Remote
+    Finish();
+    EXPECT_EQ(ReadFile(ServerRoot() + "/index.html"), "new index\n") << Log();
+    EXPECT_TRUE(std::filesystem::is_symlink(ServerRoot() + "/link.html"));
+    const std::string refusal = "-?- Not sent: " + Local() +
+                                "link.html -> 127.0.0.1:/link.html (link.html is a link to index.html on the server)";
+    EXPECT_EQ(Count(refusal), 1) << Log();
+    const std::vector<std::string> lines = LinesOf(Log());
+    const auto list = std::find(lines.begin(), lines.end(), "Failed to transfer the following:");
+    ASSERT_LT(list + 1, lines.end()) << Log();
+    EXPECT_EQ(list[1], "   1. link.html") << Log();
+    Tick();
+    EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 0).IsFTPed, "Yes");
+    EXPECT_EQ(w.Data().GetFileItem(0, 0, 1, 0).IsFTPed, "failed");
+
+    // F5 on link.html alone, in its own basket.
+    CAcceleratorManager keys;
+    keys.Connect(&w, false);
+    InstallAccelerators(keys);
+    QTreeWidget* baskets = w.BasketList();
+    baskets->clearSelection();
+    QTest::mouseClick(baskets->viewport(), Qt::LeftButton, {},
+                      baskets->visualItemRect(baskets->topLevelItem(1)).center());
+    QApplication::processEvents();
+    ASSERT_EQ(w.Data().GetCurBasket(), 1);
+    SelectRows({0});
+    w.FileList()->setFocus();
+    QTest::keyClick(w.FileList(), Qt::Key_F5);
+    Finish();
+    EXPECT_EQ(ReadFile(ServerRoot() + "/index.html"), "new index\n") << Log();
+    EXPECT_EQ(Count(refusal), 2) << Log();
     keys.Connect(nullptr, false);
 }
 

@@ -141,13 +141,25 @@ TEST_P(RealServers, FilesGoBothWaysWholeAndTheStatusCheckFindsNamesWithBlanks) {
     WriteFile(local / "logo.png", png);
     WriteFile(local / "late.txt", "late\n");
     WriteFile(local / "old.png", png);
-    Add({"café menü.txt", "my file.txt", "logo.png", "late.txt", "old.png"});
+    WriteFile(local / "tail .txt ", "tail\n");
+    Add({"café menü.txt", "my file.txt", "logo.png", "late.txt", "old.png", "tail .txt "});
     EXPECT_FALSE(Items()[0].IsBinaryFile);
     EXPECT_TRUE(Items()[2].IsBinaryFile);  // no ".png" on the list: its NUL bytes tell
     Items()[3].RemoteDir = remoteDir + "no such folder/";
     Items()[4].IsBinaryFile = false;  // as an item from before was marked
 
-    Run(true, {0, 1, 2, 3, 4});
+    Run(true, {0, 1, 2, 3, 4, 5});
+    // A name the server stores otherwise (pure-ftpd turns a blank at its
+    // end into "_") is not taken as sent.
+    if (std::filesystem::exists(serverDir + "tail .txt ")) {
+        EXPECT_EQ(Items()[5].IsFTPed, "Yes") << trace.All();
+    } else {
+        EXPECT_EQ(Items()[5].IsFTPed, "failed") << trace.All();
+        EXPECT_TRUE(trace.Has("-?- After the send the server does not list " + remoteDir +
+                              "tail .txt  under its own name: it is not marked as sent."))
+            << trace.All();
+        EXPECT_TRUE(trace.Has("   2. tail .txt ")) << trace.All();
+    }
     EXPECT_EQ(ReadFile(serverDir + "old.png"), png);
     EXPECT_TRUE(trace.Has("old.png is marked ASCII but holds NUL bytes: it goes in BINARY.")) << trace.All();
     EXPECT_TRUE(Items()[4].IsBinaryFile);
@@ -480,8 +492,11 @@ TEST_P(RealServers, TheStatusCheckReadsLinksBracketsAndClosedFoldersAsTheServerH
 // another user's file lets it finish within the close's wait: stopped, it
 // would leave the server's copy cut. Finished is when the server says so:
 // at the server's pace the sockets still hold seconds of the file when its
-// last block leaves the program. Where the wait is too short the file is
-// named as possibly cut and the item is not marked as sent.
+// last block leaves the program; the item then records the server's time.
+// Where the wait is too short, or a stop cuts the send, the file is named
+// as possibly cut and the item is marked not sent: changed here, with no
+// record of a server copy that is its own cut one, so that the next send
+// goes without a question about a change on the server.
 TEST_P(RealServers, AClosingWindowLetsAStraightSendFinishWithinItsWait) {
     if (GetParam() == "pyftpdlib") GTEST_SKIP() << "runs as root: every file is the user's own";
     // Three seconds of data at the server's pace.
@@ -491,13 +506,57 @@ TEST_P(RealServers, AClosingWindowLetsAStraightSendFinishWithinItsWait) {
     WriteFile(local / "shared.dat", after);
     Add({"shared.dat"});
     Items()[0].IsBinaryFile = true;
+    const auto serverTime = [&] {
+        struct stat st {};
+        ::stat((serverDir + "shared.dat").c_str(), &st);
+        return st.st_mtime;
+    };
+    // The server's copy as the item's last transfer recorded it.
+    const auto sentBefore = [&] {
+        WriteFile(serverDir + "shared.dat", before);  // root's, written by all
+        ASSERT_EQ(::chmod((serverDir + "shared.dat").c_str(), 0666), 0);
+        SetModificationTime(serverDir + "shared.dat", std::time(nullptr) / 60 * 60 - 600);
+        Items()[0].IsFTPed = "Yes";
+        Items()[0].RemoteModTime = serverTime();
+        Items()[0].RemoteSize = static_cast<long long>(before.size());
+        Items()[0].RefreshLocalTime();
+        CloseAllConnections();
+        ClearFtpResultLists();
+    };
+    const auto markedNotSent = [&](const CFileItem& item) {
+        EXPECT_EQ(item.IsFTPed, "Yes");
+        EXPECT_EQ(item.GetLocalStatus(), "LocalModified");
+        EXPECT_EQ(item.RemoteModTime, DefaultItemTime());
+        EXPECT_EQ(item.IsRemoteModified, "No");
+    };
+    RecordingPrompter prompter;  // answers No
+    ScopedPrompter asking(prompter);
+    // The next send asks nothing and sends the whole file.
+    const auto sentAgain = [&] {
+        Run(true, {0});
+        EXPECT_TRUE(prompter.Questions().empty()) << trace.All();
+        EXPECT_EQ(Items()[0].IsFTPed, "Yes") << trace.All();
+        EXPECT_TRUE(ReadFile(serverDir + "shared.dat") == after) << trace.All();
+        EXPECT_EQ(Items()[0].GetLocalStatus(), "");
+    };
+
+    // Paused while the data goes.
+    sentBefore();
+    trace.onLine = [](const std::string& l) {
+        if (l.rfind("->1/1 ", 0) == 0) g_bFtpBreak = true;
+    };
+    Run(true, {0});
+    trace.onLine = nullptr;
+    ASSERT_NE(trace.All().find("the file on the host may be incomplete"), std::string::npos) << trace.All();
+    ASSERT_LT(ReadFile(serverDir + "shared.dat").size(), after.size());
+    markedNotSent(Items()[0]);
+    sentAgain();
+
     // The short wait last: the server may go on writing a file cut short.
     for (const int wait : {8000, 1000}) {
         SCOPED_TRACE(wait);
-        WriteFile(serverDir + "shared.dat", before);  // root's, written by all
-        ASSERT_EQ(::chmod((serverDir + "shared.dat").c_str(), 0666), 0);
-        CloseAllConnections();
-        ClearFtpResultLists();
+        sentBefore();
+        const size_t from = trace.All().size();
         // The window's close raises its flags, then waits.
         std::promise<void> sending;
         trace.onLine = [&](const std::string& l) {
@@ -513,13 +572,17 @@ TEST_P(RealServers, AClosingWindowLetsAStraightSendFinishWithinItsWait) {
         trace.onLine = nullptr;
         const std::vector<CFileItem> results = TransferResults();
         ASSERT_EQ(results.size(), 1u);
+        ASSERT_TRUE(ApplyFtpResults(data));
         if (wait == 1000) {
-            EXPECT_EQ(results[0].IsFTPed, "failed");
-            EXPECT_NE(trace.All().find("the file on the host may be incomplete"), std::string::npos) << trace.All();
+            EXPECT_NE(trace.All().find("the file on the host may be incomplete", from), std::string::npos)
+                << trace.All();
+            markedNotSent(Items()[0]);
+            sentAgain();
         } else {
             EXPECT_EQ(results[0].IsFTPed, "Yes") << trace.All();
             EXPECT_TRUE(ReadFile(serverDir + "shared.dat") == after) << trace.All();
-            EXPECT_EQ(trace.All().find("may be incomplete"), std::string::npos) << trace.All();
+            EXPECT_EQ(trace.All().find("may be incomplete", from), std::string::npos) << trace.All();
+            EXPECT_EQ(Items()[0].RemoteModTime, serverTime()) << trace.All();
         }
     }
     CloseAllConnections();
@@ -527,8 +590,10 @@ TEST_P(RealServers, AClosingWindowLetsAStraightSendFinishWithinItsWait) {
 
 // Two items that write one server file through a link the folder's
 // listing shows (in the folder or beside it) are refused as two items of
-// one name are, and named in the closing list: neither takes the other's
-// place. A link to a file no other item sends is written through as before.
+// one name are, named in the closing list, the link named as the reason:
+// neither takes the other's place. Sent in runs of their own, the file
+// keeps the text of the item of its own name, whichever went first. A
+// link to a file no other item sends is written through as before.
 TEST_P(RealServers, TwoItemsWritingOneFileThroughALinkAreRefused) {
     const auto link = [&](const std::string& target, const std::string& name) {
         ASSERT_EQ(::symlink(target.c_str(), (serverDir + name).c_str()), 0) << name;
@@ -554,14 +619,31 @@ TEST_P(RealServers, TwoItemsWritingOneFileThroughALinkAreRefused) {
     const std::string log = trace.All();
     const size_t list = log.find("Failed to transfer the following:\n");
     ASSERT_NE(list, std::string::npos) << log;
+    const std::string linkReason = "link.html is a link to index.html on the server";
+    const std::string reasons[] = {linkReason, linkReason, "up.html is a link to ../index.html on the server"};
     for (size_t i = 0; i < 3; ++i) {
         const CFileItem& it = Items()[i];
         EXPECT_EQ(it.IsFTPed, "failed") << it.FileName;
-        EXPECT_EQ(trace.Count(SameTargetRefusal(it, true)), 1) << log;
+        EXPECT_EQ(trace.Count(SameTargetRefusal(it, true, reasons[i])), 1) << log;
         EXPECT_NE(log.find(". " + it.FileName + "\n", list), std::string::npos) << log;
     }
     EXPECT_EQ(ReadFile(serverDir + "other.html"), Items()[3].IsFTPed == "Yes" ? "new alias.html" : "old other\n");
     EXPECT_TRUE(std::filesystem::is_symlink(serverDir + "alias.html"));
+
+    // One item a run: F5 on index.html, then on link.html; then the other
+    // way round.
+    for (const bool indexFirst : {true, false}) {
+        SCOPED_TRACE(indexFirst);
+        const std::string text = indexFirst ? "index, sent first\n" : "index, sent last\n";
+        WriteFile(local / "index.html", text);
+        Run(true, {indexFirst ? 0 : 1});
+        Run(true, {indexFirst ? 1 : 0});
+        EXPECT_EQ(ReadFile(serverDir + "index.html"), text) << trace.All();
+        EXPECT_EQ(Items()[0].IsFTPed, "Yes");
+        EXPECT_EQ(Items()[1].IsFTPed, "failed");
+        EXPECT_TRUE(std::filesystem::is_symlink(serverDir + "link.html"));
+        EXPECT_EQ(trace.Count(SameTargetRefusal(Items()[1], true, linkReason)), indexFirst ? 2 : 3) << trace.All();
+    }
 }
 
 // A change made on the server that no status check has seen is not
@@ -1093,7 +1175,14 @@ TEST_F(HostingServers, AHostThatRenamesOrDeletesNoFileKeepsNoHiddenCopy) {
         }
         return found;
     };
-    const std::vector<std::string> one{".a.txt.qvl-part"};
+    const std::vector<std::string> one{".qvl-probe.qvl-part"};
+    // A later program run (its own connection) makes no second probe
+    // beside the one left: it takes that one again.
+    const auto runAgain = [&](const std::vector<int>& items) {
+        CloseAllConnections();
+        ClearFtpResultLists();
+        RunTransfer(true, items);
+    };
     for (const std::string hide : {"", "hide_ids=YES\n"}) {
         VsftpdServer vs("", "cmds_denied=RNFR,RNTO,DELE\n" + hide);
         if (!vs.ok()) GTEST_SKIP() << vs.why();
@@ -1105,6 +1194,10 @@ TEST_F(HostingServers, AHostThatRenamesOrDeletesNoFileKeepsNoHiddenCopy) {
             EXPECT_TRUE(ReadFile(dir / n) == after) << n;
         }
         EXPECT_EQ(said("refuses to rename and to delete files", dir.dir() + one[0]), 1) << trace.All();
+        EXPECT_EQ(temporaries(dir.path()), one);
+        runAgain({0, 1, 2});
+        EXPECT_EQ(Result("a.txt"), "Yes") << trace.All();
+        EXPECT_EQ(said("refuses to rename and to delete files", dir.dir() + one[0]), 2) << trace.All();
         EXPECT_EQ(temporaries(dir.path()), one);
     }
     {
@@ -1132,6 +1225,8 @@ TEST_F(HostingServers, AHostThatRenamesOrDeletesNoFileKeepsNoHiddenCopy) {
         EXPECT_EQ(Result("new.txt"), "Yes") << trace.All();
         EXPECT_EQ(said("refuses to rename and to delete files", "/incoming/" + one[0]), 1) << trace.All();
         EXPECT_EQ(temporaries(incoming), one);
+        runAgain({0, 1, 2});
+        EXPECT_EQ(temporaries(incoming), one);
     }
     {
         // Renames, but deletes nothing; the first target is root's.
@@ -1145,13 +1240,18 @@ TEST_F(HostingServers, AHostThatRenamesOrDeletesNoFileKeepsNoHiddenCopy) {
             EXPECT_EQ(Result(n), "Yes") << n << trace.All();
             EXPECT_TRUE(ReadFile(dir / n) == after) << n;
         }
-        EXPECT_EQ(said("refuses to delete files", dir.dir() + ".theirs.txt.qvl-part-1"), 1) << trace.All();
+        EXPECT_EQ(said("refuses to delete files", dir.dir() + ".qvl-probe.qvl-part-1"), 1) << trace.All();
         // The next run on the connection makes no file to find it out again.
         ClearFtpResultLists();
         RunTransfer(true, {0, 1});
         EXPECT_EQ(Result("a.txt"), "Yes") << trace.All();
         EXPECT_EQ(said("refuses to delete files", ""), 1) << trace.All();
-        EXPECT_EQ(temporaries(dir.path()), std::vector<std::string>{".theirs.txt.qvl-part-1"});
+        EXPECT_EQ(temporaries(dir.path()), std::vector<std::string>{".qvl-probe.qvl-part-1"});
+        // A new program run renames the probe it finds back and leaves it.
+        runAgain({0, 1});
+        EXPECT_EQ(Result("a.txt"), "Yes") << trace.All();
+        EXPECT_EQ(said("refuses to delete files", dir.dir() + one[0]), 1) << trace.All();
+        EXPECT_EQ(temporaries(dir.path()), one);
     }
     {
         TempDir logs;

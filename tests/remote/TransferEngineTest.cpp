@@ -541,8 +541,10 @@ TEST_F(FakeTransfer, APauseEndsTheRunWhileTheServerWithholdsAReplyOrStopsReading
     EXPECT_LT(ended - stoppedAt, std::chrono::seconds(8));
     EXPECT_TRUE(trace.Has("-?- The upload of /r/big was stopped: the file on the host may be incomplete."))
         << trace.All();
+    // The new file is marked not sent: changed here, so that it goes again.
     ASSERT_EQ(TransferResults().size(), 1u);
-    EXPECT_EQ(TransferResults()[0].IsFTPed, "failed");
+    EXPECT_EQ(TransferResults()[0].IsFTPed, "No");
+    EXPECT_EQ(TransferResults()[0].GetLocalStatus(), "LocalModified");
 
     // Nor does a passive port that never takes the data connection, or a
     // server that stops reading commands. The file's STOR never went: the
