@@ -14,12 +14,14 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QTabBar>
+#include <QTreeWidget>
 #include <filesystem>
 #include <set>
 
 #include "JourneyFixture.h"
 #include "UiFixture.h"
 #include "app/ControlPanelBar.h"
+#include "app/ListViews.h"
 #include "app/MainFrame.h"
 #include "app/MenuMnemonics.h"
 #include "app/QuorvellianApp.h"
@@ -228,38 +230,62 @@ TEST_F(KeysTest, ARightClickLeavesTheHighlightOnTheCurrentSession) {
     });
 }
 
-// A password pasted with a line break into Account Properties is refused
-// at OK and at Connect, as the login dialog refuses it; the account keeps
-// its password.
-TEST_F(KeysTest, AccountPropertiesRefusesAPasswordWithALineBreak) {
+// A password pasted with a line break, which no login could send, is
+// refused where it is typed, as the login dialog refuses it: in Account
+// Properties (OK and Connect), Global Password Update, Session Attributes
+// and File Attributes. The vault keeps its passwords.
+TEST_F(KeysTest, EveryPasswordBoxRefusesALineBreak) {
     MakeSampleArea();
     ASSERT_TRUE(Start());
     journey::Drive(hands, [&] {
         SendBannerAway();
+        const auto refuses = [&](QPointer<QWidget> dlg, const std::vector<const char*>& buttons) {
+            ASSERT_TRUE(dlg);
+            auto* password = hands.Child<QLineEdit>(dlg, "1642");
+            ASSERT_NE(password, nullptr);
+            hands.Gui([&] { QGuiApplication::clipboard()->setText("new\npw"); });
+            hands.Focus(dlg);
+            hands.Click(password);
+            hands.Key("ctrl+a BackSpace ctrl+v");
+            ASSERT_TRUE(hands.WaitGui([&] { return password->text() == "new\npw"; }, 3000));
+            for (const char* button : buttons) {
+                SCOPED_TRACE(button);
+                hands.Click(hands.Child(dlg, button));
+                EXPECT_EQ(BoxText(), "Invalid password. Cannot have line breaks.");
+                AnswerBox("Return");
+                EXPECT_TRUE(hands.Gui([&] { return dlg && dlg->isVisible() && password->hasFocus(); }));
+            }
+            hands.Key("Escape");
+            EXPECT_TRUE(hands.WaitGone(dlg));
+        };
         QTabBar* tabs = hands.Gui([&] { return frame->ControlPanel().Tabs(); });
-        hands.ClickAt(hands.Gui([&] { return tabs->mapToGlobal(tabs->tabRect(1).center()); }));
-        CPanelTree* tree = hands.Gui([&] { return frame->ControlPanel().AccountTree(); });
-        ASSERT_TRUE(hands.WaitGui([&] { return tree->isVisible(); }, 3000));
-        ASSERT_TRUE(hands.ContextMenu(hands.TreePoint(tree, "www ~ alice"), {"Properties..."}));
-        QPointer<QWidget> dlg = hands.WaitWindow("Account Properties");
-        ASSERT_TRUE(dlg);
-        auto* password = hands.Child<QLineEdit>(dlg, "1642");
-        ASSERT_NE(password, nullptr);
-        hands.Gui([&] { QGuiApplication::clipboard()->setText("new\npw"); });
-        hands.Focus(dlg);
-        hands.Click(password);
-        hands.Key("ctrl+a BackSpace ctrl+v");
-        ASSERT_TRUE(hands.WaitGui([&] { return password->text() == "new\npw"; }, 3000));
-        for (const char* button : {"1", "1419"}) {
-            SCOPED_TRACE(button);
-            hands.Click(hands.Child(dlg, button));
-            EXPECT_EQ(BoxText(), "Invalid password. Cannot have line breaks.");
-            AnswerBox("Return");
-            EXPECT_TRUE(hands.Gui([&] { return dlg && dlg->isVisible() && password->hasFocus(); }));
-        }
-        hands.Key("Escape");
-        EXPECT_TRUE(hands.WaitGone(dlg));
+        const auto tab = [&](int i) {
+            hands.ClickAt(hands.Gui([&] { return tabs->mapToGlobal(tabs->tabRect(i).center()); }));
+            hands.WaitGui([&] { return tabs->currentIndex() == i; }, 3000);
+        };
+        CPanelTree* accounts = hands.Gui([&] { return frame->ControlPanel().AccountTree(); });
+        CPanelTree* sessions = hands.Gui([&] { return frame->ControlPanel().SessionTree(); });
+
+        tab(1);
+        ASSERT_TRUE(hands.ContextMenu(hands.TreePoint(accounts, "www ~ alice"), {"Properties..."}));
+        refuses(hands.WaitWindow("Account Properties"), {"1", "1419"});
+        ASSERT_TRUE(hands.ContextMenu(hands.TreePoint(accounts, "My Network"), {"Modify passwords globally..."}));
+        QPointer<QWidget> global = hands.WaitWindow("Global Password Update");
+        ASSERT_TRUE(global);
+        hands.Gui([&] { hands.Child<QTreeWidget>(global, "1717")->selectAll(); });
+        refuses(global, {"1449"});
+
+        tab(0);
+        ASSERT_TRUE(hands.ContextMenu(hands.TreePoint(sessions, "Web site"), {"Properties..."}));
+        refuses(hands.WaitWindow("Session Attributes"), {"1"});
+
+        hands.Focus(frame);
+        ASSERT_TRUE(hands.SelectRows(frame->FileList(), {0}));
+        hands.Key("ctrl+q");
+        refuses(hands.WaitWindow("File Attributes"), {"1"});
+
         EXPECT_EQ(hands.Gui([&] { return frame->Data().GetHost(0, 0).m_strPassword; }), "secret");
+        EXPECT_EQ(hands.Gui([&] { return frame->Data().GetHost(0, 1).m_strPassword; }), "pw");
     });
 }
 
