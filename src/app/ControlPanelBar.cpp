@@ -73,10 +73,18 @@ void CPanelTree::Render(const TreeMirror& tree) {
     root->setExpanded(tree.root.expanded);
     for (int i = 0; i < root->childCount(); ++i)
         root->child(i)->setExpanded(tree.root.children[std::size_t(i)].expanded);
-    if (QTreeWidgetItem* sel = ItemOf(tree.selected)) {
-        setCurrentItem(sel);
-        sel->setSelected(true);
+    ShowSelected(tree.selected);
+}
+
+void CPanelTree::ShowSelected(const TreeRef& r) {
+    QSignalBlocker block(this);
+    QTreeWidgetItem* item = ItemOf(r);
+    if (!item) {
+        clearSelection();
+        return;
     }
+    setCurrentItem(item);
+    item->setSelected(true);
 }
 
 void CPanelTree::dragMoveEvent(QDragMoveEvent* e) {
@@ -219,4 +227,9 @@ void CControlPanelBar::ShowMenu(bool sessions, int menu, const QPoint& global) {
         connect(a, &QAction::triggered, this, [this, id] { m_frame->ExecuteCommand(id); });
     }
     m.exec(global);
+    // The right-click only named the item the menu works on: once the menu
+    // is gone, with or without a command, the highlight is on the item the
+    // window works on again.
+    if (sessions) m_sessionTree->ShowSelected(m_presenter.SessionTree().selected);
+    else m_accountTree->ShowSelected(m_presenter.AccountTree().selected);
 }

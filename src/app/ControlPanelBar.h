@@ -20,6 +20,8 @@ public:
     void Render(const TreeMirror& tree);
     static TreeRef RefOf(const QTreeWidgetItem* item);
     QTreeWidgetItem* ItemOf(const TreeRef& r) const;
+    // Highlights the item alone (none when r names no item).
+    void ShowSelected(const TreeRef& r);
     // A drop at a point of the viewport: the current item on the item there.
     // False (nothing happens) when the drag did not start in this tree.
     bool HandleDrop(const QObject* source, const QPoint& pos);

@@ -1,6 +1,7 @@
 #include "app/MainFrame.h"
 
 #include <algorithm>
+#include <set>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -28,6 +29,7 @@
 #include "widgets/Icons.h"
 #include "widgets/KeyMapping.h"
 #include "app/ListViews.h"
+#include "app/MenuMnemonics.h"
 #include "app/MessageWindowBar.h"
 #include "app/PasteGuard.h"
 #include "widgets/ScreenFit.h"
@@ -73,6 +75,25 @@ const ViewToggle kViewToggles[] = {{32686, "Program toolbar"},
                                    {32575, "Open FTP toolbar"},
                                    {32681, "Session Tree"},
                                    {32687, "Message Window"}};
+
+// The menu entries as the program's documents write them, underlined
+// letter and all: first the main window's own entries, then the Message
+// Window menu's entries for the same commands. A menu whose text differs
+// takes the same letter where its text has it.
+struct MenuLetter {
+    int id;
+    const char* text;
+};
+const MenuLetter kMainMenuLetters[] = {{32652, "&Sort"},
+                                       {32593, "Clear &duplicate lines"},
+                                       {32594, "Clear &multi-line breaks"},
+                                       {32587, "&Telnet to remote system"},
+                                       {32563, "&Browse remote system"},
+                                       {32682, "Repair &Local directories from Output Window"},
+                                       {32683, "Repair &Remote directories from Output Window"},
+                                       {32502, "&Update Quorvellian"}};
+const MenuLetter kMessageMenuLetters[] = {
+    {32627, "&Copy"}, {32647, "&Paste"}, {32628, "C&ut"}, {32649, "&Save Text"}, {32624, "Clea&r Text"}};
 }  // namespace
 
 std::string CMainFrame::BarStateKey() { return std::string(kToolbarStatePrefix) + kProgramVersion; }
@@ -424,6 +445,63 @@ void CMainFrame::BuildMenus() {
         {"Xtra", 32596},       {"Xtra", 32597}, {"Xtra", 32621}, {"Xtra", 32619},
     };
     for (const auto& [cat, id] : more) menus[cat]->addAction(Action(id));
+    UpdateMenuTexts();
+}
+
+void CMainFrame::UpdateMenuTexts() {
+    // A title's letter is never one the key table gives with Alt alone:
+    // such a key runs its command.
+    std::set<QChar> titleLetters;
+    for (const auto& [id, keys] : m_keys)
+        for (const QKeySequence& k : keys) {
+            if (k.count() != 1 || k[0].keyboardModifiers() != Qt::AltModifier) continue;
+            const int key = k[0].key();
+            if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9))
+                titleLetters.insert(QChar(key).toLower());
+        }
+    std::map<int, QString> shown;  // entry texts of the main menus, with their letters
+    for (QAction* title : menuBar()->actions()) {
+        QMenu* menu = title->menu();
+        if (!menu) continue;
+        menu->setTitle(WithMnemonic(menu->objectName().mid(4), titleLetters));  // "menuFile"
+        std::set<QChar> letters;
+        std::vector<int> ids;
+        for (QAction* a : menu->actions()) {
+            const auto c = m_commands.find(a->objectName().toInt());
+            if (!a->isSeparator() && !a->menu() && c != m_commands.end() && c->second.action == a)
+                ids.push_back(c->first);
+        }
+        // The documents' letters first, where the entry's text has them;
+        // then a letter of its own for every other entry.
+        const auto documented = [&](const auto& table) {
+            for (const MenuLetter& l : table) {
+                const QString text = m_commands[l.id].menuText, written = QString::fromLatin1(l.text);
+                const QChar letter = written[written.indexOf(QLatin1Char('&')) + 1].toLower();
+                if (std::find(ids.begin(), ids.end(), l.id) == ids.end() || shown.count(l.id) ||
+                    letters.count(letter) || !text.contains(letter, Qt::CaseInsensitive))
+                    continue;
+                if (WithoutMnemonic(written) == text) {
+                    shown[l.id] = written;
+                    letters.insert(letter);
+                } else {
+                    shown[l.id] = WithMnemonic(text, letters, letter);
+                }
+            }
+        };
+        documented(kMainMenuLetters);
+        documented(kMessageMenuLetters);
+        for (int id : ids)
+            if (!shown.count(id)) shown[id] = WithMnemonic(m_commands[id].menuText, letters);
+    }
+    // The menus show the first key of each command.
+    for (auto& [id, c] : m_commands) {
+        if (!c.action) continue;
+        auto k = m_keys.find(id);
+        QString text = shown.count(id) ? shown[id] : c.menuText;
+        if (k != m_keys.end() && !k->second.isEmpty())
+            text += "\t" + k->second.first().toString(QKeySequence::NativeText);
+        c.action->setText(text);
+    }
 }
 
 QAction* CMainFrame::Action(int id) const {
@@ -459,6 +537,7 @@ void CMainFrame::SetCommandText(int id, const QString& text) {
     if (it->second.name.isEmpty()) it->second.name = text;
     it->second.menuText = text;
     it->second.action->setText(text);
+    UpdateMenuTexts();
 }
 
 void CMainFrame::ExecuteCommand(int id) {
@@ -490,14 +569,20 @@ bool CMainFrame::SetAcceleratorTable(const std::vector<AccelEntry>& table) {
         m_shortcuts.push_back(sc);
         m_keys[id].append(seq);
     }
-    // The menus show the first key of each command.
-    for (auto& [id, c] : m_commands) {
-        if (!c.action) continue;
-        auto k = m_keys.find(id);
-        QString text = c.menuText;
-        if (k != m_keys.end() && !k->second.isEmpty())
-            text += "\t" + k->second.first().toString(QKeySequence::NativeText);
-        c.action->setText(text);
+    UpdateMenuTexts();
+    // F10 opens the menu bar, as on other desktops, unless the key table
+    // gives F10 to a command.
+    const bool f10Taken = std::any_of(m_keys.begin(), m_keys.end(), [](const auto& k) {
+        return k.second.contains(QKeySequence(Qt::Key_F10));
+    });
+    delete m_menuKey;
+    m_menuKey = nullptr;
+    if (!f10Taken) {
+        m_menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+        connect(m_menuKey, &QShortcut::activated, this, [this] {
+            const QList<QAction*> titles = menuBar()->actions();
+            if (!titles.isEmpty()) menuBar()->setActiveAction(titles.front());
+        });
     }
     return true;
 }
@@ -714,11 +799,11 @@ bool CMainFrame::BuildListContextMenu(QWidget* list, QMenu& menu) {
         g_nActiveTextWindow = list == g_pInputWindow ? 1 : 2;
         // After the box's own edit entries: the text tools.
         entries = {{0, nullptr, 0},
-                   {32652, "Sort", 0},
+                   {32652, "&Sort", 0},
                    {32656, "To Lower case", 0},
                    {32658, "To Upper case", 0},
-                   {32593, "Clear duplicate lines", 0},
-                   {32594, "Clear multi-line breaks", 0},
+                   {32593, "Clear &duplicate lines", 0},
+                   {32594, "Clear &multi-line breaks", 0},
                    {32600, "Clear all tabs", 0},
                    {32596, "Count frequency", 0},
                    {32602, "View line-breaks", 0},

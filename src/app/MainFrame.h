@@ -168,6 +168,8 @@ private:
     bool CreateStatusControls();
     void BuildCommands();
     void BuildMenus();
+    // The menu texts with their underlined letters and first keys.
+    void UpdateMenuTexts();
     QToolBar* MakeToolBar(const QString& title, int id, const std::vector<int>& commands);
     void WireHandlers();
     void OnTimerTick();
@@ -213,6 +215,7 @@ private:
     };
     std::map<int, Command> m_commands;
     std::vector<QShortcut*> m_shortcuts;
+    QShortcut* m_menuKey = nullptr;  // F10 to the menu bar, while the key table leaves it free
     std::map<int, QList<QKeySequence>> m_keys;
     bool m_closing = false;
     bool m_closed = false;        // the close went through

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDropEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -110,6 +111,11 @@ bool CPasteGuard::eventFilter(QObject* watched, QEvent* event) {
         default: break;
     }
     if (QLineEdit* field = OneLineField(watched)) return OneLineInput(field, event);
+    // An editable combo box takes the keys and the input method's text
+    // itself and hands them straight to its line edit, past this filter.
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::InputMethod)
+        if (auto* box = qobject_cast<QComboBox*>(watched); box && box->isEditable())
+            if (QLineEdit* field = OneLineField(box->lineEdit())) return OneLineInput(field, event);
     return QObject::eventFilter(watched, event);
 }
 

@@ -6,7 +6,8 @@
 // such a paste does nothing instead.
 //
 // Every one-line field of the program (a plain line edit that shows its
-// text, so a password box aside) keeps one rule: a line break that comes in
+// text, so a password box aside, and the text of an editable combo box)
+// keeps one rule: a line break that comes in
 // by the user's hand (a paste by key, menu or middle click, a dropped text,
 // an input method's text) becomes a blank, a CR LF one blank, so the field
 // holds the text it shows. A text the program puts in itself (a path a

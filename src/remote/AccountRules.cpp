@@ -4,6 +4,7 @@
 
 #include "model/TextUtil.h"
 #include "remote/FtpConnections.h"
+#include "remote/Socket.h"
 
 std::string IdleTimeText(long long seconds) {
     if (seconds <= 0) return std::string();
@@ -46,9 +47,11 @@ bool VaultHasAccount(const CAccountVault& vault, const std::string& host, const 
 }
 
 AccountCheck CheckAccountEdit(const CAccountVault& vault, const std::string& host, const std::string& user,
-                              const std::string& startHost, const std::string& startUser) {
+                              const std::string& startHost, const std::string& startUser,
+                              const std::string& password) {
     if (host.empty()) return {"Empty Host", 1626};
     if (user.empty()) return {"Empty User", 1693};
+    if (HasLineBreakOrNul(password)) return {"Invalid password. Cannot have line breaks.", 1642};
     if ((host != startHost || user != startUser) && VaultHasAccount(vault, host, user))
         return {"This account already exists. Please change HOST or USER", 1626};
     return {};

@@ -20,13 +20,16 @@ std::string IdleTimeText(long long seconds);
 bool VaultHasAccount(const CAccountVault& vault, const std::string& host, const std::string& user);
 
 // The Account Properties OK test: the message to show and the control to
-// focus, or an empty message when the account may be stored.
+// focus, or an empty message when the account may be stored. A password
+// holding a line break or a NUL, which no login could send, is refused
+// as the login dialog refuses it.
 struct AccountCheck {
     std::string message;
     int focusId = 0;
 };
 AccountCheck CheckAccountEdit(const CAccountVault& vault, const std::string& host, const std::string& user,
-                              const std::string& startHost, const std::string& startUser);
+                              const std::string& startHost, const std::string& startUser,
+                              const std::string& password = std::string());
 
 // One row of the global password update: the account's place in the vault.
 struct MachineRow {

@@ -107,7 +107,7 @@ void AssignLocalFolders(const std::string& hostType, const std::string& remoteRo
 WalkEnd ListDirectoryRecursive(CFtpClient& client, const std::string& hostType,
                                const std::string& folder, const std::string& keep,
                                const std::string& exclude, std::vector<CDirEntry>& entries,
-                               int depth) {
+                               int depth, std::vector<std::string>* cut) {
     if (g_bStopRemoteCollect) return WalkEnd::Stopped;
     if (depth > kMaxCollectDepth) {
         WriteTrace("-?- Not going deeper than " + std::to_string(kMaxCollectDepth) +
@@ -124,11 +124,15 @@ WalkEnd ListDirectoryRecursive(CFtpClient& client, const std::string& hostType,
         WriteTrace(std::string("-nav1-: Unable to set initial directory: ") + e.what());
         return WalkEnd::Failed;
     }
+    if (!client.ListingCut().empty()) {
+        WriteTrace("-?- The server cut the listing of " + folder + " short: " + client.ListingCut());
+        if (cut) cut->push_back(folder);
+    }
     for (const CDirEntry& e : listed) {
         if (!IsUsableListedName(e.strName)) continue;
         if (e.bIsDir) {
             WalkEnd end = ListDirectoryRecursive(client, hostType, ChildRemoteFolder(folder, e.strName, hostType),
-                                                 keep, exclude, entries, depth + 1);
+                                                 keep, exclude, entries, depth + 1, cut);
             if (end != WalkEnd::Done) return end;
             try {
                 client.ChangeDirectory(folder);
@@ -149,9 +153,11 @@ WalkEnd ListDirectoryRecursive(CFtpClient& client, const std::string& hostType,
 WalkEnd CollectRecursive(CFtpClient& client, const std::string& hostType,
                          const std::string& remoteRoot, const std::string& startFolder,
                          const std::string& localRoot, bool keepTree, const std::string& keep,
-                         const std::string& exclude, std::vector<CDirEntry>& entries) {
+                         const std::string& exclude, std::vector<CDirEntry>& entries,
+                         std::vector<std::string>* cut) {
     entries.clear();
-    WalkEnd end = ListDirectoryRecursive(client, hostType, startFolder, keep, exclude, entries);
+    if (cut) cut->clear();
+    WalkEnd end = ListDirectoryRecursive(client, hostType, startFolder, keep, exclude, entries, 0, cut);
     if (end != WalkEnd::Done) {
         entries.clear();
         return end;
@@ -196,4 +202,14 @@ std::string CollectedEntriesText(const std::vector<CDirEntry>& entries) {
                 e.strLocalDir + "\r\n";
     }
     return text + std::string(62, '=') + "\r\n";
+}
+
+std::string CutListingsText(const std::vector<std::string>& folders) {
+    if (folders.empty()) return std::string();
+    const std::string which = folders.size() == 1
+                                  ? "the listing of " + folders.front()
+                                  : "the listings of " + std::to_string(folders.size()) + " folders (the first: " +
+                                        folders.front() + ")";
+    return "The server cut " + which + " short.\r\n" +
+           "The files past its limit are not in this recursive process.";
 }

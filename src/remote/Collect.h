@@ -47,19 +47,27 @@ enum class WalkEnd { Done, Stopped, Failed };
 constexpr int kMaxCollectDepth = 64;
 // Lists folder and every folder below it (CWD, LIST, and CWD back after
 // each subfolder) and appends the files that pass the filters. depth is
-// the folder's level below the start folder.
+// the folder's level below the start folder. A folder whose listing the
+// server cut short at its limit gets a line in the log and, with cut
+// given, is appended there.
 WalkEnd ListDirectoryRecursive(CFtpClient& client, const std::string& hostType,
                                const std::string& folder, const std::string& keep,
                                const std::string& exclude, std::vector<CDirEntry>& entries,
-                               int depth = 0);
+                               int depth = 0, std::vector<std::string>* cut = nullptr);
 
 // The whole collection: the walk from the start folder, the sort and the
 // local folders; entries that would share a local path with an earlier one
-// are refused. The entries are valid only when Done comes back.
+// are refused. The entries are valid only when Done comes back; cut gets
+// the folders whose listings the server cut short.
 WalkEnd CollectRecursive(CFtpClient& client, const std::string& hostType,
                          const std::string& remoteRoot, const std::string& startFolder,
                          const std::string& localRoot, bool keepTree, const std::string& keep,
-                         const std::string& exclude, std::vector<CDirEntry>& entries);
+                         const std::string& exclude, std::vector<CDirEntry>& entries,
+                         std::vector<std::string>* cut = nullptr);
+
+// What the user is told when the server cut listings of the walk short:
+// the files past its limit are not collected.
+std::string CutListingsText(const std::vector<std::string>& folders);
 
 // Drops every entry whose local path (local folder + name) an earlier entry
 // already has, so that no two remote files end in one local file; the

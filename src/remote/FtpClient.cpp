@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "model/Globals.h"
+#include "model/TextUtil.h"
 #include "remote/Socket.h"
 
 namespace {
@@ -594,17 +595,24 @@ std::vector<int> CFtpClient::GetModificationSeconds(const std::vector<std::strin
     return seconds;
 }
 
+bool CFtpClient::ReplyTellsListingCut(const std::string& reply) {
+    return ToLowerAscii(reply).find("truncated") != std::string::npos;
+}
+
 void CFtpClient::ListDirectoryUnix(const std::string& pattern, std::vector<CDirEntry>& entries) {
     entries.clear();
+    m_strListingCut.clear();
     std::string reply;
     int code = StartDataCommand("LIST", reply);
     ParseUnixListing(pattern, entries);
     code = ReadReply(reply);
     if (code != 226 && code != 250 && code != 550) throw FTPException(reply);
+    if (ReplyTellsListingCut(reply)) m_strListingCut = reply;
 }
 
 void CFtpClient::ListDirectoryVms(const std::string& pattern, std::vector<CDirEntry>& entries) {
     entries.clear();
+    m_strListingCut.clear();
     if (pattern.find(',') != std::string::npos &&
         pattern.find_first_of("*&%") != std::string::npos)
         return;
@@ -614,6 +622,7 @@ void CFtpClient::ListDirectoryVms(const std::string& pattern, std::vector<CDirEn
     ParseVmsListing(pattern, entries);
     code = ReadReply(reply);
     if (code != 226 && code != 250 && code != 550) throw FTPException(reply);
+    if (ReplyTellsListingCut(reply)) m_strListingCut = reply;
 }
 
 void CFtpClient::ParseUnixListing(const std::string& pattern, std::vector<CDirEntry>& entries) {

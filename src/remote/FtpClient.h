@@ -133,6 +133,12 @@ public:
     std::vector<int> GetModificationSeconds(const std::vector<std::string>& paths);
     void ListDirectoryUnix(const std::string& pattern, std::vector<CDirEntry>& entries);
     void ListDirectoryVms(const std::string& pattern, std::vector<CDirEntry>& entries);
+    // The server's closing reply to the last of these listings when it told
+    // that the listing was cut short at its limit (pure-ftpd's "Output
+    // truncated to 100 matches"); "" for a whole listing.
+    const std::string& ListingCut() const { return m_strListingCut; }
+    // Whether a listing's closing reply tells it was cut short.
+    static bool ReplyTellsListingCut(const std::string& reply);
     // Read the open data connection to its end and parse it.
     void ParseUnixListing(const std::string& pattern, std::vector<CDirEntry>& entries);
     void ParseVmsListing(const std::string& pattern, std::vector<CDirEntry>& entries);
@@ -247,6 +253,7 @@ private:
     bool m_bStorRefused = false;     // the last PutFile's STOR had a refusal for reply
     std::string m_strSendFailure;    // why the last PutFile's data did not all go
     bool m_bNulInHead = false;
+    std::string m_strListingCut;
     bool m_bStraightReply = false;   // the final reply of a straight send is awaited
     bool m_bCommandSent = false;     // the last data command's line went out whole
     bool m_bStoppedBeforeCommand = false;  // a stop ended the last data command's connect

@@ -196,13 +196,18 @@ bool CRemoteBrowser::TryCwd(const std::string& target, std::string& error) {
 void CRemoteBrowser::RefreshListing() {
     Prompter().SetWaitCursor(true);
     m_items.clear();
+    m_strListingCut.clear();
     try {
         if (!m_client) throw CFtpClient::FTPException("Not connected.");
         std::vector<CDirEntry> entries;
         RunStep([&] {
             if (m_strHostType == "VMS") m_client->ListDirectoryVms(m_pattern, entries);
             else m_client->ListDirectoryUnix(m_pattern, entries);
+            m_strListingCut = m_client->ListingCut();
         });
+        // What the server left out is not in the list: the user is told.
+        if (!m_strListingCut.empty())
+            WriteTrace("-?- The server cut the listing of " + m_strCurrentFolder + " short: " + m_strListingCut);
         for (const CDirEntry& e : entries) {
             if (!IsUsableListedName(e.strName)) continue;
             if (e.bIsDir) m_items.push_back({e.strName, true});
@@ -224,6 +229,7 @@ void CRemoteBrowser::Summarize() {
     int folders = 0, files = 0;
     for (const BrowserItem& i : m_items) (i.folder ? folders : files)++;
     m_strStatus = ListingSummaryText(folders, files);
+    if (!m_strListingCut.empty()) m_strStatus += std::string(" ") + kListingCutNote;
 }
 
 void CRemoteBrowser::SelectFolderInCombo(const std::string& folder) {

@@ -28,6 +28,8 @@ std::string ChildRemoteFolder(const std::string& folder, const std::string& name
                               const std::string& hostType);
 // "2 directories, 1 file found." or "Empty...".
 std::string ListingSummaryText(int folders, int files);
+// Said after the summary of a listing the server cut short at its limit.
+constexpr const char* kListingCutNote = "The server cut the listing short.";
 // "Directory - " or "Files - " and the upper-cased short host.
 std::string BrowserCaption(const std::string& pattern, const std::string& host);
 // False for the names a listing must never hand on: empty, ".", ".." and
@@ -95,6 +97,7 @@ public:
     std::string m_strKeep = "*.*";   // edit 1617
     std::string m_strExclude;        // edit 1618
     std::vector<BrowserItem> m_items;  // list 1849, in order
+    std::string m_strListingCut;       // the server's word when it cut the listing short
     std::vector<std::string> m_selectedFolders, m_selectedFiles;
     std::vector<CDirEntry> m_result;   // the files handed back
     bool m_bKeepTree = false;          // the result came from a collection keeping the tree

@@ -21,6 +21,7 @@
 #include "app/CompareCommands.h"
 #include "app/ConversionCommands.h"
 #include "app/MainFrame.h"
+#include "app/MenuMnemonics.h"
 #include "compare/ui/MasterFileDlg.h"
 #include "convert_ui/ui/BatchTextConversionDlg.h"
 #include "convert_ui/ui/DefinedMacrosDlg.h"
@@ -90,7 +91,7 @@ TEST_F(IconsTest, EveryToolbarButtonShowsItsOwnPictureAndNamesItsCommand) {
             const QString tip = button->toolTip();
             EXPECT_FALSE(tip.trimmed().isEmpty());
             EXPECT_NE(tip, id);
-            EXPECT_EQ(tip, a->text().section('\t', 0, 0));
+            EXPECT_EQ(tip, WithoutMnemonic(a->text().section('\t', 0, 0)));
         }
     }
     EXPECT_EQ(buttons, 12 + 16 + 11 + 7 + 8);

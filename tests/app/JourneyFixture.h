@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/MenuMnemonics.h"
 #include "widgets/LineTextBox.h"
 #include "support/XServer.h"
 
@@ -188,15 +189,17 @@ public:
     bool OpenedPopup() {
         return WaitGui([] { return qobject_cast<QMenu*>(QApplication::activePopupWidget()) != nullptr; }, 3000);
     }
-    // Clicks the entry of the open menu whose text starts with text (the
-    // part before a tab), or whose object name is text; a sub-menu opens.
+    // Clicks the entry of the open menu whose text (the part before a tab,
+    // its underlined letter aside) is text, or whose object name is text; a
+    // sub-menu opens.
     bool ClickEntry(const QString& text) {
         QMenu* menu = nullptr;
         WaitGui([&] { return (menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) != nullptr; }, 5000);
         if (!menu) return false;
         QAction* action = Gui([&]() -> QAction* {
             for (QAction* a : menu->actions())
-                if (a->objectName() == text || a->text().section('\t', 0, 0) == text) return a;
+                if (a->objectName() == text || WithoutMnemonic(a->text().section('\t', 0, 0)) == WithoutMnemonic(text))
+                    return a;
             return nullptr;
         });
         if (!action) return false;
@@ -211,7 +214,7 @@ public:
         QMenuBar* bar = Gui([&] { return w->menuBar(); });
         QAction* menu = Gui([&]() -> QAction* {
             for (QAction* a : bar->actions())
-                if (a->text() == title) return a;
+                if (WithoutMnemonic(a->text()) == WithoutMnemonic(title)) return a;
             return nullptr;
         });
         if (!menu) return false;

@@ -304,7 +304,9 @@ TEST(AccountRules, DuplicatesIgnoreTheHostsCaseButNotTheUsers) {
     v.m_Clusters[1].m_Hosts.push_back(CHost("gamma", "Joe", "b"));
     EXPECT_EQ(CheckAccountEdit(v, "", "joe", "alpha", "joe").message, "Empty Host");
     EXPECT_EQ(CheckAccountEdit(v, "alpha", "", "alpha", "joe").message, "Empty User");
-    EXPECT_EQ(CheckAccountEdit(v, "alpha", "joe", "alpha", "joe").message, "");  // only the password changed
+    EXPECT_EQ(CheckAccountEdit(v, "alpha", "joe", "alpha", "joe", "new pw").message, "");  // only the password changed
+    for (const std::string& pw : {std::string("new\npw"), std::string("new\rpw"), std::string("new\0pw", 6)})
+        EXPECT_EQ(CheckAccountEdit(v, "alpha", "joe", "alpha", "joe", pw).focusId, 1642);
     EXPECT_EQ(CheckAccountEdit(v, "ALPHA", "joe", "alpha", "joe").message,
               "This account already exists. Please change HOST or USER");
     EXPECT_EQ(CheckAccountEdit(v, "alpha", "JOE", "alpha", "joe").message, "");

@@ -14,6 +14,7 @@
 #include "model/Account.h"
 #include "model/Globals.h"
 #include "model/ProgramData.h"
+#include "platform/Prompter.h"
 #include "widgets/SharedDialogs.h"
 
 using namespace filelist_ui;
@@ -149,6 +150,12 @@ void CFileAttributesDlg::OnBrowseLocalDirectory() {
 }
 
 void CFileAttributesDlg::accept() {
+    // No login could send it.
+    if (m_strPassword.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
+        m_password->setFocus();
+        Prompter().Message("Invalid password. Cannot have line breaks.", MsgIcon::Stop);
+        return;
+    }
     ApplyFileAttributes(*m_data, m_p, m_s, m_b, m_selection,
                         {m_strHost, m_strUser, m_strPassword, m_strRemoteDir, m_strLocalDir,
                          m_strPasswordHost, m_strPasswordUser});

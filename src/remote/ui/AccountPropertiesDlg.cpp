@@ -15,6 +15,7 @@
 #include "platform/Prompter.h"
 #include "remote/AccountRules.h"
 #include "remote/FtpConnections.h"
+#include "remote/Socket.h"
 #include "widgets/Icons.h"
 #include "widgets/SharedDialogs.h"
 
@@ -156,6 +157,12 @@ void CAccountPropertiesDlg::OnConnect() {
         Prompter().Message("Already connected.", MsgIcon::None);
         return;
     }
+    // No login could send it: refused here, where it was typed.
+    if (HasLineBreakOrNul(m_strPassword)) {
+        m_pPassword->setFocus();
+        Prompter().Message("Invalid password. Cannot have line breaks.", MsgIcon::Stop);
+        return;
+    }
     g_CurrentAccount = m_host;
     SetFtpAccount(m_host);
     std::string host = m_strHost, user = m_strUser;
@@ -197,7 +204,8 @@ void CAccountPropertiesDlg::OnDisconnect() {
 }
 
 void CAccountPropertiesDlg::accept() {
-    const AccountCheck check = CheckAccountEdit(m_data.m_Vault, m_strHost, m_strUser, m_strStartHost, m_strStartUser);
+    const AccountCheck check = CheckAccountEdit(m_data.m_Vault, m_strHost, m_strUser, m_strStartHost, m_strStartUser,
+                                                m_strPassword);
     if (!check.message.empty()) {
         if (QWidget* w = findChild<QWidget*>(QString::number(check.focusId))) w->setFocus();
         Prompter().Message(check.message, MsgIcon::Stop);

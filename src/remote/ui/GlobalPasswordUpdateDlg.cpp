@@ -12,6 +12,7 @@
 
 #include "model/ProgramData.h"
 #include "platform/Prompter.h"
+#include "remote/Socket.h"
 
 namespace {
 QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<int>(s.size())); }
@@ -109,6 +110,12 @@ bool CGlobalPasswordUpdateDlg::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CGlobalPasswordUpdateDlg::OnUpdate() {
+    // No login could send it.
+    if (HasLineBreakOrNul(m_strPassword)) {
+        m_pPassword->setFocus();
+        Prompter().Message("Invalid password. Cannot have line breaks.", MsgIcon::Stop);
+        return;
+    }
     if (m_strPassword.empty() &&
         Prompter().AskDefaultNo("Empty password. Are you sure?", MsgIcon::Question) != Answer::Yes)
         return;

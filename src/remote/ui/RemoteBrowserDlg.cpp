@@ -360,18 +360,20 @@ void CRemoteBrowserDlg::OnAddRecursive() {
     std::shared_ptr<CollectReport> report = m_report;
     StartFtpWorker([=] {
         std::vector<CDirEntry> entries;
-        const WalkEnd end =
-            CollectRecursive(*client, type, remoteRoot, start, localRoot, keepTree, keep, exclude, entries);
+        std::vector<std::string> cut;
+        const WalkEnd end = CollectRecursive(*client, type, remoteRoot, start, localRoot, keepTree, keep, exclude,
+                                             entries, &cut);
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
-            [report, end, entries]() mutable {
-                if (report->dialog) report->dialog->FinishCollect(static_cast<int>(end), std::move(entries));
+            [report, end, entries, cut]() mutable {
+                if (report->dialog)
+                    report->dialog->FinishCollect(static_cast<int>(end), std::move(entries), std::move(cut));
             },
             Qt::QueuedConnection);
     });
 }
 
-void CRemoteBrowserDlg::FinishCollect(int end, std::vector<CDirEntry> entries) {
+void CRemoteBrowserDlg::FinishCollect(int end, std::vector<CDirEntry> entries, std::vector<std::string> cut) {
     // A walk the user cancelled asks nothing.
     if (m_cancelled) return;
     JoinFtpWorker(15000);
@@ -380,6 +382,8 @@ void CRemoteBrowserDlg::FinishCollect(int end, std::vector<CDirEntry> entries) {
     if (static_cast<WalkEnd>(end) != WalkEnd::Done) return;
     m_browser.m_result = entries;
     m_browser.m_bKeepTree = m_keepTree;
+    // A listing the server cut short left files out: said before the count.
+    if (!cut.empty()) Prompter().Message(CutListingsText(cut), MsgIcon::Warning);
     bool accepted = false;
     if (entries.empty()) {
         Prompter().Message("No files found on this recursive process.", MsgIcon::None);

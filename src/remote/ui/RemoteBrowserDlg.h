@@ -53,7 +53,8 @@ protected:
 private:
     void Sync();
     void EnableBrowserControls(bool enable);
-    void FinishCollect(int end, std::vector<CDirEntry> entries);
+    // cut: the folders whose listings the server cut short.
+    void FinishCollect(int end, std::vector<CDirEntry> entries, std::vector<std::string> cut);
     void StopCollect();
 
     // Where the walk's end is posted; emptied when the dialog goes.

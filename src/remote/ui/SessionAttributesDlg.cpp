@@ -12,6 +12,7 @@
 #include "model/ProgramData.h"
 #include "model/WorkArea.h"
 #include "platform/Prompter.h"
+#include "remote/Socket.h"
 #include "widgets/SharedDialogs.h"
 
 namespace {
@@ -161,6 +162,8 @@ void CSessionAttributesDlg::accept() {
     if (m_strHost.empty()) return refuse("Empty host.", m_pHost);
     if (m_strUser.empty()) return refuse("Empty user.", m_pUser);
     if (m_strLocalDir.empty()) return refuse("Empty local location.", m_pLocalDir);
+    // No login could send it.
+    if (HasLineBreakOrNul(m_strPassword)) return refuse("Invalid password. Cannot have line breaks.", m_pPassword);
     ApplyToCurrentAccount();
     const int p = m_data.GetCurProject(), s = m_data.GetCurSession();
     m_data.ApplyCurrentHostToSession(p, s);
