@@ -332,6 +332,10 @@ bool CFtpCommands::StartTransferJobs(bool toRemote, std::vector<Job> jobs, After
     }
     CProgramData& d = m_frame.Data();
     const int p = d.GetCurProject(), s = d.GetCurSession();
+    // What a sync was asked to move: the run below may leave some of it.
+    std::vector<int> listed;
+    if (after != After::Nothing)
+        for (const Job& job : jobs) listed.insert(listed.end(), job.items.begin(), job.items.end());
     // The checks that may ask the user run here, before the worker exists
     // (only a login the run needs asks from inside it).
     NoteIncompleteItems(jobs, unattended);
@@ -358,17 +362,34 @@ bool CFtpCommands::StartTransferJobs(bool toRemote, std::vector<Job> jobs, After
     auto snapshot = std::make_shared<CProgramData>(d);
     std::weak_ptr<bool> alive = m_alive;
     CMainPresenter* presenter = &m_frame.Presenter();
-    StartFtpWorker([snapshot, jobs = std::move(jobs), toRemote, after, p, s, alive, presenter, held, unattended] {
+    StartFtpWorker([snapshot, jobs = std::move(jobs), toRemote, after, p, s, alive, presenter, listed, unattended] {
         const CUnattendedRun nobodyAsked(unattended);
+        // The items as the run starts (a login may rename their account
+        // in the copy), to ask the run's closing list which of them went.
+        std::vector<std::pair<int, CFileItem>> rows;
+        if (after != After::Nothing)
+            for (const CFtpCommands::Job& job : jobs)
+                for (int f : job.items)
+                    if (snapshot->IsValidFileItem(false, p, s, job.basket, f))
+                        rows.emplace_back(f, snapshot->GetFileItem(p, s, job.basket, f));
         RunTransferJobs(*snapshot, jobs, toRemote, p, s);
         if (after == After::Nothing) return;
-        PostToGui([alive, presenter, after, held] {
+        std::vector<int> went;
+        for (const auto& [row, item] : rows)
+            if (TransferWent(item)) went.push_back(row);
+        bool all = true;
+        for (int row : listed) all = all && std::find(went.begin(), went.end(), row) != went.end();
+        PostToGui([alive, presenter, after, went, all] {
             if (!alive.lock()) return;
-            // Items the user left stay to be synced.
+            // Items held back before or during the run, refused or failed
+            // stay to be synced; the sync is done only when every one went.
             if (after == After::Fetched) {
-                presenter->SetRemoteChangesFetched(held.empty() ? 1 : 0);
-                presenter->KeepRemoteChanges(held);
-            } else if (held.empty()) {
+                std::vector<int> left;
+                for (int row : presenter->RemoteChangeList())
+                    if (std::find(went.begin(), went.end(), row) == went.end()) left.push_back(row);
+                presenter->SetRemoteChangesFetched(left.empty() ? 1 : 0);
+                presenter->KeepRemoteChanges(left);
+            } else if (all) {
                 presenter->SetLocalChangesSent(1);
             }
         });

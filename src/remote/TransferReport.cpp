@@ -95,6 +95,18 @@ void NoteTransferFailed(size_t entry, const std::string& reason, bool noFolder) 
     e.noFolder = noFolder;
 }
 
+bool TransferWent(const CFileItem& item) {
+    const std::string file = FileOf(item);
+    std::lock_guard<std::mutex> g(g_reportMutex);
+    bool any = false;
+    for (const Entry& e : g_entries) {
+        if (e.file != file) continue;
+        if (e.state != Entry::Went) return false;
+        any = true;
+    }
+    return any;
+}
+
 std::string MissingFolderReason(const CFileItem& item) {
     if (item.RemoteDir.empty() && item.LocalDir.empty()) return "no remote or local folder";
     return item.RemoteDir.empty() ? "no remote folder" : "no local folder";

@@ -1,4 +1,5 @@
 #include <QAction>
+#include <QMenu>
 #include <QTest>
 #include <QToolBar>
 #include <fstream>
@@ -413,14 +414,34 @@ TEST_F(FtpWindowTest, RemoteStatusMarksChangedAndMissingAndManualSyncFetchesThem
     EXPECT_EQ(w.Presenter().RemoteChangeList(), std::vector<int>{2});
     EXPECT_FALSE(w.Action(32568)->isChecked());
 
-    w.ExecuteCommand(32568);  // Manual sync to local
-    Finish();
-    Tick();
+    // The fetch fails (the server's file is away for a moment): the sync is
+    // not done, the file stays on the list, and the next sync fetches it.
+    QToolBar* bar = w.ToolBar(141);
+    bar->show();
+    const auto syncToLocal = [&] {
+        QTest::mouseClick(bar->widgetForAction(w.Action(32568)), Qt::LeftButton);  // Manual sync to local
+        Finish();
+        Tick();
+    };
+    std::filesystem::rename(ServerRoot() + "/notes.txt", ServerRoot() + "/notes.away");
+    const int runs = Count("--- FTP over ---");
+    syncToLocal();
+    EXPECT_EQ(Count("--- FTP over ---"), runs + 1) << Log();
+    EXPECT_EQ(Count("   1. notes.txt"), 1) << Log();
+    EXPECT_EQ(ReadFile(Local() + "notes.txt"), "notes\n");
+    EXPECT_EQ(w.Presenter().RemoteChangeList(), std::vector<int>{2});
+    EXPECT_EQ(w.Presenter().RemoteChangesFetched(), 0);
+    EXPECT_FALSE(w.Action(32568)->isChecked());
+    std::filesystem::rename(ServerRoot() + "/notes.away", ServerRoot() + "/notes.txt");
+
+    syncToLocal();
+    EXPECT_EQ(Count("--- FTP over ---"), runs + 2) << Log();
     EXPECT_EQ(ReadFile(Local() + "notes.txt"), "notes from the server\n");
     EXPECT_TRUE(w.Presenter().RemoteChangeList().empty());
     EXPECT_EQ(w.Presenter().RemoteChangesFetched(), 1);
     EXPECT_TRUE(w.Action(32568)->isChecked());
     EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 2).IsRemoteModified, "No");
+    bar->hide();
 }
 
 TEST_F(FtpWindowTest, AutoSyncSendsAChangedLocalItemByItselfAndOnlyOnce) {
@@ -682,6 +703,33 @@ TEST_F(FtpWindowTest, F5AsksOverAServerChangeNoStatusCheckSawAlsoAfterARestart) 
     CMainFrame& w = Open();
     ASSERT_EQ(w.Data().GetFileItem(0, 0, 0, 2).IsRemoteModified, "No");
     pressF5AnsweringNo();
+
+    // "Manual sync to remote" asks the same inside its run (the mark the
+    // last No left is cleared, so that the run itself finds the change); No
+    // leaves the file to be sent, and the sync is not shown as done.
+    w.Data().GetFileItemPtr(0, 0, 0, 2)->IsRemoteModified = "No";
+    w.ExecuteCommand(32555);  // Get status of local files
+    ASSERT_EQ(w.Presenter().LocalChangeList(), std::vector<int>{2});
+    QToolBar* bar = w.ToolBar(141);
+    bar->show();
+    prompter.entries.clear();
+    prompter.answers = {Answer::No};
+    QTest::mouseClick(bar->widgetForAction(w.Action(32569)), Qt::LeftButton);  // Manual sync to remote
+    Finish();
+    bar->hide();
+    ASSERT_EQ(prompter.Questions().size(), 1u) << Log();
+    EXPECT_NE(prompter.Questions()[0].find("changed here and on the server since their last transfer"),
+              std::string::npos)
+        << prompter.Questions()[0];
+    EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes\nfrom the server\n");
+    // Opening the FTP menu brings the marks up to date: not sent.
+    QMenu* menu = w.findChild<QMenu*>("menuFTP");
+    ASSERT_NE(menu, nullptr);
+    menu->popup(QPoint(10, 10));
+    QApplication::processEvents();
+    EXPECT_FALSE(w.Action(32569)->isChecked());
+    menu->hide();
+    Tick();
 
     // Auto-sync: nobody is asked, the server keeps its copy, named once.
     w.Data().GetFileItemPtr(0, 0, 0, 2)->IsRemoteModified = "No";
