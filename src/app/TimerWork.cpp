@@ -135,7 +135,6 @@ void CTimerWork::TakeOverTransferResults(bool anyWorker) {
     }
     const int p = d.GetCurProject(), s = d.GetCurSession(), b = d.GetCurBasket();
     if (p == results.project && s == results.session) {
-        std::vector<int> done;
         const int rows = int(mp.FileRows().size());
         for (int r = 0; r < rows; ++r) {
             if (!d.IsValidFileItem(false, p, s, b, r)) break;
@@ -146,9 +145,11 @@ void CTimerWork::TakeOverTransferResults(bool anyWorker) {
             row.image = item.GetImageIndex();
             row.host = GetShortHostName(item.RemHost);
             mp.SetFileRow(r, row);
-            done.push_back(r);
         }
-        mp.RemoveRowsFromLocalChanges(done);
+        // A row the run held back or never reached keeps its mark and its
+        // place among the local changes: the marks are taken again from
+        // the files and the times the run recorded.
+        mp.CheckSyncStatus();
     }
     d.ApplyCurrentHostToSession(p, s);
 }

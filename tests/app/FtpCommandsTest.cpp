@@ -535,6 +535,9 @@ TEST_F(FtpWindowTest, AFileChangedOnBothSidesIsOverwrittenOnlyWhenTheUserSaysSo)
         return prompter.Questions();
     };
     int runs = Count("--- FTP over ---");
+    // No periodic look at the files puts a lost mark back meanwhile.
+    const bool autoUpdate = g_bAutoUpdate;
+    g_bAutoUpdate = false;
     auto asked = fetchBothAnsweringNo("new picture");
     ASSERT_EQ(asked.size(), 1u);
     std::string question = asked[0];
@@ -545,6 +548,10 @@ TEST_F(FtpWindowTest, AFileChangedOnBothSidesIsOverwrittenOnlyWhenTheUserSaysSo)
     EXPECT_EQ(ReadFile(notes), edited);
     EXPECT_EQ(ReadFile(Local() + "pic.bin"), ReadFile(ServerRoot() + "/pic.bin"));
     EXPECT_EQ(Count("--- FTP over ---"), ++runs);
+    // The file held back keeps its mark and stays among the local changes.
+    EXPECT_TRUE(RowText(2).startsWith("*")) << RowText(2).toStdString();
+    EXPECT_EQ(w.Presenter().LocalChangeList(), std::vector<int>{2});
+    g_bAutoUpdate = autoUpdate;
 
     // The server's copy changes too, and the remote status marks it.
     WriteFile(ServerRoot() + "/notes.txt", "notes\nb\n");
