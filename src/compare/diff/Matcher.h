@@ -45,6 +45,7 @@
 // in are exactly those of the plain procedure.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cstdint>
@@ -171,14 +172,27 @@ private:
     // Stretches of right lines found equal, in order, to left lines in
     // order while the lines were numbered: first right line and count.
     std::vector<std::pair<int, int>> m_Stretches;
+    std::vector<int> m_StretchLeft;  // per stretch: its first left line
     void AddStretch(uint32_t k, uint32_t j, uint32_t count) {
         if (!m_Stretches.empty() && k == static_cast<uint32_t>(m_Stretches.back().first + m_Stretches.back().second) &&
             j == m_nStretchLeftEnd) {
             m_Stretches.back().second += static_cast<int>(count);
         } else {
             m_Stretches.emplace_back(static_cast<int>(k), static_cast<int>(count));
+            m_StretchLeft.push_back(static_cast<int>(j));
         }
         m_nStretchLeftEnd = j + count;
+    }
+    // Where right line i and left line j lie in one stretch found equal in
+    // order, how many lines from them on are in it (the same lines); else 0.
+    int InStretch(int i, int j) const {
+        auto at = std::upper_bound(m_Stretches.begin(), m_Stretches.end(), i,
+                                   [](int line, const std::pair<int, int>& s) { return line < s.first; });
+        if (at == m_Stretches.begin()) return 0;
+        --at;
+        const int from = i - at->first;
+        if (from >= at->second || m_StretchLeft[at - m_Stretches.begin()] + from != j) return 0;
+        return at->second - from;
     }
     uint32_t m_nStretchLeftEnd = 0;
     int MatchLength(int i, int j, int maxLen);

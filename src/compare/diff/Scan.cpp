@@ -29,7 +29,18 @@ int CTextDiff::Matcher::MatchLength(int i, int j, int maxLen) {
         // block ends the equal lines and blocks of equal length are crossed
         // whole: the line after a block differs from the block's line (a
         // count kept as 255 is crossed by 255 and looked at again).
+        // Along a stretch that the numbering found equal in order, long
+        // walks cross the rest of the stretch at once.
+        int tryStretch = k + 64;
         while (k < limit && r[k] == l[k]) {
+            if (k >= tryStretch) {
+                const int rest = InStretch(i + k, j + k);
+                if (rest > 0) {
+                    k = std::min(limit, k + rest);
+                    continue;
+                }
+                tryStretch = k + 4096;
+            }
             const int a = sr[k], c = sl[k];
             if (a != c) {
                 k += std::min(a, c);
