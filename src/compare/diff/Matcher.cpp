@@ -16,6 +16,12 @@ CTextDiff::Matcher::Matcher(const LineSource& left, const LineSource& right,
     Intern(left, right, options);
     m_Hints.Allocate(static_cast<size_t>(m_nR) + 1);
     m_Cache.Allocate(m_nR);
+    // Right lines that mostly follow the left ones in a few long stretches
+    // (a near copy) leave few parts and few lines to scan; anything else
+    // fills the lists of hints and runs densely.
+    long covered = 0;
+    for (const auto& stretch : m_Stretches) covered += stretch.second;
+    if (static_cast<long>(m_Stretches.size()) > DenseFrom() || covered < m_nR - m_nR / 256) ListsInHugePages();
 }
 
 bool CTextDiff::Matcher::Stopped() {
@@ -108,6 +114,7 @@ bool CTextDiff::Matcher::MatchPart(int part) {
             else TightenBounds();
             continue;
         } else {
+            if (++m_nScansDone > DenseFrom()) ListsInHugePages();
             Cache(i, Replay(i, part));
             if (Stopped()) return false;
         }
@@ -131,6 +138,10 @@ bool CTextDiff::Matcher::Run() {
         m_nScanBudget = kFewScans;
         m_bTrial = true;
     }
+    // Lines found nowhere on the left have their runs written at once.
+    long absent = 0;
+    for (int i = 0; i < m_nR; ++i) absent += m_Bound[i] == 0;
+    if (absent > DenseFrom()) ListsInHugePages();
     for (int i = 0; i < m_nR; ++i)
         if (m_Bound[i] == 0) Cache(i, CDiffRun{-1, -1});
     TreeBuild();

@@ -109,8 +109,9 @@ private:
     template <class T>
     using UnsetList = textdiff::UnsetList<T>;
     // Zero bytes are the empty state of each of these, so that the lists
-    // of them cost memory only where they are used (in huge pages, where
-    // the system gives them, once they are large).
+    // of them cost memory only where they are used: in pages of 4 KB while
+    // few lines are scanned (a huge page would be cleared whole for one
+    // entry), in huge pages, where the system gives them, once many are.
     struct Hint {
         int j1;            // 1 + left line of a known diagonal from this right line; 0 none
         unsigned len : 31;  // equal lines from (i, j) on: exactly, or at least
@@ -129,8 +130,10 @@ private:
         void Allocate(size_t n) {
             m_p.reset(static_cast<T*>(std::calloc(n ? n : 1, sizeof(T))));
             if (!m_p) throw std::bad_alloc();
-            textdiff::AdviseHugePages(m_p.get(), n * sizeof(T));
+            m_n = n;
         }
+        // The pages not yet used come in huge pages from now on.
+        void Huge() { textdiff::AdviseHugePages(m_p.get(), m_n * sizeof(T)); }
         T& operator[](size_t k) { return m_p.get()[k]; }
         const T& operator[](size_t k) const { return m_p.get()[k]; }
 
@@ -139,7 +142,19 @@ private:
             void operator()(T* p) const { std::free(p); }
         };
         std::unique_ptr<T, Free> m_p;
+        size_t m_n = 0;
     };
+    // Once more than a few lines in ten thousand have their hints and runs
+    // written (or are bound to), the rest of those lists come in huge pages.
+    long DenseFrom() const { return m_nR / 4096 + 16; }
+    bool m_bListsHuge = false;
+    void ListsInHugePages() {
+        if (m_bListsHuge) return;
+        m_bListsHuge = true;
+        m_Hints.Huge();
+        m_Cache.Huge();
+    }
+    long m_nScansDone = 0;  // lines scanned in passes
     CDiffRun Cached(int i) const {
         const Entry e = m_Cache[i];
         return {e.code ? e.start : -1, e.code - 2};
