@@ -19,7 +19,7 @@ using textdiff::RunInParts;
 // whose diagonal goes on from the best place below) and one for all its
 // other places: a run from any other place goes on, if at all, from a
 // place of the line below other than its best one.
-void CTextDiff::Matcher::DiagonalBounds() {
+void CTextDiff::Matcher::DiagonalBounds(int& many, long& absent) {
     ReserveHuge(m_Bound, m_nR);
     m_Bound.assign(m_nR, 0);
     // Bounds from each place of the line below (when it has few), and of
@@ -37,7 +37,14 @@ void CTextDiff::Matcher::DiagonalBounds() {
     // longer than the others' (-1 none), its bound, and the bound of the
     // runs from all its other places.
     int bestPlace = -1, bestBound = 0, otherBound = 0;
+    many = 0;
+    absent = 0;
     for (int i = m_nR - 1; i >= 0; --i) {
+        // The places of the lines a few lines up are fetched ahead.
+        if (i >= 32) {
+            __builtin_prefetch(start + m_R[i - 32]);
+            __builtin_prefetch(pos + start[m_R[i - 16]]);
+        }
         const int key = m_R[i];
         const int* first = pos + start[key];
         const int* last = pos + start[key + 1];
@@ -60,6 +67,7 @@ void CTextDiff::Matcher::DiagonalBounds() {
                 best = std::max(best, v);
             }
             bound = best;
+            absent += n == 0;
             belowListed = true;
             belowCount = n;
             std::swap(below, here);
@@ -93,6 +101,7 @@ void CTextDiff::Matcher::DiagonalBounds() {
             bestBound = placeBound;
             otherBound = others;
             bound = std::max(placeBound, others);
+            ++many;
             belowListed = false;
         }
         m_Bound[i] = bound;

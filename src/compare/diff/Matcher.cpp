@@ -129,8 +129,8 @@ bool CTextDiff::Matcher::Run() {
     if (m_nL == 0 || m_nR == 0) return true;
     // Lines with many places make the diagonal bounds loose.
     int many = 0;
-    for (int i = 0; i < m_nR; ++i) many += m_Single.Count(m_R[i]) > kFewPlaces;
-    DiagonalBounds();
+    long absent = 0;
+    DiagonalBounds(many, absent);
     // Lines that repeat a lot leave the diagonal bounds loose, so the
     // suffix order soon has to be built; yet where few lines need a scan
     // at all (one long equal stretch) it is never needed.
@@ -139,12 +139,11 @@ bool CTextDiff::Matcher::Run() {
         m_bTrial = true;
     }
     // Lines found nowhere on the left have their runs written at once.
-    long absent = 0;
-    for (int i = 0; i < m_nR; ++i) absent += m_Bound[i] == 0;
     if (absent > DenseFrom()) ListsInHugePages();
-    for (int i = 0; i < m_nR; ++i)
-        if (m_Bound[i] == 0) Cache(i, CDiffRun{-1, -1});
-    TreeBuild();
+    if (absent > 0)
+        for (int i = 0; i < m_nR; ++i)
+            if (m_Bound[i] == 0) Cache(i, CDiffRun{-1, -1});
+    TreeBuild(absent == 0);
     // The part before a run is matched before the part after it; a stack of
     // pending parts keeps that order without nesting calls.
     m_Parts.push_back({0, m_nR - 1, 0, m_nL - 1});

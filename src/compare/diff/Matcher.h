@@ -247,7 +247,7 @@ private:
     // Segment tree over the run cache, whose leaves are blocks of kLeaf
     // right lines; the lines of a block are looked at one by one.
     static constexpr int kLeaf = 16;
-    void TreeBuild();
+    void TreeBuild(bool noRuns = false);
     void TreeSet(int i);
     // The first right line in [a, b] whose entry has what want asks of a
     // node (and of a node above it exactly when of one below); b + 1 when
@@ -534,7 +534,9 @@ private:
     // Per right line, at least the length of any run it can have in any
     // part still to come (the most equal lines it starts anywhere).
     std::vector<int> m_Bound;
-    void DiagonalBounds();
+    // Also counts the right lines with many places on the left, and those
+    // with none.
+    void DiagonalBounds(int& many, long& absent);
     void GramBounds();
     int AbsentRunLength() const;
     std::vector<int> OpenRuns(int q) const;
