@@ -95,6 +95,10 @@ bool CTextDiff::Matcher::MatchPart(int part) {
     }
     const int leftSize = lL - lF + 1;
     int winner = -1, length = -1;
+    // Lines whose bound the part cuts, one by one as they come to the top;
+    // once they are many, all lines of the part at once.
+    int capped = 0;
+    const int manyCapped = std::max(64, (rL - rF + 1) / 64);
     for (;;) {
         const int m = RangeMax(rF, rL);
         if (m <= 0) break;
@@ -107,6 +111,10 @@ bool CTextDiff::Matcher::MatchPart(int part) {
         const int cap = std::min(rL - i + 1, leftSize);
         if (m_Bound[i] > cap) {
             m_Bound[i] = cap;
+            if (++capped == manyCapped) {
+                CapBounds(rF, rL, leftSize);
+                continue;
+            }
         } else if (!m_bTight && (++m_nScanned > m_nScanBudget ||
                                  (m_bTrial && m_nLookupSteps >= LevelSteps()))) {
             // Too many lines had to be scanned: their bounds are loose.
@@ -123,6 +131,18 @@ bool CTextDiff::Matcher::MatchPart(int part) {
     m_Parts[part].winner = winner;
     m_Parts[part].length = length;
     return true;
+}
+
+// The bounds of the lines from rF to rL whose runs are not known, cut to
+// the lines a part of those right lines and leftSize left lines leaves
+// them: as the pass over the part cuts each when it comes to the top.
+// (Every part still to come that holds such a line lies within this one,
+// so the cut holds for all of them; a line cut here that the pass would
+// not have come to is never the first with the longest bound either way.)
+void CTextDiff::Matcher::CapBounds(int rF, int rL, int leftSize) {
+    for (int i = rF; i <= rL; ++i)
+        if (m_Cache[i].code == 0) m_Bound[i] = std::min(m_Bound[i], std::min(rL - i + 1, leftSize));
+    TreeRebuild(rF, rL);
 }
 
 bool CTextDiff::Matcher::Run() {

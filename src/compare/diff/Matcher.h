@@ -249,6 +249,8 @@ private:
     static constexpr int kLeaf = 16;
     void TreeBuild(bool noRuns = false);
     void TreeSet(int i);
+    // The leaves of the right lines from a to b read again.
+    void TreeRebuild(int a, int b);
     // The first right line in [a, b] whose entry has what want asks of a
     // node (and of a node above it exactly when of one below); b + 1 when
     // none.
@@ -569,4 +571,5 @@ private:
     bool m_bTight = false;
     CDiffRun Replay(int i, int part);
     bool MatchPart(int part);
+    void CapBounds(int rF, int rL, int leftSize);
 };

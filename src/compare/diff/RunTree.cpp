@@ -65,6 +65,13 @@ void CTextDiff::Matcher::TreeBuild(bool noRuns) {
         m_Tree[node] = Combine(m_Tree[2 * node], m_Tree[2 * node + 1]);
 }
 
+void CTextDiff::Matcher::TreeRebuild(int a, int b) {
+    int lo = a / kLeaf, hi = b / kLeaf;
+    for (int block = lo; block <= hi; ++block) m_Tree[m_nSize + block] = BlockNode(block);
+    for (lo = (m_nSize + lo) >> 1, hi = (m_nSize + hi) >> 1; lo >= 1; lo >>= 1, hi >>= 1)
+        for (int node = lo; node <= hi; ++node) m_Tree[node] = Combine(m_Tree[2 * node], m_Tree[2 * node + 1]);
+}
+
 void CTextDiff::Matcher::TreeSet(int i) {
     int node = m_nSize + i / kLeaf;
     m_Tree[node] = BlockNode(i / kLeaf);
