@@ -20,8 +20,9 @@ using textdiff::RunInParts;
 // other places: a run from any other place goes on, if at all, from a
 // place of the line below other than its best one.
 void CTextDiff::Matcher::DiagonalBounds(int& many, long& absent) {
+    // (Every line's bound is written below.)
     ReserveHuge(m_Bound, m_nR);
-    m_Bound.assign(m_nR, 0);
+    m_Bound.resize(m_nR);
     // Bounds from each place of the line below (when it has few), and of
     // this line.
     std::pair<int, int> lists[2][kFewPlaces];

@@ -535,7 +535,7 @@ private:
     MaxTree m_LastVisited;
     // Per right line, at least the length of any run it can have in any
     // part still to come (the most equal lines it starts anywhere).
-    std::vector<int> m_Bound;
+    UnsetList<int> m_Bound;
     // Also counts the right lines with many places on the left, and those
     // with none.
     void DiagonalBounds(int& many, long& absent);
