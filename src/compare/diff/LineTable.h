@@ -247,9 +247,10 @@ private:
 // should more come. room, where given, gets the texts the table is first
 // made for: where the first lines repeat now and then (as source text
 // does: blank lines, braces, the ends of comments), two for every three
-// left lines (source text has about half as many texts as lines), so that
-// the table starts at half the size: less fresh memory to clear and less
-// for the caches to hold. It grows should the texts be more after all.
+// lines of the longer input (source text has about half as many texts as
+// lines), so that the table starts at half the size: less fresh memory to
+// clear and less for the caches to hold. It grows should the texts be
+// more after all.
 template <class Texts, class TextOf>
 size_t ExpectedTexts(size_t nL, size_t nR, const TextOf& text, size_t* room = nullptr) {
     const size_t lines = std::max(nL, nR);
@@ -261,7 +262,9 @@ size_t ExpectedTexts(size_t nL, size_t nR, const TextOf& text, size_t* room = nu
     std::sort(hashes.begin(), hashes.end());
     const size_t distinct = static_cast<size_t>(std::unique(hashes.begin(), hashes.end()) - hashes.begin());
     if (distinct > kSample / 4) {
-        if (room && distinct < kSample * 7 / 8) *room = nL / 3 * 2;
+        // (nR may be a guess an eighth above the lines a right file's size
+        // suggests.)
+        if (room && distinct < kSample * 7 / 8) *room = std::max(nL, nR / 9 * 8) / 3 * 2;
         return lines;
     }
     const size_t few = std::min(lines, 16 * distinct);
