@@ -15,22 +15,37 @@ using textdiff::RunInParts;
 // Bounds walked up each right line's diagonals from the end: the equal
 // lines from (i, j) are none when the lines differ, else one more than
 // those from (i + 1, j + 1). Kept per place for lines with few places on
-// the left; a line with many places is bounded by one more than the bound
-// of the line after it.
-void CTextDiff::Matcher::DiagonalBounds() {
+// the left. A line with many places keeps a bound at one place (the one
+// whose diagonal goes on from the best place below) and one for all its
+// other places: a run from any other place goes on, if at all, from a
+// place of the line below other than its best one.
+void CTextDiff::Matcher::DiagonalBounds(int& many, long& absent) {
+    // (Every line's bound is written below.)
     ReserveHuge(m_Bound, m_nR);
-    m_Bound.assign(m_nR, 0);
+    m_Bound.resize(m_nR);
     // Bounds from each place of the line below (when it has few), and of
     // this line.
     std::pair<int, int> lists[2][kFewPlaces];
     std::pair<int, int>* below = lists[0];
     std::pair<int, int>* here = lists[1];
     bool belowListed = false;
+    int belowCount = 0;
     const int* pos = m_Single.pos.data();
     const int* start = m_Single.start.data();
     int nextKey = -1;  // the line below and its bound
     int next = 0;
+    // The line below when it has many places: the place whose run may be
+    // longer than the others' (-1 none), its bound, and the bound of the
+    // runs from all its other places.
+    int bestPlace = -1, bestBound = 0, otherBound = 0;
+    many = 0;
+    absent = 0;
     for (int i = m_nR - 1; i >= 0; --i) {
+        // The places of the lines a few lines up are fetched ahead.
+        if (i >= 32) {
+            __builtin_prefetch(start + m_R[i - 32]);
+            __builtin_prefetch(pos + start[m_R[i - 16]]);
+        }
         const int key = m_R[i];
         const int* first = pos + start[key];
         const int* last = pos + start[key + 1];
@@ -41,22 +56,53 @@ void CTextDiff::Matcher::DiagonalBounds() {
             for (const int* q = first; q < last; ++q) {
                 const int j = *q;
                 int v = 1;
-                if (next > 0 && j + 1 < m_nL && m_L[j + 1] == nextKey) {
-                    if (belowListed) {
-                        while (below[k].first < j + 1) ++k;
-                        v += below[k].second;
-                    } else {
-                        v += next;
-                    }
+                if (next > 0 && belowListed) {
+                    // The line below is on left line j + 1 where that is
+                    // one of its places (both lists ascend).
+                    while (k < belowCount && below[k].first < j + 1) ++k;
+                    if (k < belowCount && below[k].first == j + 1) v += below[k].second;
+                } else if (next > 0 && j + 1 < m_nL && m_L[j + 1] == nextKey) {
+                    v += j + 1 == bestPlace ? bestBound : otherBound;
                 }
                 here[n++] = {j, v};
                 best = std::max(best, v);
             }
             bound = best;
+            absent += n == 0;
             belowListed = true;
+            belowCount = n;
             std::swap(below, here);
         } else {
-            bound = std::min(next + 1, m_nL);
+            // A run of two or more lines from place j goes on from place
+            // j + 1 of the line below.
+            int place = -1, placeBound = 0, others = 1;
+            if (next == 0) {
+                // No line below, or none of its lines is on the left.
+            } else if (belowListed) {
+                for (int k = 0; k < belowCount; ++k) {
+                    const int j = below[k].first - 1;
+                    if (j < 0 || m_L[j] != key) continue;
+                    const int v = 1 + below[k].second;
+                    if (v > placeBound) {
+                        others = std::max(others, placeBound);
+                        place = j;
+                        placeBound = v;
+                    } else {
+                        others = std::max(others, v);
+                    }
+                }
+            } else {
+                if (bestPlace >= 1 && m_L[bestPlace - 1] == key) {
+                    place = bestPlace - 1;
+                    placeBound = std::min(bestBound + 1, m_nL);
+                }
+                others = std::min(otherBound + 1, m_nL);
+            }
+            bestPlace = place;
+            bestBound = placeBound;
+            otherBound = others;
+            bound = std::max(placeBound, others);
+            ++many;
             belowListed = false;
         }
         m_Bound[i] = bound;

@@ -6,7 +6,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <functional>
 #include <string_view>
 #include <vector>
@@ -144,8 +147,8 @@ public:
         : m_Text(std::move(text)), m_pLeftIds(leftIds), m_pRightIds(rightIds), m_nLeft(nLeft) {
         size_t cap = 1024;
         while (cap < lines + lines / 2) cap <<= 1;
-        ReserveHuge(m_Slots, cap);
-        m_Slots.assign(cap, Slot{0, 0});
+        m_Slots.Allocate(cap);
+        m_nSlots = cap;
         m_nShift = 32 - __builtin_ctzll(cap);
     }
     static uint64_t Hash(std::string_view text) { return Texts::Hash(text); }
@@ -159,14 +162,14 @@ public:
     // text not met before).
     int Intern(uint32_t k, std::string_view text, uint64_t h, uint32_t& line) {
         const uint32_t tag = static_cast<uint32_t>(h >> 32);
-        const size_t mask = m_Slots.size() - 1;
+        const size_t mask = m_nSlots - 1;
         for (size_t s = SlotOf(tag);; s = (s + 1) & mask) {
             Slot& slot = m_Slots[s];
             if (slot.line == 0) {
                 slot = Slot{tag, k + 1};
                 line = k;
                 const int id = static_cast<int>(m_nCount++);
-                if (m_nCount * 4 > m_Slots.size() * 3) Grow();
+                if (m_nCount * 4 > m_nSlots * 3) Grow();
                 return id;
             }
             if (slot.tag == tag && Texts::Equal(m_Text(slot.line - 1), text)) {
@@ -179,8 +182,8 @@ public:
     // Calls line(k) for the line the table keeps for each text.
     template <class Line>
     void ForEachText(Line line) const {
-        for (const Slot& slot : m_Slots)
-            if (slot.line) line(slot.line - 1);
+        for (size_t s = 0; s < m_nSlots; ++s)
+            if (m_Slots[s].line) line(m_Slots[s].line - 1);
     }
 
 private:
@@ -193,14 +196,35 @@ private:
     };
     int IdOf(uint32_t k) const { return k < m_nLeft ? m_pLeftIds[k] : (*m_pRightIds)[k - m_nLeft]; }
     size_t SlotOf(uint32_t tag) const { return tag >> m_nShift; }
+    // Slots in zeroed memory (empty), which costs pages only as it is
+    // first written to.
+    class Slots {
+    public:
+        void Allocate(size_t n) {
+            m_p.reset(static_cast<Slot*>(std::calloc(n, sizeof(Slot))));
+            if (!m_p) throw std::bad_alloc();
+            AdviseHugePages(m_p.get(), n * sizeof(Slot));
+        }
+        Slot& operator[](size_t k) { return m_p.get()[k]; }
+        const Slot& operator[](size_t k) const { return m_p.get()[k]; }
+        void swap(Slots& other) { m_p.swap(other.m_p); }
+
+    private:
+        struct Free {
+            void operator()(Slot* p) const { std::free(p); }
+        };
+        std::unique_ptr<Slot, Free> m_p;
+    };
     void Grow() {
-        std::vector<Slot> old;
-        ReserveHuge(old, m_Slots.size() * 2);
-        old.assign(m_Slots.size() * 2, Slot{0, 0});
+        Slots old;
+        old.Allocate(m_nSlots * 2);
         old.swap(m_Slots);
+        const size_t oldCount = m_nSlots;
+        m_nSlots *= 2;
         --m_nShift;
-        const size_t mask = m_Slots.size() - 1;
-        for (const Slot& o : old) {
+        const size_t mask = m_nSlots - 1;
+        for (size_t k = 0; k < oldCount; ++k) {
+            const Slot& o = old[k];
             if (o.line == 0) continue;
             size_t s = SlotOf(o.tag);
             while (m_Slots[s].line != 0) s = (s + 1) & mask;
@@ -208,7 +232,8 @@ private:
         }
     }
     TextOf m_Text;
-    std::vector<Slot> m_Slots;
+    Slots m_Slots;
+    size_t m_nSlots = 0;
     int m_nShift = 22;  // 32 less the bits of a slot's place
     const int* m_pLeftIds;
     const std::vector<int>* m_pRightIds;
@@ -219,18 +244,32 @@ private:
 // How many distinct texts the table should first make room for: one per
 // line of the longer input, unless the first lines of the left input
 // repeat a lot; then a few times the texts seen there, and the table grows
-// should more come.
+// should more come. room, where given, gets the texts the table is first
+// made for: where the first lines repeat now and then (as source text
+// does: blank lines, braces, the ends of comments), two for every three
+// lines of the longer input (source text has about half as many texts as
+// lines), so that the table starts at half the size: less fresh memory to
+// clear and less for the caches to hold. It grows should the texts be
+// more after all.
 template <class Texts, class TextOf>
-size_t ExpectedTexts(size_t nL, size_t nR, const TextOf& text) {
+size_t ExpectedTexts(size_t nL, size_t nR, const TextOf& text, size_t* room = nullptr) {
     const size_t lines = std::max(nL, nR);
     constexpr size_t kSample = 4096;
+    if (room) *room = lines;
     if (nL < 4 * kSample) return lines;
     std::vector<uint64_t> hashes(kSample);
     for (size_t k = 0; k < kSample; ++k) hashes[k] = Texts::Hash(text(static_cast<uint32_t>(k)));
     std::sort(hashes.begin(), hashes.end());
     const size_t distinct = static_cast<size_t>(std::unique(hashes.begin(), hashes.end()) - hashes.begin());
-    if (distinct > kSample / 4) return lines;
-    return std::min(lines, 16 * distinct);
+    if (distinct > kSample / 4) {
+        // (nR may be a guess an eighth above the lines a right file's size
+        // suggests.)
+        if (room && distinct < kSample * 7 / 8) *room = std::max(nL, nR / 9 * 8) / 3 * 2;
+        return lines;
+    }
+    const size_t few = std::min(lines, 16 * distinct);
+    if (room) *room = few;
+    return few;
 }
 
 }  // namespace textdiff

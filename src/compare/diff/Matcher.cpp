@@ -16,6 +16,12 @@ CTextDiff::Matcher::Matcher(const LineSource& left, const LineSource& right,
     Intern(left, right, options);
     m_Hints.Allocate(static_cast<size_t>(m_nR) + 1);
     m_Cache.Allocate(m_nR);
+    // Right lines that mostly follow the left ones in a few long stretches
+    // (a near copy) leave few parts and few lines to scan; anything else
+    // fills the lists of hints and runs densely.
+    long covered = 0;
+    for (const auto& stretch : m_Stretches) covered += stretch.second;
+    if (static_cast<long>(m_Stretches.size()) > DenseFrom() || covered < m_nR - m_nR / 256) ListsInHugePages();
 }
 
 bool CTextDiff::Matcher::Stopped() {
@@ -89,6 +95,10 @@ bool CTextDiff::Matcher::MatchPart(int part) {
     }
     const int leftSize = lL - lF + 1;
     int winner = -1, length = -1;
+    // Lines whose bound the part cuts, one by one as they come to the top;
+    // once they are many, all lines of the part at once.
+    int capped = 0;
+    const int manyCapped = std::max(64, (rL - rF + 1) / 64);
     for (;;) {
         const int m = RangeMax(rF, rL);
         if (m <= 0) break;
@@ -101,6 +111,10 @@ bool CTextDiff::Matcher::MatchPart(int part) {
         const int cap = std::min(rL - i + 1, leftSize);
         if (m_Bound[i] > cap) {
             m_Bound[i] = cap;
+            if (++capped == manyCapped) {
+                CapBounds(rF, rL, leftSize);
+                continue;
+            }
         } else if (!m_bTight && (++m_nScanned > m_nScanBudget ||
                                  (m_bTrial && m_nLookupSteps >= LevelSteps()))) {
             // Too many lines had to be scanned: their bounds are loose.
@@ -108,6 +122,7 @@ bool CTextDiff::Matcher::MatchPart(int part) {
             else TightenBounds();
             continue;
         } else {
+            if (++m_nScansDone > DenseFrom()) ListsInHugePages();
             Cache(i, Replay(i, part));
             if (Stopped()) return false;
         }
@@ -118,12 +133,24 @@ bool CTextDiff::Matcher::MatchPart(int part) {
     return true;
 }
 
+// The bounds of the lines from rF to rL whose runs are not known, cut to
+// the lines a part of those right lines and leftSize left lines leaves
+// them: as the pass over the part cuts each when it comes to the top.
+// (Every part still to come that holds such a line lies within this one,
+// so the cut holds for all of them; a line cut here that the pass would
+// not have come to is never the first with the longest bound either way.)
+void CTextDiff::Matcher::CapBounds(int rF, int rL, int leftSize) {
+    for (int i = rF; i <= rL; ++i)
+        if (m_Cache[i].code == 0) m_Bound[i] = std::min(m_Bound[i], std::min(rL - i + 1, leftSize));
+    TreeRebuild(rF, rL);
+}
+
 bool CTextDiff::Matcher::Run() {
     if (m_nL == 0 || m_nR == 0) return true;
     // Lines with many places make the diagonal bounds loose.
     int many = 0;
-    for (int i = 0; i < m_nR; ++i) many += m_Single.Count(m_R[i]) > kFewPlaces;
-    DiagonalBounds();
+    long absent = 0;
+    DiagonalBounds(many, absent);
     // Lines that repeat a lot leave the diagonal bounds loose, so the
     // suffix order soon has to be built; yet where few lines need a scan
     // at all (one long equal stretch) it is never needed.
@@ -131,9 +158,12 @@ bool CTextDiff::Matcher::Run() {
         m_nScanBudget = kFewScans;
         m_bTrial = true;
     }
-    for (int i = 0; i < m_nR; ++i)
-        if (m_Bound[i] == 0) Cache(i, CDiffRun{-1, -1});
-    TreeBuild();
+    // Lines found nowhere on the left have their runs written at once.
+    if (absent > DenseFrom()) ListsInHugePages();
+    if (absent > 0)
+        for (int i = 0; i < m_nR; ++i)
+            if (m_Bound[i] == 0) Cache(i, CDiffRun{-1, -1});
+    TreeBuild(absent == 0);
     // The part before a run is matched before the part after it; a stack of
     // pending parts keeps that order without nesting calls.
     m_Parts.push_back({0, m_nR - 1, 0, m_nL - 1});

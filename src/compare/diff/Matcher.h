@@ -45,6 +45,7 @@
 // in are exactly those of the plain procedure.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cstdint>
@@ -108,8 +109,9 @@ private:
     template <class T>
     using UnsetList = textdiff::UnsetList<T>;
     // Zero bytes are the empty state of each of these, so that the lists
-    // of them cost memory only where they are used (in huge pages, where
-    // the system gives them, once they are large).
+    // of them cost memory only where they are used: in pages of 4 KB while
+    // few lines are scanned (a huge page would be cleared whole for one
+    // entry), in huge pages, where the system gives them, once many are.
     struct Hint {
         int j1;            // 1 + left line of a known diagonal from this right line; 0 none
         unsigned len : 31;  // equal lines from (i, j) on: exactly, or at least
@@ -128,8 +130,10 @@ private:
         void Allocate(size_t n) {
             m_p.reset(static_cast<T*>(std::calloc(n ? n : 1, sizeof(T))));
             if (!m_p) throw std::bad_alloc();
-            textdiff::AdviseHugePages(m_p.get(), n * sizeof(T));
+            m_n = n;
         }
+        // The pages not yet used come in huge pages from now on.
+        void Huge() { textdiff::AdviseHugePages(m_p.get(), m_n * sizeof(T)); }
         T& operator[](size_t k) { return m_p.get()[k]; }
         const T& operator[](size_t k) const { return m_p.get()[k]; }
 
@@ -138,7 +142,19 @@ private:
             void operator()(T* p) const { std::free(p); }
         };
         std::unique_ptr<T, Free> m_p;
+        size_t m_n = 0;
     };
+    // Once more than a few lines in ten thousand have their hints and runs
+    // written (or are bound to), the rest of those lists come in huge pages.
+    long DenseFrom() const { return m_nR / 4096 + 16; }
+    bool m_bListsHuge = false;
+    void ListsInHugePages() {
+        if (m_bListsHuge) return;
+        m_bListsHuge = true;
+        m_Hints.Huge();
+        m_Cache.Huge();
+    }
+    long m_nScansDone = 0;  // lines scanned in passes
     CDiffRun Cached(int i) const {
         const Entry e = m_Cache[i];
         return {e.code ? e.start : -1, e.code - 2};
@@ -171,14 +187,27 @@ private:
     // Stretches of right lines found equal, in order, to left lines in
     // order while the lines were numbered: first right line and count.
     std::vector<std::pair<int, int>> m_Stretches;
+    std::vector<int> m_StretchLeft;  // per stretch: its first left line
     void AddStretch(uint32_t k, uint32_t j, uint32_t count) {
         if (!m_Stretches.empty() && k == static_cast<uint32_t>(m_Stretches.back().first + m_Stretches.back().second) &&
             j == m_nStretchLeftEnd) {
             m_Stretches.back().second += static_cast<int>(count);
         } else {
             m_Stretches.emplace_back(static_cast<int>(k), static_cast<int>(count));
+            m_StretchLeft.push_back(static_cast<int>(j));
         }
         m_nStretchLeftEnd = j + count;
+    }
+    // Where right line i and left line j lie in one stretch found equal in
+    // order, how many lines from them on are in it (the same lines); else 0.
+    int InStretch(int i, int j) const {
+        auto at = std::upper_bound(m_Stretches.begin(), m_Stretches.end(), i,
+                                   [](int line, const std::pair<int, int>& s) { return line < s.first; });
+        if (at == m_Stretches.begin()) return 0;
+        --at;
+        const int from = i - at->first;
+        if (from >= at->second || m_StretchLeft[at - m_Stretches.begin()] + from != j) return 0;
+        return at->second - from;
     }
     uint32_t m_nStretchLeftEnd = 0;
     int MatchLength(int i, int j, int maxLen);
@@ -218,8 +247,10 @@ private:
     // Segment tree over the run cache, whose leaves are blocks of kLeaf
     // right lines; the lines of a block are looked at one by one.
     static constexpr int kLeaf = 16;
-    void TreeBuild();
+    void TreeBuild(bool noRuns = false);
     void TreeSet(int i);
+    // The leaves of the right lines from a to b read again.
+    void TreeRebuild(int a, int b);
     // The first right line in [a, b] whose entry has what want asks of a
     // node (and of a node above it exactly when of one below); b + 1 when
     // none.
@@ -504,8 +535,10 @@ private:
     MaxTree m_LastVisited;
     // Per right line, at least the length of any run it can have in any
     // part still to come (the most equal lines it starts anywhere).
-    std::vector<int> m_Bound;
-    void DiagonalBounds();
+    UnsetList<int> m_Bound;
+    // Also counts the right lines with many places on the left, and those
+    // with none.
+    void DiagonalBounds(int& many, long& absent);
     void GramBounds();
     int AbsentRunLength() const;
     std::vector<int> OpenRuns(int q) const;
@@ -538,4 +571,5 @@ private:
     bool m_bTight = false;
     CDiffRun Replay(int i, int part);
     bool MatchPart(int part);
+    void CapBounds(int rF, int rL, int leftSize);
 };

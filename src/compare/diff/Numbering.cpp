@@ -352,8 +352,9 @@ template <class Texts, class TextOf>
 void CTextDiff::Matcher::InternLines(const TextOf& text, uint32_t nL, uint32_t nR, const FileBytes* bytes) {
     // The table is let go before anything more is taken for the lines.
     std::optional<LineTable<TextOf, Texts>> table;
-    const size_t expected = ExpectedTexts<Texts>(nL, nR, text);
-    table.emplace(expected, text, m_L.data(), &m_R, nL);
+    size_t room;
+    const size_t expected = ExpectedTexts<Texts>(nL, nR, text, &room);
+    table.emplace(room, text, m_L.data(), &m_R, nL);
     // Many left lines of few texts are numbered in parts at once.
     constexpr uint32_t kInParts = uint32_t{1} << 17;
     if (nL < kInParts || expected >= std::max(nL, nR) ||

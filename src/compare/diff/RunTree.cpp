@@ -38,8 +38,10 @@ CTextDiff::Matcher::Node CTextDiff::Matcher::BlockNode(int block) const {
     return n;
 }
 
-// Many blocks are read in parts at once.
-void CTextDiff::Matcher::TreeBuild() {
+// Many blocks are read in parts at once. Where no run is in the cache yet
+// (noRuns), a block gives the longest bound of its lines, without a read
+// of the cache (whose pages are then never faulted in).
+void CTextDiff::Matcher::TreeBuild(bool noRuns) {
     const int blocks = (m_nR + kLeaf - 1) / kLeaf;
     m_nSize = 1;
     while (m_nSize < blocks) m_nSize <<= 1;
@@ -48,10 +50,26 @@ void CTextDiff::Matcher::TreeBuild() {
     const int parts = m_nSize >= kBlocksInParts ? 4 : 1;
     RunInParts(parts, [&](size_t part) {
         const int from = static_cast<int>(part) * (m_nSize / parts), to = from + m_nSize / parts;
-        for (int b = from; b < to; ++b) m_Tree[m_nSize + b] = BlockNode(b);
+        if (!noRuns) {
+            for (int b = from; b < to; ++b) m_Tree[m_nSize + b] = BlockNode(b);
+            return;
+        }
+        for (int b = from; b < to; ++b) {
+            const int lo = std::min(b * kLeaf, m_nR), hi = std::min(lo + kLeaf, m_nR);
+            int maxLen = -1;
+            for (int i = lo; i < hi; ++i) maxLen = std::max(maxLen, m_Bound[i]);
+            m_Tree[m_nSize + b] = {INT_MAX, INT_MIN, INT_MIN, maxLen};
+        }
     });
     for (int node = m_nSize - 1; node >= 1; --node)
         m_Tree[node] = Combine(m_Tree[2 * node], m_Tree[2 * node + 1]);
+}
+
+void CTextDiff::Matcher::TreeRebuild(int a, int b) {
+    int lo = a / kLeaf, hi = b / kLeaf;
+    for (int block = lo; block <= hi; ++block) m_Tree[m_nSize + block] = BlockNode(block);
+    for (lo = (m_nSize + lo) >> 1, hi = (m_nSize + hi) >> 1; lo >= 1; lo >>= 1, hi >>= 1)
+        for (int node = lo; node <= hi; ++node) m_Tree[node] = Combine(m_Tree[2 * node], m_Tree[2 * node + 1]);
 }
 
 void CTextDiff::Matcher::TreeSet(int i) {

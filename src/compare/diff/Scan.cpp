@@ -25,11 +25,26 @@ int CTextDiff::Matcher::MatchLength(int i, int j, int maxLen) {
         const int* l = m_L.data() + j;
         const uint8_t* sr = m_SameR.data() + i;
         const uint8_t* sl = m_SameL.data() + j;
+        // Along a stretch that the numbering found equal in order, long
+        // walks cross the rest of the stretch at once (lines that cost no
+        // walk: they do not count towards the suffix order below).
+        int tryStretch = k + 64;
+        int crossed = 0;
         // Where both sides stand in a block of the same line, the shorter
         // block ends the equal lines and blocks of equal length are crossed
         // whole: the line after a block differs from the block's line (a
         // count kept as 255 is crossed by 255 and looked at again).
         while (k < limit && r[k] == l[k]) {
+            if (k >= tryStretch) {
+                const int rest = InStretch(i + k, j + k);
+                if (rest > 0) {
+                    const int to = std::min(limit, k + rest);
+                    crossed += to - k;
+                    k = to;
+                    continue;
+                }
+                tryStretch = k + 4096;
+            }
             const int a = sr[k], c = sl[k];
             if (a != c) {
                 k += std::min(a, c);
@@ -46,7 +61,7 @@ int CTextDiff::Matcher::MatchLength(int i, int j, int maxLen) {
         if (m_pEqual) {
             if (k >= limit && limit < maxLen) k = m_pEqual->Equal(i, j);
         } else {
-            m_nWalked += k - from;
+            m_nWalked += k - from - crossed;
             ++m_nWalks;
             // Worth it only where the walks are long on average.
             if (m_nWalked > m_nWalkBound && m_nWalked > 16 * m_nWalks) {

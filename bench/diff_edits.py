@@ -1,0 +1,172 @@
+#!/usr/bin/env python3
+"""Edits people make, on real source, beside GNU diff.
+
+diff_edits.py WORKDIR [--rounds N] [--before BIN] [--check BIN] [--qvl BIN]
+              [--sizes 500000,1000000,2000000,4000000] [--seed N] [--only NAME]
+
+The inputs are the system's own text: its C headers (/usr/include), then
+its Perl modules and its Python library, concatenated in name order
+("source", up to the largest size), and the Perl modules alone ("perl",
+1M lines). Each is cut to each size and edited four ways, a tenth to nine
+tenths into the file (where, and which lines, drawn from SEED, 3 unless
+given):
+  delblank  one blank line deleted
+  deluniq   one line deleted whose text is found nowhere else in the file
+  close     2 to 5 edits (deleted, changed, inserted lines) within 300 lines
+  block     17 to 20 lines in a row changed
+Each round runs BEFORE (when given), qvl-diff and diff once each, in turn;
+the table shows the median wall time, the highest peak memory and the
+ratios to diff. With --check, that qvl-diff's report and exit status are
+compared with this one's on every input ("same" or "DIFFERENT").
+"""
+import glob
+import os
+import random
+import statistics
+import subprocess
+import sys
+import time
+from collections import Counter
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+KINDS = ["delblank", "deluniq", "close", "block"]
+
+
+def gather(patterns):
+    files = []
+    for pattern in patterns:
+        files += glob.glob(pattern, recursive=True)
+    lines = []
+    for path in sorted(set(files)):
+        try:
+            with open(path, "rb") as f:
+                lines += f.read().split(b"\n")[:-1]
+        except OSError:
+            pass
+    return lines
+
+
+def edit(lines, kind, seed):
+    rng = random.Random(seed)
+    right = list(lines)
+    lo, hi = len(lines) // 10, len(lines) * 9 // 10
+    if kind == "delblank":
+        del right[rng.choice([k for k in range(lo, hi) if lines[k].strip() == b""])]
+    elif kind == "deluniq":
+        count = Counter(lines)
+        while True:
+            k = rng.randrange(lo, hi)
+            if count[lines[k]] == 1:
+                break
+        del right[k]
+    elif kind == "close":
+        base = rng.randrange(lo, hi)
+        for k in sorted({base + rng.randrange(300) for _ in range(rng.randint(2, 5))}, reverse=True):
+            what = rng.randrange(3)
+            if what == 0:
+                del right[k]
+            elif what == 1:
+                right[k] += b" /* changed */"
+            else:
+                right.insert(k, b"inserted %d" % k)
+    else:
+        k = rng.randrange(lo, hi)
+        for j in range(k, k + rng.randint(17, 20)):
+            right[j] += b" /* changed %d */" % j
+    return right
+
+
+def write(path, lines):
+    if not os.path.exists(path):
+        with open(path, "wb") as f:
+            f.write(b"\n".join(lines) + b"\n")
+
+
+def run(cmd, left, right):
+    start = time.perf_counter()
+    proc = subprocess.Popen(cmd + [left, right], stdout=subprocess.PIPE)
+    out = proc.stdout.read()
+    _, status, usage = os.wait4(proc.pid, 0)
+    return time.perf_counter() - start, usage.ru_maxrss / 1024, out, os.waitstatus_to_exitcode(status)
+
+
+def inputs(work, sizes, seed):
+    """The pairs (name, text, lines, kind, left, right) of the table, in order."""
+    pairs = []
+    for n in sizes:
+        for kind in KINDS:
+            pairs.append(("source-%dk-%s-%d" % (n // 1000, kind, seed), "source", n, kind))
+    for kind in KINDS:
+        pairs.append(("perl-1000k-%s-%d" % (kind, seed), "perl", 1000000, kind))
+    return [(name, text, n, kind, os.path.join(work, "%s-%d.txt" % (text, n)),
+             os.path.join(work, "%s-%d-%s-%d.txt" % (text, n, kind, seed))) for name, text, n, kind in pairs]
+
+
+def make(work, sizes, seed):
+    """Writes the inputs not yet there (in a process of its own: the runs
+    measured are then not children of a process that held the texts)."""
+    texts = {}
+    for name, text, n, kind, left, right in inputs(work, sizes, seed):
+        if os.path.exists(left) and os.path.exists(right):
+            continue
+        if text not in texts:
+            perl = ["/usr/share/perl/**/*.p[lm]", "/usr/share/perl/**/*.pod", "/usr/share/perl5/**/*.p[lm]",
+                    "/usr/lib/x86_64-linux-gnu/perl*/**/*.p[lm]"]
+            texts[text] = gather((["/usr/include/**/*.h"] + perl + ["/usr/lib/python3*/**/*.py"])
+                                 if text == "source" else perl)
+        lines = texts[text][:n]
+        if len(lines) < n:
+            continue
+        write(left, lines)
+        write(right, edit(lines, kind, seed))
+
+
+def main():
+    args = sys.argv[1:]
+    if not args:
+        sys.exit(__doc__)
+    if args[0] == "--make":
+        make(args[1], [int(n) for n in args[2].split(",")], int(args[3]))
+        return
+    work = args.pop(0)
+    opts = {"--rounds": "5", "--sizes": "500000,1000000,2000000,4000000", "--seed": "3"}
+    while args:
+        opts[args[0]] = args[1]
+        args = args[2:]
+    qvl = opts.get("--qvl", os.path.join(HERE, "..", "build", "bench", "qvl-diff"))
+    sizes = [int(n) for n in opts["--sizes"].split(",")]
+    os.makedirs(work, exist_ok=True)
+    seed = int(opts["--seed"])
+    subprocess.run([sys.executable, os.path.abspath(__file__), "--make", work, opts["--sizes"], str(seed)], check=True)
+    tools = ([("before", opts["--before"].split())] if "--before" in opts else []) + [("now", [qvl]), ("diff", ["diff"])]
+    head = "| input | " + " | ".join(name for name, _ in tools) + " | now / diff | peak " + \
+           " / ".join(name for name, _ in tools) + " (MB) | peak now / diff |" + (" report |" if "--check" in opts else "")
+    print(head)
+    print("|" + "---|" * (head.count("|") - 1))
+    for name, text, n, kind, left, right in inputs(work, sizes, seed):
+        if "--only" in opts and opts["--only"] != name:
+            continue
+        if not os.path.exists(right):
+            print("| %s | fewer than %d lines of text on this system |" % (name, n))
+            continue
+        times = {t: [] for t, _ in tools}
+        peaks = {t: 0.0 for t, _ in tools}
+        outs = {}
+        for _ in range(int(opts["--rounds"])):
+            for t, cmd in tools:
+                secs, peak, out, code = run(cmd, left, right)
+                times[t].append(secs)
+                peaks[t] = max(peaks[t], peak)
+                outs[t] = (out, code)
+        med = {t: statistics.median(times[t]) for t, _ in tools}
+        row = "| %s | " % name + " | ".join("%.3f s" % med[t] for t, _ in tools)
+        row += " | %.2f | " % (med["now"] / med["diff"]) + " / ".join("%.1f" % peaks[t] for t, _ in tools)
+        row += " | %.2f |" % (peaks["now"] / peaks["diff"])
+        if "--check" in opts:
+            out, code = run(opts["--check"].split(), left, right)[2:]
+            row += " %s |" % ("same" if (out, code) == outs["now"] else "DIFFERENT")
+        print(row, flush=True)
+
+
+if __name__ == "__main__":
+    main()
