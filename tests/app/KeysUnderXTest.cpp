@@ -18,8 +18,7 @@
 #include <filesystem>
 #include <set>
 
-#include "JourneyFixture.h"
-#include "UiFixture.h"
+#include "InProcessUnderXFixture.h"
 #include "app/ControlPanelBar.h"
 #include "app/ListViews.h"
 #include "app/MainFrame.h"
@@ -37,36 +36,9 @@ namespace {
 
 using journey::Hands;
 
-class KeysTest : public UiTest {
+class KeysTest : public InProcessUnderXTest {
 protected:
-    void SetUp() override {
-        if (!std::getenv("QVL_UNDER_X")) GTEST_SKIP() << "runs on Xvfb from KeysUnderX.EveryKeyUnderX";
-        UiTest::SetUp();
-        set = true;
-    }
-    void TearDown() override {
-        if (!set) return;
-        if (app) {
-            if (frame && frame->isVisible()) frame->close();
-            app->ExitInstance();
-            app.reset();
-        }
-        JoinFtpWorker(10000);
-        CloseAllConnections();
-        UiTest::TearDown();
-    }
-    // The program as main() starts it.
-    bool Start() {
-        app = std::make_unique<CQuorvellianApp>();
-        if (!app->InitInstance()) return false;
-        frame = app->MainFrame();
-        return true;
-    }
-    void SendBannerAway() {
-        hands.Focus(frame->Banner());
-        hands.Key("Escape");
-        hands.WaitGui([&] { return frame->Banner()->IsClosed(); }, 5000);
-    }
+    KeysTest() : InProcessUnderXTest("KeysUnderX.EveryKeyUnderX") {}
     // The text of the message box that comes up; "" when none does.
     std::string BoxText(int ms = 10000) {
         std::string text;
@@ -97,11 +69,6 @@ protected:
                       3000);
         return menu;
     }
-
-    bool set = false;
-    Hands hands;
-    std::unique_ptr<CQuorvellianApp> app;
-    CMainFrame* frame = nullptr;
 };
 
 // Every title of the menu bar has a letter of its own that no Alt key of

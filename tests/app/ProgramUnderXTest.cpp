@@ -34,6 +34,7 @@
 #include <sstream>
 
 #include "FtpWindowFixture.h"
+#include "InProcessUnderXFixture.h"
 #include "JourneyFixture.h"
 #include "UiFixture.h"
 #include "app/ConversionCommands.h"
@@ -66,35 +67,12 @@ using qvltest::Xdo;
 
 // ------------------------------------------------------------------ paste
 
-class PasteTest : public UiTest {
+class PasteTest : public InProcessUnderXTest {
 protected:
+    PasteTest() : InProcessUnderXTest("PasteUnderX.EveryPasteUnderX") {}
     void SetUp() override {
-        if (!std::getenv("QVL_UNDER_X")) GTEST_SKIP() << "runs on Xvfb from PasteUnderX.EveryPasteUnderX";
-        UiTest::SetUp();
-        set = true;
-        MakeSampleArea();
-    }
-    void TearDown() override {
-        if (!set) return;
-        if (app) {
-            if (frame && frame->isVisible()) frame->close();
-            app->ExitInstance();
-            app.reset();
-        }
-        UiTest::TearDown();
-    }
-    // The program as main() starts it.
-    bool Start() {
-        app = std::make_unique<CQuorvellianApp>();
-        if (!app->InitInstance()) return false;
-        frame = app->MainFrame();
-        return true;
-    }
-    // From the driver: Escape sends the start-up banner away.
-    void SendBannerAway() {
-        hands.Focus(frame->Banner());
-        hands.Key("Escape");
-        hands.WaitGui([&] { return frame->Banner()->IsClosed(); }, 5000);
+        InProcessUnderXTest::SetUp();
+        if (set) MakeSampleArea();
     }
     int Rows() {
         return hands.Gui([&] {
@@ -102,11 +80,6 @@ protected:
             return d.GetFileItemCount(d.GetCurProject(), d.GetCurSession(), d.GetCurBasket());
         });
     }
-
-    bool set = false;
-    Hands hands;
-    std::unique_ptr<CQuorvellianApp> app;
-    CMainFrame* frame = nullptr;
 };
 
 // A fresh desktop's clipboard holds nothing. Every road to Paste (the keys,
