@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <set>
 
+#include "FtpWindowFixture.h"
 #include "InProcessUnderXFixture.h"
 #include "app/ControlPanelBar.h"
 #include "app/ListViews.h"
@@ -272,21 +273,11 @@ protected:
         WriteFile(dir / "tri cky/inside.txt", "x\n");
         // The session and the account on the server, the browser starting in the folder.
         CProgramData d;
-        d.InsertProject("P", 0);
-        d.InsertSession("S", 0, 0);
-        CSession* se = d.GetSessionPtr(0, 0);
-        se->IsLoaded = true;
-        se->Host = "127.0.0.1";
-        se->User = qvltest::kUser;
-        se->LocalDir = Files() + "/";
-        se->RemoteDir = dir.dir();
+        AddLoopbackSession(d, Files() + "/");
+        d.GetSessionPtr(0, 0)->RemoteDir = dir.dir();
         d.InsertBasket("One", 0, 0, 0);
-        d.AddCluster("Lab", 0);
-        d.AddHost("127.0.0.1", qvltest::kUser, qvltest::kPassword, 0, 0);
+        AddLoopbackAccount(d);
         d.GetHostPtr(0, 0)->m_strLastFolder = dir.dir();
-        d.SetCurProject(0);
-        d.SetCurSession(0, 0);
-        d.SetCurrentBasket(0, 0, 0);
         ASSERT_TRUE(d.SaveMasterFile(g_strSessionInfoDir + kMasterFileName));
     }
     void TearDown() override {
