@@ -10,6 +10,7 @@
 #include "model/Trace.h"
 #include "remote/FtpConnections.h"
 #include "remote/FtpWorker.h"
+#include "remote/ListingIndex.h"
 #include "remote/ServerChanges.h"
 
 std::string ItemListingLines(const CFileItem& item, const std::string& listing) {
@@ -175,7 +176,7 @@ struct StatusCheckRun {
     int count = 0;
     size_t width = 0;                            // the longest name's columns
     std::vector<CHost> failed;                   // accounts whose login failed
-    std::map<std::string, std::string> folders;  // host, user and folder -> its listing
+    std::map<std::string, CListingIndex> folders;  // host, user and folder -> its listing
     std::set<std::string> unlisted;              // host, user and folder whose listing failed
     std::map<std::string, bool> closedFolders;   // host, user and folder -> the user may not look in
 };
@@ -211,9 +212,9 @@ bool ReachAccount(StatusCheckRun& run, CFileItem& item, std::string& host, std::
     return true;
 }
 
-// The item's own lines: on a UNIX host picked from a listing of its folder,
-// each folder listed once (servers read the argument of "LIST path"
-// differently: pure-ftpd splits it at blanks). hidden: the folder does not
+// The item's own lines: on a UNIX host looked up by name in a listing of its
+// folder, each folder listed and read once (servers read the argument of
+// "LIST path" differently: pure-ftpd splits it at blanks). hidden: the folder does not
 // let this user see the file, which is neither there nor gone.
 std::string ListOwnLines(StatusCheckRun& run, const CFileItem& item, std::string& host, std::string& user,
                          const std::string& key, bool& hidden) {
@@ -228,14 +229,14 @@ std::string ListOwnLines(StatusCheckRun& run, const CFileItem& item, std::string
         auto folder = run.folders.find(key);
         if (folder == run.folders.end()) {
             try {
-                folder = run.folders.emplace(key, c.ListFolderToText(item.RemoteDir)).first;
+                folder = run.folders.emplace(key, CListingIndex(c.ListFolderToText(item.RemoteDir))).first;
             } catch (const CFtpClient::FTPException& e) {
                 // A lost connection is tried once more on a new one.
                 if (!e.ConnectionLost()) run.unlisted.insert(key);
                 throw;
             }
         }
-        lines = ItemListingLines(item, folder->second);
+        lines = folder->second.ItemLines(item);
         // Dot files are left out of most folder listings.
         if (lines.empty()) lines = ItemListingLines(item, c.ListToText(path));
         if (lines.empty()) lines = ListItemLinesByPattern(c, item);
@@ -245,14 +246,16 @@ std::string ListOwnLines(StatusCheckRun& run, const CFileItem& item, std::string
 }
 
 // The listing tells the minute only: within the recorded minute the exact
-// second decides, when one was recorded (a second of 0 read back from the
-// stored file may be the listing's own). Without the second nothing tells
-// the times apart.
-void TakeSecondWithinMinute(StatusCheckRun& run, CFileItem& item, const CFileItem& recorded, std::string& host,
-                            std::string& user) {
+// second decides, also where the recorded second is 0 (read back from the
+// stored file, which does not keep whether it was known). Without the
+// second nothing tells the times apart.
+// Only a plain file's line is read that way: MDTM of a link tells the time of
+// the file it points to, its line the link's own.
+void TakeSecondWithinMinute(StatusCheckRun& run, CFileItem& item, const CFileItem& recorded, const std::string& own,
+                            std::string& host, std::string& user) {
     const std::time_t was = recorded.RemoteModTime;
     if (!IsRealRemoteTime(item.RemoteModTime) || !IsRealRemoteTime(was)) return;
-    if (SecondOfTime(was) == 0 && !recorded.RemoteSecondKnown) return;
+    if (item.GetHostKind() == "UNIX" && (own.empty() || own[0] != '-')) return;
     if (was - SecondOfTime(was) != item.RemoteModTime - SecondOfTime(item.RemoteModTime)) return;
     const int second = AskRemoteSecond(run.data, host, user, item);
     if (second < 0)
@@ -298,7 +301,7 @@ std::optional<std::string> CheckOneItem(StatusCheckRun& run, CFileItem& item) {
         item.UpdateRemoteStatus(own, status);
         item.RemoteSecondKnown = false;  // a listing's time, until MDTM gives the second
         item.RemoteTimeUnit = ListedTimeUnit(item, own);
-        TakeSecondWithinMinute(run, item, recorded, host, user);
+        TakeSecondWithinMinute(run, item, recorded, own, host, user);
         return StatusWord(recorded, item);
     } catch (const CFtpClient::FTPException& e) {
         ForgetRemoteTime(item);
