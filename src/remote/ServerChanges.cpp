@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <mutex>
 
@@ -296,9 +297,10 @@ void CServerChangeGuard::CheckAccount(const std::string& host, const std::string
 
 // Each folder is listed once and its targets looked up in it by name; a
 // name its listing leaves out (a dot file, a listing cut short) is listed by
-// itself, and where that shows nothing either, MDTM and SIZE tell. The
-// seconds the listing's minute leaves open are asked together. A folder that
-// cannot be listed shows nothing: the send finds out for itself.
+// itself, and where that shows nothing either (or the server refuses to list
+// the folder), MDTM and SIZE tell. The seconds the listing's minute leaves
+// open are asked together. Where the server cannot be asked at all, nothing
+// shows: the send finds out for itself.
 std::vector<size_t> CServerChangeGuard::FindChanged(const std::vector<size_t>& indices, std::string host,
                                                     std::string user) {
     std::map<std::string, std::vector<std::pair<size_t, CFileItem>>> folders;
@@ -327,12 +329,24 @@ std::vector<size_t> CServerChangeGuard::FindChangedInFolder(
     std::vector<size_t> found;
     const CFileItem& first = targets.front().second;
     const bool unix = first.GetHostKind() == "UNIX";
-    const CListingIndex listing(unix ? c.ListFolderToText(first.RemoteDir) : std::string());
+    // On a UNIX host a listing the server refuses (a folder the user may
+    // enter but not read) shows nothing, which is no sign of no change.
+    const auto list = [&](const std::function<std::string()>& listing) {
+        if (!unix) return listing();
+        try {
+            return listing();
+        } catch (const CFtpClient::FTPException& e) {
+            if (e.ConnectionLost()) throw;
+        }
+        return std::string();
+    };
+    const CListingIndex listing(unix ? list([&] { return c.ListFolderToText(first.RemoteDir); }) : std::string());
     std::vector<std::pair<size_t, const CFileItem*>> sameMinute, unshown;
     for (const auto& [k, recorded] : targets) {
         std::string lines = unix ? listing.ItemLines(recorded) : std::string();
         if (lines.empty())
-            lines = ItemListingLines(recorded, c.ListToText(recorded.RemoteDir + recorded.FileName));
+            lines = ItemListingLines(recorded,
+                                     list([&] { return c.ListToText(recorded.RemoteDir + recorded.FileName); }));
         CFileItem listed;
         switch (LookAtLines(recorded, lines, listed)) {
         case Listed::Changed:

@@ -504,9 +504,10 @@ TEST_P(RealServers, TheStatusCheckReadsLinksBracketsAndClosedFoldersAsTheServerH
 
 // A target its folder's listing leaves out (a dot file, which pure-ftpd's
 // one-name LIST also reads as two patterns; a name vsftpd's hide_file
-// hides) is looked at by MDTM and SIZE: a change on the server within the
-// minute of the last transfer is asked about, and an unchanged hidden
-// target is sent without a question.
+// hides; a file in a folder the user may not list) is looked at by MDTM and
+// SIZE: a change on the server, also within the minute of the last
+// transfer, is asked about, and an unchanged hidden target is sent without
+// a question.
 TEST_P(RealServers, ASendAsksOverAServerChangeTheListingDoesNotShow) {
     if (GetParam() == "pyftpdlib") GTEST_SKIP() << "runs as root: it lists every file";
     if (GetParam() == "vsftpd") {
@@ -530,7 +531,16 @@ TEST_P(RealServers, ASendAsksOverAServerChangeTheListingDoesNotShow) {
         SetModificationTime(serverDir + n, earlier);
         WriteFile(local / n, n + " edited here\n");
     }
-    Add(names);
+    // And a folder the user may enter but not list.
+    ASSERT_EQ(::mkdir((serverDir + "blind").c_str(), 0755), 0);
+    WriteFile(serverDir + "blind/unseen.txt", "unseen\n");
+    ASSERT_EQ(::chown((serverDir + "blind/unseen.txt").c_str(), uid, gid), 0);
+    SetModificationTime(serverDir + "blind/unseen.txt", earlier);
+    ASSERT_EQ(::chown((serverDir + "blind").c_str(), uid, gid), 0);
+    ASSERT_EQ(::chmod((serverDir + "blind").c_str(), 0311), 0);
+    WriteFile(local / "unseen.txt", "unseen, edited here\n");
+    Add({names[0], names[1], names[2], "unseen.txt"});
+    Items()[3].RemoteDir = remoteDir + "blind/";
     for (CFileItem& it : Items()) {
         it.IsFTPed = "Yes";
         it.RemoteModTime = earlier;
@@ -539,15 +549,19 @@ TEST_P(RealServers, ASendAsksOverAServerChangeTheListingDoesNotShow) {
     // Changed on the server within that minute, to a text of the same size.
     WriteFile(serverDir + ".b [1].txt", ".B [1].TXT\n");
     SetModificationTime(serverDir + ".b [1].txt", earlier + 20);
+    WriteFile(serverDir + "blind/unseen.txt", "UNSEEN\n");
+    SetModificationTime(serverDir + "blind/unseen.txt", earlier + 60);
 
     RecordingPrompter prompter;  // answers No
     ScopedPrompter asking(prompter);
-    Run(true, {0, 1, 2});
+    Run(true, {0, 1, 2, 3});
     ASSERT_EQ(prompter.Questions().size(), 1u) << trace.All();
     const std::string question = prompter.Questions()[0];
-    EXPECT_NE(question.find("   " + local.dir() + ".b [1].txt  (127.0.0.1:" + remoteDir + ".b [1].txt)"),
+    EXPECT_NE(question.find("   " + local.dir() + ".b [1].txt  (127.0.0.1:" + remoteDir + ".b [1].txt)\r\n   " +
+                            local.dir() + "unseen.txt  (127.0.0.1:" + remoteDir + "blind/unseen.txt)"),
               std::string::npos)
         << question;
+    EXPECT_EQ(ReadFile(serverDir + "blind/unseen.txt"), "UNSEEN\n");
     EXPECT_EQ(question.find("z [1].txt"), std::string::npos) << question;
     EXPECT_EQ(question.find("a.txt"), std::string::npos) << question;
     EXPECT_EQ(ReadFile(serverDir + ".b [1].txt"), ".B [1].TXT\n");
