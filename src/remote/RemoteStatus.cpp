@@ -108,14 +108,13 @@ std::string FormatStoredTimeForDisplay(const std::string& stored) {
 
 namespace {
 // Whether a file that its folder's listing does not show is really gone.
-// MDTM asks for the file itself: a server that finds it tells that the
-// folder only hides it from this user. A file MDTM does not find is gone
-// when its folder can be entered; a folder the user may not enter proves
-// nothing while its parent's listing shows it.
-bool AbsenceProven(CFtpClient& c, const CFileItem& item, std::map<std::string, bool>& closedFolders,
+// MDTM asks for the file itself (timeCode: its reply): a server that finds
+// it tells that the folder only hides it from this user. A file MDTM does
+// not find is gone when its folder can be entered; a folder the user may
+// not enter proves nothing while its parent's listing shows it.
+bool AbsenceProven(CFtpClient& c, const CFileItem& item, int timeCode, std::map<std::string, bool>& closedFolders,
                    const std::string& key) {
-    std::string reply;
-    if (c.SendCommand("MDTM", item.RemoteDir + item.FileName, reply) == 213) return false;
+    if (timeCode == 213) return false;
     auto known = closedFolders.find(key);
     if (known == closedFolders.end()) {
         bool closed = false;
@@ -179,6 +178,7 @@ struct StatusCheckRun {
     std::map<std::string, CListingIndex> folders;  // host, user and folder -> its listing
     std::set<std::string> unlisted;              // host, user and folder whose listing failed
     std::map<std::string, bool> closedFolders;   // host, user and folder -> the user may not look in
+    std::map<std::string, std::time_t> clocks;   // host, user and folder -> its listing's clock from MDTM's
 };
 
 // What a check that could not look leaves is no information, never the
@@ -214,13 +214,17 @@ bool ReachAccount(StatusCheckRun& run, CFileItem& item, std::string& host, std::
 
 // The item's own lines: on a UNIX host looked up by name in a listing of its
 // folder, each folder listed and read once (servers read the argument of
-// "LIST path" differently: pure-ftpd splits it at blanks). hidden: the folder does not
-// let this user see the file, which is neither there nor gone.
+// "LIST path" differently: pure-ftpd splits it at blanks). A file no
+// listing shows (a dot file, a name past the server's cap, a name its
+// one-name LIST reads as a pattern) is told by MDTM and SIZE (told); hidden:
+// the folder does not let this user see the file, which is neither there
+// nor gone.
 std::string ListOwnLines(StatusCheckRun& run, const CFileItem& item, std::string& host, std::string& user,
-                         const std::string& key, bool& hidden) {
+                         const std::string& key, bool& hidden, std::optional<CFileItem>& told) {
     std::string lines;
     RunWithReconnect(run.data, host, user, true, [&](CFtpClient& c) {
         hidden = false;
+        told.reset();
         const std::string path = item.RemoteDir + item.FileName;
         if (item.GetHostKind() != "UNIX") {
             lines = c.ListToText(path);
@@ -240,7 +244,15 @@ std::string ListOwnLines(StatusCheckRun& run, const CFileItem& item, std::string
         // Dot files are left out of most folder listings.
         if (lines.empty()) lines = ItemListingLines(item, c.ListToText(path));
         if (lines.empty()) lines = ListItemLinesByPattern(c, item);
-        if (lines.empty()) hidden = !AbsenceProven(c, item, run.closedFolders, key);
+        if (!lines.empty()) return;
+        auto clock = run.clocks.find(key);
+        if (clock == run.clocks.end()) clock = run.clocks.emplace(key, ListingClockOffset(c, folder->second, item)).first;
+        CFileItem exact = item;
+        int timeCode = 0, sizeCode = 0;
+        if (ReadExactRemoteState(c, exact, clock->second, timeCode, sizeCode))
+            told = exact;
+        else
+            hidden = !AbsenceProven(c, item, timeCode, run.closedFolders, key);
     });
     return lines;
 }
@@ -291,10 +303,15 @@ std::optional<std::string> CheckOneItem(StatusCheckRun& run, CFileItem& item) {
     }
     try {
         bool hidden = false;
-        const std::string lines = ListOwnLines(run, item, host, user, key, hidden);
+        std::optional<CFileItem> told;
+        const std::string lines = ListOwnLines(run, item, host, user, key, hidden, told);
         if (hidden) {
             ForgetRemoteTime(item);
             return std::string();
+        }
+        if (told) {
+            item = *told;
+            return StatusWord(recorded, item);
         }
         std::string status;
         const std::string own = ItemListingLines(item, lines);

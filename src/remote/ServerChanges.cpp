@@ -184,6 +184,23 @@ bool MdtmReplyTime(const std::string& reply, std::time_t& t) {
     return true;
 }
 
+// A target the folder's listing leaves out (a dot file, a name past the
+// server's cap, a name the one-name LIST reads as a pattern) is looked at by
+// the commands that name one file exactly: changed where its time (MDTM, on
+// the listing's clock) or its size (SIZE) differs from the recorded one, or
+// where neither command tells; a file neither command finds is not there
+// to overwrite.
+bool UnshownTargetChanged(CFtpClient& c, const CFileItem& recorded, std::time_t clockOffset) {
+    CFileItem now = recorded;
+    int timeCode = 0, sizeCode = 0;
+    const bool timed = ReadExactRemoteState(c, now, clockOffset, timeCode, sizeCode);
+    if (timeCode == 550 && sizeCode == 550) return false;
+    if (recorded.RemoteSize >= 0 && now.RemoteSize >= 0 && now.RemoteSize != recorded.RemoteSize) return true;
+    return !timed || !SameRemoteTime(recorded, now);
+}
+
+}  // namespace
+
 // How far the clock of a folder's listing stands from MDTM's (a server may
 // list its local time while MDTM gives UTC), in whole minutes, found on the
 // first files the listing shows with their clock; 0 where none tells.
@@ -208,31 +225,21 @@ std::time_t ListingClockOffset(CFtpClient& c, const CListingIndex& listing, cons
     return 0;
 }
 
-// A target the folder's listing leaves out (a dot file, a name past the
-// server's cap, a name the one-name LIST reads as a pattern) is looked at by
-// the commands that name one file exactly: changed where its time (MDTM, on
-// the listing's clock) or its size (SIZE) differs from the recorded one, or
-// where neither command tells; a file neither command finds is not there
-// to overwrite.
-bool UnshownTargetChanged(CFtpClient& c, const CFileItem& recorded, std::time_t clockOffset) {
-    const std::string path = recorded.RemoteDir + recorded.FileName;
+bool ReadExactRemoteState(CFtpClient& c, CFileItem& item, std::time_t clockOffset, int& timeCode, int& sizeCode) {
+    const std::string path = item.RemoteDir + item.FileName;
     std::string timeReply, sizeReply;
-    const int timeCode = c.SendCommand("MDTM", path, timeReply);
-    const int sizeCode = c.SendCommand("SIZE", path, sizeReply);
-    if (timeCode == 550 && sizeCode == 550) return false;
-    if (sizeCode == 213 && recorded.RemoteSize >= 0) {
-        const size_t at = sizeReply.find_first_of("0123456789");
-        if (at != std::string::npos && std::atoll(sizeReply.c_str() + at) != recorded.RemoteSize) return true;
-    }
-    CFileItem now = recorded;
-    if (timeCode != 213 || !MdtmReplyTime(timeReply, now.RemoteModTime)) return true;
-    now.RemoteModTime += clockOffset;
-    now.RemoteSecondKnown = true;
-    now.RemoteTimeUnit = kSecond;
-    return !SameRemoteTime(recorded, now);
+    timeCode = c.SendCommand("MDTM", path, timeReply);
+    sizeCode = c.SendCommand("SIZE", path, sizeReply);
+    item.RemoteSize = -1;
+    const size_t at = sizeReply.find_first_of("0123456789");
+    if (sizeCode == 213 && at != std::string::npos) item.RemoteSize = std::atoll(sizeReply.c_str() + at);
+    std::time_t t = 0;
+    if (timeCode != 213 || !MdtmReplyTime(timeReply, t)) return false;
+    item.RemoteModTime = t + clockOffset;
+    item.RemoteSecondKnown = true;
+    item.RemoteTimeUnit = kSecond;
+    return true;
 }
-
-}  // namespace
 
 CUnattendedRun::CUnattendedRun(bool unattended) : m_previous(t_unattended) { t_unattended = unattended; }
 

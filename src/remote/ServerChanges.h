@@ -13,6 +13,7 @@
 
 class CProgramData;
 class CFtpClient;
+class CListingIndex;
 
 // A real remote time, not one of the two reserved values.
 bool IsRealRemoteTime(std::time_t t);
@@ -44,6 +45,17 @@ CFileItem RecordedTransfer(const CProgramData& data, const CFileItem& item);
 // where such an item recorded a later transfer, the item takes that record:
 // a record is never moved back in time.
 CFileItem HeldItemState(const CProgramData& data, const CFileItem& item);
+// How far the clock of a folder's listing stands from MDTM's (a server may
+// list its local time while MDTM gives UTC), in whole minutes, found on the
+// first files the listing shows with their clock; 0 where none tells.
+std::time_t ListingClockOffset(CFtpClient& c, const CListingIndex& listing, const CFileItem& like);
+// The state of the item's remote file by the commands that name one file
+// exactly, for a file its folder's listing leaves out: its size by SIZE (-1
+// where SIZE tells none) and its time by MDTM, put on the listing's clock
+// (clockOffset) and known to the second. False where MDTM gives no time
+// (the time is left as it was). timeCode, sizeCode: the two reply codes.
+bool ReadExactRemoteState(CFtpClient& c, CFileItem& item, std::time_t clockOffset, int& timeCode, int& sizeCode);
+
 // A run that nobody attends (auto-sync, started by the timer): it asks
 // nothing and names what it leaves. Set for the lifetime of the object, on
 // the thread that runs the transfer.

@@ -507,7 +507,7 @@ TEST_P(RealServers, TheStatusCheckReadsLinksBracketsAndClosedFoldersAsTheServerH
 // hides; a file in a folder the user may not list) is looked at by MDTM and
 // SIZE: a change on the server, also within the minute of the last
 // transfer, is asked about, and an unchanged hidden target is sent without
-// a question.
+// a question. The status check finds the changes the same way.
 TEST_P(RealServers, ASendAsksOverAServerChangeTheListingDoesNotShow) {
     if (GetParam() == "pyftpdlib") GTEST_SKIP() << "runs as root: it lists every file";
     if (GetParam() == "vsftpd") {
@@ -568,6 +568,15 @@ TEST_P(RealServers, ASendAsksOverAServerChangeTheListingDoesNotShow) {
     EXPECT_EQ(ReadFile(serverDir + "z [1].txt"), "z [1].txt edited here\n") << trace.All();
     EXPECT_EQ(ReadFile(serverDir + "a.txt"), "a.txt edited here\n") << trace.All();
     EXPECT_EQ(Items()[1].IsRemoteModified, "Yes");
+
+    // The status check reads them by the same commands.
+    for (CFileItem& it : Items()) it.IsRemoteModified = "No";
+    CheckStatus();
+    for (size_t i : {1u, 3u}) EXPECT_EQ(Items()[i].IsRemoteModified, "Yes") << Items()[i].FileName << trace.All();
+    EXPECT_TRUE(trace.Has("Last FTP time: " + FormatStoredTimeForDisplay(FormatStoredTime(earlier)) +
+                          ".  Remote file time: " + FormatStoredTimeForDisplay(FormatStoredTime(earlier + 20)) +
+                          ".  File: .b [1].txt"))
+        << trace.All();
 }
 
 // The window closing (or an end signal) while a file goes straight over
