@@ -125,11 +125,13 @@ CFileItem HeldItemState(const CProgramData& data, const CFileItem& item) {
     const bool went = IsRealRemoteTime(item.RemoteModTime) || item.IsFTPed != "No";
     ForEachLoadedItem(data, [&](const CFileItem& it) {
         if (it.IsFTPed != "Yes" || !IsRealRemoteTime(it.RemoteModTime) || !IsSameFile(it, item)) return;
-        if (IsRealRemoteTime(held.RemoteModTime) && it.RemoteModTime <= held.RemoteModTime) return;
         if (!went) {
-            held = it;
+            if (!IsRealRemoteTime(held.RemoteModTime) || it.RemoteModTime > held.RemoteModTime) held = it;
             return;
         }
+        // A later record of the same pair of files; a last transfer that
+        // recorded no time keeps none.
+        if (!IsRealRemoteTime(held.RemoteModTime) || it.RemoteModTime <= held.RemoteModTime) return;
         held.RemoteModTime = it.RemoteModTime;
         held.RemoteSecondKnown = it.RemoteSecondKnown;
         held.RemoteSize = it.RemoteSize;
@@ -158,9 +160,10 @@ Listed LookAtLines(const CFileItem& recorded, const std::string& lines, CFileIte
     if (!SameRemoteTime(recorded, listed)) return Listed::Changed;
     // The same minute: the exact second tells, on a host that gives it, of
     // a plain file (MDTM of a link tells the time of the file it points to,
-    // its line the link's own).
+    // its line the link's own). After a last transfer at second 59 a later
+    // change shows in the minute.
     if (TimeUnitOf(recorded) == kSecond && TimeUnitOf(listed) == kMinute && listed.GetHostKind() == "UNIX" &&
-        lines[0] == '-')
+        lines[0] == '-' && SecondOfTime(recorded.RemoteModTime) != 59)
         return Listed::SameMinute;
     return Listed::Same;
 }
