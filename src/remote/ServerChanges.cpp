@@ -98,26 +98,50 @@ bool SameRemoteTime(const CFileItem& recorded, const CFileItem& checked) {
     return SameAtUnit(recorded.RemoteModTime, checked.RemoteModTime, unit);
 }
 
-CFileItem RecordedTransfer(const CProgramData& data, const CFileItem& item) {
-    // An item that went recorded its own state, a time or nothing.
-    if (IsRealRemoteTime(item.RemoteModTime) || item.IsFTPed != "No") return item;
-    CFileItem recorded = item;
-    const std::string key = RemoteTargetKey(item);
-    bool unknown = false;  // a transfer that recorded nothing may be the last one
+namespace {
+
+// Whether the item went once: it recorded its own state, a time or nothing.
+bool Went(const CFileItem& item) { return IsRealRemoteTime(item.RemoteModTime) || item.IsFTPed != "No"; }
+
+// The newest record the items of the loaded sessions that went hold for
+// each remote file of keys, in one pass over them: null where one of them
+// recorded nothing (that transfer may be the last one), none where none
+// went.
+std::map<std::string, const CFileItem*> LastRecords(const CProgramData& data, const std::set<std::string>& keys) {
+    std::map<std::string, const CFileItem*> last;
+    if (keys.empty()) return last;
     ForEachLoadedItem(data, [&](const CFileItem& it) {
-        if (unknown || it.IsFTPed != "Yes" || RemoteTargetKey(it) != key) return;
-        if (!IsRealRemoteTime(it.RemoteModTime)) {
-            unknown = true;
-            return;
-        }
-        if (IsRealRemoteTime(recorded.RemoteModTime) && it.RemoteModTime <= recorded.RemoteModTime) return;
-        recorded.RemoteModTime = it.RemoteModTime;
-        recorded.RemoteSecondKnown = it.RemoteSecondKnown;
-        recorded.RemoteSize = it.RemoteSize;
-        recorded.RemoteTimeUnit = it.RemoteTimeUnit;
+        if (it.IsFTPed != "Yes") return;
+        const std::string key = RemoteTargetKey(it);
+        if (!keys.count(key)) return;
+        const bool real = IsRealRemoteTime(it.RemoteModTime);
+        const auto [at, first] = last.emplace(key, real ? &it : nullptr);
+        if (first || !at->second) return;
+        if (!real)
+            at->second = nullptr;
+        else if (it.RemoteModTime > at->second->RemoteModTime)
+            at->second = &it;
     });
-    if (unknown) return item;
+    return last;
+}
+
+CFileItem WithLastRecord(const CFileItem& item, const std::map<std::string, const CFileItem*>& last) {
+    if (Went(item)) return item;
+    const auto found = last.find(RemoteTargetKey(item));
+    if (found == last.end() || !found->second) return item;
+    CFileItem recorded = item;
+    recorded.RemoteModTime = found->second->RemoteModTime;
+    recorded.RemoteSecondKnown = found->second->RemoteSecondKnown;
+    recorded.RemoteSize = found->second->RemoteSize;
+    recorded.RemoteTimeUnit = found->second->RemoteTimeUnit;
     return recorded;
+}
+
+}  // namespace
+
+CFileItem RecordedTransfer(const CProgramData& data, const CFileItem& item) {
+    if (Went(item)) return item;
+    return WithLastRecord(item, LastRecords(data, {RemoteTargetKey(item)}));
 }
 
 CFileItem HeldItemState(const CProgramData& data, const CFileItem& item) {
@@ -313,9 +337,14 @@ void CServerChangeGuard::CheckAccount(const std::string& host, const std::string
 // shows: the send finds out for itself.
 std::vector<size_t> CServerChangeGuard::FindChanged(const std::vector<size_t>& indices, std::string host,
                                                     std::string user) {
+    // The items that never went take the last record of their remote file.
+    std::set<std::string> unsent;
+    for (size_t k : indices)
+        if (!Went(m_items[k])) unsent.insert(RemoteTargetKey(m_items[k]));
+    const std::map<std::string, const CFileItem*> last = LastRecords(m_data, unsent);
     std::map<std::string, std::vector<std::pair<size_t, CFileItem>>> folders;
     for (size_t k : indices) {
-        CFileItem recorded = RecordedTransfer(m_data, m_items[k]);
+        CFileItem recorded = WithLastRecord(m_items[k], last);
         if (IsRealRemoteTime(recorded.RemoteModTime)) folders[recorded.RemoteDir].emplace_back(k, recorded);
     }
     std::vector<size_t> changed;

@@ -41,9 +41,11 @@ CFileItem RecordedTransfer(const CProgramData& data, const CFileItem& item);
 // What a send that left the item hands back: the item as the run found it,
 // marked changed on the server. An item that never went takes the state of
 // an item of the loaded sessions for the same pair of files that did, so
-// that handing it back does not clear the time that item recorded; and
-// where such an item recorded a later transfer, the item takes that record:
-// a record is never moved back in time.
+// that handing it back does not clear the time that item recorded. Where
+// an item for the same pair of files recorded a later transfer (another
+// basket's part of the same run), the item takes that record: a record is
+// never moved back in time. An item whose last transfer recorded no time
+// keeps none.
 CFileItem HeldItemState(const CProgramData& data, const CFileItem& item);
 // How far the clock of a folder's listing stands from MDTM's (a server may
 // list its local time while MDTM gives UTC), in whole minutes, found on the
