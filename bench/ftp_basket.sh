@@ -6,8 +6,13 @@
 # their ratio to lftp's. KB=n makes the files n KB each (a file of more than
 # one data block, 64 KB, sent over a file of the user's goes through a
 # temporary name). The "replace" row sends the files again over the engine's
-# copies.
-# BEFORE_TOOL=path/to/an/older/ftp-basket adds its rows (FTPUpdate=Yes).
+# copies. The row "a basket sent before" sends the files once untimed, gives
+# the items the records of that send as a restarted program reads them, and
+# times the same basket sent again (the look at the server's copies before
+# overwriting them included), beside lftp's `mirror -R --transfer-all` over
+# its own copies.
+# BEFORE_TOOL=path/to/an/older/ftp-basket adds its rows (FTPUpdate=Yes; its
+# row "a basket sent before" where it knows --sent-before).
 # LFTP_FIRST=1 runs lftp's two rows before the engine's (to rotate the order
 # between runs). OTHER_OWNER=1 puts one file of root's beside the engine's
 # folder's files before the timed rows, so that its listing tells owners
@@ -23,8 +28,9 @@ tool="$build/bench/ftp-basket"
 source bench/ftp_bench_lib.sh
 
 mkdir -p "$work/files" "$work/server/engine" "$work/server/engine-plain" "$work/server/lftp" \
-         "$work/server/before" "$work/back-engine" "$work/back-engine-plain" "$work/back-lftp" \
-         "$work/back-before"
+         "$work/server/before" "$work/server/engine-sent" "$work/server/before-sent" \
+         "$work/server/engine-status" "$work/server/before-status" "$work/back-engine" \
+         "$work/back-engine-plain" "$work/back-lftp" "$work/back-before"
 python3 - "$work/files" "$count" "$kb" <<'EOF'
 import os, sys
 folder, count, kb = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
@@ -72,12 +78,32 @@ if [ -z "${LFTP_FIRST:-}" ]; then
   l_put=$(seconds lftp_run "mirror -R $work/files $r/lftp")
   l_get=$(seconds lftp_run "mirror $r/lftp $work/back-lftp")
 fi
-copies="server/engine back-engine server/engine-plain back-engine-plain server/lftp back-lftp"
+# A basket sent before, sent again; lftp sends every file again over its copies.
+if [ -n "${LFTP_FIRST:-}" ]; then
+  l_all=$(seconds lftp_run "mirror -R --transfer-all $work/files $r/lftp")
+fi
+e_sent=$("$tool" put 127.0.0.1 "$port" "$ftp_user" "$ftp_pass" "$work/files/" "$r/engine-sent/" --sent-before |
+  sed -n 's/.* in \([0-9.]*\) s$/\1/p')
+if [ -z "${LFTP_FIRST:-}" ]; then
+  l_all=$(seconds lftp_run "mirror -R --transfer-all $work/files $r/lftp")
+fi
+# "Get status of remote files" on a basket sent before (no lftp row: lftp has no such check).
+e_status=$("$tool" status 127.0.0.1 "$port" "$ftp_user" "$ftp_pass" "$work/files/" "$r/engine-status/" \
+  --sent-before | sed -n 's/.* in \([0-9.]*\) s$/\1/p')
+copies="server/engine back-engine server/engine-plain back-engine-plain server/lftp back-lftp server/engine-sent"
+copies="$copies server/engine-status"
 if [ -n "${BEFORE_TOOL:-}" ]; then
   b_put=$(seconds "$BEFORE_TOOL" put 127.0.0.1 "$port" "$ftp_user" "$ftp_pass" "$work/files/" "$r/before/")
   b_get=$(seconds "$BEFORE_TOOL" get 127.0.0.1 "$port" "$ftp_user" "$ftp_pass" "$work/back-before/" \
     "$r/before/" --names-from="$work/files")
   copies="$copies server/before back-before"
+  if { "$BEFORE_TOOL" 2>&1 || true; } | grep -q -- --sent-before; then
+    b_sent=$("$BEFORE_TOOL" put 127.0.0.1 "$port" "$ftp_user" "$ftp_pass" "$work/files/" "$r/before-sent/" \
+      --sent-before | sed -n 's/.* in \([0-9.]*\) s$/\1/p')
+    b_status=$("$BEFORE_TOOL" status 127.0.0.1 "$port" "$ftp_user" "$ftp_pass" "$work/files/" \
+      "$r/before-status/" --sent-before | sed -n 's/.* in \([0-9.]*\) s$/\1/p')
+    copies="$copies server/before-sent server/before-status"
+  fi
 fi
 
 for d in $copies; do
@@ -96,3 +122,9 @@ row "transfer engine (FTPUpdate=Yes: one listing per folder)" "$e_put" "$(ratio 
 echo "| transfer engine, again over its copies (FTPUpdate=Yes) | $e_again ($(ratio "$e_again" "$l_put")x) | |"
 row "transfer engine (FTPUpdate=No)" "$p_put" "$(ratio "$p_put" "$l_put")" "$p_get" "$(ratio "$p_get" "$l_get")"
 row "lftp mirror -R / mirror" "$l_put" "1.00" "$l_get" "1.00"
+[ -n "${b_sent:-}" ] &&
+  echo "| before: a basket sent before, again (x lftp --transfer-all) | $b_sent ($(ratio "$b_sent" "$l_all")x) | |"
+echo "| transfer engine, a basket sent before, again (x lftp --transfer-all) | $e_sent ($(ratio "$e_sent" "$l_all")x) | |"
+echo "| lftp mirror -R --transfer-all over its copies | $l_all (1.00x) | |"
+[ -n "${b_status:-}" ] && echo "| before: Get status of remote files, a basket sent before | $b_status | |"
+echo "| Get status of remote files, a basket sent before | $e_status | |"

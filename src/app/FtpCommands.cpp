@@ -290,10 +290,12 @@ void RefuseSameTargetsAcrossBaskets(const CProgramData& d, int p, int s, bool to
 }
 
 // The worker's part: each basket's run in turn on the worker's copy of the
-// data; the results of the baskets before stay in the result lists
-// however the run ends.
+// data, which takes what each run wrote before the next basket's items are
+// gathered from it; the results of the baskets before stay in the result
+// lists however the run ends.
 void RunTransferJobs(CProgramData& snapshot, const std::vector<CFtpCommands::Job>& jobs, bool toRemote, int p,
                      int s) {
+    CServerChangeRun run(snapshot);
     std::vector<CFileItem> done;  // results of the baskets before the current one
     auto keepEarlier = [&] {
         if (done.empty()) return;
@@ -312,6 +314,7 @@ void RunTransferJobs(CProgramData& snapshot, const std::vector<CFtpCommands::Job
             }
             if (jobs.size() > 1) {
                 FtpResultsLock lists;
+                run.TakeResults(lists->transfer);
                 done.insert(done.end(), lists->transfer.begin(), lists->transfer.end());
                 lists->transfer.clear();
             }

@@ -10,6 +10,7 @@
 #include "model/Trace.h"
 #include "remote/FtpConnections.h"
 #include "remote/FtpWorker.h"
+#include "remote/ListingIndex.h"
 #include "remote/ServerChanges.h"
 
 std::string ItemListingLines(const CFileItem& item, const std::string& listing) {
@@ -107,14 +108,13 @@ std::string FormatStoredTimeForDisplay(const std::string& stored) {
 
 namespace {
 // Whether a file that its folder's listing does not show is really gone.
-// MDTM asks for the file itself: a server that finds it tells that the
-// folder only hides it from this user. A file MDTM does not find is gone
-// when its folder can be entered; a folder the user may not enter proves
-// nothing while its parent's listing shows it.
-bool AbsenceProven(CFtpClient& c, const CFileItem& item, std::map<std::string, bool>& closedFolders,
+// MDTM asks for the file itself (timeCode: its reply): a server that finds
+// it tells that the folder only hides it from this user. A file MDTM does
+// not find is gone when its folder can be entered; a folder the user may
+// not enter proves nothing while its parent's listing shows it.
+bool AbsenceProven(CFtpClient& c, const CFileItem& item, int timeCode, std::map<std::string, bool>& closedFolders,
                    const std::string& key) {
-    std::string reply;
-    if (c.SendCommand("MDTM", item.RemoteDir + item.FileName, reply) == 213) return false;
+    if (timeCode == 213) return false;
     auto known = closedFolders.find(key);
     if (known == closedFolders.end()) {
         bool closed = false;
@@ -175,9 +175,10 @@ struct StatusCheckRun {
     int count = 0;
     size_t width = 0;                            // the longest name's columns
     std::vector<CHost> failed;                   // accounts whose login failed
-    std::map<std::string, std::string> folders;  // host, user and folder -> its listing
+    std::map<std::string, CListingIndex> folders;  // host, user and folder -> its listing
     std::set<std::string> unlisted;              // host, user and folder whose listing failed
     std::map<std::string, bool> closedFolders;   // host, user and folder -> the user may not look in
+    std::map<std::string, std::time_t> clocks;   // host, user and folder -> its listing's clock from MDTM's
 };
 
 // What a check that could not look leaves is no information, never the
@@ -211,15 +212,19 @@ bool ReachAccount(StatusCheckRun& run, CFileItem& item, std::string& host, std::
     return true;
 }
 
-// The item's own lines: on a UNIX host picked from a listing of its folder,
-// each folder listed once (servers read the argument of "LIST path"
-// differently: pure-ftpd splits it at blanks). hidden: the folder does not
-// let this user see the file, which is neither there nor gone.
+// The item's own lines: on a UNIX host looked up by name in a listing of its
+// folder, each folder listed and read once (servers read the argument of
+// "LIST path" differently: pure-ftpd splits it at blanks). A file no
+// listing shows (a dot file, a name past the server's cap, a name its
+// one-name LIST reads as a pattern) is told by MDTM and SIZE (told); hidden:
+// the folder does not let this user see the file, which is neither there
+// nor gone.
 std::string ListOwnLines(StatusCheckRun& run, const CFileItem& item, std::string& host, std::string& user,
-                         const std::string& key, bool& hidden) {
+                         const std::string& key, bool& hidden, std::optional<CFileItem>& told) {
     std::string lines;
     RunWithReconnect(run.data, host, user, true, [&](CFtpClient& c) {
         hidden = false;
+        told.reset();
         const std::string path = item.RemoteDir + item.FileName;
         if (item.GetHostKind() != "UNIX") {
             lines = c.ListToText(path);
@@ -228,31 +233,41 @@ std::string ListOwnLines(StatusCheckRun& run, const CFileItem& item, std::string
         auto folder = run.folders.find(key);
         if (folder == run.folders.end()) {
             try {
-                folder = run.folders.emplace(key, c.ListFolderToText(item.RemoteDir)).first;
+                folder = run.folders.emplace(key, CListingIndex(c.ListFolderToText(item.RemoteDir))).first;
             } catch (const CFtpClient::FTPException& e) {
                 // A lost connection is tried once more on a new one.
                 if (!e.ConnectionLost()) run.unlisted.insert(key);
                 throw;
             }
         }
-        lines = ItemListingLines(item, folder->second);
+        lines = folder->second.ItemLines(item);
         // Dot files are left out of most folder listings.
         if (lines.empty()) lines = ItemListingLines(item, c.ListToText(path));
         if (lines.empty()) lines = ListItemLinesByPattern(c, item);
-        if (lines.empty()) hidden = !AbsenceProven(c, item, run.closedFolders, key);
+        if (!lines.empty()) return;
+        auto clock = run.clocks.find(key);
+        if (clock == run.clocks.end()) clock = run.clocks.emplace(key, ListingClockOffset(c, folder->second, item)).first;
+        CFileItem exact = item;
+        int timeCode = 0, sizeCode = 0;
+        if (ReadExactRemoteState(c, exact, clock->second, timeCode, sizeCode))
+            told = exact;
+        else
+            hidden = !AbsenceProven(c, item, timeCode, run.closedFolders, key);
     });
     return lines;
 }
 
 // The listing tells the minute only: within the recorded minute the exact
-// second decides, when one was recorded (a second of 0 read back from the
-// stored file may be the listing's own). Without the second nothing tells
-// the times apart.
-void TakeSecondWithinMinute(StatusCheckRun& run, CFileItem& item, const CFileItem& recorded, std::string& host,
-                            std::string& user) {
+// second decides, also where the recorded second is 0 (read back from the
+// stored file, which does not keep whether it was known). Without the
+// second nothing tells the times apart.
+// Only a plain file's line is read that way: MDTM of a link tells the time of
+// the file it points to, its line the link's own.
+void TakeSecondWithinMinute(StatusCheckRun& run, CFileItem& item, const CFileItem& recorded, const std::string& own,
+                            std::string& host, std::string& user) {
     const std::time_t was = recorded.RemoteModTime;
     if (!IsRealRemoteTime(item.RemoteModTime) || !IsRealRemoteTime(was)) return;
-    if (SecondOfTime(was) == 0 && !recorded.RemoteSecondKnown) return;
+    if (item.GetHostKind() == "UNIX" && (own.empty() || own[0] != '-')) return;
     if (was - SecondOfTime(was) != item.RemoteModTime - SecondOfTime(item.RemoteModTime)) return;
     const int second = AskRemoteSecond(run.data, host, user, item);
     if (second < 0)
@@ -288,17 +303,22 @@ std::optional<std::string> CheckOneItem(StatusCheckRun& run, CFileItem& item) {
     }
     try {
         bool hidden = false;
-        const std::string lines = ListOwnLines(run, item, host, user, key, hidden);
+        std::optional<CFileItem> told;
+        const std::string lines = ListOwnLines(run, item, host, user, key, hidden, told);
         if (hidden) {
             ForgetRemoteTime(item);
             return std::string();
+        }
+        if (told) {
+            item = *told;
+            return StatusWord(recorded, item);
         }
         std::string status;
         const std::string own = ItemListingLines(item, lines);
         item.UpdateRemoteStatus(own, status);
         item.RemoteSecondKnown = false;  // a listing's time, until MDTM gives the second
         item.RemoteTimeUnit = ListedTimeUnit(item, own);
-        TakeSecondWithinMinute(run, item, recorded, host, user);
+        TakeSecondWithinMinute(run, item, recorded, own, host, user);
         return StatusWord(recorded, item);
     } catch (const CFtpClient::FTPException& e) {
         ForgetRemoteTime(item);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <mutex>
 
@@ -11,6 +12,7 @@
 #include "remote/FtpClient.h"
 #include "remote/FtpConnections.h"
 #include "remote/FtpWorker.h"
+#include "remote/ListingIndex.h"
 #include "remote/RemoteStatus.h"
 #include "remote/TransferChecks.h"
 
@@ -18,13 +20,15 @@ namespace {
 
 constexpr int kSecond = 1, kMinute = 60, kDay = 86400;
 
-// The seconds an item's remote time is known to: what the listing that gave
-// it told, or the second where MDTM gave it (or where it is not 0, which no
-// listing read to the minute gives).
+// The seconds an item's remote time is known to: the second where MDTM gave
+// it, else what the listing that gave it told. A time no listing just gave
+// is a recorded one, taken to its second: the stored file does not keep
+// whether a second of 0 was known, and a server that tells the second
+// (MDTM) decides then.
 int TimeUnitOf(const CFileItem& item) {
     if (item.RemoteSecondKnown) return kSecond;
     if (item.RemoteTimeUnit > 0) return item.RemoteTimeUnit;
-    return SecondOfTime(item.RemoteModTime) != 0 ? kSecond : kMinute;
+    return kSecond;
 }
 
 bool SameAtUnit(std::time_t a, std::time_t b, int unit) {
@@ -48,6 +52,9 @@ void ForEachLoadedItem(Data& data, F f) {
 }
 
 thread_local bool t_unattended = false;
+// The remote files the run over several baskets has left so far; null
+// outside such a run.
+thread_local std::set<std::string>* t_runHeld = nullptr;
 
 std::mutex g_heldMutex;
 std::vector<std::string> g_heldLines;
@@ -91,61 +98,174 @@ bool SameRemoteTime(const CFileItem& recorded, const CFileItem& checked) {
     return SameAtUnit(recorded.RemoteModTime, checked.RemoteModTime, unit);
 }
 
-CFileItem RecordedTransfer(const CProgramData& data, const CFileItem& item) {
-    // An item that went recorded its own state, a time or nothing.
-    if (IsRealRemoteTime(item.RemoteModTime) || item.IsFTPed != "No") return item;
-    CFileItem recorded = item;
-    const std::string key = RemoteTargetKey(item);
-    bool unknown = false;  // a transfer that recorded nothing may be the last one
+namespace {
+
+// Whether the item went once: it recorded its own state, a time or nothing.
+bool Went(const CFileItem& item) { return IsRealRemoteTime(item.RemoteModTime) || item.IsFTPed != "No"; }
+
+// The newest record the items of the loaded sessions that went hold for
+// each remote file of keys, in one pass over them: null where one of them
+// recorded nothing (that transfer may be the last one), none where none
+// went.
+std::map<std::string, const CFileItem*> LastRecords(const CProgramData& data, const std::set<std::string>& keys) {
+    std::map<std::string, const CFileItem*> last;
+    if (keys.empty()) return last;
     ForEachLoadedItem(data, [&](const CFileItem& it) {
-        if (unknown || it.IsFTPed != "Yes" || RemoteTargetKey(it) != key) return;
-        if (!IsRealRemoteTime(it.RemoteModTime)) {
-            unknown = true;
-            return;
-        }
-        if (IsRealRemoteTime(recorded.RemoteModTime) && it.RemoteModTime <= recorded.RemoteModTime) return;
-        recorded.RemoteModTime = it.RemoteModTime;
-        recorded.RemoteSecondKnown = it.RemoteSecondKnown;
-        recorded.RemoteSize = it.RemoteSize;
-        recorded.RemoteTimeUnit = it.RemoteTimeUnit;
+        if (it.IsFTPed != "Yes") return;
+        const std::string key = RemoteTargetKey(it);
+        if (!keys.count(key)) return;
+        const bool real = IsRealRemoteTime(it.RemoteModTime);
+        const auto [at, first] = last.emplace(key, real ? &it : nullptr);
+        if (first || !at->second) return;
+        if (!real)
+            at->second = nullptr;
+        else if (it.RemoteModTime > at->second->RemoteModTime)
+            at->second = &it;
     });
-    if (unknown) return item;
+    return last;
+}
+
+CFileItem WithLastRecord(const CFileItem& item, const std::map<std::string, const CFileItem*>& last) {
+    if (Went(item)) return item;
+    const auto found = last.find(RemoteTargetKey(item));
+    if (found == last.end() || !found->second) return item;
+    CFileItem recorded = item;
+    recorded.RemoteModTime = found->second->RemoteModTime;
+    recorded.RemoteSecondKnown = found->second->RemoteSecondKnown;
+    recorded.RemoteSize = found->second->RemoteSize;
+    recorded.RemoteTimeUnit = found->second->RemoteTimeUnit;
     return recorded;
+}
+
+}  // namespace
+
+CFileItem RecordedTransfer(const CProgramData& data, const CFileItem& item) {
+    if (Went(item)) return item;
+    return WithLastRecord(item, LastRecords(data, {RemoteTargetKey(item)}));
 }
 
 CFileItem HeldItemState(const CProgramData& data, const CFileItem& item) {
     CFileItem held = item;
-    if (!IsRealRemoteTime(item.RemoteModTime) && item.IsFTPed == "No")
-        ForEachLoadedItem(data, [&](const CFileItem& it) {
-            if (it.IsFTPed == "Yes" && IsRealRemoteTime(it.RemoteModTime) && IsSameFile(it, item)) held = it;
-        });
+    const bool went = IsRealRemoteTime(item.RemoteModTime) || item.IsFTPed != "No";
+    ForEachLoadedItem(data, [&](const CFileItem& it) {
+        if (it.IsFTPed != "Yes" || !IsRealRemoteTime(it.RemoteModTime) || !IsSameFile(it, item)) return;
+        if (!went) {
+            if (!IsRealRemoteTime(held.RemoteModTime) || it.RemoteModTime > held.RemoteModTime) held = it;
+            return;
+        }
+        // A later record of the same pair of files; a last transfer that
+        // recorded no time keeps none.
+        if (!IsRealRemoteTime(held.RemoteModTime) || it.RemoteModTime <= held.RemoteModTime) return;
+        held.RemoteModTime = it.RemoteModTime;
+        held.RemoteSecondKnown = it.RemoteSecondKnown;
+        held.RemoteSize = it.RemoteSize;
+        held.RemoteTimeUnit = it.RemoteTimeUnit;
+    });
     held.IsRemoteModified = "Yes";
     return held;
 }
 
-bool ListingShowsChange(CFtpClient& c, const CFileItem& recorded, const std::string& lines) {
-    if (!IsRealRemoteTime(recorded.RemoteModTime)) return false;
-    CFileItem listed = recorded;
+namespace {
+
+// What a target's own listing lines tell of it since its last transfer.
+enum class Listed { Same, Changed, SameMinute, NotShown };
+
+// recorded: the state of the last transfer. listed takes the lines' state.
+Listed LookAtLines(const CFileItem& recorded, const std::string& lines, CFileItem& listed) {
+    listed = recorded;
     listed.RemoteSecondKnown = false;
     listed.RemoteSize = -1;
     std::string status;
     listed.UpdateRemoteStatus(lines, status);
-    if (status == "-missing-" || !IsRealRemoteTime(listed.RemoteModTime)) return false;
+    if (status == "-missing-" || !IsRealRemoteTime(listed.RemoteModTime)) return Listed::NotShown;
     listed.RemoteTimeUnit = ListedTimeUnit(listed, lines);
     if (recorded.RemoteSize >= 0 && listed.RemoteSize >= 0 && recorded.RemoteSize != listed.RemoteSize)
-        return true;
-    if (!SameRemoteTime(recorded, listed)) return true;
-    // The same minute: the exact second tells, where the last transfer
-    // recorded one.
-    if (TimeUnitOf(recorded) != kSecond || TimeUnitOf(listed) != kMinute || listed.GetHostKind() != "UNIX")
-        return false;
-    int second = -1;
-    try {
-        second = c.GetModificationSecond(recorded.RemoteDir + recorded.FileName);
-    } catch (const CFtpClient::FTPException& e) {
-        if (e.ConnectionLost()) throw;
+        return Listed::Changed;
+    if (!SameRemoteTime(recorded, listed)) return Listed::Changed;
+    // The same minute: the exact second tells, on a host that gives it, of
+    // a plain file (MDTM of a link tells the time of the file it points to,
+    // its line the link's own). After a last transfer at second 59 a later
+    // change shows in the minute.
+    if (TimeUnitOf(recorded) == kSecond && TimeUnitOf(listed) == kMinute && listed.GetHostKind() == "UNIX" &&
+        lines[0] == '-' && SecondOfTime(recorded.RemoteModTime) != 59)
+        return Listed::SameMinute;
+    return Listed::Same;
+}
+
+// The time an MDTM reply gives (its fields read as a listing's are), or
+// false.
+bool MdtmReplyTime(const std::string& reply, std::time_t& t) {
+    size_t at = 0;
+    for (;;) {
+        at = reply.find_first_of("0123456789", at);
+        if (at == std::string::npos) return false;
+        size_t end = at;
+        while (end < reply.size() && reply[end] >= '0' && reply[end] <= '9') ++end;
+        if (end - at >= 14) break;
+        at = end;
     }
-    return second >= 0 && second != SecondOfTime(recorded.RemoteModTime);
+    const auto field = [&](size_t from, size_t length) { return std::atoi(reply.substr(at + from, length).c_str()); };
+    const int month = field(4, 2), day = field(6, 2), hour = field(8, 2), minute = field(10, 2), second = field(12, 2);
+    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 59) return false;
+    t = MakeLocalTime(field(0, 4), month, day, hour, minute, second);
+    return true;
+}
+
+// A target the folder's listing leaves out (a dot file, a name past the
+// server's cap, a name the one-name LIST reads as a pattern) is looked at by
+// the commands that name one file exactly: changed where its time (MDTM, on
+// the listing's clock) or its size (SIZE) differs from the recorded one, or
+// where neither command tells; a file neither command finds is not there
+// to overwrite.
+bool UnshownTargetChanged(CFtpClient& c, const CFileItem& recorded, std::time_t clockOffset) {
+    CFileItem now = recorded;
+    int timeCode = 0, sizeCode = 0;
+    const bool timed = ReadExactRemoteState(c, now, clockOffset, timeCode, sizeCode);
+    if (timeCode == 550 && sizeCode == 550) return false;
+    if (recorded.RemoteSize >= 0 && now.RemoteSize >= 0 && now.RemoteSize != recorded.RemoteSize) return true;
+    return !timed || !SameRemoteTime(recorded, now);
+}
+
+}  // namespace
+
+// How far the clock of a folder's listing stands from MDTM's (a server may
+// list its local time while MDTM gives UTC), in whole minutes, found on the
+// first files the listing shows with their clock; 0 where none tells.
+std::time_t ListingClockOffset(CFtpClient& c, const CListingIndex& listing, const CFileItem& like) {
+    int tried = 0;
+    for (const std::string& line : listing.FileLines()) {
+        CFileItem shown = like;
+        shown.FileName = CFtpClient::UnixListingName(line);
+        std::string status;
+        shown.UpdateRemoteStatus(line + "\r\n", status);
+        if (status == "-missing-" || !IsRealRemoteTime(shown.RemoteModTime) ||
+            ListedTimeUnit(shown, line) != kMinute)
+            continue;
+        if (++tried > 3) break;
+        std::string reply;
+        std::time_t exact = 0;
+        if (c.SendCommand("MDTM", shown.RemoteDir + shown.FileName, reply) != 213 || !MdtmReplyTime(reply, exact))
+            continue;
+        const std::time_t listed = shown.RemoteModTime - SecondOfTime(shown.RemoteModTime);
+        return (listed - (exact - SecondOfTime(exact))) / 60 * 60;
+    }
+    return 0;
+}
+
+bool ReadExactRemoteState(CFtpClient& c, CFileItem& item, std::time_t clockOffset, int& timeCode, int& sizeCode) {
+    const std::string path = item.RemoteDir + item.FileName;
+    std::string timeReply, sizeReply;
+    timeCode = c.SendCommand("MDTM", path, timeReply);
+    sizeCode = c.SendCommand("SIZE", path, sizeReply);
+    item.RemoteSize = -1;
+    const size_t at = sizeReply.find_first_of("0123456789");
+    if (sizeCode == 213 && at != std::string::npos) item.RemoteSize = std::atoll(sizeReply.c_str() + at);
+    std::time_t t = 0;
+    if (timeCode != 213 || !MdtmReplyTime(timeReply, t)) return false;
+    item.RemoteModTime = t + clockOffset;
+    item.RemoteSecondKnown = true;
+    item.RemoteTimeUnit = kSecond;
+    return true;
 }
 
 CUnattendedRun::CUnattendedRun(bool unattended) : m_previous(t_unattended) { t_unattended = unattended; }
@@ -159,6 +279,22 @@ std::vector<std::string> TakeHeldLines() {
     std::vector<std::string> lines;
     lines.swap(g_heldLines);
     return lines;
+}
+
+CServerChangeRun::CServerChangeRun(CProgramData& data) : m_data(data), m_previous(t_runHeld) {
+    t_runHeld = &m_held;
+}
+
+CServerChangeRun::~CServerChangeRun() { t_runHeld = m_previous; }
+
+void CServerChangeRun::TakeResults(const std::vector<CFileItem>& results) {
+    for (const CFileItem& item : results) {
+        // What a part sent; a file it left, or did not reach, keeps the
+        // record the run started with.
+        if (item.IsFTPed != "Yes" || item.IsRemoteModified == "Yes") continue;
+        m_data.ApplyTransferStatus(item);
+        m_data.ApplyTransferTimes(item);
+    }
 }
 
 CServerChangeGuard::CServerChangeGuard(CProgramData& data, const std::vector<CFileItem>& items)
@@ -180,21 +316,35 @@ void CServerChangeGuard::CheckAccount(const std::string& host, const std::string
     for (size_t k = 0; k < m_items.size(); ++k) {
         const CFileItem& it = m_items[k];
         if (m_skipped[k] || it.RemHost != host || it.RemUser != user) continue;
-        if (it.RemoteDir.empty() || it.LocalDir.empty() || it.IsRemoteModified == "Yes") continue;
+        if (it.RemoteDir.empty() || it.LocalDir.empty()) continue;
+        // Left by a basket before in this run: the answer given there holds.
+        if (t_runHeld && t_runHeld->count(RemoteTargetKey(it))) {
+            m_held[k] = true;
+            continue;
+        }
+        if (it.IsRemoteModified == "Yes") continue;
         indices.push_back(k);
     }
     const std::vector<size_t> changed = FindChanged(indices, host, user);
     if (!changed.empty()) HoldChanged(changed);
 }
 
-// Each folder is listed once; a name its listing leaves out (a dot file, a
-// listing cut short) is listed by itself. A folder that cannot be listed
-// shows nothing: the send finds out for itself.
+// Each folder is listed once and its targets looked up in it by name; a
+// name its listing leaves out (a dot file, a listing cut short) is listed by
+// itself, and where that shows nothing either (or the server refuses to list
+// the folder), MDTM and SIZE tell. The seconds the listing's minute leaves
+// open are asked together. Where the server cannot be asked at all, nothing
+// shows: the send finds out for itself.
 std::vector<size_t> CServerChangeGuard::FindChanged(const std::vector<size_t>& indices, std::string host,
                                                     std::string user) {
+    // The items that never went take the last record of their remote file.
+    std::set<std::string> unsent;
+    for (size_t k : indices)
+        if (!Went(m_items[k])) unsent.insert(RemoteTargetKey(m_items[k]));
+    const std::map<std::string, const CFileItem*> last = LastRecords(m_data, unsent);
     std::map<std::string, std::vector<std::pair<size_t, CFileItem>>> folders;
     for (size_t k : indices) {
-        CFileItem recorded = RecordedTransfer(m_data, m_items[k]);
+        CFileItem recorded = WithLastRecord(m_items[k], last);
         if (IsRealRemoteTime(recorded.RemoteModTime)) folders[recorded.RemoteDir].emplace_back(k, recorded);
     }
     std::vector<size_t> changed;
@@ -202,15 +352,7 @@ std::vector<size_t> CServerChangeGuard::FindChanged(const std::vector<size_t>& i
         std::vector<size_t> found;
         try {
             RunWithReconnect(m_data, host, user, true, [&](CFtpClient& c) {
-                found.clear();
-                const bool unix = targets.front().second.GetHostKind() == "UNIX";
-                const std::string listing = unix ? c.ListFolderToText(dir) : std::string();
-                for (const auto& [k, recorded] : targets) {
-                    std::string lines = unix ? ItemListingLines(recorded, listing) : std::string();
-                    if (lines.empty())
-                        lines = ItemListingLines(recorded, c.ListToText(recorded.RemoteDir + recorded.FileName));
-                    if (ListingShowsChange(c, recorded, lines)) found.push_back(k);
-                }
+                found = FindChangedInFolder(c, targets);
             });
         } catch (const CFtpClient::FTPException&) {
             found.clear();
@@ -219,6 +361,65 @@ std::vector<size_t> CServerChangeGuard::FindChanged(const std::vector<size_t>& i
     }
     std::sort(changed.begin(), changed.end());
     return changed;
+}
+
+std::vector<size_t> CServerChangeGuard::FindChangedInFolder(
+    CFtpClient& c, const std::vector<std::pair<size_t, CFileItem>>& targets) {
+    std::vector<size_t> found;
+    const CFileItem& first = targets.front().second;
+    const bool unix = first.GetHostKind() == "UNIX";
+    // On a UNIX host a listing the server refuses (a folder the user may
+    // enter but not read) shows nothing, which is no sign of no change.
+    const auto list = [&](const std::function<std::string()>& listing) {
+        if (!unix) return listing();
+        try {
+            return listing();
+        } catch (const CFtpClient::FTPException& e) {
+            if (e.ConnectionLost()) throw;
+        }
+        return std::string();
+    };
+    const CListingIndex listing(unix ? list([&] { return c.ListFolderToText(first.RemoteDir); }) : std::string());
+    std::vector<std::pair<size_t, const CFileItem*>> sameMinute, unshown;
+    for (const auto& [k, recorded] : targets) {
+        std::string lines = unix ? listing.ItemLines(recorded) : std::string();
+        if (lines.empty())
+            lines = ItemListingLines(recorded,
+                                     list([&] { return c.ListToText(recorded.RemoteDir + recorded.FileName); }));
+        CFileItem listed;
+        switch (LookAtLines(recorded, lines, listed)) {
+        case Listed::Changed:
+            found.push_back(k);
+            break;
+        case Listed::SameMinute:
+            sameMinute.emplace_back(k, &recorded);
+            break;
+        case Listed::NotShown:
+            if (unix) unshown.emplace_back(k, &recorded);
+            break;
+        case Listed::Same:
+            break;
+        }
+    }
+    if (!sameMinute.empty()) {
+        std::vector<std::string> paths;
+        for (const auto& [k, recorded] : sameMinute) paths.push_back(recorded->RemoteDir + recorded->FileName);
+        std::vector<int> seconds;
+        try {
+            seconds = c.GetModificationSeconds(paths);
+        } catch (const CFtpClient::FTPException& e) {
+            if (e.ConnectionLost()) throw;
+        }
+        for (size_t i = 0; i < seconds.size() && i < sameMinute.size(); ++i)
+            if (seconds[i] >= 0 && seconds[i] != SecondOfTime(sameMinute[i].second->RemoteModTime))
+                found.push_back(sameMinute[i].first);
+    }
+    if (!unshown.empty()) {
+        const std::time_t offset = ListingClockOffset(c, listing, first);
+        for (const auto& [k, recorded] : unshown)
+            if (UnshownTargetChanged(c, *recorded, offset)) found.push_back(k);
+    }
+    return found;
 }
 
 // One question names them all; No (the default) leaves them. A run nobody
@@ -235,7 +436,10 @@ void CServerChangeGuard::HoldChanged(const std::vector<size_t>& changed) {
     if (!unattended && Prompter().AskDefaultNo(BothChangedQuestion(named, true, m_bBeforeRun),
                                                MsgIcon::Question) == Answer::Yes)
         return;
-    for (size_t k : changed) m_held[k] = true;
+    for (size_t k : changed) {
+        m_held[k] = true;
+        if (t_runHeld) t_runHeld->insert(RemoteTargetKey(m_items[k]));
+    }
     if (!unattended) return;
     std::lock_guard<std::mutex> g(g_heldMutex);
     for (const CFileItem& item : named) {

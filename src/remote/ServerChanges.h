@@ -6,12 +6,14 @@
 #include <ctime>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/FileItem.h"
 
 class CProgramData;
 class CFtpClient;
+class CListingIndex;
 
 // A real remote time, not one of the two reserved values.
 bool IsRealRemoteTime(std::time_t t);
@@ -26,7 +28,9 @@ int ListedTimeUnit(const CFileItem& item, const std::string& lines);
 // Whether the remote time recorded at the last transfer (recorded) and one
 // just read (checked) are the same, compared to the coarser of the two: a
 // time read to the minute says nothing of seconds, a date alone nothing of
-// the clock.
+// the clock. A recorded time is taken to its second, also a second of 0
+// read back from the stored file (which does not keep whether the second
+// was known): where only that second tells, MDTM decides.
 bool SameRemoteTime(const CFileItem& recorded, const CFileItem& checked);
 
 // The remote state the last transfer of the item's remote file recorded:
@@ -37,13 +41,22 @@ CFileItem RecordedTransfer(const CProgramData& data, const CFileItem& item);
 // What a send that left the item hands back: the item as the run found it,
 // marked changed on the server. An item that never went takes the state of
 // an item of the loaded sessions for the same pair of files that did, so
-// that handing it back does not clear the time that item recorded.
+// that handing it back does not clear the time that item recorded. Where
+// an item for the same pair of files recorded a later transfer (another
+// basket's part of the same run), the item takes that record: a record is
+// never moved back in time. An item whose last transfer recorded no time
+// keeps none.
 CFileItem HeldItemState(const CProgramData& data, const CFileItem& item);
-// Whether the item's own listing lines show its remote file changed since
-// recorded: another time or size. Within the recorded minute the exact
-// second is asked (MDTM) where the recorded one is known. A file the lines
-// do not show, or a recorded state without a time of its own, shows nothing.
-bool ListingShowsChange(CFtpClient& c, const CFileItem& recorded, const std::string& lines);
+// How far the clock of a folder's listing stands from MDTM's (a server may
+// list its local time while MDTM gives UTC), in whole minutes, found on the
+// first files the listing shows with their clock; 0 where none tells.
+std::time_t ListingClockOffset(CFtpClient& c, const CListingIndex& listing, const CFileItem& like);
+// The state of the item's remote file by the commands that name one file
+// exactly, for a file its folder's listing leaves out: its size by SIZE (-1
+// where SIZE tells none) and its time by MDTM, put on the listing's clock
+// (clockOffset) and known to the second. False where MDTM gives no time
+// (the time is left as it was). timeCode, sizeCode: the two reply codes.
+bool ReadExactRemoteState(CFtpClient& c, CFileItem& item, std::time_t clockOffset, int& timeCode, int& sizeCode);
 
 // A run that nobody attends (auto-sync, started by the timer): it asks
 // nothing and names what it leaves. Set for the lifetime of the object, on
@@ -64,12 +77,38 @@ bool IsUnattendedRun();
 // once while they stay.
 std::vector<std::string> TakeHeldLines();
 
+// A run over several baskets, for its lifetime on the thread that runs it:
+// each basket's part sees what the parts before wrote. The records of the
+// files they sent go into the run's copy of the data (the later baskets'
+// items of the same files are gathered from it), and a file a part left
+// because it changed on the server is left by the later parts too, without
+// asking again.
+class CServerChangeRun {
+public:
+    explicit CServerChangeRun(CProgramData& data);
+    ~CServerChangeRun();
+    CServerChangeRun(const CServerChangeRun&) = delete;
+    CServerChangeRun& operator=(const CServerChangeRun&) = delete;
+    // The results one basket's part left in the transfer list.
+    void TakeResults(const std::vector<CFileItem>& results);
+
+private:
+    CProgramData& m_data;
+    std::set<std::string> m_held;  // the remote files left so far
+    std::set<std::string>* m_previous;
+};
+
 // Before a send overwrites anything: the targets changed on the server
 // since their last transfer. At the first item of each account the run
 // reaches, every folder its items of that account write into is listed
-// once; the changed targets are named in one question (No by default) or,
-// in a run nobody attends, left and named. Items already marked changed on
-// the server were asked about before the run started.
+// once and each target looked up in it by name; the changed targets are
+// named in one question (No by default) or, in a run nobody attends, left
+// and named. Within the minute the listing shows, the targets' exact
+// seconds are asked (MDTM) all at once; a target the listing leaves out is
+// looked at by the commands that name one file exactly (MDTM, SIZE), and
+// one they cannot tell apart from a changed one counts as changed. Items
+// already marked changed on the server were asked about before the run
+// started.
 class CServerChangeGuard {
 public:
     // items: the run's items as it holds them (renamed accounts included).
@@ -86,6 +125,10 @@ public:
 private:
     void CheckAccount(const std::string& host, const std::string& user);
     std::vector<size_t> FindChanged(const std::vector<size_t>& indices, std::string host, std::string user);
+    // The targets of one remote folder (index and recorded state) that
+    // changed on the server, on a connection to their account.
+    std::vector<size_t> FindChangedInFolder(CFtpClient& c,
+                                            const std::vector<std::pair<size_t, CFileItem>>& targets);
     void HoldChanged(const std::vector<size_t>& changed);
 
     CProgramData& m_data;

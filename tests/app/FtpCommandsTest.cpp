@@ -4,6 +4,7 @@
 #include <QToolBar>
 #include <fstream>
 #include <sys/stat.h>
+#include <thread>
 #include <utime.h>
 
 #include "FtpWindowFixture.h"
@@ -753,6 +754,123 @@ TEST_F(FtpWindowTest, F5AsksOverAServerChangeNoStatusCheckSawAlsoAfterARestart) 
     EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes\nfrom the server\n");
     w.ExecuteCommand(32574);  // auto-sync off
 }
+
+// "To Remote" over two baskets that hold the same file, on the servers
+// sites are hosted on: the second basket's part sees what the first one's
+// sent, so nothing asks about the run's own send and no record goes back to
+// the time before it, also after a restart. A change made on the server is
+// asked about once for the run, and No leaves it in both baskets.
+class PutAllOverBaskets : public FtpWindowTest, public ::testing::WithParamInterface<std::string> {
+protected:
+    void SetUp() override {
+        FtpWindowTest::SetUp();
+        if (IsSkipped()) return;
+        int listening = 0;
+        if (GetParam() == "vsftpd") {
+            vs = std::make_unique<qvltest::VsftpdServer>("");
+            if (!vs->ok()) GTEST_SKIP() << vs->why();
+            listening = vs->port();
+        } else {
+            pure = std::make_unique<qvltest::PureFtpdServer>();
+            if (!pure->ok()) GTEST_SKIP() << pure->why();
+            listening = pure->port();
+        }
+        if (work.path().empty()) GTEST_SKIP() << "cannot make a folder for the test user";
+        port.reset();
+        port = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(listening).c_str());
+    }
+    void TearDown() override {
+        FtpWindowTest::TearDown();
+        vs.reset();
+        pure.reset();
+    }
+    // Baskets "X" and "Y", each holding f.txt, which goes to the test user's folder.
+    void MakeArea() {
+        CProgramData d;
+        AddLoopbackSession(d, Local());
+        d.InsertBasket("X", 0, 0, 0);
+        d.InsertBasket("Y", 0, 0, 1);
+        std::filesystem::create_directories(Local());
+        WriteFile(Local() + "f.txt", "first\n");
+        for (int b = 0; b < 2; ++b) {
+            CFileItem it = Item("f.txt", Local(), true);
+            it.RemoteDir = work.dir();
+            d.InsertFileItems(0, 0, b, 0, it);
+            d.GetFileItemPtr(0, 0, b, 0)->RefreshLocalTime();
+        }
+        AddLoopbackAccount(d);
+        ASSERT_TRUE(d.SaveMasterFile(g_strSessionInfoDir + kMasterFileName));
+    }
+    void PressPutAllOnBothBaskets() {
+        QToolBar* bar = frame->ToolBar(141);
+        bar->show();
+        frame->BasketList()->clearSelection();
+        for (int r = 0; r < 2; ++r) frame->BasketList()->topLevelItem(r)->setSelected(true);
+        prompter.entries.clear();
+        QTest::mouseClick(bar->widgetForAction(frame->Action(32565)), Qt::LeftButton);
+        Finish();
+        Tick();
+    }
+    std::time_t ServerTime() {
+        struct stat st {};
+        EXPECT_EQ(::stat((work / "f.txt").c_str(), &st), 0);
+        return st.st_mtime;
+    }
+    // A second later, so that the server's time of the next send differs.
+    void EditHere(const std::string& text) {
+        const std::time_t was = ServerTime();
+        while (std::time(nullptr) <= was + 1) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        WriteFile(Local() + "f.txt", text);
+    }
+
+    qvltest::UserDir work;
+    std::unique_ptr<qvltest::VsftpdServer> vs;
+    std::unique_ptr<qvltest::PureFtpdServer> pure;
+};
+
+TEST_P(PutAllOverBaskets, EachBasketSeesWhatTheRunSent) {
+    MakeArea();
+    CMainFrame& w = Open();
+    SelectRows({0});
+    w.ExecuteCommand(32564);  // sent once from "X"
+    Finish();
+    Tick();
+    ASSERT_EQ(ReadFile(work / "f.txt"), "first\n") << Log();
+
+    EditHere("second\n");
+    PressPutAllOnBothBaskets();
+    EXPECT_TRUE(prompter.Questions().empty()) << prompter.Questions()[0];
+    EXPECT_EQ(ReadFile(work / "f.txt"), "second\n") << Log();
+    for (int b = 0; b < 2; ++b) {
+        const CFileItem it = w.Data().GetFileItem(0, 0, b, 0);
+        EXPECT_EQ(it.IsRemoteModified, "No") << b;
+        EXPECT_EQ(it.RemoteModTime, ServerTime()) << b << Log();
+    }
+
+    // Saved and started again: the next send asks nothing either.
+    w.ExecuteCommand(32580);
+    frame->close();
+    frame.reset();
+    Open();
+    EditHere("third\n");
+    PressPutAllOnBothBaskets();
+    EXPECT_TRUE(prompter.Questions().empty()) << prompter.Questions()[0];
+    EXPECT_EQ(ReadFile(work / "f.txt"), "third\n") << Log();
+
+    // Changed on the server: one question for the run; No keeps it.
+    EditHere("fourth\n");
+    WriteFile(work / "f.txt", "from the server\n");
+    EditHere("fifth\n");
+    PressPutAllOnBothBaskets();
+    EXPECT_EQ(prompter.Questions().size(), 1u) << Log();
+    EXPECT_EQ(ReadFile(work / "f.txt"), "from the server\n") << Log();
+    for (int b = 0; b < 2; ++b) EXPECT_EQ(frame->Data().GetFileItem(0, 0, b, 0).IsRemoteModified, "Yes") << b;
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, PutAllOverBaskets, ::testing::Values("vsftpd", "pure-ftpd"),
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                             return info.param == "vsftpd" ? std::string("vsftpd") : std::string("pureftpd");
+                         });
 
 TEST_F(FtpWindowTest, LocalStatusReportAndFolderRepairsAskFirst) {
     MakeFtpArea();

@@ -274,8 +274,11 @@ TEST_P(RealServers, ASendReplacesTheServersCopyWholeOrNotAtAll) {
     EXPECT_EQ(entries[0].strName, "big.bin");
 }
 
+// Fetched with its time at a full minute, the file records second 0, which
+// the stored file keeps as any listing's minute: read back after a restart,
+// an edit on the server within that minute, of the same size, is still seen
+// by the status check and by the next send.
 TEST_P(RealServers, TheStatusCheckFindsATabInANameAndAnEditWithinARecordAtAFullMinute) {
-    // Fetched with its time at a full minute, the file records second 0.
     const std::time_t minute = (std::time(nullptr) - 7200) / 60 * 60;
     WriteFile(serverDir + "minute.html", "<p>first</p>\n");
     SetModificationTime(serverDir + "minute.html", minute);
@@ -285,14 +288,37 @@ TEST_P(RealServers, TheStatusCheckFindsATabInANameAndAnEditWithinARecordAtAFullM
     Run(false, {0});
     ASSERT_EQ(Items()[0].IsFTPed, "Yes");
     ASSERT_EQ(Items()[0].RemoteModTime, minute);
+    const auto restart = [&] {
+        for (CFileItem& it : Items()) {
+            it.SetRemoteTimeFromText(it.GetRemoteTimeText());
+            it.RemoteSecondKnown = false;
+            it.RemoteSize = -1;
+            it.IsRemoteModified = "No";
+        }
+    };
+    restart();
+    CheckStatus();
+    EXPECT_EQ(Items()[0].IsRemoteModified, "No") << trace.All();
 
     // Edited on the server in the same minute.
-    WriteFile(serverDir + "minute.html", "<p>edited on the server</p>\n");
+    WriteFile(serverDir + "minute.html", "<p>FIRST</p>\n");
     SetModificationTime(serverDir + "minute.html", minute + 20);
     CheckStatus();
     EXPECT_EQ(Items()[0].IsRemoteModified, "Yes") << trace.All();
     EXPECT_EQ(Items()[1].IsRemoteMissing, "No") << trace.All();
     EXPECT_EQ(trace.All().find("Missing from remote directory."), std::string::npos) << trace.All();
+
+    // And here: the send asks, and No keeps the server's copy.
+    restart();
+    WriteFile(local / "minute.html", "<p>mine</p>\n");
+    RecordingPrompter prompter;  // answers No
+    ScopedPrompter asking(prompter);
+    Run(true, {0});
+    ASSERT_EQ(prompter.Questions().size(), 1u) << trace.All();
+    EXPECT_NE(prompter.Questions()[0].find(local.dir() + "minute.html  (127.0.0.1:" + remoteDir + "minute.html)"),
+              std::string::npos)
+        << prompter.Questions()[0];
+    EXPECT_EQ(ReadFile(serverDir + "minute.html"), "<p>FIRST</p>\n");
 }
 
 TEST_P(RealServers, AServerEditFiveSecondsOrNoneAfterTheUploadIsReported) {
@@ -486,6 +512,83 @@ TEST_P(RealServers, TheStatusCheckReadsLinksBracketsAndClosedFoldersAsTheServerH
         EXPECT_EQ(Items()[i].IsRemoteModified, "No") << Items()[i].FileName;
     }
     EXPECT_EQ(Items()[5].IsRemoteMissing, "Yes");
+}
+
+// A target its folder's listing leaves out (a dot file, which pure-ftpd's
+// one-name LIST also reads as two patterns; a name vsftpd's hide_file
+// hides; a file in a folder the user may not list) is looked at by MDTM and
+// SIZE: a change on the server, also within the minute of the last
+// transfer, is asked about, and an unchanged hidden target is sent without
+// a question. The status check finds the changes the same way.
+TEST_P(RealServers, ASendAsksOverAServerChangeTheListingDoesNotShow) {
+    if (GetParam() == "pyftpdlib") GTEST_SKIP() << "runs as root: it lists every file";
+    if (GetParam() == "vsftpd") {
+        env.reset();
+        vs.reset();
+        vs = std::make_unique<VsftpdServer>("", "hide_file={*[1]*}\n");
+        ASSERT_TRUE(vs->ok()) << vs->why();
+        port = vs->port();
+        env = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(port).c_str());
+    }
+    uid_t uid;
+    gid_t gid;
+    std::string home;
+    ASSERT_TRUE(TestUserIds(uid, gid, home));
+    // Sent an hour ago, as the server's times show.
+    const std::time_t earlier = (std::time(nullptr) - 3600) / 60 * 60 + 17;
+    const std::vector<std::string> names = {"a.txt", ".b [1].txt", "z [1].txt"};
+    for (const std::string& n : names) {
+        WriteFile(serverDir + n, n + "\n");
+        ASSERT_EQ(::chown((serverDir + n).c_str(), uid, gid), 0);
+        SetModificationTime(serverDir + n, earlier);
+        WriteFile(local / n, n + " edited here\n");
+    }
+    // And a folder the user may enter but not list.
+    ASSERT_EQ(::mkdir((serverDir + "blind").c_str(), 0755), 0);
+    WriteFile(serverDir + "blind/unseen.txt", "unseen\n");
+    ASSERT_EQ(::chown((serverDir + "blind/unseen.txt").c_str(), uid, gid), 0);
+    SetModificationTime(serverDir + "blind/unseen.txt", earlier);
+    ASSERT_EQ(::chown((serverDir + "blind").c_str(), uid, gid), 0);
+    ASSERT_EQ(::chmod((serverDir + "blind").c_str(), 0311), 0);
+    WriteFile(local / "unseen.txt", "unseen, edited here\n");
+    Add({names[0], names[1], names[2], "unseen.txt"});
+    Items()[3].RemoteDir = remoteDir + "blind/";
+    for (CFileItem& it : Items()) {
+        it.IsFTPed = "Yes";
+        it.RemoteModTime = earlier;
+        it.IsBinaryFile = true;
+    }
+    // Changed on the server within that minute, to a text of the same size.
+    WriteFile(serverDir + ".b [1].txt", ".B [1].TXT\n");
+    SetModificationTime(serverDir + ".b [1].txt", earlier + 20);
+    WriteFile(serverDir + "blind/unseen.txt", "UNSEEN\n");
+    SetModificationTime(serverDir + "blind/unseen.txt", earlier + 60);
+
+    RecordingPrompter prompter;  // answers No
+    ScopedPrompter asking(prompter);
+    Run(true, {0, 1, 2, 3});
+    ASSERT_EQ(prompter.Questions().size(), 1u) << trace.All();
+    const std::string question = prompter.Questions()[0];
+    EXPECT_NE(question.find("   " + local.dir() + ".b [1].txt  (127.0.0.1:" + remoteDir + ".b [1].txt)\r\n   " +
+                            local.dir() + "unseen.txt  (127.0.0.1:" + remoteDir + "blind/unseen.txt)"),
+              std::string::npos)
+        << question;
+    EXPECT_EQ(ReadFile(serverDir + "blind/unseen.txt"), "UNSEEN\n");
+    EXPECT_EQ(question.find("z [1].txt"), std::string::npos) << question;
+    EXPECT_EQ(question.find("a.txt"), std::string::npos) << question;
+    EXPECT_EQ(ReadFile(serverDir + ".b [1].txt"), ".B [1].TXT\n");
+    EXPECT_EQ(ReadFile(serverDir + "z [1].txt"), "z [1].txt edited here\n") << trace.All();
+    EXPECT_EQ(ReadFile(serverDir + "a.txt"), "a.txt edited here\n") << trace.All();
+    EXPECT_EQ(Items()[1].IsRemoteModified, "Yes");
+
+    // The status check reads them by the same commands.
+    for (CFileItem& it : Items()) it.IsRemoteModified = "No";
+    CheckStatus();
+    for (size_t i : {1u, 3u}) EXPECT_EQ(Items()[i].IsRemoteModified, "Yes") << Items()[i].FileName << trace.All();
+    EXPECT_TRUE(trace.Has("Last FTP time: " + FormatStoredTimeForDisplay(FormatStoredTime(earlier)) +
+                          ".  Remote file time: " + FormatStoredTimeForDisplay(FormatStoredTime(earlier + 20)) +
+                          ".  File: .b [1].txt"))
+        << trace.All();
 }
 
 // The window closing (or an end signal) while a file goes straight over
