@@ -111,6 +111,28 @@ int RemoteFileExistsExactly(CFtpClient& c, const std::string& path) {
     return code == 213 ? 1 : code == 550 ? 0 : -1;
 }
 
+// A sent file its folder's listing leaves out (a dot file, a name the
+// one-name listing reads as a pattern): shown where the server has it under
+// its own name; true, with what the commands that name it exactly tell of
+// it in exact, where they tell its time.
+bool ReadUnshownSentFile(CFtpClient& c, const CFileItem& item, bool& shown, CFileItem& exact) {
+    shown = RemoteFileExistsExactly(c, item.RemoteDir + item.FileName) == 1;
+    if (!shown) return false;
+    exact = item;
+    int timeCode = 0, sizeCode = 0;
+    return ReadExactRemoteState(c, exact, 0, timeCode, sizeCode);
+}
+
+// The item records the exact state read for a file no listing shows, so
+// that a later change on the server shows against it.
+void TakeExactState(CFileItem& item, const CFileItem& exact) {
+    item.RemoteModTime = exact.RemoteModTime;
+    item.RemoteSecondKnown = exact.RemoteSecondKnown;
+    item.RemoteTimeUnit = exact.RemoteTimeUnit;
+    item.RemoteSize = exact.RemoteSize;
+    item.IsRemoteMissing = "No";
+}
+
 // How one send that may go through a temporary name goes.
 struct SendPlan {
     bool viaTemporary = false;
@@ -1019,16 +1041,18 @@ void CTransferRun::RecordResult(Step& s) {
         m_folders[m_folderOf[at]].waiting.push_back({s.index, item, s.sent});
     } else if (g_bFtpUpdate) {
         std::string listing;
-        bool shown = true;
+        bool shown = true, exactKnown = false;
+        CFileItem exact;
         RunWithReconnect(m_data, s.host, s.user, true, [&](CFtpClient& c) {
             listing = ListItemLines(c, item);
             if (ItemListingLines(item, listing).empty() && m_bToRemote && item.GetHostKind() == "UNIX")
-                shown = RemoteFileExistsExactly(c, item.RemoteDir + item.FileName) == 1;
+                exactKnown = ReadUnshownSentFile(c, item, shown, exact);
         });
         const std::string lines = ItemListingLines(item, listing);
         std::string status;
         item.UpdateRemoteStatus(lines, status);
         KeepRemoteSecond(item, AskRemoteSecond(m_data, s.host, s.user, item));
+        if (exactKnown) TakeExactState(item, exact);
         if (shown)
             ConfirmSentCopy(item, lines, s.sent);
         else
@@ -1108,7 +1132,8 @@ void CTransferRun::UpdateWaitingItem(ListingAccount& on, const ListingByName& by
                                      const int* second) {
     CFileItem& item = entry.item;
     std::string lines = ItemListingLines(item, OwnListingText(byName, item));
-    bool shown = true;
+    bool shown = true, exactKnown = false;
+    CFileItem exact;
     if (lines.empty()) {
         // Not in the folder's listing (a server may cut a long one
         // short): the file itself is listed, as it was, and a sent file
@@ -1118,7 +1143,7 @@ void CTransferRun::UpdateWaitingItem(ListingAccount& on, const ListingByName& by
                 lines = ItemListingLines(item, c.ListToText(item.RemoteDir + item.FileName));
                 if (lines.empty()) lines = ListItemLinesByPattern(c, item);
                 if (lines.empty() && m_bToRemote && item.GetHostKind() == "UNIX")
-                    shown = RemoteFileExistsExactly(c, item.RemoteDir + item.FileName) == 1;
+                    exactKnown = ReadUnshownSentFile(c, item, shown, exact);
             });
         } catch (const CFtpClient::FTPException& e) {
             LogFtpFailure(e, "", true);
@@ -1128,6 +1153,7 @@ void CTransferRun::UpdateWaitingItem(ListingAccount& on, const ListingByName& by
     std::string status;
     item.UpdateRemoteStatus(lines, status);
     KeepRemoteSecond(item, second ? *second : RemoteSecondOf(on, item));
+    if (exactKnown) TakeExactState(item, exact);
     if (shown)
         ConfirmSentCopy(item, lines, entry.sent);
     else

@@ -589,6 +589,26 @@ TEST_P(RealServers, ASendAsksOverAServerChangeTheListingDoesNotShow) {
                           ".  Remote file time: " + FormatStoredTimeForDisplay(FormatStoredTime(earlier + 20)) +
                           ".  File: .b [1].txt"))
         << trace.All();
+
+    // Sent over, the file the listing leaves out records what MDTM
+    // and SIZE tell of it: nothing is asked while the server's copy stays
+    // as sent, and a change made there after it is asked about again.
+    const std::string hidden = serverDir + ".b [1].txt";
+    Run(true, {1});
+    ASSERT_EQ(ReadFile(hidden), ".b [1].txt edited here\n") << trace.All();
+    EXPECT_EQ(Items()[1].IsRemoteMissing, "No");
+    WriteFile(local / ".b [1].txt", ".b [1].txt edited again\n");
+    prompter.entries.clear();
+    Run(true, {1});
+    EXPECT_TRUE(prompter.Questions().empty()) << trace.All();
+    EXPECT_EQ(ReadFile(hidden), ".b [1].txt edited again\n");
+    WriteFile(hidden, ".B [1].TXT EDITED AGAIN\n");
+    SetModificationTime(hidden, std::time(nullptr) + 120);
+    WriteFile(local / ".b [1].txt", ".b [1].txt edited thrice\n");
+    prompter.entries.clear();
+    Run(true, {1});
+    EXPECT_EQ(prompter.Questions().size(), 1u) << trace.All();
+    EXPECT_EQ(ReadFile(hidden), ".B [1].TXT EDITED AGAIN\n");
 }
 
 // The window closing (or an end signal) while a file goes straight over
