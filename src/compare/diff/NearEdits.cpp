@@ -67,6 +67,8 @@
 // full way.
 #include <algorithm>
 #include <cstdint>
+#include <new>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -504,7 +506,13 @@ bool CTextDiff::NearEditsRuns(const LineSource& left, uint32_t head, uint32_t ta
                               const std::vector<std::string_view>& middle, std::vector<CDiffChange>& runs) {
     const uint32_t nL = static_cast<uint32_t>(left.count);
     if (middle.size() > kNearEditsLines || head + tail > nL) return false;
-    EditsMatch<LineSource> match(left, nL, head, tail, middle);
+    std::optional<EditsMatch<LineSource>> made;
+    try {
+        made.emplace(left, nL, head, tail, middle);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    EditsMatch<LineSource>& match = *made;
     const CDiffFileText* text = !left.views && !left.lines && !left.stored ? left.text : nullptr;
     auto walk = [&](auto&& take) {
         if (text && text->sampled) {
@@ -525,5 +533,12 @@ bool CTextDiff::NearEditsRuns(const LineSource& left, uint32_t head, uint32_t ta
             for (uint32_t j = 0; j < nL; ++j) take(j, left[j]);
         }
     };
-    return match.Run(walk, runs);
+    // (Short of memory for the numbers, the full way is taken, with its own
+    // measure of what fits.)
+    try {
+        return match.Run(walk, runs);
+    } catch (const std::bad_alloc&) {
+        runs.clear();
+        return false;
+    }
 }
