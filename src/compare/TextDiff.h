@@ -279,7 +279,7 @@ private:
     // procedure's runs from the lines of the texts involved
     // (diff/NearEdits.cpp).
     static constexpr uint32_t kNearEditsLines = 4096;
-    static constexpr size_t kNearEditsBytes = size_t{1} << 20;
+    static constexpr size_t kNearEditsBytes = size_t{1} << 18;
     // NearCopyRuns where it may hold, else NearEditsRuns.
     static bool FewRuns(const LineSource& left, uint32_t head, uint32_t tail,
                         const std::vector<std::string_view>& middle, std::vector<CDiffChange>& runs);

@@ -65,9 +65,9 @@
 using textdiff::ReadAt;
 
 namespace {
-// Right lines between head and tail taken this way at most, and their bytes.
+// Right lines between head and tail taken this way at most (their bytes:
+// kNearEditsBytes, as for the way of NearEdits.cpp).
 constexpr uint32_t kMiddleLines = 16;
-constexpr size_t kMiddleBytes = size_t{1} << 16;
 constexpr size_t kPiece = size_t{1} << 18;
 
 
@@ -320,6 +320,7 @@ bool CTextDiff::CompareNearCopy(int fd, size_t rightSize, size_t knownHead) {
     if (!ReadAt(fd, bytes.data(), bytes.size() - 1, middleFrom) || ReadAt(fd, bytes.data(), 1, rightSize))
         return false;
     bytes.pop_back();
+    if (textdiff::CountLineFeeds(bytes) > kNearEditsLines) return false;
     const std::vector<std::string_view> middle = SplitLines(bytes);
     const LineSource leftLines{nullptr, nullptr, nL, &m_LeftText};
     if (!FewRuns(leftLines, head, nL - tailLine, middle, m_Runs)) return false;
