@@ -296,7 +296,25 @@ TEST(CompareFiles, NearCopiesWithADeletionABlockOrEditsCloseTogetherGiveThePlain
     TempDir tmp;
     std::mt19937 rng(58);
     const std::vector<std::string> pool = {"", "", "}", "{", "  return 0;"};
-    for (int round = 0; round < 600; ++round) {
+    // First a head of 4 lines, a middle of 5 and a long tail. Right line 4
+    // runs 4 lines at left line 30 (in the tail, 4 lines from the end of
+    // the part before it): scanned again within that part, it finds 3 at
+    // left line 6, which a scan of the middle alone steps over.
+    std::vector<std::string> tail;
+    for (int k = 0; k < 40; ++k) tail.push_back("u" + std::to_string(k));
+    tail.insert(tail.begin() + 20, {"a", "b", "c", "m1", "X"});
+    for (int round = -1; round < 600; ++round) {
+        if (round == -1) {
+            std::vector<std::string> left = {"x", "y", "a", "v", "q", "a", "a", "b", "c", "r"};
+            std::vector<std::string> right = {"x", "y", "a", "v", "a", "b", "c", "m1", "m2"};
+            left.insert(left.end(), tail.begin(), tail.end());
+            right.insert(right.end(), tail.begin(), tail.end());
+            const RandomPair p{Lines(left), Lines(right)};
+            CTextDiff lists;
+            lists.Compare(p.left, p.right);
+            ASSERT_EQ(Describe(lists.GetRuns()), Describe(ReferenceDiff(CDiffOptions()).Compare(p.left, p.right)));
+            continue;
+        }
         // Every other round: a few edits within 400 lines about the middle
         // of 500 to 3,500 lines (the middle's lines then scanned in the
         // first pass as well).
