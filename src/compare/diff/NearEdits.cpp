@@ -21,7 +21,9 @@
 // i + 1's text can give more than 1, so only the places of the pair of texts
 // are looked at, each only where the scan's steps of b + 1 land on it (a
 // place the steps land on before it has no longer run, and the scan ends at
-// the first place where min(L - j + 1, R) <= b, a number that only falls).
+// the first place where min(L - j + 1, R) <= b, a number that only falls);
+// where the steps left are fewer than the places, the places the steps land
+// on are told by their numbers instead.
 // J, the longest run that holds head line H - 1 and right line H, is
 // measured along the diagonals of the places of that pair of texts.
 //
@@ -63,8 +65,9 @@
 // first line steps over the left tail's first line (as a scan among many
 // places of its text does), k = 1, 2, ... up to 62 are tried in turn, the
 // scans over all left lines from 0 or from H kept between them. Where a
-// condition fails, or the looking takes long, the inputs are matched the
-// full way.
+// condition fails, or the looking takes long (more than a step a left
+// line, or most left lines of the numbered texts: lines of few texts), the
+// inputs are matched the full way.
 #include <algorithm>
 #include <cstdint>
 #include <new>
@@ -189,7 +192,7 @@ public:
         m_nR = head + m_nM + tail;
         m_nTailFrom = nL - tail;
         m_nML = m_nTailFrom - head;
-        m_nBudget = 4 * int64_t{nL} + 4096;
+        m_nBudget = int64_t{nL} + 4096;
     }
 
     // walk(take) hands take(j, text) every left line in order.
@@ -347,12 +350,21 @@ private:
         for (uint32_t key : keys)
             if (m_Pairs.Add(key, static_cast<uint32_t>(m_Places.size())) == m_Places.size()) m_Places.emplace_back();
         uint32_t before = 0;  // the number of the line before
+        uint32_t numbered = 0;
+        bool given = false;
         walk([&](uint32_t j, std::string_view text) {
+            if (given) return;
+            // (Checked every 64K lines as well.)
+            if ((j & 0xFFFF) == 0xFFFF && uint64_t{numbered} * 5 > uint64_t{j} * 3) {
+                given = true;
+                return;
+            }
             uint32_t id = m_Ids[j];
             if (id == 0) {
                 id = m_Texts.Find(text);
                 m_Ids[j] = static_cast<uint16_t>(id);
             }
+            numbered += id != 0;
             if (id != 0 && m_Scanned[id]) {
                 if (m_First[id] == kNone) m_First[id] = j;
                 if (j >= H && m_FirstFromHead[id] == kNone) m_FirstFromHead[id] = j;
@@ -364,6 +376,10 @@ private:
             before = id;
         });
         m_nBudget -= m_nL / 8;
+        // Where most left lines are of the texts looked at (lines of few
+        // texts), their places would take longer to look at than the full
+        // way.
+        if (given || uint64_t{numbered} * 5 > uint64_t{m_nL} * 3) m_nBudget = -1;
     }
 
     // The procedure's scan of right line i (a numbered text) over left lines
@@ -394,21 +410,38 @@ private:
         auto maxAt = [&](uint32_t j) { return std::min(last - j + 1, left); };
         uint32_t b = Length(i, first, maxAt(first)), start = first, j = first + b + 1;
         if (i + 1 < m_nR) {
-            const uint32_t g = m_Pairs.Find(t << 16 | RightNumber(i + 1));
+            const uint32_t u = RightNumber(i + 1);
+            const uint32_t g = m_Pairs.Find(t << 16 | u);
             if (g != kNone) {
                 const std::vector<uint32_t>& places = m_Places[g];
-                for (auto it = std::lower_bound(places.begin(), places.end(), j); it != places.end(); ++it) {
-                    const uint32_t o = *it;
-                    --m_nBudget;
-                    if (o < j) continue;
-                    if (o > last || maxAt(o) <= b) break;
-                    if ((o - j) % (b + 1) != 0) continue;
+                auto it = std::lower_bound(places.begin(), places.end(), j);
+                // The next place of the pair the steps land on: found among
+                // the places, or by the steps themselves where they are fewer.
+                while (it != places.end() && j <= last && maxAt(j) > b) {
+                    uint32_t o = kNone;
+                    if ((last - j) / (b + 1) + 1 < static_cast<size_t>(places.end() - it)) {
+                        for (uint32_t q = j; q <= last && maxAt(q) > b; q += b + 1) {
+                            --m_nBudget;
+                            if (m_Ids[q] == t && q + 1 < m_nL && m_Ids[q + 1] == u) {
+                                o = q;
+                                break;
+                            }
+                        }
+                    } else {
+                        while (it != places.end() && (*it - j) % (b + 1) != 0) {
+                            ++it;
+                            --m_nBudget;
+                        }
+                        if (it != places.end() && *it <= last && maxAt(*it) > b) o = *it;
+                    }
+                    if (o == kNone || m_nBudget < 0) break;
                     const uint32_t n = Length(i, o, maxAt(o));
                     if (n > b) {
                         b = n;
                         start = o;
-                        j = o + b + 1;
                     }
+                    j = o + b + 1;
+                    it = std::lower_bound(it, places.end(), j);
                 }
             }
         }
