@@ -378,8 +378,8 @@ private:
         m_nBudget -= m_nL / 8;
         // Where most left lines are of the texts looked at (lines of few
         // texts), their places would take longer to look at than the full
-        // way.
-        if (given || uint64_t{numbered} * 5 > uint64_t{m_nL} * 3) m_nBudget = -1;
+        // way (in files of 64K lines or more: below, the budget will do).
+        if (given || (m_nL > 0xFFFF && uint64_t{numbered} * 5 > uint64_t{m_nL} * 3)) m_nBudget = -1;
     }
 
     // The procedure's scan of right line i (a numbered text) over left lines
