@@ -37,6 +37,17 @@
 #      1M copies of one line
 #      of 40 bytes with one inserted, 1M numbered lines with the middle one
 #      changed
+# With SET=edits the inputs are the edits people make to a file, each made
+# by diff_gen.py near from real source (the system's C headers under
+# /usr/include, then Perl modules and Python modules, each file once,
+# concatenated; source-like lines of diff_gen.py after them where they hold
+# fewer than 4M lines) at 0.5M, 1M, 2M and 4M lines, and from 1M
+# source-like and log lines of diff_gen.py:
+#  16. one line deleted, the nearest blank line deleted, the nearest line
+#      found once deleted
+#  17. 17, 20 or 40 lines in a row changed
+#  18. 2 to 5 edits (a line changed, deleted or inserted) within 100 to 300
+#      lines
 # The tools run side by side: each round runs every tool once on the input,
 # and the table shows the median wall time of the rounds, the highest peak
 # memory (/usr/bin/time -v) and the number of unchanged lines each found.
@@ -51,6 +62,7 @@
 #   REPEAT=N  rounds per input (5); the median time is shown
 #   ONLY=NAME  run only the input of that name (e.g. 1M-0.1%-edited)
 #   SET=shapes  the goal shapes above instead of inputs 1 to 10
+#   SET=edits  the edits above instead of inputs 1 to 10
 #   NO_MINIMAL=1  leave diff --minimal out
 #   CHECK=path/to/other/qvl-diff  compare the reports
 #   BEFORE=path/to/other/qvl-diff  time it too, in the same rounds
@@ -108,6 +120,46 @@ if [ "${SET:-}" = shapes ]; then
     pairs_shapes="$pairs_shapes|1M-source-middle-changed big.txt big-mid.txt|1M-source-line-inserted big.txt big-ins.txt"
     pairs_shapes="$pairs_shapes|1M-source-blank-inserted big.txt big-blank.txt"
     pairs_shapes="$pairs_shapes|1M-one-text-inserted one40.txt one40-ins.txt|1M-numbered-middle-changed num.txt num-mid.txt"
+fi
+pairs_edits=""
+if [ "${SET:-}" = edits ]; then
+    if [ ! -f "$work/real4000k.txt" ]; then
+        # Each file once (the first of those of the same bytes), then
+        # source-like lines where they hold fewer than 4M lines.
+        { find /usr/include -name '*.h' | sort
+          find /usr/share/perl /usr/lib/x86_64-linux-gnu/perl -name '*.pm' | sort
+          find /usr/lib/python3 -name '*.py' | sort; } 2>/dev/null | tr '\n' '\0' | xargs -0 md5sum |
+            awk '!seen[$1]++ { print substr($0, 35) }' | tr '\n' '\0' | xargs -0 cat >"$work/real.all"
+        $gen code 4000000 62 "$work/real.code"
+        cat "$work/real.code" >>"$work/real.all"
+        head -n 4000000 "$work/real.all" >"$work/real4000k.txt"
+        rm -f "$work/real.all" "$work/real.code"
+    fi
+    for n in 500 1000 2000; do
+        [ -f "$work/real${n}k.txt" ] || head -n $((n * 1000)) "$work/real4000k.txt" >"$work/real${n}k.txt"
+    done
+    [ -f "$work/log2.txt" ] || $gen log 1000000 41 "$work/log2.txt"
+    # near SOURCE NAME SHAPE AT: the right file SOURCE-NAME.txt and its pair
+    near() {
+        [ -f "$work/${1%.txt}-$2.txt" ] || $gen near "$work/$1" 61 "$work/${1%.txt}-$2.txt" "$3" "$4"
+        pairs_edits="$pairs_edits|$5-$2 $1 ${1%.txt}-$2.txt"
+    }
+    for n in 500 1000 2000 4000; do
+        near real${n}k.txt del delete 0.5 ${n}k-real
+        near real${n}k.txt del-blank delete-blank 0.3 ${n}k-real
+        near real${n}k.txt del-unique delete-unique 0.7 ${n}k-real
+        near real${n}k.txt block20 block:20 0.4 ${n}k-real
+        near real${n}k.txt edits5 edits:5:300 0.6 ${n}k-real
+    done
+    near real1000k.txt block17 block:17 0.2 1000k-real
+    near real1000k.txt block40 block:40 0.8 1000k-real
+    near real1000k.txt edits2 edits:2:100 0.25 1000k-real
+    near real1000k.txt edits3 edits:3:300 0.1 1000k-real
+    near big.txt del delete 0.5 1000k-code
+    near big.txt block20 block:20 0.4 1000k-code
+    near big.txt edits5 edits:5:300 0.6 1000k-code
+    near log2.txt del delete 0.5 1000k-log
+    near log2.txt edits3 edits:3:200 0.3 1000k-log
 fi
 [ -f "$work/big-edited.txt" ] || $gen edit "$work/big.txt" 0.001 2 "$work/big-edited.txt"
 [ -f "$work/a20k.txt" ] || $gen code 20000 3 "$work/a20k.txt"
@@ -174,7 +226,7 @@ row() {
 
 printf '%-24s %-22s %10s %10s %12s\n' "input" "tool" "time" "peak mem" "unchanged"
 pairs=""
-[ "${SET:-}" = shapes ] || for pair in "1M-0.1%-edited big.txt big-edited.txt" \
+[ "${SET:-}" = shapes ] || [ "${SET:-}" = edits ] || for pair in "1M-0.1%-edited big.txt big-edited.txt" \
             "20k-unrelated a20k.txt b20k.txt" \
             "100k-reversed mid.txt mid-reversed.txt" \
             "1M-reversed big.txt big-reversed.txt" \
@@ -194,6 +246,7 @@ pairs=""
 done
 pairs=${pairs#|}
 [ "${SET:-}" != shapes ] || pairs=${pairs_shapes#|}
+[ "${SET:-}" != edits ] || pairs=${pairs_edits#|}
 old_ifs=$IFS
 IFS='|'
 for pair in $pairs; do

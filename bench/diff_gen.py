@@ -28,6 +28,18 @@ diff_gen.py texts N K WIDTH RATE RUN EOL SEED LEFT RIGHT
                                    own or to other lines of the K), deleted,
                                    or inserted before the line; EOL is "lf" or
                                    "crlf"
+diff_gen.py near IN SEED OUT SHAPE [AT]
+                                   a copy of IN (any bytes) with an edit
+                                   people make, around line AT (a fraction
+                                   of the lines; drawn at random where
+                                   left out): SHAPE "delete" (one line
+                                   deleted), "delete-blank" (the nearest
+                                   blank line deleted), "delete-unique"
+                                   (the nearest line found once deleted),
+                                   "block:N" (N lines in a row changed),
+                                   "edits:K:SPAN" (K edits, each a line
+                                   changed, deleted or inserted, within
+                                   SPAN lines)
 """
 import random
 import sys
@@ -96,8 +108,54 @@ def texts_pair(n, k, width, rate, run, eol, seed, left_path, right_path):
             f.write(sep.join(lines) + sep)
 
 
+def near_copy(src, seed, out, shape, at):
+    rng = random.Random(seed)
+    with open(src, "rb") as f:
+        lines = f.read().split(b"\n")
+    last = lines.pop()  # what follows the last line feed (usually nothing)
+    n = len(lines)
+    k = int(n * at) if at is not None else rng.randrange(n // 10, n - n // 10)
+    if shape == "delete":
+        del lines[k]
+    elif shape in ("delete-blank", "delete-unique"):
+        if shape == "delete-blank":
+            fits = lambda j: lines[j].strip(b"\r") == b""
+        else:
+            counts = {}
+            for line in lines:
+                counts[line] = counts.get(line, 0) + 1
+            fits = lambda j: counts[lines[j]] == 1
+        j = k
+        while not fits(j):
+            j += 1
+        del lines[j]
+    elif shape.startswith("block:"):
+        size = int(shape.split(":")[1])
+        for j in range(k, min(n, k + size)):
+            lines[j] = lines[j] + b" /* changed %d */" % j
+    elif shape.startswith("edits:"):
+        _, count, span = shape.split(":")
+        places = sorted(rng.sample(range(k, min(n, k + int(span))), int(count)), reverse=True)
+        for j in places:
+            what = rng.randrange(3)
+            if what == 0:
+                lines[j] = lines[j] + b" /* changed %d */" % j
+            elif what == 1:
+                del lines[j]
+            else:
+                lines.insert(j, b"inserted %d" % j)
+    else:
+        sys.exit(__doc__)
+    with open(out, "wb") as f:
+        f.write(b"\n".join(lines) + b"\n" + last)
+
+
 def main():
     kind = sys.argv[1]
+    if kind == "near":
+        near_copy(sys.argv[2], int(sys.argv[3]), sys.argv[4], sys.argv[5],
+                  float(sys.argv[6]) if len(sys.argv) > 6 else None)
+        return
     if kind == "texts":
         n, k, width, rate, run = int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4]), float(sys.argv[5]), int(sys.argv[6])
         texts_pair(n, k, width, rate, run, sys.argv[7], int(sys.argv[8]), sys.argv[9], sys.argv[10])

@@ -274,6 +274,17 @@ private:
     bool CompareNearCopyLines(const LineSource& left, const LineSource& right);
     static bool NearCopyRuns(const LineSource& left, uint32_t head, uint32_t tail,
                              const std::vector<std::string_view>& middle, std::vector<CDiffChange>& runs);
+    // The same where the right lines between head and tail are none, many
+    // (up to kNearEditsLines), or also between them on the left: the
+    // procedure's runs from the lines of the texts involved
+    // (diff/NearEdits.cpp).
+    static constexpr uint32_t kNearEditsLines = 4096;
+    static constexpr size_t kNearEditsBytes = size_t{1} << 18;
+    // NearCopyRuns where it may hold, else NearEditsRuns.
+    static bool FewRuns(const LineSource& left, uint32_t head, uint32_t tail,
+                        const std::vector<std::string_view>& middle, std::vector<CDiffChange>& runs);
+    static bool NearEditsRuns(const LineSource& left, uint32_t head, uint32_t tail,
+                              const std::vector<std::string_view>& middle, std::vector<CDiffChange>& runs);
 
     std::vector<CDiffLine> m_Left;
     std::vector<CDiffLine> m_Right;

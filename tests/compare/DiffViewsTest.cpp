@@ -283,3 +283,101 @@ TEST(CompareFiles, ANearCopyFoundFromTheLeftFilesBytesGivesTheRunsReportAndRowsO
         ExpectSameResult(files, lists, round);
     }
 }
+
+// Near copies with the edits people make beyond one line: a line or a
+// block deleted, a block of more than 16 lines changed, and a few edits
+// close together, among lines that repeat (blank lines, braces, a few
+// texts, a repeated block), at the start, the end or inside, either way
+// round. The runs, report and rows are the plain procedure's, over lines
+// held and over files (the scans of the lines between head and tail made
+// from the places of their texts, the runs they keep, the tail taken from
+// one of its first lines).
+TEST(CompareFiles, NearCopiesWithADeletionABlockOrEditsCloseTogetherGiveThePlainProceduresRuns) {
+    TempDir tmp;
+    std::mt19937 rng(58);
+    const std::vector<std::string> pool = {"", "", "}", "{", "  return 0;"};
+    // First a head of 4 lines, a middle of 5 and a long tail. Right line 4
+    // runs 4 lines at left line 30 (in the tail, 4 lines from the end of
+    // the part before it): scanned again within that part, it finds 3 at
+    // left line 6, which a scan of the middle alone steps over.
+    std::vector<std::string> tail;
+    for (int k = 0; k < 40; ++k) tail.push_back("u" + std::to_string(k));
+    tail.insert(tail.begin() + 20, {"a", "b", "c", "m1", "X"});
+    for (int round = -1; round < 600; ++round) {
+        if (round == -1) {
+            std::vector<std::string> left = {"x", "y", "a", "v", "q", "a", "a", "b", "c", "r"};
+            std::vector<std::string> right = {"x", "y", "a", "v", "a", "b", "c", "m1", "m2"};
+            left.insert(left.end(), tail.begin(), tail.end());
+            right.insert(right.end(), tail.begin(), tail.end());
+            const RandomPair p{Lines(left), Lines(right)};
+            CTextDiff lists;
+            lists.Compare(p.left, p.right);
+            ASSERT_EQ(Describe(lists.GetRuns()), Describe(ReferenceDiff(CDiffOptions()).Compare(p.left, p.right)));
+            continue;
+        }
+        // Every other round: a few edits within 400 lines about the middle
+        // of 500 to 3,500 lines (the middle's lines then scanned in the
+        // first pass as well).
+        const bool about = round % 2 == 1;
+        const int n = about ? 500 + static_cast<int>(rng() % 3000)
+                      : round % 5 == 0 ? 1 + static_cast<int>(rng() % 40) : 200 + static_cast<int>(rng() % 2800);
+        const int texts = std::vector<int>{2, 5, 30, 100000}[about ? 2 + round % 4 / 2 : round % 4];
+        const int period = !about && round % 7 == 4 ? 1 + static_cast<int>(rng() % 40) : 0;
+        std::vector<std::string> left;
+        for (int k = 0; k < n; ++k) {
+            if (period) left.push_back(k % 499 == 250 ? "own " + std::to_string(k) : "b" + std::to_string(k % period));
+            else if (rng() % 10 < 3) left.push_back(pool[rng() % pool.size()]);
+            else left.push_back("t" + std::to_string(rng() % texts));
+        }
+        auto other = [&] {
+            switch (rng() % 4) {
+            case 0: return pool[rng() % pool.size()];
+            case 1: return left[rng() % left.size()];
+            case 2: return "t" + std::to_string(rng() % texts);
+            default: return "new " + std::to_string(rng() % 1000);
+            }
+        };
+        std::vector<std::string> right = left;
+        // Anywhere, at either end, near the start or about the middle
+        // (head and tail of nearly the same length).
+        const size_t at = about ? right.size() / 2 - rng() % 100
+                                : std::vector<size_t>{rng() % right.size(), rng() % 2 ? 0 : right.size() - 1,
+                                                      std::min(right.size() - 1, rng() % 6),
+                                                      right.size() / 2 - std::min(right.size() / 2, rng() % 8)}[rng() % 4];
+        switch (about ? 3 : round % 4) {
+        case 0:  // a line or a block deleted
+            right.erase(right.begin() + at, right.begin() + std::min(right.size(), at + 1 + (rng() % 3 ? 0 : rng() % 30)));
+            break;
+        case 1:  // a block changed
+            for (size_t k = at; k < std::min(right.size(), at + 17 + rng() % 24); ++k)
+                right[k] = rng() % 3 ? right[k] + " /*c*/" : other();
+            break;
+        default:  // a few edits close together
+            const size_t span = 1 + rng() % (round % 4 == 2 ? 20 : 400);
+            for (int e = 2 + static_cast<int>(rng() % 4); e > 0 && !right.empty(); --e) {
+                const size_t p = std::min(right.size() - 1, at + rng() % span);
+                switch (rng() % 3) {
+                case 0: right[p] += " /*c*/"; break;
+                case 1: right.erase(right.begin() + p); break;
+                default: right.insert(right.begin() + p, other());
+                }
+            }
+        }
+        if (!about && round % 3 == 2) std::swap(left, right);
+        const RandomPair p{Lines(left), Lines(right)};
+        const std::string end = round % 10 == 5 ? "\r\n" : "\n";
+        auto write = [&](const std::string& path, const std::vector<std::string>& lines) {
+            std::string bytes;
+            for (const std::string& line : lines) bytes += line + end;
+            Write(path, bytes);
+        };
+        write(tmp / "l.txt", left);
+        write(tmp / "r.txt", right);
+        CTextDiff lists, files;
+        lists.Compare(p.left, p.right);
+        ASSERT_EQ(Describe(lists.GetRuns()), Describe(ReferenceDiff(CDiffOptions()).Compare(p.left, p.right)))
+            << "round " << round;
+        ASSERT_TRUE(files.CompareFiles(tmp / "l.txt", tmp / "r.txt"));
+        ExpectSameResult(files, lists, round);
+    }
+}

@@ -46,8 +46,9 @@
 //    the head only the middle and the left middle are left.
 // Where a condition fails (a line of the middle that is also in the left
 // middle or starts long runs, a scan of the first tail line that steps over
-// the left tail, as among lines that repeat) the runs may be others, and the
-// inputs are matched the full way.
+// the left tail, as among lines that repeat), or where no line or more than
+// 16 lines lie between head and tail, the way of NearEdits.cpp is tried,
+// and failing that the inputs are matched the full way.
 #include <unistd.h>
 
 #include <algorithm>
@@ -64,9 +65,9 @@
 using textdiff::ReadAt;
 
 namespace {
-// Right lines between head and tail taken this way at most, and their bytes.
+// Right lines between head and tail taken this way at most (their bytes:
+// kNearEditsBytes, as for the way of NearEdits.cpp).
 constexpr uint32_t kMiddleLines = 16;
-constexpr size_t kMiddleBytes = size_t{1} << 16;
 constexpr size_t kPiece = size_t{1} << 18;
 
 
@@ -263,6 +264,21 @@ bool CTextDiff::NearCopyRuns(const LineSource& left, uint32_t head, uint32_t tai
     return true;
 }
 
+bool CTextDiff::FewRuns(const LineSource& left, uint32_t head, uint32_t tail,
+                        const std::vector<std::string_view>& middle, std::vector<CDiffChange>& runs) {
+    // The short way where the middle is small and none of its lines is a
+    // line of a small left middle (it asks that), else the way of the
+    // edits (NearEdits.cpp).
+    const uint32_t m = static_cast<uint32_t>(middle.size()), tailFrom = static_cast<uint32_t>(left.count) - tail;
+    bool few = m >= 1 && m <= kMiddleLines && head <= tailFrom;
+    for (uint32_t j = head; few && j < tailFrom && tailFrom - head <= kMiddleLines * 4; ++j)
+        few = std::find(middle.begin(), middle.end(), left[j]) == middle.end();
+    if (few && NearCopyRuns(left, head, tail, middle, runs)) return true;
+    if (NearEditsRuns(left, head, tail, middle, runs)) return true;
+    runs.clear();
+    return false;
+}
+
 bool CTextDiff::CompareNearCopy(int fd, size_t rightSize, size_t knownHead) {
     const CDiffFileText& left = m_LeftText;
     const size_t leftSize = left.size, limit = std::min(leftSize, rightSize);
@@ -274,7 +290,7 @@ bool CTextDiff::CompareNearCopy(int fd, size_t rightSize, size_t knownHead) {
     headBytes = std::min(headBytes, limit);
     if (!SameTail(fd, rightSize, left.bytes.get(), leftSize, limit, buffer, tailBytes)) return false;
     // Not a near copy (or not worth it) unless the part between is small.
-    if (headBytes + tailBytes + kMiddleBytes < rightSize) return false;
+    if (headBytes + tailBytes + kNearEditsBytes < rightSize) return false;
     // Head lines end (line feed included) within the same first bytes;
     // tail lines start within the same last bytes, on a line start of both
     // (the right one's place of left line j from the tail on: rightAt(j)).
@@ -298,16 +314,16 @@ bool CTextDiff::CompareNearCopy(int fd, size_t rightSize, size_t knownHead) {
         while (head > 0 && static_cast<int64_t>(left.Start(head)) > rightAt(tailLine)) --head;
     }
     const size_t middleFrom = left.Start(head), middleTo = static_cast<size_t>(rightAt(tailLine));
-    if (middleTo - middleFrom > kMiddleBytes) return false;
+    if (middleTo - middleFrom > kNearEditsBytes) return false;
     std::string bytes(middleTo - middleFrom + 1, '\0');
     // (One more byte: a file that grew meanwhile is matched the full way.)
     if (!ReadAt(fd, bytes.data(), bytes.size() - 1, middleFrom) || ReadAt(fd, bytes.data(), 1, rightSize))
         return false;
     bytes.pop_back();
+    if (textdiff::CountLineFeeds(bytes) > kNearEditsLines) return false;
     const std::vector<std::string_view> middle = SplitLines(bytes);
-    if (middle.size() > kMiddleLines) return false;
     const LineSource leftLines{nullptr, nullptr, nL, &m_LeftText};
-    if (!NearCopyRuns(leftLines, head, nL - tailLine, middle, m_Runs)) return false;
+    if (!FewRuns(leftLines, head, nL - tailLine, middle, m_Runs)) return false;
     // The right lines: the head and tail as the left lines they equal, the
     // lines between as texts of their own.
     auto stored = std::make_unique<RightLines>();
@@ -315,6 +331,7 @@ bool CTextDiff::CompareNearCopy(int fd, size_t rightSize, size_t knownHead) {
     stored->near = true;
     stored->nearHead = head;
     stored->nearTail = tailLine;
+    stored->ownStarts.PushBack(0);
     for (uint32_t m = 0; m < middle.size(); ++m) stored->AddOwn(head + m, middle[m]);
     stored->count = head + middle.size() + (nL - tailLine);
     m_pStored = std::move(stored);
@@ -330,8 +347,8 @@ bool CTextDiff::CompareNearCopyLines(const LineSource& left, const LineSource& r
     // Where they overlap, the longer is the first run (the head on a tie).
     if (head >= tail) tail = std::min({tail, nL - head, nR - head});
     else head = std::min({head, nL - tail, nR - tail});
-    if (nR - head - tail > kMiddleLines) return false;
+    if (nR - head - tail > kNearEditsLines) return false;
     std::vector<std::string_view> middle;
     for (size_t k = head; k < nR - tail; ++k) middle.push_back(right[k]);
-    return NearCopyRuns(left, static_cast<uint32_t>(head), static_cast<uint32_t>(tail), middle, m_Runs);
+    return FewRuns(left, static_cast<uint32_t>(head), static_cast<uint32_t>(tail), middle, m_Runs);
 }

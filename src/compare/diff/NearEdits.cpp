@@ -1,0 +1,577 @@
+// Near copies with the edits people make that the short way of
+// NearCopy.cpp leaves to the full procedure: no right line between head and
+// tail (a deletion), more right lines between them than it takes (a block
+// changed), and lines between them that are also between head and tail on
+// the left (a few edits close together). Gives the procedure's runs
+// without numbering every line, or nothing (the full procedure then runs).
+//
+// Why the runs are those of the procedure. As in NearCopy.cpp: head H
+// lines, tail T lines (right line H + M + k is left line nL - T + k), the M
+// right lines between them the middle, the ML left lines between them the
+// left middle, nR = H + M + T; the box is the middle against the left
+// middle. Every text of the middle, of the last head lines and of the first
+// tail lines gets a number, and every left line the number of its text (0
+// for a text not among them): two lines whose numbers differ are different,
+// two of the same number other than 0 are equal, and only two of number 0
+// are compared as bytes. The scan of a right line i of a numbered text
+// (a middle line, or the first tail line) over left lines F to L for at
+// most R lines is made exactly as the procedure makes it, from the left
+// lines of its text: every place before the first of them has no run, that
+// one gives b >= 1, and after it only a place whose next line is right line
+// i + 1's text can give more than 1, so only the places of the pair of texts
+// are looked at, each only where the scan's steps of b + 1 land on it (a
+// place the steps land on before it has no longer run, and the scan ends at
+// the first place where min(L - j + 1, R) <= b, a number that only falls);
+// where the steps left are fewer than the places, the places the steps land
+// on are told by their numbers instead.
+// J, the longest run that holds head line H - 1 and right line H, is
+// measured along the diagonals of the places of that pair of texts.
+//
+// A run from head line i is within the head (at most H - i lines) or holds
+// lines H - 1 and H (at most J). Asked: J <= H. Then right line 0's scan
+// meets left line 0 first, finds exactly H there (one more line would be a
+// run through H - 1 and H longer than H) and nothing longer later: its run
+// is (0, H), and no head line's run is longer than H.
+//  - H >= T (H > 0): the first pass takes line 0 with H, having visited the
+//    lines below M + T (those of the middle among them scanned here over
+//    all left lines; asked: none longer than H). Then the part after it,
+//    right and left lines from H on: where T = 0 it is the box itself, with
+//    the runs the middle lines have so far. Otherwise each middle line's
+//    run is kept (no run, or one that starts at left line H or later) or
+//    scanned again over left lines H on (asked: each shorter than T), and
+//    the first tail line, scanned from left line H, must find T at the left
+//    tail's first line (it is scanned for the first time: the first pass
+//    stopped before M + T <= H + M). It is the run; the next right line has
+//    only T - 1 lines left. Its part before is the box, with the middle
+//    lines' runs as they now are; nothing is after it.
+//  - T > H: the first pass visits every right line up to the first tail
+//    line: head lines have runs of at most H < T, middle lines are scanned
+//    over all left lines (asked: shorter than T), and the first tail line,
+//    scanned from left line 0, must find T at the left tail's first line.
+//    It is the run; the part after it is empty; the part before it is the
+//    right lines below H + M against the left lines below H + ML. Where
+//    H = 0 that is the box. Otherwise right line 0 keeps (0, H) (it lies
+//    within the part), the lines below M are visited: head lines have runs
+//    of at most H, which do not win a tie, and a middle line keeps its run
+//    where it lies within the part and is not longer than the lines left,
+//    else is scanned again over left lines 0 to H + ML - 1 (asked: at most
+//    H). Line 0 wins with (0, H), nothing is before it, and what is after it
+//    is the box, with the middle lines' runs as they now are.
+// The box is then matched by the procedure itself, line by line, from the
+// runs its right lines have: only numbered texts meet there.
+// The tail may as well be taken from its line k on, its first k lines
+// counted as middle lines (T - k, M + k and ML + k lines): all of the above
+// holds for each k on its own, asked anew. Where the scan of the tail's
+// first line steps over the left tail's first line (as a scan among many
+// places of its text does), k = 1, 2, ... up to 62 are tried in turn, the
+// scans over all left lines from 0 or from H kept between them. Where a
+// condition fails, or the looking takes long (more than a step a left
+// line, or most left lines of the numbered texts: lines of few texts), the
+// inputs are matched the full way.
+#include <algorithm>
+#include <cstdint>
+#include <new>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "compare/TextDiff.h"
+#include "compare/diff/LineFeeds.h"
+#include "compare/diff/LineTable.h"
+
+namespace {
+// Head lines before the middle and tail lines after it whose texts are
+// numbered too, so that runs leaving the middle are mostly told by numbers;
+// the tail is taken from one of its first kTailBand - 1 lines.
+constexpr uint32_t kBand = 8;
+constexpr uint32_t kTailBand = 64;
+constexpr uint32_t kNone = UINT32_MAX;
+
+// A table of few keys (below kNone) to values, open addressing.
+class KeyTable {
+public:
+    explicit KeyTable(size_t keys) {
+        size_t n = 16;
+        while (n < 2 * keys + 2) n *= 2;
+        m_Keys.assign(n, kNone);
+        m_Values.assign(n, 0);
+    }
+    // The value of key, kNone where it has none.
+    uint32_t Find(uint32_t key) const {
+        for (size_t s = Slot(key);; s = (s + 1) & (m_Keys.size() - 1)) {
+            if (m_Keys[s] == key) return m_Values[s];
+            if (m_Keys[s] == kNone) return kNone;
+        }
+    }
+    // The value of key, given value where it had none.
+    uint32_t Add(uint32_t key, uint32_t value) {
+        for (size_t s = Slot(key);; s = (s + 1) & (m_Keys.size() - 1)) {
+            if (m_Keys[s] == key) return m_Values[s];
+            if (m_Keys[s] == kNone) {
+                m_Keys[s] = key;
+                m_Values[s] = value;
+                return value;
+            }
+        }
+    }
+
+private:
+    size_t Slot(uint32_t key) const {
+        return static_cast<size_t>((uint64_t{key} * 0x9E3779B97F4A7C15ULL) >> 32) & (m_Keys.size() - 1);
+    }
+    std::vector<uint32_t> m_Keys, m_Values;
+};
+
+// The numbered texts: each distinct text a number from 1 on.
+class TextNumbers {
+public:
+    explicit TextNumbers(size_t texts) {
+        size_t n = 16;
+        while (n < 2 * texts + 2) n *= 2;
+        m_Slots.assign(n, Slot{});
+        m_Filter.assign(kFilter / 64, 0);
+    }
+    uint32_t Add(std::string_view text) {
+        const uint64_t h = textdiff::ExactTexts::Hash(text);
+        for (size_t s = h & (m_Slots.size() - 1);; s = (s + 1) & (m_Slots.size() - 1)) {
+            Slot& slot = m_Slots[s];
+            if (slot.number == 0) {
+                slot = {h, static_cast<uint32_t>(++m_nCount), text};
+                const uint32_t key = Key(text);
+                m_Filter[key / 64] |= uint64_t{1} << (key % 64);
+                return slot.number;
+            }
+            if (slot.hash == h && slot.text == text) return slot.number;
+        }
+    }
+    // The number of text, 0 where it has none.
+    uint32_t Find(std::string_view text) const {
+        const uint32_t key = Key(text);
+        if (!((m_Filter[key / 64] >> (key % 64)) & 1)) return 0;
+        const uint64_t h = textdiff::ExactTexts::Hash(text);
+        for (size_t s = h & (m_Slots.size() - 1);; s = (s + 1) & (m_Slots.size() - 1)) {
+            const Slot& slot = m_Slots[s];
+            if (slot.number == 0) return 0;
+            if (slot.hash == h && slot.text == text) return slot.number;
+        }
+    }
+    size_t Count() const { return m_nCount; }
+
+private:
+    // Texts are first told apart by their length and first and last bytes,
+    // mixed into one of kFilter bits.
+    static constexpr uint32_t kFilter = uint32_t{1} << 16;
+    static uint32_t Key(std::string_view text) {
+        const uint32_t n = static_cast<uint32_t>(text.size());
+        const uint32_t first = n ? static_cast<unsigned char>(text[0]) : 256;
+        const uint32_t last = n ? static_cast<unsigned char>(text[n - 1]) : 256;
+        uint32_t h = (n * 0x9E3779B1u) ^ (first * 0x85EBCA6Bu) ^ (last * 0xC2B2AE35u);
+        h ^= h >> 15;
+        h *= 0x2C1B3C6Du;
+        return h >> 16;
+    }
+    struct Slot {
+        uint64_t hash = 0;
+        uint32_t number = 0;
+        std::string_view text;
+    };
+    std::vector<Slot> m_Slots;
+    std::vector<uint64_t> m_Filter;
+    size_t m_nCount = 0;
+};
+
+// The procedure over a near copy, as the head comment tells. Left: the left
+// lines by number (operator[]).
+template <class Left>
+class EditsMatch {
+public:
+    EditsMatch(const Left& left, uint32_t nL, uint32_t head, uint32_t tail,
+               const std::vector<std::string_view>& middle)
+        : m_Left(left), m_nL(nL), m_nH(head), m_nT(tail), m_nM(static_cast<uint32_t>(middle.size())),
+          m_Middle(middle), m_Texts(middle.size() + kBand + kTailBand) {
+        m_nR = head + m_nM + tail;
+        m_nTailFrom = nL - tail;
+        m_nML = m_nTailFrom - head;
+        m_nBudget = int64_t{nL} + 4096;
+    }
+
+    // walk(take) hands take(j, text) every left line in order.
+    template <class Walk>
+    bool Run(Walk walk, std::vector<CDiffChange>& runs) {
+        if (m_nH + m_nT == 0 || m_nTailFrom < m_nH) return false;
+        Number(walk);
+        if (m_nBudget < 0 || (m_nH > 0 && !HeadJoinAtMost(m_nH))) return false;
+        // The tail taken from its first line on, else from the next ones
+        // (the lines before it then count as middle lines).
+        for (uint32_t k = 0; k == 0 || (k + 1 < kTailBand && k < m_nT); ++k) {
+            switch (Passes(k, runs)) {
+            case Outcome::Found:
+                return true;
+            case Outcome::Failed:
+                runs.clear();
+                return false;
+            case Outcome::TailMissed:
+                break;
+            }
+        }
+        runs.clear();
+        return false;
+    }
+
+private:
+    enum class Outcome { Found, Failed, TailMissed };
+
+    // The passes of the head comment, with the first k tail lines taken as
+    // middle lines.
+    Outcome Passes(uint32_t k, std::vector<CDiffChange>& runs) {
+        const uint32_t H = m_nH, T = m_nT - k, M = m_nM + k, ML = m_nML + k, nR = m_nR, nL = m_nL;
+        const uint32_t tailFrom = m_nTailFrom + k;
+        std::vector<CDiffRun> found(M, CDiffRun{-1, -2});
+        auto ends = [](const CDiffRun& e) { return e.start + e.length - 1; };
+        const CDiffChange headRun{0, 0, static_cast<int>(H), kDiffSame};
+        const CDiffChange tailRun{static_cast<int>(H + M), static_cast<int>(tailFrom), static_cast<int>(T), kDiffSame};
+        auto lands = [&](const CDiffRun& t) {
+            return t.start == static_cast<int>(tailFrom) && t.length == static_cast<int>(T);
+        };
+        runs.clear();
+        if (H >= T) {
+            // The first pass: line 0 with H; middle lines below M + T scanned.
+            for (uint32_t i = H; i < H + M && i < M + T; ++i) {
+                found[i - H] = Scan(i, 0, nL - 1, nR - i);
+                if (found[i - H].length > static_cast<int>(H)) return Outcome::Failed;
+            }
+            runs.push_back(headRun);
+            if (T > 0) {
+                for (uint32_t i = H; i < H + M; ++i) {
+                    CDiffRun& e = found[i - H];
+                    if (e.length == -2 || (e.length > 0 && e.start < static_cast<int>(H)))
+                        e = Scan(i, H, nL - 1, nR - i);
+                    if (e.length >= static_cast<int>(T)) return Outcome::Failed;
+                }
+                if (!lands(Scan(H + M, H, nL - 1, T))) return m_nBudget < 0 ? Outcome::Failed : Outcome::TailMissed;
+                runs.push_back(tailRun);
+            }
+        } else {
+            for (uint32_t i = H; i < H + M; ++i) {
+                found[i - H] = Scan(i, 0, nL - 1, nR - i);
+                if (found[i - H].length >= static_cast<int>(T)) return Outcome::Failed;
+            }
+            if (!lands(Scan(H + M, 0, nL - 1, T))) return m_nBudget < 0 ? Outcome::Failed : Outcome::TailMissed;
+            runs.push_back(tailRun);
+            if (H > 0) {
+                const int leftLast = static_cast<int>(H + ML) - 1;
+                for (uint32_t i = H; i < H + M && i < M; ++i) {
+                    CDiffRun& e = found[i - H];
+                    const int left = static_cast<int>(H + M - i);
+                    if (e.length > 0 && (e.length > left || ends(e) > leftLast))
+                        e = Scan(i, 0, static_cast<uint32_t>(leftLast), static_cast<uint32_t>(left));
+                    if (e.length > static_cast<int>(H)) return Outcome::Failed;
+                }
+                runs.push_back(headRun);
+            }
+        }
+        if (m_nBudget < 0) return Outcome::Failed;
+        // The box, matched by the procedure from the runs found so far.
+        m_pFound = &found;
+        m_pRuns = &runs;
+        if (M > 0 && ML > 0 && !MatchBox(H, H + M - 1, H, H + ML - 1)) return Outcome::Failed;
+        return m_nBudget >= 0 ? Outcome::Found : Outcome::Failed;
+    }
+
+    uint32_t RightNumber(uint32_t r) const {
+        if (r < m_nH) return m_Ids[r];
+        if (r < m_nH + m_nM) return m_MiddleIds[r - m_nH];
+        return m_Ids[r - m_nH - m_nM + m_nTailFrom];
+    }
+    bool Equal(uint32_t r, uint32_t l) {
+        const uint32_t a = RightNumber(r);
+        if (a != m_Ids[l]) return false;
+        if (a != 0) return true;
+        m_nBudget -= 8;
+        const uint32_t q = r < m_nH ? r : r - m_nH - m_nM + m_nTailFrom;
+        return m_Left[q] == m_Left[l];
+    }
+    // The run of right line r at left line l, at most maxLen lines.
+    uint32_t Length(uint32_t r, uint32_t l, uint32_t maxLen) {
+        uint32_t k = 0;
+        while (k < maxLen) {
+            const uint32_t q = r + k, p = l + k;
+            // A head or tail line against the left line it is: equal, as
+            // are the lines after it, to the end of the head or of both files.
+            if (q >= m_nH + m_nM && p == q - m_nH - m_nM + m_nTailFrom) return maxLen;
+            if (q < m_nH && p == q) {
+                k += std::min(maxLen - k, m_nH - q);
+                continue;
+            }
+            if (--m_nBudget < 0 || !Equal(q, p)) break;
+            ++k;
+        }
+        return k;
+    }
+
+    // Numbers the texts (middle, bands), then every left line, noting the
+    // places of the texts that are scanned and of the pairs looked at.
+    template <class Walk>
+    void Number(Walk walk) {
+        const uint32_t H = m_nH, M = m_nM;
+        m_MiddleIds.resize(M);
+        for (uint32_t p = 0; p < M; ++p) m_MiddleIds[p] = m_Texts.Add(m_Middle[p]);
+        const uint32_t bandFrom = H > kBand ? H - kBand : 0;
+        const uint32_t bandTo = std::min(m_nL, m_nTailFrom + kTailBand);
+        std::vector<uint32_t> band;
+        for (uint32_t j = bandFrom; j < H; ++j) band.push_back(m_Texts.Add(m_Left[j]));
+        for (uint32_t j = m_nTailFrom; j < bandTo; ++j) band.push_back(m_Texts.Add(m_Left[j]));
+        m_Ids.assign(m_nL, 0);
+        // (Filled in by the walk; the bands' are needed first.)
+        for (uint32_t j = bandFrom, k = 0; j < H; ++j) m_Ids[j] = static_cast<uint16_t>(band[k++]);
+        for (uint32_t j = m_nTailFrom, k = H - bandFrom; j < bandTo; ++j) m_Ids[j] = static_cast<uint16_t>(band[k++]);
+        const size_t texts = m_Texts.Count() + 1;
+        m_Scanned.assign(texts, 0);
+        m_First.assign(texts, kNone);
+        m_FirstFromHead.assign(texts, kNone);
+        // The right lines scanned, and the pairs whose places are kept.
+        std::vector<uint32_t> keys;
+        auto pair = [&](uint32_t r) {
+            if (r + 1 < m_nR) keys.push_back(RightNumber(r) << 16 | RightNumber(r + 1));
+        };
+        for (uint32_t i = H; i < H + M; ++i) {
+            m_Scanned[RightNumber(i)] = 1;
+            pair(i);
+        }
+        for (uint32_t k = 0; k + 1 < kTailBand && k < m_nT; ++k) {
+            m_Scanned[RightNumber(H + M + k)] = 1;
+            pair(H + M + k);
+        }
+        if (H > 0) {
+            m_Scanned[RightNumber(H - 1)] = 1;
+            pair(H - 1);
+        }
+        m_Pairs = KeyTable(keys.size());
+        for (uint32_t key : keys)
+            if (m_Pairs.Add(key, static_cast<uint32_t>(m_Places.size())) == m_Places.size()) m_Places.emplace_back();
+        uint32_t before = 0;  // the number of the line before
+        uint32_t numbered = 0;
+        bool given = false;
+        walk([&](uint32_t j, std::string_view text) {
+            if (given) return;
+            // (Checked every 64K lines as well.)
+            if ((j & 0xFFFF) == 0xFFFF && uint64_t{numbered} * 5 > uint64_t{j} * 3) {
+                given = true;
+                return;
+            }
+            uint32_t id = m_Ids[j];
+            if (id == 0) {
+                id = m_Texts.Find(text);
+                m_Ids[j] = static_cast<uint16_t>(id);
+            }
+            numbered += id != 0;
+            if (id != 0 && m_Scanned[id]) {
+                if (m_First[id] == kNone) m_First[id] = j;
+                if (j >= H && m_FirstFromHead[id] == kNone) m_FirstFromHead[id] = j;
+            }
+            if (before != 0 && m_Scanned[before] && id != 0) {
+                const uint32_t g = m_Pairs.Find(before << 16 | id);
+                if (g != kNone) m_Places[g].push_back(j - 1);
+            }
+            before = id;
+        });
+        m_nBudget -= m_nL / 8;
+        // Where most left lines are of the texts looked at (lines of few
+        // texts), their places would take longer to look at than the full
+        // way (in files of 64K lines or more: below, the budget will do).
+        if (given || (m_nL > 0xFFFF && uint64_t{numbered} * 5 > uint64_t{m_nL} * 3)) m_nBudget = -1;
+    }
+
+    // The procedure's scan of right line i (a numbered text) over left lines
+    // from to last, for at most left lines.
+    CDiffRun Scan(uint32_t i, uint32_t from, uint32_t last, uint32_t left) {
+        // Scans over all left lines from 0 or H are kept: each way of taking
+        // the tail asks them again.
+        CDiffRun* kept = nullptr;
+        if (last == m_nL - 1 && left == m_nR - i && (from == 0 || from == m_nH) && i - m_nH < m_nM + kTailBand) {
+            std::vector<CDiffRun>& memo = m_Kept[from == 0 ? 0 : 1];
+            if (memo.empty()) memo.assign(m_nM + kTailBand, CDiffRun{-1, -2});
+            kept = &memo[i - m_nH];
+            if (kept->length != -2) return *kept;
+        }
+        const CDiffRun found = ScanOnce(i, from, last, left);
+        if (kept) *kept = found;
+        return found;
+    }
+    CDiffRun ScanOnce(uint32_t i, uint32_t from, uint32_t last, uint32_t left) {
+        const uint32_t t = RightNumber(i);
+        // (Scans start at left line 0 or H; the line after i has a number.)
+        if ((from != 0 && from != m_nH) || (i + 1 < m_nR && RightNumber(i + 1) == 0)) {
+            m_nBudget = -1;
+            return {-1, -1};
+        }
+        const uint32_t first = from == 0 ? m_First[t] : m_FirstFromHead[t];
+        if (first == kNone || first > last || left == 0) return {-1, -1};
+        auto maxAt = [&](uint32_t j) { return std::min(last - j + 1, left); };
+        uint32_t b = Length(i, first, maxAt(first)), start = first, j = first + b + 1;
+        if (i + 1 < m_nR) {
+            const uint32_t u = RightNumber(i + 1);
+            const uint32_t g = m_Pairs.Find(t << 16 | u);
+            if (g != kNone) {
+                const std::vector<uint32_t>& places = m_Places[g];
+                auto it = std::lower_bound(places.begin(), places.end(), j);
+                // The next place of the pair the steps land on: found among
+                // the places, or by the steps themselves where they are fewer.
+                while (it != places.end() && j <= last && maxAt(j) > b) {
+                    uint32_t o = kNone;
+                    if ((last - j) / (b + 1) + 1 < static_cast<size_t>(places.end() - it)) {
+                        for (uint32_t q = j; q <= last && maxAt(q) > b; q += b + 1) {
+                            --m_nBudget;
+                            if (m_Ids[q] == t && q + 1 < m_nL && m_Ids[q + 1] == u) {
+                                o = q;
+                                break;
+                            }
+                        }
+                    } else {
+                        while (it != places.end() && (*it - j) % (b + 1) != 0) {
+                            ++it;
+                            --m_nBudget;
+                        }
+                        if (it != places.end() && *it <= last && maxAt(*it) > b) o = *it;
+                    }
+                    if (o == kNone || m_nBudget < 0) break;
+                    const uint32_t n = Length(i, o, maxAt(o));
+                    if (n > b) {
+                        b = n;
+                        start = o;
+                    }
+                    j = o + b + 1;
+                    it = std::lower_bound(it, places.end(), j);
+                }
+            }
+        }
+        return {static_cast<int>(start), static_cast<int>(b)};
+    }
+
+    // Whether every run that holds head line H - 1 and right line H is at
+    // most limit lines long.
+    bool HeadJoinAtMost(uint32_t limit) {
+        const uint32_t H = m_nH;
+        if (H >= m_nR) return true;
+        const uint32_t g = m_Pairs.Find(RightNumber(H - 1) << 16 | RightNumber(H));
+        if (g == kNone) return true;
+        for (const uint32_t o : m_Places[g]) {
+            // Left line o is head line H - 1's text, o + 1 right line H's.
+            uint32_t back = 0;
+            while (back < H - 1 && back < o && back <= limit && --m_nBudget >= 0 &&
+                   Equal(H - 2 - back, o - 1 - back))
+                ++back;
+            const uint32_t room = std::min(m_nR - H, m_nL - o - 1);
+            const uint32_t ahead = Length(H, o + 1, std::min(room, limit + 1));
+            if (m_nBudget < 0 || back + 1 + ahead > limit) return false;
+        }
+        return true;
+    }
+
+    // The procedure's scan within the box (left lines looked at one by one).
+    CDiffRun BoxScan(uint32_t i, uint32_t from, uint32_t last, uint32_t left) {
+        uint32_t b = 0;
+        int start = -1;
+        for (uint32_t j = from; j <= last;) {
+            const uint32_t maxLen = std::min(last - j + 1, left);
+            if (maxLen <= b) break;
+            const uint32_t n = Length(i, j, maxLen);
+            if (n > b) {
+                b = n;
+                start = static_cast<int>(j);
+            }
+            j += b + 1;
+        }
+        return b > 0 ? CDiffRun{start, static_cast<int>(b)} : CDiffRun{-1, -1};
+    }
+
+    // The procedure's match of right lines rightFirst to rightLast against
+    // left lines leftFirst to leftLast, all within the box.
+    bool MatchBox(uint32_t rightFirst, uint32_t rightLast, uint32_t leftFirst, uint32_t leftLast) {
+        std::vector<CDiffRun>& found = *m_pFound;
+        for (;;) {
+            if (m_nBudget < 0) return false;
+            int bestLine = -1, bestLen = -1;
+            if (rightFirst > rightLast) return true;
+            for (uint32_t i = rightFirst; i <= rightLast; ++i) {
+                const int remaining = static_cast<int>(rightLast - i + 1);
+                if (remaining <= bestLen) break;
+                CDiffRun& e = found[i - m_nH];
+                if (e.length > 0 && (e.length > remaining || e.start < static_cast<int>(leftFirst) ||
+                                     e.start + e.length - 1 > static_cast<int>(leftLast)))
+                    e = {-1, -2};
+                if (e.length == -2) e = BoxScan(i, leftFirst, leftLast, static_cast<uint32_t>(remaining));
+                if (e.length > bestLen) {
+                    bestLine = static_cast<int>(i);
+                    bestLen = e.length;
+                }
+            }
+            if (bestLine < 0) return true;
+            const uint32_t best = static_cast<uint32_t>(bestLine);
+            const uint32_t leftStart = static_cast<uint32_t>(found[best - m_nH].start);
+            m_pRuns->push_back({bestLine, static_cast<int>(leftStart), bestLen, kDiffSame});
+            if (rightFirst < best && leftFirst < leftStart && !MatchBox(rightFirst, best - 1, leftFirst, leftStart - 1))
+                return false;
+            rightFirst = best + static_cast<uint32_t>(bestLen);
+            leftFirst = leftStart + static_cast<uint32_t>(bestLen);
+            if (rightFirst > rightLast || leftFirst > leftLast) return true;
+        }
+    }
+
+    const Left& m_Left;
+    uint32_t m_nL, m_nH, m_nT, m_nM, m_nR = 0, m_nTailFrom = 0, m_nML = 0;
+    const std::vector<std::string_view>& m_Middle;
+    int64_t m_nBudget = 0;
+    TextNumbers m_Texts;
+    std::vector<uint16_t> m_Ids;  // per left line: the number of its text
+    std::vector<uint32_t> m_MiddleIds;
+    std::vector<char> m_Scanned;
+    std::vector<uint32_t> m_First, m_FirstFromHead;
+    KeyTable m_Pairs{0};
+    std::vector<std::vector<uint32_t>> m_Places;  // per pair: the left lines that start it
+    std::vector<CDiffRun> m_Kept[2];  // per right line from H on: its scan from left line 0, and from H
+    std::vector<CDiffRun>* m_pFound = nullptr;
+    std::vector<CDiffChange>* m_pRuns = nullptr;
+};
+}  // namespace
+
+bool CTextDiff::NearEditsRuns(const LineSource& left, uint32_t head, uint32_t tail,
+                              const std::vector<std::string_view>& middle, std::vector<CDiffChange>& runs) {
+    const uint32_t nL = static_cast<uint32_t>(left.count);
+    if (middle.size() > kNearEditsLines || head + tail > nL) return false;
+    std::optional<EditsMatch<LineSource>> made;
+    try {
+        made.emplace(left, nL, head, tail, middle);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    EditsMatch<LineSource>& match = *made;
+    const CDiffFileText* text = !left.views && !left.lines && !left.stored ? left.text : nullptr;
+    auto walk = [&](auto&& take) {
+        if (text && text->sampled) {
+            const char* bytes = text->bytes.get();
+            uint32_t j = 0;
+            size_t from = 0;
+            textdiff::ForEachLineFeed(std::string_view(bytes, text->size), [&](const char* nl) {
+                const size_t to = static_cast<size_t>(nl + 1 - bytes);
+                take(j++, CDiffFileText::LineBetween(bytes, from, to));
+                from = to;
+            });
+            if (from < text->size) take(j, CDiffFileText::LineBetween(bytes, from, text->size));
+        } else if (text && !text->starts.empty()) {
+            const char* bytes = text->bytes.get();
+            const uint32_t* starts = text->starts.data();
+            for (uint32_t j = 0; j < nL; ++j) take(j, CDiffFileText::LineBetween(bytes, starts[j], starts[j + 1]));
+        } else {
+            for (uint32_t j = 0; j < nL; ++j) take(j, left[j]);
+        }
+    };
+    // (Short of memory for the numbers, the full way is taken, with its own
+    // measure of what fits.)
+    try {
+        return match.Run(walk, runs);
+    } catch (const std::bad_alloc&) {
+        runs.clear();
+        return false;
+    }
+}
