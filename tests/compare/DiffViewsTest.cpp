@@ -284,6 +284,31 @@ TEST(CompareFiles, ANearCopyFoundFromTheLeftFilesBytesGivesTheRunsReportAndRowsO
     }
 }
 
+// A file of one line repeated against the same with a few more: the near
+// copy's look at the runs through the lines between head and tail gives
+// up within its budget (once it ran out on the way back, it went on
+// without one, a walk over the whole file for every place: minutes).
+TEST(CompareFiles, OneLineRepeatedAgainstAFewMoreGivesUpTheNearCopysLookWithinItsBudget) {
+    TempDir tmp;
+    const int n = 40000;
+    for (const int more : {4, 16}) {
+        for (const std::string line : {"", "x"}) {
+            std::string left, right;
+            for (int k = 0; k < n; ++k) left += line + "\n";
+            right = left;
+            for (int k = 0; k < more; ++k) right += line + "\n";
+            Write(tmp / "l.txt", left);
+            Write(tmp / "r.txt", right);
+            CTextDiff files;
+            ASSERT_TRUE(files.CompareFiles(tmp / "l.txt", tmp / "r.txt"));
+            int same = 0;
+            for (const CDiffChange& run : files.GetRuns())
+                if (run.kind == kDiffSame) same += run.count;
+            EXPECT_EQ(same, n) << more << " lines more of '" << line << "'";
+        }
+    }
+}
+
 // Near copies with the edits people make beyond one line: a line or a
 // block deleted, a block of more than 16 lines changed, and a few edits
 // close together, among lines that repeat (blank lines, braces, a few

@@ -214,6 +214,9 @@ bool CTextDiff::NearCopyRuns(const LineSource& left, uint32_t head, uint32_t tai
             const uint32_t i = head + p;
             uint32_t back = 0, ahead = 0;
             while (back < i && back < j && right(i - 1 - back) == left[j - 1 - back] && --budget) ++back;
+            // (A budget spent on the way back must not wrap round on the
+            // way ahead.)
+            if (budget == 0) return false;
             while (i + 1 + ahead < nR && j + 1 + ahead < nL && right(i + 1 + ahead) == left[j + 1 + ahead] &&
                    --budget)
                 ++ahead;
