@@ -80,21 +80,7 @@ bool HasNoTransferOnRecord(const CFileItem& item) {
     return item.IsFTPed != "failed" || !IsRealRemoteTime(item.RemoteModTime);
 }
 
-CLocalWorkGuard::CLocalWorkGuard(CProgramData& data, const std::vector<CFileItem>& items)
-    : m_data(data), m_items(items), m_skipped(items.size(), false), m_held(items.size(), false) {}
-
-void CLocalWorkGuard::Skip(size_t index) {
-    if (index < m_skipped.size()) m_skipped[index] = true;
-}
-
-bool CLocalWorkGuard::Holds(size_t index, std::string host, std::string user) {
-    if (index >= m_items.size() || m_skipped[index]) return false;
-    CheckAccount(host, user);
-    return m_held[index];
-}
-
-void CLocalWorkGuard::CheckAccount(std::string host, std::string user) {
-    if (!m_checkedAccounts.insert(host + '\n' + user).second) return;
+void CLocalWorkGuard::CheckAccount(const std::string& host, const std::string& user) {
     std::vector<size_t> indices;
     for (size_t k = 0; k < m_items.size(); ++k) {
         const CFileItem& it = m_items[k];

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "model/FileItem.h"
+#include "remote/AccountItemGuard.h"
 
 class CProgramData;
 
@@ -23,26 +24,15 @@ bool HasNoTransferOnRecord(const CFileItem& item);
 // file's, else by the bytes the fetch would write. Those that differ are
 // named in one question (No by default) or, in a run nobody attends, left
 // and named. Items whose local copy changed since their last transfer were
-// asked about before the run started.
-class CLocalWorkGuard {
+// asked about before the run started. An item it holds stays where it is:
+// its local file differs from the server's and the user said No (or nobody
+// was asked).
+class CLocalWorkGuard : public CAccountItemGuard {
 public:
-    // items: the run's items as it holds them (renamed accounts included).
-    CLocalWorkGuard(CProgramData& data, const std::vector<CFileItem>& items);
-    // Items of the run that are not to be looked at (refused before).
-    void Skip(size_t index);
-    // True when the item at index stays where it is: its local file differs
-    // from the server's and the user said No (or nobody was asked). host and
-    // user: the account as the login left it.
-    bool Holds(size_t index, std::string host, std::string user);
+    using CAccountItemGuard::CAccountItemGuard;
 
 private:
-    void CheckAccount(std::string host, std::string user);
+    void CheckAccount(const std::string& host, const std::string& user) override;
     std::vector<size_t> FindDiffering(const std::vector<size_t>& indices, std::string host, std::string user);
     void HoldDiffering(const std::vector<size_t>& differing);
-
-    CProgramData& m_data;
-    const std::vector<CFileItem>& m_items;
-    std::vector<bool> m_skipped;
-    std::vector<bool> m_held;
-    std::set<std::string> m_checkedAccounts;
 };

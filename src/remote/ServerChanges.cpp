@@ -297,21 +297,7 @@ void CServerChangeRun::TakeResults(const std::vector<CFileItem>& results) {
     }
 }
 
-CServerChangeGuard::CServerChangeGuard(CProgramData& data, const std::vector<CFileItem>& items)
-    : m_data(data), m_items(items), m_skipped(items.size(), false), m_held(items.size(), false) {}
-
-void CServerChangeGuard::Skip(size_t index) {
-    if (index < m_skipped.size()) m_skipped[index] = true;
-}
-
-bool CServerChangeGuard::Holds(size_t index, std::string host, std::string user) {
-    if (index >= m_items.size() || m_skipped[index]) return false;
-    CheckAccount(host, user);
-    return m_held[index];
-}
-
 void CServerChangeGuard::CheckAccount(const std::string& host, const std::string& user) {
-    if (!m_checkedAccounts.insert(host + '\n' + user).second) return;
     std::vector<size_t> indices;
     for (size_t k = 0; k < m_items.size(); ++k) {
         const CFileItem& it = m_items[k];

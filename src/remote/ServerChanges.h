@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "model/FileItem.h"
+#include "remote/AccountItemGuard.h"
 
 class CProgramData;
 class CFtpClient;
@@ -108,22 +109,16 @@ private:
 // looked at by the commands that name one file exactly (MDTM, SIZE), and
 // one they cannot tell apart from a changed one counts as changed. Items
 // already marked changed on the server were asked about before the run
-// started.
-class CServerChangeGuard {
+// started. An item it holds stays where it is: its target changed on the
+// server and the user said No (or nobody was asked).
+class CServerChangeGuard : public CAccountItemGuard {
 public:
-    // items: the run's items as it holds them (renamed accounts included).
-    CServerChangeGuard(CProgramData& data, const std::vector<CFileItem>& items);
+    using CAccountItemGuard::CAccountItemGuard;
     // beforeRun: the one command file "Run bat file" sends before it runs it.
     void SetBeforeRun(bool beforeRun) { m_bBeforeRun = beforeRun; }
-    // Items of the run that are not to be looked at (refused before).
-    void Skip(size_t index);
-    // True when the item at index stays where it is: its target changed on
-    // the server and the user said No (or nobody was asked). host and user:
-    // the account as the login left it.
-    bool Holds(size_t index, std::string host, std::string user);
 
 private:
-    void CheckAccount(const std::string& host, const std::string& user);
+    void CheckAccount(const std::string& host, const std::string& user) override;
     std::vector<size_t> FindChanged(const std::vector<size_t>& indices, std::string host, std::string user);
     // The targets of one remote folder (index and recorded state) that
     // changed on the server, on a connection to their account.
@@ -131,10 +126,5 @@ private:
                                             const std::vector<std::pair<size_t, CFileItem>>& targets);
     void HoldChanged(const std::vector<size_t>& changed);
 
-    CProgramData& m_data;
-    const std::vector<CFileItem>& m_items;
-    std::vector<bool> m_skipped;
-    std::vector<bool> m_held;
-    std::set<std::string> m_checkedAccounts;
     bool m_bBeforeRun = false;
 };
