@@ -326,6 +326,58 @@ void RunTransferJobs(CProgramData& snapshot, const std::vector<CFtpCommands::Job
     keepEarlier();
 }
 
+// The rows a sync was asked to move.
+std::vector<int> SyncRows(const std::vector<CFtpCommands::Job>& jobs) {
+    std::vector<int> rows;
+    for (const CFtpCommands::Job& job : jobs) rows.insert(rows.end(), job.items.begin(), job.items.end());
+    return rows;
+}
+
+// The items of a sync as the run starts (a login may rename their account
+// in the copy), to ask the run's closing list which of them went.
+std::vector<std::pair<int, CFileItem>> SyncItems(const CProgramData& data,
+                                                 const std::vector<CFtpCommands::Job>& jobs, int p, int s) {
+    std::vector<std::pair<int, CFileItem>> items;
+    for (const CFtpCommands::Job& job : jobs)
+        for (int f : job.items)
+            if (data.IsValidFileItem(false, p, s, job.basket, f)) items.emplace_back(f, data.GetFileItem(p, s, job.basket, f));
+    return items;
+}
+
+// The rows of those items that went, ascending.
+std::vector<int> RowsThatWent(const std::vector<std::pair<int, CFileItem>>& items) {
+    std::vector<CFileItem> files;
+    files.reserve(items.size());
+    for (const auto& [row, item] : items) files.push_back(item);
+    const std::vector<bool> went = TransfersWent(files);
+    std::vector<int> rows;
+    for (size_t k = 0; k < items.size(); ++k)
+        if (went[k]) rows.push_back(items[k].first);
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+bool AllOf(const std::vector<int>& rows, const std::vector<int>& sortedRows) {
+    for (int row : rows)
+        if (!std::binary_search(sortedRows.begin(), sortedRows.end(), row)) return false;
+    return true;
+}
+
+// Items held back before or during the run, refused or failed stay to be
+// synced; the sync is done only when every one went.
+// fetched: a sync to local.
+void TakeSyncOutcome(CMainPresenter& presenter, bool fetched, const std::vector<int>& went, bool all) {
+    if (fetched) {
+        std::vector<int> left;
+        for (int row : presenter.RemoteChangeList())
+            if (!std::binary_search(went.begin(), went.end(), row)) left.push_back(row);
+        presenter.SetRemoteChangesFetched(left.empty() ? 1 : 0);
+        presenter.KeepRemoteChanges(left);
+    } else if (all) {
+        presenter.SetLocalChangesSent(1);
+    }
+}
+
 }  // namespace
 
 bool CFtpCommands::StartTransferJobs(bool toRemote, std::vector<Job> jobs, After after, bool unattended) {
@@ -336,9 +388,7 @@ bool CFtpCommands::StartTransferJobs(bool toRemote, std::vector<Job> jobs, After
     CProgramData& d = m_frame.Data();
     const int p = d.GetCurProject(), s = d.GetCurSession();
     // What a sync was asked to move: the run below may leave some of it.
-    std::vector<int> listed;
-    if (after != After::Nothing)
-        for (const Job& job : jobs) listed.insert(listed.end(), job.items.begin(), job.items.end());
+    const std::vector<int> listed = after != After::Nothing ? SyncRows(jobs) : std::vector<int>();
     // The checks that may ask the user run here, before the worker exists
     // (only a login the run needs asks from inside it).
     NoteIncompleteItems(jobs, unattended);
@@ -367,34 +417,14 @@ bool CFtpCommands::StartTransferJobs(bool toRemote, std::vector<Job> jobs, After
     CMainPresenter* presenter = &m_frame.Presenter();
     StartFtpWorker([snapshot, jobs = std::move(jobs), toRemote, after, p, s, alive, presenter, listed, unattended] {
         const CUnattendedRun nobodyAsked(unattended);
-        // The items as the run starts (a login may rename their account
-        // in the copy), to ask the run's closing list which of them went.
-        std::vector<std::pair<int, CFileItem>> rows;
-        if (after != After::Nothing)
-            for (const CFtpCommands::Job& job : jobs)
-                for (int f : job.items)
-                    if (snapshot->IsValidFileItem(false, p, s, job.basket, f))
-                        rows.emplace_back(f, snapshot->GetFileItem(p, s, job.basket, f));
+        const auto items = after != After::Nothing ? SyncItems(*snapshot, jobs, p, s)
+                                                   : std::vector<std::pair<int, CFileItem>>();
         RunTransferJobs(*snapshot, jobs, toRemote, p, s);
         if (after == After::Nothing) return;
-        std::vector<int> went;
-        for (const auto& [row, item] : rows)
-            if (TransferWent(item)) went.push_back(row);
-        bool all = true;
-        for (int row : listed) all = all && std::find(went.begin(), went.end(), row) != went.end();
+        const std::vector<int> went = RowsThatWent(items);
+        const bool all = AllOf(listed, went);
         PostToGui([alive, presenter, after, went, all] {
-            if (!alive.lock()) return;
-            // Items held back before or during the run, refused or failed
-            // stay to be synced; the sync is done only when every one went.
-            if (after == After::Fetched) {
-                std::vector<int> left;
-                for (int row : presenter->RemoteChangeList())
-                    if (std::find(went.begin(), went.end(), row) == went.end()) left.push_back(row);
-                presenter->SetRemoteChangesFetched(left.empty() ? 1 : 0);
-                presenter->KeepRemoteChanges(left);
-            } else if (all) {
-                presenter->SetLocalChangesSent(1);
-            }
+            if (alive.lock()) TakeSyncOutcome(*presenter, after == After::Fetched, went, all);
         });
     });
     UpdateCommandChecks();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <unordered_map>
 
 #include "model/Trace.h"
 #include "remote/FtpWorker.h"
@@ -95,16 +96,26 @@ void NoteTransferFailed(size_t entry, const std::string& reason, bool noFolder) 
     e.noFolder = noFolder;
 }
 
-bool TransferWent(const CFileItem& item) {
-    const std::string file = FileOf(item);
-    std::lock_guard<std::mutex> g(g_reportMutex);
-    bool any = false;
-    for (const Entry& e : g_entries) {
-        if (e.file != file) continue;
-        if (e.state != Entry::Went) return false;
-        any = true;
+std::vector<bool> TransfersWent(const std::vector<CFileItem>& items) {
+    enum { None, AllWent, NotAll };
+    std::unordered_map<std::string, int> files;
+    {
+        std::lock_guard<std::mutex> g(g_reportMutex);
+        for (const Entry& e : g_entries) {
+            int& state = files[e.file];
+            if (e.state != Entry::Went)
+                state = NotAll;
+            else if (state == None)
+                state = AllWent;
+        }
     }
-    return any;
+    std::vector<bool> went;
+    went.reserve(items.size());
+    for (const CFileItem& item : items) {
+        const auto found = files.find(FileOf(item));
+        went.push_back(found != files.end() && found->second == AllWent);
+    }
+    return went;
 }
 
 std::string MissingFolderReason(const CFileItem& item) {

@@ -28,9 +28,10 @@ void NoteTransferWent(size_t entry);
 // The item did not go. reason: empty where a line of the Message Window
 // has said why; noFolder: it lacks its remote or local folder.
 void NoteTransferFailed(size_t entry, const std::string& reason, bool noFolder = false);
-// Whether every item of the run so far that moves the item's pair of files
-// went (false where the run holds none). Asked before the list is written.
-bool TransferWent(const CFileItem& item);
+// For each item: whether every item of the run so far that moves its pair
+// of files went (false where the run holds none). Asked before the list is
+// written.
+std::vector<bool> TransfersWent(const std::vector<CFileItem>& items);
 // Why an item without its folders cannot go.
 std::string MissingFolderReason(const CFileItem& item);
 // Writes the list, then forgets it; nothing when every item went. Where
