@@ -12,6 +12,85 @@ using textdiff::LongestMatches;
 using textdiff::ReserveHuge;
 using textdiff::RunInParts;
 
+namespace {
+
+// What the walk up the right lines knows of the line below the one at hand:
+// its key and bound; where it has few places, the bound from each of them
+// (ascending); else the place whose run may be longer than the others' (-1
+// none), its bound, and the bound of the runs from all its other places.
+struct LineBelow {
+    std::pair<int, int> lists[2][textdiff::kFewPlaces];
+    std::pair<int, int>* below = lists[0];
+    std::pair<int, int>* here = lists[1];
+    bool listed = false;
+    int count = 0;
+    int key = -1;
+    int bound = 0;
+    int bestPlace = -1, bestBound = 0, otherBound = 0;
+};
+
+// A line with few places [first, last) on the left L: the run from place j
+// is one more than the one from place j + 1 of the line below. Its bounds
+// per place become the line below's.
+inline int FewPlacesBound(LineBelow& b, const int* first, const int* last, const std::vector<int>& L, int nL) {
+    int best = 0;
+    int k = 0, n = 0;
+    for (const int* q = first; q < last; ++q) {
+        const int j = *q;
+        int v = 1;
+        if (b.bound > 0 && b.listed) {
+            // The line below is on left line j + 1 where that is one of its
+            // places (both lists ascend).
+            while (k < b.count && b.below[k].first < j + 1) ++k;
+            if (k < b.count && b.below[k].first == j + 1) v += b.below[k].second;
+        } else if (b.bound > 0 && j + 1 < nL && L[j + 1] == b.key) {
+            v += j + 1 == b.bestPlace ? b.bestBound : b.otherBound;
+        }
+        b.here[n++] = {j, v};
+        best = std::max(best, v);
+    }
+    b.listed = true;
+    b.count = n;
+    std::swap(b.below, b.here);
+    return best;
+}
+
+// A line with many places: a run of two or more lines from place j goes on
+// from place j + 1 of the line below. Its best place and the bound of the
+// others become the line below's.
+inline int ManyPlacesBound(LineBelow& b, int key, const std::vector<int>& L, int nL) {
+    int place = -1, placeBound = 0, others = 1;
+    if (b.bound == 0) {
+        // No line below, or none of its lines is on the left.
+    } else if (b.listed) {
+        for (int k = 0; k < b.count; ++k) {
+            const int j = b.below[k].first - 1;
+            if (j < 0 || L[j] != key) continue;
+            const int v = 1 + b.below[k].second;
+            if (v > placeBound) {
+                others = std::max(others, placeBound);
+                place = j;
+                placeBound = v;
+            } else {
+                others = std::max(others, v);
+            }
+        }
+    } else {
+        if (b.bestPlace >= 1 && L[b.bestPlace - 1] == key) {
+            place = b.bestPlace - 1;
+            placeBound = std::min(b.bestBound + 1, nL);
+        }
+        others = std::min(b.otherBound + 1, nL);
+    }
+    b.bestPlace = place;
+    b.bestBound = placeBound;
+    b.otherBound = others;
+    b.listed = false;
+    return std::max(placeBound, others);
+}
+
+}  // namespace
+
 // Bounds walked up each right line's diagonals from the end: the equal
 // lines from (i, j) are none when the lines differ, else one more than
 // those from (i + 1, j + 1). Kept per place for lines with few places on
@@ -23,21 +102,9 @@ void CTextDiff::Matcher::DiagonalBounds(int& many, long& absent) {
     // (Every line's bound is written below.)
     ReserveHuge(m_Bound, m_nR);
     m_Bound.resize(m_nR);
-    // Bounds from each place of the line below (when it has few), and of
-    // this line.
-    std::pair<int, int> lists[2][kFewPlaces];
-    std::pair<int, int>* below = lists[0];
-    std::pair<int, int>* here = lists[1];
-    bool belowListed = false;
-    int belowCount = 0;
+    LineBelow below;
     const int* pos = m_Single.pos.data();
     const int* start = m_Single.start.data();
-    int nextKey = -1;  // the line below and its bound
-    int next = 0;
-    // The line below when it has many places: the place whose run may be
-    // longer than the others' (-1 none), its bound, and the bound of the
-    // runs from all its other places.
-    int bestPlace = -1, bestBound = 0, otherBound = 0;
     many = 0;
     absent = 0;
     for (int i = m_nR - 1; i >= 0; --i) {
@@ -51,63 +118,15 @@ void CTextDiff::Matcher::DiagonalBounds(int& many, long& absent) {
         const int* last = pos + start[key + 1];
         int bound;
         if (last - first <= kFewPlaces) {
-            int best = 0;
-            int k = 0, n = 0;
-            for (const int* q = first; q < last; ++q) {
-                const int j = *q;
-                int v = 1;
-                if (next > 0 && belowListed) {
-                    // The line below is on left line j + 1 where that is
-                    // one of its places (both lists ascend).
-                    while (k < belowCount && below[k].first < j + 1) ++k;
-                    if (k < belowCount && below[k].first == j + 1) v += below[k].second;
-                } else if (next > 0 && j + 1 < m_nL && m_L[j + 1] == nextKey) {
-                    v += j + 1 == bestPlace ? bestBound : otherBound;
-                }
-                here[n++] = {j, v};
-                best = std::max(best, v);
-            }
-            bound = best;
-            absent += n == 0;
-            belowListed = true;
-            belowCount = n;
-            std::swap(below, here);
+            bound = FewPlacesBound(below, first, last, m_L, m_nL);
+            absent += first == last;
         } else {
-            // A run of two or more lines from place j goes on from place
-            // j + 1 of the line below.
-            int place = -1, placeBound = 0, others = 1;
-            if (next == 0) {
-                // No line below, or none of its lines is on the left.
-            } else if (belowListed) {
-                for (int k = 0; k < belowCount; ++k) {
-                    const int j = below[k].first - 1;
-                    if (j < 0 || m_L[j] != key) continue;
-                    const int v = 1 + below[k].second;
-                    if (v > placeBound) {
-                        others = std::max(others, placeBound);
-                        place = j;
-                        placeBound = v;
-                    } else {
-                        others = std::max(others, v);
-                    }
-                }
-            } else {
-                if (bestPlace >= 1 && m_L[bestPlace - 1] == key) {
-                    place = bestPlace - 1;
-                    placeBound = std::min(bestBound + 1, m_nL);
-                }
-                others = std::min(otherBound + 1, m_nL);
-            }
-            bestPlace = place;
-            bestBound = placeBound;
-            otherBound = others;
-            bound = std::max(placeBound, others);
+            bound = ManyPlacesBound(below, key, m_L, m_nL);
             ++many;
-            belowListed = false;
         }
         m_Bound[i] = bound;
-        next = bound;
-        nextKey = key;
+        below.bound = bound;
+        below.key = key;
     }
     m_nScanBudget = m_nR / 16 + 1024;
 }
