@@ -405,4 +405,71 @@ TEST(CompareFiles, NearCopiesWithADeletionABlockOrEditsCloseTogetherGiveThePlain
         ASSERT_TRUE(files.CompareFiles(tmp / "l.txt", tmp / "r.txt"));
         ExpectSameResult(files, lists, round);
     }
+    // Edits inside a block the file holds two or more times (a folder of
+    // headers copied): runs through the other copies are runs of the left
+    // file against itself, longer than a piece of its bytes compared at a
+    // time, its copies with CR LF or LF ends, the last line with none.
+    for (int round = 0; round < 160; ++round) {
+        const int texts = std::vector<int>{30, 1000, 100000}[round % 3];
+        auto lines = [&](int n) {
+            std::vector<std::string> out;
+            for (int k = 0; k < n; ++k)
+                out.push_back(rng() % 10 < 3 ? pool[rng() % pool.size()]
+                                             : "t" + std::to_string(rng() % texts) + std::string(rng() % 30, '.'));
+            return out;
+        };
+        const std::vector<std::string> block = lines(round % 4 == 0 ? 1 + static_cast<int>(rng() % 40)
+                                                                    : 200 + static_cast<int>(rng() % 1300));
+        std::vector<std::string> left = lines(static_cast<int>(rng() % 300));
+        std::vector<size_t> copies;
+        for (int c = 2 + (round % 5 == 0 ? static_cast<int>(rng() % 4) : 0); c > 0; --c) {
+            copies.push_back(left.size());
+            left.insert(left.end(), block.begin(), block.end());
+            const std::vector<std::string> gap = lines(static_cast<int>(rng() % 3 ? rng() % 60 : rng() % 3000));
+            left.insert(left.end(), gap.begin(), gap.end());
+        }
+        std::vector<std::string> right = left;
+        const size_t at = copies[rng() % copies.size()] + rng() % block.size();
+        switch (round % 3) {
+        case 0:  // a line or a block deleted
+            right.erase(right.begin() + at, right.begin() + std::min(right.size(), at + 1 + (rng() % 3 ? 0 : rng() % 30)));
+            break;
+        case 1:  // a block changed
+            for (size_t k = at; k < std::min(right.size(), at + 17 + rng() % 24); ++k) right[k] += " /*c*/";
+            break;
+        default:  // a few edits close together
+            for (int e = 2 + static_cast<int>(rng() % 4); e > 0; --e) {
+                const size_t q = std::min(right.size() - 1, at + rng() % 300);
+                switch (rng() % 3) {
+                case 0: right[q] += " /*c*/"; break;
+                case 1: right.erase(right.begin() + q); break;
+                default: right.insert(right.begin() + q, block[rng() % block.size()]);
+                }
+            }
+        }
+        const bool swapped = round % 4 == 3;
+        if (swapped) std::swap(left, right);
+        const RandomPair p{Lines(left), Lines(right)};
+        // CR LF: every line, the lines of the first copy, or none; the left
+        // file's copy and the right file's lines at the same places alike.
+        const int ends = static_cast<int>(rng() % 3);
+        auto write = [&](const std::string& path, const std::vector<std::string>& lines) {
+            std::string bytes;
+            for (size_t k = 0; k < lines.size(); ++k) {
+                const bool crlf = ends == 1 || (ends == 2 && k >= copies[0] && k < copies[0] + block.size());
+                bytes += lines[k] + (crlf ? "\r\n" : "\n");
+            }
+            if (round % 7 == 6 && !lines.back().empty())
+                bytes.resize(bytes.size() - (bytes.ends_with("\r\n") ? 2 : 1));
+            Write(path, bytes);
+        };
+        write(tmp / "l.txt", left);
+        write(tmp / "r.txt", right);
+        CTextDiff lists, files;
+        lists.Compare(p.left, p.right);
+        ASSERT_EQ(Describe(lists.GetRuns()), Describe(ReferenceDiff(CDiffOptions()).Compare(p.left, p.right)))
+            << "copies, round " << round;
+        ASSERT_TRUE(files.CompareFiles(tmp / "l.txt", tmp / "r.txt"));
+        ExpectSameResult(files, lists, 1000 + round);
+    }
 }

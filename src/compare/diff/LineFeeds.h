@@ -1,5 +1,5 @@
-// Finding the line feeds of bytes read from a file, sixteen bytes at a
-// time where the processor can.
+// Finding the line feeds of bytes read from a file, and where two stretches
+// of bytes differ, sixteen bytes at a time where the processor can.
 #pragma once
 
 #if defined(__SSE2__)
@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 namespace textdiff {
@@ -79,6 +80,44 @@ inline size_t PlaceLineStarts(std::string_view bytes, size_t offset, uint32_t* o
     for (; k < n; ++k)
         if (p[k] == '\n') *next++ = static_cast<uint32_t>(offset + k + 1);
     return static_cast<size_t>(next - out);
+}
+
+// How many bytes from a and b on are the same, at most n.
+inline size_t SameBytes(const char* a, const char* b, size_t n) {
+    size_t k = 0;
+#if defined(__SSE2__)
+    for (; k + 64 <= n; k += 64) {
+        auto eq = [&](size_t at) {
+            return _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + at)),
+                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + at)));
+        };
+        const __m128i all = _mm_and_si128(_mm_and_si128(eq(k), eq(k + 16)), _mm_and_si128(eq(k + 32), eq(k + 48)));
+        if (_mm_movemask_epi8(all) != 0xFFFF) break;
+    }
+#endif
+    for (; k + 8 <= n; k += 8) {
+        uint64_t x, y;
+        std::memcpy(&x, a + k, 8);
+        std::memcpy(&y, b + k, 8);
+        if (x != y) return k + static_cast<size_t>(__builtin_ctzll(x ^ y) / 8);
+    }
+    for (; k < n; ++k)
+        if (a[k] != b[k]) return k;
+    return n;
+}
+
+// How many bytes at the end of a and of b (n bytes each) are the same.
+inline size_t SameLastBytes(const char* a, const char* b, size_t n) {
+    size_t k = 0;
+    for (; k + 8 <= n; k += 8) {
+        uint64_t x, y;
+        std::memcpy(&x, a + n - k - 8, 8);
+        std::memcpy(&y, b + n - k - 8, 8);
+        if (x != y) return k + static_cast<size_t>(__builtin_clzll(x ^ y) / 8);
+    }
+    for (; k < n; ++k)
+        if (a[n - 1 - k] != b[n - 1 - k]) return k;
+    return n;
 }
 
 }  // namespace textdiff

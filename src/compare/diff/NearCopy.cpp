@@ -71,24 +71,6 @@ constexpr uint32_t kMiddleLines = 16;
 constexpr size_t kPiece = size_t{1} << 18;
 
 
-// The first place where a and b differ, below n (n where they do not).
-size_t FirstDifference(const char* a, const char* b, size_t n) {
-    constexpr size_t kStep = 64;
-    size_t k = 0;
-    while (k + kStep <= n && std::memcmp(a + k, b + k, kStep) == 0) k += kStep;
-    while (k < n && a[k] == b[k]) ++k;
-    return k;
-}
-
-// How many bytes before the end of a and b (n bytes each) are the same.
-size_t SameLastBytes(const char* a, const char* b, size_t n) {
-    constexpr size_t kStep = 64;
-    size_t k = 0;
-    while (k + kStep <= n && std::memcmp(a + n - k - kStep, b + n - k - kStep, kStep) == 0) k += kStep;
-    while (k < n && a[n - 1 - k] == b[n - 1 - k]) ++k;
-    return k;
-}
-
 // How many bytes from the start of both files are the same, at most limit.
 bool SameHead(int fd, const char* left, size_t limit, std::unique_ptr<char[]>& buffer, size_t& same) {
     same = 0;
@@ -96,7 +78,7 @@ bool SameHead(int fd, const char* left, size_t limit, std::unique_ptr<char[]>& b
         const size_t n = std::min(kPiece, limit - same);
         if (!ReadAt(fd, buffer.get(), n, same)) return false;
         if (std::memcmp(buffer.get(), left + same, n) != 0) {
-            same += FirstDifference(buffer.get(), left + same, n);
+            same += textdiff::SameBytes(buffer.get(), left + same, n);
             return true;
         }
         same += n;
@@ -113,7 +95,7 @@ bool SameTail(int fd, size_t rightSize, const char* left, size_t leftSize, size_
         if (!ReadAt(fd, buffer.get(), n, rightSize - same - n)) return false;
         const char* l = left + leftSize - same - n;
         if (std::memcmp(buffer.get(), l, n) != 0) {
-            same += SameLastBytes(buffer.get(), l, n);
+            same += textdiff::SameLastBytes(buffer.get(), l, n);
             return true;
         }
         same += n;

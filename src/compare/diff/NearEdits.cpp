@@ -63,16 +63,24 @@
 // counted as middle lines (T - k, M + k and ML + k lines): all of the above
 // holds for each k on its own, asked anew. Where the scan of the tail's
 // first line steps over the left tail's first line (as a scan among many
-// places of its text does), k = 1, 2, ... up to 62 are tried in turn, the
-// scans over all left lines from 0 or from H kept between them. Where a
+// places of its text does, or one that first meets another copy of a block
+// the file holds twice), k = 1, 2, ... up to 1,022 are tried in turn (the
+// rest asked only where that line's scan lands), the scans over all left
+// lines from 0 or from H kept between them; where all of them are stepped
+// over, up to some 61,000 (the scans of a long tail that first meet another
+// copy land only here and there). A run from a head or tail line
+// at another left line is a run of the left file against itself: measured
+// on its bytes, and what is found along one diagonal is kept, so that the
+// lines of a long run through another copy are walked once. Where a
 // condition fails, or the looking takes long (more than a step a left
 // line, or most left lines of the numbered texts: lines of few texts), the
 // inputs are matched the full way.
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <new>
-#include <optional>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "compare/TextDiff.h"
@@ -82,9 +90,12 @@
 namespace {
 // Head lines before the middle and tail lines after it whose texts are
 // numbered too, so that runs leaving the middle are mostly told by numbers;
-// the tail is taken from one of its first kTailBand - 1 lines.
+// the tail is taken from one of its first kTailBand - 1 lines, else (where
+// the scans of all of them step over the left tail's) from one of as many
+// more as the numbers of texts leave room for (16 bits), the left file
+// numbered again.
 constexpr uint32_t kBand = 8;
-constexpr uint32_t kTailBand = 64;
+constexpr uint32_t kTailBand = 1024;
 constexpr uint32_t kNone = UINT32_MAX;
 
 // A table of few keys (below kNone) to values, open addressing.
@@ -185,14 +196,15 @@ private:
 template <class Left>
 class EditsMatch {
 public:
-    EditsMatch(const Left& left, uint32_t nL, uint32_t head, uint32_t tail,
-               const std::vector<std::string_view>& middle)
+    EditsMatch(const Left& left, const CDiffFileText* bytes, uint32_t nL, uint32_t head, uint32_t tail,
+               const std::vector<std::string_view>& middle, uint32_t tailBand)
         : m_Left(left), m_nL(nL), m_nH(head), m_nT(tail), m_nM(static_cast<uint32_t>(middle.size())),
-          m_Middle(middle), m_Texts(middle.size() + kBand + kTailBand) {
+          m_Middle(middle), m_nTailBand(tailBand), m_Texts(middle.size() + kBand + tailBand) {
         m_nR = head + m_nM + tail;
         m_nTailFrom = nL - tail;
         m_nML = m_nTailFrom - head;
         m_nBudget = int64_t{nL} + 4096;
+        m_pText = bytes;
     }
 
     // walk(take) hands take(j, text) every left line in order.
@@ -203,7 +215,14 @@ public:
         if (m_nBudget < 0 || (m_nH > 0 && !HeadJoinAtMost(m_nH))) return false;
         // The tail taken from its first line on, else from the next ones
         // (the lines before it then count as middle lines).
-        for (uint32_t k = 0; k == 0 || (k + 1 < kTailBand && k < m_nT); ++k) {
+        for (uint32_t k = 0; k == 0 || (k + 1 < m_nTailBand && k < m_nT); ++k) {
+            // (The rest is asked only where the scan of the tail's first
+            // line lands on the left tail's.)
+            if (k > 0 && !TailLands(k)) {
+                if (m_nBudget < 0) break;
+                m_bBandMissed = k + 2 == m_nTailBand;
+                continue;
+            }
             switch (Passes(k, runs)) {
             case Outcome::Found:
                 return true;
@@ -218,8 +237,20 @@ public:
         return false;
     }
 
+    // Whether Run found nothing only because every tail line of the band
+    // was stepped over (a wider band may find it).
+    bool BandMissed() const { return m_bBandMissed; }
+
 private:
     enum class Outcome { Found, Failed, TailMissed };
+
+    // Whether the scan of the first tail line, the tail taken from its line
+    // k (k > 0), finds the tail, as the passes below ask it.
+    bool TailLands(uint32_t k) {
+        const uint32_t T = m_nT - k, i = m_nH + m_nM + k;
+        const CDiffRun t = Scan(i, m_nH >= T ? m_nH : 0, m_nL - 1, T);
+        return t.start == static_cast<int>(m_nTailFrom + k) && t.length == static_cast<int>(T);
+    }
 
     // The passes of the head comment, with the first k tail lines taken as
     // middle lines.
@@ -296,17 +327,138 @@ private:
         uint32_t k = 0;
         while (k < maxLen) {
             const uint32_t q = r + k, p = l + k;
-            // A head or tail line against the left line it is: equal, as
-            // are the lines after it, to the end of the head or of both files.
-            if (q >= m_nH + m_nM && p == q - m_nH - m_nM + m_nTailFrom) return maxLen;
-            if (q < m_nH && p == q) {
-                k += std::min(maxLen - k, m_nH - q);
+            // A head or tail line is a left line: from there on the run is
+            // one of the left file against itself, to the end of the head
+            // or of both files (all of it where it is the same left line).
+            if (q >= m_nH + m_nM) return k + SameAhead(q - m_nH - m_nM + m_nTailFrom, p, maxLen - k);
+            if (q < m_nH) {
+                const uint32_t most = std::min(maxLen - k, m_nH - q), n = SameAhead(q, p, most);
+                k += n;
+                if (n < most) break;
                 continue;
             }
             if (--m_nBudget < 0 || !Equal(q, p)) break;
             ++k;
         }
         return k;
+    }
+
+    // How many lines from left lines a and b on are equal, at most most.
+    // What is found along one diagonal of the left file against itself is
+    // kept: the lines of one long run (through a block the file holds
+    // twice) are then walked once, whichever of its lines a scan meets.
+    uint32_t SameAhead(uint32_t a, uint32_t b, uint32_t most) {
+        if (a == b || most == 0) return most;
+        --m_nBudget;
+        const int64_t apart = int64_t{b} - a;
+        const auto kept = m_Stretches.find(apart);
+        if (kept != m_Stretches.end() && kept->second.from <= a && a <= kept->second.to) {
+            Stretch& known = kept->second;
+            const uint32_t have = known.to - a;
+            if (known.ended || have >= most) return std::min(have, most);
+            const uint32_t more = WalkAhead(known.to, static_cast<uint32_t>(known.to + apart), most - have);
+            known.to += more;
+            known.ended = more < most - have;
+            return have + more;
+        }
+        const uint32_t n = WalkAhead(a, b, most);
+        // (Short runs are walked again: few lines, and not worth the memory.)
+        if (n >= kKeptRun) m_Stretches[apart] = {a, a + n, n < most};
+        return n;
+    }
+    static constexpr uint32_t kKeptRun = 256;
+    // Lines a, a - 1, ... against b, b - 1, ...: how many are equal, at
+    // most most (no more than min(a, b) + 1).
+    uint32_t SameBehind(uint32_t a, uint32_t b, uint32_t most) {
+        if (a == b) return most;
+        --m_nBudget;
+        uint32_t k = 0;
+        if (!m_pText) {
+            while (k < most && m_Left[a - k] == m_Left[b - k]) ++k;
+            m_nBudget -= k / 4;
+            return k;
+        }
+        const char* bytes = m_pText->bytes.get();
+        size_t ea = m_pText->Start(a + 1), eb = m_pText->Start(b + 1);
+        while (k < most) {
+            const size_t room = std::min({ea, eb, kChunk});
+            const size_t same = textdiff::SameLastBytes(bytes + ea - room, bytes + eb - room, room);
+            // Lines whose line feed before them lies within the same bytes
+            // are equal (the line feed at the very end is the line's own).
+            const size_t own = same > 0 && bytes[ea - 1] == '\n' ? 1 : 0;
+            const void* feed = same > own ? std::memchr(bytes + ea - same, '\n', same - own) : nullptr;
+            if (feed) {
+                const size_t f = static_cast<size_t>(static_cast<const char*>(feed) - bytes);
+                const size_t lines = textdiff::CountLineFeeds(std::string_view(bytes + f, ea - own - f));
+                m_nBudget -= static_cast<int64_t>(lines / 8);
+                if (lines >= most - k) return most;
+                k += static_cast<uint32_t>(lines);
+                eb -= ea - (f + 1);
+                ea = f + 1;
+                if (same == room && room == kChunk) continue;
+            }
+            // Lines a - k and b - k differ in their bytes, or one of them
+            // is longer than the bytes compared: equal only as texts.
+            const size_t sa = LineStartBefore(ea), sb = LineStartBefore(eb);
+            if (CDiffFileText::LineBetween(bytes, sa, ea) != CDiffFileText::LineBetween(bytes, sb, eb)) break;
+            ++k;
+            ea = sa;
+            eb = sb;
+        }
+        return k;
+    }
+    // (Compared as bytes a piece at a time, so that a short run costs little.)
+    static constexpr size_t kChunk = size_t{1} << 14;
+    uint32_t WalkAhead(uint32_t a, uint32_t b, uint32_t most) {
+        uint32_t k = 0;
+        if (!m_pText) {
+            while (k < most && a + k < m_nL && b + k < m_nL && m_Left[a + k] == m_Left[b + k]) ++k;
+            m_nBudget -= k / 4;
+            return k;
+        }
+        const char* bytes = m_pText->bytes.get();
+        const size_t size = m_pText->size;
+        size_t pa = m_pText->Start(a), pb = m_pText->Start(b);
+        while (k < most && pa < size && pb < size) {
+            const size_t room = std::min(size - std::max(pa, pb), kChunk);
+            const size_t same = textdiff::SameBytes(bytes + pa, bytes + pb, room);
+            // Lines whose line feed lies within the same bytes are equal.
+            const void* feed = same ? memrchr(bytes + pa, '\n', same) : nullptr;
+            if (feed) {
+                const size_t through = static_cast<size_t>(static_cast<const char*>(feed) - (bytes + pa)) + 1;
+                const size_t lines = textdiff::CountLineFeeds(std::string_view(bytes + pa, through));
+                m_nBudget -= static_cast<int64_t>(lines / 8);
+                if (lines >= most - k) return most;
+                k += static_cast<uint32_t>(lines);
+                pa += through;
+                pb += through;
+                if (same == room && room == kChunk) continue;
+                if (pa >= size || pb >= size) break;
+            }
+            // Lines a + k and b + k differ in their bytes, or one of them is
+            // longer than the bytes compared, or runs to the end of the file
+            // without a line feed: equal only as texts.
+            const size_t ea = LineEnd(pa), eb = LineEnd(pb);
+            if (CDiffFileText::LineBetween(bytes, pa, ea) != CDiffFileText::LineBetween(bytes, pb, eb)) break;
+            ++k;
+            pa = ea;
+            pb = eb;
+        }
+        return std::min(k, most);
+    }
+    // Just past the line feed of the line that starts at byte from (the end
+    // of the file where it has none).
+    size_t LineEnd(size_t from) const {
+        const size_t size = m_pText->size;
+        const void* feed = std::memchr(m_pText->bytes.get() + from, '\n', size - from);
+        return feed ? static_cast<size_t>(static_cast<const char*>(feed) - m_pText->bytes.get()) + 1 : size;
+    }
+    // Where the line that ends at byte end (just past its line feed, if any) starts.
+    size_t LineStartBefore(size_t end) const {
+        const char* bytes = m_pText->bytes.get();
+        const size_t before = end > 0 && bytes[end - 1] == '\n' ? end - 1 : end;
+        const void* feed = before ? memrchr(bytes, '\n', before) : nullptr;
+        return feed ? static_cast<size_t>(static_cast<const char*>(feed) - bytes) + 1 : 0;
     }
 
     // Numbers the texts (middle, bands), then every left line, noting the
@@ -317,7 +469,7 @@ private:
         m_MiddleIds.resize(M);
         for (uint32_t p = 0; p < M; ++p) m_MiddleIds[p] = m_Texts.Add(m_Middle[p]);
         const uint32_t bandFrom = H > kBand ? H - kBand : 0;
-        const uint32_t bandTo = std::min(m_nL, m_nTailFrom + kTailBand);
+        const uint32_t bandTo = static_cast<uint32_t>(std::min<uint64_t>(m_nL, uint64_t{m_nTailFrom} + m_nTailBand));
         std::vector<uint32_t> band;
         for (uint32_t j = bandFrom; j < H; ++j) band.push_back(m_Texts.Add(m_Left[j]));
         for (uint32_t j = m_nTailFrom; j < bandTo; ++j) band.push_back(m_Texts.Add(m_Left[j]));
@@ -338,7 +490,7 @@ private:
             m_Scanned[RightNumber(i)] = 1;
             pair(i);
         }
-        for (uint32_t k = 0; k + 1 < kTailBand && k < m_nT; ++k) {
+        for (uint32_t k = 0; k + 1 < m_nTailBand && k < m_nT; ++k) {
             m_Scanned[RightNumber(H + M + k)] = 1;
             pair(H + M + k);
         }
@@ -350,21 +502,25 @@ private:
         for (uint32_t key : keys)
             if (m_Pairs.Add(key, static_cast<uint32_t>(m_Places.size())) == m_Places.size()) m_Places.emplace_back();
         uint32_t before = 0;  // the number of the line before
-        uint32_t numbered = 0;
+        // Lines of the numbered texts outside the bands, and the bands'
+        // lines (numbered whatever their texts).
+        uint32_t numbered = 0, banded = 0;
         bool given = false;
         walk([&](uint32_t j, std::string_view text) {
             if (given) return;
             // (Checked every 64K lines as well.)
-            if ((j & 0xFFFF) == 0xFFFF && uint64_t{numbered} * 5 > uint64_t{j} * 3) {
+            if ((j & 0xFFFF) == 0xFFFF && uint64_t{numbered} * 5 > uint64_t{j - banded} * 3) {
                 given = true;
                 return;
             }
+            const bool inBand = (j >= bandFrom && j < H) || (j >= m_nTailFrom && j < bandTo);
+            banded += inBand;
             uint32_t id = m_Ids[j];
             if (id == 0) {
                 id = m_Texts.Find(text);
                 m_Ids[j] = static_cast<uint16_t>(id);
             }
-            numbered += id != 0;
+            numbered += id != 0 && !inBand;
             if (id != 0 && m_Scanned[id]) {
                 if (m_First[id] == kNone) m_First[id] = j;
                 if (j >= H && m_FirstFromHead[id] == kNone) m_FirstFromHead[id] = j;
@@ -379,7 +535,7 @@ private:
         // Where most left lines are of the texts looked at (lines of few
         // texts), their places would take longer to look at than the full
         // way (in files of 64K lines or more: below, the budget will do).
-        if (given || (m_nL > 0xFFFF && uint64_t{numbered} * 5 > uint64_t{m_nL} * 3)) m_nBudget = -1;
+        if (given || (m_nL > 0xFFFF && uint64_t{numbered} * 5 > uint64_t{m_nL - banded} * 3)) m_nBudget = -1;
     }
 
     // The procedure's scan of right line i (a numbered text) over left lines
@@ -388,9 +544,9 @@ private:
         // Scans over all left lines from 0 or H are kept: each way of taking
         // the tail asks them again.
         CDiffRun* kept = nullptr;
-        if (last == m_nL - 1 && left == m_nR - i && (from == 0 || from == m_nH) && i - m_nH < m_nM + kTailBand) {
+        if (last == m_nL - 1 && left == m_nR - i && (from == 0 || from == m_nH) && i - m_nH < m_nM + m_nTailBand) {
             std::vector<CDiffRun>& memo = m_Kept[from == 0 ? 0 : 1];
-            if (memo.empty()) memo.assign(m_nM + kTailBand, CDiffRun{-1, -2});
+            if (memo.empty()) memo.assign(m_nM + m_nTailBand, CDiffRun{-1, -2});
             kept = &memo[i - m_nH];
             if (kept->length != -2) return *kept;
         }
@@ -457,10 +613,8 @@ private:
         if (g == kNone) return true;
         for (const uint32_t o : m_Places[g]) {
             // Left line o is head line H - 1's text, o + 1 right line H's.
-            uint32_t back = 0;
-            while (back < H - 1 && back < o && back <= limit && --m_nBudget >= 0 &&
-                   Equal(H - 2 - back, o - 1 - back))
-                ++back;
+            const uint32_t most = std::min({H - 1, o, limit + 1});
+            const uint32_t back = most ? SameBehind(H - 2, o - 1, most) : 0;
             const uint32_t room = std::min(m_nR - H, m_nL - o - 1);
             const uint32_t ahead = Length(H, o + 1, std::min(room, limit + 1));
             if (m_nBudget < 0 || back + 1 + ahead > limit) return false;
@@ -521,6 +675,8 @@ private:
     const Left& m_Left;
     uint32_t m_nL, m_nH, m_nT, m_nM, m_nR = 0, m_nTailFrom = 0, m_nML = 0;
     const std::vector<std::string_view>& m_Middle;
+    uint32_t m_nTailBand;
+    bool m_bBandMissed = false;
     int64_t m_nBudget = 0;
     TextNumbers m_Texts;
     std::vector<uint16_t> m_Ids;  // per left line: the number of its text
@@ -532,6 +688,14 @@ private:
     std::vector<CDiffRun> m_Kept[2];  // per right line from H on: its scan from left line 0, and from H
     std::vector<CDiffRun>* m_pFound = nullptr;
     std::vector<CDiffChange>* m_pRuns = nullptr;
+    const CDiffFileText* m_pText = nullptr;  // the left lines' bytes, where they are a file held whole
+    // Per diagonal of the left file against itself: lines from to to (a's
+    // side) equal, and where ended, line to not (or past the file's end).
+    struct Stretch {
+        uint32_t from = kNone, to = 0;
+        bool ended = false;
+    };
+    std::unordered_map<int64_t, Stretch> m_Stretches;
 };
 }  // namespace
 
@@ -539,13 +703,6 @@ bool CTextDiff::NearEditsRuns(const LineSource& left, uint32_t head, uint32_t ta
                               const std::vector<std::string_view>& middle, std::vector<CDiffChange>& runs) {
     const uint32_t nL = static_cast<uint32_t>(left.count);
     if (middle.size() > kNearEditsLines || head + tail > nL) return false;
-    std::optional<EditsMatch<LineSource>> made;
-    try {
-        made.emplace(left, nL, head, tail, middle);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    EditsMatch<LineSource>& match = *made;
     const CDiffFileText* text = !left.views && !left.lines && !left.stored ? left.text : nullptr;
     auto walk = [&](auto&& take) {
         if (text && text->sampled) {
@@ -569,9 +726,14 @@ bool CTextDiff::NearEditsRuns(const LineSource& left, uint32_t head, uint32_t ta
     // (Short of memory for the numbers, the full way is taken, with its own
     // measure of what fits.)
     try {
-        return match.Run(walk, runs);
+        for (const uint32_t band : {kTailBand, 0xFFFF - kNearEditsLines - kBand - 1}) {
+            EditsMatch<LineSource> match(left, text && text->wideStarts.empty() ? text : nullptr, nL, head, tail,
+                                         middle, band);
+            if (match.Run(walk, runs)) return true;
+            if (!match.BandMissed()) break;
+        }
     } catch (const std::bad_alloc&) {
-        runs.clear();
-        return false;
     }
+    runs.clear();
+    return false;
 }

@@ -9,10 +9,6 @@
 // where the left file has few distinct texts, both files are kept as their
 // texts and the number of each line's text, and the left file's bytes are
 // let go before the matching.
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include <algorithm>
 #include <cstring>
 #include <optional>
@@ -21,6 +17,7 @@
 #include <vector>
 
 #include "compare/diff/InParts.h"
+#include "compare/diff/LineFeeds.h"
 #include "compare/diff/LineTable.h"
 #include "compare/diff/Matcher.h"
 
@@ -31,32 +28,9 @@ using textdiff::FoldedTexts;
 using textdiff::LineTable;
 using textdiff::ReserveHuge;
 using textdiff::RunInParts;
+using textdiff::SameBytes;
 
 namespace {
-// How many bytes from a and b on are the same, at most n.
-size_t SameBytes(const char* a, const char* b, size_t n) {
-    size_t k = 0;
-#if defined(__SSE2__)
-    for (; k + 64 <= n; k += 64) {
-        auto eq = [&](size_t at) {
-            return _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + at)),
-                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + at)));
-        };
-        const __m128i all = _mm_and_si128(_mm_and_si128(eq(k), eq(k + 16)), _mm_and_si128(eq(k + 32), eq(k + 48)));
-        if (_mm_movemask_epi8(all) != 0xFFFF) break;
-    }
-#endif
-    for (; k + 8 <= n; k += 8) {
-        uint64_t x, y;
-        std::memcpy(&x, a + k, 8);
-        std::memcpy(&y, b + k, 8);
-        if (x != y) return k + static_cast<size_t>(__builtin_ctzll(x ^ y) / 8);
-    }
-    for (; k < n; ++k)
-        if (a[k] != b[k]) return k;
-    return n;
-}
-
 // The lines of both inputs for numbering, all held: line k of all lines
 // (left then right) is text(k).
 template <class TextOf>
