@@ -320,6 +320,15 @@ TEST(CompareFiles, OneLineRepeatedAgainstAFewMoreGivesUpTheNearCopysLookWithinIt
 TEST(CompareFiles, NearCopiesWithADeletionABlockOrEditsCloseTogetherGiveThePlainProceduresRuns) {
     TempDir tmp;
     std::mt19937 rng(58);
+    // The runs over the lines held are the plain procedure's, and those
+    // over the files l.txt and r.txt the same.
+    auto expectPlainRuns = [&](const RandomPair& p, const std::string& what, int id) {
+        CTextDiff lists, files;
+        lists.Compare(p.left, p.right);
+        ASSERT_EQ(Describe(lists.GetRuns()), Describe(ReferenceDiff(CDiffOptions()).Compare(p.left, p.right))) << what;
+        ASSERT_TRUE(files.CompareFiles(tmp / "l.txt", tmp / "r.txt"));
+        ExpectSameResult(files, lists, id);
+    };
     const std::vector<std::string> pool = {"", "", "}", "{", "  return 0;"};
     // First a head of 4 lines, a middle of 5 and a long tail. Right line 4
     // runs 4 lines at left line 30 (in the tail, 4 lines from the end of
@@ -398,12 +407,8 @@ TEST(CompareFiles, NearCopiesWithADeletionABlockOrEditsCloseTogetherGiveThePlain
         };
         write(tmp / "l.txt", left);
         write(tmp / "r.txt", right);
-        CTextDiff lists, files;
-        lists.Compare(p.left, p.right);
-        ASSERT_EQ(Describe(lists.GetRuns()), Describe(ReferenceDiff(CDiffOptions()).Compare(p.left, p.right)))
-            << "round " << round;
-        ASSERT_TRUE(files.CompareFiles(tmp / "l.txt", tmp / "r.txt"));
-        ExpectSameResult(files, lists, round);
+        expectPlainRuns(p, "round " + std::to_string(round), round);
+        if (HasFatalFailure()) return;
     }
     // Edits inside a block the file holds two or more times (a folder of
     // headers copied): runs through the other copies are runs of the left
@@ -465,11 +470,7 @@ TEST(CompareFiles, NearCopiesWithADeletionABlockOrEditsCloseTogetherGiveThePlain
         };
         write(tmp / "l.txt", left);
         write(tmp / "r.txt", right);
-        CTextDiff lists, files;
-        lists.Compare(p.left, p.right);
-        ASSERT_EQ(Describe(lists.GetRuns()), Describe(ReferenceDiff(CDiffOptions()).Compare(p.left, p.right)))
-            << "copies, round " << round;
-        ASSERT_TRUE(files.CompareFiles(tmp / "l.txt", tmp / "r.txt"));
-        ExpectSameResult(files, lists, 1000 + round);
+        expectPlainRuns(p, "copies, round " + std::to_string(round), 1000 + round);
+        if (HasFatalFailure()) return;
     }
 }
