@@ -141,6 +141,7 @@ public:
         while (n < 2 * texts + 2) n *= 2;
         m_Slots.assign(n, Slot{});
         m_Filter.assign(kFilter / 64, 0);
+        m_HashBits.assign(std::max<size_t>(n * 8, kFilter) / 64, 0);
     }
     uint32_t Add(std::string_view text) {
         const uint64_t h = textdiff::ExactTexts::Hash(text);
@@ -150,6 +151,8 @@ public:
                 slot = {h, static_cast<uint32_t>(++m_nCount), text};
                 const uint32_t key = Key(text);
                 m_Filter[key / 64] |= uint64_t{1} << (key % 64);
+                const size_t bit = HashBit(h);
+                m_HashBits[bit / 64] |= uint64_t{1} << (bit % 64);
                 return slot.number;
             }
             if (slot.hash == h && slot.text == text) return slot.number;
@@ -160,6 +163,8 @@ public:
         const uint32_t key = Key(text);
         if (!((m_Filter[key / 64] >> (key % 64)) & 1)) return 0;
         const uint64_t h = textdiff::ExactTexts::Hash(text);
+        const size_t bit = HashBit(h);
+        if (!((m_HashBits[bit / 64] >> (bit % 64)) & 1)) return 0;
         for (size_t s = h & (m_Slots.size() - 1);; s = (s + 1) & (m_Slots.size() - 1)) {
             const Slot& slot = m_Slots[s];
             if (slot.number == 0) return 0;
@@ -181,13 +186,16 @@ private:
         h *= 0x2C1B3C6Du;
         return h >> 16;
     }
+    // Then by bits of their hashes (four to eight bits a slot, so that a
+    // text not among many is mostly told without a look at the slots).
+    size_t HashBit(uint64_t h) const { return (h >> 32) & (m_HashBits.size() * 64 - 1); }
     struct Slot {
         uint64_t hash = 0;
         uint32_t number = 0;
         std::string_view text;
     };
     std::vector<Slot> m_Slots;
-    std::vector<uint64_t> m_Filter;
+    std::vector<uint64_t> m_Filter, m_HashBits;
     size_t m_nCount = 0;
 };
 
