@@ -3,6 +3,7 @@
 
 diff_edits.py WORKDIR [--rounds N] [--before BIN] [--check BIN] [--qvl BIN]
               [--sizes 500000,1000000,2000000,4000000] [--seed N] [--only NAME]
+              [--at LINE]
 
 The inputs are the system's own text: its C headers (/usr/include), then
 its Perl modules and its Python library, concatenated in name order
@@ -14,6 +15,8 @@ given):
   deluniq   one line deleted whose text is found nowhere else in the file
   close     2 to 5 edits (deleted, changed, inserted lines) within 300 lines
   block     17 to 20 lines in a row changed
+With --at, the edits are made at LINE (the first blank or unique line from
+there on) instead, and the inputs are named "...-atLINE".
 Each round runs BEFORE (when given), qvl-diff and diff once each, in turn;
 the table shows the median wall time, the highest peak memory and the
 ratios to diff. With --check, that qvl-diff's report and exit status are
@@ -46,21 +49,28 @@ def gather(patterns):
     return lines
 
 
-def edit(lines, kind, seed):
+def edit(lines, kind, seed, at=None):
     rng = random.Random(seed)
     right = list(lines)
     lo, hi = len(lines) // 10, len(lines) * 9 // 10
     if kind == "delblank":
-        del right[rng.choice([k for k in range(lo, hi) if lines[k].strip() == b""])]
+        if at is not None:
+            del right[next(k for k in range(at, len(lines)) if lines[k].strip() == b"")]
+        else:
+            del right[rng.choice([k for k in range(lo, hi) if lines[k].strip() == b""])]
     elif kind == "deluniq":
         count = Counter(lines)
+        k = at
         while True:
-            k = rng.randrange(lo, hi)
+            if at is None:
+                k = rng.randrange(lo, hi)
             if count[lines[k]] == 1:
                 break
+            if at is not None:
+                k += 1
         del right[k]
     elif kind == "close":
-        base = rng.randrange(lo, hi)
+        base = rng.randrange(lo, hi) if at is None else at
         for k in sorted({base + rng.randrange(300) for _ in range(rng.randint(2, 5))}, reverse=True):
             what = rng.randrange(3)
             if what == 0:
@@ -70,7 +80,7 @@ def edit(lines, kind, seed):
             else:
                 right.insert(k, b"inserted %d" % k)
     else:
-        k = rng.randrange(lo, hi)
+        k = rng.randrange(lo, hi) if at is None else at
         for j in range(k, k + rng.randint(17, 20)):
             right[j] += b" /* changed %d */" % j
     return right
@@ -90,23 +100,24 @@ def run(cmd, left, right):
     return time.perf_counter() - start, usage.ru_maxrss / 1024, out, os.waitstatus_to_exitcode(status)
 
 
-def inputs(work, sizes, seed):
+def inputs(work, sizes, seed, at=None):
     """The pairs (name, text, lines, kind, left, right) of the table, in order."""
     pairs = []
+    tag = "%d" % seed if at is None else "at%d" % at
     for n in sizes:
         for kind in KINDS:
-            pairs.append(("source-%dk-%s-%d" % (n // 1000, kind, seed), "source", n, kind))
-    for kind in KINDS:
-        pairs.append(("perl-1000k-%s-%d" % (kind, seed), "perl", 1000000, kind))
+            pairs.append(("source-%dk-%s-%s" % (n // 1000, kind, tag), "source", n, kind))
+    for kind in KINDS if at is None else []:
+        pairs.append(("perl-1000k-%s-%s" % (kind, tag), "perl", 1000000, kind))
     return [(name, text, n, kind, os.path.join(work, "%s-%d.txt" % (text, n)),
-             os.path.join(work, "%s-%d-%s-%d.txt" % (text, n, kind, seed))) for name, text, n, kind in pairs]
+             os.path.join(work, "%s-%d-%s-%s.txt" % (text, n, kind, tag))) for name, text, n, kind in pairs]
 
 
-def make(work, sizes, seed):
+def make(work, sizes, seed, at=None):
     """Writes the inputs not yet there (in a process of its own: the runs
     measured are then not children of a process that held the texts)."""
     texts = {}
-    for name, text, n, kind, left, right in inputs(work, sizes, seed):
+    for name, text, n, kind, left, right in inputs(work, sizes, seed, at):
         if os.path.exists(left) and os.path.exists(right):
             continue
         if text not in texts:
@@ -118,7 +129,7 @@ def make(work, sizes, seed):
         if len(lines) < n:
             continue
         write(left, lines)
-        write(right, edit(lines, kind, seed))
+        write(right, edit(lines, kind, seed, at))
 
 
 def main():
@@ -126,7 +137,7 @@ def main():
     if not args:
         sys.exit(__doc__)
     if args[0] == "--make":
-        make(args[1], [int(n) for n in args[2].split(",")], int(args[3]))
+        make(args[1], [int(n) for n in args[2].split(",")], int(args[3]), int(args[4]) if len(args) > 4 else None)
         return
     work = args.pop(0)
     opts = {"--rounds": "5", "--sizes": "500000,1000000,2000000,4000000", "--seed": "3"}
@@ -137,13 +148,15 @@ def main():
     sizes = [int(n) for n in opts["--sizes"].split(",")]
     os.makedirs(work, exist_ok=True)
     seed = int(opts["--seed"])
-    subprocess.run([sys.executable, os.path.abspath(__file__), "--make", work, opts["--sizes"], str(seed)], check=True)
+    at = int(opts["--at"]) if "--at" in opts else None
+    subprocess.run([sys.executable, os.path.abspath(__file__), "--make", work, opts["--sizes"], str(seed)] +
+                   ([str(at)] if at is not None else []), check=True)
     tools = ([("before", opts["--before"].split())] if "--before" in opts else []) + [("now", [qvl]), ("diff", ["diff"])]
     head = "| input | " + " | ".join(name for name, _ in tools) + " | now / diff | peak " + \
            " / ".join(name for name, _ in tools) + " (MB) | peak now / diff |" + (" report |" if "--check" in opts else "")
     print(head)
     print("|" + "---|" * (head.count("|") - 1))
-    for name, text, n, kind, left, right in inputs(work, sizes, seed):
+    for name, text, n, kind, left, right in inputs(work, sizes, seed, at):
         if "--only" in opts and opts["--only"] != name:
             continue
         if not os.path.exists(right):
