@@ -64,11 +64,11 @@
 // holds for each k on its own, asked anew. Where the scan of the tail's
 // first line steps over the left tail's first line (as a scan among many
 // places of its text does, or one that first meets another copy of a block
-// the file holds twice), k = 1, 2, ... up to 1,022 are tried in turn (the
-// rest asked only where that line's scan lands), the scans over all left
-// lines from 0 or from H kept between them; where all of them are stepped
-// over, up to some 61,000 (the scans of a long tail that first meet another
-// copy land only here and there). A run from a head or tail line
+// the file holds twice), k = 1, 2, ... up to 62 are tried in turn (the rest
+// asked only where that line's scan lands), the scans over all left lines
+// from 0 or from H kept between them; where all of them are stepped over,
+// up to 1,022, then up to some 61,000 (the scans of a long tail that first
+// meet another copy land only here and there). A run from a head or tail line
 // at another left line is a run of the left file against itself: measured
 // on its bytes, and what is found along one diagonal is kept, so that the
 // lines of a long run through another copy are walked once. Where a
@@ -91,11 +91,11 @@ namespace {
 // Head lines before the middle and tail lines after it whose texts are
 // numbered too, so that runs leaving the middle are mostly told by numbers;
 // the tail is taken from one of its first kTailBand - 1 lines, else (where
-// the scans of all of them step over the left tail's) from one of as many
-// more as the numbers of texts leave room for (16 bits), the left file
-// numbered again.
+// the scans of all of them step over the left tail's) from one of 16 times
+// as many, then of as many as the numbers of texts leave room for (16
+// bits), the left file numbered again each time.
 constexpr uint32_t kBand = 8;
-constexpr uint32_t kTailBand = 1024;
+constexpr uint32_t kTailBand = 64;
 constexpr uint32_t kNone = UINT32_MAX;
 
 // A table of few keys (below kNone) to values, open addressing.
@@ -246,8 +246,9 @@ public:
     }
 
     // Whether Run found nothing only because every tail line of the band
-    // was stepped over (a wider band may find it).
-    bool BandMissed() const { return m_bBandMissed; }
+    // was stepped over (a wider band may find it: not where the rest of the
+    // tail lies whole before it as well).
+    bool BandMissed() const { return m_bBandMissed && !m_bTailCopied; }
 
 private:
     enum class Outcome { Found, Failed, TailMissed };
@@ -257,6 +258,8 @@ private:
     bool TailLands(uint32_t k) {
         const uint32_t T = m_nT - k, i = m_nH + m_nM + k;
         const CDiffRun t = Scan(i, m_nH >= T ? m_nH : 0, m_nL - 1, T);
+        // (A copy of all the rest of the tail before it wins the tie.)
+        m_bTailCopied = m_bTailCopied || t.length == static_cast<int>(T);
         return t.start == static_cast<int>(m_nTailFrom + k) && t.length == static_cast<int>(T);
     }
 
@@ -684,7 +687,7 @@ private:
     uint32_t m_nL, m_nH, m_nT, m_nM, m_nR = 0, m_nTailFrom = 0, m_nML = 0;
     const std::vector<std::string_view>& m_Middle;
     uint32_t m_nTailBand;
-    bool m_bBandMissed = false;
+    bool m_bBandMissed = false, m_bTailCopied = false;
     int64_t m_nBudget = 0;
     TextNumbers m_Texts;
     std::vector<uint16_t> m_Ids;  // per left line: the number of its text
@@ -734,7 +737,7 @@ bool CTextDiff::NearEditsRuns(const LineSource& left, uint32_t head, uint32_t ta
     // (Short of memory for the numbers, the full way is taken, with its own
     // measure of what fits.)
     try {
-        for (const uint32_t band : {kTailBand, 0xFFFF - kNearEditsLines - kBand - 1}) {
+        for (const uint32_t band : {kTailBand, kTailBand * 16, 0xFFFF - kNearEditsLines - kBand - 1}) {
             EditsMatch<LineSource> match(left, text && text->wideStarts.empty() ? text : nullptr, nL, head, tail,
                                          middle, band);
             if (match.Run(walk, runs)) return true;
