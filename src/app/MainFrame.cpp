@@ -544,7 +544,28 @@ void CMainFrame::ExecuteCommand(int id) {
     auto it = m_commands.find(id);
     if (it == m_commands.end() || !it->second.handler || !it->second.action->isEnabled()) return;
     auto handler = it->second.handler;  // the handler may replace itself
-    handler();
+    // A command that fails ends itself, never the program with the user's
+    // sessions in it.
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        ReportCommandError(e.what());
+    } catch (...) {
+        ReportCommandError("an unknown error");
+    }
+}
+
+void ReportCommandError(const std::string& what) {
+    const std::string text = "The command stopped on an error: " + what +
+                             ".\r\nThe program goes on; what the command had not done yet is left undone.";
+    WriteTrace("-?- " + text);
+    // An error while the box is up (an event that fails each time it comes)
+    // goes to the Message Window only.
+    static bool showing = false;
+    if (showing) return;
+    showing = true;
+    Prompter().Message(text, MsgIcon::Stop);
+    showing = false;
 }
 
 QList<QKeySequence> CMainFrame::ShortcutsOf(int id) const {

@@ -56,6 +56,10 @@ struct FrameLayout {
 extern int g_nViewWidth;
 extern CProgramData* g_pProgramData;
 
+// An error that ended a command or an event of the window: named in the
+// Message Window and in a box; the program goes on.
+void ReportCommandError(const std::string& what);
+
 class CMainFrame : public QMainWindow, public IAcceleratorTarget, public IMainView {
     Q_OBJECT
 public:

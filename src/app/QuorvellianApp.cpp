@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <functional>
 #include <sys/stat.h>
 
@@ -169,10 +170,27 @@ QSocketNotifier* WatchEndSignals(QObject* owner, std::function<void()> end) {
     return notifier;
 }
 
+// The window's events are delivered here: an error that escapes a command
+// of a dialog or a menu ends that event only, and is named.
+class CGuardedApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& e) {
+            ReportCommandError(e.what());
+        } catch (...) {
+            ReportCommandError("an unknown error");
+        }
+        return false;
+    }
+};
+
 }  // namespace
 
 int RunWindowRoad(int argc, char** argv) {
-    QApplication app(argc, argv);
+    CGuardedApplication app(argc, argv);
     CQuorvellianApp theApp;
     // A request to end that comes while the window is still being made (a
     // start-up warning waits for its OK, a long load runs) is served as soon

@@ -606,6 +606,12 @@ private:
         std::string why;
     };
     bool CheckLibrary();
+    // A row whose conversion broke off keeps no instance of its preview.
+    void DropRowInstances(std::size_t i) {
+        if (m_List.m_Run.nBatchStep != 1) return;
+        m_List.Previews[i].Instances.clear();
+        m_List.Previews[i].StepTexts.clear();
+    }
     void ConvertRowsInOrder();
     void ConvertRowsSideBySide();
     int ReportModifiedFiles();
@@ -702,6 +708,15 @@ void CBatchPass::ConvertRow(std::size_t i, CWriteGroup& group) {
     } catch (const std::bad_alloc&) {
         o.ok = false;
         o.why = "(too big)";  // this file only; the run goes on
+        DropRowInstances(i);
+    } catch (const std::exception& e) {
+        // An error inside this file's conversion fails this file only: it
+        // is named with the error, nothing of it is written, and no
+        // instance of it is kept for a commit.
+        o.ok = false;
+        o.why = std::string("(stopped by an error: ") + e.what() + ")";
+        o.modified = false;
+        DropRowInstances(i);
     }
     if (group.Full()) FlushGroup(group);
 }

@@ -521,6 +521,9 @@ std::size_t CFindReplacePass::InsertReplacement(WildSearch& w, CMacro& m, std::s
 // one become one.
 void CFindReplacePass::RecordWildInstance(const std::string& found, std::size_t pos,
                                           std::size_t pieceStart, std::size_t changedFrom) {
+    // A pass that keeps no instances (a token of a delimiter parse, a piece
+    // tag's substitution) has no earlier instance to merge with either.
+    if (m_Preview.NoInstances) return;
     if (changedFrom >= pieceStart) {
         RecordInstance(m_Preview, m_Record, m_Source, found, m_Out.substr(pieceStart), pieceStart, pos);
         return;
@@ -533,8 +536,11 @@ void CFindReplacePass::RecordWildInstance(const std::string& found, std::size_t 
     while (list.size() > m_PassFirst) {
         const CFindRepInstance& prev = list.back();
         if (static_cast<std::size_t>(prev.Offset) + static_cast<std::size_t>(prev.RepLength) <= from) break;
-        from = std::min(from, static_cast<std::size_t>(prev.Offset));
-        sourceFrom = static_cast<std::size_t>(prev.Position);
+        // The text between from and that piece is the text as it was in
+        // front of the piece's found text.
+        const std::size_t prevOffset = static_cast<std::size_t>(prev.Offset);
+        from = std::min(from, prevOffset);
+        sourceFrom = static_cast<std::size_t>(prev.Position) - (prevOffset - from);
         // The recording goes on as before that instance.
         m_Record.counter = prev.InstanceNo;
         m_Record.prevPos = static_cast<std::size_t>(prev.PrevPosition);

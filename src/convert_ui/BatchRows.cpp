@@ -1,5 +1,6 @@
 #include "convert_ui/BatchRows.h"
 
+#include <exception>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -208,15 +209,19 @@ int CommitRows(CLibraryList& snap, std::string& skipped) {
             bool any = false;
             for (const CFindRepInstance& inst : rec.Instances) any = any || !inst.Skip;
             std::string why;
-            if (any) {
-                // The file must still hold, at every instance, what the preview found.
-                std::string text, reason;
-                if (!ReadFileForConversion(rec.InputName, text, reason))
-                    why = reason.empty() ? "could not be read" : reason;
-                else if (!engine.ApplyInstances(rec, text))
-                    why = "changed since its preview; left untouched";
+            try {
+                if (any) {
+                    // The file must still hold, at every instance, what the preview found.
+                    std::string text, reason;
+                    if (!ReadFileForConversion(rec.InputName, text, reason))
+                        why = reason.empty() ? "could not be read" : reason;
+                    else if (!engine.ApplyInstances(rec, text))
+                        why = "changed since its preview; left untouched";
+                }
+                if (why.empty() && !engine.CommitFile(rec, static_cast<int>(i))) why = "could not be written";
+            } catch (const std::exception& e) {
+                why = std::string("stopped by an error (") + e.what() + "); left untouched";
             }
-            if (why.empty() && !engine.CommitFile(rec, static_cast<int>(i))) why = "could not be written";
             if (!why.empty()) {
                 skipped += "   " + name + ": " + why + "\r\n";
                 ++nFailed;
@@ -305,22 +310,44 @@ bool CBatchRunner::Start(BatchMode mode) {
     g_bBatchTicker = true;
     m_running = true;
     skippedReport.clear();
+    errorReport.clear();
     m_worker = std::thread([this, mode, postIfAlive, snap = std::move(snap)]() mutable {
-        std::string skipped;
-        const int failed =
-            mode == BatchMode::Commit ? CommitRows(snap, skipped) : CConversionEngine(snap).RunBatchReport();
+        std::string skipped, error;
+        int failed = -1;
+        // Whatever goes wrong in the run ends the run, not the program: the
+        // error is named, and the files the run had not written stay as they were.
+        try {
+            failed = mode == BatchMode::Commit ? CommitRows(snap, skipped) : CConversionEngine(snap).RunBatchReport();
+        } catch (const std::exception& e) {
+            error = e.what();
+        } catch (...) {
+            error = "an unknown error";
+        }
+        if (!error.empty()) {
+            failed = -1;
+            // A preview cut short is not one to commit.
+            if (mode == BatchMode::Instances)
+                for (CFindRepPreview& r : snap.Previews) {
+                    r.Instances.clear();
+                    r.StepTexts.clear();
+                }
+            error = "The batch conversion stopped on an error: " + error + ".";
+            WriteTrace(error);
+            LogBatchConversion("Failure");
+        }
         snap.m_Run.selectRow = nullptr;
         snap.m_Run.setRowImage = nullptr;
         // The worker's own end line follows the pass's, however the pass ended.
         LogBatchConversion("(F) over");
-        postIfAlive([this, mode, failed, previews = std::move(snap.Previews), skipped]() mutable {
-            Finish(mode, failed, std::move(previews), std::move(skipped));
+        postIfAlive([this, mode, failed, previews = std::move(snap.Previews), skipped, error]() mutable {
+            Finish(mode, failed, std::move(previews), std::move(skipped), std::move(error));
         });
     });
     return true;
 }
 
-void CBatchRunner::Finish(BatchMode mode, int failed, std::vector<CFindRepPreview> previews, std::string skipped) {
+void CBatchRunner::Finish(BatchMode mode, int failed, std::vector<CFindRepPreview> previews, std::string skipped,
+                          std::string error) {
     if (mode == BatchMode::Instances) {
         // The instances found (all of them, or those found before a stop) go
         // to the rows that are still the rows of the run.
@@ -330,11 +357,12 @@ void CBatchRunner::Finish(BatchMode mode, int failed, std::vector<CFindRepPrevie
             m_live.Previews[i].StepTexts = std::move(previews[i].StepTexts);
             m_live.Previews[i].KeepSteps = previews[i].KeepSteps;
         }
-        previewReady = true;
+        previewReady = error.empty();
     } else if (mode == BatchMode::Commit) {
         for (CFindRepPreview& r : m_live.Previews) r.Instances.clear();
     }
     skippedReport = std::move(skipped);
+    errorReport = std::move(error);
     m_running = false;
     g_bBatchIdle = true;
     g_bBatchTicker = false;

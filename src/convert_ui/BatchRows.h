@@ -86,6 +86,8 @@ public:
     bool keepSteps = true;
     // What the last commit left untouched and why, one "   name: why" line each.
     std::string skippedReport;
+    // Why the last run broke off, when an error ended it; empty otherwise.
+    std::string errorReport;
 
     // Starts a run on a snapshot of the live list; false when one runs.
     bool Start(BatchMode mode);
@@ -96,7 +98,8 @@ public:
     void Join();
 
 private:
-    void Finish(BatchMode mode, int failed, std::vector<CFindRepPreview> previews, std::string skipped);
+    void Finish(BatchMode mode, int failed, std::vector<CFindRepPreview> previews, std::string skipped,
+                std::string error);
 
     CLibraryList& m_live;
     std::thread m_worker;

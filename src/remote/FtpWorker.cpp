@@ -107,6 +107,9 @@ void WorkerFrame(const std::function<void()>& body) {
     } catch (const std::exception& e) {
         WriteTraceString(std::string("-?- ") + e.what());
         FinishFtpWorker("unsuccessful");
+    } catch (...) {
+        WriteTraceString("-?- The run stopped on an unknown error.");
+        FinishFtpWorker("unsuccessful");
     }
     StopTicker();
     ticker.join();

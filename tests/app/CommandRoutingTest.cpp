@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <map>
 #include <sstream>
+#include <stdexcept>
 
 #include "app/ConversionCommands.h"
 #include "app/MainFrame.h"
@@ -415,6 +416,36 @@ TEST_F(CommandRoutingTest, KeysBelongToTheWindowWithTheFocus) {
     EXPECT_TRUE(w->ConversionCommands().Batch()->isVisible());
     EXPECT_FALSE(w->ConversionCommands().WorkPad().isVisible());
     w->ConversionCommands().Batch()->hide();
+    w->close();
+    app.ExitInstance();
+}
+
+// A command that fails on an error (an engine that throws, as a broken
+// conversion did) is named and ends itself; the program and the user's
+// sessions go on, and the next key still saves them.
+TEST_F(CommandRoutingTest, ACommandThatFailsIsNamedAndTheProgramGoesOn) {
+    MakeSampleArea();
+    CQuorvellianApp app;
+    ASSERT_TRUE(app.InitInstance());
+    SetPrompter(&prompter);
+    CMainFrame* w = app.MainFrame();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w, 30000));
+    w->Timer().stop();
+    w->SetCommandHandler(32631, [] { throw std::out_of_range("basic_string::substr"); });
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w, 30000));
+    QTest::keyClick(w, Qt::Key_F10);
+    QApplication::processEvents();
+    ASSERT_EQ(prompter.Messages().size(), 1u);
+    EXPECT_NE(prompter.Messages()[0].find("stopped on an error: basic_string::substr"), std::string::npos)
+        << prompter.Messages()[0];
+    EXPECT_NE(w->MessageWindow().GetText().find("basic_string::substr"), std::string::npos);
+
+    const std::string master = g_strSessionBackUpDir + kMasterFileName;
+    std::filesystem::remove(master);
+    QTest::keyClick(w, Qt::Key_S, Qt::ControlModifier);
+    QTest::keyClick(w, Qt::Key_F24);
+    EXPECT_TRUE(std::filesystem::exists(master));
     w->close();
     app.ExitInstance();
 }

@@ -688,6 +688,38 @@ TEST_F(BatchWindowTest, ACommitWritesAroundASkippedChainAndRefusesOnlyAChangedFi
     EXPECT_FALSE(std::filesystem::exists(Files() + "/batch/2_f1.txt"));
 }
 
+// Token by token, a right-aligning tab stop puts its fill in front of what
+// an earlier match of the token became: the window's Create instances then
+// Commit write what its Convert writes, and the program goes on.
+TEST_F(BatchWindowTest, TabStopsTokenByTokenCommitWhatConvertWrites) {
+    const std::string input = "foo 3.4\r\nbar 7\r\n";
+    OpenBatch(1, input);
+    CMacro tabs("^d", "<A=-4>#");
+    tabs.IsFindWild = tabs.IsRepWild = tabs.IsPerLine = tabs.IsDelimParse = 1;
+    Libs()[0].MacroList = {tabs};
+    Press(*batch, "1737");
+    batch->SelectAllInputFiles();
+    Press(batch->OutputFilenames(), "1822");
+    Press(batch->OutputFilenames(), "1394");
+    Press(*batch, "1510");
+    Press(*batch, "1348");
+    WaitIdle();
+    const std::string converted = Out(0);
+    ASSERT_NE(converted, input);
+    std::filesystem::remove(Files() + "/batch/1_f0.txt");
+
+    Press(*batch, "1510");
+    Press(*batch, "1796");
+    WaitIdle();
+    ASSERT_TRUE(batch->Runner().previewReady);
+    prompter.entries.clear();
+    Press(*batch, "1792");
+    WaitIdle();
+    EXPECT_EQ(Out(0), converted);
+    EXPECT_EQ(ReadFile(items[0].GetLocalPath()), input);
+    EXPECT_TRUE(prompter.Messages().empty()) << prompter.Messages().front();
+}
+
 TEST_F(BatchWindowTest, AThousandFilesKeepTheInstanceListAModelView) {
     std::string text;
     while (text.size() < 10000) text += "a cat sat on the mat with a hat\r\n";

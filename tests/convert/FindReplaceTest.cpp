@@ -1,6 +1,8 @@
 // Golden tables: text in, macro, text out, on the plain and the wild paths.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "EngineTestUtil.h"
 #include "convert/ConversionEngine.h"
 
@@ -255,6 +257,50 @@ TEST(MacroApplication, TokenPathRecordsOneInstancePerToken) {
     std::string text = "(ab)(cd)(a)";
     EXPECT_TRUE(CConversionEngine(list).ApplyInstances(p, text));
     EXPECT_EQ(text, "(Ab)(cd)(A)");
+}
+
+// Create instances, then commit them, must write what a convert writes:
+// random libraries of wild macros, per line or token by token, whose
+// replacements hold running numbers and left and right alignment (a right
+// aligning fill goes in front of text the pass has already replaced). The
+// texts are as a batch reads them: a lone line feed is read as CR LF.
+TEST(MacroApplication, ReplayedInstancesGiveWhatConvertGivesOnRandomLibraries) {
+    const std::vector<std::string> finds = {"^d", "^d.^d", "^a", "^a ^d", "o",   "^b", "^p", "*",
+                                            "^a*^d", "^m", "*^d", "^d*", "a", "^b^d", "\\t", "^n"};
+    const std::vector<std::string> reps = {
+        "#",        "<A=-4>#",          "<A=<i=5?12>>", "<A=<i=2?18>>#",  "<a=-4>|",    "<a=<i=3?7>>^d",
+        "<^d1>",    "<A=20>[<^a1>]",    "<i=1?3>",      "<A=3>x",         "",           "  <A=-8>",
+        "<*1>;",    "<A=<i=9?-3>>",     "<A=5?.>x",     "<a=9?->y<A=12>z", "\t<A=-3>", "<^a1> <A=-6>",
+        "<A=0>",    "<A=1>ab cd",       "<i=0?1#3><A=-5>"};
+    const std::vector<std::string> words = {"foo", " ",  "3.4", "bar", "7", "\r\n",  "price", ",",     "(a 1)", "12",
+                                            "  ",  "x:y", "[b]", "#",  "<9>", "-",   "\t",    "a1 b2", "{z 9}", "\r"};
+    std::mt19937 rng(11);
+    for (int round = 0; round < 300; ++round) {
+        CLibraryList list = OneLibrary({});
+        std::string described;
+        for (int k = 1 + static_cast<int>(rng() % 3); k > 0; --k) {
+            MacroFlags f = Wild();
+            f.delimParse = rng() % 3 != 0;
+            f.perLine = rng() % 2 != 0;
+            f.matchCase = rng() % 4 != 0;
+            f.compConst = rng() % 4 == 0;
+            const CMacro m = MakeMacro(finds[rng() % finds.size()], reps[rng() % reps.size()], f);
+            list.Libraries[0].MacroList.push_back(m);
+            described += "{" + m.Find + "}{" + m.Replace + "}" + (f.delimParse ? "d" : "") + (f.perLine ? "l" : "");
+        }
+        std::string text;
+        for (int w = 1 + static_cast<int>(rng() % 12); w > 0; --w) text += words[rng() % words.size()];
+        const std::string converted = CConversionEngine(list).ConvertText(text);
+
+        list.RunKind = 2;
+        list.m_Run.nBatchStep = 1;
+        list.m_Run.bKeepSteps = rng() % 2;
+        CFindRepPreview preview;
+        CConversionEngine(list).RunLibraryPass(text, preview);
+        std::string committed = text;
+        ASSERT_TRUE(CConversionEngine(list).ApplyInstances(preview, committed)) << described << " on " << text;
+        ASSERT_EQ(committed, converted) << described << " on " << text;
+    }
 }
 
 TEST(MacroApplication, ExactSweepOfStepZeroRunsToItsEnd) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <future>
+#include <stdexcept>
 #include <mutex>
 
 #include "convert/ConversionRun.h"
@@ -331,6 +332,57 @@ TEST_F(BatchRunnerTest, ARightAlignedMatchIsCommittedAsConvertWritesIt) {
     EXPECT_EQ(failed, 0);
     EXPECT_EQ(ReadFile(live.Previews[0].OutputName), converted);
     EXPECT_EQ(ReadFile(live.Previews[1].OutputName), "x                = #\r\n\xc3\x84nderung 7\r\n");
+
+    // The fill goes in front of what an earlier match of the line became: a
+    // column that grows from match to match, and tab stops in a token pass.
+    CMacro growing("^d", "<A=<i=2?18>>#");
+    growing.IsFindWild = growing.IsRepWild = growing.IsPerLine = 1;
+    CMacro tokens("^d", "<A=-4>#");
+    tokens.IsFindWild = tokens.IsRepWild = tokens.IsPerLine = tokens.IsDelimParse = 1;
+    CMacro column("^d", "<A=<i=5?12>>");
+    column.IsFindWild = column.IsRepWild = column.IsPerLine = column.IsDelimParse = 1;
+    for (const auto& [macro, input] : {std::pair{growing, "price 3.4\r\n"}, std::pair{tokens, "foo 3.4\r\nbar 7\r\n"},
+                                       std::pair{column, "foo 3.4\r\nbar 7\r\n"}}) {
+        live.Libraries[0].MacroList = {macro};
+        live.Previews.resize(1);
+        WriteFile(live.Previews[0].InputName, input);
+        ASSERT_TRUE(runner->Start(BatchMode::Convert));
+        Settle();
+        const std::string written = ReadFile(live.Previews[0].OutputName);
+        EXPECT_NE(written, input);
+        std::filesystem::remove(live.Previews[0].OutputName);
+        ASSERT_TRUE(runner->Start(BatchMode::Instances));
+        Settle();
+        ASSERT_TRUE(runner->Start(BatchMode::Commit));
+        Settle();
+        EXPECT_EQ(failed, 0) << macro.Replace << ": " << runner->skippedReport;
+        EXPECT_EQ(ReadFile(live.Previews[0].OutputName), written) << macro.Replace;
+    }
+}
+
+// An error inside a run ends the run, not the program: it is named, and the
+// preview it cut short is not offered to a commit.
+TEST_F(BatchRunnerTest, AnErrorInTheWorkerEndsTheRunAndIsNamed) {
+    auto post = runner->post;
+    int calls = 0;
+    runner->post = [&](std::function<void()> task) {
+        if (calls++ == 0) throw std::runtime_error("the window is gone");
+        post(std::move(task));
+    };
+    ASSERT_TRUE(runner->Start(BatchMode::Instances));
+    Settle();
+    EXPECT_EQ(finished, 1);
+    EXPECT_EQ(failed, -1);
+    EXPECT_FALSE(runner->IsRunning());
+    EXPECT_FALSE(runner->previewReady);
+    EXPECT_EQ(Instances(), 0);
+    EXPECT_NE(runner->errorReport.find("the window is gone"), std::string::npos) << runner->errorReport;
+    EXPECT_NE(trace.find("the window is gone"), std::string::npos) << trace;
+    // The next run works as ever.
+    ASSERT_TRUE(runner->Start(BatchMode::Instances));
+    Settle();
+    EXPECT_EQ(Instances(), 6);
+    EXPECT_TRUE(runner->errorReport.empty());
 }
 
 }  // namespace

@@ -783,6 +783,7 @@ void CBatchTextConversionDlg::RunFinished(BatchMode mode, int failed) {
         if (!m_runner->skippedReport.empty())
             Prompter().Message("These files were not written:\r\n" + m_runner->skippedReport, MsgIcon::Warning);
     }
+    if (!m_runner->errorReport.empty()) Prompter().Message(m_runner->errorReport, MsgIcon::Stop);
     (void)failed;
     ShowCurrentRow(m_inputs->topLevelItemCount() - 1);
 }

@@ -55,6 +55,8 @@ bool CInteractiveWorker::Start(Body body, Done done, const std::string& overText
             ok = body(result, marker);
         } catch (const std::exception& e) {
             marker = std::string("-i-failed: ") + e.what();
+        } catch (...) {
+            marker = "-i-failed: an unknown error";
         }
         // The window thread takes the result over; the call is dropped if
         // this object is gone.
