@@ -459,11 +459,19 @@ void CMainFrame::UpdateMenuTexts() {
             if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9))
                 titleLetters.insert(QChar(key).toLower());
         }
+    // The titles take their letters together: a title whose letters the key
+    // table took does not lose its last one to a title before it.
+    std::vector<QMenu*> titled;
+    std::vector<QString> titles;
+    for (QAction* title : menuBar()->actions())
+        if (QMenu* menu = title->menu()) {
+            titled.push_back(menu);
+            titles.push_back(menu->objectName().mid(4));  // "menuFile"
+        }
+    titles = WithMnemonics(titles, titleLetters);
+    for (size_t i = 0; i < titled.size(); ++i) titled[i]->setTitle(titles[i]);
     std::map<int, QString> shown;  // entry texts of the main menus, with their letters
-    for (QAction* title : menuBar()->actions()) {
-        QMenu* menu = title->menu();
-        if (!menu) continue;
-        menu->setTitle(WithMnemonic(menu->objectName().mid(4), titleLetters));  // "menuFile"
+    for (QMenu* menu : titled) {
         std::set<QChar> letters;
         std::vector<int> ids;
         for (QAction* a : menu->actions()) {

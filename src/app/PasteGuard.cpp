@@ -68,10 +68,16 @@ QLineEdit* OneLineField(QObject* o) {
 }
 
 QString OneLineText(const QString& text) {
+    // The line end of the last line (a path copied from a terminal has one)
+    // joins no two lines: it goes, rather than stay as a blank at the end
+    // that nobody sees.
+    qsizetype end = text.size();
+    if (end > 0 && IsLineBreak(text[end - 1]))
+        end -= end > 1 && text[end - 2] == QLatin1Char('\r') && text[end - 1] == QLatin1Char('\n') ? 2 : 1;
     QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == QLatin1Char('\r') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n')) continue;
+    out.reserve(end);
+    for (qsizetype i = 0; i < end; ++i) {
+        if (text[i] == QLatin1Char('\r') && i + 1 < end && text[i + 1] == QLatin1Char('\n')) continue;
         out += IsLineBreak(text[i]) ? QChar(QLatin1Char(' ')) : text[i];
     }
     return out;

@@ -10,7 +10,7 @@
 // keeps one rule: a line break that comes in
 // by the user's hand (a paste by key, menu or middle click, a dropped text,
 // an input method's text) becomes a blank, a CR LF one blank, so the field
-// holds the text it shows. A text the program puts in itself (a path a
+// holds the text it shows; the one that ends such a text is dropped. A text the program puts in itself (a path a
 // chooser returned, a stored value) stays as it is. The multi-line text
 // boxes keep their line breaks.
 #pragma once
@@ -28,7 +28,8 @@ bool ClipboardHoldsText(QClipboard::Mode mode = QClipboard::Clipboard);
 // null for anything else.
 QLineEdit* OneLineField(QObject* o);
 // The text with each line break (CR LF, CR, LF, a Unicode line or paragraph
-// separator) turned into one blank.
+// separator) turned into one blank; a line break that ends the text is
+// dropped.
 QString OneLineText(const QString& text);
 // Pastes the clipboard (or the mouse selection) into a one-line field, its
 // line breaks made blanks.

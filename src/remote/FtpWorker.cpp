@@ -330,10 +330,14 @@ void EndFtpWorker(const std::string& text) {
     throw FtpWorkerExit(text);
 }
 
-void LogFtpFailure(const std::exception& e, const std::string& text, bool keepGoing) {
+void LogFtpFailure(const std::exception& e, const std::string& text, bool keepGoing, const std::string& failed) {
     WriteTraceString("-?- " + text + e.what());
     if (keepGoing) {
-        g_bAutoSync = false;
+        // Auto-sync would try the same again at every tick: it stops, and
+        // says so (a button pressed again would otherwise seem to work).
+        if (g_bAutoSync.exchange(false))
+            WriteTraceString("Auto-sync off: " + (failed.empty() ? std::string("a step of the run") : failed) +
+                             " failed.");
         return;
     }
     EndFtpWorker("unsuccessful");

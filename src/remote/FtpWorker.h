@@ -130,9 +130,11 @@ void LogFtpStatus(const std::string& text);
 // The same without ending the caller (for a start refused on the GUI thread).
 void FinishFtpWorker(const std::string& text);
 
-// "-?- " + text + the exception's text. Keep going: auto-sync off and return;
-// otherwise EndFtpWorker("unsuccessful").
-void LogFtpFailure(const std::exception& e, const std::string& text, bool keepGoing);
+// "-?- " + text + the exception's text. Keep going: auto-sync off and return,
+// with "Auto-sync off: " + failed + " failed." when it was on; otherwise
+// EndFtpWorker("unsuccessful").
+void LogFtpFailure(const std::exception& e, const std::string& text, bool keepGoing,
+                   const std::string& failed = std::string());
 
 // "h:m:s.t" of a span in milliseconds, no leading zeros; hours wrap at 24.
 std::string FormatElapsedTime(long long milliseconds);

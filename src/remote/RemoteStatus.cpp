@@ -323,7 +323,7 @@ std::optional<std::string> CheckOneItem(StatusCheckRun& run, CFileItem& item) {
     } catch (const CFtpClient::FTPException& e) {
         ForgetRemoteTime(item);
         LogFtpFailure(e, "Failed to get verbose listing of " + item.RemoteDir + " on " + ShortHostName(host) + ". ",
-                      true);
+                      true, "the status check of " + host + ":" + item.RemoteDir + item.FileName);
     }
     return std::string();
 }

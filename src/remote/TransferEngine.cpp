@@ -1067,7 +1067,10 @@ void CTransferRun::ReportFailure(const CFtpClient::FTPException& e, const Step& 
     // A failure before the item's own line (say the connection was lost
     // at the type command) still shows which item it was.
     if (!s.announced) WriteTraceString(s.line);
-    LogFtpFailure(e, "", true);
+    const std::string local = s.item.LocalDir + s.item.FileName;
+    const std::string remote = s.item.RemHost + ":" + s.item.RemoteDir + s.item.FileName;
+    LogFtpFailure(e, "", true,
+                  m_bToRemote ? "sending " + local + " -> " + remote : "fetching " + remote + " -> " + local);
     NoteFailure(s.item);
     // A send into a folder the server does not have fails per file with
     // the server's bare reply: name the folder once.
@@ -1099,7 +1102,7 @@ void CTransferRun::UpdateFolder(FolderUpdate& folder, bool stopping) {
             folder.waiting.swap(waiting);
             return;
         }
-        LogFtpFailure(e, "", true);
+        LogFtpFailure(e, "", true, "listing " + on.host + ":" + remoteDir);
         return;
     }
     const ListingByName byName = LinesByName(listing);
@@ -1146,7 +1149,7 @@ void CTransferRun::UpdateWaitingItem(ListingAccount& on, const ListingByName& by
                     exactKnown = ReadUnshownSentFile(c, item, shown, exact);
             });
         } catch (const CFtpClient::FTPException& e) {
-            LogFtpFailure(e, "", true);
+            LogFtpFailure(e, "", true, "listing " + item.RemHost + ":" + item.RemoteDir + item.FileName);
             return;
         }
     }

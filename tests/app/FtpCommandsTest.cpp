@@ -867,6 +867,50 @@ TEST_P(PutAllOverBaskets, EachBasketSeesWhatTheRunSent) {
     for (int b = 0; b < 2; ++b) EXPECT_EQ(frame->Data().GetFileItem(0, 0, b, 0).IsRemoteModified, "Yes") << b;
 }
 
+// Auto-sync over a file the server will not let the user write (another
+// user's file, as a hosting account always has some): the send fails, auto-sync
+// stops, and the Message Window's last word on it says so and names the file,
+// every time the button turns it on and a failure turns it off again.
+TEST_P(PutAllOverBaskets, AutoSyncSaysWhenAFailureStopsIt) {
+    MakeArea();
+    CMainFrame& w = Open();
+    SelectRows({0});
+    w.ExecuteCommand(32564);
+    Finish();
+    Tick();
+    ASSERT_EQ(ReadFile(work / "f.txt"), "first\n") << Log();
+    ASSERT_EQ(::chown((work / "f.txt").c_str(), 0, 0), 0);
+    ASSERT_EQ(::chmod((work / "f.txt").c_str(), 0644), 0);
+
+    QToolBar* bar = frame->ToolBar(141);
+    bar->show();
+    QWidget* button = bar->widgetForAction(w.Action(32574));
+    const auto lastWord = [&] {
+        std::string last;
+        for (const std::string& l : LinesOf(Log()))
+            if (l.rfind("Auto-sync", 0) == 0) last = l;
+        return last;
+    };
+    const std::string said = "Auto-sync off: sending " + Local() + "f.txt -> 127.0.0.1:" + work.dir() +
+                             "f.txt failed.";
+    EditHere("second\n");
+    for (int round = 1; round <= 2; ++round) {
+        SCOPED_TRACE(round);
+        QTest::mouseClick(button, Qt::LeftButton);
+        ASSERT_TRUE(g_bAutoSync);
+        EXPECT_EQ(lastWord(), "Auto-sync on.");
+        Tick();  // finds the change and starts the sync
+        Finish();
+        Tick();
+        EXPECT_EQ(ReadFile(work / "f.txt"), "first\n");
+        EXPECT_FALSE(g_bAutoSync);
+        EXPECT_FALSE(w.Action(32574)->isChecked());
+        EXPECT_EQ(lastWord(), said) << Log();
+        EXPECT_EQ(Count(said), round);
+    }
+    bar->hide();
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, PutAllOverBaskets, ::testing::Values("vsftpd", "pure-ftpd"),
                          [](const ::testing::TestParamInfo<std::string>& info) {
                              return info.param == "vsftpd" ? std::string("vsftpd") : std::string("pureftpd");

@@ -77,6 +77,8 @@ protected:
 // entry has a letter of its own, the documents' letters among them, and
 // the letter runs the entry. Alt+D stays the diff manager's key. F10 is
 // the key table's; once the user's table leaves it free, it opens the menus.
+// An Alt key the user gives a command takes a title's letter, and the title
+// takes another: no title is left without one.
 TEST_F(KeysTest, TheMenusOpenFromTheKeyboard) {
     MakeSampleArea();
     ASSERT_TRUE(Start());
@@ -167,6 +169,57 @@ TEST_F(KeysTest, TheMenusOpenFromTheKeyboard) {
         hands.Key("F10");
         EXPECT_EQ(OpenMenu(), hands.Gui([&] { return frame->findChild<QMenu*>("menuApplication"); }));
         hands.Key("Escape Escape");
+        hands.WaitGui([] { return QApplication::activePopupWidget() == nullptr; }, 3000);
+
+        // Every Alt+letter the table leaves free, given to "Sort text" as Map
+        // Keystrokes gives it: every title still has a letter of its own that
+        // no Alt key takes.
+        for (char c = 'a'; c <= 'z'; ++c) {
+            if (altKeys.count(QChar(c))) continue;
+            SCOPED_TRACE(std::string("alt+") + c);
+            const std::uint16_t key = std::uint16_t('A' + (c - 'a'));
+            hands.Gui([&] {
+                ASSERT_EQ(app->Accelerators().AssignKeystroke(32652, key, false, true, false),
+                          CAcceleratorManager::AssignResult::Assigned);
+                app->Accelerators().CreateAcceleratorTable();
+            });
+            std::set<QChar> letters;
+            QString diffTitle;
+            for (QAction* title : hands.Gui([&] { return frame->menuBar()->actions(); })) {
+                const QString text = hands.Gui([&] { return title->text(); });
+                const QKeySequence m = QKeySequence::mnemonic(text);
+                EXPECT_FALSE(m.isEmpty()) << text.toStdString() << ": no letter";
+                if (m.isEmpty()) continue;
+                const QChar letter = QChar(m[0].key()).toLower();
+                EXPECT_TRUE(letters.insert(letter).second) << text.toStdString() << ": a letter of another title";
+                EXPECT_TRUE(letter != QChar(c) && !altKeys.count(letter)) << text.toStdString() << ": a key of the table";
+                if (WithoutMnemonic(text) == "Diff") diffTitle = text;
+            }
+            if (c == 'f') {
+                // Alt+F runs the command; the Diff menu opens with its letter.
+                hands.Focus(frame);
+                hands.Key("alt+f");
+                QPointer<QWidget> sort = hands.WaitWindow("Sort Properties");
+                EXPECT_TRUE(sort);
+                if (sort) {
+                    hands.Key("Escape");
+                    hands.WaitGone(sort);
+                }
+                hands.Focus(frame);
+                hands.Key("alt+" + LetterKey(diffTitle));
+                EXPECT_EQ(OpenMenu(), hands.Gui([&] { return frame->findChild<QMenu*>("menuDiff"); }));
+                hands.Key("Escape Escape");
+                hands.WaitGui([] { return QApplication::activePopupWidget() == nullptr; }, 3000);
+            }
+            hands.Gui([&] {
+                CAccelsOb given;
+                given.fVirt = std::uint8_t(kKeyVirt | kKeyAlt);
+                given.m_wKey = key;
+                EXPECT_EQ(app->Accelerators().RemoveKeystroke(32652, given),
+                          CAcceleratorManager::RemoveResult::Removed);
+                app->Accelerators().CreateAcceleratorTable();
+            });
+        }
     });
 }
 
@@ -299,9 +352,10 @@ protected:
     std::unique_ptr<ScopedEnv> port;
 };
 
-// A folder pasted into the folder box with a line break in it, by every
-// road (the keys, the box's own menu, a middle click), is the one line the
-// box shows: Enter goes there.
+// A folder pasted into the folder box with a line break in it and the line
+// end a terminal's copy brings, by every road (the keys, the box's own
+// menu, a middle click), is the one line the box shows, nothing after it:
+// Enter goes there.
 TEST_F(BrowserKeysTest, APastedLineBreakInTheFolderBoxIsTheBlankItShows) {
     ASSERT_TRUE(Start());
     journey::Drive(hands, [&] {
@@ -311,7 +365,7 @@ TEST_F(BrowserKeysTest, APastedLineBreakInTheFolderBoxIsTheBlankItShows) {
         auto* box = hands.Child<QComboBox>(dlg, "1460");
         ASSERT_NE(box, nullptr);
         QLineEdit* field = hands.Gui([&] { return box->lineEdit(); });
-        const QString pasted = QString::fromStdString(dir.dir()) + "tri\ncky";
+        const QString pasted = QString::fromStdString(dir.dir()) + "tri\ncky\n";
         const QString shown = QString::fromStdString(dir.dir()) + "tri cky";
         const auto holds = [&] {
             return hands.WaitGui([&] { return box->currentText() == shown; }, 3000);

@@ -173,6 +173,8 @@ TEST_F(WindowTest, AFailedSaveIsShownNotSilent) {
     EXPECT_EQ(log.substr(log.size() - std::string("Closing...").size()), "Closing...");
 }
 
+// The next start shows the bars as they were left; the window itself opens
+// at its first place and size again.
 TEST_F(WindowTest, ClosingSavesLogsClosingAndBarsComeBack) {
     MakeSampleArea();
     {
@@ -182,6 +184,9 @@ TEST_F(WindowTest, ClosingSavesLogsClosingAndBarsComeBack) {
         QApplication::processEvents();
         QApplication::processEvents();
         w.resizeDocks({&w.ControlPanel()}, {180}, Qt::Horizontal);
+        // The window's own place and size are not kept.
+        w.move(60, 40);
+        w.resize(700, 400);
         QApplication::processEvents();
         g_bFtpIdle = false;  // closing while a transfer runs still saves
         EXPECT_TRUE(w.close());
@@ -201,6 +206,9 @@ TEST_F(WindowTest, ClosingSavesLogsClosingAndBarsComeBack) {
     QApplication::processEvents();
     EXPECT_TRUE(w.ToolBar(141)->isVisible());
     EXPECT_EQ(w.ControlPanel().SizeVert().width(), savedWidth);
+    EXPECT_EQ(w.pos(), QPoint(0, 0));
+    EXPECT_EQ(w.width(), 550);
+    EXPECT_EQ(w.frameGeometry().height(), w.Layout().H);
 }
 
 TEST_F(WindowTest, BarSizesBelowTheMinimumLoadAsTheMinimum) {

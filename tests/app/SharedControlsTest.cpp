@@ -128,7 +128,8 @@ TEST_F(SharedControls, TextPromptRefusesEmptyAndAppendsTheFolderSlash) {
     empty.open();
     empty.accept();
     EXPECT_TRUE(empty.isVisible());  // OK on an empty text does nothing
-    // A name is one line: a pasted text's line breaks become blanks.
+    // A name is one line: a pasted text's line breaks become blanks, the
+    // one that ends it goes.
     CPasteGuard guard;
     qApp->installEventFilter(&guard);
     QApplication::clipboard()->setText("Do\r\ncs\n");
@@ -136,7 +137,7 @@ TEST_F(SharedControls, TextPromptRefusesEmptyAndAppendsTheFolderSlash) {
     qApp->removeEventFilter(&guard);
     empty.accept();
     EXPECT_EQ(empty.result(), QDialog::Accepted);
-    EXPECT_EQ(empty.Text(), "Do cs ");
+    EXPECT_EQ(empty.Text(), "Do cs");
     EXPECT_EQ(empty.findChild<QLabel*>("1903")->text(), "Enter Basket name:");
     EXPECT_FALSE(empty.BrowseButton()->isVisibleTo(&empty));
 
