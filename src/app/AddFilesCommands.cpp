@@ -11,6 +11,7 @@
 #include <QTreeWidget>
 #include <algorithm>
 #include <cstdlib>
+#include <exception>
 
 #include "app/ControlPanelBar.h"
 #include "app/ListViews.h"
@@ -216,7 +217,17 @@ void CAddFilesCommands::StartWorker(const std::vector<std::string>& paths, const
         // The adding yields to everything else.
         ::setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), 10);
         WorkerSink sink([this](std::shared_ptr<DropBatch> batch) { Post([this, batch] { OnBatch(*batch); }); });
-        AddFilesOutcome outcome = RunAddFilesWorker(job, sink);
+        AddFilesOutcome outcome;
+        try {
+            outcome = RunAddFilesWorker(job, sink);
+        } catch (const std::exception& e) {
+            // What was added so far stays; the run ends as stopped, with the reason.
+            outcome.aborted = true;
+            outcome.status = std::string("-d-aborted: ") + e.what();
+        } catch (...) {
+            outcome.aborted = true;
+            outcome.status = "-d-aborted: an unknown error";
+        }
         auto done = std::make_shared<AddFilesOutcome>(std::move(outcome));
         Post([this, done] { OnWorkerDone(*done); });
     });
