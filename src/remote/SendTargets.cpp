@@ -82,7 +82,6 @@ void CFolderTargets::Read(const std::string& listing) {
     for (const std::string& line : ListingLines(listing)) {
         const std::string name = ReadUnixListingLine(line).name;
         if (name.empty()) continue;
-        if (name == "." || name == "..") m_bHiddenShown = true;
         CListingFields fields;
         if (ReadListingFields(line, fields)) m_owners.insert(fields.owner + '\n' + fields.group);
         // A name listed twice is not one plain file.

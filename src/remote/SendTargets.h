@@ -28,14 +28,10 @@ bool ReadListingFields(const std::string& line, CListingFields& out);
 
 class CFolderTargets {
 public:
-    // Reads a "LIST -a" text of the folder. HiddenShown() tells whether the
-    // listing showed the names starting with a dot (it lists "." or "..").
+    // Reads a "LIST -a" text of the folder. Names it leaves out (hidden by
+    // the server, past its cap) may still be files.
     void Read(const std::string& listing);
     bool Listed() const { return m_bListed; }
-    bool HiddenShown() const { return m_bHiddenShown; }
-    // As long as the longest listing some servers give (pure-ftpd's 10,000
-    // entries): names past it may be missing.
-    bool MayBeCut() const { return m_entries.size() >= 9990; }
     // The entry of the name, or nullptr when the listing does not have it.
     const CListingFields* Find(const std::string& name) const;
     bool Has(const std::string& name) const { return m_entries.count(name) != 0; }
@@ -92,7 +88,6 @@ public:
 
 private:
     bool m_bListed = false;
-    bool m_bHiddenShown = false;
     std::unordered_map<std::string, CListingFields> m_entries;
     std::set<std::string> m_kept;
     std::set<std::string> m_owners;  // "owner\ngroup" of every line read

@@ -183,20 +183,32 @@ bool ListSendFolder(CFtpClient& c, CSendTargets& targets, const CFileItem& item,
     return true;
 }
 
+// Whether the server has no file of that very name: only its answer to a
+// command that names the file exactly (MDTM, or SIZE in BINARY, where no
+// server refuses it for the transfer type) tells that. False where it has
+// one or does not tell.
+bool RemoteNameFree(CFtpClient& c, const std::string& path, bool& told) {
+    std::string reply;
+    int code = c.SendCommand("MDTM", path, reply);
+    if (code != 213 && code != 550 && c.GetTransferType() == "BINARY") code = c.SendCommand("SIZE", path, reply);
+    told = code == 213 || code == 550;
+    return code == 550;
+}
+
 // A name beside the item's file that no file has, not even one of the
-// user's or one this run sends; "" when none is found. A listing that may
-// leave names out (without "." dot names may be hidden; or as long as a
-// server's cap) is asked about the name.
+// user's or one this run sends; "" when none is found. A name the listing
+// leaves out may still be a file (hidden by the server, past its cap, or
+// made since the listing was read): a name is taken only once the server
+// has answered that it has no file of that name.
 std::string FreeTemporary(CFtpClient& c, CFolderTargets& folder, const CFileItem& item,
                           const std::string& fileName) {
-    const bool whole = folder.HiddenShown() && !folder.MayBeCut();
     for (;;) {
         const std::string temp = folder.FreeTemporaryName(fileName, kMaxRemoteNameBytes);
-        if (temp.empty() || whole) return temp;
-        const int there = RemoteFileExists(c, item.RemoteDir + temp);
-        if (there == 0) return temp;
+        if (temp.empty()) return temp;
+        bool told = false;
+        if (RemoteNameFree(c, item.RemoteDir + temp, told)) return temp;
         folder.Take(temp);
-        if (there < 0) return std::string();
+        if (!told) return std::string();
     }
 }
 

@@ -5,6 +5,7 @@
 // finds them, and a server edit within the minute or the second of the
 // upload is seen. A send replaces the server's copy whole or not at all; a
 // stopped send keeps the times of the files that arrived whole.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fcntl.h>
@@ -769,6 +770,41 @@ TEST_P(RealServers, TwoItemsWritingOneFileThroughALinkAreRefused) {
     }
 }
 
+// Files the user makes on the server under the hidden names a send takes,
+// after the run listed their folder: the large file sent after them leaves
+// each as it was, and no other hidden name behind.
+TEST_P(RealServers, HiddenNamesMadeAfterTheFoldersListingAreNotTaken) {
+    uid_t uid = 0;
+    gid_t gid = 0;
+    std::string home;
+    const bool give = GetParam() != "pyftpdlib" && TestUserIds(uid, gid, home);
+    const auto put = [&](const std::string& name, const std::string& text) {
+        WriteFile(serverDir + name, text);
+        if (give) ASSERT_EQ(::chown((serverDir + name).c_str(), uid, gid), 0);
+    };
+    const std::string before(100000, 'o'), after(100000, 'n');
+    put("big.dat", before);
+    put("small.txt", "old\n");
+    WriteFile(local / "big.dat", after);
+    WriteFile(local / "small.txt", "new\n");
+    AddItem(MakeItem("small.txt", "127.0.0.1", kUser, remoteDir, local.dir(), true));
+    AddItem(MakeItem("big.dat", "127.0.0.1", kUser, remoteDir, local.dir(), true));
+    const std::vector<std::string> own = {".big.dat.qvl-part", ".qvl-probe.qvl-part", ".qvl-probe.qvl-part-1"};
+    trace.onLine = [&](const std::string& l) {
+        if (l.rfind("->1/2 ", 0) == 0)
+            for (const std::string& n : own) put(n, "the user's own " + n + "\n");
+    };
+    Run(true, {0, 1});
+    trace.onLine = nullptr;
+    EXPECT_EQ(Items()[1].IsFTPed, "Yes") << trace.All();
+    EXPECT_TRUE(ReadFile(serverDir + "big.dat") == after);
+    for (const std::string& n : own) EXPECT_EQ(ReadFile(serverDir + n), "the user's own " + n + "\n") << n;
+    for (const auto& e : std::filesystem::directory_iterator(serverDir)) {
+        const std::string n = e.path().filename().string();
+        if (n.find(".qvl-part") != std::string::npos) EXPECT_NE(std::find(own.begin(), own.end(), n), own.end()) << n;
+    }
+}
+
 // A change made on the server that no status check has seen is not
 // overwritten unasked: the send compares each target's listing line with
 // what its last transfer recorded, also after the items were read back
@@ -1122,6 +1158,27 @@ protected:
         ::lstat(path.c_str(), &st);
         return st;
     }
+    // The user's own files under the hidden names a send into the folder
+    // and its probe would take first, where the listing leaves them out: a
+    // large file sent over a copy of the user's leaves each as it was, and
+    // no other hidden name behind.
+    void SendBesideOwnHiddenNames(int port, const UserDir& dir) {
+        const std::vector<std::string> own = {".qvl-probe.qvl-part", ".qvl-probe.qvl-part-1", ".big.txt.qvl-part"};
+        for (const std::string& n : own) {
+            WriteFile(dir / n, "the user's own " + n + "\n");
+            ASSERT_EQ(::chown((dir / n).c_str(), uid, gid), 0);
+        }
+        Put(dir, "big.txt", 0644);
+        Send(port, dir.dir(), {"big.txt"});
+        EXPECT_EQ(Result("big.txt"), "Yes") << trace.All();
+        EXPECT_TRUE(ReadFile(dir / "big.txt") == after);
+        for (const std::string& n : own) EXPECT_EQ(ReadFile(dir / n), "the user's own " + n + "\n") << n;
+        for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+            const std::string n = e.path().filename().string();
+            if (n.find(".qvl-part") != std::string::npos)
+                EXPECT_NE(std::find(own.begin(), own.end(), n), own.end()) << n;
+        }
+    }
     static void NoTemporaries(const UserDir& dir) {
         for (const auto& e : std::filesystem::directory_iterator(dir.path()))
             EXPECT_EQ(e.path().filename().string().find(".qvl-part"), std::string::npos) << e.path();
@@ -1168,8 +1225,9 @@ protected:
 };
 
 // Names the listing leaves out (hidden by the server, or past its cap) are
-// not taken for new files, and a listing that shows one owner for all
-// proves no file the user's.
+// not taken for new files, nor for the hidden names a send and its probe
+// use, and a listing that shows one owner for all proves no file the
+// user's.
 TEST_F(HostingServers, ASendKeepsWhatAPlainSendKeptWhereTheListingHidesNamesOrOwners) {
     {
         VsftpdServer vs("", "hide_file={z*}\n");
@@ -1184,6 +1242,12 @@ TEST_F(HostingServers, ASendKeepsWhatAPlainSendKeptWhereTheListingHidesNamesOrOw
         UserDir dir;
         for (int k = 0; k < 120; ++k) Put(dir, "a" + std::to_string(1000 + k), 0644);
         SendOverUnlisted(pure.port(), dir, "z");
+    }
+    {
+        VsftpdServer vs("", "hide_file={.*}\n");
+        if (!vs.ok()) GTEST_SKIP() << vs.why();
+        UserDir dir;
+        SendBesideOwnHiddenNames(vs.port(), dir);
     }
     {
         // Every owner and group shows as "ftp".
