@@ -3,7 +3,8 @@
 // steps: refuse the items that write one file from different sources;
 // connect to the item's account (and adopt the account's new name when the
 // login renamed it); before an account's first send, refuse its items that
-// write one server file through a link its folders' listings show; switch
+// write one server file through a link its folders' listings show (and
+// those of the folders the links lead into); switch
 // the transfer type; plan the send (straight, or through a temporary name
 // where the folder's listing and its empty probe show that safe);
 // send or fetch; record the result; update a folder's times from one
@@ -532,6 +533,7 @@ private:
     int Count() const { return static_cast<int>(m_items.size()); }
     void RefuseSameTargets();
     bool RefuseLinkedTargets(const Step& s);
+    void FollowLinksAway(const std::vector<CFileItem>& run, std::string& host, std::string& user);
     void ReadBackItem(int i);
     void TransferItem(int i);
     bool Connect(Step& s);
@@ -683,6 +685,53 @@ bool SentFromListedFolder(const CFileItem& it, const std::string& host, const st
            !it.LocalDir.empty();
 }
 
+// The listing of a folder a link leads into, for the links it shows;
+// false where the server would not list it.
+bool ListLinkFolder(CFtpClient& c, const std::string& folder, std::string& listing) {
+    for (const char* options : {"-a", ""}) {
+        try {
+            listing = c.ListFolderToText(folder, options);
+            return true;
+        } catch (const CFtpClient::FTPException& e) {
+            if (e.ConnectionLost()) throw;
+        }
+    }
+    return false;
+}
+
+// A link may lead out of the run's folders, on through a link of that
+// folder: the folders the items' links lead into are listed as well (a
+// few steps, a bounded number of folders). Where a link leads to a name
+// no listing shows, the server is asked whether it has that file: a
+// hidden or unreadable name may be a further link.
+void CTransferRun::FollowLinksAway(const std::vector<CFileItem>& run, std::string& host, std::string& user) {
+    constexpr int kMaxFolders = 64;
+    int listed = 0;
+    for (int step = 0; step <= 8; ++step) {
+        const std::set<std::string> folders = m_targets.UnreadLinkFolders(run);
+        if (folders.empty()) break;
+        for (const std::string& folder : folders) {
+            CFileItem at = run.front();
+            at.RemoteDir = folder.empty() ? "./" : folder == "/" ? folder : folder + "/";
+            at.FileName.clear();
+            std::string listing;
+            bool read = false;
+            if (step < 8 && listed++ < kMaxFolders)
+                RunWithReconnect(m_data, host, user, true,
+                                 [&](CFtpClient& c) { read = ListLinkFolder(c, at.RemoteDir, listing); });
+            if (read)
+                m_targets.ReadLinks(at, listing);
+            else
+                m_targets.MarkNotListed(at);
+        }
+    }
+    for (const std::string& path : m_targets.UnshownLinkEnds(run)) {
+        int there = -1;
+        RunWithReconnect(m_data, host, user, true, [&](CFtpClient& c) { there = RemoteFileExists(c, path); });
+        if (there != 0) m_targets.MarkUnknownLinkEnd(run.front(), path);
+    }
+}
+
 // Two names can be one server file: a link the folder's listing shows
 // ("link.html -> index.html"). Before the first item of an account goes,
 // the folders of its items are listed once for their links, and the items
@@ -727,6 +776,7 @@ bool CTransferRun::RefuseLinkedTargets(const Step& s) {
                              [&](CFtpClient& c) { listing = ListLinks(c, m_targets, it, keep); });
             m_targets.ReadLinks(it, listing);
         }
+        FollowLinksAway(run, host, user);
     } catch (const CFtpClient::FTPException& e) {
         // Stopped meanwhile: why, and the item in hand, are named.
         if (g_bFtpBreak) {

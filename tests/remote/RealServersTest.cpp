@@ -768,6 +768,50 @@ TEST_P(RealServers, TwoItemsWritingOneFileThroughALinkAreRefused) {
         EXPECT_TRUE(std::filesystem::is_symlink(serverDir + "link.html"));
         EXPECT_EQ(trace.Count(SameTargetRefusal(Items()[1], true, linkReason)), indexFirst ? 2 : 3) << trace.All();
     }
+
+    // A link through another folder's link: a/link.html leads to
+    // b/link2.html, which leads to b/index.html; a/hop.html leads through a
+    // folder the user may enter but not list. F5 on either, after
+    // b/index.html went, leaves that file as its own item sent it.
+    for (const char* d : {"a", "b", "closed"}) {
+        ASSERT_EQ(::mkdir((serverDir + d).c_str(), 0755), 0);
+        std::filesystem::create_directories(local / d);
+    }
+    WriteFile(serverDir + "b/index.html", "old b index\n");
+    link("../b/link2.html", "a/link.html");
+    link("index.html", "b/link2.html");
+    link("../closed/hop.html", "a/hop.html");
+    link("../b/index.html", "closed/hop.html");
+    if (GetParam() != "pyftpdlib" && TestUserIds(uid, gid, home))
+        for (const char* n : {"a", "b", "a/link.html", "b/link2.html", "a/hop.html", "b/index.html"})
+            ASSERT_EQ(::lchown((serverDir + n).c_str(), uid, gid), 0) << n;
+    ASSERT_EQ(::chmod((serverDir + "closed").c_str(), 0711), 0);
+    WriteFile(local / "b/index.html", "b index, sent first\n");
+    WriteFile(local / "a/link.html", "through two links\n");
+    WriteFile(local / "a/hop.html", "through a closed folder\n");
+    AddItem(MakeItem("index.html", "127.0.0.1", kUser, remoteDir + "b/", local / "b/", true));
+    AddItem(MakeItem("link.html", "127.0.0.1", kUser, remoteDir + "a/", local / "a/", true));
+    AddItem(MakeItem("hop.html", "127.0.0.1", kUser, remoteDir + "a/", local / "a/", true));
+    Run(true, {4});
+    ASSERT_EQ(Items()[4].IsFTPed, "Yes") << trace.All();
+    Run(true, {5});
+    Run(true, {6});
+    EXPECT_EQ(ReadFile(serverDir + "b/index.html"), "b index, sent first\n");
+    EXPECT_EQ(Items()[5].IsFTPed, "failed");
+    EXPECT_EQ(trace.Count(SameTargetRefusal(Items()[5], true, "link.html is a link to ../b/link2.html on the server")),
+              1)
+        << trace.All();
+    // Where the server lists the closed folder (pyftpdlib, run as root),
+    // the link on is read; elsewhere the file it leads to is there, but not
+    // where.
+    EXPECT_EQ(Items()[6].IsFTPed, "failed");
+    const std::string hopReason = "hop.html is a link to ../closed/hop.html on the server";
+    EXPECT_EQ(trace.Count(SameTargetRefusal(
+                  Items()[6], true,
+                  GetParam() == "pyftpdlib" ? hopReason
+                                            : hopReason + ", and where it leads cannot be read from the server")),
+              1)
+        << trace.All();
 }
 
 // Files the user makes on the server under the hidden names a send takes,
