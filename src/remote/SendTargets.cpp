@@ -217,6 +217,7 @@ struct CSendTargets::WrittenFile {
     std::string unread;        // the folder a link leads into whose listing is not read
     std::string unshown;       // the path a link leads to whose name its folder's listing leaves out
     bool unknown = false;      // where the links lead cannot be told
+    std::string notListed;     // the folder on the way the server would not list
 };
 
 CSendTargets::WrittenFile CSendTargets::Follow(const CFileItem& it) const {
@@ -228,8 +229,9 @@ CSendTargets::WrittenFile CSendTargets::Follow(const CFileItem& it) const {
         const size_t slash = path.rfind('/');
         const std::string folder = slash == std::string::npos ? "" : slash == 0 ? "/" : path.substr(0, slash);
         const bool throughLink = !out.link.empty();
-        if (throughLink && m_notListed.count(account + folder)) {
+        if (m_notListed.count(account + folder)) {
             out.unknown = true;
+            out.notListed = folder;
             break;
         }
         const auto listed = m_links.find(account + folder);
@@ -293,7 +295,10 @@ std::vector<CSendTargets::LinkedTarget> CSendTargets::FindLinkedTargetItems(
     std::vector<bool> done(items.size(), false);
     for (size_t i = 0; i < items.size(); ++i)
         if (written[i].unknown) {
-            refused.push_back({i, reasonOf(written[i]) + ", and where it leads cannot be read from the server"});
+            const WrittenFile& w = written[i];
+            refused.push_back({i, !w.link.empty() ? reasonOf(w) + ", and where it leads cannot be read from the server"
+                                                  : "the server would not list " + w.notListed +
+                                                        ": the name may be a link there"});
             done[i] = true;
         }
     for (size_t i = 0; i < items.size(); ++i) {

@@ -151,9 +151,9 @@ public:
     // item of others (the items of the loaded sessions, which later runs
     // send) refuses the run's items that write its file through a link, so
     // that the file keeps the text of the item of its own name across
-    // runs. An item whose link leads where no listing shows the way on (a
-    // folder the server would not list, an unknown end) is refused too:
-    // the file it would write cannot be told.
+    // runs. An item in a folder the server would not list, or whose link
+    // leads where no listing shows the way on (such a folder, an unknown
+    // end), is refused too: the file it would write cannot be told.
     std::vector<LinkedTarget> FindLinkedTargetItems(const std::vector<CFileItem>& items,
                                                     const std::vector<CFileItem>& others = {}) const;
 

@@ -657,7 +657,9 @@ void CTransferRun::RefuseSameTargets() {
 // one; "" where it lists nothing. keep: the listing serves the sends into
 // the folder that follow at once; a folder sent into later is listed again
 // before its first send, so that the listing its sends go by is fresh.
-std::string ListLinks(CFtpClient& c, CSendTargets& targets, const CFileItem& item, bool keep) {
+// listed: false where the server refused every listing of the folder.
+std::string ListLinks(CFtpClient& c, CSendTargets& targets, const CFileItem& item, bool keep, bool& listed) {
+    listed = true;
     std::string listing;
     if (keep && !targets.Straight(item) && !targets.Folder(item).Listed() &&
         ListSendFolder(c, targets, item, &listing))
@@ -675,6 +677,7 @@ std::string ListLinks(CFtpClient& c, CSendTargets& targets, const CFileItem& ite
     } catch (const CFtpClient::FTPException& e) {
         if (e.ConnectionLost()) throw;
     }
+    listed = false;
     return std::string();
 }
 
@@ -771,10 +774,14 @@ bool CTransferRun::RefuseLinkedTargets(const Step& s) {
         for (const auto& folder : folders) {
             const CFileItem& it = *folder.second;
             std::string listing;
+            bool listed = true;
             const bool keep = it.RemoteDir == s.item.RemoteDir;
             RunWithReconnect(m_data, host, user, true,
-                             [&](CFtpClient& c) { listing = ListLinks(c, m_targets, it, keep); });
-            m_targets.ReadLinks(it, listing);
+                             [&](CFtpClient& c) { listing = ListLinks(c, m_targets, it, keep, listed); });
+            if (listed)
+                m_targets.ReadLinks(it, listing);
+            else
+                m_targets.MarkNotListed(it);
         }
         FollowLinksAway(run, host, user);
     } catch (const CFtpClient::FTPException& e) {

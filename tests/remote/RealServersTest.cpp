@@ -1380,6 +1380,39 @@ TEST_F(HostingServers, ACommandOnlyTheTemporaryNeedsRefusedSendsStraightFromThen
     }
 }
 
+// A server that will not list the folders at all: whether a name there is
+// a link to another item's file cannot be told, so no item of them goes,
+// each named with the reason.
+TEST_F(HostingServers, NoItemGoesWhereTheServerWillNotListItsFolder) {
+    TempDir root, logs;
+    PyFtpRefusingServer py(root.path(), {{"LIST", "451 Requested action aborted: local error in processing."}},
+                           logs.dir() + "list.log");
+    if (!py.ok()) GTEST_SKIP() << py.why();
+    for (const char* d : {"a", "b"}) {
+        ASSERT_EQ(::mkdir((root / d).c_str(), 0755), 0);
+        std::filesystem::create_directories(local / d);
+    }
+    WriteFile(root / "b/index.html", before);
+    ASSERT_EQ(::symlink("../b/index.html", (root / "a/link.html").c_str()), 0);
+    WriteFile(local / "b/index.html", after);
+    WriteFile(local / "a/link.html", "through the link\n");
+    env = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(py.port()).c_str());
+    AddAccount("127.0.0.1", kUser, kPassword);
+    AddItem(MakeItem("index.html", "127.0.0.1", kUser, "/b/", local / "b/", true));
+    AddItem(MakeItem("link.html", "127.0.0.1", kUser, "/a/", local / "a/", true));
+    RunTransfer(true, {0, 1});
+    EXPECT_TRUE(ReadFile(root / "b/index.html") == before) << trace.All();
+    for (const CFileItem& it : TransferResults()) {
+        EXPECT_EQ(it.IsFTPed, "failed") << it.FileName;
+        EXPECT_EQ(trace.Count(SameTargetRefusal(it, true,
+                                                "the server would not list " +
+                                                    it.RemoteDir.substr(0, it.RemoteDir.size() - 1) +
+                                                    ": the name may be a link there")),
+                  1)
+            << trace.All();
+    }
+}
+
 // A host that will not rename or delete the user's files (vsftpd's
 // cmds_denied, also where it hides the owners; an anonymous upload area;
 // pure-ftpd's -K) keeps no copy of a file under a hidden name: the folder's
