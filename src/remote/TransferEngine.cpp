@@ -196,6 +196,15 @@ bool RemoteNameFree(CFtpClient& c, const std::string& path, bool& told) {
     return code == 550;
 }
 
+// Whether the server has the file, empty, as SIZE tells it in BINARY.
+bool RemoteFileEmpty(CFtpClient& c, const std::string& path) {
+    if (c.GetTransferType() != "BINARY") return false;
+    std::string reply;
+    if (c.SendCommand("SIZE", path, reply) != 213) return false;
+    const size_t at = reply.find_first_not_of(' ');
+    return at != std::string::npos && reply.compare(at, std::string::npos, "0") == 0;
+}
+
 // A name beside the item's file that no file has, not even one of the
 // user's or one this run sends; "" when none is found. A name the listing
 // leaves out may still be a file (hidden by the server, past its cap, or
@@ -228,6 +237,9 @@ std::string FreeTemporary(CFtpClient& c, CFolderTargets& folder, const CFileItem
 // probe it would not delete is named.
 void ProbeFolder(CFtpClient& c, CSendTargets& targets, CFolderTargets& folder, const CFileItem& item) {
     std::string probe = folder.LeftProbeName();
+    // The listing may be older than the folder's first large send: a left
+    // probe is made again only while the server still tells it empty.
+    if (!probe.empty() && !RemoteFileEmpty(c, item.RemoteDir + probe)) probe.clear();
     if (probe.empty()) probe = FreeTemporary(c, folder, item, CFolderTargets::kProbeName);
     const std::string path = item.RemoteDir + probe;
     CFolderTargets made;

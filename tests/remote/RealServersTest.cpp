@@ -815,8 +815,9 @@ TEST_P(RealServers, TwoItemsWritingOneFileThroughALinkAreRefused) {
 }
 
 // Files the user makes on the server under the hidden names a send takes,
-// after the run listed their folder: the large file sent after them leaves
-// each as it was, and no other hidden name behind.
+// after the run listed their folder (one where the listing showed an empty
+// probe an earlier run left): the large file sent after them leaves each as
+// it was, and no other hidden name behind.
 TEST_P(RealServers, HiddenNamesMadeAfterTheFoldersListingAreNotTaken) {
     uid_t uid = 0;
     gid_t gid = 0;
@@ -833,7 +834,9 @@ TEST_P(RealServers, HiddenNamesMadeAfterTheFoldersListingAreNotTaken) {
     WriteFile(local / "small.txt", "new\n");
     AddItem(MakeItem("small.txt", "127.0.0.1", kUser, remoteDir, local.dir(), true));
     AddItem(MakeItem("big.dat", "127.0.0.1", kUser, remoteDir, local.dir(), true));
-    const std::vector<std::string> own = {".big.dat.qvl-part", ".qvl-probe.qvl-part", ".qvl-probe.qvl-part-1"};
+    const std::vector<std::string> own = {".big.dat.qvl-part", ".qvl-probe.qvl-part", ".qvl-probe.qvl-part-1",
+                                          ".qvl-probe.qvl-part-2"};
+    put(own.back(), "");
     trace.onLine = [&](const std::string& l) {
         if (l.rfind("->1/2 ", 0) == 0)
             for (const std::string& n : own) put(n, "the user's own " + n + "\n");
