@@ -803,6 +803,9 @@ bool CTransferRun::RefuseLinkedTargets(const Step& s) {
             NoteFailure(s.item);
             EndFtpWorker("aborted-(2)");
         }
+        // The item in hand fails; the account's next item looks at the
+        // links again before it goes.
+        m_linksRead.erase(s.host + '\n' + s.user);
         throw;
     }
     for (const CSendTargets::LinkedTarget& linked : m_targets.FindLinkedTargetItems(run, others)) {

@@ -1383,36 +1383,44 @@ TEST_F(HostingServers, ACommandOnlyTheTemporaryNeedsRefusedSendsStraightFromThen
     }
 }
 
-// A server that will not list the folders at all: whether a name there is
-// a link to another item's file cannot be told, so no item of them goes,
-// each named with the reason.
+// A server that will not list the folders at all, or loses the connection
+// at each listing: whether a name there is a link to another item's file
+// cannot be told, so no item of them goes, each named with the reason.
 TEST_F(HostingServers, NoItemGoesWhereTheServerWillNotListItsFolder) {
-    TempDir root, logs;
-    PyFtpRefusingServer py(root.path(), {{"LIST", "451 Requested action aborted: local error in processing."}},
-                           logs.dir() + "list.log");
-    if (!py.ok()) GTEST_SKIP() << py.why();
-    for (const char* d : {"a", "b"}) {
-        ASSERT_EQ(::mkdir((root / d).c_str(), 0755), 0);
-        std::filesystem::create_directories(local / d);
-    }
-    WriteFile(root / "b/index.html", before);
-    ASSERT_EQ(::symlink("../b/index.html", (root / "a/link.html").c_str()), 0);
-    WriteFile(local / "b/index.html", after);
-    WriteFile(local / "a/link.html", "through the link\n");
-    env = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(py.port()).c_str());
-    AddAccount("127.0.0.1", kUser, kPassword);
-    AddItem(MakeItem("index.html", "127.0.0.1", kUser, "/b/", local / "b/", true));
-    AddItem(MakeItem("link.html", "127.0.0.1", kUser, "/a/", local / "a/", true));
-    RunTransfer(true, {0, 1});
-    EXPECT_TRUE(ReadFile(root / "b/index.html") == before) << trace.All();
-    for (const CFileItem& it : TransferResults()) {
-        EXPECT_EQ(it.IsFTPed, "failed") << it.FileName;
-        EXPECT_EQ(trace.Count(SameTargetRefusal(it, true,
-                                                "the server would not list " +
-                                                    it.RemoteDir.substr(0, it.RemoteDir.size() - 1) +
-                                                    ": the name may be a link there")),
-                  1)
-            << trace.All();
+    for (const std::string refusal : {"451 Requested action aborted: local error in processing.", "CLOSE"}) {
+        SCOPED_TRACE(refusal);
+        CloseAllConnections();
+        ClearFtpResultLists();
+        Items().clear();
+        data.m_Vault.m_Clusters[0].m_Hosts.clear();
+        TempDir root, logs, from;
+        PyFtpRefusingServer py(root.path(), {{"LIST", refusal}}, logs.dir() + "list.log");
+        if (!py.ok()) GTEST_SKIP() << py.why();
+        for (const char* d : {"a", "b"}) {
+            ASSERT_EQ(::mkdir((root / d).c_str(), 0755), 0);
+            std::filesystem::create_directories(from / d);
+        }
+        WriteFile(root / "b/index.html", before);
+        ASSERT_EQ(::symlink("../b/index.html", (root / "a/link.html").c_str()), 0);
+        WriteFile(from / "b/index.html", after);
+        WriteFile(from / "a/link.html", "through the link\n");
+        env.reset();
+        env = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(py.port()).c_str());
+        AddAccount("127.0.0.1", kUser, kPassword);
+        AddItem(MakeItem("index.html", "127.0.0.1", kUser, "/b/", from / "b/", true));
+        AddItem(MakeItem("link.html", "127.0.0.1", kUser, "/a/", from / "a/", true));
+        RunTransfer(true, {0, 1});
+        EXPECT_TRUE(ReadFile(root / "b/index.html") == before) << trace.All();
+        for (const CFileItem& it : TransferResults()) {
+            EXPECT_EQ(it.IsFTPed, "failed") << it.FileName;
+            if (refusal != "CLOSE")
+                EXPECT_EQ(trace.Count(SameTargetRefusal(it, true,
+                                                        "the server would not list " +
+                                                            it.RemoteDir.substr(0, it.RemoteDir.size() - 1) +
+                                                            ": the name may be a link there")),
+                          1)
+                    << trace.All();
+        }
     }
 }
 
