@@ -699,7 +699,10 @@ void FinishLinkedCopy(const std::string& linked) {
     struct stat text {}, now {};
     if (!err && in < 0) err = errno;
     if (!err && (::fstat(in, &text) != 0 || !S_ISREG(text.st_mode))) err = EINVAL;
-    if (!err && ::fstat(out, &now) == 0 && MtimeNs(now) > MtimeNs(text) + kCopyWriteSlackNs) {
+    // Where the file's time cannot be read, nothing tells that it was not
+    // changed since: it is not written.
+    if (!err && ::fstat(out, &now) != 0) err = errno;
+    if (!err && MtimeNs(now) > MtimeNs(text) + kCopyWriteSlackNs) {
         // The file was changed after the copy was cut (its other name saved,
         // say): that change is not overwritten. A file that holds the new
         // text whole needs nothing more; else both stay.

@@ -82,7 +82,6 @@ void CFolderTargets::Read(const std::string& listing) {
     for (const std::string& line : ListingLines(listing)) {
         const std::string name = ReadUnixListingLine(line).name;
         if (name.empty()) continue;
-        if (name == "." || name == "..") m_bHiddenShown = true;
         CListingFields fields;
         if (ReadListingFields(line, fields)) m_owners.insert(fields.owner + '\n' + fields.group);
         // A name listed twice is not one plain file.
@@ -190,51 +189,98 @@ bool InListedFolder(const CFileItem& item) {
 }  // namespace
 
 void CSendTargets::ReadLinks(const CFileItem& item, const std::string& listing) {
-    std::map<std::string, std::string>& links = m_links[AccountKey(item) + NormalUnixPath(item.RemoteDir)];
+    const std::string folder = AccountKey(item) + NormalUnixPath(item.RemoteDir);
+    std::map<std::string, std::string>& links = m_links[folder];
+    std::set<std::string>& shown = m_shown[folder];
     for (const std::string& line : ListingLines(listing)) {
+        const std::string name = ReadUnixListingLine(line).name;
+        if (!name.empty()) shown.insert(name);
         const size_t arrow = line.find(" -> ");
         if (line.empty() || line[0] != 'l' || arrow == std::string::npos) continue;
-        const std::string name = ReadUnixListingLine(line).name;
         if (!name.empty() && arrow + 4 < line.size()) links[name] = line.substr(arrow + 4);
     }
 }
 
-namespace {
+void CSendTargets::MarkNotListed(const CFileItem& item) {
+    m_notListed.insert(AccountKey(item) + NormalUnixPath(item.RemoteDir));
+}
+
+void CSendTargets::MarkUnknownLinkEnd(const CFileItem& item, const std::string& path) {
+    m_unknownEnds.insert(AccountKey(item) + NormalUnixPath(path));
+}
 
 // The server file an item writes, followed through the links read (a loop
 // ends after a few steps), and the first link on the way ("" where none).
-struct WrittenFile {
+struct CSendTargets::WrittenFile {
     std::string file;
     std::string link, target;  // the link's name and its target as listed
+    std::string unread;        // the folder a link leads into whose listing is not read
+    std::string unshown;       // the path a link leads to whose name its folder's listing leaves out
+    bool unknown = false;      // where the links lead cannot be told
+    std::string notListed;     // the folder on the way the server would not list
 };
 
-}  // namespace
+CSendTargets::WrittenFile CSendTargets::Follow(const CFileItem& it) const {
+    WrittenFile out;
+    if (!InListedFolder(it)) return out;
+    const std::string account = AccountKey(it);
+    std::string path = NormalUnixPath(it.RemoteDir + it.FileName);
+    for (int step = 0; step < 8; ++step) {
+        const size_t slash = path.rfind('/');
+        const std::string folder = slash == std::string::npos ? "" : slash == 0 ? "/" : path.substr(0, slash);
+        const bool throughLink = !out.link.empty();
+        if (m_notListed.count(account + folder)) {
+            out.unknown = true;
+            out.notListed = folder;
+            break;
+        }
+        const auto listed = m_links.find(account + folder);
+        if (listed == m_links.end()) {
+            if (throughLink) out.unread = folder;
+            break;
+        }
+        const std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
+        const auto link = listed->second.find(name);
+        if (link == listed->second.end()) {
+            const auto shown = m_shown.find(account + folder);
+            if (throughLink && (shown == m_shown.end() || !shown->second.count(name))) {
+                out.unshown = path;
+                out.unknown = m_unknownEnds.count(account + path) != 0;
+            }
+            break;
+        }
+        const std::string& target = link->second;
+        if (out.link.empty()) {
+            out.link = name;
+            out.target = target;
+        }
+        path = NormalUnixPath(target[0] == '/' || folder.empty() ? target : folder + "/" + target);
+    }
+    out.file = account + path;
+    return out;
+}
+
+std::set<std::string> CSendTargets::UnreadLinkFolders(const std::vector<CFileItem>& items) const {
+    std::set<std::string> folders;
+    for (const CFileItem& it : items) {
+        const WrittenFile w = Follow(it);
+        if (!w.unread.empty()) folders.insert(w.unread);
+    }
+    return folders;
+}
+
+std::set<std::string> CSendTargets::UnshownLinkEnds(const std::vector<CFileItem>& items) const {
+    std::set<std::string> ends;
+    for (const CFileItem& it : items) {
+        const WrittenFile w = Follow(it);
+        if (!w.unshown.empty() && !w.unknown) ends.insert(w.unshown);
+    }
+    return ends;
+}
 
 std::vector<CSendTargets::LinkedTarget> CSendTargets::FindLinkedTargetItems(
     const std::vector<CFileItem>& items, const std::vector<CFileItem>& others) const {
-    const auto follow = [this](const CFileItem& it) {
-        WrittenFile out;
-        if (!InListedFolder(it)) return out;
-        const std::string account = AccountKey(it);
-        std::string path = NormalUnixPath(it.RemoteDir + it.FileName);
-        for (int step = 0; step < 8; ++step) {
-            const size_t slash = path.rfind('/');
-            const std::string folder = slash == std::string::npos ? "" : slash == 0 ? "/" : path.substr(0, slash);
-            const auto listed = m_links.find(account + folder);
-            if (listed == m_links.end()) break;
-            const std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
-            const auto link = listed->second.find(name);
-            if (link == listed->second.end()) break;
-            const std::string& target = link->second;
-            if (out.link.empty()) {
-                out.link = name;
-                out.target = target;
-            }
-            path = NormalUnixPath(target[0] == '/' || folder.empty() ? target : folder + "/" + target);
-        }
-        out.file = account + path;
-        return out;
-    };
+    const auto follow = [this](const CFileItem& it) { return Follow(it); };
     const auto reasonOf = [](const WrittenFile& w) { return w.link + " is a link to " + w.target + " on the server"; };
     std::vector<WrittenFile> written(items.size());
     std::map<std::string, std::set<std::string>> sources;
@@ -247,7 +293,16 @@ std::vector<CSendTargets::LinkedTarget> CSendTargets::FindLinkedTargetItems(
     }
     std::vector<LinkedTarget> refused;
     std::vector<bool> done(items.size(), false);
+    for (size_t i = 0; i < items.size(); ++i)
+        if (written[i].unknown) {
+            const WrittenFile& w = written[i];
+            refused.push_back({i, !w.link.empty() ? reasonOf(w) + ", and where it leads cannot be read from the server"
+                                                  : "the server would not list " + w.notListed +
+                                                        ": the name may be a link there"});
+            done[i] = true;
+        }
     for (size_t i = 0; i < items.size(); ++i) {
+        if (done[i]) continue;
         const auto linked = firstLink.find(written[i].file);
         if (written[i].file.empty() || linked == firstLink.end() || sources[written[i].file].size() < 2) continue;
         refused.push_back({i, reasonOf(written[written[i].link.empty() ? linked->second : i])});

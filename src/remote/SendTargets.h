@@ -28,14 +28,10 @@ bool ReadListingFields(const std::string& line, CListingFields& out);
 
 class CFolderTargets {
 public:
-    // Reads a "LIST -a" text of the folder. HiddenShown() tells whether the
-    // listing showed the names starting with a dot (it lists "." or "..").
+    // Reads a "LIST -a" text of the folder. Names it leaves out (hidden by
+    // the server, past its cap) may still be files.
     void Read(const std::string& listing);
     bool Listed() const { return m_bListed; }
-    bool HiddenShown() const { return m_bHiddenShown; }
-    // As long as the longest listing some servers give (pure-ftpd's 10,000
-    // entries): names past it may be missing.
-    bool MayBeCut() const { return m_entries.size() >= 9990; }
     // The entry of the name, or nullptr when the listing does not have it.
     const CListingFields* Find(const std::string& name) const;
     bool Has(const std::string& name) const { return m_entries.count(name) != 0; }
@@ -92,7 +88,6 @@ public:
 
 private:
     bool m_bListed = false;
-    bool m_bHiddenShown = false;
     std::unordered_map<std::string, CListingFields> m_entries;
     std::set<std::string> m_kept;
     std::set<std::string> m_owners;  // "owner\ngroup" of every line read
@@ -130,6 +125,18 @@ public:
 
     // The symbolic links a listing of the item's folder shows.
     void ReadLinks(const CFileItem& item, const std::string& listing);
+    // The folders (paths as a link leads there, without a slash at the
+    // end) that a link of the items leads into and whose listing was not
+    // read yet: read each (ReadLinks, with the folder as the item's), or
+    // mark it not listed where the server would not list it.
+    std::set<std::string> UnreadLinkFolders(const std::vector<CFileItem>& items) const;
+    void MarkNotListed(const CFileItem& item);
+    // The paths where a link of the items leads to a name its folder's
+    // listing leaves out (a hidden or an unreadable name, or no file at
+    // all). The server is asked about each; a name it has, or where it
+    // does not tell, leaves the link's end unknown.
+    std::set<std::string> UnshownLinkEnds(const std::vector<CFileItem>& items) const;
+    void MarkUnknownLinkEnd(const CFileItem& item, const std::string& path);
     // An item refused for a link, and why: "link.html is a link to
     // index.html on the server".
     struct LinkedTarget {
@@ -138,12 +145,15 @@ public:
     };
     // The items that write one server file under another name: an item's
     // name is a link, shown in its folder's listing, to another item's file
-    // (or to a further link that leads there), and the two are sent from
-    // different local files. Whichever went last would replace the other.
-    // Within the run (items) both are refused; an item of others (the
-    // items of the loaded sessions, which later runs send) refuses the
-    // run's items that write its file through a link, so that the file
-    // keeps the text of the item of its own name across runs.
+    // (or to a further link that leads there, in that folder or another),
+    // and the two are sent from different local files. Whichever went last
+    // would replace the other. Within the run (items) both are refused; an
+    // item of others (the items of the loaded sessions, which later runs
+    // send) refuses the run's items that write its file through a link, so
+    // that the file keeps the text of the item of its own name across
+    // runs. An item in a folder the server would not list, or whose link
+    // leads where no listing shows the way on (such a folder, an unknown
+    // end), is refused too: the file it would write cannot be told.
     std::vector<LinkedTarget> FindLinkedTargetItems(const std::vector<CFileItem>& items,
                                                     const std::vector<CFileItem>& others = {}) const;
 
@@ -155,4 +165,11 @@ private:
     std::set<std::string> m_straight, m_owners, m_told;
     // By folder (host, user and path), the links read: name -> target as listed.
     std::map<std::string, std::map<std::string, std::string>> m_links;
+    // By folder, every name its listing shows.
+    std::map<std::string, std::set<std::string>> m_shown;
+    // Folders the server would not list, and link ends it did not tell of
+    // (host, user and path).
+    std::set<std::string> m_notListed, m_unknownEnds;
+    struct WrittenFile;
+    WrittenFile Follow(const CFileItem& item) const;
 };

@@ -3,7 +3,8 @@
 // steps: refuse the items that write one file from different sources;
 // connect to the item's account (and adopt the account's new name when the
 // login renamed it); before an account's first send, refuse its items that
-// write one server file through a link its folders' listings show; switch
+// write one server file through a link its folders' listings show (and
+// those of the folders the links lead into); switch
 // the transfer type; plan the send (straight, or through a temporary name
 // where the folder's listing and its empty probe show that safe);
 // send or fetch; record the result; update a folder's times from one
@@ -183,20 +184,41 @@ bool ListSendFolder(CFtpClient& c, CSendTargets& targets, const CFileItem& item,
     return true;
 }
 
+// Whether the server has no file of that very name: only its answer to a
+// command that names the file exactly (MDTM, or SIZE in BINARY, where no
+// server refuses it for the transfer type) tells that. False where it has
+// one or does not tell.
+bool RemoteNameFree(CFtpClient& c, const std::string& path, bool& told) {
+    std::string reply;
+    int code = c.SendCommand("MDTM", path, reply);
+    if (code != 213 && code != 550 && c.GetTransferType() == "BINARY") code = c.SendCommand("SIZE", path, reply);
+    told = code == 213 || code == 550;
+    return code == 550;
+}
+
+// Whether the server has the file, empty, as SIZE tells it in BINARY.
+bool RemoteFileEmpty(CFtpClient& c, const std::string& path) {
+    if (c.GetTransferType() != "BINARY") return false;
+    std::string reply;
+    if (c.SendCommand("SIZE", path, reply) != 213) return false;
+    const size_t at = reply.find_first_not_of(' ');
+    return at != std::string::npos && reply.compare(at, std::string::npos, "0") == 0;
+}
+
 // A name beside the item's file that no file has, not even one of the
-// user's or one this run sends; "" when none is found. A listing that may
-// leave names out (without "." dot names may be hidden; or as long as a
-// server's cap) is asked about the name.
+// user's or one this run sends; "" when none is found. A name the listing
+// leaves out may still be a file (hidden by the server, past its cap, or
+// made since the listing was read): a name is taken only once the server
+// has answered that it has no file of that name.
 std::string FreeTemporary(CFtpClient& c, CFolderTargets& folder, const CFileItem& item,
                           const std::string& fileName) {
-    const bool whole = folder.HiddenShown() && !folder.MayBeCut();
     for (;;) {
         const std::string temp = folder.FreeTemporaryName(fileName, kMaxRemoteNameBytes);
-        if (temp.empty() || whole) return temp;
-        const int there = RemoteFileExists(c, item.RemoteDir + temp);
-        if (there == 0) return temp;
+        if (temp.empty()) return temp;
+        bool told = false;
+        if (RemoteNameFree(c, item.RemoteDir + temp, told)) return temp;
         folder.Take(temp);
-        if (there < 0) return std::string();
+        if (!told) return std::string();
     }
 }
 
@@ -215,6 +237,9 @@ std::string FreeTemporary(CFtpClient& c, CFolderTargets& folder, const CFileItem
 // probe it would not delete is named.
 void ProbeFolder(CFtpClient& c, CSendTargets& targets, CFolderTargets& folder, const CFileItem& item) {
     std::string probe = folder.LeftProbeName();
+    // The listing may be older than the folder's first large send: a left
+    // probe is made again only while the server still tells it empty.
+    if (!probe.empty() && !RemoteFileEmpty(c, item.RemoteDir + probe)) probe.clear();
     if (probe.empty()) probe = FreeTemporary(c, folder, item, CFolderTargets::kProbeName);
     const std::string path = item.RemoteDir + probe;
     CFolderTargets made;
@@ -520,6 +545,7 @@ private:
     int Count() const { return static_cast<int>(m_items.size()); }
     void RefuseSameTargets();
     bool RefuseLinkedTargets(const Step& s);
+    void FollowLinksAway(const std::vector<CFileItem>& run, std::string& host, std::string& user);
     void ReadBackItem(int i);
     void TransferItem(int i);
     bool Connect(Step& s);
@@ -643,7 +669,9 @@ void CTransferRun::RefuseSameTargets() {
 // one; "" where it lists nothing. keep: the listing serves the sends into
 // the folder that follow at once; a folder sent into later is listed again
 // before its first send, so that the listing its sends go by is fresh.
-std::string ListLinks(CFtpClient& c, CSendTargets& targets, const CFileItem& item, bool keep) {
+// listed: false where the server refused every listing of the folder.
+std::string ListLinks(CFtpClient& c, CSendTargets& targets, const CFileItem& item, bool keep, bool& listed) {
+    listed = true;
     std::string listing;
     if (keep && !targets.Straight(item) && !targets.Folder(item).Listed() &&
         ListSendFolder(c, targets, item, &listing))
@@ -661,6 +689,7 @@ std::string ListLinks(CFtpClient& c, CSendTargets& targets, const CFileItem& ite
     } catch (const CFtpClient::FTPException& e) {
         if (e.ConnectionLost()) throw;
     }
+    listed = false;
     return std::string();
 }
 
@@ -669,6 +698,53 @@ std::string ListLinks(CFtpClient& c, CSendTargets& targets, const CFileItem& ite
 bool SentFromListedFolder(const CFileItem& it, const std::string& host, const std::string& user) {
     return it.RemHost == host && it.RemUser == user && it.GetHostKind() != "VMS" && !it.RemoteDir.empty() &&
            !it.LocalDir.empty();
+}
+
+// The listing of a folder a link leads into, for the links it shows;
+// false where the server would not list it.
+bool ListLinkFolder(CFtpClient& c, const std::string& folder, std::string& listing) {
+    for (const char* options : {"-a", ""}) {
+        try {
+            listing = c.ListFolderToText(folder, options);
+            return true;
+        } catch (const CFtpClient::FTPException& e) {
+            if (e.ConnectionLost()) throw;
+        }
+    }
+    return false;
+}
+
+// A link may lead out of the run's folders, on through a link of that
+// folder: the folders the items' links lead into are listed as well (a
+// few steps, a bounded number of folders). Where a link leads to a name
+// no listing shows, the server is asked whether it has that file: a
+// hidden or unreadable name may be a further link.
+void CTransferRun::FollowLinksAway(const std::vector<CFileItem>& run, std::string& host, std::string& user) {
+    constexpr int kMaxFolders = 64;
+    int listed = 0;
+    for (int step = 0; step <= 8; ++step) {
+        const std::set<std::string> folders = m_targets.UnreadLinkFolders(run);
+        if (folders.empty()) break;
+        for (const std::string& folder : folders) {
+            CFileItem at = run.front();
+            at.RemoteDir = folder.empty() ? "./" : folder == "/" ? folder : folder + "/";
+            at.FileName.clear();
+            std::string listing;
+            bool read = false;
+            if (step < 8 && listed++ < kMaxFolders)
+                RunWithReconnect(m_data, host, user, true,
+                                 [&](CFtpClient& c) { read = ListLinkFolder(c, at.RemoteDir, listing); });
+            if (read)
+                m_targets.ReadLinks(at, listing);
+            else
+                m_targets.MarkNotListed(at);
+        }
+    }
+    for (const std::string& path : m_targets.UnshownLinkEnds(run)) {
+        int there = -1;
+        RunWithReconnect(m_data, host, user, true, [&](CFtpClient& c) { there = RemoteFileExists(c, path); });
+        if (there != 0) m_targets.MarkUnknownLinkEnd(run.front(), path);
+    }
 }
 
 // Two names can be one server file: a link the folder's listing shows
@@ -710,11 +786,16 @@ bool CTransferRun::RefuseLinkedTargets(const Step& s) {
         for (const auto& folder : folders) {
             const CFileItem& it = *folder.second;
             std::string listing;
+            bool listed = true;
             const bool keep = it.RemoteDir == s.item.RemoteDir;
             RunWithReconnect(m_data, host, user, true,
-                             [&](CFtpClient& c) { listing = ListLinks(c, m_targets, it, keep); });
-            m_targets.ReadLinks(it, listing);
+                             [&](CFtpClient& c) { listing = ListLinks(c, m_targets, it, keep, listed); });
+            if (listed)
+                m_targets.ReadLinks(it, listing);
+            else
+                m_targets.MarkNotListed(it);
         }
+        FollowLinksAway(run, host, user);
     } catch (const CFtpClient::FTPException& e) {
         // Stopped meanwhile: why, and the item in hand, are named.
         if (g_bFtpBreak) {
@@ -722,6 +803,9 @@ bool CTransferRun::RefuseLinkedTargets(const Step& s) {
             NoteFailure(s.item);
             EndFtpWorker("aborted-(2)");
         }
+        // The item in hand fails; the account's next item looks at the
+        // links again before it goes.
+        m_linksRead.erase(s.host + '\n' + s.user);
         throw;
     }
     for (const CSendTargets::LinkedTarget& linked : m_targets.FindLinkedTargetItems(run, others)) {

@@ -1069,22 +1069,31 @@ TEST_F(FtpWindowTest, OtherSpellingsOfOneTargetAreRefusedAsTheSameFile) {
 
 namespace {
 
-// The server's link.html leads to index.html: basket "One" sends
-// index.html, basket "Two" link.html. Put All over both, and F5 on
-// link.html by itself, leave index.html with index.html's text and name
-// the link.
+// The server's link.html leads to index.html, and a/link.html there too
+// through b/link2.html: basket "One" sends index.html, basket "Two" both
+// links. Put All over both, and F5 on each link by itself, leave index.html
+// with index.html's text and name the link.
 TEST_F(FtpWindowTest, ALinkOnTheServerWritesNoItemsFileUnderAnotherNameAcrossBaskets) {
     MakeFtpArea(false);
     WriteFile(ServerRoot() + "/index.html", "old index\n");
     std::filesystem::create_symlink("index.html", ServerRoot() + "/link.html");
+    for (const char* d : {"/a", "/b"}) std::filesystem::create_directories(ServerRoot() + d);
+    std::filesystem::create_symlink("../b/link2.html", ServerRoot() + "/a/link.html");
+    std::filesystem::create_symlink("../index.html", ServerRoot() + "/b/link2.html");
     WriteFile(Local() + "index.html", "new index\n");
     WriteFile(Local() + "link.html", "new link\n");
+    std::filesystem::create_directories(Local() + "a");
+    WriteFile(Local() + "a/link.html", "new link in a\n");
     CMainFrame& w = Open();
     CFileItem index = Item("index.html", Local()), link = Item("link.html", Local());
+    CFileItem away = Item("link.html", Local() + "a/");
+    away.RemoteDir = "/a/";
     index.RefreshLocalTime();
     link.RefreshLocalTime();
+    away.RefreshLocalTime();
     w.Data().InsertFileItems(0, 0, 0, 0, index);
     w.Data().InsertFileItems(0, 0, 1, 0, link);
+    w.Data().InsertFileItems(0, 0, 1, 1, away);
     w.Presenter().ShowSession(0, 0, 0);
     QToolBar* bar = w.ToolBar(141);
     bar->show();
@@ -1100,9 +1109,14 @@ TEST_F(FtpWindowTest, ALinkOnTheServerWritesNoItemsFileUnderAnotherNameAcrossBas
     const auto list = std::find(lines.begin(), lines.end(), "Failed to transfer the following:");
     ASSERT_LT(list + 1, lines.end()) << Log();
     EXPECT_EQ(list[1], "   1. link.html") << Log();
+    const std::string awayRefusal = "-?- Not sent: " + Local() +
+                                     "a/link.html -> 127.0.0.1:/a/link.html (link.html is a link to ../b/link2.html on "
+                                     "the server)";
+    EXPECT_EQ(Count(awayRefusal), 1) << Log();
     Tick();
     EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 0).IsFTPed, "Yes");
     EXPECT_EQ(w.Data().GetFileItem(0, 0, 1, 0).IsFTPed, "failed");
+    EXPECT_EQ(w.Data().GetFileItem(0, 0, 1, 1).IsFTPed, "failed");
 
     // F5 on link.html alone, in its own basket.
     CAcceleratorManager keys;
@@ -1120,6 +1134,12 @@ TEST_F(FtpWindowTest, ALinkOnTheServerWritesNoItemsFileUnderAnotherNameAcrossBas
     Finish();
     EXPECT_EQ(ReadFile(ServerRoot() + "/index.html"), "new index\n") << Log();
     EXPECT_EQ(Count(refusal), 2) << Log();
+    SelectRows({1});
+    w.FileList()->setFocus();
+    QTest::keyClick(w.FileList(), Qt::Key_F5);
+    Finish();
+    EXPECT_EQ(ReadFile(ServerRoot() + "/index.html"), "new index\n") << Log();
+    EXPECT_EQ(Count(awayRefusal), 2) << Log();
     keys.Connect(nullptr, false);
 }
 

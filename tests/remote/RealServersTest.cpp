@@ -5,6 +5,7 @@
 // finds them, and a server edit within the minute or the second of the
 // upload is seen. A send replaces the server's copy whole or not at all; a
 // stopped send keeps the times of the files that arrived whole.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fcntl.h>
@@ -767,6 +768,88 @@ TEST_P(RealServers, TwoItemsWritingOneFileThroughALinkAreRefused) {
         EXPECT_TRUE(std::filesystem::is_symlink(serverDir + "link.html"));
         EXPECT_EQ(trace.Count(SameTargetRefusal(Items()[1], true, linkReason)), indexFirst ? 2 : 3) << trace.All();
     }
+
+    // A link through another folder's link: a/link.html leads to
+    // b/link2.html, which leads to b/index.html; a/hop.html leads through a
+    // folder the user may enter but not list. F5 on either, after
+    // b/index.html went, leaves that file as its own item sent it.
+    for (const char* d : {"a", "b", "closed"}) {
+        ASSERT_EQ(::mkdir((serverDir + d).c_str(), 0755), 0);
+        std::filesystem::create_directories(local / d);
+    }
+    WriteFile(serverDir + "b/index.html", "old b index\n");
+    link("../b/link2.html", "a/link.html");
+    link("index.html", "b/link2.html");
+    link("../closed/hop.html", "a/hop.html");
+    link("../b/index.html", "closed/hop.html");
+    if (GetParam() != "pyftpdlib" && TestUserIds(uid, gid, home))
+        for (const char* n : {"a", "b", "a/link.html", "b/link2.html", "a/hop.html", "b/index.html"})
+            ASSERT_EQ(::lchown((serverDir + n).c_str(), uid, gid), 0) << n;
+    ASSERT_EQ(::chmod((serverDir + "closed").c_str(), 0711), 0);
+    WriteFile(local / "b/index.html", "b index, sent first\n");
+    WriteFile(local / "a/link.html", "through two links\n");
+    WriteFile(local / "a/hop.html", "through a closed folder\n");
+    AddItem(MakeItem("index.html", "127.0.0.1", kUser, remoteDir + "b/", local / "b/", true));
+    AddItem(MakeItem("link.html", "127.0.0.1", kUser, remoteDir + "a/", local / "a/", true));
+    AddItem(MakeItem("hop.html", "127.0.0.1", kUser, remoteDir + "a/", local / "a/", true));
+    Run(true, {4});
+    ASSERT_EQ(Items()[4].IsFTPed, "Yes") << trace.All();
+    Run(true, {5});
+    Run(true, {6});
+    EXPECT_EQ(ReadFile(serverDir + "b/index.html"), "b index, sent first\n");
+    EXPECT_EQ(Items()[5].IsFTPed, "failed");
+    EXPECT_EQ(trace.Count(SameTargetRefusal(Items()[5], true, "link.html is a link to ../b/link2.html on the server")),
+              1)
+        << trace.All();
+    // Where the server lists the closed folder (pyftpdlib, run as root),
+    // the link on is read; elsewhere the file it leads to is there, but not
+    // where.
+    EXPECT_EQ(Items()[6].IsFTPed, "failed");
+    const std::string hopReason = "hop.html is a link to ../closed/hop.html on the server";
+    EXPECT_EQ(trace.Count(SameTargetRefusal(
+                  Items()[6], true,
+                  GetParam() == "pyftpdlib" ? hopReason
+                                            : hopReason + ", and where it leads cannot be read from the server")),
+              1)
+        << trace.All();
+}
+
+// Files the user makes on the server under the hidden names a send takes,
+// after the run listed their folder (one where the listing showed an empty
+// probe an earlier run left): the large file sent after them leaves each as
+// it was, and no other hidden name behind.
+TEST_P(RealServers, HiddenNamesMadeAfterTheFoldersListingAreNotTaken) {
+    uid_t uid = 0;
+    gid_t gid = 0;
+    std::string home;
+    const bool give = GetParam() != "pyftpdlib" && TestUserIds(uid, gid, home);
+    const auto put = [&](const std::string& name, const std::string& text) {
+        WriteFile(serverDir + name, text);
+        if (give) ASSERT_EQ(::chown((serverDir + name).c_str(), uid, gid), 0);
+    };
+    const std::string before(100000, 'o'), after(100000, 'n');
+    put("big.dat", before);
+    put("small.txt", "old\n");
+    WriteFile(local / "big.dat", after);
+    WriteFile(local / "small.txt", "new\n");
+    AddItem(MakeItem("small.txt", "127.0.0.1", kUser, remoteDir, local.dir(), true));
+    AddItem(MakeItem("big.dat", "127.0.0.1", kUser, remoteDir, local.dir(), true));
+    const std::vector<std::string> own = {".big.dat.qvl-part", ".qvl-probe.qvl-part", ".qvl-probe.qvl-part-1",
+                                          ".qvl-probe.qvl-part-2"};
+    put(own.back(), "");
+    trace.onLine = [&](const std::string& l) {
+        if (l.rfind("->1/2 ", 0) == 0)
+            for (const std::string& n : own) put(n, "the user's own " + n + "\n");
+    };
+    Run(true, {0, 1});
+    trace.onLine = nullptr;
+    EXPECT_EQ(Items()[1].IsFTPed, "Yes") << trace.All();
+    EXPECT_TRUE(ReadFile(serverDir + "big.dat") == after);
+    for (const std::string& n : own) EXPECT_EQ(ReadFile(serverDir + n), "the user's own " + n + "\n") << n;
+    for (const auto& e : std::filesystem::directory_iterator(serverDir)) {
+        const std::string n = e.path().filename().string();
+        if (n.find(".qvl-part") != std::string::npos) EXPECT_NE(std::find(own.begin(), own.end(), n), own.end()) << n;
+    }
 }
 
 // A change made on the server that no status check has seen is not
@@ -1122,6 +1205,27 @@ protected:
         ::lstat(path.c_str(), &st);
         return st;
     }
+    // The user's own files under the hidden names a send into the folder
+    // and its probe would take first, where the listing leaves them out: a
+    // large file sent over a copy of the user's leaves each as it was, and
+    // no other hidden name behind.
+    void SendBesideOwnHiddenNames(int port, const UserDir& dir) {
+        const std::vector<std::string> own = {".qvl-probe.qvl-part", ".qvl-probe.qvl-part-1", ".big.txt.qvl-part"};
+        for (const std::string& n : own) {
+            WriteFile(dir / n, "the user's own " + n + "\n");
+            ASSERT_EQ(::chown((dir / n).c_str(), uid, gid), 0);
+        }
+        Put(dir, "big.txt", 0644);
+        Send(port, dir.dir(), {"big.txt"});
+        EXPECT_EQ(Result("big.txt"), "Yes") << trace.All();
+        EXPECT_TRUE(ReadFile(dir / "big.txt") == after);
+        for (const std::string& n : own) EXPECT_EQ(ReadFile(dir / n), "the user's own " + n + "\n") << n;
+        for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+            const std::string n = e.path().filename().string();
+            if (n.find(".qvl-part") != std::string::npos)
+                EXPECT_NE(std::find(own.begin(), own.end(), n), own.end()) << n;
+        }
+    }
     static void NoTemporaries(const UserDir& dir) {
         for (const auto& e : std::filesystem::directory_iterator(dir.path()))
             EXPECT_EQ(e.path().filename().string().find(".qvl-part"), std::string::npos) << e.path();
@@ -1168,8 +1272,9 @@ protected:
 };
 
 // Names the listing leaves out (hidden by the server, or past its cap) are
-// not taken for new files, and a listing that shows one owner for all
-// proves no file the user's.
+// not taken for new files, nor for the hidden names a send and its probe
+// use, and a listing that shows one owner for all proves no file the
+// user's.
 TEST_F(HostingServers, ASendKeepsWhatAPlainSendKeptWhereTheListingHidesNamesOrOwners) {
     {
         VsftpdServer vs("", "hide_file={z*}\n");
@@ -1184,6 +1289,12 @@ TEST_F(HostingServers, ASendKeepsWhatAPlainSendKeptWhereTheListingHidesNamesOrOw
         UserDir dir;
         for (int k = 0; k < 120; ++k) Put(dir, "a" + std::to_string(1000 + k), 0644);
         SendOverUnlisted(pure.port(), dir, "z");
+    }
+    {
+        VsftpdServer vs("", "hide_file={.*}\n");
+        if (!vs.ok()) GTEST_SKIP() << vs.why();
+        UserDir dir;
+        SendBesideOwnHiddenNames(vs.port(), dir);
     }
     {
         // Every owner and group shows as "ftp".
@@ -1269,6 +1380,47 @@ TEST_F(HostingServers, ACommandOnlyTheTemporaryNeedsRefusedSendsStraightFromThen
             EXPECT_TRUE(ReadFile(root / n) == after) << n;
         }
         EXPECT_EQ(count(log, "LIST -a"), 1);
+    }
+}
+
+// A server that will not list the folders at all, or loses the connection
+// at each listing: whether a name there is a link to another item's file
+// cannot be told, so no item of them goes, each named with the reason.
+TEST_F(HostingServers, NoItemGoesWhereTheServerWillNotListItsFolder) {
+    for (const std::string refusal : {"451 Requested action aborted: local error in processing.", "CLOSE"}) {
+        SCOPED_TRACE(refusal);
+        CloseAllConnections();
+        ClearFtpResultLists();
+        Items().clear();
+        data.m_Vault.m_Clusters[0].m_Hosts.clear();
+        TempDir root, logs, from;
+        PyFtpRefusingServer py(root.path(), {{"LIST", refusal}}, logs.dir() + "list.log");
+        if (!py.ok()) GTEST_SKIP() << py.why();
+        for (const char* d : {"a", "b"}) {
+            ASSERT_EQ(::mkdir((root / d).c_str(), 0755), 0);
+            std::filesystem::create_directories(from / d);
+        }
+        WriteFile(root / "b/index.html", before);
+        ASSERT_EQ(::symlink("../b/index.html", (root / "a/link.html").c_str()), 0);
+        WriteFile(from / "b/index.html", after);
+        WriteFile(from / "a/link.html", "through the link\n");
+        env.reset();
+        env = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(py.port()).c_str());
+        AddAccount("127.0.0.1", kUser, kPassword);
+        AddItem(MakeItem("index.html", "127.0.0.1", kUser, "/b/", from / "b/", true));
+        AddItem(MakeItem("link.html", "127.0.0.1", kUser, "/a/", from / "a/", true));
+        RunTransfer(true, {0, 1});
+        EXPECT_TRUE(ReadFile(root / "b/index.html") == before) << trace.All();
+        for (const CFileItem& it : TransferResults()) {
+            EXPECT_EQ(it.IsFTPed, "failed") << it.FileName;
+            if (refusal != "CLOSE")
+                EXPECT_EQ(trace.Count(SameTargetRefusal(it, true,
+                                                        "the server would not list " +
+                                                            it.RemoteDir.substr(0, it.RemoteDir.size() - 1) +
+                                                            ": the name may be a link there")),
+                          1)
+                    << trace.All();
+        }
     }
 }
 

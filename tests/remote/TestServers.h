@@ -254,8 +254,9 @@ public:
 
 // pyftpdlib with a handler that answers some commands as no real server
 // does: refuse holds command words and lines starting with them ("LIST -a"),
-// each answered with its reply; every command line received is written to
-// the file log.
+// each answered with its reply (the reply "CLOSE" closes the connection
+// instead, as a network fault would); every command line received is
+// written to the file log.
 class PyFtpRefusingServer : public LoopbackServer {
 public:
     PyFtpRefusingServer(const std::string& root, const std::map<std::string, std::string>& refuse,
@@ -279,7 +280,10 @@ public:
             "            f.write(line + '\\n')\n"
             "        for start, reply in REFUSE.items():\n"
             "            if line == start or line.startswith(start + ' '):\n"
-            "                self.respond(reply)\n"
+            "                if reply == 'CLOSE':\n"
+            "                    self.close()\n"
+            "                else:\n"
+            "                    self.respond(reply)\n"
             "                return\n"
             "        return FTPHandler.pre_process_command(self, line, cmd, arg)\n"
             "a = DummyAuthorizer()\n"
