@@ -285,6 +285,9 @@ bool CFtpClient::CanAnswer(const std::string& command, bool started, int code) {
     const bool transfer = command == "LIST" || command == "NLST" || command == "RETR" || command == "STOR" ||
                           command == "STOU" || command == "APPE" || command == "MLSD";
     if (code < 200) return transfer && !started;
+    // A transfer's end comes after its start: a 2xx or 3xx in the place of
+    // the 1xx that starts it ends some other command.
+    if (transfer && !started) return false;
     const auto oneOf = [&](std::initializer_list<const char*> commands) {
         for (const char* c : commands)
             if (command == c) return true;

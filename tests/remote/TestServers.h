@@ -500,6 +500,12 @@ public:
         std::lock_guard<std::mutex> g(m_mutex);
         delays[word] = ms;
     }
+    // The next command of the word gets `reply` (another command's reply,
+    // out of its place) just before its own; once.
+    void SendFirstOnce(const std::string& word, const std::string& reply) {
+        std::lock_guard<std::mutex> g(m_mutex);
+        m_firstOnce[word] = reply;
+    }
     std::vector<std::string> Received() {
         std::lock_guard<std::mutex> g(m_mutex);
         return m_received;
@@ -643,6 +649,14 @@ private:
                 auto every = withholdEvery.find(word);
                 if (every != withholdEvery.end() && ++m_counts[word] % every->second == 0) continue;
             }
+            {
+                std::lock_guard<std::mutex> g(m_mutex);
+                auto first = m_firstOnce.find(word);
+                if (first != m_firstOnce.end()) {
+                    Send(c, first->second);
+                    m_firstOnce.erase(first);
+                }
+            }
             if (scripted) {
                 Send(c, reply);
                 continue;
@@ -725,6 +739,7 @@ private:
     std::mutex m_mutex;
     std::vector<std::string> m_received;
     std::map<std::string, int> m_counts;
+    std::map<std::string, std::string> m_firstOnce;
     int m_connections = 0;
 };
 
