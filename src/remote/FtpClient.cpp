@@ -12,6 +12,7 @@
 
 #include "model/Globals.h"
 #include "model/TextUtil.h"
+#include "model/Trace.h"
 #include "remote/Socket.h"
 
 namespace {
@@ -98,6 +99,10 @@ void CFtpClient::Connect(const std::string& host, const std::string& user,
     CheckArgument(host);
     CloseSocketField(m_nControlSocket);
     m_strPending.clear();
+    m_strAnswering.clear();  // the greeting: nothing was asked
+    m_bTransferStarted = false;
+    m_strClosing.clear();
+    m_strPeer = host;
     m_bAborted = false;
     m_bStopSeen = false;
     SetSocket(m_nControlSocket, OpenSocket(host, port));
@@ -181,7 +186,9 @@ std::string CFtpClient::ReadLineBefore(std::chrono::steady_clock::time_point dea
         char buf[4096];
         ssize_t n = ::recv(m_nControlSocket, buf, sizeof buf, 0);
         if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-        if (n <= 0) ThrowLost("Unable to receive server's response");
+        if (n <= 0)
+            ThrowLost(m_strClosing.empty() ? "Unable to receive server's response"
+                                           : "The server closed the connection: " + m_strClosing);
         m_strPending.append(buf, static_cast<size_t>(n));
     }
 }
@@ -211,6 +218,9 @@ bool CFtpClient::StopWaitOver() {
 }
 
 void CFtpClient::SendControl(const std::string& text, const std::string& failure) {
+    SetAsideUnasked();
+    m_strAnswering = ToUpperAscii(text.substr(0, text.find_first_of(" \r\n")));
+    m_bTransferStarted = false;
     // A server that stops reading commands holds the send as it would hold
     // a reply: a stop ends it after the stop's short wait, and a command
     // cut there leaves the connection out of step.
@@ -220,13 +230,118 @@ void CFtpClient::SendControl(const std::string& text, const std::string& failure
     if (end != SendEnd::Sent) ThrowLost(failure);
 }
 
+void CFtpClient::SetAsideUnasked() {
+    // An aborted connection was shut down here: nothing it reads is the server's.
+    if (m_nControlSocket < 0 || m_bAborted) return;
+    m_strClosing.clear();
+    std::vector<std::string> unasked;
+    bool closed = false;
+    for (;;) {
+        while (WholeReplyPending()) {
+            // Whole already: read without a wait.
+            std::string text;
+            const int code = ReadRawReply(text, std::chrono::steady_clock::now());
+            unasked.push_back(code < 0 ? text : std::to_string(code) + " " + text);
+            if (code == 421) m_strClosing = unasked.back();
+            if (unasked.size() >= static_cast<size_t>(NetLimitValues().maxReplyLines))
+                ThrowLost("The server keeps sending replies nobody asked for.");
+        }
+        // Gone: the reconnect says why, with the server's last word.
+        if (closed)
+            ThrowLost(unasked.empty() ? "The server closed the connection."
+                                      : "The server closed the connection: " + unasked.back());
+        if (m_strPending.size() > NetLimitValues().maxLineBytes) {
+            m_strPending.clear();
+            ThrowLost("The server's reply line is too long.");
+        }
+        char buf[4096];
+        const ssize_t n = ::recv(m_nControlSocket, buf, sizeof buf, MSG_DONTWAIT);
+        if (n > 0) {
+            m_strPending.append(buf, static_cast<size_t>(n));
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+        closed = true;  // the end of the stream, or a reset
+    }
+    for (const std::string& said : unasked)
+        WriteTraceString("-?- " + m_strPeer + " sent a reply no command asked for; it is set aside: " + said);
+}
+
+bool CFtpClient::WholeReplyPending() const {
+    const size_t end = m_strPending.find("\r\n");
+    if (end == std::string::npos) return false;
+    if (end < 4 || m_strPending[3] != '-') return true;
+    // A multi-line reply is whole once its closing line ("code ") has come.
+    const std::string closing = "\r\n" + m_strPending.substr(0, 3) + " ";
+    const size_t last = m_strPending.find(closing, end);
+    return last != std::string::npos && m_strPending.find("\r\n", last + 2) != std::string::npos;
+}
+
+bool CFtpClient::CanAnswer(const std::string& command, bool started, int code) {
+    if (command.empty()) return true;  // the greeting
+    if (code == 421) return false;     // the server closing, asked or not
+    if (code < 100 || code >= 400) return true;  // a refusal (or no code) answers any command
+    const bool transfer = command == "LIST" || command == "NLST" || command == "RETR" || command == "STOR" ||
+                          command == "STOU" || command == "APPE" || command == "MLSD";
+    if (code < 200) return transfer && !started;
+    // A transfer's end comes after its start: a 2xx or 3xx in the place of
+    // the 1xx that starts it ends some other command.
+    if (transfer && !started) return false;
+    const auto oneOf = [&](std::initializer_list<const char*> commands) {
+        for (const char* c : commands)
+            if (command == c) return true;
+        return false;
+    };
+    // The positive replies that only some commands get; any other (200,
+    // 250, ...) may answer any command, and the caller judges it.
+    switch (code) {
+        case 211: case 212: case 214: return oneOf({"STAT", "FEAT", "HELP", "SITE"});
+        case 213: return oneOf({"MDTM", "SIZE", "STAT", "MFMT"});
+        case 215: return oneOf({"SYST"});
+        case 220: return oneOf({"REIN"});
+        case 221: return oneOf({"QUIT"});
+        case 225: case 226: return transfer || oneOf({"ABOR"});
+        case 227: return oneOf({"PASV"});
+        case 228: return oneOf({"LPSV"});
+        case 229: return oneOf({"EPSV"});
+        case 230: case 232: return oneOf({"USER", "PASS", "ACCT"});
+        case 234: return oneOf({"AUTH"});
+        case 257: return oneOf({"PWD", "XPWD", "MKD", "XMKD"});
+        case 331: case 332: return oneOf({"USER", "PASS"});
+        case 350: return oneOf({"RNFR", "REST"});
+        default: return true;
+    }
+}
+
 int CFtpClient::ReadReply(std::string& reply) {
     // One deadline for the whole reply: a server that keeps sending does
     // not keep the client waiting.
     const auto deadline = std::chrono::steady_clock::now() +
                           std::chrono::milliseconds(NetTimeoutValues().replyMs);
+    for (int replies = 1;; ++replies) {
+        const int code = ReadRawReply(reply, deadline);
+        if (code < 0) throw FTPException("Invalid response from server.");
+        if (CanAnswer(m_strAnswering, m_bTransferStarted, code)) return code;
+        const std::string said = std::to_string(code) + " " + reply;
+        if (code >= 100 && code <= 199) {
+            // A preliminary reply: the final one follows.
+            if (replies >= NetLimitValues().maxReplyLines) ThrowLost("The server's reply is too long.");
+            continue;
+        }
+        if (code == 421) ThrowLost("The server closed the connection: " + said);
+        // A reply to another command: whatever is read next on this
+        // connection could answer anything.
+        ThrowLost("The server's reply does not answer " + m_strAnswering + ": " + said);
+    }
+}
+
+int CFtpClient::ReadRawReply(std::string& reply, std::chrono::steady_clock::time_point deadline) {
     std::string line = ReadLineBefore(deadline);
-    if (line.size() < 4) throw FTPException("Invalid response from server.");
+    if (line.size() < 4) {
+        reply = line;
+        return -1;
+    }
     int code = 0;
     if (IsDigit(line[0]) && IsDigit(line[1]) && IsDigit(line[2]))
         code = (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0');
@@ -467,7 +582,10 @@ int CFtpClient::StartDataCommand(const std::string& line, std::string& reply,
         CloseDataConnection();
         throw;
     }
-    if (code == 150 || code == 125) return code;
+    if (code == 150 || code == 125) {
+        m_bTransferStarted = true;
+        return code;
+    }
     CloseDataConnection();
     if (missingIsEmpty && (code == 450 || code == 550)) return code;
     throw FTPException(reply);

@@ -79,14 +79,25 @@ public:
     // A connect still waited for ends when a stop is raised (after the
     // stop's short wait, as a reply's).
     int OpenSocket(const std::string& host, int port);
+    // Every command first sets aside the replies the server sent unasked
+    // (see SendControl), then reads its own.
     int SendCommand(const std::string& command, const std::string& argument, std::string& reply);
     int SendCommandWithReply(const std::string& line, std::string& reply);
-    // One reply, within the reply time-out as a whole; a line past the line
-    // limit or a reply past the line count ends it with the connection lost.
+    // The reply to the command sent last, within the reply time-out as a
+    // whole; a line past the line limit or a reply past the line count ends
+    // it with the connection lost. A reply that cannot answer that command
+    // (one that only another command gets, or a 421: the server is closing)
+    // is not taken for its answer: the replies are out of step, and the
+    // connection is lost. A 1xx before the final reply of a command that
+    // opens no transfer is a preliminary reply, passed over.
     // Once the FTP break flag is up (or the connection is aborted), a reply
     // still awaited gets the stop's short wait only, then the connection is
     // lost: a server that withholds a reply cannot hold a stopped run.
     int ReadReply(std::string& reply);
+    // Whether a reply with this code can answer the command (its first word,
+    // upper case); started: a transfer's 1xx was read, its end is awaited.
+    // "" stands for the greeting, which nothing asked for.
+    static bool CanAnswer(const std::string& command, bool started, int code);
     // The final reply to a command that opens no data connection: a 1xx
     // line is a preliminary reply, and the final one follows it.
     int ReadFinalReply(std::string& reply);
@@ -222,8 +233,18 @@ private:
     bool StopWaitOver();
     // Sends a command's bytes on the control connection. A failure, a peer
     // that takes nothing for the reply time-out, or a stop (after its short
-    // wait) ends it with the connection lost.
+    // wait) ends it with the connection lost. Before it, whatever the
+    // server has sent since the last reply is read without waiting: no
+    // command asked for it, so it is set aside (and told in the log), and a
+    // server that has closed the connection (after a 421) ends it lost,
+    // before a command is said to a server that is gone.
     void SendControl(const std::string& text, const std::string& failure);
+    void SetAsideUnasked();
+    // Whether m_strPending holds a whole reply.
+    bool WholeReplyPending() const;
+    // One reply as the server sent it, whatever command it answers; -1 for
+    // a line too short to be a reply.
+    int ReadRawReply(std::string& reply, std::chrono::steady_clock::time_point deadline);
     std::string ReceiveAllData();
     // The rest of a listing whose data command has started, and its end reply.
     std::string ReceiveListing();
@@ -257,6 +278,10 @@ private:
     bool m_bStraightReply = false;   // the final reply of a straight send is awaited
     bool m_bCommandSent = false;     // the last data command's line went out whole
     bool m_bStoppedBeforeCommand = false;  // a stop ended the last data command's connect
+    std::string m_strAnswering;      // the first word of the command whose reply is awaited
+    bool m_bTransferStarted = false; // its transfer began (1xx): its end reply is awaited
+    std::string m_strClosing;        // a 421 set aside before the last command
+    std::string m_strPeer;           // the host this client talks to, for the log
     std::string m_strHost, m_strUser, m_strPassword;
     std::atomic<std::time_t> m_tLastActivity{0};
     std::atomic<bool> m_bAborted{false};

@@ -6,12 +6,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <algorithm>
 #include <sys/stat.h>
 
 #include "FtpWindowFixture.h"
@@ -25,6 +27,7 @@
 #include "remote/ui/RemoteBrowserDlg.h"
 #include "remote/ui/SelectHostDlg.h"
 #include "remote/ui/SessionAttributesDlg.h"
+#include "settings/AcceleratorManager.h"
 
 namespace fs = std::filesystem;
 
@@ -351,6 +354,80 @@ TEST_F(RemoteWindowTest, AccountPropertiesConnectsANewAccountAndRefusesADuplicat
     w.ExecuteCommand(32664);
     EXPECT_EQ(prompter.Messages().back(), "This account already exists. Please change HOST or USER");
     EXPECT_EQ(w.Data().GetHost(0, 1).m_strPassword, "new pw");
+}
+
+// An account connected in Account Properties and left idle: pyftpdlib
+// gives up the passive port of the login and says so with a 421 nobody
+// asked for. F5 then sends each file, and the window tells each one's real
+// result: the files stored, the one whose name is a folder on the server not.
+TEST_F(RemoteWindowTest, AnAccountConnectedAndLeftIdleSendsEachFileWithItsRealResult) {
+    server.reset();
+    server = std::make_unique<qvltest::PyFtpServer>(ServerRoot(), 1.0);
+    ASSERT_TRUE(server->ok()) << server->why();
+    port.reset();
+    port = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(server->port()).c_str());
+    fs::create_directories(ServerRoot() + "/notes.txt");
+    MakeFtpArea();
+    CMainFrame& w = Open();
+    CAcceleratorManager keys;
+    keys.Connect(&w, false);
+    InstallAccelerators(keys);
+    QApplication::processEvents();
+
+    // The account's menu in the Control panel: Properties..., then Connect.
+    CControlPanelBar& panel = w.ControlPanel();
+    QTest::mouseClick(panel.Tabs(), Qt::LeftButton, {}, panel.Tabs()->tabRect(1).center());
+    CPanelTree* accounts = panel.AccountTree();
+    accounts->expandAll();
+    QTreeWidgetItem* account = nullptr;
+    for (QTreeWidgetItemIterator it(accounts); *it; ++it)
+        if ((*it)->text(0).startsWith("127.0.0.1")) account = *it;
+    ASSERT_NE(account, nullptr);
+    QTimer menuHand;
+    menuHand.setInterval(20);
+    QObject::connect(&menuHand, &QTimer::timeout, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) return;
+        menuHand.stop();
+        for (QAction* a : menu->actions())
+            if (a->text() == "Properties...") menu->setActiveAction(a);
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    int dialogs = 0;
+    SetModalRunner([&](QDialog& d) {
+        ++dialogs;
+        d.open();
+        QTest::mouseClick(Control<QPushButton>(&d, "1419"), Qt::LeftButton);
+        EXPECT_GE(FindOpenConnection("127.0.0.1", qvltest::kUser), 0);
+        QTest::mouseClick(Control<QPushButton>(&d, "1"), Qt::LeftButton);
+        return d.result();
+    });
+    menuHand.start();
+    // The right-click on the account, as the window system hands it over.
+    const QPoint at = accounts->visualItemRect(account).center();
+    QContextMenuEvent click(QContextMenuEvent::Mouse, at, accounts->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(accounts->viewport(), &click);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialogs == 1; }, 10000));
+    SetModalRunner(nullptr);
+    ASSERT_GE(FindOpenConnection("127.0.0.1", qvltest::kUser), 0);
+
+    QTest::qWait(2500);  // past the server's passive time-out
+    SelectRows({0, 1, 2});
+    w.FileList()->setFocus();
+    QTest::keyClick(w.FileList(), Qt::Key_F5);
+    Finish();
+    EXPECT_EQ(ReadFile(ServerRoot() + "/my file.txt"), "first line\nsecond line\n");
+    EXPECT_EQ(ReadFile(ServerRoot() + "/pic.bin"), ReadFile(Local() + "pic.bin"));
+    const std::string log = Log();
+    const size_t list = log.find("Failed to transfer the following:");
+    ASSERT_NE(list, std::string::npos) << log;
+    std::string tail = log.substr(list);
+    tail.erase(std::remove(tail.begin(), tail.end(), '\r'), tail.end());
+    EXPECT_EQ(tail, "Failed to transfer the following:\n   1. notes.txt\n--- FTP over ---") << log;
+    Tick();
+    EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 0).IsFTPed, "Yes") << log;
+    EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 1).IsFTPed, "Yes") << log;
+    EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 2).IsFTPed, "failed") << log;
 }
 
 TEST_F(RemoteWindowTest, SessionAttributesStoreTheAccountAndKeepATypedPassword) {

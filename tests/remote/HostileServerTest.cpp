@@ -350,6 +350,45 @@ TEST_F(HostileTransfer, ABasketWhoseFirstItemCannotBeWrittenStillFetchesTheRest)
     EXPECT_EQ(server.Connections(), 1);  // no reconnect was needed
 }
 
+// A reply no command asked for (pyftpdlib's 421 about the passive port of
+// the login, which it sends while the connection idles and then goes on)
+// is set aside: every file goes and is reported as it went. Another
+// command's reply read where a STOR's own was awaited is never taken for
+// its answer: the file is sent again on a new connection, whole.
+TEST_F(HostileTransfer, AnUnaskedReplyIsSetAsideAndAnotherCommandsReplyIsNeverTakenForAnAnswer) {
+    server.replies["SYST"] = "215 UNIX Type: L8\r\n421 Passive data channel timed out.\r\n";
+    WriteFile(local / "a.txt", "a text");
+    WriteFile(local / "b.bin", std::string("b\0bin", 5));
+    AddItem(MakeItem("a.txt", "127.0.0.1", "ann", "/r/", local.dir()));
+    AddItem(MakeItem("b.bin", "127.0.0.1", "ann", "/r/", local.dir(), true));
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    RunFtpWorkerHere([&] { TransferToRemote(data, 0, 0, 0, {0, 1}); });
+    auto results = TransferResults();
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_EQ(results[0].IsFTPed, "Yes") << trace.All();
+    EXPECT_EQ(results[1].IsFTPed, "Yes") << trace.All();
+    EXPECT_EQ(server.StoredNames(), (std::vector<std::string>{"/r/a.txt", "/r/b.bin"}));
+    EXPECT_EQ(server.Stored(), std::string("b\0bin", 5));
+    EXPECT_TRUE(trace.Has("-?- 127.0.0.1 sent a reply no command asked for; it is set aside: "
+                          "421 Passive data channel timed out."))
+        << trace.All();
+    EXPECT_EQ(trace.All().find("Failed to transfer"), std::string::npos) << trace.All();
+    EXPECT_EQ(server.Connections(), 1);
+
+    server.SendFirstOnce("STOR", "226 Transfer complete\r\n");
+    WriteFile(local / "a.txt", "a newer text");
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    RunFtpWorkerHere([&] { TransferToRemote(data, 0, 0, 0, {0}); });
+    results = TransferResults();
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].IsFTPed, "Yes") << trace.All();
+    EXPECT_EQ(server.Stored(), "a newer text") << trace.All();
+    EXPECT_TRUE(trace.Has("-?- The server's reply does not answer STOR: 226 Transfer complete Reconnecting to "
+                          "127.0.0.1..."))
+        << trace.All();
+    EXPECT_EQ(server.Connections(), 2);
+}
+
 TEST(RemoteStatusMatch, ALongerNameThatEndsWithTheItemsNameIsAnotherFile) {
     CFileItem item = MakeItem("a.c", "h", "u", "/src/", "/tmp/");
     const std::string other = "-rw-r--r-- 1 u g 9 Mar 03 2020 my a.c\r\n";

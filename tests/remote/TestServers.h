@@ -232,16 +232,35 @@ protected:
 };
 
 // python3 -m pyftpdlib with a user, a password and a root folder.
+// passiveSeconds > 0: a passive port nobody connects to is given up after
+// that many seconds instead of pyftpdlib's 30, with its own unasked
+// "421 Passive data channel timed out." on the control connection.
 class PyFtpServer : public LoopbackServer {
 public:
-    explicit PyFtpServer(const std::string& root) {
+    explicit PyFtpServer(const std::string& root, double passiveSeconds = 0) {
         if (!HavePyFtpdLib()) {
             m_why = "python3-pyftpdlib is not installed (run scripts/setup)";
             return;
         }
+        const std::string script =
+            "import sys\n"
+            "from pyftpdlib.authorizers import DummyAuthorizer\n"
+            "from pyftpdlib.handlers import FTPHandler, PassiveDTP\n"
+            "from pyftpdlib.servers import FTPServer\n"
+            "port, root, user, pw, low, passive = sys.argv[1:7]\n"
+            "PassiveDTP.timeout = float(passive)\n"
+            "a = DummyAuthorizer()\n"
+            "a.add_user(user, pw, root, perm='elradfmwMT')\n"
+            "FTPHandler.authorizer = a\n"
+            "FTPHandler.passive_ports = range(int(low), int(low) + 21)\n"
+            "FTPServer(('127.0.0.1', int(port)), FTPHandler).serve_forever()\n";
         Launch(
             [&](int port) {
                 const int low = FreePort();
+                if (passiveSeconds > 0)
+                    return std::vector<std::string>{"/usr/bin/python3", "-c", script, std::to_string(port), root,
+                                                    kUser, kPassword, std::to_string(low),
+                                                    std::to_string(passiveSeconds)};
                 const std::string range = std::to_string(low) + "-" + std::to_string(low + 20);
                 return std::vector<std::string>{
                     "/usr/bin/python3", "-m", "pyftpdlib", "-i", "127.0.0.1", "-p",
@@ -485,6 +504,12 @@ public:
         std::lock_guard<std::mutex> g(m_mutex);
         delays[word] = ms;
     }
+    // The next command of the word gets `reply` (another command's reply,
+    // out of its place) just before its own; once.
+    void SendFirstOnce(const std::string& word, const std::string& reply) {
+        std::lock_guard<std::mutex> g(m_mutex);
+        m_firstOnce[word] = reply;
+    }
     std::vector<std::string> Received() {
         std::lock_guard<std::mutex> g(m_mutex);
         return m_received;
@@ -628,6 +653,14 @@ private:
                 auto every = withholdEvery.find(word);
                 if (every != withholdEvery.end() && ++m_counts[word] % every->second == 0) continue;
             }
+            {
+                std::lock_guard<std::mutex> g(m_mutex);
+                auto first = m_firstOnce.find(word);
+                if (first != m_firstOnce.end()) {
+                    Send(c, first->second);
+                    m_firstOnce.erase(first);
+                }
+            }
             if (scripted) {
                 Send(c, reply);
                 continue;
@@ -710,6 +743,7 @@ private:
     std::mutex m_mutex;
     std::vector<std::string> m_received;
     std::map<std::string, int> m_counts;
+    std::map<std::string, std::string> m_firstOnce;
     int m_connections = 0;
 };
 
