@@ -34,6 +34,13 @@ std::vector<OpenConnectionInfo> ListOpenConnections();
 // change host and user (the dialog; a VMS server lower-cases the user).
 // False when the user cancelled (auto-sync goes off).
 bool ConnectHost(CProgramData& data, std::string& host, std::string& user, bool lookup);
+// A new connection to (host, user) in place of the ones open to it (their
+// replies may be out of step after a stop cut a transfer), with the login
+// data the last connection or the vault of data holds, asking nothing: no
+// dialog opens, and a failed login is no reason to ask again. It becomes
+// the current one. False where it could not be made (why is in the Message
+// Window).
+bool ReconnectQuietly(CProgramData& data, const std::string& host, const std::string& user);
 // The open connection to (host, user) becomes the current one, without any
 // network traffic; null when there is none. The caller shares its ownership.
 std::shared_ptr<CFtpClient> SelectOpenConnection(const std::string& host, const std::string& user);

@@ -427,6 +427,77 @@ TEST_P(RealServers, AStoppedSendRecordsTheTimesOfTheFilesThatArrivedWhole) {
     }
     CloseAllConnections();
     firstArrivedAndNothingChanged();
+
+    // The second file is new on the server and goes straight: the stop cuts
+    // it, and its connection still owes the server's word on it. The first
+    // is timed on a new connection.
+    const auto serverTime = [&](const std::string& name) {
+        struct stat at {};
+        EXPECT_EQ(::stat((serverDir + name).c_str(), &at), 0) << name;
+        return at.st_mtime;
+    };
+    CloseAllConnections();
+    sentEarlier();
+    ASSERT_EQ(std::remove((serverDir + "blob2.bin").c_str()), 0);
+    trace.onLine = stopAtTheSecond;
+    Run(true, {0, 1, 2, 3});
+    trace.onLine = nullptr;
+    ASSERT_TRUE(trace.Has("-?- The upload of " + remoteDir + "blob2.bin was stopped: the file on the host may be "
+                          "incomplete.")) << trace.All();
+    EXPECT_EQ(Items()[0].IsFTPed, "Yes");
+    EXPECT_EQ(Items()[0].RemoteModTime, serverTime("blob1.bin")) << trace.All();
+
+    // A fetch stopped in its second file: the same.
+    CloseAllConnections();
+    sentEarlier();
+    for (size_t k = 0; k < names.size(); ++k) {
+        WriteFile(serverDir + names[k], std::string(2 << 20, char('p' + k)));
+        SetModificationTime(serverDir + names[k], earlier - 60);
+    }
+    trace.onLine = [](const std::string& l) {
+        if (l.rfind("<-2/4 ", 0) == 0) g_bFtpBreak = true;
+    };
+    Run(false, {0, 1, 2, 3});
+    trace.onLine = nullptr;
+    ASSERT_TRUE(trace.Has("--- FTP User-aborted ---")) << trace.All();
+    EXPECT_TRUE(ReadFile(local / "blob1.bin") == std::string(2 << 20, 'p'));
+    EXPECT_EQ(Items()[0].IsFTPed, "Yes");
+    EXPECT_EQ(Items()[0].RemoteModTime, earlier - 60) << trace.All();
+
+    // No new connection can be had (the server takes no more): the file that
+    // arrived whole is named, and the next send, after a restart too, counts
+    // the server's copy as changed since and asks (No keeps it).
+    CloseAllConnections();
+    sentEarlier();
+    ASSERT_EQ(std::remove((serverDir + "blob2.bin").c_str()), 0);
+    std::unique_ptr<ScopedEnv> nobody;
+    trace.onLine = [&](const std::string& l) {
+        if (l.rfind("->2/4 ", 0) != 0) return;
+        g_bFtpBreak = true;
+        nobody = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(FreePort()).c_str());
+    };
+    Run(true, {0, 1, 2, 3});
+    trace.onLine = nullptr;
+    nobody.reset();
+    EXPECT_TRUE(trace.Has("-?- The server's time of " + remoteDir +
+                          "blob1.bin could not be read after its transfer: the next send counts the server's copy "
+                          "as changed."))
+        << trace.All();
+    CFileItem& first = Items()[0];
+    EXPECT_EQ(first.IsFTPed, "Yes");
+    // What the work file keeps of it.
+    first.SetRemoteTimeFromText(first.GetRemoteTimeText());
+    first.RemoteSecondKnown = false;
+    first.RemoteSize = -1;
+    first.RemoteTimeUnit = 0;
+    CloseAllConnections();
+    const std::string kept = ReadFile(serverDir + "blob1.bin");
+    WriteFile(local / "blob1.bin", "edited here\n");
+    RecordingPrompter asked;  // answers No
+    ScopedPrompter asking(asked);
+    Run(true, {0});
+    EXPECT_EQ(asked.Questions().size(), 1u) << trace.All();
+    EXPECT_TRUE(ReadFile(serverDir + "blob1.bin") == kept);
 }
 
 // The status check right after a send: a symbolic link the send kept is
