@@ -133,6 +133,18 @@ void TakeExactState(CFileItem& item, const CFileItem& exact) {
     item.IsRemoteMissing = "No";
 }
 
+// A listing a step reads; "" where the server refuses it (vsftpd's
+// dirlist_enable=NO) and the connection stays in step, so that the
+// commands that name a file exactly tell instead.
+std::string UnlessRefused(const std::function<std::string()>& list) {
+    try {
+        return list();
+    } catch (const CFtpClient::FTPException& e) {
+        if (e.ConnectionLost()) throw;
+    }
+    return std::string();
+}
+
 // How one send that may go through a temporary name goes.
 struct SendPlan {
     bool viaTemporary = false;
@@ -539,6 +551,7 @@ private:
     void UpdateWaitingItem(ListingAccount& on, const ListingByName& byName, Waiting& entry, const int* second);
     bool ConfirmSentCopy(CFileItem& item, const std::string& lines, const SentCopy& sent);
     void NotSentUnderItsName(CFileItem& item);
+    void ReadUnlisted(CFtpClient& c, const CFileItem& item, bool& shown, bool& exactKnown, CFileItem& exact);
     void MarkCutOnServer(const Step& s);
     int RemoteSecondOf(ListingAccount& on, CFileItem& item);
     void UpdateAtStop(const CHost* cut = nullptr);
@@ -1060,9 +1073,8 @@ void CTransferRun::RecordResult(Step& s) {
         bool shown = true, exactKnown = false;
         CFileItem exact;
         RunWithReconnect(m_data, s.host, s.user, true, [&](CFtpClient& c) {
-            listing = ListItemLines(c, item);
-            if (ItemListingLines(item, listing).empty() && m_bToRemote && item.GetHostKind() == "UNIX")
-                exactKnown = ReadUnshownSentFile(c, item, shown, exact);
+            listing = UnlessRefused([&] { return ListItemLines(c, item); });
+            if (ItemListingLines(item, listing).empty()) ReadUnlisted(c, item, shown, exactKnown, exact);
         });
         const std::string lines = ItemListingLines(item, listing);
         std::string status;
@@ -1117,11 +1129,15 @@ bool CTransferRun::UpdateFolder(FolderUpdate& folder, bool stopping) {
             return false;
         }
         LogFtpFailure(e, "", true);
-        if (stopping)
-            folder.waiting.swap(waiting);
-        else
-            NameUntimed(waiting);
-        return false;
+        if (e.ConnectionLost()) {
+            if (stopping)
+                folder.waiting.swap(waiting);
+            else
+                NameUntimed(waiting);
+            return false;
+        }
+        // Refused: each file is looked at by itself.
+        listing.clear();
     }
     const ListingByName byName = LinesByName(listing);
     const std::vector<int> seconds = stopping ? std::vector<int>() : AskSeconds(on, waiting);
@@ -1162,10 +1178,11 @@ void CTransferRun::UpdateWaitingItem(ListingAccount& on, const ListingByName& by
         // no listing shows is asked for by its exact name.
         try {
             on.Run(m_data, [&](CFtpClient& c) {
-                lines = ItemListingLines(item, c.ListToText(item.RemoteDir + item.FileName));
-                if (lines.empty()) lines = ListItemLinesByPattern(c, item);
-                if (lines.empty() && m_bToRemote && item.GetHostKind() == "UNIX")
-                    exactKnown = ReadUnshownSentFile(c, item, shown, exact);
+                lines = UnlessRefused([&] {
+                    const std::string own = ItemListingLines(item, c.ListToText(item.RemoteDir + item.FileName));
+                    return own.empty() ? ListItemLinesByPattern(c, item) : own;
+                });
+                if (lines.empty()) ReadUnlisted(c, item, shown, exactKnown, exact);
             });
         } catch (const CFtpClient::FTPException& e) {
             LogFtpFailure(e, "", true);
@@ -1184,6 +1201,18 @@ void CTransferRun::UpdateWaitingItem(ListingAccount& on, const ListingByName& by
     StoreItem(static_cast<size_t>(entry.index), item);
 }
 
+// A file no listing line shows after its transfer (the server hides its
+// name, or refuses to list) is named exactly on a UNIX host: what MDTM and
+// SIZE tell of it goes to exact (exactKnown), and for a send, shown tells
+// whether the server has it under its own name.
+void CTransferRun::ReadUnlisted(CFtpClient& c, const CFileItem& item, bool& shown, bool& exactKnown,
+                                CFileItem& exact) {
+    if (item.GetHostKind() != "UNIX") return;
+    bool there = true;
+    exactKnown = ReadUnshownSentFile(c, item, there, exact);
+    if (m_bToRemote) shown = there;
+}
+
 // A sent file the server has not under the item's own name (pure-ftpd
 // stores "a.txt " as "a.txt_"): what went is not where the item says, and
 // the item is reported and not marked as sent.
@@ -1197,10 +1226,13 @@ void CTransferRun::NotSentUnderItsName(CFileItem& item) {
 // The file's line after the send shows what the send put there: a server
 // may answer a rename or a change of bits as done without doing it. A
 // plain file of another size than the bytes sent, or of other bits than
-// the old file's, is reported and the item not marked as sent.
+// the old file's, is reported and the item not marked as sent. Where no
+// line shows it, the size SIZE told is looked at the same way.
 bool CTransferRun::ConfirmSentCopy(CFileItem& item, const std::string& lines, const SentCopy& sent) {
     CListingFields fields;
-    if (!m_bToRemote || !ReadListingFields(lines.substr(0, lines.find('\n')), fields) || fields.type != '-')
+    if (!m_bToRemote) return true;
+    if (!lines.empty() &&
+        (!ReadListingFields(lines.substr(0, lines.find('\n')), fields) || fields.type != '-'))
         return true;
     std::string wrong;
     if (sent.size >= 0 && item.RemoteSize >= 0 && item.RemoteSize != sent.size)
@@ -1211,8 +1243,8 @@ bool CTransferRun::ConfirmSentCopy(CFileItem& item, const std::string& lines, co
         wrong += (wrong.empty() ? "" : " and ") + std::string(bits);
     }
     if (wrong.empty()) return true;
-    WriteTraceString("-?- After the send the server lists " + item.RemoteDir + item.FileName + " with " + wrong +
-                     ": it is not marked as sent.");
+    WriteTraceString("-?- After the send the server " + std::string(lines.empty() ? "tells " : "lists ") +
+                     item.RemoteDir + item.FileName + " with " + wrong + ": it is not marked as sent.");
     item.IsFTPed = "failed";
     NoteFailure(item);
     return false;

@@ -1343,6 +1343,39 @@ TEST_F(HostingServers, ACommandOnlyTheTemporaryNeedsRefusedSendsStraightFromThen
     }
 }
 
+// A host whose listings fail (its data connections refused) still names
+// each file exactly: a sent file records the server's time of it by MDTM,
+// so that the next send asks over a change made on the server since, and
+// only then; one that SIZE shows cut short (a full quota) is not marked
+// sent.
+TEST_F(HostingServers, AHostWhoseListingsFailTimesTheSentFilesByTheirNames) {
+    TempDir root, logs;
+    PyFtpRefusingServer py(root.path(), {{"LIST", "425 Can't open data connection."}, {"SIZE /b.dat", "213 5"}},
+                           logs.dir() + "log");
+    if (!py.ok()) GTEST_SKIP() << py.why();
+    Send(py.port(), "/", {"a.txt", "b.dat"});
+    EXPECT_EQ(Result("b.dat"), "failed");
+    EXPECT_TRUE(trace.Has("-?- After the send the server tells /b.dat with 5 bytes (100000 sent): it is not marked "
+                          "as sent."))
+        << trace.All();
+    ASSERT_TRUE(ApplyFtpResults(data));
+    EXPECT_EQ(Items()[0].IsFTPed, "Yes") << trace.All();
+    EXPECT_EQ(Items()[0].RemoteModTime, Lstat(root / "a.txt").st_mtime) << trace.All();
+    RecordingPrompter prompter;  // answers No
+    ScopedPrompter asking(prompter);
+    WriteFile(local / "a.txt", "edited here\n");
+    RunTransfer(true, {0});
+    ASSERT_TRUE(ApplyFtpResults(data));
+    EXPECT_TRUE(prompter.Questions().empty()) << prompter.Questions()[0];
+    EXPECT_EQ(ReadFile(root / "a.txt"), "edited here\n");
+    WriteFile(root / "a.txt", "from the server\n");
+    SetModificationTime(root / "a.txt", std::time(nullptr) + 120);
+    WriteFile(local / "a.txt", "edited here again\n");
+    RunTransfer(true, {0});
+    EXPECT_EQ(prompter.Questions().size(), 1u) << trace.All();
+    EXPECT_EQ(ReadFile(root / "a.txt"), "from the server\n");
+}
+
 // A host that will not rename or delete the user's files (vsftpd's
 // cmds_denied, also where it hides the owners; an anonymous upload area;
 // pure-ftpd's -K) keeps no copy of a file under a hidden name: the folder's
