@@ -31,6 +31,9 @@ std::mutex g_inUse;
 std::mutex g_keepAliveClient;
 std::mutex g_keepAliveThreadMutex;
 std::atomic<bool> g_keepAliveRunning{false};
+// The window's close has shut the sockets down: no connection is made
+// behind its back.
+std::atomic<bool> g_shutDown{false};
 // Never destroyed: a pass still running at the very end must not take the
 // process down with it.
 std::thread& KeepAliveThread() {
@@ -259,6 +262,7 @@ bool ConnectHost(CProgramData& data, std::string& host, std::string& user, bool 
 }
 
 bool ReconnectQuietly(CProgramData& data, const std::string& host, const std::string& user) {
+    if (g_shutDown) return false;
     std::string password;
     bool known = false;
     {
@@ -395,7 +399,10 @@ bool JoinKeepAlive(int ms) {
     return true;
 }
 
+void AllowQuietReconnects() { g_shutDown = false; }
+
 void ShutdownConnections() {
+    g_shutDown = true;
     std::lock_guard<std::mutex> g(g_listMutex);
     for (auto& c : g_OpenConnections) c->Shutdown();
 }

@@ -238,6 +238,7 @@ bool ClaimFtpSlot(const std::string& busyMessage) {
         return false;
     }
     g_bFtpBreak = false;
+    AllowQuietReconnects();
     ClearFtpResultLists();
     ClearTransferReport();
     return true;

@@ -133,9 +133,9 @@ void TakeExactState(CFileItem& item, const CFileItem& exact) {
     item.IsRemoteMissing = "No";
 }
 
-// A listing a step reads; "" where the server refuses it (vsftpd's
-// dirlist_enable=NO) and the connection stays in step, so that the
-// commands that name a file exactly tell instead.
+// A listing a step reads; "" where the server refuses it (say, a data
+// connection it cannot open) and the connection stays in step, so that
+// the commands that name a file exactly tell instead.
 std::string UnlessRefused(const std::function<std::string()>& list) {
     try {
         return list();
