@@ -492,10 +492,28 @@ TEST_P(RealServers, AStoppedSendRecordsTheTimesOfTheFilesThatArrivedWhole) {
     first.RemoteTimeUnit = 0;
     CloseAllConnections();
     const std::string kept = ReadFile(serverDir + "blob1.bin");
+    // The status check cannot tell either.
+    CheckStatus();
+    EXPECT_TRUE(trace.Has("No info on last FTP available.   \tblob1.bin")) << trace.All();
+    EXPECT_EQ(Items()[0].IsRemoteModified, "No");
+    CloseAllConnections();
     WriteFile(local / "blob1.bin", "edited here\n");
     RecordingPrompter asked;  // answers No
     ScopedPrompter asking(asked);
     Run(true, {0});
+    EXPECT_EQ(asked.Questions().size(), 1u) << trace.All();
+    EXPECT_TRUE(ReadFile(serverDir + "blob1.bin") == kept);
+    // Nor does a send from another basket that holds the file.
+    CloseAllConnections();
+    std::vector<CFileBasket>& baskets = data.m_ProjectList.m_Projects[0].m_Sessions[0].m_Baskets;
+    baskets.push_back(CFileBasket("Other"));
+    CFileItem other = MakeItem("blob1.bin", "127.0.0.1", kUser, remoteDir, local.dir(), true);
+    other.IsFTPed = "No";
+    other.RefreshLocalTime();
+    baskets.back().m_Items.push_back(other);
+    asked.entries.clear();
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    RunFtpWorkerHere([&] { TransferToRemote(data, 0, 0, 1, {0}); });
     EXPECT_EQ(asked.Questions().size(), 1u) << trace.All();
     EXPECT_TRUE(ReadFile(serverDir + "blob1.bin") == kept);
 }
