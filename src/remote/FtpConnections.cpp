@@ -31,6 +31,9 @@ std::mutex g_inUse;
 std::mutex g_keepAliveClient;
 std::mutex g_keepAliveThreadMutex;
 std::atomic<bool> g_keepAliveRunning{false};
+// The window's close has shut the sockets down: no connection is made
+// behind its back.
+std::atomic<bool> g_shutDown{false};
 // Never destroyed: a pass still running at the very end must not take the
 // process down with it.
 std::thread& KeepAliveThread() {
@@ -258,6 +261,43 @@ bool ConnectHost(CProgramData& data, std::string& host, std::string& user, bool 
     }
 }
 
+bool ReconnectQuietly(CProgramData& data, const std::string& host, const std::string& user) {
+    if (g_shutDown) return false;
+    std::string password;
+    bool known = false;
+    {
+        std::lock_guard<std::mutex> g(g_listMutex);
+        const int i = FindLocked(host, user, false);
+        if (i >= 0) {
+            password = g_OpenConnections[static_cast<size_t>(i)]->Password();
+            known = true;
+        }
+    }
+    CHost account;
+    if (!known && data.FindVaultHost(host, user, account)) {
+        password = account.m_strPassword;
+        known = true;
+    }
+    DropOpenConnection(host, user);
+    if (!known) {
+        WriteTraceString("-?- No login data for " + user + " on " + ShortHostName(host) + ".");
+        return false;
+    }
+    try {
+        WriteTraceString(MakeConnectionMessage(1, host, user));
+        auto client = std::make_shared<CFtpClient>();
+        client->Connect(host, user, password);
+        std::lock_guard<std::mutex> g(g_listMutex);
+        g_pCurrentFtpClient = client.get();
+        g_OpenConnections.push_back(std::move(client));
+    } catch (const CFtpClient::FTPException& e) {
+        WriteTraceString(std::string("-?- ") + e.what());
+        return false;
+    }
+    WriteTraceString(MakeConnectionMessage(2, host, user));
+    return true;
+}
+
 static void RemoveWhere(const std::function<bool(const CFtpClient&)>& match) {
     std::vector<std::shared_ptr<CFtpClient>> removed;
     {
@@ -359,7 +399,10 @@ bool JoinKeepAlive(int ms) {
     return true;
 }
 
+void AllowQuietReconnects() { g_shutDown = false; }
+
 void ShutdownConnections() {
+    g_shutDown = true;
     std::lock_guard<std::mutex> g(g_listMutex);
     for (auto& c : g_OpenConnections) c->Shutdown();
 }

@@ -34,6 +34,13 @@ std::vector<OpenConnectionInfo> ListOpenConnections();
 // change host and user (the dialog; a VMS server lower-cases the user).
 // False when the user cancelled (auto-sync goes off).
 bool ConnectHost(CProgramData& data, std::string& host, std::string& user, bool lookup);
+// A new connection to (host, user) in place of the ones open to it (their
+// replies may be out of step after a stop cut a transfer), with the login
+// data the last connection or the vault of data holds, asking nothing: no
+// dialog opens, and a failed login is no reason to ask again. It becomes
+// the current one. False where it could not be made (why is in the Message
+// Window), and while the window closes.
+bool ReconnectQuietly(CProgramData& data, const std::string& host, const std::string& user);
 // The open connection to (host, user) becomes the current one, without any
 // network traffic; null when there is none. The caller shares its ownership.
 std::shared_ptr<CFtpClient> SelectOpenConnection(const std::string& host, const std::string& user);
@@ -63,8 +70,11 @@ void KeepAliveConnections(
 bool StartKeepAlivePass(std::function<void(const std::string&, const std::string&)> lost);
 // Waits up to ms for a running pass; true when none runs.
 bool JoinKeepAlive(int ms);
-// Closing the window: shuts every socket down so blocked calls return.
+// Closing the window: shuts every socket down so blocked calls return; no
+// quiet reconnection is made from then until AllowQuietReconnects.
 void ShutdownConnections();
+// A worker starts: quiet reconnections may be made again.
+void AllowQuietReconnects();
 // Closes every connection (tests, the end of the run).
 void CloseAllConnections();
 

@@ -241,6 +241,7 @@ bool ClaimFtpSlot(const std::string& busyMessage) {
         return false;
     }
     g_bFtpBreak = false;
+    AllowQuietReconnects();
     ClearFtpResultLists();
     ClearTransferReport();
     return true;

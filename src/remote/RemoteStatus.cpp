@@ -277,12 +277,14 @@ void TakeSecondWithinMinute(StatusCheckRun& run, CFileItem& item, const CFileIte
 }
 
 // The word says what the result marks in the basket (see
-// CompareRemoteTimes): without a time of the last transfer nothing tells a
-// change, and within one second a change shows in the size alone.
+// CompareRemoteTimes): without a time of the last transfer (none recorded,
+// or one never read) nothing tells a change, and within one second a change
+// shows in the size alone.
 std::string StatusWord(const CFileItem& recorded, const CFileItem& checked) {
     const std::string checkedText = checked.GetRemoteTimeText();
     if (checkedText == kRemoteMissingTime) return "-missing-";
-    if (recorded.GetRemoteTimeText() == kNoTimeInfo) return "-not sure-";
+    const std::string recordedText = recorded.GetRemoteTimeText();
+    if (recordedText == kNoTimeInfo || recordedText == kRemoteMissingTime) return "-not sure-";
     if (!SameRemoteTime(recorded, checked)) return "-dirty-";
     if (recorded.RemoteSize >= 0 && checked.RemoteSize >= 0 && checked.RemoteSize != recorded.RemoteSize)
         return "-dirty-";
@@ -368,7 +370,7 @@ bool CompareRemoteTimes(CProgramData& data, int project, CFileItem& checked) {
                     WriteTraceString("Missing from remote directory.   \t" + checked.FileName);
                 } else if (checkedTime == kNoTimeInfo) {
                     WriteTraceString("No remote information available. \t" + checked.FileName);
-                } else if (modelTime == kNoTimeInfo) {
+                } else if (modelTime == kNoTimeInfo || modelTime == kRemoteMissingTime) {
                     known = false;
                     WriteTraceString("No info on last FTP available.   \t" + checked.FileName);
                 } else if (!SameRemoteTime(*model, checked)) {

@@ -103,10 +103,18 @@ namespace {
 // Whether the item went once: it recorded its own state, a time or nothing.
 bool Went(const CFileItem& item) { return IsRealRemoteTime(item.RemoteModTime) || item.IsFTPed != "No"; }
 
+// A transfer that went whole while the server's time of its file could not
+// be read (a stop came first, the listing failed): what the server holds
+// since cannot be told from a change.
+bool RecordsUnreadTime(const CFileItem& item) {
+    return item.IsFTPed == "Yes" && item.RemoteModTime == RemoteUnknownTime();
+}
+
 // The newest record the items of the loaded sessions that went hold for
 // each remote file of keys, in one pass over them: null where one of them
 // recorded nothing (that transfer may be the last one), none where none
-// went.
+// went. A record whose time was not read goes before all: that transfer
+// may be the last one too, and a change since cannot be told.
 std::map<std::string, const CFileItem*> LastRecords(const CProgramData& data, const std::set<std::string>& keys) {
     std::map<std::string, const CFileItem*> last;
     if (keys.empty()) return last;
@@ -114,9 +122,14 @@ std::map<std::string, const CFileItem*> LastRecords(const CProgramData& data, co
         if (it.IsFTPed != "Yes") return;
         const std::string key = RemoteTargetKey(it);
         if (!keys.count(key)) return;
-        const bool real = IsRealRemoteTime(it.RemoteModTime);
-        const auto [at, first] = last.emplace(key, real ? &it : nullptr);
-        if (first || !at->second) return;
+        const bool real = IsRealRemoteTime(it.RemoteModTime), unread = RecordsUnreadTime(it);
+        const auto [at, first] = last.emplace(key, real || unread ? &it : nullptr);
+        if (first || (at->second && RecordsUnreadTime(*at->second))) return;
+        if (unread) {
+            at->second = &it;
+            return;
+        }
+        if (!at->second) return;
         if (!real)
             at->second = nullptr;
         else if (it.RemoteModTime > at->second->RemoteModTime)
@@ -130,6 +143,7 @@ CFileItem WithLastRecord(const CFileItem& item, const std::map<std::string, cons
     const auto found = last.find(RemoteTargetKey(item));
     if (found == last.end() || !found->second) return item;
     CFileItem recorded = item;
+    recorded.IsFTPed = "Yes";  // the record of that transfer
     recorded.RemoteModTime = found->second->RemoteModTime;
     recorded.RemoteSecondKnown = found->second->RemoteSecondKnown;
     recorded.RemoteSize = found->second->RemoteSize;
@@ -331,7 +345,10 @@ std::vector<size_t> CServerChangeGuard::FindChanged(const std::vector<size_t>& i
     std::map<std::string, std::vector<std::pair<size_t, CFileItem>>> folders;
     for (size_t k : indices) {
         CFileItem recorded = WithLastRecord(m_items[k], last);
-        if (IsRealRemoteTime(recorded.RemoteModTime)) folders[recorded.RemoteDir].emplace_back(k, recorded);
+        // A record whose time was not read is compared as one that holds
+        // no time at all: a copy the server has differs from it.
+        if (IsRealRemoteTime(recorded.RemoteModTime) || RecordsUnreadTime(recorded))
+            folders[recorded.RemoteDir].emplace_back(k, recorded);
     }
     std::vector<size_t> changed;
     for (const auto& [dir, targets] : folders) {

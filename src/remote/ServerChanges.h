@@ -37,7 +37,9 @@ bool SameRemoteTime(const CFileItem& recorded, const CFileItem& checked);
 // The remote state the last transfer of the item's remote file recorded:
 // the item's own, or, for an item that never went (added after that
 // transfer), the newest one the items of the loaded sessions that went hold
-// for the same remote file; none where one of them recorded nothing.
+// for the same remote file; none where one of them recorded nothing, and
+// the mark of a time not known where one of them went whole without its
+// server time being read.
 CFileItem RecordedTransfer(const CProgramData& data, const CFileItem& item);
 // What a send that left the item hands back: the item as the run found it,
 // marked changed on the server. An item that never went takes the state of
@@ -107,7 +109,9 @@ private:
 // and named. Within the minute the listing shows, the targets' exact
 // seconds are asked (MDTM) all at once; a target the listing leaves out is
 // looked at by the commands that name one file exactly (MDTM, SIZE), and
-// one they cannot tell apart from a changed one counts as changed. Items
+// one they cannot tell apart from a changed one counts as changed. So does
+// a target the server has whose last transfer went whole without its
+// server time being read (a stop came first, the listing failed). Items
 // already marked changed on the server were asked about before the run
 // started. An item it holds stays where it is: its target changed on the
 // server and the user said No (or nobody was asked).

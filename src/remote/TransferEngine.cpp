@@ -134,6 +134,18 @@ void TakeExactState(CFileItem& item, const CFileItem& exact) {
     item.IsRemoteMissing = "No";
 }
 
+// A listing a step reads; "" where the server refuses it (say, a data
+// connection it cannot open) and the connection stays in step, so that
+// the commands that name a file exactly tell instead.
+std::string UnlessRefused(const std::function<std::string()>& list) {
+    try {
+        return list();
+    } catch (const CFtpClient::FTPException& e) {
+        if (e.ConnectionLost()) throw;
+    }
+    return std::string();
+}
+
 // How one send that may go through a temporary name goes.
 struct SendPlan {
     bool viaTemporary = false;
@@ -560,14 +572,16 @@ private:
     void Send(CFtpClient& c, Step& s);
     void RecordResult(Step& s);
     void ReportFailure(const CFtpClient::FTPException& e, const Step& s);
-    void UpdateFolder(FolderUpdate& folder, bool stopping);
+    bool UpdateFolder(FolderUpdate& folder, bool stopping);
     std::vector<int> AskSeconds(ListingAccount& on, const std::vector<Waiting>& waiting);
     void UpdateWaitingItem(ListingAccount& on, const ListingByName& byName, Waiting& entry, const int* second);
     bool ConfirmSentCopy(CFileItem& item, const std::string& lines, const SentCopy& sent);
     void NotSentUnderItsName(CFileItem& item);
+    void ReadUnlisted(CFtpClient& c, const CFileItem& item, bool& shown, bool& exactKnown, CFileItem& exact);
     void MarkCutOnServer(const Step& s);
     int RemoteSecondOf(ListingAccount& on, CFileItem& item);
-    void UpdateAtStop();
+    void UpdateAtStop(const CHost* cut = nullptr);
+    void NameUntimed(const std::vector<Waiting>& waiting);
     size_t PlaceOf(const CFileItem& item) const;
     // reasonShown: a line of the Message Window says why; otherwise the item
     // lacks a folder.
@@ -639,10 +653,20 @@ bool CTransferRun::Run() {
         if (g_bFtpBreak) UpdateAtStop();
         m_nCurrent = i;
         ReadBackItem(i);
-        if (m_refused[static_cast<size_t>(i)])
+        if (m_refused[static_cast<size_t>(i)]) {
             NoteFailure(m_items[static_cast<size_t>(i)]);
-        else
+            continue;
+        }
+        try {
             TransferItem(i);
+        } catch (const CFtpClient::UserAbort& a) {
+            // Only a send stopped on its way to a temporary name leaves the
+            // connection in step for the stop's listing; after any other
+            // cut transfer the server's word on it is still owed there.
+            const CHost cut(a.Host(), a.User());
+            UpdateAtStop(a.WasUpload() && a.RemoteKept() ? nullptr : &cut);
+            throw;
+        }
     }
     if (g_bFtpBreak) {
         UpdateAtStop();
@@ -801,6 +825,8 @@ bool CTransferRun::RefuseLinkedTargets(const Step& s) {
         if (g_bFtpBreak) {
             WriteTraceString(std::string("-?- ") + e.what());
             NoteFailure(s.item);
+            const CHost cut(host, user);
+            UpdateAtStop(&cut);
             EndFtpWorker("aborted-(2)");
         }
         // The item in hand fails; the account's next item looks at the
@@ -865,7 +891,10 @@ void CTransferRun::TransferItem(int i) {
         RunWithReconnect(m_data, s.host, s.user, true, [&](CFtpClient& c) {
             SwitchType(c, s);
             PlanTheSend(c, s);
-            if (g_bFtpBreak) EndFtpWorker("aborted-(2)");
+            if (g_bFtpBreak) {
+                UpdateAtStop();
+                EndFtpWorker("aborted-(2)");
+            }
             if (!s.announced) WriteTraceString(s.line);
             s.announced = true;
             if (m_bToRemote && (s.straight || !s.plan.viaTemporary)) {
@@ -881,9 +910,6 @@ void CTransferRun::TransferItem(int i) {
                                    : a.RemoteKept() ? "stopped; the file on the host was left as it was"
                                                     : "stopped; the file on the host may be incomplete");
         if (a.WasUpload() && !a.RemoteKept()) MarkCutOnServer(s);
-        // Only a send stopped on its way to a temporary name leaves the
-        // connection in step for the stop's listing.
-        if (a.WasUpload() && a.RemoteKept()) UpdateAtStop();
         throw;
     } catch (const CFtpClient::FTPException& e) {
         ReportFailure(e, s);
@@ -1115,8 +1141,11 @@ void CTransferRun::RecordResult(Step& s) {
     item.RefreshLocalTime();
     // Until its listing line is read the remote time is not known: the
     // one of the transfer before would read as a change made on the
-    // server. Without FTPUpdate it stays not known.
-    item.RemoteModTime = DefaultItemTime();
+    // server. Without FTPUpdate it stays not known, as the option says;
+    // with it, a time that is never read (the listing failed, a stop came
+    // first) is marked not known, and the next send looks at the server's
+    // copy as one it cannot tell from a changed one.
+    item.RemoteModTime = g_bFtpUpdate ? RemoteUnknownTime() : DefaultItemTime();
     item.RemoteSecondKnown = false;
     item.RemoteSize = -1;
     StoreItem(at, item);
@@ -1128,9 +1157,8 @@ void CTransferRun::RecordResult(Step& s) {
         bool shown = true, exactKnown = false;
         CFileItem exact;
         RunWithReconnect(m_data, s.host, s.user, true, [&](CFtpClient& c) {
-            listing = ListItemLines(c, item);
-            if (ItemListingLines(item, listing).empty() && m_bToRemote && item.GetHostKind() == "UNIX")
-                exactKnown = ReadUnshownSentFile(c, item, shown, exact);
+            listing = UnlessRefused([&] { return ListItemLines(c, item); });
+            if (ItemListingLines(item, listing).empty()) ReadUnlisted(c, item, shown, exactKnown, exact);
         });
         const std::string lines = ItemListingLines(item, listing);
         std::string status;
@@ -1168,9 +1196,10 @@ void CTransferRun::ReportFailure(const CFtpClient::FTPException& e, const Step& 
                          "by dropping their folder.");
 }
 
-// Lists a folder and updates its waiting items.
-void CTransferRun::UpdateFolder(FolderUpdate& folder, bool stopping) {
-    if (folder.waiting.empty()) return;
+// Lists a folder and updates its waiting items; false where the listing
+// failed (in a stop the items wait on for another try, else they are named).
+bool CTransferRun::UpdateFolder(FolderUpdate& folder, bool stopping) {
+    if (folder.waiting.empty()) return true;
     std::vector<Waiting> waiting;
     waiting.swap(folder.waiting);
     const std::string remoteDir = waiting.front().item.RemoteDir;
@@ -1184,10 +1213,18 @@ void CTransferRun::UpdateFolder(FolderUpdate& folder, bool stopping) {
         // Stopped meanwhile: the items wait for the listing of the stop.
         if (g_bFtpBreak && !stopping) {
             folder.waiting.swap(waiting);
-            return;
+            return false;
         }
         LogFtpFailure(e, "", true, "listing " + on.host + ":" + remoteDir);
-        return;
+        if (e.ConnectionLost()) {
+            if (stopping)
+                folder.waiting.swap(waiting);
+            else
+                NameUntimed(waiting);
+            return false;
+        }
+        // Refused: each file is looked at by itself.
+        listing.clear();
     }
     const ListingByName byName = LinesByName(listing);
     const std::vector<int> seconds = stopping ? std::vector<int>() : AskSeconds(on, waiting);
@@ -1196,6 +1233,7 @@ void CTransferRun::UpdateFolder(FolderUpdate& folder, bool stopping) {
         const size_t mine = entry.item.GetHostKind() == "UNIX" ? nextSecond++ : seconds.size();
         UpdateWaitingItem(on, byName, entry, mine < seconds.size() ? &seconds[mine] : nullptr);
     }
+    return true;
 }
 
 // The exact seconds of the UNIX items' files, asked all at once; none when
@@ -1227,13 +1265,15 @@ void CTransferRun::UpdateWaitingItem(ListingAccount& on, const ListingByName& by
         // no listing shows is asked for by its exact name.
         try {
             on.Run(m_data, [&](CFtpClient& c) {
-                lines = ItemListingLines(item, c.ListToText(item.RemoteDir + item.FileName));
-                if (lines.empty()) lines = ListItemLinesByPattern(c, item);
-                if (lines.empty() && m_bToRemote && item.GetHostKind() == "UNIX")
-                    exactKnown = ReadUnshownSentFile(c, item, shown, exact);
+                lines = UnlessRefused([&] {
+                    const std::string own = ItemListingLines(item, c.ListToText(item.RemoteDir + item.FileName));
+                    return own.empty() ? ListItemLinesByPattern(c, item) : own;
+                });
+                if (lines.empty()) ReadUnlisted(c, item, shown, exactKnown, exact);
             });
         } catch (const CFtpClient::FTPException& e) {
             LogFtpFailure(e, "", true, "listing " + item.RemHost + ":" + item.RemoteDir + item.FileName);
+            NameUntimed({entry});
             return;
         }
     }
@@ -1246,6 +1286,18 @@ void CTransferRun::UpdateWaitingItem(ListingAccount& on, const ListingByName& by
     else
         NotSentUnderItsName(item);
     StoreItem(static_cast<size_t>(entry.index), item);
+}
+
+// A file no listing line shows after its transfer (the server hides its
+// name, or refuses to list) is named exactly on a UNIX host: what MDTM and
+// SIZE tell of it goes to exact (exactKnown), and for a send, shown tells
+// whether the server has it under its own name.
+void CTransferRun::ReadUnlisted(CFtpClient& c, const CFileItem& item, bool& shown, bool& exactKnown,
+                                CFileItem& exact) {
+    if (item.GetHostKind() != "UNIX") return;
+    bool there = true;
+    exactKnown = ReadUnshownSentFile(c, item, there, exact);
+    if (m_bToRemote) shown = there;
 }
 
 // A sent file the server has not under the item's own name (pure-ftpd
@@ -1261,10 +1313,13 @@ void CTransferRun::NotSentUnderItsName(CFileItem& item) {
 // The file's line after the send shows what the send put there: a server
 // may answer a rename or a change of bits as done without doing it. A
 // plain file of another size than the bytes sent, or of other bits than
-// the old file's, is reported and the item not marked as sent.
+// the old file's, is reported and the item not marked as sent. Where no
+// line shows it, the size SIZE told is looked at the same way.
 bool CTransferRun::ConfirmSentCopy(CFileItem& item, const std::string& lines, const SentCopy& sent) {
     CListingFields fields;
-    if (!m_bToRemote || !ReadListingFields(lines.substr(0, lines.find('\n')), fields) || fields.type != '-')
+    if (!m_bToRemote) return true;
+    if (!lines.empty() &&
+        (!ReadListingFields(lines.substr(0, lines.find('\n')), fields) || fields.type != '-'))
         return true;
     std::string wrong;
     if (sent.size >= 0 && item.RemoteSize >= 0 && item.RemoteSize != sent.size)
@@ -1275,8 +1330,8 @@ bool CTransferRun::ConfirmSentCopy(CFileItem& item, const std::string& lines, co
         wrong += (wrong.empty() ? "" : " and ") + std::string(bits);
     }
     if (wrong.empty()) return true;
-    WriteTraceString("-?- After the send the server lists " + item.RemoteDir + item.FileName + " with " + wrong +
-                     ": it is not marked as sent.");
+    WriteTraceString("-?- After the send the server " + std::string(lines.empty() ? "tells " : "lists ") +
+                     item.RemoteDir + item.FileName + " with " + wrong + ": it is not marked as sent.");
     item.IsFTPed = "failed";
     NoteFailure(item);
     return false;
@@ -1296,21 +1351,47 @@ int CTransferRun::RemoteSecondOf(ListingAccount& on, CFileItem& item) {
 }
 
 // A stop ends the run, yet the files that arrived whole get their remote
-// times: each folder holding such files is listed once on the connection
-// still open to its host, the stop held back meanwhile. Another stop, or
-// the closing window shutting the sockets down, ends that listing; the
-// files then keep no remote time, never an old one.
-void CTransferRun::UpdateAtStop() {
+// times: each folder holding such files is listed once, the stop held back
+// meanwhile, on the connection still open to its host; where the stop cut
+// a transfer on that connection (cut: its account; the server's word on
+// the cut file is still owed there), or the listing fails on it, on a new
+// one. Another stop, or the window closing, ends that; the files whose
+// time was not read keep the mark of a time not known, so that the next
+// send counts the server's copy as changed since, and are named.
+void CTransferRun::UpdateAtStop(const CHost* cut) {
     if (std::none_of(m_folders.begin(), m_folders.end(), [](const auto& e) { return !e.second.waiting.empty(); }))
         return;
+    // The close gives the run no time for new connections.
+    const bool closing = g_bFtpClosing;
     g_bFtpBreak = false;
+    if (cut) DropOpenConnection(cut->m_strHost, cut->m_strUser);
+    std::set<std::string> renewed;  // the accounts given a new connection
     for (auto& entry : m_folders) {
         FolderUpdate& folder = entry.second;
         if (folder.waiting.empty() || g_bFtpBreak) continue;
         const CFileItem& first = folder.waiting.front().item;
-        if (const auto open = SelectOpenConnection(first.RemHost, first.RemUser)) UpdateFolder(folder, true);
+        const std::string host = first.RemHost, user = first.RemUser;
+        std::shared_ptr<CFtpClient> open = SelectOpenConnection(host, user);
+        if (open && UpdateFolder(folder, true)) continue;
+        if (closing || g_bFtpClosing || g_bFtpBreak || !renewed.insert(ToLowerAscii(host) + '\n' + ToLowerAscii(user)).second)
+            continue;
+        open.reset();
+        if (ReconnectQuietly(m_data, host, user)) UpdateFolder(folder, true);
     }
     g_bFtpBreak = true;
+    for (auto& entry : m_folders) {
+        NameUntimed(entry.second.waiting);
+        entry.second.waiting.clear();
+    }
+}
+
+// Items that went whole while their server time could not be read keep
+// the mark of a time not known: said here, once each.
+void CTransferRun::NameUntimed(const std::vector<Waiting>& waiting) {
+    for (const Waiting& entry : waiting)
+        WriteTraceString("-?- The server's time of " + entry.item.RemoteDir + entry.item.FileName +
+                         " could not be read after its transfer: the next send counts the server's copy as "
+                         "changed.");
 }
 
 // The item's place in the run: the item in hand, else the first item of

@@ -8,6 +8,7 @@
 #include <utime.h>
 
 #include "FtpWindowFixture.h"
+#include "ThrottledFtpServer.h"
 #include "app/AddFilesCommands.h"
 #include "app/FileListCommands.h"
 #include <QDialog>
@@ -151,6 +152,88 @@ TEST_F(FtpWindowTest, ASecondStartIsRefusedAndStopEndsTheTransferBetweenBlocks) 
     }, 10000));
     EXPECT_TRUE(w.close());
     EXPECT_EQ(ReadFile(ServerRoot() + "/big.bin"), "the server's copy\n");
+}
+
+// The Pause key in the middle of a file, sending and fetching: the file
+// that went whole before it keeps the server's time of it, also after a
+// restart, so that F5 asks before it overwrites a later change made on the
+// server.
+TEST_F(FtpWindowTest, APauseLeavesTheFilesThatWentWholeTheirServerTimes) {
+    MakeFtpArea();
+    server.reset();
+    auto slow = std::make_unique<ThrottledFtpServer>(ServerRoot(), 256 * 1024);
+    ASSERT_TRUE(slow->ok()) << slow->why();
+    port.reset();
+    port = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(slow->port()).c_str());
+    WriteFile(Local() + "big.bin", std::string(4 << 20, 'b'));
+    CMainFrame& w = Open();
+    CFileItem big = Item("big.bin", Local(), true);
+    big.RefreshLocalTime();
+    w.Data().InsertFileItems(0, 0, 0, 3, big);
+    w.Presenter().ShowSession(0, 0, 0);
+    const auto press = [&](Qt::Key key) {
+        QApplication::processEvents();
+        CAcceleratorManager keys;
+        keys.Connect(frame.get(), false);
+        InstallAccelerators(keys);
+        frame->FileList()->setFocus();
+        QTest::keyClick(frame->FileList(), key);
+        keys.Connect(nullptr, false);
+    };
+    // The key, then Pause once the second file is on its way.
+    const auto pausedInTheSecond = [&](Qt::Key key, const std::string& line) {
+        SelectRows({2, 3});
+        press(key);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return Log().find(line) != std::string::npos; }, 20000)) << Log();
+        press(Qt::Key_Pause);
+        Finish();
+        Tick();
+        EXPECT_EQ(Count("--- FTP User-aborted ---"), 1) << Log();
+    };
+    const auto serverTime = [&] {
+        struct stat st {};
+        EXPECT_EQ(::stat((ServerRoot() + "/notes.txt").c_str(), &st), 0);
+        return st.st_mtime;
+    };
+
+    pausedInTheSecond(Qt::Key_F5, "->2/2 big.bin");
+    EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes\n");
+    EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 2).IsFTPed, "Yes");
+    EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 2).RemoteModTime, serverTime()) << Log();
+
+    // Changed on the server and fetched, paused in the second file.
+    WriteFile(ServerRoot() + "/notes.txt", "notes\nfrom the server\n");
+    const std::time_t hourAgo = std::time(nullptr) / 60 * 60 - 3600;
+    utimbuf then{hourAgo, hourAgo};
+    ASSERT_EQ(::utime((ServerRoot() + "/notes.txt").c_str(), &then), 0);
+    WriteFile(ServerRoot() + "/big.bin", std::string(4 << 20, 'B'));
+    prompter.entries.clear();
+    prompter.answers = {Answer::Yes};  // the stopped file's local copy is fetched over
+    frame->MessageWindow().Clear();
+    pausedInTheSecond(Qt::Key_F4, "<-2/2 big.bin");
+    EXPECT_EQ(prompter.Questions().size(), 1u);
+    EXPECT_EQ(ReadFile(Local() + "notes.txt"), "notes\nfrom the server\n");
+    EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 2).RemoteModTime, serverTime()) << Log();
+
+    // Saved and started again; changed on the server once more and here:
+    // F5 asks, and No keeps the server's copy.
+    w.ExecuteCommand(32580);  // Ctrl+S
+    frame->close();
+    frame.reset();
+    CMainFrame& again = Open();
+    WriteFile(ServerRoot() + "/notes.txt", "notes\nfrom the server again\n");
+    utimbuf later{hourAgo + 600, hourAgo + 600};
+    ASSERT_EQ(::utime((ServerRoot() + "/notes.txt").c_str(), &later), 0);
+    Touch(Local() + "notes.txt", "notes\nfrom here\n", std::time(nullptr) - 5);
+    SelectRows({2});
+    prompter.entries.clear();
+    prompter.answers = {Answer::No};
+    press(Qt::Key_F5);
+    Finish();
+    Tick();
+    EXPECT_EQ(prompter.Questions().size(), 1u) << Log();
+    EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes\nfrom the server again\n");
+    EXPECT_EQ(again.Data().GetFileItem(0, 0, 0, 2).IsRemoteModified, "Yes");
 }
 
 // An item without a folder cannot go: F5 puts it on the failure list and

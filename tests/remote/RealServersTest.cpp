@@ -456,6 +456,95 @@ TEST_P(RealServers, AStoppedSendRecordsTheTimesOfTheFilesThatArrivedWhole) {
     }
     CloseAllConnections();
     firstArrivedAndNothingChanged();
+
+    // The second file is new on the server and goes straight: the stop cuts
+    // it, and its connection still owes the server's word on it. The first
+    // is timed on a new connection.
+    const auto serverTime = [&](const std::string& name) {
+        struct stat at {};
+        EXPECT_EQ(::stat((serverDir + name).c_str(), &at), 0) << name;
+        return at.st_mtime;
+    };
+    CloseAllConnections();
+    sentEarlier();
+    ASSERT_EQ(std::remove((serverDir + "blob2.bin").c_str()), 0);
+    trace.onLine = stopAtTheSecond;
+    Run(true, {0, 1, 2, 3});
+    trace.onLine = nullptr;
+    ASSERT_TRUE(trace.Has("-?- The upload of " + remoteDir + "blob2.bin was stopped: the file on the host may be "
+                          "incomplete.")) << trace.All();
+    EXPECT_EQ(Items()[0].IsFTPed, "Yes");
+    EXPECT_EQ(Items()[0].RemoteModTime, serverTime("blob1.bin")) << trace.All();
+
+    // A fetch stopped in its second file: the same.
+    CloseAllConnections();
+    sentEarlier();
+    for (size_t k = 0; k < names.size(); ++k) {
+        WriteFile(serverDir + names[k], std::string(2 << 20, char('p' + k)));
+        SetModificationTime(serverDir + names[k], earlier - 60);
+    }
+    trace.onLine = [](const std::string& l) {
+        if (l.rfind("<-2/4 ", 0) == 0) g_bFtpBreak = true;
+    };
+    Run(false, {0, 1, 2, 3});
+    trace.onLine = nullptr;
+    ASSERT_TRUE(trace.Has("--- FTP User-aborted ---")) << trace.All();
+    EXPECT_TRUE(ReadFile(local / "blob1.bin") == std::string(2 << 20, 'p'));
+    EXPECT_EQ(Items()[0].IsFTPed, "Yes");
+    EXPECT_EQ(Items()[0].RemoteModTime, earlier - 60) << trace.All();
+
+    // No new connection can be had (the server takes no more): the file that
+    // arrived whole is named, and the next send, after a restart too, counts
+    // the server's copy as changed since and asks (No keeps it).
+    CloseAllConnections();
+    sentEarlier();
+    ASSERT_EQ(std::remove((serverDir + "blob2.bin").c_str()), 0);
+    std::unique_ptr<ScopedEnv> nobody;
+    trace.onLine = [&](const std::string& l) {
+        if (l.rfind("->2/4 ", 0) != 0) return;
+        g_bFtpBreak = true;
+        nobody = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(FreePort()).c_str());
+    };
+    Run(true, {0, 1, 2, 3});
+    trace.onLine = nullptr;
+    nobody.reset();
+    EXPECT_TRUE(trace.Has("-?- The server's time of " + remoteDir +
+                          "blob1.bin could not be read after its transfer: the next send counts the server's copy "
+                          "as changed."))
+        << trace.All();
+    CFileItem& first = Items()[0];
+    EXPECT_EQ(first.IsFTPed, "Yes");
+    // What the work file keeps of it.
+    first.SetRemoteTimeFromText(first.GetRemoteTimeText());
+    first.RemoteSecondKnown = false;
+    first.RemoteSize = -1;
+    first.RemoteTimeUnit = 0;
+    CloseAllConnections();
+    const std::string kept = ReadFile(serverDir + "blob1.bin");
+    // The status check cannot tell either.
+    CheckStatus();
+    EXPECT_TRUE(trace.Has("No info on last FTP available.   \tblob1.bin")) << trace.All();
+    EXPECT_EQ(Items()[0].IsRemoteModified, "No");
+    CloseAllConnections();
+    WriteFile(local / "blob1.bin", "edited here\n");
+    RecordingPrompter asked;  // answers No
+    ScopedPrompter asking(asked);
+    Run(true, {0});
+    EXPECT_EQ(asked.Questions().size(), 1u) << trace.All();
+    EXPECT_TRUE(ReadFile(serverDir + "blob1.bin") == kept);
+    // Nor does a send from another basket that holds the file.
+    CloseAllConnections();
+    std::vector<CFileBasket>& baskets = data.m_ProjectList.m_Projects[0].m_Sessions[0].m_Baskets;
+    baskets.push_back(CFileBasket("Other"));
+    CFileItem other = MakeItem("blob1.bin", "127.0.0.1", kUser, remoteDir, local.dir(), true);
+    other.IsFTPed = "No";
+    other.RefreshLocalTime();
+    baskets.back().m_Items.push_back(other);
+    asked.entries.clear();
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    RunFtpWorkerHere([&] { TransferToRemote(data, 0, 0, 1, {0}); });
+    EXPECT_EQ(asked.Questions().size(), 1u) << trace.All();
+    EXPECT_TRUE(ReadFile(serverDir + "blob1.bin") == kept);
 }
 
 // The status check right after a send: a symbolic link the send kept is
@@ -1493,6 +1582,41 @@ TEST_F(HostingServers, NoItemGoesWhereTheServerWillNotListItsFolder) {
                     << trace.All();
         }
     }
+}
+
+// A host whose listings fail (its data connections refused) still names
+// each file exactly: a sent file records the server's time of it by MDTM,
+// so that the next send asks over a change made on the server since, and
+// only then; one that SIZE shows cut short (a full quota) is not marked
+// sent. (A send of two files there goes nowhere: whether one name is a
+// link to the other cannot be told; so each goes in a run of its own.)
+TEST_F(HostingServers, AHostWhoseListingsFailTimesTheSentFilesByTheirNames) {
+    TempDir root, logs;
+    PyFtpRefusingServer py(root.path(), {{"LIST", "425 Can't open data connection."}, {"SIZE /b.dat", "213 5"}},
+                           logs.dir() + "log");
+    if (!py.ok()) GTEST_SKIP() << py.why();
+    Send(py.port(), "/", {"b.dat"});
+    EXPECT_EQ(Result("b.dat"), "failed");
+    EXPECT_TRUE(trace.Has("-?- After the send the server tells /b.dat with 5 bytes (100000 sent): it is not marked "
+                          "as sent."))
+        << trace.All();
+    Send(py.port(), "/", {"a.txt"});
+    ASSERT_TRUE(ApplyFtpResults(data));
+    EXPECT_EQ(Items()[0].IsFTPed, "Yes") << trace.All();
+    EXPECT_EQ(Items()[0].RemoteModTime, Lstat(root / "a.txt").st_mtime) << trace.All();
+    RecordingPrompter prompter;  // answers No
+    ScopedPrompter asking(prompter);
+    WriteFile(local / "a.txt", "edited here\n");
+    RunTransfer(true, {0});
+    ASSERT_TRUE(ApplyFtpResults(data));
+    EXPECT_TRUE(prompter.Questions().empty()) << prompter.Questions()[0];
+    EXPECT_EQ(ReadFile(root / "a.txt"), "edited here\n");
+    WriteFile(root / "a.txt", "from the server\n");
+    SetModificationTime(root / "a.txt", std::time(nullptr) + 120);
+    WriteFile(local / "a.txt", "edited here again\n");
+    RunTransfer(true, {0});
+    EXPECT_EQ(prompter.Questions().size(), 1u) << trace.All();
+    EXPECT_EQ(ReadFile(root / "a.txt"), "from the server\n");
 }
 
 // A host that will not rename or delete the user's files (vsftpd's
