@@ -680,7 +680,9 @@ bool CFtpClient::RetrievesSameBytes(const std::string& remoteFile, const std::st
     const off_t size = st.st_size;
     std::string reply;
     m_bNulInHead = false;
-    StartDataCommand("RETR " + remoteFile, reply);
+    const int started = StartDataCommand("RETR " + remoteFile, reply, true);
+    if (started == 550) throw RemoteFileRefused(reply);
+    if (started == 450) throw FTPException(reply);
     std::vector<char> buf(kBlockSize), mine(kBlockSize + 1);
     std::string converted;
     bool pendingCr = false, same = true, failed = false;

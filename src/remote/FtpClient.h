@@ -36,6 +36,13 @@ public:
         using FTPException::FTPException;
     };
 
+    // Thrown by RetrievesSameBytes when the server answers RETR with 550:
+    // it gives no such file. The connection stays in step.
+    class RemoteFileRefused : public FTPException {
+    public:
+        using FTPException::FTPException;
+    };
+
     // Thrown when the FTP break flag stops a file copy between two blocks.
     // The data connection is closed already; the worker that catches it ends
     // with "User-aborted" and closes the host's connections.
@@ -175,7 +182,8 @@ public:
     // that differs the data connection is closed and the server's reply to
     // that read: a differing file is not received to its end. A local file
     // that is not a regular file or cannot be read, and every failure of
-    // the transfer, throw (the caller cannot tell).
+    // the transfer, throw (the caller cannot tell); a 550 to RETR throws
+    // RemoteFileRefused.
     bool RetrievesSameBytes(const std::string& remoteFile, const std::string& localFile);
     // A local path that is not a regular file is refused before STOR.
     // straight: remoteFile is the file itself, not a temporary name; on a

@@ -101,6 +101,11 @@ void CLocalWorkGuard::CheckAccount(const std::string& host, const std::string& u
     LookAt(indices, host, user);
     std::vector<size_t> differing, uncompared;
     for (size_t k : indices) {
+        if (m_looks[k].result == Look::NotGiven) {
+            const std::string& why = m_looks[k].why;
+            HoldAs(k, IsUnattendedRun() ? std::string() : UncomparedLocalWorkHeldReason(why));
+            if (IsUnattendedRun()) WriteTraceString(UncomparedLocalWorkHeldLine(m_items[k], why));
+        }
         if (m_looks[k].result == Look::Differs) differing.push_back(k);
         if (m_looks[k].result == Look::Unknown) uncompared.push_back(k);
         // Not looked at (the run is being stopped): it stays, named at its
@@ -163,6 +168,9 @@ void CLocalWorkGuard::LookAt(const std::vector<size_t>& indices, std::string hos
                     look.result = c.RetrievesSameBytes(item.RemoteDir + item.FileName, path) ? Look::Same
                                                                                               : Look::Differs;
                 });
+            } catch (const CFtpClient::RemoteFileRefused& e) {
+                look.result = Look::NotGiven;
+                look.why = OneLine(e.what());
             } catch (const CFtpClient::FTPException& e) {
                 if (g_bFtpBreak) {
                     look.result = Look::NotLooked;

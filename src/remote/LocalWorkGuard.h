@@ -27,7 +27,8 @@ bool HasNoTransferOnRecord(const CFileItem& item);
 // differs. Those that differ, and those that could not be compared (a
 // refused or failed transfer, a local file that cannot be read), are named
 // in one question (No by default) or, in a run nobody attends, left and
-// named. Items with a transfer on record whose local copy changed since
+// named. One whose file the server refuses outright (550: its fetch would
+// get nothing either) is left and named without a question. Items with a transfer on record whose local copy changed since
 // were asked about before the run started. An item it holds stays where it
 // is: its local file differs from the server's, or nobody could tell, and
 // the user said No (or nobody was asked). In a run over several baskets a
@@ -48,9 +49,10 @@ public:
 
 private:
     struct Look {
-        // Changed: the local file changed while it was compared.
-        enum Result { NotLooked, Same, Differs, Unknown, Changed } result = NotLooked;
-        std::string why;  // Unknown: why it could not be compared
+        // Changed: the local file changed while it was compared; NotGiven:
+        // the server refused the file outright (550).
+        enum Result { NotLooked, Same, Differs, Unknown, Changed, NotGiven } result = NotLooked;
+        std::string why;  // Unknown, NotGiven: why it could not be compared
         CFileStamp stamp;
     };
     void CheckAccount(const std::string& host, const std::string& user) override;

@@ -766,6 +766,70 @@ TEST_F(FtpWindowTest, GetAllAsksOnceOverBasketsAndAStopKeepsTheReasonOfAFileKept
     EXPECT_EQ(ReadFile(Local() + "notes.txt"), "notes\n");
 }
 
+// notes.txt was fetched before and is edited here; F4 asks before it
+// replaces it, and while the question is open the user saves the file once
+// more. Yes lets the fetch replace the file the question named, not the
+// one saved since: it stays, named in the closing list. Asked again over
+// both baskets that hold it, Yes fetches it once for each.
+TEST_F(FtpWindowTest, AFileSavedWhileItsFetchIsAskedAboutIsLeftAndNamed) {
+    CMainFrame& w = OpenWithItemsSent();
+    const std::string notes = Local() + "notes.txt";
+    Touch(notes, "notes\nedited here\n", std::time(nullptr) - 5);
+    WriteFile(ServerRoot() + "/notes.txt", "notes\nfrom the server\n");
+    class SavingPrompter : public RecordingPrompter {
+    public:
+        std::function<void()> whileAsked;
+        Answer Ask(const std::string& text, MsgIcon icon, bool allowCancel) override {
+            if (whileAsked) whileAsked();
+            return RecordingPrompter::Ask(text, icon, allowCancel);
+        }
+    } saving;
+    ScopedPrompter asking(saving);
+    saving.whileAsked = [&] { WriteFile(notes, "notes\nsaved while asked\n"); };
+    saving.answers = {Answer::Yes};
+    CAcceleratorManager keys;
+    keys.Connect(&w, false);
+    InstallAccelerators(keys);
+    SelectRows({2});
+    w.MessageWindow().SetText("");
+    w.FileList()->setFocus();
+    QTest::keyClick(w.FileList(), Qt::Key_F4);
+    Finish();
+    Tick();
+    keys.Connect(nullptr, false);
+    ASSERT_EQ(saving.Questions().size(), 1u) << Log();
+    EXPECT_NE(saving.Questions()[0].find("changed here since their last transfer"), std::string::npos)
+        << saving.Questions()[0];
+    EXPECT_EQ(ReadFile(notes), "notes\nsaved while asked\n");
+    EXPECT_EQ(Count("   1. notes.txt (changed here during the run; not fetched)"), 1) << Log();
+
+    // Both baskets hold it now; the question's Yes covers both.
+    w.Data().InsertFileItems(0, 0, 1, 1, w.Data().GetFileItem(0, 0, 0, 2));
+    saving.whileAsked = nullptr;
+    saving.entries.clear();
+    saving.answers = {Answer::Yes};
+    w.MessageWindow().SetText("");
+    QToolBar* bar = w.ToolBar(141);
+    bar->show();
+    w.BasketList()->clearSelection();
+    w.BasketList()->topLevelItem(0)->setSelected(true);
+    w.BasketList()->topLevelItem(1)->setSelected(true);
+    QTest::mouseClick(bar->widgetForAction(w.Action(32558)), Qt::LeftButton);  // "To Local "
+    Finish();
+    Tick();
+    EXPECT_EQ(saving.Questions().size(), 1u) << Log();
+    EXPECT_EQ(ReadFile(notes), "notes\nfrom the server\n");
+    // Only other.txt, which the server does not have, is left.
+    const std::vector<std::string> lines = LinesOf(Log());
+    ASSERT_GE(lines.size(), 3u) << Log();
+    EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()),
+              (std::vector<std::string>{"Failed to transfer the following:",
+                                        "   1. other.txt (the local file could not be compared with the server's: No "
+                                        "such file or directory.; no transfer of it is on record; not fetched)",
+                                        "--- FTP over ---"}))
+        << Log();
+}
+
 // notes.txt changes on the server after its send, where no status check
 // sees it, and then here: F5 asks before it overwrites the server's copy,
 // and asks again after the program was closed and started again (the mark
