@@ -917,7 +917,7 @@ bool CTransferRun::HoldsLocalWork(const Step& s) {
         if (k < m_entries.size()) NoteTransferFailed(m_entries[k], reason);
     if (!held) return false;
     StoreItem(at, m_items[at]);
-    // Left without a look: the run is being stopped.
+    // Held with no reason noted: a stop cut the look short.
     if (at < m_entries.size()) NoteTransferFailed(m_entries[at], "stopped");
     return true;
 }
