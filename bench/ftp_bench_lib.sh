@@ -4,6 +4,8 @@
 # vsftpd or pure-ftpd, which need root and the test user qvltest of
 # scripts/setup; $ftp_user and $ftp_pass name the login, and $remote_root
 # is what the served folder is called on the server. The caller sets $build and $tool first.
+# With FTP_LOG=FILE the server writes a line for each transfer there (vsftpd's
+# transfer log, pure-ftpd's CLF log, pyftpdlib's command log).
 
 [ -x "$tool" ] || { echo "build first: $tool is missing" >&2; exit 1; }
 command -v lftp >/dev/null || { echo "lftp is missing (run scripts/setup)" >&2; exit 1; }
@@ -46,7 +48,7 @@ start_ftp_server() {
     chown -R qvltest: "$1"
     remote_root=$1
     /opt/qvl-pure-ftpd/usr/sbin/pure-ftpd -S "127.0.0.1,$port" -4 -H -E -l unix \
-      -p "$low:$((low + 2000))" >/dev/null 2>&1 &
+      -p "$low:$((low + 2000))" ${FTP_LOG:+-O "clf:$FTP_LOG"} >/dev/null 2>&1 &
     server_pid=$!
     wait_for_port
     return
@@ -84,13 +86,14 @@ connect_from_port_20=NO
 max_per_ip=0
 max_clients=0
 EOF
+    [ -n "${FTP_LOG:-}" ] && printf 'xferlog_enable=YES\nvsftpd_log_file=%s\n' "$FTP_LOG" >>"$work/vsftpd.conf"
     /usr/sbin/vsftpd "$work/vsftpd.conf" >/dev/null 2>&1 &
     server_pid=$!
     wait_for_port
     return
   fi
   /usr/bin/python3 -m pyftpdlib -i 127.0.0.1 -p "$port" -w -d "$1" -u bench -P bench-pw \
-    -r "$low-$((low + 50))" >/dev/null 2>&1 &
+    -r "$low-$((low + 50))" >/dev/null 2>"${FTP_LOG:-/dev/null}" &
   server_pid=$!
   wait_for_port
 }

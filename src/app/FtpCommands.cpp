@@ -396,6 +396,16 @@ bool CFtpCommands::StartTransferJobs(bool toRemote, std::vector<Job> jobs, After
         UpdateCommandChecks();
         return false;
     }
+    // A fetch replaces a local file only while it is as the checks before
+    // the run saw it.
+    LocalFileStamps seen;
+    if (!toRemote) {
+        std::vector<CFileItem> fetched;
+        for (const Job& job : jobs)
+            for (int f : job.items)
+                if (d.IsValidFileItem(false, p, s, job.basket, f)) fetched.push_back(d.GetFileItem(p, s, job.basket, f));
+        seen = StampLocalFiles(fetched);
+    }
     // A copy changed since the last transfer is overwritten only when the user says so.
     std::vector<int> held;
     std::vector<std::pair<CFileItem, std::string>> named;
@@ -415,8 +425,10 @@ bool CFtpCommands::StartTransferJobs(bool toRemote, std::vector<Job> jobs, After
     auto snapshot = std::make_shared<CProgramData>(d);
     std::weak_ptr<bool> alive = m_alive;
     CMainPresenter* presenter = &m_frame.Presenter();
-    StartFtpWorker([snapshot, jobs = std::move(jobs), toRemote, after, p, s, alive, presenter, listed, unattended] {
+    StartFtpWorker([snapshot, jobs = std::move(jobs), toRemote, after, p, s, alive, presenter, listed, unattended,
+                    seen = std::move(seen)] {
         const CUnattendedRun nobodyAsked(unattended);
+        const CFetchDecided decided(seen);
         const auto items = after != After::Nothing ? SyncItems(*snapshot, jobs, p, s)
                                                    : std::vector<std::pair<int, CFileItem>>();
         RunTransferJobs(*snapshot, jobs, toRemote, p, s);

@@ -326,10 +326,26 @@ bool CSafeWriter::CommitInPlace(std::string& error) {
 
 bool FileMatchesStamp(const std::string& path, const CFileStamp& stamp) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return false;
+    if (::stat(path.c_str(), &st) != 0) return stamp.absent && errno == ENOENT;
+    if (stamp.absent) return false;
     const long long mtime = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
     return st.st_dev == stamp.dev && st.st_ino == stamp.ino && st.st_size == stamp.size &&
            mtime == stamp.mtimeNs;
+}
+
+CFileStamp StampOfFile(const std::string& path) {
+    CFileStamp s;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        s.known = s.absent = errno == ENOENT;
+        return s;
+    }
+    s.known = true;
+    s.dev = st.st_dev;
+    s.ino = st.st_ino;
+    s.size = static_cast<long long>(st.st_size);
+    s.mtimeNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    return s;
 }
 
 void CSafeWriter::Abort() {

@@ -9,12 +9,15 @@
 #include <vector>
 
 // What a file was when it was read: which file (device and inode), how many
-// bytes were read and its modification time then.
+// bytes were read and its modification time then. absent: no file was
+// there (a file that turns up since is a change).
 struct CFileStamp {
     bool known = false;
+    bool absent = false;
     unsigned long long dev = 0, ino = 0;
     long long size = 0;
     long long mtimeNs = 0;
+    bool operator==(const CFileStamp&) const = default;
 };
 
 // Every replacing write (saves, job output, downloads) goes through this
@@ -91,6 +94,10 @@ private:
 
 // True when the file at the path is still the one the stamp describes.
 bool FileMatchesStamp(const std::string& path, const CFileStamp& stamp);
+// The stamp of the file at the path as it is now (links followed), its
+// whole size; absent where nothing is there, not known where it cannot be
+// looked at.
+CFileStamp StampOfFile(const std::string& path);
 
 // Follows symbolic links (up to the system's limit) to the path that a write
 // to `path` reaches. False, with the reason, for a loop or a bad link.

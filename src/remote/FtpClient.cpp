@@ -314,6 +314,15 @@ bool CFtpClient::CanAnswer(const std::string& command, bool started, int code) {
     }
 }
 
+int CFtpClient::ReadCutTransferReply(std::string& reply) {
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::milliseconds(NetTimeoutValues().replyMs);
+    const int code = ReadRawReply(reply, deadline);
+    if (code < 0) throw FTPException("Invalid response from server.");
+    if (code == 421) ThrowLost("The server closed the connection: " + std::to_string(code) + " " + reply);
+    return code;
+}
+
 int CFtpClient::ReadReply(std::string& reply) {
     // One deadline for the whole reply: a server that keeps sending does
     // not keep the client waiting.
@@ -751,7 +760,8 @@ void CFtpClient::ParseVmsListing(const std::string& pattern, std::vector<CDirEnt
     ParseVmsListingText(ReceiveAllData(), pattern, entries);
 }
 
-void CFtpClient::RetrieveFile(const std::string& remoteFile, const std::string& localFile) {
+void CFtpClient::RetrieveFile(const std::string& remoteFile, const std::string& localFile,
+                              const CFileStamp* unchanged) {
     CheckArgument(remoteFile);
     // The local file first: when it cannot be made, nothing was asked of the
     // server and the connection stays in step for the next item.
@@ -760,54 +770,127 @@ void CFtpClient::RetrieveFile(const std::string& remoteFile, const std::string& 
     std::string why;
     if (!out.Open(localFile, 0644, why))
         throw FTPException("Unable to open local file for writing. " + why);
+    const auto changedHere = [&] {
+        out.Abort();
+        throw LocalFileChanged("The local file " + localFile + " changed since the fetch was decided; it is left as it is.");
+    };
+    if (unchanged && unchanged->known) {
+        if (!FileMatchesStamp(out.RealTarget(), *unchanged)) changedHere();
+        out.ReplaceOnlyIfUnchanged(*unchanged);
+    }
     std::string reply;
     m_bNulInHead = false;
     int code = StartDataCommand("RETR " + remoteFile, reply);
     ReceiveFile(out, remoteFile);  // closes the data connection
     code = ReadReply(reply);       // on a throw the writer drops its temporary file
     if (code != 226 && code != 250) throw FTPException(reply);
-    if (!out.Commit(why)) throw FTPException("Unable to write local file. " + why);
     m_tLastActivity = std::time(nullptr);
-}
-
-namespace {
-
-// True when the file open at fd and the file at path hold the same bytes.
-bool SameBytesAs(int fd, const std::string& path) {
-    const int other = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (other < 0) return false;
-    struct stat a {}, b {};
-    bool same = ::fstat(fd, &a) == 0 && ::fstat(other, &b) == 0 && a.st_size == b.st_size;
-    std::vector<char> x(1 << 16), y(1 << 16);
-    for (off_t pos = 0; same && pos < a.st_size;) {
-        const size_t want = static_cast<size_t>(std::min<off_t>(a.st_size - pos, off_t(x.size())));
-        const ssize_t n = ::pread(fd, x.data(), want, pos);
-        same = n > 0 && ::pread(other, y.data(), static_cast<size_t>(n), pos) == n &&
-               std::memcmp(x.data(), y.data(), static_cast<size_t>(n)) == 0;
-        pos += n > 0 ? n : 0;
+    if (unchanged && unchanged->known && !FileMatchesStamp(out.RealTarget(), *unchanged)) changedHere();
+    if (!out.Commit(why)) {
+        if (unchanged && unchanged->known && !FileMatchesStamp(out.RealTarget(), *unchanged)) changedHere();
+        throw FTPException("Unable to write local file. " + why);
     }
-    ::close(other);
-    return same;
 }
-
-}  // namespace
 
 bool CFtpClient::RetrievesSameBytes(const std::string& remoteFile, const std::string& localFile) {
     CheckArgument(remoteFile);
-    CSafeWriter out;
-    out.SetFlushToDisk(false);
     std::string why;
-    if (!out.Open(localFile, 0644, why)) throw FTPException("Unable to open local file for writing. " + why);
+    const int fd = OpenRegularFileForReading(localFile, why);
+    if (fd < 0) throw FTPException("Unable to read local file. " + why);
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) throw FTPException("Unable to read local file. " + SystemErrorText(errno));
+    const off_t size = st.st_size;
     std::string reply;
     m_bNulInHead = false;
-    StartDataCommand("RETR " + remoteFile, reply);
-    ReceiveFile(out, remoteFile);  // closes the data connection
+    const int started = StartDataCommand("RETR " + remoteFile, reply, true);
+    if (started == 550) throw RemoteFileRefused(reply);
+    if (started == 450) throw FTPException(reply);
+    std::vector<char> buf(kBlockSize), mine(kBlockSize + 1);
+    std::string converted;
+    bool pendingCr = false, same = true, failed = false;
+    off_t pos = 0;
+    // The next bytes the fetch would write against the local file's next.
+    const auto match = [&](const char* data, size_t n) {
+        if (n == 0) return true;
+        if (pos + static_cast<off_t>(n) > size) return false;
+        for (size_t done = 0; done < n;) {
+            const ssize_t r = ::pread(fd, mine.data(), std::min(n - done, mine.size()), pos + static_cast<off_t>(done));
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) return false;
+            if (std::memcmp(mine.data(), data + done, static_cast<size_t>(r)) != 0) return false;
+            done += static_cast<size_t>(r);
+        }
+        pos += static_cast<off_t>(n);
+        return true;
+    };
+    auto lastData = std::chrono::steady_clock::now();
+    for (;;) {
+        pollfd p{m_nDataSocket, POLLIN, 0};
+        const int rc = ::poll(&p, 1, 100);
+        if (rc < 0 && errno != EINTR) {
+            failed = true;
+            break;
+        }
+        if (rc <= 0) {
+            if (g_bFtpBreak) {
+                CloseDataConnection();
+                throw UserAbort(m_strHost, m_strUser, false, remoteFile);
+            }
+            if (std::chrono::steady_clock::now() - lastData >= std::chrono::milliseconds(NetTimeoutValues().dataMs)) {
+                failed = true;
+                break;
+            }
+            continue;
+        }
+        const ssize_t n = ::recv(m_nDataSocket, buf.data(), buf.size(), 0);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        lastData = std::chrono::steady_clock::now();
+        if (n < 0) {
+            failed = true;
+            break;
+        }
+        if (n == 0) break;
+        if (m_bBinary) {
+            same = match(buf.data(), static_cast<size_t>(n));
+        } else {
+            ToLocalLineEnds(buf.data(), static_cast<size_t>(n), pendingCr, converted);
+            same = match(converted.data(), converted.size());
+        }
+        if (!same) break;
+        if (g_bFtpBreak) {
+            CloseDataConnection();
+            throw UserAbort(m_strHost, m_strUser, false, remoteFile);
+        }
+    }
+    if (same && !failed && pendingCr) same = match("\r", 1);
+    // A file that differs is not received to its end: the data connection
+    // closes here and the server answers for the transfer it ended.
+    CloseDataConnection();
+    if (failed) {
+        try {
+            ReadReply(reply);
+        } catch (const FTPException&) {
+        }
+        throw FTPException("Unable to receive data.");
+    }
+    if (!same) {
+        // Whatever the server says to a transfer cut short, the bytes
+        // differ; a connection that says nothing is found lost at its next use.
+        try {
+            ReadCutTransferReply(reply);
+        } catch (const FTPException&) {
+        }
+        m_tLastActivity = std::time(nullptr);
+        return false;
+    }
     const int code = ReadReply(reply);
     if (code != 226 && code != 250) throw FTPException(reply);
     m_tLastActivity = std::time(nullptr);
-    const bool same = SameBytesAs(out.Fd(), out.RealTarget());
-    out.Abort();
-    return same;
+    return pos == size;
 }
 
 void CFtpClient::ReceiveFile(CSafeWriter& out, const std::string& remoteFile) {

@@ -28,6 +28,21 @@ public:
         bool m_bConnectionLost;
     };
 
+    // Thrown when a fetch leaves the local file because it is no longer the
+    // file it was told to replace (see RetrieveFile); the connection stays
+    // in step.
+    class LocalFileChanged : public FTPException {
+    public:
+        using FTPException::FTPException;
+    };
+
+    // Thrown by RetrievesSameBytes when the server answers RETR with 550:
+    // it gives no such file. The connection stays in step.
+    class RemoteFileRefused : public FTPException {
+    public:
+        using FTPException::FTPException;
+    };
+
     // Thrown when the FTP break flag stops a file copy between two blocks.
     // The data connection is closed already; the worker that catches it ends
     // with "User-aborted" and closes the host's connections.
@@ -98,6 +113,10 @@ public:
     // upper case); started: a transfer's 1xx was read, its end is awaited.
     // "" stands for the greeting, which nothing asked for.
     static bool CanAnswer(const std::string& command, bool started, int code);
+    // The server's word on a transfer the client cut short by closing the
+    // data connection: any one reply, a 1xx too (pure-ftpd's word there);
+    // a second one is set aside before the next command.
+    int ReadCutTransferReply(std::string& reply);
     // The final reply to a command that opens no data connection: a 1xx
     // line is a preliminary reply, and the final one follows it.
     int ReadFinalReply(std::string& reply);
@@ -165,13 +184,21 @@ public:
     // The local file is replaced only after the server's final 226 or 250,
     // through the safe writer (a device, pipe or read-only file at the
     // target is refused). The local file is opened before RETR is sent, so
-    // that a local failure leaves the connection in step.
-    void RetrieveFile(const std::string& remoteFile, const std::string& localFile);
+    // that a local failure leaves the connection in step. unchanged: the
+    // local file as it was seen when the fetch was decided; one that is no
+    // longer that file (edited, replaced, made or removed since) is left as
+    // it is, before RETR where it is found then, and LocalFileChanged is
+    // thrown.
+    void RetrieveFile(const std::string& remoteFile, const std::string& localFile,
+                      const CFileStamp* unchanged = nullptr);
     // Whether RetrieveFile would write the very bytes localFile holds now:
-    // the remote file is received as RetrieveFile receives it, into a
-    // temporary file beside localFile that is then compared with it and
-    // removed. localFile stays as it is; where RetrieveFile would refuse
-    // it, this throws as RetrieveFile does.
+    // the remote file is received as RetrieveFile receives it and compared
+    // with the local file as it comes, nothing written. At the first byte
+    // that differs the data connection is closed and the server's reply to
+    // that read: a differing file is not received to its end. A local file
+    // that is not a regular file or cannot be read, and every failure of
+    // the transfer, throw (the caller cannot tell); a 550 to RETR throws
+    // RemoteFileRefused.
     bool RetrievesSameBytes(const std::string& remoteFile, const std::string& localFile);
     // A local path that is not a regular file is refused before STOR.
     // straight: remoteFile is the file itself, not a temporary name; on a

@@ -39,37 +39,18 @@ bool FetchedAsBinary(const CFileItem& item) {
     return item.IsBinaryFile || HasNulByteInHead(item.LocalDir + item.FileName);
 }
 
-// Sets the connection's transfer type for as long as the object lives.
-class TypeFor {
-public:
-    explicit TypeFor(CFtpClient& c) : m_client(c), m_wasBinary(c.GetTransferType() == "BINARY") {}
-    ~TypeFor() {
-        try {
-            if (m_client.IsConnected() && (m_client.GetTransferType() == "BINARY") != m_wasBinary)
-                Set(m_wasBinary);
-        } catch (...) {
-        }
-    }
-    void Set(bool binary) {
-        if (binary)
-            m_client.SetBinaryMode();
-        else
-            m_client.SetAsciiMode();
-    }
+// The run's record of a file a basket before left: its key, and after it
+// the reason it was left.
+std::string HeldKey(const CFileItem& item) {
+    return "\nlocal\n" + LocalTargetKey(item) + '\n' + RemoteTargetKey(item) + '\t';
+}
 
-private:
-    CFtpClient& m_client;
-    bool m_wasBinary;
-};
-
-// Whether the fetch would write other bytes than the local file holds: the
-// file is received in the type the fetch takes and compared. (A text the
-// fetch takes again in BINARY for the NUL bytes in its head differs from a
-// local file without them either way.)
-bool FetchWritesOtherBytes(CFtpClient& c, const CFileItem& item) {
-    TypeFor type(c);
-    type.Set(FetchedAsBinary(item));
-    return !c.RetrievesSameBytes(item.RemoteDir + item.FileName, item.LocalDir + item.FileName);
+// Why a look failed, on one line.
+std::string OneLine(std::string text) {
+    for (char& ch : text)
+        if (ch == '\r' || ch == '\n') ch = ' ';
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text.empty() ? std::string("no reason given") : text;
 }
 
 }  // namespace
@@ -80,42 +61,86 @@ bool HasNoTransferOnRecord(const CFileItem& item) {
     return item.IsFTPed != "failed" || !IsRealRemoteTime(item.RemoteModTime);
 }
 
+bool CLocalWorkGuard::ProvedSame(size_t index, CFileStamp& stamp) const {
+    if (index >= m_looks.size() || m_looks[index].result != Look::Same) return false;
+    stamp = m_looks[index].stamp;
+    return true;
+}
+
+std::vector<std::pair<size_t, std::string>> CLocalWorkGuard::TakeHeld() {
+    std::vector<std::pair<size_t, std::string>> held;
+    held.swap(m_newlyHeld);
+    return held;
+}
+
 void CLocalWorkGuard::CheckAccount(const std::string& host, const std::string& user) {
+    m_looks.resize(m_items.size());
+    std::set<std::string>* runHeld = RunHeldFiles();
     std::vector<size_t> indices;
     for (size_t k = 0; k < m_items.size(); ++k) {
         const CFileItem& it = m_items[k];
         if (m_skipped[k] || it.RemHost != host || it.RemUser != user) continue;
         if (it.RemoteDir.empty() || it.LocalDir.empty() || !HasNoTransferOnRecord(it)) continue;
-        // A local change since the last transfer was asked about before the run.
-        if (it.GetLocalStatus() == "LocalModified") continue;
+        const std::string path = it.LocalDir + it.FileName;
         struct stat st {};
-        if (::stat((it.LocalDir + it.FileName).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        // Changed since the fetch was decided: the fetch leaves it.
+        if (m_seen && k < m_seen->size() && (*m_seen)[k].known && !FileMatchesStamp(path, (*m_seen)[k])) continue;
+        // Left by a basket before in this run: the answer given there holds.
+        if (runHeld) {
+            const std::string key = HeldKey(it);
+            const auto found = runHeld->lower_bound(key);
+            if (found != runHeld->end() && found->compare(0, key.size(), key) == 0) {
+                HoldAs(k, IsUnattendedRun() ? std::string() : found->substr(key.size()));
+                continue;
+            }
+        }
         indices.push_back(k);
     }
     if (indices.empty()) return;
-    const std::vector<size_t> differing = FindDiffering(indices, host, user);
-    if (!differing.empty()) HoldDiffering(differing);
+    LookAt(indices, host, user);
+    std::vector<size_t> differing, uncompared;
+    for (size_t k : indices) {
+        if (m_looks[k].result == Look::NotGiven) {
+            const std::string& why = m_looks[k].why;
+            HoldAs(k, IsUnattendedRun() ? std::string() : UncomparedLocalWorkHeldReason(why));
+            if (IsUnattendedRun()) WriteTraceString(UncomparedLocalWorkHeldLine(m_items[k], why));
+        }
+        if (m_looks[k].result == Look::Differs) differing.push_back(k);
+        if (m_looks[k].result == Look::Unknown) uncompared.push_back(k);
+        // Not looked at (the run is being stopped): it stays, named at its
+        // turn, which the stop never gives it.
+        if (m_looks[k].result == Look::NotLooked) m_held[k] = true;
+    }
+    if (!differing.empty() || !uncompared.empty()) Hold(differing, uncompared);
 }
 
 // Each UNIX folder is listed once for the sizes of its binary files; the
-// rest, and a binary file of the size the listing shows, are received and
-// compared. An item that cannot be looked at (the server does not give its
-// file, the local file cannot be replaced) is left to the fetch, which
-// finds out for itself.
-std::vector<size_t> CLocalWorkGuard::FindDiffering(const std::vector<size_t>& indices, std::string host,
-                                                   std::string user) {
+// rest, and a binary file of the size the listing shows, are compared byte
+// for byte. Whatever keeps a look from its answer (a refused or failed
+// transfer, a lost connection, a local file that cannot be read) leaves
+// the item not compared, which is held as one that differs.
+void CLocalWorkGuard::LookAt(const std::vector<size_t>& indices, std::string host, std::string user) {
     std::map<std::string, std::vector<size_t>> folders;
     for (size_t k : indices) folders[m_items[k].RemoteDir].push_back(k);
-    std::vector<size_t> differing;
+    // The compares take each file in the type its fetch takes; the
+    // connection is given back in the type it had.
+    bool typeKnown = false, wasBinary = false;
     for (const auto& [dir, items] : folders) {
         std::unordered_map<std::string, long long> sizes;
         bool listed = false;
         for (size_t k : items) {
-            if (g_bFtpBreak) return {};  // the run ends before its next fetch
+            if (g_bFtpBreak) break;  // the run ends before its next fetch
             const CFileItem& item = m_items[k];
-            bool differs = false;
+            const std::string path = item.LocalDir + item.FileName;
+            Look& look = m_looks[k];
+            look.stamp = m_seen && k < m_seen->size() && (*m_seen)[k].known ? (*m_seen)[k] : StampOfFile(path);
             try {
                 RunWithReconnect(m_data, host, user, true, [&](CFtpClient& c) {
+                    if (!typeKnown) {
+                        wasBinary = c.GetTransferType() == "BINARY";
+                        typeKnown = true;
+                    }
                     const bool binary = FetchedAsBinary(item);
                     if (binary && item.GetHostKind() == "UNIX" && !listed) {
                         try {
@@ -126,35 +151,77 @@ std::vector<size_t> CLocalWorkGuard::FindDiffering(const std::vector<size_t>& in
                         listed = true;
                     }
                     const auto size = sizes.find(item.FileName);
-                    if (binary && size != sizes.end()) {
-                        struct stat st {};
-                        if (::stat((item.LocalDir + item.FileName).c_str(), &st) == 0 &&
-                            static_cast<long long>(st.st_size) != size->second) {
-                            differs = true;
-                            return;
-                        }
+                    if (binary && size != sizes.end() && look.stamp.known && !look.stamp.absent &&
+                        look.stamp.size != size->second) {
+                        look.result = Look::Differs;
+                        return;
                     }
-                    differs = FetchWritesOtherBytes(c, item);
+                    if ((c.GetTransferType() == "BINARY") != binary) {
+                        if (binary)
+                            c.SetBinaryMode();
+                        else
+                            c.SetAsciiMode();
+                    }
+                    // A text the fetch takes again in BINARY for the NUL
+                    // bytes in its head differs from a local file without
+                    // them either way.
+                    look.result = c.RetrievesSameBytes(item.RemoteDir + item.FileName, path) ? Look::Same
+                                                                                              : Look::Differs;
                 });
-            } catch (const CFtpClient::FTPException&) {
-                differs = false;
+            } catch (const CFtpClient::RemoteFileRefused& e) {
+                look.result = Look::NotGiven;
+                look.why = OneLine(e.what());
+            } catch (const CFtpClient::FTPException& e) {
+                if (g_bFtpBreak) {
+                    look.result = Look::NotLooked;
+                    break;
+                }
+                look.result = Look::Unknown;
+                look.why = OneLine(e.what());
             }
-            if (differs) differing.push_back(k);
+            // A file that changed while it was compared proves nothing; its
+            // fetch finds it changed and leaves it.
+            if (look.result == Look::Same && (!look.stamp.known || !FileMatchesStamp(path, look.stamp)))
+                look.result = Look::Changed;
         }
     }
-    std::sort(differing.begin(), differing.end());
-    return differing;
+    if (!typeKnown) return;
+    try {
+        RunWithReconnect(m_data, host, user, true, [&](CFtpClient& c) {
+            if ((c.GetTransferType() == "BINARY") == wasBinary) return;
+            if (wasBinary)
+                c.SetBinaryMode();
+            else
+                c.SetAsciiMode();
+        });
+    } catch (const CFtpClient::FTPException&) {
+        // Each fetch sets the type it needs.
+    }
+}
+
+void CLocalWorkGuard::HoldAs(size_t k, const std::string& reason) {
+    m_held[k] = true;
+    m_newlyHeld.emplace_back(k, reason);
 }
 
 // One question names them all; No (the default) leaves them. A run nobody
 // attends leaves them and says so.
-void CLocalWorkGuard::HoldDiffering(const std::vector<size_t>& differing) {
+void CLocalWorkGuard::Hold(const std::vector<size_t>& differing, const std::vector<size_t>& uncompared) {
     std::vector<CFileItem> named;
     for (size_t k : differing) named.push_back(m_items[k]);
+    std::vector<std::pair<CFileItem, std::string>> unknown;
+    for (size_t k : uncompared) unknown.emplace_back(m_items[k], m_looks[k].why);
     const bool unattended = IsUnattendedRun();
-    if (!unattended && Prompter().AskDefaultNo(UnknownLocalWorkQuestion(named), MsgIcon::Question) == Answer::Yes)
+    if (!unattended &&
+        Prompter().AskDefaultNo(UnknownLocalWorkQuestion(named, unknown), MsgIcon::Question) == Answer::Yes)
         return;
-    for (size_t k : differing) m_held[k] = true;
-    if (unattended)
-        for (const CFileItem& item : named) WriteTraceString(UnknownLocalWorkHeldLine(item));
+    std::set<std::string>* runHeld = RunHeldFiles();
+    const auto hold = [&](size_t k, const std::string& reason, const std::string& line) {
+        HoldAs(k, unattended ? std::string() : reason);
+        if (unattended) WriteTraceString(line);
+        if (runHeld) runHeld->insert(HeldKey(m_items[k]) + reason);
+    };
+    for (size_t k : differing) hold(k, UnknownLocalWorkHeldReason(), UnknownLocalWorkHeldLine(m_items[k]));
+    for (size_t k : uncompared)
+        hold(k, UncomparedLocalWorkHeldReason(m_looks[k].why), UncomparedLocalWorkHeldLine(m_items[k], m_looks[k].why));
 }

@@ -5,9 +5,11 @@
 
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/FileItem.h"
+#include "model/SafeFile.h"
 #include "remote/AccountItemGuard.h"
 
 class CProgramData;
@@ -21,18 +23,44 @@ bool HasNoTransferOnRecord(const CFileItem& item);
 // At the first item of each account a fetch reaches, the run's items of
 // that account that record no transfer and have a local file are compared
 // with the server's copies: by size where the listing shows a binary
-// file's, else by the bytes the fetch would write. Those that differ are
-// named in one question (No by default) or, in a run nobody attends, left
-// and named. Items whose local copy changed since their last transfer were
-// asked about before the run started. An item it holds stays where it is:
-// its local file differs from the server's and the user said No (or nobody
-// was asked).
+// file's, else by the bytes the fetch would write, up to the first that
+// differs. Those that differ, and those that could not be compared (a
+// refused or failed transfer, a local file that cannot be read), are named
+// in one question (No by default) or, in a run nobody attends, left and
+// named. One whose file the server refuses outright (550: its fetch would
+// get nothing either) is left and named without a question. Items with a transfer on record whose local copy changed since
+// were asked about before the run started. An item it holds stays where it
+// is: its local file differs from the server's, or nobody could tell, and
+// the user said No (or nobody was asked). In a run over several baskets a
+// file held by an earlier basket is held again without a question.
 class CLocalWorkGuard : public CAccountItemGuard {
 public:
     using CAccountItemGuard::CAccountItemGuard;
+    // The local files as they were when the fetch was decided, by item (the
+    // run's own); an item whose file is no longer that one is not looked
+    // at: the fetch leaves it.
+    void SetSeen(const std::vector<CFileStamp>* seen) { m_seen = seen; }
+    // True when the look proved the item's local file to hold the bytes its
+    // fetch would write; stamp: the file as it was compared.
+    bool ProvedSame(size_t index, CFileStamp& stamp) const;
+    // The items held since the last call, each with why ("" where a line of
+    // the Message Window said it).
+    std::vector<std::pair<size_t, std::string>> TakeHeld();
 
 private:
+    struct Look {
+        // Changed: the local file changed while it was compared; NotGiven:
+        // the server refused the file outright (550).
+        enum Result { NotLooked, Same, Differs, Unknown, Changed, NotGiven } result = NotLooked;
+        std::string why;  // Unknown, NotGiven: why it could not be compared
+        CFileStamp stamp;
+    };
     void CheckAccount(const std::string& host, const std::string& user) override;
-    std::vector<size_t> FindDiffering(const std::vector<size_t>& indices, std::string host, std::string user);
-    void HoldDiffering(const std::vector<size_t>& differing);
+    void LookAt(const std::vector<size_t>& indices, std::string host, std::string user);
+    void Hold(const std::vector<size_t>& differing, const std::vector<size_t>& uncompared);
+    void HoldAs(size_t k, const std::string& reason);
+
+    const std::vector<CFileStamp>* m_seen = nullptr;
+    std::vector<Look> m_looks;
+    std::vector<std::pair<size_t, std::string>> m_newlyHeld;
 };

@@ -301,6 +301,8 @@ CServerChangeRun::CServerChangeRun(CProgramData& data) : m_data(data), m_previou
 
 CServerChangeRun::~CServerChangeRun() { t_runHeld = m_previous; }
 
+std::set<std::string>* RunHeldFiles() { return t_runHeld; }
+
 void CServerChangeRun::TakeResults(const std::vector<CFileItem>& results) {
     for (const CFileItem& item : results) {
         // What a part sent; a file it left, or did not reach, keeps the

@@ -101,6 +101,11 @@ private:
     std::set<std::string>* m_previous;
 };
 
+// The run's own record of what its parts left so far, for the checks of
+// each part to read and add to (keys of their own); nullptr outside a run
+// over several baskets.
+std::set<std::string>* RunHeldFiles();
+
 // Before a send overwrites anything: the targets changed on the server
 // since their last transfer. At the first item of each account the run
 // reaches, every folder its items of that account write into is listed

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "model/TextUtil.h"
+#include "remote/LocalWorkGuard.h"
 
 namespace {
 
@@ -46,7 +47,10 @@ bool IsChangedOnBothSides(const CFileItem& item) {
 }
 
 bool OverwritesAChange(const CFileItem& item, bool toRemote) {
-    return toRemote ? item.IsRemoteModified == "Yes" : item.GetLocalStatus() == "LocalModified";
+    if (toRemote) return item.IsRemoteModified == "Yes";
+    // Without a transfer on record there is no local time to tell a change
+    // by: the fetch compares such a file with the server's copy instead.
+    return item.GetLocalStatus() == "LocalModified" && !HasNoTransferOnRecord(item);
 }
 
 namespace {
@@ -95,9 +99,25 @@ std::string BothChangedHeldReason(const CFileItem& item, bool toRemote) {
                     : "changed here" + too + " since the last transfer; not fetched";
 }
 
-std::string UnknownLocalWorkQuestion(const std::vector<CFileItem>& items) {
-    return "These local files differ from the server's copies, and no transfer of them is on record:\r\n" +
-           NamedFiles(items) +
+std::string UnknownLocalWorkQuestion(const std::vector<CFileItem>& items,
+                                     const std::vector<std::pair<CFileItem, std::string>>& uncompared) {
+    std::string text;
+    if (!items.empty())
+        text = "These local files differ from the server's copies, and no transfer of them is on record:\r\n" +
+               NamedFiles(items);
+    if (!uncompared.empty()) {
+        if (!text.empty()) text += "\r\n";
+        text += "These local files could not be compared with the server's copies, and no transfer of them is on "
+                "record:\r\n";
+        for (size_t i = 0; i < uncompared.size() && i < kNamed; ++i) {
+            const CFileItem& item = uncompared[i].first;
+            text += "   " + item.LocalDir + item.FileName + "  (" + RemoteShown(item) + "): " + uncompared[i].second +
+                    "\r\n";
+        }
+        if (uncompared.size() > kNamed)
+            text += "   ... and " + std::to_string(uncompared.size() - kNamed) + " more\r\n";
+    }
+    return text +
            "\r\nFetch them anyway? What the local files hold now is lost.\r\n"
            "No leaves these files as they are and fetches the rest.";
 }
@@ -111,3 +131,16 @@ std::string UnknownLocalWorkHeldLine(const CFileItem& item) {
 std::string UnknownLocalWorkHeldReason() {
     return "the local file differs from the server's and no transfer of it is on record; not fetched";
 }
+
+std::string UncomparedLocalWorkHeldLine(const CFileItem& item, const std::string& why) {
+    return "-?- Not fetched: " + RemoteShown(item) + " -> " + item.LocalDir + item.FileName +
+           " (the local file could not be compared with the server's: " + why +
+           "; no transfer of it is on record; auto-sync leaves it as it is)";
+}
+
+std::string UncomparedLocalWorkHeldReason(const std::string& why) {
+    return "the local file could not be compared with the server's: " + why +
+           "; no transfer of it is on record; not fetched";
+}
+
+std::string ChangedDuringRunReason() { return "changed here during the run; not fetched"; }

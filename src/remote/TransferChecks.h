@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/FileItem.h"
@@ -25,7 +26,8 @@ std::string LocalTargetKey(const CFileItem& item);
 bool IsChangedOnBothSides(const CFileItem& item);
 // True when the copy a transfer would overwrite changed since the item's last
 // transfer: sending, the server's copy (marked by the last remote status
-// check); fetching, the local copy. That change would be lost.
+// check); fetching, the local copy of an item with a transfer on record
+// (one without is compared by the fetch itself). That change would be lost.
 bool OverwritesAChange(const CFileItem& item, bool toRemote);
 // The question before a run that would overwrite such items (sending, the
 // server's copies; fetching, the local ones), naming them. beforeRun: the
@@ -38,9 +40,16 @@ std::string BothChangedHeldLine(const CFileItem& item, bool toRemote);
 std::string BothChangedHeldReason(const CFileItem& item, bool toRemote);
 
 // The question before a fetch replaces local files of items that record no
-// transfer and differ from the server's copies, naming them.
-std::string UnknownLocalWorkQuestion(const std::vector<CFileItem>& items);
+// transfer and differ from the server's copies, naming them; uncompared:
+// those that could not be compared with the server's copies, each with why.
+std::string UnknownLocalWorkQuestion(const std::vector<CFileItem>& items,
+                                     const std::vector<std::pair<CFileItem, std::string>>& uncompared = {});
 // The Message Window line of an unattended fetch that leaves such an item.
 std::string UnknownLocalWorkHeldLine(const CFileItem& item);
 // Why a run left such an item, for its closing list.
 std::string UnknownLocalWorkHeldReason();
+// The same for an item whose local file could not be compared (why).
+std::string UncomparedLocalWorkHeldLine(const CFileItem& item, const std::string& why);
+std::string UncomparedLocalWorkHeldReason(const std::string& why);
+// Why a fetch left a local file that changed after the fetch was decided.
+std::string ChangedDuringRunReason();

@@ -43,6 +43,8 @@
 
 namespace {
 
+thread_local LocalFileStamps* t_fetchDecided = nullptr;
+
 bool Gather(CProgramData& data, int project, int session, int basket, const std::vector<int>& items) {
     if (!data.IsValidSession(false, project, session)) return false;
     FtpResultsLock lists;
@@ -377,6 +379,22 @@ std::string SameTargetRefusal(const CFileItem& item, bool toRemote, const std::s
                           " (other items of this run write the same local file)";
 }
 
+LocalFileStamps StampLocalFiles(const std::vector<CFileItem>& items) {
+    LocalFileStamps stamps;
+    for (const CFileItem& item : items)
+        if (!item.LocalDir.empty()) {
+            const std::string path = item.LocalDir + item.FileName;
+            if (!stamps.count(path)) stamps.emplace(path, StampOfFile(path));
+        }
+    return stamps;
+}
+
+CFetchDecided::CFetchDecided(LocalFileStamps stamps) : m_stamps(std::move(stamps)), m_previous(t_fetchDecided) {
+    t_fetchDecided = &m_stamps;
+}
+
+CFetchDecided::~CFetchDecided() { t_fetchDecided = m_previous; }
+
 bool StartTransferToRemote(CProgramData& data, int project, int session, int basket,
                            const std::vector<int>& items) {
     return StartTransfer(data, true, project, session, basket, items);
@@ -552,6 +570,7 @@ private:
         SentCopy sent;
         bool switched = false;   // the type commands ran on this connection
         bool announced = false;  // the progress line is written
+        bool alreadyThere = false;  // a fetch whose local file holds the server's bytes
     };
 
     int Count() const { return static_cast<int>(m_items.size()); }
@@ -563,6 +582,8 @@ private:
     bool Connect(Step& s);
     bool HoldsServerChange(const Step& s);
     bool HoldsLocalWork(const Step& s);
+    void KeepFetchedStamp(const Step& s);
+    void LeaveChangedFile(const Step& s, const std::string& why);
     void AdoptRenamedAccount(Step& s);
     void PrepareItem(Step& s);
     void SwitchType(CFtpClient& c, Step& s);
@@ -616,6 +637,8 @@ private:
     // A fetch first compares the local files it would replace with the
     // server's copies where no transfer of theirs is on record.
     CLocalWorkGuard m_localWork;
+    // Fetching: each item's local file as it was when the fetch was decided.
+    std::vector<CFileStamp> m_seen;
 };
 
 CTransferRun::CTransferRun(CProgramData& data, bool toRemote)
@@ -632,6 +655,17 @@ CTransferRun::CTransferRun(CProgramData& data, bool toRemote)
         const CFileItem& it = m_items[static_cast<size_t>(i)];
         m_folderOf.emplace_back(it.RemHost, it.RemUser, it.RemoteDir);
         m_folders[m_folderOf.back()].last = i;
+    }
+    if (!m_bToRemote) {
+        for (const CFileItem& it : m_items) {
+            const std::string path = it.LocalDir + it.FileName;
+            const auto decided = t_fetchDecided ? t_fetchDecided->find(path) : LocalFileStamps::iterator();
+            if (t_fetchDecided && decided != t_fetchDecided->end())
+                m_seen.push_back(decided->second);
+            else
+                m_seen.push_back(it.LocalDir.empty() ? CFileStamp() : StampOfFile(path));
+        }
+        m_localWork.SetSeen(&m_seen);
     }
 }
 
@@ -874,6 +908,10 @@ void CTransferRun::TransferItem(int i) {
     if (!Connect(s)) return;
     if (m_bToRemote && !g_bFtpBreak && HoldsServerChange(s)) return;
     if (!m_bToRemote && !g_bFtpBreak && HoldsLocalWork(s)) return;
+    // A local file proved to hold the server's bytes is not received again.
+    CFileStamp compared;
+    s.alreadyThere = !m_bToRemote && m_localWork.ProvedSame(static_cast<size_t>(i), compared) &&
+                     static_cast<size_t>(i) < m_seen.size() && compared == m_seen[static_cast<size_t>(i)];
     PrepareItem(s);
     // A straight send a close lets finish is recorded while the close
     // waits for it.
@@ -889,7 +927,7 @@ void CTransferRun::TransferItem(int i) {
             return;
         }
         RunWithReconnect(m_data, s.host, s.user, true, [&](CFtpClient& c) {
-            SwitchType(c, s);
+            if (!s.alreadyThere) SwitchType(c, s);
             PlanTheSend(c, s);
             if (g_bFtpBreak) {
                 UpdateAtStop();
@@ -911,6 +949,8 @@ void CTransferRun::TransferItem(int i) {
                                                     : "stopped; the file on the host may be incomplete");
         if (a.WasUpload() && !a.RemoteKept()) MarkCutOnServer(s);
         throw;
+    } catch (const CFtpClient::LocalFileChanged& e) {
+        LeaveChangedFile(s, e.what());
     } catch (const CFtpClient::FTPException& e) {
         ReportFailure(e, s);
     }
@@ -974,16 +1014,41 @@ bool CTransferRun::HoldsServerChange(const Step& s) {
 // it; the item keeps what it had.
 bool CTransferRun::HoldsLocalWork(const Step& s) {
     const size_t at = static_cast<size_t>(s.index);
+    bool held = false;
     try {
-        if (!m_localWork.Holds(at, s.host, s.user)) return false;
+        held = m_localWork.Holds(at, s.host, s.user);
     } catch (const CFtpClient::UserAbort&) {
         NoteFailureBecause(s.item, "stopped");
         throw;
     }
+    // Every item the look left is named with its reason now: a stop before
+    // its turn does not make it one the run never reached.
+    for (const auto& [k, reason] : m_localWork.TakeHeld())
+        if (k < m_entries.size()) NoteTransferFailed(m_entries[k], reason);
+    if (!held) return false;
     StoreItem(at, m_items[at]);
-    if (at < m_entries.size())
-        NoteTransferFailed(m_entries[at], IsUnattendedRun() ? std::string() : UnknownLocalWorkHeldReason());
+    // Held with no reason noted: a stop cut the look short.
+    if (at < m_entries.size()) NoteTransferFailed(m_entries[at], "stopped");
     return true;
+}
+
+// The local file changed after the fetch was decided: it stays as it is,
+// and so does the item.
+void CTransferRun::LeaveChangedFile(const Step& s, const std::string& why) {
+    if (!s.announced) WriteTraceString(s.line);
+    WriteTraceString("-?- " + why);
+    const size_t at = static_cast<size_t>(s.index);
+    StoreItem(at, m_items[at]);
+    NoteFailureBecause(s.item, ChangedDuringRunReason());
+}
+
+// The file the fetch wrote is the one a later fetch of it in the run may
+// replace.
+void CTransferRun::KeepFetchedStamp(const Step& s) {
+    const size_t at = static_cast<size_t>(s.index);
+    const CFileStamp now = StampOfFile(s.localPath);
+    if (at < m_seen.size()) m_seen[at] = now;
+    if (t_fetchDecided) (*t_fetchDecided)[s.localPath] = now;
 }
 
 // The login renamed the account (another host or user was given): the
@@ -1082,14 +1147,24 @@ void CTransferRun::SendOrFetch(CFtpClient& c, Step& s) {
 }
 
 void CTransferRun::Fetch(CFtpClient& c, Step& s) {
-    c.RetrieveFile(s.remotePath, s.localPath);
+    const size_t at = static_cast<size_t>(s.index);
+    if (s.alreadyThere) {
+        // Proved the same before the run's first fetch; still that file.
+        if (at < m_seen.size() && !FileMatchesStamp(s.localPath, m_seen[at]))
+            throw CFtpClient::LocalFileChanged("The local file " + s.localPath +
+                                               " changed since the fetch was decided; it is left as it is.");
+        return;
+    }
+    c.RetrieveFile(s.remotePath, s.localPath, at < m_seen.size() ? &m_seen[at] : nullptr);
+    KeepFetchedStamp(s);
     // Marked text by its extension only, the file may be none: converted
     // it would lose or gain bytes.
     if (!s.item.IsBinaryFile && c.RetrievedNulInHead()) {
         s.item.IsBinaryFile = true;
         WriteTraceString(s.item.FileName + " is marked ASCII but holds NUL bytes: it is fetched again in BINARY.");
         c.SetBinaryMode();
-        c.RetrieveFile(s.remotePath, s.localPath);
+        c.RetrieveFile(s.remotePath, s.localPath, at < m_seen.size() ? &m_seen[at] : nullptr);
+        KeepFetchedStamp(s);
     }
 }
 

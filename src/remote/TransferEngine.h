@@ -2,10 +2,12 @@
 // folders over FTP, one after the other, with per-item results.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
 #include "model/FileItem.h"
+#include "model/SafeFile.h"
 
 class CProgramData;
 
@@ -20,6 +22,27 @@ bool StartTransferToLocal(CProgramData& data, int project, int session, int bask
 // and opens every fetched item. False when FTP was busy.
 bool FetchOnDemand(CProgramData& data, int project, int session, int basket,
                    const std::vector<int>& items);
+
+// What the local files of a fetch were when it was decided, by path
+// (LocalDir + FileName): a fetch replaces a local file only while it is
+// still that file, and otherwise leaves it and names it.
+using LocalFileStamps = std::map<std::string, CFileStamp>;
+LocalFileStamps StampLocalFiles(const std::vector<CFileItem>& items);
+// The stamps of a fetch decided before its worker started, for the runs on
+// this thread while the object lives (every basket of the run); each run
+// keeps them up to date with the files it writes. A run without them takes
+// the files as they are when it starts.
+class CFetchDecided {
+public:
+    explicit CFetchDecided(LocalFileStamps stamps);
+    ~CFetchDecided();
+    CFetchDecided(const CFetchDecided&) = delete;
+    CFetchDecided& operator=(const CFetchDecided&) = delete;
+
+private:
+    LocalFileStamps m_stamps;
+    LocalFileStamps* m_previous;
+};
 
 // Gather the items into the transfer list and run TransferFiles.
 bool TransferToRemote(CProgramData& data, int project, int session, int basket,

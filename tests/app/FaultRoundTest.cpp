@@ -769,14 +769,16 @@ TEST_F(FaultRoundTest, AFileNobodyMayTouchIsNamedInAPutAGetADiffAndADropAndTheRe
     EXPECT_FALSE(fs::exists(ServerRoot() + "/notes.txt"));
     ExpectFtpSettled();
 
-    // F4 does not replace a file its user may not touch.
+    // F4 does not replace a file its user may not touch: with no transfer
+    // on record it cannot be compared with the server's, so it is asked
+    // about (No) and named with why.
     WriteFile(ServerRoot() + "/notes.txt", "notes on the server\n");
     SelectRows({2});
     frame->ExecuteCommand(32557);
     Finish();
     Tick();
-    EXPECT_TRUE(Logged("-?- Unable to open local file for writing. " + locked +
-                       " is read-only; it is not replaced."))
+    EXPECT_TRUE(Logged("   1. notes.txt (the local file could not be compared with the server's: Unable to read local "
+                       "file. Permission denied (" + locked + "); no transfer of it is on record; not fetched)"))
         << Log();
     EXPECT_EQ(Status(2), "failed");
     EXPECT_EQ(Names(Local()), (std::vector<std::string>{"my file.txt", "notes.txt", "other.txt", "pic.bin"}));

@@ -753,6 +753,166 @@ TEST_F(FtpWindowTest, AFileChangedOnBothSidesIsOverwrittenOnlyWhenTheUserSaysSo)
     keys.Connect(nullptr, false);
 }
 
+// The first fetch over local copies of files no transfer is on record for,
+// over two baskets. notes.txt, in both and other than the server's, is
+// asked about once (No keeps it, named once); a file added from the
+// server's listing (no local time) is compared, not called changed here;
+// copies that hold the server's bytes are not received again. Stopped
+// (the Pause key) while a file comes down, the run names notes.txt, which
+// the user kept before the stop, with its own reason.
+TEST_F(FtpWindowTest, GetAllAsksOnceOverBasketsAndAStopKeepsTheReasonOfAFileKeptBeforeIt) {
+    MakeFtpArea();
+    for (const char* n : {"my file.txt", "pic.bin", "other.txt"})
+        WriteFile(ServerRoot() + "/" + n, ReadFile(Local() + n));
+    WriteFile(ServerRoot() + "/notes.txt", "notes, as the server has them\n");
+    WriteFile(ServerRoot() + "/listed.txt", "listed\n");
+    WriteFile(Local() + "listed.txt", "listed\n");
+    struct stat picBefore {};
+    ASSERT_EQ(::stat((Local() + "pic.bin").c_str(), &picBefore), 0);
+    CMainFrame& w = Open();
+    CFileItem notes = Item("notes.txt", Local());
+    notes.RefreshLocalTime();
+    w.Data().InsertFileItems(0, 0, 1, 1, notes);
+    CFileItem listed = Item("listed.txt", Local());
+    listed.FileType = "remote";  // as the remote browser adds it
+    w.Data().InsertFileItems(0, 0, 1, 2, listed);
+    w.Presenter().ShowSession(0, 0, 0);
+    QToolBar* bar = w.ToolBar(141);
+    bar->show();
+    w.BasketList()->topLevelItem(0)->setSelected(true);
+    w.BasketList()->topLevelItem(1)->setSelected(true);
+    prompter.entries.clear();
+    prompter.answers = {Answer::No};
+    QTest::mouseClick(bar->widgetForAction(w.Action(32558)), Qt::LeftButton);  // "To Local "
+    Finish();
+    Tick();
+    ASSERT_EQ(prompter.Questions().size(), 1u) << Log();
+    const std::string question = prompter.Questions()[0];
+    const std::string named = Local() + "notes.txt  (127.0.0.1:/notes.txt)";
+    EXPECT_NE(question.find("no transfer of them is on record:\r\n   " + named + "\r\n\r\n"), std::string::npos)
+        << question;
+    EXPECT_EQ(ReadFile(Local() + "notes.txt"), "notes\n");
+    EXPECT_EQ(Count("notes.txt (the local file differs from the server's and no transfer of it is on record; not "
+                    "fetched)"),
+              1)
+        << Log();
+    EXPECT_EQ(Count("the run ended before its turn"), 0) << Log();
+    for (const auto& [b, r] : {std::pair{0, 0}, {0, 1}, {1, 0}, {1, 2}})
+        EXPECT_EQ(w.Data().GetFileItem(0, 0, b, r).IsFTPed, "Yes") << w.Data().GetFileItem(0, 0, b, r).FileName;
+    struct stat picAfter {};
+    ASSERT_EQ(::stat((Local() + "pic.bin").c_str(), &picAfter), 0);
+    EXPECT_EQ(picAfter.st_ino, picBefore.st_ino) << "received again";
+
+    // A big file (with a fetch on record) before notes.txt: the question
+    // comes first, then the Pause key stops the big file's fetch.
+    {
+        std::ofstream f(ServerRoot() + "/big.bin", std::ios::binary);
+    }
+    std::filesystem::resize_file(ServerRoot() + "/big.bin", 2ll << 30);
+    CFileItem big = Item("big.bin", Local(), true);
+    big.IsFTPed = "Yes";
+    w.Data().InsertFileItems(0, 0, 0, 0, big);
+    w.Presenter().ShowSession(0, 0, 0);
+    ASSERT_EQ(RowText(0), "~big.bin");  // not here yet
+    CAcceleratorManager keys;
+    keys.Connect(&w, false);
+    InstallAccelerators(keys);
+    SelectRows({0, 3});
+    w.MessageWindow().SetText("");
+    prompter.entries.clear();
+    prompter.answers = {Answer::No};
+    w.FileList()->setFocus();
+    QTest::keyClick(w.FileList(), Qt::Key_F4);
+    const auto partOfBig = [&] {
+        for (const auto& e : std::filesystem::directory_iterator(Local())) {
+            const std::string n = e.path().filename().string();
+            std::error_code ec;
+            if (n.rfind("big.bin.", 0) == 0 && std::filesystem::file_size(e.path(), ec) > 0 && !ec) return true;
+        }
+        return false;
+    };
+    ASSERT_TRUE(qvltest::WaitFor(partOfBig, 20000)) << Log();
+    w.FileList()->setFocus();
+    QTest::keyClick(w.FileList(), Qt::Key_Pause);
+    Finish();
+    keys.Connect(nullptr, false);
+    EXPECT_EQ(prompter.Questions().size(), 1u) << Log();
+    EXPECT_EQ(Count("   1. big.bin (stopped)"), 1) << Log();
+    EXPECT_FALSE(std::filesystem::exists(Local() + "big.bin"));
+    const std::vector<std::string> lines = LinesOf(Log());
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        "   2. notes.txt (the local file differs from the server's and no transfer of it is on record; "
+                        "not fetched)"),
+              lines.end())
+        << Log();
+    EXPECT_EQ(Count("the run ended before its turn"), 0) << Log();
+    EXPECT_EQ(ReadFile(Local() + "notes.txt"), "notes\n");
+}
+
+// notes.txt was fetched before and is edited here; F4 asks before it
+// replaces it, and while the question is open the user saves the file once
+// more. Yes lets the fetch replace the file the question named, not the
+// one saved since: it stays, named in the closing list. Asked again over
+// both baskets that hold it, Yes fetches it once for each.
+TEST_F(FtpWindowTest, AFileSavedWhileItsFetchIsAskedAboutIsLeftAndNamed) {
+    CMainFrame& w = OpenWithItemsSent();
+    const std::string notes = Local() + "notes.txt";
+    Touch(notes, "notes\nedited here\n", std::time(nullptr) - 5);
+    WriteFile(ServerRoot() + "/notes.txt", "notes\nfrom the server\n");
+    class SavingPrompter : public RecordingPrompter {
+    public:
+        std::function<void()> whileAsked;
+        Answer Ask(const std::string& text, MsgIcon icon, bool allowCancel) override {
+            if (whileAsked) whileAsked();
+            return RecordingPrompter::Ask(text, icon, allowCancel);
+        }
+    } saving;
+    ScopedPrompter asking(saving);
+    saving.whileAsked = [&] { WriteFile(notes, "notes\nsaved while asked\n"); };
+    saving.answers = {Answer::Yes};
+    CAcceleratorManager keys;
+    keys.Connect(&w, false);
+    InstallAccelerators(keys);
+    SelectRows({2});
+    w.MessageWindow().SetText("");
+    w.FileList()->setFocus();
+    QTest::keyClick(w.FileList(), Qt::Key_F4);
+    Finish();
+    Tick();
+    keys.Connect(nullptr, false);
+    ASSERT_EQ(saving.Questions().size(), 1u) << Log();
+    EXPECT_NE(saving.Questions()[0].find("changed here since their last transfer"), std::string::npos)
+        << saving.Questions()[0];
+    EXPECT_EQ(ReadFile(notes), "notes\nsaved while asked\n");
+    EXPECT_EQ(Count("   1. notes.txt (changed here during the run; not fetched)"), 1) << Log();
+
+    // Both baskets hold it now; the question's Yes covers both.
+    w.Data().InsertFileItems(0, 0, 1, 1, w.Data().GetFileItem(0, 0, 0, 2));
+    saving.whileAsked = nullptr;
+    saving.entries.clear();
+    saving.answers = {Answer::Yes};
+    w.MessageWindow().SetText("");
+    QToolBar* bar = w.ToolBar(141);
+    bar->show();
+    w.BasketList()->clearSelection();
+    w.BasketList()->topLevelItem(0)->setSelected(true);
+    w.BasketList()->topLevelItem(1)->setSelected(true);
+    QTest::mouseClick(bar->widgetForAction(w.Action(32558)), Qt::LeftButton);  // "To Local "
+    Finish();
+    Tick();
+    EXPECT_EQ(saving.Questions().size(), 1u) << Log();
+    EXPECT_EQ(ReadFile(notes), "notes\nfrom the server\n");
+    // Only other.txt, which the server does not have, is left.
+    const std::vector<std::string> lines = LinesOf(Log());
+    ASSERT_GE(lines.size(), 3u) << Log();
+    EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()),
+              (std::vector<std::string>{"Failed to transfer the following:",
+                                        "   1. other.txt (the local file could not be compared with the server's: No "
+                                        "such file or directory.; no transfer of it is on record; not fetched)",
+                                        "--- FTP over ---"}))
+        << Log();
+}
+
 // notes.txt changes on the server after its send, where no status check
 // sees it, and then here: F5 asks before it overwrites the server's copy,
 // and asks again after the program was closed and started again (the mark

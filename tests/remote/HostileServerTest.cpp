@@ -389,6 +389,47 @@ TEST_F(HostileTransfer, AnUnaskedReplyIsSetAsideAndAnotherCommandsReplyIsNeverTa
     EXPECT_EQ(server.Connections(), 2);
 }
 
+// Local files no transfer is on record for, whose compare with the
+// server's copy fails: the server refuses the RETR once (425), or drops the
+// connection at it (and again after the reconnect). Neither is taken for
+// "the same": both are asked about with why (No by default) and kept; the
+// closing list names them with why. Asked again, Yes fetches them.
+TEST_F(HostileTransfer, ALocalFileThatCouldNotBeComparedIsKeptUnlessTheUserSaysSo) {
+    WriteFile(local / "refused.txt", "my own work\n");
+    WriteFile(local / "dropped.txt", "more of my own work\n");
+    AddItem(MakeItem("refused.txt", "127.0.0.1", "ann", "/r/", local.dir()));
+    AddItem(MakeItem("dropped.txt", "127.0.0.1", "ann", "/r/", local.dir()));
+    server.SetRetrReplies({"425 Can't open data connection.\r\n", "", ""});
+    RecordingPrompter prompter;  // answers No
+    ScopedPrompter asking(prompter);
+    RunTransfer(false, {0, 1});
+    ASSERT_EQ(prompter.Questions().size(), 1u) << trace.All();
+    const std::string question = prompter.Questions()[0];
+    EXPECT_NE(question.find("could not be compared with the server's copies"), std::string::npos) << question;
+    EXPECT_NE(question.find("   " + local.dir() + "refused.txt  (127.0.0.1:/r/refused.txt): Can't open data "
+                            "connection.\r\n"),
+              std::string::npos)
+        << question;
+    EXPECT_NE(question.find("   " + local.dir() + "dropped.txt  (127.0.0.1:/r/dropped.txt): "), std::string::npos)
+        << question;
+    EXPECT_EQ(ReadFile(local / "refused.txt"), "my own work\n");
+    EXPECT_EQ(ReadFile(local / "dropped.txt"), "more of my own work\n");
+    EXPECT_TRUE(trace.Has("   1. refused.txt (the local file could not be compared with the server's: Can't "
+                          "open data connection.; no transfer of it is on record; not fetched)"))
+        << trace.All();
+    EXPECT_EQ(TransferResults()[0].IsFTPed, "No");
+    EXPECT_EQ(TransferResults()[1].IsFTPed, "No");
+
+    server.SetRetrReplies({"425 Can't open data connection.\r\n"});
+    prompter.entries.clear();
+    prompter.answers = {Answer::Yes};
+    ClearFtpResultLists();
+    RunTransfer(false, {0});
+    EXPECT_EQ(prompter.Questions().size(), 1u) << trace.All();
+    EXPECT_EQ(ReadFile(local / "refused.txt"), "fetched\n");
+    EXPECT_EQ(TransferResults()[0].IsFTPed, "Yes");
+}
+
 TEST(RemoteStatusMatch, ALongerNameThatEndsWithTheItemsNameIsAnotherFile) {
     CFileItem item = MakeItem("a.c", "h", "u", "/src/", "/tmp/");
     const std::string other = "-rw-r--r-- 1 u g 9 Mar 03 2020 my a.c\r\n";

@@ -1072,15 +1072,21 @@ TEST_P(RealServers, ASendAsksBeforeOverwritingAServerChangeNoCheckHasSeen) {
 }
 
 // Local files no transfer is on record for (added, never sent or fetched,
-// or their send refused) that differ from the server's copies: a fetch
-// asks before it replaces them, naming them, and No keeps them; a run
-// nobody attends leaves them and says so. A file the fetch would write byte
-// for byte is fetched without a word, also a text the server keeps with
-// CR LF. Once a fetch is on record, a later one goes as before.
+// or their send refused, or added from the server's folder listing with no
+// local time) that differ from the server's copies: a fetch asks before it
+// replaces them, naming them, and No keeps them; a run nobody attends leaves
+// them and says so. A file the fetch would write byte for byte is not
+// received again (the same file stays, its times recorded as a fetch
+// records them), also a text the server keeps with CR LF. A local file
+// saved after the question and before its own fetch is left and named.
+// Once a fetch is on record, a later one goes as before. A compare stops at
+// the first byte that differs.
 TEST_P(RealServers, AFetchAsksBeforeReplacingLocalFilesNoTransferIsOnRecordFor) {
     const std::string png("\x89PNG\r\n\x1a\n\x00\x00\x00\rIHDR\n\r\n\x00\xff", 21);
     std::string edited = png;
     edited[18] = 'x';  // the same size, other bytes
+    std::string copy(10240, '\0');
+    for (size_t i = 0; i < copy.size(); ++i) copy[i] = static_cast<char>((i * 7919) >> 3);
     WriteFile(local / "home.html", "<p>my new page</p>\n");
     WriteFile(serverDir + "home.html", "<p>the server's page</p>\n");
     WriteFile(local / "logo.png", edited);
@@ -1091,30 +1097,55 @@ TEST_P(RealServers, AFetchAsksBeforeReplacingLocalFilesNoTransferIsOnRecordFor) 
     // vsftpd sends a text as it keeps it, so its CR LF come down as LF;
     // pure-ftpd and pyftpdlib add a CR to every LF.
     WriteFile(serverDir + "same.txt", GetParam() == "vsftpd" ? "a\r\nb\r\n" : "a\nb\n");
-    Add({"home.html", "logo.png", "big.png", "same.txt"});
+    WriteFile(local / "copy.dat", copy);
+    WriteFile(serverDir + "copy.dat", copy);
+    WriteFile(local / "browsed.txt", "my notes\n");
+    WriteFile(serverDir + "browsed.txt", "the server's notes\n");
+    Add({"home.html", "logo.png", "big.png", "same.txt", "copy.dat", "browsed.txt"});
     ASSERT_TRUE(Items()[1].IsBinaryFile);
     ASSERT_TRUE(Items()[2].IsBinaryFile);
+    ASSERT_TRUE(Items()[4].IsBinaryFile);
     Items()[0].IsFTPed = "failed";  // its send was refused
+    // As the remote browser adds a file of the server's folder: no local time.
+    Items()[5].FileType = "remote";
+    Items()[5].LocalModTime = DefaultItemTime();
+    Items()[5].LocalSeen = CFileItem::LocalFileSeen();
+    ASSERT_EQ(Items()[5].GetLocalStatus(), "LocalModified");
+    struct stat sameBefore {}, copyBefore {};
+    ASSERT_EQ(::stat((local / "same.txt").c_str(), &sameBefore), 0);
+    ASSERT_EQ(::stat((local / "copy.dat").c_str(), &copyBefore), 0);
 
     RecordingPrompter prompter;  // answers No
     ScopedPrompter asking(prompter);
-    Run(false, {0, 1, 2, 3});
+    Run(false, {0, 1, 2, 3, 4, 5});
     ASSERT_EQ(prompter.Questions().size(), 1u) << trace.All();
     const std::string question = prompter.Questions()[0];
-    for (const char* n : {"home.html", "logo.png", "big.png"})
+    for (const char* n : {"home.html", "logo.png", "big.png", "browsed.txt"})
         EXPECT_NE(question.find("   " + local.dir() + n + "  (127.0.0.1:" + remoteDir + n + ")\r\n"),
                   std::string::npos)
             << question;
     EXPECT_EQ(question.find("same.txt"), std::string::npos) << question;
+    EXPECT_EQ(question.find("copy.dat"), std::string::npos) << question;
     EXPECT_NE(question.find("Fetch them anyway?"), std::string::npos) << question;
     EXPECT_EQ(prompter.entries[0].kind, "ask");
     EXPECT_EQ(ReadFile(local / "home.html"), "<p>my new page</p>\n");
     EXPECT_EQ(ReadFile(local / "logo.png"), edited);
     EXPECT_EQ(ReadFile(local / "big.png"), png + "more");
     EXPECT_EQ(ReadFile(local / "same.txt"), "a\nb\n");
+    EXPECT_EQ(ReadFile(local / "browsed.txt"), "my notes\n");
     EXPECT_EQ(Items()[0].IsFTPed, "failed");
     EXPECT_EQ(Items()[1].IsFTPed, "No");
-    EXPECT_EQ(Items()[3].IsFTPed, "Yes");
+    EXPECT_EQ(Items()[5].IsFTPed, "No");
+    for (const auto& [i, before] : {std::pair<size_t, struct stat>{3, sameBefore}, {4, copyBefore}}) {
+        const std::string path = local / Items()[i].FileName;
+        struct stat now {};
+        ASSERT_EQ(::stat(path.c_str(), &now), 0);
+        EXPECT_EQ(now.st_ino, before.st_ino) << path << " was received again";
+        EXPECT_EQ(now.st_mtim.tv_nsec, before.st_mtim.tv_nsec) << path;
+        EXPECT_EQ(Items()[i].IsFTPed, "Yes") << path;
+        EXPECT_EQ(Items()[i].GetLocalStatus(), "") << path;
+        EXPECT_TRUE(IsRealRemoteTime(Items()[i].RemoteModTime)) << path;
+    }
     EXPECT_TRUE(trace.Has("   1. home.html (the local file differs from the server's and no transfer of it is on "
                           "record; not fetched)"))
         << trace.All();
@@ -1134,14 +1165,26 @@ TEST_P(RealServers, AFetchAsksBeforeReplacingLocalFilesNoTransferIsOnRecordFor) 
         << trace.All();
     EXPECT_EQ(ReadFile(local / "home.html"), "<p>my new page</p>\n");
 
+    // Yes; big.png is saved here while home.html comes down: it stays.
+    bool saved = false;
+    trace.onLine = [&](const std::string& line) {
+        if (!saved && line.rfind("<-", 0) == 0 && line.find(" home.html") != std::string::npos) {
+            WriteFile(local / "big.png", "saved during the run");
+            saved = true;
+        }
+    };
     prompter.entries.clear();
     prompter.answers = {Answer::Yes};
     Run(false, {0, 1, 2});
+    trace.onLine = nullptr;
     EXPECT_EQ(prompter.Questions().size(), 1u);
+    ASSERT_TRUE(saved) << trace.All();
     EXPECT_EQ(ReadFile(local / "home.html"), "<p>the server's page</p>\n");
     EXPECT_EQ(ReadFile(local / "logo.png"), png);
-    EXPECT_EQ(ReadFile(local / "big.png"), png);
-    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(Items()[i].IsFTPed, "Yes") << i;
+    EXPECT_EQ(ReadFile(local / "big.png"), "saved during the run");
+    for (size_t i = 0; i < 2; ++i) EXPECT_EQ(Items()[i].IsFTPed, "Yes") << i;
+    EXPECT_NE(Items()[2].IsFTPed, "Yes");
+    EXPECT_TRUE(trace.Has("   1. big.png (changed here during the run; not fetched)")) << trace.All();
 
     // On record now: the server's next edit comes down unasked.
     WriteFile(serverDir + "home.html", "<p>the server's page, edited</p>\n");
@@ -1149,6 +1192,26 @@ TEST_P(RealServers, AFetchAsksBeforeReplacingLocalFilesNoTransferIsOnRecordFor) 
     Run(false, {0});
     EXPECT_TRUE(prompter.Questions().empty()) << prompter.Questions()[0];
     EXPECT_EQ(ReadFile(local / "home.html"), "<p>the server's page, edited</p>\n");
+
+    // A big file that differs from its first byte on: the compare does not
+    // wait for the rest of it (16 s at the server's rate where it has one),
+    // and the connection it cut short serves the next fetch.
+    const std::string huge(4 << 20, 'h');
+    WriteFile(local / "huge.dat", huge);
+    WriteFile(serverDir + "huge.dat", "H" + huge.substr(1));
+    Add({"huge.dat"});
+    const bool limited = GetParam() != "pyftpdlib";
+    if (limited) Throttle(256 * 1024);
+    WriteFile(serverDir + "home.html", "<p>the server's page, edited again</p>\n");
+    prompter.entries.clear();
+    const auto start = std::chrono::steady_clock::now();
+    Run(false, {static_cast<int>(Items().size()) - 1, 0});
+    const auto took = std::chrono::steady_clock::now() - start;
+    ASSERT_EQ(prompter.Questions().size(), 1u) << trace.All();
+    EXPECT_NE(prompter.Questions()[0].find("huge.dat"), std::string::npos) << prompter.Questions()[0];
+    if (limited) EXPECT_LT(took, std::chrono::seconds(4)) << trace.All();
+    EXPECT_EQ(ReadFile(local / "huge.dat"), huge);
+    EXPECT_EQ(ReadFile(local / "home.html"), "<p>the server's page, edited again</p>\n") << trace.All();
 }
 
 // A connection opened and left idle, as Account Properties > Connect leaves

@@ -499,6 +499,14 @@ public:
         std::lock_guard<std::mutex> g(m_mutex);
         replies[word] = reply;
     }
+    // The first RETR commands from now on, over all connections, are
+    // answered in turn with these replies instead of a transfer; "" drops
+    // the control connection there.
+    void SetRetrReplies(std::vector<std::string> first) {
+        std::lock_guard<std::mutex> g(m_mutex);
+        m_retrReplies = std::move(first);
+        m_retrSeen = 0;
+    }
     // Changes a delay while the server runs.
     void SetDelay(const std::string& word, int ms) {
         std::lock_guard<std::mutex> g(m_mutex);
@@ -665,6 +673,21 @@ private:
                 Send(c, reply);
                 continue;
             }
+            if (word == "RETR") {
+                bool instead = false;
+                {
+                    std::lock_guard<std::mutex> g(m_mutex);
+                    if (m_retrSeen < m_retrReplies.size()) {
+                        instead = true;
+                        reply = m_retrReplies[m_retrSeen++];
+                    }
+                }
+                if (instead && reply.empty()) break;
+                if (instead) {
+                    Send(c, reply);
+                    continue;
+                }
+            }
             if (word == "USER") Send(c, "331 Password required\r\n");
             else if (word == "PASS") Send(c, "230 Logged in\r\n");
             else if (word == "SYST") Send(c, systReply);
@@ -745,6 +768,8 @@ private:
     std::map<std::string, int> m_counts;
     std::map<std::string, std::string> m_firstOnce;
     int m_connections = 0;
+    std::vector<std::string> m_retrReplies;
+    size_t m_retrSeen = 0;
 };
 
 // A scripted rexec service in a thread: one connection per answer, in order.
