@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "model/Globals.h"
+#include "model/ListingLine.h"
 #include "model/ProgramData.h"
 #include "model/Trace.h"
 #include "remote/FtpConnections.h"
@@ -267,7 +268,7 @@ void TakeSecondWithinMinute(StatusCheckRun& run, CFileItem& item, const CFileIte
                             std::string& host, std::string& user) {
     const std::time_t was = recorded.RemoteModTime;
     if (!IsRealRemoteTime(item.RemoteModTime) || !IsRealRemoteTime(was)) return;
-    if (item.GetHostKind() == "UNIX" && (own.empty() || own[0] != '-')) return;
+    if (item.GetHostKind() == "UNIX" && !IsPlainFileLine(own.substr(0, own.find_first_of("\r\n")))) return;
     if (was - SecondOfTime(was) != item.RemoteModTime - SecondOfTime(item.RemoteModTime)) return;
     const int second = AskRemoteSecond(run.data, host, user, item);
     if (second < 0)

@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 
+#include "model/ListingLine.h"
 #include "model/ProgramData.h"
 #include "model/Trace.h"
 #include "platform/Prompter.h"
@@ -183,11 +184,12 @@ Listed LookAtLines(const CFileItem& recorded, const std::string& lines, CFileIte
         return Listed::Changed;
     if (!SameRemoteTime(recorded, listed)) return Listed::Changed;
     // The same minute: the exact second tells, on a host that gives it, of
-    // a plain file (MDTM of a link tells the time of the file it points to,
-    // its line the link's own). After a last transfer at second 59 a later
-    // change shows in the minute.
+    // a plain file in any listing form (MDTM of a link tells the time of the
+    // file it points to, its line the link's own). After a last transfer at
+    // second 59 a later change shows in the minute.
     if (TimeUnitOf(recorded) == kSecond && TimeUnitOf(listed) == kMinute && listed.GetHostKind() == "UNIX" &&
-        lines[0] == '-' && SecondOfTime(recorded.RemoteModTime) != 59)
+        IsPlainFileLine(lines.substr(0, lines.find_first_of("\r\n"))) &&
+        SecondOfTime(recorded.RemoteModTime) != 59)
         return Listed::SameMinute;
     return Listed::Same;
 }

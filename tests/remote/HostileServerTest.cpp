@@ -8,7 +8,9 @@
 #include <sys/sysmacros.h>
 
 #include "RemoteFixture.h"
+#include "platform/Prompter.h"
 #include "remote/FtpClient.h"
+#include "remote/FtpWorker.h"
 #include "remote/RemoteStatus.h"
 #include "remote/TransferEngine.h"
 
@@ -348,6 +350,57 @@ TEST_F(HostileTransfer, ABasketWhoseFirstItemCannotBeWrittenStillFetchesTheRest)
     EXPECT_EQ(ReadFile(local / "third.txt"), "fetched\n");
     EXPECT_TRUE(fs::is_directory(local / "first.txt"));
     EXPECT_EQ(server.Connections(), 1);  // no reconnect was needed
+}
+
+// A server that lists in another form than "ls -l" (a Windows server's DOS
+// form, a bare ISO date) shows the minute only: a change within the minute
+// of the last transfer is told by MDTM there as well, also after a restart
+// (when the record keeps no size), before a send overwrites it and in the
+// status check. The same second is no change.
+TEST_F(HostileTransfer, EveryListingFormLetsMdtmTellAChangeWithinTheMinute) {
+    server.systReply = "215 Windows_NT\r\n";
+    server.replies["SIZE"] = "213 7\r\n";
+    const std::time_t sent = MakeLocalTime(2026, 12, 8, 23, 42, 10);
+    WriteFile(local / "d1.txt", "mine 2\n");
+    AddItem(MakeItem("d1.txt", "127.0.0.1", "ann", "/r/", local.dir()));
+    RecordingPrompter prompter;  // answers No
+    ScopedPrompter asking(prompter);
+    for (const std::string& form : {std::string("12-08-26  11:42PM                    7 "),
+                                    std::string("12-08-2026  11:42PM                  7 "),
+                                    std::string("2026-12-08T23:42 "),
+                                    std::string("-rw-r--r-- 1 ann ann 7 2026-12-08 23:42 ")}) {
+        server.listing = form + "d1.txt\r\n";
+        for (const bool restarted : {false, true}) {
+            for (const char* mdtm : {"213 20261208234240\r\n", "213 20261208234210\r\n"}) {
+                const bool changed = std::string(mdtm).find("40\r") != std::string::npos;
+                const std::string what = form + (restarted ? " after a restart, " : ", ") + mdtm;
+                server.SetReply("MDTM", mdtm);
+                // As the last send left it, or as the stored file gives it back.
+                CFileItem& item = Items()[0];
+                item.IsFTPed = "Yes";
+                item.IsRemoteModified = "No";
+                item.RemoteModTime = sent;
+                item.RemoteSecondKnown = !restarted;
+                item.RemoteSize = restarted ? -1 : 7;
+                item.RemoteTimeUnit = restarted ? 0 : 1;
+                const CFileItem recorded = item;
+                prompter.entries.clear();
+                const size_t stored = server.StoredNames().size();
+                RunTransfer(true, {0});
+                EXPECT_EQ(prompter.Questions().size(), changed ? 1u : 0u) << what << trace.All();
+                EXPECT_EQ(server.StoredNames().size(), stored + (changed ? 0 : 1)) << what;
+
+                Items()[0] = recorded;
+                const std::string line = PadRight("1/1: Checking: d1.txt", 24) + (changed ? "-dirty-" : " Ok");
+                const int before = trace.Count(line);
+                ASSERT_TRUE(StartRemoteStatusCheck(data, 0, 0, 0));
+                ASSERT_TRUE(JoinFtpWorker(20000));
+                ASSERT_TRUE(ApplyFtpResults(data));
+                EXPECT_EQ(Items()[0].IsRemoteModified, changed ? "Yes" : "No") << what << trace.All();
+                EXPECT_EQ(trace.Count(line), before + 1) << what << trace.All();
+            }
+        }
+    }
 }
 
 TEST(RemoteStatusMatch, ALongerNameThatEndsWithTheItemsNameIsAnotherFile) {
