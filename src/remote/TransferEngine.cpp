@@ -33,6 +33,7 @@
 #include "platform/Spawn.h"
 #include "remote/FtpConnections.h"
 #include "remote/FtpWorker.h"
+#include "remote/ListingIndex.h"
 #include "remote/LocalWorkGuard.h"
 #include "remote/RemoteStatus.h"
 #include "remote/SendTargets.h"
@@ -114,13 +115,30 @@ int RemoteFileExistsExactly(CFtpClient& c, const std::string& path) {
 // A sent file its folder's listing leaves out (a dot file, a name the
 // one-name listing reads as a pattern): shown where the server has it under
 // its own name; true, with what the commands that name it exactly tell of
-// it in exact, where they tell its time.
-bool ReadUnshownSentFile(CFtpClient& c, const CFileItem& item, bool& shown, CFileItem& exact) {
+// it in exact, where they tell its time. That time is put on the clock of
+// the folder's listing, as every check that looks at the file later puts
+// it, so that the record is compared with a time of its own kind (a server
+// may list its local time while MDTM gives UTC). clocks: each folder's
+// listing clock, found once a run (by host, user and folder).
+bool ReadUnshownSentFile(CFtpClient& c, const CFileItem& item, bool& shown, CFileItem& exact,
+                         std::map<std::string, std::time_t>& clocks) {
     shown = RemoteFileExistsExactly(c, item.RemoteDir + item.FileName) == 1;
     if (!shown) return false;
+    const std::string key = item.RemHost + '\n' + item.RemUser + '\n' + item.RemoteDir;
+    auto clock = clocks.find(key);
+    if (clock == clocks.end()) {
+        std::string listing;
+        try {
+            listing = c.ListFolderToText(item.RemoteDir);
+        } catch (const CFtpClient::FTPException& e) {
+            // A folder the user may not list shows no clock: MDTM's stands.
+            if (e.ConnectionLost()) throw;
+        }
+        clock = clocks.emplace(key, ListingClockOffset(c, CListingIndex(std::move(listing)), item)).first;
+    }
     exact = item;
     int timeCode = 0, sizeCode = 0;
-    return ReadExactRemoteState(c, exact, 0, timeCode, sizeCode);
+    return ReadExactRemoteState(c, exact, clock->second, timeCode, sizeCode);
 }
 
 // The item records the exact state read for a file no listing shows, so
@@ -552,6 +570,7 @@ private:
 
     CProgramData& m_data;
     const bool m_bToRemote;
+    std::map<std::string, std::time_t> m_listingClocks;  // see ReadUnshownSentFile
     std::vector<CFileItem> m_items;
     std::vector<bool> m_refused;  // items that write one file from different sources
     size_t m_nNameWidth = 0;      // the longest name's columns, for the progress lines
@@ -1046,7 +1065,7 @@ void CTransferRun::RecordResult(Step& s) {
         RunWithReconnect(m_data, s.host, s.user, true, [&](CFtpClient& c) {
             listing = ListItemLines(c, item);
             if (ItemListingLines(item, listing).empty() && m_bToRemote && item.GetHostKind() == "UNIX")
-                exactKnown = ReadUnshownSentFile(c, item, shown, exact);
+                exactKnown = ReadUnshownSentFile(c, item, shown, exact, m_listingClocks);
         });
         const std::string lines = ItemListingLines(item, listing);
         std::string status;
@@ -1143,7 +1162,7 @@ void CTransferRun::UpdateWaitingItem(ListingAccount& on, const ListingByName& by
                 lines = ItemListingLines(item, c.ListToText(item.RemoteDir + item.FileName));
                 if (lines.empty()) lines = ListItemLinesByPattern(c, item);
                 if (lines.empty() && m_bToRemote && item.GetHostKind() == "UNIX")
-                    exactKnown = ReadUnshownSentFile(c, item, shown, exact);
+                    exactKnown = ReadUnshownSentFile(c, item, shown, exact, m_listingClocks);
             });
         } catch (const CFtpClient::FTPException& e) {
             LogFtpFailure(e, "", true);
