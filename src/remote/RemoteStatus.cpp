@@ -261,20 +261,31 @@ std::string ListOwnLines(StatusCheckRun& run, const CFileItem& item, std::string
 // The listing tells the minute only: within the recorded minute the exact
 // second decides, also where the recorded second is 0 (read back from the
 // stored file, which does not keep whether it was known). Without the
-// second nothing tells the times apart.
+// second nothing tells the times apart: false, and the remote time is not
+// known.
 // Only a plain file's line is read that way: MDTM of a link tells the time of
 // the file it points to, its line the link's own.
-void TakeSecondWithinMinute(StatusCheckRun& run, CFileItem& item, const CFileItem& recorded, const std::string& own,
+bool TakeSecondWithinMinute(StatusCheckRun& run, CFileItem& item, const CFileItem& recorded, const std::string& own,
                             std::string& host, std::string& user) {
     const std::time_t was = recorded.RemoteModTime;
-    if (!IsRealRemoteTime(item.RemoteModTime) || !IsRealRemoteTime(was)) return;
-    if (item.GetHostKind() == "UNIX" && !IsPlainFileLine(own.substr(0, own.find_first_of("\r\n")))) return;
-    if (was - SecondOfTime(was) != item.RemoteModTime - SecondOfTime(item.RemoteModTime)) return;
+    if (!IsRealRemoteTime(item.RemoteModTime) || !IsRealRemoteTime(was)) return true;
+    if (item.GetHostKind() == "UNIX" && !IsPlainFileLine(own.substr(0, own.find_first_of("\r\n")))) return true;
+    if (was - SecondOfTime(was) != item.RemoteModTime - SecondOfTime(item.RemoteModTime)) return true;
     const int second = AskRemoteSecond(run.data, host, user, item);
-    if (second < 0)
+    if (second < 0) {
+        // A change within the minute cannot be ruled out.
+        if (item.GetHostKind() == "UNIX") {
+            WriteTraceString("-?- " + ShortHostName(host) + " does not tell the second of " + item.RemoteDir +
+                             item.FileName + " (MDTM): a change within the minute of its last transfer cannot be "
+                             "ruled out.");
+            ForgetRemoteTime(item);
+            return false;
+        }
         item.RemoteModTime = was;
-    else
+    } else {
         KeepRemoteSecond(item, second);
+    }
+    return true;
 }
 
 // The word says what the result marks in the basket (see
@@ -319,7 +330,7 @@ std::optional<std::string> CheckOneItem(StatusCheckRun& run, CFileItem& item) {
         item.UpdateRemoteStatus(own, status);
         item.RemoteSecondKnown = false;  // a listing's time, until MDTM gives the second
         item.RemoteTimeUnit = ListedTimeUnit(item, own);
-        TakeSecondWithinMinute(run, item, recorded, own, host, user);
+        if (!TakeSecondWithinMinute(run, item, recorded, own, host, user)) return std::string("-not sure-");
         return StatusWord(recorded, item);
     } catch (const CFtpClient::FTPException& e) {
         ForgetRemoteTime(item);

@@ -321,8 +321,9 @@ void CServerChangeGuard::CheckAccount(const std::string& host, const std::string
 // name its listing leaves out (a dot file, a listing cut short) is listed by
 // itself, and where that shows nothing either (or the server refuses to list
 // the folder), MDTM and SIZE tell. The seconds the listing's minute leaves
-// open are asked together. Where the server cannot be asked at all, nothing
-// shows: the send finds out for itself.
+// open are asked together. A folder whose look fails on the way (the
+// connection lost and not made again) tells nothing of its targets: they
+// count as changed, and the Message Window says why.
 std::vector<size_t> CServerChangeGuard::FindChanged(const std::vector<size_t>& indices, std::string host,
                                                     std::string user) {
     // The items that never went take the last record of their remote file.
@@ -342,8 +343,12 @@ std::vector<size_t> CServerChangeGuard::FindChanged(const std::vector<size_t>& i
             RunWithReconnect(m_data, host, user, true, [&](CFtpClient& c) {
                 found = FindChangedInFolder(c, targets);
             });
-        } catch (const CFtpClient::FTPException&) {
+        } catch (const CFtpClient::FTPException& e) {
+            WriteTraceString("-?- The remote files in " + dir + " on " + ShortHostName(host) +
+                             " could not be looked at (" + e.what() +
+                             "): they are taken as changed on the server.");
             found.clear();
+            for (const auto& target : targets) found.push_back(target.first);
         }
         changed.insert(changed.end(), found.begin(), found.end());
     }
@@ -398,9 +403,18 @@ std::vector<size_t> CServerChangeGuard::FindChangedInFolder(
         } catch (const CFtpClient::FTPException& e) {
             if (e.ConnectionLost()) throw;
         }
-        for (size_t i = 0; i < seconds.size() && i < sameMinute.size(); ++i)
-            if (seconds[i] >= 0 && seconds[i] != SecondOfTime(sameMinute[i].second->RemoteModTime))
-                found.push_back(sameMinute[i].first);
+        // A second the server does not tell (MDTM refused or failed) clears
+        // nothing: the target counts as changed.
+        for (size_t i = 0; i < sameMinute.size(); ++i) {
+            const CFileItem& recorded = *sameMinute[i].second;
+            const int second = i < seconds.size() ? seconds[i] : -1;
+            if (second < 0)
+                WriteTraceString("-?- " + ShortHostName(recorded.RemHost) + " does not tell the second of " +
+                                 recorded.RemoteDir + recorded.FileName +
+                                 " (MDTM): a change within the minute of its last transfer cannot be ruled "
+                                 "out, so it is taken as changed on the server.");
+            if (second != SecondOfTime(recorded.RemoteModTime)) found.push_back(sameMinute[i].first);
+        }
     }
     if (!unshown.empty()) {
         const std::time_t offset = ListingClockOffset(c, listing, first);

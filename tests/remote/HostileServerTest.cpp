@@ -356,8 +356,10 @@ TEST_F(HostileTransfer, ABasketWhoseFirstItemCannotBeWrittenStillFetchesTheRest)
 // form, a bare ISO date) shows the minute only: a change within the minute
 // of the last transfer is told by MDTM there as well, also after a restart
 // (when the record keeps no size), before a send overwrites it and in the
-// status check. The same second is no change.
-TEST_F(HostileTransfer, EveryListingFormLetsMdtmTellAChangeWithinTheMinute) {
+// status check. The same second is no change; a second the server does not
+// tell, or a look that fails, keeps the server's copy (and the status not
+// sure) and says why.
+TEST_F(HostileTransfer, AChangeWithinTheMinuteIsToldInEveryListingFormAndALookThatFailsKeepsTheFile) {
     server.systReply = "215 Windows_NT\r\n";
     server.replies["SIZE"] = "213 7\r\n";
     const std::time_t sent = MakeLocalTime(2026, 12, 8, 23, 42, 10);
@@ -365,14 +367,22 @@ TEST_F(HostileTransfer, EveryListingFormLetsMdtmTellAChangeWithinTheMinute) {
     AddItem(MakeItem("d1.txt", "127.0.0.1", "ann", "/r/", local.dir()));
     RecordingPrompter prompter;  // answers No
     ScopedPrompter asking(prompter);
+    const struct {
+        const char* mdtm;
+        const char* status;  // the word of the status check's line
+    } answers[] = {{"213 20261208234240\r\n", "-dirty-"},
+                   {"213 20261208234210\r\n", " Ok"},
+                   {"502 Command not implemented.\r\n", "-not sure-"},
+                   {"550 Could not get file modification time.\r\n", "-not sure-"}};
+    const std::string unknown = "-?- 127.0.0.1 does not tell the second of /r/d1.txt (MDTM)";
     for (const std::string& form : {std::string("12-08-26  11:42PM                    7 "),
                                     std::string("12-08-2026  11:42PM                  7 "),
                                     std::string("2026-12-08T23:42 "),
                                     std::string("-rw-r--r-- 1 ann ann 7 2026-12-08 23:42 ")}) {
         server.listing = form + "d1.txt\r\n";
         for (const bool restarted : {false, true}) {
-            for (const char* mdtm : {"213 20261208234240\r\n", "213 20261208234210\r\n"}) {
-                const bool changed = std::string(mdtm).find("40\r") != std::string::npos;
+            for (const auto& [mdtm, status] : answers) {
+                const bool same = std::string(status) == " Ok", changed = std::string(status) == "-dirty-";
                 const std::string what = form + (restarted ? " after a restart, " : ", ") + mdtm;
                 server.SetReply("MDTM", mdtm);
                 // As the last send left it, or as the stored file gives it back.
@@ -386,21 +396,55 @@ TEST_F(HostileTransfer, EveryListingFormLetsMdtmTellAChangeWithinTheMinute) {
                 const CFileItem recorded = item;
                 prompter.entries.clear();
                 const size_t stored = server.StoredNames().size();
+                const auto said = [&] {
+                    size_t n = 0;
+                    for (const std::string& l : trace.Lines()) n += l.rfind(unknown, 0) == 0;
+                    return n;
+                };
+                const size_t saidBefore = said();
                 RunTransfer(true, {0});
-                EXPECT_EQ(prompter.Questions().size(), changed ? 1u : 0u) << what << trace.All();
-                EXPECT_EQ(server.StoredNames().size(), stored + (changed ? 0 : 1)) << what;
+                EXPECT_EQ(prompter.Questions().size(), same ? 0u : 1u) << what << trace.All();
+                EXPECT_EQ(server.StoredNames().size(), stored + (same ? 1 : 0)) << what;
+                EXPECT_EQ(said(), saidBefore + (same || changed ? 0 : 1)) << what << trace.All();
 
                 Items()[0] = recorded;
-                const std::string line = PadRight("1/1: Checking: d1.txt", 24) + (changed ? "-dirty-" : " Ok");
+                const std::string line = PadRight("1/1: Checking: d1.txt", 24) + status;
                 const int before = trace.Count(line);
                 ASSERT_TRUE(StartRemoteStatusCheck(data, 0, 0, 0));
                 ASSERT_TRUE(JoinFtpWorker(20000));
                 ASSERT_TRUE(ApplyFtpResults(data));
                 EXPECT_EQ(Items()[0].IsRemoteModified, changed ? "Yes" : "No") << what << trace.All();
                 EXPECT_EQ(trace.Count(line), before + 1) << what << trace.All();
+                EXPECT_EQ(said(), saidBefore + (same || changed ? 0 : 2)) << what << trace.All();
             }
         }
     }
+
+    // A look at the folder that loses its connection, and again on a new
+    // one, tells nothing: the server's copy stays, and the Message Window
+    // says why.
+    FakeFtpServer dropping;
+    dropping.listing = server.listing;
+    dropping.replies["MDTM"] = "213 20261208234210\r\n";
+    dropping.holdControlAt = "LIST /r/";
+    dropping.Start();
+    CloseAllConnections();
+    NetTimeoutValues().replyMs = 1000;
+    CFileItem& item = Items()[0];
+    item.IsFTPed = "Yes";
+    item.IsRemoteModified = "No";
+    item.RemoteModTime = sent;
+    prompter.entries.clear();
+    {
+        ScopedEnv to("QVL_FTP_PORT", std::to_string(dropping.port()).c_str());
+        RunTransfer(true, {0});
+        CloseAllConnections();
+    }
+    EXPECT_EQ(prompter.Questions().size(), 1u) << trace.All();
+    EXPECT_TRUE(dropping.StoredNames().empty()) << trace.All();
+    EXPECT_TRUE(trace.Has("-?- The remote files in /r/ on 127.0.0.1 could not be looked at (Unable to receive "
+                          "server's response): they are taken as changed on the server."))
+        << trace.All();
 }
 
 TEST(RemoteStatusMatch, ALongerNameThatEndsWithTheItemsNameIsAnotherFile) {
