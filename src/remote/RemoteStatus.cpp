@@ -109,13 +109,14 @@ std::string FormatStoredTimeForDisplay(const std::string& stored) {
 
 namespace {
 // Whether a file that its folder's listing does not show is really gone.
-// MDTM asks for the file itself (timeCode: its reply): a server that finds
-// it tells that the folder only hides it from this user. A file MDTM does
+// MDTM and SIZE ask for the file itself (timeCode, sizeCode: their replies):
+// a server that finds it tells that the folder only hides it from this
+// user, and one that refuses both commands tells nothing. A file they do
 // not find is gone when its folder can be entered; a folder the user may
 // not enter proves nothing while its parent's listing shows it.
-bool AbsenceProven(CFtpClient& c, const CFileItem& item, int timeCode, std::map<std::string, bool>& closedFolders,
-                   const std::string& key) {
-    if (timeCode == 213) return false;
+bool AbsenceProven(CFtpClient& c, const CFileItem& item, int timeCode, int sizeCode,
+                   std::map<std::string, bool>& closedFolders, const std::string& key) {
+    if (timeCode == 213 || sizeCode == 213 || (timeCode != 550 && sizeCode != 550)) return false;
     auto known = closedFolders.find(key);
     if (known == closedFolders.end()) {
         bool closed = false;
@@ -253,7 +254,7 @@ std::string ListOwnLines(StatusCheckRun& run, const CFileItem& item, std::string
         if (ReadExactRemoteState(c, exact, clock->second, timeCode, sizeCode))
             told = exact;
         else
-            hidden = !AbsenceProven(c, item, timeCode, run.closedFolders, key);
+            hidden = !AbsenceProven(c, item, timeCode, sizeCode, run.closedFolders, key);
     });
     return lines;
 }

@@ -358,7 +358,7 @@ TEST_F(HostileTransfer, ABasketWhoseFirstItemCannotBeWrittenStillFetchesTheRest)
 // (when the record keeps no size), before a send overwrites it and in the
 // status check. The same second is no change; a second the server does not
 // tell, or a look that fails, keeps the server's copy (and the status not
-// sure) and says why.
+// sure) and says why; commands that tell nothing prove no file missing.
 TEST_F(HostileTransfer, AChangeWithinTheMinuteIsToldInEveryListingFormAndALookThatFailsKeepsTheFile) {
     server.systReply = "215 Windows_NT\r\n";
     server.replies["SIZE"] = "213 7\r\n";
@@ -419,6 +419,19 @@ TEST_F(HostileTransfer, AChangeWithinTheMinuteIsToldInEveryListingFormAndALookTh
             }
         }
     }
+
+    // A file the listing does not show, and of which MDTM and SIZE tell
+    // nothing, is not called missing.
+    server.listing = "12-08-26  11:40PM                    3 other.txt\r\n";
+    server.SetReply("MDTM", "502 Command not implemented.\r\n");
+    server.SetReply("SIZE", "502 Command not implemented.\r\n");
+    Items()[0].IsFTPed = "Yes";
+    Items()[0].RemoteModTime = sent;
+    ASSERT_TRUE(StartRemoteStatusCheck(data, 0, 0, 0));
+    ASSERT_TRUE(JoinFtpWorker(20000));
+    ASSERT_TRUE(ApplyFtpResults(data));
+    EXPECT_EQ(Items()[0].IsRemoteMissing, "No") << trace.All();
+    EXPECT_FALSE(trace.Has(PadRight("1/1: Checking: d1.txt", 24) + "-missing-")) << trace.All();
 
     // A look at the folder that loses its connection, and again on a new
     // one, tells nothing: the server's copy stays, and the Message Window
