@@ -442,6 +442,38 @@ TEST_F(FtpWindowTest, RemoteStatusMarksChangedAndMissingAndManualSyncFetchesThem
     EXPECT_EQ(w.Presenter().RemoteChangesFetched(), 1);
     EXPECT_TRUE(w.Action(32568)->isChecked());
     EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 2).IsRemoteModified, "No");
+
+    // A Windows server lists in DOS form, to the minute of each file's last
+    // transfer; MDTM tells another second within that minute: the toolbar's
+    // check marks them changed.
+    {
+        qvltest::FakeFtpServer fake;
+        fake.systReply = "215 Windows_NT\r\n";
+        const std::time_t minute = (std::time(nullptr) - 3 * 86400) / 60 * 60;
+        for (int r = 0; r < 3; ++r) {
+            CFileItem* it = w.Data().GetFileItemPtr(0, 0, 0, r);
+            it->IsRemoteModified = it->IsRemoteMissing = "No";
+            it->IsFTPed = "Yes";
+            it->RemoteModTime = minute + r * 60 + 10;
+            it->RemoteSecondKnown = true;
+            std::tm at{};
+            localtime_r(&it->RemoteModTime, &at);
+            char line[256];
+            std::snprintf(line, sizeof line, "%02d-%02d-%02d  %02d:%02d%s                   14 %s\r\n",
+                          at.tm_mon + 1, at.tm_mday, at.tm_year % 100, (at.tm_hour + 11) % 12 + 1, at.tm_min,
+                          at.tm_hour < 12 ? "AM" : "PM", it->FileName.c_str());
+            fake.listing += line;
+        }
+        fake.replies["MDTM"] = "213 20200101000040\r\n";  // only its second counts here
+        CloseAllConnections();
+        UseFakeServer(fake);
+        QTest::mouseClick(bar->widgetForAction(w.Action(32562)), Qt::LeftButton);  // Get status of remote files
+        Finish();
+        Tick();
+        for (int r = 0; r < 3; ++r) EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, r).IsRemoteModified, "Yes") << r << Log();
+        EXPECT_EQ(Count("Remote files are in sync."), 0) << Log();
+        CloseAllConnections();
+    }
     bar->hide();
 }
 
