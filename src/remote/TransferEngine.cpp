@@ -26,6 +26,7 @@
 
 #include "model/ProgramOptionsRules.h"
 #include "model/Globals.h"
+#include "model/ListingLine.h"
 #include "model/ProgramData.h"
 #include "model/SafeFile.h"
 #include "model/Trace.h"
@@ -1192,16 +1193,18 @@ void CTransferRun::NotSentUnderItsName(CFileItem& item) {
 
 // The file's line after the send shows what the send put there: a server
 // may answer a rename or a change of bits as done without doing it. A
-// plain file of another size than the bytes sent, or of other bits than
-// the old file's, is reported and the item not marked as sent.
+// plain file of another size than the bytes sent (in any listing form), or
+// of other bits than the old file's, is reported and the item not marked
+// as sent.
 bool CTransferRun::ConfirmSentCopy(CFileItem& item, const std::string& lines, const SentCopy& sent) {
+    if (!m_bToRemote) return true;
     CListingFields fields;
-    if (!m_bToRemote || !ReadListingFields(lines.substr(0, lines.find('\n')), fields) || fields.type != '-')
-        return true;
+    const bool bits = ReadListingFields(lines.substr(0, lines.find('\n')), fields);
+    if (bits ? fields.type != '-' : !IsPlainFileLine(lines.substr(0, lines.find_first_of("\r\n")))) return true;
     std::string wrong;
     if (sent.size >= 0 && item.RemoteSize >= 0 && item.RemoteSize != sent.size)
         wrong = std::to_string(item.RemoteSize) + " bytes (" + std::to_string(sent.size) + " sent)";
-    if (sent.mode >= 0 && fields.mode >= 0 && fields.mode != sent.mode) {
+    if (bits && sent.mode >= 0 && fields.mode >= 0 && fields.mode != sent.mode) {
         char bits[48];
         std::snprintf(bits, sizeof bits, "mode %04o (%04o kept)", fields.mode, sent.mode);
         wrong += (wrong.empty() ? "" : " and ") + std::string(bits);

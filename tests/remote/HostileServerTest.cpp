@@ -358,8 +358,9 @@ TEST_F(HostileTransfer, ABasketWhoseFirstItemCannotBeWrittenStillFetchesTheRest)
 // (when the record keeps no size), before a send overwrites it and in the
 // status check. The same second is no change; a second the server does not
 // tell, or a look that fails, keeps the server's copy (and the status not
-// sure) and says why; commands that tell nothing prove no file missing.
-TEST_F(HostileTransfer, AChangeWithinTheMinuteIsToldInEveryListingFormAndALookThatFailsKeepsTheFile) {
+// sure) and says why; commands that tell nothing prove no file missing. A
+// sent file the line after the send shows cut is not marked as sent.
+TEST_F(HostileTransfer, EveryListingFormGetsTheChecksOfLsAndALookThatFailsKeepsTheFile) {
     server.systReply = "215 Windows_NT\r\n";
     server.replies["SIZE"] = "213 7\r\n";
     const std::time_t sent = MakeLocalTime(2026, 12, 8, 23, 42, 10);
@@ -432,6 +433,20 @@ TEST_F(HostileTransfer, AChangeWithinTheMinuteIsToldInEveryListingFormAndALookTh
     ASSERT_TRUE(ApplyFtpResults(data));
     EXPECT_EQ(Items()[0].IsRemoteMissing, "No") << trace.All();
     EXPECT_FALSE(trace.Has(PadRight("1/1: Checking: d1.txt", 24) + "-missing-")) << trace.All();
+
+    // After a send the DOS-form line shows fewer bytes than went: the file
+    // is named and not marked as sent.
+    server.listing = "12-08-26  11:44PM                    4 d2.bin\r\n";
+    WriteFile(local / "d2.bin", std::string("\x01\x02\x00\x03\x04\x05\x06\x07\x08", 9));
+    AddItem(MakeItem("d2.bin", "127.0.0.1", "ann", "/r/", local.dir(), true));
+    g_bFtpUpdate = true;
+    RunTransfer(true, {1});
+    g_bFtpUpdate = false;
+    ASSERT_EQ(TransferResults().size(), 1u);
+    EXPECT_EQ(TransferResults()[0].IsFTPed, "failed") << trace.All();
+    EXPECT_TRUE(trace.Has("-?- After the send the server lists /r/d2.bin with 4 bytes (9 sent): it is not marked as "
+                          "sent."))
+        << trace.All();
 
     // A look at the folder that loses its connection, and again on a new
     // one, tells nothing: the server's copy stays, and the Message Window
