@@ -247,11 +247,18 @@ std::string ListOwnLines(StatusCheckRun& run, const CFileItem& item, std::string
         if (lines.empty()) lines = ItemListingLines(item, c.ListToText(path));
         if (lines.empty()) lines = ListItemLinesByPattern(c, item);
         if (!lines.empty()) return;
-        auto clock = run.clocks.find(key);
-        if (clock == run.clocks.end()) clock = run.clocks.emplace(key, ListingClockOffset(c, folder->second, item)).first;
+        // MDTM's time goes on the listing's clock where the recorded time
+        // is the listing's: a record is compared with a time of its kind.
+        std::time_t offset = 0;
+        if (item.RemoteTimeListed) {
+            auto clock = run.clocks.find(key);
+            if (clock == run.clocks.end())
+                clock = run.clocks.emplace(key, ListingClockOffset(c, folder->second, item)).first;
+            offset = clock->second;
+        }
         CFileItem exact = item;
         int timeCode = 0, sizeCode = 0;
-        if (ReadExactRemoteState(c, exact, clock->second, timeCode, sizeCode))
+        if (ReadExactRemoteState(c, exact, offset, timeCode, sizeCode))
             told = exact;
         else
             hidden = !AbsenceProven(c, item, timeCode, sizeCode, run.closedFolders, key);

@@ -135,6 +135,7 @@ CFileItem WithLastRecord(const CFileItem& item, const std::map<std::string, cons
     recorded.RemoteSecondKnown = found->second->RemoteSecondKnown;
     recorded.RemoteSize = found->second->RemoteSize;
     recorded.RemoteTimeUnit = found->second->RemoteTimeUnit;
+    recorded.RemoteTimeListed = found->second->RemoteTimeListed;
     return recorded;
 }
 
@@ -161,6 +162,7 @@ CFileItem HeldItemState(const CProgramData& data, const CFileItem& item) {
         held.RemoteSecondKnown = it.RemoteSecondKnown;
         held.RemoteSize = it.RemoteSize;
         held.RemoteTimeUnit = it.RemoteTimeUnit;
+        held.RemoteTimeListed = it.RemoteTimeListed;
     });
     held.IsRemoteModified = "Yes";
     return held;
@@ -216,13 +218,15 @@ bool MdtmReplyTime(const std::string& reply, std::time_t& t) {
 // A target the folder's listing leaves out (a dot file, a name past the
 // server's cap, a name the one-name LIST reads as a pattern) is looked at by
 // the commands that name one file exactly: changed where its time (MDTM, on
-// the listing's clock) or its size (SIZE) differs from the recorded one, or
+// the clock of the recorded time: the listing's for a time a listing gave,
+// else MDTM's own) or its size (SIZE) differs from the recorded one, or
 // where neither command tells; a file neither command finds is not there
 // to overwrite.
 bool UnshownTargetChanged(CFtpClient& c, const CFileItem& recorded, std::time_t clockOffset) {
     CFileItem now = recorded;
     int timeCode = 0, sizeCode = 0;
-    const bool timed = ReadExactRemoteState(c, now, clockOffset, timeCode, sizeCode);
+    const bool timed =
+        ReadExactRemoteState(c, now, recorded.RemoteTimeListed ? clockOffset : 0, timeCode, sizeCode);
     if (timeCode == 550 && sizeCode == 550) return false;
     if (recorded.RemoteSize >= 0 && now.RemoteSize >= 0 && now.RemoteSize != recorded.RemoteSize) return true;
     return !timed || !SameRemoteTime(recorded, now);
@@ -417,7 +421,10 @@ std::vector<size_t> CServerChangeGuard::FindChangedInFolder(
         }
     }
     if (!unshown.empty()) {
-        const std::time_t offset = ListingClockOffset(c, listing, first);
+        // The listing's clock only where a record was read off a listing.
+        const bool listed = std::any_of(unshown.begin(), unshown.end(),
+                                        [](const auto& target) { return target.second->RemoteTimeListed; });
+        const std::time_t offset = listed ? ListingClockOffset(c, listing, first) : 0;
         for (const auto& [k, recorded] : unshown)
             if (UnshownTargetChanged(c, *recorded, offset)) found.push_back(k);
     }

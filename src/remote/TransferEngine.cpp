@@ -34,7 +34,6 @@
 #include "platform/Spawn.h"
 #include "remote/FtpConnections.h"
 #include "remote/FtpWorker.h"
-#include "remote/ListingIndex.h"
 #include "remote/LocalWorkGuard.h"
 #include "remote/RemoteStatus.h"
 #include "remote/SendTargets.h"
@@ -116,38 +115,23 @@ int RemoteFileExistsExactly(CFtpClient& c, const std::string& path) {
 // A sent file its folder's listing leaves out (a dot file, a name the
 // one-name listing reads as a pattern): shown where the server has it under
 // its own name; true, with what the commands that name it exactly tell of
-// it in exact, where they tell its time. That time is put on the clock of
-// the folder's listing, as every check that looks at the file later puts
-// it, so that the record is compared with a time of its own kind (a server
-// may list its local time while MDTM gives UTC). clocks: each folder's
-// listing clock, found once a run (by host, user and folder).
-bool ReadUnshownSentFile(CFtpClient& c, const CFileItem& item, bool& shown, CFileItem& exact,
-                         std::map<std::string, std::time_t>& clocks) {
+// it in exact, where they tell its time. That time stays MDTM's (UTC), and
+// the checks that look at the file later compare it with MDTM's alone.
+bool ReadUnshownSentFile(CFtpClient& c, const CFileItem& item, bool& shown, CFileItem& exact) {
     shown = RemoteFileExistsExactly(c, item.RemoteDir + item.FileName) == 1;
     if (!shown) return false;
-    const std::string key = item.RemHost + '\n' + item.RemUser + '\n' + item.RemoteDir;
-    auto clock = clocks.find(key);
-    if (clock == clocks.end()) {
-        std::string listing;
-        try {
-            listing = c.ListFolderToText(item.RemoteDir);
-        } catch (const CFtpClient::FTPException& e) {
-            // A folder the user may not list shows no clock: MDTM's stands.
-            if (e.ConnectionLost()) throw;
-        }
-        clock = clocks.emplace(key, ListingClockOffset(c, CListingIndex(std::move(listing)), item)).first;
-    }
     exact = item;
     int timeCode = 0, sizeCode = 0;
-    return ReadExactRemoteState(c, exact, clock->second, timeCode, sizeCode);
+    return ReadExactRemoteState(c, exact, 0, timeCode, sizeCode);
 }
 
 // The item records the exact state read for a file no listing shows, so
-// that a later change on the server shows against it.
+// that a later change on the server shows against it: a time of MDTM's.
 void TakeExactState(CFileItem& item, const CFileItem& exact) {
     item.RemoteModTime = exact.RemoteModTime;
     item.RemoteSecondKnown = exact.RemoteSecondKnown;
     item.RemoteTimeUnit = exact.RemoteTimeUnit;
+    item.RemoteTimeListed = false;
     item.RemoteSize = exact.RemoteSize;
     item.IsRemoteMissing = "No";
 }
@@ -571,7 +555,6 @@ private:
 
     CProgramData& m_data;
     const bool m_bToRemote;
-    std::map<std::string, std::time_t> m_listingClocks;  // see ReadUnshownSentFile
     std::vector<CFileItem> m_items;
     std::vector<bool> m_refused;  // items that write one file from different sources
     size_t m_nNameWidth = 0;      // the longest name's columns, for the progress lines
@@ -842,6 +825,7 @@ void CTransferRun::MarkCutOnServer(const Step& s) {
     item.RemoteSecondKnown = false;
     item.RemoteSize = -1;
     item.RemoteTimeUnit = 0;
+    item.RemoteTimeListed = false;
     item.IsRemoteModified = "No";
     item.IsRemoteMissing = "No";
     StoreItem(at, item);
@@ -1066,7 +1050,7 @@ void CTransferRun::RecordResult(Step& s) {
         RunWithReconnect(m_data, s.host, s.user, true, [&](CFtpClient& c) {
             listing = ListItemLines(c, item);
             if (ItemListingLines(item, listing).empty() && m_bToRemote && item.GetHostKind() == "UNIX")
-                exactKnown = ReadUnshownSentFile(c, item, shown, exact, m_listingClocks);
+                exactKnown = ReadUnshownSentFile(c, item, shown, exact);
         });
         const std::string lines = ItemListingLines(item, listing);
         std::string status;
@@ -1163,7 +1147,7 @@ void CTransferRun::UpdateWaitingItem(ListingAccount& on, const ListingByName& by
                 lines = ItemListingLines(item, c.ListToText(item.RemoteDir + item.FileName));
                 if (lines.empty()) lines = ListItemLinesByPattern(c, item);
                 if (lines.empty() && m_bToRemote && item.GetHostKind() == "UNIX")
-                    exactKnown = ReadUnshownSentFile(c, item, shown, exact, m_listingClocks);
+                    exactKnown = ReadUnshownSentFile(c, item, shown, exact);
             });
         } catch (const CFtpClient::FTPException& e) {
             LogFtpFailure(e, "", true);
@@ -1199,12 +1183,12 @@ void CTransferRun::NotSentUnderItsName(CFileItem& item) {
 bool CTransferRun::ConfirmSentCopy(CFileItem& item, const std::string& lines, const SentCopy& sent) {
     if (!m_bToRemote) return true;
     CListingFields fields;
-    const bool bits = ReadListingFields(lines.substr(0, lines.find('\n')), fields);
-    if (bits ? fields.type != '-' : !IsPlainFileLine(lines.substr(0, lines.find_first_of("\r\n")))) return true;
+    const bool lsForm = ReadListingFields(lines.substr(0, lines.find('\n')), fields);
+    if (lsForm ? fields.type != '-' : !IsPlainFileLine(lines.substr(0, lines.find_first_of("\r\n")))) return true;
     std::string wrong;
     if (sent.size >= 0 && item.RemoteSize >= 0 && item.RemoteSize != sent.size)
         wrong = std::to_string(item.RemoteSize) + " bytes (" + std::to_string(sent.size) + " sent)";
-    if (bits && sent.mode >= 0 && fields.mode >= 0 && fields.mode != sent.mode) {
+    if (lsForm && sent.mode >= 0 && fields.mode >= 0 && fields.mode != sent.mode) {
         char bits[48];
         std::snprintf(bits, sizeof bits, "mode %04o (%04o kept)", fields.mode, sent.mode);
         wrong += (wrong.empty() ? "" : " and ") + std::string(bits);
