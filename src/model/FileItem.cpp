@@ -260,6 +260,7 @@ void CFileItem::Reset() {
     RemoteSecondKnown = false;
     RemoteSize = -1;
     RemoteTimeUnit = 0;
+    RemoteTimeListed = false;
     BasketInd = 0;
 }
 
@@ -503,6 +504,7 @@ std::string CFileItem::UpdateRemoteStatus(const std::string& listing, std::strin
     const std::string kind = GetHostKind();
     status = ApplyRemoteTime(GetRemoteListingText(listing), kind);
     RemoteSize = status == "-missing-" ? -1 : GetRemoteListingSize(listing);
+    RemoteTimeListed = status != "-missing-";
     return status;
 }
 

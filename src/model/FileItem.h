@@ -75,6 +75,11 @@ public:
     // RemoteModTime tells its time to (1, 60, or 86400 where it shows the
     // date alone); 0 when not known.
     int RemoteTimeUnit = 0;
+    // In memory only, never stored: RemoteModTime was read off a listing
+    // line, on the clock the listing shows (a server may list its local
+    // time while MDTM gives UTC). False where MDTM alone gave it, and for a
+    // time read back from the stored file.
+    bool RemoteTimeListed = false;
     // In memory only, never stored: the account's host type ("UNIX" or
     // "VMS") where the program data knows it; it decides GetHostKind.
     std::string HostType;

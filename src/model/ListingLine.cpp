@@ -140,6 +140,14 @@ bool IsDosTime(const std::string& s) {
     return (half == "AM" || half == "PM") && IsClock(s.substr(0, s.size() - 2));
 }
 
+// "-rw-r--r--", "drwxr-xr-x+", "lrwxrwxrwx.": the mode of an "ls -l" line.
+bool IsMode(const std::string& s) {
+    if (s.size() < 10 || std::string("-bcdlpsDn").find(s[0]) == std::string::npos) return false;
+    for (size_t i = 1; i < 10; ++i)
+        if (std::string("rwxsStTlL-").find(s[i]) == std::string::npos) return false;
+    return true;
+}
+
 }  // namespace
 
 CListingLine ReadUnixListingLine(const std::string& line) {
@@ -175,6 +183,7 @@ CListingLine ReadUnixListingLine(const std::string& line) {
         size_t sizeAt = sizeBefore(k) ? k - 1 : std::string::npos;
         CListingLine date;
         date.dated = true;
+        bool dos = false;
         if (sizeBefore(k) && k + 2 < words.size() && ListingMonth(words[k].text) &&
             ListingDay(words[k + 1].text) && IsTimeOrYear(words[k + 2].text)) {
             date.month = ListingMonth(words[k].text);
@@ -215,6 +224,7 @@ CListingLine ReadUnixListingLine(const std::string& line) {
             date.hour = date.hour % 12 + (pm ? 12 : 0);
             date.isDir = words[k + 2].text == "<DIR>";
             sizeAt = k + 2;
+            dos = true;
             // The name stands after the blanks that pad the size column.
             start = words[k + 2].end;
             while (start < line.size() && line[start] == ' ') ++start;
@@ -226,6 +236,14 @@ CListingLine ReadUnixListingLine(const std::string& line) {
         if (sizeAt < words.size() && AllDigits(words[sizeAt].text, 1, 18))
             date.size = std::stoll(words[sizeAt].text);
         out = date;
+        // The mode stands before the date, mostly opening the line ("ls
+        // -li" puts the inode number in front of it).
+        if (dos) {
+            out.kind = out.isDir ? 'd' : '-';
+        } else {
+            for (size_t m = 0; m < k && !out.kind; ++m)
+                if (IsMode(words[m].text)) out.kind = words[m].text[0];
+        }
         if (start >= line.size()) return out;  // a date and no name
         out.name = line.substr(start);
         if (line[0] == 'l') {
@@ -248,6 +266,12 @@ CListingLine ReadUnixListingLine(const std::string& line) {
     size_t blank = rest.rfind(' ');
     if (blank != std::string::npos) out.name = rest.substr(blank + 1);
     return out;
+}
+
+bool IsPlainFileLine(const std::string& line) {
+    const CListingLine read = ReadUnixListingLine(line);
+    if (read.kind) return read.kind == '-';
+    return read.dated && !read.isDir && !read.name.empty();
 }
 
 bool IsListingTotalLine(const std::string& line) {

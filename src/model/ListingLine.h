@@ -16,9 +16,19 @@ struct CListingLine {
     bool clock = false;  // the time of day was shown
     int hour = 0, minute = 0, second = 0;
     long long size = -1;  // the size before the date; -1 when the line shows none
+    // The kind of entry as the line shows it: the first letter of an ls
+    // mode ('-' a plain file, 'd', 'l', ...), '-' or 'd' for a DOS-style
+    // line; 0 where the line shows no kind.
+    char kind = 0;
 };
 
 CListingLine ReadUnixListingLine(const std::string& line);
+
+// Whether a listing line may be a plain file's own, in every form the
+// reader reads: "-" in front of the mode of "ls -l", a size instead of
+// "<DIR>" in a DOS-style line, and a dated line that shows no kind and no
+// folder. Links, folders and devices are not.
+bool IsPlainFileLine(const std::string& line);
 
 // The first line of "ls -l" in any language ("total 8", "insgesamt 8",
 // "合計 8"): a word and the number of blocks.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "model/ListingLine.h"
 #include "remote/FtpClient.h"
 
 CListingIndex::CListingIndex(std::string listing) : m_listing(std::move(listing)) {
@@ -35,7 +36,7 @@ std::vector<std::string> CListingIndex::FileLines() const {
     std::vector<Place> files;
     for (const auto& [name, places] : m_byName)
         for (const Place& p : places)
-            if (!name.empty() && p.second > 0 && m_listing[p.first] == '-') files.push_back(p);
+            if (!name.empty() && p.second > 0 && IsPlainFileLine(std::string(Line(p)))) files.push_back(p);
     std::sort(files.begin(), files.end());
     std::vector<std::string> lines;
     for (const Place& p : files) lines.emplace_back(Line(p));

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "model/Globals.h"
+#include "model/ListingLine.h"
 #include "model/ProgramData.h"
 #include "model/Trace.h"
 #include "remote/FtpConnections.h"
@@ -108,13 +109,14 @@ std::string FormatStoredTimeForDisplay(const std::string& stored) {
 
 namespace {
 // Whether a file that its folder's listing does not show is really gone.
-// MDTM asks for the file itself (timeCode: its reply): a server that finds
-// it tells that the folder only hides it from this user. A file MDTM does
+// MDTM and SIZE ask for the file itself (timeCode, sizeCode: their replies):
+// a server that finds it tells that the folder only hides it from this
+// user, and one that refuses both commands tells nothing. A file they do
 // not find is gone when its folder can be entered; a folder the user may
 // not enter proves nothing while its parent's listing shows it.
-bool AbsenceProven(CFtpClient& c, const CFileItem& item, int timeCode, std::map<std::string, bool>& closedFolders,
-                   const std::string& key) {
-    if (timeCode == 213) return false;
+bool AbsenceProven(CFtpClient& c, const CFileItem& item, int timeCode, int sizeCode,
+                   std::map<std::string, bool>& closedFolders, const std::string& key) {
+    if (timeCode == 213 || sizeCode == 213 || (timeCode != 550 && sizeCode != 550)) return false;
     auto known = closedFolders.find(key);
     if (known == closedFolders.end()) {
         bool closed = false;
@@ -245,14 +247,21 @@ std::string ListOwnLines(StatusCheckRun& run, const CFileItem& item, std::string
         if (lines.empty()) lines = ItemListingLines(item, c.ListToText(path));
         if (lines.empty()) lines = ListItemLinesByPattern(c, item);
         if (!lines.empty()) return;
-        auto clock = run.clocks.find(key);
-        if (clock == run.clocks.end()) clock = run.clocks.emplace(key, ListingClockOffset(c, folder->second, item)).first;
+        // MDTM's time goes on the listing's clock where the recorded time
+        // is the listing's: a record is compared with a time of its kind.
+        std::time_t offset = 0;
+        if (item.RemoteTimeListed) {
+            auto clock = run.clocks.find(key);
+            if (clock == run.clocks.end())
+                clock = run.clocks.emplace(key, ListingClockOffset(c, folder->second, item)).first;
+            offset = clock->second;
+        }
         CFileItem exact = item;
         int timeCode = 0, sizeCode = 0;
-        if (ReadExactRemoteState(c, exact, clock->second, timeCode, sizeCode))
+        if (ReadExactRemoteState(c, exact, offset, timeCode, sizeCode))
             told = exact;
         else
-            hidden = !AbsenceProven(c, item, timeCode, run.closedFolders, key);
+            hidden = !AbsenceProven(c, item, timeCode, sizeCode, run.closedFolders, key);
     });
     return lines;
 }
@@ -260,20 +269,31 @@ std::string ListOwnLines(StatusCheckRun& run, const CFileItem& item, std::string
 // The listing tells the minute only: within the recorded minute the exact
 // second decides, also where the recorded second is 0 (read back from the
 // stored file, which does not keep whether it was known). Without the
-// second nothing tells the times apart.
+// second nothing tells the times apart: false, and the remote time is not
+// known.
 // Only a plain file's line is read that way: MDTM of a link tells the time of
 // the file it points to, its line the link's own.
-void TakeSecondWithinMinute(StatusCheckRun& run, CFileItem& item, const CFileItem& recorded, const std::string& own,
+bool TakeSecondWithinMinute(StatusCheckRun& run, CFileItem& item, const CFileItem& recorded, const std::string& own,
                             std::string& host, std::string& user) {
     const std::time_t was = recorded.RemoteModTime;
-    if (!IsRealRemoteTime(item.RemoteModTime) || !IsRealRemoteTime(was)) return;
-    if (item.GetHostKind() == "UNIX" && (own.empty() || own[0] != '-')) return;
-    if (was - SecondOfTime(was) != item.RemoteModTime - SecondOfTime(item.RemoteModTime)) return;
+    if (!IsRealRemoteTime(item.RemoteModTime) || !IsRealRemoteTime(was)) return true;
+    if (item.GetHostKind() == "UNIX" && !IsPlainFileLine(own.substr(0, own.find_first_of("\r\n")))) return true;
+    if (was - SecondOfTime(was) != item.RemoteModTime - SecondOfTime(item.RemoteModTime)) return true;
     const int second = AskRemoteSecond(run.data, host, user, item);
-    if (second < 0)
+    if (second < 0) {
+        // A change within the minute cannot be ruled out.
+        if (item.GetHostKind() == "UNIX") {
+            WriteTraceString("-?- " + ShortHostName(host) + " does not tell the second of " + item.RemoteDir +
+                             item.FileName + " (MDTM): a change within the minute of its last transfer cannot be "
+                             "ruled out.");
+            ForgetRemoteTime(item);
+            return false;
+        }
         item.RemoteModTime = was;
-    else
+    } else {
         KeepRemoteSecond(item, second);
+    }
+    return true;
 }
 
 // The word says what the result marks in the basket (see
@@ -320,7 +340,7 @@ std::optional<std::string> CheckOneItem(StatusCheckRun& run, CFileItem& item) {
         item.UpdateRemoteStatus(own, status);
         item.RemoteSecondKnown = false;  // a listing's time, until MDTM gives the second
         item.RemoteTimeUnit = ListedTimeUnit(item, own);
-        TakeSecondWithinMinute(run, item, recorded, own, host, user);
+        if (!TakeSecondWithinMinute(run, item, recorded, own, host, user)) return std::string("-not sure-");
         return StatusWord(recorded, item);
     } catch (const CFtpClient::FTPException& e) {
         ForgetRemoteTime(item);

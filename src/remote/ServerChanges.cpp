@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 
+#include "model/ListingLine.h"
 #include "model/ProgramData.h"
 #include "model/Trace.h"
 #include "platform/Prompter.h"
@@ -148,6 +149,7 @@ CFileItem WithLastRecord(const CFileItem& item, const std::map<std::string, cons
     recorded.RemoteSecondKnown = found->second->RemoteSecondKnown;
     recorded.RemoteSize = found->second->RemoteSize;
     recorded.RemoteTimeUnit = found->second->RemoteTimeUnit;
+    recorded.RemoteTimeListed = found->second->RemoteTimeListed;
     return recorded;
 }
 
@@ -174,6 +176,7 @@ CFileItem HeldItemState(const CProgramData& data, const CFileItem& item) {
         held.RemoteSecondKnown = it.RemoteSecondKnown;
         held.RemoteSize = it.RemoteSize;
         held.RemoteTimeUnit = it.RemoteTimeUnit;
+        held.RemoteTimeListed = it.RemoteTimeListed;
     });
     held.IsRemoteModified = "Yes";
     return held;
@@ -197,11 +200,12 @@ Listed LookAtLines(const CFileItem& recorded, const std::string& lines, CFileIte
         return Listed::Changed;
     if (!SameRemoteTime(recorded, listed)) return Listed::Changed;
     // The same minute: the exact second tells, on a host that gives it, of
-    // a plain file (MDTM of a link tells the time of the file it points to,
-    // its line the link's own). After a last transfer at second 59 a later
-    // change shows in the minute.
+    // a plain file in any listing form (MDTM of a link tells the time of the
+    // file it points to, its line the link's own). After a last transfer at
+    // second 59 a later change shows in the minute.
     if (TimeUnitOf(recorded) == kSecond && TimeUnitOf(listed) == kMinute && listed.GetHostKind() == "UNIX" &&
-        lines[0] == '-' && SecondOfTime(recorded.RemoteModTime) != 59)
+        IsPlainFileLine(lines.substr(0, lines.find_first_of("\r\n"))) &&
+        SecondOfTime(recorded.RemoteModTime) != 59)
         return Listed::SameMinute;
     return Listed::Same;
 }
@@ -228,13 +232,15 @@ bool MdtmReplyTime(const std::string& reply, std::time_t& t) {
 // A target the folder's listing leaves out (a dot file, a name past the
 // server's cap, a name the one-name LIST reads as a pattern) is looked at by
 // the commands that name one file exactly: changed where its time (MDTM, on
-// the listing's clock) or its size (SIZE) differs from the recorded one, or
+// the clock of the recorded time: the listing's for a time a listing gave,
+// else MDTM's own) or its size (SIZE) differs from the recorded one, or
 // where neither command tells; a file neither command finds is not there
 // to overwrite.
 bool UnshownTargetChanged(CFtpClient& c, const CFileItem& recorded, std::time_t clockOffset) {
     CFileItem now = recorded;
     int timeCode = 0, sizeCode = 0;
-    const bool timed = ReadExactRemoteState(c, now, clockOffset, timeCode, sizeCode);
+    const bool timed =
+        ReadExactRemoteState(c, now, recorded.RemoteTimeListed ? clockOffset : 0, timeCode, sizeCode);
     if (timeCode == 550 && sizeCode == 550) return false;
     if (recorded.RemoteSize >= 0 && now.RemoteSize >= 0 && now.RemoteSize != recorded.RemoteSize) return true;
     return !timed || !SameRemoteTime(recorded, now);
@@ -335,8 +341,9 @@ void CServerChangeGuard::CheckAccount(const std::string& host, const std::string
 // name its listing leaves out (a dot file, a listing cut short) is listed by
 // itself, and where that shows nothing either (or the server refuses to list
 // the folder), MDTM and SIZE tell. The seconds the listing's minute leaves
-// open are asked together. Where the server cannot be asked at all, nothing
-// shows: the send finds out for itself.
+// open are asked together. A folder whose look fails on the way (the
+// connection lost and not made again) tells nothing of its targets: they
+// count as changed, and the Message Window says why.
 std::vector<size_t> CServerChangeGuard::FindChanged(const std::vector<size_t>& indices, std::string host,
                                                     std::string user) {
     // The items that never went take the last record of their remote file.
@@ -359,8 +366,12 @@ std::vector<size_t> CServerChangeGuard::FindChanged(const std::vector<size_t>& i
             RunWithReconnect(m_data, host, user, true, [&](CFtpClient& c) {
                 found = FindChangedInFolder(c, targets);
             });
-        } catch (const CFtpClient::FTPException&) {
+        } catch (const CFtpClient::FTPException& e) {
+            WriteTraceString("-?- The remote files in " + dir + " on " + ShortHostName(host) +
+                             " could not be looked at (" + e.what() +
+                             "): they are taken as changed on the server.");
             found.clear();
+            for (const auto& target : targets) found.push_back(target.first);
         }
         changed.insert(changed.end(), found.begin(), found.end());
     }
@@ -415,12 +426,24 @@ std::vector<size_t> CServerChangeGuard::FindChangedInFolder(
         } catch (const CFtpClient::FTPException& e) {
             if (e.ConnectionLost()) throw;
         }
-        for (size_t i = 0; i < seconds.size() && i < sameMinute.size(); ++i)
-            if (seconds[i] >= 0 && seconds[i] != SecondOfTime(sameMinute[i].second->RemoteModTime))
-                found.push_back(sameMinute[i].first);
+        // A second the server does not tell (MDTM refused or failed) clears
+        // nothing: the target counts as changed.
+        for (size_t i = 0; i < sameMinute.size(); ++i) {
+            const CFileItem& recorded = *sameMinute[i].second;
+            const int second = i < seconds.size() ? seconds[i] : -1;
+            if (second < 0)
+                WriteTraceString("-?- " + ShortHostName(recorded.RemHost) + " does not tell the second of " +
+                                 recorded.RemoteDir + recorded.FileName +
+                                 " (MDTM): a change within the minute of its last transfer cannot be ruled "
+                                 "out, so it is taken as changed on the server.");
+            if (second != SecondOfTime(recorded.RemoteModTime)) found.push_back(sameMinute[i].first);
+        }
     }
     if (!unshown.empty()) {
-        const std::time_t offset = ListingClockOffset(c, listing, first);
+        // The listing's clock only where a record was read off a listing.
+        const bool listed = std::any_of(unshown.begin(), unshown.end(),
+                                        [](const auto& target) { return target.second->RemoteTimeListed; });
+        const std::time_t offset = listed ? ListingClockOffset(c, listing, first) : 0;
         for (const auto& [k, recorded] : unshown)
             if (UnshownTargetChanged(c, *recorded, offset)) found.push_back(k);
     }

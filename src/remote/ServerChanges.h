@@ -57,8 +57,9 @@ std::time_t ListingClockOffset(CFtpClient& c, const CListingIndex& listing, cons
 // The state of the item's remote file by the commands that name one file
 // exactly, for a file its folder's listing leaves out: its size by SIZE (-1
 // where SIZE tells none) and its time by MDTM, put on the listing's clock
-// (clockOffset) and known to the second. False where MDTM gives no time
-// (the time is left as it was). timeCode, sizeCode: the two reply codes.
+// (clockOffset; 0 keeps MDTM's own) and known to the second. False where
+// MDTM gives no time (the time is left as it was). timeCode, sizeCode: the
+// two reply codes.
 bool ReadExactRemoteState(CFtpClient& c, CFileItem& item, std::time_t clockOffset, int& timeCode, int& sizeCode);
 
 // A run that nobody attends (auto-sync, started by the timer): it asks

@@ -27,6 +27,7 @@
 
 #include "model/ProgramOptionsRules.h"
 #include "model/Globals.h"
+#include "model/ListingLine.h"
 #include "model/ProgramData.h"
 #include "model/SafeFile.h"
 #include "model/Trace.h"
@@ -117,7 +118,8 @@ int RemoteFileExistsExactly(CFtpClient& c, const std::string& path) {
 // A sent file its folder's listing leaves out (a dot file, a name the
 // one-name listing reads as a pattern): shown where the server has it under
 // its own name; true, with what the commands that name it exactly tell of
-// it in exact, where they tell its time.
+// it in exact, where they tell its time. That time stays MDTM's (UTC), and
+// the checks that look at the file later compare it with MDTM's alone.
 bool ReadUnshownSentFile(CFtpClient& c, const CFileItem& item, bool& shown, CFileItem& exact) {
     shown = RemoteFileExistsExactly(c, item.RemoteDir + item.FileName) == 1;
     if (!shown) return false;
@@ -127,11 +129,12 @@ bool ReadUnshownSentFile(CFtpClient& c, const CFileItem& item, bool& shown, CFil
 }
 
 // The item records the exact state read for a file no listing shows, so
-// that a later change on the server shows against it.
+// that a later change on the server shows against it: a time of MDTM's.
 void TakeExactState(CFileItem& item, const CFileItem& exact) {
     item.RemoteModTime = exact.RemoteModTime;
     item.RemoteSecondKnown = exact.RemoteSecondKnown;
     item.RemoteTimeUnit = exact.RemoteTimeUnit;
+    item.RemoteTimeListed = false;
     item.RemoteSize = exact.RemoteSize;
     item.IsRemoteMissing = "No";
 }
@@ -972,6 +975,7 @@ void CTransferRun::MarkCutOnServer(const Step& s) {
     item.RemoteSecondKnown = false;
     item.RemoteSize = -1;
     item.RemoteTimeUnit = 0;
+    item.RemoteTimeListed = false;
     item.IsRemoteModified = "No";
     item.IsRemoteMissing = "No";
     StoreItem(at, item);
@@ -1387,19 +1391,20 @@ void CTransferRun::NotSentUnderItsName(CFileItem& item) {
 
 // The file's line after the send shows what the send put there: a server
 // may answer a rename or a change of bits as done without doing it. A
-// plain file of another size than the bytes sent, or of other bits than
-// the old file's, is reported and the item not marked as sent. Where no
-// line shows it, the size SIZE told is looked at the same way.
+// plain file of another size than the bytes sent (in any listing form), or
+// of other bits than the old file's, is reported and the item not marked
+// as sent. Where no line shows it, the size SIZE told is looked at the same
+// way.
 bool CTransferRun::ConfirmSentCopy(CFileItem& item, const std::string& lines, const SentCopy& sent) {
-    CListingFields fields;
     if (!m_bToRemote) return true;
-    if (!lines.empty() &&
-        (!ReadListingFields(lines.substr(0, lines.find('\n')), fields) || fields.type != '-'))
+    CListingFields fields;
+    const bool lsForm = !lines.empty() && ReadListingFields(lines.substr(0, lines.find('\n')), fields);
+    if (!lines.empty() && (lsForm ? fields.type != '-' : !IsPlainFileLine(lines.substr(0, lines.find_first_of("\r\n")))))
         return true;
     std::string wrong;
     if (sent.size >= 0 && item.RemoteSize >= 0 && item.RemoteSize != sent.size)
         wrong = std::to_string(item.RemoteSize) + " bytes (" + std::to_string(sent.size) + " sent)";
-    if (sent.mode >= 0 && fields.mode >= 0 && fields.mode != sent.mode) {
+    if (lsForm && sent.mode >= 0 && fields.mode >= 0 && fields.mode != sent.mode) {
         char bits[48];
         std::snprintf(bits, sizeof bits, "mode %04o (%04o kept)", fields.mode, sent.mode);
         wrong += (wrong.empty() ? "" : " and ") + std::string(bits);

@@ -525,6 +525,38 @@ TEST_F(FtpWindowTest, RemoteStatusMarksChangedAndMissingAndManualSyncFetchesThem
     EXPECT_EQ(w.Presenter().RemoteChangesFetched(), 1);
     EXPECT_TRUE(w.Action(32568)->isChecked());
     EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 2).IsRemoteModified, "No");
+
+    // A Windows server lists in DOS form, to the minute of each file's last
+    // transfer; MDTM tells another second within that minute: the toolbar's
+    // check marks them changed.
+    {
+        qvltest::FakeFtpServer fake;
+        fake.systReply = "215 Windows_NT\r\n";
+        const std::time_t minute = (std::time(nullptr) - 3 * 86400) / 60 * 60;
+        for (int r = 0; r < 3; ++r) {
+            CFileItem* it = w.Data().GetFileItemPtr(0, 0, 0, r);
+            it->IsRemoteModified = it->IsRemoteMissing = "No";
+            it->IsFTPed = "Yes";
+            it->RemoteModTime = minute + r * 60 + 10;
+            it->RemoteSecondKnown = true;
+            std::tm at{};
+            localtime_r(&it->RemoteModTime, &at);
+            char line[256];
+            std::snprintf(line, sizeof line, "%02d-%02d-%02d  %02d:%02d%s                   14 %s\r\n",
+                          at.tm_mon + 1, at.tm_mday, at.tm_year % 100, (at.tm_hour + 11) % 12 + 1, at.tm_min,
+                          at.tm_hour < 12 ? "AM" : "PM", it->FileName.c_str());
+            fake.listing += line;
+        }
+        fake.replies["MDTM"] = "213 20200101000040\r\n";  // only its second counts here
+        CloseAllConnections();
+        UseFakeServer(fake);
+        QTest::mouseClick(bar->widgetForAction(w.Action(32562)), Qt::LeftButton);  // Get status of remote files
+        Finish();
+        Tick();
+        for (int r = 0; r < 3; ++r) EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, r).IsRemoteModified, "Yes") << r << Log();
+        EXPECT_EQ(Count("Remote files are in sync."), 0) << Log();
+        CloseAllConnections();
+    }
     bar->hide();
 }
 
@@ -998,11 +1030,13 @@ TEST_F(FtpWindowTest, F5AsksOverAServerChangeNoStatusCheckSawAlsoAfterARestart) 
     w.ExecuteCommand(32574);  // auto-sync off
 }
 
-// "To Remote" over two baskets that hold the same file, on the servers
+// "To Remote" over two baskets that hold the same files, on the servers
 // sites are hosted on: the second basket's part sees what the first one's
 // sent, so nothing asks about the run's own send and no record goes back to
-// the time before it, also after a restart. A change made on the server is
-// asked about once for the run, and No leaves it in both baskets.
+// the time before it, also after a restart, also for a file no listing
+// shows where the listings show the server's local time (pure-ftpd runs in
+// Tokyo's, MDTM gives UTC). A change made on the server is asked about once
+// for the run, and No leaves it in both baskets.
 class PutAllOverBaskets : public FtpWindowTest, public ::testing::WithParamInterface<std::string> {
 protected:
     void SetUp() override {
@@ -1014,9 +1048,16 @@ protected:
             if (!vs->ok()) GTEST_SKIP() << vs->why();
             listening = vs->port();
         } else {
-            pure = std::make_unique<qvltest::PureFtpdServer>();
+            pure = std::make_unique<qvltest::PureFtpdServer>(std::vector<std::string>{},
+                                                             std::vector<std::string>{"TZ=Asia/Tokyo"});
             if (!pure->ok()) GTEST_SKIP() << pure->why();
             listening = pure->port();
+            // Tokyo keeps no summer time.
+            const std::time_t now = std::time(nullptr);
+            std::tm utc{};
+            gmtime_r(&now, &utc);
+            listed = MakeLocalTime(utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min,
+                                   utc.tm_sec) + 9 * 3600 - now;
         }
         if (work.path().empty()) GTEST_SKIP() << "cannot make a folder for the test user";
         port.reset();
@@ -1027,7 +1068,8 @@ protected:
         vs.reset();
         pure.reset();
     }
-    // Baskets "X" and "Y", each holding f.txt, which goes to the test user's folder.
+    // Baskets "X" and "Y", each holding f.txt and a dot file no listing
+    // shows, which go to the test user's folder.
     void MakeArea() {
         CProgramData d;
         AddLoopbackSession(d, Local());
@@ -1035,12 +1077,14 @@ protected:
         d.InsertBasket("Y", 0, 0, 1);
         std::filesystem::create_directories(Local());
         WriteFile(Local() + "f.txt", "first\n");
-        for (int b = 0; b < 2; ++b) {
-            CFileItem it = Item("f.txt", Local(), true);
-            it.RemoteDir = work.dir();
-            d.InsertFileItems(0, 0, b, 0, it);
-            d.GetFileItemPtr(0, 0, b, 0)->RefreshLocalTime();
-        }
+        WriteFile(Local() + kDot, "first\n");
+        for (int b = 0; b < 2; ++b)
+            for (int r = 0; r < 2; ++r) {
+                CFileItem it = Item(r == 0 ? "f.txt" : kDot, Local(), true);
+                it.RemoteDir = work.dir();
+                d.InsertFileItems(0, 0, b, r, it);
+                d.GetFileItemPtr(0, 0, b, r)->RefreshLocalTime();
+            }
         AddLoopbackAccount(d);
         ASSERT_TRUE(d.SaveMasterFile(g_strSessionInfoDir + kMasterFileName));
     }
@@ -1064,8 +1108,11 @@ protected:
         const std::time_t was = ServerTime();
         while (std::time(nullptr) <= was + 1) std::this_thread::sleep_for(std::chrono::milliseconds(100));
         WriteFile(Local() + "f.txt", text);
+        WriteFile(Local() + kDot, text);
     }
 
+    static constexpr const char* kDot = ".g [1].txt";
+    std::time_t listed = 0;  // how far the listings' clock stands from this machine's
     qvltest::UserDir work;
     std::unique_ptr<qvltest::VsftpdServer> vs;
     std::unique_ptr<qvltest::PureFtpdServer> pure;
@@ -1074,20 +1121,22 @@ protected:
 TEST_P(PutAllOverBaskets, EachBasketSeesWhatTheRunSent) {
     MakeArea();
     CMainFrame& w = Open();
-    SelectRows({0});
+    SelectRows({0, 1});
     w.ExecuteCommand(32564);  // sent once from "X"
     Finish();
     Tick();
     ASSERT_EQ(ReadFile(work / "f.txt"), "first\n") << Log();
+    ASSERT_EQ(ReadFile(work / kDot), "first\n") << Log();
 
     EditHere("second\n");
     PressPutAllOnBothBaskets();
     EXPECT_TRUE(prompter.Questions().empty()) << prompter.Questions()[0];
     EXPECT_EQ(ReadFile(work / "f.txt"), "second\n") << Log();
+    EXPECT_EQ(ReadFile(work / kDot), "second\n") << Log();
     for (int b = 0; b < 2; ++b) {
         const CFileItem it = w.Data().GetFileItem(0, 0, b, 0);
         EXPECT_EQ(it.IsRemoteModified, "No") << b;
-        EXPECT_EQ(it.RemoteModTime, ServerTime()) << b << Log();
+        EXPECT_EQ(it.RemoteModTime, ServerTime() + listed) << b << Log();
     }
 
     // Saved and started again: the next send asks nothing either.
@@ -1099,6 +1148,7 @@ TEST_P(PutAllOverBaskets, EachBasketSeesWhatTheRunSent) {
     PressPutAllOnBothBaskets();
     EXPECT_TRUE(prompter.Questions().empty()) << prompter.Questions()[0];
     EXPECT_EQ(ReadFile(work / "f.txt"), "third\n") << Log();
+    EXPECT_EQ(ReadFile(work / kDot), "third\n") << Log();
 
     // Changed on the server: one question for the run; No keeps it.
     EditHere("fourth\n");

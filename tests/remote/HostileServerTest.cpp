@@ -8,7 +8,9 @@
 #include <sys/sysmacros.h>
 
 #include "RemoteFixture.h"
+#include "platform/Prompter.h"
 #include "remote/FtpClient.h"
+#include "remote/FtpWorker.h"
 #include "remote/RemoteStatus.h"
 #include "remote/TransferEngine.h"
 
@@ -428,6 +430,129 @@ TEST_F(HostileTransfer, ALocalFileThatCouldNotBeComparedIsKeptUnlessTheUserSaysS
     EXPECT_EQ(prompter.Questions().size(), 1u) << trace.All();
     EXPECT_EQ(ReadFile(local / "refused.txt"), "fetched\n");
     EXPECT_EQ(TransferResults()[0].IsFTPed, "Yes");
+}
+
+// A server that lists in another form than "ls -l" (a Windows server's DOS
+// form, a bare ISO date) shows the minute only: a change within the minute
+// of the last transfer is told by MDTM there as well, also after a restart
+// (when the record keeps no size), before a send overwrites it and in the
+// status check. The same second is no change; a second the server does not
+// tell, or a look that fails, keeps the server's copy (and the status not
+// sure) and says why; commands that tell nothing prove no file missing. A
+// sent file the line after the send shows cut is not marked as sent.
+TEST_F(HostileTransfer, EveryListingFormGetsTheChecksOfLsAndALookThatFailsKeepsTheFile) {
+    server.systReply = "215 Windows_NT\r\n";
+    server.replies["SIZE"] = "213 7\r\n";
+    const std::time_t sent = MakeLocalTime(2026, 12, 8, 23, 42, 10);
+    WriteFile(local / "d1.txt", "mine 2\n");
+    AddItem(MakeItem("d1.txt", "127.0.0.1", "ann", "/r/", local.dir()));
+    RecordingPrompter prompter;  // answers No
+    ScopedPrompter asking(prompter);
+    const struct {
+        const char* mdtm;
+        const char* status;  // the word of the status check's line
+    } answers[] = {{"213 20261208234240\r\n", "-dirty-"},
+                   {"213 20261208234210\r\n", " Ok"},
+                   {"502 Command not implemented.\r\n", "-not sure-"},
+                   {"550 Could not get file modification time.\r\n", "-not sure-"}};
+    const std::string unknown = "-?- 127.0.0.1 does not tell the second of /r/d1.txt (MDTM)";
+    for (const std::string& form : {std::string("12-08-26  11:42PM                    7 "),
+                                    std::string("12-08-2026  11:42PM                  7 "),
+                                    std::string("2026-12-08T23:42 "),
+                                    std::string("-rw-r--r-- 1 ann ann 7 2026-12-08 23:42 ")}) {
+        server.listing = form + "d1.txt\r\n";
+        for (const bool restarted : {false, true}) {
+            for (const auto& [mdtm, status] : answers) {
+                const bool same = std::string(status) == " Ok", changed = std::string(status) == "-dirty-";
+                const std::string what = form + (restarted ? " after a restart, " : ", ") + mdtm;
+                server.SetReply("MDTM", mdtm);
+                // As the last send left it, or as the stored file gives it back.
+                CFileItem& item = Items()[0];
+                item.IsFTPed = "Yes";
+                item.IsRemoteModified = "No";
+                item.RemoteModTime = sent;
+                item.RemoteSecondKnown = !restarted;
+                item.RemoteSize = restarted ? -1 : 7;
+                item.RemoteTimeUnit = restarted ? 0 : 1;
+                const CFileItem recorded = item;
+                prompter.entries.clear();
+                const size_t stored = server.StoredNames().size();
+                const auto said = [&] {
+                    size_t n = 0;
+                    for (const std::string& l : trace.Lines()) n += l.rfind(unknown, 0) == 0;
+                    return n;
+                };
+                const size_t saidBefore = said();
+                RunTransfer(true, {0});
+                EXPECT_EQ(prompter.Questions().size(), same ? 0u : 1u) << what << trace.All();
+                EXPECT_EQ(server.StoredNames().size(), stored + (same ? 1 : 0)) << what;
+                EXPECT_EQ(said(), saidBefore + (same || changed ? 0 : 1)) << what << trace.All();
+
+                Items()[0] = recorded;
+                const std::string line = PadRight("1/1: Checking: d1.txt", 24) + status;
+                const int before = trace.Count(line);
+                ASSERT_TRUE(StartRemoteStatusCheck(data, 0, 0, 0));
+                ASSERT_TRUE(JoinFtpWorker(20000));
+                ASSERT_TRUE(ApplyFtpResults(data));
+                EXPECT_EQ(Items()[0].IsRemoteModified, changed ? "Yes" : "No") << what << trace.All();
+                EXPECT_EQ(trace.Count(line), before + 1) << what << trace.All();
+                EXPECT_EQ(said(), saidBefore + (same || changed ? 0 : 2)) << what << trace.All();
+            }
+        }
+    }
+
+    // A file the listing does not show, and of which MDTM and SIZE tell
+    // nothing, is not called missing.
+    server.listing = "12-08-26  11:40PM                    3 other.txt\r\n";
+    server.SetReply("MDTM", "502 Command not implemented.\r\n");
+    server.SetReply("SIZE", "502 Command not implemented.\r\n");
+    Items()[0].IsFTPed = "Yes";
+    Items()[0].RemoteModTime = sent;
+    ASSERT_TRUE(StartRemoteStatusCheck(data, 0, 0, 0));
+    ASSERT_TRUE(JoinFtpWorker(20000));
+    ASSERT_TRUE(ApplyFtpResults(data));
+    EXPECT_EQ(Items()[0].IsRemoteMissing, "No") << trace.All();
+    EXPECT_FALSE(trace.Has(PadRight("1/1: Checking: d1.txt", 24) + "-missing-")) << trace.All();
+
+    // After a send the DOS-form line shows fewer bytes than went: the file
+    // is named and not marked as sent.
+    server.listing = "12-08-26  11:44PM                    4 d2.bin\r\n";
+    WriteFile(local / "d2.bin", std::string("\x01\x02\x00\x03\x04\x05\x06\x07\x08", 9));
+    AddItem(MakeItem("d2.bin", "127.0.0.1", "ann", "/r/", local.dir(), true));
+    g_bFtpUpdate = true;
+    RunTransfer(true, {1});
+    g_bFtpUpdate = false;
+    ASSERT_EQ(TransferResults().size(), 1u);
+    EXPECT_EQ(TransferResults()[0].IsFTPed, "failed") << trace.All();
+    EXPECT_TRUE(trace.Has("-?- After the send the server lists /r/d2.bin with 4 bytes (9 sent): it is not marked as "
+                          "sent."))
+        << trace.All();
+
+    // A look at the folder that loses its connection, and again on a new
+    // one, tells nothing: the server's copy stays, and the Message Window
+    // says why.
+    FakeFtpServer dropping;
+    dropping.listing = server.listing;
+    dropping.replies["MDTM"] = "213 20261208234210\r\n";
+    dropping.holdControlAt = "LIST /r/";
+    dropping.Start();
+    CloseAllConnections();
+    NetTimeoutValues().replyMs = 1000;
+    CFileItem& item = Items()[0];
+    item.IsFTPed = "Yes";
+    item.IsRemoteModified = "No";
+    item.RemoteModTime = sent;
+    prompter.entries.clear();
+    {
+        ScopedEnv to("QVL_FTP_PORT", std::to_string(dropping.port()).c_str());
+        RunTransfer(true, {0});
+        CloseAllConnections();
+    }
+    EXPECT_EQ(prompter.Questions().size(), 1u) << trace.All();
+    EXPECT_TRUE(dropping.StoredNames().empty()) << trace.All();
+    EXPECT_TRUE(trace.Has("-?- The remote files in /r/ on 127.0.0.1 could not be looked at (Unable to receive "
+                          "server's response): they are taken as changed on the server."))
+        << trace.All();
 }
 
 TEST(RemoteStatusMatch, ALongerNameThatEndsWithTheItemsNameIsAnotherFile) {

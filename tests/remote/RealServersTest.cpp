@@ -637,17 +637,35 @@ TEST_P(RealServers, TheStatusCheckReadsLinksBracketsAndClosedFoldersAsTheServerH
 // hides; a file in a folder the user may not list) is looked at by MDTM and
 // SIZE: a change on the server, also within the minute of the last
 // transfer, is asked about, and an unchanged hidden target is sent without
-// a question. The status check finds the changes the same way.
+// a question. The status check finds the changes the same way. pure-ftpd
+// runs in Tokyo's time: its listings show that clock while MDTM gives UTC,
+// and the record of a hidden file, also read back after a restart, is
+// compared with a time on the clock it was taken on.
 TEST_P(RealServers, ASendAsksOverAServerChangeTheListingDoesNotShow) {
     if (GetParam() == "pyftpdlib") GTEST_SKIP() << "runs as root: it lists every file";
+    env.reset();
     if (GetParam() == "vsftpd") {
-        env.reset();
         vs.reset();
         vs = std::make_unique<VsftpdServer>("", "hide_file={*[1]*}\n");
         ASSERT_TRUE(vs->ok()) << vs->why();
         port = vs->port();
-        env = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(port).c_str());
+    } else {
+        pure.reset();
+        pure = std::make_unique<PureFtpdServer>(std::vector<std::string>{},
+                                                std::vector<std::string>{"TZ=Asia/Tokyo"});
+        ASSERT_TRUE(pure->ok()) << pure->why();
+        port = pure->port();
     }
+    env = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(port).c_str());
+    // How far the listings' clock stands from this machine's (Tokyo keeps
+    // no summer time).
+    const std::time_t listed = GetParam() == "pure-ftpd" ? [] {
+        const std::time_t now = std::time(nullptr);
+        std::tm utc{};
+        gmtime_r(&now, &utc);
+        return MakeLocalTime(utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min,
+                             utc.tm_sec) + 9 * 3600 - now;
+    }() : 0;
     uid_t uid;
     gid_t gid;
     std::string home;
@@ -671,9 +689,10 @@ TEST_P(RealServers, ASendAsksOverAServerChangeTheListingDoesNotShow) {
     WriteFile(local / "unseen.txt", "unseen, edited here\n");
     Add({names[0], names[1], names[2], "unseen.txt"});
     Items()[3].RemoteDir = remoteDir + "blind/";
+    // As the listing showed them, the files no listing shows as MDTM did.
     for (CFileItem& it : Items()) {
         it.IsFTPed = "Yes";
-        it.RemoteModTime = earlier;
+        it.RemoteModTime = earlier + (it.FileName == "a.txt" || it.FileName == "z [1].txt" ? listed : 0);
         it.IsBinaryFile = true;
     }
     // Changed on the server within that minute, to a text of the same size.
@@ -720,6 +739,15 @@ TEST_P(RealServers, ASendAsksOverAServerChangeTheListingDoesNotShow) {
     Run(true, {1});
     EXPECT_TRUE(prompter.Questions().empty()) << trace.All();
     EXPECT_EQ(ReadFile(hidden), ".b [1].txt edited again\n");
+    // The same after a restart: the record read back from its stored text.
+    Items()[1].SetRemoteTimeFromText(Items()[1].GetRemoteTimeText());
+    Items()[1].RemoteSecondKnown = false;
+    Items()[1].RemoteSize = -1;
+    Items()[1].RemoteTimeUnit = 0;
+    WriteFile(local / ".b [1].txt", ".b [1].txt edited after a restart\n");
+    Run(true, {1});
+    EXPECT_TRUE(prompter.Questions().empty()) << trace.All();
+    EXPECT_EQ(ReadFile(hidden), ".b [1].txt edited after a restart\n");
     WriteFile(hidden, ".B [1].TXT EDITED AGAIN\n");
     SetModificationTime(hidden, std::time(nullptr) + 120);
     WriteFile(local / ".b [1].txt", ".b [1].txt edited thrice\n");

@@ -415,10 +415,13 @@ private:
 // pure-ftpd in the foreground with the local test user (unix logins), not
 // shut in a folder: its items use absolute remote folders. Its Debian package
 // conflicts with vsftpd, so scripts/setup unpacks it into a folder of its
-// own; QVL_PURE_FTPD names another binary. extra: more options ("-L", "50:5").
+// own; QVL_PURE_FTPD names another binary. extra: more options ("-L", "50:5");
+// environment: settings of its own ("TZ=Asia/Tokyo": its listings show that
+// zone's clock, MDTM stays UTC).
 class PureFtpdServer : public LoopbackServer {
 public:
-    explicit PureFtpdServer(const std::vector<std::string>& extra = {}) {
+    explicit PureFtpdServer(const std::vector<std::string>& extra = {},
+                            const std::vector<std::string>& environment = {}) {
         const char* env = std::getenv("QVL_PURE_FTPD");
         const std::string program = env && *env ? env : "/opt/qvl-pure-ftpd/usr/sbin/pure-ftpd";
         m_why = RootServerUnavailable(program.c_str());
@@ -427,12 +430,17 @@ public:
             return;
         }
         Launch(
-            [program, extra](int port) {
+            [program, extra, environment](int port) {
                 const int low = FreePort();
                 std::vector<std::string> args{program, "-S", "127.0.0.1," + std::to_string(port), "-4", "-H",
                                               "-E", "-l", "unix", "-p",
                                               std::to_string(low) + ":" + std::to_string(low + 20)};
                 args.insert(args.end(), extra.begin(), extra.end());
+                if (!environment.empty()) {
+                    std::vector<std::string> env{"/usr/bin/env"};
+                    env.insert(env.end(), environment.begin(), environment.end());
+                    args.insert(args.begin(), env.begin(), env.end());
+                }
                 return args;
             },
             AnswersFtp, 5000, "pure-ftpd");
