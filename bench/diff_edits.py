@@ -3,7 +3,7 @@
 
 diff_edits.py WORKDIR [--rounds N] [--before BIN] [--check BIN] [--qvl BIN]
               [--sizes 500000,1000000,2000000,4000000] [--seed N] [--only NAME]
-              [--at LINE]
+              [--at LINE] [--kinds delblank,deluniq,close,block]
 
 The inputs are the system's own text: its C headers (/usr/include), then
 its Perl modules and its Python library, concatenated in name order
@@ -15,7 +15,14 @@ given):
   deluniq   one line deleted whose text is found nowhere else in the file
   close     2 to 5 edits (deleted, changed, inserted lines) within 300 lines
   block     17 to 20 lines in a row changed
-With --at, the edits are made at LINE (the first blank or unique line from
+or, named with --kinds, edits beside a line of the same text:
+  delrun    one blank line deleted from a run of two or more blank lines
+  delthird  the last of three blank lines in a row (no more) deleted
+  insrun    one blank line inserted beside a blank line
+  delrep    one line deleted (not blank) whose text is also the line's
+            right before or after it
+  insrep    one line (not blank) inserted beside a copy of itself
+With --at, the edits are made at LINE (the first line of the kind from
 there on) instead, and the inputs are named "...-atLINE".
 Each round runs BEFORE (when given), qvl-diff and diff once each, in turn;
 the table shows the median wall time, the highest peak memory and the
@@ -33,6 +40,12 @@ from collections import Counter
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 KINDS = ["delblank", "deluniq", "close", "block"]
+BESIDE = ["delrun", "delthird", "insrun", "delrep", "insrep"]
+
+
+def beside(lines, k, blank):
+    """Whether line k's text is the line's before or after it (blank or not)."""
+    return (lines[k].strip() == b"") == blank and (lines[k - 1] == lines[k] or lines[k + 1] == lines[k])
 
 
 def gather(patterns):
@@ -79,10 +92,24 @@ def edit(lines, kind, seed, at=None):
                 right[k] += b" /* changed */"
             else:
                 right.insert(k, b"inserted %d" % k)
-    else:
+    elif kind == "block":
         k = rng.randrange(lo, hi) if at is None else at
         for j in range(k, k + rng.randint(17, 20)):
             right[j] += b" /* changed %d */" % j
+    else:
+        if kind == "delthird":
+            fits = lambda k: k >= 3 and lines[k].strip() == b"" and lines[k - 2] == lines[k - 1] == lines[k] and \
+                lines[k - 3] != lines[k] and lines[k + 1] != lines[k]
+        else:
+            fits = lambda k: beside(lines, k, kind.endswith("run"))
+        if at is not None:
+            k = next(k for k in range(max(at, 2), len(lines) - 1) if fits(k))
+        else:
+            k = rng.choice([k for k in range(lo, hi) if fits(k)])
+        if kind.startswith("del"):
+            del right[k]
+        else:
+            right.insert(k, lines[k])
     return right
 
 
@@ -100,24 +127,24 @@ def run(cmd, left, right):
     return time.perf_counter() - start, usage.ru_maxrss / 1024, out, os.waitstatus_to_exitcode(status)
 
 
-def inputs(work, sizes, seed, at=None):
+def inputs(work, sizes, seed, at=None, kinds=KINDS):
     """The pairs (name, text, lines, kind, left, right) of the table, in order."""
     pairs = []
     tag = "%d" % seed if at is None else "at%d" % at
     for n in sizes:
-        for kind in KINDS:
+        for kind in kinds:
             pairs.append(("source-%dk-%s-%s" % (n // 1000, kind, tag), "source", n, kind))
-    for kind in KINDS if at is None else []:
+    for kind in kinds if at is None else []:
         pairs.append(("perl-1000k-%s-%s" % (kind, tag), "perl", 1000000, kind))
     return [(name, text, n, kind, os.path.join(work, "%s-%d.txt" % (text, n)),
              os.path.join(work, "%s-%d-%s-%s.txt" % (text, n, kind, tag))) for name, text, n, kind in pairs]
 
 
-def make(work, sizes, seed, at=None):
+def make(work, sizes, seed, at=None, kinds=KINDS):
     """Writes the inputs not yet there (in a process of its own: the runs
     measured are then not children of a process that held the texts)."""
     texts = {}
-    for name, text, n, kind, left, right in inputs(work, sizes, seed, at):
+    for name, text, n, kind, left, right in inputs(work, sizes, seed, at, kinds):
         if os.path.exists(left) and os.path.exists(right):
             continue
         if text not in texts:
@@ -137,7 +164,8 @@ def main():
     if not args:
         sys.exit(__doc__)
     if args[0] == "--make":
-        make(args[1], [int(n) for n in args[2].split(",")], int(args[3]), int(args[4]) if len(args) > 4 else None)
+        make(args[1], [int(n) for n in args[2].split(",")], int(args[3]), None if args[4] == "-" else int(args[4]),
+             args[5].split(","))
         return
     work = args.pop(0)
     opts = {"--rounds": "5", "--sizes": "500000,1000000,2000000,4000000", "--seed": "3"}
@@ -149,14 +177,17 @@ def main():
     os.makedirs(work, exist_ok=True)
     seed = int(opts["--seed"])
     at = int(opts["--at"]) if "--at" in opts else None
-    subprocess.run([sys.executable, os.path.abspath(__file__), "--make", work, opts["--sizes"], str(seed)] +
-                   ([str(at)] if at is not None else []), check=True)
+    kinds = opts["--kinds"].split(",") if "--kinds" in opts else KINDS
+    if any(kind not in KINDS + BESIDE for kind in kinds):
+        sys.exit("kinds: " + ",".join(KINDS + BESIDE))
+    subprocess.run([sys.executable, os.path.abspath(__file__), "--make", work, opts["--sizes"], str(seed),
+                    "-" if at is None else str(at), ",".join(kinds)], check=True)
     tools = ([("before", opts["--before"].split())] if "--before" in opts else []) + [("now", [qvl]), ("diff", ["diff"])]
     head = "| input | " + " | ".join(name for name, _ in tools) + " | now / diff | peak " + \
            " / ".join(name for name, _ in tools) + " (MB) | peak now / diff |" + (" report |" if "--check" in opts else "")
     print(head)
     print("|" + "---|" * (head.count("|") - 1))
-    for name, text, n, kind, left, right in inputs(work, sizes, seed, at):
+    for name, text, n, kind, left, right in inputs(work, sizes, seed, at, kinds):
         if "--only" in opts and opts["--only"] != name:
             continue
         if not os.path.exists(right):

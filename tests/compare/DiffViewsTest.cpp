@@ -4,6 +4,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <random>
 #include <string>
@@ -472,5 +474,121 @@ TEST(CompareFiles, NearCopiesWithADeletionABlockOrEditsCloseTogetherGiveThePlain
         write(tmp / "r.txt", right);
         expectPlainRuns(p, "copies, round " + std::to_string(round), 1000 + round);
         if (HasFatalFailure()) return;
+    }
+    // A line whose text is also the line's before or after it (a blank
+    // line among blank lines, a comment line, any line of a run) deleted,
+    // or copies of it inserted beside it, the head the shorter side or the
+    // longer: the runs through the head's last line and on past it.
+    // First a head whose last line, and the first middle lines after it,
+    // are found together in the left middle: the part before the tail
+    // starts with the longer run there.
+    {
+        std::vector<std::string> left = {"c", "a", "X", "c", "a", "m1", "W"}, right = {"c", "a", "m1", "Z"};
+        left.insert(left.end(), tail.begin(), tail.end());
+        right.insert(right.end(), tail.begin(), tail.end());
+        const RandomPair p{Lines(left), Lines(right)};
+        auto write = [&](const std::string& path, const std::vector<std::string>& lines) {
+            std::string bytes;
+            for (const std::string& line : lines) bytes += line + "\n";
+            Write(path, bytes);
+        };
+        write(tmp / "l.txt", left);
+        write(tmp / "r.txt", right);
+        expectPlainRuns(p, "a head found again in the left middle", 2000);
+        if (HasFatalFailure()) return;
+    }
+    const std::vector<std::string> repeated = {"", "", " *", "}", "#endif", "  return 0;"};
+    for (int round = 0; round < 400; ++round) {
+        const int n = round % 5 == 0 ? 2 + static_cast<int>(rng() % 60) : 100 + static_cast<int>(rng() % 2900);
+        const int texts = std::vector<int>{3, 30, 100000}[round % 3];
+        std::vector<std::string> left;
+        while (static_cast<int>(left.size()) < n) {
+            if (rng() % 10 < 3)
+                left.insert(left.end(), 1 + rng() % (rng() % 4 ? 3 : 40), repeated[rng() % repeated.size()]);
+            else
+                left.push_back("t" + std::to_string(rng() % texts));
+        }
+        left.resize(n);
+        std::vector<size_t> beside;
+        for (size_t k = 0; k < left.size(); ++k)
+            if ((k > 0 && left[k - 1] == left[k]) || (k + 1 < left.size() && left[k + 1] == left[k])) beside.push_back(k);
+        const size_t at = beside.empty() || rng() % 10 == 0 ? rng() % left.size() : beside[rng() % beside.size()];
+        const size_t count = rng() % 4 ? 1 : 2 + rng() % 3;
+        std::vector<std::string> right = left;
+        if (rng() % 2) right.erase(right.begin() + at, right.begin() + std::min(right.size(), at + count));
+        else right.insert(right.begin() + at, count, left[at]);
+        if (right.empty()) continue;
+        if (round % 3 == 2) std::swap(left, right);
+        const RandomPair p{Lines(left), Lines(right)};
+        const std::string end = round % 10 == 5 ? "\r\n" : "\n";
+        auto write = [&](const std::string& path, const std::vector<std::string>& lines) {
+            std::string bytes;
+            for (const std::string& line : lines) bytes += line + end;
+            Write(path, bytes);
+        };
+        write(tmp / "l.txt", left);
+        write(tmp / "r.txt", right);
+        expectPlainRuns(p, "beside, round " + std::to_string(round), 3000 + round);
+        if (HasFatalFailure()) return;
+    }
+}
+
+// A line whose text is also the line's right beside it (a blank line among
+// blank lines, one of two comment lines " *") deleted or inserted, where
+// the file's first lines up to it are the shorter side: compared about as
+// fast as a line of its own deleted there (both near copies), not matched
+// the full way (three to five times as long).
+TEST(CompareFiles, ALineBesideOneOfItsTextDeletedOrInsertedIsComparedAsFastAsAnotherLineDeleted) {
+    TempDir tmp;
+    std::mt19937 rng(61);
+    const std::vector<std::string> pool = {"}", "{", "  return 0;", "#endif"};
+    std::vector<std::string> left;
+    while (left.size() < 300000) {
+        const unsigned r = rng() % 100;
+        if (r < 10) left.insert(left.end(), rng() % 4 ? 1 : 2 + rng() % 2, "");
+        else if (r < 13) left.insert(left.end(), 1 + rng() % 2, " *");
+        else if (r < 20) left.push_back(pool[rng() % pool.size()]);
+        else left.push_back("int v" + std::to_string(rng()) + ";");
+    }
+    auto write = [](const std::string& path, const std::vector<std::string>& lines) {
+        std::string bytes;
+        for (const std::string& line : lines) bytes += line + "\n";
+        Write(path, bytes);
+    };
+    write(tmp / "l.txt", left);
+    for (const size_t from : {30000, 90000, 140000}) {
+        // The first line of its own from there on, and the first of two or
+        // more blank lines and of two " *".
+        size_t own = from;
+        while (std::count(left.begin(), left.end(), left[own]) != 1) ++own;
+        std::vector<std::string> right = left;
+        right.erase(right.begin() + own);
+        write(tmp / "own.txt", right);
+        for (const std::string text : {"", " *"}) {
+            size_t at = from;
+            while (left[at] != text || left[at + 1] != text) ++at;
+            for (const bool inserted : {false, true}) {
+                right = left;
+                if (inserted) right.insert(right.begin() + at, text);
+                else right.erase(right.begin() + at);
+                write(tmp / "r.txt", right);
+                // The least of five, taken in turn with the other's.
+                double edit = 1e9, other = 1e9;
+                for (int round = 0; round < 5; ++round) {
+                    for (const bool mine : {true, false}) {
+                        CTextDiff files;
+                        const auto start = std::chrono::steady_clock::now();
+                        ASSERT_TRUE(files.CompareFiles(tmp / "l.txt", tmp / (mine ? "r.txt" : "own.txt")));
+                        const double took =
+                            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+                        (mine ? edit : other) = std::min(mine ? edit : other, took);
+                        ASSERT_EQ(files.GetRuns().size(), 2u);
+                    }
+                }
+                EXPECT_LT(edit, 2.5 * other + 0.002)
+                    << (inserted ? "inserted" : "deleted") << " '" << text << "' at " << at << ": " << edit
+                    << " s against " << other << " s";
+            }
+        }
     }
 }

@@ -69,6 +69,9 @@ namespace {
 // kNearEditsBytes, as for the way of NearEdits.cpp).
 constexpr uint32_t kMiddleLines = 16;
 constexpr size_t kPiece = size_t{1} << 18;
+// Right lines before and after the middle kept as texts while the runs
+// through the middle lines are measured.
+constexpr uint32_t kNextLines = 16;
 
 
 // How many bytes from the start of both files are the same, at most limit.
@@ -143,6 +146,9 @@ bool EachLineOfItsLength(const CDiffFileText& text, const std::vector<std::strin
         const size_t span = to - from;
         if (going && (span < 256 ? (fits[span >> 6] >> (span & 63)) & 1
                                  : SpanFits(static_cast<uint32_t>(span), middle))) {
+            // (Twice: the lines before it and those after it are each
+            // found from there.)
+            lines.Seat(j, from, to);
             lines.Seat(j, from, to);
             going = consider(j, CDiffFileText::LineBetween(bytes, from, to));
         }
@@ -153,6 +159,30 @@ bool EachLineOfItsLength(const CDiffFileText& text, const std::vector<std::strin
                               [&](const char* nl) { look(static_cast<size_t>(nl + 1 - bytes)); });
     if (from < text.size) look(text.size);
     return going;
+}
+
+// Whether the line that ends right before byte from of bytes (the start
+// of a line) reads text.
+bool LineBeforeIs(const char* bytes, size_t from, std::string_view text) {
+    if (from == 0) return false;
+    size_t end = from - 1;  // its line feed
+    if (end > 0 && bytes[end - 1] == '\r') --end;
+    if (end < text.size() || (end > text.size() && bytes[end - text.size() - 1] != '\n')) return false;
+    return std::memcmp(bytes + end - text.size(), text.data(), text.size()) == 0;
+}
+
+// Whether the line after the one whose text ends at byte end of bytes
+// (size bytes) reads text.
+bool LineAfterIs(const char* bytes, size_t size, size_t end, std::string_view text) {
+    // Past the line's own line end.
+    if (end < size && bytes[end] == '\r' && end + 1 < size && bytes[end + 1] == '\n') end += 2;
+    else if (end < size && bytes[end] == '\n') ++end;
+    else return false;
+    if (end >= size || size - end < text.size() || std::memcmp(bytes + end, text.data(), text.size()) != 0)
+        return false;
+    const size_t after = end + text.size();
+    return after == size || bytes[after] == '\n' ||
+           (bytes[after] == '\r' && after + 1 < size && bytes[after + 1] == '\n');
 }
 
 // How many line feeds the first n bytes of text hold.
@@ -180,10 +210,20 @@ bool CTextDiff::NearCopyRuns(const LineSource& left, uint32_t head, uint32_t tai
     const uint32_t nR = head + m + tail;
     if (m == 0 || head + tail == 0) return false;
     const uint32_t tailFrom = nL - tail, firstSearched = head >= tail ? head : 0;
+    // The right lines next to the middle are looked up once; the left
+    // lines next to each place of a middle line's text are then found from
+    // that place.
+    std::vector<std::string_view> before, after;
+    for (uint32_t k = 0; k < kNextLines && k < head; ++k) before.push_back(left[head - 1 - k]);
+    for (uint32_t k = 0; k < kNextLines && k < tail; ++k) after.push_back(left[tailFrom + k]);
     auto right = [&](uint32_t q) {
-        if (q < head) return left[q];
-        return q < head + m ? middle[q - head] : left[q - head - m + tailFrom];
+        if (q < head) return head - 1 - q < before.size() ? before[head - 1 - q] : left[q];
+        if (q < head + m) return middle[q - head];
+        return q - head - m < after.size() ? after[q - head - m] : left[q - head - m + tailFrom];
     };
+    const bool held = left.text && !left.views && !left.lines && !left.stored;
+    const char* bytes = held ? left.text->bytes.get() : nullptr;
+    const size_t size = held ? left.text->size : 0;
     // B, the longest run through a middle line, measured along the
     // diagonals of its places on the left (given up where that takes long).
     uint32_t longest = 0;
@@ -195,18 +235,57 @@ bool CTextDiff::NearCopyRuns(const LineSource& left, uint32_t head, uint32_t tai
             if (j >= head && j < tailFrom) return false;
             const uint32_t i = head + p;
             uint32_t back = 0, ahead = 0;
-            while (back < i && back < j && right(i - 1 - back) == left[j - 1 - back] && --budget) ++back;
+            // (Where the line is seen in the left file's bytes, the lines
+            // beside it are first read there.)
+            const size_t from = bytes ? static_cast<size_t>(line.data() - bytes) : 0;
+            const bool before = !bytes || (i > 0 && LineBeforeIs(bytes, from, right(i - 1)));
+            const bool next = !bytes || (i + 1 < nR && LineAfterIs(bytes, size, from + line.size(), right(i + 1)));
+            // (A head or tail line met at its own place on the left: the
+            // rest of the way is the same lines on both sides.)
+            while (before && back < i && back < j) {
+                const uint32_t q = i - 1 - back;
+                if (q < head && q == j - 1 - back) {
+                    if (budget <= q + 1) return false;
+                    budget -= q + 1;
+                    back += q + 1;
+                    break;
+                }
+                if (right(q) != left[j - 1 - back] || --budget == 0) break;
+                ++back;
+            }
             // (A budget spent on the way back must not wrap round on the
             // way ahead.)
             if (budget == 0) return false;
-            while (i + 1 + ahead < nR && j + 1 + ahead < nL && right(i + 1 + ahead) == left[j + 1 + ahead] &&
-                   --budget)
+            while (next && i + 1 + ahead < nR && j + 1 + ahead < nL) {
+                const uint32_t q = i + 1 + ahead;
+                if (q >= head + m && q - head - m + tailFrom == j + 1 + ahead) {
+                    if (budget <= nR - q) return false;
+                    budget -= nR - q;
+                    ahead += nR - q;
+                    break;
+                }
+                if (right(q) != left[j + 1 + ahead] || --budget == 0) break;
                 ++ahead;
+            }
             if (budget == 0) return false;
             longest = std::max(longest, back + 1 + ahead);
         }
         return true;
     };
+    // The scan of the first tail line over the left lines before the left
+    // tail, as the procedure makes it (each place's run is at most T - 1
+    // lines: T there would be a copy of the tail): it must come to the
+    // left tail's first line, which then gives T. (Made first: where it
+    // does not, the left file need not be walked for the middle's texts.)
+    uint32_t at = firstSearched, best = 0;
+    while (tail > 0 && at < tailFrom) {
+        uint32_t n = 0;
+        while (n < tail && left[tailFrom + n] == left[at + n] && --budget) ++n;
+        if (budget == 0 || n == tail) return false;
+        best = std::max(best, n);
+        at += best + 1;
+    }
+    if (tail > 0 && at != tailFrom) return false;
     // (The lines of a file held as a block are first told apart by their
     // lengths in bytes.)
     if (left.text && left.text->sampled) {
@@ -222,19 +301,6 @@ bool CTextDiff::NearCopyRuns(const LineSource& left, uint32_t head, uint32_t tai
         }
     }
     if (tail > 0 ? longest >= tail : longest > head) return false;
-    // The scan of the first tail line over the left lines before the left
-    // tail, as the procedure makes it (each place's run is at most T - 1
-    // lines: T there would be a copy of the tail): it must come to the
-    // left tail's first line, which then gives T.
-    uint32_t at = firstSearched, best = 0;
-    while (tail > 0 && at < tailFrom) {
-        uint32_t n = 0;
-        while (n < tail && left[tailFrom + n] == left[at + n] && --budget) ++n;
-        if (budget == 0 || n == tail) return false;
-        best = std::max(best, n);
-        at += best + 1;
-    }
-    if (tail > 0 && at != tailFrom) return false;
     const CDiffChange headRun{0, 0, static_cast<int>(head), kDiffSame};
     const CDiffChange tailRun{static_cast<int>(nR - tail), static_cast<int>(tailFrom), static_cast<int>(tail),
                               kDiffSame};

@@ -28,13 +28,14 @@
 // measured along the diagonals of the places of that pair of texts.
 //
 // A run from head line i is within the head (at most H - i lines) or holds
-// lines H - 1 and H (at most J). Asked: J <= H. Then right line 0's scan
-// meets left line 0 first, finds exactly H there (one more line would be a
-// run through H - 1 and H longer than H) and nothing longer later: its run
-// is (0, H), and no head line's run is longer than H.
-//  - H >= T (H > 0): the first pass takes line 0 with H, having visited the
-//    lines below M + T (those of the middle among them scanned here over
-//    all left lines; asked: none longer than H). Then the part after it,
+// lines H - 1 and H (at most J).
+//  - H >= T (H > 0): asked J <= H. Then right line 0's scan meets left line
+//    0 first, finds exactly H there (one more line would be a run through
+//    H - 1 and H longer than H) and nothing longer later: its run is
+//    (0, H), and no head line's run is longer than H. The first pass
+//    takes line 0 with H, having visited the lines below M + T (those of
+//    the middle among them scanned here over all left lines; asked: none
+//    longer than H). Then the part after it,
 //    right and left lines from H on: where T = 0 it is the box itself, with
 //    the runs the middle lines have so far. Otherwise each middle line's
 //    run is kept (no run, or one that starts at left line H or later) or
@@ -44,19 +45,28 @@
 //    stopped before M + T <= H + M). It is the run; the next right line has
 //    only T - 1 lines left. Its part before is the box, with the middle
 //    lines' runs as they now are; nothing is after it.
-//  - T > H: the first pass visits every right line up to the first tail
-//    line: head lines have runs of at most H < T, middle lines are scanned
-//    over all left lines (asked: shorter than T), and the first tail line,
-//    scanned from left line 0, must find T at the left tail's first line.
-//    It is the run; the part after it is empty; the part before it is the
-//    right lines below H + M against the left lines below H + ML. Where
-//    H = 0 that is the box. Otherwise right line 0 keeps (0, H) (it lies
-//    within the part), the lines below M are visited: head lines have runs
-//    of at most H, which do not win a tie, and a middle line keeps its run
-//    where it lies within the part and is not longer than the lines left,
-//    else is scanned again over left lines 0 to H + ML - 1 (asked: at most
-//    H). Line 0 wins with (0, H), nothing is before it, and what is after it
-//    is the box, with the middle lines' runs as they now are.
+//  - T > H: asked J < T. The first pass visits every right line up to the
+//    first tail line: head lines have runs of at most max(H - i, J) < T,
+//    middle lines are scanned over all left lines (asked: shorter than T),
+//    and the first tail line, scanned from left line 0, must find T at the
+//    left tail's first line. It is the run; the part after it is empty;
+//    the part before it is the right lines below H + M against the left
+//    lines below H + ML. Where H = 0 that is the box. Otherwise let A be
+//    how many right lines from H on equal the left lines from H on within
+//    the part (a line deleted or inserted beside a line of its text leaves
+//    such lines), and J' the longest run through lines H - 1 and H within
+//    the part (cut where it leaves it); asked: J' <= H + A. Right line 0's
+//    run at left line 0 is H + A there; a longer one would be a run through
+//    H - 1 and H within the part, and the run it kept from the first pass,
+//    where it lies within the part, is at most that and, found first at
+//    left line 0 or else longer than H + A, at least that: right line 0
+//    has (0, H + A). The lines below M - A are visited: head lines have
+//    runs of at most max(H - i, J') <= H + A, which do not win a tie, and a
+//    middle line keeps its run where it lies within the part and is not
+//    longer than the lines left, else is scanned again over left lines 0
+//    to H + ML - 1 (asked: at most H + A). Line 0 wins with (0, H + A),
+//    nothing is before it, and what is after it is the box from right and
+//    left line H + A on, with the middle lines' runs as they now are.
 // The box is then matched by the procedure itself, line by line, from the
 // runs its right lines have: only numbered texts meet there.
 // The tail may as well be taken from its line k on, its first k lines
@@ -220,7 +230,8 @@ public:
     bool Run(Walk walk, std::vector<CDiffChange>& runs) {
         if (m_nH + m_nT == 0 || m_nTailFrom < m_nH) return false;
         Number(walk);
-        if (m_nBudget < 0 || (m_nH > 0 && !HeadJoinAtMost(m_nH))) return false;
+        // (J is measured as far as the longer of head and tail.)
+        if (m_nBudget < 0 || !MeasureHeadJoin(std::max(m_nH, m_nT))) return false;
         // The tail taken from its first line on, else from the next ones
         // (the lines before it then count as middle lines).
         for (uint32_t k = 0; k == 0 || (k + 1 < m_nTailBand && k < m_nT); ++k) {
@@ -271,11 +282,13 @@ private:
         std::vector<CDiffRun> found(M, CDiffRun{-1, -2});
         auto ends = [](const CDiffRun& e) { return e.start + e.length - 1; };
         const CDiffChange headRun{0, 0, static_cast<int>(H), kDiffSame};
+        uint32_t along = 0;  // A of the head comment (T > H)
         const CDiffChange tailRun{static_cast<int>(H + M), static_cast<int>(tailFrom), static_cast<int>(T), kDiffSame};
         auto lands = [&](const CDiffRun& t) {
             return t.start == static_cast<int>(tailFrom) && t.length == static_cast<int>(T);
         };
         runs.clear();
+        if (H >= T ? m_nJoin > H : m_nJoin >= T) return Outcome::Failed;
         if (H >= T) {
             // The first pass: line 0 with H; middle lines below M + T scanned.
             for (uint32_t i = H; i < H + M && i < M + T; ++i) {
@@ -301,22 +314,26 @@ private:
             if (!lands(Scan(H + M, 0, nL - 1, T))) return m_nBudget < 0 ? Outcome::Failed : Outcome::TailMissed;
             runs.push_back(tailRun);
             if (H > 0) {
+                // Right line 0 runs on from left line 0 past the head
+                // where the first middle lines are the left middle's.
+                along = HeadAheadWithin(M, ML);
+                if (HeadJoinWithin(M, ML) > H + along) return Outcome::Failed;
                 const int leftLast = static_cast<int>(H + ML) - 1;
-                for (uint32_t i = H; i < H + M && i < M; ++i) {
+                for (uint32_t i = H; i < H + M && i + along < M; ++i) {
                     CDiffRun& e = found[i - H];
                     const int left = static_cast<int>(H + M - i);
                     if (e.length > 0 && (e.length > left || ends(e) > leftLast))
                         e = Scan(i, 0, static_cast<uint32_t>(leftLast), static_cast<uint32_t>(left));
-                    if (e.length > static_cast<int>(H)) return Outcome::Failed;
+                    if (e.length > static_cast<int>(H + along)) return Outcome::Failed;
                 }
-                runs.push_back(headRun);
+                runs.push_back({0, 0, static_cast<int>(H + along), kDiffSame});
             }
         }
         if (m_nBudget < 0) return Outcome::Failed;
         // The box, matched by the procedure from the runs found so far.
         m_pFound = &found;
         m_pRuns = &runs;
-        if (M > 0 && ML > 0 && !MatchBox(H, H + M - 1, H, H + ML - 1)) return Outcome::Failed;
+        if (M > along && ML > along && !MatchBox(H + along, H + M - 1, H + along, H + ML - 1)) return Outcome::Failed;
         return m_nBudget >= 0 ? Outcome::Found : Outcome::Failed;
     }
 
@@ -615,11 +632,14 @@ private:
         return {static_cast<int>(start), static_cast<int>(b)};
     }
 
-    // Whether every run that holds head line H - 1 and right line H is at
-    // most limit lines long.
-    bool HeadJoinAtMost(uint32_t limit) {
+    // J, the longest run that holds head line H - 1 and right line H, where
+    // it is at most limit lines (else false), measured along the diagonals
+    // of the places of that pair of texts; the lines of each place's run
+    // before and after the pair are kept for the part before the tail.
+    bool MeasureHeadJoin(uint32_t limit) {
         const uint32_t H = m_nH;
-        if (H >= m_nR) return true;
+        m_nJoin = 0;
+        if (H == 0 || H >= m_nR) return true;
         const uint32_t g = m_Pairs.Find(RightNumber(H - 1) << 16 | RightNumber(H));
         if (g == kNone) return true;
         for (const uint32_t o : m_Places[g]) {
@@ -629,8 +649,30 @@ private:
             const uint32_t room = std::min(m_nR - H, m_nL - o - 1);
             const uint32_t ahead = Length(H, o + 1, std::min(room, limit + 1));
             if (m_nBudget < 0 || back + 1 + ahead > limit) return false;
+            m_nJoin = std::max(m_nJoin, back + 1 + ahead);
+            // (Places past every way of taking the tail lie in no part.)
+            if (o + 1 < m_nTailFrom + m_nTailBand) m_Joins.push_back({o, back, ahead});
         }
         return true;
+    }
+    // How many of the right lines from H on below H + M equal the left
+    // lines from H on below H + ML.
+    uint32_t HeadAheadWithin(uint32_t M, uint32_t ML) const {
+        for (const Join& join : m_Joins)
+            if (join.at + 1 == m_nH) return std::min({join.ahead, M, ML});
+        return 0;
+    }
+    // The longest run through head line H - 1 and right line H within the
+    // right lines below H + M and the left lines below H + ML (cut where it
+    // leaves them, as the procedure's scans cut it).
+    uint32_t HeadJoinWithin(uint32_t M, uint32_t ML) const {
+        uint32_t longest = 0;
+        for (const Join& join : m_Joins) {
+            if (M == 0 || join.at + 1 >= m_nH + ML) continue;
+            const uint32_t ahead = std::min({join.ahead, M, m_nH + ML - 1 - join.at});
+            longest = std::max(longest, join.back + 1 + ahead);
+        }
+        return longest;
     }
 
     // The procedure's scan within the box (left lines looked at one by one).
@@ -688,6 +730,13 @@ private:
     const std::vector<std::string_view>& m_Middle;
     uint32_t m_nTailBand;
     bool m_bBandMissed = false, m_bTailCopied = false;
+    // J, and per place of the pair of head line H - 1 and right line H on
+    // the left: the equal lines before the pair and from right line H on.
+    uint32_t m_nJoin = 0;
+    struct Join {
+        uint32_t at, back, ahead;
+    };
+    std::vector<Join> m_Joins;
     int64_t m_nBudget = 0;
     TextNumbers m_Texts;
     std::vector<uint16_t> m_Ids;  // per left line: the number of its text
