@@ -77,6 +77,7 @@ CTextDiff::LineSource CTextDiff::RightSource() const {
 bool CTextDiff::RunMatcher() {
     m_Runs.clear();
     m_bBroken = false;
+    m_bNearCopy = false;
     const LineSource left = LeftSource(), right = RightSource();
     // (The lines of a right file read in pieces are counted as they are numbered.)
     if (left.count == 0 || (right.count == 0 && !right.stored)) return true;
@@ -90,7 +91,7 @@ bool CTextDiff::RunMatcher() {
     }
     // A near copy (the same first and last lines, a few others between):
     // its runs where they are shown to be the procedure's (diff/NearCopy.cpp).
-    if (CompareNearCopyLines(left, right)) return true;
+    if (CompareNearCopyLines(left, right)) return m_bNearCopy = true;
     bool done;
     {
         Matcher matcher(left, right, m_Options, m_Runs, m_pBreak);

@@ -135,6 +135,9 @@ public:
     // part), or when stopped (WasBroken()).
     bool CompareFiles(const std::string& leftPath, const std::string& rightPath);
     bool WasBroken() const { return m_bBroken; }
+    // Whether the last comparison found the right input a near copy of the
+    // left and took its runs without numbering the lines.
+    bool WasNearCopy() const { return m_bNearCopy; }
 
     // The ordered change list: every line of both inputs once, in order.
     std::vector<CDiffChange> BuildChangeList() const;
@@ -299,4 +302,5 @@ private:
     CDiffOptions m_Options;
     const std::atomic<bool>* m_pBreak = nullptr;
     bool m_bBroken = false;
+    bool m_bNearCopy = false;
 };

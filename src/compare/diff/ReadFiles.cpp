@@ -890,6 +890,7 @@ bool CTextDiff::CompareFiles(const std::string& leftPath, const std::string& rig
     m_pLeftText = &m_LeftText;
     m_Runs.clear();
     m_bBroken = false;
+    m_bNearCopy = false;
     // The same bytes are the one run of all lines, without a line numbered.
     if (identical) {
         m_pRightText = &m_LeftText;
@@ -897,7 +898,7 @@ bool CTextDiff::CompareFiles(const std::string& leftPath, const std::string& rig
         return true;
     }
     // A near copy of the left file: its runs without numbering a line.
-    if (CompareNearCopy(rightFile.fd, rightFile.size, check.other ? check.same : SIZE_MAX)) return true;
+    if (CompareNearCopy(rightFile.fd, rightFile.size, check.other ? check.same : SIZE_MAX)) return m_bNearCopy = true;
     m_Runs.clear();
     if (!TakeEveryLineStart(m_LeftText)) return leftTooLarge();
     auto stored = std::make_unique<RightLines>();
