@@ -809,7 +809,7 @@ bool CFtpClient::RetrievesSameBytes(const std::string& remoteFile, const std::st
     const int started = StartDataCommand("RETR " + remoteFile, reply, true);
     if (started == 550) throw RemoteFileRefused(reply);
     if (started == 450) throw FTPException(reply);
-    std::vector<char> buf(kBlockSize), mine(kBlockSize + 1);
+    std::vector<char> mine(kBlockSize + 1);
     std::string converted;
     bool pendingCr = false, same = true, failed = false;
     off_t pos = 0;
@@ -827,45 +827,15 @@ bool CFtpClient::RetrievesSameBytes(const std::string& remoteFile, const std::st
         pos += static_cast<off_t>(n);
         return true;
     };
-    auto lastData = std::chrono::steady_clock::now();
-    for (;;) {
-        pollfd p{m_nDataSocket, POLLIN, 0};
-        const int rc = ::poll(&p, 1, 100);
-        if (rc < 0 && errno != EINTR) {
-            failed = true;
-            break;
-        }
-        if (rc <= 0) {
-            if (g_bFtpBreak) {
-                CloseDataConnection();
-                throw UserAbort(m_strHost, m_strUser, false, remoteFile);
-            }
-            if (std::chrono::steady_clock::now() - lastData >= std::chrono::milliseconds(NetTimeoutValues().dataMs)) {
-                failed = true;
-                break;
-            }
-            continue;
-        }
-        const ssize_t n = ::recv(m_nDataSocket, buf.data(), buf.size(), 0);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-        lastData = std::chrono::steady_clock::now();
-        if (n < 0) {
-            failed = true;
-            break;
-        }
-        if (n == 0) break;
-        if (m_bBinary) {
-            same = match(buf.data(), static_cast<size_t>(n));
-        } else {
-            ToLocalLineEnds(buf.data(), static_cast<size_t>(n), pendingCr, converted);
-            same = match(converted.data(), converted.size());
-        }
-        if (!same) break;
-        if (g_bFtpBreak) {
-            CloseDataConnection();
-            throw UserAbort(m_strHost, m_strUser, false, remoteFile);
-        }
-    }
+    const DataEnd end = ReadDataBlocks(
+        remoteFile,
+        [&](const char* data, size_t n) {
+            if (m_bBinary) return same = match(data, n);
+            ToLocalLineEnds(data, n, pendingCr, converted);
+            return same = match(converted.data(), converted.size());
+        },
+        nullptr);
+    failed = end == DataEnd::Failed;
     if (same && !failed && pendingCr) same = match("\r", 1);
     // A file that differs is not received to its end: the data connection
     // closes here and the server answers for the transfer it ended.
@@ -893,64 +863,57 @@ bool CFtpClient::RetrievesSameBytes(const std::string& remoteFile, const std::st
     return pos == size;
 }
 
-void CFtpClient::ReceiveFile(CSafeWriter& out, const std::string& remoteFile) {
+CFtpClient::DataEnd CFtpClient::ReadDataBlocks(const std::string& remoteFile,
+                                               const std::function<bool(const char*, size_t)>& take,
+                                               const std::function<void()>& onStop) {
     std::vector<char> buf(kBlockSize);
-    std::string converted;
-    bool pendingCr = false;
-    bool failed = false, writeFailed = false;
-    size_t probed = 0;  // bytes of the file's head looked at for a NUL byte
+    const auto stop = [&] {
+        if (onStop) onStop();
+        CloseDataConnection();
+        throw UserAbort(m_strHost, m_strUser, false, remoteFile);
+    };
     auto lastData = std::chrono::steady_clock::now();
     for (;;) {
         // A server that holds the data back is waited for in short slices,
         // so that a stop is seen; the idle limit still ends a silent one.
         pollfd p{m_nDataSocket, POLLIN, 0};
         const int rc = ::poll(&p, 1, 100);
-        if (rc < 0 && errno != EINTR) {
-            failed = true;
-            break;
-        }
+        if (rc < 0 && errno != EINTR) return DataEnd::Failed;
         if (rc <= 0) {
-            if (g_bFtpBreak) {
-                out.Abort();
-                CloseDataConnection();
-                throw UserAbort(m_strHost, m_strUser, false, remoteFile);
-            }
-            if (std::chrono::steady_clock::now() - lastData >= std::chrono::milliseconds(NetTimeoutValues().dataMs)) {
-                failed = true;
-                break;
-            }
+            if (g_bFtpBreak) stop();
+            if (std::chrono::steady_clock::now() - lastData >= std::chrono::milliseconds(NetTimeoutValues().dataMs))
+                return DataEnd::Failed;
             continue;
         }
-        ssize_t n = ::recv(m_nDataSocket, buf.data(), buf.size(), 0);
+        const ssize_t n = ::recv(m_nDataSocket, buf.data(), buf.size(), 0);
         if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         lastData = std::chrono::steady_clock::now();
-        if (n < 0) {
-            failed = true;
-            break;
-        }
-        if (n == 0) break;
-        if (!m_bBinary && probed < kTextProbeSize) {
-            const size_t look = std::min(kTextProbeSize - probed, static_cast<size_t>(n));
-            if (std::memchr(buf.data(), '\0', look)) m_bNulInHead = true;
-            probed += look;
-        }
-        bool ok;
-        if (m_bBinary) {
-            ok = out.Write(buf.data(), static_cast<size_t>(n));
-        } else {
-            ToLocalLineEnds(buf.data(), static_cast<size_t>(n), pendingCr, converted);
-            ok = out.Write(converted);
-        }
-        if (!ok) {
-            writeFailed = true;
-            break;
-        }
-        if (g_bFtpBreak) {
-            out.Abort();
-            CloseDataConnection();
-            throw UserAbort(m_strHost, m_strUser, false, remoteFile);
-        }
+        if (n < 0) return DataEnd::Failed;
+        if (n == 0) return DataEnd::Whole;
+        if (!take(buf.data(), static_cast<size_t>(n))) return DataEnd::Taken;
+        if (g_bFtpBreak) stop();
     }
+}
+
+void CFtpClient::ReceiveFile(CSafeWriter& out, const std::string& remoteFile) {
+    std::string converted;
+    bool pendingCr = false;
+    size_t probed = 0;  // bytes of the file's head looked at for a NUL byte
+    const DataEnd end = ReadDataBlocks(
+        remoteFile,
+        [&](const char* data, size_t n) {
+            if (!m_bBinary && probed < kTextProbeSize) {
+                const size_t look = std::min(kTextProbeSize - probed, n);
+                if (std::memchr(data, '\0', look)) m_bNulInHead = true;
+                probed += look;
+            }
+            if (m_bBinary) return out.Write(data, n);
+            ToLocalLineEnds(data, n, pendingCr, converted);
+            return out.Write(converted);
+        },
+        [&] { out.Abort(); });
+    const bool failed = end == DataEnd::Failed;
+    bool writeFailed = end == DataEnd::Taken;
     if (pendingCr && !writeFailed) writeFailed = !out.Write("\r", 1);
     CloseDataConnection();
     if (failed || writeFailed) {

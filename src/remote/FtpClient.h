@@ -8,6 +8,7 @@
 #include <ctime>
 #include <mutex>
 #include <stdexcept>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -246,6 +247,15 @@ private:
     int StartDataCommand(const std::string& line, std::string& reply, bool missingIsEmpty = false);
     void CloseDataConnection();
     void ReceiveFile(CSafeWriter& out, const std::string& remoteFile);
+    // How reading a data connection ended: at the data's end, on a failed
+    // read or a server silent past the idle limit, or where the taker of
+    // the blocks said no more.
+    enum class DataEnd { Whole, Failed, Taken };
+    // Reads the open data connection, handing each block as it came to
+    // take. A stop closes it and throws UserAbort (onStop, where given,
+    // runs first).
+    DataEnd ReadDataBlocks(const std::string& remoteFile, const std::function<bool(const char*, size_t)>& take,
+                           const std::function<void()>& onStop);
     // straight: the data goes to the remote file itself, which a stop would
     // leave cut (see g_bFtpClosing).
     void SendFileData(std::FILE* f, const std::string& remoteFile, bool straight = false);
