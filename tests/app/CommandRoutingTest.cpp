@@ -76,6 +76,17 @@ protected:
         frame.reset();
         UiTest::TearDown();
     }
+    // The program started on the sample work area, its window shown, the
+    // one-second timer held.
+    CMainFrame* StartProgram(CQuorvellianApp& app) {
+        MakeSampleArea();
+        if (!app.InitInstance()) return nullptr;
+        SetPrompter(&prompter);
+        CMainFrame* w = app.MainFrame();
+        if (!QTest::qWaitForWindowExposed(w, 30000)) return nullptr;
+        w->Timer().stop();
+        return w;
+    }
     std::unique_ptr<CMainFrame> frame;
 };
 
@@ -119,13 +130,9 @@ private:
 // menu bar, a toolbar button, a pop-up menu of one of the windows or a key
 // of the program's key table, as the program installs them.
 TEST_F(CommandRoutingTest, EveryCommandWithABehaviourIsReachable) {
-    MakeSampleArea();
     CQuorvellianApp app;
-    ASSERT_TRUE(app.InitInstance());
-    SetPrompter(&prompter);
-    CMainFrame* w = app.MainFrame();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w, 30000));
-    w->Timer().stop();
+    CMainFrame* w = StartProgram(app);
+    ASSERT_TRUE(w);
 
     // Every row of the key table is a command of the window.
     for (const auto& row : g_KeyedCommands) EXPECT_NE(w->Action(row.commandId), nullptr) << row.commandId;
@@ -290,13 +297,9 @@ private:
 // key itself gets it while it has the focus; everywhere else the key runs
 // the program's command.
 TEST_F(CommandRoutingTest, KeysBelongToTheWindowWithTheFocus) {
-    MakeSampleArea();
     CQuorvellianApp app;
-    ASSERT_TRUE(app.InitInstance());
-    SetPrompter(&prompter);
-    CMainFrame* w = app.MainFrame();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w, 30000));
-    w->Timer().stop();
+    CMainFrame* w = StartProgram(app);
+    ASSERT_TRUE(w);
     ModalWatcher modals;
     const std::vector<std::string> none;
 
@@ -424,13 +427,9 @@ TEST_F(CommandRoutingTest, KeysBelongToTheWindowWithTheFocus) {
 // conversion did) is named and ends itself; the program and the user's
 // sessions go on, and the next key still saves them.
 TEST_F(CommandRoutingTest, ACommandThatFailsIsNamedAndTheProgramGoesOn) {
-    MakeSampleArea();
     CQuorvellianApp app;
-    ASSERT_TRUE(app.InitInstance());
-    SetPrompter(&prompter);
-    CMainFrame* w = app.MainFrame();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w, 30000));
-    w->Timer().stop();
+    CMainFrame* w = StartProgram(app);
+    ASSERT_TRUE(w);
     w->SetCommandHandler(32631, [] { throw std::out_of_range("basic_string::substr"); });
     w->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(w, 30000));
