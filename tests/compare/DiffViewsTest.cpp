@@ -331,6 +331,18 @@ TEST(CompareFiles, NearCopiesWithADeletionABlockOrEditsCloseTogetherGiveThePlain
         ASSERT_TRUE(files.CompareFiles(tmp / "l.txt", tmp / "r.txt"));
         ExpectSameResult(files, lists, id);
     };
+    // The same for two lists of lines, the files written with one line end.
+    auto expectPlainRunsOf = [&](const std::vector<std::string>& left, const std::vector<std::string>& right,
+                                 const std::string& end, const std::string& what, int id) {
+        const auto write = [&](const std::string& path, const std::vector<std::string>& lines) {
+            std::string bytes;
+            for (const std::string& line : lines) bytes += line + end;
+            Write(path, bytes);
+        };
+        write(tmp / "l.txt", left);
+        write(tmp / "r.txt", right);
+        expectPlainRuns(RandomPair{Lines(left), Lines(right)}, what, id);
+    };
     const std::vector<std::string> pool = {"", "", "}", "{", "  return 0;"};
     // First a head of 4 lines, a middle of 5 and a long tail. Right line 4
     // runs 4 lines at left line 30 (in the tail, 4 lines from the end of
@@ -400,16 +412,7 @@ TEST(CompareFiles, NearCopiesWithADeletionABlockOrEditsCloseTogetherGiveThePlain
             }
         }
         if (!about && round % 3 == 2) std::swap(left, right);
-        const RandomPair p{Lines(left), Lines(right)};
-        const std::string end = round % 10 == 5 ? "\r\n" : "\n";
-        auto write = [&](const std::string& path, const std::vector<std::string>& lines) {
-            std::string bytes;
-            for (const std::string& line : lines) bytes += line + end;
-            Write(path, bytes);
-        };
-        write(tmp / "l.txt", left);
-        write(tmp / "r.txt", right);
-        expectPlainRuns(p, "round " + std::to_string(round), round);
+        expectPlainRunsOf(left, right, round % 10 == 5 ? "\r\n" : "\n", "round " + std::to_string(round), round);
         if (HasFatalFailure()) return;
     }
     // Edits inside a block the file holds two or more times (a folder of
@@ -486,15 +489,7 @@ TEST(CompareFiles, NearCopiesWithADeletionABlockOrEditsCloseTogetherGiveThePlain
         std::vector<std::string> left = {"c", "a", "X", "c", "a", "m1", "W"}, right = {"c", "a", "m1", "Z"};
         left.insert(left.end(), tail.begin(), tail.end());
         right.insert(right.end(), tail.begin(), tail.end());
-        const RandomPair p{Lines(left), Lines(right)};
-        auto write = [&](const std::string& path, const std::vector<std::string>& lines) {
-            std::string bytes;
-            for (const std::string& line : lines) bytes += line + "\n";
-            Write(path, bytes);
-        };
-        write(tmp / "l.txt", left);
-        write(tmp / "r.txt", right);
-        expectPlainRuns(p, "a head found again in the left middle", 2000);
+        expectPlainRunsOf(left, right, "\n", "a head found again in the left middle", 2000);
         if (HasFatalFailure()) return;
     }
     const std::vector<std::string> repeated = {"", "", " *", "}", "#endif", "  return 0;"};
@@ -519,16 +514,8 @@ TEST(CompareFiles, NearCopiesWithADeletionABlockOrEditsCloseTogetherGiveThePlain
         else right.insert(right.begin() + at, count, left[at]);
         if (right.empty()) continue;
         if (round % 3 == 2) std::swap(left, right);
-        const RandomPair p{Lines(left), Lines(right)};
-        const std::string end = round % 10 == 5 ? "\r\n" : "\n";
-        auto write = [&](const std::string& path, const std::vector<std::string>& lines) {
-            std::string bytes;
-            for (const std::string& line : lines) bytes += line + end;
-            Write(path, bytes);
-        };
-        write(tmp / "l.txt", left);
-        write(tmp / "r.txt", right);
-        expectPlainRuns(p, "beside, round " + std::to_string(round), 3000 + round);
+        expectPlainRunsOf(left, right, round % 10 == 5 ? "\r\n" : "\n", "beside, round " + std::to_string(round),
+                          3000 + round);
         if (HasFatalFailure()) return;
     }
 }
