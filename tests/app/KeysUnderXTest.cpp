@@ -84,6 +84,15 @@ TEST_F(KeysTest, TheMenusOpenFromTheKeyboard) {
     ASSERT_TRUE(Start());
     journey::Drive(hands, [&] {
         SendBannerAway();
+        // "Sort text" asked its properties: the dialog shows and Escape closes it.
+        const auto sortPropertiesAsked = [&] {
+            QPointer<QWidget> sort = hands.WaitWindow("Sort Properties");
+            EXPECT_TRUE(sort);
+            if (sort) {
+                hands.Key("Escape");
+                hands.WaitGone(sort);
+            }
+        };
         // The key table's Alt keys (Alt+D, Alt+N, Alt+R, Alt+1 ...).
         std::set<QChar> altKeys;
         hands.Gui([&] {
@@ -136,12 +145,7 @@ TEST_F(KeysTest, TheMenusOpenFromTheKeyboard) {
         hands.Key("alt+" + LetterKey(xtra));
         ASSERT_NE(OpenMenu(), nullptr);
         hands.Key("s");
-        QPointer<QWidget> sort = hands.WaitWindow("Sort Properties");
-        EXPECT_TRUE(sort);
-        if (sort) {
-            hands.Key("Escape");
-            hands.WaitGone(sort);
-        }
+        sortPropertiesAsked();
 
         // Alt+D: the diff manager, not a menu.
         hands.Focus(frame);
@@ -199,12 +203,7 @@ TEST_F(KeysTest, TheMenusOpenFromTheKeyboard) {
                 // Alt+F runs the command; the Diff menu opens with its letter.
                 hands.Focus(frame);
                 hands.Key("alt+f");
-                QPointer<QWidget> sort = hands.WaitWindow("Sort Properties");
-                EXPECT_TRUE(sort);
-                if (sort) {
-                    hands.Key("Escape");
-                    hands.WaitGone(sort);
-                }
+                sortPropertiesAsked();
                 hands.Focus(frame);
                 hands.Key("alt+" + LetterKey(diffTitle));
                 EXPECT_EQ(OpenMenu(), hands.Gui([&] { return frame->findChild<QMenu*>("menuDiff"); }));
