@@ -41,14 +41,6 @@ EOF
 
 start_ftp_server "$work/server"
 
-seconds() { # runs a command, prints its wall time in seconds
-  local t0 t1
-  t0=$(date +%s.%N)
-  "$@" >/dev/null
-  t1=$(date +%s.%N)
-  python3 -c "print('%.2f' % ($t1 - $t0))"
-}
-
 # One untimed round first: the first transfers after the server starts are
 # slower, whichever row would take them.
 mkdir -p "$work/server/warm"

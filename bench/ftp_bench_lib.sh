@@ -103,3 +103,11 @@ lftp_run() {
   lftp -u "$ftp_user,$ftp_pass" -p "$port" \
     -e "set ftp:passive-mode on; set net:max-retries 1; set cmd:fail-exit yes; $1; quit" 127.0.0.1
 }
+
+seconds() { # runs a command, prints its wall time in seconds
+  local t0 t1
+  t0=$(date +%s.%N)
+  "$@" >/dev/null
+  t1=$(date +%s.%N)
+  python3 -c "print('%.2f' % ($t1 - $t0))"
+}

@@ -28,14 +28,6 @@ chmod 666 "$FTP_LOG"
 start_ftp_server "$work/server"
 r=$remote_root
 
-seconds() { # runs a command, prints its wall time in seconds
-  local t0 t1
-  t0=$(date +%s.%N)
-  "$@" >/dev/null
-  t1=$(date +%s.%N)
-  python3 -c "print('%.2f' % ($t1 - $t0))"
-}
-
 # The transfers the server logged since the line given.
 retrs_since() {
   tail -n +"$(($1 + 1))" "$FTP_LOG" | grep -c -E ' RETR |DOWNLOAD|"GET ' || true
