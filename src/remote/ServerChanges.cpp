@@ -453,6 +453,12 @@ std::vector<size_t> CServerChangeGuard::FindChangedInFolder(
 // One question names them all; No (the default) leaves them. A run nobody
 // attends leaves them and says so. Either way they are marked changed on
 // the server, as a status check would have marked them.
+std::vector<size_t> CServerChangeGuard::TakeHeld() {
+    std::vector<size_t> held;
+    held.swap(m_newlyHeld);
+    return held;
+}
+
 void CServerChangeGuard::HoldChanged(const std::vector<size_t>& changed) {
     std::vector<CFileItem> named;
     for (size_t k : changed) {
@@ -466,6 +472,7 @@ void CServerChangeGuard::HoldChanged(const std::vector<size_t>& changed) {
         return;
     for (size_t k : changed) {
         m_held[k] = true;
+        m_newlyHeld.push_back(k);
         if (t_runHeld) t_runHeld->insert(RemoteTargetKey(m_items[k]));
     }
     if (!unattended) return;

@@ -126,6 +126,8 @@ public:
     using CAccountItemGuard::CAccountItemGuard;
     // beforeRun: the one command file "Run bat file" sends before it runs it.
     void SetBeforeRun(bool beforeRun) { m_bBeforeRun = beforeRun; }
+    // The items the last look held, each once.
+    std::vector<size_t> TakeHeld();
 
 private:
     void CheckAccount(const std::string& host, const std::string& user) override;
@@ -137,4 +139,5 @@ private:
     void HoldChanged(const std::vector<size_t>& changed);
 
     bool m_bBeforeRun = false;
+    std::vector<size_t> m_newlyHeld;
 };

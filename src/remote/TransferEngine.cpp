@@ -1003,13 +1003,21 @@ bool CTransferRun::Connect(Step& s) {
 // recorded, marked changed on the server.
 bool CTransferRun::HoldsServerChange(const Step& s) {
     const size_t at = static_cast<size_t>(s.index);
-    if (!m_serverChanges.Holds(at, s.host, s.user)) return false;
+    const bool holds = m_serverChanges.Holds(at, s.host, s.user);
+    // Left by the user's answer, or by a run nobody attends (whose line
+    // has said why): named in the run's closing list, with no beep. Every
+    // item the look left is named now: a stop before its turn does not
+    // make it one the run never reached.
+    const auto name = [&](size_t k, const CFileItem& held) {
+        if (k < m_entries.size())
+            NoteTransferFailed(m_entries[k], IsUnattendedRun() ? std::string() : BothChangedHeldReason(held, true));
+    };
+    for (size_t k : m_serverChanges.TakeHeld())
+        if (k != at) name(k, HeldItemState(m_data, m_items[k]));
+    if (!holds) return false;
     const CFileItem held = HeldItemState(m_data, m_items[at]);
     StoreItem(at, held);
-    // Left by the user's answer, or by a run nobody attends (whose line
-    // has said why): named in the run's closing list, with no beep.
-    if (at < m_entries.size())
-        NoteTransferFailed(m_entries[at], IsUnattendedRun() ? std::string() : BothChangedHeldReason(held, true));
+    name(at, held);
     return true;
 }
 

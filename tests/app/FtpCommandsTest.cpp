@@ -949,7 +949,8 @@ TEST_F(FtpWindowTest, AFileSavedWhileItsFetchIsAskedAboutIsLeftAndNamed) {
 // sees it, and then here: F5 asks before it overwrites the server's copy,
 // and asks again after the program was closed and started again (the mark
 // is not stored; the listing shows the change). Auto-sync leaves it and
-// says so once.
+// says so once. A run the Pause key stops before its turn names it with
+// its own reason.
 TEST_F(FtpWindowTest, F5AsksOverAServerChangeNoStatusCheckSawAlsoAfterARestart) {
     OpenWithItemsSent();
     const std::string notes = Local() + "notes.txt";
@@ -1028,6 +1029,40 @@ TEST_F(FtpWindowTest, F5AsksOverAServerChangeNoStatusCheckSawAlsoAfterARestart) 
     EXPECT_EQ(Count("-?- Not sent: " + notes + " -> 127.0.0.1:/notes.txt (changed on the server too"), 1) << Log();
     EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes\nfrom the server\n");
     w.ExecuteCommand(32574);  // auto-sync off
+
+    // A big file before notes.txt: the question comes first, then the Pause
+    // key stops the big file's send. notes.txt, which the user kept before
+    // the stop, is named with its own reason.
+    w.Data().GetFileItemPtr(0, 0, 0, 2)->IsRemoteModified = "No";
+    {
+        std::ofstream f(Local() + "big.bin", std::ios::binary);
+    }
+    std::filesystem::resize_file(Local() + "big.bin", 2ll << 30);
+    w.Data().InsertFileItems(0, 0, 0, 0, Item("big.bin", Local(), true));
+    w.Presenter().ShowSession(0, 0, 0);
+    CAcceleratorManager keys;
+    keys.Connect(&w, false);
+    InstallAccelerators(keys);
+    SelectRows({0, 3});
+    w.MessageWindow().SetText("");
+    prompter.entries.clear();
+    prompter.answers = {Answer::No};
+    w.FileList()->setFocus();
+    QTest::keyClick(w.FileList(), Qt::Key_F5);
+    const auto partOfBig = [&] {
+        std::error_code ec;
+        const auto size = std::filesystem::file_size(ServerRoot() + "/big.bin", ec);
+        return !ec && size > 0;
+    };
+    ASSERT_TRUE(qvltest::WaitFor(partOfBig, 20000)) << Log();
+    w.FileList()->setFocus();
+    QTest::keyClick(w.FileList(), Qt::Key_Pause);
+    Finish();
+    keys.Connect(nullptr, false);
+    EXPECT_EQ(prompter.Questions().size(), 1u) << Log();
+    EXPECT_EQ(Count("notes.txt (changed on the server too since the last transfer; not sent)"), 1) << Log();
+    EXPECT_EQ(Count("the run ended before its turn"), 0) << Log();
+    EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes\nfrom the server\n");
 }
 
 // "To Remote" over two baskets that hold the same files, on the servers
