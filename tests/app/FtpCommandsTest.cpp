@@ -846,15 +846,6 @@ TEST_F(FtpWindowTest, GetAllAsksOnceOverBasketsAndAStopKeepsTheReasonOfAFileKept
     w.Data().InsertFileItems(0, 0, 0, 0, big);
     w.Presenter().ShowSession(0, 0, 0);
     ASSERT_EQ(RowText(0), "~big.bin");  // not here yet
-    CAcceleratorManager keys;
-    keys.Connect(&w, false);
-    InstallAccelerators(keys);
-    SelectRows({0, 3});
-    w.MessageWindow().SetText("");
-    prompter.entries.clear();
-    prompter.answers = {Answer::No};
-    w.FileList()->setFocus();
-    QTest::keyClick(w.FileList(), Qt::Key_F4);
     const auto partOfBig = [&] {
         for (const auto& e : std::filesystem::directory_iterator(Local())) {
             const std::string n = e.path().filename().string();
@@ -863,11 +854,7 @@ TEST_F(FtpWindowTest, GetAllAsksOnceOverBasketsAndAStopKeepsTheReasonOfAFileKept
         }
         return false;
     };
-    ASSERT_TRUE(qvltest::WaitFor(partOfBig, 20000)) << Log();
-    w.FileList()->setFocus();
-    QTest::keyClick(w.FileList(), Qt::Key_Pause);
-    Finish();
-    keys.Connect(nullptr, false);
+    ASSERT_TRUE(PressThenPause({0, 3}, Qt::Key_F4, partOfBig)) << Log();
     EXPECT_EQ(prompter.Questions().size(), 1u) << Log();
     EXPECT_EQ(Count("   1. big.bin (stopped)"), 1) << Log();
     EXPECT_FALSE(std::filesystem::exists(Local() + "big.bin"));
@@ -1040,25 +1027,12 @@ TEST_F(FtpWindowTest, F5AsksOverAServerChangeNoStatusCheckSawAlsoAfterARestart) 
     std::filesystem::resize_file(Local() + "big.bin", 2ll << 30);
     w.Data().InsertFileItems(0, 0, 0, 0, Item("big.bin", Local(), true));
     w.Presenter().ShowSession(0, 0, 0);
-    CAcceleratorManager keys;
-    keys.Connect(&w, false);
-    InstallAccelerators(keys);
-    SelectRows({0, 3});
-    w.MessageWindow().SetText("");
-    prompter.entries.clear();
-    prompter.answers = {Answer::No};
-    w.FileList()->setFocus();
-    QTest::keyClick(w.FileList(), Qt::Key_F5);
     const auto partOfBig = [&] {
         std::error_code ec;
         const auto size = std::filesystem::file_size(ServerRoot() + "/big.bin", ec);
         return !ec && size > 0;
     };
-    ASSERT_TRUE(qvltest::WaitFor(partOfBig, 20000)) << Log();
-    w.FileList()->setFocus();
-    QTest::keyClick(w.FileList(), Qt::Key_Pause);
-    Finish();
-    keys.Connect(nullptr, false);
+    ASSERT_TRUE(PressThenPause({0, 3}, Qt::Key_F5, partOfBig)) << Log();
     EXPECT_EQ(prompter.Questions().size(), 1u) << Log();
     EXPECT_EQ(Count("notes.txt (changed on the server too since the last transfer; not sent)"), 1) << Log();
     EXPECT_EQ(Count("the run ended before its turn"), 0) << Log();

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <QApplication>
+#include <QTest>
+#include <functional>
 #include <filesystem>
 
 #include "UiFixture.h"
@@ -18,6 +20,7 @@
 #include "remote/FtpWorker.h"
 #include "remote/Socket.h"
 #include "remote/TestServers.h"
+#include "settings/AcceleratorManager.h"
 
 
 // Project "P" with session "S" on the FTP server at 127.0.0.1 ("/"), its
@@ -147,6 +150,29 @@ protected:
     void Finish() {
         ASSERT_TRUE(JoinFtpWorker(20000));
         QApplication::processEvents();
+    }
+    // The rows selected and a transfer key pressed in the file list with the
+    // program's keys (questions answered No); once the part shows that the
+    // first file is on its way, the Pause key. The run is over on return;
+    // false where no part showed in time.
+    bool PressThenPause(const std::vector<int>& rows, Qt::Key key, const std::function<bool()>& partShows) {
+        CAcceleratorManager keys;
+        keys.Connect(frame.get(), false);
+        InstallAccelerators(keys);
+        SelectRows(rows);
+        frame->MessageWindow().SetText("");
+        prompter.entries.clear();
+        prompter.answers = {Answer::No};
+        frame->FileList()->setFocus();
+        QTest::keyClick(frame->FileList(), key);
+        const bool shown = qvltest::WaitFor(partShows, 20000);
+        if (shown) {
+            frame->FileList()->setFocus();
+            QTest::keyClick(frame->FileList(), Qt::Key_Pause);
+        }
+        Finish();
+        keys.Connect(nullptr, false);
+        return shown;
     }
     void Tick(int n = 1) {
         for (int i = 0; i < n; ++i) frame->TimerWork().OnTimerTick();
