@@ -105,6 +105,8 @@ void CFtpClient::Connect(const std::string& host, const std::string& user,
     m_strPeer = host;
     m_bAborted = false;
     m_bStopSeen = false;
+    m_answeredForFile.clear();
+    m_askedKnownFile.clear();
     SetSocket(m_nControlSocket, OpenSocket(host, port));
     SetSocketTimeouts(m_nControlSocket, NetTimeoutValues().replyMs);
     try {
@@ -383,7 +385,9 @@ int CFtpClient::SendCommand(const std::string& command, const std::string& argum
     CheckArgument(command);
     CheckArgument(argument);
     SendControl(command + " " + argument + "\r\n", "Unable to send command: " + command);
-    return ReadFinalReply(reply);
+    const int code = ReadFinalReply(reply);
+    if (code == 213 && (command == "MDTM" || command == "SIZE")) m_answeredForFile.insert(command);
+    return code;
 }
 
 int CFtpClient::SendCommandWithReply(const std::string& line, std::string& reply) {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <ctime>
 #include <mutex>
+#include <set>
 #include <stdexcept>
 #include <functional>
 #include <string>
@@ -98,6 +99,13 @@ public:
     // Every command first sets aside the replies the server sent unasked
     // (see SendControl), then reads its own.
     int SendCommand(const std::string& command, const std::string& argument, std::string& reply);
+    // Whether MDTM or SIZE (the command) has answered 213 on this login: a
+    // name it answers 550 then has no file, where a server that denies the
+    // command answers 550 to every name (vsftpd's cmds_denied).
+    bool AnsweredForAFile(const std::string& command) const { return m_answeredForFile.count(command) != 0; }
+    // Marks the command as asked of a file known to be there, to find that
+    // out; false where it was on this login already.
+    bool FirstAskOfKnownFile(const std::string& command) { return m_askedKnownFile.insert(command).second; }
     int SendCommandWithReply(const std::string& line, std::string& reply);
     // The reply to the command sent last, within the reply time-out as a
     // whole; a line past the line limit or a reply past the line count ends
@@ -308,6 +316,8 @@ private:
     bool m_bBinary = false;
     std::string m_strRefused;        // what the last PutFileReplacing had refused
     std::string m_strTemporaryRefusal;
+    std::set<std::string> m_answeredForFile;  // MDTM, SIZE: answered 213 since the login
+    std::set<std::string> m_askedKnownFile;
     bool m_bStorRefused = false;     // the last PutFile's STOR had a refusal for reply
     std::string m_strSendFailure;    // why the last PutFile's data did not all go
     bool m_bNulInHead = false;

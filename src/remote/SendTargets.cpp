@@ -205,18 +205,46 @@ void CSendTargets::MarkNotListed(const CFileItem& item) {
     m_notListed.insert(AccountKey(item) + NormalUnixPath(item.RemoteDir));
 }
 
+bool CSendTargets::InUnlistedFolder(const CFileItem& item) const {
+    return InListedFolder(item) && m_notListed.count(AccountKey(item) + NormalUnixPath(item.RemoteDir)) != 0;
+}
+
+void CSendTargets::SetNameState(const CFileItem& item, int there) {
+    m_nameStates[AccountKey(item) + NormalUnixPath(item.RemoteDir + item.FileName)] = there;
+}
+
+int CSendTargets::NameState(const CFileItem& item) const {
+    const auto found = m_nameStates.find(AccountKey(item) + NormalUnixPath(item.RemoteDir + item.FileName));
+    return found == m_nameStates.end() ? -1 : found->second;
+}
+
+// An item in a folder the server would not list may be a link to the file
+// of another of the run's items. Not where the server has no file or link
+// of its name; nor where it has a file and every other item's name is
+// free (a link to a name that has no file has no file at its end either);
+// nor where it is the run's one item.
+bool CSendTargets::UnlistedNameRefused(const std::vector<CFileItem>& items, size_t i) const {
+    const int there = NameState(items[i]);
+    if (there == 0) return false;
+    for (size_t j = 0; j < items.size(); ++j)
+        if (j != i && (there < 0 || NameState(items[j]) != 0)) return true;
+    return false;
+}
+
 void CSendTargets::MarkUnknownLinkEnd(const CFileItem& item, const std::string& path) {
     m_unknownEnds.insert(AccountKey(item) + NormalUnixPath(path));
 }
 
-// The server file an item writes, followed through the links read (a loop
-// ends after a few steps), and the first link on the way ("" where none).
+// The server file an item writes, followed through the links read, and
+// the first link on the way ("" where none). A chain of more links than
+// are followed (a loop among them) ends unknown.
 struct CSendTargets::WrittenFile {
     std::string file;
     std::string link, target;  // the link's name and its target as listed
     std::string unread;        // the folder a link leads into whose listing is not read
     std::string unshown;       // the path a link leads to whose name its folder's listing leaves out
     bool unknown = false;      // where the links lead cannot be told
+    bool tooLong = false;      // the links lead on past the last one followed
     std::string notListed;     // the folder on the way the server would not list
 };
 
@@ -225,7 +253,7 @@ CSendTargets::WrittenFile CSendTargets::Follow(const CFileItem& it) const {
     if (!InListedFolder(it)) return out;
     const std::string account = AccountKey(it);
     std::string path = NormalUnixPath(it.RemoteDir + it.FileName);
-    for (int step = 0; step < 8; ++step) {
+    for (int step = 0;; ++step) {
         const size_t slash = path.rfind('/');
         const std::string folder = slash == std::string::npos ? "" : slash == 0 ? "/" : path.substr(0, slash);
         const bool throughLink = !out.link.empty();
@@ -250,6 +278,10 @@ CSendTargets::WrittenFile CSendTargets::Follow(const CFileItem& it) const {
             break;
         }
         const std::string& target = link->second;
+        if (step == kMaxLinkSteps) {
+            out.unknown = out.tooLong = true;
+            break;
+        }
         if (out.link.empty()) {
             out.link = name;
             out.target = target;
@@ -296,9 +328,11 @@ std::vector<CSendTargets::LinkedTarget> CSendTargets::FindLinkedTargetItems(
     for (size_t i = 0; i < items.size(); ++i)
         if (written[i].unknown) {
             const WrittenFile& w = written[i];
-            refused.push_back({i, !w.link.empty() ? reasonOf(w) + ", and where it leads cannot be read from the server"
-                                                  : "the server would not list " + w.notListed +
-                                                        ": the name may be a link there"});
+            if (w.link.empty() && !UnlistedNameRefused(items, i)) continue;
+            refused.push_back({i, w.tooLong           ? reasonOf(w) + ", and it leads on through more links than are followed"
+                                  : !w.link.empty() ? reasonOf(w) + ", and where it leads cannot be read from the server"
+                                                    : "the server would not list " + w.notListed +
+                                                          ": the name may be a link there"});
             done[i] = true;
         }
     for (size_t i = 0; i < items.size(); ++i) {

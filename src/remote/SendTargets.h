@@ -137,6 +137,16 @@ public:
     // does not tell, leaves the link's end unknown.
     std::set<std::string> UnshownLinkEnds(const std::vector<CFileItem>& items) const;
     void MarkUnknownLinkEnd(const CFileItem& item, const std::string& path);
+    // Whether the item's own folder is one the server would not list.
+    bool InUnlistedFolder(const CFileItem& item) const;
+    // What the commands that name one file exactly told of the item's
+    // name: 1 the server has a file there, 0 neither a file nor a link,
+    // -1 they did not tell (the state of a name never asked).
+    void SetNameState(const CFileItem& item, int there);
+    int NameState(const CFileItem& item) const;
+    // How many links of a chain are followed: a chain that leads on is
+    // refused as one whose way no listing shows.
+    static constexpr int kMaxLinkSteps = 8;
     // An item refused for a link, and why: "link.html is a link to
     // index.html on the server".
     struct LinkedTarget {
@@ -153,7 +163,10 @@ public:
     // that the file keeps the text of the item of its own name across
     // runs. An item in a folder the server would not list, or whose link
     // leads where no listing shows the way on (such a folder, an unknown
-    // end), is refused too: the file it would write cannot be told.
+    // end, a chain longer than is followed), is refused too: the file it
+    // would write cannot be told. In a folder the server would not list,
+    // an item goes where its name cannot write another item's file (see
+    // SetNameState), or where it is the run's one item.
     std::vector<LinkedTarget> FindLinkedTargetItems(const std::vector<CFileItem>& items,
                                                     const std::vector<CFileItem>& others = {}) const;
 
@@ -170,6 +183,8 @@ private:
     // Folders the server would not list, and link ends it did not tell of
     // (host, user and path).
     std::set<std::string> m_notListed, m_unknownEnds;
+    std::map<std::string, int> m_nameStates;  // by account and path
+    bool UnlistedNameRefused(const std::vector<CFileItem>& items, size_t i) const;
     struct WrittenFile;
     WrittenFile Follow(const CFileItem& item) const;
 };

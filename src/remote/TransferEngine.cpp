@@ -96,23 +96,25 @@ bool FitsOneBlock(const std::string& localPath) {
     return !ec && size <= CFtpClient::kBlockSize;
 }
 
-// Whether the server has a file of that name, asked by MDTM: 1 yes, 0 no,
-// -1 when it does not tell.
-int RemoteFileExists(CFtpClient& c, const std::string& path) {
-    std::string reply;
-    const int code = c.SendCommand("MDTM", path, reply);
-    return code == 213 ? 1 : code == 550 ? 0 : -1;
-}
-
-// The same asked by MDTM, then by SIZE where MDTM does not tell: both name
-// one file exactly, where a listing may read the name as a pattern or
-// leave it out.
-int RemoteFileExistsExactly(CFtpClient& c, const std::string& path) {
-    const int there = RemoteFileExists(c, path);
-    if (there >= 0) return there;
-    std::string reply;
-    const int code = c.SendCommand("SIZE", path, reply);
-    return code == 213 ? 1 : code == 550 ? 0 : -1;
+// Whether the server has a file of that name, as the commands that name
+// one file exactly tell it (where a listing may read the name as a pattern
+// or leave it out): MDTM, then SIZE. 1 yes, 0 no, -1 when they do not tell.
+// A 550 says "no" only from a command that answered 213 on this login (a
+// server that denies the command answers 550 to every name), and from SIZE
+// only in BINARY (pyftpdlib answers SIZE in ASCII with a 550). knownFile,
+// where given, is a file the folder's listing shows: asked once a login, it
+// finds out whether the command answers at all.
+int RemoteFileExists(CFtpClient& c, const std::string& path, const std::string& knownFile = std::string()) {
+    for (const std::string command : {"MDTM", "SIZE"}) {
+        std::string reply;
+        const int code = c.SendCommand(command, path, reply);
+        if (code == 213) return 1;
+        if (code != 550 || (command == "SIZE" && c.GetTransferType() != "BINARY")) continue;
+        if (!c.AnsweredForAFile(command) && !knownFile.empty() && c.FirstAskOfKnownFile(command))
+            c.SendCommand(command, knownFile, reply);
+        if (c.AnsweredForAFile(command)) return 0;
+    }
+    return -1;
 }
 
 // A sent file its folder's listing leaves out (a dot file, a name the
@@ -121,7 +123,7 @@ int RemoteFileExistsExactly(CFtpClient& c, const std::string& path) {
 // it in exact, where they tell its time. That time stays MDTM's (UTC), and
 // the checks that look at the file later compare it with MDTM's alone.
 bool ReadUnshownSentFile(CFtpClient& c, const CFileItem& item, bool& shown, CFileItem& exact) {
-    shown = RemoteFileExistsExactly(c, item.RemoteDir + item.FileName) == 1;
+    shown = RemoteFileExists(c, item.RemoteDir + item.FileName) == 1;
     if (!shown) return false;
     exact = item;
     int timeCode = 0, sizeCode = 0;
@@ -202,15 +204,12 @@ bool ListSendFolder(CFtpClient& c, CSendTargets& targets, const CFileItem& item,
 }
 
 // Whether the server has no file of that very name: only its answer to a
-// command that names the file exactly (MDTM, or SIZE in BINARY, where no
-// server refuses it for the transfer type) tells that. False where it has
-// one or does not tell.
-bool RemoteNameFree(CFtpClient& c, const std::string& path, bool& told) {
-    std::string reply;
-    int code = c.SendCommand("MDTM", path, reply);
-    if (code != 213 && code != 550 && c.GetTransferType() == "BINARY") code = c.SendCommand("SIZE", path, reply);
-    told = code == 213 || code == 550;
-    return code == 550;
+// command that names the file exactly tells that (see RemoteFileExists).
+// False where it has one or does not tell.
+bool RemoteNameFree(CFtpClient& c, const std::string& path, const std::string& knownFile, bool& told) {
+    const int there = RemoteFileExists(c, path, knownFile);
+    told = there >= 0;
+    return there == 0;
 }
 
 // Whether the server has the file, empty, as SIZE tells it in BINARY.
@@ -229,11 +228,16 @@ bool RemoteFileEmpty(CFtpClient& c, const std::string& path) {
 // has answered that it has no file of that name.
 std::string FreeTemporary(CFtpClient& c, CFolderTargets& folder, const CFileItem& item,
                           const std::string& fileName) {
+    // The item's target, where the listing shows it as a file: the server
+    // has it, so a command that names one file answers it with 213 where
+    // it answers at all.
+    const CListingFields* target = folder.Find(item.FileName);
+    const std::string known = target && target->type == '-' ? item.RemoteDir + item.FileName : std::string();
     for (;;) {
         const std::string temp = folder.FreeTemporaryName(fileName, kMaxRemoteNameBytes);
         if (temp.empty()) return temp;
         bool told = false;
-        if (RemoteNameFree(c, item.RemoteDir + temp, told)) return temp;
+        if (RemoteNameFree(c, item.RemoteDir + temp, known, told)) return temp;
         folder.Take(temp);
         if (!told) return std::string();
     }
@@ -326,8 +330,7 @@ SendPlan PlanSend(CFtpClient& c, CSendTargets& targets, const CFileItem& item) {
     if (!folder.Listed() && !ListSendFolder(c, targets, item)) return plan;
     const CListingFields* target = folder.Find(item.FileName);
     if (!target || !IsReplaceableTarget(*target)) return plan;
-    const std::string temp = FreeTemporary(c, folder, item);
-    if (temp.empty()) return plan;
+    if (folder.FreeTemporaryName(item.FileName, kMaxRemoteNameBytes).empty()) return plan;
     if (!folder.OwnerTried()) ProbeFolder(c, targets, folder, item);
     if (targets.Straight(item)) return plan;
     // Where every line shows one owner and group, the listing cannot tell
@@ -339,6 +342,9 @@ SendPlan PlanSend(CFtpClient& c, CSendTargets& targets, const CFileItem& item) {
                          " shows one owner for all its files: files are sent straight over the remote files, so "
                          "a stopped send leaves the remote file cut.");
     if (!owners || !folder.SameAsOwnFile(*target) || !folder.RenameProven()) return plan;
+    // The temporary name is asked for only now that it is used.
+    const std::string temp = FreeTemporary(c, folder, item);
+    if (temp.empty()) return plan;
     plan.tempPath = item.RemoteDir + temp;
     // A new file gets the very bits the target has: nothing to carry over,
     // and the temporary needs neither an empty start nor CHMOD.
@@ -580,6 +586,7 @@ private:
     void RefuseSameTargets();
     bool RefuseLinkedTargets(const Step& s);
     void FollowLinksAway(const std::vector<CFileItem>& run, std::string& host, std::string& user);
+    void AskUnlistedNames(const std::vector<CFileItem>& run, std::string& host, std::string& user);
     void ReadBackItem(int i);
     void TransferItem(int i);
     bool Connect(Step& s);
@@ -783,7 +790,7 @@ bool ListLinkFolder(CFtpClient& c, const std::string& folder, std::string& listi
 void CTransferRun::FollowLinksAway(const std::vector<CFileItem>& run, std::string& host, std::string& user) {
     constexpr int kMaxFolders = 64;
     int listed = 0;
-    for (int step = 0; step <= 8; ++step) {
+    for (int step = 0; step <= CSendTargets::kMaxLinkSteps; ++step) {
         const std::set<std::string> folders = m_targets.UnreadLinkFolders(run);
         if (folders.empty()) break;
         for (const std::string& folder : folders) {
@@ -792,7 +799,7 @@ void CTransferRun::FollowLinksAway(const std::vector<CFileItem>& run, std::strin
             at.FileName.clear();
             std::string listing;
             bool read = false;
-            if (step < 8 && listed++ < kMaxFolders)
+            if (step < CSendTargets::kMaxLinkSteps && listed++ < kMaxFolders)
                 RunWithReconnect(m_data, host, user, true,
                                  [&](CFtpClient& c) { read = ListLinkFolder(c, at.RemoteDir, listing); });
             if (read)
@@ -806,6 +813,38 @@ void CTransferRun::FollowLinksAway(const std::vector<CFileItem>& run, std::strin
         RunWithReconnect(m_data, host, user, true, [&](CFtpClient& c) { there = RemoteFileExists(c, path); });
         if (there != 0) m_targets.MarkUnknownLinkEnd(run.front(), path);
     }
+}
+
+// The names of a run's items in folders the server would not list, asked
+// by the commands that name one file exactly: a name the server has no
+// file of is no link either. A 550 tells that only from a command that
+// answers 213 for a file on this login, which any of the names may show:
+// all are asked before any answer is read as "no file".
+void CTransferRun::AskUnlistedNames(const std::vector<CFileItem>& run, std::string& host, std::string& user) {
+    std::vector<const CFileItem*> unlisted;
+    for (const CFileItem& it : run)
+        if (m_targets.InUnlistedFolder(it)) unlisted.push_back(&it);
+    // An item alone in its run writes no other item's file.
+    if (unlisted.empty() || run.size() < 2) return;
+    RunWithReconnect(m_data, host, user, true, [&](CFtpClient& c) {
+        std::vector<int> codes;
+        for (const CFileItem* it : unlisted) {
+            std::string reply;
+            codes.push_back(c.SendCommand("MDTM", it->RemoteDir + it->FileName, reply));
+        }
+        for (size_t k = 0; k < unlisted.size(); ++k) {
+            const CFileItem& it = *unlisted[k];
+            int there = codes[k] == 213 ? 1 : codes[k] == 550 && c.AnsweredForAFile("MDTM") ? 0 : -1;
+            if (there < 0) {
+                std::string reply;
+                const int size = c.SendCommand("SIZE", it.RemoteDir + it.FileName, reply);
+                there = size == 213                                                                ? 1
+                        : size == 550 && c.GetTransferType() == "BINARY" && c.AnsweredForAFile("SIZE") ? 0
+                                                                                                       : -1;
+            }
+            m_targets.SetNameState(it, there);
+        }
+    });
 }
 
 // Two names can be one server file: a link the folder's listing shows
@@ -857,6 +896,7 @@ bool CTransferRun::RefuseLinkedTargets(const Step& s) {
                 m_targets.MarkNotListed(it);
         }
         FollowLinksAway(run, host, user);
+        AskUnlistedNames(run, host, user);
     } catch (const CFtpClient::FTPException& e) {
         // Stopped meanwhile: why, and the item in hand, are named.
         if (g_bFtpBreak) {

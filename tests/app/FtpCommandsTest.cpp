@@ -1446,3 +1446,52 @@ TEST_F(FtpWindowTest, ALinkOnTheServerWritesNoItemsFileUnderAnotherNameAcrossBas
 }
 
 }  // namespace
+
+namespace {
+
+// A server that lists no folder (LIST, NLST and MLSD answered 502): F5 of
+// one new file sends it, though the session holds more items of the
+// account; F5 of a file there and a new one sends both, as MDTM tells the
+// new name has no file (nor link) there; F5 of two files there sends
+// neither, as one may be a link to the other, and names why.
+TEST_F(FtpWindowTest, F5WhereTheServerListsNoFolderRefusesOnlyNamesThatMayBeLinks) {
+    MakeFtpArea();
+    server.reset();
+    const std::string refused = "502 Command not implemented.";
+    qvltest::PyFtpRefusingServer py(ServerRoot(), {{"LIST", refused}, {"NLST", refused}, {"MLSD", refused}},
+                                    tmp / "py.log");
+    if (!py.ok()) GTEST_SKIP() << py.why();
+    port.reset();
+    port = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(py.port()).c_str());
+    Open();
+    CAcceleratorManager keys;
+    keys.Connect(frame.get(), false);
+    InstallAccelerators(keys);
+    const auto pressF5 = [&](const std::vector<int>& rows) {
+        QApplication::processEvents();  // the window takes its keys
+        SelectRows(rows);
+        frame->FileList()->setFocus();
+        QTest::keyClick(frame->FileList(), Qt::Key_F5);
+        Finish();
+        Tick();
+    };
+    const std::string why = " (the server would not list /: the name may be a link there)";
+    pressF5({0});
+    EXPECT_EQ(ReadFile(ServerRoot() + "/my file.txt"), "first line\nsecond line\n") << Log();
+    EXPECT_EQ(frame->Data().GetFileItem(0, 0, 0, 0).IsFTPed, "Yes") << Log();
+    EXPECT_EQ(Count(why), 0) << Log();
+
+    pressF5({0, 1});
+    EXPECT_TRUE(std::filesystem::exists(ServerRoot() + "/pic.bin")) << Log();
+    EXPECT_EQ(frame->Data().GetFileItem(0, 0, 0, 1).IsFTPed, "Yes") << Log();
+    EXPECT_EQ(Count(why), 0) << Log();
+
+    WriteFile(ServerRoot() + "/notes.txt", "notes on the server\n");
+    pressF5({0, 2});
+    EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes on the server\n") << Log();
+    EXPECT_EQ(Count("-?- Not sent: " + Local() + "notes.txt -> 127.0.0.1:/notes.txt" + why), 1) << Log();
+    EXPECT_EQ(Count("-?- Not sent: " + Local() + "my file.txt -> 127.0.0.1:/my file.txt" + why), 1) << Log();
+    keys.Connect(nullptr, false);
+}
+
+}  // namespace

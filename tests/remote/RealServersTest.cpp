@@ -957,6 +957,37 @@ TEST_P(RealServers, TwoItemsWritingOneFileThroughALinkAreRefused) {
                                             : hopReason + ", and where it leads cannot be read from the server")),
               1)
         << trace.All();
+
+    // A chain of more links than are followed: f1/x leads through f2/x,
+    // ..., f9/x to t/index.html. F5 on f1/x after t/index.html went leaves
+    // that file as its own item sent it.
+    ASSERT_EQ(::mkdir((serverDir + "t").c_str(), 0755), 0);
+    std::filesystem::create_directories(local / "t");
+    std::filesystem::create_directories(local / "f1");
+    WriteFile(serverDir + "t/index.html", "old t index\n");
+    if (GetParam() != "pyftpdlib" && TestUserIds(uid, gid, home))
+        for (const char* n : {"t", "t/index.html"}) ASSERT_EQ(::lchown((serverDir + n).c_str(), uid, gid), 0) << n;
+    for (int k = 1; k <= 9; ++k) {
+        const std::string f = "f" + std::to_string(k);
+        ASSERT_EQ(::mkdir((serverDir + f).c_str(), 0755), 0);
+        link(k < 9 ? "../f" + std::to_string(k + 1) + "/x" : "../t/index.html", f + "/x");
+        if (GetParam() != "pyftpdlib" && TestUserIds(uid, gid, home))
+            for (const std::string& n : {f, f + "/x"}) ASSERT_EQ(::lchown((serverDir + n).c_str(), uid, gid), 0) << n;
+    }
+    WriteFile(local / "t/index.html", "t index, sent first\n");
+    WriteFile(local / "f1/x", "through nine links\n");
+    AddItem(MakeItem("index.html", "127.0.0.1", kUser, remoteDir + "t/", local / "t/", true));
+    AddItem(MakeItem("x", "127.0.0.1", kUser, remoteDir + "f1/", local / "f1/", true));
+    Run(true, {7});
+    ASSERT_EQ(Items()[7].IsFTPed, "Yes") << trace.All();
+    Run(true, {8});
+    EXPECT_EQ(ReadFile(serverDir + "t/index.html"), "t index, sent first\n");
+    EXPECT_EQ(Items()[8].IsFTPed, "failed");
+    EXPECT_EQ(trace.Count(SameTargetRefusal(
+                  Items()[8], true,
+                  "x is a link to ../f2/x on the server, and it leads on through more links than are followed")),
+              1)
+        << trace.All();
 }
 
 // Files the user makes on the server under the hidden names a send takes,
@@ -1524,8 +1555,8 @@ protected:
 
 // Names the listing leaves out (hidden by the server, or past its cap) are
 // not taken for new files, nor for the hidden names a send and its probe
-// use, and a listing that shows one owner for all proves no file the
-// user's.
+// use (also where the server denies MDTM), and a listing that shows one
+// owner for all proves no file the user's.
 TEST_F(HostingServers, ASendKeepsWhatAPlainSendKeptWhereTheListingHidesNamesOrOwners) {
     {
         VsftpdServer vs("", "hide_file={z*}\n");
@@ -1548,8 +1579,19 @@ TEST_F(HostingServers, ASendKeepsWhatAPlainSendKeptWhereTheListingHidesNamesOrOw
         SendBesideOwnHiddenNames(vs.port(), dir);
     }
     {
-        // Every owner and group shows as "ftp".
-        VsftpdServer vs("", "hide_ids=YES\n");
+        // MDTM denied ("550 Permission denied." to every name): SIZE tells
+        // which hidden names are taken.
+        VsftpdServer vs("", "hide_file={.*}\ncmds_denied=MDTM\n");
+        if (!vs.ok()) GTEST_SKIP() << vs.why();
+        UserDir dir;
+        SendBesideOwnHiddenNames(vs.port(), dir);
+    }
+    {
+        // Every owner and group shows as "ftp": no send uses a temporary
+        // name, and none is asked for.
+        TempDir logs;
+        VsftpdServer vs("", "hide_ids=YES\nxferlog_enable=YES\nlog_ftp_protocol=YES\nvsftpd_log_file=" +
+                                logs.dir() + "v.log\n");
         if (!vs.ok()) GTEST_SKIP() << vs.why();
         UserDir dir;
         Put(dir, "rootfile.txt", 0644, true);
@@ -1565,6 +1607,10 @@ TEST_F(HostingServers, ASendKeepsWhatAPlainSendKeptWhereTheListingHidesNamesOrOw
         EXPECT_EQ(Lstat(dir / "other.txt").st_mode & 0777, 0666u);
         EXPECT_EQ(Result("mine.txt"), "Yes");
         NoTemporaries(dir);
+        std::ifstream in(logs.dir() + "v.log");
+        for (std::string line; std::getline(in, line);)
+            for (const char* n : {".rootfile.txt.qvl-part", ".other.txt.qvl-part", ".mine.txt.qvl-part"})
+                EXPECT_EQ(line.find(n), std::string::npos) << line;
     }
 }
 
