@@ -57,7 +57,7 @@ bool OpenBatchLog(const std::string& path) {
     g_batchLogFailed = false;
     // Opened without waiting, and no pipe: a pipe that nobody reads, or
     // stops reading, must not hold the job.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0644);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd < 0) return false;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) {
