@@ -278,7 +278,7 @@ TEST(MacroApplication, ReplayedInstancesGiveWhatConvertGivesOnRandomLibraries) {
     const std::vector<std::string> words = {"foo", " ",  "3.4", "bar", "7", "\r\n",  "price", ",",     "(a 1)", "12",
                                             "  ",  "x:y", "[b]", "#",  "<9>", "-",   "\t",    "a1 b2", "{z 9}", "\r", "\n"};
     TempDir tmp;
-    const std::string file = tmp / "in.txt", converted_file = tmp / "converted.txt";
+    const std::string file = tmp / "in.txt", convertedFile = tmp / "converted.txt";
     std::mt19937 rng(11);
     for (int round = 0; round < 300; ++round) {
         CLibraryList list = OneLibrary({});
@@ -313,7 +313,7 @@ TEST(MacroApplication, ReplayedInstancesGiveWhatConvertGivesOnRandomLibraries) {
         list.m_Run.nBatchStep = 0;
         CFindRepPreview row;
         row.InputName = file;
-        row.OutputName = converted_file;
+        row.OutputName = convertedFile;
         row.Mode = "O";
         bool modified = false;
         ASSERT_TRUE(CConversionEngine(list).ConvertFileForBatch(row, 0, modified)) << described;
@@ -321,7 +321,7 @@ TEST(MacroApplication, ReplayedInstancesGiveWhatConvertGivesOnRandomLibraries) {
         preview.InputName = preview.OutputName = file;
         preview.Mode = "O";
         ASSERT_TRUE(CConversionEngine(list).CommitFile(preview, 0)) << described;
-        ASSERT_EQ(ReadFile(file), ReadFile(converted_file)) << described << " on " << ::testing::PrintToString(bytes);
+        ASSERT_EQ(ReadFile(file), ReadFile(convertedFile)) << described << " on " << ::testing::PrintToString(bytes);
     }
 }
 
