@@ -8,14 +8,17 @@
 #include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <functional>
 #include <sys/stat.h>
+#include <thread>
 
 #include "app/MainFrame.h"
 #include "app/QtPrompter.h"
+#include "convert_ui/BatchRows.h"
 #include "model/Globals.h"
 #include "model/Trace.h"
 #include "model/WorkArea.h"
@@ -224,12 +227,21 @@ int RunWindowRoad(int argc, char** argv) {
     // Any way out of the event loop saves like a close, here where no
     // dialog's loop is left open below it.
     if (CMainFrame* frame = theApp.MainFrame()) frame->CloseWithoutQuestions();
+    // The data is saved. What is left (the windows go, each worker is told
+    // to stop and waited for a while) must not keep the program from ending,
+    // whatever a worker is stuck in.
+    std::thread([rc] {
+        std::this_thread::sleep_for(std::chrono::seconds(10));
+        std::fflush(nullptr);
+        std::_Exit(rc);
+    }).detach();
     theApp.ExitInstance();
     // Everything is saved by now. A transfer thread that did not end within
     // the close's wait (stuck in a call that will never return) would abort
-    // the program when its thread object is destroyed at exit: the process
-    // ends here instead, without waiting for it.
-    if (!JoinFtpWorker(2000) || !JoinKeepAlive(500)) {
+    // the program when its thread object is destroyed at exit, and a batch
+    // worker let go at the close would run on while the program's data is
+    // taken down: the process ends here instead, without waiting for them.
+    if (!JoinFtpWorker(2000) || !JoinKeepAlive(500) || BatchWorkerRunning()) {
         std::fflush(nullptr);
         std::_Exit(rc);
     }

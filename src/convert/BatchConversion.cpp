@@ -408,25 +408,10 @@ bool ReadFileForConversion(const std::string& path, std::string& text, std::stri
 }
 
 bool CopyFileReplacing(const std::string& from, const std::string& to, std::string& reason) {
-    int fd = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        reason = SystemErrorText(errno);
-        return false;
-    }
+    // Only a regular file is copied: a pipe, device or socket at the input is
+    // refused without waiting on it.
     std::string bytes;
-    char block[1 << 16];
-    for (;;) {
-        ssize_t n = ::read(fd, block, sizeof block);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            reason = SystemErrorText(errno);
-            ::close(fd);
-            return false;
-        }
-        if (n == 0) break;
-        bytes.append(block, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
+    if (!ReadRegularFile(from, bytes, reason)) return false;
     return WriteFileReplacing(to, bytes, false, reason);
 }
 
@@ -447,7 +432,9 @@ bool WriteFileReplacing(const std::string& target, const std::string& bytes, boo
             reason = path + " is not a regular file; nothing is added to it.";
             return false;
         }
-        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0644);
+        // Opened without waiting: a pipe put there since the look above
+        // must not hold the run.
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
         if (fd < 0) {
             reason = SystemErrorText(errno);
             return false;
@@ -456,6 +443,11 @@ bool WriteFileReplacing(const std::string& target, const std::string& bytes, boo
         // again, so the file never ends in half of it.
         struct stat before {};
         const bool sized = ::fstat(fd, &before) == 0;
+        if (sized && !S_ISREG(before.st_mode)) {
+            ::close(fd);
+            reason = path + " is not a regular file; nothing is added to it.";
+            return false;
+        }
         bool ok = WriteAll(fd, bytes, stripCr);
         int err = ok ? 0 : errno;
         if (!ok && sized) (void)::ftruncate(fd, before.st_size);
@@ -543,7 +535,9 @@ bool CConversionEngine::ConvertFileForBatch(CFindRepPreview& preview, int row, b
             text.shrink_to_fit();
             converted.clear();
             converted.shrink_to_fit();
-            return CopyFileReplacing(preview.InputName, preview.OutputName, reason);
+            if (CopyFileReplacing(preview.InputName, preview.OutputName, reason)) return true;
+            WriteTrace(preview.OutputName + ": " + reason);
+            return false;
         }
     }
     PutLineEndsBack(converted, HasLoneCr(text.data(), text.size()), crlf);
@@ -1054,29 +1048,48 @@ bool CConversionEngine::ApplyInstances(const CFindRepPreview& preview, std::stri
     return CInstanceReplay(preview.Instances, text, dropped).Run();
 }
 
-bool CConversionEngine::CommitFile(CFindRepPreview& preview, int /*row*/) {
+bool CConversionEngine::CommitFile(CFindRepPreview& preview, int row) {
+    std::string why;
+    return CommitFile(preview, row, why);
+}
+
+bool CConversionEngine::CommitFile(CFindRepPreview& preview, int /*row*/, std::string& why) {
+    why.clear();
     bool any = false;
     for (const CFindRepInstance& inst : preview.Instances)
         if (!inst.Skip) any = true;
     std::string text, reason;
     FinishCutCopies(preview);
     const bool same = IsSamePath(preview.InputName, preview.OutputName);
+    // A text that comes out as it was read is left as it is, or copied byte
+    // for byte to another output, as a conversion does.
+    const auto keepAsItIs = [&] {
+        if (same || preview.Mode != "O") return true;
+        if (CopyFileReplacing(preview.InputName, preview.OutputName, reason)) return true;
+        WriteTrace(preview.OutputName + ": " + reason);
+        why = reason;
+        return false;
+    };
     if (!any) {
         if (same) {
             WriteTrace(preview.InputName + ": 0 instance in this file. Skipped.");
             return true;
         }
-        if (preview.Mode == "O") return CopyFileReplacing(preview.InputName, preview.OutputName, reason);
-        return true;
+        return keepAsItIs();
     }
     CFileStamp stamp;
     bool crlf = false;
-    if (!ReadFileForConversion(preview.InputName, text, reason, &stamp, &crlf)) return false;
+    if (!ReadFileForConversion(preview.InputName, text, reason, &stamp, &crlf)) {
+        why = reason;
+        return false;
+    }
     const bool loneCr = HasLoneCr(text.data(), text.size());
+    const std::string read = text;
     std::vector<int> dropped;
     if (!ApplyInstances(preview, text, &dropped)) {
         WriteTrace(preview.InputName +
                    ": the file no longer holds the text the preview found; left untouched.");
+        why = "changed since its preview; left untouched";
         return false;
     }
     for (int k : dropped) {
@@ -1085,10 +1098,12 @@ bool CConversionEngine::CommitFile(CFindRepPreview& preview, int /*row*/) {
                    std::to_string(inst.InstanceNo + 1) + " (\"" + inst.FindText +
                    "\") left out: it was found in the text of a skipped or changed instance.");
     }
+    if (text == read && (same || preview.Mode == "O")) return keepAsItIs();
     PutLineEndsBack(text, loneCr, crlf);
     if (!WriteFileReplacing(preview.OutputName, text, preview.Mode == "A", reason, !crlf,
                             same ? &stamp : nullptr)) {
         WriteTrace(preview.OutputName + ": " + reason);
+        why = reason;
         return false;
     }
     return true;

@@ -12,8 +12,8 @@
 #include <ctime>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <set>
+#include <sstream>
 
 #include "convert/ConversionEngine.h"
 #include "convert/ConversionRun.h"
@@ -200,11 +200,11 @@ std::string MakeAbsolutePath(const std::string& path) {
 }
 
 bool LoadLibraryFileForJob(const std::string& path, CLibraryList& list) {
-    // Only a regular file: a pipe or a device would hold the job forever.
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
+    // Only a regular file, opened without waiting: a pipe or a device would
+    // hold the job forever.
+    std::string bytes, why;
+    if (!ReadRegularFile(path, bytes, why)) return false;
+    std::istringstream in(std::move(bytes));
     std::string line;
     size_t skipped = 0;
     CReadProblems problems;

@@ -56,6 +56,8 @@ public:
     // The same; why says what kept a file from being read as text ("(binary)").
     bool ConvertFileForBatch(CFindRepPreview& preview, int row, bool& modified, std::string& why);
     bool CommitFile(CFindRepPreview& preview, int row);
+    // The same; why says what kept the file from being written.
+    bool CommitFile(CFindRepPreview& preview, int row, std::string& why);
     // Applies the instances that are not skipped, with their replacement
     // texts, to the text the preview read. An instance of a later step that
     // stands on text the preview had only because of a skipped or edited

@@ -1,5 +1,6 @@
 #include "convert_ui/BatchRows.h"
 
+#include <chrono>
 #include <exception>
 #include <filesystem>
 #include <map>
@@ -218,7 +219,8 @@ int CommitRows(CLibraryList& snap, std::string& skipped) {
                     else if (!engine.ApplyInstances(rec, text))
                         why = "changed since its preview; left untouched";
                 }
-                if (why.empty() && !engine.CommitFile(rec, static_cast<int>(i))) why = "could not be written";
+                if (why.empty() && !engine.CommitFile(rec, static_cast<int>(i), why) && why.empty())
+                    why = "could not be written";
             } catch (const std::exception& e) {
                 why = std::string("stopped by an error (") + e.what() + "); left untouched";
             }
@@ -252,11 +254,28 @@ CBatchRunner::CBatchRunner(CLibraryList& live) : m_live(live) {
     AliveTokens()[this] = std::make_shared<bool>(true);
 }
 
+namespace {
+// The batch workers whose threads have not ended yet, of every runner.
+std::atomic<int> g_batchWorkers{0};
+}  // namespace
+
+bool BatchWorkerRunning() { return g_batchWorkers > 0; }
+
 CBatchRunner::~CBatchRunner() {
     *AliveTokens()[this] = false;
     if (m_worker.joinable()) {
         if (m_running) g_bBatchBreak = true;
-        m_worker.join();
+        // The worker sees the stop at its next file. One that does not end
+        // within the wait (stuck in a call that does not return) is let go:
+        // it touches nothing of this runner, and the program's end does not
+        // wait for it.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBatchEndWaitMs);
+        while (!*m_ended && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (*m_ended)
+            m_worker.join();
+        else
+            m_worker.detach();
     }
     AliveTokens().erase(this);
 }
@@ -288,7 +307,9 @@ bool CBatchRunner::Start(BatchMode mode) {
     snap.m_Run.nLibraryIndex = g_nSelectedLibraryIndex;  // the library of this run, fixed at its start
     snap.m_Run.pProgress = nullptr;
     std::weak_ptr<bool> alive = AliveTokens()[this];
-    auto postIfAlive = [this, alive](std::function<void()> task) {
+    // The worker keeps its own copy of the way to the GUI thread: it may
+    // outlive this runner (see the destructor).
+    auto postIfAlive = [post = post, alive](std::function<void()> task) {
         if (!post) return;
         post([alive, task = std::move(task)] {
             if (auto a = alive.lock(); a && *a) task();
@@ -311,7 +332,9 @@ bool CBatchRunner::Start(BatchMode mode) {
     m_running = true;
     skippedReport.clear();
     errorReport.clear();
-    m_worker = std::thread([this, mode, postIfAlive, snap = std::move(snap)]() mutable {
+    m_ended = std::make_shared<std::atomic<bool>>(false);
+    ++g_batchWorkers;
+    m_worker = std::thread([this, mode, postIfAlive, ended = m_ended, snap = std::move(snap)]() mutable {
         std::string skipped, error;
         int failed = -1;
         // Whatever goes wrong in the run ends the run, not the program: the
@@ -342,6 +365,8 @@ bool CBatchRunner::Start(BatchMode mode) {
         postIfAlive([this, mode, failed, previews = std::move(snap.Previews), skipped, error]() mutable {
             Finish(mode, failed, std::move(previews), std::move(skipped), std::move(error));
         });
+        *ended = true;
+        --g_batchWorkers;
     });
     return true;
 }

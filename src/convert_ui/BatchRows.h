@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -61,6 +62,11 @@ std::string DescribeInstance(const CFindRepInstance& inst, bool usingCurrentMacr
 // ---- Runs
 enum class BatchMode { Convert = 0, Instances = 1, Commit = 2 };
 
+// How long a runner that goes (the window closes) waits for its worker to end.
+constexpr int kBatchEndWaitMs = 2000;
+// True while the thread of a batch worker has not ended, also one a runner let go.
+bool BatchWorkerRunning();
+
 class CBatchRunner {
 public:
     // rows and libraries: the live program data's library list (GUI thread only).
@@ -103,6 +109,7 @@ private:
 
     CLibraryList& m_live;
     std::thread m_worker;
+    std::shared_ptr<std::atomic<bool>> m_ended = std::make_shared<std::atomic<bool>>(true);  // set by the worker as it ends
     bool m_running = false;  // GUI thread only: cleared when the results arrived
 };
 

@@ -55,7 +55,18 @@ bool OpenBatchLog(const std::string& path) {
     std::lock_guard<std::mutex> lock(g_traceMutex);
     if (g_batchLog) std::fclose(g_batchLog);
     g_batchLogFailed = false;
-    g_batchLog = std::fopen(path.c_str(), "a");
+    // Opened without waiting, and no pipe: a pipe that nobody reads, or
+    // stops reading, must not hold the job.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    g_batchLog = ::fdopen(fd, "a");
+    if (!g_batchLog) ::close(fd);
     return g_batchLog != nullptr;
 }
 

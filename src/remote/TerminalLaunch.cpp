@@ -65,7 +65,7 @@ std::string WriteTelnetMacroScript(CProgramData& data, const std::string& host,
     const std::string path = g_strLoadingTempDir + TelnetScriptName(host, user);
     // The script holds the password: only the user may read it, and a link
     // planted at its place is never followed.
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
     if (fd < 0) return std::string();
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::fchmod(fd, 0600) != 0) {

@@ -448,6 +448,10 @@ TEST_F(LibraryCommandsTest, WorkPadToLibraryAndAttributesButtons) {
 }  // namespace
 
 // ---- the batch window
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QTableView>
@@ -686,6 +690,42 @@ TEST_F(BatchWindowTest, ACommitWritesAroundASkippedChainAndRefusesOnlyAChangedFi
     EXPECT_NE(prompter.Messages().back().find("f1.txt: changed since its preview"), std::string::npos);
     EXPECT_EQ(ReadFile(items[1].GetLocalPath()), "bar\n");
     EXPECT_FALSE(std::filesystem::exists(Files() + "/batch/2_f1.txt"));
+}
+
+// A named pipe in the basket: Create and Commit refuse it without waiting
+// on it, the other file is written, and the commit ends.
+TEST_F(BatchWindowTest, APipeInTheBasketIsRefusedAndTheCommitEnds) {
+    OpenBatch(1, "one cat\r\n");
+    CFileItem pipe("pipe.txt");
+    pipe.LocalDir = Files() + "/batch/";
+    pipe.FileType = "local";
+    ASSERT_EQ(::mkfifo(pipe.GetLocalPath().c_str(), 0644), 0);
+    items.push_back(pipe);
+    Press(*batch, "1737");
+    ASSERT_EQ(batch->InputList()->topLevelItemCount(), 2);
+    batch->SelectAllInputFiles();
+    Press(*batch, "1855");
+    Press(batch->OutputFilenames(), "1822");
+    Press(batch->OutputFilenames(), "1394");
+    Press(*batch, "1796");
+    WaitIdle();
+    ASSERT_TRUE(batch->Runner().previewReady);
+    prompter.entries.clear();
+    Press(*batch, "1792");
+    const bool ended = QTest::qWaitFor([this] { return !batch->Runner().IsRunning(); }, 10000);
+    if (!ended) {
+        // A writer lets the stuck reader go, so that this test can end.
+        const int fd = ::open(pipe.GetLocalPath().c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) ::close(fd);
+        WaitIdle();
+    }
+    ASSERT_TRUE(ended) << "the commit waited on the pipe";
+    EXPECT_EQ(Out(0), "one dog\r\n");
+    EXPECT_FALSE(std::filesystem::exists(Files() + "/batch/2_pipe.txt"));
+    ASSERT_FALSE(prompter.Messages().empty());
+    EXPECT_NE(prompter.Messages().back().find("pipe.txt: " + pipe.GetLocalPath() + " is a named pipe"),
+              std::string::npos)
+        << prompter.Messages().back();
 }
 
 // Token by token, a right-aligning tab stop puts its fill in front of what

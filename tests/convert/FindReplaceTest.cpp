@@ -4,6 +4,7 @@
 #include <random>
 
 #include "EngineTestUtil.h"
+#include "../support/TempDir.h"
 #include "convert/ConversionEngine.h"
 
 namespace {
@@ -263,7 +264,9 @@ TEST(MacroApplication, TokenPathRecordsOneInstancePerToken) {
 // random libraries of wild macros, per line or token by token, whose
 // replacements hold running numbers and left and right alignment (a right
 // aligning fill goes in front of text the pass has already replaced). The
-// texts are as a batch reads them: a lone line feed is read as CR LF.
+// texts are files with LF, CR LF and lone CR line ends mixed, read as a
+// batch reads them (a lone line feed is read as CR LF); the commit over the
+// file itself leaves on the disk the bytes the convert writes to another.
 TEST(MacroApplication, ReplayedInstancesGiveWhatConvertGivesOnRandomLibraries) {
     const std::vector<std::string> finds = {"^d", "^d.^d", "^a", "^a ^d", "o",   "^b", "^p", "*",
                                             "^a*^d", "^m", "*^d", "^d*", "a", "^b^d", "\\t", "^n"};
@@ -273,7 +276,9 @@ TEST(MacroApplication, ReplayedInstancesGiveWhatConvertGivesOnRandomLibraries) {
         "<*1>;",    "<A=<i=9?-3>>",     "<A=5?.>x",     "<a=9?->y<A=12>z", "\t<A=-3>", "<^a1> <A=-6>",
         "<A=0>",    "<A=1>ab cd",       "<i=0?1#3><A=-5>"};
     const std::vector<std::string> words = {"foo", " ",  "3.4", "bar", "7", "\r\n",  "price", ",",     "(a 1)", "12",
-                                            "  ",  "x:y", "[b]", "#",  "<9>", "-",   "\t",    "a1 b2", "{z 9}", "\r"};
+                                            "  ",  "x:y", "[b]", "#",  "<9>", "-",   "\t",    "a1 b2", "{z 9}", "\r", "\n"};
+    TempDir tmp;
+    const std::string file = tmp / "in.txt", convertedFile = tmp / "converted.txt";
     std::mt19937 rng(11);
     for (int round = 0; round < 300; ++round) {
         CLibraryList list = OneLibrary({});
@@ -288,8 +293,11 @@ TEST(MacroApplication, ReplayedInstancesGiveWhatConvertGivesOnRandomLibraries) {
             list.Libraries[0].MacroList.push_back(m);
             described += "{" + m.Find + "}{" + m.Replace + "}" + (f.delimParse ? "d" : "") + (f.perLine ? "l" : "");
         }
-        std::string text;
-        for (int w = 1 + static_cast<int>(rng() % 12); w > 0; --w) text += words[rng() % words.size()];
+        std::string bytes;
+        for (int w = 1 + static_cast<int>(rng() % 12); w > 0; --w) bytes += words[rng() % words.size()];
+        WriteFile(file, bytes);
+        std::string text, reason;
+        ASSERT_TRUE(ReadFileForConversion(file, text, reason)) << reason;
         const std::string converted = CConversionEngine(list).ConvertText(text);
 
         list.RunKind = 2;
@@ -300,6 +308,20 @@ TEST(MacroApplication, ReplayedInstancesGiveWhatConvertGivesOnRandomLibraries) {
         std::string committed = text;
         ASSERT_TRUE(CConversionEngine(list).ApplyInstances(preview, committed)) << described << " on " << text;
         ASSERT_EQ(committed, converted) << described << " on " << text;
+
+        // The same through the files: Convert to another file, Commit over the file itself.
+        list.m_Run.nBatchStep = 0;
+        CFindRepPreview row;
+        row.InputName = file;
+        row.OutputName = convertedFile;
+        row.Mode = "O";
+        bool modified = false;
+        ASSERT_TRUE(CConversionEngine(list).ConvertFileForBatch(row, 0, modified)) << described;
+        list.m_Run.nBatchStep = 2;
+        preview.InputName = preview.OutputName = file;
+        preview.Mode = "O";
+        ASSERT_TRUE(CConversionEngine(list).CommitFile(preview, 0)) << described;
+        ASSERT_EQ(ReadFile(file), ReadFile(convertedFile)) << described << " on " << ::testing::PrintToString(bytes);
     }
 }
 

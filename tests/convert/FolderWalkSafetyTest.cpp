@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <thread>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -170,7 +172,7 @@ TEST_F(FolderWalkSafety, TemporariesOfAKilledRunAreNoInputAndTheJobRemovesStaleO
     EXPECT_EQ(ReadFile(in + "/a.txt"), "a dog\n");
 }
 
-TEST_F(FolderWalkSafety, PipesAndDevicesAsInputOrLibraryAreRefused) {
+TEST_F(FolderWalkSafety, PipesAndDevicesAsInputLibraryOrLogAreRefused) {
     const std::string fifo = tmp / "fifo";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
     // Neither blocks: both are refused before anything opens them.
@@ -185,6 +187,24 @@ TEST_F(FolderWalkSafety, PipesAndDevicesAsInputOrLibraryAreRefused) {
     r = Run(Job(in, tmp / "Out"));
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.log.find("Sub/p is not a regular file; not converted."), std::string::npos) << r.log;
+
+    // A pipe as the job's log, which nobody reads: the job does not wait for a reader.
+    const std::string logPipe = root + "/QVL-WorkFiles/Cmd-Area/cmd_log.txt";
+    fs::remove(logPipe);
+    ASSERT_EQ(::mkfifo(logPipe.c_str(), 0644), 0);
+    std::atomic<bool> ended{false};
+    std::thread rescue([&] {
+        // A job that does wait is let go after a while, so that this test ends.
+        for (int i = 0; i < 1000 && !ended; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (ended) return;
+        const int fd = ::open(logPipe.c_str(), O_RDONLY | O_NONBLOCK);
+        if (fd >= 0) ::close(fd);
+    });
+    ProgramRun p = RunProgram(Job(in + "/a.txt", tmp / "o2.txt"), root, tmp / "stderr.txt", tmp.path());
+    ended = true;
+    rescue.join();
+    EXPECT_EQ(p.exitCode, 1) << p.err;
+    EXPECT_NE(p.err.find("cannot open the batch log"), std::string::npos) << p.err;
 }
 
 TEST_F(FolderWalkSafety, OutputTargetsThatAreNoPlainFilesAreRefusedWithExitTwo) {

@@ -2,9 +2,11 @@
 // real files of a temporary folder.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <future>
 #include <stdexcept>
 #include <mutex>
+#include <thread>
 
 #include "convert/ConversionRun.h"
 #include "convert_ui/BatchRows.h"
@@ -264,6 +266,24 @@ TEST_F(BatchRunnerTest, StopRaisesTheBreakFlagOnly) {
     const auto aborted = trace.find("--- Batch cvt -f-aborted ---\n");
     ASSERT_NE(aborted, std::string::npos) << trace;
     EXPECT_EQ(trace.substr(aborted + 29), "--- Batch cvt (F) over ---\n");
+}
+
+// The window closes while the worker is stuck in a call that does not
+// return: the runner waits a while, then lets the worker go, so that the
+// program's end does not wait for it.
+TEST_F(BatchRunnerTest, AClosingWindowDoesNotWaitForAStuckWorker) {
+    std::promise<void> unstick;
+    std::shared_future<void> stuck = unstick.get_future().share();
+    runner->post = [stuck](std::function<void()>) { stuck.wait(); };
+    ASSERT_TRUE(runner->Start(BatchMode::Instances));
+    auto closed = std::async(std::launch::async, [this] { runner.reset(); });
+    const bool ended = closed.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    EXPECT_TRUE(BatchWorkerRunning());
+    unstick.set_value();
+    closed.wait();
+    EXPECT_TRUE(ended) << "the closing window waited for its stuck worker";
+    for (int i = 0; i < 1000 && BatchWorkerRunning(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_FALSE(BatchWorkerRunning());
 }
 
 }  // namespace
