@@ -78,11 +78,12 @@ bool LoadFileText(const std::string& path, CDiffFileText& text);
 // Reads the files of one comparison as blocks, all at once (each but the
 // first on a thread of its own); texts gets one entry per path. Refused,
 // each with the message of LoadFileLines naming the file: anything that is
-// not a regular file, files whose bytes would not fit in the memory
-// available (checked before anything is read), and files whose lines
-// would not fit beside them at lineCost bytes a line (checked once the
-// lines are read and placed, before anything else is taken for them; 0
-// checks the bytes only). False, with every text left empty, when a file failed.
+// not a regular file, files written to while they were read, files whose
+// bytes would not fit in the memory available (checked before anything
+// is read), and files whose lines would not fit beside them at lineCost
+// bytes a line (checked once the lines are read and placed, before
+// anything else is taken for them; 0 checks the bytes only). False, with
+// every text left empty, when a file failed.
 bool LoadFileTexts(const std::vector<std::string>& paths, std::vector<CDiffFileText>& texts,
                    size_t lineCost);
 
