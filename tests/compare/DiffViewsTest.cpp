@@ -143,20 +143,25 @@ TEST(CompareFiles, AFileWrittenToWhileItIsReadIsReportedAsNotReadable) {
     }
     EXPECT_TRUE(prompter.Messages().empty());
 
+    // Grown to many short lines, shrunk, a near copy grown, the left file
+    // grown, and the right one grown where case is ignored (both files
+    // then held whole).
     struct Case {
         std::string path, before, after;
+        bool ignoreCase = false;
     };
     const Case cases[] = {{r, longLines.substr(0, 4000), shortLines},
                           {r, shortLines, "0\n1\n"},
                           {r, longLines.substr(0, 4000) + "x\n" + longLines.substr(4000), longLines + "more\n"},
-                          {l, longLines, longLines + "more\n"}};
+                          {l, longLines, longLines + "more\n"},
+                          {r, longLines, longLines + "more\n", true}};
     for (const Case& c : cases) {
         Write(l, longLines);
         Write(c.path, c.before);
         g_writtenPath = c.path;
         g_writtenBytes = c.after;
         prompter.entries.clear();
-        CTextDiff files;
+        CTextDiff files(CDiffOptions(c.ignoreCase, false, {}));
         EXPECT_FALSE(files.CompareFiles(l, r)) << c.path << " " << c.before.size();
         EXPECT_TRUE(files.GetRuns().empty());
         EXPECT_EQ(prompter.Messages(),
