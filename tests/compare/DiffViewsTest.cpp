@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <random>
@@ -99,11 +100,12 @@ TEST(LoadFileText, MissingFileFolderPipeOrDeviceIsReported) {
 
 namespace {
 // The file the read probe writes over once it has been looked at, and what
-// it writes there.
+// it writes there (the files of a comparison may be looked at on two
+// threads at once).
 std::string g_writtenPath, g_writtenBytes;
+std::atomic<bool> g_written{false};
 void WriteOverOnce(const std::string& path) {
-    if (path != g_writtenPath) return;
-    g_writtenPath.clear();
+    if (path != g_writtenPath || g_written.exchange(true)) return;
     Write(path, g_writtenBytes);
 }
 
@@ -136,6 +138,7 @@ TEST(CompareFiles, AFileWrittenToWhileItIsReadIsReportedAsNotReadable) {
     for (int k = 0; k < 2000000; ++k) shortLines += std::to_string(k % 100) + "\n";
     Write(l, longLines);
     Write(r, shortLines);
+    g_written = true;
     {
         CTextDiff files;
         ASSERT_TRUE(files.CompareFiles(l, r));
@@ -160,6 +163,7 @@ TEST(CompareFiles, AFileWrittenToWhileItIsReadIsReportedAsNotReadable) {
         Write(c.path, c.before);
         g_writtenPath = c.path;
         g_writtenBytes = c.after;
+        g_written = false;
         prompter.entries.clear();
         CTextDiff files(CDiffOptions(c.ignoreCase, false, {}));
         EXPECT_FALSE(files.CompareFiles(l, r)) << c.path << " " << c.before.size();
@@ -170,6 +174,7 @@ TEST(CompareFiles, AFileWrittenToWhileItIsReadIsReportedAsNotReadable) {
     // The lines of a file read for the comparison of baskets.
     g_writtenPath = r;
     g_writtenBytes = "0\n";
+    g_written = false;
     std::vector<CDiffLine> lines;
     EXPECT_FALSE(LoadFileLines(r, lines));
     EXPECT_TRUE(lines.empty());
