@@ -2,10 +2,13 @@
 //
 // Compares two files with the program's line diff engine and prints the
 // numbered text report to standard output (LF line ends). Exit status: 0
-// the files are the same, 1 they differ, 2 trouble.
+// the files are the same, 1 they differ, 2 trouble (a file that could not
+// be read, or changed while it was read, included).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,9 +31,8 @@ void ToLf(std::string& text) {
     }
     text.resize(out);
 }
-}  // namespace
 
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     StderrPrompter prompter;
     SetPrompter(&prompter);
     CDiffOptions options;
@@ -71,4 +73,17 @@ int main(int argc, char** argv) {
     if (failed || std::fflush(stdout) != 0) return 2;
     // Everything is written: leave without taking the inputs apart line by line.
     std::_Exit(differ ? 1 : 0);
+}
+}  // namespace
+
+// Nothing thrown ends it without its status: trouble is 2.
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "There is not enough memory to compare the files.\n");
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+    }
+    return 2;
 }

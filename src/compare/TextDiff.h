@@ -31,7 +31,8 @@
 // without a terminator is still a line, a terminator at the very end adds no
 // empty line. When the file cannot be read: the message "Failed to read the
 // file: " + path (with the reason on a second line where there is one: a
-// pipe, device or socket is refused without waiting for it, and running out
+// pipe, device or socket is refused without waiting for it, a file written
+// to while it was read is "It changed while it was read.", and running out
 // of memory is reported, never thrown), lines left empty, false.
 bool LoadFileLines(const std::string& path, std::vector<CDiffLine>& lines);
 
@@ -77,11 +78,12 @@ bool LoadFileText(const std::string& path, CDiffFileText& text);
 // Reads the files of one comparison as blocks, all at once (each but the
 // first on a thread of its own); texts gets one entry per path. Refused,
 // each with the message of LoadFileLines naming the file: anything that is
-// not a regular file, files whose bytes would not fit in the memory
-// available (checked before anything is read), and files whose lines
-// would not fit beside them at lineCost bytes a line (checked once the
-// lines are read and placed, before anything else is taken for them; 0
-// checks the bytes only). False, with every text left empty, when a file failed.
+// not a regular file, files written to while they were read, files whose
+// bytes would not fit in the memory available (checked before anything
+// is read), and files whose lines would not fit beside them at lineCost
+// bytes a line (checked once the lines are read and placed, before
+// anything else is taken for them; 0 checks the bytes only). False, with
+// every text left empty, when a file failed.
 bool LoadFileTexts(const std::vector<std::string>& paths, std::vector<CDiffFileText>& texts,
                    size_t lineCost);
 
@@ -90,6 +92,10 @@ bool LoadFileTexts(const std::vector<std::string>& paths, std::vector<CDiffFileT
 // here answers instead (nullptr: the system again).
 uint64_t DiffMemoryAvailable();
 void SetDiffMemoryProbe(uint64_t (*probe)());
+
+// A probe called with the path of each file a comparison reads, once the
+// file has been looked at and before its bytes are read (nullptr: none).
+void SetDiffReadProbe(void (*probe)(const std::string& path));
 
 // A text of ch repeated as many times as text has bytes.
 std::string MakeUnderline(const std::string& text, char ch);
@@ -132,7 +138,9 @@ public:
     // begins and ends as the right one is first read keeping every 64th
     // line's place, and keeps no other where it is a near copy). False
     // when a file could not be read (the right one may have been read in
-    // part), or when stopped (WasBroken()).
+    // part; a file written to while it was read is one), when the memory
+    // ran out (with a message: nothing is thrown), or when stopped
+    // (WasBroken()).
     bool CompareFiles(const std::string& leftPath, const std::string& rightPath);
     bool WasBroken() const { return m_bBroken; }
     // Whether the last comparison found the right input a near copy of the
@@ -262,6 +270,8 @@ private:
     bool RunMatcher();
     // Lets go of the inputs of an earlier call, whichever way they came.
     void ForgetInputs();
+    // CompareFiles, which lets nothing it throws through.
+    bool ReadAndCompareFiles(const std::string& leftPath, const std::string& rightPath);
     // CompareFiles where equal lines need not be the same bytes: both
     // files held whole.
     bool CompareFilesHeldWhole(const std::string& leftPath, const std::string& rightPath);

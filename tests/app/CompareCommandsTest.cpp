@@ -23,6 +23,7 @@
 #include "app/CompareCommands.h"
 #include "app/MainFrame.h"
 #include "compare/TextAccess.h"
+#include "compare/TextDiff.h"
 #include "app/MessageWindowBar.h"
 #include "widgets/LineTextBox.h"
 #include "widgets/TextWindows.h"
@@ -42,6 +43,7 @@
 #include <fstream>
 #include "convert_ui/ui/ModalRun.h"
 #include "filelist/AddFileItems.h"
+#include "settings/AcceleratorManager.h"
 #include "model/Sound.h"
 
 namespace {
@@ -80,6 +82,14 @@ protected:
 
     std::unique_ptr<CMainFrame> frame;
 };
+
+// The file the read probe adds a line to once it has been looked at.
+std::string g_writtenOver;
+void AddALineOnce(const std::string& path) {
+    if (path != g_writtenOver) return;
+    g_writtenOver.clear();
+    std::ofstream(path, std::ios::app) << "written meanwhile\n";
+}
 
 // left:  a b c d e f g h
 // right: a B c d e f x g h y  (1 modified, 2 added between f and g, 3 added at the end)
@@ -175,6 +185,40 @@ TEST_F(CompareCommandsTest, IdenticalFilesAndMissingSelection) {
     ASSERT_FALSE(prompter.Messages().empty());
     EXPECT_EQ(prompter.Messages()[0],
               "Failed to read the file: " + pipe + "\r\n" + pipe + " is a named pipe, not a file.");
+
+    // A file written to after it was looked at and before it was read is
+    // one that could not be read (two files, by Alt+2, and three, by
+    // Alt+3): nothing of it is shown, the window keeps its rows.
+    std::filesystem::remove(pipe);
+    WriteFile(pipe, "same\nother\n");
+    SetDiffReadProbe(AddALineOnce);
+    CAcceleratorManager keys;
+    keys.Connect(frame.get(), false);
+    InstallAccelerators(keys);
+    struct Unset {
+        CAcceleratorManager& keys;
+        ~Unset() {
+            SetDiffReadProbe(nullptr);
+            keys.Connect(nullptr, false);
+        }
+    } unset{keys};
+    const std::pair<int, std::vector<int>> runs[] = {{2, {2, 3}}, {3, {1, 2, 3}}};
+    for (const auto& [window, selection] : runs) {
+        Select(selection);
+        g_writtenOver = PathOf(selection[0]);
+        prompter.entries.clear();
+        const int rows = Window(window - 1).RowCount();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get(), 30000));
+        frame->activateWindow();
+        QApplication::setActiveWindow(frame.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get(), 30000));
+        QTest::keyClick(frame.get(), window == 2 ? Qt::Key_2 : Qt::Key_3, Qt::AltModifier);
+        EXPECT_EQ(prompter.Messages(),
+                  (std::vector<std::string>{"Failed to read the file: " + PathOf(selection[0]) +
+                                                "\r\nIt changed while it was read.",
+                                            "Failed to load the files."}));
+        EXPECT_EQ(Window(window - 1).RowCount(), rows);
+    }
 }
 
 TEST_F(CompareCommandsTest, ThreeFilesShowTheMiddlePaneAndStepOverAll) {

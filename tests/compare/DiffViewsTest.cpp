@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <random>
@@ -95,6 +96,89 @@ TEST(LoadFileText, MissingFileFolderPipeOrDeviceIsReported) {
                                                    "\r\nNo such file or directory (" + (tmp / "none.txt") + ")");
     EXPECT_EQ(prompter.Messages()[before + 2],
               "Failed to read the file: " + pipe + "\r\n" + pipe + " is a named pipe, not a file.");
+}
+
+namespace {
+// The file the read probe writes over once it has been looked at, and what
+// it writes there (the files of a comparison may be looked at on two
+// threads at once).
+std::string g_writtenPath, g_writtenBytes;
+std::atomic<bool> g_written{false};
+void WriteOverOnce(const std::string& path) {
+    if (path != g_writtenPath || g_written.exchange(true)) return;
+    Write(path, g_writtenBytes);
+}
+
+// The lines of the right input, counted from the change list.
+size_t RightLineCount(const CTextDiff& diff) {
+    size_t n = 0;
+    for (const CDiffChange& c : diff.BuildChangeList())
+        if (c.kind != kDiffDeleted) n += static_cast<size_t>(c.count);
+    return n;
+}
+}  // namespace
+
+// A file written to between being looked at and being read (its size was
+// taken once and then trusted, and a right file is read in several
+// passes) is reported as one that could not be read, on either side,
+// grown or shrunk, and nothing is compared; a right file of far more lines
+// than its size suggests beside the left file is compared all the same.
+// Both used to end the program (a list of the right lines failed to grow).
+TEST(CompareFiles, AFileWrittenToWhileItIsReadIsReportedAsNotReadable) {
+    TempDir tmp;
+    RecordingPrompter prompter;
+    ScopedPrompter scoped(prompter);
+    SetDiffReadProbe(WriteOverOnce);
+    struct Unset {
+        ~Unset() { SetDiffReadProbe(nullptr); }
+    } unset;
+    const std::string l = tmp / "l.txt", r = tmp / "r.txt";
+    std::string longLines, shortLines;
+    for (int k = 0; k < 20000; ++k) longLines += "line " + std::to_string(k) + std::string(180, '.') + "\n";
+    for (int k = 0; k < 2000000; ++k) shortLines += std::to_string(k % 100) + "\n";
+    Write(l, longLines);
+    Write(r, shortLines);
+    g_written = true;
+    {
+        CTextDiff files;
+        ASSERT_TRUE(files.CompareFiles(l, r));
+        EXPECT_EQ(RightLineCount(files), 2000000u);
+    }
+    EXPECT_TRUE(prompter.Messages().empty());
+
+    // Grown to many short lines, shrunk, a near copy grown, the left file
+    // grown, and the right one grown where case is ignored (both files
+    // then held whole).
+    struct Case {
+        std::string path, before, after;
+        bool ignoreCase = false;
+    };
+    const Case cases[] = {{r, longLines.substr(0, 4000), shortLines},
+                          {r, shortLines, "0\n1\n"},
+                          {r, longLines.substr(0, 4000) + "x\n" + longLines.substr(4000), longLines + "more\n"},
+                          {l, longLines, longLines + "more\n"},
+                          {r, longLines, longLines + "more\n", true}};
+    for (const Case& c : cases) {
+        Write(l, longLines);
+        Write(c.path, c.before);
+        g_writtenPath = c.path;
+        g_writtenBytes = c.after;
+        g_written = false;
+        prompter.entries.clear();
+        CTextDiff files(CDiffOptions(c.ignoreCase, false, {}));
+        EXPECT_FALSE(files.CompareFiles(l, r)) << c.path << " " << c.before.size();
+        EXPECT_TRUE(files.GetRuns().empty());
+        EXPECT_EQ(prompter.Messages(),
+                  std::vector<std::string>{"Failed to read the file: " + c.path + "\r\nIt changed while it was read."});
+    }
+    // The lines of a file read for the comparison of baskets.
+    g_writtenPath = r;
+    g_writtenBytes = "0\n";
+    g_written = false;
+    std::vector<CDiffLine> lines;
+    EXPECT_FALSE(LoadFileLines(r, lines));
+    EXPECT_TRUE(lines.empty());
+    EXPECT_EQ(prompter.Messages().back(), "Failed to read the file: " + r + "\r\nIt changed while it was read.");
 }
 
 // The runs, the report and the rows of a comparison match those of the

@@ -43,6 +43,7 @@ using textdiff::ReserveHuge;
 
 namespace {
 std::atomic<uint64_t (*)()> g_memoryProbe{nullptr};
+std::atomic<void (*)(const std::string&)> g_readProbe{nullptr};
 
 // The message of a file that could not be read, with its reason on a line
 // of its own when there is one.
@@ -53,6 +54,7 @@ std::string FailedToReadText(const std::string& path, const std::string& reason)
 }
 
 constexpr const char* kNoMemory = "There is not enough memory to read it.";
+constexpr const char* kChanged = "It changed while it was read.";
 
 // A file opened for reading. Only a regular file is taken: it is opened
 // without waiting (a pipe without a writer or a device would hold the
@@ -60,6 +62,7 @@ constexpr const char* kNoMemory = "There is not enough memory to read it.";
 struct OpenedFile {
     int fd = -1;
     size_t size = 0;
+    struct stat look {};  // the file as it was looked at
     OpenedFile() = default;
     OpenedFile(const OpenedFile&) = delete;
     OpenedFile& operator=(const OpenedFile&) = delete;
@@ -84,15 +87,34 @@ bool OpenRegularFile(const std::string& path, OpenedFile& file, std::string& rea
         return false;
     }
     file.size = st.st_size > 0 ? static_cast<size_t>(st.st_size) : 0;
+    file.look = st;
+    if (void (*probe)(const std::string&) = g_readProbe.load()) probe(path);
     return true;
 }
 
+// Whether an opened file is no longer as it was looked at: of another
+// size, or written to since (its times moved), or read to another size
+// than it had (read: the bytes read from its start; SIZE_MAX, not
+// counted). A file that gave no size (as those of /proc) is taken as read.
+bool Changed(const OpenedFile& file, size_t read) {
+    struct stat now {};
+    if (::fstat(file.fd, &now) != 0) return true;
+    const struct stat& then = file.look;
+    if (now.st_size != then.st_size || now.st_mtim.tv_sec != then.st_mtim.tv_sec ||
+        now.st_mtim.tv_nsec != then.st_mtim.tv_nsec || now.st_ctim.tv_sec != then.st_ctim.tv_sec ||
+        now.st_ctim.tv_nsec != then.st_ctim.tv_nsec)
+        return true;
+    return read != SIZE_MAX && file.size > 0 && read != file.size;
+}
+
 // Reads the whole file into a buffer of its own: as many bytes as the file
-// has, then on until the end in case it grew meanwhile. The buffer is not
-// cleared first; only the bytes read are used. Running out of memory is a
-// failure with its reason, never an exception. The bytes are read a piece
-// at a time, and each piece is handed to chunk(bytes, from, to) while it is
-// still in the processor's cache.
+// has, and one more should it have grown (a file that gave no size: on
+// until its end). A file that changed while it was read (see Changed) is a
+// failure with its reason. The buffer is not cleared first; only the bytes
+// read are used. Running out of memory is a failure with its reason, never
+// an exception. The bytes are read a piece at a time, and each piece is
+// handed to chunk(bytes, from, to) while it is still in the processor's
+// cache.
 template <class Chunk>
 bool ReadOpenedFile(OpenedFile& file, std::unique_ptr<char[]>& bytes, size_t& size, std::string& reason,
                     Chunk chunk) {
@@ -121,11 +143,18 @@ bool ReadOpenedFile(OpenedFile& file, std::unique_ptr<char[]>& bytes, size_t& si
             if (n == 0) break;
             chunk(bytes.get(), size, size + static_cast<size_t>(n));
             size += static_cast<size_t>(n);
+            if (file.size > 0 && size > file.size) break;
         }
     } catch (const std::bad_alloc&) {
         bytes.reset();
         size = 0;
         reason = kNoMemory;
+        return false;
+    }
+    if (Changed(file, size)) {
+        bytes.reset();
+        size = 0;
+        reason = kChanged;
         return false;
     }
     file.Close();
@@ -240,6 +269,8 @@ uint64_t DiffMemoryAvailable() {
 
 void SetDiffMemoryProbe(uint64_t (*probe)()) { g_memoryProbe.store(probe); }
 
+void SetDiffReadProbe(void (*probe)(const std::string& path)) { g_readProbe.store(probe); }
+
 namespace {
 // Reads an opened file into text, taking the places where its lines start
 // as the pieces come in (four bytes a line; eight for files of 4 GB and
@@ -275,7 +306,7 @@ enum class PartsRead { Done, Failed, Again };
 // the first on a thread of its own, each taking the places of its lines as
 // its pieces come in. Again (nothing kept) when the file changed size
 // meanwhile or a part could not be read: then it is read from its start
-// in one go.
+// in one go. Failed, with its reason, when it was written to meanwhile.
 PartsRead ReadFileInParts(OpenedFile& file, CDiffFileText& text, std::string& reason, size_t parts) {
     const size_t fileSize = file.size;
     constexpr size_t kPiece = size_t{1} << 18;
@@ -360,6 +391,11 @@ PartsRead ReadFileInParts(OpenedFile& file, CDiffFileText& text, std::string& re
     } catch (const std::bad_alloc&) {
         ClearFileText(text);
         reason = kNoMemory;
+        return PartsRead::Failed;
+    }
+    if (Changed(file, fileSize)) {
+        ClearFileText(text);
+        reason = kChanged;
         return PartsRead::Failed;
     }
     text.size = fileSize;
@@ -493,7 +529,14 @@ bool LoadTexts(const std::vector<std::string>& paths, std::vector<CDiffFileText>
     };
     {
         std::vector<std::thread> threads;
-        for (size_t k = 1; k < n; ++k) threads.emplace_back([&, k] { step(k); });
+        for (size_t k = 1; k < n; ++k) {
+            // (Where no thread can be had, this one reads the file.)
+            try {
+                threads.emplace_back([&, k] { step(k); });
+            } catch (const std::system_error&) {
+                step(k);
+            }
+        }
         if (n > 0) step(0);
         for (std::thread& t : threads) t.join();
     }
@@ -557,17 +600,25 @@ bool ReadAt(int fd, char* to, size_t n, size_t offset) {
     return true;
 }
 
-LineReader::LineReader(int fd, uint32_t first) : m_nFd(fd), m_nFirst(first) { m_Starts.push_back(0); }
+LineReader::LineReader(int fd, uint32_t first, size_t end) : m_nFd(fd), m_nEnd(end), m_nFirst(first) {
+    m_Starts.push_back(0);
+}
 
 LineReader::~LineReader() {
     if (m_nFd >= 0) ::close(m_nFd);
 }
 
-// Reads up to n bytes (fewer only at the end of the file).
+// Reads up to n bytes (fewer only at the end of the file, or at the end
+// set for reading).
 size_t LineReader::ReadSome(char* to, size_t n) {
+    n = std::min(n, m_nEnd > m_nAt ? m_nEnd - m_nAt : 0);
+    if (n == 0) return 0;
     for (;;) {
         const ssize_t got = ::read(m_nFd, to, n);
-        if (got >= 0) return static_cast<size_t>(got);
+        if (got >= 0) {
+            m_nAt += static_cast<size_t>(got);
+            return static_cast<size_t>(got);
+        }
         if (errno != EINTR) throw ReadFailure{};
     }
 }
@@ -625,6 +676,7 @@ void LineReader::Refill(uint32_t k) {
 
 void LineReader::Restart(size_t offset, uint32_t first) {
     if (::lseek(m_nFd, static_cast<off_t>(offset), SEEK_SET) < 0) throw ReadFailure{};
+    m_nAt = offset;
     m_nSize = 0;
     m_Starts.assign(1, 0);
     m_nFirst = first;
@@ -846,6 +898,24 @@ bool CTextDiff::CompareFilesHeldWhole(const std::string& leftPath, const std::st
 }
 
 bool CTextDiff::CompareFiles(const std::string& leftPath, const std::string& rightPath) {
+    // Nothing thrown ends the caller: what was taken is let go, and the
+    // comparison fails with a message.
+    std::string message;
+    try {
+        return ReadAndCompareFiles(leftPath, rightPath);
+    } catch (const std::bad_alloc&) {
+        message = "There is not enough memory to compare the files.";
+    } catch (const std::exception&) {
+        message = "Failed to load the files.";
+    }
+    ForgetInputs();
+    m_Runs.clear();
+    m_bBroken = m_bNearCopy = false;
+    Prompter().Message(message, MsgIcon::Warning);
+    return false;
+}
+
+bool CTextDiff::ReadAndCompareFiles(const std::string& leftPath, const std::string& rightPath) {
     // Where lines are equal without being the same bytes, both files are
     // held whole, read at once.
     if (m_Options.ignoreCase || m_Options.ignoreText) return CompareFilesHeldWhole(leftPath, rightPath);
@@ -857,6 +927,15 @@ bool CTextDiff::CompareFiles(const std::string& leftPath, const std::string& rig
     auto failed = [&](const std::string& reason) {
         Prompter().Message(FailedToReadText(rightPath, reason), MsgIcon::Warning);
         return false;
+    };
+    // The right file is read in several passes: what they found stands
+    // only where the file is still as it was looked at.
+    auto unchanged = [&](bool done) {
+        if (!done || !Changed(rightFile, SIZE_MAX)) return done;
+        ForgetInputs();
+        m_Runs.clear();
+        m_bNearCopy = false;
+        return failed(kChanged);
     };
     auto leftTooLarge = [&] {
         ForgetInputs();
@@ -895,17 +974,21 @@ bool CTextDiff::CompareFiles(const std::string& leftPath, const std::string& rig
     if (identical) {
         m_pRightText = &m_LeftText;
         m_Runs.push_back({0, 0, static_cast<int>(m_LeftText.Count()), kDiffSame});
-        return true;
+        return unchanged(true);
     }
     // A near copy of the left file: its runs without numbering a line.
-    if (CompareNearCopy(rightFile.fd, rightFile.size, check.other ? check.same : SIZE_MAX)) return m_bNearCopy = true;
+    if (CompareNearCopy(rightFile.fd, rightFile.size, check.other ? check.same : SIZE_MAX))
+        return unchanged(m_bNearCopy = true);
     m_Runs.clear();
     if (!TakeEveryLineStart(m_LeftText)) return leftTooLarge();
     auto stored = std::make_unique<RightLines>();
     stored->left = &m_LeftText;
     const size_t rightSize = rightFile.size;
-    stored->reader = std::make_unique<textdiff::LineReader>(rightFile.fd);
-    rightFile.fd = -1;
+    // The reader reads no further than the size the file was looked at
+    // with, through a file of its own (this one is looked at again after).
+    const int readerFd = ::dup(rightFile.fd);
+    if (readerFd < 0) return failed(SystemErrorText(errno) + " (" + rightPath + ")");
+    stored->reader = std::make_unique<textdiff::LineReader>(readerFd, 0, rightSize > 0 ? rightSize : SIZE_MAX);
     try {
         if (check.other) {
             // The right lines that end within the same bytes are the left's
@@ -917,7 +1000,7 @@ bool CTextDiff::CompareFiles(const std::string& leftPath, const std::string& rig
         stored->expected = ExpectedLines(m_LeftText, rightSize);
         stored->where.Reserve(stored->expected);
         m_pStored = std::move(stored);
-        return RunMatcher();
+        return unchanged(RunMatcher());
     } catch (const textdiff::ReadFailure& failure) {
         m_pStored.reset();
         m_Runs.clear();

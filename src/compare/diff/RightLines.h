@@ -40,10 +40,22 @@ public:
         if (n <= m_nCap) return;
         constexpr size_t kPage = 4096;
         const size_t bytes = (n * sizeof(T) + kPage - 1) & ~(kPage - 1);
-        void* p = m_p ? ::mremap(m_p, m_nBytes, bytes, MREMAP_MAYMOVE)
-                      : ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (p == MAP_FAILED) throw std::bad_alloc();
-        AdviseHugePages(p, bytes);
+        void* p = m_p ? ::mremap(m_p, m_nBytes, bytes, MREMAP_MAYMOVE) : MAP_FAILED;
+        if (p == MAP_FAILED) {
+            // A list the system would not move is copied into fresh memory.
+            p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (p == MAP_FAILED) throw std::bad_alloc();
+            if (m_p) {
+                std::copy(m_p, m_p + m_nSize, static_cast<T*>(p));
+                ::munmap(m_p, m_nBytes);
+            }
+        }
+        // Huge pages are asked for over the whole mapping: asked for over
+        // a part, they would split it, and the system moves only a mapping
+        // that is whole.
+#if defined(MADV_HUGEPAGE)
+        if (bytes >= (size_t{1} << 21)) ::madvise(p, bytes, MADV_HUGEPAGE);
+#endif
         m_p = static_cast<T*>(p);
         m_nBytes = bytes;
         m_nCap = bytes / sizeof(T);
@@ -91,8 +103,10 @@ public:
     // (where the file has them).
     static constexpr uint32_t kAhead = 16;
     // Takes the file (closed with the reader); lines are counted from
-    // first, which starts where the file is read from.
-    explicit LineReader(int fd, uint32_t first = 0);
+    // first, which starts where the file is read from. Nothing past byte
+    // end of the file is read (the size it had when looked at: a file
+    // written to meanwhile does not keep it reading).
+    explicit LineReader(int fd, uint32_t first = 0, size_t end = SIZE_MAX);
     ~LineReader();
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
@@ -134,6 +148,7 @@ private:
     void Refill(uint32_t k);
     size_t ReadSome(char* to, size_t n);
     int m_nFd = -1;
+    size_t m_nAt = 0, m_nEnd = SIZE_MAX;  // where the file is read from, and where reading stops
     std::unique_ptr<char[]> m_pBytes;
     size_t m_nCapacity = 0;
     size_t m_nSize = 0;  // bytes in the window
