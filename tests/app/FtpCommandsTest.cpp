@@ -1096,8 +1096,9 @@ TEST_F(FtpWindowTest, F5AsksOverAServerChangeNoStatusCheckSawAlsoAfterARestart) 
 // sent, so nothing asks about the run's own send and no record goes back to
 // the time before it, also after a restart, also for a file no listing
 // shows where the listings show the server's local time (pure-ftpd runs in
-// Tokyo's, MDTM gives UTC). A change made on the server is asked about once
-// for the run, and No leaves it in both baskets.
+// Tokyo's, MDTM gives UTC). Changes made on the server are asked about once
+// for the run, those a status check marked with those the run's own look
+// finds, and No leaves them in both baskets.
 class PutAllOverBaskets : public FtpWindowTest, public ::testing::WithParamInterface<std::string> {
 protected:
     void SetUp() override {
@@ -1219,6 +1220,27 @@ TEST_P(PutAllOverBaskets, EachBasketSeesWhatTheRunSent) {
     EXPECT_EQ(prompter.Questions().size(), 1u) << Log();
     EXPECT_EQ(ReadFile(work / "f.txt"), "from the server\n") << Log();
     for (int b = 0; b < 2; ++b) EXPECT_EQ(frame->Data().GetFileItem(0, 0, b, 0).IsRemoteModified, "Yes") << b;
+
+    // Get status marks f.txt; the dot file changes on the server after the
+    // check, where only the run's own look sees it. Still one question for
+    // the run, naming each file once; No keeps both.
+    QToolBar* bar = frame->ToolBar(141);
+    QTest::mouseClick(bar->widgetForAction(frame->Action(32562)), Qt::LeftButton);
+    Finish();
+    Tick();
+    ASSERT_EQ(frame->Data().GetFileItem(0, 0, 0, 0).IsRemoteModified, "Yes") << Log();
+    WriteFile(work / kDot, "the dot file, from the server\n");
+    PressPutAllOnBothBaskets();
+    ASSERT_EQ(prompter.Questions().size(), 1u) << Log();
+    const std::string question = prompter.Questions()[0];
+    for (const std::string n : {"f.txt", kDot}) {
+        const std::string named = Local() + n + "  (127.0.0.1:" + work.dir() + n + ")";
+        const size_t at = question.find(named);
+        EXPECT_NE(at, std::string::npos) << question;
+        EXPECT_EQ(question.find(named, at + 1), std::string::npos) << question;
+    }
+    EXPECT_EQ(ReadFile(work / "f.txt"), "from the server\n") << Log();
+    EXPECT_EQ(ReadFile(work / kDot), "the dot file, from the server\n") << Log();
 }
 
 // Auto-sync over a file the server will not let the user write (another
