@@ -1069,6 +1069,31 @@ TEST_F(FtpWindowTest, F5AsksOverAServerChangeNoStatusCheckSawAlsoAfterARestart) 
     EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes\nfrom the server\n");
     w.ExecuteCommand(32574);  // auto-sync off
 
+    // Its last send went whole, but the server's time of it was never read:
+    // whether it changed since cannot be told. Auto-sync keeps the server's
+    // copy and says so once, without calling it changed.
+    CFileItem* item = w.Data().GetFileItemPtr(0, 0, 0, 2);
+    const CFileItem recorded = *item;
+    item->IsRemoteModified = "No";
+    item->RemoteModTime = RemoteUnknownTime();
+    item->RemoteSize = -1;
+    w.ExecuteCommand(32574);  // auto-sync on
+    for (int tick = 0; tick < 4; ++tick) {
+        Tick();
+        Finish();
+    }
+    w.ExecuteCommand(32574);  // auto-sync off
+    EXPECT_EQ(Count("--- FTP over ---"), runs + 2) << Log();
+    EXPECT_TRUE(prompter.Questions().empty());
+    EXPECT_EQ(Count("-?- Not sent: " + notes + " -> 127.0.0.1:/notes.txt (whether it was changed on the server "
+                    "could not be checked: its time on the server was not read after its last transfer; auto-sync "
+                    "leaves it as it is)"),
+              1)
+        << Log();
+    EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 2).IsRemoteModified, "No");
+    EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes\nfrom the server\n");
+    *w.Data().GetFileItemPtr(0, 0, 0, 2) = recorded;
+
     // A big file before notes.txt: the question comes first, then the Pause
     // key stops the big file's send. notes.txt, which the user kept before
     // the stop, is named with its own reason.
