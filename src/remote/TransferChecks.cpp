@@ -97,8 +97,8 @@ std::string BothChangedQuestion(const std::vector<CFileItem>& items, bool toRemo
                 NamedFilesWithWhy(unchecked);
     }
     // Where no change was seen, none is said to be lost.
-    const std::string lost =
-        items.empty() && anyUnchecked ? "Any change made on the server is lost." : "The changes made on the server are lost.";
+    const std::string lost = items.empty() && anyUnchecked ? "Any change made on the server is lost."
+                                                           : "The changes made on the server are lost.";
     if (beforeRun && toRemote)
         return text + "\r\nSend it anyway and run it? " + lost + "\r\nNo leaves the file as it is and runs nothing.";
     text += toRemote ? "\r\nSend them anyway? " + lost + "\r\nNo leaves these files as they are and sends the rest."
