@@ -77,6 +77,8 @@ void CFtpCommands::Wire() {
         UpdateCommandChecks();
     });
     f.SetCommandHandler(32574, [this] {
+        // Switched on or off, auto-sync looks at what it could not check again.
+        m_autoSyncUnchecked.clear();
         OnAutoSyncToRemote();
         UpdateCommandChecks();
     });

@@ -89,6 +89,7 @@ private:
     // The items auto-sync left last time, named once while they stay so.
     std::vector<std::string> m_autoSyncHeld;
     // The remote files auto-sync left because it could not tell whether
-    // they changed on the server, named once, while its changes stay.
+    // they changed on the server, named once: left while its changes stay
+    // and it is not switched again.
     std::set<std::string> m_autoSyncUnchecked;
 };
