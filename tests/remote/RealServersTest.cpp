@@ -1109,8 +1109,11 @@ TEST_P(RealServers, ASendAsksBeforeOverwritingAServerChangeNoCheckHasSeen) {
 // replaces them, naming them, and No keeps them; a run nobody attends leaves
 // them and says so. A file the fetch would write byte for byte is not
 // received again (the same file stays, its times recorded as a fetch
-// records them), also a text the server keeps with CR LF. A local file
-// saved after the question and before its own fetch is left and named.
+// records them), also a text the server keeps with CR LF. A copy that holds
+// the server's very bytes, which the fetch would give LF line ends, is named
+// for its line ends alone; a file the server does not have is left without
+// a question, named with the server's refusal. A local file saved after the
+// question and before its own fetch is left and named.
 // Once a fetch is on record, a later one goes as before. A compare stops at
 // the first byte that differs.
 TEST_P(RealServers, AFetchAsksBeforeReplacingLocalFilesNoTransferIsOnRecordFor) {
