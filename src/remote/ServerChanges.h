@@ -42,9 +42,10 @@ bool SameRemoteTime(const CFileItem& recorded, const CFileItem& checked);
 // the mark of a time not known where one of them went whole without its
 // server time being read.
 CFileItem RecordedTransfer(const CProgramData& data, const CFileItem& item);
-// What a send that left the item hands back: the item as the run found it. An item that never went takes the state of
-// an item of the loaded sessions for the same pair of files that did, so
-// that handing it back does not clear the time that item recorded. Where
+// What a send that left the item hands back: the item as the run found it.
+// An item that never went takes the state of an item of the loaded sessions
+// for the same pair of files that did, so that handing it back does not
+// clear the time that item recorded. Where
 // an item for the same pair of files recorded a later transfer (another
 // basket's part of the same run), the item takes that record: a record is
 // never moved back in time. An item whose last transfer recorded no time
