@@ -77,6 +77,8 @@ void CFtpCommands::Wire() {
         UpdateCommandChecks();
     });
     f.SetCommandHandler(32574, [this] {
+        // Switched on or off, auto-sync looks at what it could not check again.
+        m_autoSyncUnchecked.clear();
         OnAutoSyncToRemote();
         UpdateCommandChecks();
     });
@@ -166,7 +168,9 @@ bool CFtpCommands::StartAutoSyncToRemote() {
     const std::vector<int> changes = m_frame.Presenter().LocalChangeList();
     if (changes.empty()) {
         m_autoSyncHeld.clear();
+        m_autoSyncUnchecked.clear();
         TakeHeldLines();
+        TakeUncheckedHeld();
         return false;
     }
     return StartTransferJobs(true, {{m_frame.Data().GetCurBasket(), changes}}, After::Sent, true);
@@ -175,15 +179,25 @@ bool CFtpCommands::StartAutoSyncToRemote() {
 void CFtpCommands::HoldItemsThatOverwriteAChange(bool toRemote, std::vector<Job>& jobs, bool unattended,
                                                std::vector<int>& held,
                                                std::vector<std::pair<CFileItem, std::string>>& named) {
+    // A send asks about the changes a status check marked inside its run,
+    // in the one question its own look asks.
+    if (toRemote && !unattended) return;
     CProgramData& d = m_frame.Data();
     const int p = d.GetCurProject(), s = d.GetCurSession();
+    if (unattended)
+        for (std::string& key : TakeUncheckedHeld()) m_autoSyncUnchecked.insert(std::move(key));
     std::vector<CFileItem> both;
     std::vector<std::pair<size_t, size_t>> where;  // job, place in its list
+    std::vector<std::pair<size_t, size_t>> unchecked;  // left by auto-sync before, already named
     for (size_t j = 0; j < jobs.size(); ++j)
         for (size_t k = 0; k < jobs[j].items.size(); ++k) {
             if (!d.IsValidFileItem(false, p, s, jobs[j].basket, jobs[j].items[k])) continue;
             const CFileItem item = d.GetFileItem(p, s, jobs[j].basket, jobs[j].items[k]);
-            if (!OverwritesAChange(item, toRemote)) continue;
+            if (!OverwritesAChange(item, toRemote)) {
+                if (unattended && toRemote && m_autoSyncUnchecked.count(RemoteTargetKey(item)))
+                    unchecked.emplace_back(j, k);
+                continue;
+            }
             both.push_back(item);
             where.emplace_back(j, k);
         }
@@ -207,10 +221,11 @@ void CFtpCommands::HoldItemsThatOverwriteAChange(bool toRemote, std::vector<Job>
         }
         m_autoSyncHeld = std::move(lines);
     }
-    if (both.empty()) return;
+    if (both.empty() && unchecked.empty()) return;
     if (!unattended &&
         Prompter().AskDefaultNo(BothChangedQuestion(files, toRemote), MsgIcon::Question) == Answer::Yes)
         return;
+    where.insert(where.end(), unchecked.begin(), unchecked.end());
     std::vector<std::vector<bool>> drop(jobs.size());
     for (size_t j = 0; j < jobs.size(); ++j) drop[j].assign(jobs[j].items.size(), false);
     for (const auto& [j, k] : where) {
@@ -295,7 +310,14 @@ void RefuseSameTargetsAcrossBaskets(const CProgramData& d, int p, int s, bool to
 // lists however the run ends.
 void RunTransferJobs(CProgramData& snapshot, const std::vector<CFtpCommands::Job>& jobs, bool toRemote, int p,
                      int s) {
-    CServerChangeRun run(snapshot);
+    std::vector<std::vector<CFileItem>> parts;
+    for (const CFtpCommands::Job& job : jobs) {
+        parts.emplace_back();
+        for (int f : job.items)
+            if (snapshot.IsValidFileItem(false, p, s, job.basket, f))
+                parts.back().push_back(snapshot.GetFileItem(p, s, job.basket, f));
+    }
+    CServerChangeRun run(snapshot, std::move(parts));
     std::vector<CFileItem> done;  // results of the baskets before the current one
     auto keepEarlier = [&] {
         if (done.empty()) return;
@@ -304,8 +326,10 @@ void RunTransferJobs(CProgramData& snapshot, const std::vector<CFtpCommands::Job
         done.clear();
     };
     try {
-        for (const CFtpCommands::Job& job : jobs) {
+        for (size_t j = 0; j < jobs.size(); ++j) {
+            const CFtpCommands::Job& job = jobs[j];
             if (job.items.empty()) continue;
+            run.StartPart(j);
             const bool ok = toRemote ? TransferToRemote(snapshot, p, s, job.basket, job.items)
                                      : TransferToLocal(snapshot, p, s, job.basket, job.items);
             if (!ok) {
@@ -410,7 +434,9 @@ bool CFtpCommands::StartTransferJobs(bool toRemote, std::vector<Job> jobs, After
     std::vector<int> held;
     std::vector<std::pair<CFileItem, std::string>> named;
     HoldItemsThatOverwriteAChange(toRemote, jobs, unattended, held, named);
-    if (!held.empty() && !AnyItems(jobs)) {
+    // A run the user started goes on with every item held: its closing
+    // list names them.
+    if (unattended && !held.empty() && !AnyItems(jobs)) {
         UpdateCommandChecks();
         return false;
     }

@@ -5,6 +5,7 @@
 #include <QProgressBar>
 #include <QTimer>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -69,9 +70,11 @@ private:
     // Items whose copy on the side the run writes changed since their last
     // transfer (a local edit before a fetch, a change on the server before a
     // send) leave the jobs unless the user lets them go (one question for the
-    // run); unattended, they always stay. Their rows go into held; into
-    // named, each with its reason ("" where a line just said why), those
-    // the run's closing list names.
+    // run; a send asks about the server's changes inside its run, where its
+    // own look adds what it finds to the same question); unattended, they
+    // always stay, and so do the files an unattended send could not check.
+    // Their rows go into held; into named, each with its reason ("" where a
+    // line just said why), those the run's closing list names.
     void HoldItemsThatOverwriteAChange(bool toRemote, std::vector<Job>& jobs, bool unattended,
                                      std::vector<int>& held,
                                      std::vector<std::pair<CFileItem, std::string>>& named);
@@ -85,4 +88,8 @@ private:
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     // The items auto-sync left last time, named once while they stay so.
     std::vector<std::string> m_autoSyncHeld;
+    // The remote files auto-sync left because it could not tell whether
+    // they changed on the server, named once: left while its changes stay
+    // and it is not switched again.
+    std::set<std::string> m_autoSyncUnchecked;
 };

@@ -99,20 +99,21 @@ void CLocalWorkGuard::CheckAccount(const std::string& host, const std::string& u
     }
     if (indices.empty()) return;
     LookAt(indices, host, user);
-    std::vector<size_t> differing, uncompared;
+    std::vector<size_t> differing, uncompared, lineEnds;
     for (size_t k : indices) {
         if (m_looks[k].result == Look::NotGiven) {
             const std::string& why = m_looks[k].why;
-            HoldAs(k, IsUnattendedRun() ? std::string() : UncomparedLocalWorkHeldReason(why));
-            if (IsUnattendedRun()) WriteTraceString(UncomparedLocalWorkHeldLine(m_items[k], why));
+            HoldAs(k, IsUnattendedRun() ? std::string() : RefusedLocalWorkHeldReason(why));
+            if (IsUnattendedRun()) WriteTraceString(RefusedLocalWorkHeldLine(m_items[k], why));
         }
         if (m_looks[k].result == Look::Differs) differing.push_back(k);
+        if (m_looks[k].result == Look::LineEnds) lineEnds.push_back(k);
         if (m_looks[k].result == Look::Unknown) uncompared.push_back(k);
         // Not looked at (the run is being stopped): it stays, named at its
         // turn, which the stop never gives it.
         if (m_looks[k].result == Look::NotLooked) m_held[k] = true;
     }
-    if (!differing.empty() || !uncompared.empty()) Hold(differing, uncompared);
+    if (!differing.empty() || !uncompared.empty() || !lineEnds.empty()) Hold(differing, uncompared, lineEnds);
 }
 
 // Each UNIX folder is listed once for the sizes of its binary files; the
@@ -167,6 +168,18 @@ void CLocalWorkGuard::LookAt(const std::vector<size_t>& indices, std::string hos
                     // them either way.
                     look.result = c.RetrievesSameBytes(item.RemoteDir + item.FileName, path) ? Look::Same
                                                                                               : Look::Differs;
+                    // A text that differs from what its fetch writes may
+                    // still be the server's very bytes (its CR LF kept).
+                    if (look.result == Look::Differs && !binary) {
+                        try {
+                            c.SetBinaryMode();
+                            if (c.RetrievesSameBytes(item.RemoteDir + item.FileName, path))
+                                look.result = Look::LineEnds;
+                        } catch (const CFtpClient::FTPException& e) {
+                            // Where this second look fails, the text differs.
+                            if (e.ConnectionLost()) throw;
+                        }
+                    }
                 });
             } catch (const CFtpClient::RemoteFileRefused& e) {
                 look.result = Look::NotGiven;
@@ -206,14 +219,16 @@ void CLocalWorkGuard::HoldAs(size_t k, const std::string& reason) {
 
 // One question names them all; No (the default) leaves them. A run nobody
 // attends leaves them and says so.
-void CLocalWorkGuard::Hold(const std::vector<size_t>& differing, const std::vector<size_t>& uncompared) {
-    std::vector<CFileItem> named;
+void CLocalWorkGuard::Hold(const std::vector<size_t>& differing, const std::vector<size_t>& uncompared,
+                          const std::vector<size_t>& lineEnds) {
+    std::vector<CFileItem> named, otherLineEnds;
     for (size_t k : differing) named.push_back(m_items[k]);
+    for (size_t k : lineEnds) otherLineEnds.push_back(m_items[k]);
     std::vector<std::pair<CFileItem, std::string>> unknown;
     for (size_t k : uncompared) unknown.emplace_back(m_items[k], m_looks[k].why);
     const bool unattended = IsUnattendedRun();
-    if (!unattended &&
-        Prompter().AskDefaultNo(UnknownLocalWorkQuestion(named, unknown), MsgIcon::Question) == Answer::Yes)
+    if (!unattended && Prompter().AskDefaultNo(UnknownLocalWorkQuestion(named, unknown, otherLineEnds),
+                                               MsgIcon::Question) == Answer::Yes)
         return;
     std::set<std::string>* runHeld = RunHeldFiles();
     const auto hold = [&](size_t k, const std::string& reason, const std::string& line) {
@@ -222,6 +237,7 @@ void CLocalWorkGuard::Hold(const std::vector<size_t>& differing, const std::vect
         if (runHeld) runHeld->insert(HeldKey(m_items[k]) + reason);
     };
     for (size_t k : differing) hold(k, UnknownLocalWorkHeldReason(), UnknownLocalWorkHeldLine(m_items[k]));
+    for (size_t k : lineEnds) hold(k, LineEndsLocalWorkHeldReason(), LineEndsLocalWorkHeldLine(m_items[k]));
     for (size_t k : uncompared)
         hold(k, UncomparedLocalWorkHeldReason(m_looks[k].why), UncomparedLocalWorkHeldLine(m_items[k], m_looks[k].why));
 }

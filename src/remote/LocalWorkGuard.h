@@ -24,11 +24,13 @@ bool HasNoTransferOnRecord(const CFileItem& item);
 // that account that record no transfer and have a local file are compared
 // with the server's copies: by size where the listing shows a binary
 // file's, else by the bytes the fetch would write, up to the first that
-// differs. Those that differ, and those that could not be compared (a
-// refused or failed transfer, a local file that cannot be read), are named
-// in one question (No by default) or, in a run nobody attends, left and
-// named. One whose file the server refuses outright (550: its fetch would
-// get nothing either) is left and named without a question. Items with a transfer on record whose local copy changed since
+// differs. Those that differ (a text whose bytes are the server's is named
+// as one that differs only in its line ends), and those that could not be
+// compared (a refused or failed transfer, a local file that cannot be
+// read), are named in one question (No by default) or, in a run nobody
+// attends, left and named. One whose file the server refuses outright (550:
+// its fetch would get nothing either) is left and named with the server's
+// refusal, without a question. Items with a transfer on record whose local copy changed since
 // were asked about before the run started. An item it holds stays where it
 // is: its local file differs from the server's, or nobody could tell, and
 // the user said No (or nobody was asked). In a run over several baskets a
@@ -50,14 +52,17 @@ public:
 private:
     struct Look {
         // Changed: the local file changed while it was compared; NotGiven:
-        // the server refused the file outright (550).
-        enum Result { NotLooked, Same, Differs, Unknown, Changed, NotGiven } result = NotLooked;
+        // the server refused the file outright (550); LineEnds: the local
+        // file holds the server's bytes, which the fetch of a text writes
+        // with other line ends.
+        enum Result { NotLooked, Same, Differs, Unknown, Changed, NotGiven, LineEnds } result = NotLooked;
         std::string why;  // Unknown, NotGiven: why it could not be compared
         CFileStamp stamp;
     };
     void CheckAccount(const std::string& host, const std::string& user) override;
     void LookAt(const std::vector<size_t>& indices, std::string host, std::string user);
-    void Hold(const std::vector<size_t>& differing, const std::vector<size_t>& uncompared);
+    void Hold(const std::vector<size_t>& differing, const std::vector<size_t>& uncompared,
+              const std::vector<size_t>& lineEnds);
     void HoldAs(size_t k, const std::string& reason);
 
     const std::vector<CFileStamp>* m_seen = nullptr;

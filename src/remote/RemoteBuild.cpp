@@ -25,15 +25,18 @@ std::string RemoteHostTypeOf(const std::string& remoteDir) {
 
 namespace {
 // Whether the command file's copy on the server changed since its last
-// transfer and the user would rather keep it than send and run this one.
+// transfer (or whether it did could not be told: why) and the user would
+// rather keep it than send and run this one.
 bool ServerCopyChanged(CProgramData& data, const RemoteBuildValues& v, const std::string& host,
-                       const std::string& user) {
+                       const std::string& user, std::string& why) {
     std::vector<CFileItem> items{v.item};
     items[0].RemHost = host;
     items[0].RemUser = user;
     CServerChangeGuard guard(data, items);
     guard.SetBeforeRun(true);
-    return guard.Holds(0, host, user);
+    if (!guard.Holds(0, host, user)) return false;
+    guard.Unchecked(0, why);
+    return true;
 }
 }  // namespace
 
@@ -128,14 +131,17 @@ void ExecuteRemoteCommandFile(CProgramData& data, RemoteBuildValues& v, std::str
         WriteTraceString("-?- Login failed.");
         EndFtpWorker("over");
     }
-    if (ServerCopyChanged(data, v, host, user)) {
+    std::string why;
+    if (ServerCopyChanged(data, v, host, user, why)) {
         std::remove(v.scriptLocalPath.c_str());
-        result = HeldItemState(data, v.item);
+        result = HeldItemState(data, v.item, why.empty());
         FtpResultsLock lists;
         if (lists->transfer.empty()) lists->transfer.resize(1);
         lists->transfer[0] = result;
-        WriteTraceString("-?- " + v.fileName + " was neither sent nor run: the copy on the server changed since "
-                         "its last transfer.");
+        WriteTraceString("-?- " + v.fileName + " was neither sent nor run: " +
+                         (why.empty() ? "the copy on the server changed since its last transfer."
+                                      : "whether the copy on the server changed since its last transfer could not "
+                                        "be checked (" + why + ")."));
         EndFtpWorker("over");
     }
     try {

@@ -56,9 +56,11 @@ thread_local bool t_unattended = false;
 // The remote files the run over several baskets has left so far; null
 // outside such a run.
 thread_local std::set<std::string>* t_runHeld = nullptr;
+thread_local CServerChangeRun* t_run = nullptr;
 
 std::mutex g_heldMutex;
 std::vector<std::string> g_heldLines;
+std::vector<std::string> g_uncheckedHeld;
 
 // The items of the window's data that name the same remote files are marked
 // changed on the server, as a status check would mark them.
@@ -160,7 +162,7 @@ CFileItem RecordedTransfer(const CProgramData& data, const CFileItem& item) {
     return WithLastRecord(item, LastRecords(data, {RemoteTargetKey(item)}));
 }
 
-CFileItem HeldItemState(const CProgramData& data, const CFileItem& item) {
+CFileItem HeldItemState(const CProgramData& data, const CFileItem& item, bool seen) {
     CFileItem held = item;
     const bool went = IsRealRemoteTime(item.RemoteModTime) || item.IsFTPed != "No";
     ForEachLoadedItem(data, [&](const CFileItem& it) {
@@ -178,14 +180,18 @@ CFileItem HeldItemState(const CProgramData& data, const CFileItem& item) {
         held.RemoteTimeUnit = it.RemoteTimeUnit;
         held.RemoteTimeListed = it.RemoteTimeListed;
     });
-    held.IsRemoteModified = "Yes";
+    held.IsRemoteModified = seen ? "Yes" : item.IsRemoteModified;
     return held;
 }
 
 namespace {
 
 // What a target's own listing lines tell of it since its last transfer.
-enum class Listed { Same, Changed, SameMinute, NotShown };
+// Unrecorded: the file is there, and its last transfer read no time of it.
+enum class Listed { Same, Changed, SameMinute, NotShown, Unrecorded };
+
+// Why a change since the last transfer could not be told.
+const char* const kNoTimeRead = "its time on the server was not read after its last transfer";
 
 // recorded: the state of the last transfer. listed takes the lines' state.
 Listed LookAtLines(const CFileItem& recorded, const std::string& lines, CFileItem& listed) {
@@ -195,6 +201,7 @@ Listed LookAtLines(const CFileItem& recorded, const std::string& lines, CFileIte
     std::string status;
     listed.UpdateRemoteStatus(lines, status);
     if (status == "-missing-" || !IsRealRemoteTime(listed.RemoteModTime)) return Listed::NotShown;
+    if (!IsRealRemoteTime(recorded.RemoteModTime)) return Listed::Unrecorded;
     listed.RemoteTimeUnit = ListedTimeUnit(listed, lines);
     if (recorded.RemoteSize >= 0 && listed.RemoteSize >= 0 && recorded.RemoteSize != listed.RemoteSize)
         return Listed::Changed;
@@ -233,17 +240,28 @@ bool MdtmReplyTime(const std::string& reply, std::time_t& t) {
 // server's cap, a name the one-name LIST reads as a pattern) is looked at by
 // the commands that name one file exactly: changed where its time (MDTM, on
 // the clock of the recorded time: the listing's for a time a listing gave,
-// else MDTM's own) or its size (SIZE) differs from the recorded one, or
-// where neither command tells; a file neither command finds is not there
-// to overwrite.
-bool UnshownTargetChanged(CFtpClient& c, const CFileItem& recorded, std::time_t clockOffset) {
+// else MDTM's own) or its size (SIZE) differs from the recorded one; not
+// told where neither command tells, or where the last transfer read no
+// time (why says so); a file neither command finds is not there to
+// overwrite.
+enum class Unshown { Same, Changed, NotTold, Gone };
+Unshown LookAtUnshownTarget(CFtpClient& c, const CFileItem& recorded, std::time_t clockOffset, std::string& why) {
     CFileItem now = recorded;
     int timeCode = 0, sizeCode = 0;
     const bool timed =
         ReadExactRemoteState(c, now, recorded.RemoteTimeListed ? clockOffset : 0, timeCode, sizeCode);
-    if (timeCode == 550 && sizeCode == 550) return false;
-    if (recorded.RemoteSize >= 0 && now.RemoteSize >= 0 && now.RemoteSize != recorded.RemoteSize) return true;
-    return !timed || !SameRemoteTime(recorded, now);
+    if (timeCode == 550 && sizeCode == 550) return Unshown::Gone;
+    if (recorded.RemoteSize >= 0 && now.RemoteSize >= 0 && now.RemoteSize != recorded.RemoteSize)
+        return Unshown::Changed;
+    if (!IsRealRemoteTime(recorded.RemoteModTime)) {
+        why = kNoTimeRead;
+        return Unshown::NotTold;
+    }
+    if (!timed) {
+        why = "the server does not tell its time (MDTM)";
+        return Unshown::NotTold;
+    }
+    return SameRemoteTime(recorded, now) ? Unshown::Same : Unshown::Changed;
 }
 
 }  // namespace
@@ -301,11 +319,23 @@ std::vector<std::string> TakeHeldLines() {
     return lines;
 }
 
-CServerChangeRun::CServerChangeRun(CProgramData& data) : m_data(data), m_previous(t_runHeld) {
-    t_runHeld = &m_held;
+std::vector<std::string> TakeUncheckedHeld() {
+    std::lock_guard<std::mutex> g(g_heldMutex);
+    std::vector<std::string> keys;
+    keys.swap(g_uncheckedHeld);
+    return keys;
 }
 
-CServerChangeRun::~CServerChangeRun() { t_runHeld = m_previous; }
+CServerChangeRun::CServerChangeRun(CProgramData& data, std::vector<std::vector<CFileItem>> parts)
+    : m_data(data), m_parts(std::move(parts)), m_previous(t_runHeld), m_previousRun(t_run) {
+    t_runHeld = &m_held;
+    t_run = this;
+}
+
+CServerChangeRun::~CServerChangeRun() {
+    t_runHeld = m_previous;
+    t_run = m_previousRun;
+}
 
 std::set<std::string>* RunHeldFiles() { return t_runHeld; }
 
@@ -320,21 +350,65 @@ void CServerChangeRun::TakeResults(const std::vector<CFileItem>& results) {
 }
 
 void CServerChangeGuard::CheckAccount(const std::string& host, const std::string& user) {
-    std::vector<size_t> indices;
+    const auto lookable = [&](const CFileItem& it) {
+        return it.RemHost == host && it.RemUser == user && !it.RemoteDir.empty() && !it.LocalDir.empty();
+    };
+    std::vector<CFileItem> looked;
+    std::vector<size_t> own;
+    std::set<std::string> keys;
     for (size_t k = 0; k < m_items.size(); ++k) {
         const CFileItem& it = m_items[k];
-        if (m_skipped[k] || it.RemHost != host || it.RemUser != user) continue;
-        if (it.RemoteDir.empty() || it.LocalDir.empty()) continue;
-        // Left by a basket before in this run: the answer given there holds.
-        if (t_runHeld && t_runHeld->count(RemoteTargetKey(it))) {
+        if (m_skipped[k] || !lookable(it)) continue;
+        const std::string key = RemoteTargetKey(it);
+        // Left by the run before: the answer given there holds.
+        if (t_runHeld && t_runHeld->count(key)) {
             m_held[k] = true;
+            if (t_run) {
+                const auto why = t_run->m_heldWhy.find(key);
+                if (why != t_run->m_heldWhy.end()) m_unchecked[k] = why->second;
+            }
             continue;
         }
-        if (it.IsRemoteModified == "Yes") continue;
-        indices.push_back(k);
+        // Looked at by the run before, and let go.
+        if (t_run && t_run->m_looked.count(key)) continue;
+        // A status check's mark asked about before the run started.
+        if (m_bBeforeRun && it.IsRemoteModified == "Yes") continue;
+        looked.push_back(it);
+        own.push_back(k);
+        keys.insert(key);
     }
-    const std::vector<size_t> changed = FindChanged(indices, host, user);
-    if (!changed.empty()) HoldChanged(changed);
+    // The later parts' items of the account, so that the run asks once.
+    if (t_run)
+        for (size_t part = t_run->m_part + 1; part < t_run->m_parts.size(); ++part)
+            for (const CFileItem& it : t_run->m_parts[part]) {
+                if (!lookable(it)) continue;
+                const std::string key = RemoteTargetKey(it);
+                if (t_runHeld->count(key) || t_run->m_looked.count(key)) continue;
+                looked.push_back(it);
+                keys.insert(key);
+            }
+    if (looked.empty()) return;
+    // A status check saw the change of a marked item; the rest are looked at.
+    Found found;
+    std::vector<size_t> unmarked;
+    for (size_t i = 0; i < looked.size(); ++i) {
+        if (looked[i].IsRemoteModified == "Yes")
+            found.emplace_back(i, std::string());
+        else
+            unmarked.push_back(i);
+    }
+    const Found seen = FindChanged(looked, unmarked, host, user);
+    found.insert(found.end(), seen.begin(), seen.end());
+    std::sort(found.begin(), found.end());
+    if (t_run) t_run->m_looked.insert(keys.begin(), keys.end());
+    if (!found.empty()) HoldChanged(looked, own, found);
+}
+
+bool CServerChangeGuard::Unchecked(size_t index, std::string& why) const {
+    const auto found = m_unchecked.find(index);
+    if (found == m_unchecked.end()) return false;
+    why = found->second;
+    return true;
 }
 
 // Each folder is listed once and its targets looked up in it by name; a
@@ -342,26 +416,26 @@ void CServerChangeGuard::CheckAccount(const std::string& host, const std::string
 // itself, and where that shows nothing either (or the server refuses to list
 // the folder), MDTM and SIZE tell. The seconds the listing's minute leaves
 // open are asked together. A folder whose look fails on the way (the
-// connection lost and not made again) tells nothing of its targets: they
-// count as changed, and the Message Window says why.
-std::vector<size_t> CServerChangeGuard::FindChanged(const std::vector<size_t>& indices, std::string host,
-                                                    std::string user) {
+// connection lost and not made again) tells nothing of its targets, and the
+// Message Window says why.
+CServerChangeGuard::Found CServerChangeGuard::FindChanged(const std::vector<CFileItem>& items,
+                                                          const std::vector<size_t>& indices, std::string host,
+                                                          std::string user) {
     // The items that never went take the last record of their remote file.
     std::set<std::string> unsent;
     for (size_t k : indices)
-        if (!Went(m_items[k])) unsent.insert(RemoteTargetKey(m_items[k]));
+        if (!Went(items[k])) unsent.insert(RemoteTargetKey(items[k]));
     const std::map<std::string, const CFileItem*> last = LastRecords(m_data, unsent);
     std::map<std::string, std::vector<std::pair<size_t, CFileItem>>> folders;
     for (size_t k : indices) {
-        CFileItem recorded = WithLastRecord(m_items[k], last);
-        // A record whose time was not read is compared as one that holds
-        // no time at all: a copy the server has differs from it.
+        CFileItem recorded = WithLastRecord(items[k], last);
+        // A record whose time was not read tells no change from none.
         if (IsRealRemoteTime(recorded.RemoteModTime) || RecordsUnreadTime(recorded))
             folders[recorded.RemoteDir].emplace_back(k, recorded);
     }
-    std::vector<size_t> changed;
+    Found changed;
     for (const auto& [dir, targets] : folders) {
-        std::vector<size_t> found;
+        Found found;
         try {
             RunWithReconnect(m_data, host, user, true, [&](CFtpClient& c) {
                 found = FindChangedInFolder(c, targets);
@@ -369,19 +443,19 @@ std::vector<size_t> CServerChangeGuard::FindChanged(const std::vector<size_t>& i
         } catch (const CFtpClient::FTPException& e) {
             WriteTraceString("-?- The remote files in " + dir + " on " + ShortHostName(host) +
                              " could not be looked at (" + e.what() +
-                             "): they are taken as changed on the server.");
+                             "): whether they were changed on the server cannot be told.");
             found.clear();
-            for (const auto& target : targets) found.push_back(target.first);
+            for (const auto& target : targets)
+                found.emplace_back(target.first, "the look at the server failed (" + std::string(e.what()) + ")");
         }
         changed.insert(changed.end(), found.begin(), found.end());
     }
-    std::sort(changed.begin(), changed.end());
     return changed;
 }
 
-std::vector<size_t> CServerChangeGuard::FindChangedInFolder(
+CServerChangeGuard::Found CServerChangeGuard::FindChangedInFolder(
     CFtpClient& c, const std::vector<std::pair<size_t, CFileItem>>& targets) {
-    std::vector<size_t> found;
+    Found found;
     const CFileItem& first = targets.front().second;
     const bool unix = first.GetHostKind() == "UNIX";
     // On a UNIX host a listing the server refuses (a folder the user may
@@ -405,7 +479,10 @@ std::vector<size_t> CServerChangeGuard::FindChangedInFolder(
         CFileItem listed;
         switch (LookAtLines(recorded, lines, listed)) {
         case Listed::Changed:
-            found.push_back(k);
+            found.emplace_back(k, std::string());
+            break;
+        case Listed::Unrecorded:
+            found.emplace_back(k, kNoTimeRead);
             break;
         case Listed::SameMinute:
             sameMinute.emplace_back(k, &recorded);
@@ -427,16 +504,20 @@ std::vector<size_t> CServerChangeGuard::FindChangedInFolder(
             if (e.ConnectionLost()) throw;
         }
         // A second the server does not tell (MDTM refused or failed) clears
-        // nothing: the target counts as changed.
+        // nothing: whether the target changed cannot be told.
         for (size_t i = 0; i < sameMinute.size(); ++i) {
             const CFileItem& recorded = *sameMinute[i].second;
             const int second = i < seconds.size() ? seconds[i] : -1;
-            if (second < 0)
+            if (second < 0) {
                 WriteTraceString("-?- " + ShortHostName(recorded.RemHost) + " does not tell the second of " +
                                  recorded.RemoteDir + recorded.FileName +
-                                 " (MDTM): a change within the minute of its last transfer cannot be ruled "
-                                 "out, so it is taken as changed on the server.");
-            if (second != SecondOfTime(recorded.RemoteModTime)) found.push_back(sameMinute[i].first);
+                                 " (MDTM): a change within the minute of its last transfer cannot be ruled out.");
+                found.emplace_back(sameMinute[i].first,
+                                   "the server does not tell the second within the minute of its last transfer "
+                                   "(MDTM)");
+            } else if (second != SecondOfTime(recorded.RemoteModTime)) {
+                found.emplace_back(sameMinute[i].first, std::string());
+            }
         }
     }
     if (!unshown.empty()) {
@@ -444,36 +525,57 @@ std::vector<size_t> CServerChangeGuard::FindChangedInFolder(
         const bool listed = std::any_of(unshown.begin(), unshown.end(),
                                         [](const auto& target) { return target.second->RemoteTimeListed; });
         const std::time_t offset = listed ? ListingClockOffset(c, listing, first) : 0;
-        for (const auto& [k, recorded] : unshown)
-            if (UnshownTargetChanged(c, *recorded, offset)) found.push_back(k);
+        for (const auto& [k, recorded] : unshown) {
+            std::string why;
+            const Unshown state = LookAtUnshownTarget(c, *recorded, offset, why);
+            if (state == Unshown::Changed || state == Unshown::NotTold) found.emplace_back(k, why);
+        }
     }
     return found;
 }
 
-// One question names them all; No (the default) leaves them. A run nobody
-// attends leaves them and says so. Either way they are marked changed on
-// the server, as a status check would have marked them.
+// One question names them all, the changes seen apart from those that
+// could not be told; No (the default) leaves them. A run nobody attends
+// leaves them and says so. Either way a change seen is marked changed on
+// the server, as a status check would have marked it.
 std::vector<size_t> CServerChangeGuard::TakeHeld() {
     std::vector<size_t> held;
     held.swap(m_newlyHeld);
     return held;
 }
 
-void CServerChangeGuard::HoldChanged(const std::vector<size_t>& changed) {
+void CServerChangeGuard::HoldChanged(const std::vector<CFileItem>& looked, const std::vector<size_t>& own,
+                                     const Found& found) {
+    // Each remote file once, as the first item that names it shows it.
     std::vector<CFileItem> named;
-    for (size_t k : changed) {
-        named.push_back(m_items[k]);
-        named.back().IsRemoteModified = "Yes";
+    std::vector<std::pair<CFileItem, std::string>> unchecked;
+    std::map<std::string, std::string> whyOf;  // remote file -> why ("" for a change seen)
+    for (const auto& [i, why] : found) {
+        CFileItem item = looked[i];
+        if (!whyOf.emplace(RemoteTargetKey(item), why).second) continue;
+        if (why.empty()) {
+            item.IsRemoteModified = "Yes";
+            named.push_back(item);
+        } else {
+            unchecked.emplace_back(item, why);
+        }
     }
     MarkChangedOnServer(named);
     const bool unattended = IsUnattendedRun();
-    if (!unattended && Prompter().AskDefaultNo(BothChangedQuestion(named, true, m_bBeforeRun),
+    if (!unattended && Prompter().AskDefaultNo(BothChangedQuestion(named, true, m_bBeforeRun, unchecked),
                                                MsgIcon::Question) == Answer::Yes)
         return;
-    for (size_t k : changed) {
+    for (size_t i = 0; i < own.size(); ++i) {
+        const auto why = whyOf.find(RemoteTargetKey(looked[i]));
+        if (why == whyOf.end()) continue;
+        const size_t k = own[i];
         m_held[k] = true;
         m_newlyHeld.push_back(k);
-        if (t_runHeld) t_runHeld->insert(RemoteTargetKey(m_items[k]));
+        if (!why->second.empty()) m_unchecked[k] = why->second;
+    }
+    for (const auto& [key, why] : whyOf) {
+        if (t_runHeld) t_runHeld->insert(key);
+        if (t_run && !why.empty()) t_run->m_heldWhy[key] = why;
     }
     if (!unattended) return;
     std::lock_guard<std::mutex> g(g_heldMutex);
@@ -481,5 +583,9 @@ void CServerChangeGuard::HoldChanged(const std::vector<size_t>& changed) {
         const std::string line = BothChangedHeldLine(item, true);
         WriteTraceString(line);
         g_heldLines.push_back(line);
+    }
+    for (const auto& [item, why] : unchecked) {
+        WriteTraceString(UncheckedOnServerHeldLine(item, why));
+        g_uncheckedHeld.push_back(RemoteTargetKey(item));
     }
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <ctime>
+#include <map>
 #include <set>
 #include <string>
 #include <utility>
@@ -41,15 +42,16 @@ bool SameRemoteTime(const CFileItem& recorded, const CFileItem& checked);
 // the mark of a time not known where one of them went whole without its
 // server time being read.
 CFileItem RecordedTransfer(const CProgramData& data, const CFileItem& item);
-// What a send that left the item hands back: the item as the run found it,
-// marked changed on the server. An item that never went takes the state of
-// an item of the loaded sessions for the same pair of files that did, so
-// that handing it back does not clear the time that item recorded. Where
+// What a send that left the item hands back: the item as the run found it.
+// An item that never went takes the state of an item of the loaded sessions
+// for the same pair of files that did, so that handing it back does not
+// clear the time that item recorded. Where
 // an item for the same pair of files recorded a later transfer (another
 // basket's part of the same run), the item takes that record: a record is
 // never moved back in time. An item whose last transfer recorded no time
-// keeps none.
-CFileItem HeldItemState(const CProgramData& data, const CFileItem& item);
+// keeps none. seen: a change was seen (the item is marked changed on the
+// server); otherwise it keeps its mark as it was.
+CFileItem HeldItemState(const CProgramData& data, const CFileItem& item, bool seen = true);
 // How far the clock of a folder's listing stands from MDTM's (a server may
 // list its local time while MDTM gives UTC), in whole minutes, found on the
 // first files the listing shows with their clock; 0 where none tells.
@@ -80,26 +82,40 @@ bool IsUnattendedRun();
 // left, taken over (and forgotten) by the starter that names such items
 // once while they stay.
 std::vector<std::string> TakeHeldLines();
+// The remote files (RemoteTargetKey) unattended sends left because the
+// look could not tell whether they changed, taken over (and forgotten) the
+// same way: they carry no mark that would keep the next run from them.
+std::vector<std::string> TakeUncheckedHeld();
 
 // A run over several baskets, for its lifetime on the thread that runs it:
 // each basket's part sees what the parts before wrote. The records of the
 // files they sent go into the run's copy of the data (the later baskets'
-// items of the same files are gathered from it), and a file a part left
-// because it changed on the server is left by the later parts too, without
-// asking again.
+// items of the same files are gathered from it). The look before a send
+// takes the later parts' items of the account too, so that the run asks
+// once; a file the run has looked at is not looked at again, and one it
+// left is left by the later parts too, with the same reason.
 class CServerChangeRun {
 public:
-    explicit CServerChangeRun(CProgramData& data);
+    // parts: the items of each basket's part, in the run's order.
+    explicit CServerChangeRun(CProgramData& data, std::vector<std::vector<CFileItem>> parts = {});
     ~CServerChangeRun();
     CServerChangeRun(const CServerChangeRun&) = delete;
     CServerChangeRun& operator=(const CServerChangeRun&) = delete;
+    // The part that runs now.
+    void StartPart(size_t part) { m_part = part; }
     // The results one basket's part left in the transfer list.
     void TakeResults(const std::vector<CFileItem>& results);
 
 private:
+    friend class CServerChangeGuard;
     CProgramData& m_data;
+    std::vector<std::vector<CFileItem>> m_parts;
+    size_t m_part = 0;
     std::set<std::string> m_held;  // the remote files left so far
+    std::map<std::string, std::string> m_heldWhy;  // a file left for a change not told: why
+    std::set<std::string> m_looked;  // the remote files looked at before a send
     std::set<std::string>* m_previous;
+    CServerChangeRun* m_previousRun;
 };
 
 // The run's own record of what its parts left so far, for the checks of
@@ -110,34 +126,44 @@ std::set<std::string>* RunHeldFiles();
 // Before a send overwrites anything: the targets changed on the server
 // since their last transfer. At the first item of each account the run
 // reaches, every folder its items of that account write into is listed
-// once and each target looked up in it by name; the changed targets are
-// named in one question (No by default) or, in a run nobody attends, left
-// and named. Within the minute the listing shows, the targets' exact
-// seconds are asked (MDTM) all at once; a target the listing leaves out is
-// looked at by the commands that name one file exactly (MDTM, SIZE), and
-// one they cannot tell apart from a changed one counts as changed. So does
-// a target the server has whose last transfer went whole without its
-// server time being read (a stop came first, the listing failed). Items
-// already marked changed on the server were asked about before the run
-// started. An item it holds stays where it is: its target changed on the
-// server and the user said No (or nobody was asked).
+// once and each target looked up in it by name. Within the minute the
+// listing shows, the targets' exact seconds are asked (MDTM) all at once; a
+// target the listing leaves out is looked at by the commands that name one
+// file exactly (MDTM, SIZE). The changed targets, those a status check
+// marked changed, and those whose change could not be told (the server
+// does not tell the second or the time, the look failed, the last transfer
+// went whole without its server time being read) are named in one
+// question, each kind under its own words (No by default) or, in a run
+// nobody attends, left and named. Only a change seen marks the item
+// changed on the server. An item it holds stays where it is: the user said
+// No (or nobody was asked).
 class CServerChangeGuard : public CAccountItemGuard {
 public:
     using CAccountItemGuard::CAccountItemGuard;
-    // beforeRun: the one command file "Run bat file" sends before it runs it.
+    // beforeRun: the one command file "Run bat file" sends before it runs
+    // it (a mark of a status check on it was asked about before).
     void SetBeforeRun(bool beforeRun) { m_bBeforeRun = beforeRun; }
     // The items the last look held, each once.
     std::vector<size_t> TakeHeld();
+    // Whether a held item was held because its change could not be told,
+    // and why.
+    bool Unchecked(size_t index, std::string& why) const;
 
 private:
+    // The targets (index into items) that changed on the server (why
+    // empty) or whose change could not be told (why).
+    using Found = std::vector<std::pair<size_t, std::string>>;
     void CheckAccount(const std::string& host, const std::string& user) override;
-    std::vector<size_t> FindChanged(const std::vector<size_t>& indices, std::string host, std::string user);
-    // The targets of one remote folder (index and recorded state) that
-    // changed on the server, on a connection to their account.
-    std::vector<size_t> FindChangedInFolder(CFtpClient& c,
-                                            const std::vector<std::pair<size_t, CFileItem>>& targets);
-    void HoldChanged(const std::vector<size_t>& changed);
+    Found FindChanged(const std::vector<CFileItem>& items, const std::vector<size_t>& indices, std::string host,
+                      std::string user);
+    // The same for the targets of one remote folder (index and recorded
+    // state), on a connection to their account.
+    Found FindChangedInFolder(CFtpClient& c, const std::vector<std::pair<size_t, CFileItem>>& targets);
+    // looked: every item looked at, this part's first (own: their indices
+    // in the part), then the later parts'; found: those to ask about.
+    void HoldChanged(const std::vector<CFileItem>& looked, const std::vector<size_t>& own, const Found& found);
 
     bool m_bBeforeRun = false;
     std::vector<size_t> m_newlyHeld;
+    std::map<size_t, std::string> m_unchecked;  // held items whose change could not be told: why
 };

@@ -65,20 +65,43 @@ std::string NamedFiles(const std::vector<CFileItem>& items) {
     return text;
 }
 
+// Each file with why after it.
+std::string NamedFilesWithWhy(const std::vector<std::pair<CFileItem, std::string>>& items) {
+    std::string text;
+    for (size_t i = 0; i < items.size() && i < kNamed; ++i) {
+        const CFileItem& item = items[i].first;
+        text += "   " + item.LocalDir + item.FileName + "  (" + RemoteShown(item) + "): " + items[i].second + "\r\n";
+    }
+    if (items.size() > kNamed) text += "   ... and " + std::to_string(items.size() - kNamed) + " more\r\n";
+    return text;
+}
+
 }  // namespace
 
-std::string BothChangedQuestion(const std::vector<CFileItem>& items, bool toRemote, bool beforeRun) {
-    bool allBoth = true;
-    for (const CFileItem& item : items) allBoth = allBoth && IsChangedOnBothSides(item);
-    std::string text = allBoth     ? "These files were changed here and on the server since their last transfer:\r\n"
-                       : toRemote ? "These files were changed on the server since their last transfer:\r\n"
-                                  : "These files were changed here since their last transfer:\r\n";
-    text += NamedFiles(items);
+std::string BothChangedQuestion(const std::vector<CFileItem>& items, bool toRemote, bool beforeRun,
+                                const std::vector<std::pair<CFileItem, std::string>>& unchecked) {
+    const bool anyUnchecked = toRemote && !unchecked.empty();
+    std::string text;
+    if (!items.empty() || !anyUnchecked) {
+        bool allBoth = true;
+        for (const CFileItem& item : items) allBoth = allBoth && IsChangedOnBothSides(item);
+        text = allBoth     ? "These files were changed here and on the server since their last transfer:\r\n"
+               : toRemote ? "These files were changed on the server since their last transfer:\r\n"
+                          : "These files were changed here since their last transfer:\r\n";
+        text += NamedFiles(items);
+    }
+    if (anyUnchecked) {
+        if (!text.empty()) text += "\r\n";
+        text += "Whether these files were changed on the server since their last transfer could not be "
+                "checked:\r\n" +
+                NamedFilesWithWhy(unchecked);
+    }
+    // Where no change was seen, none is said to be lost.
+    const std::string lost = items.empty() && anyUnchecked ? "Any change made on the server is lost."
+                                                           : "The changes made on the server are lost.";
     if (beforeRun && toRemote)
-        return text + "\r\nSend it anyway and run it? The changes made on the server are lost.\r\n"
-                      "No leaves the file as it is and runs nothing.";
-    text += toRemote ? "\r\nSend them anyway? The changes made on the server are lost.\r\n"
-                       "No leaves these files as they are and sends the rest."
+        return text + "\r\nSend it anyway and run it? " + lost + "\r\nNo leaves the file as it is and runs nothing.";
+    text += toRemote ? "\r\nSend them anyway? " + lost + "\r\nNo leaves these files as they are and sends the rest."
                      : "\r\nFetch them anyway? The changes made here are lost.\r\n"
                        "No leaves these files as they are and fetches the rest.";
     return text;
@@ -99,27 +122,40 @@ std::string BothChangedHeldReason(const CFileItem& item, bool toRemote) {
                     : "changed here" + too + " since the last transfer; not fetched";
 }
 
+std::string UncheckedOnServerHeldLine(const CFileItem& item, const std::string& why) {
+    return "-?- Not sent: " + item.LocalDir + item.FileName + " -> " + RemoteShown(item) +
+           " (whether it was changed on the server could not be checked: " + why +
+           "; auto-sync leaves it as it is)";
+}
+
+std::string UncheckedOnServerHeldReason(const std::string& why) {
+    return "whether it was changed on the server could not be checked: " + why + "; not sent";
+}
+
 std::string UnknownLocalWorkQuestion(const std::vector<CFileItem>& items,
-                                     const std::vector<std::pair<CFileItem, std::string>>& uncompared) {
+                                     const std::vector<std::pair<CFileItem, std::string>>& uncompared,
+                                     const std::vector<CFileItem>& lineEnds) {
     std::string text;
     if (!items.empty())
         text = "These local files differ from the server's copies, and no transfer of them is on record:\r\n" +
                NamedFiles(items);
+    if (!lineEnds.empty()) {
+        if (!text.empty()) text += "\r\n";
+        text += "These local files differ from the server's copies only in their line ends, and no transfer of "
+                "them is on record:\r\n" +
+                NamedFiles(lineEnds);
+    }
     if (!uncompared.empty()) {
         if (!text.empty()) text += "\r\n";
         text += "These local files could not be compared with the server's copies, and no transfer of them is on "
-                "record:\r\n";
-        for (size_t i = 0; i < uncompared.size() && i < kNamed; ++i) {
-            const CFileItem& item = uncompared[i].first;
-            text += "   " + item.LocalDir + item.FileName + "  (" + RemoteShown(item) + "): " + uncompared[i].second +
-                    "\r\n";
-        }
-        if (uncompared.size() > kNamed)
-            text += "   ... and " + std::to_string(uncompared.size() - kNamed) + " more\r\n";
+                "record:\r\n" +
+                NamedFilesWithWhy(uncompared);
     }
-    return text +
-           "\r\nFetch them anyway? What the local files hold now is lost.\r\n"
-           "No leaves these files as they are and fetches the rest.";
+    // Files that differ in their line ends alone lose nothing else.
+    const std::string lost = items.empty() && uncompared.empty()
+                                 ? "Their line ends become this system's (LF)."
+                                 : "What the local files hold now is lost.";
+    return text + "\r\nFetch them anyway? " + lost + "\r\nNo leaves these files as they are and fetches the rest.";
 }
 
 std::string UnknownLocalWorkHeldLine(const CFileItem& item) {
@@ -141,6 +177,26 @@ std::string UncomparedLocalWorkHeldLine(const CFileItem& item, const std::string
 std::string UncomparedLocalWorkHeldReason(const std::string& why) {
     return "the local file could not be compared with the server's: " + why +
            "; no transfer of it is on record; not fetched";
+}
+
+std::string LineEndsLocalWorkHeldLine(const CFileItem& item) {
+    return "-?- Not fetched: " + RemoteShown(item) + " -> " + item.LocalDir + item.FileName +
+           " (the local file differs from the server's only in its line ends and no transfer of it is on record; "
+           "auto-sync leaves it as it is)";
+}
+
+std::string LineEndsLocalWorkHeldReason() {
+    return "the local file differs from the server's only in its line ends and no transfer of it is on record; "
+           "not fetched";
+}
+
+std::string RefusedLocalWorkHeldLine(const CFileItem& item, const std::string& why) {
+    return "-?- Not fetched: " + RemoteShown(item) + " -> " + item.LocalDir + item.FileName +
+           " (the server refused to send it: " + why + "; auto-sync leaves the local file as it is)";
+}
+
+std::string RefusedLocalWorkHeldReason(const std::string& why) {
+    return "the server refused to send it: " + why + "; not fetched";
 }
 
 std::string ChangedDuringRunReason() { return "changed here during the run; not fetched"; }

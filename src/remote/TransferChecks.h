@@ -31,19 +31,29 @@ bool IsChangedOnBothSides(const CFileItem& item);
 bool OverwritesAChange(const CFileItem& item, bool toRemote);
 // The question before a run that would overwrite such items (sending, the
 // server's copies; fetching, the local ones), naming them. beforeRun: the
-// one command file that "Run bat file" sends before it runs it.
-std::string BothChangedQuestion(const std::vector<CFileItem>& items, bool toRemote, bool beforeRun = false);
+// one command file that "Run bat file" sends before it runs it. unchecked
+// (sending): the server's copies whose change since the last transfer
+// could not be told, each with why.
+std::string BothChangedQuestion(const std::vector<CFileItem>& items, bool toRemote, bool beforeRun = false,
+                                const std::vector<std::pair<CFileItem, std::string>>& unchecked = {});
 // The Message Window line of an unattended run that leaves such an item.
 std::string BothChangedHeldLine(const CFileItem& item, bool toRemote);
 // Why a run left such an item, for its closing list: the side that
 // changed, "too" where the other changed as well.
 std::string BothChangedHeldReason(const CFileItem& item, bool toRemote);
+// The same for a send whose look at the server's copy could not tell
+// whether it changed (why).
+std::string UncheckedOnServerHeldLine(const CFileItem& item, const std::string& why);
+std::string UncheckedOnServerHeldReason(const std::string& why);
 
 // The question before a fetch replaces local files of items that record no
 // transfer and differ from the server's copies, naming them; uncompared:
-// those that could not be compared with the server's copies, each with why.
+// those that could not be compared with the server's copies, each with why;
+// lineEnds: those that hold the server's bytes, which the fetch writes with
+// this system's line ends.
 std::string UnknownLocalWorkQuestion(const std::vector<CFileItem>& items,
-                                     const std::vector<std::pair<CFileItem, std::string>>& uncompared = {});
+                                     const std::vector<std::pair<CFileItem, std::string>>& uncompared = {},
+                                     const std::vector<CFileItem>& lineEnds = {});
 // The Message Window line of an unattended fetch that leaves such an item.
 std::string UnknownLocalWorkHeldLine(const CFileItem& item);
 // Why a run left such an item, for its closing list.
@@ -51,5 +61,12 @@ std::string UnknownLocalWorkHeldReason();
 // The same for an item whose local file could not be compared (why).
 std::string UncomparedLocalWorkHeldLine(const CFileItem& item, const std::string& why);
 std::string UncomparedLocalWorkHeldReason(const std::string& why);
+// The same for an item whose local file differs from the server's only in
+// its line ends.
+std::string LineEndsLocalWorkHeldLine(const CFileItem& item);
+std::string LineEndsLocalWorkHeldReason();
+// The same for an item whose file the server refused to send (why).
+std::string RefusedLocalWorkHeldLine(const CFileItem& item, const std::string& why);
+std::string RefusedLocalWorkHeldReason(const std::string& why);
 // Why a fetch left a local file that changed after the fetch was decided.
 std::string ChangedDuringRunReason();

@@ -1038,26 +1038,31 @@ bool CTransferRun::Connect(Step& s) {
     return true;
 }
 
-// A target changed on the server since its last transfer stays as it is
-// unless the user lets the send overwrite it: the item keeps what it
-// recorded, marked changed on the server.
+// A target changed on the server since its last transfer, or whose change
+// could not be told, stays as it is unless the user lets the send
+// overwrite it: the item keeps what it recorded, marked changed on the
+// server where a change was seen.
 bool CTransferRun::HoldsServerChange(const Step& s) {
     const size_t at = static_cast<size_t>(s.index);
     const bool holds = m_serverChanges.Holds(at, s.host, s.user);
     // Left by the user's answer, or by a run nobody attends (whose line
     // has said why): named in the run's closing list, with no beep. Every
     // item the look left is named now: a stop before its turn does not
-    // make it one the run never reached.
-    const auto name = [&](size_t k, const CFileItem& held) {
+    // make it one the run never reached. Only a change seen marks it.
+    const auto name = [&](size_t k) {
+        std::string why;
+        const bool unchecked = m_serverChanges.Unchecked(k, why);
+        const CFileItem held = HeldItemState(m_data, m_items[k], !unchecked);
         if (k < m_entries.size())
-            NoteTransferFailed(m_entries[k], IsUnattendedRun() ? std::string() : BothChangedHeldReason(held, true));
+            NoteTransferFailed(m_entries[k], IsUnattendedRun() ? std::string()
+                                             : unchecked       ? UncheckedOnServerHeldReason(why)
+                                                               : BothChangedHeldReason(held, true));
+        return held;
     };
     for (size_t k : m_serverChanges.TakeHeld())
-        if (k != at) name(k, HeldItemState(m_data, m_items[k]));
+        if (k != at) name(k);
     if (!holds) return false;
-    const CFileItem held = HeldItemState(m_data, m_items[at]);
-    StoreItem(at, held);
-    name(at, held);
+    StoreItem(at, name(at));
     return true;
 }
 

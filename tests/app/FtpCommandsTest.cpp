@@ -1,6 +1,8 @@
 #include <QAction>
 #include <QMenu>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <fstream>
 #include <sys/stat.h>
@@ -11,6 +13,7 @@
 #include "ThrottledFtpServer.h"
 #include "app/AddFilesCommands.h"
 #include "app/FileListCommands.h"
+#include "app/QtPrompter.h"
 #include <QDialog>
 #include <QLineEdit>
 #include <algorithm>
@@ -407,8 +410,9 @@ TEST_F(FtpWindowTest, AllItemsOfTheSelectedBasketsGoInRowOrderAndAllReachTheMode
     // All in step again; Two holds notes.txt and my file.txt as well. The
     // status check has marked notes.txt and other.txt (edited here as
     // well) changed on the server, and my file.txt changed there unseen.
-    // Answered No: each held file is named once, in the closing list with
-    // its reason, "too" only for other.txt.
+    // One question for the run names each once; answered No, each held
+    // file is named once, in the closing list with its reason, "too" only
+    // for other.txt.
     w.Data().GetFileItemPtr(0, 0, 0, 0)->RemUser = qvltest::kUser;
     putAll();
     Finish();
@@ -426,20 +430,19 @@ TEST_F(FtpWindowTest, AllItemsOfTheSelectedBasketsGoInRowOrderAndAllReachTheMode
     prompter.entries.clear();
     putAll();
     Finish();
-    ASSERT_GE(prompter.Questions().size(), 2u) << Log();
-    EXPECT_NE(prompter.Questions()[0].find(Local() + "other.txt  (127.0.0.1:/other.txt)"), std::string::npos)
-        << prompter.Questions()[0];
-    const std::string notes = Local() + "notes.txt  (127.0.0.1:/notes.txt)";
-    const size_t named = prompter.Questions()[0].find(notes);
-    EXPECT_NE(named, std::string::npos) << prompter.Questions()[0];
-    EXPECT_EQ(prompter.Questions()[0].find(notes, named + 1), std::string::npos) << prompter.Questions()[0];
-    EXPECT_NE(prompter.Questions()[1].find(Local() + "my file.txt  (127.0.0.1:/my file.txt)"), std::string::npos)
-        << prompter.Questions()[1];
+    ASSERT_EQ(prompter.Questions().size(), 1u) << Log();
+    const std::string question = prompter.Questions()[0];
+    for (const char* n : {"other.txt", "notes.txt", "my file.txt"}) {
+        const std::string file = Local() + n + "  (127.0.0.1:/" + n + ")";
+        const size_t named = question.find(file);
+        EXPECT_NE(named, std::string::npos) << question;
+        EXPECT_EQ(question.find(file, named + 1), std::string::npos) << question;
+    }
     EXPECT_EQ(tail(5), (std::vector<std::string>{
                            "Failed to transfer the following:",
-                           "   1. notes.txt (changed on the server since the last transfer; not sent)",
-                           "   2. other.txt (changed on the server too since the last transfer; not sent)",
-                           "   3. my file.txt (changed on the server since the last transfer; not sent)",
+                           "   1. my file.txt (changed on the server since the last transfer; not sent)",
+                           "   2. notes.txt (changed on the server since the last transfer; not sent)",
+                           "   3. other.txt (changed on the server too since the last transfer; not sent)",
                            "--- FTP over ---"}))
         << Log();
     EXPECT_EQ(ReadFile(ServerRoot() + "/my file.txt"), "edited on the server\n");
@@ -607,7 +610,8 @@ TEST_F(FtpWindowTest, AutoSyncSendsAChangedLocalItemByItselfAndOnlyOnce) {
 // Both copies of notes.txt change after a transfer; the remote status marks
 // the server's. F4, F5 and the two manual syncs ask once, naming the file;
 // No leaves it as it is on both sides and lets the rest go, Yes overwrites.
-// Before that: an edit made in the very second of a fetch is seen.
+// A run whose every file stays says so in its closing list. Before that:
+// an edit made in the very second of a fetch is seen.
 TEST_F(FtpWindowTest, AFileChangedOnBothSidesIsOverwrittenOnlyWhenTheUserSaysSo) {
     CMainFrame& w = OpenWithItemsSent();
     CAcceleratorManager keys;
@@ -616,6 +620,35 @@ TEST_F(FtpWindowTest, AFileChangedOnBothSidesIsOverwrittenOnlyWhenTheUserSaysSo)
     auto press = [&](Qt::Key key) {
         w.FileList()->setFocus();
         QTest::keyClick(w.FileList(), key);
+    };
+    // The key pressed with the program's own boxes, the user's hand on
+    // Enter at each (No, their default): the boxes' texts, and the Message
+    // Window's lines once the run is over.
+    QtPrompter dialogs;
+    dialogs.SetParentWindow(&w);
+    std::vector<std::string> boxes;
+    QTimer hand;
+    QObject::connect(&hand, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible()) return;
+        boxes.push_back(box->text().toStdString());
+        QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key_Return);
+    });
+    const auto pressAnsweringWithEnter = [&](Qt::Key key) {
+        ScopedPrompter use(dialogs);
+        boxes.clear();
+        w.MessageWindow().SetText("");
+        hand.start(20);
+        press(key);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return JoinFtpWorker(0) && Log().find("--- FTP") != std::string::npos; },
+                                    20000))
+            << Log();
+        hand.stop();
+        Tick();
+        // The window is the active one again once the box is gone.
+        w.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
+        return LinesOf(Log());
     };
     const std::string notes = Local() + "notes.txt";
 
@@ -667,6 +700,16 @@ TEST_F(FtpWindowTest, AFileChangedOnBothSidesIsOverwrittenOnlyWhenTheUserSaysSo)
     // The file held back keeps its mark and stays among the local changes.
     EXPECT_TRUE(RowText(2).startsWith("*")) << RowText(2).toStdString();
     EXPECT_EQ(w.Presenter().LocalChangeList(), std::vector<int>{2});
+    // F4 on it alone, Enter: nothing is fetched, and the run says why.
+    SelectRows({2});
+    EXPECT_EQ(pressAnsweringWithEnter(Qt::Key_F4),
+              (std::vector<std::string>{"Failed to transfer the following:",
+                                        "   1. notes.txt (changed here since the last transfer; not fetched)",
+                                        "--- FTP over ---"}));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].find("These files were changed here since their last transfer:"), std::string::npos)
+        << boxes[0];
+    EXPECT_EQ(ReadFile(notes), edited);
     g_bAutoUpdate = autoUpdate;
 
     // The server's copy changes too, and the remote status marks it.
@@ -691,14 +734,18 @@ TEST_F(FtpWindowTest, AFileChangedOnBothSidesIsOverwrittenOnlyWhenTheUserSaysSo)
     EXPECT_EQ(ReadFile(Local() + "pic.bin"), ReadFile(ServerRoot() + "/pic.bin"));
     EXPECT_EQ(Count("--- FTP over ---"), ++runs);
 
-    // F5, No: the server keeps line b; nothing else was asked for, nothing runs.
+    // F5, Enter: the server keeps line b; nothing else was asked for,
+    // nothing is sent, and the run says why.
     SelectRows({2});
-    prompter.entries.clear();
-    prompter.answers = {Answer::No};
-    press(Qt::Key_F5);
-    EXPECT_TRUE(g_bFtpIdle);
-    ASSERT_EQ(prompter.Questions().size(), 1u);
-    EXPECT_NE(prompter.Questions()[0].find("The changes made on the server are lost."), std::string::npos);
+    const std::vector<std::string> sent = pressAnsweringWithEnter(Qt::Key_F5);
+    ASSERT_GE(sent.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(sent.end() - 3, sent.end()),
+              (std::vector<std::string>{
+                  "Failed to transfer the following:",
+                  "   1. notes.txt (changed on the server too since the last transfer; not sent)",
+                  "--- FTP over ---"}));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].find("The changes made on the server are lost."), std::string::npos) << boxes[0];
     EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes\nb\n");
 
     // The manual syncs ask the same.
@@ -707,11 +754,16 @@ TEST_F(FtpWindowTest, AFileChangedOnBothSidesIsOverwrittenOnlyWhenTheUserSaysSo)
     EXPECT_EQ(w.Presenter().LocalChangeList(), std::vector<int>{2});
     prompter.entries.clear();
     prompter.answers = {Answer::No, Answer::No};
+    w.MessageWindow().SetText("");
     w.Action(32568)->trigger();  // Manual sync to local
+    Finish();
     w.Action(32569)->trigger();  // Manual sync to remote
+    Finish();
     EXPECT_TRUE(g_bFtpIdle);
     EXPECT_EQ(prompter.Questions().size(), 2u);
-    EXPECT_EQ(Count("--- FTP over ---"), runs);
+    EXPECT_EQ(Count("--- FTP over ---"), 2);
+    EXPECT_EQ(Count("changed on the server too since the last transfer; not sent)"), 1) << Log();
+    EXPECT_EQ(Count("changed here too since the last transfer; not fetched)"), 1) << Log();
     EXPECT_EQ(ReadFile(notes), edited);
     EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes\nb\n");
     EXPECT_EQ(w.Presenter().RemoteChangeList(), std::vector<int>{2});
@@ -926,8 +978,8 @@ TEST_F(FtpWindowTest, AFileSavedWhileItsFetchIsAskedAboutIsLeftAndNamed) {
     ASSERT_GE(lines.size(), 3u) << Log();
     EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()),
               (std::vector<std::string>{"Failed to transfer the following:",
-                                        "   1. other.txt (the local file could not be compared with the server's: No "
-                                        "such file or directory.; no transfer of it is on record; not fetched)",
+                                        "   1. other.txt (the server refused to send it: No such file or "
+                                        "directory.; not fetched)",
                                         "--- FTP over ---"}))
         << Log();
 }
@@ -1017,6 +1069,31 @@ TEST_F(FtpWindowTest, F5AsksOverAServerChangeNoStatusCheckSawAlsoAfterARestart) 
     EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes\nfrom the server\n");
     w.ExecuteCommand(32574);  // auto-sync off
 
+    // Its last send went whole, but the server's time of it was never read:
+    // whether it changed since cannot be told. Auto-sync keeps the server's
+    // copy and says so once, without calling it changed.
+    CFileItem* item = w.Data().GetFileItemPtr(0, 0, 0, 2);
+    const CFileItem recorded = *item;
+    item->IsRemoteModified = "No";
+    item->RemoteModTime = RemoteUnknownTime();
+    item->RemoteSize = -1;
+    w.ExecuteCommand(32574);  // auto-sync on
+    for (int tick = 0; tick < 4; ++tick) {
+        Tick();
+        Finish();
+    }
+    w.ExecuteCommand(32574);  // auto-sync off
+    EXPECT_EQ(Count("--- FTP over ---"), runs + 2) << Log();
+    EXPECT_TRUE(prompter.Questions().empty());
+    EXPECT_EQ(Count("-?- Not sent: " + notes + " -> 127.0.0.1:/notes.txt (whether it was changed on the server "
+                    "could not be checked: its time on the server was not read after its last transfer; auto-sync "
+                    "leaves it as it is)"),
+              1)
+        << Log();
+    EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 2).IsRemoteModified, "No");
+    EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes\nfrom the server\n");
+    *w.Data().GetFileItemPtr(0, 0, 0, 2) = recorded;
+
     // A big file before notes.txt: the question comes first, then the Pause
     // key stops the big file's send. notes.txt, which the user kept before
     // the stop, is named with its own reason.
@@ -1044,8 +1121,9 @@ TEST_F(FtpWindowTest, F5AsksOverAServerChangeNoStatusCheckSawAlsoAfterARestart) 
 // sent, so nothing asks about the run's own send and no record goes back to
 // the time before it, also after a restart, also for a file no listing
 // shows where the listings show the server's local time (pure-ftpd runs in
-// Tokyo's, MDTM gives UTC). A change made on the server is asked about once
-// for the run, and No leaves it in both baskets.
+// Tokyo's, MDTM gives UTC). Changes made on the server are asked about once
+// for the run, those a status check marked with those the run's own look
+// finds, and No leaves them in both baskets.
 class PutAllOverBaskets : public FtpWindowTest, public ::testing::WithParamInterface<std::string> {
 protected:
     void SetUp() override {
@@ -1167,6 +1245,27 @@ TEST_P(PutAllOverBaskets, EachBasketSeesWhatTheRunSent) {
     EXPECT_EQ(prompter.Questions().size(), 1u) << Log();
     EXPECT_EQ(ReadFile(work / "f.txt"), "from the server\n") << Log();
     for (int b = 0; b < 2; ++b) EXPECT_EQ(frame->Data().GetFileItem(0, 0, b, 0).IsRemoteModified, "Yes") << b;
+
+    // Get status marks f.txt; the dot file changes on the server after the
+    // check, where only the run's own look sees it. Still one question for
+    // the run, naming each file once; No keeps both.
+    QToolBar* bar = frame->ToolBar(141);
+    QTest::mouseClick(bar->widgetForAction(frame->Action(32562)), Qt::LeftButton);
+    Finish();
+    Tick();
+    ASSERT_EQ(frame->Data().GetFileItem(0, 0, 0, 0).IsRemoteModified, "Yes") << Log();
+    WriteFile(work / kDot, "the dot file, from the server\n");
+    PressPutAllOnBothBaskets();
+    ASSERT_EQ(prompter.Questions().size(), 1u) << Log();
+    const std::string question = prompter.Questions()[0];
+    for (const std::string n : {"f.txt", kDot}) {
+        const std::string named = Local() + n + "  (127.0.0.1:" + work.dir() + n + ")";
+        const size_t at = question.find(named);
+        EXPECT_NE(at, std::string::npos) << question;
+        EXPECT_EQ(question.find(named, at + 1), std::string::npos) << question;
+    }
+    EXPECT_EQ(ReadFile(work / "f.txt"), "from the server\n") << Log();
+    EXPECT_EQ(ReadFile(work / kDot), "the dot file, from the server\n") << Log();
 }
 
 // Auto-sync over a file the server will not let the user write (another

@@ -484,7 +484,31 @@ TEST_F(HostileTransfer, EveryListingFormGetsTheChecksOfLsAndALookThatFailsKeepsT
                 };
                 const size_t saidBefore = said();
                 RunTransfer(true, {0});
-                EXPECT_EQ(prompter.Questions().size(), same ? 0u : 1u) << what << trace.All();
+                ASSERT_EQ(prompter.Questions().size(), same ? 0u : 1u) << what << trace.All();
+                // Changed on the server only where the change was seen.
+                const std::string named = "   " + local.dir() + "d1.txt  (127.0.0.1:/r/d1.txt)";
+                const std::string noSecond =
+                    "the server does not tell the second within the minute of its last transfer (MDTM)";
+                if (changed) {
+                    EXPECT_NE(prompter.Questions()[0].find("changed here and on the server since their last "
+                                                           "transfer:\r\n" + named + "\r\n"),
+                              std::string::npos)
+                        << what << prompter.Questions()[0];
+                    EXPECT_TRUE(trace.Has("   1. d1.txt (changed on the server too since the last transfer; not "
+                                          "sent)"))
+                        << what << trace.All();
+                } else if (!same) {
+                    EXPECT_EQ(prompter.Questions()[0],
+                              "Whether these files were changed on the server since their last transfer could not "
+                              "be checked:\r\n" + named + ": " + noSecond +
+                                  "\r\n\r\nSend them anyway? Any change made on the server is lost.\r\n"
+                                  "No leaves these files as they are and sends the rest.")
+                        << what;
+                    EXPECT_TRUE(trace.Has("   1. d1.txt (whether it was changed on the server could not be checked: " +
+                                          noSecond + "; not sent)"))
+                        << what << trace.All();
+                    EXPECT_EQ(TransferResults()[0].IsRemoteModified, "No") << what;
+                }
                 EXPECT_EQ(server.StoredNames().size(), stored + (same ? 1 : 0)) << what;
                 EXPECT_EQ(said(), saidBefore + (same || changed ? 0 : 1)) << what << trace.All();
 
@@ -548,10 +572,15 @@ TEST_F(HostileTransfer, EveryListingFormGetsTheChecksOfLsAndALookThatFailsKeepsT
         RunTransfer(true, {0});
         CloseAllConnections();
     }
-    EXPECT_EQ(prompter.Questions().size(), 1u) << trace.All();
+    ASSERT_EQ(prompter.Questions().size(), 1u) << trace.All();
+    EXPECT_NE(prompter.Questions()[0].find("could not be checked:\r\n   " + local.dir() +
+                                           "d1.txt  (127.0.0.1:/r/d1.txt): the look at the server failed"),
+              std::string::npos)
+        << prompter.Questions()[0];
+    EXPECT_EQ(prompter.Questions()[0].find("These files were changed"), std::string::npos) << prompter.Questions()[0];
     EXPECT_TRUE(dropping.StoredNames().empty()) << trace.All();
     EXPECT_TRUE(trace.Has("-?- The remote files in /r/ on 127.0.0.1 could not be looked at (Unable to receive "
-                          "server's response): they are taken as changed on the server."))
+                          "server's response): whether they were changed on the server cannot be told."))
         << trace.All();
 }
 

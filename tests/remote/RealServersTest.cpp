@@ -727,11 +727,15 @@ TEST_P(RealServers, ASendAsksOverAServerChangeTheListingDoesNotShow) {
                           ".  File: .b [1].txt"))
         << trace.All();
 
-    // Sent over, the file the listing leaves out records what MDTM
-    // and SIZE tell of it: nothing is asked while the server's copy stays
-    // as sent, and a change made there after it is asked about again.
+    // Sent over (the user says Yes to the status check's mark), the file the
+    // listing leaves out records what MDTM and SIZE tell of it: nothing is
+    // asked while the server's copy stays as sent, and a change made there
+    // after it is asked about again.
     const std::string hidden = serverDir + ".b [1].txt";
+    prompter.entries.clear();
+    prompter.answers = {Answer::Yes};
     Run(true, {1});
+    EXPECT_EQ(prompter.Questions().size(), 1u) << trace.All();
     ASSERT_EQ(ReadFile(hidden), ".b [1].txt edited here\n") << trace.All();
     EXPECT_EQ(Items()[1].IsRemoteMissing, "No");
     WriteFile(local / ".b [1].txt", ".b [1].txt edited again\n");
@@ -1136,8 +1140,11 @@ TEST_P(RealServers, ASendAsksBeforeOverwritingAServerChangeNoCheckHasSeen) {
 // replaces them, naming them, and No keeps them; a run nobody attends leaves
 // them and says so. A file the fetch would write byte for byte is not
 // received again (the same file stays, its times recorded as a fetch
-// records them), also a text the server keeps with CR LF. A local file
-// saved after the question and before its own fetch is left and named.
+// records them), also a text the server keeps with CR LF. A copy that holds
+// the server's very bytes, which the fetch would give LF line ends, is named
+// for its line ends alone; a file the server does not have is left without
+// a question, named with the server's refusal. A local file saved after the
+// question and before its own fetch is left and named.
 // Once a fetch is on record, a later one goes as before. A compare stops at
 // the first byte that differs.
 TEST_P(RealServers, AFetchAsksBeforeReplacingLocalFilesNoTransferIsOnRecordFor) {
@@ -1160,7 +1167,12 @@ TEST_P(RealServers, AFetchAsksBeforeReplacingLocalFilesNoTransferIsOnRecordFor) 
     WriteFile(serverDir + "copy.dat", copy);
     WriteFile(local / "browsed.txt", "my notes\n");
     WriteFile(serverDir + "browsed.txt", "the server's notes\n");
-    Add({"home.html", "logo.png", "big.png", "same.txt", "copy.dat", "browsed.txt"});
+    // The server's very bytes, which a text's fetch writes with LF.
+    WriteFile(local / "crlf.txt", "c\r\nd\r\n");
+    WriteFile(serverDir + "crlf.txt", "c\r\nd\r\n");
+    // A file the server does not have.
+    WriteFile(local / "gone.txt", "mine alone\n");
+    Add({"home.html", "logo.png", "big.png", "same.txt", "copy.dat", "browsed.txt", "crlf.txt", "gone.txt"});
     ASSERT_TRUE(Items()[1].IsBinaryFile);
     ASSERT_TRUE(Items()[2].IsBinaryFile);
     ASSERT_TRUE(Items()[4].IsBinaryFile);
@@ -1176,7 +1188,7 @@ TEST_P(RealServers, AFetchAsksBeforeReplacingLocalFilesNoTransferIsOnRecordFor) 
 
     RecordingPrompter prompter;  // answers No
     ScopedPrompter asking(prompter);
-    Run(false, {0, 1, 2, 3, 4, 5});
+    Run(false, {0, 1, 2, 3, 4, 5, 6, 7});
     ASSERT_EQ(prompter.Questions().size(), 1u) << trace.All();
     const std::string question = prompter.Questions()[0];
     for (const char* n : {"home.html", "logo.png", "big.png", "browsed.txt"})
@@ -1211,6 +1223,33 @@ TEST_P(RealServers, AFetchAsksBeforeReplacingLocalFilesNoTransferIsOnRecordFor) 
     EXPECT_TRUE(trace.Has("   3. big.png (the local file differs from the server's and no transfer of it is on "
                           "record; not fetched)"))
         << trace.All();
+    // The copy that holds the server's bytes is named for its line ends
+    // alone, where the fetch would change them (pure-ftpd's CR LF come down
+    // as they are); the file the server does not have, with its refusal.
+    const std::string crlf = "   " + local.dir() + "crlf.txt  (127.0.0.1:" + remoteDir + "crlf.txt)\r\n";
+    const bool lineEnds = GetParam() != "pure-ftpd";
+    EXPECT_EQ(question.find("These local files differ from the server's copies only in their line ends, and no "
+                            "transfer of them is on record:\r\n" + crlf) != std::string::npos,
+              lineEnds)
+        << question;
+    EXPECT_EQ(ReadFile(local / "crlf.txt"), "c\r\nd\r\n");
+    EXPECT_EQ(question.find("gone.txt"), std::string::npos) << question;
+    bool goneNamed = false;
+    for (const std::string& l : trace.Lines())
+        goneNamed = goneNamed || l.rfind("   6. gone.txt (the server refused to send it: ", 0) == 0 ||
+                    l.rfind("   5. gone.txt (the server refused to send it: ", 0) == 0;
+    EXPECT_TRUE(goneNamed) << trace.All();
+    if (lineEnds) {
+        prompter.entries.clear();
+        Run(false, {6});
+        ASSERT_EQ(prompter.Questions().size(), 1u) << trace.All();
+        EXPECT_EQ(prompter.Questions()[0],
+                  "These local files differ from the server's copies only in their line ends, and no transfer of "
+                  "them is on record:\r\n" + crlf +
+                      "\r\nFetch them anyway? Their line ends become this system's (LF).\r\n"
+                      "No leaves these files as they are and fetches the rest.");
+        EXPECT_EQ(ReadFile(local / "crlf.txt"), "c\r\nd\r\n");
+    }
 
     {
         const CUnattendedRun nobodyThere(true);
