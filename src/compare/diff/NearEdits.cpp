@@ -395,19 +395,27 @@ private:
         return n;
     }
     static constexpr uint32_t kKeptRun = 256;
+    static constexpr uint32_t kByNumbers = 64;
     // Lines a, a - 1, ... against b, b - 1, ...: how many are equal, at
     // most most (no more than min(a, b) + 1).
     uint32_t SameBehind(uint32_t a, uint32_t b, uint32_t most) {
         if (a == b) return most;
         --m_nBudget;
+        // (Lines of numbered texts are told by their numbers first.)
         uint32_t k = 0;
+        for (const uint32_t told = std::min(most, kByNumbers); k < told; ++k) {
+            const uint16_t x = m_Ids[a - k], y = m_Ids[b - k];
+            if (x != y) return k;
+            if (x == 0) break;
+        }
+        if (k == most) return most;
         if (!m_pText) {
             while (k < most && m_Left[a - k] == m_Left[b - k]) ++k;
             m_nBudget -= k / 4;
             return k;
         }
         const char* bytes = m_pText->bytes.get();
-        size_t ea = m_pText->Start(a + 1), eb = m_pText->Start(b + 1);
+        size_t ea = m_pText->Start(a - k + 1), eb = m_pText->Start(b - k + 1);
         while (k < most) {
             const size_t room = std::min({ea, eb, kChunk});
             const size_t same = textdiff::SameLastBytes(bytes + ea - room, bytes + eb - room, room);
@@ -438,6 +446,21 @@ private:
     // (Compared as bytes a piece at a time, so that a short run costs little.)
     static constexpr size_t kChunk = size_t{1} << 14;
     uint32_t WalkAhead(uint32_t a, uint32_t b, uint32_t most) {
+        // Lines of numbered texts are told by their numbers first (lines of
+        // different numbers differ): among lines of few texts a run mostly
+        // ends within a few lines, found so without reading their bytes.
+        uint32_t k = 0;
+        for (const uint32_t told = std::min({most, kByNumbers, m_nL - std::max(a, b)}); k < told; ++k) {
+            const uint16_t x = m_Ids[a + k], y = m_Ids[b + k];
+            if (x != y) return k;
+            if (x == 0) break;
+        }
+        if (k == most) return most;
+        m_nBudget -= k / 4;
+        if (std::max(a, b) + k >= m_nL) return k;
+        return k + WalkBytes(a + k, b + k, most - k);
+    }
+    uint32_t WalkBytes(uint32_t a, uint32_t b, uint32_t most) {
         uint32_t k = 0;
         if (!m_pText) {
             while (k < most && a + k < m_nL && b + k < m_nL && m_Left[a + k] == m_Left[b + k]) ++k;
@@ -530,25 +553,12 @@ private:
         for (uint32_t key : keys)
             if (m_Pairs.Add(key, static_cast<uint32_t>(m_Places.size())) == m_Places.size()) m_Places.emplace_back();
         uint32_t before = 0;  // the number of the line before
-        // Lines of the numbered texts outside the bands, and the bands'
-        // lines (numbered whatever their texts).
-        uint32_t numbered = 0, banded = 0;
-        bool given = false;
         walk([&](uint32_t j, std::string_view text) {
-            if (given) return;
-            // (Checked every 64K lines as well.)
-            if ((j & 0xFFFF) == 0xFFFF && uint64_t{numbered} * 5 > uint64_t{j - banded} * 3) {
-                given = true;
-                return;
-            }
-            const bool inBand = (j >= bandFrom && j < H) || (j >= m_nTailFrom && j < bandTo);
-            banded += inBand;
             uint32_t id = m_Ids[j];
             if (id == 0) {
                 id = m_Texts.Find(text);
                 m_Ids[j] = static_cast<uint16_t>(id);
             }
-            numbered += id != 0 && !inBand;
             if (id != 0 && m_Scanned[id]) {
                 if (m_First[id] == kNone) m_First[id] = j;
                 if (j >= H && m_FirstFromHead[id] == kNone) m_FirstFromHead[id] = j;
@@ -560,10 +570,6 @@ private:
             before = id;
         });
         m_nBudget -= m_nL / 8;
-        // Where most left lines are of the texts looked at (lines of few
-        // texts), their places would take longer to look at than the full
-        // way (in files of 64K lines or more: below, the budget will do).
-        if (given || (m_nL > 0xFFFF && uint64_t{numbered} * 5 > uint64_t{m_nL - banded} * 3)) m_nBudget = -1;
     }
 
     // The procedure's scan of right line i (a numbered text) over left lines
@@ -603,21 +609,24 @@ private:
                 // the places, or by the steps themselves where they are fewer.
                 while (it != places.end() && j <= last && maxAt(j) > b) {
                     uint32_t o = kNone;
+                    // (A step or a place passed over costs a quarter of a
+                    // line compared: a number or a place read in order.)
+                    int64_t passed = 0;
                     if ((last - j) / (b + 1) + 1 < static_cast<size_t>(places.end() - it)) {
                         for (uint32_t q = j; q <= last && maxAt(q) > b; q += b + 1) {
-                            --m_nBudget;
+                            ++passed;
                             if (m_Ids[q] == t && q + 1 < m_nL && m_Ids[q + 1] == u) {
                                 o = q;
                                 break;
                             }
                         }
                     } else {
-                        while (it != places.end() && (*it - j) % (b + 1) != 0) {
-                            ++it;
-                            --m_nBudget;
-                        }
+                        const auto from = it;
+                        while (it != places.end() && (*it - j) % (b + 1) != 0) ++it;
+                        passed = it - from;
                         if (it != places.end() && *it <= last && maxAt(*it) > b) o = *it;
                     }
+                    m_nBudget -= 1 + passed / 4;
                     if (o == kNone || m_nBudget < 0) break;
                     const uint32_t n = Length(i, o, maxAt(o));
                     if (n > b) {
