@@ -88,12 +88,14 @@ def edit(lines, kind, seed, at=None):
         del right[k]
     elif kind == "deluniq3":
         count = Counter(lines)
-        base = rng.randrange(lo, hi - 17000) if at is None else at
+        base = rng.randrange(lo, hi - 20000) if at is None else at
         places = []
-        for k in (base, base + 8500, base + 17000):
+        k = base
+        for _ in range(3):
             while count[lines[k]] != 1:
                 k += 1
             places.append(k)
+            k += 8500
         for k in reversed(places):
             del right[k]
     elif kind == "close":

@@ -210,6 +210,12 @@ bool CTextDiff::NearCopyRuns(const LineSource& left, uint32_t head, uint32_t tai
     const uint32_t nR = head + m + tail;
     if (m == 0 || head + tail == 0) return false;
     const uint32_t tailFrom = nL - tail, firstSearched = head >= tail ? head : 0;
+    // The first middle line's text right after the head on the left, or the
+    // last one's right before the tail (a line inserted beside one of its
+    // text), is a run through a middle line of H + 1 or T + 1 lines at
+    // least: B is then too long, known without a look at the other lines.
+    if (head > 0 && head < nL && (tail == 0 || head + 1 >= tail) && left[head] == middle.front()) return false;
+    if (tail > 0 && tailFrom > 0 && left[tailFrom - 1] == middle.back()) return false;
     // The right lines next to the middle are looked up once; the left
     // lines next to each place of a middle line's text are then found from
     // that place.

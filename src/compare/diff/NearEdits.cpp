@@ -94,6 +94,7 @@
 #include <vector>
 
 #include "compare/TextDiff.h"
+#include "compare/diff/InParts.h"
 #include "compare/diff/LineFeeds.h"
 #include "compare/diff/LineTable.h"
 
@@ -107,6 +108,15 @@ namespace {
 constexpr uint32_t kBand = 8;
 constexpr uint32_t kTailBand = 64;
 constexpr uint32_t kNone = UINT32_MAX;
+
+// The left lines are numbered in parts at once from kPartsFrom lines on;
+// part k of parts of nL lines starts at this line (a multiple of 64: a
+// place a file read without every line's keeps).
+constexpr uint32_t kParts = 4;
+constexpr uint32_t kPartsFrom = uint32_t{1} << 18;
+uint32_t PartStart(uint32_t nL, uint32_t k, uint32_t parts) {
+    return k >= parts ? nL : static_cast<uint32_t>(uint64_t{nL} * k / parts) & ~63u;
+}
 
 // A table of few keys (below kNone) to values, open addressing.
 class KeyTable {
@@ -209,6 +219,35 @@ private:
     size_t m_nCount = 0;
 };
 
+// The numbers of texts met lately, asked before the numbered texts: in
+// files of few texts a line is mostly one met before, told by its length
+// and first eight bytes, then its other bytes, without hashing it.
+class RecentTexts {
+public:
+    uint32_t Find(std::string_view text, const TextNumbers& numbers) {
+        const size_t n = text.size();
+        uint64_t word = 0;
+        if (n >= 8) std::memcpy(&word, text.data(), 8);
+        else if (n > 0) std::memcpy(&word, text.data(), n);
+        Seen& seen = m_Seen[((word ^ n) * 0x9E3779B97F4A7C15ULL) >> (64 - kBits)];
+        if (seen.size == n && seen.word == word && (n <= 8 || std::memcmp(seen.text + 8, text.data() + 8, n - 8) == 0))
+            return seen.id;
+        const uint32_t id = numbers.Find(text);
+        seen = {word, n, id, text.data()};
+        return id;
+    }
+
+private:
+    static constexpr unsigned kBits = 8;
+    struct Seen {
+        uint64_t word = 0;
+        size_t size = SIZE_MAX;
+        uint32_t id = 0;
+        const char* text = nullptr;
+    };
+    Seen m_Seen[size_t{1} << kBits];
+};
+
 // The procedure over a near copy, as the head comment tells. Left: the left
 // lines by number (operator[]).
 template <class Left>
@@ -225,11 +264,12 @@ public:
         m_pText = bytes;
     }
 
-    // walk(take) hands take(j, text) every left line in order.
+    // walk(k, take) hands take(j, text) every left line of part k of
+    // parts in order (lines PartStart(nL, k, parts) to the next part's).
     template <class Walk>
-    bool Run(Walk walk, std::vector<CDiffChange>& runs) {
+    bool Run(Walk walk, uint32_t parts, std::vector<CDiffChange>& runs) {
         if (m_nH + m_nT == 0 || m_nTailFrom < m_nH) return false;
-        Number(walk);
+        Number(walk, parts);
         // (J is measured as far as the longer of head and tail.)
         if (m_nBudget < 0 || !MeasureHeadJoin(std::max(m_nH, m_nT))) return false;
         // The tail taken from its first line on, else from the next ones
@@ -515,7 +555,7 @@ private:
     // Numbers the texts (middle, bands), then every left line, noting the
     // places of the texts that are scanned and of the pairs looked at.
     template <class Walk>
-    void Number(Walk walk) {
+    void Number(Walk walk, uint32_t parts) {
         const uint32_t H = m_nH, M = m_nM;
         m_MiddleIds.resize(M);
         for (uint32_t p = 0; p < M; ++p) m_MiddleIds[p] = m_Texts.Add(m_Middle[p]);
@@ -552,26 +592,94 @@ private:
         m_Pairs = KeyTable(keys.size());
         for (uint32_t key : keys)
             if (m_Pairs.Add(key, static_cast<uint32_t>(m_Places.size())) == m_Places.size()) m_Places.emplace_back();
-        uint32_t before = 0;  // the number of the line before
-        walk([&](uint32_t j, std::string_view text) {
-            uint32_t id = m_Ids[j];
-            if (id == 0) {
-                id = m_Texts.Find(text);
-                m_Ids[j] = static_cast<uint16_t>(id);
+        // The parts of the left file are walked at once, each noting the
+        // first places of the texts and the places of the pairs within it
+        // (part 0 straight into the lists); then the lists are joined in
+        // order, with the pair across each border of parts between.
+        // The places of a pair found in more than one line in 32 are let go
+        // (a scan finds those by its steps): not those of the pair of head
+        // line H - 1 and right line H, all of which are measured.
+        const uint32_t join = H > 0 && H < m_nR ? m_Pairs.Find(RightNumber(H - 1) << 16 | RightNumber(H)) : kNone;
+        struct Notes {
+            std::vector<uint32_t> first, firstFromHead;
+            std::vector<std::vector<uint32_t>> places;
+            std::vector<char> dense;
+        };
+        std::vector<Notes> notes(parts);
+        const bool done = textdiff::RunInParts(parts, [&](size_t k) {
+            uint32_t* first = m_First.data();
+            uint32_t* firstFromHead = m_FirstFromHead.data();
+            std::vector<std::vector<uint32_t>>* places = &m_Places;
+            notes[k].dense.assign(m_Places.size(), 0);
+            char* const dense = notes[k].dense.data();
+            const size_t most = std::max<size_t>(4096, (PartStart(m_nL, static_cast<uint32_t>(k) + 1, parts) -
+                                                         PartStart(m_nL, static_cast<uint32_t>(k), parts)) / 32);
+            if (k > 0) {
+                notes[k].first.assign(texts, kNone);
+                notes[k].firstFromHead.assign(texts, kNone);
+                notes[k].places.resize(m_Places.size());
+                first = notes[k].first.data();
+                firstFromHead = notes[k].firstFromHead.data();
+                places = &notes[k].places;
             }
-            if (id != 0 && m_Scanned[id]) {
-                if (m_First[id] == kNone) m_First[id] = j;
-                if (j >= H && m_FirstFromHead[id] == kNone) m_FirstFromHead[id] = j;
+            // (What the walk reads is held by this part's own thread, not
+            // read through the caller's.)
+            uint16_t* const ids = m_Ids.data();
+            const char* const scanned = m_Scanned.data();
+            const TextNumbers* const numbers = &m_Texts;
+            const KeyTable* const pairs = &m_Pairs;
+            const uint32_t head = H;
+            uint32_t before = 0;  // the number of the line before
+            RecentTexts recent;
+            walk(k, [=, &before, &recent](uint32_t j, std::string_view text) {
+                uint32_t id = ids[j];
+                if (id == 0) {
+                    id = recent.Find(text, *numbers);
+                    ids[j] = static_cast<uint16_t>(id);
+                }
+                if (id != 0 && scanned[id]) {
+                    if (first[id] == kNone) first[id] = j;
+                    if (j >= head && firstFromHead[id] == kNone) firstFromHead[id] = j;
+                }
+                if (before != 0 && scanned[before] && id != 0) {
+                    const uint32_t g = pairs->Find(before << 16 | id);
+                    if (g != kNone && !dense[g]) {
+                        std::vector<uint32_t>& list = (*places)[g];
+                        if (list.size() < most || g == join) {
+                            list.push_back(j - 1);
+                        } else {
+                            dense[g] = 1;
+                            std::vector<uint32_t>().swap(list);
+                        }
+                    }
+                }
+                before = id;
+            });
+        });
+        if (!done) throw std::bad_alloc();
+        m_Dense.assign(m_Places.size(), 0);
+        for (uint32_t k = 0; k < parts; ++k)
+            for (size_t g = 0; g < m_Places.size(); ++g) m_Dense[g] |= notes[k].dense[g];
+        for (uint32_t k = 1; k < parts; ++k) {
+            for (size_t t = 0; t < texts; ++t) {
+                if (m_First[t] == kNone) m_First[t] = notes[k].first[t];
+                if (m_FirstFromHead[t] == kNone) m_FirstFromHead[t] = notes[k].firstFromHead[t];
             }
+            const uint32_t j = PartStart(m_nL, k, parts);
+            const uint32_t before = j > 0 && j < m_nL ? m_Ids[j - 1] : 0, id = j < m_nL ? m_Ids[j] : 0;
             if (before != 0 && m_Scanned[before] && id != 0) {
                 const uint32_t g = m_Pairs.Find(before << 16 | id);
-                if (g != kNone) m_Places[g].push_back(j - 1);
+                if (g != kNone && !m_Dense[g]) m_Places[g].push_back(j - 1);
             }
-            before = id;
-        });
+            for (size_t g = 0; g < m_Places.size(); ++g)
+                if (!m_Dense[g])
+                    m_Places[g].insert(m_Places[g].end(), notes[k].places[g].begin(), notes[k].places[g].end());
+            notes[k] = Notes();
+        }
+        for (size_t g = 0; g < m_Places.size(); ++g)
+            if (m_Dense[g]) std::vector<uint32_t>().swap(m_Places[g]);
         m_nBudget -= m_nL / 8;
     }
-
     // The procedure's scan of right line i (a numbered text) over left lines
     // from to last, for at most left lines.
     CDiffRun Scan(uint32_t i, uint32_t from, uint32_t last, uint32_t left) {
@@ -603,16 +711,17 @@ private:
             const uint32_t u = RightNumber(i + 1);
             const uint32_t g = m_Pairs.Find(t << 16 | u);
             if (g != kNone) {
-                const std::vector<uint32_t>& places = m_Places[g];
+                const std::vector<uint32_t>& places = m_Places[g];  // (none kept where dense)
+                const bool dense = m_Dense[g];
                 auto it = std::lower_bound(places.begin(), places.end(), j);
                 // The next place of the pair the steps land on: found among
                 // the places, or by the steps themselves where they are fewer.
-                while (it != places.end() && j <= last && maxAt(j) > b) {
+                while ((dense || it != places.end()) && j <= last && maxAt(j) > b) {
                     uint32_t o = kNone;
                     // (A step or a place passed over costs a quarter of a
                     // line compared: a number or a place read in order.)
                     int64_t passed = 0;
-                    if ((last - j) / (b + 1) + 1 < static_cast<size_t>(places.end() - it)) {
+                    if (dense || (last - j) / (b + 1) + 1 < static_cast<size_t>(places.end() - it)) {
                         for (uint32_t q = j; q <= last && maxAt(q) > b; q += b + 1) {
                             ++passed;
                             if (m_Ids[q] == t && q + 1 < m_nL && m_Ids[q + 1] == u) {
@@ -754,6 +863,7 @@ private:
     std::vector<uint32_t> m_First, m_FirstFromHead;
     KeyTable m_Pairs{0};
     std::vector<std::vector<uint32_t>> m_Places;  // per pair: the left lines that start it
+    std::vector<char> m_Dense;                    // per pair: its places let go
     std::vector<CDiffRun> m_Kept[2];  // per right line from H on: its scan from left line 0, and from H
     std::vector<CDiffRun>* m_pFound = nullptr;
     std::vector<CDiffChange>* m_pRuns = nullptr;
@@ -773,23 +883,34 @@ bool CTextDiff::NearEditsRuns(const LineSource& left, uint32_t head, uint32_t ta
     const uint32_t nL = static_cast<uint32_t>(left.count);
     if (middle.size() > kNearEditsLines || head + tail > nL) return false;
     const CDiffFileText* text = !left.views && !left.lines && !left.stored ? left.text : nullptr;
-    auto walk = [&](auto&& take) {
+    // A file held as a block is walked in parts at once where it is large;
+    // where only every 64th line's place is kept, a part's first byte is
+    // found before (a look-up moves the places kept of the last lines).
+    const bool inParts = text && (text->sampled || !text->starts.empty()) && nL >= kPartsFrom;
+    const uint32_t parts = inParts ? kParts : 1;
+    std::vector<size_t> partBytes;
+    if (text && text->sampled)
+        for (uint32_t k = 0; k <= parts; ++k) partBytes.push_back(text->Start(PartStart(nL, k, parts)));
+    auto walk = [&](size_t k, auto&& take) {
+        const uint32_t from = PartStart(nL, static_cast<uint32_t>(k), parts);
+        const uint32_t to = PartStart(nL, static_cast<uint32_t>(k) + 1, parts);
         if (text && text->sampled) {
             const char* bytes = text->bytes.get();
-            uint32_t j = 0;
-            size_t from = 0;
-            textdiff::ForEachLineFeed(std::string_view(bytes, text->size), [&](const char* nl) {
-                const size_t to = static_cast<size_t>(nl + 1 - bytes);
-                take(j++, CDiffFileText::LineBetween(bytes, from, to));
-                from = to;
+            uint32_t j = from;
+            size_t at = partBytes[k];
+            const size_t end = partBytes[k + 1];
+            textdiff::ForEachLineFeed(std::string_view(bytes + at, end - at), [&](const char* nl) {
+                const size_t next = static_cast<size_t>(nl + 1 - bytes);
+                take(j++, CDiffFileText::LineBetween(bytes, at, next));
+                at = next;
             });
-            if (from < text->size) take(j, CDiffFileText::LineBetween(bytes, from, text->size));
+            if (at < end) take(j, CDiffFileText::LineBetween(bytes, at, end));
         } else if (text && !text->starts.empty()) {
             const char* bytes = text->bytes.get();
             const uint32_t* starts = text->starts.data();
-            for (uint32_t j = 0; j < nL; ++j) take(j, CDiffFileText::LineBetween(bytes, starts[j], starts[j + 1]));
+            for (uint32_t j = from; j < to; ++j) take(j, CDiffFileText::LineBetween(bytes, starts[j], starts[j + 1]));
         } else {
-            for (uint32_t j = 0; j < nL; ++j) take(j, left[j]);
+            for (uint32_t j = from; j < to; ++j) take(j, left[j]);
         }
     };
     // (Short of memory for the numbers, the full way is taken, with its own
@@ -798,7 +919,7 @@ bool CTextDiff::NearEditsRuns(const LineSource& left, uint32_t head, uint32_t ta
         for (const uint32_t band : {kTailBand, kTailBand * 16, 0xFFFF - kNearEditsLines - kBand - 1}) {
             EditsMatch<LineSource> match(left, text && text->wideStarts.empty() ? text : nullptr, nL, head, tail,
                                          middle, band);
-            if (match.Run(walk, runs)) return true;
+            if (match.Run(walk, parts, runs)) return true;
             if (!match.BandMissed()) break;
         }
     } catch (const std::bad_alloc&) {
