@@ -86,6 +86,7 @@
 // line, or most left lines of the numbered texts: lines of few texts), the
 // inputs are matched the full way.
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -113,6 +114,7 @@ constexpr uint32_t kNone = UINT32_MAX;
 // part k of parts of nL lines starts at this line (a multiple of 64: a
 // place a file read without every line's keeps).
 constexpr uint32_t kParts = 4;
+constexpr uint32_t kFewTexts = 8;
 constexpr uint32_t kPartsFrom = uint32_t{1} << 18;
 uint32_t PartStart(uint32_t nL, uint32_t k, uint32_t parts) {
     return k >= parts ? nL : static_cast<uint32_t>(uint64_t{nL} * k / parts) & ~63u;
@@ -606,6 +608,11 @@ private:
             std::vector<char> dense;
         };
         std::vector<Notes> notes(parts);
+        // Lines of very few texts (fewer than kFewTexts make most of the
+        // first 64K lines) hold long runs by chance everywhere: their scans
+        // and places would take longer than the full way. Told by part 0;
+        // the other parts then stop too.
+        std::atomic<bool> given{false};
         const bool done = textdiff::RunInParts(parts, [&](size_t k) {
             uint32_t* first = m_First.data();
             uint32_t* firstFromHead = m_FirstFromHead.data();
@@ -631,11 +638,25 @@ private:
             const uint32_t head = H;
             uint32_t before = 0;  // the number of the line before
             RecentTexts recent;
-            walk(k, [=, &before, &recent](uint32_t j, std::string_view text) {
+            std::vector<char> met(k == 0 ? texts : 0, 0);
+            uint32_t numbered = 0, distinct = 0;
+            walk(k, [=, &before, &recent, &met, &numbered, &distinct, &given](uint32_t j, std::string_view text) {
+                if ((j & 0xFFFF) == 0xFFFF) {
+                    if (k == 0 && j == 0xFFFF && distinct < kFewTexts && uint64_t{numbered} * 5 > uint64_t{j} * 3)
+                        given.store(true, std::memory_order_relaxed);
+                    if (given.load(std::memory_order_relaxed)) return;
+                }
                 uint32_t id = ids[j];
                 if (id == 0) {
                     id = recent.Find(text, *numbers);
                     ids[j] = static_cast<uint16_t>(id);
+                }
+                if (k == 0 && j < 0xFFFF && id != 0) {
+                    ++numbered;
+                    if (!met[id]) {
+                        met[id] = 1;
+                        ++distinct;
+                    }
                 }
                 if (id != 0 && scanned[id]) {
                     if (first[id] == kNone) first[id] = j;
@@ -657,6 +678,10 @@ private:
             });
         });
         if (!done) throw std::bad_alloc();
+        if (given.load()) {
+            m_nBudget = -1;
+            return;
+        }
         m_Dense.assign(m_Places.size(), 0);
         for (uint32_t k = 0; k < parts; ++k)
             for (size_t g = 0; g < m_Places.size(); ++g) m_Dense[g] |= notes[k].dense[g];
