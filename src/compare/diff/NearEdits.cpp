@@ -115,6 +115,7 @@ constexpr uint32_t kNone = UINT32_MAX;
 // place a file read without every line's keeps).
 constexpr uint32_t kParts = 4;
 constexpr uint32_t kFewTexts = 8;
+constexpr size_t kSquareTexts = 256;
 constexpr uint32_t kPartsFrom = uint32_t{1} << 18;
 uint32_t PartStart(uint32_t nL, uint32_t k, uint32_t parts) {
     return k >= parts ? nL : static_cast<uint32_t>(uint64_t{nL} * k / parts) & ~63u;
@@ -594,6 +595,13 @@ private:
         m_Pairs = KeyTable(keys.size());
         for (uint32_t key : keys)
             if (m_Pairs.Add(key, static_cast<uint32_t>(m_Places.size())) == m_Places.size()) m_Places.emplace_back();
+        // Where the texts are few, the walk finds a pair in a square table
+        // of the numbers of its two texts instead.
+        std::vector<uint32_t> square;
+        if (texts <= kSquareTexts) {
+            square.assign(texts * texts, kNone);
+            for (uint32_t key : keys) square[(key >> 16) * texts + (key & 0xFFFF)] = m_Pairs.Find(key);
+        }
         // The parts of the left file are walked at once, each noting the
         // first places of the texts and the places of the pairs within it
         // (part 0 straight into the lists); then the lists are joined in
@@ -635,6 +643,7 @@ private:
             const char* const scanned = m_Scanned.data();
             const TextNumbers* const numbers = &m_Texts;
             const KeyTable* const pairs = &m_Pairs;
+            const uint32_t* const squared = square.empty() ? nullptr : square.data();
             const uint32_t head = H;
             uint32_t before = 0;  // the number of the line before
             RecentTexts recent;
@@ -663,7 +672,7 @@ private:
                     if (j >= head && firstFromHead[id] == kNone) firstFromHead[id] = j;
                 }
                 if (before != 0 && scanned[before] && id != 0) {
-                    const uint32_t g = pairs->Find(before << 16 | id);
+                    const uint32_t g = squared ? squared[before * texts + id] : pairs->Find(before << 16 | id);
                     if (g != kNone && !dense[g]) {
                         std::vector<uint32_t>& list = (*places)[g];
                         if (list.size() < most || g == join) {
