@@ -120,6 +120,7 @@ constexpr uint32_t kNone = UINT32_MAX;
 constexpr uint32_t kParts = 4;
 constexpr uint32_t kFewTexts = 8;
 constexpr size_t kSquareTexts = 256;
+constexpr uint32_t kSampleLines = 4096;
 constexpr uint32_t kPartsFrom = uint32_t{1} << 18;
 uint32_t PartStart(uint32_t nL, uint32_t k, uint32_t parts) {
     return k >= parts ? nL : static_cast<uint32_t>(uint64_t{nL} * k / parts) & ~63u;
@@ -263,7 +264,7 @@ public:
     EditsMatch(const Left& left, const CDiffFileText* bytes, uint32_t nL, uint32_t head, uint32_t tail,
                const std::vector<std::string_view>& middle, uint32_t tailBand)
         : m_Left(left), m_nL(nL), m_nH(head), m_nT(tail), m_nM(static_cast<uint32_t>(middle.size())),
-          m_Middle(middle), m_nTailBand(tailBand), m_Texts(middle.size() + kBand + tailBand) {
+          m_Middle(middle), m_nTailBand(tailBand), m_Texts(middle.size() + kBand + tailBand + kSampleLines) {
         m_nR = head + m_nM + tail;
         m_nTailFrom = nL - tail;
         m_nML = m_nTailFrom - head;
@@ -571,6 +572,11 @@ private:
         std::vector<uint32_t> band;
         for (uint32_t j = bandFrom; j < H; ++j) band.push_back(m_Texts.Add(m_Left[j]));
         for (uint32_t j = m_nTailFrom; j < bandTo; ++j) band.push_back(m_Texts.Add(m_Left[j]));
+        // The texts of the first lines are numbered as well (not scanned):
+        // where the texts are few those are all of them, and lines are then
+        // told apart by their numbers, not by reading their bytes again.
+        for (uint32_t j = 0; j < std::min(m_nL, kSampleLines) && m_Texts.Count() + M + kBand + m_nTailBand < 0xFFFE; ++j)
+            m_Texts.Add(m_Left[j]);
         m_Ids.assign(m_nL, 0);
         // (Filled in by the walk; the bands' are needed first.)
         for (uint32_t j = bandFrom, k = 0; j < H; ++j) m_Ids[j] = static_cast<uint16_t>(band[k++]);
