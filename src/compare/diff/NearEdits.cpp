@@ -426,6 +426,13 @@ private:
     uint32_t SameAhead(uint32_t a, uint32_t b, uint32_t most) {
         if (a == b || most == 0) return most;
         --m_nBudget;
+        // (A run that ends within its first lines of numbered texts, as
+        // most do among lines of few texts, is told by their numbers alone.)
+        for (uint32_t k = 0, told = std::min({most, kByNumbers, m_nL - std::max(a, b)}); k < told; ++k) {
+            const uint16_t x = m_Ids[a + k], y = m_Ids[b + k];
+            if (x != y) return k;
+            if (x == 0) break;
+        }
         const int64_t apart = int64_t{b} - a;
         const auto kept = m_Stretches.find(apart);
         if (kept != m_Stretches.end() && kept->second.from <= a && a <= kept->second.to) {
