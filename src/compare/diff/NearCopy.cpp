@@ -330,8 +330,15 @@ bool CTextDiff::FewRuns(const LineSource& left, uint32_t head, uint32_t tail,
     bool few = m >= 1 && m <= kMiddleLines && head <= tailFrom;
     for (uint32_t j = head; few && j < tailFrom && tailFrom - head <= kMiddleLines * 4; ++j)
         few = std::find(middle.begin(), middle.end(), left[j]) == middle.end();
+    // (A middle that starts with the text of the left line after the head,
+    // a line inserted beside one of its text, is tried the way of the
+    // edits first: among lines of few texts the short way's scan of the
+    // first tail line looks up many left lines and mostly steps over the
+    // tail. Either way gives the procedure's runs where it holds.)
+    const bool beside = m >= 1 && head < left.count && left[head] == middle.front();
+    if (beside && NearEditsRuns(left, head, tail, middle, runs)) return true;
     if (few && NearCopyRuns(left, head, tail, middle, runs)) return true;
-    if (NearEditsRuns(left, head, tail, middle, runs)) return true;
+    if (!beside && NearEditsRuns(left, head, tail, middle, runs)) return true;
     runs.clear();
     return false;
 }
