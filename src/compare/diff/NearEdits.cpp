@@ -582,8 +582,9 @@ private:
         // The texts of the first lines are numbered as well (not scanned):
         // where the texts are few those are all of them, and lines are then
         // told apart by their numbers, not by reading their bytes again.
-        for (uint32_t j = 0; j < std::min(m_nL, kSampleLines) && m_Texts.Count() + M + kBand + m_nTailBand < 0xFFFE; ++j)
-            m_Texts.Add(m_Left[j]);
+        // (As many as the 16-bit numbers leave room for beside the widest band.)
+        const size_t room = 0xFFFE - std::min<size_t>(0xFFFE, size_t{M} + kBand + m_nTailBand);
+        for (uint32_t j = 0; j < std::min(m_nL, kSampleLines) && m_Texts.Count() < room; ++j) m_Texts.Add(m_Left[j]);
         m_Ids.assign(m_nL, 0);
         // (Filled in by the walk; the bands' are needed first.)
         for (uint32_t j = bandFrom, k = 0; j < H; ++j) m_Ids[j] = static_cast<uint16_t>(band[k++]);
