@@ -48,6 +48,12 @@
 #  17. 17, 20 or 40 lines in a row changed
 #  18. 2 to 5 edits (a line changed, deleted or inserted) within 100 to 300
 #      lines
+# With SET=blanks the inputs are files of few distinct lines with blank
+# lines inserted, each before a run of blank lines (diff_gen.py blanks), at
+# 0.3M, 1M, 2M and 4M lines:
+#  19. lines drawn from 50 texts and a fifth blank, one blank inserted
+#  20. lines drawn from 5,000 texts and a fifth blank, three inserted
+#  21. half of the lines blank, the others from 50 texts, one inserted
 # The tools run side by side: each round runs every tool once on the input,
 # and the table shows the median wall time of the rounds, the highest peak
 # memory (/usr/bin/time -v) and the number of unchanged lines each found.
@@ -63,6 +69,7 @@
 #   ONLY=NAME  run only the input of that name (e.g. 1M-0.1%-edited)
 #   SET=shapes  the goal shapes above instead of inputs 1 to 10
 #   SET=edits  the edits above instead of inputs 1 to 10
+#   SET=blanks  the blank lines inserted above instead of inputs 1 to 10
 #   NO_MINIMAL=1  leave diff --minimal out
 #   CHECK=path/to/other/qvl-diff  compare the reports
 #   BEFORE=path/to/other/qvl-diff  time it too, in the same rounds
@@ -161,6 +168,18 @@ if [ "${SET:-}" = edits ]; then
     near log2.txt del delete 0.5 1000k-log
     near log2.txt edits3 edits:3:200 0.3 1000k-log
 fi
+pairs_blanks=""
+if [ "${SET:-}" = blanks ]; then
+    for n in 300000 1000000 2000000 4000000; do
+        m=$((n / 1000))k
+        for setting in "50 0.2 1 71 fifth" "5000 0.2 3 72 fifth" "50 0.5 1 73 half"; do
+            set -- $setting
+            [ -f "$work/bl$5$1-$3-$m-r.txt" ] ||
+                $gen blanks $n $1 $2 $3 $4 "$work/bl$5$1-$3-$m-l.txt" "$work/bl$5$1-$3-$m-r.txt"
+            pairs_blanks="$pairs_blanks|$m-$1-texts-$5-blank-$3-ins bl$5$1-$3-$m-l.txt bl$5$1-$3-$m-r.txt"
+        done
+    done
+fi
 [ -f "$work/big-edited.txt" ] || $gen edit "$work/big.txt" 0.001 2 "$work/big-edited.txt"
 [ -f "$work/a20k.txt" ] || $gen code 20000 3 "$work/a20k.txt"
 [ -f "$work/b20k.txt" ] || $gen code 20000 4 "$work/b20k.txt"
@@ -226,7 +245,7 @@ row() {
 
 printf '%-24s %-22s %10s %10s %12s\n' "input" "tool" "time" "peak mem" "unchanged"
 pairs=""
-[ "${SET:-}" = shapes ] || [ "${SET:-}" = edits ] || for pair in "1M-0.1%-edited big.txt big-edited.txt" \
+[ -n "${SET:-}" ] || for pair in "1M-0.1%-edited big.txt big-edited.txt" \
             "20k-unrelated a20k.txt b20k.txt" \
             "100k-reversed mid.txt mid-reversed.txt" \
             "1M-reversed big.txt big-reversed.txt" \
@@ -247,6 +266,7 @@ done
 pairs=${pairs#|}
 [ "${SET:-}" != shapes ] || pairs=${pairs_shapes#|}
 [ "${SET:-}" != edits ] || pairs=${pairs_edits#|}
+[ "${SET:-}" != blanks ] || pairs=${pairs_blanks#|}
 old_ifs=$IFS
 IFS='|'
 for pair in $pairs; do

@@ -22,6 +22,9 @@ or, named with --kinds, edits beside a line of the same text:
   delrep    one line deleted (not blank) whose text is also the line's
             right before or after it
   insrep    one line (not blank) inserted beside a copy of itself
+or edits far apart:
+  deluniq3  three lines deleted 8,500 lines apart, each the nearest line
+            from there whose text is found nowhere else in the file
 With --at, the edits are made at LINE (the first line of the kind from
 there on) instead, and the inputs are named "...-atLINE".
 Each round runs BEFORE (when given), qvl-diff and diff once each, in turn;
@@ -41,6 +44,7 @@ from collections import Counter
 HERE = os.path.dirname(os.path.abspath(__file__))
 KINDS = ["delblank", "deluniq", "close", "block"]
 BESIDE = ["delrun", "delthird", "insrun", "delrep", "insrep"]
+APART = ["deluniq3"]
 
 
 def beside(lines, k, blank):
@@ -82,6 +86,18 @@ def edit(lines, kind, seed, at=None):
             if at is not None:
                 k += 1
         del right[k]
+    elif kind == "deluniq3":
+        count = Counter(lines)
+        base = rng.randrange(lo, hi - 20000) if at is None else at
+        places = []
+        k = base
+        for _ in range(3):
+            while count[lines[k]] != 1:
+                k += 1
+            places.append(k)
+            k += 8500
+        for k in reversed(places):
+            del right[k]
     elif kind == "close":
         base = rng.randrange(lo, hi) if at is None else at
         for k in sorted({base + rng.randrange(300) for _ in range(rng.randint(2, 5))}, reverse=True):
@@ -178,8 +194,8 @@ def main():
     seed = int(opts["--seed"])
     at = int(opts["--at"]) if "--at" in opts else None
     kinds = opts["--kinds"].split(",") if "--kinds" in opts else KINDS
-    if any(kind not in KINDS + BESIDE for kind in kinds):
-        sys.exit("kinds: " + ",".join(KINDS + BESIDE))
+    if any(kind not in KINDS + BESIDE + APART for kind in kinds):
+        sys.exit("kinds: " + ",".join(KINDS + BESIDE + APART))
     subprocess.run([sys.executable, os.path.abspath(__file__), "--make", work, opts["--sizes"], str(seed),
                     "-" if at is None else str(at), ",".join(kinds)], check=True)
     tools = ([("before", opts["--before"].split())] if "--before" in opts else []) + [("now", [qvl]), ("diff", ["diff"])]

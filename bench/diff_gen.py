@@ -28,6 +28,14 @@ diff_gen.py texts N K WIDTH RATE RUN EOL SEED LEFT RIGHT
                                    own or to other lines of the K), deleted,
                                    or inserted before the line; EOL is "lf" or
                                    "crlf"
+diff_gen.py blanks N K SHARE INSERTS SEED LEFT RIGHT
+                                   N lines, each blank with chance SHARE,
+                                   else drawn from K distinct texts of 10
+                                   to 40 bytes (LEFT), and a copy with
+                                   INSERTS blank lines inserted, each
+                                   before a run of two or more blank lines,
+                                   spread over the middle four fifths
+                                   (RIGHT)
 diff_gen.py near IN SEED OUT SHAPE [AT]
                                    a copy of IN (any bytes) with an edit
                                    people make, around line AT (a fraction
@@ -108,6 +116,27 @@ def texts_pair(n, k, width, rate, run, eol, seed, left_path, right_path):
             f.write(sep.join(lines) + sep)
 
 
+def blanks_pair(n, k, share, inserts, seed, left_path, right_path):
+    rng = random.Random(seed)
+    texts = []
+    for t in range(k):
+        head = "%s %d " % (rng.choice(WORDS), t)
+        size = max(len(head), rng.randint(10, 40))
+        texts.append((head + "".join(rng.choice("abcdefghij klmnop=;,") for _ in range(size)))[:size])
+    left = ["" if rng.random() < share else texts[rng.randrange(k)] for _ in range(n)]
+    right = list(left)
+    # From the last place back, so that the places before stay where they are.
+    for part in reversed(range(inserts)):
+        lo = n // 10 + part * (n * 8 // 10) // inserts
+        at = rng.randrange(lo, lo + (n * 8 // 10) // inserts)
+        while not (left[at] == "" and left[at + 1] == "" and left[at - 1] != ""):
+            at += 1
+        right.insert(at, "")
+    for path, lines in ((left_path, left), (right_path, right)):
+        with open(path, "w") as f:
+            f.write("\n".join(lines) + "\n")
+
+
 def near_copy(src, seed, out, shape, at):
     rng = random.Random(seed)
     with open(src, "rb") as f:
@@ -155,6 +184,10 @@ def main():
     if kind == "near":
         near_copy(sys.argv[2], int(sys.argv[3]), sys.argv[4], sys.argv[5],
                   float(sys.argv[6]) if len(sys.argv) > 6 else None)
+        return
+    if kind == "blanks":
+        n, k, share, inserts, seed = int(sys.argv[2]), int(sys.argv[3]), float(sys.argv[4]), int(sys.argv[5]), int(sys.argv[6])
+        blanks_pair(n, k, share, inserts, seed, sys.argv[7], sys.argv[8])
         return
     if kind == "texts":
         n, k, width, rate, run = int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4]), float(sys.argv[5]), int(sys.argv[6])

@@ -210,6 +210,12 @@ bool CTextDiff::NearCopyRuns(const LineSource& left, uint32_t head, uint32_t tai
     const uint32_t nR = head + m + tail;
     if (m == 0 || head + tail == 0) return false;
     const uint32_t tailFrom = nL - tail, firstSearched = head >= tail ? head : 0;
+    // The first middle line's text right after the head on the left, or the
+    // last one's right before the tail (a line inserted beside one of its
+    // text), is a run through a middle line of H + 1 or T + 1 lines at
+    // least: B is then too long, known without a look at the other lines.
+    if (head > 0 && head < nL && (tail == 0 || head + 1 >= tail) && left[head] == middle.front()) return false;
+    if (tail > 0 && tailFrom > 0 && left[tailFrom - 1] == middle.back()) return false;
     // The right lines next to the middle are looked up once; the left
     // lines next to each place of a middle line's text are then found from
     // that place.
@@ -324,8 +330,15 @@ bool CTextDiff::FewRuns(const LineSource& left, uint32_t head, uint32_t tail,
     bool few = m >= 1 && m <= kMiddleLines && head <= tailFrom;
     for (uint32_t j = head; few && j < tailFrom && tailFrom - head <= kMiddleLines * 4; ++j)
         few = std::find(middle.begin(), middle.end(), left[j]) == middle.end();
+    // (A middle that starts with the text of the left line after the head,
+    // a line inserted beside one of its text, is tried the way of the
+    // edits first: among lines of few texts the short way's scan of the
+    // first tail line looks up many left lines and mostly steps over the
+    // tail. Either way gives the procedure's runs where it holds.)
+    const bool beside = m >= 1 && head < left.count && left[head] == middle.front();
+    if (beside && NearEditsRuns(left, head, tail, middle, runs)) return true;
     if (few && NearCopyRuns(left, head, tail, middle, runs)) return true;
-    if (NearEditsRuns(left, head, tail, middle, runs)) return true;
+    if (!beside && NearEditsRuns(left, head, tail, middle, runs)) return true;
     runs.clear();
     return false;
 }

@@ -79,13 +79,18 @@
 // from 0 or from H kept between them; where all of them are stepped over,
 // up to 1,022, then up to some 61,000 (the scans of a long tail that first
 // meet another copy land only here and there). A run from a head or tail line
-// at another left line is a run of the left file against itself: measured
-// on its bytes, and what is found along one diagonal is kept, so that the
-// lines of a long run through another copy are walked once. Where a
-// condition fails, or the looking takes long (more than a step a left
-// line, or most left lines of the numbered texts: lines of few texts), the
-// inputs are matched the full way.
+// at another left line is a run of the left file against itself: told by
+// the numbers of the lines' texts where both have one, else measured on its
+// bytes, and what is found along one diagonal is kept, so that the lines of
+// a long run through another copy are walked once. Files of few texts (a
+// blank line in every five, or every other line, the rest drawn from 50
+// texts) take this way too: the places of a pair of texts found in more
+// than one line in 32 are not kept, and a scan finds them by its steps
+// over the numbers. Where a condition fails, or the looking takes long
+// (more than a step a left line, or lines of very few texts: fewer than 8
+// make most of the first 64K lines), the inputs are matched the full way.
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -94,6 +99,7 @@
 #include <vector>
 
 #include "compare/TextDiff.h"
+#include "compare/diff/InParts.h"
 #include "compare/diff/LineFeeds.h"
 #include "compare/diff/LineTable.h"
 
@@ -107,6 +113,18 @@ namespace {
 constexpr uint32_t kBand = 8;
 constexpr uint32_t kTailBand = 64;
 constexpr uint32_t kNone = UINT32_MAX;
+
+// The left lines are numbered in parts at once from kPartsFrom lines on;
+// part k of parts of nL lines starts at this line (a multiple of 64: a
+// place a file read without every line's keeps).
+constexpr uint32_t kParts = 4;
+constexpr uint32_t kFewTexts = 8;
+constexpr size_t kSquareTexts = 256;
+constexpr uint32_t kSampleLines = 4096;
+constexpr uint32_t kPartsFrom = uint32_t{1} << 18;
+uint32_t PartStart(uint32_t nL, uint32_t k, uint32_t parts) {
+    return k >= parts ? nL : static_cast<uint32_t>(uint64_t{nL} * k / parts) & ~63u;
+}
 
 // A table of few keys (below kNone) to values, open addressing.
 class KeyTable {
@@ -209,6 +227,35 @@ private:
     size_t m_nCount = 0;
 };
 
+// The numbers of texts met lately, asked before the numbered texts: in
+// files of few texts a line is mostly one met before, told by its length
+// and first eight bytes, then its other bytes, without hashing it.
+class RecentTexts {
+public:
+    uint32_t Find(std::string_view text, const TextNumbers& numbers) {
+        const size_t n = text.size();
+        uint64_t word = 0;
+        if (n >= 8) std::memcpy(&word, text.data(), 8);
+        else if (n > 0) std::memcpy(&word, text.data(), n);
+        Seen& seen = m_Seen[((word ^ n) * 0x9E3779B97F4A7C15ULL) >> (64 - kBits)];
+        if (seen.size == n && seen.word == word && (n <= 8 || std::memcmp(seen.text + 8, text.data() + 8, n - 8) == 0))
+            return seen.id;
+        const uint32_t id = numbers.Find(text);
+        seen = {word, n, id, text.data()};
+        return id;
+    }
+
+private:
+    static constexpr unsigned kBits = 8;
+    struct Seen {
+        uint64_t word = 0;
+        size_t size = SIZE_MAX;
+        uint32_t id = 0;
+        const char* text = nullptr;
+    };
+    Seen m_Seen[size_t{1} << kBits];
+};
+
 // The procedure over a near copy, as the head comment tells. Left: the left
 // lines by number (operator[]).
 template <class Left>
@@ -217,7 +264,7 @@ public:
     EditsMatch(const Left& left, const CDiffFileText* bytes, uint32_t nL, uint32_t head, uint32_t tail,
                const std::vector<std::string_view>& middle, uint32_t tailBand)
         : m_Left(left), m_nL(nL), m_nH(head), m_nT(tail), m_nM(static_cast<uint32_t>(middle.size())),
-          m_Middle(middle), m_nTailBand(tailBand), m_Texts(middle.size() + kBand + tailBand) {
+          m_Middle(middle), m_nTailBand(tailBand), m_Texts(middle.size() + kBand + tailBand + kSampleLines) {
         m_nR = head + m_nM + tail;
         m_nTailFrom = nL - tail;
         m_nML = m_nTailFrom - head;
@@ -225,11 +272,12 @@ public:
         m_pText = bytes;
     }
 
-    // walk(take) hands take(j, text) every left line in order.
+    // walk(k, take) hands take(j, text) every left line of part k of
+    // parts in order (lines PartStart(nL, k, parts) to the next part's).
     template <class Walk>
-    bool Run(Walk walk, std::vector<CDiffChange>& runs) {
+    bool Run(Walk walk, uint32_t parts, std::vector<CDiffChange>& runs) {
         if (m_nH + m_nT == 0 || m_nTailFrom < m_nH) return false;
-        Number(walk);
+        Number(walk, parts);
         // (J is measured as far as the longer of head and tail.)
         if (m_nBudget < 0 || !MeasureHeadJoin(std::max(m_nH, m_nT))) return false;
         // The tail taken from its first line on, else from the next ones
@@ -378,6 +426,13 @@ private:
     uint32_t SameAhead(uint32_t a, uint32_t b, uint32_t most) {
         if (a == b || most == 0) return most;
         --m_nBudget;
+        // (A run that ends within its first lines of numbered texts, as
+        // most do among lines of few texts, is told by their numbers alone.)
+        for (uint32_t k = 0, told = std::min({most, kByNumbers, m_nL - std::max(a, b)}); k < told; ++k) {
+            const uint16_t x = m_Ids[a + k], y = m_Ids[b + k];
+            if (x != y) return k;
+            if (x == 0) break;
+        }
         const int64_t apart = int64_t{b} - a;
         const auto kept = m_Stretches.find(apart);
         if (kept != m_Stretches.end() && kept->second.from <= a && a <= kept->second.to) {
@@ -395,19 +450,27 @@ private:
         return n;
     }
     static constexpr uint32_t kKeptRun = 256;
+    static constexpr uint32_t kByNumbers = 64;
     // Lines a, a - 1, ... against b, b - 1, ...: how many are equal, at
     // most most (no more than min(a, b) + 1).
     uint32_t SameBehind(uint32_t a, uint32_t b, uint32_t most) {
         if (a == b) return most;
         --m_nBudget;
+        // (Lines of numbered texts are told by their numbers first.)
         uint32_t k = 0;
+        for (const uint32_t told = std::min(most, kByNumbers); k < told; ++k) {
+            const uint16_t x = m_Ids[a - k], y = m_Ids[b - k];
+            if (x != y) return k;
+            if (x == 0) break;
+        }
+        if (k == most) return most;
         if (!m_pText) {
             while (k < most && m_Left[a - k] == m_Left[b - k]) ++k;
             m_nBudget -= k / 4;
             return k;
         }
         const char* bytes = m_pText->bytes.get();
-        size_t ea = m_pText->Start(a + 1), eb = m_pText->Start(b + 1);
+        size_t ea = m_pText->Start(a - k + 1), eb = m_pText->Start(b - k + 1);
         while (k < most) {
             const size_t room = std::min({ea, eb, kChunk});
             const size_t same = textdiff::SameLastBytes(bytes + ea - room, bytes + eb - room, room);
@@ -438,6 +501,21 @@ private:
     // (Compared as bytes a piece at a time, so that a short run costs little.)
     static constexpr size_t kChunk = size_t{1} << 14;
     uint32_t WalkAhead(uint32_t a, uint32_t b, uint32_t most) {
+        // Lines of numbered texts are told by their numbers first (lines of
+        // different numbers differ): among lines of few texts a run mostly
+        // ends within a few lines, found so without reading their bytes.
+        uint32_t k = 0;
+        for (const uint32_t told = std::min({most, kByNumbers, m_nL - std::max(a, b)}); k < told; ++k) {
+            const uint16_t x = m_Ids[a + k], y = m_Ids[b + k];
+            if (x != y) return k;
+            if (x == 0) break;
+        }
+        if (k == most) return most;
+        m_nBudget -= k / 4;
+        if (std::max(a, b) + k >= m_nL) return k;
+        return k + WalkBytes(a + k, b + k, most - k);
+    }
+    uint32_t WalkBytes(uint32_t a, uint32_t b, uint32_t most) {
         uint32_t k = 0;
         if (!m_pText) {
             while (k < most && a + k < m_nL && b + k < m_nL && m_Left[a + k] == m_Left[b + k]) ++k;
@@ -492,7 +570,7 @@ private:
     // Numbers the texts (middle, bands), then every left line, noting the
     // places of the texts that are scanned and of the pairs looked at.
     template <class Walk>
-    void Number(Walk walk) {
+    void Number(Walk walk, uint32_t parts) {
         const uint32_t H = m_nH, M = m_nM;
         m_MiddleIds.resize(M);
         for (uint32_t p = 0; p < M; ++p) m_MiddleIds[p] = m_Texts.Add(m_Middle[p]);
@@ -501,6 +579,12 @@ private:
         std::vector<uint32_t> band;
         for (uint32_t j = bandFrom; j < H; ++j) band.push_back(m_Texts.Add(m_Left[j]));
         for (uint32_t j = m_nTailFrom; j < bandTo; ++j) band.push_back(m_Texts.Add(m_Left[j]));
+        // The texts of the first lines are numbered as well (not scanned):
+        // where the texts are few those are all of them, and lines are then
+        // told apart by their numbers, not by reading their bytes again.
+        // (As many as the 16-bit numbers leave room for beside the widest band.)
+        const size_t room = 0xFFFE - std::min<size_t>(0xFFFE, size_t{M} + kBand + m_nTailBand);
+        for (uint32_t j = 0; j < std::min(m_nL, kSampleLines) && m_Texts.Count() < room; ++j) m_Texts.Add(m_Left[j]);
         m_Ids.assign(m_nL, 0);
         // (Filled in by the walk; the bands' are needed first.)
         for (uint32_t j = bandFrom, k = 0; j < H; ++j) m_Ids[j] = static_cast<uint16_t>(band[k++]);
@@ -529,43 +613,125 @@ private:
         m_Pairs = KeyTable(keys.size());
         for (uint32_t key : keys)
             if (m_Pairs.Add(key, static_cast<uint32_t>(m_Places.size())) == m_Places.size()) m_Places.emplace_back();
-        uint32_t before = 0;  // the number of the line before
-        // Lines of the numbered texts outside the bands, and the bands'
-        // lines (numbered whatever their texts).
-        uint32_t numbered = 0, banded = 0;
-        bool given = false;
-        walk([&](uint32_t j, std::string_view text) {
-            if (given) return;
-            // (Checked every 64K lines as well.)
-            if ((j & 0xFFFF) == 0xFFFF && uint64_t{numbered} * 5 > uint64_t{j - banded} * 3) {
-                given = true;
-                return;
+        // Where the texts are few, the walk finds a pair in a square table
+        // of the numbers of its two texts instead.
+        std::vector<uint32_t> square;
+        if (texts <= kSquareTexts) {
+            square.assign(texts * texts, kNone);
+            for (uint32_t key : keys) square[(key >> 16) * texts + (key & 0xFFFF)] = m_Pairs.Find(key);
+        }
+        // The parts of the left file are walked at once, each noting the
+        // first places of the texts and the places of the pairs within it
+        // (part 0 straight into the lists); then the lists are joined in
+        // order, with the pair across each border of parts between.
+        // The places of a pair found in more than one line in 32 are let go
+        // (a scan finds those by its steps): not those of the pair of head
+        // line H - 1 and right line H, all of which are measured.
+        const uint32_t join = H > 0 && H < m_nR ? m_Pairs.Find(RightNumber(H - 1) << 16 | RightNumber(H)) : kNone;
+        struct Notes {
+            std::vector<uint32_t> first, firstFromHead;
+            std::vector<std::vector<uint32_t>> places;
+            std::vector<char> dense;
+        };
+        std::vector<Notes> notes(parts);
+        // Lines of very few texts (fewer than kFewTexts make most of the
+        // first 64K lines) hold long runs by chance everywhere: their scans
+        // and places would take longer than the full way. Told by part 0;
+        // the other parts then stop too.
+        std::atomic<bool> given{false};
+        const bool done = textdiff::RunInParts(parts, [&](size_t k) {
+            uint32_t* first = m_First.data();
+            uint32_t* firstFromHead = m_FirstFromHead.data();
+            std::vector<std::vector<uint32_t>>* places = &m_Places;
+            notes[k].dense.assign(m_Places.size(), 0);
+            char* const dense = notes[k].dense.data();
+            const size_t most = std::max<size_t>(4096, (PartStart(m_nL, static_cast<uint32_t>(k) + 1, parts) -
+                                                         PartStart(m_nL, static_cast<uint32_t>(k), parts)) / 32);
+            if (k > 0) {
+                notes[k].first.assign(texts, kNone);
+                notes[k].firstFromHead.assign(texts, kNone);
+                notes[k].places.resize(m_Places.size());
+                first = notes[k].first.data();
+                firstFromHead = notes[k].firstFromHead.data();
+                places = &notes[k].places;
             }
-            const bool inBand = (j >= bandFrom && j < H) || (j >= m_nTailFrom && j < bandTo);
-            banded += inBand;
-            uint32_t id = m_Ids[j];
-            if (id == 0) {
-                id = m_Texts.Find(text);
-                m_Ids[j] = static_cast<uint16_t>(id);
+            // (What the walk reads is held by this part's own thread, not
+            // read through the caller's.)
+            uint16_t* const ids = m_Ids.data();
+            const char* const scanned = m_Scanned.data();
+            const TextNumbers* const numbers = &m_Texts;
+            const KeyTable* const pairs = &m_Pairs;
+            const uint32_t* const squared = square.empty() ? nullptr : square.data();
+            const uint32_t head = H;
+            uint32_t before = 0;  // the number of the line before
+            RecentTexts recent;
+            std::vector<char> met(k == 0 ? texts : 0, 0);
+            uint32_t numbered = 0, distinct = 0;
+            walk(k, [=, &before, &recent, &met, &numbered, &distinct, &given](uint32_t j, std::string_view text) {
+                if ((j & 0xFFFF) == 0xFFFF) {
+                    if (k == 0 && j == 0xFFFF && distinct < kFewTexts && uint64_t{numbered} * 5 > uint64_t{j} * 3)
+                        given.store(true, std::memory_order_relaxed);
+                    if (given.load(std::memory_order_relaxed)) return;
+                }
+                uint32_t id = ids[j];
+                if (id == 0) {
+                    id = recent.Find(text, *numbers);
+                    ids[j] = static_cast<uint16_t>(id);
+                }
+                if (k == 0 && j < 0xFFFF && id != 0) {
+                    ++numbered;
+                    if (!met[id]) {
+                        met[id] = 1;
+                        ++distinct;
+                    }
+                }
+                if (id != 0 && scanned[id]) {
+                    if (first[id] == kNone) first[id] = j;
+                    if (j >= head && firstFromHead[id] == kNone) firstFromHead[id] = j;
+                }
+                if (before != 0 && scanned[before] && id != 0) {
+                    const uint32_t g = squared ? squared[before * texts + id] : pairs->Find(before << 16 | id);
+                    if (g != kNone && !dense[g]) {
+                        std::vector<uint32_t>& list = (*places)[g];
+                        if (list.size() < most || g == join) {
+                            list.push_back(j - 1);
+                        } else {
+                            dense[g] = 1;
+                            std::vector<uint32_t>().swap(list);
+                        }
+                    }
+                }
+                before = id;
+            });
+        });
+        if (!done) throw std::bad_alloc();
+        if (given.load()) {
+            m_nBudget = -1;
+            return;
+        }
+        m_Dense.assign(m_Places.size(), 0);
+        for (uint32_t k = 0; k < parts; ++k)
+            for (size_t g = 0; g < m_Places.size(); ++g) m_Dense[g] |= notes[k].dense[g];
+        for (uint32_t k = 1; k < parts; ++k) {
+            for (size_t t = 0; t < texts; ++t) {
+                if (m_First[t] == kNone) m_First[t] = notes[k].first[t];
+                if (m_FirstFromHead[t] == kNone) m_FirstFromHead[t] = notes[k].firstFromHead[t];
             }
-            numbered += id != 0 && !inBand;
-            if (id != 0 && m_Scanned[id]) {
-                if (m_First[id] == kNone) m_First[id] = j;
-                if (j >= H && m_FirstFromHead[id] == kNone) m_FirstFromHead[id] = j;
-            }
+            const uint32_t j = PartStart(m_nL, k, parts);
+            const uint32_t before = j > 0 && j < m_nL ? m_Ids[j - 1] : 0, id = j < m_nL ? m_Ids[j] : 0;
             if (before != 0 && m_Scanned[before] && id != 0) {
                 const uint32_t g = m_Pairs.Find(before << 16 | id);
-                if (g != kNone) m_Places[g].push_back(j - 1);
+                if (g != kNone && !m_Dense[g]) m_Places[g].push_back(j - 1);
             }
-            before = id;
-        });
+            for (size_t g = 0; g < m_Places.size(); ++g)
+                if (!m_Dense[g])
+                    m_Places[g].insert(m_Places[g].end(), notes[k].places[g].begin(), notes[k].places[g].end());
+            notes[k] = Notes();
+        }
+        for (size_t g = 0; g < m_Places.size(); ++g)
+            if (m_Dense[g]) std::vector<uint32_t>().swap(m_Places[g]);
         m_nBudget -= m_nL / 8;
-        // Where most left lines are of the texts looked at (lines of few
-        // texts), their places would take longer to look at than the full
-        // way (in files of 64K lines or more: below, the budget will do).
-        if (given || (m_nL > 0xFFFF && uint64_t{numbered} * 5 > uint64_t{m_nL - banded} * 3)) m_nBudget = -1;
     }
-
     // The procedure's scan of right line i (a numbered text) over left lines
     // from to last, for at most left lines.
     CDiffRun Scan(uint32_t i, uint32_t from, uint32_t last, uint32_t left) {
@@ -597,27 +763,31 @@ private:
             const uint32_t u = RightNumber(i + 1);
             const uint32_t g = m_Pairs.Find(t << 16 | u);
             if (g != kNone) {
-                const std::vector<uint32_t>& places = m_Places[g];
+                const std::vector<uint32_t>& places = m_Places[g];  // (none kept where dense)
+                const bool dense = m_Dense[g];
                 auto it = std::lower_bound(places.begin(), places.end(), j);
                 // The next place of the pair the steps land on: found among
                 // the places, or by the steps themselves where they are fewer.
-                while (it != places.end() && j <= last && maxAt(j) > b) {
+                while ((dense || it != places.end()) && j <= last && maxAt(j) > b) {
                     uint32_t o = kNone;
-                    if ((last - j) / (b + 1) + 1 < static_cast<size_t>(places.end() - it)) {
+                    // (A step or a place passed over costs a quarter of a
+                    // line compared: a number or a place read in order.)
+                    int64_t passed = 0;
+                    if (dense || (last - j) / (b + 1) + 1 < static_cast<size_t>(places.end() - it)) {
                         for (uint32_t q = j; q <= last && maxAt(q) > b; q += b + 1) {
-                            --m_nBudget;
+                            ++passed;
                             if (m_Ids[q] == t && q + 1 < m_nL && m_Ids[q + 1] == u) {
                                 o = q;
                                 break;
                             }
                         }
                     } else {
-                        while (it != places.end() && (*it - j) % (b + 1) != 0) {
-                            ++it;
-                            --m_nBudget;
-                        }
+                        const auto from = it;
+                        while (it != places.end() && (*it - j) % (b + 1) != 0) ++it;
+                        passed = it - from;
                         if (it != places.end() && *it <= last && maxAt(*it) > b) o = *it;
                     }
+                    m_nBudget -= 1 + passed / 4;
                     if (o == kNone || m_nBudget < 0) break;
                     const uint32_t n = Length(i, o, maxAt(o));
                     if (n > b) {
@@ -642,17 +812,29 @@ private:
         if (H == 0 || H >= m_nR) return true;
         const uint32_t g = m_Pairs.Find(RightNumber(H - 1) << 16 | RightNumber(H));
         if (g == kNone) return true;
+        // (Among lines of few texts the pair has many places, most of whose
+        // runs end right beside the pair: told by the numbers there first.)
+        const uint32_t beforeJoin = H >= 2 ? m_Ids[H - 2] : 0;
+        const uint32_t afterJoin = H + 1 < m_nR ? RightNumber(H + 1) : 0;
         for (const uint32_t o : m_Places[g]) {
             // Left line o is head line H - 1's text, o + 1 right line H's.
             const uint32_t most = std::min({H - 1, o, limit + 1});
-            const uint32_t back = most ? SameBehind(H - 2, o - 1, most) : 0;
-            const uint32_t room = std::min(m_nR - H, m_nL - o - 1);
-            const uint32_t ahead = Length(H, o + 1, std::min(room, limit + 1));
+            const uint32_t back = most == 0 || (beforeJoin != 0 && m_Ids[o - 1] != beforeJoin)
+                                      ? 0
+                                      : SameBehind(H - 2, o - 1, most);
+            const uint32_t room = std::min({m_nR - H, m_nL - o - 1, limit + 1});
+            const uint32_t ahead = room >= 2 && afterJoin != 0 && m_Ids[o + 2] != afterJoin ? 1 : Length(H, o + 1, room);
             if (m_nBudget < 0 || back + 1 + ahead > limit) return false;
             m_nJoin = std::max(m_nJoin, back + 1 + ahead);
-            // (Places past every way of taking the tail lie in no part.)
-            if (o + 1 < m_nTailFrom + m_nTailBand) m_Joins.push_back({o, back, ahead});
+            // (Kept for the part before a tail longer than the head: not
+            // places past every way of taking the tail, which lie in no
+            // part, and, but for the place right before the head's end,
+            // not runs of H lines or fewer, which no cut makes longer than
+            // H + A there.)
+            if (H < m_nT && o + 1 < m_nTailFrom + m_nTailBand && (back + 1 + ahead > H || o + 1 == H))
+                m_Joins.push_back({o, back, ahead});
         }
+        m_nBudget -= static_cast<int64_t>(m_Places[g].size() / 4);
         return true;
     }
     // How many of the right lines from H on below H + M equal the left
@@ -745,6 +927,7 @@ private:
     std::vector<uint32_t> m_First, m_FirstFromHead;
     KeyTable m_Pairs{0};
     std::vector<std::vector<uint32_t>> m_Places;  // per pair: the left lines that start it
+    std::vector<char> m_Dense;                    // per pair: its places let go
     std::vector<CDiffRun> m_Kept[2];  // per right line from H on: its scan from left line 0, and from H
     std::vector<CDiffRun>* m_pFound = nullptr;
     std::vector<CDiffChange>* m_pRuns = nullptr;
@@ -764,23 +947,34 @@ bool CTextDiff::NearEditsRuns(const LineSource& left, uint32_t head, uint32_t ta
     const uint32_t nL = static_cast<uint32_t>(left.count);
     if (middle.size() > kNearEditsLines || head + tail > nL) return false;
     const CDiffFileText* text = !left.views && !left.lines && !left.stored ? left.text : nullptr;
-    auto walk = [&](auto&& take) {
+    // A file held as a block is walked in parts at once where it is large;
+    // where only every 64th line's place is kept, a part's first byte is
+    // found before (a look-up moves the places kept of the last lines).
+    const bool inParts = text && (text->sampled || !text->starts.empty()) && nL >= kPartsFrom;
+    const uint32_t parts = inParts ? kParts : 1;
+    std::vector<size_t> partBytes;
+    if (text && text->sampled)
+        for (uint32_t k = 0; k <= parts; ++k) partBytes.push_back(text->Start(PartStart(nL, k, parts)));
+    auto walk = [&](size_t k, auto&& take) {
+        const uint32_t from = PartStart(nL, static_cast<uint32_t>(k), parts);
+        const uint32_t to = PartStart(nL, static_cast<uint32_t>(k) + 1, parts);
         if (text && text->sampled) {
             const char* bytes = text->bytes.get();
-            uint32_t j = 0;
-            size_t from = 0;
-            textdiff::ForEachLineFeed(std::string_view(bytes, text->size), [&](const char* nl) {
-                const size_t to = static_cast<size_t>(nl + 1 - bytes);
-                take(j++, CDiffFileText::LineBetween(bytes, from, to));
-                from = to;
+            uint32_t j = from;
+            size_t at = partBytes[k];
+            const size_t end = partBytes[k + 1];
+            textdiff::ForEachLineFeed(std::string_view(bytes + at, end - at), [&](const char* nl) {
+                const size_t next = static_cast<size_t>(nl + 1 - bytes);
+                take(j++, CDiffFileText::LineBetween(bytes, at, next));
+                at = next;
             });
-            if (from < text->size) take(j, CDiffFileText::LineBetween(bytes, from, text->size));
+            if (at < end) take(j, CDiffFileText::LineBetween(bytes, at, end));
         } else if (text && !text->starts.empty()) {
             const char* bytes = text->bytes.get();
             const uint32_t* starts = text->starts.data();
-            for (uint32_t j = 0; j < nL; ++j) take(j, CDiffFileText::LineBetween(bytes, starts[j], starts[j + 1]));
+            for (uint32_t j = from; j < to; ++j) take(j, CDiffFileText::LineBetween(bytes, starts[j], starts[j + 1]));
         } else {
-            for (uint32_t j = 0; j < nL; ++j) take(j, left[j]);
+            for (uint32_t j = from; j < to; ++j) take(j, left[j]);
         }
     };
     // (Short of memory for the numbers, the full way is taken, with its own
@@ -789,7 +983,7 @@ bool CTextDiff::NearEditsRuns(const LineSource& left, uint32_t head, uint32_t ta
         for (const uint32_t band : {kTailBand, kTailBand * 16, 0xFFFF - kNearEditsLines - kBand - 1}) {
             EditsMatch<LineSource> match(left, text && text->wideStarts.empty() ? text : nullptr, nL, head, tail,
                                          middle, band);
-            if (match.Run(walk, runs)) return true;
+            if (match.Run(walk, parts, runs)) return true;
             if (!match.BandMissed()) break;
         }
     } catch (const std::bad_alloc&) {
