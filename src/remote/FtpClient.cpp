@@ -697,6 +697,13 @@ int CFtpClient::GetModificationSecond(const std::string& path) {
     return MdtmReplySecond(code, reply);
 }
 
+int CFtpClient::SendModificationTime(const std::string& path, std::string& reply) {
+    CheckArgument(path);
+    const int code = SendCommand("MDTM", path, reply);
+    MdtmReplySecond(code, reply);
+    return code;
+}
+
 std::vector<int> CFtpClient::GetModificationSeconds(const std::vector<std::string>& paths) {
     // Small groups: the replies of one group fit the socket buffers while
     // the commands are still being written.

@@ -158,6 +158,9 @@ public:
     // The second (0 to 59) of the file's modification time by MDTM, or -1
     // when the server does not tell.
     int GetModificationSecond(const std::string& path);
+    // MDTM of one file: the reply code (213: the time is in reply). A reply
+    // that answers another command drops the connection.
+    int SendModificationTime(const std::string& path, std::string& reply);
     // The same for many files at once: the MDTM commands go out in groups
     // and their replies are read in order, one round trip a group instead
     // of one a file. One entry a path, -1 where the server gave none.

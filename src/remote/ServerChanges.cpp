@@ -272,6 +272,13 @@ std::time_t ListingClockOffset(CFtpClient& c, const CListingIndex& listing, cons
     return 0;
 }
 
+int ReadRemoteFileTime(CFtpClient& c, const std::string& path, std::time_t& t) {
+    std::string reply;
+    const int code = c.SendModificationTime(path, reply);
+    if (code != 213) return code;
+    return MdtmReplyTime(reply, t) ? code : 501;
+}
+
 bool ReadExactRemoteState(CFtpClient& c, CFileItem& item, std::time_t clockOffset, int& timeCode, int& sizeCode) {
     const std::string path = item.RemoteDir + item.FileName;
     std::string timeReply, sizeReply;

@@ -139,6 +139,13 @@ void TakeExactState(CFileItem& item, const CFileItem& exact) {
     item.IsRemoteMissing = "No";
 }
 
+// A time a listing gave without the second (the server tells none) is as
+// fine as the line shows it, and is compared so from then on.
+void KeepListedUnit(CFileItem& item, const std::string& lines) {
+    if (item.RemoteSecondKnown || item.GetHostKind() != "UNIX" || !IsRealRemoteTime(item.RemoteModTime)) return;
+    item.RemoteTimeUnit = ListedTimeUnit(item, lines);
+}
+
 // A listing a step reads; "" where the server refuses it (say, a data
 // connection it cannot open) and the connection stays in step, so that
 // the commands that name a file exactly tell instead.
@@ -550,10 +557,14 @@ private:
         long long size = -1;
         int mode = -1;
     };
+    // ownTime: the server's time of the file read right after its own
+    // transfer (MDTM, on MDTM's clock), where ownKnown.
     struct Waiting {
         int index = 0;
         CFileItem item;
         SentCopy sent;
+        bool ownKnown = false;
+        std::time_t ownTime = 0;
     };
     struct FolderUpdate {
         int last = -1;
@@ -574,6 +585,11 @@ private:
         bool switched = false;   // the type commands ran on this connection
         bool announced = false;  // the progress line is written
         bool alreadyThere = false;  // a fetch whose local file holds the server's bytes
+        // The server's time of the file right after its transfer (MDTM):
+        // known, or refused (the server tells none; its listing line is read
+        // at once instead).
+        bool ownKnown = false, ownRefused = false;
+        std::time_t ownTime = 0;
     };
 
     int Count() const { return static_cast<int>(m_items.size()); }
@@ -594,10 +610,14 @@ private:
     void SendOrFetch(CFtpClient& c, Step& s);
     void Fetch(CFtpClient& c, Step& s);
     void Send(CFtpClient& c, Step& s);
+    void ReadOwnTime(CFtpClient& c, Step& s);
     void RecordResult(Step& s);
     void ReportFailure(const CFtpClient::FTPException& e, const Step& s);
     bool UpdateFolder(FolderUpdate& folder, bool stopping);
     std::vector<int> AskSeconds(ListingAccount& on, const std::vector<Waiting>& waiting);
+    std::time_t ListingClock(ListingAccount& on, const ListingByName& byName, const std::vector<Waiting>& waiting);
+    bool TakeOwnTime(const ListingByName& byName, Waiting& entry, std::time_t offset, const int* second);
+    void RecordOwnTime(Waiting& entry);
     void UpdateWaitingItem(ListingAccount& on, const ListingByName& byName, Waiting& entry, const int* second);
     bool ConfirmSentCopy(CFileItem& item, const std::string& lines, const SentCopy& sent);
     void NotSentUnderItsName(CFileItem& item);
@@ -633,6 +653,9 @@ private:
     // through a temporary name, and the hosts whose sends go straight.
     CSendTargets m_targets;
     std::map<FolderKey, FolderUpdate> m_folders;  // the items waiting for their folder's listing
+    // By account: how far its listings' clock stands from MDTM's, where a
+    // listing after a transfer told it.
+    std::map<std::string, std::time_t> m_listingClocks;
     std::vector<FolderKey> m_folderOf;            // each item's folder
     // A send first looks whether the server's copies changed since their
     // last transfer, and leaves them when the user says so.
@@ -943,6 +966,7 @@ void CTransferRun::TransferItem(int i) {
                 g_bFtpStraightRecord = true;
             }
             SendOrFetch(c, s);
+            ReadOwnTime(c, s);
         });
         RecordResult(s);
         if (straightRecord.on && g_bFtpBreak) UpdateAtStop();
@@ -1217,6 +1241,22 @@ void CTransferRun::Send(CFtpClient& c, Step& s) {
         AfterStraightSend(m_targets, s.item, c);
 }
 
+// The server's time of the file, read on the control connection right
+// after its transfer: what the folder's listing shows later may be a
+// change another user made since. Where the connection is lost on the way
+// the folder's listing tells what it can; where the server refuses MDTM,
+// the file's own listing line is read at once (RecordResult).
+void CTransferRun::ReadOwnTime(CFtpClient& c, Step& s) {
+    s.ownKnown = s.ownRefused = false;
+    if (!g_bFtpUpdate || s.vms || !ListsFolder(s.item) || s.item.GetHostKind() != "UNIX") return;
+    try {
+        const int code = ReadRemoteFileTime(c, s.remotePath, s.ownTime);
+        s.ownKnown = code == 213;
+        s.ownRefused = !s.ownKnown;
+    } catch (const CFtpClient::FTPException&) {
+    }
+}
+
 // The item went: it is stored as transferred. With FTPUpdate it waits for
 // its folder's listing, or lists its own file at once.
 void CTransferRun::RecordResult(Step& s) {
@@ -1235,10 +1275,12 @@ void CTransferRun::RecordResult(Step& s) {
     item.RemoteModTime = g_bFtpUpdate ? RemoteUnknownTime() : DefaultItemTime();
     item.RemoteSecondKnown = false;
     item.RemoteSize = -1;
+    item.RemoteTimeUnit = 0;
+    item.RemoteTimeListed = false;
     StoreItem(at, item);
     if (at < m_entries.size()) NoteTransferWent(m_entries[at]);
-    if (g_bFtpUpdate && ListsFolder(item)) {
-        m_folders[m_folderOf[at]].waiting.push_back({s.index, item, s.sent});
+    if (g_bFtpUpdate && ListsFolder(item) && !s.ownRefused) {
+        m_folders[m_folderOf[at]].waiting.push_back({s.index, item, s.sent, s.ownKnown, s.ownTime});
     } else if (g_bFtpUpdate) {
         std::string listing;
         bool shown = true, exactKnown = false;
@@ -1250,7 +1292,8 @@ void CTransferRun::RecordResult(Step& s) {
         const std::string lines = ItemListingLines(item, listing);
         std::string status;
         item.UpdateRemoteStatus(lines, status);
-        KeepRemoteSecond(item, AskRemoteSecond(m_data, s.host, s.user, item));
+        KeepRemoteSecond(item, s.ownRefused ? -1 : AskRemoteSecond(m_data, s.host, s.user, item));
+        KeepListedUnit(item, lines);
         if (exactKnown) TakeExactState(item, exact);
         if (shown)
             ConfirmSentCopy(item, lines, s.sent);
@@ -1314,13 +1357,94 @@ bool CTransferRun::UpdateFolder(FolderUpdate& folder, bool stopping) {
         listing.clear();
     }
     const ListingByName byName = LinesByName(listing);
+    const std::time_t offset = stopping ? 0 : ListingClock(on, byName, waiting);
     const std::vector<int> seconds = stopping ? std::vector<int>() : AskSeconds(on, waiting);
     size_t nextSecond = 0;
     for (Waiting& entry : waiting) {
         const size_t mine = entry.item.GetHostKind() == "UNIX" ? nextSecond++ : seconds.size();
-        UpdateWaitingItem(on, byName, entry, mine < seconds.size() ? &seconds[mine] : nullptr);
+        const int* second = mine < seconds.size() ? &seconds[mine] : nullptr;
+        // A file whose own time was read after its transfer keeps it; the
+        // others take their line's time and the second the server tells now.
+        if (!stopping && entry.ownKnown && TakeOwnTime(byName, entry, offset, second)) continue;
+        UpdateWaitingItem(on, byName, entry, second);
     }
     return true;
+}
+
+// How far the clock of the folder's listing stands from MDTM's (a server
+// may list its local time while MDTM gives UTC), in whole minutes: the
+// line of one file whose own time was read set against MDTM of it now.
+// Where nothing tells, what the account's listings told before in this
+// run, else none.
+std::time_t CTransferRun::ListingClock(ListingAccount& on, const ListingByName& byName,
+                                       const std::vector<Waiting>& waiting) {
+    std::time_t& offset = m_listingClocks[on.host + '\n' + on.user];
+    for (const Waiting& entry : waiting) {
+        if (!entry.ownKnown) continue;
+        const std::string lines = ItemListingLines(entry.item, OwnListingText(byName, entry.item));
+        CFileItem listed = entry.item;
+        std::string status;
+        listed.UpdateRemoteStatus(lines, status);
+        const int unit = ListedTimeUnit(listed, lines);
+        if (lines.empty() || !IsRealRemoteTime(listed.RemoteModTime) || unit == 0 || unit >= 86400) continue;
+        std::time_t now = 0;
+        int code = 0;
+        try {
+            on.Run(m_data, [&](CFtpClient& c) {
+                code = ReadRemoteFileTime(c, entry.item.RemoteDir + entry.item.FileName, now);
+            });
+        } catch (const CFtpClient::FTPException&) {
+            return offset;
+        }
+        if (code == 213)
+            offset = (listed.RemoteModTime - SecondOfTime(listed.RemoteModTime)) - (now - SecondOfTime(now));
+        return offset;
+    }
+    return offset;
+}
+
+// A file whose own time was read right after its transfer records that
+// time, on the listing's clock. Its line of the folder's listing confirms
+// what the send put there, unless the line shows another time (within its
+// minute: unless the second the server tells now is another, or not told):
+// then someone changed the file since, the line is theirs, and the record
+// stays the transfer's own, so that the next look sees their change. False
+// where the listing does not show the file.
+bool CTransferRun::TakeOwnTime(const ListingByName& byName, Waiting& entry, std::time_t offset, const int* second) {
+    CFileItem& item = entry.item;
+    const std::string lines = ItemListingLines(item, OwnListingText(byName, item));
+    if (lines.empty()) return false;
+    CFileItem listed = item;
+    std::string status;
+    listed.UpdateRemoteStatus(lines, status);
+    if (status == "-missing-") return false;
+    CFileItem own = listed;
+    own.RemoteModTime = entry.ownTime + offset;
+    own.RemoteSecondKnown = true;
+    own.RemoteTimeUnit = 0;
+    listed.RemoteTimeUnit = ListedTimeUnit(listed, lines);
+    bool theirs = false;
+    if (IsRealRemoteTime(listed.RemoteModTime) && listed.RemoteTimeUnit > 0)
+        theirs = !SameRemoteTime(own, listed) ||
+                 (listed.RemoteTimeUnit > 1 && (!second || *second != SecondOfTime(own.RemoteModTime)));
+    if (theirs) own.RemoteSize = entry.sent.size;
+    item = own;
+    if (!theirs) ConfirmSentCopy(item, lines, entry.sent);
+    StoreItem(static_cast<size_t>(entry.index), item);
+    return true;
+}
+
+// At a stop a file whose own time was read records it, on the clock the
+// account's listings showed in this run (MDTM's own where none did yet).
+void CTransferRun::RecordOwnTime(Waiting& entry) {
+    CFileItem& item = entry.item;
+    const auto clock = m_listingClocks.find(item.RemHost + '\n' + item.RemUser);
+    item.RemoteModTime = entry.ownTime + (clock != m_listingClocks.end() ? clock->second : 0);
+    item.RemoteSecondKnown = true;
+    item.RemoteTimeUnit = 0;
+    item.RemoteTimeListed = clock != m_listingClocks.end();
+    item.RemoteSize = entry.sent.size;
+    StoreItem(static_cast<size_t>(entry.index), item);
 }
 
 // The exact seconds of the UNIX items' files, asked all at once; none when
@@ -1367,6 +1491,7 @@ void CTransferRun::UpdateWaitingItem(ListingAccount& on, const ListingByName& by
     std::string status;
     item.UpdateRemoteStatus(lines, status);
     KeepRemoteSecond(item, second ? *second : RemoteSecondOf(on, item));
+    KeepListedUnit(item, lines);
     if (exactKnown) TakeExactState(item, exact);
     if (shown)
         ConfirmSentCopy(item, lines, entry.sent);
@@ -1438,37 +1563,26 @@ int CTransferRun::RemoteSecondOf(ListingAccount& on, CFileItem& item) {
     return second;
 }
 
-// A stop ends the run, yet the files that arrived whole get their remote
-// times: each folder holding such files is listed once, the stop held back
-// meanwhile, on the connection still open to its host; where the stop cut
-// a transfer on that connection (cut: its account; the server's word on
-// the cut file is still owed there), or the listing fails on it, on a new
-// one. Another stop, or the window closing, ends that; the files whose
+// A stop ends the run, yet the files that arrived whole keep their remote
+// times: each read its own right after its transfer, so no server is asked
+// again and the stop ends within seconds whatever the server does. Where
+// the stop cut a transfer (cut: its account), the server's word on the cut
+// file is still owed on that connection: it is dropped. The files whose
 // time was not read keep the mark of a time not known, so that the next
 // send counts the server's copy as changed since, and are named.
 void CTransferRun::UpdateAtStop(const CHost* cut) {
     if (std::none_of(m_folders.begin(), m_folders.end(), [](const auto& e) { return !e.second.waiting.empty(); }))
         return;
-    // The close gives the run no time for new connections.
-    const bool closing = g_bFtpClosing;
-    g_bFtpBreak = false;
     if (cut) DropOpenConnection(cut->m_strHost, cut->m_strUser);
-    std::set<std::string> renewed;  // the accounts given a new connection
     for (auto& entry : m_folders) {
-        FolderUpdate& folder = entry.second;
-        if (folder.waiting.empty() || g_bFtpBreak) continue;
-        const CFileItem& first = folder.waiting.front().item;
-        const std::string host = first.RemHost, user = first.RemUser;
-        std::shared_ptr<CFtpClient> open = SelectOpenConnection(host, user);
-        if (open && UpdateFolder(folder, true)) continue;
-        if (closing || g_bFtpClosing || g_bFtpBreak || !renewed.insert(ToLowerAscii(host) + '\n' + ToLowerAscii(user)).second)
-            continue;
-        open.reset();
-        if (ReconnectQuietly(m_data, host, user)) UpdateFolder(folder, true);
-    }
-    g_bFtpBreak = true;
-    for (auto& entry : m_folders) {
-        NameUntimed(entry.second.waiting);
+        std::vector<Waiting> untimed;
+        for (Waiting& waiting : entry.second.waiting) {
+            if (waiting.ownKnown)
+                RecordOwnTime(waiting);
+            else
+                untimed.push_back(waiting);
+        }
+        NameUntimed(untimed);
         entry.second.waiting.clear();
     }
 }

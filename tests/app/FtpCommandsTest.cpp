@@ -215,9 +215,39 @@ TEST_F(FtpWindowTest, APauseLeavesTheFilesThatWentWholeTheirServerTimes) {
     EXPECT_EQ(ReadFile(Local() + "notes.txt"), "notes\nfrom the server\n");
     EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 2).RemoteModTime, serverTime()) << Log();
 
+    // Changed here and sent, the window closed (Shift+Esc) while the second
+    // file goes: the first keeps its server time, and after a start F5 of
+    // it, changed here again, asks nothing.
+    Touch(Local() + "notes.txt", "notes\nsent before the close\n", std::time(nullptr) - 5);
+    SelectRows({2, 3});
+    prompter.entries.clear();
+    prompter.answers = {Answer::No};
+    press(Qt::Key_F5);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Log().find("->2/2 big.bin") != std::string::npos; }, 20000)) << Log();
+    {
+        CAcceleratorManager keys;
+        keys.Connect(frame.get(), false);
+        InstallAccelerators(keys);
+        frame->FileList()->setFocus();
+        QTest::keyClick(frame->FileList(), Qt::Key_Escape, Qt::ShiftModifier);
+        keys.Connect(nullptr, false);
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !frame->isVisible(); }, 10000));
+    frame.reset();
+    Open();
+    EXPECT_EQ(frame->Data().GetFileItem(0, 0, 0, 2).RemoteModTime, serverTime());
+    Touch(Local() + "notes.txt", "notes\nafter the start\n", std::time(nullptr) - 3);
+    SelectRows({2});
+    prompter.entries.clear();
+    press(Qt::Key_F5);
+    Finish();
+    Tick();
+    EXPECT_TRUE(prompter.Questions().empty()) << prompter.Questions()[0];
+    EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes\nafter the start\n") << Log();
+
     // Saved and started again; changed on the server once more and here:
     // F5 asks, and No keeps the server's copy.
-    w.ExecuteCommand(32580);  // Ctrl+S
+    frame->ExecuteCommand(32580);  // Ctrl+S
     frame->close();
     frame.reset();
     CMainFrame& again = Open();
