@@ -616,8 +616,8 @@ private:
     bool UpdateFolder(FolderUpdate& folder, bool stopping);
     std::vector<int> AskSeconds(ListingAccount& on, const std::vector<Waiting>& waiting);
     std::time_t ListingClock(ListingAccount& on, const ListingByName& byName, const std::vector<Waiting>& waiting);
-    bool TakeOwnTime(const ListingByName& byName, Waiting& entry, std::time_t offset, const int* second);
-    void RecordOwnTime(Waiting& entry);
+    bool KeepsOwnTime(const ListingByName& byName, Waiting& entry, std::time_t offset, const int* second);
+    void RecordOwnTime(Waiting& entry, std::time_t offset, bool listed);
     void UpdateWaitingItem(ListingAccount& on, const ListingByName& byName, Waiting& entry, const int* second);
     bool ConfirmSentCopy(CFileItem& item, const std::string& lines, const SentCopy& sent);
     void NotSentUnderItsName(CFileItem& item);
@@ -1363,9 +1363,10 @@ bool CTransferRun::UpdateFolder(FolderUpdate& folder, bool stopping) {
     for (Waiting& entry : waiting) {
         const size_t mine = entry.item.GetHostKind() == "UNIX" ? nextSecond++ : seconds.size();
         const int* second = mine < seconds.size() ? &seconds[mine] : nullptr;
-        // A file whose own time was read after its transfer keeps it; the
-        // others take their line's time and the second the server tells now.
-        if (!stopping && entry.ownKnown && TakeOwnTime(byName, entry, offset, second)) continue;
+        // A file whose line shows a change made after its transfer keeps
+        // the time read then; the others take their line's time and the
+        // second the server tells now, which is that time.
+        if (!stopping && entry.ownKnown && KeepsOwnTime(byName, entry, offset, second)) continue;
         UpdateWaitingItem(on, byName, entry, second);
     }
     return true;
@@ -1378,7 +1379,9 @@ bool CTransferRun::UpdateFolder(FolderUpdate& folder, bool stopping) {
 // run, else none.
 std::time_t CTransferRun::ListingClock(ListingAccount& on, const ListingByName& byName,
                                        const std::vector<Waiting>& waiting) {
-    std::time_t& offset = m_listingClocks[on.host + '\n' + on.user];
+    const std::string account = on.host + '\n' + on.user;
+    const auto before = m_listingClocks.find(account);
+    const std::time_t known = before != m_listingClocks.end() ? before->second : 0;
     for (const Waiting& entry : waiting) {
         if (!entry.ownKnown) continue;
         const std::string lines = ItemListingLines(entry.item, OwnListingText(byName, entry.item));
@@ -1394,56 +1397,54 @@ std::time_t CTransferRun::ListingClock(ListingAccount& on, const ListingByName& 
                 code = ReadRemoteFileTime(c, entry.item.RemoteDir + entry.item.FileName, now);
             });
         } catch (const CFtpClient::FTPException&) {
-            return offset;
+            return known;
         }
-        if (code == 213)
-            offset = (listed.RemoteModTime - SecondOfTime(listed.RemoteModTime)) - (now - SecondOfTime(now));
+        if (code != 213) return known;
+        const std::time_t offset =
+            (listed.RemoteModTime - SecondOfTime(listed.RemoteModTime)) - (now - SecondOfTime(now));
+        m_listingClocks[account] = offset;
         return offset;
     }
-    return offset;
+    return known;
 }
 
-// A file whose own time was read right after its transfer records that
-// time, on the listing's clock. Its line of the folder's listing confirms
-// what the send put there, unless the line shows another time (within its
-// minute: unless the second the server tells now is another, or not told):
-// then someone changed the file since, the line is theirs, and the record
-// stays the transfer's own, so that the next look sees their change. False
-// where the listing does not show the file.
-bool CTransferRun::TakeOwnTime(const ListingByName& byName, Waiting& entry, std::time_t offset, const int* second) {
-    CFileItem& item = entry.item;
-    const std::string lines = ItemListingLines(item, OwnListingText(byName, item));
+// A file whose own time was read right after its transfer, and whose line
+// of the folder's listing shows another time (within the line's minute:
+// the second the server tells now is another, or not told), was changed by
+// someone since: the line is theirs. The file records the time of its own
+// transfer, on the listing's clock, so that the next look sees their
+// change, and the line confirms nothing of what the send put there. False
+// where the line is the file's own, or the listing does not show it.
+bool CTransferRun::KeepsOwnTime(const ListingByName& byName, Waiting& entry, std::time_t offset, const int* second) {
+    const std::string lines = ItemListingLines(entry.item, OwnListingText(byName, entry.item));
     if (lines.empty()) return false;
-    CFileItem listed = item;
+    CFileItem listed = entry.item;
     std::string status;
     listed.UpdateRemoteStatus(lines, status);
-    if (status == "-missing-") return false;
+    if (status == "-missing-" || !IsRealRemoteTime(listed.RemoteModTime)) return false;
+    listed.RemoteTimeUnit = ListedTimeUnit(listed, lines);
+    if (listed.RemoteTimeUnit == 0) return false;
     CFileItem own = listed;
     own.RemoteModTime = entry.ownTime + offset;
     own.RemoteSecondKnown = true;
     own.RemoteTimeUnit = 0;
-    listed.RemoteTimeUnit = ListedTimeUnit(listed, lines);
-    bool theirs = false;
-    if (IsRealRemoteTime(listed.RemoteModTime) && listed.RemoteTimeUnit > 0)
-        theirs = !SameRemoteTime(own, listed) ||
-                 (listed.RemoteTimeUnit > 1 && (!second || *second != SecondOfTime(own.RemoteModTime)));
-    if (theirs) own.RemoteSize = entry.sent.size;
-    item = own;
-    if (!theirs) ConfirmSentCopy(item, lines, entry.sent);
-    StoreItem(static_cast<size_t>(entry.index), item);
+    if (SameRemoteTime(own, listed) &&
+        (listed.RemoteTimeUnit == 1 || (second && *second == SecondOfTime(own.RemoteModTime))))
+        return false;
+    RecordOwnTime(entry, offset, true);
     return true;
 }
 
-// At a stop a file whose own time was read records it, on the clock the
-// account's listings showed in this run (MDTM's own where none did yet).
-void CTransferRun::RecordOwnTime(Waiting& entry) {
+// The file records the time read right after its transfer, put on the
+// listing's clock (offset; listed: the offset is a listing's finding).
+void CTransferRun::RecordOwnTime(Waiting& entry, std::time_t offset, bool listed) {
     CFileItem& item = entry.item;
-    const auto clock = m_listingClocks.find(item.RemHost + '\n' + item.RemUser);
-    item.RemoteModTime = entry.ownTime + (clock != m_listingClocks.end() ? clock->second : 0);
+    item.RemoteModTime = entry.ownTime + offset;
     item.RemoteSecondKnown = true;
     item.RemoteTimeUnit = 0;
-    item.RemoteTimeListed = clock != m_listingClocks.end();
+    item.RemoteTimeListed = listed;
     item.RemoteSize = entry.sent.size;
+    item.IsRemoteMissing = "No";
     StoreItem(static_cast<size_t>(entry.index), item);
 }
 
@@ -1577,8 +1578,10 @@ void CTransferRun::UpdateAtStop(const CHost* cut) {
     for (auto& entry : m_folders) {
         std::vector<Waiting> untimed;
         for (Waiting& waiting : entry.second.waiting) {
+            const auto clock = m_listingClocks.find(waiting.item.RemHost + '\n' + waiting.item.RemUser);
             if (waiting.ownKnown)
-                RecordOwnTime(waiting);
+                RecordOwnTime(waiting, clock != m_listingClocks.end() ? clock->second : 0,
+                              clock != m_listingClocks.end());
             else
                 untimed.push_back(waiting);
         }
