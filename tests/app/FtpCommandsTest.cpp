@@ -1,3 +1,4 @@
+#include <chrono>
 #include <QAction>
 #include <QMenu>
 #include <QTest>
@@ -199,6 +200,24 @@ TEST_F(FtpWindowTest, APauseLeavesTheFilesThatWentWholeTheirServerTimes) {
     pausedInTheSecond(Qt::Key_F5, "->2/2 big.bin");
     EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes\n");
     EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 2).IsFTPed, "Yes");
+    EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 2).RemoteModTime, serverTime()) << Log();
+
+    // Paused while the server has stopped answering: the run ends within
+    // seconds, and the file that went whole keeps its time.
+    Touch(Local() + "notes.txt", "notes\nsent before the server stopped\n", std::time(nullptr) - 5);
+    frame->MessageWindow().Clear();
+    SelectRows({2, 3});
+    press(Qt::Key_F5);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Log().find("->2/2 big.bin") != std::string::npos; }, 20000)) << Log();
+    slow->Freeze();
+    const auto paused = std::chrono::steady_clock::now();
+    press(Qt::Key_Pause);
+    Finish();
+    const auto took = std::chrono::steady_clock::now() - paused;
+    slow->Thaw();
+    Tick();
+    EXPECT_LT(took, std::chrono::milliseconds(6500)) << Log();
+    EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes\nsent before the server stopped\n");
     EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 2).RemoteModTime, serverTime()) << Log();
 
     // Changed on the server and fetched, paused in the second file.
