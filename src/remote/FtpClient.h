@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/SafeFile.h"
@@ -161,6 +162,9 @@ public:
     // MDTM of one file: the reply code (213: the time is in reply). A reply
     // that answers another command drops the connection.
     int SendModificationTime(const std::string& path, std::string& reply);
+    // The same for many files at once, in groups as below: one reply code
+    // and text a path.
+    std::vector<std::pair<int, std::string>> SendModificationTimes(const std::vector<std::string>& paths);
     // The same for many files at once: the MDTM commands go out in groups
     // and their replies are read in order, one round trip a group instead
     // of one a file. One entry a path, -1 where the server gave none.

@@ -58,6 +58,9 @@ std::time_t ListingClockOffset(CFtpClient& c, const CListingIndex& listing, cons
 // are) in t; returns the reply code, 213 where t was set. A reply that
 // answers another command ends the connection's use (a lost connection).
 int ReadRemoteFileTime(CFtpClient& c, const std::string& path, std::time_t& t);
+// The same for many files at once (MDTM commands in groups): one reply
+// code a path, and the time where it is 213.
+std::vector<std::pair<int, std::time_t>> ReadRemoteFileTimes(CFtpClient& c, const std::vector<std::string>& paths);
 // The state of the item's remote file by the commands that name one file
 // exactly, for a file its folder's listing leaves out: its size by SIZE (-1
 // where SIZE tells none) and its time by MDTM, put on the listing's clock

@@ -14,6 +14,7 @@
 #include "remote/TransferEngine.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -611,6 +612,9 @@ private:
     void Fetch(CFtpClient& c, Step& s);
     void Send(CFtpClient& c, Step& s);
     void ReadOwnTime(CFtpClient& c, Step& s);
+    void ReadPendingOwnTimes(CFtpClient& c);
+    void ReadPendingOwnTimesOf(const std::string& host, const std::string& user, ListingAccount* on = nullptr);
+    void FillOwnTimes(std::vector<Waiting>& waiting);
     void RecordResult(Step& s);
     void ReportFailure(const CFtpClient::FTPException& e, const Step& s);
     bool UpdateFolder(FolderUpdate& folder, bool stopping);
@@ -656,6 +660,21 @@ private:
     // By account: how far its listings' clock stands from MDTM's, where a
     // listing after a transfer told it.
     std::map<std::string, std::time_t> m_listingClocks;
+    // The server times of files sent in one data block are asked for
+    // together, on the connection that sent them, at most a second after
+    // the first of them went, and before anything else goes there: the
+    // files waiting for it (index, remote path, when it went), their
+    // account, the accounts whose MDTM told a time in this run, and the
+    // times read, by item.
+    struct PendingOwn {
+        int index = 0;
+        std::string path;
+        std::chrono::steady_clock::time_point went;
+    };
+    std::vector<PendingOwn> m_pendingOwn;
+    std::string m_pendingHost, m_pendingUser;
+    std::set<std::string> m_mdtmTells;
+    std::map<int, std::time_t> m_ownTimes;
     std::vector<FolderKey> m_folderOf;            // each item's folder
     // A send first looks whether the server's copies changed since their
     // last transfer, and leaves them when the user says so.
@@ -931,6 +950,10 @@ void CTransferRun::TransferItem(int i) {
         NoteFailure(s.item);
         return;
     }
+    // Files of another account waiting for their times are not kept
+    // waiting through this one's login.
+    if (!m_pendingOwn.empty() && (m_pendingHost != s.item.RemHost || m_pendingUser != s.item.RemUser))
+        ReadPendingOwnTimesOf(m_pendingHost, m_pendingUser);
     if (!Connect(s)) return;
     if (m_bToRemote && !g_bFtpBreak && HoldsServerChange(s)) return;
     if (!m_bToRemote && !g_bFtpBreak && HoldsLocalWork(s)) return;
@@ -953,6 +976,11 @@ void CTransferRun::TransferItem(int i) {
             return;
         }
         RunWithReconnect(m_data, s.host, s.user, true, [&](CFtpClient& c) {
+            // Nothing but a send of one data block goes before the times
+            // of the files waiting for theirs are read.
+            if (!m_pendingOwn.empty() && !(m_bToRemote && s.straight) && m_pendingHost == s.host &&
+                m_pendingUser == s.user)
+                ReadPendingOwnTimes(c);
             if (!s.alreadyThere) SwitchType(c, s);
             PlanTheSend(c, s);
             if (g_bFtpBreak) {
@@ -1245,15 +1273,70 @@ void CTransferRun::Send(CFtpClient& c, Step& s) {
 // after its transfer: what the folder's listing shows later may be a
 // change another user made since. Where the connection is lost on the way
 // the folder's listing tells what it can; where the server refuses MDTM,
-// the file's own listing line is read at once (RecordResult).
+// the file's own listing line is read at once (RecordResult). A file sent
+// in one data block on a host whose MDTM told a time waits for the next
+// files' (a second at most) and is asked for with them.
 void CTransferRun::ReadOwnTime(CFtpClient& c, Step& s) {
     s.ownKnown = s.ownRefused = false;
     if (!g_bFtpUpdate || s.vms || !ListsFolder(s.item) || s.item.GetHostKind() != "UNIX") return;
+    const bool sameAccount = m_pendingOwn.empty() || (m_pendingHost == s.host && m_pendingUser == s.user);
+    if (m_bToRemote && s.straight && m_mdtmTells.count(s.hostKey) && sameAccount) {
+        const auto now = std::chrono::steady_clock::now();
+        m_pendingHost = s.host;
+        m_pendingUser = s.user;
+        m_pendingOwn.push_back({s.index, s.remotePath, now});
+        if (now - m_pendingOwn.front().went >= std::chrono::seconds(1)) ReadPendingOwnTimes(c);
+        return;
+    }
+    if (!m_pendingOwn.empty() && sameAccount) ReadPendingOwnTimes(c);
     try {
         const int code = ReadRemoteFileTime(c, s.remotePath, s.ownTime);
         s.ownKnown = code == 213;
         s.ownRefused = !s.ownKnown;
+        if (s.ownKnown) m_mdtmTells.insert(s.hostKey);
     } catch (const CFtpClient::FTPException&) {
+    }
+}
+
+// The times of the files waiting for theirs, on their connection; where
+// that fails they have none (their folder's listing tells what it can).
+void CTransferRun::ReadPendingOwnTimes(CFtpClient& c) {
+    std::vector<PendingOwn> pending;
+    pending.swap(m_pendingOwn);
+    std::vector<std::string> paths;
+    for (const PendingOwn& p : pending) paths.push_back(p.path);
+    try {
+        const std::vector<std::pair<int, std::time_t>> times = ReadRemoteFileTimes(c, paths);
+        for (size_t k = 0; k < pending.size() && k < times.size(); ++k)
+            if (times[k].first == 213) m_ownTimes[pending[k].index] = times[k].second;
+    } catch (const CFtpClient::FTPException&) {
+    }
+}
+
+// The same where the connection in hand is another account's: on the
+// account's listing connection (on), or else on its open connection only,
+// never a new one (a stop ends within seconds).
+void CTransferRun::ReadPendingOwnTimesOf(const std::string& host, const std::string& user, ListingAccount* on) {
+    if (m_pendingOwn.empty() || host != m_pendingHost || user != m_pendingUser) return;
+    try {
+        if (on) {
+            on->Run(m_data, [&](CFtpClient& c) { ReadPendingOwnTimes(c); });
+            return;
+        }
+        std::shared_ptr<CFtpClient> open = SelectOpenConnection(host, user);
+        if (open) ReadPendingOwnTimes(*open);
+    } catch (const CFtpClient::FTPException&) {
+    }
+    m_pendingOwn.clear();
+}
+
+// The entries take the times read for them after their transfer.
+void CTransferRun::FillOwnTimes(std::vector<Waiting>& waiting) {
+    for (Waiting& entry : waiting) {
+        const auto own = m_ownTimes.find(entry.index);
+        if (entry.ownKnown || own == m_ownTimes.end()) continue;
+        entry.ownKnown = true;
+        entry.ownTime = own->second;
     }
 }
 
@@ -1334,6 +1417,8 @@ bool CTransferRun::UpdateFolder(FolderUpdate& folder, bool stopping) {
     waiting.swap(folder.waiting);
     const std::string remoteDir = waiting.front().item.RemoteDir;
     ListingAccount on{waiting.front().item.RemHost, waiting.front().item.RemUser, stopping};
+    ReadPendingOwnTimesOf(on.host, on.user, &on);
+    FillOwnTimes(waiting);
     std::string listing;
     try {
         // From inside the folder: pure-ftpd reads blanks in a LIST
@@ -1574,8 +1659,11 @@ int CTransferRun::RemoteSecondOf(ListingAccount& on, CFileItem& item) {
 void CTransferRun::UpdateAtStop(const CHost* cut) {
     if (std::none_of(m_folders.begin(), m_folders.end(), [](const auto& e) { return !e.second.waiting.empty(); }))
         return;
+    if (cut && cut->m_strHost == m_pendingHost && cut->m_strUser == m_pendingUser) m_pendingOwn.clear();
     if (cut) DropOpenConnection(cut->m_strHost, cut->m_strUser);
+    ReadPendingOwnTimesOf(m_pendingHost, m_pendingUser);
     for (auto& entry : m_folders) {
+        FillOwnTimes(entry.second.waiting);
         std::vector<Waiting> untimed;
         for (Waiting& waiting : entry.second.waiting) {
             const auto clock = m_listingClocks.find(waiting.item.RemHost + '\n' + waiting.item.RemUser);

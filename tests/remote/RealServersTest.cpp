@@ -1301,7 +1301,7 @@ TEST_P(RealServers, ASendOnAConnectionLeftIdleReportsEachFilesRealResult) {
 }
 
 // Someone else writes two files of a run on the server once they went,
-// while the run's last file goes: each keeps the time of its own transfer,
+// as the run's last, larger file goes: each keeps the time of its own transfer,
 // sent or fetched, not the change made after it (within the minute of the
 // transfer too). The binary one stays sent, and the next send asks before
 // overwriting either (No keeps them).
@@ -1309,9 +1309,10 @@ TEST_P(RealServers, AChangeSomeoneMakesWhileTheRunGoesOnIsNotRecordedAsItsOwn) {
     WaitForSecondBetween(2, 45);
     WriteFile(local / "a.txt", "mine\n");
     WriteFile(local / "b.bin", std::string("\x01\x00mine", 6));
-    WriteFile(local / "last.txt", "last\n");
-    Add({"a.txt", "b.bin", "last.txt"});
+    WriteFile(local / "last.bin", std::string(1 << 20, 'l'));
+    Add({"a.txt", "b.bin", "last.bin"});
     Items()[1].IsBinaryFile = true;
+    Items()[2].IsBinaryFile = true;
     const std::string theirs = "theirs, longer than mine\n";
     std::map<std::string, std::time_t> own;
     const auto theyWriteAt = [&](const std::string& lastLine) {
