@@ -216,7 +216,7 @@ TEST_F(FtpWindowTest, APauseLeavesTheFilesThatWentWholeTheirServerTimes) {
     const auto took = std::chrono::steady_clock::now() - paused;
     slow->Thaw();
     Tick();
-    EXPECT_LT(took, std::chrono::milliseconds(6500)) << Log();
+    EXPECT_LT(took, std::chrono::milliseconds(3000)) << Log();
     EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes\nsent before the server stopped\n");
     EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 2).RemoteModTime, serverTime()) << Log();
 
