@@ -509,17 +509,12 @@ std::string OwnListingText(const ListingByName& byName, const CFileItem& item) {
     return ownText;
 }
 
-// The account a folder's listing is read on. A run being stopped uses the
-// current connection as it is, never a new one.
+// The account a folder's listing is read on.
 struct ListingAccount {
     std::string host, user;
-    bool stopping = false;
 
     void Run(CProgramData& data, const std::function<void(CFtpClient&)>& step) {
-        if (!stopping) return RunWithReconnect(data, host, user, true, step);
-        CFtpClient* c = GetCurrentFtpClient();
-        if (!c) throw CFtpClient::FTPException("Not connected to " + host + ".", true);
-        step(*c);
+        RunWithReconnect(data, host, user, true, step);
     }
 };
 
@@ -617,7 +612,7 @@ private:
     void FillOwnTimes(std::vector<Waiting>& waiting);
     void RecordResult(Step& s);
     void ReportFailure(const CFtpClient::FTPException& e, const Step& s);
-    bool UpdateFolder(FolderUpdate& folder, bool stopping);
+    bool UpdateFolder(FolderUpdate& folder);
     std::vector<int> AskSeconds(ListingAccount& on, const std::vector<Waiting>& waiting);
     std::time_t ListingClock(ListingAccount& on, const ListingByName& byName, const std::vector<Waiting>& waiting);
     bool KeepsOwnTime(const ListingByName& byName, Waiting& entry, std::time_t offset, const int* second);
@@ -629,6 +624,7 @@ private:
     void MarkCutOnServer(const Step& s);
     int RemoteSecondOf(ListingAccount& on, CFileItem& item);
     void UpdateAtStop(const CHost* cut = nullptr);
+    void KeepOwnTimes(std::vector<Waiting>& waiting);
     void NameUntimed(const std::vector<Waiting>& waiting);
     size_t PlaceOf(const CFileItem& item) const;
     // reasonShown: a line of the Message Window says why; otherwise the item
@@ -727,7 +723,7 @@ bool CTransferRun::Run() {
         // transferred.
         if (!g_bFtpBreak && i > 0) {
             FolderUpdate& previous = m_folders[m_folderOf[static_cast<size_t>(i - 1)]];
-            if (previous.last == i - 1) UpdateFolder(previous, false);
+            if (previous.last == i - 1) UpdateFolder(previous);
         }
         if (g_bFtpBreak) UpdateAtStop();
         m_nCurrent = i;
@@ -750,7 +746,7 @@ bool CTransferRun::Run() {
     if (g_bFtpBreak) {
         UpdateAtStop();
     } else {
-        for (auto& entry : m_folders) UpdateFolder(entry.second, false);
+        for (auto& entry : m_folders) UpdateFolder(entry.second);
     }
     return Report();
 }
@@ -1410,13 +1406,13 @@ void CTransferRun::ReportFailure(const CFtpClient::FTPException& e, const Step& 
 }
 
 // Lists a folder and updates its waiting items; false where the listing
-// failed (in a stop the items wait on for another try, else they are named).
-bool CTransferRun::UpdateFolder(FolderUpdate& folder, bool stopping) {
+// failed (stopped meanwhile, the items are left to the stop).
+bool CTransferRun::UpdateFolder(FolderUpdate& folder) {
     if (folder.waiting.empty()) return true;
     std::vector<Waiting> waiting;
     waiting.swap(folder.waiting);
     const std::string remoteDir = waiting.front().item.RemoteDir;
-    ListingAccount on{waiting.front().item.RemHost, waiting.front().item.RemUser, stopping};
+    ListingAccount on{waiting.front().item.RemHost, waiting.front().item.RemUser};
     ReadPendingOwnTimesOf(on.host, on.user, &on);
     FillOwnTimes(waiting);
     std::string listing;
@@ -1425,25 +1421,22 @@ bool CTransferRun::UpdateFolder(FolderUpdate& folder, bool stopping) {
         // argument as separators.
         on.Run(m_data, [&](CFtpClient& c) { listing = c.ListFolderToText(remoteDir); });
     } catch (const CFtpClient::FTPException& e) {
-        // Stopped meanwhile: the items wait for the listing of the stop.
-        if (g_bFtpBreak && !stopping) {
+        // Stopped meanwhile: the items are left to the stop.
+        if (g_bFtpBreak) {
             folder.waiting.swap(waiting);
             return false;
         }
         LogFtpFailure(e, "", true, "listing " + on.host + ":" + remoteDir);
         if (e.ConnectionLost()) {
-            if (stopping)
-                folder.waiting.swap(waiting);
-            else
-                NameUntimed(waiting);
+            KeepOwnTimes(waiting);
             return false;
         }
         // Refused: each file is looked at by itself.
         listing.clear();
     }
     const ListingByName byName = LinesByName(listing);
-    const std::time_t offset = stopping ? 0 : ListingClock(on, byName, waiting);
-    const std::vector<int> seconds = stopping ? std::vector<int>() : AskSeconds(on, waiting);
+    const std::time_t offset = ListingClock(on, byName, waiting);
+    const std::vector<int> seconds = AskSeconds(on, waiting);
     size_t nextSecond = 0;
     for (Waiting& entry : waiting) {
         const size_t mine = entry.item.GetHostKind() == "UNIX" ? nextSecond++ : seconds.size();
@@ -1451,7 +1444,7 @@ bool CTransferRun::UpdateFolder(FolderUpdate& folder, bool stopping) {
         // A file whose line shows a change made after its transfer keeps
         // the time read then; the others take their line's time and the
         // second the server tells now, which is that time.
-        if (!stopping && entry.ownKnown && KeepsOwnTime(byName, entry, offset, second)) continue;
+        if (entry.ownKnown && KeepsOwnTime(byName, entry, offset, second)) continue;
         UpdateWaitingItem(on, byName, entry, second);
     }
     return true;
@@ -1570,7 +1563,8 @@ void CTransferRun::UpdateWaitingItem(ListingAccount& on, const ListingByName& by
             });
         } catch (const CFtpClient::FTPException& e) {
             LogFtpFailure(e, "", true, "listing " + item.RemHost + ":" + item.RemoteDir + item.FileName);
-            NameUntimed({entry});
+            std::vector<Waiting> one{entry};
+            KeepOwnTimes(one);
             return;
         }
     }
@@ -1636,17 +1630,9 @@ bool CTransferRun::ConfirmSentCopy(CFileItem& item, const std::string& lines, co
     return false;
 }
 
-// The second of one item's file: asked the usual way, or in a stop on the
-// open connection only.
+// The second of one item's file.
 int CTransferRun::RemoteSecondOf(ListingAccount& on, CFileItem& item) {
-    if (!on.stopping) return AskRemoteSecond(m_data, on.host, on.user, item);
-    int second = -1;
-    if (item.GetHostKind() != "UNIX") return second;
-    try {
-        on.Run(m_data, [&](CFtpClient& c) { second = c.GetModificationSecond(item.RemoteDir + item.FileName); });
-    } catch (const CFtpClient::FTPException&) {
-    }
-    return second;
+    return AskRemoteSecond(m_data, on.host, on.user, item);
 }
 
 // A stop ends the run, yet the files that arrived whole keep their remote
@@ -1664,18 +1650,25 @@ void CTransferRun::UpdateAtStop(const CHost* cut) {
     ReadPendingOwnTimesOf(m_pendingHost, m_pendingUser);
     for (auto& entry : m_folders) {
         FillOwnTimes(entry.second.waiting);
-        std::vector<Waiting> untimed;
-        for (Waiting& waiting : entry.second.waiting) {
-            const auto clock = m_listingClocks.find(waiting.item.RemHost + '\n' + waiting.item.RemUser);
-            if (waiting.ownKnown)
-                RecordOwnTime(waiting, clock != m_listingClocks.end() ? clock->second : 0,
-                              clock != m_listingClocks.end());
-            else
-                untimed.push_back(waiting);
-        }
-        NameUntimed(untimed);
+        KeepOwnTimes(entry.second.waiting);
         entry.second.waiting.clear();
     }
+}
+
+// Items whose folder's listing cannot be read (a stop, a lost connection):
+// those whose own time was read keep it, on the clock the account's
+// listings showed in this run (MDTM's own where none did yet); the others
+// are named.
+void CTransferRun::KeepOwnTimes(std::vector<Waiting>& waiting) {
+    std::vector<Waiting> untimed;
+    for (Waiting& entry : waiting) {
+        const auto clock = m_listingClocks.find(entry.item.RemHost + '\n' + entry.item.RemUser);
+        if (entry.ownKnown)
+            RecordOwnTime(entry, clock != m_listingClocks.end() ? clock->second : 0, clock != m_listingClocks.end());
+        else
+            untimed.push_back(entry);
+    }
+    NameUntimed(untimed);
 }
 
 // Items that went whole while their server time could not be read keep
