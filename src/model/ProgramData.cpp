@@ -728,6 +728,7 @@ void CProgramData::ApplyTransferTimes(const CFileItem& item) {
                         it.RemoteModTime = item.RemoteModTime;
                         it.RemoteSecondKnown = item.RemoteSecondKnown;
                         it.RemoteSize = item.RemoteSize;
+                        it.RemoteTimeUnit = item.RemoteTimeUnit;
                         it.RemoteTimeListed = item.RemoteTimeListed;
                         // A file the transfer found to hold NUL bytes is binary from now on.
                         if (item.IsBinaryFile) it.IsBinaryFile = true;

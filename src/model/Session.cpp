@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <future>
 #include <sstream>
@@ -27,6 +28,27 @@ std::string Index5(int i) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%5d. ", i);
     return buf;
+}
+
+// A remote time recorded as finely as a listing showed it (the minute, or
+// the day), from a server that tells no second: how fine it is and the
+// size the line showed, so that after a restart it is still compared at
+// that precision. Only such a record writes the keys; a line without them
+// reads as before, its time taken to the second.
+std::string RemoteTimeUnitFields(const CFileItem& it) {
+    if (it.RemoteSecondKnown || it.RemoteTimeUnit <= 1 || it.RemoteModTime == RemoteUnknownTime() ||
+        it.RemoteModTime == DefaultItemTime())
+        return std::string();
+    return "RemoteTimeUnit=" + std::to_string(it.RemoteTimeUnit) + ", RemoteSize=" + std::to_string(it.RemoteSize) +
+           ", ";
+}
+
+void ReadRemoteTimeUnit(const std::string& line, CFileItem& it) {
+    const int unit = ParseInt(GetKeyValue(line, "RemoteTimeUnit="));
+    if (unit <= 1) return;
+    it.RemoteTimeUnit = unit;
+    const std::string size = GetKeyValue(line, "RemoteSize=");
+    it.RemoteSize = size.empty() ? -1 : std::max(-1LL, std::strtoll(size.c_str(), nullptr, 10));
 }
 
 // Set on the worker that reads the current work file ahead: its reader
@@ -170,7 +192,7 @@ std::string CSession::FormatWorkFile(int number, int project) {
                 << Pair("IsPinned=", it.IsPinned) << "IsBatFile=" << YesNo(it.IsBatFile) << ", "
                 << "IsBinaryFile=" << YesNo(it.IsBinaryFile) << ", "
                 << "LocalModTime=" << it.GetLocalTimeText() << ", "
-                << "RemoteModTime=" << it.GetRemoteTimeText() << ", "
+                << "RemoteModTime=" << it.GetRemoteTimeText() << ", " << RemoteTimeUnitFields(it)
                 << "BasketInd=" << b << ", " << "\n";
         }
     }
@@ -272,13 +294,20 @@ size_t CSession::ReadBody(std::istream& in, const std::string& batKey, const std
         it.IsBinaryFile = GetKeyValue(line, "IsBinaryFile=") == "Yes";
         it.SetLocalTimeFromText(GetKeyValue(line, "LocalModTime="), times);
         it.SetRemoteTimeFromText(GetKeyValue(line, "RemoteModTime="), times);
+        const bool coarse = HasKey(line, "RemoteTimeUnit=");
+        if (coarse) ReadRemoteTimeUnit(line, it);
         it.BasketInd = ParseInt(GetKeyValue(line, "BasketInd="));
         if (checkKeys) {
-            std::string problem = CheckRecordKeys(
-                line, SkipIndexPrefix(line),
-                {"FileName=", "FileType=", "RemoteDir=", "LocalDir=", "RemHost=", "RemUser=", "IsFTPed=",
-                 "IsPinned=", "IsBatFile=", "IsBinaryFile=", "LocalModTime=", "RemoteModTime=",
-                 "BasketInd="});
+            std::string problem =
+                coarse ? CheckRecordKeys(line, SkipIndexPrefix(line),
+                                         {"FileName=", "FileType=", "RemoteDir=", "LocalDir=", "RemHost=",
+                                          "RemUser=", "IsFTPed=", "IsPinned=", "IsBatFile=", "IsBinaryFile=",
+                                          "LocalModTime=", "RemoteModTime=", "RemoteTimeUnit=", "RemoteSize=",
+                                          "BasketInd="})
+                       : CheckRecordKeys(line, SkipIndexPrefix(line),
+                                         {"FileName=", "FileType=", "RemoteDir=", "LocalDir=", "RemHost=",
+                                          "RemUser=", "IsFTPed=", "IsPinned=", "IsBatFile=", "IsBinaryFile=",
+                                          "LocalModTime=", "RemoteModTime=", "BasketInd="});
             if (!problem.empty()) {
                 ++skipped;
                 NoteReadProblem(problems, "item \"" + TextForLog(it.FileName) + "\": " + problem);

@@ -701,12 +701,26 @@ int CFtpClient::GetModificationSecond(const std::string& path) {
     return MdtmReplySecond(code, reply);
 }
 
+int CFtpClient::SendModificationTime(const std::string& path, std::string& reply) {
+    CheckArgument(path);
+    const int code = SendCommand("MDTM", path, reply);
+    MdtmReplySecond(code, reply);
+    return code;
+}
+
 std::vector<int> CFtpClient::GetModificationSeconds(const std::vector<std::string>& paths) {
+    std::vector<int> seconds;
+    seconds.reserve(paths.size());
+    for (const auto& [code, reply] : SendModificationTimes(paths)) seconds.push_back(SecondOfMdtmReply(code, reply));
+    return seconds;
+}
+
+std::vector<std::pair<int, std::string>> CFtpClient::SendModificationTimes(const std::vector<std::string>& paths) {
     // Small groups: the replies of one group fit the socket buffers while
     // the commands are still being written.
     constexpr size_t kGroup = 32;
-    std::vector<int> seconds;
-    seconds.reserve(paths.size());
+    std::vector<std::pair<int, std::string>> replies;
+    replies.reserve(paths.size());
     for (size_t from = 0; from < paths.size(); from += kGroup) {
         const size_t to = std::min(paths.size(), from + kGroup);
         std::string commands;
@@ -720,10 +734,11 @@ std::vector<int> CFtpClient::GetModificationSeconds(const std::vector<std::strin
         // to the reply that follows them.
         for (size_t k = from; k < to; ++k) {
             const int code = ReadFinalReply(reply);
-            seconds.push_back(MdtmReplySecond(code, reply));
+            MdtmReplySecond(code, reply);
+            replies.emplace_back(code, reply);
         }
     }
-    return seconds;
+    return replies;
 }
 
 bool CFtpClient::ReplyTellsListingCut(const std::string& reply) {

@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/SafeFile.h"
@@ -170,6 +171,12 @@ public:
     // and their replies are read in order, one round trip a group instead
     // of one a file. One entry a path, -1 where the server gave none.
     std::vector<int> GetModificationSeconds(const std::vector<std::string>& paths);
+    // MDTM of one file: the reply code (213: the time is in reply). A reply
+    // that answers another command drops the connection.
+    int SendModificationTime(const std::string& path, std::string& reply);
+    // MDTM of many files at once, in groups as GetModificationSeconds sends
+    // them: one reply code and text a path.
+    std::vector<std::pair<int, std::string>> SendModificationTimes(const std::vector<std::string>& paths);
     void ListDirectoryUnix(const std::string& pattern, std::vector<CDirEntry>& entries);
     void ListDirectoryVms(const std::string& pattern, std::vector<CDirEntry>& entries);
     // The server's closing reply to the last of these listings when it told

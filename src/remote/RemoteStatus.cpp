@@ -279,6 +279,9 @@ bool TakeSecondWithinMinute(StatusCheckRun& run, CFileItem& item, const CFileIte
     if (!IsRealRemoteTime(item.RemoteModTime) || !IsRealRemoteTime(was)) return true;
     if (item.GetHostKind() == "UNIX" && !IsPlainFileLine(own.substr(0, own.find_first_of("\r\n")))) return true;
     if (was - SecondOfTime(was) != item.RemoteModTime - SecondOfTime(item.RemoteModTime)) return true;
+    // A record taken to the minute (the server told no second) is compared
+    // to the minute, and its size.
+    if (!recorded.RemoteSecondKnown && recorded.RemoteTimeUnit >= 60) return true;
     const int second = AskRemoteSecond(run.data, host, user, item);
     if (second < 0) {
         // A change within the minute cannot be ruled out.

@@ -290,6 +290,22 @@ std::time_t ListingClockOffset(CFtpClient& c, const CListingIndex& listing, cons
     return 0;
 }
 
+int ReadRemoteFileTime(CFtpClient& c, const std::string& path, std::time_t& t) {
+    std::string reply;
+    const int code = c.SendModificationTime(path, reply);
+    if (code != 213) return code;
+    return MdtmReplyTime(reply, t) ? code : 501;
+}
+
+std::vector<std::pair<int, std::time_t>> ReadRemoteFileTimes(CFtpClient& c, const std::vector<std::string>& paths) {
+    std::vector<std::pair<int, std::time_t>> times;
+    for (const auto& [code, reply] : c.SendModificationTimes(paths)) {
+        std::time_t t = 0;
+        times.emplace_back(code == 213 && !MdtmReplyTime(reply, t) ? 501 : code, t);
+    }
+    return times;
+}
+
 bool ReadExactRemoteState(CFtpClient& c, CFileItem& item, std::time_t clockOffset, int& timeCode, int& sizeCode) {
     const std::string path = item.RemoteDir + item.FileName;
     std::string timeReply, sizeReply;

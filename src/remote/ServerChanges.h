@@ -56,6 +56,13 @@ CFileItem HeldItemState(const CProgramData& data, const CFileItem& item, bool se
 // list its local time while MDTM gives UTC), in whole minutes, found on the
 // first files the listing shows with their clock; 0 where none tells.
 std::time_t ListingClockOffset(CFtpClient& c, const CListingIndex& listing, const CFileItem& like);
+// The time MDTM gives of one remote file (its fields read as a listing's
+// are) in t; returns the reply code, 213 where t was set. A reply that
+// answers another command ends the connection's use (a lost connection).
+int ReadRemoteFileTime(CFtpClient& c, const std::string& path, std::time_t& t);
+// The same for many files at once (MDTM commands in groups): one reply
+// code a path, and the time where it is 213.
+std::vector<std::pair<int, std::time_t>> ReadRemoteFileTimes(CFtpClient& c, const std::vector<std::string>& paths);
 // The state of the item's remote file by the commands that name one file
 // exactly, for a file its folder's listing leaves out: its size by SIZE (-1
 // where SIZE tells none) and its time by MDTM, put on the listing's clock

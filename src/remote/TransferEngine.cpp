@@ -14,6 +14,7 @@
 #include "remote/TransferEngine.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -139,6 +140,13 @@ void TakeExactState(CFileItem& item, const CFileItem& exact) {
     item.RemoteTimeListed = false;
     item.RemoteSize = exact.RemoteSize;
     item.IsRemoteMissing = "No";
+}
+
+// A time a listing gave without the second (the server tells none) is as
+// fine as the line shows it, and is compared so from then on.
+void KeepListedUnit(CFileItem& item, const std::string& lines) {
+    if (item.RemoteSecondKnown || item.GetHostKind() != "UNIX" || !IsRealRemoteTime(item.RemoteModTime)) return;
+    item.RemoteTimeUnit = ListedTimeUnit(item, lines);
 }
 
 // A listing a step reads; "" where the server refuses it (say, a data
@@ -507,17 +515,12 @@ std::string OwnListingText(const ListingByName& byName, const CFileItem& item) {
     return ownText;
 }
 
-// The account a folder's listing is read on. A run being stopped uses the
-// current connection as it is, never a new one.
+// The account a folder's listing is read on.
 struct ListingAccount {
     std::string host, user;
-    bool stopping = false;
 
     void Run(CProgramData& data, const std::function<void(CFtpClient&)>& step) {
-        if (!stopping) return RunWithReconnect(data, host, user, true, step);
-        CFtpClient* c = GetCurrentFtpClient();
-        if (!c) throw CFtpClient::FTPException("Not connected to " + host + ".", true);
-        step(*c);
+        RunWithReconnect(data, host, user, true, step);
     }
 };
 
@@ -556,10 +559,14 @@ private:
         long long size = -1;
         int mode = -1;
     };
+    // ownTime: the server's time of the file read right after its own
+    // transfer (MDTM, on MDTM's clock), where ownKnown.
     struct Waiting {
         int index = 0;
         CFileItem item;
         SentCopy sent;
+        bool ownKnown = false;
+        std::time_t ownTime = 0;
     };
     struct FolderUpdate {
         int last = -1;
@@ -580,6 +587,11 @@ private:
         bool switched = false;   // the type commands ran on this connection
         bool announced = false;  // the progress line is written
         bool alreadyThere = false;  // a fetch whose local file holds the server's bytes
+        // The server's time of the file right after its transfer (MDTM):
+        // known, or refused (the server tells none; its listing line is read
+        // at once instead).
+        bool ownKnown = false, ownRefused = false;
+        std::time_t ownTime = 0;
     };
 
     int Count() const { return static_cast<int>(m_items.size()); }
@@ -601,10 +613,17 @@ private:
     void SendOrFetch(CFtpClient& c, Step& s);
     void Fetch(CFtpClient& c, Step& s);
     void Send(CFtpClient& c, Step& s);
+    void ReadOwnTime(CFtpClient& c, Step& s);
+    void ReadPendingOwnTimes(CFtpClient& c);
+    void ReadPendingOwnTimesOf(const std::string& host, const std::string& user, ListingAccount* on = nullptr);
+    void FillOwnTimes(std::vector<Waiting>& waiting);
     void RecordResult(Step& s);
     void ReportFailure(const CFtpClient::FTPException& e, const Step& s);
-    bool UpdateFolder(FolderUpdate& folder, bool stopping);
+    bool UpdateFolder(FolderUpdate& folder);
     std::vector<int> AskSeconds(ListingAccount& on, const std::vector<Waiting>& waiting);
+    std::time_t ListingClock(ListingAccount& on, const ListingByName& byName, const std::vector<Waiting>& waiting);
+    bool KeepsOwnTime(const ListingByName& byName, Waiting& entry, std::time_t offset, const int* second);
+    void RecordOwnTime(Waiting& entry, std::time_t offset, bool listed);
     void UpdateWaitingItem(ListingAccount& on, const ListingByName& byName, Waiting& entry, const int* second);
     bool ConfirmSentCopy(CFileItem& item, const std::string& lines, const SentCopy& sent);
     void NotSentUnderItsName(CFileItem& item);
@@ -612,6 +631,7 @@ private:
     void MarkCutOnServer(const Step& s);
     int RemoteSecondOf(ListingAccount& on, CFileItem& item);
     void UpdateAtStop(const CHost* cut = nullptr);
+    void KeepOwnTimes(std::vector<Waiting>& waiting);
     void NameUntimed(const std::vector<Waiting>& waiting);
     size_t PlaceOf(const CFileItem& item) const;
     // reasonShown: a line of the Message Window says why; otherwise the item
@@ -640,6 +660,24 @@ private:
     // through a temporary name, and the hosts whose sends go straight.
     CSendTargets m_targets;
     std::map<FolderKey, FolderUpdate> m_folders;  // the items waiting for their folder's listing
+    // By account: how far its listings' clock stands from MDTM's, where a
+    // listing after a transfer told it.
+    std::map<std::string, std::time_t> m_listingClocks;
+    // The server times of files sent in one data block are asked for
+    // together, on the connection that sent them, at most a second after
+    // the first of them went, and before anything else goes there: the
+    // files waiting for it (index, remote path, when it went), their
+    // account, the accounts whose MDTM told a time in this run, and the
+    // times read, by item.
+    struct PendingOwn {
+        int index = 0;
+        std::string path;
+        std::chrono::steady_clock::time_point went;
+    };
+    std::vector<PendingOwn> m_pendingOwn;
+    std::string m_pendingHost, m_pendingUser;
+    std::set<std::string> m_mdtmTells;
+    std::map<int, std::time_t> m_ownTimes;
     std::vector<FolderKey> m_folderOf;            // each item's folder
     // A send first looks whether the server's copies changed since their
     // last transfer, and leaves them when the user says so.
@@ -692,7 +730,7 @@ bool CTransferRun::Run() {
         // transferred.
         if (!g_bFtpBreak && i > 0) {
             FolderUpdate& previous = m_folders[m_folderOf[static_cast<size_t>(i - 1)]];
-            if (previous.last == i - 1) UpdateFolder(previous, false);
+            if (previous.last == i - 1) UpdateFolder(previous);
         }
         if (g_bFtpBreak) UpdateAtStop();
         m_nCurrent = i;
@@ -715,7 +753,7 @@ bool CTransferRun::Run() {
     if (g_bFtpBreak) {
         UpdateAtStop();
     } else {
-        for (auto& entry : m_folders) UpdateFolder(entry.second, false);
+        for (auto& entry : m_folders) UpdateFolder(entry.second);
     }
     return Report();
 }
@@ -948,6 +986,10 @@ void CTransferRun::TransferItem(int i) {
         NoteFailure(s.item);
         return;
     }
+    // Files of another account waiting for their times are not kept
+    // waiting through this one's login.
+    if (!m_pendingOwn.empty() && (m_pendingHost != s.item.RemHost || m_pendingUser != s.item.RemUser))
+        ReadPendingOwnTimesOf(m_pendingHost, m_pendingUser);
     if (!Connect(s)) return;
     if (m_bToRemote && !g_bFtpBreak && HoldsServerChange(s)) return;
     if (!m_bToRemote && !g_bFtpBreak && HoldsLocalWork(s)) return;
@@ -970,6 +1012,11 @@ void CTransferRun::TransferItem(int i) {
             return;
         }
         RunWithReconnect(m_data, s.host, s.user, true, [&](CFtpClient& c) {
+            // Nothing but a send of one data block goes before the times
+            // of the files waiting for theirs are read.
+            if (!m_pendingOwn.empty() && !(m_bToRemote && s.straight) && m_pendingHost == s.host &&
+                m_pendingUser == s.user)
+                ReadPendingOwnTimes(c);
             if (!s.alreadyThere) SwitchType(c, s);
             PlanTheSend(c, s);
             if (g_bFtpBreak) {
@@ -983,6 +1030,7 @@ void CTransferRun::TransferItem(int i) {
                 g_bFtpStraightRecord = true;
             }
             SendOrFetch(c, s);
+            ReadOwnTime(c, s);
         });
         RecordResult(s);
         if (straightRecord.on && g_bFtpBreak) UpdateAtStop();
@@ -1262,6 +1310,77 @@ void CTransferRun::Send(CFtpClient& c, Step& s) {
         AfterStraightSend(m_targets, s.item, c);
 }
 
+// The server's time of the file, read on the control connection right
+// after its transfer: what the folder's listing shows later may be a
+// change another user made since. Where the connection is lost on the way
+// the folder's listing tells what it can; where the server refuses MDTM,
+// the file's own listing line is read at once (RecordResult). A file sent
+// in one data block on a host whose MDTM told a time waits for the next
+// files' (a second at most) and is asked for with them.
+void CTransferRun::ReadOwnTime(CFtpClient& c, Step& s) {
+    s.ownKnown = s.ownRefused = false;
+    if (!g_bFtpUpdate || s.vms || !ListsFolder(s.item) || s.item.GetHostKind() != "UNIX") return;
+    const bool sameAccount = m_pendingOwn.empty() || (m_pendingHost == s.host && m_pendingUser == s.user);
+    if (m_bToRemote && s.straight && m_mdtmTells.count(s.hostKey) && sameAccount) {
+        const auto now = std::chrono::steady_clock::now();
+        m_pendingHost = s.host;
+        m_pendingUser = s.user;
+        m_pendingOwn.push_back({s.index, s.remotePath, now});
+        if (now - m_pendingOwn.front().went >= std::chrono::seconds(1)) ReadPendingOwnTimes(c);
+        return;
+    }
+    if (!m_pendingOwn.empty() && sameAccount) ReadPendingOwnTimes(c);
+    try {
+        const int code = ReadRemoteFileTime(c, s.remotePath, s.ownTime);
+        s.ownKnown = code == 213;
+        s.ownRefused = !s.ownKnown;
+        if (s.ownKnown) m_mdtmTells.insert(s.hostKey);
+    } catch (const CFtpClient::FTPException&) {
+    }
+}
+
+// The times of the files waiting for theirs, on their connection; where
+// that fails they have none (their folder's listing tells what it can).
+void CTransferRun::ReadPendingOwnTimes(CFtpClient& c) {
+    std::vector<PendingOwn> pending;
+    pending.swap(m_pendingOwn);
+    std::vector<std::string> paths;
+    for (const PendingOwn& p : pending) paths.push_back(p.path);
+    try {
+        const std::vector<std::pair<int, std::time_t>> times = ReadRemoteFileTimes(c, paths);
+        for (size_t k = 0; k < pending.size() && k < times.size(); ++k)
+            if (times[k].first == 213) m_ownTimes[pending[k].index] = times[k].second;
+    } catch (const CFtpClient::FTPException&) {
+    }
+}
+
+// The same where the connection in hand is another account's: on the
+// account's listing connection (on), or else on its open connection only,
+// never a new one (a stop ends within seconds).
+void CTransferRun::ReadPendingOwnTimesOf(const std::string& host, const std::string& user, ListingAccount* on) {
+    if (m_pendingOwn.empty() || host != m_pendingHost || user != m_pendingUser) return;
+    try {
+        if (on) {
+            on->Run(m_data, [&](CFtpClient& c) { ReadPendingOwnTimes(c); });
+            return;
+        }
+        std::shared_ptr<CFtpClient> open = SelectOpenConnection(host, user);
+        if (open) ReadPendingOwnTimes(*open);
+    } catch (const CFtpClient::FTPException&) {
+    }
+    m_pendingOwn.clear();
+}
+
+// The entries take the times read for them after their transfer.
+void CTransferRun::FillOwnTimes(std::vector<Waiting>& waiting) {
+    for (Waiting& entry : waiting) {
+        const auto own = m_ownTimes.find(entry.index);
+        if (entry.ownKnown || own == m_ownTimes.end()) continue;
+        entry.ownKnown = true;
+        entry.ownTime = own->second;
+    }
+}
+
 // The item went: it is stored as transferred. With FTPUpdate it waits for
 // its folder's listing, or lists its own file at once.
 void CTransferRun::RecordResult(Step& s) {
@@ -1280,10 +1399,12 @@ void CTransferRun::RecordResult(Step& s) {
     item.RemoteModTime = g_bFtpUpdate ? RemoteUnknownTime() : DefaultItemTime();
     item.RemoteSecondKnown = false;
     item.RemoteSize = -1;
+    item.RemoteTimeUnit = 0;
+    item.RemoteTimeListed = false;
     StoreItem(at, item);
     if (at < m_entries.size()) NoteTransferWent(m_entries[at]);
-    if (g_bFtpUpdate && ListsFolder(item)) {
-        m_folders[m_folderOf[at]].waiting.push_back({s.index, item, s.sent});
+    if (g_bFtpUpdate && ListsFolder(item) && !s.ownRefused) {
+        m_folders[m_folderOf[at]].waiting.push_back({s.index, item, s.sent, s.ownKnown, s.ownTime});
     } else if (g_bFtpUpdate) {
         std::string listing;
         bool shown = true, exactKnown = false;
@@ -1295,7 +1416,8 @@ void CTransferRun::RecordResult(Step& s) {
         const std::string lines = ItemListingLines(item, listing);
         std::string status;
         item.UpdateRemoteStatus(lines, status);
-        KeepRemoteSecond(item, AskRemoteSecond(m_data, s.host, s.user, item));
+        KeepRemoteSecond(item, s.ownRefused ? -1 : AskRemoteSecond(m_data, s.host, s.user, item));
+        KeepListedUnit(item, lines);
         if (exactKnown) TakeExactState(item, exact);
         if (shown)
             ConfirmSentCopy(item, lines, s.sent);
@@ -1329,43 +1451,124 @@ void CTransferRun::ReportFailure(const CFtpClient::FTPException& e, const Step& 
 }
 
 // Lists a folder and updates its waiting items; false where the listing
-// failed (in a stop the items wait on for another try, else they are named).
-bool CTransferRun::UpdateFolder(FolderUpdate& folder, bool stopping) {
+// failed (stopped meanwhile, the items are left to the stop).
+bool CTransferRun::UpdateFolder(FolderUpdate& folder) {
     if (folder.waiting.empty()) return true;
     std::vector<Waiting> waiting;
     waiting.swap(folder.waiting);
     const std::string remoteDir = waiting.front().item.RemoteDir;
-    ListingAccount on{waiting.front().item.RemHost, waiting.front().item.RemUser, stopping};
+    ListingAccount on{waiting.front().item.RemHost, waiting.front().item.RemUser};
+    ReadPendingOwnTimesOf(on.host, on.user, &on);
+    FillOwnTimes(waiting);
     std::string listing;
     try {
         // From inside the folder: pure-ftpd reads blanks in a LIST
         // argument as separators.
         on.Run(m_data, [&](CFtpClient& c) { listing = c.ListFolderToText(remoteDir); });
     } catch (const CFtpClient::FTPException& e) {
-        // Stopped meanwhile: the items wait for the listing of the stop.
-        if (g_bFtpBreak && !stopping) {
+        // Stopped meanwhile: the items are left to the stop.
+        if (g_bFtpBreak) {
             folder.waiting.swap(waiting);
             return false;
         }
         LogFtpFailure(e, "", true, "listing " + on.host + ":" + remoteDir);
         if (e.ConnectionLost()) {
-            if (stopping)
-                folder.waiting.swap(waiting);
-            else
-                NameUntimed(waiting);
+            KeepOwnTimes(waiting);
             return false;
         }
         // Refused: each file is looked at by itself.
         listing.clear();
     }
     const ListingByName byName = LinesByName(listing);
-    const std::vector<int> seconds = stopping ? std::vector<int>() : AskSeconds(on, waiting);
+    const std::time_t offset = ListingClock(on, byName, waiting);
+    const std::vector<int> seconds = AskSeconds(on, waiting);
     size_t nextSecond = 0;
     for (Waiting& entry : waiting) {
         const size_t mine = entry.item.GetHostKind() == "UNIX" ? nextSecond++ : seconds.size();
-        UpdateWaitingItem(on, byName, entry, mine < seconds.size() ? &seconds[mine] : nullptr);
+        const int* second = mine < seconds.size() ? &seconds[mine] : nullptr;
+        // A file whose line shows a change made after its transfer keeps
+        // the time read then; the others take their line's time and the
+        // second the server tells now, which is that time.
+        if (entry.ownKnown && KeepsOwnTime(byName, entry, offset, second)) continue;
+        UpdateWaitingItem(on, byName, entry, second);
     }
     return true;
+}
+
+// How far the clock of the folder's listing stands from MDTM's (a server
+// may list its local time while MDTM gives UTC), in whole minutes: the
+// line of one file whose own time was read set against MDTM of it now.
+// Where nothing tells, what the account's listings told before in this
+// run, else none.
+std::time_t CTransferRun::ListingClock(ListingAccount& on, const ListingByName& byName,
+                                       const std::vector<Waiting>& waiting) {
+    const std::string account = on.host + '\n' + on.user;
+    const auto before = m_listingClocks.find(account);
+    const std::time_t known = before != m_listingClocks.end() ? before->second : 0;
+    for (const Waiting& entry : waiting) {
+        if (!entry.ownKnown) continue;
+        const std::string lines = ItemListingLines(entry.item, OwnListingText(byName, entry.item));
+        CFileItem listed = entry.item;
+        std::string status;
+        listed.UpdateRemoteStatus(lines, status);
+        const int unit = ListedTimeUnit(listed, lines);
+        if (lines.empty() || !IsRealRemoteTime(listed.RemoteModTime) || unit == 0 || unit >= 86400) continue;
+        std::time_t now = 0;
+        int code = 0;
+        try {
+            on.Run(m_data, [&](CFtpClient& c) {
+                code = ReadRemoteFileTime(c, entry.item.RemoteDir + entry.item.FileName, now);
+            });
+        } catch (const CFtpClient::FTPException&) {
+            return known;
+        }
+        if (code != 213) return known;
+        const std::time_t offset =
+            (listed.RemoteModTime - SecondOfTime(listed.RemoteModTime)) - (now - SecondOfTime(now));
+        m_listingClocks[account] = offset;
+        return offset;
+    }
+    return known;
+}
+
+// A file whose own time was read right after its transfer, and whose line
+// of the folder's listing shows another time (within the line's minute:
+// the second the server tells now is another, or not told), was changed by
+// someone since: the line is theirs. The file records the time of its own
+// transfer, on the listing's clock, so that the next look sees their
+// change, and the line confirms nothing of what the send put there. False
+// where the line is the file's own, or the listing does not show it.
+bool CTransferRun::KeepsOwnTime(const ListingByName& byName, Waiting& entry, std::time_t offset, const int* second) {
+    const std::string lines = ItemListingLines(entry.item, OwnListingText(byName, entry.item));
+    if (lines.empty()) return false;
+    CFileItem listed = entry.item;
+    std::string status;
+    listed.UpdateRemoteStatus(lines, status);
+    if (status == "-missing-" || !IsRealRemoteTime(listed.RemoteModTime)) return false;
+    listed.RemoteTimeUnit = ListedTimeUnit(listed, lines);
+    if (listed.RemoteTimeUnit == 0) return false;
+    CFileItem own = listed;
+    own.RemoteModTime = entry.ownTime + offset;
+    own.RemoteSecondKnown = true;
+    own.RemoteTimeUnit = 0;
+    if (SameRemoteTime(own, listed) &&
+        (listed.RemoteTimeUnit == 1 || (second && *second == SecondOfTime(own.RemoteModTime))))
+        return false;
+    RecordOwnTime(entry, offset, true);
+    return true;
+}
+
+// The file records the time read right after its transfer, put on the
+// listing's clock (offset; listed: the offset is a listing's finding).
+void CTransferRun::RecordOwnTime(Waiting& entry, std::time_t offset, bool listed) {
+    CFileItem& item = entry.item;
+    item.RemoteModTime = entry.ownTime + offset;
+    item.RemoteSecondKnown = true;
+    item.RemoteTimeUnit = 0;
+    item.RemoteTimeListed = listed;
+    item.RemoteSize = entry.sent.size;
+    item.IsRemoteMissing = "No";
+    StoreItem(static_cast<size_t>(entry.index), item);
 }
 
 // The exact seconds of the UNIX items' files, asked all at once; none when
@@ -1405,13 +1608,15 @@ void CTransferRun::UpdateWaitingItem(ListingAccount& on, const ListingByName& by
             });
         } catch (const CFtpClient::FTPException& e) {
             LogFtpFailure(e, "", true, "listing " + item.RemHost + ":" + item.RemoteDir + item.FileName);
-            NameUntimed({entry});
+            std::vector<Waiting> one{entry};
+            KeepOwnTimes(one);
             return;
         }
     }
     std::string status;
     item.UpdateRemoteStatus(lines, status);
     KeepRemoteSecond(item, second ? *second : RemoteSecondOf(on, item));
+    KeepListedUnit(item, lines);
     if (exactKnown) TakeExactState(item, exact);
     if (shown)
         ConfirmSentCopy(item, lines, entry.sent);
@@ -1470,52 +1675,45 @@ bool CTransferRun::ConfirmSentCopy(CFileItem& item, const std::string& lines, co
     return false;
 }
 
-// The second of one item's file: asked the usual way, or in a stop on the
-// open connection only.
+// The second of one item's file.
 int CTransferRun::RemoteSecondOf(ListingAccount& on, CFileItem& item) {
-    if (!on.stopping) return AskRemoteSecond(m_data, on.host, on.user, item);
-    int second = -1;
-    if (item.GetHostKind() != "UNIX") return second;
-    try {
-        on.Run(m_data, [&](CFtpClient& c) { second = c.GetModificationSecond(item.RemoteDir + item.FileName); });
-    } catch (const CFtpClient::FTPException&) {
-    }
-    return second;
+    return AskRemoteSecond(m_data, on.host, on.user, item);
 }
 
-// A stop ends the run, yet the files that arrived whole get their remote
-// times: each folder holding such files is listed once, the stop held back
-// meanwhile, on the connection still open to its host; where the stop cut
-// a transfer on that connection (cut: its account; the server's word on
-// the cut file is still owed there), or the listing fails on it, on a new
-// one. Another stop, or the window closing, ends that; the files whose
+// A stop ends the run, yet the files that arrived whole keep their remote
+// times: each read its own right after its transfer, so no server is asked
+// again and the stop ends within seconds whatever the server does. Where
+// the stop cut a transfer (cut: its account), the server's word on the cut
+// file is still owed on that connection: it is dropped. The files whose
 // time was not read keep the mark of a time not known, so that the next
 // send counts the server's copy as changed since, and are named.
 void CTransferRun::UpdateAtStop(const CHost* cut) {
     if (std::none_of(m_folders.begin(), m_folders.end(), [](const auto& e) { return !e.second.waiting.empty(); }))
         return;
-    // The close gives the run no time for new connections.
-    const bool closing = g_bFtpClosing;
-    g_bFtpBreak = false;
+    if (cut && cut->m_strHost == m_pendingHost && cut->m_strUser == m_pendingUser) m_pendingOwn.clear();
     if (cut) DropOpenConnection(cut->m_strHost, cut->m_strUser);
-    std::set<std::string> renewed;  // the accounts given a new connection
+    ReadPendingOwnTimesOf(m_pendingHost, m_pendingUser);
     for (auto& entry : m_folders) {
-        FolderUpdate& folder = entry.second;
-        if (folder.waiting.empty() || g_bFtpBreak) continue;
-        const CFileItem& first = folder.waiting.front().item;
-        const std::string host = first.RemHost, user = first.RemUser;
-        std::shared_ptr<CFtpClient> open = SelectOpenConnection(host, user);
-        if (open && UpdateFolder(folder, true)) continue;
-        if (closing || g_bFtpClosing || g_bFtpBreak || !renewed.insert(ToLowerAscii(host) + '\n' + ToLowerAscii(user)).second)
-            continue;
-        open.reset();
-        if (ReconnectQuietly(m_data, host, user)) UpdateFolder(folder, true);
-    }
-    g_bFtpBreak = true;
-    for (auto& entry : m_folders) {
-        NameUntimed(entry.second.waiting);
+        FillOwnTimes(entry.second.waiting);
+        KeepOwnTimes(entry.second.waiting);
         entry.second.waiting.clear();
     }
+}
+
+// Items whose folder's listing cannot be read (a stop, a lost connection):
+// those whose own time was read keep it, on the clock the account's
+// listings showed in this run (MDTM's own where none did yet); the others
+// are named.
+void CTransferRun::KeepOwnTimes(std::vector<Waiting>& waiting) {
+    std::vector<Waiting> untimed;
+    for (Waiting& entry : waiting) {
+        const auto clock = m_listingClocks.find(entry.item.RemHost + '\n' + entry.item.RemUser);
+        if (entry.ownKnown)
+            RecordOwnTime(entry, clock != m_listingClocks.end() ? clock->second : 0, clock != m_listingClocks.end());
+        else
+            untimed.push_back(entry);
+    }
+    NameUntimed(untimed);
 }
 
 // Items that went whole while their server time could not be read keep

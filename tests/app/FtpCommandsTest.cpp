@@ -1,3 +1,4 @@
+#include <chrono>
 #include <QAction>
 #include <QMenu>
 #include <QMessageBox>
@@ -204,6 +205,24 @@ TEST_F(FtpWindowTest, APauseLeavesTheFilesThatWentWholeTheirServerTimes) {
     EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 2).IsFTPed, "Yes");
     EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 2).RemoteModTime, serverTime()) << Log();
 
+    // Paused while the server has stopped answering: the run ends within
+    // seconds, and the file that went whole keeps its time.
+    Touch(Local() + "notes.txt", "notes\nsent before the server stopped\n", std::time(nullptr) - 5);
+    frame->MessageWindow().Clear();
+    SelectRows({2, 3});
+    press(Qt::Key_F5);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Log().find("->2/2 big.bin") != std::string::npos; }, 20000)) << Log();
+    slow->Freeze();
+    const auto paused = std::chrono::steady_clock::now();
+    press(Qt::Key_Pause);
+    Finish();
+    const auto took = std::chrono::steady_clock::now() - paused;
+    slow->Thaw();
+    Tick();
+    EXPECT_LT(took, std::chrono::milliseconds(3000)) << Log();
+    EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes\nsent before the server stopped\n");
+    EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 2).RemoteModTime, serverTime()) << Log();
+
     // Changed on the server and fetched, paused in the second file.
     WriteFile(ServerRoot() + "/notes.txt", "notes\nfrom the server\n");
     const std::time_t hourAgo = std::time(nullptr) / 60 * 60 - 3600;
@@ -218,9 +237,39 @@ TEST_F(FtpWindowTest, APauseLeavesTheFilesThatWentWholeTheirServerTimes) {
     EXPECT_EQ(ReadFile(Local() + "notes.txt"), "notes\nfrom the server\n");
     EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 2).RemoteModTime, serverTime()) << Log();
 
+    // Changed here and sent, the window closed (Shift+Esc) while the second
+    // file goes: the first keeps its server time, and after a start F5 of
+    // it, changed here again, asks nothing.
+    Touch(Local() + "notes.txt", "notes\nsent before the close\n", std::time(nullptr) - 5);
+    SelectRows({2, 3});
+    prompter.entries.clear();
+    prompter.answers = {Answer::No};
+    press(Qt::Key_F5);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Log().find("->2/2 big.bin") != std::string::npos; }, 20000)) << Log();
+    {
+        CAcceleratorManager keys;
+        keys.Connect(frame.get(), false);
+        InstallAccelerators(keys);
+        frame->FileList()->setFocus();
+        QTest::keyClick(frame->FileList(), Qt::Key_Escape, Qt::ShiftModifier);
+        keys.Connect(nullptr, false);
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !frame->isVisible(); }, 10000));
+    frame.reset();
+    Open();
+    EXPECT_EQ(frame->Data().GetFileItem(0, 0, 0, 2).RemoteModTime, serverTime());
+    Touch(Local() + "notes.txt", "notes\nafter the start\n", std::time(nullptr) - 3);
+    SelectRows({2});
+    prompter.entries.clear();
+    press(Qt::Key_F5);
+    Finish();
+    Tick();
+    EXPECT_TRUE(prompter.Questions().empty()) << prompter.Questions()[0];
+    EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes\nafter the start\n") << Log();
+
     // Saved and started again; changed on the server once more and here:
     // F5 asks, and No keeps the server's copy.
-    w.ExecuteCommand(32580);  // Ctrl+S
+    frame->ExecuteCommand(32580);  // Ctrl+S
     frame->close();
     frame.reset();
     CMainFrame& again = Open();

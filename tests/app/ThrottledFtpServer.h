@@ -2,6 +2,7 @@
 // transfer or a listing while it is under way.
 #pragma once
 
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -42,4 +43,8 @@ public:
     }
     // Ends the server process at once, whatever it is doing.
     void Kill() { StopServer(); }
+    // The server stops answering anything (its process is stopped), and
+    // goes on again.
+    void Freeze() { ::kill(m_child->Pid(), SIGSTOP); }
+    void Thaw() { ::kill(m_child->Pid(), SIGCONT); }
 };

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <future>
+#include <map>
 #include <filesystem>
 #include <sys/stat.h>
 #include <thread>
@@ -493,9 +494,10 @@ TEST_P(RealServers, AStoppedSendRecordsTheTimesOfTheFilesThatArrivedWhole) {
     EXPECT_EQ(Items()[0].IsFTPed, "Yes");
     EXPECT_EQ(Items()[0].RemoteModTime, earlier - 60) << trace.All();
 
-    // No new connection can be had (the server takes no more): the file that
-    // arrived whole is named, and the next send, after a restart too, counts
-    // the server's copy as changed since and asks (No keeps it).
+    // No new connection can be had once the stop comes (the server takes no
+    // more): the stop asks no server, and the file that arrived whole keeps
+    // the time read right after it, also as the work file keeps it: the
+    // status check finds it in sync and its next send asks nothing.
     CloseAllConnections();
     sentEarlier();
     ASSERT_EQ(std::remove((serverDir + "blob2.bin").c_str()), 0);
@@ -508,27 +510,40 @@ TEST_P(RealServers, AStoppedSendRecordsTheTimesOfTheFilesThatArrivedWhole) {
     Run(true, {0, 1, 2, 3});
     trace.onLine = nullptr;
     nobody.reset();
-    EXPECT_TRUE(trace.Has("-?- The server's time of " + remoteDir +
-                          "blob1.bin could not be read after its transfer: the next send counts the server's copy "
-                          "as changed."))
-        << trace.All();
+    EXPECT_FALSE(trace.Has("-?- The server's time of " + remoteDir + "blob1.bin could not be read")) << trace.All();
     CFileItem& first = Items()[0];
     EXPECT_EQ(first.IsFTPed, "Yes");
-    // What the work file keeps of it.
+    EXPECT_EQ(first.RemoteModTime, serverTime("blob1.bin")) << trace.All();
     first.SetRemoteTimeFromText(first.GetRemoteTimeText());
     first.RemoteSecondKnown = false;
     first.RemoteSize = -1;
     first.RemoteTimeUnit = 0;
     CloseAllConnections();
+    CheckStatus();
+    EXPECT_EQ(Items()[0].IsRemoteModified, "No") << trace.All();
+    CloseAllConnections();
+    WriteFile(local / "blob1.bin", "sent again\n");
+    RecordingPrompter asked;  // answers No
+    ScopedPrompter asking(asked);
+    Run(true, {0});
+    EXPECT_TRUE(asked.Questions().empty()) << trace.All();
+    EXPECT_EQ(ReadFile(serverDir + "blob1.bin"), "sent again\n");
+
+    // A file that went whole while its time could not be read (the
+    // connection lost right after it) is marked so: the status check cannot
+    // tell, and the next send, after a restart too, counts the server's copy
+    // as changed since and asks (No keeps it).
+    first.IsFTPed = "Yes";
+    first.RemoteModTime = RemoteUnknownTime();
+    first.SetRemoteTimeFromText(first.GetRemoteTimeText());
     const std::string kept = ReadFile(serverDir + "blob1.bin");
-    // The status check cannot tell either.
+    CloseAllConnections();
     CheckStatus();
     EXPECT_TRUE(trace.Has("No info on last FTP available.   \tblob1.bin")) << trace.All();
     EXPECT_EQ(Items()[0].IsRemoteModified, "No");
     CloseAllConnections();
     WriteFile(local / "blob1.bin", "edited here\n");
-    RecordingPrompter asked;  // answers No
-    ScopedPrompter asking(asked);
+    asked.entries.clear();
     Run(true, {0});
     EXPECT_EQ(asked.Questions().size(), 1u) << trace.All();
     EXPECT_TRUE(ReadFile(serverDir + "blob1.bin") == kept);
@@ -1355,6 +1370,70 @@ TEST_P(RealServers, ASendOnAConnectionLeftIdleReportsEachFilesRealResult) {
     EXPECT_EQ(Items()[0].IsFTPed, "Yes") << trace.All();
 }
 
+// Someone else writes two files of a run on the server once they went,
+// as the run's last, larger file goes: each keeps the time of its own transfer,
+// sent or fetched, not the change made after it (within the minute of the
+// transfer too). The binary one stays sent, and the next send asks before
+// overwriting either (No keeps them).
+TEST_P(RealServers, AChangeSomeoneMakesWhileTheRunGoesOnIsNotRecordedAsItsOwn) {
+    WaitForSecondBetween(2, 45);
+    WriteFile(local / "a.txt", "mine\n");
+    WriteFile(local / "b.bin", std::string("\x01\x00mine", 6));
+    WriteFile(local / "last.bin", std::string(1 << 20, 'l'));
+    Add({"a.txt", "b.bin", "last.bin"});
+    Items()[1].IsBinaryFile = true;
+    Items()[2].IsBinaryFile = true;
+    const std::string theirs = "theirs, longer than mine\n";
+    std::map<std::string, std::time_t> own;
+    const auto theyWriteAt = [&](const std::string& lastLine) {
+        own.clear();
+        trace.onLine = [&, lastLine](const std::string& l) {
+            if (l.rfind(lastLine, 0) != 0) return;
+            for (const std::string name : {"a.txt", "b.bin"}) {
+                struct stat st {};
+                ASSERT_EQ(::stat((serverDir + name).c_str(), &st), 0) << name;
+                own[name] = st.st_mtime;
+                while (std::time(nullptr) < st.st_mtime + 2) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                WriteFile(serverDir + name, theirs);
+                SetModificationTime(serverDir + name, std::time(nullptr));
+            }
+        };
+    };
+    const auto keptTheirOwn = [&](const std::string& what) {
+        trace.onLine = nullptr;
+        ASSERT_EQ(own.size(), 2u) << what << trace.All();
+        for (size_t k = 0; k < 2; ++k) {
+            EXPECT_EQ(Items()[k].IsFTPed, "Yes") << what << k << trace.All();
+            EXPECT_EQ(Items()[k].RemoteModTime, own[Items()[k].FileName]) << what << k << trace.All();
+        }
+    };
+
+    theyWriteAt("->3/3 ");
+    Run(true, {0, 1, 2});
+    keptTheirOwn("sent: ");
+
+    // Fetched back as the server has it now, and written again meanwhile.
+    WriteFile(local / "a.txt", "stale\n");
+    WriteFile(local / "b.bin", "stale");
+    for (CFileItem& it : Items()) it.RefreshLocalTime();
+    theyWriteAt("<-3/3 ");
+    Run(false, {0, 1, 2});
+    keptTheirOwn("fetched: ");
+    EXPECT_EQ(ReadFile(local / "a.txt"), theirs);
+
+    CloseAllConnections();
+    WriteFile(local / "a.txt", "edited here\n");
+    WriteFile(local / "b.bin", std::string("\x02\x00edited", 8));
+    RecordingPrompter asked;  // answers No
+    ScopedPrompter asking(asked);
+    Run(true, {0, 1});
+    ASSERT_EQ(asked.Questions().size(), 1u) << trace.All();
+    EXPECT_NE(asked.Questions()[0].find("a.txt"), std::string::npos) << asked.Questions()[0];
+    EXPECT_NE(asked.Questions()[0].find("b.bin"), std::string::npos) << asked.Questions()[0];
+    EXPECT_EQ(ReadFile(serverDir + "a.txt"), theirs);
+    EXPECT_EQ(ReadFile(serverDir + "b.bin"), theirs);
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, RealServers, ::testing::Values("vsftpd", "pure-ftpd", "pyftpdlib"),
                          [](const ::testing::TestParamInfo<std::string>& info) {
                              std::string name;
@@ -1793,6 +1872,67 @@ TEST_F(HostingServers, AHostWhoseListingsFailTimesTheSentFilesByTheirNames) {
     RunTransfer(true, {0});
     EXPECT_EQ(prompter.Questions().size(), 1u) << trace.All();
     EXPECT_EQ(ReadFile(root / "a.txt"), "from the server\n");
+}
+
+// A server that tells no second (vsftpd with cmds_denied=MDTM, a server
+// answering MDTM with 500 or 502) has a file sent timed to the minute its
+// listing shows, and compared to that minute and its size: sent again in
+// the same session and after a restart (through the work file), it asks
+// nothing, and the status check finds it in sync. A change of another size
+// within that minute is still seen.
+TEST_F(HostingServers, AServerWithoutMdtmAsksNothingOverTheFilesItWasSent) {
+    const auto sendAgain = [&](int port, const std::string& folder, const std::string& served,
+                               const std::string& what) {
+        Send(port, folder, {"a.dat"});
+        ASSERT_TRUE(ApplyFtpResults(data));
+        ASSERT_EQ(Items()[0].IsFTPed, "Yes") << what << trace.All();
+        RecordingPrompter asked;  // answers No
+        ScopedPrompter asking(asked);
+        for (const bool restarted : {false, true}) {
+            const std::string when = what + (restarted ? ", after a restart" : ", in the same session");
+            if (restarted) {
+                CSession& session = data.m_ProjectList.m_Projects[0].m_Sessions[0];
+                CSession back;
+                bool readError = false;
+                ASSERT_EQ(back.ReadBytes(session.FormatWorkFile(0, 0), "work file", readError), 0u) << when;
+                Items() = back.m_Baskets[0].m_Items;
+            }
+            const std::string text = after + (restarted ? "second" : "first");
+            WriteFile(local / "a.dat", text);
+            RunTransfer(true, {0});
+            ASSERT_TRUE(ApplyFtpResults(data));
+            EXPECT_TRUE(asked.Questions().empty()) << when << trace.All();
+            EXPECT_TRUE(ReadFile(served) == text) << when;
+            asked.entries.clear();
+        }
+        ASSERT_TRUE(StartRemoteStatusCheck(data, 0, 0, 0));
+        ASSERT_TRUE(JoinFtpWorker(20000));
+        ASSERT_TRUE(ApplyFtpResults(data));
+        EXPECT_TRUE(trace.Has(PadRight("1/1: Checking: a.dat", 23) + " Ok")) << what << trace.All();
+        EXPECT_EQ(Items()[0].IsRemoteModified, "No") << what;
+
+        // Changed on the server within the minute of the send, to another size.
+        const std::time_t sent = Lstat(served).st_mtime;
+        WriteFile(served, "changed on the server\n");
+        const timespec times[2] = {{sent, 0}, {sent, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, served.c_str(), times, 0), 0);
+        WriteFile(local / "a.dat", after + "third");
+        RunTransfer(true, {0});
+        EXPECT_EQ(asked.Questions().size(), 1u) << what << trace.All();
+        EXPECT_EQ(ReadFile(served), "changed on the server\n") << what;
+    };
+    {
+        VsftpdServer vs("", "cmds_denied=MDTM\n");
+        if (!vs.ok()) GTEST_SKIP() << vs.why();
+        UserDir dir;
+        sendAgain(vs.port(), dir.dir(), dir / "a.dat", "vsftpd");
+    }
+    for (const std::string refusal : {"500 Unknown command.", "502 Command not implemented."}) {
+        TempDir root, logs;
+        PyFtpRefusingServer py(root.path(), {{"MDTM", refusal}}, logs.dir() + "log");
+        if (!py.ok()) GTEST_SKIP() << py.why();
+        sendAgain(py.port(), "/", root / "a.dat", refusal);
+    }
 }
 
 // A host that will not rename or delete the user's files (vsftpd's
