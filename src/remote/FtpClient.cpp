@@ -734,6 +734,7 @@ std::vector<std::pair<int, std::string>> CFtpClient::SendModificationTimes(const
         // to the reply that follows them.
         for (size_t k = from; k < to; ++k) {
             const int code = ReadFinalReply(reply);
+            if (code == 213) m_answeredForFile.insert("MDTM");
             MdtmReplySecond(code, reply);
             replies.emplace_back(code, reply);
         }
