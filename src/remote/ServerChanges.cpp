@@ -243,14 +243,37 @@ bool MdtmReplyTime(const std::string& reply, std::time_t& t) {
 // else MDTM's own) or its size (SIZE) differs from the recorded one; not
 // told where neither command tells, or where the last transfer read no
 // time (why says so); a file neither command finds is not there to
-// overwrite.
+// overwrite. A name a listing may leave out although the server has it (a
+// dot file, a name a listing reads as a pattern) is gone only where a 550
+// comes from a command that has named a file on this login (a server may
+// refuse MDTM or SIZE with 550 too, as vsftpd's cmds_denied does): where
+// neither has, the file the listing shows first (shown) is asked once, and
+// where that proves nothing either, the target's change is not told.
 enum class Unshown { Same, Changed, NotTold, Gone };
-Unshown LookAtUnshownTarget(CFtpClient& c, const CFileItem& recorded, std::time_t clockOffset, std::string& why) {
+bool NoSuchFileProven(CFtpClient& c, const CFileItem& recorded, int timeCode, int sizeCode,
+                      const std::string& shown) {
+    if (recorded.FileName.rfind('.', 0) != 0 && recorded.FileName.find_first_of("*?[") == std::string::npos)
+        return true;
+    const auto proves = [&] {
+        return (timeCode == 550 && c.AnsweredForAFile("MDTM")) ||
+               (sizeCode == 550 && c.GetTransferType() == "BINARY" && c.AnsweredForAFile("SIZE"));
+    };
+    if (proves()) return true;
+    std::string reply;
+    if (timeCode == 550 && !shown.empty() && c.FirstAskOfKnownFile("MDTM")) c.SendCommand("MDTM", shown, reply);
+    return proves();
+}
+Unshown LookAtUnshownTarget(CFtpClient& c, const CFileItem& recorded, std::time_t clockOffset,
+                            const std::string& shown, std::string& why) {
     CFileItem now = recorded;
     int timeCode = 0, sizeCode = 0;
     const bool timed =
         ReadExactRemoteState(c, now, recorded.RemoteTimeListed ? clockOffset : 0, timeCode, sizeCode);
-    if (timeCode == 550 && sizeCode == 550) return Unshown::Gone;
+    if (timeCode == 550 && sizeCode == 550) {
+        if (NoSuchFileProven(c, recorded, timeCode, sizeCode, shown)) return Unshown::Gone;
+        why = "the server tells nothing of the file (MDTM and SIZE refused)";
+        return Unshown::NotTold;
+    }
     if (recorded.RemoteSize >= 0 && now.RemoteSize >= 0 && now.RemoteSize != recorded.RemoteSize)
         return Unshown::Changed;
     if (!IsRealRemoteTime(recorded.RemoteModTime)) {
@@ -541,9 +564,12 @@ CServerChangeGuard::Found CServerChangeGuard::FindChangedInFolder(
         const bool listed = std::any_of(unshown.begin(), unshown.end(),
                                         [](const auto& target) { return target.second->RemoteTimeListed; });
         const std::time_t offset = listed ? ListingClockOffset(c, listing, first) : 0;
+        const std::vector<std::string> shownFiles = listing.FileLines();
+        const std::string shown =
+            shownFiles.empty() ? std::string() : first.RemoteDir + CFtpClient::UnixListingName(shownFiles.front());
         for (const auto& [k, recorded] : unshown) {
             std::string why;
-            const Unshown state = LookAtUnshownTarget(c, *recorded, offset, why);
+            const Unshown state = LookAtUnshownTarget(c, *recorded, offset, shown, why);
             if (state == Unshown::Changed || state == Unshown::NotTold) found.emplace_back(k, why);
         }
     }

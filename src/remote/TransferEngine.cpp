@@ -123,8 +123,11 @@ int RemoteFileExists(CFtpClient& c, const std::string& path, const std::string& 
 // its own name; true, with what the commands that name it exactly tell of
 // it in exact, where they tell its time. That time stays MDTM's (UTC), and
 // the checks that look at the file later compare it with MDTM's alone.
+// Only a server that tells it has no such file shows it not there: one that
+// tells nothing of the name (it hides it and refuses MDTM and SIZE) leaves
+// the file sent, its time not known.
 bool ReadUnshownSentFile(CFtpClient& c, const CFileItem& item, bool& shown, CFileItem& exact) {
-    shown = RemoteFileExists(c, item.RemoteDir + item.FileName) == 1;
+    shown = RemoteFileExists(c, item.RemoteDir + item.FileName) != 0;
     if (!shown) return false;
     exact = item;
     int timeCode = 0, sizeCode = 0;

@@ -1879,7 +1879,10 @@ TEST_F(HostingServers, AHostWhoseListingsFailTimesTheSentFilesByTheirNames) {
 // listing shows, and compared to that minute and its size: sent again in
 // the same session and after a restart (through the work file), it asks
 // nothing, and the status check finds it in sync. A change of another size
-// within that minute is still seen.
+// within that minute is still seen. A dot file on a server that tells
+// nothing of it (hidden from listings, MDTM and SIZE refused with 550) is
+// no file gone from there: changed on the server, the next send asks as
+// one that could not be checked, and No keeps the server's copy.
 TEST_F(HostingServers, AServerWithoutMdtmAsksNothingOverTheFilesItWasSent) {
     const auto sendAgain = [&](int port, const std::string& folder, const std::string& served,
                                const std::string& what) {
@@ -1932,6 +1935,22 @@ TEST_F(HostingServers, AServerWithoutMdtmAsksNothingOverTheFilesItWasSent) {
         PyFtpRefusingServer py(root.path(), {{"MDTM", refusal}}, logs.dir() + "log");
         if (!py.ok()) GTEST_SKIP() << py.why();
         sendAgain(py.port(), "/", root / "a.dat", refusal);
+    }
+    {
+        VsftpdServer vs("", "hide_file={.*}\ncmds_denied=MDTM,SIZE\n");
+        if (!vs.ok()) GTEST_SKIP() << vs.why();
+        UserDir dir;
+        WriteFile(local / ".a.dat", after);
+        Send(vs.port(), dir.dir(), {".a.dat"});
+        ASSERT_TRUE(ApplyFtpResults(data));
+        ASSERT_TRUE(ReadFile(dir / ".a.dat") == after) << trace.All();
+        WriteFile(dir / ".a.dat", "changed on the server\n");
+        WriteFile(local / ".a.dat", after + "again");
+        RecordingPrompter asked;  // answers No
+        ScopedPrompter asking(asked);
+        RunTransfer(true, {0});
+        EXPECT_EQ(asked.Questions().size(), 1u) << trace.All();
+        EXPECT_EQ(ReadFile(dir / ".a.dat"), "changed on the server\n") << trace.All();
     }
 }
 
