@@ -677,12 +677,7 @@ TEST_F(FtpWindowTest, AFileChangedOnBothSidesIsOverwrittenOnlyWhenTheUserSaysSo)
     dialogs.SetParentWindow(&w);
     std::vector<std::string> boxes;
     QTimer hand;
-    QObject::connect(&hand, &QTimer::timeout, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible()) return;
-        boxes.push_back(box->text().toStdString());
-        QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key_Return);
-    });
+    AnswerEveryBoxWithEnter(hand, boxes);
     const auto pressAnsweringWithEnter = [&](Qt::Key key) {
         ScopedPrompter use(dialogs);
         boxes.clear();

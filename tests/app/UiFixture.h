@@ -11,6 +11,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
 #include <QSettings>
 #include <filesystem>
 #include <mutex>
@@ -44,6 +47,18 @@ inline QAction* SubmenuAction(const QMenu& popup, const QString& submenu, const 
             for (QAction* b : a->menu()->actions())
                 if (b->text() == entry) return b;
     return nullptr;
+}
+
+// The user's hand on Return at every message box that comes up, whatever
+// has the box's focus (so a box whose default is No gets No): each box's
+// text goes to boxes. The hand moves once the timer is started.
+inline void AnswerEveryBoxWithEnter(QTimer& hand, std::vector<std::string>& boxes) {
+    QObject::connect(&hand, &QTimer::timeout, [&boxes] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible()) return;
+        boxes.push_back(box->text().toStdString());
+        QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key_Return);
+    });
 }
 
 class UiTraceRecorder : public ITraceSink {
