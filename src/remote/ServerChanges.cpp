@@ -392,18 +392,18 @@ void CServerChangeGuard::CheckAccount(const std::string& host, const std::string
     if (looked.empty()) return;
     // A status check saw the change of a marked item; the rest are looked at.
     Found found;
-    std::vector<size_t> unmarked, here;
+    std::vector<size_t> here, others;  // on this account, on the others
     for (size_t i = 0; i < looked.size(); ++i) {
         if (looked[i].IsRemoteModified == "Yes")
             found.emplace_back(i, std::string());
         else if (looked[i].RemHost == host && looked[i].RemUser == user)
             here.push_back(i);
         else
-            unmarked.push_back(i);
+            others.push_back(i);
     }
     std::vector<bool> notLooked(looked.size(), false);
-    if (!unmarked.empty()) {
-        const Found elsewhere = FindChangedElsewhere(looked, unmarked, host, user, notLooked);
+    if (!others.empty()) {
+        const Found elsewhere = FindChangedElsewhere(looked, others, host, user, notLooked);
         found.insert(found.end(), elsewhere.begin(), elsewhere.end());
     }
     const Found seen = FindChanged(looked, here, host, user);
@@ -420,13 +420,13 @@ void CServerChangeGuard::CheckAccount(const std::string& host, const std::string
 }
 
 CServerChangeGuard::Found CServerChangeGuard::FindChangedElsewhere(std::vector<CFileItem>& looked,
-                                                                   const std::vector<size_t>& unmarked,
+                                                                   const std::vector<size_t>& others,
                                                                    const std::string& host,
                                                                    const std::string& user,
                                                                    std::vector<bool>& notLooked) {
     std::vector<std::pair<std::string, std::string>> accounts;  // in the run's order
     std::map<std::pair<std::string, std::string>, std::vector<size_t>> itemsOf;
-    for (size_t i : unmarked) {
+    for (size_t i : others) {
         const std::pair<std::string, std::string> account(looked[i].RemHost, looked[i].RemUser);
         auto& items = itemsOf[account];
         if (items.empty()) accounts.push_back(account);

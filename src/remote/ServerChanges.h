@@ -183,7 +183,7 @@ private:
     // The items of the other accounts: each account's looked at on its own
     // connection (looked: renamed where its login renames the account);
     // notLooked: the items of accounts that could not be logged in to.
-    Found FindChangedElsewhere(std::vector<CFileItem>& looked, const std::vector<size_t>& unmarked,
+    Found FindChangedElsewhere(std::vector<CFileItem>& looked, const std::vector<size_t>& others,
                                const std::string& host, const std::string& user, std::vector<bool>& notLooked);
 
     bool m_bBeforeRun = false;

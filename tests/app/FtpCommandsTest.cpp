@@ -486,6 +486,20 @@ TEST_F(FtpWindowTest, AllItemsOfTheSelectedBasketsGoInRowOrderAndAllReachTheMode
     EXPECT_EQ(ReadFile(ServerRoot() + "/other.txt"), "other, edited here\n") << Log();
     Tick();
 
+    // Given there with the test user instead, the login renames the account
+    // of Two's files for the run and the model; still one login, one question.
+    prompter.entries.clear();
+    prompter.logins = {LoginData{"localhost", qvltest::kUser, qvltest::kPassword, "", false}};
+    putAll();
+    Finish();
+    logins = 0;
+    for (const auto& e : prompter.entries) logins += e.kind == "login";
+    EXPECT_EQ(logins, 1) << Log();
+    EXPECT_EQ(prompter.Questions().size(), 1u) << Log();
+    EXPECT_EQ(ReadFile(ServerRoot() + "/other.txt"), "other, edited again\n") << Log();
+    Tick();
+    for (int r = 0; r < 3; ++r) EXPECT_EQ(w.Data().GetFileItem(0, 0, 2, r).RemUser, qvltest::kUser) << r;
+
     // No basket selected: the worker ends at once.
     w.BasketList()->clearSelection();
     w.MessageWindow().SetText("");
