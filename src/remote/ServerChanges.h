@@ -128,10 +128,10 @@ std::set<std::string>* RunHeldFiles();
 
 // Before a send overwrites anything: the targets changed on the server
 // since their last transfer. At the first item of each account the run
-// reaches (in a run over baskets that somebody attends, at its first item:
+// reaches (in a run somebody attends, at the first item it reaches:
 // the run's items of every account are looked at then, each account with
-// the run's login), every folder its items of that account write into is listed
-// once and each target looked up in it by name. Within the minute the
+// the run's login), every folder its items of that account write into is
+// listed once and each target looked up in it by name. Within the minute the
 // listing shows, the targets' exact seconds are asked (MDTM) all at once; a
 // target the listing leaves out is looked at by the commands that name one
 // file exactly (MDTM, SIZE). The changed targets, those a status check
