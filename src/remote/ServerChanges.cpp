@@ -389,12 +389,16 @@ void CServerChangeRun::TakeResults(const std::vector<CFileItem>& results) {
 }
 
 void CServerChangeGuard::CheckAccount(const std::string& host, const std::string& user) {
+    // A run somebody attends looks at the items of every account at once,
+    // so that it asks one question; one nobody attends asks nothing and
+    // looks at each account's items when it reaches the account.
+    const bool everyAccount = t_run && !IsUnattendedRun();
     const auto lookable = [&](const CFileItem& it) {
-        return it.RemHost == host && it.RemUser == user && !it.RemoteDir.empty() && !it.LocalDir.empty();
+        return (everyAccount || (it.RemHost == host && it.RemUser == user)) && !it.RemoteDir.empty() &&
+               !it.LocalDir.empty() && !LoginFailed(it.RemHost, it.RemUser);
     };
     std::vector<CFileItem> looked;
     std::vector<size_t> own;
-    std::set<std::string> keys;
     for (size_t k = 0; k < m_items.size(); ++k) {
         const CFileItem& it = m_items[k];
         if (m_skipped[k] || !lookable(it)) continue;
@@ -414,9 +418,8 @@ void CServerChangeGuard::CheckAccount(const std::string& host, const std::string
         if (m_bBeforeRun && it.IsRemoteModified == "Yes") continue;
         looked.push_back(it);
         own.push_back(k);
-        keys.insert(key);
     }
-    // The later parts' items of the account, so that the run asks once.
+    // The later parts' items, so that the run asks once.
     if (t_run)
         for (size_t part = t_run->m_part + 1; part < t_run->m_parts.size(); ++part)
             for (const CFileItem& it : t_run->m_parts[part]) {
@@ -424,23 +427,104 @@ void CServerChangeGuard::CheckAccount(const std::string& host, const std::string
                 const std::string key = RemoteTargetKey(it);
                 if (t_runHeld->count(key) || t_run->m_looked.count(key)) continue;
                 looked.push_back(it);
-                keys.insert(key);
             }
     if (looked.empty()) return;
     // A status check saw the change of a marked item; the rest are looked at.
     Found found;
-    std::vector<size_t> unmarked;
+    std::vector<size_t> here, others;  // on this account, on the others
     for (size_t i = 0; i < looked.size(); ++i) {
         if (looked[i].IsRemoteModified == "Yes")
             found.emplace_back(i, std::string());
+        else if (looked[i].RemHost == host && looked[i].RemUser == user)
+            here.push_back(i);
         else
-            unmarked.push_back(i);
+            others.push_back(i);
     }
-    const Found seen = FindChanged(looked, unmarked, host, user);
+    std::vector<bool> notLooked(looked.size(), false);
+    if (!others.empty()) {
+        const Found elsewhere = FindChangedElsewhere(looked, others, host, user, notLooked);
+        found.insert(found.end(), elsewhere.begin(), elsewhere.end());
+    }
+    const Found seen = FindChanged(looked, here, host, user);
     found.insert(found.end(), seen.begin(), seen.end());
+    // Nothing is asked about the items of an account that could not be
+    // logged in to: they are not sent.
+    found.erase(std::remove_if(found.begin(), found.end(), [&](const auto& f) { return notLooked[f.first]; }),
+                found.end());
     std::sort(found.begin(), found.end());
-    if (t_run) t_run->m_looked.insert(keys.begin(), keys.end());
+    if (t_run)
+        for (size_t i = 0; i < looked.size(); ++i)
+            if (!notLooked[i]) t_run->m_looked.insert(RemoteTargetKey(looked[i]));
     if (!found.empty()) HoldChanged(looked, own, found);
+}
+
+CServerChangeGuard::Found CServerChangeGuard::FindChangedElsewhere(std::vector<CFileItem>& looked,
+                                                                   const std::vector<size_t>& others,
+                                                                   const std::string& host,
+                                                                   const std::string& user,
+                                                                   std::vector<bool>& notLooked) {
+    std::vector<std::pair<std::string, std::string>> accounts;  // in the run's order
+    std::map<std::pair<std::string, std::string>, std::vector<size_t>> itemsOf;
+    for (size_t i : others) {
+        const std::pair<std::string, std::string> account(looked[i].RemHost, looked[i].RemUser);
+        auto& items = itemsOf[account];
+        if (items.empty()) accounts.push_back(account);
+        items.push_back(i);
+    }
+    const CHost current = GetFtpAccount();
+    bool switched = false;
+    Found found;
+    for (const auto& [oldHost, oldUser] : accounts) {
+        bool failed = false;
+        const auto login = [&, oldHost = oldHost, oldUser = oldUser](std::string& h, std::string& u) {
+            switched = true;
+            if (!ConnectHost(m_data, h, u, true)) {
+                failed = true;
+                return false;
+            }
+            if (h == oldHost && u == oldUser) return true;
+            // The login dialog renamed the account: the run's items of it
+            // take the new names, as the run's own login would give them.
+            const auto rename = [&](CFileItem& it) {
+                if (it.RemHost != oldHost || it.RemUser != oldUser) return;
+                it.RemHost = h;
+                it.RemUser = u;
+            };
+            for (CFileItem& it : looked) rename(it);
+            if (t_run)
+                for (auto& part : t_run->m_parts)
+                    for (CFileItem& it : part) rename(it);
+            if (m_renamed) m_renamed(oldHost, oldUser, h, u);
+            return true;
+        };
+        const Found seen = FindChanged(looked, itemsOf[{oldHost, oldUser}], oldHost, oldUser, login);
+        if (!failed) {
+            found.insert(found.end(), seen.begin(), seen.end());
+            continue;
+        }
+        // As a failed login of the run: the account's items are skipped
+        // ("is not connected"), and nobody is asked for its login again.
+        for (size_t i = 0; i < looked.size(); ++i)
+            if (looked[i].RemHost == oldHost && looked[i].RemUser == oldUser) notLooked[i] = true;
+        if (g_bFtpBreak) continue;
+        WriteTraceString("-?- Login failed.");
+        NoteLoginFailed(oldHost, oldUser);
+    }
+    if (!switched) return found;
+    // The run goes on with its own account's connection; where that is gone,
+    // with none (nothing of it may go over another account's).
+    SetFtpAccount(current);
+    if (!SelectOpenConnection(host, user))
+        if (CFtpClient* c = GetCurrentFtpClient()) DropOpenConnection(c->Host(), c->User());
+    return found;
+}
+
+void CServerChangeGuard::NoteLoginFailed(const std::string& host, const std::string& user) {
+    (t_run ? t_run->m_failedLogins : m_failedLogins).insert(host + '\n' + user);
+}
+
+bool CServerChangeGuard::LoginFailed(const std::string& host, const std::string& user) const {
+    return (t_run ? t_run->m_failedLogins : m_failedLogins).count(host + '\n' + user) > 0;
 }
 
 bool CServerChangeGuard::Unchecked(size_t index, std::string& why) const {
@@ -459,7 +543,8 @@ bool CServerChangeGuard::Unchecked(size_t index, std::string& why) const {
 // Message Window says why.
 CServerChangeGuard::Found CServerChangeGuard::FindChanged(const std::vector<CFileItem>& items,
                                                           const std::vector<size_t>& indices, std::string host,
-                                                          std::string user) {
+                                                          std::string user,
+                                                          const std::function<bool(std::string&, std::string&)>& login) {
     // The items that never went take the last record of their remote file.
     std::set<std::string> unsent;
     for (size_t k : indices)
@@ -472,6 +557,7 @@ CServerChangeGuard::Found CServerChangeGuard::FindChanged(const std::vector<CFil
         if (IsRealRemoteTime(recorded.RemoteModTime) || RecordsUnreadTime(recorded))
             folders[recorded.RemoteDir].emplace_back(k, recorded);
     }
+    if (folders.empty() || (login && !login(host, user))) return {};
     Found changed;
     for (const auto& [dir, targets] : folders) {
         Found found;

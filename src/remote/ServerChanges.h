@@ -4,6 +4,7 @@
 #pragma once
 
 #include <ctime>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -98,9 +99,10 @@ std::vector<std::string> TakeUncheckedHeld();
 // each basket's part sees what the parts before wrote. The records of the
 // files they sent go into the run's copy of the data (the later baskets'
 // items of the same files are gathered from it). The look before a send
-// takes the later parts' items of the account too, so that the run asks
-// once; a file the run has looked at is not looked at again, and one it
-// left is left by the later parts too, with the same reason.
+// takes the items of every account, the later parts' too, so that the run
+// asks once; a file the run has looked at is not looked at again, and one
+// it left is left by the later parts too, with the same reason. An account
+// whose login failed is not asked for again: its items are not sent.
 class CServerChangeRun {
 public:
     // parts: the items of each basket's part, in the run's order.
@@ -121,6 +123,7 @@ private:
     std::set<std::string> m_held;  // the remote files left so far
     std::map<std::string, std::string> m_heldWhy;  // a file left for a change not told: why
     std::set<std::string> m_looked;  // the remote files looked at before a send
+    std::set<std::string> m_failedLogins;  // accounts (host, LF, user) whose login failed
     std::set<std::string>* m_previous;
     CServerChangeRun* m_previousRun;
 };
@@ -132,8 +135,10 @@ std::set<std::string>* RunHeldFiles();
 
 // Before a send overwrites anything: the targets changed on the server
 // since their last transfer. At the first item of each account the run
-// reaches, every folder its items of that account write into is listed
-// once and each target looked up in it by name. Within the minute the
+// reaches (in a run somebody attends, at the first item it reaches:
+// the run's items of every account are looked at then, each account with
+// the run's login), every folder its items of that account write into is
+// listed once and each target looked up in it by name. Within the minute the
 // listing shows, the targets' exact seconds are asked (MDTM) all at once; a
 // target the listing leaves out is looked at by the commands that name one
 // file exactly (MDTM, SIZE). The changed targets, those a status check
@@ -155,14 +160,26 @@ public:
     // Whether a held item was held because its change could not be told,
     // and why.
     bool Unchecked(size_t index, std::string& why) const;
+    // A login to the account failed in this run, the run's own or the
+    // look's: its items are not sent, and the login is not asked for again.
+    void NoteLoginFailed(const std::string& host, const std::string& user);
+    bool LoginFailed(const std::string& host, const std::string& user) const;
+    // Called where the look's login to another account renamed it (the
+    // login dialog), before its items go on under the new names.
+    using Renamed = std::function<void(const std::string& oldHost, const std::string& oldUser,
+                                       const std::string& host, const std::string& user)>;
+    void SetRenamed(Renamed renamed) { m_renamed = std::move(renamed); }
 
 private:
     // The targets (index into items) that changed on the server (why
     // empty) or whose change could not be told (why).
     using Found = std::vector<std::pair<size_t, std::string>>;
     void CheckAccount(const std::string& host, const std::string& user) override;
+    // login: for an account other than the one the run is connected to,
+    // makes its connection the current one before the first folder is
+    // listed (false: nothing is looked at).
     Found FindChanged(const std::vector<CFileItem>& items, const std::vector<size_t>& indices, std::string host,
-                      std::string user);
+                      std::string user, const std::function<bool(std::string&, std::string&)>& login = nullptr);
     // The same for the targets of one remote folder (index and recorded
     // state), on a connection to their account.
     Found FindChangedInFolder(CFtpClient& c, const std::vector<std::pair<size_t, CFileItem>>& targets);
@@ -170,7 +187,15 @@ private:
     // in the part), then the later parts'; found: those to ask about.
     void HoldChanged(const std::vector<CFileItem>& looked, const std::vector<size_t>& own, const Found& found);
 
+    // The items of the other accounts: each account's looked at on its own
+    // connection (looked: renamed where its login renames the account);
+    // notLooked: the items of accounts that could not be logged in to.
+    Found FindChangedElsewhere(std::vector<CFileItem>& looked, const std::vector<size_t>& others,
+                               const std::string& host, const std::string& user, std::vector<bool>& notLooked);
+
     bool m_bBeforeRun = false;
+    Renamed m_renamed;
+    std::set<std::string> m_failedLogins;  // outside a run over baskets
     std::vector<size_t> m_newlyHeld;
     std::map<size_t, std::string> m_unchecked;  // held items whose change could not be told: why
 };

@@ -610,6 +610,7 @@ private:
     void KeepFetchedStamp(const Step& s);
     void LeaveChangedFile(const Step& s, const std::string& why);
     void AdoptRenamedAccount(Step& s);
+    void RenameAccount(std::string oldHost, std::string oldUser, std::string host, std::string user);
     void PrepareItem(Step& s);
     void SwitchType(CFtpClient& c, Step& s);
     void PlanTheSend(CFtpClient& c, Step& s);
@@ -700,6 +701,10 @@ CTransferRun::CTransferRun(CProgramData& data, bool toRemote)
       m_serverChanges(data, m_items),
       m_localWork(data, m_items) {
     m_entries = ClaimTransferEntries(m_items);
+    m_serverChanges.SetRenamed([this](const std::string& oldHost, const std::string& oldUser,
+                                      const std::string& host, const std::string& user) {
+        RenameAccount(oldHost, oldUser, host, user);
+    });
     m_refused.assign(m_items.size(), false);
     for (const CFileItem& it : m_items) m_nNameWidth = std::max(m_nNameWidth, TextColumns(it.FileName));
     for (int i = 0; i < Count(); ++i) {
@@ -983,7 +988,8 @@ void CTransferRun::TransferItem(int i) {
         NoteFailure(s.item, false);
         return;
     }
-    if (ContainsHost(m_failedHosts, CHost(s.item.RemHost, s.item.RemUser))) {
+    if (ContainsHost(m_failedHosts, CHost(s.item.RemHost, s.item.RemUser)) ||
+        m_serverChanges.LoginFailed(s.item.RemHost, s.item.RemUser)) {
         WriteTraceString(ShortHostName(s.item.RemHost) + " is not connected. " + s.item.FileName +
                          " is skipped.");
         NoteFailure(s.item);
@@ -1082,6 +1088,7 @@ bool CTransferRun::Connect(Step& s) {
         WriteTraceString(ItemLine(s));
         WriteTraceString("-?- Login failed.");
         m_failedHosts.push_back(CHost(s.item.RemHost, s.item.RemUser));
+        m_serverChanges.NoteLoginFailed(s.item.RemHost, s.item.RemUser);
         NoteFailure(s.item);
         return false;
     }
@@ -1163,8 +1170,12 @@ void CTransferRun::KeepFetchedStamp(const Step& s) {
 // transfer list, the program data of the run and of the window, the run's
 // items and those waiting for their folder's listing take the new names.
 void CTransferRun::AdoptRenamedAccount(Step& s) {
-    const std::string oldHost = s.item.RemHost, oldUser = s.item.RemUser;
-    const std::string host = s.host, user = s.user;
+    RenameAccount(s.item.RemHost, s.item.RemUser, s.host, s.user);
+    s.item.RemHost = s.host;
+    s.item.RemUser = s.user;
+}
+
+void CTransferRun::RenameAccount(std::string oldHost, std::string oldUser, std::string host, std::string user) {
     RenameTransferListAccount(oldHost, oldUser, host, user);
     RenameItemAccount(m_data, oldHost, oldUser, host, user);
     if (GetMainProgramData() && GetMainProgramData() != &m_data)
@@ -1180,8 +1191,6 @@ void CTransferRun::AdoptRenamedAccount(Step& s) {
     for (CFileItem& it : m_items) rename(it);
     for (auto& entry : m_folders)
         for (Waiting& waiting : entry.second.waiting) rename(waiting.item);
-    s.item.RemHost = host;
-    s.item.RemUser = user;
 }
 
 // The local folder, the paths, the progress line, the type a text file

@@ -498,6 +498,57 @@ TEST_F(FtpWindowTest, AllItemsOfTheSelectedBasketsGoInRowOrderAndAllReachTheMode
     EXPECT_EQ(ReadFile(ServerRoot() + "/other.txt"), "other\n");
     Tick();
 
+    // Two's files go to another account (the same server by the name
+    // localhost). One's files stay marked; Two's my file.txt changed on the
+    // server unseen, which only the run's own look on that account finds.
+    // Still one question, before anything is sent, for both accounts; No
+    // keeps the server's copy.
+    w.Data().AddHost("localhost", qvltest::kUser, qvltest::kPassword, 0, 1);
+    for (int r = 0; r < 3; ++r) {
+        w.Data().GetFileItemPtr(0, 0, 2, r)->RemHost = "localhost";
+        w.Data().GetFileItemPtr(0, 0, 2, r)->IsRemoteModified = "No";
+    }
+    w.Presenter().ShowSession(0, 0, 0);
+    prompter.entries.clear();
+    putAll();
+    Finish();
+    ASSERT_EQ(prompter.Questions().size(), 1u) << Log();
+    for (const std::string file : {Local() + "my file.txt  (127.0.0.1:/my file.txt)",
+                                   Local() + "notes.txt  (127.0.0.1:/notes.txt)",
+                                   Local() + "my file.txt  (localhost:/my file.txt)"})
+        EXPECT_NE(prompter.Questions()[0].find(file), std::string::npos) << prompter.Questions()[0];
+    EXPECT_EQ(ReadFile(ServerRoot() + "/my file.txt"), "edited on the server\n");
+    EXPECT_EQ(ReadFile(ServerRoot() + "/other.txt"), "other, edited here\n") << Log();
+    Tick();
+
+    // The login to that account cancelled in the look: asked once, and
+    // Two's files are not sent, each named.
+    for (int r = 0; r < 3; ++r) w.Data().GetFileItemPtr(0, 0, 2, r)->RemUser = "nobody";
+    Touch(Local() + "other.txt", "other, edited again\n", std::time(nullptr) - 3);
+    prompter.entries.clear();
+    putAll();
+    Finish();
+    int logins = 0;
+    for (const auto& e : prompter.entries) logins += e.kind == "login";
+    EXPECT_EQ(logins, 1) << Log();
+    EXPECT_EQ(Count("localhost is not connected. "), 3) << Log();
+    EXPECT_EQ(ReadFile(ServerRoot() + "/other.txt"), "other, edited here\n") << Log();
+    Tick();
+
+    // Given there with the test user instead, the login renames the account
+    // of Two's files for the run and the model; still one login, one question.
+    prompter.entries.clear();
+    prompter.logins = {LoginData{"localhost", qvltest::kUser, qvltest::kPassword, "", false}};
+    putAll();
+    Finish();
+    logins = 0;
+    for (const auto& e : prompter.entries) logins += e.kind == "login";
+    EXPECT_EQ(logins, 1) << Log();
+    EXPECT_EQ(prompter.Questions().size(), 1u) << Log();
+    EXPECT_EQ(ReadFile(ServerRoot() + "/other.txt"), "other, edited again\n") << Log();
+    Tick();
+    for (int r = 0; r < 3; ++r) EXPECT_EQ(w.Data().GetFileItem(0, 0, 2, r).RemUser, qvltest::kUser) << r;
+
     // No basket selected: the worker ends at once.
     w.BasketList()->clearSelection();
     w.MessageWindow().SetText("");
