@@ -593,12 +593,20 @@ TEST(ScreenUnderX, EveryWindowInsideSmallScreens) {
         qvltest::XServer server;
         std::string why;
         if (!server.Start(why, size)) GTEST_SKIP() << why;
+        // openbox now and then never takes a busy display over: it is started
+        // once more before the test gives up.
         qvltest::Child wm;
-        {
-            ScopedEnv display("DISPLAY", server.Display().c_str());
-            wm.Start({"/usr/bin/openbox"});
+        bool framed = false, ran = false;
+        for (int attempt = 0; attempt < 2 && !framed; ++attempt) {
+            wm.Stop();
+            {
+                ScopedEnv display("DISPLAY", server.Display().c_str());
+                wm.Start({"/usr/bin/openbox"});
+            }
+            framed = qvltest::WaitForWindowManager(server.Display());
+            ran = wm.Running();
         }
-        ASSERT_TRUE(qvltest::WaitForWindowManager(server.Display())) << "openbox did not start on " << size;
+        ASSERT_TRUE(framed) << "openbox did not start on " << size << (ran ? " (it runs)" : " (it ended)");
         const qvltest::SelfRun run = qvltest::RunSelfUnderX(server.Display(), "ScreenTest.*");
         ASSERT_TRUE(run.started);
         if (run.Exited0() && run.out.find("[  SKIPPED ] 1 test") != std::string::npos) GTEST_SKIP() << run.out;
