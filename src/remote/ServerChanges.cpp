@@ -388,17 +388,12 @@ void CServerChangeRun::TakeResults(const std::vector<CFileItem>& results) {
     }
 }
 
-void CServerChangeGuard::CheckAccount(const std::string& host, const std::string& user) {
-    // A run somebody attends looks at the items of every account at once,
-    // so that it asks one question; one nobody attends asks nothing and
-    // looks at each account's items when it reaches the account.
-    const bool everyAccount = t_run && !IsUnattendedRun();
-    const auto lookable = [&](const CFileItem& it) {
-        return (everyAccount || (it.RemHost == host && it.RemUser == user)) && !it.RemoteDir.empty() &&
-               !it.LocalDir.empty() && !LoginFailed(it.RemHost, it.RemUser);
-    };
-    std::vector<CFileItem> looked;
-    std::vector<size_t> own;
+// The items the look takes: this part's (own: their indices in it) that the
+// run has neither left nor looked at, then the later parts' of the run, so
+// that the run asks once. An item the run left before is held here too,
+// with its reason.
+void CServerChangeGuard::GatherLooked(const std::function<bool(const CFileItem&)>& lookable,
+                                      std::vector<CFileItem>& looked, std::vector<size_t>& own) {
     for (size_t k = 0; k < m_items.size(); ++k) {
         const CFileItem& it = m_items[k];
         if (m_skipped[k] || !lookable(it)) continue;
@@ -428,6 +423,20 @@ void CServerChangeGuard::CheckAccount(const std::string& host, const std::string
                 if (t_runHeld->count(key) || t_run->m_looked.count(key)) continue;
                 looked.push_back(it);
             }
+}
+
+void CServerChangeGuard::CheckAccount(const std::string& host, const std::string& user) {
+    // A run somebody attends looks at the items of every account at once,
+    // so that it asks one question; one nobody attends asks nothing and
+    // looks at each account's items when it reaches the account.
+    const bool everyAccount = t_run && !IsUnattendedRun();
+    const auto lookable = [&](const CFileItem& it) {
+        return (everyAccount || (it.RemHost == host && it.RemUser == user)) && !it.RemoteDir.empty() &&
+               !it.LocalDir.empty() && !LoginFailed(it.RemHost, it.RemUser);
+    };
+    std::vector<CFileItem> looked;
+    std::vector<size_t> own;
+    GatherLooked(lookable, looked, own);
     if (looked.empty()) return;
     // A status check saw the change of a marked item; the rest are looked at.
     Found found;

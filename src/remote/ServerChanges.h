@@ -175,6 +175,8 @@ private:
     // empty) or whose change could not be told (why).
     using Found = std::vector<std::pair<size_t, std::string>>;
     void CheckAccount(const std::string& host, const std::string& user) override;
+    void GatherLooked(const std::function<bool(const CFileItem&)>& lookable, std::vector<CFileItem>& looked,
+                      std::vector<size_t>& own);
     // login: for an account other than the one the run is connected to,
     // makes its connection the current one before the first folder is
     // listed (false: nothing is looked at).
