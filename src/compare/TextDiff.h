@@ -12,6 +12,7 @@
 // run found for it and rescans only when that run no longer fits the part.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -186,6 +187,14 @@ public:
         return {rightPos, -1, count, kDiffAdded};
     }
 
+    // A stretch of a right file held as pieces of the left one: right
+    // lines from `right` on are the left lines from `from` on, or (with
+    // kOwn) the right file's own texts from (from & ~kOwn) on.
+    struct NearSpan {
+        static constexpr uint32_t kOwn = 0x80000000u;
+        uint32_t right = 0, from = 0;
+    };
+
 private:
     class Matcher;
     // The lines of a right file read a piece at a time (CompareFiles):
@@ -217,6 +226,9 @@ private:
         // texts of its own, the others the left lines from nearTail on.
         bool near = false;
         uint32_t nearHead = 0, nearTail = 0;
+        // Or, where the edits are several (CompareNearGaps), the right
+        // lines as stretches in order, the first from line 0.
+        std::vector<NearSpan> nearSpans;
         // (With few texts or a near copy, where is not written at all.)
         void AddOwn(uint32_t k, std::string_view text) {
             if (ownStarts.Size() == 0) ownStarts.PushBack(0);
@@ -236,6 +248,12 @@ private:
             return CDiffFileText::LineBetween(left->bytes.get(), left->starts[w], left->starts[w + 1]);
         }
         std::string_view NearLine(size_t k) const {
+            if (!nearSpans.empty()) {
+                const auto at = std::upper_bound(nearSpans.begin(), nearSpans.end(), k,
+                                                 [](size_t v, const NearSpan& x) { return v < x.right; }) - 1;
+                const uint32_t from = at->from + static_cast<uint32_t>(k - at->right);
+                return (at->from & NearSpan::kOwn) ? Own(from & ~NearSpan::kOwn) : left->Line(from);
+            }
             const size_t owned = ownStarts.Size() - 1;
             if (k < nearHead) return left->Line(k);
             if (k < nearHead + owned) return Own(static_cast<uint32_t>(k - nearHead));
@@ -283,6 +301,12 @@ private:
     // they are not, or where the runs could be others. knownHead: bytes
     // known to be the same from the start, SIZE_MAX when not known.
     bool CompareNearCopy(int fd, size_t rightSize, size_t knownHead);
+    // The same where the right file is the left one with a few edits
+    // anywhere (diff/NearGaps.cpp), the left file's every line start
+    // taken; headBytes and tailBytes: bytes known to be the same at the
+    // start and at the end (as CompareNearCopy found them).
+    bool CompareNearGaps(int fd, size_t rightSize, size_t headBytes, size_t tailBytes);
+    size_t m_nNearHeadBytes = 0, m_nNearTailBytes = 0;
     // The same over lines held, compared as their bytes.
     bool CompareNearCopyLines(const LineSource& left, const LineSource& right);
     static bool NearCopyRuns(const LineSource& left, uint32_t head, uint32_t tail,

@@ -626,6 +626,64 @@ TEST(CompareFiles, NearCopiesWithADeletionABlockOrEditsCloseTogetherGiveThePlain
                           4000 + round);
         if (HasFatalFailure()) return;
     }
+    // Two to six edits far apart (more than 4,096 lines from the first to
+    // the last): lines deleted, inserted or changed, a blank line inserted
+    // before a run of blank lines or deleted from one, a block replaced,
+    // among few texts or many, a fifth or half of the lines blank. The
+    // files are near copies all the same (not numbered line by line) and
+    // give the plain procedure's runs.
+    int nearWay = 0;
+    const int farRounds = 48;
+    for (int round = 0; round < farRounds; ++round) {
+        const int n = 5000 + static_cast<int>(rng() % 2500), blank = round % 2 ? 50 : 20;
+        const int texts = std::vector<int>{5, 50, 5000, 1000000}[round % 4];
+        std::vector<std::string> left;
+        for (int k = 0; k < n; ++k)
+            left.push_back(static_cast<int>(rng() % 100) < blank ? "" : "t" + std::to_string(rng() % texts));
+        std::vector<std::string> right = left;
+        const int edits = 2 + static_cast<int>(rng() % 5);
+        std::vector<size_t> places;
+        for (int e = 0; e < edits; ++e) places.push_back(rng() % (right.size() - 60));
+        places.front() = rng() % 400;
+        places.back() = right.size() - 60 - rng() % 400;
+        std::sort(places.rbegin(), places.rend());  // from the end, so that each stays where it was drawn
+        for (size_t at : places) {
+            switch (rng() % 6) {
+            case 0: right.erase(right.begin() + at); break;
+            case 1: right.insert(right.begin() + at, "t" + std::to_string(rng() % texts)); break;
+            case 2: right[at] += " /*c*/"; break;
+            case 3:
+                right.erase(right.begin() + at, right.begin() + at + 1 + rng() % 20);
+                right.insert(right.begin() + at, rng() % 20, "new " + std::to_string(rng() % 10));
+                break;
+            default: {  // a blank line before a run of blank lines, or one of it deleted
+                while (at + 2 < right.size() && (!right[at].empty() || !right[at + 1].empty())) ++at;
+                if (at + 2 >= right.size()) break;
+                if (rng() % 2) right.insert(right.begin() + at, "");
+                else right.erase(right.begin() + at);
+            }
+            }
+        }
+        if (round % 5 == 4) std::swap(left, right);
+        const std::string end = round % 6 == 5 ? "\r\n" : "\n";
+        auto write = [&](const std::string& path, const std::vector<std::string>& lines) {
+            std::string bytes;
+            for (const std::string& line : lines) bytes += line + end;
+            Write(path, bytes);
+        };
+        write(tmp / "l.txt", left);
+        write(tmp / "r.txt", right);
+        const RandomPair p{Lines(left), Lines(right)};
+        CTextDiff lists, files;
+        lists.Compare(p.left, p.right);
+        ASSERT_EQ(Describe(lists.GetRuns()), Describe(ReferenceDiff(CDiffOptions()).Compare(p.left, p.right)))
+            << "far apart, round " << round;
+        ASSERT_TRUE(files.CompareFiles(tmp / "l.txt", tmp / "r.txt"));
+        ExpectSameResult(files, lists, 5000 + round);
+        if (HasFatalFailure()) return;
+        nearWay += files.WasNearCopy();
+    }
+    EXPECT_GE(nearWay, farRounds * 3 / 4);
 }
 
 // A line whose text is also the line's right beside it (a blank line among

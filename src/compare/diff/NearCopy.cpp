@@ -346,6 +346,7 @@ bool CTextDiff::FewRuns(const LineSource& left, uint32_t head, uint32_t tail,
 bool CTextDiff::CompareNearCopy(int fd, size_t rightSize, size_t knownHead) {
     const CDiffFileText& left = m_LeftText;
     const size_t leftSize = left.size, limit = std::min(leftSize, rightSize);
+    m_nNearHeadBytes = m_nNearTailBytes = 0;
     const uint32_t nL = static_cast<uint32_t>(left.Count());
     if (nL == 0 || limit == 0 || !left.wideStarts.empty()) return false;
     std::unique_ptr<char[]> buffer(new char[kPiece]);
@@ -353,6 +354,8 @@ bool CTextDiff::CompareNearCopy(int fd, size_t rightSize, size_t knownHead) {
     if (knownHead == SIZE_MAX && !SameHead(fd, left.bytes.get(), limit, buffer, headBytes)) return false;
     headBytes = std::min(headBytes, limit);
     if (!SameTail(fd, rightSize, left.bytes.get(), leftSize, limit, buffer, tailBytes)) return false;
+    m_nNearHeadBytes = headBytes;
+    m_nNearTailBytes = tailBytes;
     // Not a near copy (or not worth it) unless the part between is small.
     if (headBytes + tailBytes + kNearEditsBytes < rightSize) return false;
     // Head lines end (line feed included) within the same first bytes;

@@ -981,6 +981,10 @@ bool CTextDiff::ReadAndCompareFiles(const std::string& leftPath, const std::stri
         return unchanged(m_bNearCopy = true);
     m_Runs.clear();
     if (!TakeEveryLineStart(m_LeftText)) return leftTooLarge();
+    // A copy with a few edits far apart: the same without numbering a line.
+    if (CompareNearGaps(rightFile.fd, rightFile.size, m_nNearHeadBytes, m_nNearTailBytes))
+        return unchanged(m_bNearCopy = true);
+    m_Runs.clear();
     auto stored = std::make_unique<RightLines>();
     stored->left = &m_LeftText;
     const size_t rightSize = rightFile.size;

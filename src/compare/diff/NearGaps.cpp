@@ -1,0 +1,645 @@
+// Near copies with edits far apart: the right file is the left one with a
+// few small edits (lines deleted, inserted or changed) anywhere, so that it
+// is made of long pieces of the left file (left lines it equals, in order)
+// and a few lines of its own between them. The procedure is followed part
+// by part as it goes, but a right line is scanned only where its run could
+// change what the part takes; the runs are the procedure's own.
+//
+// Why that holds. In a part's first pass a line only counts where its run
+// is longer than the longest found before it: a line whose run cannot be
+// that long leaves the part's choice as it is, whatever its run is. Of a
+// right line i of a piece or of own lines that ends at right line r (and is
+// not the last), a run is either within the piece (at most r - i lines) or
+// holds right lines r - 1 and r; then it is (r - i) lines and as many more
+// as the lines from r on equal the left lines after a place q of the left
+// file whose line and the r - i lines before it are the right's lines r - 1
+// back to i. Those places (where left lines q and q + 1 are the texts of
+// right lines r - 1 and r) are found once, each with how far its equal
+// lines reach back and on; that bounds every line of the piece, and most
+// lines of a piece are then bounded by the lines left in it alone. A line
+// whose bound is no more than the longest run found in the pass so far is
+// passed over: the procedure would have visited it, and the run it keeps
+// (the run found then, kept or found anew in a later part) is worked out
+// only where a later part asks for it, by replaying the parts that
+// visited it in their order, each with the bounds the procedure used (a
+// run kept from an earlier part is never longer than the bound either: it
+// lies within the part). A line whose bound is longer is scanned exactly
+// as the procedure scans it. Runs along a piece are measured by its length,
+// not line by line.
+// Every left line gets a print of its text (lines of different prints
+// differ). The places and their reaches are told by the prints alone
+// (what equal prints reach is at least what equal lines reach, so the
+// bounds stand); a scan measures a place by the prints and compares the
+// lines only where that would make it the longest so far.
+// Where the edits are many, far from small, or the scans take long, the
+// inputs are matched the full way.
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "compare/TextDiff.h"
+#include "compare/diff/LineFeeds.h"
+
+using textdiff::ReadAt;
+
+namespace {
+using Span = CTextDiff::NearSpan;
+constexpr uint32_t kOwnSpan = CTextDiff::NearSpan::kOwn;
+
+// Lines looked at past an edit to find where the files go on alike (own
+// and left lines together), and how many lines must then be alike.
+constexpr uint32_t kReach = 64;
+constexpr uint32_t kAlike = 8;
+// At most so many edits and lines of the right file's own.
+constexpr size_t kMaxSpans = 64;
+constexpr size_t kMaxOwn = 65536;
+constexpr size_t kPiece = size_t{1} << 20;
+// Left files of so many lines or more get the prints of their lines in
+// kParts parts at once.
+constexpr uint32_t kPartsFrom = uint32_t{1} << 18;
+constexpr uint32_t kParts = 4;
+// Pairs of texts whose places are looked for one by one (more: in a table).
+constexpr size_t kFewPairs = 8;
+
+struct GiveUp {};
+
+// The right file read a piece at a time.
+class RightBytes {
+public:
+    RightBytes(int fd, size_t size) : m_Fd(fd), m_nSize(size) {}
+    size_t Size() const { return m_nSize; }
+    // Bytes [at, at + n) of the file (n at most what is left).
+    const char* At(size_t at, size_t n) {
+        if (at < m_nFrom || at + n > m_nFrom + m_Bytes.size()) {
+            const size_t want = std::min(std::max(n, kPiece), m_nSize - at);
+            m_Bytes.resize(want);
+            if (!ReadAt(m_Fd, m_Bytes.data(), want, at)) throw GiveUp{};
+            m_nFrom = at;
+        }
+        return m_Bytes.data() + (at - m_nFrom);
+    }
+    // The line that starts at byte at: its text, and where the next starts.
+    std::string_view Line(size_t at, size_t& next) {
+        size_t n = std::min<size_t>(4096, m_nSize - at);
+        for (;;) {
+            const char* p = At(at, n);
+            const void* lf = std::memchr(p, '\n', n);
+            if (lf || at + n == m_nSize) {
+                const size_t to = lf ? static_cast<size_t>(static_cast<const char*>(lf) - p) + 1 : n;
+                next = at + to;
+                return CDiffFileText::LineBetween(p, 0, to);
+            }
+            n = std::min(n * 4, m_nSize - at);
+        }
+    }
+
+private:
+    int m_Fd;
+    size_t m_nSize, m_nFrom = 0;
+    std::string m_Bytes;
+};
+
+// The right file as pieces of the left one and lines of its own.
+struct GapInput {
+    const CDiffFileText* left = nullptr;
+    uint32_t nL = 0, nR = 0;
+    std::vector<Span> spans;  // in order, the first from right line 0
+    std::string own;
+    std::vector<uint32_t> ownStarts{0};
+};
+
+// Cuts the right file into pieces of the left one and lines of its own;
+// false where it is not made that way (or not worth it).
+bool CutIntoPieces(RightBytes& right, GapInput& in, size_t headBytes, size_t tailBytes) {
+    const CDiffFileText& left = *in.left;
+    const uint32_t* starts = left.starts.data();
+    const uint32_t nL = in.nL;
+    const char* L = left.bytes.get();
+    const size_t lSize = left.size, rSize = right.Size();
+    const bool lastOpen = L[lSize - 1] != '\n';
+    const uint32_t closed = lastOpen ? nL - 1 : nL;  // lines that end with a line feed
+    uint32_t rLine = 0, lLine = 0;
+    size_t rOff = 0;
+    auto addLeft = [&](uint32_t count) {
+        if (count == 0) return;
+        if (in.spans.empty() || (in.spans.back().from & kOwnSpan) ||
+            in.spans.back().from + (rLine - in.spans.back().right) != lLine)
+            in.spans.push_back({rLine, lLine});
+        rLine += count;
+        lLine += count;
+    };
+    auto addOwn = [&](std::string_view text) {
+        const uint32_t q = static_cast<uint32_t>(in.ownStarts.size() - 1);
+        if (in.spans.empty() || !(in.spans.back().from & kOwnSpan) ||
+            (in.spans.back().from & ~kOwnSpan) + (rLine - in.spans.back().right) != q)
+            in.spans.push_back({rLine, kOwnSpan | q});
+        in.own.append(text);
+        in.ownStarts.push_back(static_cast<uint32_t>(in.own.size()));
+        ++rLine;
+    };
+    // The first lines within the bytes known to be the same.
+    {
+        const uint32_t h = static_cast<uint32_t>(
+            std::upper_bound(starts + 1, starts + closed + 1, static_cast<uint32_t>(std::min(headBytes, lSize))) -
+            (starts + 1));
+        addLeft(h);
+        rOff = starts[h];
+    }
+    std::vector<std::string> ahead;
+    std::vector<size_t> aheadEnd;
+    while (rOff < rSize && lLine < nL) {
+        const size_t lOff = starts[lLine];
+        // The last bytes known to be the same: the rest is the left's.
+        if (rSize - rOff == lSize - lOff && rSize - rOff <= tailBytes) {
+            addLeft(nL - lLine);
+            rOff = rSize;
+            break;
+        }
+        // As many whole lines as are the same bytes.
+        const size_t avail = std::min(rSize - rOff, lSize - lOff);
+        size_t same = 0;
+        while (same < avail) {
+            const size_t n = std::min(kPiece, avail - same);
+            const size_t k = textdiff::SameBytes(right.At(rOff + same, n), L + lOff + same, n);
+            same += k;
+            if (k < n) break;
+        }
+        if (same == avail && rSize - rOff == lSize - lOff) {
+            addLeft(nL - lLine);
+            rOff = rSize;
+            break;
+        }
+        const uint32_t upto = static_cast<uint32_t>(
+            std::upper_bound(starts + lLine + 1, starts + closed + 1, static_cast<uint32_t>(lOff + same)) -
+            (starts + 1));
+        if (upto > lLine) {
+            const uint32_t count = upto - lLine;
+            addLeft(count);
+            rOff += starts[lLine] - lOff;
+            continue;
+        }
+        // Lines that differ in their bytes: the same text (line ends), or
+        // where the files go on alike.
+        size_t next;
+        const std::string_view first = right.Line(rOff, next);
+        if (first == left.Line(lLine)) {
+            addLeft(1);
+            rOff = next;
+            continue;
+        }
+        ahead.clear();
+        aheadEnd.clear();
+        ahead.emplace_back(first);
+        aheadEnd.push_back(next);
+        while (ahead.size() < kReach + kAlike && aheadEnd.back() < rSize) {
+            ahead.emplace_back(right.Line(aheadEnd.back(), next));
+            aheadEnd.push_back(next);
+        }
+        const bool toEnd = aheadEnd.back() >= rSize;
+        bool found = false;
+        uint32_t skipRight = 0, skipLeft = 0;
+        for (uint32_t d = 1; d <= kReach && !found; ++d) {
+            for (uint32_t a = 0; a <= d && !found; ++a) {
+                const uint32_t c = d - a;
+                if (a > ahead.size() || lLine + c > nL) continue;
+                const size_t rl = ahead.size() - a, ll = nL - lLine - c;
+                const size_t kk = std::min<size_t>({kAlike, rl, ll});
+                if (kk < kAlike && !(toEnd && rl == ll)) continue;
+                bool alike = true;
+                for (size_t t = 0; t < kk && alike; ++t) alike = ahead[a + t] == left.Line(lLine + c + t);
+                if (alike) found = true, skipRight = a, skipLeft = c;
+            }
+        }
+        if (!found) return false;
+        for (uint32_t t = 0; t < skipRight; ++t) addOwn(ahead[t]);
+        if (skipRight > 0) rOff = aheadEnd[skipRight - 1];
+        lLine += skipLeft;
+        if (in.spans.size() > kMaxSpans || in.ownStarts.size() > kMaxOwn) return false;
+    }
+    // Right lines after the left's last: its own; left lines after the
+    // right's last: deleted.
+    while (rOff < rSize) {
+        size_t next;
+        addOwn(right.Line(rOff, next));
+        rOff = next;
+        if (in.ownStarts.size() > kMaxOwn) return false;
+    }
+    in.nR = rLine;
+    return in.spans.size() >= 2 && in.spans.size() <= kMaxSpans;
+}
+
+// The procedure over the pieces, as the head comment tells.
+class GapMatcher {
+public:
+    GapMatcher(const GapInput& in, uint64_t budget) : m_In(in), m_nBudget(budget) {
+        m_Starts = in.left->starts.data();
+    }
+
+    bool Run(std::vector<CDiffChange>& runs) {
+        try {
+            TakePrints();
+            Bounds();
+            if (m_In.nR > 0 && m_In.nL > 0) MatchRange(0, m_In.nR - 1, 0, m_In.nL - 1, -1);
+        } catch (const GiveUp&) {
+            return false;
+        }
+        runs = std::move(m_Runs);
+        return true;
+    }
+
+private:
+    struct Part {
+        uint32_t rF, rL, lF, lL;
+        int parent;
+        uint32_t visitEnd;
+    };
+    struct State {
+        int start = -1, length = -2;
+        int asOf = -1;  // the last part its run is brought up to
+    };
+    // Of the places that bound the lines of one span: their reach back
+    // (falling) and the longest reach on among those reaching back as far.
+    struct Stair {
+        std::vector<uint32_t> back, on;
+        uint32_t maxBack = 0;
+    };
+
+    void Spend(uint64_t n) {
+        m_nSpent += n;
+        if (m_nSpent > m_nBudget) throw GiveUp{};
+    }
+
+    size_t SpanOf(uint32_t i) const {
+        const auto& s = m_In.spans;
+        return static_cast<size_t>(
+                   std::upper_bound(s.begin(), s.end(), i, [](uint32_t v, const Span& x) { return v < x.right; }) -
+                   s.begin()) -
+               1;
+    }
+    uint32_t SpanEnd(size_t s) const { return s + 1 < m_In.spans.size() ? m_In.spans[s + 1].right : m_In.nR; }
+    std::string_view Own(uint32_t q) const {
+        return std::string_view(m_In.own.data() + m_In.ownStarts[q], m_In.ownStarts[q + 1] - m_In.ownStarts[q]);
+    }
+    std::string_view Text(uint32_t i, size_t s) const {
+        const Span& x = m_In.spans[s];
+        if (x.from & kOwnSpan) return Own((x.from & ~kOwnSpan) + (i - x.right));
+        return m_In.left->Line(x.from + (i - x.right));
+    }
+    // Left line j's text, as CDiffFileText::Line gives it.
+    std::string_view LeftText(uint32_t j) const {
+        return CDiffFileText::LineBetween(m_In.left->bytes.get(), m_Starts[j], m_Starts[j + 1]);
+    }
+    // A print of a text: texts of different prints differ.
+    static uint32_t PrintOf(std::string_view t) {
+        uint64_t h = 0x9E3779B97F4A7C15ull ^ t.size();
+        size_t k = 0;
+        for (; k + 8 <= t.size(); k += 8) {
+            uint64_t w;
+            std::memcpy(&w, t.data() + k, 8);
+            h = (h ^ w) * 0xFF51AFD7ED558CCDull;
+            h ^= h >> 32;
+        }
+        if (k < t.size()) {
+            uint64_t w = 0;
+            std::memcpy(&w, t.data() + k, t.size() - k);
+            h = (h ^ w) * 0xC4CEB9FE1A85EC53ull;
+        }
+        h ^= h >> 29;
+        return static_cast<uint32_t>(h);
+    }
+    // The prints of every left line, in parts at once.
+    void TakePrints() {
+        const uint32_t nL = m_In.nL;
+        m_Prints.resize(nL);
+        auto take = [this](uint32_t from, uint32_t to) {
+            for (uint32_t j = from; j < to; ++j) m_Prints[j] = PrintOf(LeftText(j));
+        };
+        const uint32_t parts = nL >= kPartsFrom ? kParts : 1;
+        auto from = [&](uint32_t k) { return static_cast<uint32_t>(uint64_t{nL} * k / parts); };
+        std::vector<std::thread> threads;
+        uint32_t k = 1;
+        try {
+            for (; k < parts; ++k) threads.emplace_back(take, from(k), from(k + 1));
+        } catch (const std::system_error&) {
+            take(from(k), nL);  // no thread to be had: the rest here
+        }
+        take(0, from(1));
+        for (std::thread& t : threads) t.join();
+    }
+    // The print of right line i (of span s).
+    uint32_t RightPrint(uint32_t i, size_t s) const {
+        const Span& x = m_In.spans[s];
+        if (x.from & kOwnSpan) return PrintOf(Own((x.from & ~kOwnSpan) + (i - x.right)));
+        return m_Prints[x.from + (i - x.right)];
+    }
+
+    // How many right lines from i on have the prints of the left lines
+    // from j on, at most maxLen: at least as many as are equal (along a
+    // piece, exactly those).
+    uint32_t PrintLength(uint32_t i, uint32_t j, uint32_t maxLen) {
+        uint32_t k = 0;
+        size_t s = SpanOf(i);
+        while (k < maxLen) {
+            const uint32_t ii = i + k, jj = j + k;
+            while (SpanEnd(s) <= ii) ++s;
+            const Span& x = m_In.spans[s];
+            Spend(1);
+            if (!(x.from & kOwnSpan) && x.from + (ii - x.right) == jj) {
+                k += std::min(SpanEnd(s) - ii, maxLen - k);
+                continue;
+            }
+            if (jj >= m_In.nL || m_Prints[jj] != RightPrint(ii, s)) break;
+            ++k;
+        }
+        return k;
+    }
+    // Of the n lines from right line i and left line j on that have the
+    // same prints, how many are equal.
+    uint32_t EqualLength(uint32_t i, uint32_t j, uint32_t n) {
+        uint32_t k = 0;
+        size_t s = SpanOf(i);
+        while (k < n) {
+            const uint32_t ii = i + k, jj = j + k;
+            while (SpanEnd(s) <= ii) ++s;
+            const Span& x = m_In.spans[s];
+            Spend(1);
+            if (!(x.from & kOwnSpan) && x.from + (ii - x.right) == jj) {
+                k += std::min(SpanEnd(s) - ii, n - k);
+                continue;
+            }
+            if (LeftText(jj) != Text(ii, s)) break;
+            ++k;
+        }
+        return k;
+    }
+
+    // The scan of right line i over left lines lF to lL, runs at most
+    // `remaining` long, as the procedure makes it. A place is measured by
+    // the prints, and its lines compared only where it would be the
+    // longest so far.
+    std::pair<int, int> Scan(uint32_t i, uint32_t lF, uint32_t lL, uint32_t remaining) {
+        const uint32_t print = RightPrint(i, SpanOf(i));
+        const uint32_t* prints = m_Prints.data();
+        uint32_t b = 0;
+        int start = -1;
+        uint64_t j = lF;
+        // (Lines passed over and places of other prints count a sixteenth
+        // and a quarter of a line compared.)
+        uint64_t passed = 0, probes = 0;
+        while (j <= lL) {
+            if (b == 0) {
+                const uint64_t from = j;
+                while (j <= lL && prints[j] != print) ++j;
+                passed += j - from;
+                if (j > lL) break;
+            }
+            const uint32_t maxLen = std::min(static_cast<uint32_t>(lL - j + 1), remaining);
+            if (maxLen <= b) break;
+            ++probes;
+            uint32_t n = prints[j] == print ? PrintLength(i, static_cast<uint32_t>(j), maxLen) : 0;
+            if (n > b) n = EqualLength(i, static_cast<uint32_t>(j), n);
+            if (n > b) {
+                b = n;
+                start = static_cast<int>(j);
+            }
+            j += b + 1;
+        }
+        Spend(passed / 16 + probes / 4 + 1);
+        return b > 0 ? std::pair<int, int>{start, static_cast<int>(b)} : std::pair<int, int>{-1, -1};
+    }
+
+    // The places that bound the lines of each span (see the head comment).
+    void Bounds() {
+        const size_t nS = m_In.spans.size();
+        m_Stairs.assign(nS, Stair{});
+        if (nS < 2) return;
+        // The spans by the prints of their last line and of the line after.
+        std::unordered_map<uint64_t, std::vector<uint32_t>> byPair;
+        for (size_t s = 0; s + 1 < nS; ++s) {
+            const uint32_t r = SpanEnd(s);
+            byPair[uint64_t{RightPrint(r - 1, s)} << 32 | RightPrint(r, s + 1)].push_back(static_cast<uint32_t>(s));
+        }
+        std::vector<std::vector<uint32_t>> places(nS);
+        const uint32_t nL = m_In.nL;
+        const uint32_t* prints = m_Prints.data();
+        Spend(nL / 16);
+        if (byPair.size() <= kFewPairs) {
+            std::vector<uint64_t> pairs;
+            std::vector<uint32_t> of;
+            for (const auto& entry : byPair) {
+                pairs.push_back(entry.first);
+                of.push_back(entry.second.front());
+            }
+            const size_t n = pairs.size();
+            for (uint32_t q = 0; q + 1 < nL; ++q) {
+                const uint64_t key = uint64_t{prints[q]} << 32 | prints[q + 1];
+                for (size_t k = 0; k < n; ++k)
+                    if (pairs[k] == key) places[of[k]].push_back(q);
+            }
+        } else {
+            // Lines whose print may start a pair, told by a bit of 64K.
+            std::vector<uint64_t> maybe(1024);
+            for (const auto& entry : byPair) {
+                const uint32_t first = static_cast<uint32_t>(entry.first >> 32) & 0xFFFF;
+                maybe[first >> 6] |= uint64_t{1} << (first & 63);
+            }
+            for (uint32_t q = 0; q + 1 < nL; ++q) {
+                const uint32_t first = prints[q] & 0xFFFF;
+                if (!(maybe[first >> 6] >> (first & 63) & 1)) continue;
+                const auto it = byPair.find(uint64_t{prints[q]} << 32 | prints[q + 1]);
+                if (it != byPair.end()) places[it->second.front()].push_back(q);
+            }
+        }
+        for (const auto& entry : byPair)
+            for (size_t k = 1; k < entry.second.size(); ++k) places[entry.second[k]] = places[entry.second.front()];
+        for (size_t s = 0; s + 1 < nS; ++s) {
+            const uint32_t r = SpanEnd(s), length = r - m_In.spans[s].right;
+            // The longest reach on of the places reaching back so far, for
+            // reaches back below kFewBack; the others as they come.
+            constexpr uint32_t kFewBack = 64;
+            uint32_t onOf[kFewBack] = {};
+            std::vector<std::pair<uint32_t, uint32_t>> steps;  // (back, on)
+            // Reaches told by the prints: no shorter than the lines'.
+            for (uint32_t q : places[s]) {
+                Spend(1);
+                uint32_t back = 1;
+                while (back < length && back <= q && prints[q - back] == RightPrint(r - 1 - back, s)) {
+                    ++back;
+                    Spend(1);
+                }
+                const uint32_t on = PrintLength(r, q + 1, m_In.nR - r);
+                if (back < kFewBack) onOf[back] = std::max(onOf[back], on);
+                else steps.push_back({back, on});
+            }
+            for (uint32_t back = 1; back < kFewBack; ++back)
+                if (onOf[back] > 0) steps.push_back({back, onOf[back]});
+            std::sort(steps.begin(), steps.end(), [](auto a, auto b) { return a.first > b.first; });
+            Stair& stair = m_Stairs[s];
+            uint32_t most = 0;
+            for (const auto& [back, on] : steps) {
+                most = std::max(most, on);
+                stair.back.push_back(back);
+                stair.on.push_back(most);
+            }
+            stair.maxBack = steps.empty() ? 0 : steps.front().first;
+        }
+    }
+
+    // The longest a run of right line i (of span s) can be: x = lines
+    // left in the span from i.
+    uint64_t BoundAt(size_t s, uint32_t x) const {
+        const Stair& stair = m_Stairs[s];
+        if (s + 1 == m_In.spans.size() || x > stair.maxBack) return x;
+        // The last place reaching back at least x lines.
+        const auto it = std::partition_point(stair.back.begin(), stair.back.end(), [x](uint32_t b) { return b >= x; });
+        if (it == stair.back.begin()) return x;
+        return uint64_t{x} + stair.on[static_cast<size_t>(it - stair.back.begin()) - 1];
+    }
+
+    // The procedure's visit of right line i in part p: the run it keeps.
+    void Visit(uint32_t i, State& st, const Part& p) {
+        const uint32_t remaining = p.rL - i + 1;
+        if (st.length > 0 &&
+            (static_cast<uint32_t>(st.length) > remaining || static_cast<uint32_t>(st.start) < p.lF ||
+             static_cast<uint32_t>(st.start + st.length - 1) > p.lL))
+            st = {-1, -2, st.asOf};
+        if (st.length == -2) {
+            const auto [start, length] = Scan(i, p.lF, p.lL, remaining);
+            st.start = start;
+            st.length = length;
+        }
+    }
+
+    // The run right line i keeps after its visit in part q: the visits of
+    // the parts before that passed it over replayed first.
+    const State& Evaluate(uint32_t i, int q) {
+        State& st = m_States[i];
+        m_Chain.clear();
+        for (int p = m_Parts[q].parent; p > st.asOf; p = m_Parts[p].parent) m_Chain.push_back(p);
+        for (auto it = m_Chain.rbegin(); it != m_Chain.rend(); ++it)
+            if (i < m_Parts[*it].visitEnd) Visit(i, st, m_Parts[*it]);
+        Visit(i, st, m_Parts[q]);
+        st.asOf = q;
+        return st;
+    }
+
+    void MatchRange(uint32_t rF, uint32_t rL, uint32_t lF, uint32_t lL, int parent) {
+        struct Deeper {
+            size_t& depth;
+            explicit Deeper(size_t& d) : depth(d) {
+                if (++depth > 4096) throw GiveUp{};
+            }
+            ~Deeper() { --depth; }
+        } deeper(m_nDepth);
+        for (;;) {
+            const int q = static_cast<int>(m_Parts.size());
+            m_Parts.push_back({rF, rL, lF, lL, parent, rF});
+            const uint64_t leftSpan = uint64_t{lL} - lF + 1;
+            int64_t best = -1;
+            int64_t bestLine = -1;
+            uint64_t i = rF;
+            size_t s = SpanOf(rF);
+            // Lines below limit are visited (those with more lines left
+            // than the longest run so far).
+            auto limit = [&] { return uint64_t{rL} + 1 - static_cast<uint64_t>(std::max<int64_t>(best, 0)); };
+            while (i <= rL) {
+                const uint64_t remaining = uint64_t{rL} - i + 1;
+                if (static_cast<int64_t>(remaining) <= best) break;
+                if (static_cast<int64_t>(leftSpan) <= best) {
+                    i = limit();
+                    break;
+                }
+                while (SpanEnd(s) <= i) ++s;
+                const uint32_t end = SpanEnd(s);
+                const uint32_t x = end - static_cast<uint32_t>(i);
+                Spend(1);
+                if (best >= 0 && s + 1 < m_In.spans.size() && x > m_Stairs[s].maxBack &&
+                    static_cast<int64_t>(x) <= best) {
+                    // Every line from here to the last that has no place
+                    // reaching back to it is bounded by the lines left.
+                    i = std::min<uint64_t>(end - m_Stairs[s].maxBack, limit());
+                    continue;
+                }
+                if (best >= 0 && s + 1 == m_In.spans.size() && static_cast<int64_t>(x) <= best) {
+                    i = limit();  // the last span: bounded by the lines left
+                    break;
+                }
+                const uint64_t bound = std::min({BoundAt(s, x), remaining, leftSpan});
+                if (static_cast<int64_t>(bound) > best) {
+                    const State& st = Evaluate(static_cast<uint32_t>(i), q);
+                    if (st.length > best) {
+                        best = st.length;
+                        bestLine = static_cast<int64_t>(i);
+                    }
+                }
+                ++i;
+            }
+            m_Parts[q].visitEnd = static_cast<uint32_t>(std::min<uint64_t>(i, uint64_t{rL} + 1));
+            if (bestLine < 0) return;
+            const uint32_t line = static_cast<uint32_t>(bestLine);
+            const uint32_t length = static_cast<uint32_t>(best);
+            const uint32_t leftStart = static_cast<uint32_t>(m_States[line].start);
+            m_Runs.push_back({static_cast<int>(line), static_cast<int>(leftStart), static_cast<int>(length), kDiffSame});
+            if (rF < line && lF < leftStart) MatchRange(rF, line - 1, lF, leftStart - 1, q);
+            rF = line + length;
+            lF = leftStart + length;
+            parent = q;
+            if (rF > rL || lF > lL) return;
+        }
+    }
+
+    const GapInput& m_In;
+    const uint32_t* m_Starts = nullptr;
+    std::vector<uint32_t> m_Prints;
+    uint64_t m_nBudget, m_nSpent = 0;
+    size_t m_nDepth = 0;
+    std::vector<Stair> m_Stairs;
+    std::vector<Part> m_Parts;
+    std::unordered_map<uint32_t, State> m_States;
+    std::vector<int> m_Chain;
+    std::vector<CDiffChange> m_Runs;
+};
+}  // namespace
+
+bool CTextDiff::CompareNearGaps(int fd, size_t rightSize, size_t headBytes, size_t tailBytes) {
+    const CDiffFileText& left = m_LeftText;
+    if (left.starts.empty() || left.Count() == 0 || rightSize == 0) return false;
+    GapInput in;
+    in.left = &left;
+    in.nL = static_cast<uint32_t>(left.Count());
+    try {
+        RightBytes right(fd, rightSize);
+        if (!CutIntoPieces(right, in, headBytes, tailBytes)) return false;
+    } catch (const GiveUp&) {
+        return false;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    if (in.nR >= uint32_t{1} << 31) return false;
+    // About what numbering both files would take, in lines looked at.
+    const uint64_t budget = 4 * (uint64_t{in.nL} + in.nR) + (uint64_t{1} << 16);
+    std::vector<CDiffChange> runs;
+    try {
+        if (!GapMatcher(in, budget).Run(runs)) return false;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    m_Runs = std::move(runs);
+    auto stored = std::make_unique<RightLines>();
+    stored->left = &m_LeftText;
+    stored->near = true;
+    stored->nearSpans = std::move(in.spans);
+    stored->ownStarts.PushBack(0);
+    for (size_t q = 0; q + 1 < in.ownStarts.size(); ++q)
+        stored->AddOwn(0, std::string_view(in.own.data() + in.ownStarts[q], in.ownStarts[q + 1] - in.ownStarts[q]));
+    stored->count = in.nR;
+    m_pStored = std::move(stored);
+    return true;
+}
