@@ -137,7 +137,10 @@ public:
     // few distinct texts is then kept as those texts once its lines are
     // numbered, and each line as the number of its text; a left file that
     // begins and ends as the right one is first read keeping every 64th
-    // line's place, and keeps no other where it is a near copy). False
+    // line's place, and keeps no other where it is a near copy with its
+    // edits close together; a right file that is the left one with a few
+    // edits anywhere is kept as pieces of the left one and its own lines,
+    // and the left lines are not numbered). False
     // when a file could not be read (the right one may have been read in
     // part; a file written to while it was read is one), when the memory
     // ran out (with a message: nothing is thrown), or when stopped

@@ -306,9 +306,19 @@ private:
             h = (h ^ w) * 0xFF51AFD7ED558CCDull;
             h ^= h >> 32;
         }
-        if (k < t.size()) {
-            uint64_t w = 0;
-            std::memcpy(&w, t.data() + k, t.size() - k);
+        // The last 1 to 7 bytes, read as two overlapping words or three bytes.
+        const size_t rest = t.size() - k;
+        if (rest > 0) {
+            const unsigned char* p = reinterpret_cast<const unsigned char*>(t.data() + k);
+            uint64_t w;
+            if (rest >= 4) {
+                uint32_t a, b;
+                std::memcpy(&a, p, 4);
+                std::memcpy(&b, p + rest - 4, 4);
+                w = a | uint64_t{b} << 32;
+            } else {
+                w = p[0] | uint64_t{p[rest / 2]} << 8 | uint64_t{p[rest - 1]} << 16;
+            }
             h = (h ^ w) * 0xC4CEB9FE1A85EC53ull;
         }
         h ^= h >> 29;
