@@ -350,10 +350,11 @@ private:
         return m_Prints[x.from + (i - x.right)];
     }
 
-    // How many right lines from i on have the prints of the left lines
-    // from j on, at most maxLen: at least as many as are equal (along a
-    // piece, exactly those).
-    uint32_t PrintLength(uint32_t i, uint32_t j, uint32_t maxLen) {
+    // How many right lines from i on go with the left lines from j on, at
+    // most maxLen, where same(ii, jj, span of ii) tells two lines off a
+    // piece (along a piece they all go).
+    template <class Same>
+    uint32_t Along(uint32_t i, uint32_t j, uint32_t maxLen, Same same) {
         uint32_t k = 0;
         size_t s = SpanOf(i);
         while (k < maxLen) {
@@ -365,29 +366,20 @@ private:
                 k += std::min(SpanEnd(s) - ii, maxLen - k);
                 continue;
             }
-            if (jj >= m_In.nL || m_Prints[jj] != RightPrint(ii, s)) break;
+            if (!same(ii, jj, s)) break;
             ++k;
         }
         return k;
     }
-    // Of the n lines from right line i and left line j on that have the
-    // same prints, how many are equal.
+    // The lines with the same prints: at least as many as are equal.
+    uint32_t PrintLength(uint32_t i, uint32_t j, uint32_t maxLen) {
+        return Along(i, j, maxLen, [this](uint32_t ii, uint32_t jj, size_t s) {
+            return jj < m_In.nL && m_Prints[jj] == RightPrint(ii, s);
+        });
+    }
+    // Of n lines with the same prints, those that are equal.
     uint32_t EqualLength(uint32_t i, uint32_t j, uint32_t n) {
-        uint32_t k = 0;
-        size_t s = SpanOf(i);
-        while (k < n) {
-            const uint32_t ii = i + k, jj = j + k;
-            while (SpanEnd(s) <= ii) ++s;
-            const Span& x = m_In.spans[s];
-            Spend(1);
-            if (!(x.from & kOwnSpan) && x.from + (ii - x.right) == jj) {
-                k += std::min(SpanEnd(s) - ii, n - k);
-                continue;
-            }
-            if (LeftText(jj) != Text(ii, s)) break;
-            ++k;
-        }
-        return k;
+        return Along(i, j, n, [this](uint32_t ii, uint32_t jj, size_t s) { return LeftText(jj) == Text(ii, s); });
     }
 
     // The scan of right line i over left lines lF to lL, runs at most
