@@ -39,12 +39,11 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <system_error>
-#include <thread>
 #include <unordered_map>
 #include <vector>
 
 #include "compare/TextDiff.h"
+#include "compare/diff/InParts.h"
 #include "compare/diff/LineFeeds.h"
 
 using textdiff::ReadAt;
@@ -57,7 +56,8 @@ constexpr uint32_t kOwnSpan = CTextDiff::NearSpan::kOwn;
 // and left lines together), and how many lines must then be alike.
 constexpr uint32_t kReach = 64;
 constexpr uint32_t kAlike = 8;
-// At most so many edits and lines of the right file's own.
+// At most so many stretches (pieces of the left file and lines of the
+// right's own between them), and own lines in all.
 constexpr size_t kMaxSpans = 64;
 constexpr size_t kMaxOwn = 65536;
 constexpr size_t kPiece = size_t{1} << 20;
@@ -328,20 +328,12 @@ private:
     void TakePrints() {
         const uint32_t nL = m_In.nL;
         m_Prints.resize(nL);
-        auto take = [this](uint32_t from, uint32_t to) {
-            for (uint32_t j = from; j < to; ++j) m_Prints[j] = PrintOf(LeftText(j));
-        };
         const uint32_t parts = nL >= kPartsFrom ? kParts : 1;
-        auto from = [&](uint32_t k) { return static_cast<uint32_t>(uint64_t{nL} * k / parts); };
-        std::vector<std::thread> threads;
-        uint32_t k = 1;
-        try {
-            for (; k < parts; ++k) threads.emplace_back(take, from(k), from(k + 1));
-        } catch (const std::system_error&) {
-            take(from(k), nL);  // no thread to be had: the rest here
-        }
-        take(0, from(1));
-        for (std::thread& t : threads) t.join();
+        textdiff::RunInParts(parts, [this, nL, parts](size_t k) {
+            const uint32_t to = static_cast<uint32_t>(uint64_t{nL} * (k + 1) / parts);
+            for (uint32_t j = static_cast<uint32_t>(uint64_t{nL} * k / parts); j < to; ++j)
+                m_Prints[j] = PrintOf(LeftText(j));
+        });
     }
     // The print of right line i (of span s).
     uint32_t RightPrint(uint32_t i, size_t s) const {
