@@ -115,125 +115,149 @@ struct GapInput {
     std::vector<uint32_t> ownStarts{0};
 };
 
-// Cuts the right file into pieces of the left one and lines of its own;
-// false where it is not made that way (or not worth it).
-bool CutIntoPieces(RightBytes& right, GapInput& in, size_t headBytes, size_t tailBytes) {
-    const CDiffFileText& left = *in.left;
-    const uint32_t* starts = left.starts.data();
-    const uint32_t nL = in.nL;
-    const char* L = left.bytes.get();
-    const size_t lSize = left.size, rSize = right.Size();
-    const bool lastOpen = L[lSize - 1] != '\n';
-    const uint32_t closed = lastOpen ? nL - 1 : nL;  // lines that end with a line feed
-    uint32_t rLine = 0, lLine = 0;
-    size_t rOff = 0;
-    auto addLeft = [&](uint32_t count) {
-        if (count == 0) return;
-        if (in.spans.empty() || (in.spans.back().from & kOwnSpan) ||
-            in.spans.back().from + (rLine - in.spans.back().right) != lLine)
-            in.spans.push_back({rLine, lLine});
-        rLine += count;
-        lLine += count;
-    };
-    auto addOwn = [&](std::string_view text) {
-        const uint32_t q = static_cast<uint32_t>(in.ownStarts.size() - 1);
-        if (in.spans.empty() || !(in.spans.back().from & kOwnSpan) ||
-            (in.spans.back().from & ~kOwnSpan) + (rLine - in.spans.back().right) != q)
-            in.spans.push_back({rLine, kOwnSpan | q});
-        in.own.append(text);
-        in.ownStarts.push_back(static_cast<uint32_t>(in.own.size()));
-        ++rLine;
-    };
-    // The first lines within the bytes known to be the same.
-    {
-        const uint32_t h = static_cast<uint32_t>(
-            std::upper_bound(starts + 1, starts + closed + 1, static_cast<uint32_t>(std::min(headBytes, lSize))) -
-            (starts + 1));
-        addLeft(h);
-        rOff = starts[h];
+// Cuts the right file into pieces of the left one and lines of its own.
+class PieceCutter {
+public:
+    PieceCutter(RightBytes& right, GapInput& in)
+        : m_Right(right), m_In(in), m_Left(*in.left), m_Starts(in.left->starts.data()), m_nL(in.nL),
+          m_nLeftSize(in.left->size), m_nRightSize(right.Size()) {
+        const bool lastOpen = m_Left.bytes[m_nLeftSize - 1] != '\n';
+        m_nClosed = lastOpen ? m_nL - 1 : m_nL;
     }
-    std::vector<std::string> ahead;
-    std::vector<size_t> aheadEnd;
-    while (rOff < rSize && lLine < nL) {
-        const size_t lOff = starts[lLine];
-        // The last bytes known to be the same: the rest is the left's.
-        if (rSize - rOff == lSize - lOff && rSize - rOff <= tailBytes) {
-            addLeft(nL - lLine);
-            rOff = rSize;
-            break;
+
+    // False where the right file is not made that way (or not worth it).
+    bool Cut(size_t headBytes, size_t tailBytes) {
+        TakeHead(headBytes);
+        while (m_nOff < m_nRightSize && m_nLeftLine < m_nL) {
+            if (TakeSameLines(tailBytes)) continue;
+            if (!TakeWhereAlike()) return false;
+            if (m_In.spans.size() > kMaxSpans || m_In.ownStarts.size() > kMaxOwn) return false;
         }
-        // As many whole lines as are the same bytes.
-        const size_t avail = std::min(rSize - rOff, lSize - lOff);
+        // Right lines after the left's last: its own; left lines after the
+        // right's last: deleted.
+        while (m_nOff < m_nRightSize) {
+            size_t next;
+            AddOwn(m_Right.Line(m_nOff, next));
+            m_nOff = next;
+            if (m_In.ownStarts.size() > kMaxOwn) return false;
+        }
+        m_In.nR = m_nRightLine;
+        return m_In.spans.size() >= 2 && m_In.spans.size() <= kMaxSpans;
+    }
+
+private:
+    void AddLeft(uint32_t count) {
+        if (count == 0) return;
+        auto& spans = m_In.spans;
+        if (spans.empty() || (spans.back().from & kOwnSpan) ||
+            spans.back().from + (m_nRightLine - spans.back().right) != m_nLeftLine)
+            spans.push_back({m_nRightLine, m_nLeftLine});
+        m_nRightLine += count;
+        m_nLeftLine += count;
+    }
+    void AddOwn(std::string_view text) {
+        auto& spans = m_In.spans;
+        const uint32_t q = static_cast<uint32_t>(m_In.ownStarts.size() - 1);
+        if (spans.empty() || !(spans.back().from & kOwnSpan) ||
+            (spans.back().from & ~kOwnSpan) + (m_nRightLine - spans.back().right) != q)
+            spans.push_back({m_nRightLine, kOwnSpan | q});
+        m_In.own.append(text);
+        m_In.ownStarts.push_back(static_cast<uint32_t>(m_In.own.size()));
+        ++m_nRightLine;
+    }
+    // How many left lines from line `from` on end (line feed included)
+    // within the first `bytes` bytes of the file, counted from 0.
+    uint32_t LinesEndingBy(uint32_t from, size_t bytes) const {
+        return static_cast<uint32_t>(std::upper_bound(m_Starts + from + 1, m_Starts + m_nClosed + 1,
+                                                      static_cast<uint32_t>(bytes)) -
+                                     (m_Starts + 1));
+    }
+
+    // The first lines, within the bytes known to be the same.
+    void TakeHead(size_t headBytes) {
+        const uint32_t h = LinesEndingBy(0, std::min(headBytes, m_nLeftSize));
+        AddLeft(h);
+        m_nOff = m_Starts[h];
+    }
+
+    // Takes as many whole lines as are the same bytes, or the same text
+    // with other line ends; false where the next lines differ.
+    bool TakeSameLines(size_t tailBytes) {
+        const size_t lOff = m_Starts[m_nLeftLine];
+        const size_t rest = m_nRightSize - m_nOff;
+        // The last bytes known to be the same: the rest is the left's.
+        const bool sameRest = rest == m_nLeftSize - lOff;
+        if (sameRest && rest <= tailBytes) return TakeRest();
+        const size_t avail = std::min(rest, m_nLeftSize - lOff);
         size_t same = 0;
         while (same < avail) {
             const size_t n = std::min(kPiece, avail - same);
-            const size_t k = textdiff::SameBytes(right.At(rOff + same, n), L + lOff + same, n);
+            const size_t k = textdiff::SameBytes(m_Right.At(m_nOff + same, n), m_Left.bytes.get() + lOff + same, n);
             same += k;
             if (k < n) break;
         }
-        if (same == avail && rSize - rOff == lSize - lOff) {
-            addLeft(nL - lLine);
-            rOff = rSize;
-            break;
+        if (same == avail && sameRest) return TakeRest();
+        const uint32_t upto = LinesEndingBy(m_nLeftLine, lOff + same);
+        if (upto > m_nLeftLine) {
+            AddLeft(upto - m_nLeftLine);
+            m_nOff += m_Starts[m_nLeftLine] - lOff;
+            return true;
         }
-        const uint32_t upto = static_cast<uint32_t>(
-            std::upper_bound(starts + lLine + 1, starts + closed + 1, static_cast<uint32_t>(lOff + same)) -
-            (starts + 1));
-        if (upto > lLine) {
-            const uint32_t count = upto - lLine;
-            addLeft(count);
-            rOff += starts[lLine] - lOff;
-            continue;
-        }
-        // Lines that differ in their bytes: the same text (line ends), or
-        // where the files go on alike.
         size_t next;
-        const std::string_view first = right.Line(rOff, next);
-        if (first == left.Line(lLine)) {
-            addLeft(1);
-            rOff = next;
-            continue;
+        if (m_Right.Line(m_nOff, next) != m_Left.Line(m_nLeftLine)) return false;
+        AddLeft(1);
+        m_nOff = next;
+        return true;
+    }
+    bool TakeRest() {
+        AddLeft(m_nL - m_nLeftLine);
+        m_nOff = m_nRightSize;
+        return true;
+    }
+
+    // Past lines that differ: the fewest right and left lines skipped
+    // (kReach at most together) after which kAlike lines are alike, or
+    // both files end alike. The right lines skipped are its own.
+    bool TakeWhereAlike() {
+        m_Ahead.clear();
+        m_AheadEnd.clear();
+        size_t next = m_nOff;
+        while (m_Ahead.size() < kReach + kAlike && next < m_nRightSize) {
+            m_Ahead.emplace_back(m_Right.Line(next, next));
+            m_AheadEnd.push_back(next);
         }
-        ahead.clear();
-        aheadEnd.clear();
-        ahead.emplace_back(first);
-        aheadEnd.push_back(next);
-        while (ahead.size() < kReach + kAlike && aheadEnd.back() < rSize) {
-            ahead.emplace_back(right.Line(aheadEnd.back(), next));
-            aheadEnd.push_back(next);
-        }
-        const bool toEnd = aheadEnd.back() >= rSize;
-        bool found = false;
-        uint32_t skipRight = 0, skipLeft = 0;
-        for (uint32_t d = 1; d <= kReach && !found; ++d) {
-            for (uint32_t a = 0; a <= d && !found; ++a) {
+        const bool toEnd = next >= m_nRightSize;
+        for (uint32_t d = 1; d <= kReach; ++d) {
+            for (uint32_t a = 0; a <= d; ++a) {
                 const uint32_t c = d - a;
-                if (a > ahead.size() || lLine + c > nL) continue;
-                const size_t rl = ahead.size() - a, ll = nL - lLine - c;
+                if (a > m_Ahead.size() || m_nLeftLine + c > m_nL) continue;
+                const size_t rl = m_Ahead.size() - a, ll = m_nL - m_nLeftLine - c;
                 const size_t kk = std::min<size_t>({kAlike, rl, ll});
                 if (kk < kAlike && !(toEnd && rl == ll)) continue;
                 bool alike = true;
-                for (size_t t = 0; t < kk && alike; ++t) alike = ahead[a + t] == left.Line(lLine + c + t);
-                if (alike) found = true, skipRight = a, skipLeft = c;
+                for (size_t t = 0; t < kk && alike; ++t) alike = m_Ahead[a + t] == m_Left.Line(m_nLeftLine + c + t);
+                if (!alike) continue;
+                for (uint32_t t = 0; t < a; ++t) AddOwn(m_Ahead[t]);
+                if (a > 0) m_nOff = m_AheadEnd[a - 1];
+                m_nLeftLine += c;
+                return true;
             }
         }
-        if (!found) return false;
-        for (uint32_t t = 0; t < skipRight; ++t) addOwn(ahead[t]);
-        if (skipRight > 0) rOff = aheadEnd[skipRight - 1];
-        lLine += skipLeft;
-        if (in.spans.size() > kMaxSpans || in.ownStarts.size() > kMaxOwn) return false;
+        return false;
     }
-    // Right lines after the left's last: its own; left lines after the
-    // right's last: deleted.
-    while (rOff < rSize) {
-        size_t next;
-        addOwn(right.Line(rOff, next));
-        rOff = next;
-        if (in.ownStarts.size() > kMaxOwn) return false;
-    }
-    in.nR = rLine;
-    return in.spans.size() >= 2 && in.spans.size() <= kMaxSpans;
-}
+
+    RightBytes& m_Right;
+    GapInput& m_In;
+    const CDiffFileText& m_Left;
+    const uint32_t* m_Starts;
+    const uint32_t m_nL;
+    uint32_t m_nClosed = 0;  // left lines that end with a line feed
+    const size_t m_nLeftSize, m_nRightSize;
+    uint32_t m_nRightLine = 0, m_nLeftLine = 0;
+    size_t m_nOff = 0;  // where the right file's next line starts
+    std::vector<std::string> m_Ahead;
+    std::vector<size_t> m_AheadEnd;
+};
 
 // The procedure over the pieces, as the head comment tells.
 class GapMatcher {
@@ -414,6 +438,14 @@ private:
         const size_t nS = m_In.spans.size();
         m_Stairs.assign(nS, Stair{});
         if (nS < 2) return;
+        const std::vector<std::vector<uint32_t>> places = PlacesOfEnds();
+        for (size_t s = 0; s + 1 < nS; ++s) m_Stairs[s] = StairOf(s, places[s]);
+    }
+
+    // Per span but the last: the left places q whose lines q and q + 1
+    // have the prints of the span's last line and the right line after it.
+    std::vector<std::vector<uint32_t>> PlacesOfEnds() {
+        const size_t nS = m_In.spans.size();
         // The spans by the prints of their last line and of the line after.
         std::unordered_map<uint64_t, std::vector<uint32_t>> byPair;
         for (size_t s = 0; s + 1 < nS; ++s) {
@@ -453,37 +485,42 @@ private:
         }
         for (const auto& entry : byPair)
             for (size_t k = 1; k < entry.second.size(); ++k) places[entry.second[k]] = places[entry.second.front()];
-        for (size_t s = 0; s + 1 < nS; ++s) {
-            const uint32_t r = SpanEnd(s), length = r - m_In.spans[s].right;
-            // The longest reach on of the places reaching back so far, for
-            // reaches back below kFewBack; the others as they come.
-            constexpr uint32_t kFewBack = 64;
-            uint32_t onOf[kFewBack] = {};
-            std::vector<std::pair<uint32_t, uint32_t>> steps;  // (back, on)
-            // Reaches told by the prints: no shorter than the lines'.
-            for (uint32_t q : places[s]) {
+        return places;
+    }
+
+    // The bounds of span s from the places of its end, their reaches told
+    // by the prints (no shorter than the lines').
+    Stair StairOf(size_t s, const std::vector<uint32_t>& places) {
+        const uint32_t r = SpanEnd(s), length = r - m_In.spans[s].right;
+        const uint32_t* prints = m_Prints.data();
+        // The longest reach on of the places reaching back so far, for
+        // reaches back below kFewBack; the others as they come.
+        constexpr uint32_t kFewBack = 64;
+        uint32_t onOf[kFewBack] = {};
+        std::vector<std::pair<uint32_t, uint32_t>> steps;  // (back, on)
+        for (uint32_t q : places) {
+            Spend(1);
+            uint32_t back = 1;
+            while (back < length && back <= q && prints[q - back] == RightPrint(r - 1 - back, s)) {
+                ++back;
                 Spend(1);
-                uint32_t back = 1;
-                while (back < length && back <= q && prints[q - back] == RightPrint(r - 1 - back, s)) {
-                    ++back;
-                    Spend(1);
-                }
-                const uint32_t on = PrintLength(r, q + 1, m_In.nR - r);
-                if (back < kFewBack) onOf[back] = std::max(onOf[back], on);
-                else steps.push_back({back, on});
             }
-            for (uint32_t back = 1; back < kFewBack; ++back)
-                if (onOf[back] > 0) steps.push_back({back, onOf[back]});
-            std::sort(steps.begin(), steps.end(), [](auto a, auto b) { return a.first > b.first; });
-            Stair& stair = m_Stairs[s];
-            uint32_t most = 0;
-            for (const auto& [back, on] : steps) {
-                most = std::max(most, on);
-                stair.back.push_back(back);
-                stair.on.push_back(most);
-            }
-            stair.maxBack = steps.empty() ? 0 : steps.front().first;
+            const uint32_t on = PrintLength(r, q + 1, m_In.nR - r);
+            if (back < kFewBack) onOf[back] = std::max(onOf[back], on);
+            else steps.push_back({back, on});
         }
+        for (uint32_t back = 1; back < kFewBack; ++back)
+            if (onOf[back] > 0) steps.push_back({back, onOf[back]});
+        std::sort(steps.begin(), steps.end(), [](auto x, auto y) { return x.first > y.first; });
+        Stair stair;
+        uint32_t most = 0;
+        for (const auto& [back, on] : steps) {
+            most = std::max(most, on);
+            stair.back.push_back(back);
+            stair.on.push_back(most);
+        }
+        stair.maxBack = steps.empty() ? 0 : steps.front().first;
+        return stair;
     }
 
     // The longest a run of right line i (of span s) can be: x = lines
@@ -524,6 +561,56 @@ private:
         return st;
     }
 
+    // The first pass of part q: the right line that starts the longest
+    // run (-1 where none has one) and its length. Lines whose bound is no
+    // longer than the longest so far are passed over, most of a piece in
+    // one step.
+    std::pair<int64_t, int64_t> FirstPass(int q) {
+        const Part& p = m_Parts[q];
+        const uint32_t rL = p.rL;
+        const uint64_t leftSpan = uint64_t{p.lL} - p.lF + 1;
+        int64_t best = -1, bestLine = -1;
+        uint64_t i = p.rF;
+        size_t s = SpanOf(p.rF);
+        // Lines below limit are visited (those with more lines left than
+        // the longest run so far).
+        auto limit = [&] { return uint64_t{rL} + 1 - static_cast<uint64_t>(std::max<int64_t>(best, 0)); };
+        while (i <= rL) {
+            const uint64_t remaining = uint64_t{rL} - i + 1;
+            if (static_cast<int64_t>(remaining) <= best) break;
+            if (static_cast<int64_t>(leftSpan) <= best) {
+                i = limit();
+                break;
+            }
+            while (SpanEnd(s) <= i) ++s;
+            const uint32_t end = SpanEnd(s);
+            const uint32_t x = end - static_cast<uint32_t>(i);
+            Spend(1);
+            if (best >= 0 && s + 1 < m_In.spans.size() && x > m_Stairs[s].maxBack &&
+                static_cast<int64_t>(x) <= best) {
+                // Every line from here to the last that has no place
+                // reaching back to it is bounded by the lines left.
+                i = std::min<uint64_t>(end - m_Stairs[s].maxBack, limit());
+                continue;
+            }
+            if (best >= 0 && s + 1 == m_In.spans.size() && static_cast<int64_t>(x) <= best) {
+                i = limit();  // the last span: bounded by the lines left
+                break;
+            }
+            const uint64_t bound = std::min({BoundAt(s, x), remaining, leftSpan});
+            if (static_cast<int64_t>(bound) > best) {
+                const State& st = Evaluate(static_cast<uint32_t>(i), q);
+                if (st.length > best) {
+                    best = st.length;
+                    bestLine = static_cast<int64_t>(i);
+                }
+            }
+            ++i;
+        }
+        m_Parts[q].visitEnd = static_cast<uint32_t>(std::min<uint64_t>(i, uint64_t{rL} + 1));
+        return {bestLine, best};
+    }
+
     void MatchRange(uint32_t rF, uint32_t rL, uint32_t lF, uint32_t lL, int parent) {
         struct Deeper {
             size_t& depth;
@@ -535,47 +622,7 @@ private:
         for (;;) {
             const int q = static_cast<int>(m_Parts.size());
             m_Parts.push_back({rF, rL, lF, lL, parent, rF});
-            const uint64_t leftSpan = uint64_t{lL} - lF + 1;
-            int64_t best = -1;
-            int64_t bestLine = -1;
-            uint64_t i = rF;
-            size_t s = SpanOf(rF);
-            // Lines below limit are visited (those with more lines left
-            // than the longest run so far).
-            auto limit = [&] { return uint64_t{rL} + 1 - static_cast<uint64_t>(std::max<int64_t>(best, 0)); };
-            while (i <= rL) {
-                const uint64_t remaining = uint64_t{rL} - i + 1;
-                if (static_cast<int64_t>(remaining) <= best) break;
-                if (static_cast<int64_t>(leftSpan) <= best) {
-                    i = limit();
-                    break;
-                }
-                while (SpanEnd(s) <= i) ++s;
-                const uint32_t end = SpanEnd(s);
-                const uint32_t x = end - static_cast<uint32_t>(i);
-                Spend(1);
-                if (best >= 0 && s + 1 < m_In.spans.size() && x > m_Stairs[s].maxBack &&
-                    static_cast<int64_t>(x) <= best) {
-                    // Every line from here to the last that has no place
-                    // reaching back to it is bounded by the lines left.
-                    i = std::min<uint64_t>(end - m_Stairs[s].maxBack, limit());
-                    continue;
-                }
-                if (best >= 0 && s + 1 == m_In.spans.size() && static_cast<int64_t>(x) <= best) {
-                    i = limit();  // the last span: bounded by the lines left
-                    break;
-                }
-                const uint64_t bound = std::min({BoundAt(s, x), remaining, leftSpan});
-                if (static_cast<int64_t>(bound) > best) {
-                    const State& st = Evaluate(static_cast<uint32_t>(i), q);
-                    if (st.length > best) {
-                        best = st.length;
-                        bestLine = static_cast<int64_t>(i);
-                    }
-                }
-                ++i;
-            }
-            m_Parts[q].visitEnd = static_cast<uint32_t>(std::min<uint64_t>(i, uint64_t{rL} + 1));
+            const auto [bestLine, best] = FirstPass(q);
             if (bestLine < 0) return;
             const uint32_t line = static_cast<uint32_t>(bestLine);
             const uint32_t length = static_cast<uint32_t>(best);
@@ -610,7 +657,7 @@ bool CTextDiff::CompareNearGaps(int fd, size_t rightSize, size_t headBytes, size
     in.nL = static_cast<uint32_t>(left.Count());
     try {
         RightBytes right(fd, rightSize);
-        if (!CutIntoPieces(right, in, headBytes, tailBytes)) return false;
+        if (!PieceCutter(right, in).Cut(headBytes, tailBytes)) return false;
     } catch (const GiveUp&) {
         return false;
     } catch (const std::bad_alloc&) {
