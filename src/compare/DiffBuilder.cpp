@@ -241,7 +241,7 @@ void ShareBaseLines(std::vector<CDiffRow>& outer, const std::vector<CDiffRow>& m
     for (size_t i = 0; i < outer.size(); ++i)
         if (own(i)) extra += outer[i].Text().size();
     if (extra > file.size / 2) return;
-    std::unique_ptr<char[]> block(new char[std::max<size_t>(extra, 1)]);
+    textdiff::Block block = textdiff::NewBlock(extra);
     size_t used = 0;
     for (size_t i = 0; i < outer.size(); ++i) {
         CDiffRow& r = outer[i];

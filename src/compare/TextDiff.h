@@ -24,6 +24,7 @@
 #include "compare/DiffChange.h"
 #include "model/DiffLine.h"
 #include "compare/DiffOptions.h"
+#include "compare/diff/HugePages.h"
 #include "compare/diff/RightLines.h"
 #include "compare/diff/SampledLines.h"
 
@@ -43,7 +44,7 @@ bool LoadFileLines(const std::string& path, std::vector<CDiffLine>& lines);
 // of files that looks like a near copy, as every 64th of those places
 // (lines found by walking from there: one thread at a time).
 struct CDiffFileText {
-    std::unique_ptr<char[]> bytes;
+    textdiff::Block bytes;
     size_t size = 0;
     // Where each line starts, then one place past the last line.
     std::vector<uint32_t> starts;

@@ -7,6 +7,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
 
 namespace textdiff {
 
@@ -25,6 +27,42 @@ inline void AdviseHugePages(const void* block, size_t bytes) {
     (void)block;
     (void)bytes;
 #endif
+}
+
+// A block of bytes that the engine fills once and reads many times (the
+// bytes of a file read whole). A large one starts on a huge page and is
+// mapped for itself, huge pages asked for over all of it, so that filling
+// it costs a fault every 2 MB; its last part takes a huge page too where
+// that costs little beside its size. A small one is an ordinary block.
+struct BlockRelease {
+    size_t mapped = 0;  // the length mapped, 0 for an ordinary block
+    void operator()(char* p) const noexcept {
+        if (mapped != 0) ::munmap(p, mapped);
+        else delete[] p;
+    }
+};
+using Block = std::unique_ptr<char[], BlockRelease>;
+
+// A block of at least bytes bytes (bad_alloc where none can be had).
+inline Block NewBlock(size_t bytes) {
+    constexpr size_t kHuge = size_t{1} << 21, kPage = 4096;
+#if defined(MADV_HUGEPAGE)
+    if (bytes >= kHuge && bytes <= SIZE_MAX / 2) {
+        size_t length = (bytes + kPage - 1) & ~(kPage - 1);
+        const size_t past = length % kHuge;
+        if (past != 0 && kHuge - past <= bytes / 8) length += kHuge - past;
+        void* raw = ::mmap(nullptr, length + kHuge, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (raw == MAP_FAILED) throw std::bad_alloc();
+        const uintptr_t from = reinterpret_cast<uintptr_t>(raw);
+        const uintptr_t start = (from + kHuge - 1) & ~(kHuge - 1);
+        // (What lies before the aligned start and past the length is let go.)
+        if (start > from) ::munmap(raw, start - from);
+        if (from + kHuge > start) ::munmap(reinterpret_cast<void*>(start + length), from + kHuge - start);
+        ::madvise(reinterpret_cast<void*>(start), length, MADV_HUGEPAGE);
+        return Block(reinterpret_cast<char*>(start), BlockRelease{length});
+    }
+#endif
+    return Block(new char[bytes > 0 ? bytes : 1], BlockRelease{});
 }
 
 // Makes room in a list for n items, with huge pages asked for when that is

@@ -93,6 +93,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string_view>
 #include <unordered_map>
@@ -114,10 +115,14 @@ constexpr uint32_t kBand = 8;
 constexpr uint32_t kTailBand = 64;
 constexpr uint32_t kNone = UINT32_MAX;
 
-// The left lines are numbered in parts at once from kPartsFrom lines on;
-// part k of parts of nL lines starts at this line (a multiple of 64: a
-// place a file read without every line's keeps).
+// The left lines are numbered on kParts threads at once from kPartsFrom
+// lines on, in kPieces pieces a thread; piece k of pieces of nL lines starts
+// at this line (a multiple of 64: a place a file read without every line's
+// keeps). The places of a pair are let go past one line in 32, or past
+// kDenseFrom in a part's share of lines where that is more.
 constexpr uint32_t kParts = 4;
+constexpr uint32_t kPieces = 4;
+constexpr size_t kDenseFrom = 4096;
 constexpr uint32_t kFewTexts = 8;
 constexpr size_t kSquareTexts = 256;
 constexpr uint32_t kSampleLines = 4096;
@@ -164,12 +169,10 @@ private:
 // The numbered texts: each distinct text a number from 1 on.
 class TextNumbers {
 public:
+    // (Room for texts texts at first; it grows as more are added.)
     explicit TextNumbers(size_t texts) {
-        size_t n = 16;
-        while (n < 2 * texts + 2) n *= 2;
-        m_Slots.assign(n, Slot{});
         m_Filter.assign(kFilter / 64, 0);
-        m_HashBits.assign(std::max<size_t>(n * 8, kFilter) / 64, 0);
+        Grow(texts);
     }
     uint32_t Add(std::string_view text) {
         const uint64_t h = textdiff::ExactTexts::Hash(text);
@@ -181,7 +184,9 @@ public:
                 m_Filter[key / 64] |= uint64_t{1} << (key % 64);
                 const size_t bit = HashBit(h);
                 m_HashBits[bit / 64] |= uint64_t{1} << (bit % 64);
-                return slot.number;
+                const uint32_t number = slot.number;
+                if (2 * m_nCount + 2 > m_Slots.size()) Grow(m_nCount);
+                return number;
             }
             if (slot.hash == h && slot.text == text) return slot.number;
         }
@@ -217,6 +222,27 @@ private:
     // Then by bits of their hashes (four to eight bits a slot, so that a
     // text not among many is mostly told without a look at the slots).
     size_t HashBit(uint64_t h) const { return (h >> 32) & (m_HashBits.size() * 64 - 1); }
+    // Room for twice as many texts as texts, at least (the slots and bits
+    // laid out again).
+    void Grow(size_t texts) {
+        size_t n = 16;
+        while (n < 2 * texts + 2) n *= 2;
+        n *= 2;
+        std::vector<Slot> slots(n, Slot{});
+        for (const Slot& slot : m_Slots) {
+            if (slot.number == 0) continue;
+            size_t s = slot.hash & (n - 1);
+            while (slots[s].number != 0) s = (s + 1) & (n - 1);
+            slots[s] = slot;
+        }
+        m_Slots.swap(slots);
+        m_HashBits.assign(std::max<size_t>(n * 8, kFilter) / 64, 0);
+        for (const Slot& slot : m_Slots) {
+            if (slot.number == 0) continue;
+            const size_t bit = HashBit(slot.hash);
+            m_HashBits[bit / 64] |= uint64_t{1} << (bit % 64);
+        }
+    }
     struct Slot {
         uint64_t hash = 0;
         uint32_t number = 0;
@@ -229,26 +255,39 @@ private:
 
 // The numbers of texts met lately, asked before the numbered texts: in
 // files of few texts a line is mostly one met before, told by its length
-// and first eight bytes, then its other bytes, without hashing it.
+// and first and last eight bytes (all of its bytes where it has no more
+// than sixteen), then its other bytes, without hashing it.
 class RecentTexts {
 public:
     uint32_t Find(std::string_view text, const TextNumbers& numbers) {
         const size_t n = text.size();
-        uint64_t word = 0;
-        if (n >= 8) std::memcpy(&word, text.data(), 8);
-        else if (n > 0) std::memcpy(&word, text.data(), n);
-        Seen& seen = m_Seen[((word ^ n) * 0x9E3779B97F4A7C15ULL) >> (64 - kBits)];
-        if (seen.size == n && seen.word == word && (n <= 8 || std::memcmp(seen.text + 8, text.data() + 8, n - 8) == 0))
+        const char* const p = text.data();
+        uint64_t word = 0, last = 0;
+        if (n >= 8) {
+            std::memcpy(&word, p, 8);
+            std::memcpy(&last, p + n - 8, 8);
+        } else if (n >= 4) {
+            uint32_t a, b;
+            std::memcpy(&a, p, 4);
+            std::memcpy(&b, p + n - 4, 4);
+            word = a | uint64_t{b} << 32;
+        } else if (n > 0) {
+            word = static_cast<unsigned char>(p[0]) | static_cast<unsigned char>(p[n / 2]) << 8 |
+                   static_cast<unsigned char>(p[n - 1]) << 16;
+        }
+        Seen& seen = m_Seen[((word ^ (last * 0xC2B2AE3D27D4EB4FULL) ^ n) * 0x9E3779B97F4A7C15ULL) >> (64 - kBits)];
+        if (seen.size == n && seen.word == word && seen.last == last &&
+            (n <= 16 || std::memcmp(seen.text + 8, p + 8, n - 16) == 0))
             return seen.id;
         const uint32_t id = numbers.Find(text);
-        seen = {word, n, id, text.data()};
+        seen = {word, last, n, id, p};
         return id;
     }
 
 private:
     static constexpr unsigned kBits = 8;
     struct Seen {
-        uint64_t word = 0;
+        uint64_t word = 0, last = 0;
         size_t size = SIZE_MAX;
         uint32_t id = 0;
         const char* text = nullptr;
@@ -264,7 +303,7 @@ public:
     EditsMatch(const Left& left, const CDiffFileText* bytes, uint32_t nL, uint32_t head, uint32_t tail,
                const std::vector<std::string_view>& middle, uint32_t tailBand)
         : m_Left(left), m_nL(nL), m_nH(head), m_nT(tail), m_nM(static_cast<uint32_t>(middle.size())),
-          m_Middle(middle), m_nTailBand(tailBand), m_Texts(middle.size() + kBand + tailBand + kSampleLines) {
+          m_Middle(middle), m_nTailBand(tailBand), m_Texts(middle.size() + kBand + tailBand) {
         m_nR = head + m_nM + tail;
         m_nTailFrom = nL - tail;
         m_nML = m_nTailFrom - head;
@@ -272,12 +311,13 @@ public:
         m_pText = bytes;
     }
 
-    // walk(k, take) hands take(j, text) every left line of part k of
-    // parts in order (lines PartStart(nL, k, parts) to the next part's).
+    // walk(k, take) hands take(j, text) every left line of piece k of
+    // pieces in order (lines PartStart(nL, k, pieces) to the next piece's),
+    // walked on parts threads.
     template <class Walk>
-    bool Run(Walk walk, uint32_t parts, std::vector<CDiffChange>& runs) {
+    bool Run(Walk walk, uint32_t parts, uint32_t pieces, std::vector<CDiffChange>& runs) {
         if (m_nH + m_nT == 0 || m_nTailFrom < m_nH) return false;
-        Number(walk, parts);
+        Number(walk, parts, pieces);
         // (J is measured as far as the longer of head and tail.)
         if (m_nBudget < 0 || !MeasureHeadJoin(std::max(m_nH, m_nT))) return false;
         // The tail taken from its first line on, else from the next ones
@@ -570,7 +610,7 @@ private:
     // Numbers the texts (middle, bands), then every left line, noting the
     // places of the texts that are scanned and of the pairs looked at.
     template <class Walk>
-    void Number(Walk walk, uint32_t parts) {
+    void Number(Walk walk, uint32_t parts, uint32_t pieces) {
         const uint32_t H = m_nH, M = m_nM;
         m_MiddleIds.resize(M);
         for (uint32_t p = 0; p < M; ++p) m_MiddleIds[p] = m_Texts.Add(m_Middle[p]);
@@ -585,8 +625,11 @@ private:
         // (As many as the 16-bit numbers leave room for beside the widest band.)
         const size_t room = 0xFFFE - std::min<size_t>(0xFFFE, size_t{M} + kBand + m_nTailBand);
         for (uint32_t j = 0; j < std::min(m_nL, kSampleLines) && m_Texts.Count() < room; ++j) m_Texts.Add(m_Left[j]);
-        m_Ids.assign(m_nL, 0);
-        // (Filled in by the walk; the bands' are needed first.)
+        // (Every line's is written by the walk, each part's by its own
+        // thread; the bands' are needed first, and kWindow numbers past the
+        // last line, 0: a window read there holds nothing.)
+        m_Ids.reset(new uint16_t[size_t{m_nL} + kWindow]);
+        std::fill_n(m_Ids.get() + m_nL, kWindow, uint16_t{0});
         for (uint32_t j = bandFrom, k = 0; j < H; ++j) m_Ids[j] = static_cast<uint16_t>(band[k++]);
         for (uint32_t j = m_nTailFrom, k = H - bandFrom; j < bandTo; ++j) m_Ids[j] = static_cast<uint16_t>(band[k++]);
         const size_t texts = m_Texts.Count() + 1;
@@ -620,116 +663,119 @@ private:
             square.assign(texts * texts, kNone);
             for (uint32_t key : keys) square[(key >> 16) * texts + (key & 0xFFFF)] = m_Pairs.Find(key);
         }
-        // The parts of the left file are walked at once, each noting the
-        // first places of the texts and the places of the pairs within it
-        // (part 0 straight into the lists); then the lists are joined in
-        // order, with the pair across each border of parts between.
+        // The pieces of the left file are walked at once, taken in turn by
+        // the parts' threads (one that starts late takes fewer), each
+        // noting the places of the pairs within it, each thread the first
+        // places of the texts it meets (the least line wins); then the
+        // lists are joined in order, with the pair across each border of
+        // pieces between.
         // The places of a pair found in more than one line in 32 are let go
         // (a scan finds those by its steps): not those of the pair of head
         // line H - 1 and right line H, all of which are measured.
         const uint32_t join = H > 0 && H < m_nR ? m_Pairs.Find(RightNumber(H - 1) << 16 | RightNumber(H)) : kNone;
         struct Notes {
-            std::vector<uint32_t> first, firstFromHead;
             std::vector<std::vector<uint32_t>> places;
             std::vector<char> dense;
         };
-        std::vector<Notes> notes(parts);
-        // Lines of very few texts (fewer than kFewTexts make most of the
-        // first 64K lines) hold long runs by chance everywhere: their scans
-        // and places would take longer than the full way. Told by part 0;
-        // the other parts then stop too.
-        std::atomic<bool> given{false};
+        std::vector<Notes> notes(pieces);
+        std::vector<std::vector<uint32_t>> firsts(parts), firstsFromHead(parts);
+        std::atomic<uint32_t> next{0};
         const bool done = textdiff::RunInParts(parts, [&](size_t k) {
             uint32_t* first = m_First.data();
             uint32_t* firstFromHead = m_FirstFromHead.data();
-            std::vector<std::vector<uint32_t>>* places = &m_Places;
-            notes[k].dense.assign(m_Places.size(), 0);
-            char* const dense = notes[k].dense.data();
-            const size_t most = std::max<size_t>(4096, (PartStart(m_nL, static_cast<uint32_t>(k) + 1, parts) -
-                                                         PartStart(m_nL, static_cast<uint32_t>(k), parts)) / 32);
             if (k > 0) {
-                notes[k].first.assign(texts, kNone);
-                notes[k].firstFromHead.assign(texts, kNone);
-                notes[k].places.resize(m_Places.size());
-                first = notes[k].first.data();
-                firstFromHead = notes[k].firstFromHead.data();
-                places = &notes[k].places;
+                firsts[k].assign(texts, kNone);
+                firstsFromHead[k].assign(texts, kNone);
+                first = firsts[k].data();
+                firstFromHead = firstsFromHead[k].data();
             }
-            // (What the walk reads is held by this part's own thread, not
-            // read through the caller's.)
-            uint16_t* const ids = m_Ids.data();
+            // (What the walk reads is held by this thread, not read through
+            // the caller's.)
+            uint16_t* const ids = m_Ids.get();
             const char* const scanned = m_Scanned.data();
             const TextNumbers* const numbers = &m_Texts;
             const KeyTable* const pairs = &m_Pairs;
             const uint32_t* const squared = square.empty() ? nullptr : square.data();
             const uint32_t head = H;
-            uint32_t before = 0;  // the number of the line before
             RecentTexts recent;
-            std::vector<char> met(k == 0 ? texts : 0, 0);
-            uint32_t numbered = 0, distinct = 0;
-            walk(k, [=, &before, &recent, &met, &numbered, &distinct, &given](uint32_t j, std::string_view text) {
-                if ((j & 0xFFFF) == 0xFFFF) {
-                    if (k == 0 && j == 0xFFFF && distinct < kFewTexts && uint64_t{numbered} * 5 > uint64_t{j} * 3)
-                        given.store(true, std::memory_order_relaxed);
-                    if (given.load(std::memory_order_relaxed)) return;
-                }
-                uint32_t id = ids[j];
-                if (id == 0) {
-                    id = recent.Find(text, *numbers);
+            for (uint32_t c; (c = next.fetch_add(1, std::memory_order_relaxed)) < pieces;) {
+                notes[c].dense.assign(m_Places.size(), 0);
+                notes[c].places.resize(m_Places.size());
+                char* const dense = notes[c].dense.data();
+                std::vector<std::vector<uint32_t>>* const places = &notes[c].places;
+                const size_t most = std::max<size_t>(
+                    kDenseFrom * parts / pieces, (PartStart(m_nL, c + 1, pieces) - PartStart(m_nL, c, pieces)) / 32);
+                uint32_t before = 0;  // the number of the line before
+                walk(c, [=, &before, &recent](uint32_t j, std::string_view text) {
+                    const uint32_t id = recent.Find(text, *numbers);
                     ids[j] = static_cast<uint16_t>(id);
-                }
-                if (k == 0 && j < 0xFFFF && id != 0) {
-                    ++numbered;
-                    if (!met[id]) {
-                        met[id] = 1;
-                        ++distinct;
+                    // (Number 0 is never scanned.)
+                    if (scanned[id]) {
+                        if (first[id] == kNone) first[id] = j;
+                        if (j >= head && firstFromHead[id] == kNone) firstFromHead[id] = j;
                     }
-                }
-                if (id != 0 && scanned[id]) {
-                    if (first[id] == kNone) first[id] = j;
-                    if (j >= head && firstFromHead[id] == kNone) firstFromHead[id] = j;
-                }
-                if (before != 0 && scanned[before] && id != 0) {
-                    const uint32_t g = squared ? squared[before * texts + id] : pairs->Find(before << 16 | id);
-                    if (g != kNone && !dense[g]) {
-                        std::vector<uint32_t>& list = (*places)[g];
-                        if (list.size() < most || g == join) {
-                            list.push_back(j - 1);
-                        } else {
-                            dense[g] = 1;
-                            std::vector<uint32_t>().swap(list);
+                    if (scanned[before] && id != 0) {
+                        const uint32_t g = squared ? squared[before * texts + id] : pairs->Find(before << 16 | id);
+                        if (g != kNone && !dense[g]) {
+                            std::vector<uint32_t>& list = (*places)[g];
+                            if (list.size() < most || g == join) {
+                                list.push_back(j - 1);
+                            } else {
+                                dense[g] = 1;
+                                std::vector<uint32_t>().swap(list);
+                            }
                         }
                     }
-                }
-                before = id;
-            });
+                    before = id;
+                });
+            }
         });
         if (!done) throw std::bad_alloc();
-        if (given.load()) {
-            m_nBudget = -1;
-            return;
+        // Lines of very few texts (fewer than kFewTexts make most of the
+        // first 64K lines) hold long runs by chance everywhere: their scans
+        // and places would take longer than the full way.
+        if (m_nL > 0xFFFF) {
+            std::vector<char> met(texts, 0);
+            uint32_t numbered = 0, distinct = 0;
+            for (uint32_t j = 0; j < 0xFFFF; ++j) {
+                const uint32_t id = m_Ids[j];
+                numbered += id != 0;
+                distinct += id != 0 && !met[id];
+                met[id] = 1;
+            }
+            if (distinct < kFewTexts && uint64_t{numbered} * 5 > uint64_t{0xFFFF} * 3) {
+                m_nBudget = -1;
+                return;
+            }
         }
-        m_Dense.assign(m_Places.size(), 0);
-        for (uint32_t k = 0; k < parts; ++k)
-            for (size_t g = 0; g < m_Places.size(); ++g) m_Dense[g] |= notes[k].dense[g];
         for (uint32_t k = 1; k < parts; ++k) {
             for (size_t t = 0; t < texts; ++t) {
-                if (m_First[t] == kNone) m_First[t] = notes[k].first[t];
-                if (m_FirstFromHead[t] == kNone) m_FirstFromHead[t] = notes[k].firstFromHead[t];
+                m_First[t] = std::min(m_First[t], firsts[k][t]);
+                m_FirstFromHead[t] = std::min(m_FirstFromHead[t], firstsFromHead[k][t]);
             }
-            const uint32_t j = PartStart(m_nL, k, parts);
+        }
+        m_Dense.assign(m_Places.size(), 0);
+        for (uint32_t c = 0; c < pieces; ++c)
+            for (size_t g = 0; g < m_Places.size(); ++g) m_Dense[g] |= notes[c].dense[g];
+        for (size_t g = 0; g < m_Places.size(); ++g) {
+            if (m_Dense[g]) continue;
+            size_t count = pieces;  // (with room for a place across each border)
+            for (uint32_t c = 0; c < pieces; ++c) count += notes[c].places[g].size();
+            m_Places[g] = std::move(notes[0].places[g]);
+            m_Places[g].reserve(count);
+        }
+        for (uint32_t c = 1; c < pieces; ++c) {
+            const uint32_t j = PartStart(m_nL, c, pieces);
             const uint32_t before = j > 0 && j < m_nL ? m_Ids[j - 1] : 0, id = j < m_nL ? m_Ids[j] : 0;
-            if (before != 0 && m_Scanned[before] && id != 0) {
+            if (m_Scanned[before] && id != 0) {
                 const uint32_t g = m_Pairs.Find(before << 16 | id);
                 if (g != kNone && !m_Dense[g]) m_Places[g].push_back(j - 1);
             }
             for (size_t g = 0; g < m_Places.size(); ++g)
                 if (!m_Dense[g])
-                    m_Places[g].insert(m_Places[g].end(), notes[k].places[g].begin(), notes[k].places[g].end());
-            notes[k] = Notes();
+                    m_Places[g].insert(m_Places[g].end(), notes[c].places[g].begin(), notes[c].places[g].end());
+            notes[c] = Notes();
         }
-        for (size_t g = 0; g < m_Places.size(); ++g)
-            if (m_Dense[g]) std::vector<uint32_t>().swap(m_Places[g]);
         m_nBudget -= m_nL / 8;
     }
     // The procedure's scan of right line i (a numbered text) over left lines
@@ -774,9 +820,14 @@ private:
                     // line compared: a number or a place read in order.)
                     int64_t passed = 0;
                     if (dense || (last - j) / (b + 1) + 1 < static_cast<size_t>(places.end() - it)) {
+                        // (A step lands on a place of the pair; only one
+                        // whose run is longer than b changes the scan, so
+                        // the steps pass over those whose first lines, up
+                        // to kWindow, are not right line i's and on.)
+                        const Window window = WindowOf(i, b);
                         for (uint32_t q = j; q <= last && maxAt(q) > b; q += b + 1) {
                             ++passed;
-                            if (m_Ids[q] == t && q + 1 < m_nL && m_Ids[q + 1] == u) {
+                            if (window.Holds(m_Ids.get() + q)) {
                                 o = q;
                                 break;
                             }
@@ -800,6 +851,32 @@ private:
             }
         }
         return {static_cast<int>(start), static_cast<int>(b)};
+    }
+
+    // The numbers of right lines i, i + 1, ... (at most b + 1 of them, at
+    // most kWindow, up to the first of number 0) to be told at once against
+    // those of left lines from a place on: a place that does not hold them
+    // has a run of at most b.
+    static constexpr uint32_t kWindow = 8;
+    struct Window {
+        uint64_t numbers[2] = {0, 0}, mask[2] = {0, 0};
+        bool Holds(const uint16_t* ids) const {
+            uint64_t at[2];
+            std::memcpy(at, ids, sizeof at);
+            return (((at[0] ^ numbers[0]) & mask[0]) | ((at[1] ^ numbers[1]) & mask[1])) == 0;
+        }
+    };
+    Window WindowOf(uint32_t i, uint32_t b) const {
+        uint16_t numbers[kWindow] = {}, mask[kWindow] = {};
+        for (uint32_t k = 0; k < kWindow && k <= b && i + k < m_nR; ++k) {
+            numbers[k] = static_cast<uint16_t>(RightNumber(i + k));
+            if (numbers[k] == 0) break;
+            mask[k] = 0xFFFF;
+        }
+        Window window;
+        std::memcpy(window.numbers, numbers, sizeof numbers);
+        std::memcpy(window.mask, mask, sizeof mask);
+        return window;
     }
 
     // J, the longest run that holds head line H - 1 and right line H, where
@@ -921,7 +998,7 @@ private:
     std::vector<Join> m_Joins;
     int64_t m_nBudget = 0;
     TextNumbers m_Texts;
-    std::vector<uint16_t> m_Ids;  // per left line: the number of its text
+    std::unique_ptr<uint16_t[]> m_Ids;  // per left line: the number of its text
     std::vector<uint32_t> m_MiddleIds;
     std::vector<char> m_Scanned;
     std::vector<uint32_t> m_First, m_FirstFromHead;
@@ -947,17 +1024,17 @@ bool CTextDiff::NearEditsRuns(const LineSource& left, uint32_t head, uint32_t ta
     const uint32_t nL = static_cast<uint32_t>(left.count);
     if (middle.size() > kNearEditsLines || head + tail > nL) return false;
     const CDiffFileText* text = !left.views && !left.lines && !left.stored ? left.text : nullptr;
-    // A file held as a block is walked in parts at once where it is large;
-    // where only every 64th line's place is kept, a part's first byte is
+    // A file held as a block is walked in pieces at once where it is large;
+    // where only every 64th line's place is kept, a piece's first byte is
     // found before (a look-up moves the places kept of the last lines).
     const bool inParts = text && (text->sampled || !text->starts.empty()) && nL >= kPartsFrom;
-    const uint32_t parts = inParts ? kParts : 1;
+    const uint32_t parts = inParts ? kParts : 1, pieces = inParts ? kParts * kPieces : 1;
     std::vector<size_t> partBytes;
     if (text && text->sampled)
-        for (uint32_t k = 0; k <= parts; ++k) partBytes.push_back(text->Start(PartStart(nL, k, parts)));
+        for (uint32_t k = 0; k <= pieces; ++k) partBytes.push_back(text->Start(PartStart(nL, k, pieces)));
     auto walk = [&](size_t k, auto&& take) {
-        const uint32_t from = PartStart(nL, static_cast<uint32_t>(k), parts);
-        const uint32_t to = PartStart(nL, static_cast<uint32_t>(k) + 1, parts);
+        const uint32_t from = PartStart(nL, static_cast<uint32_t>(k), pieces);
+        const uint32_t to = PartStart(nL, static_cast<uint32_t>(k) + 1, pieces);
         if (text && text->sampled) {
             const char* bytes = text->bytes.get();
             uint32_t j = from;
@@ -983,7 +1060,7 @@ bool CTextDiff::NearEditsRuns(const LineSource& left, uint32_t head, uint32_t ta
         for (const uint32_t band : {kTailBand, kTailBand * 16, 0xFFFF - kNearEditsLines - kBand - 1}) {
             EditsMatch<LineSource> match(left, text && text->wideStarts.empty() ? text : nullptr, nL, head, tail,
                                          middle, band);
-            if (match.Run(walk, parts, runs)) return true;
+            if (match.Run(walk, parts, pieces, runs)) return true;
             if (!match.BandMissed()) break;
         }
     } catch (const std::bad_alloc&) {

@@ -35,7 +35,6 @@
 #include "model/Trace.h"
 #include "platform/Prompter.h"
 
-using textdiff::AdviseHugePages;
 using textdiff::CountLineFeeds;
 using textdiff::ForEachLineFeed;
 using textdiff::PlaceLineStarts;
@@ -116,19 +115,17 @@ bool Changed(const OpenedFile& file, size_t read) {
 // handed to chunk(bytes, from, to) while it is still in the processor's
 // cache.
 template <class Chunk>
-bool ReadOpenedFile(OpenedFile& file, std::unique_ptr<char[]>& bytes, size_t& size, std::string& reason,
+bool ReadOpenedFile(OpenedFile& file, textdiff::Block& bytes, size_t& size, std::string& reason,
                     Chunk chunk) {
     size = 0;
     bytes.reset();
     constexpr size_t kPiece = size_t{1} << 18;
     try {
         size_t capacity = file.size > 0 ? file.size + 1 : size_t{1} << 16;
-        bytes.reset(new char[capacity]);
-        AdviseHugePages(bytes.get(), capacity);
+        bytes = textdiff::NewBlock(capacity);
         for (;;) {
             if (size == capacity) {
-                std::unique_ptr<char[]> larger(new char[capacity * 2]);
-                AdviseHugePages(larger.get(), capacity * 2);
+                textdiff::Block larger = textdiff::NewBlock(capacity * 2);
                 std::memcpy(larger.get(), bytes.get(), size);
                 bytes = std::move(larger);
                 capacity *= 2;
@@ -161,7 +158,7 @@ bool ReadOpenedFile(OpenedFile& file, std::unique_ptr<char[]>& bytes, size_t& si
     return true;
 }
 
-bool ReadWholeFile(const std::string& path, std::unique_ptr<char[]>& bytes, size_t& size,
+bool ReadWholeFile(const std::string& path, textdiff::Block& bytes, size_t& size,
                    std::string& reason) {
     size = 0;
     bytes.reset();
@@ -191,7 +188,7 @@ namespace {
 // LoadFileLines without the message.
 bool ReadFileLines(const std::string& path, std::vector<CDiffLine>& lines, std::string& reason) {
     lines.clear();
-    std::unique_ptr<char[]> buffer;
+    textdiff::Block buffer;
     size_t size = 0;
     if (!ReadWholeFile(path, buffer, size, reason)) return false;
     try {
@@ -313,8 +310,7 @@ PartsRead ReadFileInParts(OpenedFile& file, CDiffFileText& text, std::string& re
     std::vector<std::vector<uint32_t>> starts(parts);
     std::vector<char> failed(parts, 0), shorter(parts, 0), noMemory(parts, 0);
     try {
-        text.bytes.reset(new char[fileSize + 1]);
-        AdviseHugePages(text.bytes.get(), fileSize + 1);
+        text.bytes = textdiff::NewBlock(fileSize + 1);
     } catch (const std::bad_alloc&) {
         reason = kNoMemory;
         return PartsRead::Failed;
