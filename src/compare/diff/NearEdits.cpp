@@ -625,9 +625,9 @@ private:
         // (As many as the 16-bit numbers leave room for beside the widest band.)
         const size_t room = 0xFFFE - std::min<size_t>(0xFFFE, size_t{M} + kBand + m_nTailBand);
         for (uint32_t j = 0; j < std::min(m_nL, kSampleLines) && m_Texts.Count() < room; ++j) m_Texts.Add(m_Left[j]);
-        // (Every line's is written by the walk, each part's by its own
-        // thread; the bands' are needed first, and kWindow numbers past the
-        // last line, 0: a window read there holds nothing.)
+        // (Every line's is written by the walk, each piece's by the thread
+        // that takes it; the bands' are needed first, and kWindow numbers
+        // past the last line, 0: a window read there holds nothing.)
         m_Ids.reset(new uint16_t[size_t{m_nL} + kWindow]);
         std::fill_n(m_Ids.get() + m_nL, kWindow, uint16_t{0});
         for (uint32_t j = bandFrom, k = 0; j < H; ++j) m_Ids[j] = static_cast<uint16_t>(band[k++]);
