@@ -709,21 +709,22 @@ private:
                 walk(c, [=, &before, &recent](uint32_t j, std::string_view text) {
                     const uint32_t id = recent.Find(text, *numbers);
                     ids[j] = static_cast<uint16_t>(id);
-                    // (Number 0 is never scanned.)
-                    if (scanned[id]) {
-                        if (first[id] == kNone) first[id] = j;
-                        if (j >= head && firstFromHead[id] == kNone) firstFromHead[id] = j;
-                    }
-                    if (scanned[before] && id != 0) {
-                        const uint32_t g = squared ? squared[before * texts + id] : pairs->Find(before << 16 | id);
-                        if (g != kNone && !dense[g]) {
-                            std::vector<uint32_t>& list = (*places)[g];
-                            if (list.size() < most || g == join) {
-                                list.push_back(j - 1);
-                            } else {
-                                dense[g] = 1;
-                                std::vector<uint32_t>().swap(list);
-                            }
+                    // (Kept for every text, looked at for those scanned:
+                    // lines come in order.)
+                    first[id] = std::min(first[id], j);
+                    firstFromHead[id] = std::min(firstFromHead[id], j >= head ? j : kNone);
+                    // (The square table has no pair after a text not
+                    // scanned, nor with number 0, which is never scanned.)
+                    const uint32_t g = squared                          ? squared[before * texts + id]
+                                       : scanned[before] && id != 0 ? pairs->Find(before << 16 | id)
+                                                                    : kNone;
+                    if (g != kNone && !dense[g]) {
+                        std::vector<uint32_t>& list = (*places)[g];
+                        if (list.size() < most || g == join) {
+                            list.push_back(j - 1);
+                        } else {
+                            dense[g] = 1;
+                            std::vector<uint32_t>().swap(list);
                         }
                     }
                     before = id;
