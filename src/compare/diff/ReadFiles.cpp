@@ -299,16 +299,20 @@ bool EndsAre(const OpenedFile& file, const std::string& head, const std::string&
 // How a file read in parts came out.
 enum class PartsRead { Done, Failed, Again };
 
-// Reads a file of fileSize bytes (below 2 GB) in parts at once, each but
-// the first on a thread of its own, each taking the places of its lines as
-// its pieces come in. Again (nothing kept) when the file changed size
-// meanwhile or a part could not be read: then it is read from its start
-// in one go. Failed, with its reason, when it was written to meanwhile.
-PartsRead ReadFileInParts(OpenedFile& file, CDiffFileText& text, std::string& reason, size_t parts) {
+// Reads a file of fileSize bytes (below 2 GB) on threads threads at once
+// (the caller's and threads - 1 of their own), in four parts a thread that
+// they take in turn (one that starts late takes fewer), each part counting
+// the line feeds of its pieces as they come in; then the places of the
+// lines are written, each part's where the lines before it end. Again
+// (nothing kept) when the file changed size meanwhile or a part could not
+// be read: then it is read from its start in one go. Failed, with its
+// reason, when it was written to meanwhile.
+PartsRead ReadFileInParts(OpenedFile& file, CDiffFileText& text, std::string& reason, size_t threads) {
     const size_t fileSize = file.size;
     constexpr size_t kPiece = size_t{1} << 18;
-    std::vector<std::vector<uint32_t>> starts(parts);
-    std::vector<char> failed(parts, 0), shorter(parts, 0), noMemory(parts, 0);
+    const size_t parts = threads * 4;
+    std::vector<size_t> feeds(parts, 0);
+    std::vector<char> failed(parts, 0), shorter(parts, 0);
     try {
         text.bytes = textdiff::NewBlock(fileSize + 1);
     } catch (const std::bad_alloc&) {
@@ -317,58 +321,48 @@ PartsRead ReadFileInParts(OpenedFile& file, CDiffFileText& text, std::string& re
     }
     char* const bytes = text.bytes.get();
     const size_t length = fileSize / parts;
-    auto readPart = [&](size_t k) {
-        const size_t from = k * length, to = k + 1 == parts ? fileSize : from + length;
-        try {
-            starts[k].reserve((to - from) / 16 + 16);
-            for (size_t at = from; at < to;) {
-                const ssize_t n = ::pread(file.fd, bytes + at, std::min(kPiece, to - at), static_cast<off_t>(at));
-                if (n < 0 && errno == EINTR) continue;
-                if (n < 0) {
-                    failed[k] = 1;
-                    return;
-                }
-                if (n == 0) {
-                    shorter[k] = 1;
-                    return;
-                }
-                ForEachLineFeed(std::string_view(bytes + at, static_cast<size_t>(n)), [&](const char* nl) {
-                    starts[k].push_back(static_cast<uint32_t>(nl + 1 - bytes));
-                });
-                // Room for the lines of the whole part, guessed from its
-                // first piece's lines (as for a file read in one go).
-                if (at == from && static_cast<size_t>(n) < to - from)
-                    starts[k].reserve(std::min(starts[k].size() * ((to - from) / static_cast<size_t>(n) + 1),
-                                               (to - from) / 4) + 16);
-                at += static_cast<size_t>(n);
+    auto from = [&](size_t k) { return k * length; };
+    auto to = [&](size_t k) { return k + 1 == parts ? fileSize : (k + 1) * length; };
+    // Runs work(k) for every part on the threads, each taking the next part
+    // not taken (where fewer threads can be had, those there do them all).
+    auto inTurn = [&](auto work) {
+        std::atomic<size_t> next{0};
+        auto take = [&] {
+            for (size_t k; (k = next.fetch_add(1, std::memory_order_relaxed)) < parts;) work(k);
+        };
+        std::vector<std::thread> helpers;
+        for (size_t k = 1; k < threads; ++k) {
+            try {
+                helpers.emplace_back(take);
+            } catch (const std::system_error&) {
+                break;
             }
-        } catch (const std::bad_alloc&) {
-            noMemory[k] = 1;
         }
+        take();
+        for (std::thread& t : helpers) t.join();
     };
-    {
-        std::vector<std::thread> threads;
-        try {
-            for (size_t k = 1; k < parts; ++k) threads.emplace_back(readPart, k);
-        } catch (const std::system_error&) {
-            for (std::thread& t : threads) t.join();
-            text.bytes.reset();
-            return PartsRead::Again;
+    inTurn([&](size_t k) {
+        for (size_t at = from(k); at < to(k);) {
+            const ssize_t n = ::pread(file.fd, bytes + at, std::min(kPiece, to(k) - at), static_cast<off_t>(at));
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                failed[k] = 1;
+                return;
+            }
+            if (n == 0) {
+                shorter[k] = 1;
+                return;
+            }
+            feeds[k] += CountLineFeeds(std::string_view(bytes + at, static_cast<size_t>(n)));
+            at += static_cast<size_t>(n);
         }
-        readPart(0);
-        for (std::thread& t : threads) t.join();
-    }
+    });
     auto any = [](const std::vector<char>& flags) { return std::find(flags.begin(), flags.end(), 1) != flags.end(); };
     // The file must end where it ended when opened.
     char more;
     ssize_t past;
     do past = ::pread(file.fd, &more, 1, static_cast<off_t>(fileSize));
     while (past < 0 && errno == EINTR);
-    if (any(noMemory)) {
-        text.bytes.reset();
-        reason = kNoMemory;
-        return PartsRead::Failed;
-    }
     // A part that could not be read is read again in one go, where a
     // failure is one of the file.
     if (any(failed) || any(shorter) || past != 0) {
@@ -377,18 +371,19 @@ PartsRead ReadFileInParts(OpenedFile& file, CDiffFileText& text, std::string& re
     }
     try {
         size_t count = 1;
-        for (const std::vector<uint32_t>& part : starts) count += part.size();
+        for (const size_t n : feeds) count += n;
         ReserveHuge(text.starts, count + 1);
-        text.starts.push_back(0);
-        for (std::vector<uint32_t>& part : starts) {
-            text.starts.insert(text.starts.end(), part.begin(), part.end());
-            std::vector<uint32_t>().swap(part);
-        }
+        text.starts.resize(count);
     } catch (const std::bad_alloc&) {
         ClearFileText(text);
         reason = kNoMemory;
         return PartsRead::Failed;
     }
+    std::vector<size_t> first(parts, 1);  // where each part's places go
+    for (size_t k = 1; k < parts; ++k) first[k] = first[k - 1] + feeds[k - 1];
+    inTurn([&](size_t k) {
+        PlaceLineStarts(std::string_view(bytes + from(k), to(k) - from(k)), from(k), text.starts.data() + first[k]);
+    });
     if (Changed(file, fileSize)) {
         ClearFileText(text);
         reason = kChanged;
