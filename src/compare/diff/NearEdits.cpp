@@ -96,6 +96,7 @@
 #include <memory>
 #include <new>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -115,12 +116,15 @@ constexpr uint32_t kBand = 8;
 constexpr uint32_t kTailBand = 64;
 constexpr uint32_t kNone = UINT32_MAX;
 
-// The left lines are numbered on kParts threads at once from kPartsFrom
-// lines on, in kPieces pieces a thread; piece k of pieces of nL lines starts
-// at this line (a multiple of 64: a place a file read without every line's
-// keeps). The places of a pair are let go past one line in 32, or past
-// kDenseFrom in a part's share of lines where that is more.
+// The left lines are numbered on as many threads at once as the processor
+// runs (kParts at least, kMostParts at most) from kPartsFrom lines on, in
+// kPieces pieces a thread; piece k of pieces of nL lines starts at this
+// line (a multiple of 64: a place a file read without every line's keeps).
+// The places of a pair are let go past one line in 32, or past kDenseFrom
+// in a quarter of the lines (in all where they are one piece) where that is
+// more.
 constexpr uint32_t kParts = 4;
+constexpr uint32_t kMostParts = 8;
 constexpr uint32_t kPieces = 4;
 constexpr size_t kDenseFrom = 4096;
 constexpr uint32_t kFewTexts = 8;
@@ -704,7 +708,8 @@ private:
                 char* const dense = notes[c].dense.data();
                 std::vector<std::vector<uint32_t>>* const places = &notes[c].places;
                 const size_t most = std::max<size_t>(
-                    kDenseFrom * parts / pieces, (PartStart(m_nL, c + 1, pieces) - PartStart(m_nL, c, pieces)) / 32);
+                    kDenseFrom * std::min(pieces, kParts) / pieces,
+                    (PartStart(m_nL, c + 1, pieces) - PartStart(m_nL, c, pieces)) / 32);
                 uint32_t before = 0;  // the number of the line before
                 walk(c, [=, &before, &recent](uint32_t j, std::string_view text) {
                     const uint32_t id = recent.Find(text, *numbers);
@@ -1029,7 +1034,8 @@ bool CTextDiff::NearEditsRuns(const LineSource& left, uint32_t head, uint32_t ta
     // where only every 64th line's place is kept, a piece's first byte is
     // found before (a look-up moves the places kept of the last lines).
     const bool inParts = text && (text->sampled || !text->starts.empty()) && nL >= kPartsFrom;
-    const uint32_t parts = inParts ? kParts : 1, pieces = inParts ? kParts * kPieces : 1;
+    const uint32_t parts = inParts ? std::clamp(std::thread::hardware_concurrency(), kParts, kMostParts) : 1;
+    const uint32_t pieces = inParts ? parts * kPieces : 1;
     std::vector<size_t> partBytes;
     if (text && text->sampled)
         for (uint32_t k = 0; k <= pieces; ++k) partBytes.push_back(text->Start(PartStart(nL, k, pieces)));

@@ -427,8 +427,8 @@ bool ReadFileText(OpenedFile& file, CDiffFileText& text, std::string& reason, co
     const SeenPiece* ends = seen;
     if (seen && seen->size != fileSize) seen = nullptr;
     const bool narrow = fileSize < UINT32_MAX / 2;
-    // A large file is read in parts at once, a part of at least 4 MB on
-    // each of up to four threads.
+    // A large file is read in parts at once, on a thread for every 4 MB,
+    // up to four.
     constexpr size_t kPart = size_t{4} << 20;
     const bool inParts = !seen && narrow && fileSize >= 2 * kPart;
     if (!inParts && narrow && ends && EndsAre(file, ends->head, ends->tail))
