@@ -90,7 +90,6 @@
 // (more than a step a left line, or lines of very few texts: fewer than 8
 // make most of the first 64K lines), the inputs are matched the full way.
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -615,6 +614,22 @@ private:
     // places of the texts that are scanned and of the pairs looked at.
     template <class Walk>
     void Number(Walk walk, uint32_t parts, uint32_t pieces) {
+        const std::vector<uint32_t> keys = NumberTexts();
+        std::vector<Notes> notes = NumberLines(walk, parts, pieces, SquareOf(keys));
+        // Lines of very few texts hold long runs by chance everywhere: their
+        // scans and places would take longer than the full way.
+        if (OfVeryFewTexts()) {
+            m_nBudget = -1;
+            return;
+        }
+        JoinPlaces(notes);
+        m_nBudget -= m_nL / 8;
+    }
+    // Numbers the texts of the middle, of the bands and of the first left
+    // lines, takes room for the numbers of the left lines (the bands'
+    // filled in), and notes the texts scanned and the pairs whose places are
+    // kept; gives the pairs' keys.
+    std::vector<uint32_t> NumberTexts() {
         const uint32_t H = m_nH, M = m_nM;
         m_MiddleIds.resize(M);
         for (uint32_t p = 0; p < M; ++p) m_MiddleIds[p] = m_Texts.Add(m_Middle[p]);
@@ -660,39 +675,48 @@ private:
         m_Pairs = KeyTable(keys.size());
         for (uint32_t key : keys)
             if (m_Pairs.Add(key, static_cast<uint32_t>(m_Places.size())) == m_Places.size()) m_Places.emplace_back();
-        // Where the texts are few, the walk finds a pair in a square table
-        // of the numbers of its two texts instead.
+        return keys;
+    }
+    // Where the texts are few, the walk finds a pair in a square table of
+    // the numbers of its two texts (empty where they are many). It holds no
+    // pair after a text not scanned, nor with number 0, never scanned.
+    std::vector<uint32_t> SquareOf(const std::vector<uint32_t>& keys) const {
+        const size_t texts = m_Texts.Count() + 1;
         std::vector<uint32_t> square;
         if (texts <= kSquareTexts) {
             square.assign(texts * texts, kNone);
             for (uint32_t key : keys) square[(key >> 16) * texts + (key & 0xFFFF)] = m_Pairs.Find(key);
         }
-        // The pieces of the left file are walked at once, taken in turn by
-        // the parts' threads (one that starts late takes fewer), each
-        // noting the places of the pairs within it, each thread the first
-        // places of the texts it meets (the least line wins); then the
-        // lists are joined in order, with the pair across each border of
-        // pieces between.
-        // The places of a pair found in more than one line in 32 are let go
-        // (a scan finds those by its steps): not those of the pair of head
-        // line H - 1 and right line H, all of which are measured.
+        return square;
+    }
+    // A piece's places of the pairs, and the pairs whose places it let go.
+    struct Notes {
+        std::vector<std::vector<uint32_t>> places;
+        std::vector<char> dense;
+    };
+    // Numbers every left line: the pieces of the left file are walked at
+    // once, taken in turn by parts threads, each piece noting the places of
+    // the pairs within it, each thread the first places of the texts it
+    // meets (the least line wins). The places of a pair found in more than
+    // one line in 32 are let go (a scan finds those by its steps): not
+    // those of the pair of head line H - 1 and right line H, all of which
+    // are measured.
+    template <class Walk>
+    std::vector<Notes> NumberLines(Walk walk, uint32_t parts, uint32_t pieces, const std::vector<uint32_t>& square) {
+        const uint32_t H = m_nH;
+        const size_t texts = m_Texts.Count() + 1;
         const uint32_t join = H > 0 && H < m_nR ? m_Pairs.Find(RightNumber(H - 1) << 16 | RightNumber(H)) : kNone;
-        struct Notes {
-            std::vector<std::vector<uint32_t>> places;
-            std::vector<char> dense;
-        };
         std::vector<Notes> notes(pieces);
         std::vector<std::vector<uint32_t>> firsts(parts), firstsFromHead(parts);
-        std::atomic<uint32_t> next{0};
-        const bool done = textdiff::RunInParts(parts, [&](size_t k) {
-            uint32_t* first = m_First.data();
-            uint32_t* firstFromHead = m_FirstFromHead.data();
-            if (k > 0) {
-                firsts[k].assign(texts, kNone);
-                firstsFromHead[k].assign(texts, kNone);
-                first = firsts[k].data();
-                firstFromHead = firstsFromHead[k].data();
+        std::vector<RecentTexts> recents(parts);
+        const bool done = textdiff::RunInTurn(parts, pieces, [&](size_t c, size_t t) {
+            // (Thread 0's first places go straight into the lists.)
+            if (t > 0 && firsts[t].empty()) {
+                firsts[t].assign(texts, kNone);
+                firstsFromHead[t].assign(texts, kNone);
             }
+            uint32_t* const first = t > 0 ? firsts[t].data() : m_First.data();
+            uint32_t* const firstFromHead = t > 0 ? firstsFromHead[t].data() : m_FirstFromHead.data();
             // (What the walk reads is held by this thread, not read through
             // the caller's.)
             uint16_t* const ids = m_Ids.get();
@@ -701,65 +725,64 @@ private:
             const KeyTable* const pairs = &m_Pairs;
             const uint32_t* const squared = square.empty() ? nullptr : square.data();
             const uint32_t head = H;
-            RecentTexts recent;
-            for (uint32_t c; (c = next.fetch_add(1, std::memory_order_relaxed)) < pieces;) {
-                notes[c].dense.assign(m_Places.size(), 0);
-                notes[c].places.resize(m_Places.size());
-                char* const dense = notes[c].dense.data();
-                std::vector<std::vector<uint32_t>>* const places = &notes[c].places;
-                const size_t most = std::max<size_t>(
-                    kDenseFrom * std::min(pieces, kParts) / pieces,
-                    (PartStart(m_nL, c + 1, pieces) - PartStart(m_nL, c, pieces)) / 32);
-                uint32_t before = 0;  // the number of the line before
-                walk(c, [=, &before, &recent](uint32_t j, std::string_view text) {
-                    const uint32_t id = recent.Find(text, *numbers);
-                    ids[j] = static_cast<uint16_t>(id);
-                    // (Kept for every text, looked at for those scanned:
-                    // lines come in order.)
-                    first[id] = std::min(first[id], j);
-                    firstFromHead[id] = std::min(firstFromHead[id], j >= head ? j : kNone);
-                    // (The square table has no pair after a text not
-                    // scanned, nor with number 0, which is never scanned.)
-                    const uint32_t g = squared                          ? squared[before * texts + id]
-                                       : scanned[before] && id != 0 ? pairs->Find(before << 16 | id)
-                                                                    : kNone;
-                    if (g != kNone && !dense[g]) {
-                        std::vector<uint32_t>& list = (*places)[g];
-                        if (list.size() < most || g == join) {
-                            list.push_back(j - 1);
-                        } else {
-                            dense[g] = 1;
-                            std::vector<uint32_t>().swap(list);
-                        }
+            RecentTexts* const recent = &recents[t];
+            notes[c].dense.assign(m_Places.size(), 0);
+            notes[c].places.resize(m_Places.size());
+            char* const dense = notes[c].dense.data();
+            std::vector<std::vector<uint32_t>>* const places = &notes[c].places;
+            const uint32_t k = static_cast<uint32_t>(c);
+            const size_t most = std::max<size_t>(kDenseFrom * std::min(pieces, kParts) / pieces,
+                                                 (PartStart(m_nL, k + 1, pieces) - PartStart(m_nL, k, pieces)) / 32);
+            uint32_t before = 0;  // the number of the line before
+            walk(c, [=, &before](uint32_t j, std::string_view text) {
+                const uint32_t id = recent->Find(text, *numbers);
+                ids[j] = static_cast<uint16_t>(id);
+                // (Kept for every text, looked at for those scanned: lines
+                // come in order.)
+                first[id] = std::min(first[id], j);
+                firstFromHead[id] = std::min(firstFromHead[id], j >= head ? j : kNone);
+                const uint32_t g = squared                          ? squared[before * texts + id]
+                                   : scanned[before] && id != 0 ? pairs->Find(before << 16 | id)
+                                                                : kNone;
+                if (g != kNone && !dense[g]) {
+                    std::vector<uint32_t>& list = (*places)[g];
+                    if (list.size() < most || g == join) {
+                        list.push_back(j - 1);
+                    } else {
+                        dense[g] = 1;
+                        std::vector<uint32_t>().swap(list);
                     }
-                    before = id;
-                });
-            }
+                }
+                before = id;
+            });
         });
         if (!done) throw std::bad_alloc();
-        // Lines of very few texts (fewer than kFewTexts make most of the
-        // first 64K lines) hold long runs by chance everywhere: their scans
-        // and places would take longer than the full way.
-        if (m_nL > 0xFFFF) {
-            std::vector<char> met(texts, 0);
-            uint32_t numbered = 0, distinct = 0;
-            for (uint32_t j = 0; j < 0xFFFF; ++j) {
-                const uint32_t id = m_Ids[j];
-                numbered += id != 0;
-                distinct += id != 0 && !met[id];
-                met[id] = 1;
-            }
-            if (distinct < kFewTexts && uint64_t{numbered} * 5 > uint64_t{0xFFFF} * 3) {
-                m_nBudget = -1;
-                return;
+        for (uint32_t t = 1; t < parts; ++t) {
+            if (firsts[t].empty()) continue;
+            for (size_t x = 0; x < texts; ++x) {
+                m_First[x] = std::min(m_First[x], firsts[t][x]);
+                m_FirstFromHead[x] = std::min(m_FirstFromHead[x], firstsFromHead[t][x]);
             }
         }
-        for (uint32_t k = 1; k < parts; ++k) {
-            for (size_t t = 0; t < texts; ++t) {
-                m_First[t] = std::min(m_First[t], firsts[k][t]);
-                m_FirstFromHead[t] = std::min(m_FirstFromHead[t], firstsFromHead[k][t]);
-            }
+        return notes;
+    }
+    // Whether fewer than kFewTexts texts make most of the first 64K lines.
+    bool OfVeryFewTexts() const {
+        if (m_nL <= 0xFFFF) return false;
+        std::vector<char> met(m_Texts.Count() + 1, 0);
+        uint32_t numbered = 0, distinct = 0;
+        for (uint32_t j = 0; j < 0xFFFF; ++j) {
+            const uint32_t id = m_Ids[j];
+            numbered += id != 0;
+            distinct += id != 0 && !met[id];
+            met[id] = 1;
         }
+        return distinct < kFewTexts && uint64_t{numbered} * 5 > uint64_t{0xFFFF} * 3;
+    }
+    // Joins the pieces' places of each pair in order, with the place across
+    // each border of pieces between; a pair let go in one piece is let go.
+    void JoinPlaces(std::vector<Notes>& notes) {
+        const uint32_t pieces = static_cast<uint32_t>(notes.size());
         m_Dense.assign(m_Places.size(), 0);
         for (uint32_t c = 0; c < pieces; ++c)
             for (size_t g = 0; g < m_Places.size(); ++g) m_Dense[g] |= notes[c].dense[g];
@@ -782,7 +805,6 @@ private:
                     m_Places[g].insert(m_Places[g].end(), notes[c].places[g].begin(), notes[c].places[g].end());
             notes[c] = Notes();
         }
-        m_nBudget -= m_nL / 8;
     }
     // The procedure's scan of right line i (a numbered text) over left lines
     // from to last, for at most left lines.

@@ -30,6 +30,7 @@
 
 #include "compare/TextDiff.h"
 #include "compare/diff/HugePages.h"
+#include "compare/diff/InParts.h"
 #include "compare/diff/LineFeeds.h"
 #include "model/SafeFile.h"
 #include "model/Trace.h"
@@ -323,25 +324,7 @@ PartsRead ReadFileInParts(OpenedFile& file, CDiffFileText& text, std::string& re
     const size_t length = fileSize / parts;
     auto from = [&](size_t k) { return k * length; };
     auto to = [&](size_t k) { return k + 1 == parts ? fileSize : (k + 1) * length; };
-    // Runs work(k) for every part on the threads, each taking the next part
-    // not taken (where fewer threads can be had, those there do them all).
-    auto inTurn = [&](auto work) {
-        std::atomic<size_t> next{0};
-        auto take = [&] {
-            for (size_t k; (k = next.fetch_add(1, std::memory_order_relaxed)) < parts;) work(k);
-        };
-        std::vector<std::thread> helpers;
-        for (size_t k = 1; k < threads; ++k) {
-            try {
-                helpers.emplace_back(take);
-            } catch (const std::system_error&) {
-                break;
-            }
-        }
-        take();
-        for (std::thread& t : helpers) t.join();
-    };
-    inTurn([&](size_t k) {
+    textdiff::RunInTurn(threads, parts, [&](size_t k, size_t) {
         for (size_t at = from(k); at < to(k);) {
             const ssize_t n = ::pread(file.fd, bytes + at, std::min(kPiece, to(k) - at), static_cast<off_t>(at));
             if (n < 0 && errno == EINTR) continue;
@@ -381,7 +364,7 @@ PartsRead ReadFileInParts(OpenedFile& file, CDiffFileText& text, std::string& re
     }
     std::vector<size_t> first(parts, 1);  // where each part's places go
     for (size_t k = 1; k < parts; ++k) first[k] = first[k - 1] + feeds[k - 1];
-    inTurn([&](size_t k) {
+    textdiff::RunInTurn(threads, parts, [&](size_t k, size_t) {
         PlaceLineStarts(std::string_view(bytes + from(k), to(k) - from(k)), from(k), text.starts.data() + first[k]);
     });
     if (Changed(file, fileSize)) {
