@@ -170,6 +170,9 @@ bool StartRemoteStatusCheck(CProgramData& data, int project, int session, int ba
 
 namespace {
 
+// The time unit of a listing line that shows the minute.
+constexpr int kListedMinute = 60;
+
 // What one status check carries from item to item.
 struct StatusCheckRun {
     explicit StatusCheckRun(CProgramData& d) : data(d) {}
@@ -201,12 +204,12 @@ bool ReachAccount(StatusCheckRun& run, CFileItem& item, std::string& host, std::
         return false;
     }
     if (ContainsHost(run.failed, CHost(host, user))) {
-        WriteTraceString(ShortHostName(host) + " is not connected.");
+        WriteTraceString(ShownHostName(host) + " is not connected.");
         ForgetRemoteTime(item);
         return false;
     }
     if (!ConnectHost(run.data, host, user, true)) {
-        WriteTraceString("-?- Login failed.");
+        WriteTraceString(LoginFailedLine());
         run.failed.push_back(CHost(item.RemHost, item.RemUser));
         ForgetRemoteTime(item);
         return false;
@@ -278,7 +281,12 @@ bool TakeSecondWithinMinute(StatusCheckRun& run, CFileItem& item, const CFileIte
     const std::time_t was = recorded.RemoteModTime;
     if (!IsRealRemoteTime(item.RemoteModTime) || !IsRealRemoteTime(was)) return true;
     if (item.GetHostKind() == "UNIX" && !IsPlainFileLine(own.substr(0, own.find_first_of("\r\n")))) return true;
-    if (was - SecondOfTime(was) != item.RemoteModTime - SecondOfTime(item.RemoteModTime)) return true;
+    if (was - SecondOfTime(was) != item.RemoteModTime - SecondOfTime(item.RemoteModTime)) {
+        // Changed: the change's line tells the second MDTM gives, not the
+        // listing's minute.
+        if (item.RemoteTimeUnit == kListedMinute) KeepRemoteSecond(item, AskRemoteSecond(run.data, host, user, item));
+        return true;
+    }
     // A record taken to the minute (the server told no second) is compared
     // to the minute, and its size.
     if (!recorded.RemoteSecondKnown && recorded.RemoteTimeUnit >= 60) return true;
