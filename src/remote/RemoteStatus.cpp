@@ -281,12 +281,7 @@ bool TakeSecondWithinMinute(StatusCheckRun& run, CFileItem& item, const CFileIte
     const std::time_t was = recorded.RemoteModTime;
     if (!IsRealRemoteTime(item.RemoteModTime) || !IsRealRemoteTime(was)) return true;
     if (item.GetHostKind() == "UNIX" && !IsPlainFileLine(own.substr(0, own.find_first_of("\r\n")))) return true;
-    if (was - SecondOfTime(was) != item.RemoteModTime - SecondOfTime(item.RemoteModTime)) {
-        // Changed: the change's line tells the second MDTM gives, not the
-        // listing's minute.
-        if (item.RemoteTimeUnit == kListedMinute) KeepRemoteSecond(item, AskRemoteSecond(run.data, host, user, item));
-        return true;
-    }
+    if (was - SecondOfTime(was) != item.RemoteModTime - SecondOfTime(item.RemoteModTime)) return true;
     // A record taken to the minute (the server told no second) is compared
     // to the minute, and its size.
     if (!recorded.RemoteSecondKnown && recorded.RemoteTimeUnit >= 60) return true;
@@ -352,7 +347,13 @@ std::optional<std::string> CheckOneItem(StatusCheckRun& run, CFileItem& item) {
         item.RemoteSecondKnown = false;  // a listing's time, until MDTM gives the second
         item.RemoteTimeUnit = ListedTimeUnit(item, own);
         if (!TakeSecondWithinMinute(run, item, recorded, own, host, user)) return std::string("-not sure-");
-        return StatusWord(recorded, item);
+        const std::string word = StatusWord(recorded, item);
+        // The change's line tells the second MDTM gives, not the listing's
+        // minute (of a plain file: MDTM of a link tells its target's time).
+        if (word == "-dirty-" && !item.RemoteSecondKnown && item.RemoteTimeUnit == kListedMinute &&
+            IsPlainFileLine(own.substr(0, own.find_first_of("\r\n"))))
+            KeepRemoteSecond(item, AskRemoteSecond(run.data, host, user, item));
+        return word;
     } catch (const CFtpClient::FTPException& e) {
         ForgetRemoteTime(item);
         LogFtpFailure(e, "Failed to get verbose listing of " + item.RemoteDir + " on " + ShortHostName(host) + ". ",
