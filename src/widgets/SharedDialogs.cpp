@@ -89,6 +89,16 @@ void CMessageBox::showEvent(QShowEvent* e) {
     FitOnScreen(this);
 }
 
+void CMessageBox::keyPressEvent(QKeyEvent* e) {
+    if ((e->key() == Qt::Key_PageDown || e->key() == Qt::Key_PageUp) && e->modifiers() == Qt::NoModifier) {
+        QScrollBar* bar = m_area->verticalScrollBar();
+        bar->triggerAction(e->key() == Qt::Key_PageDown ? QAbstractSlider::SliderPageStepAdd
+                                                        : QAbstractSlider::SliderPageStepSub);
+        return;
+    }
+    QMessageBox::keyPressEvent(e);
+}
+
 void CMessageBox::FitText() {
     if (m_fitting) return;
     m_fitting = true;

@@ -30,6 +30,8 @@ public:
 protected:
     bool event(QEvent* e) override;
     void showEvent(QShowEvent* e) override;
+    // Page Up and Page Down scroll a text that scrolls.
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     void FitText();
