@@ -63,7 +63,7 @@ void QtPrompter::Message(const std::string& text, MsgIcon icon) {
             m_quiet.Message(text, icon);
             return 0;
         }
-        QMessageBox box(ToQtIcon(icon), QApplication::applicationName(), Q(text),
+        CMessageBox box(ToQtIcon(icon), QApplication::applicationName(), Q(text),
                         QMessageBox::Ok, m_parent);
         box.exec();
         return 0;
@@ -74,7 +74,7 @@ bool QtPrompter::AskOkCancel(const std::string& text, MsgIcon icon) {
     if (m_ending) return m_quiet.AskOkCancel(text, icon);
     return OnGuiThread([&] {
         if (m_ending) return m_quiet.AskOkCancel(text, icon);
-        QMessageBox box(ToQtIcon(icon), QApplication::applicationName(), Q(text),
+        CMessageBox box(ToQtIcon(icon), QApplication::applicationName(), Q(text),
                         QMessageBox::Ok | QMessageBox::Cancel, m_parent);
         const int r = box.exec();
         if (m_ending) return m_quiet.AskOkCancel(text, icon);
@@ -96,7 +96,7 @@ Answer QtPrompter::AskYesNo(const std::string& text, MsgIcon icon, bool allowCan
         if (m_ending) return m_quiet.Ask(text, icon, allowCancel);
         auto buttons = QMessageBox::Yes | QMessageBox::No;
         if (allowCancel) buttons |= QMessageBox::Cancel;
-        QMessageBox box(ToQtIcon(icon), QApplication::applicationName(), Q(text), buttons,
+        CMessageBox box(ToQtIcon(icon), QApplication::applicationName(), Q(text), buttons,
                         m_parent);
         if (defaultNo) box.setDefaultButton(QMessageBox::No);
         int r = box.exec();

@@ -73,7 +73,7 @@ void AutoCreateRemoteDirs(CProgramData& data, const std::string& hostIn, const s
                           const std::vector<std::string>& folders) {
     std::string host = hostIn, user = userIn;
     if (!ConnectHost(data, host, user, false)) {
-        WriteTraceString("-?- Login failed.");
+        WriteTraceString(LoginFailedLine());
         EndFtpWorker("over");
     }
     for (const std::string& folder : folders) {

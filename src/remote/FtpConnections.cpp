@@ -165,6 +165,15 @@ std::string ShortHostName(const std::string& host) {
     return host.substr(0, host.find('.'));
 }
 
+std::string ShownHostName(const std::string& host) { return host.empty() ? "(no host)" : ShortHostName(host); }
+
+namespace {
+// Whether the user cancelled the login box of this thread's last ConnectHost.
+thread_local bool t_loginCancelled = false;
+}  // namespace
+
+std::string LoginFailedLine() { return t_loginCancelled ? "-?- Login cancelled." : "-?- Login failed."; }
+
 std::string MakeConnectionMessage(int kind, const std::string& host, const std::string& user) {
     switch (kind) {
         case 1: return "Connecting to " + ShortHostName(host) + " as " + user + "...";
@@ -175,6 +184,7 @@ std::string MakeConnectionMessage(int kind, const std::string& host, const std::
 }
 
 bool ConnectHost(CProgramData& data, std::string& host, std::string& user, bool lookup) {
+    t_loginCancelled = false;
     bool force = false;
     CHost account = GetFtpAccount();
     if (lookup) {
@@ -203,6 +213,8 @@ bool ConnectHost(CProgramData& data, std::string& host, std::string& user, bool 
             std::optional<LoginData> answer = Prompter().AskLogin(start);
             if (!answer) {
                 g_bAutoSync = false;
+                // A stop that closed the box is not the user's answer.
+                t_loginCancelled = !g_bFtpBreak;
                 return false;
             }
             host = answer->host;

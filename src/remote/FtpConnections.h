@@ -85,6 +85,12 @@ void AssignConnectionRecord(CHost* destination, const std::string& host, const s
 std::string MakeConnectionMessage(int kind, const std::string& host, const std::string& user);
 // The host name up to its first "." (unchanged when it starts with a digit).
 std::string ShortHostName(const std::string& host);
+// The short host name as a line names it: "(no host)" for an item without one.
+std::string ShownHostName(const std::string& host);
+// The line for the last ConnectHost of this thread that gave no connection:
+// "-?- Login cancelled." where the user cancelled the login box, else
+// "-?- Login failed.".
+std::string LoginFailedLine();
 
 // Held by a running worker for its whole run; the keep-alive only tries it.
 std::mutex& FtpConnectionsInUse();

@@ -128,7 +128,7 @@ void ExecuteRemoteCommandFile(CProgramData& data, RemoteBuildValues& v, std::str
     FinishCutCopyOf(v.localPath);
     if (!ConnectHost(data, host, user, true)) {
         std::remove(v.scriptLocalPath.c_str());
-        WriteTraceString("-?- Login failed.");
+        WriteTraceString(LoginFailedLine());
         EndFtpWorker("over");
     }
     std::string why;

@@ -170,6 +170,9 @@ bool StartRemoteStatusCheck(CProgramData& data, int project, int session, int ba
 
 namespace {
 
+// The time unit of a listing line that shows the minute.
+constexpr int kListedMinute = 60;
+
 // What one status check carries from item to item.
 struct StatusCheckRun {
     explicit StatusCheckRun(CProgramData& d) : data(d) {}
@@ -201,12 +204,12 @@ bool ReachAccount(StatusCheckRun& run, CFileItem& item, std::string& host, std::
         return false;
     }
     if (ContainsHost(run.failed, CHost(host, user))) {
-        WriteTraceString(ShortHostName(host) + " is not connected.");
+        WriteTraceString(ShownHostName(host) + " is not connected.");
         ForgetRemoteTime(item);
         return false;
     }
     if (!ConnectHost(run.data, host, user, true)) {
-        WriteTraceString("-?- Login failed.");
+        WriteTraceString(LoginFailedLine());
         run.failed.push_back(CHost(item.RemHost, item.RemUser));
         ForgetRemoteTime(item);
         return false;
@@ -344,7 +347,13 @@ std::optional<std::string> CheckOneItem(StatusCheckRun& run, CFileItem& item) {
         item.RemoteSecondKnown = false;  // a listing's time, until MDTM gives the second
         item.RemoteTimeUnit = ListedTimeUnit(item, own);
         if (!TakeSecondWithinMinute(run, item, recorded, own, host, user)) return std::string("-not sure-");
-        return StatusWord(recorded, item);
+        const std::string word = StatusWord(recorded, item);
+        // The change's line tells the second MDTM gives, not the listing's
+        // minute (of a plain file: MDTM of a link tells its target's time).
+        if (word == "-dirty-" && !item.RemoteSecondKnown && item.RemoteTimeUnit == kListedMinute &&
+            IsPlainFileLine(own.substr(0, own.find_first_of("\r\n"))))
+            KeepRemoteSecond(item, AskRemoteSecond(run.data, host, user, item));
+        return word;
     } catch (const CFtpClient::FTPException& e) {
         ForgetRemoteTime(item);
         LogFtpFailure(e, "Failed to get verbose listing of " + item.RemoteDir + " on " + ShortHostName(host) + ". ",

@@ -516,7 +516,7 @@ CServerChangeGuard::Found CServerChangeGuard::FindChangedElsewhere(std::vector<C
         for (size_t i = 0; i < looked.size(); ++i)
             if (looked[i].RemHost == oldHost && looked[i].RemUser == oldUser) notLooked[i] = true;
         if (g_bFtpBreak) continue;
-        WriteTraceString("-?- Login failed.");
+        WriteTraceString(LoginFailedLine());
         NoteLoginFailed(oldHost, oldUser);
     }
     if (!switched) return found;

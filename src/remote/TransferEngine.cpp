@@ -990,7 +990,7 @@ void CTransferRun::TransferItem(int i) {
     }
     if (ContainsHost(m_failedHosts, CHost(s.item.RemHost, s.item.RemUser)) ||
         m_serverChanges.LoginFailed(s.item.RemHost, s.item.RemUser)) {
-        WriteTraceString(ShortHostName(s.item.RemHost) + " is not connected. " + s.item.FileName +
+        WriteTraceString(ShownHostName(s.item.RemHost) + " is not connected. " + s.item.FileName +
                          " is skipped.");
         NoteFailure(s.item);
         return;
@@ -1086,7 +1086,7 @@ bool CTransferRun::Connect(Step& s) {
     if (!ConnectHost(m_data, s.host, s.user, true)) {
         // Which item the failed login stopped.
         WriteTraceString(ItemLine(s));
-        WriteTraceString("-?- Login failed.");
+        WriteTraceString(LoginFailedLine());
         m_failedHosts.push_back(CHost(s.item.RemHost, s.item.RemUser));
         m_serverChanges.NoteLoginFailed(s.item.RemHost, s.item.RemUser);
         NoteFailure(s.item);

@@ -13,8 +13,6 @@
 
 #include "widgets/DialogPlacement.h"
 
-namespace {
-
 // The frame a window manager puts around a window: its own once it has been
 // shown with one, else that of the window it belongs to or of the main
 // window, as the window manager will give it one alike.
@@ -33,6 +31,8 @@ QMargins FrameMargins(const QWidget* window) {
         if (w != window && w->isVisible() && qobject_cast<const QMainWindow*>(w)) return margins(w);
     return {};
 }
+
+namespace {
 
 bool IsFittedWindow(const QWidget* w) {
     if (!w->isWindow()) return false;

@@ -4,9 +4,15 @@
 // first, as far as its smallest size lets it.
 #pragma once
 
+#include <QMargins>
 #include <QObject>
 
 class QWidget;
+
+// The frame the window manager puts around the window: its own once it
+// shows with one, else that of the window it belongs to or of the main
+// window; none where no window has one yet.
+QMargins FrameMargins(const QWidget* window);
 
 // Shrinks (within its size limits) and moves a top-level window so that
 // its frame lies inside its screen's available area; its left and top

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -16,6 +17,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStyle>
 #include <QTextLayout>
 #include <QTreeWidget>
@@ -23,6 +26,7 @@
 
 #include "widgets/DialogRules.h"
 #include "widgets/Icons.h"
+#include "widgets/ScreenFit.h"
 #include "model/ProgramData.h"
 #include "model/Trace.h"
 #include "platform/Prompter.h"
@@ -42,6 +46,136 @@ std::string S(const QString& s) {
     return std::string(b.constData(), std::size_t(b.size()));
 }
 }  // namespace
+
+// ---------------------------------------------------------------------------
+
+CMessageBox::CMessageBox(Icon icon, const QString& title, const QString& text, StandardButtons buttons,
+                         QWidget* parent)
+    : QMessageBox(icon, title, text, buttons, parent) {
+    // The text shows in a label of its own in a scroll area, where the base
+    // box has its label (which stays, hidden, holding the text).
+    m_area = new QScrollArea(this);
+    m_area->setObjectName("qvl_msgbox_text");
+    m_area->setFrameShape(QFrame::NoFrame);
+    m_area->setWidgetResizable(true);
+    m_area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_area->setFocusPolicy(Qt::NoFocus);
+    m_area->viewport()->setAutoFillBackground(false);
+    m_text = new QLabel;
+    m_area->setWidget(m_text);
+    m_text->setAutoFillBackground(false);
+    if (auto* label = findChild<QLabel*>("qt_msgbox_label", Qt::FindDirectChildrenOnly)) label->hide();
+    FitText();
+}
+
+bool CMessageBox::event(QEvent* e) {
+    const bool done = QMessageBox::event(e);
+    // The base box takes its size again on every layout request, within
+    // limits of its own that leave long lines wrapped and the box taller
+    // than the screen.
+    if (e->type() == QEvent::LayoutRequest && isVisible()) FitText();
+    return done;
+}
+
+void CMessageBox::showEvent(QShowEvent* e) {
+    // Laid out before the base box takes its size and its place from the
+    // layout, and once more after, where its own limit made it narrower.
+    FitText();
+    QMessageBox::showEvent(e);
+    const QRect placed = geometry();
+    FitText();
+    if (size() == placed.size()) return;
+    move(placed.center() - QPoint(width() / 2, height() / 2));
+    FitOnScreen(this);
+}
+
+void CMessageBox::keyPressEvent(QKeyEvent* e) {
+    if ((e->key() == Qt::Key_PageDown || e->key() == Qt::Key_PageUp) && e->modifiers() == Qt::NoModifier) {
+        QScrollBar* bar = m_area->verticalScrollBar();
+        bar->triggerAction(e->key() == Qt::Key_PageDown ? QAbstractSlider::SliderPageStepAdd
+                                                        : QAbstractSlider::SliderPageStepSub);
+        return;
+    }
+    QMessageBox::keyPressEvent(e);
+}
+
+void CMessageBox::FitText() {
+    if (m_fitting) return;
+    m_fitting = true;
+    struct Done {
+        bool& fitting;
+        ~Done() { fitting = false; }
+    } done{m_fitting};
+    auto* grid = qobject_cast<QGridLayout*>(layout());
+    auto* label = findChild<QLabel*>("qt_msgbox_label", Qt::FindDirectChildrenOnly);
+    if (!grid || !label) return;
+    const int at = grid->indexOf(label);
+    if (at < 0) return;
+    // In the base box's label's place, also once it laid itself out anew.
+    if (grid->indexOf(m_area) < 0) {
+        int row = 0, column = 0, rows = 1, columns = 1;
+        grid->getItemPosition(at, &row, &column, &rows, &columns);
+        grid->addWidget(m_area, row, column, rows, columns);
+        if (isVisible()) m_area->show();
+    }
+    m_text->setTextFormat(label->textFormat());
+    m_text->setTextInteractionFlags(label->textInteractionFlags());
+    m_text->setOpenExternalLinks(label->openExternalLinks());
+    m_text->setAlignment(label->alignment());
+    m_text->setContentsMargins(label->contentsMargins());
+    m_text->setMargin(label->margin());
+    m_text->setIndent(label->indent());
+    m_text->setText(label->text());
+    m_text->setWordWrap(false);
+
+    // The room the screen leaves inside the window manager's frame.
+    QScreen* screen = this->screen();
+    if (const QWidget* p = parentWidget(); p && p->window()->isVisible()) screen = p->window()->screen();
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    if (!screen) return;
+    QMargins frame = FrameMargins(this);
+    if (frame.isNull()) frame = QMargins(kFrameBorder, kFrameTitle, kFrameBorder, kFrameBorder);
+    const QRect avail = screen->availableGeometry();
+    const QSize room(avail.width() - frame.left() - frame.right(), avail.height() - frame.top() - frame.bottom());
+
+    // The box around the text in its lines as they stand; what the icon,
+    // the margins and the buttons take beside and below it.
+    const QSize natural = m_text->sizeHint();
+    m_area->setFixedSize(natural);
+    grid->invalidate();
+    const QSize whole = grid->totalMinimumSize();
+    const int besideWidth = whole.width() - natural.width(), belowHeight = whole.height() - natural.height();
+    const int leastWidth = 20 * fontMetrics().averageCharWidth();
+    // Lines wider than the screen wrap at its width, none sooner.
+    int textWidth = natural.width(), textHeight = natural.height();
+    if (whole.width() > room.width()) {
+        textWidth = std::max(room.width() - besideWidth, leastWidth);
+        m_text->setWordWrap(true);
+        textHeight = m_text->heightForWidth(textWidth);
+    }
+    // A text taller than the screen scrolls, the buttons below it; the
+    // scroll bar goes beside the text where the screen has the room.
+    QSize area(textWidth, textHeight);
+    if (belowHeight + textHeight > room.height()) {
+        const int bar = m_area->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_area->verticalScrollBar());
+        area.setHeight(std::max(room.height() - belowHeight, 3 * fontMetrics().lineSpacing()));
+        if (besideWidth + textWidth + bar <= room.width()) {
+            area.setWidth(textWidth + bar);
+        } else {
+            m_text->setWordWrap(true);
+            area.setWidth(std::max(room.width() - besideWidth, leastWidth + bar));
+        }
+        m_area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    } else {
+        m_area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    }
+    m_area->setFixedSize(area);
+    grid->invalidate();
+    setFixedSize(grid->totalMinimumSize());
+    QCoreApplication::removePostedEvents(this, QEvent::LayoutRequest);
+}
+
+// ---------------------------------------------------------------------------
 
 std::function<std::optional<std::string>(int)> CTextPromptDlg::s_remoteFolderChooser;
 std::function<QString(int)> CTextPromptDlg::s_pickerOverride;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QMessageBox>
 #include <functional>
 #include <optional>
 #include <string>
@@ -11,8 +12,33 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QScrollArea;
 class QTreeWidget;
 class QPlainTextEdit;
+
+// The program's message box and question: a message box whose text takes
+// the width the screen gives before it wraps, and that stays on the screen
+// with its buttons: a text taller than the screen scrolls inside the box.
+class CMessageBox : public QMessageBox {
+    Q_OBJECT
+public:
+    CMessageBox(Icon icon, const QString& title, const QString& text, StandardButtons buttons,
+                QWidget* parent = nullptr);
+    // The area the text scrolls in.
+    QScrollArea* TextArea() const { return m_area; }
+
+protected:
+    bool event(QEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    // Page Up and Page Down scroll a text that scrolls.
+    void keyPressEvent(QKeyEvent* e) override;
+
+private:
+    void FitText();
+    QScrollArea* m_area = nullptr;
+    QLabel* m_text = nullptr;
+    bool m_fitting = false;
+};
 
 // The Open File dialog: the chosen full path, or empty when cancelled.
 QString BrowseForFile(const QString& title, const QString& initialFolder, QWidget* parent = nullptr);

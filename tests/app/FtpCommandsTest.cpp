@@ -331,11 +331,13 @@ TEST_F(FtpWindowTest, AnItemWithoutAFolderGoesOnTheFailureListAndTheRestGo) {
     EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 1).IsFTPed, "failed");
     EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 2).IsFTPed, "Yes");
 
-    // Without its user the item asks for the login; Cancel skips it only.
+    // Without their host the items ask for the login once; Cancel skips
+    // them, saying so, and naming the host they lack; the rest go.
     std::filesystem::remove(ServerRoot() + "/notes.txt");
     WriteFile(Local() + "my file.txt", "changed\n");
-    w.Data().GetFileItemPtr(0, 0, 0, 0)->RemUser.clear();
-    SelectRows({0, 2});
+    for (int r : {0, 1}) w.Data().GetFileItemPtr(0, 0, 0, r)->RemHost.clear();
+    w.Data().GetFileItemPtr(0, 0, 0, 1)->RemoteDir = "/";
+    SelectRows({0, 1, 2});
     prompter.logins = {std::nullopt};
     press(Qt::Key_F5);
     Finish();
@@ -343,7 +345,10 @@ TEST_F(FtpWindowTest, AnItemWithoutAFolderGoesOnTheFailureListAndTheRestGo) {
     int logins = 0;
     for (const auto& e : prompter.entries) logins += e.kind == "login";
     EXPECT_EQ(logins, 1);
-    EXPECT_EQ(Count("-?- Login failed."), 1) << Log();
+    EXPECT_EQ(Count("-?- Login cancelled."), 1) << Log();
+    EXPECT_EQ(Count("-?- Login failed."), 0) << Log();
+    EXPECT_EQ(Count("\n(no host) is not connected. pic.bin is skipped."), 1) << Log();
+    EXPECT_FALSE(std::filesystem::exists(ServerRoot() + "/pic.bin"));
     EXPECT_EQ(ReadFile(ServerRoot() + "/my file.txt"), "first line\nsecond line\n");
     EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes\n");
     EXPECT_EQ(lines().back(), "--- FTP over ---");

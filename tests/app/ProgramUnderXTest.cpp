@@ -18,6 +18,7 @@
 #include <QTableView>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTextCursor>
@@ -55,6 +56,7 @@
 #include "compare/ui/MasterFileDlg.h"
 #include "widgets/SharedDialogs.h"
 #include "remote/TestServers.h"
+#include "remote/TransferChecks.h"
 #include "ProgramUnderXFixture.h"
 #include "ThrottledFtpServer.h"
 #include "support/RunProgram.h"
@@ -403,6 +405,67 @@ TEST_F(ScreenTest, EveryWindowOpensInsideTheScreen) {
             m->close();
         modal = nullptr;
     });
+
+    // The question of a send over forty files of a site's folder changed on
+    // both sides, forty more not checked, in the program's own box: framed,
+    // the box and its buttons lie inside the screen (the list scrolls in it,
+    // by Page Down too, where the screen is too low), and the names take no
+    // more rows than the screen's width makes them.
+    {
+        const std::string folder = "www/shop.example.org/public_html/catalogue/";
+        std::vector<CFileItem> changed;
+        std::vector<std::pair<CFileItem, std::string>> unchecked;
+        for (int i = 1; i <= 80; ++i) {
+            CFileItem it("product-" + std::to_string(1000 + i) + "-gallery.html");
+            it.LocalDir = g_strDriveRoot + folder;
+            it.RemoteDir = "/home/shop/" + folder;
+            it.RemHost = "shop.example.org";
+            it.RemUser = "shop";
+            it.IsRemoteModified = "Yes";
+            if (i <= 40)
+                changed.push_back(it);
+            else
+                unchecked.emplace_back(it, "the server did not answer");
+        }
+        QTimer hand;
+        int age = 0;
+        std::string where = "no box";
+        int lines = 0, rows = 0;
+        bool scrolls = false, paged = false;
+        QObject::connect(&hand, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible() || box->frameGeometry() == box->geometry() || ++age < 4) return;
+            hand.stop();
+            const auto at = [](const QRect& r) {
+                return std::to_string(r.x()) + "," + std::to_string(r.y()) + " " + std::to_string(r.width()) + "x" +
+                       std::to_string(r.height());
+            };
+            where.clear();
+            if (!screen.contains(box->frameGeometry())) where += " box " + at(box->frameGeometry());
+            for (QAbstractButton* b : box->buttons()) {
+                const QRect r(b->mapToGlobal(QPoint(0, 0)), b->size());
+                if (!screen.contains(r)) where += " " + b->text().toStdString() + " " + at(r);
+            }
+            if (auto* area = box->findChild<QScrollArea*>()) {
+                scrolls = area->verticalScrollBar()->maximum() > 0;
+                lines = int(box->text().count('\n')) + 1;
+                rows = area->widget()->height() / area->widget()->fontMetrics().lineSpacing();
+                QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key_PageDown);
+                paged = area->verticalScrollBar()->value() > 0;
+            }
+            if (shots) qvltest::RunShell("/usr/bin/import -window root '" + std::string(shots) + "/question.png'");
+            box->button(QMessageBox::No)->click();
+        });
+        hand.start(250);
+        EXPECT_EQ(Prompter().AskDefaultNo(BothChangedQuestion(changed, true, false, unchecked), MsgIcon::Question),
+                  Answer::No);
+        hand.stop();
+        EXPECT_TRUE(where.empty()) << "past the screen " << screen.width() << "x" << screen.height() << ":" << where;
+        EXPECT_LT(rows, 2 * lines) << rows << " rows for " << lines << " lines";
+        // Page Down scrolls the list, where it scrolls.
+        EXPECT_EQ(paged, scrolls);
+    }
+
     closer.start(250);
     look(w);
     for (int id : {32501, 32579, 32583, 32632, 32630, 32642, 32629, 32511, 32549, 32548, 32546,

@@ -358,10 +358,12 @@ TEST_P(RealServers, AServerEditFiveSecondsOrNoneAfterTheUploadIsReported) {
     WriteFile(local / "page.html", "<p>mine</p>\n");
     WriteFile(local / "kept.html", "<p>kept</p>\n");
     WriteFile(local / "about.html", "<p>about</p>\n");
-    Add({"page.html", "kept.html", "about.html"});
-    Run(true, {0, 1, 2});
+    WriteFile(local / "older.html", "<p>older</p>\n");
+    Add({"page.html", "kept.html", "about.html", "older.html"});
+    Run(true, {0, 1, 2, 3});
     ASSERT_EQ(Items()[0].IsFTPed, "Yes");
     ASSERT_EQ(Items()[2].IsFTPed, "Yes");
+    ASSERT_EQ(Items()[3].IsFTPed, "Yes");
 
     // about.html grows on the server within the second of its upload: only
     // its size tells.
@@ -373,10 +375,21 @@ TEST_P(RealServers, AServerEditFiveSecondsOrNoneAfterTheUploadIsReported) {
     }
     SetModificationTime(serverDir + "about.html", st.st_mtime);
 
+    // older.html is put back on the server as it was minutes before, at a
+    // second the listing does not show: its line tells MDTM's second.
+    const std::time_t older = (std::time(nullptr) / 60 - 3) * 60 + 55;
+    WriteFile(serverDir + "older.html", "<p>older on the server</p>\n");
+    SetModificationTime(serverDir + "older.html", older);
+
     std::this_thread::sleep_for(std::chrono::seconds(5));
     WriteFile(serverDir + "page.html", "<p>edited on the server</p>\n");
 
     CheckStatus();
+    EXPECT_EQ(Items()[3].IsRemoteModified, "Yes") << trace.All();
+    EXPECT_NE(trace.All().find(".  Remote file time: " + FormatStoredTimeForDisplay(FormatStoredTime(older)) +
+                               ".  File: older.html"),
+              std::string::npos)
+        << trace.All();
     EXPECT_EQ(Items()[0].IsRemoteModified, "Yes") << trace.All();
     EXPECT_NE(trace.All().find("Last FTP time: "), std::string::npos) << trace.All();
     EXPECT_NE(trace.All().find(".  File: page.html"), std::string::npos) << trace.All();

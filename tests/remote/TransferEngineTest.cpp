@@ -99,7 +99,7 @@ TEST_F(PyTransfer, ACancelledLoginAsksOnceAndSkipsTheAccountsOtherItems) {
     int logins = 0;
     for (auto& e : prompter.entries) logins += e.kind == "login";
     EXPECT_EQ(logins, 1);
-    EXPECT_EQ(trace.Count("-?- Login failed."), 1);
+    EXPECT_EQ(trace.Count("-?- Login cancelled."), 1);
     EXPECT_TRUE(trace.Has("127 is not connected. x is skipped.") ||
                 trace.Has("127.0.0.1 is not connected. x is skipped."));
     auto results = TransferResults();
