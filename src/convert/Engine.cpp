@@ -322,10 +322,10 @@ struct WildSearch {
 class CFindReplacePass {
 public:
     CFindReplacePass(CConversionEngine& engine, const std::string& source, std::string& text,
-                     CMacro& macro, CFindRepPreview& preview)
+                     CMacro& macro, CFindRepPreview& preview, const std::string& lead)
         : m_Engine(engine), m_Source(source), m_Text(text), m_In(text), m_N(text.size()),
           m_Macro(macro), m_Preview(preview), m_PassFirst(preview.Instances.size()),
-          m_Step(engine.List().m_Run.nBatchStep), m_Out(TakeSpareBuffer()) {}
+          m_Step(engine.List().m_Run.nBatchStep), m_Lead(lead), m_Out(TakeSpareBuffer()) {}
     ~CFindReplacePass() { KeepSpareBuffer(m_Out.Take()); }
     CFindReplacePass(const CFindReplacePass&) = delete;
     CFindReplacePass& operator=(const CFindReplacePass&) = delete;
@@ -353,6 +353,7 @@ private:
     CFindRepPreview& m_Preview;
     const std::size_t m_PassFirst;  // the first instance this pass records
     const int m_Step;
+    const std::string& m_Lead;  // the result's line in front of the text
     RecordState m_Record;
     CPassOutput m_Out;
     AlignLineState m_Align;  // the alignment tags' line in m_Out
@@ -370,6 +371,7 @@ void CFindReplacePass::Run() {
         SweepExact(find, rep);
     else
         PlainLoop(find, rep);
+    if (!m_Lead.empty()) m_Text.insert(0, m_Lead);
 }
 
 // The result built in m_Out becomes the text; the text's buffer is kept
@@ -445,7 +447,8 @@ void CFindReplacePass::WildLoop(WildSearch& w) {
     const std::size_t n = m_N;
     std::string rep;
     std::vector<std::string> kept;
-    m_Out.reserve(n + n / 8);
+    m_Out.reserve(m_Lead.size() + n + n / 8);
+    m_Out.append(m_Lead);
     std::size_t ip = 0;
     long matchNo = 0;
     std::size_t emptyAt = std::string::npos;  // where the last empty match was
@@ -566,6 +569,7 @@ void CFindReplacePass::JoinKeptPieces(const std::vector<std::string>& kept) {
     std::string joined;
     for (const std::string& k : kept) joined += k;
     if (joined.compare(0, 2, "\r\n") == 0) joined.erase(0, 2);
+    joined.insert(0, m_Lead);
     m_Text.swap(joined);
 }
 }  // namespace
@@ -573,7 +577,16 @@ void CFindReplacePass::JoinKeptPieces(const std::vector<std::string>& kept) {
 void CConversionEngine::FindReplacePass(const std::string& source, std::string& text, CMacro& macro,
                                         CFindRepPreview& preview) {
     if (macro.Find.empty()) return;
-    CFindReplacePass(*this, source, text, macro, preview).Run();
+    CFindReplacePass(*this, source, text, macro, preview, std::string()).Run();
+}
+
+void CConversionEngine::FindReplacePassAfter(const std::string& lead, std::string& text, CMacro& macro,
+                                             CFindRepPreview& preview) {
+    if (macro.Find.empty()) {
+        text.insert(0, lead);
+        return;
+    }
+    CFindReplacePass(*this, std::string(), text, macro, preview, lead).Run();
 }
 
 bool CConversionEngine::WildFind(CWildTypeManager& manager, CMacro& macro, const std::string& text,
