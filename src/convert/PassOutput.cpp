@@ -34,6 +34,10 @@ std::size_t CPassOutput::Find(std::string_view what, std::size_t from) const {
 }
 
 void CPassOutput::MoveGap(std::size_t to) {
+    if (m_gapLen == 0) {  // no gap yet: nothing to move
+        m_gap = to;
+        return;
+    }
     char* b = m_buf.data();
     if (to < m_gap)
         std::memmove(b + to + m_gapLen, b + to, m_gap - to);
