@@ -2,9 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <sstream>
 
 #include "EngineTestUtil.h"
 #include "../support/TempDir.h"
+#include "model/LibraryFile.h"
+#include "support/RunProgram.h"
 #include "convert/ConversionEngine.h"
 
 namespace {
@@ -268,7 +271,8 @@ TEST(MacroApplication, TokenPathRecordsOneInstancePerToken) {
 // batch reads them (a lone line feed is read as CR LF); the commit over the
 // file itself leaves on the disk the bytes the convert writes to another
 // (the batch window's Convert and the command-line job write through the
-// same ConvertFileForBatch, which takes a large file part by part).
+// same ConvertFileForBatch, which takes a large file part by part; the
+// large files go through the job as well).
 TEST(MacroApplication, ReplayedInstancesGiveWhatConvertGivesOnRandomLibraries) {
     const std::vector<std::string> finds = {"^d", "^d.^d", "^a", "^a ^d", "o",   "^b", "^p", "*",
                                             "^a*^d", "^m", "*^d", "^d*", "a", "^b^d", "\\t", "^n"};
@@ -289,6 +293,7 @@ TEST(MacroApplication, ReplayedInstancesGiveWhatConvertGivesOnRandomLibraries) {
                                                "\t<A=-3>", "<a=8>x", "<A=1>ab cd", "<i=0?1#3><A=-5>"};
     TempDir tmp;
     const std::string file = tmp / "in.txt", convertedFile = tmp / "converted.txt";
+    const std::string libFile = tmp / "lib.txt", jobFile = tmp / "job.txt";
     std::mt19937 rng(11);
     for (int round = 0; round < 308; ++round) {
         const bool large = round >= 300;
@@ -332,6 +337,18 @@ TEST(MacroApplication, ReplayedInstancesGiveWhatConvertGivesOnRandomLibraries) {
         row.Mode = "O";
         bool modified = false;
         ASSERT_TRUE(CConversionEngine(list).ConvertFileForBatch(row, 0, modified)) << described;
+        if (large) {
+            // The command-line job with the library written to a file of its own.
+            std::ostringstream lib;
+            lib << "~*~ Library option: Version=1.0.735.0, WorkMode=0, FR_LibIndex=0, \n";
+            WriteLibraries(lib, list);
+            WriteFile(libFile, lib.str());
+            const JobRun job = RunJob({"-input=" + file + ",", "-output=" + jobFile + ",",
+                                       "-libfile=" + libFile + ",", "-libind=0,", "-default=y"},
+                                      tmp / "root", tmp / "stderr.txt", tmp.path());
+            ASSERT_EQ(job.exitCode, 0) << job.err;
+            ASSERT_TRUE(ReadFile(jobFile) == ReadFile(convertedFile)) << described << " (the job)";
+        }
         list.m_Run.nBatchStep = 2;
         preview.InputName = preview.OutputName = file;
         preview.Mode = "O";
