@@ -326,17 +326,15 @@ void TakeFillIntoAccount(const CPassOutput& text, AlignLineState& st, std::size_
         st.lastBlank += pad;
     else if (fill == ' ')
         st.lastBlank = at + pad - 1;
-    if (st.lastWordBlank != npos && st.lastWordBlank >= at) {
+    // The last blank a word follows: one moved on with its word, else the
+    // fill's last in front of the word, else one the fill now follows
+    // (one further back keeps its word).
+    if (st.lastWordBlank != npos && st.lastWordBlank >= at)
         st.lastWordBlank += pad;
-    } else if (fill == ' ' && wasAt != ' ') {
+    else if (fill == ' ' && wasAt != ' ')
         st.lastWordBlank = at + pad - 1;
-    } else if (fill != ' ' && at > st.lineStart && text[at - 1] == ' ') {
+    else if (fill != ' ' && at > st.lineStart && text[at - 1] == ' ')
         st.lastWordBlank = at - 1;
-    } else if (fill == ' ' && st.lastWordBlank != npos && st.lastWordBlank + 1 == at) {
-        // Its word now starts with the fill: the one before is not known.
-        LookFromLineStart(text, st, p + pad);
-        return;
-    }
     st.scanned = p + pad;
 }
 }  // namespace
