@@ -1,11 +1,15 @@
-// convert-speed [MB] [RUNS] [literal|date|library|folder|all]: times the
-// conversion engine beside perl -pe, sd and rg --passthru -r on
+// convert-speed [MB] [RUNS] [literal|date|library|longline|folder|all]:
+// times the conversion engine beside perl -pe, sd and rg --passthru -r on
 // the same work and checks that the outputs are identical:
 //   1. a literal replace of a common word,
 //   2. a date swap, Find "^d-^d-^d", Replace "<^d3>.<^d2>.<^d1>",
 //   3. a library of 20 macros (literals and the date swap), and the same
 //      library with one of them a wild-card macro whose matches reach
 //      across lines (beside perl -0777 -pe only),
+//   4. the log with CR line ends (one line to the engine, which breaks
+//      lines at LF), each run of blanks made a tab followed by a
+//      right-aligning tab stop: Find "^b", Replace "\t<A=-3>", per line
+//      (beside perl -0777 -pe only, which does the same by hand),
 // on a generated log of MB megabytes (default 50) and twice that size (to see
 // that the time grows linearly; both sizes run in every round), then 10,000
 // files of 10 KB in folder mode.
@@ -89,7 +93,7 @@ double Median(std::vector<double> v) {
     return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
 }
 
-void MakeLog(const std::string& path, std::size_t bytes, unsigned seed) {
+void MakeLog(const std::string& path, std::size_t bytes, unsigned seed, char lineEnd = '\n') {
     std::mt19937 rng(seed);
     const char* levels[] = {"INFO", "WARN", "DEBUG", "ERROR"};
     const char* words[] = {"request", "served", "cache", "miss", "user", "login", "timeout",
@@ -102,6 +106,7 @@ void MakeLog(const std::string& path, std::size_t bytes, unsigned seed) {
                               2000 + rng() % 30, 1 + rng() % 12, 1 + rng() % 28, rng() % 24,
                               rng() % 60, rng() % 60, levels[rng() % 4], words[rng() % 10],
                               words[rng() % 10], words[rng() % 10], words[rng() % 10], rng() % 100000);
+        buf[n - 1] = lineEnd;
         out.append(buf, n);
     }
     std::ofstream(path, std::ios::binary) << out;
@@ -136,6 +141,7 @@ struct Work {
     std::string perl;
     std::vector<std::string> sd, rg;  // the peers' arguments (input on stdin); empty: not run
     bool slurp = false;               // perl takes the whole file at once (-0777)
+    char lineEnd = '\n';              // of the log's lines
 };
 
 struct Peer {
@@ -155,7 +161,7 @@ void Compare(const std::string& self, const std::string& dir, const Work& w, std
     double inMib[2];
     for (int z = 0; z < 2; ++z) {
         logs[z] = dir + "/log" + std::to_string(z) + ".txt";
-        MakeLog(logs[z], sizes[z] << 20, 11);
+        MakeLog(logs[z], sizes[z] << 20, 11, w.lineEnd);
         inMib[z] = static_cast<double>(fs::file_size(logs[z])) / (1 << 20);
     }
     const char* names[4] = {"engine", "perl -pe", "sd", "rg --passthru -r"};
@@ -270,7 +276,7 @@ void Folder(const std::string& dir, const Work& w, int count, int runs) {
 }
 }  // namespace
 
-// convert-speed [MB] [RUNS] [literal|date|library|folder|all]
+// convert-speed [MB] [RUNS] [literal|date|library|longline|folder|all]
 int main(int argc, char** argv) {
     const std::string argv0 = fs::canonical("/proc/self/exe").string();
     std::size_t mb = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 50;
@@ -327,6 +333,14 @@ int main(int argc, char** argv) {
          {"rg", "--passthru", "-N", "-r", "$3.$2.$1", "(\\d+)-(\\d+)-(\\d+)"}},
         {"library", library, perlLibrary, {}, {}, true},
         {"library with *", wideLibrary, perlWide, {}, {}, true},
+        // Each run of blanks becomes a tab, and the text before it is
+        // right-aligned to a tab stop of 3: with no blank left in the line
+        // but the fills, every fill goes to the run of them at the line's
+        // start. perl counts the same columns.
+        {"long line", {CMacro("^b", "\\t<A=-3>", 1, 1, 1, 1, 0, 0, 0, 1)},
+         "my ($n, $o) = (0, \"\"); while (/\\G([^ ]*) +/gc) { $o .= $1 . \"\\t\"; "
+         "$n += 3 - ($n + length $o) % 3 } $_ = \" \" x $n . $o . substr($_, pos // 0);",
+         {}, {}, true, '\r'},
     };
     if (argc == 5 && std::string(argv[1]) == "--engine") {
         // One engine run in a process of its own: --engine NAME IN OUT.
@@ -355,6 +369,7 @@ int main(int argc, char** argv) {
     for (const Work& w : work) {
         const std::string kind = w.name == std::string("literal")     ? "literal"
                                  : w.name == std::string("date swap") ? "date"
+                                 : w.name == std::string("long line") ? "longline"
                                                                       : "library";
         if (what != "all" && what != kind) continue;
         Compare(argv0, dir, w, mb, runs);

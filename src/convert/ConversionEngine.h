@@ -30,6 +30,13 @@ public:
                   CFindRepPreview& preview);
     void FindReplacePass(const std::string& source, std::string& text, CMacro& macro,
                          CFindRepPreview& preview);
+    // The same for a text that goes on a line the result has begun: lead is
+    // the converted text in front of it on that line. The text becomes lead
+    // and the converted text after it, alignment tags counting their columns
+    // from the line's start and putting right-aligning fills in the lead
+    // where its last word stands in front of them, as in the whole text.
+    void FindReplacePassAfter(const std::string& lead, std::string& text, CMacro& macro,
+                              CFindRepPreview& preview);
     // Where the latest wild FindReplacePass stopped: the end of its last
     // match in the text it was given (the search from there found nothing).
     std::size_t LastSearchEnd = 0;

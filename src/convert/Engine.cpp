@@ -22,6 +22,7 @@
 #include "convert/ConversionEngine.h"
 #include "convert/ConversionRun.h"
 #include "convert/DelimTokens.h"
+#include "convert/PassOutput.h"
 #include "model/Library.h"
 #include "convert/ReplaceTags.h"
 #include "convert/WildMatch.h"
@@ -321,11 +322,11 @@ struct WildSearch {
 class CFindReplacePass {
 public:
     CFindReplacePass(CConversionEngine& engine, const std::string& source, std::string& text,
-                     CMacro& macro, CFindRepPreview& preview)
+                     CMacro& macro, CFindRepPreview& preview, const std::string& lead)
         : m_Engine(engine), m_Source(source), m_Text(text), m_In(text), m_N(text.size()),
           m_Macro(macro), m_Preview(preview), m_PassFirst(preview.Instances.size()),
-          m_Step(engine.List().m_Run.nBatchStep), m_Out(TakeSpareBuffer()) {}
-    ~CFindReplacePass() { KeepSpareBuffer(std::move(m_Out)); }
+          m_Step(engine.List().m_Run.nBatchStep), m_Lead(lead), m_Out(TakeSpareBuffer()) {}
+    ~CFindReplacePass() { KeepSpareBuffer(m_Out.Take()); }
     CFindReplacePass(const CFindReplacePass&) = delete;
     CFindReplacePass& operator=(const CFindReplacePass&) = delete;
 
@@ -341,6 +342,7 @@ private:
     void RecordWildInstance(const std::string& found, std::size_t pos, std::size_t pieceStart,
                             std::size_t changedFrom);
     void JoinKeptPieces(const std::vector<std::string>& kept);
+    void TakeResult();
 
     CConversionEngine& m_Engine;
     const std::string& m_Source;
@@ -351,8 +353,10 @@ private:
     CFindRepPreview& m_Preview;
     const std::size_t m_PassFirst;  // the first instance this pass records
     const int m_Step;
+    const std::string& m_Lead;  // the result's line in front of the text
     RecordState m_Record;
-    std::string m_Out;
+    CPassOutput m_Out;
+    AlignLineState m_Align;  // the alignment tags' line in m_Out
 };
 
 void CFindReplacePass::Run() {
@@ -367,6 +371,15 @@ void CFindReplacePass::Run() {
         SweepExact(find, rep);
     else
         PlainLoop(find, rep);
+    if (!m_Lead.empty()) m_Text.insert(0, m_Lead);
+}
+
+// The result built in m_Out becomes the text; the text's buffer is kept
+// for the next result.
+void CFindReplacePass::TakeResult() {
+    std::string result = m_Out.Take();
+    m_Text.swap(result);
+    m_Out = CPassOutput(std::move(result));
 }
 
 // The exact plain path of batch step 0: one sweep, left to right, without
@@ -386,12 +399,12 @@ void CFindReplacePass::SweepExact(const std::string& find, const std::string& re
     std::size_t ip = 0;
     while (pos != std::string::npos) {
         m_Out.append(in, ip, pos - ip);
-        m_Out += rep;
+        m_Out.append(rep);
         ip = pos + find.size();
         pos = next(ip);
     }
     m_Out.append(in, ip, std::string::npos);
-    m_Text.swap(m_Out);
+    TakeResult();
 }
 
 // The plain loop, exact or caseless (in a lower-case shadow): a search
@@ -420,12 +433,12 @@ void CFindReplacePass::PlainLoop(const std::string& find, const std::string& rep
         if (m_Step == 1)
             RecordInstance(m_Preview, m_Record, m_Source, in.substr(pos, find.size()), rep,
                            m_Out.size(), pos);
-        m_Out += rep;
+        m_Out.append(rep);
         ip = pos + find.size();
     }
     if (!any) return;
     m_Out.append(in, ip, std::string::npos);
-    m_Text.swap(m_Out);
+    TakeResult();
 }
 
 // The wild loop: match after match from where the last replacement ended.
@@ -434,7 +447,8 @@ void CFindReplacePass::WildLoop(WildSearch& w) {
     const std::size_t n = m_N;
     std::string rep;
     std::vector<std::string> kept;
-    m_Out.reserve(n + n / 8);
+    m_Out.reserve(m_Lead.size() + n + n / 8);
+    m_Out.append(m_Lead);
     std::size_t ip = 0;
     long matchNo = 0;
     std::size_t emptyAt = std::string::npos;  // where the last empty match was
@@ -450,13 +464,13 @@ void CFindReplacePass::WildLoop(WildSearch& w) {
         if (len == 0 && pos == emptyAt) {
             // The same empty match again: move on by one character.
             if (ip >= n) break;
-            m_Out += in[ip++];
+            m_Out.push_back(in[ip++]);
             continue;
         }
         std::size_t changedFrom = 0;
         const std::size_t pieceStart = InsertReplacement(w, m, rep, matchNo, ip, pos, changedFrom);
         if (m_Step == 1) RecordWildInstance(m.Find, pos, pieceStart, changedFrom);
-        if (m_Macro.IsSubFilter) kept.push_back(m_Out.substr(pieceStart));
+        if (m_Macro.IsSubFilter) kept.push_back(m_Out.Substr(pieceStart));
         ip = pos + len;
         emptyAt = len == 0 ? pos : std::string::npos;
         if (last) break;
@@ -468,7 +482,7 @@ void CFindReplacePass::WildLoop(WildSearch& w) {
         JoinKeptPieces(kept);
         return;
     }
-    m_Text.swap(m_Out);
+    TakeResult();
 }
 
 // The next wild match at or after ip (WildFind); false when there is none.
@@ -501,14 +515,12 @@ std::size_t CFindReplacePass::InsertReplacement(WildSearch& w, CMacro& m, std::s
     m_Out.append(m_In, ip, pos - ip);
     const std::size_t pieceStart = m_Out.size();
     changedFrom = pieceStart;
-    m_Out += rep;
     // Running numbers and alignment are tags: a piece without "<" has none.
-    if (std::memchr(rep.data(), '<', rep.size())) {
-        std::size_t pieceEnd = m_Out.size();
-        long d = ExpandCounterTags(m_Out, matchNo, pieceStart, pieceEnd);
-        pieceEnd = static_cast<std::size_t>(static_cast<long>(pieceEnd) + d);
-        ExpandAlignTags(m_Out, pieceStart, pieceEnd, &changedFrom);
-    }
+    // Running numbers look at nothing but the piece; alignment at its line.
+    const bool tagged = std::memchr(rep.data(), '<', rep.size()) != nullptr;
+    if (tagged) ExpandCounterTags(rep, matchNo, 0, rep.size());
+    m_Out.append(rep);
+    if (tagged) ExpandAlignTags(m_Out, pieceStart, m_Out.size(), m_Align, &changedFrom);
     return pieceStart;
 }
 
@@ -525,7 +537,7 @@ void CFindReplacePass::RecordWildInstance(const std::string& found, std::size_t 
     // tag's substitution) has no earlier instance to merge with either.
     if (m_Preview.NoInstances) return;
     if (changedFrom >= pieceStart) {
-        RecordInstance(m_Preview, m_Record, m_Source, found, m_Out.substr(pieceStart), pieceStart, pos);
+        RecordInstance(m_Preview, m_Record, m_Source, found, m_Out.Substr(pieceStart), pieceStart, pos);
         return;
     }
     // Up to the piece, the result holds the text as it was since the last
@@ -549,7 +561,7 @@ void CFindReplacePass::RecordWildInstance(const std::string& found, std::size_t 
         list.pop_back();
     }
     RecordInstance(m_Preview, m_Record, m_Source, m_In.substr(sourceFrom, pos + found.size() - sourceFrom),
-                   m_Out.substr(from), from, sourceFrom);
+                   m_Out.Substr(from), from, sourceFrom);
 }
 
 // A sub-filter keeps only the pieces, joined, without the first one's "\r\n".
@@ -557,6 +569,7 @@ void CFindReplacePass::JoinKeptPieces(const std::vector<std::string>& kept) {
     std::string joined;
     for (const std::string& k : kept) joined += k;
     if (joined.compare(0, 2, "\r\n") == 0) joined.erase(0, 2);
+    joined.insert(0, m_Lead);
     m_Text.swap(joined);
 }
 }  // namespace
@@ -564,7 +577,16 @@ void CFindReplacePass::JoinKeptPieces(const std::vector<std::string>& kept) {
 void CConversionEngine::FindReplacePass(const std::string& source, std::string& text, CMacro& macro,
                                         CFindRepPreview& preview) {
     if (macro.Find.empty()) return;
-    CFindReplacePass(*this, source, text, macro, preview).Run();
+    CFindReplacePass(*this, source, text, macro, preview, std::string()).Run();
+}
+
+void CConversionEngine::FindReplacePassAfter(const std::string& lead, std::string& text, CMacro& macro,
+                                             CFindRepPreview& preview) {
+    if (macro.Find.empty()) {
+        text.insert(0, lead);
+        return;
+    }
+    CFindReplacePass(*this, std::string(), text, macro, preview, lead).Run();
 }
 
 bool CConversionEngine::WildFind(CWildTypeManager& manager, CMacro& macro, const std::string& text,

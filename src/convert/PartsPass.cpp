@@ -202,7 +202,7 @@ struct Slot {
 
 // What a wide pass carries from one part to the next: the input from where
 // its next match may start, and converted text after the last line feed it
-// gave on.
+// gave on (the start of the line the next pass goes on).
 struct WideCarry {
     std::string input, output;
     std::string text, result;  // working buffers, kept from part to part
@@ -442,14 +442,20 @@ void CPartsPool::ConvertWide(unsigned id, std::size_t j, Slot& slot) {
     std::string& input = c.text;
     input.assign(c.input);
     input += slot.text;
+    // The pass goes on the line that the converted text held back (c.output)
+    // begins, so that alignment counts from that line's start; its result
+    // starts with that text.
     std::string& out = c.result;
     out.assign(input);
     CMacro macro = m_plan.wide[j];
     CFindRepPreview scratch;
     scratch.Mode = "O";
     scratch.NoInstances = 1;
-    w.FindReplacePass("", out, macro, scratch);
-    if (out != input) slot.differs = true;
+    w.FindReplacePassAfter(c.output, out, macro, scratch);
+    const std::size_t lead = c.output.size();
+    if (out.size() != lead + input.size() || out.compare(0, lead, c.output) != 0 ||
+        out.compare(lead, std::string::npos, input) != 0)
+        slot.differs = true;
     std::size_t keep = input.size();  // the input's tail taken along
     if (!slot.last) {
         const std::size_t from = w.FindFirstPiece(m_plan.wide[j], input, w.LastSearchEnd);
@@ -460,8 +466,7 @@ void CPartsPool::ConvertWide(unsigned id, std::size_t j, Slot& slot) {
     const std::size_t tail = input.size() - keep;
     c.input.assign(input, keep, std::string::npos);
     std::string& given = slot.text;
-    given.assign(c.output);
-    given.append(out, 0, out.size() - tail);
+    given.assign(out, 0, out.size() - tail);
     // The next stage takes whole lines.
     std::size_t cut = given.size();
     if (!slot.last) {

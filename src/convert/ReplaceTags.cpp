@@ -255,12 +255,98 @@ std::size_t FindAlignInsertPoint(std::string_view before, std::size_t lineStart)
     return b;
 }
 
-long ExpandAlignTags(std::string& text, std::size_t from, std::size_t to, std::size_t* firstChange) {
+namespace {
+// The text between a three-character tag opening at p and its closing ">"
+// at q; false when the tag never closes or holds another tag.
+bool TagInner(const CPassOutput& text, std::size_t p, std::size_t& q, std::string& inner) {
+    q = text.Find(">", p);
+    if (q == std::string::npos) return false;
+    inner = text.Substr(p + 3, q - p - 3);
+    return inner.find('<') == std::string::npos;
+}
+
+// Takes the line's state on over the text from where it was looked at to p.
+void LookAhead(const CPassOutput& text, AlignLineState& st, std::size_t p) {
+    text.ForEachSpan(st.scanned, p, [&](const char* s, std::size_t n, std::size_t at) {
+        std::size_t i = 0;
+        if (const void* lf = ::memrchr(s, '\n', n)) {
+            i = static_cast<std::size_t>(static_cast<const char*>(lf) - s) + 1;
+            st.lineStart = at + i;
+            st.lastBlank = st.lastWordBlank = std::string::npos;
+            st.endsInBlank = false;
+        }
+        for (; i < n; ++i) {
+            if (s[i] == ' ') {
+                st.lastBlank = at + i;
+                st.endsInBlank = true;
+            } else {
+                if (st.endsInBlank) st.lastWordBlank = at + i - 1;
+                st.endsInBlank = false;
+            }
+        }
+    });
+    st.scanned = p;
+}
+
+// The line's state up to p, looked at afresh from the line's start.
+void LookFromLineStart(const CPassOutput& text, AlignLineState& st, std::size_t p) {
+    std::size_t ls = p;
+    while (ls > 0 && text[ls - 1] != '\n') --ls;
+    st = AlignLineState();
+    st.scanned = st.lineStart = ls;
+    LookAhead(text, st, p);
+}
+
+// The line's state up to p + pad, once the tag at p is gone and pad fill
+// characters went in at `at` (at most p): worked out from the state up to
+// p, without looking at the line again. wasAt is the character that stood
+// at `at` before (when at < p).
+void TakeFillIntoAccount(const CPassOutput& text, AlignLineState& st, std::size_t at, std::size_t p,
+                         std::size_t pad, char fill, char wasAt) {
+    constexpr std::size_t npos = std::string::npos;
+    if (fill == '\n') {
+        st.lineStart = st.scanned = at + pad;
+        st.lastBlank = st.lastWordBlank = npos;
+        st.endsInBlank = false;
+        return;  // the line after the fill is looked at again
+    }
+    if (at == p) {
+        if (fill == ' ') {
+            st.lastBlank = p + pad - 1;
+            st.endsInBlank = true;
+        } else {
+            if (st.endsInBlank) st.lastWordBlank = p - 1;
+            st.endsInBlank = false;
+        }
+        st.scanned = p + pad;
+        return;
+    }
+    // In front of a word: what stood from `at` on moved on by pad.
+    if (st.lastBlank != npos && st.lastBlank >= at)
+        st.lastBlank += pad;
+    else if (fill == ' ')
+        st.lastBlank = at + pad - 1;
+    // The last blank a word follows: one moved on with its word, else the
+    // fill's last in front of the word, else one the fill now follows
+    // (one further back keeps its word).
+    if (st.lastWordBlank != npos && st.lastWordBlank >= at)
+        st.lastWordBlank += pad;
+    else if (fill == ' ' && wasAt != ' ')
+        st.lastWordBlank = at + pad - 1;
+    else if (fill != ' ' && at > st.lineStart && text[at - 1] == ' ')
+        st.lastWordBlank = at - 1;
+    st.scanned = p + pad;
+}
+}  // namespace
+
+long ExpandAlignTags(CPassOutput& text, std::size_t from, std::size_t to, AlignLineState& line,
+                     std::size_t* firstChange) {
     long total = 0;
     std::size_t pos = from;
+    if (line.scanned > text.size()) line = AlignLineState();
     while (pos <= to) {
-        std::size_t pa = text.find("<a=", pos);
-        std::size_t pA = text.find("<A=", pos);
+        std::size_t pa = text.Find("<a=", pos);
+        std::size_t pA = text.Find("<A=", pos);
         std::size_t p = std::min(pa, pA);
         if (p == std::string::npos || p > to) break;
         bool right = (p == pA);
@@ -280,8 +366,13 @@ long ExpandAlignTags(std::string& text, std::size_t from, std::size_t to, std::s
         fill.erase(std::remove(fill.begin(), fill.end(), '?'), fill.end());
         if (fill.empty()) fill = " ";
         long long col = Clamp(ParseInt(inner), -kMaxTemplateWidth, kMaxTemplateWidth);
-        std::size_t lf = p == 0 ? std::string::npos : text.rfind('\n', p - 1);
-        std::size_t lineStart = lf == std::string::npos ? 0 : lf + 1;
+        // The column counts from the line's start; a fill in front of a word
+        // goes after the last blank before the tag that a non-blank follows.
+        if (p >= line.scanned)
+            LookAhead(text, line, p);
+        else
+            LookFromLineStart(text, line, p);  // a tag that a fill moved on
+        const std::size_t lineStart = line.lineStart;
         long long c = static_cast<long long>(p - lineStart);
         long long pad;
         if (col >= 0) {
@@ -291,9 +382,20 @@ long ExpandAlignTags(std::string& text, std::size_t from, std::size_t to, std::s
             pad = s - (c % s);
         }
         if (pad < 0) pad = 0;
-        std::size_t at = right ? FindAlignInsertPoint(std::string_view(text).substr(0, p), lineStart) : p;
-        text.erase(p, q - p + 1);
-        text.insert(at, static_cast<std::size_t>(pad), fill[0]);
+        std::size_t at = p;
+        if (right) {
+            const std::size_t b = line.lastBlank;
+            if (b == std::string::npos)
+                at = lineStart;
+            else if (b + 1 != p)
+                at = b;
+            else  // blanks right before the tag: in front of the word before them
+                at = line.lastWordBlank == std::string::npos ? lineStart : line.lastWordBlank;
+        }
+        const char wasAt = at < p ? text[at] : '\0';
+        text.Erase(p, q - p + 1);
+        text.Insert(at, static_cast<std::size_t>(pad), fill[0]);
+        if (pad > 0) TakeFillIntoAccount(text, line, at, p, static_cast<std::size_t>(pad), fill[0], wasAt);
         if (firstChange) *firstChange = std::min(*firstChange, pad > 0 ? at : p);
         long change = static_cast<long>(pad) - static_cast<long>(q - p + 1);
         total += change;

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "convert/PassOutput.h"
 #include "model/Library.h"
 
 // Widths and columns a template may ask for are clamped to this.
@@ -36,12 +37,26 @@ long ExpandCounterTags(std::string& text, long n, std::size_t from, std::size_t 
 // How many counter tags this thread has expanded so far (a text converted in
 // parts must know whether its running numbers depended on the earlier parts).
 unsigned long CounterTagsExpandedOnThisThread();
+// What the alignment of a pass's result knows of the line it has reached:
+// carried from tag to tag and from match to match, so that each tag looks
+// only at the text that came since the one before (a long line, or lines a
+// macro joined, is not read again for every tag in it). Good for one text
+// that only grows at its end between calls.
+struct AlignLineState {
+    std::size_t scanned = 0;                          // the text before this was looked at
+    std::size_t lineStart = 0;                        // just after the last LF before scanned
+    std::size_t lastBlank = std::string::npos;        // the last blank of lineStart..scanned
+    std::size_t lastWordBlank = std::string::npos;    // the last of those a non-blank follows
+    bool endsInBlank = false;                         // the character before scanned is such a blank
+};
 // Expands the alignment tags between from and to; returns the change of length.
 // A right-aligning tag puts its fill in front of the last word before it,
 // which may stand before from: firstChange, when given, is lowered to the
 // first position where the text was changed.
-long ExpandAlignTags(std::string& text, std::size_t from, std::size_t to,
+long ExpandAlignTags(CPassOutput& text, std::size_t from, std::size_t to, AlignLineState& line,
                      std::size_t* firstChange = nullptr);
+// Where a right-aligning fill goes, looking back from the end of before over
+// the line that starts at lineStart: in front of the last word.
 std::size_t FindAlignInsertPoint(std::string_view before, std::size_t lineStart);
 
 // A wild replacement cut once per pass into literal text and piece tags

@@ -2,9 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <sstream>
 
 #include "EngineTestUtil.h"
 #include "../support/TempDir.h"
+#include "model/LibraryFile.h"
+#include "support/RunProgram.h"
 #include "convert/ConversionEngine.h"
 
 namespace {
@@ -266,7 +269,10 @@ TEST(MacroApplication, TokenPathRecordsOneInstancePerToken) {
 // aligning fill goes in front of text the pass has already replaced). The
 // texts are files with LF, CR LF and lone CR line ends mixed, read as a
 // batch reads them (a lone line feed is read as CR LF); the commit over the
-// file itself leaves on the disk the bytes the convert writes to another.
+// file itself leaves on the disk the bytes the convert writes to another
+// (the batch window's Convert and the command-line job write through the
+// same ConvertFileForBatch, which takes a large file part by part; the
+// large files go through the job as well).
 TEST(MacroApplication, ReplayedInstancesGiveWhatConvertGivesOnRandomLibraries) {
     const std::vector<std::string> finds = {"^d", "^d.^d", "^a", "^a ^d", "o",   "^b", "^p", "*",
                                             "^a*^d", "^m", "*^d", "^d*", "a", "^b^d", "\\t", "^n"};
@@ -277,24 +283,37 @@ TEST(MacroApplication, ReplayedInstancesGiveWhatConvertGivesOnRandomLibraries) {
         "<A=0>",    "<A=1>ab cd",       "<i=0?1#3><A=-5>"};
     const std::vector<std::string> words = {"foo", " ",  "3.4", "bar", "7", "\r\n",  "price", ",",     "(a 1)", "12",
                                             "  ",  "x:y", "[b]", "#",  "<9>", "-",   "\t",    "a1 b2", "{z 9}", "\r", "\n"};
+    // The last rounds take files larger than the parts a large file is
+    // converted in, with macros the parts can take: wild-cards whose
+    // matches run over line ends (alignment then counts from a line that
+    // began in an earlier part), and macros that keep to a line.
+    const std::vector<std::string> wideFinds = {"^a*^d", "^d*^a", "o*^d", "^p*b", "^d", "^a ^d", "^b", "a"};
+    const std::vector<std::string> wideReps = {"#",     "<A=-4>#", "<a=-4>|",  "<^d1>",       "<A=20>[<^a1>]",
+                                               "<A=3>x", "",       "  <A=-8>", "<*1>;",       "<A=5?.>x",
+                                               "\t<A=-3>", "<a=8>x", "<A=1>ab cd", "<i=0?1#3><A=-5>"};
     TempDir tmp;
     const std::string file = tmp / "in.txt", convertedFile = tmp / "converted.txt";
+    const std::string libFile = tmp / "lib.txt", jobFile = tmp / "job.txt";
     std::mt19937 rng(11);
-    for (int round = 0; round < 300; ++round) {
+    for (int round = 0; round < 308; ++round) {
+        const bool large = round >= 300;
         CLibraryList list = OneLibrary({});
         std::string described;
         for (int k = 1 + static_cast<int>(rng() % 3); k > 0; --k) {
             MacroFlags f = Wild();
-            f.delimParse = rng() % 3 != 0;
+            f.delimParse = !large && rng() % 3 != 0;
             f.perLine = rng() % 2 != 0;
             f.matchCase = rng() % 4 != 0;
             f.compConst = rng() % 4 == 0;
-            const CMacro m = MakeMacro(finds[rng() % finds.size()], reps[rng() % reps.size()], f);
+            const std::vector<std::string>& fs = large ? wideFinds : finds;
+            const std::vector<std::string>& rs = large ? wideReps : reps;
+            const CMacro m = MakeMacro(fs[rng() % fs.size()], rs[rng() % rs.size()], f);
             list.Libraries[0].MacroList.push_back(m);
             described += "{" + m.Find + "}{" + m.Replace + "}" + (f.delimParse ? "d" : "") + (f.perLine ? "l" : "");
         }
         std::string bytes;
         for (int w = 1 + static_cast<int>(rng() % 12); w > 0; --w) bytes += words[rng() % words.size()];
+        while (large && bytes.size() < (4u << 20) + 4096) bytes += words[rng() % words.size()];
         WriteFile(file, bytes);
         std::string text, reason;
         ASSERT_TRUE(ReadFileForConversion(file, text, reason)) << reason;
@@ -306,8 +325,9 @@ TEST(MacroApplication, ReplayedInstancesGiveWhatConvertGivesOnRandomLibraries) {
         CFindRepPreview preview;
         CConversionEngine(list).RunLibraryPass(text, preview);
         std::string committed = text;
-        ASSERT_TRUE(CConversionEngine(list).ApplyInstances(preview, committed)) << described << " on " << text;
-        ASSERT_EQ(committed, converted) << described << " on " << text;
+        ASSERT_TRUE(CConversionEngine(list).ApplyInstances(preview, committed))
+            << described << " on " << (large ? "a large text" : text);
+        ASSERT_TRUE(committed == converted) << described << " on " << (large ? "a large text" : text);
 
         // The same through the files: Convert to another file, Commit over the file itself.
         list.m_Run.nBatchStep = 0;
@@ -317,11 +337,24 @@ TEST(MacroApplication, ReplayedInstancesGiveWhatConvertGivesOnRandomLibraries) {
         row.Mode = "O";
         bool modified = false;
         ASSERT_TRUE(CConversionEngine(list).ConvertFileForBatch(row, 0, modified)) << described;
+        if (large) {
+            // The command-line job with the library written to a file of its own.
+            std::ostringstream lib;
+            lib << "~*~ Library option: Version=1.0.735.0, WorkMode=0, FR_LibIndex=0, \n";
+            WriteLibraries(lib, list);
+            WriteFile(libFile, lib.str());
+            const JobRun job = RunJob({"-input=" + file + ",", "-output=" + jobFile + ",",
+                                       "-libfile=" + libFile + ",", "-libind=0,", "-default=y"},
+                                      tmp / "root", tmp / "stderr.txt", tmp.path());
+            ASSERT_EQ(job.exitCode, 0) << job.err;
+            ASSERT_TRUE(ReadFile(jobFile) == ReadFile(convertedFile)) << described << " (the job)";
+        }
         list.m_Run.nBatchStep = 2;
         preview.InputName = preview.OutputName = file;
         preview.Mode = "O";
         ASSERT_TRUE(CConversionEngine(list).CommitFile(preview, 0)) << described;
-        ASSERT_EQ(ReadFile(file), ReadFile(convertedFile)) << described << " on " << ::testing::PrintToString(bytes);
+        ASSERT_TRUE(ReadFile(file) == ReadFile(convertedFile))
+            << described << " on " << (large ? "a large text" : ::testing::PrintToString(bytes));
     }
 }
 

@@ -163,6 +163,10 @@ TEST(LargeFileParts, WrittenFileIsTheWholeTextConverted) {
               return f;
           }())}},
         {"wide without an end", {MakeMacro("dog*no such end", "x", Wild()), MakeMacro("Cat", "C")}},
+        // Alignment in a wide macro's replacement counts from a line that
+        // may have begun in an earlier part, and a right-aligning fill may
+        // go in front of a word converted there.
+        {"wide with alignment", {MakeMacro("^a*^d", "<A=5?.>x", Wild()), MakeMacro("cat*-", "<a=8>y", Wild())}},
     };
     // The same text led by a CR LF line: written with CR LF line ends.
     const std::string crlfText = "first line\r\n" + text;

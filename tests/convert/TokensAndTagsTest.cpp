@@ -1,11 +1,16 @@
 // Delimiter tokens, the wild-card matcher's edge cases and template pieces.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 #include "EngineTestUtil.h"
 #include "convert/ConversionEngine.h"
 #include "convert/DelimTokens.h"
+#include "convert/PassOutput.h"
 #include "convert/ReplaceTags.h"
 #include "convert/WildMatch.h"
+#include "model/KeyValue.h"
 
 namespace {
 std::vector<std::string> Texts(const std::vector<CFindRepRecord>& t) {
@@ -180,9 +185,88 @@ TEST(TemplatePieces, NumbersRangesAndCase) {
     EXPECT_EQ(ApplyReplaceTags("<*1u?x=y>", "*", {"axa"}, applied, apply), "AYA");
 }
 
-TEST(TemplatePieces, AlignInsertPoint) {
+namespace {
+// Alignment tags the plain way: each tag looks back from its place for the
+// line's start and for the word a right-aligning fill goes in front of.
+long AlignByLookingBack(std::string& text, std::size_t from, std::size_t to, std::size_t& firstChange) {
+    long total = 0;
+    std::size_t pos = from;
+    while (pos <= to) {
+        const std::size_t pa = text.find("<a=", pos), pA = text.find("<A=", pos);
+        const std::size_t p = std::min(pa, pA);
+        if (p == std::string::npos || p > to) break;
+        const std::size_t q = text.find('>', p);
+        std::string inner = q == std::string::npos ? std::string() : text.substr(p + 3, q - p - 3);
+        if (q == std::string::npos || inner.find('<') != std::string::npos) {
+            pos = p + 1;
+            continue;
+        }
+        std::string fill;
+        const std::size_t h = inner.find('?');
+        if (h != std::string::npos && h > 0 && h + 1 < inner.size()) {
+            fill = inner.substr(h + 1, 1);
+            inner = inner.substr(0, h);
+        }
+        std::erase(inner, '?');
+        std::erase(fill, '?');
+        if (fill.empty()) fill = " ";
+        const long long col = std::clamp<long long>(ParseInt(inner), -kMaxTemplateWidth, kMaxTemplateWidth);
+        const std::size_t lf = p == 0 ? std::string::npos : text.rfind('\n', p - 1);
+        const std::size_t lineStart = lf == std::string::npos ? 0 : lf + 1;
+        const long long c = static_cast<long long>(p - lineStart);
+        const long long pad = std::max(0LL, col >= 0 ? col - (c + 1) : -col - c % -col);
+        const std::size_t at = p == pA ? FindAlignInsertPoint(std::string_view(text).substr(0, p), lineStart) : p;
+        text.erase(p, q - p + 1);
+        text.insert(at, static_cast<std::size_t>(pad), fill[0]);
+        firstChange = std::min(firstChange, pad > 0 ? at : p);
+        const long change = static_cast<long>(pad) - static_cast<long>(q - p + 1);
+        total += change;
+        to = static_cast<std::size_t>(std::max<long>(0, static_cast<long>(to) + change));
+        pos = p + 1;
+    }
+    return total;
+}
+}  // namespace
+
+TEST(TemplatePieces, AlignmentGivesWhatLookingBackFromEachTagGives) {
     EXPECT_EQ(FindAlignInsertPoint("ab cd", 0), 2u);
     EXPECT_EQ(FindAlignInsertPoint("abcd", 0), 0u);
     EXPECT_EQ(FindAlignInsertPoint("ab cd  ", 0), 2u);
     EXPECT_EQ(FindAlignInsertPoint("x\nab", 2), 2u);
+    // A pass's result grows by text it leaves and by replacements whose tags
+    // are expanded as they come; the line's state is carried along. Long
+    // lines, fills of blanks, of line feeds and of other characters, tags
+    // in the text left (found again only where a fill moved them on), and
+    // tags that never close.
+    const std::vector<std::string> left = {"ab", " ", "   ", "\n", "\r\n", "word", "<a=4>", "<A=3>", "x y"};
+    const std::vector<std::string> pieces = {
+        "ab", " ", "  ", "\n", "\t", "cd ", "<a=5>", "<A=8>", "<a=-3>", "<A=-4?.>", "<A=6?\n>",
+        "<a=3? >", "<A=-2?x>", "<a=", ">", "<A=12>|", "<A=0>", "<A=-5> ", "<a=<A=3>>", "<A=9? >"};
+    std::mt19937 rng(5);
+    for (int round = 0; round < 400; ++round) {
+        std::string plain;
+        CPassOutput out;
+        AlignLineState line;
+        const int steps = 1 + static_cast<int>(rng() % 60);
+        for (int k = 0; k < steps; ++k) {
+            std::string text;
+            for (int w = static_cast<int>(rng() % 4); w > 0; --w) text += left[rng() % left.size()];
+            if (rng() % 20 == 0) text += std::string(rng() % 3000, rng() % 2 ? 'z' : ' ');
+            plain += text;
+            out.append(text);
+            std::string piece;
+            for (int w = 1 + static_cast<int>(rng() % 5); w > 0; --w) piece += pieces[rng() % pieces.size()];
+            const std::size_t from = plain.size();
+            plain += piece;
+            out.append(piece);
+            std::size_t wantFirst = from, gotFirst = from;
+            const long want = AlignByLookingBack(plain, from, plain.size(), wantFirst);
+            const long got = ExpandAlignTags(out, from, out.size(), line, &gotFirst);
+            ASSERT_EQ(got, want) << round << "/" << k;
+            ASSERT_EQ(gotFirst, wantFirst) << round << "/" << k;
+            ASSERT_EQ(out.size(), plain.size());
+            ASSERT_EQ(out.Substr(0), plain) << round << "/" << k;
+        }
+        ASSERT_EQ(out.Take(), plain);
+    }
 }
