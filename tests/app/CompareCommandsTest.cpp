@@ -304,7 +304,19 @@ TEST_F(CompareCommandsTest, ALongDiffLeavesTheWindowGoingAndPauseOrTheCloseEndsI
     EXPECT_FALSE(g_bDiffBreak);
     EXPECT_TRUE(g_bDiffIdle);
 
-    // The close stops it as well, and the data is saved.
+    // Three files (Alt+3) the same way.
+    WriteFile(PathOf(1), ReadFile(PathOf(3)));
+    Select({1, 2, 3});
+    clock.restart();
+    press(Qt::Key_3, Qt::AltModifier);
+    EXPECT_LT(clock.elapsed(), 5000) << "the command waited for its diff";
+    ASSERT_TRUE(manager.DiffRunning());
+    press(Qt::Key_Pause, Qt::NoModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !manager.DiffRunning(); }, 10000));
+    EXPECT_FALSE(Window(2).isVisible());
+    Select({2, 3});
+
+    // The close stops it as well and goes on to its end.
     press(Qt::Key_2, Qt::AltModifier);
     ASSERT_TRUE(manager.DiffRunning());
     clock.restart();
@@ -312,6 +324,7 @@ TEST_F(CompareCommandsTest, ALongDiffLeavesTheWindowGoingAndPauseOrTheCloseEndsI
     EXPECT_LT(clock.elapsed(), 10000);
     EXPECT_FALSE(manager.DiffRunning());
     EXPECT_FALSE(frame->isVisible());
+    EXPECT_TRUE(Logged("Closing..."));
 }
 
 TEST_F(CompareCommandsTest, ThreeFilesShowTheMiddlePaneAndStepOverAll) {
