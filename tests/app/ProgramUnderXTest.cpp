@@ -924,8 +924,8 @@ TEST_F(BuiltProgramTest, ASessionWhoseWorkFileCannotBeWrittenIsSavedBesideIt) {
 
 // A diff of two large files that share nothing but their blank lines
 // (Alt+2 on the basket's two files) runs while the window goes on: a
-// logout (SIGTERM) then ends the program within seconds, not once the
-// diff is over.
+// logout (SIGTERM, alone, twice or with SIGHUP) then ends the program
+// within seconds, not once the diff is over.
 TEST_F(BuiltProgramTest, ALogoutDuringALongDiffEndsWithinSeconds) {
     const std::string folder = Files() + "/";
     std::filesystem::create_directories(folder);
@@ -957,18 +957,24 @@ TEST_F(BuiltProgramTest, ALogoutDuringALongDiffEndsWithinSeconds) {
         d.SetCurrentBasket(0, 0, 0);
         ASSERT_TRUE(d.SaveMasterFile(Master()));
     }
-    const std::string id = Start();
-    ASSERT_FALSE(id.empty()) << "the main window did not appear";
-    Xdo("mousemove --window " + id + " 320 236 click 1");
-    Xdo("key --clearmodifiers ctrl+a");
-    Xdo("key --clearmodifiers alt+2");
-    // The File Diff Manager shows while the diff runs.
-    EXPECT_FALSE(WindowOf(program->Pid(), "File Diff Manager").empty());
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    QElapsedTimer clock;
-    clock.start();
-    ::kill(program->Pid(), SIGTERM);
-    EXPECT_TRUE(EndsByItself(10000)) << "still running after " << clock.elapsed() << " ms";
+    // TERM, TERM twice, TERM with HUP.
+    const std::pair<int, int> ends[] = {{SIGTERM, 0}, {SIGTERM, SIGTERM}, {SIGTERM, SIGHUP}};
+    for (const auto& [sig, then] : ends) {
+        SCOPED_TRACE(std::to_string(sig) + " " + std::to_string(then));
+        const std::string id = Start();
+        ASSERT_FALSE(id.empty()) << "the main window did not appear";
+        Xdo("mousemove --window " + id + " 320 236 click 1");
+        Xdo("key --clearmodifiers ctrl+a");
+        Xdo("key --clearmodifiers alt+2");
+        // The File Diff Manager shows while the diff runs.
+        EXPECT_FALSE(WindowOf(program->Pid(), "File Diff Manager").empty());
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        QElapsedTimer clock;
+        clock.start();
+        ::kill(program->Pid(), sig);
+        if (then) ::kill(program->Pid(), then);
+        EXPECT_TRUE(EndsByItself(10000)) << "still running after " << clock.elapsed() << " ms";
+    }
 }
 
 // The built program sending to and fetching from a real FTP server.

@@ -395,7 +395,7 @@ CFileDiffManagerDlg::~CFileDiffManagerDlg() {
     g_bDiffBreak = true;
     if (!m_job->WaitEnd(kLastWait)) {
         // It ends on its own, holding only what is its own.
-        m_worker.detach();
+        if (m_worker.joinable()) m_worker.detach();
         return;
     }
     if (m_worker.joinable()) m_worker.join();
