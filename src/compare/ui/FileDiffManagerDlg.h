@@ -58,7 +58,8 @@ public:
     // Raises the diff's break flag and waits up to ms for its worker to
     // end (the window's close); true when none runs any more.
     bool StopDiff(int ms);
-    // Whether a worker let go by a manager that was destroyed still runs.
+    // Whether a diff's worker still runs, also one let go by a manager
+    // that was destroyed (the program's end does not wait for it).
     static bool DiffWorkerLeft();
 
 protected:
