@@ -47,6 +47,8 @@ CCompareCommands::~CCompareCommands() {
     delete m_palette;
 }
 
+bool CCompareCommands::StopDiff(int ms) { return !m_manager || m_manager->StopDiff(ms); }
+
 void CCompareCommands::Wire() {
     ResetDiffWindowsState();
     auto send = [this](int id) { m_frame.ExecuteCommand(id); };

@@ -29,6 +29,10 @@ public:
     // current basket.
     void SaveMasterPaletteToFile();
 
+    // Stops a diff being built and waits up to ms for it (the close); true
+    // when none runs any more.
+    bool StopDiff(int ms);
+
     // The two cross listings of the File Diff Manager's Cross page.
     void CrossSelectedFiles();
     void CrossInputOutput();

@@ -1036,8 +1036,10 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     g_bConversionBreak = true;
     g_bBatchBreak = true;
     g_bAddFilesBreak = true;
+    g_bDiffBreak = true;
     m_timer.stop();
     if (m_banner) m_banner->Close();
+    if (m_compareCommands) m_compareCommands->StopDiff(3000);
     ShutdownFtp(3000);
     if (m_timerWork) m_timerWork->TakeOverResultsAtClose();
     CloseAllConnections();

@@ -18,6 +18,7 @@
 
 #include "app/MainFrame.h"
 #include "app/QtPrompter.h"
+#include "compare/ui/FileDiffManagerDlg.h"
 #include "convert_ui/BatchRows.h"
 #include "model/Globals.h"
 #include "model/Trace.h"
@@ -240,8 +241,10 @@ int RunWindowRoad(int argc, char** argv) {
     // the close's wait (stuck in a call that will never return) would abort
     // the program when its thread object is destroyed at exit, and a batch
     // worker let go at the close would run on while the program's data is
-    // taken down: the process ends here instead, without waiting for them.
-    if (!JoinFtpWorker(2000) || !JoinKeepAlive(500) || BatchWorkerRunning()) {
+    // taken down: the process ends here instead, without waiting for them
+    // (a diff's worker as well).
+    if (!JoinFtpWorker(2000) || !JoinKeepAlive(500) || BatchWorkerRunning() ||
+        CFileDiffManagerDlg::DiffWorkerLeft()) {
         std::fflush(nullptr);
         std::_Exit(rc);
     }

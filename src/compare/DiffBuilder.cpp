@@ -39,43 +39,64 @@ void DropLinePlaces(CDiffFileText& text) {
 }
 }  // namespace
 
-bool BuildInputOutputDiff(CDiffResult& result, const std::atomic<bool>* breakFlag) {
+namespace {
+DiffBuildOutput Failed(const DiffBuildInput& input, DiffBuildOutput::Outcome outcome) {
+    DiffBuildOutput out;
+    out.window = input.window;
+    out.outcome = outcome;
+    return out;
+}
+
+DiffBuildOutput Built(const DiffBuildInput& input, std::shared_ptr<const void> texts, std::vector<CDiffRow> left,
+                      std::vector<CDiffRow> middle, std::vector<CDiffRow> right) {
+    DiffBuildOutput out;
+    out.window = input.window;
+    out.outcome = DiffBuildOutput::kBuilt;
+    out.texts = std::move(texts);
+    out.left = std::move(left);
+    out.middle = std::move(middle);
+    out.right = std::move(right);
+    return out;
+}
+
+DiffBuildOutput MakeInputOutputBuild(DiffBuildInput& input, const std::atomic<bool>* breakFlag) {
     try {
         auto texts = std::make_shared<WindowTexts>();
-        texts->input = GetInputWindowText();
-        texts->output = GetOutputWindowText();
-        CTextDiff diff(CDiffOptions::FromProgramOptions());
+        texts->input = std::move(input.input);
+        texts->output = std::move(input.output);
+        CTextDiff diff(input.options);
         diff.SetBreakFlag(breakFlag);
         if (!diff.CompareViews(SplitTextIntoLineViews(texts->input), SplitTextIntoLineViews(texts->output)))
-            return result.FailBuild();
+            return Failed(input, DiffBuildOutput::kStopped);
         std::vector<CDiffRow> l, r;
         diff.BuildRows(l, r);
-        return result.TakeBuild(std::move(texts), std::move(l), {}, std::move(r), "Input/Output diff built.");
+        return Built(input, std::move(texts), std::move(l), {}, std::move(r));
     } catch (const std::bad_alloc&) {
         ReportOutOfMemory();
-        return result.FailBuild();
+        return Failed(input, DiffBuildOutput::kNoMemory);
     }
 }
 
-bool BuildFilesDiff(CDiffResult& result, const std::atomic<bool>* breakFlag) {
+DiffBuildOutput MakeFilesBuild(const DiffBuildInput& input, const std::atomic<bool>* breakFlag) {
     auto texts = std::make_shared<std::vector<CDiffFileText>>();
-    if (!LoadFileTexts({result.name1, result.name3}, *texts, kLineCost)) {
+    if (!LoadFileTexts({input.name1, input.name3}, *texts, kLineCost)) {
         ReportLoadFailure();
-        return result.FailBuild();
+        return Failed(input, DiffBuildOutput::kLoadFailed);
     }
     try {
-        CTextDiff diff(CDiffOptions::FromProgramOptions());
+        CTextDiff diff(input.options);
         diff.SetBreakFlag(breakFlag);
-        if (!diff.CompareFileTexts((*texts)[0], (*texts)[1])) return result.FailBuild();
+        if (!diff.CompareFileTexts((*texts)[0], (*texts)[1])) return Failed(input, DiffBuildOutput::kStopped);
         std::vector<CDiffRow> l, r;
         diff.BuildRows(l, r);
         for (CDiffFileText& text : *texts) DropLinePlaces(text);
-        return result.TakeBuild(std::move(texts), std::move(l), {}, std::move(r), "Files diff built.");
+        return Built(input, std::move(texts), std::move(l), {}, std::move(r));
     } catch (const std::bad_alloc&) {
         ReportOutOfMemory();
-        return result.FailBuild();
+        return Failed(input, DiffBuildOutput::kNoMemory);
     }
 }
+}  // namespace
 
 namespace {
 // The lines of a file read as a block, one after the other, found by their
@@ -261,31 +282,31 @@ void ShareBaseLines(std::vector<CDiffRow>& outer, const std::vector<CDiffRow>& m
 
 }  // namespace
 
-bool Build3WayDiff(CDiffResult& result, const std::atomic<bool>* breakFlag) {
+namespace {
+DiffBuildOutput MakeThreeWayBuild(const DiffBuildInput& input, const std::atomic<bool>* breakFlag) {
     // The base (name2) is read once and compared with file 3, then file 2;
     // its lines cost twice. Only the change lists of the comparisons are
     // kept, and the places of the lines are let go as soon as no comparison
     // needs them, before the rows of all three columns are built.
     auto texts = std::make_shared<std::vector<CDiffFileText>>();
-    if (!LoadFileTexts({result.name2, result.name3, result.name1}, *texts, 2 * kLineCost)) {
+    if (!LoadFileTexts({input.name2, input.name3, input.name1}, *texts, 2 * kLineCost)) {
         ReportLoadFailure();
-        return result.FailBuild();
+        return Failed(input, DiffBuildOutput::kLoadFailed);
     }
     CDiffFileText &base = (*texts)[0], &file3 = (*texts)[1], &file2 = (*texts)[2];
-    const CDiffOptions options = CDiffOptions::FromProgramOptions();
     try {
         std::vector<CDiffChange> changes3, changes2;
         {
-            CTextDiff c1(options);
+            CTextDiff c1(input.options);
             c1.SetBreakFlag(breakFlag);
-            if (!c1.CompareFileTexts(base, file3)) return result.FailBuild();
+            if (!c1.CompareFileTexts(base, file3)) return Failed(input, DiffBuildOutput::kStopped);
             changes3 = c1.BuildChangeList();
         }
         DropLinePlaces(file3);
         {
-            CTextDiff c2(options);
+            CTextDiff c2(input.options);
             c2.SetBreakFlag(breakFlag);
-            if (!c2.CompareFileTexts(base, file2)) return result.FailBuild();
+            if (!c2.CompareFileTexts(base, file2)) return Failed(input, DiffBuildOutput::kStopped);
             changes2 = c2.BuildChangeList();
         }
         DropLinePlaces(base);
@@ -298,10 +319,53 @@ bool Build3WayDiff(CDiffResult& result, const std::atomic<bool>* breakFlag) {
         ShareBaseLines(left, middle, file2);
         ShareBaseLines(right, middle, file3);
         malloc_trim(0);
-        return result.TakeBuild(std::move(texts), std::move(left), std::move(middle), std::move(right),
-                       "3-way diff built.");
+        return Built(input, std::move(texts), std::move(left), std::move(middle), std::move(right));
     } catch (const std::bad_alloc&) {
         ReportOutOfMemory();
-        return result.FailBuild();
+        return Failed(input, DiffBuildOutput::kNoMemory);
     }
+}
+}  // namespace
+
+DiffBuildInput DiffBuildInputOf(const CDiffResult& result, int window) {
+    DiffBuildInput input;
+    input.window = window;
+    input.name1 = result.name1;
+    input.name2 = result.name2;
+    input.name3 = result.name3;
+    input.options = CDiffOptions::FromProgramOptions();
+    if (window == kDiffWindowInputOutput) {
+        input.input = GetInputWindowText();
+        input.output = GetOutputWindowText();
+    }
+    return input;
+}
+
+DiffBuildOutput MakeDiffBuild(DiffBuildInput input, const std::atomic<bool>* breakFlag) {
+    switch (input.window) {
+    case kDiffWindowInputOutput: return MakeInputOutputBuild(input, breakFlag);
+    case kDiffWindowThreeWay: return MakeThreeWayBuild(input, breakFlag);
+    default: return MakeFilesBuild(input, breakFlag);
+    }
+}
+
+bool FinishDiffBuild(CDiffResult& result, DiffBuildOutput output) {
+    if (output.outcome != DiffBuildOutput::kBuilt) return result.FailBuild();
+    const char* done = output.window == kDiffWindowInputOutput ? "Input/Output diff built."
+                       : output.window == kDiffWindowThreeWay  ? "3-way diff built."
+                                                               : "Files diff built.";
+    return result.TakeBuild(std::move(output.texts), std::move(output.left), std::move(output.middle),
+                            std::move(output.right), done);
+}
+
+bool BuildInputOutputDiff(CDiffResult& result, const std::atomic<bool>* breakFlag) {
+    return FinishDiffBuild(result, MakeDiffBuild(DiffBuildInputOf(result, kDiffWindowInputOutput), breakFlag));
+}
+
+bool BuildFilesDiff(CDiffResult& result, const std::atomic<bool>* breakFlag) {
+    return FinishDiffBuild(result, MakeDiffBuild(DiffBuildInputOf(result, kDiffWindowFiles), breakFlag));
+}
+
+bool Build3WayDiff(CDiffResult& result, const std::atomic<bool>* breakFlag) {
+    return FinishDiffBuild(result, MakeDiffBuild(DiffBuildInputOf(result, kDiffWindowThreeWay), breakFlag));
 }

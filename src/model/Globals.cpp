@@ -23,6 +23,8 @@ std::atomic<bool> g_bBatchTicker{false};
 std::atomic<bool> g_bAddFilesIdle{true};
 std::atomic<bool> g_bAddFilesBreak{false};
 std::atomic<bool> g_bAddFilesTicker{false};
+std::atomic<bool> g_bDiffIdle{true};
+std::atomic<bool> g_bDiffBreak{false};
 std::atomic<bool> g_bAutoSync{false};
 std::atomic<bool> g_bBatchMode{false};
 
@@ -41,6 +43,8 @@ void ResetWorkerFlags() {
     g_bAddFilesIdle = true;
     g_bAddFilesBreak = false;
     g_bAddFilesTicker = false;
+    g_bDiffIdle = true;
+    g_bDiffBreak = false;
     g_bAutoSync = false;
 }
 

@@ -109,6 +109,9 @@ extern std::atomic<bool> g_bBatchTicker;
 extern std::atomic<bool> g_bAddFilesIdle;
 extern std::atomic<bool> g_bAddFilesBreak;
 extern std::atomic<bool> g_bAddFilesTicker;
+// The diff the File Diff Manager builds on its worker.
+extern std::atomic<bool> g_bDiffIdle;
+extern std::atomic<bool> g_bDiffBreak;
 extern std::atomic<bool> g_bAutoSync;
 extern std::atomic<bool> g_bBatchMode;
 

@@ -41,6 +41,7 @@ void OnStopAllThreads() {
     }
     g_bAddFilesBreak = true;
     g_bAddFilesTicker = false;
+    if (!g_bDiffIdle) g_bDiffBreak = true;
 }
 
 void OnAutoSyncToRemote() {

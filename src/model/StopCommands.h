@@ -14,8 +14,8 @@ bool OnStopTextConversion();
 // was running. Also called by other commands.
 void StopTextConversion();
 
-// "Stop all threads": conversion, FTP, batch conversion, and always the
-// add-files worker.
+// "Stop all threads": conversion, FTP, batch conversion, a diff being
+// built, and always the add-files worker.
 void OnStopAllThreads();
 
 // "Auto sync to remote": toggles auto-sync and says so.

@@ -7,6 +7,7 @@ namespace {
 DefaultPrompter g_defaultPrompter;
 std::atomic<IPrompter*> g_prompter{nullptr};
 std::atomic<void (*)(const std::string&)> g_defaultPrompterLines{nullptr};
+thread_local IPrompter* t_threadPrompter = nullptr;
 
 void WriteDefaultPrompterLine(const std::string& text) {
     if (auto write = g_defaultPrompterLines.load()) {
@@ -32,12 +33,19 @@ Answer DefaultPrompter::Ask(const std::string& text, MsgIcon, bool allowCancel) 
 }
 
 IPrompter& Prompter() {
+    if (t_threadPrompter) return *t_threadPrompter;
     IPrompter* p = g_prompter.load();
     return p ? *p : g_defaultPrompter;
 }
 
 IPrompter* SetPrompter(IPrompter* prompter) {
     return g_prompter.exchange(prompter);
+}
+
+IPrompter* SetThreadPrompter(IPrompter* prompter) {
+    IPrompter* previous = t_threadPrompter;
+    t_threadPrompter = prompter;
+    return previous;
 }
 
 void StderrPrompter::Message(const std::string& text, MsgIcon) {

@@ -86,6 +86,11 @@ void SetDefaultPrompterLines(void (*write)(const std::string& line));
 IPrompter& Prompter();
 // Installs a prompter; nullptr restores the default. Returns the previous one.
 IPrompter* SetPrompter(IPrompter* prompter);
+// A prompter of the calling thread alone, which answers there before the
+// run's: a worker that must not reach the user gathers what it would say,
+// and the window thread says it. nullptr: the run's again. Returns the
+// previous one of this thread.
+IPrompter* SetThreadPrompter(IPrompter* prompter);
 
 // Where log lines go when the program is not in batch mode (the Message Window).
 class ITraceSink {

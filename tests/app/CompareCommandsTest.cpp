@@ -18,6 +18,9 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
+#include <QElapsedTimer>
+#include <chrono>
+#include <thread>
 
 #include "UiFixture.h"
 #include "app/CompareCommands.h"
@@ -219,6 +222,127 @@ TEST_F(CompareCommandsTest, IdenticalFilesAndMissingSelection) {
                                             "Failed to load the files."}));
         EXPECT_EQ(Window(window - 1).RowCount(), rows);
     }
+}
+
+// Two files that share nothing but their blank lines, a fifth of each: a
+// diff that takes the longest way.
+void WriteUnrelatedFiles(const std::string& left, const std::string& right, int lines) {
+    std::string a, b;
+    for (int i = 0; i < lines; ++i) {
+        a += i % 5 == 4 ? std::string("\n") : "    int field_" + std::to_string(i) + " = " + std::to_string(i * 7) + ";\n";
+        b += i % 5 == 2 ? std::string("\n") : "Chapter " + std::to_string(i) + ": nothing like the other file\n";
+    }
+    WriteFile(left, a);
+    WriteFile(right, b);
+}
+
+// The read probe holds a diff until it is stopped (for a minute at most):
+// a diff that runs as long as the test needs, whatever the engine's pace.
+void HoldUntilStopped(const std::string&) {
+    QElapsedTimer t;
+    t.start();
+    while (!g_bDiffBreak && t.elapsed() < 60000) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+// The read probe holds a diff for a while, longer than a command waits.
+void HoldAWhile(const std::string&) { std::this_thread::sleep_for(std::chrono::milliseconds(600)); }
+
+// A long diff (Alt+2, by the program's key table) runs while the window
+// goes on: its timers fire, a second diff is refused, and Pause ("Stop all
+// threads") or the window's close ends it within seconds, leaving the
+// result as it was. A diff that ends at once is shown by its command.
+TEST_F(CompareCommandsTest, ALongDiffLeavesTheWindowGoingAndPauseOrTheCloseEndsIt) {
+    CAcceleratorManager keys;
+    keys.Connect(frame.get(), false);
+    InstallAccelerators(keys);
+    struct Unset {
+        CAcceleratorManager& keys;
+        ~Unset() {
+            SetDiffReadProbe(nullptr);
+            keys.Connect(nullptr, false);
+        }
+    } unset{keys};
+    auto press = [&](Qt::Key key, Qt::KeyboardModifiers mods) {
+        frame->activateWindow();
+        QApplication::setActiveWindow(frame.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get(), 30000));
+        QTest::keyClick(frame.get(), key, mods);
+    };
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get(), 30000));
+    CFileDiffManagerDlg& manager = frame->CompareCommands().Manager();
+
+    // A diff shown at once, as the command's own.
+    WriteTwoFiles(PathOf(2), PathOf(3));
+    Select({2, 3});
+    press(Qt::Key_2, Qt::AltModifier);
+    EXPECT_FALSE(manager.DiffRunning());
+    ASSERT_EQ(Window(1).RowCount(), 10);
+    EXPECT_TRUE(Window(1).isVisible());
+    Window(1).hide();
+
+    // One that takes a while is shown when it is over, as it would have
+    // been at once.
+    WriteFile(PathOf(3), "a\nb\nc\n");
+    SetDiffReadProbe(HoldAWhile);
+    prompter.entries.clear();
+    press(Qt::Key_2, Qt::AltModifier);
+    ASSERT_TRUE(manager.DiffRunning());
+    EXPECT_EQ(Window(1).RowCount(), 10);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !manager.DiffRunning(); }, 10000));
+    EXPECT_TRUE(Window(1).isVisible());
+    EXPECT_EQ(Window(1).RowCount(), 8);
+    EXPECT_EQ(LabelOf(1, 1), "2. files/util.h (ok/1)");
+    EXPECT_TRUE(prompter.Messages().empty());
+    Window(1).hide();
+
+    WriteUnrelatedFiles(PathOf(2), PathOf(3), 60000);
+    SetDiffReadProbe(HoldUntilStopped);
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
+    timer.start(10);
+    QElapsedTimer clock;
+    clock.start();
+    press(Qt::Key_2, Qt::AltModifier);
+    EXPECT_LT(clock.elapsed(), 5000) << "the command waited for its diff";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ticks >= 5; }, 5000)) << "the window stood still";
+    ASSERT_TRUE(manager.DiffRunning());
+    prompter.entries.clear();
+    press(Qt::Key_2, Qt::AltModifier);
+    EXPECT_EQ(prompter.Messages(), std::vector<std::string>{"One diff is already being built."});
+    EXPECT_TRUE(manager.DiffRunning());
+
+    clock.restart();
+    press(Qt::Key_Pause, Qt::NoModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !manager.DiffRunning(); }, 10000));
+    EXPECT_LT(clock.elapsed(), 10000);
+    EXPECT_TRUE(Logged("Diff stopped."));
+    EXPECT_FALSE(Window(1).isVisible());
+    EXPECT_EQ(Window(1).RowCount(), 8);
+    EXPECT_FALSE(g_bDiffBreak);
+    EXPECT_TRUE(g_bDiffIdle);
+
+    // Three files (Alt+3) the same way.
+    WriteFile(PathOf(1), ReadFile(PathOf(3)));
+    Select({1, 2, 3});
+    clock.restart();
+    press(Qt::Key_3, Qt::AltModifier);
+    EXPECT_LT(clock.elapsed(), 5000) << "the command waited for its diff";
+    ASSERT_TRUE(manager.DiffRunning());
+    press(Qt::Key_Pause, Qt::NoModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !manager.DiffRunning(); }, 10000));
+    EXPECT_FALSE(Window(2).isVisible());
+    Select({2, 3});
+
+    // The close stops it as well and goes on to its end.
+    press(Qt::Key_2, Qt::AltModifier);
+    ASSERT_TRUE(manager.DiffRunning());
+    clock.restart();
+    frame->CloseWithoutQuestions();
+    EXPECT_LT(clock.elapsed(), 10000);
+    EXPECT_FALSE(manager.DiffRunning());
+    EXPECT_FALSE(frame->isVisible());
+    EXPECT_TRUE(Logged("Closing..."));
 }
 
 TEST_F(CompareCommandsTest, ThreeFilesShowTheMiddlePaneAndStepOverAll) {

@@ -11,6 +11,7 @@
 #include <memory>
 #include <thread>
 
+#include <QElapsedTimer>
 #include <QClipboard>
 #include <QDialog>
 #include <QLabel>
@@ -982,6 +983,61 @@ TEST_F(BuiltProgramTest, ASessionWhoseWorkFileCannotBeWrittenIsSavedBesideIt) {
     EXPECT_NE(third, first);
     EXPECT_NE(third, second);
     EXPECT_EQ(items(), 10);
+}
+
+// A diff of two large files that share nothing but their blank lines
+// (Alt+2 on the basket's two files) runs while the window goes on: a
+// logout (SIGTERM, alone, twice or with SIGHUP) then ends the program
+// within seconds, not once the diff is over.
+TEST_F(BuiltProgramTest, ALogoutDuringALongDiffEndsWithinSeconds) {
+    const std::string folder = Files() + "/";
+    std::filesystem::create_directories(folder);
+    std::string a, b;
+    for (int i = 0; i < 100000; ++i) {
+        a += i % 5 == 4 ? std::string("\n") : "    int field_" + std::to_string(i) + " = " + std::to_string(i * 7) + ";\n";
+        b += i % 5 == 2 ? std::string("\n") : "Chapter " + std::to_string(i) + ": nothing like the other file\n";
+    }
+    WriteFile(folder + "left.c", a);
+    WriteFile(folder + "right.txt", b);
+    {
+        CProgramData d;
+        d.InsertProject("Demo", 0);
+        d.InsertSession("Texts", 0, 0);
+        CSession* se = d.GetSessionPtr(0, 0);
+        se->IsLoaded = true;
+        se->LocalDir = folder;
+        d.InsertBasket("Pair", 0, 0, 0);
+        int k = 0;
+        for (const char* name : {"left.c", "right.txt"}) {
+            CFileItem it(name);
+            it.FileType = "local";
+            it.LocalDir = folder;
+            it.IsFTPed = "No";
+            d.InsertFileItems(0, 0, 0, k++, it);
+        }
+        d.SetCurProject(0);
+        d.SetCurSession(0, 0);
+        d.SetCurrentBasket(0, 0, 0);
+        ASSERT_TRUE(d.SaveMasterFile(Master()));
+    }
+    // TERM, TERM twice, TERM with HUP.
+    const std::pair<int, int> ends[] = {{SIGTERM, 0}, {SIGTERM, SIGTERM}, {SIGTERM, SIGHUP}};
+    for (const auto& [sig, then] : ends) {
+        SCOPED_TRACE(std::to_string(sig) + " " + std::to_string(then));
+        const std::string id = Start();
+        ASSERT_FALSE(id.empty()) << "the main window did not appear";
+        Xdo("mousemove --window " + id + " 320 236 click 1");
+        Xdo("key --clearmodifiers ctrl+a");
+        Xdo("key --clearmodifiers alt+2");
+        // The File Diff Manager shows while the diff runs.
+        EXPECT_FALSE(WindowOf(program->Pid(), "File Diff Manager").empty());
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        QElapsedTimer clock;
+        clock.start();
+        ::kill(program->Pid(), sig);
+        if (then) ::kill(program->Pid(), then);
+        EXPECT_TRUE(EndsByItself(10000)) << "still running after " << clock.elapsed() << " ms";
+    }
 }
 
 // The built program sending to and fetching from a real FTP server.

@@ -12,6 +12,12 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <utility>
+
 #include "compare/DiffBuilder.h"
 #include "compare/DiffOptions.h"
 #include "compare/DiffWindowsState.h"
@@ -20,11 +26,42 @@
 #include "model/Globals.h"
 #include "widgets/Icons.h"
 #include "model/ProgramData.h"
+#include "model/Trace.h"
 #include "platform/Prompter.h"
 
 namespace {
 
 const char* const kInstanceNames[3] = {"Input vs. Output Window", "File-1 vs. File-2", "3-Way Diff"};
+
+// How long a run operation waits for its diff before the window goes on
+// and the diff ends on its own: a small diff is shown at once, as part of
+// the command.
+constexpr std::chrono::milliseconds kInlineWait{250};
+// How long a manager that goes away waits for its worker.
+constexpr std::chrono::milliseconds kLastWait{2000};
+
+// The workers that are running, also those let go by a manager that was
+// destroyed.
+std::atomic<int> g_liveDiffWorkers{0};
+
+// What a worker would say to the user, kept for the window thread.
+class GatheringPrompter : public DefaultPrompter {
+public:
+    explicit GatheringPrompter(std::vector<std::pair<std::string, MsgIcon>>& out) : m_out(out) {}
+    void Message(const std::string& text, MsgIcon icon) override { m_out.emplace_back(text, icon); }
+
+private:
+    std::vector<std::pair<std::string, MsgIcon>>& m_out;
+};
+
+// Sets the header of the next build of a result, as the run operations do.
+void PrepareBuild(CDiffResultSet& set, int window, const std::vector<std::string>& paths) {
+    switch (window) {
+    case kDiffWindowInputOutput: set.PrepareInputOutputDiff(); break;
+    case kDiffWindowFiles: set.PrepareTwoFileDiff(paths); break;
+    default: set.PrepareThreeWayDiff(paths); break;
+    }
+}
 
 QIcon InstanceIcon(int icon) {
     QPixmap pm(16, 16);
@@ -56,6 +93,27 @@ void ShowPicture(QPushButton* b, int picture, int size) {
 }
 
 }  // namespace
+
+// One diff built on its worker. The worker owns its part of it: a manager
+// that goes away before the diff has ended lets the worker go.
+struct CFileDiffManagerDlg::DiffJob {
+    int window = kDiffWindowFiles;
+    std::vector<std::string> paths;
+    DiffBuildInput input;
+    // Written by the worker once, under the mutex, before done is set.
+    DiffBuildOutput output;
+    std::vector<std::pair<std::string, MsgIcon>> messages;
+    std::exception_ptr error;
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool done = false;
+    CFileDiffManagerDlg* receiver = nullptr;  // where the end is posted; nullptr once it is gone
+
+    bool WaitEnd(std::chrono::milliseconds wait) {
+        std::unique_lock<std::mutex> lock(mutex);
+        return ended.wait_for(lock, wait, [this] { return done; });
+    }
+};
 
 CFileDiffManagerDlg::CFileDiffManagerDlg(QWidget* parent) : QDialog(parent) {
     setObjectName("2052");
@@ -198,43 +256,151 @@ void CFileDiffManagerDlg::ShowDiffWindow(int window) {
 
 void CFileDiffManagerDlg::RunInputOutputDiff() {
     if (!m_data) return;
-    CDiffResultSet& set = m_data->m_DiffResults;
-    set.PrepareInputOutputDiff();
+    if (m_job) {
+        Prompter().Message("One diff is already being built.", MsgIcon::Stop);
+        return;
+    }
     AddDiffInstance(kInstanceNames[0], 0, 0);
-    if (BuildInputOutputDiff(set.m_InputOutputResult) && m_windows[0])
-        m_windows[0]->LoadDiffResult(&set.m_InputOutputResult);
-    ShowDiffWindow(0);
+    StartDiff(kDiffWindowInputOutput, {});
 }
 
 void CFileDiffManagerDlg::RunQuickDiff() {
     if (!m_data) return;
+    if (m_job) {
+        Prompter().Message("One diff is already being built.", MsgIcon::Stop);
+        return;
+    }
     const std::vector<std::string> paths = SelectedPaths();
     if (paths.size() < 2) {
         Prompter().Message("At least two files must be selected that you want to compare.", MsgIcon::Warning);
         return;
     }
-    CDiffResultSet& set = m_data->m_DiffResults;
-    set.PrepareTwoFileDiff(paths);
     const int n = m_instances->count();
     const bool first = n == 0 || (n == 1 && m_instances->item(0)->text() == kInstanceNames[2]);
     AddDiffInstance(kInstanceNames[1], 1, first ? 0 : 1);
-    if (BuildFilesDiff(set.m_FilesResult) && m_windows[1]) m_windows[1]->LoadDiffResult(&set.m_FilesResult);
-    ShowDiffWindow(1);
+    StartDiff(kDiffWindowFiles, paths);
 }
 
 void CFileDiffManagerDlg::RunThreeWayDiff() {
     if (!m_data) return;
+    if (m_job) {
+        Prompter().Message("One diff is already being built.", MsgIcon::Stop);
+        return;
+    }
     const std::vector<std::string> paths = SelectedPaths();
     if (paths.size() < 3) {
         Prompter().Message("At least three files must be selected that you want to compare.", MsgIcon::Warning);
         return;
     }
-    CDiffResultSet& set = m_data->m_DiffResults;
-    set.PrepareThreeWayDiff(paths);
     AddDiffInstance(kInstanceNames[2], 2, m_instances->count());
-    if (Build3WayDiff(set.m_ThreeWayResult) && m_windows[2])
-        m_windows[2]->LoadDiffResult(&set.m_ThreeWayResult);
-    ShowDiffWindow(2);
+    StartDiff(kDiffWindowThreeWay, paths);
+}
+
+// The build runs on a worker with what it reads taken here; the result
+// keeps its header and rows until the build ends (EndDiff). A diff that
+// ends within a moment is shown before the command returns.
+void CFileDiffManagerDlg::StartDiff(int window, const std::vector<std::string>& paths) {
+    CDiffResultSet& set = m_data->m_DiffResults;
+    PrepareBuild(set, window, paths);
+    CDiffResult& result = *set.GetResult(window);
+    auto job = std::make_shared<DiffJob>();
+    job->window = window;
+    job->paths = paths;
+    try {
+        job->input = DiffBuildInputOf(result, window);
+    } catch (...) {
+        result.FailBuild();
+        throw;
+    }
+    result.FailBuild();
+    job->receiver = this;
+    g_bDiffBreak = false;
+    g_bDiffIdle = false;
+    m_job = job;
+    auto body = [job]() mutable {
+        GatheringPrompter gather(job->messages);
+        IPrompter* previous = SetThreadPrompter(&gather);
+        DiffBuildOutput output;
+        std::exception_ptr error;
+        try {
+            output = MakeDiffBuild(std::move(job->input), &g_bDiffBreak);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        SetThreadPrompter(previous);
+        {
+            std::lock_guard<std::mutex> lock(job->mutex);
+            job->output = std::move(output);
+            job->error = error;
+            job->done = true;
+            if (CFileDiffManagerDlg* receiver = job->receiver)
+                QMetaObject::invokeMethod(receiver, [receiver, job] { receiver->EndDiff(job); }, Qt::QueuedConnection);
+            job->ended.notify_all();
+        }
+        job.reset();
+        --g_liveDiffWorkers;
+    };
+    ++g_liveDiffWorkers;
+    try {
+        m_worker = std::thread(body);
+    } catch (const std::system_error&) {
+        // Where no thread can be had, the diff is built here.
+        body();
+    }
+    if (m_job->WaitEnd(kInlineWait)) EndDiff(m_job);
+}
+
+// The end routine of a diff, on the window thread: the kind is free again,
+// what the worker would have said is said, and the result takes the build
+// and is shown as the run operation shows it. A stopped diff leaves the
+// result as it was and shows nothing.
+void CFileDiffManagerDlg::EndDiff(std::shared_ptr<DiffJob> job) {
+    if (!job || job != m_job) return;
+    if (m_worker.joinable()) m_worker.join();
+    m_job.reset();
+    g_bDiffBreak = false;
+    g_bDiffIdle = true;
+    for (const auto& [text, icon] : job->messages) Prompter().Message(text, icon);
+    if (job->error) std::rethrow_exception(job->error);
+    if (job->output.outcome == DiffBuildOutput::kStopped) {
+        WriteTrace("Diff stopped.");
+        return;
+    }
+    const int window = job->window;
+    CDiffResultSet& set = m_data->m_DiffResults;
+    PrepareBuild(set, window, job->paths);
+    CDiffResult& result = *set.GetResult(window);
+    if (FinishDiffBuild(result, std::move(job->output)) && m_windows[window])
+        m_windows[window]->LoadDiffResult(&result);
+    ShowDiffWindow(window);
+}
+
+bool CFileDiffManagerDlg::StopDiff(int ms) {
+    if (!m_job) return true;
+    g_bDiffBreak = true;
+    const std::shared_ptr<DiffJob> job = m_job;
+    if (!job->WaitEnd(std::chrono::milliseconds(ms))) return false;
+    EndDiff(job);
+    return true;
+}
+
+bool CFileDiffManagerDlg::DiffWorkerLeft() { return g_liveDiffWorkers > 0; }
+
+CFileDiffManagerDlg::~CFileDiffManagerDlg() {
+    if (!m_job) return;
+    {
+        std::lock_guard<std::mutex> lock(m_job->mutex);
+        m_job->receiver = nullptr;
+    }
+    g_bDiffBreak = true;
+    if (!m_job->WaitEnd(kLastWait)) {
+        // It ends on its own, holding only what is its own.
+        if (m_worker.joinable()) m_worker.detach();
+        return;
+    }
+    if (m_worker.joinable()) m_worker.join();
+    g_bDiffBreak = false;
+    g_bDiffIdle = true;
 }
 
 void CFileDiffManagerDlg::AddDiffInstance(const std::string& name, int icon, int position) {

@@ -5,7 +5,10 @@
 #include <QDialog>
 #include <array>
 #include <functional>
+#include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 class CProgramData;
 class CFileDiffDlg;
@@ -20,6 +23,7 @@ class CFileDiffManagerDlg : public QDialog {
     Q_OBJECT
 public:
     explicit CFileDiffManagerDlg(QWidget* parent = nullptr);
+    ~CFileDiffManagerDlg() override;
 
     void SetProgramData(CProgramData* data) { m_data = data; }
     // The three diff windows it fills and shows.
@@ -46,10 +50,25 @@ public:
 
     QListWidget* Instances() const { return m_instances; }
 
+    // A diff is built on a worker, one at a time, while the windows go on:
+    // the run operations refuse another while one is built. "Stop all
+    // threads" raises its break flag; the result of a diff that ends is
+    // shown as the run operation would have shown it.
+    bool DiffRunning() const { return m_job != nullptr; }
+    // Raises the diff's break flag and waits up to ms for its worker to
+    // end (the window's close); true when none runs any more.
+    bool StopDiff(int ms);
+    // Whether a diff's worker still runs, also one let go by a manager
+    // that was destroyed (the program's end does not wait for it).
+    static bool DiffWorkerLeft();
+
 protected:
     void done(int r) override;
 
 private:
+    struct DiffJob;
+    void StartDiff(int window, const std::vector<std::string>& paths);
+    void EndDiff(std::shared_ptr<DiffJob> job);
     void ShowDiffWindow(int window);
     void HideAll();
     std::vector<std::string> SelectedPaths() const;
@@ -67,4 +86,6 @@ private:
     QComboBox* m_combo;
     QPushButton* m_add;
     QPushButton* m_delete;
+    std::shared_ptr<DiffJob> m_job;  // the diff its worker builds
+    std::thread m_worker;
 };
