@@ -16,6 +16,7 @@
 #include "model/Trace.h"
 #include "model/WorkArea.h"
 #include "platform/Prompter.h"
+#include "remote/LeftOnServer.h"
 #include "model/Sound.h"
 
 const char* const kFtpBusyRefusal =
@@ -501,6 +502,9 @@ void CMainPresenter::LoadProgramData() {
     ShowSession(p, s, CurB());
     g_bAutoSync = false;
     WriteTrace("Auto-sync off.");
+    // A file a stopped send left cut on a server (the window was closed
+    // while it went) is named at every start until it is sent whole.
+    NameCutRemoteFiles();
 }
 
 bool CMainPresenter::WriteMasterFile(const std::string& path) {

@@ -73,7 +73,8 @@ public:
     long long RemoteSize = -1;
     // In memory only, never stored: the seconds the listing that gave
     // RemoteModTime tells its time to (1, 60, or 86400 where it shows the
-    // date alone); 0 when not known.
+    // date alone); 0 when not known; -1 where the work file held a damaged
+    // record of it (RemoteModTime is then the mark of a time not known).
     int RemoteTimeUnit = 0;
     // In memory only, never stored: RemoteModTime was read off a listing
     // line, on the clock the listing shows (a server may list its local

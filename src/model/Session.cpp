@@ -43,12 +43,43 @@ std::string RemoteTimeUnitFields(const CFileItem& it) {
            ", ";
 }
 
-void ReadRemoteTimeUnit(const std::string& line, CFileItem& it) {
-    const int unit = ParseInt(GetKeyValue(line, "RemoteTimeUnit="));
-    if (unit <= 1) return;
-    it.RemoteTimeUnit = unit;
-    const std::string size = GetKeyValue(line, "RemoteSize=");
-    it.RemoteSize = size.empty() ? -1 : std::max(-1LL, std::strtoll(size.c_str(), nullptr, 10));
+// Whether the text is a whole decimal number a listing can give as a size
+// (-1 where none was known).
+bool IsListedSizeText(const std::string& text) {
+    if (text == "-1") return true;
+    if (text.empty() || text.size() > 18) return false;
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Reads the two keys. A value no listing gives (a unit other than the
+// minute or the day, a size that is no number or none a listing shows)
+// makes the whole record one that cannot be checked: its remote time is
+// taken as not known, never as a coarser clock or another size, and what
+// is wrong is returned for the damaged-file warning ("" when nothing is).
+std::string ReadRemoteTimeUnit(const std::string& line, CFileItem& it) {
+    const std::string unitText = GetKeyValue(line, "RemoteTimeUnit=");
+    const std::string sizeText = GetKeyValue(line, "RemoteSize=");
+    const int unit = ParseInt(unitText);
+    const bool unitOk = unitText == std::to_string(unit) && (unit == 1 || unit == 60 || unit == 86400);
+    const bool sizeOk = HasKey(line, "RemoteSize=") && IsListedSizeText(sizeText);
+    if (unitOk && sizeOk) {
+        if (unit == 1) return std::string();  // taken to the second, as a record without the keys
+        it.RemoteTimeUnit = unit;
+        it.RemoteSize = std::strtoll(sizeText.c_str(), nullptr, 10);
+        return std::string();
+    }
+    if (it.RemoteModTime != RemoteUnknownTime() && it.RemoteModTime != DefaultItemTime()) {
+        it.RemoteModTime = RemoteUnknownTime();
+        it.RemoteTimeUnit = -1;  // in memory: a damaged record, not a time never read
+    }
+    std::string what;
+    if (!unitOk) what = "RemoteTimeUnit=\"" + TextForLog(unitText, 24) + "\" is no listing's unit";
+    if (!sizeOk)
+        what += (what.empty() ? "" : ", ") + std::string(HasKey(line, "RemoteSize=")
+                                                             ? "RemoteSize=\"" + TextForLog(sizeText, 24) +
+                                                                   "\" is no size a listing gives"
+                                                             : "RemoteSize= is missing");
+    return what + ": its server time is taken as not known, and its next send asks first";
 }
 
 // Set on the worker that reads the current work file ahead: its reader
@@ -295,7 +326,7 @@ size_t CSession::ReadBody(std::istream& in, const std::string& batKey, const std
         it.SetLocalTimeFromText(GetKeyValue(line, "LocalModTime="), times);
         it.SetRemoteTimeFromText(GetKeyValue(line, "RemoteModTime="), times);
         const bool coarse = HasKey(line, "RemoteTimeUnit=");
-        if (coarse) ReadRemoteTimeUnit(line, it);
+        const std::string damaged = coarse ? ReadRemoteTimeUnit(line, it) : std::string();
         it.BasketInd = ParseInt(GetKeyValue(line, "BasketInd="));
         if (checkKeys) {
             std::string problem =
@@ -308,6 +339,7 @@ size_t CSession::ReadBody(std::istream& in, const std::string& batKey, const std
                                          {"FileName=", "FileType=", "RemoteDir=", "LocalDir=", "RemHost=",
                                           "RemUser=", "IsFTPed=", "IsPinned=", "IsBatFile=", "IsBinaryFile=",
                                           "LocalModTime=", "RemoteModTime=", "BasketInd="});
+            if (!damaged.empty()) problem += (problem.empty() ? "" : ", ") + damaged;
             if (!problem.empty()) {
                 ++skipped;
                 NoteReadProblem(problems, "item \"" + TextForLog(it.FileName) + "\": " + problem);

@@ -1049,12 +1049,16 @@ bool CFtpClient::PutFileReplacing(const std::string& localFile, const std::strin
     CheckArgument(remoteFile);
     CheckArgument(tempFile);
     m_strRefused.clear();
+    m_bTemporaryLeft = tempMade;
     std::string reply;
+    const auto drop = [&] {
+        if (DropFile(tempFile)) m_bTemporaryLeft = false;
+    };
     // Whatever the server refuses of what only the temporary name needs,
     // the temporary goes and the file is sent as it always went.
-    const auto straight = [&](const char* refused, bool drop) {
+    const auto straight = [&](const char* refused, bool dropIt) {
         m_strRefused = refused;
-        if (drop) DropFile(tempFile);
+        if (dropIt) drop();
         PutFile(localFile, remoteFile);
         return false;
     };
@@ -1062,6 +1066,7 @@ bool CFtpClient::PutFileReplacing(const std::string& localFile, const std::strin
     // no moment does the new text have wider permissions than the old one.
     if (mode >= 0) {
         if (!tempMade && !MakeEmptyFile(tempFile)) return straight("STOR", false);
+        m_bTemporaryLeft = true;
         char octal[16];
         std::snprintf(octal, sizeof octal, "%03o", mode & 0777);
         if (SendCommand("SITE", std::string("CHMOD ") + octal + " " + tempFile, reply) != 200)
@@ -1069,15 +1074,16 @@ bool CFtpClient::PutFileReplacing(const std::string& localFile, const std::strin
         tempMade = true;
     }
     try {
+        m_bTemporaryLeft = true;
         PutFile(localFile, tempFile, false);
     } catch (const UserAbort&) {
         // The server's reply to the cut STOR is still owed; then the part
         // it keeps goes. A connection shut down by the closing window can
-        // do neither: the temporary stays, and the next send picks another
-        // name beside it.
+        // do neither: the temporary stays (TemporaryLeft), for a later run
+        // to remove.
         try {
             ReadReply(reply);
-            DropFile(tempFile);
+            drop();
         } catch (const FTPException&) {
         }
         throw UserAbort(m_strHost, m_strUser, true, remoteFile, true);
@@ -1086,22 +1092,29 @@ bool CFtpClient::PutFileReplacing(const std::string& localFile, const std::strin
             // Stopped before the temporary's STOR went out, with the
             // connection still in step: the empty temporary made for it
             // goes, its DELE given a short wait of its own.
-            if (m_bStoppedBeforeCommand && tempMade) {
-                m_bStopSeen = false;
-                try {
-                    DropFile(tempFile);
-                } catch (const FTPException&) {
+            if (m_bStoppedBeforeCommand) {
+                m_bTemporaryLeft = tempMade;
+                if (tempMade) {
+                    m_bStopSeen = false;
+                    try {
+                        drop();
+                    } catch (const FTPException&) {
+                    }
                 }
             }
             throw;
         }
         if (m_strSendFailure.empty() && !m_bStorRefused) {
             // A local failure: nothing was sent.
-            if (tempMade) DropFile(tempFile);
+            m_bTemporaryLeft = tempMade;
+            if (tempMade) drop();
             throw;
         }
         // Only a file this send made goes: a refused STOR made none.
-        if (tempMade || !m_strSendFailure.empty()) DropFile(tempFile);
+        if (tempMade || !m_strSendFailure.empty())
+            drop();
+        else
+            m_bTemporaryLeft = false;
         if (!m_strSendFailure.empty())
             throw FTPException(m_strSendFailure + " The remote file " + remoteFile + " was left as it was.");
         // A folder that takes no new file, or a server that takes no such
@@ -1112,6 +1125,7 @@ bool CFtpClient::PutFileReplacing(const std::string& localFile, const std::strin
     // Refused after RNFR was taken (a server that denies RNTO, or will not
     // rename over a file): the same.
     if (SendCommand("RNTO", remoteFile, reply) != 250) return straight("RNTO", true);
+    m_bTemporaryLeft = false;
     return true;
 }
 

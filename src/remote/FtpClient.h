@@ -234,6 +234,9 @@ public:
     bool PutFileReplacing(const std::string& localFile, const std::string& remoteFile,
                           const std::string& tempFile, int mode, bool tempMade = false);
     const std::string& RefusedCommand() const { return m_strRefused; }
+    // Whether the last PutFileReplacing may have left its temporary on the
+    // server: made (or its STOR sent) and not seen renamed or deleted.
+    bool TemporaryLeft() const { return m_bTemporaryLeft; }
     // Why the host will not have a temporary name renamed or deleted, as
     // found on this connection ("" while nothing was): later sends on it
     // go straight without trying again, so no run leaves one more file.
@@ -322,6 +325,7 @@ private:
     bool m_bConnected = false;
     bool m_bBinary = false;
     std::string m_strRefused;        // what the last PutFileReplacing had refused
+    bool m_bTemporaryLeft = false;   // see TemporaryLeft
     std::string m_strTemporaryRefusal;
     std::set<std::string> m_answeredForFile;  // MDTM, SIZE: answered 213 since the login
     std::set<std::string> m_askedKnownFile;

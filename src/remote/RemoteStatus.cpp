@@ -286,6 +286,14 @@ bool TakeSecondWithinMinute(StatusCheckRun& run, CFileItem& item, const CFileIte
     // to the minute, and its size.
     if (!recorded.RemoteSecondKnown && recorded.RemoteTimeUnit >= 60) return true;
     const int second = AskRemoteSecond(run.data, host, user, item);
+    // A record of second 0 without a unit, on a server that tells no second
+    // at all (MDTM answered no file on this login): the minute its listing
+    // showed, as an earlier release recorded it there, compared to that
+    // minute as a record with the unit is.
+    const CFtpClient* c = GetCurrentFtpClient();
+    if (second < 0 && recorded.RemoteTimeUnit == 0 && !recorded.RemoteSecondKnown && SecondOfTime(was) == 0 &&
+        c && c->Host() == host && c->User() == user && !c->AnsweredForAFile("MDTM"))
+        return true;
     if (second < 0) {
         // A change within the minute cannot be ruled out.
         if (item.GetHostKind() == "UNIX") {

@@ -109,8 +109,11 @@ bool Went(const CFileItem& item) { return IsRealRemoteTime(item.RemoteModTime) |
 // A transfer that went whole while the server's time of its file could not
 // be read (a stop came first, the listing failed): what the server holds
 // since cannot be told from a change.
+// So is a record the work file held damaged (its time taken as not known),
+// also where a later send of it failed.
 bool RecordsUnreadTime(const CFileItem& item) {
-    return item.IsFTPed == "Yes" && item.RemoteModTime == RemoteUnknownTime();
+    return (item.IsFTPed == "Yes" || (item.IsFTPed == "failed" && item.RemoteTimeUnit < 0)) &&
+           item.RemoteModTime == RemoteUnknownTime();
 }
 
 // The newest record the items of the loaded sessions that went hold for
@@ -192,6 +195,10 @@ enum class Listed { Same, Changed, SameMinute, NotShown, Unrecorded };
 
 // Why a change since the last transfer could not be told.
 const char* const kNoTimeRead = "its time on the server was not read after its last transfer";
+const char* const kDamagedRecord = "what its last transfer recorded was damaged in the work file";
+const char* UnreadTimeWhy(const CFileItem& recorded) {
+    return recorded.RemoteTimeUnit < 0 ? kDamagedRecord : kNoTimeRead;
+}
 
 // recorded: the state of the last transfer. listed takes the lines' state.
 Listed LookAtLines(const CFileItem& recorded, const std::string& lines, CFileItem& listed) {
@@ -277,7 +284,7 @@ Unshown LookAtUnshownTarget(CFtpClient& c, const CFileItem& recorded, std::time_
     if (recorded.RemoteSize >= 0 && now.RemoteSize >= 0 && now.RemoteSize != recorded.RemoteSize)
         return Unshown::Changed;
     if (!IsRealRemoteTime(recorded.RemoteModTime)) {
-        why = kNoTimeRead;
+        why = UnreadTimeWhy(recorded);
         return Unshown::NotTold;
     }
     if (!timed) {
@@ -616,7 +623,7 @@ CServerChangeGuard::Found CServerChangeGuard::FindChangedInFolder(
             found.emplace_back(k, std::string());
             break;
         case Listed::Unrecorded:
-            found.emplace_back(k, kNoTimeRead);
+            found.emplace_back(k, UnreadTimeWhy(recorded));
             break;
         case Listed::SameMinute:
             sameMinute.emplace_back(k, &recorded);
@@ -638,10 +645,19 @@ CServerChangeGuard::Found CServerChangeGuard::FindChangedInFolder(
             if (e.ConnectionLost()) throw;
         }
         // A second the server does not tell (MDTM refused or failed) clears
-        // nothing: whether the target changed cannot be told.
+        // nothing: whether the target changed cannot be told. Except on a
+        // server that tells no second at all (MDTM answered no file on this
+        // login), for a record of second 0 with no unit: the minute its
+        // listing showed, as the previous release recorded it there without
+        // the unit. It is compared to that minute, as a record with the
+        // unit is, and its next transfer records the unit.
+        const bool tellsNoSecond = !c.AnsweredForAFile("MDTM");
         for (size_t i = 0; i < sameMinute.size(); ++i) {
             const CFileItem& recorded = *sameMinute[i].second;
             const int second = i < seconds.size() ? seconds[i] : -1;
+            if (second < 0 && tellsNoSecond && recorded.RemoteTimeUnit == 0 && !recorded.RemoteSecondKnown &&
+                SecondOfTime(recorded.RemoteModTime) == 0)
+                continue;
             if (second < 0) {
                 WriteTraceString("-?- " + ShortHostName(recorded.RemHost) + " does not tell the second of " +
                                  recorded.RemoteDir + recorded.FileName +

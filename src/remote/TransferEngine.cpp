@@ -35,6 +35,7 @@
 #include "platform/Prompter.h"
 #include "platform/Spawn.h"
 #include "remote/FtpConnections.h"
+#include "remote/LeftOnServer.h"
 #include "remote/FtpWorker.h"
 #include "remote/LocalWorkGuard.h"
 #include "remote/RemoteStatus.h"
@@ -633,6 +634,7 @@ private:
     void NotSentUnderItsName(CFileItem& item);
     void ReadUnlisted(CFtpClient& c, const CFileItem& item, bool& shown, bool& exactKnown, CFileItem& exact);
     void MarkCutOnServer(const Step& s);
+    void ClearLeftTemporaries(const Step& s);
     int RemoteSecondOf(ListingAccount& on, CFileItem& item);
     void UpdateAtStop(const CHost* cut = nullptr);
     void KeepOwnTimes(std::vector<Waiting>& waiting);
@@ -660,6 +662,7 @@ private:
     std::set<std::string> m_missingDirs;    // remote folders looked at after a failed send
     std::set<std::string> m_linksRead;      // accounts whose folders were listed for their links
     std::set<std::string> m_straightHosts;  // hosts told that sends go straight over their files
+    std::set<std::string> m_leftCleared;    // accounts whose left temporaries were looked after
     // The remote folders listed before the first send into them that goes
     // through a temporary name, and the hosts whose sends go straight.
     CSendTargets m_targets;
@@ -1000,6 +1003,7 @@ void CTransferRun::TransferItem(int i) {
     if (!m_pendingOwn.empty() && (m_pendingHost != s.item.RemHost || m_pendingUser != s.item.RemUser))
         ReadPendingOwnTimesOf(m_pendingHost, m_pendingUser);
     if (!Connect(s)) return;
+    ClearLeftTemporaries(s);
     if (m_bToRemote && !g_bFtpBreak && HoldsServerChange(s)) return;
     if (!m_bToRemote && !g_bFtpBreak && HoldsLocalWork(s)) return;
     // A local file proved to hold the server's bytes is not received again.
@@ -1076,6 +1080,36 @@ void CTransferRun::MarkCutOnServer(const Step& s) {
     item.IsRemoteModified = "No";
     item.IsRemoteMissing = "No";
     StoreItem(at, item);
+    // Named as possibly incomplete at the next start too, until it is sent
+    // whole (a close ends the program before anyone reads this run's lines).
+    NoteCutRemoteFile(s.host, s.user, s.remotePath);
+}
+
+// The temporaries the program's own earlier sends to the account left
+// (stopped where the server could no longer take them away: a close, a
+// server that stopped answering) are removed once a run, before anything
+// goes there. Only names the program made and did not see go are asked
+// for (LeftOnServer.h); a file that merely looks like one stays.
+void CTransferRun::ClearLeftTemporaries(const Step& s) {
+    if (g_bFtpBreak || !m_leftCleared.insert(s.host + '\n' + s.user).second) return;
+    const std::vector<std::string> left = LeftTemporaries(s.host, s.user);
+    if (left.empty()) return;
+    std::string host = s.host, user = s.user;
+    try {
+        RunWithReconnect(m_data, host, user, true, [&](CFtpClient& c) {
+            for (const std::string& path : left) {
+                std::string reply;
+                const int code = c.SendCommand("DELE", path, reply);
+                if (code == 250)
+                    WriteTraceString("Removed " + path + " from " + ShortHostName(s.host) +
+                                     ": a stopped send had left it there.");
+                // Gone already (or never made): nothing to try again.
+                if (code == 250 || code == 550) ForgetLeftTemporary(s.host, s.user, path);
+            }
+        });
+    } catch (const CFtpClient::FTPException&) {
+        // Tried again by a later run.
+    }
 }
 
 // Logs in to the item's account. A failed login skips every later item of
@@ -1308,6 +1342,17 @@ void CTransferRun::Send(CFtpClient& c, Step& s) {
         return;
     }
     bool replaced = false;
+    // The temporary is on record before the server may have it, until it
+    // is seen renamed or deleted: one a stop leaves is removed by a later
+    // run (ClearLeftTemporaries).
+    NoteLeftTemporary(s.host, s.user, s.plan.tempPath);
+    struct LeftTemporary {
+        const CFtpClient& c;
+        const Step& s;
+        ~LeftTemporary() {
+            if (!c.TemporaryLeft()) ForgetLeftTemporary(s.host, s.user, s.plan.tempPath);
+        }
+    } left{c, s};
     try {
         replaced = c.PutFileReplacing(s.localPath, s.remotePath, s.plan.tempPath, s.plan.mode);
     } catch (const CFtpClient::FTPException&) {
@@ -1415,6 +1460,7 @@ void CTransferRun::RecordResult(Step& s) {
     item.RemoteTimeListed = false;
     StoreItem(at, item);
     if (at < m_entries.size()) NoteTransferWent(m_entries[at]);
+    if (m_bToRemote) ForgetCutRemoteFile(s.host, s.user, s.remotePath);
     if (g_bFtpUpdate && ListsFolder(item) && !s.ownRefused) {
         m_folders[m_folderOf[at]].waiting.push_back({s.index, item, s.sent, s.ownKnown, s.ownTime});
     } else if (g_bFtpUpdate) {

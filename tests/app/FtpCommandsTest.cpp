@@ -1697,3 +1697,204 @@ TEST_F(FtpWindowTest, F5WhereTheServerListsNoFolderRefusesOnlyNamesThatMayBeLink
 }
 
 }  // namespace
+
+namespace {
+
+// The program's keys pressed in the file list of the window.
+void PressInFileList(CMainFrame& w, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QApplication::processEvents();
+    CAcceleratorManager keys;
+    keys.Connect(&w, false);
+    InstallAccelerators(keys);
+    w.FileList()->setFocus();
+    QTest::keyClick(w.FileList(), key, modifiers);
+    keys.Connect(nullptr, false);
+}
+
+// What a stop leaves on the server is cleared or named. A Pause while the
+// server has stopped answering leaves the temporary of a large file sent
+// over the server's copy; the next F5 removes it (only it: a file of the
+// user's that merely looks like one stays) and sends the file whole under
+// the same name. Closing the window while a file goes straight over the
+// copy (a host that shows one owner) past the close's wait leaves that
+// file cut: the next start names it as possibly incomplete, and so does
+// every start until it is sent whole.
+TEST_F(FtpWindowTest, WhatAStopLeavesOnTheServerIsClearedOrNamed) {
+    MakeFtpArea();
+    server.reset();
+    auto slow = std::make_unique<ThrottledFtpServer>(ServerRoot(), 256 * 1024);
+    ASSERT_TRUE(slow->ok()) << slow->why();
+    port.reset();
+    port = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(slow->port()).c_str());
+    const std::string first(1 << 20, 'b');
+    WriteFile(Local() + "big.bin", first);
+    WriteFile(ServerRoot() + "/big.bin", "the server's copy\n");
+    // The server, run as root, leaves every file it writes root's: a file
+    // of another user's beside them shows that its listing tells owners
+    // apart.
+    uid_t uid;
+    gid_t gid;
+    std::string home;
+    ASSERT_TRUE(qvltest::TestUserIds(uid, gid, home));
+    WriteFile(ServerRoot() + "/theirs.txt", "theirs\n");
+    ASSERT_EQ(::chown((ServerRoot() + "/theirs.txt").c_str(), uid, gid), 0);
+    const std::string own = ServerRoot() + "/.big.bin.qvl-part-1";
+    WriteFile(own, "the user's own\n");
+    CMainFrame& w = Open();
+    CFileItem big = Item("big.bin", Local(), true);
+    big.RefreshLocalTime();
+    w.Data().InsertFileItems(0, 0, 0, 3, big);
+    w.Presenter().ShowSession(0, 0, 0);
+    const std::string temp = ServerRoot() + "/.big.bin.qvl-part";
+
+    SelectRows({3});
+    PressInFileList(w, Qt::Key_F5);
+    ASSERT_TRUE(qvltest::WaitFor([&] {
+        std::error_code ec;
+        return std::filesystem::file_size(temp, ec) > 0 && !ec;
+    }, 10000)) << Log();
+    slow->Freeze();
+    PressInFileList(w, Qt::Key_Pause);
+    Finish();
+    slow->Thaw();
+    Tick();
+    ASSERT_TRUE(std::filesystem::exists(temp)) << Log();
+    EXPECT_EQ(ReadFile(ServerRoot() + "/big.bin"), "the server's copy\n");
+
+    SelectRows({3});
+    PressInFileList(w, Qt::Key_F5);
+    Finish();
+    Tick();
+    EXPECT_EQ(Count("Removed /.big.bin.qvl-part from 127.0.0.1: a stopped send had left it there."), 1) << Log();
+    EXPECT_TRUE(ReadFile(ServerRoot() + "/big.bin") == first) << Log();
+    EXPECT_EQ(ReadFile(own), "the user's own\n");
+    for (const auto& e : std::filesystem::directory_iterator(ServerRoot())) {
+        const std::string n = e.path().filename().string();
+        if (n.find(".qvl-part") != std::string::npos) EXPECT_EQ(n, ".big.bin.qvl-part-1") << Log();
+    }
+
+    // Every file root's: the send goes straight over the server's copy.
+    std::filesystem::remove(ServerRoot() + "/theirs.txt");
+    const std::string second(3 << 19, 'c');
+    Touch(Local() + "big.bin", second, std::time(nullptr) - 5);
+    SelectRows({3});
+    PressInFileList(w, Qt::Key_F5);
+    ASSERT_TRUE(qvltest::WaitFor([&] { return ReadFile(ServerRoot() + "/big.bin").rfind("cc", 0) == 0; }, 10000))
+        << Log();
+    PressInFileList(w, Qt::Key_Escape, Qt::ShiftModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !frame->isVisible(); }, 10000));
+    frame.reset();
+    ASSERT_LT(ReadFile(ServerRoot() + "/big.bin").size(), second.size());
+    const std::string named = "-?- The upload of /big.bin to 127.0.0.1 was stopped on ";
+    const std::string incomplete = ": the file on the host may be incomplete until it is sent again.";
+    const auto namedAtStart = [&] {
+        const std::string log = Log();
+        const size_t at = log.find(named);
+        return at != std::string::npos && log.find(incomplete, at) != std::string::npos;
+    };
+    CMainFrame& again = Open();
+    EXPECT_TRUE(namedAtStart()) << Log();
+    again.close();
+    frame.reset();
+    CMainFrame& third = Open();
+    EXPECT_TRUE(namedAtStart()) << Log();
+    SelectRows({3});
+    PressInFileList(third, Qt::Key_F5);
+    Finish();
+    Tick();
+    EXPECT_TRUE(ReadFile(ServerRoot() + "/big.bin") == second) << Log();
+    third.close();
+    frame.reset();
+    Open();
+    EXPECT_FALSE(namedAtStart()) << Log();
+}
+
+// A server that tells no second (MDTM refused). A record the previous
+// release wrote there (no RemoteTimeUnit=) is compared to the minute its
+// listing showed: auto-sync sends over it, nobody is asked, and the work
+// file then keeps the full record. A record with a unit no listing gives
+// is a damaged one: warned about when the work file is read, and F5 asks
+// about it as one that could not be checked (No keeps the server's copy),
+// never as a change seen.
+TEST_F(FtpWindowTest, RecordsOfThePreviousReleaseAndDamagedOnesWhereTheServerTellsNoSecond) {
+    MakeFtpArea();
+    server.reset();
+    qvltest::PyFtpRefusingServer py(ServerRoot(), {{"MDTM", "502 Command not implemented."}}, tmp / "py.log");
+    if (!py.ok()) GTEST_SKIP() << py.why();
+    port.reset();
+    port = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(py.port()).c_str());
+    CMainFrame& w = Open();
+    SelectRows({0, 1, 2});
+    PressInFileList(w, Qt::Key_F5);
+    Finish();
+    Tick();
+    ASSERT_EQ(w.Data().GetFileItem(0, 0, 0, 2).IsFTPed, "Yes") << Log();
+    const std::string box = g_strSessionInfoDir + w.Data().GetBoxFileName(0, 0);
+    w.ExecuteCommand(32580);  // Ctrl+S
+    // notes.txt's line of the work file, edited as the test says.
+    const auto editNotes = [&](const std::function<void(std::string&)>& edit) {
+        frame->close();
+        frame.reset();
+        std::string text = ReadFile(box);
+        const size_t at = text.find("FileName=notes.txt,");
+        ASSERT_NE(at, std::string::npos) << text;
+        std::string line = text.substr(at, text.find('\n', at) - at);
+        ASSERT_NE(line.find("RemoteTimeUnit=60, RemoteSize="), std::string::npos) << line;
+        const std::string was = line;
+        edit(line);
+        text.replace(at, was.size(), line);
+        WriteFile(box, text);
+    };
+    editNotes([](std::string& line) {
+        const size_t at = line.find("RemoteTimeUnit=");
+        line.erase(at, line.find("BasketInd=") - at);
+    });
+    CMainFrame& earlier = Open();
+    ASSERT_EQ(earlier.Data().GetFileItem(0, 0, 0, 2).RemoteTimeUnit, 0);
+    Touch(Local() + "notes.txt", "notes\nsent by auto-sync\n", std::time(nullptr) - 5);
+    prompter.entries.clear();
+    earlier.ExecuteCommand(32574);  // auto-sync on
+    for (int tick = 0; tick < 4; ++tick) {
+        Tick();
+        Finish();
+    }
+    earlier.ExecuteCommand(32574);  // auto-sync off
+    EXPECT_TRUE(prompter.Questions().empty());
+    EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes\nsent by auto-sync\n") << Log();
+    EXPECT_EQ(Count("-?- Not sent: "), 0) << Log();
+    earlier.ExecuteCommand(32580);  // Ctrl+S
+    {
+        const std::string text = ReadFile(box);
+        const size_t at = text.find("FileName=notes.txt,");
+        ASSERT_NE(at, std::string::npos);
+        EXPECT_NE(text.substr(at, text.find('\n', at) - at).find("RemoteTimeUnit=60, RemoteSize=24, "),
+                  std::string::npos)
+            << text;
+    }
+
+    editNotes([](std::string& line) { line.replace(line.find("RemoteTimeUnit=60"), 17, "RemoteTimeUnit=999999"); });
+    CMainFrame& damaged = Open();
+    EXPECT_NE(Log().find("item \"notes.txt\": RemoteTimeUnit=\"999999\" is no listing's unit"), std::string::npos)
+        << Log();
+    EXPECT_NE(Log().find("was not read whole"), std::string::npos) << Log();
+    // Changed on the server an hour later, to the same size.
+    WriteFile(ServerRoot() + "/notes.txt", "NOTES\nSENT BY AUTO-SYNC\n");
+    const std::time_t later = std::time(nullptr) + 3600;
+    utimbuf then{later, later};
+    ASSERT_EQ(::utime((ServerRoot() + "/notes.txt").c_str(), &then), 0);
+    Touch(Local() + "notes.txt", "notes\nnot to go\n", std::time(nullptr) - 5);
+    SelectRows({2});
+    prompter.entries.clear();
+    prompter.answers = {Answer::No};
+    PressInFileList(damaged, Qt::Key_F5);
+    Finish();
+    Tick();
+    ASSERT_EQ(prompter.Questions().size(), 1u) << Log();
+    EXPECT_NE(prompter.Questions()[0].find("could not be checked"), std::string::npos) << prompter.Questions()[0];
+    EXPECT_EQ(prompter.Questions()[0].find("These files were changed on the server"), std::string::npos)
+        << prompter.Questions()[0];
+    EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "NOTES\nSENT BY AUTO-SYNC\n");
+    EXPECT_EQ(damaged.Data().GetFileItem(0, 0, 0, 2).IsRemoteModified, "No");
+}
+
+}  // namespace

@@ -114,6 +114,61 @@ TEST_F(WorkFileTest, GarbageHugeAndRandomLinesAreReportedNotTurnedIntoItems) {
     EXPECT_EQ(s3.m_Baskets.size(), 1u);
 }
 
+// A record of a server that tells no second keeps the unit and size its
+// listing showed. A unit no listing gives or a size that is none is a
+// damaged record: warned about, the file kept aside, and its server time
+// taken as not known (never a coarser clock or another size), so that its
+// next send asks first.
+TEST_F(WorkFileTest, ARemoteRecordWithAValueNoListingGivesIsDamaged) {
+    const std::string item = "FileType=local, RemoteDir=/www/, LocalDir=/l/, RemHost=h, RemUser=u, IsFTPed=Yes, "
+                             "IsPinned=No, IsBatFile=No, IsBinaryFile=No, LocalModTime=2026+1+2+3+4+5+, "
+                             "RemoteModTime=2026+1+2+3+4+0+, ";
+    WriteFile(g_strSessionInfoDir + "Box.txt",
+              "Session ID: 0\nheader\nBox.txt\n"
+              "    0. FileName=minute.dat, " + item + "RemoteTimeUnit=60, RemoteSize=12, BasketInd=0, \n"
+              "    1. FileName=day.dat, " + item + "RemoteTimeUnit=86400, RemoteSize=-1, BasketInd=0, \n"
+              "    2. FileName=earlier.dat, " + item + "BasketInd=0, \n"
+              "    3. FileName=unit.dat, " + item + "RemoteTimeUnit=999999, RemoteSize=12, BasketInd=0, \n"
+              "    4. FileName=letters.dat, " + item + "RemoteTimeUnit=60, RemoteSize=abc, BasketInd=0, \n"
+              "    5. FileName=huge.dat, " + item + "RemoteTimeUnit=60, RemoteSize=100000000000000000000000, "
+              "BasketInd=0, \n"
+              "End of Session ID: \nFile-Basket info: \n    0. BasketName=B, BasketSel=, \nEnd of file-basket info: \n");
+    CSession se;
+    se.BoxFileName = "Box.txt";
+    ASSERT_EQ(se.Read(g_strSessionInfoDir), 1);
+    const std::vector<CFileItem>& items = se.m_Baskets[0].m_Items;
+    ASSERT_EQ(items.size(), 6u);
+    const std::time_t recorded = MakeLocalTime(2026, 1, 2, 3, 4, 0);
+    EXPECT_EQ(items[0].RemoteModTime, recorded);
+    EXPECT_EQ(items[0].RemoteTimeUnit, 60);
+    EXPECT_EQ(items[0].RemoteSize, 12);
+    EXPECT_EQ(items[1].RemoteTimeUnit, 86400);
+    EXPECT_EQ(items[1].RemoteSize, -1);
+    // As the previous release wrote it: taken to the second.
+    EXPECT_EQ(items[2].RemoteModTime, recorded);
+    EXPECT_EQ(items[2].RemoteTimeUnit, 0);
+    for (size_t k = 3; k < 6; ++k) {
+        EXPECT_EQ(items[k].RemoteModTime, RemoteUnknownTime()) << items[k].FileName;
+        EXPECT_EQ(items[k].RemoteTimeUnit, -1) << items[k].FileName;
+        EXPECT_EQ(items[k].IsFTPed, "Yes");
+    }
+    EXPECT_TRUE(trace.Has("item \"unit.dat\": RemoteTimeUnit=\"999999\" is no listing's unit: its server time is "
+                          "taken as not known, and its next send asks first"))
+        << trace.All();
+    EXPECT_TRUE(trace.Has("item \"letters.dat\": RemoteSize=\"abc\" is no size a listing gives"));
+    EXPECT_TRUE(trace.Has("item \"huge.dat\": RemoteSize=\"100000000000000000000000\" is no size"));
+    EXPECT_TRUE(trace.Has("Skipped 3 unreadable line(s)"));
+    EXPECT_TRUE(fs::exists(g_strSessionInfoDir + "Box.txt.bak"));
+    // Written again, the damaged records are records of a time not known.
+    const std::string again = se.FormatWorkFile(0, 0);
+    EXPECT_NE(again.find("FileName=unit.dat, " + item.substr(0, item.find("RemoteModTime=")) +
+                         "RemoteModTime=1970+1+1+1+1+1+, BasketInd=0, "),
+              std::string::npos)
+        << again;
+    EXPECT_NE(again.find("FileName=minute.dat, " + item + "RemoteTimeUnit=60, RemoteSize=12, BasketInd=0, "),
+              std::string::npos);
+}
+
 TEST_F(WorkFileTest, WritingIsAtomicAndFailureIsReported) {
     CSession se;
     se.BoxFileName = "Box.txt";

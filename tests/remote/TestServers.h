@@ -225,6 +225,39 @@ protected:
     }
     void StopServer() { m_child.reset(); }
 
+public:
+    // The server and every process of its own stop answering anything
+    // (their processes are stopped), and go on again.
+    void FreezeAll() { SignalAll(SIGSTOP); }
+    void ThawAll() { SignalAll(SIGCONT); }
+
+protected:
+    // The server's process and its descendants (a server may give each
+    // session a process group of its own), found by their parents.
+    void SignalAll(int signal) {
+        if (!m_child) return;
+        std::vector<pid_t> all{m_child->Pid()};
+        for (size_t k = 0; k < all.size(); ++k) {
+            std::error_code ec;
+            for (const auto& e : std::filesystem::directory_iterator("/proc", ec)) {
+                const std::string name = e.path().filename().string();
+                if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+                std::ifstream stat(e.path() / "stat");
+                std::string line;
+                std::getline(stat, line);
+                const size_t close = line.rfind(')');
+                if (close == std::string::npos) continue;
+                std::istringstream rest(line.substr(close + 2));
+                std::string state;
+                pid_t parent = 0;
+                rest >> state >> parent;
+                const pid_t pid = static_cast<pid_t>(std::stol(name));
+                if (parent == all[k] && std::find(all.begin(), all.end(), pid) == all.end()) all.push_back(pid);
+            }
+        }
+        for (pid_t pid : all) ::kill(pid, signal);
+    }
+
     std::unique_ptr<Child> m_child;
     int m_port = 0;
     bool m_ok = false;
