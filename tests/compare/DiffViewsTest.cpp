@@ -755,3 +755,37 @@ TEST(CompareFiles, ALineBesideOneOfItsTextDeletedOrInsertedTakesTheNearCopysWayA
         }
     }
 }
+
+// A file against the same lines with CR LF ends (either way round), the
+// texts the same or a line changed: the right file is read about once.
+// The walk over the lines used to read a piece of a megabyte again for
+// every line, where the bytes differ at each line end.
+TEST(CompareFiles, LineEndsOtherThanTheLeftFilesAreReadOnce) {
+    TempDir tmp;
+    std::string lf, crlf;
+    for (int k = 0; k < 50000; ++k) {
+        const std::string line = "    value_" + std::to_string(k) + " = count(k);";
+        lf += line + "\n";
+        crlf += line + "\r\n";
+    }
+    Write(tmp / "lf.txt", lf);
+    Write(tmp / "crlf.txt", crlf);
+    std::string changed = crlf;
+    changed.replace(changed.find("value_6000 "), 10, "VALUE_6000");
+    Write(tmp / "changed.txt", changed);
+    for (const auto& [l, r] : {std::pair{"lf.txt", "crlf.txt"}, std::pair{"crlf.txt", "lf.txt"},
+                               std::pair{"lf.txt", "changed.txt"}}) {
+        const uint64_t before = textdiff::BytesReadAt();
+        CTextDiff files;
+        ASSERT_TRUE(files.CompareFiles(tmp / l, tmp / r));
+        const uint64_t read = textdiff::BytesReadAt() - before;
+        EXPECT_LE(read, 2 * (lf.size() + crlf.size())) << l << " against " << r;
+        std::string report;
+        const bool differ = files.ListChanges(true, report);
+        EXPECT_EQ(differ, std::string(r) == "changed.txt") << report;
+        if (differ) {
+            EXPECT_EQ(Unix(report), "1. Modified:\n------------\nL  6001     value_6000 = count(k);\n"
+                                    "R  6001     VALUE_6000 = count(k);\n");
+        }
+    }
+}

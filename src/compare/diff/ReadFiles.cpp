@@ -562,11 +562,20 @@ bool CTextDiff::LoadFilePair(const std::string& pathA, const std::string& pathB,
 
 namespace textdiff {
 
+namespace {
+std::atomic<uint64_t> g_BytesReadAt{0};
+}
+
+uint64_t BytesReadAt() {
+    return g_BytesReadAt.load(std::memory_order_relaxed);
+}
+
 bool ReadAt(int fd, char* to, size_t n, size_t offset) {
     while (n > 0) {
         const ssize_t got = ::pread(fd, to, n, static_cast<off_t>(offset));
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) return false;
+        g_BytesReadAt.fetch_add(static_cast<uint64_t>(got), std::memory_order_relaxed);
         to += got;
         n -= static_cast<size_t>(got);
         offset += static_cast<size_t>(got);
