@@ -151,6 +151,12 @@ public:
     // Whether the last comparison found the right input a near copy of the
     // left and took its runs without numbering the lines.
     bool WasNearCopy() const { return m_bNearCopy; }
+    // Whether the last comparison gave up the procedure's runs for those
+    // of a longest common subsequence of the lines: inputs that share
+    // little but one text (blank lines, say), where the procedure's work
+    // grows with the square of the lines and could not end in time. The
+    // change list is then a shortest edit script.
+    bool WasLongestCommon() const { return m_bLongestCommon; }
 
     // The ordered change list: every line of both inputs once, in order.
     std::vector<CDiffChange> BuildChangeList() const;
@@ -341,4 +347,5 @@ private:
     const std::atomic<bool>* m_pBreak = nullptr;
     bool m_bBroken = false;
     bool m_bNearCopy = false;
+    bool m_bLongestCommon = false;
 };

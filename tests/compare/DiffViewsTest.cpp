@@ -7,9 +7,12 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "DiffTestSupport.h"
@@ -787,5 +790,121 @@ TEST(CompareFiles, LineEndsOtherThanTheLeftFilesAreReadOnce) {
             EXPECT_EQ(Unix(report), "1. Modified:\n------------\nL  6001     value_6000 = count(k);\n"
                                     "R  6001     VALUE_6000 = count(k);\n");
         }
+    }
+}
+
+namespace {
+// The lines in common of a longest common subsequence, by the textbook
+// table over the lines whose text the other side has (one row at a time).
+size_t LongestCommonLength(const std::vector<std::string>& a, const std::vector<std::string>& b) {
+    const std::unordered_set<std::string> inA(a.begin(), a.end()), inB(b.begin(), b.end());
+    std::vector<std::string> x, y;
+    for (const std::string& t : a)
+        if (inB.count(t)) x.push_back(t);
+    for (const std::string& t : b)
+        if (inA.count(t)) y.push_back(t);
+    std::vector<uint32_t> row(y.size() + 1, 0), next(y.size() + 1, 0);
+    for (const std::string& t : x) {
+        for (size_t j = 0; j < y.size(); ++j)
+            next[j + 1] = t == y[j] ? row[j] + 1 : std::max(row[j + 1], next[j]);
+        row.swap(next);
+    }
+    return row.back();
+}
+
+// The lines GNU diff marks (deleted and added), or -1 where it cannot run.
+long DiffMarkedLines(const std::string& left, const std::string& right) {
+    FILE* pipe = ::popen(("diff '" + left + "' '" + right + "' 2>/dev/null").c_str(), "r");
+    if (!pipe) return -1;
+    long marked = 0;
+    bool any = false;
+    char line[4096];
+    bool atStart = true;
+    while (std::fgets(line, sizeof line, pipe)) {
+        any = true;
+        if (atStart && (line[0] == '<' || line[0] == '>')) ++marked;
+        atStart = std::strchr(line, '\n') != nullptr;
+    }
+    const int status = ::pclose(pipe);
+    return any || status == 0 ? marked : -1;
+}
+}  // namespace
+
+// Two files that have little but blank lines in common (lines of C-like
+// declarations against lines drawn from 50 texts, each a fifth or so
+// blank, and a few "#endif" on both sides): the procedure's passes find a
+// run of one or two blank lines in each part and rescan the blank lines
+// of every part, so its work grows with the square of the lines (minutes
+// at a million lines). It gives up and the runs are a longest common
+// subsequence: a valid edit script (the change list turns the left lines
+// into the right ones), of as many lines in common as the textbook table
+// finds, so no more marked lines than GNU diff's. Files of a few thousand
+// such lines still get the procedure's runs.
+TEST(CompareFiles, FilesThatShareLittleButBlankLinesGiveALongestCommonSubsequence) {
+    TempDir tmp;
+    std::mt19937 rng(73);
+    auto make = [&](size_t n, bool declarations) {
+        std::vector<std::string> lines;
+        while (lines.size() < n) {
+            const unsigned r = rng() % 4000;
+            if (r < 1) lines.push_back("#endif");
+            else if (r < (declarations ? 520u : 800u)) lines.insert(lines.end(), 1 + (rng() % 5 == 0), "");
+            else if (declarations) lines.push_back("extern int f" + std::to_string(rng()) + "(void);");
+            else lines.push_back("text " + std::to_string(rng() % 50) + " of fifty");
+        }
+        return lines;
+    };
+    auto write = [](const std::string& path, const std::vector<std::string>& lines) {
+        std::string bytes;
+        for (const std::string& line : lines) bytes += line + "\n";
+        Write(path, bytes);
+    };
+    for (const size_t n : {size_t{2000}, size_t{60000}}) {
+        const std::vector<std::string> left = make(n, true), right = make(n + n / 8, false);
+        write(tmp / "l.txt", left);
+        write(tmp / "r.txt", right);
+        CTextDiff files;
+        ASSERT_TRUE(files.CompareFiles(tmp / "l.txt", tmp / "r.txt"));
+        const std::vector<CDiffChange> list = files.BuildChangeList();
+        // The change list takes every left line once and gives the right lines.
+        std::vector<std::string> made;
+        size_t leftAt = 0, same = 0, marked = 0;
+        for (const CDiffChange& c : list) {
+            if (c.kind != kDiffAdded) {
+                ASSERT_EQ(static_cast<size_t>(c.leftPos), leftAt);
+                leftAt += static_cast<size_t>(c.count);
+            }
+            for (int k = 0; k < c.count; ++k) {
+                if (c.kind == kDiffSame) {
+                    ASSERT_EQ(left[static_cast<size_t>(c.leftPos + k)], right[static_cast<size_t>(c.rightPos + k)]);
+                    made.push_back(left[static_cast<size_t>(c.leftPos + k)]);
+                } else if (c.kind != kDiffDeleted) {
+                    made.push_back(right[static_cast<size_t>(c.rightPos + k)]);
+                }
+            }
+            if (c.kind == kDiffSame) same += static_cast<size_t>(c.count);
+            else marked += static_cast<size_t>(c.count) * (c.kind == kDiffModified ? 2 : 1);
+        }
+        EXPECT_EQ(leftAt, left.size());
+        EXPECT_TRUE(made == right) << n << " lines";
+        if (n == 2000) {
+            // Few enough lines for the procedure's way.
+            EXPECT_FALSE(files.WasLongestCommon());
+            std::vector<CDiffLine> l, r;
+            for (const std::string& t : left) l.emplace_back(0, -1, -1, t);
+            for (const std::string& t : right) r.emplace_back(0, -1, -1, t);
+            EXPECT_EQ(Describe(files.GetRuns()), Describe(ReferenceDiff(CDiffOptions()).Compare(l, r)));
+            continue;
+        }
+        EXPECT_TRUE(files.WasLongestCommon());
+        EXPECT_EQ(same, LongestCommonLength(left, right));
+        const long diffMarked = DiffMarkedLines(tmp / "l.txt", tmp / "r.txt");
+        if (diffMarked >= 0) EXPECT_LE(static_cast<long>(marked), diffMarked);
+        else ADD_FAILURE() << "GNU diff could not be run";
+        // The same lines held: the same way out.
+        CTextDiff held;
+        ASSERT_TRUE(held.Compare(Lines(left), Lines(right)));
+        EXPECT_TRUE(held.WasLongestCommon());
+        EXPECT_EQ(Describe(held.GetRuns()), Describe(files.GetRuns()));
     }
 }

@@ -118,6 +118,7 @@ bool CTextDiff::Matcher::MatchPart(int part) {
         } else if (!m_bTight && (++m_nScanned > m_nScanBudget ||
                                  (m_bTrial && m_nLookupSteps >= LevelSteps()))) {
             // Too many lines had to be scanned: their bounds are loose.
+            if (OverBudget(true)) return false;
             if (m_bTrial) GramBounds();
             else TightenBounds();
             continue;
@@ -125,6 +126,8 @@ bool CTextDiff::Matcher::MatchPart(int part) {
             if (++m_nScansDone > DenseFrom()) ListsInHugePages();
             Cache(i, Replay(i, part));
             if (Stopped()) return false;
+            m_nWork += 64;
+            if (OverBudget()) return false;
         }
         TreeSet(i);
     }
@@ -147,6 +150,7 @@ void CTextDiff::Matcher::CapBounds(int rF, int rL, int leftSize) {
 
 bool CTextDiff::Matcher::Run() {
     if (m_nL == 0 || m_nR == 0) return true;
+    if (GiveUpAtOnce()) return false;
     // Lines with many places make the diagonal bounds loose.
     int many = 0;
     long absent = 0;
@@ -175,7 +179,8 @@ bool CTextDiff::Matcher::Run() {
         const int depth = m_Parts[part].depth;
         if (static_cast<int>(m_Path.size()) <= depth) m_Path.resize(depth + 1);
         m_Path[depth] = part;
-        if (!MatchPart(part)) return false;
+        m_nWork += 64;
+        if (OverBudget() || !MatchPart(part)) return false;
         const Part p = m_Parts[part];
         m_LastVisited.Set(depth, p.rL - p.length);
         if (p.winner < 0) continue;
