@@ -22,14 +22,24 @@ int Usage() {
     return 2;
 }
 
-// The report's CR LF line ends become LF, in place.
-void ToLf(std::string& text) {
-    size_t out = 0;
-    for (size_t k = 0; k < text.size(); ++k) {
-        if (text[k] == '\r' && k + 1 < text.size() && text[k + 1] == '\n') continue;
-        text[out++] = text[k];
+// The report's CR LF line ends become LF: the piece copied into out a
+// stretch between two CRs at a time.
+void ToLf(std::string_view piece, std::string& out) {
+    out.resize(piece.size());
+    char* to = out.data();
+    const char* p = piece.data();
+    const char* const end = p + piece.size();
+    while (p < end) {
+        const char* cr = static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(end - p)));
+        const char* upto = cr ? cr : end;
+        std::memcpy(to, p, static_cast<size_t>(upto - p));
+        to += upto - p;
+        if (!cr) break;
+        // A CR kept where no LF follows it.
+        if (cr + 1 == end || cr[1] != '\n') *to++ = '\r';
+        p = cr + 1;
     }
-    text.resize(out);
+    out.resize(static_cast<size_t>(to - out.data()));
 }
 
 int Run(int argc, char** argv) {
@@ -65,8 +75,7 @@ int Run(int argc, char** argv) {
     bool failed = false;
     const bool differ = diff.ListChanges(
         [&](std::string_view piece) {
-            lf.assign(piece);
-            ToLf(lf);
+            ToLf(piece, lf);
             return std::fwrite(lf.data(), 1, lf.size(), stdout) == lf.size();
         },
         &failed);
