@@ -22,26 +22,6 @@ int Usage() {
     return 2;
 }
 
-// The report's CR LF line ends become LF: the piece copied into out a
-// stretch between two CRs at a time.
-void ToLf(std::string_view piece, std::string& out) {
-    out.resize(piece.size());
-    char* to = out.data();
-    const char* p = piece.data();
-    const char* const end = p + piece.size();
-    while (p < end) {
-        const char* cr = static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(end - p)));
-        const char* upto = cr ? cr : end;
-        std::memcpy(to, p, static_cast<size_t>(upto - p));
-        to += upto - p;
-        if (!cr) break;
-        // A CR kept where no LF follows it.
-        if (cr + 1 == end || cr[1] != '\n') *to++ = '\r';
-        p = cr + 1;
-    }
-    out.resize(static_cast<size_t>(to - out.data()));
-}
-
 int Run(int argc, char** argv) {
     StderrPrompter prompter;
     SetPrompter(&prompter);
@@ -69,16 +49,12 @@ int Run(int argc, char** argv) {
     // compared as their bytes, a piece at a time as its lines are numbered.
     CTextDiff diff(options);
     if (!diff.CompareFiles(files[0], files[1])) return 2;
-    // The report is written as it is laid out, a piece at a time (each
-    // ends at a line end, so no CR LF is split), never held whole.
-    std::string lf;
+    // The report is written as it is laid out, a piece at a time, with LF
+    // line ends, never held whole.
     bool failed = false;
     const bool differ = diff.ListChanges(
-        [&](std::string_view piece) {
-            ToLf(piece, lf);
-            return std::fwrite(lf.data(), 1, lf.size(), stdout) == lf.size();
-        },
-        &failed);
+        [&](std::string_view piece) { return std::fwrite(piece.data(), 1, piece.size(), stdout) == piece.size(); },
+        &failed, "\n");
     if (failed || std::fflush(stdout) != 0) return 2;
     // Everything is written: leave without taking the inputs apart line by line.
     std::_Exit(differ ? 1 : 0);

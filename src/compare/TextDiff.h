@@ -165,9 +165,11 @@ public:
     // stored into report only when wantText is set.
     bool ListChanges(bool wantText, std::string& report) const;
     // The same report handed to write a piece at a time (each piece ends at
-    // a line end), so that a large report is never held whole. A false
-    // from write stops the writing and sets *writeFailed where given.
-    bool ListChanges(const std::function<bool(std::string_view)>& write, bool* writeFailed = nullptr) const;
+    // a line end), so that a large report is never held whole, its lines
+    // ended with lineEnd. A false from write stops the writing and sets
+    // *writeFailed where given.
+    bool ListChanges(const std::function<bool(std::string_view)>& write, bool* writeFailed = nullptr,
+                     std::string_view lineEnd = "\r\n") const;
 
     // Empties both lists and fills them with one row per line or filler:
     // same {0, index, -1, text} on both sides; modified {1, index, g, text}
