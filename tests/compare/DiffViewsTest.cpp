@@ -908,3 +908,54 @@ TEST(CompareFiles, FilesThatShareLittleButBlankLinesGiveALongestCommonSubsequenc
         EXPECT_EQ(Describe(held.GetRuns()), Describe(files.GetRuns()));
     }
 }
+
+namespace {
+std::string g_stopAtPath;
+std::atomic<bool> g_stop{false};
+void StopAt(const std::string& path) {
+    if (path == g_stopAtPath) g_stop = true;
+}
+}  // namespace
+
+// A stop (the break flag raised, as the diff window's Pause or close
+// raises it on the thread that compares) ends a comparison of files at the
+// next look, whichever way it takes: raised as the right file is looked
+// at, of a near copy with edits far apart or of files that share little
+// but blank lines, the right file's lines are not read after the left
+// file. A near copy used to be compared to its end, the stop unheeded.
+TEST(CompareFiles, AStopRaisedAsTheFilesAreReadEndsTheComparisonAtTheNextLook) {
+    TempDir tmp;
+    SetDiffReadProbe(StopAt);
+    struct Unset {
+        ~Unset() { SetDiffReadProbe(nullptr); }
+    } unset;
+    std::string left, nearCopy, other;
+    for (int k = 0; k < 200000; ++k) {
+        const std::string line = k % 7 == 0 ? "" : "    value_" + std::to_string(k) + " = count(k);";
+        left += line + "\n";
+        nearCopy += (k % 50000 == 7 ? "changed" : line) + "\n";
+        other += (k % 5 == 0 ? std::string() : "text " + std::to_string(k % 50)) + "\n";
+    }
+    Write(tmp / "l.txt", left);
+    Write(tmp / "near.txt", nearCopy + "more\n");
+    Write(tmp / "other.txt", other);
+    for (const std::string right : {"near.txt", "other.txt"}) {
+        g_stopAtPath = tmp / right;
+        g_stop = false;
+        CTextDiff files;
+        files.SetBreakFlag(&g_stop);
+        const uint64_t before = textdiff::BytesReadAt();
+        EXPECT_FALSE(files.CompareFiles(tmp / "l.txt", tmp / right)) << right;
+        EXPECT_TRUE(files.WasBroken()) << right;
+        EXPECT_TRUE(files.GetRuns().empty()) << right;
+        // (A first look at its ends at most: not its lines.)
+        EXPECT_LE(textdiff::BytesReadAt() - before, 65536u) << right;
+        // Not stopped: compared.
+        g_stopAtPath.clear();
+        g_stop = false;
+        CTextDiff whole;
+        whole.SetBreakFlag(&g_stop);
+        EXPECT_TRUE(whole.CompareFiles(tmp / "l.txt", tmp / right)) << right;
+        EXPECT_FALSE(whole.WasBroken()) << right;
+    }
+}

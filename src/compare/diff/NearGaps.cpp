@@ -34,6 +34,7 @@
 // Where the edits are many, far from small, or the scans take long, the
 // inputs are matched the full way.
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -299,7 +300,8 @@ private:
 // The procedure over the pieces, as the head comment tells.
 class GapMatcher {
 public:
-    GapMatcher(const GapInput& in, uint64_t budget) : m_In(in), m_nBudget(budget) {
+    GapMatcher(const GapInput& in, uint64_t budget, const std::atomic<bool>* brk)
+        : m_In(in), m_nBudget(budget), m_pBreak(brk) {
         m_Starts = in.left->starts.data();
     }
 
@@ -335,6 +337,11 @@ private:
     void Spend(uint64_t n) {
         m_nSpent += n;
         if (m_nSpent > m_nBudget) throw GiveUp{};
+        // A stop gives up too (the caller then ends the comparison).
+        if (m_nSpent >= m_nNextPoll) {
+            if (m_pBreak && m_pBreak->load(std::memory_order_relaxed)) throw GiveUp{};
+            m_nNextPoll = m_nSpent + kPoll;
+        }
     }
 
     size_t SpanOf(uint32_t i) const {
@@ -677,6 +684,9 @@ private:
     const uint32_t* m_Starts = nullptr;
     std::vector<uint32_t> m_Prints;
     uint64_t m_nBudget, m_nSpent = 0;
+    static constexpr uint64_t kPoll = uint64_t{1} << 16;  // spent between looks at the break flag
+    uint64_t m_nNextPoll = kPoll;
+    const std::atomic<bool>* m_pBreak = nullptr;
     size_t m_nDepth = 0;
     std::vector<Stair> m_Stairs;
     std::vector<Part> m_Parts;
@@ -710,7 +720,7 @@ bool CTextDiff::CompareNearGaps(int fd, size_t rightSize, size_t headBytes, size
         runs.push_back({0, 0, static_cast<int>(in.nL), kDiffSame});
     } else {
         try {
-            if (!GapMatcher(in, budget).Run(runs)) return false;
+            if (!GapMatcher(in, budget, m_pBreak).Run(runs)) return false;
         } catch (const std::bad_alloc&) {
             return false;
         }

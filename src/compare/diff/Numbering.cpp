@@ -423,6 +423,7 @@ struct CTextDiff::Matcher::RightWalk {
     // the place of the last comparison it would drift with the chance
     // places found meanwhile).
     static constexpr uint32_t kHeld = 32;
+    static constexpr uint32_t kPoll = 65536;  // right lines between looks at the break flag
     // The widest window: files that have long stopped following each
     // other (unrelated files) search no more than this at each doubling.
     static constexpr uint32_t kWidest = 65536;
@@ -438,7 +439,14 @@ struct CTextDiff::Matcher::RightWalk {
 
     void Run() {
         TakeKnownHead();
+        // (A stop ends the walk: the lines so far are numbered, and the
+        // matcher stops before matching them.)
+        uint32_t poll = k + kPoll;
         while (HasLine()) {
+            if (k >= poll) {
+                if (m.Stopped()) break;
+                poll = k + kPoll;
+            }
             if (FollowStretch()) continue;
             const std::string_view t = text.Right(k);
             if (FollowLine(t)) continue;
