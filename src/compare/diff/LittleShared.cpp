@@ -4,9 +4,11 @@
 // fifth blank) leave the procedure a run of one or two blank lines in
 // every part, and every pass over a part rescans the blank lines it holds
 // over the blank lines of its left lines: its work grows with the square of
-// the lines. There the passes give up, once past a budget of work (a few
-// looks per line), and the runs come from a longest common subsequence of
-// the lines instead: no edit script marks fewer lines.
+// the lines (minutes at a million lines). There the procedure's way is
+// given up, at once where the runs of blank lines are many on both sides,
+// else once its passes go past a budget of work, and the runs come from a
+// longest common subsequence of the lines instead: no edit script marks
+// fewer lines.
 //
 // How it is found. Lines whose text the other side lacks are never
 // matched. Of the texts both sides have, the one of the most pairs of

@@ -126,7 +126,24 @@ void AppendItemLine(ReportStream& out, const char* prefix, int number, std::stri
 
 void AppendHeading(ReportStream& out, const char* format, int n) {
     char heading[64];
-    const int length = std::snprintf(heading, sizeof heading, format, n);
+    int length;
+    if (n >= 0 && std::strncmp(format, "%d", 2) == 0 && std::strlen(format) < 40) {
+        // The number written by hand, then the rest of the heading.
+        char digits[12];
+        char* p = digits + sizeof digits;
+        unsigned v = static_cast<unsigned>(n);
+        do {
+            *--p = static_cast<char>('0' + v % 10);
+            v /= 10;
+        } while (v != 0);
+        const size_t d = static_cast<size_t>(digits + sizeof digits - p);
+        std::memcpy(heading, p, d);
+        const size_t rest = std::strlen(format + 2);
+        std::memcpy(heading + d, format + 2, rest);
+        length = static_cast<int>(d + rest);
+    } else {
+        length = std::snprintf(heading, sizeof heading, format, n);
+    }
     out.Room(2 * (static_cast<size_t>(length) + out.lineEnd.size()));
     out.Put(std::string_view(heading, static_cast<size_t>(length)));
     out.Put(out.lineEnd);
