@@ -113,6 +113,7 @@ bool CTextDiff::Matcher::LongestCommonRuns(std::vector<CDiffChange>& runs) {
             last = static_cast<int>(p);
         }
     }
+    runs.reserve(static_cast<size_t>(best));
     // The chain from its first pair on, then the lines matched: between
     // two pairs (or an end), the first lines of the bulk text on each side.
     std::vector<int> chain;
