@@ -97,10 +97,10 @@ public:
     // False when stopped by the break flag.
     bool Run();
     // Whether Run gave up the procedure's way (returning false): the inputs
-    // share little but one text (say, blank lines) and the passes went past
-    // the work the lines are worth, as they do there, where the runs are
-    // short and each pass rescans the lines of that text. LongestCommonRuns
-    // then gives the runs instead.
+    // share little but one text (say, blank lines), and its runs of lines
+    // are many on both sides or the passes went past their budget of work
+    // (there the runs are short and each pass rescans the lines of that
+    // text). LongestCommonRuns then gives the runs instead.
     bool GaveUp() const { return m_bGaveUp; }
     // The runs of a longest common subsequence of the lines (in order of
     // their right lines): the lines of the texts shared but the one that
