@@ -14,9 +14,8 @@ std::string MakeUnderline(const std::string& text, char ch) {
 
 namespace {
 // The line number as "%5d " writes it (right-aligned in five places, then
-// a space), written by hand: a report may hold millions of lines.
-void AppendItemLine(std::string& out, const char* prefix, int number, std::string_view text) {
-    char num[32];
+// a space), written by hand into num: a report may hold millions of lines.
+std::string_view LineNumber(int number, char (&num)[32]) {
     char* end = num + sizeof num;
     char* p = end;
     *--p = ' ';
@@ -31,8 +30,13 @@ void AppendItemLine(std::string& out, const char* prefix, int number, std::strin
         p = num;
         end = num + std::snprintf(num, sizeof num, "%5d ", number);
     }
+    return std::string_view(p, static_cast<size_t>(end - p));
+}
+
+void AppendItemLine(std::string& out, const char* prefix, int number, std::string_view text) {
+    char num[32];
     out += prefix;
-    out.append(p, static_cast<size_t>(end - p));
+    out += LineNumber(number, num);
     out += text;
     out += "\r\n";
 }
@@ -93,22 +97,8 @@ struct ReportStream {
 };
 
 void AppendItemLine(ReportStream& out, const char* prefix, int number, std::string_view text) {
-    char num[16];
-    char* const end = num + sizeof num;
-    char* p = end;
-    *--p = ' ';
-    if (number >= 0) {
-        unsigned v = static_cast<unsigned>(number);
-        do {
-            *--p = static_cast<char>('0' + v % 10);
-            v /= 10;
-        } while (v != 0);
-        while (end - p < 6) *--p = ' ';
-    } else {
-        p = num;
-        std::snprintf(num, sizeof num, "%5d ", number);
-    }
-    const std::string_view numbered(p, number >= 0 ? static_cast<size_t>(end - p) : std::strlen(num));
+    char num[32];
+    const std::string_view numbered = LineNumber(number, num);
     if (!out.Room(2 + numbered.size() + text.size() + out.lineEnd.size())) {
         // A line longer than a piece goes on its own.
         std::string line;
