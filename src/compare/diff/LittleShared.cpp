@@ -44,7 +44,8 @@ bool CTextDiff::Matcher::GiveUpAtOnce() {
     if (all - most > kFewPairs) return false;
     auto runsOf = [&](const std::vector<int>& lines) {
         long runs = 0;
-        for (size_t k = 0; k < lines.size(); ++k) runs += lines[k] == m_nBulkText && (k == 0 || lines[k - 1] != m_nBulkText);
+        for (size_t k = 0; k < lines.size(); ++k)
+            runs += lines[k] == m_nBulkText && (k == 0 || lines[k - 1] != m_nBulkText);
         return runs;
     };
     const long runsL = m_nBulkText < 0 ? 0 : runsOf(m_L), runsR = m_nBulkText < 0 ? 0 : runsOf(m_R);
