@@ -54,6 +54,16 @@
 #  19. lines drawn from 50 texts and a fifth blank, one blank inserted
 #  20. lines drawn from 5,000 texts and a fifth blank, three inserted
 #  21. half of the lines blank, the others from 50 texts, one inserted
+# With SET=little the inputs are files that share little but blank lines,
+# and one file against itself with other line ends:
+#  22. the system's C headers (/usr/include, each file once, concatenated)
+#      against lines drawn from 50 texts, a fifth blank (diff_gen.py
+#      blanks), at 0.2M, 0.8M and 1.5M lines each, and 1.09M lines of
+#      headers against 1.5M lines of 50 texts
+#  23. 0.8M lines of 50 texts against 0.8M lines of 50 other texts, each a
+#      fifth blank
+#  24. the 1M source-like lines of 1. (50 MB, LF) against the same with CR
+#      LF line ends
 # The tools run side by side: each round runs every tool once on the input,
 # and the table shows the median wall time of the rounds, the highest peak
 # memory (/usr/bin/time -v) and the number of unchanged lines each found.
@@ -70,6 +80,7 @@
 #   SET=shapes  the goal shapes above instead of inputs 1 to 10
 #   SET=edits  the edits above instead of inputs 1 to 10
 #   SET=blanks  the blank lines inserted above instead of inputs 1 to 10
+#   SET=little  the files that share little above instead of inputs 1 to 10
 #   NO_MINIMAL=1  leave diff --minimal out
 #   CHECK=path/to/other/qvl-diff  compare the reports
 #   BEFORE=path/to/other/qvl-diff  time it too, in the same rounds
@@ -180,6 +191,27 @@ if [ "${SET:-}" = blanks ]; then
         done
     done
 fi
+pairs_little=""
+if [ "${SET:-}" = little ]; then
+    if [ ! -f "$work/headers.txt" ]; then
+        find /usr/include -name '*.h' | sort | tr '\n' '\0' | xargs -0 md5sum |
+            awk '!seen[$1]++ { print substr($0, 35) }' | tr '\n' '\0' | xargs -0 cat >"$work/headers.txt"
+    fi
+    for n in 200 800 1090 1500; do
+        [ -f "$work/headers${n}k.txt" ] || head -n $((n * 1000)) "$work/headers.txt" >"$work/headers${n}k.txt"
+    done
+    for setting in "200 81" "800 82" "1500 83" "800 84"; do
+        set -- $setting
+        [ -f "$work/texts50-$1k-$2.txt" ] || $gen blanks $(($1 * 1000)) 50 0.2 0 $2 "$work/texts50-$1k-$2.txt" /dev/null
+    done
+    [ -f "$work/bigcr.txt" ] || sed -e 's/$/\r/' "$work/big.txt" >"$work/bigcr.txt"
+    pairs_little="|200k-headers-50-texts headers200k.txt texts50-200k-81.txt"
+    pairs_little="$pairs_little|800k-headers-50-texts headers800k.txt texts50-800k-82.txt"
+    pairs_little="$pairs_little|800k-50-texts-50-others texts50-800k-82.txt texts50-800k-84.txt"
+    pairs_little="$pairs_little|1.09M-headers-1.5M-texts headers1090k.txt texts50-1500k-83.txt"
+    pairs_little="$pairs_little|1.5M-headers-50-texts headers1500k.txt texts50-1500k-83.txt"
+    pairs_little="$pairs_little|1M-lf-against-crlf big.txt bigcr.txt"
+fi
 [ -f "$work/big-edited.txt" ] || $gen edit "$work/big.txt" 0.001 2 "$work/big-edited.txt"
 [ -f "$work/a20k.txt" ] || $gen code 20000 3 "$work/a20k.txt"
 [ -f "$work/b20k.txt" ] || $gen code 20000 4 "$work/b20k.txt"
@@ -267,6 +299,7 @@ pairs=${pairs#|}
 [ "${SET:-}" != shapes ] || pairs=${pairs_shapes#|}
 [ "${SET:-}" != edits ] || pairs=${pairs_edits#|}
 [ "${SET:-}" != blanks ] || pairs=${pairs_blanks#|}
+[ "${SET:-}" != little ] || pairs=${pairs_little#|}
 old_ifs=$IFS
 IFS='|'
 for pair in $pairs; do

@@ -22,16 +22,6 @@ int Usage() {
     return 2;
 }
 
-// The report's CR LF line ends become LF, in place.
-void ToLf(std::string& text) {
-    size_t out = 0;
-    for (size_t k = 0; k < text.size(); ++k) {
-        if (text[k] == '\r' && k + 1 < text.size() && text[k + 1] == '\n') continue;
-        text[out++] = text[k];
-    }
-    text.resize(out);
-}
-
 int Run(int argc, char** argv) {
     StderrPrompter prompter;
     SetPrompter(&prompter);
@@ -59,17 +49,12 @@ int Run(int argc, char** argv) {
     // compared as their bytes, a piece at a time as its lines are numbered.
     CTextDiff diff(options);
     if (!diff.CompareFiles(files[0], files[1])) return 2;
-    // The report is written as it is laid out, a piece at a time (each
-    // ends at a line end, so no CR LF is split), never held whole.
-    std::string lf;
+    // The report is written as it is laid out, a piece at a time, with LF
+    // line ends, never held whole.
     bool failed = false;
     const bool differ = diff.ListChanges(
-        [&](std::string_view piece) {
-            lf.assign(piece);
-            ToLf(lf);
-            return std::fwrite(lf.data(), 1, lf.size(), stdout) == lf.size();
-        },
-        &failed);
+        [&](std::string_view piece) { return std::fwrite(piece.data(), 1, piece.size(), stdout) == piece.size(); },
+        &failed, "\n");
     if (failed || std::fflush(stdout) != 0) return 2;
     // Everything is written: leave without taking the inputs apart line by line.
     std::_Exit(differ ? 1 : 0);

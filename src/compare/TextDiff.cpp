@@ -78,6 +78,7 @@ bool CTextDiff::RunMatcher() {
     m_Runs.clear();
     m_bBroken = false;
     m_bNearCopy = false;
+    m_bLongestCommon = false;
     const LineSource left = LeftSource(), right = RightSource();
     // (The lines of a right file read in pieces are counted as they are numbered.)
     if (left.count == 0 || (right.count == 0 && !right.stored)) return true;
@@ -96,6 +97,12 @@ bool CTextDiff::RunMatcher() {
     {
         Matcher matcher(left, right, m_Options, m_Runs, m_pBreak);
         done = matcher.Run();
+        // Inputs that share little but one text, where the procedure's way
+        // cannot end in time: a longest common subsequence instead.
+        if (!done && matcher.GaveUp()) {
+            done = matcher.LongestCommonRuns(m_Runs);
+            m_bLongestCommon = done;
+        }
         // A file pair kept as its few texts keeps the numbers of its lines.
         if (m_pStored && m_pStored->few) matcher.TakeLineNumbers(m_pStored->leftIds, m_pStored->rightIds);
     }

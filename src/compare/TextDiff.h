@@ -151,6 +151,12 @@ public:
     // Whether the last comparison found the right input a near copy of the
     // left and took its runs without numbering the lines.
     bool WasNearCopy() const { return m_bNearCopy; }
+    // Whether the last comparison gave up the procedure's runs for those
+    // of a longest common subsequence of the lines: inputs that share
+    // little but one text (blank lines, say), where the procedure's work
+    // grows with the square of the lines and could not end in time. The
+    // change list is then a shortest edit script.
+    bool WasLongestCommon() const { return m_bLongestCommon; }
 
     // The ordered change list: every line of both inputs once, in order.
     std::vector<CDiffChange> BuildChangeList() const;
@@ -159,9 +165,11 @@ public:
     // stored into report only when wantText is set.
     bool ListChanges(bool wantText, std::string& report) const;
     // The same report handed to write a piece at a time (each piece ends at
-    // a line end), so that a large report is never held whole. A false
-    // from write stops the writing and sets *writeFailed where given.
-    bool ListChanges(const std::function<bool(std::string_view)>& write, bool* writeFailed = nullptr) const;
+    // a line end), so that a large report is never held whole, its lines
+    // ended with lineEnd. A false from write stops the writing and sets
+    // *writeFailed where given.
+    bool ListChanges(const std::function<bool(std::string_view)>& write, bool* writeFailed = nullptr,
+                     std::string_view lineEnd = "\r\n") const;
 
     // Empties both lists and fills them with one row per line or filler:
     // same {0, index, -1, text} on both sides; modified {1, index, g, text}
@@ -341,4 +349,5 @@ private:
     const std::atomic<bool>* m_pBreak = nullptr;
     bool m_bBroken = false;
     bool m_bNearCopy = false;
+    bool m_bLongestCommon = false;
 };

@@ -7,9 +7,12 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "DiffTestSupport.h"
@@ -753,5 +756,206 @@ TEST(CompareFiles, ALineBesideOneOfItsTextDeletedOrInsertedTakesTheNearCopysWayA
                 EXPECT_EQ(Describe(files.GetRuns()), Describe(full.GetRuns())) << what;
             }
         }
+    }
+}
+
+// A file against the same lines with CR LF ends (either way round), the
+// texts the same or a line changed: the right file is read about once.
+// The walk over the lines used to read a piece of a megabyte again for
+// every line, where the bytes differ at each line end.
+TEST(CompareFiles, LineEndsOtherThanTheLeftFilesAreReadOnce) {
+    TempDir tmp;
+    std::string lf, crlf;
+    for (int k = 0; k < 50000; ++k) {
+        const std::string line = "    value_" + std::to_string(k) + " = count(k);";
+        lf += line + "\n";
+        crlf += line + "\r\n";
+    }
+    Write(tmp / "lf.txt", lf);
+    Write(tmp / "crlf.txt", crlf);
+    std::string changed = crlf;
+    changed.replace(changed.find("value_6000 "), 10, "VALUE_6000");
+    Write(tmp / "changed.txt", changed);
+    for (const auto& [l, r] : {std::pair{"lf.txt", "crlf.txt"}, std::pair{"crlf.txt", "lf.txt"},
+                               std::pair{"lf.txt", "changed.txt"}}) {
+        const uint64_t before = textdiff::BytesReadAt();
+        CTextDiff files;
+        ASSERT_TRUE(files.CompareFiles(tmp / l, tmp / r));
+        const uint64_t read = textdiff::BytesReadAt() - before;
+        EXPECT_LE(read, 2 * (lf.size() + crlf.size())) << l << " against " << r;
+        std::string report;
+        const bool differ = files.ListChanges(true, report);
+        EXPECT_EQ(differ, std::string(r) == "changed.txt") << report;
+        if (differ) {
+            EXPECT_EQ(Unix(report), "1. Modified:\n------------\nL  6001     value_6000 = count(k);\n"
+                                    "R  6001     VALUE_6000 = count(k);\n");
+        }
+    }
+}
+
+namespace {
+// The lines in common of a longest common subsequence, by the textbook
+// table over the lines whose text the other side has (one row at a time).
+size_t LongestCommonLength(const std::vector<std::string>& a, const std::vector<std::string>& b) {
+    const std::unordered_set<std::string> inA(a.begin(), a.end()), inB(b.begin(), b.end());
+    std::vector<std::string> x, y;
+    for (const std::string& t : a)
+        if (inB.count(t)) x.push_back(t);
+    for (const std::string& t : b)
+        if (inA.count(t)) y.push_back(t);
+    std::vector<uint32_t> row(y.size() + 1, 0), next(y.size() + 1, 0);
+    for (const std::string& t : x) {
+        for (size_t j = 0; j < y.size(); ++j)
+            next[j + 1] = t == y[j] ? row[j] + 1 : std::max(row[j + 1], next[j]);
+        row.swap(next);
+    }
+    return row.back();
+}
+
+// The lines GNU diff marks (deleted and added), or -1 where it cannot run.
+long DiffMarkedLines(const std::string& left, const std::string& right) {
+    FILE* pipe = ::popen(("diff '" + left + "' '" + right + "' 2>/dev/null").c_str(), "r");
+    if (!pipe) return -1;
+    long marked = 0;
+    bool any = false;
+    char line[4096];
+    bool atStart = true;
+    while (std::fgets(line, sizeof line, pipe)) {
+        any = true;
+        if (atStart && (line[0] == '<' || line[0] == '>')) ++marked;
+        atStart = std::strchr(line, '\n') != nullptr;
+    }
+    const int status = ::pclose(pipe);
+    return any || status == 0 ? marked : -1;
+}
+}  // namespace
+
+// Two files that have little but blank lines in common (lines of C-like
+// declarations against lines drawn from 50 texts, each a fifth or so
+// blank, and a few "#endif" on both sides): the procedure's passes find a
+// run of one or two blank lines in each part and rescan the blank lines
+// of every part, so its work grows with the square of the lines (minutes
+// at a million lines). It gives up and the runs are a longest common
+// subsequence: a valid edit script (the change list turns the left lines
+// into the right ones), of as many lines in common as the textbook table
+// finds, so no more marked lines than GNU diff's. Files of a few thousand
+// such lines still get the procedure's runs.
+TEST(CompareFiles, FilesThatShareLittleButBlankLinesGiveALongestCommonSubsequence) {
+    TempDir tmp;
+    std::mt19937 rng(73);
+    auto make = [&](size_t n, bool declarations) {
+        std::vector<std::string> lines;
+        while (lines.size() < n) {
+            const unsigned r = rng() % 4000;
+            if (r < 1) lines.push_back("#endif");
+            else if (r < (declarations ? 520u : 800u)) lines.insert(lines.end(), 1 + (rng() % 5 == 0), "");
+            else if (declarations) lines.push_back("extern int f" + std::to_string(rng()) + "(void);");
+            else lines.push_back("text " + std::to_string(rng() % 50) + " of fifty");
+        }
+        return lines;
+    };
+    auto write = [](const std::string& path, const std::vector<std::string>& lines) {
+        std::string bytes;
+        for (const std::string& line : lines) bytes += line + "\n";
+        Write(path, bytes);
+    };
+    for (const size_t n : {size_t{2000}, size_t{60000}}) {
+        const std::vector<std::string> left = make(n, true), right = make(n + n / 8, false);
+        write(tmp / "l.txt", left);
+        write(tmp / "r.txt", right);
+        CTextDiff files;
+        ASSERT_TRUE(files.CompareFiles(tmp / "l.txt", tmp / "r.txt"));
+        const std::vector<CDiffChange> list = files.BuildChangeList();
+        // The change list takes every left line once and gives the right lines.
+        std::vector<std::string> made;
+        size_t leftAt = 0, same = 0, marked = 0;
+        for (const CDiffChange& c : list) {
+            if (c.kind != kDiffAdded) {
+                ASSERT_EQ(static_cast<size_t>(c.leftPos), leftAt);
+                leftAt += static_cast<size_t>(c.count);
+            }
+            for (int k = 0; k < c.count; ++k) {
+                if (c.kind == kDiffSame) {
+                    ASSERT_EQ(left[static_cast<size_t>(c.leftPos + k)], right[static_cast<size_t>(c.rightPos + k)]);
+                    made.push_back(left[static_cast<size_t>(c.leftPos + k)]);
+                } else if (c.kind != kDiffDeleted) {
+                    made.push_back(right[static_cast<size_t>(c.rightPos + k)]);
+                }
+            }
+            if (c.kind == kDiffSame) same += static_cast<size_t>(c.count);
+            else marked += static_cast<size_t>(c.count) * (c.kind == kDiffModified ? 2 : 1);
+        }
+        EXPECT_EQ(leftAt, left.size());
+        EXPECT_TRUE(made == right) << n << " lines";
+        if (n == 2000) {
+            // Few enough lines for the procedure's way.
+            EXPECT_FALSE(files.WasLongestCommon());
+            std::vector<CDiffLine> l, r;
+            for (const std::string& t : left) l.emplace_back(0, -1, -1, t);
+            for (const std::string& t : right) r.emplace_back(0, -1, -1, t);
+            EXPECT_EQ(Describe(files.GetRuns()), Describe(ReferenceDiff(CDiffOptions()).Compare(l, r)));
+            continue;
+        }
+        EXPECT_TRUE(files.WasLongestCommon());
+        EXPECT_EQ(same, LongestCommonLength(left, right));
+        const long diffMarked = DiffMarkedLines(tmp / "l.txt", tmp / "r.txt");
+        if (diffMarked >= 0) EXPECT_LE(static_cast<long>(marked), diffMarked);
+        else ADD_FAILURE() << "GNU diff could not be run";
+        // The same lines held: the same way out.
+        CTextDiff held;
+        ASSERT_TRUE(held.Compare(Lines(left), Lines(right)));
+        EXPECT_TRUE(held.WasLongestCommon());
+        EXPECT_EQ(Describe(held.GetRuns()), Describe(files.GetRuns()));
+    }
+}
+
+namespace {
+std::string g_stopAtPath;
+std::atomic<bool> g_stop{false};
+void StopAt(const std::string& path) {
+    if (path == g_stopAtPath) g_stop = true;
+}
+}  // namespace
+
+// A stop (the break flag raised, as the diff window's Pause or close
+// raises it on the thread that compares) ends a comparison of files at the
+// next look, whichever way it takes: raised as the right file is looked
+// at, of a near copy with edits far apart or of files that share little
+// but blank lines, the right file's lines are not read after the left
+// file. A near copy used to be compared to its end, the stop unheeded.
+TEST(CompareFiles, AStopRaisedAsTheFilesAreReadEndsTheComparisonAtTheNextLook) {
+    TempDir tmp;
+    SetDiffReadProbe(StopAt);
+    struct Unset {
+        ~Unset() { SetDiffReadProbe(nullptr); }
+    } unset;
+    std::string left, nearCopy, other;
+    for (int k = 0; k < 200000; ++k) {
+        const std::string line = k % 7 == 0 ? "" : "    value_" + std::to_string(k) + " = count(k);";
+        left += line + "\n";
+        nearCopy += (k % 50000 == 7 ? "changed" : line) + "\n";
+        other += (k % 5 == 0 ? std::string() : "text " + std::to_string(k % 50)) + "\n";
+    }
+    Write(tmp / "l.txt", left);
+    Write(tmp / "near.txt", nearCopy + "more\n");
+    Write(tmp / "other.txt", other);
+    for (const std::string right : {"near.txt", "other.txt"}) {
+        g_stopAtPath = tmp / right;
+        g_stop = false;
+        CTextDiff files;
+        files.SetBreakFlag(&g_stop);
+        const uint64_t before = textdiff::BytesReadAt();
+        EXPECT_FALSE(files.CompareFiles(tmp / "l.txt", tmp / right)) << right;
+        EXPECT_TRUE(files.WasBroken()) << right;
+        EXPECT_TRUE(files.GetRuns().empty()) << right;
+        // (A first look at its ends at most: not its lines.)
+        EXPECT_LE(textdiff::BytesReadAt() - before, 65536u) << right;
+        // Not stopped: compared.
+        g_stopAtPath.clear();
+        g_stop = false;
+        CTextDiff whole;
+        whole.SetBreakFlag(&g_stop);
+        EXPECT_TRUE(whole.CompareFiles(tmp / "l.txt", tmp / right)) << right;
+        EXPECT_FALSE(whole.WasBroken()) << right;
     }
 }

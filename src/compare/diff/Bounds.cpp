@@ -404,7 +404,9 @@ void CTextDiff::Matcher::TightenBounds() {
     }
     m_bTight = true;
     m_bTrial = false;
-    const std::vector<int> longest = LongestMatches(m_R, m_L, m_nKeys);
+    const std::vector<int> longest = LongestMatches(m_R, m_L, m_nKeys, m_pBreak);
+    // (Stopped meanwhile: the caller ends the passes.)
+    if (longest.empty()) return;
     for (int i = 0; i < m_nR; ++i) m_Bound[i] = std::min(m_Bound[i], longest[i]);
     TreeBuild();
 }

@@ -35,7 +35,10 @@ std::vector<CDiffChange> CTextDiff::BuildChangeList() const {
         return list;
     }
     std::vector<CDiffChange> runs = m_Runs;
-    std::sort(runs.begin(), runs.end(), CompareChangesByRightPos);
+    if (!std::is_sorted(runs.begin(), runs.end(), CompareChangesByRightPos))
+        std::sort(runs.begin(), runs.end(), CompareChangesByRightPos);
+    // At most three changes a run, and two after the last.
+    list.reserve(3 * runs.size() + 2);
     int rPos = 0, lPos = 0;
     for (const CDiffChange& run : runs) {
         const int rGap = run.rightPos - rPos;

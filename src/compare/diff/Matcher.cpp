@@ -118,13 +118,17 @@ bool CTextDiff::Matcher::MatchPart(int part) {
         } else if (!m_bTight && (++m_nScanned > m_nScanBudget ||
                                  (m_bTrial && m_nLookupSteps >= LevelSteps()))) {
             // Too many lines had to be scanned: their bounds are loose.
+            if (OverBudget(true) || Stopped()) return false;
             if (m_bTrial) GramBounds();
             else TightenBounds();
+            if (Stopped()) return false;
             continue;
         } else {
             if (++m_nScansDone > DenseFrom()) ListsInHugePages();
             Cache(i, Replay(i, part));
             if (Stopped()) return false;
+            m_nWork += 64;
+            if (OverBudget()) return false;
         }
         TreeSet(i);
     }
@@ -146,11 +150,15 @@ void CTextDiff::Matcher::CapBounds(int rF, int rL, int leftSize) {
 }
 
 bool CTextDiff::Matcher::Run() {
+    // (A stop may have cut the numbering short.)
+    if (Stopped()) return false;
     if (m_nL == 0 || m_nR == 0) return true;
+    if (GiveUpAtOnce()) return false;
     // Lines with many places make the diagonal bounds loose.
     int many = 0;
     long absent = 0;
     DiagonalBounds(many, absent);
+    if (Stopped()) return false;
     // Lines that repeat a lot leave the diagonal bounds loose, so the
     // suffix order soon has to be built; yet where few lines need a scan
     // at all (one long equal stretch) it is never needed.
@@ -164,6 +172,7 @@ bool CTextDiff::Matcher::Run() {
         for (int i = 0; i < m_nR; ++i)
             if (m_Bound[i] == 0) Cache(i, CDiffRun{-1, -1});
     TreeBuild(absent == 0);
+    if (Stopped()) return false;
     // The part before a run is matched before the part after it; a stack of
     // pending parts keeps that order without nesting calls.
     m_Parts.push_back({0, m_nR - 1, 0, m_nL - 1});
@@ -175,7 +184,8 @@ bool CTextDiff::Matcher::Run() {
         const int depth = m_Parts[part].depth;
         if (static_cast<int>(m_Path.size()) <= depth) m_Path.resize(depth + 1);
         m_Path[depth] = part;
-        if (!MatchPart(part)) return false;
+        m_nWork += 64;
+        if (OverBudget() || !MatchPart(part)) return false;
         const Part p = m_Parts[part];
         m_LastVisited.Set(depth, p.rL - p.length);
         if (p.winner < 0) continue;

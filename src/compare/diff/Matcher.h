@@ -96,6 +96,17 @@ public:
             const std::atomic<bool>* brk);
     // False when stopped by the break flag.
     bool Run();
+    // Whether Run gave up the procedure's way (returning false): the inputs
+    // share little but one text (say, blank lines), and its runs of lines
+    // are many on both sides or the passes went past their budget of work
+    // (there the runs are short and each pass rescans the lines of that
+    // text). LongestCommonRuns then gives the runs instead.
+    bool GaveUp() const { return m_bGaveUp; }
+    // The runs of a longest common subsequence of the lines (in order of
+    // their right lines): the lines of the texts shared but the one that
+    // is matched as a chain, with as many lines of that one text between
+    // each two as both sides have there. False when stopped.
+    bool LongestCommonRuns(std::vector<CDiffChange>& runs);
     // Hands over the numbers of the lines' texts (left, right).
     void TakeLineNumbers(std::vector<int>& left, std::vector<int>& right) {
         left.swap(m_L);
@@ -569,6 +580,23 @@ private:
     // (or would build indexes of runs), the suffix order is built first.
     bool m_bTrial = false;
     bool m_bTight = false;
+    // Giving up where the inputs share little (diff/LittleShared.cpp).
+    // Where the lines of texts both have but the bulk text make at most
+    // kFewPairs pairs: at once where the bulk text's runs of lines are many
+    // on both sides; else past a budget of work (places looked at, and a
+    // part or a scan as 64 of them, the tightened bounds as 16 a line).
+    static constexpr long kFewPairs = 2048;
+    long m_nWork = 0;
+    long m_nWorkBudget = LONG_MAX;
+    bool m_bGaveUp = false;
+    int m_nBulkText = -1;  // the one text shared in bulk; -1 none
+    bool GiveUpAtOnce();
+    // True where the passes give up now (m_bGaveUp set).
+    bool OverBudget(bool tightening = false) {
+        if (m_nWorkBudget == LONG_MAX) return false;
+        if (tightening) m_nWork += 16 * (static_cast<long>(m_nL) + m_nR);
+        return m_bGaveUp = m_nWork + m_nLookupSteps > m_nWorkBudget;
+    }
     CDiffRun Replay(int i, int part);
     bool MatchPart(int part);
     void CapBounds(int rF, int rL, int leftSize);

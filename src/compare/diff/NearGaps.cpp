@@ -34,6 +34,7 @@
 // Where the edits are many, far from small, or the scans take long, the
 // inputs are matched the full way.
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -75,6 +76,22 @@ class RightBytes {
 public:
     RightBytes(int fd, size_t size) : m_Fd(fd), m_nSize(size) {}
     size_t Size() const { return m_nSize; }
+    // Bytes from at (below the size) on: as many as the piece in hand holds
+    // past at, n of them; a new piece is read from at where fewer than
+    // kAhead are in hand and the file holds more. So each byte is read
+    // about once however short the steps that ask for them.
+    const char* Ahead(size_t at, size_t& n) {
+        constexpr size_t kAhead = 4096;
+        const size_t end = m_nFrom + m_Bytes.size();
+        if (at < m_nFrom || at >= end || (end - at < kAhead && end < m_nSize)) {
+            const size_t want = std::min(kPiece, m_nSize - at);
+            m_Bytes.resize(want);
+            if (!ReadAt(m_Fd, m_Bytes.data(), want, at)) throw GiveUp{};
+            m_nFrom = at;
+        }
+        n = m_nFrom + m_Bytes.size() - at;
+        return m_Bytes.data() + (at - m_nFrom);
+    }
     // Bytes [at, at + n) of the file (n at most what is left).
     const char* At(size_t at, size_t n) {
         if (at < m_nFrom || at + n > m_nFrom + m_Bytes.size()) {
@@ -142,7 +159,12 @@ public:
             if (m_In.ownStarts.size() > kMaxOwn) return false;
         }
         m_In.nR = m_nRightLine;
-        return m_In.spans.size() >= 2 && m_In.spans.size() <= kMaxSpans;
+        return (m_In.spans.size() >= 2 || AllLeftLines()) && m_In.spans.size() <= kMaxSpans;
+    }
+    // Whether the right lines are the left lines, all of them in order (the
+    // same texts; the line ends differ).
+    bool AllLeftLines() const {
+        return m_In.spans.size() == 1 && m_In.spans[0].from == 0 && m_nRightLine == m_nL && m_nLeftLine == m_nL;
     }
 
 private:
@@ -191,8 +213,10 @@ private:
         const size_t avail = std::min(rest, m_nLeftSize - lOff);
         size_t same = 0;
         while (same < avail) {
-            const size_t n = std::min(kPiece, avail - same);
-            const size_t k = textdiff::SameBytes(m_Right.At(m_nOff + same, n), m_Left.bytes.get() + lOff + same, n);
+            size_t n;
+            const char* bytes = m_Right.Ahead(m_nOff + same, n);
+            n = std::min(n, avail - same);
+            const size_t k = textdiff::SameBytes(bytes, m_Left.bytes.get() + lOff + same, n);
             same += k;
             if (k < n) break;
         }
@@ -203,11 +227,25 @@ private:
             m_nOff += m_Starts[m_nLeftLine] - lOff;
             return true;
         }
-        size_t next;
-        if (m_Right.Line(m_nOff, next) != m_Left.Line(m_nLeftLine)) return false;
-        AddLeft(1);
-        m_nOff = next;
-        return true;
+        return TakeLinesAlike();
+    }
+    // Lines of the same text whose line ends differ (CR LF on one side, LF
+    // on the other), one after another as long as they come: false where
+    // the next line differs. Stops after a line whose ends agree, so that
+    // the lines after it are compared as bytes again.
+    bool TakeLinesAlike() {
+        uint32_t taken = 0;
+        while (m_nOff < m_nRightSize && m_nLeftLine + taken < m_nL) {
+            const uint32_t j = m_nLeftLine + taken;
+            size_t next;
+            if (m_Right.Line(m_nOff, next) != m_Left.Line(j)) break;
+            const bool endsAgree = next - m_nOff == m_Starts[j + 1] - m_Starts[j];
+            m_nOff = next;
+            ++taken;
+            if (endsAgree) break;
+        }
+        AddLeft(taken);
+        return taken > 0;
     }
     bool TakeRest() {
         AddLeft(m_nL - m_nLeftLine);
@@ -262,7 +300,8 @@ private:
 // The procedure over the pieces, as the head comment tells.
 class GapMatcher {
 public:
-    GapMatcher(const GapInput& in, uint64_t budget) : m_In(in), m_nBudget(budget) {
+    GapMatcher(const GapInput& in, uint64_t budget, const std::atomic<bool>* brk)
+        : m_In(in), m_nBudget(budget), m_pBreak(brk) {
         m_Starts = in.left->starts.data();
     }
 
@@ -298,6 +337,11 @@ private:
     void Spend(uint64_t n) {
         m_nSpent += n;
         if (m_nSpent > m_nBudget) throw GiveUp{};
+        // A stop gives up too (the caller then ends the comparison).
+        if (m_nSpent >= m_nNextPoll) {
+            if (m_pBreak && m_pBreak->load(std::memory_order_relaxed)) throw GiveUp{};
+            m_nNextPoll = m_nSpent + kPoll;
+        }
     }
 
     size_t SpanOf(uint32_t i) const {
@@ -640,6 +684,9 @@ private:
     const uint32_t* m_Starts = nullptr;
     std::vector<uint32_t> m_Prints;
     uint64_t m_nBudget, m_nSpent = 0;
+    static constexpr uint64_t kPoll = uint64_t{1} << 16;  // spent between looks at the break flag
+    uint64_t m_nNextPoll = kPoll;
+    const std::atomic<bool>* m_pBreak = nullptr;
     size_t m_nDepth = 0;
     std::vector<Stair> m_Stairs;
     std::vector<Part> m_Parts;
@@ -667,10 +714,16 @@ bool CTextDiff::CompareNearGaps(int fd, size_t rightSize, size_t headBytes, size
     // About what numbering both files would take, in lines looked at.
     const uint64_t budget = 4 * (uint64_t{in.nL} + in.nR) + (uint64_t{1} << 16);
     std::vector<CDiffChange> runs;
-    try {
-        if (!GapMatcher(in, budget).Run(runs)) return false;
-    } catch (const std::bad_alloc&) {
-        return false;
+    if (in.spans.size() == 1) {
+        // The same lines with other line ends: the one run of all of them
+        // is the longest there is.
+        runs.push_back({0, 0, static_cast<int>(in.nL), kDiffSame});
+    } else {
+        try {
+            if (!GapMatcher(in, budget, m_pBreak).Run(runs)) return false;
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
     }
     m_Runs = std::move(runs);
     auto stored = std::make_unique<RightLines>();

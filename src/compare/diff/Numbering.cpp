@@ -423,6 +423,10 @@ struct CTextDiff::Matcher::RightWalk {
     // the place of the last comparison it would drift with the chance
     // places found meanwhile).
     static constexpr uint32_t kHeld = 32;
+    static constexpr uint32_t kPoll = 65536;  // right lines between looks at the break flag
+    // The widest window: files that have long stopped following each
+    // other (unrelated files) search no more than this at each doubling.
+    static constexpr uint32_t kWidest = 65536;
     uint32_t k = 0, next = 0;  // the right line, and the left line it is compared with first
     uint32_t misses = 0;       // right lines that differed since the comparisons last held
     // Right lines that followed their left lines since the last that
@@ -435,7 +439,14 @@ struct CTextDiff::Matcher::RightWalk {
 
     void Run() {
         TakeKnownHead();
+        // (A stop ends the walk: the lines so far are numbered, and the
+        // matcher stops before matching them.)
+        uint32_t poll = k + kPoll;
         while (HasLine()) {
+            if (k >= poll) {
+                if (m.Stopped()) break;
+                poll = k + kPoll;
+            }
             if (FollowStretch()) continue;
             const std::string_view t = text.Right(k);
             if (FollowLine(t)) continue;
@@ -534,12 +545,16 @@ struct CTextDiff::Matcher::RightWalk {
         if (text.Has(k + 1)) {
             if (lost >= wideAt && onLeft) {
                 const int64_t at = std::clamp<int64_t>(static_cast<int64_t>(k) + 1 + shift, 0, nL - 1);
-                resume = search.BestAround(static_cast<uint32_t>(at), k, std::max(2 * lost, kAround), 8);
+                resume = search.BestAround(static_cast<uint32_t>(at), k, std::clamp(2 * lost, kAround, kWidest), 8);
                 wideAt = 2 * lost;
             } else if (misses == 1) {
                 resume = search.BestAround(next, k, kAround, 8);
             }
-            if (resume == UINT32_MAX) resume = search.ResumeAround(next, k, kAround, 2);
+            // Right lines that have long stopped following look nearby only
+            // at every eighth line (a run of lines of its own that ends is
+            // found again a few lines later, the lines between looked up).
+            if (resume == UINT32_MAX && (lost < 64 || lost % 8 == 0))
+                resume = search.ResumeAround(next, k, kAround, 2);
         }
         if (resume != UINT32_MAX) {
             next = resume;

@@ -562,11 +562,20 @@ bool CTextDiff::LoadFilePair(const std::string& pathA, const std::string& pathB,
 
 namespace textdiff {
 
+namespace {
+std::atomic<uint64_t> g_BytesReadAt{0};
+}
+
+uint64_t BytesReadAt() {
+    return g_BytesReadAt.load(std::memory_order_relaxed);
+}
+
 bool ReadAt(int fd, char* to, size_t n, size_t offset) {
     while (n > 0) {
         const ssize_t got = ::pread(fd, to, n, static_cast<off_t>(offset));
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) return false;
+        g_BytesReadAt.fetch_add(static_cast<uint64_t>(got), std::memory_order_relaxed);
         to += got;
         n -= static_cast<size_t>(got);
         offset += static_cast<size_t>(got);
@@ -950,14 +959,25 @@ bool CTextDiff::ReadAndCompareFiles(const std::string& leftPath, const std::stri
         m_Runs.push_back({0, 0, static_cast<int>(m_LeftText.Count()), kDiffSame});
         return unchanged(true);
     }
+    // A stop while the left file was read ends the comparison here.
+    auto stopped = [&] {
+        if (!m_pBreak || !m_pBreak->load(std::memory_order_relaxed)) return false;
+        ForgetInputs();
+        m_Runs.clear();
+        m_bBroken = true;
+        return true;
+    };
+    if (stopped()) return false;
     // A near copy of the left file: its runs without numbering a line.
     if (CompareNearCopy(rightFile.fd, rightFile.size, check.other ? check.same : SIZE_MAX))
         return unchanged(m_bNearCopy = true);
     m_Runs.clear();
     if (!TakeEveryLineStart(m_LeftText)) return leftTooLarge();
+    if (stopped()) return false;
     // A copy with a few edits far apart: the same without numbering a line.
     if (CompareNearGaps(rightFile.fd, rightFile.size, m_nNearHeadBytes, m_nNearTailBytes))
         return unchanged(m_bNearCopy = true);
+    if (stopped()) return false;
     m_Runs.clear();
     auto stored = std::make_unique<RightLines>();
     stored->left = &m_LeftText;

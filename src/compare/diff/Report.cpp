@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "compare/TextDiff.h"
 
@@ -13,9 +14,8 @@ std::string MakeUnderline(const std::string& text, char ch) {
 
 namespace {
 // The line number as "%5d " writes it (right-aligned in five places, then
-// a space), written by hand: a report may hold millions of lines.
-void AppendItemLine(std::string& out, const char* prefix, int number, std::string_view text) {
-    char num[32];
+// a space), written by hand into num: a report may hold millions of lines.
+std::string_view LineNumber(int number, char (&num)[32]) {
     char* end = num + sizeof num;
     char* p = end;
     *--p = ' ';
@@ -30,8 +30,13 @@ void AppendItemLine(std::string& out, const char* prefix, int number, std::strin
         p = num;
         end = num + std::snprintf(num, sizeof num, "%5d ", number);
     }
+    return std::string_view(p, static_cast<size_t>(end - p));
+}
+
+void AppendItemLine(std::string& out, const char* prefix, int number, std::string_view text) {
+    char num[32];
     out += prefix;
-    out.append(p, static_cast<size_t>(end - p));
+    out += LineNumber(number, num);
     out += text;
     out += "\r\n";
 }
@@ -66,29 +71,75 @@ void AppendHeading(ReportSize& out, const char* format, int n) {
     out.bytes += 2 * (static_cast<size_t>(length) + 2);
 }
 
-// A report handed on in pieces of about a megabyte as it is laid out.
+// A report handed on in pieces of about a megabyte as it is laid out,
+// each line written straight into the piece (a report may hold millions),
+// with the line ends asked for.
 struct ReportStream {
     static constexpr size_t kPiece = size_t{1} << 20;
     const std::function<bool(std::string_view)>& write;
-    std::string piece;
+    std::string_view lineEnd;
+    std::unique_ptr<char[]> piece{new char[kPiece]};
+    size_t used = 0;
     bool failed = false;
     void Flush() {
-        if (!failed && !piece.empty()) failed = !write(piece);
-        piece.clear();
+        if (!failed && used > 0) failed = !write(std::string_view(piece.get(), used));
+        used = 0;
     }
-    void Wrote() {
-        if (piece.size() >= kPiece) Flush();
+    // Room for n more bytes (false where a piece cannot hold them).
+    bool Room(size_t n) {
+        if (kPiece - used < n) Flush();
+        return n <= kPiece;
+    }
+    void Put(std::string_view bytes) {
+        std::memcpy(piece.get() + used, bytes.data(), bytes.size());
+        used += bytes.size();
     }
 };
 
 void AppendItemLine(ReportStream& out, const char* prefix, int number, std::string_view text) {
-    AppendItemLine(out.piece, prefix, number, text);
-    out.Wrote();
+    char num[32];
+    const std::string_view numbered = LineNumber(number, num);
+    if (!out.Room(2 + numbered.size() + text.size() + out.lineEnd.size())) {
+        // A line longer than a piece goes on its own.
+        std::string line;
+        ((line += prefix) += numbered) += text;
+        line += out.lineEnd;
+        out.Flush();
+        if (!out.failed) out.failed = !out.write(line);
+        return;
+    }
+    out.Put(std::string_view(prefix, 2));
+    out.Put(numbered);
+    out.Put(text);
+    out.Put(out.lineEnd);
 }
 
 void AppendHeading(ReportStream& out, const char* format, int n) {
-    AppendHeading(out.piece, format, n);
-    out.Wrote();
+    char heading[64];
+    int length;
+    if (n >= 0 && std::strncmp(format, "%d", 2) == 0 && std::strlen(format) < 40) {
+        // The number written by hand, then the rest of the heading.
+        char digits[12];
+        char* p = digits + sizeof digits;
+        unsigned v = static_cast<unsigned>(n);
+        do {
+            *--p = static_cast<char>('0' + v % 10);
+            v /= 10;
+        } while (v != 0);
+        const size_t d = static_cast<size_t>(digits + sizeof digits - p);
+        std::memcpy(heading, p, d);
+        const size_t rest = std::strlen(format + 2);
+        std::memcpy(heading + d, format + 2, rest);
+        length = static_cast<int>(d + rest);
+    } else {
+        length = std::snprintf(heading, sizeof heading, format, n);
+    }
+    out.Room(2 * (static_cast<size_t>(length) + out.lineEnd.size()));
+    out.Put(std::string_view(heading, static_cast<size_t>(length)));
+    out.Put(out.lineEnd);
+    std::memset(out.piece.get() + out.used, '-', static_cast<size_t>(length));
+    out.used += static_cast<size_t>(length);
+    out.Put(out.lineEnd);
 }
 
 // Writes the report of a change list to out; false when there are no
@@ -143,9 +194,9 @@ bool CTextDiff::ListChanges(bool wantText, std::string& report) const {
     return true;
 }
 
-bool CTextDiff::ListChanges(const std::function<bool(std::string_view)>& write, bool* writeFailed) const {
-    ReportStream out{write, {}};
-    out.piece.reserve(ReportStream::kPiece + 4096);
+bool CTextDiff::ListChanges(const std::function<bool(std::string_view)>& write, bool* writeFailed,
+                            std::string_view lineEnd) const {
+    ReportStream out{write, lineEnd};
     const bool differ = WriteReport(out, BuildChangeList(), LeftSource(), RightSource());
     out.Flush();
     if (writeFailed) *writeFailed = out.failed;

@@ -89,6 +89,9 @@ private:
 // Reads n bytes of fd at offset into to; false when it could not (a
 // file that shrank meanwhile included).
 bool ReadAt(int fd, char* to, size_t n, size_t offset);
+// The bytes ReadAt has read in this process so far, on every thread: what
+// a reader that reads a file a piece at a time is held to.
+uint64_t BytesReadAt();
 
 struct ReadFailure {
     std::string reason;

@@ -60,7 +60,9 @@ EqualLineIndex::EqualLineIndex(const std::vector<int>& right, const std::vector<
 }
 
 template <class Text>
-void EqualLineIndex::SortSuffixes(const Text& s, int* sa, int n, int k) {
+void EqualLineIndex::SortSuffixes(const Text& s, int* sa, int n, int k, const std::atomic<bool>* stop) {
+    // A stop leaves the order unfinished, looked at between the passes.
+    auto stopped = [&] { return stop && stop->load(std::memory_order_relaxed); };
     std::vector<char> small(n);  // the suffix is smaller than the next one
     small[n - 1] = 1;
     for (int p = n - 2; p >= 0; --p)
@@ -88,7 +90,9 @@ void EqualLineIndex::SortSuffixes(const Text& s, int* sa, int n, int k) {
     std::vector<int> lms;
     for (int p = 1; p < n; ++p)
         if (isLms(p)) lms.push_back(p);
+    if (stopped()) return;
     induce(lms);
+    if (stopped()) return;
     // Name the sorted LMS pieces; equal pieces share a name. The sorted
     // pieces are moved to the front of sa, and the name of the piece at
     // p is kept at sa[m + p / 2] (pieces start at least two apart), so
@@ -122,8 +126,10 @@ void EqualLineIndex::SortSuffixes(const Text& s, int* sa, int n, int k) {
         for (int q = m; q < n; ++q)
             if (sa[q] >= 0) reduced[x++] = sa[q];
     }
+    if (stopped()) return;
     if (names < m) {
-        SortSuffixes(reduced.data(), reducedOrder.data(), m, names);
+        SortSuffixes(reduced.data(), reducedOrder.data(), m, names, stop);
+        if (stopped()) return;
     } else {
         for (int x = 0; x < m; ++x) reducedOrder[reduced[x]] = x;
     }
@@ -134,14 +140,17 @@ void EqualLineIndex::SortSuffixes(const Text& s, int* sa, int n, int k) {
     induce(reduced);
 }
 
-std::vector<int> LongestMatches(const std::vector<int>& right, const std::vector<int>& left, int keyCount) {
+std::vector<int> LongestMatches(const std::vector<int>& right, const std::vector<int>& left, int keyCount,
+                                const std::atomic<bool>* stop) {
     const int nR = static_cast<int>(right.size());
     const int n = nR + static_cast<int>(left.size()) + 2;
     const JoinedLines text(right, left);
     std::vector<int> order(n);
-    EqualLineIndex::SortSuffixes(text, order.data(), n, keyCount + 2);
+    EqualLineIndex::SortSuffixes(text, order.data(), n, keyCount + 2, stop);
+    if (stop && stop->load(std::memory_order_relaxed)) return {};
     // common[p] belongs to text place p; the passes go in order.
     const std::vector<int> common = CommonPrefixesByPlace(text, order);
+    if (stop && stop->load(std::memory_order_relaxed)) return {};
     std::vector<int> best(nR, 0);
     auto isLeft = [&](int p) { return p > nR && p < n - 1; };
     int run = -1;  // common prefix with the last left suffix seen; -1 none

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <vector>
 
@@ -51,9 +52,9 @@ public:
     }
 
     // Suffix order of s[0 .. n-1] whose last value is a 0 found nowhere else
-    // and whose values are below k.
+    // and whose values are below k; left unfinished once *stop is true.
     template <class Text>
-    static void SortSuffixes(const Text& s, int* sa, int n, int k);
+    static void SortSuffixes(const Text& s, int* sa, int n, int k, const std::atomic<bool>* stop = nullptr);
 
 private:
     static constexpr int kBlock = 16;
@@ -85,6 +86,8 @@ private:
 // the longest common prefix of its suffix with any left suffix, read from
 // the suffix order of both lists (the common prefix with the nearest left
 // suffix above and below it in that order). Line numbers are below keyCount.
-std::vector<int> LongestMatches(const std::vector<int>& right, const std::vector<int>& left, int keyCount);
+// Empty once *stop is true (looked at between the passes).
+std::vector<int> LongestMatches(const std::vector<int>& right, const std::vector<int>& left, int keyCount,
+                                const std::atomic<bool>* stop = nullptr);
 
 }  // namespace textdiff
