@@ -456,6 +456,9 @@ void CServerChangeGuard::CheckAccount(const std::string& host, const std::string
     }
     const Found seen = FindChanged(looked, here, host, user);
     found.insert(found.end(), seen.begin(), seen.end());
+    // Stopped meanwhile: nothing is asked, and the run ends before its
+    // next send.
+    if (g_bFtpBreak) return;
     // Nothing is asked about the items of an account that could not be
     // logged in to: they are not sent.
     found.erase(std::remove_if(found.begin(), found.end(), [&](const auto& f) { return notLooked[f.first]; }),
@@ -570,11 +573,14 @@ CServerChangeGuard::Found CServerChangeGuard::FindChanged(const std::vector<CFil
     Found changed;
     for (const auto& [dir, targets] : folders) {
         Found found;
+        if (g_bFtpBreak) return {};
         try {
             RunWithReconnect(m_data, host, user, true, [&](CFtpClient& c) {
                 found = FindChangedInFolder(c, targets);
             });
         } catch (const CFtpClient::FTPException& e) {
+            // The stop gave the look up: it tells nothing, and asks nothing.
+            if (g_bFtpBreak) return {};
             WriteTraceString("-?- The remote files in " + dir + " on " + ShortHostName(host) +
                              " could not be looked at (" + e.what() +
                              "): whether they were changed on the server cannot be told.");

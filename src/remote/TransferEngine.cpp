@@ -606,6 +606,8 @@ private:
     void TransferItem(int i);
     bool Connect(Step& s);
     bool HoldsServerChange(const Step& s);
+    [[noreturn]] void StopBeforeItem();
+    [[noreturn]] void StoppedInItem(const CFtpClient::FTPException& e, const Step& s);
     bool HoldsLocalWork(const Step& s);
     void KeepFetchedStamp(const Step& s);
     void LeaveChangedFile(const Step& s, const std::string& why);
@@ -740,7 +742,9 @@ bool CTransferRun::Run() {
             FolderUpdate& previous = m_folders[m_folderOf[static_cast<size_t>(i - 1)]];
             if (previous.last == i - 1) UpdateFolder(previous);
         }
-        if (g_bFtpBreak) UpdateAtStop();
+        // A stop ends the run before the next item: the items not reached
+        // are named as such in the closing list.
+        if (g_bFtpBreak) StopBeforeItem();
         m_nCurrent = i;
         ReadBackItem(i);
         if (m_refused[static_cast<size_t>(i)]) {
@@ -1002,6 +1006,8 @@ void CTransferRun::TransferItem(int i) {
     if (!Connect(s)) return;
     if (m_bToRemote && !g_bFtpBreak && HoldsServerChange(s)) return;
     if (!m_bToRemote && !g_bFtpBreak && HoldsLocalWork(s)) return;
+    // Stopped during the login or the look: the item is not reached.
+    if (g_bFtpBreak) StopBeforeItem();
     // A local file proved to hold the server's bytes is not received again.
     CFileStamp compared;
     s.alreadyThere = !m_bToRemote && m_localWork.ProvedSame(static_cast<size_t>(i), compared) &&
@@ -1028,10 +1034,7 @@ void CTransferRun::TransferItem(int i) {
                 ReadPendingOwnTimes(c);
             if (!s.alreadyThere) SwitchType(c, s);
             PlanTheSend(c, s);
-            if (g_bFtpBreak) {
-                UpdateAtStop();
-                EndFtpWorker("aborted-(2)");
-            }
+            if (g_bFtpBreak) StopBeforeItem();
             if (!s.announced) WriteTraceString(s.line);
             s.announced = true;
             if (m_bToRemote && (s.straight || !s.plan.viaTemporary)) {
@@ -1052,8 +1055,30 @@ void CTransferRun::TransferItem(int i) {
     } catch (const CFtpClient::LocalFileChanged& e) {
         LeaveChangedFile(s, e.what());
     } catch (const CFtpClient::FTPException& e) {
+        if (g_bFtpBreak) StoppedInItem(e, s);
         ReportFailure(e, s);
     }
+}
+
+// A stop seen before the item's transfer began ends the run there: the
+// files that went keep their times, and the item in hand and the rest are
+// named as never reached.
+void CTransferRun::StopBeforeItem() {
+    UpdateAtStop();
+    EndFtpWorker("aborted-(2)");
+}
+
+// A failure on the way of an item once a stop was raised is the stop's
+// doing (it gave up the reply the item waited for, and with it the
+// connection): the run ends there, as stopped, the item named with why.
+void CTransferRun::StoppedInItem(const CFtpClient::FTPException& e, const Step& s) {
+    if (!s.announced) WriteTraceString(s.line);
+    WriteTraceString("-?- " + std::string(e.what()));
+    // A file that went whole before stays one that went.
+    if (s.item.IsFTPed != "Yes") NoteFailureBecause(s.item, "stopped");
+    const CHost cut(s.host, s.user);
+    UpdateAtStop(e.ConnectionLost() ? &cut : nullptr);
+    EndFtpWorker("aborted-(2)");
 }
 
 // A send the stop cut leaves part of the file on the server. The item is
@@ -1084,6 +1109,11 @@ bool CTransferRun::Connect(Step& s) {
     s.host = s.item.RemHost;
     s.user = s.item.RemUser;
     if (!ConnectHost(m_data, s.host, s.user, true)) {
+        // Stopped while logging in: no login failed.
+        if (g_bFtpBreak) {
+            NoteFailureBecause(s.item, "stopped");
+            StopBeforeItem();
+        }
         // Which item the failed login stopped.
         WriteTraceString(ItemLine(s));
         WriteTraceString("-?- Login failed.");
@@ -1766,6 +1796,8 @@ void CTransferRun::NoteFailureBecause(const CFileItem& item, const std::string& 
 // whole run, over all its baskets (TransferReport.h).
 bool CTransferRun::Report() {
     if (m_bAnyFailure) {
+        // A stopped run ends as stopped, whatever else it met.
+        if (g_bFtpBreak) EndFtpWorker("aborted-by-user");
         BeepTransferFailed();
         return true;
     }
