@@ -606,6 +606,7 @@ private:
     void TransferItem(int i);
     bool Connect(Step& s);
     bool HoldsServerChange(const Step& s);
+    bool HeldByLookAgain(const Step& s);
     [[noreturn]] void StopBeforeItem();
     [[noreturn]] void StoppedInItem(const CFtpClient::FTPException& e, const Step& s);
     bool HoldsLocalWork(const Step& s);
@@ -1149,8 +1150,29 @@ bool CTransferRun::HoldsServerChange(const Step& s) {
     };
     for (size_t k : m_serverChanges.TakeHeld())
         if (k != at) name(k);
-    if (!holds) return false;
+    if (!holds) return HeldByLookAgain(s);
     StoreItem(at, name(at));
+    return true;
+}
+
+// A file the look let go, whose look is old by its turn (files before it
+// took their time), is looked at again right before it goes: a copy
+// changed on the server since stays, with no second question, and so does
+// one whose change could not be told; the run's closing list says which.
+bool CTransferRun::HeldByLookAgain(const Step& s) {
+    const size_t at = static_cast<size_t>(s.index);
+    // The times owed of the files before are read first: the look may take
+    // a while.
+    if (!m_pendingOwn.empty() && m_serverChanges.LookIsStale(at))
+        ReadPendingOwnTimesOf(m_pendingHost, m_pendingUser);
+    std::string why;
+    const auto again = m_serverChanges.LookAgain(at, s.host, s.user, why);
+    if (again == CServerChangeGuard::Again::Same || g_bFtpBreak) return false;
+    const bool changed = again == CServerChangeGuard::Again::Changed;
+    StoreItem(at, HeldItemState(m_data, m_items[at], changed));
+    if (at < m_entries.size())
+        NoteTransferFailed(m_entries[at],
+                           changed ? ChangedOnServerDuringRunReason() : UncheckedOnServerHeldReason(why));
     return true;
 }
 

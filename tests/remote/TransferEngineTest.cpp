@@ -711,6 +711,57 @@ TEST_F(FakeTransfer, AStopWhileAReplyIsWithheldEndsTheRunAndNamesTheFilesItNever
     EXPECT_EQ(count(log, "could not be looked at"), 0) << log;
 }
 
+// The look before a send is taken once; a file whose turn comes seconds
+// later is looked at again right before it goes. Where that second look
+// cannot tell (the server drops the connection at the listing, and again
+// after the reconnect), the file stays as it is, not marked changed, and
+// the closing list says why.
+TEST_F(FakeTransfer, AFileWhoseSecondLookCannotTellStaysAndIsNotMarkedChanged) {
+    server.listing =
+        "-rw-r--r--   1 ann  ann  1 Jan  2  2001 a\r\n"
+        "-rw-r--r--   1 ann  ann  1 Jan  2  2001 b\r\n";
+    for (const char* n : {"a", "b"}) {
+        WriteFile(local / n, std::string("new ") + n);
+        CFileItem it = MakeItem(n, "127.0.0.1", "ann", "/r/", local.dir());
+        it.IsFTPed = "Yes";
+        it.RemoteModTime = MakeLocalTime(2001, 1, 2, 0, 0, 7);
+        it.RemoteSecondKnown = true;
+        AddItem(it);
+    }
+    const auto received = [&](const char* word) {
+        int seen = 0;
+        for (const std::string& l : server.Received()) seen += l.rfind(word, 0) == 0;
+        return seen;
+    };
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    RunFtpWorkerHere([&] { TransferToRemote(data, 0, 0, 0, {0, 1}); });
+    EXPECT_EQ(received("STOR"), 2);
+    const int listings = received("LIST");
+
+    // The first file now takes longer than a look stays fresh; while it
+    // goes, the server starts dropping the connection at every listing.
+    server.SetDelay("STOR", 3500);
+    std::thread dropping([&] {
+        WaitFor([&] { return received("STOR") > 2; }, 10000);
+        server.SetReply("LIST", "421 Service not available, closing control connection.\r\n");
+    });
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    RunFtpWorkerHere([&] { TransferToRemote(data, 0, 0, 0, {0, 1}); });
+    dropping.join();
+    EXPECT_EQ(received("STOR"), 3) << trace.All();
+    EXPECT_GT(received("LIST"), listings);
+    const std::vector<CFileItem> results = TransferResults();
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_EQ(results[1].IsRemoteModified, "No");
+    EXPECT_EQ(results[1].GetRemoteTimeText(), Items()[1].GetRemoteTimeText());
+    const std::string all = trace.All();
+    EXPECT_NE(all.find(". b (whether it was changed on the server could not be checked: the look right before its "
+                       "send failed ("),
+              std::string::npos)
+        << all;
+    EXPECT_EQ(all.find("changed on the server during this run"), std::string::npos) << all;
+}
+
 TEST_F(FakeTransfer, ANewFileAndASendToVmsGoStraightAndVmsSaysSo) {
     server.listing = "drwxr-xr-x   2 ann  ann  4096 Jan  2  2001 .\r\n";
     for (const char* n : {"a", "b", "c"}) WriteFile(local / n, std::string(100000, *n));
