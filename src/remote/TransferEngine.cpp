@@ -1110,11 +1110,6 @@ bool CTransferRun::Connect(Step& s) {
     s.host = s.item.RemHost;
     s.user = s.item.RemUser;
     if (!ConnectHost(m_data, s.host, s.user, true)) {
-        // Stopped while logging in: no login failed.
-        if (g_bFtpBreak) {
-            NoteFailureBecause(s.item, "stopped");
-            StopBeforeItem();
-        }
         // Which item the failed login stopped.
         WriteTraceString(ItemLine(s));
         WriteTraceString("-?- Login failed.");
