@@ -290,6 +290,34 @@ TEST_F(FtpWindowTest, APauseLeavesTheFilesThatWentWholeTheirServerTimes) {
     EXPECT_EQ(again.Data().GetFileItem(0, 0, 0, 2).IsRemoteModified, "Yes");
 }
 
+// The Pause key while the run's own look at the server's copies waits on a
+// server that does not answer its listing: the run ends within seconds,
+// with no question, and every file stays, named as never reached.
+TEST_F(FtpWindowTest, APauseWhileTheLookWaitsOnTheServerEndsTheRunWithNoQuestion) {
+    CMainFrame& w = OpenWithItemsSent();
+    for (int r = 0; r < 3; ++r) ASSERT_EQ(w.Data().GetFileItem(0, 0, 0, r).IsFTPed, "Yes") << Log();
+    qvltest::FakeFtpServer fake;
+    fake.holdControlAt = "LIST";
+    CloseAllConnections();
+    UseFakeServer(fake);
+    const auto sent = [&](const char* word) {
+        for (const std::string& l : fake.Received())
+            if (l.rfind(word, 0) == 0) return true;
+        return false;
+    };
+    const auto pressed = std::chrono::steady_clock::now();
+    // The listing's command is held unread once its data connection is asked for.
+    ASSERT_TRUE(PressThenPause({0, 1, 2}, Qt::Key_F5, [&] { return sent("PASV"); })) << Log();
+    const auto took = std::chrono::steady_clock::now() - pressed;
+    EXPECT_LT(took, std::chrono::milliseconds(NetTimeoutValues().stopMs + 5000)) << Log();
+    EXPECT_TRUE(prompter.Questions().empty()) << prompter.Questions()[0];
+    EXPECT_FALSE(sent("STOR"));
+    EXPECT_EQ(Count("--- FTP aborted-(2) ---"), 1) << Log();
+    EXPECT_EQ(Count("(the run ended before its turn)"), 3) << Log();
+    EXPECT_EQ(Count("could not be looked at"), 0) << Log();
+    CloseAllConnections();
+}
+
 // An item without a folder cannot go: F5 puts it on the failure list and
 // sends the rest, without a dialog; an item without its user asks for the
 // login and the rest go when it is cancelled. "Open File" of remote items

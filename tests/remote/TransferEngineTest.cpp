@@ -697,7 +697,10 @@ TEST_F(FakeTransfer, AStopWhileAReplyIsWithheldEndsTheRunAndNamesTheFilesItNever
     }
     const int storsBefore = received("STOR");
     const size_t mark = trace.Lines().size();
-    pause = pauseWhen([&] { return received("LIST") > 0; });
+    // The listing's command is held unread once its data connection is
+    // asked for.
+    const int pasvBefore = received("PASV");
+    pause = pauseWhen([&] { return received("PASV") > pasvBefore; });
     ASSERT_TRUE(ClaimFtpSlot(""));
     RunFtpWorkerHere([&] { TransferToRemote(data, 0, 0, 0, all); });
     ended = std::chrono::steady_clock::now();
