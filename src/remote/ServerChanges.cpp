@@ -593,6 +593,7 @@ CServerChangeGuard::Found CServerChangeGuard::FindChanged(const std::vector<CFil
         // where this look is old by then.
         std::set<size_t> named;
         for (const auto& f : found) named.insert(f.first);
+        const auto took = std::chrono::steady_clock::now() - at;
         for (const auto& [k, recorded] : targets)
             if (!named.count(k)) {
                 LookedTarget& t = Looked()[RemoteTargetKey(items[k])];
@@ -600,6 +601,7 @@ CServerChangeGuard::Found CServerChangeGuard::FindChanged(const std::vector<CFil
                 t.user = user;
                 t.recorded = recorded;
                 t.at = at;
+                t.took = took;
             }
         changed.insert(changed.end(), found.begin(), found.end());
     }
@@ -697,7 +699,7 @@ bool CServerChangeGuard::LookIsStale(size_t index) const {
     const LookedTargets& looked = Looked();
     const auto found = looked.find(RemoteTargetKey(m_items[index]));
     return found != looked.end() && found->second.state == LookedTarget::State::Same &&
-           std::chrono::steady_clock::now() - found->second.at >= kLookFresh;
+           std::chrono::steady_clock::now() - found->second.at >= kLookFresh + found->second.took;
 }
 
 CServerChangeGuard::Again CServerChangeGuard::LookAgain(size_t index, std::string host, std::string user,
@@ -750,7 +752,11 @@ void CServerChangeGuard::LookAgainInFolder(const LookedTarget& target, std::stri
         }
         return;
     }
-    for (LookedTarget* t : again) t->at = at;
+    const auto took = std::chrono::steady_clock::now() - at;
+    for (LookedTarget* t : again) {
+        t->at = at;
+        t->took = took;
+    }
     std::vector<CFileItem> changed;
     for (const auto& [i, why] : found) {
         LookedTarget& t = *again[i];

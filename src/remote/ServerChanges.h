@@ -82,6 +82,7 @@ struct LookedTarget {
     std::string host, user;
     CFileItem recorded;
     std::chrono::steady_clock::time_point at;
+    std::chrono::steady_clock::duration took{};  // how long that look took
     State state = State::Same;
     std::string why;  // NotTold: why
 };
@@ -185,7 +186,9 @@ public:
     Again LookAgain(size_t index, std::string host, std::string user, std::string& why);
     // Whether LookAgain would ask the server.
     bool LookIsStale(size_t index) const;
-    // How old a look may be when its file goes.
+    // How old a look may be when its file goes (counted from its end where
+    // the look itself took longer: a folder listed slowly is not listed
+    // again back to back).
     static constexpr std::chrono::seconds kLookFresh{3};
     // Whether a held item was held because its change could not be told,
     // and why.
