@@ -463,6 +463,9 @@ void CServerChangeGuard::CheckAccount(const std::string& host, const std::string
     }
     const Found seen = FindChanged(looked, here, host, user);
     found.insert(found.end(), seen.begin(), seen.end());
+    // Stopped meanwhile: nothing is asked, and the run ends before its
+    // next send.
+    if (g_bFtpBreak) return;
     // Nothing is asked about the items of an account that could not be
     // logged in to: they are not sent.
     found.erase(std::remove_if(found.begin(), found.end(), [&](const auto& f) { return notLooked[f.first]; }),
@@ -577,11 +580,15 @@ CServerChangeGuard::Found CServerChangeGuard::FindChanged(const std::vector<CFil
     Found changed;
     for (const auto& [dir, targets] : folders) {
         Found found;
+        if (g_bFtpBreak) return {};
+        const auto at = std::chrono::steady_clock::now();
         try {
             RunWithReconnect(m_data, host, user, true, [&](CFtpClient& c) {
                 found = FindChangedInFolder(c, targets);
             });
         } catch (const CFtpClient::FTPException& e) {
+            // The stop gave the look up: it tells nothing, and asks nothing.
+            if (g_bFtpBreak) return {};
             WriteTraceString("-?- The remote files in " + dir + " on " + ShortHostName(host) +
                              " could not be looked at (" + e.what() +
                              "): whether they were changed on the server cannot be told.");
@@ -589,6 +596,20 @@ CServerChangeGuard::Found CServerChangeGuard::FindChanged(const std::vector<CFil
             for (const auto& target : targets)
                 found.emplace_back(target.first, "the look at the server failed (" + std::string(e.what()) + ")");
         }
+        // What the look let go is looked at again right before it goes,
+        // where this look is old by then.
+        std::set<size_t> named;
+        for (const auto& f : found) named.insert(f.first);
+        const auto took = std::chrono::steady_clock::now() - at;
+        for (const auto& [k, recorded] : targets)
+            if (!named.count(k)) {
+                LookedTarget& t = Looked()[RemoteTargetKey(items[k])];
+                t.host = host;
+                t.user = user;
+                t.recorded = recorded;
+                t.at = at;
+                t.took = took;
+            }
         changed.insert(changed.end(), found.begin(), found.end());
     }
     return changed;
@@ -685,6 +706,81 @@ CServerChangeGuard::Found CServerChangeGuard::FindChangedInFolder(
         }
     }
     return found;
+}
+
+LookedTargets& CServerChangeGuard::Looked() { return t_run ? t_run->m_lookedAt : m_lookedAt; }
+
+bool CServerChangeGuard::LookIsStale(size_t index) const {
+    if (index >= m_items.size() || m_skipped[index]) return false;
+    const LookedTargets& looked = Looked();
+    const auto found = looked.find(RemoteTargetKey(m_items[index]));
+    return found != looked.end() && found->second.state == LookedTarget::State::Same &&
+           std::chrono::steady_clock::now() - found->second.at >= kLookFresh + found->second.took;
+}
+
+CServerChangeGuard::Again CServerChangeGuard::LookAgain(size_t index, std::string host, std::string user,
+                                                        std::string& why) {
+    if (index >= m_items.size() || m_skipped[index]) return Again::Same;
+    LookedTargets& looked = Looked();
+    const std::string key = RemoteTargetKey(m_items[index]);
+    auto found = looked.find(key);
+    if (found == looked.end()) return Again::Same;
+    if (LookIsStale(index)) {
+        LookAgainInFolder(found->second, host, user);
+        found = looked.find(key);
+        if (found == looked.end()) return Again::Same;
+    }
+    // The file goes now, or stays: either way no later look is owed.
+    const LookedTarget target = found->second;
+    looked.erase(found);
+    why = target.why;
+    if (target.state == Again::Same) return Again::Same;
+    // Left by the later parts of the run too.
+    if (t_runHeld) t_runHeld->insert(key);
+    if (t_run && target.state == Again::NotTold) t_run->m_heldWhy[key] = why;
+    return target.state;
+}
+
+// One listing of the folder (as the look reads it) tells of every target
+// there the look let go: each is compared with its last transfer's record
+// again, as the look found it still so. Where that fails on the way,
+// whether they changed cannot be told.
+void CServerChangeGuard::LookAgainInFolder(const LookedTarget& target, std::string host, std::string user) {
+    std::vector<LookedTarget*> again;
+    std::vector<std::pair<size_t, CFileItem>> targets;
+    for (auto& [key, t] : Looked())
+        if (t.state == LookedTarget::State::Same && t.host == target.host && t.user == target.user &&
+            t.recorded.RemoteDir == target.recorded.RemoteDir) {
+            targets.emplace_back(again.size(), t.recorded);
+            again.push_back(&t);
+        }
+    if (targets.empty()) return;
+    const auto at = std::chrono::steady_clock::now();
+    Found found;
+    try {
+        RunWithReconnect(m_data, host, user, true, [&](CFtpClient& c) { found = FindChangedInFolder(c, targets); });
+    } catch (const CFtpClient::FTPException& e) {
+        // Stopped: the run ends before the file goes.
+        if (g_bFtpBreak) return;
+        for (LookedTarget* t : again) {
+            t->state = LookedTarget::State::NotTold;
+            t->why = "the look right before its send failed (" + std::string(e.what()) + ")";
+        }
+        return;
+    }
+    const auto took = std::chrono::steady_clock::now() - at;
+    for (LookedTarget* t : again) {
+        t->at = at;
+        t->took = took;
+    }
+    std::vector<CFileItem> changed;
+    for (const auto& [i, why] : found) {
+        LookedTarget& t = *again[i];
+        t.state = why.empty() ? LookedTarget::State::Changed : LookedTarget::State::NotTold;
+        t.why = why;
+        if (why.empty()) changed.push_back(t.recorded);
+    }
+    MarkChangedOnServer(changed);
 }
 
 // One question names them all, the changes seen apart from those that

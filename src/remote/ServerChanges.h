@@ -3,6 +3,7 @@
 // targets of a send before anything overwrites them.
 #pragma once
 
+#include <chrono>
 #include <ctime>
 #include <functional>
 #include <map>
@@ -72,6 +73,22 @@ std::vector<std::pair<int, std::time_t>> ReadRemoteFileTimes(CFtpClient& c, cons
 // two reply codes.
 bool ReadExactRemoteState(CFtpClient& c, CFileItem& item, std::time_t clockOffset, int& timeCode, int& sizeCode);
 
+// What the look before a send saw of a target it let go, for the look
+// right before the target's own send: the account and when the look was
+// taken, the state the last transfer recorded (the server's copy was
+// still so then), and what a later look at its folder found.
+struct LookedTarget {
+    enum class State { Same, Changed, NotTold };
+    std::string host, user;
+    CFileItem recorded;
+    std::chrono::steady_clock::time_point at;
+    std::chrono::steady_clock::duration took{};  // how long that look took
+    State state = State::Same;
+    std::string why;  // NotTold: why
+};
+// By remote file (RemoteTargetKey).
+using LookedTargets = std::map<std::string, LookedTarget>;
+
 // A run that nobody attends (auto-sync, started by the timer): it asks
 // nothing and names what it leaves. Set for the lifetime of the object, on
 // the thread that runs the transfer.
@@ -100,9 +117,11 @@ std::vector<std::string> TakeUncheckedHeld();
 // files they sent go into the run's copy of the data (the later baskets'
 // items of the same files are gathered from it). The look before a send
 // takes the items of every account, the later parts' too, so that the run
-// asks once; a file the run has looked at is not looked at again, and one
-// it left is left by the later parts too, with the same reason. An account
-// whose login failed is not asked for again: its items are not sent.
+// asks once; a file the run has looked at is not looked at again by a
+// later part's look (only right before it goes, where that look has grown
+// old: CServerChangeGuard::LookAgain), and one it left is left by the later
+// parts too, with the same reason. An account whose login failed is not
+// asked for again: its items are not sent.
 class CServerChangeRun {
 public:
     // parts: the items of each basket's part, in the run's order.
@@ -124,6 +143,7 @@ private:
     std::map<std::string, std::string> m_heldWhy;  // a file left for a change not told: why
     std::set<std::string> m_looked;  // the remote files looked at before a send
     std::set<std::string> m_failedLogins;  // accounts (host, LF, user) whose login failed
+    LookedTargets m_lookedAt;  // the targets the look let go, not sent yet
     std::set<std::string>* m_previous;
     CServerChangeRun* m_previousRun;
 };
@@ -157,6 +177,19 @@ public:
     void SetBeforeRun(bool beforeRun) { m_bBeforeRun = beforeRun; }
     // The items the last look held, each once.
     std::vector<size_t> TakeHeld();
+    // Right before an item goes that the look let go: where that look is
+    // older than a few seconds by the clock, the server's copy is looked at
+    // again, the same way (with the other targets of its folder the look
+    // let go, in one listing). Changed: it changed since the look; NotTold:
+    // that could not be told (why). A fresh look asks the server nothing.
+    using Again = LookedTarget::State;
+    Again LookAgain(size_t index, std::string host, std::string user, std::string& why);
+    // Whether LookAgain would ask the server.
+    bool LookIsStale(size_t index) const;
+    // How old a look may be when its file goes (counted from its end where
+    // the look itself took longer: a folder listed slowly is not listed
+    // again back to back).
+    static constexpr std::chrono::seconds kLookFresh{3};
     // Whether a held item was held because its change could not be told,
     // and why.
     bool Unchecked(size_t index, std::string& why) const;
@@ -195,8 +228,14 @@ private:
     Found FindChangedElsewhere(std::vector<CFileItem>& looked, const std::vector<size_t>& others,
                                const std::string& host, const std::string& user, std::vector<bool>& notLooked);
 
+    LookedTargets& Looked();
+    const LookedTargets& Looked() const { return const_cast<CServerChangeGuard*>(this)->Looked(); }
+    // The targets of the folder of one the look let go, looked at again.
+    void LookAgainInFolder(const LookedTarget& target, std::string host, std::string user);
+
     bool m_bBeforeRun = false;
     Renamed m_renamed;
+    LookedTargets m_lookedAt;  // outside a run over baskets
     std::set<std::string> m_failedLogins;  // outside a run over baskets
     std::vector<size_t> m_newlyHeld;
     std::map<size_t, std::string> m_unchecked;  // held items whose change could not be told: why

@@ -200,3 +200,5 @@ std::string RefusedLocalWorkHeldReason(const std::string& why) {
 }
 
 std::string ChangedDuringRunReason() { return "changed here during the run; not fetched"; }
+
+std::string ChangedOnServerDuringRunReason() { return "changed on the server during this run; not sent"; }

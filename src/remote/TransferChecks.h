@@ -70,3 +70,6 @@ std::string RefusedLocalWorkHeldLine(const CFileItem& item, const std::string& w
 std::string RefusedLocalWorkHeldReason(const std::string& why);
 // Why a fetch left a local file that changed after the fetch was decided.
 std::string ChangedDuringRunReason();
+// Why a send left a file that changed on the server after the run's look
+// at it, before its turn came.
+std::string ChangedOnServerDuringRunReason();

@@ -607,6 +607,9 @@ private:
     void TransferItem(int i);
     bool Connect(Step& s);
     bool HoldsServerChange(const Step& s);
+    bool HeldByLookAgain(const Step& s);
+    [[noreturn]] void StopBeforeItem();
+    [[noreturn]] void StoppedInItem(const CFtpClient::FTPException& e, const Step& s);
     bool HoldsLocalWork(const Step& s);
     void KeepFetchedStamp(const Step& s);
     void LeaveChangedFile(const Step& s, const std::string& why);
@@ -743,7 +746,9 @@ bool CTransferRun::Run() {
             FolderUpdate& previous = m_folders[m_folderOf[static_cast<size_t>(i - 1)]];
             if (previous.last == i - 1) UpdateFolder(previous);
         }
-        if (g_bFtpBreak) UpdateAtStop();
+        // A stop ends the run before the next item: the items not reached
+        // are named as such in the closing list.
+        if (g_bFtpBreak) StopBeforeItem();
         m_nCurrent = i;
         ReadBackItem(i);
         if (m_refused[static_cast<size_t>(i)]) {
@@ -1006,6 +1011,8 @@ void CTransferRun::TransferItem(int i) {
     ClearLeftTemporaries(s);
     if (m_bToRemote && !g_bFtpBreak && HoldsServerChange(s)) return;
     if (!m_bToRemote && !g_bFtpBreak && HoldsLocalWork(s)) return;
+    // Stopped during the login or the look: the item is not reached.
+    if (g_bFtpBreak) StopBeforeItem();
     // A local file proved to hold the server's bytes is not received again.
     CFileStamp compared;
     s.alreadyThere = !m_bToRemote && m_localWork.ProvedSame(static_cast<size_t>(i), compared) &&
@@ -1032,10 +1039,7 @@ void CTransferRun::TransferItem(int i) {
                 ReadPendingOwnTimes(c);
             if (!s.alreadyThere) SwitchType(c, s);
             PlanTheSend(c, s);
-            if (g_bFtpBreak) {
-                UpdateAtStop();
-                EndFtpWorker("aborted-(2)");
-            }
+            if (g_bFtpBreak) StopBeforeItem();
             if (!s.announced) WriteTraceString(s.line);
             s.announced = true;
             if (m_bToRemote && (s.straight || !s.plan.viaTemporary)) {
@@ -1056,8 +1060,30 @@ void CTransferRun::TransferItem(int i) {
     } catch (const CFtpClient::LocalFileChanged& e) {
         LeaveChangedFile(s, e.what());
     } catch (const CFtpClient::FTPException& e) {
+        if (g_bFtpBreak) StoppedInItem(e, s);
         ReportFailure(e, s);
     }
+}
+
+// A stop seen before the item's transfer began ends the run there: the
+// files that went keep their times, and the item in hand and the rest are
+// named as never reached.
+void CTransferRun::StopBeforeItem() {
+    UpdateAtStop();
+    EndFtpWorker("aborted-(2)");
+}
+
+// A failure on the way of an item once a stop was raised is the stop's
+// doing (it gave up the reply the item waited for, and with it the
+// connection): the run ends there, as stopped, the item named with why.
+void CTransferRun::StoppedInItem(const CFtpClient::FTPException& e, const Step& s) {
+    if (!s.announced) WriteTraceString(s.line);
+    WriteTraceString("-?- " + std::string(e.what()));
+    // A file that went whole before stays one that went.
+    if (s.item.IsFTPed != "Yes") NoteFailureBecause(s.item, "stopped");
+    const CHost cut(s.host, s.user);
+    UpdateAtStop(e.ConnectionLost() ? &cut : nullptr);
+    EndFtpWorker("aborted-(2)");
 }
 
 // A send the stop cut leaves part of the file on the server. The item is
@@ -1153,8 +1179,29 @@ bool CTransferRun::HoldsServerChange(const Step& s) {
     };
     for (size_t k : m_serverChanges.TakeHeld())
         if (k != at) name(k);
-    if (!holds) return false;
+    if (!holds) return HeldByLookAgain(s);
     StoreItem(at, name(at));
+    return true;
+}
+
+// A file the look let go, whose look is old by its turn (files before it
+// took their time), is looked at again right before it goes: a copy
+// changed on the server since stays, with no second question, and so does
+// one whose change could not be told; the run's closing list says which.
+bool CTransferRun::HeldByLookAgain(const Step& s) {
+    const size_t at = static_cast<size_t>(s.index);
+    // The times owed of the files before are read first: the look may take
+    // a while.
+    if (!m_pendingOwn.empty() && m_serverChanges.LookIsStale(at))
+        ReadPendingOwnTimesOf(m_pendingHost, m_pendingUser);
+    std::string why;
+    const auto again = m_serverChanges.LookAgain(at, s.host, s.user, why);
+    if (again == CServerChangeGuard::Again::Same || g_bFtpBreak) return false;
+    const bool changed = again == CServerChangeGuard::Again::Changed;
+    StoreItem(at, HeldItemState(m_data, m_items[at], changed));
+    if (at < m_entries.size())
+        NoteTransferFailed(m_entries[at],
+                           changed ? ChangedOnServerDuringRunReason() : UncheckedOnServerHeldReason(why));
     return true;
 }
 
@@ -1812,6 +1859,8 @@ void CTransferRun::NoteFailureBecause(const CFileItem& item, const std::string& 
 // whole run, over all its baskets (TransferReport.h).
 bool CTransferRun::Report() {
     if (m_bAnyFailure) {
+        // A stopped run ends as stopped, whatever else it met.
+        if (g_bFtpBreak) EndFtpWorker("aborted-by-user");
         BeepTransferFailed();
         return true;
     }

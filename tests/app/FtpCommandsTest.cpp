@@ -219,7 +219,9 @@ TEST_F(FtpWindowTest, APauseLeavesTheFilesThatWentWholeTheirServerTimes) {
     const auto took = std::chrono::steady_clock::now() - paused;
     slow->Thaw();
     Tick();
-    EXPECT_LT(took, std::chrono::milliseconds(3000)) << Log();
+    // Where the Pause meets a reply still awaited, the stop waits for it
+    // up to its own bound: ample room is left above that wait.
+    EXPECT_LT(took, std::chrono::milliseconds(NetTimeoutValues().stopMs + 5000)) << Log();
     EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes\nsent before the server stopped\n");
     EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 2).RemoteModTime, serverTime()) << Log();
 
@@ -286,6 +288,34 @@ TEST_F(FtpWindowTest, APauseLeavesTheFilesThatWentWholeTheirServerTimes) {
     EXPECT_EQ(prompter.Questions().size(), 1u) << Log();
     EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes\nfrom the server again\n");
     EXPECT_EQ(again.Data().GetFileItem(0, 0, 0, 2).IsRemoteModified, "Yes");
+}
+
+// The Pause key while the run's own look at the server's copies waits on a
+// server that does not answer its listing: the run ends within seconds,
+// with no question, and every file stays, named as never reached.
+TEST_F(FtpWindowTest, APauseWhileTheLookWaitsOnTheServerEndsTheRunWithNoQuestion) {
+    CMainFrame& w = OpenWithItemsSent();
+    for (int r = 0; r < 3; ++r) ASSERT_EQ(w.Data().GetFileItem(0, 0, 0, r).IsFTPed, "Yes") << Log();
+    qvltest::FakeFtpServer fake;
+    fake.holdControlAt = "LIST";
+    CloseAllConnections();
+    UseFakeServer(fake);
+    const auto sent = [&](const char* word) {
+        for (const std::string& l : fake.Received())
+            if (l.rfind(word, 0) == 0) return true;
+        return false;
+    };
+    const auto pressed = std::chrono::steady_clock::now();
+    // The listing's command is held unread once its data connection is asked for.
+    ASSERT_TRUE(PressThenPause({0, 1, 2}, Qt::Key_F5, [&] { return sent("PASV"); })) << Log();
+    const auto took = std::chrono::steady_clock::now() - pressed;
+    EXPECT_LT(took, std::chrono::milliseconds(NetTimeoutValues().stopMs + 5000)) << Log();
+    EXPECT_TRUE(prompter.Questions().empty()) << prompter.Questions()[0];
+    EXPECT_FALSE(sent("STOR"));
+    EXPECT_EQ(Count("--- FTP aborted-(2) ---"), 1) << Log();
+    EXPECT_EQ(Count("(the run ended before its turn)"), 3) << Log();
+    EXPECT_EQ(Count("could not be looked at"), 0) << Log();
+    CloseAllConnections();
 }
 
 // An item without a folder cannot go: F5 puts it on the failure list and
@@ -1366,6 +1396,119 @@ TEST_P(PutAllOverBaskets, EachBasketSeesWhatTheRunSent) {
     }
     EXPECT_EQ(ReadFile(work / "f.txt"), "from the server\n") << Log();
     EXPECT_EQ(ReadFile(work / kDot), "the dot file, from the server\n") << Log();
+}
+
+// A file changed on the server while another file of the run goes is not
+// sent over it: the run's one look before anything was sent is seconds old
+// by the file's turn, so the file is looked at again right before it goes,
+// and it stays, with no second question, named in the run's closing list.
+// Over two baskets (Put All over {big.dat, c.txt} and {d.txt}) and within
+// one ({big.dat, c.txt}, F5); the server takes uploads slowly, so that
+// big.dat takes seconds.
+TEST_P(PutAllOverBaskets, AFileChangedOnTheServerWhileAnotherGoesStaysWithoutASecondQuestion) {
+    port.reset();
+    vs.reset();
+    pure.reset();
+    int listening = 0;
+    if (GetParam() == "vsftpd") {
+        vs = std::make_unique<qvltest::VsftpdServer>("", "local_max_rate=400000\n");
+        ASSERT_TRUE(vs->ok()) << vs->why();
+        listening = vs->port();
+    } else {
+        pure = std::make_unique<qvltest::PureFtpdServer>(std::vector<std::string>{"-T", "400"},
+                                                         std::vector<std::string>{"TZ=Asia/Tokyo"});
+        ASSERT_TRUE(pure->ok()) << pure->why();
+        listening = pure->port();
+    }
+    port = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(listening).c_str());
+    // The server's word after a slow file comes once the file is in.
+    NetTimeoutValues().replyMs = 30000;
+    NetTimeoutValues().dataMs = 30000;
+    {
+        CProgramData d;
+        AddLoopbackSession(d, Local());
+        d.InsertBasket("X", 0, 0, 0);
+        d.InsertBasket("Y", 0, 0, 1);
+        std::filesystem::create_directories(Local());
+        WriteFile(Local() + "big.dat", std::string(2 << 20, 'b'));
+        WriteFile(Local() + "c.txt", "c\n");
+        WriteFile(Local() + "d.txt", "d\n");
+        const std::vector<std::pair<int, std::string>> items{{0, "big.dat"}, {0, "c.txt"}, {1, "d.txt"}};
+        for (const auto& [basket, name] : items) {
+            CFileItem it = Item(name, Local(), true);
+            it.RemoteDir = work.dir();
+            const int row = static_cast<int>(d.GetBasketItemPtrs(0, 0, basket).size());
+            d.InsertFileItems(0, 0, basket, row, it);
+            d.GetFileItemPtr(0, 0, basket, row)->RefreshLocalTime();
+        }
+        AddLoopbackAccount(d);
+        ASSERT_TRUE(d.SaveMasterFile(g_strSessionInfoDir + kMasterFileName));
+    }
+    CMainFrame& w = Open();
+    PressPutAllOnBothBaskets();
+    ASSERT_TRUE(prompter.Questions().empty()) << prompter.Questions()[0];
+    ASSERT_TRUE(ReadFile(work / "big.dat") == std::string(2 << 20, 'b')) << Log();
+    ASSERT_EQ(ReadFile(work / "d.txt"), "d\n") << Log();
+
+    // Someone writes the file on the server once big.dat is on its way.
+    const std::string theirs = "written on the server while big.dat went\n";
+    const auto writtenWhileBigGoes = [&](const std::string& name) {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return Log().find("->1/2 big.dat") != std::string::npos; }, 20000))
+            << Log();
+        WriteFile(work / name, theirs);
+        Finish();
+        Tick();
+    };
+    const auto heldLine = [](const std::string& name) {
+        return ". " + name + " (changed on the server during this run; not sent)";
+    };
+
+    // Put All over both baskets, changed here; d.txt, in the second basket,
+    // changes on the server while big.dat goes.
+    WriteFile(Local() + "big.dat", std::string(2 << 20, 'B'));
+    WriteFile(Local() + "c.txt", "c, from here\n");
+    WriteFile(Local() + "d.txt", "d, from here\n");
+    frame->MessageWindow().SetText("");
+    QToolBar* bar = frame->ToolBar(141);
+    bar->show();
+    frame->BasketList()->clearSelection();
+    for (int r = 0; r < 2; ++r) frame->BasketList()->topLevelItem(r)->setSelected(true);
+    prompter.entries.clear();
+    QTest::mouseClick(bar->widgetForAction(frame->Action(32565)), Qt::LeftButton);
+    writtenWhileBigGoes("d.txt");
+    EXPECT_TRUE(prompter.Questions().empty()) << prompter.Questions()[0];
+    EXPECT_EQ(ReadFile(work / "d.txt"), theirs) << Log();
+    EXPECT_EQ(ReadFile(work / "c.txt"), "c, from here\n") << Log();
+    EXPECT_TRUE(ReadFile(work / "big.dat") == std::string(2 << 20, 'B')) << Log();
+    EXPECT_EQ(Count(heldLine("d.txt")), 1) << Log();
+    EXPECT_EQ(w.Data().GetFileItem(0, 0, 1, 0).IsRemoteModified, "Yes") << Log();
+    EXPECT_EQ(Count("--- FTP over ---"), 1) << Log();
+
+    // F5 over big.dat and c.txt of one basket; c.txt changes on the server
+    // while big.dat goes.
+    WriteFile(Local() + "big.dat", std::string(2 << 20, 'x'));
+    WriteFile(Local() + "c.txt", "c, from here again\n");
+    frame->MessageWindow().SetText("");
+    frame->Presenter().OnBasketClicked({0});  // basket X
+    SelectRows({0, 1});
+    prompter.entries.clear();
+    {
+        CAcceleratorManager keys;
+        keys.Connect(frame.get(), false);
+        InstallAccelerators(keys);
+        QApplication::processEvents();
+        frame->FileList()->setFocus();
+        QTest::keyClick(frame->FileList(), Qt::Key_F5);
+        keys.Connect(nullptr, false);
+    }
+    writtenWhileBigGoes("c.txt");
+    EXPECT_TRUE(prompter.Questions().empty()) << prompter.Questions()[0];
+    EXPECT_EQ(ReadFile(work / "c.txt"), theirs) << Log();
+    EXPECT_TRUE(ReadFile(work / "big.dat") == std::string(2 << 20, 'x')) << Log();
+    EXPECT_EQ(Count(heldLine("c.txt")), 1) << Log();
+    EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 1).IsRemoteModified, "Yes") << Log();
+    EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 0).IsRemoteModified, "No") << Log();
+    bar->hide();
 }
 
 // Auto-sync over a file the server will not let the user write (another

@@ -615,6 +615,156 @@ TEST_F(FakeTransfer, APauseEndsTheRunWhileTheServerWithholdsAReplyOrStopsReading
     EXPECT_EQ(TransferResults()[0].IsFTPed, "failed");
 }
 
+// A stop while the server withholds a reply in a run of many small files
+// ends the run there, as stopped: no later file is tried on the connection
+// the stop gave up, nothing is blamed on the server, and the closing list
+// names the files the run never reached. A stop while the run's own look
+// before the first send waits on a server that does not answer ends the
+// run the same way, with no question.
+TEST_F(FakeTransfer, AStopWhileAReplyIsWithheldEndsTheRunAndNamesTheFilesItNeverReached) {
+    RecordingPrompter prompter;
+    ScopedPrompter scoped(prompter);
+    g_bFtpUpdate = true;
+    NetTimeoutValues().replyMs = 30000;
+    // Each file takes a moment, so that the times of the first ones are
+    // asked for together while most files are still to go.
+    server.delays["STOR"] = 60;
+    server.withholdEvery["MDTM"] = 3;
+    constexpr int kFiles = 40;
+    std::vector<int> all;
+    for (int i = 0; i < kFiles; ++i) {
+        const std::string name = "f" + std::to_string(100 + i);
+        WriteFile(local / name, name);
+        AddItem(MakeItem(name, "127.0.0.1", "ann", "/r/", local.dir(), true));
+        all.push_back(i);
+    }
+    // The Message Window's lines of the run from `from` on, and how often
+    // a text shows in them.
+    const auto since = [&](size_t from) {
+        std::string text;
+        const std::vector<std::string> lines = trace.Lines();
+        for (size_t k = from; k < lines.size(); ++k) text += lines[k] + "\n";
+        return text;
+    };
+    const auto count = [](const std::string& text, const std::string& what) {
+        int n = 0;
+        for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+        return n;
+    };
+    const auto received = [&](const char* word) {
+        int seen = 0;
+        for (const std::string& l : server.Received()) seen += l.rfind(word, 0) == 0;
+        return seen;
+    };
+    std::chrono::steady_clock::time_point stoppedAt{};
+    int storsAtStop = 0;
+    const auto pauseWhen = [&](std::function<bool()> ready) {
+        return std::thread([&, ready] {
+            WaitFor(ready, 10000);
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            storsAtStop = received("STOR");
+            stoppedAt = std::chrono::steady_clock::now();
+            OnStopFtp();
+        });
+    };
+    std::thread pause = pauseWhen([&] { return received("MDTM") >= 3; });
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    RunFtpWorkerHere([&] { TransferToRemote(data, 0, 0, 0, all); });
+    auto ended = std::chrono::steady_clock::now();
+    pause.join();
+    EXPECT_LT(ended - stoppedAt, std::chrono::seconds(8));
+    ASSERT_LT(storsAtStop, kFiles / 2) << trace.All();
+    std::string log = since(0);
+    EXPECT_EQ(received("STOR"), storsAtStop) << log;
+    EXPECT_EQ(count(log, "closed the connection"), 0) << log;
+    EXPECT_EQ(count(log, "--- FTP aborted-(2) ---"), 1) << log;
+    EXPECT_EQ(count(log, "--- FTP over ---"), 0) << log;
+    EXPECT_GE(count(log, "(the run ended before its turn)"), kFiles - storsAtStop - 1) << log;
+    EXPECT_EQ(count(log, ". f139 (the run ended before its turn)"), 1) << log;
+    const std::vector<CFileItem> results = TransferResults();
+    for (int i = 0; i < storsAtStop; ++i) EXPECT_EQ(results[size_t(i)].IsFTPed, "Yes") << i;
+    EXPECT_TRUE(prompter.entries.empty());
+
+    // Sent before: the run looks at the server's copies first, and the
+    // server holds that look's listing.
+    server.withholdEvery.clear();
+    server.delays.clear();
+    server.holdControlAt = "LIST";
+    for (CFileItem& it : Items()) {
+        it.IsFTPed = "Yes";
+        it.RemoteModTime = MakeLocalTime(2001, 1, 2, 0, 0, 7);
+        it.RemoteSecondKnown = true;
+    }
+    const int storsBefore = received("STOR");
+    const size_t mark = trace.Lines().size();
+    // The listing's command is held unread once its data connection is
+    // asked for.
+    const int pasvBefore = received("PASV");
+    pause = pauseWhen([&] { return received("PASV") > pasvBefore; });
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    RunFtpWorkerHere([&] { TransferToRemote(data, 0, 0, 0, all); });
+    ended = std::chrono::steady_clock::now();
+    pause.join();
+    EXPECT_LT(ended - stoppedAt, std::chrono::seconds(8));
+    EXPECT_EQ(received("STOR"), storsBefore);
+    EXPECT_TRUE(prompter.entries.empty()) << prompter.entries.front().text;
+    log = since(mark);
+    EXPECT_EQ(count(log, "--- FTP aborted-(2) ---"), 1) << log;
+    EXPECT_GE(count(log, "(the run ended before its turn)"), kFiles - 1) << log;
+    EXPECT_EQ(count(log, "could not be looked at"), 0) << log;
+}
+
+// The look before a send is taken once; a file whose turn comes seconds
+// later is looked at again right before it goes. Where that second look
+// cannot tell (the server drops the connection at the listing, and again
+// after the reconnect), the file stays as it is, not marked changed, and
+// the closing list says why.
+TEST_F(FakeTransfer, AFileWhoseSecondLookCannotTellStaysAndIsNotMarkedChanged) {
+    server.listing =
+        "-rw-r--r--   1 ann  ann  1 Jan  2  2001 a\r\n"
+        "-rw-r--r--   1 ann  ann  1 Jan  2  2001 b\r\n";
+    for (const char* n : {"a", "b"}) {
+        WriteFile(local / n, std::string("new ") + n);
+        CFileItem it = MakeItem(n, "127.0.0.1", "ann", "/r/", local.dir());
+        it.IsFTPed = "Yes";
+        it.RemoteModTime = MakeLocalTime(2001, 1, 2, 0, 0, 7);
+        it.RemoteSecondKnown = true;
+        AddItem(it);
+    }
+    const auto received = [&](const char* word) {
+        int seen = 0;
+        for (const std::string& l : server.Received()) seen += l.rfind(word, 0) == 0;
+        return seen;
+    };
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    RunFtpWorkerHere([&] { TransferToRemote(data, 0, 0, 0, {0, 1}); });
+    EXPECT_EQ(received("STOR"), 2);
+    const int listings = received("LIST");
+
+    // The first file now takes longer than a look stays fresh; while it
+    // goes, the server starts dropping the connection at every listing.
+    server.SetDelay("STOR", 3500);
+    std::thread dropping([&] {
+        WaitFor([&] { return received("STOR") > 2; }, 10000);
+        server.SetReply("LIST", "421 Service not available, closing control connection.\r\n");
+    });
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    RunFtpWorkerHere([&] { TransferToRemote(data, 0, 0, 0, {0, 1}); });
+    dropping.join();
+    EXPECT_EQ(received("STOR"), 3) << trace.All();
+    EXPECT_GT(received("LIST"), listings);
+    const std::vector<CFileItem> results = TransferResults();
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_EQ(results[1].IsRemoteModified, "No");
+    EXPECT_EQ(results[1].GetRemoteTimeText(), Items()[1].GetRemoteTimeText());
+    const std::string all = trace.All();
+    EXPECT_NE(all.find(". b (whether it was changed on the server could not be checked: the look right before its "
+                       "send failed ("),
+              std::string::npos)
+        << all;
+    EXPECT_EQ(all.find("changed on the server during this run"), std::string::npos) << all;
+}
+
 TEST_F(FakeTransfer, ANewFileAndASendToVmsGoStraightAndVmsSaysSo) {
     server.listing = "drwxr-xr-x   2 ann  ann  4096 Jan  2  2001 .\r\n";
     for (const char* n : {"a", "b", "c"}) WriteFile(local / n, std::string(100000, *n));
