@@ -1488,6 +1488,7 @@ TEST_P(RealServers, EachFilesOwnTimeIsReadBeforeAnythingElseGoes) {
     // A slow link: 8 KB a second (pure-ftpd's throttle holds its replies
     // for seconds: it lists Tokyo's clock instead).
     CloseAllConnections();
+    NetTimeoutValues().replyMs = 20000;
     env.reset();
     std::unique_ptr<ThrottledFtpServer> slowPy;
     if (GetParam() == "pyftpdlib") {
@@ -1551,18 +1552,19 @@ TEST_P(RealServers, EachFilesOwnTimeIsReadBeforeAnythingElseGoes) {
             SetModificationTime(serverDir + name, at);
         });
     };
+    WriteFile(local / "0.txt", "first\n");
     WriteFile(local / "a.txt", "mine\n");
     WriteFile(local / "big.bin", std::string(40 << 10, 'b'));
-    Add({"a.txt", "big.bin"});
+    Add({"0.txt", "a.txt", "big.bin"});
     item("big.bin").IsBinaryFile = true;
     std::time_t own = 0;
     std::thread writer;
     trace.onLine = [&](const std::string& l) {
-        if (l.rfind("->2/2 ", 0) != 0) return;
+        if (l.rfind("->3/3 ", 0) != 0) return;
         own = serverTime("a.txt");
         writer = writeLater("a.txt", own - 120);
     };
-    Run(true, {at("a.txt"), at("big.bin")});
+    Run(true, {at("0.txt"), at("a.txt"), at("big.bin")});
     trace.onLine = nullptr;
     writer.join();
     EXPECT_EQ(item("a.txt").IsFTPed, "Yes") << trace.All();
