@@ -126,8 +126,9 @@ int RemoteFileExists(CFtpClient& c, const std::string& path, const std::string& 
 // Only a server that tells it has no such file shows it not there: one that
 // tells nothing of the name (it hides it and refuses MDTM and SIZE) leaves
 // the file sent, its time not known.
-bool ReadUnshownSentFile(CFtpClient& c, const CFileItem& item, bool& shown, CFileItem& exact) {
-    shown = RemoteFileExists(c, item.RemoteDir + item.FileName) != 0;
+bool ReadUnshownSentFile(CFtpClient& c, const CFileItem& item, bool& shown, CFileItem& exact,
+                         const std::string& knownFile = std::string()) {
+    shown = RemoteFileExists(c, item.RemoteDir + item.FileName, knownFile) != 0;
     if (!shown) return false;
     exact = item;
     int timeCode = 0, sizeCode = 0;
@@ -1709,7 +1710,28 @@ void CTransferRun::ReadUnlisted(CFtpClient& c, const CFileItem& item, bool& show
                                 CFileItem& exact) {
     if (item.GetHostKind() != "UNIX") return;
     bool there = true;
-    exactKnown = ReadUnshownSentFile(c, item, there, exact);
+    // Where MDTM has not answered on this login, a file the folder's
+    // listing shows tells whether it answers at all: a sent file it then
+    // does not find is not there under its own name (pure-ftpd stores
+    // "a.txt " as "a.txt_").
+    std::string known;
+    if (m_bToRemote && !c.AnsweredForAFile("MDTM")) {
+        try {
+            const std::string listing = c.ListFolderToText(item.RemoteDir);
+            for (std::size_t start = 0; start < listing.size() && known.empty();) {
+                const std::size_t end = std::min(listing.find('\n', start), listing.size());
+                std::string line = listing.substr(start, end - start);
+                if (!line.empty() && line.back() == '\r') line.pop_back();
+                const std::string name = CFtpClient::UnixListingName(line);
+                if (!line.empty() && line[0] == '-' && !name.empty() && name != item.FileName)
+                    known = item.RemoteDir + name;
+                start = end + 1;
+            }
+        } catch (const CFtpClient::FTPException& e) {
+            if (e.ConnectionLost()) throw;
+        }
+    }
+    exactKnown = ReadUnshownSentFile(c, item, there, exact, known);
     if (m_bToRemote) shown = there;
 }
 

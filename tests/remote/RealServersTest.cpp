@@ -1459,6 +1459,20 @@ TEST_P(RealServers, EachFilesOwnTimeIsReadBeforeAnythingElseGoes) {
     };
     const auto item = [&](const std::string& name) -> CFileItem& { return Items()[static_cast<size_t>(at(name))]; };
 
+    // A name the server stores otherwise (pure-ftpd turns a blank at its
+    // end into "_"), sent as the run's second file: said at once, and not
+    // marked as sent.
+    WriteFile(local / "ta.txt", "ta\n");
+    WriteFile(local / "tb.txt ", "tb\n");
+    Add({"ta.txt", "tb.txt "});
+    Run(true, {at("tb.txt ")});
+    if (!std::filesystem::exists(serverDir + "tb.txt ")) {
+        EXPECT_EQ(item("tb.txt ").IsFTPed, "failed") << trace.All();
+        EXPECT_TRUE(trace.Has("-?- After the send the server does not list " + remoteDir +
+                              "tb.txt  under its own name: it is not marked as sent."))
+            << trace.All();
+    }
+
     // Someone writes b.bin the moment it arrived, keeping its time.
     WriteFile(local / "b.bin", std::string("\x01\x00mine", 6));
     WriteFile(local / "c.txt", "c\n");
