@@ -1345,10 +1345,10 @@ void CTransferRun::Send(CFtpClient& c, Step& s) {
 // the folder's listing tells what it can; where the server refuses MDTM,
 // the file's own listing line is read at once (RecordResult). On a host
 // whose MDTM told a time, the file's MDTM goes out with the connection's
-// next command that opens a data connection (or the next group of MDTM),
-// in the same write: no round trip of its own, and read before anything
-// else goes; the next file, the folder's listing or a stop reads it, and
-// one owed for longer than kOwnTimeWait is read at once.
+// next type command, command that opens a data connection or group of
+// MDTM, in the same write: no round trip of its own, and read before
+// anything else goes; the next file, the folder's listing or a stop reads
+// it, and one owed for longer than kOwnTimeWait is read at once.
 constexpr std::chrono::milliseconds kOwnTimeWait{500};
 
 void CTransferRun::ReadOwnTime(CFtpClient& c, Step& s) {
