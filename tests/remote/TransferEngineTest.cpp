@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -431,11 +432,17 @@ TEST_F(FakeTransfer, FtpUpdateListsEachFolderOnceAfterItsLastItem) {
         return seen;
     };
     // Before the first send each folder is listed for its links.
+    const size_t asked = server.Received().size();
     EXPECT_EQ(run({0, 1, 2}), (std::vector<std::string>{"LIST -a /r/", "LIST -a /s/", "STOR /r/a", "STOR /s/c",
                                                          "LIST /s/", "STOR /r/b", "LIST /r/"}));
     auto results = TransferResults();
     ASSERT_EQ(results.size(), 3u);
     for (const CFileItem& it : results) EXPECT_EQ(it.GetRemoteTimeText(), "2001+1+2+0+0+0+") << it.FileName;
+    // One MDTM a file, its own time: the listing after asks none again.
+    const std::vector<std::string> received = server.Received();
+    EXPECT_EQ(std::count_if(received.begin() + static_cast<std::ptrdiff_t>(asked), received.end(),
+                            [](const std::string& l) { return l.rfind("MDTM ", 0) == 0; }),
+              3);
 
     // An item its folder's listing does not show lists its own file.
     server.SetReply("MDTM", "502 Command not implemented.\r\n");
