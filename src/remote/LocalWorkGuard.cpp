@@ -135,7 +135,10 @@ void CLocalWorkGuard::LookAt(const std::vector<size_t>& indices, std::string hos
     bool typeKnown = false, wasBinary = false;
     // The time of a file proved the same goes out with the next command
     // that opens a data connection (the next compare), in the same write.
+    // A server that gives no time of a file it has just sent (MDTM
+    // refused) is not asked again.
     std::map<std::string, std::vector<size_t>> timed;
+    bool askTimes = g_bFtpUpdate;
     const auto takeTimes = [&](CFtpClient& c, bool now) {
         for (const CFtpClient::TimeReply& r : c.TakeAskedTimes(now)) {
             auto owed = timed.find(r.path);
@@ -143,6 +146,7 @@ void CLocalWorkGuard::LookAt(const std::vector<size_t>& indices, std::string hos
             Look& look = m_looks[owed->second.front()];
             owed->second.erase(owed->second.begin());
             look.ownKnown = RemoteFileTimeOfReply(r.code, r.reply, look.ownTime) == 213;
+            if (!look.ownKnown) askTimes = false;
         }
     };
     for (const auto& [dir, items] : folders) {
@@ -188,7 +192,7 @@ void CLocalWorkGuard::LookAt(const std::vector<size_t>& indices, std::string hos
                     look.result = c.RetrievesSameBytes(item.RemoteDir + item.FileName, path) ? Look::Same
                                                                                               : Look::Differs;
                     takeTimes(c, false);
-                    if (look.result == Look::Same && g_bFtpUpdate && item.GetHostKind() == "UNIX" &&
+                    if (look.result == Look::Same && askTimes && item.GetHostKind() == "UNIX" &&
                         !item.FileName.empty() && item.FileName[0] != '.') {
                         c.AskTimeWithNextCommand(item.RemoteDir + item.FileName);
                         timed[item.RemoteDir + item.FileName].push_back(k);
