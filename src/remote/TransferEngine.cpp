@@ -1587,6 +1587,8 @@ std::time_t CTransferRun::ListingClock(ListingAccount& on, const ListingByName& 
         const std::string lines = ItemListingLines(entry.item, OwnListingText(byName, entry.item));
         std::time_t offset = 0;
         if (ZoneOffsetOfLines(entry.item, lines, entry.ownTime, offset)) ++votes[offset];
+        // Sixteen lines that all show one clock tell it.
+        if (votes.size() == 1 && votes.begin()->second >= 16) break;
     }
     if (votes.empty()) return known;
     auto best = votes.begin();
