@@ -734,6 +734,10 @@ void CProgramData::ApplyTransferTimes(const CFileItem& item) {
                         if (item.IsBinaryFile) it.IsBinaryFile = true;
                         it.IsRemoteModified = item.IsRemoteModified;
                         it.IsRemoteMissing = item.IsRemoteMissing;
+                    } else if (IsSameFile(it, item) && item.IsRemoteModified == "Yes") {
+                        // A transfer that did not go saw the server's copy
+                        // differ from what it sent: the next send asks first.
+                        it.IsRemoteModified = "Yes";
                     }
         }
 }

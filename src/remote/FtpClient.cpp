@@ -415,6 +415,7 @@ void CFtpClient::Disconnect() {
     m_strPending.clear();
     CloseSocketField(m_nDataSocket);
     m_bConnected = false;
+    m_timeAsks.clear();
 }
 
 void CFtpClient::Shutdown() {
@@ -429,9 +430,8 @@ void CFtpClient::Abort() {
 }
 
 int CFtpClient::EnterPassiveMode() {
-    SendControl("PASV\r\n", "Error sending command(2): PASV");
     std::string reply;
-    int code = ReadFinalReply(reply);
+    const int code = SendCarryingTimes("PASV", reply);
     if (code != 227) throw FTPException(reply);
     // "227 Entering Passive Mode (h1,h2,h3,h4,p1,p2)": the port is in the last
     // two numbers. The address is not used: data goes to the control peer.
@@ -481,14 +481,46 @@ void CFtpClient::CloseDataConnection() { CloseSocketField(m_nDataSocket); }
 
 void CFtpClient::SetBinaryMode() {
     std::string reply;
-    if (SendCommand("TYPE", "I", reply) != 200) throw FTPException(reply);
+    if (SendCarryingTimes("TYPE I", reply) != 200) throw FTPException(reply);
     m_bBinary = true;
 }
 
 void CFtpClient::SetAsciiMode() {
     std::string reply;
-    if (SendCommand("TYPE", "A", reply) != 200) throw FTPException(reply);
+    if (SendCarryingTimes("TYPE A", reply) != 200) throw FTPException(reply);
     m_bBinary = false;
+}
+
+int CFtpClient::SendCarryingTimes(const std::string& line, std::string& reply) {
+    // The owed MDTM commands go first, in the same write; their replies
+    // count only once the command's own follows them in its place.
+    std::vector<std::string> asks;
+    asks.swap(m_timeAsks);
+    std::string commands;
+    for (const std::string& path : asks) commands += "MDTM " + path + "\r\n";
+    const std::string word = line.substr(0, line.find(' '));
+    SendControl(commands + line + "\r\n",
+                word == "PASV" ? "Error sending command(2): PASV" : "Unable to send command: " + word);
+    std::vector<TimeReply> times;
+    int code = 0;
+    try {
+        for (const std::string& path : asks) {
+            const int timeCode = ReadFinalReply(reply);
+            if (timeCode == 213) m_answeredForFile.insert("MDTM");
+            MdtmReplySecond(timeCode, reply);
+            times.push_back({path, timeCode, reply});
+        }
+        m_strAnswering = word;
+        m_bTransferStarted = false;
+        code = ReadFinalReply(reply);
+    } catch (const FTPException&) {
+        // A stop keeps what came before it; anything else leaves the
+        // group's replies unproved.
+        if (StopRaised()) m_timeReplies.insert(m_timeReplies.end(), times.begin(), times.end());
+        throw;
+    }
+    m_timeReplies.insert(m_timeReplies.end(), times.begin(), times.end());
+    return code;
 }
 
 bool CFtpClient::KeepAlive(std::string& text) {
@@ -716,30 +748,90 @@ std::vector<int> CFtpClient::GetModificationSeconds(const std::vector<std::strin
 }
 
 std::vector<std::pair<int, std::string>> CFtpClient::SendModificationTimes(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) CheckArgument(path);
+    // The owed times go with the first group.
+    std::vector<std::string> all;
+    all.swap(m_timeAsks);
+    const size_t owed = all.size();
+    all.insert(all.end(), paths.begin(), paths.end());
     // Small groups: the replies of one group fit the socket buffers while
     // the commands are still being written.
     constexpr size_t kGroup = 32;
     std::vector<std::pair<int, std::string>> replies;
-    replies.reserve(paths.size());
-    for (size_t from = 0; from < paths.size(); from += kGroup) {
-        const size_t to = std::min(paths.size(), from + kGroup);
-        std::string commands;
-        for (size_t k = from; k < to; ++k) {
-            CheckArgument(paths[k]);
-            commands += "MDTM " + paths[k] + "\r\n";
+    replies.reserve(all.size());
+    const auto keep = [&] {
+        for (size_t k = 0; k < replies.size(); ++k) {
+            if (k < owed)
+                m_timeReplies.push_back({all[k], replies[k].first, replies[k].second});
         }
-        SendControl(commands, "Unable to send command: MDTM");
-        std::string reply;
-        // Each command's final reply in turn; preliminary 1xx lines belong
-        // to the reply that follows them.
-        for (size_t k = from; k < to; ++k) {
-            const int code = ReadFinalReply(reply);
-            if (code == 213) m_answeredForFile.insert("MDTM");
-            MdtmReplySecond(code, reply);
-            replies.emplace_back(code, reply);
+        replies.erase(replies.begin(), replies.begin() + static_cast<std::ptrdiff_t>(std::min(owed, replies.size())));
+    };
+    try {
+        for (size_t from = 0; from < all.size(); from += kGroup) {
+            const size_t to = std::min(all.size(), from + kGroup);
+            std::string commands;
+            for (size_t k = from; k < to; ++k) commands += "MDTM " + all[k] + "\r\n";
+            for (int attempt = 0;; ++attempt) {
+                SendControl(commands + "NOOP\r\n", "Unable to send command: MDTM");
+                std::string reply;
+                // Each command's final reply in turn; preliminary 1xx lines
+                // belong to the reply that follows them.
+                for (size_t k = from; k < to; ++k) {
+                    const int code = ReadFinalReply(reply);
+                    if (code == 213) m_answeredForFile.insert("MDTM");
+                    MdtmReplySecond(code, reply);
+                    replies.emplace_back(code, reply);
+                }
+                if (NoopInStep(to - from)) break;
+                replies.resize(from);
+                if (attempt > 0) ThrowLost("The server's replies to MDTM stay out of step.");
+            }
         }
+    } catch (const FTPException&) {
+        // A stop keeps the replies read before it; the connection is out
+        // of step and is not used again.
+        if (!StopRaised()) throw;
+        keep();
+        Disconnect();
+        return replies;
     }
+    keep();
     return replies;
+}
+
+bool CFtpClient::NoopInStep(size_t group) {
+    m_strAnswering = "NOOP";
+    m_bTransferStarted = false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(NetTimeoutValues().replyMs);
+    std::string reply;
+    // NOOP's own: a positive reply other than MDTM's, or the refusal of a
+    // server that has no NOOP (a refused MDTM of a file says 550).
+    const auto noops = [](int code) { return (code >= 200 && code < 300 && code != 213) || code == 500 || code == 502; };
+    int code = ReadRawReply(reply, deadline);
+    if (noops(code)) return true;
+    if (code == 421) ThrowLost("The server closed the connection: " + std::to_string(code) + " " + reply);
+    // An MDTM reply in NOOP's place: the replies past the doubled one are
+    // read to NOOP's own, and the group is asked again.
+    WriteTraceString("-?- " + m_strPeer + " answered MDTM out of step (" + std::to_string(code) + " " + reply +
+                     " in the place of NOOP's reply): the times are asked again.");
+    for (size_t extra = 0; extra <= group + 1; ++extra) {
+        code = ReadRawReply(reply, deadline);
+        if (noops(code)) return false;
+        if (code == 421) ThrowLost("The server closed the connection: " + std::to_string(code) + " " + reply);
+    }
+    ThrowLost("The server's replies to MDTM are out of step.");
+}
+
+void CFtpClient::AskTimeWithNextCommand(const std::string& path) {
+    CheckArgument(path);
+    m_timeAsks.push_back(path);
+}
+
+std::vector<CFtpClient::TimeReply> CFtpClient::TakeAskedTimes(bool now) {
+    if (now && !m_timeAsks.empty()) SendModificationTimes({});
+    std::vector<TimeReply> taken;
+    taken.swap(m_timeReplies);
+    return taken;
 }
 
 bool CFtpClient::ReplyTellsListingCut(const std::string& reply) {

@@ -176,7 +176,27 @@ public:
     int SendModificationTime(const std::string& path, std::string& reply);
     // MDTM of many files at once, in groups as GetModificationSeconds sends
     // them: one reply code and text a path.
+    // A NOOP closes each group: its reply in the place of an MDTM's, or an
+    // MDTM's in the place of its own, shows the replies out of step (a
+    // doubled or withheld reply), and the group is asked again once; never
+    // taken file by file. A stop keeps the replies read before it (fewer
+    // than the paths), and the connection is not used again.
     std::vector<std::pair<int, std::string>> SendModificationTimes(const std::vector<std::string>& paths);
+    // The time of a file whose transfer just ended is owed: its MDTM goes
+    // out with the connection's next PASV, TYPE or group of MDTM commands,
+    // in the same write, and its reply is read before theirs, so it costs no round
+    // trip of its own and is read before the next transfer starts. A reply
+    // out of step there proves nothing of the group (the connection is lost).
+    struct TimeReply {
+        std::string path;
+        int code = 0;
+        std::string reply;
+    };
+    void AskTimeWithNextCommand(const std::string& path);
+    // The replies read for those, in the order asked; with now, those not
+    // yet sent are asked at once first. They leave the client.
+    std::vector<TimeReply> TakeAskedTimes(bool now);
+    bool HasAskedTimes() const { return !m_timeAsks.empty() || !m_timeReplies.empty(); }
     void ListDirectoryUnix(const std::string& pattern, std::vector<CDirEntry>& entries);
     void ListDirectoryVms(const std::string& pattern, std::vector<CDirEntry>& entries);
     // The server's closing reply to the last of these listings when it told
@@ -300,6 +320,14 @@ private:
     // One reply as the server sent it, whatever command it answers; -1 for
     // a line too short to be a reply.
     int ReadRawReply(std::string& reply, std::chrono::steady_clock::time_point deadline);
+    // The reply to the NOOP closing a group of MDTM commands (group: their
+    // count): true where it is NOOP's; false where the replies were out of
+    // step and are in step again past NOOP's own; a connection that cannot
+    // be brought in step is lost.
+    bool NoopInStep(size_t group);
+    // Sends the command line with the owed MDTM commands before it, in one
+    // write (see AskTimeWithNextCommand); its final reply.
+    int SendCarryingTimes(const std::string& line, std::string& reply);
     std::string ReceiveAllData();
     // The rest of a listing whose data command has started, and its end reply.
     std::string ReceiveListing();
@@ -329,6 +357,8 @@ private:
     std::string m_strTemporaryRefusal;
     std::set<std::string> m_answeredForFile;  // MDTM, SIZE: answered 213 since the login
     std::set<std::string> m_askedKnownFile;
+    std::vector<std::string> m_timeAsks;     // owed MDTM commands, not sent yet
+    std::vector<TimeReply> m_timeReplies;    // their replies, not taken yet
     bool m_bStorRefused = false;     // the last PutFile's STOR had a refusal for reply
     std::string m_strSendFailure;    // why the last PutFile's data did not all go
     bool m_bNulInHead = false;

@@ -67,6 +67,12 @@ bool CLocalWorkGuard::ProvedSame(size_t index, CFileStamp& stamp) const {
     return true;
 }
 
+bool CLocalWorkGuard::OwnTimeOf(size_t index, std::time_t& t) const {
+    if (index >= m_looks.size() || m_looks[index].result != Look::Same || !m_looks[index].ownKnown) return false;
+    t = m_looks[index].ownTime;
+    return true;
+}
+
 std::vector<std::pair<size_t, std::string>> CLocalWorkGuard::TakeHeld() {
     std::vector<std::pair<size_t, std::string>> held;
     held.swap(m_newlyHeld);
@@ -127,6 +133,22 @@ void CLocalWorkGuard::LookAt(const std::vector<size_t>& indices, std::string hos
     // The compares take each file in the type its fetch takes; the
     // connection is given back in the type it had.
     bool typeKnown = false, wasBinary = false;
+    // The time of a file proved the same goes out with the next command
+    // that opens a data connection (the next compare), in the same write.
+    // A server that gives no time of a file it has just sent (MDTM
+    // refused) is not asked again.
+    std::map<std::string, std::vector<size_t>> timed;
+    bool askTimes = g_bFtpUpdate;
+    const auto takeTimes = [&](CFtpClient& c, bool now) {
+        for (const CFtpClient::TimeReply& r : c.TakeAskedTimes(now)) {
+            auto owed = timed.find(r.path);
+            if (owed == timed.end() || owed->second.empty()) continue;
+            Look& look = m_looks[owed->second.front()];
+            owed->second.erase(owed->second.begin());
+            look.ownKnown = RemoteFileTimeOfReply(r.code, r.reply, look.ownTime) == 213;
+            if (!look.ownKnown) askTimes = false;
+        }
+    };
     for (const auto& [dir, items] : folders) {
         std::unordered_map<std::string, long long> sizes;
         bool listed = false;
@@ -138,6 +160,7 @@ void CLocalWorkGuard::LookAt(const std::vector<size_t>& indices, std::string hos
             look.stamp = m_seen && k < m_seen->size() && (*m_seen)[k].known ? (*m_seen)[k] : StampOfFile(path);
             try {
                 RunWithReconnect(m_data, host, user, true, [&](CFtpClient& c) {
+                    takeTimes(c, false);
                     if (!typeKnown) {
                         wasBinary = c.GetTransferType() == "BINARY";
                         typeKnown = true;
@@ -168,6 +191,12 @@ void CLocalWorkGuard::LookAt(const std::vector<size_t>& indices, std::string hos
                     // them either way.
                     look.result = c.RetrievesSameBytes(item.RemoteDir + item.FileName, path) ? Look::Same
                                                                                               : Look::Differs;
+                    takeTimes(c, false);
+                    if (look.result == Look::Same && askTimes && item.GetHostKind() == "UNIX" &&
+                        !item.FileName.empty() && item.FileName[0] != '.') {
+                        c.AskTimeWithNextCommand(item.RemoteDir + item.FileName);
+                        timed[item.RemoteDir + item.FileName].push_back(k);
+                    }
                     // A text that differs from what its fetch writes may
                     // still be the server's very bytes (its CR LF kept).
                     if (look.result == Look::Differs && !binary) {
@@ -201,6 +230,11 @@ void CLocalWorkGuard::LookAt(const std::vector<size_t>& indices, std::string hos
     if (!typeKnown) return;
     try {
         RunWithReconnect(m_data, host, user, true, [&](CFtpClient& c) {
+            try {
+                takeTimes(c, true);
+            } catch (const CFtpClient::FTPException& e) {
+                if (e.ConnectionLost()) throw;
+            }
             if ((c.GetTransferType() == "BINARY") == wasBinary) return;
             if (wasBinary)
                 c.SetBinaryMode();

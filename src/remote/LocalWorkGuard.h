@@ -45,6 +45,9 @@ public:
     // True when the look proved the item's local file to hold the bytes its
     // fetch would write; stamp: the file as it was compared.
     bool ProvedSame(size_t index, CFileStamp& stamp) const;
+    // The server's time of a file proved the same, read right after its
+    // compare (with FTPUpdate, on a UNIX host); false where none was.
+    bool OwnTimeOf(size_t index, std::time_t& t) const;
     // The items held since the last call, each with why ("" where a line of
     // the Message Window said it).
     std::vector<std::pair<size_t, std::string>> TakeHeld();
@@ -58,6 +61,8 @@ private:
         enum Result { NotLooked, Same, Differs, Unknown, Changed, NotGiven, LineEnds } result = NotLooked;
         std::string why;  // Unknown, NotGiven: why it could not be compared
         CFileStamp stamp;
+        bool ownKnown = false;  // ownTime: the server's time right after the compare
+        std::time_t ownTime = 0;
     };
     void CheckAccount(const std::string& host, const std::string& user) override;
     void LookAt(const std::vector<size_t>& indices, std::string host, std::string user);

@@ -1,6 +1,7 @@
 #include "remote/RemoteBuild.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 #include "model/Globals.h"
@@ -12,6 +13,7 @@
 #include "remote/FtpConnections.h"
 #include "remote/FtpWorker.h"
 #include "remote/RemoteScripts.h"
+#include "remote/RemoteStatus.h"
 #include "remote/RexecClient.h"
 #include "remote/ServerChanges.h"
 #include "remote/TransferChecks.h"
@@ -121,6 +123,41 @@ bool StartRemoteBuild(CProgramData& data, int project, int session, int basket,
     return true;
 }
 
+namespace {
+
+// The server's time of the command file, read right after its send (MDTM),
+// put on the clock of its listing line (a server may list its local time
+// while MDTM gives UTC); its size where it went byte for byte. Without
+// FTPUpdate, or where MDTM tells nothing, the time stays as own has it.
+void ReadSentFileTime(CFtpClient& c, const RemoteBuildValues& v, CFileItem& own) {
+    if (!g_bFtpUpdate || v.hostType != "UNIX") return;
+    std::time_t t = 0;
+    try {
+        if (ReadRemoteFileTime(c, v.remotePath, t) != 213) return;
+    } catch (const CFtpClient::FTPException& e) {
+        if (e.ConnectionLost()) throw;
+        return;
+    }
+    own.RemoteModTime = t;
+    own.RemoteSecondKnown = true;
+    own.RemoteTimeListed = false;
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(v.localPath, ec);
+    own.RemoteSize = ec ? -1 : static_cast<long long>(size);
+    std::string lines;
+    try {
+        lines = ItemListingLines(own, c.ListFolderToText(own.RemoteDir));
+    } catch (const CFtpClient::FTPException& e) {
+        if (e.ConnectionLost()) throw;
+    }
+    std::time_t offset = 0;
+    if (!ZoneOffsetOfLines(own, lines, t, offset)) return;
+    own.RemoteModTime = t + offset;
+    own.RemoteTimeListed = true;
+}
+
+}  // namespace
+
 void ExecuteRemoteCommandFile(CProgramData& data, RemoteBuildValues& v, std::string& output,
                               CFileItem& result) {
     output.clear();
@@ -144,6 +181,9 @@ void ExecuteRemoteCommandFile(CProgramData& data, RemoteBuildValues& v, std::str
                                         "be checked (" + why + ")."));
         EndFtpWorker("over");
     }
+    bool sent = false;
+    CFileItem own = v.item;
+    own.RemoteModTime = g_bFtpUpdate ? RemoteUnknownTime() : DefaultItemTime();
     try {
         RunWithReconnect(data, host, user, true, [&](CFtpClient& c) {
             // A shell script must reach a UNIX host with its LF line ends;
@@ -154,6 +194,8 @@ void ExecuteRemoteCommandFile(CProgramData& data, RemoteBuildValues& v, std::str
                 c.SetAsciiMode();
             c.PutFile(v.scriptLocalPath, v.scriptRemoteName);
             c.PutFile(v.localPath, v.remotePath);
+            sent = true;
+            ReadSentFileTime(c, v, own);
         });
     } catch (const CFtpClient::FTPException& e) {
         std::remove(v.scriptLocalPath.c_str());
@@ -164,11 +206,15 @@ void ExecuteRemoteCommandFile(CProgramData& data, RemoteBuildValues& v, std::str
     result.IsRemoteModified = "No";
     result.IsRemoteMissing = "No";
     result.RefreshLocalTime();
-    // No listing follows the send: the server's time of it is not known
-    // (the one of the transfer before would read as a change made there).
-    result.RemoteModTime = DefaultItemTime();
-    result.RemoteSecondKnown = false;
-    result.RemoteSize = -1;
+    // The server's time of the command file right after it went, as a
+    // transfer records it; where it could not be read it is marked not
+    // known (the one of the transfer before would read as a change made
+    // there), and the next send asks first.
+    result.RemoteModTime = sent ? own.RemoteModTime : (g_bFtpUpdate ? RemoteUnknownTime() : DefaultItemTime());
+    result.RemoteSecondKnown = sent && own.RemoteSecondKnown;
+    result.RemoteSize = sent ? own.RemoteSize : -1;
+    result.RemoteTimeUnit = 0;
+    result.RemoteTimeListed = sent && own.RemoteTimeListed;
     result.RemHost = host;
     result.RemUser = user;
     {

@@ -354,6 +354,20 @@ std::optional<std::string> CheckOneItem(StatusCheckRun& run, CFileItem& item) {
         item.UpdateRemoteStatus(own, status);
         item.RemoteSecondKnown = false;  // a listing's time, until MDTM gives the second
         item.RemoteTimeUnit = ListedTimeUnit(item, own);
+        // A record on MDTM's clock is compared with the line's time on
+        // that clock.
+        if (RecordsMdtmClock(recorded) && item.GetHostKind() == "UNIX" && IsRealRemoteTime(item.RemoteModTime)) {
+            std::time_t offset = 0;
+            RunWithReconnect(run.data, host, user, true, [&](CFtpClient& c) {
+                auto clock = run.clocks.find(key);
+                const auto folder = run.folders.find(key);
+                if (clock == run.clocks.end() && folder != run.folders.end())
+                    clock = run.clocks.emplace(key, ListingClockOffset(c, folder->second, item)).first;
+                if (clock != run.clocks.end()) offset = clock->second;
+            });
+            item.RemoteModTime -= offset;
+            item.RemoteTimeListed = false;
+        }
         if (!TakeSecondWithinMinute(run, item, recorded, own, host, user)) return std::string("-not sure-");
         const std::string word = StatusWord(recorded, item);
         // The change's line tells the second MDTM gives, not the listing's

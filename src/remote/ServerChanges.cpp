@@ -331,9 +331,33 @@ std::vector<std::pair<int, std::time_t>> ReadRemoteFileTimes(CFtpClient& c, cons
     std::vector<std::pair<int, std::time_t>> times;
     for (const auto& [code, reply] : c.SendModificationTimes(paths)) {
         std::time_t t = 0;
-        times.emplace_back(code == 213 && !MdtmReplyTime(reply, t) ? 501 : code, t);
+        times.emplace_back(RemoteFileTimeOfReply(code, reply, t), t);
     }
     return times;
+}
+
+bool RecordsMdtmClock(const CFileItem& recorded) {
+    return recorded.RemoteSecondKnown && !recorded.RemoteTimeListed && IsRealRemoteTime(recorded.RemoteModTime);
+}
+
+int RemoteFileTimeOfReply(int code, const std::string& reply, std::time_t& t) {
+    return code == 213 && !MdtmReplyTime(reply, t) ? 501 : code;
+}
+
+bool ZoneOffsetOfLines(const CFileItem& like, const std::string& lines, std::time_t own, std::time_t& offset) {
+    if (lines.empty()) return false;
+    CFileItem listed = like;
+    std::string status;
+    listed.UpdateRemoteStatus(lines, status);
+    const int unit = ListedTimeUnit(listed, lines);
+    if (status == "-missing-" || !IsRealRemoteTime(listed.RemoteModTime) || unit == 0 || unit >= 86400)
+        return false;
+    const std::time_t found = unit == 1 ? listed.RemoteModTime - own
+                                        : (listed.RemoteModTime - SecondOfTime(listed.RemoteModTime)) -
+                                              (own - SecondOfTime(own));
+    if (found % 900 != 0 || found > 14 * 3600 || found < -14 * 3600) return false;
+    offset = found;
+    return true;
 }
 
 bool ReadExactRemoteState(CFtpClient& c, CFileItem& item, std::time_t clockOffset, int& timeCode, int& sizeCode) {
@@ -633,7 +657,21 @@ CServerChangeGuard::Found CServerChangeGuard::FindChangedInFolder(
     };
     const CListingIndex listing(unix ? list([&] { return c.ListFolderToText(first.RemoteDir); }) : std::string());
     std::vector<std::pair<size_t, const CFileItem*>> sameMinute, unshown;
-    for (const auto& [k, recorded] : targets) {
+    // A record on MDTM's clock (a stopped run kept the time read after the
+    // transfer before any listing of its folder told the listing's clock)
+    // is put on the listing's clock before its line is read against it.
+    std::vector<std::pair<size_t, CFileItem>> onListingClock;
+    const auto onMdtmClock = [&](const CFileItem& recorded) { return unix && RecordsMdtmClock(recorded); };
+    if (std::any_of(targets.begin(), targets.end(), [&](const auto& t) { return onMdtmClock(t.second); })) {
+        const std::time_t offset = ListingClockOffset(c, listing, first);
+        for (const auto& [k, recorded] : targets) {
+            onListingClock.emplace_back(k, recorded);
+            if (!onMdtmClock(recorded)) continue;
+            onListingClock.back().second.RemoteModTime += offset;
+            onListingClock.back().second.RemoteTimeListed = true;
+        }
+    }
+    for (const auto& [k, recorded] : onListingClock.empty() ? targets : onListingClock) {
         std::string lines = unix ? listing.ItemLines(recorded) : std::string();
         if (lines.empty())
             lines = ItemListingLines(recorded,

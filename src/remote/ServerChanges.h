@@ -65,6 +65,17 @@ int ReadRemoteFileTime(CFtpClient& c, const std::string& path, std::time_t& t);
 // The same for many files at once (MDTM commands in groups): one reply
 // code a path, and the time where it is 213.
 std::vector<std::pair<int, std::time_t>> ReadRemoteFileTimes(CFtpClient& c, const std::vector<std::string>& paths);
+// The time one MDTM reply gives: the code, 213 where t was set (501 for a
+// 213 whose time cannot be read).
+int RemoteFileTimeOfReply(int code, const std::string& reply, std::time_t& t);
+// Whether a record holds a time on MDTM's clock (read after its transfer,
+// in this run of the program, where no listing told the listing's clock).
+bool RecordsMdtmClock(const CFileItem& recorded);
+// How far a listing's clock stands from MDTM's by one file's lines and the
+// time MDTM gave of the same file (own): a zone's offset in whole quarter
+// hours, 14 hours at most, in offset; false where the lines tell none (no
+// time to the minute, or one that no zone explains: the file changed).
+bool ZoneOffsetOfLines(const CFileItem& like, const std::string& lines, std::time_t own, std::time_t& offset);
 // The state of the item's remote file by the commands that name one file
 // exactly, for a file its folder's listing leaves out: its size by SIZE (-1
 // where SIZE tells none) and its time by MDTM, put on the listing's clock

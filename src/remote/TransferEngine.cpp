@@ -127,8 +127,9 @@ int RemoteFileExists(CFtpClient& c, const std::string& path, const std::string& 
 // Only a server that tells it has no such file shows it not there: one that
 // tells nothing of the name (it hides it and refuses MDTM and SIZE) leaves
 // the file sent, its time not known.
-bool ReadUnshownSentFile(CFtpClient& c, const CFileItem& item, bool& shown, CFileItem& exact) {
-    shown = RemoteFileExists(c, item.RemoteDir + item.FileName) != 0;
+bool ReadUnshownSentFile(CFtpClient& c, const CFileItem& item, bool& shown, CFileItem& exact,
+                         const std::string& knownFile = std::string()) {
+    shown = RemoteFileExists(c, item.RemoteDir + item.FileName, knownFile) != 0;
     if (!shown) return false;
     exact = item;
     int timeCode = 0, sizeCode = 0;
@@ -616,13 +617,15 @@ private:
     void AdoptRenamedAccount(Step& s);
     void RenameAccount(std::string oldHost, std::string oldUser, std::string host, std::string user);
     void PrepareItem(Step& s);
-    void SwitchType(CFtpClient& c, Step& s);
+    void SwitchType(CFtpClient& c, Step& s, bool carry = false);
     void PlanTheSend(CFtpClient& c, Step& s);
     void SendOrFetch(CFtpClient& c, Step& s);
     void Fetch(CFtpClient& c, Step& s);
     void Send(CFtpClient& c, Step& s);
     void ReadOwnTime(CFtpClient& c, Step& s);
     void ReadPendingOwnTimes(CFtpClient& c);
+    void CollectOwnTimes(CFtpClient& c, bool now = false);
+    bool OwnTimesOverdue() const;
     void ReadPendingOwnTimesOf(const std::string& host, const std::string& user, ListingAccount* on = nullptr);
     void FillOwnTimes(std::vector<Waiting>& waiting);
     void RecordResult(Step& s);
@@ -631,6 +634,7 @@ private:
     std::vector<int> AskSeconds(ListingAccount& on, const std::vector<Waiting>& waiting);
     std::time_t ListingClock(ListingAccount& on, const ListingByName& byName, const std::vector<Waiting>& waiting);
     bool KeepsOwnTime(const ListingByName& byName, Waiting& entry, std::time_t offset, const int* second);
+    bool ListedWithOtherSize(const ListingByName& byName, const Waiting& entry) const;
     void RecordOwnTime(Waiting& entry, std::time_t offset, bool listed);
     void UpdateWaitingItem(ListingAccount& on, const ListingByName& byName, Waiting& entry, const int* second);
     bool ConfirmSentCopy(CFileItem& item, const std::string& lines, const SentCopy& sent);
@@ -1032,12 +1036,20 @@ void CTransferRun::TransferItem(int i) {
             return;
         }
         RunWithReconnect(m_data, s.host, s.user, true, [&](CFtpClient& c) {
-            // Nothing but a send of one data block goes before the times
-            // of the files waiting for theirs are read.
-            if (!m_pendingOwn.empty() && !(m_bToRemote && s.straight) && m_pendingHost == s.host &&
-                m_pendingUser == s.user)
-                ReadPendingOwnTimes(c);
-            if (!s.alreadyThere) SwitchType(c, s);
+            // The times owed are read before this file's line: with its
+            // type command (in the same write), or, before a send of one
+            // data block, with the command that opens its data connection.
+            // Ones owed for longer (a reconnect lost them, a look took its
+            // time) are read at once.
+            bool carry = false;
+            if (!m_pendingOwn.empty() && m_pendingHost == s.host && m_pendingUser == s.user) {
+                if (OwnTimesOverdue() || s.alreadyThere)
+                    ReadPendingOwnTimes(c);
+                else
+                    carry = !(m_bToRemote && s.straight);
+            }
+            if (!s.alreadyThere) SwitchType(c, s, carry);
+            if (carry) CollectOwnTimes(c);
             PlanTheSend(c, s);
             if (g_bFtpBreak) StopBeforeItem();
             if (!s.announced) WriteTraceString(s.line);
@@ -1047,6 +1059,8 @@ void CTransferRun::TransferItem(int i) {
                 g_bFtpStraightRecord = true;
             }
             SendOrFetch(c, s);
+            if (!m_pendingOwn.empty() && m_pendingHost == s.host && m_pendingUser == s.user)
+                CollectOwnTimes(c);
             ReadOwnTime(c, s);
         });
         RecordResult(s);
@@ -1305,11 +1319,14 @@ void CTransferRun::PrepareItem(Step& s) {
 }
 
 // The transfer type is the connection's own: it is set for each item as
-// the item needs it. A refusal ends the run.
-void CTransferRun::SwitchType(CFtpClient& c, Step& s) {
+// the item needs it (carry: a type command goes in any case, with the
+// times owed before it). A refusal ends the run.
+void CTransferRun::SwitchType(CFtpClient& c, Step& s, bool carry) {
     const std::string type = c.GetTransferType();
     const bool binary = s.item.IsBinaryFile;
     try {
+        // The times owed ride on a type command (carry).
+        if (carry && type == "ASCII" && !binary) c.SetAsciiMode();
         if (type == "ASCII" && binary) {
             if (!s.switched) WriteTraceString("Switching to BINARY:");
             c.SetBinaryMode();
@@ -1418,22 +1435,33 @@ void CTransferRun::Send(CFtpClient& c, Step& s) {
 // after its transfer: what the folder's listing shows later may be a
 // change another user made since. Where the connection is lost on the way
 // the folder's listing tells what it can; where the server refuses MDTM,
-// the file's own listing line is read at once (RecordResult). A file sent
-// in one data block on a host whose MDTM told a time waits for the next
-// files' (a second at most) and is asked for with them.
+// the file's own listing line is read at once (RecordResult). On a host
+// whose MDTM told a time, the file's MDTM goes out with the connection's
+// next type command, command that opens a data connection or group of
+// MDTM, in the same write: no round trip of its own, and read before
+// anything else goes; the next file, the folder's listing or a stop reads
+// it, and one owed for longer than kOwnTimeWait is read at once.
+constexpr std::chrono::milliseconds kOwnTimeWait{500};
+
 void CTransferRun::ReadOwnTime(CFtpClient& c, Step& s) {
     s.ownKnown = s.ownRefused = false;
     if (!g_bFtpUpdate || s.vms || !ListsFolder(s.item) || s.item.GetHostKind() != "UNIX") return;
-    const bool sameAccount = m_pendingOwn.empty() || (m_pendingHost == s.host && m_pendingUser == s.user);
-    if (m_bToRemote && s.straight && m_mdtmTells.count(s.hostKey) && sameAccount) {
-        const auto now = std::chrono::steady_clock::now();
-        m_pendingHost = s.host;
-        m_pendingUser = s.user;
-        m_pendingOwn.push_back({s.index, s.remotePath, now});
-        if (now - m_pendingOwn.front().went >= std::chrono::seconds(1)) ReadPendingOwnTimes(c);
+    // A local file proved to hold the server's bytes has the time read
+    // right after its compare.
+    if (s.alreadyThere && m_localWork.OwnTimeOf(static_cast<size_t>(s.index), s.ownTime)) {
+        s.ownKnown = true;
         return;
     }
-    if (!m_pendingOwn.empty() && sameAccount) ReadPendingOwnTimes(c);
+    const bool sameAccount = m_pendingOwn.empty() || (m_pendingHost == s.host && m_pendingUser == s.user);
+    if (!sameAccount) ReadPendingOwnTimesOf(m_pendingHost, m_pendingUser);
+    if (m_mdtmTells.count(s.hostKey)) {
+        m_pendingHost = s.host;
+        m_pendingUser = s.user;
+        c.AskTimeWithNextCommand(s.remotePath);
+        m_pendingOwn.push_back({s.index, s.remotePath, std::chrono::steady_clock::now()});
+        return;
+    }
+    if (!m_pendingOwn.empty()) ReadPendingOwnTimes(c);
     try {
         const int code = ReadRemoteFileTime(c, s.remotePath, s.ownTime);
         s.ownKnown = code == 213;
@@ -1443,19 +1471,42 @@ void CTransferRun::ReadOwnTime(CFtpClient& c, Step& s) {
     }
 }
 
+// Whether the oldest time owed waits past its bound.
+bool CTransferRun::OwnTimesOverdue() const {
+    return !m_pendingOwn.empty() && std::chrono::steady_clock::now() - m_pendingOwn.front().went >= kOwnTimeWait;
+}
+
+// The replies the connection has read for the times owed (with now, the
+// ones not sent yet are asked first) go to their files.
+void CTransferRun::CollectOwnTimes(CFtpClient& c, bool now) {
+    for (const CFtpClient::TimeReply& r : c.TakeAskedTimes(now)) {
+        const auto owed = std::find_if(m_pendingOwn.begin(), m_pendingOwn.end(),
+                                       [&](const PendingOwn& p) { return p.path == r.path; });
+        if (owed == m_pendingOwn.end()) continue;
+        std::time_t t = 0;
+        if (RemoteFileTimeOfReply(r.code, r.reply, t) == 213) m_ownTimes[owed->index] = t;
+        m_pendingOwn.erase(owed);
+    }
+}
+
 // The times of the files waiting for theirs, on their connection; where
 // that fails they have none (their folder's listing tells what it can).
+// Those the connection does not hold (asked on one since lost) are asked
+// again here, as one group.
 void CTransferRun::ReadPendingOwnTimes(CFtpClient& c) {
-    std::vector<PendingOwn> pending;
-    pending.swap(m_pendingOwn);
-    std::vector<std::string> paths;
-    for (const PendingOwn& p : pending) paths.push_back(p.path);
     try {
+        CollectOwnTimes(c, true);
+        std::vector<PendingOwn> pending;
+        pending.swap(m_pendingOwn);
+        std::vector<std::string> paths;
+        for (const PendingOwn& p : pending) paths.push_back(p.path);
+        if (paths.empty()) return;
         const std::vector<std::pair<int, std::time_t>> times = ReadRemoteFileTimes(c, paths);
         for (size_t k = 0; k < pending.size() && k < times.size(); ++k)
             if (times[k].first == 213) m_ownTimes[pending[k].index] = times[k].second;
     } catch (const CFtpClient::FTPException&) {
     }
+    m_pendingOwn.clear();
 }
 
 // The same where the connection in hand is another account's: on the
@@ -1586,11 +1637,22 @@ bool CTransferRun::UpdateFolder(FolderUpdate& folder) {
     }
     const ListingByName byName = LinesByName(listing);
     const std::time_t offset = ListingClock(on, byName, waiting);
+    // A file whose own time was read has its second; only the others are
+    // asked for theirs.
     const std::vector<int> seconds = AskSeconds(on, waiting);
     size_t nextSecond = 0;
     for (Waiting& entry : waiting) {
-        const size_t mine = entry.item.GetHostKind() == "UNIX" ? nextSecond++ : seconds.size();
-        const int* second = mine < seconds.size() ? &seconds[mine] : nullptr;
+        // A line that shows other bytes than were sent is told from the
+        // file's own by the second the server tells now.
+        CFileItem asked = entry.item;
+        const int ownSecond = !entry.ownKnown                     ? -1
+                              : ListedWithOtherSize(byName, entry) ? RemoteSecondOf(on, asked)
+                                                                   : SecondOfTime(entry.ownTime);
+        const size_t mine =
+            entry.item.GetHostKind() == "UNIX" && !entry.ownKnown ? nextSecond++ : seconds.size();
+        const int* second = entry.ownKnown ? (ownSecond >= 0 ? &ownSecond : nullptr)
+                            : mine < seconds.size() ? &seconds[mine]
+                                                    : nullptr;
         // A file whose line shows a change made after its transfer keeps
         // the time read then; the others take their line's time and the
         // second the server tells now, which is that time.
@@ -1601,39 +1663,32 @@ bool CTransferRun::UpdateFolder(FolderUpdate& folder) {
 }
 
 // How far the clock of the folder's listing stands from MDTM's (a server
-// may list its local time while MDTM gives UTC), in whole minutes: the
-// line of one file whose own time was read set against MDTM of it now.
-// Where nothing tells, what the account's listings told before in this
-// run, else none.
+// may list its local time while MDTM gives UTC): what the lines of the
+// files whose own times were read show against those times, in whole
+// minutes. Only a zone's offset counts (quarter hours, 14 hours at most),
+// and the one most lines show: a file someone changed since its own time
+// was read moves nothing. Where no line tells, what the account's listings
+// told before in this run, else none. No server is asked.
 std::time_t CTransferRun::ListingClock(ListingAccount& on, const ListingByName& byName,
                                        const std::vector<Waiting>& waiting) {
     const std::string account = on.host + '\n' + on.user;
     const auto before = m_listingClocks.find(account);
     const std::time_t known = before != m_listingClocks.end() ? before->second : 0;
+    std::map<std::time_t, int> votes;
     for (const Waiting& entry : waiting) {
         if (!entry.ownKnown) continue;
         const std::string lines = ItemListingLines(entry.item, OwnListingText(byName, entry.item));
-        CFileItem listed = entry.item;
-        std::string status;
-        listed.UpdateRemoteStatus(lines, status);
-        const int unit = ListedTimeUnit(listed, lines);
-        if (lines.empty() || !IsRealRemoteTime(listed.RemoteModTime) || unit == 0 || unit >= 86400) continue;
-        std::time_t now = 0;
-        int code = 0;
-        try {
-            on.Run(m_data, [&](CFtpClient& c) {
-                code = ReadRemoteFileTime(c, entry.item.RemoteDir + entry.item.FileName, now);
-            });
-        } catch (const CFtpClient::FTPException&) {
-            return known;
-        }
-        if (code != 213) return known;
-        const std::time_t offset =
-            (listed.RemoteModTime - SecondOfTime(listed.RemoteModTime)) - (now - SecondOfTime(now));
-        m_listingClocks[account] = offset;
-        return offset;
+        std::time_t offset = 0;
+        if (ZoneOffsetOfLines(entry.item, lines, entry.ownTime, offset)) ++votes[offset];
+        // Sixteen lines that all show one clock tell it.
+        if (votes.size() == 1 && votes.begin()->second >= 16) break;
     }
-    return known;
+    if (votes.empty()) return known;
+    auto best = votes.begin();
+    for (auto it = votes.begin(); it != votes.end(); ++it)
+        if (it->second > best->second || (it->second == best->second && it->first == known)) best = it;
+    m_listingClocks[account] = best->first;
+    return best->first;
 }
 
 // A file whose own time was read right after its transfer, and whose line
@@ -1663,6 +1718,17 @@ bool CTransferRun::KeepsOwnTime(const ListingByName& byName, Waiting& entry, std
     return true;
 }
 
+// Whether the file's line shows another size than the bytes sent.
+bool CTransferRun::ListedWithOtherSize(const ListingByName& byName, const Waiting& entry) const {
+    if (entry.sent.size < 0) return false;
+    const std::string lines = ItemListingLines(entry.item, OwnListingText(byName, entry.item));
+    if (lines.empty()) return false;
+    CFileItem listed = entry.item;
+    std::string status;
+    listed.UpdateRemoteStatus(lines, status);
+    return listed.RemoteSize >= 0 && listed.RemoteSize != entry.sent.size;
+}
+
 // The file records the time read right after its transfer, put on the
 // listing's clock (offset; listed: the offset is a listing's finding).
 void CTransferRun::RecordOwnTime(Waiting& entry, std::time_t offset, bool listed) {
@@ -1676,13 +1742,14 @@ void CTransferRun::RecordOwnTime(Waiting& entry, std::time_t offset, bool listed
     StoreItem(static_cast<size_t>(entry.index), item);
 }
 
-// The exact seconds of the UNIX items' files, asked all at once; none when
-// that fails (each item asks for its own).
+// The exact seconds of the UNIX items' files whose own time was not read,
+// asked all at once; none when that fails (each item asks for its own).
 std::vector<int> CTransferRun::AskSeconds(ListingAccount& on, const std::vector<Waiting>& waiting) {
     std::vector<int> seconds;
     std::vector<std::string> paths;
     for (const Waiting& entry : waiting)
-        if (entry.item.GetHostKind() == "UNIX") paths.push_back(entry.item.RemoteDir + entry.item.FileName);
+        if (entry.item.GetHostKind() == "UNIX" && !entry.ownKnown)
+            paths.push_back(entry.item.RemoteDir + entry.item.FileName);
     try {
         if (!paths.empty()) on.Run(m_data, [&](CFtpClient& c) { seconds = c.GetModificationSeconds(paths); });
     } catch (const CFtpClient::FTPException&) {
@@ -1738,7 +1805,28 @@ void CTransferRun::ReadUnlisted(CFtpClient& c, const CFileItem& item, bool& show
                                 CFileItem& exact) {
     if (item.GetHostKind() != "UNIX") return;
     bool there = true;
-    exactKnown = ReadUnshownSentFile(c, item, there, exact);
+    // Where MDTM has not answered on this login, a file the folder's
+    // listing shows tells whether it answers at all: a sent file it then
+    // does not find is not there under its own name (pure-ftpd stores
+    // "a.txt " as "a.txt_").
+    std::string known;
+    if (m_bToRemote && !c.AnsweredForAFile("MDTM")) {
+        try {
+            const std::string listing = c.ListFolderToText(item.RemoteDir);
+            for (std::size_t start = 0; start < listing.size() && known.empty();) {
+                const std::size_t end = std::min(listing.find('\n', start), listing.size());
+                std::string line = listing.substr(start, end - start);
+                if (!line.empty() && line.back() == '\r') line.pop_back();
+                const std::string name = CFtpClient::UnixListingName(line);
+                if (!line.empty() && line[0] == '-' && !name.empty() && name != item.FileName)
+                    known = item.RemoteDir + name;
+                start = end + 1;
+            }
+        } catch (const CFtpClient::FTPException& e) {
+            if (e.ConnectionLost()) throw;
+        }
+    }
+    exactKnown = ReadUnshownSentFile(c, item, there, exact, known);
     if (m_bToRemote) shown = there;
 }
 
@@ -1776,6 +1864,9 @@ bool CTransferRun::ConfirmSentCopy(CFileItem& item, const std::string& lines, co
     WriteTraceString("-?- After the send the server " + std::string(lines.empty() ? "tells " : "lists ") +
                      item.RemoteDir + item.FileName + " with " + wrong + ": it is not marked as sent.");
     item.IsFTPed = "failed";
+    // The server's copy is not what went: the next send asks before it
+    // replaces it.
+    item.IsRemoteModified = "Yes";
     NoteFailure(item);
     return false;
 }
@@ -1795,7 +1886,13 @@ int CTransferRun::RemoteSecondOf(ListingAccount& on, CFileItem& item) {
 void CTransferRun::UpdateAtStop(const CHost* cut) {
     if (std::none_of(m_folders.begin(), m_folders.end(), [](const auto& e) { return !e.second.waiting.empty(); }))
         return;
-    if (cut && cut->m_strHost == m_pendingHost && cut->m_strUser == m_pendingUser) m_pendingOwn.clear();
+    // The times owed on the cut connection that were read before the cut
+    // transfer began are kept; the others cannot be asked there.
+    if (cut && cut->m_strHost == m_pendingHost && cut->m_strUser == m_pendingUser) {
+        if (std::shared_ptr<CFtpClient> open = SelectOpenConnection(cut->m_strHost, cut->m_strUser))
+            CollectOwnTimes(*open);
+        m_pendingOwn.clear();
+    }
     if (cut) DropOpenConnection(cut->m_strHost, cut->m_strUser);
     ReadPendingOwnTimesOf(m_pendingHost, m_pendingUser);
     for (auto& entry : m_folders) {

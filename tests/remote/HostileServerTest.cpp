@@ -2,10 +2,12 @@
 // targets that a download or an upload must not harm.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <thread>
 
 #include "RemoteFixture.h"
 #include "platform/Prompter.h"
@@ -179,6 +181,69 @@ TEST_F(HostileFtp, AListingPastItsCapDropsTheConnectionAndTheNextOneWorks) {
     CFtpClient again;
     Connect(again);
     EXPECT_EQ(again.ListToText("/"), server.listing);
+}
+
+// The times of a group of files (MDTM commands sent at once): a reply the
+// server doubles shifts every later one onto the next file; the group is
+// read again, and each file gets its own time. A time owed after a
+// transfer goes with the next PASV, in its write: a doubled reply there
+// proves nothing of the group, and none is taken. A stop while the server
+// withholds a reply keeps the replies that came before it.
+TEST_F(HostileFtp, MdtmRepliesOutOfStepAreReadAgainAndAStopKeepsTheRepliesThatCame) {
+    std::vector<std::string> paths;
+    for (int k = 1; k <= 40; ++k) {
+        paths.push_back("/r/f" + std::to_string(k));
+        server.mdtm[paths.back()] = "202401020304" + std::to_string(10 + k);
+    }
+    server.Start();
+    CFtpClient c;
+    Connect(c);
+    const auto ownTimes = [&](const std::vector<std::pair<int, std::string>>& replies, size_t count) {
+        ASSERT_EQ(replies.size(), count);
+        for (size_t k = 0; k < count; ++k) {
+            EXPECT_EQ(replies[k].first, 213) << paths[k];
+            EXPECT_EQ(replies[k].second, server.mdtm[paths[k]]) << paths[k];
+        }
+    };
+    const auto asked = [&](const std::string& path) {
+        const std::vector<std::string> received = server.Received();
+        return std::count(received.begin(), received.end(), "MDTM " + path);
+    };
+    server.SendFirstOnce("MDTM", "213 20240102030400\r\n");
+    ownTimes(c.SendModificationTimes(paths), paths.size());
+    EXPECT_EQ(asked("/r/f1"), 2);  // the first group, asked again
+    EXPECT_EQ(asked("/r/f40"), 1);
+    // In step again: the next group needs no second round.
+    ownTimes(c.SendModificationTimes({paths[0], paths[1]}), 2);
+    EXPECT_EQ(asked("/r/f1"), 3);
+
+    server.listing = "-rw-r--r-- 1 u g 5 Jan 01 12:00 f1\r\n";
+    c.AskTimeWithNextCommand(paths[0]);
+    c.AskTimeWithNextCommand(paths[1]);
+    EXPECT_EQ(c.ListToText("/r/"), server.listing);
+    auto owed = c.TakeAskedTimes(false);
+    ASSERT_EQ(owed.size(), 2u);
+    EXPECT_EQ(owed[1].path, paths[1]);
+    EXPECT_EQ(owed[1].reply, server.mdtm[paths[1]]);
+    server.SendFirstOnce("MDTM", "213 20240102030400\r\n");
+    c.AskTimeWithNextCommand(paths[2]);
+    EXPECT_THROW(c.ListToText("/r/"), CFtpClient::FTPException);
+    EXPECT_TRUE(c.TakeAskedTimes(false).empty());
+
+    NetTimeoutValues().stopMs = 500;
+    NetTimeoutValues().replyMs = 20000;
+    server.holdControlAt = "MDTM /r/f4";
+    CFtpClient held;
+    Connect(held);
+    std::thread pause([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        g_bFtpBreak = true;
+    });
+    std::vector<std::pair<int, std::string>> replies;
+    EXPECT_NO_THROW(replies = held.SendModificationTimes(paths));
+    pause.join();
+    g_bFtpBreak = false;
+    ownTimes(replies, 3);
 }
 
 TEST_F(HostileFtp, ATricklingListingEndsAtItsDeadlineAndAtOnceOnABreak) {

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "RemoteFixture.h"
+#include "app/ThrottledFtpServer.h"
 #include "filelist/AddFileItems.h"
 #include "model/Account.h"
 #include "model/WorkArea.h"
@@ -1514,6 +1515,175 @@ TEST_P(RealServers, AChangeSomeoneMakesWhileTheRunGoesOnIsNotRecordedAsItsOwn) {
     EXPECT_NE(asked.Questions()[0].find("b.bin"), std::string::npos) << asked.Questions()[0];
     EXPECT_EQ(ReadFile(serverDir + "a.txt"), theirs);
     EXPECT_EQ(ReadFile(serverDir + "b.bin"), theirs);
+}
+
+// Each file's own server time is read before anything else goes on its
+// connection: with the next file's first command, not after its transfer.
+// A stop that cuts a file of one data block keeps the times owed for the
+// files before it, on the clock the next look reads them on (pure-ftpd
+// lists Tokyo's clock here, MDTM tells UTC): the status check and the next
+// send see no change. A binary file the listing after the send shows with
+// other bytes than went is asked about before the next send replaces it.
+TEST_P(RealServers, EachFilesOwnTimeIsReadBeforeAnythingElseGoes) {
+    const auto serverTime = [&](const std::string& name) {
+        struct stat at {};
+        EXPECT_EQ(::stat((serverDir + name).c_str(), &at), 0) << name;
+        return at.st_mtime;
+    };
+    RecordingPrompter asked;  // answers No
+    ScopedPrompter asking(asked);
+    // The basket keeps its items in name order.
+    const auto at = [&](const std::string& name) {
+        for (size_t k = 0; k < Items().size(); ++k)
+            if (Items()[k].FileName == name) return static_cast<int>(k);
+        ADD_FAILURE() << name;
+        return 0;
+    };
+    const auto item = [&](const std::string& name) -> CFileItem& { return Items()[static_cast<size_t>(at(name))]; };
+
+    // A name the server stores otherwise (pure-ftpd turns a blank at its
+    // end into "_"), sent as the run's second file: said at once, and not
+    // marked as sent.
+    WriteFile(local / "ta.txt", "ta\n");
+    WriteFile(local / "tb.txt ", "tb\n");
+    Add({"ta.txt", "tb.txt "});
+    Run(true, {at("tb.txt ")});
+    if (!std::filesystem::exists(serverDir + "tb.txt ")) {
+        EXPECT_EQ(item("tb.txt ").IsFTPed, "failed") << trace.All();
+        EXPECT_TRUE(trace.Has("-?- After the send the server does not list " + remoteDir +
+                              "tb.txt  under its own name: it is not marked as sent."))
+            << trace.All();
+    }
+
+    // Someone writes b.bin the moment it arrived, keeping its time.
+    WriteFile(local / "b.bin", std::string("\x01\x00mine", 6));
+    WriteFile(local / "c.txt", "c\n");
+    Add({"b.bin", "c.txt"});
+    item("b.bin").IsBinaryFile = true;
+    const std::string theirs = "theirs, longer than mine\n";
+    trace.onLine = [&](const std::string& l) {
+        if (l.rfind("->2/2 ", 0) != 0) return;
+        const std::time_t own = serverTime("b.bin");
+        WriteFile(serverDir + "b.bin", theirs);
+        SetModificationTime(serverDir + "b.bin", own);
+    };
+    Run(true, {at("b.bin"), at("c.txt")});
+    trace.onLine = nullptr;
+    EXPECT_EQ(item("b.bin").IsFTPed, "failed") << trace.All();
+    EXPECT_TRUE(trace.Has("-?- After the send the server lists " + remoteDir +
+                          "b.bin with 25 bytes (6 sent): it is not marked as sent."))
+        << trace.All();
+    CloseAllConnections();
+    WriteFile(local / "b.bin", std::string("\x02\x00edited", 8));
+    Run(true, {at("b.bin")});
+    ASSERT_EQ(asked.Questions().size(), 1u) << trace.All();
+    EXPECT_NE(asked.Questions()[0].find("b.bin"), std::string::npos) << asked.Questions()[0];
+    EXPECT_EQ(ReadFile(serverDir + "b.bin"), theirs);
+    asked.entries.clear();
+
+    // A slow link: 8 KB a second (pure-ftpd's throttle holds its replies
+    // for seconds: it lists Tokyo's clock instead).
+    CloseAllConnections();
+    NetTimeoutValues().replyMs = 20000;
+    env.reset();
+    std::unique_ptr<ThrottledFtpServer> slowPy;
+    if (GetParam() == "pyftpdlib") {
+        py.reset();
+        slowPy = std::make_unique<ThrottledFtpServer>(pyRoot.path(), 8 * 1024);
+        ASSERT_TRUE(slowPy->ok()) << slowPy->why();
+        port = slowPy->port();
+    } else if (GetParam() == "vsftpd") {
+        vs.reset();
+        vs = std::make_unique<VsftpdServer>("", "local_max_rate=8192\n");
+        ASSERT_TRUE(vs->ok()) << vs->why();
+        port = vs->port();
+    } else {
+        pure.reset();
+        pure = std::make_unique<PureFtpdServer>(std::vector<std::string>{}, std::vector<std::string>{"TZ=Asia/Tokyo"});
+        ASSERT_TRUE(pure->ok()) << pure->why();
+        port = pure->port();
+    }
+    env = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(port).c_str());
+    // Stopped with the third file's line: its transfer (one data block) is
+    // cut.
+    for (const char* name : {"s1.txt", "s2.txt"}) WriteFile(local / name, std::string(name) + "\n");
+    WriteFile(local / "s3.txt", std::string(60 << 10, 's'));
+    Add({"s1.txt", "s2.txt", "s3.txt"});
+    trace.onLine = [](const std::string& l) {
+        if (l.rfind("->3/3 ", 0) == 0) g_bFtpBreak = true;
+    };
+    Run(true, {at("s1.txt"), at("s2.txt"), at("s3.txt")});
+    trace.onLine = nullptr;
+    if (GetParam() != "pure-ftpd")
+        ASSERT_TRUE(trace.Has("-?- The upload of " + remoteDir + "s3.txt was stopped: the file on the host may be "
+                              "incomplete."))
+            << trace.All();
+    for (const std::string name : {"s1.txt", "s2.txt"}) {
+        EXPECT_EQ(item(name).IsFTPed, "Yes") << name << trace.All();
+        EXPECT_EQ(trace.All().find("-?- The server's time of " + remoteDir + name), std::string::npos) << trace.All();
+    }
+    if (GetParam() != "pure-ftpd") EXPECT_EQ(item("s2.txt").RemoteModTime, serverTime("s2.txt")) << trace.All();
+    CloseAllConnections();
+    CheckStatus();
+    for (const std::string name : {"s1.txt", "s2.txt"}) {
+        EXPECT_EQ(item(name).IsRemoteModified, "No") << name << trace.All();
+        EXPECT_EQ(trace.All().find("File: " + name), std::string::npos) << trace.All();
+    }
+    CloseAllConnections();
+    WriteFile(local / "s1.txt", "s1 again\n");
+    WriteFile(local / "s2.txt", "s2 again\n");
+    Run(true, {at("s1.txt"), at("s2.txt")});
+    EXPECT_TRUE(asked.Questions().empty()) << trace.All();
+    EXPECT_NE(ReadFile(serverDir + "s2.txt").find("s2 again"), std::string::npos);
+
+    if (GetParam() == "pure-ftpd") return;
+
+    // While big.bin goes, someone writes a.txt, sent just before it. Then
+    // fetched over copies that hold the server's bytes: a.txt, proved the
+    // same first, is written while big.bin is compared.
+    const auto writeLater = [&](const std::string& name, std::time_t at) {
+        return std::thread([this, name, at, theirs] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+            WriteFile(serverDir + name, theirs);
+            SetModificationTime(serverDir + name, at);
+        });
+    };
+    WriteFile(local / "0.txt", "first\n");
+    WriteFile(local / "a.txt", "mine\n");
+    WriteFile(local / "big.bin", std::string(40 << 10, 'b'));
+    Add({"0.txt", "a.txt", "big.bin"});
+    item("big.bin").IsBinaryFile = true;
+    std::time_t own = 0;
+    std::thread writer;
+    trace.onLine = [&](const std::string& l) {
+        if (l.rfind("->3/3 ", 0) != 0) return;
+        own = serverTime("a.txt");
+        writer = writeLater("a.txt", own - 120);
+    };
+    Run(true, {at("0.txt"), at("a.txt"), at("big.bin")});
+    trace.onLine = nullptr;
+    writer.join();
+    EXPECT_EQ(item("a.txt").IsFTPed, "Yes") << trace.All();
+    if (GetParam() != "pure-ftpd") EXPECT_EQ(item("a.txt").RemoteModTime, own) << trace.All();
+    EXPECT_NE(item("a.txt").RemoteModTime, own - 120) << trace.All();
+
+    CloseAllConnections();
+    const std::time_t earlier = (std::time(nullptr) - 3600) / 60 * 60;
+    WriteFile(serverDir + "a.txt", "mine\n");
+    SetModificationTime(serverDir + "a.txt", earlier);
+    for (const std::string name : {"a.txt", "big.bin"}) {
+        item(name).IsFTPed = "No";
+        item(name).RemoteModTime = DefaultItemTime();
+        item(name).RefreshLocalTime();
+    }
+    writer = writeLater("a.txt", earlier - 7200);
+    Run(false, {at("a.txt"), at("big.bin")});
+    writer.join();
+    EXPECT_TRUE(asked.Questions().empty()) << trace.All();
+    EXPECT_EQ(ReadFile(local / "a.txt"), "mine\n");
+    EXPECT_EQ(item("a.txt").IsFTPed, "Yes") << trace.All();
+    if (GetParam() != "pure-ftpd") EXPECT_EQ(item("a.txt").RemoteModTime, earlier) << trace.All();
+    EXPECT_NE(item("a.txt").RemoteModTime, earlier - 7200) << trace.All();
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, RealServers, ::testing::Values("vsftpd", "pure-ftpd", "pyftpdlib"),

@@ -189,9 +189,11 @@ TEST_F(RealRemoteBuild, ACommandFileRunsOnTheHostAndEndsWithTheBanner) {
     ASSERT_EQ(results.size(), 1u);
     EXPECT_EQ(results[0].IsFTPed, "Yes");
     EXPECT_EQ(results[0].FileName, "build me.sh");
-    // No listing follows its send: no server time of it is recorded, which
-    // a status check would take for a change made there.
-    EXPECT_EQ(results[0].GetRemoteTimeText(), "1970+1+1+0+0+0+");
+    // Its server time is read right after its send, as a transfer records
+    // it: a change made there later is asked about.
+    struct stat sent {};
+    ASSERT_EQ(::stat((work / "build me.sh").c_str(), &sent), 0);
+    EXPECT_EQ(results[0].RemoteModTime, sent.st_mtime);
 
     // Changed on the server since a transfer that recorded its time: the
     // run asks before it sends over it, and No runs nothing.

@@ -519,6 +519,7 @@ public:
     std::map<std::string, int> withholdEvery;  // every n-th command of the word gets no reply
     std::atomic<bool> pasvTakesNothing{false};  // a PASV port whose backlog is full: connects hang
     std::string holdControlAt;             // a command line starting so is read no further, ever
+    std::map<std::string, std::string> mdtm;  // MDTM's time by path ("20240102030405"); others get 550
 
     FakeFtpServer() {
         m_listen = Listen(m_port);
@@ -737,6 +738,16 @@ private:
             else if (word == "RNFR") Send(c, "350 Ready for RNTO\r\n");
             else if (word == "RNTO") Send(c, "250 Renamed\r\n");
             else if (word == "DELE") Send(c, "250 Deleted\r\n");
+            else if (word == "NOOP") Send(c, "200 NOOP ok.\r\n");
+            else if (word == "MDTM") {
+                std::string time;
+                {
+                    std::lock_guard<std::mutex> g(m_mutex);
+                    const auto t = mdtm.find(line.substr(5));
+                    if (t != mdtm.end()) time = t->second;
+                }
+                Send(c, time.empty() ? "550 No such file.\r\n" : "213 " + time + "\r\n");
+            }
             else if (word == "PASV") {
                 if (dataListen >= 0) ::close(dataListen);
                 int p = 0;

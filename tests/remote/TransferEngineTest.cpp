@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <thread>
 #include <sys/stat.h>
@@ -431,11 +433,17 @@ TEST_F(FakeTransfer, FtpUpdateListsEachFolderOnceAfterItsLastItem) {
         return seen;
     };
     // Before the first send each folder is listed for its links.
+    const size_t asked = server.Received().size();
     EXPECT_EQ(run({0, 1, 2}), (std::vector<std::string>{"LIST -a /r/", "LIST -a /s/", "STOR /r/a", "STOR /s/c",
                                                          "LIST /s/", "STOR /r/b", "LIST /r/"}));
     auto results = TransferResults();
     ASSERT_EQ(results.size(), 3u);
     for (const CFileItem& it : results) EXPECT_EQ(it.GetRemoteTimeText(), "2001+1+2+0+0+0+") << it.FileName;
+    // One MDTM a file, its own time: the listing after asks none again.
+    const std::vector<std::string> received = server.Received();
+    EXPECT_EQ(std::count_if(received.begin() + static_cast<std::ptrdiff_t>(asked), received.end(),
+                            [](const std::string& l) { return l.rfind("MDTM ", 0) == 0; }),
+              3);
 
     // An item its folder's listing does not show lists its own file.
     server.SetReply("MDTM", "502 Command not implemented.\r\n");
@@ -446,6 +454,40 @@ TEST_F(FakeTransfer, FtpUpdateListsEachFolderOnceAfterItsLastItem) {
     EXPECT_EQ(results[0].GetRemoteTimeText(), "2001+1+2+0+0+0+");
     EXPECT_EQ(results[0].RemoteTimeUnit, 86400);
     EXPECT_EQ(results[1].GetRemoteTimeText(), kRemoteMissingTime);
+}
+
+// The listing after a send shows its clock by the lines of the files whose
+// own times were read: one file listed two minutes off (someone wrote it
+// since) moves no other file's record, and keeps its own time.
+TEST_F(FakeTransfer, OneFileListedOffMovesNoOtherRecordOfTheFolder) {
+    g_bFtpUpdate = true;
+    // A month ago, in the listing's form with the clock.
+    const std::time_t then = (std::time(nullptr) - 30 * 86400) / 3600 * 3600;
+    const auto stamp = [](std::time_t t, const char* form) {
+        std::tm tm{};
+        localtime_r(&t, &tm);
+        char text[64];
+        std::strftime(text, sizeof text, form, &tm);
+        return std::string(text);
+    };
+    const std::time_t own[] = {then + 5, then + 67, then + 129};  // a, b, c
+    const char* names[] = {"a", "b", "c"};
+    for (int k = 0; k < 3; ++k) {
+        server.mdtm[std::string("/r/") + names[k]] = stamp(own[k], "%Y%m%d%H%M%S");
+        WriteFile(local / names[k], names[k]);
+        AddItem(MakeItem(names[k], "127.0.0.1", "ann", "/r/", local.dir()));
+    }
+    server.listing = "-rw-r--r--   1 ann  ann  1 " + stamp(own[0] + 120, "%b %e %H:%M") + " a\r\n" +
+                     "-rw-r--r--   1 ann  ann  1 " + stamp(own[1], "%b %e %H:%M") + " b\r\n" +
+                     "-rw-r--r--   1 ann  ann  1 " + stamp(own[2], "%b %e %H:%M") + " c\r\n";
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    RunFtpWorkerHere([&] { TransferToRemote(data, 0, 0, 0, {0, 1, 2}); });
+    const std::vector<CFileItem> results = TransferResults();
+    ASSERT_EQ(results.size(), 3u);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(results[static_cast<size_t>(k)].IsFTPed, "Yes") << names[k] << trace.All();
+        EXPECT_EQ(results[static_cast<size_t>(k)].RemoteModTime, own[k]) << names[k] << trace.All();
+    }
 }
 
 TEST_F(FakeTransfer, MdtmRepliesAfterAPreliminaryLineGoToTheirOwnFilesAndLeaveTheConnectionInStep) {
