@@ -107,6 +107,8 @@ void CFtpClient::Connect(const std::string& host, const std::string& user,
     m_bStopSeen = false;
     m_answeredForFile.clear();
     m_askedKnownFile.clear();
+    m_refusedForFiles.clear();
+    m_refusalsForFiles.clear();
     SetSocket(m_nControlSocket, OpenSocket(host, port));
     SetSocketTimeouts(m_nControlSocket, NetTimeoutValues().replyMs);
     try {
@@ -388,6 +390,12 @@ int CFtpClient::SendCommand(const std::string& command, const std::string& argum
     const int code = ReadFinalReply(reply);
     if (code == 213 && (command == "MDTM" || command == "SIZE")) m_answeredForFile.insert(command);
     return code;
+}
+
+void CFtpClient::NoteAnswerForAFile(const std::string& command, int code) {
+    if (code == 213 || code < 500 || code > 599 || AnsweredForAFile(command)) return;
+    if (code == 500 || code == 502 || code == 504 || ++m_refusalsForFiles[command] >= 2)
+        m_refusedForFiles.insert(command);
 }
 
 int CFtpClient::SendCommandWithReply(const std::string& line, std::string& reply) {

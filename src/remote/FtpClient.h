@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <map>
 #include <mutex>
 #include <set>
 #include <stdexcept>
@@ -107,6 +108,15 @@ public:
     // Marks the command as asked of a file known to be there, to find that
     // out; false where it was on this login already.
     bool FirstAskOfKnownFile(const std::string& command) { return m_askedKnownFile.insert(command).second; }
+    // A command (MDTM) asked of a file the login just sent or fetched, and
+    // answered with code: a server that does not know the command (500,
+    // 502, 504), or that refuses it for two such files and never answered
+    // 213 (vsftpd's cmds_denied answers 550), refuses it for every file of
+    // this login. RefusesForFiles then tells so, and it is not asked again.
+    void NoteAnswerForAFile(const std::string& command, int code);
+    bool RefusesForFiles(const std::string& command) const {
+        return !AnsweredForAFile(command) && m_refusedForFiles.count(command) != 0;
+    }
     int SendCommandWithReply(const std::string& line, std::string& reply);
     // The reply to the command sent last, within the reply time-out as a
     // whole; a line past the line limit or a reply past the line count ends
@@ -325,6 +335,8 @@ private:
     std::string m_strTemporaryRefusal;
     std::set<std::string> m_answeredForFile;  // MDTM, SIZE: answered 213 since the login
     std::set<std::string> m_askedKnownFile;
+    std::set<std::string> m_refusedForFiles;      // commands refused for every file of this login
+    std::map<std::string, int> m_refusalsForFiles;  // the files each was refused for, so far
     bool m_bStorRefused = false;     // the last PutFile's STOR had a refusal for reply
     std::string m_strSendFailure;    // why the last PutFile's data did not all go
     bool m_bNulInHead = false;
