@@ -1512,7 +1512,10 @@ void CTransferRun::ListTheFilesThatWent(CFtpClient* on) {
             folder = item.RemoteDir;
             f.lines = ItemListingLines(item, OwnListingText(byFolder[folder], item));
             if (!f.lines.empty()) continue;
-            f.lines = ItemListingLines(item, UnlessRefused([&] { return ListItemLines(*on, item); }));
+            f.lines = UnlessRefused([&] {
+                const std::string own = ItemListingLines(item, on->ListToText(item.RemoteDir + item.FileName));
+                return own.empty() ? ListItemLinesByPattern(*on, item) : own;
+            });
             if (f.lines.empty()) ReadUnlisted(*on, item, f.shown, f.exactKnown, f.exact);
         }
         if (!m_bToRemote)
