@@ -1239,6 +1239,7 @@ void CTransferRun::PrepareItem(Step& s) {
     if (item.LocalDir != m_strMadeLocalDir) {
         if (!CreateFolderPath(item.LocalDir)) {
             NoteFailureBecause(item, "its local folder could not be made");
+            ListTheFilesThatWent();
             EndFtpWorker("failed to create local dir");
         }
         m_strMadeLocalDir = item.LocalDir;
@@ -1284,6 +1285,7 @@ void CTransferRun::SwitchType(CFtpClient& c, Step& s) {
                          std::string(binary ? "Unable to switch to BINARY: " : "Unable to switch to ASCII: ") +
                          e.what());
         NoteFailure(s.item);
+        ListTheFilesThatWent(&c);
         EndFtpWorker("unsuccessful");
     }
     s.switched = true;

@@ -2032,6 +2032,27 @@ TEST_F(HostingServers, AServerWithoutMdtmListsTheFilesThatWentTogether) {
     recorded("third", "fetched");
     fewListings("fetched", "RETR");
     EXPECT_EQ(ReadFile(logs / "f7.dat"), text(7, "third"));
+
+    // A file of many data blocks may outlast the second: the lines of the
+    // files before it are read before it goes.
+    WriteFile(local / "big.dat", std::string(4 << 20, 'b'));
+    Items().resize(2);
+    Items()[1] = MakeItem("big.dat", "127.0.0.1", kUser, dir.dir(), local.dir(), true);
+    Items()[0].LocalDir = local.dir();
+    WriteFile(local / Items()[0].FileName, "fourth\n");
+    commands();
+    RunTransfer(true, {0, 1});
+    ASSERT_TRUE(ApplyFtpResults(data));
+    EXPECT_EQ(Items()[0].RemoteSize, 7) << trace.All();
+    EXPECT_EQ(Items()[1].RemoteSize, 4 << 20) << trace.All();
+    std::vector<std::string> order;
+    std::ifstream in(log);
+    for (std::string l; std::getline(in, l);)
+        for (const std::string c : {"\"LIST", "\"STOR"})
+            if (l.find(c) != std::string::npos) order.push_back(l.substr(l.find(c) + 1, l.rfind('"') - l.find(c) - 1));
+    ASSERT_GE(order.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(order.end() - 4, order.end()),
+              (std::vector<std::string>{"STOR " + dir / Items()[0].FileName, "LIST", "STOR " + dir / "big.dat", "LIST"}));
 }
 
 // A host that will not rename or delete the user's files (vsftpd's
