@@ -104,7 +104,7 @@ done
 
 ratio() { python3 -c "print('%.2f' % ($1 / $2))"; }
 row() { echo "| $1 | $2 (${3}x) | $4 (${5}x) |"; }
-echo "| $count files of $kb KB, one connection, ${FTP_SERVER:-pyftpdlib}${OTHER_OWNER:+, a file of root's in the engine's folder}${LFTP_FIRST:+, lftp first} | send s (x lftp) | fetch s (x lftp) |"
+echo "| $count files of $kb KB, one connection, ${FTP_SERVER:-pyftpdlib}${NO_MDTM:+ refusing MDTM}${OTHER_OWNER:+, a file of root's in the engine's folder}${LFTP_FIRST:+, lftp first} | send s (x lftp) | fetch s (x lftp) |"
 echo "|---|---|---|"
 [ -n "${BEFORE_TOOL:-}" ] &&
   row "before: FTPUpdate=Yes, a listing after each item" "$b_put" "$(ratio "$b_put" "$l_put")" \

@@ -5,7 +5,8 @@
 # scripts/setup; $ftp_user and $ftp_pass name the login, and $remote_root
 # is what the served folder is called on the server. The caller sets $build and $tool first.
 # With FTP_LOG=FILE the server writes a line for each transfer there (vsftpd's
-# transfer log, pure-ftpd's CLF log, pyftpdlib's command log).
+# transfer log, pure-ftpd's CLF log, pyftpdlib's command log). With NO_MDTM=1
+# vsftpd refuses MDTM (cmds_denied=MDTM), as some hosting servers do.
 
 [ -x "$tool" ] || { echo "build first: $tool is missing" >&2; exit 1; }
 command -v lftp >/dev/null || { echo "lftp is missing (run scripts/setup)" >&2; exit 1; }
@@ -39,6 +40,7 @@ wait_for_port() {
 
 # start_ftp_server FOLDER: serves FOLDER; sets $port.
 start_ftp_server() {
+  [ -z "${NO_MDTM:-}" ] || [ "${FTP_SERVER:-}" = vsftpd ] || { echo "NO_MDTM needs FTP_SERVER=vsftpd" >&2; exit 1; }
   port=$(free_port)
   local low
   low=$(free_port)
@@ -86,6 +88,7 @@ connect_from_port_20=NO
 max_per_ip=0
 max_clients=0
 EOF
+    [ -n "${NO_MDTM:-}" ] && echo "cmds_denied=MDTM" >>"$work/vsftpd.conf"
     [ -n "${FTP_LOG:-}" ] && printf 'xferlog_enable=YES\nvsftpd_log_file=%s\n' "$FTP_LOG" >>"$work/vsftpd.conf"
     /usr/sbin/vsftpd "$work/vsftpd.conf" >/dev/null 2>&1 &
     server_pid=$!

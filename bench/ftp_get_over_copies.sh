@@ -35,7 +35,7 @@ retrs_since() {
 log_lines() { wc -l <"$FTP_LOG"; }
 
 ratio() { python3 -c "print('%.2f' % ($1 / $2))"; }
-echo "| first fetch over copies, ${FTP_SERVER:-pyftpdlib}${LFTP_FIRST:+, lftp first} | transfer engine s (x lftp) | RETR | lftp mirror s | RETR |"
+echo "| first fetch over copies, ${FTP_SERVER:-pyftpdlib}${NO_MDTM:+ refusing MDTM}${LFTP_FIRST:+, lftp first} | transfer engine s (x lftp) | RETR | lftp mirror s | RETR |"
 echo "|---|---|---|---|---|"
 for count in "${counts[@]}"; do
   set_dir="$work/set$count"

@@ -73,6 +73,7 @@ void CFtpClient::ThrowLost(const std::string& text) {
     // said on it.
     CloseDataConnection();
     if (m_nControlSocket >= 0) ::shutdown(m_nControlSocket, SHUT_RDWR);
+    m_strLost = text;
     throw FTPException(text, true);
 }
 
@@ -102,11 +103,14 @@ void CFtpClient::Connect(const std::string& host, const std::string& user,
     m_strAnswering.clear();  // the greeting: nothing was asked
     m_bTransferStarted = false;
     m_strClosing.clear();
+    m_strLost.clear();
     m_strPeer = host;
     m_bAborted = false;
     m_bStopSeen = false;
     m_answeredForFile.clear();
     m_askedKnownFile.clear();
+    m_refusedForFiles.clear();
+    m_refusalsForFiles.clear();
     SetSocket(m_nControlSocket, OpenSocket(host, port));
     SetSocketTimeouts(m_nControlSocket, NetTimeoutValues().replyMs);
     try {
@@ -235,6 +239,9 @@ void CFtpClient::SendControl(const std::string& text, const std::string& failure
 void CFtpClient::SetAsideUnasked() {
     // An aborted connection was shut down here: nothing it reads is the server's.
     if (m_nControlSocket < 0 || m_bAborted) return;
+    // Given up here before (a stop, a reply that never came): that is why
+    // nothing more goes, not the server.
+    if (!m_strLost.empty()) throw FTPException(m_strLost, true);
     m_strClosing.clear();
     std::vector<std::string> unasked;
     bool closed = false;
@@ -388,6 +395,12 @@ int CFtpClient::SendCommand(const std::string& command, const std::string& argum
     const int code = ReadFinalReply(reply);
     if (code == 213 && (command == "MDTM" || command == "SIZE")) m_answeredForFile.insert(command);
     return code;
+}
+
+void CFtpClient::NoteAnswerForAFile(const std::string& command, int code) {
+    if (code == 213 || code < 500 || code > 599 || AnsweredForAFile(command)) return;
+    if (code == 500 || code == 502 || code == 504 || ++m_refusalsForFiles[command] >= 2)
+        m_refusedForFiles.insert(command);
 }
 
 int CFtpClient::SendCommandWithReply(const std::string& line, std::string& reply) {

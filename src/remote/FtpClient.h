@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <map>
 #include <mutex>
 #include <set>
 #include <stdexcept>
@@ -107,6 +108,15 @@ public:
     // Marks the command as asked of a file known to be there, to find that
     // out; false where it was on this login already.
     bool FirstAskOfKnownFile(const std::string& command) { return m_askedKnownFile.insert(command).second; }
+    // A command (MDTM) asked of a file the login just sent or fetched, and
+    // answered with code: a server that does not know the command (500,
+    // 502, 504), or that refuses it for two such files and never answered
+    // 213 (vsftpd's cmds_denied answers 550), refuses it for every file of
+    // this login. RefusesForFiles then tells so, and it is not asked again.
+    void NoteAnswerForAFile(const std::string& command, int code);
+    bool RefusesForFiles(const std::string& command) const {
+        return !AnsweredForAFile(command) && m_refusedForFiles.count(command) != 0;
+    }
     int SendCommandWithReply(const std::string& line, std::string& reply);
     // The reply to the command sent last, within the reply time-out as a
     // whole; a line past the line limit or a reply past the line count ends
@@ -359,6 +369,8 @@ private:
     std::set<std::string> m_askedKnownFile;
     std::vector<std::string> m_timeAsks;     // owed MDTM commands, not sent yet
     std::vector<TimeReply> m_timeReplies;    // their replies, not taken yet
+    std::set<std::string> m_refusedForFiles;      // commands refused for every file of this login
+    std::map<std::string, int> m_refusalsForFiles;  // the files each was refused for, so far
     bool m_bStorRefused = false;     // the last PutFile's STOR had a refusal for reply
     std::string m_strSendFailure;    // why the last PutFile's data did not all go
     bool m_bNulInHead = false;
@@ -368,6 +380,7 @@ private:
     bool m_bStoppedBeforeCommand = false;  // a stop ended the last data command's connect
     std::string m_strAnswering;      // the first word of the command whose reply is awaited
     bool m_bTransferStarted = false; // its transfer began (1xx): its end reply is awaited
+    std::string m_strLost;           // why this side gave the control connection up
     std::string m_strClosing;        // a 421 set aside before the last command
     std::string m_strPeer;           // the host this client talks to, for the log
     std::string m_strHost, m_strUser, m_strPassword;

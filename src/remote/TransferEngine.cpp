@@ -90,6 +90,12 @@ bool RemoteFolderExists(CProgramData& data, std::string host, std::string user, 
 
 constexpr size_t kMaxRemoteNameBytes = 255;
 
+// A file whose time only its listing line tells has that line read within
+// this of its transfer; a transfer that took kTransferMayOutlast or more
+// is one the next may be like.
+constexpr std::chrono::milliseconds kListLinesWithin{1000};
+constexpr std::chrono::milliseconds kTransferMayOutlast{250};
+
 // Whether the local file goes in one data block: a stop cannot cut it, so
 // it goes straight, without the temporary name's extra commands.
 bool FitsOneBlock(const std::string& localPath) {
@@ -628,6 +634,10 @@ private:
     bool OwnTimesOverdue() const;
     void ReadPendingOwnTimesOf(const std::string& host, const std::string& user, ListingAccount* on = nullptr);
     void FillOwnTimes(std::vector<Waiting>& waiting);
+    void WaitForListing(const Step& s, const CFileItem& item);
+    bool ListBeforeTransfer(const Step& s) const;
+    void ListTheFilesThatWent(CFtpClient* on = nullptr);
+    void KeepListedSizes(const FolderKey& folder, const ListingByName& byName);
     void RecordResult(Step& s);
     void ReportFailure(const CFtpClient::FTPException& e, const Step& s);
     bool UpdateFolder(FolderUpdate& folder);
@@ -692,6 +702,22 @@ private:
     std::string m_pendingHost, m_pendingUser;
     std::set<std::string> m_mdtmTells;
     std::map<int, std::time_t> m_ownTimes;
+    // Where the server refuses MDTM, a file's time is its line of its
+    // folder's listing, read within about a second of its transfer: the
+    // files of one account that went since the first of them did
+    // (m_listedSince) wait here, and one listing of each of their folders
+    // serves them all (vsftpd reads the whole folder for a listing of one
+    // name too, and every listing takes a data connection). They are listed
+    // a second after the first went, before anything goes that may outlast
+    // the rest of that second (a file of more than one data block, a fetch
+    // of a size no listing told, any file after a slow one), and before
+    // another account's item.
+    std::vector<Waiting> m_listedLater;
+    std::string m_listedHost, m_listedUser;
+    std::chrono::steady_clock::time_point m_listedSince;
+    std::chrono::steady_clock::duration m_lastTransfer{};  // how long the last data copy took
+    // The sizes of the files the last listing of a folder showed, by name.
+    std::map<FolderKey, std::unordered_map<std::string, long long>> m_listedSizes;
     std::vector<FolderKey> m_folderOf;            // each item's folder
     // A send first looks whether the server's copies changed since their
     // last transfer, and leaves them when the user says so.
@@ -773,6 +799,7 @@ bool CTransferRun::Run() {
     if (g_bFtpBreak) {
         UpdateAtStop();
     } else {
+        ListTheFilesThatWent();
         for (auto& entry : m_folders) UpdateFolder(entry.second);
     }
     return Report();
@@ -1011,6 +1038,10 @@ void CTransferRun::TransferItem(int i) {
     // waiting through this one's login.
     if (!m_pendingOwn.empty() && (m_pendingHost != s.item.RemHost || m_pendingUser != s.item.RemUser))
         ReadPendingOwnTimesOf(m_pendingHost, m_pendingUser);
+    if (!m_listedLater.empty() &&
+        (m_listedHost != s.item.RemHost || m_listedUser != s.item.RemUser ||
+         std::chrono::steady_clock::now() - m_listedSince >= kListLinesWithin))
+        ListTheFilesThatWent();
     if (!Connect(s)) return;
     ClearLeftTemporaries(s);
     if (m_bToRemote && !g_bFtpBreak && HoldsServerChange(s)) return;
@@ -1048,6 +1079,7 @@ void CTransferRun::TransferItem(int i) {
                 else
                     carry = !(m_bToRemote && s.straight);
             }
+            if (!m_listedLater.empty() && ListBeforeTransfer(s)) ListTheFilesThatWent(&c);
             if (!s.alreadyThere) SwitchType(c, s, carry);
             if (carry) CollectOwnTimes(c);
             PlanTheSend(c, s);
@@ -1058,9 +1090,11 @@ void CTransferRun::TransferItem(int i) {
                 straightRecord.on = true;
                 g_bFtpStraightRecord = true;
             }
+            const auto copying = std::chrono::steady_clock::now();
             SendOrFetch(c, s);
             if (!m_pendingOwn.empty() && m_pendingHost == s.host && m_pendingUser == s.user)
                 CollectOwnTimes(c);
+            if (!s.alreadyThere) m_lastTransfer = std::chrono::steady_clock::now() - copying;
             ReadOwnTime(c, s);
         });
         RecordResult(s);
@@ -1286,6 +1320,11 @@ void CTransferRun::RenameAccount(std::string oldHost, std::string oldUser, std::
     for (CFileItem& it : m_items) rename(it);
     for (auto& entry : m_folders)
         for (Waiting& waiting : entry.second.waiting) rename(waiting.item);
+    for (Waiting& waiting : m_listedLater) rename(waiting.item);
+    if (m_listedHost == oldHost && m_listedUser == oldUser) {
+        m_listedHost = host;
+        m_listedUser = user;
+    }
 }
 
 // The local folder, the paths, the progress line, the type a text file
@@ -1295,6 +1334,7 @@ void CTransferRun::PrepareItem(Step& s) {
     if (item.LocalDir != m_strMadeLocalDir) {
         if (!CreateFolderPath(item.LocalDir)) {
             NoteFailureBecause(item, "its local folder could not be made");
+            ListTheFilesThatWent();
             EndFtpWorker("failed to create local dir");
         }
         m_strMadeLocalDir = item.LocalDir;
@@ -1343,6 +1383,7 @@ void CTransferRun::SwitchType(CFtpClient& c, Step& s, bool carry) {
                          std::string(binary ? "Unable to switch to BINARY: " : "Unable to switch to ASCII: ") +
                          e.what());
         NoteFailure(s.item);
+        ListTheFilesThatWent(&c);
         EndFtpWorker("unsuccessful");
     }
     s.switched = true;
@@ -1435,7 +1476,8 @@ void CTransferRun::Send(CFtpClient& c, Step& s) {
 // after its transfer: what the folder's listing shows later may be a
 // change another user made since. Where the connection is lost on the way
 // the folder's listing tells what it can; where the server refuses MDTM,
-// the file's own listing line is read at once (RecordResult). On a host
+// the file's listing line is read within a second (WaitForListing), and a
+// login whose server refused it is not asked it again. On a host
 // whose MDTM told a time, the file's MDTM goes out with the connection's
 // next type command, command that opens a data connection or group of
 // MDTM, in the same write: no round trip of its own, and read before
@@ -1462,11 +1504,17 @@ void CTransferRun::ReadOwnTime(CFtpClient& c, Step& s) {
         return;
     }
     if (!m_pendingOwn.empty()) ReadPendingOwnTimes(c);
+    // A login whose server refuses MDTM is not asked it again.
+    if (c.RefusesForFiles("MDTM")) {
+        s.ownRefused = true;
+        return;
+    }
     try {
         const int code = ReadRemoteFileTime(c, s.remotePath, s.ownTime);
         s.ownKnown = code == 213;
         s.ownRefused = !s.ownKnown;
         if (s.ownKnown) m_mdtmTells.insert(s.hostKey);
+        if (code != 501) c.NoteAnswerForAFile("MDTM", code);
     } catch (const CFtpClient::FTPException&) {
     }
 }
@@ -1536,6 +1584,124 @@ void CTransferRun::FillOwnTimes(std::vector<Waiting>& waiting) {
     }
 }
 
+// A file whose server told no time of it right after its transfer waits
+// for its line of its folder's listing with the others that went in the
+// same second; the group is listed once that second is over.
+void CTransferRun::WaitForListing(const Step& s, const CFileItem& item) {
+    if (!m_listedLater.empty() && (m_listedHost != s.host || m_listedUser != s.user)) ListTheFilesThatWent();
+    const auto now = std::chrono::steady_clock::now();
+    if (m_listedLater.empty()) {
+        m_listedSince = now;
+        m_listedHost = s.host;
+        m_listedUser = s.user;
+    }
+    m_listedLater.push_back({s.index, item, s.sent, false, 0});
+    if (now - m_listedSince >= kListLinesWithin) ListTheFilesThatWent();
+}
+
+// Whether the files waiting for their listing lines are listed before the
+// item's transfer: one that may outlast what is left of their second.
+bool CTransferRun::ListBeforeTransfer(const Step& s) const {
+    if (s.alreadyThere) return false;  // nothing goes
+    if (m_listedHost != s.host || m_listedUser != s.user) return true;
+    if (std::chrono::steady_clock::now() - m_listedSince >= kListLinesWithin - kTransferMayOutlast ||
+        m_lastTransfer >= kTransferMayOutlast)
+        return true;
+    if (m_bToRemote) return !s.straight;
+    const auto sizes = m_listedSizes.find(m_folderOf[static_cast<size_t>(s.index)]);
+    if (sizes == m_listedSizes.end()) return true;
+    const auto size = sizes->second.find(s.item.FileName);
+    return size == sizes->second.end() || size->second < 0 ||
+           static_cast<unsigned long long>(size->second) > CFtpClient::kBlockSize;
+}
+
+// The files waiting for their listing lines take them, as a listing of
+// each file right after its transfer would give them: one listing of each
+// of their folders, on the connection given or else on their account's
+// open one. A file that listing leaves out (a server may cut a long one
+// short) is listed by itself, and named exactly where no listing shows
+// it. Where the listing fails, they keep the mark of a time not known and
+// are named.
+void CTransferRun::ListTheFilesThatWent(CFtpClient* on) {
+    if (m_listedLater.empty()) return;
+    std::vector<Waiting> group;
+    group.swap(m_listedLater);
+    std::shared_ptr<CFtpClient> open;
+    if (!on) {
+        open = SelectOpenConnection(m_listedHost, m_listedUser);
+        on = open.get();
+    }
+    if (!on) {
+        NameUntimed(group);
+        return;
+    }
+    struct Found {
+        std::string lines;
+        bool shown = true, exactKnown = false;
+        CFileItem exact;
+    };
+    std::vector<Found> found(group.size());
+    std::map<std::string, std::string> listings;  // by folder
+    std::string folder;
+    try {
+        for (const Waiting& entry : group) {
+            folder = entry.item.RemoteDir;
+            if (!listings.count(folder))
+                listings[folder] = UnlessRefused([&] { return on->ListFolderToText(folder); });
+        }
+        std::map<std::string, ListingByName> byFolder;
+        for (const auto& [dir, listing] : listings) byFolder[dir] = LinesByName(listing);
+        for (size_t k = 0; k < group.size(); ++k) {
+            const CFileItem& item = group[k].item;
+            Found& f = found[k];
+            folder = item.RemoteDir;
+            f.lines = ItemListingLines(item, OwnListingText(byFolder[folder], item));
+            if (!f.lines.empty()) continue;
+            f.lines = UnlessRefused([&] {
+                const std::string own = ItemListingLines(item, on->ListToText(item.RemoteDir + item.FileName));
+                return own.empty() ? ListItemLinesByPattern(*on, item) : own;
+            });
+            if (f.lines.empty()) ReadUnlisted(*on, item, f.shown, f.exactKnown, f.exact);
+        }
+        if (!m_bToRemote)
+            for (const Waiting& entry : group)
+                KeepListedSizes(m_folderOf[static_cast<size_t>(entry.index)], byFolder[entry.item.RemoteDir]);
+    } catch (const CFtpClient::FTPException& e) {
+        if (!g_bFtpBreak) LogFtpFailure(e, "", true, "listing " + m_listedHost + ":" + folder);
+        NameUntimed(group);
+        return;
+    } catch (const CFtpClient::UserAbort&) {
+        NameUntimed(group);
+        return;
+    }
+    for (size_t k = 0; k < group.size(); ++k) {
+        CFileItem& item = group[k].item;
+        const Found& f = found[k];
+        std::string status;
+        item.UpdateRemoteStatus(f.lines, status);
+        KeepRemoteSecond(item, -1);
+        KeepListedUnit(item, f.lines);
+        if (f.exactKnown) TakeExactState(item, f.exact);
+        if (f.shown)
+            ConfirmSentCopy(item, f.lines, group[k].sent);
+        else
+            NotSentUnderItsName(item);
+        StoreItem(static_cast<size_t>(group[k].index), item);
+    }
+}
+
+// The sizes of the folder's files as its listing shows them, for the
+// fetches that follow (once a folder).
+void CTransferRun::KeepListedSizes(const FolderKey& folder, const ListingByName& byName) {
+    auto& sizes = m_listedSizes[folder];
+    if (!sizes.empty()) return;
+    for (const auto& [name, lines] : byName) {
+        CListingFields fields;
+        if (lines.size() == 1 && ReadListingFields(std::string(lines.front()), fields) && fields.type == '-')
+            sizes[name] = fields.size;
+    }
+}
+
 // The item went: it is stored as transferred. With FTPUpdate it waits for
 // its folder's listing, or lists its own file at once.
 void CTransferRun::RecordResult(Step& s) {
@@ -1561,6 +1727,8 @@ void CTransferRun::RecordResult(Step& s) {
     if (m_bToRemote) ForgetCutRemoteFile(s.host, s.user, s.remotePath);
     if (g_bFtpUpdate && ListsFolder(item) && !s.ownRefused) {
         m_folders[m_folderOf[at]].waiting.push_back({s.index, item, s.sent, s.ownKnown, s.ownTime});
+    } else if (g_bFtpUpdate && ListsFolder(item) && s.ownRefused) {
+        WaitForListing(s, item);
     } else if (g_bFtpUpdate) {
         std::string listing;
         bool shown = true, exactKnown = false;
@@ -1805,12 +1973,13 @@ void CTransferRun::ReadUnlisted(CFtpClient& c, const CFileItem& item, bool& show
                                 CFileItem& exact) {
     if (item.GetHostKind() != "UNIX") return;
     bool there = true;
-    // Where MDTM has not answered on this login, a file the folder's
-    // listing shows tells whether it answers at all: a sent file it then
+    // Where MDTM has neither answered nor been refused for every file on
+    // this login, a file the folder's listing shows tells whether it
+    // answers at all: a sent file it then
     // does not find is not there under its own name (pure-ftpd stores
     // "a.txt " as "a.txt_").
     std::string known;
-    if (m_bToRemote && !c.AnsweredForAFile("MDTM")) {
+    if (m_bToRemote && !c.AnsweredForAFile("MDTM") && !c.RefusesForFiles("MDTM")) {
         try {
             const std::string listing = c.ListFolderToText(item.RemoteDir);
             for (std::size_t start = 0; start < listing.size() && known.empty();) {
@@ -1884,6 +2053,13 @@ int CTransferRun::RemoteSecondOf(ListingAccount& on, CFileItem& item) {
 // time was not read keep the mark of a time not known, so that the next
 // send counts the server's copy as changed since, and are named.
 void CTransferRun::UpdateAtStop(const CHost* cut) {
+    // The files waiting for their listing lines are listed on their open
+    // connection, unless the stop cut a transfer there.
+    if (cut && cut->m_strHost == m_listedHost && cut->m_strUser == m_listedUser) {
+        NameUntimed(m_listedLater);
+        m_listedLater.clear();
+    }
+    ListTheFilesThatWent();
     if (std::none_of(m_folders.begin(), m_folders.end(), [](const auto& e) { return !e.second.waiting.empty(); }))
         return;
     // The times owed on the cut connection that were read before the cut

@@ -2280,6 +2280,111 @@ TEST_F(HostingServers, AServerWithoutMdtmAsksNothingOverTheFilesItWasSent) {
     }
 }
 
+// A server without MDTM (vsftpd's cmds_denied) tells a file's time by its
+// listing line alone. A refused MDTM is asked once a login, and the lines of
+// the files that went in the same second come from one listing of their
+// folder: a basket of more files than the server's 21 passive ports goes
+// with one data connection a file and a few listings, sent, sent again and
+// fetched, and each item records its line's minute and size as a listing
+// of its own file gave them. (The ports lie below the system's ephemeral
+// range: there the machine's other connections may hold all of them.)
+TEST_F(HostingServers, AServerWithoutMdtmListsTheFilesThatWentTogether) {
+    TempDir logs;
+    const std::string log = logs.dir() + "v.log";
+    const int low = 20000 + static_cast<int>(::getpid() % 500) * 20;
+    VsftpdServer vs("", "cmds_denied=MDTM\nxferlog_enable=YES\nlog_ftp_protocol=YES\nvsftpd_log_file=" + log +
+                            "\npasv_min_port=" + std::to_string(low) + "\npasv_max_port=" +
+                            std::to_string(low + 20) + "\n");
+    if (!vs.ok()) GTEST_SKIP() << vs.why();
+    UserDir dir;
+    size_t logged = 0;
+    // The commands the server logged since the last call, by their word.
+    const auto commands = [&] {
+        std::map<std::string, int> n;
+        std::ifstream in(log);
+        size_t line = 0;
+        for (std::string l; std::getline(in, l); ++line) {
+            const size_t at = l.find("FTP command: Client \"127.0.0.1\", \"");
+            if (line < logged || at == std::string::npos) continue;
+            const std::string word = l.substr(at + 34, l.find_first_of(" \"", at + 34) - at - 34);
+            ++n[word];
+        }
+        logged = line;
+        return n;
+    };
+    constexpr int kFiles = 120;
+    env = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(vs.port()).c_str());
+    AddAccount("127.0.0.1", kUser, kPassword);
+    std::vector<int> all;
+    const auto text = [](int i, const std::string& round) { return round + " of file " + std::to_string(i) + "\n"; };
+    for (int i = 0; i < kFiles; ++i) {
+        const std::string name = "f" + std::to_string(i) + ".dat";
+        WriteFile(local / name, text(i, "first"));
+        all.push_back(i);
+        AddItem(MakeItem(name, "127.0.0.1", kUser, dir.dir(), local.dir(), true));
+    }
+    RecordingPrompter asked;  // answers No
+    ScopedPrompter asking(asked);
+    const auto recorded = [&](const std::string& round, const std::string& when) {
+        for (int i = 0; i < kFiles; ++i) {
+            const CFileItem& it = Items()[static_cast<size_t>(i)];
+            ASSERT_EQ(it.IsFTPed, "Yes") << when << " " << it.FileName << trace.All();
+            const struct stat st = Lstat(dir / it.FileName);
+            EXPECT_EQ(it.RemoteSize, static_cast<long long>(text(i, round).size())) << when << " " << it.FileName;
+            EXPECT_EQ(it.RemoteTimeUnit, 60) << when << " " << it.FileName;
+            EXPECT_FALSE(it.RemoteSecondKnown) << when << " " << it.FileName;
+            EXPECT_EQ(it.RemoteModTime, st.st_mtime - st.st_mtime % 60) << when << " " << it.FileName;
+        }
+    };
+    const auto fewListings = [&](const std::string& when, const char* transfer) {
+        std::map<std::string, int> n = commands();
+        EXPECT_EQ(n[transfer], kFiles) << when;
+        EXPECT_LE(n["MDTM"], 2) << when;
+        EXPECT_LE(n["LIST"], 6) << when;
+        EXPECT_LE(n["PASV"], kFiles + 6) << when;
+    };
+    commands();
+    RunTransfer(true, all);
+    ASSERT_TRUE(ApplyFtpResults(data));
+    recorded("first", "sent");
+    fewListings("sent", "STOR");
+    for (int i = 0; i < kFiles; ++i) WriteFile(local / Items()[static_cast<size_t>(i)].FileName, text(i, "second"));
+    RunTransfer(true, all);
+    ASSERT_TRUE(ApplyFtpResults(data));
+    EXPECT_TRUE(asked.Questions().empty()) << trace.All();
+    recorded("second", "sent again");
+    fewListings("sent again", "STOR");
+    for (int i = 0; i < kFiles; ++i) WriteFile(dir / Items()[static_cast<size_t>(i)].FileName, text(i, "third"));
+    for (CFileItem& it : Items()) it.LocalDir = logs.dir();
+    RunTransfer(false, all);
+    ASSERT_TRUE(ApplyFtpResults(data));
+    EXPECT_TRUE(asked.Questions().empty()) << trace.All();
+    recorded("third", "fetched");
+    fewListings("fetched", "RETR");
+    EXPECT_EQ(ReadFile(logs / "f7.dat"), text(7, "third"));
+
+    // A file of many data blocks may outlast the second: the lines of the
+    // files before it are read before it goes.
+    WriteFile(local / "big.dat", std::string(4 << 20, 'b'));
+    Items().resize(2);
+    Items()[1] = MakeItem("big.dat", "127.0.0.1", kUser, dir.dir(), local.dir(), true);
+    Items()[0].LocalDir = local.dir();
+    WriteFile(local / Items()[0].FileName, "fourth\n");
+    commands();
+    RunTransfer(true, {0, 1});
+    ASSERT_TRUE(ApplyFtpResults(data));
+    EXPECT_EQ(Items()[0].RemoteSize, 7) << trace.All();
+    EXPECT_EQ(Items()[1].RemoteSize, 4 << 20) << trace.All();
+    std::vector<std::string> order;
+    std::ifstream in(log);
+    for (std::string l; std::getline(in, l);)
+        for (const std::string c : {"\"LIST", "\"STOR"})
+            if (l.find(c) != std::string::npos) order.push_back(l.substr(l.find(c) + 1, l.rfind('"') - l.find(c) - 1));
+    ASSERT_GE(order.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(order.end() - 4, order.end()),
+              (std::vector<std::string>{"STOR " + dir / Items()[0].FileName, "LIST", "STOR " + dir / "big.dat", "LIST"}));
+}
+
 // A host that will not rename or delete the user's files (vsftpd's
 // cmds_denied, also where it hides the owners; an anonymous upload area;
 // pure-ftpd's -K) keeps no copy of a file under a hidden name: the folder's

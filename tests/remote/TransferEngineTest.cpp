@@ -408,8 +408,10 @@ TEST_F(FakeTransfer, TheTypeFollowsEachItemOnItsConnection) {
     EXPECT_EQ(trace.Count("Switching to ASCII:"), 0);
 }
 
-// A server that tells no time by MDTM has each file's own line listed
-// right after the file went instead.
+// Each folder is listed once after its last item. A server that tells no
+// time by MDTM is asked it once a login, and the files that went in the
+// same second take their lines from one listing of their folder; a file
+// that listing does not show is listed by itself.
 TEST_F(FakeTransfer, FtpUpdateListsEachFolderOnceAfterItsLastItem) {
     g_bFtpUpdate = true;
     server.replies["MDTM"] = "213 20010102000000\r\n";
@@ -445,10 +447,20 @@ TEST_F(FakeTransfer, FtpUpdateListsEachFolderOnceAfterItsLastItem) {
                             [](const std::string& l) { return l.rfind("MDTM ", 0) == 0; }),
               3);
 
-    // An item its folder's listing does not show lists its own file.
+    // A new login to a server that refuses MDTM: it is asked for the
+    // first file only, and the two files take their lines from one
+    // listing; the one it does not show lists its own file.
     server.SetReply("MDTM", "502 Command not implemented.\r\n");
-    EXPECT_EQ(run({0, 3}), (std::vector<std::string>{"LIST -a /r/", "STOR /r/a", "LIST /r/a", "STOR /r/gone",
-                                                      "LIST /r/gone", "LIST /r/"}));
+    CloseAllConnections();
+    const size_t from = server.Received().size();
+    EXPECT_EQ(run({0, 3}), (std::vector<std::string>{"LIST -a /r/", "STOR /r/a", "STOR /r/gone", "LIST /r/",
+                                                      "LIST /r/gone"}));
+    const std::vector<std::string> refusing = server.Received();
+    const auto at = [&](const std::string& l) {
+        return std::find(refusing.begin() + static_cast<long>(from), refusing.end(), l) - refusing.begin();
+    };
+    EXPECT_EQ(at("MDTM /r/a"), at("STOR /r/a") + 1);
+    EXPECT_GT(at("MDTM /r/gone"), at("LIST /r/gone"));
     results = TransferResults();
     ASSERT_EQ(results.size(), 2u);
     EXPECT_EQ(results[0].GetRemoteTimeText(), "2001+1+2+0+0+0+");
