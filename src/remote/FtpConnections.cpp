@@ -292,7 +292,7 @@ bool ReconnectQuietly(CProgramData& data, const std::string& host, const std::st
     }
     DropOpenConnection(host, user);
     if (!known) {
-        WriteTraceString("-?- No login data for " + user + " on " + ShortHostName(host) + ".");
+        WriteTraceString("-?- No login data for " + user + " on " + ShownHostName(host) + ".");
         return false;
     }
     try {

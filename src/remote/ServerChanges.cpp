@@ -613,7 +613,7 @@ CServerChangeGuard::Found CServerChangeGuard::FindChanged(const std::vector<CFil
         } catch (const CFtpClient::FTPException& e) {
             // The stop gave the look up: it tells nothing, and asks nothing.
             if (g_bFtpBreak) return {};
-            WriteTraceString("-?- The remote files in " + dir + " on " + ShortHostName(host) +
+            WriteTraceString("-?- The remote files in " + dir + " on " + ShownHostName(host) +
                              " could not be looked at (" + e.what() +
                              "): whether they were changed on the server cannot be told.");
             found.clear();
