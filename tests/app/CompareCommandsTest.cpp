@@ -51,6 +51,20 @@
 
 namespace {
 
+// The program's key table on the frame, installed as the program installs
+// it; taken off again, with the diff's read probe, at the end of the scope.
+struct InstalledKeys {
+    CAcceleratorManager keys;
+    explicit InstalledKeys(IAcceleratorTarget* frame) {
+        keys.Connect(frame, false);
+        InstallAccelerators(keys);
+    }
+    ~InstalledKeys() {
+        SetDiffReadProbe(nullptr);
+        keys.Connect(nullptr, false);
+    }
+};
+
 class CompareCommandsTest : public UiTest {
 protected:
     void SetUp() override {
@@ -195,16 +209,7 @@ TEST_F(CompareCommandsTest, IdenticalFilesAndMissingSelection) {
     std::filesystem::remove(pipe);
     WriteFile(pipe, "same\nother\n");
     SetDiffReadProbe(AddALineOnce);
-    CAcceleratorManager keys;
-    keys.Connect(frame.get(), false);
-    InstallAccelerators(keys);
-    struct Unset {
-        CAcceleratorManager& keys;
-        ~Unset() {
-            SetDiffReadProbe(nullptr);
-            keys.Connect(nullptr, false);
-        }
-    } unset{keys};
+    const InstalledKeys keys(frame.get());
     const std::pair<int, std::vector<int>> runs[] = {{2, {2, 3}}, {3, {1, 2, 3}}};
     for (const auto& [window, selection] : runs) {
         Select(selection);
@@ -252,16 +257,7 @@ void HoldAWhile(const std::string&) { std::this_thread::sleep_for(std::chrono::m
 // threads") or the window's close ends it within seconds, leaving the
 // result as it was. A diff that ends at once is shown by its command.
 TEST_F(CompareCommandsTest, ALongDiffLeavesTheWindowGoingAndPauseOrTheCloseEndsIt) {
-    CAcceleratorManager keys;
-    keys.Connect(frame.get(), false);
-    InstallAccelerators(keys);
-    struct Unset {
-        CAcceleratorManager& keys;
-        ~Unset() {
-            SetDiffReadProbe(nullptr);
-            keys.Connect(nullptr, false);
-        }
-    } unset{keys};
+    const InstalledKeys keys(frame.get());
     auto press = [&](Qt::Key key, Qt::KeyboardModifiers mods) {
         frame->activateWindow();
         QApplication::setActiveWindow(frame.get());

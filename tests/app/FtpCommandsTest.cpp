@@ -142,12 +142,7 @@ TEST_F(FtpWindowTest, ASecondStartIsRefusedAndStopEndsTheTransferBetweenBlocks) 
     // file of another user's beside them shows that its listing tells
     // owners apart.)
     WriteFile(ServerRoot() + "/big.bin", "the server's copy\n");
-    uid_t uid;
-    gid_t gid;
-    std::string home;
-    ASSERT_TRUE(qvltest::TestUserIds(uid, gid, home));
-    WriteFile(ServerRoot() + "/theirs.txt", "theirs\n");
-    ASSERT_EQ(::chown((ServerRoot() + "/theirs.txt").c_str(), uid, gid), 0);
+    ASSERT_NO_FATAL_FAILURE(AddAnotherUsersFile());
     SelectRows({3});
     w.ExecuteCommand(32564);
     ASSERT_TRUE(qvltest::WaitFor([&] {
@@ -1875,12 +1870,7 @@ TEST_F(FtpWindowTest, WhatAStopLeavesOnTheServerIsClearedOrNamed) {
     // The server, run as root, leaves every file it writes root's: a file
     // of another user's beside them shows that its listing tells owners
     // apart.
-    uid_t uid;
-    gid_t gid;
-    std::string home;
-    ASSERT_TRUE(qvltest::TestUserIds(uid, gid, home));
-    WriteFile(ServerRoot() + "/theirs.txt", "theirs\n");
-    ASSERT_EQ(::chown((ServerRoot() + "/theirs.txt").c_str(), uid, gid), 0);
+    ASSERT_NO_FATAL_FAILURE(AddAnotherUsersFile());
     const std::string own = ServerRoot() + "/.big.bin.qvl-part-1";
     WriteFile(own, "the user's own\n");
     CMainFrame& w = Open();

@@ -73,6 +73,15 @@ protected:
 
     std::string ServerRoot() const { return tmp / "server"; }
     std::string Local() const { return Files() + "/"; }
+    // theirs.txt, a file of the test user's beside the server's own.
+    void AddAnotherUsersFile() {
+        uid_t uid;
+        gid_t gid;
+        std::string home;
+        ASSERT_TRUE(qvltest::TestUserIds(uid, gid, home));
+        WriteFile(ServerRoot() + "/theirs.txt", "theirs\n");
+        ASSERT_EQ(::chown((ServerRoot() + "/theirs.txt").c_str(), uid, gid), 0);
+    }
 
     static CFileItem Item(const std::string& name, const std::string& localDir, bool binary = false) {
         CFileItem it(name);
