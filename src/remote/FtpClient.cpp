@@ -127,6 +127,7 @@ void CFtpClient::Connect(const std::string& host, const std::string& user,
     m_strUser = user;
     m_strPassword = password;
     m_bBinary = false;
+    m_typeAsks.clear();
     m_bConnected = true;
 }
 
@@ -427,8 +428,10 @@ void CFtpClient::Disconnect() {
     CloseSocketField(m_nControlSocket);
     m_strPending.clear();
     CloseSocketField(m_nDataSocket);
+    m_bDataAhead = false;
     m_bConnected = false;
     m_timeAsks.clear();
+    m_typeAsks.clear();
 }
 
 void CFtpClient::Shutdown() {
@@ -490,31 +493,64 @@ void CFtpClient::OpenDataConnection() {
     ::setsockopt(m_nDataSocket, SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
 }
 
-void CFtpClient::CloseDataConnection() { CloseSocketField(m_nDataSocket); }
+void CFtpClient::CloseDataConnection() {
+    CloseSocketField(m_nDataSocket);
+    m_bDataAhead = false;
+}
 
-void CFtpClient::SetBinaryMode() {
+void CFtpClient::OpenDataConnectionAhead() {
+    OpenDataConnection();
+    m_bDataAhead = true;
+}
+
+void CFtpClient::QueueType(const std::string& line) {
+    // Items that failed before their PASV leave theirs: the last two are
+    // enough (a switch sends two), the server ends in the last one.
+    if (m_typeAsks.size() >= 2) m_typeAsks.erase(m_typeAsks.begin());
+    m_typeAsks.push_back(line);
+}
+
+void CFtpClient::SetBinaryMode(bool withNext) {
+    if (withNext) {
+        QueueType("TYPE I");
+        m_bBinary = true;
+        return;
+    }
+    m_typeAsks.clear();
     std::string reply;
     if (SendCarryingTimes("TYPE I", reply) != 200) throw FTPException(reply);
     m_bBinary = true;
 }
 
-void CFtpClient::SetAsciiMode() {
+void CFtpClient::SetAsciiMode(bool withNext) {
+    if (withNext) {
+        QueueType("TYPE A");
+        m_bBinary = false;
+        return;
+    }
+    m_typeAsks.clear();
     std::string reply;
     if (SendCarryingTimes("TYPE A", reply) != 200) throw FTPException(reply);
     m_bBinary = false;
 }
 
 int CFtpClient::SendCarryingTimes(const std::string& line, std::string& reply) {
-    // The owed MDTM commands go first, in the same write; their replies
-    // count only once the command's own follows them in its place.
+    // The owed MDTM commands go first, then (before a PASV) the type
+    // commands waiting for it, in the same write; each reply is read in
+    // its place, as its own command's, and the MDTM replies count only
+    // once the command's own follows them.
     std::vector<std::string> asks;
     asks.swap(m_timeAsks);
+    const std::string word = line.substr(0, line.find(' '));
+    std::vector<std::string> types;
+    if (word == "PASV") types.swap(m_typeAsks);
     std::string commands;
     for (const std::string& path : asks) commands += "MDTM " + path + "\r\n";
-    const std::string word = line.substr(0, line.find(' '));
+    for (const std::string& type : types) commands += type + "\r\n";
     SendControl(commands + line + "\r\n",
                 word == "PASV" ? "Error sending command(2): PASV" : "Unable to send command: " + word);
     std::vector<TimeReply> times;
+    std::string refused;
     int code = 0;
     try {
         for (const std::string& path : asks) {
@@ -522,6 +558,13 @@ int CFtpClient::SendCarryingTimes(const std::string& line, std::string& reply) {
             if (timeCode == 213) m_answeredForFile.insert("MDTM");
             MdtmReplySecond(timeCode, reply);
             times.push_back({path, timeCode, reply});
+        }
+        for (size_t k = 0; k < types.size(); ++k) {
+            // A reply no type command gets (a 227 here) leaves the
+            // connection out of step: it is never taken as the PASV's.
+            m_strAnswering = "TYPE";
+            m_bTransferStarted = false;
+            if (ReadFinalReply(reply) != 200 && refused.empty()) refused = reply.empty() ? "TYPE refused" : reply;
         }
         m_strAnswering = word;
         m_bTransferStarted = false;
@@ -533,6 +576,9 @@ int CFtpClient::SendCarryingTimes(const std::string& line, std::string& reply) {
         throw;
     }
     m_timeReplies.insert(m_timeReplies.end(), times.begin(), times.end());
+    // The PASV's reply was read: the connection is in step, in a type the
+    // server did not take.
+    if (!refused.empty()) throw TypeRefused(refused);
     return code;
 }
 
@@ -628,7 +674,8 @@ int CFtpClient::StartDataCommand(const std::string& line, std::string& reply,
                                  bool missingIsEmpty) {
     m_bCommandSent = false;
     m_bStoppedBeforeCommand = false;
-    OpenDataConnection();
+    if (!m_bDataAhead || m_nDataSocket < 0) OpenDataConnection();
+    m_bDataAhead = false;
     int code;
     try {
         // The 150 or 125 that opens the transfer is this command's reply.

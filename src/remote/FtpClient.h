@@ -47,6 +47,14 @@ public:
         using FTPException::FTPException;
     };
 
+    // Thrown where a type command sent with the next PASV (see
+    // SetBinaryMode) was refused: what() is the type's reply. The PASV's
+    // own reply was read, so the connection stays in step.
+    class TypeRefused : public FTPException {
+    public:
+        using FTPException::FTPException;
+    };
+
     // Thrown when the FTP break flag stops a file copy between two blocks.
     // The data connection is closed already; the worker that catches it ends
     // with "User-aborted" and closes the host's connections.
@@ -146,8 +154,16 @@ public:
 
     // Sends PASV; the reply must be 227. Returns the data port.
     int EnterPassiveMode();
-    void SetBinaryMode();
-    void SetAsciiMode();
+    // TYPE I / TYPE A; 200, else FTPException. With next, the command is
+    // not sent here: it goes out with the connection's next PASV, in the
+    // same write, and its reply is read before the PASV's (no round trip of
+    // its own); a refusal is thrown there as TypeRefused.
+    void SetBinaryMode(bool withNext = false);
+    void SetAsciiMode(bool withNext = false);
+    // Opens the data connection of the next data command now (PASV, with
+    // the owed MDTM and type commands before it, and the connect): that
+    // command uses it. A refused type is thrown here.
+    void OpenDataConnectionAhead();
     // The transfer type this connection is in: "ASCII" (the server's start
     // type) or "BINARY". In ASCII the client turns LF into CR LF on the way
     // up and CR LF into LF on the way down.
@@ -338,6 +354,7 @@ private:
     // Sends the command line with the owed MDTM commands before it, in one
     // write (see AskTimeWithNextCommand); its final reply.
     int SendCarryingTimes(const std::string& line, std::string& reply);
+    void QueueType(const std::string& line);
     std::string ReceiveAllData();
     // The rest of a listing whose data command has started, and its end reply.
     std::string ReceiveListing();
@@ -362,12 +379,14 @@ private:
     std::string m_strPending;  // control bytes received after the last line
     bool m_bConnected = false;
     bool m_bBinary = false;
+    bool m_bDataAhead = false;  // the data connection is open for the next data command
     std::string m_strRefused;        // what the last PutFileReplacing had refused
     bool m_bTemporaryLeft = false;   // see TemporaryLeft
     std::string m_strTemporaryRefusal;
     std::set<std::string> m_answeredForFile;  // MDTM, SIZE: answered 213 since the login
     std::set<std::string> m_askedKnownFile;
     std::vector<std::string> m_timeAsks;     // owed MDTM commands, not sent yet
+    std::vector<std::string> m_typeAsks;     // type commands for the next PASV, not sent yet
     std::vector<TimeReply> m_timeReplies;    // their replies, not taken yet
     std::set<std::string> m_refusedForFiles;      // commands refused for every file of this login
     std::map<std::string, int> m_refusalsForFiles;  // the files each was refused for, so far

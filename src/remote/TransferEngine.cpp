@@ -624,6 +624,7 @@ private:
     void RenameAccount(std::string oldHost, std::string oldUser, std::string host, std::string user);
     void PrepareItem(Step& s);
     void SwitchType(CFtpClient& c, Step& s, bool carry = false);
+    [[noreturn]] void TypeRefusedEnds(CFtpClient& c, Step& s, const CFtpClient::FTPException& e);
     void PlanTheSend(CFtpClient& c, Step& s);
     void SendOrFetch(CFtpClient& c, Step& s);
     void Fetch(CFtpClient& c, Step& s);
@@ -1081,6 +1082,15 @@ void CTransferRun::TransferItem(int i) {
             }
             if (!m_listedLater.empty() && ListBeforeTransfer(s)) ListTheFilesThatWent(&c);
             if (!s.alreadyThere) SwitchType(c, s, carry);
+            if (!s.alreadyThere && !m_bToRemote) {
+                // A fetch's type command and the times owed go with the
+                // PASV of its data connection, opened before its line.
+                try {
+                    c.OpenDataConnectionAhead();
+                } catch (const CFtpClient::TypeRefused& e) {
+                    TypeRefusedEnds(c, s, e);
+                }
+            }
             if (carry) CollectOwnTimes(c);
             PlanTheSend(c, s);
             if (g_bFtpBreak) StopBeforeItem();
@@ -1360,33 +1370,40 @@ void CTransferRun::PrepareItem(Step& s) {
 
 // The transfer type is the connection's own: it is set for each item as
 // the item needs it (carry: a type command goes in any case, with the
-// times owed before it). A refusal ends the run.
+// times owed before it). A fetch sends it with the PASV that opens the
+// item's data connection, in the same write, its reply read first (see
+// TransferItem). A refusal ends the run.
 void CTransferRun::SwitchType(CFtpClient& c, Step& s, bool carry) {
     const std::string type = c.GetTransferType();
     const bool binary = s.item.IsBinaryFile;
+    const bool withNext = !m_bToRemote;
     try {
         // The times owed ride on a type command (carry).
-        if (carry && type == "ASCII" && !binary) c.SetAsciiMode();
+        if (carry && type == "ASCII" && !binary) c.SetAsciiMode(withNext);
         if (type == "ASCII" && binary) {
             if (!s.switched) WriteTraceString("Switching to BINARY:");
-            c.SetBinaryMode();
-            c.SetBinaryMode();
+            c.SetBinaryMode(withNext);
+            c.SetBinaryMode(withNext);
         } else if (type == "BINARY" && !binary) {
             if (!s.switched) WriteTraceString("Switching to ASCII:");
-            c.SetAsciiMode();
+            c.SetAsciiMode(withNext);
         } else if (type == "BINARY" && binary) {
-            c.SetBinaryMode();
+            c.SetBinaryMode(withNext);
         }
     } catch (const CFtpClient::FTPException& e) {
         if (e.ConnectionLost()) throw;
-        WriteTraceString("-?- " +
-                         std::string(binary ? "Unable to switch to BINARY: " : "Unable to switch to ASCII: ") +
-                         e.what());
-        NoteFailure(s.item);
-        ListTheFilesThatWent(&c);
-        EndFtpWorker("unsuccessful");
+        TypeRefusedEnds(c, s, e);
     }
     s.switched = true;
+}
+
+void CTransferRun::TypeRefusedEnds(CFtpClient& c, Step& s, const CFtpClient::FTPException& e) {
+    WriteTraceString("-?- " +
+                     std::string(s.item.IsBinaryFile ? "Unable to switch to BINARY: " : "Unable to switch to ASCII: ") +
+                     e.what());
+    NoteFailure(s.item);
+    ListTheFilesThatWent(&c);
+    EndFtpWorker("unsuccessful");
 }
 
 // How a send goes is found before its line is written (see PlanSend).

@@ -417,6 +417,41 @@ TEST_F(HostileTransfer, ABasketWhoseFirstItemCannotBeWrittenStillFetchesTheRest)
     EXPECT_EQ(server.Connections(), 1);  // no reconnect was needed
 }
 
+// A fetch's TYPE goes in the same write as its PASV. A reply out of the
+// type's place (a 227) is the type's, never taken for the PASV's: the
+// connection is dropped and the file fetched whole on a new one. A
+// refused TYPE ends the run as unsuccessful, nothing fetched, and the
+// PASV's reply is read so the connection stays in step.
+TEST_F(HostileTransfer, AFetchsTypeRidesOnItsPasvAndItsReplyIsNeverThePasvs) {
+    AddItem(MakeItem("a.bin", "127.0.0.1", "ann", "/r/", local.dir(), true));
+    AddItem(MakeItem("b.bin", "127.0.0.1", "ann", "/r/", local.dir(), true));
+    server.SendFirstOnce("TYPE", "227 Entering Passive Mode (127,0,0,1,1,1)\r\n");
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    RunFtpWorkerHere([&] { TransferToLocal(data, 0, 0, 0, {0}); });
+    auto results = TransferResults();
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].IsFTPed, "Yes") << trace.All();
+    EXPECT_EQ(ReadFile(local / "a.bin"), "fetched\n");
+    EXPECT_TRUE(trace.Has("-?- The server's reply does not answer TYPE: 227 Entering Passive Mode "
+                          "(127,0,0,1,1,1) Reconnecting to 127.0.0.1...")) << trace.All();
+    EXPECT_EQ(server.Connections(), 2);
+
+    server.SetReply("TYPE", "504 Type not implemented for that parameter\r\n");
+    ASSERT_TRUE(ClaimFtpSlot(""));
+    RunFtpWorkerHere([&] { TransferToLocal(data, 0, 0, 0, {1}); });
+    results = TransferResults();
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].IsFTPed, "failed") << trace.All();
+    EXPECT_FALSE(fs::exists(local / "b.bin"));
+    EXPECT_TRUE(trace.Has("-?- Unable to switch to BINARY: Type not implemented for that parameter"))
+        << trace.All();
+    EXPECT_TRUE(trace.Has("--- FTP unsuccessful ---")) << trace.All();
+    const std::vector<std::string> got = server.Received();
+    EXPECT_EQ(std::count_if(got.begin(), got.end(), [](const std::string& l) { return l.rfind("RETR", 0) == 0; }), 1)
+        << trace.All();
+    EXPECT_EQ(server.Connections(), 2);
+}
+
 // A reply no command asked for (pyftpdlib's 421 about the passive port of
 // the login, which it sends while the connection idles and then goes on)
 // is set aside: every file goes and is reported as it went. Another
