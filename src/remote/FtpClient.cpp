@@ -510,29 +510,20 @@ void CFtpClient::QueueType(const std::string& line) {
     m_typeAsks.push_back(line);
 }
 
-void CFtpClient::SetBinaryMode(bool withNext) {
+void CFtpClient::SetType(const std::string& command, bool binary, bool withNext) {
     if (withNext) {
-        QueueType("TYPE I");
-        m_bBinary = true;
-        return;
+        QueueType(command);
+    } else {
+        m_typeAsks.clear();
+        std::string reply;
+        if (SendCarryingTimes(command, reply) != 200) throw FTPException(reply);
     }
-    m_typeAsks.clear();
-    std::string reply;
-    if (SendCarryingTimes("TYPE I", reply) != 200) throw FTPException(reply);
-    m_bBinary = true;
+    m_bBinary = binary;
 }
 
-void CFtpClient::SetAsciiMode(bool withNext) {
-    if (withNext) {
-        QueueType("TYPE A");
-        m_bBinary = false;
-        return;
-    }
-    m_typeAsks.clear();
-    std::string reply;
-    if (SendCarryingTimes("TYPE A", reply) != 200) throw FTPException(reply);
-    m_bBinary = false;
-}
+void CFtpClient::SetBinaryMode(bool withNext) { SetType("TYPE I", true, withNext); }
+
+void CFtpClient::SetAsciiMode(bool withNext) { SetType("TYPE A", false, withNext); }
 
 int CFtpClient::SendCarryingTimes(const std::string& line, std::string& reply) {
     // The owed MDTM commands go first, then (before a PASV) the type

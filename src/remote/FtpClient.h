@@ -355,6 +355,8 @@ private:
     // write (see AskTimeWithNextCommand); its final reply.
     int SendCarryingTimes(const std::string& line, std::string& reply);
     void QueueType(const std::string& line);
+    // The type command, sent now or with the next PASV.
+    void SetType(const std::string& command, bool binary, bool withNext);
     std::string ReceiveAllData();
     // The rest of a listing whose data command has started, and its end reply.
     std::string ReceiveListing();
