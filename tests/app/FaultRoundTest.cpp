@@ -133,14 +133,6 @@ protected:
         FtpWindowTest::TearDown();
     }
 
-    // Replaces the fixture's server by a throttled one on the same folder.
-    void UseThrottledServer(int rate) {
-        server.reset();
-        throttled = std::make_unique<ThrottledFtpServer>(ServerRoot(), rate);
-        ASSERT_TRUE(throttled->ok()) << throttled->why();
-        port.reset();  // the old one puts back what it found: first
-        port = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(throttled->port()).c_str());
-    }
     // A fresh, unthrottled server on the same folder (after the old one died).
     void RestartServer() {
         throttled.reset();
@@ -205,7 +197,6 @@ protected:
         return false;
     }
 
-    std::unique_ptr<ThrottledFtpServer> throttled;
 };
 
 // ------------------------------------------------------------------ the server dies

@@ -159,11 +159,7 @@ TEST_F(FtpWindowTest, ASecondStartIsRefusedAndStopEndsTheTransferBetweenBlocks) 
 // server.
 TEST_F(FtpWindowTest, APauseLeavesTheFilesThatWentWholeTheirServerTimes) {
     MakeFtpArea();
-    server.reset();
-    auto slow = std::make_unique<ThrottledFtpServer>(ServerRoot(), 256 * 1024);
-    ASSERT_TRUE(slow->ok()) << slow->why();
-    port.reset();
-    port = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(slow->port()).c_str());
+    ASSERT_NO_FATAL_FAILURE(UseThrottledServer(256 * 1024));
     WriteFile(Local() + "big.bin", std::string(4 << 20, 'b'));
     CMainFrame& w = Open();
     CFileItem big = Item("big.bin", Local(), true);
@@ -207,12 +203,12 @@ TEST_F(FtpWindowTest, APauseLeavesTheFilesThatWentWholeTheirServerTimes) {
     SelectRows({2, 3});
     press(Qt::Key_F5);
     ASSERT_TRUE(QTest::qWaitFor([&] { return Log().find("->2/2 big.bin") != std::string::npos; }, 20000)) << Log();
-    slow->Freeze();
+    throttled->Freeze();
     const auto paused = std::chrono::steady_clock::now();
     press(Qt::Key_Pause);
     Finish();
     const auto took = std::chrono::steady_clock::now() - paused;
-    slow->Thaw();
+    throttled->Thaw();
     Tick();
     // Where the Pause meets a reply still awaited, the stop waits for it
     // up to its own bound: ample room is left above that wait.
@@ -1859,11 +1855,7 @@ void PressInFileList(CMainFrame& w, Qt::Key key, Qt::KeyboardModifiers modifiers
 // every start until it is sent whole.
 TEST_F(FtpWindowTest, WhatAStopLeavesOnTheServerIsClearedOrNamed) {
     MakeFtpArea();
-    server.reset();
-    auto slow = std::make_unique<ThrottledFtpServer>(ServerRoot(), 256 * 1024);
-    ASSERT_TRUE(slow->ok()) << slow->why();
-    port.reset();
-    port = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(slow->port()).c_str());
+    ASSERT_NO_FATAL_FAILURE(UseThrottledServer(256 * 1024));
     const std::string first(1 << 20, 'b');
     WriteFile(Local() + "big.bin", first);
     WriteFile(ServerRoot() + "/big.bin", "the server's copy\n");
@@ -1886,10 +1878,10 @@ TEST_F(FtpWindowTest, WhatAStopLeavesOnTheServerIsClearedOrNamed) {
         std::error_code ec;
         return std::filesystem::file_size(temp, ec) > 0 && !ec;
     }, 10000)) << Log();
-    slow->Freeze();
+    throttled->Freeze();
     PressInFileList(w, Qt::Key_Pause);
     Finish();
-    slow->Thaw();
+    throttled->Thaw();
     Tick();
     ASSERT_TRUE(std::filesystem::exists(temp)) << Log();
     EXPECT_EQ(ReadFile(ServerRoot() + "/big.bin"), "the server's copy\n");

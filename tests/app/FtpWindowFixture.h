@@ -20,6 +20,7 @@
 #include "remote/FtpWorker.h"
 #include "remote/Socket.h"
 #include "remote/TestServers.h"
+#include "ThrottledFtpServer.h"
 #include "settings/AcceleratorManager.h"
 
 
@@ -66,6 +67,7 @@ protected:
         CloseAllConnections();
         ClearFtpResultLists();
         server.reset();
+        throttled.reset();
         port.reset();
         NetTimeoutValues() = saved;
         UiTest::TearDown();
@@ -73,6 +75,14 @@ protected:
 
     std::string ServerRoot() const { return tmp / "server"; }
     std::string Local() const { return Files() + "/"; }
+    // Replaces the fixture's server by a throttled one on the same folder.
+    void UseThrottledServer(int rate) {
+        server.reset();
+        throttled = std::make_unique<ThrottledFtpServer>(ServerRoot(), rate);
+        ASSERT_TRUE(throttled->ok()) << throttled->why();
+        port.reset();  // the old one puts back what it found: first
+        port = std::make_unique<ScopedEnv>("QVL_FTP_PORT", std::to_string(throttled->port()).c_str());
+    }
     // theirs.txt, a file of the test user's beside the server's own.
     void AddAnotherUsersFile() {
         uid_t uid;
@@ -200,6 +210,7 @@ protected:
     QString RowText(int r) { return frame->FileList()->topLevelItem(r)->text(0); }
 
     std::unique_ptr<qvltest::PyFtpServer> server;
+    std::unique_ptr<ThrottledFtpServer> throttled;
     std::unique_ptr<ScopedEnv> port;
     std::unique_ptr<CMainFrame> frame;
     NetTimeouts saved;
