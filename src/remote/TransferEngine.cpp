@@ -612,6 +612,8 @@ private:
     void AskUnlistedNames(const std::vector<CFileItem>& run, std::string& host, std::string& user);
     void ReadBackItem(int i);
     void TransferItem(int i);
+    bool SkippedBeforeLogin(const Step& s);
+    void ReadWhatOthersOwe(const Step& s);
     bool Connect(Step& s);
     bool HoldsServerChange(const Step& s);
     bool HeldByLookAgain(const Step& s);
@@ -1018,31 +1020,43 @@ void CTransferRun::ReadBackItem(int i) {
 
 // One item from its login to its result. It stays stored as "failed" until
 // it went.
-void CTransferRun::TransferItem(int i) {
-    Step s;
-    s.index = i;
-    s.item = m_items[static_cast<size_t>(i)];
-    s.item.IsFTPed = "failed";
-    StoreItem(static_cast<size_t>(i), s.item);
+// An item without its folders, or of an account whose login failed in
+// this run, fails without a login.
+bool CTransferRun::SkippedBeforeLogin(const Step& s) {
     if (s.item.RemoteDir.empty() || s.item.LocalDir.empty()) {
         NoteFailure(s.item, false);
-        return;
+        return true;
     }
     if (ContainsHost(m_failedHosts, CHost(s.item.RemHost, s.item.RemUser)) ||
         m_serverChanges.LoginFailed(s.item.RemHost, s.item.RemUser)) {
         WriteTraceString(ShownHostName(s.item.RemHost) + " is not connected. " + s.item.FileName +
                          " is skipped.");
         NoteFailure(s.item);
-        return;
+        return true;
     }
-    // Files of another account waiting for their times are not kept
-    // waiting through this one's login.
+    return false;
+}
+
+// Files of another account waiting for their times or listing lines are
+// not kept waiting through this one's login; the listing lines are read
+// within their bound whatever the account.
+void CTransferRun::ReadWhatOthersOwe(const Step& s) {
     if (!m_pendingOwn.empty() && (m_pendingHost != s.item.RemHost || m_pendingUser != s.item.RemUser))
         ReadPendingOwnTimesOf(m_pendingHost, m_pendingUser);
     if (!m_listedLater.empty() &&
         (m_listedHost != s.item.RemHost || m_listedUser != s.item.RemUser ||
          std::chrono::steady_clock::now() - m_listedSince >= kListLinesWithin))
         ListTheFilesThatWent();
+}
+
+void CTransferRun::TransferItem(int i) {
+    Step s;
+    s.index = i;
+    s.item = m_items[static_cast<size_t>(i)];
+    s.item.IsFTPed = "failed";
+    StoreItem(static_cast<size_t>(i), s.item);
+    if (SkippedBeforeLogin(s)) return;
+    ReadWhatOthersOwe(s);
     if (!Connect(s)) return;
     ClearLeftTemporaries(s);
     if (m_bToRemote && !g_bFtpBreak && HoldsServerChange(s)) return;
