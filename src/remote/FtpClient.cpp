@@ -74,6 +74,10 @@ void CFtpClient::ThrowLost(const std::string& text) {
     CloseDataConnection();
     if (m_nControlSocket >= 0) ::shutdown(m_nControlSocket, SHUT_RDWR);
     m_strLost = text;
+    // Times read and not proved in step: a stop keeps them, anything else
+    // leaves them unproved (they are asked again).
+    if (StopRaised()) ProveReadTimes();
+    m_timeUnproved.clear();
     throw FTPException(text, true);
 }
 
@@ -104,6 +108,9 @@ void CFtpClient::Connect(const std::string& host, const std::string& user,
     m_bTransferStarted = false;
     m_strClosing.clear();
     m_strLost.clear();
+    // Asked on the connection before: never answered on this one.
+    m_timeSent.clear();
+    m_timeUnproved.clear();
     m_strPeer = host;
     m_bAborted = false;
     m_bStopSeen = false;
@@ -128,6 +135,7 @@ void CFtpClient::Connect(const std::string& host, const std::string& user,
     m_strPassword = password;
     m_bBinary = false;
     m_typeAsks.clear();
+    m_strTypeTaken.clear();
     m_bConnected = true;
 }
 
@@ -225,6 +233,7 @@ bool CFtpClient::StopWaitOver() {
 }
 
 void CFtpClient::SendControl(const std::string& text, const std::string& failure) {
+    if (!m_timeSent.empty()) ReadSentTimes();
     SetAsideUnasked();
     m_strAnswering = ToUpperAscii(text.substr(0, text.find_first_of(" \r\n")));
     m_bTransferStarted = false;
@@ -274,8 +283,15 @@ void CFtpClient::SetAsideUnasked() {
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
         closed = true;  // the end of the stream, or a reset
     }
+    // A reply too many may be one of the times read last: they prove nothing.
+    if (!unasked.empty()) m_timeUnproved.clear();
     for (const std::string& said : unasked)
         WriteTraceString("-?- " + m_strPeer + " sent a reply no command asked for; it is set aside: " + said);
+}
+
+void CFtpClient::ProveReadTimes() {
+    m_timeReplies.insert(m_timeReplies.end(), m_timeUnproved.begin(), m_timeUnproved.end());
+    m_timeUnproved.clear();
 }
 
 bool CFtpClient::WholeReplyPending() const {
@@ -341,7 +357,12 @@ int CFtpClient::ReadReply(std::string& reply) {
     for (int replies = 1;; ++replies) {
         const int code = ReadRawReply(reply, deadline);
         if (code < 0) throw FTPException("Invalid response from server.");
-        if (CanAnswer(m_strAnswering, m_bTransferStarted, code)) return code;
+        if (CanAnswer(m_strAnswering, m_bTransferStarted, code)) {
+            // The reply of a command other than MDTM, in its place: the
+            // times read before it were in step.
+            if (!m_timeUnproved.empty() && !m_bReadingSentTimes && m_strAnswering != "MDTM") ProveReadTimes();
+            return code;
+        }
         const std::string said = std::to_string(code) + " " + reply;
         if (code >= 100 && code <= 199) {
             // A preliminary reply: the final one follows.
@@ -431,7 +452,10 @@ void CFtpClient::Disconnect() {
     m_bDataAhead = false;
     m_bConnected = false;
     m_timeAsks.clear();
+    m_timeSent.clear();
+    m_timeUnproved.clear();
     m_typeAsks.clear();
+    m_strTypeTaken.clear();
 }
 
 void CFtpClient::Shutdown() {
@@ -511,12 +535,21 @@ void CFtpClient::QueueType(const std::string& line) {
 }
 
 void CFtpClient::SetType(const std::string& command, bool binary, bool withNext) {
+    // The type holds on the connection until another is taken: the same
+    // again is a command for nothing.
+    const std::string& inForce = m_typeAsks.empty() ? m_strTypeTaken : m_typeAsks.back();
+    if (inForce == command && (withNext || m_timeAsks.empty())) {
+        m_bBinary = binary;
+        return;
+    }
     if (withNext) {
         QueueType(command);
     } else {
         m_typeAsks.clear();
+        m_strTypeTaken.clear();
         std::string reply;
         if (SendCarryingTimes(command, reply) != 200) throw FTPException(reply);
+        m_strTypeTaken = command;
     }
     m_bBinary = binary;
 }
@@ -535,6 +568,7 @@ int CFtpClient::SendCarryingTimes(const std::string& line, std::string& reply) {
     const std::string word = line.substr(0, line.find(' '));
     std::vector<std::string> types;
     if (word == "PASV") types.swap(m_typeAsks);
+    if (!types.empty()) m_strTypeTaken.clear();
     std::string commands;
     for (const std::string& path : asks) commands += "MDTM " + path + "\r\n";
     for (const std::string& type : types) commands += type + "\r\n";
@@ -570,6 +604,7 @@ int CFtpClient::SendCarryingTimes(const std::string& line, std::string& reply) {
     // The PASV's reply was read: the connection is in step, in a type the
     // server did not take.
     if (!refused.empty()) throw TypeRefused(refused);
+    if (!types.empty()) m_strTypeTaken = types.back();
     return code;
 }
 
@@ -817,8 +852,10 @@ std::vector<std::pair<int, std::string>> CFtpClient::SendModificationTimes(const
         }
         replies.erase(replies.begin(), replies.begin() + static_cast<std::ptrdiff_t>(std::min(owed, replies.size())));
     };
+    // With nothing to ask, a NOOP alone proves the times read before.
+    if (all.empty() && m_timeSent.empty() && m_timeUnproved.empty()) return replies;
     try {
-        for (size_t from = 0; from < all.size(); from += kGroup) {
+        for (size_t from = 0; from == 0 || from < all.size(); from += kGroup) {
             const size_t to = std::min(all.size(), from + kGroup);
             std::string commands;
             for (size_t k = from; k < to; ++k) commands += "MDTM " + all[k] + "\r\n";
@@ -833,7 +870,13 @@ std::vector<std::pair<int, std::string>> CFtpClient::SendModificationTimes(const
                     MdtmReplySecond(code, reply);
                     replies.emplace_back(code, reply);
                 }
-                if (NoopInStep(to - from)) break;
+                if (NoopInStep(to - from)) {
+                    ProveReadTimes();
+                    break;
+                }
+                // Out of step: the times read before the group prove
+                // nothing either (they are asked again).
+                m_timeUnproved.clear();
                 replies.resize(from);
                 if (attempt > 0) ThrowLost("The server's replies to MDTM stay out of step.");
             }
@@ -842,6 +885,7 @@ std::vector<std::pair<int, std::string>> CFtpClient::SendModificationTimes(const
         // A stop keeps the replies read before it; the connection is out
         // of step and is not used again.
         if (!StopRaised()) throw;
+        ProveReadTimes();
         keep();
         Disconnect();
         return replies;
@@ -875,11 +919,47 @@ bool CFtpClient::NoopInStep(size_t group) {
 
 void CFtpClient::AskTimeWithNextCommand(const std::string& path) {
     CheckArgument(path);
-    m_timeAsks.push_back(path);
+    // Written at once: the server answers while the program finishes the
+    // file on its side. A connection already given up, or one that takes
+    // no more, leaves it to the next command's write.
+    if (m_nControlSocket < 0 || m_bAborted || !m_strLost.empty() || !m_timeAsks.empty()) {
+        m_timeAsks.push_back(path);
+        return;
+    }
+    const std::string line = "MDTM " + path + "\r\n";
+    const SendEnd end = SendAllUnlessStopped(m_nControlSocket, line.data(), line.size(), NetTimeoutValues().replyMs,
+                                             [this] { return StopWaitOver(); });
+    if (end != SendEnd::Sent) ThrowLost(end == SendEnd::Stopped ? "Stopped while sending a command to the server."
+                                                                  : "Unable to send command: MDTM");
+    m_timeSent.push_back(path);
+}
+
+void CFtpClient::ReadSentTimes() {
+    // Each reply counts once the reply of the next command other than MDTM
+    // follows it in its place (or a NOOP closing a group of MDTM does).
+    std::vector<std::string> sent;
+    sent.swap(m_timeSent);
+    struct Reading {
+        bool& on;
+        explicit Reading(bool& flag) : on(flag) { on = true; }
+        ~Reading() { on = false; }
+    } reading(m_bReadingSentTimes);
+    for (const std::string& path : sent) {
+        m_strAnswering = "MDTM";
+        m_bTransferStarted = false;
+        std::string reply;
+        const int code = ReadFinalReply(reply);
+        if (code == 213) m_answeredForFile.insert("MDTM");
+        MdtmReplySecond(code, reply);
+        m_timeUnproved.push_back({path, code, reply});
+    }
 }
 
 std::vector<CFtpClient::TimeReply> CFtpClient::TakeAskedTimes(bool now) {
-    if (now && !m_timeAsks.empty()) SendModificationTimes({});
+    // A NOOP after the times still owed proves them in step.
+    if (now && (!m_timeSent.empty() || !m_timeUnproved.empty() || !m_timeAsks.empty())) {
+        SendModificationTimes({});
+    }
     std::vector<TimeReply> taken;
     taken.swap(m_timeReplies);
     return taken;

@@ -157,7 +157,9 @@ public:
     // TYPE I / TYPE A; 200, else FTPException. With next, the command is
     // not sent here: it goes out with the connection's next PASV, in the
     // same write, and its reply is read before the PASV's (no round trip of
-    // its own); a refusal is thrown there as TypeRefused.
+    // its own); a refusal is thrown there as TypeRefused. A connection the
+    // server already took that type on sends none (unless MDTM commands
+    // owed wait for a command to go with now).
     void SetBinaryMode(bool withNext = false);
     void SetAsciiMode(bool withNext = false);
     // Opens the data connection of the next data command now (PASV, with
@@ -209,10 +211,10 @@ public:
     // than the paths), and the connection is not used again.
     std::vector<std::pair<int, std::string>> SendModificationTimes(const std::vector<std::string>& paths);
     // The time of a file whose transfer just ended is owed: its MDTM goes
-    // out with the connection's next PASV, TYPE or group of MDTM commands,
-    // in the same write, and its reply is read before theirs, so it costs no round
-    // trip of its own and is read before the next transfer starts. A reply
-    // out of step there proves nothing of the group (the connection is lost).
+    // out at once, and its reply is read before the connection's next
+    // command goes (or by TakeAskedTimes), so it costs no round trip of its
+    // own and is read before the next transfer starts. A reply out of step
+    // there proves nothing (the connection is lost).
     struct TimeReply {
         std::string path;
         int code = 0;
@@ -222,7 +224,9 @@ public:
     // The replies read for those, in the order asked; with now, those not
     // yet sent are asked at once first. They leave the client.
     std::vector<TimeReply> TakeAskedTimes(bool now);
-    bool HasAskedTimes() const { return !m_timeAsks.empty() || !m_timeReplies.empty(); }
+    bool HasAskedTimes() const {
+        return !m_timeAsks.empty() || !m_timeSent.empty() || !m_timeUnproved.empty() || !m_timeReplies.empty();
+    }
     void ListDirectoryUnix(const std::string& pattern, std::vector<CDirEntry>& entries);
     void ListDirectoryVms(const std::string& pattern, std::vector<CDirEntry>& entries);
     // The server's closing reply to the last of these listings when it told
@@ -354,6 +358,10 @@ private:
     // Sends the command line with the owed MDTM commands before it, in one
     // write (see AskTimeWithNextCommand); its final reply.
     int SendCarryingTimes(const std::string& line, std::string& reply);
+    // The replies of the MDTM commands AskTimeWithNextCommand sent, in turn.
+    void ReadSentTimes();
+    // The times read are in step: they can be taken.
+    void ProveReadTimes();
     void QueueType(const std::string& line);
     // The type command, sent now or with the next PASV.
     void SetType(const std::string& command, bool binary, bool withNext);
@@ -381,6 +389,9 @@ private:
     std::string m_strPending;  // control bytes received after the last line
     bool m_bConnected = false;
     bool m_bBinary = false;
+    // The type command the server last took on this connection ("" where
+    // none was taken, or one went unanswered or refused).
+    std::string m_strTypeTaken;
     bool m_bDataAhead = false;  // the data connection is open for the next data command
     std::string m_strRefused;        // what the last PutFileReplacing had refused
     bool m_bTemporaryLeft = false;   // see TemporaryLeft
@@ -388,8 +399,11 @@ private:
     std::set<std::string> m_answeredForFile;  // MDTM, SIZE: answered 213 since the login
     std::set<std::string> m_askedKnownFile;
     std::vector<std::string> m_timeAsks;     // owed MDTM commands, not sent yet
+    std::vector<std::string> m_timeSent;     // owed MDTM commands sent, their replies not read
     std::vector<std::string> m_typeAsks;     // type commands for the next PASV, not sent yet
+    std::vector<TimeReply> m_timeUnproved;   // replies read, not yet proved in step
     std::vector<TimeReply> m_timeReplies;    // their replies, not taken yet
+    bool m_bReadingSentTimes = false;
     std::set<std::string> m_refusedForFiles;      // commands refused for every file of this login
     std::map<std::string, int> m_refusalsForFiles;  // the files each was refused for, so far
     bool m_bStorRefused = false;     // the last PutFile's STOR had a refusal for reply

@@ -133,8 +133,8 @@ void CLocalWorkGuard::LookAt(const std::vector<size_t>& indices, std::string hos
     // The compares take each file in the type its fetch takes; the
     // connection is given back in the type it had.
     bool typeKnown = false, wasBinary = false;
-    // The time of a file proved the same goes out with the next command
-    // that opens a data connection (the next compare), in the same write.
+    // The time of a file proved the same is asked at once; its reply is
+    // read before the next command (the next compare) goes.
     // A server that gives no time of a file it has just sent (MDTM
     // refused) is not asked again.
     std::map<std::string, std::vector<size_t>> timed;

@@ -1082,11 +1082,10 @@ void CTransferRun::TransferItem(int i) {
             return;
         }
         RunWithReconnect(m_data, s.host, s.user, true, [&](CFtpClient& c) {
-            // The times owed are read before this file's line: with its
-            // type command (in the same write), or, before a send of one
-            // data block, with the command that opens its data connection.
-            // Ones owed for longer (a reconnect lost them, a look took its
-            // time) are read at once.
+            // The times owed (each asked as its file ended) are read
+            // before the next command of this file goes. Ones owed for
+            // longer (a reconnect lost them, a look took its time) are
+            // read at once.
             bool carry = false;
             if (!m_pendingOwn.empty() && m_pendingHost == s.host && m_pendingUser == s.user) {
                 if (OwnTimesOverdue() || s.alreadyThere)
@@ -1096,9 +1095,10 @@ void CTransferRun::TransferItem(int i) {
             }
             if (!m_listedLater.empty() && ListBeforeTransfer(s)) ListTheFilesThatWent(&c);
             if (!s.alreadyThere) SwitchType(c, s, carry);
-            if (!s.alreadyThere && !m_bToRemote) {
-                // A fetch's type command and the times owed go with the
-                // PASV of its data connection, opened before its line.
+            if (!s.alreadyThere && (!m_bToRemote || s.straight)) {
+                // The type command and the times owed of a fetch or a send
+                // of one data block go with the PASV of its data
+                // connection, opened before its line.
                 try {
                     c.OpenDataConnectionAhead();
                 } catch (const CFtpClient::TypeRefused& e) {
@@ -1383,14 +1383,16 @@ void CTransferRun::PrepareItem(Step& s) {
 }
 
 // The transfer type is the connection's own: it is set for each item as
-// the item needs it (carry: a type command goes in any case, with the
-// times owed before it). A fetch sends it with the PASV that opens the
-// item's data connection, in the same write, its reply read first (see
-// TransferItem). A refusal ends the run.
+// the item needs it (carry: the times owed go in the same write, before
+// it). A type the server already took on the connection is not sent again
+// unless times owed wait for it. A fetch, and a send of one data block,
+// send it with the PASV that opens the item's data connection, in the same
+// write, its reply read first (see TransferItem); a larger send's checks
+// use the connection in its type first. A refusal ends the run.
 void CTransferRun::SwitchType(CFtpClient& c, Step& s, bool carry) {
     const std::string type = c.GetTransferType();
     const bool binary = s.item.IsBinaryFile;
-    const bool withNext = !m_bToRemote;
+    const bool withNext = !m_bToRemote || s.straight;
     try {
         // The times owed ride on a type command (carry).
         if (carry && type == "ASCII" && !binary) c.SetAsciiMode(withNext);
@@ -1509,11 +1511,11 @@ void CTransferRun::Send(CFtpClient& c, Step& s) {
 // the folder's listing tells what it can; where the server refuses MDTM,
 // the file's listing line is read within a second (WaitForListing), and a
 // login whose server refused it is not asked it again. On a host
-// whose MDTM told a time, the file's MDTM goes out with the connection's
-// next type command, command that opens a data connection or group of
-// MDTM, in the same write: no round trip of its own, and read before
-// anything else goes; the next file, the folder's listing or a stop reads
-// it, and one owed for longer than kOwnTimeWait is read at once.
+// whose MDTM told a time, the file's MDTM goes out at once, the server
+// answering while this side finishes the file: no round trip of its own,
+// and its reply read before anything else goes; the next file, the
+// folder's listing or a stop reads it, and one owed for longer than
+// kOwnTimeWait is read at once.
 constexpr std::chrono::milliseconds kOwnTimeWait{500};
 
 void CTransferRun::ReadOwnTime(CFtpClient& c, Step& s) {
