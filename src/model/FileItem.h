@@ -64,9 +64,10 @@ public:
     int BasketInd = 0;
     // In memory only, never stored: marks the very records of a pending cut.
     std::uint64_t CutTag = 0;
-    // In memory only, never stored: RemoteModTime holds the exact second
-    // (by MDTM after a transfer of this run of the program), even where
-    // that second is 0.
+    // RemoteModTime holds the exact second (by MDTM after a transfer of
+    // this run of the program), even where that second is 0. Stored only
+    // for a time on MDTM's clock (with RemoteTimeListed false: the work
+    // file's "RemoteClock=MDTM").
     bool RemoteSecondKnown = false;
     // In memory only, never stored: the remote file's size in bytes as the
     // listing line that gave RemoteModTime showed it; -1 when not known.
@@ -79,7 +80,9 @@ public:
     // In memory only, never stored: RemoteModTime was read off a listing
     // line, on the clock the listing shows (a server may list its local
     // time while MDTM gives UTC). False where MDTM alone gave it, and for a
-    // time read back from the stored file.
+    // time read back from the stored file (which marks one on MDTM's clock
+    // with "RemoteClock=MDTM"; a time without the mark is taken as the
+    // listing's).
     bool RemoteTimeListed = false;
     // In memory only, never stored: the account's host type ("UNIX" or
     // "VMS") where the program data knows it; it decides GetHostKind.

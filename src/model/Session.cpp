@@ -43,6 +43,19 @@ std::string RemoteTimeUnitFields(const CFileItem& it) {
            ", ";
 }
 
+// A time MDTM gave after a transfer, before any listing of its folder told
+// the listing's clock (the run was stopped first): a server may list its
+// local time while MDTM gives UTC, so the record keeps that it is on
+// MDTM's clock, and is put on the listing's when it is next compared, as
+// the engine does with such a record in memory. Any other record writes
+// no key.
+std::string RemoteClockField(const CFileItem& it) {
+    if (!it.RemoteSecondKnown || it.RemoteTimeListed || it.RemoteModTime == RemoteUnknownTime() ||
+        it.RemoteModTime == DefaultItemTime())
+        return std::string();
+    return "RemoteClock=MDTM, ";
+}
+
 // Whether the text is a whole decimal number a listing can give as a size
 // (-1 where none was known).
 bool IsListedSizeText(const std::string& text) {
@@ -80,6 +93,31 @@ std::string ReadRemoteTimeUnit(const std::string& line, CFileItem& it) {
                                                                    "\" is no size a listing gives"
                                                              : "RemoteSize= is missing");
     return what + ": its server time is taken as not known, and its next send asks first";
+}
+
+// Reads the key of a record on MDTM's clock. Another value, or the key on
+// a record with a listing's unit (never written together), makes a record
+// that cannot be checked: its remote time is taken as not known, never as
+// on another clock, and what is wrong is returned for the damaged-file
+// warning ("" when nothing is).
+std::string ReadRemoteClock(const std::string& line, CFileItem& it, bool coarse) {
+    const std::string clock = GetKeyValue(line, "RemoteClock=");
+    const bool real = it.RemoteModTime != RemoteUnknownTime() && it.RemoteModTime != DefaultItemTime();
+    if (clock == "MDTM" && !coarse) {
+        if (real) {
+            it.RemoteSecondKnown = true;
+            it.RemoteTimeListed = false;
+        }
+        return std::string();
+    }
+    if (real) {
+        it.RemoteModTime = RemoteUnknownTime();
+        it.RemoteTimeUnit = -1;  // in memory: a damaged record, not a time never read
+        it.RemoteSecondKnown = false;
+    }
+    return (clock == "MDTM" ? std::string("RemoteClock=MDTM beside RemoteTimeUnit=")
+                            : "RemoteClock=\"" + TextForLog(clock, 24) + "\" is no clock a record is kept on") +
+           ": its server time is taken as not known, and its next send asks first";
 }
 
 // Set on the worker that reads the current work file ahead: its reader
@@ -224,7 +262,7 @@ std::string CSession::FormatWorkFile(int number, int project) {
                 << "IsBinaryFile=" << YesNo(it.IsBinaryFile) << ", "
                 << "LocalModTime=" << it.GetLocalTimeText() << ", "
                 << "RemoteModTime=" << it.GetRemoteTimeText() << ", " << RemoteTimeUnitFields(it)
-                << "BasketInd=" << b << ", " << "\n";
+                << RemoteClockField(it) << "BasketInd=" << b << ", " << "\n";
         }
     }
     out << "End of Session ID: \n";
@@ -326,19 +364,28 @@ size_t CSession::ReadBody(std::istream& in, const std::string& batKey, const std
         it.SetLocalTimeFromText(GetKeyValue(line, "LocalModTime="), times);
         it.SetRemoteTimeFromText(GetKeyValue(line, "RemoteModTime="), times);
         const bool coarse = HasKey(line, "RemoteTimeUnit=");
-        const std::string damaged = coarse ? ReadRemoteTimeUnit(line, it) : std::string();
+        const bool clocked = HasKey(line, "RemoteClock=");
+        std::string damaged = coarse ? ReadRemoteTimeUnit(line, it) : std::string();
+        if (clocked) {
+            const std::string clockDamaged = ReadRemoteClock(line, it, coarse);
+            if (!clockDamaged.empty()) damaged += (damaged.empty() ? "" : ", ") + clockDamaged;
+        }
         it.BasketInd = ParseInt(GetKeyValue(line, "BasketInd="));
         if (checkKeys) {
             std::string problem =
-                coarse ? CheckRecordKeys(line, SkipIndexPrefix(line),
-                                         {"FileName=", "FileType=", "RemoteDir=", "LocalDir=", "RemHost=",
-                                          "RemUser=", "IsFTPed=", "IsPinned=", "IsBatFile=", "IsBinaryFile=",
-                                          "LocalModTime=", "RemoteModTime=", "RemoteTimeUnit=", "RemoteSize=",
-                                          "BasketInd="})
-                       : CheckRecordKeys(line, SkipIndexPrefix(line),
-                                         {"FileName=", "FileType=", "RemoteDir=", "LocalDir=", "RemHost=",
-                                          "RemUser=", "IsFTPed=", "IsPinned=", "IsBatFile=", "IsBinaryFile=",
-                                          "LocalModTime=", "RemoteModTime=", "BasketInd="});
+                coarse    ? CheckRecordKeys(line, SkipIndexPrefix(line),
+                                            {"FileName=", "FileType=", "RemoteDir=", "LocalDir=", "RemHost=",
+                                             "RemUser=", "IsFTPed=", "IsPinned=", "IsBatFile=", "IsBinaryFile=",
+                                             "LocalModTime=", "RemoteModTime=", "RemoteTimeUnit=", "RemoteSize=",
+                                             "BasketInd="})
+                : clocked ? CheckRecordKeys(line, SkipIndexPrefix(line),
+                                            {"FileName=", "FileType=", "RemoteDir=", "LocalDir=", "RemHost=",
+                                             "RemUser=", "IsFTPed=", "IsPinned=", "IsBatFile=", "IsBinaryFile=",
+                                             "LocalModTime=", "RemoteModTime=", "RemoteClock=", "BasketInd="})
+                          : CheckRecordKeys(line, SkipIndexPrefix(line),
+                                            {"FileName=", "FileType=", "RemoteDir=", "LocalDir=", "RemHost=",
+                                             "RemUser=", "IsFTPed=", "IsPinned=", "IsBatFile=", "IsBinaryFile=",
+                                             "LocalModTime=", "RemoteModTime=", "BasketInd="});
             if (!damaged.empty()) problem += (problem.empty() ? "" : ", ") + damaged;
             if (!problem.empty()) {
                 ++skipped;

@@ -115,8 +115,9 @@ TEST_F(WorkFileTest, GarbageHugeAndRandomLinesAreReportedNotTurnedIntoItems) {
 }
 
 // A record of a server that tells no second keeps the unit and size its
-// listing showed. A unit no listing gives or a size that is none is a
-// damaged record: warned about, the file kept aside, and its server time
+// listing showed, and one read by MDTM before any listing told the
+// listing's clock keeps that it is on MDTM's. A unit no listing gives, a
+// size that is none or a clock other than MDTM's is a damaged record: warned about, the file kept aside, and its server time
 // taken as not known (never a coarser clock or another size), so that its
 // next send asks first.
 TEST_F(WorkFileTest, ARemoteRecordWithAValueNoListingGivesIsDamaged) {
@@ -132,12 +133,14 @@ TEST_F(WorkFileTest, ARemoteRecordWithAValueNoListingGivesIsDamaged) {
               "    4. FileName=letters.dat, " + item + "RemoteTimeUnit=60, RemoteSize=abc, BasketInd=0, \n"
               "    5. FileName=huge.dat, " + item + "RemoteTimeUnit=60, RemoteSize=100000000000000000000000, "
               "BasketInd=0, \n"
+              "    6. FileName=mdtm.dat, " + item + "RemoteClock=MDTM, BasketInd=0, \n"
+              "    7. FileName=clock.dat, " + item + "RemoteClock=UTC, BasketInd=0, \n"
               "End of Session ID: \nFile-Basket info: \n    0. BasketName=B, BasketSel=, \nEnd of file-basket info: \n");
     CSession se;
     se.BoxFileName = "Box.txt";
     ASSERT_EQ(se.Read(g_strSessionInfoDir), 1);
     const std::vector<CFileItem>& items = se.m_Baskets[0].m_Items;
-    ASSERT_EQ(items.size(), 6u);
+    ASSERT_EQ(items.size(), 8u);
     const std::time_t recorded = MakeLocalTime(2026, 1, 2, 3, 4, 0);
     EXPECT_EQ(items[0].RemoteModTime, recorded);
     EXPECT_EQ(items[0].RemoteTimeUnit, 60);
@@ -147,7 +150,12 @@ TEST_F(WorkFileTest, ARemoteRecordWithAValueNoListingGivesIsDamaged) {
     // As the previous release wrote it: taken to the second.
     EXPECT_EQ(items[2].RemoteModTime, recorded);
     EXPECT_EQ(items[2].RemoteTimeUnit, 0);
-    for (size_t k = 3; k < 6; ++k) {
+    EXPECT_FALSE(items[2].RemoteSecondKnown);
+    // On MDTM's clock, to the second.
+    EXPECT_EQ(items[6].RemoteModTime, recorded);
+    EXPECT_TRUE(items[6].RemoteSecondKnown);
+    EXPECT_FALSE(items[6].RemoteTimeListed);
+    for (size_t k : {3, 4, 5, 7}) {
         EXPECT_EQ(items[k].RemoteModTime, RemoteUnknownTime()) << items[k].FileName;
         EXPECT_EQ(items[k].RemoteTimeUnit, -1) << items[k].FileName;
         EXPECT_EQ(items[k].IsFTPed, "Yes");
@@ -157,7 +165,10 @@ TEST_F(WorkFileTest, ARemoteRecordWithAValueNoListingGivesIsDamaged) {
         << trace.All();
     EXPECT_TRUE(trace.Has("item \"letters.dat\": RemoteSize=\"abc\" is no size a listing gives"));
     EXPECT_TRUE(trace.Has("item \"huge.dat\": RemoteSize=\"100000000000000000000000\" is no size"));
-    EXPECT_TRUE(trace.Has("Skipped 3 unreadable line(s)"));
+    EXPECT_TRUE(trace.Has("item \"clock.dat\": RemoteClock=\"UTC\" is no clock a record is kept on: its server "
+                          "time is taken as not known"))
+        << trace.All();
+    EXPECT_TRUE(trace.Has("Skipped 4 unreadable line(s)"));
     EXPECT_TRUE(fs::exists(g_strSessionInfoDir + "Box.txt.bak"));
     // Written again, the damaged records are records of a time not known.
     const std::string again = se.FormatWorkFile(0, 0);
@@ -167,6 +178,8 @@ TEST_F(WorkFileTest, ARemoteRecordWithAValueNoListingGivesIsDamaged) {
         << again;
     EXPECT_NE(again.find("FileName=minute.dat, " + item + "RemoteTimeUnit=60, RemoteSize=12, BasketInd=0, "),
               std::string::npos);
+    EXPECT_NE(again.find("FileName=mdtm.dat, " + item + "RemoteClock=MDTM, BasketInd=0, "), std::string::npos);
+    EXPECT_NE(again.find("FileName=earlier.dat, " + item + "BasketInd=0, "), std::string::npos);
 }
 
 TEST_F(WorkFileTest, WritingIsAtomicAndFailureIsReported) {

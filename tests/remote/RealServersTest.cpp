@@ -1521,8 +1521,8 @@ TEST_P(RealServers, AChangeSomeoneMakesWhileTheRunGoesOnIsNotRecordedAsItsOwn) {
 // connection: with the next file's first command, not after its transfer.
 // A stop that cuts a file of one data block keeps the times owed for the
 // files before it, on the clock the next look reads them on (pure-ftpd
-// lists Tokyo's clock here, MDTM tells UTC): the status check and the next
-// send see no change. A binary file the listing after the send shows with
+// lists Tokyo's clock here, MDTM tells UTC), also after a restart: the
+// status check and the next send see no change. A binary file the listing after the send shows with
 // other bytes than went is asked about before the next send replaces it.
 TEST_P(RealServers, EachFilesOwnTimeIsReadBeforeAnythingElseGoes) {
     const auto serverTime = [&](const std::string& name) {
@@ -1624,6 +1624,15 @@ TEST_P(RealServers, EachFilesOwnTimeIsReadBeforeAnythingElseGoes) {
     }
     if (GetParam() != "pure-ftpd") EXPECT_EQ(item("s2.txt").RemoteModTime, serverTime("s2.txt")) << trace.All();
     CloseAllConnections();
+    // The program closed and started again: the work file keeps which
+    // clock each time was read on.
+    {
+        CSession back;
+        bool readError = false;
+        back.ReadBytes(data.m_ProjectList.m_Projects[0].m_Sessions[0].FormatWorkFile(0, 0), "work file", readError);
+        ASSERT_FALSE(readError);
+        Items() = back.m_Baskets[0].m_Items;
+    }
     CheckStatus();
     for (const std::string name : {"s1.txt", "s2.txt"}) {
         EXPECT_EQ(item(name).IsRemoteModified, "No") << name << trace.All();
@@ -1635,6 +1644,13 @@ TEST_P(RealServers, EachFilesOwnTimeIsReadBeforeAnythingElseGoes) {
     Run(true, {at("s1.txt"), at("s2.txt")});
     EXPECT_TRUE(asked.Questions().empty()) << trace.All();
     EXPECT_NE(ReadFile(serverDir + "s2.txt").find("s2 again"), std::string::npos);
+    // A whole run's listing told the listing's clock: the records are on it.
+    const std::string saved = data.m_ProjectList.m_Projects[0].m_Sessions[0].FormatWorkFile(0, 0);
+    for (const std::string name : {"s1.txt", "s2.txt"}) {
+        const size_t line = saved.find("FileName=" + name);
+        ASSERT_NE(line, std::string::npos) << saved;
+        EXPECT_EQ(saved.substr(line, saved.find('\n', line) - line).find("RemoteClock="), std::string::npos) << saved;
+    }
 
     if (GetParam() == "pure-ftpd") return;
 
