@@ -233,8 +233,12 @@ bool CFtpClient::StopWaitOver() {
 }
 
 void CFtpClient::SendControl(const std::string& text, const std::string& failure) {
-    if (!m_timeSent.empty()) ReadSentTimes();
-    SetAsideUnasked();
+    // MDTM commands sent before: their replies come first, read once this
+    // command is on its way (no round trip of their own); whatever else is
+    // pending was set aside before they went.
+    const bool timesFirst = !m_timeSent.empty();
+    if (timesFirst && !m_strLost.empty()) throw FTPException(m_strLost, true);
+    if (!timesFirst) SetAsideUnasked();
     m_strAnswering = ToUpperAscii(text.substr(0, text.find_first_of(" \r\n")));
     m_bTransferStarted = false;
     // A server that stops reading commands holds the send as it would hold
@@ -244,6 +248,7 @@ void CFtpClient::SendControl(const std::string& text, const std::string& failure
                                              NetTimeoutValues().replyMs, [this] { return StopWaitOver(); });
     if (end == SendEnd::Stopped) ThrowLost("Stopped while sending a command to the server.");
     if (end != SendEnd::Sent) ThrowLost(failure);
+    if (timesFirst) ReadSentTimes();
 }
 
 void CFtpClient::SetAsideUnasked() {
@@ -926,6 +931,7 @@ void CFtpClient::AskTimeWithNextCommand(const std::string& path) {
         m_timeAsks.push_back(path);
         return;
     }
+    SetAsideUnasked();
     const std::string line = "MDTM " + path + "\r\n";
     const SendEnd end = SendAllUnlessStopped(m_nControlSocket, line.data(), line.size(), NetTimeoutValues().replyMs,
                                              [this] { return StopWaitOver(); });
@@ -934,9 +940,35 @@ void CFtpClient::AskTimeWithNextCommand(const std::string& path) {
     m_timeSent.push_back(path);
 }
 
+void CFtpClient::AskTimeAfterFetch(const std::string& path) {
+    m_strTimeAfterFetch = path;
+    m_strTimeAskedAfterFetch.clear();
+}
+
+bool CFtpClient::TakeTimeAskedAfterFetch(const std::string& path) {
+    const bool asked = !m_strTimeAskedAfterFetch.empty() && m_strTimeAskedAfterFetch == path;
+    m_strTimeAfterFetch.clear();
+    m_strTimeAskedAfterFetch.clear();
+    return asked;
+}
+
+void CFtpClient::AskTimeOwedAfterFetch(const std::string& remoteFile) {
+    if (m_strTimeAfterFetch.empty() || m_strTimeAfterFetch != remoteFile) return;
+    m_strTimeAfterFetch.clear();
+    m_strTimeAskedAfterFetch = remoteFile;
+    try {
+        AskTimeWithNextCommand(remoteFile);
+    } catch (const FTPException&) {
+        // The file came whole; the connection's loss is told by its next
+        // command, and the time is asked again on the next connection.
+    }
+}
+
 void CFtpClient::ReadSentTimes() {
     // Each reply counts once the reply of the next command other than MDTM
-    // follows it in its place (or a NOOP closing a group of MDTM does).
+    // follows it in its place (or a NOOP closing a group of MDTM does). The
+    // command after them has its m_strAnswering back.
+    const std::string answering = m_strAnswering;
     std::vector<std::string> sent;
     sent.swap(m_timeSent);
     struct Reading {
@@ -953,6 +985,8 @@ void CFtpClient::ReadSentTimes() {
         MdtmReplySecond(code, reply);
         m_timeUnproved.push_back({path, code, reply});
     }
+    m_strAnswering = answering;
+    m_bTransferStarted = false;
 }
 
 std::vector<CFtpClient::TimeReply> CFtpClient::TakeAskedTimes(bool now) {
@@ -1028,6 +1062,7 @@ void CFtpClient::RetrieveFile(const std::string& remoteFile, const std::string& 
     code = ReadReply(reply);       // on a throw the writer drops its temporary file
     if (code != 226 && code != 250) throw FTPException(reply);
     m_tLastActivity = std::time(nullptr);
+    AskTimeOwedAfterFetch(remoteFile);
     if (unchanged && unchanged->known && !FileMatchesStamp(out.RealTarget(), *unchanged)) changedHere();
     if (!out.Commit(why)) {
         if (unchanged && unchanged->known && !FileMatchesStamp(out.RealTarget(), *unchanged)) changedHere();

@@ -221,6 +221,12 @@ public:
         std::string reply;
     };
     void AskTimeWithNextCommand(const std::string& path);
+    // The same for the file the next RetrieveFile of path fetches: its MDTM
+    // goes out the moment the transfer's final reply is read, before the
+    // local file is finished. TakeTimeAskedAfterFetch tells whether it
+    // went, and forgets both.
+    void AskTimeAfterFetch(const std::string& path);
+    bool TakeTimeAskedAfterFetch(const std::string& path);
     // The replies read for those, in the order asked; with now, those not
     // yet sent are asked at once first. They leave the client.
     std::vector<TimeReply> TakeAskedTimes(bool now);
@@ -362,6 +368,7 @@ private:
     void ReadSentTimes();
     // The times read are in step: they can be taken.
     void ProveReadTimes();
+    void AskTimeOwedAfterFetch(const std::string& remoteFile);
     void QueueType(const std::string& line);
     // The type command, sent now or with the next PASV.
     void SetType(const std::string& command, bool binary, bool withNext);
@@ -404,6 +411,8 @@ private:
     std::vector<TimeReply> m_timeUnproved;   // replies read, not yet proved in step
     std::vector<TimeReply> m_timeReplies;    // their replies, not taken yet
     bool m_bReadingSentTimes = false;
+    std::string m_strTimeAfterFetch;       // see AskTimeAfterFetch
+    std::string m_strTimeAskedAfterFetch;  // its MDTM went
     std::set<std::string> m_refusedForFiles;      // commands refused for every file of this login
     std::map<std::string, int> m_refusalsForFiles;  // the files each was refused for, so far
     bool m_bStorRefused = false;     // the last PutFile's STOR had a refusal for reply

@@ -632,6 +632,7 @@ private:
     void Fetch(CFtpClient& c, Step& s);
     void Send(CFtpClient& c, Step& s);
     void ReadOwnTime(CFtpClient& c, Step& s);
+    bool OwnTimeByMdtm(const Step& s) const;
     void ReadPendingOwnTimes(CFtpClient& c);
     void CollectOwnTimes(CFtpClient& c, bool now = false);
     bool OwnTimesOverdue() const;
@@ -1115,6 +1116,7 @@ void CTransferRun::TransferItem(int i) {
                 g_bFtpStraightRecord = true;
             }
             const auto copying = std::chrono::steady_clock::now();
+            if (!m_bToRemote && !s.alreadyThere && OwnTimeByMdtm(s)) c.AskTimeAfterFetch(s.remotePath);
             SendOrFetch(c, s);
             if (!m_pendingOwn.empty() && m_pendingHost == s.host && m_pendingUser == s.user)
                 CollectOwnTimes(c);
@@ -1518,6 +1520,13 @@ void CTransferRun::Send(CFtpClient& c, Step& s) {
 // kOwnTimeWait is read at once.
 constexpr std::chrono::milliseconds kOwnTimeWait{500};
 
+// Whether the file's own time is asked by an MDTM that goes with the
+// connection's next command (the host's MDTM told a time on this run).
+bool CTransferRun::OwnTimeByMdtm(const Step& s) const {
+    return g_bFtpUpdate && !s.vms && ListsFolder(s.item) && s.item.GetHostKind() == "UNIX" &&
+           m_mdtmTells.count(s.hostKey) > 0;
+}
+
 void CTransferRun::ReadOwnTime(CFtpClient& c, Step& s) {
     s.ownKnown = s.ownRefused = false;
     if (!g_bFtpUpdate || s.vms || !ListsFolder(s.item) || s.item.GetHostKind() != "UNIX") return;
@@ -1529,10 +1538,11 @@ void CTransferRun::ReadOwnTime(CFtpClient& c, Step& s) {
     }
     const bool sameAccount = m_pendingOwn.empty() || (m_pendingHost == s.host && m_pendingUser == s.user);
     if (!sameAccount) ReadPendingOwnTimesOf(m_pendingHost, m_pendingUser);
-    if (m_mdtmTells.count(s.hostKey)) {
+    if (OwnTimeByMdtm(s)) {
         m_pendingHost = s.host;
         m_pendingUser = s.user;
-        c.AskTimeWithNextCommand(s.remotePath);
+        // A fetch asked it as its transfer ended.
+        if (!c.TakeTimeAskedAfterFetch(s.remotePath)) c.AskTimeWithNextCommand(s.remotePath);
         m_pendingOwn.push_back({s.index, s.remotePath, std::chrono::steady_clock::now()});
         return;
     }
