@@ -317,10 +317,11 @@ std::vector<CSendTargets::LinkedTarget> CSendTargets::FindLinkedTargetItems(
     std::vector<WrittenFile> written(items.size());
     std::map<std::string, std::set<std::string>> sources;
     std::map<std::string, size_t> firstLink;  // by file: the first item of the run that writes it through a link
+    LocalFolderKeys folders;
     for (size_t i = 0; i < items.size(); ++i) {
         written[i] = follow(items[i]);
         if (written[i].file.empty()) continue;
-        sources[written[i].file].insert(LocalTargetKey(items[i]));
+        sources[written[i].file].insert(LocalTargetKey(items[i], &folders));
         if (!written[i].link.empty()) firstLink.emplace(written[i].file, i);
     }
     std::vector<LinkedTarget> refused;
@@ -352,9 +353,9 @@ std::vector<CSendTargets::LinkedTarget> CSendTargets::FindLinkedTargetItems(
         const WrittenFile w = follow(other);
         const auto run = throughLink.find(w.file);
         if (w.file.empty() || run == throughLink.end()) continue;
-        const std::string source = LocalTargetKey(other);
+        const std::string source = LocalTargetKey(other, &folders);
         for (size_t i : run->second)
-            if (!done[i] && LocalTargetKey(items[i]) != source) {
+            if (!done[i] && LocalTargetKey(items[i], &folders) != source) {
                 refused.push_back({i, reasonOf(written[i])});
                 done[i] = true;
             }

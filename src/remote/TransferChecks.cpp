@@ -1,5 +1,8 @@
 #include "remote/TransferChecks.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
@@ -34,9 +37,21 @@ std::string RemoteTargetKey(const CFileItem& item) {
     return ToLowerAscii(item.RemHost) + '\n' + item.RemUser + '\n' + path;
 }
 
-std::string LocalTargetKey(const CFileItem& item) {
+std::string LocalTargetKey(const CFileItem& item, LocalFolderKeys* folders) {
     const std::filesystem::path path(item.LocalDir + item.FileName);
     std::error_code ec;
+    const std::string& name = item.FileName;
+    struct stat st {};
+    // A name that is no link (or nothing yet) is its resolved folder's.
+    if (folders && !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+        (::lstat(path.c_str(), &st) == 0 ? !S_ISLNK(st.st_mode) : errno == ENOENT)) {
+        const auto [at, fresh] = folders->try_emplace(item.LocalDir);
+        if (fresh) {
+            const std::filesystem::path folder = std::filesystem::weakly_canonical(path.parent_path(), ec);
+            at->second = ec || folder.empty() ? std::string() : folder.string();
+        }
+        if (!at->second.empty()) return (std::filesystem::path(at->second) / name).string();
+    }
     std::filesystem::path resolved = std::filesystem::weakly_canonical(path, ec);
     if (ec) resolved = path.lexically_normal();
     return resolved.string();

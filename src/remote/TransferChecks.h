@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include <unordered_map>
+
 #include "model/FileItem.h"
 
 // What an item's remote file is, whatever the spelling: the host without
@@ -16,8 +18,11 @@
 std::string RemoteTargetKey(const CFileItem& item);
 // What an item's local file is: its path with the symbolic links and "."
 // parts of its existing part resolved, so that a folder and a link to it
-// name one file.
-std::string LocalTargetKey(const CFileItem& item);
+// name one file. With folders, each folder is resolved once for the items
+// in it that are no link (a map kept by the caller for one look at many
+// items, by the folder as the items spell it).
+using LocalFolderKeys = std::unordered_map<std::string, std::string>;
+std::string LocalTargetKey(const CFileItem& item, LocalFolderKeys* folders = nullptr);
 
 // True when the program knows that both copies changed since the item's
 // last transfer: the local file is marked changed and the last remote status

@@ -382,18 +382,22 @@ void StoreItem(size_t i, const CFileItem& item) {
 std::vector<size_t> FindSameTargetItems(const std::vector<CFileItem>& items, bool toRemote) {
     // What each item writes (the remote file when sending, the local file
     // when fetching) and what it writes it from, as files, not spellings.
-    auto remoteOf = [](const CFileItem& it) { return RemoteTargetKey(it); };
-    auto localOf = [](const CFileItem& it) { return LocalTargetKey(it); };
+    LocalFolderKeys folders;
+    std::vector<std::string> written(items.size());
     std::map<std::string, std::set<std::string>> sources;
-    for (const CFileItem& it : items) {
+    for (size_t i = 0; i < items.size(); ++i) {
+        const CFileItem& it = items[i];
         if (it.RemoteDir.empty() || it.LocalDir.empty()) continue;
-        sources[toRemote ? remoteOf(it) : localOf(it)].insert(toRemote ? localOf(it) : remoteOf(it));
+        const std::string local = LocalTargetKey(it, &folders);
+        const std::string remote = RemoteTargetKey(it);
+        written[i] = toRemote ? remote : local;
+        sources[written[i]].insert(toRemote ? local : remote);
     }
     std::vector<size_t> refused;
     for (size_t i = 0; i < items.size(); ++i) {
         const CFileItem& it = items[i];
         if (it.RemoteDir.empty() || it.LocalDir.empty()) continue;
-        if (sources[toRemote ? remoteOf(it) : localOf(it)].size() > 1) refused.push_back(i);
+        if (sources[written[i]].size() > 1) refused.push_back(i);
     }
     return refused;
 }
