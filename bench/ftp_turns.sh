@@ -44,6 +44,7 @@ for turn in $(seq "$turns"); do
     again=$(seconds "$tool" put 127.0.0.1 "$port" "$ftp_user" "$ftp_pass" "$work/files/" "$r/t$turn/engine/")
     get=$(seconds "$tool" get 127.0.0.1 "$port" "$ftp_user" "$ftp_pass" "$work/back-engine$turn/" \
       "$r/t$turn/engine/" --names-from="$work/files")
+    sync
     sent=$("$tool" put 127.0.0.1 "$port" "$ftp_user" "$ftp_pass" "$work/files/" "$r/t$turn/sent/" --sent-before |
       sed -n 's/.* in \([0-9.]*\) s$/\1/p')
     echo "$turn engine $put $again $get $sent" >>"$work/times"

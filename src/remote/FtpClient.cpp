@@ -926,17 +926,24 @@ void CFtpClient::AskTimeWithNextCommand(const std::string& path) {
     CheckArgument(path);
     // Written at once: the server answers while the program finishes the
     // file on its side. A connection already given up, or one that takes
-    // no more, leaves it to the next command's write.
+    // no more, leaves it to the next command's write, which then tells of
+    // the loss (the file that just went is not sent again for it).
     if (m_nControlSocket < 0 || m_bAborted || !m_strLost.empty() || !m_timeAsks.empty()) {
         m_timeAsks.push_back(path);
         return;
     }
-    SetAsideUnasked();
-    const std::string line = "MDTM " + path + "\r\n";
-    const SendEnd end = SendAllUnlessStopped(m_nControlSocket, line.data(), line.size(), NetTimeoutValues().replyMs,
-                                             [this] { return StopWaitOver(); });
-    if (end != SendEnd::Sent) ThrowLost(end == SendEnd::Stopped ? "Stopped while sending a command to the server."
-                                                                  : "Unable to send command: MDTM");
+    try {
+        SetAsideUnasked();
+        const std::string line = "MDTM " + path + "\r\n";
+        const SendEnd end = SendAllUnlessStopped(m_nControlSocket, line.data(), line.size(),
+                                                 NetTimeoutValues().replyMs, [this] { return StopWaitOver(); });
+        if (end != SendEnd::Sent)
+            ThrowLost(end == SendEnd::Stopped ? "Stopped while sending a command to the server."
+                                              : "Unable to send command: MDTM");
+    } catch (const FTPException&) {
+        m_timeAsks.push_back(path);
+        return;
+    }
     m_timeSent.push_back(path);
 }
 
@@ -956,12 +963,7 @@ void CFtpClient::AskTimeOwedAfterFetch(const std::string& remoteFile) {
     if (m_strTimeAfterFetch.empty() || m_strTimeAfterFetch != remoteFile) return;
     m_strTimeAfterFetch.clear();
     m_strTimeAskedAfterFetch = remoteFile;
-    try {
-        AskTimeWithNextCommand(remoteFile);
-    } catch (const FTPException&) {
-        // The file came whole; the connection's loss is told by its next
-        // command, and the time is asked again on the next connection.
-    }
+    AskTimeWithNextCommand(remoteFile);
 }
 
 void CFtpClient::ReadSentTimes() {
