@@ -1237,6 +1237,18 @@ TEST_F(FtpWindowTest, F5AsksOverAServerChangeNoStatusCheckSawAlsoAfterARestart) 
     EXPECT_EQ(ReadFile(ServerRoot() + "/notes.txt"), "notes\nfrom the server\n");
 }
 
+// A key pressed in the file list, with the key table installed as the
+// program installs it.
+void PressInFileList(CMainFrame& w, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QApplication::processEvents();
+    CAcceleratorManager keys;
+    keys.Connect(&w, false);
+    InstallAccelerators(keys);
+    w.FileList()->setFocus();
+    QTest::keyClick(w.FileList(), key, modifiers);
+    keys.Connect(nullptr, false);
+}
+
 // "To Remote" over two baskets that hold the same files, on the servers
 // sites are hosted on: the second basket's part sees what the first one's
 // sent, so nothing asks about the run's own send and no record goes back to
@@ -1485,15 +1497,7 @@ TEST_P(PutAllOverBaskets, AFileChangedOnTheServerWhileAnotherGoesStaysWithoutASe
     frame->Presenter().OnBasketClicked({0});  // basket X
     SelectRows({0, 1});
     prompter.entries.clear();
-    {
-        CAcceleratorManager keys;
-        keys.Connect(frame.get(), false);
-        InstallAccelerators(keys);
-        QApplication::processEvents();
-        frame->FileList()->setFocus();
-        QTest::keyClick(frame->FileList(), Qt::Key_F5);
-        keys.Connect(nullptr, false);
-    }
+    PressInFileList(*frame, Qt::Key_F5);
     writtenWhileBigGoes("c.txt");
     EXPECT_TRUE(prompter.Questions().empty()) << prompter.Questions()[0];
     EXPECT_EQ(ReadFile(work / "c.txt"), theirs) << Log();
@@ -1547,15 +1551,7 @@ TEST_P(PutAllOverBaskets, AFileChangedOnTheServerWhileAnotherGoesStaysWithoutASe
     WriteFile(Local() + "a.txt", "a, after the start\n");
     SelectRows({0});
     prompter.entries.clear();
-    {
-        CAcceleratorManager keys;
-        keys.Connect(frame.get(), false);
-        InstallAccelerators(keys);
-        QApplication::processEvents();
-        frame->FileList()->setFocus();
-        QTest::keyClick(frame->FileList(), Qt::Key_F5);
-        keys.Connect(nullptr, false);
-    }
+    PressInFileList(*frame, Qt::Key_F5);
     Finish();
     Tick();
     EXPECT_TRUE(prompter.Questions().empty()) << prompter.Questions()[0];
@@ -1895,16 +1891,6 @@ TEST_F(FtpWindowTest, F5WhereTheServerListsNoFolderRefusesOnlyNamesThatMayBeLink
 namespace {
 
 // The program's keys pressed in the file list of the window.
-void PressInFileList(CMainFrame& w, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    QApplication::processEvents();
-    CAcceleratorManager keys;
-    keys.Connect(&w, false);
-    InstallAccelerators(keys);
-    w.FileList()->setFocus();
-    QTest::keyClick(w.FileList(), key, modifiers);
-    keys.Connect(nullptr, false);
-}
-
 // What a stop leaves on the server is cleared or named. A Pause while the
 // server has stopped answering leaves the temporary of a large file sent
 // over the server's copy; the next F5 removes it (only it: a file of the
