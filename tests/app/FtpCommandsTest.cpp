@@ -1308,13 +1308,15 @@ protected:
         AddLoopbackAccount(d);
         ASSERT_TRUE(d.SaveMasterFile(g_strSessionInfoDir + kMasterFileName));
     }
-    void PressPutAllOnBothBaskets() {
+    // Put All from the toolbar over both baskets; with wait, until the run ends.
+    void PressPutAllOnBothBaskets(bool wait = true) {
         QToolBar* bar = frame->ToolBar(141);
         bar->show();
         frame->BasketList()->clearSelection();
         for (int r = 0; r < 2; ++r) frame->BasketList()->topLevelItem(r)->setSelected(true);
         prompter.entries.clear();
         QTest::mouseClick(bar->widgetForAction(frame->Action(32565)), Qt::LeftButton);
+        if (!wait) return;
         Finish();
         Tick();
     }
@@ -1474,12 +1476,7 @@ TEST_P(PutAllOverBaskets, AFileChangedOnTheServerWhileAnotherGoesStaysWithoutASe
     WriteFile(Local() + "c.txt", "c, from here\n");
     WriteFile(Local() + "d.txt", "d, from here\n");
     frame->MessageWindow().SetText("");
-    QToolBar* bar = frame->ToolBar(141);
-    bar->show();
-    frame->BasketList()->clearSelection();
-    for (int r = 0; r < 2; ++r) frame->BasketList()->topLevelItem(r)->setSelected(true);
-    prompter.entries.clear();
-    QTest::mouseClick(bar->widgetForAction(frame->Action(32565)), Qt::LeftButton);
+    PressPutAllOnBothBaskets(false);
     writtenWhileBigGoes("d.txt");
     EXPECT_TRUE(prompter.Questions().empty()) << prompter.Questions()[0];
     EXPECT_EQ(ReadFile(work / "d.txt"), theirs) << Log();
@@ -1505,7 +1502,7 @@ TEST_P(PutAllOverBaskets, AFileChangedOnTheServerWhileAnotherGoesStaysWithoutASe
     EXPECT_EQ(Count(heldLine("c.txt")), 1) << Log();
     EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 1).IsRemoteModified, "Yes") << Log();
     EXPECT_EQ(w.Data().GetFileItem(0, 0, 0, 0).IsRemoteModified, "No") << Log();
-    bar->hide();
+    frame->ToolBar(141)->hide();
 
     // F5 over a.txt and big.dat, and the Pause key while big.dat goes:
     // a.txt went whole, and no listing after it told the listing's clock.
@@ -1533,11 +1530,11 @@ TEST_P(PutAllOverBaskets, AFileChangedOnTheServerWhileAnotherGoesStaysWithoutASe
     EXPECT_EQ(Count("--- FTP User-aborted ---") + Count("--- FTP aborted-(2) ---"), 1) << Log();
     ASSERT_EQ(ReadFile(work / "a.txt"), "a\n") << Log();
     ASSERT_EQ(w.Data().GetFileItem(0, 0, 0, 0).IsFTPed, "Yes") << Log();
-    w.ExecuteCommand(32580);  // Ctrl+S
+    PressInFileList(w, Qt::Key_S, Qt::ControlModifier);
     frame->close();
     frame.reset();
     CMainFrame& again = Open();
-    bar = again.ToolBar(141);
+    QToolBar* bar = again.ToolBar(141);
     bar->show();
     QTest::mouseClick(bar->widgetForAction(again.Action(32562)), Qt::LeftButton);  // Get status of remote files
     Finish();
