@@ -294,6 +294,13 @@ void CFtpClient::SetAsideUnasked() {
         WriteTraceString("-?- " + m_strPeer + " sent a reply no command asked for; it is set aside: " + said);
 }
 
+int CFtpClient::ReadTimeReply(std::string& reply) {
+    const int code = ReadFinalReply(reply);
+    if (code == 213) m_answeredForFile.insert("MDTM");
+    MdtmReplySecond(code, reply);
+    return code;
+}
+
 void CFtpClient::ProveReadTimes() {
     m_timeReplies.insert(m_timeReplies.end(), m_timeUnproved.begin(), m_timeUnproved.end());
     m_timeUnproved.clear();
@@ -365,7 +372,7 @@ int CFtpClient::ReadReply(std::string& reply) {
         if (CanAnswer(m_strAnswering, m_bTransferStarted, code)) {
             // The reply of a command other than MDTM, in its place: the
             // times read before it were in step.
-            if (!m_timeUnproved.empty() && !m_bReadingSentTimes && m_strAnswering != "MDTM") ProveReadTimes();
+            if (!m_timeUnproved.empty() && m_strAnswering != "MDTM") ProveReadTimes();
             return code;
         }
         const std::string said = std::to_string(code) + " " + reply;
@@ -584,9 +591,7 @@ int CFtpClient::SendCarryingTimes(const std::string& line, std::string& reply) {
     int code = 0;
     try {
         for (const std::string& path : asks) {
-            const int timeCode = ReadFinalReply(reply);
-            if (timeCode == 213) m_answeredForFile.insert("MDTM");
-            MdtmReplySecond(timeCode, reply);
+            const int timeCode = ReadTimeReply(reply);
             times.push_back({path, timeCode, reply});
         }
         for (size_t k = 0; k < types.size(); ++k) {
@@ -870,9 +875,7 @@ std::vector<std::pair<int, std::string>> CFtpClient::SendModificationTimes(const
                 // Each command's final reply in turn; preliminary 1xx lines
                 // belong to the reply that follows them.
                 for (size_t k = from; k < to; ++k) {
-                    const int code = ReadFinalReply(reply);
-                    if (code == 213) m_answeredForFile.insert("MDTM");
-                    MdtmReplySecond(code, reply);
+                    const int code = ReadTimeReply(reply);
                     replies.emplace_back(code, reply);
                 }
                 if (NoopInStep(to - from)) {
@@ -973,18 +976,11 @@ void CFtpClient::ReadSentTimes() {
     const std::string answering = m_strAnswering;
     std::vector<std::string> sent;
     sent.swap(m_timeSent);
-    struct Reading {
-        bool& on;
-        explicit Reading(bool& flag) : on(flag) { on = true; }
-        ~Reading() { on = false; }
-    } reading(m_bReadingSentTimes);
     for (const std::string& path : sent) {
         m_strAnswering = "MDTM";
         m_bTransferStarted = false;
         std::string reply;
-        const int code = ReadFinalReply(reply);
-        if (code == 213) m_answeredForFile.insert("MDTM");
-        MdtmReplySecond(code, reply);
+        const int code = ReadTimeReply(reply);
         m_timeUnproved.push_back({path, code, reply});
     }
     m_strAnswering = answering;

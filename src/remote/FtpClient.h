@@ -366,6 +366,9 @@ private:
     int SendCarryingTimes(const std::string& line, std::string& reply);
     // The replies of the MDTM commands AskTimeWithNextCommand sent, in turn.
     void ReadSentTimes();
+    // The final reply of an MDTM, checked as one (a reply that fits no MDTM
+    // drops the connection).
+    int ReadTimeReply(std::string& reply);
     // The times read are in step: they can be taken.
     void ProveReadTimes();
     void AskTimeOwedAfterFetch(const std::string& remoteFile);
@@ -410,7 +413,6 @@ private:
     std::vector<std::string> m_typeAsks;     // type commands for the next PASV, not sent yet
     std::vector<TimeReply> m_timeUnproved;   // replies read, not yet proved in step
     std::vector<TimeReply> m_timeReplies;    // their replies, not taken yet
-    bool m_bReadingSentTimes = false;
     std::string m_strTimeAfterFetch;       // see AskTimeAfterFetch
     std::string m_strTimeAskedAfterFetch;  // its MDTM went
     std::set<std::string> m_refusedForFiles;      // commands refused for every file of this login

@@ -1101,9 +1101,9 @@ void CTransferRun::TransferItem(int i) {
             if (!m_listedLater.empty() && ListBeforeTransfer(s)) ListTheFilesThatWent(&c);
             if (!s.alreadyThere) SwitchType(c, s, carry);
             if (!s.alreadyThere && (!m_bToRemote || s.straight)) {
-                // The type command and the times owed of a fetch or a send
-                // of one data block go with the PASV of its data
-                // connection, opened before its line.
+                // The type command of a fetch or a send of one data block
+                // goes with the PASV of its data connection, opened before
+                // its line; the replies of the times owed are read there.
                 try {
                     c.OpenDataConnectionAhead();
                 } catch (const CFtpClient::TypeRefused& e) {
@@ -1524,8 +1524,8 @@ void CTransferRun::Send(CFtpClient& c, Step& s) {
 // kOwnTimeWait is read at once.
 constexpr std::chrono::milliseconds kOwnTimeWait{500};
 
-// Whether the file's own time is asked by an MDTM that goes with the
-// connection's next command (the host's MDTM told a time on this run).
+// Whether the file's own time is asked by MDTM as its transfer ends (the
+// host's MDTM told a time on this run), its reply read with the next command.
 bool CTransferRun::OwnTimeByMdtm(const Step& s) const {
     return g_bFtpUpdate && !s.vms && ListsFolder(s.item) && s.item.GetHostKind() == "UNIX" &&
            m_mdtmTells.count(s.hostKey) > 0;
