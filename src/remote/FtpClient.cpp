@@ -936,7 +936,8 @@ void CFtpClient::AskTimeWithNextCommand(const std::string& path) {
         return;
     }
     try {
-        SetAsideUnasked();
+        // What is pending before the first of them is no MDTM's reply.
+        if (m_timeSent.empty()) SetAsideUnasked();
         const std::string line = "MDTM " + path + "\r\n";
         const SendEnd end = SendAllUnlessStopped(m_nControlSocket, line.data(), line.size(),
                                                  NetTimeoutValues().replyMs, [this] { return StopWaitOver(); });

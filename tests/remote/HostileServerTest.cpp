@@ -220,6 +220,8 @@ TEST_F(HostileFtp, MdtmRepliesOutOfStepAreReadAgainAndAStopKeepsTheRepliesThatCa
 
     server.listing = "-rw-r--r-- 1 u g 5 Jan 01 12:00 f1\r\n";
     c.AskTimeWithNextCommand(paths[0]);
+    // Its reply is in before the second goes: it is still the first's.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     c.AskTimeWithNextCommand(paths[1]);
     EXPECT_EQ(c.ListToText("/r/"), server.listing);
     auto owed = c.TakeAskedTimes(false);
